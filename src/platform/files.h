@@ -1,0 +1,29 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qm::platform {
+
+// The result of a file operation: on failure errorNumber holds errno and errorText strerror.
+struct FileStatus {
+    bool ok = false;
+    int errorNumber = 0;
+    std::string errorText;
+};
+
+// Reads a whole file into out (replacing its content).
+FileStatus ReadWholeFile(const std::string& path, std::string& out);
+FileStatus ReadWholeFile(const std::wstring& path, std::string& out);
+
+// Writes data to a temporary file beside path and renames it into place, so that a failed write
+// leaves the previous file intact.
+FileStatus WriteFileAtomic(const std::string& path, std::string_view data);
+FileStatus WriteFileAtomic(const std::wstring& path, std::string_view data);
+
+// Writes data in place (plain binary write, no temporary).
+FileStatus WriteFile(const std::string& path, std::string_view data);
+
+bool FileExists(const std::string& path);
+
+}  // namespace qm::platform

@@ -1,0 +1,97 @@
+#include "format.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ostream>
+
+namespace qmtool {
+
+namespace {
+std::vector<std::unique_ptr<FileFormat>>& Registry() {
+    static std::vector<std::unique_ptr<FileFormat>> formats;
+    return formats;
+}
+}  // namespace
+
+void RegisterFormat(std::unique_ptr<FileFormat> format) { Registry().push_back(std::move(format)); }
+
+const std::vector<std::unique_ptr<FileFormat>>& Formats() { return Registry(); }
+
+FileFormat& FormatFor(const std::string& path, const Options& options) {
+    for (auto& format : Registry()) {
+        if (options.format.empty() ? format->Accepts(path) : format->Name() == options.format) {
+            return *format;
+        }
+    }
+    if (!options.format.empty()) throw ToolError("unknown format '" + options.format + "'");
+    throw ToolError("no reader for '" + path + "' (use --format)");
+}
+
+bool FileFormat::DumpText(const std::string& path, const Options& options, std::ostream& out) {
+    PrintReadable(Dump(path, options), out);
+    return true;
+}
+
+bool FileFormat::Decode(const std::string&, uint64_t, const std::string&, const Options&, Json&) {
+    return false;
+}
+
+bool FileFormat::Convert(const std::string&, const std::string&, const Options&) { return false; }
+
+void FileFormat::Demo(const std::filesystem::path&, std::ostream&) {}
+
+namespace {
+bool IsScalar(const Json& v) { return !v.is_object() && !v.is_array(); }
+
+std::string ScalarText(const Json& v) { return v.is_string() ? v.get<std::string>() : v.dump(); }
+}  // namespace
+
+void PrintReadable(const Json& value, std::ostream& out, int indent) {
+    const std::string pad(static_cast<size_t>(indent), ' ');
+    if (IsScalar(value)) {
+        out << pad << ScalarText(value) << '\n';
+        return;
+    }
+    if (value.is_object()) {
+        for (const auto& [key, item] : value.items()) {
+            if (IsScalar(item)) {
+                out << pad << key << ": " << ScalarText(item) << '\n';
+            } else if (item.empty()) {
+                out << pad << key << ": (none)\n";
+            } else {
+                out << pad << key << ":\n";
+                PrintReadable(item, out, indent + 2);
+            }
+        }
+        return;
+    }
+    for (const auto& item : value) {
+        if (IsScalar(item)) {
+            out << pad << "- " << ScalarText(item) << '\n';
+        } else {
+            out << pad << "-\n";
+            PrintReadable(item, out, indent + 2);
+        }
+    }
+}
+
+std::vector<uint8_t> ParseHexPayload(const std::string& hex) {
+    std::string digits;
+    std::string_view text = hex;
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    for (char c : text) {
+        if (std::isxdigit(static_cast<unsigned char>(c))) {
+            digits.push_back(c);
+        } else if (c != ' ' && c != ':' && c != '-' && c != '_') {
+            throw ToolError("not a hex payload: '" + hex + "'");
+        }
+    }
+    if (digits.size() % 2 != 0) throw ToolError("odd number of hex digits in '" + hex + "'");
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < digits.size(); i += 2) {
+        bytes.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+}  // namespace qmtool

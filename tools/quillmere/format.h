@@ -1,0 +1,77 @@
+#pragma once
+// Every file format the tool knows registers one FileFormat; the generic commands (info, dump,
+// check, decode, convert, demo) dispatch to it by file extension or --format.
+#include <filesystem>
+#include <iosfwd>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace qmtool {
+
+using Json = nlohmann::ordered_json;
+
+struct Options {
+    bool json = false;
+    std::string format;   // forced format name, "" to follow the extension
+    std::string cluster;  // convert: which cluster of a multi-bus file
+    std::string output;   // -o FILE where a command writes a file
+};
+
+// Exit codes of "check".
+enum CheckExit { kCheckClean = 0, kCheckWarnings = 1, kCheckFailed = 2 };
+
+struct CheckResult {
+    int exitCode = kCheckClean;
+    std::vector<std::string> messages;  // the reader's lines, one per entry
+    std::string status;                 // a short word or code for the load status
+};
+
+class FileFormat {
+public:
+    virtual ~FileFormat() = default;
+    virtual std::string Name() const = 0;
+    // The file-class version reported by "quillmere version"; "" when there is none.
+    virtual std::string ClassVersion() const { return ""; }
+    virtual bool Accepts(const std::filesystem::path& path) const = 0;
+
+    // Short summary: at least "path", "kind" and "status". Throws ToolError when the file
+    // cannot be loaded at all.
+    virtual Json Info(const std::string& path, const Options& options) = 0;
+    // The whole model, as JSON; text output is rendered from it unless DumpText is overridden.
+    virtual Json Dump(const std::string& path, const Options& options) = 0;
+    virtual bool DumpText(const std::string& path, const Options& options, std::ostream& out);
+    virtual CheckResult Check(const std::string& path, const Options& options) = 0;
+    // Signals of one frame. Returns false when the format does not decode frames.
+    virtual bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
+                        const Options& options, Json& result);
+    // Rewrites or converts; returns false when this conversion is not offered.
+    virtual bool Convert(const std::string& in, const std::string& out, const Options& options);
+    // A few lines for "quillmere demo" about the bundled examples.
+    virtual void Demo(const std::filesystem::path& examplesDir, std::ostream& out);
+};
+
+// A failure the tool reports as one line on stderr with a non-zero exit.
+struct ToolError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+void RegisterFormat(std::unique_ptr<FileFormat> format);
+const std::vector<std::unique_ptr<FileFormat>>& Formats();
+// The format for a path (or the forced one); throws ToolError when none fits.
+FileFormat& FormatFor(const std::string& path, const Options& options);
+
+// Renders JSON as indented "key: value" lines for people.
+void PrintReadable(const Json& value, std::ostream& out, int indent = 0);
+
+// Parses "DEADBEEF", "de ad be ef" or "0xDEADBEEF" into bytes; throws ToolError.
+std::vector<uint8_t> ParseHexPayload(const std::string& hex);
+
+}  // namespace qmtool
+
+#define QM_REGISTER_FORMAT(Class)                                                 \
+    namespace {                                                                   \
+    const bool registered_##Class =                                               \
+        (::qmtool::RegisterFormat(std::make_unique<Class>()), true);              \
+    }

@@ -1,0 +1,274 @@
+// quillmere: the command-line face of the library.
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <unistd.h>
+
+#include "format.h"
+#include "quillmere/quillmere.h"
+
+namespace qmtool {
+namespace {
+
+void PrintJson(const Json& value) { std::cout << value.dump(2) << '\n'; }
+
+int RunVersion(const Options& options) {
+    IQuillmere* facade = CreateQuillmereInstance();
+    Json result;
+    result["tool"] = "quillmere";
+    result["library"] = facade->GetVersion();
+    result["buildDate"] = facade->GetBuildDate();
+    DeleteQuillmereInstance(facade);
+    Json classes = Json::object();
+    for (const auto& format : Formats()) {
+        if (!format->ClassVersion().empty()) classes[format->Name()] = format->ClassVersion();
+    }
+    result["fileClasses"] = classes;
+    if (options.json) {
+        PrintJson(result);
+    } else {
+        std::cout << "quillmere library " << result["library"].get<std::string>() << " ("
+                  << result["buildDate"].get<std::string>() << ")\n";
+        for (const auto& [name, version] : classes.items()) {
+            std::cout << "  " << name << " files " << version.get<std::string>() << '\n';
+        }
+    }
+    return 0;
+}
+
+int RunInfo(const std::vector<std::string>& paths, const Options& options) {
+    Json all = Json::array();
+    int exitCode = 0;
+    for (const auto& path : paths) {
+        try {
+            Json info = FormatFor(path, options).Info(path, options);
+            if (options.json) {
+                all.push_back(info);
+            } else {
+                PrintReadable(info, std::cout);
+                if (paths.size() > 1) std::cout << '\n';
+            }
+        } catch (const ToolError& e) {
+            std::cerr << "quillmere: " << path << ": " << e.what() << '\n';
+            exitCode = 2;
+        }
+    }
+    if (options.json) PrintJson(paths.size() == 1 && all.size() == 1 ? all[0] : all);
+    return exitCode;
+}
+
+int RunDump(const std::string& path, const Options& options) {
+    FileFormat& format = FormatFor(path, options);
+    if (options.json) {
+        PrintJson(format.Dump(path, options));
+    } else {
+        format.DumpText(path, options, std::cout);
+    }
+    return 0;
+}
+
+int RunCheck(const std::vector<std::string>& paths, const Options& options) {
+    int worst = kCheckClean;
+    Json all = Json::array();
+    for (const auto& path : paths) {
+        CheckResult result;
+        try {
+            result = FormatFor(path, options).Check(path, options);
+        } catch (const ToolError& e) {
+            result.exitCode = kCheckFailed;
+            result.status = "error";
+            result.messages.push_back(e.what());
+        }
+        worst = std::max(worst, result.exitCode);
+        if (options.json) {
+            all.push_back({{"path", path},
+                           {"status", result.status},
+                           {"exit", result.exitCode},
+                           {"messages", result.messages}});
+            continue;
+        }
+        std::cout << path << ": " << result.status << '\n';
+        for (const auto& line : result.messages) std::cout << "  " << line << '\n';
+    }
+    if (options.json) PrintJson(paths.size() == 1 ? all[0] : all);
+    return worst;
+}
+
+uint64_t ParseFrameId(const std::string& text) {
+    try {
+        size_t used = 0;
+        uint64_t id = std::stoull(text, &used, 0);
+        if (used == text.size()) return id;
+    } catch (const std::exception&) {
+    }
+    throw ToolError("not a frame identifier: '" + text + "'");
+}
+
+void PrintDecoded(const Json& frame) {
+    std::cout << frame.value("name", std::string()) << " (id " << frame.value("id", Json()).dump()
+              << ")\n";
+    if (!frame.contains("signals")) return;
+    for (const auto& signal : frame["signals"]) {
+        std::cout << "  " << signal.value("name", std::string()) << " = "
+                  << signal.value("physical", Json()).dump();
+        std::string unit = signal.value("unit", std::string());
+        if (!unit.empty()) std::cout << ' ' << unit;
+        std::cout << "  (raw " << signal.value("raw", Json()).dump() << ")";
+        std::string valueText = signal.value("valueText", std::string());
+        if (!valueText.empty()) std::cout << "  \"" << valueText << '"';
+        std::cout << '\n';
+    }
+}
+
+// One candump line: "(1436509052.249713) can0 123#DEADBEEF" (also "123##1..." for CAN FD).
+bool ParseCandumpLine(const std::string& line, std::string& idText, std::string& hex) {
+    auto hash = line.find('#');
+    if (hash == std::string::npos) return false;
+    auto idStart = line.find_last_of(" \t", hash);
+    idStart = idStart == std::string::npos ? 0 : idStart + 1;
+    idText = "0x" + line.substr(idStart, hash - idStart);
+    size_t dataStart = hash + 1;
+    if (dataStart < line.size() && line[dataStart] == '#') dataStart += 2;  // FD flags nibble
+    auto dataEnd = line.find_first_of(" \t\r", dataStart);
+    hex = line.substr(dataStart, dataEnd == std::string::npos ? std::string::npos : dataEnd - dataStart);
+    return true;
+}
+
+int RunDecode(const std::string& db, const std::string& id, const std::string& hex,
+              const std::string& logPath, const Options& options) {
+    FileFormat& format = FormatFor(db, options);
+    if (logPath.empty()) {
+        if (id.empty() || hex.empty()) throw ToolError("decode needs ID and HEX, or --log FILE");
+        Json result;
+        if (!format.Decode(db, ParseFrameId(id), hex, options, result)) {
+            throw ToolError("frame " + id + " is not in " + db);
+        }
+        options.json ? PrintJson(result) : PrintDecoded(result);
+        return 0;
+    }
+    std::ifstream log(logPath);
+    if (!log) throw ToolError("cannot open log '" + logPath + "'");
+    Json frames = Json::array();
+    std::string line, idText, payload;
+    while (std::getline(log, line)) {
+        if (!ParseCandumpLine(line, idText, payload)) continue;
+        Json result;
+        if (!format.Decode(db, ParseFrameId(idText), payload, options, result)) continue;
+        if (options.json) {
+            frames.push_back(result);
+        } else {
+            PrintDecoded(result);
+        }
+    }
+    if (options.json) PrintJson(frames);
+    return 0;
+}
+
+int RunConvert(const std::string& in, const std::string& out, const Options& options) {
+    if (!FormatFor(in, options).Convert(in, out, options)) {
+        throw ToolError("cannot convert '" + in + "' to '" + out + "'");
+    }
+    return 0;
+}
+
+int RunXml(const std::string& path, bool stats, const Options& options) {
+    NanoXML root;
+    auto start = std::chrono::steady_clock::now();
+    int ok = root.LoadFile(path.c_str());
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!ok) throw ToolError("cannot read '" + path + "'");
+    if (!stats) {
+        std::cout << root.Serialize(0, false) << "\r\n";
+        return 0;
+    }
+    std::string data;
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    auto bytes = static_cast<uint64_t>(file.tellg());
+    Json result{{"path", path},
+                {"root", root.name},
+                {"elements", root.CountNodes() + 1},
+                {"attributes", root.CountAttributes()},
+                {"bytes", bytes},
+                {"parseMilliseconds", seconds * 1000.0},
+                {"megabytesPerSecond", seconds > 0 ? bytes / 1e6 / seconds : 0.0}};
+    options.json ? PrintJson(result) : PrintReadable(result, std::cout);
+    return 0;
+}
+
+int RunDemo(const std::string& examples) {
+    std::filesystem::path dir = examples.empty() ? QM_EXAMPLES_DIR : examples;
+    std::cout << "Quillmere demo: the bundled examples in " << dir.string() << "\n\n";
+    RunVersion(Options{});
+    for (const auto& format : Formats()) {
+        std::cout << '\n';
+        format->Demo(dir, std::cout);
+    }
+    return 0;
+}
+
+}  // namespace
+}  // namespace qmtool
+
+int main(int argc, char** argv) {
+    using namespace qmtool;
+    CLI::App app{"quillmere: read, check, edit and write DBC, LDF, ARXML, CDD, ODX and PDX files"};
+    app.require_subcommand(1);
+    Options options;
+    std::vector<std::string> paths;
+    std::string path, second, id, hex, logPath, examples;
+    bool stats = false;
+
+    auto addCommon = [&](CLI::App* command) {
+        command->add_flag("--json", options.json, "machine-readable output");
+        command->add_option("--format", options.format, "override the format the extension gives");
+    };
+    auto* version = app.add_subcommand("version", "library, tool and file-class versions");
+    version->add_flag("--json", options.json, "machine-readable output");
+    auto* info = app.add_subcommand("info", "a short summary per file");
+    info->add_option("paths", paths, "files")->required();
+    addCommon(info);
+    auto* dump = app.add_subcommand("dump", "the whole model");
+    dump->add_option("path", path, "file")->required();
+    addCommon(dump);
+    auto* check = app.add_subcommand("check", "the reader's messages (exit 0 clean, 1 warnings, 2 failed)");
+    check->add_option("paths", paths, "files")->required();
+    addCommon(check);
+    auto* decode = app.add_subcommand("decode", "the signals of one frame, or of a candump log");
+    decode->add_option("db", path, "database file")->required();
+    decode->add_option("id", id, "frame identifier (decimal or 0x...)");
+    decode->add_option("hex", hex, "payload bytes in hex");
+    decode->add_option("--log", logPath, "decode every frame of a candump log");
+    addCommon(decode);
+    auto* convert = app.add_subcommand("convert", "rewrite or convert a file");
+    convert->add_option("in", path, "input file")->required();
+    convert->add_option("out", second, "output file")->required();
+    convert->add_option("--cluster", options.cluster, "the cluster to convert");
+    addCommon(convert);
+    auto* xml = app.add_subcommand("xml", "parse an XML file and print it back through the writer");
+    xml->add_option("path", path, "XML file")->required();
+    xml->add_flag("--stats", stats, "counts and timing instead of the text");
+    xml->add_flag("--json", options.json, "machine-readable output");
+    auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
+    demo->add_option("--examples", examples, "folder of the examples");
+
+    CLI11_PARSE(app, argc, argv);
+    try {
+        if (*version) return RunVersion(options);
+        if (*info) return RunInfo(paths, options);
+        if (*dump) return RunDump(path, options);
+        if (*check) return RunCheck(paths, options);
+        if (*decode) return RunDecode(path, id, hex, logPath, options);
+        if (*convert) return RunConvert(path, second, options);
+        if (*xml) return RunXml(path, stats, options);
+        if (*demo) return RunDemo(examples);
+    } catch (const ToolError& e) {
+        std::cerr << "quillmere: " << e.what() << '\n';
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "quillmere: unexpected error: " << e.what() << '\n';
+        return 3;
+    }
+    return 0;
+}
