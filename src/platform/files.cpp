@@ -1,0 +1,135 @@
+#include "platform/files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/paths.h"
+
+namespace qm::platform {
+
+namespace {
+
+FileStatus Failure(int error) {
+    FileStatus status;
+    status.errorNumber = error;
+    status.errorText = std::strerror(error);
+    return status;
+}
+
+FileStatus Success() {
+    FileStatus status;
+    status.ok = true;
+    return status;
+}
+
+// Closes a descriptor when it goes out of scope.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+}  // namespace
+
+FileStatus ReadWholeFile(const std::string& path, std::string& out) {
+    out.clear();
+    Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0) return Failure(errno);
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0) return Failure(errno);
+    if (S_ISDIR(info.st_mode)) return Failure(EISDIR);
+    // Regular files are read in one piece at their size (one spare byte lets the final read see
+    // the end without growing the buffer); pipes and special files grow as they are read.
+    size_t capacity = S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) + 1 : 0;
+    out.resize(capacity);
+    size_t used = 0;
+    for (;;) {
+        if (used == out.size()) out.resize(out.size() < 4096 ? 4096 : out.size() * 2);
+        const ssize_t got = ::read(file.fd, out.data() + used, out.size() - used);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            out.clear();
+            return Failure(error);
+        }
+        if (got == 0) break;
+        used += static_cast<size_t>(got);
+    }
+    out.resize(used);
+    return Success();
+}
+
+FileStatus ReadWholeFile(const std::wstring& path, std::string& out) {
+    return ReadWholeFile(Narrow(path), out);
+}
+
+FileStatus WriteFile(const std::string& path, std::string_view data) {
+    Descriptor file{::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)};
+    if (file.fd < 0) return Failure(errno);
+    if (!WriteAll(file.fd, data)) return Failure(errno);
+    if (::close(file.fd) != 0) {
+        file.fd = -1;
+        return Failure(errno);
+    }
+    file.fd = -1;
+    return Success();
+}
+
+FileStatus WriteFileAtomic(const std::string& path, std::string_view data) {
+    std::string temporary = path + ".XXXXXX";
+    Descriptor file{::mkstemp(temporary.data())};
+    if (file.fd < 0) return Failure(errno);
+    // Keep the permissions an ordinary new file would get, or those of the file replaced.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0) {
+        ::fchmod(file.fd, existing.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(file.fd, 0666 & ~mask);
+    }
+    bool ok = WriteAll(file.fd, data);
+    int error = ok ? 0 : errno;
+    if (ok && ::close(file.fd) != 0) {
+        ok = false;
+        error = errno;
+    }
+    file.fd = -1;
+    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return Failure(error);
+    }
+    return Success();
+}
+
+FileStatus WriteFileAtomic(const std::wstring& path, std::string_view data) {
+    return WriteFileAtomic(Narrow(path), data);
+}
+
+bool FileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace qm::platform
