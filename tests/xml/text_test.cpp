@@ -1,0 +1,153 @@
+#include "xml/text.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+using namespace qm;
+
+TEST(TextTrim, RemovesIsspaceCharactersOnTheChosenSide) {
+    std::string s = " \t\r\n x y \v\f";
+    std::string left = s, right = s, both = s;
+    TrimLeft(left);
+    TrimRight(right);
+    Trim(both);
+    EXPECT_EQ(left, "x y \v\f");
+    EXPECT_EQ(right, " \t\r\n x y");
+    EXPECT_EQ(both, "x y");
+    std::string blank = " \t ";
+    Trim(blank);
+    EXPECT_EQ(blank, "");
+}
+
+TEST(TextCase, MapsOnlyAsciiLetters) {
+    EXPECT_EQ(ToUpper("abz-AZ09\xE4"), "ABZ-AZ09\xE4");
+    EXPECT_EQ(ToLower("ABZ-az09\xC4"), "abz-az09\xC4");
+}
+
+TEST(TextStripQuotes, RemovesOnlyMatchingPairs) {
+    auto strip = [](std::string s) {
+        StripQuotes(s);
+        return s;
+    };
+    EXPECT_EQ(strip("\"abc\""), "abc");
+    EXPECT_EQ(strip("'abc'"), "abc");
+    EXPECT_EQ(strip("\"\""), "");
+    EXPECT_EQ(strip("\""), "\"");
+    EXPECT_EQ(strip("\"abc'"), "\"abc'");
+    EXPECT_EQ(strip("abc\""), "abc\"");
+}
+
+TEST(TextReplaceAll, DoesNotRescanInsertedText) {
+    std::string s = "aaa";
+    EXPECT_EQ(ReplaceAll(s, "a", "aa"), 3);
+    EXPECT_EQ(s, "aaaaaa");
+    s = "xabcabx";
+    EXPECT_EQ(ReplaceAll(s, "ab", ""), 2);
+    EXPECT_EQ(s, "xcx");
+    s = "aaaa";
+    EXPECT_EQ(ReplaceAll(s, "aa", "b"), 2);
+    EXPECT_EQ(s, "bb");
+    EXPECT_EQ(ReplaceAll(s, "", "z"), 0);
+    EXPECT_EQ(s, "bb");
+}
+
+TEST(TextDecodeEntities, DecodesTheLatin1Table) {
+    std::string s = "&nbsp;&yuml;&Auml;&szlig;&lt;x&gt;";
+    EXPECT_EQ(DecodeEntities(s), 6);
+    EXPECT_EQ(s, "\xA0\xFF\xC4\xDF<x>");
+    s = "&#x80;&#x9F;&#x8A;&#246;&#214;&#228;&#196;&#252;&#220;&#223;&#243;";
+    EXPECT_EQ(DecodeEntities(s), 11);
+    EXPECT_EQ(s, "\x80\x9F\x8A\xF6\xD6\xE4\xC4\xFC\xDC\xDF\xF3");
+}
+
+TEST(TextDecodeEntities, LeavesUnknownReferencesAlone) {
+    std::string s = "a &amp; b";
+    EXPECT_EQ(DecodeEntities(s), 0);
+    EXPECT_EQ(s, "a &amp; b");
+    s = "a &lt b";
+    EXPECT_EQ(DecodeEntities(s), 0);
+    EXPECT_EQ(s, "a &lt b");
+    s = "&#xA0; &#247; &&lt;; &Lt; &lt";
+    EXPECT_EQ(DecodeEntities(s), 1);
+    EXPECT_EQ(s, "&#xA0; &#247; &<; &Lt; &lt");
+}
+
+TEST(TextBool, FormatsAndParsesExactly) {
+    EXPECT_STREQ(ToBoolString(true), "true");
+    EXPECT_STREQ(ToBoolString(false), "false");
+    EXPECT_TRUE(ParseBool("true"));
+    EXPECT_FALSE(ParseBool("false"));
+    try {
+        ParseBool("True");
+        FAIL() << "no exception";
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), "Value: True is not convertible to bool!");
+    }
+}
+
+TEST(TextLiterals, ClassifiesIntegers) {
+    for (const char* yes : {"0", "-12", "12ul", "12U", "7LL", "7l", "12ULL", "-"}) {
+        EXPECT_TRUE(IsIntegerLiteral(yes)) << yes;
+    }
+    for (const char* no : {"", "1.5", "12UUL", "12LU", "0x10", "+1", "1 ", "-U"}) {
+        EXPECT_FALSE(IsIntegerLiteral(no)) << no;
+    }
+}
+
+TEST(TextLiterals, ClassifiesHex) {
+    EXPECT_TRUE(IsHexLiteral("0x0"));
+    EXPECT_TRUE(IsHexLiteral("0xDEADbeef"));
+    EXPECT_FALSE(IsHexLiteral("0x"));
+    EXPECT_FALSE(IsHexLiteral("0X12"));
+    EXPECT_FALSE(IsHexLiteral("0x1g"));
+    EXPECT_FALSE(IsHexLiteral("12"));
+}
+
+TEST(TextFormat, FormatsHexDoubleAndMilliseconds) {
+    EXPECT_EQ(FormatHexByte(5), "0x05");
+    EXPECT_EQ(FormatHexByte(300), "0x12C");
+    EXPECT_EQ(FormatHex16(5), "0x0005");
+    EXPECT_EQ(FormatHex16(171), "0x00AB");
+    EXPECT_EQ(FormatHex16(0x12345), "0x12345");
+    EXPECT_EQ(FormatDouble(1.5, 3, false), "1.500");
+    EXPECT_EQ(FormatDouble(1500.0, 2, true), "1.50e+03");
+    EXPECT_EQ(FormatMilliseconds(100, 350), "250ms");
+    // Tick counts wrap at 32 bits.
+    EXPECT_EQ(FormatMilliseconds(0xFFFFFFF0u, 0x10u), "32ms");
+}
+
+TEST(TextPaths, SplitsFileNamesAndDirectories) {
+    EXPECT_EQ(FileNameOfPath(L"/data/net/a.dbc"), L"a.dbc");
+    EXPECT_EQ(FileNameOfPath(L"/a.dbc"), L"/a.dbc");
+    EXPECT_EQ(FileNameOfPath(L"c:\\x\\a.dbc"), L"c:\\x\\a.dbc");
+    EXPECT_EQ(FileNameOfPath(L"dir/"), L"");
+    EXPECT_EQ(StripExtension(L"a.dbc"), L"a");
+    EXPECT_EQ(StripExtension(L".dbc"), L"");
+    EXPECT_EQ(StripExtension(L"abc"), L"abc");
+    EXPECT_EQ(DirectoryOfPath("/data/net\\a.odx"), "data\\net\\");
+    EXPECT_EQ(DirectoryOfPath("a.odx"), "");
+    EXPECT_EQ(DirectoryOfPath("x//y/z"), "x\\y\\");
+}
+
+TEST(TextBase64, RoundTripsAndMatchesKnownVectors) {
+    const std::pair<const char*, const char*> vectors[] = {{"", ""},
+                                                           {"f", "Zg=="},
+                                                           {"fo", "Zm8="},
+                                                           {"foo", "Zm9v"},
+                                                           {"foob", "Zm9vYg=="},
+                                                           {"fooba", "Zm9vYmE="},
+                                                           {"foobar", "Zm9vYmFy"}};
+    for (const auto& [plain, encoded] : vectors) {
+        EXPECT_EQ(Base64Encode(plain), encoded);
+        EXPECT_EQ(Base64Decode(encoded), plain);
+    }
+    std::string all;
+    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    EXPECT_EQ(Base64Decode(Base64Encode(all)), all);
+    EXPECT_EQ(Base64Decode("Zm9v\r\nYmFy"), "foobar");
+}
+
+}  // namespace
