@@ -1,0 +1,139 @@
+#include "facade/quillmere.h"
+
+#include <memory>
+
+#include "facade/instance_registry.h"
+
+Quillmere::Quillmere() : info_(new NanoXML()) { ResetInfoNode(); }
+
+Quillmere::~Quillmere() {
+    DetachInfoNode();
+    Clear();
+    delete info_;
+}
+
+void Quillmere::DetachInfoNode() {
+    NanoXML* parent = info_->parent;
+    if (parent == nullptr) return;
+    std::erase(parent->children, info_);
+    info_->parent = nullptr;
+}
+
+void Quillmere::ResetInfoNode() {
+    info_->DeleteAttributes();
+    info_->DeleteChildren();
+    info_->text.clear();
+    info_->flags = 0;
+    info_->link = nullptr;
+    info_->parent = nullptr;
+    info_->name = "Quillmere";
+    info_->SetAttribute("Version", GetVersion());
+    info_->SetAttribute("BuildDate", GetBuildDate());
+}
+
+void Quillmere::Clear() {
+#ifdef QM_HAVE_DBC
+    dbcFiles_.DestroyAll();
+#endif
+#ifdef QM_HAVE_LDF
+    ldfFiles_.DestroyAll();
+#endif
+#ifdef QM_HAVE_ARXML_COM
+    arxmlFiles_.DestroyAll();
+#endif
+    // Whatever still hangs under the info element is removed and destroyed with it.
+    info_->DeleteChildren();
+    NanoXML::ClearMessageLog();
+    ResetInfoNode();
+}
+
+bool Quillmere::LoadFromFile(const char* path) {
+    if (path == nullptr) return false;
+    auto document = std::make_unique<NanoXML>();
+    if (!document->LoadFile(path)) return false;
+    NanoXML* frame = document->GetChild(std::string("Quillmere"));
+    if (frame == nullptr) return false;
+    // Network configurations and diagnostic libraries take their elements from here as those
+    // kinds are offered; the rest is skipped.
+    return true;
+}
+
+bool Quillmere::SaveToFile(const char* path) {
+    NanoXML root("KOVR", "", 0);
+    root.AddChild("Quillmere", "", 0);
+    return root.SaveFile(path) == 1;
+}
+
+INetConfig* Quillmere::CreateNetConfig() { return nullptr; }
+
+INetConfigDbcFile* Quillmere::CreateDbcFile() {
+#ifdef QM_HAVE_DBC
+    return dbcFiles_.Add(new NetConfigDbcFile());
+#else
+    return nullptr;
+#endif
+}
+
+INetConfigLdfFile* Quillmere::CreateLdfFile() {
+#ifdef QM_HAVE_LDF
+    return ldfFiles_.Add(new NetConfigLdfFile());
+#else
+    return nullptr;
+#endif
+}
+
+INetConfigArxmlFile* Quillmere::CreateArxmlFile() {
+#ifdef QM_HAVE_ARXML_COM
+    return arxmlFiles_.Add(new NetConfigArxmlFile());
+#else
+    return nullptr;
+#endif
+}
+
+IDiagnoseLib* Quillmere::CreateDiagnoseLib() { return nullptr; }
+IArxmlDatabase* Quillmere::CreateArxmlDatabase() { return nullptr; }
+bool Quillmere::DeleteNetConfig(INetConfig*) { return false; }
+
+bool Quillmere::DeleteDbcFile([[maybe_unused]] INetConfigDbcFile* object) {
+#ifdef QM_HAVE_DBC
+    return dbcFiles_.Remove(object);
+#else
+    return false;
+#endif
+}
+
+bool Quillmere::DeleteLdfFile([[maybe_unused]] INetConfigLdfFile* object) {
+#ifdef QM_HAVE_LDF
+    return ldfFiles_.Remove(object);
+#else
+    return false;
+#endif
+}
+
+bool Quillmere::DeleteArxmlFile([[maybe_unused]] INetConfigArxmlFile* object) {
+#ifdef QM_HAVE_ARXML_COM
+    return arxmlFiles_.Remove(object);
+#else
+    return false;
+#endif
+}
+
+bool Quillmere::DeleteDiagnoseLib(IDiagnoseLib*) { return false; }
+bool Quillmere::DeleteArxmlDatabase(IArxmlDatabase*) { return false; }
+
+NanoXML* Quillmere::GetXml() { return info_; }
+const char* Quillmere::GetVersion() { return kVersion; }
+const char* Quillmere::GetBuildDate() { return kBuildDate; }
+
+extern "C" {
+
+QM_API IQuillmere* CreateQuillmereInstance() {
+    auto* instance = new Quillmere();
+    qm::facade::RegisterInstance(instance);
+    return instance;
+}
+
+QM_API bool DeleteQuillmereInstance(IQuillmere* instance) {
+    return qm::facade::DestroyInstance(instance);
+}
+}

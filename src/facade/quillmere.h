@@ -1,0 +1,64 @@
+#pragma once
+#include "facade/owned_list.h"
+#include "quillmere/facade.h"
+#include "quillmere/xml.h"
+
+#if __has_include("dbc/netconfig_dbc_file.h")
+#include "dbc/netconfig_dbc_file.h"
+#define QM_HAVE_DBC 1
+#endif
+#if __has_include("ldf/netconfig_ldf_file.h")
+#include "ldf/netconfig_ldf_file.h"
+#define QM_HAVE_LDF 1
+#endif
+#if __has_include("arxml_com/netconfig_arxml_file.h")
+#include "arxml_com/netconfig_arxml_file.h"
+#define QM_HAVE_ARXML_COM 1
+#endif
+
+// The facade: owns one list per kind of object it creates and the info element under which the
+// network configurations and diagnostic libraries hang their own elements.
+class Quillmere : public IQuillmere {
+public:
+    static constexpr const char* kVersion = "1.00.40.03";
+    static constexpr const char* kBuildDate = "Apr 25 2022";
+
+    Quillmere();
+    ~Quillmere() override;
+    Quillmere(const Quillmere&) = delete;
+    Quillmere& operator=(const Quillmere&) = delete;
+
+    void Clear() override;
+    bool LoadFromFile(const char* path) override;
+    bool SaveToFile(const char* path) override;
+    INetConfig* CreateNetConfig() override;
+    INetConfigDbcFile* CreateDbcFile() override;
+    INetConfigLdfFile* CreateLdfFile() override;
+    INetConfigArxmlFile* CreateArxmlFile() override;
+    IDiagnoseLib* CreateDiagnoseLib() override;
+    IArxmlDatabase* CreateArxmlDatabase() override;
+    bool DeleteNetConfig(INetConfig* object) override;
+    bool DeleteDbcFile(INetConfigDbcFile* object) override;
+    bool DeleteLdfFile(INetConfigLdfFile* object) override;
+    bool DeleteArxmlFile(INetConfigArxmlFile* object) override;
+    bool DeleteDiagnoseLib(IDiagnoseLib* object) override;
+    bool DeleteArxmlDatabase(IArxmlDatabase* object) override;
+    NanoXML* GetXml() override;
+    const char* GetVersion() override;
+    const char* GetBuildDate() override;
+
+private:
+    void ResetInfoNode();
+    void DetachInfoNode();
+
+#ifdef QM_HAVE_DBC
+    OwnedList<NetConfigDbcFile, INetConfigDbcFile> dbcFiles_;
+#endif
+#ifdef QM_HAVE_LDF
+    OwnedList<NetConfigLdfFile, INetConfigLdfFile> ldfFiles_;
+#endif
+#ifdef QM_HAVE_ARXML_COM
+    OwnedList<NetConfigArxmlFile, INetConfigArxmlFile> arxmlFiles_;
+#endif
+    NanoXML* info_;
+};

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "quillmere/quillmere.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string TempPath(const std::string& name) {
+    return (fs::temp_directory_path() / ("qm_facade_" + std::to_string(::getpid()) + "_" + name))
+        .string();
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void ExpectPristineInfoNode(NanoXML* info) {
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->name, "Quillmere");
+    ASSERT_EQ(info->attributes.size(), 2u);
+    EXPECT_EQ(info->GetAttributeNameAt(0), "Version");
+    EXPECT_EQ(info->GetAttributeValueAt(0), "1.00.40.03");
+    EXPECT_EQ(info->GetAttributeNameAt(1), "BuildDate");
+    EXPECT_EQ(info->GetAttributeValueAt(1), "Apr 25 2022");
+    EXPECT_TRUE(info->children.empty());
+    EXPECT_TRUE(info->text.empty());
+    EXPECT_EQ(info->parent, nullptr);
+}
+
+}  // namespace
+
+TEST(Instances, CreateAndDeleteOnceEach) {
+    IQuillmere* first = CreateQuillmereInstance();
+    IQuillmere* second = CreateQuillmereInstance();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(first, second);
+    EXPECT_STREQ(first->GetVersion(), "1.00.40.03");
+    EXPECT_STREQ(first->GetBuildDate(), "Apr 25 2022");
+
+    EXPECT_TRUE(DeleteQuillmereInstance(first));
+    EXPECT_FALSE(DeleteQuillmereInstance(first));
+    // The other instance is untouched and still usable.
+    ExpectPristineInfoNode(second->GetXml());
+    EXPECT_TRUE(DeleteQuillmereInstance(second));
+    EXPECT_FALSE(DeleteQuillmereInstance(nullptr));
+}
+
+TEST(Facade, ClearRestoresTheInfoElement) {
+    IQuillmere* facade = CreateQuillmereInstance();
+    NanoXML* info = facade->GetXml();
+    ExpectPristineInfoNode(info);
+    info->SetAttribute("Extra", "1");
+    info->AddChild("Stray", "text", 0);
+    info->text = "junk";
+    info->name = "Renamed";
+    info->flags = 4;
+    NanoXML::AppendMessage("a line\r\n");
+
+    facade->Clear();
+    EXPECT_EQ(facade->GetXml(), info);
+    ExpectPristineInfoNode(info);
+    EXPECT_EQ(info->flags, 0);
+    EXPECT_EQ(NanoXML::MessageLog(), "");
+    DeleteQuillmereInstance(facade);
+}
+
+TEST(Facade, DestructionDetachesTheInfoElementFromAHostParent) {
+    NanoXML hostRoot;
+    hostRoot.name = "Host";
+    IQuillmere* facade = CreateQuillmereInstance();
+    hostRoot.AddChild(facade->GetXml());
+    ASSERT_EQ(hostRoot.children.size(), 1u);
+    DeleteQuillmereInstance(facade);
+    EXPECT_TRUE(hostRoot.children.empty());
+}
+
+TEST(Facade, FileObjectsBelongToTheFacadeThatMadeThem) {
+    IQuillmere* a = CreateQuillmereInstance();
+    IQuillmere* b = CreateQuillmereInstance();
+    INetConfigDbcFile* dbc = a->CreateDbcFile();
+    INetConfigLdfFile* ldf = a->CreateLdfFile();
+    INetConfigArxmlFile* arxml = a->CreateArxmlFile();
+    // Another facade neither deletes nor destroys them.
+    EXPECT_FALSE(b->DeleteDbcFile(dbc));
+    EXPECT_FALSE(b->DeleteLdfFile(ldf));
+    EXPECT_FALSE(b->DeleteArxmlFile(arxml));
+    EXPECT_EQ(a->DeleteDbcFile(dbc), dbc != nullptr);
+    EXPECT_EQ(a->DeleteLdfFile(ldf), ldf != nullptr);
+    EXPECT_EQ(a->DeleteArxmlFile(arxml), arxml != nullptr);
+    EXPECT_FALSE(a->DeleteDbcFile(dbc));
+    EXPECT_FALSE(a->DeleteDbcFile(nullptr));
+    // Objects still listed are destroyed with the facade (the sanitizer build checks for leaks).
+    a->CreateDbcFile();
+    a->CreateLdfFile();
+    a->CreateArxmlFile();
+    DeleteQuillmereInstance(a);
+    DeleteQuillmereInstance(b);
+}
+
+TEST(Container, EmptyFacadeSavesTheBareFrame) {
+    IQuillmere* facade = CreateQuillmereInstance();
+    const std::string path = TempPath("empty.xml");
+    ASSERT_TRUE(facade->SaveToFile(path.c_str()));
+    EXPECT_EQ(Slurp(path),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+              "<KOVR>\r\n   <Quillmere/>\r\n</KOVR>");
+    EXPECT_TRUE(facade->LoadFromFile(path.c_str()));
+    fs::remove(path);
+    DeleteQuillmereInstance(facade);
+}
+
+TEST(Container, LoadNeedsAReadableFileWithAQuillmereElement) {
+    IQuillmere* facade = CreateQuillmereInstance();
+    EXPECT_FALSE(facade->LoadFromFile(TempPath("missing.xml").c_str()));
+    EXPECT_FALSE(facade->LoadFromFile(nullptr));
+
+    const std::string other = TempPath("other.xml");
+    std::ofstream(other) << "<KOVR><Other/></KOVR>";
+    EXPECT_FALSE(facade->LoadFromFile(other.c_str()));
+    // The root's name does not matter, only its Quillmere child.
+    std::ofstream(other) << "<Anything><Quillmere><Unknown/></Quillmere></Anything>";
+    EXPECT_TRUE(facade->LoadFromFile(other.c_str()));
+    fs::remove(other);
+
+    EXPECT_FALSE(facade->SaveToFile(TempPath("no/such/dir/x.xml").c_str()));
+    EXPECT_NE(NanoXML::MessageLog().find("NanoXML::SaveFile error nr "), std::string::npos);
+    DeleteQuillmereInstance(facade);
+}
