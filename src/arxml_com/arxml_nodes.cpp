@@ -1,0 +1,117 @@
+#include "arxml_com/arxml_nodes.h"
+
+#include <cstdlib>
+#include <utility>
+
+namespace qm::arxml {
+
+namespace {
+// Real documents link in one step; a longer chain only arises from a loop.
+constexpr int kMaxLinkSteps = 64;
+}  // namespace
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+const NanoXML* Child(const NanoXML* node, std::string_view name) {
+    if (node == nullptr) return nullptr;
+    for (const NanoXML* child : node->children) {
+        if (child->name == name) return child;
+    }
+    return nullptr;
+}
+
+const NanoXML* Descendant(const NanoXML* node, std::string_view name) {
+    if (node == nullptr) return nullptr;
+    std::vector<std::pair<const NanoXML*, size_t>> stack;
+    stack.emplace_back(node, 0);
+    while (!stack.empty()) {
+        auto& [current, next] = stack.back();
+        if (next == current->children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const NanoXML* child = current->children[next++];
+        if (child->name == name) return child;
+        if (!child->children.empty()) stack.emplace_back(child, 0);
+    }
+    return nullptr;
+}
+
+const NanoXML* Target(const NanoXML* reference) {
+    if (reference == nullptr || reference->link == nullptr) return nullptr;
+    const NanoXML* current = reference->link;
+    for (int step = 0; step < kMaxLinkSteps; ++step) {
+        if (current->link == nullptr) return current;
+        current = current->link;
+    }
+    return nullptr;
+}
+
+const NanoXML* ChildTarget(const NanoXML* node, std::string_view name) {
+    return Target(Child(node, name));
+}
+
+std::string Text(const NanoXML* node) {
+    return node ? node->GetText() : std::string();
+}
+
+std::string ChildText(const NanoXML* node, std::string_view name) {
+    return Text(Child(node, name));
+}
+
+std::string ShortName(const NanoXML* node) {
+    return ChildText(node, "SHORT-NAME");
+}
+
+std::string MultilingualText(const NanoXML* node) {
+    if (node == nullptr) return {};
+    for (const NanoXML* child : node->children) {
+        if (StartsWith(child->name, "L-")) return child->GetText();
+    }
+    return node->GetText();
+}
+
+std::string LastPathComponent(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+unsigned long ParseUnsigned(const std::string& text) {
+    return std::strtoul(text.c_str(), nullptr, 0);
+}
+
+long ParseSigned(const std::string& text) {
+    return std::strtol(text.c_str(), nullptr, 0);
+}
+
+double ParseDouble(const std::string& text) {
+    return std::strtod(text.c_str(), nullptr);
+}
+
+}  // namespace qm::arxml
+
+namespace qm::arxml {
+
+const NanoXML* Ancestor(const NanoXML* node, std::string_view name) {
+    for (const NanoXML* current = node; current != nullptr; current = current->parent) {
+        if (current->name == name) return current;
+    }
+    return nullptr;
+}
+
+const NanoXML* ReferenceOf(const NanoXML* entry) {
+    if (entry == nullptr) return nullptr;
+    if (EndsWith(entry->name, "-REF")) return entry;
+    for (const NanoXML* child : entry->children) {
+        if (EndsWith(child->name, "-REF")) return child;
+    }
+    return nullptr;
+}
+
+}  // namespace qm::arxml

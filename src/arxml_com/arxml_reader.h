@@ -1,0 +1,57 @@
+#pragma once
+// The load of an ARXML communication file: parse, resolve references, then hand the PDU and
+// cluster elements to their section readers in the form of the document's AUTOSAR generation.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "arxml_com/arxml_cluster.h"
+#include "arxml_com/arxml_pdu.h"
+#include "arxml_com/named_list.h"
+#include "quillmere/xml.h"
+
+namespace qm::arxml {
+
+// Major, minor and patch of a document's AUTOSAR version; all 0 when the document names none.
+using AutosarVersion = std::array<uint8_t, 3>;
+
+// Reads "4.2.2", "4-2-2" or a release number's digits ("46") into major, minor, patch.
+AutosarVersion ParseAutosarVersion(const std::string& text);
+
+// Milliseconds of the load's phases, for measurement.
+struct ArxmlLoadTimes {
+    uint32_t parse = 0;
+    uint32_t resolve = 0;
+    uint32_t read = 0;
+    size_t references = 0;
+};
+
+// What a load fills; owned by the file object.
+struct ArxmlReadTarget {
+    OwnedNamedList<ArxmlPdu>& pdus;
+    OwnedNamedList<ArxmlCluster>& clusters;
+    std::string& messages;
+    AutosarVersion& version;
+};
+
+class ArxmlReader {
+  public:
+    explicit ArxmlReader(ArxmlReadTarget target) : target_(target) {}
+
+    // Workers of the reference resolution; 0 for the default plan.
+    void SetWorkers(unsigned workers) { workers_ = workers; }
+
+    // Returns false only when the file cannot be read; the model stays empty then.
+    bool Load(const std::wstring& path);
+    // Reads an already parsed and resolved document (root is the document's root element).
+    void ReadDocument(const NanoXML* root);
+
+    const ArxmlLoadTimes& Times() const { return times_; }
+
+  private:
+    ArxmlReadTarget target_;
+    unsigned workers_ = 0;
+    ArxmlLoadTimes times_;
+};
+
+}  // namespace qm::arxml

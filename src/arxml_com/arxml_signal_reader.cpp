@@ -1,0 +1,127 @@
+#include "arxml_com/arxml_signal_reader.h"
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "arxml_com/arxml_nodes.h"
+
+namespace qm::arxml {
+
+namespace {
+
+// The places that describe a signal, most specific first.
+struct SignalSources {
+    std::array<const NanoXML*, 3> nodes{};
+
+    // The target of the first reference of that name found in any source.
+    const NanoXML* FirstTarget(std::string_view referenceName) const {
+        for (const NanoXML* node : nodes) {
+            if (const NanoXML* target = Target(Descendant(node, referenceName))) return target;
+        }
+        return nullptr;
+    }
+};
+
+SignalSources SourcesOf(const NanoXML* systemSignal, const NanoXML* iSignal) {
+    SignalSources sources;
+    sources.nodes[0] = systemSignal;
+    sources.nodes[1] = iSignal;
+    // AUTOSAR 3 keeps compu method and limits on the data type of the system signal.
+    sources.nodes[2] = ChildTarget(systemSignal, "DATA-TYPE-REF");
+    return sources;
+}
+
+std::optional<double> Limit(const NanoXML* holder, std::string_view name) {
+    const std::string text = ChildText(holder, name);
+    if (text.empty()) return std::nullopt;
+    return ParseDouble(text);
+}
+
+std::string UnitName(const NanoXML* unit) {
+    if (unit == nullptr) return {};
+    std::string display = ChildText(unit, "DISPLAY-NAME");
+    return display.empty() ? ShortName(unit) : display;
+}
+
+// Physical constraints describe the limits a user sees; internal ones and the limits of an
+// AUTOSAR 3 data type stand in for them when they are missing.
+void ReadLimits(const SignalSources& sources, const NanoXML* constraint, ArxmlSignal& signal) {
+    const NanoXML* physical = Descendant(constraint, "PHYS-CONSTRS");
+    const NanoXML* internal = Descendant(constraint, "INTERNAL-CONSTRS");
+    const std::array<const NanoXML*, 3> holders = {physical, internal, sources.nodes[2]};
+    std::optional<double> minimum;
+    std::optional<double> maximum;
+    for (const NanoXML* holder : holders) {
+        if (!minimum) minimum = Limit(holder, "LOWER-LIMIT");
+        if (!maximum) maximum = Limit(holder, "UPPER-LIMIT");
+    }
+    signal.SetLimits(minimum.value_or(0.0), maximum.value_or(0.0));
+}
+
+void ReadUnit(const SignalSources& sources, const NanoXML* constraint, const NanoXML* compuMethod,
+              ArxmlSignal& signal) {
+    const NanoXML* unit = Target(Descendant(Descendant(constraint, "PHYS-CONSTRS"), "UNIT-REF"));
+    if (unit == nullptr) unit = ChildTarget(compuMethod, "UNIT-REF");
+    if (unit == nullptr) unit = sources.FirstTarget("UNIT-REF");
+    signal.SetUnit(UnitName(unit));
+}
+
+std::vector<double> CoefficientValues(const NanoXML* coefficients) {
+    std::vector<double> values;
+    if (coefficients == nullptr) return values;
+    for (const NanoXML* child : coefficients->children) {
+        if (child->name == "V") values.push_back(ParseDouble(child->GetText()));
+    }
+    return values;
+}
+
+CompuScale ReadScale(const NanoXML* scale) {
+    CompuScale result;
+    if (auto lower = Limit(scale, "LOWER-LIMIT")) result.lowerLimit = *lower;
+    if (auto upper = Limit(scale, "UPPER-LIMIT")) result.upperLimit = *upper;
+    result.label = ChildText(scale, "SHORT-LABEL");
+    result.description = MultilingualText(Child(scale, "DESC"));
+    if (const NanoXML* constant = Child(scale, "COMPU-CONST")) {
+        const NanoXML* value = Child(constant, "VT");
+        result.text = Text(value ? value : Child(constant, "V"));
+    }
+    if (const NanoXML* coefficients = Child(scale, "COMPU-RATIONAL-COEFFS")) {
+        const std::vector<double> numerator =
+            CoefficientValues(Child(coefficients, "COMPU-NUMERATOR"));
+        const std::vector<double> denominator =
+            CoefficientValues(Child(coefficients, "COMPU-DENOMINATOR"));
+        // A missing or zero denominator is read as 1, as the common tools do.
+        const double divisor = denominator.empty() || denominator[0] == 0.0 ? 1.0 : denominator[0];
+        result.rational = true;
+        result.offset = numerator.empty() ? 0.0 : numerator[0] / divisor;
+        result.factor = numerator.size() < 2 ? 1.0 : numerator[1] / divisor;
+    }
+    return result;
+}
+
+}  // namespace
+
+void ReadCompuScales(const NanoXML* compuMethod, ArxmlSignal& signal) {
+    const NanoXML* scales = Child(Child(compuMethod, "COMPU-INTERNAL-TO-PHYS"), "COMPU-SCALES");
+    if (scales == nullptr) return;
+    for (const NanoXML* scale : scales->children) {
+        if (scale->name == "COMPU-SCALE") signal.AddCompuScale(ReadScale(scale));
+    }
+}
+
+void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal,
+                          ArxmlSignal& signal) {
+    std::string description = MultilingualText(Child(systemSignal, "DESC"));
+    if (description.empty()) description = MultilingualText(Child(iSignal, "DESC"));
+    signal.SetDescription(std::move(description));
+
+    const SignalSources sources = SourcesOf(systemSignal, iSignal);
+    const NanoXML* constraint = sources.FirstTarget("DATA-CONSTR-REF");
+    const NanoXML* compuMethod = sources.FirstTarget("COMPU-METHOD-REF");
+    ReadLimits(sources, constraint, signal);
+    ReadUnit(sources, constraint, compuMethod, signal);
+    ReadCompuScales(compuMethod, signal);
+}
+
+}  // namespace qm::arxml

@@ -1,0 +1,31 @@
+#include "arxml_com/netconfig_arxml_file.h"
+
+NetConfigArxmlFile::~NetConfigArxmlFile() {
+    ClearContent();
+}
+
+void NetConfigArxmlFile::ClearContent() {
+    clusters_.Clear();
+    pdus_.Clear();
+    version_ = {0, 0, 0};
+    loaded_ = false;
+}
+
+void NetConfigArxmlFile::Clear() {
+    ClearContent();
+    messages_.clear();
+    path_.clear();
+}
+
+bool NetConfigArxmlFile::Load(const wchar_t* path) {
+    ClearContent();
+    messages_.clear();
+    path_ = path ? path : L"";
+    qm::arxml::ArxmlReader reader({pdus_, clusters_, messages_, version_});
+    reader.SetWorkers(workers_);
+    const bool ok = reader.Load(path_);
+    times_ = reader.Times();
+    // The reference resolution and reading happen only after a successful parse.
+    loaded_ = ok;
+    return ok;
+}

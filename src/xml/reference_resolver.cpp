@@ -1,0 +1,350 @@
+#include "xml/reference_resolver.h"
+
+#include <algorithm>
+#include <array>
+#include <thread>
+
+namespace qm::xml {
+
+namespace {
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// The value of the first attribute of that name, without copying; empty when absent.
+std::string_view AttributeView(const NanoXML* node, std::string_view name) {
+    for (const NanoXMLAttribute& attribute : node->attributes) {
+        if (attribute.name == name) return attribute.value;
+    }
+    return {};
+}
+
+// The text a reference element names. Most texts need no decoding and are used in place;
+// `storage` holds the decoded copy for the others.
+std::string_view ReferenceText(const NanoXML* node, std::string& storage) {
+    if (!node->text.empty() && node->text.find('&') == std::string::npos) return node->text;
+    storage = node->GetText();
+    return storage;
+}
+
+// An identifiable element names itself in its first child; looking only at the first few
+// children keeps the package-path comparison independent of the size of ELEMENTS lists.
+const NanoXML* ShortNameChild(const NanoXML* node) {
+    const size_t count = std::min<size_t>(node->children.size(), 3);
+    for (size_t i = 0; i < count; ++i) {
+        if (node->children[i]->name == "SHORT-NAME") return node->children[i];
+    }
+    return nullptr;
+}
+
+// True when the short names of element and its ancestors spell `path` ("/Pkg/Sub/Name"); a path
+// without a leading "/" only has to match the innermost names.
+bool PackagePathMatches(const NanoXML* element, std::string_view path) {
+    std::string_view rest = path;
+    for (const NanoXML* current = element; current != nullptr; current = current->parent) {
+        const NanoXML* shortName = ShortNameChild(current);
+        if (shortName == nullptr) continue;
+        if (rest.empty() || !EndsWith(rest, shortName->text)) return false;
+        rest.remove_suffix(shortName->text.size());
+        if (rest.empty()) return true;  // a relative path, consumed
+        if (rest.back() != '/') return false;
+        rest.remove_suffix(1);
+    }
+    return rest.empty();
+}
+
+constexpr std::array<std::string_view, 8> kOdxLayerContainers = {
+    "ECU-SHARED-DATA", "FUNCTIONAL-GROUP", "BASE-VARIANT",  "PROTOCOL",
+    "ECU-VARIANT",     "COMPARAM-SUBSET",  "COMPARAM-SPEC", "PROT-STACK"};
+
+bool IsOdxLayerContainer(std::string_view name) {
+    return std::find(kOdxLayerContainers.begin(), kOdxLayerContainers.end(), name) !=
+           kOdxLayerContainers.end();
+}
+
+void MarkResolved(NanoXML* node, NanoXML* target) {
+    node->link = target;
+    node->flags =
+        static_cast<uint8_t>((node->flags | NanoXML::kFlagReference) & ~NanoXML::kFlagUnresolved);
+}
+
+void MarkUnresolved(NanoXML* node) {
+    node->flags |= NanoXML::kFlagUnresolved;
+}
+
+std::string UnresolvedLine(std::string_view prefix, const NanoXML* node, std::string_view value) {
+    std::string line;
+    line.reserve(prefix.size() + node->name.size() + value.size() + 12);
+    line.append(prefix).append("\"").append(node->name).append("\" ID=\"");
+    line.append(value).append("\"\r\n");
+    return line;
+}
+
+}  // namespace
+
+unsigned DefaultWorkerCount() {
+    const unsigned hardware = std::thread::hardware_concurrency();
+    return hardware > 1 ? hardware - 1 : 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shared worker plan
+
+void ReferenceResolver::CollectTree(NanoXML* root) {
+    if (root == nullptr) return;
+    // Post-order without recursion, so that elements are collected in the order the reader
+    // completes them.
+    std::vector<std::pair<NanoXML*, size_t>> stack;
+    stack.emplace_back(root, 0);
+    while (!stack.empty()) {
+        auto& [node, next] = stack.back();
+        if (next < node->children.size()) {
+            NanoXML* child = node->children[next++];
+            stack.emplace_back(child, 0);
+            continue;
+        }
+        NanoXML* done = node;
+        stack.pop_back();
+        if (done != root) Collect(done);
+    }
+}
+
+std::shared_ptr<const NanoXML::ChildCallback> ReferenceResolver::MakeCallback() {
+    return std::make_shared<const NanoXML::ChildCallback>([this](NanoXML* node) { Collect(node); });
+}
+
+void ReferenceResolver::Resolve(NanoXML* root, unsigned workers) {
+    root_ = root;
+    failures_.clear();
+    unresolved_.clear();
+    const size_t count = WorkCount();
+    unsigned workerCount = workers != 0 ? workers : DefaultWorkerCount();
+    if (workerCount > count) workerCount = count > 0 ? static_cast<unsigned>(count) : 1;
+
+    if (workerCount == 1) {
+        RunWorker(1, 0);
+    } else {
+        std::vector<std::thread> threads;
+        threads.reserve(workerCount);
+        try {
+            for (unsigned i = 0; i < workerCount; ++i) {
+                threads.emplace_back(&ReferenceResolver::RunWorker, this, workerCount, i);
+            }
+        } catch (...) {
+            for (std::thread& thread : threads) thread.join();
+            throw;
+        }
+        for (std::thread& thread : threads) thread.join();
+    }
+
+    // Work-list order makes the report independent of which worker finished first.
+    std::sort(failures_.begin(), failures_.end(),
+              [](const Failure& a, const Failure& b) { return a.entry < b.entry; });
+    std::string lines;
+    unresolved_.reserve(failures_.size());
+    for (const Failure& failure : failures_) {
+        unresolved_.push_back(failure.node);
+        lines += failure.line;
+    }
+    failures_.clear();
+    failures_.shrink_to_fit();
+    if (!lines.empty()) Report(lines);
+}
+
+void ReferenceResolver::RunWorker(unsigned workerCount, unsigned worker) {
+    std::vector<Failure> local;
+    const size_t count = WorkCount();
+    for (size_t entry = worker; entry < count; entry += workerCount) {
+        Failure failure;
+        if (!ResolveEntry(entry, failure)) {
+            failure.entry = entry;
+            local.push_back(std::move(failure));
+        }
+    }
+    if (local.empty()) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::move(local.begin(), local.end(), std::back_inserter(failures_));
+}
+
+void ReferenceResolver::Report(const std::string& lines) {
+    NanoXML::AppendMessage(lines);
+}
+
+// ---------------------------------------------------------------------------------------------
+// ARXML
+
+size_t ArxmlReferenceResolver::KeyHash::operator()(const Key& key) const {
+    const size_t a = std::hash<std::string_view>{}(key.shortName);
+    const size_t b = std::hash<std::string_view>{}(key.type);
+    return a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
+}
+
+void ArxmlReferenceResolver::Collect(NanoXML* node) {
+    const std::string& name = node->name;
+    if (name == "SHORT-NAME") {
+        const std::string_view type = node->parent ? std::string_view(node->parent->name) : "";
+        entries_.push_back(Candidate{node, 0});
+        const auto index = static_cast<uint32_t>(entries_.size());
+        auto [it, inserted] = index_.try_emplace(Key{node->text, type}, Chain{index, index});
+        if (!inserted) {
+            entries_[it->second.tail - 1].next = index;
+            it->second.tail = index;
+        }
+        return;
+    }
+    if (EndsWith(name, "-REF") || EndsWith(name, "-TREF") || EndsWith(name, "-IREF")) {
+        if (!AttributeView(node, "DEST").empty()) work_.push_back(node);
+    }
+}
+
+NanoXML* ArxmlReferenceResolver::Choose(const Chain& chain, std::string_view path) const {
+    const Candidate& first = entries_[chain.head - 1];
+    if (first.next == 0) return first.shortName->parent;
+    for (uint32_t i = chain.head; i != 0; i = entries_[i - 1].next) {
+        NanoXML* element = entries_[i - 1].shortName->parent;
+        if (element != nullptr && PackagePathMatches(element, path)) return element;
+    }
+    for (uint32_t i = chain.head; i != 0; i = entries_[i - 1].next) {
+        if (NanoXML* element = entries_[i - 1].shortName->parent) return element;
+    }
+    return nullptr;
+}
+
+bool ArxmlReferenceResolver::ResolveEntry(size_t entry, Failure& failure) const {
+    NanoXML* node = work_[entry];
+    std::string decoded;
+    const std::string_view path = ReferenceText(node, decoded);
+    const std::string_view dest = AttributeView(node, "DEST");
+    const size_t slash = path.rfind('/');
+    const std::string_view shortName =
+        slash == std::string_view::npos ? path : path.substr(slash + 1);
+
+    const auto it = index_.find(Key{shortName, dest});
+    if (it != index_.end()) {
+        if (NanoXML* target = Choose(it->second, path)) {
+            node->link = target;
+            return true;
+        }
+    }
+    failure.node = node;
+    failure.line.append("Unresolved reference of: \"").append(path).append("\"\r\n");
+    MarkUnresolved(node);
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// ODX
+
+std::string_view OdxReferenceResolver::DocumentName(const NanoXML* node) {
+    for (const NanoXML* current = node; current != nullptr; current = current->parent) {
+        if (!IsOdxLayerContainer(current->name)) continue;
+        for (const NanoXML* child : current->children) {
+            if (child->name == "SHORT-NAME") return child->text;
+        }
+        return {};
+    }
+    return {};
+}
+
+void OdxReferenceResolver::Collect(NanoXML* node) {
+    const std::string_view id = AttributeView(node, "ID");
+    if (!id.empty()) identifiers_.try_emplace(Key{id, DocumentName(node)}, node);
+    const std::string& name = node->name;
+    if (name == "SHORT-NAME") shortNames_.try_emplace(Key{node->text, DocumentName(node)}, node);
+    if (EndsWith(name, "-REF") && !AttributeView(node, "ID-REF").empty()) {
+        work_.emplace_back(node, kIdentifier);
+        node->flags |= NanoXML::kFlagReference;
+    } else if (EndsWith(name, "-SNREF") && !AttributeView(node, "SHORT-NAME").empty()) {
+        work_.emplace_back(node, kShortName);
+        node->flags |= NanoXML::kFlagReference;
+    }
+}
+
+NanoXML* OdxReferenceResolver::Lookup(const Index& index, std::string_view value,
+                                      std::string_view document) {
+    const auto exact = index.find(Key{value, document});
+    if (exact != index.end()) return exact->second;
+    // Otherwise the value may live in another layer of the container that the document names.
+    for (auto it = index.lower_bound(Key{value, {}}); it != index.end() && it->first.first == value;
+         ++it) {
+        const NanoXML* container = NanoXML::FindAncestor(it->second, "DIAG-LAYER-CONTAINER");
+        if (container == nullptr) continue;
+        for (const NanoXML* child : container->children) {
+            if (child->name == "SHORT-NAME") {
+                if (child->text == document) return it->second;
+                break;
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool OdxReferenceResolver::ResolveIdentifier(NanoXML* node, Failure& failure) const {
+    const std::string_view id = AttributeView(node, "ID-REF");
+    if (id.empty()) return true;
+    std::string_view document = AttributeView(node, "DOCREF");
+    if (document.empty()) document = DocumentName(node);
+    if (NanoXML* target = Lookup(identifiers_, id, document)) {
+        MarkResolved(node, target);
+        return true;
+    }
+    failure.node = node;
+    failure.line = UnresolvedLine("Unresolved REF: ", node, id);
+    MarkUnresolved(node);
+    return false;
+}
+
+bool OdxReferenceResolver::ResolveShortName(NanoXML* node, Failure& failure) const {
+    const std::string_view shortName = AttributeView(node, "SHORT-NAME");
+    if (shortName.empty()) return true;
+    std::string_view document = AttributeView(node, "DOCREF");
+    if (document.empty() && node->name == "DIAG-COMM-SNREF") {
+        if (const NanoXML* parentRef = NanoXML::FindAncestor(node, "PARENT-REF")) {
+            document = AttributeView(parentRef, "DOCREF");
+        }
+    }
+    if (document.empty()) document = DocumentName(node);
+    const NanoXML* target = Lookup(shortNames_, shortName, document);
+    if (target != nullptr && target->parent != nullptr) {
+        MarkResolved(node, target->parent);
+        return true;
+    }
+    failure.node = node;
+    failure.line = UnresolvedLine("Unresolved SNREF: ", node, shortName);
+    MarkUnresolved(node);
+    return false;
+}
+
+bool OdxReferenceResolver::ResolveEntry(size_t entry, Failure& failure) const {
+    const auto& [node, kind] = work_[entry];
+    return kind == kIdentifier ? ResolveIdentifier(node, failure) : ResolveShortName(node, failure);
+}
+
+// ---------------------------------------------------------------------------------------------
+// CDD
+
+void CddReferenceResolver::Collect(NanoXML* node) {
+    const std::string_view id = AttributeView(node, "id");
+    if (!id.empty()) identifiers_.try_emplace(id, node);
+    if (!AttributeView(node, "idref").empty()) {
+        work_.push_back(node);
+        node->flags |= NanoXML::kFlagReference;
+    }
+}
+
+bool CddReferenceResolver::ResolveEntry(size_t entry, Failure& failure) const {
+    NanoXML* node = work_[entry];
+    const std::string_view idref = AttributeView(node, "idref");
+    const auto it = identifiers_.find(idref);
+    if (it != identifiers_.end()) {
+        MarkResolved(node, it->second);
+        return true;
+    }
+    failure.node = node;
+    failure.line = UnresolvedLine("Unresolved REF: ", node, idref);
+    MarkUnresolved(node);
+    return false;
+}
+
+}  // namespace qm::xml

@@ -1,0 +1,158 @@
+#pragma once
+// Reference resolution for ARXML, ODX and CDD documents.
+//
+// While a document is read, every finished element is handed to Collect(): possible targets
+// enter an index, reference elements enter a work list. Resolve() then spreads the work list
+// over worker threads; each reference gets its target in `link`, or is flagged unresolved and
+// reported. The three dialects share the worker plan and the reporting; they differ in what
+// they index and how a reference is looked up.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "quillmere/xml.h"
+
+namespace qm::xml {
+
+// Hardware threads minus one when there are more than one, otherwise one.
+unsigned DefaultWorkerCount();
+
+class ReferenceResolver {
+  public:
+    ReferenceResolver() = default;
+    virtual ~ReferenceResolver() = default;
+    ReferenceResolver(const ReferenceResolver&) = delete;
+    ReferenceResolver& operator=(const ReferenceResolver&) = delete;
+
+    // Indexes one finished element (targets and reference elements alike).
+    virtual void Collect(NanoXML* node) = 0;
+    // Collects every element below root (root excluded, as the reader's callback does), without
+    // recursion so that deeply nested documents cannot exhaust the stack.
+    void CollectTree(NanoXML* root);
+    // A callback for NanoXML::onChildParsed that collects every element as it is completed.
+    std::shared_ptr<const NanoXML::ChildCallback> MakeCallback();
+
+    // Resolves the whole work list with the given number of workers (0: DefaultWorkerCount()).
+    // Worker i of n takes the entries i, i + n, i + 2n, ...; the caller waits for all of them.
+    // The lines for unresolved references are reported in work-list order, whatever the
+    // timing of the workers.
+    void Resolve(NanoXML* root, unsigned workers = 0);
+
+    NanoXML* Root() const { return root_; }
+    size_t PendingCount() const { return WorkCount(); }
+    // Unresolved reference elements in work-list order, filled by Resolve().
+    const std::vector<NanoXML*>& Unresolved() const { return unresolved_; }
+
+  protected:
+    struct Failure {
+        size_t entry = 0;
+        NanoXML* node = nullptr;
+        std::string line;
+    };
+
+    virtual size_t WorkCount() const = 0;
+    // Resolves one work entry; returns false and fills `failure` when it cannot be resolved.
+    virtual bool ResolveEntry(size_t entry, Failure& failure) const = 0;
+    // Where the lines of unresolved references go (the process-wide log unless overridden).
+    virtual void Report(const std::string& lines);
+
+  private:
+    void RunWorker(unsigned workerCount, unsigned worker);
+
+    NanoXML* root_ = nullptr;
+    std::mutex mutex_;  // guards failures_ while workers run
+    std::vector<Failure> failures_;
+    std::vector<NanoXML*> unresolved_;
+};
+
+// ARXML: targets are SHORT-NAME elements keyed by (short name, element name of their parent);
+// references are "-REF", "-TREF" and "-IREF" elements with a DEST attribute. When several
+// elements share a key, the one whose package path equals the reference text wins; failing
+// that, the first in document order.
+class ArxmlReferenceResolver : public ReferenceResolver {
+  public:
+    void Collect(NanoXML* node) override;
+    size_t TargetCount() const { return entries_.size(); }
+
+  protected:
+    size_t WorkCount() const override { return work_.size(); }
+    bool ResolveEntry(size_t entry, Failure& failure) const override;
+
+  private:
+    struct Key {
+        std::string_view shortName;
+        std::string_view type;
+        bool operator==(const Key& other) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& key) const;
+    };
+    struct Candidate {
+        NanoXML* shortName = nullptr;
+        uint32_t next = 0;  // index + 1 of the next candidate with the same key, 0 at the end
+    };
+    struct Chain {
+        uint32_t head = 0;  // indices + 1 into entries_
+        uint32_t tail = 0;
+    };
+
+    NanoXML* Choose(const Chain& chain, std::string_view path) const;
+
+    std::unordered_map<Key, Chain, KeyHash> index_;
+    std::vector<Candidate> entries_;
+    std::vector<NanoXML*> work_;
+};
+
+// ODX: identifiers ("ID") and short names keyed by (value, document name); "-REF" elements with
+// "ID-REF" and "-SNREF" elements with "SHORT-NAME" are references. The first element of a key
+// in document order is kept.
+class OdxReferenceResolver : public ReferenceResolver {
+  public:
+    void Collect(NanoXML* node) override;
+    // The SHORT-NAME text of the nearest enclosing layer container (node included).
+    static std::string_view DocumentName(const NanoXML* node);
+
+  protected:
+    size_t WorkCount() const override { return work_.size(); }
+    bool ResolveEntry(size_t entry, Failure& failure) const override;
+
+  private:
+    using Key = std::pair<std::string_view, std::string_view>;
+    using Index = std::map<Key, NanoXML*>;
+    enum Kind : uint8_t { kIdentifier = 1, kShortName = 2 };
+
+    static NanoXML* Lookup(const Index& index, std::string_view value, std::string_view document);
+    bool ResolveIdentifier(NanoXML* node, Failure& failure) const;
+    bool ResolveShortName(NanoXML* node, Failure& failure) const;
+
+    Index identifiers_;
+    Index shortNames_;
+    std::vector<std::pair<NanoXML*, Kind>> work_;
+};
+
+// CDD: elements with an "id" attribute are targets, elements with "idref" are references.
+// Unresolved lines go to the resolver's own message text.
+class CddReferenceResolver : public ReferenceResolver {
+  public:
+    void Collect(NanoXML* node) override;
+    const std::string& Messages() const { return messages_; }
+
+  protected:
+    size_t WorkCount() const override { return work_.size(); }
+    bool ResolveEntry(size_t entry, Failure& failure) const override;
+    void Report(const std::string& lines) override { messages_ += lines; }
+
+  private:
+    std::unordered_map<std::string_view, NanoXML*> identifiers_;
+    std::vector<NanoXML*> work_;
+    std::string messages_;
+};
+
+}  // namespace qm::xml
