@@ -19,21 +19,26 @@ struct QM_API NanoXMLAttribute {
 // sorted and unique. Almost every element comes from exactly one file, so one index is stored
 // inline and further ones spill into a vector.
 class QM_API NanoXMLSourceFiles {
-public:
+  public:
+    NanoXMLSourceFiles() = default;
+    ~NanoXMLSourceFiles();
+    NanoXMLSourceFiles(const NanoXMLSourceFiles&) = delete;
+    NanoXMLSourceFiles& operator=(const NanoXMLSourceFiles&) = delete;
+
     void Insert(uint16_t index);
     size_t Size() const;
     bool Contains(uint16_t index) const;
     std::vector<uint16_t> Values() const;
 
-private:
-    uint16_t first_ = 0;
-    bool hasFirst_ = false;
-    std::unique_ptr<std::vector<uint16_t>> more_;
+  private:
+    // 0 when empty; (index << 1) | 1 for a single index; otherwise a pointer to a sorted
+    // std::vector<uint16_t> of two or more. One word keeps every node small.
+    uintptr_t bits_ = 0;
 };
 
 // One XML element; a document is its root element.
 class QM_API NanoXML {
-public:
+  public:
     using ChildCallback = std::function<void(NanoXML*)>;
 
     // Flag bits.
@@ -95,8 +100,8 @@ public:
     void FindMatches(std::vector<NanoXML*>& result, const std::string& key, int depth, int mode);
     void CollectUnique(std::vector<NanoXML*>& result, const std::string& name,
                        const std::string& text, const std::string& parentName, int depth);
-    void CollectAll(std::vector<NanoXML*>& result, const std::string& name,
-                    const std::string& text, const std::string& parentName);
+    void CollectAll(std::vector<NanoXML*>& result, const std::string& name, const std::string& text,
+                    const std::string& parentName);
     NanoXML* FindWithChild(const std::string& name, const std::string& childName,
                            const std::string& childText);
     NanoXML* FindWithChildIn(const std::string& name, const std::vector<std::string>& childNames,

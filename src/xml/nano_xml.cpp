@@ -1,0 +1,272 @@
+#include <algorithm>
+#include <string_view>
+
+#include "quillmere/xml.h"
+#include "xml/link_chain.h"
+#include "xml/text.h"
+#include "xml/xml_state.h"
+
+namespace {
+
+// Deletes a list of owned nodes and all their descendants without recursion, so that a
+// document nested a million levels deep is destroyed without exhausting the stack.
+void DestroyNodes(std::vector<NanoXML*>&& nodes) {
+    std::vector<NanoXML*> pending = std::move(nodes);
+    while (!pending.empty()) {
+        NanoXML* node = pending.back();
+        pending.pop_back();
+        if (node == nullptr) continue;
+        pending.insert(pending.end(), node->children.begin(), node->children.end());
+        node->children.clear();
+        delete node;
+    }
+}
+
+bool ChildOrderLess(const NanoXML* a, const NanoXML* b) {
+    const int byName = a->name.compare(b->name);
+    if (byName != 0) return byName < 0;
+    return a->GetAttribute("name") < b->GetAttribute("name");
+}
+
+void SortOneLevel(NanoXML* node) {
+    std::sort(node->children.begin(), node->children.end(), ChildOrderLess);
+}
+
+void ReplaceInPlace(std::string& s, std::string_view from, std::string_view to) {
+    if (s.find(from) == std::string::npos) return;
+    qm::ReplaceAll(s, std::string(from), std::string(to));
+}
+
+}  // namespace
+
+NanoXML::NanoXML() = default;
+
+NanoXML::NanoXML(const std::string& name, const std::string& content, int mode) : name(name) {
+    if (mode == 1 || mode == 2) {
+        Parse(content.data(), mode == 2, content.size(), 0, 10);
+    } else {
+        text = content;
+    }
+}
+
+NanoXML::NanoXML(const std::string& name, const std::string& content, bool parse)
+    : NanoXML(name, content, parse ? 1 : 0) {}
+
+NanoXML::~NanoXML() {
+    DestroyNodes(std::move(children));
+}
+
+void NanoXML::Clear() {
+    ClearMessageLog();
+    DeleteAttributes();
+    DeleteChildren();
+    flags = 0;
+    name.clear();
+    text.clear();
+    link = nullptr;
+    parent = nullptr;
+}
+
+NanoXML* NanoXML::AddChild(NanoXML* child) {
+    if (child == nullptr) return nullptr;
+    child->parent = this;
+    child->onChildParsed = onChildParsed;
+    children.push_back(child);
+    return child;
+}
+
+NanoXML* NanoXML::AddChild(const char* childName, const char* content, int mode) {
+    return AddChild(new NanoXML(childName ? childName : "", content ? content : "", mode));
+}
+
+NanoXML* NanoXML::GetChild(const char* childName, bool create) {
+    const std::string_view wanted = childName ? childName : "";
+    for (NanoXML* child : children) {
+        if (child->name == wanted) return child;
+    }
+    if (!create) return nullptr;
+    auto* child = new NanoXML();
+    child->name = wanted;
+    child->parent = this;
+    children.push_back(child);
+    return child;
+}
+
+NanoXML* NanoXML::GetChild(const std::string& childName) {
+    return GetChild(childName.c_str(), false);
+}
+
+NanoXML* NanoXML::GetChildAt(size_t index, bool followLink) {
+    if (index >= children.size()) return nullptr;
+    NanoXML* child = children[index];
+    return followLink ? qm::xml::EndOfLinkChain(child) : child;
+}
+
+NanoXML* NanoXML::GetLinkedChild(const char* childName) {
+    const std::string_view wanted = childName ? childName : "";
+    for (NanoXML* child : children) {
+        NanoXML* target = qm::xml::EndOfLinkChain(child);
+        if (target->name == wanted) return target;
+    }
+    return nullptr;
+}
+
+NanoXML* NanoXML::FindAncestor(NanoXML* node, const std::string& ancestorName) {
+    for (; node != nullptr; node = node->parent) {
+        if (node->name == ancestorName) return node;
+    }
+    return nullptr;
+}
+
+void NanoXML::SetText(std::string newText) {
+    std::vector<NanoXML*> fragments;
+    auto isFragment = [](const NanoXML* child) { return child->name.empty(); };
+    std::copy_if(children.begin(), children.end(), std::back_inserter(fragments), isFragment);
+    children.erase(std::remove_if(children.begin(), children.end(), isFragment), children.end());
+    DestroyNodes(std::move(fragments));
+    flags &= static_cast<uint8_t>(~kFlagCData);
+    text = std::move(newText);
+}
+
+void NanoXML::DeleteChildren() {
+    DestroyNodes(std::move(children));
+}
+
+void NanoXML::DeleteAttributes() {
+    attributes.clear();
+    attributes.shrink_to_fit();
+}
+
+std::string NanoXML::GetAttribute(const std::string& attributeName) const {
+    for (const NanoXMLAttribute& attribute : attributes) {
+        if (attribute.name == attributeName) return attribute.value;
+    }
+    return "";
+}
+
+void NanoXML::SetAttribute(const char* attributeName, const char* value) {
+    if (attributeName == nullptr || value == nullptr) return;
+    for (NanoXMLAttribute& attribute : attributes) {
+        if (attribute.name == attributeName) {
+            attribute.value = value;
+            return;
+        }
+    }
+    AddAttribute(attributeName, value, 0);
+}
+
+void NanoXML::AddAttribute(const char* attributeName, const char* value, int mode) {
+    if (attributeName == nullptr || value == nullptr) return;
+    if (mode == 1 && *value == '\0') return;
+    if (mode != 0 && mode != 1) return;
+    for (const NanoXMLAttribute& attribute : attributes) {
+        if (attribute.name == attributeName) {
+            // An existing non-empty value is never overwritten; an empty one gets a successor.
+            if (!attribute.value.empty()) return;
+            break;
+        }
+    }
+    attributes.push_back(NanoXMLAttribute{attributeName, value});
+}
+
+std::string NanoXML::GetAttributeNameAt(size_t index) const {
+    return index < attributes.size() ? attributes[index].name : std::string();
+}
+
+std::string NanoXML::GetAttributeValueAt(size_t index) const {
+    return index < attributes.size() ? attributes[index].value : std::string();
+}
+
+std::string NanoXML::GetText() const {
+    if (text.empty()) {
+        std::string joined;
+        for (const NanoXML* child : children) {
+            if (child->name.empty()) joined += child->text;
+        }
+        return joined;
+    }
+    std::string result = text;
+    if ((flags & kFlagCData) != 0 || result.find('&') == std::string::npos) return result;
+    // The doubled forms let a stored text carry a literal "&lt;" or "&gt;" through decoding.
+    ReplaceInPlace(result, "&lt;", "<");
+    ReplaceInPlace(result, "&gt;", ">");
+    ReplaceInPlace(result, "&&lltt;;", "&lt;");
+    ReplaceInPlace(result, "&&ggtt;;", "&gt;");
+    return result;
+}
+
+size_t NanoXML::CountNodes() const {
+    size_t count = 0;
+    std::vector<const NanoXML*> pending(children.begin(), children.end());
+    while (!pending.empty()) {
+        const NanoXML* node = pending.back();
+        pending.pop_back();
+        ++count;
+        pending.insert(pending.end(), node->children.begin(), node->children.end());
+    }
+    return count;
+}
+
+size_t NanoXML::CountAttributes() const {
+    size_t count = 0;
+    std::vector<const NanoXML*> pending{this};
+    while (!pending.empty()) {
+        const NanoXML* node = pending.back();
+        pending.pop_back();
+        count += node->attributes.size();
+        pending.insert(pending.end(), node->children.begin(), node->children.end());
+    }
+    return count;
+}
+
+void NanoXML::SortChildren(int depth) {
+    // A negative depth sorts the whole subtree; depth n > 1 sorts n levels.
+    std::vector<std::pair<NanoXML*, int>> pending{{this, depth}};
+    while (!pending.empty()) {
+        auto [node, levels] = pending.back();
+        pending.pop_back();
+        SortOneLevel(node);
+        if (levels > 1 || levels < 0) {
+            for (NanoXML* child : node->children) {
+                pending.emplace_back(child, levels < 0 ? levels : levels - 1);
+            }
+        }
+    }
+}
+
+int NanoXML::SiblingIndex() const {
+    if (parent == nullptr || parent->children.size() < 2) return -1;
+    int sameName = 0;
+    int position = -1;
+    for (const NanoXML* sibling : parent->children) {
+        if (sibling == this) position = sameName;
+        if (sibling->name == name) ++sameName;
+    }
+    if (sameName < 2) return -1;
+    return position;
+}
+
+std::string NanoXML::GetPath(const std::string& keyAttribute) const {
+    std::vector<std::string> segments;
+    for (const NanoXML* node = this; node != nullptr; node = node->parent) {
+        std::string segment = node->name;
+        if (node == this || keyAttribute.empty()) {
+            const int index = node->SiblingIndex();
+            if (index != -1) segment += "[" + std::to_string(index) + "]";
+        } else {
+            const std::string key = node->GetAttribute(keyAttribute);
+            if (!key.empty()) segment += "[" + keyAttribute + "='" + key + "']";
+        }
+        segments.push_back(std::move(segment));
+    }
+    std::string path;
+    for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
+        path += "/";
+        path += *segment;
+    }
+    return path;
+}
+
+void NanoXML::AddSourceFile(uint16_t index) {
+    sourceFiles.Insert(index);
+}

@@ -1,0 +1,481 @@
+#include "xml/xml_reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "xml/xml_scan.h"
+#include "xml/xml_state.h"
+
+namespace qm::xml {
+
+namespace {
+
+constexpr std::string_view kCDataOpen = "![CDATA[";
+constexpr size_t kLinearAttributeLookup = 16;
+
+bool EndsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+std::string_view TrimTokenSpace(std::string_view s) {
+    size_t first = 0;
+    size_t last = s.size();
+    while (first < last && IsTokenSpace(s[first])) ++first;
+    while (last > first && IsTokenSpace(s[last - 1])) --last;
+    return s.substr(first, last - first);
+}
+
+std::string_view StripValueQuotes(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+// The tokenizer's inside-tag flag follows every "<" and ">" it is fed outside strings.
+void FollowTagMarks(char c, bool& inTag) {
+    if (c == '<') inTag = true;
+    if (c == '>') inTag = false;
+}
+
+void NotifyParent(NanoXML* parent, NanoXML* child) {
+    if (parent->onChildParsed && *parent->onChildParsed) (*parent->onChildParsed)(child);
+}
+
+}  // namespace
+
+XmlReader::XmlReader(const char* buffer, size_t end, bool mixed, uint16_t sourceFileIndex)
+    : buffer_(buffer), end_(end), mixed_(mixed), sourceFileIndex_(sourceFileIndex) {}
+
+size_t XmlReader::Run(NanoXML* root, size_t start, int state) {
+    if (state >= 200) return start;
+    position_ = start;
+    frames_.clear();
+    frames_.push_back(Frame{root, 0, 0, state, true});
+    for (;;) {
+        Frame& frame = frames_.back();
+        Step step;
+        if (position_ >= end_) {
+            step = Step::kEndOfInput;
+        } else if (frame.state == kContent) {
+            step = ScanContent(frame);
+        } else {
+            step = HandleToken(frame);
+        }
+        if (step == Step::kContinue) continue;
+        if (step == Step::kEndOfInput) return FinishAtEndOfInput();
+        if (frames_.size() == 1) {
+            frames_.clear();
+            return result_;
+        }
+        FinishChild(result_);
+    }
+}
+
+XmlReader::Token XmlReader::NextToken(size_t position, bool& inTag) const {
+    const char c = buffer_[position];
+    const CharClass charClass = ClassOf(c);
+    Token token{position, position + 1, false, false, position + 1};
+    if (charClass == CharClass::kDelimiter) {
+        FollowTagMarks(c, inTag);
+    } else if (charClass == CharClass::kQuote && inTag) {
+        const size_t close = ClosingQuote(position);
+        token.quoted = true;
+        token.end = close < end_ ? close + 1 : end_;
+        // A string is complete with its closing quote, not with the character after it.
+        token.delivered = close < end_;
+        token.deliveredAt = close;
+        return token;
+    } else if (charClass != CharClass::kSpace) {
+        size_t end = position + 1;
+        while (end < end_) {
+            const CharClass next = ClassOf(buffer_[end]);
+            if (next != CharClass::kOrdinary && !(next == CharClass::kQuote && !inTag)) break;
+            ++end;
+        }
+        // "![CDATA[" always ends a token, so that the section's first character stays apart.
+        if (end - position > kCDataOpen.size() &&
+            std::string_view(buffer_ + position, kCDataOpen.size()) == kCDataOpen) {
+            end = position + kCDataOpen.size();
+        }
+        token.end = end;
+    }
+    token.delivered = token.end < end_;
+    token.deliveredAt = token.end;
+    return token;
+}
+
+size_t XmlReader::ClosingQuote(size_t open) const {
+    const char quote = buffer_[open];
+    const char* limit = buffer_ + end_;
+    const char* p = buffer_ + open + 1;
+    for (;;) {
+        p = FindByte(p, limit, quote);
+        if (p == limit) return end_;
+        // In single-quoted strings a quote after a backslash is kept as text.
+        if (quote == '"' || p[-1] != '\\') return static_cast<size_t>(p - buffer_);
+        ++p;
+    }
+}
+
+XmlReader::Step XmlReader::ScanContent(Frame& frame) {
+    const char* limit = buffer_ + end_;
+    size_t p = position_;
+    for (;;) {
+        if (p >= end_) break;
+        const char* hit = frame.inTag ? FindMarkupOrQuote(buffer_ + p, limit)
+                                      : FindEither(buffer_ + p, limit, '<', '>');
+        const size_t k = static_cast<size_t>(hit - buffer_);
+        if (k >= end_) {
+            AddPending(frame, p, end_);
+            break;
+        }
+        const char c = buffer_[k];
+        if (c == '"' || c == '\'') {
+            // Only reached inside a tag: the whole string is character data, markup included.
+            const size_t close = ClosingQuote(k);
+            if (close >= end_) {
+                AddPending(frame, p, end_);
+                break;
+            }
+            AddPending(frame, p, close + 1);
+            p = close + 1;
+            continue;
+        }
+        AddPending(frame, p, k);
+        FollowTagMarks(c, frame.inTag);
+        // A mark that is the last character never completes as a token and stays text.
+        if (k + 1 >= end_) {
+            AddPending(frame, k, k + 1);
+            break;
+        }
+        if (c == '>') {  // a ">" in character data is dropped
+            p = k + 1;
+            continue;
+        }
+        frame.state = kAfterContentOpen;
+        position_ = k + 1;
+        return Step::kContinue;
+    }
+    position_ = end_;
+    return Step::kEndOfInput;
+}
+
+XmlReader::Step XmlReader::HandleToken(Frame& frame) {
+    const Token token = NextToken(position_, frame.inTag);
+    if (!token.delivered) {
+        position_ = end_;
+        return Step::kEndOfInput;
+    }
+    const std::string_view text = token.Text(buffer_);
+    position_ = token.end;
+    Step step = Step::kContinue;
+    const bool blank = !token.quoted && IsTokenSpace(text[0]);
+    if (!blank) {
+        NanoXML* node = frame.node;
+        switch (frame.state) {
+            case kBeforeRoot:
+                if (text == "<") frame.state = kAfterRootOpen;
+                break;
+            case kAfterRootOpen:
+                if (text[0] == '!' || text[0] == '?') {
+                    frame.state = kSkipTopLevel;
+                } else {
+                    node->name.assign(text);
+                    frame.state = kStartTag;
+                }
+                break;
+            case kStartTag:
+                if (text == "/" || text == "?") {
+                    frame.state = kAfterClosingName;
+                } else if (text == ">") {
+                    frame.state = kContent;
+                } else {
+                    attributeName_.assign(text);
+                    frame.state = kAfterAttributeName;
+                }
+                break;
+            case kAfterAttributeName:
+                if (text == "=") {
+                    frame.state = kAttributeValue;
+                } else {
+                    attributeName_.append(text);
+                }
+                break;
+            case kAttributeValue:
+                AddAttribute(node, StripValueQuotes(text));
+                frame.state = kStartTag;
+                break;
+            case kAfterContentOpen:
+                step = HandleContentMarkup(frame, token, text);
+                break;
+            case kClosingTag:
+                if (text == node->name) {
+                    TrimText(frame);
+                    if (mixed_) MoveTextToFragment(frame);
+                    frame.state = kAfterClosingName;
+                } else {  // a mismatched closing tag ends this element
+                    result_ = token.deliveredAt;
+                    step = Step::kElementDone;
+                }
+                break;
+            case kAfterClosingName:
+                // A complete element lets its parent resume right after the ">".
+                result_ = text == ">" ? token.deliveredAt - 1 : token.deliveredAt;
+                step = Step::kElementDone;
+                break;
+            case kSkipTopLevel:
+                if (text == ">") {
+                    node->name.clear();
+                    frame.state = kBeforeRoot;
+                }
+                break;
+            case kSkipInstruction:
+                if (text == ">") frame.state = kContent;
+                break;
+            case kSkipComment:
+                if (text == ">" && previousEndsWithDashes_) frame.state = kContent;
+                break;
+            default:
+                break;
+        }
+    }
+    previousEndsWithDashes_ = EndsWith(text, "--");
+    return step;
+}
+
+XmlReader::Step XmlReader::HandleContentMarkup(Frame& frame, const Token& token,
+                                               std::string_view text) {
+    TrimText(frame);
+    if (mixed_) MoveTextToFragment(frame);
+    if (text == "/") {
+        frame.state = kClosingTag;
+    } else if (text.substr(0, 3) == "!--") {
+        frame.state = kSkipComment;
+    } else if (text[0] == '?') {
+        frame.state = kSkipInstruction;
+    } else if (text == kCDataOpen) {
+        ReadCData(frame, token);
+    } else {
+        StartChild(frame, token, text);
+    }
+    return Step::kContinue;
+}
+
+void XmlReader::StartChild(Frame& frame, const Token& token, std::string_view name) {
+    // The character that completed the name was fed to this element's tokenizer too.
+    if (!token.quoted) FollowTagMarks(buffer_[token.deliveredAt], frame.inTag);
+    frame.state = kContent;
+    NanoXML* parent = frame.node;
+    auto* child = new NanoXML();
+    child->name.assign(name);
+    child->parent = parent;
+    child->onChildParsed = parent->onChildParsed;
+    parent->children.push_back(child);
+    child->sourceFiles.Insert(sourceFileIndex_);
+    position_ = token.deliveredAt;
+    frames_.push_back(Frame{child, 0, 0, kStartTag, true});  // invalidates frame
+}
+
+void XmlReader::ReadCData(Frame& frame, const Token& token) {
+    const size_t start = token.deliveredAt;
+    FollowTagMarks(buffer_[start], frame.inTag);
+    NanoXML* node = frame.node;
+    std::string& text = node->text;
+    // The section ends as soon as the text ends with "]]>", which may begin in text that was
+    // there before the section.
+    size_t next;
+    if (EndsWith(text, "]]>")) {
+        text.resize(text.size() - 3);
+        next = start;
+    } else if (EndsWith(text, "]]") && buffer_[start] == '>') {
+        text.resize(text.size() - 2);
+        next = start + 1;
+    } else if (EndsWith(text, "]") && start + 1 < end_ && buffer_[start] == ']' &&
+               buffer_[start + 1] == '>') {
+        text.resize(text.size() - 1);
+        next = start + 2;
+    } else {
+        const std::string_view rest(buffer_ + start, end_ - start);
+        const size_t close = rest.find("]]>");
+        if (close == std::string_view::npos) {  // an unclosed section keeps what it holds
+            text.append(rest);
+            next = end_;
+        } else {
+            text.append(rest.substr(0, close));
+            next = start + close + 3;
+        }
+    }
+    node->flags &= static_cast<uint8_t>(~NanoXML::kFlagCData);
+    if (mixed_ && !text.empty()) {
+        NanoXML* fragment = node->AddChild(new NanoXML());
+        fragment->text = std::move(text);
+        fragment->flags |= NanoXML::kFlagCData;
+        text.clear();
+    } else {
+        node->flags |= NanoXML::kFlagCData;
+    }
+    frame.state = kContent;
+    position_ = next;
+}
+
+void XmlReader::FinishChild(size_t childResult) {
+    NanoXML* child = frames_.back().node;
+    frames_.pop_back();
+    Frame& parent = frames_.back();
+    parent.state = kContent;
+    position_ = childResult + 1;
+    NotifyParent(parent.node, child);
+}
+
+size_t XmlReader::FinishAtEndOfInput() {
+    FlushPending(frames_.back());
+    // Every element still open ends here; each but the root is announced to its parent.
+    while (frames_.size() > 1) {
+        NanoXML* child = frames_.back().node;
+        frames_.pop_back();
+        NotifyParent(frames_.back().node, child);
+    }
+    frames_.clear();
+    return end_;
+}
+
+void XmlReader::AddPending(Frame& frame, size_t begin, size_t end) {
+    if (begin >= end) return;
+    if (frame.pendingBegin != frame.pendingEnd && frame.pendingEnd == begin) {
+        frame.pendingEnd = end;
+        return;
+    }
+    FlushPending(frame);
+    frame.pendingBegin = begin;
+    frame.pendingEnd = end;
+}
+
+void XmlReader::FlushPending(Frame& frame) {
+    if (frame.pendingBegin == frame.pendingEnd) return;
+    frame.node->text.append(buffer_ + frame.pendingBegin, frame.pendingEnd - frame.pendingBegin);
+    frame.pendingBegin = frame.pendingEnd = 0;
+}
+
+void XmlReader::TrimText(Frame& frame) {
+    std::string& text = frame.node->text;
+    if (text.empty()) {
+        const std::string_view pending(buffer_ + frame.pendingBegin,
+                                       frame.pendingEnd - frame.pendingBegin);
+        text.assign(TrimTokenSpace(pending));
+        frame.pendingBegin = frame.pendingEnd = 0;
+        return;
+    }
+    FlushPending(frame);
+    const std::string_view trimmed = TrimTokenSpace(text);
+    if (trimmed.size() == text.size()) return;
+    const size_t first = static_cast<size_t>(trimmed.data() - text.data());
+    const size_t length = trimmed.size();
+    text.erase(0, first);
+    text.resize(length);
+}
+
+void XmlReader::MoveTextToFragment(Frame& frame) {
+    NanoXML* node = frame.node;
+    if (node->text.empty()) return;
+    NanoXML* fragment = node->AddChild(new NanoXML());
+    fragment->text = std::move(node->text);
+    node->text.clear();
+    node->flags &= static_cast<uint8_t>(~NanoXML::kFlagCData);
+}
+
+void XmlReader::AddAttribute(NanoXML* node, std::string_view value) {
+    std::vector<NanoXMLAttribute>& attributes = node->attributes;
+    // A value is added unless the first attribute of that name already holds a non-empty one.
+    if (attributes.size() < kLinearAttributeLookup) {
+        for (const NanoXMLAttribute& attribute : attributes) {
+            if (attribute.name == attributeName_) {
+                if (!attribute.value.empty()) return;
+                break;
+            }
+        }
+    } else {
+        if (attributeIndexOwner_ != node) {
+            attributeIndex_.clear();
+            for (size_t i = 0; i < attributes.size(); ++i) {
+                attributeIndex_.emplace(attributes[i].name, i);
+            }
+            attributeIndexOwner_ = node;
+        }
+        const auto found = attributeIndex_.find(attributeName_);
+        if (found != attributeIndex_.end() && !attributes[found->second].value.empty()) return;
+        if (found == attributeIndex_.end())
+            attributeIndex_.emplace(attributeName_, attributes.size());
+    }
+    attributes.push_back(NanoXMLAttribute{attributeName_, std::string(value)});
+}
+
+}  // namespace qm::xml
+
+namespace {
+
+constexpr size_t kXmlSniffLength = 1024;
+
+size_t ParseBuffer(NanoXML* node, const char* buffer, bool mixed, size_t length, size_t start,
+                   int state, uint16_t sourceFileIndex) {
+    if (buffer == nullptr || length == 0 || start >= length) return start;
+    const void* nul = std::memchr(buffer + start, 0, length - start);
+    const size_t end = nul ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : length;
+    qm::xml::XmlReader reader(buffer, end, mixed, sourceFileIndex);
+    return reader.Run(node, start, state);
+}
+
+int LoadNarrowPath(NanoXML* node, const std::string& path) {
+    std::string data;
+    const qm::platform::FileStatus status = qm::platform::ReadWholeFile(path, data);
+    size_t length = 0;
+    int result = 0;
+    if (!status.ok) {
+        qm::xml::AppendMessage("File not open:" + path + ":" + qm::platform::LocalTimeText() +
+                               "\r\n");
+    } else if (!data.empty()) {
+        const size_t index = qm::xml::RecordLoadedFile(path);
+        length = ParseBuffer(node, data.data(), false, data.size(), 0, qm::xml::kBeforeRoot,
+                             static_cast<uint16_t>(index));
+        result = 1;
+    }
+    qm::xml::AppendMessage("Parsed data length: " + std::to_string(length) + "\r\n");
+    return result;
+}
+
+}  // namespace
+
+size_t NanoXML::Parse(const char* buffer, bool mixed, size_t length, size_t start, int state) {
+    return ParseBuffer(this, buffer, mixed, length, start, state,
+                       qm::xml::CurrentSourceFileIndex());
+}
+
+int NanoXML::LoadFile(const char* path) {
+    if (path == nullptr) return 0;
+    return LoadNarrowPath(this, path);
+}
+
+int NanoXML::LoadFile(const wchar_t* path) {
+    if (path == nullptr) return 0;
+    return LoadNarrowPath(this, qm::platform::Narrow(path));
+}
+
+bool NanoXML::IsXmlFile(const char* path) {
+    if (path == nullptr) return false;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path, "rb"), &std::fclose);
+    if (!file) return false;
+    char head[kXmlSniffLength];
+    const size_t got = std::fread(head, 1, sizeof head, file.get());
+    if (got == 0) return false;
+    std::string lowered(head, strnlen(head, got));
+    for (char& c : lowered) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    }
+    return lowered.find("<?xml") != std::string::npos;
+}

@@ -1,0 +1,78 @@
+#include "xml/xml_state.h"
+
+#include <mutex>
+
+#include "quillmere/xml.h"
+
+namespace qm::xml {
+
+namespace {
+
+struct ProcessState {
+    std::mutex mutex;
+    std::string messageLog;
+    std::vector<std::string> loadedFiles;
+};
+
+ProcessState& State() {
+    static ProcessState state;
+    return state;
+}
+
+}  // namespace
+
+void AppendMessage(std::string_view line) {
+    ProcessState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.messageLog.append(line);
+}
+
+std::string MessageLog() {
+    ProcessState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.messageLog;
+}
+
+void ClearMessageLog() {
+    ProcessState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.messageLog.clear();
+}
+
+size_t RecordLoadedFile(std::string path) {
+    ProcessState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.loadedFiles.push_back(std::move(path));
+    return state.loadedFiles.size() - 1;
+}
+
+size_t LoadedFileCount() {
+    ProcessState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.loadedFiles.size();
+}
+
+std::vector<std::string> LoadedFiles() {
+    ProcessState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.loadedFiles;
+}
+
+uint16_t CurrentSourceFileIndex() {
+    return static_cast<uint16_t>(LoadedFileCount() - 1);
+}
+
+}  // namespace qm::xml
+
+std::string NanoXML::MessageLog() {
+    return qm::xml::MessageLog();
+}
+void NanoXML::AppendMessage(const std::string& line) {
+    qm::xml::AppendMessage(line);
+}
+void NanoXML::ClearMessageLog() {
+    qm::xml::ClearMessageLog();
+}
+std::vector<std::string> NanoXML::LoadedFiles() {
+    return qm::xml::LoadedFiles();
+}

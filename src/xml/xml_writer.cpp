@@ -1,0 +1,183 @@
+// Writing NanoXML trees: the document file, the file text of a subtree and its display text.
+// Nothing is escaped: names, values and text are written exactly as stored.
+#include <string_view>
+#include <unordered_set>
+
+#include "platform/files.h"
+#include "quillmere/xml.h"
+#include "xml/link_chain.h"
+#include "xml/xml_state.h"
+
+namespace {
+
+constexpr std::string_view kDeclaration =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+constexpr size_t kMaxErrorText = 1023;
+
+bool HasNamedChild(const NanoXML& node) {
+    for (const NanoXML* child : node.children) {
+        if (!child->name.empty()) return true;
+    }
+    return false;
+}
+
+// GetText() is empty exactly when the stored text is empty and so are all text fragments.
+bool HasNoText(const NanoXML& node) {
+    if (!node.text.empty()) return false;
+    for (const NanoXML* child : node.children) {
+        if (child->name.empty() && !child->text.empty()) return false;
+    }
+    return true;
+}
+
+void AppendPad(std::string& out, size_t width) {
+    out.append(width, ' ');
+}
+
+void AppendStartTag(std::string& out, const NanoXML& node, bool selfClosing) {
+    out += '<';
+    out += node.name;
+    for (const NanoXMLAttribute& attribute : node.attributes) {
+        out += ' ';
+        out += attribute.name;
+        out += "=\"";
+        out += attribute.value;
+        out += '"';
+    }
+    if (selfClosing) out += '/';
+    out += '>';
+}
+
+void AppendEndTag(std::string& out, const std::string& name) {
+    out += "</";
+    out += name;
+    out += '>';
+}
+
+// One element of Serialize whose children are being written.
+struct SerializeFrame {
+    const NanoXML* node;
+    size_t indent;
+    size_t nextChild;
+    bool namedChildren;
+    bool empty;
+};
+
+SerializeFrame OpenElement(std::string& out, const NanoXML& node, size_t indent,
+                           bool newlineBefore) {
+    const bool namedChildren = HasNamedChild(node);
+    const bool empty = !namedChildren && HasNoText(node);
+    if (newlineBefore) {
+        out += "\r\n";
+        AppendPad(out, indent);
+    }
+    if (!node.name.empty()) AppendStartTag(out, node, empty);
+    if (!node.text.empty()) {
+        const bool cdata = (node.flags & NanoXML::kFlagCData) != 0;
+        if (namedChildren) AppendPad(out, indent);
+        if (cdata) out += "<![CDATA[";
+        out += node.text;
+        if (cdata) out += "]]>";
+        if (namedChildren) out += "\r\n";
+    }
+    return SerializeFrame{&node, indent, 0, namedChildren, empty};
+}
+
+void CloseElement(std::string& out, const SerializeFrame& frame) {
+    if (frame.node->name.empty() || frame.empty) return;
+    if (frame.namedChildren) {
+        out += "\r\n";
+        AppendPad(out, frame.indent);
+    }
+    AppendEndTag(out, frame.node->name);
+}
+
+// One element of ToString whose children are being rendered.
+struct DisplayFrame {
+    const NanoXML* node;
+    size_t level;
+    size_t nextChild;
+};
+
+void OpenDisplay(std::string& out, const NanoXML& node, size_t level) {
+    AppendPad(out, 4 * level);
+    AppendStartTag(out, node, false);
+    if (!node.children.empty()) out += "\r\n";
+}
+
+void CloseDisplay(std::string& out, const NanoXML& node, size_t level) {
+    if (node.children.empty()) {
+        out += node.GetText();
+    } else {
+        AppendPad(out, 4 * level);
+    }
+    AppendEndTag(out, node.name);
+    out += "\r\n";
+}
+
+}  // namespace
+
+std::string NanoXML::Serialize(int indent, bool newlineBefore) const {
+    std::string out;
+    // Iterative, so that the depth of the tree is bounded by memory rather than by the stack.
+    std::vector<SerializeFrame> open;
+    open.push_back(
+        OpenElement(out, *this, indent > 0 ? static_cast<size_t>(indent) : 0, newlineBefore));
+    while (!open.empty()) {
+        SerializeFrame& frame = open.back();
+        if (frame.nextChild < frame.node->children.size()) {
+            const NanoXML* child = frame.node->children[frame.nextChild++];
+            const size_t indentOfChild = frame.indent + 3;
+            const bool newline = frame.namedChildren;
+            open.push_back(OpenElement(out, *child, indentOfChild, newline));
+            continue;
+        }
+        CloseElement(out, frame);
+        open.pop_back();
+    }
+    return out;
+}
+
+std::string NanoXML::ToString() const {
+    std::string out;
+    // References are shown through their targets. A target that is already being rendered
+    // further up is a cycle of links; it is written as an empty element instead of forever.
+    std::vector<DisplayFrame> open;
+    std::unordered_set<const NanoXML*> onPath;
+    OpenDisplay(out, *this, 0);
+    open.push_back(DisplayFrame{this, 0, 0});
+    onPath.insert(this);
+    while (!open.empty()) {
+        DisplayFrame& frame = open.back();
+        if (frame.nextChild < frame.node->children.size()) {
+            const NanoXML* child = qm::xml::EndOfLinkChain(frame.node->children[frame.nextChild++]);
+            const size_t level = frame.level + 1;
+            if (!onPath.insert(child).second) {
+                AppendPad(out, 4 * level);
+                AppendStartTag(out, *child, false);
+                AppendEndTag(out, child->name);
+                out += "\r\n";
+                continue;
+            }
+            OpenDisplay(out, *child, level);
+            open.push_back(DisplayFrame{child, level, 0});
+            continue;
+        }
+        CloseDisplay(out, *frame.node, frame.level);
+        onPath.erase(frame.node);
+        open.pop_back();
+    }
+    return out;
+}
+
+int NanoXML::SaveFile(const char* path) {
+    if (path == nullptr) return 0;
+    std::string content(kDeclaration);
+    content += Serialize(0, false);
+    const qm::platform::FileStatus status = qm::platform::WriteFile(path, content);
+    if (status.ok) return 1;
+    const std::string reason = status.errorText.substr(0, kMaxErrorText);
+    qm::xml::AppendMessage("NanoXML::SaveFile error nr " + std::to_string(status.errorNumber) +
+                           ": " + reason + "\r\n");
+    return 0;
+}
