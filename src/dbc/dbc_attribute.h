@@ -1,0 +1,137 @@
+#pragma once
+// Attribute values: plain ones owned by the object they describe, and the three relation kinds
+// that belong to a node together with a message, a signal or an environment variable.
+#include <string>
+#include <vector>
+
+#include "dbc/dbc_attribute_definition.h"
+#include "quillmere/dbc.h"
+
+namespace qm::dbc {
+
+class DbcAttribute : public IDbcAttribute {
+  public:
+    DbcAttribute() = default;
+    DbcAttribute(std::string name, DbcAttributeDefinition* definition, std::string value);
+
+    void Clear() override;
+    const char* GetName() override { return name_.c_str(); }
+    IDbcAttributeDefinition* GetDefinition() override { return definition_; }
+    bool IsRelation() override;
+    int32_t GetObjectType() override;
+    const char* GetValue() override { return value_.c_str(); }
+
+    const std::string& Name() const { return name_; }
+    const std::string& Value() const { return value_; }
+    DbcAttributeDefinition* Definition() const { return definition_; }
+    // The relation kind this object was made as (5, 6 or 7), or -1 for a plain attribute; it
+    // decides ownership and does not depend on the definition.
+    int32_t RelationKind() const { return relationKind_; }
+
+  protected:
+    explicit DbcAttribute(int32_t relationKind) : relationKind_(relationKind) {}
+
+    std::string name_;
+    DbcAttributeDefinition* definition_ = nullptr;
+    std::string value_;
+    int32_t relationKind_ = -1;
+};
+
+// Joins the DbcAttribute base with a relation interface, forwarding the common operations.
+template <class I>
+class CDbcRelAttributeImpl : public DbcAttribute, public I {
+  public:
+    void Clear() override { DbcAttribute::Clear(); }
+    const char* GetName() override { return DbcAttribute::GetName(); }
+    IDbcAttributeDefinition* GetDefinition() override { return DbcAttribute::GetDefinition(); }
+    bool IsRelation() override { return DbcAttribute::IsRelation(); }
+    int32_t GetObjectType() override { return DbcAttribute::GetObjectType(); }
+    const char* GetValue() override { return DbcAttribute::GetValue(); }
+
+  protected:
+    CDbcRelAttributeImpl(int32_t kind, std::string name, DbcAttributeDefinition* definition,
+                         std::string value)
+        : DbcAttribute(kind) {
+        name_ = std::move(name);
+        definition_ = definition;
+        value_ = std::move(value);
+    }
+};
+
+class DbcNodeTxMsgRelAttribute : public CDbcRelAttributeImpl<IDbcNodeTxMsgRelAttribute> {
+  public:
+    DbcNodeTxMsgRelAttribute(std::string name, DbcAttributeDefinition* definition,
+                             std::string value, std::string nodeName, uint32_t messageId);
+    void Clear() override;
+    const char* GetNodeName() override { return nodeName_.c_str(); }
+    uint32_t GetMessageId() override { return messageId_; }
+
+    const std::string& NodeName() const { return nodeName_; }
+    uint32_t MessageId() const { return messageId_; }
+
+  private:
+    std::string nodeName_;
+    uint32_t messageId_ = 0;
+};
+
+class DbcNodeRxSigRelAttribute : public CDbcRelAttributeImpl<IDbcNodeRxSigRelAttribute> {
+  public:
+    DbcNodeRxSigRelAttribute(std::string name, DbcAttributeDefinition* definition,
+                             std::string value, std::string nodeName, uint32_t messageId,
+                             std::string signalName);
+    void Clear() override;
+    const char* GetNodeName() override { return nodeName_.c_str(); }
+    uint32_t GetMessageId() override { return messageId_; }
+    const char* GetSignalName() override { return signalName_.c_str(); }
+
+    const std::string& NodeName() const { return nodeName_; }
+    uint32_t MessageId() const { return messageId_; }
+    const std::string& SignalName() const { return signalName_; }
+
+  private:
+    std::string nodeName_;
+    uint32_t messageId_ = 0;
+    std::string signalName_;
+};
+
+class DbcNodeEnvVarRelAttribute : public CDbcRelAttributeImpl<IDbcNodeEnvVarRelAttribute> {
+  public:
+    DbcNodeEnvVarRelAttribute(std::string name, DbcAttributeDefinition* definition,
+                              std::string value, std::string nodeName, std::string variableName);
+    void Clear() override;
+    const char* GetNodeName() override { return nodeName_.c_str(); }
+    const char* GetEnvironmentVariableName() override { return variableName_.c_str(); }
+
+    const std::string& NodeName() const { return nodeName_; }
+    const std::string& VariableName() const { return variableName_; }
+
+  private:
+    std::string nodeName_;
+    std::string variableName_;
+};
+
+// The attribute list of a model object. Plain attributes are owned; relation attributes are
+// owned by their node and only listed by the message, signal or variable they name.
+class DbcAttributeList {
+  public:
+    DbcAttributeList() = default;
+    DbcAttributeList(const DbcAttributeList&) = delete;
+    DbcAttributeList& operator=(const DbcAttributeList&) = delete;
+    ~DbcAttributeList() { DeleteAll(false); }
+
+    uint64_t Count() const { return items_.size(); }
+    DbcAttribute* At(uint64_t index) const;
+    DbcAttribute* Find(const char* name) const;
+    void Add(DbcAttribute* attribute) { items_.push_back(attribute); }
+    // Removes every occurrence of the pointer (without destroying it).
+    void Remove(const DbcAttribute* attribute);
+    // Destroys the owned entries and empties the list; relation entries are destroyed only when
+    // ownsRelations is set (the node's list).
+    void DeleteAll(bool ownsRelations);
+    const std::vector<DbcAttribute*>& Items() const { return items_; }
+
+  private:
+    std::vector<DbcAttribute*> items_;
+};
+
+}  // namespace qm::dbc

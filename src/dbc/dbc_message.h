@@ -1,0 +1,98 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "dbc/dbc_attribute.h"
+#include "dbc/dbc_signal.h"
+#include "dbc/dbc_signal_group.h"
+#include "quillmere/dbc.h"
+
+namespace qm::dbc {
+
+class DbcNode;
+
+// A CAN frame: identifier, name, size, transmitters, signals, signal groups and attributes.
+class DbcMessage : public IDbcMessage {
+  public:
+    DbcMessage() = default;
+    DbcMessage(const DbcMessage&) = delete;
+    DbcMessage& operator=(const DbcMessage&) = delete;
+    ~DbcMessage() override;
+
+    void Clear() override;
+    uint32_t GetRawId() override { return rawId_; }
+    uint32_t GetId() override { return rawId_ & 0x7FFFFFFF; }
+    bool IsExtended() override { return (rawId_ & 0x80000000u) != 0; }
+    bool IsStandard() override { return (rawId_ & 0x80000000u) == 0; }
+    const char* GetName() override { return name_.c_str(); }
+    uint8_t GetSize() override { return size_; }
+    uint32_t GetCycleTime() override;
+    uint32_t GetDelayTime() override;
+    IDbcNode* GetTransmitter() override;
+    const char* GetComment() override { return comment_.c_str(); }
+    uint64_t GetSignalCount() override { return signals_.size(); }
+    IDbcSignal* GetSignal(uint64_t index) override;
+    IDbcSignal* FindSignal(const char* name) override;
+    void SortSignalsByStartBit(bool flag) override;
+    void SortSignalsByName(bool flag) override;
+    uint64_t GetAttributeCount() override { return attributes_.Count(); }
+    IDbcAttribute* GetAttribute(uint64_t index) override { return attributes_.At(index); }
+    IDbcAttribute* FindAttribute(const char* name) override { return attributes_.Find(name); }
+    uint64_t GetTransmitterCount() override { return transmitters_.size(); }
+    IDbcNode* GetTransmitterAt(uint64_t index) override;
+    void ClearTransmitters() override { transmitters_.clear(); }
+    uint64_t GetSignalGroupCount() override { return signalGroups_.size(); }
+    IDbcSignalGroup* GetSignalGroup(uint64_t index) override;
+    IDbcSignalGroup* FindSignalGroup(const char* name) override;
+
+    // Model access.
+    uint32_t RawId() const { return rawId_; }
+    void SetRawId(uint32_t rawId) { rawId_ = rawId; }
+    const std::string& Name() const { return name_; }
+    void SetName(std::string name) { name_ = std::move(name); }
+    uint8_t Size() const { return size_; }
+    void SetSize(uint8_t size) { size_ = size; }
+    DbcNode* Transmitter() const { return transmitter_; }
+    void SetTransmitter(DbcNode* node) { transmitter_ = node; }
+    const std::string& Comment() const { return comment_; }
+    void SetComment(std::string comment) { comment_ = std::move(comment); }
+    const std::vector<std::unique_ptr<DbcSignal>>& Signals() const { return signals_; }
+    // Takes the signal and lists it last.
+    DbcSignal* AddSignal(std::unique_ptr<DbcSignal> signal);
+    // The first signal of that name; backed by an index once the message has many signals.
+    DbcSignal* SignalByName(std::string_view name);
+    // Call after a signal was renamed: the name index is rebuilt on the next look-up.
+    void SignalNamesChanged() { signalIndex_.reset(); }
+    DbcAttributeList& Attributes() { return attributes_; }
+    const DbcAttributeList& Attributes() const { return attributes_; }
+    std::vector<DbcNode*>& Transmitters() { return transmitters_; }
+    const std::vector<DbcNode*>& Transmitters() const { return transmitters_; }
+    const std::vector<std::unique_ptr<DbcSignalGroup>>& SignalGroups() const {
+        return signalGroups_;
+    }
+    void AddSignalGroup(std::unique_ptr<DbcSignalGroup> group) {
+        signalGroups_.push_back(std::move(group));
+    }
+
+  private:
+    static constexpr size_t kIndexThreshold = 16;
+    uint32_t AttributeNumber(const char* name);
+    void BuildSignalIndex();
+
+    uint32_t rawId_ = 0;
+    std::string name_;
+    uint8_t size_ = 0;
+    DbcNode* transmitter_ = nullptr;
+    std::string comment_;
+    std::vector<std::unique_ptr<DbcSignal>> signals_;
+    DbcAttributeList attributes_;
+    std::vector<DbcNode*> transmitters_;
+    std::vector<std::unique_ptr<DbcSignalGroup>> signalGroups_;
+    std::unique_ptr<std::unordered_map<std::string_view, DbcSignal*>> signalIndex_;
+};
+
+}  // namespace qm::dbc

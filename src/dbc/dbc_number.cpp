@@ -1,0 +1,92 @@
+#include "dbc/dbc_number.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "dbc/dbc_tokens.h"
+
+namespace qm::dbc {
+
+namespace {
+
+bool HasExponentLetter(std::string_view text) {
+    return text.find_first_of("Ee") != std::string_view::npos;
+}
+
+}  // namespace
+
+uint8_t DecimalsOfText(std::string_view text, bool exponent, bool isZero) {
+    const size_t point = text.find('.');
+    if (!exponent) {
+        return point == std::string_view::npos ? 0 : static_cast<uint8_t>(text.size() - point - 1);
+    }
+    const size_t letter = text.find_first_of("Ee");
+    if (point != std::string_view::npos && point < letter) {
+        return static_cast<uint8_t>(letter - point - 1);
+    }
+    if (isZero) {
+        const size_t minus = text.find('-');
+        return minus == std::string_view::npos
+                   ? 0
+                   : static_cast<uint8_t>(ToUnsigned(text.substr(minus + 1)));
+    }
+    return 0;
+}
+
+bool ParseDbcNumber(std::string_view text, DbcNumber& number) {
+    number.text.assign(text);
+    // Lower-case "e" is exponent form too: printing such a number in fixed notation with the
+    // decimals of its mantissa would lose it.
+    number.exponent = HasExponentLetter(text);
+    double value = 0.0;
+    if (!ToReal(text, value)) return false;
+    number.value = value;
+    number.decimals = DecimalsOfText(text, number.exponent, value == 0.0);
+    return true;
+}
+
+void AppendDbcNumber(std::string& out, double value, uint8_t decimals, bool exponent) {
+    // Wide enough for any double in fixed notation with up to 255 decimals.
+    char buffer[700];
+    if (!exponent) {
+        auto result = std::to_chars(buffer, buffer + sizeof(buffer), value,
+                                    std::chars_format::fixed, decimals);
+        out.append(buffer, result.ptr);
+        return;
+    }
+    if (value == 0.0) {
+        out += "0E-";
+        AppendInteger(out, decimals);
+        return;
+    }
+    auto result = std::to_chars(buffer, buffer + sizeof(buffer), value,
+                                std::chars_format::scientific, decimals);
+    const char* end = result.ptr;
+    const char* letter = buffer;
+    while (letter < end && *letter != 'e') ++letter;
+    out.append(static_cast<const char*>(buffer), letter);
+    if (letter == end) return;  // inf or nan carry no exponent
+    out += 'E';
+    const char* p = letter + 1;
+    if (p < end && (*p == '-' || *p == '+')) out += *p++;
+    while (p + 1 < end && *p == '0') ++p;
+    out.append(p, end);
+}
+
+void AppendFixed6(std::string& out, double value) {
+    AppendDbcNumber(out, value, 6, false);
+}
+
+void AppendInteger(std::string& out, uint64_t value) {
+    char buffer[24];
+    auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    out.append(buffer, result.ptr);
+}
+
+void AppendSigned(std::string& out, int64_t value) {
+    char buffer[24];
+    auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    out.append(buffer, result.ptr);
+}
+
+}  // namespace qm::dbc

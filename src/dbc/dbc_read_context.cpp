@@ -1,0 +1,97 @@
+#include "dbc/dbc_read_context.h"
+
+#include "dbc/dbc_number.h"
+#include "dbc/netconfig_dbc_file.h"
+
+namespace qm::dbc {
+
+void DbcReadContext::AppendMessage(std::string_view text, std::string_view ending) {
+    std::string& log = file_.Log();
+    log += text;
+    log += "Line(";
+    AppendInteger(log, lines_.LineNumber());
+    log += ") ";
+    log += line_;
+    log += ending;
+}
+
+int DbcReadContext::Fail(std::string_view text, uint32_t status) {
+    AppendMessage(text);
+    file_.SetStatus(status);
+    return 0;
+}
+
+void DbcReadContext::MarkWarning() {
+    if (file_.Status() <= kDbcLoadedWithWarnings) file_.SetStatus(kDbcLoadedWithWarnings);
+}
+
+void DbcReadContext::Warn(std::string_view prefix, std::string_view name) {
+    std::string& log = file_.Log();
+    log += prefix;
+    log += name;
+    log += ". ";
+    AppendMessage({});
+    MarkWarning();
+}
+
+std::string_view DbcReadContext::AssembleUntilSemicolon() {
+    std::string_view text = line_;
+    if (text.empty() || text.back() == ';') return text;
+    statement_.assign(text);
+    std::string_view next;
+    while ((statement_.empty() || statement_.back() != ';') && lines_.ReadLine(next)) {
+        statement_ += ' ';
+        statement_ += next;
+    }
+    line_ = statement_;
+    return line_;
+}
+
+namespace {
+
+// Scans for a ";" outside double quotes; quoted carries the state across lines.
+size_t FindStatementEnd(std::string_view text, bool& quoted) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ';' && !quoted) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+std::string_view DbcReadContext::AssembleQuotedStatement() {
+    bool quoted = false;
+    std::string_view current = line_;
+    size_t end = FindStatementEnd(current, quoted);
+    bool joined = false;
+    while (end == std::string_view::npos) {
+        std::string_view next;
+        if (!lines_.ReadLine(next)) break;
+        if (!joined) {
+            statement_.assign(line_);
+            joined = true;
+        }
+        statement_ += "\r\n";
+        current = next;
+        end = FindStatementEnd(current, quoted);
+        statement_.append(
+            current.substr(0, end == std::string_view::npos ? current.size() : end + 1));
+    }
+    if (end != std::string_view::npos) {
+        const std::string_view rest = TrimView(current.substr(end + 1));
+        if (!rest.empty()) lines_.PushBack(rest);
+        if (!joined) {
+            line_ = current.substr(0, end + 1);
+            return line_;
+        }
+    }
+    if (joined) line_ = statement_;
+    return line_;
+}
+
+}  // namespace qm::dbc

@@ -1,0 +1,95 @@
+#include "dbc/dbc_reader.h"
+
+#include "dbc/dbc_read_context.h"
+#include "dbc/dbc_sections.h"
+#include "dbc/netconfig_dbc_file.h"
+
+namespace qm::dbc {
+
+namespace {
+
+using SectionHandler = int (*)(DbcReadContext&);
+
+struct Section {
+    std::string_view keyword;
+    SectionHandler handler;
+};
+
+// Tried in this order; the first keyword a line begins with decides.
+constexpr Section kSections[] = {
+    {"VERSION", ReadVersion},
+    {"NS_", ReadNewSymbols},
+    {"BS_", ReadBusTiming},
+    {"BU_:", ReadNodes},
+    {"BU_ :", ReadNodes},
+    {"VAL_TABLE_", ReadValueTable},
+    {"BO_ ", ReadMessage},
+    {"SG_ ", ReadSignal},
+    {"BO_TX_BU_ ", ReadMessageTransmitters},
+    {"EV_ ", ReadEnvironmentVariable},
+    {"ENVVAR_DATA_ ", ReadEnvironmentVariableData},
+    {"CM_", ReadComment},
+    {"BA_DEF_ ", ReadAttributeDefinition},
+    {"BA_DEF_REL_ ", ReadRelationAttributeDefinition},
+    {"BA_DEF_DEF_ ", ReadAttributeDefault},
+    {"BA_DEF_DEF_REL_ ", ReadRelationAttributeDefault},
+    {"BA_ ", ReadAttributeValue},
+    {"BA_REL_ ", ReadRelationAttributeValue},
+    {"VAL_ ", ReadValueDescriptions},
+    {"SIG_VALTYPE_ ", ReadSignalValueType},
+    {"SIG_GROUP_ ", ReadSignalGroup},
+};
+
+constexpr std::string_view kNotSupported[] = {
+    "NS_DESC_ ",        "CAT_DEF_ ",    "CAT_ ",           "FILTER",      "EV_DATA_",
+    "SGTYPE_ ",         "SGTYPE_VAL_ ", "BA_DEF_SGTYPE_ ", "BA_SGTYPE_ ", "SIGTYPE_REF_ ",
+    "SIGTYPE_VALTYPE_", "SG_MUL_VAL_ ",
+};
+
+bool StartsWith(std::string_view line, std::string_view keyword) {
+    return line.size() >= keyword.size() && line.compare(0, keyword.size(), keyword) == 0;
+}
+
+SectionHandler HandlerFor(std::string_view line) {
+    for (const Section& section : kSections) {
+        if (section.keyword.front() == line.front() && StartsWith(line, section.keyword)) {
+            return section.handler;
+        }
+    }
+    return nullptr;
+}
+
+bool IsNotSupported(std::string_view line) {
+    for (std::string_view keyword : kNotSupported) {
+        if (StartsWith(line, keyword)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int DbcReader::Run() {
+    DbcLineSource lines(text_);
+    DbcReadContext context(file_, lines);
+    int result = 1;
+    std::string_view line;
+    while (lines.ReadLine(line)) {
+        if (line.empty()) continue;
+        context.SetLine(line);
+        if (SectionHandler handler = HandlerFor(line)) {
+            result = handler(context);
+            if (file_.Status() > kDbcLoadedWithWarnings) break;
+            continue;
+        }
+        const bool notSupported = IsNotSupported(line);
+        context.AppendMessage(notSupported ? "Not supported DBC keyword, check this line: "
+                                           : "Possible undefined tag, check this line: ");
+        file_.SetStatus(notSupported ? kDbcNotSupportedKeyword : kDbcUndefinedTag);
+        file_.SetStopCode(15);
+        result = 0;
+        break;
+    }
+    return result;
+}
+
+}  // namespace qm::dbc

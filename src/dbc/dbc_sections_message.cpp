@@ -1,0 +1,213 @@
+// Messages, their signals and their further transmitters.
+#include "dbc/dbc_enums.h"
+#include "dbc/dbc_read_context.h"
+#include "dbc/dbc_sections.h"
+#include "dbc/netconfig_dbc_file.h"
+
+namespace qm::dbc {
+
+namespace {
+
+constexpr SeparatorSet kMessageSeparators(" \t\n\r:");
+constexpr SeparatorSet kColon(":");
+constexpr SeparatorSet kBlankTab(" \t");
+constexpr SeparatorSet kWhite(" \t\n\r");
+constexpr SeparatorSet kComma(",");
+constexpr SeparatorSet kTransmitterSeparators(" :;,\t\r\n");
+constexpr std::string_view kNoNode = "Vector__XXX";
+constexpr std::string_view kMalformedSignal = "Malformed signal section. ";
+
+// The piece of text between the first character and the first separator, and the piece after
+// that separator up to the closing character: "(factor,offset)" and "[minimum|maximum]".
+void SplitPair(std::string_view text, char separator, char closing, std::string_view& first,
+               std::string_view& second) {
+    const size_t middle = text.find(separator);
+    if (middle == std::string_view::npos) {
+        const size_t close = text.find(closing);
+        first = text.size() > 1
+                    ? text.substr(1, close == std::string_view::npos ? close : close - 1)
+                    : std::string_view();
+        second = {};
+        return;
+    }
+    first = text.substr(1, middle >= 1 ? middle - 1 : 0);
+    const size_t close = text.find(closing, middle + 1);
+    second = text.substr(middle + 1, close == std::string_view::npos ? close : close - middle - 1);
+}
+
+bool ReadNumberPair(std::string_view token, char separator, char closing, DbcNumber& first,
+                    DbcNumber& second) {
+    std::string_view firstText, secondText;
+    SplitPair(token, separator, closing, firstText, secondText);
+    return ParseDbcNumber(firstText, first) && ParseDbcNumber(secondText, second);
+}
+
+// Reads "start|length@orderType"; false when the text has no "@".
+bool ReadLayout(std::string_view layout, DbcSignal& signal) {
+    const size_t at = layout.find('@');
+    if (at == std::string_view::npos) return false;
+    const size_t pipe = layout.find('|');
+    const bool pipeFirst = pipe != std::string_view::npos && pipe < at;
+    signal.SetStartBit(static_cast<uint16_t>(ToUnsigned(layout.substr(0, pipeFirst ? pipe : at))));
+    signal.SetBitLength(
+        static_cast<uint16_t>(pipeFirst ? ToUnsigned(layout.substr(pipe + 1, at - pipe - 1)) : 0));
+    signal.SetByteOrderChar(at + 1 < layout.size() ? layout[at + 1] : '\0');
+    signal.SetValueTypeChar(at + 2 < layout.size() ? layout[at + 2] : '\0');
+    return true;
+}
+
+void ReadMultiplexing(const Tokens& head, DbcSignal& signal) {
+    if (head.size() < 3) {
+        signal.SetMultiplexIndicator(" ");
+        signal.SetMultiplexing(kNotMultiplexed, -1);
+        return;
+    }
+    const std::string_view indicator = head[2];
+    signal.SetMultiplexIndicator(std::string(indicator));
+    if (indicator.front() == 'M') {
+        signal.SetMultiplexing(kMultiplexerSwitch, -1);
+    } else {
+        signal.SetMultiplexing(kMultiplexedSignal, ToSigned(indicator.substr(1)));
+    }
+}
+
+void LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& signal,
+                   DbcMessage& message) {
+    Tokens& names = context.SecondScratch();
+    Split(list, kComma, names);
+    for (std::string_view name : names) {
+        if (DbcNode* node = context.File().NodeByName(name)) {
+            signal.Receivers().push_back(node);
+            node->AddRxSignal(&signal, &message);
+        } else if (name != kNoNode) {
+            context.Warn("Missing node definition: ", name);
+        }
+    }
+}
+
+void AttachSignal(NetConfigDbcFile& file, DbcMessage& message, std::unique_ptr<DbcSignal> signal) {
+    signal->SetMessage(&message);
+    file.ListSignal(message.AddSignal(std::move(signal)));
+}
+
+// The part after the ":" of a signal line; the signal is attached whatever happens here.
+int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& signal,
+                   DbcMessage& message) {
+    Tokens& tokens = context.Scratch();
+    SplitQuoted(body, kWhite, tokens);
+    if (tokens.size() < 5) {
+        context.AppendMessage(kMalformedSignal, "\n");
+        context.File().SetStatus(12);
+        return 0;
+    }
+    if (tokens[0].find('@') == std::string_view::npos) {
+        // "0|8 @1+": the layout was written with a blank inside; join the two pieces.
+        const char* begin = tokens[0].data();
+        const char* end = tokens[1].data() + tokens[1].size();
+        tokens[0] = std::string_view(begin, static_cast<size_t>(end - begin));
+        tokens.erase(tokens.begin() + 1);
+    }
+    std::string joined;
+    if (tokens[0].find_first_of(" \t") != std::string_view::npos) {
+        for (char c : tokens[0]) {
+            if (c != ' ' && c != '\t') joined += c;
+        }
+        tokens[0] = joined;
+    }
+    if (tokens.size() < 5 || !ReadLayout(tokens[0], signal)) {
+        context.AppendMessage(kMalformedSignal, "\n");
+        context.File().SetStatus(12);
+        return 0;
+    }
+    if (!ReadNumberPair(tokens[1], ',', ')', signal.Factor(), signal.Offset())) {
+        signal.Factor().value = 0.0;
+        signal.Offset().value = 0.0;
+        return context.Fail("Check Factor or Offset inside signal section. ", 11);
+    }
+    if (!ReadNumberPair(tokens[2], '|', ']', signal.Minimum(), signal.Maximum())) {
+        return context.Fail("Check Min or Max inside signal section. ", 11);
+    }
+    signal.SetUnit(std::string(Unquoted(tokens[3])));
+    if (!signal.Unit().empty()) signal.SetDescribed(true);
+    LinkReceivers(context, tokens[4], signal, message);
+    return 1;
+}
+
+}  // namespace
+
+int ReadMessage(DbcReadContext& context) {
+    Tokens& tokens = context.Scratch();
+    Split(context.Line(), kMessageSeparators, tokens);
+    if (tokens.size() < 5) return context.Fail("Malformed message section. ", 11);
+    NetConfigDbcFile& file = context.File();
+    auto message = std::make_unique<DbcMessage>();
+    message->SetRawId(ToUnsigned(tokens[1]));
+    message->SetName(std::string(tokens[2]));
+    message->SetSize(static_cast<uint8_t>(ToUnsigned(tokens[3])));
+    const std::string_view transmitter = tokens[4];
+    if (DbcNode* node = file.NodeByName(transmitter)) {
+        message->SetTransmitter(node);
+        message->Transmitters().push_back(node);
+        node->TxMessages().push_back(message.get());
+    } else if (transmitter != kNoNode) {
+        context.Warn("Missing node definition: ", transmitter);
+    }
+    file.AddMessage(std::move(message));
+    return 1;
+}
+
+int ReadSignal(DbcReadContext& context) {
+    NetConfigDbcFile& file = context.File();
+    if (file.Messages().empty()) {
+        return context.Fail("Signal section has to be after message section. ", 12);
+    }
+    DbcMessage& message = *file.Messages().back();
+    Tokens& parts = context.SecondScratch();
+    Split(context.Line(), kColon, parts);
+    if (parts.size() != 2) {
+        context.AppendMessage(kMalformedSignal, "\n");
+        file.SetStatus(12);
+        return 0;
+    }
+    const std::string_view head = parts[0];
+    const std::string_view body = parts[1];
+    Tokens& headTokens = context.Scratch();
+    Split(head, kBlankTab, headTokens);
+    if (headTokens.size() < 2) {
+        context.AppendMessage(kMalformedSignal, "\n");
+        file.SetStatus(12);
+        return 0;
+    }
+    auto signal = std::make_unique<DbcSignal>();
+    signal->SetName(std::string(headTokens[1]));
+    ReadMultiplexing(headTokens, *signal);
+    DbcSignal& read = *signal;
+    AttachSignal(file, message, std::move(signal));
+    return ReadSignalBody(context, body, read, message);
+}
+
+int ReadMessageTransmitters(DbcReadContext& context) {
+    Tokens& tokens = context.Scratch();
+    SplitQuoted(context.Line(), kTransmitterSeparators, tokens);
+    if (tokens.size() < 3) return context.Fail("Check Dbc Message Transmitters. ", 13);
+    NetConfigDbcFile& file = context.File();
+    DbcMessage* message = file.MessageByRawId(ToUnsigned(tokens[1]));
+    if (!message) {
+        context.Warn("Message message definition: ", tokens[1]);
+        return 1;
+    }
+    const std::string_view own = message->Transmitter()
+                                     ? std::string_view(message->Transmitter()->Name())
+                                     : std::string_view();
+    for (size_t i = 2; i < tokens.size(); ++i) {
+        if (message->Transmitter() && tokens[i] == own) continue;
+        if (DbcNode* node = file.NodeByName(tokens[i])) {
+            message->Transmitters().push_back(node);
+        } else {
+            context.Warn("Missing node definition: ", tokens[i]);
+        }
+    }
+    return 1;
+}
+
+}  // namespace qm::dbc

@@ -1,0 +1,164 @@
+#include "dbc/dbc_signal.h"
+
+#include <cstdlib>
+
+#include "dbc/dbc_enums.h"
+#include "dbc/dbc_lists.h"
+#include "dbc/dbc_message.h"
+#include "dbc/dbc_node.h"
+
+namespace qm::dbc {
+
+DbcSignal::~DbcSignal() {
+    attributes_.DeleteAll(false);
+}
+
+void DbcSignal::Clear() {
+    name_.clear();
+    described_ = false;
+    SetMultiplexing(kNotMultiplexed, -1);
+    multiplexIndicator_.clear();
+    startBit_ = 0;
+    bitLength_ = 0;
+    byteOrderChar_ = 0;
+    byteOrder_ = kByteOrderUndefined;
+    byteOrderText_ = "undefined";
+    valueTypeChar_ = '+';
+    valueType_ = kUndefinedType;
+    valueTypeText_ = ValueTypeText(kUndefinedType);
+    factor_ = DbcNumber{1.0, {}, 0, false};
+    offset_ = minimum_ = maximum_ = DbcNumber{};
+    unit_.clear();
+    receivers_.clear();
+    comment_.clear();
+    valueDescriptions_.Clear();
+    attributes_.DeleteAll(false);
+    message_ = nullptr;
+    extendedValueType_ = kExtendedUndefined;
+    extendedValueTypeText_ = "";
+    extendedValueTypeGiven_ = false;
+}
+
+IDbcSignal* DbcSignal::GetMultiplexer() {
+    if (!IsMultiplexedSignal() || !message_) return nullptr;
+    for (const auto& signal : message_->Signals()) {
+        if (signal->IsMultiplexerSwitch()) return signal.get();
+    }
+    return nullptr;
+}
+
+int32_t DbcSignal::GetStartValue() {
+    const DbcAttribute* attribute = attributes_.Find("GenSigStartValue");
+    if (!attribute) return 0;
+    return static_cast<int32_t>(std::strtol(attribute->Value().c_str(), nullptr, 0));
+}
+
+IDbcNode* DbcSignal::GetReceiver(uint64_t index) {
+    return ItemAt(receivers_, index);
+}
+
+IDbcNode* DbcSignal::FindReceiver(const char* name) {
+    return FindByName(receivers_, name);
+}
+
+uint32_t DbcSignal::IndexOfReceiver(IDbcNode* node) {
+    return PositionOf(receivers_, dynamic_cast<DbcNode*>(node));
+}
+
+IDbcMessage* DbcSignal::GetMessage() {
+    return message_;
+}
+
+void DbcSignal::SetMultiplexing(uint32_t kind, int32_t value) {
+    multiplexingKind_ = kind;
+    multiplexingKindText_ = MultiplexingKindText(kind);
+    multiplexValue_ = value;
+}
+
+void DbcSignal::SetByteOrderChar(char c) {
+    byteOrderChar_ = static_cast<uint8_t>(c);
+    byteOrder_ = ByteOrderOfChar(c);
+    byteOrderText_ = ByteOrderText(byteOrder_);
+}
+
+void DbcSignal::SetValueTypeChar(char c) {
+    valueTypeChar_ = static_cast<uint8_t>(c);
+    valueType_ = ValueTypeOfChar(c);
+    valueTypeText_ = ValueTypeText(valueType_);
+}
+
+void DbcSignal::SetExtendedValueType(int32_t type) {
+    extendedValueType_ = type;
+    extendedValueTypeText_ = ExtendedValueTypeText(type);
+    extendedValueTypeGiven_ = true;
+}
+
+uint64_t DbcSignal::ExtractRawValue(const uint8_t* payload, uint64_t byteCount) {
+    return ExtractBits(payload, byteCount, startBit_, bitLength_, byteOrder_ == kBigEndian);
+}
+
+namespace {
+
+inline uint64_t ByteAt(const uint8_t* payload, uint64_t byteCount, uint64_t index) {
+    return index < byteCount ? payload[index] : 0;
+}
+
+// Fields of up to 64 bits span at most nine bytes; they are gathered into 128 bits at once.
+uint64_t ExtractLittleEndian(const uint8_t* payload, uint64_t byteCount, uint64_t start,
+                             uint32_t length) {
+    const uint64_t first = start / 8;
+    const uint64_t last = (start + length - 1) / 8;
+    unsigned __int128 gathered = 0;
+    for (uint64_t b = last + 1; b-- > first;) {
+        gathered = (gathered << 8) | ByteAt(payload, byteCount, b);
+    }
+    const uint64_t value = static_cast<uint64_t>(gathered >> (start % 8));
+    return length == 64 ? value : value & ((uint64_t{1} << length) - 1);
+}
+
+uint64_t ExtractBigEndian(const uint8_t* payload, uint64_t byteCount, uint64_t start,
+                          uint32_t length) {
+    // In "linear" numbering bit 0 is the most significant bit of byte 0; a big-endian field
+    // is then a plain run of bits from its most significant one.
+    const uint64_t msb = (start / 8) * 8 + (7 - start % 8);
+    const uint64_t lsb = msb + length - 1;
+    unsigned __int128 gathered = 0;
+    for (uint64_t b = msb / 8; b <= lsb / 8; ++b) {
+        gathered = (gathered << 8) | ByteAt(payload, byteCount, b);
+    }
+    const uint64_t value = static_cast<uint64_t>(gathered >> (7 - lsb % 8));
+    return length == 64 ? value : value & ((uint64_t{1} << length) - 1);
+}
+
+// Fields longer than 64 bits: bit by bit, keeping the 64 least significant.
+uint64_t ExtractLong(const uint8_t* payload, uint64_t byteCount, uint64_t start, uint32_t length,
+                     bool bigEndian) {
+    uint64_t value = 0;
+    if (!bigEndian) {
+        for (uint32_t i = 0; i < 64; ++i) {
+            const uint64_t position = start + i;
+            const uint64_t bit = (ByteAt(payload, byteCount, position / 8) >> (position % 8)) & 1;
+            value |= bit << i;
+        }
+        return value;
+    }
+    const uint64_t msb = (start / 8) * 8 + (7 - start % 8);
+    for (uint32_t i = length - 64; i < length; ++i) {
+        const uint64_t linear = msb + i;
+        const uint64_t bit = (ByteAt(payload, byteCount, linear / 8) >> (7 - linear % 8)) & 1;
+        value = (value << 1) | bit;
+    }
+    return value;
+}
+
+}  // namespace
+
+uint64_t ExtractBits(const uint8_t* payload, uint64_t byteCount, uint32_t startBit,
+                     uint32_t bitLength, bool bigEndian) {
+    if (bitLength == 0 || (!payload && byteCount > 0)) return 0;
+    if (bitLength > 64) return ExtractLong(payload, byteCount, startBit, bitLength, bigEndian);
+    return bigEndian ? ExtractBigEndian(payload, byteCount, startBit, bitLength)
+                     : ExtractLittleEndian(payload, byteCount, startBit, bitLength);
+}
+
+}  // namespace qm::dbc

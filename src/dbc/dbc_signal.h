@@ -1,0 +1,164 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dbc/dbc_attribute.h"
+#include "dbc/dbc_number.h"
+#include "dbc/dbc_value_descriptions.h"
+#include "quillmere/dbc.h"
+
+namespace qm::dbc {
+
+class DbcMessage;
+class DbcNode;
+
+// One signal of a message: its position in the payload, scaling, limits, unit, receivers,
+// value descriptions and attributes.
+class DbcSignal : public IDbcSignal {
+  public:
+    DbcSignal() = default;
+    DbcSignal(const DbcSignal&) = delete;
+    DbcSignal& operator=(const DbcSignal&) = delete;
+    ~DbcSignal() override;
+
+    void Clear() override;
+    const char* GetName() override { return name_.c_str(); }
+    bool IsNotMultiplexed() override { return multiplexingKind_ == 0; }
+    bool IsMultiplexerSwitch() override { return multiplexingKind_ == 1; }
+    bool IsMultiplexedSignal() override { return multiplexingKind_ == 2; }
+    uint32_t GetMultiplexingKind() override { return multiplexingKind_; }
+    const char* GetMultiplexingKindText() override { return multiplexingKindText_; }
+    const char* GetMultiplexIndicator() override { return multiplexIndicator_.c_str(); }
+    int32_t GetMultiplexValue() override { return multiplexValue_; }
+    IDbcSignal* GetMultiplexer() override;
+    int32_t GetStartValue() override;
+    uint16_t GetStartBit() override { return startBit_; }
+    uint16_t GetBitLength() override { return bitLength_; }
+    uint8_t GetByteOrderChar() override { return byteOrderChar_; }
+    uint32_t GetByteOrder() override { return byteOrder_; }
+    const char* GetByteOrderText() override { return byteOrderText_; }
+    uint8_t GetValueTypeChar() override { return valueTypeChar_; }
+    uint32_t GetValueType() override { return valueType_; }
+    const char* GetValueTypeText() override { return valueTypeText_; }
+    double GetFactor() override { return factor_.value; }
+    const char* GetFactorText() override { return factor_.text.c_str(); }
+    uint8_t GetFactorDecimals() override { return factor_.decimals; }
+    bool IsFactorExponent() override { return factor_.exponent; }
+    double GetOffset() override { return offset_.value; }
+    const char* GetOffsetText() override { return offset_.text.c_str(); }
+    uint8_t GetOffsetDecimals() override { return offset_.decimals; }
+    bool IsOffsetExponent() override { return offset_.exponent; }
+    double GetMinimum() override { return minimum_.value; }
+    const char* GetMinimumText() override { return minimum_.text.c_str(); }
+    uint8_t GetMinimumDecimals() override { return minimum_.decimals; }
+    bool IsMinimumExponent() override { return minimum_.exponent; }
+    double GetMaximum() override { return maximum_.value; }
+    const char* GetMaximumText() override { return maximum_.text.c_str(); }
+    uint8_t GetMaximumDecimals() override { return maximum_.decimals; }
+    bool IsMaximumExponent() override { return maximum_.exponent; }
+    const char* GetUnit() override { return unit_.c_str(); }
+    uint64_t GetReceiverCount() override { return receivers_.size(); }
+    IDbcNode* GetReceiver(uint64_t index) override;
+    IDbcNode* FindReceiver(const char* name) override;
+    uint32_t IndexOfReceiver(IDbcNode* node) override;
+    bool HasReceiver(const char* name) override { return FindReceiver(name) != nullptr; }
+    void ClearReceivers() override { receivers_.clear(); }
+    const char* GetComment() override { return comment_.c_str(); }
+    bool HasNoValueDescriptions() override { return valueDescriptions_.Empty(); }
+    uint64_t GetValueDescriptionCount() override { return valueDescriptions_.Count(); }
+    uint32_t GetValueAt(uint64_t index) override { return valueDescriptions_.ValueAt(index); }
+    const char* GetValueDescription(uint32_t value) override {
+        return valueDescriptions_.Find(value);
+    }
+    uint64_t GetAttributeCount() override { return attributes_.Count(); }
+    IDbcAttribute* GetAttribute(uint64_t index) override { return attributes_.At(index); }
+    IDbcAttribute* FindAttribute(const char* name) override { return attributes_.Find(name); }
+    IDbcMessage* GetMessage() override;
+    int32_t GetExtendedValueType() override { return extendedValueType_; }
+    bool HasExtendedValueType() override { return extendedValueTypeGiven_; }
+    const char* GetExtendedValueTypeText() override { return extendedValueTypeText_; }
+    uint64_t ExtractRawValue(const uint8_t* payload, uint64_t byteCount) override;
+    void SetDescribed(bool described) override { described_ = described; }
+    bool IsDescribed() override { return described_; }
+
+    // Model access for the reader, the writer and the edit operations.
+    const std::string& Name() const { return name_; }
+    void SetName(std::string name) { name_ = std::move(name); }
+    void SetMultiplexing(uint32_t kind, int32_t value);
+    uint32_t MultiplexingKind() const { return multiplexingKind_; }
+    const std::string& MultiplexIndicator() const { return multiplexIndicator_; }
+    void SetMultiplexIndicator(std::string text) { multiplexIndicator_ = std::move(text); }
+    uint16_t StartBit() const { return startBit_; }
+    void SetStartBit(uint16_t bit) { startBit_ = bit; }
+    uint16_t BitLength() const { return bitLength_; }
+    void SetBitLength(uint16_t length) { bitLength_ = length; }
+    char ByteOrderChar() const { return static_cast<char>(byteOrderChar_); }
+    uint32_t ByteOrder() const { return byteOrder_; }
+    void SetByteOrderChar(char c);
+    char ValueTypeChar() const { return static_cast<char>(valueTypeChar_); }
+    uint32_t ValueType() const { return valueType_; }
+    void SetValueTypeChar(char c);
+    DbcNumber& Factor() { return factor_; }
+    DbcNumber& Offset() { return offset_; }
+    DbcNumber& Minimum() { return minimum_; }
+    DbcNumber& Maximum() { return maximum_; }
+    const DbcNumber& Factor() const { return factor_; }
+    const DbcNumber& Offset() const { return offset_; }
+    const DbcNumber& Minimum() const { return minimum_; }
+    const DbcNumber& Maximum() const { return maximum_; }
+    const std::string& Unit() const { return unit_; }
+    void SetUnit(std::string unit) { unit_ = std::move(unit); }
+    std::vector<DbcNode*>& Receivers() { return receivers_; }
+    const std::vector<DbcNode*>& Receivers() const { return receivers_; }
+    const std::string& Comment() const { return comment_; }
+    void SetComment(std::string comment) { comment_ = std::move(comment); }
+    DbcValueDescriptions& ValueDescriptions() { return valueDescriptions_; }
+    const DbcValueDescriptions& ValueDescriptions() const { return valueDescriptions_; }
+    DbcAttributeList& Attributes() { return attributes_; }
+    const DbcAttributeList& Attributes() const { return attributes_; }
+    DbcMessage* Message() const { return message_; }
+    void SetMessage(DbcMessage* message) { message_ = message; }
+    void SetExtendedValueType(int32_t type);
+    int32_t ExtendedValueType() const { return extendedValueType_; }
+    bool ExtendedValueTypeGiven() const { return extendedValueTypeGiven_; }
+    bool Described() const { return described_; }
+
+  private:
+    std::string name_;
+    bool described_ = false;
+    uint32_t multiplexingKind_ = 0;
+    const char* multiplexingKindText_ = "notMultiplexed";
+    int32_t multiplexValue_ = -1;
+    std::string multiplexIndicator_;
+    uint16_t startBit_ = 0;
+    uint16_t bitLength_ = 0;
+    uint8_t byteOrderChar_ = 0;
+    uint32_t byteOrder_ = 0;
+    const char* byteOrderText_ = "undefined";
+    uint8_t valueTypeChar_ = '+';
+    uint32_t valueType_ = 0;
+    const char* valueTypeText_ = "undefinedType";
+    DbcNumber factor_{1.0, {}, 0, false};
+    DbcNumber offset_;
+    DbcNumber minimum_;
+    DbcNumber maximum_;
+    std::string unit_;
+    std::vector<DbcNode*> receivers_;
+    std::string comment_;
+    DbcValueDescriptions valueDescriptions_;
+    DbcAttributeList attributes_;
+    DbcMessage* message_ = nullptr;
+    int32_t extendedValueType_ = -1;
+    const char* extendedValueTypeText_ = "";
+    bool extendedValueTypeGiven_ = false;
+};
+
+// The raw value of a field of the payload in DBC bit numbering: little-endian ('1') counts the
+// start bit as the least significant bit; big-endian ('0') as the most significant bit in the
+// sawtooth numbering (bit 7 of byte 0 is followed by bit 6 ... bit 0, then bit 15 of byte 1).
+// Bits beyond the payload read as 0; of a field longer than 64 bits the low 64 bits are kept.
+uint64_t ExtractBits(const uint8_t* payload, uint64_t byteCount, uint32_t startBit,
+                     uint32_t bitLength, bool bigEndian);
+
+}  // namespace qm::dbc

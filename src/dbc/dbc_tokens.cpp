@@ -1,0 +1,91 @@
+#include "dbc/dbc_tokens.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace qm::dbc {
+
+void Split(std::string_view text, const SeparatorSet& separators, Tokens& out) {
+    out.clear();
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        while (p < end && separators.Contains(*p)) ++p;
+        const char* start = p;
+        while (p < end && !separators.Contains(*p)) ++p;
+        if (p > start) out.emplace_back(start, static_cast<size_t>(p - start));
+    }
+}
+
+void SplitQuoted(std::string_view text, const SeparatorSet& separators, Tokens& out) {
+    out.clear();
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        while (p < end && separators.Contains(*p)) ++p;
+        const char* start = p;
+        bool quoted = false;
+        while (p < end && (quoted || !separators.Contains(*p))) {
+            if (*p == '"') quoted = !quoted;
+            ++p;
+        }
+        if (p > start) out.emplace_back(start, static_cast<size_t>(p - start));
+    }
+}
+
+std::string_view Unquoted(std::string_view text) {
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+        return text.substr(1, text.size() - 2);
+    }
+    return text;
+}
+
+std::string WithoutQuotes(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (char c : text) {
+        if (c != '"') result.push_back(c);
+    }
+    return result;
+}
+
+namespace {
+
+// The C conversions need a terminated text; short tokens are copied to the stack.
+template <class Convert>
+auto WithTerminated(std::string_view text, Convert convert) {
+    char small[64];
+    if (text.size() < sizeof(small)) {
+        std::memcpy(small, text.data(), text.size());
+        small[text.size()] = '\0';
+        return convert(static_cast<const char*>(small));
+    }
+    const std::string copy(text);
+    return convert(copy.c_str());
+}
+
+}  // namespace
+
+uint32_t ToUnsigned(std::string_view text) {
+    return WithTerminated(
+        text, [](const char* s) { return static_cast<uint32_t>(std::strtoul(s, nullptr, 0)); });
+}
+
+int32_t ToSigned(std::string_view text) {
+    return WithTerminated(
+        text, [](const char* s) { return static_cast<int32_t>(std::strtol(s, nullptr, 0)); });
+}
+
+bool ToReal(std::string_view text, double& value) {
+    return WithTerminated(text, [&value](const char* s) {
+        char* end = nullptr;
+        errno = 0;
+        const double result = std::strtod(s, &end);
+        if (end == s || errno == ERANGE) return false;
+        value = result;
+        return true;
+    });
+}
+
+}  // namespace qm::dbc

@@ -1,0 +1,291 @@
+#include "dbc/netconfig_dbc_file.h"
+
+#include <cstdlib>
+
+#include "dbc/dbc_enums.h"
+#include "dbc/dbc_info_text.h"
+#include "dbc/dbc_lists.h"
+#include "dbc/dbc_reader.h"
+#include "dbc/dbc_writer.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "xml/text.h"
+
+namespace qm::dbc {
+
+NetConfigDbcFile::NetConfigDbcFile() = default;
+
+NetConfigDbcFile::~NetConfigDbcFile() {
+    Clear();
+}
+
+void NetConfigDbcFile::Clear() {
+    // Nodes go first: clearing a node takes its relation attributes out of the lists of the
+    // messages, signals and variables they name, which must still exist then.
+    for (auto& node : nodes_) node->Clear();
+    nodes_.clear();
+    valueTables_.clear();
+    dbcMessages_.clear();
+    variables_.clear();
+    definitions_.clear();
+    networkAttributes_.DeleteAll(false);
+    allSignals_.clear();
+    nodeIndex_.clear();
+    messageIdIndex_.clear();
+    messageNameIndex_.clear();
+    variableIndex_.clear();
+    definitionIndex_.clear();
+    stopCode_ = 0;
+    messages_.clear();
+    databaseName_.clear();
+    status_ = kDbcNotLoaded;
+    version_.clear();
+    newSymbols_.clear();
+    bitTiming_.reset();
+    networkComment_.clear();
+    lastHandlerResult_ = 1;
+}
+
+const char* NetConfigDbcFile::GetInfoText() {
+    infoText_ = RenderInfoText(*this);
+    return infoText_.c_str();
+}
+
+bool NetConfigDbcFile::Load(const wchar_t* path) {
+    const std::wstring widePath = path ? path : L"";
+    std::string text;
+    if (!platform::ReadWholeFile(widePath, text).ok) {
+        status_ = kDbcFileNotOpened;
+        lastHandlerResult_ = 0;
+        return false;
+    }
+    Clear();
+    const uint32_t start = platform::TickCount();
+    SetPath(widePath.c_str());
+    DbcReader reader(*this, text);
+    const int result = reader.Run();
+    messages_ += "Dbc parser measured time: ";
+    messages_ += FormatMilliseconds(start, platform::TickCount());
+    messages_ += '\n';
+    if (status_ == kDbcNotLoaded) status_ = kDbcLoaded;
+    lastHandlerResult_ = static_cast<uint32_t>(result);
+    SetDatabaseNameAfterLoad();
+    return result == 1;
+}
+
+void NetConfigDbcFile::SetDatabaseNameAfterLoad() {
+    if (const DbcAttribute* name = networkAttributes_.Find("DBName")) {
+        databaseName_ = name->Value();
+        return;
+    }
+    databaseName_ = platform::Narrow(StripExtension(FileNameOfPath(path_)));
+}
+
+bool NetConfigDbcFile::Save() {
+    return Save(path_.c_str());
+}
+
+bool NetConfigDbcFile::Save(const wchar_t* path) {
+    const std::string text = RenderDbcText(*this);
+    return platform::WriteFileAtomic(std::wstring(path ? path : L""), text).ok;
+}
+
+uint32_t NetConfigDbcFile::GetBaudrate() {
+    const DbcAttribute* baudrate = networkAttributes_.Find("Baudrate");
+    if (!baudrate) return 0xFFFFFFFF;
+    return static_cast<uint32_t>(std::strtol(baudrate->Value().c_str(), nullptr, 0));
+}
+
+const char* NetConfigDbcFile::GetNewSymbol(uint64_t index) {
+    return index < newSymbols_.size() ? newSymbols_[index].c_str() : nullptr;
+}
+
+IDbcNode* NetConfigDbcFile::GetNode(uint64_t index) {
+    return ItemAt(nodes_, index);
+}
+
+IDbcNode* NetConfigDbcFile::FindNode(const char* name) {
+    return name ? NodeByName(name) : nullptr;
+}
+
+uint32_t NetConfigDbcFile::IndexOfNode(IDbcNode* node) {
+    return PositionOf(nodes_, dynamic_cast<DbcNode*>(node));
+}
+
+IDbcValueTable* NetConfigDbcFile::GetValueTable(uint64_t index) {
+    return ItemAt(valueTables_, index);
+}
+
+IDbcValueTable* NetConfigDbcFile::FindValueTable(const char* name) {
+    return FindByName(valueTables_, name);
+}
+
+uint32_t NetConfigDbcFile::IndexOfValueTable(IDbcValueTable* table) {
+    return PositionOf(valueTables_, dynamic_cast<DbcValueTable*>(table));
+}
+
+IDbcMessage* NetConfigDbcFile::GetMessage(uint64_t index) {
+    return ItemAt(dbcMessages_, index);
+}
+
+IDbcMessage* NetConfigDbcFile::GetFirstMessage() {
+    return dbcMessages_.empty() ? nullptr : dbcMessages_.front().get();
+}
+
+IDbcMessage* NetConfigDbcFile::GetLastMessage() {
+    return dbcMessages_.empty() ? nullptr : dbcMessages_.back().get();
+}
+
+IDbcMessage* NetConfigDbcFile::FindMessage(const char* name) {
+    return name ? MessageByName(name) : nullptr;
+}
+
+uint32_t NetConfigDbcFile::IndexOfMessage(IDbcMessage* message) {
+    return PositionOf(dbcMessages_, dynamic_cast<DbcMessage*>(message));
+}
+
+IDbcEnvironmentVariable* NetConfigDbcFile::GetEnvironmentVariable(uint64_t index) {
+    return ItemAt(variables_, index);
+}
+
+IDbcEnvironmentVariable* NetConfigDbcFile::FindEnvironmentVariable(const char* name) {
+    return name ? VariableByName(name) : nullptr;
+}
+
+uint32_t NetConfigDbcFile::IndexOfEnvironmentVariable(IDbcEnvironmentVariable* variable) {
+    return PositionOf(variables_, dynamic_cast<DbcEnvironmentVariable*>(variable));
+}
+
+IDbcAttributeDefinition* NetConfigDbcFile::GetAttributeDefinition(uint64_t index) {
+    return ItemAt(definitions_, index);
+}
+
+IDbcAttributeDefinition* NetConfigDbcFile::FindAttributeDefinition(const char* name) {
+    return name ? DefinitionByName(name) : nullptr;
+}
+
+IDbcSignal* NetConfigDbcFile::GetSignal(uint64_t index) {
+    return ItemAt(allSignals_, index);
+}
+
+IDbcSignal* NetConfigDbcFile::FindSignal(uint32_t rawId, const char* name) {
+    return name ? SignalOf(rawId, name) : nullptr;
+}
+
+uint32_t NetConfigDbcFile::IndexOfSignal(IDbcSignal* signal) {
+    return PositionOf(allSignals_, dynamic_cast<DbcSignal*>(signal));
+}
+
+uint64_t NetConfigDbcFile::GetTotalSignalCount() {
+    uint64_t total = 0;
+    for (const auto& message : dbcMessages_) total += message->Signals().size();
+    return total;
+}
+
+DbcNode* NetConfigDbcFile::AddNode(std::string name) {
+    auto node = std::make_unique<DbcNode>(
+        std::move(name), [this](DbcAttribute* attribute) { UnregisterAttribute(attribute); });
+    DbcNode* added = node.get();
+    nodes_.push_back(std::move(node));
+    nodeIndex_.try_emplace(added->Name(), added);
+    return added;
+}
+
+DbcMessage* NetConfigDbcFile::AddMessage(std::unique_ptr<DbcMessage> message) {
+    DbcMessage* added = message.get();
+    dbcMessages_.push_back(std::move(message));
+    messageIdIndex_.try_emplace(added->RawId(), added);
+    messageNameIndex_.try_emplace(added->Name(), added);
+    return added;
+}
+
+DbcEnvironmentVariable* NetConfigDbcFile::AddVariable(
+    std::unique_ptr<DbcEnvironmentVariable> variable) {
+    DbcEnvironmentVariable* added = variable.get();
+    variables_.push_back(std::move(variable));
+    variableIndex_.try_emplace(added->Name(), added);
+    return added;
+}
+
+DbcAttributeDefinition* NetConfigDbcFile::AddDefinition(
+    std::unique_ptr<DbcAttributeDefinition> definition) {
+    DbcAttributeDefinition* added = definition.get();
+    definitions_.push_back(std::move(definition));
+    definitionIndex_.try_emplace(added->Name(), added);
+    return added;
+}
+
+namespace {
+
+template <class Map>
+auto FindIn(const Map& map, const typename Map::key_type& key) -> typename Map::mapped_type {
+    auto found = map.find(key);
+    return found == map.end() ? nullptr : found->second;
+}
+
+}  // namespace
+
+DbcNode* NetConfigDbcFile::NodeByName(std::string_view name) const {
+    return FindIn(nodeIndex_, name);
+}
+
+DbcMessage* NetConfigDbcFile::MessageByRawId(uint32_t rawId) const {
+    return FindIn(messageIdIndex_, rawId);
+}
+
+DbcMessage* NetConfigDbcFile::MessageByName(std::string_view name) const {
+    return FindIn(messageNameIndex_, name);
+}
+
+DbcSignal* NetConfigDbcFile::SignalOf(uint32_t rawId, std::string_view name) const {
+    DbcMessage* message = MessageByRawId(rawId);
+    return message ? message->SignalByName(name) : nullptr;
+}
+
+DbcEnvironmentVariable* NetConfigDbcFile::VariableByName(std::string_view name) const {
+    return FindIn(variableIndex_, name);
+}
+
+DbcAttributeDefinition* NetConfigDbcFile::DefinitionByName(std::string_view name) const {
+    return FindIn(definitionIndex_, name);
+}
+
+void NetConfigDbcFile::RebuildMessageIndexes() {
+    messageIdIndex_.clear();
+    messageNameIndex_.clear();
+    for (const auto& message : dbcMessages_) {
+        messageIdIndex_.try_emplace(message->RawId(), message.get());
+        messageNameIndex_.try_emplace(message->Name(), message.get());
+    }
+}
+
+void NetConfigDbcFile::UnregisterAttribute(DbcAttribute* attribute) {
+    switch (attribute->RelationKind()) {
+        case kObjectNodeTxMessage: {
+            auto* relation = static_cast<DbcNodeTxMsgRelAttribute*>(attribute);
+            if (DbcMessage* message = MessageByRawId(relation->MessageId())) {
+                message->Attributes().Remove(attribute);
+            }
+            break;
+        }
+        case kObjectNodeRxSignal: {
+            auto* relation = static_cast<DbcNodeRxSigRelAttribute*>(attribute);
+            if (DbcSignal* signal = SignalOf(relation->MessageId(), relation->SignalName())) {
+                signal->Attributes().Remove(attribute);
+            }
+            break;
+        }
+        case kObjectNodeEnvironmentVariable: {
+            auto* relation = static_cast<DbcNodeEnvVarRelAttribute*>(attribute);
+            if (DbcEnvironmentVariable* variable = VariableByName(relation->VariableName())) {
+                variable->Attributes().Remove(attribute);
+            }
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+}  // namespace qm::dbc

@@ -1,0 +1,201 @@
+#pragma once
+// The DBC file object: the root of the DBC model, its reader, writer and edit operations.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "dbc/dbc_attribute.h"
+#include "dbc/dbc_attribute_definition.h"
+#include "dbc/dbc_bit_timing.h"
+#include "dbc/dbc_environment_variable.h"
+#include "dbc/dbc_message.h"
+#include "dbc/dbc_node.h"
+#include "dbc/dbc_signal.h"
+#include "dbc/dbc_value_table.h"
+#include "netconfig/net_file_base.h"
+#include "quillmere/dbc.h"
+
+namespace qm::dbc {
+
+// Load status codes.
+enum DbcLoadStatus : uint32_t {
+    kDbcNotLoaded = 0,
+    kDbcLoaded = 1,
+    kDbcLoadedWithWarnings = 2,
+    kDbcNotSupportedKeyword = 3,
+    kDbcUndefinedTag = 4,
+    kDbcFileNotOpened = 5,
+};
+
+class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile> {
+  public:
+    NetConfigDbcFile();
+    NetConfigDbcFile(const NetConfigDbcFile&) = delete;
+    NetConfigDbcFile& operator=(const NetConfigDbcFile&) = delete;
+    ~NetConfigDbcFile() override;
+
+    // INetFile
+    void Clear() override;
+    const char* GetInfoText() override;
+    bool Load(const wchar_t* path) override;
+    bool Save() override;
+    bool Save(const wchar_t* path) override;
+    const char* GetVersion() override { return "1.55"; }
+    int32_t GetFileType() override { return kNetFileDbc; }
+    using NetFileBase::Load;
+    using NetFileBase::Save;
+
+    // INetConfigDbcFile
+    const char* GetDatabaseName() override { return databaseName_.c_str(); }
+    uint32_t GetBaudrate() override;
+    bool IsLowSpeed() override { return static_cast<int32_t>(GetBaudrate()) <= 125000; }
+    bool IsHighSpeed() override { return static_cast<int32_t>(GetBaudrate()) > 125000; }
+    uint32_t GetStatus() override { return status_; }
+    const char* GetDbcVersion() override { return version_.c_str(); }
+    uint64_t GetNewSymbolCount() override { return newSymbols_.size(); }
+    const char* GetNewSymbol(uint64_t index) override;
+    IDbcBitTiming* GetBitTiming() override { return bitTiming_.get(); }
+    uint64_t GetNodeCount() override { return nodes_.size(); }
+    IDbcNode* GetNode(uint64_t index) override;
+    IDbcNode* FindNode(const char* name) override;
+    uint32_t IndexOfNode(IDbcNode* node) override;
+    uint64_t GetValueTableCount() override { return valueTables_.size(); }
+    IDbcValueTable* GetValueTable(uint64_t index) override;
+    IDbcValueTable* FindValueTable(const char* name) override;
+    uint32_t IndexOfValueTable(IDbcValueTable* table) override;
+    uint64_t GetMessageCount() override { return dbcMessages_.size(); }
+    IDbcMessage* GetMessage(uint64_t index) override;
+    IDbcMessage* GetFirstMessage() override;
+    IDbcMessage* GetLastMessage() override;
+    IDbcMessage* FindMessage(uint32_t rawId) override { return MessageByRawId(rawId); }
+    IDbcMessage* FindMessage(const char* name) override;
+    uint32_t IndexOfMessage(IDbcMessage* message) override;
+    uint64_t GetEnvironmentVariableCount() override { return variables_.size(); }
+    IDbcEnvironmentVariable* GetEnvironmentVariable(uint64_t index) override;
+    IDbcEnvironmentVariable* FindEnvironmentVariable(const char* name) override;
+    uint32_t IndexOfEnvironmentVariable(IDbcEnvironmentVariable* variable) override;
+    uint64_t GetAttributeDefinitionCount() override { return definitions_.size(); }
+    IDbcAttributeDefinition* GetAttributeDefinition(uint64_t index) override;
+    IDbcAttributeDefinition* FindAttributeDefinition(const char* name) override;
+    uint64_t GetAttributeCount() override { return networkAttributes_.Count(); }
+    IDbcAttribute* GetAttribute(uint64_t index) override { return networkAttributes_.At(index); }
+    IDbcAttribute* FindAttribute(const char* name) override {
+        return networkAttributes_.Find(name);
+    }
+    const char* GetComment() override { return networkComment_.c_str(); }
+    uint64_t GetSignalCount() override { return allSignals_.size(); }
+    IDbcSignal* GetSignal(uint64_t index) override;
+    IDbcSignal* FindSignal(uint32_t rawId, const char* name) override;
+    uint32_t IndexOfSignal(IDbcSignal* signal) override;
+    uint64_t GetTotalSignalCount() override;
+    bool SetSignalName(uint32_t rawId, const char* name, const char* newName) override;
+    bool SetSignalMultiplexIndicator(uint32_t rawId, const char* name,
+                                     const char* indicator) override;
+    bool SetSignalStartBit(uint32_t rawId, const char* name, uint16_t startBit) override;
+    bool SetSignalBitLength(uint32_t rawId, const char* name, uint16_t length) override;
+    bool SetSignalByteOrder(uint32_t rawId, const char* name, char byteOrder) override;
+    bool SetSignalValueType(uint32_t rawId, const char* name, char valueType) override;
+    bool SetSignalFactor(uint32_t rawId, const char* name, double factor,
+                         uint8_t decimals) override;
+    bool SetSignalOffset(uint32_t rawId, const char* name, double offset,
+                         uint8_t decimals) override;
+    bool SetSignalMinimum(uint32_t rawId, const char* name, double minimum,
+                          uint8_t decimals) override;
+    bool SetSignalMaximum(uint32_t rawId, const char* name, double maximum,
+                          uint8_t decimals) override;
+    bool SetSignalUnit(uint32_t rawId, const char* name, const char* unit) override;
+    bool SetMessageId(uint32_t rawId, uint32_t newRawId) override;
+    bool SetMessageName(uint32_t rawId, const char* name) override;
+    bool SetMessageSize(uint32_t rawId, uint8_t size) override;
+
+    // --- Model access for the reader, the writer and the conversions built on this model. ---
+    std::string& Log() { return messages_; }
+    uint32_t Status() const { return status_; }
+    void SetStatus(uint32_t status) { status_ = status; }
+    void SetStopCode(uint32_t code) { stopCode_ = code; }
+    uint32_t StopCode() const { return stopCode_; }
+    uint32_t LastHandlerResult() const { return lastHandlerResult_; }
+    const std::string& DatabaseName() const { return databaseName_; }
+    const std::string& Version() const { return version_; }
+    void SetVersionText(std::string version) { version_ = std::move(version); }
+    std::vector<std::string>& NewSymbols() { return newSymbols_; }
+    const std::vector<std::string>& NewSymbols() const { return newSymbols_; }
+    const DbcBitTiming* BitTiming() const { return bitTiming_.get(); }
+    void SetBitTiming(std::unique_ptr<DbcBitTiming> timing) { bitTiming_ = std::move(timing); }
+    const std::vector<std::unique_ptr<DbcNode>>& Nodes() const { return nodes_; }
+    const std::vector<std::unique_ptr<DbcValueTable>>& ValueTables() const { return valueTables_; }
+    const std::vector<std::unique_ptr<DbcMessage>>& Messages() const { return dbcMessages_; }
+    const std::vector<std::unique_ptr<DbcEnvironmentVariable>>& Variables() const {
+        return variables_;
+    }
+    const std::vector<std::unique_ptr<DbcAttributeDefinition>>& Definitions() const {
+        return definitions_;
+    }
+    DbcAttributeList& NetworkAttributes() { return networkAttributes_; }
+    const DbcAttributeList& NetworkAttributes() const { return networkAttributes_; }
+    const std::string& NetworkComment() const { return networkComment_; }
+    void SetNetworkComment(std::string comment) { networkComment_ = std::move(comment); }
+    const std::vector<DbcSignal*>& AllSignals() const { return allSignals_; }
+
+    DbcNode* AddNode(std::string name);
+    void AddValueTable(std::unique_ptr<DbcValueTable> table) {
+        valueTables_.push_back(std::move(table));
+    }
+    DbcMessage* AddMessage(std::unique_ptr<DbcMessage> message);
+    DbcEnvironmentVariable* AddVariable(std::unique_ptr<DbcEnvironmentVariable> variable);
+    DbcAttributeDefinition* AddDefinition(std::unique_ptr<DbcAttributeDefinition> definition);
+    // Lists a signal of a message in the all-signals list.
+    void ListSignal(DbcSignal* signal) { allSignals_.push_back(signal); }
+
+    // First-match look-ups, backed by indexes.
+    DbcNode* NodeByName(std::string_view name) const;
+    DbcMessage* MessageByRawId(uint32_t rawId) const;
+    DbcMessage* MessageByName(std::string_view name) const;
+    DbcSignal* SignalOf(uint32_t rawId, std::string_view name) const;
+    DbcEnvironmentVariable* VariableByName(std::string_view name) const;
+    DbcAttributeDefinition* DefinitionByName(std::string_view name) const;
+
+  private:
+    template <class T>
+    using NameIndex = std::unordered_map<std::string_view, T*>;
+
+    void UnregisterAttribute(DbcAttribute* attribute);
+    void RebuildMessageIndexes();
+    void SetDatabaseNameAfterLoad();
+    // Stores a change, saves, and puts the old state back when the save fails.
+    template <class Apply, class Restore>
+    bool EditAndSave(Apply apply, Restore restore);
+    bool EditSignalNumber(uint32_t rawId, const char* name, DbcNumber& (DbcSignal::*number)(),
+                          double value, uint8_t decimals);
+
+    uint32_t stopCode_ = 0;
+    std::string databaseName_;
+    uint32_t status_ = kDbcNotLoaded;
+    std::string version_;
+    std::vector<std::string> newSymbols_;
+    std::unique_ptr<DbcBitTiming> bitTiming_;
+    std::vector<std::unique_ptr<DbcNode>> nodes_;
+    std::vector<std::unique_ptr<DbcValueTable>> valueTables_;
+    std::vector<std::unique_ptr<DbcMessage>> dbcMessages_;
+    std::vector<std::unique_ptr<DbcEnvironmentVariable>> variables_;
+    std::vector<std::unique_ptr<DbcAttributeDefinition>> definitions_;
+    DbcAttributeList networkAttributes_;
+    std::string networkComment_;
+    uint32_t lastHandlerResult_ = 1;
+    std::vector<DbcSignal*> allSignals_;
+    std::string infoText_;
+
+    NameIndex<DbcNode> nodeIndex_;
+    std::unordered_map<uint32_t, DbcMessage*> messageIdIndex_;
+    NameIndex<DbcMessage> messageNameIndex_;
+    NameIndex<DbcEnvironmentVariable> variableIndex_;
+    NameIndex<DbcAttributeDefinition> definitionIndex_;
+};
+
+}  // namespace qm::dbc
+
+// The facade and the network configuration create the file object by this name.
+using qm::dbc::NetConfigDbcFile;
