@@ -87,6 +87,7 @@ class DbcSignal : public IDbcSignal {
     void SetName(std::string name) { name_ = std::move(name); }
     void SetMultiplexing(uint32_t kind, int32_t value);
     uint32_t MultiplexingKind() const { return multiplexingKind_; }
+    int32_t MultiplexValue() const { return multiplexValue_; }
     const std::string& MultiplexIndicator() const { return multiplexIndicator_; }
     void SetMultiplexIndicator(std::string text) { multiplexIndicator_ = std::move(text); }
     uint16_t StartBit() const { return startBit_; }

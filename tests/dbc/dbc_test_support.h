@@ -1,0 +1,65 @@
+#pragma once
+// Helpers shared by the DBC tests: files in a private temporary folder, loading inline texts,
+// and a deep comparison of two models.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "dbc/netconfig_dbc_file.h"
+
+namespace dbctest {
+
+namespace fs = std::filesystem;
+
+// A folder removed with its content at the end of the test.
+class TempFolder {
+  public:
+    TempFolder() {
+        path_ = fs::temp_directory_path() /
+                ("qm_dbc_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+        fs::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(path_, ignored);
+    }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    const fs::path& Path() const { return path_; }
+
+  private:
+    static inline int counter_ = 0;
+    fs::path path_;
+};
+
+inline void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Loads a DBC text through a file in folder; returns the load result.
+inline bool LoadText(NetConfigDbcFile& file, const TempFolder& folder, const std::string& text,
+                     const std::string& name = "test.dbc") {
+    const std::string path = folder.File(name);
+    WriteText(path, text);
+    return file.Load(path.c_str());
+}
+
+// The messages without the timing line at the end.
+inline std::string MessagesWithoutTiming(NetConfigDbcFile& file) {
+    std::string messages = file.GetMessages();
+    const size_t timing = messages.rfind("Dbc parser measured time: ");
+    return timing == std::string::npos ? messages : messages.substr(0, timing);
+}
+
+// Compares everything a DBC text carries; failures name the object.
+void ExpectSameModel(const qm::dbc::NetConfigDbcFile& a, const qm::dbc::NetConfigDbcFile& b);
+
+}  // namespace dbctest
