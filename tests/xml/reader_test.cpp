@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "quillmere/xml.h"
+
+namespace {
+
+std::unique_ptr<NanoXML> ParseDocument(const std::string& text, bool mixed = false) {
+    auto root = std::make_unique<NanoXML>();
+    root->Parse(text.data(), mixed, text.size(), 0, 0);
+    return root;
+}
+
+class TempDir {
+  public:
+    TempDir() {
+        path_ = std::filesystem::temp_directory_path() /
+                ("qm_xml_reader_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    std::string Write(const std::string& name, const std::string& content) const {
+        const std::string file = (path_ / name).string();
+        std::ofstream(file, std::ios::binary) << content;
+        return file;
+    }
+    std::string Path(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+TEST(Reader, AttributesTextAndEntities) {
+    auto a = ParseDocument("<a x='1' y=\"2\">t</a>");
+    EXPECT_EQ(a->name, "a");
+    ASSERT_EQ(a->attributes.size(), 2u);
+    EXPECT_EQ(a->GetAttribute("x"), "1");
+    EXPECT_EQ(a->GetAttribute("y"), "2");
+    EXPECT_EQ(a->text, "t");
+
+    auto lt = ParseDocument("<a>1 &lt; 2</a>");
+    EXPECT_EQ(lt->text, "1 &lt; 2");
+    EXPECT_EQ(lt->GetText(), "1 < 2");
+
+    auto gt = ParseDocument("<a>x > y</a>");
+    EXPECT_EQ(gt->text, "x  y");
+
+    auto spaced = ParseDocument("<a v=' a &amp; b '/>");
+    EXPECT_EQ(spaced->GetAttribute("v"), " a &amp; b ");
+}
+
+TEST(Reader, PrologBomDoctypeAndCommentsAreSkipped) {
+    auto root = ParseDocument(
+        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!DOCTYPE r>\r\n"
+        "<!-- head -->\r\n<r><!-- inner > still comment --><s/><?pi a > b?></r>\r\n");
+    EXPECT_EQ(root->name, "r");
+    ASSERT_EQ(root->children.size(), 1u);
+    EXPECT_EQ(root->children[0]->name, "s");
+    // A processing instruction in content ends at its first ">".
+    EXPECT_EQ(root->text, "b?");
+}
+
+TEST(Reader, MismatchedClosingTagEndsTheElement) {
+    auto a = ParseDocument("<a><b>x</c><d/></a>");
+    ASSERT_EQ(a->children.size(), 2u);
+    EXPECT_EQ(a->children[0]->name, "b");
+    EXPECT_EQ(a->children[0]->text, "x");
+    EXPECT_EQ(a->children[1]->name, "d");
+}
+
+TEST(Reader, MalformedEndSkipsOneCharacter) {
+    // "<b/x>" ends b at the x token; the parent resumes after the ">" that completed it.
+    auto a = ParseDocument("<a><b/x>tail</a> ");
+    ASSERT_EQ(a->children.size(), 1u);
+    EXPECT_EQ(a->text, "tail");
+}
+
+TEST(Reader, CDataKeepsMarkupAndSetsTheFlag) {
+    auto a = ParseDocument("<a><![CDATA[<b>]]></a>");
+    EXPECT_EQ(a->text, "<b>");
+    EXPECT_NE(a->flags & NanoXML::kFlagCData, 0);
+    EXPECT_TRUE(a->children.empty());
+    EXPECT_EQ(a->GetText(), "<b>");
+
+    auto open = ParseDocument("<a><![CDATA[never closed <x>");
+    EXPECT_EQ(open->text, "never closed <x>");
+}
+
+TEST(Reader, MixedModeKeepsTextFragments) {
+    auto p = ParseDocument("<p>one<b/>two</p>", true);
+    ASSERT_EQ(p->children.size(), 3u);
+    EXPECT_EQ(p->children[0]->name, "");
+    EXPECT_EQ(p->children[0]->text, "one");
+    EXPECT_EQ(p->children[1]->name, "b");
+    EXPECT_EQ(p->children[2]->text, "two");
+    EXPECT_EQ(p->text, "");
+    EXPECT_EQ(p->GetText(), "onetwo");
+
+    auto cdata = ParseDocument("<p>x<![CDATA[<y>]]></p>", true);
+    ASSERT_EQ(cdata->children.size(), 2u);
+    EXPECT_EQ(cdata->children[1]->text, "<y>");
+    EXPECT_NE(cdata->children[1]->flags & NanoXML::kFlagCData, 0);
+}
+
+TEST(Reader, TextIsJoinedAndTrimmedWithoutMixedMode) {
+    auto a = ParseDocument("<a>\n  one <b/>\n  two\n</a>");
+    EXPECT_EQ(a->text, "one\n  two");
+    auto inner = ParseDocument("<a>  x  <b/>  y  </a>");
+    EXPECT_EQ(inner->text, "x  y");
+}
+
+TEST(Reader, AttributeOddities) {
+    auto joined = ParseDocument("<a b c='1'/>");
+    ASSERT_EQ(joined->attributes.size(), 1u);
+    EXPECT_EQ(joined->attributes[0].name, "bc");
+    EXPECT_EQ(joined->attributes[0].value, "1");
+
+    auto repeated = ParseDocument("<a x='1' x='2' y='' y='3'/>");
+    ASSERT_EQ(repeated->attributes.size(), 3u);
+    EXPECT_EQ(repeated->GetAttribute("x"), "1");
+    EXPECT_EQ(repeated->GetAttribute("y"), "");
+    EXPECT_EQ(repeated->GetAttributeValueAt(2), "3");
+
+    auto escaped = ParseDocument("<a v='it\\'s' w=\"x>y\">t</a>");
+    EXPECT_EQ(escaped->GetAttribute("v"), "it\\'s");
+    EXPECT_EQ(escaped->GetAttribute("w"), "x>y");
+    EXPECT_EQ(escaped->text, "t");
+}
+
+TEST(Reader, ManyAttributesOnOneElement) {
+    std::string input = "<a";
+    for (int i = 0; i < 20000; ++i) input += " k" + std::to_string(i % 15000) + "='v'";
+    input += "/>";
+    auto a = ParseDocument(input);
+    EXPECT_EQ(a->attributes.size(), 15000u);
+}
+
+TEST(Reader, CallbackSeesEveryChildInClosingOrderButNotTheRoot) {
+    NanoXML root;
+    std::string order;
+    root.onChildParsed = std::make_shared<const NanoXML::ChildCallback>(
+        [&order](NanoXML* child) { order += child->name + ","; });
+    const std::string input = "<r><a><b/><c>t</c></a><d/></r>";
+    root.Parse(input.data(), false, input.size(), 0, 0);
+    EXPECT_EQ(order, "b,c,a,d,");
+    // Children carry the callback, and unclosed elements are announced at the end of input.
+    ASSERT_EQ(root.children.size(), 2u);
+    EXPECT_EQ(root.children[0]->onChildParsed, root.onChildParsed);
+    order.clear();
+    NanoXML truncated;
+    truncated.onChildParsed = root.onChildParsed;
+    const std::string cut = "<r><a><b>";
+    truncated.Parse(cut.data(), false, cut.size(), 0, 0);
+    EXPECT_EQ(order, "b,a,");
+}
+
+TEST(Reader, ParsePositionAndStartStates) {
+    NanoXML root;
+    const std::string input = "<a><b/></a>\r\nrest";
+    // Reading stops after the root's closing tag, at its ">".
+    EXPECT_EQ(root.Parse(input.data(), false, input.size(), 0, 0), 10u);
+    EXPECT_EQ(root.children.size(), 1u);
+
+    NanoXML empty;
+    EXPECT_EQ(empty.Parse(nullptr, false, 10, 3, 0), 3u);
+    EXPECT_EQ(empty.Parse("x", false, 0, 0, 0), 0u);
+
+    NanoXML content("c", "  text <i>x</i> more", 1);
+    EXPECT_EQ(content.name, "c");
+    EXPECT_EQ(content.text, "text more");
+    ASSERT_EQ(content.children.size(), 1u);
+    NanoXML stored("c", "<i>x</i>", false);
+    EXPECT_EQ(stored.text, "<i>x</i>");
+    NanoXML fragments("c", "a<i/>b", 2);
+    EXPECT_EQ(fragments.children.size(), 2u);
+    EXPECT_EQ(fragments.text, "b");
+}
+
+TEST(Reader, StopsAtNulAndTruncation) {
+    const std::string input("<a>x\0<b/></a>", 13);
+    NanoXML root;
+    EXPECT_EQ(root.Parse(input.data(), false, input.size(), 0, 0), 4u);
+    EXPECT_EQ(root.text, "x");
+    EXPECT_TRUE(root.children.empty());
+    const std::string full = "<a k='v'><b>text</b><c/></a>";
+    for (size_t cut = 0; cut <= full.size(); ++cut) {
+        NanoXML partial;
+        EXPECT_LE(partial.Parse(full.data(), false, cut, 0, 0), cut);
+    }
+}
+
+TEST(Reader, MillionLevelsOfNestingDoNotOverflowTheStack) {
+    constexpr size_t kDepth = 1000000;
+    std::string input;
+    input.reserve(kDepth * 7 + 8);
+    for (size_t i = 0; i < kDepth; ++i) input += "<e>";
+    input += "x";
+    for (size_t i = 0; i < kDepth; ++i) input += "</e>";
+    auto root = ParseDocument(input);
+    EXPECT_EQ(root->CountNodes(), kDepth - 1);
+    EXPECT_EQ(root->CountAttributes(), 0u);
+    root->SortChildren(-1);
+    EXPECT_EQ(root->FindNode("none", "", "", static_cast<uint64_t>(-1)), nullptr);
+    EXPECT_EQ(root->FindChild("none", "", "", true), nullptr);
+    std::vector<NanoXML*> found;
+    root->CollectAll(found, "e", "x", "");
+    EXPECT_EQ(found.size(), 1u);
+    NanoXML* deepest = found[0];
+    EXPECT_EQ(deepest->FindNearest("", "", "", nullptr), deepest);
+    root.reset();  // destruction must not recurse either
+}
+
+TEST(Reader, DeepTreesAreWrittenWithoutRecursion) {
+    // Indentation grows with depth, so the written text grows with the square of the depth.
+    constexpr size_t kDepth = 5000;
+    std::string input;
+    for (size_t i = 0; i < kDepth; ++i) input += "<e>";
+    for (size_t i = 0; i < kDepth; ++i) input += "</e>";
+    auto root = ParseDocument(input);
+    const std::string text = root->Serialize(0, false);
+    NanoXML again;
+    again.Parse(text.data(), false, text.size(), 0, 0);
+    EXPECT_EQ(again.CountNodes(), kDepth - 1);
+    const std::string display = root->ToString();
+    size_t closings = 0;
+    for (size_t at = display.find("</e>"); at != std::string::npos;
+         at = display.find("</e>", at + 1)) {
+        ++closings;
+    }
+    EXPECT_EQ(closings, kDepth);
+}
+
+TEST(Reader, LoadFileRecordsTheFileAndLogsTheLength) {
+    TempDir dir;
+    const std::string path = dir.Write("doc.xml", "<?xml version=\"1.0\"?>\n<r><c/></r>\n");
+    NanoXML::ClearMessageLog();
+    const size_t before = NanoXML::LoadedFiles().size();
+    NanoXML root;
+    EXPECT_EQ(root.LoadFile(path.c_str()), 1);
+    const auto files = NanoXML::LoadedFiles();
+    ASSERT_EQ(files.size(), before + 1);
+    EXPECT_EQ(files.back(), path);
+    EXPECT_EQ(NanoXML::MessageLog(), "Parsed data length: 32\r\n");
+    ASSERT_EQ(root.children.size(), 1u);
+    EXPECT_TRUE(root.children[0]->sourceFiles.Contains(static_cast<uint16_t>(before)));
+    EXPECT_EQ(root.children[0]->sourceFiles.Size(), 1u);
+
+    const std::wstring wide(path.begin(), path.end());
+    NanoXML again;
+    EXPECT_EQ(again.LoadFile(wide.c_str()), 1);
+    EXPECT_EQ(NanoXML::LoadedFiles().back(), path);
+}
+
+TEST(Reader, MissingAndEmptyFiles) {
+    TempDir dir;
+    NanoXML::ClearMessageLog();
+    NanoXML root;
+    const std::string missing = dir.Path("missing.xml");
+    EXPECT_EQ(root.LoadFile(missing.c_str()), 0);
+    const std::string log = NanoXML::MessageLog();
+    EXPECT_EQ(log.rfind("File not open:" + missing + ":", 0), 0u) << log;
+    // "File not open:<path>:YYYY-MM-DD HH:MM:SS\r\nParsed data length: 0\r\n"
+    const size_t firstLineEnd = log.find("\r\n");
+    ASSERT_NE(firstLineEnd, std::string::npos);
+    EXPECT_EQ(firstLineEnd, std::string("File not open:" + missing + ":").size() + 19);
+    EXPECT_EQ(log.substr(firstLineEnd + 2), "Parsed data length: 0\r\n");
+
+    NanoXML::ClearMessageLog();
+    const size_t before = NanoXML::LoadedFiles().size();
+    const std::string empty = dir.Write("empty.xml", "");
+    EXPECT_EQ(root.LoadFile(empty.c_str()), 0);
+    EXPECT_EQ(NanoXML::MessageLog(), "Parsed data length: 0\r\n");
+    EXPECT_EQ(NanoXML::LoadedFiles().size(), before);
+}
+
+TEST(Reader, IsXmlFileLooksForTheDeclaration) {
+    TempDir dir;
+    EXPECT_TRUE(
+        NanoXML::IsXmlFile(dir.Write("a.xml", "\xEF\xBB\xBF<?XML version='1.0'?><a/>").c_str()));
+    EXPECT_TRUE(NanoXML::IsXmlFile(dir.Write("b.odx", "  \n<?xml?>").c_str()));
+    EXPECT_FALSE(NanoXML::IsXmlFile(dir.Write("c.xml", "<a/>").c_str()));
+    EXPECT_FALSE(NanoXML::IsXmlFile(dir.Write("d.xml", "").c_str()));
+    EXPECT_FALSE(NanoXML::IsXmlFile(dir.Write("e.xml", std::string("ab\0<?xml", 8)).c_str()));
+    EXPECT_FALSE(NanoXML::IsXmlFile(dir.Write("f.xml", std::string(1024, ' ') + "<?xml").c_str()));
+    EXPECT_FALSE(NanoXML::IsXmlFile(dir.Path("none.xml").c_str()));
+    EXPECT_FALSE(NanoXML::IsXmlFile(nullptr));
+}
+
+}  // namespace
