@@ -133,6 +133,12 @@ void NetDataBase::SetSourceFile(INetConfigLdfFile* ldf, INetFile* asFile) {
     ldfFile_.asFile = asFile;
 }
 
+INetFile* NetDataBase::CurrentFile() const {
+    if (busType_ == kNetBusCan) return dbcFile_.asFile;
+    if (busType_ == kNetBusLin) return ldfFile_.asFile;
+    return nullptr;
+}
+
 void NetDataBase::GenerateDbcFile() {}
 void NetDataBase::GenerateLdfFile() {}
 std::unique_ptr<INetFile> NetDataBase::NewGeneratedFile() {

@@ -62,6 +62,9 @@ class NetDataBase : public INetDataBase {
     // The file object the database was converted from; the configuration owns it.
     void SetSourceFile(INetConfigDbcFile* dbc, INetFile* asFile);
     void SetSourceFile(INetConfigLdfFile* ldf, INetFile* asFile);
+    // The file object of the database's bus kind held right now (source or generated), without
+    // generating one.
+    INetFile* CurrentFile() const;
 
   private:
     // A file object of one kind: the source (not owned) or one generated from the model (owned).

@@ -13,6 +13,7 @@ void NetMessage::Clear() {
     id_ = 0;
     name_.clear();
     size_ = 0;
+    extended_ = false;
     properties_.Clear();
     fileAttributes_.Clear();
 }

@@ -35,6 +35,10 @@ class NetMessage : public INetMessage {
     void SetName(std::string name) { name_ = std::move(name); }
     void SetId(uint32_t id) { id_ = id; }
     void SetSize(uint8_t size) { size_ = size; }
+    // Whether the identifier is a 29-bit CAN identifier; kept for the DBC file generated from
+    // the database.
+    void SetExtended(bool extended) { extended_ = extended; }
+    bool IsExtended() const { return extended_; }
     void SetTransmitter(NetEcu* ecu) { transmitter_ = ecu; }
     NetEcu* Transmitter() const { return transmitter_; }
     bool AddReceiver(NetEcu* ecu);
@@ -51,6 +55,7 @@ class NetMessage : public INetMessage {
     uint32_t id_ = 0;
     std::string name_;
     uint8_t size_ = 0;
+    bool extended_ = false;
     NetAttributeList properties_;
     NetAttributeList fileAttributes_;
 };

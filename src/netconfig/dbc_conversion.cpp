@@ -1,0 +1,172 @@
+#include "netconfig/dbc_conversion.h"
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "netconfig/net_text.h"
+#include "platform/paths.h"
+#include "xml/text.h"
+
+namespace qm::net {
+
+namespace {
+
+using EcuOfNode = std::unordered_map<IDbcNode*, NetEcu*>;
+
+std::string DatabaseName(INetConfigDbcFile& file) {
+    const std::string name = file.GetDatabaseName();
+    if (!name.empty()) return name;
+    const wchar_t* path = file.GetPath();
+    return platform::Narrow(StripExtension(FileNameOfPath(path ? path : L"")));
+}
+
+std::string Text(const char* text) {
+    return text ? text : "";
+}
+
+// Attribute assignments of a DBC object, copied as name and value text.
+template <class Object>
+void CopyAttributes(Object& object, NetAttributeList& target) {
+    for (uint64_t i = 0; i < object.GetAttributeCount(); ++i) {
+        IDbcAttribute* attribute = object.GetAttribute(i);
+        if (attribute != nullptr) {
+            target.Add(Text(attribute->GetName()), Text(attribute->GetValue()));
+        }
+    }
+}
+
+// Doubles beyond the 64-bit range keep the nearest representable integer.
+int64_t Truncated(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 9.2233720368547758e18) return INT64_MAX;
+    if (value <= -9.2233720368547758e18) return INT64_MIN;
+    return static_cast<int64_t>(value);
+}
+
+void ConvertEcus(INetConfigDbcFile& file, NetDataBase& database, EcuOfNode& ecuOf) {
+    for (uint64_t i = 0; i < file.GetNodeCount(); ++i) {
+        IDbcNode* node = file.GetNode(i);
+        auto ecu = std::make_unique<NetEcu>();
+        ecu->SetName(Text(node->GetName()));
+        ecu->Properties().Add("Description text", Text(node->GetComment()));
+        CopyAttributes(*node, ecu->FileAttributes());
+        ecuOf[node] = database.AddEcu(std::move(ecu));
+    }
+}
+
+NetEcu* EcuOf(const EcuOfNode& ecuOf, IDbcNode* node) {
+    const auto found = ecuOf.find(node);
+    return found == ecuOf.end() ? nullptr : found->second;
+}
+
+void AddValueDescriptions(IDbcSignal& source, NetSignal& signal) {
+    for (uint64_t i = 0; i < source.GetValueDescriptionCount(); ++i) {
+        const uint32_t value = source.GetValueAt(i);
+        const double physical = static_cast<double>(value);
+        signal.AddVTabValue(
+            std::make_unique<NetVTabValue>(NetVTabValue::kValueTable, value, value, physical,
+                                           physical, Text(source.GetValueDescription(value))));
+    }
+}
+
+void AddSignalProperties(IDbcSignal& source, NetSignal& signal) {
+    NetAttributeList& properties = signal.Properties();
+    properties.Add("Name", signal.GetName());
+    properties.Add("Start bit", DecimalText(uint64_t{signal.GetStartBit()}));
+    properties.Add("Bit size", DecimalText(uint64_t{signal.GetBitSize()}));
+    properties.Add("Minimum", FixedText(signal.GetMinimum()));
+    properties.Add("Maximum", FixedText(signal.GetMaximum()));
+    properties.Add("Factor", FixedText(signal.GetFactor()));
+    properties.Add("Offset", FixedText(signal.GetOffset()));
+    properties.Add("Byte order", Text(source.GetByteOrderText()));
+    properties.Add("Value Type", Text(source.GetValueTypeText()));
+}
+
+NetSignal* ConvertSignal(IDbcSignal& source, NetMessage& message, NetDataBase& database) {
+    auto signal = std::make_unique<NetSignal>();
+    signal->SetName(Text(source.GetName()));
+    signal->SetQualifiedName(std::string(message.GetName()) + "." + signal->GetName());
+    signal->SetStartBit(source.GetStartBit());
+    signal->SetBitSize(source.GetBitLength());
+    signal->SetMinimum(source.GetMinimum());
+    signal->SetMaximum(source.GetMaximum());
+    signal->SetMinimumInt(Truncated(source.GetMinimum()));
+    signal->SetMaximumInt(Truncated(source.GetMaximum()));
+    signal->SetFactor(source.GetFactor());
+    signal->SetOffset(source.GetOffset());
+    signal->SetUnit(Text(source.GetUnit()));
+    signal->SetComment(Text(source.GetComment()));
+    signal->SetValueType(kValueFloat64);
+    const uint32_t byteOrder = source.GetByteOrder();
+    signal->SetByteOrder(byteOrder == 1 || byteOrder == 2 ? byteOrder : kByteOrderDefault);
+    const uint32_t valueType = source.GetValueType();
+    signal->SetSignedness(valueType == 1 || valueType == 2 ? valueType : kSignednessUndefined);
+    signal->SetMessage(&message);
+    AddValueDescriptions(source, *signal);
+    AddSignalProperties(source, *signal);
+    CopyAttributes(source, signal->FileAttributes());
+    return database.AddSignal(std::move(signal));
+}
+
+// The node that sends the message transmits it; every node that a signal names as receiver
+// receives the message and that signal.
+void LinkEcus(IDbcMessage& source, NetMessage& message, const EcuOfNode& ecuOf) {
+    if (NetEcu* transmitter = EcuOf(ecuOf, source.GetTransmitter())) {
+        message.SetTransmitter(transmitter);
+        transmitter->AddTxMessage(&message);
+    }
+    for (uint64_t i = 0; i < source.GetTransmitterCount(); ++i) {
+        if (NetEcu* ecu = EcuOf(ecuOf, source.GetTransmitterAt(i))) ecu->AddTxMessage(&message);
+    }
+    for (uint64_t i = 0; i < source.GetSignalCount(); ++i) {
+        IDbcSignal* dbcSignal = source.GetSignal(i);
+        auto* signal = static_cast<NetSignal*>(message.GetSignal(i));
+        for (uint64_t r = 0; r < dbcSignal->GetReceiverCount(); ++r) {
+            NetEcu* ecu = EcuOf(ecuOf, dbcSignal->GetReceiver(r));
+            if (ecu == nullptr) continue;
+            ecu->AddRxMessage(&message);
+            message.AddReceiver(ecu);
+            ecu->AddRxSignal(signal);
+            signal->AddReceiver(ecu);
+        }
+    }
+}
+
+void ConvertMessage(IDbcMessage& source, NetDataBase& database, const EcuOfNode& ecuOf) {
+    auto owned = std::make_unique<NetMessage>();
+    owned->SetName(Text(source.GetName()));
+    owned->SetId(source.GetId());
+    owned->SetExtended(source.IsExtended());
+    owned->SetSize(source.GetSize());
+    NetMessage* message = database.AddMessage(std::move(owned));
+    NetAttributeList& properties = message->Properties();
+    properties.Add("Name", message->GetName());
+    properties.Add("ID", DecimalText(uint64_t{message->GetId()}));
+    properties.Add("Size", DecimalText(uint64_t{message->GetSize()}));
+    properties.Add("Description text", Text(source.GetComment()));
+    CopyAttributes(source, message->FileAttributes());
+    for (uint64_t i = 0; i < source.GetSignalCount(); ++i) {
+        message->AddSignal(ConvertSignal(*source.GetSignal(i), *message, database));
+    }
+    LinkEcus(source, *message, ecuOf);
+}
+
+}  // namespace
+
+void ConvertDbcFile(INetConfigDbcFile& file, NetDataBase& database) {
+    database.SetName(DatabaseName(file));
+    database.SetBusType(kNetBusCan);
+    database.SetFromArxml(false);
+    database.SetSourceFile(&file, &file);
+    database.Properties().Add("Description text", Text(file.GetComment()));
+    CopyAttributes(file, database.FileAttributes());
+    EcuOfNode ecuOf;
+    ConvertEcus(file, database, ecuOf);
+    for (uint64_t i = 0; i < file.GetMessageCount(); ++i) {
+        ConvertMessage(*file.GetMessage(i), database, ecuOf);
+    }
+}
+
+}  // namespace qm::net

@@ -1,0 +1,345 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "dbc/netconfig_dbc_file.h"
+#include "ldf/netconfig_ldf_file.h"
+#include "netconfig/net_config.h"
+#include "platform/paths.h"
+#include "quillmere/xml.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string DataPath(const std::string& name) {
+    return std::string(QM_SOURCE_DIR) + "/tests/data/netconfig/" + name;
+}
+
+std::string TempPath(const std::string& name) {
+    return (fs::temp_directory_path() / ("qm_netconfig_" + std::to_string(::getpid()) + "_" + name))
+        .string();
+}
+
+std::string WriteTemp(const std::string& name, const std::string& text) {
+    const std::string path = TempPath(name);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+std::string Property(INetAttribute* attribute) {
+    return attribute ? attribute->GetValue() : "<missing>";
+}
+
+}  // namespace
+
+TEST(NetConfig, FixedAnswers) {
+    NetConfig config;
+    EXPECT_STREQ(config.GetVersion(), "1.61");
+    EXPECT_EQ(config.LoadFibex("/any/path.xml"), 9);
+    EXPECT_EQ(config.LoadFibex(L"/any/path.xml"), 9);
+    EXPECT_EQ(config.LoadFibex(static_cast<const char*>(nullptr)), 9);
+    EXPECT_EQ(config.GetArxmlFile(), nullptr);
+    EXPECT_EQ(config.GetFibexFile(), nullptr);
+    EXPECT_STREQ(config.GetFibexInfoText(), "");
+    EXPECT_EQ(config.GetFirstDataBase(), nullptr);
+    EXPECT_EQ(config.GetLastDataBase(), nullptr);
+    EXPECT_EQ(config.GetDataBase(0), nullptr);
+    EXPECT_EQ(config.GetFile(0), nullptr);
+    EXPECT_EQ(config.GetDbcFile(), nullptr);
+    EXPECT_STREQ(config.GetInfoText(), "");
+    EXPECT_EQ(config.FileFlag(), 1);
+    ASSERT_NE(config.GetXmlNode(), nullptr);
+    EXPECT_EQ(config.GetXmlNode()->name, "NetConfig");
+
+    std::unique_ptr<INetFrameDiagnostic> diagnostic(config.CreateFrameDiagnostic());
+    ASSERT_NE(diagnostic, nullptr);
+    EXPECT_EQ(diagnostic->GetMessageCount(), 0u);
+}
+
+TEST(NetConfigDbc, ConvertsNodesMessagesSignalsAndProperties) {
+    NetConfig config;
+    ASSERT_EQ(config.LoadDbc(DataPath("small.dbc").c_str()), kNetLoadOk)
+        << config.GetLastMessages();
+    EXPECT_NE(std::string(config.GetLastMessages()).find("Dbc parser measured time: "),
+              std::string::npos);
+    ASSERT_EQ(config.GetDataBaseCount(), 1u);
+    INetDataBase* db = config.GetDataBase(0);
+    EXPECT_STREQ(db->GetName(), "small");
+    EXPECT_EQ(db->GetBusType(), kNetBusCan);
+    EXPECT_TRUE(db->IsFromFile());
+    EXPECT_EQ(db->GetDbcFile(), config.GetDbcFile());
+    EXPECT_EQ(static_cast<INetFile*>(db->GetDbcFile()), config.GetFile(0));
+    EXPECT_EQ(db->GetLdfFile(), nullptr);
+    EXPECT_EQ(config.FindDataBase("small"), db);
+    EXPECT_EQ(Property(db->FindProperty("Description text")), "Small test network");
+    EXPECT_EQ(Property(db->FindFileAttribute("BusType")), "CAN");
+
+    ASSERT_EQ(db->GetEcuCount(), 3u);
+    ASSERT_EQ(db->GetMessageCount(), 3u);
+    ASSERT_EQ(db->GetSignalCount(), 5u);
+    INetEcu* engine = db->FindEcu("Engine");
+    INetEcu* gateway = db->FindEcu("Gateway");
+    ASSERT_NE(engine, nullptr);
+    ASSERT_NE(gateway, nullptr);
+    EXPECT_EQ(Property(engine->FindProperty("Description text")), "Engine controller");
+    EXPECT_EQ(engine->IsMaster(), 0);
+    EXPECT_EQ(engine->IsSlave(), 0);
+
+    // Two messages share identifier 100: the first one is found.
+    INetMessage* engineData = db->FindMessage(100u);
+    ASSERT_NE(engineData, nullptr);
+    EXPECT_STREQ(engineData->GetName(), "EngineData");
+    EXPECT_EQ(Property(engineData->FindProperty("ID")), "100");
+    EXPECT_EQ(Property(engineData->FindProperty("Size")), "8");
+    EXPECT_EQ(Property(engineData->FindProperty("Description text")), "Engine values");
+    EXPECT_EQ(Property(engineData->FindFileAttribute("GenMsgCycleTime")), "20");
+    EXPECT_EQ(engineData->GetTransmitter(), engine);
+    EXPECT_EQ(engine->FindTxMessage("EngineData"), engineData);
+    EXPECT_EQ(engineData->GetReceiverCount(), 2u);
+
+    INetMessage* ext = db->FindMessage("ExtFrame");
+    ASSERT_NE(ext, nullptr);
+    EXPECT_EQ(ext->GetId(), 352u);  // the extended flag is not part of the identifier
+    EXPECT_EQ(ext->GetTransmitter(), gateway);
+    EXPECT_EQ(ext->FindReceiver("Engine"), engine);
+    EXPECT_EQ(engine->FindRxMessage(352u), ext);
+    EXPECT_EQ(db->FindMessage("SameId")->GetTransmitter(), nullptr);
+
+    INetSignal* temp = engineData->FindSignal("Temp");
+    ASSERT_NE(temp, nullptr);
+    EXPECT_EQ(temp->GetMessage(), engineData);
+    EXPECT_EQ(temp->GetStartBit(), 23);
+    EXPECT_EQ(temp->GetBitSize(), 8);
+    EXPECT_EQ(temp->GetByteOrder(), 1u);
+    EXPECT_STREQ(temp->GetByteOrderName(), "Big Endian");
+    EXPECT_EQ(temp->GetSignedness(), 2u);
+    EXPECT_STREQ(temp->GetValueTypeName(), "float64");
+    EXPECT_EQ(temp->GetOffset(), -40.0);
+    EXPECT_EQ(temp->GetMinimumInt(), -40);
+    EXPECT_EQ(temp->GetMaximumInt(), 215);
+    EXPECT_STREQ(temp->GetUnit(), "degC");
+    EXPECT_STREQ(temp->GetQualifiedName(), "EngineData.Temp");
+    EXPECT_EQ(Property(temp->FindProperty("Minimum")), "-40.000000");
+    EXPECT_EQ(Property(temp->FindProperty("Start bit")), "23");
+    EXPECT_EQ(Property(temp->FindProperty("Byte order")), "bigEndian");
+    EXPECT_EQ(Property(temp->FindProperty("Value Type")), "signedType");
+    EXPECT_EQ(temp->FindReceiver("Dash"), db->FindEcu("Dash"));
+    EXPECT_EQ(temp->FindReceiver("Gateway"), nullptr);
+
+    INetSignal* speed = db->FindSignal("Speed");
+    EXPECT_EQ(speed, engineData->GetSignal(0));
+    EXPECT_STREQ(speed->GetComment(), "Vehicle speed");
+    EXPECT_EQ(speed->GetByteOrder(), 2u);
+    EXPECT_EQ(speed->GetFactor(), 0.1);
+    EXPECT_EQ(gateway->FindRxSignal("Speed"), speed);
+    EXPECT_EQ(gateway->GetRxSignalCount(), 2u);
+
+    INetSignal* gear = engineData->FindSignal("Gear");
+    ASSERT_EQ(gear->GetVTabValueCount(), 3u);
+    bool sawSecond = false;
+    for (uint64_t i = 0; i < gear->GetVTabValueCount(); ++i) {
+        INetVTabValue* value = gear->GetVTabValue(i);
+        EXPECT_EQ(value->GetRawMin(), value->GetRawMax());
+        EXPECT_EQ(value->GetPhysicalMin(), static_cast<double>(value->GetRawMin()));
+        if (std::string(value->GetText()) == "Second") {
+            sawSecond = true;
+            EXPECT_EQ(value->GetRawMin(), 2u);
+        }
+    }
+    EXPECT_TRUE(sawSecond);
+
+    // Decoding through the model: Speed is 16 bits from bit 0, read from bit 7 down in each byte.
+    const uint8_t payload[8] = {0x80, 0x00, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(speed->GetRawValue(payload, 8), 1u);
+}
+
+TEST(NetConfigDbc, LoadResultsFollowTheFileStatus) {
+    NetConfig config;
+    EXPECT_EQ(config.LoadDbc(TempPath("missing.dbc").c_str()), kNetLoadFileNotOpened);
+    EXPECT_EQ(config.GetDataBaseCount(), 0u);
+    EXPECT_EQ(config.GetDbcFileCount(), 1u);
+    EXPECT_EQ(config.GetFile(0)->GetFileType(), kNetFileDbc);
+
+    const std::string warn = WriteTemp("warn.dbc",
+                                       "BU_: A\n\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" "
+                                       "Nobody\n");
+    EXPECT_EQ(config.LoadDbc(warn.c_str()), kNetLoadWithWarnings);
+    EXPECT_EQ(config.GetDataBaseCount(), 1u);
+
+    const std::string unsupported =
+        WriteTemp("unsupported.dbc", "BU_: A\n\nBO_ 1 M: 8 A\nSG_MUL_VAL_ 1 S M 0-0;\n");
+    EXPECT_EQ(config.LoadDbc(unsupported.c_str()), kNetLoadUnsupportedKeyword);
+    const std::string undefined = WriteTemp("undefined.dbc", "BU_: A\nWHATEVER_ 1 2\n");
+    EXPECT_EQ(config.LoadDbc(undefined.c_str()), kNetLoadUndefinedTag);
+    const std::string malformed = WriteTemp("malformed.dbc", "BO_ 1\n");
+    EXPECT_EQ(config.LoadDbc(malformed.c_str()), kNetLoadFailed);
+    EXPECT_EQ(config.GetDataBaseCount(), 1u);
+    EXPECT_EQ(config.GetDbcFileCount(), 5u);
+    EXPECT_EQ(config.GetLdfFileCount(), 0u);
+
+    // The wide form narrows the path.
+    EXPECT_EQ(config.LoadDbc(qm::platform::Widen(DataPath("small.dbc")).c_str()), kNetLoadOk);
+    EXPECT_EQ(config.GetDataBaseCount(), 2u);
+    for (const char* name : {"warn.dbc", "unsupported.dbc", "undefined.dbc", "malformed.dbc"}) {
+        fs::remove(TempPath(name));
+    }
+}
+
+TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
+    NetConfig config;
+    ASSERT_EQ(config.LoadLdf(DataPath("small.ldf").c_str()), kNetLoadOk)
+        << config.GetLastMessages();
+    EXPECT_EQ(config.FileFlag(), 1);
+    ASSERT_EQ(config.GetDataBaseCount(), 1u);
+    INetDataBase* db = config.GetFirstDataBase();
+    EXPECT_EQ(db->GetBusType(), kNetBusLin);
+    EXPECT_STREQ(db->GetName(), "small");
+    EXPECT_EQ(db->GetLdfFile(), config.GetLdfFile());
+    EXPECT_EQ(db->GetDbcFile(), nullptr);
+    EXPECT_EQ(Property(db->FindProperty("Protocol version")), "2.1");
+    EXPECT_EQ(Property(db->FindProperty("Speed")), "19.200000");
+    EXPECT_EQ(Property(db->FindProperty("Channel name")), "Body");
+
+    ASSERT_EQ(db->GetEcuCount(), 3u);
+    INetEcu* bcm = db->FindEcu("BCM");
+    INetEcu* door = db->FindEcu("Door");
+    EXPECT_EQ(bcm->IsMaster(), 1);
+    EXPECT_EQ(bcm->IsSlave(), 0);
+    EXPECT_EQ(door->IsMaster(), 0);
+    EXPECT_EQ(door->IsSlave(), 1);
+    EXPECT_EQ(Property(bcm->FindProperty("Time base")), "5.000000");
+    EXPECT_EQ(Property(bcm->FindProperty("Jitter")), "0.100000");
+    EXPECT_NE(bcm->FindProperty("Diagnostic address"), nullptr);
+    EXPECT_EQ(Property(door->FindProperty("Configured NAD")), "16");
+
+    // Three unconditional and two diagnostic frames; 3 standard and 4 diagnostic signals.
+    ASSERT_EQ(db->GetMessageCount(), 5u);
+    ASSERT_EQ(db->GetSignalCount(), 7u);
+    INetMessage* seat = db->FindMessage(0x12u);
+    ASSERT_NE(seat, nullptr);
+    EXPECT_STREQ(seat->GetName(), "SeatStatus");
+    EXPECT_EQ(seat->GetSize(), 2);
+    EXPECT_EQ(Property(seat->FindProperty("ID")), "18");
+    EXPECT_EQ(seat->GetTransmitter(), db->FindEcu("Seat"));
+    EXPECT_EQ(seat->FindReceiver("BCM"), bcm);
+
+    INetSignal* lock = db->FindSignal("Lock");
+    EXPECT_EQ(lock->GetReceiverCount(), 2u);
+    EXPECT_EQ(door->FindRxSignal("Lock"), lock);
+    EXPECT_EQ(lock->GetByteOrder(), 2u);
+    EXPECT_STREQ(lock->GetValueTypeName(), "uint8_t");
+    EXPECT_STREQ(lock->GetSignednessName(), "unsignedType");
+
+    INetSignal* window = db->FindSignal("WindowPos");
+    ASSERT_EQ(window->GetVTabValueCount(), 3u);
+    INetVTabValue* range = window->GetVTabValue(1);
+    EXPECT_EQ(range->GetRawMin(), 1u);
+    EXPECT_EQ(range->GetRawMax(), 200u);
+    EXPECT_DOUBLE_EQ(range->GetPhysicalMin(), 0.5);
+    EXPECT_DOUBLE_EQ(range->GetPhysicalMax(), 100.0);
+    EXPECT_STREQ(range->GetText(), "percent");
+    EXPECT_STREQ(window->GetVTabValue(2)->GetText(), "error");
+    EXPECT_EQ(window->GetMinimumInt(), 0);
+    EXPECT_EQ(window->GetMaximumInt(), 255);
+
+    INetSignal* seatTemp = db->FindSignal("SeatTemp");
+    EXPECT_EQ(seatTemp->GetStartBit(), 4);
+    EXPECT_STREQ(seatTemp->GetValueTypeName(), "uint16_t");
+    EXPECT_DOUBLE_EQ(seatTemp->GetFactor(), 0.1);
+    EXPECT_DOUBLE_EQ(seatTemp->GetOffset(), -40.0);
+    ASSERT_EQ(seatTemp->GetVTabValueCount(), 2u);
+    EXPECT_STREQ(seatTemp->GetVTabValue(1)->GetText(), "bcd value");
+    EXPECT_EQ(Property(seatTemp->FindProperty("Bit size")), "10");
+
+    INetMessage* request = db->FindMessage("MasterReq");
+    ASSERT_NE(request, nullptr);
+    EXPECT_EQ(request->GetId(), 0x3Cu);
+    EXPECT_EQ(request->GetTransmitter(), bcm);
+    ASSERT_EQ(request->GetSignalCount(), 2u);
+    EXPECT_EQ(request->GetSignal(1)->GetStartBit(), 8);
+}
+
+TEST(NetConfigLdf, FailuresKeepTheFileAndAddNoDatabase) {
+    NetConfig config;
+    EXPECT_EQ(config.LoadLdf(TempPath("missing.ldf").c_str()), kNetLoadFileNotOpened);
+    const std::string broken =
+        WriteTemp("broken.ldf", "LIN_description_file;\nNodes {\n  Master\n");
+    EXPECT_EQ(config.LoadLdf(broken.c_str()), kNetLoadFailed);
+    EXPECT_EQ(config.GetDataBaseCount(), 0u);
+    EXPECT_EQ(config.GetLdfFileCount(), 2u);
+    EXPECT_EQ(config.GetFile(1)->GetFileType(), kNetFileLdf);
+    fs::remove(broken);
+}
+
+TEST(NetConfig, SavesOnlyMatchingBusTypes) {
+    NetConfig config;
+    ASSERT_EQ(config.LoadDbc(DataPath("small.dbc").c_str()), kNetLoadOk);
+    ASSERT_EQ(config.LoadLdf(DataPath("small.ldf").c_str()), kNetLoadOk);
+    const std::string dbcOut = TempPath("saved.dbc");
+    const std::string ldfOut = TempPath("saved.ldf");
+    EXPECT_FALSE(config.SaveDbc(dbcOut.c_str(), 1));
+    EXPECT_FALSE(config.SaveLdf(ldfOut.c_str(), 0));
+    EXPECT_FALSE(config.SaveDbc(dbcOut.c_str(), 2));
+    ASSERT_TRUE(config.SaveDbc(dbcOut.c_str(), 0));
+    ASSERT_TRUE(config.SaveLdf(ldfOut.c_str(), 1));
+
+    NetConfig again;
+    EXPECT_EQ(again.LoadDbc(dbcOut.c_str()), kNetLoadOk);
+    EXPECT_EQ(again.LoadLdf(ldfOut.c_str()), kNetLoadOk);
+    EXPECT_EQ(again.GetDataBase(0)->GetSignalCount(), 5u);
+    EXPECT_EQ(again.GetDataBase(1)->GetSignalCount(), 7u);
+
+    // The info text is that of the last database's file.
+    const std::string info = config.GetInfoText();
+    EXPECT_FALSE(info.empty());
+    EXPECT_EQ(info, config.GetLdfFile()->GetInfoText());
+    fs::remove(dbcOut);
+    fs::remove(ldfOut);
+}
+
+TEST(NetConfig, LoadingTwiceGivesTwoDatabasesOfTheSameName) {
+    NetConfig config;
+    ASSERT_EQ(config.LoadDbc(DataPath("small.dbc").c_str()), kNetLoadOk);
+    ASSERT_EQ(config.LoadDbc(DataPath("small.dbc").c_str()), kNetLoadOk);
+    ASSERT_EQ(config.GetDataBaseCount(), 2u);
+    EXPECT_EQ(config.FindDataBase("small"), config.GetFirstDataBase());
+    EXPECT_NE(config.GetFirstDataBase(), config.GetLastDataBase());
+    EXPECT_EQ(config.GetDbcFile(), config.GetFirstDataBase()->GetDbcFile());
+    EXPECT_NE(config.GetLastDataBase()->GetDbcFile(), config.GetDbcFile());
+}
+
+TEST(NetConfig, ClearDetachesTheElementAndEmptiesEverything) {
+    NanoXML info("Quillmere", "", 0);
+    {
+        NetConfig config;
+        NanoXML* node = config.GetXmlNode();
+        info.AddChild(node);
+        node->SetAttribute("Stale", "1");
+        node->AddChild("Child", "", 0);
+        node->name = "Renamed";
+        NanoXML::AppendMessage("old line\r\n");
+        ASSERT_EQ(config.LoadDbc(DataPath("small.dbc").c_str()), kNetLoadOk);
+        ASSERT_EQ(info.children.size(), 1u);
+
+        config.Clear();
+        EXPECT_TRUE(info.children.empty());
+        EXPECT_EQ(node->parent, nullptr);
+        EXPECT_EQ(node->name, "NetConfig");
+        EXPECT_TRUE(node->attributes.empty());
+        EXPECT_TRUE(node->children.empty());
+        EXPECT_EQ(NanoXML::MessageLog(), "");
+        EXPECT_EQ(config.GetDataBaseCount(), 0u);
+        EXPECT_EQ(config.GetFile(0), nullptr);
+        EXPECT_STREQ(config.GetLastMessages(), "");
+        EXPECT_EQ(config.FileFlag(), 1);
+
+        // Destruction detaches the element as well.
+        info.AddChild(node);
+    }
+    EXPECT_TRUE(info.children.empty());
+}
