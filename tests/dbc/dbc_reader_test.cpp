@@ -1,0 +1,423 @@
+// The reader: keyword dispatch, section handlers, message texts and statuses.
+#include <gtest/gtest.h>
+
+#include "dbc_test_support.h"
+
+namespace {
+
+using dbctest::LoadText;
+using dbctest::MessagesWithoutTiming;
+using dbctest::TempFolder;
+
+class DbcReader : public ::testing::Test {
+  protected:
+    bool Load(const std::string& text) { return LoadText(file_, folder_, text); }
+    std::string Messages() { return MessagesWithoutTiming(file_); }
+
+    TempFolder folder_;
+    NetConfigDbcFile file_;
+};
+
+TEST_F(DbcReader, EmptyFileLoadsCleanWithOnlyTheTimingLine) {
+    EXPECT_TRUE(Load(""));
+    EXPECT_EQ(file_.GetStatus(), 1u);
+    EXPECT_EQ(Messages(), "");
+    const std::string messages = file_.GetMessages();
+    EXPECT_EQ(messages.rfind("Dbc parser measured time: ", 0), 0u);
+    EXPECT_EQ(messages.back(), '\n');
+    EXPECT_EQ(messages.substr(messages.size() - 3), "ms\n");
+    EXPECT_STREQ(file_.GetDatabaseName(), "test");
+}
+
+TEST_F(DbcReader, UnopenableFileLeavesModelAndMessagesUntouched) {
+    ASSERT_TRUE(Load("VERSION \"kept\"\n"));
+    const std::string before = file_.GetMessages();
+    EXPECT_FALSE(file_.Load(folder_.File("missing.dbc").c_str()));
+    EXPECT_EQ(file_.GetStatus(), 5u);
+    EXPECT_EQ(file_.LastHandlerResult(), 0u);
+    EXPECT_STREQ(file_.GetDbcVersion(), "kept");
+    EXPECT_EQ(file_.GetMessages(), before);
+}
+
+TEST_F(DbcReader, SignalBeforeAnyMessageStops) {
+    EXPECT_FALSE(Load(" SG_ A : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\nBO_ 1 M: 8 Vector__XXX\n"));
+    EXPECT_EQ(file_.GetStatus(), 12u);
+    EXPECT_EQ(
+        Messages(),
+        "Signal section has to be after message section. Line(1) SG_ A : 0|8@1+ (1,0) [0|255] \"\" "
+        "Vector__XXX.\n");
+    EXPECT_EQ(file_.GetMessageCount(), 0u);
+}
+
+TEST_F(DbcReader, ExtendedMessageWithoutTransmitter) {
+    ASSERT_TRUE(Load("BO_ 2147484672 Ext: 8 Vector__XXX\n"));
+    EXPECT_EQ(file_.GetStatus(), 1u);
+    IDbcMessage* message = file_.GetMessage(0);
+    ASSERT_NE(message, nullptr);
+    EXPECT_TRUE(message->IsExtended());
+    EXPECT_FALSE(message->IsStandard());
+    EXPECT_EQ(message->GetId(), 1024u);
+    EXPECT_EQ(message->GetRawId(), 0x80000400u);
+    EXPECT_EQ(message->GetTransmitter(), nullptr);
+    EXPECT_EQ(message->GetTransmitterCount(), 0u);
+    EXPECT_EQ(file_.FindMessage(1024u), nullptr);
+    EXPECT_EQ(file_.FindMessage(0x80000400u), message);
+    EXPECT_EQ(Messages(), "");
+}
+
+TEST_F(DbcReader, ReceiversLinkKnownNodesSkipNoNodeAndWarnAboutOthers) {
+    ASSERT_TRUE(Load(
+        "BU_: ECU\nBO_ 100 M: 8 ECU\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" ECU,Vector__XXX,Ghost\n"));
+    EXPECT_EQ(file_.GetStatus(), 2u);
+    EXPECT_EQ(Messages(),
+              "Missing node definition: Ghost. Line(3) SG_ S : 0|8@1+ (1,0) [0|255] \"\" "
+              "ECU,Vector__XXX,Ghost.\n");
+    IDbcSignal* signal = file_.FindSignal(100, "S");
+    ASSERT_NE(signal, nullptr);
+    ASSERT_EQ(signal->GetReceiverCount(), 1u);
+    EXPECT_STREQ(signal->GetReceiver(0)->GetName(), "ECU");
+    IDbcNode* node = file_.FindNode("ECU");
+    EXPECT_EQ(node->GetRxSignalCount(), 1u);
+    EXPECT_EQ(node->GetRxMessageCount(), 1u);
+    EXPECT_EQ(node->GetTxMessageCount(), 1u);
+    EXPECT_EQ(node->FindTxMessage("M"), file_.GetMessage(0));
+}
+
+TEST_F(DbcReader, MultiplexedSignalLine) {
+    ASSERT_TRUE(
+        Load("BO_ 1 M: 8 Vector__XXX\n SG_ Mux M : 0|4@1+ (1,0) [0|15] \"\" Vector__XXX\n"
+             "\t SG_ Sig m3 : 8|8@1- (0.5,-10) [-10|117.5] \"\" Vector__XXX\n"));
+    IDbcSignal* mux = file_.FindSignal(1, "Mux");
+    IDbcSignal* sig = file_.FindSignal(1, "Sig");
+    ASSERT_TRUE(mux && sig);
+    EXPECT_TRUE(mux->IsMultiplexerSwitch());
+    EXPECT_STREQ(mux->GetMultiplexingKindText(), "multiplexerSwitch");
+    EXPECT_EQ(mux->GetMultiplexValue(), -1);
+    EXPECT_TRUE(sig->IsMultiplexedSignal());
+    EXPECT_EQ(sig->GetMultiplexValue(), 3);
+    EXPECT_STREQ(sig->GetMultiplexIndicator(), "m3");
+    EXPECT_EQ(sig->GetMultiplexer(), mux);
+    EXPECT_EQ(mux->GetMultiplexer(), nullptr);
+    EXPECT_EQ(sig->GetStartBit(), 8);
+    EXPECT_EQ(sig->GetBitLength(), 8);
+    EXPECT_EQ(sig->GetByteOrder(), 2u);
+    EXPECT_STREQ(sig->GetByteOrderText(), "littleEndian");
+    EXPECT_EQ(sig->GetValueType(), 2u);
+    EXPECT_STREQ(sig->GetValueTypeText(), "signedType");
+    EXPECT_DOUBLE_EQ(sig->GetFactor(), 0.5);
+    EXPECT_EQ(sig->GetFactorDecimals(), 1);
+    EXPECT_DOUBLE_EQ(sig->GetOffset(), -10.0);
+    EXPECT_EQ(sig->GetOffsetDecimals(), 0);
+    EXPECT_STREQ(sig->GetOffsetText(), "-10");
+    EXPECT_EQ(sig->GetMaximumDecimals(), 1);
+    EXPECT_FALSE(sig->IsDescribed());
+}
+
+TEST_F(DbcReader, PlainSignalKeepsABlankIndicatorAndUnitSetsDescribed) {
+    ASSERT_TRUE(
+        Load("BO_ 1 M: 8 Vector__XXX\n SG_ S : 7|12@0+ (1E-05,0) [0|4095] \"km/h\" Vector__XXX\n"));
+    IDbcSignal* signal = file_.FindSignal(1, "S");
+    ASSERT_NE(signal, nullptr);
+    EXPECT_TRUE(signal->IsNotMultiplexed());
+    EXPECT_STREQ(signal->GetMultiplexIndicator(), " ");
+    EXPECT_EQ(signal->GetByteOrder(), 1u);
+    EXPECT_STREQ(signal->GetByteOrderText(), "bigEndian");
+    EXPECT_STREQ(signal->GetUnit(), "km/h");
+    EXPECT_TRUE(signal->IsDescribed());
+    EXPECT_TRUE(signal->IsFactorExponent());
+    EXPECT_STREQ(signal->GetFactorText(), "1E-05");
+    EXPECT_EQ(signal->GetExtendedValueType(), -1);
+    EXPECT_FALSE(signal->HasExtendedValueType());
+}
+
+TEST_F(DbcReader, LayoutWrittenWithABlankIsJoined) {
+    ASSERT_TRUE(Load("BO_ 1 M: 8 Vector__XXX\n SG_ S : 0|8 @1+ (1,0) [0|255] \"\" Vector__XXX\n"));
+    IDbcSignal* signal = file_.FindSignal(1, "S");
+    ASSERT_NE(signal, nullptr);
+    EXPECT_EQ(signal->GetBitLength(), 8);
+    EXPECT_EQ(signal->GetByteOrderChar(), '1');
+}
+
+TEST_F(DbcReader, ExtendedMultiplexingStopsAndKeepsWhatCameBefore) {
+    EXPECT_FALSE(
+        Load("BO_ 1 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\n\n"
+             "SG_MUL_VAL_ 1 S M 0-0;\nBO_ 2 N: 8 Vector__XXX\n"));
+    EXPECT_EQ(file_.GetStatus(), 3u);
+    EXPECT_EQ(file_.StopCode(), 15u);
+    EXPECT_EQ(Messages(),
+              "Not supported DBC keyword, check this line: Line(4) SG_MUL_VAL_ 1 S M 0-0;.\n");
+    EXPECT_EQ(file_.GetMessageCount(), 1u);
+    EXPECT_EQ(file_.GetSignalCount(), 1u);
+}
+
+TEST_F(DbcReader, UnknownLineStopsAsUndefinedTag) {
+    EXPECT_FALSE(Load("VERSION \"\"\n\n// a comment\nBO_ 1 M: 8 Vector__XXX\n"));
+    EXPECT_EQ(file_.GetStatus(), 4u);
+    EXPECT_EQ(Messages(), "Possible undefined tag, check this line: Line(3) // a comment.\n");
+    EXPECT_EQ(file_.GetMessageCount(), 0u);
+}
+
+TEST_F(DbcReader, MultiLineCommentIsJoinedWithCrLf) {
+    ASSERT_TRUE(Load("BO_ 5 M: 8 Vector__XXX\nCM_ BO_ 5 \"first line\r\nsecond; line\";\n"));
+    EXPECT_STREQ(file_.GetMessage(0)->GetComment(), "first line\r\nsecond; line");
+    EXPECT_EQ(file_.GetStatus(), 1u);
+}
+
+TEST_F(DbcReader, TextAfterACommentIsReadAsTheNextStatement) {
+    ASSERT_TRUE(Load("BU_: A\nBO_ 5 M: 8 A\nCM_ BU_ A \"node\"; CM_ BO_ 5 \"message\";\n"));
+    EXPECT_STREQ(file_.FindNode("A")->GetComment(), "node");
+    EXPECT_STREQ(file_.GetMessage(0)->GetComment(), "message");
+}
+
+TEST_F(DbcReader, CommentFormsAndTheirWarnings) {
+    ASSERT_TRUE(
+        Load("BO_ 5 M: 8 Vector__XXX\nCM_ \"network\";\nCM_ SG_ 5 Nope \"x\";\n"
+             "CM_ BO_ 5 extra \"x\";\nCM_ BU_ A B \"x\";\n"));
+    EXPECT_STREQ(file_.GetComment(), "network");
+    EXPECT_EQ(file_.GetStatus(), 2u);
+    EXPECT_EQ(
+        Messages(),
+        "Missing signal definition: Nope. Line(3) CM_ SG_ 5 Nope \"x\";.\n"
+        "Malformed description field section. There should be 4 elements for message "
+        "description field section, but there is: 5 elements. Line(4) CM_ BO_ 5 extra \"x\";.\n"
+        "Malformed description field section. There should be 5 elements for node description "
+        "field section, but there is: 5 elements. Line(5) CM_ BU_ A B \"x\";.\n");
+}
+
+TEST_F(DbcReader, CommentOfAnUnknownFormStops) {
+    EXPECT_FALSE(Load("CM_ XX_ 1 \"x\";\n"));
+    EXPECT_EQ(file_.GetStatus(), 16u);
+    EXPECT_EQ(Messages(), "Malformed description field section. Line(1) CM_ XX_ 1 \"x\";.\n");
+}
+
+TEST_F(DbcReader, VersionLineFollowedDirectlyByNewSymbols) {
+    ASSERT_TRUE(Load("VERSION \"1.0\"\nNS_ :\n\nBS_:\n"));
+    EXPECT_STREQ(file_.GetDbcVersion(), ":");
+    EXPECT_EQ(file_.GetNewSymbolCount(), 0u);
+    // A one-word line inside the version section is a broken version line.
+    EXPECT_FALSE(Load("VERSION \"1.0\"\nNS_ :\n\tCM_\n"));
+    EXPECT_EQ(file_.GetStatus(), 6u);
+    EXPECT_EQ(Messages(), "Check Dbc Version. Line(3) CM_.\n");
+}
+
+TEST_F(DbcReader, NewSymbolsRunUntilAnEmptyLine) {
+    ASSERT_TRUE(
+        Load("VERSION \"\"\n\nNS_ :\n\tNS_DESC_\n\tCM_ BA_DEF_\n\nBS_: 500 : 1, 2\n\nBU_: A B\n"));
+    ASSERT_EQ(file_.GetNewSymbolCount(), 3u);
+    EXPECT_STREQ(file_.GetNewSymbol(0), "NS_DESC_");
+    EXPECT_STREQ(file_.GetNewSymbol(2), "BA_DEF_");
+    EXPECT_EQ(file_.GetNewSymbol(3), nullptr);
+    ASSERT_NE(file_.GetBitTiming(), nullptr);
+    EXPECT_EQ(file_.GetBitTiming()->GetBaudrate(), 500u);
+    EXPECT_EQ(file_.GetBitTiming()->GetBtr2(), 2u);
+    EXPECT_EQ(file_.GetNodeCount(), 2u);
+}
+
+TEST_F(DbcReader, ValueTablesAndValueDescriptions) {
+    ASSERT_TRUE(
+        Load("VAL_TABLE_ Onoff 1 \"On\" 0 \"Off\" 1 \"Again\" ;\n"
+             "BO_ 3 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\n"
+             "VAL_ 3 S 2 \"two\" 1 \"one a\"\n 2 \"two again\" ;\n"));
+    IDbcValueTable* table = file_.FindValueTable("Onoff");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->GetValueCount(), 2u);
+    EXPECT_EQ(table->GetValueAt(0), 0u);
+    EXPECT_STREQ(table->GetValueDescription(1), "Again");
+    EXPECT_EQ(table->GetValueAt(2), 0xFFFFFFFFu);
+    IDbcSignal* signal = file_.FindSignal(3, "S");
+    ASSERT_EQ(signal->GetValueDescriptionCount(), 2u);
+    EXPECT_EQ(signal->GetValueAt(0), 2u);
+    EXPECT_STREQ(signal->GetValueDescription(2), "two again");
+    EXPECT_STREQ(signal->GetValueDescription(1), "one a");
+    EXPECT_EQ(signal->GetValueDescription(9), nullptr);
+    EXPECT_TRUE(signal->IsDescribed());
+}
+
+TEST_F(DbcReader, ManyValueDescriptionsKeepOrderAndReplaceRepeats) {
+    std::string line =
+        "BO_ 3 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\nVAL_ 3 S";
+    for (int i = 99; i >= 0; --i)
+        line += " " + std::to_string(i) + " \"v" + std::to_string(i) + "\"";
+    line += " 50 \"fifty\";\n";
+    ASSERT_TRUE(Load(line));
+    IDbcSignal* signal = file_.FindSignal(3, "S");
+    ASSERT_EQ(signal->GetValueDescriptionCount(), 100u);
+    EXPECT_EQ(signal->GetValueAt(0), 99u);
+    EXPECT_STREQ(signal->GetValueDescription(50), "fifty");
+    EXPECT_STREQ(signal->GetValueDescription(0), "v0");
+}
+
+TEST_F(DbcReader, FileEndingInsideAValueListIsMalformed) {
+    EXPECT_FALSE(
+        Load("BO_ 3 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\nVAL_ 3 S 0 "
+             "\"a\" 1"));
+    EXPECT_EQ(file_.GetStatus(), 23u);
+    EXPECT_EQ(Messages(), "Malformed value section. Line(3) VAL_ 3 S 0 \"a\" 1.\n");
+}
+
+TEST_F(DbcReader, FileEndingInsideACommentNeitherCrashesNorHangs) {
+    EXPECT_TRUE(Load("BO_ 3 M: 8 Vector__XXX\nCM_ BO_ 3 \"never closed\nstill; open"));
+    EXPECT_EQ(file_.GetStatus(), 1u);
+    EXPECT_STREQ(file_.GetMessage(0)->GetComment(), "never closed\r\nstill; ope");
+}
+
+TEST_F(DbcReader, ValueDescriptionsForUnknownObjectsWarn) {
+    ASSERT_TRUE(Load("VAL_ 7 Nope 0 \"a\" ;\nVAL_ NoVar 0 \"a\" ;\n"));
+    EXPECT_EQ(file_.GetStatus(), 2u);
+    EXPECT_EQ(Messages(),
+              "Missing signal or environment variable definition. Line(1) VAL_ 7 Nope 0 \"a\" ;.\n"
+              "Missing signal or environment variable definition. Line(2) VAL_ NoVar 0 \"a\" ;.\n");
+}
+
+TEST_F(DbcReader, EnvironmentVariablesWithDataAndDescriptions) {
+    ASSERT_TRUE(
+        Load("EV_ Speed: 1 [-5|250.5] \"km/h\" 3.5 12 DUMMY_NODE_VECTOR3 A, B;\n"
+             "ENVVAR_DATA_ Speed: 4;\nVAL_ Speed 0 \"stop\" 1 \"go\";\nCM_ EV_ Speed \"ev\";\n"));
+    IDbcEnvironmentVariable* variable = file_.FindEnvironmentVariable("Speed");
+    ASSERT_NE(variable, nullptr);
+    EXPECT_EQ(variable->GetType(), 1);
+    EXPECT_STREQ(variable->GetTypeText(), "float");
+    EXPECT_DOUBLE_EQ(variable->GetMinimum(), -5.0);
+    EXPECT_DOUBLE_EQ(variable->GetMaximum(), 250.5);
+    EXPECT_STREQ(variable->GetUnit(), "km/h");
+    EXPECT_DOUBLE_EQ(variable->GetInitialValue(), 3.5);
+    EXPECT_EQ(variable->GetId(), 12u);
+    EXPECT_EQ(variable->GetAccessType(), 3);
+    EXPECT_STREQ(variable->GetAccessTypeText(), "readWrite");
+    EXPECT_STREQ(variable->GetAccessTypeToken(), "DUMMY_NODE_VECTOR3");
+    ASSERT_EQ(variable->GetAccessNodeCount(), 2u);
+    EXPECT_STREQ(variable->GetAccessNode(1), "B");
+    EXPECT_TRUE(variable->HasDataSize());
+    EXPECT_EQ(variable->GetDataSize(), 4u);
+    EXPECT_STREQ(variable->GetValueDescription(1), "go");
+    EXPECT_STREQ(variable->GetComment(), "ev");
+}
+
+TEST_F(DbcReader, TransmittersAndSignalGroupsAndValueTypes) {
+    ASSERT_TRUE(
+        Load("BU_: A B C\nBO_ 9 M: 8 A\n SG_ X : 0|32@1- (1,0) [0|0] \"\" B\n"
+             " SG_ Y : 32|32@1+ (1,0) [0|0] \"\" B\nBO_TX_BU_ 9 : A,B,Ghost;\n"
+             "SIG_VALTYPE_ 9 X : 1;\nSIG_GROUP_ 9 G 2 : X Y Nope;\n"));
+    IDbcMessage* message = file_.FindMessage("M");
+    ASSERT_EQ(message->GetTransmitterCount(), 2u);
+    EXPECT_STREQ(message->GetTransmitterAt(1)->GetName(), "B");
+    IDbcSignal* x = message->FindSignal("X");
+    EXPECT_TRUE(x->HasExtendedValueType());
+    EXPECT_EQ(x->GetExtendedValueType(), 1);
+    EXPECT_STREQ(x->GetExtendedValueTypeText(), "IEEEfloat32bit");
+    IDbcSignalGroup* group = message->FindSignalGroup("G");
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->GetRepetitions(), 2u);
+    EXPECT_EQ(group->GetSignalCount(), 2u);
+    EXPECT_EQ(group->FindSignal("Y"), message->FindSignal("Y"));
+    EXPECT_EQ(group->GetMessage(), message);
+    EXPECT_EQ(file_.GetStatus(), 2u);
+    EXPECT_EQ(Messages(),
+              "Missing node definition: Ghost. Line(5) BO_TX_BU_ 9 : A,B,Ghost;.\n"
+              "Missing signal definition: Nope. Line(7) SIG_GROUP_ 9 G 2 : X Y Nope;.\n");
+}
+
+TEST_F(DbcReader, TransmittersOfAnUnknownMessage) {
+    ASSERT_TRUE(Load("BO_TX_BU_ 9 : A;\n"));
+    EXPECT_EQ(Messages(), "Message message definition: 9. Line(1) BO_TX_BU_ 9 : A;.\n");
+    EXPECT_EQ(file_.GetStatus(), 2u);
+}
+
+TEST_F(DbcReader, AWarningDoesNotHideALaterFailure) {
+    EXPECT_FALSE(Load("BO_ 1 M: 8 Ghost\nBO_ 2 N 8\nBO_ 3 O: 8 Vector__XXX\n"));
+    EXPECT_EQ(file_.GetStatus(), 11u);
+    EXPECT_EQ(file_.GetMessageCount(), 1u);
+}
+
+struct Malformed {
+    const char* text;
+    uint32_t status;
+    const char* message;
+};
+
+class DbcMalformedSection : public ::testing::TestWithParam<Malformed> {};
+
+TEST_P(DbcMalformedSection, StopsWithItsStatusAndMessage) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    const std::string prefix = "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" A\n";
+    EXPECT_FALSE(LoadText(file, folder, prefix + GetParam().text + "\nBO_ 2 Later: 8 A\n"));
+    EXPECT_EQ(file.GetStatus(), GetParam().status);
+    EXPECT_EQ(MessagesWithoutTiming(file), GetParam().message);
+    EXPECT_EQ(file.LastHandlerResult(), 0u);
+    EXPECT_EQ(file.GetMessageCount(), 1u) << "reading stops at the failing line";
+}
+
+const Malformed kMalformed[] = {
+    {"VERSION", 6, "Check Dbc Version. Line(4) VERSION.\n"},
+    {"VAL_TABLE_X 1 \"a\";", 10, "Malformed val table section. Line(4) VAL_TABLE_X 1 \"a\";.\n"},
+    {"VAL_TABLE_ T 1;", 10, "Malformed val table section. Line(4) VAL_TABLE_ T 1;.\n"},
+    {"BO_ 2 N 8", 11, "Malformed message section. Line(4) BO_ 2 N 8.\n"},
+    {"SG_ T : 0|8@1+ (1,0) [0|255]", 12,
+     "Malformed signal section. Line(4) SG_ T : 0|8@1+ (1,0) [0|255]\n"},
+    {"SG_ T 0|8@1+ (1,0) [0|255] \"\" A", 12,
+     "Malformed signal section. Line(4) SG_ T 0|8@1+ (1,0) [0|255] \"\" A\n"},
+    {"SG_ T : 0|8@1+ (x,0) [0|255] \"\" A", 11,
+     "Check Factor or Offset inside signal section. Line(4) SG_ T : 0|8@1+ (x,0) [0|255] \"\" "
+     "A.\n"},
+    {"SG_ T : 0|8@1+ (1,0) [0|1e999] \"\" A", 11,
+     "Check Min or Max inside signal section. Line(4) SG_ T : 0|8@1+ (1,0) [0|1e999] \"\" A.\n"},
+    {"BO_TX_BU_ 1;", 13, "Check Dbc Message Transmitters. Line(4) BO_TX_BU_ 1;.\n"},
+    {"EV_ V: 0 [0|1] \"\" 0 1;", 14,
+     "Check Dbc Environment Variable. Line(4) EV_ V: 0 [0|1] \"\" 0 1;.\n"},
+    {"EV_ V: 0 [a|1] \"\" 0 1 DUMMY_NODE_VECTOR0 A;", 14,
+     "Check Min or Max inside Dbc Environment Variable. Line(4) EV_ V: 0 [a|1] \"\" 0 1 "
+     "DUMMY_NODE_VECTOR0 A;.\n"},
+    {"EV_ V: 0 [0|1] \"\" z 1 DUMMY_NODE_VECTOR0 A;", 14,
+     "Check Initial value inside Dbc Environment Variable. Line(4) EV_ V: 0 [0|1] \"\" z 1 "
+     "DUMMY_NODE_VECTOR0 A;.\n"},
+    {"ENVVAR_DATA_ V;", 15,
+     "Malformed environment variable data section. Line(4) ENVVAR_DATA_ V;.\n"},
+    {"BA_DEF_ BO_ \"X\" INT 0;", 17,
+     "Check Dbc Attribute Definition. Line(4) BA_DEF_ BO_ \"X\" INT 0;.\n"},
+    {"BA_DEF_ \"X\" BOOL;", 17, "Check Dbc Attribute Definition. Line(4) BA_DEF_ \"X\" BOOL;.\n"},
+    {"BA_DEF_REL_ BU_XX_REL_ \"X\" STRING;", 18,
+     "Check Dbc Attribute Definition Rel. Line(4) BA_DEF_REL_ BU_XX_REL_ \"X\" STRING;.\n"},
+    {"BA_DEF_REL_ BU_SG_REL_ \"X\" INT 0;", 18,
+     "Check Dbc Attribute Definition Rel. Line(4) BA_DEF_REL_ BU_SG_REL_ \"X\" INT 0;.\n"},
+    {"BA_DEF_DEF_ \"X\";", 19, "Check Dbc Attribute Default Value. Line(4) BA_DEF_DEF_ \"X\";.\n"},
+    {"BA_DEF_DEF_REL_ \"X\" 1 2;", 20,
+     "Check Dbc Attribute Default Value Rel. Line(4) BA_DEF_DEF_REL_ \"X\" 1 2;.\n"},
+    {"BA_ \"X\";", 21, "Check Dbc Attribute. Line(4) BA_ \"X\";.\n"},
+    {"BA_REL_ \"X\" BU_SG_REL_ A XX_ 1 S 3;", 22,
+     "Check Dbc Attribute Rel. Line(4) BA_REL_ \"X\" BU_SG_REL_ A XX_ 1 S 3;.\n"},
+    {"VAL_ 1 S;", 23, "Malformed value section. Line(4) VAL_ 1 S;.\n"},
+    {"SIG_VALTYPE_ 1 S : 1 2;", 24,
+     "Check Dbc Signal Extended Value Type. Line(4) SIG_VALTYPE_ 1 S : 1 2;.\n"},
+    {"SIG_GROUP_ 1 G 1;", 25, "Check Dbc Signal Group Type. Line(4) SIG_GROUP_ 1 G 1;.\n"},
+    {"CAT_DEF_ 1 x;", 3, "Not supported DBC keyword, check this line: Line(4) CAT_DEF_ 1 x;.\n"},
+    {"\x01\x02\xff garbage", 4,
+     "Possible undefined tag, check this line: Line(4) \x01\x02\xff garbage.\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(EverySection, DbcMalformedSection, ::testing::ValuesIn(kMalformed));
+
+TEST_F(DbcReader, BinaryGarbageNeverCrashes) {
+    std::string garbage;
+    uint32_t seed = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        seed = seed * 1103515245 + 12345;
+        garbage += static_cast<char>(seed >> 16);
+    }
+    for (const char* prefix : {"", "CM_ \"", "VAL_ 1 S ", "BO_ 1 M: 8 X\n SG_ ", "VAL_TABLE_ T "}) {
+        NetConfigDbcFile file;
+        LoadText(file, folder_, prefix + garbage);
+        EXPECT_GE(file.GetStatus(), 1u);
+    }
+}
+
+TEST_F(DbcReader, DatabaseNameComesFromDBNameOrTheFileName) {
+    NetConfigDbcFile file;
+    ASSERT_TRUE(LoadText(file, folder_,
+                         "BA_DEF_ \"DBName\" STRING;\nBA_ \"DBName\" \"Powertrain\";\n", "x.dbc"));
+    EXPECT_STREQ(file.GetDatabaseName(), "Powertrain");
+    ASSERT_TRUE(LoadText(file, folder_, "", "Body_CAN.dbc"));
+    EXPECT_STREQ(file.GetDatabaseName(), "Body_CAN");
+}
+
+}  // namespace
