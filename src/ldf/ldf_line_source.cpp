@@ -1,0 +1,100 @@
+#include "ldf/ldf_line_source.h"
+
+#include <cstring>
+
+namespace qm::ldf {
+
+std::string_view TrimView(std::string_view text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsSpace(text[begin])) ++begin;
+    while (end > begin && IsSpace(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+bool LdfLineSource::ReadLine(LdfLine& line) {
+    if (pushedBack_) {
+        pushedBack_ = false;
+        line = current_;
+        return true;
+    }
+    if (next_ >= end_) return false;
+    const char* start = next_;
+    const auto* newline =
+        static_cast<const char*>(std::memchr(start, '\n', static_cast<size_t>(end_ - start)));
+    const char* stop = newline ? newline : end_;
+    next_ = newline ? newline + 1 : end_;
+    std::string_view raw(start, static_cast<size_t>(stop - start));
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    ++lineNumber_;
+    current_.raw = raw;
+    // Most lines hold no comment at all: their content is the trimmed line itself.
+    if (!inBlockComment_ && raw.find('/') == std::string_view::npos) {
+        current_.content = TrimView(raw);
+        current_.comment = {};
+    } else {
+        StripComments(raw, current_);
+    }
+    line = current_;
+    return true;
+}
+
+void LdfLineSource::StripComments(std::string_view raw, LdfLine& line) {
+    contentScratch_.clear();
+    commentScratch_.clear();
+    bool inQuotes = false;
+    size_t i = 0;
+    while (i < raw.size()) {
+        const char c = raw[i];
+        const char following = i + 1 < raw.size() ? raw[i + 1] : '\0';
+        if (inBlockComment_) {
+            if (c == '*' && following == '/') {
+                inBlockComment_ = false;
+                commentScratch_.append("*/");
+                i += 2;
+                continue;
+            }
+            commentScratch_.push_back(c);
+            ++i;
+            continue;
+        }
+        if (c == '"') inQuotes = !inQuotes;
+        if (!inQuotes && c == '/' && following == '*') {
+            inBlockComment_ = true;
+            commentScratch_.append("/*");
+            i += 2;
+            continue;
+        }
+        if (!inQuotes && c == '/' && following == '/') {
+            commentScratch_.append(raw.substr(i));
+            break;
+        }
+        contentScratch_.push_back(c);
+        ++i;
+    }
+    line.content = TrimView(contentScratch_);
+    line.comment = commentScratch_;
+}
+
+bool LdfLineSource::AssembleStatement(std::string_view first, std::string_view& statement) {
+    if (EndsStatement(first)) {
+        statement = first;
+        return true;
+    }
+    statement_.assign(first);
+    LdfLine line;
+    while (ReadLine(line)) {
+        if (!line.content.empty()) {
+            statement_.push_back(' ');
+            statement_.append(line.content);
+        }
+        if (EndsStatement(line.content)) {
+            statement = statement_;
+            return true;
+        }
+    }
+    statement = statement_;
+    return false;
+}
+
+}  // namespace qm::ldf

@@ -1,0 +1,62 @@
+#pragma once
+// Lines of an LDF text held in memory. Each line comes as the raw bytes (without the line end),
+// the content with comments removed and white space trimmed, and the removed comment text.
+// Block comments may span lines; text inside double quotes is content. Views stay valid until
+// the next line is read.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qm::ldf {
+
+struct LdfLine {
+    std::string_view raw;
+    std::string_view content;
+    std::string_view comment;
+};
+
+class LdfLineSource {
+  public:
+    explicit LdfLineSource(std::string_view text)
+        : next_(text.data()), end_(text.data() + text.size()) {}
+
+    // False at the end of the text.
+    bool ReadLine(LdfLine& line);
+    // The line read last is returned again by the next ReadLine, without being counted twice.
+    void PushBack() { pushedBack_ = true; }
+    // The number of the line read last, counted from 1.
+    uint64_t LineNumber() const { return lineNumber_; }
+    const LdfLine& Current() const { return current_; }
+
+    // Joins the content of first with the content of the following lines until it ends with
+    // ";", "{" or "}". False when the text ends first (statement then holds what was joined).
+    bool AssembleStatement(std::string_view first, std::string_view& statement);
+
+  private:
+    void StripComments(std::string_view raw, LdfLine& line);
+
+    const char* next_;
+    const char* end_;
+    uint64_t lineNumber_ = 0;
+    bool inBlockComment_ = false;
+    bool pushedBack_ = false;
+    LdfLine current_;
+    std::string contentScratch_;
+    std::string commentScratch_;
+    std::string statement_;
+};
+
+inline bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string_view TrimView(std::string_view text);
+
+// True when a statement is complete: it ends with ";", "{" or "}".
+inline bool EndsStatement(std::string_view content) {
+    if (content.empty()) return false;
+    const char last = content.back();
+    return last == ';' || last == '{' || last == '}';
+}
+
+}  // namespace qm::ldf

@@ -1,0 +1,91 @@
+#pragma once
+// The state one LDF load shares between its section parsers: the model being filled, the line
+// source, the message log and the bookkeeping of the checks that span sections.
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "ldf/ldf_line_source.h"
+#include "ldf/ldf_tokens.h"
+#include "ldf/netconfig_ldf_file.h"
+
+namespace qm::ldf {
+
+// Result codes of the failing sections.
+enum LdfResultCode : uint8_t {
+    kResultSuccess = 0,
+    kResultProtocolVersion = 12,
+    kResultLanguageVersion = 13,
+    kResultFileRevision = 14,
+    kResultSpeed = 15,
+    kResultChannelName = 16,
+    kResultNodes = 17,
+    kResultComposite = 18,
+    kResultDiagnosticAddresses = 19,
+    kResultSignals = 20,
+    kResultDiagnosticSignals = 21,
+    kResultDynamicFrames = 22,
+    kResultFrames = 23,
+    kResultSporadicFrames = 24,
+    kResultEventTriggeredFrames = 25,
+    kResultDiagnosticFrames = 26,
+    kResultNodeAttributes = 27,
+    kResultScheduleTables = 28,
+    kResultSignalGroups = 29,
+    kResultEncodingTypes = 30,
+    kResultRepresentations = 31,
+    kResultNotOpened = 254,
+    kResultNone = 255
+};
+
+class LdfReadContext {
+  public:
+    LdfReadContext(LdfModel& target, std::string& log, std::string_view text)
+        : model(target), lines(text), messages(log) {}
+
+    const LdfLine& Line() const { return lines.Current(); }
+    uint64_t LineNumber() const { return lines.LineNumber(); }
+
+    // pieces, then the line number, ") ", the raw line and ".\r\n".
+    void AddLineMessage(std::initializer_list<std::string_view> pieces);
+    // pieces as they are.
+    void AddText(std::initializer_list<std::string_view> pieces);
+    // A message that stops the load: AddLineMessage, the result code set, false returned.
+    bool Fail(std::initializer_list<std::string_view> pieces, uint8_t code);
+
+    bool ProtocolIs(std::string_view version) const { return model.protocolVersion == version; }
+    bool Protocol20Or22() const { return ProtocolIs("2.0") || ProtocolIs("2.2"); }
+    bool Protocol13Or22() const { return ProtocolIs("1.3") || ProtocolIs("2.2"); }
+
+    LdfModel& model;
+    LdfLineSource lines;
+    std::string& messages;
+    Tokens tokens;
+    Tokens innerTokens;
+
+    // Bookkeeping of checks that look back over what was read before.
+    std::unordered_set<uint8_t> unconditionalFrameIds;
+    std::unordered_set<const LdfFrame*> framesWithMissingSignals;
+    std::unordered_map<const LdfNode*, std::unordered_set<std::string_view>> subscribedFrameNames;
+
+    // Frames sent by schedule tables.
+    std::unordered_map<std::string_view, const LdfFrame*> sentFramesByName;
+    std::unordered_map<int, const LdfFrame*> sentFramesById;
+    std::unordered_set<const LdfFrame*> sentFrames;
+    bool masterRequestSent = false;
+    bool slaveResponseSent = false;
+    bool diagnosticSizeChecked = false;
+
+  private:
+    void AppendRawLine();
+    bool HasRoom() const { return messages.size() < kMessageLimit; }
+
+    // A log beyond this size takes only the messages that stop the load: a hostile input must not
+    // make the log grow far beyond the input.
+    static constexpr size_t kMessageLimit = size_t(64) << 20;
+    static constexpr size_t kRawLineLimit = 4096;
+};
+
+}  // namespace qm::ldf

@@ -1,0 +1,212 @@
+#include "ldf/ldf_schedule_checks.h"
+
+#include "ldf/ldf_numbers.h"
+
+namespace qm::ldf {
+
+namespace {
+
+constexpr std::string_view kEnd = ".\r\n";
+
+std::string Decimal(uint64_t value) {
+    std::string text;
+    AppendDecimal(text, value);
+    return text;
+}
+
+void CheckLength(LdfReadContext& ctx, const LdfUnconditionalFrame& frame) {
+    if (frame.length == 0) {
+        ctx.AddLineMessage(
+            {"WARNING. The frame has size of 0: ", frame.name, ". Warning for line("});
+    }
+    if (frame.length < 1) {
+        ctx.AddText(
+            {"WARNING. Frame, which is handled by schedule table, has length lower than 1. ",
+             frame.name, " with size of ", Decimal(frame.length), ".\n"});
+    }
+    if (frame.length > 8) {
+        ctx.AddText(
+            {"WARNING. Frame, which is handled by schedule table, has length bigger than 8. ",
+             frame.name, " with size of ", Decimal(frame.length), ".\n"});
+    }
+}
+
+void CheckSignals(LdfReadContext& ctx, const NameCounts& counts, const LdfUnconditionalFrame& frame,
+                  bool firstSend) {
+    for (const LdfStandardSignal* signal : frame.signals) {
+        if (signal->size == 0) {
+            ctx.AddLineMessage(
+                {"WARNING. Frame, handled by schedule table, contains signal with "
+                 "size lower than 1 bits. Warning for line("});
+        } else if (!signal->byteArray && signal->size > 16) {
+            ctx.AddText(
+                {"WARNING. Frame, handled by schedule table, contains signal with size "
+                 "bigger than 16 bits: ",
+                 signal->name, kEnd});
+        }
+        auto it = counts.signals.find(signal->name);
+        if (firstSend && it != counts.signals.end() && it->second > 1) {
+            ctx.AddText({"WARNING. At least two signals have the same name: ", signal->name,
+                         ". This signal is used by frame, handled by schedule table: ", frame.name,
+                         kEnd});
+        }
+    }
+    if (ctx.framesWithMissingSignals.count(&frame)) {
+        ctx.AddLineMessage({"WARNING. The frame ", frame.name,
+                            ", which is handled by schedule table, contains not existing signal. "
+                            "Warning for line("});
+    }
+    if (firstSend && frame.publisher) {
+        auto it = counts.slaves.find(frame.publisher->name);
+        if (it != counts.slaves.end() && it->second > 1) {
+            ctx.AddText(
+                {"WARNING. At least two slave nodes with the same name: ", frame.publisher->name,
+                 ". Frame published by node with this name is handled by schedule table: ",
+                 frame.name, kEnd});
+        }
+    }
+}
+
+void CheckEventFrame(LdfReadContext& ctx, const NameCounts& counts,
+                     const LdfEventTriggeredFrame& frame) {
+    if (ctx.model.unconditionalFrameIndex.Find(frame.name)) {
+        ctx.AddText(
+            {"WARNING. An event triggered frame, handled by schedule table, has the same "
+             "name as an unconditional frame: ",
+             frame.name, kEnd});
+    }
+    auto it = counts.eventFrames.find(frame.name);
+    if (it != counts.eventFrames.end() && it->second.size() > 1) {
+        std::string names;
+        for (const LdfEventTriggeredFrame* same : it->second) {
+            if (!names.empty()) names.append(", ");
+            names.append(same->name);
+        }
+        ctx.AddText(
+            {"WARNING. Event triggered frame, handled by schedule table, has two or more "
+             "such frames with the same name. Frames are defined as: ",
+             names, kEnd});
+    }
+    std::unordered_map<const LdfNode*, const LdfUnconditionalFrame*> byPublisher;
+    for (const LdfUnconditionalFrame* associated : frame.associated.frames) {
+        if (!associated->publisher || associated->publisher->isMaster) continue;
+        auto [first, inserted] = byPublisher.emplace(associated->publisher, associated);
+        if (inserted) continue;
+        ctx.AddText(
+            {"WARNING. An event triggered frame handled by schedule table has two "
+             "unconditional frames published by same slave node: ",
+             first->second->name, ", ", associated->name, kEnd});
+    }
+}
+
+bool AllDiagnosticSignalsHave8Bits(const LdfModel& model) {
+    for (const auto& frame : model.diagnosticFrames) {
+        if (!frame->IsMasterRequest() && !frame->IsSlaveResponse()) continue;
+        for (const LdfDiagnosticSignal* signal : frame->signals) {
+            if (signal->size != 8) return false;
+        }
+    }
+    return true;
+}
+
+void CheckDiagnosticFrame(LdfReadContext& ctx, const LdfDiagnosticFrame& frame, bool firstSend) {
+    const bool request = frame.name == "MasterReq";
+    const bool response = frame.name == "SlaveResp";
+    if (!request && !response) return;
+    if (firstSend && frame.signals.empty()) {
+        ctx.AddText(
+            {"WARNING. Diagnostic frame has not defined diagnostic signals: ", frame.name, kEnd});
+    }
+    ctx.masterRequestSent = ctx.masterRequestSent || request;
+    ctx.slaveResponseSent = ctx.slaveResponseSent || response;
+    if (ctx.diagnosticSizeChecked || !ctx.masterRequestSent || !ctx.slaveResponseSent) return;
+    ctx.diagnosticSizeChecked = true;
+    if (AllDiagnosticSignalsHave8Bits(ctx.model)) return;
+    ctx.AddLineMessage(
+        {"WARNING. Master request and slave response are handled by schedule table "
+         "but not all Master request and Slave response signals are defined as 8 "
+         "bit.",
+         " Warning for line("});
+}
+
+// Frames sent by the tables: another frame of the same name or the same id sent before.
+void CheckAgainstSentFrames(LdfReadContext& ctx, const LdfFrame& frame) {
+    if (!ctx.sentFrames.insert(&frame).second) return;
+    auto [byName, newName] = ctx.sentFramesByName.emplace(frame.name, &frame);
+    if (!newName && byName->second != &frame) {
+        ctx.AddText(
+            {"WARNING. At least two frames, which are handled by schedule table, have the "
+             "same name: ",
+             frame.name, kEnd});
+    }
+    // MasterReq and SlaveResp have their ids by definition (and 0 when a table created them).
+    const int frameId = frame.frameKind == kLdfFrameDiagnostic ? -1 : FrameIdOf(frame);
+    if (frameId < 0) return;
+    auto [byId, newId] = ctx.sentFramesById.emplace(frameId, &frame);
+    if (!newId && byId->second != &frame) {
+        ctx.AddText(
+            {"WARNING. At least two different frames with the same ID, which are handled "
+             "by schedule table: ",
+             byId->second->name, ", ", frame.name, kEnd});
+    }
+}
+
+}  // namespace
+
+void NameCounts::Count(const LdfModel& model) {
+    slaves.clear();
+    signals.clear();
+    eventFrames.clear();
+    for (const LdfSlaveNode* slave : model.slaveNodes) ++slaves[slave->name];
+    for (const LdfSignal* signal : model.allSignals) ++signals[signal->name];
+    for (const auto& frame : model.eventTriggeredFrames)
+        eventFrames[frame->name].push_back(frame.get());
+}
+
+// Checks of the frame itself are made for every entry that sends it; those that compare names
+// across the model only for the first entry, so that a frame sent by many tables is reported once.
+void CheckScheduledFrame(LdfReadContext& ctx, const NameCounts& counts, const LdfFrame& frame) {
+    const bool firstSend = !ctx.sentFrames.count(&frame);
+    switch (frame.frameKind) {
+        case kLdfFrameUnconditional: {
+            const auto& unconditional = static_cast<const LdfUnconditionalFrame&>(frame);
+            CheckLength(ctx, unconditional);
+            CheckSignals(ctx, counts, unconditional, firstSend);
+            break;
+        }
+        case kLdfFrameEventTriggered:
+            if (firstSend)
+                CheckEventFrame(ctx, counts, static_cast<const LdfEventTriggeredFrame&>(frame));
+            break;
+        case kLdfFrameDiagnostic:
+            CheckDiagnosticFrame(ctx, static_cast<const LdfDiagnosticFrame&>(frame), firstSend);
+            break;
+        default:
+            break;
+    }
+    CheckAgainstSentFrames(ctx, frame);
+}
+
+void CheckAfterScheduleTables(LdfReadContext& ctx) {
+    LdfModel& model = ctx.model;
+    for (const auto& frame : model.eventTriggeredFrames) {
+        if (!frame->collisionTable) continue;
+        if (LdfScheduleTable* table = model.scheduleTableIndex.Find(frame->collisionTable->name)) {
+            frame->collisionTable = table;
+            continue;
+        }
+        ctx.AddText({"WARNING. An event triggered frame uses not defined resolved schedule table: ",
+                     frame->collisionTable->name, kEnd});
+    }
+    for (const auto& sporadic : model.sporadicFrames) {
+        for (const LdfUnconditionalFrame* frame : sporadic->associated.frames) {
+            if (!ctx.sentFrames.count(frame)) continue;
+            ctx.AddText({"WARNING. Unconditional frame, ", frame->name,
+                         ", is already handled by schedule table but it is also used in sporadic "
+                         "frame: ",
+                         sporadic->name, kEnd});
+        }
+    }
+}
+
+}  // namespace qm::ldf

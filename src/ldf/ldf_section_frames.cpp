@@ -1,0 +1,228 @@
+// The frame sections: Frames, dynamic_frames, Sporadic_frames and Diagnostic_frames.
+#include <memory>
+#include <unordered_set>
+
+#include "ldf/ldf_numbers.h"
+#include "ldf/ldf_sections.h"
+
+namespace qm::ldf {
+
+namespace {
+
+constexpr Delimiters kFrameHeaderDelimiters(": \t,{\r\n");
+constexpr Delimiters kFrameSignalDelimiters(", ;{\t\r\n");
+constexpr Delimiters kDynamicFrameDelimiters(" ,:\t;{}\r");
+constexpr Delimiters kSporadicDelimiters(" :;\t,\r\n");
+constexpr Delimiters kDiagnosticHeaderDelimiters(": \t,{");
+constexpr Delimiters kDiagnosticSignalLineDelimiters(" ,:;{\t\r\n");
+
+bool FramesMalformed(LdfReadContext& ctx) {
+    return ctx.Fail({"Malformed frames section. Line("}, kResultFrames);
+}
+
+void CheckDuplicateFrameId(LdfReadContext& ctx, uint8_t frameId) {
+    const bool seen = !ctx.unconditionalFrameIds.insert(frameId).second;
+    if (!seen || !ctx.ProtocolIs("2.0")) return;
+    for (uint64_t dynamicId : ctx.model.pendingDynamicFrameIds) {
+        if (dynamicId == frameId) return;
+    }
+    ctx.AddLineMessage(
+        {"WARNING. Two frames with same ID, which is not defined as dynamic frame ID. Line("});
+}
+
+// Every subscriber of the signal subscribes to the frame, each frame once per node by name.
+void AddFrameToSubscribers(LdfReadContext& ctx, LdfUnconditionalFrame& frame,
+                           const LdfStandardSignal& signal) {
+    for (LdfNode* node : signal.subscribers) {
+        if (!node->subscribedFrames.empty() && node->subscribedFrames.back() == &frame) continue;
+        if (ctx.subscribedFrameNames[node].insert(frame.name).second) {
+            node->subscribedFrames.push_back(&frame);
+        }
+    }
+}
+
+bool ReadFrameSignal(LdfReadContext& ctx, LdfUnconditionalFrame& frame, std::string_view line) {
+    Split(line, kFrameSignalDelimiters, ctx.tokens);
+    uint64_t offset = 0;
+    if (ctx.tokens.size() < 2 || !ParseUnsigned(ctx.tokens[1], offset)) return FramesMalformed(ctx);
+    LdfStandardSignal* signal = ctx.model.standardSignalIndex.Find(ctx.tokens[0]);
+    if (!signal) {
+        ctx.AddLineMessage({"WARNING. Missing signal definition: ", ctx.tokens[0], ". Line("});
+        ctx.framesWithMissingSignals.insert(&frame);
+        return true;
+    }
+    signal->bitOffset = static_cast<uint16_t>(offset);
+    signal->frame = &frame;
+    frame.signals.push_back(signal);
+    AddFrameToSubscribers(ctx, frame, *signal);
+    return true;
+}
+
+uint8_t LengthFromLastSignal(const LdfUnconditionalFrame& frame) {
+    if (frame.signals.empty()) return 0;
+    const LdfStandardSignal& last = *frame.signals.back();
+    return static_cast<uint8_t>((uint32_t(last.bitOffset) + last.size + 7) / 8);
+}
+
+bool HandleFrame(LdfReadContext& ctx, std::string_view statement) {
+    Tokens& tokens = ctx.tokens;
+    Split(statement, kFrameHeaderDelimiters, tokens);
+    uint64_t number = 0;
+    if (tokens.size() < 3 || !ParseUnsigned(tokens[1], number)) return FramesMalformed(ctx);
+    auto owned = std::make_unique<LdfUnconditionalFrame>();
+    LdfUnconditionalFrame& frame = *owned;
+    frame.name.assign(tokens[0]);
+    frame.frameId = static_cast<uint8_t>(number);
+    frame.publisherName.assign(tokens[2]);
+    const bool lengthGiven = tokens.size() > 3;
+    if (lengthGiven) {
+        if (!ParseUnsigned(tokens[3], number)) return FramesMalformed(ctx);
+        frame.length = static_cast<uint8_t>(number);
+    }
+    if (LdfNode* publisher = ctx.model.nodeIndex.Find(tokens[2])) {
+        frame.publisher = publisher;
+        publisher->publishedFrames.push_back(&frame);
+    }
+    CheckDuplicateFrameId(ctx, frame.frameId);
+    if (!lengthGiven) {
+        ctx.AddLineMessage({"WARNING. Frame ", frame.name, " has not defined length. Line("});
+    }
+    ctx.model.AddUnconditionalFrame(std::move(owned));
+    if (statement.back() != '}') {
+        std::string_view line;
+        bool complete = true;
+        while (NextBlockLine(ctx, line, complete) == BlockLine::kStatement) {
+            if (line == "{") continue;
+            if (!complete || !ReadFrameSignal(ctx, frame, line)) {
+                return complete ? false : FramesMalformed(ctx);
+            }
+        }
+    }
+    if (!lengthGiven) frame.length = LengthFromLastSignal(frame);
+    return true;
+}
+
+bool HandleDynamicFrames(LdfReadContext& ctx, std::string_view statement) {
+    Split(statement, kDynamicFrameDelimiters, ctx.tokens);
+    for (std::string_view token : ctx.tokens) {
+        uint64_t frameId = 0;
+        if (!ParseUnsigned(token, frameId)) {
+            return ctx.Fail({"Malformed dynamic frames section. Line("}, kResultDynamicFrames);
+        }
+        ctx.model.pendingDynamicFrameIds.push_back(frameId);
+    }
+    return true;
+}
+
+bool HandleSporadicFrame(LdfReadContext& ctx, std::string_view statement) {
+    Tokens& tokens = ctx.tokens;
+    Split(statement, kSporadicDelimiters, tokens);
+    if (tokens.empty()) {
+        return ctx.Fail({"Malformed sporadic frames section. Line("}, kResultSporadicFrames);
+    }
+    auto frame = std::make_unique<LdfSporadicFrame>();
+    frame->name.assign(tokens[0]);
+    if (ctx.model.sporadicFrameIndex.Find(tokens[0])) {
+        ctx.AddLineMessage(
+            {"WARNING. Sporadic frame with name ", tokens[0], " already exists. Line("});
+    }
+    for (size_t i = 1; i < tokens.size(); ++i) {
+        if (LdfUnconditionalFrame* associated = ctx.model.unconditionalFrameIndex.Find(tokens[i])) {
+            frame->associated.frames.push_back(associated);
+        } else {
+            ctx.AddLineMessage({"Missing frame definition: ", tokens[i], ". Line("});
+        }
+    }
+    ctx.model.AddSporadicFrame(std::move(frame));
+    return true;
+}
+
+void CheckSporadicDuplicates(LdfReadContext& ctx) {
+    if (!ctx.Protocol20Or22()) return;
+    std::unordered_set<std::string_view> names;
+    for (const auto& sporadic : ctx.model.sporadicFrames) {
+        names.clear();
+        for (const LdfUnconditionalFrame* frame : sporadic->associated.frames) {
+            if (names.insert(frame->name).second) continue;
+            ctx.AddText({"WARNING. Sporadic frame: ", sporadic->name,
+                         " with two applied frames using same name: ", frame->name, ".\r\n"});
+        }
+    }
+}
+
+bool HandleDiagnosticFrame(LdfReadContext& ctx, std::string_view statement) {
+    const auto malformed = [&] {
+        return ctx.Fail({"Malformed diagnostic frames section. Line("}, kResultDiagnosticFrames);
+    };
+    Split(statement, kDiagnosticHeaderDelimiters, ctx.tokens);
+    uint64_t number = 0;
+    if (ctx.tokens.size() < 2 || !ParseUnsigned(ctx.tokens[1], number)) return malformed();
+    auto owned = std::make_unique<LdfDiagnosticFrame>();
+    owned->name.assign(ctx.tokens[0]);
+    owned->frameId = static_cast<uint8_t>(number);
+    LdfDiagnosticFrame& frame = *ctx.model.AddDiagnosticFrame(std::move(owned));
+    if (statement.back() == '}') return true;
+    std::string_view line;
+    bool complete = true;
+    while (NextBlockLine(ctx, line, complete) == BlockLine::kStatement) {
+        if (line == "{") continue;
+        Split(line, kDiagnosticSignalLineDelimiters, ctx.tokens);
+        if (!complete || ctx.tokens.empty()) return malformed();
+        LdfDiagnosticSignal* signal = ctx.model.diagnosticSignalIndex.Find(ctx.tokens[0]);
+        if (!signal) {
+            ctx.AddLineMessage(
+                {"WARNING. Missing diagnostic signal definition: ", ctx.tokens[0], ". Line("});
+            continue;
+        }
+        signal->frame = &frame;
+        frame.signals.push_back(signal);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseFramesSection(LdfReadContext& ctx) {
+    static constexpr SectionTexts kTexts{"Frames", "Check frames section. Line(",
+                                         "Malformed frames section. Line(", kResultFrames};
+    return RunSection(ctx, kTexts,
+                      [&](std::string_view statement) { return HandleFrame(ctx, statement); });
+}
+
+bool ParseDynamicFramesSection(LdfReadContext& ctx) {
+    static constexpr SectionTexts kTexts{"dynamic_frames", "Check dynamic frames section. Line(",
+                                         "Malformed dynamic frames section. Line(",
+                                         kResultDynamicFrames};
+    const std::string_view content = ctx.Line().content;
+    // The ids may stand on the keyword line itself: "dynamic_frames { 10, 11 }".
+    if (StartsWith(content, kTexts.keyword) && content.back() == '}') {
+        const size_t open = content.find('{');
+        if (open == std::string_view::npos) return true;
+        return HandleDynamicFrames(ctx, content.substr(open));
+    }
+    return RunSection(ctx, kTexts, [&](std::string_view statement) {
+        return HandleDynamicFrames(ctx, statement);
+    });
+}
+
+bool ParseSporadicFramesSection(LdfReadContext& ctx) {
+    static constexpr SectionTexts kTexts{"Sporadic_frames", "Check sporadic frames section. Line(",
+                                         "Malformed sporadic frames section. Line(",
+                                         kResultSporadicFrames};
+    const bool ok = RunSection(ctx, kTexts, [&](std::string_view statement) {
+        return HandleSporadicFrame(ctx, statement);
+    });
+    if (ok) CheckSporadicDuplicates(ctx);
+    return ok;
+}
+
+bool ParseDiagnosticFramesSection(LdfReadContext& ctx) {
+    static constexpr SectionTexts kTexts{
+        "Diagnostic_frames", "Check diagnostic frames section. Line(",
+        "Malformed diagnostic frames section. Line(", kResultDiagnosticFrames};
+    return RunSection(ctx, kTexts, [&](std::string_view statement) {
+        return HandleDiagnosticFrame(ctx, statement);
+    });
+}
+
+}  // namespace qm::ldf

@@ -1,0 +1,151 @@
+// The Schedule_tables section: tables of tasks, each built by the command factory.
+#include <algorithm>
+#include <memory>
+
+#include "ldf/ldf_command_factory.h"
+#include "ldf/ldf_reader.h"
+#include "ldf/ldf_schedule_checks.h"
+#include "ldf/ldf_sections.h"
+
+namespace qm::ldf {
+
+namespace {
+
+constexpr Delimiters kTableHeaderDelimiters(" {}\t\r\n");
+constexpr Delimiters kEntryDelimiters(" ,;\t{}\r\n");
+
+// A table of that name gets the entries that follow and moves to the end of the list.
+LdfScheduleTable& TableFor(LdfReadContext& ctx, std::string_view name) {
+    LdfModel& model = ctx.model;
+    if (LdfScheduleTable* existing = model.scheduleTableIndex.Find(name)) {
+        ctx.AddText(
+            {"WARNING. Schedule table with name of ", name, " already exists. Warning for line("});
+        std::string line;
+        line.append(std::to_string(ctx.LineNumber()));
+        ctx.AddText({line, ") ", ctx.Line().raw.substr(0, 4096), ";\r\n"});
+        auto it = std::find_if(model.scheduleTables.begin(), model.scheduleTables.end(),
+                               [&](const auto& table) { return table.get() == existing; });
+        std::rotate(it, it + 1, model.scheduleTables.end());
+        return *existing;
+    }
+    auto table = std::make_unique<LdfScheduleTable>();
+    table->name.assign(name);
+    model.scheduleTables.push_back(std::move(table));
+    model.scheduleTableIndex.Add(model.scheduleTables.back().get());
+    return *model.scheduleTables.back();
+}
+
+bool ScheduleFailed(LdfReadContext& ctx, std::string_view first) {
+    return ctx.Fail({"Check Schedule Table Command: ", first, " Line("}, kResultScheduleTables);
+}
+
+bool HandleEntry(LdfReadContext& ctx, const NameCounts& counts, LdfScheduleTable& table,
+                 std::string_view statement) {
+    Tokens& tokens = ctx.tokens;
+    Split(statement, kEntryDelimiters, tokens);
+    if (tokens.size() < 2) return true;
+    const int kind = CommandKindOf(ctx.model, tokens[0]);
+    if (kind < 0) {
+        return ctx.Fail({"Missing frame definition: ", tokens[0], ". Line("},
+                        kResultScheduleTables);
+    }
+    auto task = std::make_unique<Task>();
+    if (!BuildScheduleCommand(ctx, static_cast<uint8_t>(kind), *task, tokens)) {
+        return ScheduleFailed(ctx, tokens[0]);
+    }
+    if (kind == kLdfCommandFrame) {
+        CheckScheduledFrame(ctx, counts, *static_cast<FrameCommand&>(*task->command).frame);
+    }
+    table.tasks.push_back(std::move(task));
+    return true;
+}
+
+enum class TableEnd { kClosed, kStop, kNewSection };
+
+// A top-level keyword inside the section ends it: the line is left for the main loop.
+bool MetTopLevelKeyword(LdfReadContext& ctx) {
+    if (!IsTopLevelKeyword(ctx.Line().raw)) return false;
+    ctx.AddLineMessage({"Schedule tables section not closed but new section started. ", "Line("});
+    ctx.lines.PushBack();
+    return true;
+}
+
+TableEnd ReadTable(LdfReadContext& ctx, const NameCounts& counts, LdfScheduleTable& table) {
+    LdfLine line;
+    for (;;) {
+        do {
+            if (!ctx.lines.ReadLine(line)) return TableEnd::kClosed;
+        } while (line.content.empty());
+        if (MetTopLevelKeyword(ctx)) return TableEnd::kNewSection;
+        if (line.content.front() == '}') return TableEnd::kClosed;
+        std::string_view statement;
+        ctx.lines.AssembleStatement(line.content, statement);
+        if (statement == "{") continue;
+        if (!HandleEntry(ctx, counts, table, statement)) return TableEnd::kStop;
+    }
+}
+
+bool HandleTable(LdfReadContext& ctx, const NameCounts& counts, std::string_view statement,
+                 bool& sectionEnded) {
+    Split(statement, kTableHeaderDelimiters, ctx.tokens);
+    if (ctx.tokens.size() != 1) {
+        const std::string_view name = ctx.tokens.empty() ? std::string_view() : ctx.tokens[0];
+        return ctx.Fail({"Check Schedule Table: ", name, " Line("}, kResultScheduleTables);
+    }
+    LdfScheduleTable& table = TableFor(ctx, ctx.tokens[0]);
+    if (statement.back() == '}') return true;
+    switch (ReadTable(ctx, counts, table)) {
+        case TableEnd::kClosed:
+            return true;
+        case TableEnd::kNewSection:
+            sectionEnded = true;
+            return true;
+        case TableEnd::kStop:
+            return false;
+    }
+    return true;
+}
+
+void WarnWithoutDiagnosticAddresses(LdfReadContext& ctx) {
+    if (!ctx.Protocol13Or22() || ctx.model.diagnosticAddressesPresent) return;
+    ctx.AddText(
+        {"WARNING. No NAD applied to slave node. Master request and slave response are "
+         "handled by schedule table.\n"});
+}
+
+}  // namespace
+
+bool ParseScheduleTablesSection(LdfReadContext& ctx) {
+    WarnWithoutDiagnosticAddresses(ctx);
+    const std::string_view content = ctx.Line().content;
+    if (!StartsWith(content, "Schedule_tables")) {
+        return ctx.Fail({"Check schedule tables section. Line("}, kResultScheduleTables);
+    }
+    if (content.back() == '}') return true;
+    NameCounts counts;
+    counts.Count(ctx.model);
+    LdfLine line;
+    bool sectionEnded = false;
+    while (!sectionEnded) {
+        do {
+            if (!ctx.lines.ReadLine(line)) {
+                sectionEnded = true;
+                break;
+            }
+        } while (line.content.empty());
+        if (sectionEnded) break;
+        if (MetTopLevelKeyword(ctx)) break;
+        if (line.content.front() == '}') break;
+        std::string_view statement;
+        if (!ctx.lines.AssembleStatement(line.content, statement)) {
+            return ctx.Fail({"Check Schedule Table: ", TrimView(statement), " Line("},
+                            kResultScheduleTables);
+        }
+        if (statement == "{") continue;
+        if (!HandleTable(ctx, counts, statement, sectionEnded)) return false;
+    }
+    CheckAfterScheduleTables(ctx);
+    return true;
+}
+
+}  // namespace qm::ldf
