@@ -1,0 +1,101 @@
+// Every XML file of the shared corpus parses, and writing it and reading it back gives the
+// same tree.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/zip.h"
+#include "quillmere/xml.h"
+#include "tree_dump.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCorpus = fs::path(QM_SHARED_DIR) / "corpus";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::vector<fs::path> CorpusFiles(const std::string& folder,
+                                  const std::vector<std::string>& extensions) {
+    std::vector<fs::path> files;
+    const fs::path dir = kCorpus / folder;
+    if (!fs::is_directory(dir)) return files;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string extension = entry.path().extension().string();
+        for (const std::string& wanted : extensions) {
+            if (extension == wanted) files.push_back(entry.path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool LooksLikeXml(const std::string& name) {
+    for (const char* extension : {".odx", ".odx-d", ".odx-c", ".odx-cs", ".odx-v", ".odx-f",
+                                  ".odx-e", ".odx-fd", ".odx-m", ".xml", ".cdd"}) {
+        if (name.size() > std::strlen(extension) &&
+            name.compare(name.size() - std::strlen(extension), std::string::npos, extension) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ExpectRoundTrip(const std::string& content, const std::string& label) {
+    NanoXML first;
+    first.Parse(content.data(), false, content.size(), 0, 0);
+    EXPECT_FALSE(first.name.empty()) << label;
+    EXPECT_GT(first.CountNodes(), 0u) << label;
+    const std::string written = first.Serialize(0, false);
+    NanoXML second;
+    second.Parse(written.data(), false, written.size(), 0, 0);
+    EXPECT_EQ(qm::testing::DumpTree(second, false), qm::testing::DumpTree(first, false)) << label;
+}
+
+TEST(Corpus, EveryXmlFileRoundTrips) {
+    if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
+    auto files = CorpusFiles("arxml", {".arxml"});
+    auto diag = CorpusFiles("diag", {".odx", ".odx-d", ".odx-c", ".odx-cs", ".cdd"});
+    files.insert(files.end(), diag.begin(), diag.end());
+    ASSERT_FALSE(files.empty());
+    for (const fs::path& file : files) {
+        ExpectRoundTrip(ReadFile(file), file.filename().string());
+        NanoXML loaded;
+        EXPECT_EQ(loaded.LoadFile(file.string().c_str()), 1) << file;
+        EXPECT_TRUE(NanoXML::IsXmlFile(file.string().c_str()) || file.extension() == ".cdd")
+            << file;
+    }
+}
+
+TEST(Corpus, EveryXmlMemberOfPdxArchivesRoundTrips) {
+    const auto archives = CorpusFiles("diag", {".pdx"});
+    if (archives.empty()) GTEST_SKIP() << "no PDX archives in the corpus";
+    size_t members = 0;
+    for (const fs::path& archive : archives) {
+        qm::platform::ZipReader zip;
+        ASSERT_TRUE(zip.Open(archive.string())) << archive;
+        for (uint64_t i = 0; i < zip.MemberCount(); ++i) {
+            qm::platform::ZipReader::MemberStat stat;
+            if (!zip.Stat(i, stat) || zip.IsDirectory(i) || !LooksLikeXml(stat.name)) continue;
+            std::string content;
+            ASSERT_TRUE(zip.Extract(i, content, 64u << 20)) << archive << ":" << stat.name;
+            ExpectRoundTrip(content, archive.filename().string() + ":" + stat.name);
+            ++members;
+        }
+    }
+    EXPECT_GT(members, 0u);
+}
+
+}  // namespace

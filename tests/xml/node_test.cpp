@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "quillmere/xml.h"
+
+namespace {
+
+std::unique_ptr<NanoXML> Parse(const std::string& text) {
+    auto root = std::make_unique<NanoXML>();
+    root->Parse(text.data(), false, text.size(), 0, 0);
+    return root;
+}
+
+TEST(NodeModel, ChildCreationAndLookup) {
+    NanoXML root("r", "", 0);
+    NanoXML* first = root.GetChild("c", true);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->parent, &root);
+    EXPECT_EQ(root.GetChild("c", true), first);
+    EXPECT_EQ(root.children.size(), 1u);
+    EXPECT_EQ(root.GetChild("d", false), nullptr);
+    EXPECT_EQ(root.GetChild(std::string("c")), first);
+
+    EXPECT_EQ(root.AddChild(nullptr), nullptr);
+    root.onChildParsed = std::make_shared<const NanoXML::ChildCallback>([](NanoXML*) {});
+    NanoXML* added = root.AddChild("k", "v", 0);
+    EXPECT_EQ(added->text, "v");
+    EXPECT_EQ(added->onChildParsed, root.onChildParsed);
+    EXPECT_EQ(root.GetChild("e", true)->onChildParsed, nullptr);  // not copied by GetChild
+
+    for (int i = 0; i < 2; ++i) root.AddChild("x", "", 0);
+    EXPECT_EQ(root.children.size(), 5u);
+    EXPECT_EQ(root.GetChildAt(4, false)->name, "x");
+    EXPECT_EQ(root.GetChildAt(5, false), nullptr);
+}
+
+TEST(NodeModel, LinksAreFollowedToTheEndOfTheChain) {
+    NanoXML root("r", "", 0);
+    NanoXML* ref = root.AddChild("REF", "", 0);
+    NanoXML* middle = root.AddChild("MIDDLE", "", 0);
+    NanoXML* target = root.AddChild("TARGET", "", 0);
+    ref->link = middle;
+    middle->link = target;
+    EXPECT_EQ(root.GetChildAt(0, true), target);
+    EXPECT_EQ(root.GetChildAt(0, false), ref);
+    EXPECT_EQ(root.GetLinkedChild("TARGET"), target);
+    EXPECT_EQ(root.GetLinkedChild("REF"), nullptr);
+    EXPECT_EQ(root.FindByLinkedPath({"TARGET"}), target);
+    // A cycle of links ends after the step limit instead of hanging.
+    target->link = ref;
+    EXPECT_NE(root.GetChildAt(0, true), nullptr);
+    EXPECT_NE(ref->Match("none", "none", 1), ref);
+}
+
+TEST(NodeModel, AncestorsAndPaths) {
+    auto root = Parse("<A><B/><C><D k='v'><E/></D></C><B><F/></B></A>");
+    NanoXML* secondB = root->children[2];
+    EXPECT_EQ(secondB->GetPath(""), "/A/B[1]");
+    EXPECT_EQ(secondB->SiblingIndex(), 1);
+    EXPECT_EQ(root->children[0]->SiblingIndex(), 0);
+    EXPECT_EQ(root->children[1]->SiblingIndex(), -1);
+    EXPECT_EQ(root->SiblingIndex(), -1);
+    NanoXML* e = root->FindByPath({"C", "D", "E"});
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(root->FindByPath({"C", "X"}), nullptr);
+    EXPECT_EQ(e->GetPath("k"), "/A/C/D[k='v']/E");
+    EXPECT_EQ(e->GetPath(""), "/A/C/D/E");
+    EXPECT_EQ(NanoXML::FindAncestor(e, "C"), root->children[1]);
+    EXPECT_EQ(NanoXML::FindAncestor(e, "E"), e);
+    EXPECT_EQ(NanoXML::FindAncestor(e, "Z"), nullptr);
+    EXPECT_EQ(NanoXML::FindAncestor(nullptr, "A"), nullptr);
+}
+
+TEST(NodeModel, AttributeRules) {
+    NanoXML node;
+    node.AddAttribute("a", "", 1);
+    EXPECT_EQ(node.CountAttributes(), 0u);
+    node.AddAttribute("a", "", 0);
+    node.AddAttribute("a", "1", 0);  // first one is empty: a second one is appended
+    node.AddAttribute("a", "2", 0);  // the first is still empty
+    EXPECT_EQ(node.attributes.size(), 3u);
+    node.AddAttribute("b", "x", 0);
+    node.AddAttribute("b", "y", 0);
+    node.AddAttribute("b", "z", 7);
+    node.AddAttribute(nullptr, "z", 0);
+    EXPECT_EQ(node.GetAttribute("b"), "x");
+    EXPECT_EQ(node.attributes.size(), 4u);
+    node.SetAttribute("b", "changed");
+    node.SetAttribute("c", "new");
+    EXPECT_EQ(node.GetAttribute("b"), "changed");
+    EXPECT_EQ(node.GetAttributeNameAt(4), "c");
+    EXPECT_EQ(node.GetAttributeValueAt(4), "new");
+    EXPECT_EQ(node.GetAttributeNameAt(5), "");
+    EXPECT_EQ(node.GetAttribute("missing"), "");
+    node.DeleteAttributes();
+    EXPECT_TRUE(node.attributes.empty());
+}
+
+TEST(NodeModel, TextDecodingAndFragments) {
+    NanoXML node("n", "a &lt;b&gt; &amp; &quot; &#60; &&lltt;; &&ggtt;;", 0);
+    EXPECT_EQ(node.GetText(), "a <b> &amp; &quot; &#60; &lt; &gt;");
+    node.flags |= NanoXML::kFlagCData;
+    EXPECT_EQ(node.GetText(), node.text);
+
+    NanoXML mixed("p", "x &lt;<b/>y", 2);
+    mixed.text.clear();
+    EXPECT_EQ(mixed.GetText(), "x &lt;");
+    mixed.SetText("plain");
+    EXPECT_EQ(mixed.children.size(), 1u);
+    EXPECT_EQ(mixed.children[0]->name, "b");
+    EXPECT_EQ(mixed.text, "plain");
+    EXPECT_EQ(mixed.flags & NanoXML::kFlagCData, 0);
+}
+
+TEST(NodeModel, ClearKeepsTheCallback) {
+    auto root = Parse("<a x='1'><b/></a>");
+    root->link = root.get();
+    root->flags = 7;
+    auto callback = std::make_shared<const NanoXML::ChildCallback>([](NanoXML*) {});
+    root->onChildParsed = callback;
+    NanoXML::AppendMessage("line\r\n");
+    root->Clear();
+    EXPECT_EQ(NanoXML::MessageLog(), "");
+    EXPECT_TRUE(root->name.empty());
+    EXPECT_TRUE(root->children.empty());
+    EXPECT_TRUE(root->attributes.empty());
+    EXPECT_EQ(root->flags, 0);
+    EXPECT_EQ(root->link, nullptr);
+    EXPECT_EQ(root->onChildParsed, callback);
+}
+
+TEST(NodeModel, CountsAndSorting) {
+    auto root =
+        Parse("<r a='1'><z/><b name='2'><y/><x/></b><b name='1'><q/><p k='1'/></b><b/></r>");
+    EXPECT_EQ(root->CountNodes(), 8u);
+    EXPECT_EQ(root->CountAttributes(), 4u);
+    auto names = [](const NanoXML* node) {
+        std::string out;
+        for (const NanoXML* child : node->children) {
+            out += child->name + child->GetAttribute("name") + ",";
+        }
+        return out;
+    };
+    root->SortChildren(0);
+    EXPECT_EQ(names(root.get()), "b,b1,b2,z,");
+    EXPECT_EQ(names(root->children[2]), "y,x,");  // one level only
+    root->SortChildren(2);
+    EXPECT_EQ(names(root->children[2]), "x,y,");
+    auto deep = Parse("<r><c><b><z/><y/></b></c><a/></r>");
+    deep->SortChildren(2);
+    EXPECT_EQ(names(deep->children[1]->children[0]), "z,y,");
+    deep->SortChildren(-1);
+    EXPECT_EQ(names(deep->children[1]->children[0]), "y,z,");
+}
+
+TEST(NodeModel, SourceFilesStaySortedAndUnique) {
+    NanoXMLSourceFiles files;
+    EXPECT_EQ(files.Size(), 0u);
+    files.Insert(7);
+    files.Insert(7);
+    EXPECT_EQ(files.Size(), 1u);
+    files.Insert(65535);
+    files.Insert(3);
+    files.Insert(7);
+    EXPECT_EQ(files.Values(), (std::vector<uint16_t>{3, 7, 65535}));
+    EXPECT_TRUE(files.Contains(65535));
+    EXPECT_FALSE(files.Contains(4));
+    EXPECT_LE(sizeof(NanoXML), 160u);
+}
+
+class SearchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = Parse(
+            "<root>"
+            "<pkg name='p1'><SHORT-NAME>A</SHORT-NAME><item kind='x'>1</item></pkg>"
+            "<pkg name='p2'><SHORT-NAME>B</SHORT-NAME><sub><item kind='y'>2</item></sub></pkg>"
+            "<ref>B</ref>"
+            "</root>");
+        p1_ = root_->children[0];
+        p2_ = root_->children[1];
+        ref_ = root_->children[2];
+    }
+    std::unique_ptr<NanoXML> root_;
+    NanoXML* p1_ = nullptr;
+    NanoXML* p2_ = nullptr;
+    NanoXML* ref_ = nullptr;
+};
+
+TEST_F(SearchTest, FindChildLooksAtChildrenBeforeDescending) {
+    EXPECT_EQ(root_->FindChild("pkg", "name", "p2", false), p2_);
+    EXPECT_EQ(root_->FindChild("item", "", "", false), nullptr);
+    EXPECT_EQ(root_->FindChild("item", "kind", "y", true)->text, "2");
+    EXPECT_EQ(root_->FindChild("", "", "", false), p1_);
+    EXPECT_EQ(root_->FindChild("pkg", "name", "none", true), nullptr);
+}
+
+TEST_F(SearchTest, FindNodeRespectsDepthAndFollowsLinks) {
+    EXPECT_EQ(root_->FindNode("root", "", "", 0), root_.get());
+    EXPECT_EQ(root_->FindNode("pkg", "", "", 0), p1_);
+    EXPECT_EQ(root_->FindNode("item", "", "", 0), nullptr);
+    EXPECT_EQ(root_->FindNode("item", "", "", 1)->text, "1");
+    EXPECT_EQ(root_->FindNode("item", "kind", "y", 1), nullptr);
+    EXPECT_EQ(root_->FindNode("item", "kind", "y", 2)->text, "2");
+    EXPECT_EQ(root_->FindNode("item", "kind", "y", static_cast<uint64_t>(-1))->text, "2");
+    // Through a link, the target's subtree is searched in place of the reference.
+    NanoXML* lone = ref_->AddChild("lone", "", 0);
+    (void)lone;
+    ref_->link = p2_;
+    EXPECT_EQ(ref_->FindNode("sub", "", "", 0), nullptr);
+    NanoXML holder("h", "", 0);
+    NanoXML* pointer = holder.AddChild("pointer", "", 0);
+    pointer->link = p2_;
+    EXPECT_EQ(holder.FindNode("sub", "", "", 1), p2_->children[1]);
+    pointer->link = nullptr;
+}
+
+TEST_F(SearchTest, LinkCyclesDoNotHangSearches) {
+    // Every reference points back up to the root.
+    NanoXML* back = p2_->children[1]->AddChild("back", "", 0);
+    back->link = root_.get();
+    ref_->link = p1_;
+    p1_->children[1]->link = p2_;
+    EXPECT_EQ(root_->FindNode("nothing", "", "", static_cast<uint64_t>(-1)), nullptr);
+    std::vector<NanoXML*> found;
+    root_->CollectUnique(found, "item", "", "", 1000000);
+    EXPECT_EQ(found.size(), 1u);  // p1's item links to p2, so only p2's item is collected
+    const std::string display = root_->ToString();
+    EXPECT_NE(display.find("<root></root>"), std::string::npos);
+    back->link = nullptr;
+}
+
+TEST_F(SearchTest, FindAllAndFindWithChild) {
+    std::vector<NanoXML*> found;
+    EXPECT_EQ(root_->FindAll(found, "item", "", "", "", "", 255), 2u);
+    found.clear();
+    EXPECT_EQ(root_->FindAll(found, "item", "2", "kind", "", "", 255), 1u);
+    found.clear();
+    EXPECT_EQ(root_->FindAll(found, "item", "", "", "", "", 2), 1u);
+    EXPECT_EQ(root_->FindWithChild("pkg", "SHORT-NAME", "B"), p2_);
+    EXPECT_EQ(root_->FindWithChild("pkg", "SHORT-NAME", "C"), nullptr);
+    EXPECT_EQ(root_->FindWithChildIn("pkg", {"X", "SHORT-NAME"}, "A"), p1_);
+}
+
+TEST_F(SearchTest, MatchesStopAtTheTopmostHit) {
+    std::vector<NanoXML*> found;
+    root_->FindMatches(found, "pkg", 5, 1);
+    EXPECT_EQ(found, (std::vector<NanoXML*>{p1_, p2_}));
+    found.clear();
+    root_->FindMatches(found, "item", 1, 1);
+    EXPECT_TRUE(found.empty());
+    root_->FindMatches(found, "ite", 3, 0);
+    EXPECT_EQ(found.size(), 2u);
+    found.clear();
+    root_->FindMatches(found, "root", 3, 1);  // the start itself is not collected
+    EXPECT_TRUE(found.empty());
+    ref_->link = p1_;
+    ref_->FindMatches(found, "pkg", 0, 1);  // but a link target of the start is
+    EXPECT_EQ(found, std::vector<NanoXML*>{p1_});
+    EXPECT_EQ(p1_->Match("x", "y", 2), nullptr);
+}
+
+TEST_F(SearchTest, CollectUniqueAndCollectAll) {
+    NanoXML* dup = root_->AddChild("alias", "", 0);
+    dup->link = p2_->children[0];
+    std::vector<NanoXML*> found;
+    root_->CollectUnique(found, "SHORT-NAME", "", "", 3);
+    ASSERT_EQ(found.size(), 2u);
+    found.clear();
+    root_->CollectUnique(found, "SHORT-NAME", "B", "root", 3);  // parent of the alias
+    EXPECT_EQ(found, std::vector<NanoXML*>{p2_->children[0]});
+    found.clear();
+    root_->CollectUnique(found, "SHORT-NAME", "", "", 1);
+    EXPECT_EQ(found.size(), 1u);  // only the alias is within one level
+
+    std::vector<NanoXML*> all;
+    root_->CollectAll(all, "pkg", "", "root");
+    EXPECT_EQ(all.size(), 2u);
+    all.clear();
+    root_->CollectAll(all, "item", "2", "sub");
+    EXPECT_EQ(all.size(), 1u);
+}
+
+TEST_F(SearchTest, FindNearestSearchesOutwards) {
+    NanoXML* item2 = p2_->children[1]->children[0];
+    EXPECT_EQ(item2->FindNearest("SHORT-NAME", "", "", nullptr), p2_->children[0]);
+    EXPECT_EQ(item2->FindNearest("SHORT-NAME", "A", "", nullptr), p1_->children[0]);
+    EXPECT_EQ(item2->FindNearest("item", "", "pkg", nullptr), p1_->children[1]);
+    EXPECT_EQ(item2->FindNearest("", "", "", nullptr), item2);
+    EXPECT_EQ(p2_->FindNearest("SHORT-NAME", "A", "", root_.get()), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "quillmere/xml.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+TEST(Writer, ElementLayout) {
+    NanoXML root("KOVR", "", 0);
+    root.AddChild("Quillmere", "", 0);
+    EXPECT_EQ(root.Serialize(0, false), "<KOVR>\r\n   <Quillmere/>\r\n</KOVR>");
+
+    NanoXML leaf("a", "text", 0);
+    leaf.SetAttribute("k", "v\"q");
+    EXPECT_EQ(leaf.Serialize(0, false), "<a k=\"v\"q\">text</a>");
+    NanoXML bare("a", "", 0);
+    bare.SetAttribute("k", "1");
+    EXPECT_EQ(bare.Serialize(0, false), "<a k=\"1\"/>");
+    EXPECT_EQ(bare.Serialize(2, true), "\r\n  <a k=\"1\"/>");
+}
+
+TEST(Writer, NestedTextAndCData) {
+    NanoXML root("r", "", 0);
+    root.text = "top";
+    NanoXML* child = root.AddChild("c", "", 0);
+    child->AddChild("d", "a&lt;b", 0);
+    NanoXML* cdata = root.AddChild("e", "<x>", 0);
+    cdata->flags |= NanoXML::kFlagCData;
+    EXPECT_EQ(root.Serialize(0, false),
+              "<r>top\r\n"
+              "\r\n   <c>\r\n      <d>a&lt;b</d>\r\n   </c>"
+              "\r\n   <e><![CDATA[<x>]]></e>\r\n</r>");
+    EXPECT_EQ(root.ToString(),
+              "<r>\r\n"
+              "    <c>\r\n        <d>a<b</d>\r\n    </c>\r\n"
+              "    <e><x></e>\r\n"
+              "</r>\r\n");
+}
+
+TEST(Writer, TextFragmentsAreWrittenInPlace) {
+    NanoXML p("p", "", 0);
+    p.Parse("<p>one<b/>two</p>", true, 17, 0, 0);
+    EXPECT_EQ(p.Serialize(0, false), "<p>\r\n   one\r\n   <b/>\r\n   two\r\n</p>");
+    NanoXML only("p", "", 0);
+    only.AddChild("", "words", 0);
+    EXPECT_EQ(only.Serialize(0, false), "<p>words</p>");
+}
+
+TEST(Writer, ToStringShowsReferencesThroughTheirTargets) {
+    NanoXML root("r", "", 0);
+    NanoXML* target = root.AddChild("T", "", 0);
+    target->AddChild("v", "1", 0);
+    NanoXML* ref = root.AddChild("REF", "/T", 0);
+    ref->SetAttribute("DEST", "T");
+    ref->link = target;
+    EXPECT_EQ(root.ToString(),
+              "<r>\r\n"
+              "    <T>\r\n        <v>1</v>\r\n    </T>\r\n"
+              "    <T>\r\n        <v>1</v>\r\n    </T>\r\n"
+              "</r>\r\n");
+}
+
+TEST(Writer, SaveFileWritesTheDeclarationAndTheTree) {
+    const auto dir = std::filesystem::temp_directory_path() / "qm_xml_writer_test";
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "out.xml").string();
+    NanoXML root("KOVR", "", 0);
+    root.AddChild("Quillmere", "", 0);
+    ASSERT_EQ(root.SaveFile(path.c_str()), 1);
+    EXPECT_EQ(ReadFile(path),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+              "<KOVR>\r\n   <Quillmere/>\r\n</KOVR>");
+    NanoXML back;
+    ASSERT_EQ(back.LoadFile(path.c_str()), 1);
+    EXPECT_EQ(back.Serialize(0, false), root.Serialize(0, false));
+    std::filesystem::remove_all(dir);
+
+    NanoXML::ClearMessageLog();
+    EXPECT_EQ(root.SaveFile((dir / "missing" / "out.xml").string().c_str()), 0);
+    EXPECT_EQ(NanoXML::MessageLog(), "NanoXML::SaveFile error nr 2: No such file or directory\r\n");
+    EXPECT_EQ(root.SaveFile(nullptr), 0);
+}
+
+TEST(Writer, SerializeThenParseGivesTheSameTree) {
+    const std::string input =
+        "<a x=\"1\" y='&amp;'>\n <b>t &lt; u</b>\n <c><![CDATA[<raw>]]></c>\n <d/>\n</a>";
+    NanoXML first;
+    first.Parse(input.data(), false, input.size(), 0, 0);
+    const std::string written = first.Serialize(0, false);
+    NanoXML second;
+    second.Parse(written.data(), false, written.size(), 0, 0);
+    EXPECT_EQ(second.Serialize(0, false), written);
+    EXPECT_EQ(second.children[1]->text, "<raw>");
+    EXPECT_NE(second.children[1]->flags & NanoXML::kFlagCData, 0);
+}
+
+}  // namespace
