@@ -1,0 +1,235 @@
+// Attribute definitions, defaults, values, relation attributes and the getters they back.
+#include <gtest/gtest.h>
+
+#include "dbc_test_support.h"
+
+namespace {
+
+using dbctest::LoadText;
+using dbctest::MessagesWithoutTiming;
+using dbctest::TempFolder;
+
+const char* const kHead =
+    "BU_: ECU GW\n"
+    "BO_ 100 M: 8 ECU\n"
+    " SG_ S : 0|8@1+ (1,0) [0|255] \"\" GW\n"
+    "EV_ Var: 0 [0|10] \"\" 0 1 DUMMY_NODE_VECTOR0 ECU;\n";
+
+class DbcAttributes : public ::testing::Test {
+  protected:
+    bool Load(const std::string& text) { return LoadText(file_, folder_, kHead + text); }
+    std::string Messages() { return MessagesWithoutTiming(file_); }
+
+    TempFolder folder_;
+    NetConfigDbcFile file_;
+};
+
+TEST_F(DbcAttributes, DefinitionsOfEveryTypeAndObject) {
+    ASSERT_TRUE(
+        Load("BA_DEF_ BO_ \"GenMsgCycleTime\" INT 0 65535;\n"
+             "BA_DEF_ \"Baudrate\" HEX 0 1000000;\n"
+             "BA_DEF_ SG_ \"Scale\" FLOAT -1.5 1.5;\n"
+             "BA_DEF_ BU_ \"Label\" STRING;\n"
+             "BA_DEF_ EV_ \"Mode\" ENUM \"Off\",\"On\",\"Not used\";\n"
+             "BA_DEF_REL_ BU_SG_REL_ \"Rx\" INT 0 10;\n"));
+    ASSERT_EQ(file_.GetAttributeDefinitionCount(), 6u);
+    IDbcAttributeDefinition* cycle = file_.FindAttributeDefinition("GenMsgCycleTime");
+    EXPECT_EQ(cycle->GetObjectType(), 2);
+    EXPECT_STREQ(cycle->GetObjectTypeText(), "message");
+    EXPECT_STREQ(cycle->GetValueTypeText(), "integer");
+    EXPECT_STREQ(cycle->GetValue(1), "65535");
+    EXPECT_EQ(cycle->GetValue(2), nullptr);
+    EXPECT_STREQ(file_.FindAttributeDefinition("Baudrate")->GetObjectTypeText(), "network");
+    EXPECT_STREQ(file_.FindAttributeDefinition("Baudrate")->GetValueTypeText(), "hex");
+    EXPECT_STREQ(file_.FindAttributeDefinition("Scale")->GetValueTypeText(), "floating_point");
+    EXPECT_EQ(file_.FindAttributeDefinition("Label")->GetValueCount(), 0u);
+    IDbcAttributeDefinition* mode = file_.FindAttributeDefinition("Mode");
+    EXPECT_STREQ(mode->GetValueTypeText(), "enumeration");
+    ASSERT_EQ(mode->GetValueCount(), 3u);
+    EXPECT_STREQ(mode->GetValue(0), "Off");
+    EXPECT_STREQ(mode->GetValue(2), "Not used");
+    IDbcAttributeDefinition* rx = file_.FindAttributeDefinition("Rx");
+    EXPECT_TRUE(rx->IsRelation());
+    EXPECT_STREQ(rx->GetObjectTypeText(), "nodeRxSignal");
+    EXPECT_FALSE(mode->IsRelation());
+}
+
+TEST_F(DbcAttributes, ValuesOnEveryObjectAndTheGettersTheyBack) {
+    ASSERT_TRUE(
+        Load("BA_DEF_ BO_ \"GenMsgCycleTime\" INT 0 65535;\n"
+             "BA_DEF_ BO_ \"GenMsgDelayTime\" INT 0 65535;\n"
+             "BA_DEF_ SG_ \"GenSigStartValue\" INT 0 65535;\n"
+             "BA_DEF_ \"Baudrate\" INT 0 1000000;\n"
+             "BA_DEF_ BU_ \"Label\" STRING;\n"
+             "BA_DEF_ EV_ \"Mode\" ENUM \"Off\",\"On\";\n"
+             "BA_DEF_DEF_ \"GenMsgCycleTime\" 100;\n"
+             "BA_ \"GenMsgCycleTime\" BO_ 100 0x20;\n"
+             "BA_ \"GenSigStartValue\" SG_ 100 S 7;\n"
+             "BA_ \"Baudrate\" 500000;\n"
+             "BA_ \"Label\" BU_ ECU \"front left\";\n"
+             "BA_ \"Mode\" EV_ Var 1;\n"));
+    EXPECT_EQ(file_.GetStatus(), 1u) << Messages();
+    IDbcMessage* message = file_.GetMessage(0);
+    EXPECT_EQ(message->GetCycleTime(), 32u);
+    EXPECT_EQ(message->GetDelayTime(), 0xFFFFFFFFu) << "defaults are not applied";
+    EXPECT_STREQ(file_.FindAttributeDefinition("GenMsgCycleTime")->GetDefaultValue(), "100");
+    EXPECT_EQ(file_.FindSignal(100, "S")->GetStartValue(), 7);
+    EXPECT_EQ(file_.GetBaudrate(), 500000u);
+    EXPECT_TRUE(file_.IsHighSpeed());
+    EXPECT_FALSE(file_.IsLowSpeed());
+    EXPECT_STREQ(file_.FindNode("ECU")->FindAttribute("Label")->GetValue(), "front left");
+    IDbcAttribute* mode = file_.FindEnvironmentVariable("Var")->FindAttribute("Mode");
+    ASSERT_NE(mode, nullptr);
+    EXPECT_STREQ(mode->GetValue(), "1");
+    EXPECT_EQ(mode->GetObjectType(), 4);
+    EXPECT_EQ(mode->GetDefinition(), file_.FindAttributeDefinition("Mode"));
+}
+
+TEST_F(DbcAttributes, MissingAttributesGiveTheGettersTheirFallbacks) {
+    ASSERT_TRUE(Load(""));
+    EXPECT_EQ(file_.GetMessage(0)->GetCycleTime(), 0xFFFFFFFFu);
+    EXPECT_EQ(file_.FindSignal(100, "S")->GetStartValue(), 0);
+    EXPECT_EQ(file_.GetBaudrate(), 0xFFFFFFFFu);
+    EXPECT_TRUE(file_.IsLowSpeed());
+    EXPECT_FALSE(file_.IsHighSpeed());
+}
+
+TEST_F(DbcAttributes, ValueBeforeItsDefinitionIsDropped) {
+    ASSERT_TRUE(Load("BA_ \"Late\" BO_ 100 1;\nBA_DEF_ BO_ \"Late\" INT 0 1;\n"));
+    EXPECT_EQ(file_.GetStatus(), 2u);
+    EXPECT_EQ(Messages(), "Missing attribute definition: Late. Line(5) BA_ \"Late\" BO_ 100 1;.\n");
+    EXPECT_EQ(file_.GetMessage(0)->GetAttributeCount(), 0u);
+}
+
+TEST_F(DbcAttributes, ObjectKeywordWithoutValueIsANetworkAttribute) {
+    ASSERT_TRUE(Load("BA_DEF_ BU_ \"Label\" STRING;\nBA_ \"Label\" BU_ ECU;\n"));
+    ASSERT_EQ(file_.GetAttributeCount(), 1u);
+    EXPECT_STREQ(file_.GetAttribute(0)->GetValue(), "BU_");
+    EXPECT_EQ(file_.FindNode("ECU")->GetAttributeCount(), 0u);
+}
+
+TEST_F(DbcAttributes, ValuesForUnknownObjectsWarn) {
+    ASSERT_TRUE(
+        Load("BA_DEF_ BO_ \"A\" INT 0 1;\nBA_ \"A\" BO_ 7 1;\nBA_ \"A\" SG_ 100 Nope 1;\n"
+             "BA_DEF_DEF_ \"Nope\" 1;\n"));
+    EXPECT_EQ(Messages(),
+              "Missing message definition: 7. Line(6) BA_ \"A\" BO_ 7 1;.\n"
+              "Missing signal definition: Nope. Line(7) BA_ \"A\" SG_ 100 Nope 1;.\n"
+              "Missing attribute definition: Nope. Line(8) BA_DEF_DEF_ \"Nope\" 1;.\n");
+}
+
+TEST_F(DbcAttributes, RelationValuesBelongToTheNodeAndAreListedByTheObject) {
+    ASSERT_TRUE(
+        Load("BA_DEF_REL_ BU_SG_REL_ \"Rx\" INT 0 10;\n"
+             "BA_DEF_REL_ BU_BO_REL_ \"Tx\" ENUM \"No\",\"Yes\";\n"
+             "BA_DEF_REL_ BU_EV_REL_ \"Ev\" STRING;\n"
+             "BA_DEF_DEF_REL_ \"Rx\" 3;\n"
+             "BA_REL_ \"Rx\" BU_SG_REL_ GW SG_ 100 S 5;\n"
+             "BA_REL_ \"Tx\" BU_BO_REL_ ECU 100 1;\n"
+             "BA_REL_ \"Ev\" BU_EV_REL_ ECU Var \"text\";\n"));
+    EXPECT_EQ(file_.GetStatus(), 1u) << Messages();
+    EXPECT_STREQ(file_.FindAttributeDefinition("Rx")->GetDefaultValue(), "3");
+    IDbcSignal* signal = file_.FindSignal(100, "S");
+    ASSERT_EQ(signal->GetAttributeCount(), 1u);
+    auto* rx = dynamic_cast<IDbcNodeRxSigRelAttribute*>(signal->GetAttribute(0));
+    ASSERT_NE(rx, nullptr);
+    EXPECT_STREQ(rx->GetNodeName(), "GW");
+    EXPECT_EQ(rx->GetMessageId(), 100u);
+    EXPECT_STREQ(rx->GetSignalName(), "S");
+    EXPECT_STREQ(rx->GetValue(), "5");
+    EXPECT_TRUE(rx->IsRelation());
+    EXPECT_EQ(file_.FindNode("GW")->GetAttribute(0), signal->GetAttribute(0));
+    auto* tx = dynamic_cast<IDbcNodeTxMsgRelAttribute*>(file_.GetMessage(0)->GetAttribute(0));
+    ASSERT_NE(tx, nullptr);
+    EXPECT_STREQ(tx->GetNodeName(), "ECU");
+    EXPECT_EQ(tx->GetObjectType(), 5);
+    auto* ev = dynamic_cast<IDbcNodeEnvVarRelAttribute*>(
+        file_.FindEnvironmentVariable("Var")->GetAttribute(0));
+    ASSERT_NE(ev, nullptr);
+    EXPECT_STREQ(ev->GetEnvironmentVariableName(), "Var");
+    EXPECT_STREQ(ev->GetValue(), "text");
+    EXPECT_EQ(dynamic_cast<IDbcNodeTxMsgRelAttribute*>(signal->GetAttribute(0)), nullptr);
+
+    // Clearing the node takes its relation attributes out of every list that shows them.
+    file_.FindNode("GW")->Clear();
+    EXPECT_EQ(signal->GetAttributeCount(), 0u);
+    file_.Clear();
+    EXPECT_EQ(file_.GetMessageCount(), 0u);
+    EXPECT_EQ(file_.GetStatus(), 0u);
+}
+
+TEST_F(DbcAttributes, RelationValueWithUnknownNodeAndObjectNamesBoth) {
+    ASSERT_TRUE(
+        Load("BA_DEF_REL_ BU_BO_REL_ \"Tx\" INT 0 1;\nBA_DEF_REL_ BU_SG_REL_ \"Rx\" INT 0 1;\n"
+             "BA_REL_ \"Tx\" BU_BO_REL_ Ghost 5 1;\n"
+             "BA_REL_ \"Tx\" BU_BO_REL_ Ghost 100 1;\n"
+             "BA_REL_ \"Rx\" BU_SG_REL_ GW SG_ 100 Nope 1;\n"
+             "BA_REL_ \"Missing\" BU_SG_REL_ GW SG_ 100 S 1;\n"));
+    EXPECT_EQ(file_.GetStatus(), 2u);
+    EXPECT_EQ(
+        Messages(),
+        "Missing node: Ghost and message: 5 definition. Line(7) BA_REL_ \"Tx\" BU_BO_REL_ Ghost 5 "
+        "1;.\n"
+        "Missing node: Ghost definition. Line(8) BA_REL_ \"Tx\" BU_BO_REL_ Ghost 100 1;.\n"
+        "Missing signal: Nope definition. Line(9) BA_REL_ \"Rx\" BU_SG_REL_ GW SG_ 100 Nope 1;.\n"
+        "Missing attribute definition: Missing. Line(10) BA_REL_ \"Missing\" BU_SG_REL_ GW SG_ 100 "
+        "S 1;.\n");
+}
+
+TEST_F(DbcAttributes, DefinitionsWithTheSameNameAreKeptAndTheFirstIsFound) {
+    ASSERT_TRUE(Load("BA_DEF_ BO_ \"Twice\" INT 0 1;\nBA_DEF_ SG_ \"Twice\" STRING;\n"));
+    EXPECT_EQ(file_.GetAttributeDefinitionCount(), 2u);
+    EXPECT_EQ(file_.FindAttributeDefinition("Twice"), file_.GetAttributeDefinition(0));
+}
+
+TEST(DbcModel, LookupsAndIndexes) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    EXPECT_EQ(file.GetFirstMessage(), nullptr);
+    EXPECT_EQ(file.GetLastMessage(), nullptr);
+    ASSERT_TRUE(LoadText(file, folder,
+                         "BU_: A B A\nVAL_TABLE_ T 0 \"x\" ;\nBO_ 1 First: 8 A\nBO_ 2 Second: 8 B\n"
+                         "BO_ 1 Again: 8 A\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" B\n"));
+    EXPECT_EQ(file.GetNodeCount(), 3u);
+    EXPECT_EQ(file.FindNode("A"), file.GetNode(0));
+    EXPECT_EQ(file.IndexOfNode(file.GetNode(2)), 2u);
+    EXPECT_EQ(file.IndexOfNode(reinterpret_cast<IDbcNode*>(file.GetMessage(0))), 0xFFFFFFFFu);
+    EXPECT_EQ(file.IndexOfNode(nullptr), 0xFFFFFFFFu);
+    EXPECT_EQ(file.GetNode(3), nullptr);
+    EXPECT_EQ(file.IndexOfValueTable(file.FindValueTable("T")), 0u);
+    EXPECT_STREQ(file.GetFirstMessage()->GetName(), "First");
+    EXPECT_STREQ(file.GetLastMessage()->GetName(), "Again");
+    EXPECT_STREQ(file.FindMessage(1u)->GetName(), "First");
+    EXPECT_EQ(file.FindMessage("Again"), file.GetMessage(2));
+    EXPECT_EQ(file.IndexOfMessage(file.FindMessage("Second")), 1u);
+    // The signal belongs to the last message read; a look-up by identifier finds the first one.
+    EXPECT_EQ(file.FindSignal(1, "S"), nullptr);
+    EXPECT_EQ(file.GetSignalCount(), 1u);
+    EXPECT_EQ(file.IndexOfSignal(file.GetSignal(0)), 0u);
+    EXPECT_EQ(file.GetSignal(0)->GetMessage(), file.GetMessage(2));
+    EXPECT_EQ(file.GetMessage(2)->GetSignal(1), nullptr);
+    EXPECT_EQ(file.GetMessage(99), nullptr);
+    EXPECT_STREQ(file.GetVersion(), "1.55");
+    EXPECT_EQ(file.GetFileType(), 1);
+}
+
+TEST(DbcModel, SignalsSortByStartBitOrName) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    std::string text = "BO_ 1 M: 8 Vector__XXX\n";
+    for (int i = 0; i < 20; ++i) {
+        text += " SG_ S" + std::to_string(i) + " : " + std::to_string(63 - i) +
+                "|1@1+ (1,0) [0|1] \"\" Vector__XXX\n";
+    }
+    ASSERT_TRUE(LoadText(file, folder, text));
+    IDbcMessage* message = file.GetMessage(0);
+    message->SortSignalsByStartBit(true);
+    EXPECT_STREQ(message->GetSignal(0)->GetName(), "S19");
+    EXPECT_EQ(message->FindSignal("S5")->GetStartBit(), 58);
+    message->SortSignalsByName(false);
+    EXPECT_STREQ(message->GetSignal(0)->GetName(), "S0");
+    EXPECT_STREQ(message->GetSignal(1)->GetName(), "S1");
+    EXPECT_STREQ(message->GetSignal(2)->GetName(), "S10");
+}
+
+}  // namespace
