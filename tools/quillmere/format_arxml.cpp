@@ -68,7 +68,9 @@ std::string VersionText(const NetConfigArxmlFile& file) {
 }
 
 // JSON has no infinity; open compu limits are written as null.
-Json Number(double value) { return std::isfinite(value) ? Json(value) : Json(nullptr); }
+Json Number(double value) {
+    return std::isfinite(value) ? Json(value) : Json(nullptr);
+}
 
 template <class List>
 Json Names(const List& items) {
@@ -227,12 +229,13 @@ Counts CountModel(const NetConfigArxmlFile& file) {
 }
 
 class ArxmlFormat : public FileFormat {
-public:
+  public:
     std::string Name() const override { return "arxml"; }
     std::string ClassVersion() const override { return NetConfigArxmlFile::kVersion; }
     bool Accepts(const std::filesystem::path& path) const override {
         std::string extension = path.extension().string();
-        for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : extension)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return extension == ".arxml";
     }
 
@@ -303,8 +306,8 @@ public:
             return;
         }
         NetConfigArxmlFile& file = *loaded.file;
-        out << "  AUTOSAR " << VersionText(file) << ", " << file.Clusters().size()
-            << " clusters, " << file.Pdus().size() << " PDUs\n";
+        out << "  AUTOSAR " << VersionText(file) << ", " << file.Clusters().size() << " clusters, "
+            << file.Pdus().size() << " PDUs\n";
         for (ArxmlCluster* cluster : file.Clusters()) {
             out << "  " << KindText(cluster->GetClusterKind()) << " cluster " << cluster->Name()
                 << " at " << cluster->GetBaudrate() << " bit/s: " << cluster->Ecus().size()
@@ -316,7 +319,7 @@ public:
         }
     }
 
-private:
+  private:
     static LoadedArxml Require(const std::string& path) {
         LoadedArxml loaded = LoadArxml(path);
         if (!loaded.ok) throw ToolError("cannot read the file");

@@ -1,0 +1,66 @@
+#pragma once
+// Helpers of the ARXML tests: documents written to temporary files and loaded.
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+#include "arxml_com/netconfig_arxml_file.h"
+
+namespace arxml_test {
+
+// A file in the temporary folder that is removed again.
+class TempFile {
+  public:
+    explicit TempFile(const std::string& content) {
+        static std::atomic<int> counter{0};
+        path_ =
+            std::filesystem::temp_directory_path() /
+            ("qm_arxml_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".arxml");
+        std::ofstream out(path_, std::ios::binary);
+        out << content;
+    }
+    ~TempFile() { std::filesystem::remove(path_); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    std::string Path() const { return path_.string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+inline std::unique_ptr<NetConfigArxmlFile> LoadText(const std::string& text, bool* ok = nullptr) {
+    TempFile file(text);
+    auto arxml = std::make_unique<NetConfigArxmlFile>();
+    const bool loaded = arxml->Load(file.Path().c_str());
+    if (ok) *ok = loaded;
+    return arxml;
+}
+
+// An AUTOSAR 4 document around the given packages.
+inline std::string Autosar4(const std::string& packages) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\" "
+           "xsi:schemaLocation=\"http://autosar.org/schema/r4.0 AUTOSAR_4-2-2.xsd\">"
+           "<AR-PACKAGES>" +
+           packages + "</AR-PACKAGES></AUTOSAR>\n";
+}
+
+// An AUTOSAR 3 document around the given packages.
+inline std::string Autosar3(const std::string& packages) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<AUTOSAR xmlns=\"http://autosar.org/3.2.3\" "
+           "xsi:schemaLocation=\"http://autosar.org/3.2.3 AUTOSAR_3-2-3.xsd\">"
+           "<TOP-LEVEL-PACKAGES>" +
+           packages + "</TOP-LEVEL-PACKAGES></AUTOSAR>\n";
+}
+
+inline std::string Package(const std::string& name, const std::string& elements) {
+    return "<AR-PACKAGE><SHORT-NAME>" + name + "</SHORT-NAME><ELEMENTS>" + elements +
+           "</ELEMENTS></AR-PACKAGE>";
+}
+
+}  // namespace arxml_test

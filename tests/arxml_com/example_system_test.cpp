@@ -1,0 +1,297 @@
+// The bundled example: one CAN FD, one LIN and one Ethernet cluster, read into the whole model.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "arxml_com/netconfig_arxml_file.h"
+
+namespace {
+
+class ExampleSystem : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        file_ = new NetConfigArxmlFile();
+        loaded_ = file_->Load(QM_SOURCE_DIR "/examples/bus_system.arxml");
+    }
+    static void TearDownTestSuite() {
+        delete file_;
+        file_ = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(loaded_); }
+
+    static IArxmlCluster* Cluster(const char* name) { return file_->FindCluster(name); }
+    static IArxmlPdu* Pdu(const char* name) { return file_->FindPdu(name); }
+
+    static NetConfigArxmlFile* file_;
+    static bool loaded_;
+};
+
+NetConfigArxmlFile* ExampleSystem::file_ = nullptr;
+bool ExampleSystem::loaded_ = false;
+
+TEST_F(ExampleSystem, LoadsCleanlyAsAnAutosar4Document) {
+    EXPECT_TRUE(file_->IsLoaded());
+    EXPECT_STREQ(file_->GetMessages(), "");
+    EXPECT_EQ(file_->AutosarVersion(), (qm::arxml::AutosarVersion{4, 2, 2}));
+    EXPECT_EQ(file_->GetClusterCount(), 3u);
+    EXPECT_EQ(file_->GetPduCount(), 4u);
+    EXPECT_EQ(file_->GetCluster(3), nullptr);
+    EXPECT_EQ(file_->GetPdu(4), nullptr);
+    EXPECT_EQ(file_->FindPdu("NoSuchPdu"), nullptr);
+    EXPECT_EQ(file_->FindCluster(nullptr), nullptr);
+}
+
+TEST_F(ExampleSystem, ClustersCarryKindBaudRatesAndProtocol) {
+    IArxmlCluster* can = file_->GetCluster(0);
+    EXPECT_STREQ(can->GetName(), "PowertrainCan");
+    EXPECT_EQ(can->GetClusterKind(), kArxmlClusterCan);
+    EXPECT_EQ(can->GetBaudrate(), 500000u);
+    EXPECT_EQ(can->GetCanFdBaudrate(), 2000000u);
+    EXPECT_STREQ(can->GetProtocolName(), "CAN");
+    EXPECT_STREQ(can->GetProtocolVersion(), "2.0B");
+
+    IArxmlCluster* lin = Cluster("BodyLin");
+    ASSERT_NE(lin, nullptr);
+    EXPECT_EQ(lin->GetClusterKind(), kArxmlClusterLin);
+    EXPECT_EQ(lin->GetBaudrate(), 19200u);
+    EXPECT_EQ(lin->GetCanFdBaudrate(), 0u);
+
+    IArxmlCluster* ethernet = Cluster("Backbone");
+    ASSERT_NE(ethernet, nullptr);
+    EXPECT_EQ(ethernet->GetClusterKind(), kArxmlClusterEthernet);
+    EXPECT_EQ(ethernet->GetBaudrate(), 100000000u);
+    ASSERT_EQ(ethernet->GetPduCount(), 1u);
+    EXPECT_STREQ(ethernet->GetPdu(0)->GetName(), "InfotainmentState");
+    EXPECT_EQ(ethernet->FindPdu("InfotainmentState"), ethernet->GetPdu(0));
+}
+
+TEST_F(ExampleSystem, EcusAreReadPerClusterInConnectorOrder) {
+    IArxmlCluster* can = Cluster("PowertrainCan");
+    ASSERT_EQ(can->GetEcuCount(), 2u);
+    IArxmlEcu* engine = can->GetEcu(0);
+    EXPECT_STREQ(engine->GetName(), "Engine");
+    EXPECT_EQ(engine->GetNumber(), 0);
+    EXPECT_STREQ(engine->GetLongName(), "Engine control module");
+    EXPECT_STREQ(engine->GetDescription(), "Controls injection and ignition");
+    EXPECT_EQ(engine->GetDiagnosticAddress(), 0x10u);
+    EXPECT_FALSE(engine->IsSleepModeSupported());
+    EXPECT_TRUE(engine->IsWakeUpOverBusSupported());
+    EXPECT_EQ(can->FindEcu("Gateway")->GetNumber(), 1);
+
+    // The gateway sits on all three clusters, each time as an ECU of its own.
+    IArxmlEcu* linGateway = Cluster("BodyLin")->FindEcu("Gateway");
+    ASSERT_NE(linGateway, nullptr);
+    EXPECT_NE(linGateway, can->FindEcu("Gateway"));
+    EXPECT_EQ(Cluster("Backbone")->GetEcuCount(), 2u);
+}
+
+TEST_F(ExampleSystem, CanControllerRequirementsFillTheEcu) {
+    IArxmlEcu* engine = Cluster("PowertrainCan")->FindEcu("Engine");
+    EXPECT_TRUE(engine->HasCanFdRequirements());
+    EXPECT_EQ(engine->GetFdMaxTimeQuantaPerBit(), 40u);
+    EXPECT_FLOAT_EQ(engine->GetFdMaxSamplePoint(), 0.8f);
+    EXPECT_FLOAT_EQ(engine->GetFdMaxSyncJumpWidth(), 0.25f);
+    EXPECT_FLOAT_EQ(engine->GetFdMaxTrcvDelayCompensationOffset(), 2e-7f);
+    EXPECT_EQ(engine->GetFdMinTimeQuantaPerBit(), 10u);
+    EXPECT_FLOAT_EQ(engine->GetFdMinSamplePoint(), 0.7f);
+    EXPECT_FLOAT_EQ(engine->GetFdMinSyncJumpWidth(), 0.1f);
+    EXPECT_FLOAT_EQ(engine->GetFdMinTrcvDelayCompensationOffset(), 1e-7f);
+    EXPECT_TRUE(engine->IsTxBitRateSwitch());
+    EXPECT_TRUE(engine->IsWakeUpOverControllerSupported());
+    EXPECT_EQ(engine->GetMaxTimeQuantaPerBit(), 25u);
+    EXPECT_FLOAT_EQ(engine->GetMaxSamplePoint(), 0.875f);
+    EXPECT_FLOAT_EQ(engine->GetMaxSyncJumpWidth(), 0.2f);
+    EXPECT_EQ(engine->GetMinTimeQuantaPerBit(), 8u);  // written 0x8
+    EXPECT_FLOAT_EQ(engine->GetMinSamplePoint(), 0.75f);
+    EXPECT_FLOAT_EQ(engine->GetMinSyncJumpWidth(), 0.05f);
+    EXPECT_FALSE(engine->IsLinMaster());
+
+    IArxmlEcu* gateway = Cluster("PowertrainCan")->FindEcu("Gateway");
+    EXPECT_FALSE(gateway->HasCanFdRequirements());
+    EXPECT_EQ(gateway->GetMaxTimeQuantaPerBit(), 0u);
+}
+
+TEST_F(ExampleSystem, LinMasterTimingComesFromTheMasterController) {
+    IArxmlCluster* lin = Cluster("BodyLin");
+    IArxmlEcu* gateway = lin->FindEcu("Gateway");
+    EXPECT_TRUE(gateway->IsLinMaster());
+    EXPECT_STREQ(gateway->GetLinProtocolVersion(), "2.1");
+    EXPECT_FLOAT_EQ(gateway->GetTimeBase(), 0.005f);
+    EXPECT_FLOAT_EQ(gateway->GetTimeBaseJitter(), 0.0001f);
+    IArxmlEcu* door = lin->FindEcu("DoorLeft");
+    EXPECT_FALSE(door->IsLinMaster());
+    EXPECT_STREQ(door->GetLinProtocolVersion(), "");
+}
+
+TEST_F(ExampleSystem, PduGroupsFollowContainedGroups) {
+    IArxmlEcu* gateway = Cluster("PowertrainCan")->FindEcu("Gateway");
+    ASSERT_EQ(gateway->GetPduGroupCount(), 2u);
+    IArxmlPduGroup* rx = gateway->FindPduGroup("Gateway_Rx");
+    ASSERT_NE(rx, nullptr);
+    EXPECT_EQ(rx->GetDirection(), kArxmlDirectionIn);
+    EXPECT_STREQ(rx->GetDirectionText(), "in");
+    EXPECT_EQ(rx->GetMode(), kArxmlModeNormal);
+    EXPECT_STREQ(rx->GetModeText(), "normal");
+    ASSERT_EQ(rx->GetPduCount(), 2u);
+    EXPECT_STREQ(rx->GetPdu(0)->GetName(), "EngineData");
+    EXPECT_STREQ(rx->GetPdu(1)->GetName(), "DoorStatus");  // from the contained group
+
+    IArxmlPduGroup* measurement =
+        Cluster("Backbone")->FindEcu("Infotainment")->FindPduGroup("Infotainment_Rx");
+    EXPECT_EQ(measurement->GetMode(), kArxmlModeMeasurement);
+    EXPECT_STREQ(measurement->GetModeText(), "");
+    EXPECT_EQ(measurement->GetPdu(0), file_->FindPdu("InfotainmentState"));
+}
+
+TEST_F(ExampleSystem, FramePortsDecideTransmittedAndReceivedPdus) {
+    IArxmlEcu* engine = Cluster("PowertrainCan")->FindEcu("Engine");
+    ASSERT_EQ(engine->GetTxPduCount(), 1u);
+    EXPECT_EQ(engine->GetTxPdu(0), Pdu("EngineData"));
+    ASSERT_EQ(engine->GetRxPduCount(), 1u);
+    EXPECT_EQ(engine->FindRxPdu("GatewayStatus"), Pdu("GatewayStatus"));
+    EXPECT_EQ(engine->FindTxPdu("GatewayStatus"), nullptr);
+    IArxmlEcu* door = Cluster("BodyLin")->FindEcu("DoorLeft");
+    EXPECT_EQ(door->FindTxPdu("DoorStatus"), Pdu("DoorStatus"));
+}
+
+TEST_F(ExampleSystem, PdusTakeFrameDataFromTheirTriggering) {
+    IArxmlPdu* engine = Pdu("EngineData");
+    EXPECT_EQ(engine->GetIdentifier(), 256);
+    EXPECT_EQ(engine->GetLength(), 8u);
+    EXPECT_TRUE(engine->IsStandardAddressing());
+    EXPECT_FALSE(engine->IsExtendedAddressing());
+    EXPECT_STREQ(engine->GetRxBehavior(), "CAN-FD");
+    EXPECT_STREQ(engine->GetTxBehavior(), "CAN-FD");
+    EXPECT_EQ(engine->GetUnusedBitPattern(), 255u);
+
+    IArxmlPdu* status = Pdu("GatewayStatus");
+    EXPECT_EQ(status->GetIdentifier(), 0x18FF0020);
+    EXPECT_TRUE(status->IsExtendedAddressing());
+    EXPECT_FALSE(status->IsStandardAddressing());
+
+    EXPECT_EQ(Pdu("DoorStatus")->GetIdentifier(), 16);
+    // Carried only on Ethernet, without a frame triggering.
+    EXPECT_EQ(Pdu("InfotainmentState")->GetIdentifier(), -1);
+    EXPECT_EQ(Pdu("InfotainmentState")->GetLength(), 4u);
+}
+
+TEST_F(ExampleSystem, TimingValuesCarryTheirGivenFlags) {
+    IArxmlPdu* engine = Pdu("EngineData");
+    EXPECT_TRUE(engine->HasCyclicTimePeriod());
+    EXPECT_DOUBLE_EQ(engine->GetCyclicTimePeriod(), 0.01);
+    EXPECT_TRUE(engine->HasTimeOffset());
+    EXPECT_DOUBLE_EQ(engine->GetTimeOffset(), 0.002);
+    EXPECT_TRUE(engine->HasMinimumDelay());
+    EXPECT_DOUBLE_EQ(engine->GetMinimumDelay(), 0.005);
+    EXPECT_FALSE(engine->HasNumberOfRepetitions());
+
+    IArxmlPdu* status = Pdu("GatewayStatus");
+    EXPECT_FALSE(status->HasCyclicTimePeriod());
+    EXPECT_TRUE(status->HasNumberOfRepetitions());
+    EXPECT_EQ(status->GetNumberOfRepetitions(), 3u);
+}
+
+TEST_F(ExampleSystem, SignalsCarryLayoutLimitsUnitAndConversion) {
+    IArxmlPdu* engine = Pdu("EngineData");
+    ASSERT_EQ(engine->GetSignalCount(), 3u);
+    IArxmlSignal* speed = engine->FindSignal("EngineSpeed");
+    ASSERT_NE(speed, nullptr);
+    EXPECT_EQ(speed->GetStartPosition(), 0u);
+    EXPECT_EQ(speed->GetBitLength(), 16u);
+    EXPECT_EQ(speed->GetByteOrder(), '1');
+    EXPECT_EQ(speed->GetPdu(), engine);
+    EXPECT_DOUBLE_EQ(speed->GetMinimum(), 0.0);
+    EXPECT_DOUBLE_EQ(speed->GetMaximum(), 16383.75);
+    EXPECT_STREQ(speed->GetUnit(), "1/min");
+    EXPECT_STREQ(speed->GetDescription(), "Crankshaft speed");
+    ASSERT_EQ(speed->GetCompuEntryCount(), 1u);
+    const ArxmlCompuEntry* linear = speed->GetCompuEntry(0);
+    EXPECT_TRUE(linear->rational);
+    EXPECT_DOUBLE_EQ(linear->factor, 0.25);
+    EXPECT_DOUBLE_EQ(linear->offset, 0.0);
+    EXPECT_EQ(speed->GetCompuEntry(1), nullptr);
+
+    // Internal constraints stand in for missing physical ones; no denominator means 1.
+    IArxmlSignal* coolant = engine->FindSignal("CoolantTemperature");
+    EXPECT_DOUBLE_EQ(coolant->GetMaximum(), 255.0);
+    EXPECT_STREQ(coolant->GetUnit(), "degC");
+    EXPECT_DOUBLE_EQ(coolant->GetCompuEntry(0)->offset, -40.0);
+    EXPECT_DOUBLE_EQ(coolant->GetCompuEntry(0)->factor, 1.0);
+
+    IArxmlSignal* gear = engine->FindSignal("GearPosition");
+    EXPECT_EQ(gear->GetByteOrder(), '0');
+    EXPECT_EQ(gear->GetStartPosition(), 31u);
+    ASSERT_EQ(gear->GetCompuEntryCount(), 3u);
+    EXPECT_STREQ(gear->GetCompuEntry(1)->text, "R");
+    EXPECT_STREQ(gear->GetCompuEntry(1)->label, "Reverse");
+    EXPECT_FALSE(gear->GetCompuEntry(1)->rational);
+    ASSERT_NE(gear->FindCompuEntry(4), nullptr);
+    EXPECT_STREQ(gear->FindCompuEntry(4)->text, "D");
+    EXPECT_STREQ(gear->FindCompuEntry(4)->description, "Any forward gear");
+    EXPECT_EQ(gear->FindCompuEntry(9), nullptr);
+
+    // A unit without display name is shown by its short name.
+    EXPECT_STREQ(Pdu("DoorStatus")->FindSignal("WindowPosition")->GetUnit(), "percent");
+}
+
+TEST_F(ExampleSystem, SignalGroupsListTheirPdusSignals) {
+    IArxmlPdu* engine = Pdu("EngineData");
+    ASSERT_EQ(engine->GetSignalGroupCount(), 1u);
+    IArxmlSignalGroup* group = engine->GetSignalGroup(0);
+    EXPECT_STREQ(group->GetName(), "EngineGroup");
+    EXPECT_EQ(group->GetPdu(), engine);
+    ASSERT_EQ(group->GetSignalCount(), 2u);
+    EXPECT_EQ(group->GetSignal(0), engine->FindSignal("EngineSpeed"));
+    EXPECT_EQ(group->FindSignal("CoolantTemperature"), engine->FindSignal("CoolantTemperature"));
+    EXPECT_EQ(group->FindSignal("GearPosition"), nullptr);
+    EXPECT_EQ(engine->FindSignalGroup("EngineGroup"), group);
+}
+
+TEST(ArxmlFileObject, IsReadOnlyAndIdentifiesItself) {
+    NetConfigArxmlFile file;
+    EXPECT_EQ(file.GetInfoText(), nullptr);
+    EXPECT_FALSE(file.Save());
+    EXPECT_FALSE(file.Save(L"/tmp/never_written.arxml"));
+    EXPECT_FALSE(file.Save("/tmp/never_written.arxml"));
+    EXPECT_FALSE(std::filesystem::exists("/tmp/never_written.arxml"));
+    EXPECT_STREQ(file.GetVersion(), "1.19");
+    EXPECT_EQ(file.GetFileType(), 2);
+    EXPECT_FALSE(file.IsLoaded());
+}
+
+TEST(ArxmlFileObject, NarrowAndWidePathsLoadTheSame) {
+    NetConfigArxmlFile narrow;
+    NetConfigArxmlFile wide;
+    ASSERT_TRUE(narrow.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
+    const std::string path = QM_SOURCE_DIR "/examples/bus_system.arxml";
+    ASSERT_TRUE(wide.Load(std::wstring(path.begin(), path.end()).c_str()));
+    EXPECT_EQ(narrow.GetPduCount(), wide.GetPduCount());
+    EXPECT_EQ(std::wstring(narrow.GetPath()), std::wstring(wide.GetPath()));
+}
+
+TEST(ArxmlFileObject, ClearForgetsTheModelAndReloadReplacesIt) {
+    NetConfigArxmlFile file;
+    ASSERT_TRUE(file.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
+    ASSERT_TRUE(file.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
+    EXPECT_EQ(file.GetClusterCount(), 3u);  // not doubled
+    file.Clear();
+    EXPECT_FALSE(file.IsLoaded());
+    EXPECT_EQ(file.GetClusterCount(), 0u);
+    EXPECT_EQ(file.GetPduCount(), 0u);
+    EXPECT_STREQ(file.GetMessages(), "");
+}
+
+TEST(ArxmlFileObject, ClearingAPduLeavesLookupsConsistent) {
+    NetConfigArxmlFile file;
+    ASSERT_TRUE(file.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
+    IArxmlPdu* engine = file.FindPdu("EngineData");
+    engine->Clear();
+    EXPECT_EQ(engine->GetSignalCount(), 0u);
+    EXPECT_EQ(engine->GetIdentifier(), -1);
+    EXPECT_EQ(file.FindPdu("EngineData"), nullptr);
+    EXPECT_EQ(file.FindPdu(""), engine);
+}
+
+}  // namespace
