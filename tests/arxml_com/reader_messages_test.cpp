@@ -1,0 +1,345 @@
+// The reader's messages and its behaviour on incomplete, wrong and hostile input.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "arxml_test_support.h"
+
+namespace {
+
+using arxml_test::Autosar3;
+using arxml_test::Autosar4;
+using arxml_test::LoadText;
+using arxml_test::Package;
+
+std::string Pdu(const std::string& name, const std::string& body) {
+    return "<I-SIGNAL-I-PDU><SHORT-NAME>" + name + "</SHORT-NAME>" + body + "</I-SIGNAL-I-PDU>";
+}
+
+std::string CanCluster(const std::string& name, const std::string& channelContent) {
+    return "<CAN-CLUSTER><SHORT-NAME>" + name +
+           "</SHORT-NAME><CAN-CLUSTER-VARIANTS><CAN-CLUSTER-CONDITIONAL>"
+           "<BAUDRATE>250000</BAUDRATE><PHYSICAL-CHANNELS><CAN-PHYSICAL-CHANNEL>"
+           "<SHORT-NAME>Channel</SHORT-NAME>" +
+           channelContent +
+           "</CAN-PHYSICAL-CHANNEL></PHYSICAL-CHANNELS></CAN-CLUSTER-CONDITIONAL>"
+           "</CAN-CLUSTER-VARIANTS></CAN-CLUSTER>";
+}
+
+std::string FrameTriggering(const std::string& name, const std::string& frameRef) {
+    return "<CAN-FRAME-TRIGGERING><SHORT-NAME>" + name +
+           "</SHORT-NAME><FRAME-REF DEST=\"CAN-FRAME\">" + frameRef +
+           "</FRAME-REF><IDENTIFIER>17</IDENTIFIER></CAN-FRAME-TRIGGERING>";
+}
+
+std::string Frame(const std::string& name, const std::string& pduRef) {
+    return "<CAN-FRAME><SHORT-NAME>" + name + "</SHORT-NAME><FRAME-LENGTH>8</FRAME-LENGTH>" +
+           (pduRef.empty()
+                ? std::string()
+                : "<PDU-TO-FRAME-MAPPINGS><PDU-TO-FRAME-MAPPING><SHORT-NAME>M</SHORT-NAME>"
+                  "<PDU-REF DEST=\"I-SIGNAL-I-PDU\">" +
+                      pduRef + "</PDU-REF></PDU-TO-FRAME-MAPPING></PDU-TO-FRAME-MAPPINGS>") +
+           "</CAN-FRAME>";
+}
+
+// An ECU instance connected to a CAN cluster through a connector and controller.
+std::string ConnectedEcu(const std::string& name, const std::string& properties,
+                         const std::string& controllerContent = "") {
+    return "<ECU-INSTANCE><SHORT-NAME>" + name + "</SHORT-NAME>" + properties +
+           "<COMM-CONTROLLERS><CAN-COMMUNICATION-CONTROLLER><SHORT-NAME>Ctrl</SHORT-NAME>" +
+           controllerContent +
+           "</CAN-COMMUNICATION-CONTROLLER></COMM-CONTROLLERS><CONNECTORS>"
+           "<CAN-COMMUNICATION-CONNECTOR><SHORT-NAME>Conn</SHORT-NAME>"
+           "<COMM-CONTROLLER-REF DEST=\"CAN-COMMUNICATION-CONTROLLER\">/ECU/" +
+           name +
+           "/Ctrl</COMM-CONTROLLER-REF></CAN-COMMUNICATION-CONNECTOR></CONNECTORS>"
+           "</ECU-INSTANCE>";
+}
+
+std::string ConnectorRef(const std::string& ecu) {
+    return "<COMMUNICATION-CONNECTOR-REF-CONDITIONAL><COMMUNICATION-CONNECTOR-REF "
+           "DEST=\"CAN-COMMUNICATION-CONNECTOR\">/ECU/" +
+           ecu + "/Conn</COMMUNICATION-CONNECTOR-REF></COMMUNICATION-CONNECTOR-REF-CONDITIONAL>";
+}
+
+TEST(ArxmlReaderMessages, DocumentWithoutAutosarElementLoadsEmpty) {
+    bool ok = false;
+    auto file = LoadText("<?xml version=\"1.0\"?><OTHER><X>1</X></OTHER>", &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(file->IsLoaded());
+    EXPECT_EQ(file->GetClusterCount(), 0u);
+    EXPECT_STREQ(file->GetMessages(), "");
+}
+
+TEST(ArxmlReaderMessages, MissingOrEmptyFileFailsTheLoad) {
+    NetConfigArxmlFile file;
+    EXPECT_FALSE(file.Load("/nonexistent/folder/system.arxml"));
+    EXPECT_FALSE(file.IsLoaded());
+    bool ok = true;
+    LoadText("", &ok);
+    EXPECT_FALSE(ok);
+}
+
+TEST(ArxmlReaderMessages, UnknownClusterKindIsReportedAndSkipped) {
+    const std::string flexray =
+        "<FLEXRAY-CLUSTER><SHORT-NAME>Chassis</SHORT-NAME></FLEXRAY-CLUSTER>";
+    auto file = LoadText(Autosar4(Package("Cluster", flexray + CanCluster("Body", ""))));
+    EXPECT_STREQ(file->GetMessages(), "Unknown cluster name: FLEXRAY-CLUSTER.\r\n");
+    ASSERT_EQ(file->GetClusterCount(), 1u);
+    EXPECT_STREQ(file->GetCluster(0)->GetName(), "Body");
+    EXPECT_EQ(file->GetCluster(0)->GetBaudrate(), 250000u);
+}
+
+TEST(ArxmlReaderMessages, FrameTriggeringsWithoutAPduOfTheFile) {
+    const std::string triggerings =
+        "<FRAME-TRIGGERINGS>" + FrameTriggering("ToMissingPdu", "/Frames/F1") +
+        FrameTriggering("WithoutPdu", "/Frames/F2") + "</FRAME-TRIGGERINGS>";
+    const std::string frames = Frame("F1", "/PDU/Ghost") + Frame("F2", "");
+    auto file = LoadText(Autosar4(Package("PDU", Pdu("Real", "<LENGTH>8</LENGTH>")) +
+                                  Package("Frames", frames) +
+                                  Package("Cluster", CanCluster("Bus", triggerings))));
+    EXPECT_STREQ(file->GetMessages(),
+                 "Pdu: Ghost not found for frame triggering: ToMissingPdu.\r\n"
+                 "No pdu ref for frame triggering: WithoutPdu.\r\n");
+    EXPECT_EQ(file->FindPdu("Real")->GetIdentifier(), -1);  // nothing linked
+    EXPECT_EQ(file->GetCluster(0)->GetPduCount(), 0u);
+}
+
+TEST(ArxmlReaderMessages, PduAndSignalsWithMissingParts) {
+    const std::string mappings =
+        "<I-SIGNAL-TO-PDU-MAPPINGS>"
+        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>m1</SHORT-NAME>"
+        "<I-SIGNAL-REF DEST=\"I-SIGNAL\">/Signals/Bare</I-SIGNAL-REF></I-SIGNAL-TO-I-PDU-MAPPING>"
+        "</I-SIGNAL-TO-PDU-MAPPINGS>";
+    const std::string signals = "<I-SIGNAL><SHORT-NAME>Bare</SHORT-NAME></I-SIGNAL>";
+    auto file =
+        LoadText(Autosar4(Package("PDU", Pdu("NoLength", mappings)) + Package("Signals", signals)));
+    EXPECT_STREQ(file->GetMessages(),
+                 "Missing length of pdu: NoLength.\r\n"
+                 "Missing bit size of signal: Bare.\r\n"
+                 "No system signal for signal: Bare.\r\n"
+                 "Missing start bit of signal: Bare.\r\n");
+    IArxmlPdu* pdu = file->FindPdu("NoLength");
+    ASSERT_NE(pdu, nullptr);
+    EXPECT_EQ(pdu->GetLength(), 0u);
+    ASSERT_EQ(pdu->GetSignalCount(), 1u);
+    EXPECT_EQ(pdu->GetSignal(0)->GetBitLength(), 0u);
+}
+
+TEST(ArxmlReaderMessages, EcuPropertiesThatAreNoBooleansOrUnknown) {
+    const std::string ecu = ConnectedEcu(
+        "Bcm",
+        "<CATEGORY>X</CATEGORY><SLEEP-MODE-SUPPORTED>yes</SLEEP-MODE-SUPPORTED>"
+        "<WAKE-UP-OVER-BUS-SUPPORTED>TRUE</WAKE-UP-OVER-BUS-SUPPORTED>"
+        "<DIAGNOSTIC-ADDRESS>not a number</DIAGNOSTIC-ADDRESS>",
+        "<CAN-CONTROLLER-CONFIGURATION-REQUIREMENTS><MAX-SAMPLE-POINT>high</MAX-SAMPLE-POINT>"
+        "</CAN-CONTROLLER-CONFIGURATION-REQUIREMENTS>");
+    auto file = LoadText(
+        Autosar4(Package("ECU", ecu) +
+                 Package("Cluster", CanCluster("Bus", "<COMM-CONNECTORS>" + ConnectorRef("Bcm") +
+                                                          "</COMM-CONNECTORS>"))));
+    EXPECT_STREQ(file->GetMessages(),
+                 "Unknown property: CATEGORY of ecu: Bcm.\r\n"
+                 "Unknown value: yes of SLEEP-MODE-SUPPORTED tag for ecu: Bcm.\r\n"
+                 "Unknown value: TRUE of WAKE-UP-OVER-BUS-SUPPORTED tag for ecu: Bcm.\r\n"
+                 "Unknown value: high of MAX-SAMPLE-POINT tag for ecu: Bcm.\r\n");
+    IArxmlEcu* bcm = file->GetCluster(0)->FindEcu("Bcm");
+    ASSERT_NE(bcm, nullptr);
+    EXPECT_FALSE(bcm->IsSleepModeSupported());
+    EXPECT_EQ(bcm->GetDiagnosticAddress(), 0u);
+    EXPECT_FLOAT_EQ(bcm->GetMaxSamplePoint(), 0.0f);
+}
+
+TEST(ArxmlReaderMessages, PduGroupDirectionAndModeTexts) {
+    const std::string groups =
+        "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>G1</SHORT-NAME>"
+        "<COMMUNICATION-DIRECTION>INOUT</COMMUNICATION-DIRECTION>"
+        "<COMMUNICATION-MODE>Diagnostic</COMMUNICATION-MODE></I-SIGNAL-I-PDU-GROUP>"
+        "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>G2</SHORT-NAME></I-SIGNAL-I-PDU-GROUP>";
+    const std::string refs =
+        "<ASSOCIATED-COM-I-PDU-GROUP-REFS>"
+        "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Groups/G1"
+        "</ASSOCIATED-COM-I-PDU-GROUP-REF>"
+        "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Groups/G2"
+        "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS>"
+        // The AUTOSAR 3 form is skipped silently in an AUTOSAR 4 document.
+        "<ASSOCIATED-I-PDU-GROUP-REFS><ASSOCIATED-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">"
+        "/Groups/G1</ASSOCIATED-I-PDU-GROUP-REF></ASSOCIATED-I-PDU-GROUP-REFS>";
+    auto file = LoadText(
+        Autosar4(Package("Groups", groups) + Package("ECU", ConnectedEcu("Bcm", refs)) +
+                 Package("Cluster", CanCluster("Bus", "<COMM-CONNECTORS>" + ConnectorRef("Bcm") +
+                                                          "</COMM-CONNECTORS>"))));
+    EXPECT_STREQ(file->GetMessages(),
+                 "Unknown communication direction: INOUT for pdu group: G1.\r\n"
+                 "Unknown communication mode: Diagnostic for pdu group: G1.\r\n"
+                 "Communication direction not defined for pdu group: G2.\r\n"
+                 "Communication mode not defined for pdu group: G2.\r\n");
+    EXPECT_EQ(file->GetCluster(0)->GetEcu(0)->GetPduGroupCount(), 2u);
+}
+
+TEST(ArxmlReaderMessages, Autosar4GroupTagInAnAutosar3Document) {
+    const std::string ecu =
+        "<ECU-INSTANCE><SHORT-NAME>Old</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS/>"
+        "<CONNECTORS><COMMUNICATION-CONNECTOR><SHORT-NAME>Conn</SHORT-NAME>"
+        "<ECU-COMM-PORT-INSTANCES><FRAME-PORT><SHORT-NAME>Out</SHORT-NAME>"
+        "<COMMUNICATION-DIRECTION>OUT</COMMUNICATION-DIRECTION></FRAME-PORT>"
+        "</ECU-COMM-PORT-INSTANCES></COMMUNICATION-CONNECTOR></CONNECTORS></ECU-INSTANCE>";
+    const std::string cluster =
+        "<CAN-CLUSTER><SHORT-NAME>Bus</SHORT-NAME><PHYSICAL-CHANNELS><PHYSICAL-CHANNEL>"
+        "<SHORT-NAME>Ch</SHORT-NAME><FRAME-TRIGGERINGSS><CAN-FRAME-TRIGGERING>"
+        "<SHORT-NAME>T</SHORT-NAME><FRAME-PORT-REFS><FRAME-PORT-REF DEST=\"FRAME-PORT\">"
+        "/ECU/Old/Conn/Out</FRAME-PORT-REF></FRAME-PORT-REFS>"
+        "<FRAME-REF DEST=\"FRAME\">/Frames/F</FRAME-REF><IDENTIFIER>5</IDENTIFIER>"
+        "</CAN-FRAME-TRIGGERING></FRAME-TRIGGERINGSS></PHYSICAL-CHANNEL></PHYSICAL-CHANNELS>"
+        "<SPEED>125000</SPEED></CAN-CLUSTER>";
+    const std::string frame =
+        "<FRAME><SHORT-NAME>F</SHORT-NAME><FRAME-LENGTH>4</FRAME-LENGTH><PDU-TO-FRAME-MAPPINGS>"
+        "<PDU-TO-FRAME-MAPPING><SHORT-NAME>M</SHORT-NAME><PDU-REF DEST=\"SIGNAL-I-PDU\">/PDUS/P"
+        "</PDU-REF></PDU-TO-FRAME-MAPPING></PDU-TO-FRAME-MAPPINGS></FRAME>";
+    const std::string pdu =
+        "<SIGNAL-I-PDU><SHORT-NAME>P</SHORT-NAME><LENGTH>4</LENGTH></SIGNAL-I-PDU>";
+    auto file = LoadText(Autosar3(Package("ECU", ecu) + Package("Cluster", cluster) +
+                                  Package("Frames", frame) + Package("PDUS", pdu)));
+    EXPECT_STREQ(file->GetMessages(),
+                 "ASSOCIATED-COM-I-PDU-GROUP-REFS arxml tag should be for autosar major version "
+                 ">= 4. Ecu: Old.\r\n");
+    EXPECT_EQ(file->AutosarVersion(), (qm::arxml::AutosarVersion{3, 2, 3}));
+    IArxmlCluster* bus = file->GetCluster(0);
+    EXPECT_EQ(bus->GetBaudrate(), 125000u);
+    // The ECU is known to the cluster through its frame port.
+    ASSERT_EQ(bus->GetEcuCount(), 1u);
+    EXPECT_EQ(bus->GetEcu(0)->FindTxPdu("P"), file->FindPdu("P"));
+    EXPECT_EQ(file->FindPdu("P")->GetIdentifier(), 5);
+}
+
+TEST(ArxmlReaderMessages, Autosar3SignalGroupsAndTiming) {
+    const std::string pdu =
+        "<SIGNAL-I-PDU><SHORT-NAME>Status</SHORT-NAME><LENGTH>2</LENGTH>"
+        "<I-PDU-TIMING-SPECIFICATION><CYCLIC-TIMING><REPEATING-TIME><VALUE>0.5</VALUE>"
+        "</REPEATING-TIME><STARTING-TIME><VALUE>0.1</VALUE></STARTING-TIME></CYCLIC-TIMING>"
+        "<EVENT-CONTROLLED-TIMING><NUMBER-OF-REPEATS>2</NUMBER-OF-REPEATS>"
+        "</EVENT-CONTROLLED-TIMING><MINIMUM-DELAY>0.01</MINIMUM-DELAY>"
+        "</I-PDU-TIMING-SPECIFICATION><SIGNAL-TO-PDU-MAPPINGS>"
+        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>AMap</SHORT-NAME>"
+        "<PACKING-BYTE-ORDER>MOST-SIGNIFICANT-BYTE-FIRST</PACKING-BYTE-ORDER>"
+        "<SIGNAL-REF DEST=\"I-SIGNAL\">/ISignals/A</SIGNAL-REF><START-POSITION>7"
+        "</START-POSITION></I-SIGNAL-TO-I-PDU-MAPPING>"
+        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>GroupMap</SHORT-NAME>"
+        "<SIGNAL-REF DEST=\"I-SIGNAL\">/ISignals/G</SIGNAL-REF></I-SIGNAL-TO-I-PDU-MAPPING>"
+        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>EmptyMap</SHORT-NAME>"
+        "<SIGNAL-REF DEST=\"I-SIGNAL\">/ISignals/E</SIGNAL-REF></I-SIGNAL-TO-I-PDU-MAPPING>"
+        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>Dangling</SHORT-NAME>"
+        "<SIGNAL-REF DEST=\"I-SIGNAL\">/ISignals/Nothing</SIGNAL-REF>"
+        "</I-SIGNAL-TO-I-PDU-MAPPING></SIGNAL-TO-PDU-MAPPINGS></SIGNAL-I-PDU>";
+    const std::string iSignals =
+        "<I-SIGNAL><SHORT-NAME>A</SHORT-NAME><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">"
+        "/Sys/A</SYSTEM-SIGNAL-REF></I-SIGNAL>"
+        "<I-SIGNAL><SHORT-NAME>G</SHORT-NAME><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL-GROUP\">"
+        "/Sys/G</SYSTEM-SIGNAL-REF></I-SIGNAL>"
+        "<I-SIGNAL><SHORT-NAME>E</SHORT-NAME><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL-GROUP\">"
+        "/Sys/Empty</SYSTEM-SIGNAL-REF></I-SIGNAL>";
+    const std::string system =
+        "<SYSTEM-SIGNAL><SHORT-NAME>A</SHORT-NAME><LENGTH>4</LENGTH></SYSTEM-SIGNAL>"
+        "<SYSTEM-SIGNAL-GROUP><SHORT-NAME>G</SHORT-NAME><SYSTEM-SIGNAL-REFS>"
+        "<SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/Sys/A</SYSTEM-SIGNAL-REF>"
+        "</SYSTEM-SIGNAL-REFS></SYSTEM-SIGNAL-GROUP>"
+        "<SYSTEM-SIGNAL-GROUP><SHORT-NAME>Empty</SHORT-NAME></SYSTEM-SIGNAL-GROUP>";
+    auto file = LoadText(
+        Autosar3(Package("PDUS", pdu) + Package("ISignals", iSignals) + Package("Sys", system)));
+    EXPECT_STREQ(file->GetMessages(),
+                 "No system signal or system signal group for: Dangling.\r\n"
+                 "0 system signals for system signal group: Empty.\r\n");
+    IArxmlPdu* status = file->FindPdu("Status");
+    ASSERT_NE(status, nullptr);
+    EXPECT_DOUBLE_EQ(status->GetCyclicTimePeriod(), 0.5);
+    EXPECT_DOUBLE_EQ(status->GetTimeOffset(), 0.1);
+    EXPECT_EQ(status->GetNumberOfRepetitions(), 2u);
+    EXPECT_DOUBLE_EQ(status->GetMinimumDelay(), 0.01);
+    ASSERT_EQ(status->GetSignalCount(), 1u);
+    IArxmlSignal* a = status->GetSignal(0);
+    EXPECT_STREQ(a->GetName(), "A");
+    EXPECT_EQ(a->GetBitLength(), 4u);  // from the system signal
+    EXPECT_EQ(a->GetStartPosition(), 7u);
+    EXPECT_EQ(a->GetByteOrder(), '0');
+    ASSERT_EQ(status->GetSignalGroupCount(), 2u);
+    EXPECT_STREQ(status->GetSignalGroup(0)->GetName(), "G");
+    EXPECT_EQ(status->GetSignalGroup(0)->GetSignal(0), a);
+    EXPECT_EQ(status->GetSignalGroup(1)->GetSignalCount(), 0u);
+}
+
+TEST(ArxmlReaderMessages, AmbiguousNamesFollowTheReferencedPackage) {
+    // Two I-signals "Crc" of different length in two packages; the mapping names the second.
+    const std::string mapping =
+        "<LENGTH>8</LENGTH><I-SIGNAL-TO-PDU-MAPPINGS><I-SIGNAL-TO-I-PDU-MAPPING>"
+        "<SHORT-NAME>m</SHORT-NAME><I-SIGNAL-REF DEST=\"I-SIGNAL\">/FrameB/Crc</I-SIGNAL-REF>"
+        "<START-POSITION>0</START-POSITION></I-SIGNAL-TO-I-PDU-MAPPING>"
+        "</I-SIGNAL-TO-PDU-MAPPINGS>";
+    const auto crc = [](const char* length) {
+        return std::string("<I-SIGNAL><SHORT-NAME>Crc</SHORT-NAME><LENGTH>") + length +
+               "</LENGTH></I-SIGNAL>";
+    };
+    auto file = LoadText(Autosar4(Package("FrameA", crc("4")) + Package("FrameB", crc("12")) +
+                                  Package("PDU", Pdu("P", mapping))));
+    EXPECT_EQ(file->FindPdu("P")->GetSignal(0)->GetBitLength(), 12u);
+}
+
+TEST(ArxmlReaderHostileInput, ReferenceCyclesDoNotHang) {
+    // A frame reference that names itself, and two PDU groups that contain each other.
+    const std::string triggering =
+        "<FRAME-TRIGGERINGS><CAN-FRAME-TRIGGERING><SHORT-NAME>T</SHORT-NAME>"
+        "<FRAME-REF DEST=\"FRAME-REF\">/Cluster/Bus/Loop<SHORT-NAME>Loop</SHORT-NAME></FRAME-REF>"
+        "</CAN-FRAME-TRIGGERING></FRAME-TRIGGERINGS>";
+    const std::string groups =
+        "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>A</SHORT-NAME>"
+        "<COMMUNICATION-DIRECTION>IN</COMMUNICATION-DIRECTION>"
+        "<COMMUNICATION-MODE>Normal</COMMUNICATION-MODE><CONTAINED-I-PDU-GROUP-REFS>"
+        "<CONTAINED-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/G/B</CONTAINED-I-PDU-GROUP-REF>"
+        "</CONTAINED-I-PDU-GROUP-REFS></I-SIGNAL-I-PDU-GROUP>"
+        "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>B</SHORT-NAME>"
+        "<COMMUNICATION-DIRECTION>IN</COMMUNICATION-DIRECTION>"
+        "<COMMUNICATION-MODE>Normal</COMMUNICATION-MODE><I-SIGNAL-I-PDUS>"
+        "<I-SIGNAL-I-PDU-REF-CONDITIONAL><I-SIGNAL-I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/PDU/P"
+        "</I-SIGNAL-I-PDU-REF></I-SIGNAL-I-PDU-REF-CONDITIONAL></I-SIGNAL-I-PDUS>"
+        "<CONTAINED-I-PDU-GROUP-REFS>"
+        "<CONTAINED-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/G/A</CONTAINED-I-PDU-GROUP-REF>"
+        "</CONTAINED-I-PDU-GROUP-REFS></I-SIGNAL-I-PDU-GROUP>";
+    const std::string refs =
+        "<ASSOCIATED-COM-I-PDU-GROUP-REFS><ASSOCIATED-COM-I-PDU-GROUP-REF "
+        "DEST=\"I-SIGNAL-I-PDU-GROUP\">/G/A</ASSOCIATED-COM-I-PDU-GROUP-REF>"
+        "</ASSOCIATED-COM-I-PDU-GROUP-REFS>";
+    auto file = LoadText(
+        Autosar4(Package("PDU", Pdu("P", "<LENGTH>1</LENGTH>")) + Package("G", groups) +
+                 Package("ECU", ConnectedEcu("E", refs)) +
+                 Package("Cluster", CanCluster("Bus", "<COMM-CONNECTORS>" + ConnectorRef("E") +
+                                                          "</COMM-CONNECTORS>" + triggering))));
+    EXPECT_STREQ(file->GetMessages(), "No pdu ref for frame triggering: T.\r\n");
+    IArxmlPduGroup* a = file->GetCluster(0)->GetEcu(0)->GetPduGroup(0);
+    ASSERT_EQ(a->GetPduCount(), 1u);
+    EXPECT_STREQ(a->GetPdu(0)->GetName(), "P");
+}
+
+TEST(ArxmlReaderHostileInput, TruncatedDocumentsLoadWhatTheyHold) {
+    std::ifstream in(QM_SOURCE_DIR "/examples/bus_system.arxml", std::ios::binary);
+    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(whole.size(), 1000u);
+    for (size_t cut : {size_t{10}, whole.size() / 7, whole.size() / 2, whole.size() - 20}) {
+        bool ok = false;
+        auto file = LoadText(whole.substr(0, cut), &ok);
+        EXPECT_TRUE(ok) << cut;
+        EXPECT_LE(file->GetPduCount(), 4u) << cut;
+    }
+    // Cut inside the cluster package: every PDU is there, some clusters are not complete.
+    auto file = LoadText(whole.substr(0, whole.size() - 2000));
+    EXPECT_EQ(file->GetPduCount(), 4u);
+}
+
+TEST(ArxmlReaderHostileInput, DeepNestingDoesNotExhaustTheStack) {
+    std::string deep = "<AUTOSAR><AR-PACKAGES>";
+    for (int i = 0; i < 200000; ++i) deep += "<X>";
+    auto file = LoadText(deep);
+    EXPECT_EQ(file->GetClusterCount(), 0u);
+}
+
+}  // namespace
