@@ -1,0 +1,207 @@
+// The writer's layout, number forms, round trips and the edit operations that rewrite the file.
+#include <gtest/gtest.h>
+
+#include "dbc/dbc_number.h"
+#include "dbc_test_support.h"
+
+namespace {
+
+using dbctest::LoadText;
+using dbctest::ReadText;
+using dbctest::TempFolder;
+
+std::string LayoutInput() { return ReadText(std::string(QM_SOURCE_DIR) + "/tests/data/dbc/layout_input.dbc"); }
+
+const char* const kLayoutExpected =
+    "VERSION \"1.2\"\r\n\r\n"
+    "NS_ : \r\n\tCM_\r\n\r\n"
+    "BS_:500 : 12 , 34\r\n\r\n"
+    "BU_: ECU GW \r\n\r\n"
+    "VAL_TABLE_ OnOff 0 \"Off\" 1 \"On\" ;\r\n"
+    "BO_ 2147483748 Ext: 8 ECU\r\n"
+    " SG_ Mux M  : 0|4@1+ (1,0) [0|15] \"\" GW\r\n"
+    " SG_ Val m1  : 8|16@0- (0.01,-40) [-40|615.35] \"degC\" GW,ECU\r\n"
+    " SG_ Exp : 24|8@1+ (1E-5,0) [0|0E-5] \"\" Vector__XXX\r\n\r\n"
+    "BO_ 200 Plain: 2 Vector__XXX\r\n\r\n"
+    "BO_TX_BU_ 2147483748 : ECU,GW;\r\n\r\n"
+    "EV_ Var: 0 [0.000000|10.000000] \"\" 2.000000 7 DUMMY_NODE_VECTOR0 ECU;\r\n\r\n"
+    "ENVVAR_DATA_ Var: 4;\r\n\r\n"
+    "CM_ \"net\";\r\n\r\n"
+    "CM_ BU_ ECU \"node\";\r\n\r\n"
+    "CM_ BO_ 2147483748 \"msg\r\non two lines\";\r\n\r\n"
+    "CM_ SG_ 2147483748 Val \"sig\";\r\n\r\n"
+    "CM_ EV_ Var \"ev\";\r\n\r\n"
+    "BA_DEF_ BO_ \"Cycle\" INT 0 1000;\r\n"
+    "BA_DEF_ \"Label\" STRING;\r\n"
+    "BA_DEF_ SG_ \"Mode\" ENUM \"Off\",\"On\";\r\n"
+    "BA_DEF_REL_ BU_BO_REL_ \"Tx\" HEX 0 255;\r\n\r\n"
+    "BA_DEF_DEF_  \"Cycle\" 100;\r\n"
+    "BA_DEF_DEF_  \"Mode\" \"On\";\r\n"
+    "BA_DEF_DEF_REL_  \"Tx\" 1;\r\n\r\n"
+    "BA_  \"Label\" \"a b\";\r\n"
+    "BA_ \"Cycle\" BO_ 2147483748 10;\r\n"
+    "BA_ \"Mode\" SG_ 2147483748 Val 1;\r\n"
+    "BA_ \"Mode\" SG_ 2147483748 Exp \"On\";\r\n"
+    "BA_REL_ \"Tx\" BU_BO_REL_ GW 2147483748 5;\r\n"
+    "VAL_ 2147483748 Mux 0 \"zero\" 1 \"one\";\r\n"
+    "VAL_ Var 1 \"x\";\r\n\r\n"
+    "SIG_VALTYPE_ 2147483748 Exp : 1;\r\n"
+    "SIG_GROUP_ 2147483748 Grp 1 : Mux Val;\r\n";
+
+TEST(DbcWriter, WritesEverySectionInItsLayout) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    ASSERT_TRUE(LoadText(file, folder, LayoutInput()));
+    ASSERT_EQ(file.GetStatus(), 1u) << file.GetMessages();
+    ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
+    EXPECT_EQ(ReadText(folder.File("out.dbc")), kLayoutExpected);
+}
+
+TEST(DbcWriter, ReadsBackIntoTheSameModel) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    ASSERT_TRUE(LoadText(file, folder, LayoutInput()));
+    ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
+    NetConfigDbcFile reread;
+    ASSERT_TRUE(reread.Load(folder.File("out.dbc").c_str()));
+    EXPECT_EQ(reread.GetStatus(), 1u) << reread.GetMessages();
+    dbctest::ExpectSameModel(file, reread);
+    EXPECT_STREQ(reread.FindAttribute("Label")->GetValue(), "a b");
+    EXPECT_STREQ(reread.GetMessage(0)->GetComment(), "msg\r\non two lines");
+}
+
+TEST(DbcWriter, NumbersKeepTheirForm) {
+    struct Case {
+        const char* text;
+        const char* written;
+    };
+    const Case cases[] = {
+        {"0.5", "0.5"},         {"-10", "-10"},        {"0.100", "0.100"},     {"1.", "1"},
+        {"1E-05", "1E-5"},      {"1e-05", "1E-5"},     {"1.50E-005", "1.50E-5"}, {"5.96e-8", "5.96E-8"},
+        {"1.84467440737096E+019", "1.84467440737096E+19"}, {"0E-5", "0E-5"},  {"0.0E+00", "0E-1"},
+        {"-2.5E3", "-2.5E+3"},  {"123456789012", "123456789012"},
+    };
+    for (const Case& c : cases) {
+        qm::dbc::DbcNumber number;
+        ASSERT_TRUE(qm::dbc::ParseDbcNumber(c.text, number)) << c.text;
+        std::string written;
+        qm::dbc::AppendDbcNumber(written, number.value, number.decimals, number.exponent);
+        EXPECT_EQ(written, c.written) << c.text;
+        qm::dbc::DbcNumber again;
+        ASSERT_TRUE(qm::dbc::ParseDbcNumber(written, again));
+        EXPECT_EQ(again.value, number.value) << c.text;
+        EXPECT_EQ(again.decimals, number.decimals) << c.text;
+        EXPECT_EQ(again.exponent, number.exponent) << c.text;
+    }
+    qm::dbc::DbcNumber bad;
+    EXPECT_FALSE(qm::dbc::ParseDbcNumber("abc", bad));
+    EXPECT_FALSE(qm::dbc::ParseDbcNumber("1e999", bad));
+    EXPECT_FALSE(qm::dbc::ParseDbcNumber("", bad));
+}
+
+TEST(DbcWriter, MessageAndSignalWithoutNodesWriteNoNode) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    ASSERT_TRUE(LoadText(file, folder, "BO_ 1 M: 8 Ghost\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Ghost\n"));
+    ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
+    const std::string text = ReadText(folder.File("out.dbc"));
+    EXPECT_NE(text.find("BO_ 1 M: 8 Vector__XXX\r\n"), std::string::npos);
+    EXPECT_NE(text.find(" SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\r\n"), std::string::npos);
+}
+
+TEST(DbcWriter, SaveToAnUnwritablePlaceFails) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    ASSERT_TRUE(LoadText(file, folder, "BO_ 1 M: 8 Vector__XXX\n"));
+    EXPECT_FALSE(file.Save(folder.File("no/such/folder/out.dbc").c_str()));
+}
+
+class DbcEdits : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path_ = folder_.File("edit.dbc");
+        dbctest::WriteText(path_, "BU_: A\nBO_ 100 M: 8 A\n SG_ S : 0|8@1+ (0.5,0) [0|127.5] \"\" A\n");
+        ASSERT_TRUE(file_.Load(path_.c_str()));
+    }
+    IDbcSignal* Signal(const char* name = "S") { return file_.FindSignal(100, name); }
+    // Makes every save fail: the stored path now names a folder.
+    void BreakThePath() {
+        const std::string blocked = folder_.File("blocked.dbc");
+        std::filesystem::create_directory(blocked);
+        file_.SetPath(qm::platform::Widen(blocked).c_str());
+    }
+
+    TempFolder folder_;
+    std::string path_;
+    NetConfigDbcFile file_;
+};
+
+TEST_F(DbcEdits, ASuccessfulEditRewritesTheFile) {
+    EXPECT_TRUE(file_.SetSignalByteOrder(100, "S", '0'));
+    EXPECT_EQ(Signal()->GetByteOrder(), 1u);
+    EXPECT_TRUE(file_.SetSignalByteOrder(100, "S", '1'));
+    EXPECT_EQ(Signal()->GetByteOrder(), 2u);
+    EXPECT_STREQ(Signal()->GetByteOrderText(), "littleEndian");
+    EXPECT_TRUE(file_.SetSignalFactor(100, "S", 0.25, 2));
+    EXPECT_TRUE(file_.SetSignalUnit(100, "S", "km/h"));
+    EXPECT_TRUE(file_.SetSignalName(100, "S", "Speed"));
+    EXPECT_EQ(Signal(), nullptr);
+    ASSERT_NE(Signal("Speed"), nullptr);
+    EXPECT_TRUE(file_.SetMessageName(100, "Renamed"));
+    EXPECT_TRUE(file_.SetMessageSize(100, 4));
+    EXPECT_TRUE(file_.SetMessageId(100, 0x80000123));
+    EXPECT_EQ(file_.FindMessage(100u), nullptr);
+    EXPECT_STREQ(file_.FindMessage(0x80000123u)->GetName(), "Renamed");
+    EXPECT_EQ(dbctest::ReadText(path_),
+              "VERSION \"\"\r\n\r\nNS_ : \r\n\r\nBS_:\r\n\r\nBU_: A \r\n\r\n"
+              "BO_ 2147483939 Renamed: 4 A\r\n"
+              " SG_ Speed : 0|8@1+ (0.25,0) [0|127.5] \"km/h\" A\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
+}
+
+TEST_F(DbcEdits, RejectedArgumentsChangeNothing) {
+    const std::string before = dbctest::ReadText(path_);
+    EXPECT_FALSE(file_.SetSignalByteOrder(100, "S", 'x'));
+    EXPECT_FALSE(file_.SetSignalValueType(100, "S", '*'));
+    EXPECT_FALSE(file_.SetSignalName(100, "Nope", "X"));
+    EXPECT_FALSE(file_.SetSignalName(100, nullptr, "X"));
+    EXPECT_FALSE(file_.SetMessageSize(7, 1));
+    EXPECT_EQ(Signal()->GetByteOrder(), 2u);
+    EXPECT_EQ(dbctest::ReadText(path_), before);
+}
+
+TEST_F(DbcEdits, AFailedSaveRestoresTheModel) {
+    BreakThePath();
+    EXPECT_FALSE(file_.SetSignalByteOrder(100, "S", '0'));
+    EXPECT_EQ(Signal()->GetByteOrder(), 2u);
+    EXPECT_EQ(Signal()->GetByteOrderChar(), '1');
+    EXPECT_FALSE(file_.SetSignalValueType(100, "S", '-'));
+    EXPECT_STREQ(Signal()->GetValueTypeText(), "unsignedType");
+    EXPECT_FALSE(file_.SetSignalFactor(100, "S", 3.0, 4));
+    EXPECT_EQ(Signal()->GetFactor(), 0.5);
+    EXPECT_EQ(Signal()->GetFactorDecimals(), 1);
+    EXPECT_FALSE(file_.SetSignalStartBit(100, "S", 9));
+    EXPECT_EQ(Signal()->GetStartBit(), 0);
+    EXPECT_FALSE(file_.SetSignalName(100, "S", "Other"));
+    EXPECT_NE(Signal(), nullptr);
+    EXPECT_FALSE(file_.SetMessageId(100, 5));
+    EXPECT_NE(file_.FindMessage(100u), nullptr);
+    EXPECT_FALSE(file_.SetMessageName(100, "Other"));
+    EXPECT_NE(file_.FindMessage("M"), nullptr);
+    EXPECT_EQ(dbctest::ReadText(path_), "BU_: A\nBO_ 100 M: 8 A\n SG_ S : 0|8@1+ (0.5,0) [0|127.5] \"\" A\n");
+}
+
+TEST(DbcInfoText, ListsNodesMessagesSignalsAndVariables) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    ASSERT_TRUE(LoadText(file, folder, LayoutInput()));
+    const std::string info = file.GetInfoText();
+    for (const char* piece : {"Node[0]: ECU\n", "Global value table:\n", "\tName: OnOff\n", "\t\t[1]   On\n",
+                              "Msg[0]", "\tID: 100\n", "\tByte length: 8\n", "\tSender: ECU\n", "\tSignals:\n",
+                              "\t\tSignal[1]", "\t\t\tMux signal type: multiplexedSignal\n",
+                              "\t\t\tFactor: 0.010000\n", "\t\t\tByte order: bigEndian\n", "Ev[0]",
+                              "\tUnit: \"\"\n", "\tData size: 4\n"}) {
+        EXPECT_NE(info.find(piece), std::string::npos) << piece;
+    }
+}
+
+}  // namespace
