@@ -1,0 +1,471 @@
+// The reader: header values, the dispatcher's line handling, every section's statements and the
+// messages and result codes of failing sections.
+#include <gtest/gtest.h>
+
+#include "ldf/ldf_read_context.h"
+#include "ldf_test_support.h"
+
+namespace qm::ldf::test {
+namespace {
+
+TEST(LdfReader, OnlyCommentsAndDescriptionLineLoadCleanly) {
+    NetConfigLdfFile file;
+    EXPECT_TRUE(LoadText(file, "/* a comment */\nLIN_description_file ;\n"));
+    EXPECT_EQ(file.GetResultCode(), 0);
+    EXPECT_EQ(file.GetLastLoadResult(), 1);
+    EXPECT_EQ(MessagesOf(file), "");
+    ASSERT_EQ(file.GetCommentCount(), 1u);
+    EXPECT_STREQ(file.GetComment(0), "/* a comment */");
+    EXPECT_EQ(std::string(file.GetMessages()).rfind("Measure time: ", 0), 0u);
+}
+
+TEST(LdfReader, HeaderValuesAreStoredWithoutQuotes) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header("2.1") + "LDF_file_revision = \"7.3\";\n"
+                                               "Channel_name = \"DB\";\n"
+                                               "LIN_sig_byte_order_big_endian;\n"));
+    EXPECT_STREQ(file.GetProtocolVersion(), "2.1");
+    EXPECT_STREQ(file.GetLanguageVersion(), "2.1");
+    EXPECT_STREQ(file.GetFileRevision(), "7.3");
+    EXPECT_DOUBLE_EQ(file.GetSpeed(), 19.2);
+    EXPECT_STREQ(file.GetChannelName(), "DB");
+    EXPECT_EQ(file.Model().bigEndian, 1);
+    EXPECT_STREQ(file.GetVersion(), "1.42");
+    EXPECT_EQ(file.GetFileType(), 0);
+}
+
+TEST(LdfReader, NetworkNameComesFromTheBannerOrTheFileName) {
+    NetConfigLdfFile banner;
+    ASSERT_TRUE(LoadText(banner, "/*  Network: LIN_DummyBus */\nLIN_description_file;\n"));
+    EXPECT_STREQ(banner.GetName(), "LIN_DummyBus");
+    NetConfigLdfFile plain;
+    ASSERT_TRUE(LoadText(plain, "LIN_description_file;\n", "door_bus.ldf"));
+    EXPECT_STREQ(plain.GetName(), "door_bus");
+}
+
+TEST(LdfReader, EmptyOneLineSectionIsAcceptedAndReadingGoesOn) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + "Signal_groups { }\n" + kNodes));
+    EXPECT_EQ(file.GetNodeCount(), 3u);
+}
+
+TEST(LdfReader, StatementsSpreadOverLinesAreJoined) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + "Nodes\n{\n  Master:\n    CEM, /* name */\n    5 ms,\n"
+                                          "    0.1 ms; // jitter\n  Slaves:\n    LSM;\n}\n"));
+    ASSERT_NE(file.GetMasterNode(), nullptr);
+    EXPECT_STREQ(file.GetMasterNode()->GetName(), "CEM");
+    EXPECT_DOUBLE_EQ(file.GetMasterNode()->GetTimeBase(), 5.0);
+    EXPECT_DOUBLE_EQ(file.GetMasterNode()->GetJitter(), 0.1);
+    EXPECT_EQ(file.GetSlaveNodeCount(), 1u);
+}
+
+TEST(LdfReader, TopLevelBracketIsReportedAndReadingGoesOn) {
+    NetConfigLdfFile file;
+    EXPECT_TRUE(LoadText(file, "LIN_description_file;\n}\nLIN_speed = 10 kbps;\n"));
+    EXPECT_EQ(MessagesOf(file), "Redundant bracket. Line(2) }.\r\n");
+    EXPECT_DOUBLE_EQ(file.GetSpeed(), 10.0);
+}
+
+TEST(LdfReader, UnknownTopLevelLineStopsTheLoad) {
+    NetConfigLdfFile file;
+    EXPECT_FALSE(LoadText(file, "LIN_description_file;\nBogus_section {\nLIN_speed = 10 kbps;\n"));
+    EXPECT_EQ(MessagesOf(file),
+              "Possible undefined tag, check this line: Line(2) Bogus_section {\r\n");
+    EXPECT_EQ(file.Model().sectionCode, 71);
+    EXPECT_DOUBLE_EQ(file.GetSpeed(), 0.0);
+}
+
+TEST(LdfReader, NodeCapabilityFilesAreRefused) {
+    NetConfigLdfFile file;
+    EXPECT_FALSE(LoadText(file, "node_capability_file ;\n"));
+    EXPECT_EQ(MessagesOf(file),
+              "Node capability file format not supported. Line(1) node_capability_file ;.\r\n");
+}
+
+TEST(LdfReader, EndOfFileMarkLineIsIgnored) {
+    NetConfigLdfFile file;
+    EXPECT_TRUE(LoadText(file, "LIN_description_file;\n\x1a\n"));
+    EXPECT_EQ(MessagesOf(file), "");
+}
+
+TEST(LdfReader, MissingFileGivesResultCode254) {
+    NetConfigLdfFile file;
+    EXPECT_FALSE(file.Load((TempDir() / "does_not_exist.ldf").c_str()));
+    EXPECT_EQ(file.GetResultCode(), 254);
+    EXPECT_EQ(MessagesOf(file), "");
+    EXPECT_STREQ(file.GetName(), "does_not_exist");
+}
+
+TEST(LdfReader, NarrowAndWidePathLoadsAgree) {
+    const std::string path = WriteTemp("wide.ldf", Header() + kNodes);
+    NetConfigLdfFile narrow;
+    NetConfigLdfFile wide;
+    ASSERT_TRUE(narrow.Load(path.c_str()));
+    ASSERT_TRUE(wide.Load(std::wstring(path.begin(), path.end()).c_str()));
+    EXPECT_EQ(narrow.GetNodeCount(), wide.GetNodeCount());
+    EXPECT_EQ(std::wstring(narrow.GetPath()), std::wstring(wide.GetPath()));
+}
+
+TEST(LdfReader, NodesWithOptionalMasterFields) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + "Nodes {\n  Master: CEM, 5 ms, 0.1 ms, 24 bits, 30 %;\n"
+                                          "  Slaves: A, B, C;\n}\n"));
+    ILdfMasterNode* master = file.GetMasterNode();
+    ASSERT_NE(master, nullptr);
+    EXPECT_EQ(master->GetBitLength(), 24u);
+    EXPECT_EQ(master->GetTolerant(), 30);
+    EXPECT_EQ(file.GetNodeCount(), 4u);
+    EXPECT_EQ(file.IndexOfMasterNode(), 0u);
+    EXPECT_STREQ(file.GetLastNode()->GetName(), "C");
+    EXPECT_EQ(file.GetSlaveNode(1)->IsSlave(), 1);
+}
+
+TEST(LdfReader, SignalsBindPublisherSubscribersAndByteArrays) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + kNodes +
+                                   "Signals {\n  Data: 24, {0x01, 2, 3}, LSM, CEM, RSM;\n"
+                                   "  Plain: 4, 0x0A, CEM, LSM;\n}\n"));
+    ILdfStandardSignal* data = file.FindStandardSignal("Data");
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->IsByteArray(), 1);
+    ASSERT_EQ(data->GetInitialValueCount(), 3u);
+    EXPECT_EQ(data->GetInitialValue(0), 1);
+    EXPECT_EQ(data->GetInitialValue(2), 3);
+    EXPECT_EQ(data->GetInitialValue(3), 0);
+    EXPECT_STREQ(data->GetPublisher()->GetName(), "LSM");
+    EXPECT_EQ(data->GetSubscriberCount(), 2u);
+    EXPECT_EQ(file.FindNode("CEM")->GetSubscribedSignalCount(), 1u);
+    ILdfStandardSignal* plain = file.FindStandardSignal("Plain");
+    EXPECT_EQ(plain->IsByteArray(), 0);
+    EXPECT_EQ(plain->GetInitialValue(0), 10);
+    EXPECT_STREQ(plain->GetType(), "unsignedType");
+    EXPECT_STREQ(plain->GetByteOrder(), "littleEndian");
+    EXPECT_EQ(plain->GetBitOrder(), 1);
+}
+
+TEST(LdfReader, FramesBindSignalsSubscribersAndComputeMissingLengths) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + kNodes +
+                                   "Signals {\n  A: 4, 0, LSM, CEM;\n  B: 9, 0, LSM, CEM;\n}\n"
+                                   "Frames {\n  F: 0x10, LSM {\n    A, 0;\n    B, 4;\n  }\n}\n"));
+    ILdfUnconditionalFrame* frame = file.FindUnconditionalFrame("F");
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->GetLength(), 2);  // (4 + 9) / 8 rounded up
+    EXPECT_EQ(frame->GetFrameId(), 0x10);
+    EXPECT_STREQ(frame->GetPublisher()->GetName(), "LSM");
+    EXPECT_EQ(frame->GetSignalCount(), 2u);
+    EXPECT_STREQ(frame->GetLastSignal()->GetName(), "B");
+    EXPECT_EQ(file.FindStandardSignal("B")->GetBitOffset(), 4);
+    EXPECT_EQ(file.FindStandardSignal("B")->GetFrame(), frame);
+    ILdfNode* cem = file.FindNode("CEM");
+    EXPECT_EQ(cem->GetSubscribedFrameCount(), 1u);  // once, although two signals lead there
+    EXPECT_EQ(file.FindNode("LSM")->FindPublishedFrame("F"), frame);
+    EXPECT_EQ(MessagesOf(file),
+              "WARNING. Frame F has not defined length. Line(14)   F: 0x10, LSM {.\r\n");
+    EXPECT_EQ(file.FindUnconditionalFrameById(0x10), frame);
+}
+
+TEST(LdfReader, UnknownSignalInFrameIsSkippedWithAWarning) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(
+        LoadText(file, Header() + kNodes +
+                           "Signals {\n  A: 4, 0, LSM, CEM;\n}\n"
+                           "Frames {\n  F: 1, LSM, 1 {\n    Ghost, 0;\n    A, 0;\n  }\n}\n"));
+    EXPECT_EQ(MessagesOf(file),
+              "WARNING. Missing signal definition: Ghost. Line(14)     Ghost, 0;.\r\n");
+    EXPECT_EQ(file.FindUnconditionalFrame("F")->GetSignalCount(), 1u);
+}
+
+TEST(LdfReader, DiagnosticSignalsAndFrames) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(
+        file, Header() + "Diagnostic_signals {\n  MasterReqB0: 8, 0;\n  MasterReqB1: 8, 0;\n}\n"
+                         "Diagnostic_frames {\n  MasterReq: 0x3c {\n    MasterReqB0, 0;\n"
+                         "    MasterReqB1, 8;\n  }\n}\n"));
+    EXPECT_EQ(file.Model().diagnosticSignalsPresent, 1);
+    ILdfDiagnosticFrame* request = file.FindDiagnosticFrame("MasterReq");
+    ASSERT_NE(request, nullptr);
+    EXPECT_EQ(request->GetFrameId(), 0x3C);
+    EXPECT_EQ(request->IsMasterRequest(), 1);
+    EXPECT_EQ(request->IsSlaveResponse(), 0);
+    EXPECT_EQ(request->GetDiagnosticSignalCount(), 2u);
+    EXPECT_EQ(file.FindDiagnosticSignal("MasterReqB1")->GetFrame(), request);
+    EXPECT_EQ(file.GetSignalCount(), 2u);
+    EXPECT_EQ(file.GetFrameDiagnosticSignalCount(), 2u);
+    EXPECT_EQ(file.GetUnusedDiagnosticSignalCount(), 0u);
+    EXPECT_EQ(file.FindDiagnosticFrameById(0x3C), request);
+}
+
+TEST(LdfReader, SporadicAndEventTriggeredFrames) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header("2.1") + kNodes + kSignalsAndFrames +
+                                   "Sporadic_frames {\n  Spor: CemFrame, Ghost;\n}\n"
+                                   "Event_triggered_frames {\n"
+                                   "  Event: Resolver, 0x06, LsmFrame, RsmFrame;\n"
+                                   "  Old: 0x07, LsmFrame;\n}\n"));
+    ILdfSporadicFrame* sporadic = file.FindSporadicFrame("Spor");
+    ASSERT_NE(sporadic, nullptr);
+    EXPECT_EQ(sporadic->GetAssociatedFrameCount(), 1u);
+    EXPECT_EQ(sporadic->FindAssociatedFrameById(1), file.FindUnconditionalFrame("CemFrame"));
+    ILdfEventTriggeredFrame* event = file.FindEventTriggeredFrame("Event");
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(event->GetFrameId(), 6);
+    ASSERT_NE(event->GetCollisionResolvingScheduleTable(), nullptr);
+    EXPECT_STREQ(event->GetCollisionResolvingScheduleTable()->GetName(), "Resolver");
+    EXPECT_EQ(event->GetAssociatedFrameCount(), 2u);
+    ILdfEventTriggeredFrame* old = file.FindEventTriggeredFrame("Old");
+    EXPECT_EQ(old->GetFrameId(), 7);
+    EXPECT_EQ(old->GetCollisionResolvingScheduleTable(), nullptr);
+    EXPECT_EQ(file.FindEventTriggeredFrameById(7), old);
+    EXPECT_EQ(MessagesOf(file),
+              "Missing frame definition: Ghost. Line(28)   Spor: CemFrame, Ghost;.\r\n");
+    EXPECT_EQ(file.GetFrameCount(), 6u);
+}
+
+TEST(LdfReader, NodeAttributesOfASlave) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
+                                   "Node_attributes {\n  LSM {\n"
+                                   "    LIN_protocol = \"2.1\";\n"
+                                   "    configured_NAD = 0x0A;\n"
+                                   "    initial_NAD = 0x01;\n"
+                                   "    product_id = 0x4A4F, 0x4841, 2;\n"
+                                   "    response_error = LsmError;\n"
+                                   "    fault_state_signals = LeftSwitch, LsmError;\n"
+                                   "    P2_min = 150 ms;\n"
+                                   "    ST_min = 20;\n"
+                                   "    N_As_timeout = 900 ms;\n"
+                                   "    N_Cr_timeout = 800;\n"
+                                   "    response_tolerance = 38;\n"
+                                   "    configurable_frames {\n"
+                                   "      CemFrame = 0x0010; LsmFrame;\n"
+                                   "      Ghost = 3;\n"
+                                   "    }\n  }\n}\n"));
+    ILdfSlaveNode* lsm = file.FindSlaveNode("LSM");
+    ASSERT_NE(lsm, nullptr);
+    EXPECT_STREQ(lsm->GetLinProtocol(), "\"2.1\"");
+    EXPECT_EQ(lsm->GetConfiguredNad(), 10);
+    EXPECT_EQ(lsm->HasInitialNad(), 1);
+    EXPECT_EQ(lsm->GetInitialNad(), 1);
+    ASSERT_NE(lsm->GetProductId(), nullptr);
+    EXPECT_EQ(lsm->GetProductId()->GetSupplierId(), 0x4A4F);
+    EXPECT_EQ(lsm->GetProductId()->GetFunctionId(), 0x4841);
+    EXPECT_EQ(lsm->GetProductId()->HasVariant(), 1);
+    EXPECT_EQ(lsm->GetProductId()->GetVariant(), 2);
+    EXPECT_STREQ(lsm->GetResponseErrorSignal()->GetName(), "LsmError");
+    EXPECT_EQ(lsm->GetFaultStateSignalCount(), 2u);
+    EXPECT_DOUBLE_EQ(lsm->GetP2Min(), 150.0);
+    EXPECT_DOUBLE_EQ(lsm->GetStMin(), 20.0);
+    // A timeout followed by its unit is not taken; without it, it is.
+    EXPECT_EQ(lsm->HasNAsTimeout(), 0);
+    EXPECT_DOUBLE_EQ(lsm->GetNAsTimeout(), 1000.0);
+    EXPECT_EQ(lsm->HasNCrTimeout(), 1);
+    EXPECT_DOUBLE_EQ(lsm->GetNCrTimeout(), 800.0);
+    EXPECT_EQ(lsm->GetResponseTolerance(), 38);
+    ASSERT_EQ(lsm->GetConfigurableFrameCount(), 3u);
+    EXPECT_EQ(lsm->GetConfigurableFrame(0)->GetFrame(), file.FindFrame("CemFrame"));
+    EXPECT_EQ(lsm->GetConfigurableFrame(2)->GetFrame(), nullptr);
+    EXPECT_EQ(lsm->GetConfigurableMessageIdByFrameName("CemFrame"), 0x10);
+    EXPECT_EQ(lsm->GetConfigurableMessageIdByFrameId(1), 0x10);
+    EXPECT_EQ(lsm->GetConfigurableMessageIdByFrameName("LsmFrame"), 65535);
+    EXPECT_EQ(MessagesOf(file), "");
+}
+
+TEST(LdfReader, NodeAttributesForMasterOrUnknownNodesAreSkipped) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + kNodes +
+                                   "Node_attributes {\n  CEM {\n    configured_NAD = 1;\n  }\n"
+                                   "  Nobody {\n    configured_NAD = 2;\n  }\n"
+                                   "  RSM {\n    configured_NAD = 3;\n  }\n}\n"));
+    EXPECT_EQ(
+        MessagesOf(file),
+        "WARNING. Node attributes is not for master node. Only slave nodes can be configured. "
+        "Line(10)   CEM {.\r\n"
+        "WARNING. Missing slave node definition: Nobody. Line(13)   Nobody {.\r\n");
+    EXPECT_EQ(file.FindSlaveNode("RSM")->GetConfiguredNad(), 3);
+}
+
+TEST(LdfReader, EncodingTypesAndRepresentations) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(
+        LoadText(file, Header() + kNodes + kSignalsAndFrames +
+                           "Signal_encoding_types {\n  Light {\n"
+                           "    logical_value, 0, \"Off, really\";\n"
+                           "    physical_value, 1, 254, 0.5, -10, \"lux\";\n"
+                           "    bcd_value;\n    ascii_value;\n  }\n}\n"
+                           "Signal_representation {\n  Light: LeftSwitch, RightSwitch;\n}\n"));
+    ILdfSignalEncodingType* light = file.FindEncodingType("Light");
+    ASSERT_NE(light, nullptr);
+    ASSERT_EQ(light->GetValueCount(), 4u);
+    auto* logical = dynamic_cast<ILdfLogicalValue*>(light->GetValue(0));
+    ASSERT_NE(logical, nullptr);
+    EXPECT_STREQ(logical->GetTextInfo(), "Off, really");
+    auto* physical = dynamic_cast<ILdfPhysicalValue*>(light->GetValue(1));
+    ASSERT_NE(physical, nullptr);
+    EXPECT_EQ(physical->GetMaximum(), 254u);
+    EXPECT_DOUBLE_EQ(physical->GetScale(), 0.5);
+    EXPECT_STREQ(physical->GetScaleText(), "0.5");
+    EXPECT_DOUBLE_EQ(physical->GetOffset(), -10.0);
+    EXPECT_EQ(light->GetValue(2)->GetValueKind(), kLdfValueBcd);
+    EXPECT_EQ(light->GetValue(3)->GetValueKind(), kLdfValueAscii);
+    EXPECT_EQ(light->GetSignalCount(), 2u);
+    EXPECT_EQ(file.FindStandardSignal("LeftSwitch")->GetEncodingType(), light);
+    EXPECT_EQ(file.GetRepresentationCount(), 1u);
+    EXPECT_EQ(MessagesOf(file), "");
+}
+
+TEST(LdfReader, SignalGroupsCompositeAndDiagnosticAddresses) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header("1.3") + kNodes + kSignalsAndFrames +
+                                   "Diagnostic_addresses {\n  LSM: 0x21;\n  RSM: 0x22;\n}\n"
+                                   "Signal_groups {\n  Group : 16 {\n    LeftSwitch, 0;\n"
+                                   "    RightSwitch, 8;\n  }\n}\n"
+                                   "composite {\n  configuration Cfg {\n"
+                                   "    LSM { RSM, CEM }\n  }\n}\n"));
+    EXPECT_EQ(file.FindNode("LSM")->GetDiagnosticAddress(), 0x21u);
+    EXPECT_EQ(file.FindNode("CEM")->GetDiagnosticAddress(), 0xFFFFFFFFu);
+    ILdfSignalGroup* group = file.FindSignalGroup("Group");
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->GetSize(), 16);
+    EXPECT_EQ(group->GetSignalCount(), 2u);
+    EXPECT_EQ(file.FindStandardSignal("RightSwitch")->GetGroupOffset(), 8);
+    ILdfConfiguration* configuration = file.FindConfiguration("Cfg");
+    ASSERT_NE(configuration, nullptr);
+    ICompositeNodeGroup* composite = configuration->FindCompositeNodeGroup("LSM");
+    ASSERT_NE(composite, nullptr);
+    EXPECT_EQ(composite->GetLogicalNodeCount(), 2u);
+    EXPECT_NE(composite->FindLogicalNode("CEM"), nullptr);
+    EXPECT_EQ(MessagesOf(file), "");
+}
+
+TEST(LdfReader, DynamicFrameIdsMarkTheirFrames) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(
+        LoadText(file, Header() + kNodes + "dynamic_frames {\n  2, 3;\n}\n" + kSignalsAndFrames));
+    EXPECT_EQ(file.FindUnconditionalFrame("CemFrame")->IsDynamic(), 0);
+    EXPECT_EQ(file.FindUnconditionalFrame("LsmFrame")->IsDynamic(), 1);
+    EXPECT_EQ(file.FindUnconditionalFrame("RsmFrame")->IsDynamic(), 1);
+}
+
+// Each failing section leaves its message, its result code and the model read before it.
+struct FailureCase {
+    const char* name;
+    std::string text;
+    std::string message;
+    uint8_t resultCode;
+};
+
+class LdfReaderFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(LdfReaderFailure, StopsWithMessageAndResultCode) {
+    const FailureCase& failure = GetParam();
+    NetConfigLdfFile file;
+    EXPECT_FALSE(LoadText(file, failure.text));
+    EXPECT_EQ(MessagesOf(file), failure.message);
+    EXPECT_EQ(file.GetResultCode(), failure.resultCode);
+    EXPECT_EQ(file.GetLastLoadResult(), 0);
+}
+
+const std::string kTwoLines = "LIN_description_file;\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Sections, LdfReaderFailure,
+    ::testing::Values(
+        FailureCase{"protocol", kTwoLines + "LIN_protocol_version;\n",
+                    "Check LIN_protocol_version. Line(2) LIN_protocol_version;.\r\n", 12},
+        FailureCase{"language", kTwoLines + "LIN_language_version = ;\n",
+                    "Check LIN_language_version. Line(2) LIN_language_version = ;.\r\n", 13},
+        FailureCase{"revision", kTwoLines + "LDF_file_revision;\n",
+                    "Check LDF_file_revision. Line(2) LDF_file_revision;.\r\n", 14},
+        FailureCase{"speed", kTwoLines + "LIN_speed = fast kbps;\n",
+                    "Malformed LDF speed. Line(2) LIN_speed = fast kbps;.\r\n", 15},
+        FailureCase{"channel", kTwoLines + "Channel_name = \"a\" \"b\";\n",
+                    "Check Channel_name. Line(2) Channel_name = \"a\" \"b\";.\r\n", 16},
+        FailureCase{"master timing", kTwoLines + "Nodes {\n  Master: M, x ms, 1 ms;\n}\n",
+                    "Malformed time base or jitter Line(3)   Master: M, x ms, 1 ms;.\r\n", 17},
+        FailureCase{"nodes statement", kTwoLines + "Nodes {\n  Chief: M;\n}\n",
+                    "Malformed Nodes section from : Line(3)   Chief: M;.\r\n", 17},
+        FailureCase{"composite", kTwoLines + "composite {\n  setup Cfg {\n  }\n}\n",
+                    "Malformed composite section. Line(3)   setup Cfg {.\r\n", 18},
+        FailureCase{"diagnostic addresses", kTwoLines + "Diagnostic_addresses {\n  A: 1: 2;\n}\n",
+                    "Malformed diagnostic addresses section. Line(3)   A: 1: 2;.\r\n", 19},
+        FailureCase{"signals", kTwoLines + "Signals {\n  S: 8, 0;\n}\n",
+                    "Malformed signals section. Line(3)   S: 8, 0;.\r\n", 20},
+        FailureCase{"signal size", kTwoLines + "Signals {\n  S: eight, 0, A, B;\n}\n",
+                    "Malformed signals section. Line(3)   S: eight, 0, A, B;.\r\n", 20},
+        FailureCase{"diagnostic signals", kTwoLines + "Diagnostic_signals {\n  D: 8;\n}\n",
+                    "Malformed diagnostic signals section. Line(3)   D: 8;.\r\n", 21},
+        FailureCase{"dynamic frames", kTwoLines + "dynamic_frames {\n  1, x;\n}\n",
+                    "Malformed dynamic frames section. Line(3)   1, x;.\r\n", 22},
+        FailureCase{"frames", kTwoLines + "Frames {\n  F: 1 {\n  }\n}\n",
+                    "Malformed frames section. Line(3)   F: 1 {.\r\n", 23},
+        FailureCase{"frame signal offset", kTwoLines + "Frames {\n  F: 1, M, 1 {\n    S;\n  }\n}\n",
+                    "Malformed frames section. Line(4)     S;.\r\n", 23},
+        FailureCase{"event frames", kTwoLines + "Event_triggered_frames {\n  E;\n}\n",
+                    "Malformed event triggered frames section. Line(3)   E;.\r\n", 25},
+        FailureCase{"diagnostic frames", kTwoLines + "Diagnostic_frames {\n  MasterReq {\n}\n",
+                    "Malformed diagnostic frames section. Line(3)   MasterReq {.\r\n", 26},
+        FailureCase{"node attributes", kTwoLines + "Node_attributes {\n  A B {\n  }\n}\n",
+                    "Check Node attributes for node: A Line(3)   A B {.\r\n", 27},
+        FailureCase{"node attribute time",
+                    kTwoLines + "Nodes {\n  Slaves: S;\n}\nNode_attributes {\n  S {\n"
+                                "    P2_min = soon;\n  }\n}\n",
+                    "Malformed P2_min for node: S Line(7)     P2_min = soon;.\r\n", 27},
+        FailureCase{"schedule header", kTwoLines + "Schedule_tables {\n  A B {\n  }\n}\n",
+                    "Check Schedule Table: A Line(3)   A B {.\r\n", 28},
+        FailureCase{"signal groups", kTwoLines + "Signal_groups {\n  G {\n  }\n}\n",
+                    "Malformed signal groups section. Line(3)   G {.\r\n", 29},
+        FailureCase{"encoding header", kTwoLines + "Signal_encoding_types {\n  E F {\n  }\n}\n",
+                    "Check Signal Encoding Type: E Line(3)   E F {.\r\n", 30},
+        FailureCase{"encoding row",
+                    kTwoLines + "Signal_encoding_types {\n  E {\n    fancy_value, 1;\n  }\n}\n",
+                    "Malformed Signal Encoding Type row Line(4)     fancy_value, 1;.\r\n", 30},
+        FailureCase{
+            "encoding scale",
+            kTwoLines + "Signal_encoding_types {\n  E {\n    physical_value, 0, 1, k, 0;\n  }\n}\n",
+            "Malformed scale or offset value Line(4)     physical_value, 0, 1, k, 0;.\r\n", 30},
+        FailureCase{"representation", kTwoLines + "Signal_representation {\n  E;\n}\n",
+                    "Check Signal Representation for Signal Encoding Type: E Line(3)   E;.\r\n",
+                    31},
+        FailureCase{"truncated statement", kTwoLines + "Signals {\n  S: 8, 0, A",
+                    "Malformed signals section. Line(3)   S: 8, 0, A.\r\n", 20}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) {
+        std::string name = info.param.name;
+        for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        return name;
+    });
+
+TEST(LdfReader, LoadThatStopsKeepsWhatWasReadBefore) {
+    NetConfigLdfFile file;
+    EXPECT_FALSE(LoadText(file, Header() + kNodes + "Signals {\n  A: 8, 0, CEM, LSM;\n  B;\n}\n"));
+    EXPECT_EQ(file.GetNodeCount(), 3u);
+    EXPECT_EQ(file.GetStandardSignalCount(), 1u);
+    EXPECT_EQ(file.GetResultCode(), 20);
+}
+
+TEST(LdfReader, BinaryGarbageStopsCleanly) {
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
+    NetConfigLdfFile file;
+    EXPECT_FALSE(LoadText(file, garbage));
+    EXPECT_NE(std::string(file.GetMessages()).find("Line("), std::string::npos);
+}
+
+TEST(LdfReader, UnterminatedBlockCommentSwallowsTheRest) {
+    NetConfigLdfFile file;
+    EXPECT_TRUE(LoadText(file, "LIN_description_file;\n  /* open\nLIN_speed = 10 kbps;\n"));
+    EXPECT_DOUBLE_EQ(file.GetSpeed(), 0.0);
+}
+
+TEST(LdfReader, ReloadStartsFromAClearModel) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + kNodes));
+    ASSERT_TRUE(LoadText(file, "LIN_description_file;\n", "second.ldf"));
+    EXPECT_EQ(file.GetNodeCount(), 0u);
+    EXPECT_EQ(file.GetMasterNode(), nullptr);
+    EXPECT_STREQ(file.GetProtocolVersion(), "");
+}
+
+}  // namespace
+}  // namespace qm::ldf::test
