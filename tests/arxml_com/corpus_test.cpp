@@ -1,0 +1,286 @@
+// Every ARXML file of the shared corpus: loads, and yields the clusters, ECUs, PDUs, signals and
+// messages the file really holds (counted by hand from the files).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "arxml_com/netconfig_arxml_file.h"
+#include "xml/reference_resolver.h"
+
+namespace {
+
+const std::filesystem::path kCorpus = QM_SHARED_DIR "/corpus/arxml";
+
+struct Expected {
+    size_t clusters;
+    size_t ecus;  // over all clusters
+    size_t pdus;
+    size_t signals;
+    size_t signalGroups;
+    size_t unresolvedReferences;
+    const char* messages;
+};
+
+// clang-format off
+const std::map<std::string, Expected> kExpected = {
+    {"capi_adi_sensoritf_common.arxml", {0, 0, 0, 0, 0, 284, ""}},
+    {"capi_cgd_m1_service_instance_timing.arxml", {0, 0, 0, 0, 0, 0, ""}},
+    {"capi_cgd_m1_someip_instances.arxml", {0, 0, 0, 0, 0, 14, ""}},
+    {"capi_hw_m1_service_instances_someip_deployments.arxml", {0, 0, 0, 0, 0, 4, ""}},
+    {"capi_hw_service_interfaces.arxml", {0, 0, 0, 0, 0, 3, ""}},
+    {"capi_hw_service_interfaces_someip_deployments.arxml", {0, 0, 0, 0, 0, 3, ""}},
+    {"capi_network_manifest.arxml", {1, 0, 0, 0, 0, 0, ""}},
+    {"capi_nm_network_management_someip.arxml", {0, 0, 0, 0, 0, 18, ""}},
+    {"cm_ARXMLContainerTest.arxml", {1, 1, 17, 24, 0, 0, ""}},
+    {"cm_ARXMLSecuredPDUTest.arxml", {1, 2, 3, 2, 0, 1,
+        "Missing length of pdu: secPdu.\r\n"
+        "Communication mode not defined for pdu group: testBU_Tx.\r\n"
+        "Communication mode not defined for pdu group: recBU_Rx.\r\n"}},
+    {"cm_cluster_arxml_FD.arxml", {1, 1, 3, 4, 0, 0,
+        "Communication mode not defined for pdu group: "
+        "PduGroup_ce5483d5f38342929df699b18b858436_Rx.\r\n"
+        "Communication mode not defined for pdu group: "
+        "PduGroup_844863dc06fb4b8b96a2858716bf38f2_Rx.\r\n"}},
+    {"cm_test_ar323.arxml", {1, 0, 28, 158, 0, 0, ""}},
+    {"cp_Linexample_ecuc.arxml", {0, 0, 0, 0, 0, 584, ""}},
+    {"ct_system-3.2.3.arxml", {1, 0, 5, 13, 1, 0, ""}},
+    {"ct_system-4.2.arxml", {1, 0, 11, 20, 2, 0,
+        "No system signal for signal: message1_SeqCounter.\r\n"
+        "No system signal for signal: message1_CRC.\r\n"
+        "No system signal for signal: signal5.\r\n"
+        "No system signal for signal: signal3.\r\n"
+        "No system signal for signal: message3_CRC.\r\n"
+        "No system signal for signal: message3_SeqCounter.\r\n"
+        "No pdu ref for frame triggering: MessageWithoutPDU.\r\n"}},
+    {"ct_system-DAI-3.1.2.arxml", {0, 0, 0, 0, 0, 0, ""}},
+    {"ct_system-dangling-reference-4.2.arxml", {1, 0, 0, 0, 0, 1,
+        "No pdu ref for frame triggering: message1.\r\n"}},
+    {"ct_system-float-values.arxml", {1, 1, 1, 2, 0, 0,
+        "Communication mode not defined for pdu group: IDCM_A_CCB_Tx.\r\n"}},
+    {"ct_system-missing-denominator-4.2.arxml", {1, 0, 1, 1, 0, 0, ""}},
+    {"lg_extended_vehicle_manifest.arxml", {0, 0, 0, 0, 0, 0,
+        "Unknown cluster name: COMMUNICATION-CLUSTER.\r\n"}},
+    {"pa_AUTOSAR_Datatypes.arxml", {0, 0, 0, 0, 0, 0, ""}},
+    {"pa_CanSystem.arxml", {1, 2, 2, 2, 0, 12,
+        "Unknown property: COM-CONFIGURATION-GW-TIME-BASE of ecu: DebugNode.\r\n"
+        "Unknown property: COM-CONFIGURATION-RX-TIME-BASE of ecu: DebugNode.\r\n"
+        "Unknown property: COM-CONFIGURATION-TX-TIME-BASE of ecu: DebugNode.\r\n"
+        "Unknown property: COM-ENABLE-MDT-FOR-CYCLIC-TRANSMISSION of ecu: DebugNode.\r\n"
+        "Unknown property: COM-CONFIGURATION-GW-TIME-BASE of ecu: EcuTestNode.\r\n"
+        "Unknown property: COM-CONFIGURATION-RX-TIME-BASE of ecu: EcuTestNode.\r\n"
+        "Unknown property: COM-CONFIGURATION-TX-TIME-BASE of ecu: EcuTestNode.\r\n"
+        "Unknown property: COM-ENABLE-MDT-FOR-CYCLIC-TRANSMISSION of ecu: EcuTestNode.\r\n"}},
+    {"tpms_ConvertedLegacy_BCM.arxml", {1, 1, 1, 1, 0, 0,
+        "Communication mode not defined for pdu group: BCM_oCAN00_Tx.\r\n"}},
+};
+// clang-format on
+
+size_t CountOccurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+class Corpus : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!std::filesystem::is_directory(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
+    }
+
+    static std::unique_ptr<NetConfigArxmlFile> Load(const std::string& name) {
+        auto file = std::make_unique<NetConfigArxmlFile>();
+        EXPECT_TRUE(file->Load((kCorpus / name).string().c_str())) << name;
+        return file;
+    }
+};
+
+TEST_F(Corpus, EveryFileYieldsWhatItHolds) {
+    size_t seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kCorpus)) {
+        if (entry.path().extension() != ".arxml") continue;
+        const std::string name = entry.path().filename().string();
+        NanoXML::ClearMessageLog();
+        auto file = Load(name);
+        const std::string log = NanoXML::MessageLog();
+        const auto it = kExpected.find(name);
+        if (it == kExpected.end()) continue;  // a file added later: loading it was the test
+        ++seen;
+        const Expected& expected = it->second;
+        size_t ecus = 0;
+        for (auto* cluster : file->Clusters()) ecus += cluster->GetEcuCount();
+        size_t signals = 0;
+        size_t groups = 0;
+        for (auto* pdu : file->Pdus()) {
+            signals += pdu->GetSignalCount();
+            groups += pdu->GetSignalGroupCount();
+        }
+        EXPECT_EQ(file->GetClusterCount(), expected.clusters) << name;
+        EXPECT_EQ(ecus, expected.ecus) << name;
+        EXPECT_EQ(file->GetPduCount(), expected.pdus) << name;
+        EXPECT_EQ(signals, expected.signals) << name;
+        EXPECT_EQ(groups, expected.signalGroups) << name;
+        EXPECT_EQ(CountOccurrences(log, "Unresolved reference of: "), expected.unresolvedReferences)
+            << name;
+        EXPECT_EQ(file->GetMessages(), std::string(expected.messages)) << name;
+    }
+    EXPECT_EQ(seen, kExpected.size());
+}
+
+TEST_F(Corpus, Autosar3SystemFromCantools) {
+    auto file = Load("ct_system-3.2.3.arxml");
+    EXPECT_EQ(file->AutosarVersion(), (qm::arxml::AutosarVersion{3, 2, 3}));
+    IArxmlCluster* network = file->FindCluster("Network");
+    ASSERT_NE(network, nullptr);
+    EXPECT_EQ(network->GetBaudrate(), 250000u);
+    EXPECT_STREQ(network->GetProtocolName(), "CAN");
+    EXPECT_STREQ(network->GetProtocolVersion(), "can2.0b");
+    ASSERT_EQ(network->GetPduCount(), 2u);
+
+    IArxmlPdu* status = file->FindPdu("Status");
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->GetIdentifier(), 123);
+    EXPECT_EQ(status->GetLength(), 3u);
+    EXPECT_DOUBLE_EQ(status->GetCyclicTimePeriod(), 0.5);
+    EXPECT_EQ(status->GetNumberOfRepetitions(), 0u);
+    EXPECT_TRUE(status->HasNumberOfRepetitions());
+    EXPECT_DOUBLE_EQ(status->GetMinimumDelay(), 0.01);
+    IArxmlSignal* checksum = status->FindSignal("Checksum");
+    ASSERT_NE(checksum, nullptr);
+    EXPECT_EQ(checksum->GetBitLength(), 8u);
+    EXPECT_EQ(checksum->GetByteOrder(), '1');
+    EXPECT_STREQ(checksum->GetDescription(),
+                 "AUTOSAR end-to-end protection CRC according to profile 2");
+    IArxmlSignal* position = status->FindSignal("Position");
+    EXPECT_EQ(position->GetStartPosition(), 19u);
+    EXPECT_EQ(position->GetCompuEntryCount(), 3u);
+    EXPECT_DOUBLE_EQ(position->GetMaximum(), 7.0);  // the data type's limit
+    ASSERT_EQ(status->GetSignalGroupCount(), 1u);
+    IArxmlSignalGroup* group = status->GetSignalGroup(0);
+    EXPECT_STREQ(group->GetName(), "PositionMovementGroup");
+    EXPECT_EQ(group->GetSignalCount(), 2u);
+    EXPECT_EQ(group->FindSignal("Movement"), status->FindSignal("Movement"));
+
+    IArxmlSignal* movement = status->FindSignal("Movement");
+    ASSERT_EQ(movement->GetCompuEntryCount(), 1u);
+    EXPECT_DOUBLE_EQ(movement->GetCompuEntry(0)->factor, 2.5);  // 10 / 4
+    EXPECT_DOUBLE_EQ(movement->GetCompuEntry(0)->offset, 10.0);
+}
+
+TEST_F(Corpus, Autosar4SystemFromCantools) {
+    auto file = Load("ct_system-4.2.arxml");
+    EXPECT_EQ(file->AutosarVersion()[0], 4u);
+    IArxmlCluster* cluster = file->FindCluster("Cluster0");
+    ASSERT_NE(cluster, nullptr);
+    EXPECT_EQ(cluster->GetBaudrate(), 500000u);
+    EXPECT_EQ(cluster->GetCanFdBaudrate(), 2000000u);
+    IArxmlPdu* message2 = file->FindPdu("message2");
+    EXPECT_EQ(message2->GetIdentifier(), 6);
+    EXPECT_TRUE(message2->IsExtendedAddressing());
+    EXPECT_STREQ(message2->GetTxBehavior(), "CAN-FD");
+    EXPECT_STREQ(message2->GetRxBehavior(), "");
+    // A relative system-signal reference with a BASE still finds its target.
+    EXPECT_STREQ(message2->FindSignal("signal2")->GetDescription(), "Signal comment!");
+    EXPECT_EQ(file->FindPdu("message1")->FindSignalGroup("message1Group")->GetSignalCount(), 3u);
+}
+
+TEST_F(Corpus, Autosar3FramePortsMakeTheClusterEcus) {
+    auto file = Load("cm_ARXMLSecuredPDUTest.arxml");
+    IArxmlCluster* can = file->GetCluster(0);
+    ASSERT_EQ(can->GetEcuCount(), 2u);
+    IArxmlEcu* sender = can->FindEcu("testBU");
+    ASSERT_NE(sender, nullptr);
+    EXPECT_STREQ(sender->GetDescription(), "sender ECU");
+    EXPECT_EQ(sender->GetTxPduCount(), 2u);
+    ASSERT_EQ(sender->GetPduGroupCount(), 1u);
+    EXPECT_STREQ(sender->GetPduGroup(0)->GetDirectionText(), "out");
+    EXPECT_EQ(sender->GetPduGroup(0)->GetPduCount(), 2u);
+    EXPECT_EQ(can->FindEcu("recBU")->GetRxPduCount(), 1u);
+}
+
+TEST_F(Corpus, MissingDenominatorReadsAsOne) {
+    auto file = Load("ct_system-missing-denominator-4.2.arxml");
+    ASSERT_EQ(file->GetPduCount(), 1u);
+    IArxmlSignal* signal = file->GetPdu(0)->GetSignal(0);
+    ASSERT_NE(signal, nullptr);
+    ASSERT_GE(signal->GetCompuEntryCount(), 1u);
+    EXPECT_TRUE(signal->GetCompuEntry(0)->rational);
+    EXPECT_TRUE(std::isfinite(signal->GetCompuEntry(0)->factor));
+}
+
+// The package path of an element: the short names of it and its named ancestors.
+std::string PackagePath(const NanoXML* element) {
+    std::vector<std::string> names;
+    for (const NanoXML* node = element; node != nullptr; node = node->parent) {
+        for (const NanoXML* child : node->children) {
+            if (child->name == "SHORT-NAME") {
+                names.push_back(child->text);
+                break;
+            }
+        }
+    }
+    std::string path;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) path += "/" + *it;
+    return path;
+}
+
+// Reference elements and, per (short name, element name), the named elements.
+struct DocumentIndex {
+    std::vector<NanoXML*> references;
+    std::map<std::pair<std::string, std::string>, std::vector<NanoXML*>> named;
+};
+
+DocumentIndex IndexDocument(NanoXML* root) {
+    DocumentIndex index;
+    std::vector<NanoXML*> stack = {root};
+    while (!stack.empty()) {
+        NanoXML* current = stack.back();
+        stack.pop_back();
+        if (!current->GetAttribute("DEST").empty() && current->children.empty()) {
+            index.references.push_back(current);
+        }
+        if (current->name == "SHORT-NAME" && current->parent) {
+            index.named[{current->text, current->parent->name}].push_back(current->parent);
+        }
+        for (NanoXML* child : current->children) stack.push_back(child);
+    }
+    return index;
+}
+
+TEST_F(Corpus, AmbiguousReferencesResolveToTheElementAtTheirPath) {
+    // Files with several elements of one short name and type. In the cantools files the first
+    // such element in document order is the wrong one for half of these references; canmatrix
+    // writes identical duplicates, where any choice is right.
+    const std::map<std::string, size_t> ambiguousByFile = {{"cm_test_ar323.arxml", 305},
+                                                           {"ct_system-4.2.arxml", 6},
+                                                           {"ct_system-3.2.3.arxml", 6},
+                                                           {"cm_ARXMLSecuredPDUTest.arxml", 4}};
+    for (const auto& [name, expectedAmbiguous] : ambiguousByFile) {
+        for (unsigned workers : {1u, 2u}) {
+            NanoXML root;
+            qm::xml::ArxmlReferenceResolver resolver;
+            root.onChildParsed = resolver.MakeCallback();
+            ASSERT_EQ(root.LoadFile((kCorpus / name).string().c_str()), 1);
+            resolver.Resolve(&root, workers);
+            const DocumentIndex index = IndexDocument(&root);
+            size_t ambiguous = 0;
+            for (NanoXML* reference : index.references) {
+                const std::string text = reference->GetText();
+                const std::string shortName = text.substr(text.rfind('/') + 1);
+                const auto found = index.named.find({shortName, reference->GetAttribute("DEST")});
+                if (found == index.named.end() || found->second.size() < 2) continue;
+                ++ambiguous;
+                ASSERT_NE(reference->link, nullptr) << name << " " << text;
+                EXPECT_EQ(PackagePath(reference->link), text) << name << " " << workers;
+            }
+            EXPECT_EQ(ambiguous, expectedAmbiguous) << name;
+        }
+    }
+}
+
+}  // namespace
