@@ -1,0 +1,192 @@
+// Schedule tables: the nine command kinds, the table handling and the failures of the section.
+#include <gtest/gtest.h>
+
+#include "ldf_test_support.h"
+
+namespace qm::ldf::test {
+namespace {
+
+const std::string kAttributes =
+    "Node_attributes {\n"
+    "  LSM {\n    LIN_protocol = \"2.1\";\n    configured_NAD = 0x21;\n    initial_NAD = 0x01;\n"
+    "    product_id = 0x4A4F, 0x4841;\n  }\n"
+    "  RSM {\n    LIN_protocol = 1.3;\n    configured_NAD = 0x22;\n  }\n"
+    "}\n";
+
+bool LoadTables(NetConfigLdfFile& file, const std::string& tables,
+                const std::string& protocol = "2.1") {
+    return LoadText(file, Header(protocol) + kNodes + kSignalsAndFrames + kAttributes +
+                              "Schedule_tables {\n" + tables + "}\n");
+}
+
+template <class Command>
+Command* CommandOf(NetConfigLdfFile& file, uint64_t table, uint64_t task) {
+    ITask* entry = file.GetScheduleTable(table)->GetTask(task);
+    return entry ? dynamic_cast<Command*>(entry->GetCommand()) : nullptr;
+}
+
+TEST(LdfSchedule, EveryCommandKind) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(
+        LoadTables(file,
+                   "  All {\n"
+                   "    CemFrame delay 10 ms;\n"
+                   "    AssignNAD { LSM } delay 11 ms;\n"
+                   "    ConditionalChangeNAD { 0x7F, 1, 3, 0x01, 0xFF, 0x20 } delay 12 ms;\n"
+                   "    DataDump { LSM, 0x10, 0x80, 0, 0xFF, 0xFE } delay 13 ms;\n"
+                   "    SaveConfiguration { RSM } delay 14 ms;\n"
+                   "    AssignFrameIdRange { LSM, 1 } delay 15 ms;\n"
+                   "    AssignFrameIdRange { LSM, 0, 0x40, 0x42, 0xFF, 0xFE } delay 16 ms;\n"
+                   "    FreeFormat { 1, 2, 3, 4, 5, 6, 7, 0x3C } delay 17 ms;\n"
+                   "    AssignFrameId { RSM, RsmFrame } delay 18 ms;\n"
+                   "    UnassignFrameId { RSM, RsmFrame } delay 0x13 ms;\n"
+                   "  }\n"));
+    ILdfScheduleTable* table = file.FindScheduleTable("All");
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->GetTaskCount(), 10u);
+    for (uint64_t i = 0; i < 10; ++i) EXPECT_EQ(table->GetTask(i)->GetDelay(), 10 + i);
+    const uint8_t kinds[] = {0, 1, 2, 3, 4, 5, 5, 6, 7, 8};
+    for (uint64_t i = 0; i < 10; ++i) {
+        EXPECT_EQ(table->GetTask(i)->GetCommand()->GetCommandKind(), kinds[i]);
+    }
+    EXPECT_EQ(CommandOf<IFrameCommand>(file, 0, 0)->GetFrame(), file.FindFrame("CemFrame"));
+    auto* assign = CommandOf<IAssignNadCommand>(file, 0, 1);
+    ASSERT_NE(assign, nullptr);
+    EXPECT_EQ(assign->GetNode(), file.FindSlaveNode("LSM"));
+    EXPECT_EQ(assign->GetInitialNad(), 0x01);
+    EXPECT_EQ(assign->GetNewNad(), 0x21);
+    EXPECT_EQ(assign->GetSupplierId(), 0x4A4F);
+    EXPECT_EQ(assign->GetFunctionId(), 0x4841);
+    auto* conditional = CommandOf<IConditionalChangeNadCommand>(file, 0, 2);
+    EXPECT_EQ(conditional->GetNad(), 0x7F);
+    EXPECT_EQ(conditional->GetId(), 1);
+    EXPECT_EQ(conditional->GetByte(), 3);
+    EXPECT_EQ(conditional->GetMask(), 1);
+    EXPECT_EQ(conditional->GetInv(), 0xFF);
+    EXPECT_EQ(conditional->GetNewNad(), 0x20);
+    auto* dump = CommandOf<IDataDumpCommand>(file, 0, 3);
+    EXPECT_EQ(dump->GetDataByte(0), 0x10);
+    EXPECT_EQ(dump->GetDataByte(4), 0xFE);
+    EXPECT_EQ(dump->GetDataByte(5), 0);
+    EXPECT_EQ(CommandOf<ISaveConfigurationCommand>(file, 0, 4)->GetNode(),
+              file.FindSlaveNode("RSM"));
+    auto* shortRange = CommandOf<IAssignFrameIdRangeCommand>(file, 0, 5);
+    EXPECT_EQ(shortRange->GetFrameIndex(), 1);
+    EXPECT_EQ(shortRange->HasPids(), 0);
+    auto* longRange = CommandOf<IAssignFrameIdRangeCommand>(file, 0, 6);
+    EXPECT_EQ(longRange->HasPids(), 1);
+    EXPECT_EQ(longRange->GetPid(0), 0x40);
+    EXPECT_EQ(longRange->GetPid(3), 0xFE);
+    EXPECT_EQ(longRange->GetPid(4), 0);
+    auto* free = CommandOf<IFreeFormatCommand>(file, 0, 7);
+    EXPECT_EQ(free->GetDataByte(7), 0x3C);
+    EXPECT_EQ(free->GetDataByte(8), 0);
+    EXPECT_EQ(CommandOf<IAssignFrameIdCommand>(file, 0, 8)->GetFrame(), file.FindFrame("RsmFrame"));
+    EXPECT_EQ(CommandOf<IUnassignFrameIdCommand>(file, 0, 9)->GetNode(), file.FindSlaveNode("RSM"));
+    EXPECT_EQ(file.GetTaskCount(), 10u);
+    EXPECT_EQ(MessagesOf(file), "");
+}
+
+TEST(LdfSchedule, LongAssignNadNamesTheNodeByItsNad) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(
+        LoadTables(file, "  T {\n    AssignNAD { 0x01, 0x1234, 0x5678, 0x22 } delay 5 ms;\n  }\n"));
+    auto* assign = CommandOf<IAssignNadCommand>(file, 0, 0);
+    ASSERT_NE(assign, nullptr);
+    EXPECT_EQ(assign->GetNode(), file.FindSlaveNode("RSM"));
+    EXPECT_EQ(assign->GetInitialNad(), 1);
+    EXPECT_EQ(assign->GetSupplierId(), 0x1234);
+    EXPECT_EQ(assign->GetFunctionId(), 0x5678);
+    EXPECT_EQ(assign->GetNewNad(), 0x22);
+}
+
+TEST(LdfSchedule, MasterRequestIsCreatedWhenMissing) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadTables(
+        file, "  Diag {\n    MasterReq delay 10 ms;\n    SlaveResp delay 10 ms;\n  }\n"));
+    ILdfDiagnosticFrame* request = file.FindDiagnosticFrame("MasterReq");
+    ASSERT_NE(request, nullptr);
+    EXPECT_EQ(request->GetFrameId(), 0);
+    EXPECT_EQ(request->GetDiagnosticSignalCount(), 0u);
+    EXPECT_EQ(CommandOf<IFrameCommand>(file, 0, 0)->GetFrame(), file.FindFrame("MasterReq"));
+    EXPECT_EQ(file.GetDiagnosticFrameCount(), 2u);
+    EXPECT_EQ(file.IndexOfFrame(file.FindFrame("SlaveResp")), 4u);
+}
+
+TEST(LdfSchedule, TablesOfTheSameNameAreJoined) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadTables(file,
+                           "  A {\n    CemFrame delay 1 ms;\n  }\n"
+                           "  B {\n    LsmFrame delay 2 ms;\n  }\n"
+                           "  A {\n    RsmFrame delay 3 ms;\n  }\n"));
+    ASSERT_EQ(file.GetScheduleTableCount(), 2u);
+    EXPECT_STREQ(file.GetScheduleTable(0)->GetName(), "B");
+    ILdfScheduleTable* joined = file.GetScheduleTable(1);
+    EXPECT_STREQ(joined->GetName(), "A");
+    EXPECT_EQ(joined->GetTaskCount(), 2u);
+    EXPECT_EQ(
+        MessagesOf(file),
+        "WARNING. Schedule table with name of A already exists. Warning for line(46)   A {;\r\n");
+}
+
+TEST(LdfSchedule, UnknownFirstTokenStopsTheLoad) {
+    NetConfigLdfFile file;
+    EXPECT_FALSE(LoadTables(file, "  T {\n    CemFrame delay 1 ms;\n    Ghost delay 1 ms;\n  }\n"));
+    EXPECT_EQ(MessagesOf(file),
+              "Missing frame definition: Ghost. Line(42)     Ghost delay 1 ms;.\r\n");
+    EXPECT_EQ(file.GetResultCode(), 28);
+    EXPECT_EQ(file.GetScheduleTable(0)->GetTaskCount(), 1u);
+}
+
+TEST(LdfSchedule, CommandsThatCannotBeBuiltStopTheLoad) {
+    const char* entries[] = {
+        "    AssignNAD { Nobody } delay 1 ms;\n",
+        "    DataDump { LSM, 1, 2 } delay 1 ms;\n",
+        "    AssignFrameId { LSM, Ghost } delay 1 ms;\n",
+        "    AssignFrameId { LSM, CemFrame } delay 10ms;\n",  // too few tokens
+        "    CemFrame 10 ms;\n",                              // no delay
+        "    FreeFormat { 1, 2, 3 } delay 1 ms;\n",
+    };
+    for (const char* entry : entries) {
+        NetConfigLdfFile file;
+        EXPECT_FALSE(LoadTables(file, std::string("  T {\n") + entry + "  }\n")) << entry;
+        EXPECT_EQ(file.GetResultCode(), 28) << entry;
+        EXPECT_EQ(MessagesOf(file).rfind("Check Schedule Table Command: ", 0), 0u) << entry;
+        EXPECT_EQ(file.GetScheduleTable(0)->GetTaskCount(), 0u) << entry;
+    }
+}
+
+TEST(LdfSchedule, AssignFrameIdToLin13NodeUnderLin22) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(
+        LoadTables(file, "  T {\n    AssignFrameId { RSM, RsmFrame } delay 1 ms;\n  }\n", "2.2"));
+    EXPECT_NE(MessagesOf(file).find("WARNING. AssignFrameId, which is handled in schedule table, "
+                                    "applies node from LIN 1.3 protocol. That request cannot be "
+                                    "used for such nodes.\r\n"),
+              std::string::npos);
+}
+
+TEST(LdfSchedule, CollisionTableIsBoundAfterTheSection) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(
+        LoadText(file, Header() + kNodes + kSignalsAndFrames +
+                           "Event_triggered_frames {\n  E: Resolver, 0x10, LsmFrame;\n}\n"
+                           "Schedule_tables {\n  Resolver {\n    LsmFrame delay 5 ms;\n  }\n}\n"));
+    EXPECT_EQ(file.FindEventTriggeredFrame("E")->GetCollisionResolvingScheduleTable(),
+              file.FindScheduleTable("Resolver"));
+}
+
+TEST(LdfSchedule, UnclosedSectionEndsAtTheNextKeyword) {
+    NetConfigLdfFile file;
+    EXPECT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
+                                   "Schedule_tables {\n  T {\n    CemFrame delay 5 ms;\n"
+                                   "Signal_encoding_types {\n  E {\n    bcd_value;\n  }\n}\n"));
+    EXPECT_EQ(MessagesOf(file),
+              "Schedule tables section not closed but new section started. Line(30) "
+              "Signal_encoding_types {.\r\n");
+    EXPECT_EQ(file.GetEncodingTypeCount(), 1u);
+    EXPECT_EQ(file.GetTaskCount(), 1u);
+}
+
+}  // namespace
+}  // namespace qm::ldf::test
