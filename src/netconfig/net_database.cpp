@@ -1,5 +1,7 @@
 #include "netconfig/net_database.h"
 
+#include "netconfig/dbc_generation.h"
+#include "netconfig/ldf_generation.h"
 #include "netconfig/net_lookup.h"
 
 template <class File>
@@ -139,8 +141,25 @@ INetFile* NetDataBase::CurrentFile() const {
     return nullptr;
 }
 
-void NetDataBase::GenerateDbcFile() {}
-void NetDataBase::GenerateLdfFile() {}
+void NetDataBase::GenerateDbcFile() {
+    std::unique_ptr<INetConfigDbcFile> file = qm::net::GenerateDbcFile(*this);
+    if (file == nullptr) return;
+    dbcFile_.Reset();
+    dbcFile_.file = file.get();
+    dbcFile_.asFile = file.release();
+    dbcFile_.owned = true;
+}
+
+void NetDataBase::GenerateLdfFile() {
+    std::unique_ptr<INetConfigLdfFile> file = qm::net::GenerateLdfFile(*this);
+    if (file == nullptr) return;
+    ldfFile_.Reset();
+    ldfFile_.file = file.get();
+    ldfFile_.asFile = file.release();
+    ldfFile_.owned = true;
+}
 std::unique_ptr<INetFile> NetDataBase::NewGeneratedFile() {
+    if (busType_ == kNetBusCan) return qm::net::GenerateDbcFile(*this);
+    if (busType_ == kNetBusLin) return qm::net::GenerateLdfFile(*this);
     return nullptr;
 }

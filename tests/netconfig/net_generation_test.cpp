@@ -1,0 +1,311 @@
+// Databases without a source file (ARXML clusters, or built here by hand) generate DBC and LDF
+// file objects whose text our readers load back into an equivalent database.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "arxml_com/netconfig_arxml_file.h"
+#include "dbc/netconfig_dbc_file.h"
+#include "ldf/netconfig_ldf_file.h"
+#include "netconfig/arxml_conversion.h"
+#include "netconfig/dbc_generation.h"
+#include "netconfig/generated_file.h"
+#include "netconfig/ldf_generation.h"
+#include "netconfig/net_config.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string TempPath(const std::string& name) {
+    return (fs::temp_directory_path() / ("qm_netgen_" + std::to_string(::getpid()) + "_" + name))
+        .string();
+}
+
+NetEcu* AddEcu(NetDataBase& db, const char* name) {
+    auto ecu = std::make_unique<NetEcu>();
+    ecu->SetName(name);
+    return db.AddEcu(std::move(ecu));
+}
+
+NetMessage* AddMessage(NetDataBase& db, const char* name, uint32_t id, uint8_t size,
+                       NetEcu* transmitter) {
+    auto message = std::make_unique<NetMessage>();
+    message->SetName(name);
+    message->SetId(id);
+    message->SetSize(size);
+    message->SetTransmitter(transmitter);
+    if (transmitter) transmitter->AddTxMessage(message.get());
+    return db.AddMessage(std::move(message));
+}
+
+NetSignal* AddSignal(NetDataBase& db, NetMessage* message, const char* name, uint16_t start,
+                     uint16_t size, uint32_t byteOrder, uint32_t signedness) {
+    auto signal = std::make_unique<NetSignal>();
+    signal->SetName(name);
+    signal->SetStartBit(start);
+    signal->SetBitSize(size);
+    signal->SetByteOrder(byteOrder);
+    signal->SetSignedness(signedness);
+    signal->SetMessage(message);
+    NetSignal* added = db.AddSignal(std::move(signal));
+    message->AddSignal(added);
+    return added;
+}
+
+void Receive(NetEcu* ecu, NetMessage* message, NetSignal* signal) {
+    ecu->AddRxMessage(message);
+    message->AddReceiver(ecu);
+    ecu->AddRxSignal(signal);
+    signal->AddReceiver(ecu);
+}
+
+// A CAN bus as an ARXML cluster gives it: no source file.
+void BuildCanBus(NetDataBase& db) {
+    db.SetName("Chassis");
+    db.SetBusType(kNetBusCan);
+    db.SetFromArxml(true);
+    db.Properties().Add("Baudrate", "500000");
+    NetEcu* brake = AddEcu(db, "Brake");
+    NetEcu* body = AddEcu(db, "Body");
+    brake->Properties().Add("Description text", "Brake controller");
+    NetMessage* wheels = AddMessage(db, "Wheels", 0x120, 8, brake);
+    wheels->Properties().Add("Repeating time value", "0.010000");
+    wheels->Properties().Add("Description text", "Wheel speeds");
+    NetSignal* front = AddSignal(db, wheels, "FrontLeft", 0, 16, qm::net::kByteOrderLittle, 1);
+    front->SetFactor(0.01);
+    front->SetOffset(-5.5);
+    front->SetMinimum(-5.5);
+    front->SetMaximum(649.85);
+    front->SetUnit("km/h");
+    front->SetComment("Front left wheel");
+    Receive(body, wheels, front);
+    NetSignal* state = AddSignal(db, wheels, "State", 23, 4, qm::net::kByteOrderBig, 2);
+    state->SetMinimum(-8);
+    state->SetMaximum(7);
+    state->AddVTabValue(
+        std::make_unique<NetVTabValue>(NetVTabValue::kValueTable, 1, 1, 1.0, 1.0, "Ok"));
+    state->AddVTabValue(
+        std::make_unique<NetVTabValue>(NetVTabValue::kValueTable, 2, 2, 2.0, 2.0, "Fault"));
+    NetMessage* ext = AddMessage(db, "Extended", 0x18FF0010, 64, nullptr);
+    ext->SetExtended(true);
+    NetSignal* wide = AddSignal(db, ext, "Wide", 8, 64, qm::net::kByteOrderLittle, 1);
+    Receive(brake, ext, wide);
+    Receive(body, ext, wide);
+}
+
+// How a generated file may differ from its database.
+enum class Generated {
+    kDbc,  // a message without identifier reads back as 0x7FFFFFFF
+    kLdf,  // a scaled signal gains a physical range entry
+};
+
+std::string Name(const char* name) {
+    return qm::net::Identifier(name);
+}
+
+// Names (as the file texts allow them), layout and links of two databases agree.
+void ExpectEquivalent(INetDataBase& expected, INetDataBase& actual, Generated kind) {
+    ASSERT_EQ(actual.GetEcuCount(), expected.GetEcuCount());
+    for (uint64_t i = 0; i < expected.GetEcuCount(); ++i) {
+        EXPECT_EQ(actual.GetEcu(i)->GetName(), Name(expected.GetEcu(i)->GetName()));
+    }
+    ASSERT_EQ(actual.GetMessageCount(), expected.GetMessageCount());
+    ASSERT_EQ(actual.GetSignalCount(), expected.GetSignalCount());
+    for (uint64_t m = 0; m < expected.GetMessageCount(); ++m) {
+        INetMessage* want = expected.GetMessage(m);
+        INetMessage* got = actual.GetMessage(m);
+        SCOPED_TRACE(want->GetName());
+        EXPECT_EQ(got->GetName(), Name(want->GetName()));
+        if (want->GetId() != 0xFFFFFFFFu) {
+            EXPECT_EQ(got->GetId(), want->GetId());
+        } else if (kind == Generated::kDbc) {
+            EXPECT_EQ(got->GetId(), 0x7FFFFFFFu);
+        }
+        EXPECT_EQ(got->GetSize(), want->GetSize());
+        if (want->GetTransmitter() != nullptr) {
+            ASSERT_NE(got->GetTransmitter(), nullptr);
+            EXPECT_EQ(got->GetTransmitter()->GetName(), Name(want->GetTransmitter()->GetName()));
+        } else if (kind == Generated::kDbc) {
+            EXPECT_EQ(got->GetTransmitter(), nullptr);
+        }
+        ASSERT_EQ(got->GetSignalCount(), want->GetSignalCount());
+        for (uint64_t s = 0; s < want->GetSignalCount(); ++s) {
+            INetSignal* a = want->GetSignal(s);
+            INetSignal* b = got->GetSignal(s);
+            SCOPED_TRACE(a->GetName());
+            EXPECT_EQ(b->GetName(), Name(a->GetName()));
+            EXPECT_EQ(b->GetStartBit(), a->GetStartBit());
+            EXPECT_EQ(b->GetBitSize(), a->GetBitSize());
+            EXPECT_EQ(b->GetByteOrder() == qm::net::kByteOrderBig,
+                      a->GetByteOrder() == qm::net::kByteOrderBig);
+            EXPECT_DOUBLE_EQ(b->GetFactor(), a->GetFactor());
+            EXPECT_DOUBLE_EQ(b->GetOffset(), a->GetOffset());
+            EXPECT_EQ(b->GetReceiverCount(), a->GetReceiverCount());
+            for (uint64_t r = 0; r < a->GetReceiverCount(); ++r) {
+                EXPECT_NE(b->FindReceiver(Name(a->GetReceiver(r)->GetName()).c_str()), nullptr);
+            }
+            const bool gainsRange =
+                kind == Generated::kLdf && (a->GetFactor() != 1.0 || a->GetOffset() != 0.0);
+            EXPECT_EQ(b->GetVTabValueCount(), a->GetVTabValueCount() + (gainsRange ? 1 : 0));
+        }
+    }
+}
+
+}  // namespace
+
+TEST(NetGeneration, CanDatabaseGeneratesAKeptDbcFile) {
+    NetDataBase db;
+    BuildCanBus(db);
+    EXPECT_EQ(db.GetLdfFile(), nullptr);
+    INetConfigDbcFile* file = db.GetDbcFile();
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(db.GetDbcFile(), file);
+    EXPECT_EQ(file->GetStatus(), 1u) << file->GetMessages();
+    EXPECT_STREQ(file->GetDatabaseName(), "Chassis");
+    EXPECT_EQ(file->GetBaudrate(), 500000u);
+    EXPECT_EQ(file->GetNodeCount(), 2u);
+    ASSERT_EQ(file->GetMessageCount(), 2u);
+    IDbcMessage* wheels = file->GetMessage(0);
+    EXPECT_STREQ(wheels->GetComment(), "Wheel speeds");
+    EXPECT_EQ(wheels->GetCycleTime(), 10u);
+    EXPECT_STREQ(wheels->FindSignal("FrontLeft")->GetUnit(), "km/h");
+    EXPECT_STREQ(wheels->FindSignal("FrontLeft")->GetComment(), "Front left wheel");
+    EXPECT_STREQ(wheels->FindSignal("State")->GetValueDescription(2), "Fault");
+    EXPECT_EQ(wheels->FindSignal("State")->GetValueType(), 2u);  // signed
+    EXPECT_TRUE(file->GetMessage(1)->IsExtended());
+    EXPECT_EQ(file->GetMessage(1)->GetId(), 0x18FF0010u);
+    EXPECT_STREQ(file->GetNode(0)->GetComment(), "Brake controller");
+}
+
+TEST(NetGeneration, SaveAsWritesADbcFileThatLoadsBackEquivalent) {
+    NetDataBase db;
+    BuildCanBus(db);
+    const std::string path = TempPath("chassis.dbc");
+    ASSERT_TRUE(db.SaveAs(path.c_str()));
+    NetConfig config;
+    ASSERT_EQ(config.LoadDbc(path.c_str()), kNetLoadOk) << config.GetLastMessages();
+    INetDataBase* reloaded = config.GetDataBase(0);
+    EXPECT_STREQ(reloaded->GetName(), "Chassis");
+    EXPECT_FALSE(reloaded->IsFromArxml());
+    ExpectEquivalent(db, *reloaded, Generated::kDbc);
+    INetSignal* state = reloaded->FindSignal("State");
+    EXPECT_EQ(state->GetSignedness(), 2u);
+    EXPECT_EQ(state->GetMinimumInt(), -8);
+    EXPECT_DOUBLE_EQ(reloaded->FindSignal("FrontLeft")->GetMaximum(), 649.85);
+    fs::remove(path);
+
+    // A database of another bus kind has nothing to write.
+    db.SetBusType(kNetBusEthernet);
+    EXPECT_FALSE(db.SaveAs(path.c_str()));
+    EXPECT_EQ(db.GetDbcFile(), nullptr);
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST(NetGeneration, SaveAsOfASourcedDatabaseWritesTheSourceFile) {
+    NetConfig config;
+    ASSERT_EQ(
+        config.LoadDbc((std::string(QM_SOURCE_DIR) + "/tests/data/netconfig/small.dbc").c_str()),
+        kNetLoadOk);
+    const std::string path = TempPath("small_copy.dbc");
+    INetDataBase* db = config.GetDataBase(0);
+    ASSERT_TRUE(db->SaveAs(path.c_str()));
+    NetConfigDbcFile copy;
+    ASSERT_TRUE(copy.Load(path.c_str()));
+    EXPECT_EQ(copy.GetMessageCount(), 3u);
+    EXPECT_EQ(db->GetDbcFile(), config.GetDbcFile());
+    EXPECT_FALSE(db->SaveAs("/nonexistent-directory/x.dbc"));
+    fs::remove(path);
+}
+
+TEST(NetGeneration, LinDatabaseGeneratesAnLdfThatLoadsBackEquivalent) {
+    NetDataBase db;
+    db.SetName("Seats");
+    db.SetBusType(kNetBusLin);
+    db.SetFromArxml(true);
+    db.Properties().Add("Baudrate", "19200");
+    db.Properties().Add("Protocol version", "2.1");
+    NetEcu* master = AddEcu(db, "Gateway");
+    master->Properties().Add("Time base", "0.010000");
+    master->Properties().Add("Jitter", "0.000100");
+    NetEcu* seat = AddEcu(db, "SeatLeft");
+    NetMessage* status = AddMessage(db, "SeatStatus", 0x21, 4, seat);
+    NetSignal* heat = AddSignal(db, status, "Heat", 0, 3, qm::net::kByteOrderLittle, 1);
+    heat->AddVTabValue(
+        std::make_unique<NetVTabValue>(NetVTabValue::kValueTable, 0, 0, 0.0, 0.0, "Off"));
+    Receive(master, status, heat);
+    NetSignal* position = AddSignal(db, status, "Position", 8, 24, qm::net::kByteOrderLittle, 1);
+    Receive(master, status, position);
+    NetSignal* temperature =
+        AddSignal(db, status, "Temperature", 4, 4, qm::net::kByteOrderLittle, 1);
+    temperature->SetFactor(2.5);
+    temperature->SetOffset(-10);
+    NetMessage* command = AddMessage(db, "SeatCommand", 0x20, 1, master);
+    Receive(seat, command, AddSignal(db, command, "Move", 0, 2, qm::net::kByteOrderLittle, 1));
+
+    EXPECT_EQ(db.GetDbcFile(), nullptr);
+    INetConfigLdfFile* file = db.GetLdfFile();
+    ASSERT_NE(file, nullptr) << qm::net::RenderLdfText(db);
+    EXPECT_EQ(db.GetLdfFile(), file);
+    EXPECT_EQ(file->GetResultCode(), 0) << file->GetMessages();
+    EXPECT_STREQ(file->GetName(), "Seats");
+    EXPECT_DOUBLE_EQ(file->GetSpeed(), 19.2);
+    ASSERT_NE(file->GetMasterNode(), nullptr);
+    EXPECT_STREQ(file->GetMasterNode()->GetName(), "Gateway");
+    EXPECT_DOUBLE_EQ(file->GetMasterNode()->GetTimeBase(), 10.0);
+
+    const std::string path = TempPath("seats.ldf");
+    ASSERT_TRUE(db.SaveAs(path.c_str()));
+    NetConfig config;
+    ASSERT_EQ(config.LoadLdf(path.c_str()), kNetLoadOk) << config.GetLastMessages();
+    ExpectEquivalent(db, *config.GetDataBase(0), Generated::kLdf);
+    EXPECT_EQ(config.GetDataBase(0)->FindEcu("Gateway")->IsMaster(), 1);
+    fs::remove(path);
+}
+
+TEST(NetGenerationCorpus, EveryArxmlBusConvertsToTextOurReadersLoadBack) {
+    const fs::path dir = fs::path(QM_SHARED_DIR) / "corpus" / "arxml";
+    std::error_code error;
+    if (!fs::is_directory(dir, error)) GTEST_SKIP() << "no ARXML corpus";
+    int buses = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().extension() != ".arxml") continue;
+        SCOPED_TRACE(entry.path().string());
+        NetConfig config;
+        if (config.LoadArxml(entry.path().c_str()) != kNetLoadOk) continue;
+        for (uint64_t i = 0; i < config.GetDataBaseCount(); ++i) {
+            INetDataBase* db = config.GetDataBase(i);
+            SCOPED_TRACE(db->GetName());
+            if (db->GetBusType() == kNetBusCan) {
+                ++buses;
+                INetConfigDbcFile* file = db->GetDbcFile();
+                ASSERT_NE(file, nullptr);
+                EXPECT_LE(file->GetStatus(), 2u) << file->GetMessages();
+                const std::string path = TempPath("corpus.dbc");
+                ASSERT_TRUE(db->SaveAs(path.c_str()));
+                NetConfig again;
+                ASSERT_LE(again.LoadDbc(path.c_str()), kNetLoadWithWarnings);
+                ExpectEquivalent(*db, *again.GetDataBase(0), Generated::kDbc);
+                fs::remove(path);
+            } else if (db->GetBusType() == kNetBusLin) {
+                ++buses;
+                INetConfigLdfFile* file = db->GetLdfFile();
+                ASSERT_NE(file, nullptr);
+                const std::string path = TempPath("corpus.ldf");
+                ASSERT_TRUE(db->SaveAs(path.c_str()));
+                NetConfig again;
+                ASSERT_EQ(again.LoadLdf(path.c_str()), kNetLoadOk);
+                ExpectEquivalent(*db, *again.GetDataBase(0), Generated::kLdf);
+                fs::remove(path);
+            } else {
+                EXPECT_EQ(db->GetDbcFile(), nullptr);
+                EXPECT_EQ(db->GetLdfFile(), nullptr);
+            }
+        }
+    }
+    EXPECT_GT(buses, 0);
+}
