@@ -16,6 +16,11 @@ bool ParseQuotedHeaderValue(LdfReadContext& ctx, std::string_view keyword,
     const std::string_view content = ctx.Line().content;
     if (!StartsWith(content, keyword)) return ctx.Fail({checkText}, code);
     Split(content, kHeaderValueDelimiters, ctx.tokens);
+    // An empty quoted value (as the writer puts it for a model without one) stays empty.
+    if (ctx.tokens.size() == 1 && content.find("\"\"") != std::string_view::npos) {
+        target.clear();
+        return true;
+    }
     if (ctx.tokens.size() < 2) return ctx.Fail({checkText}, code);
     target.assign(ctx.tokens[1]);
     return true;
