@@ -10,7 +10,9 @@ using dbctest::LoadText;
 using dbctest::ReadText;
 using dbctest::TempFolder;
 
-std::string LayoutInput() { return ReadText(std::string(QM_SOURCE_DIR) + "/tests/data/dbc/layout_input.dbc"); }
+std::string LayoutInput() {
+    return ReadText(std::string(QM_SOURCE_DIR) + "/tests/data/dbc/layout_input.dbc");
+}
 
 const char* const kLayoutExpected =
     "VERSION \"1.2\"\r\n\r\n"
@@ -76,10 +78,19 @@ TEST(DbcWriter, NumbersKeepTheirForm) {
         const char* written;
     };
     const Case cases[] = {
-        {"0.5", "0.5"},         {"-10", "-10"},        {"0.100", "0.100"},     {"1.", "1"},
-        {"1E-05", "1E-5"},      {"1e-05", "1E-5"},     {"1.50E-005", "1.50E-5"}, {"5.96e-8", "5.96E-8"},
-        {"1.84467440737096E+019", "1.84467440737096E+19"}, {"0E-5", "0E-5"},  {"0.0E+00", "0E-1"},
-        {"-2.5E3", "-2.5E+3"},  {"123456789012", "123456789012"},
+        {"0.5", "0.5"},
+        {"-10", "-10"},
+        {"0.100", "0.100"},
+        {"1.", "1"},
+        {"1E-05", "1E-5"},
+        {"1e-05", "1E-5"},
+        {"1.50E-005", "1.50E-5"},
+        {"5.96e-8", "5.96E-8"},
+        {"1.84467440737096E+019", "1.84467440737096E+19"},
+        {"0E-5", "0E-5"},
+        {"0.0E+00", "0E-1"},
+        {"-2.5E3", "-2.5E+3"},
+        {"123456789012", "123456789012"},
     };
     for (const Case& c : cases) {
         qm::dbc::DbcNumber number;
@@ -102,7 +113,8 @@ TEST(DbcWriter, NumbersKeepTheirForm) {
 TEST(DbcWriter, MessageAndSignalWithoutNodesWriteNoNode) {
     TempFolder folder;
     NetConfigDbcFile file;
-    ASSERT_TRUE(LoadText(file, folder, "BO_ 1 M: 8 Ghost\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Ghost\n"));
+    ASSERT_TRUE(
+        LoadText(file, folder, "BO_ 1 M: 8 Ghost\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Ghost\n"));
     ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
     const std::string text = ReadText(folder.File("out.dbc"));
     EXPECT_NE(text.find("BO_ 1 M: 8 Vector__XXX\r\n"), std::string::npos);
@@ -117,10 +129,11 @@ TEST(DbcWriter, SaveToAnUnwritablePlaceFails) {
 }
 
 class DbcEdits : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = folder_.File("edit.dbc");
-        dbctest::WriteText(path_, "BU_: A\nBO_ 100 M: 8 A\n SG_ S : 0|8@1+ (0.5,0) [0|127.5] \"\" A\n");
+        dbctest::WriteText(path_,
+                           "BU_: A\nBO_ 100 M: 8 A\n SG_ S : 0|8@1+ (0.5,0) [0|127.5] \"\" A\n");
         ASSERT_TRUE(file_.Load(path_.c_str()));
     }
     IDbcSignal* Signal(const char* name = "S") { return file_.FindSignal(100, name); }
@@ -155,7 +168,8 @@ TEST_F(DbcEdits, ASuccessfulEditRewritesTheFile) {
     EXPECT_EQ(dbctest::ReadText(path_),
               "VERSION \"\"\r\n\r\nNS_ : \r\n\r\nBS_:\r\n\r\nBU_: A \r\n\r\n"
               "BO_ 2147483939 Renamed: 4 A\r\n"
-              " SG_ Speed : 0|8@1+ (0.25,0) [0|127.5] \"km/h\" A\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
+              " SG_ Speed : 0|8@1+ (0.25,0) [0|127.5] \"km/h\" "
+              "A\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
 }
 
 TEST_F(DbcEdits, RejectedArgumentsChangeNothing) {
@@ -187,7 +201,8 @@ TEST_F(DbcEdits, AFailedSaveRestoresTheModel) {
     EXPECT_NE(file_.FindMessage(100u), nullptr);
     EXPECT_FALSE(file_.SetMessageName(100, "Other"));
     EXPECT_NE(file_.FindMessage("M"), nullptr);
-    EXPECT_EQ(dbctest::ReadText(path_), "BU_: A\nBO_ 100 M: 8 A\n SG_ S : 0|8@1+ (0.5,0) [0|127.5] \"\" A\n");
+    EXPECT_EQ(dbctest::ReadText(path_),
+              "BU_: A\nBO_ 100 M: 8 A\n SG_ S : 0|8@1+ (0.5,0) [0|127.5] \"\" A\n");
 }
 
 TEST(DbcInfoText, ListsNodesMessagesSignalsAndVariables) {
@@ -195,11 +210,11 @@ TEST(DbcInfoText, ListsNodesMessagesSignalsAndVariables) {
     NetConfigDbcFile file;
     ASSERT_TRUE(LoadText(file, folder, LayoutInput()));
     const std::string info = file.GetInfoText();
-    for (const char* piece : {"Node[0]: ECU\n", "Global value table:\n", "\tName: OnOff\n", "\t\t[1]   On\n",
-                              "Msg[0]", "\tID: 100\n", "\tByte length: 8\n", "\tSender: ECU\n", "\tSignals:\n",
-                              "\t\tSignal[1]", "\t\t\tMux signal type: multiplexedSignal\n",
-                              "\t\t\tFactor: 0.010000\n", "\t\t\tByte order: bigEndian\n", "Ev[0]",
-                              "\tUnit: \"\"\n", "\tData size: 4\n"}) {
+    for (const char* piece :
+         {"Node[0]: ECU\n", "Global value table:\n", "\tName: OnOff\n", "\t\t[1]   On\n", "Msg[0]",
+          "\tID: 100\n", "\tByte length: 8\n", "\tSender: ECU\n", "\tSignals:\n", "\t\tSignal[1]",
+          "\t\t\tMux signal type: multiplexedSignal\n", "\t\t\tFactor: 0.010000\n",
+          "\t\t\tByte order: bigEndian\n", "Ev[0]", "\tUnit: \"\"\n", "\tData size: 4\n"}) {
         EXPECT_NE(info.find(piece), std::string::npos) << piece;
     }
 }

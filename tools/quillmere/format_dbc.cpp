@@ -1,0 +1,337 @@
+// The DBC format of the tool: CAN databases in DBC text, read, checked, decoded and rewritten.
+#include <cmath>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <sstream>
+#include <string>
+
+#include "dbc/dbc_decode.h"
+#include "dbc/dbc_enums.h"
+#include "dbc/netconfig_dbc_file.h"
+#include "format.h"
+
+namespace qmtool {
+namespace {
+
+using namespace qm::dbc;
+
+constexpr const char* kExampleName = "powertrain.dbc";
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
+const char* StatusText(uint32_t status) {
+    switch (status) {
+        case kDbcLoaded:
+            return "loaded";
+        case kDbcLoadedWithWarnings:
+            return "loaded with warnings";
+        case kDbcNotSupportedKeyword:
+            return "stopped at a keyword that is not supported";
+        case kDbcUndefinedTag:
+            return "stopped at an undefined tag";
+        case kDbcFileNotOpened:
+            return "file not opened";
+        default:
+            return "stopped at a malformed section";
+    }
+}
+
+// JSON has no NaN or infinity; such numbers are written as null.
+Json Number(double value) {
+    return std::isfinite(value) ? Json(value) : Json(nullptr);
+}
+
+std::unique_ptr<NetConfigDbcFile> LoadDbc(const std::string& path) {
+    auto file = std::make_unique<NetConfigDbcFile>();
+    file->Load(path.c_str());
+    if (file->GetStatus() == kDbcFileNotOpened) throw ToolError("cannot open '" + path + "'");
+    return file;
+}
+
+Json Attributes(const DbcAttributeList& list) {
+    Json attributes = Json::object();
+    for (const DbcAttribute* attribute : list.Items()) {
+        if (attribute->RelationKind() < 0 && !attributes.contains(attribute->Name())) {
+            attributes[attribute->Name()] = attribute->Value();
+        }
+    }
+    return attributes;
+}
+
+Json Descriptions(const DbcValueDescriptions& descriptions) {
+    Json values = Json::object();
+    for (const auto& [value, text] : descriptions.Entries()) values[std::to_string(value)] = text;
+    return values;
+}
+
+template <class List>
+Json Names(const List& items) {
+    Json names = Json::array();
+    for (const auto* item : items) names.push_back(item->Name());
+    return names;
+}
+
+Json SignalJson(const DbcSignal& signal) {
+    Json json{{"name", signal.Name()},
+              {"startBit", signal.StartBit()},
+              {"bitLength", signal.BitLength()},
+              {"byteOrder", ByteOrderText(signal.ByteOrder())},
+              {"valueType", ValueTypeText(signal.ValueType())},
+              {"factor", Number(signal.Factor().value)},
+              {"offset", Number(signal.Offset().value)},
+              {"minimum", Number(signal.Minimum().value)},
+              {"maximum", Number(signal.Maximum().value)},
+              {"unit", signal.Unit()},
+              {"multiplexing", MultiplexingKindText(signal.MultiplexingKind())}};
+    if (signal.MultiplexingKind() == kMultiplexedSignal)
+        json["multiplexValue"] = signal.MultiplexValue();
+    if (signal.ExtendedValueTypeGiven())
+        json["extendedValueType"] = ExtendedValueTypeText(signal.ExtendedValueType());
+    json["receivers"] = Names(signal.Receivers());
+    if (!signal.Comment().empty()) json["comment"] = signal.Comment();
+    if (!signal.ValueDescriptions().Empty())
+        json["values"] = Descriptions(signal.ValueDescriptions());
+    if (signal.Attributes().Count()) json["attributes"] = Attributes(signal.Attributes());
+    return json;
+}
+
+Json MessageJson(const DbcMessage& message) {
+    Json json{{"id", message.RawId() & 0x7FFFFFFF},
+              {"extended", (message.RawId() & 0x80000000u) != 0},
+              {"name", message.Name()},
+              {"size", message.Size()},
+              {"transmitter", message.Transmitter() ? message.Transmitter()->Name() : ""},
+              {"transmitters", Names(message.Transmitters())}};
+    if (!message.Comment().empty()) json["comment"] = message.Comment();
+    if (message.Attributes().Count()) json["attributes"] = Attributes(message.Attributes());
+    Json signals = Json::array();
+    for (const auto& signal : message.Signals()) signals.push_back(SignalJson(*signal));
+    json["signals"] = signals;
+    if (!message.SignalGroups().empty()) {
+        Json groups = Json::array();
+        for (const auto& group : message.SignalGroups()) {
+            groups.push_back({{"name", group->Name()},
+                              {"repetitions", group->Repetitions()},
+                              {"signals", Names(group->Signals())}});
+        }
+        json["signalGroups"] = groups;
+    }
+    return json;
+}
+
+Json DefinitionJson(const DbcAttributeDefinition& definition) {
+    Json json{{"name", definition.Name()},
+              {"object", ObjectTypeText(definition.ObjectType())},
+              {"type", AttributeValueTypeText(definition.ValueType())},
+              {"values", definition.Values()}};
+    if (!definition.DefaultValue().empty()) json["default"] = definition.DefaultValue();
+    return json;
+}
+
+Json VariableJson(const DbcEnvironmentVariable& variable) {
+    Json json{{"name", variable.Name()},
+              {"type", EnvironmentTypeText(variable.Type())},
+              {"minimum", Number(variable.Minimum())},
+              {"maximum", Number(variable.Maximum())},
+              {"unit", variable.Unit()},
+              {"initialValue", Number(variable.InitialValue())},
+              {"id", variable.Id()},
+              {"access", AccessTypeText(AccessTypeOfToken(variable.AccessTypeToken()))},
+              {"accessNodes", variable.AccessNodes()}};
+    if (variable.DataSizeGiven()) json["dataSize"] = variable.DataSize();
+    if (!variable.Comment().empty()) json["comment"] = variable.Comment();
+    if (!variable.ValueDescriptions().Empty())
+        json["values"] = Descriptions(variable.ValueDescriptions());
+    return json;
+}
+
+Json DumpJson(const std::string& path, NetConfigDbcFile& file) {
+    Json json{{"path", path},
+              {"kind", "dbc"},
+              {"status", file.GetStatus()},
+              {"statusText", StatusText(file.GetStatus())},
+              {"database", file.DatabaseName()},
+              {"version", file.Version()},
+              {"newSymbols", file.NewSymbols()}};
+    if (const DbcBitTiming* timing = file.BitTiming()) {
+        json["bitTiming"] = {
+            {"baudrate", timing->Baudrate()}, {"btr1", timing->Btr1()}, {"btr2", timing->Btr2()}};
+    }
+    if (!file.NetworkComment().empty()) json["comment"] = file.NetworkComment();
+    json["attributes"] = Attributes(file.NetworkAttributes());
+    Json nodes = Json::array();
+    for (const auto& node : file.Nodes()) {
+        Json entry{{"name", node->Name()}};
+        if (!node->Comment().empty()) entry["comment"] = node->Comment();
+        if (node->Attributes().Count()) entry["attributes"] = Attributes(node->Attributes());
+        nodes.push_back(entry);
+    }
+    json["nodes"] = nodes;
+    Json tables = Json::array();
+    for (const auto& table : file.ValueTables()) {
+        Json values = Json::object();
+        for (const auto& [value, text] : table->Values()) values[std::to_string(value)] = text;
+        tables.push_back({{"name", table->Name()}, {"values", values}});
+    }
+    json["valueTables"] = tables;
+    Json messages = Json::array();
+    for (const auto& message : file.Messages()) messages.push_back(MessageJson(*message));
+    json["messages"] = messages;
+    Json variables = Json::array();
+    for (const auto& variable : file.Variables()) variables.push_back(VariableJson(*variable));
+    json["environmentVariables"] = variables;
+    Json definitions = Json::array();
+    for (const auto& definition : file.Definitions())
+        definitions.push_back(DefinitionJson(*definition));
+    json["attributeDefinitions"] = definitions;
+    return json;
+}
+
+Json DecodedJson(const DecodedSignal& decoded) {
+    const DbcSignal& signal = *decoded.signal;
+    Json json{
+        {"name", signal.Name()}, {"raw", decoded.raw}, {"physical", Number(decoded.physical)}};
+    if (!signal.Unit().empty()) json["unit"] = signal.Unit();
+    if (decoded.description) json["valueText"] = decoded.description;
+    return json;
+}
+
+// A candump identifier of an extended frame carries no flag; the DBC marks it with bit 31.
+DbcMessage* MessageForFrame(NetConfigDbcFile& file, uint64_t frameId) {
+    if (frameId > 0xFFFFFFFFull) return nullptr;
+    const auto id = static_cast<uint32_t>(frameId);
+    if (DbcMessage* message = file.MessageByRawId(id)) return message;
+    if (id <= 0x1FFFFFFF) return file.MessageByRawId(id | 0x80000000u);
+    return nullptr;
+}
+
+class DbcFormat : public FileFormat {
+  public:
+    std::string Name() const override { return "dbc"; }
+    std::string ClassVersion() const override { return "1.55"; }
+
+    bool Accepts(const std::filesystem::path& path) const override {
+        std::string extension = path.extension().string();
+        for (char& c : extension)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return extension == ".dbc";
+    }
+
+    Json Info(const std::string& path, const Options&) override {
+        auto file = LoadDbc(path);
+        uint64_t warnings = 0;
+        for (const std::string& line : SplitLines(file->GetMessages())) {
+            if (line.rfind("Dbc parser measured time: ", 0) != 0) ++warnings;
+        }
+        return Json{{"path", path},
+                    {"kind", "dbc"},
+                    {"status", file->GetStatus()},
+                    {"statusText", StatusText(file->GetStatus())},
+                    {"database", file->DatabaseName()},
+                    {"version", file->Version()},
+                    {"nodes", file->GetNodeCount()},
+                    {"messages", file->GetMessageCount()},
+                    {"signals", file->GetSignalCount()},
+                    {"environmentVariables", file->GetEnvironmentVariableCount()},
+                    {"valueTables", file->GetValueTableCount()},
+                    {"attributeDefinitions", file->GetAttributeDefinitionCount()},
+                    {"readerMessages", warnings}};
+    }
+
+    Json Dump(const std::string& path, const Options&) override {
+        auto file = LoadDbc(path);
+        return DumpJson(path, *file);
+    }
+
+    CheckResult Check(const std::string& path, const Options&) override {
+        auto file = LoadDbc(path);
+        CheckResult result;
+        result.messages = SplitLines(file->GetMessages());
+        const uint32_t status = file->GetStatus();
+        result.status = std::to_string(status) + " " + StatusText(status);
+        result.exitCode = status == kDbcLoaded               ? kCheckClean
+                          : status == kDbcLoadedWithWarnings ? kCheckWarnings
+                                                             : kCheckFailed;
+        return result;
+    }
+
+    bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
+                const Options&, Json& result) override {
+        NetConfigDbcFile& file = Cached(path);
+        DbcMessage* message = MessageForFrame(file, frameId);
+        if (!message) return false;
+        const std::vector<uint8_t> payload = ParseHexPayload(payloadHex);
+        Json signals = Json::array();
+        for (const DecodedSignal& decoded : DecodeFrame(*message, payload.data(), payload.size())) {
+            signals.push_back(DecodedJson(decoded));
+        }
+        result = Json{{"id", message->RawId() & 0x7FFFFFFF},
+                      {"extended", (message->RawId() & 0x80000000u) != 0},
+                      {"name", message->Name()},
+                      {"signals", signals}};
+        return true;
+    }
+
+    bool Convert(const std::string& in, const std::string& out, const Options& options) override {
+        if (!Accepts(out) && options.format.empty()) return false;
+        auto file = LoadDbc(in);
+        if (file->GetStatus() > kDbcLoadedWithWarnings) {
+            throw ToolError("'" + in + "' " + StatusText(file->GetStatus()) + " (status " +
+                            std::to_string(file->GetStatus()) + "); not converted");
+        }
+        if (!file->Save(out.c_str())) throw ToolError("cannot write '" + out + "'");
+        return true;
+    }
+
+    void Demo(const std::filesystem::path& examplesDir, std::ostream& out) override {
+        const std::filesystem::path example = examplesDir / kExampleName;
+        out << "DBC (" << example.filename().string() << ")\n";
+        NetConfigDbcFile file;
+        if (!file.Load(example.string().c_str())) {
+            out << "  cannot read " << example.string() << '\n';
+            return;
+        }
+        out << "  database " << file.DatabaseName() << ", " << file.GetNodeCount() << " nodes, "
+            << file.GetMessageCount() << " messages, " << file.GetSignalCount() << " signals\n";
+        for (const auto& message : file.Messages()) {
+            out << "  " << message->Name() << " (0x" << std::hex << (message->RawId() & 0x7FFFFFFF)
+                << std::dec << ", " << message->Signals().size() << " signals)\n";
+        }
+        const uint8_t payload[8] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
+        if (DbcMessage* message = file.MessageByRawId(0x100)) {
+            out << "  decode 0x100 \"11 22 33 44 55 66 77 88\":\n";
+            for (const DecodedSignal& decoded : DecodeFrame(*message, payload, sizeof(payload))) {
+                out << "    " << decoded.signal->Name() << " = " << decoded.physical;
+                if (!decoded.signal->Unit().empty()) out << ' ' << decoded.signal->Unit();
+                if (decoded.description) out << " \"" << decoded.description << '"';
+                out << '\n';
+            }
+        }
+    }
+
+  private:
+    // A candump log decodes many frames against one database; it is read once.
+    NetConfigDbcFile& Cached(const std::string& path) {
+        auto& slot = cache_[path];
+        if (!slot) slot = LoadDbc(path);
+        return *slot;
+    }
+
+    std::map<std::string, std::unique_ptr<NetConfigDbcFile>> cache_;
+};
+
+}  // namespace
+}  // namespace qmtool
+
+using qmtool::DbcFormat;
+QM_REGISTER_FORMAT(DbcFormat)
