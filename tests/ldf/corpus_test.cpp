@@ -1,0 +1,92 @@
+// Every real LDF file of the shared corpus: it loads without a crash, with the result it
+// deserves, and a written copy reads back to the same text.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "ldf/ldf_writer.h"
+#include "ldf_test_support.h"
+
+namespace qm::ldf::test {
+namespace {
+
+std::filesystem::path CorpusDir() {
+    return std::filesystem::path(QM_SHARED_DIR) / "corpus" / "ldf";
+}
+
+std::vector<std::filesystem::path> CorpusFiles() {
+    std::vector<std::filesystem::path> files;
+    if (!std::filesystem::is_directory(CorpusDir())) return files;
+    for (const auto& entry : std::filesystem::directory_iterator(CorpusDir())) {
+        if (entry.path().extension() == ".ldf") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The files that do not load to their end, with the result code they deserve.
+const std::map<std::string, int> kStopping = {
+    // "AssignFrameId { LeftLight, LeftLightStatus } delay 10ms;" is one token short of a command.
+    {"ldfparser__lin_schedules.ldf", 28},
+};
+
+TEST(LdfCorpus, EveryFileLoadsWithItsResult) {
+    const auto files = CorpusFiles();
+    if (files.empty()) GTEST_SKIP() << "no corpus at " << CorpusDir();
+    for (const auto& path : files) {
+        NetConfigLdfFile file;
+        const bool loaded = file.Load(path.string().c_str());
+        const auto stopping = kStopping.find(path.filename().string());
+        if (stopping == kStopping.end()) {
+            EXPECT_TRUE(loaded) << path << "\n" << file.GetMessages();
+            EXPECT_EQ(file.GetResultCode(), 0) << path;
+        } else {
+            EXPECT_FALSE(loaded) << path;
+            EXPECT_EQ(file.GetResultCode(), stopping->second) << path;
+        }
+        EXPECT_GT(file.GetSignalCount(), 0u) << path;
+    }
+}
+
+TEST(LdfCorpus, LoadSaveLoadGivesTheSameModel) {
+    const auto files = CorpusFiles();
+    if (files.empty()) GTEST_SKIP() << "no corpus at " << CorpusDir();
+    for (const auto& path : files) {
+        NetConfigLdfFile first;
+        first.Load(path.string().c_str());
+        const std::string copy = (TempDir() / ("copy_" + path.filename().string())).string();
+        ASSERT_TRUE(first.Save(copy.c_str())) << path;
+        NetConfigLdfFile second;
+        EXPECT_TRUE(second.Load(copy.c_str())) << path << "\n" << second.GetMessages();
+        EXPECT_EQ(WriteLdfText(second.Model()), WriteLdfText(first.Model())) << path;
+        EXPECT_EQ(second.GetSignalCount(), first.GetSignalCount()) << path;
+        EXPECT_EQ(second.GetFrameCount(), first.GetFrameCount()) << path;
+        EXPECT_EQ(second.GetTaskCount(), first.GetTaskCount()) << path;
+        EXPECT_EQ(second.GetEncodingTypeCount(), first.GetEncodingTypeCount()) << path;
+    }
+}
+
+TEST(LdfCorpus, SelectedFilesHoldWhatTheyDescribe) {
+    if (!std::filesystem::exists(CorpusDir() / "ldfparser__lin22.ldf")) GTEST_SKIP();
+    NetConfigLdfFile lin22;
+    ASSERT_TRUE(lin22.Load((CorpusDir() / "ldfparser__lin22.ldf").string().c_str()));
+    EXPECT_STREQ(lin22.GetChannelName(), "DB");
+    EXPECT_EQ(lin22.GetScheduleTableCount(), 5u);
+    ILdfEventTriggeredFrame* event = lin22.FindEventTriggeredFrame("Node_Status_Event");
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(event->GetCollisionResolvingScheduleTable(),
+              lin22.FindScheduleTable("Collision_resolver"));
+    EXPECT_EQ(
+        MessagesOf(lin22),
+        "WARNING. No NAD applied to slave node. Master request and slave response are handled "
+        "by schedule table.\n"
+        "WARNING. Diagnostic frame has not defined diagnostic signals: MasterReq.\r\n"
+        "WARNING. Diagnostic frame has not defined diagnostic signals: SlaveResp.\r\n");
+    NetConfigLdfFile dummy;
+    ASSERT_TRUE(dummy.Load((CorpusDir() / "makreft__dummy_ldf_for_tests.ldf").string().c_str()));
+    EXPECT_STREQ(dummy.GetName(), "LIN_DummyBus");
+}
+
+}  // namespace
+}  // namespace qm::ldf::test
