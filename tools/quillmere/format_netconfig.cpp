@@ -1,0 +1,335 @@
+// The network-configuration view of the tool (--format netconfig): DBC, LDF and ARXML files
+// gathered into one network configuration, one database per bus, read, decoded and converted
+// through the format-neutral network model.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "format.h"
+#include "netconfig/net_config.h"
+
+namespace qmtool {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Extension(const std::string& path) {
+    std::string extension = fs::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
+
+const char* ResultText(uint8_t code) {
+    switch (code) {
+        case kNetLoadOk:
+            return "loaded";
+        case kNetLoadWithWarnings:
+            return "loaded with warnings";
+        case kNetLoadUnsupportedKeyword:
+            return "stopped at a keyword that is not supported";
+        case kNetLoadUndefinedTag:
+            return "stopped at an undefined tag";
+        case kNetLoadFileNotOpened:
+            return "file not opened";
+        case kNetLoadFormatNotSupported:
+            return "format not supported";
+        default:
+            return "load failed";
+    }
+}
+
+const char* BusTypeText(uint32_t busType) {
+    switch (busType) {
+        case kNetBusCan:
+            return "CAN";
+        case kNetBusLin:
+            return "LIN";
+        case kNetBusEthernet:
+            return "Ethernet";
+        default:
+            return "unknown";
+    }
+}
+
+Json Number(double value) {
+    return std::isfinite(value) ? Json(value) : Json(nullptr);
+}
+
+template <class Object>
+Json PropertiesJson(Object& object) {
+    Json properties = Json::object();
+    for (uint64_t i = 0; i < object.GetPropertyCount(); ++i) {
+        INetAttribute* property = object.GetProperty(i);
+        properties[property->GetName()] = property->GetValue();
+    }
+    return properties;
+}
+
+Json DatabaseSummary(INetDataBase& db) {
+    return Json{{"name", db.GetName()},
+                {"busType", BusTypeText(db.GetBusType())},
+                {"fromArxml", db.IsFromArxml()},
+                {"ecus", db.GetEcuCount()},
+                {"messages", db.GetMessageCount()},
+                {"signals", db.GetSignalCount()}};
+}
+
+Json ValueTableJson(INetSignal& signal) {
+    Json entries = Json::array();
+    for (uint64_t i = 0; i < signal.GetVTabValueCount(); ++i) {
+        INetVTabValue* value = signal.GetVTabValue(i);
+        entries.push_back({{"rawMin", value->GetRawMin()},
+                           {"rawMax", value->GetRawMax()},
+                           {"physicalMin", Number(value->GetPhysicalMin())},
+                           {"physicalMax", Number(value->GetPhysicalMax())},
+                           {"text", value->GetText()}});
+    }
+    return entries;
+}
+
+Json SignalJson(INetSignal& signal) {
+    Json receivers = Json::array();
+    for (uint64_t i = 0; i < signal.GetReceiverCount(); ++i) {
+        receivers.push_back(signal.GetReceiver(i)->GetName());
+    }
+    return Json{{"name", signal.GetName()},
+                {"startBit", signal.GetStartBit()},
+                {"bitSize", signal.GetBitSize()},
+                {"byteOrder", signal.GetByteOrderName()},
+                {"valueType", signal.GetValueTypeName()},
+                {"signedness", signal.GetSignednessName()},
+                {"factor", Number(signal.GetFactor())},
+                {"offset", Number(signal.GetOffset())},
+                {"minimum", Number(signal.GetMinimum())},
+                {"maximum", Number(signal.GetMaximum())},
+                {"unit", signal.GetUnit()},
+                {"receivers", receivers},
+                {"valueTable", ValueTableJson(signal)}};
+}
+
+Json MessageJson(INetMessage& message) {
+    Json signals = Json::array();
+    for (uint64_t i = 0; i < message.GetSignalCount(); ++i) {
+        signals.push_back(SignalJson(*message.GetSignal(i)));
+    }
+    Json receivers = Json::array();
+    for (uint64_t i = 0; i < message.GetReceiverCount(); ++i) {
+        receivers.push_back(message.GetReceiver(i)->GetName());
+    }
+    INetEcu* transmitter = message.GetTransmitter();
+    return Json{{"name", message.GetName()},
+                {"id", message.GetId()},
+                {"size", message.GetSize()},
+                {"transmitter", transmitter ? Json(transmitter->GetName()) : Json(nullptr)},
+                {"receivers", receivers},
+                {"properties", PropertiesJson(message)},
+                {"signals", signals}};
+}
+
+Json DatabaseJson(INetDataBase& db) {
+    Json result = DatabaseSummary(db);
+    result["properties"] = PropertiesJson(db);
+    Json ecus = Json::array();
+    for (uint64_t i = 0; i < db.GetEcuCount(); ++i) {
+        INetEcu* ecu = db.GetEcu(i);
+        ecus.push_back({{"name", ecu->GetName()},
+                        {"txMessages", ecu->GetTxMessageCount()},
+                        {"rxMessages", ecu->GetRxMessageCount()},
+                        {"rxSignals", ecu->GetRxSignalCount()},
+                        {"properties", PropertiesJson(*ecu)}});
+    }
+    result["ecuList"] = ecus;
+    Json messages = Json::array();
+    for (uint64_t i = 0; i < db.GetMessageCount(); ++i) {
+        messages.push_back(MessageJson(*db.GetMessage(i)));
+    }
+    result["messageList"] = messages;
+    return result;
+}
+
+// The physical value of a raw value: signed signals are sign-extended from their bit size.
+double Physical(INetSignal& signal, uint64_t raw) {
+    double value = static_cast<double>(raw);
+    const unsigned bits = signal.GetBitSize();
+    if (signal.GetSignedness() == 2 && bits > 0 && bits < 64 && (raw >> (bits - 1)) & 1u) {
+        value = static_cast<double>(static_cast<int64_t>(raw | (~uint64_t{0} << bits)));
+    }
+    return value * signal.GetFactor() + signal.GetOffset();
+}
+
+const char* ValueText(INetSignal& signal, uint64_t raw) {
+    for (uint64_t i = 0; i < signal.GetVTabValueCount(); ++i) {
+        INetVTabValue* value = signal.GetVTabValue(i);
+        if (raw >= value->GetRawMin() && raw <= value->GetRawMax()) return value->GetText();
+    }
+    return "";
+}
+
+class NetConfigFormat : public FileFormat {
+  public:
+    std::string Name() const override { return "netconfig"; }
+    std::string ClassVersion() const override { return NetConfig::kVersion; }
+    // Chosen with --format netconfig only; the extensions belong to the file formats.
+    bool Accepts(const fs::path&) const override { return false; }
+
+    Json Info(const std::string& path, const Options&) override {
+        const Loaded loaded = Load(path);
+        Json databases = Json::array();
+        for (uint64_t i = loaded.first; i < config_.GetDataBaseCount(); ++i) {
+            databases.push_back(DatabaseSummary(*config_.GetDataBase(i)));
+        }
+        return Json{{"path", path},
+                    {"kind", "netconfig"},
+                    {"status", ResultText(loaded.code)},
+                    {"result", loaded.code},
+                    {"databases", databases}};
+    }
+
+    Json Dump(const std::string& path, const Options&) override {
+        const Loaded loaded = Load(path);
+        Json databases = Json::array();
+        for (uint64_t i = loaded.first; i < config_.GetDataBaseCount(); ++i) {
+            databases.push_back(DatabaseJson(*config_.GetDataBase(i)));
+        }
+        return Json{{"path", path}, {"status", ResultText(loaded.code)}, {"databases", databases}};
+    }
+
+    CheckResult Check(const std::string& path, const Options&) override {
+        const Loaded loaded = Load(path);
+        CheckResult result;
+        std::istringstream lines(config_.GetLastMessages());
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) result.messages.push_back(line);
+        }
+        result.status = std::to_string(loaded.code) + " " + ResultText(loaded.code);
+        result.exitCode = loaded.code == kNetLoadOk             ? kCheckClean
+                          : loaded.code == kNetLoadWithWarnings ? kCheckWarnings
+                                                                : kCheckFailed;
+        return result;
+    }
+
+    // The frame is looked up by identifier in the databases of the file, first match first.
+    bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
+                const Options&, Json& result) override {
+        const Loaded& loaded = Cached(path);
+        INetMessage* message = nullptr;
+        for (uint64_t i = loaded.first; i < loaded.end && message == nullptr; ++i) {
+            message = config_.GetDataBase(i)->FindMessage(static_cast<uint32_t>(frameId));
+        }
+        if (message == nullptr) return false;
+        const std::vector<uint8_t> payload = ParseHexPayload(payloadHex);
+        Json signals = Json::array();
+        for (uint64_t i = 0; i < message->GetSignalCount(); ++i) {
+            INetSignal* signal = message->GetSignal(i);
+            const uint64_t raw = signal->GetRawValue(payload.data(), payload.size());
+            signals.push_back({{"name", signal->GetName()},
+                               {"raw", raw},
+                               {"physical", Number(Physical(*signal, raw))},
+                               {"unit", signal->GetUnit()},
+                               {"valueText", ValueText(*signal, raw)}});
+        }
+        result = Json{{"id", message->GetId()}, {"name", message->GetName()}, {"signals", signals}};
+        return true;
+    }
+
+    // Writes the bus chosen by --cluster, else the first bus of the output's kind.
+    bool Convert(const std::string& in, const std::string& out, const Options& options) override {
+        const std::string extension = Extension(out);
+        const uint32_t busType = extension == ".dbc"   ? kNetBusCan
+                                 : extension == ".ldf" ? kNetBusLin
+                                                       : kNetBusUnknown;
+        if (busType == kNetBusUnknown) return false;
+        const Loaded loaded = Load(in);
+        if (loaded.code > kNetLoadWithWarnings) {
+            throw ToolError("'" + in + "' " + ResultText(loaded.code) + "; not converted");
+        }
+        INetDataBase* chosen = nullptr;
+        for (uint64_t i = loaded.first; i < config_.GetDataBaseCount() && !chosen; ++i) {
+            INetDataBase* db = config_.GetDataBase(i);
+            const bool named = options.cluster.empty() || options.cluster == db->GetName();
+            if (named && db->GetBusType() == busType) chosen = db;
+        }
+        if (chosen == nullptr) {
+            throw ToolError("no " + std::string(BusTypeText(busType)) + " bus" +
+                            (options.cluster.empty() ? "" : " named '" + options.cluster + "'") +
+                            " in '" + in + "'");
+        }
+        if (!chosen->SaveAs(out.c_str())) throw ToolError("cannot write '" + out + "'");
+        return true;
+    }
+
+    void Demo(const fs::path& examplesDir, std::ostream& out) override {
+        out << "Network configuration (every DBC, LDF and ARXML example in one)\n";
+        std::vector<fs::path> files;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(examplesDir, error)) {
+            const std::string extension = Extension(entry.path().string());
+            if (extension == ".dbc" || extension == ".ldf" || extension == ".arxml") {
+                files.push_back(entry.path());
+            }
+        }
+        std::sort(files.begin(), files.end());
+        NetConfig config;
+        for (const fs::path& file : files) {
+            out << "  " << file.filename().string() << ": "
+                << ResultText(LoadInto(config, file.string())) << '\n';
+        }
+        for (uint64_t i = 0; i < config.GetDataBaseCount(); ++i) {
+            INetDataBase* db = config.GetDataBase(i);
+            out << "  " << BusTypeText(db->GetBusType()) << " bus " << db->GetName() << ": "
+                << db->GetEcuCount() << " ECUs, " << db->GetMessageCount() << " messages, "
+                << db->GetSignalCount() << " signals\n";
+        }
+    }
+
+  private:
+    // The databases a load added: [first, end).
+    struct Loaded {
+        uint8_t code = kNetLoadFailed;
+        uint64_t first = 0;
+        uint64_t end = 0;
+    };
+
+    static uint8_t LoadInto(NetConfig& config, const std::string& path) {
+        const std::string extension = Extension(path);
+        if (extension == ".dbc") return config.LoadDbc(path.c_str());
+        if (extension == ".ldf") return config.LoadLdf(path.c_str());
+        if (extension == ".arxml") return config.LoadArxml(path.c_str());
+        throw ToolError("'" + path + "' is no DBC, LDF or ARXML file");
+    }
+
+    // Every file of one run goes into the same configuration, one database per bus.
+    Loaded Load(const std::string& path) {
+        Loaded loaded;
+        loaded.first = config_.GetDataBaseCount();
+        loaded.code = LoadInto(config_, path);
+        loaded.end = config_.GetDataBaseCount();
+        if (loaded.code == kNetLoadFileNotOpened) throw ToolError("cannot open '" + path + "'");
+        return loaded;
+    }
+
+    // A candump log decodes many frames against one file; it is loaded once.
+    const Loaded& Cached(const std::string& path) {
+        for (const auto& [cachedPath, loaded] : cache_) {
+            if (cachedPath == path) return loaded;
+        }
+        cache_.emplace_back(path, Load(path));
+        return cache_.back().second;
+    }
+
+    NetConfig config_;
+    std::vector<std::pair<std::string, Loaded>> cache_;
+};
+
+}  // namespace
+}  // namespace qmtool
+
+using qmtool::NetConfigFormat;
+QM_REGISTER_FORMAT(NetConfigFormat)
