@@ -343,3 +343,56 @@ TEST(NetConfig, ClearDetachesTheElementAndEmptiesEverything) {
     }
     EXPECT_TRUE(info.children.empty());
 }
+
+TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
+    NetConfig config;
+    EXPECT_EQ(config.LoadArxml(TempPath("missing.arxml").c_str()), kNetLoadFailed);
+    EXPECT_EQ(config.GetDataBaseCount(), 0u);
+    EXPECT_EQ(config.GetFile(0), nullptr);
+
+    const std::string example = std::string(QM_SOURCE_DIR) + "/examples/bus_system.arxml";
+    if (!fs::exists(example)) GTEST_SKIP() << "no example system";
+    ASSERT_EQ(config.LoadArxml(example.c_str()), kNetLoadOk);
+    EXPECT_EQ(config.GetFile(0), nullptr);
+    ASSERT_EQ(config.GetDataBaseCount(), 3u);
+    EXPECT_EQ(config.GetDataBase(0)->GetBusType(), kNetBusCan);
+    EXPECT_EQ(config.GetDataBase(1)->GetBusType(), kNetBusLin);
+    EXPECT_EQ(config.GetDataBase(2)->GetBusType(), kNetBusEthernet);
+    EXPECT_EQ(config.GetDataBase(2)->GetDbcFile(), nullptr);
+    EXPECT_FALSE(config.GetDataBase(2)->SaveAs(TempPath("never.dbc").c_str()));
+
+    INetDataBase* can = config.GetDataBase(0);
+    EXPECT_TRUE(can->IsFromArxml());
+    EXPECT_STREQ(can->GetName(), "PowertrainCan");
+    EXPECT_EQ(Property(can->FindProperty("Baudrate")), "500000");
+    EXPECT_EQ(Property(can->FindProperty("CAN FD baudrate")), "2000000");
+    EXPECT_EQ(Property(can->FindProperty("Protocol name")), "CAN");
+    INetEcu* engine = can->FindEcu("Engine");
+    ASSERT_NE(engine, nullptr);
+    EXPECT_EQ(Property(engine->FindProperty("Diagnostic address")), "16");
+    EXPECT_EQ(Property(engine->FindProperty("Sleep mode supported")), "false");
+    EXPECT_EQ(Property(engine->FindProperty("CAN Max number of time quanta per bit")), "25");
+    EXPECT_EQ(Property(engine->FindProperty("CAN FD tx bit rate switch")), "true");
+    EXPECT_EQ(engine->IsMaster(), 0);
+
+    INetMessage* data = can->FindMessage(256u);
+    ASSERT_NE(data, nullptr);
+    EXPECT_STREQ(data->GetName(), "EngineData");
+    EXPECT_EQ(data->GetTransmitter(), engine);
+    EXPECT_EQ(Property(data->FindProperty("Repeating time value")), "0.010000");
+    EXPECT_EQ(Property(data->FindProperty("Starting time value")), "0.002000");
+    EXPECT_EQ(Property(data->FindProperty("Minimum delay")), "0.005000");
+    EXPECT_EQ(data->FindProperty("Event controlled timing number of repeats"), nullptr);
+    INetSignal* speed = data->FindSignal("EngineSpeed");
+    ASSERT_NE(speed, nullptr);
+    EXPECT_DOUBLE_EQ(speed->GetFactor(), 0.25);
+    EXPECT_STREQ(speed->GetUnit(), "1/min");
+    EXPECT_EQ(Property(speed->FindProperty("Bit size")), "16");
+    EXPECT_STREQ(speed->GetQualifiedName(), "EngineData.EngineSpeed");
+    INetSignal* gear = data->FindSignal("GearPosition");
+    EXPECT_EQ(gear->GetByteOrder(), 1u);
+    ASSERT_EQ(gear->GetVTabValueCount(), 3u);
+    EXPECT_EQ(gear->GetVTabValue(2)->GetRawMax(), 6u);
+    EXPECT_EQ(gear->FindReceiver("Gateway"), can->FindEcu("Gateway"));
+    EXPECT_EQ(can->FindEcu("Gateway")->FindRxSignal("GearPosition"), gear);
+}
