@@ -1,0 +1,13 @@
+#pragma once
+// Seeded generator of large ARXML-like documents for the XML benchmarks: nested packages of
+// signals, PDUs and frames with short names, references with DEST attributes, UUIDs and the
+// indentation that tools write.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace qm::bench {
+
+std::string GenerateArxmlLikeDocument(size_t targetBytes, uint32_t seed);
+
+}  // namespace qm::bench
