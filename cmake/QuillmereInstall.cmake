@@ -17,6 +17,8 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/QuillmereConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/QuillmereConfigVersion.cmake
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Quillmere)
 
+# The pkg-config file finds its prefix relative to itself, so an installed tree can be moved.
+file(RELATIVE_PATH QM_PC_TO_PREFIX "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
 configure_file(cmake/quillmere.pc.in ${CMAKE_CURRENT_BINARY_DIR}/quillmere.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quillmere.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -16,17 +16,19 @@ public:
         return object;
     }
 
-    // Removes every entry equal to the object and destroys it. An object of another kind, or one
-    // this list does not hold (it belongs to another facade or is gone already), is left alone.
+    // Removes every entry that is this object and destroys it. The pointer is only compared with
+    // the listed objects, never dereferenced, so an object of another facade, or one deleted
+    // already, is left alone safely.
     bool Remove(Interface* object) {
         if (object == nullptr) return false;
-        auto* concrete = dynamic_cast<Concrete*>(object);
-        if (concrete == nullptr) return false;
-        const size_t before = items_.size();
-        std::erase(items_, concrete);
-        if (items_.size() == before) return false;
-        delete concrete;
-        return true;
+        Concrete* found = nullptr;
+        std::erase_if(items_, [&](Concrete* item) {
+            if (static_cast<Interface*>(item) != object) return false;
+            found = item;
+            return true;
+        });
+        delete found;
+        return found != nullptr;
     }
 
     // Destroys every object in creation order and empties the list.
