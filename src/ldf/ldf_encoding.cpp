@@ -52,6 +52,7 @@ DecodedValue DecodeWithEncoding(const LdfSignalEncodingType* encoding, uint64_t 
             if (logical.signalValue == raw) {
                 result.text = logical.textInfo;
                 result.covered = true;
+                result.logical = true;
                 return result;
             }
         } else if (value->valueKind == kLdfValuePhysical) {

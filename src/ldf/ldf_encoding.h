@@ -92,6 +92,7 @@ struct DecodedValue {
     double physical = 0.0;
     std::string text;
     bool covered = false;
+    bool logical = false;  // covered by a logical entry: text names the value, else it is a unit
 };
 DecodedValue DecodeWithEncoding(const LdfSignalEncodingType* encoding, uint64_t raw);
 
