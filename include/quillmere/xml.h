@@ -55,6 +55,10 @@ class QM_API NanoXML {
     NanoXML(const NanoXML&) = delete;
     NanoXML& operator=(const NanoXML&) = delete;
 
+    // Nodes come from a pool of slabs: documents have millions of them.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
+
     void Clear();
 
     // Tree building.

@@ -174,62 +174,128 @@ void ReferenceResolver::Report(const std::string& lines) {
 // ---------------------------------------------------------------------------------------------
 // ARXML
 
-size_t ArxmlReferenceResolver::KeyHash::operator()(const Key& key) const {
-    const size_t a = std::hash<std::string_view>{}(key.shortName);
-    const size_t b = std::hash<std::string_view>{}(key.type);
-    return a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
+uint32_t ArxmlReferenceResolver::TypeId(std::string_view type) {
+    const auto it = types_.find(type);
+    if (it != types_.end()) return it->second;
+    const auto id = static_cast<uint32_t>(types_.size() + 1);
+    types_.emplace(std::string(type), id);
+    return id;
+}
+
+uint64_t ArxmlReferenceResolver::KeyHash(std::string_view shortName, uint32_t type) {
+    // FNV-1a over the name, then the type mixed in; the result never is 0.
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char c : shortName) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    }
+    hash ^= static_cast<uint64_t>(type) * 0x9e3779b97f4a7c15ULL;
+    hash ^= hash >> 29;
+    return hash | 1;
+}
+
+size_t ArxmlReferenceResolver::FindSlot(uint64_t hash, std::string_view shortName,
+                                        uint32_t type) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.head == 0) return i;
+        if (slot.hash != hash) continue;
+        const Target& first = targets_[slot.head - 1];
+        if (first.type == type && first.shortName == shortName) return i;
+    }
+}
+
+void ArxmlReferenceResolver::Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+    const size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.head == 0) continue;
+        size_t i = slot.hash & mask;
+        while (slots_[i].head != 0) i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
+}
+
+void ArxmlReferenceResolver::AddTarget(NanoXML* shortName) {
+    const std::string_view type =
+        shortName->parent ? std::string_view(shortName->parent->name) : "";
+    Target target{shortName->text, shortName->parent, TypeId(type), 0};
+    const uint64_t hash = KeyHash(target.shortName, target.type);
+    // Growing first keeps the table at most half full, so every probe ends at an empty slot.
+    if ((targets_.size() + 1) * 2 > slots_.size()) Grow();
+    targets_.push_back(target);
+    const auto index = static_cast<uint32_t>(targets_.size());
+    Slot& slot = slots_[FindSlot(hash, target.shortName, target.type)];
+    if (slot.head != 0) {
+        targets_[slot.tail - 1].next = index;
+        slot.tail = index;
+    } else {
+        slot = Slot{hash, index, index};
+    }
 }
 
 void ArxmlReferenceResolver::Collect(NanoXML* node) {
     const std::string& name = node->name;
     if (name == "SHORT-NAME") {
-        const std::string_view type = node->parent ? std::string_view(node->parent->name) : "";
-        entries_.push_back(Candidate{node, 0});
-        const auto index = static_cast<uint32_t>(entries_.size());
-        auto [it, inserted] = index_.try_emplace(Key{node->text, type}, Chain{index, index});
-        if (!inserted) {
-            entries_[it->second.tail - 1].next = index;
-            it->second.tail = index;
-        }
+        AddTarget(node);
         return;
     }
-    if (EndsWith(name, "-REF") || EndsWith(name, "-TREF") || EndsWith(name, "-IREF")) {
-        if (!AttributeView(node, "DEST").empty()) work_.push_back(node);
-    }
+    if (!EndsWith(name, "-REF") && !EndsWith(name, "-TREF") && !EndsWith(name, "-IREF")) return;
+    const std::string_view dest = AttributeView(node, "DEST");
+    if (dest.empty()) return;
+    Reference reference;
+    reference.node = node;
+    reference.decode = node->text.empty() || node->text.find('&') != std::string::npos;
+    std::string decoded;
+    reference.path = reference.decode ? std::string_view() : std::string_view(node->text);
+    const std::string_view path = reference.decode ? ReferenceText(node, decoded) : reference.path;
+    const size_t slash = path.rfind('/');
+    // A decoded text is not kept: its short name is found again at resolution.
+    reference.shortName = reference.decode                  ? std::string_view()
+                          : slash == std::string_view::npos ? path
+                                                            : path.substr(slash + 1);
+    reference.type = TypeId(dest);
+    reference.hash = reference.decode ? 0 : KeyHash(reference.shortName, reference.type);
+    references_.push_back(reference);
 }
 
-NanoXML* ArxmlReferenceResolver::Choose(const Chain& chain, std::string_view path) const {
-    const Candidate& first = entries_[chain.head - 1];
-    if (first.next == 0) return first.shortName->parent;
-    for (uint32_t i = chain.head; i != 0; i = entries_[i - 1].next) {
-        NanoXML* element = entries_[i - 1].shortName->parent;
+NanoXML* ArxmlReferenceResolver::Choose(const Slot& slot, std::string_view path) const {
+    const Target& first = targets_[slot.head - 1];
+    if (first.next == 0) return first.element;
+    for (uint32_t i = slot.head; i != 0; i = targets_[i - 1].next) {
+        NanoXML* element = targets_[i - 1].element;
         if (element != nullptr && PackagePathMatches(element, path)) return element;
     }
-    for (uint32_t i = chain.head; i != 0; i = entries_[i - 1].next) {
-        if (NanoXML* element = entries_[i - 1].shortName->parent) return element;
+    for (uint32_t i = slot.head; i != 0; i = targets_[i - 1].next) {
+        if (NanoXML* element = targets_[i - 1].element) return element;
     }
     return nullptr;
 }
 
 bool ArxmlReferenceResolver::ResolveEntry(size_t entry, Failure& failure) const {
-    NanoXML* node = work_[entry];
+    const Reference& reference = references_[entry];
     std::string decoded;
-    const std::string_view path = ReferenceText(node, decoded);
-    const std::string_view dest = AttributeView(node, "DEST");
-    const size_t slash = path.rfind('/');
-    const std::string_view shortName =
-        slash == std::string_view::npos ? path : path.substr(slash + 1);
-
-    const auto it = index_.find(Key{shortName, dest});
-    if (it != index_.end()) {
-        if (NanoXML* target = Choose(it->second, path)) {
-            node->link = target;
+    std::string_view path = reference.path;
+    std::string_view shortName = reference.shortName;
+    uint64_t hash = reference.hash;
+    if (reference.decode) {
+        path = ReferenceText(reference.node, decoded);
+        const size_t slash = path.rfind('/');
+        shortName = slash == std::string_view::npos ? path : path.substr(slash + 1);
+        hash = KeyHash(shortName, reference.type);
+    }
+    const Slot* slot =
+        slots_.empty() ? nullptr : &slots_[FindSlot(hash, shortName, reference.type)];
+    if (slot != nullptr && slot->head != 0) {
+        if (NanoXML* target = Choose(*slot, path)) {
+            reference.node->link = target;
             return true;
         }
     }
-    failure.node = node;
+    failure.node = reference.node;
     failure.line.append("Unresolved reference of: \"").append(path).append("\"\r\n");
-    MarkUnresolved(node);
+    MarkUnresolved(reference.node);
     return false;
 }
 

@@ -8,6 +8,7 @@
 // they index and how a reference is looked up.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -76,38 +77,59 @@ class ReferenceResolver {
 // references are "-REF", "-TREF" and "-IREF" elements with a DEST attribute. When several
 // elements share a key, the one whose package path equals the reference text wins; failing
 // that, the first in document order.
+//
+// Everything a lookup needs is taken while the element is fresh in the cache, at collection:
+// element types are interned to numbers, the key's hash is computed once, and the lookup
+// table is an open-addressing array of those hashes, so that the workers touch little more
+// than the table and the reference element they link.
 class ArxmlReferenceResolver : public ReferenceResolver {
   public:
     void Collect(NanoXML* node) override;
-    size_t TargetCount() const { return entries_.size(); }
+    size_t TargetCount() const { return targets_.size(); }
 
   protected:
-    size_t WorkCount() const override { return work_.size(); }
+    size_t WorkCount() const override { return references_.size(); }
     bool ResolveEntry(size_t entry, Failure& failure) const override;
 
   private:
-    struct Key {
+    struct Target {
         std::string_view shortName;
-        std::string_view type;
-        bool operator==(const Key& other) const = default;
+        NanoXML* element = nullptr;  // the SHORT-NAME's parent
+        uint32_t type = 0;
+        uint32_t next = 0;  // index + 1 of the next target with the same key, 0 at the end
     };
-    struct KeyHash {
-        size_t operator()(const Key& key) const;
+    struct Reference {
+        NanoXML* node = nullptr;
+        std::string_view path;  // the raw text; decoded again at resolution when it holds '&'
+        std::string_view shortName;
+        uint64_t hash = 0;
+        uint32_t type = 0;
+        bool decode = false;
     };
-    struct Candidate {
-        NanoXML* shortName = nullptr;
-        uint32_t next = 0;  // index + 1 of the next candidate with the same key, 0 at the end
-    };
-    struct Chain {
-        uint32_t head = 0;  // indices + 1 into entries_
+    struct Slot {
+        uint64_t hash = 0;
+        uint32_t head = 0;  // index + 1 into targets_, 0 for an empty slot
         uint32_t tail = 0;
     };
 
-    NanoXML* Choose(const Chain& chain, std::string_view path) const;
+    uint32_t TypeId(std::string_view type);
+    static uint64_t KeyHash(std::string_view shortName, uint32_t type);
+    void AddTarget(NanoXML* shortName);
+    void Grow();
+    // The slot of that key, or the empty slot where it would go; slots_ must not be empty.
+    size_t FindSlot(uint64_t hash, std::string_view shortName, uint32_t type) const;
+    NanoXML* Choose(const Slot& slot, std::string_view path) const;
 
-    std::unordered_map<Key, Chain, KeyHash> index_;
-    std::vector<Candidate> entries_;
-    std::vector<NanoXML*> work_;
+    struct TypeHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    std::unordered_map<std::string, uint32_t, TypeHash, std::equal_to<>> types_;
+    std::vector<Target> targets_;
+    std::vector<Slot> slots_;  // size a power of two, at most half full
+    std::vector<Reference> references_;
 };
 
 // ODX: identifiers ("ID") and short names keyed by (value, document name); "-REF" elements with

@@ -44,6 +44,18 @@ void FollowTagMarks(char c, bool& inTag) {
     if (c == '>') inTag = false;
 }
 
+// A name that the tokenizer would read back as one token of ordinary characters.
+bool IsPlainName(std::string_view name) {
+    if (name.empty()) return false;
+    if (name.size() > kCDataOpen.size() && name.substr(0, kCDataOpen.size()) == kCDataOpen) {
+        return false;
+    }
+    for (char c : name) {
+        if (ClassOf(c) != CharClass::kOrdinary) return false;
+    }
+    return true;
+}
+
 void NotifyParent(NanoXML* parent, NanoXML* child) {
     if (parent->onChildParsed && *parent->onChildParsed) (*parent->onChildParsed)(child);
 }
@@ -57,7 +69,7 @@ size_t XmlReader::Run(NanoXML* root, size_t start, int state) {
     if (state >= 200) return start;
     position_ = start;
     frames_.clear();
-    frames_.push_back(Frame{root, 0, 0, state, true});
+    frames_.push_back(Frame{root, 0, 0, state, true, false});
     for (;;) {
         Frame& frame = frames_.back();
         Step step;
@@ -161,10 +173,42 @@ XmlReader::Step XmlReader::ScanContent(Frame& frame) {
         }
         frame.state = kAfterContentOpen;
         position_ = k + 1;
+        // The two commonest markups, "</name>" of this element and "<child", are taken in one
+        // step; they read exactly as their tokens would.
+        if (buffer_[k + 1] == '/') {
+            if (frame.plainName && TryCloseElement(frame, k)) return Step::kElementDone;
+        } else {
+            TryOpenChild(frame, k + 1);
+        }
         return Step::kContinue;
     }
     position_ = end_;
     return Step::kEndOfInput;
+}
+
+bool XmlReader::TryCloseElement(Frame& frame, size_t open) {
+    const std::string& name = frame.node->name;
+    const size_t close = open + 2 + name.size();
+    // The ">" must be followed by a character to complete as a token.
+    if (close + 1 >= end_ || buffer_[close] != '>') return false;
+    if (std::memcmp(buffer_ + open + 2, name.data(), name.size()) != 0) return false;
+    TrimText(frame);
+    if (mixed_) MoveTextToFragment(frame);
+    result_ = close;
+    return true;
+}
+
+bool XmlReader::TryOpenChild(Frame& frame, size_t nameStart) {
+    const char first = buffer_[nameStart];
+    if (ClassOf(first) != CharClass::kOrdinary || first == '!' || first == '?') return false;
+    size_t nameEnd = nameStart + 1;
+    while (nameEnd < end_ && ClassOf(buffer_[nameEnd]) == CharClass::kOrdinary) ++nameEnd;
+    if (nameEnd >= end_) return false;
+    TrimText(frame);
+    if (mixed_) MoveTextToFragment(frame);
+    const Token token{nameStart, nameEnd, false, true, nameEnd};
+    StartChild(frame, token, std::string_view(buffer_ + nameStart, nameEnd - nameStart));
+    return true;
 }
 
 XmlReader::Step XmlReader::HandleToken(Frame& frame) {
@@ -276,11 +320,19 @@ void XmlReader::StartChild(Frame& frame, const Token& token, std::string_view na
     auto* child = new NanoXML();
     child->name.assign(name);
     child->parent = parent;
-    child->onChildParsed = parent->onChildParsed;
+    if (parent->onChildParsed) child->onChildParsed = parent->onChildParsed;
     parent->children.push_back(child);
     child->sourceFiles.Insert(sourceFileIndex_);
-    position_ = token.deliveredAt;
-    frames_.push_back(Frame{child, 0, 0, kStartTag, true});  // invalidates frame
+    const size_t start = token.deliveredAt;
+    const bool plainName = !token.quoted && IsPlainName(name);
+    // A start tag without attributes: its ">" completes with the next character.
+    if (buffer_[start] == '>' && start + 1 < end_) {
+        position_ = start + 1;
+        frames_.push_back(Frame{child, 0, 0, kContent, false, plainName});  // invalidates frame
+        return;
+    }
+    position_ = start;
+    frames_.push_back(Frame{child, 0, 0, kStartTag, true, plainName});  // invalidates frame
 }
 
 void XmlReader::ReadCData(Frame& frame, const Token& token) {

@@ -49,6 +49,8 @@ class XmlReader {
         size_t pendingEnd;
         int state;
         bool inTag;
+        // The name is a run of ordinary characters, so "</name>" can be matched byte-wise.
+        bool plainName;
     };
 
     struct Token {
@@ -72,6 +74,8 @@ class XmlReader {
     Step HandleToken(Frame& frame);
     Step HandleContentMarkup(Frame& frame, const Token& token, std::string_view text);
     void StartChild(Frame& frame, const Token& token, std::string_view name);
+    bool TryCloseElement(Frame& frame, size_t open);
+    bool TryOpenChild(Frame& frame, size_t nameStart);
     void ReadCData(Frame& frame, const Token& token);
     void FinishChild(size_t childResult);
     size_t FinishAtEndOfInput();
