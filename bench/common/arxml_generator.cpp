@@ -35,6 +35,7 @@ struct SignalPlan {
     unsigned start;
     bool msbFirst;
     bool textTable;
+    bool described;
 };
 
 struct PduPlan {
@@ -135,7 +136,7 @@ SystemPlan MakePlan(size_t pduCount, uint32_t seed) {
         pdu.cluster = random() % 10 < 1 ? size_t{kLin} : random() % kClusterCount;
         const auto& members = plan.ecusOfCluster[pdu.cluster];
         pdu.sender = members[random() % members.size()];
-        for (size_t r = 0, n = 1 + random() % 3; r < n; ++r) {
+        for (size_t r = 0, n = 1 + random() % 2; r < n; ++r) {
             const size_t receiver = members[random() % members.size()];
             if (receiver != pdu.sender && std::find(pdu.receivers.begin(), pdu.receivers.end(),
                                                     receiver) == pdu.receivers.end()) {
@@ -146,7 +147,7 @@ SystemPlan MakePlan(size_t pduCount, uint32_t seed) {
         pdu.identifier = pdu.cluster == kLin ? static_cast<unsigned>(p % 60) : 0x100 + p;
         pdu.cycleMs = 10u * (1 + random() % 10);
         unsigned position = 0;
-        const size_t signals = 4 + random() % 13;
+        const size_t signals = 6 + random() % 13;
         for (size_t s = 0; s < signals && position < pdu.bytes * 8; ++s) {
             SignalPlan signal;
             signal.name = "Sig" + Text(p) + "_" + Text(s);
@@ -154,6 +155,7 @@ SystemPlan MakePlan(size_t pduCount, uint32_t seed) {
             signal.start = position;
             signal.msbFirst = random() % 4 == 0;
             signal.textTable = random() % 5 == 0;
+            signal.described = random() % 3 == 0;
             position += signal.length;
             pdu.signals.push_back(signal);
         }
@@ -183,9 +185,8 @@ void WriteCompuMethod(Writer& w, const SignalPlan& signal) {
     for (size_t i = 0; i < scales; ++i) {
         w.Open("COMPU-SCALE");
         if (signal.textTable) w.Leaf("SHORT-LABEL", "State" + Text(i));
-        w.Leaf("LOWER-LIMIT", Text(i), " INTERVAL-TYPE=\"CLOSED\"");
-        w.Leaf("UPPER-LIMIT", signal.textTable ? Text(i) : Text((1u << signal.length) - 1),
-               " INTERVAL-TYPE=\"CLOSED\"");
+        w.Leaf("LOWER-LIMIT", Text(i));
+        w.Leaf("UPPER-LIMIT", signal.textTable ? Text(i) : Text((1u << signal.length) - 1));
         if (signal.textTable) {
             w.Open("COMPU-CONST");
             w.Leaf("VT", "STATE_" + Text(i));
@@ -251,7 +252,6 @@ void WritePdu(Writer& w, const PduPlan& pdu) {
         w.Leaf("PACKING-BYTE-ORDER",
                signal.msbFirst ? "MOST-SIGNIFICANT-BYTE-FIRST" : "MOST-SIGNIFICANT-BYTE-LAST");
         w.Leaf("START-POSITION", Text(signal.start));
-        w.Leaf("TRANSFER-PROPERTY", "PENDING");
         w.Close("I-SIGNAL-TO-I-PDU-MAPPING");
     }
     w.Close("I-SIGNAL-TO-PDU-MAPPINGS");
@@ -261,20 +261,7 @@ void WritePdu(Writer& w, const PduPlan& pdu) {
 
 void WriteSignal(Writer& w, const SignalPlan& signal) {
     w.OpenNamed("I-SIGNAL", signal.name);
-    w.Leaf("DATA-TYPE-POLICY", "LEGACY");
-    w.Open("INIT-VALUE");
-    w.Open("NUMERICAL-VALUE-SPECIFICATION");
-    w.Leaf("VALUE", "0");
-    w.Close("NUMERICAL-VALUE-SPECIFICATION");
-    w.Close("INIT-VALUE");
     w.Leaf("LENGTH", Text(signal.length));
-    w.Open("NETWORK-REPRESENTATION-PROPS");
-    w.Open("SW-DATA-DEF-PROPS-VARIANTS");
-    w.Open("SW-DATA-DEF-PROPS-CONDITIONAL");
-    w.Reference("COMPU-METHOD-REF", "COMPU-METHOD", "/DataTypes/CompuMethods/CM_" + signal.name);
-    w.Close("SW-DATA-DEF-PROPS-CONDITIONAL");
-    w.Close("SW-DATA-DEF-PROPS-VARIANTS");
-    w.Close("NETWORK-REPRESENTATION-PROPS");
     w.Reference("SYSTEM-SIGNAL-REF", "SYSTEM-SIGNAL",
                 "/Communication/SystemSignals/" + signal.name);
     w.Close("I-SIGNAL");
@@ -282,9 +269,11 @@ void WriteSignal(Writer& w, const SignalPlan& signal) {
 
 void WriteSystemSignal(Writer& w, const SignalPlan& signal) {
     w.OpenNamed("SYSTEM-SIGNAL", signal.name);
-    w.Open("DESC");
-    w.Leaf("L-2", "Generated signal " + signal.name, " L=\"EN\"");
-    w.Close("DESC");
+    if (signal.described) {
+        w.Open("DESC");
+        w.Leaf("L-2", "Generated signal " + signal.name, " L=\"EN\"");
+        w.Close("DESC");
+    }
     w.Open("PHYSICAL-PROPS");
     w.Open("SW-DATA-DEF-PROPS-VARIANTS");
     w.Open("SW-DATA-DEF-PROPS-CONDITIONAL");
