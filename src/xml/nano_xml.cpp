@@ -11,12 +11,15 @@ namespace {
 // Deletes a list of owned nodes and all their descendants without recursion, so that a
 // document nested a million levels deep is destroyed without exhausting the stack.
 void DestroyNodes(std::vector<NanoXML*>&& nodes) {
-    std::vector<NanoXML*> pending = std::move(nodes);
+    std::vector<NanoXML*> pending(nodes.rbegin(), nodes.rend());
+    nodes.clear();
     while (!pending.empty()) {
         NanoXML* node = pending.back();
         pending.pop_back();
         if (node == nullptr) continue;
-        pending.insert(pending.end(), node->children.begin(), node->children.end());
+        // Children go on in reverse so that nodes are freed in the order they were made,
+        // which is the cheapest order for the allocator.
+        pending.insert(pending.end(), node->children.rbegin(), node->children.rend());
         node->children.clear();
         delete node;
     }

@@ -321,6 +321,8 @@ void XmlReader::StartChild(Frame& frame, const Token& token, std::string_view na
     child->name.assign(name);
     child->parent = parent;
     if (parent->onChildParsed) child->onChildParsed = parent->onChildParsed;
+    // Three pointers fit the allocator's smallest block, so the first growth steps are free.
+    if (parent->children.capacity() == 0) parent->children.reserve(3);
     parent->children.push_back(child);
     child->sourceFiles.Insert(sourceFileIndex_);
     const size_t start = token.deliveredAt;
