@@ -129,6 +129,7 @@ NetSignal* ConvertSignal(IArxmlSignal& source, NetMessage& message, NetDataBase&
     signal->SetValueType(IntegerValueType(source.GetBitLength(), isSigned));
     signal->SetMessage(&message);
     NetAttributeList& properties = signal->Properties();
+    properties.Reserve(3);
     properties.Add("Name", signal->GetName());
     properties.Add("Start bit", DecimalText(uint64_t{signal->GetStartBit()}));
     properties.Add("Bit size", DecimalText(uint64_t{signal->GetBitSize()}));

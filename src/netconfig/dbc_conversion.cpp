@@ -73,6 +73,7 @@ void AddValueDescriptions(IDbcSignal& source, NetSignal& signal) {
 
 void AddSignalProperties(IDbcSignal& source, NetSignal& signal) {
     NetAttributeList& properties = signal.Properties();
+    properties.Reserve(9);
     properties.Add("Name", signal.GetName());
     properties.Add("Start bit", DecimalText(uint64_t{signal.GetStartBit()}));
     properties.Add("Bit size", DecimalText(uint64_t{signal.GetBitSize()}));
@@ -142,6 +143,7 @@ void ConvertMessage(IDbcMessage& source, NetDataBase& database, const EcuOfNode&
     owned->SetSize(source.GetSize());
     NetMessage* message = database.AddMessage(std::move(owned));
     NetAttributeList& properties = message->Properties();
+    properties.Reserve(4);
     properties.Add("Name", message->GetName());
     properties.Add("ID", DecimalText(uint64_t{message->GetId()}));
     properties.Add("Size", DecimalText(uint64_t{message->GetSize()}));

@@ -134,6 +134,7 @@ void ConvertEncoding(ILdfSignalEncodingType& encoding, NetSignal& signal) {
 
 void AddSignalProperties(NetSignal& signal) {
     NetAttributeList& properties = signal.Properties();
+    properties.Reserve(6);
     properties.Add("Name", signal.GetName());
     properties.Add("Start bit", DecimalText(uint64_t{signal.GetStartBit()}));
     properties.Add("Bit size", DecimalText(uint64_t{signal.GetBitSize()}));

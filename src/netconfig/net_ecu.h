@@ -40,9 +40,9 @@ class NetEcu : public INetEcu {
         master_ = master;
         slave_ = slave;
     }
-    bool AddTxMessage(NetMessage* message) { return txMessages_.Insert(message); }
-    bool AddRxMessage(NetMessage* message) { return rxMessages_.Insert(message); }
-    bool AddRxSignal(NetSignal* signal) { return rxSignals_.Insert(signal); }
+    void AddTxMessage(NetMessage* message) { txMessages_.Insert(message); }
+    void AddRxMessage(NetMessage* message) { rxMessages_.Insert(message); }
+    void AddRxSignal(NetSignal* signal) { rxSignals_.Insert(signal); }
     const qm::net::PointerSet<NetMessage>& TxMessages() const { return txMessages_; }
     const qm::net::PointerSet<NetMessage>& RxMessages() const { return rxMessages_; }
     const qm::net::PointerSet<NetSignal>& RxSignals() const { return rxSignals_; }

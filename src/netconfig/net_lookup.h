@@ -1,10 +1,11 @@
 #pragma once
 // The collection operations every network object offers: get by index (null beyond the end),
 // first match by exact name, and an ordered pointer set that can also be walked by index.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
-#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -39,35 +40,43 @@ auto FindById(const Range& items, uint32_t id) -> decltype(&**items.begin()) {
     return nullptr;
 }
 
-// A set of non-owned pointers ordered by address. Access by index walks the set in that order;
-// a snapshot vector, rebuilt after an insertion, keeps that access constant-time when a host
-// walks the whole set.
+// A set of non-owned pointers ordered by address. Insertions are collected and sorted once
+// when the set is next read, so that a conversion that offers the same pointer many times (a
+// message once per received signal) stays cheap; access by index walks the address order.
 template <class T>
 class PointerSet {
   public:
-    bool Insert(T* item) {
-        if (item == nullptr || !items_.insert(item).second) return false;
-        snapshot_.clear();
-        return true;
+    void Insert(T* item) {
+        if (item == nullptr) return;
+        if (!items_.empty() && items_.back() == item) return;
+        items_.push_back(item);
+        sorted_ = false;
     }
     void Clear() {
         items_.clear();
-        snapshot_.clear();
+        sorted_ = true;
     }
-    uint64_t Count() const { return items_.size(); }
-    bool Contains(T* item) const { return items_.count(item) != 0; }
-    T* At(uint64_t index) const {
-        if (index >= items_.size()) return nullptr;
-        if (snapshot_.size() != items_.size()) snapshot_.assign(items_.begin(), items_.end());
-        return snapshot_[index];
+    uint64_t Count() const { return Items().size(); }
+    bool Contains(T* item) const {
+        const auto& items = Items();
+        return std::binary_search(items.begin(), items.end(), item, std::less<T*>());
     }
-    T* FindName(const char* name) const { return FindByName(items_, name); }
-    T* FindId(uint32_t id) const { return FindById(items_, id); }
-    const std::set<T*>& Items() const { return items_; }
+    T* At(uint64_t index) const { return ItemAt(Items(), index); }
+    T* FindName(const char* name) const { return FindByName(Items(), name); }
+    T* FindId(uint32_t id) const { return FindById(Items(), id); }
+    // The members in address order.
+    const std::vector<T*>& Items() const {
+        if (!sorted_) {
+            std::sort(items_.begin(), items_.end(), std::less<T*>());
+            items_.erase(std::unique(items_.begin(), items_.end()), items_.end());
+            sorted_ = true;
+        }
+        return items_;
+    }
 
   private:
-    std::set<T*> items_;
-    mutable std::vector<T*> snapshot_;
+    mutable std::vector<T*> items_;
+    mutable bool sorted_ = true;
 };
 
 // A first-match index over an owning list that only grows: a find indexes the entries added
