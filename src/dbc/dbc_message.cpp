@@ -18,7 +18,7 @@ void DbcMessage::Clear() {
     size_ = 0;
     transmitter_ = nullptr;
     comment_.clear();
-    signalIndex_.reset();
+    SignalNamesChanged();
     signals_.clear();
     attributes_.DeleteAll(false);
     transmitters_.clear();
@@ -60,7 +60,7 @@ void DbcMessage::SortSignalsByStartBit(bool) {
 void DbcMessage::SortSignalsByName(bool) {
     std::stable_sort(signals_.begin(), signals_.end(),
                      [](const auto& a, const auto& b) { return a->Name() < b->Name(); });
-    signalIndex_.reset();
+    SignalNamesChanged();
 }
 
 IDbcNode* DbcMessage::GetTransmitterAt(uint64_t index) {
@@ -78,21 +78,41 @@ IDbcSignalGroup* DbcMessage::FindSignalGroup(const char* name) {
 DbcSignal* DbcMessage::AddSignal(std::unique_ptr<DbcSignal> signal) {
     DbcSignal* added = signal.get();
     signals_.push_back(std::move(signal));
-    if (signalIndex_) signalIndex_->try_emplace(added->Name(), added);
+    if (signalIndex_ && !signalIndex_->try_emplace(added->Name(), signals_.size() - 1).second) {
+        duplicateSignalNames_ = true;
+    }
     return added;
 }
 
-void DbcMessage::BuildSignalIndex() {
-    signalIndex_ = std::make_unique<std::unordered_map<std::string_view, DbcSignal*>>();
+void DbcMessage::BuildSignalIndex() const {
+    signalIndex_ = std::make_unique<std::unordered_map<std::string_view, size_t>>();
     signalIndex_->reserve(signals_.size() * 2);
-    for (const auto& signal : signals_) signalIndex_->try_emplace(signal->Name(), signal.get());
+    duplicateSignalNames_ = false;
+    for (size_t i = 0; i < signals_.size(); ++i) {
+        if (!signalIndex_->try_emplace(signals_[i]->Name(), i).second) duplicateSignalNames_ = true;
+    }
 }
 
-DbcSignal* DbcMessage::SignalByName(std::string_view name) {
+DbcSignal* DbcMessage::GuessNextSignal(std::string_view name) const {
+    for (size_t position : {lastFound_ + 1, lastFound_}) {
+        if (position < signals_.size() && signals_[position]->Name() == name) {
+            lastFound_ = position;
+            return signals_[position].get();
+        }
+    }
+    return nullptr;
+}
+
+DbcSignal* DbcMessage::SignalByName(std::string_view name) const {
     if (!signalIndex_ && signals_.size() > kIndexThreshold) BuildSignalIndex();
     if (signalIndex_) {
+        if (!duplicateSignalNames_) {
+            if (DbcSignal* guessed = GuessNextSignal(name)) return guessed;
+        }
         auto found = signalIndex_->find(name);
-        return found == signalIndex_->end() ? nullptr : found->second;
+        if (found == signalIndex_->end()) return nullptr;
+        lastFound_ = found->second;
+        return signals_[found->second].get();
     }
     for (const auto& signal : signals_) {
         if (signal->Name() == name) return signal.get();

@@ -64,9 +64,12 @@ class DbcMessage : public IDbcMessage {
     // Takes the signal and lists it last.
     DbcSignal* AddSignal(std::unique_ptr<DbcSignal> signal);
     // The first signal of that name; backed by an index once the message has many signals.
-    DbcSignal* SignalByName(std::string_view name);
+    DbcSignal* SignalByName(std::string_view name) const;
     // Call after a signal was renamed: the name index is rebuilt on the next look-up.
-    void SignalNamesChanged() { signalIndex_.reset(); }
+    void SignalNamesChanged() {
+        signalIndex_.reset();
+        duplicateSignalNames_ = false;
+    }
     DbcAttributeList& Attributes() { return attributes_; }
     const DbcAttributeList& Attributes() const { return attributes_; }
     std::vector<DbcNode*>& Transmitters() { return transmitters_; }
@@ -81,7 +84,8 @@ class DbcMessage : public IDbcMessage {
   private:
     static constexpr size_t kIndexThreshold = 16;
     uint32_t AttributeNumber(const char* name);
-    void BuildSignalIndex();
+    void BuildSignalIndex() const;
+    DbcSignal* GuessNextSignal(std::string_view name) const;
 
     uint32_t rawId_ = 0;
     std::string name_;
@@ -92,7 +96,11 @@ class DbcMessage : public IDbcMessage {
     DbcAttributeList attributes_;
     std::vector<DbcNode*> transmitters_;
     std::vector<std::unique_ptr<DbcSignalGroup>> signalGroups_;
-    std::unique_ptr<std::unordered_map<std::string_view, DbcSignal*>> signalIndex_;
+    mutable std::unique_ptr<std::unordered_map<std::string_view, size_t>> signalIndex_;
+    // Statements that name signals mostly follow the signal order; a look-up first tries the
+    // signal after the last one found. Only safe while no two signals share a name.
+    mutable bool duplicateSignalNames_ = false;
+    mutable size_t lastFound_ = 0;
 };
 
 }  // namespace qm::dbc

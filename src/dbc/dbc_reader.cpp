@@ -46,13 +46,18 @@ constexpr std::string_view kNotSupported[] = {
     "SIGTYPE_VALTYPE_", "SG_MUL_VAL_ ",
 };
 
+// Keywords are short and mostly differ early, so a plain loop beats a library call here.
 bool StartsWith(std::string_view line, std::string_view keyword) {
-    return line.size() >= keyword.size() && line.compare(0, keyword.size(), keyword) == 0;
+    if (line.size() < keyword.size()) return false;
+    for (size_t i = 0; i < keyword.size(); ++i) {
+        if (line[i] != keyword[i]) return false;
+    }
+    return true;
 }
 
 SectionHandler HandlerFor(std::string_view line) {
     for (const Section& section : kSections) {
-        if (section.keyword.front() == line.front() && StartsWith(line, section.keyword)) {
+        if (StartsWith(line, section.keyword)) {
             return section.handler;
         }
     }

@@ -25,10 +25,11 @@ void SplitQuoted(std::string_view text, const SeparatorSet& separators, Tokens& 
     while (p < end) {
         while (p < end && separators.Contains(*p)) ++p;
         const char* start = p;
-        bool quoted = false;
-        while (p < end && (quoted || !separators.Contains(*p))) {
-            if (*p == '"') quoted = !quoted;
-            ++p;
+        while (p < end && !separators.Contains(*p)) {
+            if (*p++ != '"') continue;
+            // Inside a quoted run separators do not count; the run ends at the next quote.
+            const void* closing = std::memchr(p, '"', static_cast<size_t>(end - p));
+            p = closing ? static_cast<const char*>(closing) + 1 : end;
         }
         if (p > start) out.emplace_back(start, static_cast<size_t>(p - start));
     }

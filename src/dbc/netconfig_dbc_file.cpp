@@ -33,6 +33,8 @@ void NetConfigDbcFile::Clear() {
     allSignals_.clear();
     nodeIndex_.clear();
     messageIdIndex_.clear();
+    duplicateMessageIds_ = false;
+    lastMessage_ = 0;
     messageNameIndex_.clear();
     variableIndex_.clear();
     definitionIndex_.clear();
@@ -195,7 +197,9 @@ DbcNode* NetConfigDbcFile::AddNode(std::string name) {
 DbcMessage* NetConfigDbcFile::AddMessage(std::unique_ptr<DbcMessage> message) {
     DbcMessage* added = message.get();
     dbcMessages_.push_back(std::move(message));
-    messageIdIndex_.try_emplace(added->RawId(), added);
+    if (!messageIdIndex_.try_emplace(added->RawId(), dbcMessages_.size() - 1).second) {
+        duplicateMessageIds_ = true;
+    }
     messageNameIndex_.try_emplace(added->Name(), added);
     return added;
 }
@@ -231,7 +235,18 @@ DbcNode* NetConfigDbcFile::NodeByName(std::string_view name) const {
 }
 
 DbcMessage* NetConfigDbcFile::MessageByRawId(uint32_t rawId) const {
-    return FindIn(messageIdIndex_, rawId);
+    if (!duplicateMessageIds_) {
+        for (size_t position : {lastMessage_ + 1, lastMessage_}) {
+            if (position < dbcMessages_.size() && dbcMessages_[position]->RawId() == rawId) {
+                lastMessage_ = position;
+                return dbcMessages_[position].get();
+            }
+        }
+    }
+    auto found = messageIdIndex_.find(rawId);
+    if (found == messageIdIndex_.end()) return nullptr;
+    lastMessage_ = found->second;
+    return dbcMessages_[found->second].get();
 }
 
 DbcMessage* NetConfigDbcFile::MessageByName(std::string_view name) const {
@@ -254,9 +269,11 @@ DbcAttributeDefinition* NetConfigDbcFile::DefinitionByName(std::string_view name
 void NetConfigDbcFile::RebuildMessageIndexes() {
     messageIdIndex_.clear();
     messageNameIndex_.clear();
-    for (const auto& message : dbcMessages_) {
-        messageIdIndex_.try_emplace(message->RawId(), message.get());
-        messageNameIndex_.try_emplace(message->Name(), message.get());
+    duplicateMessageIds_ = false;
+    for (size_t i = 0; i < dbcMessages_.size(); ++i) {
+        if (!messageIdIndex_.try_emplace(dbcMessages_[i]->RawId(), i).second)
+            duplicateMessageIds_ = true;
+        messageNameIndex_.try_emplace(dbcMessages_[i]->Name(), dbcMessages_[i].get());
     }
 }
 

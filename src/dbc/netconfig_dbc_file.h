@@ -189,7 +189,11 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile> {
     std::string infoText_;
 
     NameIndex<DbcNode> nodeIndex_;
-    std::unordered_map<uint32_t, DbcMessage*> messageIdIndex_;
+    std::unordered_map<uint32_t, size_t> messageIdIndex_;
+    // Statements that name messages mostly follow the message order; a look-up first tries the
+    // message after the last one found, which is the first match while no identifier repeats.
+    bool duplicateMessageIds_ = false;
+    mutable size_t lastMessage_ = 0;
     NameIndex<DbcMessage> messageNameIndex_;
     NameIndex<DbcEnvironmentVariable> variableIndex_;
     NameIndex<DbcAttributeDefinition> definitionIndex_;
