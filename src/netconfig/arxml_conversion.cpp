@@ -192,12 +192,21 @@ void LinkEcu(IArxmlEcu& source, NetEcu& ecu, const MessageOfPdu& messageOf) {
     }
 }
 
+// A LIN cluster also carries the timing of its master (the first ECU with a LIN master
+// controller; zero without one).
 void AddDatabaseProperties(IArxmlCluster& cluster, NetDataBase& database) {
     NetAttributeList& properties = database.Properties();
     properties.Add("Baudrate", DecimalText(cluster.GetBaudrate()));
     properties.Add("Protocol name", Text(cluster.GetProtocolName()));
     properties.Add("Protocol version", Text(cluster.GetProtocolVersion()));
     properties.Add("CAN FD baudrate", DecimalText(cluster.GetCanFdBaudrate()));
+    if (cluster.GetClusterKind() != kArxmlClusterLin) return;
+    IArxmlEcu* master = nullptr;
+    for (uint64_t i = 0; i < cluster.GetEcuCount() && master == nullptr; ++i) {
+        if (cluster.GetEcu(i)->IsLinMaster()) master = cluster.GetEcu(i);
+    }
+    properties.Add("Time base", FixedText(master ? master->GetTimeBase() : 0.0));
+    properties.Add("Jitter", FixedText(master ? master->GetTimeBaseJitter() : 0.0));
 }
 
 }  // namespace

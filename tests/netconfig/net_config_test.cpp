@@ -357,6 +357,11 @@ TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
     ASSERT_EQ(config.GetDataBaseCount(), 3u);
     EXPECT_EQ(config.GetDataBase(0)->GetBusType(), kNetBusCan);
     EXPECT_EQ(config.GetDataBase(1)->GetBusType(), kNetBusLin);
+    INetDataBase* lin = config.GetDataBase(1);
+    EXPECT_EQ(Property(lin->FindProperty("Time base")),
+              Property(lin->FindEcu("Gateway")->FindProperty("Time base")));
+    EXPECT_NE(lin->FindProperty("Jitter"), nullptr);
+    EXPECT_EQ(config.GetDataBase(0)->FindProperty("Time base"), nullptr);
     EXPECT_EQ(config.GetDataBase(2)->GetBusType(), kNetBusEthernet);
     EXPECT_EQ(config.GetDataBase(2)->GetDbcFile(), nullptr);
     EXPECT_FALSE(config.GetDataBase(2)->SaveAs(TempPath("never.dbc").c_str()));
