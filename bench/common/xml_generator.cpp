@@ -95,24 +95,32 @@ std::string GenerateArxmlLikeDocument(size_t targetBytes, uint32_t seed) {
         "<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\" "
         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
         "xsi:schemaLocation=\"http://autosar.org/schema/r4.0 AUTOSAR_4-2-2.xsd\">\n";
+    // Tools nest packages in a hierarchy (vendor / domain / content), as in real system
+    // descriptions, which puts most elements six to ten levels deep.
     w.Open("AR-PACKAGES", 1);
+    w.Open("AR-PACKAGE", 2);
+    w.Leaf("SHORT-NAME", 3, "GeneratedSystem");
+    w.Open("AR-PACKAGES", 3);
     size_t package = 0;
     size_t item = 0;
-    const std::string closing = "  </AR-PACKAGES>\n</AUTOSAR>\n";
+    const std::string closing =
+        "      </AR-PACKAGES>\n    </AR-PACKAGE>\n  </AR-PACKAGES>\n</AUTOSAR>\n";
     while (w.Size() + closing.size() < targetBytes) {
-        w.Open("AR-PACKAGE", 2);
-        w.Leaf("SHORT-NAME", 3, "Package_" + std::to_string(package++));
-        w.Open("ELEMENTS", 3);
+        w.Open("AR-PACKAGE", 4);
+        w.Leaf("SHORT-NAME", 5, "Package_" + std::to_string(package++));
+        w.Open("ELEMENTS", 5);
         for (int i = 0; i < 50 && w.Size() + closing.size() < targetBytes; ++i, ++item) {
             if (w.Number(3) == 0) {
-                WritePdu(w, 4, item, 1 + w.Number(4));
+                WritePdu(w, 6, item, 1 + w.Number(4));
             } else {
-                WriteSignal(w, 4, item);
+                WriteSignal(w, 6, item);
             }
         }
-        w.Close("ELEMENTS", 3);
-        w.Close("AR-PACKAGE", 2);
+        w.Close("ELEMENTS", 5);
+        w.Close("AR-PACKAGE", 4);
     }
+    w.Close("AR-PACKAGES", 3);
+    w.Close("AR-PACKAGE", 2);
     w.Close("AR-PACKAGES", 1);
     w.Text() += "</AUTOSAR>\n";
     return std::move(w.Text());
