@@ -1,0 +1,63 @@
+// Fuzz target of the ARXML communication reader: any bytes are parsed, their references
+// resolved and the document read into the model, which is then walked through its interfaces.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "arxml_com/arxml_reader.h"
+#include "xml/reference_resolver.h"
+
+namespace {
+
+// Touches every object the reader made, as a host walking the model would.
+size_t WalkModel(qm::arxml::OwnedNamedList<qm::arxml::ArxmlCluster>& clusters,
+                 qm::arxml::OwnedNamedList<qm::arxml::ArxmlPdu>& pdus) {
+    size_t seen = 0;
+    for (auto* cluster : clusters.Items()) {
+        for (uint64_t e = 0; e < cluster->GetEcuCount(); ++e) {
+            IArxmlEcu* ecu = cluster->GetEcu(e);
+            seen += ecu->GetTxPduCount() + ecu->GetRxPduCount();
+            for (uint64_t g = 0; g < ecu->GetPduGroupCount(); ++g) {
+                seen += ecu->GetPduGroup(g)->GetPduCount();
+            }
+        }
+        seen += cluster->GetPduCount() + (cluster->FindPdu(cluster->GetName()) != nullptr);
+    }
+    for (auto* pdu : pdus.Items()) {
+        for (uint64_t s = 0; s < pdu->GetSignalCount(); ++s) {
+            IArxmlSignal* signal = pdu->GetSignal(s);
+            seen += signal->GetCompuEntryCount() + (signal->FindCompuEntry(1.0) != nullptr);
+            seen += signal->GetPdu() == pdu;
+        }
+        for (uint64_t g = 0; g < pdu->GetSignalGroupCount(); ++g) {
+            seen += pdu->GetSignalGroup(g)->GetSignalCount();
+        }
+    }
+    return seen;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    NanoXML root;
+    qm::xml::ArxmlReferenceResolver resolver;
+    root.onChildParsed = resolver.MakeCallback();
+    root.Parse(text.c_str(), false, text.size(), 0, 0);
+    resolver.Resolve(&root, 2);
+
+    qm::arxml::OwnedNamedList<qm::arxml::ArxmlPdu> pdus;
+    qm::arxml::OwnedNamedList<qm::arxml::ArxmlCluster> clusters;
+    std::string messages;
+    qm::arxml::AutosarVersion version{};
+    qm::arxml::ArxmlReader reader({pdus, clusters, messages, version});
+    reader.ReadDocument(&root);
+    WalkModel(clusters, pdus);
+
+    // The process-wide log would otherwise grow with every input.
+    NanoXML::ClearMessageLog();
+    // Clusters list PDUs: they go first.
+    clusters.Clear();
+    pdus.Clear();
+    return 0;
+}
