@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "quillmere/xml.h"
+
 namespace {
 
 using namespace qm;
@@ -148,6 +150,25 @@ TEST(TextBase64, RoundTripsAndMatchesKnownVectors) {
     for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
     EXPECT_EQ(Base64Decode(Base64Encode(all)), all);
     EXPECT_EQ(Base64Decode("Zm9v\r\nYmFy"), "foobar");
+}
+
+}  // namespace
+
+namespace {
+
+std::string VersionOf(const char* schemaLocation) {
+    NanoXML root("AUTOSAR", "", 0);
+    if (schemaLocation != nullptr) root.SetAttribute("xsi:schemaLocation", schemaLocation);
+    return qm::GetAutosarSchemaVersion(root);
+}
+
+TEST(TextAutosarVersion, ReadsTheSchemaLocation) {
+    EXPECT_EQ(VersionOf("http://autosar.org/schema/r4.0 AUTOSAR_4-2-2.xsd"), "4-2-2");
+    EXPECT_EQ(VersionOf("http://autosar.org/3.2.3 autosar_3.2.3.xsd"), "3.2.3");
+    EXPECT_EQ(VersionOf("http://autosar.org/schema/r4.0 AUTOSAR_00046.xsd"), "46");
+    EXPECT_EQ(VersionOf("http://autosar.org/schema/r4.0 AUTOSAR_4-3-0.xsd 00046"), "4-3-0");
+    EXPECT_EQ(VersionOf("http://autosar.org/schema/r4.0 AUTOSAR.xsd"), "");
+    EXPECT_EQ(VersionOf(nullptr), "");
 }
 
 }  // namespace
