@@ -1,6 +1,8 @@
 // The ARXML communication format of the tool: clusters, ECUs, PDU groups, PDUs and signals of
 // an AUTOSAR 3 or 4 system description.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <sstream>
@@ -70,6 +72,13 @@ std::string VersionText(const NetConfigArxmlFile& file) {
 // JSON has no infinity; open compu limits are written as null.
 Json Number(double value) {
     return std::isfinite(value) ? Json(value) : Json(nullptr);
+}
+
+// Requirement values are single precision; printed with the digits a float holds, 0.8 stays 0.8.
+Json Real(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.7g", static_cast<double>(value));
+    return Number(std::strtod(text, nullptr));
 }
 
 template <class List>
@@ -145,28 +154,28 @@ Json RequirementsJson(ArxmlEcu& ecu) {
     if (ecu.HasCanFdRequirements()) {
         requirements["canFd"] = {
             {"maxTimeQuantaPerBit", ecu.GetFdMaxTimeQuantaPerBit()},
-            {"maxSamplePoint", ecu.GetFdMaxSamplePoint()},
-            {"maxSyncJumpWidth", ecu.GetFdMaxSyncJumpWidth()},
-            {"maxTrcvDelayCompensationOffset", ecu.GetFdMaxTrcvDelayCompensationOffset()},
+            {"maxSamplePoint", Real(ecu.GetFdMaxSamplePoint())},
+            {"maxSyncJumpWidth", Real(ecu.GetFdMaxSyncJumpWidth())},
+            {"maxTrcvDelayCompensationOffset", Real(ecu.GetFdMaxTrcvDelayCompensationOffset())},
             {"minTimeQuantaPerBit", ecu.GetFdMinTimeQuantaPerBit()},
-            {"minSamplePoint", ecu.GetFdMinSamplePoint()},
-            {"minSyncJumpWidth", ecu.GetFdMinSyncJumpWidth()},
-            {"minTrcvDelayCompensationOffset", ecu.GetFdMinTrcvDelayCompensationOffset()},
+            {"minSamplePoint", Real(ecu.GetFdMinSamplePoint())},
+            {"minSyncJumpWidth", Real(ecu.GetFdMinSyncJumpWidth())},
+            {"minTrcvDelayCompensationOffset", Real(ecu.GetFdMinTrcvDelayCompensationOffset())},
             {"txBitRateSwitch", ecu.IsTxBitRateSwitch()}};
     }
     if (ecu.GetMaxTimeQuantaPerBit() != 0 || ecu.GetMinTimeQuantaPerBit() != 0 ||
         ecu.GetMaxSamplePoint() != 0.0f || ecu.GetMinSamplePoint() != 0.0f) {
         requirements["canConfiguration"] = {{"maxTimeQuantaPerBit", ecu.GetMaxTimeQuantaPerBit()},
-                                            {"maxSamplePoint", ecu.GetMaxSamplePoint()},
-                                            {"maxSyncJumpWidth", ecu.GetMaxSyncJumpWidth()},
+                                            {"maxSamplePoint", Real(ecu.GetMaxSamplePoint())},
+                                            {"maxSyncJumpWidth", Real(ecu.GetMaxSyncJumpWidth())},
                                             {"minTimeQuantaPerBit", ecu.GetMinTimeQuantaPerBit()},
-                                            {"minSamplePoint", ecu.GetMinSamplePoint()},
-                                            {"minSyncJumpWidth", ecu.GetMinSyncJumpWidth()}};
+                                            {"minSamplePoint", Real(ecu.GetMinSamplePoint())},
+                                            {"minSyncJumpWidth", Real(ecu.GetMinSyncJumpWidth())}};
     }
     if (ecu.IsLinMaster()) {
         requirements["linMaster"] = {{"protocolVersion", ecu.GetLinProtocolVersion()},
-                                     {"timeBase", ecu.GetTimeBase()},
-                                     {"timeBaseJitter", ecu.GetTimeBaseJitter()}};
+                                     {"timeBase", Real(ecu.GetTimeBase())},
+                                     {"timeBaseJitter", Real(ecu.GetTimeBaseJitter())}};
     }
     return requirements;
 }
@@ -313,8 +322,14 @@ class ArxmlFormat : public FileFormat {
                 << " at " << cluster->GetBaudrate() << " bit/s: " << cluster->Ecus().size()
                 << " ECUs, " << cluster->Pdus().size() << " PDUs\n";
             for (ArxmlPdu* pdu : cluster->Pdus()) {
-                out << "    " << pdu->Name() << " (id " << pdu->GetIdentifier() << ", "
-                    << pdu->GetLength() << " bytes, " << pdu->Signals().size() << " signals)\n";
+                std::ostringstream id;
+                if (pdu->GetIdentifier() >= 0) {
+                    id << "id 0x" << std::hex << std::uppercase << pdu->GetIdentifier();
+                } else {
+                    id << "no frame";
+                }
+                out << "    " << pdu->Name() << " (" << id.str() << ", " << pdu->GetLength()
+                    << " bytes, " << pdu->Signals().size() << " signals)\n";
             }
         }
     }
