@@ -2,6 +2,7 @@
 #include <string_view>
 
 #include "quillmere/xml.h"
+#include "xml/attribute_lookup.h"
 #include "xml/link_chain.h"
 #include "xml/text.h"
 #include "xml/xml_state.h"
@@ -28,7 +29,9 @@ void DestroyNodes(std::vector<NanoXML*>&& nodes) {
 bool ChildOrderLess(const NanoXML* a, const NanoXML* b) {
     const int byName = a->name.compare(b->name);
     if (byName != 0) return byName < 0;
-    return a->GetAttribute("name") < b->GetAttribute("name");
+    static const std::string kNameAttribute = "name";
+    return qm::xml::AttributeValueOf(*a, kNameAttribute) <
+           qm::xml::AttributeValueOf(*b, kNameAttribute);
 }
 
 void SortOneLevel(NanoXML* node) {

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "quillmere/xml.h"
+#include "xml/attribute_lookup.h"
 #include "xml/link_chain.h"
 
 namespace {
@@ -20,7 +21,7 @@ struct ChildFilter {
     bool Accepts(const NanoXML& node) const {
         if (!name.empty() && node.name != name) return false;
         if (attrName.empty() || attrValue.empty()) return true;
-        return node.GetAttribute(attrName) == attrValue;
+        return qm::xml::AttributeValueOf(node, attrName) == attrValue;
     }
 
     NanoXML* FirstAcceptedChild(const NanoXML& node) const {
