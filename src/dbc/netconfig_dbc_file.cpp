@@ -62,9 +62,13 @@ bool NetConfigDbcFile::Load(const wchar_t* path) {
         lastHandlerResult_ = 0;
         return false;
     }
+    return LoadText(text, widePath);
+}
+
+bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path) {
     Clear();
     const uint32_t start = platform::TickCount();
-    SetPath(widePath.c_str());
+    SetPath(path.c_str());
     DbcReader reader(*this, text);
     const int result = reader.Run();
     messages_ += "Dbc parser measured time: ";
@@ -74,6 +78,10 @@ bool NetConfigDbcFile::Load(const wchar_t* path) {
     lastHandlerResult_ = static_cast<uint32_t>(result);
     SetDatabaseNameAfterLoad();
     return result == 1;
+}
+
+std::string NetConfigDbcFile::RenderText() const {
+    return RenderDbcText(*this);
 }
 
 void NetConfigDbcFile::SetDatabaseNameAfterLoad() {
@@ -89,7 +97,7 @@ bool NetConfigDbcFile::Save() {
 }
 
 bool NetConfigDbcFile::Save(const wchar_t* path) {
-    const std::string text = RenderDbcText(*this);
+    const std::string text = RenderText();
     return platform::WriteFileAtomic(std::wstring(path ? path : L""), text).ok;
 }
 

@@ -111,6 +111,11 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile> {
     bool SetMessageName(uint32_t rawId, const char* name) override;
     bool SetMessageSize(uint32_t rawId, uint8_t size) override;
 
+    // Reads DBC text held in memory as Load reads a file; path names it (for the database name).
+    bool LoadText(std::string_view text, const std::wstring& path);
+    // The DBC text Save writes.
+    std::string RenderText() const;
+
     // --- Model access for the reader, the writer and the conversions built on this model. ---
     std::string& Log() { return messages_; }
     uint32_t Status() const { return status_; }
