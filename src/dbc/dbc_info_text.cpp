@@ -59,7 +59,7 @@ class InfoTextWriter {
         Field("\t\tSignal[" + std::to_string(index) + "]: ", signal.Name());
         Field("\t\t\tMux signal type: ", MultiplexingKindText(signal.MultiplexingKind()));
         if (signal.MultiplexingKind() == kMultiplexedSignal) {
-            Field("\t\t\tMultiplex value: ", signal.MultiplexIndicator().substr(1));
+            Field("\t\t\tMultiplex value: ", std::to_string(signal.MultiplexValue()));
         }
         Field("\t\t\tMux indicator: ", signal.MultiplexIndicator());
         Field("\t\t\tBit length: ", std::to_string(signal.BitLength()));
