@@ -4,14 +4,12 @@ namespace qm::ldf {
 
 void LdfModel::AddStandardSignal(std::unique_ptr<LdfStandardSignal> signal) {
     allSignals.push_back(signal.get());
-    signalIndex.Add(signal.get());
     standardSignalIndex.Add(signal.get());
     standardSignals.push_back(std::move(signal));
 }
 
 void LdfModel::AddDiagnosticSignal(std::unique_ptr<LdfDiagnosticSignal> signal) {
     allSignals.push_back(signal.get());
-    signalIndex.Add(signal.get());
     diagnosticSignalIndex.Add(signal.get());
     diagnosticSignals.push_back(std::move(signal));
 }
@@ -20,7 +18,8 @@ void LdfModel::AddUnconditionalFrame(std::unique_ptr<LdfUnconditionalFrame> fram
     allFrames.push_back(frame.get());
     frameIndex.Add(frame.get());
     unconditionalFrameIndex.Add(frame.get());
-    unconditionalFrameById.emplace(frame->frameId, frame.get());
+    if (!unconditionalFrameById[frame->frameId])
+        unconditionalFrameById[frame->frameId] = frame.get();
     unconditionalFrames.push_back(std::move(frame));
 }
 
@@ -59,19 +58,38 @@ void LdfModel::AddNode(std::unique_ptr<LdfNode> node) {
 }
 
 void LdfModel::RebuildSignalIndexes() {
-    signalIndex.Rebuild(allSignals);
-    standardSignalIndex.Clear();
-    for (const auto& signal : standardSignals) standardSignalIndex.Add(signal.get());
+    standardSignalIndex.Rebuild(standardSignals);
+    diagnosticSignalIndex.Rebuild(diagnosticSignals);
 }
 
 void LdfModel::RebuildFrameIndexes() {
     frameIndex.Rebuild(allFrames);
     unconditionalFrameIndex.Clear();
-    unconditionalFrameById.clear();
+    unconditionalFrameById.fill(nullptr);
     for (const auto& frame : unconditionalFrames) {
         unconditionalFrameIndex.Add(frame.get());
-        unconditionalFrameById.emplace(frame->frameId, frame.get());
+        if (!unconditionalFrameById[frame->frameId])
+            unconditionalFrameById[frame->frameId] = frame.get();
     }
+}
+
+LdfSignal* LdfModel::FindSignal(std::string_view name) const {
+    LdfSignal* standard = standardSignalIndex.Find(name);
+    LdfSignal* diagnostic = diagnosticSignalIndex.Find(name);
+    if (!standard || !diagnostic) return standard ? standard : diagnostic;
+    // Both kinds have the name: the one read first wins.
+    for (LdfSignal* signal : allSignals) {
+        if (signal == standard || signal == diagnostic) return signal;
+    }
+    return standard;
+}
+
+bool LdfModel::IsSignalNameShared(std::string_view name) const {
+    if (standardSignalIndex.IsDuplicated(name) || diagnosticSignalIndex.IsDuplicated(name)) {
+        return true;
+    }
+    // The diagnostic signals are few: their index answers most names at once.
+    return diagnosticSignalIndex.Find(name) && standardSignalIndex.Find(name);
 }
 
 uint64_t LdfModel::TaskCount() const {

@@ -1,6 +1,7 @@
 #pragma once
 // The state one LDF load shares between its section parsers: the model being filled, the line
 // source, the message log and the bookkeeping of the checks that span sections.
+#include <array>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -67,13 +68,12 @@ class LdfReadContext {
 
     // Bookkeeping of checks that look back over what was read before.
     std::unordered_set<uint8_t> unconditionalFrameIds;
-    std::unordered_set<const LdfFrame*> framesWithMissingSignals;
-    std::unordered_map<const LdfNode*, std::unordered_set<std::string_view>> subscribedFrameNames;
+    PointerSet framesWithMissingSignals;
 
     // Frames sent by schedule tables.
     std::unordered_map<std::string_view, const LdfFrame*> sentFramesByName;
-    std::unordered_map<int, const LdfFrame*> sentFramesById;
-    std::unordered_set<const LdfFrame*> sentFrames;
+    std::array<const LdfFrame*, 256> sentFramesById{};
+    PointerSet sentFrames;
     bool masterRequestSent = false;
     bool slaveResponseSent = false;
     bool diagnosticSizeChecked = false;

@@ -31,8 +31,7 @@ void CheckLength(LdfReadContext& ctx, const LdfUnconditionalFrame& frame) {
     }
 }
 
-void CheckSignals(LdfReadContext& ctx, const NameCounts& counts, const LdfUnconditionalFrame& frame,
-                  bool firstSend) {
+void CheckSignals(LdfReadContext& ctx, const LdfUnconditionalFrame& frame, bool firstSend) {
     for (const LdfStandardSignal* signal : frame.signals) {
         if (signal->size == 0) {
             ctx.AddLineMessage(
@@ -44,21 +43,19 @@ void CheckSignals(LdfReadContext& ctx, const NameCounts& counts, const LdfUncond
                  "bigger than 16 bits: ",
                  signal->name, kEnd});
         }
-        auto it = counts.signals.find(signal->name);
-        if (firstSend && it != counts.signals.end() && it->second > 1) {
+        if (firstSend && ctx.model.IsSignalNameShared(signal->name)) {
             ctx.AddText({"WARNING. At least two signals have the same name: ", signal->name,
                          ". This signal is used by frame, handled by schedule table: ", frame.name,
                          kEnd});
         }
     }
-    if (ctx.framesWithMissingSignals.count(&frame)) {
+    if (ctx.framesWithMissingSignals.Contains(&frame)) {
         ctx.AddLineMessage({"WARNING. The frame ", frame.name,
                             ", which is handled by schedule table, contains not existing signal. "
                             "Warning for line("});
     }
     if (firstSend && frame.publisher) {
-        auto it = counts.slaves.find(frame.publisher->name);
-        if (it != counts.slaves.end() && it->second > 1) {
+        if (ctx.model.slaveNodeIndex.IsDuplicated(frame.publisher->name)) {
             ctx.AddText(
                 {"WARNING. At least two slave nodes with the same name: ", frame.publisher->name,
                  ". Frame published by node with this name is handled by schedule table: ",
@@ -67,18 +64,17 @@ void CheckSignals(LdfReadContext& ctx, const NameCounts& counts, const LdfUncond
     }
 }
 
-void CheckEventFrame(LdfReadContext& ctx, const NameCounts& counts,
-                     const LdfEventTriggeredFrame& frame) {
+void CheckEventFrame(LdfReadContext& ctx, const LdfEventTriggeredFrame& frame) {
     if (ctx.model.unconditionalFrameIndex.Find(frame.name)) {
         ctx.AddText(
             {"WARNING. An event triggered frame, handled by schedule table, has the same "
              "name as an unconditional frame: ",
              frame.name, kEnd});
     }
-    auto it = counts.eventFrames.find(frame.name);
-    if (it != counts.eventFrames.end() && it->second.size() > 1) {
+    if (ctx.model.eventTriggeredFrameIndex.IsDuplicated(frame.name)) {
         std::string names;
-        for (const LdfEventTriggeredFrame* same : it->second) {
+        for (const auto& same : ctx.model.eventTriggeredFrames) {
+            if (same->name != frame.name) continue;
             if (!names.empty()) names.append(", ");
             names.append(same->name);
         }
@@ -131,52 +127,46 @@ void CheckDiagnosticFrame(LdfReadContext& ctx, const LdfDiagnosticFrame& frame, 
 
 // Frames sent by the tables: another frame of the same name or the same id sent before.
 void CheckAgainstSentFrames(LdfReadContext& ctx, const LdfFrame& frame) {
-    if (!ctx.sentFrames.insert(&frame).second) return;
-    auto [byName, newName] = ctx.sentFramesByName.emplace(frame.name, &frame);
-    if (!newName && byName->second != &frame) {
-        ctx.AddText(
-            {"WARNING. At least two frames, which are handled by schedule table, have the "
-             "same name: ",
-             frame.name, kEnd});
+    if (!ctx.sentFrames.Insert(&frame)) return;
+    // Look-ups by name give the first frame of a name; only a shared name can mean a second one.
+    if (ctx.model.frameIndex.IsDuplicated(frame.name)) {
+        auto [byName, newName] = ctx.sentFramesByName.emplace(frame.name, &frame);
+        if (!newName && byName->second != &frame) {
+            ctx.AddText(
+                {"WARNING. At least two frames, which are handled by schedule table, have "
+                 "the same name: ",
+                 frame.name, kEnd});
+        }
     }
     // MasterReq and SlaveResp have their ids by definition (and 0 when a table created them).
     const int frameId = frame.frameKind == kLdfFrameDiagnostic ? -1 : FrameIdOf(frame);
     if (frameId < 0) return;
-    auto [byId, newId] = ctx.sentFramesById.emplace(frameId, &frame);
-    if (!newId && byId->second != &frame) {
+    const LdfFrame*& first = ctx.sentFramesById[static_cast<size_t>(frameId) & 0xFF];
+    if (!first) {
+        first = &frame;
+    } else if (first != &frame) {
         ctx.AddText(
             {"WARNING. At least two different frames with the same ID, which are handled "
              "by schedule table: ",
-             byId->second->name, ", ", frame.name, kEnd});
+             first->name, ", ", frame.name, kEnd});
     }
 }
 
 }  // namespace
 
-void NameCounts::Count(const LdfModel& model) {
-    slaves.clear();
-    signals.clear();
-    eventFrames.clear();
-    for (const LdfSlaveNode* slave : model.slaveNodes) ++slaves[slave->name];
-    for (const LdfSignal* signal : model.allSignals) ++signals[signal->name];
-    for (const auto& frame : model.eventTriggeredFrames)
-        eventFrames[frame->name].push_back(frame.get());
-}
-
 // Checks of the frame itself are made for every entry that sends it; those that compare names
 // across the model only for the first entry, so that a frame sent by many tables is reported once.
-void CheckScheduledFrame(LdfReadContext& ctx, const NameCounts& counts, const LdfFrame& frame) {
-    const bool firstSend = !ctx.sentFrames.count(&frame);
+void CheckScheduledFrame(LdfReadContext& ctx, const LdfFrame& frame) {
+    const bool firstSend = !ctx.sentFrames.Contains(&frame);
     switch (frame.frameKind) {
         case kLdfFrameUnconditional: {
             const auto& unconditional = static_cast<const LdfUnconditionalFrame&>(frame);
             CheckLength(ctx, unconditional);
-            CheckSignals(ctx, counts, unconditional, firstSend);
+            CheckSignals(ctx, unconditional, firstSend);
             break;
         }
         case kLdfFrameEventTriggered:
-            if (firstSend)
-                CheckEventFrame(ctx, counts, static_cast<const LdfEventTriggeredFrame&>(frame));
+            if (firstSend) CheckEventFrame(ctx, static_cast<const LdfEventTriggeredFrame&>(frame));
             break;
         case kLdfFrameDiagnostic:
             CheckDiagnosticFrame(ctx, static_cast<const LdfDiagnosticFrame&>(frame), firstSend);
@@ -200,7 +190,7 @@ void CheckAfterScheduleTables(LdfReadContext& ctx) {
     }
     for (const auto& sporadic : model.sporadicFrames) {
         for (const LdfUnconditionalFrame* frame : sporadic->associated.frames) {
-            if (!ctx.sentFrames.count(frame)) continue;
+            if (!ctx.sentFrames.Contains(frame)) continue;
             ctx.AddText({"WARNING. Unconditional frame, ", frame->name,
                          ", is already handled by schedule table but it is also used in sporadic "
                          "frame: ",

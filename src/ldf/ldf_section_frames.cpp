@@ -31,13 +31,16 @@ void CheckDuplicateFrameId(LdfReadContext& ctx, uint8_t frameId) {
 }
 
 // Every subscriber of the signal subscribes to the frame, each frame once per node by name.
+// While a frame's signals are read only that frame is added to nodes, so the last entry tells
+// whether it is there already; a frame whose name an earlier frame has as well needs a search.
 void AddFrameToSubscribers(LdfReadContext& ctx, LdfUnconditionalFrame& frame,
                            const LdfStandardSignal& signal) {
+    const bool sharedName = ctx.model.unconditionalFrameIndex.IsDuplicated(frame.name);
     for (LdfNode* node : signal.subscribers) {
-        if (!node->subscribedFrames.empty() && node->subscribedFrames.back() == &frame) continue;
-        if (ctx.subscribedFrameNames[node].insert(frame.name).second) {
-            node->subscribedFrames.push_back(&frame);
-        }
+        auto& frames = node->subscribedFrames;
+        if (!frames.empty() && frames.back() == &frame) continue;
+        if (sharedName && FindFirstByName(frames, frame.name.c_str())) continue;
+        frames.push_back(&frame);
     }
 }
 
@@ -48,7 +51,7 @@ bool ReadFrameSignal(LdfReadContext& ctx, LdfUnconditionalFrame& frame, std::str
     LdfStandardSignal* signal = ctx.model.standardSignalIndex.Find(ctx.tokens[0]);
     if (!signal) {
         ctx.AddLineMessage({"WARNING. Missing signal definition: ", ctx.tokens[0], ". Line("});
-        ctx.framesWithMissingSignals.insert(&frame);
+        ctx.framesWithMissingSignals.Insert(&frame);
         return true;
     }
     signal->bitOffset = static_cast<uint16_t>(offset);
@@ -73,7 +76,7 @@ bool HandleFrame(LdfReadContext& ctx, std::string_view statement) {
     LdfUnconditionalFrame& frame = *owned;
     frame.name.assign(tokens[0]);
     frame.frameId = static_cast<uint8_t>(number);
-    frame.publisherName.assign(tokens[2]);
+
     const bool lengthGiven = tokens.size() > 3;
     if (lengthGiven) {
         if (!ParseUnsigned(tokens[3], number)) return FramesMalformed(ctx);
@@ -82,6 +85,8 @@ bool HandleFrame(LdfReadContext& ctx, std::string_view statement) {
     if (LdfNode* publisher = ctx.model.nodeIndex.Find(tokens[2])) {
         frame.publisher = publisher;
         publisher->publishedFrames.push_back(&frame);
+    } else {
+        frame.publisherName.assign(tokens[2]);
     }
     CheckDuplicateFrameId(ctx, frame.frameId);
     if (!lengthGiven) {

@@ -39,8 +39,7 @@ bool ScheduleFailed(LdfReadContext& ctx, std::string_view first) {
     return ctx.Fail({"Check Schedule Table Command: ", first, " Line("}, kResultScheduleTables);
 }
 
-bool HandleEntry(LdfReadContext& ctx, const NameCounts& counts, LdfScheduleTable& table,
-                 std::string_view statement) {
+bool HandleEntry(LdfReadContext& ctx, LdfScheduleTable& table, std::string_view statement) {
     Tokens& tokens = ctx.tokens;
     Split(statement, kEntryDelimiters, tokens);
     if (tokens.size() < 2) return true;
@@ -54,7 +53,7 @@ bool HandleEntry(LdfReadContext& ctx, const NameCounts& counts, LdfScheduleTable
         return ScheduleFailed(ctx, tokens[0]);
     }
     if (kind == kLdfCommandFrame) {
-        CheckScheduledFrame(ctx, counts, *static_cast<FrameCommand&>(*task->command).frame);
+        CheckScheduledFrame(ctx, *static_cast<FrameCommand&>(*task->command).frame);
     }
     table.tasks.push_back(std::move(task));
     return true;
@@ -70,7 +69,7 @@ bool MetTopLevelKeyword(LdfReadContext& ctx) {
     return true;
 }
 
-TableEnd ReadTable(LdfReadContext& ctx, const NameCounts& counts, LdfScheduleTable& table) {
+TableEnd ReadTable(LdfReadContext& ctx, LdfScheduleTable& table) {
     LdfLine line;
     for (;;) {
         do {
@@ -81,12 +80,11 @@ TableEnd ReadTable(LdfReadContext& ctx, const NameCounts& counts, LdfScheduleTab
         std::string_view statement;
         ctx.lines.AssembleStatement(line.content, statement);
         if (statement == "{") continue;
-        if (!HandleEntry(ctx, counts, table, statement)) return TableEnd::kStop;
+        if (!HandleEntry(ctx, table, statement)) return TableEnd::kStop;
     }
 }
 
-bool HandleTable(LdfReadContext& ctx, const NameCounts& counts, std::string_view statement,
-                 bool& sectionEnded) {
+bool HandleTable(LdfReadContext& ctx, std::string_view statement, bool& sectionEnded) {
     Split(statement, kTableHeaderDelimiters, ctx.tokens);
     if (ctx.tokens.size() != 1) {
         const std::string_view name = ctx.tokens.empty() ? std::string_view() : ctx.tokens[0];
@@ -94,7 +92,7 @@ bool HandleTable(LdfReadContext& ctx, const NameCounts& counts, std::string_view
     }
     LdfScheduleTable& table = TableFor(ctx, ctx.tokens[0]);
     if (statement.back() == '}') return true;
-    switch (ReadTable(ctx, counts, table)) {
+    switch (ReadTable(ctx, table)) {
         case TableEnd::kClosed:
             return true;
         case TableEnd::kNewSection:
@@ -122,8 +120,6 @@ bool ParseScheduleTablesSection(LdfReadContext& ctx) {
         return ctx.Fail({"Check schedule tables section. Line("}, kResultScheduleTables);
     }
     if (content.back() == '}') return true;
-    NameCounts counts;
-    counts.Count(ctx.model);
     LdfLine line;
     bool sectionEnded = false;
     while (!sectionEnded) {
@@ -142,7 +138,7 @@ bool ParseScheduleTablesSection(LdfReadContext& ctx) {
                             kResultScheduleTables);
         }
         if (statement == "{") continue;
-        if (!HandleTable(ctx, counts, statement, sectionEnded)) return false;
+        if (!HandleTable(ctx, statement, sectionEnded)) return false;
     }
     CheckAfterScheduleTables(ctx);
     return true;

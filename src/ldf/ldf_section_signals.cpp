@@ -84,8 +84,8 @@ bool HandleSignal(LdfReadContext& ctx, std::string_view statement) {
         return malformed();
     }
     CheckSignalSize(ctx, *signal);
-    signal->publisherName.assign(tokens[3]);
     signal->publisher = ctx.model.nodeIndex.Find(tokens[3]);
+    if (!signal->publisher) signal->publisherName.assign(tokens[3]);
     BindSubscribers(ctx, *signal, tokens);
     ctx.model.AddStandardSignal(std::move(signal));
     return true;

@@ -105,7 +105,7 @@ ILdfSignal* NetConfigLdfFile::GetSignal(uint64_t index) {
 }
 
 ILdfSignal* NetConfigLdfFile::FindSignal(const char* name) {
-    return model_.signalIndex.Find(name);
+    return name ? model_.FindSignal(name) : nullptr;
 }
 
 uint32_t NetConfigLdfFile::IndexOfSignal(ILdfSignal* signal) {
@@ -155,8 +155,7 @@ ILdfUnconditionalFrame* NetConfigLdfFile::FindUnconditionalFrame(const char* nam
 }
 
 ILdfUnconditionalFrame* NetConfigLdfFile::FindUnconditionalFrameById(int8_t frameId) {
-    auto it = model_.unconditionalFrameById.find(static_cast<uint8_t>(frameId));
-    return it == model_.unconditionalFrameById.end() ? nullptr : it->second;
+    return model_.unconditionalFrameById[static_cast<uint8_t>(frameId)];
 }
 
 uint32_t NetConfigLdfFile::IndexOfUnconditionalFrame(ILdfUnconditionalFrame* frame) {

@@ -1,6 +1,7 @@
 #pragma once
 // NetConfigLdfFile: one LIN description file, its whole model and the operations that load,
 // describe, edit and save it.
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,7 +62,6 @@ struct LdfModel {
     std::vector<uint64_t> pendingDynamicFrameIds;
 
     // First-match indexes over the lists above.
-    NameIndex<LdfSignal> signalIndex;
     NameIndex<LdfStandardSignal> standardSignalIndex;
     NameIndex<LdfDiagnosticSignal> diagnosticSignalIndex;
     NameIndex<LdfFrame> frameIndex;
@@ -73,7 +73,7 @@ struct LdfModel {
     NameIndex<LdfSlaveNode> slaveNodeIndex;
     NameIndex<LdfScheduleTable> scheduleTableIndex;
     NameIndex<LdfSignalEncodingType> encodingTypeIndex;
-    std::unordered_map<uint8_t, LdfUnconditionalFrame*> unconditionalFrameById;
+    std::array<LdfUnconditionalFrame*, 256> unconditionalFrameById{};  // first frame of each id
 
     void AddStandardSignal(std::unique_ptr<LdfStandardSignal> signal);
     void AddDiagnosticSignal(std::unique_ptr<LdfDiagnosticSignal> signal);
@@ -83,6 +83,10 @@ struct LdfModel {
     LdfDiagnosticFrame* AddDiagnosticFrame(std::unique_ptr<LdfDiagnosticFrame> frame);
     void AddNode(std::unique_ptr<LdfNode> node);
     void RebuildSignalIndexes();
+    // The first signal of that name in the all-signals order, standard or diagnostic.
+    LdfSignal* FindSignal(std::string_view name) const;
+    // True when more than one signal, of either kind, has this name.
+    bool IsSignalNameShared(std::string_view name) const;
     void RebuildFrameIndexes();
     uint64_t TaskCount() const;
 };
