@@ -1,0 +1,75 @@
+// The AUTOSAR generation decides which element names the reader looks for.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "arxml_com/arxml_reader.h"
+#include "arxml_test_support.h"
+
+namespace {
+
+using qm::arxml::AutosarVersion;
+using qm::arxml::ParseAutosarVersion;
+
+TEST(AutosarVersion, ReadsSeparatedAndReleaseNumberForms) {
+    EXPECT_EQ(ParseAutosarVersion("4.2.2"), (AutosarVersion{4, 2, 2}));
+    EXPECT_EQ(ParseAutosarVersion("3-1-5"), (AutosarVersion{3, 1, 5}));
+    EXPECT_EQ(ParseAutosarVersion("46"), (AutosarVersion{4, 6, 0}));
+    EXPECT_EQ(ParseAutosarVersion(""), (AutosarVersion{0, 0, 0}));
+    EXPECT_EQ(ParseAutosarVersion("4.300.1"), (AutosarVersion{4, 255, 1}));
+}
+
+// A PDU with both generations' timing elements: the generation picks one of them.
+std::string TimedPdu() {
+    return arxml_test::Package(
+        "PDU",
+        "<I-SIGNAL-I-PDU><SHORT-NAME>P</SHORT-NAME><LENGTH>8</LENGTH>"
+        "<I-PDU-TIMING-SPECIFICATIONS><I-PDU-TIMING><TRANSMISSION-MODE-DECLARATION>"
+        "<TRANSMISSION-MODE-TRUE-TIMING><CYCLIC-TIMING><TIME-PERIOD><VALUE>0.02</VALUE>"
+        "</TIME-PERIOD></CYCLIC-TIMING></TRANSMISSION-MODE-TRUE-TIMING>"
+        "</TRANSMISSION-MODE-DECLARATION></I-PDU-TIMING></I-PDU-TIMING-SPECIFICATIONS>"
+        "<I-PDU-TIMING-SPECIFICATION><CYCLIC-TIMING><REPEATING-TIME><VALUE>0.5</VALUE>"
+        "</REPEATING-TIME></CYCLIC-TIMING></I-PDU-TIMING-SPECIFICATION>"
+        "</I-SIGNAL-I-PDU>");
+}
+
+TEST(AutosarVersion, NamespaceNamesTheGenerationWithoutSchemaLocation) {
+    auto release4 =
+        arxml_test::LoadText("<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\"><AR-PACKAGES>" +
+                             TimedPdu() + "</AR-PACKAGES></AUTOSAR>");
+    EXPECT_EQ(release4->AutosarVersion()[0], 4u);
+    EXPECT_DOUBLE_EQ(release4->FindPdu("P")->GetCyclicTimePeriod(), 0.02);
+
+    auto release3 =
+        arxml_test::LoadText("<AUTOSAR xmlns=\"http://autosar.org/3.2.3\"><TOP-LEVEL-PACKAGES>" +
+                             TimedPdu() + "</TOP-LEVEL-PACKAGES></AUTOSAR>");
+    EXPECT_EQ(release3->AutosarVersion(), (AutosarVersion{3, 2, 3}));
+    EXPECT_DOUBLE_EQ(release3->FindPdu("P")->GetCyclicTimePeriod(), 0.5);
+}
+
+TEST(AutosarVersion, AutosarElementBelowAnotherRootIsFound) {
+    auto file = arxml_test::LoadText(
+        "<WRAPPER><AUTOSAR xsi:schemaLocation=\"x AUTOSAR_4-0-3.xsd\"><AR-PACKAGES>" + TimedPdu() +
+        "</AR-PACKAGES></AUTOSAR></WRAPPER>");
+    EXPECT_EQ(file->AutosarVersion(), (AutosarVersion{4, 0, 3}));
+    EXPECT_EQ(file->GetPduCount(), 1u);
+}
+
+TEST(ResolverWorkers, TheModelDoesNotDependOnTheirNumber) {
+    NetConfigArxmlFile one;
+    NetConfigArxmlFile four;
+    one.SetResolverWorkers(1);
+    four.SetResolverWorkers(4);
+    ASSERT_TRUE(one.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
+    ASSERT_TRUE(four.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
+    ASSERT_EQ(one.GetPduCount(), four.GetPduCount());
+    for (uint64_t i = 0; i < one.GetPduCount(); ++i) {
+        EXPECT_STREQ(one.GetPdu(i)->GetName(), four.GetPdu(i)->GetName());
+        EXPECT_EQ(one.GetPdu(i)->GetSignalCount(), four.GetPdu(i)->GetSignalCount());
+        EXPECT_EQ(one.GetPdu(i)->GetIdentifier(), four.GetPdu(i)->GetIdentifier());
+    }
+    EXPECT_EQ(one.LoadTimes().references, four.LoadTimes().references);
+    EXPECT_GT(one.LoadTimes().references, 50u);
+}
+
+}  // namespace
