@@ -1,5 +1,6 @@
 #include "arxml_com/arxml_ecu_reader.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_set>
@@ -13,15 +14,17 @@ namespace qm::arxml {
 namespace {
 
 // A boolean element of an ECU or its controller; text that is no boolean is reported and
-// leaves the value as it was.
-void ReadBool(ArxmlReadContext& context, const NanoXML* element, const ArxmlEcu& ecu, bool& value) {
-    if (element == nullptr) return;
+// gives no value.
+std::optional<bool> ReadBool(ArxmlReadContext& context, const NanoXML* element,
+                             const ArxmlEcu& ecu) {
+    if (element == nullptr) return std::nullopt;
     const std::string text = element->GetText();
     try {
-        value = qm::ParseBool(text);
+        return qm::ParseBool(text);
     } catch (const std::invalid_argument&) {
         context.Message("Unknown value: " + text + " of " + element->name +
                         " tag for ecu: " + ecu.Name());
+        return std::nullopt;
     }
 }
 
@@ -57,7 +60,9 @@ void ReadFdRequirements(ArxmlReadContext& context, const NanoXML* fd, ArxmlEcu& 
     ReadFloat(context, fd, "MIN-SYNC-JUMP-WIDTH", ecu, r.minSyncJumpWidth);
     ReadFloat(context, fd, "MIN-TRCV-DELAY-COMPENSATION-OFFSET", ecu,
               r.minTrcvDelayCompensationOffset);
-    ReadBool(context, Child(fd, "TX-BIT-RATE-SWITCH"), ecu, r.txBitRateSwitch);
+    if (auto value = ReadBool(context, Child(fd, "TX-BIT-RATE-SWITCH"), ecu)) {
+        r.txBitRateSwitch = *value;
+    }
 }
 
 void ReadConfigurationRequirements(ArxmlReadContext& context, const NanoXML* requirements,
@@ -180,15 +185,10 @@ void ReadEcuInstance(ArxmlReadContext& context, const NanoXML* instance, ArxmlEc
             ecu.SetDescription(MultilingualText(child));
         } else if (name == "DIAGNOSTIC-ADDRESS") {
             ecu.SetDiagnosticAddress(static_cast<uint32_t>(ParseUnsigned(child->GetText())));
-        } else if (name == "SLEEP-MODE-SUPPORTED" || name == "WAKE-UP-OVER-BUS-SUPPORTED") {
-            bool value = name == "SLEEP-MODE-SUPPORTED" ? ecu.IsSleepModeSupported()
-                                                        : ecu.IsWakeUpOverBusSupported();
-            ReadBool(context, child, ecu, value);
-            if (name == "SLEEP-MODE-SUPPORTED") {
-                ecu.SetSleepModeSupported(value);
-            } else {
-                ecu.SetWakeUpOverBusSupported(value);
-            }
+        } else if (name == "SLEEP-MODE-SUPPORTED") {
+            if (auto value = ReadBool(context, child, ecu)) ecu.SetSleepModeSupported(*value);
+        } else if (name == "WAKE-UP-OVER-BUS-SUPPORTED") {
+            if (auto value = ReadBool(context, child, ecu)) ecu.SetWakeUpOverBusSupported(*value);
         } else if (name == "ASSOCIATED-COM-I-PDU-GROUP-REFS") {
             if (context.autosar4) {
                 ReadAssociatedGroups(context, child, ecu);
@@ -215,11 +215,8 @@ void ReadController(ArxmlReadContext& context, const NanoXML* controller, ArxmlE
             Descendant(controller, "CAN-CONTROLLER-CONFIGURATION-REQUIREMENTS")) {
         ReadConfigurationRequirements(context, requirements, ecu);
     }
-    if (const NanoXML* wakeUp = Descendant(controller, "WAKE-UP-OVER-CONTROLLER-SUPPORTED")) {
-        bool value = ecu.IsWakeUpOverControllerSupported();
-        ReadBool(context, wakeUp, ecu, value);
-        ecu.SetWakeUpOverControllerSupported(value);
-    }
+    const NanoXML* wakeUp = Descendant(controller, "WAKE-UP-OVER-CONTROLLER-SUPPORTED");
+    if (auto value = ReadBool(context, wakeUp, ecu)) ecu.SetWakeUpOverControllerSupported(*value);
     if (const NanoXML* master = Descendant(controller, "LIN-MASTER-CONDITIONAL")) {
         ReadLinMaster(context, master, ecu);
     }
