@@ -122,7 +122,7 @@ bool ReadEncodingEntry(LdfReadContext& ctx, LdfSignalEncodingType& encoding, Enc
     SplitKeepingQuotes(line, kEntryDelimiters, ctx.tokens);
     const Tokens& tokens = ctx.tokens;
     const std::string_view kind = tokens.empty() ? std::string_view() : tokens[0];
-    if (kind == "logical_value" && tokens.size() >= 2) {
+    if (kind == "logical_value" && tokens.size() >= 3) {
         return ReadLogicalValue(ctx, encoding, checks);
     }
     if (kind == "physical_value" && tokens.size() >= 5) {

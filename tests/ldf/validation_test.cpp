@@ -187,7 +187,7 @@ TEST(LdfValidation, EncodingEntriesThatContradictEachOther) {
 TEST(LdfValidation, RepresentationReferences) {
     NetConfigLdfFile file;
     LoadText(file, Header() + kNodes + kSignalsAndFrames +
-                       "Signal_encoding_types {\n  E {\n    logical_value, 0;\n  }\n}\n"
+                       "Signal_encoding_types {\n  E {\n    logical_value, 0, \"zero\";\n  }\n}\n"
                        "Signal_representation {\n  Ghost: Request;\n  E: Request, Nothing;\n}\n");
     EXPECT_EQ(MessagesOf(file),
               "WARNING. Missing signal encoding type definition: Ghost. Line(33)   Ghost: "
