@@ -83,9 +83,12 @@ std::string UnresolvedLine(std::string_view prefix, const NanoXML* node, std::st
 
 }  // namespace
 
+unsigned WorkerCountFor(unsigned hardwareThreads) {
+    return hardwareThreads > 1 ? hardwareThreads - 1 : 1;
+}
+
 unsigned DefaultWorkerCount() {
-    const unsigned hardware = std::thread::hardware_concurrency();
-    return hardware > 1 ? hardware - 1 : 1;
+    return WorkerCountFor(std::thread::hardware_concurrency());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -22,7 +22,10 @@
 
 namespace qm::xml {
 
-// Hardware threads minus one when there are more than one, otherwise one.
+// The workers for a machine with that many hardware threads: one less when there are more than
+// one, otherwise one (a runtime that cannot tell reports 0).
+unsigned WorkerCountFor(unsigned hardwareThreads);
+// WorkerCountFor() of this machine.
 unsigned DefaultWorkerCount();
 
 class ReferenceResolver {

@@ -263,12 +263,13 @@ TEST(CddResolution, ResolvesIdReferencesAndReportsToItsOwnText) {
     EXPECT_EQ(NanoXML::MessageLog(), "");
 }
 
-TEST(WorkerPlan, DefaultIsHardwareThreadsLessOneAndAtLeastOne) {
-    EXPECT_GE(qm::xml::DefaultWorkerCount(), 1u);
-    const unsigned hardware = std::thread::hardware_concurrency();
-    if (hardware > 1) {
-        EXPECT_EQ(qm::xml::DefaultWorkerCount(), hardware - 1);
-    }
+TEST(WorkerPlan, HardwareThreadsLessOneAndAtLeastOne) {
+    EXPECT_EQ(qm::xml::WorkerCountFor(0), 1u);  // the runtime cannot tell
+    EXPECT_EQ(qm::xml::WorkerCountFor(1), 1u);
+    EXPECT_EQ(qm::xml::WorkerCountFor(2), 1u);
+    EXPECT_EQ(qm::xml::WorkerCountFor(16), 15u);
+    EXPECT_EQ(qm::xml::DefaultWorkerCount(),
+              qm::xml::WorkerCountFor(std::thread::hardware_concurrency()));
 }
 
 }  // namespace
