@@ -161,8 +161,9 @@ TEST(NetConfigDbc, ConvertsNodesMessagesSignalsAndProperties) {
 TEST(NetConfigDbc, LoadResultsFollowTheFileStatus) {
     NetConfig config;
     EXPECT_EQ(config.LoadDbc(TempPath("missing.dbc").c_str()), kNetLoadFileNotOpened);
+    EXPECT_EQ(config.LoadDbc(static_cast<const char*>(nullptr)), kNetLoadFileNotOpened);
     EXPECT_EQ(config.GetDataBaseCount(), 0u);
-    EXPECT_EQ(config.GetDbcFileCount(), 1u);
+    EXPECT_EQ(config.GetDbcFileCount(), 2u);
     EXPECT_EQ(config.GetFile(0)->GetFileType(), kNetFileDbc);
 
     const std::string warn = WriteTemp("warn.dbc",
@@ -179,7 +180,7 @@ TEST(NetConfigDbc, LoadResultsFollowTheFileStatus) {
     const std::string malformed = WriteTemp("malformed.dbc", "BO_ 1\n");
     EXPECT_EQ(config.LoadDbc(malformed.c_str()), kNetLoadFailed);
     EXPECT_EQ(config.GetDataBaseCount(), 1u);
-    EXPECT_EQ(config.GetDbcFileCount(), 5u);
+    EXPECT_EQ(config.GetDbcFileCount(), 6u);
     EXPECT_EQ(config.GetLdfFileCount(), 0u);
 
     // The wide form narrows the path.
@@ -195,6 +196,7 @@ TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
     ASSERT_EQ(config.LoadLdf(DataPath("small.ldf").c_str()), kNetLoadOk)
         << config.GetLastMessages();
     EXPECT_EQ(config.FileFlag(), 1);
+    EXPECT_STREQ(config.GetLastMessages(), config.GetLdfFile()->GetMessages());
     ASSERT_EQ(config.GetDataBaseCount(), 1u);
     INetDataBase* db = config.GetFirstDataBase();
     EXPECT_EQ(db->GetBusType(), kNetBusLin);
