@@ -32,6 +32,8 @@ void Quillmere::ResetInfoNode() {
 }
 
 void Quillmere::Clear() {
+    // Each configuration detaches its own element from the info element when destroyed.
+    netConfigs_.DestroyAll();
 #ifdef QM_HAVE_DBC
     dbcFiles_.DestroyAll();
 #endif
@@ -64,7 +66,11 @@ bool Quillmere::SaveToFile(const char* path) {
     return root.SaveFile(path) == 1;
 }
 
-INetConfig* Quillmere::CreateNetConfig() { return nullptr; }
+INetConfig* Quillmere::CreateNetConfig() {
+    NetConfig* config = netConfigs_.Add(new NetConfig());
+    info_->AddChild(config->GetXmlNode());
+    return config;
+}
 
 INetConfigDbcFile* Quillmere::CreateDbcFile() {
 #ifdef QM_HAVE_DBC
@@ -92,7 +98,7 @@ INetConfigArxmlFile* Quillmere::CreateArxmlFile() {
 
 IDiagnoseLib* Quillmere::CreateDiagnoseLib() { return nullptr; }
 IArxmlDatabase* Quillmere::CreateArxmlDatabase() { return nullptr; }
-bool Quillmere::DeleteNetConfig(INetConfig*) { return false; }
+bool Quillmere::DeleteNetConfig(INetConfig* object) { return netConfigs_.Remove(object); }
 
 bool Quillmere::DeleteDbcFile([[maybe_unused]] INetConfigDbcFile* object) {
 #ifdef QM_HAVE_DBC

@@ -3,6 +3,7 @@
 #include "quillmere/facade.h"
 #include "quillmere/xml.h"
 
+#include "netconfig/net_config.h"
 #if __has_include("dbc/netconfig_dbc_file.h")
 #include "dbc/netconfig_dbc_file.h"
 #define QM_HAVE_DBC 1
@@ -51,6 +52,7 @@ private:
     void ResetInfoNode();
     void DetachInfoNode();
 
+    OwnedList<NetConfig, INetConfig> netConfigs_;
 #ifdef QM_HAVE_DBC
     OwnedList<NetConfigDbcFile, INetConfigDbcFile> dbcFiles_;
 #endif

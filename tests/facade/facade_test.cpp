@@ -132,3 +132,40 @@ TEST(Container, LoadNeedsAReadableFileWithAQuillmereElement) {
     EXPECT_NE(NanoXML::MessageLog().find("NanoXML::SaveFile error nr "), std::string::npos);
     DeleteQuillmereInstance(facade);
 }
+
+TEST(Facade, NetworkConfigurationsHangTheirElementsUnderTheInfoElement) {
+    IQuillmere* facade = CreateQuillmereInstance();
+    INetConfig* first = facade->CreateNetConfig();
+    INetConfig* second = facade->CreateNetConfig();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    NanoXML* info = facade->GetXml();
+    ASSERT_EQ(info->children.size(), 2u);
+    EXPECT_EQ(info->children[0]->name, "NetConfig");
+    EXPECT_EQ(info->children[1]->name, "NetConfig");
+    EXPECT_EQ(info->children[0]->parent, info);
+
+    EXPECT_TRUE(facade->DeleteNetConfig(first));
+    ASSERT_EQ(info->children.size(), 1u);
+    EXPECT_FALSE(facade->DeleteNetConfig(first));
+    EXPECT_FALSE(facade->DeleteNetConfig(nullptr));
+
+    // Clear destroys the remaining configuration and leaves the bare info element.
+    facade->Clear();
+    ExpectPristineInfoNode(info);
+    EXPECT_STREQ(facade->CreateNetConfig()->GetVersion(), "1.61");
+    DeleteQuillmereInstance(facade);
+}
+
+TEST(Facade, ObjectsOfOneFacadeSurviveTheDeletionOfAnother) {
+    IQuillmere* a = CreateQuillmereInstance();
+    IQuillmere* b = CreateQuillmereInstance();
+    INetConfig* config = a->CreateNetConfig();
+    INetConfigDbcFile* dbc = a->CreateDbcFile();
+    EXPECT_FALSE(b->DeleteNetConfig(config));
+    DeleteQuillmereInstance(b);
+    EXPECT_EQ(config->GetDataBaseCount(), 0u);
+    EXPECT_STREQ(dbc->GetVersion(), "1.55");
+    EXPECT_EQ(a->GetXml()->children.size(), 1u);
+    DeleteQuillmereInstance(a);
+}
