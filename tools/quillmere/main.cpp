@@ -59,13 +59,17 @@ int RunInfo(const std::vector<std::string>& paths, const Options& options) {
     return exitCode;
 }
 
-int RunDump(const std::string& path, const Options& options) {
-    FileFormat& format = FormatFor(path, options);
-    if (options.json) {
-        PrintJson(format.Dump(path, options));
-    } else {
-        format.DumpText(path, options, std::cout);
+int RunDump(const std::vector<std::string>& paths, const Options& options) {
+    Json all = Json::array();
+    for (const auto& path : paths) {
+        FileFormat& format = FormatFor(path, options);
+        if (options.json) {
+            all.push_back(format.Dump(path, options));
+        } else {
+            format.DumpText(path, options, std::cout);
+        }
     }
+    if (options.json) PrintJson(all.size() == 1 ? all[0] : all);
     return 0;
 }
 
@@ -230,7 +234,7 @@ int main(int argc, char** argv) {
     info->add_option("paths", paths, "files")->required();
     addCommon(info);
     auto* dump = app.add_subcommand("dump", "the whole model");
-    dump->add_option("path", path, "file")->required();
+    dump->add_option("paths", paths, "files")->required();
     addCommon(dump);
     auto* check = app.add_subcommand("check", "the reader's messages (exit 0 clean, 1 warnings, 2 failed)");
     check->add_option("paths", paths, "files")->required();
@@ -257,7 +261,7 @@ int main(int argc, char** argv) {
     try {
         if (*version) return RunVersion(options);
         if (*info) return RunInfo(paths, options);
-        if (*dump) return RunDump(path, options);
+        if (*dump) return RunDump(paths, options);
         if (*check) return RunCheck(paths, options);
         if (*decode) return RunDecode(path, id, hex, logPath, options);
         if (*convert) return RunConvert(path, second, options);
