@@ -69,6 +69,15 @@ class LdfReadContext {
     // Bookkeeping of checks that look back over what was read before.
     std::unordered_set<uint8_t> unconditionalFrameIds;
     PointerSet framesWithMissingSignals;
+    std::unordered_map<const LdfNode*, std::unordered_set<std::string_view>> subscribedFrameNames;
+    std::unordered_map<std::string_view, uint8_t> eventFrameIds;  // first id of each name
+    std::unordered_map<uint32_t, int> diagnosticAddressUsers;
+    std::vector<uint32_t> sharedDiagnosticAddresses;  // reached two users in this section
+    std::vector<LdfEventTriggeredFrame*> unboundCollisionTables;
+    std::vector<const LdfFrame*> framesFirstSentInSection;
+    // Where unconditional frames stand in sporadic frames: (sporadic frame, position) pairs.
+    std::unordered_map<const LdfFrame*, std::vector<std::pair<size_t, size_t>>> sporadicUsers;
+    size_t sporadicFramesIndexed = 0;
 
     // Frames sent by schedule tables.
     std::unordered_map<std::string_view, const LdfFrame*> sentFramesByName;

@@ -1,5 +1,7 @@
 #include "ldf/ldf_schedule_checks.h"
 
+#include <algorithm>
+
 #include "ldf/ldf_numbers.h"
 
 namespace qm::ldf {
@@ -128,6 +130,7 @@ void CheckDiagnosticFrame(LdfReadContext& ctx, const LdfDiagnosticFrame& frame, 
 // Frames sent by the tables: another frame of the same name or the same id sent before.
 void CheckAgainstSentFrames(LdfReadContext& ctx, const LdfFrame& frame) {
     if (!ctx.sentFrames.Insert(&frame)) return;
+    ctx.framesFirstSentInSection.push_back(&frame);
     // Look-ups by name give the first frame of a name; only a shared name can mean a second one.
     if (ctx.model.frameIndex.IsDuplicated(frame.name)) {
         auto [byName, newName] = ctx.sentFramesByName.emplace(frame.name, &frame);
@@ -177,26 +180,61 @@ void CheckScheduledFrame(LdfReadContext& ctx, const LdfFrame& frame) {
     CheckAgainstSentFrames(ctx, frame);
 }
 
-void CheckAfterScheduleTables(LdfReadContext& ctx) {
-    LdfModel& model = ctx.model;
-    for (const auto& frame : model.eventTriggeredFrames) {
-        if (!frame->collisionTable) continue;
-        if (LdfScheduleTable* table = model.scheduleTableIndex.Find(frame->collisionTable->name)) {
+namespace {
+
+// Binds the collision tables named by event-triggered frames; a name that no table has is
+// reported once.
+void BindCollisionTables(LdfReadContext& ctx) {
+    for (LdfEventTriggeredFrame* frame : ctx.unboundCollisionTables) {
+        if (LdfScheduleTable* table =
+                ctx.model.scheduleTableIndex.Find(frame->collisionTable->name)) {
             frame->collisionTable = table;
             continue;
         }
         ctx.AddText({"WARNING. An event triggered frame uses not defined resolved schedule table: ",
                      frame->collisionTable->name, kEnd});
     }
-    for (const auto& sporadic : model.sporadicFrames) {
-        for (const LdfUnconditionalFrame* frame : sporadic->associated.frames) {
-            if (!ctx.sentFrames.Contains(frame)) continue;
-            ctx.AddText({"WARNING. Unconditional frame, ", frame->name,
-                         ", is already handled by schedule table but it is also used in sporadic "
-                         "frame: ",
-                         sporadic->name, kEnd});
+    ctx.unboundCollisionTables.clear();
+}
+
+// Indexes, by unconditional frame, the places in sporadic frames not indexed before.
+void IndexSporadicUsers(LdfReadContext& ctx) {
+    const auto& sporadicFrames = ctx.model.sporadicFrames;
+    for (; ctx.sporadicFramesIndexed < sporadicFrames.size(); ++ctx.sporadicFramesIndexed) {
+        const auto& frames = sporadicFrames[ctx.sporadicFramesIndexed]->associated.frames;
+        for (size_t position = 0; position < frames.size(); ++position) {
+            ctx.sporadicUsers[frames[position]].push_back({ctx.sporadicFramesIndexed, position});
         }
     }
+}
+
+// Unconditional frames that the tables of this section sent first and a sporadic frame uses too,
+// in the order of the sporadic frames and their lists.
+void CheckSentFramesOfSporadicFrames(LdfReadContext& ctx) {
+    if (ctx.framesFirstSentInSection.empty() || ctx.model.sporadicFrames.empty()) return;
+    IndexSporadicUsers(ctx);
+    std::vector<std::pair<size_t, size_t>> places;
+    for (const LdfFrame* frame : ctx.framesFirstSentInSection) {
+        auto it = ctx.sporadicUsers.find(frame);
+        if (it != ctx.sporadicUsers.end())
+            places.insert(places.end(), it->second.begin(), it->second.end());
+    }
+    std::sort(places.begin(), places.end());
+    for (const auto& [sporadicIndex, position] : places) {
+        const LdfSporadicFrame& sporadic = *ctx.model.sporadicFrames[sporadicIndex];
+        ctx.AddText({"WARNING. Unconditional frame, ", sporadic.associated.frames[position]->name,
+                     ", is already handled by schedule table but it is also used in sporadic "
+                     "frame: ",
+                     sporadic.name, kEnd});
+    }
+}
+
+}  // namespace
+
+void CheckAfterScheduleTables(LdfReadContext& ctx) {
+    BindCollisionTables(ctx);
+    CheckSentFramesOfSporadicFrames(ctx);
+    ctx.framesFirstSentInSection.clear();
 }
 
 }  // namespace qm::ldf

@@ -68,6 +68,7 @@ bool HandleEventFrame(LdfReadContext& ctx, std::string_view statement,
     }
     if (tokens[1] != frame.name && (idToken == 0 || tokens[1] != tokens[idToken])) {
         frame.collisionTable = CollisionPlaceholder(ctx.model, tokens[1]);
+        ctx.unboundCollisionTables.push_back(&frame);
     }
     bool anyKnown = false;
     for (size_t i = 2; i < tokens.size(); ++i) {
@@ -107,9 +108,11 @@ bool AssociatedLengthsDiffer(const LdfEventTriggeredFrame& frame) {
 void CheckEventFramesAfterSection(LdfReadContext& ctx,
                                   const std::vector<EventFrameOrigin>& origins) {
     if (!ctx.Protocol20Or22()) return;
-    std::unordered_map<std::string_view, uint8_t> firstIdByName;
-    for (const auto& frame : ctx.model.eventTriggeredFrames) {
-        auto [it, inserted] = firstIdByName.emplace(frame->name, frame->frameId);
+    // Frames of earlier sections were compared when their section ended; these are compared
+    // with them and with each other.
+    for (const EventFrameOrigin& origin : origins) {
+        const LdfEventTriggeredFrame* frame = origin.frame;
+        auto [it, inserted] = ctx.eventFrameIds.emplace(frame->name, frame->frameId);
         if (!inserted && it->second != frame->frameId) {
             ctx.AddText(
                 {"WARNING. At least two of event triggered frames have the same name but "

@@ -30,16 +30,29 @@ void CheckDuplicateFrameId(LdfReadContext& ctx, uint8_t frameId) {
         {"WARNING. Two frames with same ID, which is not defined as dynamic frame ID. Line("});
 }
 
+// The names of the frames a node subscribes to, built the first time a frame name turns out to
+// be shared and kept up to date from then on.
+std::unordered_set<std::string_view>& SubscribedNamesOf(LdfReadContext& ctx, const LdfNode& node) {
+    auto [it, created] = ctx.subscribedFrameNames.try_emplace(&node);
+    if (created) {
+        for (const LdfUnconditionalFrame* frame : node.subscribedFrames)
+            it->second.insert(frame->name);
+    }
+    return it->second;
+}
+
 // Every subscriber of the signal subscribes to the frame, each frame once per node by name.
 // While a frame's signals are read only that frame is added to nodes, so the last entry tells
-// whether it is there already; a frame whose name an earlier frame has as well needs a search.
+// whether it is there already, as long as no two frames share a name.
 void AddFrameToSubscribers(LdfReadContext& ctx, LdfUnconditionalFrame& frame,
                            const LdfStandardSignal& signal) {
     const bool sharedName = ctx.model.unconditionalFrameIndex.IsDuplicated(frame.name);
     for (LdfNode* node : signal.subscribers) {
         auto& frames = node->subscribedFrames;
         if (!frames.empty() && frames.back() == &frame) continue;
-        if (sharedName && FindFirstByName(frames, frame.name.c_str())) continue;
+        if (sharedName || !ctx.subscribedFrameNames.empty()) {
+            if (!SubscribedNamesOf(ctx, *node).insert(frame.name).second) continue;
+        }
         frames.push_back(&frame);
     }
 }
@@ -142,10 +155,13 @@ bool HandleSporadicFrame(LdfReadContext& ctx, std::string_view statement) {
     return true;
 }
 
-void CheckSporadicDuplicates(LdfReadContext& ctx) {
+// Checks the sporadic frames from position first on: those of the section just read.
+void CheckSporadicDuplicates(LdfReadContext& ctx, size_t first) {
     if (!ctx.Protocol20Or22()) return;
     std::unordered_set<std::string_view> names;
-    for (const auto& sporadic : ctx.model.sporadicFrames) {
+    const auto& frames = ctx.model.sporadicFrames;
+    for (size_t i = first; i < frames.size(); ++i) {
+        const auto& sporadic = frames[i];
         names.clear();
         for (const LdfUnconditionalFrame* frame : sporadic->associated.frames) {
             if (names.insert(frame->name).second) continue;
@@ -214,10 +230,11 @@ bool ParseSporadicFramesSection(LdfReadContext& ctx) {
     static constexpr SectionTexts kTexts{"Sporadic_frames", "Check sporadic frames section. Line(",
                                          "Malformed sporadic frames section. Line(",
                                          kResultSporadicFrames};
+    const size_t first = ctx.model.sporadicFrames.size();
     const bool ok = RunSection(ctx, kTexts, [&](std::string_view statement) {
         return HandleSporadicFrame(ctx, statement);
     });
-    if (ok) CheckSporadicDuplicates(ctx);
+    if (ok) CheckSporadicDuplicates(ctx, first);
     return ok;
 }
 

@@ -1,5 +1,4 @@
 // The node sections: Nodes, composite and the LIN 1.3 Diagnostic_addresses.
-#include <map>
 #include <memory>
 
 #include "ldf/ldf_numbers.h"
@@ -126,14 +125,12 @@ bool HandleConfiguration(LdfReadContext& ctx, std::string_view statement) {
     return true;
 }
 
-// A diagnostic address that another slave has already: reported once per address.
+// A diagnostic address that two slaves have: reported once per address, after the section in
+// which it reached its second slave.
 void CheckSharedDiagnosticAddresses(LdfReadContext& ctx) {
-    std::map<uint32_t, int> users;
-    for (const LdfSlaveNode* slave : ctx.model.slaveNodes) {
-        if (!slave->HasDiagnosticAddress()) continue;
-        if (++users[slave->diagnosticAddress] != 2) continue;
+    for (uint32_t shared : ctx.sharedDiagnosticAddresses) {
         std::string address;
-        AppendDecimal(address, slave->diagnosticAddress);
+        AppendDecimal(address, shared);
         std::string line;
         AppendDecimal(line, ctx.LineNumber());
         ctx.AddText(
@@ -141,6 +138,7 @@ void CheckSharedDiagnosticAddresses(LdfReadContext& ctx) {
              "nodes. Slave nodes have same diagnostic addresses = ",
              address, ". Warning for line(", line, ")\r\n"});
     }
+    ctx.sharedDiagnosticAddresses.clear();
 }
 
 bool HandleDiagnosticAddress(LdfReadContext& ctx, std::string_view statement) {
@@ -168,6 +166,9 @@ bool HandleDiagnosticAddress(LdfReadContext& ctx, std::string_view statement) {
         return true;
     }
     node->diagnosticAddress = static_cast<uint32_t>(nad);
+    if (!node->isMaster && ++ctx.diagnosticAddressUsers[node->diagnosticAddress] == 2) {
+        ctx.sharedDiagnosticAddresses.push_back(node->diagnosticAddress);
+    }
     return true;
 }
 

@@ -1,8 +1,10 @@
 // The Schedule_tables section: tables of tasks, each built by the command factory.
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
 
 #include "ldf/ldf_command_factory.h"
+#include "ldf/ldf_numbers.h"
 #include "ldf/ldf_reader.h"
 #include "ldf/ldf_schedule_checks.h"
 #include "ldf/ldf_sections.h"
@@ -14,25 +16,49 @@ namespace {
 constexpr Delimiters kTableHeaderDelimiters(" {}\t\r\n");
 constexpr Delimiters kEntryDelimiters(" ,;\t{}\r\n");
 
-// A table of that name gets the entries that follow and moves to the end of the list.
-LdfScheduleTable& TableFor(LdfReadContext& ctx, std::string_view name) {
+// Tables named again in a section move to the end of the list, in the order of their last
+// naming. Moving one at a time would make many repeated names quadratic; the section notes when
+// each table was last named and reorders once when it ends.
+struct TableOrder {
+    std::unordered_map<const LdfScheduleTable*, uint64_t> lastNamed;
+    uint64_t next = 1;
+    bool moved = false;
+
+    void Apply(std::vector<std::unique_ptr<LdfScheduleTable>>& tables) const {
+        if (!moved) return;
+        auto rank = [&](const std::unique_ptr<LdfScheduleTable>& table) {
+            auto it = lastNamed.find(table.get());
+            return it == lastNamed.end() ? 0 : it->second;
+        };
+        std::stable_sort(tables.begin(), tables.end(),
+                         [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
+    }
+};
+
+void WarnRepeatedTable(LdfReadContext& ctx, std::string_view name) {
+    std::string line;
+    AppendDecimal(line, ctx.LineNumber());
+    ctx.AddText({"WARNING. Schedule table with name of ", name,
+                 " already exists. Warning for line(", line, ") ", ctx.Line().raw.substr(0, 4096),
+                 ";\r\n"});
+}
+
+// A table of that name gets the entries that follow; otherwise a new table is appended.
+LdfScheduleTable& TableFor(LdfReadContext& ctx, TableOrder& order, std::string_view name) {
     LdfModel& model = ctx.model;
     if (LdfScheduleTable* existing = model.scheduleTableIndex.Find(name)) {
-        ctx.AddText(
-            {"WARNING. Schedule table with name of ", name, " already exists. Warning for line("});
-        std::string line;
-        line.append(std::to_string(ctx.LineNumber()));
-        ctx.AddText({line, ") ", ctx.Line().raw.substr(0, 4096), ";\r\n"});
-        auto it = std::find_if(model.scheduleTables.begin(), model.scheduleTables.end(),
-                               [&](const auto& table) { return table.get() == existing; });
-        std::rotate(it, it + 1, model.scheduleTables.end());
+        WarnRepeatedTable(ctx, name);
+        order.lastNamed[existing] = order.next++;
+        order.moved = true;
         return *existing;
     }
     auto table = std::make_unique<LdfScheduleTable>();
     table->name.assign(name);
     model.scheduleTables.push_back(std::move(table));
-    model.scheduleTableIndex.Add(model.scheduleTables.back().get());
-    return *model.scheduleTables.back();
+    LdfScheduleTable* added = model.scheduleTables.back().get();
+    model.scheduleTableIndex.Add(added);
+    order.lastNamed[added] = order.next++;
+    return *added;
 }
 
 bool ScheduleFailed(LdfReadContext& ctx, std::string_view first) {
@@ -84,13 +110,14 @@ TableEnd ReadTable(LdfReadContext& ctx, LdfScheduleTable& table) {
     }
 }
 
-bool HandleTable(LdfReadContext& ctx, std::string_view statement, bool& sectionEnded) {
+bool HandleTable(LdfReadContext& ctx, TableOrder& order, std::string_view statement,
+                 bool& sectionEnded) {
     Split(statement, kTableHeaderDelimiters, ctx.tokens);
     if (ctx.tokens.size() != 1) {
         const std::string_view name = ctx.tokens.empty() ? std::string_view() : ctx.tokens[0];
         return ctx.Fail({"Check Schedule Table: ", name, " Line("}, kResultScheduleTables);
     }
-    LdfScheduleTable& table = TableFor(ctx, ctx.tokens[0]);
+    LdfScheduleTable& table = TableFor(ctx, order, ctx.tokens[0]);
     if (statement.back() == '}') return true;
     switch (ReadTable(ctx, table)) {
         case TableEnd::kClosed:
@@ -111,6 +138,27 @@ void WarnWithoutDiagnosticAddresses(LdfReadContext& ctx) {
          "handled by schedule table.\n"});
 }
 
+// The tables of the section up to its closing "}"; false when reading must stop.
+bool ReadTables(LdfReadContext& ctx, TableOrder& order) {
+    LdfLine line;
+    bool sectionEnded = false;
+    while (!sectionEnded) {
+        do {
+            if (!ctx.lines.ReadLine(line)) return true;
+        } while (line.content.empty());
+        if (MetTopLevelKeyword(ctx)) return true;
+        if (line.content.front() == '}') return true;
+        std::string_view statement;
+        if (!ctx.lines.AssembleStatement(line.content, statement)) {
+            return ctx.Fail({"Check Schedule Table: ", TrimView(statement), " Line("},
+                            kResultScheduleTables);
+        }
+        if (statement == "{") continue;
+        if (!HandleTable(ctx, order, statement, sectionEnded)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ParseScheduleTablesSection(LdfReadContext& ctx) {
@@ -120,28 +168,11 @@ bool ParseScheduleTablesSection(LdfReadContext& ctx) {
         return ctx.Fail({"Check schedule tables section. Line("}, kResultScheduleTables);
     }
     if (content.back() == '}') return true;
-    LdfLine line;
-    bool sectionEnded = false;
-    while (!sectionEnded) {
-        do {
-            if (!ctx.lines.ReadLine(line)) {
-                sectionEnded = true;
-                break;
-            }
-        } while (line.content.empty());
-        if (sectionEnded) break;
-        if (MetTopLevelKeyword(ctx)) break;
-        if (line.content.front() == '}') break;
-        std::string_view statement;
-        if (!ctx.lines.AssembleStatement(line.content, statement)) {
-            return ctx.Fail({"Check Schedule Table: ", TrimView(statement), " Line("},
-                            kResultScheduleTables);
-        }
-        if (statement == "{") continue;
-        if (!HandleTable(ctx, statement, sectionEnded)) return false;
-    }
-    CheckAfterScheduleTables(ctx);
-    return true;
+    TableOrder order;
+    const bool ok = ReadTables(ctx, order);
+    order.Apply(ctx.model.scheduleTables);
+    if (ok) CheckAfterScheduleTables(ctx);
+    return ok;
 }
 
 }  // namespace qm::ldf

@@ -166,6 +166,21 @@ TEST(LdfReader, FramesBindSignalsSubscribersAndComputeMissingLengths) {
     EXPECT_EQ(file.FindUnconditionalFrameById(0x10), frame);
 }
 
+TEST(LdfReader, FramesSharingANameAreSubscribedOnce) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + kNodes +
+                                   "Signals {\n  A: 4, 0, LSM, CEM;\n  B: 4, 0, LSM, CEM;\n"
+                                   "  C: 4, 0, RSM, CEM;\n}\n"
+                                   "Frames {\n  F: 1, LSM, 1 {\n    A, 0;\n  }\n"
+                                   "  G: 2, RSM, 1 {\n    C, 0;\n  }\n"
+                                   "  F: 3, LSM, 1 {\n    B, 0;\n  }\n}\n"));
+    ILdfNode* cem = file.FindNode("CEM");
+    ASSERT_EQ(cem->GetSubscribedFrameCount(), 2u);
+    EXPECT_STREQ(cem->GetSubscribedFrame(0)->GetName(), "F");
+    EXPECT_STREQ(cem->GetSubscribedFrame(1)->GetName(), "G");
+    EXPECT_EQ(file.FindUnconditionalFrame("F")->GetFrameId(), 1);
+}
+
 TEST(LdfReader, UnknownSignalInFrameIsSkippedWithAWarning) {
     NetConfigLdfFile file;
     ASSERT_TRUE(

@@ -129,6 +129,22 @@ TEST(LdfSchedule, TablesOfTheSameNameAreJoined) {
         "WARNING. Schedule table with name of A already exists. Warning for line(46)   A {;\r\n");
 }
 
+TEST(LdfSchedule, TablesNamedAgainInALaterSectionMoveToTheEnd) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
+                                   "Schedule_tables {\n  A {\n    CemFrame delay 1 ms;\n  }\n"
+                                   "  B {\n    CemFrame delay 1 ms;\n  }\n"
+                                   "  C {\n    CemFrame delay 1 ms;\n  }\n}\n"
+                                   "Schedule_tables {\n  A {\n    LsmFrame delay 2 ms;\n  }\n"
+                                   "  D {\n    LsmFrame delay 2 ms;\n  }\n"
+                                   "  B {\n    LsmFrame delay 2 ms;\n  }\n}\n"));
+    std::string order;
+    for (uint64_t i = 0; i < file.GetScheduleTableCount(); ++i)
+        order += file.GetScheduleTable(i)->GetName();
+    EXPECT_EQ(order, "CADB");
+    EXPECT_EQ(file.FindScheduleTable("B")->GetTaskCount(), 2u);
+}
+
 TEST(LdfSchedule, UnknownFirstTokenStopsTheLoad) {
     NetConfigLdfFile file;
     EXPECT_FALSE(LoadTables(file, "  T {\n    CemFrame delay 1 ms;\n    Ghost delay 1 ms;\n  }\n"));
