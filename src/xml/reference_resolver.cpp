@@ -158,7 +158,10 @@ void ReferenceResolver::Resolve(NanoXML* root, unsigned workers) {
 void ReferenceResolver::RunWorker(unsigned workerCount, unsigned worker) {
     std::vector<Failure> local;
     const size_t count = WorkCount();
+    constexpr size_t kAhead = 8;
     for (size_t entry = worker; entry < count; entry += workerCount) {
+        const size_t ahead = entry + kAhead * workerCount;
+        if (ahead < count) Prefetch(ahead);
         Failure failure;
         if (!ResolveEntry(entry, failure)) {
             failure.entry = entry;
@@ -274,6 +277,12 @@ NanoXML* ArxmlReferenceResolver::Choose(const Slot& slot, std::string_view path)
         if (NanoXML* element = targets_[i - 1].element) return element;
     }
     return nullptr;
+}
+
+void ArxmlReferenceResolver::Prefetch(size_t entry) const {
+    const Reference& reference = references_[entry];
+    if (!slots_.empty()) __builtin_prefetch(&slots_[reference.hash & (slots_.size() - 1)]);
+    __builtin_prefetch(reference.node, 1);
 }
 
 bool ArxmlReferenceResolver::ResolveEntry(size_t entry, Failure& failure) const {

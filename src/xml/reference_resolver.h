@@ -64,6 +64,9 @@ class ReferenceResolver {
     virtual size_t WorkCount() const = 0;
     // Resolves one work entry; returns false and fills `failure` when it cannot be resolved.
     virtual bool ResolveEntry(size_t entry, Failure& failure) const = 0;
+    // Asks the memory system for what resolving this entry will touch; called a few entries
+    // ahead of ResolveEntry, since the lookups are cache misses more than computation.
+    virtual void Prefetch(size_t /*entry*/) const {}
     // Where the lines of unresolved references go (the process-wide log unless overridden).
     virtual void Report(const std::string& lines);
 
@@ -93,6 +96,7 @@ class ArxmlReferenceResolver : public ReferenceResolver {
   protected:
     size_t WorkCount() const override { return references_.size(); }
     bool ResolveEntry(size_t entry, Failure& failure) const override;
+    void Prefetch(size_t entry) const override;
 
   private:
     struct Target {
