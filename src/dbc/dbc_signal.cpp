@@ -1,6 +1,9 @@
 #include "dbc/dbc_signal.h"
 
+#include <endian.h>
+
 #include <cstdlib>
+#include <cstring>
 
 #include "dbc/dbc_enums.h"
 #include "dbc/dbc_lists.h"
@@ -103,17 +106,32 @@ inline uint64_t ByteAt(const uint8_t* payload, uint64_t byteCount, uint64_t inde
     return index < byteCount ? payload[index] : 0;
 }
 
+uint64_t Mask(uint64_t value, uint32_t length) {
+    return length == 64 ? value : value & ((uint64_t{1} << length) - 1);
+}
+
+// Reads eight payload bytes at once when they all lie inside the payload; the common case.
+bool LoadWord(const uint8_t* payload, uint64_t byteCount, uint64_t first, uint64_t& word) {
+    if (first + 8 > byteCount) return false;
+    std::memcpy(&word, payload + first, sizeof(word));
+    return true;
+}
+
 // Fields of up to 64 bits span at most nine bytes; they are gathered into 128 bits at once.
 uint64_t ExtractLittleEndian(const uint8_t* payload, uint64_t byteCount, uint64_t start,
                              uint32_t length) {
     const uint64_t first = start / 8;
+    const uint64_t shift = start % 8;
+    uint64_t word = 0;
+    if (shift + length <= 64 && LoadWord(payload, byteCount, first, word)) {
+        return Mask(le64toh(word) >> shift, length);
+    }
     const uint64_t last = (start + length - 1) / 8;
     unsigned __int128 gathered = 0;
     for (uint64_t b = last + 1; b-- > first;) {
         gathered = (gathered << 8) | ByteAt(payload, byteCount, b);
     }
-    const uint64_t value = static_cast<uint64_t>(gathered >> (start % 8));
-    return length == 64 ? value : value & ((uint64_t{1} << length) - 1);
+    return Mask(static_cast<uint64_t>(gathered >> shift), length);
 }
 
 uint64_t ExtractBigEndian(const uint8_t* payload, uint64_t byteCount, uint64_t start,
@@ -122,12 +140,15 @@ uint64_t ExtractBigEndian(const uint8_t* payload, uint64_t byteCount, uint64_t s
     // is then a plain run of bits from its most significant one.
     const uint64_t msb = (start / 8) * 8 + (7 - start % 8);
     const uint64_t lsb = msb + length - 1;
+    uint64_t word = 0;
+    if (msb % 8 + length <= 64 && LoadWord(payload, byteCount, msb / 8, word)) {
+        return Mask(be64toh(word) >> (64 - msb % 8 - length), length);
+    }
     unsigned __int128 gathered = 0;
     for (uint64_t b = msb / 8; b <= lsb / 8; ++b) {
         gathered = (gathered << 8) | ByteAt(payload, byteCount, b);
     }
-    const uint64_t value = static_cast<uint64_t>(gathered >> (7 - lsb % 8));
-    return length == 64 ? value : value & ((uint64_t{1} << length) - 1);
+    return Mask(static_cast<uint64_t>(gathered >> (7 - lsb % 8)), length);
 }
 
 // Fields longer than 64 bits: bit by bit, keeping the 64 least significant.

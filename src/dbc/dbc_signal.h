@@ -126,16 +126,17 @@ class DbcSignal : public IDbcSignal {
     bool Described() const { return described_; }
 
   private:
+    // The payload layout comes first: extraction then reads one cache line of the object.
+    uint16_t startBit_ = 0;
+    uint16_t bitLength_ = 0;
+    uint32_t byteOrder_ = 0;
     std::string name_;
     bool described_ = false;
     uint32_t multiplexingKind_ = 0;
     const char* multiplexingKindText_ = "notMultiplexed";
     int32_t multiplexValue_ = -1;
     std::string multiplexIndicator_;
-    uint16_t startBit_ = 0;
-    uint16_t bitLength_ = 0;
     uint8_t byteOrderChar_ = 0;
-    uint32_t byteOrder_ = 0;
     const char* byteOrderText_ = "undefined";
     uint8_t valueTypeChar_ = '+';
     uint32_t valueType_ = 0;
