@@ -220,3 +220,44 @@ TEST(DbcInfoText, ListsNodesMessagesSignalsAndVariables) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DbcNetFile, NarrowAndWidePathsLoadAlikeAndSaveToTheStoredPath) {
+    TempFolder folder;
+    const std::string path = folder.File("plain.dbc");
+    dbctest::WriteText(path,
+                       "BO_ 7 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\n");
+    NetConfigDbcFile narrow;
+    NetConfigDbcFile wide;
+    ASSERT_TRUE(narrow.Load(path.c_str()));
+    ASSERT_TRUE(wide.Load(qm::platform::Widen(path).c_str()));
+    dbctest::ExpectSameModel(narrow, wide);
+    EXPECT_EQ(std::wstring(narrow.GetPath()), qm::platform::Widen(path));
+    EXPECT_EQ(narrow.GetFileType(), 1);
+
+    // Save() writes to the stored path; what it wrote reads back into the same model.
+    ASSERT_TRUE(narrow.SetMessageSize(7, 2));
+    NetConfigDbcFile reread;
+    ASSERT_TRUE(reread.Load(path.c_str()));
+    EXPECT_EQ(reread.GetMessage(0)->GetSize(), 2);
+    dbctest::ExpectSameModel(narrow, reread);
+}
+
+TEST(DbcNetFile, ClearResetsToAFreshObject) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    ASSERT_TRUE(LoadText(file, folder, "VERSION \"x\"\n\nBU_: A\nBO_ 1 M: 8 A\nCM_ \"c\";\n"));
+    file.Clear();
+    EXPECT_EQ(file.GetStatus(), 0u);
+    EXPECT_EQ(file.LastHandlerResult(), 1u);
+    EXPECT_STREQ(file.GetMessages(), "");
+    EXPECT_STREQ(file.GetDbcVersion(), "");
+    EXPECT_STREQ(file.GetComment(), "");
+    EXPECT_EQ(file.GetNodeCount(), 0u);
+    EXPECT_EQ(file.FindNode("A"), nullptr);
+    EXPECT_EQ(file.FindMessage(1u), nullptr);
+    EXPECT_EQ(file.GetBitTiming(), nullptr);
+}
+
+}  // namespace
