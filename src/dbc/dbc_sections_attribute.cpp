@@ -120,6 +120,57 @@ void WarnMissingRelation(DbcReadContext& context, bool nodeMissing, std::string_
     context.MarkWarning();
 }
 
+// Stores one relation value: owned by the node, listed by the message, signal or variable it
+// names; a missing node or object is a warning and nothing is stored.
+struct RelationTarget {
+    DbcReadContext& context;
+    const Tokens& tokens;
+    DbcAttributeDefinition& definition;
+    DbcNode* node;
+
+    std::string_view NodeName() const { return tokens[3]; }
+
+    void Attach(DbcAttribute* attribute, DbcAttributeList& related) {
+        related.Add(attribute);
+        node->Attributes().Add(attribute);
+    }
+
+    void ToMessage() {
+        DbcMessage* message = context.File().MessageByRawId(ToUnsigned(tokens[4]));
+        if (!node || !message) {
+            WarnMissingRelation(context, !node, NodeName(), "message", !message, tokens[4]);
+            return;
+        }
+        Attach(new DbcNodeTxMsgRelAttribute(definition.Name(), &definition, Text(tokens[5]),
+                                            std::string(NodeName()), message->RawId()),
+               message->Attributes());
+    }
+
+    void ToVariable() {
+        DbcEnvironmentVariable* variable = context.File().VariableByName(tokens[4]);
+        if (!node || !variable) {
+            WarnMissingRelation(context, !node, NodeName(), "environment variable", !variable,
+                                tokens[4]);
+            return;
+        }
+        Attach(new DbcNodeEnvVarRelAttribute(definition.Name(), &definition, Text(tokens[5]),
+                                             std::string(NodeName()), variable->Name()),
+               variable->Attributes());
+    }
+
+    void ToSignal() {
+        const uint32_t rawId = ToUnsigned(tokens[5]);
+        DbcSignal* signal = context.File().SignalOf(rawId, tokens[6]);
+        if (!node || !signal) {
+            WarnMissingRelation(context, !node, NodeName(), "signal", !signal, tokens[6]);
+            return;
+        }
+        Attach(new DbcNodeRxSigRelAttribute(definition.Name(), &definition, Text(tokens[7]),
+                                            std::string(NodeName()), rawId, signal->Name()),
+               signal->Attributes());
+    }
+};
+
 }  // namespace
 
 int ReadAttributeDefinition(DbcReadContext& context) {
@@ -188,47 +239,20 @@ int ReadRelationAttributeValue(DbcReadContext& context) {
     const bool formFits = ((kind == "BU_BO_REL_" || kind == "BU_EV_REL_") && tokens.size() == 6) ||
                           (kind == "BU_SG_REL_" && tokens.size() == 8 && tokens[4] == "SG_");
     if (!formFits) return context.Fail("Check Dbc Attribute Rel. ", 22);
-    NetConfigDbcFile& file = context.File();
     const std::string_view name = Unquoted(tokens[1]);
-    DbcAttributeDefinition* definition = file.DefinitionByName(name);
+    DbcAttributeDefinition* definition = context.File().DefinitionByName(name);
     if (!definition) {
         context.Warn("Missing attribute definition: ", name);
         return 1;
     }
-    const std::string_view nodeName = tokens[3];
-    DbcNode* node = file.NodeByName(nodeName);
-    DbcAttribute* attribute = nullptr;
+    RelationTarget target{context, tokens, *definition, context.File().NodeByName(tokens[3])};
     if (kind == "BU_BO_REL_") {
-        DbcMessage* message = file.MessageByRawId(ToUnsigned(tokens[4]));
-        if (!node || !message) {
-            WarnMissingRelation(context, !node, nodeName, "message", !message, tokens[4]);
-            return 1;
-        }
-        attribute = new DbcNodeTxMsgRelAttribute(definition->Name(), definition, Text(tokens[5]),
-                                                 std::string(nodeName), message->RawId());
-        message->Attributes().Add(attribute);
+        target.ToMessage();
     } else if (kind == "BU_EV_REL_") {
-        DbcEnvironmentVariable* variable = file.VariableByName(tokens[4]);
-        if (!node || !variable) {
-            WarnMissingRelation(context, !node, nodeName, "environment variable", !variable,
-                                tokens[4]);
-            return 1;
-        }
-        attribute = new DbcNodeEnvVarRelAttribute(definition->Name(), definition, Text(tokens[5]),
-                                                  std::string(nodeName), variable->Name());
-        variable->Attributes().Add(attribute);
+        target.ToVariable();
     } else {
-        const uint32_t rawId = ToUnsigned(tokens[5]);
-        DbcSignal* signal = file.SignalOf(rawId, tokens[6]);
-        if (!node || !signal) {
-            WarnMissingRelation(context, !node, nodeName, "signal", !signal, tokens[6]);
-            return 1;
-        }
-        attribute = new DbcNodeRxSigRelAttribute(definition->Name(), definition, Text(tokens[7]),
-                                                 std::string(nodeName), rawId, signal->Name());
-        signal->Attributes().Add(attribute);
+        target.ToSignal();
     }
-    node->Attributes().Add(attribute);
     return 1;
 }
 
