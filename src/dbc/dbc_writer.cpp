@@ -337,6 +337,19 @@ class DbcTextWriter {
         Quoted(attribute.Name());
     }
 
+    // Writes "BA_ "name" <object> value;" for each plain attribute of a list; the object part
+    // comes from writeObject.
+    template <class WriteObject>
+    void ObjectAttributes(const DbcAttributeList& list, WriteObject writeObject) {
+        for (const DbcAttribute* attribute : list.Items()) {
+            if (attribute->RelationKind() >= 0) continue;
+            AttributeStart(*attribute);
+            writeObject();
+            out_ += ' ';
+            AttributeValue(*attribute);
+        }
+    }
+
     void WriteAttributeValues() {
         for (const DbcAttribute* attribute : file_.NetworkAttributes().Items()) {
             out_ += "BA_  ";
@@ -345,48 +358,32 @@ class DbcTextWriter {
             AttributeValue(*attribute);
         }
         for (const auto& node : file_.Nodes()) {
-            for (const DbcAttribute* attribute : node->Attributes().Items()) {
-                if (attribute->RelationKind() >= 0) continue;
-                AttributeStart(*attribute);
+            ObjectAttributes(node->Attributes(), [&] {
                 out_ += " BU_ ";
                 out_ += node->Name();
-                out_ += ' ';
-                AttributeValue(*attribute);
-            }
+            });
         }
         for (const auto& message : file_.Messages()) {
-            for (const DbcAttribute* attribute : message->Attributes().Items()) {
-                if (attribute->RelationKind() >= 0) continue;
-                AttributeStart(*attribute);
+            ObjectAttributes(message->Attributes(), [&] {
                 out_ += " BO_ ";
                 Number(message->RawId());
-                out_ += ' ';
-                AttributeValue(*attribute);
-            }
+            });
         }
         for (const auto& message : file_.Messages()) {
             for (const auto& signal : message->Signals()) {
-                for (const DbcAttribute* attribute : signal->Attributes().Items()) {
-                    if (attribute->RelationKind() >= 0) continue;
-                    AttributeStart(*attribute);
+                ObjectAttributes(signal->Attributes(), [&] {
                     out_ += " SG_ ";
                     Number(message->RawId());
                     out_ += ' ';
                     out_ += signal->Name();
-                    out_ += ' ';
-                    AttributeValue(*attribute);
-                }
+                });
             }
         }
         for (const auto& variable : file_.Variables()) {
-            for (const DbcAttribute* attribute : variable->Attributes().Items()) {
-                if (attribute->RelationKind() >= 0) continue;
-                AttributeStart(*attribute);
+            ObjectAttributes(variable->Attributes(), [&] {
                 out_ += " EV_ ";
                 out_ += variable->Name();
-                out_ += ' ';
-                AttributeValue(*attribute);
-            }
+            });
         }
     }
 
