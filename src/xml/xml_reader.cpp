@@ -23,11 +23,11 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
 }
 
 std::string_view TrimTokenSpace(std::string_view s) {
-    size_t first = 0;
-    size_t last = s.size();
-    while (first < last && IsTokenSpace(s[first])) ++first;
-    while (last > first && IsTokenSpace(s[last - 1])) --last;
-    return s.substr(first, last - first);
+    const char* end = s.data() + s.size();
+    const char* first = SkipTokenSpace(s.data(), end);
+    const char* last = end;
+    while (last > first && IsTokenSpace(last[-1])) --last;
+    return std::string_view(first, static_cast<size_t>(last - first));
 }
 
 std::string_view StripValueQuotes(std::string_view value) {

@@ -79,6 +79,21 @@ inline const char* FindMarkupOrQuote(const char* p, const char* end) {
     return end;
 }
 
+// The first byte in [p, end) that is not a space, tab, line feed or carriage return, or end.
+inline const char* SkipTokenSpace(const char* p, const char* end) {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int spaces = MatchMask(block, ' ') | MatchMask(block, '\t') | MatchMask(block, '\n') |
+                           MatchMask(block, '\r');
+        if (spaces != 0xFFFF) return p + __builtin_ctz(static_cast<unsigned>(~spaces & 0xFFFF));
+        p += 16;
+    }
+#endif
+    while (p < end && IsTokenSpace(*p)) ++p;
+    return p;
+}
+
 // The first byte c in [p, end), or end.
 inline const char* FindByte(const char* p, const char* end, char c) {
     const void* hit = std::memchr(p, c, static_cast<size_t>(end - p));
