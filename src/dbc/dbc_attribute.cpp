@@ -81,6 +81,13 @@ void DbcAttributeList::Remove(const DbcAttribute* attribute) {
     items_.erase(std::remove(items_.begin(), items_.end(), attribute), items_.end());
 }
 
+void DbcAttributeList::RemoveRelations() {
+    items_.erase(std::remove_if(
+                     items_.begin(), items_.end(),
+                     [](const DbcAttribute* attribute) { return attribute->RelationKind() >= 0; }),
+                 items_.end());
+}
+
 void DbcAttributeList::DeleteAll(bool ownsRelations) {
     for (DbcAttribute* attribute : items_) {
         if (ownsRelations || attribute->RelationKind() < 0) delete attribute;

@@ -125,6 +125,8 @@ class DbcAttributeList {
     void Add(DbcAttribute* attribute) { items_.push_back(attribute); }
     // Removes every occurrence of the pointer (without destroying it).
     void Remove(const DbcAttribute* attribute);
+    // Removes the relation attributes, which this list only shows.
+    void RemoveRelations();
     // Destroys the owned entries and empties the list; relation entries are destroyed only when
     // ownsRelations is set (the node's list).
     void DeleteAll(bool ownsRelations);

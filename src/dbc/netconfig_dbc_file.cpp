@@ -21,10 +21,14 @@ NetConfigDbcFile::~NetConfigDbcFile() {
 }
 
 void NetConfigDbcFile::Clear() {
-    // Nodes go first: clearing a node takes its relation attributes out of the lists of the
-    // messages, signals and variables they name, which must still exist then.
+    // Nodes go first. Their relation attributes are listed by messages, signals and variables
+    // too; those views are dropped in one pass beforehand, so that destroying many relation
+    // attributes never searches the lists one attribute at a time.
+    DropRelationViews();
+    clearingAll_ = true;
     for (auto& node : nodes_) node->Clear();
     nodes_.clear();
+    clearingAll_ = false;
     valueTables_.clear();
     dbcMessages_.clear();
     variables_.clear();
@@ -285,7 +289,16 @@ void NetConfigDbcFile::RebuildMessageIndexes() {
     }
 }
 
+void NetConfigDbcFile::DropRelationViews() {
+    for (const auto& message : dbcMessages_) {
+        message->Attributes().RemoveRelations();
+        for (const auto& signal : message->Signals()) signal->Attributes().RemoveRelations();
+    }
+    for (const auto& variable : variables_) variable->Attributes().RemoveRelations();
+}
+
 void NetConfigDbcFile::UnregisterAttribute(DbcAttribute* attribute) {
+    if (clearingAll_) return;
     switch (attribute->RelationKind()) {
         case kObjectNodeTxMessage: {
             auto* relation = static_cast<DbcNodeTxMsgRelAttribute*>(attribute);

@@ -168,6 +168,7 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile> {
     using NameIndex = std::unordered_map<std::string_view, T*>;
 
     void UnregisterAttribute(DbcAttribute* attribute);
+    void DropRelationViews();
     void RebuildMessageIndexes();
     void SetDatabaseNameAfterLoad();
     // Stores a change, saves, and puts the old state back when the save fails.
@@ -199,6 +200,7 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile> {
     // message after the last one found, which is the first match while no identifier repeats.
     bool duplicateMessageIds_ = false;
     mutable size_t lastMessage_ = 0;
+    bool clearingAll_ = false;
     NameIndex<DbcMessage> messageNameIndex_;
     NameIndex<DbcEnvironmentVariable> variableIndex_;
     NameIndex<DbcAttributeDefinition> definitionIndex_;

@@ -1,6 +1,8 @@
 // Attribute definitions, defaults, values, relation attributes and the getters they back.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "dbc_test_support.h"
 
 namespace {
@@ -230,6 +232,26 @@ TEST(DbcModel, SignalsSortByStartBitOrName) {
     EXPECT_STREQ(message->GetSignal(0)->GetName(), "S0");
     EXPECT_STREQ(message->GetSignal(1)->GetName(), "S1");
     EXPECT_STREQ(message->GetSignal(2)->GetName(), "S10");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DbcScale, ManyRelationValuesOnOneSignalLoadAndClearInLinearTime) {
+    TempFolder folder;
+    std::string text = std::string(kHead) +
+                       "BA_DEF_REL_ BU_SG_REL_ \"Rx\" INT 0 10;\nBA_DEF_ SG_ \"Plain\" INT 0 1;\n";
+    for (int i = 0; i < 100000; ++i) {
+        text += "BA_REL_ \"Rx\" BU_SG_REL_ GW SG_ 100 S 1;\nBA_ \"Plain\" SG_ 100 S 0;\n";
+    }
+    NetConfigDbcFile file;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(LoadText(file, folder, text));
+    EXPECT_EQ(file.FindSignal(100, "S")->GetAttributeCount(), 200000u);
+    file.Clear();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(file.GetNodeCount(), 0u);
 }
 
 }  // namespace
