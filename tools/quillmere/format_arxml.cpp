@@ -334,7 +334,24 @@ class ArxmlFormat : public FileFormat {
         }
     }
 
+    // Frames are decoded and clusters converted through a network configuration, which turns
+    // each cluster into a database of messages and signals.
+    bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
+                const Options& options, Json& result) override {
+        return NetworkView().Decode(path, frameId, payloadHex, options, result);
+    }
+
+    bool Convert(const std::string& in, const std::string& out, const Options& options) override {
+        return NetworkView().Convert(in, out, options);
+    }
+
   private:
+    static FileFormat& NetworkView() {
+        Options network;
+        network.format = "netconfig";
+        return FormatFor("", network);
+    }
+
     static LoadedArxml Require(const std::string& path) {
         LoadedArxml loaded = LoadArxml(path);
         if (!loaded.ok) throw ToolError("cannot read the file");
