@@ -57,8 +57,8 @@ bool NetConfigLdfFile::Load(const wchar_t* path) {
     path_ = path ? path : L"";
     std::string text;
     uint8_t result = 0;
-    const platform::FileStatus status = platform::ReadWholeFile(path_, text);
     const uint32_t start = platform::TickCount();
+    const platform::FileStatus status = platform::ReadWholeFile(path_, text);
     if (status.ok) {
         result = ReadLdfText(model_, messages_, text);
     } else {
