@@ -53,6 +53,16 @@ bool RunSection(LdfReadContext& ctx, const SectionTexts& texts, Handle handle) {
     if (!content.empty() && content.back() == '}') return true;
     std::string_view statement;
     bool complete = true;
+    // A first statement may follow the opening brace on the keyword line itself.
+    const size_t open = content.find('{');
+    const std::string_view rest =
+        open == std::string_view::npos ? std::string_view() : TrimView(content.substr(open + 1));
+    if (!rest.empty()) {
+        if (!ctx.lines.AssembleStatement(rest, statement)) {
+            return ctx.Fail({texts.malformed}, texts.resultCode);
+        }
+        if (!handle(statement)) return false;
+    }
     for (;;) {
         switch (NextBlockLine(ctx, statement, complete)) {
             case BlockLine::kEnd:

@@ -49,6 +49,14 @@ TEST(LdfReader, EmptyOneLineSectionIsAcceptedAndReadingGoesOn) {
     EXPECT_EQ(file.GetNodeCount(), 3u);
 }
 
+TEST(LdfReader, FirstStatementOnTheKeywordLine) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(
+        LoadText(file, Header() + "Nodes { Master: CEM, 5 ms, 0.1 ms;\n  Slaves: LSM;\n}\n"));
+    ASSERT_NE(file.GetMasterNode(), nullptr);
+    EXPECT_EQ(file.GetSlaveNodeCount(), 1u);
+}
+
 TEST(LdfReader, StatementsSpreadOverLinesAreJoined) {
     NetConfigLdfFile file;
     ASSERT_TRUE(LoadText(file, Header() + "Nodes\n{\n  Master:\n    CEM, /* name */\n    5 ms,\n"
