@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "quillmere/facade.h"
-#include "quillmere/xml.h"
 
 namespace qm::facade {
 
@@ -58,12 +57,7 @@ InstanceRegistry& Registry() {
 
 }  // namespace
 
-void RegisterInstance(IQuillmere* instance) {
-    // Facades clear the XML engine's log when destroyed. Touching the log before the registry
-    // exists makes it outlive the registry among the static objects destroyed at exit.
-    (void)NanoXML::MessageLog();
-    Registry().Add(instance);
-}
+void RegisterInstance(IQuillmere* instance) { Registry().Add(instance); }
 bool DestroyInstance(IQuillmere* instance) { return Registry().Destroy(instance); }
 size_t InstanceCount() { return Registry().Count(); }
 

@@ -52,9 +52,13 @@ FileStatus ReadWholeFile(const std::string& path, std::string& out) {
     out.clear();
     Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0) return Failure(errno);
+    auto opened = [](FileStatus status) {
+        status.opened = true;
+        return status;
+    };
     struct stat info {};
-    if (::fstat(file.fd, &info) != 0) return Failure(errno);
-    if (S_ISDIR(info.st_mode)) return Failure(EISDIR);
+    if (::fstat(file.fd, &info) != 0) return opened(Failure(errno));
+    if (S_ISDIR(info.st_mode)) return opened(Failure(EISDIR));
     // Regular files are read in one piece at their size (one spare byte lets the final read see
     // the end without growing the buffer); pipes and special files grow as they are read.
     size_t capacity = S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) + 1 : 0;
@@ -67,13 +71,13 @@ FileStatus ReadWholeFile(const std::string& path, std::string& out) {
             if (errno == EINTR) continue;
             const int error = errno;
             out.clear();
-            return Failure(error);
+            return opened(Failure(error));
         }
         if (got == 0) break;
         used += static_cast<size_t>(got);
     }
     out.resize(used);
-    return Success();
+    return opened(Success());
 }
 
 FileStatus ReadWholeFile(const std::wstring& path, std::string& out) {
@@ -83,13 +87,12 @@ FileStatus ReadWholeFile(const std::wstring& path, std::string& out) {
 FileStatus WriteFile(const std::string& path, std::string_view data) {
     Descriptor file{::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)};
     if (file.fd < 0) return Failure(errno);
-    if (!WriteAll(file.fd, data)) return Failure(errno);
-    if (::close(file.fd) != 0) {
-        file.fd = -1;
-        return Failure(errno);
-    }
+    FileStatus status = WriteAll(file.fd, data) ? Success() : Failure(errno);
+    const int fd = file.fd;
     file.fd = -1;
-    return Success();
+    if (::close(fd) != 0 && status.ok) status = Failure(errno);
+    status.opened = true;
+    return status;
 }
 
 FileStatus WriteFileAtomic(const std::string& path, std::string_view data) {

@@ -8,6 +8,7 @@ namespace qm::platform {
 // The result of a file operation: on failure errorNumber holds errno and errorText strerror.
 struct FileStatus {
     bool ok = false;
+    bool opened = false;  // the file was opened (a later read or write may still have failed)
     int errorNumber = 0;
     std::string errorText;
 };

@@ -131,14 +131,27 @@ NodePool& Pool() {
 
 }  // namespace
 
+// Under AddressSanitizer every node is its own allocation, so that a use after free is caught
+// instead of landing in a recycled slab slot.
+#if defined(__SANITIZE_ADDRESS__)
+#define QM_POOL_NODES 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QM_POOL_NODES 0
+#endif
+#endif
+#ifndef QM_POOL_NODES
+#define QM_POOL_NODES 1
+#endif
+
 void* AllocateNode(std::size_t size) {
-    if (size != sizeof(NanoXML)) return ::operator new(size);
+    if (!QM_POOL_NODES || size != sizeof(NanoXML)) return ::operator new(size);
     return Pool().Allocate();
 }
 
 void FreeNode(void* block, std::size_t size) noexcept {
     if (block == nullptr) return;
-    if (size != sizeof(NanoXML)) {
+    if (!QM_POOL_NODES || size != sizeof(NanoXML)) {
         ::operator delete(block);
         return;
     }

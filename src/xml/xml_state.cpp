@@ -14,9 +14,11 @@ struct ProcessState {
     std::vector<std::string> loadedFiles;
 };
 
+// Never destroyed: objects that clear the log in their destructors may themselves be static
+// and outlive any ordinary static object here.
 ProcessState& State() {
-    static ProcessState state;
-    return state;
+    static ProcessState* const state = new ProcessState();
+    return *state;
 }
 
 }  // namespace

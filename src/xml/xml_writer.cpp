@@ -176,6 +176,8 @@ int NanoXML::SaveFile(const char* path) {
     content += Serialize(0, false);
     const qm::platform::FileStatus status = qm::platform::WriteFile(path, content);
     if (status.ok) return 1;
+    // Only a file that cannot be opened is logged; a short write just fails.
+    if (status.opened) return 0;
     const std::string reason = status.errorText.substr(0, kMaxErrorText);
     qm::xml::AppendMessage("NanoXML::SaveFile error nr " + std::to_string(status.errorNumber) +
                            ": " + reason + "\r\n");

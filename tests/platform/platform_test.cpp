@@ -61,7 +61,9 @@ TEST(Clock, TickCountAdvancesAndLocalTimeHasItsFormat) {
 
 TEST_F(TempDir, ReadsWholeFilesIncludingNulBytes) {
     const std::string content("x\0y\r\nz", 6);
-    ASSERT_TRUE(WriteFile(PathOf("a.bin"), content).ok);
+    FileStatus written = WriteFile(PathOf("a.bin"), content);
+    ASSERT_TRUE(written.ok);
+    EXPECT_TRUE(written.opened);
     std::string read;
     ASSERT_TRUE(ReadWholeFile(PathOf("a.bin"), read).ok);
     EXPECT_EQ(read, content);
@@ -79,6 +81,7 @@ TEST_F(TempDir, ReadFailureCarriesErrnoAndText) {
     EXPECT_FALSE(status.ok);
     EXPECT_EQ(status.errorNumber, ENOENT);
     EXPECT_EQ(status.errorText, "No such file or directory");
+    EXPECT_FALSE(status.opened);
     EXPECT_TRUE(read.empty());
     EXPECT_EQ(ReadWholeFile(dir_.string(), read).errorNumber, EISDIR);
 }
@@ -104,6 +107,14 @@ TEST_F(TempDir, FailedAtomicWriteKeepsThePreviousFile) {
 
     EXPECT_FALSE(WriteFileAtomic(PathOf("no/such/dir/file"), "x").ok);
     EXPECT_FALSE(WriteFile(PathOf("no/such/dir/file"), "x").ok);
+    EXPECT_FALSE(WriteFile(PathOf("no/such/dir/file"), "x").opened);
+    // A device that refuses the data is opened, then fails.
+    if (FileExists("/dev/full")) {
+        FileStatus full = WriteFile("/dev/full", "data");
+        EXPECT_FALSE(full.ok);
+        EXPECT_TRUE(full.opened);
+        EXPECT_EQ(full.errorNumber, ENOSPC);
+    }
 }
 
 TEST_F(TempDir, DirectorySearchMatchesPatternsWithEitherSeparator) {
