@@ -145,11 +145,11 @@ bool ReadConfigurableEntries(LdfReadContext& ctx, LdfSlaveNode& node, std::strin
     return true;
 }
 
-bool HandleAttribute(LdfReadContext& ctx, LdfSlaveNode& node, std::string_view statement);
-
 // The configurable_frames list: entries inside its braces, on the statement's line or on the
-// lines that follow up to "}". A line that is an attribute of its own ends an unclosed list.
-bool ReadConfigurableFrames(LdfReadContext& ctx, LdfSlaveNode& node, std::string_view statement) {
+// lines that follow up to "}". A line that is an attribute of its own ends an unclosed list; it
+// is handed back in next for the node's block to handle.
+bool ReadConfigurableFrames(LdfReadContext& ctx, LdfSlaveNode& node, std::string_view statement,
+                            std::string& next) {
     const size_t open = statement.find('{');
     if (open != std::string_view::npos) {
         std::string_view rest = statement.substr(open + 1);
@@ -163,7 +163,8 @@ bool ReadConfigurableFrames(LdfReadContext& ctx, LdfSlaveNode& node, std::string
         Split(line, kAttributeDelimiters, ctx.tokens);
         if (!ctx.tokens.empty() && AttributeOf(ctx.tokens[0]) != Attribute::kUnknown) {
             ctx.AddLineMessage({"WARNING. Missing right parenthesis in line "});
-            return HandleAttribute(ctx, node, line);
+            next.assign(line);
+            return true;
         }
         const size_t close = line.find('}');
         if (!ReadConfigurableEntries(ctx, node, line.substr(0, close))) return false;
@@ -172,7 +173,10 @@ bool ReadConfigurableFrames(LdfReadContext& ctx, LdfSlaveNode& node, std::string
     return true;
 }
 
-bool HandleAttribute(LdfReadContext& ctx, LdfSlaveNode& node, std::string_view statement) {
+// One attribute statement; an attribute statement met after it (see ReadConfigurableFrames)
+// is left in next.
+bool HandleAttribute(LdfReadContext& ctx, LdfSlaveNode& node, std::string_view statement,
+                     std::string& next) {
     Split(statement, kAttributeDelimiters, ctx.tokens);
     if (ctx.tokens.empty()) return true;
     const size_t count = ctx.tokens.size();
@@ -209,7 +213,7 @@ bool HandleAttribute(LdfReadContext& ctx, LdfSlaveNode& node, std::string_view s
             node.responseToleranceGiven = 1;
             return true;
         case Attribute::kConfigurableFrames:
-            return ReadConfigurableFrames(ctx, node, statement);
+            return ReadConfigurableFrames(ctx, node, statement, next);
         case Attribute::kUnknown:
             return true;
     }
@@ -253,7 +257,13 @@ bool HandleNodeBlock(LdfReadContext& ctx, std::string_view statement) {
     bool complete = true;
     while (NextBlockLine(ctx, line, complete) == BlockLine::kStatement) {
         if (line == "{") continue;
-        if (!HandleAttribute(ctx, *slave, line)) return false;
+        std::string next;
+        if (!HandleAttribute(ctx, *slave, line, next)) return false;
+        while (!next.empty()) {
+            const std::string statement = std::move(next);
+            next.clear();
+            if (!HandleAttribute(ctx, *slave, statement, next)) return false;
+        }
     }
     return true;
 }

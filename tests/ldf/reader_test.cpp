@@ -295,6 +295,21 @@ TEST(LdfReader, NodeAttributesOfASlave) {
     EXPECT_EQ(MessagesOf(file), "");
 }
 
+TEST(LdfReader, UnclosedConfigurableFramesListEndsAtTheNextAttribute) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
+                                   "Node_attributes {\n  LSM {\n    configurable_frames {\n"
+                                   "      CemFrame;\n    configurable_frames {\n      LsmFrame;\n"
+                                   "    P2_min = 60 ms;\n    configured_NAD = 3;\n  }\n}\n"));
+    ILdfSlaveNode* lsm = file.FindSlaveNode("LSM");
+    EXPECT_EQ(lsm->GetConfigurableFrameCount(), 2u);
+    EXPECT_DOUBLE_EQ(lsm->GetP2Min(), 60.0);
+    EXPECT_EQ(lsm->GetConfiguredNad(), 3);
+    EXPECT_EQ(MessagesOf(file),
+              "WARNING. Missing right parenthesis in line 31)     configurable_frames {.\r\n"
+              "WARNING. Missing right parenthesis in line 33)     P2_min = 60 ms;.\r\n");
+}
+
 TEST(LdfReader, NodeAttributesForMasterOrUnknownNodesAreSkipped) {
     NetConfigLdfFile file;
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
