@@ -69,6 +69,7 @@ class LdfReadContext {
     // Bookkeeping of checks that look back over what was read before.
     std::unordered_set<uint8_t> unconditionalFrameIds;
     PointerSet framesWithMissingSignals;
+    PointerSet framesCheckedForFirstByte;
     std::unordered_map<const LdfNode*, std::unordered_set<std::string_view>> subscribedFrameNames;
     std::unordered_map<std::string_view, uint8_t> eventFrameIds;  // first id of each name
     std::unordered_map<uint32_t, int> diagnosticAddressUsers;

@@ -9,6 +9,7 @@ namespace qm::ldf {
 namespace {
 
 constexpr std::string_view kEnd = ".\r\n";
+const std::vector<LdfStandardSignal*> kNoSignals;
 
 std::string Decimal(uint64_t value) {
     std::string text;
@@ -33,8 +34,10 @@ void CheckLength(LdfReadContext& ctx, const LdfUnconditionalFrame& frame) {
     }
 }
 
+// The signals are looked at when a frame is first sent: a frame sent by many entries must not
+// make the checks run over its signals again and again.
 void CheckSignals(LdfReadContext& ctx, const LdfUnconditionalFrame& frame, bool firstSend) {
-    for (const LdfStandardSignal* signal : frame.signals) {
+    for (const LdfStandardSignal* signal : firstSend ? frame.signals : kNoSignals) {
         if (signal->size == 0) {
             ctx.AddLineMessage(
                 {"WARNING. Frame, handled by schedule table, contains signal with "
@@ -45,7 +48,7 @@ void CheckSignals(LdfReadContext& ctx, const LdfUnconditionalFrame& frame, bool 
                  "bigger than 16 bits: ",
                  signal->name, kEnd});
         }
-        if (firstSend && ctx.model.IsSignalNameShared(signal->name)) {
+        if (ctx.model.IsSignalNameShared(signal->name)) {
             ctx.AddText({"WARNING. At least two signals have the same name: ", signal->name,
                          ". This signal is used by frame, handled by schedule table: ", frame.name,
                          kEnd});
@@ -157,8 +160,8 @@ void CheckAgainstSentFrames(LdfReadContext& ctx, const LdfFrame& frame) {
 
 }  // namespace
 
-// Checks of the frame itself are made for every entry that sends it; those that compare names
-// across the model only for the first entry, so that a frame sent by many tables is reported once.
+// The length of a frame is checked for every entry that sends it; its signals and the names it
+// shares with other objects for the first entry only.
 void CheckScheduledFrame(LdfReadContext& ctx, const LdfFrame& frame) {
     const bool firstSend = !ctx.sentFrames.Contains(&frame);
     switch (frame.frameKind) {

@@ -38,7 +38,10 @@ LdfScheduleTable* CollisionPlaceholder(LdfModel& model, std::string_view name) {
     return model.collisionPlaceholders.back().get();
 }
 
+// Each unconditional frame is looked at once, by the first event-triggered frame that uses it:
+// a frame listed many times must not make the check run over its signals again and again.
 void WarnUnreservedFirstByte(LdfReadContext& ctx, const LdfUnconditionalFrame& frame) {
+    if (!ctx.framesCheckedForFirstByte.Insert(&frame)) return;
     for (const LdfStandardSignal* signal : frame.signals) {
         if (signal->bitOffset != 0) continue;
         ctx.AddLineMessage(
