@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <ostream>
+#include <sstream>
 
 namespace qmtool {
 
@@ -73,6 +74,17 @@ void PrintReadable(const Json& value, std::ostream& out, int indent) {
             PrintReadable(item, out, indent + 2);
         }
     }
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
 }
 
 std::vector<uint8_t> ParseHexPayload(const std::string& hex) {

@@ -65,6 +65,9 @@ FileFormat& FormatFor(const std::string& path, const Options& options);
 // Renders JSON as indented "key: value" lines for people.
 void PrintReadable(const Json& value, std::ostream& out, int indent = 0);
 
+// The non-empty lines of a reader's message text, without their line ends ("\n" or "\r\n").
+std::vector<std::string> SplitLines(const std::string& text);
+
 // Parses "DEADBEEF", "de ad be ef" or "0xDEADBEEF" into bytes; throws ToolError.
 std::vector<uint8_t> ParseHexPayload(const std::string& hex);
 

@@ -28,17 +28,6 @@ struct LoadedArxml {
     std::vector<std::string> unresolved;
 };
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) lines.push_back(line);
-    }
-    return lines;
-}
-
 LoadedArxml LoadArxml(const std::string& path) {
     LoadedArxml loaded;
     NanoXML::ClearMessageLog();

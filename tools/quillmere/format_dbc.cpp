@@ -18,17 +18,6 @@ using namespace qm::dbc;
 
 constexpr const char* kExampleName = "powertrain.dbc";
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) lines.push_back(line);
-    }
-    return lines;
-}
-
 const char* StatusText(uint32_t status) {
     switch (status) {
         case kDbcLoaded:

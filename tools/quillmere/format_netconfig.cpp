@@ -203,11 +203,7 @@ class NetConfigFormat : public FileFormat {
     CheckResult Check(const std::string& path, const Options&) override {
         const Loaded loaded = Load(path);
         CheckResult result;
-        std::istringstream lines(config_.GetLastMessages());
-        for (std::string line; std::getline(lines, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (!line.empty()) result.messages.push_back(line);
-        }
+        result.messages = SplitLines(config_.GetLastMessages());
         result.status = std::to_string(loaded.code) + " " + ResultText(loaded.code);
         result.exitCode = loaded.code == kNetLoadOk             ? kCheckClean
                           : loaded.code == kNetLoadWithWarnings ? kCheckWarnings
