@@ -13,7 +13,7 @@ namespace {
 // Instances still listed when the library is unloaded (or the program ends) are destroyed, in
 // list order, by the registry's destructor.
 class InstanceRegistry {
-public:
+  public:
     ~InstanceRegistry() {
         std::vector<IQuillmere*> remaining;
         {
@@ -45,7 +45,7 @@ public:
         return instances_.size();
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<IQuillmere*> instances_;
 };
@@ -57,8 +57,14 @@ InstanceRegistry& Registry() {
 
 }  // namespace
 
-void RegisterInstance(IQuillmere* instance) { Registry().Add(instance); }
-bool DestroyInstance(IQuillmere* instance) { return Registry().Destroy(instance); }
-size_t InstanceCount() { return Registry().Count(); }
+void RegisterInstance(IQuillmere* instance) {
+    Registry().Add(instance);
+}
+bool DestroyInstance(IQuillmere* instance) {
+    return Registry().Destroy(instance);
+}
+size_t InstanceCount() {
+    return Registry().Count();
+}
 
 }  // namespace qm::facade

@@ -5,7 +5,7 @@
 
 template <class Concrete, class Interface>
 class OwnedList {
-public:
+  public:
     OwnedList() = default;
     OwnedList(const OwnedList&) = delete;
     OwnedList& operator=(const OwnedList&) = delete;
@@ -42,6 +42,6 @@ public:
     bool Empty() const { return items_.empty(); }
     Concrete* Newest() const { return items_.empty() ? nullptr : items_.back(); }
 
-private:
+  private:
     std::vector<Concrete*> items_;
 };

@@ -4,7 +4,9 @@
 
 #include "facade/instance_registry.h"
 
-Quillmere::Quillmere() : info_(new NanoXML()) { ResetInfoNode(); }
+Quillmere::Quillmere() : info_(new NanoXML()) {
+    ResetInfoNode();
+}
 
 Quillmere::~Quillmere() {
     DetachInfoNode();
@@ -96,9 +98,15 @@ INetConfigArxmlFile* Quillmere::CreateArxmlFile() {
 #endif
 }
 
-IDiagnoseLib* Quillmere::CreateDiagnoseLib() { return nullptr; }
-IArxmlDatabase* Quillmere::CreateArxmlDatabase() { return nullptr; }
-bool Quillmere::DeleteNetConfig(INetConfig* object) { return netConfigs_.Remove(object); }
+IDiagnoseLib* Quillmere::CreateDiagnoseLib() {
+    return nullptr;
+}
+IArxmlDatabase* Quillmere::CreateArxmlDatabase() {
+    return nullptr;
+}
+bool Quillmere::DeleteNetConfig(INetConfig* object) {
+    return netConfigs_.Remove(object);
+}
 
 bool Quillmere::DeleteDbcFile([[maybe_unused]] INetConfigDbcFile* object) {
 #ifdef QM_HAVE_DBC
@@ -124,12 +132,22 @@ bool Quillmere::DeleteArxmlFile([[maybe_unused]] INetConfigArxmlFile* object) {
 #endif
 }
 
-bool Quillmere::DeleteDiagnoseLib(IDiagnoseLib*) { return false; }
-bool Quillmere::DeleteArxmlDatabase(IArxmlDatabase*) { return false; }
+bool Quillmere::DeleteDiagnoseLib(IDiagnoseLib*) {
+    return false;
+}
+bool Quillmere::DeleteArxmlDatabase(IArxmlDatabase*) {
+    return false;
+}
 
-NanoXML* Quillmere::GetXml() { return info_; }
-const char* Quillmere::GetVersion() { return kVersion; }
-const char* Quillmere::GetBuildDate() { return kBuildDate; }
+NanoXML* Quillmere::GetXml() {
+    return info_;
+}
+const char* Quillmere::GetVersion() {
+    return kVersion;
+}
+const char* Quillmere::GetBuildDate() {
+    return kBuildDate;
+}
 
 extern "C" {
 

@@ -20,7 +20,7 @@
 // The facade: owns one list per kind of object it creates and the info element under which the
 // network configurations and diagnostic libraries hang their own elements.
 class Quillmere : public IQuillmere {
-public:
+  public:
     static constexpr const char* kVersion = "1.00.40.03";
     static constexpr const char* kBuildDate = "Apr 25 2022";
 
@@ -48,7 +48,7 @@ public:
     const char* GetVersion() override;
     const char* GetBuildDate() override;
 
-private:
+  private:
     void ResetInfoNode();
     void DetachInfoNode();
 

@@ -14,27 +14,6 @@ namespace {
 
 constexpr uint32_t kExtendedFlag = 0x80000000u;
 
-// DBC texts have no escape for the double quote.
-std::string Quoted(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) out += c == '"' ? '\'' : c;
-    return out + "\"";
-}
-
-// Shortest text that reads back as the same double.
-std::string Number(double value) {
-    char buffer[64];
-    for (int precision = 6; precision <= 17; ++precision) {
-        std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-        if (std::strtod(buffer, nullptr) == value) break;
-    }
-    return buffer;
-}
-
-std::string PropertyText(INetAttribute* attribute) {
-    return attribute ? attribute->GetValue() : "";
-}
-
 // A message keeps bit 31 as its extended-frame flag; identifiers above 11 bits need it anyway.
 uint32_t RawId(NetMessage& message) {
     const uint32_t id = message.GetId();

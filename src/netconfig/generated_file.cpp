@@ -1,5 +1,8 @@
 #include "netconfig/generated_file.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <unistd.h>
 
 #include <atomic>
@@ -48,6 +51,25 @@ std::string Identifier(const std::string& name) {
         out += letter || digit || c == '_' ? c : '_';
     }
     return out;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) out += c == '"' ? '\'' : c;
+    return out + "\"";
+}
+
+std::string Number(double value) {
+    char buffer[64];
+    for (int precision = 6; precision <= 17; ++precision) {
+        std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
+        if (std::strtod(buffer, nullptr) == value) break;
+    }
+    return buffer;
+}
+
+std::string PropertyText(INetAttribute* attribute) {
+    return attribute ? attribute->GetValue() : "";
 }
 
 }  // namespace qm::net

@@ -4,6 +4,7 @@
 // what the reader makes of the rendering.
 #include <string>
 
+#include "quillmere/netconfig.h"
 #include "quillmere/netfile.h"
 
 namespace qm::net {
@@ -16,5 +17,15 @@ bool LoadGeneratedText(INetFile& file, const std::string& text, const char* exte
 // A name as DBC and LDF texts allow it: every character other than a letter, digit or '_'
 // becomes '_', and a name that is empty or starts with a digit gets a leading '_'.
 std::string Identifier(const std::string& name);
+
+// A text in double quotes. Neither format has an escape for the double quote, so one inside
+// the text becomes a single quote.
+std::string Quoted(const std::string& text);
+
+// The shortest text that reads back as the same double.
+std::string Number(double value);
+
+// The value of a property, or "" when the object has none of that name.
+std::string PropertyText(INetAttribute* attribute);
 
 }  // namespace qm::net

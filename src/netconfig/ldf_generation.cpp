@@ -15,25 +15,6 @@ namespace qm::net {
 
 namespace {
 
-std::string Quoted(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) out += c == '"' ? '\'' : c;
-    return out + "\"";
-}
-
-std::string Number(double value) {
-    char buffer[64];
-    for (int precision = 6; precision <= 17; ++precision) {
-        std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-        if (std::strtod(buffer, nullptr) == value) break;
-    }
-    return buffer;
-}
-
-std::string PropertyText(INetAttribute* attribute) {
-    return attribute ? attribute->GetValue() : "";
-}
-
 bool IsDiagnostic(NetMessage& message) {
     const std::string name = message.GetName();
     return name == "MasterReq" || name == "SlaveResp";

@@ -5,10 +5,14 @@
 namespace qm::platform {
 
 namespace {
-zip_t* Archive(void* handle) { return static_cast<zip_t*>(handle); }
+zip_t* Archive(void* handle) {
+    return static_cast<zip_t*>(handle);
+}
 }  // namespace
 
-ZipReader::~ZipReader() { Close(); }
+ZipReader::~ZipReader() {
+    Close();
+}
 
 bool ZipReader::Open(const std::string& path) {
     Close();

@@ -6,10 +6,10 @@ namespace qm::platform {
 
 // The few operations the PDX reader needs from a ZIP archive.
 class ZipReader {
-public:
+  public:
     struct MemberStat {
         std::string name;
-        uint64_t size = 0;            // uncompressed
+        uint64_t size = 0;  // uncompressed
         uint64_t compressedSize = 0;
     };
 
@@ -28,7 +28,7 @@ public:
     bool Extract(uint64_t index, std::string& out, uint64_t maxSize) const;
     const std::string& LastError() const { return error_; }
 
-private:
+  private:
     void* archive_ = nullptr;
     mutable std::string error_;
 };

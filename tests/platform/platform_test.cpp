@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/clock.h"
 #include "platform/dirsearch.h"
@@ -19,7 +19,7 @@ using namespace qm::platform;
 namespace {
 
 class TempDir : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("qm_platform_" + std::to_string(::getpid()) + "_" +
@@ -55,8 +55,8 @@ TEST(Clock, TickCountAdvancesAndLocalTimeHasItsFormat) {
     const uint32_t elapsed = TickCount() - first;
     EXPECT_GE(elapsed, 15u);
     EXPECT_LT(elapsed, 5000u);
-    EXPECT_TRUE(std::regex_match(LocalTimeText(),
-                                 std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})")));
+    EXPECT_TRUE(
+        std::regex_match(LocalTimeText(), std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})")));
 }
 
 TEST_F(TempDir, ReadsWholeFilesIncludingNulBytes) {

@@ -2,13 +2,13 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -28,7 +28,8 @@ RunResult RunTool(const std::string& arguments, bool withStderr = false) {
     if (pipe == nullptr) return result;
     std::array<char, 4096> buffer{};
     size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), got);
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        result.out.append(buffer.data(), got);
     const int status = ::pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;

@@ -14,9 +14,13 @@ std::vector<std::unique_ptr<FileFormat>>& Registry() {
 }
 }  // namespace
 
-void RegisterFormat(std::unique_ptr<FileFormat> format) { Registry().push_back(std::move(format)); }
+void RegisterFormat(std::unique_ptr<FileFormat> format) {
+    Registry().push_back(std::move(format));
+}
 
-const std::vector<std::unique_ptr<FileFormat>>& Formats() { return Registry(); }
+const std::vector<std::unique_ptr<FileFormat>>& Formats() {
+    return Registry();
+}
 
 FileFormat& FormatFor(const std::string& path, const Options& options) {
     for (auto& format : Registry()) {
@@ -37,14 +41,20 @@ bool FileFormat::Decode(const std::string&, uint64_t, const std::string&, const 
     return false;
 }
 
-bool FileFormat::Convert(const std::string&, const std::string&, const Options&) { return false; }
+bool FileFormat::Convert(const std::string&, const std::string&, const Options&) {
+    return false;
+}
 
 void FileFormat::Demo(const std::filesystem::path&, std::ostream&) {}
 
 namespace {
-bool IsScalar(const Json& v) { return !v.is_object() && !v.is_array(); }
+bool IsScalar(const Json& v) {
+    return !v.is_object() && !v.is_array();
+}
 
-std::string ScalarText(const Json& v) { return v.is_string() ? v.get<std::string>() : v.dump(); }
+std::string ScalarText(const Json& v) {
+    return v.is_string() ? v.get<std::string>() : v.dump();
+}
 }  // namespace
 
 void PrintReadable(const Json& value, std::ostream& out, int indent) {
@@ -90,7 +100,8 @@ std::vector<std::string> SplitLines(const std::string& text) {
 std::vector<uint8_t> ParseHexPayload(const std::string& hex) {
     std::string digits;
     std::string_view text = hex;
-    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
     for (char c : text) {
         if (std::isxdigit(static_cast<unsigned char>(c))) {
             digits.push_back(c);

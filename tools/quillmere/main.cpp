@@ -1,10 +1,10 @@
 // quillmere: the command-line face of the library.
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <unistd.h>
 
 #include "format.h"
 #include "quillmere/quillmere.h"
@@ -12,7 +12,9 @@
 namespace qmtool {
 namespace {
 
-void PrintJson(const Json& value) { std::cout << value.dump(2) << '\n'; }
+void PrintJson(const Json& value) {
+    std::cout << value.dump(2) << '\n';
+}
 
 int RunVersion(const Options& options) {
     IQuillmere* facade = CreateQuillmereInstance();
@@ -136,7 +138,8 @@ bool ParseCandumpLine(const std::string& line, std::string& idText, std::string&
     size_t dataStart = hash + 1;
     if (dataStart < line.size() && line[dataStart] == '#') dataStart += 2;  // FD flags nibble
     auto dataEnd = line.find_first_of(" \t\r", dataStart);
-    hex = line.substr(dataStart, dataEnd == std::string::npos ? std::string::npos : dataEnd - dataStart);
+    hex = line.substr(dataStart,
+                      dataEnd == std::string::npos ? std::string::npos : dataEnd - dataStart);
     return true;
 }
 
@@ -181,7 +184,8 @@ int RunXml(const std::string& path, bool stats, const Options& options) {
     NanoXML root;
     auto start = std::chrono::steady_clock::now();
     int ok = root.LoadFile(path.c_str());
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!ok) throw ToolError("cannot read '" + path + "'");
     if (!stats) {
         std::cout << root.Serialize(0, false) << "\r\n";
@@ -236,7 +240,8 @@ int main(int argc, char** argv) {
     auto* dump = app.add_subcommand("dump", "the whole model");
     dump->add_option("paths", paths, "files")->required();
     addCommon(dump);
-    auto* check = app.add_subcommand("check", "the reader's messages (exit 0 clean, 1 warnings, 2 failed)");
+    auto* check =
+        app.add_subcommand("check", "the reader's messages (exit 0 clean, 1 warnings, 2 failed)");
     check->add_option("paths", paths, "files")->required();
     addCommon(check);
     auto* decode = app.add_subcommand("decode", "the signals of one frame, or of a candump log");
