@@ -114,11 +114,4 @@ uint16_t LdfSlaveNode::GetConfigurableMessageIdByFrameName(const char* wanted) {
     return 65535;
 }
 
-bool LdfSlaveNode::HasAttributes() const {
-    return !linProtocol.empty() || configuredNad != 0 || initialNadGiven || productId ||
-           responseErrorSignal || faultStateSignalsGiven || p2MinGiven || stMinGiven ||
-           nAsTimeoutGiven || nCrTimeoutGiven || responseToleranceGiven ||
-           !configurableFrames.empty();
-}
-
 }  // namespace qm::ldf

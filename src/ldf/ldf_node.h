@@ -149,9 +149,6 @@ class LdfSlaveNode : public CLdfNodeImpl<ILdfSlaveNode> {
     uint16_t GetConfigurableMessageIdByFrameId(uint8_t frameId) override;
     uint16_t GetConfigurableMessageIdByFrameName(const char* name) override;
 
-    // True when any node attribute was given, so that the writer leaves out empty blocks.
-    bool HasAttributes() const;
-
     std::string linProtocol;
     uint8_t configuredNad = 0;
     uint8_t initialNadGiven = 0;

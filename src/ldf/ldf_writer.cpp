@@ -278,13 +278,9 @@ void WriteSlaveAttributes(LdfTextOut& w, const LdfSlaveNode& slave) {
 }
 
 void WriteNodeAttributes(LdfTextOut& w, const LdfModel& m) {
-    bool any = false;
-    for (const LdfSlaveNode* slave : m.slaveNodes) any = any || slave->HasAttributes();
-    if (!any) return;
+    if (m.slaveNodes.empty()) return;
     w << "Node_attributes {" << kEol;
-    for (const LdfSlaveNode* slave : m.slaveNodes) {
-        if (slave->HasAttributes()) WriteSlaveAttributes(w, *slave);
-    }
+    for (const LdfSlaveNode* slave : m.slaveNodes) WriteSlaveAttributes(w, *slave);
     w << "}" << kEol;
 }
 
