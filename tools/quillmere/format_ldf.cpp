@@ -20,14 +20,9 @@ constexpr const char* kExampleName = "body.ldf";
 
 // The reader's lines without the closing timing line.
 std::vector<std::string> ReaderLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line.rfind("Measure time: ", 0) == 0) continue;
-        lines.push_back(line);
-    }
+    std::vector<std::string> lines = SplitLines(text);
+    std::erase_if(lines,
+                  [](const std::string& line) { return line.rfind("Measure time: ", 0) == 0; });
     return lines;
 }
 
