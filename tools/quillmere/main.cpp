@@ -1,10 +1,12 @@
 // quillmere: the command-line face of the library.
 #include <unistd.h>
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "format.h"
 #include "quillmere/quillmere.h"
@@ -205,10 +207,37 @@ int RunXml(const std::string& path, bool stats, const Options& options) {
     return 0;
 }
 
+// The XML engine on every XML example: counts, and the first lines as the writer prints them.
+void DemoXml(const std::filesystem::path& dir) {
+    std::cout << "\nXML engine\n";
+    std::error_code error;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+        if (entry.path().extension() == ".arxml" || entry.path().extension() == ".xml") {
+            files.push_back(entry.path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+        NanoXML root;
+        if (!root.LoadFile(file.string().c_str())) continue;
+        std::cout << "  " << file.filename().string() << ": root " << root.name << ", "
+                  << root.CountNodes() + 1 << " elements, " << root.CountAttributes()
+                  << " attributes\n";
+        std::istringstream text(root.Serialize(0, false));
+        std::string line;
+        for (int i = 0; i < 4 && std::getline(text, line); ++i) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            std::cout << "    " << line << '\n';
+        }
+    }
+}
+
 int RunDemo(const std::string& examples) {
     std::filesystem::path dir = examples.empty() ? QM_EXAMPLES_DIR : examples;
     std::cout << "Quillmere demo: the bundled examples in " << dir.string() << "\n\n";
     RunVersion(Options{});
+    DemoXml(dir);
     for (const auto& format : Formats()) {
         std::cout << '\n';
         format->Demo(dir, std::cout);
