@@ -36,15 +36,9 @@ void Quillmere::ResetInfoNode() {
 void Quillmere::Clear() {
     // Each configuration detaches its own element from the info element when destroyed.
     netConfigs_.DestroyAll();
-#ifdef QM_HAVE_DBC
     dbcFiles_.DestroyAll();
-#endif
-#ifdef QM_HAVE_LDF
     ldfFiles_.DestroyAll();
-#endif
-#ifdef QM_HAVE_ARXML_COM
     arxmlFiles_.DestroyAll();
-#endif
     // Whatever still hangs under the info element is removed and destroyed with it.
     info_->DeleteChildren();
     NanoXML::ClearMessageLog();
@@ -75,27 +69,15 @@ INetConfig* Quillmere::CreateNetConfig() {
 }
 
 INetConfigDbcFile* Quillmere::CreateDbcFile() {
-#ifdef QM_HAVE_DBC
     return dbcFiles_.Add(new NetConfigDbcFile());
-#else
-    return nullptr;
-#endif
 }
 
 INetConfigLdfFile* Quillmere::CreateLdfFile() {
-#ifdef QM_HAVE_LDF
     return ldfFiles_.Add(new NetConfigLdfFile());
-#else
-    return nullptr;
-#endif
 }
 
 INetConfigArxmlFile* Quillmere::CreateArxmlFile() {
-#ifdef QM_HAVE_ARXML_COM
     return arxmlFiles_.Add(new NetConfigArxmlFile());
-#else
-    return nullptr;
-#endif
 }
 
 IDiagnoseLib* Quillmere::CreateDiagnoseLib() {
@@ -108,28 +90,16 @@ bool Quillmere::DeleteNetConfig(INetConfig* object) {
     return netConfigs_.Remove(object);
 }
 
-bool Quillmere::DeleteDbcFile([[maybe_unused]] INetConfigDbcFile* object) {
-#ifdef QM_HAVE_DBC
+bool Quillmere::DeleteDbcFile(INetConfigDbcFile* object) {
     return dbcFiles_.Remove(object);
-#else
-    return false;
-#endif
 }
 
-bool Quillmere::DeleteLdfFile([[maybe_unused]] INetConfigLdfFile* object) {
-#ifdef QM_HAVE_LDF
+bool Quillmere::DeleteLdfFile(INetConfigLdfFile* object) {
     return ldfFiles_.Remove(object);
-#else
-    return false;
-#endif
 }
 
-bool Quillmere::DeleteArxmlFile([[maybe_unused]] INetConfigArxmlFile* object) {
-#ifdef QM_HAVE_ARXML_COM
+bool Quillmere::DeleteArxmlFile(INetConfigArxmlFile* object) {
     return arxmlFiles_.Remove(object);
-#else
-    return false;
-#endif
 }
 
 bool Quillmere::DeleteDiagnoseLib(IDiagnoseLib*) {

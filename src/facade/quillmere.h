@@ -1,21 +1,11 @@
 #pragma once
+#include "arxml_com/netconfig_arxml_file.h"
+#include "dbc/netconfig_dbc_file.h"
 #include "facade/owned_list.h"
+#include "ldf/netconfig_ldf_file.h"
+#include "netconfig/net_config.h"
 #include "quillmere/facade.h"
 #include "quillmere/xml.h"
-
-#include "netconfig/net_config.h"
-#if __has_include("dbc/netconfig_dbc_file.h")
-#include "dbc/netconfig_dbc_file.h"
-#define QM_HAVE_DBC 1
-#endif
-#if __has_include("ldf/netconfig_ldf_file.h")
-#include "ldf/netconfig_ldf_file.h"
-#define QM_HAVE_LDF 1
-#endif
-#if __has_include("arxml_com/netconfig_arxml_file.h")
-#include "arxml_com/netconfig_arxml_file.h"
-#define QM_HAVE_ARXML_COM 1
-#endif
 
 // The facade: owns one list per kind of object it creates and the info element under which the
 // network configurations and diagnostic libraries hang their own elements.
@@ -53,14 +43,8 @@ class Quillmere : public IQuillmere {
     void DetachInfoNode();
 
     OwnedList<NetConfig, INetConfig> netConfigs_;
-#ifdef QM_HAVE_DBC
     OwnedList<NetConfigDbcFile, INetConfigDbcFile> dbcFiles_;
-#endif
-#ifdef QM_HAVE_LDF
     OwnedList<NetConfigLdfFile, INetConfigLdfFile> ldfFiles_;
-#endif
-#ifdef QM_HAVE_ARXML_COM
     OwnedList<NetConfigArxmlFile, INetConfigArxmlFile> arxmlFiles_;
-#endif
     NanoXML* info_;
 };
