@@ -47,7 +47,7 @@ std::unique_ptr<ScheduleTableCommand> BuildFrame(LdfReadContext& ctx, const Toke
 }
 
 void CopyFromSlave(AssignNadCommand& command, const LdfSlaveNode& slave) {
-    command.initialNad = slave.initialNadGiven ? slave.initialNad : slave.configuredNad;
+    command.initialNad = slave.initialNad;
     command.newNad = slave.configuredNad;
     if (slave.productId) {
         command.supplierId = slave.productId->supplierId;

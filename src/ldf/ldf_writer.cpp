@@ -251,7 +251,7 @@ void WriteSlaveAttributes(LdfTextOut& w, const LdfSlaveNode& slave) {
     if (slave.responseErrorSignal) {
         w << "\t\tresponse_error =" << slave.responseErrorSignal->name << ";" << kEol;
     }
-    if (slave.faultStateSignalsGiven && !slave.faultStateSignals.empty()) {
+    if (slave.faultStateSignalsGiven) {
         w << "\t\tfault_state_signals = ";
         w.Joined(slave.faultStateSignals, ", ", NameOf<LdfStandardSignal>) << ";" << kEol;
     }

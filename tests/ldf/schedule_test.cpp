@@ -100,6 +100,19 @@ TEST(LdfSchedule, LongAssignNadNamesTheNodeByItsNad) {
     EXPECT_EQ(assign->GetNewNad(), 0x22);
 }
 
+TEST(LdfSchedule, AssignNadCopiesTheStoredInitialNadOfTheSlave) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadTables(file, "  T {\n    AssignNAD { RSM } delay 5 ms;\n  }\n"));
+    auto* assign = CommandOf<IAssignNadCommand>(file, 0, 0);
+    ASSERT_NE(assign, nullptr);
+    EXPECT_EQ(file.FindSlaveNode("RSM")->HasInitialNad(), 0);
+    EXPECT_EQ(assign->GetInitialNad(), file.FindSlaveNode("RSM")->GetInitialNad());
+    EXPECT_EQ(assign->GetInitialNad(), 0);
+    EXPECT_EQ(assign->GetNewNad(), 0x22);
+    EXPECT_EQ(assign->GetSupplierId(), 0);
+    EXPECT_EQ(assign->GetFunctionId(), 0);
+}
+
 TEST(LdfSchedule, MasterRequestIsCreatedWhenMissing) {
     NetConfigLdfFile file;
     ASSERT_TRUE(LoadTables(

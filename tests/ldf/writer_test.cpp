@@ -107,6 +107,19 @@ TEST(LdfWriter, WrittenFileReadsBackToTheSameText) {
               again.FindScheduleTable("Resolver"));
 }
 
+TEST(LdfWriter, GivenFaultStateSignalsAreWrittenEvenWhenNoneWasFound) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(
+        LoadText(file, Header() + kNodes +
+                           "Node_attributes {\n  LSM {\n    LIN_protocol = \"2.1\";\n"
+                           "    configured_NAD = 0x21;\n    fault_state_signals = Nowhere;\n"
+                           "  }\n}\n"));
+    ASSERT_EQ(file.FindSlaveNode("LSM")->HasFaultStateSignals(), 1);
+    ASSERT_EQ(file.FindSlaveNode("LSM")->GetFaultStateSignalCount(), 0u);
+    EXPECT_NE(Written(file).find("\t\tconfigured_NAD=0x21;\r\n\t\tfault_state_signals = ;\r\n\t}"),
+              std::string::npos);
+}
+
 TEST(LdfWriter, NumberFormats) {
     NetConfigLdfFile file;
     ASSERT_TRUE(LoadText(file, Header()));
