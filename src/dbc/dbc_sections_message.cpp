@@ -71,18 +71,22 @@ void ReadMultiplexing(const Tokens& head, DbcSignal& signal) {
     }
 }
 
-void LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& signal,
+// False when a receiver names no node (the warning is written; the other receivers are linked).
+bool LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& signal,
                    DbcMessage& message) {
     Tokens& names = context.SecondScratch();
     Split(list, kComma, names);
+    bool allFound = true;
     for (std::string_view name : names) {
         if (DbcNode* node = context.File().NodeByName(name)) {
             signal.Receivers().push_back(node);
             node->AddRxSignal(&signal, &message);
         } else if (name != kNoNode) {
             context.Warn("Missing node definition: ", name);
+            allFound = false;
         }
     }
+    return allFound;
 }
 
 void AttachSignal(NetConfigDbcFile& file, DbcMessage& message, std::unique_ptr<DbcSignal> signal) {
@@ -91,6 +95,7 @@ void AttachSignal(NetConfigDbcFile& file, DbcMessage& message, std::unique_ptr<D
 }
 
 // The part after the ":" of a signal line; the signal is attached whatever happens here.
+// Returns 0 for a malformed body, a bad number, or a receiver that names no node.
 int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& signal,
                    DbcMessage& message) {
     Tokens& tokens = context.Scratch();
@@ -129,8 +134,9 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
     }
     signal.SetUnit(std::string(Unquoted(tokens[3])));
     if (!signal.Unit().empty()) signal.SetDescribed(true);
-    LinkReceivers(context, tokens[4], signal, message);
-    return 1;
+    // A receiver that names no node is a warning; reading goes on, but the statement reports
+    // failure as its result.
+    return LinkReceivers(context, tokens[4], signal, message) ? 1 : 0;
 }
 
 }  // namespace

@@ -66,8 +66,10 @@ TEST_F(DbcReader, ExtendedMessageWithoutTransmitter) {
 }
 
 TEST_F(DbcReader, ReceiversLinkKnownNodesSkipNoNodeAndWarnAboutOthers) {
-    ASSERT_TRUE(Load(
+    // The signal statement with an unknown receiver reports failure as the last result.
+    EXPECT_FALSE(Load(
         "BU_: ECU\nBO_ 100 M: 8 ECU\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" ECU,Vector__XXX,Ghost\n"));
+    EXPECT_EQ(file_.LastHandlerResult(), 0u);
     EXPECT_EQ(file_.GetStatus(), 2u);
     EXPECT_EQ(Messages(),
               "Missing node definition: Ghost. Line(3) SG_ S : 0|8@1+ (1,0) [0|255] \"\" "
@@ -81,6 +83,15 @@ TEST_F(DbcReader, ReceiversLinkKnownNodesSkipNoNodeAndWarnAboutOthers) {
     EXPECT_EQ(node->GetRxMessageCount(), 1u);
     EXPECT_EQ(node->GetTxMessageCount(), 1u);
     EXPECT_EQ(node->FindTxMessage("M"), file_.GetMessage(0));
+}
+
+TEST_F(DbcReader, AStatementAfterAnUnknownReceiverDecidesTheResult) {
+    EXPECT_TRUE(
+        Load("BO_ 100 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Ghost\n"
+             "BO_ 200 N: 8 Vector__XXX\n"));
+    EXPECT_EQ(file_.LastHandlerResult(), 1u);
+    EXPECT_EQ(file_.GetStatus(), 2u);
+    EXPECT_EQ(file_.GetSignalCount(), 1u);
 }
 
 TEST_F(DbcReader, MultiplexedSignalLine) {

@@ -113,8 +113,8 @@ TEST(DbcWriter, NumbersKeepTheirForm) {
 TEST(DbcWriter, MessageAndSignalWithoutNodesWriteNoNode) {
     TempFolder folder;
     NetConfigDbcFile file;
-    ASSERT_TRUE(
-        LoadText(file, folder, "BO_ 1 M: 8 Ghost\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Ghost\n"));
+    LoadText(file, folder, "BO_ 1 M: 8 Ghost\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Ghost\n");
+    ASSERT_EQ(file.GetStatus(), 2u);
     ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
     const std::string text = ReadText(folder.File("out.dbc"));
     EXPECT_NE(text.find("BO_ 1 M: 8 Vector__XXX\r\n"), std::string::npos);
