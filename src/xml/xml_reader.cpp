@@ -490,10 +490,12 @@ int LoadNarrowPath(NanoXML* node, const std::string& path) {
     const qm::platform::FileStatus status = qm::platform::ReadWholeFile(path, data);
     size_t length = 0;
     int result = 0;
-    if (!status.ok) {
+    // Only a file that cannot be opened is logged as such; one that opens but cannot be read
+    // completely (a folder, an I/O error) or is empty just gives result 0 and length 0.
+    if (!status.opened) {
         qm::xml::AppendMessage("File not open:" + path + ":" + qm::platform::LocalTimeText() +
                                "\r\n");
-    } else if (!data.empty()) {
+    } else if (status.ok && !data.empty()) {
         const size_t index = qm::xml::RecordLoadedFile(path);
         length = ParseBuffer(node, data.data(), false, data.size(), 0, qm::xml::kBeforeRoot,
                              static_cast<uint16_t>(index));

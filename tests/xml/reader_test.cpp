@@ -276,6 +276,12 @@ TEST(Reader, MissingAndEmptyFiles) {
     EXPECT_EQ(root.LoadFile(empty.c_str()), 0);
     EXPECT_EQ(NanoXML::MessageLog(), "Parsed data length: 0\r\n");
     EXPECT_EQ(NanoXML::LoadedFiles().size(), before);
+
+    // A folder opens for reading but cannot be read: not an open failure, just nothing read.
+    NanoXML::ClearMessageLog();
+    EXPECT_EQ(root.LoadFile(dir.Path("").c_str()), 0);
+    EXPECT_EQ(NanoXML::MessageLog(), "Parsed data length: 0\r\n");
+    EXPECT_EQ(NanoXML::LoadedFiles().size(), before);
 }
 
 TEST(Reader, IsXmlFileLooksForTheDeclaration) {
