@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "ldf/ldf_line_source.h"
 #include "ldf/ldf_tokens.h"
@@ -55,6 +56,8 @@ class LdfReadContext {
     void AddText(std::initializer_list<std::string_view> pieces);
     // A message that stops the load: AddLineMessage, the result code set, false returned.
     bool Fail(std::initializer_list<std::string_view> pieces, uint8_t code);
+    // True once the log takes no more warnings.
+    bool LogFull() const { return !HasRoom(); }
 
     bool ProtocolIs(std::string_view version) const { return model.protocolVersion == version; }
     bool Protocol20Or22() const { return ProtocolIs("2.0") || ProtocolIs("2.2"); }
@@ -69,7 +72,9 @@ class LdfReadContext {
     // Bookkeeping of checks that look back over what was read before.
     std::unordered_set<uint8_t> unconditionalFrameIds;
     PointerSet framesWithMissingSignals;
-    PointerSet framesCheckedForFirstByte;
+    // Per unconditional frame, its signals at bit offset 0: found once, reported for every
+    // event-triggered frame that lists the frame.
+    std::unordered_map<const LdfFrame*, std::vector<const LdfStandardSignal*>> firstByteSignals;
     std::unordered_map<const LdfNode*, std::unordered_set<std::string_view>> subscribedFrameNames;
     std::unordered_map<std::string_view, uint8_t> eventFrameIds;  // first id of each name
     std::unordered_map<uint32_t, int> diagnosticAddressUsers;
@@ -80,7 +85,16 @@ class LdfReadContext {
     std::unordered_map<const LdfFrame*, std::vector<std::pair<size_t, size_t>>> sporadicUsers;
     size_t sporadicFramesIndexed = 0;
 
+    // A warning about a frame sent by a schedule table: its text, and whether the line number
+    // and the line follow it.
+    struct SentFrameWarning {
+        std::string text;
+        bool withLine;
+    };
     // Frames sent by schedule tables.
+    // The warnings about what a frame holds, worked out when it is first sent and repeated for
+    // every entry that sends it.
+    std::unordered_map<const LdfFrame*, std::vector<SentFrameWarning>> sentFrameWarnings;
     std::unordered_map<std::string_view, const LdfFrame*> sentFramesByName;
     std::array<const LdfFrame*, 256> sentFramesById{};
     PointerSet sentFrames;

@@ -9,7 +9,6 @@ namespace qm::ldf {
 namespace {
 
 constexpr std::string_view kEnd = ".\r\n";
-const std::vector<LdfStandardSignal*> kNoSignals;
 
 std::string Decimal(uint64_t value) {
     std::string text;
@@ -34,47 +33,60 @@ void CheckLength(LdfReadContext& ctx, const LdfUnconditionalFrame& frame) {
     }
 }
 
-// The signals are looked at when a frame is first sent: a frame sent by many entries must not
-// make the checks run over its signals again and again.
-void CheckSignals(LdfReadContext& ctx, const LdfUnconditionalFrame& frame, bool firstSend) {
-    for (const LdfStandardSignal* signal : firstSend ? frame.signals : kNoSignals) {
+using Warnings = std::vector<LdfReadContext::SentFrameWarning>;
+
+void Note(Warnings& warnings, std::initializer_list<std::string_view> pieces, bool withLine) {
+    std::string text;
+    for (std::string_view piece : pieces) text.append(piece);
+    warnings.push_back({std::move(text), withLine});
+}
+
+// What an unconditional frame holds: its signals, the signals it names that are not defined and
+// its publisher's name.
+void NoteSignals(LdfReadContext& ctx, const LdfUnconditionalFrame& frame, Warnings& warnings) {
+    for (const LdfStandardSignal* signal : frame.signals) {
         if (signal->size == 0) {
-            ctx.AddLineMessage(
-                {"WARNING. Frame, handled by schedule table, contains signal with "
-                 "size lower than 1 bits. Warning for line("});
+            Note(warnings,
+                 {"WARNING. Frame, handled by schedule table, contains signal with "
+                  "size lower than 1 bits. Warning for line("},
+                 true);
         } else if (!signal->byteArray && signal->size > 16) {
-            ctx.AddText(
-                {"WARNING. Frame, handled by schedule table, contains signal with size "
-                 "bigger than 16 bits: ",
-                 signal->name, kEnd});
+            Note(warnings,
+                 {"WARNING. Frame, handled by schedule table, contains signal with size "
+                  "bigger than 16 bits: ",
+                  signal->name, kEnd},
+                 false);
         }
         if (ctx.model.IsSignalNameShared(signal->name)) {
-            ctx.AddText({"WARNING. At least two signals have the same name: ", signal->name,
-                         ". This signal is used by frame, handled by schedule table: ", frame.name,
-                         kEnd});
+            Note(warnings,
+                 {"WARNING. At least two signals have the same name: ", signal->name,
+                  ". This signal is used by frame, handled by schedule table: ", frame.name, kEnd},
+                 false);
         }
     }
     if (ctx.framesWithMissingSignals.Contains(&frame)) {
-        ctx.AddLineMessage({"WARNING. The frame ", frame.name,
-                            ", which is handled by schedule table, contains not existing signal. "
-                            "Warning for line("});
+        Note(warnings,
+             {"WARNING. The frame ", frame.name,
+              ", which is handled by schedule table, contains not existing signal. "
+              "Warning for line("},
+             true);
     }
-    if (firstSend && frame.publisher) {
-        if (ctx.model.slaveNodeIndex.IsDuplicated(frame.publisher->name)) {
-            ctx.AddText(
-                {"WARNING. At least two slave nodes with the same name: ", frame.publisher->name,
-                 ". Frame published by node with this name is handled by schedule table: ",
-                 frame.name, kEnd});
-        }
+    if (frame.publisher && ctx.model.slaveNodeIndex.IsDuplicated(frame.publisher->name)) {
+        Note(warnings,
+             {"WARNING. At least two slave nodes with the same name: ", frame.publisher->name,
+              ". Frame published by node with this name is handled by schedule table: ", frame.name,
+              kEnd},
+             false);
     }
 }
 
-void CheckEventFrame(LdfReadContext& ctx, const LdfEventTriggeredFrame& frame) {
+void NoteEventFrame(LdfReadContext& ctx, const LdfEventTriggeredFrame& frame, Warnings& warnings) {
     if (ctx.model.unconditionalFrameIndex.Find(frame.name)) {
-        ctx.AddText(
-            {"WARNING. An event triggered frame, handled by schedule table, has the same "
-             "name as an unconditional frame: ",
-             frame.name, kEnd});
+        Note(warnings,
+             {"WARNING. An event triggered frame, handled by schedule table, has the same "
+              "name as an unconditional frame: ",
+              frame.name, kEnd},
+             false);
     }
     if (ctx.model.eventTriggeredFrameIndex.IsDuplicated(frame.name)) {
         std::string names;
@@ -83,20 +95,62 @@ void CheckEventFrame(LdfReadContext& ctx, const LdfEventTriggeredFrame& frame) {
             if (!names.empty()) names.append(", ");
             names.append(same->name);
         }
-        ctx.AddText(
-            {"WARNING. Event triggered frame, handled by schedule table, has two or more "
-             "such frames with the same name. Frames are defined as: ",
-             names, kEnd});
+        Note(warnings,
+             {"WARNING. Event triggered frame, handled by schedule table, has two or more "
+              "such frames with the same name. Frames are defined as: ",
+              names, kEnd},
+             false);
     }
     std::unordered_map<const LdfNode*, const LdfUnconditionalFrame*> byPublisher;
     for (const LdfUnconditionalFrame* associated : frame.associated.frames) {
         if (!associated->publisher || associated->publisher->isMaster) continue;
         auto [first, inserted] = byPublisher.emplace(associated->publisher, associated);
         if (inserted) continue;
-        ctx.AddText(
-            {"WARNING. An event triggered frame handled by schedule table has two "
-             "unconditional frames published by same slave node: ",
-             first->second->name, ", ", associated->name, kEnd});
+        Note(warnings,
+             {"WARNING. An event triggered frame handled by schedule table has two "
+              "unconditional frames published by same slave node: ",
+              first->second->name, ", ", associated->name, kEnd},
+             false);
+    }
+}
+
+// The warnings about what a frame holds, worked out the first time it is sent.
+const Warnings& SentFrameWarningsOf(LdfReadContext& ctx, const LdfFrame& frame) {
+    auto [it, created] = ctx.sentFrameWarnings.try_emplace(&frame);
+    if (!created) return it->second;
+    switch (frame.frameKind) {
+        case kLdfFrameUnconditional:
+            NoteSignals(ctx, static_cast<const LdfUnconditionalFrame&>(frame), it->second);
+            break;
+        case kLdfFrameEventTriggered:
+            NoteEventFrame(ctx, static_cast<const LdfEventTriggeredFrame&>(frame), it->second);
+            break;
+        case kLdfFrameDiagnostic: {
+            const auto& diagnostic = static_cast<const LdfDiagnosticFrame&>(frame);
+            if ((diagnostic.name == "MasterReq" || diagnostic.name == "SlaveResp") &&
+                diagnostic.signals.empty()) {
+                Note(it->second,
+                     {"WARNING. Diagnostic frame has not defined diagnostic signals: ",
+                      diagnostic.name, kEnd},
+                     false);
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return it->second;
+}
+
+// Repeats them for an entry that sends the frame.
+void AddSentFrameWarnings(LdfReadContext& ctx, const LdfFrame& frame) {
+    for (const LdfReadContext::SentFrameWarning& warning : SentFrameWarningsOf(ctx, frame)) {
+        if (ctx.LogFull()) return;
+        if (warning.withLine) {
+            ctx.AddLineMessage({warning.text});
+        } else {
+            ctx.AddText({warning.text});
+        }
     }
 }
 
@@ -110,14 +164,10 @@ bool AllDiagnosticSignalsHave8Bits(const LdfModel& model) {
     return true;
 }
 
-void CheckDiagnosticFrame(LdfReadContext& ctx, const LdfDiagnosticFrame& frame, bool firstSend) {
+void CheckDiagnosticFrame(LdfReadContext& ctx, const LdfDiagnosticFrame& frame) {
     const bool request = frame.name == "MasterReq";
     const bool response = frame.name == "SlaveResp";
     if (!request && !response) return;
-    if (firstSend && frame.signals.empty()) {
-        ctx.AddText(
-            {"WARNING. Diagnostic frame has not defined diagnostic signals: ", frame.name, kEnd});
-    }
     ctx.masterRequestSent = ctx.masterRequestSent || request;
     ctx.slaveResponseSent = ctx.slaveResponseSent || response;
     if (ctx.diagnosticSizeChecked || !ctx.masterRequestSent || !ctx.slaveResponseSent) return;
@@ -160,25 +210,15 @@ void CheckAgainstSentFrames(LdfReadContext& ctx, const LdfFrame& frame) {
 
 }  // namespace
 
-// The length of a frame is checked for every entry that sends it; its signals and the names it
-// shares with other objects for the first entry only.
+// Every entry that sends a frame gets the warnings about it; the names and ids of the frames
+// sent are compared with those sent before.
 void CheckScheduledFrame(LdfReadContext& ctx, const LdfFrame& frame) {
-    const bool firstSend = !ctx.sentFrames.Contains(&frame);
-    switch (frame.frameKind) {
-        case kLdfFrameUnconditional: {
-            const auto& unconditional = static_cast<const LdfUnconditionalFrame&>(frame);
-            CheckLength(ctx, unconditional);
-            CheckSignals(ctx, unconditional, firstSend);
-            break;
-        }
-        case kLdfFrameEventTriggered:
-            if (firstSend) CheckEventFrame(ctx, static_cast<const LdfEventTriggeredFrame&>(frame));
-            break;
-        case kLdfFrameDiagnostic:
-            CheckDiagnosticFrame(ctx, static_cast<const LdfDiagnosticFrame&>(frame), firstSend);
-            break;
-        default:
-            break;
+    if (frame.frameKind == kLdfFrameUnconditional) {
+        CheckLength(ctx, static_cast<const LdfUnconditionalFrame&>(frame));
+    }
+    AddSentFrameWarnings(ctx, frame);
+    if (frame.frameKind == kLdfFrameDiagnostic) {
+        CheckDiagnosticFrame(ctx, static_cast<const LdfDiagnosticFrame&>(frame));
     }
     CheckAgainstSentFrames(ctx, frame);
 }

@@ -38,12 +38,18 @@ LdfScheduleTable* CollisionPlaceholder(LdfModel& model, std::string_view name) {
     return model.collisionPlaceholders.back().get();
 }
 
-// Each unconditional frame is looked at once, by the first event-triggered frame that uses it:
-// a frame listed many times must not make the check run over its signals again and again.
+// The signals of an associated frame that sit in its first byte are reported for every
+// event-triggered frame that lists it; they are looked up once per frame, so that a frame listed
+// many times costs only what is reported.
 void WarnUnreservedFirstByte(LdfReadContext& ctx, const LdfUnconditionalFrame& frame) {
-    if (!ctx.framesCheckedForFirstByte.Insert(&frame)) return;
-    for (const LdfStandardSignal* signal : frame.signals) {
-        if (signal->bitOffset != 0) continue;
+    auto [it, created] = ctx.firstByteSignals.try_emplace(&frame);
+    if (created) {
+        for (const LdfStandardSignal* signal : frame.signals) {
+            if (signal->bitOffset == 0) it->second.push_back(signal);
+        }
+    }
+    for (const LdfStandardSignal* signal : it->second) {
+        if (ctx.LogFull()) return;
         ctx.AddLineMessage(
             {"WARNING. Unconditional frame, which depends on event triggered frame, "
              "has not reserved data in the first byte of signal - it must be "

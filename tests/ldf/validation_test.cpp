@@ -236,6 +236,53 @@ TEST(LdfValidation, ScheduledFrameSignalChecks) {
         std::string::npos);
 }
 
+size_t Occurrences(const std::string& text, const std::string& piece) {
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+TEST(LdfValidation, EveryEntryThatSendsAFrameGetsItsWarnings) {
+    const std::string frames =
+        "Signals {\n  Wide: 20, 0, CEM, LSM;\n  Zero: 0, 0, CEM, LSM;\n  A: 8, 0, CEM, LSM;\n"
+        "  A: 8, 0, CEM, LSM;\n}\n"
+        "Frames {\n  F: 1, CEM, 4 {\n    Wide, 0;\n    Zero, 20;\n    A, 24;\n  }\n}\n";
+    const std::string messages =
+        ScheduleWarnings("2.1", frames,
+                         "    F delay 10 ms;\n    F delay 10 ms;\n    MasterReq delay 10 ms;\n"
+                         "    MasterReq delay 10 ms;\n");
+    EXPECT_EQ(Occurrences(messages, "contains signal with size bigger than 16 bits: Wide.\r\n"),
+              2u);
+    EXPECT_EQ(Occurrences(messages,
+                          "contains signal with size lower than 1 bits. Warning for "
+                          "line(24)     F delay 10 ms;.\r\n"),
+              1u);
+    EXPECT_EQ(Occurrences(messages,
+                          "contains signal with size lower than 1 bits. Warning for "
+                          "line(25)     F delay 10 ms;.\r\n"),
+              1u);
+    EXPECT_EQ(Occurrences(messages, "WARNING. At least two signals have the same name: A."), 2u);
+    EXPECT_EQ(Occurrences(messages, "has not defined diagnostic signals: MasterReq.\r\n"), 2u);
+}
+
+TEST(LdfValidation, FirstByteIsCheckedForEveryEventTriggeredFrame) {
+    NetConfigLdfFile file;
+    LoadText(file, Header("2.1") + kNodes + kSignalsAndFrames +
+                       "Event_triggered_frames {\n  E1: 0x10, CemFrame;\n  E2: 0x11, CemFrame;\n"
+                       "}\n");
+    const std::string messages = MessagesOf(file);
+    EXPECT_EQ(Occurrences(messages,
+                          "reserved! CemFrame: Request. Warning for line(28)   E1: "
+                          "0x10, CemFrame;.\r\n"),
+              1u);
+    EXPECT_EQ(Occurrences(messages,
+                          "reserved! CemFrame: Request. Warning for line(29)   E2: "
+                          "0x11, CemFrame;.\r\n"),
+              1u);
+}
+
 TEST(LdfValidation, ScheduledFramesSharingNamesOrIds) {
     const std::string frames =
         "Signals {\n  A: 8, 0, CEM, LSM;\n  A: 8, 0, CEM, LSM;\n}\n"
