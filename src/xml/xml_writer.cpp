@@ -34,6 +34,10 @@ void AppendPad(std::string& out, size_t width) {
     out.append(width, ' ');
 }
 
+void AppendPad(std::string& out, int width) {
+    if (width > 0) out.append(static_cast<size_t>(width), ' ');
+}
+
 void AppendStartTag(std::string& out, const NanoXML& node, bool selfClosing) {
     out += '<';
     out += node.name;
@@ -57,14 +61,13 @@ void AppendEndTag(std::string& out, const std::string& name) {
 // One element of Serialize whose children are being written.
 struct SerializeFrame {
     const NanoXML* node;
-    size_t indent;
+    int indent;  // may be negative: no padding then, but children still step in by 3
     size_t nextChild;
     bool namedChildren;
     bool empty;
 };
 
-SerializeFrame OpenElement(std::string& out, const NanoXML& node, size_t indent,
-                           bool newlineBefore) {
+SerializeFrame OpenElement(std::string& out, const NanoXML& node, int indent, bool newlineBefore) {
     const bool namedChildren = HasNamedChild(node);
     const bool empty = !namedChildren && HasNoText(node);
     if (newlineBefore) {
@@ -121,13 +124,12 @@ std::string NanoXML::Serialize(int indent, bool newlineBefore) const {
     std::string out;
     // Iterative, so that the depth of the tree is bounded by memory rather than by the stack.
     std::vector<SerializeFrame> open;
-    open.push_back(
-        OpenElement(out, *this, indent > 0 ? static_cast<size_t>(indent) : 0, newlineBefore));
+    open.push_back(OpenElement(out, *this, indent, newlineBefore));
     while (!open.empty()) {
         SerializeFrame& frame = open.back();
         if (frame.nextChild < frame.node->children.size()) {
             const NanoXML* child = frame.node->children[frame.nextChild++];
-            const size_t indentOfChild = frame.indent + 3;
+            const int indentOfChild = frame.indent + 3;
             const bool newline = frame.namedChildren;
             open.push_back(OpenElement(out, *child, indentOfChild, newline));
             continue;

@@ -28,6 +28,11 @@ TEST(Writer, ElementLayout) {
     bare.SetAttribute("k", "1");
     EXPECT_EQ(bare.Serialize(0, false), "<a k=\"1\"/>");
     EXPECT_EQ(bare.Serialize(2, true), "\r\n  <a k=\"1\"/>");
+
+    // A negative indent pads nothing, but every level still steps in by 3 from it.
+    NanoXML outer("o", "", 0);
+    outer.AddChild("m", "", 0)->AddChild("i", "", 0);
+    EXPECT_EQ(outer.Serialize(-4, false), "<o>\r\n<m>\r\n  <i/>\r\n</m>\r\n</o>");
 }
 
 TEST(Writer, NestedTextAndCData) {
