@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "netconfig/net_text.h"
 #include "platform/paths.h"
@@ -111,31 +112,55 @@ NetSignal* ConvertSignal(IDbcSignal& source, NetMessage& message, NetDataBase& d
     return database.AddSignal(std::move(signal));
 }
 
-// The node that sends the message transmits it; every node that a signal names as receiver
-// receives the message and that signal.
-void LinkEcus(IDbcMessage& source, NetMessage& message, const EcuOfNode& ecuOf) {
+// One signal that names a node as receiver, with the converted message that carries it.
+struct Reception {
+    NetMessage* message;
+    NetSignal* signal;
+};
+using ReceptionsOfNode = std::unordered_map<IDbcNode*, std::vector<Reception>>;
+
+// The node of the BO_ line sends the message; further transmitters of BO_TX_BU_ are not
+// transmitters of the network message. Receptions are only collected here: the receivers are
+// linked node by node once every message is converted.
+void LinkTransmitter(IDbcMessage& source, NetMessage& message, const EcuOfNode& ecuOf) {
     if (NetEcu* transmitter = EcuOf(ecuOf, source.GetTransmitter())) {
         message.SetTransmitter(transmitter);
         transmitter->AddTxMessage(&message);
     }
-    for (uint64_t i = 0; i < source.GetTransmitterCount(); ++i) {
-        if (NetEcu* ecu = EcuOf(ecuOf, source.GetTransmitterAt(i))) ecu->AddTxMessage(&message);
-    }
+}
+
+void CollectReceptions(IDbcMessage& source, NetMessage& message, ReceptionsOfNode& receptions) {
     for (uint64_t i = 0; i < source.GetSignalCount(); ++i) {
         IDbcSignal* dbcSignal = source.GetSignal(i);
         auto* signal = static_cast<NetSignal*>(message.GetSignal(i));
         for (uint64_t r = 0; r < dbcSignal->GetReceiverCount(); ++r) {
-            NetEcu* ecu = EcuOf(ecuOf, dbcSignal->GetReceiver(r));
-            if (ecu == nullptr) continue;
-            ecu->AddRxMessage(&message);
-            message.AddReceiver(ecu);
-            ecu->AddRxSignal(signal);
-            signal->AddReceiver(ecu);
+            IDbcNode* node = dbcSignal->GetReceiver(r);
+            if (node != nullptr) receptions[node].push_back({&message, signal});
         }
     }
 }
 
-void ConvertMessage(IDbcMessage& source, NetDataBase& database, const EcuOfNode& ecuOf) {
+// For every node in file order: each message it receives gets the node as receiver and goes to
+// the node's received messages; each signal of it that names the node gets the node as receiver
+// and goes to the node's received signals. Receiver lists are thus in node order.
+void LinkReceivers(INetConfigDbcFile& file, const EcuOfNode& ecuOf,
+                   const ReceptionsOfNode& receptions) {
+    for (uint64_t i = 0; i < file.GetNodeCount(); ++i) {
+        IDbcNode* node = file.GetNode(i);
+        NetEcu* ecu = EcuOf(ecuOf, node);
+        const auto found = receptions.find(node);
+        if (ecu == nullptr || found == receptions.end()) continue;
+        for (const Reception& reception : found->second) {
+            ecu->AddRxMessage(reception.message);
+            reception.message->AddReceiver(ecu);
+            ecu->AddRxSignal(reception.signal);
+            reception.signal->AddReceiver(ecu);
+        }
+    }
+}
+
+void ConvertMessage(IDbcMessage& source, NetDataBase& database, const EcuOfNode& ecuOf,
+                    ReceptionsOfNode& receptions) {
     auto owned = std::make_unique<NetMessage>();
     owned->SetName(Text(source.GetName()));
     owned->SetId(source.GetId());
@@ -152,7 +177,8 @@ void ConvertMessage(IDbcMessage& source, NetDataBase& database, const EcuOfNode&
     for (uint64_t i = 0; i < source.GetSignalCount(); ++i) {
         message->AddSignal(ConvertSignal(*source.GetSignal(i), *message, database));
     }
-    LinkEcus(source, *message, ecuOf);
+    LinkTransmitter(source, *message, ecuOf);
+    CollectReceptions(source, *message, receptions);
 }
 
 }  // namespace
@@ -166,9 +192,11 @@ void ConvertDbcFile(INetConfigDbcFile& file, NetDataBase& database) {
     CopyAttributes(file, database.FileAttributes());
     EcuOfNode ecuOf;
     ConvertEcus(file, database, ecuOf);
+    ReceptionsOfNode receptions;
     for (uint64_t i = 0; i < file.GetMessageCount(); ++i) {
-        ConvertMessage(*file.GetMessage(i), database, ecuOf);
+        ConvertMessage(*file.GetMessage(i), database, ecuOf, receptions);
     }
+    LinkReceivers(file, ecuOf, receptions);
 }
 
 }  // namespace qm::net

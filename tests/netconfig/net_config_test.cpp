@@ -166,10 +166,17 @@ TEST(NetConfigDbc, LoadResultsFollowTheFileStatus) {
     EXPECT_EQ(config.GetDbcFileCount(), 2u);
     EXPECT_EQ(config.GetFile(0)->GetFileType(), kNetFileDbc);
 
+    // A missing receiver is a warning (status 2); the load succeeds when a later statement is
+    // read well, and fails when the statement with the missing name is the last one.
     const std::string warn = WriteTemp("warn.dbc",
                                        "BU_: A\n\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" "
-                                       "Nobody\n");
+                                       "Nobody\n\nBO_ 2 N: 8 A\n");
     EXPECT_EQ(config.LoadDbc(warn.c_str()), kNetLoadWithWarnings);
+    EXPECT_EQ(config.GetDataBaseCount(), 1u);
+    const std::string warnLast = WriteTemp("warn_last.dbc",
+                                           "BU_: A\n\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|0] "
+                                           "\"\" Nobody\n");
+    EXPECT_EQ(config.LoadDbc(warnLast.c_str()), kNetLoadFailed);
     EXPECT_EQ(config.GetDataBaseCount(), 1u);
 
     const std::string unsupported =
@@ -180,15 +187,52 @@ TEST(NetConfigDbc, LoadResultsFollowTheFileStatus) {
     const std::string malformed = WriteTemp("malformed.dbc", "BO_ 1\n");
     EXPECT_EQ(config.LoadDbc(malformed.c_str()), kNetLoadFailed);
     EXPECT_EQ(config.GetDataBaseCount(), 1u);
-    EXPECT_EQ(config.GetDbcFileCount(), 6u);
+    EXPECT_EQ(config.GetDbcFileCount(), 7u);
     EXPECT_EQ(config.GetLdfFileCount(), 0u);
 
     // The wide form narrows the path.
     EXPECT_EQ(config.LoadDbc(qm::platform::Widen(DataPath("small.dbc")).c_str()), kNetLoadOk);
     EXPECT_EQ(config.GetDataBaseCount(), 2u);
-    for (const char* name : {"warn.dbc", "unsupported.dbc", "undefined.dbc", "malformed.dbc"}) {
+    for (const char* name :
+         {"warn.dbc", "warn_last.dbc", "unsupported.dbc", "undefined.dbc", "malformed.dbc"}) {
         fs::remove(TempPath(name));
     }
+}
+
+TEST(NetConfigDbc, ReceiversFollowNodeOrderAndOnlyTheSenderTransmits) {
+    const std::string path = WriteTemp("receivers.dbc",
+                                       "BU_: A B C\n\n"
+                                       "BO_ 5 M: 8 A\n"
+                                       " SG_ S1 : 0|8@1+ (1,0) [0|255] \"\" C,B\n"
+                                       " SG_ S2 : 8|8@1+ (1,0) [0|255] \"\" C\n\n"
+                                       "BO_TX_BU_ 5 : A,B;\n");
+    NetConfig config;
+    ASSERT_EQ(config.LoadDbc(path.c_str()), kNetLoadOk) << config.GetLastMessages();
+    fs::remove(path);
+    INetDataBase* db = config.GetDataBase(0);
+    INetEcu* a = db->FindEcu("A");
+    INetEcu* b = db->FindEcu("B");
+    INetEcu* c = db->FindEcu("C");
+    INetMessage* m = db->FindMessage("M");
+    ASSERT_NE(m, nullptr);
+
+    // The BO_ line names the one transmitter; BO_TX_BU_ does not make B a sender.
+    EXPECT_EQ(m->GetTransmitter(), a);
+    EXPECT_EQ(a->GetTxMessageCount(), 1u);
+    EXPECT_EQ(b->GetTxMessageCount(), 0u);
+
+    // Receivers are listed in node order, whatever order a signal names them in.
+    ASSERT_EQ(m->GetReceiverCount(), 2u);
+    EXPECT_EQ(m->GetReceiver(0), b);
+    EXPECT_EQ(m->GetReceiver(1), c);
+    INetSignal* s1 = m->FindSignal("S1");
+    ASSERT_EQ(s1->GetReceiverCount(), 2u);
+    EXPECT_EQ(s1->GetReceiver(0), b);
+    EXPECT_EQ(s1->GetReceiver(1), c);
+    EXPECT_EQ(b->GetRxSignalCount(), 1u);
+    EXPECT_EQ(c->GetRxSignalCount(), 2u);
+    EXPECT_EQ(b->FindRxMessage(5u), m);
+    EXPECT_EQ(a->GetRxMessageCount(), 0u);
 }
 
 TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
