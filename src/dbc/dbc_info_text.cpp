@@ -58,9 +58,7 @@ class InfoTextWriter {
     void WriteSignal(size_t index, const DbcSignal& signal) {
         Field("\t\tSignal[" + std::to_string(index) + "]: ", signal.Name());
         Field("\t\t\tMux signal type: ", MultiplexingKindText(signal.MultiplexingKind()));
-        if (signal.MultiplexingKind() == kMultiplexedSignal) {
-            Field("\t\t\tMultiplex value: ", std::to_string(signal.MultiplexValue()));
-        }
+        Field("\t\t\tMultiplex value: ", std::to_string(signal.MultiplexValue()));
         Field("\t\t\tMux indicator: ", signal.MultiplexIndicator());
         Field("\t\t\tBit length: ", std::to_string(signal.BitLength()));
         Field("\t\t\tStart bit: ", std::to_string(signal.StartBit()));
