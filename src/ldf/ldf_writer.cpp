@@ -49,26 +49,8 @@ std::string_view NameOf(const T* object) {
     return object ? std::string_view(object->name) : std::string_view();
 }
 
-// True when the comment lines leave a block comment open, which would swallow what follows:
-// a probe line after them must still read as content.
-bool LeavesBlockCommentOpen(const std::vector<std::string>& comments) {
-    std::string text;
-    for (const std::string& comment : comments) {
-        text.append(comment);
-        text.push_back('\n');
-    }
-    text.append("x\n");
-    LdfLineSource lines(text);
-    LdfLine line;
-    std::string_view last;
-    while (lines.ReadLine(line)) last = line.content;
-    return last != "x";
-}
-
 void WriteHeader(LdfTextOut& w, const LdfModel& m) {
     for (const std::string& comment : m.comments) w << comment << kEol;
-    // Comments end outside a block comment; a blank-led closing line is not kept as a comment.
-    if (LeavesBlockCommentOpen(m.comments)) w << " */" << kEol;
     w << "LIN_description_file ;" << kEol;
     w << "LIN_protocol_version = \"" << m.protocolVersion << "\";" << kEol;
     w << "LIN_language_version = \"" << m.languageVersion << "\";" << kEol;

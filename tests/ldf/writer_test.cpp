@@ -143,15 +143,17 @@ TEST(LdfWriter, EmptyModelStillWritesTheMandatorySections) {
     EXPECT_TRUE(again.Load(path.c_str()));
 }
 
-TEST(LdfWriter, OpenBlockCommentIsClosedBeforeTheHeader) {
+TEST(LdfWriter, CommentLinesAreWrittenAsReadBeforeTheHeader) {
     NetConfigLdfFile file;
-    ASSERT_TRUE(LoadText(file, "/*******\n * banner\n *******/\n" + Header()));
-    const std::string path = (TempDir() / "banner.ldf").string();
-    ASSERT_TRUE(file.Save(path.c_str()));
-    NetConfigLdfFile again;
-    ASSERT_TRUE(again.Load(path.c_str()));
-    EXPECT_STREQ(again.GetProtocolVersion(), "2.1");
-    EXPECT_EQ(again.GetCommentCount(), file.GetCommentCount());
+    // Only lines that begin with "/*" or "*" are comment lines; the blank-led ones are not kept.
+    ASSERT_TRUE(LoadText(file, "/*******\n * banner\n*******/\n// note\n" + Header()));
+    ASSERT_EQ(file.GetCommentCount(), 2u);
+    EXPECT_EQ(Written(file).substr(0, 52),
+              "/*******\r\n*******/\r\nLIN_description_file ;\r\nLIN_prot");
+    NetConfigLdfFile open;
+    ASSERT_TRUE(LoadText(open, "/*******\n * banner\n *******/\n" + Header()));
+    ASSERT_EQ(open.GetCommentCount(), 1u);
+    EXPECT_EQ(Written(open).substr(0, 34), "/*******\r\nLIN_description_file ;\r\n");
 }
 
 TEST(LdfWriter, UnresolvedPublisherNamesAreKept) {
