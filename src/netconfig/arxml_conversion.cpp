@@ -78,7 +78,7 @@ NetEcu* ConvertEcu(IArxmlEcu& source, int32_t clusterKind, NetDataBase& database
     properties.Add("Diagnostic address", DecimalText(uint64_t{source.GetDiagnosticAddress()}));
     properties.Add("Sleep mode supported", BoolText(source.IsSleepModeSupported()));
     properties.Add("Wake up over bus supported", BoolText(source.IsWakeUpOverBusSupported()));
-    if (clusterKind == kArxmlClusterCan) AddCanControllerProperties(source, properties);
+    AddCanControllerProperties(source, properties);
     // The LIN master's timing; a generated LDF file takes its master node from it.
     if (clusterKind == kArxmlClusterLin && source.IsLinMaster()) {
         properties.Add("Time base", FixedText(source.GetTimeBase()));

@@ -407,6 +407,15 @@ TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
     EXPECT_EQ(Property(lin->FindProperty("Time base")),
               Property(lin->FindEcu("Gateway")->FindProperty("Time base")));
     EXPECT_NE(lin->FindProperty("Jitter"), nullptr);
+    // Every ECU carries the controller properties, whatever the kind of its cluster.
+    INetEcu* linGateway = lin->FindEcu("Gateway");
+    ASSERT_NE(linGateway, nullptr);
+    EXPECT_EQ(Property(linGateway->FindProperty("CAN FD supported")), "false");
+    EXPECT_EQ(Property(linGateway->FindProperty("CAN wake up over controller supported")), "false");
+    EXPECT_NE(linGateway->FindProperty("CAN FD Min trcv delay compensation offset"), nullptr);
+    INetAttribute* third = linGateway->GetProperty(3);
+    ASSERT_NE(third, nullptr);
+    EXPECT_STREQ(third->GetName(), "CAN wake up over controller supported");
     EXPECT_EQ(config.GetDataBase(0)->FindProperty("Time base"), nullptr);
     EXPECT_EQ(config.GetDataBase(2)->GetBusType(), kNetBusEthernet);
     EXPECT_EQ(config.GetDataBase(2)->GetDbcFile(), nullptr);
