@@ -155,11 +155,13 @@ class ClusterReader {
             const NanoXML* port = Target(reference);
             const NanoXML* instance = Ancestor(port, "ECU-INSTANCE");
             if (instance == nullptr) continue;
-            ArxmlEcu& ecu = EcuFor(instance);
+            // The port's ECU instance names an ECU the connectors brought to the cluster.
+            auto* ecu = static_cast<ArxmlEcu*>(cluster_.FindEcu(ShortName(instance).c_str()));
+            if (ecu == nullptr) continue;
             const std::string direction = ChildText(port, "COMMUNICATION-DIRECTION");
             for (ArxmlPdu* pdu : pdus) {
-                if (direction == "IN") ecu.AddRxPdu(pdu);
-                if (direction == "OUT") ecu.AddTxPdu(pdu);
+                if (direction == "IN") ecu->AddRxPdu(pdu);
+                if (direction == "OUT") ecu->AddTxPdu(pdu);
             }
         }
     }
@@ -200,11 +202,6 @@ class ClusterReader {
 };
 
 }  // namespace
-
-bool IsClusterElement(const NanoXML* element) {
-    return EndsWith(element->name, "-CLUSTER") &&
-           element->name.find("SOFTWARE-CLUSTER") == std::string::npos;
-}
 
 void ReadCluster(ArxmlReadContext& context, const NanoXML* element) {
     const int32_t kind = KindOf(element->name);

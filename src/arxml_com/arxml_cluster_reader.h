@@ -6,10 +6,6 @@
 
 namespace qm::arxml {
 
-// True for cluster element names ("CAN-CLUSTER", "FLEXRAY-CLUSTER", ...), software clusters
-// excepted.
-bool IsClusterElement(const NanoXML* element);
-
 // Appends the cluster read from element to the file's clusters; an element of a kind this
 // reader does not know is reported and skipped.
 void ReadCluster(ArxmlReadContext& context, const NanoXML* element);

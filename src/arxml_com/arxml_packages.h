@@ -1,7 +1,7 @@
 #pragma once
-// Finding the packages a section reader walks. The preferred packages (by SHORT-NAME) come
-// first, the first package of each name; every other package follows in document order, since
-// real documents keep their PDUs and clusters under any package names.
+// Finding the element lists a section reader walks: the packages of given short names (the
+// first package of each name in document order) or, in AUTOSAR 3 cluster reading, the ELEMENTS
+// lists that hold the first element of given names.
 #include <functional>
 #include <initializer_list>
 #include <string_view>
@@ -11,16 +11,22 @@
 
 namespace qm::arxml {
 
-// Every AR-PACKAGE below root in document order, without entering ELEMENTS.
-std::vector<const NanoXML*> AllPackages(const NanoXML* root);
+// The first AR-PACKAGE below root (pre-order, document order) that has a SHORT-NAME child with
+// exactly that text; null when there is none.
+const NanoXML* FindPackage(const NanoXML* root, std::string_view shortName);
 
-// The packages in reading order: the first package of each preferred name in turn, then the rest.
-std::vector<const NanoXML*> PackagesInReadingOrder(
-    const NanoXML* root, std::initializer_list<std::string_view> preferred);
+// The ELEMENTS lists of the first package of each name, in the order of the names; a package
+// found twice, or one without ELEMENTS, adds nothing.
+std::vector<const NanoXML*> PackageElements(const NanoXML* root,
+                                            std::initializer_list<std::string_view> shortNames);
 
-// Calls visit for each element of the packages' ELEMENTS that accept() takes, package by package.
-void ForEachPackageElement(const std::vector<const NanoXML*>& packages,
-                           const std::function<bool(const NanoXML*)>& accept,
-                           const std::function<void(const NanoXML*)>& visit);
+// The parents of the first element of each name below root, in the order of the names; each
+// parent is listed once.
+std::vector<const NanoXML*> ListsHolding(const NanoXML* root,
+                                         std::initializer_list<std::string_view> elementNames);
+
+// Calls visit for each child of each list, list by list.
+void ForEachListElement(const std::vector<const NanoXML*>& lists,
+                        const std::function<void(const NanoXML*)>& visit);
 
 }  // namespace qm::arxml

@@ -147,10 +147,6 @@ void ReadSignals3(ArxmlReadContext& context, const NanoXML* element, ArxmlPdu& p
 
 }  // namespace
 
-bool IsPduElement(const NanoXML* element) {
-    return EndsWith(element->name, "-PDU");
-}
-
 ArxmlPdu* ReadPdu(ArxmlReadContext& context, const NanoXML* element) {
     auto created = std::make_unique<ArxmlPdu>();
     const std::string name = ShortName(element);

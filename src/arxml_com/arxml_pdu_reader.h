@@ -6,9 +6,6 @@
 
 namespace qm::arxml {
 
-// True for the element names of PDUs ("I-SIGNAL-I-PDU", "NM-PDU", "SIGNAL-I-PDU", ...).
-bool IsPduElement(const NanoXML* element);
-
 // Appends a new PDU read from element to the file's PDUs and returns it.
 ArxmlPdu* ReadPdu(ArxmlReadContext& context, const NanoXML* element);
 

@@ -22,37 +22,23 @@ const NanoXML* FindAutosarElement(const NanoXML* root) {
     return Descendant(root, "AUTOSAR");
 }
 
+// AUTOSAR 4 reads the PDUs of the packages "PDU" and "Pdus", AUTOSAR 3 those of "PDUS"; every
+// element of those packages is read as a PDU.
 void ReadPdus(ArxmlReadContext& context, const NanoXML* autosar) {
-    const auto packages = context.autosar4 ? PackagesInReadingOrder(autosar, {"PDU", "Pdus"})
-                                           : PackagesInReadingOrder(autosar, {"PDUS"});
-    ForEachPackageElement(packages, IsPduElement,
-                          [&](const NanoXML* element) { ReadPdu(context, element); });
+    const auto lists = context.autosar4 ? PackageElements(autosar, {"PDU", "Pdus"})
+                                        : PackageElements(autosar, {"PDUS"});
+    ForEachListElement(lists, [&](const NanoXML* element) { ReadPdu(context, element); });
 }
 
+// AUTOSAR 4 reads the clusters of the packages "Cluster" and "CommunicationClusters", AUTOSAR 3
+// the ELEMENTS that hold the CAN, LIN and Ethernet clusters; every element there is read as a
+// cluster.
 void ReadClusters(ArxmlReadContext& context, const NanoXML* autosar) {
-    const auto packages =
-        context.autosar4 ? PackagesInReadingOrder(autosar, {"Cluster", "CommunicationClusters"})
-                         : PackagesInReadingOrder(autosar, {});
-    ForEachPackageElement(packages, IsClusterElement,
-                          [&](const NanoXML* element) { ReadCluster(context, element); });
-}
-
-// Documents without a schema location still name their generation in the namespace
-// ("http://autosar.org/schema/r4.0", "http://autosar.org/3.2.3").
-AutosarVersion VersionFromNamespace(const NanoXML* autosar) {
-    const std::string space = autosar->GetAttribute("xmlns");
-    const size_t release = space.find("/r4.");
-    if (release != std::string::npos) return AutosarVersion{4, 0, 0};
-    for (size_t i = 0; i + 5 <= space.size(); ++i) {
-        const auto digit = [&](size_t at) {
-            return std::isdigit(static_cast<unsigned char>(space[at]));
-        };
-        if (digit(i) && space[i + 1] == '.' && digit(i + 2) && space[i + 3] == '.' &&
-            digit(i + 4)) {
-            return ParseAutosarVersion(space.substr(i, 5));
-        }
-    }
-    return AutosarVersion{0, 0, 0};
+    const auto lists =
+        context.autosar4
+            ? PackageElements(autosar, {"Cluster", "CommunicationClusters"})
+            : ListsHolding(autosar, {"CAN-CLUSTER", "LIN-CLUSTER", "ETHERNET-CLUSTER"});
+    ForEachListElement(lists, [&](const NanoXML* element) { ReadCluster(context, element); });
 }
 
 }  // namespace
@@ -112,9 +98,8 @@ bool ArxmlReader::Load(const std::wstring& path) {
 void ArxmlReader::ReadDocument(const NanoXML* root) {
     const NanoXML* autosar = FindAutosarElement(root);
     if (autosar == nullptr) return;
-    const std::string schemaVersion = GetAutosarSchemaVersion(*autosar);
-    target_.version =
-        schemaVersion.empty() ? VersionFromNamespace(autosar) : ParseAutosarVersion(schemaVersion);
+    // A document whose schema location names no version reads as AUTOSAR 3.
+    target_.version = ParseAutosarVersion(GetAutosarSchemaVersion(*autosar));
 
     ArxmlReadContext context(target_.pdus, target_.clusters, target_.messages,
                              target_.version[0] >= 4);

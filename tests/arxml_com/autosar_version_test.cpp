@@ -20,9 +20,9 @@ TEST(AutosarVersion, ReadsSeparatedAndReleaseNumberForms) {
 }
 
 // A PDU with both generations' timing elements: the generation picks one of them.
-std::string TimedPdu() {
+std::string TimedPdu(const std::string& package = "PDU") {
     return arxml_test::Package(
-        "PDU",
+        package,
         "<I-SIGNAL-I-PDU><SHORT-NAME>P</SHORT-NAME><LENGTH>8</LENGTH>"
         "<I-PDU-TIMING-SPECIFICATIONS><I-PDU-TIMING><TRANSMISSION-MODE-DECLARATION>"
         "<TRANSMISSION-MODE-TRUE-TIMING><CYCLIC-TIMING><TIME-PERIOD><VALUE>0.02</VALUE>"
@@ -33,18 +33,33 @@ std::string TimedPdu() {
         "</I-SIGNAL-I-PDU>");
 }
 
-TEST(AutosarVersion, NamespaceNamesTheGenerationWithoutSchemaLocation) {
+TEST(AutosarVersion, OnlyTheSchemaLocationNamesTheGeneration) {
+    // Without a schema location the version stays 0.0.0, whatever the namespace says, and the
+    // document is read in its AUTOSAR 3 form: the PDUs of "PDUS" with AUTOSAR 3 timing.
+    const std::string packages = TimedPdu("PDU") + TimedPdu("PDUS");
     auto release4 =
         arxml_test::LoadText("<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\"><AR-PACKAGES>" +
-                             TimedPdu() + "</AR-PACKAGES></AUTOSAR>");
-    EXPECT_EQ(release4->AutosarVersion()[0], 4u);
-    EXPECT_DOUBLE_EQ(release4->FindPdu("P")->GetCyclicTimePeriod(), 0.02);
+                             packages + "</AR-PACKAGES></AUTOSAR>");
+    EXPECT_EQ(release4->AutosarVersion(), (AutosarVersion{0, 0, 0}));
+    ASSERT_EQ(release4->GetPduCount(), 1u);
+    EXPECT_DOUBLE_EQ(release4->GetPdu(0)->GetCyclicTimePeriod(), 0.5);
 
-    auto release3 =
-        arxml_test::LoadText("<AUTOSAR xmlns=\"http://autosar.org/3.2.3\"><TOP-LEVEL-PACKAGES>" +
-                             TimedPdu() + "</TOP-LEVEL-PACKAGES></AUTOSAR>");
+    auto located = arxml_test::LoadText(
+        "<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\" "
+        "xsi:schemaLocation=\"http://autosar.org/schema/r4.0 AUTOSAR_00046.xsd\"><AR-PACKAGES>" +
+        packages + "</AR-PACKAGES></AUTOSAR>");
+    EXPECT_EQ(located->AutosarVersion(), (AutosarVersion{4, 6, 0}));
+    ASSERT_EQ(located->GetPduCount(), 1u);
+    EXPECT_DOUBLE_EQ(located->GetPdu(0)->GetCyclicTimePeriod(), 0.02);
+
+    auto release3 = arxml_test::LoadText(
+        "<AUTOSAR xmlns=\"http://autosar.org/3.2.3\" "
+        "xsi:schemaLocation=\"http://autosar.org/3.2.3 AUTOSAR_323.xsd\"><TOP-LEVEL-PACKAGES>" +
+        packages + "</TOP-LEVEL-PACKAGES></AUTOSAR>");
+    // "3.2.3" of the namespace part of the schema location is the first version it names.
     EXPECT_EQ(release3->AutosarVersion(), (AutosarVersion{3, 2, 3}));
-    EXPECT_DOUBLE_EQ(release3->FindPdu("P")->GetCyclicTimePeriod(), 0.5);
+    ASSERT_EQ(release3->GetPduCount(), 1u);
+    EXPECT_DOUBLE_EQ(release3->GetPdu(0)->GetCyclicTimePeriod(), 0.5);
 }
 
 TEST(AutosarVersion, AutosarElementBelowAnotherRootIsFound) {

@@ -188,7 +188,8 @@ TEST(ArxmlReaderMessages, Autosar4GroupTagInAnAutosar3Document) {
         "</ECU-COMM-PORT-INSTANCES></COMMUNICATION-CONNECTOR></CONNECTORS></ECU-INSTANCE>";
     const std::string cluster =
         "<CAN-CLUSTER><SHORT-NAME>Bus</SHORT-NAME><PHYSICAL-CHANNELS><PHYSICAL-CHANNEL>"
-        "<SHORT-NAME>Ch</SHORT-NAME><FRAME-TRIGGERINGSS><CAN-FRAME-TRIGGERING>"
+        "<SHORT-NAME>Ch</SHORT-NAME><TP-NODES><TP-NODE-REF DEST=\"COMMUNICATION-CONNECTOR\">"
+        "/ECU/Old/Conn</TP-NODE-REF></TP-NODES><FRAME-TRIGGERINGSS><CAN-FRAME-TRIGGERING>"
         "<SHORT-NAME>T</SHORT-NAME><FRAME-PORT-REFS><FRAME-PORT-REF DEST=\"FRAME-PORT\">"
         "/ECU/Old/Conn/Out</FRAME-PORT-REF></FRAME-PORT-REFS>"
         "<FRAME-REF DEST=\"FRAME\">/Frames/F</FRAME-REF><IDENTIFIER>5</IDENTIFIER>"
@@ -208,7 +209,7 @@ TEST(ArxmlReaderMessages, Autosar4GroupTagInAnAutosar3Document) {
     EXPECT_EQ(file->AutosarVersion(), (qm::arxml::AutosarVersion{3, 2, 3}));
     IArxmlCluster* bus = file->GetCluster(0);
     EXPECT_EQ(bus->GetBaudrate(), 125000u);
-    // The ECU is known to the cluster through its frame port.
+    // The ECU is connected to the cluster through its TP node; its frame port gives it the PDU.
     ASSERT_EQ(bus->GetEcuCount(), 1u);
     EXPECT_EQ(bus->GetEcu(0)->FindTxPdu("P"), file->FindPdu("P"));
     EXPECT_EQ(file->FindPdu("P")->GetIdentifier(), 5);
@@ -283,6 +284,83 @@ TEST(ArxmlReaderMessages, AmbiguousNamesFollowTheReferencedPackage) {
     auto file = LoadText(Autosar4(Package("FrameA", crc("4")) + Package("FrameB", crc("12")) +
                                   Package("PDU", Pdu("P", mapping))));
     EXPECT_EQ(file->FindPdu("P")->GetSignal(0)->GetBitLength(), 12u);
+}
+
+TEST(ArxmlReaderPackages, OnlyTheFirstPduAndPdusPackagesAreRead) {
+    const std::string packages =
+        Package("Pdus", Pdu("FromPdus", "<LENGTH>1</LENGTH>")) +
+        Package("Other", Pdu("Elsewhere", "<LENGTH>1</LENGTH>")) +
+        "<AR-PACKAGE><SHORT-NAME>Top</SHORT-NAME><SUB-PACKAGES>" +
+        Package("PDU",
+                Pdu("Nested", "<LENGTH>2</LENGTH>") +
+                    "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>G</SHORT-NAME></I-SIGNAL-I-PDU-GROUP>") +
+        "</SUB-PACKAGES></AR-PACKAGE>" + Package("PDU", Pdu("SecondPdu", "<LENGTH>1</LENGTH>"));
+    auto file = LoadText(Autosar4(packages));
+    // "PDU" first (the first package of that name, at any depth), then "Pdus"; every element of
+    // them is a PDU.
+    ASSERT_EQ(file->GetPduCount(), 3u);
+    EXPECT_STREQ(file->GetPdu(0)->GetName(), "Nested");
+    EXPECT_STREQ(file->GetPdu(1)->GetName(), "G");
+    EXPECT_STREQ(file->GetPdu(2)->GetName(), "FromPdus");
+    EXPECT_STREQ(file->GetMessages(), "Missing length of pdu: G.\r\n");
+}
+
+TEST(ArxmlReaderPackages, ClusterPackagesAndAFrameWhosePduIsElsewhere) {
+    const std::string triggerings =
+        "<FRAME-TRIGGERINGS>" + FrameTriggering("T", "/Frames/F") + "</FRAME-TRIGGERINGS>";
+    const std::string packages =
+        Package("CommunicationClusters", CanCluster("Second", triggerings)) +
+        Package("Cluster", "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME></ECU-INSTANCE>" +
+                               CanCluster("First", "")) +
+        Package("Clusters", CanCluster("NotRead", "")) +
+        Package("Other", Pdu("Elsewhere", "<LENGTH>8</LENGTH>")) +
+        Package("Frames", Frame("F", "/Other/Elsewhere"));
+    auto file = LoadText(Autosar4(packages));
+    EXPECT_STREQ(file->GetMessages(),
+                 "Unknown cluster name: ECU-INSTANCE.\r\n"
+                 "Pdu: Elsewhere not found for frame triggering: T.\r\n");
+    ASSERT_EQ(file->GetClusterCount(), 2u);
+    EXPECT_STREQ(file->GetCluster(0)->GetName(), "First");
+    EXPECT_STREQ(file->GetCluster(1)->GetName(), "Second");
+    EXPECT_EQ(file->GetPduCount(), 0u);
+    EXPECT_EQ(file->GetCluster(1)->GetPduCount(), 0u);
+}
+
+TEST(ArxmlReaderPackages, Autosar3ClustersAreReadFromTheElementsHoldingThem) {
+    const std::string clusters =
+        "<CAN-CLUSTER><SHORT-NAME>Can</SHORT-NAME><SPEED>500000</SPEED></CAN-CLUSTER>"
+        "<FLEXRAY-CLUSTER><SHORT-NAME>Fr</SHORT-NAME></FLEXRAY-CLUSTER>";
+    const std::string lin = "<LIN-CLUSTER><SHORT-NAME>Lin</SHORT-NAME></LIN-CLUSTER>";
+    auto file = LoadText(Autosar3(Package("Anything", clusters) + Package("Lin", lin) +
+                                  Package("Other",
+                                          "<CAN-CLUSTER><SHORT-NAME>Late</SHORT-NAME>"
+                                          "</CAN-CLUSTER>")));
+    EXPECT_STREQ(file->GetMessages(), "Unknown cluster name: FLEXRAY-CLUSTER.\r\n");
+    ASSERT_EQ(file->GetClusterCount(), 2u);
+    EXPECT_STREQ(file->GetCluster(0)->GetName(), "Can");
+    EXPECT_EQ(file->GetCluster(0)->GetBaudrate(), 500000u);
+    EXPECT_STREQ(file->GetCluster(1)->GetName(), "Lin");
+    EXPECT_EQ(file->GetCluster(1)->GetClusterKind(), 1);
+}
+
+TEST(ArxmlReaderPackages, FramePortsOfUnconnectedEcusAddNoEcu) {
+    // The ECU owns the frame port, but no connector of the cluster leads to it.
+    const std::string ecu =
+        "<ECU-INSTANCE><SHORT-NAME>Lonely</SHORT-NAME><CONNECTORS><CAN-COMMUNICATION-CONNECTOR>"
+        "<SHORT-NAME>Conn</SHORT-NAME><ECU-COMM-PORT-INSTANCES><FRAME-PORT><SHORT-NAME>Out"
+        "</SHORT-NAME><COMMUNICATION-DIRECTION>OUT</COMMUNICATION-DIRECTION></FRAME-PORT>"
+        "</ECU-COMM-PORT-INSTANCES></CAN-COMMUNICATION-CONNECTOR></CONNECTORS></ECU-INSTANCE>";
+    const std::string triggerings =
+        "<FRAME-TRIGGERINGS><CAN-FRAME-TRIGGERING><SHORT-NAME>T</SHORT-NAME><FRAME-PORT-REFS>"
+        "<FRAME-PORT-REF DEST=\"FRAME-PORT\">/ECU/Lonely/Conn/Out</FRAME-PORT-REF>"
+        "</FRAME-PORT-REFS><FRAME-REF DEST=\"CAN-FRAME\">/Frames/F</FRAME-REF>"
+        "<IDENTIFIER>9</IDENTIFIER></CAN-FRAME-TRIGGERING></FRAME-TRIGGERINGS>";
+    auto file = LoadText(Autosar4(Package("PDU", Pdu("P", "<LENGTH>8</LENGTH>")) +
+                                  Package("ECU", ecu) + Package("Frames", Frame("F", "/PDU/P")) +
+                                  Package("Cluster", CanCluster("Bus", triggerings))));
+    EXPECT_STREQ(file->GetMessages(), "");
+    EXPECT_EQ(file->GetCluster(0)->GetEcuCount(), 0u);
+    EXPECT_EQ(file->FindPdu("P")->GetIdentifier(), 9);
 }
 
 TEST(ArxmlReaderHostileInput, ReferenceCyclesDoNotHang) {
