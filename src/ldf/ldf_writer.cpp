@@ -121,9 +121,7 @@ void WriteSignals(LdfTextOut& w, const LdfModel& m) {
         w << "\t" << signal->name << ": ";
         w.Decimal(signal->size) << ", ";
         WriteInitialValues(w, signal->initialValues);
-        w << " "
-          << (signal->publisher ? std::string_view(signal->publisher->name)
-                                : std::string_view(signal->publisherName));
+        w << " " << NameOf(signal->publisher);
         if (!signal->subscribers.empty()) {
             w << ", ";
             w.Joined(signal->subscribers, ", ", NameOf<LdfNode>);
@@ -157,10 +155,7 @@ void WriteFrames(LdfTextOut& w, const LdfModel& m) {
     w << "Frames {" << kEol;
     for (const auto& frame : m.unconditionalFrames) {
         w << "\t" << frame->name << ": ";
-        w.Decimal(frame->frameId) << ", "
-                                  << (frame->publisher ? std::string_view(frame->publisher->name)
-                                                       : std::string_view(frame->publisherName))
-                                  << ", ";
+        w.Decimal(frame->frameId) << ", " << NameOf(frame->publisher) << ", ";
         w.Decimal(frame->length) << " {" << kEol;
         for (const LdfStandardSignal* signal : frame->signals) {
             w << "\t\t" << signal->name << ", ";

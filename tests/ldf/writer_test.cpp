@@ -156,14 +156,15 @@ TEST(LdfWriter, CommentLinesAreWrittenAsReadBeforeTheHeader) {
     EXPECT_EQ(Written(open).substr(0, 34), "/*******\r\nLIN_description_file ;\r\n");
 }
 
-TEST(LdfWriter, UnresolvedPublisherNamesAreKept) {
+TEST(LdfWriter, PublisherThatNamesNoNodeIsWrittenEmpty) {
     NetConfigLdfFile file;
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
-                                   "Signals {\n  S: 4, 0, Ghost, LSM;\n}\n"
+                                   "Signals {\n  S: 4, 0, Ghost, LSM;\n  T: 4, 0, Ghost;\n}\n"
                                    "Frames {\n  F: 1, Ghost, 1 {\n    S, 0;\n  }\n}\n"));
+    ASSERT_EQ(file.FindStandardSignal("S")->GetPublisher(), nullptr);
     const std::string text = Written(file);
-    EXPECT_NE(text.find("\tS: 4, 0, Ghost, LSM;\r\n"), std::string::npos);
-    EXPECT_NE(text.find("\tF: 1, Ghost, 1 {\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\tS: 4, 0, , LSM;\r\n\tT: 4, 0, ;\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\tF: 1, , 1 {\r\n"), std::string::npos);
 }
 
 TEST(LdfWriter, SaveToAnUnwritablePathFails) {
