@@ -162,7 +162,6 @@ ArxmlPdu* ReadPdu(ArxmlReadContext& context, const NanoXML* element) {
     ReadTiming(element, context.autosar4 ? kTiming4 : kTiming3, *created);
 
     ArxmlPdu* pdu = context.pdus.Add(std::move(created));
-    context.pduByElement.emplace(element, pdu);
     if (context.autosar4) {
         ReadSignals4(context, element, *pdu);
     } else {

@@ -2,7 +2,6 @@
 // What the section readers of one ARXML load share: the lists they fill, the message log and
 // the lookups from elements to the model objects made from them.
 #include <string>
-#include <unordered_map>
 
 #include "arxml_com/arxml_cluster.h"
 #include "arxml_com/arxml_pdu.h"
@@ -20,19 +19,12 @@ struct ArxmlReadContext {
     OwnedNamedList<ArxmlCluster>& clusters;
     std::string& messages;
     bool autosar4 = true;
-    std::unordered_map<const NanoXML*, ArxmlPdu*> pduByElement;
 
     // Appends one message line; every ARXML message ends in ".\r\n".
     void Message(const std::string& text) { messages.append(text).append(".\r\n"); }
 
-    // The PDU of the file read from element, or else the first PDU of that name.
-    ArxmlPdu* FindPdu(const NanoXML* element, const std::string& name) const {
-        if (element != nullptr) {
-            const auto it = pduByElement.find(element);
-            if (it != pduByElement.end()) return it->second;
-        }
-        return pdus.Find(name.c_str());
-    }
+    // A PDU element names a PDU of the file by its short name: the first PDU of that name.
+    ArxmlPdu* FindPdu(const std::string& name) const { return pdus.Find(name.c_str()); }
 };
 
 }  // namespace qm::arxml

@@ -363,6 +363,26 @@ TEST(ArxmlReaderPackages, FramePortsOfUnconnectedEcusAddNoEcu) {
     EXPECT_EQ(file->FindPdu("P")->GetIdentifier(), 9);
 }
 
+TEST(ArxmlReaderPackages, PduElementsNameTheFirstPduOfTheirName) {
+    // Two PDUs "Dup"; the triggerings reference the second one's element, which names the first.
+    const std::string channel =
+        "<PDU-TRIGGERINGS><PDU-TRIGGERING><SHORT-NAME>PT</SHORT-NAME>"
+        "<I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/Pdus/Dup</I-PDU-REF></PDU-TRIGGERING>"
+        "</PDU-TRIGGERINGS><FRAME-TRIGGERINGS>" +
+        FrameTriggering("T", "/Frames/F") + "</FRAME-TRIGGERINGS>";
+    auto file = LoadText(Autosar4(Package("PDU", Pdu("Dup", "<LENGTH>1</LENGTH>")) +
+                                  Package("Pdus", Pdu("Dup", "<LENGTH>2</LENGTH>")) +
+                                  Package("Frames", Frame("F", "/Pdus/Dup")) +
+                                  Package("Cluster", CanCluster("Bus", channel))));
+    EXPECT_STREQ(file->GetMessages(), "");
+    ASSERT_EQ(file->GetPduCount(), 2u);
+    IArxmlCluster* bus = file->GetCluster(0);
+    ASSERT_EQ(bus->GetPduCount(), 1u);
+    EXPECT_EQ(bus->GetPdu(0), file->GetPdu(0));
+    EXPECT_EQ(file->GetPdu(0)->GetIdentifier(), 17);
+    EXPECT_EQ(file->GetPdu(1)->GetIdentifier(), -1);
+}
+
 TEST(ArxmlReaderHostileInput, ReferenceCyclesDoNotHang) {
     // A frame reference that names itself, and two PDU groups that contain each other.
     const std::string triggering =
