@@ -136,20 +136,21 @@ NetSignal* ConvertSignal(IArxmlSignal& source, NetMessage& message, NetDataBase&
     return database.AddSignal(std::move(signal));
 }
 
+// The timing properties are always present; a value the PDU does not give reads as zero.
 void AddMessageProperties(IArxmlPdu& pdu, NetMessage& message) {
     NetAttributeList& properties = message.Properties();
+    properties.Reserve(7);
     properties.Add("Name", message.GetName());
     properties.Add("ID", DecimalText(uint64_t{message.GetId()}));
     properties.Add("Size", DecimalText(uint64_t{message.GetSize()}));
-    if (pdu.HasTimeOffset()) properties.Add("Starting time value", FixedText(pdu.GetTimeOffset()));
-    if (pdu.HasMinimumDelay()) properties.Add("Minimum delay", FixedText(pdu.GetMinimumDelay()));
-    if (pdu.HasCyclicTimePeriod()) {
-        properties.Add("Repeating time value", FixedText(pdu.GetCyclicTimePeriod()));
-    }
-    if (pdu.HasNumberOfRepetitions()) {
-        properties.Add("Event controlled timing number of repeats",
-                       DecimalText(uint64_t{pdu.GetNumberOfRepetitions()}));
-    }
+    properties.Add("Starting time value",
+                   FixedText(pdu.HasTimeOffset() ? pdu.GetTimeOffset() : 0.0));
+    properties.Add("Minimum delay", FixedText(pdu.HasMinimumDelay() ? pdu.GetMinimumDelay() : 0.0));
+    properties.Add("Repeating time value",
+                   FixedText(pdu.HasCyclicTimePeriod() ? pdu.GetCyclicTimePeriod() : 0.0));
+    properties.Add("Event controlled timing number of repeats",
+                   DecimalText(uint64_t{pdu.HasNumberOfRepetitions() ? pdu.GetNumberOfRepetitions()
+                                                                     : uint8_t{0}}));
 }
 
 NetMessage* ConvertPdu(IArxmlPdu& pdu, NetDataBase& database) {

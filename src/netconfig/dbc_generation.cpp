@@ -113,6 +113,7 @@ void RenderAttributes(NetDataBase& database, std::string& out) {
             if (property == nullptr) continue;
             const double number = std::strtod(property->GetValue(), nullptr);
             const long value = std::lround(timing.seconds ? number * 1000.0 : number);
+            if (value == 0) continue;  // the declared default
             out += "BA_ \"" + std::string(timing.attribute) + "\" BO_ " +
                    std::to_string(RawId(*message)) + " " + std::to_string(value) + ";\n";
         }

@@ -442,7 +442,17 @@ TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
     EXPECT_EQ(Property(data->FindProperty("Repeating time value")), "0.010000");
     EXPECT_EQ(Property(data->FindProperty("Starting time value")), "0.002000");
     EXPECT_EQ(Property(data->FindProperty("Minimum delay")), "0.005000");
-    EXPECT_EQ(data->FindProperty("Event controlled timing number of repeats"), nullptr);
+    // Every timing property is present; one the PDU does not give is zero.
+    EXPECT_EQ(Property(data->FindProperty("Event controlled timing number of repeats")), "0");
+    ASSERT_EQ(data->GetPropertyCount(), 7u);
+    const char* names[] = {"Name",
+                           "ID",
+                           "Size",
+                           "Starting time value",
+                           "Minimum delay",
+                           "Repeating time value",
+                           "Event controlled timing number of repeats"};
+    for (uint64_t i = 0; i < 7; ++i) EXPECT_STREQ(data->GetProperty(i)->GetName(), names[i]);
     INetSignal* speed = data->FindSignal("EngineSpeed");
     ASSERT_NE(speed, nullptr);
     EXPECT_DOUBLE_EQ(speed->GetFactor(), 0.25);
