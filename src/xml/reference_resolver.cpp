@@ -54,6 +54,25 @@ bool PackagePathMatches(const NanoXML* element, std::string_view path) {
     return rest.empty();
 }
 
+// "/" and the short names of element and its named ancestors, outermost first: the absolute
+// path that PackagePathMatches() accepts for element.
+std::string FullPackagePath(const NanoXML* element) {
+    std::vector<std::string_view> names;
+    for (const NanoXML* current = element; current != nullptr; current = current->parent) {
+        if (const NanoXML* shortName = ShortNameChild(current)) names.push_back(shortName->text);
+    }
+    std::string path;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) path.append("/").append(*it);
+    return path;
+}
+
+// The key of the path index: the element type and the full path.
+std::string PathKey(uint32_t type, std::string_view path) {
+    std::string key(reinterpret_cast<const char*>(&type), sizeof(type));
+    key.append(path);
+    return key;
+}
+
 constexpr std::array<std::string_view, 8> kOdxLayerContainers = {
     "ECU-SHARED-DATA", "FUNCTIONAL-GROUP", "BASE-VARIANT",  "PROTOCOL",
     "ECU-VARIANT",     "COMPARAM-SUBSET",  "COMPARAM-SPEC", "PROT-STACK"};
@@ -119,6 +138,7 @@ std::shared_ptr<const NanoXML::ChildCallback> ReferenceResolver::MakeCallback() 
 
 void ReferenceResolver::Resolve(NanoXML* root, unsigned workers) {
     root_ = root;
+    PrepareLookups();
     failures_.clear();
     unresolved_.clear();
     const size_t count = WorkCount();
@@ -266,12 +286,31 @@ void ArxmlReferenceResolver::Collect(NanoXML* node) {
     references_.push_back(reference);
 }
 
+void ArxmlReferenceResolver::PrepareLookups() {
+    pathIndex_.clear();
+    for (const Slot& slot : slots_) {
+        if (slot.head == 0 || slot.head == slot.tail) continue;
+        for (uint32_t i = slot.head; i != 0; i = targets_[i - 1].next) {
+            NanoXML* element = targets_[i - 1].element;
+            if (element == nullptr) continue;
+            pathIndex_.try_emplace(PathKey(targets_[i - 1].type, FullPackagePath(element)),
+                                   element);
+        }
+    }
+}
+
 NanoXML* ArxmlReferenceResolver::Choose(const Slot& slot, std::string_view path) const {
     const Target& first = targets_[slot.head - 1];
     if (first.next == 0) return first.element;
-    for (uint32_t i = slot.head; i != 0; i = targets_[i - 1].next) {
-        NanoXML* element = targets_[i - 1].element;
-        if (element != nullptr && PackagePathMatches(element, path)) return element;
+    if (!path.empty() && path.front() == '/') {
+        // An absolute path matches only the element whose full path it is.
+        const auto it = pathIndex_.find(PathKey(first.type, path));
+        if (it != pathIndex_.end()) return it->second;
+    } else {
+        for (uint32_t i = slot.head; i != 0; i = targets_[i - 1].next) {
+            NanoXML* element = targets_[i - 1].element;
+            if (element != nullptr && PackagePathMatches(element, path)) return element;
+        }
     }
     for (uint32_t i = slot.head; i != 0; i = targets_[i - 1].next) {
         if (NanoXML* element = targets_[i - 1].element) return element;

@@ -69,6 +69,8 @@ class ReferenceResolver {
     virtual void Prefetch(size_t /*entry*/) const {}
     // Where the lines of unresolved references go (the process-wide log unless overridden).
     virtual void Report(const std::string& lines);
+    // Builds what the lookups need beyond the collected index; called before the workers start.
+    virtual void PrepareLookups() {}
 
   private:
     void RunWorker(unsigned workerCount, unsigned worker);
@@ -97,6 +99,7 @@ class ArxmlReferenceResolver : public ReferenceResolver {
     size_t WorkCount() const override { return references_.size(); }
     bool ResolveEntry(size_t entry, Failure& failure) const override;
     void Prefetch(size_t entry) const override;
+    void PrepareLookups() override;
 
   private:
     struct Target {
@@ -137,6 +140,10 @@ class ArxmlReferenceResolver : public ReferenceResolver {
     std::vector<Target> targets_;
     std::vector<Slot> slots_;  // size a power of two, at most half full
     std::vector<Reference> references_;
+    // For keys held by several elements: the full package path ("/Pkg/Sub/Name") of each of
+    // them, the first in document order kept, so that an absolute reference finds its element
+    // without comparing it with every namesake.
+    std::unordered_map<std::string, NanoXML*> pathIndex_;
 };
 
 // ODX: identifiers ("ID") and short names keyed by (value, document name); "-REF" elements with

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -113,6 +114,35 @@ TEST_F(ArxmlResolution, AmbiguousShortNamesPreferTheElementAtTheReferencedPath) 
         // A relative path matches on the innermost names.
         EXPECT_EQ(relative->link, second) << workers;
     }
+}
+
+TEST_F(ArxmlResolution, ManyNamesakesOfTwoTypesAtTheSamePaths) {
+    // Every package holds an I-signal and a system signal "X": the paths are shared by the two
+    // types, and each key has thousands of namesakes.
+    constexpr int kPackages = 5000;
+    std::vector<NanoXML*> iSignals;
+    std::vector<NanoXML*> systemSignals;
+    for (int i = 0; i < kPackages; ++i) {
+        NanoXML* elements = AddPackage(packages_, ("P" + std::to_string(i)).c_str());
+        systemSignals.push_back(AddNamed(elements, "SYSTEM-SIGNAL", "X"));
+        iSignals.push_back(AddNamed(elements, "I-SIGNAL", "X"));
+    }
+    NanoXML* users = AddPackage(packages_, "Users");
+    std::vector<NanoXML*> toI;
+    std::vector<NanoXML*> toSystem;
+    for (int i = kPackages - 1; i >= 0; --i) {
+        const std::string path = "/P" + std::to_string(i) + "/X";
+        toI.push_back(AddReference(users, "I-SIGNAL-REF", "I-SIGNAL", path.c_str()));
+        toSystem.push_back(AddReference(users, "SYSTEM-SIGNAL-REF", "SYSTEM-SIGNAL", path.c_str()));
+    }
+    ArxmlReferenceResolver resolver;
+    resolver.CollectTree(root_.get());
+    resolver.Resolve(root_.get(), 2);
+    for (int i = 0; i < kPackages; ++i) {
+        ASSERT_EQ(toI[i]->link, iSignals[kPackages - 1 - i]) << i;
+        ASSERT_EQ(toSystem[i]->link, systemSignals[kPackages - 1 - i]) << i;
+    }
+    EXPECT_EQ(NanoXML::MessageLog(), "");
 }
 
 TEST_F(ArxmlResolution, ReportOrderDoesNotDependOnTheWorkers) {
