@@ -318,7 +318,9 @@ void XmlReader::StartChild(Frame& frame, const Token& token, std::string_view na
     frame.state = kContent;
     NanoXML* parent = frame.node;
     auto* child = new NanoXML();
-    child->name.assign(name);
+    // Built at its exact size: assigning into the empty string would round a longer name up
+    // to twice the inline capacity.
+    child->name = std::string(name);
     child->parent = parent;
     if (parent->onChildParsed) child->onChildParsed = parent->onChildParsed;
     // Three pointers fit the allocator's smallest block, so the first growth steps are free.
@@ -422,7 +424,7 @@ void XmlReader::TrimText(Frame& frame) {
     if (text.empty()) {
         const std::string_view pending(buffer_ + frame.pendingBegin,
                                        frame.pendingEnd - frame.pendingBegin);
-        text.assign(TrimTokenSpace(pending));
+        text = std::string(TrimTokenSpace(pending));  // exact size, as for names
         frame.pendingBegin = frame.pendingEnd = 0;
         return;
     }
