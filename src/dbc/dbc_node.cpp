@@ -47,10 +47,10 @@ IDbcMessage* DbcNode::FindRxMessage(const char* name) {
 }
 
 void DbcNode::AddRxSignal(DbcSignal* signal, DbcMessage* message) {
+    // Each received signal lists its message too, so the two lists run side by side: a message
+    // appears once for every signal of it that the node receives.
     rxSignals_.push_back(signal);
-    // The signals of a message are read one after another, so comparing with the last entry
-    // keeps each received message listed once.
-    if (rxMessages_.empty() || rxMessages_.back() != message) rxMessages_.push_back(message);
+    rxMessages_.push_back(message);
 }
 
 }  // namespace qm::dbc

@@ -85,6 +85,21 @@ TEST_F(DbcReader, ReceiversLinkKnownNodesSkipNoNodeAndWarnAboutOthers) {
     EXPECT_EQ(node->FindTxMessage("M"), file_.GetMessage(0));
 }
 
+TEST_F(DbcReader, EveryReceivedSignalListsItsMessageWithTheNode) {
+    ASSERT_TRUE(
+        Load("BU_: ECU\nBO_ 1 A: 8 Vector__XXX\n SG_ S1 : 0|8@1+ (1,0) [0|255] \"\" ECU\n"
+             " SG_ S2 : 8|8@1+ (1,0) [0|255] \"\" ECU\n"
+             "BO_ 2 B: 8 Vector__XXX\n SG_ S3 : 0|8@1+ (1,0) [0|255] \"\" ECU\n"));
+    IDbcNode* node = file_.FindNode("ECU");
+    ASSERT_NE(node, nullptr);
+    ASSERT_EQ(node->GetRxSignalCount(), 3u);
+    ASSERT_EQ(node->GetRxMessageCount(), 3u);
+    EXPECT_EQ(node->GetRxMessage(0), file_.GetMessage(0));
+    EXPECT_EQ(node->GetRxMessage(1), file_.GetMessage(0));
+    EXPECT_EQ(node->GetRxMessage(2), file_.GetMessage(1));
+    EXPECT_EQ(node->FindRxMessage("B"), file_.GetMessage(1));
+}
+
 TEST_F(DbcReader, AStatementAfterAnUnknownReceiverDecidesTheResult) {
     EXPECT_TRUE(
         Load("BO_ 100 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Ghost\n"
