@@ -36,10 +36,45 @@ class QM_API NanoXMLSourceFiles {
     uintptr_t bits_ = 0;
 };
 
+// The callback that the reader calls for every completed child element. It is held like a
+// std::shared_ptr<const std::function<void(NanoXML*)>> (assigned from one, compared with one or
+// with nullptr, dereferenced to call it) but in one pointer, since every element carries a copy.
+class QM_API NanoXMLCallback {
+  public:
+    using Function = std::function<void(NanoXML*)>;
+
+    NanoXMLCallback() = default;
+    NanoXMLCallback(std::nullptr_t) {}
+    NanoXMLCallback(std::shared_ptr<const Function> function);
+    NanoXMLCallback(const NanoXMLCallback& other) noexcept;
+    NanoXMLCallback(NanoXMLCallback&& other) noexcept : box_(other.box_) { other.box_ = nullptr; }
+    NanoXMLCallback& operator=(const NanoXMLCallback& other) noexcept;
+    NanoXMLCallback& operator=(NanoXMLCallback&& other) noexcept;
+    ~NanoXMLCallback();
+
+    explicit operator bool() const { return box_ != nullptr; }
+    const Function& operator*() const { return *get(); }
+    const Function* operator->() const { return get(); }
+    const Function* get() const;
+    operator std::shared_ptr<const Function>() const;
+
+    friend bool operator==(const NanoXMLCallback& a, const NanoXMLCallback& b) {
+        return a.get() == b.get();
+    }
+    friend bool operator==(const NanoXMLCallback& a, const std::shared_ptr<const Function>& b) {
+        return a.get() == b.get();
+    }
+    friend bool operator==(const NanoXMLCallback& a, std::nullptr_t) { return a.box_ == nullptr; }
+
+  private:
+    struct Box;
+    Box* box_ = nullptr;
+};
+
 // One XML element; a document is its root element.
 class QM_API NanoXML {
   public:
-    using ChildCallback = std::function<void(NanoXML*)>;
+    using ChildCallback = NanoXMLCallback::Function;
 
     // Flag bits.
     static constexpr uint8_t kFlagReference = 1;
@@ -141,5 +176,5 @@ class QM_API NanoXML {
     NanoXMLSourceFiles sourceFiles;
     uint8_t flags = 0;
     // Shared, because the reader copies it into every child it creates.
-    std::shared_ptr<const ChildCallback> onChildParsed;
+    NanoXMLCallback onChildParsed;
 };

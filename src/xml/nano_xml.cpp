@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <string_view>
 
 #include "quillmere/xml.h"
@@ -44,6 +45,45 @@ void ReplaceInPlace(std::string& s, std::string_view from, std::string_view to) 
 }
 
 }  // namespace
+
+struct NanoXMLCallback::Box {
+    std::atomic<size_t> references{1};
+    std::shared_ptr<const Function> function;
+};
+
+NanoXMLCallback::NanoXMLCallback(std::shared_ptr<const Function> function) {
+    if (function) box_ = new Box{{1}, std::move(function)};
+}
+
+NanoXMLCallback::NanoXMLCallback(const NanoXMLCallback& other) noexcept : box_(other.box_) {
+    if (box_ != nullptr) box_->references.fetch_add(1, std::memory_order_relaxed);
+}
+
+NanoXMLCallback& NanoXMLCallback::operator=(const NanoXMLCallback& other) noexcept {
+    NanoXMLCallback copy(other);
+    std::swap(box_, copy.box_);
+    return *this;
+}
+
+NanoXMLCallback& NanoXMLCallback::operator=(NanoXMLCallback&& other) noexcept {
+    NanoXMLCallback taken(std::move(other));
+    std::swap(box_, taken.box_);
+    return *this;
+}
+
+NanoXMLCallback::~NanoXMLCallback() {
+    if (box_ != nullptr && box_->references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        delete box_;
+    }
+}
+
+const NanoXMLCallback::Function* NanoXMLCallback::get() const {
+    return box_ != nullptr ? box_->function.get() : nullptr;
+}
+
+NanoXMLCallback::operator std::shared_ptr<const Function>() const {
+    return box_ != nullptr ? box_->function : nullptr;
+}
 
 NanoXML::NanoXML() = default;
 

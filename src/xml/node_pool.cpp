@@ -13,7 +13,11 @@ namespace qm::xml {
 namespace {
 
 constexpr std::size_t kSlabBytes = std::size_t{1} << 21;  // 2 MiB: little waste at alignment
-constexpr std::size_t kBlockBytes = (sizeof(NanoXML) + 15) & ~std::size_t{15};
+// Blocks are packed at the node's own alignment: every byte of a node counts in large documents.
+constexpr std::size_t kBlockAlignment = alignof(NanoXML) > alignof(void*) ? alignof(NanoXML)
+                                                                          : alignof(void*);
+constexpr std::size_t kBlockBytes =
+    (sizeof(NanoXML) + kBlockAlignment - 1) & ~(kBlockAlignment - 1);
 
 struct FreeBlock {
     FreeBlock* next;

@@ -132,6 +132,36 @@ TEST(NodeModel, ClearKeepsTheCallback) {
     EXPECT_EQ(root->onChildParsed, callback);
 }
 
+TEST(NodeModel, CallbackIsSharedByEveryChildAndReleasedWithTheLast) {
+    int calls = 0;
+    auto callback = std::make_shared<const NanoXML::ChildCallback>([&calls](NanoXML*) { ++calls; });
+    std::weak_ptr<const NanoXML::ChildCallback> watch = callback;
+    auto root = std::make_unique<NanoXML>();
+    root->onChildParsed = callback;
+    callback.reset();
+    EXPECT_FALSE(watch.expired());
+    const std::string text = "<a><b><c/></b><d/></a>";
+    root->Parse(text.data(), false, text.size(), 0, 0);
+    EXPECT_EQ(calls, 3);
+    NanoXML* b = root->GetChild("b");
+    ASSERT_NE(b, nullptr);
+    EXPECT_TRUE(b->onChildParsed);
+    EXPECT_TRUE(b->onChildParsed == root->onChildParsed);
+    EXPECT_TRUE(b->onChildParsed == watch.lock());
+    std::shared_ptr<const NanoXML::ChildCallback> shared = b->onChildParsed;
+    EXPECT_EQ(shared, watch.lock());
+    (*b->onChildParsed)(b);
+    EXPECT_EQ(calls, 4);
+    shared.reset();
+    NanoXML detached;
+    EXPECT_TRUE(detached.onChildParsed == nullptr);
+    EXPECT_FALSE(detached.onChildParsed);
+    root->onChildParsed = nullptr;
+    EXPECT_FALSE(watch.expired());  // the children still hold it
+    root.reset();
+    EXPECT_TRUE(watch.expired());
+}
+
 TEST(NodeModel, CountsAndSorting) {
     auto root =
         Parse("<r a='1'><z/><b name='2'><y/><x/></b><b name='1'><q/><p k='1'/></b><b/></r>");
