@@ -58,7 +58,8 @@ template <class Convert>
 auto WithTerminated(std::string_view text, Convert convert) {
     char small[64];
     if (text.size() < sizeof(small)) {
-        std::memcpy(small, text.data(), text.size());
+        // An empty view may carry no data pointer at all; memcpy must not see it.
+        if (!text.empty()) std::memcpy(small, text.data(), text.size());
         small[text.size()] = '\0';
         return convert(static_cast<const char*>(small));
     }

@@ -100,6 +100,18 @@ TEST_F(DbcReader, EveryReceivedSignalListsItsMessageWithTheNode) {
     EXPECT_EQ(node->FindRxMessage("B"), file_.GetMessage(1));
 }
 
+TEST_F(DbcReader, FactorWithoutOffsetIsABadNumber) {
+    EXPECT_FALSE(Load("BO_ 1 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1) [0|255] \"\" Vector__XXX\n"));
+    EXPECT_EQ(file_.GetStatus(), 11u);
+    EXPECT_EQ(Messages(),
+              "Check Factor or Offset inside signal section. Line(2) SG_ S : 0|8@1+ (1) [0|255] "
+              "\"\" Vector__XXX.\n");
+    ASSERT_EQ(file_.GetSignalCount(), 1u);
+    EXPECT_EQ(file_.GetSignal(0)->GetFactor(), 0.0);
+    EXPECT_FALSE(Load("BO_ 1 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0] \"\" Vector__XXX\n"));
+    EXPECT_EQ(file_.GetStatus(), 11u);
+}
+
 TEST_F(DbcReader, AStatementAfterAnUnknownReceiverDecidesTheResult) {
     EXPECT_TRUE(
         Load("BO_ 100 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Ghost\n"
