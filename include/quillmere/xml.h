@@ -17,7 +17,7 @@ struct QM_API NanoXMLAttribute {
 
 // The indices into the process-wide list of loaded files that an element was read from, kept
 // sorted and unique. Almost every element comes from exactly one file, so one index is stored
-// inline and further ones spill into a vector.
+// inline and further ones spill into a process-wide table of lists.
 class QM_API NanoXMLSourceFiles {
   public:
     NanoXMLSourceFiles() = default;
@@ -31,9 +31,10 @@ class QM_API NanoXMLSourceFiles {
     std::vector<uint16_t> Values() const;
 
   private:
-    // 0 when empty; (index << 1) | 1 for a single index; otherwise a pointer to a sorted
-    // std::vector<uint16_t> of two or more. One word keeps every node small.
-    uintptr_t bits_ = 0;
+    // 0 when empty; (index << 1) | 1 for a single index; otherwise (slot + 1) << 1 for a sorted
+    // list of two or more in the process-wide table. 32 bits, so that the element's flags fit
+    // into the same word.
+    uint32_t bits_ = 0;
 };
 
 // The callback that the reader calls for every completed child element. It is held like a

@@ -198,7 +198,22 @@ TEST(NodeModel, SourceFilesStaySortedAndUnique) {
     EXPECT_EQ(files.Values(), (std::vector<uint16_t>{3, 7, 65535}));
     EXPECT_TRUE(files.Contains(65535));
     EXPECT_FALSE(files.Contains(4));
-    EXPECT_LE(sizeof(NanoXML), 160u);
+    EXPECT_LE(sizeof(NanoXML), 144u);
+
+    // Many sets of several files, made and destroyed in turn, each keep their own values.
+    std::vector<std::unique_ptr<NanoXMLSourceFiles>> sets;
+    for (uint16_t i = 0; i < 100; ++i) {
+        sets.push_back(std::make_unique<NanoXMLSourceFiles>());
+        sets.back()->Insert(i);
+        sets.back()->Insert(static_cast<uint16_t>(i + 1000));
+        if (i % 3 == 0) sets[i / 2].reset();
+    }
+    for (uint16_t i = 0; i < 100; ++i) {
+        if (!sets[i]) continue;
+        sets[i]->Insert(static_cast<uint16_t>(i + 1));
+        EXPECT_EQ(sets[i]->Values(), (std::vector<uint16_t>{i, static_cast<uint16_t>(i + 1),
+                                                            static_cast<uint16_t>(i + 1000)}));
+    }
 }
 
 class SearchTest : public ::testing::Test {
