@@ -188,11 +188,8 @@ class ClusterReader {
             context_.Message("No pdu ref for frame triggering: " + name);
         }
         AssignToPorts(triggering, pdus);
-        for (ArxmlPdu* pdu : pdus) {
-            // A PDU carried by a frame of this cluster is triggered on it too.
-            cluster_.AddPdu(pdu);
-            SetFrameData(triggering, frame, *pdu);
-        }
+        // The cluster's PDUs are those of its PDU triggerings; a frame only gives its data.
+        for (ArxmlPdu* pdu : pdus) SetFrameData(triggering, frame, *pdu);
     }
 
     ArxmlReadContext& context_;

@@ -361,6 +361,8 @@ TEST(ArxmlReaderPackages, FramePortsOfUnconnectedEcusAddNoEcu) {
     EXPECT_STREQ(file->GetMessages(), "");
     EXPECT_EQ(file->GetCluster(0)->GetEcuCount(), 0u);
     EXPECT_EQ(file->FindPdu("P")->GetIdentifier(), 9);
+    // Without a PDU triggering the PDU is not one of the cluster's, though its frame is there.
+    EXPECT_EQ(file->GetCluster(0)->GetPduCount(), 0u);
 }
 
 TEST(ArxmlReaderPackages, PduElementsNameTheFirstPduOfTheirName) {
