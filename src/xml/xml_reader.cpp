@@ -323,9 +323,15 @@ void XmlReader::StartChild(Frame& frame, const Token& token, std::string_view na
     child->name = std::string(name);
     child->parent = parent;
     if (parent->onChildParsed) child->onChildParsed = parent->onChildParsed;
-    // Three pointers fit the allocator's smallest block, so the first growth steps are free.
-    if (parent->children.capacity() == 0) parent->children.reserve(3);
-    parent->children.push_back(child);
+    // The allocator's blocks hold an odd number of pointers (3 in the smallest, then 5, 7, ...),
+    // so the list grows by half through odd capacities instead of doubling into half-empty
+    // blocks: most elements have only a few children.
+    std::vector<NanoXML*>& siblings = parent->children;
+    if (siblings.size() == siblings.capacity()) {
+        const size_t capacity = siblings.capacity();
+        siblings.reserve(capacity < 3 ? 3 : (capacity + capacity / 2) | 1);
+    }
+    siblings.push_back(child);
     child->sourceFiles.Insert(sourceFileIndex_);
     const size_t start = token.deliveredAt;
     const bool plainName = !token.quoted && IsPlainName(name);
