@@ -1,4 +1,5 @@
 #include "dbc/dbc_message.h"
+#include "dbc/dbc_tokens.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,7 +29,7 @@ void DbcMessage::Clear() {
 uint32_t DbcMessage::AttributeNumber(const char* name) {
     const DbcAttribute* attribute = attributes_.Find(name);
     if (!attribute) return 0xFFFFFFFF;
-    return static_cast<uint32_t>(std::strtol(attribute->Value().c_str(), nullptr, 0));
+    return static_cast<uint32_t>(StrToI32(attribute->Value().c_str()));
 }
 
 uint32_t DbcMessage::GetCycleTime() {

@@ -1,4 +1,5 @@
 #include "dbc/dbc_signal.h"
+#include "dbc/dbc_tokens.h"
 
 #include <endian.h>
 
@@ -53,7 +54,7 @@ IDbcSignal* DbcSignal::GetMultiplexer() {
 int32_t DbcSignal::GetStartValue() {
     const DbcAttribute* attribute = attributes_.Find("GenSigStartValue");
     if (!attribute) return 0;
-    return static_cast<int32_t>(std::strtol(attribute->Value().c_str(), nullptr, 0));
+    return StrToI32(attribute->Value().c_str());
 }
 
 IDbcNode* DbcSignal::GetReceiver(uint64_t index) {

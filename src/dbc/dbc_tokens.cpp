@@ -1,6 +1,7 @@
 #include "dbc/dbc_tokens.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -69,14 +70,33 @@ auto WithTerminated(std::string_view text, Convert convert) {
 
 }  // namespace
 
+uint32_t StrToU32(const char* text, int base) {
+    errno = 0;
+    const unsigned long long value = std::strtoull(text, nullptr, base);
+    if (errno == ERANGE) return 0xFFFFFFFF;
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    const bool negative = *p == '-';
+    // strtoull hands back the negated magnitude for a leading "-".
+    const unsigned long long magnitude = negative ? 0 - value : value;
+    if (magnitude > 0xFFFFFFFFull) return 0xFFFFFFFF;
+    const auto low = static_cast<uint32_t>(magnitude);
+    return negative ? 0u - low : low;
+}
+
+int32_t StrToI32(const char* text, int base) {
+    const long long value = std::strtoll(text, nullptr, base);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
 uint32_t ToUnsigned(std::string_view text) {
-    return WithTerminated(
-        text, [](const char* s) { return static_cast<uint32_t>(std::strtoul(s, nullptr, 0)); });
+    return WithTerminated(text, [](const char* s) { return StrToU32(s); });
 }
 
 int32_t ToSigned(std::string_view text) {
-    return WithTerminated(
-        text, [](const char* s) { return static_cast<int32_t>(std::strtol(s, nullptr, 0)); });
+    return WithTerminated(text, [](const char* s) { return StrToI32(s); });
 }
 
 bool ToReal(std::string_view text, double& value) {

@@ -32,8 +32,12 @@ std::string_view Unquoted(std::string_view text);
 // The text with every double quote removed.
 std::string WithoutQuotes(std::string_view text);
 
-// The C library conversions with base 0 on a view (strtoul, strtol), truncated to 32 bits as a
-// 32-bit field stores them.
+// The C library conversions strtoul and strtol with a 32-bit "long", as DBC files know them: a
+// value beyond 32 bits saturates (0xFFFFFFFF unsigned; INT32_MAX or INT32_MIN signed) instead
+// of wrapping; a leading "-" negates an unsigned magnitude that fits. base as for strtol.
+uint32_t StrToU32(const char* text, int base = 0);
+int32_t StrToI32(const char* text, int base = 0);
+// The same on a view, with base 0.
 uint32_t ToUnsigned(std::string_view text);
 int32_t ToSigned(std::string_view text);
 // strtod with the failures of a checked conversion: false when nothing could be read or the

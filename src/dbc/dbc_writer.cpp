@@ -1,4 +1,5 @@
 #include "dbc/dbc_writer.h"
+#include "dbc/dbc_tokens.h"
 
 #include <cstdlib>
 
@@ -321,7 +322,7 @@ class DbcTextWriter {
         if (type == kAttributeString) {
             Quoted(value);
         } else if (type == kAttributeEnumeration) {
-            if (std::strtol(value.c_str(), nullptr, 10) >= 1 || value == "0") {
+            if (StrToI32(value.c_str(), 10) >= 1 || value == "0") {
                 out_ += value;
             } else {
                 Quoted(value);

@@ -1,4 +1,5 @@
 #include "dbc/netconfig_dbc_file.h"
+#include "dbc/dbc_tokens.h"
 
 #include <cstdlib>
 
@@ -108,7 +109,7 @@ bool NetConfigDbcFile::Save(const wchar_t* path) {
 uint32_t NetConfigDbcFile::GetBaudrate() {
     const DbcAttribute* baudrate = networkAttributes_.Find("Baudrate");
     if (!baudrate) return 0xFFFFFFFF;
-    return static_cast<uint32_t>(std::strtol(baudrate->Value().c_str(), nullptr, 0));
+    return static_cast<uint32_t>(StrToI32(baudrate->Value().c_str()));
 }
 
 const char* NetConfigDbcFile::GetNewSymbol(uint64_t index) {

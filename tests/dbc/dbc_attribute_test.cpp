@@ -96,6 +96,26 @@ TEST_F(DbcAttributes, MissingAttributesGiveTheGettersTheirFallbacks) {
     EXPECT_FALSE(file_.IsHighSpeed());
 }
 
+TEST_F(DbcAttributes, NumbersBeyondThirtyTwoBitsSaturate) {
+    ASSERT_TRUE(
+        Load("BA_DEF_ BO_ \"GenMsgCycleTime\" INT 0 0;\n"
+             "BA_DEF_ SG_ \"GenSigStartValue\" INT 0 0;\n"
+             "BA_DEF_ \"Baudrate\" INT 0 0;\n"
+             "BA_ \"GenMsgCycleTime\" BO_ 100 4294967296;\n"
+             "BA_ \"GenSigStartValue\" SG_ 100 S -3000000000;\n"
+             "BA_ \"Baudrate\" 0x100000000;\n"
+             "BO_ 4294967396 Big: 8 Vector__XXX\n"
+             "BO_ -1 Minus: 8 Vector__XXX\n"
+             " SG_ Sel m5000000000 : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\n"));
+    EXPECT_EQ(file_.GetMessage(0)->GetCycleTime(), 0x7FFFFFFFu);
+    EXPECT_EQ(file_.FindSignal(100, "S")->GetStartValue(), INT32_MIN);
+    EXPECT_EQ(file_.GetBaudrate(), 0x7FFFFFFFu);
+    EXPECT_FALSE(file_.IsLowSpeed());
+    EXPECT_EQ(file_.GetMessage(1)->GetRawId(), 0xFFFFFFFFu);
+    EXPECT_EQ(file_.GetMessage(2)->GetRawId(), 0xFFFFFFFFu);
+    EXPECT_EQ(file_.GetMessage(2)->GetSignal(0)->GetMultiplexValue(), INT32_MAX);
+}
+
 TEST_F(DbcAttributes, ValueBeforeItsDefinitionIsDropped) {
     ASSERT_TRUE(Load("BA_ \"Late\" BO_ 100 1;\nBA_DEF_ BO_ \"Late\" INT 0 1;\n"));
     EXPECT_EQ(file_.GetStatus(), 2u);
