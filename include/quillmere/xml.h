@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "quillmere/export.h"
@@ -47,6 +48,11 @@ class QM_API NanoXMLCallback {
     NanoXMLCallback() = default;
     NanoXMLCallback(std::nullptr_t) {}
     NanoXMLCallback(std::shared_ptr<const Function> function);
+    // Also from a std::shared_ptr<Function> and the like.
+    template <typename F, typename = std::enable_if_t<std::is_convertible_v<
+                              std::shared_ptr<F>, std::shared_ptr<const Function>>>>
+    NanoXMLCallback(std::shared_ptr<F> function)
+        : NanoXMLCallback(std::shared_ptr<const Function>(std::move(function))) {}
     NanoXMLCallback(const NanoXMLCallback& other) noexcept;
     NanoXMLCallback(NanoXMLCallback&& other) noexcept : box_(other.box_) { other.box_ = nullptr; }
     NanoXMLCallback& operator=(const NanoXMLCallback& other) noexcept;
@@ -62,7 +68,8 @@ class QM_API NanoXMLCallback {
     friend bool operator==(const NanoXMLCallback& a, const NanoXMLCallback& b) {
         return a.get() == b.get();
     }
-    friend bool operator==(const NanoXMLCallback& a, const std::shared_ptr<const Function>& b) {
+    template <typename F>
+    friend bool operator==(const NanoXMLCallback& a, const std::shared_ptr<F>& b) {
         return a.get() == b.get();
     }
     friend bool operator==(const NanoXMLCallback& a, std::nullptr_t) { return a.box_ == nullptr; }

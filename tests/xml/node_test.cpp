@@ -156,6 +156,11 @@ TEST(NodeModel, CallbackIsSharedByEveryChildAndReleasedWithTheLast) {
     NanoXML detached;
     EXPECT_TRUE(detached.onChildParsed == nullptr);
     EXPECT_FALSE(detached.onChildParsed);
+    auto mutableCallback = std::make_shared<NanoXML::ChildCallback>([](NanoXML*) {});
+    detached.onChildParsed = mutableCallback;
+    EXPECT_TRUE(detached.onChildParsed == mutableCallback);
+    EXPECT_TRUE(mutableCallback == detached.onChildParsed);
+    EXPECT_FALSE(detached.onChildParsed == root->onChildParsed);
     root->onChildParsed = nullptr;
     EXPECT_FALSE(watch.expired());  // the children still hold it
     root.reset();
