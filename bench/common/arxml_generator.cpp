@@ -423,7 +423,7 @@ void WriteChannel(Writer& w, const SystemPlan& plan, size_t c) {
     const ClusterPlan& cluster = kClusters[c];
     const std::string channel = std::string(cluster.name) + "_Channel";
     const std::string channelPath =
-        "/Topology/Clusters/" + std::string(cluster.name) + "/" + channel;
+        "/Topology/Cluster/" + std::string(cluster.name) + "/" + channel;
     w.OpenNamed(cluster.channel, channel);
     w.Open("COMM-CONNECTORS");
     for (size_t e : plan.ecusOfCluster[c]) {
@@ -544,7 +544,7 @@ std::string WriteDocument(const SystemPlan& plan, uint32_t seed, ArxmlSystemFigu
            "xsi:schemaLocation=\"http://autosar.org/schema/r4.0 AUTOSAR_4-2-2.xsd\"");
     w.Open("AR-PACKAGES");
     ParentPackage(w, "Topology", [&] {
-        Package(w, "Clusters", [&] {
+        Package(w, "Cluster", [&] {
             for (size_t c = 0; c < kClusterCount; ++c) WriteCluster(w, plan, c);
         });
         Package(w, "Ecus", [&] {
