@@ -18,6 +18,34 @@ void PrintJson(const Json& value) {
     std::cout << value.dump(2) << '\n';
 }
 
+// Big files take a moment to load: on a terminal, stderr says what is being read and when it is
+// done. Redirected output stays clean.
+class LoadProgress {
+  public:
+    explicit LoadProgress(const std::string& path) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(path, error);
+        if (error || size < kLargeFile || !::isatty(STDERR_FILENO)) return;
+        start_ = std::chrono::steady_clock::now();
+        active_ = true;
+        std::cerr << "quillmere: reading " << path << " (" << size / 1000000 << " MB)..."
+                  << std::flush;
+    }
+    ~LoadProgress() {
+        if (!active_) return;
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        std::cerr << " done in " << seconds << " s\n";
+    }
+    LoadProgress(const LoadProgress&) = delete;
+    LoadProgress& operator=(const LoadProgress&) = delete;
+
+  private:
+    static constexpr std::uintmax_t kLargeFile = 8u << 20;
+    bool active_ = false;
+    std::chrono::steady_clock::time_point start_;
+};
+
 int RunVersion(const Options& options) {
     IQuillmere* facade = CreateQuillmereInstance();
     Json result;
@@ -47,7 +75,11 @@ int RunInfo(const std::vector<std::string>& paths, const Options& options) {
     int exitCode = 0;
     for (const auto& path : paths) {
         try {
-            Json info = FormatFor(path, options).Info(path, options);
+            Json info;
+            {
+                LoadProgress progress(path);
+                info = FormatFor(path, options).Info(path, options);
+            }
             if (options.json) {
                 all.push_back(info);
             } else {
@@ -83,6 +115,7 @@ int RunCheck(const std::vector<std::string>& paths, const Options& options) {
     for (const auto& path : paths) {
         CheckResult result;
         try {
+            LoadProgress progress(path);
             result = FormatFor(path, options).Check(path, options);
         } catch (const ToolError& e) {
             result.exitCode = kCheckFailed;
@@ -176,6 +209,7 @@ int RunDecode(const std::string& db, const std::string& id, const std::string& h
 }
 
 int RunConvert(const std::string& in, const std::string& out, const Options& options) {
+    LoadProgress progress(in);
     if (!FormatFor(in, options).Convert(in, out, options)) {
         throw ToolError("cannot convert '" + in + "' to '" + out + "'");
     }
