@@ -15,9 +15,10 @@ namespace qm::someip {
 // Merges sibling AR-PACKAGE elements of the same SHORT-NAME into the first of them, so that
 // several files read into one root read as one description. Siblings are the packages of one
 // element's AR-PACKAGES lists (all of them) or its direct AR-PACKAGE children. A merged
-// package's children (but its SHORT-NAME) move to the first one in order; the emptied package
-// leaves the tree into `remnants` and links to the package it was merged into, so that
-// references to it reach the merged package.
+// package's children (but its SHORT-NAME) move to the first one in order; its ELEMENTS and
+// AR-PACKAGES lists join the first one's lists of that name (elements are appended, never
+// merged). What was emptied leaves the tree into `remnants` and links to what it joined, so
+// that references to it reach the merged package.
 void MergePackages(NanoXML* root, std::vector<std::unique_ptr<NanoXML>>& remnants);
 
 // ECUs of the top-level "ECU" packages with their PDU groups.
