@@ -17,6 +17,7 @@ namespace {
 constexpr int kMaxNesting = 32;
 // Link and child steps from a member to the type it names.
 constexpr int kTypeSearchDepth = 20;
+constexpr size_t kMaxMembersPerLoad = 4000000;
 
 std::string StrippedName(std::string name) {
     for (const char* part : {"DT_", "_struct"}) {
@@ -52,8 +53,9 @@ const NanoXML* EnumScales(const NanoXML* type) {
 class StructureBuilder {
   public:
     StructureBuilder(std::string service, std::string& warnings,
-                     const std::unordered_map<const NanoXML*, std::string>& topLevel)
-        : service_(std::move(service)), warnings_(warnings), topLevel_(topLevel) {}
+                     const std::unordered_map<const NanoXML*, std::string>& topLevel,
+                     size_t& budget)
+        : service_(std::move(service)), warnings_(warnings), topLevel_(topLevel), budget_(budget) {}
 
     std::unique_ptr<CStructDatatype> Build(const NanoXML* type, std::string name,
                                            std::vector<const NanoXML*>& dependencies) {
@@ -235,9 +237,10 @@ class StructureBuilder {
     std::vector<const NanoXML*>* dependencies_ = nullptr;
     std::vector<DeclaredEnum> enums_;
     std::unordered_set<const NanoXML*> active_;
-    // Nested structures are written out in full; this bounds a type graph that would expand
-    // exponentially (every level naming the next one many times).
-    size_t budget_ = 200000;
+    // Nested structures are written out in full; the budget, shared by all services of a load,
+    // bounds a type graph that would expand exponentially (every level naming the next one
+    // many times).
+    size_t& budget_;
     bool budgetReported_ = false;
 };
 
@@ -277,7 +280,7 @@ void PlaceInDependencyOrder(std::vector<PendingStructure>& pending, CSomeIpServi
 }
 
 void ReadServiceStructuresOf(const NanoXML* servicePackage, CSomeIpServiceCfg& service,
-                             std::string& warnings) {
+                             std::string& warnings, size_t& budget) {
     const NanoXML* elements = Child(SubPackage(servicePackage, "datatypes"), "ELEMENTS");
     if (elements == nullptr) return;
     std::unordered_map<const NanoXML*, std::string> topLevel;
@@ -288,7 +291,7 @@ void ReadServiceStructuresOf(const NanoXML* servicePackage, CSomeIpServiceCfg& s
         structures.push_back(element);
         topLevel.emplace(element, StrippedName(ShortName(element)));
     }
-    StructureBuilder builder(service.Name(), warnings, topLevel);
+    StructureBuilder builder(service.Name(), warnings, topLevel, budget);
     std::vector<PendingStructure> pending;
     for (const NanoXML* element : structures) {
         PendingStructure entry;
@@ -306,6 +309,9 @@ std::string ReadServiceStructures(NanoXML* root, CEcu* firstEcu) {
     if (riz.size() != 1) return {};
     const NanoXML* services = SubPackage(riz.front(), "services");
     std::string warnings;
+    // Members written out over all services: far above what real descriptions hold, low
+    // enough that a self-multiplying type graph cannot exhaust memory.
+    size_t budget = kMaxMembersPerLoad;
     for (const NanoXML* package : SubPackages(services)) {
         const std::string name = ShortName(package);
         CSomeIpServiceCfg* service =
@@ -315,7 +321,7 @@ std::string ReadServiceStructures(NanoXML* root, CEcu* firstEcu) {
             warnings += "Missing service instance of service package: " + name + ".\r\n";
             continue;
         }
-        ReadServiceStructuresOf(package, *service, warnings);
+        ReadServiceStructuresOf(package, *service, warnings, budget);
     }
     return warnings;
 }
