@@ -45,7 +45,7 @@ namespace {
 
 // The first SW-BASE-TYPE reached from a type through its properties and references.
 const NanoXML* BaseTypeOf(const NanoXML* type) {
-    return FindLinked(type, "SW-BASE-TYPE", 8);
+    return ReferencedBaseType(type);
 }
 
 void ReadTrivial(CTrivialDataType& type, const NanoXML* element, std::string& warnings) {
@@ -89,7 +89,7 @@ SubElement ReadSubElement(const NanoXML* element, const std::string& name, const
         warnings += std::string("Doesn't exist sub element for ") + kind + " " + name + ".\r\n";
         return sub;
     }
-    const NanoXML* type = FindLinked(sub.element, "IMPLEMENTATION-DATA-TYPE", 20);
+    const NanoXML* type = ReferencedType(sub.element);
     sub.typeName = type ? ShortName(type) : ShortName(sub.element);
     return sub;
 }
@@ -116,7 +116,7 @@ void ReadArray(CArrayDataType& type, const NanoXML* element, std::string& warnin
 }
 
 void ReadEnum(CEnumDataType& type, const NanoXML* element, std::string& warnings) {
-    const NanoXML* base = FindLinked(element, "IMPLEMENTATION-DATA-TYPE", 20);
+    const NanoXML* base = ReferencedType(element);
     if (base == nullptr) {
         warnings += "Base of enum: " + type.Name() + " was not found.\r\n";
     } else {
@@ -144,7 +144,7 @@ void ReadStructure(CStructureDataType& type, const NanoXML* element, std::string
     for (const NanoXML* member : list->children) {
         const std::string memberName = ShortName(member);
         const std::string category = ChildText(member, "CATEGORY");
-        const NanoXML* memberType = FindLinked(member, "IMPLEMENTATION-DATA-TYPE", 20);
+        const NanoXML* memberType = ReferencedType(member);
         if (memberType == nullptr) {
             warnings += "Data type: " + memberName + ", category: " + category +
                         " belong to structure: " + type.Name() + " not found\r\n";

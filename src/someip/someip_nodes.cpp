@@ -46,6 +46,18 @@ const NanoXML* FindLinked(const NanoXML* node, std::string_view name, int maxDep
     return nullptr;
 }
 
+const NanoXML* ReferencedType(const NanoXML* node) {
+    const NanoXML* direct = arxml::Target(Descendant(node, "IMPLEMENTATION-DATA-TYPE-REF"));
+    if (direct != nullptr && direct->name == "IMPLEMENTATION-DATA-TYPE") return direct;
+    return FindLinked(node, "IMPLEMENTATION-DATA-TYPE", 20);
+}
+
+const NanoXML* ReferencedBaseType(const NanoXML* node) {
+    const NanoXML* direct = arxml::Target(Descendant(node, "BASE-TYPE-REF"));
+    if (direct != nullptr && direct->name == "SW-BASE-TYPE") return direct;
+    return FindLinked(node, "SW-BASE-TYPE", 8);
+}
+
 const NanoXML* Path(const NanoXML* node, std::initializer_list<std::string_view> names) {
     for (std::string_view name : names) {
         node = Child(node, name);

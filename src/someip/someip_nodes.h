@@ -25,6 +25,11 @@ const NanoXML* RefTarget(const NanoXML* node, std::string_view referenceName);
 // The first element of that name at most maxDepth levels below node, following links of the
 // elements passed on the way; bounded, so that reference cycles end.
 const NanoXML* FindLinked(const NanoXML* node, std::string_view name, int maxDepth);
+// The IMPLEMENTATION-DATA-TYPE a type or member names: its own type reference when that
+// resolves to one, else the first such element within 20 levels through links.
+const NanoXML* ReferencedType(const NanoXML* node);
+// The SW-BASE-TYPE a type names: its own base type reference, else a linked search.
+const NanoXML* ReferencedBaseType(const NanoXML* node);
 // Child-by-child path; null as soon as one step is missing.
 const NanoXML* Path(const NanoXML* node, std::initializer_list<std::string_view> names);
 

@@ -15,8 +15,6 @@ namespace {
 
 // How deep structures may nest before the reader stops (real types nest a few levels).
 constexpr int kMaxNesting = 32;
-// Link and child steps from a member to the type it names.
-constexpr int kTypeSearchDepth = 20;
 constexpr size_t kMaxMembersPerLoad = 4000000;
 
 std::string StrippedName(std::string name) {
@@ -35,7 +33,7 @@ std::string Capitalised(std::string name) {
 }
 
 const NanoXML* TypeOfMember(const NanoXML* member) {
-    return FindLinked(member, "IMPLEMENTATION-DATA-TYPE", kTypeSearchDepth);
+    return ReferencedType(member);
 }
 
 // The scales of an enumeration type, or null when the type has no text table.
@@ -130,8 +128,7 @@ class StructureBuilder {
     // The code of a plain type: its own name, else its base type's name; strings are strings.
     uint32_t ScalarCode(const NanoXML* type) {
         uint32_t code = BaseTypeCodeOf(ShortName(type));
-        if (code == kBaseUnresolved)
-            code = BaseTypeCodeOf(ShortName(FindLinked(type, "SW-BASE-TYPE", 8)));
+        if (code == kBaseUnresolved) code = BaseTypeCodeOf(ShortName(ReferencedBaseType(type)));
         if (code == kBaseUnresolved && ChildText(type, "CATEGORY") == "STRING") code = kBaseString;
         return code;
     }
@@ -142,7 +139,7 @@ class StructureBuilder {
             if (ChildText(type, "CATEGORY") != "TYPE_REFERENCE") return ScalarCode(type);
             const uint32_t own = BaseTypeCodeOf(ShortName(type));
             if (own != kBaseUnresolved) return own;
-            type = FindLinked(type, "IMPLEMENTATION-DATA-TYPE", kTypeSearchDepth);
+            type = ReferencedType(type);
         }
         return kBaseUnresolved;
     }
@@ -162,7 +159,7 @@ class StructureBuilder {
     }
 
     void FillReference(CVariable& v, const NanoXML* type, int depth) {
-        const NanoXML* referenced = FindLinked(type, "IMPLEMENTATION-DATA-TYPE", kTypeSearchDepth);
+        const NanoXML* referenced = ReferencedType(type);
         const NanoXML* scales = EnumScales(type);
         if (scales == nullptr) {
             // A plain alias: the member is what the referenced type is.
@@ -211,8 +208,7 @@ class StructureBuilder {
             }
             v.baseType = kBaseStruct;
         } else if (category == "TYPE_REFERENCE" && EnumScales(elementType) != nullptr) {
-            v.baseType = UnderlyingCode(
-                FindLinked(elementType, "IMPLEMENTATION-DATA-TYPE", kTypeSearchDepth));
+            v.baseType = UnderlyingCode(ReferencedType(elementType));
             // An enumeration element names the enumeration a member before declared.
             for (auto it = enums_.rbegin(); it != enums_.rend(); ++it) {
                 if (it->type == elementType) {
