@@ -15,7 +15,11 @@ namespace {
 
 // How deep structures may nest before the reader stops (real types nest a few levels).
 constexpr int kMaxNesting = 32;
-constexpr size_t kMaxMembersPerLoad = 4000000;
+// Members written out over all services of a load: a fixed allowance plus a few per element
+// read, far above what real descriptions expand to, low enough that a self-multiplying type
+// graph cannot exhaust memory or time.
+constexpr size_t kMemberAllowance = 100000;
+constexpr size_t kMembersPerElement = 4;
 
 std::string StrippedName(std::string name) {
     for (const char* part : {"DT_", "_struct"}) {
@@ -305,9 +309,7 @@ std::string ReadServiceStructures(NanoXML* root, CEcu* firstEcu) {
     if (riz.size() != 1) return {};
     const NanoXML* services = SubPackage(riz.front(), "services");
     std::string warnings;
-    // Members written out over all services: far above what real descriptions hold, low
-    // enough that a self-multiplying type graph cannot exhaust memory.
-    size_t budget = kMaxMembersPerLoad;
+    size_t budget = kMemberAllowance + kMembersPerElement * root->CountNodes();
     for (const NanoXML* package : SubPackages(services)) {
         const std::string name = ShortName(package);
         CSomeIpServiceCfg* service =

@@ -301,6 +301,29 @@ TEST(StructureReader, SelfContainingStructureAndUnknownArrayElement) {
     EXPECT_NE(std::string(s->GenerateHeader()).find("struct Service_S_Node\n"), std::string::npos);
 }
 
+// A type graph in which every level names the next one ten times would write out 10^7
+// members: the reader stops at its bound and says so, instead of exhausting memory.
+TEST(StructureReader, SelfMultiplyingTypesAreBounded) {
+    std::string datatypes;
+    for (int level = 0; level < 7; ++level) {
+        std::string members;
+        for (int m = 0; m < 10; ++m) {
+            members += level == 6 ? Member("v" + std::to_string(m), "/riz/stdtypes/UInt8")
+                                  : Member("m" + std::to_string(m), "/riz/services/S/datatypes/L" +
+                                                                        std::to_string(level + 1));
+        }
+        datatypes += DataType(level == 0 ? "DT_Top_struct" : "L" + std::to_string(level),
+                              "STRUCTURE", "<SUB-ELEMENTS>" + members + "</SUB-ELEMENTS>");
+    }
+    auto db = LoadText(
+        Document(EcuPackage() + RizWithService("S", datatypes, DataType("UInt8", "VALUE"))));
+    ISomeIpServiceCfg* s = db->GetEcu(0)->FindService("S");
+    ASSERT_NE(s, nullptr);
+    EXPECT_NE(std::string(db->GetMessages())
+                  .find("expands to too many members: the rest is not read.\r\n"),
+              std::string::npos);
+}
+
 TEST(DataTypeReader, CategoryMessagesOfEachStep) {
     const std::string ara = Package(
         "ara", DataType("A", "ARRAY") + DataType("V", "VECTOR") +
