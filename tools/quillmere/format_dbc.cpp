@@ -40,8 +40,11 @@ Json Number(double value) {
     return std::isfinite(value) ? Json(value) : Json(nullptr);
 }
 
-std::unique_ptr<NetConfigDbcFile> LoadDbc(const std::string& path) {
+// The tool reads tolerantly unless --exact asks for the reader that stops at the first line it
+// does not know.
+std::unique_ptr<NetConfigDbcFile> LoadDbc(const std::string& path, const Options& options) {
     auto file = std::make_unique<NetConfigDbcFile>();
+    file->SetTolerantReading(!options.exact);
     file->Load(path.c_str());
     if (file->GetStatus() == kDbcFileNotOpened) throw ToolError("cannot open '" + path + "'");
     return file;
@@ -128,6 +131,13 @@ Json SignalJson(const DbcSignal& signal, const Naming& naming) {
                      {"multiplexing", MultiplexingKindText(signal.MultiplexingKind())}});
     if (signal.MultiplexingKind() == kMultiplexedSignal)
         json["multiplexValue"] = signal.MultiplexValue();
+    if (const DbcSignal* multiplexer = signal.ExtendedMultiplexer()) {
+        json["multiplexer"] = naming.Of(*multiplexer);
+        Json ranges = Json::array();
+        for (const auto& range : signal.MultiplexRanges())
+            ranges.push_back(Json::array({range.minimum, range.maximum}));
+        json["multiplexRanges"] = ranges;
+    }
     if (signal.ExtendedValueTypeGiven())
         json["extendedValueType"] = ExtendedValueTypeText(signal.ExtendedValueType());
     json["receivers"] = naming.Names(signal.Receivers());
@@ -194,6 +204,7 @@ Json DumpJson(const std::string& path, NetConfigDbcFile& file, const Naming& nam
               {"kind", "dbc"},
               {"status", file.GetStatus()},
               {"statusText", StatusText(file.GetStatus())},
+              {"reader", file.Tolerant() ? "tolerant" : "exact"},
               {"database", file.DatabaseName()},
               {"version", file.Version()},
               {"newSymbols", file.NewSymbols()}};
@@ -274,8 +285,8 @@ class DbcFormat : public FileFormat {
         return extension == ".dbc";
     }
 
-    Json Info(const std::string& path, const Options&) override {
-        auto file = LoadDbc(path);
+    Json Info(const std::string& path, const Options& options) override {
+        auto file = LoadDbc(path, options);
         uint64_t warnings = 0;
         for (const std::string& line : SplitLines(file->GetMessages())) {
             if (line.rfind("Dbc parser measured time: ", 0) != 0) ++warnings;
@@ -293,16 +304,18 @@ class DbcFormat : public FileFormat {
                     {"valueTables", file->GetValueTableCount()},
                     {"attributeDefinitions", file->GetAttributeDefinitionCount()},
                     {"readerMessages", warnings},
-                    {"longNames", CountLongNames(*file)}};
+                    {"longNames", CountLongNames(*file)},
+                    {"reader", file->Tolerant() ? "tolerant" : "exact"},
+                    {"toleratedLines", file->ToleratedLines()}};
     }
 
     Json Dump(const std::string& path, const Options& options) override {
-        auto file = LoadDbc(path);
+        auto file = LoadDbc(path, options);
         return DumpJson(path, *file, Naming{options.shortNames});
     }
 
-    CheckResult Check(const std::string& path, const Options&) override {
-        auto file = LoadDbc(path);
+    CheckResult Check(const std::string& path, const Options& options) override {
+        auto file = LoadDbc(path, options);
         CheckResult result;
         result.messages = SplitLines(file->GetMessages());
         const uint32_t status = file->GetStatus();
@@ -316,7 +329,7 @@ class DbcFormat : public FileFormat {
     bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
                 const Options& options, Json& result) override {
         const Naming naming{options.shortNames};
-        NetConfigDbcFile& file = Cached(path);
+        NetConfigDbcFile& file = Cached(path, options);
         DbcMessage* message = MessageForFrame(file, frameId);
         if (!message) return false;
         const std::vector<uint8_t> payload = ParseHexPayload(payloadHex);
@@ -333,8 +346,8 @@ class DbcFormat : public FileFormat {
 
     // The written name first, as lookups by name do; then the long names.
     std::optional<uint64_t> FrameIdByName(const std::string& path, const std::string& name,
-                                          const Options&) override {
-        NetConfigDbcFile& file = Cached(path);
+                                          const Options& options) override {
+        NetConfigDbcFile& file = Cached(path, options);
         for (const auto& message : file.Messages()) {
             if (message->Name() == name) return message->RawId();
         }
@@ -347,7 +360,7 @@ class DbcFormat : public FileFormat {
 
     bool Convert(const std::string& in, const std::string& out, const Options& options) override {
         if (!Accepts(out) && options.format.empty()) return false;
-        auto file = LoadDbc(in);
+        auto file = LoadDbc(in, options);
         if (file->GetStatus() > kDbcLoadedWithWarnings) {
             throw ToolError("'" + in + "' " + StatusText(file->GetStatus()) + " (status " +
                             std::to_string(file->GetStatus()) + "); not converted");
@@ -384,9 +397,9 @@ class DbcFormat : public FileFormat {
 
   private:
     // A candump log decodes many frames against one database; it is read once.
-    NetConfigDbcFile& Cached(const std::string& path) {
+    NetConfigDbcFile& Cached(const std::string& path, const Options& options) {
         auto& slot = cache_[path];
-        if (!slot) slot = LoadDbc(path);
+        if (!slot) slot = LoadDbc(path, options);
         return *slot;
     }
 
