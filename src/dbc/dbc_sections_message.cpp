@@ -74,7 +74,7 @@ bool ReadLayout(std::string_view layout, DbcSignal& signal) {
     return true;
 }
 
-void ReadMultiplexing(const Tokens& head, DbcSignal& signal) {
+void ReadMultiplexing(DbcReadContext& context, const Tokens& head, DbcSignal& signal) {
     if (head.size() < 3) {
         signal.SetMultiplexIndicator(" ");
         signal.SetMultiplexing(kNotMultiplexed, -1);
@@ -84,6 +84,10 @@ void ReadMultiplexing(const Tokens& head, DbcSignal& signal) {
     signal.SetMultiplexIndicator(std::string(indicator));
     if (indicator.front() == 'M') {
         signal.SetMultiplexing(kMultiplexerSwitch, -1);
+    } else if (indicator == "m" && context.Tolerant()) {
+        // A bare "m" names no value; the files that write it mean the message's multiplexer.
+        signal.SetMultiplexing(kMultiplexerSwitch, -1);
+        context.Tolerate("Multiplex indicator without a value, read as the multiplexer. ");
     } else {
         signal.SetMultiplexing(kMultiplexedSignal, ToSigned(indicator.substr(1)));
     }
@@ -203,7 +207,7 @@ int ReadSignal(DbcReadContext& context) {
     }
     auto signal = std::make_unique<DbcSignal>();
     signal->SetName(std::string(headTokens[1]));
-    ReadMultiplexing(headTokens, *signal);
+    ReadMultiplexing(context, headTokens, *signal);
     DbcSignal& read = *signal;
     AttachSignal(file, message, std::move(signal));
     return ReadSignalBody(context, body, read, message);

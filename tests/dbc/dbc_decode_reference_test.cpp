@@ -4,6 +4,7 @@
 // bit-by-bit extraction, two's complement, IEEE floats and factor/offset give.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -15,61 +16,24 @@
 #include "dbc/dbc_message.h"
 #include "dbc/dbc_signal.h"
 #include "dbc/netconfig_dbc_file.h"
+#include "dbc_frame_reference.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace qm::dbc;
-using Payload = std::vector<uint8_t>;
+using dbctest::Payload;
 
-// Bit k of a payload: byte k / 8, bit k % 8 counted from the least significant; bits beyond
-// the payload read as 0.
-unsigned BitAt(const Payload& payload, uint64_t k) {
-    return k / 8 < payload.size() ? (payload[k / 8] >> (k % 8)) & 1u : 0u;
-}
-
-void SetBitAt(Payload& payload, uint64_t k, unsigned value) {
-    if (k / 8 >= payload.size()) return;
-    const auto mask = static_cast<uint8_t>(1u << (k % 8));
-    payload[k / 8] = static_cast<uint8_t>(value ? payload[k / 8] | mask : payload[k / 8] & ~mask);
-}
-
-// The next bit of a big-endian field, walking from its most significant bit: down within a
-// byte, then to the most significant bit of the next byte.
-uint64_t NextMotorolaBit(uint64_t position) {
-    return position % 8 == 0 ? position + 15 : position - 1;
-}
+using dbctest::ReadField;
 
 uint64_t ReferenceRaw(const Payload& payload, const DbcSignal& signal) {
-    const uint32_t length = signal.BitLength();
-    uint64_t raw = 0;
-    if (signal.ByteOrder() == kBigEndian) {
-        uint64_t position = signal.StartBit();
-        for (uint32_t i = 0; i < length; ++i) {
-            raw = (raw << 1) | BitAt(payload, position);
-            position = NextMotorolaBit(position);
-        }
-    } else {
-        for (uint32_t i = 0; i < length; ++i) {
-            raw |= uint64_t{BitAt(payload, signal.StartBit() + i)} << i;
-        }
-    }
-    return raw;
+    return ReadField(payload, signal.StartBit(), signal.BitLength(),
+                     signal.ByteOrder() == kBigEndian);
 }
 
 void WriteReferenceRaw(Payload& payload, const DbcSignal& signal, uint64_t raw) {
-    const uint32_t length = signal.BitLength();
-    if (signal.ByteOrder() == kBigEndian) {
-        uint64_t position = signal.StartBit();
-        for (uint32_t i = 0; i < length; ++i) {
-            SetBitAt(payload, position, (raw >> (length - 1 - i)) & 1u);
-            position = NextMotorolaBit(position);
-        }
-    } else {
-        for (uint32_t i = 0; i < length; ++i) {
-            SetBitAt(payload, signal.StartBit() + i, (raw >> i) & 1u);
-        }
-    }
+    dbctest::WriteField(payload, signal.StartBit(), signal.BitLength(),
+                        signal.ByteOrder() == kBigEndian, raw);
 }
 
 double ReferenceValue(const DbcSignal& signal, uint64_t raw) {
@@ -99,8 +63,10 @@ struct Expected {
     double physical;
 };
 
-// The signals a frame carries: every plain signal and the switch, and the multiplexed signals
-// whose multiplex value the switch holds.
+// The signals a frame carries, grown to a fixed point: plain signals and switches without
+// extended multiplexing always; a multiplexed signal when the message's first switch holds its
+// multiplex value; a signal of extended multiplexing once its multiplexer is carried and holds
+// a value of its ranges.
 std::vector<Expected> Reference(const DbcMessage& message, const Payload& payload) {
     const DbcSignal* multiplexer = nullptr;
     for (const auto& signal : message.Signals()) {
@@ -109,14 +75,35 @@ std::vector<Expected> Reference(const DbcMessage& message, const Payload& payloa
             break;
         }
     }
+    std::set<const DbcSignal*> carried;
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& signal : message.Signals()) {
+            if (carried.count(signal.get())) continue;
+            bool in = false;
+            if (const DbcSignal* selector = signal->ExtendedMultiplexer()) {
+                if (carried.count(selector)) {
+                    const uint64_t value = ReferenceRaw(payload, *selector);
+                    for (const auto& range : signal->MultiplexRanges()) {
+                        in = in || (value >= range.minimum && value <= range.maximum);
+                    }
+                }
+            } else if (signal->MultiplexingKind() == kMultiplexedSignal) {
+                in = multiplexer &&
+                     ReferenceRaw(payload, *multiplexer) ==
+                         static_cast<uint64_t>(static_cast<int64_t>(signal->MultiplexValue()));
+            } else {
+                in = true;
+            }
+            if (in) {
+                carried.insert(signal.get());
+                grew = true;
+            }
+        }
+    }
     std::vector<Expected> expected;
     for (const auto& signal : message.Signals()) {
-        if (signal->MultiplexingKind() == kMultiplexedSignal &&
-            (!multiplexer ||
-             ReferenceRaw(payload, *multiplexer) !=
-                 static_cast<uint64_t>(static_cast<int64_t>(signal->MultiplexValue())))) {
-            continue;
-        }
+        if (!carried.count(signal.get())) continue;
         const uint64_t raw = ReferenceRaw(payload, *signal);
         expected.push_back(
             {signal.get(), raw,
@@ -162,33 +149,51 @@ TEST(DbcDecodeReference, EveryCorpusMessageDecodesAsTheBitsSay) {
     std::mt19937_64 random(0x51A7E);
     uint64_t frames = 0;
     for (const fs::path& path : files) {
-        NetConfigDbcFile file;
-        file.Load(path.string().c_str());
-        for (const auto& message : file.Messages()) {
-            const size_t size = std::clamp<size_t>(message->Size(), 1, 64);
-            const std::string where = path.filename().string() + " " + message->Name();
-            for (int round = 0; round < 4; ++round) {
-                ExpectDecodedAsReference(*message, RandomPayload(random, size), where);
-                ++frames;
-            }
-            // Random bits rarely hit a multiplex value: each value named is written in.
-            const DbcSignal* multiplexer = nullptr;
-            std::set<int32_t> values;
-            for (const auto& signal : message->Signals()) {
-                if (signal->MultiplexingKind() == kMultiplexerSwitch && !multiplexer) {
-                    multiplexer = signal.get();
+        for (const bool tolerant : {false, true}) {
+            NetConfigDbcFile file;
+            file.SetTolerantReading(tolerant);
+            file.Load(path.string().c_str());
+            for (const auto& message : file.Messages()) {
+                const size_t size = std::clamp<size_t>(message->Size(), 1, 64);
+                const std::string where = path.filename().string() + " " + message->Name();
+                for (int round = 0; round < 4; ++round) {
+                    ExpectDecodedAsReference(*message, RandomPayload(random, size), where);
+                    ++frames;
                 }
-                if (signal->MultiplexingKind() == kMultiplexedSignal) {
-                    values.insert(signal->MultiplexValue());
+                // Random bits rarely hit a multiplex value: each value named is written in.
+                const DbcSignal* multiplexer = nullptr;
+                std::set<int32_t> values;
+                for (const auto& signal : message->Signals()) {
+                    if (signal->MultiplexingKind() == kMultiplexerSwitch && !multiplexer) {
+                        multiplexer = signal.get();
+                    }
+                    if (signal->MultiplexingKind() == kMultiplexedSignal) {
+                        values.insert(signal->MultiplexValue());
+                    }
                 }
-            }
-            if (!multiplexer) continue;
-            for (int32_t value : values) {
-                Payload payload = RandomPayload(random, size);
-                WriteReferenceRaw(payload, *multiplexer, static_cast<uint64_t>(value));
-                ExpectDecodedAsReference(*message, payload,
-                                         where + " multiplex " + std::to_string(value));
-                ++frames;
+                if (!multiplexer) continue;
+                for (int32_t value : values) {
+                    Payload payload = RandomPayload(random, size);
+                    WriteReferenceRaw(payload, *multiplexer, static_cast<uint64_t>(value));
+                    ExpectDecodedAsReference(*message, payload,
+                                             where + " multiplex " + std::to_string(value));
+                    ++frames;
+                }
+                // Each range bound of extended multiplexing, written into its multiplexer.
+                for (const auto& signal : message->Signals()) {
+                    const DbcSignal* selector = signal->ExtendedMultiplexer();
+                    if (!selector) continue;
+                    for (const auto& range : signal->MultiplexRanges()) {
+                        for (const uint64_t bound : {range.minimum, range.maximum}) {
+                            Payload payload = RandomPayload(random, size);
+                            if (multiplexer) WriteReferenceRaw(payload, *multiplexer, 0);
+                            WriteReferenceRaw(payload, *selector, bound);
+                            ExpectDecodedAsReference(*message, payload,
+                                                     where + " " + signal->Name() + " range");
+                            ++frames;
+                        }
+                    }
+                }
             }
         }
     }
