@@ -273,3 +273,49 @@ TEST_F(LongNames, DecodeAcceptsEitherNameAndShowsTheLongOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// The tool reads DBC files tolerantly; --exact gives the reader that stops.
+TEST_F(ToolOnCorpus, DbcFilesAreReadTolerantlyUnlessExactIsAsked) {
+    const std::string tesla = Quote((Corpus() / "dbc" / "opendbc__tesla_can.dbc").string());
+    const json tolerant = json::parse(RunTool("info --json " + tesla).out);
+    EXPECT_EQ(tolerant["reader"], "tolerant");
+    EXPECT_EQ(tolerant["status"], 2);
+    EXPECT_EQ(tolerant["messages"], 44);
+    EXPECT_EQ(tolerant["toleratedLines"], 11);
+    const json exact = json::parse(RunTool("info --json --exact " + tesla).out);
+    EXPECT_EQ(exact["reader"], "exact");
+    EXPECT_EQ(exact["status"], 4);
+    EXPECT_EQ(exact["messages"], 0);
+
+    const Output check = RunTool("check " + tesla);
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_NE(check.out.find("WARNING. Node names on a line after an empty BU_:"),
+              std::string::npos);
+    EXPECT_EQ(RunTool("check --exact " + tesla).exitCode, 2);
+
+    // A file with extended multiplexing converts and keeps it; the exact reader refuses it.
+    tooltest::ScratchFolder scratch("tool_tolerant");
+    const std::string multiplexed =
+        Quote((Corpus() / "dbc" / "cantools__multiplex_2.dbc").string());
+    const std::string out = Quote((scratch / "again.dbc").string());
+    EXPECT_EQ(RunTool("convert --exact " + multiplexed + " " + out).exitCode, 2);
+    ASSERT_EQ(RunTool("convert " + multiplexed + " " + out).exitCode, 0);
+    EXPECT_NE(
+        tooltest::ReadBytes(scratch / "again.dbc").find("SG_MUL_VAL_ 2349006590 S1 S0 1-1, 3-3;"),
+        std::string::npos);
+    const json dump = json::parse(RunTool("dump --json " + out).out);
+    const json shared = dump["messages"][0];
+    ASSERT_EQ(shared["name"], "Shared");
+    EXPECT_EQ(shared["signals"][1]["multiplexer"], "S0");
+    EXPECT_EQ(shared["signals"][1]["multiplexRanges"], json::parse("[[1,1],[3,3]]"));
+
+    // Decoding follows the ranges: S0 = 3 carries S1 and S2.
+    const json frame = json::parse(RunTool("decode --json " + multiplexed + " Shared 0300").out);
+    ASSERT_EQ(frame["signals"].size(), 3u);
+    EXPECT_EQ(frame["signals"][0]["name"], "S2");
+    EXPECT_EQ(frame["signals"][1]["name"], "S1");
+}
+
+}  // namespace
