@@ -5,8 +5,10 @@ JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
+# The system interpreter the module is built for (a version manager's python3 may come first).
+PYTHON ?= $(shell test -x /usr/bin/python3 && echo /usr/bin/python3 || echo python3)
 
-.PHONY: all bootstrap build demo test bench sanitize fuzz install format clean
+.PHONY: all bootstrap build python demo test pytest bench sanitize fuzz install format clean
 
 all: build
 
@@ -14,14 +16,25 @@ bootstrap:
 	@scripts/bootstrap
 
 build: bootstrap
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQM_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQM_WERROR=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The Python module alone, next to the library: $(BUILD)/python/quillmere*.so.
+python: bootstrap
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQM_WERROR=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target quillmere_python
 
 demo: build
 	$(BUILD)/tools/quillmere/quillmere demo --examples examples
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory pytest
+
+# The pytest suite against the built module; "no tests collected" (exit 5) is no failure.
+pytest:
+	@PYTHONPATH=$(abspath $(BUILD))/python $(PYTHON) -m pytest python/tests -q; \
+	    rc=$$?; [ $$rc -eq 5 ] && rc=0; exit $$rc
 
 bench:
 	@scripts/bootstrap --bench

@@ -34,7 +34,7 @@ PyObject* DecodeWindows1252(const char* bytes, size_t size) {
 TextRule::TextRule(std::string codec) : codec_(std::move(codec)) {
     if (!codec_.empty()) {
         // An unknown codec is refused at load time rather than at the first text.
-        PyObject* probe = PyUnicode_Decode("", 0, codec_.c_str(), "strict");
+        PyObject* probe = PyCodec_Decoder(codec_.c_str());
         if (!probe) throw py::error_already_set();
         Py_DECREF(probe);
     }
