@@ -38,9 +38,11 @@ pytest:
 
 bench:
 	@scripts/bootstrap --bench
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQM_BENCH=ON $(CMAKE_FLAGS)
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQM_BENCH=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
 	cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b" || exit 1; done
+	@if [ -e build-bench/python ]; then echo "== bench/python_decode.py"; \
+	    $(PYTHON) bench/python_decode.py --build build-bench; fi
 
 sanitize: bootstrap
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE=ON -DQM_WERROR=ON $(CMAKE_FLAGS)

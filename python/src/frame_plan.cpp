@@ -14,18 +14,22 @@ namespace {
 // that each field is one load, shift and mask whatever the payload's length.
 class PaddedPayload {
   public:
-    explicit PaddedPayload(size_t fieldEnd) : need_(fieldEnd + 8), bytes_(std::max<size_t>(need_, 80)) {}
+    explicit PaddedPayload(size_t fieldEnd) : need_(fieldEnd + 8) {
+        if (need_ > sizeof(inline_)) heap_.resize(need_);
+    }
 
     const uint8_t* Fill(const uint8_t* payload, size_t size) {
+        uint8_t* bytes = heap_.empty() ? inline_ : heap_.data();
         const size_t copied = std::min(size, need_);
-        std::memcpy(bytes_.data(), payload, copied);
-        if (copied < need_) std::memset(bytes_.data() + copied, 0, need_ - copied);
-        return bytes_.data();
+        if (copied) std::memcpy(bytes, payload, copied);
+        if (copied < need_) std::memset(bytes + copied, 0, need_ - copied);
+        return bytes;
     }
 
   private:
     size_t need_;
-    std::vector<uint8_t> bytes_;
+    uint8_t inline_[136];
+    std::vector<uint8_t> heap_;
 };
 
 std::string NumberText(double value) {
@@ -215,8 +219,10 @@ uint64_t SignalPlan::RawForNumber(double value) const {
 
 void FramePlan::Prepare() {
     switchIndex = -1;
+    fieldEnd = 0;
     for (size_t i = 0; i < signals.size(); ++i) {
         signals[i].Prepare();
+        fieldEnd = std::max(fieldEnd, signals[i].field.EndByte());
         if (switchIndex < 0 && signals[i].mux == MuxRole::Switch) switchIndex = static_cast<int>(i);
     }
 }
@@ -226,18 +232,8 @@ int64_t FramePlan::Selected(const uint8_t* payload, size_t size) const {
     return static_cast<int64_t>(signals[static_cast<size_t>(switchIndex)].field.Extract(payload, size));
 }
 
-namespace {
-
-size_t FieldEnd(const FramePlan& plan) {
-    size_t end = 0;
-    for (const SignalPlan& signal : plan.signals) end = std::max(end, signal.field.EndByte());
-    return end;
-}
-
-}  // namespace
-
 py::dict FramePlan::Decode(const uint8_t* payload, size_t size, bool choices) const {
-    PaddedPayload padded(FieldEnd(*this));
+    PaddedPayload padded(fieldEnd);
     const uint8_t* bytes = padded.Fill(payload, size);
     int64_t selected = -1;
     if (switchIndex >= 0) {
@@ -305,7 +301,7 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
 
     {
         py::gil_scoped_release released;
-        PaddedPayload padded(FieldEnd(*this));
+        PaddedPayload padded(fieldEnd);
         const double nan = std::numeric_limits<double>::quiet_NaN();
         for (size_t f = 0; f < count; ++f) {
             const uint8_t* bytes = padded.Fill(frames[f].first, frames[f].second);

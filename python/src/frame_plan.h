@@ -72,6 +72,7 @@ struct FramePlan {
     size_t size = 0;  // bytes an encode produces
     std::vector<SignalPlan> signals;
     int switchIndex = -1;  // the first multiplexer switch
+    size_t fieldEnd = 0;   // the payload bytes the signals reach
 
     void Prepare();
     // The multiplexer value a payload carries, or -1 without a switch.
