@@ -5,10 +5,11 @@ JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
+TSAN_TESTS ?= Thread|Resolution
 # The system interpreter the module is built for (a version manager's python3 may come first).
 PYTHON ?= $(shell test -x /usr/bin/python3 && echo /usr/bin/python3 || echo python3)
 
-.PHONY: all bootstrap build python demo test pytest bench sanitize fuzz install format clean
+.PHONY: all bootstrap build python demo test pytest bench sanitize tsan fuzz install format clean
 
 all: build
 
@@ -40,7 +41,10 @@ bench:
 	@scripts/bootstrap --bench
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQM_BENCH=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
 	cmake --build build-bench -j $(JOBS)
-	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b" || exit 1; done
+	@for b in build-bench/bench/bench_*; do \
+	    [ -x "$$b" ] && [ "$$b" != build-bench/bench/bench_fresh ] || continue; \
+	    echo "== $$b" && "$$b" || exit 1; done
+	@echo "== fresh process" && build-bench/bench/bench_fresh --runs 3
 	@if [ -e build-bench/python ]; then echo "== bench/python_decode.py"; \
 	    $(PYTHON) bench/python_decode.py --build build-bench; fi
 
@@ -48,6 +52,12 @@ sanitize: bootstrap
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE=ON -DQM_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+# The tests that use the library from several threads, under ThreadSanitizer.
+tsan: bootstrap
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_TSAN=ON -DQM_WERROR=ON $(CMAKE_FLAGS)
+	cmake --build build-tsan -j $(JOBS) --target test_xml test_facade test_arxml_com
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 fuzz:
 	@scripts/bootstrap --fuzz
@@ -66,4 +76,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-bench build-sanitize build-fuzz
+	rm -rf build build-bench build-sanitize build-tsan build-fuzz
