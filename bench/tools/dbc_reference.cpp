@@ -29,7 +29,8 @@ double CpuSeconds() {
 }
 
 double WallSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // The message with the most signals and no multiplexing: every frame decodes all of them.
@@ -55,7 +56,8 @@ int main(int argc, char** argv) {
     }
     const std::string path = argv[1];
     qm::bench::DbcFigures figures;
-    const std::string text = qm::bench::GenerateDbc(kTargetBytes, kMessages, kSignalsPerMessage, 42, &figures);
+    const std::string text =
+        qm::bench::GenerateDbc(kTargetBytes, kMessages, kSignalsPerMessage, 42, &figures);
     std::ofstream(path, std::ios::binary) << text;
 
     double loadWall = 1e9;

@@ -49,7 +49,8 @@ std::string PathOf(const py::handle& path) {
 
 void RequireReadable(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) errno = EISDIR;
+    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        errno = EISDIR;
     else if (FILE* file = std::fopen(path.c_str(), "rb")) {
         std::fclose(file);
         return;
@@ -75,7 +76,8 @@ uint8_t DecimalsOf(double value) {
     const char* exponent = std::strpbrk(text, "eE");
     const char* dot = std::strchr(text, '.');
     int decimals = 0;
-    if (dot) decimals = static_cast<int>((exponent ? exponent : text + std::strlen(text)) - dot - 1);
+    if (dot)
+        decimals = static_cast<int>((exponent ? exponent : text + std::strlen(text)) - dot - 1);
     if (exponent) decimals -= std::atoi(exponent + 1);
     if (decimals < 0) decimals = 0;
     return static_cast<uint8_t>(decimals > 255 ? 255 : decimals);

@@ -50,13 +50,6 @@ BitField::BitField(uint32_t startBit, uint32_t length, bool bigEndian)
     endByte_ = linearLast / 8 + 1;
 }
 
-uint64_t BitField::ExtractPadded(const uint8_t* padded) const {
-    if (length_ == 0) return 0;
-    if (!fast_) return ExtractSlow(padded, endByte_);
-    const uint8_t* at = padded + firstByte_;
-    return ((bigEndian_ ? LoadBig(at) : LoadLittle(at)) >> shift_) & mask_;
-}
-
 uint64_t BitField::Extract(const uint8_t* payload, size_t size) const {
     if (length_ == 0) return 0;
     if (fast_ && firstByte_ + 8 <= size) {
@@ -110,30 +103,6 @@ void BitField::Insert(uint8_t* payload, size_t size, uint64_t raw) const {
             payload[byte] &= static_cast<uint8_t>(~mask);
         }
     }
-}
-
-double RawToNumber(uint64_t raw, uint32_t length, RawKind kind) {
-    switch (kind) {
-        case RawKind::Float32: {
-            const auto bits = static_cast<uint32_t>(raw);
-            float value;
-            std::memcpy(&value, &bits, sizeof(value));
-            return value;
-        }
-        case RawKind::Float64: {
-            double value;
-            std::memcpy(&value, &raw, sizeof(value));
-            return value;
-        }
-        case RawKind::Signed: {
-            if (length == 0 || length >= 64) return static_cast<double>(static_cast<int64_t>(raw));
-            const uint64_t sign = uint64_t{1} << (length - 1);
-            return static_cast<double>(static_cast<int64_t>((raw ^ sign) - sign));
-        }
-        case RawKind::Unsigned:
-            break;
-    }
-    return static_cast<double>(raw);
 }
 
 }  // namespace qmpy

@@ -3,8 +3,11 @@
 // shift and a mask. Little-endian fields count bits from the least significant bit of byte 0
 // upwards (start bit = least significant bit of the field); big-endian fields use the DBC
 // sawtooth numbering (start bit = most significant bit of the field).
+#include <endian.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace qmpy {
 
@@ -21,7 +24,13 @@ class BitField {
     // than 64 bits give their low 64 bits.
     uint64_t Extract(const uint8_t* payload, size_t size) const;
     // Extract() on a payload that holds at least EndByte() + 8 readable bytes.
-    uint64_t ExtractPadded(const uint8_t* padded) const;
+    uint64_t ExtractPadded(const uint8_t* padded) const {
+        if (!fast_) return length_ == 0 ? 0 : ExtractSlow(padded, endByte_);
+        uint64_t word;
+        std::memcpy(&word, padded + firstByte_, sizeof(word));
+        word = bigEndian_ ? be64toh(word) : le64toh(word);
+        return (word >> shift_) & mask_;
+    }
     // Writes the low Length() bits of `raw` into the field; bytes beyond `size` are not written.
     void Insert(uint8_t* payload, size_t size, uint64_t raw) const;
 
@@ -41,6 +50,28 @@ class BitField {
 // The raw value as its type reads it: sign-extended when signed, or the IEEE value of a 32 or
 // 64 bit float pattern.
 enum class RawKind : uint8_t { Unsigned, Signed, Float32, Float64 };
-double RawToNumber(uint64_t raw, uint32_t length, RawKind kind);
+inline double RawToNumber(uint64_t raw, uint32_t length, RawKind kind) {
+    switch (kind) {
+        case RawKind::Float32: {
+            const auto bits = static_cast<uint32_t>(raw);
+            float value;
+            std::memcpy(&value, &bits, sizeof(value));
+            return value;
+        }
+        case RawKind::Float64: {
+            double value;
+            std::memcpy(&value, &raw, sizeof(value));
+            return value;
+        }
+        case RawKind::Signed: {
+            if (length == 0 || length >= 64) return static_cast<double>(static_cast<int64_t>(raw));
+            const uint64_t sign = uint64_t{1} << (length - 1);
+            return static_cast<double>(static_cast<int64_t>((raw ^ sign) - sign));
+        }
+        case RawKind::Unsigned:
+            break;
+    }
+    return static_cast<double>(raw);
+}
 
 }  // namespace qmpy

@@ -15,7 +15,8 @@ RawKind KindOf(IDbcSignal* signal) {
 SignalPlan PlanOf(IDbcSignal* signal, const TextRule& text) {
     SignalPlan plan;
     plan.name = text(signal->GetName());
-    plan.field = BitField(signal->GetStartBit(), signal->GetBitLength(), signal->GetByteOrder() == 1);
+    plan.field =
+        BitField(signal->GetStartBit(), signal->GetBitLength(), signal->GetByteOrder() == 1);
     plan.kind = KindOf(signal);
     plan.factor = signal->GetFactor();
     plan.offset = signal->GetOffset();
@@ -87,7 +88,8 @@ const FramePlan& DbcDocument::PlanFor(IDbcMessage* message) {
         plan->size = message->GetSize();
         const uint64_t count = message->GetSignalCount();
         plan->signals.reserve(count);
-        for (uint64_t i = 0; i < count; ++i) plan->signals.push_back(PlanOf(message->GetSignal(i), text));
+        for (uint64_t i = 0; i < count; ++i)
+            plan->signals.push_back(PlanOf(message->GetSignal(i), text));
         plan->Prepare();
         slot = std::move(plan);
     }
@@ -99,7 +101,7 @@ const FramePlan& DbcDocument::PlanForKey(const py::handle& key) {
     if (PyUnicode_Check(key.ptr())) {
         message = MessageByName(key);
     } else {
-        const auto id = key.cast<uint64_t>();
+        const uint64_t id = FrameNumber(key);
         if (id <= 0xFFFFFFFFull) message = MessageById(static_cast<uint32_t>(id));
     }
     if (!message) throw py::key_error(py::repr(key).cast<std::string>());

@@ -72,12 +72,15 @@ ByteView::~ByteView() {
 
 void SignalPlan::Prepare() {
     sortedExact = !entries.empty();
+    hasScaled = false;
     for (const ValueEntry& entry : entries) {
         if (entry.scaled || entry.rawMin != entry.rawMax) sortedExact = false;
+        if (entry.scaled) hasScaled = true;
     }
     if (sortedExact) {
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const ValueEntry& a, const ValueEntry& b) { return a.rawMin < b.rawMin; });
+        std::stable_sort(
+            entries.begin(), entries.end(),
+            [](const ValueEntry& a, const ValueEntry& b) { return a.rawMin < b.rawMin; });
     }
 }
 
@@ -93,11 +96,9 @@ const ValueEntry* SignalPlan::Covering(uint64_t raw) const {
     return nullptr;
 }
 
-double SignalPlan::Physical(uint64_t raw) const {
-    if (!entries.empty()) {
-        const ValueEntry* entry = Covering(raw);
-        if (entry && entry->scaled) return static_cast<double>(raw) * entry->factor + entry->offset;
-    }
+double SignalPlan::ScaledPhysical(uint64_t raw) const {
+    const ValueEntry* entry = Covering(raw);
+    if (entry && entry->scaled) return static_cast<double>(raw) * entry->factor + entry->offset;
     return RawToNumber(raw, field.Length(), kind) * factor + offset;
 }
 
@@ -109,7 +110,7 @@ PyObject* SignalPlan::Value(uint64_t raw, bool choices) const {
         return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(bytes),
                                          static_cast<Py_ssize_t>(std::min<size_t>(count, 8)));
     }
-    if (!entries.empty()) {
+    if ((choices || hasScaled) && !entries.empty()) {
         const ValueEntry* entry = Covering(raw);
         if (entry) {
             if (choices && !entry->text.is_none()) return entry->text.inc_ref().ptr();
@@ -169,21 +170,23 @@ uint64_t SignalPlan::RawForNumber(double value) const {
         if (low > high) std::swap(low, high);
         if (!Within(value, low, high) || entry.factor == 0.0) continue;
         const double raw = std::nearbyint((value - entry.offset) / entry.factor);
-        const double clamped = std::clamp(raw, static_cast<double>(entry.rawMin),
-                                          static_cast<double>(entry.rawMax));
+        const double clamped =
+            std::clamp(raw, static_cast<double>(entry.rawMin), static_cast<double>(entry.rawMax));
         return static_cast<uint64_t>(clamped);
     }
     if (anyScaled) {
         // A number may still name a logical value directly.
         for (const ValueEntry& entry : entries) {
             if (!entry.scaled && value == std::floor(value) && value >= 0 &&
-                Within(value, static_cast<double>(entry.rawMin), static_cast<double>(entry.rawMax))) {
+                Within(value, static_cast<double>(entry.rawMin),
+                       static_cast<double>(entry.rawMax))) {
                 return static_cast<uint64_t>(value);
             }
         }
         SignalError(*this, NumberText(value) + " lies in none of its encoding's ranges");
     }
-    if (!(minimum == 0.0 && maximum == 0.0) && minimum <= maximum && !Within(value, minimum, maximum)) {
+    if (!(minimum == 0.0 && maximum == 0.0) && minimum <= maximum &&
+        !Within(value, minimum, maximum)) {
         SignalError(*this, NumberText(value) + " is outside its range [" + NumberText(minimum) +
                                ", " + NumberText(maximum) + "]");
     }
@@ -229,7 +232,8 @@ void FramePlan::Prepare() {
 
 int64_t FramePlan::Selected(const uint8_t* payload, size_t size) const {
     if (switchIndex < 0) return -1;
-    return static_cast<int64_t>(signals[static_cast<size_t>(switchIndex)].field.Extract(payload, size));
+    return static_cast<int64_t>(
+        signals[static_cast<size_t>(switchIndex)].field.Extract(payload, size));
 }
 
 py::dict FramePlan::Decode(const uint8_t* payload, size_t size, bool choices) const {
@@ -240,7 +244,9 @@ py::dict FramePlan::Decode(const uint8_t* payload, size_t size, bool choices) co
         selected = static_cast<int64_t>(
             signals[static_cast<size_t>(switchIndex)].field.ExtractPadded(bytes));
     }
-    py::dict result;
+    auto result = py::reinterpret_steal<py::dict>(
+        _PyDict_NewPresized(static_cast<Py_ssize_t>(signals.size())));
+    if (!result) throw py::error_already_set();
     for (const SignalPlan& signal : signals) {
         if (!Active(signal, selected)) continue;
         PyObject* value = signal.Value(signal.field.ExtractPadded(bytes), choices);
@@ -268,11 +274,15 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
                                   "-byte frames");
         }
         frames.reserve(whole->size() / stride);
-        for (size_t at = 0; at < whole->size(); at += stride) frames.emplace_back(whole->data() + at, stride);
+        for (size_t at = 0; at < whole->size(); at += stride)
+            frames.emplace_back(whole->data() + at, stride);
     } else {
-        sequence = py::reinterpret_steal<py::object>(
-            PySequence_Fast(payloads.ptr(), "payloads must be a sequence of bytes or one buffer"));
-        if (!sequence) throw py::error_already_set();
+        // A tuple of our own holds every payload while we read it.
+        sequence = py::reinterpret_steal<py::object>(PySequence_Tuple(payloads.ptr()));
+        if (!sequence) {
+            PyErr_Clear();
+            throw py::type_error("payloads must be a sequence of bytes-like objects or one buffer");
+        }
         const Py_ssize_t count = PySequence_Fast_GET_SIZE(sequence.ptr());
         PyObject** items = PySequence_Fast_ITEMS(sequence.ptr());
         frames.reserve(static_cast<size_t>(count));
@@ -293,29 +303,51 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
     std::vector<double*> columns;
     storage.reserve(signals.size());
     for (size_t s = 0; s < signals.size(); ++s) {
-        PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(count * sizeof(double)));
+        PyObject* bytes =
+            PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(count * sizeof(double)));
         if (!bytes) throw py::error_already_set();
         storage.push_back(py::reinterpret_steal<py::bytes>(bytes));
         columns.push_back(reinterpret_cast<double*>(PyBytes_AS_STRING(bytes)));
     }
 
-    {
-        py::gil_scoped_release released;
-        PaddedPayload padded(fieldEnd);
-        const double nan = std::numeric_limits<double>::quiet_NaN();
+    // The interpreter lock stays held: an edit on another thread could drop this plan.
+    // Every payload is copied into a zeroed record with room for a 64-bit load past each field;
+    // then each signal runs down all records in one tight loop.
+    const size_t record = (fieldEnd + 8 + 7) / 8 * 8;
+    std::vector<uint8_t> records(count * record, 0);
+    for (size_t f = 0; f < count; ++f) {
+        const size_t copied = std::min(frames[f].second, fieldEnd);
+        if (copied) std::memcpy(records.data() + f * record, frames[f].first, copied);
+    }
+    std::vector<int64_t> selected;
+    if (switchIndex >= 0) {
+        const BitField& field = signals[static_cast<size_t>(switchIndex)].field;
+        selected.resize(count);
         for (size_t f = 0; f < count; ++f) {
-            const uint8_t* bytes = padded.Fill(frames[f].first, frames[f].second);
-            int64_t selected = -1;
-            if (switchIndex >= 0) {
-                selected = static_cast<int64_t>(
-                    signals[static_cast<size_t>(switchIndex)].field.ExtractPadded(bytes));
+            selected[f] = static_cast<int64_t>(field.ExtractPadded(records.data() + f * record));
+        }
+    }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (size_t s = 0; s < signals.size(); ++s) {
+        const SignalPlan& signal = signals[s];
+        double* out = columns[s];
+        const uint8_t* at = records.data();
+        if (signal.mux == MuxRole::Multiplexed) {
+            for (size_t f = 0; f < count; ++f, at += record) {
+                out[f] = selected[f] == signal.muxValue
+                             ? signal.Physical(signal.field.ExtractPadded(at))
+                             : nan;
             }
-            for (size_t s = 0; s < signals.size(); ++s) {
-                const SignalPlan& signal = signals[s];
-                columns[s][f] = Active(signal, selected)
-                                    ? signal.Physical(signal.field.ExtractPadded(bytes))
-                                    : nan;
+        } else if (!signal.hasScaled && signal.kind == RawKind::Unsigned) {
+            const BitField field = signal.field;
+            const double factor = signal.factor;
+            const double offset = signal.offset;
+            for (size_t f = 0; f < count; ++f, at += record) {
+                out[f] = static_cast<double>(field.ExtractPadded(at)) * factor + offset;
             }
+        } else {
+            for (size_t f = 0; f < count; ++f, at += record)
+                out[f] = signal.Physical(signal.field.ExtractPadded(at));
         }
     }
 

@@ -49,12 +49,16 @@ struct SignalPlan {
     // raw value (first of equals kept first) and found by binary search.
     std::vector<ValueEntry> entries;
     bool sortedExact = false;
+    bool hasScaled = false;  // an entry replaces the scaling for its raw range
 
     // Finishes the plan once its fields are set.
     void Prepare();
     // The entry that covers a raw value, or null.
     const ValueEntry* Covering(uint64_t raw) const;
-    double Physical(uint64_t raw) const;
+    double Physical(uint64_t raw) const {
+        if (hasScaled) return ScaledPhysical(raw);
+        return RawToNumber(raw, field.Length(), kind) * factor + offset;
+    }
     // A new reference: the choice text when asked for and there is one, else the number (or the
     // bytes of a byte array).
     PyObject* Value(uint64_t raw, bool choices) const;
@@ -63,6 +67,7 @@ struct SignalPlan {
     uint64_t RawFor(const py::handle& value) const;
 
   private:
+    double ScaledPhysical(uint64_t raw) const;
     uint64_t RawForNumber(double value) const;
 };
 

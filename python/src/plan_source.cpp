@@ -19,7 +19,13 @@ class LogReader {
           decodeChoices_(decodeChoices),
           skipUnknown_(skipUnknown) {}
 
-    ~LogReader() { Close(); }
+    ~LogReader() {
+        try {
+            Close();
+        } catch (const py::error_already_set&) {
+            // A close that fails while the reader is collected has nobody to tell.
+        }
+    }
 
     py::object Next() {
         py::object frameType = py::module_::import("quillmere").attr("DecodedFrame");
@@ -48,12 +54,13 @@ class LogReader {
             py::object timestamp = frame.hasTimestamp ? py::object(py::float_(frame.timestamp))
                                                       : py::object(py::none());
             py::object name = plan ? plan->name : py::object(py::none());
-            py::object signals = plan ? py::object(plan->Decode(frame.data.data(), frame.data.size(),
-                                                                decodeChoices_))
-                                      : py::object(py::none());
-            return frameType(timestamp, py::str(frame.channel), frame.id, name, signals,
-                             py::bytes(reinterpret_cast<const char*>(frame.data.data()),
-                                       frame.data.size()));
+            py::object signals =
+                plan
+                    ? py::object(plan->Decode(frame.data.data(), frame.data.size(), decodeChoices_))
+                    : py::object(py::none());
+            return frameType(
+                timestamp, py::str(frame.channel), frame.id, name, signals,
+                py::bytes(reinterpret_cast<const char*>(frame.data.data()), frame.data.size()));
         }
     }
 
@@ -78,8 +85,8 @@ std::unique_ptr<LogReader> OpenLog(const std::shared_ptr<PlanSource>& source,
                                    const py::object& pathOrLines, bool decodeChoices,
                                    bool skipUnknown) {
     py::object os = py::module_::import("os");
-    const bool isPath = py::isinstance<py::str>(pathOrLines) ||
-                        py::isinstance(pathOrLines, os.attr("PathLike"));
+    const bool isPath =
+        py::isinstance<py::str>(pathOrLines) || py::isinstance(pathOrLines, os.attr("PathLike"));
     if (isPath) {
         py::object file = py::module_::import("builtins").attr("open")(pathOrLines, "rb");
         py::object lines = file.attr("__iter__")();
@@ -89,6 +96,65 @@ std::unique_ptr<LogReader> OpenLog(const std::shared_ptr<PlanSource>& source,
     if (!lines) throw py::error_already_set();
     return std::make_unique<LogReader>(source, lines, py::none(), decodeChoices, skipUnknown);
 }
+
+constexpr const char* kDecodeDoc =
+    "decode(frame_id, data, decode_choices=True)\n--\n\n"
+    "Signal values of one payload as a dict of name to physical value; with decode_choices a "
+    "value that the signal's value table names gives that name. Only the multiplexed signals "
+    "that the multiplexer value selects are present. KeyError for an unknown frame.";
+
+// decode() is the call made once per frame, so it skips the generic argument handling of the
+// binding layer: a vectorcall method that parses its three arguments itself.
+PyObject* FastDecode(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    try {
+        PyObject* given[3] = {nullptr, nullptr, nullptr};
+        static const char* const kNames[3] = {"frame_id", "data", "decode_choices"};
+        if (nargs > 3) throw py::type_error("decode() takes at most 3 arguments");
+        for (Py_ssize_t i = 0; i < nargs; ++i) given[i] = args[i];
+        const Py_ssize_t keywords = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
+        for (Py_ssize_t k = 0; k < keywords; ++k) {
+            PyObject* name = PyTuple_GET_ITEM(kwnames, k);
+            int slot = -1;
+            for (int n = 0; n < 3; ++n) {
+                if (PyUnicode_CompareWithASCIIString(name, kNames[n]) == 0) slot = n;
+            }
+            if (slot < 0 || given[slot]) {
+                throw py::type_error("decode() got an unexpected or repeated argument " +
+                                     py::repr(name).cast<std::string>());
+            }
+            given[slot] = args[nargs + k];
+        }
+        if (!given[0] || !given[1]) throw py::type_error("decode() needs frame_id and data");
+        bool choices = true;
+        if (given[2]) {
+            const int truth = PyObject_IsTrue(given[2]);
+            if (truth < 0) throw py::error_already_set();
+            choices = truth != 0;
+        }
+        PlanSource& source = py::cast<PlanSource&>(py::handle(self));
+        const FramePlan& plan = source.PlanForKey(given[0]);
+        if (PyBytes_Check(given[1])) {
+            return plan
+                .Decode(reinterpret_cast<const uint8_t*>(PyBytes_AS_STRING(given[1])),
+                        static_cast<size_t>(PyBytes_GET_SIZE(given[1])), choices)
+                .release()
+                .ptr();
+        }
+        ByteView bytes(given[1]);
+        return plan.Decode(bytes.data(), bytes.size(), choices).release().ptr();
+    } catch (py::error_already_set& error) {
+        error.restore();
+    } catch (const py::builtin_exception& error) {
+        error.set_error();
+    } catch (const std::exception& error) {
+        PyErr_SetString(PyExc_RuntimeError, error.what());
+    }
+    return nullptr;
+}
+
+PyMethodDef kDecodeMethod = {
+    "decode", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(FastDecode)),
+    METH_FASTCALL | METH_KEYWORDS, kDecodeDoc};
 
 }  // namespace
 
@@ -114,21 +180,10 @@ void BindCodec(py::module_& m) {
             return false;
         });
 
-    py::class_<PlanSource, std::shared_ptr<PlanSource>>(
+    py::class_<PlanSource, std::shared_ptr<PlanSource>> codec(
         m, "FrameCodec",
-        "Decoding and encoding of frames; frames are named by identifier (int) or name (str).")
-        .def(
-            "decode",
-            [](PlanSource& self, const py::handle& frame, const py::handle& data,
-               bool decode_choices) {
-                ByteView bytes(data);
-                return self.PlanForKey(frame).Decode(bytes.data(), bytes.size(), decode_choices);
-            },
-            py::arg("frame_id"), py::arg("data"), py::arg("decode_choices") = true,
-            "Signal values of one payload as a dict of name to physical value; with "
-            "decode_choices a value that the signal's value table names gives that name. Only "
-            "the multiplexed signals that the multiplexer value selects are present. KeyError "
-            "for an unknown frame.")
+        "Decoding and encoding of frames; frames are named by identifier (int) or name (str).");
+    codec
         .def(
             "decode_many",
             [](PlanSource& self, const py::handle& frame, const py::handle& payloads,
@@ -159,6 +214,10 @@ void BindCodec(py::module_& m) {
             "Lazily decodes a candump log (a path, or any iterable of str or bytes lines) into "
             "DecodedFrame tuples. Lines that are no frame are passed over; frames of unknown "
             "identifiers too, unless skip_unknown is False.");
+    PyObject* decode =
+        PyDescr_NewMethod(reinterpret_cast<PyTypeObject*>(codec.ptr()), &kDecodeMethod);
+    if (!decode) throw py::error_already_set();
+    codec.attr("decode") = py::reinterpret_steal<py::object>(decode);
 }
 
 }  // namespace qmpy

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "frame_plan.h"
 #include "session.h"
@@ -12,6 +13,18 @@
 namespace qmpy {
 
 namespace py = pybind11;
+
+// The number of an int frame key; KeyError for a negative or too large one.
+inline uint64_t FrameNumber(const py::handle& key) {
+    if (!PyLong_Check(key.ptr()))
+        throw py::type_error("a frame is named by an int identifier or a str name");
+    const unsigned long long id = PyLong_AsUnsignedLongLong(key.ptr());
+    if (PyErr_Occurred()) {
+        PyErr_Clear();
+        throw py::key_error(py::repr(key).cast<std::string>());
+    }
+    return id;
+}
 
 class PlanSource : public DocumentBase {
   public:

@@ -200,6 +200,10 @@ def test_encode_refuses_what_the_signal_cannot_carry(mux_dbc):
         db.encode(0x7FF, {})
     with pytest.raises(KeyError):
         db.decode("NoSuchMessage", bytes(8))
+    with pytest.raises(KeyError):
+        db.decode(-1, bytes(8))
+    with pytest.raises(TypeError):
+        db.decode(1.5, bytes(8))
     # Signals left out take their start value: Gear starts at 2, "Neutral".
     assert db.decode(256, db.encode(256, {}))["Gear"] == "Neutral"
 
