@@ -259,66 +259,51 @@ py::dict FramePlan::Decode(const uint8_t* payload, size_t size, bool choices) co
 }
 
 py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const {
-    // The frames: one buffer of fixed-size records, or a sequence of bytes-like objects.
-    std::vector<std::pair<const uint8_t*, size_t>> frames;
-    std::unique_ptr<ByteView> whole;
-    std::vector<std::unique_ptr<ByteView>> views;
-    py::object sequence;
+    // Every payload is copied into a zeroed record with room for a 64-bit load past each field;
+    // then each signal runs down all records in one tight loop. The records live in a scratch
+    // buffer kept by the thread, so that repeated calls do not fault in fresh memory.
+    thread_local std::vector<uint8_t> records;
+    const size_t record = (fieldEnd + 8 + 7) / 8 * 8;
+    size_t count = 0;
+    auto place = [&](size_t index, const uint8_t* bytes, size_t size) {
+        uint8_t* target = records.data() + index * record;
+        const size_t copied = std::min(size, fieldEnd);
+        if (copied) std::memcpy(target, bytes, copied);
+        std::memset(target + copied, 0, record - copied);
+    };
     if (PyObject_CheckBuffer(payloads.ptr())) {
-        whole = std::make_unique<ByteView>(payloads);
+        ByteView whole(payloads);
         if (stride == 0) stride = size;
         if (stride == 0) throw py::value_error("the frame has no size; give the stride");
-        if (whole->size() % stride != 0) {
-            throw py::value_error("the buffer's " + std::to_string(whole->size()) +
+        if (whole.size() % stride != 0) {
+            throw py::value_error("the buffer's " + std::to_string(whole.size()) +
                                   " bytes are no whole number of " + std::to_string(stride) +
                                   "-byte frames");
         }
-        frames.reserve(whole->size() / stride);
-        for (size_t at = 0; at < whole->size(); at += stride)
-            frames.emplace_back(whole->data() + at, stride);
+        count = whole.size() / stride;
+        if (records.size() < count * record) records.resize(count * record);
+        for (size_t f = 0; f < count; ++f) place(f, whole.data() + f * stride, stride);
     } else {
         // A tuple of our own holds every payload while we read it.
-        sequence = py::reinterpret_steal<py::object>(PySequence_Tuple(payloads.ptr()));
+        auto sequence = py::reinterpret_steal<py::object>(PySequence_Tuple(payloads.ptr()));
         if (!sequence) {
             PyErr_Clear();
             throw py::type_error("payloads must be a sequence of bytes-like objects or one buffer");
         }
-        const Py_ssize_t count = PySequence_Fast_GET_SIZE(sequence.ptr());
-        PyObject** items = PySequence_Fast_ITEMS(sequence.ptr());
-        frames.reserve(static_cast<size_t>(count));
-        for (Py_ssize_t i = 0; i < count; ++i) {
-            PyObject* item = items[i];
+        count = static_cast<size_t>(PyTuple_GET_SIZE(sequence.ptr()));
+        if (records.size() < count * record) records.resize(count * record);
+        for (size_t f = 0; f < count; ++f) {
+            PyObject* item = PyTuple_GET_ITEM(sequence.ptr(), static_cast<Py_ssize_t>(f));
             if (PyBytes_Check(item)) {
-                frames.emplace_back(reinterpret_cast<const uint8_t*>(PyBytes_AS_STRING(item)),
-                                    static_cast<size_t>(PyBytes_GET_SIZE(item)));
+                place(f, reinterpret_cast<const uint8_t*>(PyBytes_AS_STRING(item)),
+                      static_cast<size_t>(PyBytes_GET_SIZE(item)));
             } else {
-                views.push_back(std::make_unique<ByteView>(item));
-                frames.emplace_back(views.back()->data(), views.back()->size());
+                ByteView view(item);
+                place(f, view.data(), view.size());
             }
         }
     }
 
-    const size_t count = frames.size();
-    std::vector<py::bytes> storage;
-    std::vector<double*> columns;
-    storage.reserve(signals.size());
-    for (size_t s = 0; s < signals.size(); ++s) {
-        PyObject* bytes =
-            PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(count * sizeof(double)));
-        if (!bytes) throw py::error_already_set();
-        storage.push_back(py::reinterpret_steal<py::bytes>(bytes));
-        columns.push_back(reinterpret_cast<double*>(PyBytes_AS_STRING(bytes)));
-    }
-
-    // The interpreter lock stays held: an edit on another thread could drop this plan.
-    // Every payload is copied into a zeroed record with room for a 64-bit load past each field;
-    // then each signal runs down all records in one tight loop.
-    const size_t record = (fieldEnd + 8 + 7) / 8 * 8;
-    std::vector<uint8_t> records(count * record, 0);
-    for (size_t f = 0; f < count; ++f) {
-        const size_t copied = std::min(frames[f].second, fieldEnd);
-        if (copied) std::memcpy(records.data() + f * record, frames[f].first, copied);
-    }
     std::vector<int64_t> selected;
     if (switchIndex >= 0) {
         const BitField& field = signals[static_cast<size_t>(switchIndex)].field;
@@ -327,10 +312,18 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
             selected[f] = static_cast<int64_t>(field.ExtractPadded(records.data() + f * record));
         }
     }
+
+    // Each column is an array('d') written in place through its buffer.
+    py::object array = py::module_::import("array").attr("array");
+    py::object one = array("d", py::make_tuple(0.0));
+    py::dict result;
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (size_t s = 0; s < signals.size(); ++s) {
-        const SignalPlan& signal = signals[s];
-        double* out = columns[s];
+    for (const SignalPlan& signal : signals) {
+        py::object column = one * py::int_(count);
+        Py_buffer view{};
+        if (PyObject_GetBuffer(column.ptr(), &view, PyBUF_WRITABLE) != 0)
+            throw py::error_already_set();
+        double* out = static_cast<double*>(view.buf);
         const uint8_t* at = records.data();
         if (signal.mux == MuxRole::Multiplexed) {
             for (size_t f = 0; f < count; ++f, at += record) {
@@ -346,14 +339,13 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
                 out[f] = static_cast<double>(field.ExtractPadded(at)) * factor + offset;
             }
         } else {
-            for (size_t f = 0; f < count; ++f, at += record)
+            for (size_t f = 0; f < count; ++f, at += record) {
                 out[f] = signal.Physical(signal.field.ExtractPadded(at));
+            }
         }
+        PyBuffer_Release(&view);
+        result[signal.name] = column;
     }
-
-    py::object array = py::module_::import("array").attr("array");
-    py::dict result;
-    for (size_t s = 0; s < signals.size(); ++s) result[signals[s].name] = array("d", storage[s]);
     return result;
 }
 
