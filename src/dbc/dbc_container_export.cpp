@@ -61,7 +61,8 @@ void AddSignal(NanoXML* signals, const DbcSignal& signal) {
     AddRealChild(element, "Maximum", signal.Maximum().value);
     AddTextChild(element, "Unit", signal.Unit());
     NanoXML* receivers = element->AddChild("Receivers", "", 0);
-    for (const DbcNode* node : signal.Receivers()) AddTextChild(receivers, "Receiver", node->Name());
+    for (const DbcNode* node : signal.Receivers())
+        AddTextChild(receivers, "Receiver", node->Name());
     AddTextChild(element, "Description_text", signal.Comment());
     AddValues(element, signal.ValueDescriptions().Entries(), false);
 }

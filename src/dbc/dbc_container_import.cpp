@@ -222,23 +222,24 @@ std::string AccessTokenOfText(const std::string& text) {
 }
 
 void ReadVariables(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {
-    ForEachChild(&dbc, "Environment_variables", "Environment_variable", [&](const NanoXML& element) {
-        auto variable = std::make_unique<DbcEnvironmentVariable>();
-        variable->SetName(ChildText(&element, "Name"));
-        variable->SetType(EnvironmentTypeOfText(ChildText(&element, "Type")));
-        const double minimum = log.Real(element, "Minimum");
-        const double maximum = log.Real(element, "Maximum");
-        variable->SetLimits(minimum, maximum);
-        variable->SetInitialValue(log.Real(element, "Initial_value"));
-        variable->SetId(static_cast<uint32_t>(log.Unsigned(element, "ID", UINT32_MAX)));
-        variable->SetAccessTypeToken(AccessTokenOfText(ChildText(&element, "Access_type")));
-        ForEachChild(&element, "Access_nodes", "Access_node", [&](const NanoXML& node) {
-            variable->AccessNodes().push_back(node.GetText());
+    ForEachChild(
+        &dbc, "Environment_variables", "Environment_variable", [&](const NanoXML& element) {
+            auto variable = std::make_unique<DbcEnvironmentVariable>();
+            variable->SetName(ChildText(&element, "Name"));
+            variable->SetType(EnvironmentTypeOfText(ChildText(&element, "Type")));
+            const double minimum = log.Real(element, "Minimum");
+            const double maximum = log.Real(element, "Maximum");
+            variable->SetLimits(minimum, maximum);
+            variable->SetInitialValue(log.Real(element, "Initial_value"));
+            variable->SetId(static_cast<uint32_t>(log.Unsigned(element, "ID", UINT32_MAX)));
+            variable->SetAccessTypeToken(AccessTokenOfText(ChildText(&element, "Access_type")));
+            ForEachChild(&element, "Access_nodes", "Access_node", [&](const NanoXML& node) {
+                variable->AccessNodes().push_back(node.GetText());
+            });
+            variable->SetComment(ChildText(&element, "Description_text"));
+            ReadValueDescriptions(element, variable->ValueDescriptions(), log);
+            file.AddVariable(std::move(variable));
         });
-        variable->SetComment(ChildText(&element, "Description_text"));
-        ReadValueDescriptions(element, variable->ValueDescriptions(), log);
-        file.AddVariable(std::move(variable));
-    });
 }
 
 int32_t ObjectTypeOfText(const std::string& text) {
@@ -256,27 +257,25 @@ int32_t AttributeValueTypeOfText(const std::string& text) {
 }
 
 void ReadDefinitions(NetConfigDbcFile& file, const NanoXML& dbc) {
-    ForEachChild(&dbc, "Attribute_definitions", "Attribute_definition",
-                 [&](const NanoXML& element) {
-                     auto definition = std::make_unique<DbcAttributeDefinition>();
-                     definition->SetName(ChildText(&element, "Name"));
-                     definition->SetObjectType(ObjectTypeOfText(ChildText(&element, "Object_type")));
-                     const int32_t valueType =
-                         AttributeValueTypeOfText(ChildText(&element, "Value_type"));
-                     definition->SetValueType(valueType);
-                     if (valueType == kAttributeInteger || valueType == kAttributeHex ||
-                         valueType == kAttributeFloat) {
-                         definition->Values().push_back(ChildText(&element, "Minimum"));
-                         definition->Values().push_back(ChildText(&element, "Maximum"));
-                     } else if (valueType == kAttributeEnumeration) {
-                         ForEachChild(&element, "Enumerators", "Enumerator",
-                                      [&](const NanoXML& enumerator) {
-                                          definition->Values().push_back(enumerator.GetText());
-                                      });
-                     }
-                     definition->SetDefaultValue(ChildText(&element, "Default_value"));
-                     file.AddDefinition(std::move(definition));
-                 });
+    ForEachChild(
+        &dbc, "Attribute_definitions", "Attribute_definition", [&](const NanoXML& element) {
+            auto definition = std::make_unique<DbcAttributeDefinition>();
+            definition->SetName(ChildText(&element, "Name"));
+            definition->SetObjectType(ObjectTypeOfText(ChildText(&element, "Object_type")));
+            const int32_t valueType = AttributeValueTypeOfText(ChildText(&element, "Value_type"));
+            definition->SetValueType(valueType);
+            if (valueType == kAttributeInteger || valueType == kAttributeHex ||
+                valueType == kAttributeFloat) {
+                definition->Values().push_back(ChildText(&element, "Minimum"));
+                definition->Values().push_back(ChildText(&element, "Maximum"));
+            } else if (valueType == kAttributeEnumeration) {
+                ForEachChild(&element, "Enumerators", "Enumerator", [&](const NanoXML& enumerator) {
+                    definition->Values().push_back(enumerator.GetText());
+                });
+            }
+            definition->SetDefaultValue(ChildText(&element, "Default_value"));
+            file.AddDefinition(std::move(definition));
+        });
 }
 
 // Every attribute comes back among the network attributes: its element names no owner.

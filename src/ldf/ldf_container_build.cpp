@@ -203,7 +203,8 @@ void AddCommand(NanoXML* task, const ScheduleTableCommand& command) {
             return;
         case kLdfCommandAssignNad: {
             NanoXML* element = task->AddChild("AssignNAD", "", 0);
-            AddTextChild(element, "Node", NameOf(static_cast<const AssignNadCommand&>(command).node));
+            AddTextChild(element, "Node",
+                         NameOf(static_cast<const AssignNadCommand&>(command).node));
             return;
         }
         case kLdfCommandConditionalChangeNad: {

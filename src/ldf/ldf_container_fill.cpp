@@ -95,8 +95,8 @@ class LdfFill {
         return value;
     }
 
-    uint64_t UnsignedWithUnit(const NanoXML& element, std::string_view field,
-                              std::string_view unit, uint64_t limit) {
+    uint64_t UnsignedWithUnit(const NanoXML& element, std::string_view field, std::string_view unit,
+                              uint64_t limit) {
         const NanoXML* child = FirstChild(&element, field);
         if (child == nullptr) return 0;
         std::string text = child->GetText();
@@ -189,8 +189,8 @@ class LdfFill {
                          configurable->frameName = ChildText(&entry, "Name");
                          if (FirstChild(&entry, "Message-ID")) {
                              configurable->messageIdGiven = 1;
-                             configurable->messageId = static_cast<uint16_t>(
-                                 Unsigned(entry, "Message-ID", UINT16_MAX));
+                             configurable->messageId =
+                                 static_cast<uint16_t>(Unsigned(entry, "Message-ID", UINT16_MAX));
                          }
                          model_.pendingConfigurableFrames.push_back(configurable.get());
                          slave.configurableFrames.push_back(std::move(configurable));
@@ -224,8 +224,8 @@ class LdfFill {
             auto configuration = std::make_unique<LdfConfiguration>();
             configuration->name = ChildText(&element, "Name");
             ForEachChild(&element, "Composite-nodes", "Composite_node", [&](const NanoXML& node) {
-                LdfNode* composite = NodeNamed(ChildText(&node, "Name"),
-                                               "Missing composite node definition: ");
+                LdfNode* composite =
+                    NodeNamed(ChildText(&node, "Name"), "Missing composite node definition: ");
                 if (composite == nullptr) return;
                 auto group = std::make_unique<CompositeNodeGroup>();
                 group->compositeNode = composite;
@@ -400,7 +400,8 @@ class LdfFill {
     void ReadBytes(const NanoXML& command, std::array<uint8_t, N>& bytes) {
         size_t index = 0;
         ForEachNamed(&command, "Byte", [&](const NanoXML& byte) {
-            if (index < N) bytes[index++] = static_cast<uint8_t>(Number(byte.GetText(), "Byte", 255));
+            if (index < N)
+                bytes[index++] = static_cast<uint8_t>(Number(byte.GetText(), "Byte", 255));
         });
     }
 

@@ -2,10 +2,10 @@
 // "KOVR"): what the container holds, in the shapes of the network model.
 #include "format_container.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -87,9 +87,8 @@ class ContainerFormat : public FileFormat {
     Json Dump(const std::string& path, const Options&) override {
         Holder holder;
         Load(holder, path);
-        return Json{{"path", path},
-                    {"status", "loaded"},
-                    {"databases", Databases(*holder.config, true)}};
+        return Json{
+            {"path", path}, {"status", "loaded"}, {"databases", Databases(*holder.config, true)}};
     }
 
     // The lines of the XML reader and of every restored file object.
@@ -178,8 +177,8 @@ class ContainerFormat : public FileFormat {
         for (uint64_t i = 0; i < restored.config->GetDataBaseCount(); ++i) {
             INetDataBase* db = restored.config->GetDataBase(i);
             out << "  read back " << BusTypeText(db->GetBusType()) << " bus " << db->GetName()
-                << ": " << db->GetEcuCount() << " ECUs, " << db->GetMessageCount()
-                << " messages, " << db->GetSignalCount() << " signals\n";
+                << ": " << db->GetEcuCount() << " ECUs, " << db->GetMessageCount() << " messages, "
+                << db->GetSignalCount() << " signals\n";
         }
     }
 
@@ -205,8 +204,8 @@ bool IsContainerFile(const std::string& path) {
             continue;
         }
         return head.compare(at + 1, 4, "KOVR") == 0 &&
-               (at + 5 >= head.size() || std::string(" \t\r\n/>").find(head[at + 5]) !=
-                                             std::string::npos);
+               (at + 5 >= head.size() ||
+                std::string(" \t\r\n/>").find(head[at + 5]) != std::string::npos);
     }
     return false;
 }

@@ -117,5 +117,4 @@ Json DatabaseJson(INetDataBase& db) {
     return result;
 }
 
-
 }  // namespace qmtool
