@@ -102,7 +102,7 @@ class ContainerFormat : public FileFormat {
             if (result.messages.empty()) result.messages.push_back("no \"Quillmere\" element");
             return result;
         }
-        result.messages = SplitLines(NanoXML::MessageLog());
+        // The reader's own lines (such as the parsed length) are no findings of a good container.
         for (uint64_t i = 0;; ++i) {
             INetFile* file = holder.config->GetFile(i);
             if (file == nullptr) break;
