@@ -165,8 +165,13 @@ class ContainerFormat : public FileFormat {
             out << "  cannot write " << target.string() << '\n';
             return;
         }
-        out << "  saved " << saved.config->GetDataBaseCount() << " buses, "
-            << fs::file_size(target, error) << " bytes\n";
+        uint64_t stored = 0;
+        for (uint64_t i = 0; i < saved.config->GetDataBaseCount(); ++i) {
+            const uint32_t busType = saved.config->GetDataBase(i)->GetBusType();
+            stored += busType == kNetBusCan || busType == kNetBusLin ? 1 : 0;
+        }
+        out << "  saved " << stored << " CAN and LIN buses of " << saved.config->GetDataBaseCount()
+            << ", " << fs::file_size(target, error) << " bytes\n";
         Holder restored;
         const bool read = LoadContainer(restored, target.string());
         fs::remove(target, error);
