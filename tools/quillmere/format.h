@@ -17,6 +17,7 @@ struct Options {
     std::string format;   // forced format name, "" to follow the extension
     std::string cluster;  // convert: which cluster of a multi-bus file
     std::string output;   // -o FILE where a command writes a file
+    bool exact = false;   // ARXML: the exact reader instead of whole-document reading
 };
 
 // Exit codes of "check".

@@ -178,21 +178,27 @@ class NetConfigFormat : public FileFormat {
     // Chosen with --format netconfig only; the extensions belong to the file formats.
     bool Accepts(const fs::path&) const override { return false; }
 
-    Json Info(const std::string& path, const Options&) override {
-        const Loaded loaded = Load(path);
+    Json Info(const std::string& path, const Options& options) override {
+        const Loaded loaded = Load(path, options);
         Json databases = Json::array();
         for (uint64_t i = loaded.first; i < config_.GetDataBaseCount(); ++i) {
             databases.push_back(DatabaseSummary(*config_.GetDataBase(i)));
         }
-        return Json{{"path", path},
-                    {"kind", "netconfig"},
-                    {"status", ResultText(loaded.code)},
-                    {"result", loaded.code},
-                    {"databases", databases}};
+        Json info = Json{{"path", path},
+                         {"kind", "netconfig"},
+                         {"status", ResultText(loaded.code)},
+                         {"result", loaded.code}};
+        if (Extension(path) == ".arxml") {
+            info["readingMode"] = config_.GetArxmlReadingMode() == kArxmlReadWholeDocument
+                                      ? "whole document"
+                                      : "exact";
+        }
+        info["databases"] = databases;
+        return info;
     }
 
-    Json Dump(const std::string& path, const Options&) override {
-        const Loaded loaded = Load(path);
+    Json Dump(const std::string& path, const Options& options) override {
+        const Loaded loaded = Load(path, options);
         Json databases = Json::array();
         for (uint64_t i = loaded.first; i < config_.GetDataBaseCount(); ++i) {
             databases.push_back(DatabaseJson(*config_.GetDataBase(i)));
@@ -200,8 +206,8 @@ class NetConfigFormat : public FileFormat {
         return Json{{"path", path}, {"status", ResultText(loaded.code)}, {"databases", databases}};
     }
 
-    CheckResult Check(const std::string& path, const Options&) override {
-        const Loaded loaded = Load(path);
+    CheckResult Check(const std::string& path, const Options& options) override {
+        const Loaded loaded = Load(path, options);
         CheckResult result;
         result.messages = SplitLines(config_.GetLastMessages());
         result.status = std::to_string(loaded.code) + " " + ResultText(loaded.code);
@@ -213,8 +219,8 @@ class NetConfigFormat : public FileFormat {
 
     // The frame is looked up by identifier in the databases of the file, first match first.
     bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
-                const Options&, Json& result) override {
-        const Loaded& loaded = Cached(path);
+                const Options& options, Json& result) override {
+        const Loaded& loaded = Cached(path, options);
         INetMessage* message = nullptr;
         for (uint64_t i = loaded.first; i < loaded.end && message == nullptr; ++i) {
             message = config_.GetDataBase(i)->FindMessage(static_cast<uint32_t>(frameId));
@@ -242,7 +248,7 @@ class NetConfigFormat : public FileFormat {
                                  : extension == ".ldf" ? kNetBusLin
                                                        : kNetBusUnknown;
         if (busType == kNetBusUnknown) return false;
-        const Loaded loaded = Load(in);
+        const Loaded loaded = Load(in, options);
         if (loaded.code > kNetLoadWithWarnings) {
             throw ToolError("'" + in + "' " + ResultText(loaded.code) + "; not converted");
         }
@@ -301,8 +307,10 @@ class NetConfigFormat : public FileFormat {
         throw ToolError("'" + path + "' is no DBC, LDF or ARXML file");
     }
 
-    // Every file of one run goes into the same configuration, one database per bus.
-    Loaded Load(const std::string& path) {
+    // Every file of one run goes into the same configuration, one database per bus. ARXML is
+    // read whole unless --exact asks for the described reader.
+    Loaded Load(const std::string& path, const Options& options) {
+        config_.SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
         Loaded loaded;
         loaded.first = config_.GetDataBaseCount();
         loaded.code = LoadInto(config_, path);
@@ -312,11 +320,11 @@ class NetConfigFormat : public FileFormat {
     }
 
     // A candump log decodes many frames against one file; it is loaded once.
-    const Loaded& Cached(const std::string& path) {
+    const Loaded& Cached(const std::string& path, const Options& options) {
         for (const auto& [cachedPath, loaded] : cache_) {
             if (cachedPath == path) return loaded;
         }
-        cache_.emplace_back(path, Load(path));
+        cache_.emplace_back(path, Load(path, options));
         return cache_.back().second;
     }
 

@@ -294,6 +294,7 @@ int main(int argc, char** argv) {
     auto addCommon = [&](CLI::App* command) {
         command->add_flag("--json", options.json, "machine-readable output");
         command->add_option("--format", options.format, "override the format the extension gives");
+        command->add_flag("--exact", options.exact, "ARXML: only the packages of the described names");
     };
     auto* version = app.add_subcommand("version", "library, tool and file-class versions");
     version->add_flag("--json", options.json, "machine-readable output");
