@@ -147,12 +147,11 @@ class CompositeReader {
                 const NanoXML* id = header != 0 ? Child(props, idName) : nullptr;
                 if (id != nullptr && !FitsHeader(id->GetText(), idMaximum)) {
                     part.problem = "header id " + id->GetText() + " out of range";
-                } else if (const NanoXML* offset = Child(props, "OFFSET")) {
-                    part.offset = ParseUnsigned(offset->GetText());
-                } else {
-                    part.offset = end + header;
                 }
-                if (part.problem.empty()) end = part.offset + PduOf(part.element)->GetLength();
+                // Every part that names a PDU takes its room, laid in or not.
+                const NanoXML* offset = Child(props, "OFFSET");
+                part.offset = offset ? ParseUnsigned(offset->GetText()) : end + header;
+                end = part.offset + PduOf(part.element)->GetLength();
             }
             parts.push_back(std::move(part));
         }
