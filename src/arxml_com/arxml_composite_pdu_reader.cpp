@@ -1,5 +1,6 @@
 #include "arxml_com/arxml_composite_pdu_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
@@ -256,6 +257,10 @@ class CompositeReader {
 
 void ReadCompositePdus(ArxmlReadContext& context, const NanoXML* root,
                        const std::vector<const NanoXML*>& pduElements) {
+    // Most documents carry no carriers: then nothing is indexed.
+    const bool anyCarrier = std::any_of(pduElements.begin(), pduElements.end(),
+                                        [](const NanoXML* e) { return IsCarrier(e->name); });
+    if (!anyCarrier) return;
     CompositeReader reader(context, root, pduElements);
     reader.Run(pduElements);
 }
