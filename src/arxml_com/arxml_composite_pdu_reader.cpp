@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
