@@ -235,3 +235,13 @@ class QM_API INetConfigOptions {
     virtual bool SetArxmlReadingMode(int32_t mode) = 0;  // slot 1
     virtual int32_t GetArxmlReadingMode() = 0;           // slot 2
 };
+
+// Extension of the network configuration, reached by dynamic_cast from INetConfig (the slot
+// layout above does not change): DBC files loaded by LoadDbc are read tolerantly when set (see
+// IDbcTolerantReading in quillmere/dbc.h); off by default.
+class QM_API INetConfigDbcReading {
+  public:
+    virtual ~INetConfigDbcReading() = default;
+    virtual void SetTolerantDbcReading(bool tolerant) = 0;
+    virtual bool IsTolerantDbcReading() = 0;
+};

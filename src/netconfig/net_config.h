@@ -12,9 +12,9 @@
 
 class NanoXML;
 
-// Besides its interface the configuration offers the extension INetConfigOptions: the reading
-// mode of the ARXML files it loads.
-class NetConfig : public INetConfig, public INetConfigOptions {
+// Besides its interface the configuration offers two extensions: INetConfigOptions (the reading
+// mode of the ARXML files it loads) and INetConfigDbcReading (tolerant DBC reading).
+class NetConfig : public INetConfig, public INetConfigOptions, public INetConfigDbcReading {
   public:
     static constexpr const char* kVersion = "1.61";
 
@@ -29,6 +29,8 @@ class NetConfig : public INetConfig, public INetConfigOptions {
     uint8_t LoadLdf(const char* path) override;
     uint8_t LoadDbc(const wchar_t* path) override;
     uint8_t LoadDbc(const char* path) override;
+    void SetTolerantDbcReading(bool tolerant) override { tolerantDbc_ = tolerant; }
+    bool IsTolerantDbcReading() override { return tolerantDbc_; }
     uint8_t LoadArxml(const wchar_t* path) override;
     uint8_t LoadArxml(const char* path) override;
     uint8_t LoadFibex(const wchar_t* path) override;
@@ -67,6 +69,7 @@ class NetConfig : public INetConfig, public INetConfigOptions {
 
     std::vector<std::unique_ptr<NetDataBase>> databases_;
     int fileFlag_ = 1;
+    bool tolerantDbc_ = false;
     std::string lastMessages_;
     std::string infoText_;
     std::string fibexInfoText_;

@@ -307,9 +307,10 @@ class NetConfigFormat : public FileFormat {
         throw ToolError("'" + path + "' is no DBC, LDF or ARXML file");
     }
 
-    // Every file of one run goes into the same configuration, one database per bus. ARXML is
-    // read whole unless --exact asks for the described reader.
+    // Every file of one run goes into the same configuration, one database per bus. DBC is read
+    // tolerantly and ARXML whole unless --exact asks for the described readers.
     Loaded Load(const std::string& path, const Options& options) {
+        config_.SetTolerantDbcReading(!options.exact);
         config_.SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
         Loaded loaded;
         loaded.first = config_.GetDataBaseCount();
