@@ -1,5 +1,5 @@
 // Whole loads of a generated 100 MB AUTOSAR 4 system description into the ARXML communication
-// model, the reference resolution alone with one and two workers, and the peak memory of a
+// model, by the exact reader (argument 0) and by whole-document reading (argument 1), the reference resolution alone with one and two workers, and the peak memory of a
 // load as a multiple of the file size.
 #include <benchmark/benchmark.h>
 
@@ -42,8 +42,10 @@ void BM_ArxmlLoad(benchmark::State& state) {
     size_t signals = 0;
     size_t messages = 0;
     qm::arxml::ArxmlLoadTimes times;
+    const auto mode = static_cast<int32_t>(state.range(0));
     for (auto _ : state) {
         NetConfigArxmlFile file;
+        file.SetReadingMode(mode);
         if (!file.Load(input.path.string().c_str())) state.SkipWithError("load failed");
         pdus = file.GetPduCount();
         signals = 0;
@@ -59,7 +61,12 @@ void BM_ArxmlLoad(benchmark::State& state) {
     state.counters["resolve_ms"] = times.resolve;
     state.counters["read_ms"] = times.read;
 }
-BENCHMARK(BM_ArxmlLoad)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(BM_ArxmlLoad)
+    ->Arg(kArxmlReadExact)
+    ->Arg(kArxmlReadWholeDocument)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0)
+    ->UseRealTime();
 
 // One parsed document with its collected references, shared by the resolution benchmarks.
 struct ParsedDocument {

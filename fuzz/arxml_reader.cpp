@@ -1,5 +1,6 @@
 // Fuzz target of the ARXML communication reader: any bytes are parsed, their references
-// resolved and the document read into the model, which is then walked through its interfaces.
+// resolved and the document read into the model by the exact reader and by whole-document
+// reading; each model is then walked through its interfaces.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -46,18 +47,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     root.Parse(text.c_str(), false, text.size(), 0, 0);
     resolver.Resolve(&root, 2);
 
-    qm::arxml::OwnedNamedList<qm::arxml::ArxmlPdu> pdus;
-    qm::arxml::OwnedNamedList<qm::arxml::ArxmlCluster> clusters;
-    std::string messages;
-    qm::arxml::AutosarVersion version{};
-    qm::arxml::ArxmlReader reader({pdus, clusters, messages, version});
-    reader.ReadDocument(&root);
-    WalkModel(clusters, pdus);
+    for (const int32_t mode : {kArxmlReadExact, kArxmlReadWholeDocument}) {
+        qm::arxml::OwnedNamedList<qm::arxml::ArxmlPdu> pdus;
+        qm::arxml::OwnedNamedList<qm::arxml::ArxmlCluster> clusters;
+        std::string messages;
+        qm::arxml::AutosarVersion version{};
+        qm::arxml::ArxmlReader reader({pdus, clusters, messages, version});
+        reader.SetReadingMode(mode);
+        reader.ReadDocument(&root);
+        WalkModel(clusters, pdus);
+        // Clusters list PDUs: they go first.
+        clusters.Clear();
+        pdus.Clear();
+    }
 
     // The process-wide log would otherwise grow with every input.
     NanoXML::ClearMessageLog();
-    // Clusters list PDUs: they go first.
-    clusters.Clear();
-    pdus.Clear();
     return 0;
 }

@@ -175,3 +175,19 @@ class QM_API INetConfigArxmlFile : public INetFile {
     virtual IArxmlPdu* GetPdu(uint64_t index) = 0;             // slot 18
     virtual IArxmlPdu* FindPdu(const char* name) = 0;          // slot 19
 };
+
+// How an ARXML communication file reads a document. Exact reading (the default) takes PDUs and
+// clusters from the packages of the described names only; whole-document reading takes them
+// from every AR-PACKAGE at any depth by element kind, and also reads the container, secured,
+// multiplexed, N-, DCM-, NM- and general-purpose PDUs.
+enum ArxmlReadingMode : int32_t { kArxmlReadExact = 0, kArxmlReadWholeDocument = 1 };
+
+// Extension of the ARXML communication file beyond INetConfigArxmlFile, reached with
+// dynamic_cast<INetConfigArxmlFileOptions*>(file). The mode applies to the next load.
+class QM_API INetConfigArxmlFileOptions {
+  public:
+    virtual ~INetConfigArxmlFileOptions() = default;  // slot 0
+    virtual bool SetReadingMode(int32_t mode) = 0;    // slot 1
+    virtual int32_t GetReadingMode() = 0;             // slot 2
+    virtual uint64_t GetFrameCount() = 0;             // slot 3
+};

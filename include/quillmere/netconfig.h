@@ -225,6 +225,17 @@ class QM_API INetConfig {
     virtual const char* GetFibexInfoText() = 0;                  // slot 28
 };
 
+// Extension of the network configuration beyond INetConfig, reached with
+// dynamic_cast<INetConfigOptions*>(config): the reading mode (ArxmlReadingMode of
+// quillmere/arxml_com.h: 0 exact, the default; 1 whole document) of the ARXML file objects its
+// ARXML loads create.
+class QM_API INetConfigOptions {
+  public:
+    virtual ~INetConfigOptions() = default;              // slot 0
+    virtual bool SetArxmlReadingMode(int32_t mode) = 0;  // slot 1
+    virtual int32_t GetArxmlReadingMode() = 0;           // slot 2
+};
+
 // Extension of the network configuration, reached by dynamic_cast from INetConfig (the slot
 // layout above does not change): DBC files loaded by LoadDbc are read tolerantly when set (see
 // IDbcTolerantReading in quillmere/dbc.h); off by default.

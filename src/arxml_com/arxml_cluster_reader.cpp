@@ -108,7 +108,7 @@ class ClusterReader {
     void ReadPduTriggering(const NanoXML* triggering) {
         const NanoXML* element = ChildTarget(triggering, "I-PDU-REF");
         if (element == nullptr) return;
-        if (ArxmlPdu* pdu = context_.FindPdu(ShortName(element))) cluster_.AddPdu(pdu);
+        if (ArxmlPdu* pdu = context_.PduOf(element, ShortName(element))) cluster_.AddPdu(pdu);
     }
 
     // Resolves one PDU reference of a frame triggering; reports a PDU the file does not hold.
@@ -116,7 +116,7 @@ class ClusterReader {
                           std::vector<ArxmlPdu*>& pdus) {
         const NanoXML* element = Target(reference);
         const std::string name = element ? ShortName(element) : LastPathComponent(Text(reference));
-        if (ArxmlPdu* pdu = context_.FindPdu(name)) {
+        if (ArxmlPdu* pdu = context_.PduOf(element, name)) {
             pdus.push_back(pdu);
         } else {
             context_.Message("Pdu: " + name + " not found for frame triggering: " + triggering);
@@ -190,6 +190,10 @@ class ClusterReader {
         AssignToPorts(triggering, pdus);
         // The cluster's PDUs are those of its PDU triggerings; a frame only gives its data.
         for (ArxmlPdu* pdu : pdus) SetFrameData(triggering, frame, *pdu);
+        if (frame != nullptr) {
+            context_.framesTriggered.insert(frame);
+            if (!pdus.empty()) context_.framesRead.insert(frame);
+        }
     }
 
     ArxmlReadContext& context_;

@@ -98,8 +98,18 @@ void AddGroup(ArxmlPdu& pdu, const NanoXML* groupElement, const NanoXML* memberL
     pdu.AddSignalGroup(std::move(group));
 }
 
-void ReadSignals4(ArxmlReadContext& context, const NanoXML* element, ArxmlPdu& pdu) {
+// The signal mappings of an AUTOSAR 4 PDU. NM PDUs spell the list I-SIGNAL-TO-I-PDU-MAPPINGS;
+// whole-document reading takes that spelling too.
+const NanoXML* Mappings4(const ArxmlReadContext& context, const NanoXML* element) {
     const NanoXML* mappings = Child(element, "I-SIGNAL-TO-PDU-MAPPINGS");
+    if (mappings == nullptr && context.wholeDocument) {
+        mappings = Child(element, "I-SIGNAL-TO-I-PDU-MAPPINGS");
+    }
+    return mappings;
+}
+
+void ReadSignals4(ArxmlReadContext& context, const NanoXML* element, ArxmlPdu& pdu) {
+    const NanoXML* mappings = Mappings4(context, element);
     if (mappings == nullptr) return;
     SignalsByElement signals;
     std::vector<const NanoXML*> groups;
@@ -162,6 +172,7 @@ ArxmlPdu* ReadPdu(ArxmlReadContext& context, const NanoXML* element) {
     ReadTiming(element, context.autosar4 ? kTiming4 : kTiming3, *created);
 
     ArxmlPdu* pdu = context.pdus.Add(std::move(created));
+    if (context.wholeDocument) context.pduByElement.emplace(element, pdu);
     if (context.autosar4) {
         ReadSignals4(context, element, *pdu);
     } else {

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "arxml_com/arxml_cluster_reader.h"
+#include "arxml_com/arxml_composite_pdu_reader.h"
+#include "arxml_com/arxml_document_elements.h"
 #include "arxml_com/arxml_nodes.h"
 #include "arxml_com/arxml_packages.h"
 #include "arxml_com/arxml_pdu_reader.h"
@@ -39,6 +41,24 @@ void ReadClusters(ArxmlReadContext& context, const NanoXML* autosar) {
             ? PackageElements(autosar, {"Cluster", "CommunicationClusters"})
             : ListsHolding(autosar, {"CAN-CLUSTER", "LIN-CLUSTER", "ETHERNET-CLUSTER"});
     ForEachListElement(lists, [&](const NanoXML* element) { ReadCluster(context, element); });
+}
+
+// Whole-document reading: every PDU and cluster of every package, by element kind, each once in
+// document order; PDUs first, so that clusters and carriers find every PDU. Elements that stay
+// unread are reported last.
+void ReadWholeDocument(ArxmlReadContext& context, const NanoXML* autosar) {
+    context.wholeDocument = true;
+    const DocumentElements elements = CollectDocumentElements(autosar);
+    for (const NanoXML* element : elements.pdus) ReadPdu(context, element);
+    ReadCompositePdus(context, autosar, elements.pdus);
+    for (const NanoXML* element : elements.clusters) ReadCluster(context, element);
+    for (const NanoXML* element : elements.unreadCandidates) {
+        if (KindOfElement(element->name) == CommunicationKind::kFrame &&
+            context.framesTriggered.count(element) != 0) {
+            continue;
+        }
+        context.Message(element->name + " not read: " + ShortName(element));
+    }
 }
 
 }  // namespace
@@ -96,6 +116,7 @@ bool ArxmlReader::Load(const std::wstring& path) {
 }
 
 void ArxmlReader::ReadDocument(const NanoXML* root) {
+    framesRead_ = 0;
     const NanoXML* autosar = FindAutosarElement(root);
     if (autosar == nullptr) return;
     // A document whose schema location names no version reads as AUTOSAR 3.
@@ -103,8 +124,13 @@ void ArxmlReader::ReadDocument(const NanoXML* root) {
 
     ArxmlReadContext context(target_.pdus, target_.clusters, target_.messages,
                              target_.version[0] >= 4);
-    ReadPdus(context, autosar);
-    ReadClusters(context, autosar);
+    if (mode_ == kArxmlReadWholeDocument) {
+        ReadWholeDocument(context, autosar);
+    } else {
+        ReadPdus(context, autosar);
+        ReadClusters(context, autosar);
+    }
+    framesRead_ = context.framesRead.size();
 }
 
 }  // namespace qm::arxml

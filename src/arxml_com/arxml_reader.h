@@ -8,6 +8,7 @@
 #include "arxml_com/arxml_cluster.h"
 #include "arxml_com/arxml_pdu.h"
 #include "arxml_com/named_list.h"
+#include "quillmere/arxml_com.h"
 #include "quillmere/xml.h"
 
 namespace qm::arxml {
@@ -40,6 +41,8 @@ class ArxmlReader {
 
     // Workers of the reference resolution; 0 for the default plan.
     void SetWorkers(unsigned workers) { workers_ = workers; }
+    // kArxmlReadExact (the default) or kArxmlReadWholeDocument.
+    void SetReadingMode(int32_t mode) { mode_ = mode; }
 
     // Returns false only when the file cannot be read; the model stays empty then.
     bool Load(const std::wstring& path);
@@ -47,11 +50,15 @@ class ArxmlReader {
     void ReadDocument(const NanoXML* root);
 
     const ArxmlLoadTimes& Times() const { return times_; }
+    // The frame elements whose data a frame triggering gave to a PDU in the last read.
+    uint64_t FramesRead() const { return framesRead_; }
 
   private:
     ArxmlReadTarget target_;
     unsigned workers_ = 0;
+    int32_t mode_ = kArxmlReadExact;
     ArxmlLoadTimes times_;
+    uint64_t framesRead_ = 0;
 };
 
 }  // namespace qm::arxml

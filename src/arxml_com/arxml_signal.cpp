@@ -44,4 +44,18 @@ void ArxmlSignal::AddCompuScale(const CompuScale& scale) {
     entries_.push_back(std::move(entry));
 }
 
+std::unique_ptr<ArxmlSignal> ArxmlSignal::CopyAt(uint16_t startPosition) const {
+    auto copy = std::make_unique<ArxmlSignal>();
+    copy->name_ = name_;
+    copy->description_ = description_;
+    copy->maximum_ = maximum_;
+    copy->minimum_ = minimum_;
+    copy->unit_ = unit_;
+    for (const auto& entry : entries_) copy->AddCompuScale(entry->scale);
+    copy->bitLength_ = bitLength_;
+    copy->startPosition_ = startPosition;
+    copy->byteOrder_ = byteOrder_;
+    return copy;
+}
+
 }  // namespace qm::arxml

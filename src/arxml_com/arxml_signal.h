@@ -57,7 +57,12 @@ class ArxmlSignal : public IArxmlSignal {
     // '0' for most significant byte first (big endian), '1' otherwise, as in DBC.
     void SetByteOrder(uint8_t order) { byteOrder_ = order; }
     void SetPdu(ArxmlPdu* pdu) { pdu_ = pdu; }
+    // A copy of everything read for this signal, at another start position and of no PDU yet.
+    std::unique_ptr<ArxmlSignal> CopyAt(uint16_t startPosition) const;
     ArxmlPdu* Pdu() const { return pdu_; }
+    uint16_t StartPosition() const { return startPosition_; }
+    uint16_t BitLength() const { return bitLength_; }
+    uint8_t ByteOrder() const { return byteOrder_; }
 
   private:
     // The scale keeps its strings; the entry handed out points into them.

@@ -9,6 +9,7 @@ void NetConfigArxmlFile::ClearContent() {
     pdus_.Clear();
     version_ = {0, 0, 0};
     loaded_ = false;
+    framesRead_ = 0;
 }
 
 void NetConfigArxmlFile::Clear() {
@@ -23,9 +24,17 @@ bool NetConfigArxmlFile::Load(const wchar_t* path) {
     path_ = path ? path : L"";
     qm::arxml::ArxmlReader reader({pdus_, clusters_, messages_, version_});
     reader.SetWorkers(workers_);
+    reader.SetReadingMode(mode_);
     const bool ok = reader.Load(path_);
     times_ = reader.Times();
+    framesRead_ = reader.FramesRead();
     // The reference resolution and reading happen only after a successful parse.
     loaded_ = ok;
     return ok;
+}
+
+bool NetConfigArxmlFile::SetReadingMode(int32_t mode) {
+    if (mode != kArxmlReadExact && mode != kArxmlReadWholeDocument) return false;
+    mode_ = mode;
+    return true;
 }

@@ -10,7 +10,9 @@
 #include "netconfig/net_file_base.h"
 #include "quillmere/arxml_com.h"
 
-class NetConfigArxmlFile : public NetFileBase<INetConfigArxmlFile> {
+// Besides its interface the file offers the reading-mode extension INetConfigArxmlFileOptions.
+class NetConfigArxmlFile : public NetFileBase<INetConfigArxmlFile>,
+                           public INetConfigArxmlFileOptions {
   public:
     static constexpr const char* kVersion = "1.19";
 
@@ -38,6 +40,10 @@ class NetConfigArxmlFile : public NetFileBase<INetConfigArxmlFile> {
     IArxmlPdu* GetPdu(uint64_t index) override { return pdus_.At(index); }
     IArxmlPdu* FindPdu(const char* name) override { return pdus_.Find(name); }
 
+    bool SetReadingMode(int32_t mode) override;
+    int32_t GetReadingMode() override { return mode_; }
+    uint64_t GetFrameCount() override { return framesRead_; }
+
     // The document's AUTOSAR version (major, minor, patch).
     const qm::arxml::AutosarVersion& AutosarVersion() const { return version_; }
     const std::vector<qm::arxml::ArxmlCluster*>& Clusters() const { return clusters_.Items(); }
@@ -56,5 +62,7 @@ class NetConfigArxmlFile : public NetFileBase<INetConfigArxmlFile> {
     qm::arxml::OwnedNamedList<qm::arxml::ArxmlPdu> pdus_;
     qm::arxml::OwnedNamedList<qm::arxml::ArxmlCluster> clusters_;
     unsigned workers_ = 0;
+    int32_t mode_ = kArxmlReadExact;
+    uint64_t framesRead_ = 0;
     qm::arxml::ArxmlLoadTimes times_;
 };

@@ -91,6 +91,7 @@ uint8_t NetConfig::LoadDbc(const char* path) {
 // The ARXML file object lives only as long as the conversion.
 uint8_t NetConfig::LoadArxml(const wchar_t* path) {
     const auto file = std::make_unique<NetConfigArxmlFile>();
+    file->SetReadingMode(arxmlReadingMode_);
     const bool loaded = file->Load(path);
     lastMessages_ = file->GetMessages();
     if (!loaded) return kNetLoadFailed;
@@ -192,4 +193,10 @@ INetFrameDiagnostic* NetConfig::CreateFrameDiagnostic() {
 const char* NetConfig::GetFibexInfoText() {
     fibexInfoText_.clear();
     return fibexInfoText_.c_str();
+}
+
+bool NetConfig::SetArxmlReadingMode(int32_t mode) {
+    if (mode != kArxmlReadExact && mode != kArxmlReadWholeDocument) return false;
+    arxmlReadingMode_ = mode;
+    return true;
 }

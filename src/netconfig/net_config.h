@@ -7,11 +7,14 @@
 #include <vector>
 
 #include "netconfig/net_database.h"
+#include "quillmere/arxml_com.h"
 #include "quillmere/netconfig.h"
 
 class NanoXML;
 
-class NetConfig : public INetConfig, public INetConfigDbcReading {
+// Besides its interface the configuration offers two extensions: INetConfigOptions (the reading
+// mode of the ARXML files it loads) and INetConfigDbcReading (tolerant DBC reading).
+class NetConfig : public INetConfig, public INetConfigOptions, public INetConfigDbcReading {
   public:
     static constexpr const char* kVersion = "1.61";
 
@@ -51,6 +54,9 @@ class NetConfig : public INetConfig, public INetConfigDbcReading {
     const char* GetVersion() override { return kVersion; }
     const char* GetFibexInfoText() override;
 
+    bool SetArxmlReadingMode(int32_t mode) override;
+    int32_t GetArxmlReadingMode() override { return arxmlReadingMode_; }
+
     // The element the facade hangs under its info element; owned by the configuration.
     NanoXML* GetXmlNode() const { return xml_; }
     int FileFlag() const { return fileFlag_; }
@@ -76,4 +82,6 @@ class NetConfig : public INetConfig, public INetConfigDbcReading {
     std::string fibexInfoText_;
     std::vector<std::unique_ptr<INetFile>> files_;
     NanoXML* xml_;
+    // A setting, not content: Clear keeps it.
+    int32_t arxmlReadingMode_ = kArxmlReadExact;
 };

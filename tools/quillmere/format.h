@@ -20,7 +20,9 @@ struct Options {
     std::string output;       // -o FILE where a command writes a file
     std::string encoding;     // --encoding NAME: the text encoding of the input files, "" to decide
     bool shortNames = false;  // --short-names: names as written, not the long names
-    bool exact = false;       // --exact: the exact DBC reader, which stops at unknown lines
+    // --exact: the described readers (DBC: stops at unknown lines; ARXML: only the packages of
+    // the described names) instead of tolerant and whole-document reading
+    bool exact = false;
 };
 
 // Exit codes of "check".

@@ -28,8 +28,18 @@ struct LoadedArxml {
     std::vector<std::string> unresolved;
 };
 
-LoadedArxml LoadArxml(const std::string& path) {
+// Whole-document reading unless --exact asks for the described reader.
+int32_t ReadingMode(const Options& options) {
+    return options.exact ? kArxmlReadExact : kArxmlReadWholeDocument;
+}
+
+const char* ReadingModeText(int32_t mode) {
+    return mode == kArxmlReadWholeDocument ? "whole document" : "exact";
+}
+
+LoadedArxml LoadArxml(const std::string& path, const Options& options) {
     LoadedArxml loaded;
+    loaded.file->SetReadingMode(ReadingMode(options));
     NanoXML::ClearMessageLog();
     loaded.ok = loaded.file->Load(path.c_str());
     for (const std::string& line : SplitLines(NanoXML::MessageLog())) {
@@ -237,8 +247,8 @@ class ArxmlFormat : public FileFormat {
         return extension == ".arxml";
     }
 
-    Json Info(const std::string& path, const Options&) override {
-        LoadedArxml loaded = Require(path);
+    Json Info(const std::string& path, const Options& options) override {
+        LoadedArxml loaded = Require(path, options);
         NetConfigArxmlFile& file = *loaded.file;
         const Counts counts = CountModel(file);
         Json clusters = Json::array();
@@ -251,6 +261,7 @@ class ArxmlFormat : public FileFormat {
         return {{"path", path},
                 {"kind", "ARXML communication"},
                 {"status", "loaded"},
+                {"readingMode", ReadingModeText(file.GetReadingMode())},
                 {"autosarVersion", VersionText(file)},
                 {"clusters", clusters},
                 {"counts",
@@ -258,14 +269,15 @@ class ArxmlFormat : public FileFormat {
                   {"ecus", counts.ecus},
                   {"pduGroups", counts.pduGroups},
                   {"pdus", file.Pdus().size()},
+                  {"frames", file.GetFrameCount()},
                   {"signals", counts.signals},
                   {"signalGroups", counts.signalGroups}}},
                 {"messages", SplitLines(file.GetMessages()).size()},
                 {"unresolvedReferences", loaded.unresolved.size()}};
     }
 
-    Json Dump(const std::string& path, const Options&) override {
-        LoadedArxml loaded = Require(path);
+    Json Dump(const std::string& path, const Options& options) override {
+        LoadedArxml loaded = Require(path, options);
         NetConfigArxmlFile& file = *loaded.file;
         Json clusters = Json::array();
         for (ArxmlCluster* cluster : file.Clusters()) clusters.push_back(ClusterJson(*cluster));
@@ -273,13 +285,14 @@ class ArxmlFormat : public FileFormat {
         for (ArxmlPdu* pdu : file.Pdus()) pdus.push_back(PduJson(*pdu));
         return {{"path", path},
                 {"kind", "ARXML communication"},
+                {"readingMode", ReadingModeText(file.GetReadingMode())},
                 {"autosarVersion", VersionText(file)},
                 {"clusters", clusters},
                 {"pdus", pdus}};
     }
 
-    CheckResult Check(const std::string& path, const Options&) override {
-        LoadedArxml loaded = LoadArxml(path);
+    CheckResult Check(const std::string& path, const Options& options) override {
+        LoadedArxml loaded = LoadArxml(path, options);
         CheckResult result;
         if (!loaded.ok) {
             result.exitCode = kCheckFailed;
@@ -298,7 +311,7 @@ class ArxmlFormat : public FileFormat {
     void Demo(const std::filesystem::path& examplesDir, std::ostream& out) override {
         const std::filesystem::path example = examplesDir / kExampleName;
         out << "ARXML communication (" << example.filename().string() << ")\n";
-        LoadedArxml loaded = LoadArxml(example.string());
+        LoadedArxml loaded = LoadArxml(example.string(), Options{});
         if (!loaded.ok) {
             out << "  cannot read " << example.string() << '\n';
             return;
@@ -341,8 +354,8 @@ class ArxmlFormat : public FileFormat {
         return FormatFor("", network);
     }
 
-    static LoadedArxml Require(const std::string& path) {
-        LoadedArxml loaded = LoadArxml(path);
+    static LoadedArxml Require(const std::string& path, const Options& options) {
+        LoadedArxml loaded = LoadArxml(path, options);
         if (!loaded.ok) throw ToolError("cannot read the file");
         return loaded;
     }

@@ -77,11 +77,17 @@ class NetConfigFormat : public FileFormat {
         for (uint64_t i = loaded.first; i < config_.GetDataBaseCount(); ++i) {
             databases.push_back(DatabaseSummary(*config_.GetDataBase(i)));
         }
-        return Json{{"path", path},
-                    {"kind", "netconfig"},
-                    {"status", ResultText(loaded.code)},
-                    {"result", loaded.code},
-                    {"databases", databases}};
+        Json info = Json{{"path", path},
+                         {"kind", "netconfig"},
+                         {"status", ResultText(loaded.code)},
+                         {"result", loaded.code}};
+        if (Extension(path) == ".arxml") {
+            info["readingMode"] = config_.GetArxmlReadingMode() == kArxmlReadWholeDocument
+                                      ? "whole document"
+                                      : "exact";
+        }
+        info["databases"] = databases;
+        return info;
     }
 
     Json Dump(const std::string& path, const Options& options) override {
@@ -194,9 +200,11 @@ class NetConfigFormat : public FileFormat {
         throw ToolError("'" + path + "' is no DBC, LDF or ARXML file");
     }
 
-    // Every file of one run goes into the same configuration, one database per bus.
+    // Every file of one run goes into the same configuration, one database per bus. DBC is read
+    // tolerantly and ARXML whole unless --exact asks for the described readers.
     Loaded Load(const std::string& path, const Options& options) {
         config_.SetTolerantDbcReading(!options.exact);
+        config_.SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
         Loaded loaded;
         loaded.first = config_.GetDataBaseCount();
         loaded.code = LoadInto(config_, path);

@@ -366,7 +366,8 @@ int main(int argc, char** argv) {
         command->add_flag("--short-names", options.shortNames,
                           "show names as written, not the long names of their attributes");
         command->add_flag("--exact", options.exact,
-                          "DBC: the exact reader, which stops at the first line it does not know");
+                          "the exact readers: DBC stops at the first line it does not know, "
+                          "ARXML reads only the packages of the described names");
     };
     auto* version = app.add_subcommand("version", "library, tool and file-class versions");
     version->add_flag("--json", options.json, "machine-readable output");

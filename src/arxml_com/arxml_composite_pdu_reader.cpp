@@ -1,0 +1,267 @@
+#include "arxml_com/arxml_composite_pdu_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "arxml_com/arxml_document_elements.h"
+#include "arxml_com/arxml_nodes.h"
+
+namespace qm::arxml {
+
+namespace {
+
+// Real documents nest a container, a secured PDU and its payload: three levels.
+constexpr int kMaxNesting = 8;
+// Carriers copy signals; a few copies of every signal read directly, plus some slack, is more
+// than real documents need and keeps hostile ones from multiplying their size.
+constexpr size_t kSignalBudgetFactor = 8;
+constexpr size_t kSignalBudgetBase = 4096;
+constexpr uint64_t kMaxStartPosition = 0xFFFF;
+
+bool IsCarrier(std::string_view elementName) {
+    return elementName == "CONTAINER-I-PDU" || elementName == "SECURED-I-PDU" ||
+           elementName == "MULTIPLEXED-I-PDU";
+}
+
+// Header bytes before each contained PDU: identifier and length.
+uint64_t HeaderBytes(const std::string& headerType) {
+    if (headerType == "SHORT-HEADER") return 4;
+    if (headerType == "LONG-HEADER") return 8;
+    return 0;
+}
+
+// Whether a header identifier text is a number that fits the header's identifier field.
+bool FitsHeader(const std::string& text, uint64_t maximum) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first != std::string::npos && text[first] == '-') return false;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str(), nullptr, 0);
+    return errno != ERANGE && value <= maximum;
+}
+
+// What makes two laid signals the same: name, place, length and byte order.
+std::string SignalKey(const ArxmlSignal& signal, uint16_t start) {
+    return signal.Name() + '\0' + std::to_string(start) + ':' + std::to_string(signal.BitLength()) +
+           ':' + static_cast<char>(signal.ByteOrder());
+}
+
+// One carried PDU: the element it was read from and where it lies in its carrier.
+struct Part {
+    const NanoXML* element = nullptr;
+    std::string name;
+    uint64_t offset = 0;  // bytes
+    std::string problem;  // why the part is not laid in; empty when it is
+};
+
+class CompositeReader {
+  public:
+    CompositeReader(ArxmlReadContext& context, const NanoXML* root,
+                    const std::vector<const NanoXML*>& elements)
+        : context_(context), root_(root) {
+        size_t direct = 0;
+        for (const NanoXML* element : elements) {
+            byName_.try_emplace(ShortName(element), element);
+            if (!IsCarrier(element->name)) {
+                if (ArxmlPdu* pdu = PduOf(element)) direct += pdu->Signals().size();
+            }
+        }
+        budget_ = direct * kSignalBudgetFactor + kSignalBudgetBase;
+    }
+
+    void Run(const std::vector<const NanoXML*>& elements) {
+        for (const NanoXML* element : elements) {
+            if (IsCarrier(element->name)) Fill(element, 0);
+        }
+    }
+
+  private:
+    enum class State { kPending, kActive, kDone };
+
+    ArxmlPdu* PduOf(const NanoXML* element) const {
+        const auto it = context_.pduByElement.find(element);
+        return it == context_.pduByElement.end() ? nullptr : it->second;
+    }
+
+    // The element an unresolved reference names by its last path component: the first PDU of
+    // that name, else the first package element of that name (indexed on first need).
+    const NanoXML* ElementNamed(const std::string& name) {
+        const auto pdu = byName_.find(name);
+        if (pdu != byName_.end()) return pdu->second;
+        if (!allIndexed_) {
+            ForEachPackageElement(root_, [this](const NanoXML* element) {
+                allByName_.try_emplace(ShortName(element), element);
+            });
+            allIndexed_ = true;
+        }
+        const auto any = allByName_.find(name);
+        return any == allByName_.end() ? nullptr : any->second;
+    }
+
+    // A part reference leads to the PDU directly or to an element (a PDU triggering) whose
+    // I-PDU-REF names it.
+    Part Resolve(const NanoXML* reference) {
+        Part part;
+        std::string name = LastPathComponent(Text(reference));
+        const NanoXML* target = Target(reference);
+        if (target == nullptr) target = ElementNamed(name);
+        if (target != nullptr && KindOfElement(target->name) != CommunicationKind::kPdu) {
+            const NanoXML* inner = Child(target, "I-PDU-REF");
+            if (inner == nullptr) {
+                part.name = ShortName(target);
+                part.problem = "not found";
+                return part;
+            }
+            name = LastPathComponent(Text(inner));
+            target = Target(inner);
+            if (target == nullptr) target = ElementNamed(name);
+        }
+        part.name = target ? ShortName(target) : name;
+        if (target == nullptr || PduOf(target) == nullptr) {
+            part.problem = "not found";
+        } else {
+            part.element = target;
+        }
+        return part;
+    }
+
+    // Contained PDUs lie one after the other, each behind its header, unless their
+    // CONTAINED-I-PDU-PROPS give an OFFSET.
+    std::vector<Part> ContainerParts(const NanoXML* element) {
+        std::vector<Part> parts;
+        const NanoXML* list = Child(element, "CONTAINED-PDU-TRIGGERING-REFS");
+        if (list == nullptr) return parts;
+        const uint64_t header = HeaderBytes(ChildText(element, "HEADER-TYPE"));
+        const std::string_view idName =
+            header == 8 ? "HEADER-ID-LONG-HEADER" : "HEADER-ID-SHORT-HEADER";
+        const uint64_t idMaximum = header == 8 ? 0xFFFFFFFFull : 0xFFFFFFull;
+        uint64_t end = 0;
+        for (const NanoXML* reference : list->children) {
+            if (reference->name.empty()) continue;
+            Part part = Resolve(reference);
+            if (part.element != nullptr) {
+                const NanoXML* props = Child(part.element, "CONTAINED-I-PDU-PROPS");
+                const NanoXML* id = header != 0 ? Child(props, idName) : nullptr;
+                if (id != nullptr && !FitsHeader(id->GetText(), idMaximum)) {
+                    part.problem = "header id " + id->GetText() + " out of range";
+                }
+                // Every part that names a PDU takes its room, laid in or not.
+                const NanoXML* offset = Child(props, "OFFSET");
+                part.offset = offset ? ParseUnsigned(offset->GetText()) : end + header;
+                end = part.offset + PduOf(part.element)->GetLength();
+            }
+            parts.push_back(std::move(part));
+        }
+        return parts;
+    }
+
+    // Static parts first, then every alternative of the dynamic parts; all lie at offset 0,
+    // since their signal positions count from the start of the multiplexed PDU.
+    std::vector<Part> MultiplexedParts(const NanoXML* element) {
+        std::vector<const NanoXML*> staticRefs;
+        std::vector<const NanoXML*> dynamicRefs;
+        std::vector<const NanoXML*> stack(element->children.rbegin(), element->children.rend());
+        while (!stack.empty()) {
+            const NanoXML* node = stack.back();
+            stack.pop_back();
+            if (node->name == "I-PDU-REF") {
+                (Ancestor(node, "STATIC-PART") ? staticRefs : dynamicRefs).push_back(node);
+                continue;
+            }
+            stack.insert(stack.end(), node->children.rbegin(), node->children.rend());
+        }
+        std::vector<Part> parts;
+        for (const NanoXML* reference : staticRefs) parts.push_back(Resolve(reference));
+        for (const NanoXML* reference : dynamicRefs) parts.push_back(Resolve(reference));
+        return parts;
+    }
+
+    std::vector<Part> PartsOf(const NanoXML* element) {
+        if (element->name == "CONTAINER-I-PDU") return ContainerParts(element);
+        if (element->name == "MULTIPLEXED-I-PDU") return MultiplexedParts(element);
+        // A secured PDU carries its payload at its start; the authentication data follows.
+        const NanoXML* payload = Child(element, "PAYLOAD-REF");
+        if (payload == nullptr) return {};
+        return {Resolve(payload)};
+    }
+
+    void Fill(const NanoXML* element, int depth) {
+        State& state = states_[element];
+        if (state != State::kPending) return;
+        state = State::kActive;
+        ArxmlPdu* pdu = PduOf(element);
+        if (pdu != nullptr) {
+            for (Part& part : PartsOf(element)) LayIn(*pdu, part, depth);
+        }
+        states_[element] = State::kDone;
+    }
+
+    void LayIn(ArxmlPdu& pdu, Part& part, int depth) {
+        if (part.problem.empty()) {
+            const auto it = states_.find(part.element);
+            const State state = it == states_.end() ? State::kPending : it->second;
+            if (state == State::kActive) {
+                part.problem = "the parts form a cycle";
+            } else if (IsCarrier(part.element->name) && state == State::kPending) {
+                if (depth + 1 > kMaxNesting) {
+                    part.problem = "nested too deeply";
+                } else {
+                    Fill(part.element, depth + 1);
+                }
+            }
+        }
+        if (part.problem.empty()) part.problem = CopySignals(pdu, *PduOf(part.element), part);
+        if (!part.problem.empty()) {
+            context_.Message("Pdu part not read: " + part.name + " of pdu: " + pdu.Name() + " (" +
+                             part.problem + ")");
+        }
+    }
+
+    // Copies the part's signals into the carrier, all or none; returns why none, if so.
+    std::string CopySignals(ArxmlPdu& carrier, const ArxmlPdu& carried, const Part& part) {
+        if (part.offset > kMaxStartPosition) return "start position out of range";
+        const uint64_t shift = part.offset * 8;
+        for (const ArxmlSignal* signal : carried.Signals()) {
+            if (signal->StartPosition() + shift > kMaxStartPosition) {
+                return "start position out of range";
+            }
+        }
+        if (carried.Signals().size() > budget_) return "too many signals";
+        budget_ -= carried.Signals().size();
+        for (const ArxmlSignal* signal : carried.Signals()) {
+            const auto start = static_cast<uint16_t>(signal->StartPosition() + shift);
+            // A signal that several parts lay at the same place (the selector of every
+            // dynamic part of a multiplexed PDU) is one signal of the carrier.
+            if (laid_[&carrier].insert(SignalKey(*signal, start)).second) {
+                carrier.AddSignal(signal->CopyAt(start));
+            }
+        }
+        return {};
+    }
+
+    ArxmlReadContext& context_;
+    const NanoXML* root_;
+    std::unordered_map<std::string, const NanoXML*> byName_;
+    std::unordered_map<std::string, const NanoXML*> allByName_;
+    bool allIndexed_ = false;
+    std::unordered_map<const NanoXML*, State> states_;
+    std::unordered_map<const ArxmlPdu*, std::unordered_set<std::string>> laid_;
+    size_t budget_ = 0;
+};
+
+}  // namespace
+
+void ReadCompositePdus(ArxmlReadContext& context, const NanoXML* root,
+                       const std::vector<const NanoXML*>& pduElements) {
+    // Most documents carry no carriers: then nothing is indexed.
+    const bool anyCarrier = std::any_of(pduElements.begin(), pduElements.end(),
+                                        [](const NanoXML* e) { return IsCarrier(e->name); });
+    if (!anyCarrier) return;
+    CompositeReader reader(context, root, pduElements);
+    reader.Run(pduElements);
+}
+
+}  // namespace qm::arxml

@@ -1,0 +1,380 @@
+// Whole-document reading of every ARXML file of the shared corpus, checked against what the
+// document holds: the PDU, frame and cluster elements are counted here directly in the element
+// tree, references followed by their full package paths, and each must be found exactly once
+// with the signals its mappings give. The counts of both reading modes are pinned per file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <tuple>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "arxml_com/netconfig_arxml_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kCorpus = QM_SHARED_DIR "/corpus/arxml";
+
+bool IsPduKind(const std::string& name) {
+    static const std::set<std::string> kinds = {
+        "I-SIGNAL-I-PDU",       "SIGNAL-I-PDU", "CONTAINER-I-PDU", "SECURED-I-PDU",
+        "MULTIPLEXED-I-PDU",    "N-PDU",        "DCM-I-PDU",       "NM-PDU",
+        "GENERAL-PURPOSE-I-PDU"};
+    return kinds.count(name) != 0;
+}
+
+bool IsClusterKind(const std::string& name) {
+    return name == "CAN-CLUSTER" || name == "LIN-CLUSTER" || name == "ETHERNET-CLUSTER";
+}
+
+bool IsFrameKind(const std::string& name) {
+    return name == "CAN-FRAME" || name == "FRAME" || name == "LIN-UNCONDITIONAL-FRAME";
+}
+
+const NanoXML* ChildOf(const NanoXML* node, const std::string& name) {
+    if (node == nullptr) return nullptr;
+    for (const NanoXML* child : node->children) {
+        if (child->name == name) return child;
+    }
+    return nullptr;
+}
+
+std::string TextOf(const NanoXML* node) {
+    return node ? node->GetText() : std::string();
+}
+
+// A number as the documents write it (decimal or 0x...); 0 for no number.
+unsigned Number(const NanoXML* node) {
+    return static_cast<unsigned>(std::strtoul(TextOf(node).c_str(), nullptr, 0));
+}
+
+// A signal as the comparison sees it: name, start position, bit length, byte order.
+using SignalTuple = std::tuple<std::string, unsigned, unsigned, char>;
+
+// The document as the test reads it: every element by its full path, and the communication
+// elements in document order.
+struct Document {
+    NanoXML root;
+    std::unordered_map<std::string, const NanoXML*> byPath;
+    std::vector<const NanoXML*> pdus, clusters, frames, frameTriggerings;
+
+    explicit Document(const fs::path& path) {
+        EXPECT_EQ(root.LoadFile(path.string().c_str()), 1);
+        std::vector<std::pair<const NanoXML*, std::string>> stack = {{&root, ""}};
+        while (!stack.empty()) {
+            auto [node, parentPath] = stack.back();
+            stack.pop_back();
+            std::string path = parentPath;
+            if (const NanoXML* shortName = ChildOf(node, "SHORT-NAME")) {
+                path += "/" + shortName->GetText();
+                byPath.emplace(path, node);
+            }
+            if (IsPduKind(node->name)) pdus.push_back(node);
+            if (IsClusterKind(node->name)) clusters.push_back(node);
+            if (IsFrameKind(node->name)) frames.push_back(node);
+            if (node->name.size() >= 16 &&
+                node->name.compare(node->name.size() - 16, 16, "FRAME-TRIGGERING") == 0) {
+                frameTriggerings.push_back(node);
+            }
+            for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) {
+                stack.emplace_back(*it, path);
+            }
+        }
+    }
+
+    const NanoXML* Follow(const NanoXML* reference) const {
+        const auto it = byPath.find(TextOf(reference));
+        return it == byPath.end() ? nullptr : it->second;
+    }
+
+    // The signals an I-signal PDU's mappings give, in mapping order.
+    std::vector<SignalTuple> MappedSignals(const NanoXML* pdu) const {
+        std::vector<SignalTuple> signals;
+        const NanoXML* list = ChildOf(pdu, "I-SIGNAL-TO-PDU-MAPPINGS");
+        if (list == nullptr) list = ChildOf(pdu, "I-SIGNAL-TO-I-PDU-MAPPINGS");
+        if (list == nullptr) list = ChildOf(pdu, "SIGNAL-TO-PDU-MAPPINGS");
+        if (list == nullptr) return signals;
+        for (const NanoXML* mapping : list->children) {
+            const NanoXML* reference = ChildOf(mapping, "I-SIGNAL-REF");
+            if (reference == nullptr) reference = ChildOf(mapping, "SIGNAL-REF");
+            const NanoXML* signal = Follow(reference);
+            const NanoXML* system = Follow(ChildOf(signal, "SYSTEM-SIGNAL-REF"));
+            // Signal groups are no signals of their own.
+            if (signal == nullptr || signal->name.find("GROUP") != std::string::npos ||
+                (system != nullptr && system->name.find("GROUP") != std::string::npos)) {
+                continue;
+            }
+            const NanoXML* length = ChildOf(signal, "LENGTH");
+            if (length == nullptr) {
+                length = ChildOf(Follow(ChildOf(signal, "SYSTEM-SIGNAL-REF")), "LENGTH");
+            }
+            const bool msbFirst =
+                TextOf(ChildOf(mapping, "PACKING-BYTE-ORDER")) == "MOST-SIGNIFICANT-BYTE-FIRST";
+            signals.emplace_back(TextOf(ChildOf(signal, "SHORT-NAME")),
+                                 Number(ChildOf(mapping, "START-POSITION")), Number(length),
+                                 msbFirst ? '0' : '1');
+        }
+        return signals;
+    }
+
+    // The PDU a part reference names: directly, or through a PDU triggering's I-PDU-REF.
+    const NanoXML* PartPdu(const NanoXML* reference) const {
+        const NanoXML* target = Follow(reference);
+        if (target != nullptr && !IsPduKind(target->name)) {
+            target = Follow(ChildOf(target, "I-PDU-REF"));
+        }
+        return target;
+    }
+
+    static void AddShifted(std::vector<SignalTuple>& into, const std::vector<SignalTuple>& from,
+                           unsigned shiftBits) {
+        for (auto [name, start, length, order] : from) {
+            const SignalTuple shifted{name, start + shiftBits, length, order};
+            if (std::find(into.begin(), into.end(), shifted) == into.end()) into.push_back(shifted);
+        }
+    }
+
+    // What a PDU element holds: its mapped signals, or those of the PDUs it carries, each at
+    // the place where it lies (contained PDUs one after the other behind their headers).
+    std::vector<SignalTuple> Signals(const NanoXML* pdu) const {
+        std::vector<SignalTuple> signals;
+        if (pdu->name == "SECURED-I-PDU") {
+            if (const NanoXML* payload = PartPdu(ChildOf(pdu, "PAYLOAD-REF"))) {
+                AddShifted(signals, Signals(payload), 0);
+            }
+        } else if (pdu->name == "MULTIPLEXED-I-PDU") {
+            const NanoXML* statics = ChildOf(pdu, "STATIC-PARTS");
+            const NanoXML* dynamics = ChildOf(ChildOf(pdu, "DYNAMIC-PARTS"), "DYNAMIC-PART");
+            for (const NanoXML* part :
+                 {ChildOf(statics, "STATIC-PART"), ChildOf(pdu, "STATIC-PART")}) {
+                if (const NanoXML* carried = PartPdu(ChildOf(part, "I-PDU-REF"))) {
+                    AddShifted(signals, Signals(carried), 0);
+                }
+            }
+            for (const NanoXML* dynamic : {dynamics, ChildOf(pdu, "DYNAMIC-PART")}) {
+                const NanoXML* alternatives = ChildOf(dynamic, "DYNAMIC-PART-ALTERNATIVES");
+                if (alternatives == nullptr) continue;
+                for (const NanoXML* alternative : alternatives->children) {
+                    if (const NanoXML* carried = PartPdu(ChildOf(alternative, "I-PDU-REF"))) {
+                        AddShifted(signals, Signals(carried), 0);
+                    }
+                }
+            }
+        } else if (pdu->name == "CONTAINER-I-PDU") {
+            const std::string header = TextOf(ChildOf(pdu, "HEADER-TYPE"));
+            const unsigned headerBytes = header == "SHORT-HEADER"  ? 4
+                                         : header == "LONG-HEADER" ? 8
+                                                                   : 0;
+            unsigned end = 0;
+            const NanoXML* list = ChildOf(pdu, "CONTAINED-PDU-TRIGGERING-REFS");
+            for (const NanoXML* reference : list ? list->children : std::vector<NanoXML*>{}) {
+                const NanoXML* carried = PartPdu(reference);
+                if (carried == nullptr) continue;
+                const unsigned offset = end + headerBytes;
+                AddShifted(signals, Signals(carried), offset * 8);
+                end = offset + Number(ChildOf(carried, "LENGTH"));
+            }
+        } else {
+            signals = MappedSignals(pdu);
+        }
+        return signals;
+    }
+};
+
+std::vector<SignalTuple> ModelSignals(IArxmlPdu& pdu) {
+    std::vector<SignalTuple> signals;
+    for (uint64_t i = 0; i < pdu.GetSignalCount(); ++i) {
+        IArxmlSignal* signal = pdu.GetSignal(i);
+        signals.emplace_back(signal->GetName(), signal->GetStartPosition(), signal->GetBitLength(),
+                             static_cast<char>(signal->GetByteOrder()));
+    }
+    return signals;
+}
+
+size_t CountOccurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+struct Counts {
+    uint64_t clusters, pdus, frames, signals;
+    bool operator==(const Counts&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Counts& c) {
+    return out << "{" << c.clusters << ", " << c.pdus << ", " << c.frames << ", " << c.signals
+               << "}";
+}
+
+Counts CountsOf(NetConfigArxmlFile& file) {
+    Counts counts{file.GetClusterCount(), file.GetPduCount(), file.GetFrameCount(), 0};
+    for (auto* pdu : file.Pdus()) counts.signals += pdu->GetSignalCount();
+    return counts;
+}
+
+std::unique_ptr<NetConfigArxmlFile> Load(const fs::path& path, int32_t mode) {
+    auto file = std::make_unique<NetConfigArxmlFile>();
+    EXPECT_TRUE(file->SetReadingMode(mode));
+    EXPECT_TRUE(file->Load(path.string().c_str())) << path;
+    NanoXML::ClearMessageLog();
+    return file;
+}
+
+// Clusters, PDUs, frames whose data reached a PDU, signals: exact reading, then whole-document
+// reading. Files without communication content read nothing either way.
+// clang-format off
+const std::map<std::string, std::pair<Counts, Counts>> kPinned = {
+    {"capi_network_manifest.arxml",            {{0, 0, 0, 0},   {1, 0, 0, 0}}},
+    {"cm_ARXMLContainerTest.arxml",            {{0, 0, 0, 0},   {1, 17, 5, 46}}},
+    {"cm_ARXMLSecuredPDUTest.arxml",           {{1, 0, 0, 0},   {1, 3, 2, 4}}},
+    {"cm_cluster_arxml_FD.arxml",              {{0, 0, 0, 0},   {1, 3, 1, 8}}},
+    {"cm_test_ar323.arxml",                    {{1, 0, 0, 0},   {1, 28, 28, 158}}},
+    {"ct_system-3.2.3.arxml",                  {{1, 0, 0, 0},   {1, 5, 2, 19}}},
+    {"ct_system-4.2.arxml",                    {{1, 0, 0, 0},   {1, 11, 7, 47}}},
+    {"ct_system-dangling-reference-4.2.arxml", {{1, 0, 0, 0},   {1, 0, 0, 0}}},
+    {"ct_system-float-values.arxml",           {{0, 0, 0, 0},   {1, 1, 1, 2}}},
+    {"ct_system-missing-denominator-4.2.arxml",{{1, 0, 0, 0},   {1, 1, 1, 1}}},
+    {"pa_CanSystem.arxml",                     {{0, 0, 0, 0},   {1, 2, 2, 2}}},
+    {"tpms_ConvertedLegacy_BCM.arxml",         {{1, 1, 1, 1},   {1, 1, 1, 1}}},
+};
+// clang-format on
+
+class WholeDocumentCorpus : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
+    }
+
+    static std::vector<fs::path> Files() {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(kCorpus)) {
+            if (entry.path().extension() == ".arxml") files.push_back(entry.path());
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+};
+
+TEST_F(WholeDocumentCorpus, EveryPduClusterAndFrameIsFoundExactlyOnce) {
+    for (const fs::path& path : Files()) {
+        SCOPED_TRACE(path.filename().string());
+        const Document document(path);
+        auto file = Load(path, kArxmlReadWholeDocument);
+        const std::string messages = file->GetMessages();
+
+        // PDUs: one model PDU per element, in document order, with the element's signals.
+        ASSERT_EQ(file->GetPduCount(), document.pdus.size());
+        for (size_t i = 0; i < document.pdus.size(); ++i) {
+            IArxmlPdu* pdu = file->GetPdu(i);
+            const NanoXML* element = document.pdus[i];
+            EXPECT_EQ(pdu->GetName(), TextOf(ChildOf(element, "SHORT-NAME")));
+            EXPECT_EQ(ModelSignals(*pdu), document.Signals(element)) << pdu->GetName();
+        }
+
+        // Clusters: one per CAN, LIN or Ethernet cluster element.
+        ASSERT_EQ(file->GetClusterCount(), document.clusters.size());
+        for (size_t i = 0; i < document.clusters.size(); ++i) {
+            EXPECT_EQ(file->GetCluster(i)->GetName(),
+                      TextOf(ChildOf(document.clusters[i], "SHORT-NAME")));
+        }
+
+        // Frames: each reaches its PDU through its triggering, or is reported once.
+        size_t triggeringsWithoutPdu = 0;
+        std::set<const NanoXML*> framesWithoutPdu;
+        for (const NanoXML* triggering : document.frameTriggerings) {
+            const NanoXML* frame = document.Follow(ChildOf(triggering, "FRAME-REF"));
+            const NanoXML* mappings = ChildOf(frame, "PDU-TO-FRAME-MAPPINGS");
+            const NanoXML* pduElement =
+                mappings && !mappings->children.empty()
+                    ? document.Follow(ChildOf(mappings->children.front(), "PDU-REF"))
+                    : nullptr;
+            if (pduElement == nullptr) {
+                ++triggeringsWithoutPdu;
+                if (frame != nullptr) framesWithoutPdu.insert(frame);
+                continue;
+            }
+            const auto at = std::find(document.pdus.begin(), document.pdus.end(), pduElement);
+            ASSERT_NE(at, document.pdus.end());
+            IArxmlPdu* pdu = file->GetPdu(static_cast<uint64_t>(at - document.pdus.begin()));
+            EXPECT_EQ(pdu->GetIdentifier(),
+                      static_cast<int32_t>(Number(ChildOf(triggering, "IDENTIFIER"))))
+                << pdu->GetName();
+        }
+        EXPECT_EQ(CountOccurrences(messages, "No pdu ref for frame triggering: "),
+                  triggeringsWithoutPdu);
+        EXPECT_EQ(file->GetFrameCount() + framesWithoutPdu.size() +
+                      CountOccurrences(messages, "FRAME not read: "),
+                  document.frames.size())
+            << messages;
+    }
+}
+
+TEST_F(WholeDocumentCorpus, CountsOfBothModesArePinned) {
+    for (const fs::path& path : Files()) {
+        const std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        const auto it = kPinned.find(name);
+        const std::pair<Counts, Counts> expected =
+            it != kPinned.end() ? it->second : std::pair<Counts, Counts>{};
+        EXPECT_EQ(CountsOf(*Load(path, kArxmlReadExact)), expected.first);
+        EXPECT_EQ(CountsOf(*Load(path, kArxmlReadWholeDocument)), expected.second);
+    }
+}
+
+TEST_F(WholeDocumentCorpus, CarriersHoldTheSignalsOfWhatTheyCarry) {
+    auto file = Load(kCorpus / "ct_system-4.2.arxml", kArxmlReadWholeDocument);
+    // The secured PDU carries message3 at its start.
+    IArxmlPdu* secured = file->FindPdu("message3_secured");
+    ASSERT_NE(secured, nullptr);
+    EXPECT_EQ(ModelSignals(*secured), ModelSignals(*file->FindPdu("message3")));
+    EXPECT_EQ(secured->GetIdentifier(), 100);
+    // The multiplexed PDU: the static part, then both dynamic parts; the selector that both
+    // dynamic parts lay at bit 6 is one signal.
+    IArxmlPdu* multiplexed = file->FindPdu("multiplexed_message");
+    ASSERT_NE(multiplexed, nullptr);
+    EXPECT_EQ(multiplexed->GetSignalCount(), 6u);
+    EXPECT_STREQ(multiplexed->GetSignal(0)->GetName(), "MultiplexedStatic");
+    EXPECT_EQ(multiplexed->FindSignal("multiplexed_message_selector")->GetStartPosition(), 6u);
+    // The container lays its five PDUs behind 4-byte headers: message1 (9 bytes) at byte 4,
+    // message2 (7 bytes) at byte 17.
+    IArxmlPdu* container = file->FindPdu("OneToContainThemAll");
+    ASSERT_NE(container, nullptr);
+    EXPECT_EQ(container->FindSignal("message1_SeqCounter")->GetStartPosition(), 32u);
+    EXPECT_EQ(container->FindSignal("signal3")->GetStartPosition(), 17u * 8 + 6);
+    // The NM PDU's signals are mapped by I-SIGNAL-TO-I-PDU-MAPPINGS.
+    ASSERT_NE(file->FindPdu("alarm_status"), nullptr);
+    EXPECT_NE(file->FindPdu("alarm_status")->FindSignal("FireAlarm"), nullptr);
+    EXPECT_EQ(file->FindPdu("alarm_status")->GetIdentifier(), 1001);
+}
+
+TEST_F(WholeDocumentCorpus, TheExactReaderIsUnchangedByTheSwitch) {
+    // The same file object reads differently by mode, and back again.
+    NetConfigArxmlFile file;
+    const std::string path = (kCorpus / "cm_test_ar323.arxml").string();
+    ASSERT_TRUE(file.Load(path.c_str()));
+    EXPECT_EQ(file.GetPduCount(), 0u);
+    const std::string exactMessages = file.GetMessages();
+    ASSERT_TRUE(file.SetReadingMode(kArxmlReadWholeDocument));
+    ASSERT_TRUE(file.Load(path.c_str()));
+    EXPECT_EQ(file.GetPduCount(), 28u);
+    EXPECT_STREQ(file.GetMessages(), "");
+    ASSERT_TRUE(file.SetReadingMode(kArxmlReadExact));
+    ASSERT_TRUE(file.Load(path.c_str()));
+    EXPECT_EQ(file.GetPduCount(), 0u);
+    EXPECT_EQ(file.GetMessages(), exactMessages);
+    NanoXML::ClearMessageLog();
+}
+
+}  // namespace

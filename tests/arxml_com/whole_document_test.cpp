@@ -1,0 +1,409 @@
+// Whole-document reading on documents written here: the switch, packages of any name and
+// depth, the PDU kinds a frame carries, and hostile documents (deep nesting, PDUs reachable
+// twice, carriers that carry themselves, header identifiers out of range).
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "arxml_com/netconfig_arxml_file.h"
+#include "arxml_test_support.h"
+
+namespace {
+
+using arxml_test::Autosar3;
+using arxml_test::Autosar4;
+using arxml_test::Package;
+
+std::unique_ptr<NetConfigArxmlFile> LoadWhole(const std::string& text) {
+    arxml_test::TempFile temp(text);
+    auto file = std::make_unique<NetConfigArxmlFile>();
+    file->SetReadingMode(kArxmlReadWholeDocument);
+    EXPECT_TRUE(file->Load(temp.Path().c_str()));
+    NanoXML::ClearMessageLog();
+    return file;
+}
+
+// An I-signal of the system signal /S/Sys (which Signals() defines).
+std::string ISignal(const std::string& name, int length) {
+    return "<I-SIGNAL><SHORT-NAME>" + name + "</SHORT-NAME><LENGTH>" + std::to_string(length) +
+           "</LENGTH><SYSTEM-SIGNAL-REF "
+           "DEST=\"SYSTEM-SIGNAL\">/S/Sys</SYSTEM-SIGNAL-REF></I-SIGNAL>";
+}
+
+constexpr const char* kSystemSignal = "<SYSTEM-SIGNAL><SHORT-NAME>Sys</SHORT-NAME></SYSTEM-SIGNAL>";
+
+// The package "S" with the system signal and the given I-signals.
+std::string Signals(const std::string& iSignals) {
+    return Package("S", kSystemSignal + iSignals);
+}
+
+std::string Mapping(const std::string& signalPath, int start) {
+    return "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>m</SHORT-NAME>"
+           "<I-SIGNAL-REF DEST=\"I-SIGNAL\">" +
+           signalPath +
+           "</I-SIGNAL-REF><PACKING-BYTE-ORDER>MOST-SIGNIFICANT-BYTE-LAST</PACKING-BYTE-ORDER>"
+           "<START-POSITION>" +
+           std::to_string(start) + "</START-POSITION></I-SIGNAL-TO-I-PDU-MAPPING>";
+}
+
+// An I-signal PDU with the given mappings; props are its CONTAINED-I-PDU-PROPS children.
+std::string SignalPdu(const std::string& name, int length, const std::string& mappings,
+                      const std::string& props = "") {
+    return "<I-SIGNAL-I-PDU><SHORT-NAME>" + name + "</SHORT-NAME><LENGTH>" +
+           std::to_string(length) + "</LENGTH>" +
+           (props.empty() ? "" : "<CONTAINED-I-PDU-PROPS>" + props + "</CONTAINED-I-PDU-PROPS>") +
+           "<I-SIGNAL-TO-PDU-MAPPINGS>" + mappings + "</I-SIGNAL-TO-PDU-MAPPINGS></I-SIGNAL-I-PDU>";
+}
+
+std::string Container(const std::string& name, const std::string& header,
+                      const std::string& partPaths) {
+    std::string refs;
+    size_t begin = 0;
+    while (begin < partPaths.size()) {
+        size_t end = partPaths.find(' ', begin);
+        if (end == std::string::npos) end = partPaths.size();
+        refs += "<CONTAINED-PDU-TRIGGERING-REF DEST=\"I-SIGNAL-I-PDU\">" +
+                partPaths.substr(begin, end - begin) + "</CONTAINED-PDU-TRIGGERING-REF>";
+        begin = end + 1;
+    }
+    return "<CONTAINER-I-PDU><SHORT-NAME>" + name +
+           "</SHORT-NAME><LENGTH>64</LENGTH><CONTAINED-PDU-TRIGGERING-REFS>" + refs +
+           "</CONTAINED-PDU-TRIGGERING-REFS><HEADER-TYPE>" + header +
+           "</HEADER-TYPE></CONTAINER-I-PDU>";
+}
+
+// A CAN cluster with one frame triggering per (frame path, identifier) and PDU triggerings.
+std::string CanCluster(const std::string& name, const std::string& frameTriggerings,
+                       const std::string& pduTriggerings) {
+    return "<CAN-CLUSTER><SHORT-NAME>" + name +
+           "</SHORT-NAME><CAN-CLUSTER-VARIANTS><CAN-CLUSTER-CONDITIONAL>"
+           "<BAUDRATE>500000</BAUDRATE><PHYSICAL-CHANNELS><CAN-PHYSICAL-CHANNEL>"
+           "<SHORT-NAME>Ch</SHORT-NAME><FRAME-TRIGGERINGS>" +
+           frameTriggerings + "</FRAME-TRIGGERINGS><PDU-TRIGGERINGS>" + pduTriggerings +
+           "</PDU-TRIGGERINGS></CAN-PHYSICAL-CHANNEL></PHYSICAL-CHANNELS>"
+           "</CAN-CLUSTER-CONDITIONAL></CAN-CLUSTER-VARIANTS></CAN-CLUSTER>";
+}
+
+std::string FrameTriggering(const std::string& name, const std::string& framePath, int id) {
+    return "<CAN-FRAME-TRIGGERING><SHORT-NAME>" + name +
+           "</SHORT-NAME><FRAME-REF DEST=\"CAN-FRAME\">" + framePath +
+           "</FRAME-REF><CAN-ADDRESSING-MODE>STANDARD</CAN-ADDRESSING-MODE><IDENTIFIER>" +
+           std::to_string(id) + "</IDENTIFIER></CAN-FRAME-TRIGGERING>";
+}
+
+std::string PduTriggering(const std::string& name, const std::string& pduPath,
+                          const std::string& kind = "I-SIGNAL-I-PDU") {
+    return "<PDU-TRIGGERING><SHORT-NAME>" + name + "</SHORT-NAME><I-PDU-REF DEST=\"" + kind +
+           "\">" + pduPath + "</I-PDU-REF></PDU-TRIGGERING>";
+}
+
+std::string Frame(const std::string& name, int length, const std::string& pduPath,
+                  const std::string& kind = "I-SIGNAL-I-PDU") {
+    return "<CAN-FRAME><SHORT-NAME>" + name + "</SHORT-NAME><FRAME-LENGTH>" +
+           std::to_string(length) +
+           "</FRAME-LENGTH><PDU-TO-FRAME-MAPPINGS><PDU-TO-FRAME-MAPPING><SHORT-NAME>x</SHORT-NAME>"
+           "<PDU-REF DEST=\"" +
+           kind + "\">" + pduPath +
+           "</PDU-REF></PDU-TO-FRAME-MAPPING></PDU-TO-FRAME-MAPPINGS></CAN-FRAME>";
+}
+
+// Packages nested inside one another, the innermost holding elements.
+std::string Nested(const std::vector<std::string>& names, const std::string& elements) {
+    std::string text = elements.empty() ? "" : "<ELEMENTS>" + elements + "</ELEMENTS>";
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        const bool inner = it == names.rbegin();
+        text = "<AR-PACKAGE><SHORT-NAME>" + *it + "</SHORT-NAME>" +
+               (inner ? text : "<AR-PACKAGES>" + text + "</AR-PACKAGES>") + "</AR-PACKAGE>";
+    }
+    return text;
+}
+
+// A small system laid out as real tools do: vendor packages, nested, none of the names the
+// exact reader looks for.
+std::string VendorSystem() {
+    return Autosar4(
+        Nested({"Vendor", "Signals"}, kSystemSignal + ISignal("Speed", 16) + ISignal("Gear", 4)) +
+        Nested(
+            {"Vendor", "Communication", "IPdus"},
+            SignalPdu("Motion", 4,
+                      Mapping("/Vendor/Signals/Speed", 0) + Mapping("/Vendor/Signals/Gear", 16))) +
+        Nested({"Vendor", "Communication", "Frames"},
+               Frame("MotionFrame", 8, "/Vendor/Communication/IPdus/Motion")) +
+        Nested({"Vendor", "Topology"},
+               CanCluster("Body",
+                          FrameTriggering("MotionTriggering",
+                                          "/Vendor/Communication/Frames/MotionFrame", 0x123),
+                          PduTriggering("MotionPdu", "/Vendor/Communication/IPdus/Motion"))));
+}
+
+TEST(ArxmlWholeDocument, TheModeIsAnExtensionOfTheFileAndDefaultsToExact) {
+    NetConfigArxmlFile concrete;
+    INetConfigArxmlFile* file = &concrete;
+    auto* options = dynamic_cast<INetConfigArxmlFileOptions*>(file);
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(options->GetReadingMode(), kArxmlReadExact);
+    EXPECT_FALSE(options->SetReadingMode(7));
+    EXPECT_EQ(options->GetReadingMode(), kArxmlReadExact);
+    EXPECT_TRUE(options->SetReadingMode(kArxmlReadWholeDocument));
+    file->Clear();  // a setting, not content
+    EXPECT_EQ(options->GetReadingMode(), kArxmlReadWholeDocument);
+}
+
+TEST(ArxmlWholeDocument, PackagesOfAnyNameAndDepthAreRead) {
+    arxml_test::TempFile temp(VendorSystem());
+    NetConfigArxmlFile exact;
+    ASSERT_TRUE(exact.Load(temp.Path().c_str()));
+    EXPECT_EQ(exact.GetPduCount(), 0u);
+    EXPECT_EQ(exact.GetClusterCount(), 0u);
+
+    auto file = LoadWhole(VendorSystem());
+    EXPECT_STREQ(file->GetMessages(), "");
+    ASSERT_EQ(file->GetPduCount(), 1u);
+    IArxmlPdu* motion = file->GetPdu(0);
+    EXPECT_STREQ(motion->GetName(), "Motion");
+    EXPECT_EQ(motion->GetIdentifier(), 0x123);
+    EXPECT_EQ(motion->GetLength(), 8u);  // the frame's length
+    ASSERT_EQ(motion->GetSignalCount(), 2u);
+    EXPECT_EQ(motion->FindSignal("Gear")->GetStartPosition(), 16u);
+    EXPECT_EQ(motion->FindSignal("Speed")->GetBitLength(), 16u);
+    ASSERT_EQ(file->GetClusterCount(), 1u);
+    EXPECT_EQ(file->GetCluster(0)->GetBaudrate(), 500000u);
+    EXPECT_EQ(file->GetCluster(0)->FindPdu("Motion"), motion);
+    EXPECT_EQ(file->GetFrameCount(), 1u);
+}
+
+TEST(ArxmlWholeDocument, PduKindsBesidesISignalPdusArePdus) {
+    const std::string nm =
+        "<NM-PDU><SHORT-NAME>Nm</SHORT-NAME><LENGTH>8</LENGTH><I-SIGNAL-TO-I-PDU-MAPPINGS>" +
+        Mapping("/S/Speed", 8) + "</I-SIGNAL-TO-I-PDU-MAPPINGS></NM-PDU>";
+    auto file = LoadWhole(Autosar4(
+        Signals(ISignal("Speed", 16)) +
+        Package("Other",
+                nm + "<N-PDU><SHORT-NAME>Tp</SHORT-NAME><LENGTH>64</LENGTH></N-PDU>"
+                     "<DCM-I-PDU><SHORT-NAME>Diag</SHORT-NAME><LENGTH>8</LENGTH></DCM-I-PDU>"
+                     "<GENERAL-PURPOSE-I-PDU><SHORT-NAME>Gp</SHORT-NAME><LENGTH>4</LENGTH>"
+                     "</GENERAL-PURPOSE-I-PDU>"
+                     "<XCP-PDU><SHORT-NAME>Xcp</SHORT-NAME><LENGTH>8</LENGTH></XCP-PDU>"
+                     "<FLEXRAY-CLUSTER><SHORT-NAME>Fr</SHORT-NAME></FLEXRAY-CLUSTER>"
+                     "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>G</SHORT-NAME></I-SIGNAL-I-PDU-GROUP>")));
+    ASSERT_EQ(file->GetPduCount(), 4u);
+    EXPECT_STREQ(file->GetPdu(0)->GetName(), "Nm");
+    ASSERT_EQ(file->GetPdu(0)->GetSignalCount(), 1u);
+    EXPECT_EQ(file->GetPdu(0)->GetSignal(0)->GetStartPosition(), 8u);
+    EXPECT_EQ(file->GetPdu(1)->GetLength(), 64u);
+    EXPECT_EQ(file->GetPdu(2)->GetSignalCount(), 0u);
+    EXPECT_STREQ(file->GetPdu(3)->GetName(), "Gp");
+    EXPECT_EQ(file->GetClusterCount(), 0u);
+    // One line per element the model cannot hold; a PDU group is no communication element.
+    EXPECT_STREQ(file->GetMessages(),
+                 "XCP-PDU not read: Xcp.\r\nFLEXRAY-CLUSTER not read: Fr.\r\n");
+}
+
+TEST(ArxmlWholeDocument, FramesNoTriggeringReachesAreReported) {
+    auto file = LoadWhole(
+        Autosar4(Package("P", SignalPdu("A", 8, "")) +
+                 Package("F", Frame("Used", 8, "/P/A") + Frame("Spare", 8, "/P/A")) +
+                 Package("C", CanCluster("Can", FrameTriggering("T", "/F/Used", 5), ""))));
+    EXPECT_EQ(file->GetFrameCount(), 1u);
+    EXPECT_EQ(file->GetPdu(0)->GetIdentifier(), 5);
+    EXPECT_STREQ(file->GetMessages(), "CAN-FRAME not read: Spare.\r\n");
+}
+
+TEST(ArxmlWholeDocument, ContainersLayTheirPdusBehindTheirHeaders) {
+    const std::string parts = SignalPdu("First", 3, Mapping("/S/Speed", 4),
+                                        "<HEADER-ID-SHORT-HEADER>0x10</HEADER-ID-SHORT-HEADER>"
+                                        "<HEADER-ID-LONG-HEADER>0x10</HEADER-ID-LONG-HEADER>") +
+                              SignalPdu("Second", 2, Mapping("/S/Gear", 0),
+                                        "<HEADER-ID-SHORT-HEADER>0x11</HEADER-ID-SHORT-HEADER>"
+                                        "<HEADER-ID-LONG-HEADER>0x11</HEADER-ID-LONG-HEADER>") +
+                              SignalPdu("Placed", 2, Mapping("/S/Gear", 0), "<OFFSET>10</OFFSET>");
+    auto file = LoadWhole(
+        Autosar4(Signals(ISignal("Speed", 16) + ISignal("Gear", 4)) + Package("P", parts) +
+                 Package("K", Container("Short", "SHORT-HEADER", "/P/First /P/Second") +
+                                  Container("Long", "LONG-HEADER", "/P/First /P/Second") +
+                                  Container("Bare", "NO-HEADER", "/P/First /P/Placed"))));
+    EXPECT_STREQ(file->GetMessages(), "");
+    // Short header: 4 bytes before each part; First at byte 4, Second at 4 + 3 + 4 = 11.
+    IArxmlPdu* shortHeader = file->FindPdu("Short");
+    ASSERT_EQ(shortHeader->GetSignalCount(), 2u);
+    EXPECT_EQ(shortHeader->GetSignal(0)->GetStartPosition(), 4u * 8 + 4);
+    EXPECT_EQ(shortHeader->GetSignal(1)->GetStartPosition(), 11u * 8);
+    EXPECT_EQ(shortHeader->GetSignal(1)->GetPdu(), shortHeader);
+    // Long header: 8 bytes; Second at 8 + 3 + 8 = 19.
+    EXPECT_EQ(file->FindPdu("Long")->GetSignal(1)->GetStartPosition(), 19u * 8);
+    // No header: First at 0; Placed where its OFFSET says.
+    IArxmlPdu* bare = file->FindPdu("Bare");
+    EXPECT_EQ(bare->GetSignal(0)->GetStartPosition(), 4u);
+    EXPECT_EQ(bare->GetSignal(1)->GetStartPosition(), 80u);
+    // The contained PDUs keep their own signals where they were.
+    EXPECT_EQ(file->FindPdu("Second")->GetSignal(0)->GetStartPosition(), 0u);
+}
+
+TEST(ArxmlWholeDocument, HeaderIdentifiersOutOfRangeLeaveThePartOut) {
+    const std::string parts =
+        SignalPdu("Wide", 2, Mapping("/S/Gear", 0),
+                  "<HEADER-ID-SHORT-HEADER>0x1000000</HEADER-ID-SHORT-HEADER>") +
+        SignalPdu("Negative", 2, Mapping("/S/Gear", 0),
+                  "<HEADER-ID-SHORT-HEADER>-1</HEADER-ID-SHORT-HEADER>") +
+        SignalPdu("Huge", 2, Mapping("/S/Gear", 0),
+                  "<HEADER-ID-LONG-HEADER>99999999999999999999999</HEADER-ID-LONG-HEADER>") +
+        SignalPdu("Fits", 2, Mapping("/S/Gear", 0),
+                  "<HEADER-ID-SHORT-HEADER>0xFFFFFF</HEADER-ID-SHORT-HEADER>"
+                  "<HEADER-ID-LONG-HEADER>0xFFFFFFFF</HEADER-ID-LONG-HEADER>");
+    auto file = LoadWhole(
+        Autosar4(Signals(ISignal("Gear", 4)) + Package("P", parts) +
+                 Package("K", Container("Short", "SHORT-HEADER", "/P/Wide /P/Negative /P/Fits") +
+                                  Container("Long", "LONG-HEADER", "/P/Huge /P/Fits"))));
+    EXPECT_STREQ(file->GetMessages(),
+                 "Pdu part not read: Wide of pdu: Short (header id 0x1000000 out of range).\r\n"
+                 "Pdu part not read: Negative of pdu: Short (header id -1 out of range).\r\n"
+                 "Pdu part not read: Huge of pdu: Long (header id 99999999999999999999999 out of "
+                 "range).\r\n");
+    // The parts left out keep their room: Fits lies behind three short headers and two
+    // 2-byte parts, or behind two long headers and one part.
+    ASSERT_EQ(file->FindPdu("Short")->GetSignalCount(), 1u);
+    EXPECT_EQ(file->FindPdu("Short")->GetSignal(0)->GetStartPosition(), 16u * 8);
+    ASSERT_EQ(file->FindPdu("Long")->GetSignalCount(), 1u);
+    EXPECT_EQ(file->FindPdu("Long")->GetSignal(0)->GetStartPosition(), 18u * 8);
+}
+
+TEST(ArxmlWholeDocument, CarriersThatCarryThemselvesAreReportedOnce) {
+    auto file = LoadWhole(Autosar4(
+        Signals(ISignal("Gear", 4)) + Package("P", SignalPdu("Leaf", 1, Mapping("/S/Gear", 0))) +
+        Package("K", Container("Self", "SHORT-HEADER", "/K/Self /P/Leaf") +
+                         Container("Ping", "SHORT-HEADER", "/K/Pong") +
+                         Container("Pong", "SHORT-HEADER", "/K/Ping /P/Leaf"))));
+    EXPECT_STREQ(file->GetMessages(),
+                 "Pdu part not read: Self of pdu: Self (the parts form a cycle).\r\n"
+                 "Pdu part not read: Ping of pdu: Pong (the parts form a cycle).\r\n");
+    EXPECT_EQ(file->GetPduCount(), 4u);
+    // The part that closes a cycle keeps its room (64 bytes behind a header): Leaf lies at 72.
+    ASSERT_EQ(file->FindPdu("Self")->GetSignalCount(), 1u);
+    EXPECT_EQ(file->FindPdu("Self")->GetSignal(0)->GetStartPosition(), 72u * 8);
+    ASSERT_EQ(file->FindPdu("Pong")->GetSignalCount(), 1u);
+    EXPECT_EQ(file->FindPdu("Pong")->GetSignal(0)->GetStartPosition(), 72u * 8);
+    // Ping carries Pong, with what Pong carries, behind its own header.
+    ASSERT_EQ(file->FindPdu("Ping")->GetSignalCount(), 1u);
+    EXPECT_EQ(file->FindPdu("Ping")->GetSignal(0)->GetStartPosition(), 76u * 8);
+}
+
+TEST(ArxmlWholeDocument, SecuredAndMultiplexedPdusCarryTheirParts) {
+    const std::string secured =
+        "<SECURED-I-PDU><SHORT-NAME>Sec</SHORT-NAME><LENGTH>8</LENGTH>"
+        "<PAYLOAD-REF DEST=\"PDU-TRIGGERING\">/K/Can/Ch/PayloadTriggering</PAYLOAD-REF>"
+        "</SECURED-I-PDU>";
+    const std::string multiplexed =
+        "<MULTIPLEXED-I-PDU><SHORT-NAME>Mux</SHORT-NAME><LENGTH>8</LENGTH><DYNAMIC-PARTS>"
+        "<DYNAMIC-PART><DYNAMIC-PART-ALTERNATIVES>"
+        "<DYNAMIC-PART-ALTERNATIVE><I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/P/Alt0</I-PDU-REF>"
+        "</DYNAMIC-PART-ALTERNATIVE>"
+        "<DYNAMIC-PART-ALTERNATIVE><I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/P/Alt1</I-PDU-REF>"
+        "</DYNAMIC-PART-ALTERNATIVE></DYNAMIC-PART-ALTERNATIVES></DYNAMIC-PART></DYNAMIC-PARTS>"
+        "<STATIC-PARTS><STATIC-PART><I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/P/Static</I-PDU-REF>"
+        "</STATIC-PART></STATIC-PARTS></MULTIPLEXED-I-PDU>";
+    auto file = LoadWhole(Autosar4(
+        Signals(ISignal("Sel", 2) + ISignal("A", 4) + ISignal("B", 4) + ISignal("St", 8)) +
+        Package("X", secured + multiplexed) +
+        Package("P", SignalPdu("Payload", 4, Mapping("/S/A", 3)) +
+                         SignalPdu("Alt0", 8, Mapping("/S/Sel", 0) + Mapping("/S/A", 8)) +
+                         SignalPdu("Alt1", 8, Mapping("/S/Sel", 0) + Mapping("/S/B", 8)) +
+                         SignalPdu("Static", 8, Mapping("/S/St", 32))) +
+        Package("K", CanCluster("Can", "", PduTriggering("PayloadTriggering", "/P/Payload")))));
+    EXPECT_STREQ(file->GetMessages(), "");
+    IArxmlPdu* sec = file->FindPdu("Sec");
+    ASSERT_EQ(sec->GetSignalCount(), 1u);
+    EXPECT_EQ(sec->GetSignal(0)->GetStartPosition(), 3u);
+    // Static part first, then the alternatives; the selector both lay at bit 0 is one signal,
+    // A and B share bit 8 as alternatives do.
+    IArxmlPdu* mux = file->FindPdu("Mux");
+    ASSERT_EQ(mux->GetSignalCount(), 4u);
+    EXPECT_STREQ(mux->GetSignal(0)->GetName(), "St");
+    EXPECT_STREQ(mux->GetSignal(1)->GetName(), "Sel");
+    EXPECT_EQ(mux->FindSignal("B")->GetStartPosition(), 8u);
+}
+
+TEST(ArxmlWholeDocument, APduReachableTwiceIsOnePdu) {
+    // Two clusters trigger the same PDU through frames of their own, and a second package
+    // holds a PDU of the same name: each element is one PDU, and the references lead to the
+    // element they name, not to the first PDU of that name.
+    auto file = LoadWhole(Autosar4(
+        Package("A", SignalPdu("Shared", 2, "")) + Package("B", SignalPdu("Shared", 6, "")) +
+        Package("F", Frame("F1", 8, "/B/Shared") + Frame("F2", 8, "/B/Shared")) +
+        Package(
+            "C",
+            CanCluster("One", FrameTriggering("T1", "/F/F1", 1), PduTriggering("P1", "/B/Shared")) +
+                CanCluster("Two", FrameTriggering("T2", "/F/F2", 2),
+                           PduTriggering("P2", "/B/Shared") + PduTriggering("P3", "/B/Shared")))));
+    ASSERT_EQ(file->GetPduCount(), 2u);
+    EXPECT_EQ(file->GetPdu(0)->GetIdentifier(), -1);  // /A/Shared is in no frame
+    IArxmlPdu* shared = file->GetPdu(1);
+    EXPECT_EQ(shared->GetIdentifier(), 2);  // the last triggering gives the frame data
+    ASSERT_EQ(file->GetClusterCount(), 2u);
+    EXPECT_EQ(file->GetCluster(0)->GetPduCount(), 1u);
+    EXPECT_EQ(file->GetCluster(0)->GetPdu(0), shared);
+    EXPECT_EQ(file->GetCluster(1)->GetPduCount(), 1u);
+    EXPECT_EQ(file->GetFrameCount(), 2u);
+}
+
+TEST(ArxmlWholeDocument, PackagesNestedThousandsDeepAreRead) {
+    // Distinct names: namesakes at every depth would time the resolver's path index instead.
+    std::vector<std::string> names;
+    for (int i = 0; i < 5000; ++i) names.push_back("Deep" + std::to_string(i));
+    auto file = LoadWhole(Autosar4(Nested(names, SignalPdu("Bottom", 1, "")) +
+                                   Package("Top", SignalPdu("Top", 1, ""))));
+    ASSERT_EQ(file->GetPduCount(), 2u);
+    EXPECT_STREQ(file->GetPdu(0)->GetName(), "Bottom");
+    EXPECT_STREQ(file->GetPdu(1)->GetName(), "Top");
+}
+
+TEST(ArxmlWholeDocument, CarriersCannotMultiplyTheDocument) {
+    // Each level carries the one below twice; eight levels would copy the leaf's signals
+    // 2^8 times. Nesting is cut at eight levels and copies at a budget: the model stays small
+    // and every part left out is reported.
+    std::string mappings;
+    for (int i = 0; i < 64; ++i) mappings += Mapping("/S/Bit", i);
+    std::string carriers;
+    for (int level = 1; level <= 12; ++level) {
+        const std::string below = level == 1 ? "/P/Leaf" : "/K/L" + std::to_string(level - 1);
+        carriers += Container("L" + std::to_string(level), "NO-HEADER", below + " " + below);
+    }
+    auto file =
+        LoadWhole(Autosar4(Signals(ISignal("Bit", 1)) +
+                           Package("P", SignalPdu("Leaf", 8, mappings)) + Package("K", carriers)));
+    uint64_t signals = 0;
+    for (uint64_t i = 0; i < file->GetPduCount(); ++i) signals += file->GetPdu(i)->GetSignalCount();
+    EXPECT_LE(signals, 64u + 64u * 8 + 4096);
+    const std::string messages = file->GetMessages();
+    EXPECT_NE(messages.find("(too many signals)"), std::string::npos) << messages;
+}
+
+TEST(ArxmlWholeDocument, StartPositionsBeyondTheModelAreReported) {
+    auto file = LoadWhole(
+        Autosar4(Signals(ISignal("Gear", 4)) +
+                 Package("P", SignalPdu("Far", 2, Mapping("/S/Gear", 0), "<OFFSET>9000</OFFSET>")) +
+                 Package("K", Container("Big", "NO-HEADER", "/P/Far"))));
+    EXPECT_STREQ(file->GetMessages(),
+                 "Pdu part not read: Far of pdu: Big (start position out of range).\r\n");
+    EXPECT_EQ(file->FindPdu("Big")->GetSignalCount(), 0u);
+}
+
+TEST(ArxmlWholeDocument, Autosar3DocumentsAreReadWholeToo) {
+    const std::string pdu =
+        "<SIGNAL-I-PDU><SHORT-NAME>Msg</SHORT-NAME><LENGTH>8</LENGTH><SIGNAL-TO-PDU-MAPPINGS>"
+        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>m</SHORT-NAME>"
+        "<SIGNAL-REF DEST=\"I-SIGNAL\">/Sig/S</SIGNAL-REF><START-POSITION>7</START-POSITION>"
+        "</I-SIGNAL-TO-I-PDU-MAPPING></SIGNAL-TO-PDU-MAPPINGS></SIGNAL-I-PDU>";
+    const std::string signals =
+        "<I-SIGNAL><SHORT-NAME>S</SHORT-NAME><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/Sig/Sys"
+        "</SYSTEM-SIGNAL-REF></I-SIGNAL><SYSTEM-SIGNAL><SHORT-NAME>Sys</SHORT-NAME>"
+        "<LENGTH>3</LENGTH></SYSTEM-SIGNAL>";
+    auto file = LoadWhole(Autosar3(Package("Sig", signals) + Package("Communication", pdu)));
+    ASSERT_EQ(file->GetPduCount(), 1u);
+    ASSERT_EQ(file->GetPdu(0)->GetSignalCount(), 1u);
+    EXPECT_EQ(file->GetPdu(0)->GetSignal(0)->GetBitLength(), 3u);
+    EXPECT_EQ(file->GetPdu(0)->GetSignal(0)->GetStartPosition(), 7u);
+}
+
+}  // namespace
