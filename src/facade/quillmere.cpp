@@ -84,7 +84,7 @@ IDiagnoseLib* Quillmere::CreateDiagnoseLib() {
     return nullptr;
 }
 IArxmlDatabase* Quillmere::CreateArxmlDatabase() {
-    return nullptr;
+    return arxmlDatabases_.Add(new CArxmlDatabase());
 }
 bool Quillmere::DeleteNetConfig(INetConfig* object) {
     return netConfigs_.Remove(object);
@@ -105,8 +105,8 @@ bool Quillmere::DeleteArxmlFile(INetConfigArxmlFile* object) {
 bool Quillmere::DeleteDiagnoseLib(IDiagnoseLib*) {
     return false;
 }
-bool Quillmere::DeleteArxmlDatabase(IArxmlDatabase*) {
-    return false;
+bool Quillmere::DeleteArxmlDatabase(IArxmlDatabase* object) {
+    return arxmlDatabases_.Remove(object);
 }
 
 NanoXML* Quillmere::GetXml() {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "format.h"
+#include "format_someip.h"
 #include "huge_pages.h"
 #include "quillmere/quillmere.h"
 #include "text_encoding.h"
@@ -381,6 +382,15 @@ int main(int argc, char** argv) {
     xml->add_option("path", path, "XML file")->required();
     xml->add_flag("--stats", stats, "counts and timing instead of the text");
     xml->add_flag("--json", options.json, "machine-readable output");
+    std::string serviceName;
+    auto* someip =
+        app.add_subcommand("someip", "SOME/IP services, Ethernet topology and data types");
+    someip->add_option("paths", paths, "ARXML files read together")->required();
+    someip->add_flag("--json", options.json, "machine-readable output");
+    auto* header = app.add_subcommand("header", "C++ header of the SOME/IP services' data types");
+    header->add_option("paths", paths, "ARXML files read together")->required();
+    header->add_option("--service", serviceName, "only this service");
+    header->add_option("-o,--output", options.output, "write the header to this file");
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
@@ -393,6 +403,8 @@ int main(int argc, char** argv) {
         if (*decode) return RunDecode(path, id, hex, logPath, options);
         if (*convert) return RunConvert(path, second, options);
         if (*xml) return RunXml(path, stats, options);
+        if (*someip) return RunSomeIp(paths, options);
+        if (*header) return RunHeader(paths, serviceName, options);
         if (*demo) return RunDemo(examples);
     } catch (const ToolError& e) {
         PrintFailure(e.what());
