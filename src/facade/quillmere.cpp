@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "facade/container_file.h"
 #include "facade/instance_registry.h"
 
 Quillmere::Quillmere() : info_(new NanoXML()) {
@@ -51,15 +52,24 @@ bool Quillmere::LoadFromFile(const char* path) {
     if (!document->LoadFile(path)) return false;
     NanoXML* frame = document->GetChild(std::string("Quillmere"));
     if (frame == nullptr) return false;
-    // Network configurations and diagnostic libraries take their elements from here as those
-    // kinds are offered; the rest is skipped.
+    // The imports take the elements they keep out of the document, which then holds nothing
+    // that anything points into and goes when this call ends. The child list is copied
+    // because the imports change it.
+    const std::vector<NanoXML*> children = frame->children;
+    for (NanoXML* child : children) {
+        if (child->name == "NetConfig" && !netConfigs_.Empty()) {
+            netConfigs_.Newest()->ImportContainer(child);
+        }
+    }
     return true;
 }
 
 bool Quillmere::SaveToFile(const char* path) {
+    if (path == nullptr) return false;
     NanoXML root("KOVR", "", 0);
-    root.AddChild("Quillmere", "", 0);
-    return root.SaveFile(path) == 1;
+    NanoXML* frame = root.AddChild("Quillmere", "", 0);
+    for (NetConfig* config : netConfigs_.Items()) frame->AddChild(config->ExportContainer());
+    return qm::facade::WriteContainerFile(root, path);
 }
 
 INetConfig* Quillmere::CreateNetConfig() {

@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "format.h"
+#include "format_container.h"
 #include "format_someip.h"
 #include "huge_pages.h"
 #include "quillmere/quillmere.h"
@@ -260,7 +262,18 @@ int RunDecode(const std::string& db, const std::string& id, const std::string& h
     return 0;
 }
 
-int RunConvert(const std::string& in, const std::string& out, const Options& options) {
+int RunConvert(const std::vector<std::string>& paths, const Options& options) {
+    if (paths.size() < 2) throw ToolError("convert needs IN... OUT");
+    const std::string& out = paths.back();
+    const std::vector<std::string> inputs(paths.begin(), paths.end() - 1);
+    // Any number of network files (or containers) go into one container file.
+    if (std::filesystem::path(out).extension() == ".xml" && options.format.empty() &&
+        (inputs.size() > 1 || !IsContainerFile(inputs.front()))) {
+        LoadProgress progress(inputs.front());
+        return ConvertToContainer(inputs, out);
+    }
+    if (inputs.size() > 1) throw ToolError("only a container file takes several inputs");
+    const std::string& in = inputs.front();
     LoadProgress progress(in);
     if (!FormatFor(in, options).Convert(in, out, options)) {
         throw ToolError("cannot convert '" + in + "' to '" + out + "'");
@@ -374,8 +387,7 @@ int main(int argc, char** argv) {
     decode->add_option("--log", logPath, "decode every frame of a candump log");
     addCommon(decode);
     auto* convert = app.add_subcommand("convert", "rewrite or convert a file");
-    convert->add_option("in", path, "input file")->required();
-    convert->add_option("out", second, "output file")->required();
+    convert->add_option("files", paths, "input files, then the output file")->required();
     convert->add_option("--cluster", options.cluster, "the cluster to convert");
     addCommon(convert);
     auto* xml = app.add_subcommand("xml", "parse an XML file and print it back through the writer");
@@ -401,7 +413,7 @@ int main(int argc, char** argv) {
         if (*dump) return RunDump(paths, options);
         if (*check) return RunCheck(paths, options);
         if (*decode) return RunDecode(path, id, hex, logPath, options);
-        if (*convert) return RunConvert(path, second, options);
+        if (*convert) return RunConvert(paths, options);
         if (*xml) return RunXml(path, stats, options);
         if (*someip) return RunSomeIp(paths, options);
         if (*header) return RunHeader(paths, serviceName, options);
