@@ -71,8 +71,8 @@ bool IsNotSupported(std::string_view line) {
     return false;
 }
 
-// Tolerant reading: the lines the exact reader stops at. Returns false for a line it does not
-// take, which is then skipped with a warning.
+// Tolerant reading: the lines the exact reader stops at; a line it does not take is skipped
+// with a warning. Returns the line's handler result (0 when skipped).
 int TolerateLine(DbcReadContext& context, std::string_view line) {
     if (StartsWith(line, "//")) {
         context.Tolerate("Comment line skipped. ");
@@ -103,7 +103,7 @@ int DbcReader::Run() {
             continue;
         }
         if (context.Tolerant()) {
-            result = TolerateLine(context, line);
+            TolerateLine(context, line);
             continue;
         }
         const bool notSupported = IsNotSupported(line);
@@ -114,7 +114,9 @@ int DbcReader::Run() {
         result = 0;
         break;
     }
-    return result;
+    // Tolerant reading always reads to the end: the load succeeded, and the status (2 when
+    // anything was tolerated or referred to nothing) says how cleanly.
+    return context.Tolerant() ? 1 : result;
 }
 
 }  // namespace qm::dbc

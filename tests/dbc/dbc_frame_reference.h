@@ -21,6 +21,11 @@ inline void SetBitAt(Payload& payload, uint64_t k, unsigned value) {
     payload[k / 8] = static_cast<uint8_t>(value ? payload[k / 8] | mask : payload[k / 8] & ~mask);
 }
 
+// Bit k of a value; fields wider than 64 bits have zeros above.
+inline unsigned BitOf(uint64_t raw, uint32_t k) {
+    return k < 64 ? static_cast<unsigned>((raw >> k) & 1u) : 0u;
+}
+
 inline uint64_t NextMotorolaBit(uint64_t position) {
     return position % 8 == 0 ? position + 15 : position - 1;
 }
@@ -34,7 +39,10 @@ inline uint64_t ReadField(const Payload& payload, uint32_t start, uint32_t lengt
             position = NextMotorolaBit(position);
         }
     } else {
-        for (uint32_t i = 0; i < length; ++i) raw |= uint64_t{BitAt(payload, start + i)} << i;
+        // Of a field longer than 64 bits the low 64 bits are the value.
+        for (uint32_t i = 0; i < length && i < 64; ++i) {
+            raw |= uint64_t{BitAt(payload, start + i)} << i;
+        }
     }
     return raw;
 }
@@ -44,11 +52,11 @@ inline void WriteField(Payload& payload, uint32_t start, uint32_t length, bool b
     if (bigEndian) {
         uint64_t position = start;
         for (uint32_t i = 0; i < length; ++i) {
-            SetBitAt(payload, position, (raw >> (length - 1 - i)) & 1u);
+            SetBitAt(payload, position, BitOf(raw, length - 1 - i));
             position = NextMotorolaBit(position);
         }
     } else {
-        for (uint32_t i = 0; i < length; ++i) SetBitAt(payload, start + i, (raw >> i) & 1u);
+        for (uint32_t i = 0; i < length; ++i) SetBitAt(payload, start + i, BitOf(raw, i));
     }
 }
 
