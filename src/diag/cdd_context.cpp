@@ -20,7 +20,8 @@ NanoXML* CddContext::ById(const std::string& id) const {
 }
 
 void CddContext::Warn(const std::string& text) const {
-    if (library != nullptr) library->AppendMessage("WARNING. " + text + ".\r\n");
+    if (library == nullptr || !warned.insert(text).second) return;
+    library->AppendMessage("WARNING. " + text + ".\r\n");
 }
 
 std::string LanguageText(const NanoXML* element) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 class CDiagnoseLib;
 class NanoXML;
@@ -32,6 +33,8 @@ struct CddContext {
     // cannot blow up beyond a multiple of the document's size.
     size_t parameterBudget = 0;
     bool budgetReported = false;
+    // Warnings already given for this build: a data type used many times is reported once.
+    mutable std::unordered_set<std::string> warned;
 
     void ClearVariant();
     // The element with that id, or null.

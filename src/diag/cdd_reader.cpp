@@ -281,6 +281,7 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
         }
     }
     context.library = nullptr;
+    context.warned.clear();
     context.ClearVariant();
     library.AddTimeCdd(platform::TickCount() - start);
     return processed;
