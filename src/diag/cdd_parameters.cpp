@@ -14,16 +14,31 @@ namespace {
 constexpr int kMaxDepth = 40;
 
 const std::unordered_set<std::string_view> kMessageComponents = {
-    "CONSTCOMP",           "STATICCOMP",          "MUXCOMP",     "SIMPLEPROXYCOMP",
+    "CONSTCOMP",           "STATICCOMP",         "MUXCOMP",     "SIMPLEPROXYCOMP",
     "GROUPOFDTCPROXYCOMP", "STATUSDTCPROXYCOMP", "EOSITERCOMP",
 };
 
 // Elements that become parameters inside structures, contents and cases.
 const std::unordered_set<std::string_view> kNestedComponents = {
-    "CONSTCOMP",     "STATICCOMP",   "MUXCOMP",      "SIMPLEPROXYCOMP", "GROUPOFDTCPROXYCOMP",
-    "STATUSDTCPROXYCOMP", "EOSITERCOMP", "NUMITERCOMP", "CONTENTCOMP", "GAPDATAOBJ",
-    "DATAOBJ",       "SPECDATAOBJ",  "GODTCDATAOBJ", "RECORDDATAOBJ",   "STRUCT",
-    "UNION",         "DIDREF",       "DIDDATAREF",   "DTCSTATUSBITGROUP",
+    "CONSTCOMP",
+    "STATICCOMP",
+    "MUXCOMP",
+    "SIMPLEPROXYCOMP",
+    "GROUPOFDTCPROXYCOMP",
+    "STATUSDTCPROXYCOMP",
+    "EOSITERCOMP",
+    "NUMITERCOMP",
+    "CONTENTCOMP",
+    "GAPDATAOBJ",
+    "DATAOBJ",
+    "SPECDATAOBJ",
+    "GODTCDATAOBJ",
+    "RECORDDATAOBJ",
+    "STRUCT",
+    "UNION",
+    "DIDREF",
+    "DIDDATAREF",
+    "DTCSTATUSBITGROUP",
 };
 
 // Data type elements that may stand inline in a data object.
@@ -91,22 +106,32 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
         param.baseDataType = param.bitLength > 32 || encoding == "dbl" ? "FLOAT64" : "FLOAT32";
     }
     const std::string format = coded->GetAttribute("df");
-    if (format == "hex") param.displayFormat = 2;
-    else if (format == "dec") param.displayFormat = 1;
-    else if (format == "flt") param.displayFormat = 4;
-    else if (format == "text" || format == "txt") param.displayFormat = 3;
+    if (format == "hex")
+        param.displayFormat = 2;
+    else if (format == "dec")
+        param.displayFormat = 1;
+    else if (format == "flt")
+        param.displayFormat = 4;
+    else if (format == "text" || format == "txt")
+        param.displayFormat = 3;
     if (coded->GetAttribute("qty") == "field") {
-        param.arraySizeMin = static_cast<uint32_t>(std::clamp<int64_t>(DecimalAttribute(coded, "minsz"), 0, 65535));
-        param.arraySizeMax = static_cast<uint32_t>(std::clamp<int64_t>(DecimalAttribute(coded, "maxsz"), 0, 65535));
+        param.arraySizeMin =
+            static_cast<uint32_t>(std::clamp<int64_t>(DecimalAttribute(coded, "minsz"), 0, 65535));
+        param.arraySizeMax =
+            static_cast<uint32_t>(std::clamp<int64_t>(DecimalAttribute(coded, "maxsz"), 0, 65535));
     }
 }
 
 void ReadPhysicalValueType(NanoXML* physical, CParam& param) {
     const std::string format = physical->GetAttribute("df");
-    if (format == "hex") param.displayFormat = 2;
-    else if (format == "dec") param.displayFormat = 1;
-    else if (format == "flt") param.displayFormat = 4;
-    else if (format == "text" || format == "txt") param.displayFormat = 3;
+    if (format == "hex")
+        param.displayFormat = 2;
+    else if (format == "dec")
+        param.displayFormat = 1;
+    else if (format == "flt")
+        param.displayFormat = 4;
+    else if (format == "text" || format == "txt")
+        param.displayFormat = 3;
     if (NanoXML* unit = physical->GetChild("UNIT", false)) param.unit = unit->GetText();
 }
 
@@ -130,8 +155,10 @@ void ReadConversion(NanoXML* conversion, CParam& param) {
 
 void ReadTextMap(NanoXML* map, CParam& param) {
     auto entry = std::make_unique<CVTabValue>();
-    entry->rangeStart = static_cast<uint32_t>(std::strtoul(map->GetAttribute("s").c_str(), nullptr, 10));
-    entry->rangeEnd = static_cast<uint32_t>(std::strtoul(map->GetAttribute("e").c_str(), nullptr, 10));
+    entry->rangeStart =
+        static_cast<uint32_t>(std::strtoul(map->GetAttribute("s").c_str(), nullptr, 10));
+    entry->rangeEnd =
+        static_cast<uint32_t>(std::strtoul(map->GetAttribute("e").c_str(), nullptr, 10));
     entry->text = ChildLanguageText(map, "TEXT");
     entry->xmlLocation = map->GetAttribute("id");
     param.valueTable.push_back(std::move(entry));
@@ -139,7 +166,8 @@ void ReadTextMap(NanoXML* map, CParam& param) {
 
 void ReadRecord(NanoXML* record, CParam& param) {
     auto entry = std::make_unique<CVTabValue>();
-    const uint32_t value = static_cast<uint32_t>(std::strtoul(record->GetAttribute("v").c_str(), nullptr, 10));
+    const uint32_t value =
+        static_cast<uint32_t>(std::strtoul(record->GetAttribute("v").c_str(), nullptr, 10));
     entry->rangeStart = entry->rangeEnd = value;
     entry->text = ChildLanguageText(record, "TEXT");
     param.valueTable.push_back(std::move(entry));
@@ -181,14 +209,22 @@ void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth)
     if (type->GetAttribute("dtc") == "1" || !type->GetAttribute("rtSpec").empty()) param.isKey = 0;
     for (NanoXML* child : type->children) {
         const std::string& name = child->name;
-        if (name == "CVALUETYPE") ReadCodedValueType(context, child, param, id);
-        else if (name == "PVALUETYPE") ReadPhysicalValueType(child, param);
-        else if (name == "COMP") ReadConversion(child, param);
-        else if (name == "TEXTMAP") ReadTextMap(child, param);
-        else if (name == "RECORD") ReadRecord(child, param);
-        else if (name == "RECORDDT") ApplyDataType(context, child, param, depth + 1);
-        else if (name == "CASE") continue;
-        else if (name == "STRUCTURE") ReadSubComponents(context, child, param, depth);
+        if (name == "CVALUETYPE")
+            ReadCodedValueType(context, child, param, id);
+        else if (name == "PVALUETYPE")
+            ReadPhysicalValueType(child, param);
+        else if (name == "COMP")
+            ReadConversion(child, param);
+        else if (name == "TEXTMAP")
+            ReadTextMap(child, param);
+        else if (name == "RECORD")
+            ReadRecord(child, param);
+        else if (name == "RECORDDT")
+            ApplyDataType(context, child, param, depth + 1);
+        else if (name == "CASE")
+            continue;
+        else if (name == "STRUCTURE")
+            ReadSubComponents(context, child, param, depth);
     }
     if (type->name == "MUXDT") ReadCases(context, type, param, depth);
     if (type->name == "STRUCTDT" || type->name == "STRUCT" || type->name == "EOSITERDT") {
@@ -258,7 +294,8 @@ void ReadContent(CddContext& context, NanoXML* content, CParam& param, int depth
         if (single) MergeContent(param, std::move(single));
         return;
     }
-    for (NanoXML* object : objects) AppendSubParam(param, ReadComponent(context, object, depth + 1));
+    for (NanoXML* object : objects)
+        AppendSubParam(param, ReadComponent(context, object, depth + 1));
     if (!param.subParams.empty()) param.CompleteStructType();
 }
 
@@ -284,7 +321,8 @@ NanoXML* FindProxyContent(CddContext& context, NanoXML* component, const char* c
         NanoXML* proxy = context.ById(child->GetAttribute("shproxyref"));
         if (SharedElementNames(proxy, "PROXYCOMPREF", id)) return child;
         if (byDest == nullptr && proxy != nullptr && !dest.empty() &&
-            proxy->GetAttribute("dest") == dest && proxy->GetChild("PROXYCOMPREF", false) == nullptr) {
+            proxy->GetAttribute("dest") == dest &&
+            proxy->GetChild("PROXYCOMPREF", false) == nullptr) {
             byDest = child;
         }
     }
@@ -297,7 +335,8 @@ std::string FindStaticValue(CddContext& context, NanoXML* component) {
     const std::string id = component->GetAttribute("id");
     for (NanoXML* child : context.instance->children) {
         if (child->name != "STATICVALUE") continue;
-        if (SharedElementNames(context.ById(child->GetAttribute("shstaticref")), "STATICCOMPREF", id)) {
+        if (SharedElementNames(context.ById(child->GetAttribute("shstaticref")), "STATICCOMPREF",
+                               id)) {
             return child->GetAttribute("v");
         }
     }
@@ -346,9 +385,10 @@ void ReadIteration(CddContext& context, NanoXML* element, CParam& param, int dep
         param.arraySizeMin = static_cast<uint32_t>(
             std::clamp<int64_t>(DecimalAttribute(element, "minNumOfItems"), 0, 65535));
         const std::string max = element->GetAttribute("maxNumOfItems");
-        param.arraySizeMax = max.empty() ? 65535u
-                                         : static_cast<uint32_t>(std::clamp<int64_t>(
-                                               DecimalAttribute(element, "maxNumOfItems"), 0, 65535));
+        param.arraySizeMax = max.empty()
+                                 ? 65535u
+                                 : static_cast<uint32_t>(std::clamp<int64_t>(
+                                       DecimalAttribute(element, "maxNumOfItems"), 0, 65535));
         param.isVariableLength = 1;
     }
     ReadSubComponents(context, element, param, depth);
@@ -369,11 +409,13 @@ std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, i
     }
     const std::string& kind = element->name;
     if (kind == "CONSTCOMP") {
-        if (!element->GetAttribute("dtref").empty()) ReadDataObject(context, element, *param, depth);
+        if (!element->GetAttribute("dtref").empty())
+            ReadDataObject(context, element, *param, depth);
         ReadBitLength(context, element, *param, "bl");
         param->valueStr = element->GetAttribute("v");
     } else if (kind == "STATICCOMP") {
-        if (!element->GetAttribute("dtref").empty()) ReadDataObject(context, element, *param, depth);
+        if (!element->GetAttribute("dtref").empty())
+            ReadDataObject(context, element, *param, depth);
         ReadBitLength(context, element, *param, "bl");
         param->valueStr = FindStaticValue(context, element);
         ReadSubComponents(context, element, *param, depth);

@@ -43,7 +43,8 @@ void IndexIdentifiers(CddContext& context, NanoXML* root) {
             }
         }
         // Children in reverse, so that the first element of an id in document order wins.
-        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) pending.push_back(*it);
+        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it)
+            pending.push_back(*it);
     }
     context.parameterBudget = std::max(kMinimumParameterBudget, elements * kParametersPerElement);
     context.budgetReported = false;
@@ -92,16 +93,16 @@ void BuildContext(CddContext& context) {
     NanoXML* root = context.root;
     context.ecu = Path(root, "ECUDOC", "ECU");
     context.templates = Path(root, "ECUDOC", "DCLTMPLS");
-    context.faultMemoryTemplate = context.templates
-                                      ? context.templates->FindChild("DCLTMPL", "cls", "ftm", false)
-                                      : nullptr;
+    context.faultMemoryTemplate =
+        context.templates ? context.templates->FindChild("DCLTMPL", "cls", "ftm", false) : nullptr;
     context.dataTypes = Path(root, "ECUDOC", "DATATYPES");
     context.negativeResponseCodes = Path(root, "ECUDOC", "NEGRESCODES");
     context.dtcStatusMask = Path(root, "ECUDOC", "DTCSTATUSMASK");
     context.protocolServices = Path(root, "ECUDOC", "PROTOCOLSERVICES");
 }
 
-std::unique_ptr<CUDSFunction> BuildFunction(CddContext& context, NanoXML* message, const char* type) {
+std::unique_ptr<CUDSFunction> BuildFunction(CddContext& context, NanoXML* message,
+                                            const char* type) {
     auto function = std::make_unique<CUDSFunction>();
     NanoXML* instance = context.instance;
     function->type = type;
@@ -121,7 +122,8 @@ std::unique_ptr<CUDSFunction> BuildFunction(CddContext& context, NanoXML* messag
     return function;
 }
 
-std::unique_ptr<CUDSService> BuildService(CddContext& context, NanoXML* element, NanoXML* instance) {
+std::unique_ptr<CUDSService> BuildService(CddContext& context, NanoXML* element,
+                                          NanoXML* instance) {
     auto service = std::make_unique<CUDSService>();
     service->isMandatory = 1;
     service->isActive = 1;
@@ -142,18 +144,22 @@ std::unique_ptr<CUDSService> BuildService(CddContext& context, NanoXML* element,
 
     NanoXML* tmpl = FindIn(context, context.templates, element->GetAttribute("tmplref"), false);
     NanoXML* protocol =
-        tmpl ? FindIn(context, context.protocolServices, tmpl->GetAttribute("tmplref"), true) : nullptr;
+        tmpl ? FindIn(context, context.protocolServices, tmpl->GetAttribute("tmplref"), true)
+             : nullptr;
     if (protocol == nullptr) return service;
     if (service->qual.empty()) service->qual = protocol->GetChild("QUAL", true)->GetText();
     service->requests.push_back(BuildFunction(context, protocol->GetChild("REQ", true), "REQ"));
-    service->positiveResponses.push_back(BuildFunction(context, protocol->GetChild("POS", true), "POS"));
-    service->negativeResponses.push_back(BuildFunction(context, protocol->GetChild("NEG", true), "NEG"));
+    service->positiveResponses.push_back(
+        BuildFunction(context, protocol->GetChild("POS", true), "POS"));
+    service->negativeResponses.push_back(
+        BuildFunction(context, protocol->GetChild("NEG", true), "NEG"));
     return service;
 }
 
 void AddServicesOf(CddContext& context, NanoXML* instance, CFunctionalClass& cls) {
     for (NanoXML* child : instance->children) {
-        if (child->name == "SERVICE") cls.services.push_back(BuildService(context, child, instance));
+        if (child->name == "SERVICE")
+            cls.services.push_back(BuildService(context, child, instance));
     }
 }
 
@@ -184,7 +190,8 @@ std::unique_ptr<CECU> BuildVariant(CddContext& context, NanoXML* variant) {
         cls->qual = ChildText(child, "QUAL");
         for (NanoXML* member : child->children) {
             if (member->name != "DIAGINST" && member->name != "DIAGINSTREF") continue;
-            if (NanoXML* instance = ResolveInstance(context, member)) AddServicesOf(context, instance, *cls);
+            if (NanoXML* instance = ResolveInstance(context, member))
+                AddServicesOf(context, instance, *cls);
         }
         ecu->functionalClasses.push_back(std::move(cls));
     }
@@ -192,7 +199,8 @@ std::unique_ptr<CECU> BuildVariant(CddContext& context, NanoXML* variant) {
     return ecu;
 }
 
-std::unique_ptr<CExtDocument> BuildExtDocument(CddContext& context, NanoXML* element, bool jobFile) {
+std::unique_ptr<CExtDocument> BuildExtDocument(CddContext& context, NanoXML* element,
+                                               bool jobFile) {
     auto document = std::make_unique<CExtDocument>();
     document->id = element->GetAttribute("id");
     document->isJobFile = jobFile ? 1 : 0;
@@ -225,7 +233,8 @@ void BuildDocument(CddContext& context, CDiagnoseLib& library, NanoXML* root) {
         if (ecudoc->name != "ECUDOC") continue;
         if (NanoXML* ecu = ecudoc->GetChild("ECU", false)) {
             for (NanoXML* variant : ecu->children) {
-                if (variant->name == "VAR") library.Ecus().push_back(BuildVariant(context, variant));
+                if (variant->name == "VAR")
+                    library.Ecus().push_back(BuildVariant(context, variant));
             }
         }
         if (NanoXML* shared = ecudoc->GetChild("ECUSHAREDDATA", false)) {

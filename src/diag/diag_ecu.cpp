@@ -29,7 +29,8 @@ std::unique_ptr<CUDSService> NarrowedCopy(const CUDSService& service, const CVTa
     auto copy = std::make_unique<CUDSService>(service);
     copy->name = IdentifierText(entry.rangeStart) + " " + entry.text;
     for (const qm::diag::IdentifierParam& row : qm::diag::IdentifierParams(serviceId)) {
-        CParam* param = ParamAt(row.side == 0 ? copy->requests : copy->positiveResponses, row.index);
+        CParam* param =
+            ParamAt(row.side == 0 ? copy->requests : copy->positiveResponses, row.index);
         if (param == nullptr) continue;
         if (row.key) {
             std::erase_if(param->valueTable, [&](const std::unique_ptr<CVTabValue>& value) {
@@ -80,9 +81,8 @@ void SplitIdentifierServices(CFunctionalClass& group) {
         }
     }
     std::stable_sort(collected.begin(), collected.end(),
-                     [](const std::unique_ptr<CUDSService>& a, const std::unique_ptr<CUDSService>& b) {
-                         return a->name < b->name;
-                     });
+                     [](const std::unique_ptr<CUDSService>& a,
+                        const std::unique_ptr<CUDSService>& b) { return a->name < b->name; });
     group.services = std::move(kept);
     for (auto& service : collected) group.services.push_back(std::move(service));
 }

@@ -67,7 +67,8 @@ uint64_t CUDSFunction::Encode(uint8_t* buffer, uint64_t size) {
     parts.reserve(params.size());
     for (const auto& param : params) {
         CParam* part = param.get();
-        if (chosen && param->isConditional) part = static_cast<CParam*>(param->SelectChoice(choice));
+        if (chosen && param->isConditional)
+            part = static_cast<CParam*>(param->SelectChoice(choice));
         parts.push_back(part);
     }
 
@@ -86,7 +87,8 @@ uint64_t CUDSFunction::Encode(uint8_t* buffer, uint64_t size) {
     std::memset(buffer, 0, static_cast<size_t>(std::min(limit, byteCount)));
     uint64_t cursor = 0;
     for (CParam* part : parts) {
-        for (uint32_t i = 0; i < part->RepeatCount(); ++i) part->EncodeOccurrence(buffer, cursor, limit);
+        for (uint32_t i = 0; i < part->RepeatCount(); ++i)
+            part->EncodeOccurrence(buffer, cursor, limit);
     }
     return byteCount;
 }

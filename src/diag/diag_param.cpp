@@ -321,7 +321,8 @@ bool CParam::EncodeInto(uint8_t* buffer, uint64_t* cursor, uint64_t size) {
         return true;
     }
     for (auto& sub : subParams) {
-        for (uint32_t i = 0; i < sub->RepeatCount(); ++i) sub->EncodeOccurrence(buffer, *cursor, size);
+        for (uint32_t i = 0; i < sub->RepeatCount(); ++i)
+            sub->EncodeOccurrence(buffer, *cursor, size);
     }
     return true;
 }

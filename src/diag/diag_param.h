@@ -100,8 +100,8 @@ class CParam : public IParam {
     void EncodeOccurrence(uint8_t* buffer, uint64_t& cursor, uint64_t limit);
 
     uint64_t owner = 0;
-    std::string name, semantic, dataType, baseDataType, type, valueStr, defaultText, dtrefId,
-        qual, xmlLocation, unit;
+    std::string name, semantic, dataType, baseDataType, type, valueStr, defaultText, dtrefId, qual,
+        xmlLocation, unit;
     int32_t bitLength = 0;
     int32_t bitPosition = 0;
     int32_t bytePosition = 0;

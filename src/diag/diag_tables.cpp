@@ -62,9 +62,9 @@ struct NamedCode {
 
 // Searched in this order; the first substring found decides.
 constexpr NamedCode kTypeNames[] = {
-    {"UINT8", kTypeUint8},     {"INT8", kTypeInt8},       {"UINT16", kTypeUint16},
-    {"INT16", kTypeInt16},     {"UINT32", kTypeUint32},   {"INT32", kTypeInt32},
-    {"UINT64", kTypeUint64},   {"INT64", kTypeInt64},     {"ASCII", kTypeAscii},
+    {"UINT8", kTypeUint8},         {"INT8", kTypeInt8},     {"UINT16", kTypeUint16},
+    {"INT16", kTypeInt16},         {"UINT32", kTypeUint32}, {"INT32", kTypeInt32},
+    {"UINT64", kTypeUint64},       {"INT64", kTypeInt64},   {"ASCII", kTypeAscii},
     {"BYTEFIELD", kTypeByteField},
 };
 constexpr NamedCode kLaterTypeNames[] = {
@@ -77,21 +77,36 @@ constexpr NamedCode kLaterTypeNames[] = {
 
 BaseTypeDefaults DefaultsOf(uint32_t code) {
     switch (code) {
-        case kTypeUint8: return {8, 0};
-        case kTypeInt8: return {8, 1};
-        case kTypeUint16: return {16, 0};
-        case kTypeInt16: return {16, 1};
-        case kTypeUint32: return {32, 0};
-        case kTypeInt32: return {32, 1};
-        case kTypeUint64: return {64, 0};
-        case kTypeInt64: return {64, 1};
-        case kTypeFloat32: return {32, 1};
-        case kTypeFloat64: return {64, 1};
-        case kTypeAscii: return {8, 1};
-        case kTypeUtf8: return {8, 1};
-        case kTypeUtf16: return {16, 1};
-        case kTypeByteField: return {8, 0};
-        default: return {};
+        case kTypeUint8:
+            return {8, 0};
+        case kTypeInt8:
+            return {8, 1};
+        case kTypeUint16:
+            return {16, 0};
+        case kTypeInt16:
+            return {16, 1};
+        case kTypeUint32:
+            return {32, 0};
+        case kTypeInt32:
+            return {32, 1};
+        case kTypeUint64:
+            return {64, 0};
+        case kTypeInt64:
+            return {64, 1};
+        case kTypeFloat32:
+            return {32, 1};
+        case kTypeFloat64:
+            return {64, 1};
+        case kTypeAscii:
+            return {8, 1};
+        case kTypeUtf8:
+            return {8, 1};
+        case kTypeUtf16:
+            return {16, 1};
+        case kTypeByteField:
+            return {8, 0};
+        default:
+            return {};
     }
 }
 

@@ -85,11 +85,20 @@ std::string EscapeAttribute(const std::string& text) {
     out.reserve(text.size() + 16);
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -310,7 +319,8 @@ bool EcuFromElement(NanoXML* node, CECU& ecu) {
     for (NanoXML* child : node->children) {
         if (child->name == "FunctionalClass") {
             auto cls = std::make_unique<CFunctionalClass>();
-            if (FunctionalClassFromElement(child, *cls)) ecu.functionalClasses.push_back(std::move(cls));
+            if (FunctionalClassFromElement(child, *cls))
+                ecu.functionalClasses.push_back(std::move(cls));
         } else if (child->name == "DTC") {
             auto dtc = std::make_unique<CDTC>();
             if (DtcFromElement(child, *dtc)) ecu.dtcs.push_back(std::move(dtc));
@@ -387,14 +397,15 @@ bool CParam::FromXml(NanoXML* node) {
     ReadFlag(node, "isOptional", isOptional);
     ReadText(node, "xmlLocation", xmlLocation);
     // The code is not part of the form: it follows from the type name, as when it was made.
-    baseTypeCode = baseDataType == "PROXY" ? qm::diag::kTypeProxy
-                                           : qm::diag::BaseTypeCodeOf(baseDataType);
+    baseTypeCode =
+        baseDataType == "PROXY" ? qm::diag::kTypeProxy : qm::diag::BaseTypeCodeOf(baseDataType);
     const uint64_t self = reinterpret_cast<uint64_t>(this);
     for (NanoXML* child : node->children) {
         if (child->name == "ValueTable") {
             for (NanoXML* entry : child->children) {
                 auto value = std::make_unique<CVTabValue>();
-                if (qm::diag::ValueFromElement(entry, *value)) valueTable.push_back(std::move(value));
+                if (qm::diag::ValueFromElement(entry, *value))
+                    valueTable.push_back(std::move(value));
             }
         } else if (child->name == "Param") {
             auto sub = std::make_unique<CParam>();

@@ -2,9 +2,9 @@
 // and rebuilding ECUs, classes and services from such subtrees.
 #include <memory>
 
+#include "diag/diag_tables.h"
 #include "diag/diag_xml.h"
 #include "diag/diagnose_lib.h"
-#include "diag/diag_tables.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 

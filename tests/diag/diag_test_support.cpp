@@ -72,7 +72,8 @@ void ExpectSameService(IUDSService* a, IUDSService* b, const std::string& where)
     EXPECT_EQ(a->IsActive(), b->IsActive());
     EXPECT_EQ(a->GetServiceId(), b->GetServiceId());
     ASSERT_EQ(a->GetSessionCount(), b->GetSessionCount());
-    for (uint64_t i = 0; i < a->GetSessionCount(); ++i) EXPECT_EQ(a->GetSession(i), b->GetSession(i));
+    for (uint64_t i = 0; i < a->GetSessionCount(); ++i)
+        EXPECT_EQ(a->GetSession(i), b->GetSession(i));
     ASSERT_EQ(a->GetRequestCount(), b->GetRequestCount());
     ASSERT_EQ(a->GetPositiveResponseCount(), b->GetPositiveResponseCount());
     ASSERT_EQ(a->GetNegativeResponseCount(), b->GetNegativeResponseCount());
@@ -80,10 +81,12 @@ void ExpectSameService(IUDSService* a, IUDSService* b, const std::string& where)
         ExpectSameFunction(a->GetRequest(i), b->GetRequest(i), where + " request");
     }
     for (uint64_t i = 0; i < a->GetPositiveResponseCount(); ++i) {
-        ExpectSameFunction(a->GetPositiveResponse(i), b->GetPositiveResponse(i), where + " positive");
+        ExpectSameFunction(a->GetPositiveResponse(i), b->GetPositiveResponse(i),
+                           where + " positive");
     }
     for (uint64_t i = 0; i < a->GetNegativeResponseCount(); ++i) {
-        ExpectSameFunction(a->GetNegativeResponse(i), b->GetNegativeResponse(i), where + " negative");
+        ExpectSameFunction(a->GetNegativeResponse(i), b->GetNegativeResponse(i),
+                           where + " negative");
     }
 }
 
@@ -124,7 +127,8 @@ void ExpectSameModel(IDiagnoseLib& expected, IDiagnoseLib& actual) {
 namespace {
 uint64_t CountParamsDeep(IParam* param) {
     uint64_t count = 1;
-    for (uint64_t i = 0; i < param->GetSubParamCount(); ++i) count += CountParamsDeep(param->GetSubParam(i));
+    for (uint64_t i = 0; i < param->GetSubParamCount(); ++i)
+        count += CountParamsDeep(param->GetSubParam(i));
     return count;
 }
 }  // namespace
@@ -147,9 +151,12 @@ ModelCounts CountModel(IDiagnoseLib& library) {
                         counts.allParams += CountParamsDeep(function->GetParam(p));
                     }
                 };
-                for (uint64_t i = 0; i < service->GetRequestCount(); ++i) add(service->GetRequest(i));
-                for (uint64_t i = 0; i < service->GetPositiveResponseCount(); ++i) add(service->GetPositiveResponse(i));
-                for (uint64_t i = 0; i < service->GetNegativeResponseCount(); ++i) add(service->GetNegativeResponse(i));
+                for (uint64_t i = 0; i < service->GetRequestCount(); ++i)
+                    add(service->GetRequest(i));
+                for (uint64_t i = 0; i < service->GetPositiveResponseCount(); ++i)
+                    add(service->GetPositiveResponse(i));
+                for (uint64_t i = 0; i < service->GetNegativeResponseCount(); ++i)
+                    add(service->GetNegativeResponse(i));
             }
         }
     }

@@ -17,6 +17,7 @@ struct Options {
     std::string format;   // forced format name, "" to follow the extension
     std::string cluster;  // convert: which cluster of a multi-bus file
     std::string output;   // -o FILE where a command writes a file
+    bool grouping = false;  // diagnostic files: show the service groups instead of the classes
 };
 
 // Exit codes of "check".
@@ -70,6 +71,11 @@ std::vector<std::string> SplitLines(const std::string& text);
 
 // Parses "DEADBEEF", "de ad be ef" or "0xDEADBEEF" into bytes; throws ToolError.
 std::vector<uint8_t> ParseHexPayload(const std::string& hex);
+
+// "encode-request FILE ECU SERVICE [PARAM=VALUE...]": the request bytes of a diagnostic
+// service, in hex.
+int RunEncodeRequest(const std::string& path, const std::string& ecu, const std::string& service,
+                     const std::vector<std::string>& assignments, const Options& options);
 
 }  // namespace qmtool
 

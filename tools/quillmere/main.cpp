@@ -294,6 +294,8 @@ int main(int argc, char** argv) {
     auto addCommon = [&](CLI::App* command) {
         command->add_flag("--json", options.json, "machine-readable output");
         command->add_option("--format", options.format, "override the format the extension gives");
+        command->add_flag("--grouping", options.grouping,
+                          "diagnostic files: the service groups instead of the classes");
     };
     auto* version = app.add_subcommand("version", "library, tool and file-class versions");
     version->add_flag("--json", options.json, "machine-readable output");
@@ -322,6 +324,16 @@ int main(int argc, char** argv) {
     xml->add_option("path", path, "XML file")->required();
     xml->add_flag("--stats", stats, "counts and timing instead of the text");
     xml->add_flag("--json", options.json, "machine-readable output");
+    std::string ecuName, serviceName;
+    std::vector<std::string> assignments;
+    auto* encodeRequest =
+        app.add_subcommand("encode-request", "the request bytes of a diagnostic service, in hex");
+    encodeRequest->add_option("file", path, "CDD file")->required();
+    encodeRequest->add_option("ecu", ecuName, "ECU short or long name")->required();
+    encodeRequest->add_option("service", serviceName, "service name or qualifier")->required();
+    encodeRequest->add_option("params", assignments, "PARAM=VALUE settings of request parameters");
+    encodeRequest->add_flag("--json", options.json, "machine-readable output");
+    encodeRequest->add_option("--format", options.format, "override the format the extension gives");
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
@@ -334,6 +346,9 @@ int main(int argc, char** argv) {
         if (*decode) return RunDecode(path, id, hex, logPath, options);
         if (*convert) return RunConvert(path, second, options);
         if (*xml) return RunXml(path, stats, options);
+        if (*encodeRequest) {
+            return RunEncodeRequest(path, ecuName, serviceName, assignments, options);
+        }
         if (*demo) return RunDemo(examples);
     } catch (const ToolError& e) {
         std::cerr << "quillmere: " << e.what() << '\n';
