@@ -112,7 +112,8 @@ TEST(CddReader, DoorExampleByHand) {
     EXPECT_EQ(document->IsJobFile(), 0);
     EXPECT_STREQ(document->GetChangedDateTime(), "2026-01-02 11:00:00");
     ASSERT_EQ(document->GetContentLength(), 11u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(document->GetContent()), 11), "hello world");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(document->GetContent()), 11),
+              "hello world");
 }
 
 TEST(CddReader, LanguageTextRule) {
@@ -137,8 +138,9 @@ std::string OneService(const std::string& serviceElement, const std::string& pro
            "<DCLTMPLS><DCLTMPL id='t'><DCLSRVTMPL id='st' tmplref='ps'/></DCLTMPL></DCLTMPLS>"
            "<ECU><NAME><TUV>E</TUV></NAME><VAR id='v'><DIAGINST id='i' mayBeExec='(2)'>"
            "<NAME><TUV>Inst</TUV></NAME><QUAL>InstQual</QUAL>" +
-           serviceElement + "</DIAGINST><DIAGINSTREF idref='i'/><DIAGINSTREF idref='nowhere'/>"
-                            "</VAR></ECU>";
+           serviceElement +
+           "</DIAGINST><DIAGINSTREF idref='i'/><DIAGINSTREF idref='nowhere'/>"
+           "</VAR></ECU>";
 }
 
 TEST(CddReader, ServiceAttributesAndMissingMessages) {
@@ -215,7 +217,9 @@ TEST(CddReader, MultiplexerCasesFromItsDataType) {
                                  "<POS><MUXCOMP id='m' dtref='mx' minbl='8'/></POS>")));
     CDiagnoseLib library;
     ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
-    IParam* mux = library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetPositiveResponse(0)->GetParam(0);
+    IParam* mux =
+        library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetPositiveResponse(0)->GetParam(
+            0);
     EXPECT_EQ(mux->IsConditional(), 1);
     ASSERT_EQ(mux->GetChoiceCount(), 2u);
     IParam* two = mux->SelectChoice(1);
@@ -234,7 +238,8 @@ TEST(CddReader, DocumentsWithoutCandelaContributeNothing) {
 }
 
 TEST(CddReader, TwoFilesBuiltOnceGiveBothInLoadOrder) {
-    TempFile first("first.cdd", Cdd("<ECU><NAME><TUV>First</TUV></NAME><VAR id='a'/></ECU>", "dtdvers='1.0'"));
+    TempFile first("first.cdd",
+                   Cdd("<ECU><NAME><TUV>First</TUV></NAME><VAR id='a'/></ECU>", "dtdvers='1.0'"));
     TempFile second("second.cdd", Cdd("<ECU><NAME><TUV>Second</TUV></NAME><VAR id='b'/></ECU>"));
     CDiagnoseLib library;
     ASSERT_EQ(library.LoadCddFile(first.Path().c_str(), 0), 1);
@@ -259,7 +264,8 @@ TEST(CddReader, BadInputGivesAMessageAndAModel) {
             OneService("<SERVICE id='s' tmplref='st'/>",
                        "<POS><SIMPLEPROXYCOMP id='p' dtref='loop'/></POS>")),
         // Base64 that is not Base64
-        Cdd("<ECUSHAREDDATA><EXTDOC><FILENAME>x</FILENAME><FILECONTENTS len='99'>!!**</FILECONTENTS>"
+        Cdd("<ECUSHAREDDATA><EXTDOC><FILENAME>x</FILENAME><FILECONTENTS "
+            "len='99'>!!**</FILECONTENTS>"
             "</EXTDOC></ECUSHAREDDATA>"),
         // a CANDELA root without ECUDOC
         "<CANDELA dtdvers='3'><NOTHING/></CANDELA>",
@@ -290,8 +296,8 @@ TEST(CddReader, BinaryAndTruncatedFilesNeverCrash) {
         std::ifstream in(ExamplePath(), std::ios::binary);
         example.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    for (const std::string& text : {binary, example.substr(0, example.size() / 2),
-                                    example.substr(0, example.size() / 3)}) {
+    for (const std::string& text :
+         {binary, example.substr(0, example.size() / 2), example.substr(0, example.size() / 3)}) {
         TempFile file("broken.cdd", text);
         CDiagnoseLib library;
         library.LoadCddFile(file.Path().c_str(), 1);

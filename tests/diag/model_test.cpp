@@ -175,7 +175,8 @@ TEST(DiagEncode, BytesOfARequest) {
     ASSERT_EQ(request.Encode(nullptr, 0), 5u);
     uint8_t bytes[5] = {9, 9, 9, 9, 9};
     EXPECT_EQ(request.Encode(bytes, 0), 5u);
-    EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 5), (std::vector<uint8_t>{0x22, 0xF1, 0x90, 7, 7}));
+    EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 5),
+              (std::vector<uint8_t>{0x22, 0xF1, 0x90, 7, 7}));
 
     // A short buffer is never written beyond its size.
     uint8_t shortBuffer[2] = {0, 0};
