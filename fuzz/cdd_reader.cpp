@@ -20,14 +20,16 @@ uint64_t WalkParam(IParam* param, int depth) {
     seen += std::string(param->FindValueText(param->GetValue(), &found)).size();
     seen += std::string(param->GetValueText()).size() + std::string(param->GetDataType()).size();
     if (depth < 64) {
-        for (uint64_t i = 0; i < param->GetSubParamCount(); ++i) seen += WalkParam(param->GetSubParam(i), depth + 1);
+        for (uint64_t i = 0; i < param->GetSubParamCount(); ++i)
+            seen += WalkParam(param->GetSubParam(i), depth + 1);
     }
     return seen;
 }
 
 uint64_t WalkFunction(IUDSFunction* function) {
     uint64_t seen = 0;
-    for (uint64_t i = 0; i < function->GetParamCount(); ++i) seen += WalkParam(function->GetParam(i), 0);
+    for (uint64_t i = 0; i < function->GetParamCount(); ++i)
+        seen += WalkParam(function->GetParam(i), 0);
     const uint64_t length = function->Encode(nullptr, 0);
     // A request of absurd length is not allocated: a bounded buffer must do.
     std::vector<uint8_t> bytes(static_cast<size_t>(length < 4096 ? length : 4096));
@@ -44,7 +46,8 @@ uint64_t WalkModel(CDiagnoseLib& library) {
             for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
                 IUDSService* service = cls->GetService(s);
                 seen += service->GetServiceId();
-                for (uint64_t i = 0; i < service->GetRequestCount(); ++i) seen += WalkFunction(service->GetRequest(i));
+                for (uint64_t i = 0; i < service->GetRequestCount(); ++i)
+                    seen += WalkFunction(service->GetRequest(i));
                 for (uint64_t i = 0; i < service->GetPositiveResponseCount(); ++i) {
                     seen += WalkFunction(service->GetPositiveResponse(i));
                 }
@@ -63,7 +66,8 @@ const std::string& InputPath() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = InputPath();
-    if (!qm::platform::WriteFile(path, std::string_view(reinterpret_cast<const char*>(data), size)).ok) {
+    if (!qm::platform::WriteFile(path, std::string_view(reinterpret_cast<const char*>(data), size))
+             .ok) {
         return 0;
     }
     CDiagnoseLib library;
