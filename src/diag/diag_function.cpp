@@ -87,8 +87,10 @@ uint64_t CUDSFunction::Encode(uint8_t* buffer, uint64_t size) {
     std::memset(buffer, 0, static_cast<size_t>(std::min(limit, byteCount)));
     uint64_t cursor = 0;
     for (CParam* part : parts) {
-        for (uint32_t i = 0; i < part->RepeatCount(); ++i)
+        // Writes beyond the limit are skipped: once it is reached nothing more is written.
+        for (uint32_t i = 0; i < part->RepeatCount() && cursor < limit; ++i) {
             part->EncodeOccurrence(buffer, cursor, limit);
+        }
     }
     return byteCount;
 }

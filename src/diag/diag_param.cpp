@@ -300,9 +300,13 @@ void CParam::EncodeOccurrence(uint8_t* buffer, uint64_t& cursor, uint64_t limit)
     const int32_t whole = bits / 8;
     const int32_t rest = bits % 8;
     for (int32_t k = whole - 1; k >= 0; --k) {
+        if (cursor >= limit) {
+            // Nothing more fits: the remaining bytes only move the cursor.
+            cursor += static_cast<uint64_t>(k) + 1;
+            break;
+        }
         const int shift = rest + 8 * k;
-        const uint8_t byte = shift < 64 ? static_cast<uint8_t>(value >> shift) : 0;
-        if (cursor < limit) buffer[cursor] = byte;
+        buffer[cursor] = shift < 64 ? static_cast<uint8_t>(value >> shift) : 0;
         ++cursor;
     }
     if (rest > 0) {
@@ -321,8 +325,9 @@ bool CParam::EncodeInto(uint8_t* buffer, uint64_t* cursor, uint64_t size) {
         return true;
     }
     for (auto& sub : subParams) {
-        for (uint32_t i = 0; i < sub->RepeatCount(); ++i)
+        for (uint32_t i = 0; i < sub->RepeatCount() && *cursor < size; ++i) {
             sub->EncodeOccurrence(buffer, *cursor, size);
+        }
     }
     return true;
 }

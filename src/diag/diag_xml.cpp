@@ -370,7 +370,23 @@ NanoXML* CParam::ToXml() {
     return node;
 }
 
+namespace qm::diag {
+namespace {
+// Parameters nest in structures; a container nested deeper than any real model is cut here, so
+// that reading (and later walking) it cannot exhaust the stack.
+constexpr int kMaxParamDepth = 64;
+thread_local int paramDepth = 0;
+
+struct DepthGuard {
+    DepthGuard() { ++paramDepth; }
+    ~DepthGuard() { --paramDepth; }
+};
+}  // namespace
+}  // namespace qm::diag
+
 bool CParam::FromXml(NanoXML* node) {
+    const qm::diag::DepthGuard guard;
+    const bool nestedTooDeep = qm::diag::paramDepth >= qm::diag::kMaxParamDepth;
     using qm::diag::ReadFlag;
     using qm::diag::ReadNumber;
     using qm::diag::ReadText;
@@ -401,6 +417,7 @@ bool CParam::FromXml(NanoXML* node) {
         baseDataType == "PROXY" ? qm::diag::kTypeProxy : qm::diag::BaseTypeCodeOf(baseDataType);
     const uint64_t self = reinterpret_cast<uint64_t>(this);
     for (NanoXML* child : node->children) {
+        if (nestedTooDeep && child->name != "ValueTable") continue;
         if (child->name == "ValueTable") {
             for (NanoXML* entry : child->children) {
                 auto value = std::make_unique<CVTabValue>();

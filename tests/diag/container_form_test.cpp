@@ -187,3 +187,49 @@ TEST(DiagContainerForm, EveryCorpusFileRoundTrips) {
 
 }  // namespace
 }  // namespace qm::diag::test
+
+namespace qm::diag::test {
+namespace {
+
+TEST(DiagContainerForm, HostileContainersStayBounded) {
+    // Parameters nested far deeper than any model: cut, never a stack overflow.
+    std::string nested;
+    for (int i = 0; i < 100000; ++i) nested += "<Param name='p'>";
+    for (int i = 0; i < 100000; ++i) nested += "</Param>";
+    const std::string text =
+        "<KOVR><DiagnoseLib><ECU shortName='E'><FunctionalClass name='C'>"
+        "<Service name='S'><Requests><Function name='F'>" +
+        nested +
+        "</Function></Requests></Service></FunctionalClass></ECU>"
+        "</DiagnoseLib></KOVR>";
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadContainerText(text.c_str(), 1), 1);
+    IParam* param =
+        library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetRequest(0)->GetParam(0);
+    int depth = 1;
+    while (param->GetSubParamCount() > 0) {
+        param = param->GetSubParam(0);
+        ++depth;
+    }
+    EXPECT_EQ(depth, 64);
+
+    // A parameter that claims a huge repeated length encodes in bounded time and writes only
+    // what fits.
+    CDiagnoseLib huge;
+    ASSERT_EQ(
+        huge.LoadContainerText(
+            "<KOVR><DiagnoseLib><ECU shortName='E'><FunctionalClass name='C'><Service name='S'>"
+            "<Requests><Function name='F'><Param name='a' bitLength='16000000' valueStr='1' "
+            "arraySizeMin='65535'/></Function></Requests></Service></FunctionalClass></ECU>"
+            "</DiagnoseLib></KOVR>",
+            1),
+        1);
+    IUDSFunction* request = huge.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetRequest(0);
+    EXPECT_EQ(request->Encode(nullptr, 0), 65535ull * 2000000ull);
+    uint8_t bytes[4] = {9, 9, 9, 9};
+    request->Encode(bytes, 4);
+    EXPECT_EQ(bytes[3], 0);
+}
+
+}  // namespace
+}  // namespace qm::diag::test

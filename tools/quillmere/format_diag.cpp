@@ -84,8 +84,16 @@ std::string HexBytes(const std::vector<uint8_t>& bytes, const char* separator) {
     return out;
 }
 
+// Messages longer than this are not encoded for display (a hostile file can declare any
+// length).
+constexpr uint64_t kMaxEncodedBytes = 1u << 20;
+
 std::vector<uint8_t> EncodeBytes(IUDSFunction* function) {
-    std::vector<uint8_t> bytes(function->Encode(nullptr, 0));
+    const uint64_t length = function->Encode(nullptr, 0);
+    if (length > kMaxEncodedBytes) {
+        throw ToolError("a message of " + std::to_string(length) + " bytes is too long to encode");
+    }
+    std::vector<uint8_t> bytes(length);
     if (!bytes.empty()) function->Encode(bytes.data(), bytes.size());
     return bytes;
 }
