@@ -70,6 +70,9 @@ class CDiagnoseLib : public IDiagnoseLib {
     uint32_t TimeXml() const { return timeXml_; }
     uint32_t TimeCdd() const { return timeCdd_; }
     uint32_t TimeOdx() const { return timeOdx_; }
+    uint32_t CreationTick() const { return creationTick_; }
+    // Paths collected by a folder scan, for the ODX reader.
+    std::vector<std::string>& PendingFiles() { return pendingFiles_; }
 
   private:
     // Parses a file and moves its roots of that name under the source tree.
