@@ -46,10 +46,12 @@ uint32_t MaskOfLength(int32_t bits) {
 }
 
 void SortParamsByPosition(std::vector<std::unique_ptr<CParam>>& params) {
-    std::stable_sort(params.begin(), params.end(),
-                     [](const std::unique_ptr<CParam>& a, const std::unique_ptr<CParam>& b) {
-                         return a->SortKey() < b->SortKey();
-                     });
+    const auto byKey = [](const std::unique_ptr<CParam>& a, const std::unique_ptr<CParam>& b) {
+        return a->SortKey() < b->SortKey();
+    };
+    // Readers append in position order: most lists are sorted already.
+    if (std::is_sorted(params.begin(), params.end(), byKey)) return;
+    std::stable_sort(params.begin(), params.end(), byKey);
 }
 
 // Every parameter is placed at its own byte and bit position from the start; a parameter
@@ -71,6 +73,26 @@ void LayOutParams(std::vector<std::unique_ptr<CParam>>& params, int64_t start) {
 }
 
 }  // namespace qm::diag
+
+namespace {
+
+// Whether the upper-cased text holds "PROXY", without making the upper-cased copy.
+bool ContainsProxy(const std::string& text) {
+    static constexpr char kWord[] = "PROXY";
+    for (size_t i = 0; i + 5 <= text.size(); ++i) {
+        size_t k = 0;
+        while (k < 5) {
+            char c = text[i + k];
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+            if (c != kWord[k]) break;
+            ++k;
+        }
+        if (k == 5) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 using qm::diag::MaskOfLength;
 using qm::diag::NumberOfText;
@@ -249,11 +271,7 @@ void CParam::CompleteStructType() {
 }
 
 void CParam::FinishPresentationType() {
-    std::string upper = type;
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    }
-    if (upper.find("PROXY") != std::string::npos) {
+    if (ContainsProxy(type)) {
         baseDataType = "PROXY";
         baseTypeCode = qm::diag::kTypeProxy;
     } else if (byteOrder == 0 && subParams.size() > 1) {
