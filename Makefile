@@ -5,8 +5,9 @@ JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
+TSAN_TESTS ?= Thread|Resolution
 
-.PHONY: all bootstrap build demo test bench sanitize fuzz install format clean
+.PHONY: all bootstrap build demo test bench sanitize tsan fuzz install format clean
 
 all: build
 
@@ -27,12 +28,21 @@ bench:
 	@scripts/bootstrap --bench
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQM_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build build-bench -j $(JOBS)
-	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b" || exit 1; done
+	@for b in build-bench/bench/bench_*; do \
+	    [ -x "$$b" ] && [ "$$b" != build-bench/bench/bench_fresh ] || continue; \
+	    echo "== $$b" && "$$b" || exit 1; done
+	@echo "== fresh process" && build-bench/bench/bench_fresh --runs 3
 
 sanitize: bootstrap
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE=ON -DQM_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+# The tests that use the library from several threads, under ThreadSanitizer.
+tsan: bootstrap
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_TSAN=ON -DQM_WERROR=ON $(CMAKE_FLAGS)
+	cmake --build build-tsan -j $(JOBS) --target test_xml test_facade test_arxml_com
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 fuzz:
 	@scripts/bootstrap --fuzz
@@ -51,4 +61,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-bench build-sanitize build-fuzz
+	rm -rf build build-bench build-sanitize build-tsan build-fuzz

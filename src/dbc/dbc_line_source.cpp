@@ -20,6 +20,7 @@ bool DbcLineSource::ReadLine(std::string_view& line) {
     }
     if (next_ >= end_) return false;
     const char* start = next_;
+    if (input_ != nullptr) input_->ReleaseBefore(start);
     const void* newline = std::memchr(start, '\n', static_cast<size_t>(end_ - start));
     const char* stop = newline ? static_cast<const char*>(newline) : end_;
     next_ = newline ? stop + 1 : end_;

@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/input_file.h"
+
 namespace qm::dbc {
 
 class DbcLineSource {
   public:
-    explicit DbcLineSource(std::string_view text)
-        : next_(text.data()), end_(text.data() + text.size()) {}
+    // input, when given, is the file the text is mapped from: lines read are released from it.
+    explicit DbcLineSource(std::string_view text, platform::InputFile* input = nullptr)
+        : next_(text.data()), end_(text.data() + text.size()), input_(input) {}
 
     // False at the end of the text; an empty line is returned as an empty view.
     bool ReadLine(std::string_view& line);
@@ -21,6 +24,7 @@ class DbcLineSource {
   private:
     const char* next_;
     const char* end_;
+    platform::InputFile* input_;
     uint64_t lineNumber_ = 0;
     std::string_view pushedBack_;
     bool hasPushedBack_ = false;

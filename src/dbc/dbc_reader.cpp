@@ -74,7 +74,7 @@ bool IsNotSupported(std::string_view line) {
 }  // namespace
 
 int DbcReader::Run() {
-    DbcLineSource lines(text_);
+    DbcLineSource lines(text_, input_);
     DbcReadContext context(file_, lines);
     int result = 1;
     std::string_view line;

@@ -61,20 +61,21 @@ const char* NetConfigDbcFile::GetInfoText() {
 
 bool NetConfigDbcFile::Load(const wchar_t* path) {
     const std::wstring widePath = path ? path : L"";
-    std::string text;
-    if (!platform::ReadWholeFile(widePath, text).ok) {
+    platform::InputFile input;
+    if (!input.Open(widePath).ok) {
         status_ = kDbcFileNotOpened;
         lastHandlerResult_ = 0;
         return false;
     }
-    return LoadText(text, widePath);
+    return LoadText(input.Text(), widePath, &input);
 }
 
-bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path) {
+bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path,
+                                platform::InputFile* input) {
     Clear();
     const uint32_t start = platform::TickCount();
     SetPath(path.c_str());
-    DbcReader reader(*this, text);
+    DbcReader reader(*this, text, input);
     const int result = reader.Run();
     messages_ += "Dbc parser measured time: ";
     messages_ += FormatMilliseconds(start, platform::TickCount());

@@ -16,6 +16,7 @@
 #include "dbc/dbc_signal.h"
 #include "dbc/dbc_value_table.h"
 #include "netconfig/net_file_base.h"
+#include "platform/input_file.h"
 #include "quillmere/dbc.h"
 
 namespace qm::dbc {
@@ -112,7 +113,9 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile> {
     bool SetMessageSize(uint32_t rawId, uint8_t size) override;
 
     // Reads DBC text held in memory as Load reads a file; path names it (for the database name).
-    bool LoadText(std::string_view text, const std::wstring& path);
+    // input, when given, is the file the text is mapped from.
+    bool LoadText(std::string_view text, const std::wstring& path,
+                  platform::InputFile* input = nullptr);
     // The DBC text Save writes.
     std::string RenderText() const;
 

@@ -20,6 +20,7 @@ bool LdfLineSource::ReadLine(LdfLine& line) {
     }
     if (next_ >= end_) return false;
     const char* start = next_;
+    if (input_ != nullptr) input_->ReleaseBefore(start);
     const auto* newline =
         static_cast<const char*>(std::memchr(start, '\n', static_cast<size_t>(end_ - start)));
     const char* stop = newline ? newline : end_;

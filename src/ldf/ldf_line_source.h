@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/input_file.h"
+
 namespace qm::ldf {
 
 struct LdfLine {
@@ -17,8 +19,9 @@ struct LdfLine {
 
 class LdfLineSource {
   public:
-    explicit LdfLineSource(std::string_view text)
-        : next_(text.data()), end_(text.data() + text.size()) {}
+    // input, when given, is the file the text is mapped from: lines read are released from it.
+    explicit LdfLineSource(std::string_view text, platform::InputFile* input = nullptr)
+        : next_(text.data()), end_(text.data() + text.size()), input_(input) {}
 
     // False at the end of the text.
     bool ReadLine(LdfLine& line);
@@ -37,6 +40,7 @@ class LdfLineSource {
 
     const char* next_;
     const char* end_;
+    platform::InputFile* input_;
     uint64_t lineNumber_ = 0;
     bool inBlockComment_ = false;
     bool pushedBack_ = false;

@@ -44,8 +44,9 @@ enum LdfResultCode : uint8_t {
 
 class LdfReadContext {
   public:
-    LdfReadContext(LdfModel& target, std::string& log, std::string_view text)
-        : model(target), lines(text), messages(log) {}
+    LdfReadContext(LdfModel& target, std::string& log, std::string_view text,
+                   platform::InputFile* input = nullptr)
+        : model(target), lines(text, input), messages(log) {}
 
     const LdfLine& Line() const { return lines.Current(); }
     uint64_t LineNumber() const { return lines.LineNumber(); }

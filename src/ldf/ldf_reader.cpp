@@ -107,8 +107,9 @@ bool IsTopLevelKeyword(std::string_view raw) {
     return KeywordOf(raw) != nullptr;
 }
 
-uint8_t ReadLdfText(LdfModel& model, std::string& messages, std::string_view text) {
-    LdfReadContext ctx(model, messages, text);
+uint8_t ReadLdfText(LdfModel& model, std::string& messages, std::string_view text,
+                    platform::InputFile* input) {
+    LdfReadContext ctx(model, messages, text, input);
     LdfLine line;
     while (ctx.lines.ReadLine(line)) {
         if (!HandleTopLevelLine(ctx, line)) return 0;

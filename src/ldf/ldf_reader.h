@@ -5,13 +5,15 @@
 #include <string_view>
 
 #include "ldf/netconfig_ldf_file.h"
+#include "platform/input_file.h"
 
 namespace qm::ldf {
 
 // Reads text into model (which the caller has cleared) and appends the reader's messages to
 // messages, without the timing line. Returns 1 when the text was read to its end, 0 when
-// reading stopped.
-uint8_t ReadLdfText(LdfModel& model, std::string& messages, std::string_view text);
+// reading stopped. input, when given, is the file the text is mapped from.
+uint8_t ReadLdfText(LdfModel& model, std::string& messages, std::string_view text,
+                    platform::InputFile* input = nullptr);
 
 // After a load: binds the configurable frames and dynamic frame ids named while reading.
 void BindPendingReferences(LdfModel& model);

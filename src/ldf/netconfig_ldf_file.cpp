@@ -55,12 +55,12 @@ void NetConfigLdfFile::Clear() {
 bool NetConfigLdfFile::Load(const wchar_t* path) {
     Clear();
     path_ = path ? path : L"";
-    std::string text;
+    platform::InputFile input;
     uint8_t result = 0;
     const uint32_t start = platform::TickCount();
-    const platform::FileStatus status = platform::ReadWholeFile(path_, text);
+    const platform::FileStatus status = input.Open(path_);
     if (status.ok) {
-        result = ReadLdfText(model_, messages_, text);
+        result = ReadLdfText(model_, messages_, input.Text(), &input);
     } else {
         model_.resultCode = 254;
     }

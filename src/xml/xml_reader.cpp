@@ -71,6 +71,7 @@ size_t XmlReader::Run(NanoXML* root, size_t start, int state) {
     frames_.clear();
     frames_.push_back(Frame{root, 0, 0, state, true, false});
     for (;;) {
+        if (input_ != nullptr) input_->ReleaseBefore(buffer_ + position_);
         Frame& frame = frames_.back();
         Step step;
         if (position_ >= end_) {
@@ -485,17 +486,19 @@ namespace {
 constexpr size_t kXmlSniffLength = 1024;
 
 size_t ParseBuffer(NanoXML* node, const char* buffer, bool mixed, size_t length, size_t start,
-                   int state, uint16_t sourceFileIndex) {
+                   int state, uint16_t sourceFileIndex, qm::platform::InputFile* input = nullptr) {
     if (buffer == nullptr || length == 0 || start >= length) return start;
     const void* nul = std::memchr(buffer + start, 0, length - start);
     const size_t end = nul ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : length;
     qm::xml::XmlReader reader(buffer, end, mixed, sourceFileIndex);
+    reader.ReleaseBehind(input);
     return reader.Run(node, start, state);
 }
 
 int LoadNarrowPath(NanoXML* node, const std::string& path) {
-    std::string data;
-    const qm::platform::FileStatus status = qm::platform::ReadWholeFile(path, data);
+    qm::platform::InputFile input;
+    const qm::platform::FileStatus status = input.Open(path);
+    const std::string_view data = input.Text();
     size_t length = 0;
     int result = 0;
     // Only a file that cannot be opened is logged as such; one that opens but cannot be read
@@ -506,7 +509,7 @@ int LoadNarrowPath(NanoXML* node, const std::string& path) {
     } else if (status.ok && !data.empty()) {
         const size_t index = qm::xml::RecordLoadedFile(path);
         length = ParseBuffer(node, data.data(), false, data.size(), 0, qm::xml::kBeforeRoot,
-                             static_cast<uint16_t>(index));
+                             static_cast<uint16_t>(index), &input);
         result = 1;
     }
     qm::xml::AppendMessage("Parsed data length: " + std::to_string(length) + "\r\n");

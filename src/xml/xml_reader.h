@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/input_file.h"
 #include "quillmere/xml.h"
 
 namespace qm::xml {
@@ -39,6 +40,10 @@ class XmlReader {
 
     // Fills root starting in the given state; returns the position at which reading stopped.
     size_t Run(NanoXML* root, size_t start, int state);
+
+    // The file the buffer is mapped from: what the reader has passed is released from it (the
+    // tree holds copies of everything it keeps).
+    void ReleaseBehind(platform::InputFile* input) { input_ = input; }
 
   private:
     struct Frame {
@@ -90,6 +95,7 @@ class XmlReader {
     size_t end_;
     bool mixed_;
     uint16_t sourceFileIndex_;
+    platform::InputFile* input_ = nullptr;
     size_t position_ = 0;
     size_t result_ = 0;
     std::vector<Frame> frames_;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "format.h"
+#include "huge_pages.h"
 #include "quillmere/quillmere.h"
 
 namespace qmtool {
@@ -284,6 +285,7 @@ int RunDemo(const std::string& examples) {
 
 int main(int argc, char** argv) {
     using namespace qmtool;
+    PreferHugePages(argv);
     CLI::App app{"quillmere: read, check, edit and write DBC, LDF, ARXML, CDD, ODX and PDX files"};
     app.require_subcommand(1);
     Options options;
