@@ -52,12 +52,13 @@ TEST(DiagTool, EncodeRequestWithParameterValues) {
     Output plain = RunQuillmere("encode-request " + kExample + " DoorFrontLeft VIN_Read");
     EXPECT_EQ(plain.exitCode, 0);
     EXPECT_EQ(plain.text, "22 F1 90\n");
-    Output set =
-        RunQuillmere("encode-request --json " + kExample + " DoorCommon ExtendedSession_Start Session=0x01");
+    Output set = RunQuillmere("encode-request --json " + kExample +
+                              " DoorCommon ExtendedSession_Start Session=0x01");
     ASSERT_EQ(set.exitCode, 0) << set.text;
     EXPECT_EQ(nlohmann::json::parse(set.text)["bytes"], "1001");
     EXPECT_NE(RunQuillmere("encode-request " + kExample + " DoorCommon NoSuchService").exitCode, 0);
-    EXPECT_NE(RunQuillmere("encode-request " + kExample + " DoorCommon VIN_Read Nope=1").exitCode, 0);
+    EXPECT_NE(RunQuillmere("encode-request " + kExample + " DoorCommon VIN_Read Nope=1").exitCode,
+              0);
 }
 
 TEST(DiagTool, CheckGivesTheDeservedMessages) {
