@@ -118,6 +118,35 @@ void BM_DbcLoad(benchmark::State& state) {
 }
 BENCHMARK(BM_DbcLoad)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
+// Tolerant reading against the exact reader on the same file, loads alternated so that both see
+// the same machine load; tolerant_over_exact is the figure to watch (target: at most 1.05).
+void BM_DbcLoadTolerant(benchmark::State& state) {
+    const GeneratedFile& file = Generated();
+    double exactSeconds = 0.0;
+    double tolerantSeconds = 0.0;
+    for (auto _ : state) {
+        for (const bool tolerant : {false, true}) {
+            const auto start = std::chrono::steady_clock::now();
+            NetConfigDbcFile dbc;
+            dbc.SetTolerantReading(tolerant);
+            const bool ok = dbc.Load(file.path.c_str());
+            (tolerant ? tolerantSeconds : exactSeconds) += Seconds(start);
+            if (!ok || dbc.GetSignalCount() != file.figures.signals) {
+                state.SkipWithError("load failed");
+            }
+            benchmark::DoNotOptimize(dbc.GetMessageCount());
+        }
+    }
+    const double iterations = static_cast<double>(state.iterations());
+    state.counters["MB"] = static_cast<double>(file.figures.bytes) / 1e6;
+    state.counters["exact_MBps"] =
+        static_cast<double>(file.figures.bytes) / 1e6 / (exactSeconds / iterations);
+    state.counters["tolerant_MBps"] =
+        static_cast<double>(file.figures.bytes) / 1e6 / (tolerantSeconds / iterations);
+    state.counters["tolerant_over_exact"] = tolerantSeconds / exactSeconds;
+}
+BENCHMARK(BM_DbcLoadTolerant)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
 void BM_DbcSave(benchmark::State& state) {
     const GeneratedFile& file = Generated();
     NetConfigDbcFile dbc;

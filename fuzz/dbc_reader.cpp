@@ -1,23 +1,40 @@
-// libFuzzer target of the DBC reader: any bytes are read as a DBC text; what was read is written
-// and read again, so that the writer and the reader of its output are exercised too.
+// libFuzzer target of the DBC reader: any bytes are read as a DBC text, by the exact reader and
+// by tolerant reading; what was read is written and read again, so that the writer and the
+// reader of its output are exercised too, and every message is decoded.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "dbc/dbc_decode.h"
 #include "dbc/netconfig_dbc_file.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+namespace {
+
+void ReadWriteRead(std::string_view text, bool tolerant) {
     NetConfigDbcFile file;
-    file.LoadText(std::string_view(reinterpret_cast<const char*>(data), size), L"fuzz.dbc");
+    file.SetTolerantReading(tolerant);
+    file.LoadText(text, L"fuzz.dbc");
     (void)file.GetInfoText();
     const std::string written = file.RenderText();
     NetConfigDbcFile reread;
+    reread.SetTolerantReading(tolerant);
     reread.LoadText(written, L"fuzz.dbc");
     (void)reread.RenderText();
+    static const uint8_t payload[64] = {0xA5, 0x5A, 0xFF, 0x00, 0x12, 0x34, 0x56, 0x78};
     for (uint64_t i = 0; i < reread.GetSignalCount(); ++i) {
-        static const uint8_t payload[64] = {0xA5, 0x5A, 0xFF, 0x00, 0x12, 0x34, 0x56, 0x78};
         (void)reread.GetSignal(i)->ExtractRawValue(payload, sizeof(payload));
     }
+    for (const auto& message : reread.Messages()) {
+        (void)qm::dbc::DecodeFrame(*message, payload, sizeof(payload));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    ReadWriteRead(text, false);
+    ReadWriteRead(text, true);
     return 0;
 }

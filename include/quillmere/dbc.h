@@ -297,3 +297,34 @@ class QM_API INetConfigDbcFile : public INetFile {
     virtual bool SetMessageName(uint32_t rawId, const char* name) = 0;                   // slot 65
     virtual bool SetMessageSize(uint32_t rawId, uint8_t size) = 0;                       // slot 66
 };
+
+// Extensions beyond the interfaces above, reached by dynamic_cast from them; the slot layout of
+// the interfaces above does not change.
+
+// Extended multiplexing of a DBC signal (the "SG_MUL_VAL_" lines): the signal is present in a
+// frame when its multiplexer is present and the multiplexer's raw value lies in one of the
+// ranges. Reached from IDbcSignal.
+class QM_API IDbcExtendedMultiplexing {
+  public:
+    virtual ~IDbcExtendedMultiplexing() = default;
+    // The signal whose value selects this one; null when the signal has no extended multiplexing.
+    virtual IDbcSignal* GetExtendedMultiplexer() = 0;
+    virtual uint64_t GetMultiplexRangeCount() = 0;
+    // The bounds of range index (inclusive); 0 beyond the end.
+    virtual uint64_t GetMultiplexRangeMinimum(uint64_t index) = 0;
+    virtual uint64_t GetMultiplexRangeMaximum(uint64_t index) = 0;
+};
+
+// Tolerant reading of a DBC file object, reached from INetConfigDbcFile. Off by default: the
+// reader then stops at the first line it cannot read. On, every such line becomes a "WARNING. "
+// line of the messages and reading goes on (load status 2 when anything was tolerated);
+// "SG_MUL_VAL_" lines are read into the extended multiplexing of the signals and written back.
+// The switch stays set across Clear and loads.
+class QM_API IDbcTolerantReading {
+  public:
+    virtual ~IDbcTolerantReading() = default;
+    virtual void SetTolerantReading(bool tolerant) = 0;
+    virtual bool IsTolerantReading() = 0;
+    // How many lines the last load tolerated (each is one "WARNING. " line).
+    virtual uint64_t GetToleratedLineCount() = 0;
+};

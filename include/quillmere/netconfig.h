@@ -224,3 +224,13 @@ class QM_API INetConfig {
     virtual const char* GetVersion() = 0;                        // slot 27
     virtual const char* GetFibexInfoText() = 0;                  // slot 28
 };
+
+// Extension of the network configuration, reached by dynamic_cast from INetConfig (the slot
+// layout above does not change): DBC files loaded by LoadDbc are read tolerantly when set (see
+// IDbcTolerantReading in quillmere/dbc.h); off by default.
+class QM_API INetConfigDbcReading {
+  public:
+    virtual ~INetConfigDbcReading() = default;
+    virtual void SetTolerantDbcReading(bool tolerant) = 0;
+    virtual bool IsTolerantDbcReading() = 0;
+};

@@ -16,6 +16,35 @@ int64_t SignExtend(uint64_t raw, uint32_t length) {
     return static_cast<int64_t>((raw ^ sign) - sign);
 }
 
+// Extended multiplexing can chain multiplexers; the reader refuses loops and deep chains, and
+// this bound keeps decoding finite whatever a host builds by hand.
+constexpr int kMaxChainDepth = 64;
+
+uint64_t RawOf(const DbcSignal& signal, const uint8_t* payload, uint64_t size) {
+    return ExtractBits(payload, size, signal.StartBit(), signal.BitLength(),
+                       signal.ByteOrder() == kBigEndian);
+}
+
+bool InRanges(const DbcSignal& signal, uint64_t raw) {
+    for (const DbcSignal::MultiplexRange& range : signal.MultiplexRanges()) {
+        if (raw >= range.minimum && raw <= range.maximum) return true;
+    }
+    return false;
+}
+
+// Whether the payload carries the signal: a signal of extended multiplexing when its
+// multiplexer is carried and holds a value of its ranges; a multiplexed signal otherwise when
+// the message's switch holds its multiplex value; every other signal always.
+bool Carried(const DbcSignal& signal, int64_t selected, const uint8_t* payload, uint64_t size,
+             int depth) {
+    if (const DbcSignal* multiplexer = signal.ExtendedMultiplexer()) {
+        return depth < kMaxChainDepth &&
+               Carried(*multiplexer, selected, payload, size, depth + 1) &&
+               InRanges(signal, RawOf(*multiplexer, payload, size));
+    }
+    return signal.MultiplexingKind() != kMultiplexedSignal || signal.MultiplexValue() == selected;
+}
+
 }  // namespace
 
 double RawToValue(const DbcSignal& signal, uint64_t raw) {
@@ -65,10 +94,7 @@ std::vector<DecodedSignal> DecodeFrame(const DbcMessage& message, const uint8_t*
     std::vector<DecodedSignal> decoded;
     decoded.reserve(message.Signals().size());
     for (const auto& signal : message.Signals()) {
-        if (signal->MultiplexingKind() == kMultiplexedSignal &&
-            signal->MultiplexValue() != selected) {
-            continue;
-        }
+        if (!Carried(*signal, selected, payload, size, 0)) continue;
         decoded.push_back(DecodeSignal(*signal, payload, size));
     }
     return decoded;

@@ -28,7 +28,8 @@ double RawToValue(const DbcSignal& signal, uint64_t raw);
 DecodedSignal DecodeSignal(const DbcSignal& signal, const uint8_t* payload, uint64_t size);
 
 // Every signal of the message that the payload carries: plain signals, the multiplexer switch,
-// and of the multiplexed signals those whose multiplex value the switch holds.
+// of the multiplexed signals those whose multiplex value the switch holds, and of the signals of
+// extended multiplexing those whose multiplexer is carried and holds a value of their ranges.
 std::vector<DecodedSignal> DecodeFrame(const DbcMessage& message, const uint8_t* payload,
                                        uint64_t size);
 

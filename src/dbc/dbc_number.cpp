@@ -45,6 +45,16 @@ bool ParseDbcNumber(std::string_view text, DbcNumber& number) {
     return true;
 }
 
+bool ParseDbcNumberClamped(std::string_view text, DbcNumber& number, bool& clamped) {
+    number.text.assign(text);
+    number.exponent = HasExponentLetter(text);
+    double value = 0.0;
+    if (!ToRealClamped(text, value, clamped)) return false;
+    number.value = value;
+    number.decimals = DecimalsOfText(text, number.exponent, value == 0.0);
+    return true;
+}
+
 void AppendDbcNumber(std::string& out, double value, uint8_t decimals, bool exponent) {
     // Wide enough for any double in fixed notation with up to 255 decimals.
     char buffer[700];

@@ -17,6 +17,9 @@ struct DbcNumber {
 // Stores the text, the exponent flag and the decimals, and converts the value. Returns false
 // (and leaves the value as it was) when the text is no readable real.
 bool ParseDbcNumber(std::string_view text, DbcNumber& number);
+// As ParseDbcNumber, but a number beyond the double range is clamped (see ToRealClamped) and
+// clamped is set.
+bool ParseDbcNumberClamped(std::string_view text, DbcNumber& number, bool& clamped);
 
 // The decimals a number text carries: the characters after the first "." for fixed notation;
 // in exponent form the mantissa's digits after the point, or for a zero written without a point

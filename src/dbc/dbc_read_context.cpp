@@ -15,10 +15,27 @@ void DbcReadContext::AppendMessage(std::string_view text, std::string_view endin
     log += ending;
 }
 
-int DbcReadContext::Fail(std::string_view text, uint32_t status) {
-    AppendMessage(text);
+DbcReadContext::DbcReadContext(NetConfigDbcFile& file, DbcLineSource& lines)
+    : file_(file), lines_(lines), tolerant_(file.Tolerant()) {}
+
+int DbcReadContext::Fail(std::string_view text, uint32_t status, std::string_view ending) {
+    if (tolerant_) {
+        file_.Log() += "WARNING. ";
+        AppendMessage(text, ending);
+        file_.CountToleratedLine();
+        MarkWarning();
+        return 0;
+    }
+    AppendMessage(text, ending);
     file_.SetStatus(status);
     return 0;
+}
+
+void DbcReadContext::Tolerate(std::string_view text) {
+    file_.Log() += "WARNING. ";
+    AppendMessage(text);
+    file_.CountToleratedLine();
+    MarkWarning();
 }
 
 void DbcReadContext::MarkWarning() {

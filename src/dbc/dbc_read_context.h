@@ -2,8 +2,10 @@
 // What a section handler works with: the current statement, the line source, the file object,
 // scratch tokens, and the message forms every handler shares.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "dbc/dbc_line_source.h"
 #include "dbc/dbc_tokens.h"
@@ -14,7 +16,7 @@ class NetConfigDbcFile;
 
 class DbcReadContext {
   public:
-    DbcReadContext(NetConfigDbcFile& file, DbcLineSource& lines) : file_(file), lines_(lines) {}
+    DbcReadContext(NetConfigDbcFile& file, DbcLineSource& lines);
 
     NetConfigDbcFile& File() { return file_; }
     DbcLineSource& Lines() { return lines_; }
@@ -23,9 +25,18 @@ class DbcReadContext {
     Tokens& Scratch() { return tokens_; }
     Tokens& SecondScratch() { return moreTokens_; }
 
-    // A failure: text, then the line number, ") ", the statement and ".\n"; the status is set
-    // and reading stops after the handler. Returns 0 for the handler to pass on.
-    int Fail(std::string_view text, uint32_t status);
+    // A failure: text, then the line number, ") ", the statement and ending; the status is set
+    // and reading stops after the handler. Returns 0 for the handler to pass on. In tolerant
+    // reading the same line is written after "WARNING. ", the status becomes 2 and reading goes
+    // on.
+    int Fail(std::string_view text, uint32_t status, std::string_view ending = ".\n");
+    // Tolerant reading only: "WARNING. " text "Line(" n ") " L ".\n", status 2; one line
+    // tolerated.
+    void Tolerate(std::string_view text);
+    bool Tolerant() const { return tolerant_; }
+    // The extended-multiplexing ranges read so far for a signal, by minimum, to find overlaps
+    // without scanning every earlier range.
+    std::map<uint64_t, uint64_t>& RangesSeen(const void* signal) { return rangesSeen_[signal]; }
     // The warning for a name that refers to nothing: prefix, name, ". Line(" n ") " L ".\n";
     // the status becomes 2 unless a failure is already recorded.
     void Warn(std::string_view prefix, std::string_view name);
@@ -43,10 +54,12 @@ class DbcReadContext {
   private:
     NetConfigDbcFile& file_;
     DbcLineSource& lines_;
+    bool tolerant_ = false;
     std::string_view line_;
     Tokens tokens_;
     Tokens moreTokens_;
     std::string statement_;
+    std::unordered_map<const void*, std::map<uint64_t, uint64_t>> rangesSeen_;
 };
 
 }  // namespace qm::dbc

@@ -71,6 +71,22 @@ bool IsNotSupported(std::string_view line) {
     return false;
 }
 
+// Tolerant reading: the lines the exact reader stops at. Returns false for a line it does not
+// take, which is then skipped with a warning.
+int TolerateLine(DbcReadContext& context, std::string_view line) {
+    if (StartsWith(line, "//")) {
+        context.Tolerate("Comment line skipped. ");
+        return 1;
+    }
+    if (StartsWith(line, "SG_MUL_VAL_ ")) return ReadExtendedMultiplexing(context);
+    if (IsNotSupported(line)) {
+        context.Tolerate("Not supported DBC keyword, line skipped. ");
+    } else {
+        context.Tolerate("Possible undefined tag, line skipped. ");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int DbcReader::Run() {
@@ -84,6 +100,10 @@ int DbcReader::Run() {
         if (SectionHandler handler = HandlerFor(line)) {
             result = handler(context);
             if (file_.Status() > kDbcLoadedWithWarnings) break;
+            continue;
+        }
+        if (context.Tolerant()) {
+            result = TolerateLine(context, line);
             continue;
         }
         const bool notSupported = IsNotSupported(line);

@@ -26,5 +26,7 @@ int ReadRelationAttributeValue(DbcReadContext& context);
 int ReadValueDescriptions(DbcReadContext& context);
 int ReadSignalValueType(DbcReadContext& context);
 int ReadSignalGroup(DbcReadContext& context);
+// Tolerant reading only: "SG_MUL_VAL_" lines into the extended multiplexing of a signal.
+int ReadExtendedMultiplexing(DbcReadContext& context);
 
 }  // namespace qm::dbc

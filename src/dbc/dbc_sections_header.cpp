@@ -1,5 +1,7 @@
 // The sections at the head of a DBC file: version, new symbols, bus timing, nodes and the
 // global value tables.
+#include <cctype>
+
 #include "dbc/dbc_read_context.h"
 #include "dbc/dbc_sections.h"
 #include "dbc/netconfig_dbc_file.h"
@@ -70,6 +72,53 @@ int ReadBusTiming(DbcReadContext& context) {
     return ReadUntilEmptyLine(context, ReadOneBusTimingLine);
 }
 
+namespace {
+
+bool IsNameCharacter(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+}
+
+// Keywords are upper-case words ending in "_" ("BO_", "VAL_TABLE_") or "VERSION".
+bool LooksLikeKeyword(std::string_view token) {
+    if (token == "VERSION") return true;
+    if (token.empty() || token.back() != '_') return false;
+    for (char c : token) {
+        if (!(std::isupper(static_cast<unsigned char>(c)) || c == '_')) return false;
+    }
+    return true;
+}
+
+// A line that holds node names only: names made of letters, digits and "_", no keyword.
+bool IsNodeNameLine(const Tokens& tokens) {
+    if (tokens.empty() || LooksLikeKeyword(tokens.front())) return false;
+    for (std::string_view token : tokens) {
+        for (char c : token) {
+            if (!IsNameCharacter(c)) return false;
+        }
+    }
+    return true;
+}
+
+// Tolerant reading: after an empty "BU_:" some files list their nodes one per line. Those
+// lines, up to the first empty line or the first line of anything else, are taken as nodes.
+void ReadNodeLines(DbcReadContext& context) {
+    Tokens& tokens = context.Scratch();
+    std::string_view next;
+    while (context.Lines().ReadLine(next)) {
+        if (next.empty()) return;
+        Split(next, kWhite, tokens);
+        if (!IsNodeNameLine(tokens)) {
+            context.Lines().PushBack(next);
+            return;
+        }
+        context.SetLine(next);
+        for (std::string_view name : tokens) context.File().AddNode(std::string(name));
+        context.Tolerate("Node names on a line after an empty BU_:, taken as nodes. ");
+    }
+}
+
+}  // namespace
+
 int ReadNodes(DbcReadContext& context) {
     if (!StartsWith(context.Line(), "BU_:") && !StartsWith(context.Line(), "BU_ :")) {
         return context.Fail("Malformed CAN-Nodes section. ", 9);
@@ -77,6 +126,7 @@ int ReadNodes(DbcReadContext& context) {
     Tokens& tokens = context.Scratch();
     Split(context.Line(), kNodeSeparators, tokens);
     for (size_t i = 1; i < tokens.size(); ++i) context.File().AddNode(std::string(tokens[i]));
+    if (tokens.size() == 1 && context.Tolerant()) ReadNodeLines(context);
     return 1;
 }
 

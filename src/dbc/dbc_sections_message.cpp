@@ -42,6 +42,24 @@ bool ReadNumberPair(std::string_view token, char separator, char closing, DbcNum
     return ParseDbcNumber(firstText, first) && ParseDbcNumber(secondText, second);
 }
 
+// Tolerant reading: a pair whose numbers are readable but beyond the double range is clamped
+// with a warning. False in exact reading, or when a number is no number at all.
+bool ReadClampedPair(DbcReadContext& context, std::string_view token, char separator, char closing,
+                     DbcNumber& first, DbcNumber& second) {
+    if (!context.Tolerant()) return false;
+    std::string_view firstText, secondText;
+    SplitPair(token, separator, closing, firstText, secondText);
+    bool firstClamped = false, secondClamped = false;
+    if (!ParseDbcNumberClamped(firstText, first, firstClamped) ||
+        !ParseDbcNumberClamped(secondText, second, secondClamped)) {
+        return false;
+    }
+    if (firstClamped || secondClamped) {
+        context.Tolerate("Number out of range, clamped to the double range. ");
+    }
+    return true;
+}
+
 // Reads "start|length@orderType"; false when the text has no "@".
 bool ReadLayout(std::string_view layout, DbcSignal& signal) {
     const size_t at = layout.find('@');
@@ -56,7 +74,7 @@ bool ReadLayout(std::string_view layout, DbcSignal& signal) {
     return true;
 }
 
-void ReadMultiplexing(const Tokens& head, DbcSignal& signal) {
+void ReadMultiplexing(DbcReadContext& context, const Tokens& head, DbcSignal& signal) {
     if (head.size() < 3) {
         signal.SetMultiplexIndicator(" ");
         signal.SetMultiplexing(kNotMultiplexed, -1);
@@ -66,6 +84,10 @@ void ReadMultiplexing(const Tokens& head, DbcSignal& signal) {
     signal.SetMultiplexIndicator(std::string(indicator));
     if (indicator.front() == 'M') {
         signal.SetMultiplexing(kMultiplexerSwitch, -1);
+    } else if (indicator == "m" && context.Tolerant()) {
+        // A bare "m" names no value; the files that write it mean the message's multiplexer.
+        signal.SetMultiplexing(kMultiplexerSwitch, -1);
+        context.Tolerate("Multiplex indicator without a value, read as the multiplexer. ");
     } else {
         signal.SetMultiplexing(kMultiplexedSignal, ToSigned(indicator.substr(1)));
     }
@@ -101,9 +123,7 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
     Tokens& tokens = context.Scratch();
     SplitQuoted(body, kWhite, tokens);
     if (tokens.size() < 5) {
-        context.AppendMessage(kMalformedSignal, "\n");
-        context.File().SetStatus(12);
-        return 0;
+        return context.Fail(kMalformedSignal, 12, "\n");
     }
     if (tokens[0].find('@') == std::string_view::npos) {
         // "0|8 @1+": the layout was written with a blank inside; join the two pieces.
@@ -120,16 +140,16 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
         tokens[0] = joined;
     }
     if (tokens.size() < 5 || !ReadLayout(tokens[0], signal)) {
-        context.AppendMessage(kMalformedSignal, "\n");
-        context.File().SetStatus(12);
-        return 0;
+        return context.Fail(kMalformedSignal, 12, "\n");
     }
-    if (!ReadNumberPair(tokens[1], ',', ')', signal.Factor(), signal.Offset())) {
+    if (!ReadNumberPair(tokens[1], ',', ')', signal.Factor(), signal.Offset()) &&
+        !ReadClampedPair(context, tokens[1], ',', ')', signal.Factor(), signal.Offset())) {
         signal.Factor().value = 0.0;
         signal.Offset().value = 0.0;
         return context.Fail("Check Factor or Offset inside signal section. ", 11);
     }
-    if (!ReadNumberPair(tokens[2], '|', ']', signal.Minimum(), signal.Maximum())) {
+    if (!ReadNumberPair(tokens[2], '|', ']', signal.Minimum(), signal.Maximum()) &&
+        !ReadClampedPair(context, tokens[2], '|', ']', signal.Minimum(), signal.Maximum())) {
         return context.Fail("Check Min or Max inside signal section. ", 11);
     }
     signal.SetUnit(std::string(Unquoted(tokens[3])));
@@ -144,13 +164,18 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
 int ReadMessage(DbcReadContext& context) {
     Tokens& tokens = context.Scratch();
     Split(context.Line(), kMessageSeparators, tokens);
-    if (tokens.size() < 5) return context.Fail("Malformed message section. ", 11);
+    // Tolerant reading takes a message line without transmitter as sent by no node.
+    const bool withoutTransmitter = context.Tolerant() && tokens.size() == 4;
+    if (tokens.size() < 5 && !withoutTransmitter) {
+        return context.Fail("Malformed message section. ", 11);
+    }
     NetConfigDbcFile& file = context.File();
     auto message = std::make_unique<DbcMessage>();
     message->SetRawId(ToUnsigned(tokens[1]));
     message->SetName(std::string(tokens[2]));
     message->SetSize(static_cast<uint8_t>(ToUnsigned(tokens[3])));
-    const std::string_view transmitter = tokens[4];
+    const std::string_view transmitter = withoutTransmitter ? kNoNode : tokens[4];
+    if (withoutTransmitter) context.Tolerate("Message without transmitter, Vector__XXX taken. ");
     if (DbcNode* node = file.NodeByName(transmitter)) {
         message->SetTransmitter(node);
         message->Transmitters().push_back(node);
@@ -171,22 +196,18 @@ int ReadSignal(DbcReadContext& context) {
     Tokens& parts = context.SecondScratch();
     Split(context.Line(), kColon, parts);
     if (parts.size() != 2) {
-        context.AppendMessage(kMalformedSignal, "\n");
-        file.SetStatus(12);
-        return 0;
+        return context.Fail(kMalformedSignal, 12, "\n");
     }
     const std::string_view head = parts[0];
     const std::string_view body = parts[1];
     Tokens& headTokens = context.Scratch();
     Split(head, kBlankTab, headTokens);
     if (headTokens.size() < 2) {
-        context.AppendMessage(kMalformedSignal, "\n");
-        file.SetStatus(12);
-        return 0;
+        return context.Fail(kMalformedSignal, 12, "\n");
     }
     auto signal = std::make_unique<DbcSignal>();
     signal->SetName(std::string(headTokens[1]));
-    ReadMultiplexing(headTokens, *signal);
+    ReadMultiplexing(context, headTokens, *signal);
     DbcSignal& read = *signal;
     AttachSignal(file, message, std::move(signal));
     return ReadSignalBody(context, body, read, message);

@@ -14,9 +14,14 @@ constexpr SeparatorSet kValueSeparators(" ;\t\r\n");
 constexpr SeparatorSet kValueTypeSeparators(" :;\t\r\n");
 constexpr SeparatorSet kGroupSeparators(" :;\t\r\n");
 
-void StorePairs(const Tokens& tokens, size_t first, DbcValueDescriptions& descriptions) {
+void StorePairs(const Tokens& tokens, size_t first, DbcValueDescriptions& descriptions,
+                bool escapedQuotes) {
     for (size_t i = first; i + 1 < tokens.size(); i += 2) {
-        descriptions.Set(ToUnsigned(tokens[i]), Unquoted(tokens[i + 1]));
+        if (escapedQuotes) {
+            descriptions.Set(ToUnsigned(tokens[i]), UnescapeQuotes(Unquoted(tokens[i + 1])));
+        } else {
+            descriptions.Set(ToUnsigned(tokens[i]), Unquoted(tokens[i + 1]));
+        }
     }
 }
 
@@ -25,7 +30,14 @@ void StorePairs(const Tokens& tokens, size_t first, DbcValueDescriptions& descri
 int ReadValueDescriptions(DbcReadContext& context) {
     const std::string_view statement = context.AssembleUntilSemicolon();
     Tokens& tokens = context.Scratch();
-    SplitQuoted(statement, kValueSeparators, tokens);
+    // Tolerant reading keeps an escaped quote inside a description as a quote.
+    const bool escapedQuotes =
+        context.Tolerant() && statement.find("\\\"") != std::string_view::npos;
+    if (escapedQuotes) {
+        SplitQuotedEscaped(statement, kValueSeparators, tokens);
+    } else {
+        SplitQuoted(statement, kValueSeparators, tokens);
+    }
     if (tokens.size() < 4) return context.Fail("Malformed value section. ", 23);
     NetConfigDbcFile& file = context.File();
     const bool forSignal = std::isdigit(static_cast<unsigned char>(tokens[1].front())) != 0;
@@ -38,11 +50,12 @@ int ReadValueDescriptions(DbcReadContext& context) {
     }
     const size_t first = forSignal ? 3 : 2;
     if ((tokens.size() - first) % 2 != 0) return context.Fail("Malformed value section. ", 23);
+    if (escapedQuotes) context.Tolerate("Escaped quotes kept as quotes. ");
     if (signal) {
-        StorePairs(tokens, first, signal->ValueDescriptions());
+        StorePairs(tokens, first, signal->ValueDescriptions(), escapedQuotes);
         signal->SetDescribed(true);
     } else {
-        StorePairs(tokens, first, variable->ValueDescriptions());
+        StorePairs(tokens, first, variable->ValueDescriptions(), escapedQuotes);
     }
     return 1;
 }

@@ -41,6 +41,8 @@ void DbcSignal::Clear() {
     extendedValueType_ = kExtendedUndefined;
     extendedValueTypeText_ = "";
     extendedValueTypeGiven_ = false;
+    extendedMultiplexer_ = nullptr;
+    multiplexRanges_.clear();
 }
 
 IDbcSignal* DbcSignal::GetMultiplexer() {

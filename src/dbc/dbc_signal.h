@@ -15,8 +15,14 @@ class DbcNode;
 
 // One signal of a message: its position in the payload, scaling, limits, unit, receivers,
 // value descriptions and attributes.
-class DbcSignal : public IDbcSignal {
+class DbcSignal : public IDbcSignal, public IDbcExtendedMultiplexing {
   public:
+    // Multiplexer values [minimum, maximum] that select a signal of extended multiplexing.
+    struct MultiplexRange {
+        uint64_t minimum = 0;
+        uint64_t maximum = 0;
+    };
+
     DbcSignal() = default;
     DbcSignal(const DbcSignal&) = delete;
     DbcSignal& operator=(const DbcSignal&) = delete;
@@ -125,6 +131,20 @@ class DbcSignal : public IDbcSignal {
     bool ExtendedValueTypeGiven() const { return extendedValueTypeGiven_; }
     bool Described() const { return described_; }
 
+    // Extended multiplexing
+    IDbcSignal* GetExtendedMultiplexer() override { return extendedMultiplexer_; }
+    uint64_t GetMultiplexRangeCount() override { return multiplexRanges_.size(); }
+    uint64_t GetMultiplexRangeMinimum(uint64_t index) override {
+        return index < multiplexRanges_.size() ? multiplexRanges_[index].minimum : 0;
+    }
+    uint64_t GetMultiplexRangeMaximum(uint64_t index) override {
+        return index < multiplexRanges_.size() ? multiplexRanges_[index].maximum : 0;
+    }
+    DbcSignal* ExtendedMultiplexer() const { return extendedMultiplexer_; }
+    void SetExtendedMultiplexer(DbcSignal* multiplexer) { extendedMultiplexer_ = multiplexer; }
+    const std::vector<MultiplexRange>& MultiplexRanges() const { return multiplexRanges_; }
+    std::vector<MultiplexRange>& MultiplexRanges() { return multiplexRanges_; }
+
   private:
     // The payload layout comes first: extraction then reads one cache line of the object.
     uint16_t startBit_ = 0;
@@ -154,6 +174,8 @@ class DbcSignal : public IDbcSignal {
     int32_t extendedValueType_ = -1;
     const char* extendedValueTypeText_ = "";
     bool extendedValueTypeGiven_ = false;
+    DbcSignal* extendedMultiplexer_ = nullptr;
+    std::vector<MultiplexRange> multiplexRanges_;
 };
 
 // The raw value of a field of the payload in DBC bit numbering: little-endian ('1') counts the

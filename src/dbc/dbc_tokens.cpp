@@ -1,9 +1,11 @@
 #include "dbc/dbc_tokens.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace qm::dbc {
 
@@ -34,6 +36,32 @@ void SplitQuoted(std::string_view text, const SeparatorSet& separators, Tokens& 
         }
         if (p > start) out.emplace_back(start, static_cast<size_t>(p - start));
     }
+}
+
+void SplitQuotedEscaped(std::string_view text, const SeparatorSet& separators, Tokens& out) {
+    out.clear();
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        while (p < end && separators.Contains(*p)) ++p;
+        const char* start = p;
+        while (p < end && !separators.Contains(*p)) {
+            if (*p++ != '"') continue;
+            while (p < end && *p != '"') p += (*p == '\\' && p + 1 < end) ? 2 : 1;
+            if (p < end) ++p;
+        }
+        if (p > start) out.emplace_back(start, static_cast<size_t>(p - start));
+    }
+}
+
+std::string UnescapeQuotes(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '"') continue;
+        result.push_back(text[i]);
+    }
+    return result;
 }
 
 std::string_view Unquoted(std::string_view text) {
@@ -105,6 +133,24 @@ bool ToReal(std::string_view text, double& value) {
         errno = 0;
         const double result = std::strtod(s, &end);
         if (end == s || errno == ERANGE) return false;
+        value = result;
+        return true;
+    });
+}
+
+bool ToRealClamped(std::string_view text, double& value, bool& clamped) {
+    clamped = false;
+    return WithTerminated(text, [&value, &clamped](const char* s) {
+        char* end = nullptr;
+        errno = 0;
+        const double result = std::strtod(s, &end);
+        if (end == s) return false;
+        if (errno == ERANGE) {
+            clamped = true;
+            value = std::isinf(result) ? std::copysign(std::numeric_limits<double>::max(), result)
+                                       : result;
+            return true;
+        }
         value = result;
         return true;
     });

@@ -26,6 +26,15 @@ using Tokens = std::vector<std::string_view>;
 void Split(std::string_view text, const SeparatorSet& separators, Tokens& out);
 // Like Split, but never splits inside a double-quoted run; the quotes stay in the token.
 void SplitQuoted(std::string_view text, const SeparatorSet& separators, Tokens& out);
+// As SplitQuoted, but inside a quoted run a backslash escapes the next character, so that
+// "a \"b\"" stays one token (tolerant reading).
+void SplitQuotedEscaped(std::string_view text, const SeparatorSet& separators, Tokens& out);
+// The text with every backslash-quote pair made a plain quote.
+std::string UnescapeQuotes(std::string_view text);
+// Reads a real as ToReal does, but a number beyond the double range is clamped to the largest
+// finite value of its sign (and one too small to be held to what strtod gives) and clamped is
+// set. False only for a text that is no number.
+bool ToRealClamped(std::string_view text, double& value, bool& clamped);
 
 // The text without its first and last character when both are double quotes.
 std::string_view Unquoted(std::string_view text);

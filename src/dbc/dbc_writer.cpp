@@ -33,6 +33,7 @@ class DbcTextWriter {
         WriteAttributeValues();
         WriteRelationValues();
         WriteValueDescriptions();
+        WriteExtendedMultiplexing();
         WriteValueTypes();
         WriteSignalGroups();
         return std::move(out_);
@@ -436,9 +437,52 @@ class DbcTextWriter {
             out_ += ' ';
             Number(value);
             out_ += ' ';
-            Quoted(text);
+            if (file_.Tolerant()) {
+                EscapedQuoted(text);
+            } else {
+                Quoted(text);
+            }
         }
         Line(";");
+    }
+
+    // Tolerant reading keeps "\"" of a description as a quote; it is written escaped again.
+    void EscapedQuoted(std::string_view text) {
+        out_ += '"';
+        for (char c : text) {
+            if (c == '"') out_ += '\\';
+            out_ += c;
+        }
+        out_ += '"';
+    }
+
+    // "SG_MUL_VAL_" lines; only tolerant reading fills extended multiplexing, so a file of the
+    // exact reader writes none.
+    void WriteExtendedMultiplexing() {
+        bool any = false;
+        for (const auto& message : file_.Messages()) {
+            for (const auto& signal : message->Signals()) {
+                const DbcSignal* multiplexer = signal->ExtendedMultiplexer();
+                if (!multiplexer || signal->MultiplexRanges().empty()) continue;
+                out_ += "SG_MUL_VAL_ ";
+                Number(message->RawId());
+                out_ += ' ';
+                out_ += signal->Name();
+                out_ += ' ';
+                out_ += multiplexer->Name();
+                const char* separator = " ";
+                for (const DbcSignal::MultiplexRange& range : signal->MultiplexRanges()) {
+                    out_ += separator;
+                    Number(range.minimum);
+                    out_ += '-';
+                    Number(range.maximum);
+                    separator = ", ";
+                }
+                Line(";");
+                any = true;
+            }
+        }
+        if (any) EndLine();
     }
 
     void WriteValueDescriptions() {

@@ -44,6 +44,7 @@ void NetConfigDbcFile::Clear() {
     variableIndex_.clear();
     definitionIndex_.clear();
     stopCode_ = 0;
+    toleratedLines_ = 0;
     messages_.clear();
     databaseName_.clear();
     status_ = kDbcNotLoaded;

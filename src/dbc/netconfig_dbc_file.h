@@ -31,7 +31,7 @@ enum DbcLoadStatus : uint32_t {
     kDbcFileNotOpened = 5,
 };
 
-class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile> {
+class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcTolerantReading {
   public:
     NetConfigDbcFile();
     NetConfigDbcFile(const NetConfigDbcFile&) = delete;
@@ -120,6 +120,14 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile> {
     std::string RenderText() const;
 
     // --- Model access for the reader, the writer and the conversions built on this model. ---
+    // Tolerant reading
+    void SetTolerantReading(bool tolerant) override { tolerant_ = tolerant; }
+    bool IsTolerantReading() override { return tolerant_; }
+    uint64_t GetToleratedLineCount() override { return toleratedLines_; }
+    bool Tolerant() const { return tolerant_; }
+    void CountToleratedLine() { ++toleratedLines_; }
+    uint64_t ToleratedLines() const { return toleratedLines_; }
+
     std::string& Log() { return messages_; }
     uint32_t Status() const { return status_; }
     void SetStatus(uint32_t status) { status_ = status; }
@@ -180,6 +188,8 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile> {
     bool EditSignalNumber(uint32_t rawId, const char* name, DbcNumber& (DbcSignal::*number)(),
                           double value, uint8_t decimals);
 
+    bool tolerant_ = false;
+    uint64_t toleratedLines_ = 0;
     uint32_t stopCode_ = 0;
     std::string databaseName_;
     uint32_t status_ = kDbcNotLoaded;

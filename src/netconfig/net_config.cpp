@@ -65,6 +65,7 @@ uint8_t NetConfig::LoadDbc(const wchar_t* path) {
 uint8_t NetConfig::LoadDbc(const char* path) {
     auto* file = new NetConfigDbcFile();
     files_.emplace_back(file);
+    file->SetTolerantReading(tolerantDbc_);
     const bool loaded = file->Load(path);
     lastMessages_ = file->GetMessages();
     const uint32_t status = file->GetStatus();

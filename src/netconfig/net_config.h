@@ -11,7 +11,7 @@
 
 class NanoXML;
 
-class NetConfig : public INetConfig {
+class NetConfig : public INetConfig, public INetConfigDbcReading {
   public:
     static constexpr const char* kVersion = "1.61";
 
@@ -26,6 +26,8 @@ class NetConfig : public INetConfig {
     uint8_t LoadLdf(const char* path) override;
     uint8_t LoadDbc(const wchar_t* path) override;
     uint8_t LoadDbc(const char* path) override;
+    void SetTolerantDbcReading(bool tolerant) override { tolerantDbc_ = tolerant; }
+    bool IsTolerantDbcReading() override { return tolerantDbc_; }
     uint8_t LoadArxml(const wchar_t* path) override;
     uint8_t LoadArxml(const char* path) override;
     uint8_t LoadFibex(const wchar_t* path) override;
@@ -61,6 +63,7 @@ class NetConfig : public INetConfig {
 
     std::vector<std::unique_ptr<NetDataBase>> databases_;
     int fileFlag_ = 1;
+    bool tolerantDbc_ = false;
     std::string lastMessages_;
     std::string infoText_;
     std::string fibexInfoText_;

@@ -1,5 +1,7 @@
 #include "format.h"
 
+#include "text_encoding.h"
+
 #include <algorithm>
 #include <cctype>
 #include <ostream>
@@ -41,11 +43,35 @@ bool FileFormat::Decode(const std::string&, uint64_t, const std::string&, const 
     return false;
 }
 
+std::optional<uint64_t> FileFormat::FrameIdByName(const std::string&, const std::string&,
+                                                  const Options&) {
+    return std::nullopt;
+}
+
 bool FileFormat::Convert(const std::string&, const std::string&, const Options&) {
     return false;
 }
 
 void FileFormat::Demo(const std::filesystem::path&, std::ostream&) {}
+
+Json ToUtf8(const Json& value, const TextDecoder& decoder) {
+    if (value.is_string()) return decoder.ToUtf8(value.get_ref<const std::string&>());
+    if (value.is_array()) {
+        Json out = Json::array();
+        for (const auto& item : value) out.push_back(ToUtf8(item, decoder));
+        return out;
+    }
+    if (!value.is_object()) return value;
+    Json out = Json::object();
+    for (const auto& [key, item] : value.items()) {
+        if (key == "path" && item.is_string()) {
+            out[key] = SanitizeUtf8(item.get_ref<const std::string&>());
+        } else {
+            out[decoder.ToUtf8(key)] = ToUtf8(item, decoder);
+        }
+    }
+    return out;
+}
 
 namespace {
 bool IsScalar(const Json& v) {

@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,13 @@ using Json = nlohmann::ordered_json;
 
 struct Options {
     bool json = false;
-    std::string format;   // forced format name, "" to follow the extension
-    std::string cluster;  // convert: which cluster of a multi-bus file
-    std::string output;   // -o FILE where a command writes a file
-    bool grouping = false;  // diagnostic files: show the service groups instead of the classes
+    std::string format;       // forced format name, "" to follow the extension
+    std::string cluster;      // convert: which cluster of a multi-bus file
+    std::string output;       // -o FILE where a command writes a file
+    std::string encoding;     // --encoding NAME: the text encoding of the input files, "" to decide
+    bool shortNames = false;  // --short-names: names as written, not the long names
+    bool exact = false;       // --exact: the exact DBC reader, which stops at unknown lines
+    bool grouping = false;    // diagnostic files: the service groups instead of the classes
 };
 
 // Exit codes of "check".
@@ -30,7 +34,7 @@ struct CheckResult {
 };
 
 class FileFormat {
-public:
+  public:
     virtual ~FileFormat() = default;
     virtual std::string Name() const = 0;
     // The file-class version reported by "quillmere version"; "" when there is none.
@@ -47,6 +51,10 @@ public:
     // Signals of one frame. Returns false when the format does not decode frames.
     virtual bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
                         const Options& options, Json& result);
+    // The identifier of the frame a typed name stands for (either name where a file gives long
+    // names); nullopt when the format has no such frame.
+    virtual std::optional<uint64_t> FrameIdByName(const std::string& path, const std::string& name,
+                                                  const Options& options);
     // Rewrites or converts; returns false when this conversion is not offered.
     virtual bool Convert(const std::string& in, const std::string& out, const Options& options);
     // A few lines for "quillmere demo" about the bundled examples.
@@ -62,6 +70,11 @@ void RegisterFormat(std::unique_ptr<FileFormat> format);
 const std::vector<std::unique_ptr<FileFormat>>& Formats();
 // The format for a path (or the forced one); throws ToolError when none fits.
 FileFormat& FormatFor(const std::string& path, const Options& options);
+
+class TextDecoder;
+// The JSON with every text converted to UTF-8 by the decoder (object keys included); "path"
+// values are command-line bytes and are only made well-formed.
+Json ToUtf8(const Json& value, const TextDecoder& decoder);
 
 // Renders JSON as indented "key: value" lines for people.
 void PrintReadable(const Json& value, std::ostream& out, int indent = 0);
@@ -79,8 +92,7 @@ int RunEncodeRequest(const std::string& path, const std::string& ecu, const std:
 
 }  // namespace qmtool
 
-#define QM_REGISTER_FORMAT(Class)                                                 \
-    namespace {                                                                   \
-    const bool registered_##Class =                                               \
-        (::qmtool::RegisterFormat(std::make_unique<Class>()), true);              \
+#define QM_REGISTER_FORMAT(Class)                                                                \
+    namespace {                                                                                  \
+    const bool registered_##Class = (::qmtool::RegisterFormat(std::make_unique<Class>()), true); \
     }

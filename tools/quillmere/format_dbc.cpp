@@ -40,8 +40,11 @@ Json Number(double value) {
     return std::isfinite(value) ? Json(value) : Json(nullptr);
 }
 
-std::unique_ptr<NetConfigDbcFile> LoadDbc(const std::string& path) {
+// The tool reads tolerantly unless --exact asks for the reader that stops at the first line it
+// does not know.
+std::unique_ptr<NetConfigDbcFile> LoadDbc(const std::string& path, const Options& options) {
     auto file = std::make_unique<NetConfigDbcFile>();
+    file->SetTolerantReading(!options.exact);
     file->Load(path.c_str());
     if (file->GetStatus() == kDbcFileNotOpened) throw ToolError("cannot open '" + path + "'");
     return file;
@@ -63,30 +66,81 @@ Json Descriptions(const DbcValueDescriptions& descriptions) {
     return values;
 }
 
-template <class List>
-Json Names(const List& items) {
-    Json names = Json::array();
-    for (const auto* item : items) names.push_back(item->Name());
-    return names;
+// Editors cut names at 32 characters and keep the full name in an attribute of the object.
+constexpr const char* kNodeLongName = "SystemNodeLongSymbol";
+constexpr const char* kMessageLongName = "SystemMessageLongSymbol";
+constexpr const char* kSignalLongName = "SystemSignalLongSymbol";
+constexpr const char* kVariableLongName = "SystemEnvVarLongSymbol";
+
+const char* LongNameAttribute(const DbcNode&) {
+    return kNodeLongName;
+}
+const char* LongNameAttribute(const DbcMessage&) {
+    return kMessageLongName;
+}
+const char* LongNameAttribute(const DbcSignal&) {
+    return kSignalLongName;
+}
+const char* LongNameAttribute(const DbcEnvironmentVariable&) {
+    return kVariableLongName;
 }
 
-Json SignalJson(const DbcSignal& signal) {
-    Json json{{"name", signal.Name()},
-              {"startBit", signal.StartBit()},
-              {"bitLength", signal.BitLength()},
-              {"byteOrder", ByteOrderText(signal.ByteOrder())},
-              {"valueType", ValueTypeText(signal.ValueType())},
-              {"factor", Number(signal.Factor().value)},
-              {"offset", Number(signal.Offset().value)},
-              {"minimum", Number(signal.Minimum().value)},
-              {"maximum", Number(signal.Maximum().value)},
-              {"unit", signal.Unit()},
-              {"multiplexing", MultiplexingKindText(signal.MultiplexingKind())}};
+// The long name of an object, null when its attributes give none.
+template <class Object>
+const std::string* LongName(const Object& object) {
+    const DbcAttribute* attribute = object.Attributes().Find(LongNameAttribute(object));
+    return attribute && !attribute->Value().empty() ? &attribute->Value() : nullptr;
+}
+
+// Which name the tool shows: the long name where one is given, or with --short-names the name
+// as written.
+struct Naming {
+    bool shortNames = false;
+
+    template <class Object>
+    const std::string& Of(const Object& object) const {
+        const std::string* longName = shortNames ? nullptr : LongName(object);
+        return longName ? *longName : object.Name();
+    }
+    // Sets "name", and "shortName" beside it when the shown name is not the written one.
+    template <class Object>
+    void Put(Json& json, const Object& object) const {
+        json["name"] = Of(object);
+        if (Of(object) != object.Name()) json["shortName"] = object.Name();
+    }
+    template <class Items>
+    Json Names(const Items& items) const {
+        Json names = Json::array();
+        for (const auto* item : items) names.push_back(Of(*item));
+        return names;
+    }
+};
+
+Json SignalJson(const DbcSignal& signal, const Naming& naming) {
+    Json json = Json::object();
+    naming.Put(json, signal);
+    json.update(Json{{"startBit", signal.StartBit()},
+                     {"bitLength", signal.BitLength()},
+                     {"byteOrder", ByteOrderText(signal.ByteOrder())},
+                     {"valueType", ValueTypeText(signal.ValueType())},
+                     {"factor", Number(signal.Factor().value)},
+                     {"offset", Number(signal.Offset().value)},
+                     {"minimum", Number(signal.Minimum().value)},
+                     {"maximum", Number(signal.Maximum().value)},
+                     {"unit", signal.Unit()},
+                     {"multiplexing", MultiplexingKindText(signal.MultiplexingKind())}});
     if (signal.MultiplexingKind() == kMultiplexedSignal)
         json["multiplexValue"] = signal.MultiplexValue();
+    if (const DbcSignal* multiplexer = signal.ExtendedMultiplexer()) {
+        json["multiplexer"] = naming.Of(*multiplexer);
+        Json ranges = Json::array();
+        for (const auto& range : signal.MultiplexRanges())
+            ranges.push_back(Json::array({range.minimum, range.maximum}));
+        json["multiplexRanges"] = ranges;
+    }
     if (signal.ExtendedValueTypeGiven())
         json["extendedValueType"] = ExtendedValueTypeText(signal.ExtendedValueType());
-    json["receivers"] = Names(signal.Receivers());
+    json["receivers"] = naming.Names(signal.Receivers());
     if (!signal.Comment().empty()) json["comment"] = signal.Comment();
     if (!signal.ValueDescriptions().Empty())
         json["values"] = Descriptions(signal.ValueDescriptions());
@@ -94,24 +148,24 @@ Json SignalJson(const DbcSignal& signal) {
     return json;
 }
 
-Json MessageJson(const DbcMessage& message) {
+Json MessageJson(const DbcMessage& message, const Naming& naming) {
     Json json{{"id", message.RawId() & 0x7FFFFFFF},
-              {"extended", (message.RawId() & 0x80000000u) != 0},
-              {"name", message.Name()},
-              {"size", message.Size()},
-              {"transmitter", message.Transmitter() ? message.Transmitter()->Name() : ""},
-              {"transmitters", Names(message.Transmitters())}};
+              {"extended", (message.RawId() & 0x80000000u) != 0}};
+    naming.Put(json, message);
+    json["size"] = message.Size();
+    json["transmitter"] = message.Transmitter() ? naming.Of(*message.Transmitter()) : "";
+    json["transmitters"] = naming.Names(message.Transmitters());
     if (!message.Comment().empty()) json["comment"] = message.Comment();
     if (message.Attributes().Count()) json["attributes"] = Attributes(message.Attributes());
     Json signals = Json::array();
-    for (const auto& signal : message.Signals()) signals.push_back(SignalJson(*signal));
+    for (const auto& signal : message.Signals()) signals.push_back(SignalJson(*signal, naming));
     json["signals"] = signals;
     if (!message.SignalGroups().empty()) {
         Json groups = Json::array();
         for (const auto& group : message.SignalGroups()) {
             groups.push_back({{"name", group->Name()},
                               {"repetitions", group->Repetitions()},
-                              {"signals", Names(group->Signals())}});
+                              {"signals", naming.Names(group->Signals())}});
         }
         json["signalGroups"] = groups;
     }
@@ -127,16 +181,17 @@ Json DefinitionJson(const DbcAttributeDefinition& definition) {
     return json;
 }
 
-Json VariableJson(const DbcEnvironmentVariable& variable) {
-    Json json{{"name", variable.Name()},
-              {"type", EnvironmentTypeText(variable.Type())},
-              {"minimum", Number(variable.Minimum())},
-              {"maximum", Number(variable.Maximum())},
-              {"unit", variable.Unit()},
-              {"initialValue", Number(variable.InitialValue())},
-              {"id", variable.Id()},
-              {"access", AccessTypeText(AccessTypeOfToken(variable.AccessTypeToken()))},
-              {"accessNodes", variable.AccessNodes()}};
+Json VariableJson(const DbcEnvironmentVariable& variable, const Naming& naming) {
+    Json json = Json::object();
+    naming.Put(json, variable);
+    json.update(Json{{"type", EnvironmentTypeText(variable.Type())},
+                     {"minimum", Number(variable.Minimum())},
+                     {"maximum", Number(variable.Maximum())},
+                     {"unit", variable.Unit()},
+                     {"initialValue", Number(variable.InitialValue())},
+                     {"id", variable.Id()},
+                     {"access", AccessTypeText(AccessTypeOfToken(variable.AccessTypeToken()))},
+                     {"accessNodes", variable.AccessNodes()}});
     if (variable.DataSizeGiven()) json["dataSize"] = variable.DataSize();
     if (!variable.Comment().empty()) json["comment"] = variable.Comment();
     if (!variable.ValueDescriptions().Empty())
@@ -144,11 +199,12 @@ Json VariableJson(const DbcEnvironmentVariable& variable) {
     return json;
 }
 
-Json DumpJson(const std::string& path, NetConfigDbcFile& file) {
+Json DumpJson(const std::string& path, NetConfigDbcFile& file, const Naming& naming) {
     Json json{{"path", path},
               {"kind", "dbc"},
               {"status", file.GetStatus()},
               {"statusText", StatusText(file.GetStatus())},
+              {"reader", file.Tolerant() ? "tolerant" : "exact"},
               {"database", file.DatabaseName()},
               {"version", file.Version()},
               {"newSymbols", file.NewSymbols()}};
@@ -160,7 +216,8 @@ Json DumpJson(const std::string& path, NetConfigDbcFile& file) {
     json["attributes"] = Attributes(file.NetworkAttributes());
     Json nodes = Json::array();
     for (const auto& node : file.Nodes()) {
-        Json entry{{"name", node->Name()}};
+        Json entry = Json::object();
+        naming.Put(entry, *node);
         if (!node->Comment().empty()) entry["comment"] = node->Comment();
         if (node->Attributes().Count()) entry["attributes"] = Attributes(node->Attributes());
         nodes.push_back(entry);
@@ -174,10 +231,11 @@ Json DumpJson(const std::string& path, NetConfigDbcFile& file) {
     }
     json["valueTables"] = tables;
     Json messages = Json::array();
-    for (const auto& message : file.Messages()) messages.push_back(MessageJson(*message));
+    for (const auto& message : file.Messages()) messages.push_back(MessageJson(*message, naming));
     json["messages"] = messages;
     Json variables = Json::array();
-    for (const auto& variable : file.Variables()) variables.push_back(VariableJson(*variable));
+    for (const auto& variable : file.Variables())
+        variables.push_back(VariableJson(*variable, naming));
     json["environmentVariables"] = variables;
     Json definitions = Json::array();
     for (const auto& definition : file.Definitions())
@@ -186,10 +244,10 @@ Json DumpJson(const std::string& path, NetConfigDbcFile& file) {
     return json;
 }
 
-Json DecodedJson(const DecodedSignal& decoded) {
+Json DecodedJson(const DecodedSignal& decoded, const Naming& naming) {
     const DbcSignal& signal = *decoded.signal;
     Json json{
-        {"name", signal.Name()}, {"raw", decoded.raw}, {"physical", Number(decoded.physical)}};
+        {"name", naming.Of(signal)}, {"raw", decoded.raw}, {"physical", Number(decoded.physical)}};
     if (!signal.Unit().empty()) json["unit"] = signal.Unit();
     if (decoded.description) json["valueText"] = decoded.description;
     return json;
@@ -204,6 +262,17 @@ DbcMessage* MessageForFrame(NetConfigDbcFile& file, uint64_t frameId) {
     return nullptr;
 }
 
+uint64_t CountLongNames(const NetConfigDbcFile& file) {
+    uint64_t count = 0;
+    for (const auto& node : file.Nodes()) count += LongName(*node) != nullptr;
+    for (const auto& message : file.Messages()) {
+        count += LongName(*message) != nullptr;
+        for (const auto& signal : message->Signals()) count += LongName(*signal) != nullptr;
+    }
+    for (const auto& variable : file.Variables()) count += LongName(*variable) != nullptr;
+    return count;
+}
+
 class DbcFormat : public FileFormat {
   public:
     std::string Name() const override { return "dbc"; }
@@ -216,8 +285,8 @@ class DbcFormat : public FileFormat {
         return extension == ".dbc";
     }
 
-    Json Info(const std::string& path, const Options&) override {
-        auto file = LoadDbc(path);
+    Json Info(const std::string& path, const Options& options) override {
+        auto file = LoadDbc(path, options);
         uint64_t warnings = 0;
         for (const std::string& line : SplitLines(file->GetMessages())) {
             if (line.rfind("Dbc parser measured time: ", 0) != 0) ++warnings;
@@ -234,16 +303,19 @@ class DbcFormat : public FileFormat {
                     {"environmentVariables", file->GetEnvironmentVariableCount()},
                     {"valueTables", file->GetValueTableCount()},
                     {"attributeDefinitions", file->GetAttributeDefinitionCount()},
-                    {"readerMessages", warnings}};
+                    {"readerMessages", warnings},
+                    {"longNames", CountLongNames(*file)},
+                    {"reader", file->Tolerant() ? "tolerant" : "exact"},
+                    {"toleratedLines", file->ToleratedLines()}};
     }
 
-    Json Dump(const std::string& path, const Options&) override {
-        auto file = LoadDbc(path);
-        return DumpJson(path, *file);
+    Json Dump(const std::string& path, const Options& options) override {
+        auto file = LoadDbc(path, options);
+        return DumpJson(path, *file, Naming{options.shortNames});
     }
 
-    CheckResult Check(const std::string& path, const Options&) override {
-        auto file = LoadDbc(path);
+    CheckResult Check(const std::string& path, const Options& options) override {
+        auto file = LoadDbc(path, options);
         CheckResult result;
         result.messages = SplitLines(file->GetMessages());
         const uint32_t status = file->GetStatus();
@@ -255,25 +327,40 @@ class DbcFormat : public FileFormat {
     }
 
     bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
-                const Options&, Json& result) override {
-        NetConfigDbcFile& file = Cached(path);
+                const Options& options, Json& result) override {
+        const Naming naming{options.shortNames};
+        NetConfigDbcFile& file = Cached(path, options);
         DbcMessage* message = MessageForFrame(file, frameId);
         if (!message) return false;
         const std::vector<uint8_t> payload = ParseHexPayload(payloadHex);
         Json signals = Json::array();
         for (const DecodedSignal& decoded : DecodeFrame(*message, payload.data(), payload.size())) {
-            signals.push_back(DecodedJson(decoded));
+            signals.push_back(DecodedJson(decoded, naming));
         }
         result = Json{{"id", message->RawId() & 0x7FFFFFFF},
                       {"extended", (message->RawId() & 0x80000000u) != 0},
-                      {"name", message->Name()},
+                      {"name", naming.Of(*message)},
                       {"signals", signals}};
         return true;
     }
 
+    // The written name first, as lookups by name do; then the long names.
+    std::optional<uint64_t> FrameIdByName(const std::string& path, const std::string& name,
+                                          const Options& options) override {
+        NetConfigDbcFile& file = Cached(path, options);
+        for (const auto& message : file.Messages()) {
+            if (message->Name() == name) return message->RawId();
+        }
+        for (const auto& message : file.Messages()) {
+            const std::string* longName = LongName(*message);
+            if (longName && *longName == name) return message->RawId();
+        }
+        return std::nullopt;
+    }
+
     bool Convert(const std::string& in, const std::string& out, const Options& options) override {
         if (!Accepts(out) && options.format.empty()) return false;
-        auto file = LoadDbc(in);
+        auto file = LoadDbc(in, options);
         if (file->GetStatus() > kDbcLoadedWithWarnings) {
             throw ToolError("'" + in + "' " + StatusText(file->GetStatus()) + " (status " +
                             std::to_string(file->GetStatus()) + "); not converted");
@@ -310,9 +397,9 @@ class DbcFormat : public FileFormat {
 
   private:
     // A candump log decodes many frames against one database; it is read once.
-    NetConfigDbcFile& Cached(const std::string& path) {
+    NetConfigDbcFile& Cached(const std::string& path, const Options& options) {
         auto& slot = cache_[path];
-        if (!slot) slot = LoadDbc(path);
+        if (!slot) slot = LoadDbc(path, options);
         return *slot;
     }
 

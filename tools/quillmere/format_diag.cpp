@@ -10,6 +10,7 @@
 
 #include "diag/diagnose_lib.h"
 #include "format.h"
+#include "text_encoding.h"
 
 namespace qmtool {
 namespace {
@@ -17,32 +18,10 @@ namespace {
 constexpr const char* kExampleName = "door_ecu.cdd";
 constexpr const char* kTimingPrefix = "CDD Refs multicore: ";
 
-// CDD texts are often Latin-1: bytes that do not form UTF-8 are taken as Latin-1.
+// Texts are handed to the tool as the file holds them: the tool decodes everything a format
+// prints with the file's encoding (UTF-8, else cp1252, or --encoding).
 std::string Utf8(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        size_t length = c < 0x80         ? 1
-                        : (c >> 5) == 6  ? 2
-                        : (c >> 4) == 14 ? 3
-                        : (c >> 3) == 30 ? 4
-                                         : 0;
-        bool valid = length != 0 && i + length <= text.size();
-        for (size_t k = 1; valid && k < length; ++k) {
-            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-        }
-        if (valid && length > 1 && c < 0xC2) valid = false;  // overlong
-        if (valid) {
-            out.append(text, i, length);
-            i += length;
-            continue;
-        }
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-        ++i;
-    }
-    return out;
+    return text;
 }
 
 std::string Utf8(const char* text) {
@@ -362,8 +341,9 @@ int RunEncodeRequest(const std::string& path, const std::string& ecuName,
     }
     const std::vector<uint8_t> bytes = EncodeBytes(request);
     if (options.json) {
-        Json result{{"ecu", Utf8(ecu->GetShortName())},
-                    {"service", Utf8(service->GetName())},
+        const TextDecoder decoder = TextDecoder::ForFile(path, options.encoding);
+        Json result{{"ecu", decoder.ToUtf8(ecu->GetShortName())},
+                    {"service", decoder.ToUtf8(service->GetName())},
                     {"length", bytes.size()},
                     {"bytes", HexBytes(bytes, "")}};
         std::cout << result.dump(2) << '\n';

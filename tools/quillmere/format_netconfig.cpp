@@ -178,8 +178,8 @@ class NetConfigFormat : public FileFormat {
     // Chosen with --format netconfig only; the extensions belong to the file formats.
     bool Accepts(const fs::path&) const override { return false; }
 
-    Json Info(const std::string& path, const Options&) override {
-        const Loaded loaded = Load(path);
+    Json Info(const std::string& path, const Options& options) override {
+        const Loaded loaded = Load(path, options);
         Json databases = Json::array();
         for (uint64_t i = loaded.first; i < config_.GetDataBaseCount(); ++i) {
             databases.push_back(DatabaseSummary(*config_.GetDataBase(i)));
@@ -191,8 +191,8 @@ class NetConfigFormat : public FileFormat {
                     {"databases", databases}};
     }
 
-    Json Dump(const std::string& path, const Options&) override {
-        const Loaded loaded = Load(path);
+    Json Dump(const std::string& path, const Options& options) override {
+        const Loaded loaded = Load(path, options);
         Json databases = Json::array();
         for (uint64_t i = loaded.first; i < config_.GetDataBaseCount(); ++i) {
             databases.push_back(DatabaseJson(*config_.GetDataBase(i)));
@@ -200,8 +200,8 @@ class NetConfigFormat : public FileFormat {
         return Json{{"path", path}, {"status", ResultText(loaded.code)}, {"databases", databases}};
     }
 
-    CheckResult Check(const std::string& path, const Options&) override {
-        const Loaded loaded = Load(path);
+    CheckResult Check(const std::string& path, const Options& options) override {
+        const Loaded loaded = Load(path, options);
         CheckResult result;
         result.messages = SplitLines(config_.GetLastMessages());
         result.status = std::to_string(loaded.code) + " " + ResultText(loaded.code);
@@ -213,8 +213,8 @@ class NetConfigFormat : public FileFormat {
 
     // The frame is looked up by identifier in the databases of the file, first match first.
     bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
-                const Options&, Json& result) override {
-        const Loaded& loaded = Cached(path);
+                const Options& options, Json& result) override {
+        const Loaded& loaded = Cached(path, options);
         INetMessage* message = nullptr;
         for (uint64_t i = loaded.first; i < loaded.end && message == nullptr; ++i) {
             message = config_.GetDataBase(i)->FindMessage(static_cast<uint32_t>(frameId));
@@ -242,7 +242,7 @@ class NetConfigFormat : public FileFormat {
                                  : extension == ".ldf" ? kNetBusLin
                                                        : kNetBusUnknown;
         if (busType == kNetBusUnknown) return false;
-        const Loaded loaded = Load(in);
+        const Loaded loaded = Load(in, options);
         if (loaded.code > kNetLoadWithWarnings) {
             throw ToolError("'" + in + "' " + ResultText(loaded.code) + "; not converted");
         }
@@ -302,7 +302,8 @@ class NetConfigFormat : public FileFormat {
     }
 
     // Every file of one run goes into the same configuration, one database per bus.
-    Loaded Load(const std::string& path) {
+    Loaded Load(const std::string& path, const Options& options) {
+        config_.SetTolerantDbcReading(!options.exact);
         Loaded loaded;
         loaded.first = config_.GetDataBaseCount();
         loaded.code = LoadInto(config_, path);
@@ -312,11 +313,11 @@ class NetConfigFormat : public FileFormat {
     }
 
     // A candump log decodes many frames against one file; it is loaded once.
-    const Loaded& Cached(const std::string& path) {
+    const Loaded& Cached(const std::string& path, const Options& options) {
         for (const auto& [cachedPath, loaded] : cache_) {
             if (cachedPath == path) return loaded;
         }
-        cache_.emplace_back(path, Load(path));
+        cache_.emplace_back(path, Load(path, options));
         return cache_.back().second;
     }
 

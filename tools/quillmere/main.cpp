@@ -11,12 +11,27 @@
 #include "format.h"
 #include "huge_pages.h"
 #include "quillmere/quillmere.h"
+#include "text_encoding.h"
 
 namespace qmtool {
 namespace {
 
 void PrintJson(const Json& value) {
     std::cout << value.dump(2) << '\n';
+}
+
+// The encoding of one input file, decided once for everything the tool prints of it.
+TextDecoder DecoderFor(const std::string& path, const Options& options) {
+    try {
+        return TextDecoder::ForFile(path, options.encoding);
+    } catch (const UnknownEncoding& e) {
+        throw ToolError(e.what());
+    }
+}
+
+// stderr gets the same care as stdout: a path or a file's text in a message stays well-formed.
+void PrintFailure(const std::string& text) {
+    std::cerr << "quillmere: " << SanitizeUtf8(text) << '\n';
 }
 
 // Big files take a moment to load: on a terminal, stderr says what is being read and when it is
@@ -79,7 +94,10 @@ int RunInfo(const std::vector<std::string>& paths, const Options& options) {
             Json info;
             {
                 LoadProgress progress(path);
-                info = FormatFor(path, options).Info(path, options);
+                FileFormat& format = FormatFor(path, options);
+                const TextDecoder decoder = DecoderFor(path, options);
+                info = ToUtf8(format.Info(path, options), decoder);
+                info["encoding"] = decoder.Name();
             }
             if (options.json) {
                 all.push_back(info);
@@ -88,7 +106,7 @@ int RunInfo(const std::vector<std::string>& paths, const Options& options) {
                 if (paths.size() > 1) std::cout << '\n';
             }
         } catch (const ToolError& e) {
-            std::cerr << "quillmere: " << path << ": " << e.what() << '\n';
+            PrintFailure(path + ": " + e.what());
             exitCode = 2;
         }
     }
@@ -96,18 +114,29 @@ int RunInfo(const std::vector<std::string>& paths, const Options& options) {
     return exitCode;
 }
 
+// A file that cannot be dumped is reported on stderr and the others are still dumped.
 int RunDump(const std::vector<std::string>& paths, const Options& options) {
     Json all = Json::array();
+    int exitCode = 0;
     for (const auto& path : paths) {
-        FileFormat& format = FormatFor(path, options);
-        if (options.json) {
-            all.push_back(format.Dump(path, options));
-        } else {
-            format.DumpText(path, options, std::cout);
+        try {
+            FileFormat& format = FormatFor(path, options);
+            const TextDecoder decoder = DecoderFor(path, options);
+            if (options.json) {
+                all.push_back(ToUtf8(format.Dump(path, options), decoder));
+            } else {
+                std::ostringstream text;
+                format.DumpText(path, options, text);
+                std::cout << decoder.ToUtf8(text.str());
+            }
+        } catch (const ToolError& e) {
+            if (paths.size() == 1) throw;
+            PrintFailure(path + ": " + e.what());
+            exitCode = 2;
         }
     }
     if (options.json) PrintJson(all.size() == 1 ? all[0] : all);
-    return 0;
+    return exitCode;
 }
 
 int RunCheck(const std::vector<std::string>& paths, const Options& options) {
@@ -117,11 +146,15 @@ int RunCheck(const std::vector<std::string>& paths, const Options& options) {
         CheckResult result;
         try {
             LoadProgress progress(path);
-            result = FormatFor(path, options).Check(path, options);
+            FileFormat& format = FormatFor(path, options);
+            const TextDecoder decoder = DecoderFor(path, options);
+            result = format.Check(path, options);
+            for (std::string& line : result.messages) line = decoder.ToUtf8(line);
+            result.status = decoder.ToUtf8(result.status);
         } catch (const ToolError& e) {
             result.exitCode = kCheckFailed;
             result.status = "error";
-            result.messages.push_back(e.what());
+            result.messages.push_back(SanitizeUtf8(e.what()));
         }
         worst = std::max(worst, result.exitCode);
         if (options.json) {
@@ -131,21 +164,35 @@ int RunCheck(const std::vector<std::string>& paths, const Options& options) {
                            {"messages", result.messages}});
             continue;
         }
-        std::cout << path << ": " << result.status << '\n';
+        std::cout << SanitizeUtf8(path) << ": " << result.status << '\n';
         for (const auto& line : result.messages) std::cout << "  " << line << '\n';
     }
     if (options.json) PrintJson(paths.size() == 1 ? all[0] : all);
     return worst;
 }
 
-uint64_t ParseFrameId(const std::string& text) {
+std::optional<uint64_t> ParseNumber(const std::string& text) {
     try {
         size_t used = 0;
         uint64_t id = std::stoull(text, &used, 0);
         if (used == text.size()) return id;
     } catch (const std::exception&) {
     }
+    return std::nullopt;
+}
+
+uint64_t ParseFrameId(const std::string& text) {
+    if (auto id = ParseNumber(text)) return *id;
     throw ToolError("not a frame identifier: '" + text + "'");
+}
+
+// A typed frame: a number, or a frame's name as the format knows it. The name is typed in the
+// terminal's encoding (UTF-8) and matched in the file's.
+uint64_t FrameIdOf(FileFormat& format, const std::string& db, const std::string& text,
+                   const TextDecoder& decoder, const Options& options) {
+    if (auto id = ParseNumber(text)) return *id;
+    if (auto id = format.FrameIdByName(db, decoder.FromUtf8(text), options)) return *id;
+    throw ToolError("no frame '" + text + "' in " + db);
 }
 
 void PrintDecoded(const Json& frame) {
@@ -182,12 +229,14 @@ bool ParseCandumpLine(const std::string& line, std::string& idText, std::string&
 int RunDecode(const std::string& db, const std::string& id, const std::string& hex,
               const std::string& logPath, const Options& options) {
     FileFormat& format = FormatFor(db, options);
+    const TextDecoder decoder = DecoderFor(db, options);
     if (logPath.empty()) {
         if (id.empty() || hex.empty()) throw ToolError("decode needs ID and HEX, or --log FILE");
         Json result;
-        if (!format.Decode(db, ParseFrameId(id), hex, options, result)) {
+        if (!format.Decode(db, FrameIdOf(format, db, id, decoder, options), hex, options, result)) {
             throw ToolError("frame " + id + " is not in " + db);
         }
+        result = ToUtf8(result, decoder);
         options.json ? PrintJson(result) : PrintDecoded(result);
         return 0;
     }
@@ -199,6 +248,7 @@ int RunDecode(const std::string& db, const std::string& id, const std::string& h
         if (!ParseCandumpLine(line, idText, payload)) continue;
         Json result;
         if (!format.Decode(db, ParseFrameId(idText), payload, options, result)) continue;
+        result = ToUtf8(result, decoder);
         if (options.json) {
             frames.push_back(result);
         } else {
@@ -298,6 +348,13 @@ int main(int argc, char** argv) {
         command->add_option("--format", options.format, "override the format the extension gives");
         command->add_flag("--grouping", options.grouping,
                           "diagnostic files: the service groups instead of the classes");
+        command->add_option("--encoding", options.encoding,
+                            "text encoding of the input (any iconv name; default: UTF-8 when "
+                            "the file is valid UTF-8, else cp1252)");
+        command->add_flag("--short-names", options.shortNames,
+                          "show names as written, not the long names of their attributes");
+        command->add_flag("--exact", options.exact,
+                          "DBC: the exact reader, which stops at the first line it does not know");
     };
     auto* version = app.add_subcommand("version", "library, tool and file-class versions");
     version->add_flag("--json", options.json, "machine-readable output");
@@ -353,10 +410,10 @@ int main(int argc, char** argv) {
         }
         if (*demo) return RunDemo(examples);
     } catch (const ToolError& e) {
-        std::cerr << "quillmere: " << e.what() << '\n';
+        PrintFailure(e.what());
         return 2;
     } catch (const std::exception& e) {
-        std::cerr << "quillmere: unexpected error: " << e.what() << '\n';
+        PrintFailure(std::string("unexpected error: ") + e.what());
         return 3;
     }
     return 0;

@@ -1,0 +1,489 @@
+// Tolerant reading of DBC files: every line the exact reader stops at becomes a "WARNING. "
+// line and reading goes on; extended multiplexing is read, decoded and written back. The exact
+// reader's results on the same texts stay as they are.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <regex>
+#include <set>
+
+#include "dbc/dbc_decode.h"
+#include "dbc/dbc_enums.h"
+#include "dbc_frame_reference.h"
+#include "dbc_test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace qm::dbc;
+using dbctest::LoadText;
+using dbctest::MessagesWithoutTiming;
+using dbctest::TempFolder;
+
+struct Counts {
+    uint32_t status;
+    uint64_t messages;
+    uint64_t signals;
+};
+
+struct CorpusPin {
+    const char* file;
+    Counts exact;
+    Counts tolerant;
+    std::vector<uint64_t> toleratedLines;
+};
+
+// Status, message and signal counts in both modes, and the line numbers tolerant reading
+// reported with "WARNING. ".
+const std::vector<CorpusPin> kPins = {
+    {"busmaster__vw360e_acan.dbc", {1, 220, 1979}, {1, 220, 1979}, {}},
+    {"candbc__sample.dbc", {2, 2, 8}, {2, 2, 8}, {}},
+    {"canmatrix__j1939.dbc",
+     {11, 12, 165},
+     {2, 357, 2390},
+     {198, 1680, 1681, 1682, 1683, 1684, 2194, 2195, 2815, 2957, 2958, 2959, 2962}},
+    {"cantools__BU_BO_REL_Message.dbc", {1, 1, 1}, {1, 1, 1}, {}},
+    {"cantools__abs.dbc", {1, 18, 89}, {1, 18, 89}, {}},
+    {"cantools__attributes.dbc", {1, 2, 2}, {1, 2, 2}, {}},
+    {"cantools__cp1252.dbc", {1, 0, 0}, {1, 0, 0}, {}},
+    {"cantools__emc32.dbc", {1, 1, 5}, {1, 1, 5}, {}},
+    {"cantools__empty_ns.dbc", {1, 0, 0}, {1, 0, 0}, {}},
+    {"cantools__floating_point.dbc", {1, 2, 3}, {1, 2, 3}, {}},
+    {"cantools__foobar.dbc", {4, 0, 0}, {2, 5, 8}, {1}},
+    {"cantools__long_names.dbc", {1, 10, 13}, {1, 10, 13}, {}},
+    {"cantools__msxii_system_can.dbc", {1, 1, 73}, {1, 1, 73}, {}},
+    {"cantools__multiplex_2.dbc", {3, 4, 19}, {1, 4, 19}, {}},
+    {"cantools__relation_attributes.dbc", {1, 2, 2}, {1, 2, 2}, {}},
+    {"cantools__vehicle.dbc", {1, 217, 462}, {1, 217, 462}, {}},
+    {"dbcppp__Core_Objects_protocol.dbc", {1, 1, 3038}, {1, 1, 3038}, {}},
+    {"dbcppp__Test.dbc", {2, 2, 64}, {2, 2, 64}, {}},
+    {"ecubus__Model3CAN.dbc", {1, 159, 2752}, {1, 159, 2752}, {}},
+    {"ecubus__SCU.dbc", {1, 28, 151}, {1, 28, 151}, {}},
+    {"ecubus__TestDbc1.dbc", {1, 1, 15}, {1, 1, 15}, {}},
+    {"ecubus__can1-hyundai-kia-uds-v2.4.dbc", {3, 3, 71}, {1, 3, 71}, {}},
+    {"ecubus__gbk.dbc", {1, 35, 273}, {1, 35, 273}, {}},
+    {"ecubus__sig_group.dbc", {1, 23, 95}, {1, 23, 95}, {}},
+    {"opendbc__ESR.dbc", {1, 80, 868}, {1, 80, 868}, {}},
+    {"opendbc__RAM_Cummins_2019.dbc", {1, 332, 2212}, {1, 332, 2212}, {}},
+    {"opendbc__bmw_X5_g05_FA_CAN.dbc",
+     {23, 435, 2271},
+     {2, 435, 2271},
+     {15213, 15214, 15298, 15370, 15458, 15459, 15499, 15503, 15504, 15510, 15604, 15638, 15788,
+      15789, 15792, 15799, 15984, 15993, 16023, 16025, 16027, 16029, 16030, 16031, 16032, 16033,
+      16034, 16041, 16043, 16046, 16047, 16156, 16171, 16172, 16336, 16346, 16348, 16372, 16373}},
+    {"opendbc__ford_lincoln_base_pt.dbc", {2, 331, 2150}, {2, 331, 2150}, {}},
+    {"opendbc__generator_acura_ilx_2016_can.dbc", {1, 0, 0}, {1, 0, 0}, {}},
+    {"opendbc__generator_gm_global_a_powertrain.dbc", {2, 49, 122}, {2, 49, 122}, {}},
+    {"opendbc__gm_global_a_lowspeed_1818125.dbc", {1, 367, 3210}, {1, 367, 3210}, {}},
+    {"opendbc__gm_global_a_object.dbc", {2, 60, 520}, {2, 60, 520}, {}},
+    {"opendbc__psa_aee2010_r3.dbc", {2, 108, 536}, {2, 108, 536}, {}},
+    {"opendbc__rivian_primary_actuator.dbc", {2, 67, 392}, {2, 67, 392}, {}},
+    {"opendbc__tesla_can.dbc",
+     {4, 0, 0},
+     {2, 44, 572},
+     {37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47}},
+    {"opendbc__vw_mlb.dbc", {2, 145, 1442}, {2, 145, 1442}, {}},
+    {"opendbc__vw_pq.dbc", {3, 86, 1331}, {2, 86, 1331}, {394}}};
+
+fs::path CorpusFolder() {
+    return fs::path(QM_SHARED_DIR) / "corpus" / "dbc";
+}
+
+// The line numbers of the "WARNING. " lines of a reader's messages.
+std::vector<uint64_t> WarningLines(const std::string& messages) {
+    std::vector<uint64_t> lines;
+    size_t at = 0;
+    while ((at = messages.find("WARNING. ", at)) != std::string::npos) {
+        const size_t open = messages.find("Line(", at);
+        if (open == std::string::npos) break;
+        lines.push_back(std::stoull(messages.substr(open + 5)));
+        at = open;
+    }
+    return lines;
+}
+
+// Lines that begin with "BO_ " after their indentation, counted in the raw text: what a reader
+// that reads to the end must find.
+uint64_t MessageLinesOf(const std::string& text) {
+    uint64_t count = 0;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const size_t first = text.find_first_not_of(" \t", start);
+        if (first < end && text.compare(first, 4, "BO_ ") == 0) ++count;
+        start = end + 1;
+    }
+    return count;
+}
+
+class TolerantCorpus : public ::testing::TestWithParam<CorpusPin> {
+  protected:
+    void SetUp() override {
+        if (!fs::is_directory(CorpusFolder())) GTEST_SKIP() << "no corpus at " << CorpusFolder();
+    }
+    std::string Path() const { return (CorpusFolder() / GetParam().file).string(); }
+};
+
+TEST_P(TolerantCorpus, BothModesGiveTheirPinnedCounts) {
+    const CorpusPin& pin = GetParam();
+    NetConfigDbcFile exact;
+    exact.Load(Path().c_str());
+    EXPECT_EQ(exact.GetStatus(), pin.exact.status);
+    EXPECT_EQ(exact.GetMessageCount(), pin.exact.messages);
+    EXPECT_EQ(exact.GetSignalCount(), pin.exact.signals);
+    EXPECT_EQ(WarningLines(exact.GetMessages()).size(), 0u);
+
+    NetConfigDbcFile tolerant;
+    tolerant.SetTolerantReading(true);
+    EXPECT_TRUE(tolerant.Load(Path().c_str()) || pin.tolerant.status == 2);
+    EXPECT_EQ(tolerant.GetStatus(), pin.tolerant.status) << tolerant.GetMessages();
+    EXPECT_EQ(tolerant.GetMessageCount(), pin.tolerant.messages);
+    EXPECT_EQ(tolerant.GetSignalCount(), pin.tolerant.signals);
+    EXPECT_EQ(WarningLines(tolerant.GetMessages()), pin.toleratedLines);
+    EXPECT_EQ(tolerant.GetToleratedLineCount(), pin.toleratedLines.size());
+    // Read to the end: every message line of the text is a message of the model.
+    EXPECT_EQ(tolerant.GetMessageCount(), MessageLinesOf(dbctest::ReadText(Path())));
+    EXPECT_LE(tolerant.GetStatus(), 2u);
+}
+
+TEST_P(TolerantCorpus, TolerantRoundTripKeepsTheModel) {
+    NetConfigDbcFile first;
+    first.SetTolerantReading(true);
+    first.Load(Path().c_str());
+    TempFolder folder;
+    const std::string copy = folder.File("again.dbc");
+    ASSERT_TRUE(first.Save(copy.c_str()));
+    NetConfigDbcFile second;
+    second.SetTolerantReading(true);
+    second.Load(copy.c_str());
+    EXPECT_LE(second.GetStatus(), 2u) << second.GetMessages();
+    // What was tolerated is written in a form read without loss (escaped quotes and a bare "m"
+    // are written as they were and tolerated again); nothing new appears.
+    EXPECT_LE(second.GetToleratedLineCount(), first.GetToleratedLineCount())
+        << MessagesWithoutTiming(second);
+    EXPECT_EQ(second.GetMessageCount(), first.GetMessageCount());
+    EXPECT_EQ(second.GetSignalCount(), first.GetSignalCount());
+    for (uint64_t i = 0; i < first.AllSignals().size() && i < second.AllSignals().size(); ++i) {
+        const DbcSignal& a = *first.AllSignals()[i];
+        const DbcSignal& b = *second.AllSignals()[i];
+        ASSERT_EQ(a.Name(), b.Name());
+        EXPECT_EQ(a.MultiplexingKind(), b.MultiplexingKind()) << a.Name();
+        EXPECT_EQ(a.ExtendedMultiplexer() != nullptr, b.ExtendedMultiplexer() != nullptr);
+        if (a.ExtendedMultiplexer() && b.ExtendedMultiplexer()) {
+            EXPECT_EQ(a.ExtendedMultiplexer()->Name(), b.ExtendedMultiplexer()->Name());
+            ASSERT_EQ(a.MultiplexRanges().size(), b.MultiplexRanges().size());
+            for (size_t r = 0; r < a.MultiplexRanges().size(); ++r) {
+                EXPECT_EQ(a.MultiplexRanges()[r].minimum, b.MultiplexRanges()[r].minimum);
+                EXPECT_EQ(a.MultiplexRanges()[r].maximum, b.MultiplexRanges()[r].maximum);
+            }
+        }
+        EXPECT_EQ(a.ValueDescriptions().Entries(), b.ValueDescriptions().Entries()) << a.Name();
+        const double maxA = a.Maximum().value, maxB = b.Maximum().value;
+        EXPECT_TRUE(maxA == maxB || (std::isnan(maxA) && std::isnan(maxB))) << a.Name();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFiles, TolerantCorpus, ::testing::ValuesIn(kPins),
+                         [](const ::testing::TestParamInfo<CorpusPin>& info) {
+                             std::string name = info.param.file;
+                             for (char& c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             }
+                             return name;
+                         });
+
+// Extended multiplexing checked by hand against the files: frames built here select exactly the
+// signals the SG_MUL_VAL_ lines name.
+class ExtendedMultiplexingOnFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::is_directory(CorpusFolder())) GTEST_SKIP() << "no corpus at " << CorpusFolder();
+    }
+
+    NetConfigDbcFile& Load(const char* name) {
+        file_.SetTolerantReading(true);
+        file_.Load((CorpusFolder() / name).string().c_str());
+        return file_;
+    }
+
+    // The names decoded from a payload built by little-endian fields {start, length, value}.
+    std::vector<std::string> Decoded(uint32_t rawId,
+                                     std::initializer_list<std::array<uint64_t, 3>> fields) {
+        dbctest::Payload payload(8, 0);
+        for (const auto& field : fields) {
+            dbctest::WriteField(payload, static_cast<uint32_t>(field[0]),
+                                static_cast<uint32_t>(field[1]), false, field[2]);
+        }
+        const DbcMessage* message = file_.MessageByRawId(rawId);
+        EXPECT_NE(message, nullptr);
+        std::vector<std::string> names;
+        if (!message) return names;
+        for (const DecodedSignal& decoded : DecodeFrame(*message, payload.data(), payload.size()))
+            names.push_back(decoded.signal->Name());
+        return names;
+    }
+
+    NetConfigDbcFile file_;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(ExtendedMultiplexingOnFiles, Multiplex2SelectsByRangesAndChains) {
+    Load("cantools__multiplex_2.dbc");
+    // Shared: S0 (bits 0-3) selects S1 for 1 and 3, S2 for 2 to 5.
+    const uint32_t shared = 2349006590u;
+    EXPECT_EQ(Decoded(shared, {{{0, 4, 0}}}), (Names{"S0"}));
+    EXPECT_EQ(Decoded(shared, {{{0, 4, 1}}}), (Names{"S1", "S0"}));
+    EXPECT_EQ(Decoded(shared, {{{0, 4, 2}}}), (Names{"S2", "S0"}));
+    EXPECT_EQ(Decoded(shared, {{{0, 4, 3}}}), (Names{"S2", "S1", "S0"}));
+    EXPECT_EQ(Decoded(shared, {{{0, 4, 5}}}), (Names{"S2", "S0"}));
+    EXPECT_EQ(Decoded(shared, {{{0, 4, 6}}}), (Names{"S0"}));
+    // Normal has no SG_MUL_VAL_: the multiplex values select.
+    const uint32_t normal = 2348941054u;
+    EXPECT_EQ(Decoded(normal, {{{0, 4, 0}}}), (Names{"S1", "S0"}));
+    EXPECT_EQ(Decoded(normal, {{{0, 4, 1}}}), (Names{"S2", "S0"}));
+    // Extended: S0 (0-3) selects S1 (4-7) for 0 and S5 for 1; S1 selects S2, S3 for 0 and S4
+    // for 2; S6 (32-39) selects S7 for 1 and S8 for 2.
+    const uint32_t extended = 2348875518u;
+    EXPECT_EQ(Decoded(extended, {{{0, 4, 0}}, {{4, 4, 0}}, {{32, 8, 1}}}),
+              (Names{"S7", "S6", "S3", "S2", "S1", "S0"}));
+    EXPECT_EQ(Decoded(extended, {{{0, 4, 0}}, {{4, 4, 2}}, {{32, 8, 2}}}),
+              (Names{"S8", "S6", "S4", "S1", "S0"}));
+    // S1 is not carried when S0 is 1, so neither are the signals it would select.
+    EXPECT_EQ(Decoded(extended, {{{0, 4, 1}}, {{4, 4, 0}}, {{32, 8, 0}}}),
+              (Names{"S6", "S5", "S0"}));
+    // ExtendedTypes: S11 (0-4) selects S9 for 5 and S0 (8-11) for 3; S0 selects S10 for 0.
+    const uint32_t types = 2349072126u;
+    EXPECT_EQ(Decoded(types, {{{0, 5, 3}}, {{8, 4, 0}}}), (Names{"S10", "S0", "S11"}));
+    EXPECT_EQ(Decoded(types, {{{0, 5, 3}}, {{8, 4, 1}}}), (Names{"S0", "S11"}));
+    EXPECT_EQ(Decoded(types, {{{0, 5, 5}}}), (Names{"S9", "S11"}));
+    EXPECT_EQ(Decoded(types, {{{0, 5, 4}}, {{8, 4, 0}}}), (Names{"S11"}));
+}
+
+TEST_F(ExtendedMultiplexingOnFiles, VwPqSelectsTheMotorAndBrakeVariants) {
+    Load("opendbc__vw_pq.dbc");
+    // Bremse_1 (416): BR1_MSR_Anf (bit 1) selects BR1_ASRMo_fa for 0, BR1_MSR_Mo_inv for 1.
+    auto has = [](const Names& names, const char* name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    const Names off = Decoded(416, {{{1, 1, 0}}});
+    EXPECT_TRUE(has(off, "BR1_ASRMo_fa"));
+    EXPECT_FALSE(has(off, "BR1_MSR_Mo_inv"));
+    const Names on = Decoded(416, {{{1, 1, 1}}});
+    EXPECT_FALSE(has(on, "BR1_ASRMo_fa"));
+    EXPECT_TRUE(has(on, "BR1_MSR_Mo_inv"));
+    EXPECT_EQ(off.size(), on.size());
+    // Motor_2 (648): MO2_Mp_Code (bits 6-7) selects one of four codes sharing bits 0-5.
+    const char* codes[] = {"MO2_CAN_Vers", "MO2_Motor_Code", "MO2_Getr_Code", "MO2_max_Mo"};
+    for (uint64_t value = 0; value < 4; ++value) {
+        const Names names = Decoded(648, {{{6, 2, value}}});
+        for (uint64_t other = 0; other < 4; ++other) {
+            EXPECT_EQ(has(names, codes[other]), other == value) << value << " " << codes[other];
+        }
+        EXPECT_TRUE(has(names, "MO2_Mp_Code"));
+        EXPECT_TRUE(has(names, "MO2_Kuehlm_T"));
+    }
+}
+
+// Small texts: what tolerant reading does with each kind of line the exact reader stops at.
+class TolerantLines : public ::testing::Test {
+  protected:
+    // Loads the text in both modes into exact_ and tolerant_.
+    void LoadBoth(const std::string& text) {
+        LoadText(exact_, folder_, text);
+        tolerant_.SetTolerantReading(true);
+        LoadText(tolerant_, folder_, text);
+    }
+    TempFolder folder_;
+    NetConfigDbcFile exact_;
+    NetConfigDbcFile tolerant_;
+};
+
+const char* const kHead = "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: A B\n\n";
+
+TEST_F(TolerantLines, CommentsAndUnsupportedKeywordsAreSkippedWithOneWarningEach) {
+    LoadBoth(std::string("// written by hand\n") + kHead +
+             "BO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" B\n\n"
+             "SGTYPE_ T : 8@1+ (1,0) [0|0] \"\" ;\nSIG_TYPE_REF_ 1 S : T;\n"
+             "CAT_DEF_ 1 C 0;\nCAT_ BO_ 1 1;\nFILTER 0 BO_ 1;\nsomething else\n"
+             "CM_ SG_ 1 S \"after them\";\n");
+    EXPECT_EQ(exact_.GetStatus(), kDbcUndefinedTag);
+    EXPECT_EQ(exact_.GetMessageCount(), 0u);
+    EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
+    EXPECT_EQ(tolerant_.GetToleratedLineCount(), 7u);
+    EXPECT_EQ(WarningLines(tolerant_.GetMessages()),
+              (std::vector<uint64_t>{1, 13, 14, 15, 16, 17, 18}));
+    const std::string messages = MessagesWithoutTiming(tolerant_);
+    EXPECT_NE(messages.find("WARNING. Comment line skipped. Line(1) // written by hand.\n"),
+              std::string::npos);
+    EXPECT_NE(messages.find("WARNING. Not supported DBC keyword, line skipped. Line(17) FILTER"),
+              std::string::npos);
+    EXPECT_NE(messages.find("WARNING. Possible undefined tag, line skipped. Line(18) something"),
+              std::string::npos);
+    EXPECT_STREQ(tolerant_.FindSignal(1, "S")->GetComment(), "after them");
+}
+
+TEST_F(TolerantLines, FailedSectionsBecomeWarningsAndReadingGoesOn) {
+    LoadBoth(std::string(kHead) + "BO_ 1 M: 8 A\n SG_ S 0|8@1+ (1,0) [0|255] \"\" B\n" +
+             " SG_ T : 8|8@1+ (1,0) [0|255] \"\" B\nBO_ bad\nBO_ 2 N: 8 A\n");
+    EXPECT_EQ(exact_.GetStatus(), 12u);
+    EXPECT_EQ(exact_.GetMessageCount(), 1u);
+    EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
+    EXPECT_EQ(tolerant_.GetMessageCount(), 2u);
+    EXPECT_NE(tolerant_.FindSignal(1, "T"), nullptr);
+    const std::string messages = MessagesWithoutTiming(tolerant_);
+    // The exact reader's own text, after "WARNING. ".
+    EXPECT_NE(messages.find("WARNING. Malformed signal section. Line(10) SG_ S 0|8@1+"),
+              std::string::npos);
+    EXPECT_NE(messages.find("WARNING. Malformed message section. Line(12) BO_ bad.\n"),
+              std::string::npos);
+}
+
+TEST_F(TolerantLines, NodesAfterAnEmptyNodeLineAndMessagesWithoutTransmitter) {
+    LoadBoth(
+        "BU_:\n\tECU_One\n\tECU_Two Third\nBO_ 5 M: 8\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" "
+        "ECU_Two\n");
+    EXPECT_EQ(exact_.GetStatus(), kDbcUndefinedTag);
+    EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings) << tolerant_.GetMessages();
+    ASSERT_EQ(tolerant_.GetNodeCount(), 3u);
+    EXPECT_STREQ(tolerant_.GetNode(2)->GetName(), "Third");
+    ASSERT_EQ(tolerant_.GetMessageCount(), 1u);
+    EXPECT_EQ(tolerant_.Messages()[0]->Transmitter(), nullptr);
+    EXPECT_EQ(tolerant_.FindSignal(5, "S")->GetReceiverCount(), 1u);
+    EXPECT_EQ(WarningLines(tolerant_.GetMessages()), (std::vector<uint64_t>{2, 3, 4}));
+    // The node lines end at the first line that is not one: the message line.
+    EXPECT_EQ(tolerant_.GetTotalSignalCount(), 1u);
+}
+
+TEST_F(TolerantLines, EscapedQuotesAreKeptAndWrittenBackEscaped) {
+    LoadBoth(std::string(kHead) + "BO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" B\n\n" +
+             "VAL_ 1 S 0 \"say \\\"hi\\\"\" 1 \"plain\" ;\n");
+    ASSERT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
+    EXPECT_STREQ(tolerant_.FindSignal(1, "S")->GetValueDescription(0), "say \"hi\"");
+    EXPECT_STREQ(tolerant_.FindSignal(1, "S")->GetValueDescription(1), "plain");
+    const std::string copy = folder_.File("copy.dbc");
+    ASSERT_TRUE(tolerant_.Save(copy.c_str()));
+    EXPECT_NE(dbctest::ReadText(copy).find("VAL_ 1 S 0 \"say \\\"hi\\\"\" 1 \"plain\";"),
+              std::string::npos);
+    NetConfigDbcFile again;
+    again.SetTolerantReading(true);
+    again.Load(copy.c_str());
+    EXPECT_STREQ(again.FindSignal(1, "S")->GetValueDescription(0), "say \"hi\"");
+}
+
+TEST_F(TolerantLines, NumbersBeyondTheDoubleRangeAreClamped) {
+    LoadBoth(std::string(kHead) +
+             "BO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [-1E+400|4.5E+481] \"\" B\n"
+             " SG_ T : 8|8@1+ (1E-400,0) [0|1] \"\" B\n");
+    EXPECT_EQ(exact_.GetStatus(), 11u);
+    EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
+    const IDbcSignal* s = tolerant_.FindSignal(1, "S");
+    EXPECT_EQ(const_cast<IDbcSignal*>(s)->GetMaximum(), std::numeric_limits<double>::max());
+    EXPECT_EQ(const_cast<IDbcSignal*>(s)->GetMinimum(), -std::numeric_limits<double>::max());
+    EXPECT_EQ(tolerant_.SignalOf(1, "T")->Factor().value, 0.0);
+    EXPECT_EQ(WarningLines(tolerant_.GetMessages()), (std::vector<uint64_t>{10, 11}));
+}
+
+const char* const kMultiplexed =
+    "BO_ 1 M: 8 A\n SG_ Mux M : 0|8@1+ (1,0) [0|255] \"\" B\n"
+    " SG_ Sub m1M : 8|8@1+ (1,0) [0|255] \"\" B\n SG_ Leaf m2 : 16|8@1+ (1,0) [0|255] \"\" B\n\n";
+
+TEST_F(TolerantLines, ExtendedMultiplexingIsReadOnlyWhenTolerant) {
+    LoadBoth(std::string(kHead) + kMultiplexed + "VAL_ 1 Mux 1 \"one\";\n" +
+             "SG_MUL_VAL_ 1 Sub Mux 1-1, 4-6;\n" +
+             "SG_MUL_VAL_ 1 Leaf Sub 2-2;\nSG_MUL_VAL_ 1 Leaf Sub 9-9;\n");
+    EXPECT_EQ(exact_.GetStatus(), kDbcNotSupportedKeyword);
+    EXPECT_EQ(tolerant_.GetStatus(), kDbcLoaded) << tolerant_.GetMessages();
+    auto* leaf = dynamic_cast<IDbcExtendedMultiplexing*>(tolerant_.FindSignal(1, "Leaf"));
+    ASSERT_NE(leaf, nullptr);
+    EXPECT_STREQ(leaf->GetExtendedMultiplexer()->GetName(), "Sub");
+    ASSERT_EQ(leaf->GetMultiplexRangeCount(), 2u);
+    EXPECT_EQ(leaf->GetMultiplexRangeMinimum(1), 9u);
+    EXPECT_EQ(leaf->GetMultiplexRangeMaximum(5), 0u);
+    auto* sub = dynamic_cast<IDbcExtendedMultiplexing*>(tolerant_.FindSignal(1, "Sub"));
+    EXPECT_EQ(sub->GetMultiplexRangeCount(), 2u);
+    EXPECT_EQ(sub->GetMultiplexRangeMaximum(1), 6u);
+
+    // Written after the value descriptions, one line per signal, and read back the same.
+    const std::string copy = folder_.File("copy.dbc");
+    ASSERT_TRUE(tolerant_.Save(copy.c_str()));
+    const std::string text = dbctest::ReadText(copy);
+    EXPECT_NE(text.find("SG_MUL_VAL_ 1 Sub Mux 1-1, 4-6;\r\nSG_MUL_VAL_ 1 Leaf Sub 2-2, 9-9;"),
+              std::string::npos);
+    EXPECT_LT(text.find("\nVAL_ 1 Mux"), text.find("SG_MUL_VAL_"));
+    // A model of the exact reader writes no such line.
+    const std::string exactCopy = folder_.File("exact.dbc");
+    ASSERT_TRUE(exact_.Save(exactCopy.c_str()));
+    EXPECT_EQ(dbctest::ReadText(exactCopy).find("SG_MUL_VAL_"), std::string::npos);
+}
+
+TEST_F(TolerantLines, BadExtendedMultiplexingWarnsAndKeepsAModel) {
+    LoadBoth(std::string(kHead) + kMultiplexed +
+             "SG_MUL_VAL_ 1 Sub Mux 6-4;\n"      // reversed: read as 4-6
+             "SG_MUL_VAL_ 1 Sub Mux 5-9;\n"      // overlaps 4-6
+             "SG_MUL_VAL_ 1 Mux Sub 1-1;\n"      // Sub already hangs on Mux: a loop
+             "SG_MUL_VAL_ 1 Leaf Nobody 1-1;\n"  // unknown multiplexer
+             "SG_MUL_VAL_ 1 Leaf Leaf 1-1;\n"    // itself
+             "SG_MUL_VAL_ 9 Leaf Sub 1-1;\n"     // unknown message
+             "SG_MUL_VAL_ 1 Leaf Sub x-y;\n"     // no range
+             "SG_MUL_VAL_ 1 Leaf;\n");           // too short
+    EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
+    const std::string messages = MessagesWithoutTiming(tolerant_);
+    EXPECT_NE(messages.find("range reversed, read as swapped. Line(14)"), std::string::npos);
+    EXPECT_NE(messages.find("ranges overlap. Line(15)"), std::string::npos);
+    EXPECT_NE(messages.find("chain loops, line skipped. Line(16)"), std::string::npos);
+    EXPECT_NE(messages.find("Missing signal definition: Nobody. Line(17)"), std::string::npos);
+    EXPECT_NE(messages.find("chain loops, line skipped. Line(18)"), std::string::npos);
+    EXPECT_NE(messages.find("Missing message definition: 9. Line(19)"), std::string::npos);
+    EXPECT_NE(messages.find("without a range, line skipped. Line(20)"), std::string::npos);
+    EXPECT_NE(messages.find("Malformed extended multiplexing, line skipped. Line(21)"),
+              std::string::npos);
+    const DbcSignal* sub = tolerant_.SignalOf(1, "Sub");
+    ASSERT_EQ(sub->MultiplexRanges().size(), 2u);
+    EXPECT_EQ(sub->MultiplexRanges()[0].minimum, 4u);
+    EXPECT_EQ(sub->MultiplexRanges()[0].maximum, 6u);
+    EXPECT_EQ(tolerant_.SignalOf(1, "Mux")->ExtendedMultiplexer(), nullptr);
+    EXPECT_EQ(tolerant_.SignalOf(1, "Leaf")->ExtendedMultiplexer(), nullptr);
+    // Decoding the model stays finite and follows what was kept: Sub for 4 to 9.
+    const uint8_t frame[8] = {7, 2, 0, 0, 0, 0, 0, 0};
+    const auto decoded = DecodeFrame(*tolerant_.MessageByRawId(1), frame, 8);
+    EXPECT_EQ(decoded.size(), 2u);  // Mux and Sub; Leaf is m2 and the switch holds 7
+}
+
+TEST_F(TolerantLines, ThousandsOfLinesForOneSignalStayLinear) {
+    std::string text = std::string(kHead) + kMultiplexed;
+    constexpr int kLines = 20000;
+    for (int i = 0; i < kLines; ++i) {
+        text +=
+            "SG_MUL_VAL_ 1 Leaf Sub " + std::to_string(2 * i) + "-" + std::to_string(2 * i) + ";\n";
+    }
+    text += "SG_MUL_VAL_ 1 Leaf Sub 0-40000;\n";  // overlaps all of them at once
+    const auto start = std::chrono::steady_clock::now();
+    tolerant_.SetTolerantReading(true);
+    LoadText(tolerant_, folder_, text);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 5.0);  // generous for a loaded machine; quadratic would take minutes
+    EXPECT_EQ(tolerant_.SignalOf(1, "Leaf")->MultiplexRanges().size(), kLines + 1u);
+    EXPECT_EQ(tolerant_.GetToleratedLineCount(), 1u);  // the one overlap
+    uint8_t frame[8] = {1, 2 * 777 % 256, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(DecodeFrame(*tolerant_.MessageByRawId(1), frame, 8).size(), 3u);
+}
+
+TEST(TolerantSwitch, IsReachedFromTheFileInterfaceAndSurvivesClear) {
+    NetConfigDbcFile file;
+    INetConfigDbcFile* host = &file;
+    auto* tolerant = dynamic_cast<IDbcTolerantReading*>(host);
+    ASSERT_NE(tolerant, nullptr);
+    EXPECT_FALSE(tolerant->IsTolerantReading());
+    tolerant->SetTolerantReading(true);
+    host->Clear();
+    EXPECT_TRUE(tolerant->IsTolerantReading());
+    EXPECT_EQ(tolerant->GetToleratedLineCount(), 0u);
+}
+
+}  // namespace

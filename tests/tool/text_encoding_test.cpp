@@ -1,0 +1,80 @@
+// The tool's text-encoding module: UTF-8 validation at its edges, conversion of code pages
+// with replacement characters instead of failures.
+#include "text_encoding.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using qmtool::IsValidUtf8;
+using qmtool::SanitizeUtf8;
+using qmtool::TextDecoder;
+
+const std::string kReplacement = "\xEF\xBF\xBD";
+
+TEST(Utf8, ValidationFollowsTheWellFormedTable) {
+    EXPECT_TRUE(IsValidUtf8(""));
+    EXPECT_TRUE(IsValidUtf8("plain"));
+    EXPECT_TRUE(IsValidUtf8("\xC2\xB0"));           // °
+    EXPECT_TRUE(IsValidUtf8("\xE2\x82\xAC"));       // €
+    EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80"));   // an emoji
+    EXPECT_TRUE(IsValidUtf8("\xF4\x8F\xBF\xBF"));   // U+10FFFF
+    EXPECT_FALSE(IsValidUtf8("\xB0"));              // lone continuation
+    EXPECT_FALSE(IsValidUtf8("\xC0\x80"));          // overlong NUL
+    EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));      // overlong
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
+    EXPECT_FALSE(IsValidUtf8("\xE2\x82"));          // cut at the end
+    EXPECT_FALSE(IsValidUtf8("\xFF"));
+}
+
+TEST(Utf8, SanitizingReplacesEachBadByteAndKeepsGoodSequences) {
+    EXPECT_EQ(SanitizeUtf8("a\xB0"
+                           "b"),
+              "a" + kReplacement + "b");
+    EXPECT_EQ(SanitizeUtf8("\xE2\x82"), kReplacement + kReplacement);
+    EXPECT_EQ(SanitizeUtf8("\xE2\x82\xAC\xFF"), "\xE2\x82\xAC" + kReplacement);
+    EXPECT_TRUE(IsValidUtf8(SanitizeUtf8(std::string("\xC0\x80\xED\xA0\x80\x00x", 7))));
+}
+
+TEST(TextDecoder, DecidesByTheBytesUnlessTold) {
+    EXPECT_EQ(TextDecoder::ForBytes("ascii only", "").Name(), "UTF-8");
+    EXPECT_EQ(TextDecoder::ForBytes("360\xC2\xB0", "").Name(), "UTF-8");
+    EXPECT_EQ(TextDecoder::ForBytes("360\xB0", "").Name(), "CP1252");
+    EXPECT_EQ(TextDecoder::ForBytes("360\xC2\xB0", "latin1").Name(), "latin1");
+    EXPECT_THROW(TextDecoder("no-such-code-page"), qmtool::UnknownEncoding);
+}
+
+TEST(TextDecoder, Cp1252MapsItsHighHalfAndMarksItsHoles) {
+    const TextDecoder cp1252(TextDecoder::kCp1252);
+    EXPECT_EQ(cp1252.ToUtf8("360\xB0"), "360\xC2\xB0");
+    EXPECT_EQ(cp1252.ToUtf8("\x80"), "\xE2\x82\xAC");
+    EXPECT_EQ(cp1252.ToUtf8("\x93x\x94"), "\xE2\x80\x9Cx\xE2\x80\x9D");
+    // 0x81 and 0x9D are no characters of cp1252.
+    EXPECT_EQ(cp1252.ToUtf8("a\x81"
+                            "b\x9D"),
+              "a" + kReplacement + "b" + kReplacement);
+    EXPECT_EQ(cp1252.FromUtf8("\xE2\x82\xAC 5"), "\x80 5");
+}
+
+TEST(TextDecoder, MultiByteCodePagesResynchroniseAfterABadByte) {
+    const TextDecoder gbk("gbk");
+    EXPECT_EQ(gbk.ToUtf8("\xC6\xF0\xCA\xBC"), "\xE8\xB5\xB7\xE5\xA7\x8B");  // 起始
+    // A lead byte cut off at the end, and one followed by a byte that cannot trail it.
+    EXPECT_EQ(gbk.ToUtf8("\xC6\xF0\xC6"), "\xE8\xB5\xB7" + kReplacement);
+    const std::string mixed = gbk.ToUtf8(
+        "\xFF"
+        "a\xC6\xF0");
+    EXPECT_TRUE(IsValidUtf8(mixed));
+    EXPECT_NE(mixed.find("a\xE8\xB5\xB7"), std::string::npos);
+    EXPECT_EQ(gbk.FromUtf8("\xE8\xB5\xB7"), "\xC6\xF0");
+}
+
+TEST(TextDecoder, ForcedUtf8StillPrintsWellFormedText) {
+    const TextDecoder utf8("utf-8");
+    EXPECT_EQ(utf8.ToUtf8("\xB0"), kReplacement);
+    EXPECT_EQ(utf8.ToUtf8("\xC2\xB0"), "\xC2\xB0");
+    EXPECT_EQ(utf8.FromUtf8("\xC2\xB0"), "\xC2\xB0");
+}
+
+}  // namespace

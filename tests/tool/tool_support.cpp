@@ -1,0 +1,65 @@
+#include "tool_support.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace tooltest {
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+Output RunTool(const std::string& arguments) {
+    static int counter = 0;
+    const fs::path errPath =
+        fs::temp_directory_path() /
+        ("qm_tool_err_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+    const std::string command =
+        std::string(QM_TOOL_PATH) + " " + arguments + " 2>" + Quote(errPath.string());
+    Output result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    std::array<char, 65536> buffer{};
+    size_t got = 0;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        result.out.append(buffer.data(), got);
+    const int status = ::pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.err = ReadBytes(errPath);
+    std::error_code ignored;
+    fs::remove(errPath, ignored);
+    return result;
+}
+
+ScratchFolder::ScratchFolder(const std::string& name)
+    : path_(fs::temp_directory_path() / ("qm_" + name + "_" + std::to_string(::getpid()))) {
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+}  // namespace tooltest

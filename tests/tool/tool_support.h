@@ -1,0 +1,35 @@
+#pragma once
+// Running the quillmere binary from tests, with stdout and stderr kept apart.
+#include <filesystem>
+#include <string>
+
+namespace tooltest {
+
+struct Output {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the tool with the given argument text (already quoted as a shell needs it).
+Output RunTool(const std::string& arguments);
+
+// A path quoted for the shell.
+std::string Quote(const std::string& text);
+
+// A fresh folder under the temporary directory, removed with its content at the end of scope.
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const std::string& name);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+std::string ReadBytes(const std::filesystem::path& path);
+
+}  // namespace tooltest

@@ -1,0 +1,321 @@
+// What the tool prints of real files: every command over every corpus file gives well-formed
+// UTF-8 and parseable JSON; texts in Windows code pages and GBK come out as the characters they
+// are; long names from the editors' attributes are shown and accepted.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <set>
+
+#include "text_encoding.h"
+#include "tool_support.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using tooltest::Output;
+using tooltest::Quote;
+using tooltest::RunTool;
+
+namespace {
+
+fs::path Corpus() {
+    return fs::path(QM_SHARED_DIR) / "corpus";
+}
+
+std::vector<fs::path> CorpusFiles() {
+    std::vector<fs::path> files;
+    std::error_code error;
+    for (const auto& folder : fs::directory_iterator(Corpus(), error)) {
+        if (!folder.is_directory()) continue;
+        for (const auto& entry : fs::directory_iterator(folder.path(), error)) {
+            if (entry.path().filename() != "MANIFEST.md") files.push_back(entry.path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string Joined(const std::vector<fs::path>& files) {
+    std::string text;
+    for (const auto& file : files) text += " " + Quote(file.string());
+    return text;
+}
+
+// Every number under an "id" key: the frames a dump names, whatever the format nests them in.
+void CollectIds(const json& value, std::set<uint64_t>& ids) {
+    if (value.is_object()) {
+        for (const auto& [key, item] : value.items()) {
+            // Beyond 29 bits lie pseudo-messages (0xC0000000 holds the unsent signals of a DBC).
+            if (key == "id" && item.is_number_unsigned() && item.get<uint64_t>() <= 0x1FFFFFFF) {
+                ids.insert(item.get<uint64_t>());
+            }
+            CollectIds(item, ids);
+        }
+    } else if (value.is_array()) {
+        for (const auto& item : value) CollectIds(item, ids);
+    }
+}
+
+// Exit codes above 2 are crashes or unexpected exceptions; every byte printed is UTF-8.
+void ExpectSane(const Output& output, const std::string& what) {
+    EXPECT_LE(output.exitCode, 2) << what << "\n" << output.err;
+    EXPECT_GE(output.exitCode, 0) << what;
+    EXPECT_TRUE(qmtool::IsValidUtf8(output.out)) << what;
+    EXPECT_TRUE(qmtool::IsValidUtf8(output.err)) << what;
+}
+
+json ParseJson(const Output& output, const std::string& what) {
+    json parsed;
+    EXPECT_NO_THROW(parsed = json::parse(output.out)) << what << "\n" << output.err;
+    return parsed;
+}
+
+class ToolOnCorpus : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::is_directory(Corpus())) GTEST_SKIP() << "no corpus at " << Corpus();
+    }
+};
+
+TEST_F(ToolOnCorpus, SummaryCommandsOverAllFilesAtOnce) {
+    const std::vector<fs::path> files = CorpusFiles();
+    ASSERT_FALSE(files.empty());
+    const std::string all = Joined(files);
+    for (const char* command : {"info", "check", "dump"}) {
+        const Output text = RunTool(std::string(command) + all);
+        ExpectSane(text, command);
+        const Output data = RunTool(std::string(command) + " --json" + all);
+        ExpectSane(data, std::string(command) + " --json");
+        const json parsed = ParseJson(data, command);
+        ASSERT_TRUE(parsed.is_array()) << command;
+        // check reports every file; info and dump report failures on stderr instead.
+        if (std::string(command) == "check") {
+            EXPECT_EQ(parsed.size(), files.size());
+        }
+        for (const json& entry : parsed) EXPECT_TRUE(entry.contains("path")) << command;
+    }
+}
+
+TEST_F(ToolOnCorpus, EveryFrameDecodesAndEveryFileConvertsToItsOwnFormat) {
+    tooltest::ScratchFolder scratch("tool_corpus");
+    std::mt19937 random(20261205);
+    const std::vector<fs::path> files = CorpusFiles();
+    // The frames of every file, from one dump of all of them (files without a reader are left
+    // out of the array and reported on stderr).
+    const Output dumped = RunTool("dump --json" + Joined(files));
+    ExpectSane(dumped, "dump");
+    std::map<std::string, std::set<uint64_t>> framesOf;
+    for (const json& dump : ParseJson(dumped, "dump")) {
+        std::set<uint64_t>& ids = framesOf[dump.value("path", std::string())];
+        // A DBC's frames are its messages (environment variables carry ids too).
+        CollectIds(
+            dump.contains("messages") && dump.value("kind", "") == "dbc" ? dump["messages"] : dump,
+            ids);
+    }
+    for (const fs::path& file : files) {
+        const std::string path = Quote(file.string());
+        const std::set<uint64_t>& ids = framesOf[file.string()];
+
+        // One candump line per frame, with a payload long enough for any frame.
+        std::string log;
+        for (uint64_t id : ids) {
+            char line[64];
+            std::snprintf(line, sizeof(line), "(0.0) can0 %llX#",
+                          static_cast<unsigned long long>(id));
+            log += line;
+            for (int i = 0; i < 64; ++i) {
+                char byte[3];
+                std::snprintf(byte, sizeof(byte), "%02X", static_cast<unsigned>(random() & 0xFF));
+                log += byte;
+            }
+            log += '\n';
+        }
+        const fs::path logPath = scratch / "frames.log";
+        std::ofstream(logPath, std::ios::binary) << log;
+        const Output text = RunTool("decode " + path + " --log " + Quote(logPath.string()));
+        ExpectSane(text, "decode " + file.string());
+        const Output data = RunTool("decode --json " + path + " --log " + Quote(logPath.string()));
+        ExpectSane(data, "decode --json " + file.string());
+        if (data.exitCode == 0) {
+            const json frames = ParseJson(data, file.string());
+            if (file.extension() == ".dbc") {
+                EXPECT_EQ(frames.size(), ids.size()) << file;
+            }
+        }
+
+        const fs::path out = scratch / ("converted" + file.extension().string());
+        const Output converted = RunTool("convert " + path + " " + Quote(out.string()));
+        ExpectSane(converted, "convert " + file.string());
+    }
+}
+
+// The texts of files in other encodings come out as the characters they are.
+TEST_F(ToolOnCorpus, CodePageTextsBecomeTheirCharacters) {
+    const std::string dbc = (Corpus() / "dbc").string() + "/";
+
+    const Output vehicle = RunTool("dump --json " + Quote(dbc + "cantools__vehicle.dbc"));
+    ASSERT_EQ(vehicle.exitCode, 0) << vehicle.err;
+    EXPECT_NE(vehicle.out.find("range 0 - 360\xC2\xB0, the direction"), std::string::npos);
+
+    const Output cp1252 = RunTool("dump --json " + Quote(dbc + "cantools__cp1252.dbc"));
+    ASSERT_EQ(cp1252.exitCode, 0) << cp1252.err;
+    const json nodes = json::parse(cp1252.out)["nodes"];
+    ASSERT_FALSE(nodes.empty());
+    const std::string comment = nodes[0]["comment"];
+    // 0x80 is the euro sign, 0x82 the low quote (the file leaves out the holes of cp1252).
+    EXPECT_NE(comment.find("~\x7F\xE2\x82\xAC\xE2\x80\x9A"), std::string::npos);
+    EXPECT_NE(comment.find("\xC3\xBF"), std::string::npos);  // ÿ, the last byte
+
+    const Output gbk = RunTool("dump --json --encoding gbk " + Quote(dbc + "ecubus__gbk.dbc"));
+    ASSERT_EQ(gbk.exitCode, 0) << gbk.err;
+    EXPECT_NE(gbk.out.find("\xE8\xB5\xB7\xE5\xA7\x8B\xE6\x9E\x81\xE6\x9F\xB1"),  // 起始极柱
+              std::string::npos);
+    // Without the option the same file is read as cp1252: well-formed, but not Chinese.
+    const Output guessed = RunTool("dump --json " + Quote(dbc + "ecubus__gbk.dbc"));
+    EXPECT_EQ(guessed.out.find("\xE8\xB5\xB7\xE5\xA7\x8B"), std::string::npos);
+    EXPECT_TRUE(qmtool::IsValidUtf8(guessed.out));
+}
+
+TEST_F(ToolOnCorpus, InfoNamesTheEncodingItDecided) {
+    const std::string dbc = (Corpus() / "dbc").string() + "/";
+    const auto encodingOf = [](const std::string& arguments) {
+        const Output output = RunTool("info --json " + arguments);
+        EXPECT_EQ(output.exitCode, 0) << output.err;
+        return json::parse(output.out).value("encoding", std::string());
+    };
+    EXPECT_EQ(encodingOf(Quote(dbc + "cantools__cp1252.dbc")), "CP1252");
+    EXPECT_EQ(encodingOf(Quote(dbc + "cantools__abs.dbc")), "CP1252");
+    EXPECT_EQ(encodingOf(Quote(dbc + "cantools__empty_ns.dbc")), "UTF-8");
+    EXPECT_EQ(encodingOf("--encoding gbk " + Quote(dbc + "ecubus__gbk.dbc")), "gbk");
+
+    const Output unknown =
+        RunTool("info --encoding no-such-code-page " + Quote(dbc + "cantools__abs.dbc"));
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("unknown encoding 'no-such-code-page'"), std::string::npos);
+}
+
+// A DBC rewritten by convert keeps its code page: the bytes of the texts are the ones read.
+TEST_F(ToolOnCorpus, ConvertKeepsTheBytesOfTheCodePage) {
+    tooltest::ScratchFolder scratch("tool_cp");
+    const fs::path in = Corpus() / "dbc" / "cantools__cp1252.dbc";
+    const fs::path out = scratch / "again.dbc";
+    const Output converted = RunTool("convert " + Quote(in.string()) + " " + Quote(out.string()));
+    ASSERT_EQ(converted.exitCode, 0) << converted.err;
+    const std::string original = tooltest::ReadBytes(in);
+    const std::string written = tooltest::ReadBytes(out);
+    const size_t start = original.find("~\x7F\x80");
+    ASSERT_NE(start, std::string::npos);
+    const std::string high = original.substr(start, 120);
+    EXPECT_NE(written.find(high), std::string::npos);
+    EXPECT_FALSE(qmtool::IsValidUtf8(written));
+
+    const Output info = RunTool("info --json " + Quote(out.string()));
+    EXPECT_EQ(json::parse(info.out)["encoding"], "CP1252");
+}
+
+class LongNames : public ::testing::Test {
+  protected:
+    std::string fixture_ = Quote(std::string(QM_SOURCE_DIR) + "/tests/data/tool/long_names.dbc");
+};
+
+TEST_F(LongNames, DumpShowsTheLongNamesWithTheWrittenOnesBeside) {
+    const Output output = RunTool("dump --json " + fixture_);
+    ASSERT_EQ(output.exitCode, 0) << output.err;
+    const json dump = json::parse(output.out);
+    EXPECT_EQ(dump["nodes"][0]["name"], "Powertrain_Control_Module_Front_Axle_Left");
+    EXPECT_EQ(dump["nodes"][0]["shortName"], "Powertrain_Control_Module_Front_");
+    EXPECT_FALSE(dump["nodes"][1].contains("shortName"));  // no long name given
+    const json message = dump["messages"][0];
+    EXPECT_EQ(message["name"], "Engine_Speed_And_Torque_Status_Frame_Extended");
+    EXPECT_EQ(message["shortName"], "Engine_Speed_And_Torque_Status_F");
+    EXPECT_EQ(message["transmitter"], "Powertrain_Control_Module_Front_Axle_Left");
+    EXPECT_EQ(message["signals"][0]["name"], "Requested_Engine_Torque_Limit_Maximum_Value");
+    EXPECT_EQ(message["signals"][0]["shortName"], "Requested_Engine_Torque_Limit_Ma");
+    EXPECT_EQ(message["signals"][1]["name"], "Speed");
+
+    const Output written = RunTool("dump --json --short-names " + fixture_);
+    const json plain = json::parse(written.out);
+    EXPECT_EQ(plain["messages"][0]["name"], "Engine_Speed_And_Torque_Status_F");
+    EXPECT_FALSE(plain["messages"][0].contains("shortName"));
+    EXPECT_EQ(plain["nodes"][0]["name"], "Powertrain_Control_Module_Front_");
+
+    const Output info = RunTool("info --json " + fixture_);
+    EXPECT_EQ(json::parse(info.out)["longNames"], 3);
+}
+
+TEST_F(LongNames, DecodeAcceptsEitherNameAndShowsTheLongOne) {
+    const std::string payload = " 0A00E803";
+    const Output byLong = RunTool("decode --json " + fixture_ +
+                                  " Engine_Speed_And_Torque_Status_Frame_Extended" + payload);
+    const Output byShort =
+        RunTool("decode --json " + fixture_ + " Engine_Speed_And_Torque_Status_F" + payload);
+    const Output byId = RunTool("decode --json " + fixture_ + " 0x123" + payload);
+    ASSERT_EQ(byId.exitCode, 0) << byId.err;
+    EXPECT_EQ(byLong.out, byId.out);
+    EXPECT_EQ(byShort.out, byId.out);
+    const json frame = json::parse(byId.out);
+    EXPECT_EQ(frame["name"], "Engine_Speed_And_Torque_Status_Frame_Extended");
+    EXPECT_EQ(frame["signals"][0]["name"], "Requested_Engine_Torque_Limit_Maximum_Value");
+    EXPECT_EQ(frame["signals"][0]["physical"], 5.0);
+    EXPECT_EQ(frame["signals"][1]["physical"], 1000.0);
+
+    const Output text = RunTool("decode --short-names " + fixture_ + " 291" + payload);
+    EXPECT_NE(text.out.find("Requested_Engine_Torque_Limit_Ma = 5"), std::string::npos);
+
+    const Output unknown = RunTool("decode " + fixture_ + " No_Such_Frame" + payload);
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("no frame 'No_Such_Frame'"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The tool reads DBC files tolerantly; --exact gives the reader that stops.
+TEST_F(ToolOnCorpus, DbcFilesAreReadTolerantlyUnlessExactIsAsked) {
+    const std::string tesla = Quote((Corpus() / "dbc" / "opendbc__tesla_can.dbc").string());
+    const json tolerant = json::parse(RunTool("info --json " + tesla).out);
+    EXPECT_EQ(tolerant["reader"], "tolerant");
+    EXPECT_EQ(tolerant["status"], 2);
+    EXPECT_EQ(tolerant["messages"], 44);
+    EXPECT_EQ(tolerant["toleratedLines"], 11);
+    const json exact = json::parse(RunTool("info --json --exact " + tesla).out);
+    EXPECT_EQ(exact["reader"], "exact");
+    EXPECT_EQ(exact["status"], 4);
+    EXPECT_EQ(exact["messages"], 0);
+
+    const Output check = RunTool("check " + tesla);
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_NE(check.out.find("WARNING. Node names on a line after an empty BU_:"),
+              std::string::npos);
+    EXPECT_EQ(RunTool("check --exact " + tesla).exitCode, 2);
+
+    // A file with extended multiplexing converts and keeps it; the exact reader refuses it.
+    tooltest::ScratchFolder scratch("tool_tolerant");
+    const std::string multiplexed =
+        Quote((Corpus() / "dbc" / "cantools__multiplex_2.dbc").string());
+    const std::string out = Quote((scratch / "again.dbc").string());
+    EXPECT_EQ(RunTool("convert --exact " + multiplexed + " " + out).exitCode, 2);
+    ASSERT_EQ(RunTool("convert " + multiplexed + " " + out).exitCode, 0);
+    EXPECT_NE(
+        tooltest::ReadBytes(scratch / "again.dbc").find("SG_MUL_VAL_ 2349006590 S1 S0 1-1, 3-3;"),
+        std::string::npos);
+    const json dump = json::parse(RunTool("dump --json " + out).out);
+    const json shared = dump["messages"][0];
+    ASSERT_EQ(shared["name"], "Shared");
+    EXPECT_EQ(shared["signals"][1]["multiplexer"], "S0");
+    EXPECT_EQ(shared["signals"][1]["multiplexRanges"], json::parse("[[1,1],[3,3]]"));
+
+    // Decoding follows the ranges: S0 = 3 carries S1 and S2.
+    const json frame = json::parse(RunTool("decode --json " + multiplexed + " Shared 0300").out);
+    ASSERT_EQ(frame["signals"].size(), 3u);
+    EXPECT_EQ(frame["signals"][0]["name"], "S2");
+    EXPECT_EQ(frame["signals"][1]["name"], "S1");
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+#include "text_encoding.h"
+
+#include <iconv.h>
+
+#include <cctype>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+
+namespace qmtool {
+
+namespace {
+
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+// Length of the well-formed UTF-8 sequence at the start of the bytes, 0 when ill-formed.
+size_t Utf8SequenceLength(std::string_view bytes) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;   // overlong
+        if (lead == 0xED) high = 0x9F;  // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;   // overlong
+        if (lead == 0xF4) high = 0x8F;  // beyond U+10FFFF
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length) return 0;
+    if (byte(1) < low || byte(1) > high) return 0;
+    for (size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    }
+    return length;
+}
+
+bool IsAscii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+bool IsUtf8Name(const std::string& name) {
+    std::string upper;
+    for (char c : name) {
+        if (c != '-' && c != '_')
+            upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    }
+    return upper == "UTF8";
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const size_t length = Utf8SequenceLength(bytes.substr(i));
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string SanitizeUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const size_t length = Utf8SequenceLength(bytes.substr(i));
+        if (length == 0) {
+            out += kReplacement;
+            ++i;
+        } else {
+            out.append(bytes.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
+
+// One iconv descriptor. iconv keeps shift state per descriptor, so a conversion resets it and
+// holds the lock; decoders are shared by copies and used from one thread at a time anyway.
+struct TextDecoder::Converter {
+    Converter(const char* to, const char* from) : handle(::iconv_open(to, from)) {}
+    ~Converter() {
+        if (valid()) ::iconv_close(handle);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool valid() const { return handle != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts all bytes; an input byte that does not convert is skipped and `replacement`
+    // written in its place, so multi-byte encodings pick up again at the next byte.
+    std::string Run(std::string_view text, std::string_view replacement) {
+        std::lock_guard<std::mutex> lock(mutex);
+        ::iconv(handle, nullptr, nullptr, nullptr, nullptr);
+        std::string out;
+        out.resize(text.size() * 4 + 16);
+        char* in = const_cast<char*>(text.data());
+        size_t inLeft = text.size();
+        size_t used = 0;
+        while (true) {
+            char* outPtr = out.data() + used;
+            size_t outLeft = out.size() - used;
+            const size_t result = inLeft == 0 ? ::iconv(handle, nullptr, nullptr, &outPtr, &outLeft)
+                                              : ::iconv(handle, &in, &inLeft, &outPtr, &outLeft);
+            used = out.size() - outLeft;
+            if (result != static_cast<size_t>(-1)) {
+                if (inLeft == 0) break;
+                continue;
+            }
+            if (errno == E2BIG) {
+                out.resize(out.size() * 2);
+                continue;
+            }
+            // EILSEQ or EINVAL (a sequence cut at the end): skip one byte, mark the spot.
+            if (out.size() - used < replacement.size()) out.resize(out.size() * 2);
+            out.replace(used, replacement.size(), replacement);
+            used += replacement.size();
+            ++in;
+            --inLeft;
+            ::iconv(handle, nullptr, nullptr, nullptr, nullptr);
+            if (inLeft == 0) break;
+        }
+        out.resize(used);
+        return out;
+    }
+
+    iconv_t handle;
+    std::mutex mutex;
+};
+
+TextDecoder::TextDecoder(const std::string& name) : name_(name), isUtf8_(IsUtf8Name(name)) {
+    if (isUtf8_) {
+        asciiCompatible_ = true;
+        return;
+    }
+    toUtf8_ = std::make_shared<Converter>("UTF-8", name.c_str());
+    fromUtf8_ = std::make_shared<Converter>(name.c_str(), "UTF-8");
+    if (!toUtf8_->valid() || !fromUtf8_->valid()) {
+        throw UnknownEncoding("unknown encoding '" + name + "'");
+    }
+    // Plain ASCII passes unchanged through the encodings that contain it (cp1252, GBK,
+    // Shift_JIS, …), which saves a conversion for most names and numbers.
+    const std::string probe = "AZaz09 _;:\"'()[]|@+-.,/\\#~";
+    asciiCompatible_ = toUtf8_->Run(probe, kReplacement) == probe;
+}
+
+TextDecoder TextDecoder::ForBytes(std::string_view bytes, const std::string& forcedName) {
+    if (!forcedName.empty()) return TextDecoder(forcedName);
+    return TextDecoder(IsValidUtf8(bytes) ? kUtf8 : kCp1252);
+}
+
+TextDecoder TextDecoder::ForFile(const std::string& path, const std::string& forcedName) {
+    if (!forcedName.empty()) return TextDecoder(forcedName);
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return TextDecoder(kUtf8);
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    return ForBytes(bytes, forcedName);
+}
+
+std::string TextDecoder::ToUtf8(std::string_view text) const {
+    if (asciiCompatible_ && IsAscii(text)) return std::string(text);
+    if (isUtf8_) return SanitizeUtf8(text);
+    // Whatever iconv makes of odd input, what leaves here is well-formed.
+    return SanitizeUtf8(toUtf8_->Run(text, kReplacement));
+}
+
+std::string TextDecoder::FromUtf8(std::string_view text) const {
+    if (isUtf8_ || (asciiCompatible_ && IsAscii(text))) return std::string(text);
+    return fromUtf8_->Run(text, "?");
+}
+
+}  // namespace qmtool
