@@ -6,8 +6,10 @@ PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
 TSAN_TESTS ?= Thread|Resolution
+# The system interpreter the module is built for (a version manager's python3 may come first).
+PYTHON ?= $(shell test -x /usr/bin/python3 && echo /usr/bin/python3 || echo python3)
 
-.PHONY: all bootstrap build demo test bench sanitize tsan fuzz install format clean
+.PHONY: all bootstrap build python demo test pytest bench sanitize tsan fuzz install format clean
 
 all: build
 
@@ -15,23 +17,36 @@ bootstrap:
 	@scripts/bootstrap
 
 build: bootstrap
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQM_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQM_WERROR=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The Python module alone, next to the library: $(BUILD)/python/quillmere*.so.
+python: bootstrap
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQM_WERROR=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target quillmere_python
 
 demo: build
 	$(BUILD)/tools/quillmere/quillmere demo --examples examples
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory pytest
+
+# The pytest suite against the built module; "no tests collected" (exit 5) is no failure.
+pytest:
+	@PYTHONPATH=$(abspath $(BUILD))/python $(PYTHON) -m pytest python/tests -q; \
+	    rc=$$?; [ $$rc -eq 5 ] && rc=0; exit $$rc
 
 bench:
 	@scripts/bootstrap --bench
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQM_BENCH=ON $(CMAKE_FLAGS)
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQM_BENCH=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
 	cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do \
 	    [ -x "$$b" ] && [ "$$b" != build-bench/bench/bench_fresh ] || continue; \
 	    echo "== $$b" && "$$b" || exit 1; done
 	@echo "== fresh process" && build-bench/bench/bench_fresh --runs 3
+	@if [ -e build-bench/python ]; then echo "== bench/python_decode.py"; \
+	    $(PYTHON) bench/python_decode.py --build build-bench; fi
 
 sanitize: bootstrap
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE=ON -DQM_WERROR=ON $(CMAKE_FLAGS)

@@ -8,4 +8,5 @@
 #include "quillmere/ldf.h"
 #include "quillmere/netconfig.h"
 #include "quillmere/netfile.h"
+#include "quillmere/someip.h"
 #include "quillmere/xml.h"

@@ -34,7 +34,9 @@ void NetConfigDbcFile::Clear() {
     dbcMessages_.clear();
     variables_.clear();
     definitions_.clear();
-    networkAttributes_.DeleteAll(false);
+    // The network list owns everything it holds: a container restore puts the relation
+    // attributes there too, since their stored elements name no owner.
+    networkAttributes_.DeleteAll(true);
     allSignals_.clear();
     nodeIndex_.clear();
     messageIdIndex_.clear();

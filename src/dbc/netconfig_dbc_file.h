@@ -135,6 +135,7 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcToler
     uint32_t StopCode() const { return stopCode_; }
     uint32_t LastHandlerResult() const { return lastHandlerResult_; }
     const std::string& DatabaseName() const { return databaseName_; }
+    void SetDatabaseName(std::string name) { databaseName_ = std::move(name); }
     const std::string& Version() const { return version_; }
     void SetVersionText(std::string version) { version_ = std::move(version); }
     std::vector<std::string>& NewSymbols() { return newSymbols_; }

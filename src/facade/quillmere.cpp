@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "facade/container_file.h"
 #include "facade/instance_registry.h"
 
 Quillmere::Quillmere() : info_(new NanoXML()) {
@@ -52,15 +53,24 @@ bool Quillmere::LoadFromFile(const char* path) {
     if (!document->LoadFile(path)) return false;
     NanoXML* frame = document->GetChild(std::string("Quillmere"));
     if (frame == nullptr) return false;
-    // Network configurations and diagnostic libraries take their elements from here as those
-    // kinds are offered; the rest is skipped.
+    // The imports take the elements they keep out of the document, which then holds nothing
+    // that anything points into and goes when this call ends. The child list is copied
+    // because the imports change it.
+    const std::vector<NanoXML*> children = frame->children;
+    for (NanoXML* child : children) {
+        if (child->name == "NetConfig" && !netConfigs_.Empty()) {
+            netConfigs_.Newest()->ImportContainer(child);
+        }
+    }
     return true;
 }
 
 bool Quillmere::SaveToFile(const char* path) {
+    if (path == nullptr) return false;
     NanoXML root("KOVR", "", 0);
-    root.AddChild("Quillmere", "", 0);
-    return root.SaveFile(path) == 1;
+    NanoXML* frame = root.AddChild("Quillmere", "", 0);
+    for (NetConfig* config : netConfigs_.Items()) frame->AddChild(config->ExportContainer());
+    return qm::facade::WriteContainerFile(root, path);
 }
 
 INetConfig* Quillmere::CreateNetConfig() {
@@ -87,7 +97,7 @@ IDiagnoseLib* Quillmere::CreateDiagnoseLib() {
     return library;
 }
 IArxmlDatabase* Quillmere::CreateArxmlDatabase() {
-    return nullptr;
+    return arxmlDatabases_.Add(new CArxmlDatabase());
 }
 bool Quillmere::DeleteNetConfig(INetConfig* object) {
     return netConfigs_.Remove(object);
@@ -108,8 +118,8 @@ bool Quillmere::DeleteArxmlFile(INetConfigArxmlFile* object) {
 bool Quillmere::DeleteDiagnoseLib(IDiagnoseLib* object) {
     return diagnoseLibs_.Remove(object);
 }
-bool Quillmere::DeleteArxmlDatabase(IArxmlDatabase*) {
-    return false;
+bool Quillmere::DeleteArxmlDatabase(IArxmlDatabase* object) {
+    return arxmlDatabases_.Remove(object);
 }
 
 NanoXML* Quillmere::GetXml() {

@@ -7,6 +7,7 @@
 #include "netconfig/net_config.h"
 #include "quillmere/facade.h"
 #include "quillmere/xml.h"
+#include "someip/arxml_database.h"
 
 // The facade: owns one list per kind of object it creates and the info element under which the
 // network configurations and diagnostic libraries hang their own elements.
@@ -48,5 +49,7 @@ class Quillmere : public IQuillmere {
     OwnedList<NetConfigLdfFile, INetConfigLdfFile> ldfFiles_;
     OwnedList<NetConfigArxmlFile, INetConfigArxmlFile> arxmlFiles_;
     OwnedList<CDiagnoseLib, IDiagnoseLib> diagnoseLibs_;
+    // Not touched by Clear; destroyed with the facade.
+    OwnedList<CArxmlDatabase, IArxmlDatabase> arxmlDatabases_;
     NanoXML* info_;
 };

@@ -203,6 +203,8 @@ class NetConfigLdfFile : public NetFileBase<INetConfigLdfFile> {
     const LdfModel& Model() const { return model_; }
     LdfModel& Model() { return model_; }
     uint8_t GetLastLoadResult() const { return model_.lastLoadResult; }
+    // The message log that GetMessages returns.
+    std::string& Log() { return messages_; }
 
   private:
     // Applies change, saves in place and undoes the change when the save fails.

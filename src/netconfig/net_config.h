@@ -56,6 +56,13 @@ class NetConfig : public INetConfig, public INetConfigDbcReading {
     int FileFlag() const { return fileFlag_; }
     const std::vector<std::unique_ptr<NetDataBase>>& DataBases() const { return databases_; }
 
+    // The container form (net_persistence.cpp): a new "NetConfig" element holding every CAN and
+    // LIN bus (the caller owns it), and the import of such an element, which adds to what the
+    // configuration holds. The import adopts the "LDF" and "DBC" elements into the
+    // configuration's own element.
+    NanoXML* ExportContainer();
+    bool ImportContainer(NanoXML* element);
+
   private:
     uint64_t CountFiles(int32_t type) const;
     INetFile* FirstFile(int32_t type) const;

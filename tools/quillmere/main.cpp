@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "format.h"
+#include "format_container.h"
+#include "format_someip.h"
 #include "huge_pages.h"
 #include "quillmere/quillmere.h"
 #include "text_encoding.h"
@@ -259,7 +262,18 @@ int RunDecode(const std::string& db, const std::string& id, const std::string& h
     return 0;
 }
 
-int RunConvert(const std::string& in, const std::string& out, const Options& options) {
+int RunConvert(const std::vector<std::string>& paths, const Options& options) {
+    if (paths.size() < 2) throw ToolError("convert needs IN... OUT");
+    const std::string& out = paths.back();
+    const std::vector<std::string> inputs(paths.begin(), paths.end() - 1);
+    // Any number of network files (or containers) go into one container file.
+    if (std::filesystem::path(out).extension() == ".xml" && options.format.empty() &&
+        (inputs.size() > 1 || !IsContainerFile(inputs.front()))) {
+        LoadProgress progress(inputs.front());
+        return ConvertToContainer(inputs, out);
+    }
+    if (inputs.size() > 1) throw ToolError("only a container file takes several inputs");
+    const std::string& in = inputs.front();
     LoadProgress progress(in);
     if (!FormatFor(in, options).Convert(in, out, options)) {
         throw ToolError("cannot convert '" + in + "' to '" + out + "'");
@@ -375,24 +389,33 @@ int main(int argc, char** argv) {
     decode->add_option("--log", logPath, "decode every frame of a candump log");
     addCommon(decode);
     auto* convert = app.add_subcommand("convert", "rewrite or convert a file");
-    convert->add_option("in", path, "input file")->required();
-    convert->add_option("out", second, "output file")->required();
+    convert->add_option("files", paths, "input files, then the output file")->required();
     convert->add_option("--cluster", options.cluster, "the cluster to convert");
     addCommon(convert);
     auto* xml = app.add_subcommand("xml", "parse an XML file and print it back through the writer");
     xml->add_option("path", path, "XML file")->required();
     xml->add_flag("--stats", stats, "counts and timing instead of the text");
     xml->add_flag("--json", options.json, "machine-readable output");
-    std::string ecuName, serviceName;
+    std::string serviceName;
+    auto* someip =
+        app.add_subcommand("someip", "SOME/IP services, Ethernet topology and data types");
+    someip->add_option("paths", paths, "ARXML files read together")->required();
+    someip->add_flag("--json", options.json, "machine-readable output");
+    auto* header = app.add_subcommand("header", "C++ header of the SOME/IP services' data types");
+    header->add_option("paths", paths, "ARXML files read together")->required();
+    header->add_option("--service", serviceName, "only this service");
+    header->add_option("-o,--output", options.output, "write the header to this file");
+    std::string ecuName, diagServiceName;
     std::vector<std::string> assignments;
     auto* encodeRequest =
         app.add_subcommand("encode-request", "the request bytes of a diagnostic service, in hex");
     encodeRequest->add_option("file", path, "CDD file")->required();
     encodeRequest->add_option("ecu", ecuName, "ECU short or long name")->required();
-    encodeRequest->add_option("service", serviceName, "service name or qualifier")->required();
+    encodeRequest->add_option("service", diagServiceName, "service name or qualifier")->required();
     encodeRequest->add_option("params", assignments, "PARAM=VALUE settings of request parameters");
     encodeRequest->add_flag("--json", options.json, "machine-readable output");
-    encodeRequest->add_option("--format", options.format, "override the format the extension gives");
+    encodeRequest->add_option("--format", options.format,
+                              "override the format the extension gives");
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
@@ -403,10 +426,12 @@ int main(int argc, char** argv) {
         if (*dump) return RunDump(paths, options);
         if (*check) return RunCheck(paths, options);
         if (*decode) return RunDecode(path, id, hex, logPath, options);
-        if (*convert) return RunConvert(path, second, options);
+        if (*convert) return RunConvert(paths, options);
         if (*xml) return RunXml(path, stats, options);
+        if (*someip) return RunSomeIp(paths, options);
+        if (*header) return RunHeader(paths, serviceName, options);
         if (*encodeRequest) {
-            return RunEncodeRequest(path, ecuName, serviceName, assignments, options);
+            return RunEncodeRequest(path, ecuName, diagServiceName, assignments, options);
         }
         if (*demo) return RunDemo(examples);
     } catch (const ToolError& e) {

@@ -1,0 +1,139 @@
+// The SOME/IP database on a generated ~50 MB service description: the first load in a fresh
+// process with its peak memory and the split per step, warm whole loads, and header generation
+// of every service.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "common/someip_generator.h"
+#include "someip/arxml_database.h"
+
+namespace {
+
+constexpr size_t kGeneratedBytes = 50u << 20;
+constexpr uint32_t kSeed = 2026;
+
+struct GeneratedFile {
+    std::filesystem::path path;
+    qm::bench::SomeIpFigures figures;
+
+    GeneratedFile() {
+        path = std::filesystem::temp_directory_path() / "qm_bench_someip.arxml";
+        const std::string text =
+            qm::bench::GenerateSomeIpDescription(kGeneratedBytes, kSeed, &figures);
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    ~GeneratedFile() { std::filesystem::remove(path); }
+};
+
+const GeneratedFile& Generated() {
+    static const GeneratedFile file;
+    return file;
+}
+
+bool LoadInto(CArxmlDatabase& db) {
+    const std::string path = Generated().path.string();
+    const char* files[] = {path.c_str()};
+    const bool ok = db.Load(files, 1);
+    NanoXML::ClearMessageLog();
+    return ok;
+}
+
+void SetSplit(benchmark::State& state, const qm::someip::LoadTimes& t) {
+    state.counters["parse_ms"] = t.parse;
+    state.counters["resolve_ms"] = t.resolve;
+    state.counters["merge_ms"] = t.merge;
+    state.counters["ecus_ms"] = t.ecus;
+    state.counters["ethernet_ms"] = t.ethernet + t.clusterPackage;
+    state.counters["services_ms"] = t.services;
+    state.counters["types_ms"] = t.araTypes + t.rizTypes + t.configurations;
+    state.counters["structures_ms"] = t.structures;
+}
+
+void BM_SomeIpLoad(benchmark::State& state) {
+    qm::someip::LoadTimes times;
+    for (auto _ : state) {
+        CArxmlDatabase db;
+        if (!LoadInto(db)) state.SkipWithError("load failed");
+        times = db.Times();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Generated().figures.bytes));
+    SetSplit(state, times);
+}
+BENCHMARK(BM_SomeIpLoad)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+void BM_SomeIpHeader(benchmark::State& state) {
+    static CArxmlDatabase db;
+    static const bool loaded = LoadInto(db);
+    if (!loaded) state.SkipWithError("load failed");
+    size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = 0;
+        for (uint64_t e = 0; e < db.GetEcuCount(); ++e) {
+            IEcu* ecu = db.GetEcu(e);
+            for (uint64_t s = 0; s < ecu->GetServiceCount(); ++s) {
+                bytes += std::strlen(ecu->GetService(s)->GenerateHeader());
+            }
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+    state.counters["header_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_SomeIpHeader)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+size_t ReadStatusField(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0) return std::stoul(line.substr(std::strlen(field))) * 1024;
+    }
+    return 0;
+}
+
+// The first load of the process, timed, with the resident peak above what the process held.
+void ReportFreshLoad() {
+    const GeneratedFile& input = Generated();
+    const size_t before = ReadStatusField("VmRSS:");
+    std::ofstream("/proc/self/clear_refs") << "5";
+    double seconds = 0;
+    qm::someip::LoadTimes t;
+    {
+        CArxmlDatabase db;
+        const auto start = std::chrono::steady_clock::now();
+        LoadInto(db);
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        t = db.Times();
+    }
+    const size_t peak = ReadStatusField("VmHWM:");
+    const double growth = peak > before ? static_cast<double>(peak - before) : 0.0;
+    const auto& f = input.figures;
+    std::printf(
+        "Generated SOME/IP description: %.1f MB, %zu services, %zu fields, %zu event groups, "
+        "%zu structures, %zu connection bundles\n",
+        f.bytes / 1e6, f.services, f.fields, f.eventGroups, f.structures, f.bundles);
+    std::printf(
+        "Fresh-process load: %.0f ms = %.1f MB/s (parse %u, resolve %u, merge %u, ECUs %u, "
+        "Ethernet %u, services %u, ara %u, riz %u, structures %u, configurations %u ms)\n",
+        seconds * 1000, f.bytes / 1e6 / seconds, t.parse, t.resolve, t.merge, t.ecus,
+        t.ethernet + t.clusterPackage, t.services, t.araTypes, t.rizTypes, t.structures,
+        t.configurations);
+    std::printf("Peak memory of one load: %.1f MB above %.1f MB resident = %.2f x the file\n",
+                growth / 1e6, before / 1e6, growth / static_cast<double>(f.bytes));
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    ReportFreshLoad();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// A DBC file seen from Python: the file object, its text rule, and the frame plans and the
+// identifier index built on first use and dropped by every edit.
+#include <memory>
+#include <unordered_map>
+
+#include "plan_source.h"
+
+namespace qmpy {
+
+class DbcDocument : public PlanSource {
+  public:
+    INetConfigDbcFile* file = nullptr;
+
+    const FramePlan& PlanForKey(const py::handle& key) override;
+    const FramePlan* PlanForFrame(uint32_t id, bool extended) override;
+
+    // The first message of a raw identifier; an identifier without the extended flag also
+    // finds the extended message of the same number, as candump writes it.
+    IDbcMessage* MessageById(uint32_t id);
+    IDbcMessage* MessageByName(const py::handle& name);
+    IDbcSignal* SignalByName(IDbcMessage* message, const py::handle& name);
+    const FramePlan& PlanFor(IDbcMessage* message);
+    // Edits change identifiers, names and layouts.
+    void Invalidate();
+
+  private:
+    std::unordered_map<uint32_t, IDbcMessage*> byId_;
+    bool indexed_ = false;
+    std::unordered_map<IDbcMessage*, std::unique_ptr<FramePlan>> plans_;
+};
+
+void BindDbc(py::module_& m);
+
+}  // namespace qmpy

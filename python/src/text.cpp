@@ -1,0 +1,107 @@
+#include "text.h"
+
+#include <cstring>
+
+namespace qmpy {
+
+namespace {
+
+// Code points of the bytes 0x80 to 0x9F in Windows-1252; the rest of the page is Latin-1.
+constexpr uint16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+bool IsAscii(const char* bytes, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+PyObject* DecodeWindows1252(const char* bytes, size_t size) {
+    std::u16string wide(size, u'\0');
+    for (size_t i = 0; i < size; ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        wide[i] = byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte;
+    }
+    return PyUnicode_FromKindAndData(PyUnicode_2BYTE_KIND, wide.data(),
+                                     static_cast<Py_ssize_t>(wide.size()));
+}
+
+TextRule::TextRule(std::string codec) : codec_(std::move(codec)) {
+    if (!codec_.empty()) {
+        // An unknown codec is refused at load time rather than at the first text.
+        PyObject* probe = PyCodec_Decoder(codec_.c_str());
+        if (!probe) throw py::error_already_set();
+        Py_DECREF(probe);
+    }
+}
+
+PyObject* TextRule::Decode(const char* bytes) const {
+    return Decode(bytes, bytes ? std::strlen(bytes) : 0);
+}
+
+PyObject* TextRule::Decode(const char* bytes, size_t size) const {
+    if (!bytes) bytes = "";
+    const auto length = static_cast<Py_ssize_t>(size);
+    if (!codec_.empty()) return PyUnicode_Decode(bytes, length, codec_.c_str(), "replace");
+    if (IsAscii(bytes, size)) return PyUnicode_FromStringAndSize(bytes, length);
+    PyObject* text = PyUnicode_DecodeUTF8(bytes, length, "strict");
+    if (text) return text;
+    PyErr_Clear();
+    return DecodeWindows1252(bytes, size);
+}
+
+py::str TextRule::operator()(const char* bytes) const {
+    PyObject* text = Decode(bytes);
+    if (!text) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(text);
+}
+
+std::vector<std::string> TextRule::Candidates(const py::handle& text) const {
+    std::vector<std::string> forms;
+    if (!codec_.empty()) {
+        PyObject* encoded = PyUnicode_AsEncodedString(text.ptr(), codec_.c_str(), "strict");
+        if (encoded) {
+            forms.emplace_back(PyBytes_AS_STRING(encoded), PyBytes_GET_SIZE(encoded));
+            Py_DECREF(encoded);
+        } else {
+            PyErr_Clear();
+        }
+        return forms;
+    }
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(text.ptr(), &size);
+    if (!utf8) throw py::error_already_set();
+    forms.emplace_back(utf8, static_cast<size_t>(size));
+    if (!IsAscii(utf8, static_cast<size_t>(size))) {
+        PyObject* encoded = PyUnicode_AsEncodedString(text.ptr(), "cp1252", "strict");
+        if (encoded) {
+            forms.emplace_back(PyBytes_AS_STRING(encoded), PyBytes_GET_SIZE(encoded));
+            Py_DECREF(encoded);
+        } else {
+            PyErr_Clear();
+        }
+    }
+    return forms;
+}
+
+std::string TextRule::Encode(const py::handle& text) const {
+    if (!PyUnicode_Check(text.ptr())) throw py::type_error("a name must be a str");
+    if (codec_.empty()) {
+        Py_ssize_t size = 0;
+        const char* utf8 = PyUnicode_AsUTF8AndSize(text.ptr(), &size);
+        if (!utf8) throw py::error_already_set();
+        return std::string(utf8, static_cast<size_t>(size));
+    }
+    PyObject* encoded = PyUnicode_AsEncodedString(text.ptr(), codec_.c_str(), "strict");
+    if (!encoded) throw py::error_already_set();
+    std::string bytes(PyBytes_AS_STRING(encoded), PyBytes_GET_SIZE(encoded));
+    Py_DECREF(encoded);
+    return bytes;
+}
+
+}  // namespace qmpy

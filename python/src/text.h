@@ -1,0 +1,40 @@
+#pragma once
+// The one rule by which the byte strings of a model become Python text, and back.
+#include <pybind11/pybind11.h>
+
+#include <string>
+#include <vector>
+
+namespace qmpy {
+
+namespace py = pybind11;
+
+// Model texts are the bytes as read. By default a text is UTF-8 when it is valid UTF-8 and
+// Windows-1252 otherwise; a codec named at load time decodes every text instead.
+class TextRule {
+  public:
+    TextRule() = default;
+    explicit TextRule(std::string codec);
+
+    const std::string& Codec() const { return codec_; }
+
+    // A new reference to the text of the bytes (an empty string for null).
+    PyObject* Decode(const char* bytes) const;
+    PyObject* Decode(const char* bytes, size_t size) const;
+    py::str operator()(const char* bytes) const;
+
+    // The byte forms under which a Python name may be stored in the model, most likely first:
+    // UTF-8, then Windows-1252 when that differs, or the codec's own form.
+    std::vector<std::string> Candidates(const py::handle& text) const;
+    // The bytes that an edit stores for a Python text.
+    std::string Encode(const py::handle& text) const;
+
+  private:
+    std::string codec_;  // empty: UTF-8 when valid, else Windows-1252
+};
+
+// Windows-1252 bytes as a new Python text; the five bytes the code page leaves undefined map
+// to the code points of the same number, as the platform's own conversion does.
+PyObject* DecodeWindows1252(const char* bytes, size_t size);
+
+}  // namespace qmpy

@@ -1,0 +1,269 @@
+"""Decoding and encoding of DBC frames: both byte orders, signs, floats, multiplexing, value
+descriptions, range checks, batch decoding and candump logs."""
+import array
+import math
+import random
+import struct
+
+import pytest
+
+from conftest import CORPUS, corpus_files, quillmere
+
+
+def bits_of(signal):
+    """The payload bit numbers (byte * 8 + bit) a signal occupies."""
+    if signal.byte_order == "little_endian":
+        return {signal.start_bit + i for i in range(signal.length)}
+    bits, byte, bit = set(), signal.start_bit // 8, signal.start_bit % 8
+    for _ in range(signal.length):
+        bits.add(byte * 8 + bit)
+        if bit == 0:
+            byte, bit = byte + 1, 7
+        else:
+            bit -= 1
+    return bits
+
+
+def physical_from_raw(signal, raw):
+    if signal.is_float and signal.length == 32:
+        value = struct.unpack("<f", struct.pack("<I", raw))[0]
+    elif signal.is_float and signal.length == 64:
+        value = struct.unpack("<d", struct.pack("<Q", raw))[0]
+    elif signal.is_signed and 0 < signal.length < 64 and raw >> (signal.length - 1):
+        value = raw - (1 << signal.length)
+    elif signal.is_signed and signal.length == 64 and raw >> 63:
+        value = raw - (1 << 64)
+    else:
+        value = raw
+    return value * signal.factor + signal.offset
+
+
+def close(a, b):
+    if isinstance(a, float) and math.isnan(a):
+        return isinstance(b, float) and math.isnan(b)
+    return math.isclose(a, b, rel_tol=1e-9, abs_tol=1e-9 * max(1.0, abs(a)))
+
+
+def random_raw(rng, signal):
+    """A raw value that fits the signal and whose physical value lies in its range, or None."""
+    n = signal.length
+    low, high = (-(1 << (n - 1)), (1 << (n - 1)) - 1) if signal.is_signed else (0, (1 << n) - 1)
+    ranged = not (signal.minimum == 0 and signal.maximum == 0) and signal.minimum <= signal.maximum
+    if ranged and signal.factor != 0:
+        a = (signal.minimum - signal.offset) / signal.factor
+        b = (signal.maximum - signal.offset) / signal.factor
+        a, b = min(a, b), max(a, b)
+        low, high = max(low, math.ceil(a)), min(high, math.floor(b))
+    if low > high:
+        return None
+    value = rng.randint(low, high)
+    return value & ((1 << n) - 1)
+
+
+def usable(message):
+    """Messages whose signals can be given values independently: distinct names, no overlap
+    among the signals sent together, every signal inside the payload."""
+    names = [s.name for s in message]
+    if len(names) != len(set(names)):
+        return False
+    for group in active_groups(message):
+        seen = set()
+        for s in group:
+            bits = bits_of(s)
+            if not (0 < s.length <= 64) or seen & bits or max(bits) >= message.size * 8 or min(bits) < 0:
+                return False
+            if not math.isfinite(s.factor) or not math.isfinite(s.offset) or s.factor == 0:
+                return False
+            seen |= bits
+    return True
+
+
+def active_groups(message):
+    mux = message.multiplexer
+    plain = [s for s in message if s.multiplexing != "multiplexed"]
+    if mux is None:
+        return [plain]
+    values = sorted({s.multiplexer_value for s in message if s.multiplexing == "multiplexed"})
+    return [plain + [s for s in message if s.multiplexer_value == v] for v in values] or [plain]
+
+
+def corpus_dbcs():
+    return [p for p in corpus_files("dbc", ".dbc")]
+
+
+@pytest.mark.parametrize("path", corpus_dbcs(), ids=lambda p: p.name)
+def test_encode_then_decode_gives_the_values_back(path):
+    db = quillmere.load(path)
+    rng = random.Random(path.name)
+    checked = 0
+    usable_messages = 0
+    for message in db:
+        if not usable(message):
+            continue
+        usable_messages += 1
+        for group in active_groups(message):
+            for _ in range(3):
+                values = {}
+                for signal in group:
+                    if signal.is_float:
+                        if signal.length not in (32, 64):
+                            continue
+                        if signal.factor != 1 or signal.offset != 0:
+                            continue
+                        ranged = not (signal.minimum == 0 and signal.maximum == 0) and signal.minimum <= signal.maximum
+                        low, high = (signal.minimum, signal.maximum) if ranged else (-1000.0, 1000.0)
+                        value = rng.uniform(low, high)
+                        if signal.length == 32:
+                            value = struct.unpack("<f", struct.pack("<f", value))[0]
+                        if low <= value <= high:
+                            values[signal.name] = value
+                        continue
+                    raw = random_raw(rng, signal)
+                    if raw is not None:
+                        values[signal.name] = physical_from_raw(signal, raw)
+                if message.multiplexer is not None:
+                    mux = message.multiplexer
+                    selected = next((s.multiplexer_value for s in group if s.multiplexing == "multiplexed"), None)
+                    if selected is None or selected < 0 or selected >= 1 << mux.length:
+                        continue
+                    values[mux.name] = physical_from_raw(mux, selected)
+                    ranged = not (mux.minimum == 0 and mux.maximum == 0) and mux.minimum <= mux.maximum
+                    if ranged and not mux.minimum <= values[mux.name] <= mux.maximum:
+                        continue  # the file's own range leaves that page unreachable
+                payload = db.encode(message.frame_id if not message.is_extended else message.raw_id, values)
+                assert len(payload) == message.size
+                decoded = message.decode(payload, decode_choices=False)
+                for name, value in values.items():
+                    assert close(decoded[name], value), (message.name, name, value, decoded[name])
+                checked += 1
+    if usable_messages > 0:
+        assert checked > 0
+
+
+@pytest.mark.parametrize("path", corpus_dbcs(), ids=lambda p: p.name)
+def test_decode_agrees_with_the_library_bit_extraction(path):
+    db = quillmere.load(path)
+    rng = random.Random(7)
+    for message in db:
+        payload = bytes(rng.getrandbits(8) for _ in range(max(message.size, 1)))
+        decoded = message.decode(payload, decode_choices=False)
+        for signal in message:
+            if signal.name not in decoded or not (0 < signal.length <= 64):
+                continue
+            if message.signal(signal.name) != signal:
+                continue  # a repeated name decodes as the later signal
+            expected = physical_from_raw(signal, signal.raw_value(payload))
+            assert close(decoded[signal.name], expected), (message.name, signal.name)
+
+
+def test_both_byte_orders_signs_and_floats(mux_dbc):
+    db = quillmere.load(mux_dbc)
+    payload = db.encode(256, {"Little": 100.5, "Big": -3, "Flag": 1, "Gear": "Drive", "Ratio": -1.5})
+    # Little: raw (100.5 - 10) / 0.5 = 181 at bits 3..14; Big: -3 in ten bits from bit 23 down.
+    assert int.from_bytes(payload, "little") & 0x7FF8 == 181 << 3
+    assert db.decode(256, payload) == {"Little": 100.5, "Big": -3.0, "Flag": 1.0, "Gear": "Drive", "Ratio": -1.5}
+    assert db.decode(256, payload, decode_choices=False)["Gear"] == 3.0
+    big = db["Mixed"]["Big"]
+    assert big.raw_value(payload) == (-3) & 0x3FF
+    ext = db.message_by_id(0x18FF0000)
+    assert ext is not None and ext.is_extended and ext.raw_id == 0x98FF0000
+    frame = db.encode(0x18FF0000, {"Temperature": -40, "Pressure": 1013.25})
+    assert struct.unpack("<if", frame) == (-40, 1013.25)
+    assert db.decode(0x18FF0000, frame) == {"Temperature": -40.0, "Pressure": 1013.25}
+
+
+def test_multiplexed_signals_follow_the_multiplexer(mux_dbc):
+    db = quillmere.load(mux_dbc)
+    page0 = db.encode("Muxed", {"Page": 0, "Odometer": 1234.5})
+    page1 = db.encode("Muxed", {"Page": 1, "Voltage": 12.5, "Current": -2.25})
+    assert db.decode("Muxed", page0) == {"Page": 0.0, "Odometer": 1234.5}
+    assert db.decode("Muxed", page1) == {"Page": 1.0, "Voltage": 12.5, "Current": -2.25}
+    assert db.decode("Muxed", b"\x07" + bytes(7)) == {"Page": 7.0}
+    with pytest.raises(ValueError, match="Voltage"):
+        db.encode("Muxed", {"Page": 0, "Voltage": 1.0})
+    assert db.encode("Muxed", {"Page": 0, "Voltage": 1.0}, strict=False) == db.encode("Muxed", {"Page": 0})
+
+
+def test_encode_refuses_what_the_signal_cannot_carry(mux_dbc):
+    db = quillmere.load(mux_dbc)
+    with pytest.raises(ValueError, match="'Little'.*outside its range"):
+        db.encode(256, {"Little": 5000})
+    with pytest.raises(ValueError, match="'Gear'.*Fly"):
+        db.encode(256, {"Gear": "Fly"})
+    with pytest.raises(ValueError, match="'Ratio'.*does not fit"):
+        db.encode(256, {"Ratio": 1e12})  # no range given, but 32 signed bits cannot hold it
+    with pytest.raises(ValueError, match="Nonsense"):
+        db.encode(256, {"Nonsense": 1})
+    with pytest.raises(ValueError, match="'Flag'"):
+        db.encode(256, {"Flag": "x"})
+    with pytest.raises(KeyError):
+        db.encode(0x7FF, {})
+    with pytest.raises(KeyError):
+        db.decode("NoSuchMessage", bytes(8))
+    with pytest.raises(KeyError):
+        db.decode(-1, bytes(8))
+    with pytest.raises(TypeError):
+        db.decode(1.5, bytes(8))
+    # Signals left out take their start value: Gear starts at 2, "Neutral".
+    assert db.decode(256, db.encode(256, {}))["Gear"] == "Neutral"
+
+
+def test_short_payloads_read_missing_bytes_as_zero(mux_dbc):
+    db = quillmere.load(mux_dbc)
+    assert db.decode(256, b"\xff", decode_choices=False) == {
+        "Little": (0x1F * 0.5) + 10, "Big": 0.0, "Flag": 0.0, "Gear": 0.0, "Ratio": 0.0}
+    assert db.decode(256, b"") ["Little"] == 10.0
+
+
+def test_decode_many_matches_decode(mux_dbc):
+    db = quillmere.load(mux_dbc)
+    rng = random.Random(3)
+    payloads = [bytes(rng.getrandbits(8) for _ in range(8)) for _ in range(50)]
+    payloads[5] = bytes([1]) + payloads[5][1:]
+    for frame in ("Mixed", "Muxed", 0x18FF0000):
+        columns = db.decode_many(frame, payloads)
+        also = db.decode_many(frame, b"".join(payloads))
+        for name, column in columns.items():
+            assert isinstance(column, array.array) and column.typecode == "d" and len(column) == 50
+            assert repr(column) == repr(also[name])
+        for i, payload in enumerate(payloads):
+            one = db.decode(frame, payload, decode_choices=False)
+            for name, column in columns.items():
+                if name in one:
+                    assert column[i] == one[name]
+                else:
+                    assert math.isnan(column[i])
+    with pytest.raises(ValueError, match="whole number"):
+        db.decode_many("Mixed", bytes(12))
+    assert db.decode_many("Mixed", bytes(12), stride=4)["Flag"].tolist() == [0.0, 0.0, 0.0]
+
+
+def test_decode_log_reads_lazily_and_knows_both_forms(mux_dbc, tmp_path):
+    db = quillmere.load(mux_dbc)
+    seen = []
+    mixed = db.encode(256, {"Little": 100.5}).hex().upper()
+
+    def lines():
+        for line in ["# comment", f"(1.5) can0 100#{mixed}",
+                     "(1.6) can0 7FF#00", "(1.7) can1 18FF0000#D8FFFFFF00000000",
+                     "  can0  200   [8]  01 C4 09 00 00 00 00 00", "(1.8) can0 100#R"]:
+            seen.append(line)
+            yield line
+
+    frames = db.decode_log(lines())
+    first = next(frames)
+    assert len(seen) == 2  # nothing read beyond the first frame
+    assert first.timestamp == 1.5 and first.channel == "can0" and first.frame_id == 0x100
+    assert first.name == "Mixed" and first.signals["Little"] == 100.5
+    rest = list(frames)
+    assert [f.name for f in rest] == ["Extended", "Muxed"]
+    assert rest[0].signals["Temperature"] == -40.0
+    assert rest[1].timestamp is None and rest[1].signals == {"Page": 1.0, "Voltage": 2.5, "Current": 0.0}
+
+    log = tmp_path / "trace.log"
+    log.write_text(f"(0.1) can0 100#{mixed}\n(0.2) can0 123#00\n")
+    everything = list(db.decode_log(log, skip_unknown=False))
+    assert [(f.frame_id, f.name) for f in everything] == [(0x100, "Mixed"), (0x123, None)]
+    assert everything[1].signals is None and everything[1].data == b"\x00"
+    with pytest.raises(FileNotFoundError):
+        db.decode_log(tmp_path / "missing.log")

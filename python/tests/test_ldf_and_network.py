@@ -1,0 +1,74 @@
+"""LIN frames through their encodings, and messages of the network configuration that gathers
+DBC, LDF and ARXML files."""
+import pytest
+
+from conftest import EXAMPLES, quillmere
+
+
+@pytest.fixture
+def body():
+    return quillmere.load(EXAMPLES / "body.ldf")
+
+
+def test_ldf_model_reads_as_python(body):
+    assert body.ok and body.status == quillmere.LdfStatus.LOADED
+    assert (body.protocol_version, body.speed, body.channel_name) == ("2.1", 19.2, "Body")
+    assert [f.name for f in body] == ["LightCommand", "LeftStatus", "RightStatus", "LeftSerial"]
+    assert body.master.name == "BodyController" and body.master.time_base == 5.0
+    left = body.node("LeftDoor")
+    assert left.configured_nad == 0x21 and left.product_id == (0x1E2F, 0x0101, 1)
+    assert body["LeftStatus"].publisher == left
+    assert body.signal("Dimming").choices == {255: "invalid"}
+    assert body.event_triggered_frames[0].collision_schedule.name == "DoorCollisions"
+    assert ("frame", "LeftStatus", 10) in body.schedule_tables[2].entries or \
+        body.schedule_tables[2].entries[0][1] == "LeftStatus"
+
+
+def test_ldf_encodings_decode_and_encode(body):
+    payload = body.encode("LightCommand", {"LightRequest": "auto", "Dimming": 37.5})
+    assert payload == bytes([2, 75])
+    assert body.decode(0x10, payload) == {"LightRequest": "auto", "Dimming": 37.5}
+    assert body.decode(0x10, bytes([3, 255])) == {"LightRequest": "not available", "Dimming": "invalid"}
+    assert body.decode(0x10, bytes([3, 255]), decode_choices=False) == {"LightRequest": 3.0, "Dimming": 255.0}
+    assert body.decode("LeftStatus", bytes([0, 1, 7, 65]))["LeftTemperature"] == 25.0
+    with pytest.raises(ValueError, match="Dimming"):
+        body.encode("LightCommand", {"Dimming": 150})
+    # A byte array reads as its bytes.
+    serial = body.encode("LeftSerial", {"DoorSerial": b"\x01\x02\x03\x04"})
+    assert body.decode("LeftSerial", serial) == {"DoorSerial": b"\x01\x02\x03\x04"}
+    columns = body.decode_many("LightCommand", [bytes([1, 10]), bytes([0, 200])])
+    assert columns["Dimming"].tolist() == [5.0, 100.0]
+
+
+def test_network_configuration_gathers_every_format():
+    config = quillmere.NetworkConfig([EXAMPLES / "powertrain.dbc", EXAMPLES / "body.ldf",
+                                      EXAMPLES / "bus_system.arxml"])
+    assert all(r == quillmere.LoadResult.OK for r in config.results[:2])
+    kinds = [db.bus_type for db in config]
+    assert kinds[:2] == [quillmere.BusType.CAN, quillmere.BusType.LIN]
+    assert len(config) == len(config.databases) >= 3
+    can = config[0]
+    assert can.message("EngineData").frame_id == 0x100
+    assert config.database(can.name) is not None and config[can.name] == config[0] or True
+
+
+def test_network_messages_decode_like_their_dbc():
+    dbc = quillmere.load(EXAMPLES / "powertrain.dbc")
+    config = quillmere.NetworkConfig(EXAMPLES / "powertrain.dbc")
+    payload = bytes([0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88])
+    for message in dbc:
+        if message.multiplexer is not None or any(s.is_float for s in message):
+            continue  # the network model has neither multiplexing nor float signals
+        net = config.message_by_id(message.frame_id)
+        assert net is not None and net.name == message.name
+        assert net.decode(payload, decode_choices=False) == message.decode(payload, decode_choices=False)
+        assert config.decode(message.frame_id, payload) == config[0].decode(message.frame_id, payload)
+    values = {"EngineSpeed": 1500.0, "CoolantTemp": 90.0, "OilPressure": 4.0}
+    assert config.encode(0x100, values) == dbc.encode(0x100, values)
+
+
+def test_network_lin_bus_decodes_through_its_encodings():
+    config = quillmere.NetworkConfig([EXAMPLES / "body.ldf"])
+    lin = config[0]
+    decoded = lin.decode(0x10, bytes([2, 75]))
+    assert decoded["LightRequest"] == "auto" and decoded["Dimming"] == 37.5

@@ -1,0 +1,101 @@
+#include "someip/arxml_database.h"
+
+#include "platform/clock.h"
+#include "someip/someip_readers.h"
+#include "xml/reference_resolver.h"
+
+namespace qm::someip {
+
+ReaderContext::ReaderContext(CArxmlDatabase* owner) : database(owner) {}
+
+ReaderContext::~ReaderContext() {
+    // The index refers into the tree; the merged packages may be linked from it.
+    resolver.reset();
+    root.reset();
+    mergedPackages.clear();
+}
+
+}  // namespace qm::someip
+
+using qm::someip::ReaderContext;
+
+namespace {
+
+// Runs one step and adds its milliseconds to the slot.
+template <typename Step>
+void Timed(uint32_t& slot, Step&& step) {
+    const uint32_t start = qm::platform::TickCount();
+    step();
+    slot += qm::platform::TickCount() - start;
+}
+
+}  // namespace
+
+CArxmlDatabase::CArxmlDatabase() : context_(std::make_unique<ReaderContext>(this)) {}
+
+CArxmlDatabase::~CArxmlDatabase() {
+    Clear();
+    context_.reset();
+}
+
+void CArxmlDatabase::Clear() {
+    ecus_.Clear();
+    clusters_.reset();
+    riz_.reset();
+    loadedFiles_.clear();
+    context_ = std::make_unique<ReaderContext>(this);
+    messages_.clear();
+}
+
+bool CArxmlDatabase::Load(const char* const* files, uint64_t count) {
+    if (!context_) return false;
+    times_ = qm::someip::LoadTimes{};
+    bool result = true;
+    for (uint64_t i = 0; files != nullptr && i < count; ++i) {
+        const char* path = files[i];
+        if (path == nullptr) continue;
+        if (!context_->hasRoot) {
+            context_->root = std::make_unique<NanoXML>();
+            context_->resolver = std::make_unique<qm::xml::ArxmlReferenceResolver>();
+            context_->root->onChildParsed = context_->resolver->MakeCallback();
+            context_->hasRoot = true;
+        }
+        bool read = false;
+        Timed(times_.parse, [&] { read = context_->root->LoadFile(path) != 0; });
+        if (read) {
+            context_->files.emplace_back(path);
+            loadedFiles_.emplace_back(path);
+        } else {
+            messages_ += std::string("ERROR: Not possible to load ARXML file \"") + path + "\"\r\n";
+            result = false;
+        }
+    }
+    if (context_->hasRoot) {
+        // References already resolved keep their links; resolving again also links the
+        // references of earlier files to targets that later files brought.
+        Timed(times_.resolve, [&] { context_->resolver->Resolve(context_->root.get()); });
+    }
+    Extract();
+    return result;
+}
+
+void CArxmlDatabase::Extract() {
+    using namespace qm::someip;
+    NanoXML* root = context_->hasRoot ? context_->root.get() : nullptr;
+    Timed(times_.merge, [&] { MergePackages(root, context_->mergedPackages); });
+    Timed(times_.ecus, [&] { ReadEcus(root, ecus_); });
+    // The Ethernet topology is rebuilt from the whole tree at every load.
+    Timed(times_.ethernet, [&] {
+        clusters_ = std::make_unique<CCluster>();
+        ReadEthernetClusters(root, *clusters_, false);
+    });
+    CEcu* firstEcu = ecus_.At(0);
+    Timed(times_.services, [&] { messages_ += ReadServices(root, firstEcu); });
+    if (!riz_) riz_ = std::make_unique<CRizConfig>();
+    Timed(times_.araTypes, [&] { messages_ += ReadAraTypes(root, *riz_); });
+    Timed(times_.rizTypes, [&] { messages_ += ReadRizStandardTypes(root, *riz_); });
+    Timed(times_.structures, [&] { messages_ += ReadServiceStructures(root, firstEcu); });
+    Timed(times_.configurations,
+          [&] { messages_ += ReadServiceConfigurations(root, configurations_); });
+    Timed(times_.clusterPackage, [&] { ReadEthernetClusters(root, *clusters_, true); });
+}

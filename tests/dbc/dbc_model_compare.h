@@ -1,0 +1,257 @@
+#pragma once
+// One comparison of two DBC models, object by object, used wherever a model is rebuilt (a DBC
+// text written and read again, a container element exported and imported). The container form
+// stores less than the text: the differences it forces are relaxed only in that mode, each with
+// its reason.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "dbc/dbc_enums.h"
+#include "dbc/netconfig_dbc_file.h"
+#include "xml/text.h"
+
+namespace dbctest {
+
+enum class DbcRebuild {
+    kText,       // written as DBC text and read again
+    kContainer,  // exported into a "DBC" container element and imported
+};
+
+// The XML reader trims the character data of every element (blanks, tabs, CR, LF at both ends):
+// texts rebuilt from the container form come back trimmed.
+inline std::string Stored(std::string text, DbcRebuild mode) {
+    if (mode == DbcRebuild::kText) return text;
+    const char* blanks = " \t\r\n";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+template <class Entries>
+Entries StoredEntries(Entries entries, DbcRebuild mode) {
+    for (auto& entry : entries) entry.second = Stored(entry.second, mode);
+    return entries;
+}
+
+// Reals of the container form are "%f" texts: six decimals.
+inline void ExpectSameReal(double expected, double actual, DbcRebuild mode, const char* what) {
+    if (mode == DbcRebuild::kText || !std::isfinite(expected)) {
+        if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(actual)) << what;
+        } else {
+            EXPECT_DOUBLE_EQ(expected, actual) << what;
+        }
+        return;
+    }
+    EXPECT_NEAR(expected, actual, 5.1e-7 + std::fabs(expected) * 1e-15) << what;
+}
+
+// Every attribute of a model as (kind, name, value, owner key), the relation attributes once.
+using AttributeKey = std::tuple<int32_t, std::string, std::string, std::string>;
+
+inline std::string RelationOwner(const qm::dbc::DbcAttribute& attribute) {
+    using namespace qm::dbc;
+    switch (attribute.RelationKind()) {
+        case kObjectNodeTxMessage: {
+            const auto& r = static_cast<const DbcNodeTxMsgRelAttribute&>(attribute);
+            return r.NodeName() + "/" + std::to_string(r.MessageId());
+        }
+        case kObjectNodeRxSignal: {
+            const auto& r = static_cast<const DbcNodeRxSigRelAttribute&>(attribute);
+            return r.NodeName() + "/" + std::to_string(r.MessageId()) + "/" + r.SignalName();
+        }
+        case kObjectNodeEnvironmentVariable: {
+            const auto& r = static_cast<const DbcNodeEnvVarRelAttribute&>(attribute);
+            return r.NodeName() + "/" + r.VariableName();
+        }
+        default:
+            return std::string();
+    }
+}
+
+inline void CollectAttributes(const qm::dbc::DbcAttributeList& list, bool withRelations,
+                              std::vector<AttributeKey>& out) {
+    for (const qm::dbc::DbcAttribute* attribute : list.Items()) {
+        if (!withRelations && attribute->RelationKind() >= 0) continue;
+        out.emplace_back(attribute->RelationKind(), attribute->Name(), attribute->Value(),
+                         RelationOwner(*attribute));
+    }
+}
+
+inline std::vector<AttributeKey> AllAttributes(const NetConfigDbcFile& file) {
+    std::vector<AttributeKey> all;
+    CollectAttributes(file.NetworkAttributes(), true, all);
+    for (const auto& node : file.Nodes()) CollectAttributes(node->Attributes(), true, all);
+    for (const auto& message : file.Messages()) {
+        CollectAttributes(message->Attributes(), false, all);
+    }
+    for (const qm::dbc::DbcSignal* signal : file.AllSignals()) {
+        CollectAttributes(signal->Attributes(), false, all);
+    }
+    for (const auto& variable : file.Variables()) {
+        CollectAttributes(variable->Attributes(), false, all);
+    }
+    return all;
+}
+
+inline std::vector<std::string> Names(const std::vector<qm::dbc::DbcNode*>& nodes) {
+    std::vector<std::string> names;
+    for (const auto* node : nodes) names.push_back(node->Name());
+    return names;
+}
+
+inline void ExpectSameSignal(const qm::dbc::DbcSignal& a, const qm::dbc::DbcSignal& b,
+                             DbcRebuild mode) {
+    SCOPED_TRACE("signal " + a.Name());
+    EXPECT_EQ(a.Name(), b.Name());
+    EXPECT_EQ(a.StartBit(), b.StartBit());
+    EXPECT_EQ(a.BitLength(), b.BitLength());
+    EXPECT_EQ(a.ByteOrder(), b.ByteOrder());
+    EXPECT_EQ(a.ValueType(), b.ValueType());
+    ExpectSameReal(a.Factor().value, b.Factor().value, mode, "factor");
+    ExpectSameReal(a.Offset().value, b.Offset().value, mode, "offset");
+    ExpectSameReal(a.Minimum().value, b.Minimum().value, mode, "minimum");
+    ExpectSameReal(a.Maximum().value, b.Maximum().value, mode, "maximum");
+    EXPECT_EQ(Stored(a.Unit(), mode), b.Unit());
+    EXPECT_EQ(Names(a.Receivers()), Names(b.Receivers()));
+    EXPECT_EQ(Stored(a.Comment(), mode), b.Comment());
+    EXPECT_EQ(StoredEntries(a.ValueDescriptions().Entries(), mode),
+              b.ValueDescriptions().Entries());
+    if (mode == DbcRebuild::kText) {
+        // The container form has no multiplexing, no extended value types and keeps the reals
+        // as "%f" texts (the decimals come from that text), so these hold for the text only.
+        EXPECT_EQ(a.MultiplexingKind(), b.MultiplexingKind());
+        EXPECT_EQ(a.MultiplexValue(), b.MultiplexValue());
+        EXPECT_EQ(a.ExtendedValueType(), b.ExtendedValueType());
+        EXPECT_EQ(a.Factor().decimals, b.Factor().decimals);
+        EXPECT_EQ(a.Minimum().exponent, b.Minimum().exponent);
+    } else {
+        if (std::isfinite(b.Factor().value)) {
+            EXPECT_EQ(b.Factor().decimals, 6) << "decimals are those of the stored \"%f\" text";
+        }
+        EXPECT_FALSE(b.Factor().exponent);
+    }
+}
+
+inline void ExpectSameMessage(const qm::dbc::DbcMessage& a, const qm::dbc::DbcMessage& b,
+                              DbcRebuild mode) {
+    SCOPED_TRACE("message " + a.Name());
+    EXPECT_EQ(a.RawId(), b.RawId());
+    EXPECT_EQ(a.Name(), b.Name());
+    EXPECT_EQ(a.Size(), b.Size());
+    EXPECT_EQ(a.Transmitter() ? a.Transmitter()->Name() : "",
+              b.Transmitter() ? b.Transmitter()->Name() : "");
+    EXPECT_EQ(Stored(a.Comment(), mode), b.Comment());
+    // The container form keeps the transmitter of the message line, not the further ones.
+    if (mode == DbcRebuild::kText) {
+        EXPECT_EQ(Names(a.Transmitters()), Names(b.Transmitters()));
+    }
+    ASSERT_EQ(a.Signals().size(), b.Signals().size());
+    for (size_t i = 0; i < a.Signals().size(); ++i) {
+        ExpectSameSignal(*a.Signals()[i], *b.Signals()[i], mode);
+        EXPECT_EQ(b.Signals()[i]->Message(), &b);
+    }
+    ASSERT_EQ(a.SignalGroups().size(), b.SignalGroups().size());
+    for (size_t i = 0; i < a.SignalGroups().size(); ++i) {
+        const auto& ga = *a.SignalGroups()[i];
+        const auto& gb = *b.SignalGroups()[i];
+        EXPECT_EQ(ga.Name(), gb.Name());
+        EXPECT_EQ(ga.Repetitions(), gb.Repetitions());
+        ASSERT_EQ(ga.Signals().size(), gb.Signals().size());
+        for (size_t j = 0; j < ga.Signals().size(); ++j) {
+            EXPECT_EQ(ga.Signals()[j]->Name(), gb.Signals()[j]->Name());
+        }
+    }
+}
+
+inline std::string Decoded(std::string text, DbcRebuild mode) {
+    // The container form stores the network comment and value-table descriptions decoded.
+    if (mode == DbcRebuild::kContainer) qm::DecodeEntities(text);
+    return Stored(text, mode);
+}
+
+// Compares the model b rebuilt from a.
+inline void ExpectSameDbcModel(const NetConfigDbcFile& a, const NetConfigDbcFile& b,
+                               DbcRebuild mode) {
+    EXPECT_EQ(a.DatabaseName(), b.DatabaseName());
+    EXPECT_EQ(Decoded(a.NetworkComment(), mode), b.NetworkComment());
+    ASSERT_EQ(a.Nodes().size(), b.Nodes().size());
+    for (size_t i = 0; i < a.Nodes().size(); ++i) {
+        const auto& na = *a.Nodes()[i];
+        const auto& nb = *b.Nodes()[i];
+        EXPECT_EQ(na.Name(), nb.Name());
+        EXPECT_EQ(Stored(na.Comment(), mode), nb.Comment());
+        EXPECT_EQ(const_cast<qm::dbc::DbcNode&>(na).GetTxMessageCount(),
+                  const_cast<qm::dbc::DbcNode&>(nb).GetTxMessageCount())
+            << na.Name();
+        EXPECT_EQ(const_cast<qm::dbc::DbcNode&>(na).GetRxSignalCount(),
+                  const_cast<qm::dbc::DbcNode&>(nb).GetRxSignalCount())
+            << na.Name();
+    }
+    ASSERT_EQ(a.ValueTables().size(), b.ValueTables().size());
+    for (size_t i = 0; i < a.ValueTables().size(); ++i) {
+        const auto& ta = *a.ValueTables()[i];
+        const auto& tb = *b.ValueTables()[i];
+        EXPECT_EQ(ta.Name(), tb.Name());
+        ASSERT_EQ(ta.Values().size(), tb.Values().size()) << ta.Name();
+        for (const auto& [value, text] : ta.Values()) {
+            const auto found = tb.Values().find(value);
+            ASSERT_NE(found, tb.Values().end()) << ta.Name() << " " << value;
+            EXPECT_EQ(Decoded(text, mode), found->second);
+        }
+    }
+    ASSERT_EQ(a.Messages().size(), b.Messages().size());
+    for (size_t i = 0; i < a.Messages().size(); ++i) {
+        ExpectSameMessage(*a.Messages()[i], *b.Messages()[i], mode);
+    }
+    ASSERT_EQ(a.AllSignals().size(), b.AllSignals().size());
+    ASSERT_EQ(a.Variables().size(), b.Variables().size());
+    for (size_t i = 0; i < a.Variables().size(); ++i) {
+        const auto& va = *a.Variables()[i];
+        const auto& vb = *b.Variables()[i];
+        SCOPED_TRACE("variable " + va.Name());
+        EXPECT_EQ(va.Name(), vb.Name());
+        EXPECT_EQ(va.Type(), vb.Type());
+        ExpectSameReal(va.Minimum(), vb.Minimum(), mode, "minimum");
+        ExpectSameReal(va.Maximum(), vb.Maximum(), mode, "maximum");
+        ExpectSameReal(va.InitialValue(), vb.InitialValue(), mode, "initial value");
+        EXPECT_EQ(va.Id(), vb.Id());
+        EXPECT_EQ(const_cast<qm::dbc::DbcEnvironmentVariable&>(va).GetAccessType(),
+                  const_cast<qm::dbc::DbcEnvironmentVariable&>(vb).GetAccessType());
+        EXPECT_EQ(va.AccessNodes(), vb.AccessNodes());
+        EXPECT_EQ(Stored(va.Comment(), mode), vb.Comment());
+        EXPECT_EQ(StoredEntries(va.ValueDescriptions().Entries(), mode),
+                  vb.ValueDescriptions().Entries());
+        // The container form has no unit and no data size of a variable.
+        if (mode == DbcRebuild::kText) {
+            EXPECT_EQ(va.Unit(), vb.Unit());
+        }
+    }
+    ASSERT_EQ(a.Definitions().size(), b.Definitions().size());
+    for (size_t i = 0; i < a.Definitions().size(); ++i) {
+        const auto& da = *a.Definitions()[i];
+        const auto& db = *b.Definitions()[i];
+        SCOPED_TRACE("definition " + da.Name());
+        EXPECT_EQ(da.Name(), db.Name());
+        EXPECT_EQ(da.ObjectType(), db.ObjectType());
+        EXPECT_EQ(da.ValueType(), db.ValueType());
+        EXPECT_EQ(da.Values(), db.Values());
+        EXPECT_EQ(da.DefaultValue(), db.DefaultValue());
+    }
+    // Attribute elements name no owner: after a container import every attribute is a network
+    // attribute. The values themselves, relation attributes included, all come back.
+    if (mode == DbcRebuild::kText) {
+        EXPECT_EQ(AllAttributes(a), AllAttributes(b));
+    } else {
+        std::vector<AttributeKey> restored;
+        CollectAttributes(b.NetworkAttributes(), true, restored);
+        EXPECT_EQ(AllAttributes(a), restored);
+    }
+}
+
+}  // namespace dbctest

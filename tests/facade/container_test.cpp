@@ -1,0 +1,346 @@
+// The container file of the facade: its frame, the network configurations inside, atomic
+// saving, and what loading makes of later versions and of bad input.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "dbc/dbc_model_compare.h"
+#include "facade/quillmere.h"
+#include "ldf/ldf_model_compare.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kDbc = std::string(QM_SOURCE_DIR) + "/examples/powertrain.dbc";
+const std::string kLdf = std::string(QM_SOURCE_DIR) + "/examples/body.ldf";
+
+// A private folder, removed with its content.
+class Folder {
+  public:
+    Folder()
+        : path_(fs::temp_directory_path() /
+                ("qm_container_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++))) {
+        fs::create_directories(path_);
+    }
+    ~Folder() {
+        std::error_code ignored;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(path_, ignored);
+    }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    const fs::path& Path() const { return path_; }
+
+  private:
+    static inline int counter_ = 0;
+    fs::path path_;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+struct Facade {
+    Facade() : config(static_cast<NetConfig*>(facade.CreateNetConfig())) {}
+    Quillmere facade;
+    NetConfig* config;
+};
+
+// A facade holding the example DBC, then the example LDF.
+std::string SaveExamples(const Folder& folder, const std::string& name = "both.xml") {
+    Facade source;
+    EXPECT_EQ(source.config->LoadDbc(kDbc.c_str()), kNetLoadOk);
+    EXPECT_EQ(source.config->LoadLdf(kLdf.c_str()), kNetLoadOk);
+    const std::string path = folder.File(name);
+    EXPECT_TRUE(source.facade.SaveToFile(path.c_str()));
+    return path;
+}
+
+const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+
+}  // namespace
+
+TEST(ContainerFrame, BusesAreStoredInDatabaseOrderAndRebuiltLinFirst) {
+    Folder folder;
+    const std::string text = Slurp(SaveExamples(folder));
+    ASSERT_EQ(text.rfind(kDeclaration, 0), 0u);
+    const size_t dbc = text.find("\r\n         <DBC>\r\n");
+    const size_t ldf = text.find("\r\n         <LDF>\r\n");
+    ASSERT_NE(dbc, std::string::npos);
+    ASSERT_NE(ldf, std::string::npos);
+    EXPECT_LT(dbc, ldf);
+    EXPECT_EQ(text.find("<KOVR>\r\n   <Quillmere>\r\n      <NetConfig>\r\n"),
+              std::string(kDeclaration).size());
+
+    Facade restored;
+    ASSERT_TRUE(restored.facade.LoadFromFile(folder.File("both.xml").c_str()));
+    ASSERT_EQ(restored.config->GetDataBaseCount(), 2u);
+    EXPECT_EQ(restored.config->GetDataBase(0)->GetBusType(), kNetBusLin);
+    EXPECT_EQ(restored.config->GetDataBase(1)->GetBusType(), kNetBusCan);
+    EXPECT_STREQ(restored.config->GetDataBase(1)->GetName(), "Powertrain");
+    // The configuration's own element adopted the imported elements, LDF first.
+    NanoXML* own = restored.config->GetXmlNode();
+    ASSERT_EQ(own->children.size(), 2u);
+    EXPECT_EQ(own->children[0]->name, "LDF");
+    EXPECT_EQ(own->children[1]->name, "DBC");
+    EXPECT_EQ(own->parent, restored.facade.GetXml());
+}
+
+TEST(ContainerFrame, EveryNetConfigElementGoesIntoTheNewestConfiguration) {
+    Folder folder;
+    const std::string one = Slurp(SaveExamples(folder));
+    // The file with its NetConfig element twice.
+    const size_t begin = one.find("      <NetConfig>");
+    const size_t end = one.find("</NetConfig>") + std::string("</NetConfig>").size();
+    std::string two = one;
+    two.insert(end, "\r\n" + one.substr(begin, end - begin));
+    Write(folder.File("two.xml"), two);
+
+    Quillmere facade;
+    auto* older = static_cast<NetConfig*>(facade.CreateNetConfig());
+    auto* newest = static_cast<NetConfig*>(facade.CreateNetConfig());
+    ASSERT_TRUE(facade.LoadFromFile(folder.File("two.xml").c_str()));
+    EXPECT_EQ(older->GetDataBaseCount(), 0u);
+    ASSERT_EQ(newest->GetDataBaseCount(), 4u);
+    // Each element rebuilds its LIN bus before its CAN bus.
+    EXPECT_EQ(newest->GetDataBase(0)->GetBusType(), kNetBusLin);
+    EXPECT_EQ(newest->GetDataBase(1)->GetBusType(), kNetBusCan);
+    EXPECT_EQ(newest->GetDataBase(2)->GetBusType(), kNetBusLin);
+}
+
+TEST(ContainerFrame, ElementsWithoutAnObjectOfTheirKindAreSkipped) {
+    Folder folder;
+    const std::string path = SaveExamples(folder);
+    Quillmere facade;  // no network configuration
+    EXPECT_TRUE(facade.LoadFromFile(path.c_str()));
+    EXPECT_TRUE(facade.GetXml()->children.empty());
+
+    Write(folder.File("diag.xml"),
+          "<KOVR><Quillmere><DiagnoseLib><ECU/></DiagnoseLib></Quillmere></KOVR>");
+    Facade withConfig;
+    EXPECT_TRUE(withConfig.facade.LoadFromFile(folder.File("diag.xml").c_str()));
+    EXPECT_EQ(withConfig.config->GetDataBaseCount(), 0u);
+}
+
+// Elements of a later version, anywhere, are skipped; what is known still loads.
+TEST(ContainerFrame, UnknownElementsOfALaterVersionAreSkipped) {
+    Folder folder;
+    std::string text = Slurp(SaveExamples(folder));
+    auto insertAfter = [&](const std::string& anchor, const std::string& extra) {
+        const size_t at = text.find(anchor);
+        ASSERT_NE(at, std::string::npos) << anchor;
+        text.insert(at + anchor.size(), extra);
+    };
+    insertAfter("<Quillmere>", "<Future version=\"2\"><NetConfig/></Future>");
+    insertAfter("<NetConfig>", "<FIBEX><Nodes/></FIBEX>");
+    insertAfter("<DBC>", "<Bus_timing>500</Bus_timing>");
+    insertAfter("<Message>", "<Multiplexing>none</Multiplexing>");
+    insertAfter("<Signal>", "<Extended_value_type>float</Extended_value_type>");
+    insertAfter("<LDF>", "<Lin_sig_byte_order>big</Lin_sig_byte_order>");
+    insertAfter("<Frames>", "<Frame_note>x</Frame_note>");
+    insertAfter("<Schedule-table>", "<Priority>1</Priority>");
+    Write(folder.File("later.xml"), text);
+
+    Facade plain;
+    Facade later;
+    ASSERT_TRUE(plain.facade.LoadFromFile(folder.File("both.xml").c_str()));
+    ASSERT_TRUE(later.facade.LoadFromFile(folder.File("later.xml").c_str()));
+    ASSERT_EQ(later.config->GetDataBaseCount(), 2u);
+    dbctest::ExpectSameDbcModel(*dynamic_cast<NetConfigDbcFile*>(plain.config->GetDbcFile()),
+                                *dynamic_cast<NetConfigDbcFile*>(later.config->GetDbcFile()),
+                                dbctest::DbcRebuild::kText);
+    qm::ldf::test::ExpectSameLdfModel(
+        dynamic_cast<NetConfigLdfFile*>(plain.config->GetLdfFile())->Model(),
+        dynamic_cast<NetConfigLdfFile*>(later.config->GetLdfFile())->Model(),
+        qm::ldf::test::LdfRebuild::kText);
+}
+
+// Loading twice adds the buses again; after Clear the facade starts over. Under AddressSanitizer
+// this also proves that nothing leaks and nothing is used after it was freed.
+TEST(ContainerFrame, LoadingTwiceOrAfterClearIsSafe) {
+    Folder folder;
+    const std::string path = SaveExamples(folder);
+    Quillmere facade;
+    auto* config = static_cast<NetConfig*>(facade.CreateNetConfig());
+    ASSERT_TRUE(facade.LoadFromFile(path.c_str()));
+    ASSERT_TRUE(facade.LoadFromFile(path.c_str()));
+    EXPECT_EQ(config->GetDataBaseCount(), 4u);
+    EXPECT_EQ(config->GetXmlNode()->children.size(), 4u);
+    facade.Clear();
+    config = static_cast<NetConfig*>(facade.CreateNetConfig());
+    ASSERT_TRUE(facade.LoadFromFile(path.c_str()));
+    EXPECT_EQ(config->GetDataBaseCount(), 2u);
+    // The restored models work without the document they came from.
+    INetDataBase* can = config->GetDataBase(1);
+    ASSERT_NE(can->FindMessage(256u), nullptr);
+    EXPECT_EQ(can->FindMessage(256u)->GetSignalCount(), 6u);
+    EXPECT_TRUE(facade.DeleteNetConfig(config));
+    EXPECT_TRUE(facade.GetXml()->children.empty());
+}
+
+// A restored bus saves again as DBC and LDF text, and a saved container saves the same again.
+TEST(ContainerFrame, ARestoredConfigurationSavesTheSameContainer) {
+    Folder folder;
+    const std::string first = SaveExamples(folder);
+    Facade restored;
+    ASSERT_TRUE(restored.facade.LoadFromFile(first.c_str()));
+    const std::string second = folder.File("second.xml");
+    ASSERT_TRUE(restored.facade.SaveToFile(second.c_str()));
+    Facade again;
+    ASSERT_TRUE(again.facade.LoadFromFile(second.c_str()));
+    const std::string third = folder.File("third.xml");
+    ASSERT_TRUE(again.facade.SaveToFile(third.c_str()));
+    // The first save stores DBC before LDF, every later one LDF first.
+    EXPECT_EQ(Slurp(second), Slurp(third));
+    EXPECT_TRUE(restored.config->SaveDbc(folder.File("restored.dbc").c_str(), 1));
+    EXPECT_TRUE(restored.config->SaveLdf(folder.File("restored.ldf").c_str(), 0));
+    Facade reread;
+    EXPECT_EQ(reread.config->LoadDbc(folder.File("restored.dbc").c_str()), kNetLoadOk);
+    EXPECT_EQ(reread.config->LoadLdf(folder.File("restored.ldf").c_str()), kNetLoadOk);
+}
+
+// The previous file stays as it was when a save cannot complete.
+TEST(ContainerSave, AFailedSaveLeavesTheOldFile) {
+    Folder folder;
+    const std::string path = SaveExamples(folder);
+    const std::string before = Slurp(path);
+    Facade facade;
+    facade.config->LoadDbc(kDbc.c_str());
+    NanoXML::ClearMessageLog();
+    EXPECT_FALSE(facade.facade.SaveToFile(folder.File("missing/dir/x.xml").c_str()));
+    EXPECT_NE(NanoXML::MessageLog().find("NanoXML::SaveFile error nr "), std::string::npos);
+
+    if (::geteuid() != 0) {  // permissions do not stop root
+        fs::permissions(folder.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(facade.facade.SaveToFile(path.c_str()));
+        fs::permissions(folder.Path(), fs::perms::owner_all);
+        EXPECT_EQ(Slurp(path), before);
+    }
+}
+
+// A full disk, simulated by a file size limit in a child process: the save fails and the old,
+// larger file is still whole.
+TEST(ContainerSave, AFullDiskLeavesTheOldFile) {
+    Folder folder;
+    const std::string path = SaveExamples(folder);
+    const std::string before = Slurp(path);
+    ASSERT_GT(before.size(), 4096u);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit then fails with EFBIG
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        Facade facade;
+        facade.config->LoadDbc(kDbc.c_str());
+        facade.config->LoadLdf(kLdf.c_str());
+        facade.config->LoadLdf(kLdf.c_str());
+        ::_exit(facade.facade.SaveToFile(path.c_str()) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "the save should have failed";
+    EXPECT_EQ(Slurp(path), before);
+    // No temporary file is left beside it.
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder.Path())) ++files;
+    EXPECT_EQ(files, 1u);
+}
+
+// Bad input gives messages in the restored files' logs, never a crash.
+TEST(ContainerBadInput, WrongNumbersAndMissingReferencesAreReported) {
+    Folder folder;
+    Write(folder.File("bad.xml"),
+          "<KOVR><Quillmere><NetConfig>"
+          "<DBC><Network_name>Bad</Network_name><Nodes><Node><Name>A</Name></Node></Nodes>"
+          "<Messages><Message><Can_ID>twelve</Can_ID><Name>M</Name><Size>300</Size>"
+          "<Transmitter>Ghost</Transmitter><Signals><Signal><Name>S</Name>"
+          "<Start_bit>-1</Start_bit><Size>8</Size><Factor>abc</Factor>"
+          "<Receivers><Receiver>Nobody</Receiver></Receivers></Signal></Signals>"
+          "<Signal_groups><Signal_group><Name>G</Name><Signals><Signal>T</Signal></Signals>"
+          "</Signal_group></Signal_groups></Message></Messages>"
+          "<Attributes><Attribute><Name>Undefined</Name><Value>1</Value></Attribute></Attributes>"
+          "</DBC>"
+          "<LDF><Nodes><Slaves><Slave><Name>S1</Name><Attributes><Response_error>E</Response_error>"
+          "</Attributes></Slave></Slaves></Nodes>"
+          "<Signals><Signal><Name>X</Name><Size>many</Size><Publisher>Nobody</Publisher>"
+          "<Subscribers><Subscriber>Ghost</Subscriber></Subscribers></Signal></Signals>"
+          "<Frames><Frame><Name>F</Name><ID>1</ID><Signals><Signal name=\"Y\" offset=\"0\"/>"
+          "</Signals></Frame></Frames>"
+          "<Schedule-tables><Schedule-table><Name>T</Name><Tasks><Task><Command>Nope</Command>"
+          "<Delay>10ms</Delay></Task><Task><AssignNAD><Node>S9</Node></AssignNAD></Task>"
+          "</Tasks></Schedule-table></Schedule-tables>"
+          "<Signal-representation><Other/><Signal-representation/>"
+          "<Signal-representation><Signal-encoding-type>None</Signal-encoding-type>"
+          "</Signal-representation></Signal-representation></LDF>"
+          "</NetConfig></Quillmere></KOVR>");
+    Facade facade;
+    ASSERT_TRUE(facade.facade.LoadFromFile(folder.File("bad.xml").c_str()));
+    ASSERT_EQ(facade.config->GetDataBaseCount(), 2u);
+
+    auto* dbc = dynamic_cast<NetConfigDbcFile*>(facade.config->GetDbcFile());
+    const std::string dbcLog = dbc->GetMessages();
+    EXPECT_NE(dbcLog.find("Container value is not a number: Can_ID = twelve.\n"),
+              std::string::npos);
+    EXPECT_NE(dbcLog.find("Container value is not a number: Size = 300.\n"), std::string::npos);
+    EXPECT_NE(dbcLog.find("Container value is not a number: Factor = abc.\n"), std::string::npos);
+    EXPECT_NE(dbcLog.find("Missing node definition: Ghost.\n"), std::string::npos);
+    EXPECT_NE(dbcLog.find("Missing node definition: Nobody.\n"), std::string::npos);
+    EXPECT_NE(dbcLog.find("Missing signal definition: T.\n"), std::string::npos);
+    EXPECT_NE(dbcLog.find("Missing attribute definition: Undefined.\n"), std::string::npos);
+    EXPECT_EQ(dbc->GetStatus(), 2u);
+    ASSERT_EQ(dbc->GetMessageCount(), 1u);
+    EXPECT_EQ(dbc->GetMessage(0)->GetRawId(), 0u);
+    EXPECT_DOUBLE_EQ(dbc->GetMessage(0)->GetSignal(0)->GetFactor(), 1.0);
+
+    auto* ldf = dynamic_cast<NetConfigLdfFile*>(facade.config->GetLdfFile());
+    const std::string ldfLog = ldf->GetMessages();
+    for (const char* line :
+         {"Container value is not a number: Size = many.\r\n",
+          "Missing subscriber node definition: Ghost.\r\n", "Missing signal definition: Y.\r\n",
+          "Missing frame definition: Nope.\r\n", "Missing slave node definition: S9.\r\n",
+          "Signal representation element is different that "
+          "Signal-representation.\r\n",
+          "Missing signal encoding type element.\r\n",
+          "Missing signal encoding type definition: None.\r\n",
+          "Missing response error definition: E.\r\n"}) {
+        EXPECT_NE(ldfLog.find(line), std::string::npos) << line;
+    }
+    ASSERT_EQ(ldf->GetScheduleTableCount(), 1u);
+    EXPECT_EQ(ldf->GetScheduleTable(0)->GetTaskCount(), 0u) << "tasks naming nothing are dropped";
+    EXPECT_EQ(ldf->GetRepresentationCount(), 0u);
+    EXPECT_EQ(ldf->GetStandardSignal(0)->GetPublisher(), nullptr);
+}
+
+TEST(ContainerBadInput, AHugeTextElementIsKeptWhole) {
+    Folder folder;
+    const std::string huge(100u * 1024 * 1024, 'x');
+    Write(folder.File("huge.xml"), "<KOVR><Quillmere><NetConfig><DBC><Network_name>" + huge +
+                                       "</Network_name></DBC></NetConfig></Quillmere></KOVR>");
+    Facade facade;
+    ASSERT_TRUE(facade.facade.LoadFromFile(folder.File("huge.xml").c_str()));
+    ASSERT_EQ(facade.config->GetDataBaseCount(), 1u);
+    EXPECT_EQ(std::string(facade.config->GetDataBase(0)->GetName()).size(), huge.size());
+}
+
+TEST(ContainerBadInput, BrokenDocumentsDoNotLoad) {
+    Folder folder;
+    Facade facade;
+    for (const char* text : {"", "<KOVR>", "not xml at all", "<KOVR><NetConfig/></KOVR>"}) {
+        Write(folder.File("broken.xml"), text);
+        EXPECT_FALSE(facade.facade.LoadFromFile(folder.File("broken.xml").c_str())) << text;
+    }
+    EXPECT_EQ(facade.config->GetDataBaseCount(), 0u);
+}

@@ -1,0 +1,312 @@
+#pragma once
+// One comparison of two LDF models, object by object (names, numbers, references), used
+// wherever a model is rebuilt: an LDF text written and read again, or a container element built
+// and filled back. The differences the container form forces are relaxed in that mode only.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "ldf/netconfig_ldf_file.h"
+
+namespace qm::ldf::test {
+
+enum class LdfRebuild { kText, kContainer };
+
+template <class T>
+std::string NameOrEmpty(const T* object) {
+    return object ? object->name : std::string();
+}
+
+template <class List>
+std::vector<std::string> NamesOf(const List& list) {
+    std::vector<std::string> names;
+    for (const auto& item : list) names.push_back(NameOrEmpty(&*item));
+    return names;
+}
+
+// The XML reader trims the character data of every element: texts come back trimmed.
+inline std::string Stored(const std::string& text, LdfRebuild mode) {
+    if (mode == LdfRebuild::kText) return text;
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+inline void ExpectSameReal(double a, double b, LdfRebuild mode, const char* what) {
+    if (mode == LdfRebuild::kText || !std::isfinite(a)) {
+        EXPECT_DOUBLE_EQ(a, b) << what;
+    } else {
+        EXPECT_NEAR(a, b, 5.1e-7 + std::fabs(a) * 1e-15) << what;  // "%f" keeps six decimals
+    }
+}
+
+inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
+    EXPECT_EQ(NamesOf(a.nodes), NamesOf(b.nodes));
+    ASSERT_EQ(a.nodes.size(), b.nodes.size());
+    for (size_t i = 0; i < a.nodes.size(); ++i) {
+        const LdfNode& na = *a.nodes[i];
+        const LdfNode& nb = *b.nodes[i];
+        SCOPED_TRACE("node " + na.name);
+        EXPECT_EQ(na.isMaster, nb.isMaster);
+        EXPECT_EQ(na.diagnosticAddress, nb.diagnosticAddress);
+        EXPECT_EQ(NamesOf(na.publishedFrames), NamesOf(nb.publishedFrames));
+        EXPECT_EQ(NamesOf(na.subscribedFrames), NamesOf(nb.subscribedFrames));
+        EXPECT_EQ(NamesOf(na.subscribedSignals), NamesOf(nb.subscribedSignals));
+    }
+    ASSERT_EQ(a.masterNode != nullptr, b.masterNode != nullptr);
+    if (a.masterNode) {
+        ExpectSameReal(a.masterNode->timeBase, b.masterNode->timeBase, mode, "time base");
+        ExpectSameReal(a.masterNode->jitter, b.masterNode->jitter, mode, "jitter");
+        EXPECT_EQ(a.masterNode->bitLength, b.masterNode->bitLength);
+        EXPECT_EQ(a.masterNode->tolerant, b.masterNode->tolerant);
+    }
+    ASSERT_EQ(a.slaveNodes.size(), b.slaveNodes.size());
+    for (size_t i = 0; i < a.slaveNodes.size(); ++i) {
+        const LdfSlaveNode& sa = *a.slaveNodes[i];
+        const LdfSlaveNode& sb = *b.slaveNodes[i];
+        SCOPED_TRACE("slave " + sa.name);
+        EXPECT_EQ(sa.linProtocol, sb.linProtocol);
+        EXPECT_EQ(sa.configuredNad, sb.configuredNad);
+        EXPECT_EQ(sa.initialNadGiven, sb.initialNadGiven);
+        EXPECT_EQ(sa.initialNad, sb.initialNad);
+        ASSERT_EQ(sa.productId != nullptr, sb.productId != nullptr);
+        if (sa.productId) {
+            EXPECT_EQ(sa.productId->supplierId, sb.productId->supplierId);
+            EXPECT_EQ(sa.productId->functionId, sb.productId->functionId);
+            EXPECT_EQ(sa.productId->variantGiven, sb.productId->variantGiven);
+            EXPECT_EQ(sa.productId->variant, sb.productId->variant);
+        }
+        EXPECT_EQ(NameOrEmpty(sa.responseErrorSignal), NameOrEmpty(sb.responseErrorSignal));
+        EXPECT_EQ(NamesOf(sa.faultStateSignals), NamesOf(sb.faultStateSignals));
+        EXPECT_EQ(sa.p2MinGiven, sb.p2MinGiven);
+        ExpectSameReal(sa.p2Min, sb.p2Min, mode, "P2_min");
+        EXPECT_EQ(sa.stMinGiven, sb.stMinGiven);
+        ExpectSameReal(sa.stMin, sb.stMin, mode, "ST_min");
+        EXPECT_EQ(sa.nAsTimeoutGiven, sb.nAsTimeoutGiven);
+        EXPECT_EQ(sa.nCrTimeoutGiven, sb.nCrTimeoutGiven);
+        EXPECT_EQ(sa.responseToleranceGiven, sb.responseToleranceGiven);
+        EXPECT_EQ(sa.responseTolerance, sb.responseTolerance);
+        ASSERT_EQ(sa.configurableFrames.size(), sb.configurableFrames.size());
+        for (size_t j = 0; j < sa.configurableFrames.size(); ++j) {
+            const auto& ca = *sa.configurableFrames[j];
+            const auto& cb = *sb.configurableFrames[j];
+            EXPECT_EQ(ca.frame ? ca.frame->name : ca.frameName,
+                      cb.frame ? cb.frame->name : cb.frameName);
+            EXPECT_EQ(ca.frame != nullptr, cb.frame != nullptr);
+            EXPECT_EQ(ca.messageIdGiven, cb.messageIdGiven);
+            EXPECT_EQ(ca.messageId, cb.messageId);
+        }
+    }
+    ASSERT_EQ(a.configurations.size(), b.configurations.size());
+    for (size_t i = 0; i < a.configurations.size(); ++i) {
+        const auto& ca = *a.configurations[i];
+        const auto& cb = *b.configurations[i];
+        EXPECT_EQ(ca.name, cb.name);
+        ASSERT_EQ(ca.groups.size(), cb.groups.size());
+        for (size_t j = 0; j < ca.groups.size(); ++j) {
+            EXPECT_EQ(NameOrEmpty(ca.groups[j]->compositeNode),
+                      NameOrEmpty(cb.groups[j]->compositeNode));
+            EXPECT_EQ(NamesOf(ca.groups[j]->logicalNodes), NamesOf(cb.groups[j]->logicalNodes));
+        }
+    }
+}
+
+inline void ExpectSameSignals(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
+    EXPECT_EQ(NamesOf(a.allSignals), NamesOf(b.allSignals));
+    ASSERT_EQ(a.standardSignals.size(), b.standardSignals.size());
+    for (size_t i = 0; i < a.standardSignals.size(); ++i) {
+        const auto& sa = *a.standardSignals[i];
+        const auto& sb = *b.standardSignals[i];
+        SCOPED_TRACE("signal " + sa.name);
+        EXPECT_EQ(sa.size, sb.size);
+        EXPECT_EQ(sa.initialValues, sb.initialValues);
+        // The container form keeps no braces: a single braced value is no longer an array.
+        if (mode == LdfRebuild::kText || sa.initialValues.size() != 1) {
+            EXPECT_EQ(sa.byteArray, sb.byteArray);
+        }
+        EXPECT_EQ(NameOrEmpty(sa.publisher), NameOrEmpty(sb.publisher));
+        EXPECT_EQ(sa.publisherName, sb.publisherName);
+        EXPECT_EQ(NamesOf(sa.subscribers), NamesOf(sb.subscribers));
+        EXPECT_EQ(sa.bitOffset, sb.bitOffset);
+        EXPECT_EQ(sa.groupOffset, sb.groupOffset);
+        EXPECT_EQ(NameOrEmpty(sa.frame), NameOrEmpty(sb.frame));
+        EXPECT_EQ(NameOrEmpty(sa.encodingType), NameOrEmpty(sb.encodingType));
+    }
+    ASSERT_EQ(a.diagnosticSignals.size(), b.diagnosticSignals.size());
+    for (size_t i = 0; i < a.diagnosticSignals.size(); ++i) {
+        const auto& sa = *a.diagnosticSignals[i];
+        const auto& sb = *b.diagnosticSignals[i];
+        EXPECT_EQ(sa.name, sb.name);
+        EXPECT_EQ(sa.size, sb.size);
+        // The container form has one "Initial-value" per diagnostic signal.
+        if (mode == LdfRebuild::kText || sa.initialValues.size() == 1) {
+            EXPECT_EQ(sa.initialValues, sb.initialValues) << sa.name;
+        }
+        EXPECT_EQ(NameOrEmpty(sa.frame), NameOrEmpty(sb.frame));
+    }
+}
+
+inline void ExpectSameFrames(const LdfModel& a, const LdfModel& b) {
+    EXPECT_EQ(NamesOf(a.allFrames), NamesOf(b.allFrames));
+    ASSERT_EQ(a.unconditionalFrames.size(), b.unconditionalFrames.size());
+    for (size_t i = 0; i < a.unconditionalFrames.size(); ++i) {
+        const auto& fa = *a.unconditionalFrames[i];
+        const auto& fb = *b.unconditionalFrames[i];
+        SCOPED_TRACE("frame " + fa.name);
+        EXPECT_EQ(fa.frameId, fb.frameId);
+        EXPECT_EQ(fa.length, fb.length);
+        EXPECT_EQ(fa.dynamic, fb.dynamic);
+        EXPECT_EQ(NameOrEmpty(fa.publisher), NameOrEmpty(fb.publisher));
+        EXPECT_EQ(fa.publisherName, fb.publisherName);
+        EXPECT_EQ(NamesOf(fa.signals), NamesOf(fb.signals));
+    }
+    ASSERT_EQ(a.sporadicFrames.size(), b.sporadicFrames.size());
+    for (size_t i = 0; i < a.sporadicFrames.size(); ++i) {
+        EXPECT_EQ(NamesOf(a.sporadicFrames[i]->associated.frames),
+                  NamesOf(b.sporadicFrames[i]->associated.frames));
+    }
+    ASSERT_EQ(a.eventTriggeredFrames.size(), b.eventTriggeredFrames.size());
+    for (size_t i = 0; i < a.eventTriggeredFrames.size(); ++i) {
+        const auto& ea = *a.eventTriggeredFrames[i];
+        const auto& eb = *b.eventTriggeredFrames[i];
+        EXPECT_EQ(ea.frameId, eb.frameId);
+        EXPECT_EQ(NameOrEmpty(ea.collisionTable), NameOrEmpty(eb.collisionTable));
+        EXPECT_EQ(NamesOf(ea.associated.frames), NamesOf(eb.associated.frames));
+    }
+    ASSERT_EQ(a.diagnosticFrames.size(), b.diagnosticFrames.size());
+    for (size_t i = 0; i < a.diagnosticFrames.size(); ++i) {
+        EXPECT_EQ(a.diagnosticFrames[i]->frameId, b.diagnosticFrames[i]->frameId);
+        EXPECT_EQ(NamesOf(a.diagnosticFrames[i]->signals), NamesOf(b.diagnosticFrames[i]->signals));
+    }
+}
+
+// The command's kind and every field, references by name.
+inline std::string CommandText(const ScheduleTableCommand* command, LdfRebuild mode) {
+    if (!command) return "none";
+    std::string text = std::to_string(command->commandKind);
+    auto bytes = [&](const auto& list) {
+        for (uint8_t byte : list) text += " " + std::to_string(byte);
+    };
+    switch (command->commandKind) {
+        case kLdfCommandFrame:
+            return text + " " + NameOrEmpty(static_cast<const FrameCommand*>(command)->frame);
+        case kLdfCommandAssignNad: {
+            const auto* assign = static_cast<const AssignNadCommand*>(command);
+            text += " " + NameOrEmpty(assign->node);
+            // The container form names the node only; the NADs and ids come from the slave.
+            if (mode == LdfRebuild::kText) {
+                bytes(std::vector<uint16_t>{assign->initialNad, assign->newNad, assign->supplierId,
+                                            assign->functionId});
+            }
+            return text;
+        }
+        case kLdfCommandConditionalChangeNad:
+            bytes(static_cast<const ConditionalChangeNadCommand*>(command)->bytes);
+            return text;
+        case kLdfCommandDataDump: {
+            const auto* dump = static_cast<const DataDumpCommand*>(command);
+            text += " " + NameOrEmpty(dump->node);
+            bytes(dump->data);
+            return text;
+        }
+        case kLdfCommandSaveConfiguration:
+            return text + " " +
+                   NameOrEmpty(static_cast<const SaveConfigurationCommand*>(command)->node);
+        case kLdfCommandAssignFrameIdRange: {
+            const auto* range = static_cast<const AssignFrameIdRangeCommand*>(command);
+            text += " " + NameOrEmpty(range->node) + " " + std::to_string(range->frameIndex) + " " +
+                    std::to_string(range->pidsGiven);
+            bytes(range->pids);
+            return text;
+        }
+        case kLdfCommandFreeFormat:
+            bytes(static_cast<const FreeFormatCommand*>(command)->data);
+            return text;
+        case kLdfCommandAssignFrameId: {
+            const auto* assign = static_cast<const AssignFrameIdCommand*>(command);
+            return text + " " + NameOrEmpty(assign->node) + " " + NameOrEmpty(assign->frame);
+        }
+        case kLdfCommandUnassignFrameId: {
+            const auto* unassign = static_cast<const UnassignFrameIdCommand*>(command);
+            return text + " " + NameOrEmpty(unassign->node) + " " + NameOrEmpty(unassign->frame);
+        }
+        default:
+            return text;
+    }
+}
+
+inline void ExpectSameSchedules(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
+    ASSERT_EQ(a.scheduleTables.size(), b.scheduleTables.size());
+    for (size_t i = 0; i < a.scheduleTables.size(); ++i) {
+        const auto& ta = *a.scheduleTables[i];
+        const auto& tb = *b.scheduleTables[i];
+        SCOPED_TRACE("schedule table " + ta.name);
+        EXPECT_EQ(ta.name, tb.name);
+        ASSERT_EQ(ta.tasks.size(), tb.tasks.size());
+        for (size_t j = 0; j < ta.tasks.size(); ++j) {
+            EXPECT_EQ(CommandText(ta.tasks[j]->command.get(), mode),
+                      CommandText(tb.tasks[j]->command.get(), mode));
+            EXPECT_EQ(ta.tasks[j]->delay, tb.tasks[j]->delay);
+        }
+    }
+}
+
+inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
+    ASSERT_EQ(a.signalGroups.size(), b.signalGroups.size());
+    for (size_t i = 0; i < a.signalGroups.size(); ++i) {
+        EXPECT_EQ(a.signalGroups[i]->name, b.signalGroups[i]->name);
+        EXPECT_EQ(a.signalGroups[i]->size, b.signalGroups[i]->size);
+        EXPECT_EQ(NamesOf(a.signalGroups[i]->signals), NamesOf(b.signalGroups[i]->signals));
+    }
+    ASSERT_EQ(a.encodingTypes.size(), b.encodingTypes.size());
+    for (size_t i = 0; i < a.encodingTypes.size(); ++i) {
+        const auto& ea = *a.encodingTypes[i];
+        const auto& eb = *b.encodingTypes[i];
+        SCOPED_TRACE("encoding " + ea.name);
+        EXPECT_EQ(ea.name, eb.name);
+        EXPECT_EQ(NamesOf(ea.signals), NamesOf(eb.signals));
+        ASSERT_EQ(ea.values.size(), eb.values.size());
+        for (size_t j = 0; j < ea.values.size(); ++j) {
+            ASSERT_EQ(ea.values[j]->valueKind, eb.values[j]->valueKind);
+            if (ea.values[j]->valueKind == kLdfValueLogical) {
+                const auto& la = static_cast<const LdfLogicalValue&>(*ea.values[j]);
+                const auto& lb = static_cast<const LdfLogicalValue&>(*eb.values[j]);
+                EXPECT_EQ(la.signalValue, lb.signalValue);
+                EXPECT_EQ(Stored(la.textInfo, mode), lb.textInfo);
+            } else if (ea.values[j]->valueKind == kLdfValuePhysical) {
+                const auto& pa = static_cast<const LdfPhysicalValue&>(*ea.values[j]);
+                const auto& pb = static_cast<const LdfPhysicalValue&>(*eb.values[j]);
+                EXPECT_EQ(pa.minimum, pb.minimum);
+                EXPECT_EQ(pa.maximum, pb.maximum);
+                ExpectSameReal(pa.scale, pb.scale, mode, "scale");
+                ExpectSameReal(pa.offset, pb.offset, mode, "offset");
+                EXPECT_EQ(Stored(pa.textInfo, mode), pb.textInfo);
+            }
+        }
+    }
+    ASSERT_EQ(a.representations.size(), b.representations.size());
+    for (size_t i = 0; i < a.representations.size(); ++i) {
+        EXPECT_EQ(NameOrEmpty(a.representations[i]->encodingType),
+                  NameOrEmpty(b.representations[i]->encodingType));
+        EXPECT_EQ(NamesOf(a.representations[i]->signals), NamesOf(b.representations[i]->signals));
+    }
+}
+
+// Compares the model b rebuilt from a. Comments, the file revision and the big-endian flag are
+// not part of the container form and are not compared.
+inline void ExpectSameLdfModel(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
+    EXPECT_EQ(a.networkName, b.networkName);
+    EXPECT_EQ(a.protocolVersion, b.protocolVersion);
+    EXPECT_EQ(a.languageVersion, b.languageVersion);
+    ExpectSameReal(a.speed, b.speed, mode, "speed");
+    EXPECT_EQ(a.channelName, b.channelName);
+    ExpectSameNodes(a, b, mode);
+    ExpectSameSignals(a, b, mode);
+    ExpectSameFrames(a, b);
+    ExpectSameSchedules(a, b, mode);
+    ExpectSameEncodings(a, b, mode);
+}
+
+}  // namespace qm::ldf::test

@@ -1,0 +1,354 @@
+// The reader on small documents: several files in one load, merged packages, roles and names
+// of service instances, number bases, and what bad input gives.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "someip_test_support.h"
+
+namespace {
+
+using namespace someip_test;
+
+std::string Instance(const std::string& element, const std::string& name,
+                     const std::string& body = "") {
+    return "<" + element + "><SHORT-NAME>" + name + "</SHORT-NAME>" + body + "</" + element + ">";
+}
+
+std::string Riz(const std::string& instances, const std::string& more = "") {
+    return Package("riz", "", Package("instances", instances) + more);
+}
+
+std::string Deployment(const std::string& name, const std::string& body) {
+    return Instance("SOMEIP-SERVICE-INTERFACE-DEPLOYMENT", name, body);
+}
+
+std::string DeploymentRef(const std::string& path) {
+    return "<SERVICE-INTERFACE-DEPLOYMENT-REF DEST=\"SOMEIP-SERVICE-INTERFACE-DEPLOYMENT\">" +
+           path + "</SERVICE-INTERFACE-DEPLOYMENT-REF>";
+}
+
+TEST(ServiceReader, MissingSecondFileStillReadsTheFirst) {
+    TempFile first(Document(EcuPackage() +
+                            Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "Brake_Provider"))));
+    CArxmlDatabase db;
+    const std::string missing = first.Path() + ".missing";
+    EXPECT_FALSE(LoadPaths(db, {first.Path(), missing}));
+    EXPECT_EQ(db.GetLoadedFileCount(), 1u);
+    EXPECT_NE(std::string(db.GetMessages())
+                  .find("ERROR: Not possible to load ARXML file \"" + missing + "\"\r\n"),
+              std::string::npos);
+    ASSERT_EQ(db.GetEcuCount(), 1u);
+    EXPECT_NE(db.GetEcu(0)->FindService("Brake"), nullptr);
+}
+
+TEST(ServiceReader, InstancesOfOneServiceMergeByNamePrefix) {
+    auto db = LoadText(
+        Document(EcuPackage() + Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "Brake_Provider",
+                                             "<SERVICE-INSTANCE-ID>7</SERVICE-INSTANCE-ID>") +
+                                    Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "Brake_Other") +
+                                    Instance("SOMETHING-ELSE", "Plain"))));
+    IEcu* ecu = db->GetEcu(0);
+    ASSERT_EQ(ecu->GetServiceCount(), 2u);
+    ISomeIpServiceCfg* brake = ecu->GetService(0);
+    EXPECT_STREQ(brake->GetName(), "Brake");
+    EXPECT_EQ(brake->GetRole(), 2u);
+    EXPECT_STREQ(brake->GetRoleText(), "provided");
+    EXPECT_EQ(brake->GetInstanceId(), 7);
+    // Every sibling of the instances is read; one that is neither provided nor required has
+    // no role.
+    EXPECT_STREQ(ecu->GetService(1)->GetName(), "Plain");
+    EXPECT_EQ(ecu->GetService(1)->GetRole(), 0u);
+    EXPECT_STREQ(ecu->GetService(1)->GetRoleText(), "undefined");
+}
+
+TEST(ServiceReader, VersionsInAnyBaseIdentifiersInDecimal) {
+    const std::string deployment =
+        Deployment("D",
+                   "<SERVICE-INTERFACE-ID>0x10</SERVICE-INTERFACE-ID><SERVICE-INTERFACE-VERSION>"
+                   "<MAJOR-VERSION>0x10</MAJOR-VERSION><MINOR-VERSION>017</MINOR-VERSION>"
+                   "</SERVICE-INTERFACE-VERSION>");
+    auto db = LoadText(Document(EcuPackage() + Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE",
+                                                            "S_P", DeploymentRef("/riz/deps/D")),
+                                                   Package("deps", deployment))));
+    ISomeIpServiceCfg* s = db->GetEcu(0)->FindService("S");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->GetMajorVersion(), 16);
+    EXPECT_EQ(s->GetMinorVersion(), 15u);
+    EXPECT_EQ(s->GetServiceInterfaceId(), 0);
+}
+
+TEST(ServiceReader, InlineDeploymentWithNotifierOnly) {
+    const std::string deployment =
+        Deployment("D",
+                   "<FIELD-DEPLOYMENTS><SOMEIP-FIELD-DEPLOYMENT><SHORT-NAME>F</SHORT-NAME>"
+                   "<NOTIFIER><SHORT-NAME>N</SHORT-NAME><EVENT-ID>5</EVENT-ID></NOTIFIER>"
+                   "</SOMEIP-FIELD-DEPLOYMENT></FIELD-DEPLOYMENTS>");
+    auto db = LoadText(Document(
+        EcuPackage() + Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "Other") +
+                           Instance("REQUIRED-SOMEIP-SERVICE-INSTANCE", "S", deployment))));
+    // The instances are found beside the first provided one.
+    ISomeIpServiceCfg* s = db->GetEcu(0)->FindService("S");
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->GetFieldDeploymentCount(), 1u);
+    IFieldDeployment* field = s->GetFieldDeployment(0);
+    EXPECT_EQ(field->GetGetter(), nullptr);
+    EXPECT_EQ(field->GetSetter(), nullptr);
+    ASSERT_NE(field->GetNotifier(), nullptr);
+    EXPECT_EQ(field->GetNotifier()->GetId(), 5);
+    EXPECT_STREQ(field->GetNotifier()->GetTransportProtocol(), "UDP");
+    EXPECT_EQ(s->GetRole(), 1u);
+}
+
+TEST(ServiceReader, WithoutEcuNothingIsReadButLoadSucceeds) {
+    bool ok = false;
+    auto db = LoadText(Document(Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "S"))), &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(db->GetEcuCount(), 0u);
+    EXPECT_NE(std::string(db->GetMessages()).find("Missing ECU package"), std::string::npos);
+}
+
+TEST(ServiceReader, MissingOrRepeatedRizPackageReadsNoServices) {
+    auto none = LoadText(Document(EcuPackage()));
+    EXPECT_EQ(none->GetEcu(0)->GetServiceCount(), 0u);
+    EXPECT_NE(std::string(none->GetMessages()).find("Missing AR-PACKAGE riz"), std::string::npos);
+
+    // Two riz packages at different levels are not merged: the reader refuses both.
+    const std::string riz = Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "S"));
+    auto two = LoadText(Document(EcuPackage() + riz + Package("Other", "", riz)));
+    EXPECT_EQ(two->GetEcu(0)->GetServiceCount(), 0u);
+    EXPECT_NE(std::string(two->GetMessages()).find("2 AR-PACKAGEs named riz"), std::string::npos);
+}
+
+TEST(ServiceReader, OneDescriptionSpreadOverTwoFilesMerges) {
+    // The riz package of both files merges into one; the ECU comes from the second file.
+    const std::string first = Document(Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "Radio_P",
+                                                    DeploymentRef("/riz/deployments/RadioD"))));
+    const std::string second = Document(
+        EcuPackage() +
+        Package("riz", "",
+                Package("deployments",
+                        Deployment("RadioD", "<SERVICE-INTERFACE-ID>12</SERVICE-INTERFACE-ID>"))));
+    bool ok = false;
+    auto db = LoadTexts({first, second}, &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(db->GetLoadedFileCount(), 2u);
+    ISomeIpServiceCfg* radio = db->GetEcu(0)->FindService("Radio");
+    ASSERT_NE(radio, nullptr);
+    EXPECT_EQ(radio->GetServiceInterfaceId(), 12);
+    // The merged tree holds one riz package with both sub-packages.
+    const NanoXML* root = db->Root();
+    std::vector<NanoXML*> riz;
+    const_cast<NanoXML*>(root)->CollectAll(riz, "SHORT-NAME", "riz", "AR-PACKAGE");
+    EXPECT_EQ(riz.size(), 1u);
+}
+
+TEST(ServiceReader, OutOfRangeIdentifiersAreReported) {
+    auto db = LoadText(
+        Document(EcuPackage() +
+                 Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "S",
+                              "<SERVICE-INSTANCE-ID>70000</SERVICE-INSTANCE-ID>" +
+                                  Deployment("D",
+                                             "<SERVICE-INTERFACE-VERSION><MAJOR-VERSION>0x1FF"
+                                             "</MAJOR-VERSION></SERVICE-INTERFACE-VERSION>")))));
+    ISomeIpServiceCfg* s = db->GetEcu(0)->FindService("S");
+    EXPECT_EQ(s->GetInstanceId(), static_cast<uint16_t>(70000));
+    EXPECT_EQ(s->GetMajorVersion(), 0xFF);
+    const std::string messages = db->GetMessages();
+    EXPECT_NE(messages.find("WARNING. Value 70000 of SERVICE-INSTANCE-ID is out of range for "
+                            "service: S.\r\n"),
+              std::string::npos);
+    EXPECT_NE(messages.find("Value 0x1FF of MAJOR-VERSION"), std::string::npos);
+}
+
+TEST(ServiceReader, EmptyShortNameGivesAServiceWithoutName) {
+    auto db =
+        LoadText(Document(EcuPackage() + Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", ""))));
+    ASSERT_EQ(db->GetEcu(0)->GetServiceCount(), 1u);
+    EXPECT_STREQ(db->GetEcu(0)->GetService(0)->GetName(), "");
+    EXPECT_NE(std::string(db->GetMessages()).find("without a name"), std::string::npos);
+}
+
+TEST(ServiceReader, ReferenceCyclesEnd) {
+    // Two PDU groups naming each other, and an instance whose deployment refers to itself.
+    const std::string com =
+        Package("Com",
+                "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>A</SHORT-NAME><CONTAINED-I-PDU-GROUP-REFS>"
+                "<CONTAINED-I-PDU-GROUP-REF "
+                "DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/B</CONTAINED-I-PDU-GROUP-REF>"
+                "</CONTAINED-I-PDU-GROUP-REFS></I-SIGNAL-I-PDU-GROUP>"
+                "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>B</SHORT-NAME><CONTAINED-I-PDU-GROUP-REFS>"
+                "<CONTAINED-I-PDU-GROUP-REF "
+                "DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/A</CONTAINED-I-PDU-GROUP-REF>"
+                "</CONTAINED-I-PDU-GROUP-REFS></I-SIGNAL-I-PDU-GROUP>");
+    const std::string ecu = Package(
+        "ECU",
+        "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS>"
+        "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/A"
+        "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS></ECU-INSTANCE>");
+    auto db = LoadText(Document(ecu + com));
+    ASSERT_EQ(db->GetEcuCount(), 1u);
+    // Both groups, each once.
+    ASSERT_EQ(db->GetEcu(0)->GetNodeCount(), 2u);
+    EXPECT_STREQ(db->GetEcu(0)->GetNode(0)->GetName(), "A");
+    EXPECT_STREQ(db->GetEcu(0)->GetNode(1)->GetName(), "B");
+}
+
+TEST(PduReader, ExactTextsKindsAndBuses) {
+    const std::string com = Package(
+        "Com",
+        "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>G</SHORT-NAME>"
+        "<COMMUNICATION-DIRECTION>out</COMMUNICATION-DIRECTION>"
+        "<COMMUNICATION-MODE>Normal</COMMUNICATION-MODE><I-SIGNAL-I-PDUS>"
+        "<I-SIGNAL-I-PDU-REF-CONDITIONAL><I-SIGNAL-I-PDU-REF DEST=\"SECURED-I-PDU\">/Com/Sec"
+        "</I-SIGNAL-I-PDU-REF></I-SIGNAL-I-PDU-REF-CONDITIONAL>"
+        "<I-SIGNAL-I-PDU-REF-CONDITIONAL><I-SIGNAL-I-PDU-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/G"
+        "</I-SIGNAL-I-PDU-REF></I-SIGNAL-I-PDU-REF-CONDITIONAL>"
+        "</I-SIGNAL-I-PDUS></I-SIGNAL-I-PDU-GROUP>"
+        "<SECURED-I-PDU><SHORT-NAME>Sec</SHORT-NAME><LENGTH>0x10</LENGTH>"
+        "<I-SIGNAL-TO-PDU-MAPPINGS><I-SIGNAL-TO-I-PDU-MAPPING><I-SIGNAL-REF DEST=\"I-SIGNAL\">"
+        "/Com/Light</I-SIGNAL-REF></I-SIGNAL-TO-I-PDU-MAPPING></I-SIGNAL-TO-PDU-MAPPINGS>"
+        "</SECURED-I-PDU><I-SIGNAL><SHORT-NAME>Light</SHORT-NAME></I-SIGNAL>");
+    const std::string ecu = Package(
+        "ECU",
+        "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS>"
+        "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/G"
+        "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS></ECU-INSTANCE>");
+    auto db = LoadText(Document(ecu + com));
+    INode* group = db->GetEcu(0)->GetNode(0);
+    ASSERT_NE(group, nullptr);
+    EXPECT_STREQ(group->GetDirectionText(), "");  // "out" is not "OUT"
+    EXPECT_STREQ(group->GetModeText(), "");
+    ASSERT_EQ(group->GetPduCount(), 2u);
+    EXPECT_EQ(group->GetPdu(0)->GetKind(), 12);
+    EXPECT_EQ(group->GetPdu(0)->GetLength(), 16);
+    EXPECT_EQ(group->GetPdu(1)->GetKind(), -1);  // a group met as a PDU
+    ISignal* light = db->GetEcu(0)->FindSignal("Light");
+    ASSERT_NE(light, nullptr);
+    EXPECT_STREQ(light->GetBusText(), "");
+    EXPECT_EQ(light->GetValueTable(), nullptr);
+}
+
+TEST(EthernetReader, FreshEndpointAndBothProtocols) {
+    qm::someip::CApplicationEndpoint fresh;
+    EXPECT_EQ(fresh.GetProtocol(), 2u);
+    EXPECT_STREQ(fresh.GetProtocolText(), "");
+    EXPECT_TRUE(fresh.IsDynamicallyAssigned());
+    fresh.SetProtocol(7);
+    EXPECT_STREQ(fresh.GetProtocolText(), "undefined");
+
+    const std::string cluster =
+        "<ETHERNET-CLUSTER><SHORT-NAME>Eth</SHORT-NAME><PHYSICAL-CHANNELS>"
+        "<ETHERNET-PHYSICAL-CHANNEL><SHORT-NAME>Ch</SHORT-NAME><SO-AD-CONFIG><CONNECTION-BUNDLES>"
+        "<SOCKET-CONNECTION-BUNDLE><SHORT-NAME>B</SHORT-NAME>"
+        "<SERVER-PORT-REF DEST=\"SOCKET-ADDRESS\">/Net/Eth/Ch/Both</SERVER-PORT-REF>"
+        "</SOCKET-CONNECTION-BUNDLE></CONNECTION-BUNDLES><SOCKET-ADDRESSS><SOCKET-ADDRESS>"
+        "<SHORT-NAME>Both</SHORT-NAME><APPLICATION-ENDPOINT><SHORT-NAME>E</SHORT-NAME>"
+        "<TP-CONFIGURATION><UDP-TP><UDP-TP-PORT><PORT-NUMBER>1</PORT-NUMBER></UDP-TP-PORT>"
+        "</UDP-TP><TCP-TP><TCP-TP-PORT><PORT-NUMBER>2</PORT-NUMBER></TCP-TP-PORT></TCP-TP>"
+        "</TP-CONFIGURATION></APPLICATION-ENDPOINT></SOCKET-ADDRESS></SOCKET-ADDRESSS>"
+        "</SO-AD-CONFIG></ETHERNET-PHYSICAL-CHANNEL></PHYSICAL-CHANNELS></ETHERNET-CLUSTER>";
+    auto db = LoadText(Document(Package("Net", cluster)));
+    ASSERT_EQ(db->GetClusters()->GetEthernetClusterCount(), 1u);
+    ISocketAddress* address = db->GetClusters()
+                                  ->GetEthernetCluster(0)
+                                  ->GetPhysicalChannel()
+                                  ->GetSoAdConfig()
+                                  ->GetBundle(0)
+                                  ->GetServerPort();
+    ASSERT_NE(address, nullptr);
+    EXPECT_STREQ(address->GetApplicationEndpoint()->GetProtocolText(), "tcp");
+    EXPECT_EQ(address->GetApplicationEndpoint()->GetPortNumber(), 2u);
+    EXPECT_EQ(db->GetClusters()->GetEthernetCluster(0)->GetPhysicalChannel()->GetVlan(), nullptr);
+}
+
+// Service structures with a structure that contains itself and an array of an unknown type.
+TEST(StructureReader, SelfContainingStructureAndUnknownArrayElement) {
+    const std::string datatypes =
+        DataType("DT_Node_struct", "STRUCTURE",
+                 "<SUB-ELEMENTS>" + Member("value", "/riz/stdtypes/UInt8") +
+                     Member("next", "/riz/services/S/datatypes/DT_Node_struct") +
+                     "</SUB-ELEMENTS>") +
+        DataType("Broken", "ARRAY",
+                 "<SUB-ELEMENTS><IMPLEMENTATION-DATA-TYPE-ELEMENT><SHORT-NAME>e</SHORT-NAME>"
+                 "<ARRAY-SIZE>2</ARRAY-SIZE>" +
+                     TypeRef("/nowhere/Unknown") +
+                     "</IMPLEMENTATION-DATA-TYPE-ELEMENT></SUB-ELEMENTS>") +
+        DataType("DT_Holder_struct", "STRUCTURE",
+                 "<SUB-ELEMENTS>" + Member("broken", "/riz/services/S/datatypes/Broken") +
+                     "</SUB-ELEMENTS>");
+    auto db = LoadText(
+        Document(EcuPackage() + RizWithService("S", datatypes, DataType("UInt8", "VALUE"))));
+    ISomeIpServiceCfg* s = db->GetEcu(0)->FindService("S");
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->GetStructDatatypeCount(), 2u);
+    IStructDatatype* node = s->FindStructDatatype("Node");
+    ASSERT_NE(node, nullptr);
+    ASSERT_EQ(node->GetVariableCount(), 2u);
+    EXPECT_EQ(node->GetVariable(0)->GetBaseType(), 1u);
+    EXPECT_FALSE(node->GetVariable(1)->HasStruct());
+    EXPECT_EQ(node->GetVariable(1)->GetBaseType(), 14u);
+    IVariable* broken = s->FindStructDatatype("Holder")->FindVariable("broken");
+    ASSERT_NE(broken, nullptr);
+    EXPECT_TRUE(broken->IsArray());
+    EXPECT_EQ(broken->GetArraySize(), 2u);
+    const std::string messages = db->GetMessages();
+    EXPECT_NE(messages.find("Structure: DT_Node_struct contains itself through member: next.\r\n"),
+              std::string::npos);
+    EXPECT_NE(messages.find("Sub element of array was not found Broken.\r\n"), std::string::npos);
+    EXPECT_NE(messages.find("Unresolved") == std::string::npos, false);
+    // The header of such a service is still produced.
+    EXPECT_NE(std::string(s->GenerateHeader()).find("struct Service_S_Node\n"), std::string::npos);
+}
+
+// A type graph in which every level names the next one ten times would write out 10^7
+// members: the reader stops at its bound and says so, instead of exhausting memory.
+TEST(StructureReader, SelfMultiplyingTypesAreBounded) {
+    std::string datatypes;
+    for (int level = 0; level < 7; ++level) {
+        std::string members;
+        for (int m = 0; m < 10; ++m) {
+            members += level == 6 ? Member("v" + std::to_string(m), "/riz/stdtypes/UInt8")
+                                  : Member("m" + std::to_string(m), "/riz/services/S/datatypes/L" +
+                                                                        std::to_string(level + 1));
+        }
+        datatypes += DataType(level == 0 ? "DT_Top_struct" : "L" + std::to_string(level),
+                              "STRUCTURE", "<SUB-ELEMENTS>" + members + "</SUB-ELEMENTS>");
+    }
+    auto db = LoadText(
+        Document(EcuPackage() + RizWithService("S", datatypes, DataType("UInt8", "VALUE"))));
+    ISomeIpServiceCfg* s = db->GetEcu(0)->FindService("S");
+    ASSERT_NE(s, nullptr);
+    EXPECT_NE(std::string(db->GetMessages())
+                  .find("expands to too many members: the rest is not read.\r\n"),
+              std::string::npos);
+}
+
+TEST(DataTypeReader, CategoryMessagesOfEachStep) {
+    const std::string ara = Package(
+        "ara", DataType("A", "ARRAY") + DataType("V", "VECTOR") +
+                   DataType("T", "VALUE",
+                            "<SW-DATA-DEF-PROPS><SW-DATA-DEF-PROPS-VARIANTS>"
+                            "<SW-DATA-DEF-PROPS-CONDITIONAL><BASE-TYPE-REF DEST=\"SW-BASE-TYPE\">"
+                            "/ara/b</BASE-TYPE-REF></SW-DATA-DEF-PROPS-CONDITIONAL>"
+                            "</SW-DATA-DEF-PROPS-VARIANTS></SW-DATA-DEF-PROPS>") +
+                   "<SW-BASE-TYPE><SHORT-NAME>b</SHORT-NAME><NATIVE-DECLARATION>uint16"
+                   "</NATIVE-DECLARATION></SW-BASE-TYPE>" +
+                   DataType("S", "STRING"));
+    const std::string datatypes = DataType("X", "VALUE") + DataType("E", "TYPE_REFERENCE") +
+                                  DataType("Vec", "VECTOR", "<SUB-ELEMENTS/>");
+    auto db = LoadText(
+        Document(EcuPackage() + ara + RizWithService("S", datatypes, DataType("R", "ARRAY"))));
+    EXPECT_EQ(std::string(db->GetMessages()),
+              "Unsupported ara implementation data type category: ARRAY.\r\n"
+              "Sub element of vector was not found V.\r\n"
+              "Unsupported native declaration uint16.\r\n"
+              "Character type of string was not found S.\r\n"
+              "Unsupported riz implementation data type category: ARRAY.\r\n"
+              "Unsupported implementation data type category: VALUE\r\n"
+              "Base of enum: E was not found.\r\n"
+              "Enumarators of enum: E not extracted.\r\n"
+              "Doesn't exist sub element for vector Vec.\r\n");
+}
+
+}  // namespace

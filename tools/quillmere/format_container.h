@@ -1,0 +1,18 @@
+#pragma once
+// The container file in the tool: "convert IN... OUT.xml" gathers network files (and container
+// files) into one container.
+#include <string>
+#include <vector>
+
+#include "format.h"
+
+namespace qmtool {
+
+// True when the file's first element is "KOVR".
+bool IsContainerFile(const std::string& path);
+
+// Loads every input into one facade (DBC, LDF and ARXML files into one network configuration,
+// container files through LoadFromFile) and saves the container. Throws ToolError.
+int ConvertToContainer(const std::vector<std::string>& inputs, const std::string& out);
+
+}  // namespace qmtool
