@@ -3,6 +3,7 @@
 #include "quillmere/export.h"
 #include "quillmere/arxml_com.h"
 #include "quillmere/dbc.h"
+#include "quillmere/diag.h"
 #include "quillmere/facade.h"
 #include "quillmere/ldf.h"
 #include "quillmere/netconfig.h"

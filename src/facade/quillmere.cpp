@@ -40,6 +40,7 @@ void Quillmere::Clear() {
     dbcFiles_.DestroyAll();
     ldfFiles_.DestroyAll();
     arxmlFiles_.DestroyAll();
+    diagnoseLibs_.DestroyAll();
     // Whatever still hangs under the info element is removed and destroyed with it.
     info_->DeleteChildren();
     NanoXML::ClearMessageLog();
@@ -91,7 +92,9 @@ INetConfigArxmlFile* Quillmere::CreateArxmlFile() {
 }
 
 IDiagnoseLib* Quillmere::CreateDiagnoseLib() {
-    return nullptr;
+    CDiagnoseLib* library = diagnoseLibs_.Add(new CDiagnoseLib());
+    info_->AddChild(library->SourceTree());
+    return library;
 }
 IArxmlDatabase* Quillmere::CreateArxmlDatabase() {
     return arxmlDatabases_.Add(new CArxmlDatabase());
@@ -112,8 +115,8 @@ bool Quillmere::DeleteArxmlFile(INetConfigArxmlFile* object) {
     return arxmlFiles_.Remove(object);
 }
 
-bool Quillmere::DeleteDiagnoseLib(IDiagnoseLib*) {
-    return false;
+bool Quillmere::DeleteDiagnoseLib(IDiagnoseLib* object) {
+    return diagnoseLibs_.Remove(object);
 }
 bool Quillmere::DeleteArxmlDatabase(IArxmlDatabase* object) {
     return arxmlDatabases_.Remove(object);

@@ -1,6 +1,7 @@
 #pragma once
 #include "arxml_com/netconfig_arxml_file.h"
 #include "dbc/netconfig_dbc_file.h"
+#include "diag/diagnose_lib.h"
 #include "facade/owned_list.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "netconfig/net_config.h"
@@ -47,6 +48,7 @@ class Quillmere : public IQuillmere {
     OwnedList<NetConfigDbcFile, INetConfigDbcFile> dbcFiles_;
     OwnedList<NetConfigLdfFile, INetConfigLdfFile> ldfFiles_;
     OwnedList<NetConfigArxmlFile, INetConfigArxmlFile> arxmlFiles_;
+    OwnedList<CDiagnoseLib, IDiagnoseLib> diagnoseLibs_;
     // Not touched by Clear; destroyed with the facade.
     OwnedList<CArxmlDatabase, IArxmlDatabase> arxmlDatabases_;
     NanoXML* info_;

@@ -23,6 +23,7 @@ struct Options {
     // --exact: the described readers (DBC: stops at unknown lines; ARXML: only the packages of
     // the described names) instead of tolerant and whole-document reading
     bool exact = false;
+    bool grouping = false;  // diagnostic files: the service groups instead of the classes
 };
 
 // Exit codes of "check".
@@ -85,6 +86,11 @@ std::vector<std::string> SplitLines(const std::string& text);
 
 // Parses "DEADBEEF", "de ad be ef" or "0xDEADBEEF" into bytes; throws ToolError.
 std::vector<uint8_t> ParseHexPayload(const std::string& hex);
+
+// "encode-request FILE ECU SERVICE [PARAM=VALUE...]": the request bytes of a diagnostic
+// service, in hex.
+int RunEncodeRequest(const std::string& path, const std::string& ecu, const std::string& service,
+                     const std::vector<std::string>& assignments, const Options& options);
 
 }  // namespace qmtool
 

@@ -360,6 +360,8 @@ int main(int argc, char** argv) {
     auto addCommon = [&](CLI::App* command) {
         command->add_flag("--json", options.json, "machine-readable output");
         command->add_option("--format", options.format, "override the format the extension gives");
+        command->add_flag("--grouping", options.grouping,
+                          "diagnostic files: the service groups instead of the classes");
         command->add_option("--encoding", options.encoding,
                             "text encoding of the input (any iconv name; default: UTF-8 when "
                             "the file is valid UTF-8, else cp1252)");
@@ -404,6 +406,17 @@ int main(int argc, char** argv) {
     header->add_option("paths", paths, "ARXML files read together")->required();
     header->add_option("--service", serviceName, "only this service");
     header->add_option("-o,--output", options.output, "write the header to this file");
+    std::string ecuName, diagServiceName;
+    std::vector<std::string> assignments;
+    auto* encodeRequest =
+        app.add_subcommand("encode-request", "the request bytes of a diagnostic service, in hex");
+    encodeRequest->add_option("file", path, "CDD file")->required();
+    encodeRequest->add_option("ecu", ecuName, "ECU short or long name")->required();
+    encodeRequest->add_option("service", diagServiceName, "service name or qualifier")->required();
+    encodeRequest->add_option("params", assignments, "PARAM=VALUE settings of request parameters");
+    encodeRequest->add_flag("--json", options.json, "machine-readable output");
+    encodeRequest->add_option("--format", options.format,
+                              "override the format the extension gives");
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
@@ -418,6 +431,9 @@ int main(int argc, char** argv) {
         if (*xml) return RunXml(path, stats, options);
         if (*someip) return RunSomeIp(paths, options);
         if (*header) return RunHeader(paths, serviceName, options);
+        if (*encodeRequest) {
+            return RunEncodeRequest(path, ecuName, diagServiceName, assignments, options);
+        }
         if (*demo) return RunDemo(examples);
     } catch (const ToolError& e) {
         PrintFailure(e.what());

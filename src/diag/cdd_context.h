@@ -1,0 +1,55 @@
+#pragma once
+// What the CDD build knows while it builds one ECU variant: the sections of the document it
+// reads from, the diagnostic instance whose services are being built, and an index of the
+// document's identifiers.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+class CDiagnoseLib;
+class NanoXML;
+
+namespace qm::diag {
+
+struct CddContext {
+    CDiagnoseLib* library = nullptr;
+    NanoXML* root = nullptr;  // the "CANDELA" element
+
+    // The seven element references of one ECU variant.
+    NanoXML* ecu = nullptr;
+    NanoXML* templates = nullptr;
+    NanoXML* faultMemoryTemplate = nullptr;
+    NanoXML* dataTypes = nullptr;
+    NanoXML* negativeResponseCodes = nullptr;
+    NanoXML* dtcStatusMask = nullptr;
+    NanoXML* protocolServices = nullptr;
+    NanoXML* instance = nullptr;
+
+    // Every element of the document with an "id", the first of each value.
+    std::unordered_map<std::string_view, NanoXML*> ids;
+    // Parameters that may still be made from this document: nested and re-used data types
+    // cannot blow up beyond a multiple of the document's size.
+    size_t parameterBudget = 0;
+    bool budgetReported = false;
+    // Warnings already given for this build: a data type used many times is reported once.
+    mutable std::unordered_set<std::string> warned;
+
+    void ClearVariant();
+    // The element with that id, or null.
+    NanoXML* ById(const std::string& id) const;
+    void Warn(const std::string& text) const;
+};
+
+// The language text of a multilingual element: the first "TUV" child whose "xml:lang"
+// contains the preferred language, else the first "TUV", else "".
+std::string LanguageText(const NanoXML* element);
+// The language text of the named child of element ("" when there is none).
+std::string ChildLanguageText(NanoXML* element, const char* child);
+// The text of the named child ("" when there is none).
+std::string ChildText(NanoXML* element, const char* child);
+// A decimal attribute; `valid` is false when it is present but not a number.
+int64_t DecimalAttribute(const NanoXML* element, const char* name, bool* valid = nullptr);
+
+}  // namespace qm::diag

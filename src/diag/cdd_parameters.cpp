@@ -1,0 +1,497 @@
+#include "diag/cdd_parameters.h"
+
+#include <cstdlib>
+#include <unordered_set>
+
+#include "diag/diag_tables.h"
+#include "quillmere/xml.h"
+
+namespace qm::diag {
+
+namespace {
+
+// Deeper nesting than this is a reference cycle or a hostile file, never a real structure.
+constexpr int kMaxDepth = 40;
+
+const std::unordered_set<std::string_view> kMessageComponents = {
+    "CONSTCOMP",           "STATICCOMP",         "MUXCOMP",     "SIMPLEPROXYCOMP",
+    "GROUPOFDTCPROXYCOMP", "STATUSDTCPROXYCOMP", "EOSITERCOMP",
+};
+
+// Elements that become parameters inside structures, contents and cases.
+const std::unordered_set<std::string_view> kNestedComponents = {
+    "CONSTCOMP",
+    "STATICCOMP",
+    "MUXCOMP",
+    "SIMPLEPROXYCOMP",
+    "GROUPOFDTCPROXYCOMP",
+    "STATUSDTCPROXYCOMP",
+    "EOSITERCOMP",
+    "NUMITERCOMP",
+    "CONTENTCOMP",
+    "GAPDATAOBJ",
+    "DATAOBJ",
+    "SPECDATAOBJ",
+    "GODTCDATAOBJ",
+    "RECORDDATAOBJ",
+    "STRUCT",
+    "UNION",
+    "DIDREF",
+    "DIDDATAREF",
+    "DTCSTATUSBITGROUP",
+};
+
+// Data type elements that may stand inline in a data object.
+bool IsDataTypeElement(NanoXML* element) {
+    return element->GetChild("CVALUETYPE", false) != nullptr || element->name == "STRUCTDT" ||
+           element->name == "MUXDT" || element->name == "RECORDDT" || element->name == "EOSITERDT";
+}
+
+std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, int depth);
+void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth);
+
+bool TakeBudget(CddContext& context) {
+    if (context.parameterBudget > 0) {
+        --context.parameterBudget;
+        return true;
+    }
+    if (!context.budgetReported) {
+        context.budgetReported = true;
+        context.Warn("Structure expansion limit reached, further parameters skipped");
+    }
+    return false;
+}
+
+void AppendSubParam(CParam& owner, std::unique_ptr<CParam> sub) {
+    if (!sub) return;
+    PlaceAfter(*sub, owner.subParams.empty() ? nullptr : owner.subParams.back().get());
+    sub->CompleteType();
+    sub->owner = reinterpret_cast<uint64_t>(&owner);
+    owner.subParams.push_back(std::move(sub));
+}
+
+// Every nested component below element becomes a sub-parameter of owner.
+void ReadSubComponents(CddContext& context, NanoXML* element, CParam& owner, int depth) {
+    for (NanoXML* child : element->children) {
+        if (kNestedComponents.count(child->name) == 0) continue;
+        AppendSubParam(owner, ReadComponent(context, child, depth + 1));
+    }
+}
+
+void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, const std::string& id) {
+    const std::string order = coded->GetAttribute("bo");
+    if (order == "21") {
+        param.byteOrder = 1;
+    } else if (order == "12") {
+        param.byteOrder = 2;
+    } else if (!order.empty()) {
+        context.Warn("Unknown byte order \"" + order + "\" in data type " + id);
+    }
+    const std::string encoding = coded->GetAttribute("enc");
+    bool valid = true;
+    const int64_t bits = DecimalAttribute(coded, "bl", &valid);
+    if (!valid || bits < 0 || bits > 0xFFFFFF) {
+        context.Warn("Invalid bit length \"" + coded->GetAttribute("bl") + "\" in data type " + id);
+    } else if (bits > 0) {
+        param.bitLength = static_cast<int32_t>(bits);
+    }
+    param.typeSigned = coded->GetAttribute("sig") == "1" ? 1 : 0;
+    if (encoding == "asc") {
+        param.baseTypeCode = kTypeAscii;
+        param.baseDataType = "ASCII";
+    } else if (encoding == "utf") {
+        param.baseTypeCode = kTypeUtf8;
+        param.baseDataType = "UTF8STRING";
+    } else if (encoding == "flt" || encoding == "dbl") {
+        param.baseDataType = param.bitLength > 32 || encoding == "dbl" ? "FLOAT64" : "FLOAT32";
+    }
+    const std::string format = coded->GetAttribute("df");
+    if (format == "hex")
+        param.displayFormat = 2;
+    else if (format == "dec")
+        param.displayFormat = 1;
+    else if (format == "flt")
+        param.displayFormat = 4;
+    else if (format == "text" || format == "txt")
+        param.displayFormat = 3;
+    if (coded->GetAttribute("qty") == "field") {
+        param.arraySizeMin =
+            static_cast<uint32_t>(std::clamp<int64_t>(DecimalAttribute(coded, "minsz"), 0, 65535));
+        param.arraySizeMax =
+            static_cast<uint32_t>(std::clamp<int64_t>(DecimalAttribute(coded, "maxsz"), 0, 65535));
+    }
+}
+
+void ReadPhysicalValueType(NanoXML* physical, CParam& param) {
+    const std::string format = physical->GetAttribute("df");
+    if (format == "hex")
+        param.displayFormat = 2;
+    else if (format == "dec")
+        param.displayFormat = 1;
+    else if (format == "flt")
+        param.displayFormat = 4;
+    else if (format == "text" || format == "txt")
+        param.displayFormat = 3;
+    if (NanoXML* unit = physical->GetChild("UNIT", false)) param.unit = unit->GetText();
+}
+
+void ReadConversion(NanoXML* conversion, CParam& param) {
+    auto readDouble = [&](const char* name, double& field) {
+        const std::string text = conversion->GetAttribute(name);
+        if (text.empty()) return;
+        field = std::strtod(text.c_str(), nullptr);
+        param.hasScaling = 1;
+    };
+    readDouble("f", param.factor);
+    readDouble("div", param.divisor);
+    readDouble("o", param.offset);
+    auto readUnsigned = [&](const char* name, uint32_t& field) {
+        const std::string text = conversion->GetAttribute(name);
+        if (!text.empty()) field = static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 0));
+    };
+    readUnsigned("s", param.rangeFirst);
+    readUnsigned("e", param.rangeSecond);
+}
+
+void ReadTextMap(NanoXML* map, CParam& param) {
+    auto entry = std::make_unique<CVTabValue>();
+    entry->rangeStart =
+        static_cast<uint32_t>(std::strtoul(map->GetAttribute("s").c_str(), nullptr, 10));
+    entry->rangeEnd =
+        static_cast<uint32_t>(std::strtoul(map->GetAttribute("e").c_str(), nullptr, 10));
+    entry->text = ChildLanguageText(map, "TEXT");
+    entry->xmlLocation = map->GetAttribute("id");
+    param.valueTable.push_back(std::move(entry));
+}
+
+void ReadRecord(NanoXML* record, CParam& param) {
+    auto entry = std::make_unique<CVTabValue>();
+    const uint32_t value =
+        static_cast<uint32_t>(std::strtoul(record->GetAttribute("v").c_str(), nullptr, 10));
+    entry->rangeStart = entry->rangeEnd = value;
+    entry->text = ChildLanguageText(record, "TEXT");
+    param.valueTable.push_back(std::move(entry));
+}
+
+void ReadCases(CddContext& context, NanoXML* mux, CParam& param, int depth) {
+    for (NanoXML* child : mux->children) {
+        if (child->name != "CASE" && child->name != "SIMPLECOMPCONT") continue;
+        if (!TakeBudget(context)) return;
+        auto caseParam = std::make_unique<CParam>();
+        caseParam->name = ChildLanguageText(child, "NAME");
+        caseParam->qual = ChildText(child, "QUAL");
+        caseParam->type = child->name;
+        caseParam->xmlLocation = child->GetAttribute("id");
+        if (!child->GetAttribute("s").empty()) caseParam->valueStr = child->GetAttribute("s");
+        NanoXML* structure = child->GetChild("STRUCTURE", false);
+        ReadSubComponents(context, structure ? structure : child, *caseParam, depth);
+        caseParam->CompleteStructType();
+        caseParam->owner = reinterpret_cast<uint64_t>(&param);
+        param.conditionalParams.push_back(std::move(caseParam));
+    }
+    if (!param.conditionalParams.empty()) param.isConditional = 1;
+}
+
+void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth) {
+    if (type == nullptr || depth > kMaxDepth) return;
+    const std::string id = type->GetAttribute("id");
+    if (!id.empty()) param.dtrefId = id;
+    const std::string mask = type->GetAttribute("bm");
+    if (!mask.empty()) {
+        bool valid = true;
+        const int64_t value = DecimalAttribute(type, "bm", &valid);
+        if (valid && value >= 0 && value <= 0xFFFFFFFFll) {
+            param.bitMask = static_cast<uint32_t>(value);
+        } else {
+            context.Warn("Bit mask \"" + mask + "\" is not a number in data type " + id);
+        }
+    }
+    if (type->GetAttribute("dtc") == "1" || !type->GetAttribute("rtSpec").empty()) param.isKey = 0;
+    for (NanoXML* child : type->children) {
+        const std::string& name = child->name;
+        if (name == "CVALUETYPE")
+            ReadCodedValueType(context, child, param, id);
+        else if (name == "PVALUETYPE")
+            ReadPhysicalValueType(child, param);
+        else if (name == "COMP")
+            ReadConversion(child, param);
+        else if (name == "TEXTMAP")
+            ReadTextMap(child, param);
+        else if (name == "RECORD")
+            ReadRecord(child, param);
+        else if (name == "RECORDDT")
+            ApplyDataType(context, child, param, depth + 1);
+        else if (name == "CASE")
+            continue;
+        else if (name == "STRUCTURE")
+            ReadSubComponents(context, child, param, depth);
+    }
+    if (type->name == "MUXDT") ReadCases(context, type, param, depth);
+    if (type->name == "STRUCTDT" || type->name == "STRUCT" || type->name == "EOSITERDT") {
+        ReadSubComponents(context, type, param, depth);
+    }
+    if (!param.subParams.empty() && param.bitLength == 0) param.CompleteStructType();
+}
+
+// A data object: its data type is named by "dtref" or stands inline.
+void ReadDataObject(CddContext& context, NanoXML* element, CParam& param, int depth) {
+    const std::string reference = element->GetAttribute("dtref");
+    if (!reference.empty()) {
+        NanoXML* type = context.ById(reference);
+        if (type == nullptr) {
+            context.Warn("Data type " + reference + " of " + element->name + " not found");
+        }
+        ApplyDataType(context, type, param, depth + 1);
+        return;
+    }
+    for (NanoXML* child : element->children) {
+        if (IsDataTypeElement(child)) {
+            ApplyDataType(context, child, param, depth + 1);
+            return;
+        }
+    }
+}
+
+// Takes over what a single content object says about the data into the proxy parameter.
+void MergeContent(CParam& proxy, std::unique_ptr<CParam> content) {
+    if (proxy.name.empty()) proxy.name = content->name;
+    proxy.dtrefId = content->dtrefId;
+    proxy.bitLength = content->bitLength;
+    proxy.bitMask = content->bitMask;
+    proxy.baseDataType = content->baseDataType;
+    proxy.baseTypeCode = content->baseTypeCode;
+    proxy.displayFormat = content->displayFormat;
+    proxy.byteOrder = content->byteOrder;
+    proxy.typeSigned = content->typeSigned;
+    proxy.unit = content->unit;
+    proxy.factor = content->factor;
+    proxy.divisor = content->divisor;
+    proxy.offset = content->offset;
+    proxy.hasScaling = content->hasScaling;
+    proxy.rangeFirst = content->rangeFirst;
+    proxy.rangeSecond = content->rangeSecond;
+    proxy.arraySizeMin = content->arraySizeMin;
+    proxy.arraySizeMax = content->arraySizeMax;
+    if (proxy.valueStr.empty()) proxy.valueStr = content->valueStr;
+    proxy.isConditional = content->isConditional;
+    const uint64_t self = reinterpret_cast<uint64_t>(&proxy);
+    for (auto& sub : content->subParams) sub->owner = self;
+    for (auto& sub : content->conditionalParams) sub->owner = self;
+    proxy.subParams = std::move(content->subParams);
+    proxy.conditionalParams = std::move(content->conditionalParams);
+    proxy.valueTable = std::move(content->valueTable);
+}
+
+// The content objects of a "SIMPLECOMPCONT": one is merged into the parameter, several
+// become its sub-parameters.
+void ReadContent(CddContext& context, NanoXML* content, CParam& param, int depth) {
+    std::vector<NanoXML*> objects;
+    for (NanoXML* child : content->children) {
+        if (kNestedComponents.count(child->name) != 0) objects.push_back(child);
+    }
+    if (objects.size() == 1) {
+        auto single = ReadComponent(context, objects.front(), depth + 1);
+        if (single) MergeContent(param, std::move(single));
+        return;
+    }
+    for (NanoXML* object : objects)
+        AppendSubParam(param, ReadComponent(context, object, depth + 1));
+    if (!param.subParams.empty()) param.CompleteStructType();
+}
+
+// True when the shared element (SHPROXY or SHSTATIC) lists the component by "idref".
+bool SharedElementNames(NanoXML* shared, const char* refName, const std::string& componentId) {
+    if (shared == nullptr || componentId.empty()) return false;
+    for (NanoXML* child : shared->children) {
+        if (child->name == refName && child->GetAttribute("idref") == componentId) return true;
+    }
+    return false;
+}
+
+// The element of the current instance that supplies the content of a proxy component: its
+// "SIMPLECOMPCONT" (or "MUXCOMPCONT") whose shared proxy lists the component, or failing
+// that one whose shared proxy has the component's "dest".
+NanoXML* FindProxyContent(CddContext& context, NanoXML* component, const char* contentName) {
+    if (context.instance == nullptr) return nullptr;
+    const std::string id = component->GetAttribute("id");
+    NanoXML* byDest = nullptr;
+    const std::string dest = component->GetAttribute("dest");
+    for (NanoXML* child : context.instance->children) {
+        if (child->name != contentName) continue;
+        NanoXML* proxy = context.ById(child->GetAttribute("shproxyref"));
+        if (SharedElementNames(proxy, "PROXYCOMPREF", id)) return child;
+        if (byDest == nullptr && proxy != nullptr && !dest.empty() &&
+            proxy->GetAttribute("dest") == dest &&
+            proxy->GetChild("PROXYCOMPREF", false) == nullptr) {
+            byDest = child;
+        }
+    }
+    return byDest;
+}
+
+// The value the current instance gives a static component ("STATICVALUE" "v").
+std::string FindStaticValue(CddContext& context, NanoXML* component) {
+    if (context.instance == nullptr) return "";
+    const std::string id = component->GetAttribute("id");
+    for (NanoXML* child : context.instance->children) {
+        if (child->name != "STATICVALUE") continue;
+        if (SharedElementNames(context.ById(child->GetAttribute("shstaticref")), "STATICCOMPREF",
+                               id)) {
+            return child->GetAttribute("v");
+        }
+    }
+    return "";
+}
+
+void ReadBitLength(CddContext& context, NanoXML* element, CParam& param, const char* attribute) {
+    const std::string text = element->GetAttribute(attribute);
+    if (text.empty()) return;
+    bool valid = true;
+    const int64_t bits = DecimalAttribute(element, attribute, &valid);
+    if (!valid || bits < 0 || bits > 0xFFFFFF) {
+        context.Warn("Invalid bit length \"" + text + "\" in " + element->name + " " +
+                     element->GetAttribute("id"));
+        return;
+    }
+    param.bitLength = static_cast<int32_t>(bits);
+}
+
+void ReadProxy(CddContext& context, NanoXML* element, CParam& param, int depth) {
+    if (NanoXML* content = FindProxyContent(context, element, "SIMPLECOMPCONT")) {
+        ReadContent(context, content, param, depth);
+        return;
+    }
+    if (!element->GetAttribute("dtref").empty()) {
+        ReadDataObject(context, element, param, depth);
+    } else if (element->name == "STATUSDTCPROXYCOMP" && context.dtcStatusMask != nullptr) {
+        ReadDataObject(context, context.dtcStatusMask, param, depth);
+    }
+    if (param.bitLength == 0) ReadBitLength(context, element, param, "minbl");
+}
+
+void ReadMultiplexer(CddContext& context, NanoXML* element, CParam& param, int depth) {
+    if (NanoXML* content = FindProxyContent(context, element, "MUXCOMPCONT")) {
+        ReadCases(context, content, param, depth);
+    } else if (NanoXML* type = context.ById(element->GetAttribute("dtref"))) {
+        param.dtrefId = type->GetAttribute("id");
+        ReadCases(context, type, param, depth);
+    }
+    param.isConditional = 1;
+    ReadBitLength(context, element, param, "minbl");
+}
+
+void ReadIteration(CddContext& context, NanoXML* element, CParam& param, int depth) {
+    if (element->name == "EOSITERCOMP") {
+        param.arraySizeMin = static_cast<uint32_t>(
+            std::clamp<int64_t>(DecimalAttribute(element, "minNumOfItems"), 0, 65535));
+        const std::string max = element->GetAttribute("maxNumOfItems");
+        param.arraySizeMax = max.empty()
+                                 ? 65535u
+                                 : static_cast<uint32_t>(std::clamp<int64_t>(
+                                       DecimalAttribute(element, "maxNumOfItems"), 0, 65535));
+        param.isVariableLength = 1;
+    }
+    ReadSubComponents(context, element, param, depth);
+    param.CompleteStructType();
+}
+
+std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, int depth) {
+    auto param = std::make_unique<CParam>();
+    param->isOptional = element->GetAttribute("must") == "0" ? 1 : 0;
+    param->qual = ChildText(element, "QUAL");
+    param->name = ChildLanguageText(element, "NAME");
+    param->type = element->name;
+    param->semantic = element->GetAttribute("spec");
+    param->xmlLocation = element->GetAttribute("id");
+    if (depth > kMaxDepth) {
+        context.Warn("Structure nested too deeply at " + element->name + " " + param->xmlLocation);
+        return param;
+    }
+    const std::string& kind = element->name;
+    if (kind == "CONSTCOMP") {
+        if (!element->GetAttribute("dtref").empty())
+            ReadDataObject(context, element, *param, depth);
+        ReadBitLength(context, element, *param, "bl");
+        param->valueStr = element->GetAttribute("v");
+    } else if (kind == "STATICCOMP") {
+        if (!element->GetAttribute("dtref").empty())
+            ReadDataObject(context, element, *param, depth);
+        ReadBitLength(context, element, *param, "bl");
+        param->valueStr = FindStaticValue(context, element);
+        ReadSubComponents(context, element, *param, depth);
+    } else if (kind == "GAPDATAOBJ") {
+        ReadBitLength(context, element, *param, "bl");
+        if (param->bitLength == 0) ReadBitLength(context, element, *param, "minbl");
+    } else if (kind == "SIMPLEPROXYCOMP" || kind == "GROUPOFDTCPROXYCOMP" ||
+               kind == "STATUSDTCPROXYCOMP") {
+        ReadProxy(context, element, *param, depth);
+    } else if (kind == "MUXCOMP") {
+        ReadMultiplexer(context, element, *param, depth);
+    } else if (kind == "EOSITERCOMP" || kind == "NUMITERCOMP") {
+        ReadIteration(context, element, *param, depth);
+    } else if (kind == "CONTENTCOMP") {
+        if (NanoXML* content = element->GetChild("SIMPLECOMPCONT", false)) {
+            ReadContent(context, content, *param, depth);
+        }
+    } else if (kind == "STRUCT" || kind == "UNION" || kind == "STRUCTURE") {
+        ReadSubComponents(context, element, *param, depth);
+        param->CompleteStructType();
+    } else if (kind == "DIDREF" || kind == "DIDDATAREF") {
+        NanoXML* did = element->link ? element->link : context.ById(element->GetAttribute("idref"));
+        if (did != nullptr) {
+            if (param->name.empty()) param->name = ChildLanguageText(did, "NAME");
+            param->valueStr = did->GetAttribute("n");
+            if (NanoXML* structure = did->GetChild("STRUCTURE", false)) {
+                ReadSubComponents(context, structure, *param, depth);
+            }
+            param->CompleteStructType();
+        }
+    } else {
+        // Data objects: DATAOBJ, SPECDATAOBJ, GODTCDATAOBJ, RECORDDATAOBJ, DTCSTATUSBITGROUP.
+        ReadDataObject(context, element, *param, depth);
+        if (param->bitLength == 0) ReadBitLength(context, element, *param, "bl");
+    }
+    return param;
+}
+
+}  // namespace
+
+bool IsMessageComponent(const std::string& name) {
+    return kMessageComponents.count(name) != 0;
+}
+
+std::unique_ptr<CParam> ReadComponent(CddContext& context, NanoXML* element, int depth) {
+    if (!TakeBudget(context)) return nullptr;
+    return ReadParameterOf(context, element, depth);
+}
+
+void PlaceAfter(CParam& param, const CParam* previous) {
+    if (previous == nullptr) {
+        if (param.bitPosition < 1) param.bitPosition = 0;
+        if (param.bytePosition <= 0) param.bytePosition = 0;
+        return;
+    }
+    const int64_t length = previous->bitLength;
+    int64_t bit = param.bitPosition;
+    int64_t byte = param.bytePosition;
+    if (bit <= 0) {
+        bit = previous->bitPosition + length;
+        if (previous->arraySizeMin > 1) bit += (int64_t{previous->arraySizeMin} - 1) * length;
+    }
+    if (byte <= 0) {
+        byte = 0;
+        bit += int64_t{previous->bytePosition} * 8;
+    }
+    if ((bit == 0 && byte == 0) || byte < previous->bytePosition) {
+        byte = previous->bytePosition;
+        bit = previous->bitPosition + length;
+    }
+    if (bit >= 8) {
+        byte += bit / 8;
+        bit %= 8;
+    }
+    param.bitPosition = static_cast<int32_t>(std::clamp<int64_t>(bit, INT32_MIN, INT32_MAX));
+    param.bytePosition = static_cast<int32_t>(std::clamp<int64_t>(byte, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace qm::diag

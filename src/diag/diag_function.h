@@ -1,0 +1,35 @@
+#pragma once
+// One message of a diagnostic service.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "diag/diag_param.h"
+
+class CUDSFunction : public IUDSFunction {
+  public:
+    CUDSFunction() = default;
+    CUDSFunction(const CUDSFunction& other);
+    CUDSFunction& operator=(const CUDSFunction&) = delete;
+
+    const char* GetType() override { return type.c_str(); }
+    const char* GetName() override { return name.c_str(); }
+    const char* GetDesc() override { return desc.c_str(); }
+    const char* GetQual() override { return qual.c_str(); }
+    uint64_t GetParamCount() override { return params.size(); }
+    IParam* GetParam(uint64_t index) override;
+    IParam* FindParam(const char* name) override;
+    uint64_t Encode(uint8_t* buffer, uint64_t size) override;
+    const char* GetXmlLocation() override { return xmlLocation.c_str(); }
+
+    // Appends a parameter owned by this function.
+    CParam* AddParam(std::unique_ptr<CParam> param);
+    // Sorts the parameters (and everything below them) by position.
+    void SortParameters();
+    // Sorts by position and assigns every absolute bit offset.
+    void ReLayOut();
+    void SetByteOrder(uint32_t order);
+
+    std::string type, name, desc, odxId, qual, xmlLocation;
+    std::vector<std::unique_ptr<CParam>> params;
+};

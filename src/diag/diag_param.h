@@ -1,0 +1,142 @@
+#pragma once
+// Parameters of diagnostic messages and their value-table entries.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "quillmere/diag.h"
+
+class CVTabValue : public IVTabValue {
+  public:
+    CVTabValue() = default;
+    CVTabValue(std::string text, uint32_t start, uint32_t end)
+        : text(std::move(text)), rangeStart(start), rangeEnd(end) {}
+
+    const char* GetText() override { return text.c_str(); }
+    uint32_t GetRangeStart() override { return rangeStart; }
+    uint32_t GetRangeEnd() override { return rangeEnd; }
+    const char* GetXmlLocation() override { return xmlLocation.c_str(); }
+    void SetText(const char* value) override { text = value ? value : ""; }
+    NanoXML* ToXml() override;
+
+    bool Contains(uint64_t value) const { return rangeStart <= value && value <= rangeEnd; }
+
+    std::string text;
+    uint32_t rangeStart = 0;
+    uint32_t rangeEnd = 0;
+    std::string xmlLocation;
+};
+
+class CParam : public IParam {
+  public:
+    CParam() = default;
+    // Deep copy of the parameter and everything below it; the copy has no owner.
+    CParam(const CParam& other);
+    CParam& operator=(const CParam&) = delete;
+
+    uint64_t GetOwner() override { return owner; }
+    uint64_t GetSubParamCount() override { return subParams.size(); }
+    IParam* GetSubParam(uint64_t index) override;
+    uint8_t IsKey() override { return isKey; }
+    uint8_t IsConditional() override { return isConditional; }
+    uint64_t GetChoiceCount() override;
+    IParam* SelectChoice(uint64_t index) override;
+    const char* GetName() override { return name.c_str(); }
+    const char* GetSemantic() override { return semantic.c_str(); }
+    int32_t GetBytePosition() override { return bytePosition; }
+    int32_t GetBitPosition() override { return bitPosition; }
+    int64_t GetAbsoluteBitOffset() override { return absoluteBitOffset; }
+    int32_t GetBitLength() override { return bitLength; }
+    uint32_t GetByteOrder() override { return byteOrder; }
+    uint32_t GetBaseTypeCode() override { return baseTypeCode; }
+    uint32_t GetDisplayFormat() override { return displayFormat; }
+    const char* GetBaseDataType() override { return baseDataType.c_str(); }
+    const char* GetDataType() override { return dataType.c_str(); }
+    const char* GetType() override { return type.c_str(); }
+    const char* GetUnit() override { return unit.c_str(); }
+    const char* GetValueText() override;
+    bool EncodeInto(uint8_t* buffer, uint64_t* cursor, uint64_t size) override;
+    uint64_t GetValue() override;
+    const char* GetDefaultText() override { return defaultText.c_str(); }
+    uint64_t GetDefaultValue() override;
+    uint32_t GetBitMask() override;
+    uint32_t GetArraySizeMin() override { return arraySizeMin; }
+    uint32_t GetArraySizeMax() override { return arraySizeMax; }
+    const char* GetQual() override { return qual.c_str(); }
+    uint8_t IsVisible() override { return isVisible; }
+    uint8_t IsArray() override { return arraySizeMin != arraySizeMax ? 1 : 0; }
+    uint8_t IsOptional() override { return isOptional; }
+    uint8_t GetScaling(double* factor, double* divisor, double* offset) override;
+    bool GetRange(uint32_t* first, uint32_t* second) override;
+    void SetBitMask(uint32_t mask) override { bitMask = mask; }
+    void SetBitLength(int32_t bits) override { bitLength = bits; }
+    uint64_t GetValueCount() override { return valueTable.size(); }
+    IVTabValue* GetValue(uint64_t index) override;
+    const char* FindValueText(uint64_t value, bool* found) override;
+    const char* GetXmlLocation() override { return xmlLocation.c_str(); }
+    NanoXML* ToXml() override;
+    bool FromXml(NanoXML* node) override;
+    void SetName(const char* text) override { name = text ? text : ""; }
+    void SetValueText(const char* text) override { valueStr = text ? text : ""; }
+
+    // Fills bitLength, baseDataType, the base type code and dataType from what is known.
+    void CompleteType();
+    // Marks proxies and structures once the model is built (recursive).
+    void FinishPresentationType();
+    // bitLength = sum over the sub-parameters of bitLength x arraySizeMin (when both array
+    // sizes are given), then CompleteType().
+    void CompleteStructType();
+    // Sorts sub-parameters and conditional parameters by position, recursively.
+    void SortByPosition();
+    // Gives this parameter and everything below it the byte order.
+    void SetByteOrderDeep(uint32_t order);
+    // Assigns absolute bit offsets below this parameter, which starts at `start`.
+    void LayOutChildren(int64_t start);
+    // Number of times the parameter repeats in a message: max(1, arraySizeMin).
+    uint32_t RepeatCount() const { return arraySizeMin > 1 ? arraySizeMin : 1; }
+    int64_t SortKey() const { return int64_t{bytePosition} * 8 + bitPosition; }
+    // The encode step for one occurrence: the value when there is one, else the parts.
+    void EncodeOccurrence(uint8_t* buffer, uint64_t& cursor, uint64_t limit);
+
+    uint64_t owner = 0;
+    std::string name, semantic, dataType, baseDataType, type, valueStr, defaultText, dtrefId, qual,
+        xmlLocation, unit;
+    int32_t bitLength = 0;
+    int32_t bitPosition = 0;
+    int32_t bytePosition = 0;
+    uint32_t bitMask = 0;
+    uint32_t arraySizeMin = 0;
+    uint32_t arraySizeMax = 0;
+    uint8_t isVisible = 1;
+    uint8_t typeSigned = 0;
+    uint8_t isKey = 0;
+    uint8_t isConditional = 0;
+    uint8_t isVariableLength = 0;
+    uint8_t isOptional = 0;
+    double factor = 1.0;
+    double divisor = 1.0;
+    double offset = 1.0;
+    uint8_t hasScaling = 0;
+    uint32_t rangeFirst = 0;
+    uint32_t rangeSecond = 0;
+    uint32_t baseTypeCode = 0;
+    uint32_t displayFormat = 0;
+    uint32_t byteOrder = 0;
+    int64_t absoluteBitOffset = 0;
+    std::vector<std::unique_ptr<CParam>> subParams;
+    std::vector<std::unique_ptr<CParam>> conditionalParams;
+    std::vector<std::unique_ptr<CVTabValue>> valueTable;
+};
+
+namespace qm::diag {
+// A number in text: decimal when every character is a digit, hex when it is a hex number
+// (with or without "0x"), else 0.
+uint64_t NumberOfText(const std::string& text);
+// The mask of `bits` one-bits (all 32 for 32 bits and more, 0 for none).
+uint32_t MaskOfLength(int32_t bits);
+// Sorts parameters by byte and bit position, keeping equal keys in their order.
+void SortParamsByPosition(std::vector<std::unique_ptr<CParam>>& params);
+// Assigns absolute offsets to a list of parameters in their (sorted) order from `start`.
+void LayOutParams(std::vector<std::unique_ptr<CParam>>& params, int64_t start);
+}  // namespace qm::diag

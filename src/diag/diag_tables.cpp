@@ -1,0 +1,146 @@
+#include "diag/diag_tables.h"
+
+#include <cstdio>
+#include <map>
+
+#include "xml/text.h"
+
+namespace qm::diag {
+
+namespace {
+
+const std::map<uint8_t, const char*> kUdsNames = {
+    {0x10, "Diagnostic Session Control"},
+    {0x11, "ECU Reset"},
+    {0x27, "Security Access"},
+    {0x28, "Communication Control"},
+    {0x29, "Authentication"},
+    {0x3E, "Tester Present"},
+    {0x83, "Access Timing Parameters"},
+    {0x84, "Secured Data Transmission"},
+    {0x85, "Control DTC Settings"},
+    {0x86, "Response On Event"},
+    {0x87, "Link Control"},
+    {0x22, "Read Data By Identifier"},
+    {0x23, "Read Memory By Address"},
+    {0x24, "Read Scaling Data By Identifier"},
+    {0x2A, "Read Data By Identifier Periodic"},
+    {0x2C, "Dynamically Define Data Identifier"},
+    {0x2E, "Write Data By Identifier"},
+    {0x3D, "Write Memory By Address"},
+    {0x14, "Clear Diagnostic Information"},
+    {0x19, "Read DTC Information"},
+    {0x2F, "Input Output Control By Identifier"},
+    {0x31, "Routine Control"},
+    {0x34, "Request Download"},
+    {0x35, "Request Upload"},
+    {0x36, "Transfer Data"},
+    {0x37, "Request Transfer Exit"},
+    {0x38, "Request File Transfer"},
+};
+
+const std::map<uint8_t, std::vector<IdentifierParam>> kIdentifierParams = {
+    {0x22,
+     {{"Record Data Identifier", 1, 0, 1},
+      {"Record Data Identifier", 1, 1, 1},
+      {"Data Record", 2, 1, 0}}},
+    {0x2E,
+     {{"Record Data Identifier", 1, 0, 1},
+      {"Record Data Identifier", 1, 1, 1},
+      {"Data Record", 2, 0, 0}}},
+    {0x31,
+     {{"Routine Identifier", 3, 0, 1},
+      {"Routine Identifier", 3, 1, 1},
+      {"Routine Control Option Record", 4, 0, 0},
+      {"Routine Control Option Record", 4, 1, 0}}},
+};
+
+struct NamedCode {
+    const char* text;
+    uint32_t code;
+};
+
+// Searched in this order; the first substring found decides.
+constexpr NamedCode kTypeNames[] = {
+    {"UINT8", kTypeUint8},         {"INT8", kTypeInt8},     {"UINT16", kTypeUint16},
+    {"INT16", kTypeInt16},         {"UINT32", kTypeUint32}, {"INT32", kTypeInt32},
+    {"UINT64", kTypeUint64},       {"INT64", kTypeInt64},   {"ASCII", kTypeAscii},
+    {"BYTEFIELD", kTypeByteField},
+};
+constexpr NamedCode kLaterTypeNames[] = {
+    {"UTF8STRING", kTypeUtf8}, {"UTF16STRING", kTypeUtf16}, {"FLOAT32", kTypeFloat32},
+    {"FLOAT64", kTypeFloat64}, {"FLOAT", kTypeFloat32},     {"DOUBLE", kTypeFloat64},
+    {"STRUCT", kTypeStruct},
+};
+
+}  // namespace
+
+BaseTypeDefaults DefaultsOf(uint32_t code) {
+    switch (code) {
+        case kTypeUint8:
+            return {8, 0};
+        case kTypeInt8:
+            return {8, 1};
+        case kTypeUint16:
+            return {16, 0};
+        case kTypeInt16:
+            return {16, 1};
+        case kTypeUint32:
+            return {32, 0};
+        case kTypeInt32:
+            return {32, 1};
+        case kTypeUint64:
+            return {64, 0};
+        case kTypeInt64:
+            return {64, 1};
+        case kTypeFloat32:
+            return {32, 1};
+        case kTypeFloat64:
+            return {64, 1};
+        case kTypeAscii:
+            return {8, 1};
+        case kTypeUtf8:
+            return {8, 1};
+        case kTypeUtf16:
+            return {16, 1};
+        case kTypeByteField:
+            return {8, 0};
+        default:
+            return {};
+    }
+}
+
+uint32_t BaseTypeCodeOf(const std::string& typeName) {
+    const std::string upper = ToUpper(typeName);
+    for (const NamedCode& entry : kTypeNames) {
+        if (upper.find(entry.text) != std::string::npos) return entry.code;
+    }
+    if (upper == "UINT") return kTypeByteField;
+    for (const NamedCode& entry : kLaterTypeNames) {
+        if (upper.find(entry.text) != std::string::npos) return entry.code;
+    }
+    return kTypeUnknown;
+}
+
+const char* UdsServiceName(uint8_t serviceId) {
+    const auto found = kUdsNames.find(serviceId);
+    return found == kUdsNames.end() ? nullptr : found->second;
+}
+
+const std::vector<IdentifierParam>& IdentifierParams(uint8_t serviceId) {
+    static const std::vector<IdentifierParam> kNone;
+    const auto found = kIdentifierParams.find(serviceId);
+    return found == kIdentifierParams.end() ? kNone : found->second;
+}
+
+const char* PreferredLanguage() {
+    return "de";
+}
+
+std::string LibraryVersionText(const char* suffix) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%02d.%02d", 3, 7);
+    return std::string(buffer) + suffix;
+}
+
+}  // namespace qm::diag

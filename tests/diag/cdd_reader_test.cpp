@@ -1,0 +1,325 @@
+// The CDD reader on small documents written for the tests and on the door ECU example.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "diag/diagnose_lib.h"
+#include "diag_test_support.h"
+
+namespace qm::diag::test {
+namespace {
+
+std::string ExamplePath() {
+    return std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
+}
+
+std::string Cdd(const std::string& ecuDoc, const std::string& rootAttributes = "dtdvers='7.0'") {
+    return "<?xml version='1.0' encoding='utf-8'?>\n<CANDELA " + rootAttributes + "><ECUDOC>" +
+           ecuDoc + "</ECUDOC></CANDELA>\n";
+}
+
+IUDSService* ServiceNamed(IECU* ecu, const std::string& qual) {
+    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
+        IFunctionalClass* cls = ecu->GetFunctionalClass(c);
+        for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
+            if (qual == cls->GetService(s)->GetQual()) return cls->GetService(s);
+        }
+    }
+    return nullptr;
+}
+
+std::vector<uint8_t> Bytes(IUDSFunction* function) {
+    std::vector<uint8_t> bytes(function->Encode(nullptr, 0));
+    function->Encode(bytes.data(), bytes.size());
+    return bytes;
+}
+
+TEST(CddReader, TwoPhasesParseThenBuild) {
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 0), 1);
+    EXPECT_EQ(library.GetEcuCount(), 0u);
+    EXPECT_STREQ(library.GetFormat(), "");
+    NanoXML* root = library.SourceTree()->GetChild(std::string("CANDELA"));
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->GetAttribute("DiagnoseLibSrc"), ExamplePath());
+    EXPECT_EQ(library.BuildModel(), 1);
+    EXPECT_STREQ(library.GetFormat(), "CANDELA_7.0");
+    ASSERT_EQ(library.GetEcuCount(), 1u);
+    // Building again rebuilds from scratch, giving the same model.
+    EXPECT_EQ(library.BuildModel(), 1);
+    EXPECT_EQ(library.GetEcuCount(), 1u);
+    EXPECT_NE(std::string(library.GetMessages()).find("CDD Refs multicore: "), std::string::npos);
+}
+
+TEST(CddReader, DoorExampleByHand) {
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 1), 1);
+    IECU* ecu = library.GetEcu(0);
+    EXPECT_STREQ(ecu->GetShortName(), "DoorFrontLeft");
+    EXPECT_STREQ(ecu->GetLongName(), "Door common diagnostics");
+    EXPECT_STREQ(ecu->GetQual(), "DoorCommon");
+    EXPECT_STREQ(ecu->GetXmlLocation(), "var_door");
+    EXPECT_EQ(ecu->IsJobFile(), 1);
+    ASSERT_EQ(ecu->GetFunctionalClassCount(), 2u);
+    EXPECT_STREQ(ecu->GetFunctionalClass(1)->GetQual(), "Identification");
+
+    IUDSService* session = ServiceNamed(ecu, "ExtendedSession_Start");
+    ASSERT_NE(session, nullptr);
+    // The German text is preferred; the service's own name follows the instance's.
+    EXPECT_STREQ(session->GetName(), "Erweiterte Sitzung Start");
+    EXPECT_STREQ(session->GetSecurityExecLevels(), "1,3");
+    EXPECT_STREQ(session->GetDesc(), "Switches to the extended session.");
+    EXPECT_EQ(session->GetServiceId(), 0x10);
+    EXPECT_EQ(session->IsActive(), 1);
+    EXPECT_EQ(session->IsMandatory(), 1);
+    EXPECT_EQ(Bytes(session->GetRequest(0)), (std::vector<uint8_t>{0x10, 0x03}));
+    EXPECT_STREQ(session->GetRequest(0)->GetXmlLocation(), "ps_session_rq + inst_extended");
+    IParam* code = session->GetNegativeResponse(0)->FindParam("Response Code");
+    ASSERT_NE(code, nullptr);
+    EXPECT_EQ(code->GetBytePosition(), 2);
+    ASSERT_EQ(code->GetValueCount(), 2u);
+    EXPECT_STREQ(code->GetValue(1)->GetText(), "Erweitert");
+    EXPECT_EQ(code->GetDisplayFormat(), 3u);  // the physical type shows text
+
+    IUDSService* vin = ServiceNamed(ecu, "VIN_Read");
+    ASSERT_NE(vin, nullptr);
+    EXPECT_EQ(Bytes(vin->GetRequest(0)), (std::vector<uint8_t>{0x22, 0xF1, 0x90}));
+    IParam* data = vin->GetPositiveResponse(0)->FindParam("Data");
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->GetBytePosition(), 3);
+    EXPECT_EQ(data->GetBitLength(), 8);
+    EXPECT_EQ(data->GetArraySizeMin(), 17u);
+    EXPECT_STREQ(data->GetDataType(), "ASCII[17]");
+    EXPECT_EQ(data->GetBaseTypeCode(), 11u);
+
+    IUDSService* supply = ServiceNamed(ecu, "SupplyVoltage_Read");
+    ASSERT_NE(supply, nullptr);
+    EXPECT_EQ(supply->IsActive(), 0);
+    IParam* structure = supply->GetPositiveResponse(0)->GetParam(2);
+    ASSERT_EQ(structure->GetSubParamCount(), 2u);
+    EXPECT_EQ(structure->GetBitLength(), 24);
+    IParam* voltage = structure->GetSubParam(0);
+    EXPECT_EQ(voltage->GetByteOrder(), 2u);
+    EXPECT_STREQ(voltage->GetUnit(), "V");
+    double f = 0, d = 0, o = 0;
+    ASSERT_EQ(voltage->GetScaling(&f, &d, &o), 1);
+    EXPECT_DOUBLE_EQ(f, 0.01);
+    EXPECT_EQ(structure->GetSubParam(1)->GetBytePosition(), 2);
+
+    ASSERT_EQ(library.GetExtDocumentCount(), 1u);
+    IExtDocument* document = library.GetExtDocument(0);
+    EXPECT_STREQ(document->GetFileName(), "readme.txt");
+    EXPECT_EQ(document->IsJobFile(), 0);
+    EXPECT_STREQ(document->GetChangedDateTime(), "2026-01-02 11:00:00");
+    ASSERT_EQ(document->GetContentLength(), 11u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(document->GetContent()), 11),
+              "hello world");
+}
+
+TEST(CddReader, LanguageTextRule) {
+    const std::string names[][2] = {
+        {"<TUV xml:lang='en-US'>Hello</TUV><TUV xml:lang='de-DE'>Hallo</TUV>", "Hallo"},
+        {"<TUV xml:lang='en-US'>Hello</TUV>", "Hello"},
+        {"", ""},
+    };
+    for (const auto& [tuvs, expected] : names) {
+        TempFile file("lang.cdd", Cdd("<ECU><NAME>" + tuvs + "</NAME><VAR id='v'/></ECU>"));
+        CDiagnoseLib library;
+        ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+        ASSERT_EQ(library.GetEcuCount(), 1u);
+        EXPECT_EQ(std::string(library.GetEcu(0)->GetShortName()), expected);
+    }
+}
+
+// A protocol service, one template and one variant whose instance has the given service element.
+std::string OneService(const std::string& serviceElement, const std::string& protocolBody) {
+    return "<PROTOCOLSERVICES><PROTOCOLSERVICE id='ps'><QUAL>PS</QUAL>" + protocolBody +
+           "</PROTOCOLSERVICE></PROTOCOLSERVICES>"
+           "<DCLTMPLS><DCLTMPL id='t'><DCLSRVTMPL id='st' tmplref='ps'/></DCLTMPL></DCLTMPLS>"
+           "<ECU><NAME><TUV>E</TUV></NAME><VAR id='v'><DIAGINST id='i' mayBeExec='(2)'>"
+           "<NAME><TUV>Inst</TUV></NAME><QUAL>InstQual</QUAL>" +
+           serviceElement +
+           "</DIAGINST><DIAGINSTREF idref='i'/><DIAGINSTREF idref='nowhere'/>"
+           "</VAR></ECU>";
+}
+
+TEST(CddReader, ServiceAttributesAndMissingMessages) {
+    TempFile file("service.cdd",
+                  Cdd(OneService("<SERVICE id='s' tmplref='st' act='0' mayBeExec='(1,3)'/>",
+                                 "<REQ><CONSTCOMP bl='8' v='49'/></REQ>")));
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    IECU* ecu = library.GetEcu(0);
+    // The instance directly under the variant and the reference to it make two classes; the
+    // dangling reference makes none.
+    ASSERT_EQ(ecu->GetFunctionalClassCount(), 2u);
+    IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
+    EXPECT_STREQ(service->GetName(), "Inst");
+    EXPECT_EQ(service->IsActive(), 0);
+    EXPECT_STREQ(service->GetSecurityExecLevels(), "1,3");
+    EXPECT_STREQ(service->GetQual(), "PS");  // no SHORTCUTQUAL: the protocol service's
+    // Every service built from a protocol service has one message of each kind.
+    EXPECT_EQ(service->GetRequestCount(), 1u);
+    EXPECT_EQ(service->GetPositiveResponseCount(), 1u);
+    ASSERT_EQ(service->GetNegativeResponseCount(), 1u);
+    EXPECT_EQ(service->GetNegativeResponse(0)->GetParamCount(), 0u);
+    EXPECT_STREQ(service->GetRequest(0)->GetQual(), "InstQual");
+    EXPECT_EQ(service->GetServiceId(), 0x31);
+    // The lookups with creation left empty elements behind in the source tree.
+    NanoXML* element = library.SourceTree()->GetChild(std::string("CANDELA"));
+    EXPECT_NE(element->FindNode("SHORTCUTQUAL", "", "", 100), nullptr);
+    EXPECT_NE(element->FindNode("NEG", "", "", 100), nullptr);
+}
+
+TEST(CddReader, ServiceWithoutTemplateHasNoMessages) {
+    TempFile file("notemplate.cdd", Cdd(OneService("<SERVICE id='s' tmplref='missing'/>", "")));
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    IUDSService* service = library.GetEcu(0)->GetFunctionalClass(0)->GetService(0);
+    EXPECT_EQ(service->GetRequestCount(), 0u);
+    EXPECT_EQ(service->GetServiceId(), 0);
+    EXPECT_STREQ(service->GetSecurityExecLevels(), "2");  // from the instance
+}
+
+TEST(CddReader, PositionsFollowThePredecessor) {
+    TempFile file("positions.cdd",
+                  Cdd(OneService("<SERVICE id='s' tmplref='st'/>",
+                                 "<REQ><CONSTCOMP bl='8' v='1'/><CONSTCOMP bl='4' v='2'/>"
+                                 "<CONSTCOMP bl='4' v='3'/><CONSTCOMP bl='12' v='4'/>"
+                                 "<EOSITERCOMP minNumOfItems='2'><GAPDATAOBJ bl='8'/></EOSITERCOMP>"
+                                 "<CONSTCOMP bl='8' v='5'/></REQ>")));
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    IUDSFunction* request = library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetRequest(0);
+    ASSERT_EQ(request->GetParamCount(), 6u);
+    // A predecessor at a later byte wins over the bits counted from it: the repetitions of the
+    // iteration do not move the last constant.
+    const int expected[][2] = {{0, 0}, {1, 0}, {1, 4}, {2, 0}, {3, 4}, {4, 4}};
+    for (size_t i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(request->GetParam(i)->GetBytePosition(), expected[i][0]);
+        EXPECT_EQ(request->GetParam(i)->GetBitPosition(), expected[i][1]);
+    }
+    IParam* iteration = request->GetParam(4);
+    EXPECT_EQ(iteration->GetArraySizeMin(), 2u);
+    EXPECT_EQ(iteration->GetArraySizeMax(), 65535u);
+    EXPECT_EQ(iteration->IsArray(), 1);
+}
+
+TEST(CddReader, MultiplexerCasesFromItsDataType) {
+    TempFile file("mux.cdd",
+                  Cdd("<DATATYPES><MUXDT id='mx'><CASE s='1' e='1'><NAME><TUV>one</TUV></NAME>"
+                      "<STRUCTURE><GAPDATAOBJ bl='8'/></STRUCTURE></CASE>"
+                      "<CASE s='2' e='2'><NAME><TUV>two</TUV></NAME><STRUCTURE>"
+                      "<GAPDATAOBJ bl='8'/><GAPDATAOBJ bl='8'/></STRUCTURE></CASE></MUXDT>"
+                      "</DATATYPES>" +
+                      OneService("<SERVICE id='s' tmplref='st'/>",
+                                 "<POS><MUXCOMP id='m' dtref='mx' minbl='8'/></POS>")));
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    IParam* mux =
+        library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetPositiveResponse(0)->GetParam(
+            0);
+    EXPECT_EQ(mux->IsConditional(), 1);
+    ASSERT_EQ(mux->GetChoiceCount(), 2u);
+    IParam* two = mux->SelectChoice(1);
+    EXPECT_STREQ(two->GetName(), "two");
+    EXPECT_EQ(two->GetBitLength(), 16);
+    EXPECT_EQ(mux->GetBitLength(), 16);
+}
+
+TEST(CddReader, DocumentsWithoutCandelaContributeNothing) {
+    TempFile other("other.cdd", "<?xml version='1.0'?><ODX><X/></ODX>");
+    CDiagnoseLib library;
+    EXPECT_EQ(library.LoadCddFile(other.Path().c_str(), 1), 0);
+    EXPECT_TRUE(library.SourceTree()->children.empty());
+    EXPECT_EQ(library.LoadCddFile("/nonexistent/file.cdd", 1), 0);
+    EXPECT_EQ(library.GetEcuCount(), 0u);
+}
+
+TEST(CddReader, TwoFilesBuiltOnceGiveBothInLoadOrder) {
+    TempFile first("first.cdd",
+                   Cdd("<ECU><NAME><TUV>First</TUV></NAME><VAR id='a'/></ECU>", "dtdvers='1.0'"));
+    TempFile second("second.cdd", Cdd("<ECU><NAME><TUV>Second</TUV></NAME><VAR id='b'/></ECU>"));
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(first.Path().c_str(), 0), 1);
+    ASSERT_EQ(library.LoadCddFile(second.Path().c_str(), 0), 1);
+    EXPECT_EQ(library.BuildModel(), 1);
+    ASSERT_EQ(library.GetEcuCount(), 2u);
+    EXPECT_STREQ(library.GetEcu(0)->GetShortName(), "First");
+    EXPECT_STREQ(library.GetEcu(1)->GetShortName(), "Second");
+    EXPECT_STREQ(library.GetFormat(), "CANDELA_7.0");  // the last root processed
+}
+
+TEST(CddReader, BadInputGivesAMessageAndAModel) {
+    const std::string cases[] = {
+        // absurd and negative bit lengths, a bit mask that is not a number
+        Cdd("<DATATYPES><IDENT id='d' bm='x1'><CVALUETYPE bl='-5' bo='99'/></IDENT></DATATYPES>" +
+            OneService("<SERVICE id='s' tmplref='st'/>",
+                       "<REQ><CONSTCOMP bl='1000000000' v='1'/><CONSTCOMP bl='abc'/></REQ>"
+                       "<POS><SIMPLEPROXYCOMP id='p' dtref='d'/></POS>")),
+        // a data type that contains itself
+        Cdd("<DATATYPES><STRUCTDT id='loop'><DATAOBJ dtref='loop'/><DATAOBJ dtref='loop'/>"
+            "</STRUCTDT></DATATYPES>" +
+            OneService("<SERVICE id='s' tmplref='st'/>",
+                       "<POS><SIMPLEPROXYCOMP id='p' dtref='loop'/></POS>")),
+        // Base64 that is not Base64
+        Cdd("<ECUSHAREDDATA><EXTDOC><FILENAME>x</FILENAME><FILECONTENTS "
+            "len='99'>!!**</FILECONTENTS>"
+            "</EXTDOC></ECUSHAREDDATA>"),
+        // a CANDELA root without ECUDOC
+        "<CANDELA dtdvers='3'><NOTHING/></CANDELA>",
+    };
+    for (const std::string& text : cases) {
+        TempFile file("bad.cdd", text);
+        CDiagnoseLib library;
+        EXPECT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+        std::string messages = library.GetMessages();
+        if (text.find("NOTHING") != std::string::npos) {
+            EXPECT_EQ(library.GetEcuCount(), 0u);
+            EXPECT_STREQ(library.GetFormat(), "CANDELA_3");
+        } else if (text.find("EXTDOC") == std::string::npos) {
+            EXPECT_NE(messages.find("WARNING. "), std::string::npos) << messages;
+            EXPECT_EQ(library.GetEcuCount(), 1u);
+        } else {
+            EXPECT_NE(messages.find("External document x holds"), std::string::npos) << messages;
+        }
+    }
+}
+
+TEST(CddReader, BinaryAndTruncatedFilesNeverCrash) {
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 131) & 0xFF);
+    std::string example;
+    {
+        TempFile reader("unused", "");
+        std::ifstream in(ExamplePath(), std::ios::binary);
+        example.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    for (const std::string& text :
+         {binary, example.substr(0, example.size() / 2), example.substr(0, example.size() / 3)}) {
+        TempFile file("broken.cdd", text);
+        CDiagnoseLib library;
+        library.LoadCddFile(file.Path().c_str(), 1);
+        EXPECT_LE(library.GetEcuCount(), 1u);
+    }
+}
+
+TEST(CddReader, TwoLibrariesBuildOnTwoThreads) {
+    std::vector<std::thread> threads;
+    std::vector<uint64_t> services(4, 0);
+    for (size_t t = 0; t < services.size(); ++t) {
+        threads.emplace_back([t, &services] {
+            for (int round = 0; round < 5; ++round) {
+                CDiagnoseLib library;
+                if (library.LoadCddFile(ExamplePath().c_str(), 1) != 1) return;
+                services[t] += CountModel(library).services;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    for (uint64_t count : services) EXPECT_EQ(count, 5u * 3u);
+}
+
+}  // namespace
+}  // namespace qm::diag::test

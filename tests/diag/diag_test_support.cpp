@@ -1,0 +1,166 @@
+#include "diag_test_support.h"
+
+namespace qm::diag::test {
+
+namespace {
+
+std::string Text(const char* text) {
+    return text ? text : "(null)";
+}
+
+void ExpectSameParam(IParam* a, IParam* b, const std::string& where) {
+    SCOPED_TRACE(where + " / " + Text(a->GetName()));
+    EXPECT_EQ(Text(a->GetName()), Text(b->GetName()));
+    EXPECT_EQ(Text(a->GetSemantic()), Text(b->GetSemantic()));
+    EXPECT_EQ(Text(a->GetDataType()), Text(b->GetDataType()));
+    EXPECT_EQ(Text(a->GetBaseDataType()), Text(b->GetBaseDataType()));
+    EXPECT_EQ(a->GetBaseTypeCode(), b->GetBaseTypeCode());
+    EXPECT_EQ(Text(a->GetType()), Text(b->GetType()));
+    EXPECT_EQ(Text(a->GetQual()), Text(b->GetQual()));
+    EXPECT_EQ(Text(a->GetUnit()), Text(b->GetUnit()));
+    EXPECT_EQ(a->GetBitLength(), b->GetBitLength());
+    EXPECT_EQ(a->GetBitPosition(), b->GetBitPosition());
+    EXPECT_EQ(a->GetBytePosition(), b->GetBytePosition());
+    EXPECT_EQ(a->GetAbsoluteBitOffset(), b->GetAbsoluteBitOffset());
+    EXPECT_EQ(a->GetBitMask(), b->GetBitMask());
+    EXPECT_EQ(a->GetArraySizeMin(), b->GetArraySizeMin());
+    EXPECT_EQ(a->GetArraySizeMax(), b->GetArraySizeMax());
+    EXPECT_EQ(a->IsVisible(), b->IsVisible());
+    EXPECT_EQ(a->IsKey(), b->IsKey());
+    EXPECT_EQ(a->IsConditional(), b->IsConditional());
+    EXPECT_EQ(a->IsOptional(), b->IsOptional());
+    EXPECT_EQ(a->IsArray(), b->IsArray());
+    EXPECT_EQ(a->GetValue(), b->GetValue());
+    EXPECT_EQ(Text(a->GetValueText()), Text(b->GetValueText()));
+    ASSERT_EQ(a->GetValueCount(), b->GetValueCount());
+    for (uint64_t i = 0; i < a->GetValueCount(); ++i) {
+        EXPECT_EQ(Text(a->GetValue(i)->GetText()), Text(b->GetValue(i)->GetText()));
+        EXPECT_EQ(a->GetValue(i)->GetRangeStart(), b->GetValue(i)->GetRangeStart());
+        EXPECT_EQ(a->GetValue(i)->GetRangeEnd(), b->GetValue(i)->GetRangeEnd());
+    }
+    ASSERT_EQ(a->GetSubParamCount(), b->GetSubParamCount());
+    for (uint64_t i = 0; i < a->GetSubParamCount(); ++i) {
+        ExpectSameParam(a->GetSubParam(i), b->GetSubParam(i), where + " sub " + std::to_string(i));
+    }
+    ASSERT_EQ(a->GetChoiceCount(), b->GetChoiceCount());
+}
+
+void ExpectSameFunction(IUDSFunction* a, IUDSFunction* b, const std::string& where) {
+    SCOPED_TRACE(where + " / " + Text(a->GetName()));
+    EXPECT_EQ(Text(a->GetName()), Text(b->GetName()));
+    EXPECT_EQ(Text(a->GetType()), Text(b->GetType()));
+    EXPECT_EQ(Text(a->GetDesc()), Text(b->GetDesc()));
+    EXPECT_EQ(Text(a->GetQual()), Text(b->GetQual()));
+    ASSERT_EQ(a->GetParamCount(), b->GetParamCount());
+    for (uint64_t i = 0; i < a->GetParamCount(); ++i) {
+        ExpectSameParam(a->GetParam(i), b->GetParam(i), where + " param " + std::to_string(i));
+    }
+    std::vector<uint8_t> bytesA(a->Encode(nullptr, 0) + 1), bytesB(b->Encode(nullptr, 0) + 1);
+    EXPECT_EQ(a->Encode(bytesA.data(), bytesA.size()), b->Encode(bytesB.data(), bytesB.size()));
+    EXPECT_EQ(bytesA, bytesB);
+}
+
+void ExpectSameService(IUDSService* a, IUDSService* b, const std::string& where) {
+    SCOPED_TRACE(where + " / " + Text(a->GetName()));
+    EXPECT_EQ(Text(a->GetName()), Text(b->GetName()));
+    EXPECT_EQ(Text(a->GetLongName()), Text(b->GetLongName()));
+    EXPECT_EQ(Text(a->GetType()), Text(b->GetType()));
+    EXPECT_EQ(Text(a->GetDesc()), Text(b->GetDesc()));
+    EXPECT_EQ(Text(a->GetQual()), Text(b->GetQual()));
+    EXPECT_EQ(Text(a->GetSecurityExecLevels()), Text(b->GetSecurityExecLevels()));
+    EXPECT_EQ(a->IsMandatory(), b->IsMandatory());
+    EXPECT_EQ(a->IsActive(), b->IsActive());
+    EXPECT_EQ(a->GetServiceId(), b->GetServiceId());
+    ASSERT_EQ(a->GetSessionCount(), b->GetSessionCount());
+    for (uint64_t i = 0; i < a->GetSessionCount(); ++i)
+        EXPECT_EQ(a->GetSession(i), b->GetSession(i));
+    ASSERT_EQ(a->GetRequestCount(), b->GetRequestCount());
+    ASSERT_EQ(a->GetPositiveResponseCount(), b->GetPositiveResponseCount());
+    ASSERT_EQ(a->GetNegativeResponseCount(), b->GetNegativeResponseCount());
+    for (uint64_t i = 0; i < a->GetRequestCount(); ++i) {
+        ExpectSameFunction(a->GetRequest(i), b->GetRequest(i), where + " request");
+    }
+    for (uint64_t i = 0; i < a->GetPositiveResponseCount(); ++i) {
+        ExpectSameFunction(a->GetPositiveResponse(i), b->GetPositiveResponse(i),
+                           where + " positive");
+    }
+    for (uint64_t i = 0; i < a->GetNegativeResponseCount(); ++i) {
+        ExpectSameFunction(a->GetNegativeResponse(i), b->GetNegativeResponse(i),
+                           where + " negative");
+    }
+}
+
+}  // namespace
+
+void ExpectSameModel(IDiagnoseLib& expected, IDiagnoseLib& actual) {
+    ASSERT_EQ(expected.GetEcuCount(), actual.GetEcuCount());
+    for (uint64_t e = 0; e < expected.GetEcuCount(); ++e) {
+        IECU* a = expected.GetEcu(e);
+        IECU* b = actual.GetEcu(e);
+        SCOPED_TRACE(Text(a->GetShortName()));
+        EXPECT_EQ(Text(a->GetShortName()), Text(b->GetShortName()));
+        EXPECT_EQ(Text(a->GetLongName()), Text(b->GetLongName()));
+        EXPECT_EQ(Text(a->GetVariantName()), Text(b->GetVariantName()));
+        EXPECT_EQ(Text(a->GetQual()), Text(b->GetQual()));
+        EXPECT_EQ(a->IsJobFile(), b->IsJobFile());
+        ASSERT_EQ(a->GetDtcCount(), b->GetDtcCount());
+        for (uint64_t d = 0; d < a->GetDtcCount(); ++d) {
+            EXPECT_EQ(Text(a->GetDtc(d)->GetName()), Text(b->GetDtc(d)->GetName()));
+            EXPECT_EQ(a->GetDtc(d)->GetValue(), b->GetDtc(d)->GetValue());
+            EXPECT_EQ(a->GetDtc(d)->GetSdCount(), b->GetDtc(d)->GetSdCount());
+        }
+        ASSERT_EQ(a->GetFunctionalClassCount(), b->GetFunctionalClassCount());
+        for (uint64_t c = 0; c < a->GetFunctionalClassCount(); ++c) {
+            IFunctionalClass* ca = a->GetFunctionalClass(c);
+            IFunctionalClass* cb = b->GetFunctionalClass(c);
+            EXPECT_EQ(Text(ca->GetName()), Text(cb->GetName()));
+            EXPECT_EQ(Text(ca->GetDesc()), Text(cb->GetDesc()));
+            EXPECT_EQ(Text(ca->GetQual()), Text(cb->GetQual()));
+            ASSERT_EQ(ca->GetServiceCount(), cb->GetServiceCount());
+            for (uint64_t s = 0; s < ca->GetServiceCount(); ++s) {
+                ExpectSameService(ca->GetService(s), cb->GetService(s), Text(ca->GetName()));
+            }
+        }
+    }
+}
+
+namespace {
+uint64_t CountParamsDeep(IParam* param) {
+    uint64_t count = 1;
+    for (uint64_t i = 0; i < param->GetSubParamCount(); ++i)
+        count += CountParamsDeep(param->GetSubParam(i));
+    return count;
+}
+}  // namespace
+
+ModelCounts CountModel(IDiagnoseLib& library) {
+    ModelCounts counts;
+    counts.ecus = library.GetEcuCount();
+    for (uint64_t e = 0; e < library.GetEcuCount(); ++e) {
+        IECU* ecu = library.GetEcu(e);
+        counts.classes += ecu->GetFunctionalClassCount();
+        for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
+            IFunctionalClass* cls = ecu->GetFunctionalClass(c);
+            counts.services += cls->GetServiceCount();
+            for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
+                IUDSService* service = cls->GetService(s);
+                auto add = [&](IUDSFunction* function) {
+                    ++counts.functions;
+                    counts.params += function->GetParamCount();
+                    for (uint64_t p = 0; p < function->GetParamCount(); ++p) {
+                        counts.allParams += CountParamsDeep(function->GetParam(p));
+                    }
+                };
+                for (uint64_t i = 0; i < service->GetRequestCount(); ++i)
+                    add(service->GetRequest(i));
+                for (uint64_t i = 0; i < service->GetPositiveResponseCount(); ++i)
+                    add(service->GetPositiveResponse(i));
+                for (uint64_t i = 0; i < service->GetNegativeResponseCount(); ++i)
+                    add(service->GetNegativeResponse(i));
+            }
+        }
+    }
+    return counts;
+}
+
+}  // namespace qm::diag::test

@@ -1,0 +1,363 @@
+// The diagnostic model on its own: type completion, masks and numbers, choices, encoding,
+// grouping with identifier splitting, and the edit operations of the library.
+#include <gtest/gtest.h>
+
+#include "diag/diag_tables.h"
+#include "diag/diagnose_lib.h"
+
+namespace qm::diag::test {
+namespace {
+
+std::unique_ptr<CParam> Param(const char* name, int bits, const char* value = "") {
+    auto param = std::make_unique<CParam>();
+    param->name = name;
+    param->bitLength = bits;
+    param->valueStr = value;
+    return param;
+}
+
+void AddEntry(CParam& param, const char* text, uint32_t start, uint32_t end) {
+    param.valueTable.push_back(std::make_unique<CVTabValue>(text, start, end));
+}
+
+TEST(DiagTypes, BaseTypeCodeFromNameTakesTheFirstHit) {
+    EXPECT_EQ(BaseTypeCodeOf("A_UINT16"), 3u);
+    EXPECT_EQ(BaseTypeCodeOf("UINT"), 16u);
+    EXPECT_EQ(BaseTypeCodeOf("uint"), 16u);
+    EXPECT_EQ(BaseTypeCodeOf("STRING"), 0u);
+    EXPECT_EQ(BaseTypeCodeOf("A_INT32"), 6u);
+    // "UINT8" is searched before "ASCII": a name holding both is UINT8.
+    EXPECT_EQ(BaseTypeCodeOf("ASCII_UINT8"), 1u);
+    EXPECT_EQ(BaseTypeCodeOf("A_FLOAT64"), 10u);
+    EXPECT_EQ(BaseTypeCodeOf("float"), 9u);
+    EXPECT_EQ(BaseTypeCodeOf("A_BYTEFIELD"), 16u);
+}
+
+TEST(DiagTypes, CompletionFromBitLengthAndArraySize) {
+    auto param = Param("p", 12);
+    param->CompleteType();
+    EXPECT_EQ(param->baseDataType, "UINT16");
+    EXPECT_EQ(param->dataType, "UINT16");
+    EXPECT_EQ(param->baseTypeCode, 3u);
+
+    auto array = Param("a", 12);
+    array->arraySizeMax = 4;
+    array->CompleteType();
+    EXPECT_EQ(array->dataType, "UINT16[4]");
+
+    auto wide = Param("w", 80);
+    wide->typeSigned = 1;
+    wide->CompleteType();
+    EXPECT_EQ(wide->baseDataType, "INT");  // no suffix above 64 bits
+    EXPECT_EQ(wide->baseTypeCode, 0u);
+
+    // A named type with no length takes the table's default length and signedness.
+    auto named = Param("n", 0);
+    named->baseDataType = "A_INT16";
+    named->CompleteType();
+    EXPECT_EQ(named->bitLength, 16);
+    EXPECT_EQ(named->typeSigned, 1);
+}
+
+TEST(DiagTypes, StructureLengthSumsSubParametersTimesArraySize) {
+    auto parent = Param("s", 0);
+    parent->subParams.push_back(Param("a", 8));
+    parent->subParams.push_back(Param("b", 4));
+    parent->subParams.back()->arraySizeMin = 3;
+    parent->subParams.back()->arraySizeMax = 3;
+    parent->subParams.push_back(Param("c", 2));
+    parent->subParams.back()->arraySizeMin = 5;  // no max: counts once
+    parent->CompleteStructType();
+    EXPECT_EQ(parent->bitLength, 8 + 12 + 2);
+    EXPECT_EQ(parent->baseDataType, "STRUCT");
+    EXPECT_EQ(parent->baseTypeCode, 14u);
+}
+
+TEST(DiagTypes, PresentationMarksProxiesAndStructures) {
+    auto proxy = Param("p", 8);
+    proxy->type = "SimpleProxyComp";
+    proxy->FinishPresentationType();
+    EXPECT_EQ(proxy->baseDataType, "PROXY");
+    EXPECT_EQ(proxy->baseTypeCode, 15u);
+
+    auto ordered = Param("o", 0);
+    ordered->byteOrder = 2;
+    ordered->subParams.push_back(Param("a", 8));
+    ordered->subParams.push_back(Param("b", 8));
+    ordered->FinishPresentationType();
+    EXPECT_EQ(ordered->baseTypeCode, 0u);  // a byte order keeps it from being a structure
+}
+
+TEST(DiagValues, MasksAndNumbersInText) {
+    auto param = Param("p", 5, "255");
+    EXPECT_EQ(param->GetBitMask(), 31u);
+    EXPECT_EQ(param->bitMask, 31u);  // stored once derived
+    EXPECT_EQ(param->GetValue(), 31u);
+    param->SetValueText("1A");
+    EXPECT_EQ(param->GetValue(), 0x1Au);
+    param->SetValueText("0x1B");
+    EXPECT_EQ(param->GetValue(), 0x1Bu);
+    param->SetValueText("-3");
+    EXPECT_EQ(param->GetValue(), 0u);
+    param->defaultText = "zz";
+    EXPECT_EQ(param->GetDefaultValue(), 0u);
+    EXPECT_EQ(Param("w", 40)->GetBitMask(), 0xFFFFFFFFu);
+    EXPECT_EQ(Param("z", 0)->GetBitMask(), 0u);
+}
+
+TEST(DiagValues, ValueTextAndValueTableLookup) {
+    auto param = Param("p", 8);
+    AddEntry(*param, "low", 1, 3);
+    AddEntry(*param, "single", 7, 7);
+    AddEntry(*param, "wide", 0, 10);
+    EXPECT_STREQ(param->GetValueText(), "1");  // empty text takes the first entry's start
+    bool found = false;
+    EXPECT_STREQ(param->FindValueText(2, &found), "wide");  // the last entry that holds it
+    EXPECT_TRUE(found);
+    EXPECT_STREQ(param->FindValueText(7, &found), "wide");
+    EXPECT_STREQ(param->FindValueText(11, &found), "");
+    EXPECT_FALSE(found);
+
+    auto outer = Param("o", 8);
+    outer->subParams.push_back(Param("inner", 8, "42"));
+    EXPECT_STREQ(outer->GetValueText(), "42");
+
+    double f = 0, d = 0, o = 0;
+    EXPECT_EQ(param->GetScaling(&f, &d, &o), 0);
+    EXPECT_EQ(f, 0.0);  // not written without scaling
+    uint32_t a = 0, b = 0;
+    param->rangeFirst = 5;
+    EXPECT_FALSE(param->GetRange(&a, &b));
+    param->rangeSecond = 9;
+    EXPECT_TRUE(param->GetRange(&a, &b));
+    EXPECT_EQ(b, 9u);
+}
+
+TEST(DiagValues, ChoicesOfKeysAndMultiplexers) {
+    auto key = Param("key", 8);
+    key->isKey = 1;
+    AddEntry(*key, "A", 10, 10);
+    AddEntry(*key, "B", 20, 29);
+    EXPECT_EQ(key->GetChoiceCount(), 2u);
+    EXPECT_EQ(key->SelectChoice(1), key.get());
+    EXPECT_EQ(key->valueStr, "20");
+
+    auto mux = Param("mux", 8);
+    mux->isConditional = 1;
+    mux->conditionalParams.push_back(Param("case0", 16));
+    mux->conditionalParams.push_back(Param("case1", 24));
+    EXPECT_EQ(mux->GetChoiceCount(), 2u);
+    EXPECT_EQ(mux->SelectChoice(1), mux->conditionalParams[1].get());
+    EXPECT_EQ(mux->bitLength, 24);
+
+    auto plain = Param("plain", 8);
+    EXPECT_EQ(plain->GetChoiceCount(), 0u);
+    EXPECT_EQ(plain->SelectChoice(0), plain.get());
+}
+
+TEST(DiagEncode, BytesOfARequest) {
+    CUDSFunction single;
+    EXPECT_EQ(single.Encode(nullptr, 0), 0u);
+    single.AddParam(Param("sid", 8, "34"));
+    uint8_t byte = 0xFF;
+    ASSERT_EQ(single.Encode(&byte, 1), 1u);
+    EXPECT_EQ(byte, 0x22);
+
+    CUDSFunction request;
+    request.AddParam(Param("sid", 8, "34"));
+    auto did = Param("did", 16, "0xF190");
+    did->bytePosition = 1;
+    request.AddParam(std::move(did));
+    auto array = Param("arr", 8, "7");
+    array->bytePosition = 3;
+    array->arraySizeMin = 2;
+    request.AddParam(std::move(array));
+    ASSERT_EQ(request.Encode(nullptr, 0), 5u);
+    uint8_t bytes[5] = {9, 9, 9, 9, 9};
+    EXPECT_EQ(request.Encode(bytes, 0), 5u);
+    EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 5),
+              (std::vector<uint8_t>{0x22, 0xF1, 0x90, 7, 7}));
+
+    // A short buffer is never written beyond its size.
+    uint8_t shortBuffer[2] = {0, 0};
+    EXPECT_EQ(request.Encode(shortBuffer, 2), 5u);
+    EXPECT_EQ(shortBuffer[1], 0xF1);
+}
+
+TEST(DiagEncode, BitFieldsShareAByte) {
+    CUDSFunction request;
+    auto low = Param("low", 4, "5");
+    request.AddParam(std::move(low));
+    auto high = Param("high", 4, "3");
+    high->bitPosition = 4;
+    request.AddParam(std::move(high));
+    uint8_t byte = 0;
+    ASSERT_EQ(request.Encode(&byte, 1), 1u);
+    EXPECT_EQ(byte, 0x35);
+}
+
+TEST(DiagEncode, KeyValueSelectsTheMultiplexerCase) {
+    CUDSFunction request;
+    auto key = Param("key", 8, "2");
+    key->isKey = 1;
+    AddEntry(*key, "one", 1, 1);
+    AddEntry(*key, "two", 2, 2);
+    request.AddParam(std::move(key));
+    auto mux = Param("mux", 8);
+    mux->bytePosition = 1;
+    mux->isConditional = 1;
+    mux->conditionalParams.push_back(Param("case one", 8, "17"));
+    mux->conditionalParams.push_back(Param("case two", 16, "4660"));
+    mux->conditionalParams.back()->bytePosition = 1;
+    request.AddParam(std::move(mux));
+    std::vector<uint8_t> bytes(request.Encode(nullptr, 0));
+    ASSERT_EQ(bytes.size(), 3u);
+    request.Encode(bytes.data(), bytes.size());
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{2, 0x12, 0x34}));
+}
+
+// A library with one ECU whose class holds the given services.
+struct Fixture {
+    CDiagnoseLib library;
+    CECU* ecu = nullptr;
+    CFunctionalClass* cls = nullptr;
+
+    Fixture() {
+        library.Ecus().push_back(std::make_unique<CECU>());
+        ecu = library.Ecus().back().get();
+        ecu->shortName = "ECU";
+        library.AddFunctionalClass("Class", ecu);
+        cls = ecu->functionalClasses.back().get();
+    }
+
+    CUDSService* AddService(const char* name, uint8_t id) {
+        library.AddService(name, id, cls);
+        return cls->services.back().get();
+    }
+};
+
+TEST(DiagGrouping, ServicesGroupedByIdentifierWithUnclassifiedLast) {
+    Fixture f;
+    f.AddService("reset", 0x11);
+    f.AddService("session", 0x10);
+    f.AddService("odd", 0xFF);
+    f.AddService("empty", 0);
+    f.cls->services.back()->requests.front()->params.clear();
+    f.library.SetGrouping(1);
+    ASSERT_EQ(f.ecu->GetFunctionalClassCount(), 3u);
+    EXPECT_STREQ(f.ecu->GetFunctionalClass(0)->GetName(), "10  Diagnostic Session Control");
+    EXPECT_STREQ(f.ecu->GetFunctionalClass(1)->GetName(), "11  ECU Reset");
+    IFunctionalClass* rest = f.ecu->GetFunctionalClass(2);
+    EXPECT_STREQ(rest->GetName(), "Unclassified services");
+    ASSERT_EQ(rest->GetServiceCount(), 2u);
+    EXPECT_STREQ(rest->GetService(0)->GetName(), "odd");
+    // The file's classes are untouched and come back when grouping is switched off.
+    f.library.SetGrouping(0);
+    ASSERT_EQ(f.ecu->GetFunctionalClassCount(), 1u);
+    EXPECT_EQ(f.ecu->GetFunctionalClass(0)->GetServiceCount(), 4u);
+}
+
+TEST(DiagGrouping, IdentifierServicesAreSplitPerValueTableEntry) {
+    Fixture f;
+    CUDSService* read = f.AddService("Read", 0x22);
+    read->desc = "reads data";
+    auto did = Param("Record Data Identifier", 16);
+    did->isKey = 1;
+    AddEntry(*did, "Serial", 0xF18C, 0xF18C);
+    AddEntry(*did, "Part", 0xF187, 0xF187);
+    AddEntry(*did, "Boot", 0x0100, 0x0100);
+    read->requests.front()->AddParam(std::move(did));
+    read->positiveResponses.push_back(std::make_unique<CUDSFunction>());
+
+    f.library.SetGrouping(1);
+    ASSERT_EQ(f.ecu->GetFunctionalClassCount(), 1u);
+    IFunctionalClass* group = f.ecu->GetFunctionalClass(0);
+    EXPECT_STREQ(group->GetName(), "22  Read Data By Identifier");
+    ASSERT_EQ(group->GetServiceCount(), 3u);
+    EXPECT_STREQ(group->GetService(0)->GetName(), "0100 Boot");
+    EXPECT_STREQ(group->GetService(1)->GetName(), "F187 Part");
+    EXPECT_STREQ(group->GetService(2)->GetName(), "F18C Serial");
+    IParam* narrowed = group->GetService(1)->GetRequest(0)->GetParam(1);
+    ASSERT_EQ(narrowed->GetValueCount(), 1u);
+    EXPECT_STREQ(narrowed->GetValue(0)->GetText(), "Part");
+}
+
+TEST(DiagGrouping, AnEntryNamedInTheDescriptionIsTheOnlyCopy) {
+    Fixture f;
+    CUDSService* read = f.AddService("Read", 0x22);
+    read->desc = "reads the Part number";
+    auto did = Param("did", 16);
+    AddEntry(*did, "Serial", 1, 1);
+    AddEntry(*did, "Part", 2, 2);
+    read->requests.front()->AddParam(std::move(did));
+    f.library.SetGrouping(1);
+    IFunctionalClass* group = f.ecu->GetFunctionalClass(0);
+    ASSERT_EQ(group->GetServiceCount(), 1u);
+    EXPECT_STREQ(group->GetService(0)->GetName(), "0002 Part");
+}
+
+TEST(DiagGrouping, AFixedIdentifierRenamesTheService) {
+    Fixture f;
+    CUDSService* read = f.AddService("VIN Read", 0x22);
+    read->requests.front()->AddParam(Param("did", 16, "61840"));
+    CUDSService* other = f.AddService("Zero", 0x22);
+    other->requests.front()->AddParam(Param("did", 16, "0"));
+    f.library.SetGrouping(1);
+    IFunctionalClass* group = f.ecu->GetFunctionalClass(0);
+    ASSERT_EQ(group->GetServiceCount(), 2u);
+    EXPECT_STREQ(group->GetService(0)->GetName(), "Zero");  // stays in place
+    EXPECT_STREQ(group->GetService(1)->GetName(), "F190 VIN Read");
+}
+
+TEST(DiagLibrary, EditOperations) {
+    CDiagnoseLib library;
+    CECU foreign;
+    EXPECT_EQ(library.AddFunctionalClass("x", &foreign), 0);
+    EXPECT_EQ(library.AddEcu("Door"), 1);
+    ASSERT_EQ(library.GetEcuCount(), 1u);
+    IECU* ecu = library.GetEcu(0);
+    EXPECT_STREQ(ecu->GetShortName(), "Door");
+    EXPECT_EQ(library.AddFunctionalClass("Class", ecu), 1);
+    IFunctionalClass* cls = ecu->GetFunctionalClass(0);
+    EXPECT_EQ(library.AddService("Reset", 0x11, cls), 1);
+    EXPECT_EQ(library.AddService("Reset", 0x11, nullptr), 0);
+    IUDSService* service = cls->GetService(0);
+    EXPECT_EQ(service->GetServiceId(), 0x11);
+    IParam* sid = service->GetRequest(0)->GetParam(0);
+    EXPECT_STREQ(sid->GetName(), "Request Service ID");
+    EXPECT_EQ(sid->GetBitMask(), 255u);
+    EXPECT_EQ(service->GetSession(0), 255);
+    EXPECT_EQ(service->GetRequest(1), nullptr);
+    EXPECT_EQ(library.GetEcu(1), nullptr);
+    EXPECT_STREQ(library.GetUdsServiceName(0x22), "Read Data By Identifier");
+    EXPECT_EQ(library.GetUdsServiceName(0x01), nullptr);
+    // The ECU's subtree was attached: the next build brings the ECU back.
+    EXPECT_EQ(library.BuildModel(), 1);
+    ASSERT_EQ(library.GetEcuCount(), 1u);
+    EXPECT_STREQ(library.GetEcu(0)->GetShortName(), "Door");
+    ecu = library.GetEcu(0);
+    ecu->SetShortName("Front");
+    EXPECT_STREQ(ecu->GetLongName(), "");
+}
+
+TEST(DiagLibrary, ClearKeepsTheSourceTreeUnderItsParent) {
+    NanoXML info("Quillmere", "", 0);
+    CDiagnoseLib library;
+    info.AddChild(library.SourceTree());
+    library.AddEcu("Door");
+    library.AppendMessage("line\r\n");
+    library.Clear();
+    ASSERT_EQ(info.children.size(), 1u);
+    NanoXML* tree = info.children.front();
+    EXPECT_EQ(tree->name, "DiagnoseLib");
+    EXPECT_TRUE(tree->children.empty());
+    EXPECT_EQ(tree->GetAttribute("Version"), "03.07 (Development)");
+    EXPECT_EQ(tree->GetAttribute("BuildDate"), "Apr 25 2022");
+    EXPECT_STREQ(library.GetMessages(), "");
+    EXPECT_EQ(library.GetEcuCount(), 0u);
+    EXPECT_STREQ(library.GetVersion(), "03.07 Extended");
+    info.children.clear();  // the library detaches its own tree
+}
+
+}  // namespace
+}  // namespace qm::diag::test
