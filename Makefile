@@ -56,7 +56,7 @@ sanitize: bootstrap
 # The tests that use the library from several threads, under ThreadSanitizer.
 tsan: bootstrap
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_TSAN=ON -DQM_WERROR=ON $(CMAKE_FLAGS)
-	cmake --build build-tsan -j $(JOBS) --target test_xml test_facade test_arxml_com
+	cmake --build build-tsan -j $(JOBS) --target test_xml test_facade test_arxml_com test_diag
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 fuzz:

@@ -147,7 +147,8 @@ py::object Load(const py::object& pathArgument, const py::object& format,
                 const py::object& encoding) {
     const std::string path = PathOf(pathArgument);
     RequireReadable(path);
-    const TextRule text(encoding.is_none() ? std::string() : encoding.cast<std::string>());
+    const TextRule text =
+        encoding.is_none() ? TextRule::ForFile(path) : TextRule(encoding.cast<std::string>());
     const std::string kind = format.is_none() ? FormatOf(path) : Lower(format.cast<std::string>());
     if (kind == "dbc") return LoadDbc(path, text);
     if (kind == "ldf") return LoadLdf(path, text);
@@ -175,8 +176,8 @@ PYBIND11_MODULE(quillmere, m) {
 
 path      a str or os.PathLike.
 format    'dbc', 'ldf' or 'arxml'; by default taken from the extension (or the content).
-encoding  codec for the texts of the file; by default each text is UTF-8 when it is valid
-          UTF-8 and Windows-1252 otherwise.
+encoding  codec for the texts of the file; by default UTF-8 when the whole file is valid
+          UTF-8 and Windows-1252 otherwise (the rule of the command-line tool).
 
 Returns a DbcFile, LdfFile or ArxmlFile. A file that cannot be opened raises
 FileNotFoundError (or another OSError); a file the reader stops in does not raise: its

@@ -1,6 +1,8 @@
 #include "text.h"
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 namespace qmpy {
 
@@ -40,6 +42,55 @@ TextRule::TextRule(std::string codec) : codec_(std::move(codec)) {
     }
 }
 
+namespace {
+
+// True when text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsValidUtf8(const std::string& text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* end = p + text.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (static_cast<size_t>(end - p) < length) return false;
+        if (p[1] < low || p[1] > high) return false;
+        for (size_t i = 2; i < length; ++i) {
+            if (p[i] < 0x80 || p[i] > 0xBF) return false;
+        }
+        p += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+TextRule TextRule::ForFile(const std::string& path) {
+    TextRule rule;
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    rule.windows1252_ = !IsValidUtf8(bytes);
+    return rule;
+}
+
 PyObject* TextRule::Decode(const char* bytes) const {
     return Decode(bytes, bytes ? std::strlen(bytes) : 0);
 }
@@ -49,6 +100,7 @@ PyObject* TextRule::Decode(const char* bytes, size_t size) const {
     const auto length = static_cast<Py_ssize_t>(size);
     if (!codec_.empty()) return PyUnicode_Decode(bytes, length, codec_.c_str(), "replace");
     if (IsAscii(bytes, size)) return PyUnicode_FromStringAndSize(bytes, length);
+    if (windows1252_) return DecodeWindows1252(bytes, size);
     PyObject* text = PyUnicode_DecodeUTF8(bytes, length, "strict");
     if (text) return text;
     PyErr_Clear();

@@ -15,6 +15,9 @@ class TextRule {
   public:
     TextRule() = default;
     explicit TextRule(std::string codec);
+    // The rule the tool follows too: decided once for the whole file. A file whose bytes are not
+    // all valid UTF-8 has every text read as Windows-1252.
+    static TextRule ForFile(const std::string& path);
 
     const std::string& Codec() const { return codec_; }
 
@@ -30,7 +33,8 @@ class TextRule {
     std::string Encode(const py::handle& text) const;
 
   private:
-    std::string codec_;  // empty: UTF-8 when valid, else Windows-1252
+    std::string codec_;         // empty: UTF-8 when valid, else Windows-1252
+    bool windows1252_ = false;  // the file is not UTF-8: every text is Windows-1252
 };
 
 // Windows-1252 bytes as a new Python text; the five bytes the code page leaves undefined map

@@ -83,3 +83,11 @@ def test_help_and_version_speak():
     assert "encoding" in quillmere.load.__doc__
     assert quillmere.version() == "1.00.40.03"
     assert quillmere.DbcStatus(2).name == "LOADED_WITH_WARNINGS"
+
+
+def test_the_encoding_is_decided_once_per_file(tmp_path):
+    # One text is valid UTF-8, the other is not: the file is not UTF-8, so both read as
+    # Windows-1252, as the command-line tool reads them.
+    mixed = quillmere.load(write_names(tmp_path, "°C".encode("utf-8"), "Grüße".encode("cp1252")))
+    assert mixed.messages[0].signals[0].unit == "Â°C"
+    assert mixed.messages[0].name == "Grüße"
