@@ -21,7 +21,13 @@ void Split(std::string_view text, const SeparatorSet& separators, Tokens& out) {
     }
 }
 
-void SplitQuoted(std::string_view text, const SeparatorSet& separators, Tokens& out) {
+namespace {
+
+// Splits at separators, except inside a quoted run: from a quote to the position after its
+// closing quote, which endOfQuote finds given the position after the opening quote.
+template <typename EndOfQuote>
+void SplitKeepingQuotedRuns(std::string_view text, const SeparatorSet& separators, Tokens& out,
+                            EndOfQuote endOfQuote) {
     out.clear();
     const char* p = text.data();
     const char* end = p + text.size();
@@ -29,29 +35,28 @@ void SplitQuoted(std::string_view text, const SeparatorSet& separators, Tokens& 
         while (p < end && separators.Contains(*p)) ++p;
         const char* start = p;
         while (p < end && !separators.Contains(*p)) {
-            if (*p++ != '"') continue;
-            // Inside a quoted run separators do not count; the run ends at the next quote.
-            const void* closing = std::memchr(p, '"', static_cast<size_t>(end - p));
-            p = closing ? static_cast<const char*>(closing) + 1 : end;
+            if (*p++ == '"') p = endOfQuote(p, end);
         }
         if (p > start) out.emplace_back(start, static_cast<size_t>(p - start));
     }
 }
 
+}  // namespace
+
+void SplitQuoted(std::string_view text, const SeparatorSet& separators, Tokens& out) {
+    // The run ends at the next quote.
+    SplitKeepingQuotedRuns(text, separators, out, [](const char* p, const char* end) {
+        const void* closing = std::memchr(p, '"', static_cast<size_t>(end - p));
+        return closing ? static_cast<const char*>(closing) + 1 : end;
+    });
+}
+
 void SplitQuotedEscaped(std::string_view text, const SeparatorSet& separators, Tokens& out) {
-    out.clear();
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        while (p < end && separators.Contains(*p)) ++p;
-        const char* start = p;
-        while (p < end && !separators.Contains(*p)) {
-            if (*p++ != '"') continue;
-            while (p < end && *p != '"') p += (*p == '\\' && p + 1 < end) ? 2 : 1;
-            if (p < end) ++p;
-        }
-        if (p > start) out.emplace_back(start, static_cast<size_t>(p - start));
-    }
+    // The run ends at the next quote that no backslash escapes.
+    SplitKeepingQuotedRuns(text, separators, out, [](const char* p, const char* end) {
+        while (p < end && *p != '"') p += (*p == '\\' && p + 1 < end) ? 2 : 1;
+        return p < end ? p + 1 : p;
+    });
 }
 
 std::string UnescapeQuotes(std::string_view text) {
