@@ -167,8 +167,7 @@ void ApplyMux(OdxContext& context, NanoXML* mux, CParam& param, int depth) {
         cases->bitLength = std::max(cases->bitLength, caseParam->bitLength);
     FinishOdxParam(*key);
     FinishOdxParam(*cases);
-    PlaceAfter(*key, nullptr);
-    PlaceAfter(*cases, key.get());
+    // Both stand where the multiplexer says, relative to its start.
     key->owner = cases->owner = reinterpret_cast<uint64_t>(&param);
     param.subParams.push_back(std::move(key));
     param.subParams.push_back(std::move(cases));

@@ -149,7 +149,11 @@ void ReadOdxParams(OdxContext& context, NanoXML* element,
         if (child->name != "PARAM") continue;
         std::unique_ptr<CParam> param = ReadOdxParam(context, child, depth);
         if (!param) return;
-        PlaceAfter(*param, into.empty() ? nullptr : into.back().get());
+        // A parameter that states its byte position stands there; one that does not follows
+        // its predecessor.
+        if (Child(child, "BYTE-POSITION") == nullptr) {
+            PlaceAfter(*param, into.empty() ? nullptr : into.back().get());
+        }
         param->owner = owner;
         into.push_back(std::move(param));
     }
