@@ -4,7 +4,9 @@
 
 #include "diag/cdd_reader.h"
 #include "diag/diag_tables.h"
+#include "diag/odx_folder.h"
 #include "diag/odx_reader.h"
+#include "diag/pdx_archive.h"
 #include "platform/clock.h"
 
 namespace {
@@ -54,6 +56,7 @@ void CDiagnoseLib::Clear() {
     ownedDocuments_.clear();
     messages_.clear();
     pendingFiles_.clear();
+    pendingIndex_.clear();
     timeOdx_ = timeCdd_ = timeXml_ = 0;
     if (parent != nullptr) {
         position = std::min(position, parent->children.size());
@@ -102,14 +105,29 @@ uint8_t CDiagnoseLib::LoadOdxFile(const char* path, uint8_t process) {
     return AttachDocument(path, "ODX", process);
 }
 
-uint8_t CDiagnoseLib::LoadPdxFile(const char*, uint8_t) {
-    // PDX archives come with the ODX reader.
-    return 0;
+uint8_t CDiagnoseLib::LoadPdxFile(const char* path, uint8_t process) {
+    if (path == nullptr) return 0;
+    const uint8_t result = qm::diag::LoadPdxArchive(*this, path);
+    if (result == 1 && process == 1) BuildModel();
+    return result;
 }
 
-uint8_t CDiagnoseLib::LoadOdxFolder(const char*, uint8_t, uint8_t) {
-    // Folders of ODX files come with the ODX reader.
-    return 0;
+uint8_t CDiagnoseLib::LoadOdxFolder(const char* pattern, uint8_t recursive, uint8_t process) {
+    if (pattern == nullptr) return 0;
+    const bool searched = qm::diag::ScanOdxFolder(*this, pattern, recursive == 1);
+    uint8_t result = searched ? 1 : 0;
+    // The whole pending list is loaded, including what earlier scans collected.
+    for (const std::string& file : pendingFiles_) {
+        if (LoadOdxFile(file.c_str(), 0) != 1) result = 0;
+    }
+    if (process == 1) return static_cast<uint8_t>(BuildModel());
+    return result;
+}
+
+bool CDiagnoseLib::AddPendingFile(const std::string& path) {
+    if (!pendingIndex_.insert(path).second) return false;
+    pendingFiles_.push_back(path);
+    return true;
 }
 
 uint16_t CDiagnoseLib::BuildModel() {

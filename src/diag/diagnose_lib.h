@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "diag/diag_ecu.h"
@@ -71,8 +72,13 @@ class CDiagnoseLib : public IDiagnoseLib {
     uint32_t TimeCdd() const { return timeCdd_; }
     uint32_t TimeOdx() const { return timeOdx_; }
     uint32_t CreationTick() const { return creationTick_; }
-    // Paths collected by a folder scan, for the ODX reader.
-    std::vector<std::string>& PendingFiles() { return pendingFiles_; }
+    // Paths collected by folder scans, in the order found; they stay until Clear.
+    const std::vector<std::string>& PendingFiles() const { return pendingFiles_; }
+    // Appends a path unless the list already holds it; false for a duplicate. The index keeps
+    // the duplicate check constant-time for folders of thousands of files.
+    bool AddPendingFile(const std::string& path);
+    // Moves a parsed root under the source tree, marked with the document it came from.
+    void AttachRoot(NanoXML* root, const std::string& source) { MoveUnderSourceTree(root, source); }
 
   private:
     // Parses a file and moves its roots of that name under the source tree.
@@ -86,6 +92,7 @@ class CDiagnoseLib : public IDiagnoseLib {
     std::string messages_;
     std::string format_;
     std::vector<std::string> pendingFiles_;
+    std::unordered_set<std::string> pendingIndex_;
     uint32_t creationTick_ = 0;
     NanoXML sourceTree_;
     std::vector<std::unique_ptr<NanoXML>> ownedDocuments_;

@@ -47,12 +47,18 @@ bool Matches(const std::string& name, const std::string& pattern) {
 }  // namespace
 
 std::vector<DirEntry> FindFiles(const std::string& pattern) {
+    std::vector<DirEntry> entries;
+    FindFiles(pattern, entries);
+    return entries;
+}
+
+bool FindFiles(const std::string& pattern, std::vector<DirEntry>& entries) {
+    entries.clear();
     std::string directory, namePattern;
     SplitPattern(pattern, directory, namePattern);
-    std::vector<DirEntry> entries;
     std::error_code error;
     std::filesystem::directory_iterator it(directory, error);
-    if (error) return entries;
+    if (error) return false;
     const std::string prefix = directory == "/" ? "/" : directory + "/";
     for (const auto& entry : it) {
         std::string name = entry.path().filename().string();
@@ -63,7 +69,7 @@ std::vector<DirEntry> FindFiles(const std::string& pattern) {
     // Directory order is arbitrary on this platform; sort so scans are reproducible.
     std::sort(entries.begin(), entries.end(),
               [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
-    return entries;
+    return !entries.empty() || Matches(".", namePattern) || Matches("..", namePattern);
 }
 
 }  // namespace qm::platform

@@ -12,5 +12,9 @@ struct DirEntry {
     bool isDirectory = false;
 };
 std::vector<DirEntry> FindFiles(const std::string& pattern);
+// The same search, telling whether it succeeded the way a first-file search does: the folder
+// could be read and something matched, where the "." and ".." entries this platform does not
+// list count as matches (so "dir/*.*" of an empty folder succeeds, "dir/*.odx" of it fails).
+bool FindFiles(const std::string& pattern, std::vector<DirEntry>& entries);
 
 }  // namespace qm::platform

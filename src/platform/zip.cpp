@@ -57,7 +57,21 @@ bool ZipReader::Stat(uint64_t index, MemberStat& stat) const {
 
 bool ZipReader::IsDirectory(uint64_t index) const {
     MemberStat stat;
-    return Stat(index, stat) && !stat.name.empty() && stat.name.back() == '/';
+    if (!Stat(index, stat)) return false;
+    if (!stat.name.empty() && stat.name.back() == '/') return true;
+    // The directory attribute: bit 16 of the MS-DOS attributes, or a Unix directory mode.
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(Archive(archive_), index, 0, &system, &attributes) != 0) {
+        return false;
+    }
+    constexpr zip_uint32_t kDosDirectory = 0x10;
+    constexpr zip_uint32_t kUnixTypeMask = 0170000, kUnixDirectory = 0040000;
+    if (system == ZIP_OPSYS_UNIX && ((attributes >> 16) & kUnixTypeMask) == kUnixDirectory) {
+        return true;
+    }
+    return (system == ZIP_OPSYS_DOS || system == ZIP_OPSYS_UNIX) &&
+           (attributes & kDosDirectory) != 0;
 }
 
 bool ZipReader::Extract(uint64_t index, std::string& out, uint64_t maxSize) const {

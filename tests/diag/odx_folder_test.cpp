@@ -1,0 +1,152 @@
+// Folder scans on temporary folders: which files qualify, the log, recursion, rescans and the
+// pending list.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "diag/diagnose_lib.h"
+#include "diag/odx_folder.h"
+#include "pdx_test_support.h"
+
+namespace qm::diag::test {
+namespace {
+
+const std::string kOdx = "<?xml version=\"1.0\"?><ODX MODEL-VERSION=\"2.2.0\"/>";
+
+TEST(OdxFolder, PatternFolderSplitsAtBothSlashes) {
+    EXPECT_EQ(PatternFolder("dir\\sub/*.*"), "dir/sub/");
+    EXPECT_EQ(PatternFolder("/abs\\\\dir//*.odx"), "/abs/dir/");
+    EXPECT_EQ(PatternFolder("*.*"), "");
+    EXPECT_EQ(PatternFolder("\\share\\x"), "share/");
+}
+
+TEST(OdxFolder, QualifiesByExtensionAndXmlHead) {
+    TempDir dir("qualify");
+    const std::string xml = dir.Write("y.odxbak", kOdx);
+    const std::string text = dir.Write("z.odxbak", "ODX but not xml");
+    const std::string late = dir.Write("late.odx", std::string(1100, ' ') + kOdx);
+    const std::string upper = dir.Write("w.Odx-D", "<?XML version='1.0'?><ODX/>");
+    EXPECT_TRUE(IsOdxFolderFile("y.odxbak", xml));
+    EXPECT_FALSE(IsOdxFolderFile("z.odxbak", text));
+    EXPECT_FALSE(IsOdxFolderFile("late.odx", late));
+    EXPECT_TRUE(IsOdxFolderFile("w.Odx-D", upper));
+    EXPECT_FALSE(IsOdxFolderFile("y.xml", xml));
+    EXPECT_FALSE(IsOdxFolderFile("missing.odx", dir.Path() + "/missing.odx"));
+}
+
+TEST(OdxFolder, ScanLogsAndLoadsTheQualifyingFiles) {
+    TempDir dir("scan");
+    dir.Write("a.odx", kOdx);
+    dir.Write("b.odx-d", kOdx);
+    dir.Write("c.txt", kOdx);
+    dir.Write("d.odxbak", "plain");
+    dir.Write("sub/e.odx", kOdx);
+    const std::string folder = dir.Path() + "/";
+    const std::string pattern = dir.Path() + "\\*.*";
+    CDiagnoseLib library;
+    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
+    EXPECT_EQ(std::string(library.GetMessages()),
+              "Analysing folder: " + pattern + "\r\nAdded file: " + folder +
+                  "a.odx\r\nAdded file: " + folder + "b.odx-d\r\n");
+    ASSERT_EQ(library.SourceTree()->children.size(), 2u);
+    EXPECT_EQ(library.SourceTree()->children[0]->GetAttribute("DiagnoseLibSrc"), folder + "a.odx");
+}
+
+TEST(OdxFolder, RecursionScansSubfoldersWithTheirOwnPattern) {
+    TempDir dir("recurse");
+    dir.Write("a.odx", kOdx);
+    dir.Write("sub/deeper/e.odx", kOdx);
+    const std::string pattern = dir.Path() + "/*.*";
+    CDiagnoseLib library;
+    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 1, 0), 1);
+    const std::string folder = dir.Path() + "/";
+    EXPECT_EQ(std::string(library.GetMessages()),
+              "Analysing folder: " + pattern + "\r\nAdded file: " + folder +
+                  "a.odx\r\nAnalysing folder: " + folder + "sub/*.*\r\nAnalysing folder: " +
+                  folder + "sub/deeper/*.*\r\nAdded file: " + folder + "sub/deeper/e.odx\r\n");
+    EXPECT_EQ(library.PendingFiles().size(), 2u);
+}
+
+TEST(OdxFolder, ARescanFindsEverythingOnTheListAndLoadsItAgain) {
+    TempDir dir("rescan");
+    dir.Write("a.odx", kOdx);
+    const std::string pattern = dir.Path() + "/*";
+    CDiagnoseLib library;
+    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
+    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
+    EXPECT_NE(std::string(library.GetMessages())
+                  .find("File already on list: " + dir.Path() + "/a.odx\r\n"),
+              std::string::npos);
+    EXPECT_EQ(library.PendingFiles().size(), 1u);
+    EXPECT_EQ(library.SourceTree()->children.size(), 2u);
+    library.Clear();
+    EXPECT_TRUE(library.PendingFiles().empty());
+    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
+    EXPECT_EQ(std::string(library.GetMessages()).find("already"), std::string::npos);
+}
+
+TEST(OdxFolder, APatternThatMatchesNothingFailsButLoadsThePendingList) {
+    TempDir dir("nothing");
+    dir.Write("a.odx", kOdx);
+    CDiagnoseLib library;
+    const std::string none = dir.Path() + "/*.nomatch";
+    EXPECT_EQ(library.LoadOdxFolder(none.c_str(), 0, 0), 0);
+    EXPECT_EQ(std::string(library.GetMessages()), "Analysing folder: " + none + "\r\n");
+    const std::string missing = dir.Path() + "/missing/*.*";
+    EXPECT_EQ(library.LoadOdxFolder(missing.c_str(), 1, 1), 0);
+
+    // An empty folder searched with "*.*" still succeeds (its "." entry matches).
+    TempDir empty("emptyfolder");
+    EXPECT_EQ(library.LoadOdxFolder((empty.Path() + "/*.*").c_str(), 0, 0), 1);
+
+    // After one good scan, a failed search still loads what is pending, but reports 0.
+    EXPECT_EQ(library.LoadOdxFolder((dir.Path() + "/*.*").c_str(), 0, 0), 1);
+    EXPECT_EQ(library.LoadOdxFolder(none.c_str(), 0, 0), 0);
+    EXPECT_EQ(library.SourceTree()->children.size(), 2u);
+}
+
+TEST(OdxFolder, AFileThatDoesNotParseMakesTheResultZero) {
+    TempDir dir("broken");
+    dir.Write("a.odx", kOdx);
+    dir.Write("b.odx", "<?xml");  // opens, but no element: still read, so still 1
+    const std::string pattern = dir.Path() + "/*.*";
+    CDiagnoseLib library;
+    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
+    std::filesystem::remove(dir.Path() + "/b.odx");
+    // The pending path no longer opens: the load of the list fails.
+    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 0);
+}
+
+TEST(OdxFolder, LinkLoopsEnd) {
+    TempDir dir("loop");
+    dir.Write("a/x.odx", kOdx);
+    std::error_code error;
+    std::filesystem::create_directory_symlink(dir.Path(), dir.Path() + "/a/up", error);
+    std::filesystem::create_directory_symlink(dir.Path() + "/a", dir.Path() + "/a/self", error);
+    if (error) GTEST_SKIP() << "no symbolic links here";
+    CDiagnoseLib library;
+    EXPECT_EQ(library.LoadOdxFolder((dir.Path() + "/*.*").c_str(), 1, 0), 1);
+    EXPECT_EQ(library.PendingFiles().size(), 1u);
+}
+
+TEST(OdxFolder, ThousandsOfFilesKeepTheirOrderAndStayFast) {
+    TempDir dir("many");
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%05d.odx", i);
+        dir.Write(name, kOdx);
+    }
+    CDiagnoseLib library;
+    const std::string pattern = dir.Path() + "/*.*";
+    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
+    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
+    ASSERT_EQ(library.PendingFiles().size(), static_cast<size_t>(kFiles));
+    EXPECT_EQ(library.PendingFiles().front(), dir.Path() + "/f00000.odx");
+    EXPECT_EQ(library.PendingFiles().back(), dir.Path() + "/f02999.odx");
+    EXPECT_EQ(library.SourceTree()->children.size(), 2u * kFiles);
+}
+
+}  // namespace
+}  // namespace qm::diag::test
