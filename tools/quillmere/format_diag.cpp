@@ -1,12 +1,20 @@
-// The CDD format of the tool: ECU variants, functional classes (or service groups), services
-// with their request and response layouts, DTCs and external documents.
+// The diagnostic formats of the tool (CDD; ODX files, PDX archives and folders of ODX files):
+// ECU variants, functional classes (or service groups), services with their request and
+// response layouts, DTCs and external documents.
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "diag/diagnose_lib.h"
 #include "format.h"
@@ -16,7 +24,10 @@ namespace qmtool {
 namespace {
 
 constexpr const char* kExampleName = "door_ecu.cdd";
-constexpr const char* kTimingPrefix = "CDD Refs multicore: ";
+constexpr const char* kPdxExampleName = "door_ecu.pdx";
+// Timing lines differ from run to run; they are no finding.
+constexpr const char* kTimingPrefixes[] = {
+    "CDD Refs multicore: ", "ODX Refs multicore: ", "Services collection time: "};
 
 // Texts are handed to the tool as the file holds them: the tool decodes everything a format
 // prints with the file's encoding (UTF-8, else cp1252, or --encoding).
@@ -28,21 +39,124 @@ std::string Utf8(const char* text) {
     return Utf8(std::string(text ? text : ""));
 }
 
+// What a diagnostic path is: a CDD file, an ODX file, a PDX archive or a folder of ODX files.
+enum class DiagKind { kCdd, kOdx, kPdx, kFolder };
+
+std::string LowerExtension(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
+
+DiagKind KindOf(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return DiagKind::kFolder;
+    const std::string extension = LowerExtension(path);
+    if (extension == ".cdd") return DiagKind::kCdd;
+    if (extension == ".pdx") return DiagKind::kPdx;
+    return DiagKind::kOdx;
+}
+
+const char* KindName(DiagKind kind) {
+    switch (kind) {
+        case DiagKind::kCdd:
+            return "CDD";
+        case DiagKind::kOdx:
+            return "ODX";
+        case DiagKind::kPdx:
+            return "PDX";
+        case DiagKind::kFolder:
+            return "ODX folder";
+    }
+    return "";
+}
+
+// Archives and folders can take a while: on a terminal, a line on stderr once a load has
+// taken more than a second, and its time when it ends. Quick loads and redirected output
+// print nothing.
+class SlowLoadNotice {
+  public:
+    explicit SlowLoadNotice(const std::string& path) {
+        if (!::isatty(STDERR_FILENO)) return;
+        watcher_ = std::thread([this, path] {
+            std::unique_lock lock(mutex_);
+            if (done_.wait_for(lock, std::chrono::seconds(1), [this] { return finished_; })) return;
+            shown_ = true;
+            std::cerr << "quillmere: loading " << path << "..." << std::flush;
+        });
+    }
+    ~SlowLoadNotice() {
+        if (!watcher_.joinable()) return;
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        done_.notify_all();
+        watcher_.join();
+        if (shown_) {
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+            std::cerr << " done in " << seconds << " s\n";
+        }
+    }
+    SlowLoadNotice(const SlowLoadNotice&) = delete;
+    SlowLoadNotice& operator=(const SlowLoadNotice&) = delete;
+
+  private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    bool shown_ = false;
+    std::thread watcher_;
+};
+
 struct LoadedCdd {
     std::unique_ptr<CDiagnoseLib> library = std::make_unique<CDiagnoseLib>();
+    DiagKind kind = DiagKind::kCdd;
     bool ok = false;
+    // What the build wrote to the process-wide XML message log during this load.
+    std::string xmlLog;
 };
 
 LoadedCdd LoadCdd(const std::string& path, const Options& options) {
     LoadedCdd loaded;
-    loaded.ok = loaded.library->LoadCddFile(path.c_str(), 1) == 1;
-    if (loaded.ok && options.grouping) loaded.library->SetGrouping(1);
+    loaded.kind = KindOf(path);
+    CDiagnoseLib& library = *loaded.library;
+    NanoXML::ClearMessageLog();
+    switch (loaded.kind) {
+        case DiagKind::kCdd:
+            loaded.ok = library.LoadCddFile(path.c_str(), 1) == 1;
+            break;
+        case DiagKind::kOdx:
+            loaded.ok = library.LoadOdxFile(path.c_str(), 1) == 1;
+            break;
+        case DiagKind::kPdx: {
+            SlowLoadNotice notice(path);
+            loaded.ok = library.LoadPdxFile(path.c_str(), 1) == 1;
+            break;
+        }
+        case DiagKind::kFolder: {
+            SlowLoadNotice notice(path);
+            // Every ODX file below the folder, subfolders included.
+            const std::string pattern = (std::filesystem::path(path) / "*.*").string();
+            loaded.ok = library.LoadOdxFolder(pattern.c_str(), 1, 1) == 1;
+            break;
+        }
+    }
+    loaded.xmlLog = NanoXML::MessageLog();
+    if (loaded.ok && options.grouping) library.SetGrouping(1);
     return loaded;
 }
 
 LoadedCdd Require(const std::string& path, const Options& options) {
     LoadedCdd loaded = LoadCdd(path, options);
-    if (!loaded.ok) throw ToolError("cannot read '" + path + "' as a CDD file");
+    if (!loaded.ok) {
+        throw ToolError("cannot read '" + path + "' as " +
+                        (loaded.kind == DiagKind::kFolder
+                             ? std::string("a folder of ODX files")
+                             : std::string("a ") + KindName(loaded.kind) + " file"));
+    }
     return loaded;
 }
 
@@ -153,10 +267,35 @@ uint64_t ServiceCount(IECU* ecu) {
     return count;
 }
 
+bool IsTimingLine(const std::string& line) {
+    for (const char* prefix : kTimingPrefixes) {
+        if (line.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+}
+
 std::vector<std::string> ReaderMessages(CDiagnoseLib& library) {
     std::vector<std::string> lines;
     for (const std::string& line : SplitLines(library.GetMessages())) {
-        if (line.rfind(kTimingPrefix, 0) != 0) lines.push_back(Utf8(line));
+        if (!IsTimingLine(line)) lines.push_back(Utf8(line));
+    }
+    return lines;
+}
+
+// A line of the ODX side that reports a problem rather than progress or statistics.
+bool IsFinding(const std::string& line) {
+    // The reference statistics are a summary; each unresolved reference has its own line.
+    if (line.rfind("NEW: Resolved REFS:", 0) == 0) return false;
+    return line.find("Warning") != std::string::npos || line.find("ERROR") != std::string::npos ||
+           line.find("Unresolved") != std::string::npos || line.rfind("File not open:", 0) == 0 ||
+           line.rfind("PDX member ", 0) == 0;
+}
+
+// The warnings the build wrote to the XML message log (the parser's progress lines left out).
+std::vector<std::string> BuildWarnings(const LoadedCdd& loaded) {
+    std::vector<std::string> lines;
+    for (const std::string& line : SplitLines(loaded.xmlLog)) {
+        if (IsFinding(line)) lines.push_back(Utf8(line));
     }
     return lines;
 }
@@ -190,10 +329,7 @@ class DiagFormat : public FileFormat {
         return library.GetVersion();
     }
     bool Accepts(const std::filesystem::path& path) const override {
-        std::string extension = path.extension().string();
-        for (char& c : extension)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return extension == ".cdd";
+        return LowerExtension(path) == ".cdd";
     }
 
     Json Info(const std::string& path, const Options& options) override {
@@ -210,13 +346,18 @@ class DiagFormat : public FileFormat {
                  {"services", ServiceCount(ecu)},
                  {"dtcs", ecu->GetDtcCount()}});
         }
-        return {{"path", path},
-                {"kind", "CDD"},
-                {"status", "loaded"},
-                {"format", Utf8(library.GetFormat())},
-                {"ecus", ecus},
-                {"extDocuments", library.GetExtDocumentCount()},
-                {"messages", ReaderMessages(library).size()}};
+        Json info{{"path", path},
+                  {"kind", KindName(loaded.kind)},
+                  {"status", "loaded"},
+                  {"format", Utf8(library.GetFormat())}};
+        if (loaded.kind != DiagKind::kCdd) {
+            info["documents"] = library.SourceTree()->children.size();
+        }
+        info["ecus"] = ecus;
+        info["extDocuments"] = library.GetExtDocumentCount();
+        info["messages"] = ReaderMessages(library).size();
+        if (loaded.kind != DiagKind::kCdd) info["warnings"] = BuildWarnings(loaded).size();
+        return info;
     }
 
     Json Dump(const std::string& path, const Options& options) override {
@@ -258,7 +399,7 @@ class DiagFormat : public FileFormat {
                                  {"length", document->GetContentLength()}});
         }
         return {{"path", path},
-                {"kind", "CDD"},
+                {"kind", KindName(loaded.kind)},
                 {"format", Utf8(library.GetFormat())},
                 {"ecus", ecus},
                 {"extDocuments", documents}};
@@ -270,17 +411,40 @@ class DiagFormat : public FileFormat {
         if (!loaded.ok) {
             result.exitCode = kCheckFailed;
             result.status = "failed";
-            result.messages.push_back("the file cannot be read as a CDD file");
+            result.messages = ReaderMessages(*loaded.library);
+            for (std::string& line : BuildWarnings(loaded)) result.messages.push_back(line);
+            result.messages.push_back(
+                loaded.kind == DiagKind::kFolder
+                    ? std::string("the folder cannot be searched or an ODX file in it not read")
+                    : std::string("the file cannot be read as a ") + KindName(loaded.kind) +
+                          " file");
             return result;
         }
         result.messages = ReaderMessages(*loaded.library);
         result.status = "loaded";
-        result.exitCode = result.messages.empty() ? kCheckClean : kCheckWarnings;
+        if (loaded.kind == DiagKind::kCdd) {
+            result.exitCode = result.messages.empty() ? kCheckClean : kCheckWarnings;
+            return result;
+        }
+        // The ODX side always reports progress (members, files, reference statistics): only
+        // warnings make a finding.
+        bool findings = false;
+        for (const std::string& line : result.messages) findings = findings || IsFinding(line);
+        for (std::string& line : BuildWarnings(loaded)) {
+            result.messages.push_back(std::move(line));
+            findings = true;
+        }
+        result.exitCode = findings ? kCheckWarnings : kCheckClean;
         return result;
     }
 
     void Demo(const std::filesystem::path& examplesDir, std::ostream& out) override {
-        const std::filesystem::path example = examplesDir / kExampleName;
+        DemoFile(examplesDir / kExampleName, "ECU variant(s)", out);
+    }
+
+  protected:
+    static void DemoFile(const std::filesystem::path& example, const char* ecuWord,
+                         std::ostream& out) {
         out << "Diagnostics (" << example.filename().string() << ")\n";
         LoadedCdd loaded = LoadCdd(example.string(), Options{});
         if (!loaded.ok) {
@@ -288,7 +452,8 @@ class DiagFormat : public FileFormat {
             return;
         }
         CDiagnoseLib& library = *loaded.library;
-        out << "  " << library.GetFormat() << ", " << library.GetEcuCount() << " ECU variant(s)\n";
+        out << "  " << library.GetFormat() << ", " << library.GetEcuCount() << ' ' << ecuWord
+            << "\n";
         for (uint64_t i = 0; i < library.GetEcuCount(); ++i) {
             IECU* ecu = library.GetEcu(i);
             out << "  " << Utf8(ecu->GetShortName()) << " / " << Utf8(ecu->GetLongName()) << ": "
@@ -313,6 +478,28 @@ class DiagFormat : public FileFormat {
             IFunctionalClass* group = ecu->GetFunctionalClass(c);
             out << "    " << Utf8(group->GetName()) << ": " << group->GetServiceCount()
                 << " services\n";
+        }
+    }
+};
+
+// ODX documents (.odx, .odx-d, .odx-c, .odx-cs, ...), PDX archives and folders of ODX files.
+class OdxFormat : public DiagFormat {
+  public:
+    std::string Name() const override { return "odx"; }
+    // The library version is reported once, by the CDD format.
+    std::string ClassVersion() const override { return ""; }
+    bool Accepts(const std::filesystem::path& path) const override {
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error)) return true;
+        const std::string extension = LowerExtension(path);
+        return extension == ".pdx" || extension.rfind(".odx", 0) == 0;
+    }
+    void Demo(const std::filesystem::path& examplesDir, std::ostream& out) override {
+        const std::filesystem::path archive = examplesDir / kPdxExampleName;
+        DemoFile(archive, "layer(s) as ECUs", out);
+        LoadedCdd loaded = LoadCdd(archive.string(), Options{});
+        for (const std::string& line : SplitLines(loaded.library->GetMessages())) {
+            if (line.rfind("ODX count in PDX file: ", 0) == 0) out << "  " << line << '\n';
         }
     }
 };
@@ -357,3 +544,5 @@ int RunEncodeRequest(const std::string& path, const std::string& ecuName,
 
 using DiagFormat = qmtool::DiagFormat;
 QM_REGISTER_FORMAT(DiagFormat)
+using OdxFormat = qmtool::OdxFormat;
+QM_REGISTER_FORMAT(OdxFormat)

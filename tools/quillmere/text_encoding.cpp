@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -162,6 +163,14 @@ TextDecoder TextDecoder::ForBytes(std::string_view bytes, const std::string& for
 
 TextDecoder TextDecoder::ForFile(const std::string& path, const std::string& forcedName) {
     if (!forcedName.empty()) return TextDecoder(forcedName);
+    // A folder or a PDX archive holds XML documents, whose texts are UTF-8 unless declared
+    // otherwise: the container's own bytes say nothing about them.
+    std::error_code error;
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (std::filesystem::is_directory(path, error) || extension == ".pdx") {
+        return TextDecoder(kUtf8);
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) return TextDecoder(kUtf8);
     const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
