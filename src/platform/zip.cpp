@@ -88,7 +88,9 @@ bool ZipReader::Extract(uint64_t index, std::string& out, uint64_t maxSize) cons
         error_ = zip_strerror(Archive(archive_));
         return false;
     }
-    // Never trust the stated size alone: read in pieces and stop at the limit.
+    // The stated size is within the limit, so one allocation of it is bounded; but never trust
+    // it alone: read in pieces and stop at the limit.
+    out.reserve(static_cast<size_t>(stat.size));
     char buffer[65536];
     bool ok = true;
     for (;;) {
