@@ -137,6 +137,20 @@ TEST_F(TempDir, DirectorySearchMatchesPatternsWithEitherSeparator) {
     EXPECT_EQ(FindFiles(dir_.string() + "/c.txt").at(0).path.front(), '/');
 }
 
+TEST_F(TempDir, DirectorySearchSucceedsLikeAFirstFileSearch) {
+    std::vector<DirEntry> entries;
+    // An empty folder: "*.*" and "*" still find its "." entry, a narrower pattern finds nothing.
+    EXPECT_TRUE(FindFiles(dir_.string() + "/*.*", entries));
+    EXPECT_TRUE(entries.empty());
+    EXPECT_TRUE(FindFiles(dir_.string() + "\\*", entries));
+    EXPECT_FALSE(FindFiles(dir_.string() + "/*.odx", entries));
+    EXPECT_FALSE(FindFiles(PathOf("missing") + "/*.*", entries));
+    std::ofstream(PathOf("a.odx")) << "x";
+    EXPECT_TRUE(FindFiles(dir_.string() + "/*.odx", entries));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "a.odx");
+}
+
 namespace {
 
 void BuildArchive(const std::string& path, const std::string& bigMember) {
