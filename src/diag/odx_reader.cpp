@@ -16,7 +16,7 @@ namespace {
 
 // Parameters a build may make: generous for real files, bounded for hostile ones in which
 // structures refer to each other many times over.
-constexpr size_t kParametersPerElement = 16;
+constexpr size_t kParametersPerElement = 32;
 constexpr size_t kMinimumParameterBudget = size_t{1} << 16;
 
 std::vector<NanoXML*> ContainersOf(NanoXML* odx) {
@@ -44,8 +44,10 @@ std::vector<NanoXML*> VariantsOf(const std::vector<NanoXML*>& containers) {
     return variants;
 }
 
+// Resolves every reference of the attached documents; gives the resolved count, the
+// unresolved count and the number of indexed elements (a measure of the documents' size).
 size_t ResolveReferences(CDiagnoseLib& library, const std::vector<NanoXML*>& documents,
-                         size_t& unresolved) {
+                         size_t& unresolved, size_t& indexed) {
     xml::OdxReferenceResolver resolver;
     for (NanoXML* document : documents) {
         resolver.Collect(document);
@@ -56,6 +58,7 @@ size_t ResolveReferences(CDiagnoseLib& library, const std::vector<NanoXML*>& doc
     library.AppendMessage(
         "ODX Refs multicore: " + FormatMilliseconds(start, platform::TickCount()) + "\r\n");
     unresolved = resolver.Unresolved().size();
+    indexed = resolver.IdentifierCount() + resolver.ShortNameCount() + resolver.PendingCount();
     return resolver.PendingCount() - unresolved;
 }
 
@@ -69,18 +72,17 @@ bool BuildOdx(CDiagnoseLib& library) {
     if (!hasOdx) return false;
     const uint32_t start = platform::TickCount();
     size_t unresolved = 0;
-    const size_t resolved = ResolveReferences(library, documents, unresolved);
+    size_t elements = 0;
+    const size_t resolved = ResolveReferences(library, documents, unresolved, elements);
 
     OdxContext context;
     context.library = &library;
-    size_t elements = 0;
     std::vector<std::pair<NanoXML*, std::vector<NanoXML*>>> odxDocuments;
     for (NanoXML* document : documents) {
         if (document->name != "ODX") continue;
         std::vector<NanoXML*> containers = ContainersOf(document);
         if (containers.empty()) continue;
         for (NanoXML* container : containers) context.CollectDataObjects(container);
-        elements += document->CountNodes();
         odxDocuments.emplace_back(document, std::move(containers));
     }
     context.parameterBudget = std::max(kMinimumParameterBudget, elements * kParametersPerElement);

@@ -444,6 +444,22 @@ TEST_F(OdxBuild, SelfReferencingStructuresDoNotHang) {
               std::string::npos);
 }
 
+TEST_F(OdxBuild, StructuresThatDoubleAtEveryLevelStopAtTheBudget) {
+    // Each structure holds its successor twice: 2^30 parameters if nothing stopped it.
+    std::string structures = "<STRUCTURES>";
+    for (int level = 0; level < 30; ++level) {
+        const std::string next = "<DOP-REF ID-REF='S" + std::to_string(level + 1) + "'/>";
+        structures += Structure("S" + std::to_string(level), "S" + std::to_string(level),
+                                ValueParam("L", 0, next) + ValueParam("R", 1, next));
+    }
+    structures += "</STRUCTURES>";
+    Build(ParamDocument(structures, ValueParam("Tree", 1, "<DOP-REF ID-REF='S0'/>")));
+    ASSERT_EQ(library.GetEcuCount(), 1u);
+    EXPECT_NE(Log().find("ODX Warning: parameter expansion limit reached, further parameters "
+                         "skipped\r\n"),
+              std::string::npos);
+}
+
 TEST_F(OdxBuild, DtcDataObjectTextsAndVariantDtcs) {
     const std::string dtcs =
         "<DTC-DOPS><DTC-DOP ID='DD'><SHORT-NAME>Faults</SHORT-NAME><DIAG-CODED-TYPE "
