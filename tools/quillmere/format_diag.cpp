@@ -77,7 +77,7 @@ const char* KindName(DiagKind kind) {
 class SlowLoadNotice {
   public:
     explicit SlowLoadNotice(const std::string& path) {
-        if (!::isatty(STDERR_FILENO)) return;
+        if (!::isatty(STDERR_FILENO) || AnnouncedByTheTool(path)) return;
         watcher_ = std::thread([this, path] {
             std::unique_lock lock(mutex_);
             if (done_.wait_for(lock, std::chrono::seconds(1), [this] { return finished_; })) return;
@@ -103,6 +103,14 @@ class SlowLoadNotice {
     SlowLoadNotice& operator=(const SlowLoadNotice&) = delete;
 
   private:
+    // The tool already says when it reads a file this big; one line is enough.
+    static bool AnnouncedByTheTool(const std::string& path) {
+        constexpr std::uintmax_t kAnnouncedSize = 8u << 20;
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(path, error);
+        return !error && size >= kAnnouncedSize;
+    }
+
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::mutex mutex_;
     std::condition_variable done_;
