@@ -34,6 +34,8 @@ struct OdxContext {
     // multiple of the documents' size.
     size_t parameterBudget = 0;
     bool budgetReported = false;
+    // The session each related session service stands for (-1: none), found once per build.
+    std::unordered_map<const NanoXML*, int> sessions;
     // Warning lines already given: one line per distinct problem, however often it recurs.
     std::unordered_set<std::string> warned;
 

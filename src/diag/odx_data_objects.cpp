@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "diag/cdd_parameters.h"
 #include "diag/odx_parameters.h"
 #include "quillmere/xml.h"
 

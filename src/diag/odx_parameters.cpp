@@ -1,6 +1,7 @@
 #include "diag/odx_parameters.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "diag/cdd_parameters.h"
 #include "diag/diag_tables.h"
@@ -74,10 +75,13 @@ void ApplyCodedType(NanoXML* coded, CParam& param) {
     const uint32_t bytes = LengthOf(coded, "BYTE-LENGTH", present);
     if (present && bytes > 0 && param.bitLength == 0)
         param.bitLength = static_cast<int32_t>(bytes * 8);
+    // A hex-binary mask ("FF00"); one wider than 32 bits or not hex is ignored.
     std::string mask = TextOf(coded, "BIT-MASK");
     Trim(mask);
-    if (!mask.empty() && mask.size() <= 8 && IsHexLiteral(mask)) {
-        param.bitMask = static_cast<uint32_t>(std::stoul(mask, nullptr, 16));
+    uint32_t maskValue = 0;
+    const auto parsed = std::from_chars(mask.data(), mask.data() + mask.size(), maskValue, 16);
+    if (!mask.empty() && parsed.ec == std::errc() && parsed.ptr == mask.data() + mask.size()) {
+        param.bitMask = maskValue;
     }
     const uint32_t minimum = LengthOf(coded, "MIN-LENGTH", present);
     if (present) param.arraySizeMin = minimum;

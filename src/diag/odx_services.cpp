@@ -55,15 +55,18 @@ bool SessionOf(NanoXML* relatedService, uint8_t& session) {
     return true;
 }
 
-void ReadSessions(NanoXML* element, CUDSService& service) {
+void ReadSessions(OdxContext& context, NanoXML* element, CUDSService& service) {
     NanoXML* related = Child(element, "RELATED-DIAG-COMM-REFS");
     if (related == nullptr) return;
     for (NanoXML* reference : related->children) {
         if (reference->name != "RELATED-DIAG-COMM-REF" || reference->children.empty()) continue;
         if (reference->children.front()->GetText() != "SESSION") continue;
         NanoXML* target = LinkEnd(reference->link);
+        if (target == nullptr) continue;
+        auto [known, added] = context.sessions.try_emplace(target, -1);
         uint8_t session = 0;
-        if (target != nullptr && SessionOf(target, session)) service.sessions.push_back(session);
+        if (added && SessionOf(target, session)) known->second = session;
+        if (known->second >= 0) service.sessions.push_back(static_cast<uint8_t>(known->second));
     }
 }
 
@@ -100,7 +103,7 @@ std::unique_ptr<CUDSService> BuildOdxService(OdxContext& context, NanoXML* eleme
                  service->positiveResponses);
     AddResponses(context, element, "NEG-RESPONSE-REFS", "NEG-RESPONSE-REF", "NEG",
                  service->negativeResponses);
-    ReadSessions(element, *service);
+    ReadSessions(context, element, *service);
     return service;
 }
 

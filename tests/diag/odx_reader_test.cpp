@@ -331,6 +331,11 @@ TEST_F(OdxBuild, CodedConstantsPositionsAndFinishing) {
         "</BYTE-POSITION><CODED-VALUE>61840</CODED-VALUE><DIAG-CODED-TYPE "
         "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UINT32'><BIT-LENGTH>16</BIT-LENGTH>"
         "</DIAG-CODED-TYPE></PARAM>"
+        "<PARAM xsi:type='CODED-CONST'><SHORT-NAME>Masked</SHORT-NAME><BYTE-POSITION>5"
+        "</BYTE-POSITION><CODED-VALUE>255</CODED-VALUE><DIAG-CODED-TYPE "
+        "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UNICODE2STRING' "
+        "IS-HIGHLOW-BYTE-ORDER='false'><BIT-LENGTH>8</BIT-LENGTH><BIT-MASK>0F</BIT-MASK>"
+        "</DIAG-CODED-TYPE></PARAM>"
         "<PARAM xsi:type='RESERVED'><SHORT-NAME>Gap</SHORT-NAME><BYTE-POSITION>3"
         "</BYTE-POSITION><BIT-POSITION>4</BIT-POSITION></PARAM>"));
     IParam* sid = RequestParam("T", 0);
@@ -349,9 +354,17 @@ TEST_F(OdxBuild, CodedConstantsPositionsAndFinishing) {
     EXPECT_STREQ(gap->GetBaseDataType(), "UINT8");
     EXPECT_EQ(gap->GetBaseTypeCode(), 1u);
     EXPECT_EQ(gap->GetBitPosition(), 4);
+    // A hex mask, an unlisted base type mapped to its nearest code, the byte order flag.
+    IParam* masked = RequestParam("T", 3);
+    EXPECT_EQ(masked->GetBitMask(), 0x0Fu);
+    EXPECT_EQ(masked->GetValue(), 0x0Fu);
+    EXPECT_EQ(masked->GetBaseTypeCode(), 13u);
+    EXPECT_EQ(masked->GetByteOrder(), 1u);
     IUDSService* service = ServiceOf(library.GetEcu(0), "T");
     EXPECT_EQ(service->GetServiceId(), 0x22);
-    EXPECT_EQ(Bytes(service->GetRequest(0)), (std::vector<uint8_t>{0x22, 0xF1, 0x90, 0x00}));
+    // Six bytes long (the last parameter ends at byte 5); values go at a running cursor.
+    EXPECT_EQ(Bytes(service->GetRequest(0)),
+              (std::vector<uint8_t>{0x22, 0xF1, 0x90, 0x00, 0x0F, 0x00}));
 }
 
 TEST_F(OdxBuild, TextTableDataObjectByReferenceAndByShortName) {
