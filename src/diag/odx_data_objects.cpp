@@ -237,7 +237,7 @@ void ApplyDataObjectProp(NanoXML* dop, CParam& param) {
 
 void ApplyStructure(OdxContext& context, NanoXML* structure, CParam& param, int depth) {
     ReadOdxParams(context, structure, param.subParams, reinterpret_cast<uint64_t>(&param),
-                  depth + 1);
+                  depth + 1, OdxPlacement::kAsStated);
     int64_t bytes = 0;
     if (ParseInteger(TextOf(structure, "BYTE-SIZE"), bytes) && bytes > 0) {
         param.bitLength = static_cast<int32_t>(std::min<int64_t>(bytes * 8, INT32_MAX));

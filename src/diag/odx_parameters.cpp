@@ -146,16 +146,15 @@ std::unique_ptr<CParam> ReadOdxParam(OdxContext& context, NanoXML* element, int 
 }
 
 void ReadOdxParams(OdxContext& context, NanoXML* element,
-                   std::vector<std::unique_ptr<CParam>>& into, uint64_t owner, int depth) {
+                   std::vector<std::unique_ptr<CParam>>& into, uint64_t owner, int depth,
+                   OdxPlacement placement) {
     NanoXML* params = Child(element, "PARAMS");
     if (params == nullptr) return;
     for (NanoXML* child : params->children) {
         if (child->name != "PARAM") continue;
         std::unique_ptr<CParam> param = ReadOdxParam(context, child, depth);
         if (!param) return;
-        // A parameter that states its byte position stands there; one that does not follows
-        // its predecessor.
-        if (Child(child, "BYTE-POSITION") == nullptr) {
+        if (placement == OdxPlacement::kFromPredecessor) {
             PlaceAfter(*param, into.empty() ? nullptr : into.back().get());
         }
         param->owner = owner;

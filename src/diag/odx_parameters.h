@@ -15,10 +15,14 @@ constexpr int kOdxMaxDepth = 32;
 // A parameter from one "PARAM" (null once the build's parameter budget is spent).
 std::unique_ptr<CParam> ReadOdxParam(OdxContext& context, NanoXML* element, int depth);
 
-// Every "PARAM" of the "PARAMS" child of element, placed one after the other, into `into`
-// with `owner` as their owner reference.
+// Every "PARAM" of the "PARAMS" child of element into `into` with `owner` as their owner
+// reference. The parameters of a message take their position from their predecessor (the same
+// rule as CDD components, applied to every parameter whether or not it states a byte
+// position); those of a structure stand where they say.
+enum class OdxPlacement { kFromPredecessor, kAsStated };
 void ReadOdxParams(OdxContext& context, NanoXML* element,
-                   std::vector<std::unique_ptr<CParam>>& into, uint64_t owner, int depth);
+                   std::vector<std::unique_ptr<CParam>>& into, uint64_t owner, int depth,
+                   OdxPlacement placement);
 
 // The coding of a "DIAG-CODED-TYPE": base data type, byte order, lengths and mask.
 void ApplyCodedType(NanoXML* coded, CParam& param);

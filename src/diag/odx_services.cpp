@@ -80,8 +80,8 @@ std::unique_ptr<CUDSFunction> BuildOdxFunction(OdxContext& context, NanoXML* mes
     function->xmlLocation = function->odxId;
     function->name = TextOf(message, "SHORT-NAME");
     function->desc = TextOf(message, "LONG-NAME");
-    ReadOdxParams(context, message, function->params, reinterpret_cast<uint64_t>(function.get()),
-                  0);
+    ReadOdxParams(context, message, function->params, reinterpret_cast<uint64_t>(function.get()), 0,
+                  OdxPlacement::kFromPredecessor);
     return function;
 }
 

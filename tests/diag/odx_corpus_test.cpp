@@ -113,7 +113,7 @@ TEST_F(OdxCorpus, BootloaderTableKeyAndStruct) {
     IUDSFunction* request = download->GetRequest(0);
     IParam* key = request->FindParam("AddressAndLengthFormatIdentifier");
     EXPECT_EQ(key->IsKey(), 1);
-    EXPECT_EQ(key->GetBytePosition(), 2);
+    EXPECT_EQ(key->GetBytePosition(), 3);  // stated 2, behind the 8-bit format at byte 2
     // Sixteen rows whose keys are the texts of the key's text table ("S=1 A=1" is 0x11).
     ASSERT_EQ(key->GetValueCount(), 16u);
     EXPECT_STREQ(key->GetValue(uint64_t{0})->GetText(), "TR_0x11");

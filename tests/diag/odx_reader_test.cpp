@@ -344,27 +344,35 @@ TEST_F(OdxBuild, CodedConstantsPositionsAndFinishing) {
     EXPECT_STREQ(sid->GetBaseDataType(), "A_UINT32");
     EXPECT_EQ(sid->GetBaseTypeCode(), 5u);
     EXPECT_EQ(sid->GetBitLength(), 8);
+    // Every parameter of a message takes its position from its predecessor: the identifier
+    // stated at byte 1 (no bit position) moves to byte 2; "Masked" follows it at byte 7; "Gap",
+    // stated below its predecessor, moves behind it.
     IParam* did = RequestParam("T", 1);
     EXPECT_STREQ(did->GetType(), "CODED-CONST");
-    EXPECT_EQ(did->GetBytePosition(), 1);
+    EXPECT_EQ(did->GetBytePosition(), 2);
+    EXPECT_EQ(did->GetBitPosition(), 0);
     EXPECT_EQ(did->GetValue(), 61840u);
-    // No coded type: finished as one byte of UINT8.
-    IParam* gap = RequestParam("T", 2);
-    EXPECT_EQ(gap->GetBitLength(), 8);
-    EXPECT_STREQ(gap->GetBaseDataType(), "UINT8");
-    EXPECT_EQ(gap->GetBaseTypeCode(), 1u);
-    EXPECT_EQ(gap->GetBitPosition(), 4);
     // A hex mask, an unlisted base type mapped to its nearest code, the byte order flag.
-    IParam* masked = RequestParam("T", 3);
+    IParam* masked = RequestParam("T", 2);
+    EXPECT_STREQ(masked->GetName(), "Masked");
+    EXPECT_EQ(masked->GetBytePosition(), 7);
     EXPECT_EQ(masked->GetBitMask(), 0x0Fu);
     EXPECT_EQ(masked->GetValue(), 0x0Fu);
     EXPECT_EQ(masked->GetBaseTypeCode(), 13u);
     EXPECT_EQ(masked->GetByteOrder(), 1u);
+    // No coded type: finished as one byte of UINT8.
+    IParam* gap = RequestParam("T", 3);
+    EXPECT_STREQ(gap->GetName(), "Gap");
+    EXPECT_EQ(gap->GetBitLength(), 8);
+    EXPECT_STREQ(gap->GetBaseDataType(), "UINT8");
+    EXPECT_EQ(gap->GetBaseTypeCode(), 1u);
+    EXPECT_EQ(gap->GetBytePosition(), 8);
+    EXPECT_EQ(gap->GetBitPosition(), 0);
     IUDSService* service = ServiceOf(library.GetEcu(0), "T");
     EXPECT_EQ(service->GetServiceId(), 0x22);
-    // Six bytes long (the last parameter ends at byte 5); values go at a running cursor.
+    // Nine bytes long (the last parameter ends at byte 8); values go at a running cursor.
     EXPECT_EQ(Bytes(service->GetRequest(0)),
-              (std::vector<uint8_t>{0x22, 0xF1, 0x90, 0x00, 0x0F, 0x00}));
+              (std::vector<uint8_t>{0x22, 0xF1, 0x90, 0x0F, 0x00, 0x00, 0x00, 0x00, 0x00}));
 }
 
 TEST_F(OdxBuild, TextTableDataObjectByReferenceAndByShortName) {
@@ -596,7 +604,7 @@ TEST_F(OdxBuild, TableKeyAndTableStruct) {
     EXPECT_EQ(RequestParam("T", 5)->GetValue(), 2u);  // the row it names
     // Encoding picks the case of the key's value.
     IUDSFunction* request = ServiceOf(library.GetEcu(0), "T")->GetRequest(0);
-    EXPECT_EQ(Bytes(request).size(), 8u);  // the last key, two bytes at byte 6
+    EXPECT_EQ(Bytes(request).size(), 10u);  // the last key, two bytes, pushed to byte 8
 }
 
 TEST_F(OdxBuild, SessionsFromRelatedSessionServices) {
