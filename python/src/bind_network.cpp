@@ -12,10 +12,39 @@ namespace qmpy {
 
 namespace {
 
-// Plans of network-model messages. The model has no multiplexing: every signal is decoded.
+// Plans of network-model messages. Signals converted from DBC keep their multiplexing
+// (INetSignalMultiplexing), simple and extended; the signals of other buses are all decoded.
 // Signals of byte order 1 ("Big Endian") use the DBC numbering of big-endian fields; value
 // table entries of one raw value are choices, entries of a raw range scale the value when
 // their physical range differs from the raw one.
+void PlanMultiplexing(INetMessage* message, FramePlan& plan) {
+    std::unordered_map<INetSignal*, int> indexOf;
+    for (uint64_t i = 0; i < plan.signals.size(); ++i) {
+        auto* multiplexing = dynamic_cast<INetSignalMultiplexing*>(message->GetSignal(i));
+        if (multiplexing == nullptr) continue;
+        SignalPlan& signal = plan.signals[i];
+        const uint32_t kind = multiplexing->GetMultiplexingKind();
+        signal.mux = kind == 1   ? MuxRole::Switch
+                     : kind == 2 ? MuxRole::Multiplexed
+                                 : MuxRole::Plain;
+        signal.muxValue = multiplexing->GetMultiplexValue();
+        INetSignal* multiplexer = multiplexing->GetExtendedMultiplexer();
+        if (multiplexer == nullptr) continue;
+        if (indexOf.empty()) {
+            for (uint64_t k = 0; k < plan.signals.size(); ++k)
+                indexOf[message->GetSignal(k)] = static_cast<int>(k);
+        }
+        const auto found = indexOf.find(multiplexer);
+        if (found == indexOf.end()) continue;
+        signal.extendedMux = found->second;
+        signal.muxRanges.resize(multiplexing->GetMultiplexRangeCount());
+        for (uint64_t r = 0; r < signal.muxRanges.size(); ++r) {
+            signal.muxRanges[r] = {multiplexing->GetMultiplexRangeMinimum(r),
+                                   multiplexing->GetMultiplexRangeMaximum(r)};
+        }
+    }
+}
+
 FramePlan PlanOfMessage(INetMessage* message, const TextRule& text) {
     FramePlan plan;
     plan.name = text(message->GetName());
@@ -56,6 +85,7 @@ FramePlan PlanOfMessage(INetMessage* message, const TextRule& text) {
         }
         plan.signals.push_back(std::move(entry));
     }
+    PlanMultiplexing(message, plan);
     plan.Prepare();
     return plan;
 }
