@@ -476,12 +476,15 @@ void BindNetwork(py::module_& m) {
     py::class_<NetworkDocument, PlanSource, std::shared_ptr<NetworkDocument>>(
         m, "NetworkConfig",
         "DBC, LDF and ARXML files gathered into one network model, one database per bus.")
-        .def(py::init([](const py::object& paths, const py::object& encoding) {
+        .def(py::init([](const py::object& paths, const py::object& encoding, bool tolerant) {
                  auto doc = std::make_shared<NetworkDocument>();
                  doc->facade = std::make_shared<Facade>();
                  doc->text =
                      TextRule(encoding.is_none() ? std::string() : encoding.cast<std::string>());
                  doc->config = doc->facade->Get()->CreateNetConfig();
+                 if (auto* reading = dynamic_cast<INetConfigDbcReading*>(doc->config)) {
+                     reading->SetTolerantDbcReading(tolerant);
+                 }
                  const bool single =
                      py::isinstance<py::str>(paths) || py::isinstance<py::bytes>(paths) ||
                      py::isinstance(paths, py::module_::import("os").attr("PathLike"));
@@ -492,9 +495,12 @@ void BindNetwork(py::module_& m) {
                  }
                  return doc;
              }),
-             py::arg("paths") = py::none(), py::arg("encoding") = py::none(),
+             py::arg("paths") = py::none(), py::arg("encoding") = py::none(), py::kw_only(),
+             py::arg("tolerant") = false,
              "Loads each path (DBC, LDF or ARXML by extension) into one configuration. A file that "
-             "cannot be opened raises FileNotFoundError; other failures show in `results`.")
+             "cannot be opened raises FileNotFoundError; other failures show in `results`. "
+             "tolerant=True reads DBC files tolerantly (see load); their multiplexing, simple "
+             "and extended, selects the signals decode gives.")
         .def(
             "add",
             [](NetworkDocument& d, const py::object& path) {
