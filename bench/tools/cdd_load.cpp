@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "diag/diag_param.h"
 #include "diag/diagnose_lib.h"
 
 namespace {
@@ -23,6 +24,43 @@ double PeakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// What the model holds: services, functions, parameters (with sub and conditional ones) and
+// value-table entries.
+struct ModelCounts {
+    uint64_t services = 0, functions = 0, params = 0, values = 0;
+
+    void Param(IParam* param) {
+        ++params;
+        values += static_cast<CParam*>(param)->valueTable.size();
+        for (uint64_t i = 0; i < param->GetSubParamCount(); ++i) Param(param->GetSubParam(i));
+        for (const auto& condition : static_cast<CParam*>(param)->conditionalParams)
+            Param(condition.get());
+    }
+    void Function(IUDSFunction* function) {
+        if (function == nullptr) return;
+        ++functions;
+        for (uint64_t i = 0; i < function->GetParamCount(); ++i) Param(function->GetParam(i));
+    }
+};
+
+ModelCounts Count(CDiagnoseLib& library) {
+    ModelCounts counts;
+    for (uint64_t e = 0; e < library.GetEcuCount(); ++e) {
+        IECU* ecu = library.GetEcu(e);
+        for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
+            IFunctionalClass* cls = ecu->GetFunctionalClass(c);
+            for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
+                IUDSService* service = cls->GetService(s);
+                ++counts.services;
+                counts.Function(service->GetRequest(0));
+                counts.Function(service->GetPositiveResponse(0));
+                counts.Function(service->GetNegativeResponse(0));
+            }
+        }
+    }
+    return counts;
 }
 
 }  // namespace
@@ -50,5 +88,11 @@ int main(int argc, char** argv) {
         megabytes, total, megabytes / total, parsed - start, built - parsed, resolveMs / 1000.0,
         parsePeak, PeakMegabytes(), PeakMegabytes() / megabytes,
         static_cast<unsigned long long>(library.GetEcuCount()));
+    const ModelCounts counts = Count(library);
+    std::printf("model: %llu services, %llu functions, %llu parameters, %llu value-table entries\n",
+                static_cast<unsigned long long>(counts.services),
+                static_cast<unsigned long long>(counts.functions),
+                static_cast<unsigned long long>(counts.params),
+                static_cast<unsigned long long>(counts.values));
     return 0;
 }

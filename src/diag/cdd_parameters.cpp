@@ -259,16 +259,17 @@ void ReadDataObject(CddContext& context, NanoXML* element, CParam& param, int de
 
 // Takes over what a single content object says about the data into the proxy parameter.
 void MergeContent(CParam& proxy, std::unique_ptr<CParam> content) {
-    if (proxy.name.empty()) proxy.name = content->name;
-    proxy.dtrefId = content->dtrefId;
+    // The content object is dropped after the merge: its texts are moved, not copied.
+    if (proxy.name.empty()) proxy.name = std::move(content->name);
+    proxy.dtrefId = std::move(content->dtrefId);
     proxy.bitLength = content->bitLength;
     proxy.bitMask = content->bitMask;
-    proxy.baseDataType = content->baseDataType;
+    proxy.baseDataType = std::move(content->baseDataType);
     proxy.baseTypeCode = content->baseTypeCode;
     proxy.displayFormat = content->displayFormat;
     proxy.byteOrder = content->byteOrder;
     proxy.typeSigned = content->typeSigned;
-    proxy.unit = content->unit;
+    proxy.unit = std::move(content->unit);
     proxy.factor = content->factor;
     proxy.divisor = content->divisor;
     proxy.offset = content->offset;
@@ -277,7 +278,7 @@ void MergeContent(CParam& proxy, std::unique_ptr<CParam> content) {
     proxy.rangeSecond = content->rangeSecond;
     proxy.arraySizeMin = content->arraySizeMin;
     proxy.arraySizeMax = content->arraySizeMax;
-    if (proxy.valueStr.empty()) proxy.valueStr = content->valueStr;
+    if (proxy.valueStr.empty()) proxy.valueStr = std::move(content->valueStr);
     proxy.isConditional = content->isConditional;
     const uint64_t self = reinterpret_cast<uint64_t>(&proxy);
     for (auto& sub : content->subParams) sub->owner = self;

@@ -278,6 +278,8 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
         if (root->name != "CANDELA") continue;
         processed = 1;
         {
+            // The resolver's tables go before the build starts, so that they do not add to
+            // the build's peak memory.
             xml::CddReferenceResolver resolver;
             for (NanoXML* document : documents) {
                 resolver.Collect(document);
@@ -289,8 +291,8 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
             library.AppendMessage("CDD Refs multicore: " +
                                   FormatMilliseconds(resolveStart, platform::TickCount()) + "\r\n");
             library.SetFormat("CANDELA_" + qm::xml::AttributeValueOf(*root, "dtdvers"));
-            BuildDocument(context, library, root);
         }
+        BuildDocument(context, library, root);
     }
     context.library = nullptr;
     context.warned.clear();
