@@ -245,3 +245,29 @@ class QM_API INetConfigDbcReading {
     virtual void SetTolerantDbcReading(bool tolerant) = 0;
     virtual bool IsTolerantDbcReading() = 0;
 };
+
+// Multiplexing of a network-model signal, reached by dynamic_cast from INetSignal (the slot
+// layout above does not change). Signals converted from DBC keep their multiplexing, simple
+// (switch and multiplex value) and extended ("SG_MUL_VAL_" of tolerant reading: a multiplexer
+// per signal and its value ranges, chains of multiplexers included); signals of other buses are
+// not multiplexed. IsCarried decides with the rule of the DBC decoder: a signal of extended
+// multiplexing is carried when its multiplexer is carried and holds a value of its ranges;
+// otherwise a multiplexed signal when the first multiplexer switch of its message holds its
+// multiplex value; every other signal always. Multiplexer values are read from the payload in
+// the DBC numbering of start bits (GetRawValue keeps its own counting).
+class QM_API INetSignalMultiplexing {
+  public:
+    virtual ~INetSignalMultiplexing() = default;
+    // 0 not multiplexed, 1 multiplexer switch, 2 multiplexed signal.
+    virtual uint32_t GetMultiplexingKind() = 0;
+    // The switch value that selects a multiplexed signal; -1 for the others.
+    virtual int64_t GetMultiplexValue() = 0;
+    // The signal whose value selects this one by ranges; null without extended multiplexing.
+    virtual INetSignal* GetExtendedMultiplexer() = 0;
+    virtual uint64_t GetMultiplexRangeCount() = 0;
+    // The bounds of range index (inclusive); 0 beyond the end.
+    virtual uint64_t GetMultiplexRangeMinimum(uint64_t index) = 0;
+    virtual uint64_t GetMultiplexRangeMaximum(uint64_t index) = 0;
+    // Whether a payload of length bytes carries the signal.
+    virtual bool IsCarried(const uint8_t* data, size_t length) = 0;
+};

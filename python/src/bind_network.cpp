@@ -12,10 +12,39 @@ namespace qmpy {
 
 namespace {
 
-// Plans of network-model messages. The model has no multiplexing: every signal is decoded.
+// Plans of network-model messages. Signals converted from DBC keep their multiplexing
+// (INetSignalMultiplexing), simple and extended; the signals of other buses are all decoded.
 // Signals of byte order 1 ("Big Endian") use the DBC numbering of big-endian fields; value
 // table entries of one raw value are choices, entries of a raw range scale the value when
 // their physical range differs from the raw one.
+void PlanMultiplexing(INetMessage* message, FramePlan& plan) {
+    std::unordered_map<INetSignal*, int> indexOf;
+    for (uint64_t i = 0; i < plan.signals.size(); ++i) {
+        auto* multiplexing = dynamic_cast<INetSignalMultiplexing*>(message->GetSignal(i));
+        if (multiplexing == nullptr) continue;
+        SignalPlan& signal = plan.signals[i];
+        const uint32_t kind = multiplexing->GetMultiplexingKind();
+        signal.mux = kind == 1   ? MuxRole::Switch
+                     : kind == 2 ? MuxRole::Multiplexed
+                                 : MuxRole::Plain;
+        signal.muxValue = multiplexing->GetMultiplexValue();
+        INetSignal* multiplexer = multiplexing->GetExtendedMultiplexer();
+        if (multiplexer == nullptr) continue;
+        if (indexOf.empty()) {
+            for (uint64_t k = 0; k < plan.signals.size(); ++k)
+                indexOf[message->GetSignal(k)] = static_cast<int>(k);
+        }
+        const auto found = indexOf.find(multiplexer);
+        if (found == indexOf.end()) continue;
+        signal.extendedMux = found->second;
+        signal.muxRanges.resize(multiplexing->GetMultiplexRangeCount());
+        for (uint64_t r = 0; r < signal.muxRanges.size(); ++r) {
+            signal.muxRanges[r] = {multiplexing->GetMultiplexRangeMinimum(r),
+                                   multiplexing->GetMultiplexRangeMaximum(r)};
+        }
+    }
+}
+
 FramePlan PlanOfMessage(INetMessage* message, const TextRule& text) {
     FramePlan plan;
     plan.name = text(message->GetName());
@@ -56,6 +85,7 @@ FramePlan PlanOfMessage(INetMessage* message, const TextRule& text) {
         }
         plan.signals.push_back(std::move(entry));
     }
+    PlanMultiplexing(message, plan);
     plan.Prepare();
     return plan;
 }
@@ -446,12 +476,15 @@ void BindNetwork(py::module_& m) {
     py::class_<NetworkDocument, PlanSource, std::shared_ptr<NetworkDocument>>(
         m, "NetworkConfig",
         "DBC, LDF and ARXML files gathered into one network model, one database per bus.")
-        .def(py::init([](const py::object& paths, const py::object& encoding) {
+        .def(py::init([](const py::object& paths, const py::object& encoding, bool tolerant) {
                  auto doc = std::make_shared<NetworkDocument>();
                  doc->facade = std::make_shared<Facade>();
                  doc->text =
                      TextRule(encoding.is_none() ? std::string() : encoding.cast<std::string>());
                  doc->config = doc->facade->Get()->CreateNetConfig();
+                 if (auto* reading = dynamic_cast<INetConfigDbcReading*>(doc->config)) {
+                     reading->SetTolerantDbcReading(tolerant);
+                 }
                  const bool single =
                      py::isinstance<py::str>(paths) || py::isinstance<py::bytes>(paths) ||
                      py::isinstance(paths, py::module_::import("os").attr("PathLike"));
@@ -462,9 +495,12 @@ void BindNetwork(py::module_& m) {
                  }
                  return doc;
              }),
-             py::arg("paths") = py::none(), py::arg("encoding") = py::none(),
+             py::arg("paths") = py::none(), py::arg("encoding") = py::none(), py::kw_only(),
+             py::arg("tolerant") = false,
              "Loads each path (DBC, LDF or ARXML by extension) into one configuration. A file that "
-             "cannot be opened raises FileNotFoundError; other failures show in `results`.")
+             "cannot be opened raises FileNotFoundError; other failures show in `results`. "
+             "tolerant=True reads DBC files tolerantly (see load); their multiplexing, simple "
+             "and extended, selects the signals decode gives.")
         .def(
             "add",
             [](NetworkDocument& d, const py::object& path) {

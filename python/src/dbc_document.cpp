@@ -1,5 +1,7 @@
 #include "dbc_document.h"
 
+#include <unordered_map>
+
 namespace qmpy {
 
 namespace {
@@ -41,6 +43,30 @@ SignalPlan PlanOf(IDbcSignal* signal, const TextRule& text) {
         plan.entries.push_back(std::move(entry));
     }
     return plan;
+}
+
+// Extended multiplexing of the tolerant reader: each signal's multiplexer by its index in the
+// message, with its ranges.
+void PlanExtendedMultiplexing(IDbcMessage* message, FramePlan& plan) {
+    std::unordered_map<IDbcSignal*, int> indexOf;
+    for (uint64_t i = 0; i < plan.signals.size(); ++i) {
+        auto* extended = dynamic_cast<IDbcExtendedMultiplexing*>(message->GetSignal(i));
+        IDbcSignal* multiplexer = extended ? extended->GetExtendedMultiplexer() : nullptr;
+        if (multiplexer == nullptr) continue;
+        if (indexOf.empty()) {
+            for (uint64_t k = 0; k < plan.signals.size(); ++k)
+                indexOf[message->GetSignal(k)] = static_cast<int>(k);
+        }
+        const auto found = indexOf.find(multiplexer);
+        if (found == indexOf.end()) continue;
+        SignalPlan& signal = plan.signals[i];
+        signal.extendedMux = found->second;
+        signal.muxRanges.resize(extended->GetMultiplexRangeCount());
+        for (uint64_t r = 0; r < signal.muxRanges.size(); ++r) {
+            signal.muxRanges[r] = {extended->GetMultiplexRangeMinimum(r),
+                                   extended->GetMultiplexRangeMaximum(r)};
+        }
+    }
 }
 
 }  // namespace
@@ -90,6 +116,7 @@ const FramePlan& DbcDocument::PlanFor(IDbcMessage* message) {
         plan->signals.reserve(count);
         for (uint64_t i = 0; i < count; ++i)
             plan->signals.push_back(PlanOf(message->GetSignal(i), text));
+        PlanExtendedMultiplexing(message, *plan);
         plan->Prepare();
         slot = std::move(plan);
     }

@@ -227,6 +227,7 @@ void FramePlan::Prepare() {
         signals[i].Prepare();
         fieldEnd = std::max(fieldEnd, signals[i].field.EndByte());
         if (switchIndex < 0 && signals[i].mux == MuxRole::Switch) switchIndex = static_cast<int>(i);
+        if (signals[i].extendedMux >= 0) extended = true;
     }
 }
 
@@ -247,8 +248,10 @@ py::dict FramePlan::Decode(const uint8_t* payload, size_t size, bool choices) co
     auto result = py::reinterpret_steal<py::dict>(
         _PyDict_NewPresized(static_cast<Py_ssize_t>(signals.size())));
     if (!result) throw py::error_already_set();
-    for (const SignalPlan& signal : signals) {
-        if (!Active(signal, selected)) continue;
+    const auto rawOf = [&](size_t index) { return signals[index].field.ExtractPadded(bytes); };
+    for (size_t i = 0; i < signals.size(); ++i) {
+        const SignalPlan& signal = signals[i];
+        if (!Active(i, selected, rawOf)) continue;
         PyObject* value = signal.Value(signal.field.ExtractPadded(bytes), choices);
         if (!value) throw py::error_already_set();
         const int failed = PyDict_SetItem(result.ptr(), signal.name.ptr(), value);
@@ -318,14 +321,24 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
     py::object one = array("d", py::make_tuple(0.0));
     py::dict result;
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (const SignalPlan& signal : signals) {
+    for (size_t index = 0; index < signals.size(); ++index) {
+        const SignalPlan& signal = signals[index];
         py::object column = one * py::int_(count);
         Py_buffer view{};
         if (PyObject_GetBuffer(column.ptr(), &view, PyBUF_WRITABLE) != 0)
             throw py::error_already_set();
         double* out = static_cast<double*>(view.buf);
         const uint8_t* at = records.data();
-        if (signal.mux == MuxRole::Multiplexed) {
+        if (extended && Conditional(signal)) {
+            for (size_t f = 0; f < count; ++f, at += record) {
+                const auto rawOf = [&](size_t other) {
+                    return signals[other].field.ExtractPadded(at);
+                };
+                out[f] = Active(index, selected.empty() ? -1 : selected[f], rawOf)
+                             ? signal.Physical(signal.field.ExtractPadded(at))
+                             : nan;
+            }
+        } else if (signal.mux == MuxRole::Multiplexed) {
             for (size_t f = 0; f < count; ++f, at += record) {
                 out[f] = selected[f] == signal.muxValue
                              ? signal.Physical(signal.field.ExtractPadded(at))
@@ -373,11 +386,26 @@ py::bytes FramePlan::Encode(const py::dict& values, bool strict) const {
         if (!given && PyErr_Occurred()) throw py::error_already_set();
         selected = static_cast<int64_t>(given ? multiplexer.RawFor(given) : multiplexer.defaultRaw);
     }
-    for (const SignalPlan& signal : signals) {
+    // A multiplexer of extended multiplexing selects by the value given for it, else by the
+    // value an encode writes for it.
+    const auto rawOf = [&](size_t index) {
+        const SignalPlan& multiplexer = signals[index];
+        PyObject* given = PyDict_GetItemWithError(values.ptr(), multiplexer.name.ptr());
+        if (!given && PyErr_Occurred()) throw py::error_already_set();
+        return given ? multiplexer.RawFor(given) : multiplexer.defaultRaw;
+    };
+    for (size_t i = 0; i < signals.size(); ++i) {
+        const SignalPlan& signal = signals[i];
         PyObject* given = PyDict_GetItemWithError(values.ptr(), signal.name.ptr());
         if (!given && PyErr_Occurred()) throw py::error_already_set();
-        if (!Active(signal, selected)) {
+        if (!Active(i, selected, rawOf)) {
             if (given && strict) {
+                if (signal.extendedMux >= 0) {
+                    SignalError(signal,
+                                "its multiplexer '" +
+                                    NameOf(signals[static_cast<size_t>(signal.extendedMux)].name) +
+                                    "' does not select it");
+                }
                 SignalError(signal, "it is sent with multiplexer value " +
                                         std::to_string(signal.muxValue) + ", not " +
                                         std::to_string(selected));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bit_field.h"
+#include "dbc/multiplex_selection.h"
 
 namespace qmpy {
 
@@ -41,6 +42,14 @@ struct SignalPlan {
     double maximum = 0.0;
     MuxRole mux = MuxRole::Plain;
     int64_t muxValue = -1;
+    // Extended multiplexing: the index of the signal whose value selects this one, -1 without,
+    // and the value ranges that select it.
+    struct MuxRange {
+        uint64_t minimum = 0;
+        uint64_t maximum = 0;
+    };
+    int extendedMux = -1;
+    std::vector<MuxRange> muxRanges;
     // The value of a byte array is the bytes themselves, least significant first.
     bool byteArray = false;
     // Raw value an encode writes for a signal the caller leaves out.
@@ -82,8 +91,15 @@ struct FramePlan {
     void Prepare();
     // The multiplexer value a payload carries, or -1 without a switch.
     int64_t Selected(const uint8_t* payload, size_t size) const;
-    bool Active(const SignalPlan& signal, int64_t selected) const {
-        return signal.mux != MuxRole::Multiplexed || signal.muxValue == selected;
+    bool extended = false;  // a signal has extended multiplexing
+    // Whether a frame carries signals[index], by the multiplexing rule of the library: selected
+    // is the switch value; rawOf(i) gives the raw value of signals[i] (needed only for the
+    // multiplexers of extended multiplexing).
+    template <class RawOf>
+    bool Active(size_t index, int64_t selected, const RawOf& rawOf) const;
+    // A multiplexed signal or one of extended multiplexing: not in every frame.
+    bool Conditional(const SignalPlan& signal) const {
+        return signal.mux == MuxRole::Multiplexed || signal.extendedMux >= 0;
     }
 
     py::dict Decode(const uint8_t* payload, size_t size, bool choices) const;
@@ -92,6 +108,38 @@ struct FramePlan {
     py::dict DecodeMany(const py::handle& payloads, size_t stride) const;
     py::bytes Encode(const py::dict& values, bool strict) const;
 };
+
+// The plan's signals as the library's multiplexing rule walks them, by index.
+template <class RawOf>
+struct PlanMuxAccess {
+    const FramePlan& plan;
+    const RawOf& rawOf;
+
+    int Multiplexer(int index) const {
+        return plan.signals[static_cast<size_t>(index)].extendedMux;
+    }
+    bool IsNull(int index) const { return index < 0; }
+    bool IsMultiplexed(int index) const {
+        return plan.signals[static_cast<size_t>(index)].mux == MuxRole::Multiplexed;
+    }
+    int64_t MultiplexValue(int index) const {
+        return plan.signals[static_cast<size_t>(index)].muxValue;
+    }
+    bool InRanges(int index, uint64_t raw) const {
+        return qm::dbc::InMultiplexRanges(plan.signals[static_cast<size_t>(index)].muxRanges, raw);
+    }
+    uint64_t Raw(int index) const { return rawOf(static_cast<size_t>(index)); }
+};
+
+template <class RawOf>
+bool FramePlan::Active(size_t index, int64_t selected, const RawOf& rawOf) const {
+    if (!extended) {
+        const SignalPlan& signal = signals[index];
+        return signal.mux != MuxRole::Multiplexed || signal.muxValue == selected;
+    }
+    return qm::dbc::IsCarried(PlanMuxAccess<RawOf>{*this, rawOf}, static_cast<int>(index),
+                              selected);
+}
 
 // The bytes of a bytes-like Python object, kept alive by the view.
 class ByteView {

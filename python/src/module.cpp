@@ -130,11 +130,16 @@ std::string FormatOf(const std::string& path) {
 
 namespace {
 
-py::object LoadDbc(const std::string& path, const TextRule& text) {
+py::object LoadDbc(const std::string& path, const TextRule& text, bool tolerant) {
     auto doc = std::make_shared<DbcDocument>();
     doc->facade = std::make_shared<Facade>();
     doc->text = text;
     doc->file = doc->facade->Get()->CreateDbcFile();
+    if (tolerant) {
+        if (auto* reading = dynamic_cast<IDbcTolerantReading*>(doc->file)) {
+            reading->SetTolerantReading(true);
+        }
+    }
     {
         py::gil_scoped_release released;
         doc->file->Load(path.c_str());
@@ -144,13 +149,13 @@ py::object LoadDbc(const std::string& path, const TextRule& text) {
 }
 
 py::object Load(const py::object& pathArgument, const py::object& format,
-                const py::object& encoding) {
+                const py::object& encoding, bool tolerant) {
     const std::string path = PathOf(pathArgument);
     RequireReadable(path);
     const TextRule text =
         encoding.is_none() ? TextRule::ForFile(path) : TextRule(encoding.cast<std::string>());
     const std::string kind = format.is_none() ? FormatOf(path) : Lower(format.cast<std::string>());
-    if (kind == "dbc") return LoadDbc(path, text);
+    if (kind == "dbc") return LoadDbc(path, text, tolerant);
     if (kind == "ldf") return LoadLdf(path, text);
     if (kind == "arxml") return LoadArxml(path, text);
     throw py::value_error("unknown format '" + kind + "'; use 'dbc', 'ldf' or 'arxml'");
@@ -171,13 +176,16 @@ PYBIND11_MODULE(quillmere, m) {
     BindArxml(m);
     BindNetwork(m);
     m.def("load", &Load, py::arg("path"), py::arg("format") = py::none(),
-          py::arg("encoding") = py::none(),
+          py::arg("encoding") = py::none(), py::kw_only(), py::arg("tolerant") = false,
           R"(Reads a network description file and returns its model.
 
 path      a str or os.PathLike.
 format    'dbc', 'ldf' or 'arxml'; by default taken from the extension (or the content).
 encoding  codec for the texts of the file; by default UTF-8 when the whole file is valid
           UTF-8 and Windows-1252 otherwise (the rule of the command-line tool).
+tolerant  DBC only: read the file to its end, turning every line the exact reader stops at
+          into a "WARNING. " line of `log`; "SG_MUL_VAL_" lines give extended multiplexing,
+          which decode, decode_many and encode then follow. Off by default.
 
 Returns a DbcFile, LdfFile or ArxmlFile. A file that cannot be opened raises
 FileNotFoundError (or another OSError); a file the reader stops in does not raise: its

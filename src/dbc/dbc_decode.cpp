@@ -5,6 +5,7 @@
 #include "dbc/dbc_enums.h"
 #include "dbc/dbc_message.h"
 #include "dbc/dbc_signal.h"
+#include "dbc/multiplex_selection.h"
 
 namespace qm::dbc {
 
@@ -16,34 +17,29 @@ int64_t SignExtend(uint64_t raw, uint32_t length) {
     return static_cast<int64_t>((raw ^ sign) - sign);
 }
 
-// Extended multiplexing can chain multiplexers; the reader refuses loops and deep chains, and
-// this bound keeps decoding finite whatever a host builds by hand.
-constexpr int kMaxChainDepth = 64;
-
 uint64_t RawOf(const DbcSignal& signal, const uint8_t* payload, uint64_t size) {
     return ExtractBits(payload, size, signal.StartBit(), signal.BitLength(),
                        signal.ByteOrder() == kBigEndian);
 }
 
-bool InRanges(const DbcSignal& signal, uint64_t raw) {
-    for (const DbcSignal::MultiplexRange& range : signal.MultiplexRanges()) {
-        if (raw >= range.minimum && raw <= range.maximum) return true;
-    }
-    return false;
-}
+// The signals of a DBC message as the multiplexing rule walks them.
+struct DbcSignalAccess {
+    const uint8_t* payload;
+    uint64_t size;
 
-// Whether the payload carries the signal: a signal of extended multiplexing when its
-// multiplexer is carried and holds a value of its ranges; a multiplexed signal otherwise when
-// the message's switch holds its multiplex value; every other signal always.
-bool Carried(const DbcSignal& signal, int64_t selected, const uint8_t* payload, uint64_t size,
-             int depth) {
-    if (const DbcSignal* multiplexer = signal.ExtendedMultiplexer()) {
-        return depth < kMaxChainDepth &&
-               Carried(*multiplexer, selected, payload, size, depth + 1) &&
-               InRanges(signal, RawOf(*multiplexer, payload, size));
+    const DbcSignal* Multiplexer(const DbcSignal* signal) const {
+        return signal->ExtendedMultiplexer();
     }
-    return signal.MultiplexingKind() != kMultiplexedSignal || signal.MultiplexValue() == selected;
-}
+    bool IsNull(const DbcSignal* signal) const { return signal == nullptr; }
+    bool IsMultiplexed(const DbcSignal* signal) const {
+        return signal->MultiplexingKind() == kMultiplexedSignal;
+    }
+    int64_t MultiplexValue(const DbcSignal* signal) const { return signal->MultiplexValue(); }
+    bool InRanges(const DbcSignal* signal, uint64_t raw) const {
+        return InMultiplexRanges(signal->MultiplexRanges(), raw);
+    }
+    uint64_t Raw(const DbcSignal* signal) const { return RawOf(*signal, payload, size); }
+};
 
 }  // namespace
 
@@ -91,10 +87,11 @@ std::vector<DecodedSignal> DecodeFrame(const DbcMessage& message, const uint8_t*
                                                     multiplexer->BitLength(),
                                                     multiplexer->ByteOrder() == kBigEndian));
     }
+    const DbcSignalAccess access{payload, size};
     std::vector<DecodedSignal> decoded;
     decoded.reserve(message.Signals().size());
     for (const auto& signal : message.Signals()) {
-        if (!Carried(*signal, selected, payload, size, 0)) continue;
+        if (!IsCarried(access, static_cast<const DbcSignal*>(signal.get()), selected)) continue;
         decoded.push_back(DecodeSignal(*signal, payload, size));
     }
     return decoded;

@@ -5,6 +5,7 @@
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
 #include "quillmere/xml.h"
+#include "xml/attribute_lookup.h"
 
 namespace qm::diag {
 
@@ -30,7 +31,8 @@ std::string LanguageText(const NanoXML* element) {
     for (const NanoXML* child : element->children) {
         if (child->name != "TUV") continue;
         if (first == nullptr) first = child;
-        if (child->GetAttribute("xml:lang").find(PreferredLanguage()) != std::string::npos) {
+        if (qm::xml::AttributeValueOf(*child, "xml:lang").find(PreferredLanguage()) !=
+            std::string::npos) {
             return child->GetText();
         }
     }
@@ -50,7 +52,7 @@ std::string ChildText(NanoXML* element, const char* child) {
 
 int64_t DecimalAttribute(const NanoXML* element, const char* name, bool* valid) {
     if (valid) *valid = true;
-    const std::string text = element->GetAttribute(name);
+    const std::string& text = qm::xml::AttributeValueOf(*element, name);
     if (text.empty()) return 0;
     int64_t value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);

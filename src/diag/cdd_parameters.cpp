@@ -5,6 +5,7 @@
 
 #include "diag/diag_tables.h"
 #include "quillmere/xml.h"
+#include "xml/attribute_lookup.h"
 
 namespace qm::diag {
 
@@ -79,7 +80,7 @@ void ReadSubComponents(CddContext& context, NanoXML* element, CParam& owner, int
 }
 
 void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, const std::string& id) {
-    const std::string order = coded->GetAttribute("bo");
+    const std::string& order = qm::xml::AttributeValueOf(*coded, "bo");
     if (order == "21") {
         param.byteOrder = 1;
     } else if (order == "12") {
@@ -87,15 +88,16 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
     } else if (!order.empty()) {
         context.Warn("Unknown byte order \"" + order + "\" in data type " + id);
     }
-    const std::string encoding = coded->GetAttribute("enc");
+    const std::string& encoding = qm::xml::AttributeValueOf(*coded, "enc");
     bool valid = true;
     const int64_t bits = DecimalAttribute(coded, "bl", &valid);
     if (!valid || bits < 0 || bits > 0xFFFFFF) {
-        context.Warn("Invalid bit length \"" + coded->GetAttribute("bl") + "\" in data type " + id);
+        context.Warn("Invalid bit length \"" + qm::xml::AttributeValueOf(*coded, "bl") +
+                     "\" in data type " + id);
     } else if (bits > 0) {
         param.bitLength = static_cast<int32_t>(bits);
     }
-    param.typeSigned = coded->GetAttribute("sig") == "1" ? 1 : 0;
+    param.typeSigned = qm::xml::AttributeValueOf(*coded, "sig") == "1" ? 1 : 0;
     if (encoding == "asc") {
         param.baseTypeCode = kTypeAscii;
         param.baseDataType = "ASCII";
@@ -105,7 +107,7 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
     } else if (encoding == "flt" || encoding == "dbl") {
         param.baseDataType = param.bitLength > 32 || encoding == "dbl" ? "FLOAT64" : "FLOAT32";
     }
-    const std::string format = coded->GetAttribute("df");
+    const std::string& format = qm::xml::AttributeValueOf(*coded, "df");
     if (format == "hex")
         param.displayFormat = 2;
     else if (format == "dec")
@@ -114,7 +116,7 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
         param.displayFormat = 4;
     else if (format == "text" || format == "txt")
         param.displayFormat = 3;
-    if (coded->GetAttribute("qty") == "field") {
+    if (qm::xml::AttributeValueOf(*coded, "qty") == "field") {
         param.arraySizeMin =
             static_cast<uint32_t>(std::clamp<int64_t>(DecimalAttribute(coded, "minsz"), 0, 65535));
         param.arraySizeMax =
@@ -123,7 +125,7 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
 }
 
 void ReadPhysicalValueType(NanoXML* physical, CParam& param) {
-    const std::string format = physical->GetAttribute("df");
+    const std::string& format = qm::xml::AttributeValueOf(*physical, "df");
     if (format == "hex")
         param.displayFormat = 2;
     else if (format == "dec")
@@ -137,7 +139,7 @@ void ReadPhysicalValueType(NanoXML* physical, CParam& param) {
 
 void ReadConversion(NanoXML* conversion, CParam& param) {
     auto readDouble = [&](const char* name, double& field) {
-        const std::string text = conversion->GetAttribute(name);
+        const std::string& text = qm::xml::AttributeValueOf(*conversion, name);
         if (text.empty()) return;
         field = std::strtod(text.c_str(), nullptr);
         param.hasScaling = 1;
@@ -146,7 +148,7 @@ void ReadConversion(NanoXML* conversion, CParam& param) {
     readDouble("div", param.divisor);
     readDouble("o", param.offset);
     auto readUnsigned = [&](const char* name, uint32_t& field) {
-        const std::string text = conversion->GetAttribute(name);
+        const std::string& text = qm::xml::AttributeValueOf(*conversion, name);
         if (!text.empty()) field = static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 0));
     };
     readUnsigned("s", param.rangeFirst);
@@ -155,19 +157,19 @@ void ReadConversion(NanoXML* conversion, CParam& param) {
 
 void ReadTextMap(NanoXML* map, CParam& param) {
     auto entry = std::make_unique<CVTabValue>();
-    entry->rangeStart =
-        static_cast<uint32_t>(std::strtoul(map->GetAttribute("s").c_str(), nullptr, 10));
-    entry->rangeEnd =
-        static_cast<uint32_t>(std::strtoul(map->GetAttribute("e").c_str(), nullptr, 10));
+    entry->rangeStart = static_cast<uint32_t>(
+        std::strtoul(qm::xml::AttributeValueOf(*map, "s").c_str(), nullptr, 10));
+    entry->rangeEnd = static_cast<uint32_t>(
+        std::strtoul(qm::xml::AttributeValueOf(*map, "e").c_str(), nullptr, 10));
     entry->text = ChildLanguageText(map, "TEXT");
-    entry->xmlLocation = map->GetAttribute("id");
+    entry->xmlLocation = qm::xml::AttributeValueOf(*map, "id");
     param.valueTable.push_back(std::move(entry));
 }
 
 void ReadRecord(NanoXML* record, CParam& param) {
     auto entry = std::make_unique<CVTabValue>();
-    const uint32_t value =
-        static_cast<uint32_t>(std::strtoul(record->GetAttribute("v").c_str(), nullptr, 10));
+    const uint32_t value = static_cast<uint32_t>(
+        std::strtoul(qm::xml::AttributeValueOf(*record, "v").c_str(), nullptr, 10));
     entry->rangeStart = entry->rangeEnd = value;
     entry->text = ChildLanguageText(record, "TEXT");
     param.valueTable.push_back(std::move(entry));
@@ -181,8 +183,9 @@ void ReadCases(CddContext& context, NanoXML* mux, CParam& param, int depth) {
         caseParam->name = ChildLanguageText(child, "NAME");
         caseParam->qual = ChildText(child, "QUAL");
         caseParam->type = child->name;
-        caseParam->xmlLocation = child->GetAttribute("id");
-        if (!child->GetAttribute("s").empty()) caseParam->valueStr = child->GetAttribute("s");
+        caseParam->xmlLocation = qm::xml::AttributeValueOf(*child, "id");
+        if (!qm::xml::AttributeValueOf(*child, "s").empty())
+            caseParam->valueStr = qm::xml::AttributeValueOf(*child, "s");
         NanoXML* structure = child->GetChild("STRUCTURE", false);
         ReadSubComponents(context, structure ? structure : child, *caseParam, depth);
         caseParam->CompleteStructType();
@@ -194,9 +197,9 @@ void ReadCases(CddContext& context, NanoXML* mux, CParam& param, int depth) {
 
 void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth) {
     if (type == nullptr || depth > kMaxDepth) return;
-    const std::string id = type->GetAttribute("id");
+    const std::string& id = qm::xml::AttributeValueOf(*type, "id");
     if (!id.empty()) param.dtrefId = id;
-    const std::string mask = type->GetAttribute("bm");
+    const std::string& mask = qm::xml::AttributeValueOf(*type, "bm");
     if (!mask.empty()) {
         bool valid = true;
         const int64_t value = DecimalAttribute(type, "bm", &valid);
@@ -206,7 +209,9 @@ void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth)
             context.Warn("Bit mask \"" + mask + "\" is not a number in data type " + id);
         }
     }
-    if (type->GetAttribute("dtc") == "1" || !type->GetAttribute("rtSpec").empty()) param.isKey = 0;
+    if (qm::xml::AttributeValueOf(*type, "dtc") == "1" ||
+        !qm::xml::AttributeValueOf(*type, "rtSpec").empty())
+        param.isKey = 0;
     for (NanoXML* child : type->children) {
         const std::string& name = child->name;
         if (name == "CVALUETYPE")
@@ -235,7 +240,7 @@ void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth)
 
 // A data object: its data type is named by "dtref" or stands inline.
 void ReadDataObject(CddContext& context, NanoXML* element, CParam& param, int depth) {
-    const std::string reference = element->GetAttribute("dtref");
+    const std::string& reference = qm::xml::AttributeValueOf(*element, "dtref");
     if (!reference.empty()) {
         NanoXML* type = context.ById(reference);
         if (type == nullptr) {
@@ -254,16 +259,17 @@ void ReadDataObject(CddContext& context, NanoXML* element, CParam& param, int de
 
 // Takes over what a single content object says about the data into the proxy parameter.
 void MergeContent(CParam& proxy, std::unique_ptr<CParam> content) {
-    if (proxy.name.empty()) proxy.name = content->name;
-    proxy.dtrefId = content->dtrefId;
+    // The content object is dropped after the merge: its texts are moved, not copied.
+    if (proxy.name.empty()) proxy.name = std::move(content->name);
+    proxy.dtrefId = std::move(content->dtrefId);
     proxy.bitLength = content->bitLength;
     proxy.bitMask = content->bitMask;
-    proxy.baseDataType = content->baseDataType;
+    proxy.baseDataType = std::move(content->baseDataType);
     proxy.baseTypeCode = content->baseTypeCode;
     proxy.displayFormat = content->displayFormat;
     proxy.byteOrder = content->byteOrder;
     proxy.typeSigned = content->typeSigned;
-    proxy.unit = content->unit;
+    proxy.unit = std::move(content->unit);
     proxy.factor = content->factor;
     proxy.divisor = content->divisor;
     proxy.offset = content->offset;
@@ -272,7 +278,7 @@ void MergeContent(CParam& proxy, std::unique_ptr<CParam> content) {
     proxy.rangeSecond = content->rangeSecond;
     proxy.arraySizeMin = content->arraySizeMin;
     proxy.arraySizeMax = content->arraySizeMax;
-    if (proxy.valueStr.empty()) proxy.valueStr = content->valueStr;
+    if (proxy.valueStr.empty()) proxy.valueStr = std::move(content->valueStr);
     proxy.isConditional = content->isConditional;
     const uint64_t self = reinterpret_cast<uint64_t>(&proxy);
     for (auto& sub : content->subParams) sub->owner = self;
@@ -303,7 +309,8 @@ void ReadContent(CddContext& context, NanoXML* content, CParam& param, int depth
 bool SharedElementNames(NanoXML* shared, const char* refName, const std::string& componentId) {
     if (shared == nullptr || componentId.empty()) return false;
     for (NanoXML* child : shared->children) {
-        if (child->name == refName && child->GetAttribute("idref") == componentId) return true;
+        if (child->name == refName && qm::xml::AttributeValueOf(*child, "idref") == componentId)
+            return true;
     }
     return false;
 }
@@ -313,15 +320,15 @@ bool SharedElementNames(NanoXML* shared, const char* refName, const std::string&
 // that one whose shared proxy has the component's "dest".
 NanoXML* FindProxyContent(CddContext& context, NanoXML* component, const char* contentName) {
     if (context.instance == nullptr) return nullptr;
-    const std::string id = component->GetAttribute("id");
+    const std::string& id = qm::xml::AttributeValueOf(*component, "id");
     NanoXML* byDest = nullptr;
-    const std::string dest = component->GetAttribute("dest");
+    const std::string& dest = qm::xml::AttributeValueOf(*component, "dest");
     for (NanoXML* child : context.instance->children) {
         if (child->name != contentName) continue;
-        NanoXML* proxy = context.ById(child->GetAttribute("shproxyref"));
+        NanoXML* proxy = context.ById(qm::xml::AttributeValueOf(*child, "shproxyref"));
         if (SharedElementNames(proxy, "PROXYCOMPREF", id)) return child;
         if (byDest == nullptr && proxy != nullptr && !dest.empty() &&
-            proxy->GetAttribute("dest") == dest &&
+            qm::xml::AttributeValueOf(*proxy, "dest") == dest &&
             proxy->GetChild("PROXYCOMPREF", false) == nullptr) {
             byDest = child;
         }
@@ -332,25 +339,25 @@ NanoXML* FindProxyContent(CddContext& context, NanoXML* component, const char* c
 // The value the current instance gives a static component ("STATICVALUE" "v").
 std::string FindStaticValue(CddContext& context, NanoXML* component) {
     if (context.instance == nullptr) return "";
-    const std::string id = component->GetAttribute("id");
+    const std::string& id = qm::xml::AttributeValueOf(*component, "id");
     for (NanoXML* child : context.instance->children) {
         if (child->name != "STATICVALUE") continue;
-        if (SharedElementNames(context.ById(child->GetAttribute("shstaticref")), "STATICCOMPREF",
-                               id)) {
-            return child->GetAttribute("v");
+        if (SharedElementNames(context.ById(qm::xml::AttributeValueOf(*child, "shstaticref")),
+                               "STATICCOMPREF", id)) {
+            return qm::xml::AttributeValueOf(*child, "v");
         }
     }
     return "";
 }
 
 void ReadBitLength(CddContext& context, NanoXML* element, CParam& param, const char* attribute) {
-    const std::string text = element->GetAttribute(attribute);
+    const std::string& text = qm::xml::AttributeValueOf(*element, attribute);
     if (text.empty()) return;
     bool valid = true;
     const int64_t bits = DecimalAttribute(element, attribute, &valid);
     if (!valid || bits < 0 || bits > 0xFFFFFF) {
         context.Warn("Invalid bit length \"" + text + "\" in " + element->name + " " +
-                     element->GetAttribute("id"));
+                     qm::xml::AttributeValueOf(*element, "id"));
         return;
     }
     param.bitLength = static_cast<int32_t>(bits);
@@ -361,7 +368,7 @@ void ReadProxy(CddContext& context, NanoXML* element, CParam& param, int depth) 
         ReadContent(context, content, param, depth);
         return;
     }
-    if (!element->GetAttribute("dtref").empty()) {
+    if (!qm::xml::AttributeValueOf(*element, "dtref").empty()) {
         ReadDataObject(context, element, param, depth);
     } else if (element->name == "STATUSDTCPROXYCOMP" && context.dtcStatusMask != nullptr) {
         ReadDataObject(context, context.dtcStatusMask, param, depth);
@@ -372,8 +379,8 @@ void ReadProxy(CddContext& context, NanoXML* element, CParam& param, int depth) 
 void ReadMultiplexer(CddContext& context, NanoXML* element, CParam& param, int depth) {
     if (NanoXML* content = FindProxyContent(context, element, "MUXCOMPCONT")) {
         ReadCases(context, content, param, depth);
-    } else if (NanoXML* type = context.ById(element->GetAttribute("dtref"))) {
-        param.dtrefId = type->GetAttribute("id");
+    } else if (NanoXML* type = context.ById(qm::xml::AttributeValueOf(*element, "dtref"))) {
+        param.dtrefId = qm::xml::AttributeValueOf(*type, "id");
         ReadCases(context, type, param, depth);
     }
     param.isConditional = 1;
@@ -384,7 +391,7 @@ void ReadIteration(CddContext& context, NanoXML* element, CParam& param, int dep
     if (element->name == "EOSITERCOMP") {
         param.arraySizeMin = static_cast<uint32_t>(
             std::clamp<int64_t>(DecimalAttribute(element, "minNumOfItems"), 0, 65535));
-        const std::string max = element->GetAttribute("maxNumOfItems");
+        const std::string& max = qm::xml::AttributeValueOf(*element, "maxNumOfItems");
         param.arraySizeMax = max.empty()
                                  ? 65535u
                                  : static_cast<uint32_t>(std::clamp<int64_t>(
@@ -397,24 +404,24 @@ void ReadIteration(CddContext& context, NanoXML* element, CParam& param, int dep
 
 std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, int depth) {
     auto param = std::make_unique<CParam>();
-    param->isOptional = element->GetAttribute("must") == "0" ? 1 : 0;
+    param->isOptional = qm::xml::AttributeValueOf(*element, "must") == "0" ? 1 : 0;
     param->qual = ChildText(element, "QUAL");
     param->name = ChildLanguageText(element, "NAME");
     param->type = element->name;
-    param->semantic = element->GetAttribute("spec");
-    param->xmlLocation = element->GetAttribute("id");
+    param->semantic = qm::xml::AttributeValueOf(*element, "spec");
+    param->xmlLocation = qm::xml::AttributeValueOf(*element, "id");
     if (depth > kMaxDepth) {
         context.Warn("Structure nested too deeply at " + element->name + " " + param->xmlLocation);
         return param;
     }
     const std::string& kind = element->name;
     if (kind == "CONSTCOMP") {
-        if (!element->GetAttribute("dtref").empty())
+        if (!qm::xml::AttributeValueOf(*element, "dtref").empty())
             ReadDataObject(context, element, *param, depth);
         ReadBitLength(context, element, *param, "bl");
-        param->valueStr = element->GetAttribute("v");
+        param->valueStr = qm::xml::AttributeValueOf(*element, "v");
     } else if (kind == "STATICCOMP") {
-        if (!element->GetAttribute("dtref").empty())
+        if (!qm::xml::AttributeValueOf(*element, "dtref").empty())
             ReadDataObject(context, element, *param, depth);
         ReadBitLength(context, element, *param, "bl");
         param->valueStr = FindStaticValue(context, element);
@@ -437,10 +444,11 @@ std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, i
         ReadSubComponents(context, element, *param, depth);
         param->CompleteStructType();
     } else if (kind == "DIDREF" || kind == "DIDDATAREF") {
-        NanoXML* did = element->link ? element->link : context.ById(element->GetAttribute("idref"));
+        NanoXML* did = element->link ? element->link
+                                     : context.ById(qm::xml::AttributeValueOf(*element, "idref"));
         if (did != nullptr) {
             if (param->name.empty()) param->name = ChildLanguageText(did, "NAME");
-            param->valueStr = did->GetAttribute("n");
+            param->valueStr = qm::xml::AttributeValueOf(*did, "n");
             if (NanoXML* structure = did->GetChild("STRUCTURE", false)) {
                 ReadSubComponents(context, structure, *param, depth);
             }

@@ -6,6 +6,7 @@
 #include "diag/cdd_parameters.h"
 #include "diag/diagnose_lib.h"
 #include "platform/clock.h"
+#include "xml/attribute_lookup.h"
 #include "xml/reference_resolver.h"
 #include "xml/text.h"
 
@@ -76,7 +77,7 @@ NanoXML* FindIn(const CddContext& context, NanoXML* container, const std::string
     while (!pending.empty()) {
         NanoXML* node = pending.back();
         pending.pop_back();
-        if (node->GetAttribute("id") == id) return node;
+        if (qm::xml::AttributeValueOf(*node, "id") == id) return node;
         if (!direct) pending.insert(pending.end(), node->children.rbegin(), node->children.rend());
     }
     return nullptr;
@@ -84,7 +85,7 @@ NanoXML* FindIn(const CddContext& context, NanoXML* container, const std::string
 
 NanoXML* ResolveInstance(CddContext& context, NanoXML* element) {
     if (element->name == "DIAGINST") return element;
-    const std::string idref = element->GetAttribute("idref");
+    const std::string& idref = qm::xml::AttributeValueOf(*element, "idref");
     NanoXML* target = FindIn(context, context.ecu, idref, false);
     return target != nullptr && target->name == "DIAGINST" ? target : nullptr;
 }
@@ -106,7 +107,8 @@ std::unique_ptr<CUDSFunction> BuildFunction(CddContext& context, NanoXML* messag
     auto function = std::make_unique<CUDSFunction>();
     NanoXML* instance = context.instance;
     function->type = type;
-    function->xmlLocation = message->GetAttribute("id") + " + " + instance->GetAttribute("id");
+    function->xmlLocation = qm::xml::AttributeValueOf(*message, "id") + " + " +
+                            qm::xml::AttributeValueOf(*instance, "id");
     function->name = ChildLanguageText(message, "NAME");
     function->desc = ChildLanguageText(message, "DESC");
     function->qual = message->GetChild("QUAL", true)->GetText();
@@ -128,24 +130,25 @@ std::unique_ptr<CUDSService> BuildService(CddContext& context, NanoXML* element,
     service->isMandatory = 1;
     service->isActive = 1;
     context.instance = instance;
-    service->xmlLocation = element->GetAttribute("id");
+    service->xmlLocation = qm::xml::AttributeValueOf(*element, "id");
     service->name = ChildLanguageText(instance, "NAME");
     const std::string own = ChildLanguageText(element, "NAME");
     if (!own.empty()) service->name += " " + own;
-    std::string levels = element->GetAttribute("mayBeExec");
-    if (levels.empty()) levels = instance->GetAttribute("mayBeExec");
+    std::string levels = qm::xml::AttributeValueOf(*element, "mayBeExec");
+    if (levels.empty()) levels = qm::xml::AttributeValueOf(*instance, "mayBeExec");
     std::erase(levels, '(');
     std::erase(levels, ')');
     service->securityExecLevels = levels;
     element->GetChild("QUAL", true);
     service->qual = element->GetChild("SHORTCUTQUAL", true)->GetText();
     service->desc = ChildLanguageText(instance, "DESC");
-    if (element->GetAttribute("act") == "0") service->isActive = 0;
+    if (qm::xml::AttributeValueOf(*element, "act") == "0") service->isActive = 0;
 
-    NanoXML* tmpl = FindIn(context, context.templates, element->GetAttribute("tmplref"), false);
-    NanoXML* protocol =
-        tmpl ? FindIn(context, context.protocolServices, tmpl->GetAttribute("tmplref"), true)
-             : nullptr;
+    NanoXML* tmpl =
+        FindIn(context, context.templates, qm::xml::AttributeValueOf(*element, "tmplref"), false);
+    NanoXML* protocol = tmpl ? FindIn(context, context.protocolServices,
+                                      qm::xml::AttributeValueOf(*tmpl, "tmplref"), true)
+                             : nullptr;
     if (protocol == nullptr) return service;
     if (service->qual.empty()) service->qual = protocol->GetChild("QUAL", true)->GetText();
     service->requests.push_back(BuildFunction(context, protocol->GetChild("REQ", true), "REQ"));
@@ -166,11 +169,11 @@ void AddServicesOf(CddContext& context, NanoXML* instance, CFunctionalClass& cls
 std::unique_ptr<CECU> BuildVariant(CddContext& context, NanoXML* variant) {
     BuildContext(context);
     auto ecu = std::make_unique<CECU>();
-    ecu->xmlLocation = variant->GetAttribute("id");
+    ecu->xmlLocation = qm::xml::AttributeValueOf(*variant, "id");
     ecu->shortName = ChildLanguageText(context.ecu, "NAME");
     ecu->longName = ChildLanguageText(variant, "NAME");
     ecu->qual = ChildText(variant, "QUAL");
-    ecu->isJobFile = variant->GetAttribute("base") == "1" ? 1 : 0;
+    ecu->isJobFile = qm::xml::AttributeValueOf(*variant, "base") == "1" ? 1 : 0;
 
     for (NanoXML* child : variant->children) {
         if (child->name != "DIAGINST" && child->name != "DIAGINSTREF") continue;
@@ -178,14 +181,14 @@ std::unique_ptr<CECU> BuildVariant(CddContext& context, NanoXML* variant) {
         if (instance == nullptr || instance->GetChild("NAME", false) == nullptr) continue;
         auto cls = std::make_unique<CFunctionalClass>();
         cls->name = ChildLanguageText(instance, "NAME");
-        cls->xmlLocation = instance->GetAttribute("id");
+        cls->xmlLocation = qm::xml::AttributeValueOf(*instance, "id");
         AddServicesOf(context, instance, *cls);
         ecu->functionalClasses.push_back(std::move(cls));
     }
     for (NanoXML* child : variant->children) {
         if (child->name != "DIAGCLASS") continue;
         auto cls = std::make_unique<CFunctionalClass>();
-        cls->xmlLocation = child->GetAttribute("id");
+        cls->xmlLocation = qm::xml::AttributeValueOf(*child, "id");
         cls->name = ChildLanguageText(child, "NAME");
         cls->qual = ChildText(child, "QUAL");
         for (NanoXML* member : child->children) {
@@ -202,13 +205,13 @@ std::unique_ptr<CECU> BuildVariant(CddContext& context, NanoXML* variant) {
 std::unique_ptr<CExtDocument> BuildExtDocument(CddContext& context, NanoXML* element,
                                                bool jobFile) {
     auto document = std::make_unique<CExtDocument>();
-    document->id = element->GetAttribute("id");
+    document->id = qm::xml::AttributeValueOf(*element, "id");
     document->isJobFile = jobFile ? 1 : 0;
-    document->version = element->GetAttribute("version");
-    document->syntax = element->GetAttribute("syntax");
-    document->usage = element->GetAttribute("usage");
-    document->creationDateTime = element->GetAttribute("creationdt");
-    document->changedDateTime = element->GetAttribute("changedt");
+    document->version = qm::xml::AttributeValueOf(*element, "version");
+    document->syntax = qm::xml::AttributeValueOf(*element, "syntax");
+    document->usage = qm::xml::AttributeValueOf(*element, "usage");
+    document->creationDateTime = qm::xml::AttributeValueOf(*element, "creationdt");
+    document->changedDateTime = qm::xml::AttributeValueOf(*element, "changedt");
     document->fileName = ChildText(element, "FILENAME");
     if (NanoXML* contents = element->GetChild("FILECONTENTS", false)) {
         std::string text = contents->GetText();
@@ -219,7 +222,7 @@ std::unique_ptr<CExtDocument> BuildExtDocument(CddContext& context, NanoXML* ele
         if (!valid || (declared != 0 && static_cast<uint64_t>(declared) != bytes.size())) {
             context.Warn("External document " + document->fileName + " holds " +
                          std::to_string(bytes.size()) + " bytes, its length says " +
-                         contents->GetAttribute("len"));
+                         qm::xml::AttributeValueOf(*contents, "len"));
         }
         document->content.assign(bytes.begin(), bytes.end());
     }
@@ -275,6 +278,8 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
         if (root->name != "CANDELA") continue;
         processed = 1;
         {
+            // The resolver's tables go before the build starts, so that they do not add to
+            // the build's peak memory.
             xml::CddReferenceResolver resolver;
             for (NanoXML* document : documents) {
                 resolver.Collect(document);
@@ -285,9 +290,9 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
             library.AppendMessage(resolver.Messages());
             library.AppendMessage("CDD Refs multicore: " +
                                   FormatMilliseconds(resolveStart, platform::TickCount()) + "\r\n");
-            library.SetFormat("CANDELA_" + root->GetAttribute("dtdvers"));
-            BuildDocument(context, library, root);
+            library.SetFormat("CANDELA_" + qm::xml::AttributeValueOf(*root, "dtdvers"));
         }
+        BuildDocument(context, library, root);
     }
     context.library = nullptr;
     context.warned.clear();

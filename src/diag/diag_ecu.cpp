@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string_view>
+#include <unordered_map>
 
 #include "diag/diag_tables.h"
 
@@ -23,25 +24,79 @@ CParam* ParamAt(std::vector<std::unique_ptr<CUDSFunction>>& functions, uint32_t 
     return index < params.size() ? params[index].get() : nullptr;
 }
 
-// A copy of the service that keeps only what belongs to one identifier (value-table entry).
-std::unique_ptr<CUDSService> NarrowedCopy(const CUDSService& service, const CVTabValue& entry,
-                                          uint8_t serviceId) {
-    auto copy = std::make_unique<CUDSService>(service);
-    copy->name = IdentifierText(entry.rangeStart) + " " + entry.text;
-    for (const qm::diag::IdentifierParam& row : qm::diag::IdentifierParams(serviceId)) {
-        CParam* param =
-            ParamAt(row.side == 0 ? copy->requests : copy->positiveResponses, row.index);
-        if (param == nullptr) continue;
-        if (row.key) {
-            std::erase_if(param->valueTable, [&](const std::unique_ptr<CVTabValue>& value) {
-                return value->text != entry.text;
-            });
-        } else {
-            std::erase_if(param->conditionalParams, [&](const std::unique_ptr<CParam>& cond) {
-                return cond->name != entry.text;
-            });
+// The lists that the identifier split narrows, taken out of a service before it is copied once
+// per identifier: each copy then receives only its own entries instead of copying the whole list
+// and erasing the rest, which made the split quadratic in the number of identifiers.
+class IdentifierLists {
+  public:
+    // Takes the value table of every key row's parameter and the conditional parameters of
+    // every other row's parameter out of the service (which the copies replace).
+    IdentifierLists(CUDSService& service, uint8_t serviceId) {
+        for (const qm::diag::IdentifierParam& row : qm::diag::IdentifierParams(serviceId)) {
+            CParam* param =
+                ParamAt(row.side == 0 ? service.requests : service.positiveResponses, row.index);
+            if (param == nullptr || AlreadyTaken(row)) continue;
+            Taken& taken = taken_.emplace_back();
+            taken.row = row;
+            if (row.key) {
+                taken.values = std::move(param->valueTable);
+                param->valueTable.clear();
+                for (size_t i = 0; i < taken.values.size(); ++i)
+                    taken.byText[taken.values[i]->text].push_back(i);
+            } else {
+                taken.conditions = std::move(param->conditionalParams);
+                param->conditionalParams.clear();
+                for (size_t i = 0; i < taken.conditions.size(); ++i)
+                    taken.byText[taken.conditions[i]->name].push_back(i);
+            }
         }
     }
+
+    // Gives the copy's parameters the entries (key rows) or the conditional parameters (the
+    // other rows) whose text is the identifier's, in their original order.
+    void Narrow(CUDSService& copy, const std::string& text) const {
+        for (const Taken& taken : taken_) {
+            CParam* param = ParamAt(taken.row.side == 0 ? copy.requests : copy.positiveResponses,
+                                    taken.row.index);
+            const auto found = taken.byText.find(text);
+            if (param == nullptr || found == taken.byText.end()) continue;
+            for (const size_t i : found->second) {
+                if (taken.row.key) {
+                    param->valueTable.push_back(std::make_unique<CVTabValue>(*taken.values[i]));
+                } else {
+                    param->conditionalParams.push_back(
+                        std::make_unique<CParam>(*taken.conditions[i]));
+                    param->conditionalParams.back()->owner = reinterpret_cast<uint64_t>(param);
+                }
+            }
+        }
+    }
+
+  private:
+    struct Taken {
+        qm::diag::IdentifierParam row{};
+        std::vector<std::unique_ptr<CVTabValue>> values;
+        std::vector<std::unique_ptr<CParam>> conditions;
+        std::unordered_map<std::string_view, std::vector<size_t>> byText;
+    };
+
+    // Rows that name the same parameter and list as an earlier row filter it once.
+    bool AlreadyTaken(const qm::diag::IdentifierParam& row) const {
+        return std::any_of(taken_.begin(), taken_.end(), [&](const auto& taken) {
+            return taken.row.side == row.side && taken.row.index == row.index &&
+                   (taken.row.key != 0) == (row.key != 0);
+        });
+    }
+
+    std::vector<Taken> taken_;
+};
+
+// A copy of the service that keeps only what belongs to one identifier (value-table entry).
+std::unique_ptr<CUDSService> NarrowedCopy(const CUDSService& service, const CVTabValue& entry,
+                                          const IdentifierLists& lists) {
+    auto copy = std::make_unique<CUDSService>(service);
+    copy->name = IdentifierText(entry.rangeStart) + " " + entry.text;
+    lists.Narrow(*copy, entry.text);
     return copy;
 }
 
@@ -57,21 +112,28 @@ void SplitIdentifierServices(CFunctionalClass& group) {
             kept.push_back(std::move(service));
             continue;
         }
-        const CVTabValue* named = nullptr;
-        for (const auto& entry : param->valueTable) {
-            if (service->desc.find(entry->text) != std::string::npos) {
-                named = entry.get();
-                break;
-            }
-        }
-        if (named != nullptr) {
-            collected.push_back(NarrowedCopy(*service, *named, serviceId));
-        } else {
+        if (!param->valueTable.empty()) {
+            // Replaced by its copies: one for the identifier its description names, else one
+            // per entry.
+            const CVTabValue* named = nullptr;
             for (const auto& entry : param->valueTable) {
-                collected.push_back(NarrowedCopy(*service, *entry, serviceId));
+                if (service->desc.find(entry->text) != std::string::npos) {
+                    named = entry.get();
+                    break;
+                }
             }
+            std::vector<const CVTabValue*> entries;
+            if (named != nullptr) {
+                entries.push_back(named);
+            } else {
+                for (const auto& entry : param->valueTable) entries.push_back(entry.get());
+            }
+            // The entries stay alive in the lists taken out of the service.
+            const IdentifierLists lists(*service, serviceId);
+            for (const CVTabValue* entry : entries)
+                collected.push_back(NarrowedCopy(*service, *entry, lists));
+            continue;
         }
-        if (!param->valueTable.empty()) continue;  // replaced by its copies
         const uint64_t value = param->GetValue();
         if (value != 0) {
             service->name = IdentifierText(value) + " " + service->name;

@@ -106,10 +106,36 @@ NetSignal* ConvertSignal(IDbcSignal& source, NetMessage& message, NetDataBase& d
     const uint32_t valueType = source.GetValueType();
     signal->SetSignedness(valueType == 1 || valueType == 2 ? valueType : kSignednessUndefined);
     signal->SetMessage(&message);
+    signal->SetMultiplexing(source.GetMultiplexingKind(),
+                            source.IsMultiplexedSignal() ? source.GetMultiplexValue() : -1);
     AddValueDescriptions(source, *signal);
     AddSignalProperties(source, *signal);
     CopyAttributes(source, signal->FileAttributes());
     return database.AddSignal(std::move(signal));
+}
+
+// Extended multiplexing links a signal to another signal of the same message; the converted
+// signals are in the source's order, so the multiplexer is found by its index there.
+void ConvertExtendedMultiplexing(IDbcMessage& source, NetMessage& message) {
+    std::unordered_map<IDbcSignal*, uint64_t> indexOf;
+    for (uint64_t i = 0; i < source.GetSignalCount(); ++i) {
+        auto* extended = dynamic_cast<IDbcExtendedMultiplexing*>(source.GetSignal(i));
+        IDbcSignal* multiplexer = extended ? extended->GetExtendedMultiplexer() : nullptr;
+        if (multiplexer == nullptr) continue;
+        if (indexOf.empty()) {
+            for (uint64_t k = 0; k < source.GetSignalCount(); ++k) indexOf[source.GetSignal(k)] = k;
+        }
+        const auto found = indexOf.find(multiplexer);
+        if (found == indexOf.end()) continue;
+        std::vector<NetSignal::MultiplexRange> ranges(extended->GetMultiplexRangeCount());
+        for (uint64_t r = 0; r < ranges.size(); ++r) {
+            ranges[r] = {extended->GetMultiplexRangeMinimum(r),
+                         extended->GetMultiplexRangeMaximum(r)};
+        }
+        static_cast<NetSignal*>(message.GetSignal(i))
+            ->SetExtendedMultiplexing(static_cast<NetSignal*>(message.GetSignal(found->second)),
+                                      std::move(ranges));
+    }
 }
 
 // One signal that names a node as receiver, with the converted message that carries it.
@@ -177,6 +203,7 @@ void ConvertMessage(IDbcMessage& source, NetDataBase& database, const EcuOfNode&
     for (uint64_t i = 0; i < source.GetSignalCount(); ++i) {
         message->AddSignal(ConvertSignal(*source.GetSignal(i), *message, database));
     }
+    ConvertExtendedMultiplexing(source, *message);
     LinkTransmitter(source, *message, ecuOf);
     CollectReceptions(source, *message, receptions);
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "dbc/dbc_signal.h"
+#include "dbc/multiplex_selection.h"
 #include "netconfig/net_ecu.h"
 #include "netconfig/net_lookup.h"
 #include "netconfig/net_message.h"
@@ -74,6 +76,10 @@ void NetSignal::Clear() {
     properties_.Clear();
     fileAttributes_.Clear();
     receivers_.clear();
+    multiplexingKind_ = 0;
+    multiplexValue_ = -1;
+    extendedMultiplexer_ = nullptr;
+    multiplexRanges_.clear();
 }
 
 INetVTabValue* NetSignal::GetVTabValue(uint64_t index) {
@@ -184,4 +190,53 @@ void NetSignal::Distribute(const uint8_t* payload) {
             rawWords_[word] = static_cast<uint16_t>(rawWords_[word] & ~mask);
         }
     }
+}
+
+namespace {
+
+// The signals of a network-model message as the multiplexing rule walks them.
+struct NetSignalAccess {
+    const uint8_t* data;
+    size_t length;
+
+    const NetSignal* Multiplexer(const NetSignal* signal) const {
+        return signal->ExtendedMultiplexer();
+    }
+    bool IsNull(const NetSignal* signal) const { return signal == nullptr; }
+    bool IsMultiplexed(const NetSignal* signal) const { return signal->IsMultiplexedSignal(); }
+    int64_t MultiplexValue(const NetSignal* signal) const { return signal->MultiplexValue(); }
+    bool InRanges(const NetSignal* signal, uint64_t raw) const {
+        return qm::dbc::InMultiplexRanges(signal->MultiplexRanges(), raw);
+    }
+    uint64_t Raw(const NetSignal* signal) const { return signal->MultiplexerRaw(data, length); }
+};
+
+}  // namespace
+
+INetSignal* NetSignal::GetExtendedMultiplexer() {
+    return extendedMultiplexer_;
+}
+
+uint64_t NetSignal::MultiplexerRaw(const uint8_t* data, size_t length) const {
+    if (data == nullptr) return 0;
+    return qm::dbc::ExtractBits(data, length, startBit_, bitSize_,
+                                byteOrder_ == qm::net::kByteOrderBig);
+}
+
+bool NetSignal::IsCarried(const uint8_t* data, size_t length) {
+    // The end of a chain of extended multiplexers may be a multiplexed signal, so the switch is
+    // read for every signal.
+    const NetSignal* messageSwitch = nullptr;
+    if (message_ != nullptr) {
+        for (const NetSignal* signal : message_->Signals()) {
+            if (signal->IsMultiplexerSwitch()) {
+                messageSwitch = signal;
+                break;
+            }
+        }
+    }
+    const int64_t selected =
+        messageSwitch ? static_cast<int64_t>(messageSwitch->MultiplexerRaw(data, length)) : -1;
+    return qm::dbc::IsCarried(NetSignalAccess{data, length}, static_cast<const NetSignal*>(this),
+                              selected);
 }

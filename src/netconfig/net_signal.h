@@ -43,7 +43,7 @@ uint32_t IntegerValueType(uint16_t bitSize, bool isSigned);
 
 }  // namespace qm::net
 
-class NetSignal : public INetSignal {
+class NetSignal : public INetSignal, public INetSignalMultiplexing {
   public:
     NetSignal();
 
@@ -80,6 +80,23 @@ class NetSignal : public INetSignal {
     INetEcu* GetReceiver(uint64_t index) override;
     const char* GetQualifiedName() override { return qualifiedName_.c_str(); }
 
+    // Multiplexing (INetSignalMultiplexing).
+    struct MultiplexRange {
+        uint64_t minimum = 0;
+        uint64_t maximum = 0;
+    };
+    uint32_t GetMultiplexingKind() override { return multiplexingKind_; }
+    int64_t GetMultiplexValue() override { return multiplexValue_; }
+    INetSignal* GetExtendedMultiplexer() override;
+    uint64_t GetMultiplexRangeCount() override { return multiplexRanges_.size(); }
+    uint64_t GetMultiplexRangeMinimum(uint64_t index) override {
+        return index < multiplexRanges_.size() ? multiplexRanges_[index].minimum : 0;
+    }
+    uint64_t GetMultiplexRangeMaximum(uint64_t index) override {
+        return index < multiplexRanges_.size() ? multiplexRanges_[index].maximum : 0;
+    }
+    bool IsCarried(const uint8_t* data, size_t length) override;
+
     // Building, used by the conversions.
     void SetName(std::string name) { name_ = std::move(name); }
     void SetQualifiedName(std::string name) { qualifiedName_ = std::move(name); }
@@ -103,6 +120,21 @@ class NetSignal : public INetSignal {
     bool AddReceiver(NetEcu* ecu);
     NetAttributeList& Properties() { return properties_; }
     NetAttributeList& FileAttributes() { return fileAttributes_; }
+    void SetMultiplexing(uint32_t kind, int64_t value) {
+        multiplexingKind_ = kind;
+        multiplexValue_ = value;
+    }
+    void SetExtendedMultiplexing(NetSignal* multiplexer, std::vector<MultiplexRange> ranges) {
+        extendedMultiplexer_ = multiplexer;
+        multiplexRanges_ = std::move(ranges);
+    }
+    NetSignal* ExtendedMultiplexer() const { return extendedMultiplexer_; }
+    const std::vector<MultiplexRange>& MultiplexRanges() const { return multiplexRanges_; }
+    bool IsMultiplexerSwitch() const { return multiplexingKind_ == 1; }
+    bool IsMultiplexedSignal() const { return multiplexingKind_ == 2; }
+    int64_t MultiplexValue() const { return multiplexValue_; }
+    // The multiplexer's value as DBC numbers its bits.
+    uint64_t MultiplexerRaw(const uint8_t* data, size_t length) const;
 
     // The payload distribution of SetData: copies the signal's bits from the payload into the
     // raw words. A signal without raw words (or with more than 255 bits, or with fewer bits than
@@ -139,4 +171,8 @@ class NetSignal : public INetSignal {
     NetAttributeList properties_;
     NetAttributeList fileAttributes_;
     std::vector<NetEcu*> receivers_;
+    uint32_t multiplexingKind_ = 0;
+    int64_t multiplexValue_ = -1;
+    NetSignal* extendedMultiplexer_ = nullptr;
+    std::vector<MultiplexRange> multiplexRanges_;
 };

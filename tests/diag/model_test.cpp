@@ -2,6 +2,10 @@
 // grouping with identifier splitting, and the edit operations of the library.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <string>
+
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
 
@@ -280,6 +284,60 @@ TEST(DiagGrouping, IdentifierServicesAreSplitPerValueTableEntry) {
     IParam* narrowed = group->GetService(1)->GetRequest(0)->GetParam(1);
     ASSERT_EQ(narrowed->GetValueCount(), 1u);
     EXPECT_STREQ(narrowed->GetValue(0)->GetText(), "Part");
+}
+
+// Thousands of identifiers in one service: every copy keeps exactly its own entry (request and
+// response) and its own data record, and the split stays linear (each copy used to copy every
+// entry and erase all but one).
+TEST(DiagGrouping, ThousandsOfIdentifiersSplitLinearlyAndKeepTheirOwnParts) {
+    Fixture f;
+    CUDSService* read = f.AddService("Read", 0x22);
+    constexpr uint32_t kIdentifiers = 20000;
+    auto requestDid = Param("Record Data Identifier", 16);
+    requestDid->isKey = 1;
+    auto responseDid = Param("Record Data Identifier", 16);
+    responseDid->isKey = 1;
+    auto record = Param("Data Record", 0);
+    for (uint32_t i = 0; i < kIdentifiers; ++i) {
+        const std::string text = "DID" + std::to_string(i);
+        AddEntry(*requestDid, text.c_str(), i, i);
+        AddEntry(*responseDid, text.c_str(), i, i);
+        auto condition = Param(text.c_str(), 8);
+        record->conditionalParams.push_back(std::move(condition));
+    }
+    AddEntry(*responseDid, "DID7", 99999, 99999);  // a second entry of one text stays with it
+    read->requests.front()->AddParam(std::move(requestDid));
+    auto response = std::make_unique<CUDSFunction>();
+    response->AddParam(Param("Response Service ID", 8, "98"));
+    response->AddParam(std::move(responseDid));
+    response->AddParam(std::move(record));
+    read->positiveResponses.push_back(std::move(response));
+
+    const auto start = std::chrono::steady_clock::now();
+    f.library.SetGrouping(1);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 10.0);  // generous for a loaded machine; quadratic takes minutes
+
+    IFunctionalClass* group = f.ecu->GetFunctionalClass(0);
+    ASSERT_EQ(group->GetServiceCount(), kIdentifiers);
+    for (uint64_t s : {uint64_t{0}, uint64_t{7}, uint64_t{12345}, uint64_t{kIdentifiers - 1}}) {
+        IUDSService* service = group->GetService(s);
+        const std::string text = "DID" + std::to_string(s);
+        char name[32];
+        std::snprintf(name, sizeof name, "%04llX ", static_cast<unsigned long long>(s));
+        EXPECT_EQ(service->GetName(), name + text);
+        IParam* request = service->GetRequest(0)->GetParam(1);
+        ASSERT_EQ(request->GetValueCount(), 1u);
+        EXPECT_EQ(request->GetValue(0)->GetText(), text);
+        auto* response = static_cast<CParam*>(service->GetPositiveResponse(0)->GetParam(1));
+        ASSERT_EQ(response->valueTable.size(), s == 7 ? 2u : 1u);
+        EXPECT_EQ(response->valueTable.back()->rangeEnd, s == 7 ? 99999u : s);
+        auto* data = static_cast<CParam*>(service->GetPositiveResponse(0)->GetParam(2));
+        ASSERT_EQ(data->conditionalParams.size(), 1u);
+        EXPECT_EQ(data->conditionalParams.front()->name, text);
+        EXPECT_EQ(data->conditionalParams.front()->owner, reinterpret_cast<uint64_t>(data));
+    }
 }
 
 TEST(DiagGrouping, AnEntryNamedInTheDescriptionIsTheOnlyCopy) {

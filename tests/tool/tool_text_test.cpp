@@ -11,6 +11,8 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "text_encoding.h"
 #include "tool_support.h"
@@ -316,6 +318,18 @@ TEST_F(ToolOnCorpus, DbcFilesAreReadTolerantlyUnlessExactIsAsked) {
     ASSERT_EQ(frame["signals"].size(), 3u);
     EXPECT_EQ(frame["signals"][0]["name"], "S2");
     EXPECT_EQ(frame["signals"][1]["name"], "S1");
+
+    // The network model selects the same way: S0 = 2 carries S2 alone, S0 = 6 neither.
+    auto names = [&](const std::string& payload) {
+        const json decoded = json::parse(
+            RunTool("decode --json --format netconfig " + multiplexed + " 0xC02FEFE " + payload)
+                .out);
+        std::vector<std::string> found;
+        for (const json& signal : decoded["signals"]) found.push_back(signal["name"]);
+        return found;
+    };
+    EXPECT_EQ(names("0200"), (std::vector<std::string>{"S2", "S0"}));
+    EXPECT_EQ(names("0600"), (std::vector<std::string>{"S0"}));
 }
 
 }  // namespace

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "format.h"
-#include "netmodel_json.h"
 #include "netconfig/net_config.h"
+#include "netmodel_json.h"
 
 namespace qmtool {
 namespace {
@@ -44,7 +44,6 @@ const char* ResultText(uint8_t code) {
             return "load failed";
     }
 }
-
 
 // The physical value of a raw value: signed signals are sign-extended from their bit size.
 double Physical(INetSignal& signal, uint64_t raw) {
@@ -111,6 +110,7 @@ class NetConfigFormat : public FileFormat {
     }
 
     // The frame is looked up by identifier in the databases of the file, first match first.
+    // Signals are selected by their multiplexing.
     bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
                 const Options& options, Json& result) override {
         const Loaded& loaded = Cached(path, options);
@@ -123,6 +123,10 @@ class NetConfigFormat : public FileFormat {
         Json signals = Json::array();
         for (uint64_t i = 0; i < message->GetSignalCount(); ++i) {
             INetSignal* signal = message->GetSignal(i);
+            // Multiplexed signals the payload does not carry are left out, as the DBC decoder
+            // leaves them out.
+            auto* multiplexing = dynamic_cast<INetSignalMultiplexing*>(signal);
+            if (multiplexing && !multiplexing->IsCarried(payload.data(), payload.size())) continue;
             const uint64_t raw = signal->GetRawValue(payload.data(), payload.size());
             signals.push_back({{"name", signal->GetName()},
                                {"raw", raw},
