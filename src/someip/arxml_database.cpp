@@ -82,9 +82,9 @@ bool CArxmlDatabase::Load(const char* const* files, uint64_t count) {
 void CArxmlDatabase::Extract() {
     using namespace qm::someip;
     NanoXML* root = context_->hasRoot ? context_->root.get() : nullptr;
-    Timed(times_.merge, [&] { MergePackages(root, context_->mergedPackages); });
+    // The merge's walk also gathers what the later steps look for in the whole tree.
     TreeSurvey survey;
-    Timed(times_.survey, [&] { survey = SurveyTree(root); });
+    Timed(times_.merge, [&] { MergePackages(root, context_->mergedPackages, &survey); });
     Timed(times_.ecus, [&] { ReadEcus(root, survey, ecus_); });
     // The Ethernet topology is rebuilt from the whole tree at every load.
     Timed(times_.ethernet, [&] {

@@ -26,7 +26,6 @@ struct LoadTimes {
     uint32_t parse = 0;
     uint32_t resolve = 0;
     uint32_t merge = 0;
-    uint32_t survey = 0;
     uint32_t ecus = 0;
     uint32_t ethernet = 0;
     uint32_t services = 0;

@@ -1,5 +1,6 @@
 #pragma once
 // The extraction steps of a load, each a function over the merged element tree.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -13,6 +14,8 @@
 
 namespace qm::someip {
 
+struct TreeSurvey;
+
 // Merges sibling AR-PACKAGE elements of the same SHORT-NAME into the first of them, so that
 // several files read into one root read as one description. Siblings are the packages of one
 // element's AR-PACKAGES lists (all of them) or its direct AR-PACKAGE children. A merged
@@ -20,10 +23,13 @@ namespace qm::someip {
 // AR-PACKAGES lists join the first one's lists of that name (elements are appended, never
 // merged). What was emptied leaves the tree into `remnants` and links to what it joined, so
 // that references to it reach the merged package.
-void MergePackages(NanoXML* root, std::vector<std::unique_ptr<NanoXML>>& remnants);
+// The walk of the merge visits every element of the merged tree in pre-order once its children
+// are final; when `survey` is given, it is filled on that walk.
+void MergePackages(NanoXML* root, std::vector<std::unique_ptr<NanoXML>>& remnants,
+                   TreeSurvey* survey = nullptr);
 
-// What the extraction steps look for anywhere in the merged tree, gathered in one pre-order
-// walk instead of one walk per step.
+// What the extraction steps look for anywhere in the merged tree, gathered on the package
+// merge's pre-order walk instead of one walk per step.
 struct TreeSurvey {
     // The package of every SHORT-NAME "riz" under an AR-PACKAGE (a match is not searched
     // further); services are read only when there is exactly one.
@@ -34,8 +40,11 @@ struct TreeSurvey {
     size_t elementCount = 0;
     // For every element an I-PDU-REF of a PDU-TRIGGERING leads to, the first such triggering.
     std::unordered_map<const NanoXML*, const NanoXML*> triggeringOfPdu;
+
+    // Takes one element in pre-order; `below` carries what its ancestors' visits returned
+    // (0 for the root), and the return value is what its children are visited with.
+    uint8_t Visit(NanoXML* node, bool isRoot, uint8_t below);
 };
-TreeSurvey SurveyTree(NanoXML* root);
 
 // ECUs of the top-level "ECU" packages with their PDU groups.
 void ReadEcus(NanoXML* root, const TreeSurvey& survey, OwnedItems<CEcu>& ecus);
