@@ -1,6 +1,6 @@
 // Fuzz target of the SOME/IP database: any bytes are loaded as one ARXML file (read, merged,
 // resolved and extracted), then the header of every service is generated and the Ethernet
-// topology walked.
+// topology and the PDU triggerings of the ECU PDUs walked.
 #include <unistd.h>
 
 #include <cstddef>
@@ -30,6 +30,24 @@ size_t WalkTopology(ICluster* container) {
     return seen;
 }
 
+// The PDU triggering each PDU of the ECU's groups carries, with its signal names.
+size_t WalkPduTriggerings(IEcu* ecu) {
+    size_t seen = 0;
+    for (uint64_t n = 0; n < ecu->GetNodeCount(); ++n) {
+        INode* group = ecu->GetNode(n);
+        for (uint64_t p = 0; p < group->GetPduCount(); ++p) {
+            IPduTriggering* triggering = group->GetPdu(p)->GetPduTriggering();
+            if (triggering == nullptr) continue;
+            seen += std::string(triggering->GetPduName()).size();
+            for (uint64_t s = 0; s < triggering->GetSignalCount(); ++s) {
+                seen += std::string(triggering->GetSignalName(s)).size();
+                seen += std::string(triggering->GetSystemSignalName(s)).size();
+            }
+        }
+    }
+    return seen;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             seen += std::string(service->GenerateCompatibilityDefines()).size();
         }
         seen += ecu->FindPdu("x") != nullptr;
+        seen += WalkPduTriggerings(ecu);
     }
     seen += WalkTopology(db.GetClusters());
     // The process-wide log would otherwise grow with every input.

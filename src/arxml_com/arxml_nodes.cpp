@@ -1,7 +1,9 @@
 #include "arxml_com/arxml_nodes.h"
 
+#include <array>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 namespace qm::arxml {
 
@@ -28,17 +30,34 @@ const NanoXML* Child(const NanoXML* node, std::string_view name) {
 
 const NanoXML* Descendant(const NanoXML* node, std::string_view name) {
     if (node == nullptr) return nullptr;
-    std::vector<std::pair<const NanoXML*, size_t>> stack;
-    stack.emplace_back(node, 0);
-    while (!stack.empty()) {
-        auto& [current, next] = stack.back();
+    // Readers call this for every member and reference they read: the usual few levels stay
+    // in a fixed array, so that only a deeply nested subtree allocates.
+    constexpr size_t kInlineLevels = 16;
+    std::array<std::pair<const NanoXML*, size_t>, kInlineLevels> inlineLevels;
+    std::vector<std::pair<const NanoXML*, size_t>> deeperLevels;
+    size_t depth = 0;
+    auto level = [&](size_t at) -> std::pair<const NanoXML*, size_t>& {
+        return at < kInlineLevels ? inlineLevels[at] : deeperLevels[at - kInlineLevels];
+    };
+    auto push = [&](const NanoXML* element) {
+        if (depth < kInlineLevels) {
+            inlineLevels[depth] = {element, 0};
+        } else {
+            deeperLevels.resize(depth - kInlineLevels + 1);
+            deeperLevels.back() = {element, 0};
+        }
+        ++depth;
+    };
+    push(node);
+    while (depth > 0) {
+        auto& [current, next] = level(depth - 1);
         if (next == current->children.size()) {
-            stack.pop_back();
+            --depth;
             continue;
         }
         const NanoXML* child = current->children[next++];
         if (child->name == name) return child;
-        if (!child->children.empty()) stack.emplace_back(child, 0);
+        if (!child->children.empty()) push(child);
     }
     return nullptr;
 }

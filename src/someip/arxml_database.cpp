@@ -82,20 +82,22 @@ bool CArxmlDatabase::Load(const char* const* files, uint64_t count) {
 void CArxmlDatabase::Extract() {
     using namespace qm::someip;
     NanoXML* root = context_->hasRoot ? context_->root.get() : nullptr;
-    Timed(times_.merge, [&] { MergePackages(root, context_->mergedPackages); });
-    Timed(times_.ecus, [&] { ReadEcus(root, ecus_); });
+    // The merge's walk also gathers what the later steps look for in the whole tree.
+    TreeSurvey survey;
+    Timed(times_.merge, [&] { MergePackages(root, context_->mergedPackages, &survey); });
+    Timed(times_.ecus, [&] { ReadEcus(root, survey, ecus_); });
     // The Ethernet topology is rebuilt from the whole tree at every load.
     Timed(times_.ethernet, [&] {
         clusters_ = std::make_unique<CCluster>();
-        ReadEthernetClusters(root, *clusters_, false);
+        ReadEthernetClusters(survey, *clusters_, false);
     });
     CEcu* firstEcu = ecus_.At(0);
-    Timed(times_.services, [&] { messages_ += ReadServices(root, firstEcu); });
+    Timed(times_.services, [&] { messages_ += ReadServices(root, survey, firstEcu); });
     if (!riz_) riz_ = std::make_unique<CRizConfig>();
     Timed(times_.araTypes, [&] { messages_ += ReadAraTypes(root, *riz_); });
-    Timed(times_.rizTypes, [&] { messages_ += ReadRizStandardTypes(root, *riz_); });
-    Timed(times_.structures, [&] { messages_ += ReadServiceStructures(root, firstEcu); });
+    Timed(times_.rizTypes, [&] { messages_ += ReadRizStandardTypes(survey, *riz_); });
+    Timed(times_.structures, [&] { messages_ += ReadServiceStructures(survey, firstEcu); });
     Timed(times_.configurations,
-          [&] { messages_ += ReadServiceConfigurations(root, configurations_); });
-    Timed(times_.clusterPackage, [&] { ReadEthernetClusters(root, *clusters_, true); });
+          [&] { messages_ += ReadServiceConfigurations(survey, configurations_); });
+    Timed(times_.clusterPackage, [&] { ReadEthernetClusters(survey, *clusters_, true); });
 }

@@ -206,8 +206,8 @@ void ReadTypeList(const NanoXML* elements, CGlobalConfigDataType& config, Flavou
     }
 }
 
-const NanoXML* UniqueRiz(NanoXML* root) {
-    const std::vector<NanoXML*> riz = RizPackages(root);
+const NanoXML* UniqueRiz(const TreeSurvey& survey) {
+    const std::vector<NanoXML*>& riz = survey.rizPackages;
     return riz.size() == 1 ? riz.front() : nullptr;
 }
 
@@ -222,8 +222,8 @@ std::string ReadAraTypes(NanoXML* root, CRizConfig& riz) {
     return warnings;
 }
 
-std::string ReadRizStandardTypes(NanoXML* root, CRizConfig& riz) {
-    const NanoXML* stdtypes = SubPackage(UniqueRiz(root), "stdtypes");
+std::string ReadRizStandardTypes(const TreeSurvey& survey, CRizConfig& riz) {
+    const NanoXML* stdtypes = SubPackage(UniqueRiz(survey), "stdtypes");
     if (stdtypes == nullptr) return {};
     std::string warnings;
     ReadTypeList(Child(stdtypes, "ELEMENTS"), *riz.ConfigurationNamed("stdtypes"), Flavour::kRiz,
@@ -231,9 +231,9 @@ std::string ReadRizStandardTypes(NanoXML* root, CRizConfig& riz) {
     return warnings;
 }
 
-std::string ReadServiceConfigurations(NanoXML* root,
+std::string ReadServiceConfigurations(const TreeSurvey& survey,
                                       std::vector<std::unique_ptr<CGlobalConfigDataType>>& out) {
-    const NanoXML* services = SubPackage(UniqueRiz(root), "services");
+    const NanoXML* services = SubPackage(UniqueRiz(survey), "services");
     std::string warnings;
     for (const NanoXML* service : SubPackages(services)) {
         const std::string name = ShortName(service);

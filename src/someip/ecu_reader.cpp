@@ -32,7 +32,7 @@ std::vector<const NanoXML*> PduGroupsBelow(const NanoXML* node, int depth) {
     return groups;
 }
 
-void ReadEcuElement(const NanoXML* element, OwnedItems<CEcu>& ecus) {
+void ReadEcuElement(const NanoXML* element, const TreeSurvey& survey, OwnedItems<CEcu>& ecus) {
     const NanoXML* nameNode = Child(element, "SHORT-NAME");
     if (nameNode == nullptr) return;
     const std::string name = nameNode->GetText();
@@ -42,25 +42,27 @@ void ReadEcuElement(const NanoXML* element, OwnedItems<CEcu>& ecus) {
     if (refs == nullptr) return;
     for (const NanoXML* group : PduGroupsBelow(refs, kGroupSearchDepth)) {
         CNode* node = ecu->nodes.Add(std::make_unique<CNode>(ShortName(group)));
-        ReadPduGroup(*node, group);
+        ReadPduGroup(*node, group, survey);
     }
 }
 
-void ReadEcuPackage(const NanoXML* candidate, OwnedItems<CEcu>& ecus) {
+void ReadEcuPackage(const NanoXML* candidate, const TreeSurvey& survey, OwnedItems<CEcu>& ecus) {
     const NanoXML* nameNode = Child(candidate, "SHORT-NAME");
     if (nameNode == nullptr || nameNode->text != "ECU") return;
     const NanoXML* elements = Child(candidate, "ELEMENTS");
     if (elements == nullptr) return;
-    for (const NanoXML* element : elements->children) ReadEcuElement(element, ecus);
+    for (const NanoXML* element : elements->children) ReadEcuElement(element, survey, ecus);
 }
 
 }  // namespace
 
-void ReadEcus(NanoXML* root, OwnedItems<CEcu>& ecus) {
+void ReadEcus(NanoXML* root, const TreeSurvey& survey, OwnedItems<CEcu>& ecus) {
     if (root == nullptr) return;
     for (const NanoXML* child : root->children) {
-        ReadEcuPackage(child, ecus);
-        for (const NanoXML* grandchild : child->children) ReadEcuPackage(grandchild, ecus);
+        ReadEcuPackage(child, survey, ecus);
+        for (const NanoXML* grandchild : child->children) {
+            ReadEcuPackage(grandchild, survey, ecus);
+        }
     }
 }
 

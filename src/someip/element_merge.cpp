@@ -91,17 +91,21 @@ void MergeLevel(NanoXML* node, std::vector<std::unique_ptr<NanoXML>>& remnants) 
 
 }  // namespace
 
-void MergePackages(NanoXML* root, std::vector<std::unique_ptr<NanoXML>>& remnants) {
+void MergePackages(NanoXML* root, std::vector<std::unique_ptr<NanoXML>>& remnants,
+                   TreeSurvey* survey) {
     if (root == nullptr) return;
     // Pre-order without recursion: a level is merged before its packages are visited, so that
-    // what moved into a package is merged again one level down.
-    std::vector<NanoXML*> pending{root};
+    // what moved into a package is merged again one level down. A merge changes only the
+    // elements below the one being visited, so each element's children are final when it is
+    // taken: the walk is a pre-order walk of the merged tree, which the survey rides on.
+    std::vector<std::pair<NanoXML*, uint8_t>> pending{{root, 0}};
     while (!pending.empty()) {
-        NanoXML* node = pending.back();
+        const auto [node, above] = pending.back();
         pending.pop_back();
         if (node->children.size() > 1 || node->name == "AR-PACKAGES") MergeLevel(node, remnants);
+        const uint8_t below = survey != nullptr ? survey->Visit(node, node == root, above) : 0;
         for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) {
-            pending.push_back(*it);
+            pending.emplace_back(*it, below);
         }
     }
 }

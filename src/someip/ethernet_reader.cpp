@@ -84,24 +84,6 @@ std::unique_ptr<CSocketAddress> ReadSocketAddress(const NanoXML* element) {
     return address;
 }
 
-std::unique_ptr<CPduTriggering> ReadPduTriggering(const NanoXML* element) {
-    auto triggering = std::make_unique<CPduTriggering>();
-    triggering->name = ShortName(element);
-    if (const NanoXML* pdu = RefTarget(element, "I-PDU-REF")) {
-        triggering->pduName = ShortName(pdu);
-        triggering->pduKind = pdu->name;
-    }
-    const NanoXML* signals = Child(element, "I-SIGNAL-TRIGGERINGS");
-    if (signals == nullptr) return triggering;
-    for (const NanoXML* entry : signals->children) {
-        const NanoXML* signalTriggering = arxml::Target(arxml::ReferenceOf(entry));
-        const NanoXML* signal = RefTarget(signalTriggering, "I-SIGNAL-REF");
-        triggering->signalNames.push_back(ShortName(signal));
-        triggering->systemSignalNames.push_back(ShortName(LinkedChild(signal, "SYSTEM-SIGNAL")));
-    }
-    return triggering;
-}
-
 std::unique_ptr<CPduIdentifier> ReadPduIdentifier(const NanoXML* element) {
     auto identifier = std::make_unique<CPduIdentifier>();
     identifier->headerId = static_cast<uint32_t>(ParseAnyBase(ChildText(element, "HEADER-ID")));
@@ -185,21 +167,28 @@ bool InClusterPackage(const NanoXML* node) {
 
 }  // namespace
 
-void ReadEthernetClusters(NanoXML* root, CCluster& container, bool inClusterPackage) {
-    if (root == nullptr) return;
-    // Clusters are elements of packages: the walk does not enter the clusters themselves.
-    std::vector<const NanoXML*> pending{root};
-    while (!pending.empty()) {
-        const NanoXML* node = pending.back();
-        pending.pop_back();
-        if (node->name == "ETHERNET-CLUSTER") {
-            if (InClusterPackage(node) == inClusterPackage)
-                container.clusters.Add(ReadCluster(node));
-            continue;
-        }
-        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) {
-            pending.push_back(*it);
-        }
+std::unique_ptr<CPduTriggering> ReadPduTriggering(const NanoXML* element) {
+    auto triggering = std::make_unique<CPduTriggering>();
+    triggering->name = ShortName(element);
+    if (const NanoXML* pdu = RefTarget(element, "I-PDU-REF")) {
+        triggering->pduName = ShortName(pdu);
+        triggering->pduKind = pdu->name;
+    }
+    const NanoXML* signals = Child(element, "I-SIGNAL-TRIGGERINGS");
+    if (signals == nullptr) return triggering;
+    for (const NanoXML* entry : signals->children) {
+        const NanoXML* signalTriggering = arxml::Target(arxml::ReferenceOf(entry));
+        const NanoXML* signal = RefTarget(signalTriggering, "I-SIGNAL-REF");
+        triggering->signalNames.push_back(ShortName(signal));
+        triggering->systemSignalNames.push_back(ShortName(LinkedChild(signal, "SYSTEM-SIGNAL")));
+    }
+    return triggering;
+}
+
+void ReadEthernetClusters(const TreeSurvey& survey, CCluster& container, bool inClusterPackage) {
+    for (const NanoXML* cluster : survey.ethernetClusters) {
+        if (InClusterPackage(cluster) == inClusterPackage)
+            container.clusters.Add(ReadCluster(cluster));
     }
 }
 

@@ -72,6 +72,7 @@ void CPdu::Clear() {
     timeOffset = 0;
     timePeriod = 0;
     unusedBitPattern = 0;
+    triggering.reset();
     name_.clear();
     kindText_.clear();
     kind_ = -1;

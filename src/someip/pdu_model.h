@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "quillmere/someip.h"
+#include "someip/ethernet_model.h"
 #include "someip/owned_items.h"
 
 namespace qm::someip {
@@ -117,7 +118,8 @@ class CPdu : public IPdu {
     double GetTimeOffset() override { return timeOffset; }
     double GetTimePeriod() override { return timePeriod; }
     uint16_t GetUnusedBitPattern() override { return unusedBitPattern; }
-    IPduTriggering* GetPduTriggering() override { return nullptr; }
+    // The first PDU-TRIGGERING whose I-PDU-REF leads to this PDU's element; null when none does.
+    IPduTriggering* GetPduTriggering() override { return triggering.get(); }
     int32_t GetKind() override { return kind_; }
     const char* GetKindText() override { return kindText_.c_str(); }
 
@@ -128,6 +130,7 @@ class CPdu : public IPdu {
     double timeOffset = 0;
     double timePeriod = 0;
     uint16_t unusedBitPattern = 0;
+    std::unique_ptr<CPduTriggering> triggering;
 
   private:
     std::string name_;

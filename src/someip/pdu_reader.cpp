@@ -105,7 +105,7 @@ void ReadPdu(CPdu& pdu, const NanoXML* element) {
 
 }  // namespace
 
-void ReadPduGroup(CNode& group, const NanoXML* element) {
+void ReadPduGroup(CNode& group, const NanoXML* element, const TreeSurvey& survey) {
     if (const NanoXML* direction = Child(element, "COMMUNICATION-DIRECTION")) {
         group.SetDirectionFrom(direction->GetText());
     }
@@ -125,6 +125,10 @@ void ReadPduGroup(CNode& group, const NanoXML* element) {
         if (target == nullptr || target == entry) continue;
         CPdu* pdu = group.pdus.Add(std::make_unique<CPdu>(ShortName(target), target->name));
         ReadPdu(*pdu, target);
+        const auto triggering = survey.triggeringOfPdu.find(target);
+        if (triggering != survey.triggeringOfPdu.end()) {
+            pdu->triggering = ReadPduTriggering(triggering->second);
+        }
     }
 }
 

@@ -183,19 +183,12 @@ void ReadInstance(CEcu& ecu, const NanoXML* instance, std::string& messages) {
 
 }  // namespace
 
-std::vector<NanoXML*> RizPackages(NanoXML* root) {
-    std::vector<NanoXML*> names;
-    if (root != nullptr) root->CollectAll(names, "SHORT-NAME", "riz", "AR-PACKAGE");
-    for (NanoXML*& name : names) name = name->parent;
-    return names;
-}
-
-std::string ReadServices(NanoXML* root, CEcu* firstEcu) {
+std::string ReadServices(NanoXML* root, const TreeSurvey& survey, CEcu* firstEcu) {
     if (root == nullptr || firstEcu == nullptr) {
         return root == nullptr ? std::string()
                                : "Missing ECU package: no ECU to hold the services.\r\n";
     }
-    const std::vector<NanoXML*> riz = RizPackages(root);
+    const std::vector<NanoXML*>& riz = survey.rizPackages;
     if (riz.size() != 1) {
         return riz.empty() ? "Missing AR-PACKAGE riz: no services read.\r\n"
                            : "WARNING. " + std::to_string(riz.size()) +

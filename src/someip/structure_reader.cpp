@@ -304,12 +304,12 @@ void ReadServiceStructuresOf(const NanoXML* servicePackage, CSomeIpServiceCfg& s
 
 }  // namespace
 
-std::string ReadServiceStructures(NanoXML* root, CEcu* firstEcu) {
-    const std::vector<NanoXML*> riz = RizPackages(root);
+std::string ReadServiceStructures(const TreeSurvey& survey, CEcu* firstEcu) {
+    const std::vector<NanoXML*>& riz = survey.rizPackages;
     if (riz.size() != 1) return {};
     const NanoXML* services = SubPackage(riz.front(), "services");
     std::string warnings;
-    size_t budget = kMemberAllowance + kMembersPerElement * root->CountNodes();
+    size_t budget = kMemberAllowance + kMembersPerElement * survey.elementCount;
     for (const NanoXML* package : SubPackages(services)) {
         const std::string name = ShortName(package);
         CSomeIpServiceCfg* service =

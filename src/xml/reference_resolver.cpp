@@ -54,23 +54,70 @@ bool PackagePathMatches(const NanoXML* element, std::string_view path) {
     return rest.empty();
 }
 
-// "/" and the short names of element and its named ancestors, outermost first: the absolute
-// path that PackagePathMatches() accepts for element.
-std::string FullPackagePath(const NanoXML* element) {
-    std::vector<std::string_view> names;
+// True when "/" and the short names of element and its named ancestors, outermost first, spell
+// exactly `path`: the absolute path of element that PackagePathMatches() accepts.
+bool FullPackagePathEquals(const NanoXML* element, std::string_view path) {
+    std::string_view rest = path;
     for (const NanoXML* current = element; current != nullptr; current = current->parent) {
-        if (const NanoXML* shortName = ShortNameChild(current)) names.push_back(shortName->text);
+        const NanoXML* shortName = ShortNameChild(current);
+        if (shortName == nullptr) continue;
+        const std::string_view name = shortName->text;
+        if (rest.size() <= name.size() || !EndsWith(rest, name)) return false;
+        rest.remove_suffix(name.size());
+        if (rest.back() != '/') return false;
+        rest.remove_suffix(1);
     }
-    std::string path;
-    for (auto it = names.rbegin(); it != names.rend(); ++it) path.append("/").append(*it);
-    return path;
+    return rest.empty();
 }
 
-// The key of the path index: the element type and the full path.
-std::string PathKey(uint32_t type, std::string_view path) {
-    std::string key(reinterpret_cast<const char*>(&type), sizeof(type));
-    key.append(path);
-    return key;
+constexpr uint64_t kFnvBasis = 0xcbf29ce484222325ULL;
+constexpr uint64_t kFnvPrime = 0x100000001b3ULL;
+
+uint64_t ExtendHash(uint64_t hash, std::string_view text) {
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
+    return hash;
+}
+
+// The FNV-1a hash of an element's absolute package path (see FullPackagePathEquals), built
+// without writing the path out. The hashes of ancestors are kept, so that every element of the
+// tree is climbed past at most once however many namesakes sit below it.
+class PackagePathHashes {
+  public:
+    uint64_t Of(const NanoXML* element) { return Extend(OfAncestors(element->parent), element); }
+
+  private:
+    static uint64_t Extend(uint64_t hash, const NanoXML* node) {
+        const NanoXML* shortName = ShortNameChild(node);
+        if (shortName == nullptr) return hash;
+        return ExtendHash(ExtendHash(hash, "/"), shortName->text);
+    }
+
+    uint64_t OfAncestors(const NanoXML* node) {
+        chain_.clear();
+        uint64_t hash = kFnvBasis;
+        for (; node != nullptr; node = node->parent) {
+            const auto known = known_.find(node);
+            if (known != known_.end()) {
+                hash = known->second;
+                break;
+            }
+            chain_.push_back(node);
+        }
+        for (auto it = chain_.rbegin(); it != chain_.rend(); ++it) {
+            hash = Extend(hash, *it);
+            known_.emplace(*it, hash);
+        }
+        return hash;
+    }
+
+    std::unordered_map<const NanoXML*, uint64_t> known_;
+    std::vector<const NanoXML*> chain_;
+};
+
+// The key of the path index: the path's hash with the element type mixed in.
+uint64_t PathKey(uint64_t pathHash, uint32_t type) {
+    const uint64_t key = pathHash ^ (static_cast<uint64_t>(type) * 0x9e3779b97f4a7c15ULL);
+    return key ^ (key >> 31);
 }
 
 constexpr std::array<std::string_view, 8> kOdxLayerContainers = {
@@ -172,6 +219,7 @@ void ReferenceResolver::Resolve(NanoXML* root, unsigned workers) {
     }
     failures_.clear();
     failures_.shrink_to_fit();
+    ReleaseLookups();
     if (!lines.empty()) Report(lines);
 }
 
@@ -288,15 +336,45 @@ void ArxmlReferenceResolver::Collect(NanoXML* node) {
 
 void ArxmlReferenceResolver::PrepareLookups() {
     pathIndex_.clear();
+    // Only keys held by several elements need the path to choose among them.
+    std::vector<uint8_t> shared(targets_.size(), 0);
+    size_t sharedCount = 0;
     for (const Slot& slot : slots_) {
         if (slot.head == 0 || slot.head == slot.tail) continue;
         for (uint32_t i = slot.head; i != 0; i = targets_[i - 1].next) {
-            NanoXML* element = targets_[i - 1].element;
-            if (element == nullptr) continue;
-            pathIndex_.try_emplace(PathKey(targets_[i - 1].type, FullPackagePath(element)),
-                                   element);
+            shared[i - 1] = 1;
+            ++sharedCount;
         }
     }
+    // Document order, so that ancestors are met while fresh and equal keys stay in that order.
+    pathIndex_.reserve(sharedCount);
+    PackagePathHashes hashes;
+    for (size_t i = 0; i < targets_.size(); ++i) {
+        const Target& target = targets_[i];
+        if (shared[i] == 0 || target.element == nullptr) continue;
+        pathIndex_.push_back(
+            PathEntry{PathKey(hashes.Of(target.element), target.type), static_cast<uint32_t>(i)});
+    }
+    std::stable_sort(pathIndex_.begin(), pathIndex_.end(),
+                     [](const PathEntry& a, const PathEntry& b) { return a.key < b.key; });
+}
+
+void ArxmlReferenceResolver::ReleaseLookups() {
+    pathIndex_.clear();
+    pathIndex_.shrink_to_fit();
+}
+
+NanoXML* ArxmlReferenceResolver::FindByFullPath(uint32_t type, std::string_view path) const {
+    const uint64_t key = PathKey(ExtendHash(kFnvBasis, path), type);
+    auto it = std::lower_bound(pathIndex_.begin(), pathIndex_.end(), key,
+                               [](const PathEntry& entry, uint64_t k) { return entry.key < k; });
+    for (; it != pathIndex_.end() && it->key == key; ++it) {
+        const Target& target = targets_[it->target];
+        if (target.type == type && FullPackagePathEquals(target.element, path)) {
+            return target.element;
+        }
+    }
+    return nullptr;
 }
 
 NanoXML* ArxmlReferenceResolver::Choose(const Slot& slot, std::string_view path) const {
@@ -304,8 +382,7 @@ NanoXML* ArxmlReferenceResolver::Choose(const Slot& slot, std::string_view path)
     if (first.next == 0) return first.element;
     if (!path.empty() && path.front() == '/') {
         // An absolute path matches only the element whose full path it is.
-        const auto it = pathIndex_.find(PathKey(first.type, path));
-        if (it != pathIndex_.end()) return it->second;
+        if (NanoXML* element = FindByFullPath(first.type, path)) return element;
     } else {
         for (uint32_t i = slot.head; i != 0; i = targets_[i - 1].next) {
             NanoXML* element = targets_[i - 1].element;

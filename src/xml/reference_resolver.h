@@ -71,6 +71,8 @@ class ReferenceResolver {
     virtual void Report(const std::string& lines);
     // Builds what the lookups need beyond the collected index; called before the workers start.
     virtual void PrepareLookups() {}
+    // Frees what PrepareLookups() built once the workers are done.
+    virtual void ReleaseLookups() {}
 
   private:
     void RunWorker(unsigned workerCount, unsigned worker);
@@ -100,6 +102,7 @@ class ArxmlReferenceResolver : public ReferenceResolver {
     bool ResolveEntry(size_t entry, Failure& failure) const override;
     void Prefetch(size_t entry) const override;
     void PrepareLookups() override;
+    void ReleaseLookups() override;
 
   private:
     struct Target {
@@ -129,6 +132,9 @@ class ArxmlReferenceResolver : public ReferenceResolver {
     // The slot of that key, or the empty slot where it would go; slots_ must not be empty.
     size_t FindSlot(uint64_t hash, std::string_view shortName, uint32_t type) const;
     NanoXML* Choose(const Slot& slot, std::string_view path) const;
+    // The first element in document order of that type whose absolute path is `path`, among
+    // the elements of shared keys; null when there is none.
+    NanoXML* FindByFullPath(uint32_t type, std::string_view path) const;
 
     struct TypeHash {
         using is_transparent = void;
@@ -140,10 +146,15 @@ class ArxmlReferenceResolver : public ReferenceResolver {
     std::vector<Target> targets_;
     std::vector<Slot> slots_;  // size a power of two, at most half full
     std::vector<Reference> references_;
-    // For keys held by several elements: the full package path ("/Pkg/Sub/Name") of each of
-    // them, the first in document order kept, so that an absolute reference finds its element
-    // without comparing it with every namesake.
-    std::unordered_map<std::string, NanoXML*> pathIndex_;
+    // For keys held by several elements: each element under the hash of its type and full
+    // package path ("/Pkg/Sub/Name"), sorted by that hash and then in document order, so that
+    // an absolute reference finds its element without comparing it with every namesake. Built
+    // for a resolution and freed after it.
+    struct PathEntry {
+        uint64_t key = 0;
+        uint32_t target = 0;  // index into targets_
+    };
+    std::vector<PathEntry> pathIndex_;
 };
 
 // ODX: identifiers ("ID") and short names keyed by (value, document name); "-REF" elements with

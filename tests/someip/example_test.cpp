@@ -143,7 +143,15 @@ TEST_F(ExampleTest, PduGroupsPdusSignalsAndValueTables) {
     EXPECT_EQ(pdu->GetUnusedBitPattern(), 0xFF);
     EXPECT_DOUBLE_EQ(pdu->GetTimeOffset(), 0.005);
     EXPECT_DOUBLE_EQ(pdu->GetTimePeriod(), 0.1);
-    EXPECT_EQ(pdu->GetPduTriggering(), nullptr);
+    // The channel's PDU-TRIGGERING whose I-PDU-REF names this PDU.
+    IPduTriggering* triggering = pdu->GetPduTriggering();
+    ASSERT_NE(triggering, nullptr);
+    EXPECT_STREQ(triggering->GetName(), "VehicleSpeedTriggering");
+    EXPECT_STREQ(triggering->GetPduName(), "VehicleSpeed");
+    EXPECT_STREQ(triggering->GetPduKind(), "I-SIGNAL-I-PDU");
+    ASSERT_EQ(triggering->GetSignalCount(), 1u);
+    EXPECT_STREQ(triggering->GetSignalName(0), "Speed_CAN_Value");
+    EXPECT_STREQ(triggering->GetSystemSignalName(0), "VehicleSpeedSignal");
 
     ISignal* speed = gateway->FindSignal("Speed_CAN_Value");
     ASSERT_NE(speed, nullptr);

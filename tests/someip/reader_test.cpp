@@ -229,6 +229,72 @@ TEST(PduReader, ExactTextsKindsAndBuses) {
     EXPECT_EQ(light->GetValueTable(), nullptr);
 }
 
+// A PDU gets the first PDU-TRIGGERING (document order, any channel) whose I-PDU-REF leads to
+// it; a triggering naming another element, or an unresolved one, gives none.
+TEST(PduReader, TriggeringOfAPduIsTheFirstThatNamesIt) {
+    const std::string com = Package(
+        "Com",
+        "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>G</SHORT-NAME><I-SIGNAL-I-PDUS>"
+        "<I-SIGNAL-I-PDU-REF-CONDITIONAL><I-SIGNAL-I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/Com/A"
+        "</I-SIGNAL-I-PDU-REF></I-SIGNAL-I-PDU-REF-CONDITIONAL>"
+        "<I-SIGNAL-I-PDU-REF-CONDITIONAL><I-SIGNAL-I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/Com/B"
+        "</I-SIGNAL-I-PDU-REF></I-SIGNAL-I-PDU-REF-CONDITIONAL>"
+        "</I-SIGNAL-I-PDUS></I-SIGNAL-I-PDU-GROUP>"
+        "<I-SIGNAL-I-PDU><SHORT-NAME>A</SHORT-NAME></I-SIGNAL-I-PDU>"
+        "<I-SIGNAL-I-PDU><SHORT-NAME>B</SHORT-NAME></I-SIGNAL-I-PDU>"
+        "<I-SIGNAL><SHORT-NAME>S</SHORT-NAME><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/Com/Sys"
+        "</SYSTEM-SIGNAL-REF></I-SIGNAL><SYSTEM-SIGNAL><SHORT-NAME>Sys</SHORT-NAME></"
+        "SYSTEM-SIGNAL>");
+    auto triggering = [](const std::string& name, const std::string& pdu,
+                         const std::string& signals) {
+        return "<PDU-TRIGGERING><SHORT-NAME>" + name +
+               "</SHORT-NAME><I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">" + pdu +
+               "</I-PDU-REF><I-SIGNAL-TRIGGERINGS>" + signals +
+               "</I-SIGNAL-TRIGGERINGS></PDU-TRIGGERING>";
+    };
+    const std::string signal =
+        "<I-SIGNAL-TRIGGERING-REF-CONDITIONAL><I-SIGNAL-TRIGGERING-REF "
+        "DEST=\"I-SIGNAL-TRIGGERING\">/Net/Can/Ch1/ST</I-SIGNAL-TRIGGERING-REF>"
+        "</I-SIGNAL-TRIGGERING-REF-CONDITIONAL>";
+    auto channel = [](const std::string& name, const std::string& body) {
+        return "<CAN-PHYSICAL-CHANNEL><SHORT-NAME>" + name + "</SHORT-NAME>" + body +
+               "</CAN-PHYSICAL-CHANNEL>";
+    };
+    const std::string net = Package(
+        "Net",
+        "<CAN-CLUSTER><SHORT-NAME>Can</SHORT-NAME><CAN-CLUSTER-VARIANTS>"
+        "<CAN-CLUSTER-CONDITIONAL><PHYSICAL-CHANNELS>" +
+            channel("Ch1",
+                    "<I-SIGNAL-TRIGGERINGS><I-SIGNAL-TRIGGERING><SHORT-NAME>ST</SHORT-NAME>"
+                    "<I-SIGNAL-REF DEST=\"I-SIGNAL\">/Com/S</I-SIGNAL-REF></I-SIGNAL-TRIGGERING>"
+                    "</I-SIGNAL-TRIGGERINGS><PDU-TRIGGERINGS>" +
+                        triggering("Missing", "/Com/Nowhere", "") +
+                        triggering("FirstA", "/Com/A", signal) + "</PDU-TRIGGERINGS>") +
+            channel("Ch2", "<PDU-TRIGGERINGS>" + triggering("SecondA", "/Com/A", "") +
+                               "</PDU-TRIGGERINGS>") +
+            "</PHYSICAL-CHANNELS></CAN-CLUSTER-CONDITIONAL></CAN-CLUSTER-VARIANTS></CAN-CLUSTER>");
+    const std::string ecu = Package(
+        "ECU",
+        "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS>"
+        "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/G"
+        "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS></ECU-INSTANCE>");
+    auto db = LoadText(Document(ecu + com + net));
+    INode* group = db->GetEcu(0)->GetNode(0);
+    ASSERT_NE(group, nullptr);
+    ASSERT_EQ(group->GetPduCount(), 2u);
+    IPduTriggering* a = group->GetPdu(0)->GetPduTriggering();
+    ASSERT_NE(a, nullptr);
+    EXPECT_STREQ(a->GetName(), "FirstA");
+    EXPECT_STREQ(a->GetPduName(), "A");
+    EXPECT_STREQ(a->GetPduKind(), "I-SIGNAL-I-PDU");
+    ASSERT_EQ(a->GetSignalCount(), 1u);
+    EXPECT_STREQ(a->GetSignalName(0), "S");
+    EXPECT_STREQ(a->GetSystemSignalName(0), "Sys");
+    EXPECT_EQ(group->GetPdu(1)->GetPduTriggering(), nullptr);
+    group->GetPdu(0)->Clear();
+    EXPECT_EQ(group->GetPdu(0)->GetPduTriggering(), nullptr);
+}
+
 TEST(EthernetReader, FreshEndpointAndBothProtocols) {
     qm::someip::CApplicationEndpoint fresh;
     EXPECT_EQ(fresh.GetProtocol(), 2u);
