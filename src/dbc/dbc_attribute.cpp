@@ -7,8 +7,9 @@
 
 namespace qm::dbc {
 
-DbcAttribute::DbcAttribute(std::string name, DbcAttributeDefinition* definition, std::string value)
-    : name_(std::move(name)), definition_(definition), value_(std::move(value)) {}
+DbcAttribute::DbcAttribute(std::string_view name, DbcAttributeDefinition* definition,
+                           std::string_view value)
+    : name_(name), definition_(definition), value_(value) {}
 
 void DbcAttribute::Clear() {
     name_.clear();
@@ -24,12 +25,12 @@ int32_t DbcAttribute::GetObjectType() {
     return definition_ ? definition_->ObjectType() : kObjectUndefined;
 }
 
-DbcNodeTxMsgRelAttribute::DbcNodeTxMsgRelAttribute(std::string name,
+DbcNodeTxMsgRelAttribute::DbcNodeTxMsgRelAttribute(std::string_view name,
                                                    DbcAttributeDefinition* definition,
-                                                   std::string value, std::string nodeName,
-                                                   uint32_t messageId)
-    : CDbcRelAttributeImpl(kObjectNodeTxMessage, std::move(name), definition, std::move(value)),
-      nodeName_(std::move(nodeName)),
+                                                   std::string_view value,
+                                                   std::string_view nodeName, uint32_t messageId)
+    : CDbcRelAttributeImpl(kObjectNodeTxMessage, name, definition, value),
+      nodeName_(nodeName),
       messageId_(messageId) {}
 
 void DbcNodeTxMsgRelAttribute::Clear() {
@@ -38,14 +39,15 @@ void DbcNodeTxMsgRelAttribute::Clear() {
     messageId_ = 0;
 }
 
-DbcNodeRxSigRelAttribute::DbcNodeRxSigRelAttribute(std::string name,
+DbcNodeRxSigRelAttribute::DbcNodeRxSigRelAttribute(std::string_view name,
                                                    DbcAttributeDefinition* definition,
-                                                   std::string value, std::string nodeName,
-                                                   uint32_t messageId, std::string signalName)
-    : CDbcRelAttributeImpl(kObjectNodeRxSignal, std::move(name), definition, std::move(value)),
-      nodeName_(std::move(nodeName)),
+                                                   std::string_view value,
+                                                   std::string_view nodeName, uint32_t messageId,
+                                                   std::string_view signalName)
+    : CDbcRelAttributeImpl(kObjectNodeRxSignal, name, definition, value),
+      nodeName_(nodeName),
       messageId_(messageId),
-      signalName_(std::move(signalName)) {}
+      signalName_(signalName) {}
 
 void DbcNodeRxSigRelAttribute::Clear() {
     DbcAttribute::Clear();
@@ -54,14 +56,14 @@ void DbcNodeRxSigRelAttribute::Clear() {
     signalName_.clear();
 }
 
-DbcNodeEnvVarRelAttribute::DbcNodeEnvVarRelAttribute(std::string name,
+DbcNodeEnvVarRelAttribute::DbcNodeEnvVarRelAttribute(std::string_view name,
                                                      DbcAttributeDefinition* definition,
-                                                     std::string value, std::string nodeName,
-                                                     std::string variableName)
-    : CDbcRelAttributeImpl(kObjectNodeEnvironmentVariable, std::move(name), definition,
-                           std::move(value)),
-      nodeName_(std::move(nodeName)),
-      variableName_(std::move(variableName)) {}
+                                                     std::string_view value,
+                                                     std::string_view nodeName,
+                                                     std::string_view variableName)
+    : CDbcRelAttributeImpl(kObjectNodeEnvironmentVariable, name, definition, value),
+      nodeName_(nodeName),
+      variableName_(variableName) {}
 
 void DbcNodeEnvVarRelAttribute::Clear() {
     DbcAttribute::Clear();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dbc/dbc_attribute_definition.h"
+#include "dbc/dbc_text.h"
 #include "quillmere/dbc.h"
 
 namespace qm::dbc {
@@ -12,7 +13,7 @@ namespace qm::dbc {
 class DbcAttribute : public IDbcAttribute {
   public:
     DbcAttribute() = default;
-    DbcAttribute(std::string name, DbcAttributeDefinition* definition, std::string value);
+    DbcAttribute(std::string_view name, DbcAttributeDefinition* definition, std::string_view value);
 
     void Clear() override;
     const char* GetName() override { return name_.c_str(); }
@@ -21,8 +22,8 @@ class DbcAttribute : public IDbcAttribute {
     int32_t GetObjectType() override;
     const char* GetValue() override { return value_.c_str(); }
 
-    const std::string& Name() const { return name_; }
-    const std::string& Value() const { return value_; }
+    const DbcText& Name() const { return name_; }
+    const DbcText& Value() const { return value_; }
     DbcAttributeDefinition* Definition() const { return definition_; }
     // The relation kind this object was made as (5, 6 or 7), or -1 for a plain attribute; it
     // decides ownership and does not depend on the definition.
@@ -31,9 +32,9 @@ class DbcAttribute : public IDbcAttribute {
   protected:
     explicit DbcAttribute(int32_t relationKind) : relationKind_(relationKind) {}
 
-    std::string name_;
+    DbcText name_;
     DbcAttributeDefinition* definition_ = nullptr;
-    std::string value_;
+    DbcText value_;
     int32_t relationKind_ = -1;
 };
 
@@ -49,65 +50,66 @@ class CDbcRelAttributeImpl : public DbcAttribute, public I {
     const char* GetValue() override { return DbcAttribute::GetValue(); }
 
   protected:
-    CDbcRelAttributeImpl(int32_t kind, std::string name, DbcAttributeDefinition* definition,
-                         std::string value)
+    CDbcRelAttributeImpl(int32_t kind, std::string_view name, DbcAttributeDefinition* definition,
+                         std::string_view value)
         : DbcAttribute(kind) {
-        name_ = std::move(name);
+        name_ = name;
         definition_ = definition;
-        value_ = std::move(value);
+        value_ = value;
     }
 };
 
 class DbcNodeTxMsgRelAttribute : public CDbcRelAttributeImpl<IDbcNodeTxMsgRelAttribute> {
   public:
-    DbcNodeTxMsgRelAttribute(std::string name, DbcAttributeDefinition* definition,
-                             std::string value, std::string nodeName, uint32_t messageId);
+    DbcNodeTxMsgRelAttribute(std::string_view name, DbcAttributeDefinition* definition,
+                             std::string_view value, std::string_view nodeName, uint32_t messageId);
     void Clear() override;
     const char* GetNodeName() override { return nodeName_.c_str(); }
     uint32_t GetMessageId() override { return messageId_; }
 
-    const std::string& NodeName() const { return nodeName_; }
+    const DbcText& NodeName() const { return nodeName_; }
     uint32_t MessageId() const { return messageId_; }
 
   private:
-    std::string nodeName_;
+    DbcText nodeName_;
     uint32_t messageId_ = 0;
 };
 
 class DbcNodeRxSigRelAttribute : public CDbcRelAttributeImpl<IDbcNodeRxSigRelAttribute> {
   public:
-    DbcNodeRxSigRelAttribute(std::string name, DbcAttributeDefinition* definition,
-                             std::string value, std::string nodeName, uint32_t messageId,
-                             std::string signalName);
+    DbcNodeRxSigRelAttribute(std::string_view name, DbcAttributeDefinition* definition,
+                             std::string_view value, std::string_view nodeName, uint32_t messageId,
+                             std::string_view signalName);
     void Clear() override;
     const char* GetNodeName() override { return nodeName_.c_str(); }
     uint32_t GetMessageId() override { return messageId_; }
     const char* GetSignalName() override { return signalName_.c_str(); }
 
-    const std::string& NodeName() const { return nodeName_; }
+    const DbcText& NodeName() const { return nodeName_; }
     uint32_t MessageId() const { return messageId_; }
-    const std::string& SignalName() const { return signalName_; }
+    const DbcText& SignalName() const { return signalName_; }
 
   private:
-    std::string nodeName_;
+    DbcText nodeName_;
     uint32_t messageId_ = 0;
-    std::string signalName_;
+    DbcText signalName_;
 };
 
 class DbcNodeEnvVarRelAttribute : public CDbcRelAttributeImpl<IDbcNodeEnvVarRelAttribute> {
   public:
-    DbcNodeEnvVarRelAttribute(std::string name, DbcAttributeDefinition* definition,
-                              std::string value, std::string nodeName, std::string variableName);
+    DbcNodeEnvVarRelAttribute(std::string_view name, DbcAttributeDefinition* definition,
+                              std::string_view value, std::string_view nodeName,
+                              std::string_view variableName);
     void Clear() override;
     const char* GetNodeName() override { return nodeName_.c_str(); }
     const char* GetEnvironmentVariableName() override { return variableName_.c_str(); }
 
-    const std::string& NodeName() const { return nodeName_; }
-    const std::string& VariableName() const { return variableName_; }
+    const DbcText& NodeName() const { return nodeName_; }
+    const DbcText& VariableName() const { return variableName_; }
 
   private:
-    std::string nodeName_;
-    std::string variableName_;
+    DbcText nodeName_;
+    DbcText variableName_;
 };
 
 // The attribute list of a model object. Plain attributes are owned; relation attributes are

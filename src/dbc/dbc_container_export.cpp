@@ -14,8 +14,8 @@ using xml::AddNumberChild;
 using xml::AddRealChild;
 using xml::AddTextChild;
 
-std::string Decoded(const std::string& text) {
-    std::string copy = text;
+std::string Decoded(std::string_view text) {
+    std::string copy(text);
     DecodeEntities(copy);
     return copy;
 }
@@ -26,7 +26,11 @@ void AddValues(NanoXML* parent, const Entries& entries, bool decode) {
     NanoXML* values = parent->AddChild("Values", "", 0);
     for (const auto& [value, description] : entries) {
         const std::string name = std::to_string(value);
-        AddTextChild(values, name.c_str(), decode ? Decoded(description) : description);
+        if (decode) {
+            AddTextChild(values, name.c_str(), Decoded(description));
+        } else {
+            AddTextChild(values, name.c_str(), description);
+        }
     }
 }
 

@@ -26,7 +26,7 @@ auto FindByName(const List& items, const char* name) -> decltype(&*items[0]) {
     if (!name) return nullptr;
     const size_t length = std::strlen(name);
     for (const auto& item : items) {
-        const std::string& itemName = item->Name();
+        const auto& itemName = item->Name();
         if (itemName.size() == length && std::memcmp(itemName.data(), name, length) == 0) {
             return &*item;
         }

@@ -5,11 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "dbc/dbc_text.h"
+
 namespace qm::dbc {
 
 struct DbcNumber {
     double value = 0.0;
-    std::string text;
+    DbcText text;
     uint8_t decimals = 0;
     bool exponent = false;
 };

@@ -16,6 +16,7 @@ constexpr SeparatorSet kGroupSeparators(" :;\t\r\n");
 
 void StorePairs(const Tokens& tokens, size_t first, DbcValueDescriptions& descriptions,
                 bool escapedQuotes) {
+    descriptions.ReserveFirst((tokens.size() - first) / 2);
     for (size_t i = first; i + 1 < tokens.size(); i += 2) {
         if (escapedQuotes) {
             descriptions.Set(ToUnsigned(tokens[i]), UnescapeQuotes(Unquoted(tokens[i + 1])));

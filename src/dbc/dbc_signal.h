@@ -5,6 +5,7 @@
 
 #include "dbc/dbc_attribute.h"
 #include "dbc/dbc_number.h"
+#include "dbc/dbc_text.h"
 #include "dbc/dbc_value_descriptions.h"
 #include "quillmere/dbc.h"
 
@@ -89,13 +90,13 @@ class DbcSignal : public IDbcSignal, public IDbcExtendedMultiplexing {
     bool IsDescribed() override { return described_; }
 
     // Model access for the reader, the writer and the edit operations.
-    const std::string& Name() const { return name_; }
-    void SetName(std::string name) { name_ = std::move(name); }
+    const DbcText& Name() const { return name_; }
+    void SetName(std::string_view name) { name_ = name; }
     void SetMultiplexing(uint32_t kind, int32_t value);
     uint32_t MultiplexingKind() const { return multiplexingKind_; }
     int32_t MultiplexValue() const { return multiplexValue_; }
-    const std::string& MultiplexIndicator() const { return multiplexIndicator_; }
-    void SetMultiplexIndicator(std::string text) { multiplexIndicator_ = std::move(text); }
+    const DbcText& MultiplexIndicator() const { return multiplexIndicator_; }
+    void SetMultiplexIndicator(std::string_view text) { multiplexIndicator_ = text; }
     uint16_t StartBit() const { return startBit_; }
     void SetStartBit(uint16_t bit) { startBit_ = bit; }
     uint16_t BitLength() const { return bitLength_; }
@@ -114,12 +115,12 @@ class DbcSignal : public IDbcSignal, public IDbcExtendedMultiplexing {
     const DbcNumber& Offset() const { return offset_; }
     const DbcNumber& Minimum() const { return minimum_; }
     const DbcNumber& Maximum() const { return maximum_; }
-    const std::string& Unit() const { return unit_; }
-    void SetUnit(std::string unit) { unit_ = std::move(unit); }
+    const DbcText& Unit() const { return unit_; }
+    void SetUnit(std::string_view unit) { unit_ = unit; }
     std::vector<DbcNode*>& Receivers() { return receivers_; }
     const std::vector<DbcNode*>& Receivers() const { return receivers_; }
-    const std::string& Comment() const { return comment_; }
-    void SetComment(std::string comment) { comment_ = std::move(comment); }
+    const DbcText& Comment() const { return comment_; }
+    void SetComment(std::string_view comment) { comment_ = comment; }
     DbcValueDescriptions& ValueDescriptions() { return valueDescriptions_; }
     const DbcValueDescriptions& ValueDescriptions() const { return valueDescriptions_; }
     DbcAttributeList& Attributes() { return attributes_; }
@@ -146,34 +147,35 @@ class DbcSignal : public IDbcSignal, public IDbcExtendedMultiplexing {
     std::vector<MultiplexRange>& MultiplexRanges() { return multiplexRanges_; }
 
   private:
-    // The payload layout comes first: extraction then reads one cache line of the object.
+    // The payload layout comes first: extraction then reads one cache line of the object. The
+    // small fields are packed together: a large file holds hundreds of thousands of signals.
     uint16_t startBit_ = 0;
     uint16_t bitLength_ = 0;
     uint32_t byteOrder_ = 0;
-    std::string name_;
-    bool described_ = false;
+    DbcText name_;
     uint32_t multiplexingKind_ = 0;
-    const char* multiplexingKindText_ = "notMultiplexed";
     int32_t multiplexValue_ = -1;
-    std::string multiplexIndicator_;
-    uint8_t byteOrderChar_ = 0;
+    const char* multiplexingKindText_ = "notMultiplexed";
+    DbcText multiplexIndicator_;
     const char* byteOrderText_ = "undefined";
-    uint8_t valueTypeChar_ = '+';
     uint32_t valueType_ = 0;
+    int32_t extendedValueType_ = -1;
     const char* valueTypeText_ = "undefinedType";
+    uint8_t byteOrderChar_ = 0;
+    uint8_t valueTypeChar_ = '+';
+    bool described_ = false;
+    bool extendedValueTypeGiven_ = false;
     DbcNumber factor_{1.0, {}, 0, false};
     DbcNumber offset_;
     DbcNumber minimum_;
     DbcNumber maximum_;
-    std::string unit_;
+    DbcText unit_;
     std::vector<DbcNode*> receivers_;
-    std::string comment_;
+    DbcText comment_;
     DbcValueDescriptions valueDescriptions_;
     DbcAttributeList attributes_;
     DbcMessage* message_ = nullptr;
-    int32_t extendedValueType_ = -1;
     const char* extendedValueTypeText_ = "";
-    bool extendedValueTypeGiven_ = false;
     DbcSignal* extendedMultiplexer_ = nullptr;
     std::vector<MultiplexRange> multiplexRanges_;
 };

@@ -28,7 +28,7 @@ void DbcValueDescriptions::Set(uint32_t value, std::string_view description) {
         entries_[static_cast<size_t>(position)].second.assign(description);
         return;
     }
-    entries_.emplace_back(value, std::string(description));
+    entries_.emplace_back(value, DbcText(description));
     if (index_) {
         index_->emplace(value, static_cast<uint32_t>(entries_.size() - 1));
     } else if (entries_.size() > kIndexThreshold) {

@@ -10,11 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "dbc/dbc_text.h"
+
 namespace qm::dbc {
 
 class DbcValueDescriptions {
   public:
-    using Entry = std::pair<uint32_t, std::string>;
+    using Entry = std::pair<uint32_t, DbcText>;
 
     bool Empty() const { return entries_.empty(); }
     uint64_t Count() const { return entries_.size(); }
@@ -24,6 +26,10 @@ class DbcValueDescriptions {
     const char* Find(uint32_t value) const;
     void Set(uint32_t value, std::string_view description);
     void Clear();
+    // Room for the pairs of a first statement, so that the list is not grown step by step.
+    void ReserveFirst(size_t count) {
+        if (entries_.empty()) entries_.reserve(count);
+    }
     const std::vector<Entry>& Entries() const { return entries_; }
 
   private:

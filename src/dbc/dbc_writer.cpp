@@ -318,7 +318,7 @@ class DbcTextWriter {
     // STRING values go in quotes; an ENUM value stays bare when it reads as an index (a number
     // of at least 1, or "0"), otherwise it is quoted; other types stand as they are.
     void AttributeValue(const DbcAttribute& attribute) {
-        const std::string& value = attribute.Value();
+        const auto& value = attribute.Value();
         const int32_t type = attribute.Definition() ? attribute.Definition()->ValueType() : -1;
         if (type == kAttributeString) {
             Quoted(value);

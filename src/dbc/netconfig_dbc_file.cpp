@@ -55,6 +55,8 @@ void NetConfigDbcFile::Clear() {
     bitTiming_.reset();
     networkComment_.clear();
     lastHandlerResult_ = 1;
+    // Every object that pointed into the arena is gone.
+    textArena_.Reset();
 }
 
 const char* NetConfigDbcFile::GetInfoText() {
@@ -79,7 +81,11 @@ bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path,
     const uint32_t start = platform::TickCount();
     SetPath(path.c_str());
     DbcReader reader(*this, text, input);
-    const int result = reader.Run();
+    int result;
+    {
+        const DbcTextArena::Scope texts(textArena_);
+        result = reader.Run();
+    }
     messages_ += "Dbc parser measured time: ";
     messages_ += FormatMilliseconds(start, platform::TickCount());
     messages_ += '\n';

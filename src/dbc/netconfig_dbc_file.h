@@ -14,6 +14,7 @@
 #include "dbc/dbc_message.h"
 #include "dbc/dbc_node.h"
 #include "dbc/dbc_signal.h"
+#include "dbc/dbc_text.h"
 #include "dbc/dbc_value_table.h"
 #include "netconfig/net_file_base.h"
 #include "platform/input_file.h"
@@ -189,6 +190,8 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcToler
     bool EditSignalNumber(uint32_t rawId, const char* name, DbcNumber& (DbcSignal::*number)(),
                           double value, uint8_t decimals);
 
+    // Texts read from the file; declared first so that it outlives every object of the model.
+    DbcTextArena textArena_;
     bool tolerant_ = false;
     uint64_t toleratedLines_ = 0;
     uint32_t stopCode_ = 0;

@@ -20,7 +20,7 @@ bool NetConfigDbcFile::SetSignalName(uint32_t rawId, const char* name, const cha
     DbcSignal* signal = name ? SignalOf(rawId, name) : nullptr;
     if (!signal || !newName) return false;
     DbcMessage* message = signal->Message();
-    std::string old = signal->Name();
+    std::string old(signal->Name());
     return EditAndSave(
         [&] {
             signal->SetName(newName);
@@ -36,7 +36,7 @@ bool NetConfigDbcFile::SetSignalMultiplexIndicator(uint32_t rawId, const char* n
                                                    const char* indicator) {
     DbcSignal* signal = name ? SignalOf(rawId, name) : nullptr;
     if (!signal || !indicator) return false;
-    std::string old = signal->MultiplexIndicator();
+    std::string old(signal->MultiplexIndicator());
     return EditAndSave([&] { signal->SetMultiplexIndicator(indicator); },
                        [&] { signal->SetMultiplexIndicator(std::move(old)); });
 }
@@ -117,7 +117,7 @@ bool NetConfigDbcFile::SetSignalMaximum(uint32_t rawId, const char* name, double
 bool NetConfigDbcFile::SetSignalUnit(uint32_t rawId, const char* name, const char* unit) {
     DbcSignal* signal = name ? SignalOf(rawId, name) : nullptr;
     if (!signal || !unit) return false;
-    std::string old = signal->Unit();
+    std::string old(signal->Unit());
     return EditAndSave([&] { signal->SetUnit(unit); }, [&] { signal->SetUnit(std::move(old)); });
 }
 

@@ -87,7 +87,7 @@ const char* LongNameAttribute(const DbcEnvironmentVariable&) {
 
 // The long name of an object, null when its attributes give none.
 template <class Object>
-const std::string* LongName(const Object& object) {
+const DbcText* LongName(const Object& object) {
     const DbcAttribute* attribute = object.Attributes().Find(LongNameAttribute(object));
     return attribute && !attribute->Value().empty() ? &attribute->Value() : nullptr;
 }
@@ -98,9 +98,9 @@ struct Naming {
     bool shortNames = false;
 
     template <class Object>
-    const std::string& Of(const Object& object) const {
-        const std::string* longName = shortNames ? nullptr : LongName(object);
-        return longName ? *longName : object.Name();
+    std::string Of(const Object& object) const {
+        const DbcText* longName = shortNames ? nullptr : LongName(object);
+        return longName ? longName->str() : std::string(object.Name());
     }
     // Sets "name", and "shortName" beside it when the shown name is not the written one.
     template <class Object>
@@ -352,7 +352,7 @@ class DbcFormat : public FileFormat {
             if (message->Name() == name) return message->RawId();
         }
         for (const auto& message : file.Messages()) {
-            const std::string* longName = LongName(*message);
+            const DbcText* longName = LongName(*message);
             if (longName && *longName == name) return message->RawId();
         }
         return std::nullopt;
