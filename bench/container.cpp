@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 constexpr size_t kDbcBytes = 50u << 20;
 constexpr size_t kLdfBytes = 20u << 20;
 // The library's container form is about three times the CDD it was built from.
-constexpr size_t kCddBytes = 16u << 20;
+constexpr size_t kCddBytes = 12u << 20;
 
 std::string WriteInput(const std::string& name, const std::string& text) {
     const std::string path = (fs::temp_directory_path() / name).string();

@@ -82,13 +82,17 @@ void Quillmere::AdoptLibraryContent(CDiagnoseLib& library, NanoXML* container) {
 
 bool Quillmere::SaveToFile(const char* path) {
     if (path == nullptr) return false;
-    NanoXML root("KOVR", "", 0);
-    NanoXML* frame = root.AddChild("Quillmere", "", 0);
-    for (NetConfig* config : netConfigs_.Items()) frame->AddChild(config->ExportContainer());
-    for (CDiagnoseLib* library : diagnoseLibs_.Items()) {
-        frame->AddChild(library->ExportContainer());
+    // Every network configuration, then every diagnostic library, in creation order. Each
+    // export is written and released before the next is made, which keeps the peak memory of a
+    // save to the largest single export.
+    std::vector<qm::facade::ElementMaker> makers;
+    for (NetConfig* config : netConfigs_.Items()) {
+        makers.emplace_back([config] { return config->ExportContainer(); });
     }
-    return qm::facade::WriteContainerFile(root, path);
+    for (CDiagnoseLib* library : diagnoseLibs_.Items()) {
+        makers.emplace_back([library] { return library->ExportContainer(); });
+    }
+    return qm::facade::WriteContainerFile(makers, path);
 }
 
 INetConfig* Quillmere::CreateNetConfig() {
