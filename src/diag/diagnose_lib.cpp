@@ -4,6 +4,7 @@
 
 #include "diag/cdd_reader.h"
 #include "diag/diag_tables.h"
+#include "diag/odx_reader.h"
 #include "platform/clock.h"
 
 namespace {
@@ -113,7 +114,7 @@ uint8_t CDiagnoseLib::LoadOdxFolder(const char*, uint8_t, uint8_t) {
 
 uint16_t CDiagnoseLib::BuildModel() {
     ecus_.clear();
-    uint16_t result = BuildOdx() ? 1 : 0;
+    uint16_t result = qm::diag::BuildOdx(*this) ? 1 : 0;
     if (qm::diag::BuildCdd(*this) == 1) result = 1;
     if (LoadEcus(&sourceTree_) == 1) result = 1;
     // Attached container subtrees come back as well.

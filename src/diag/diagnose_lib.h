@@ -85,8 +85,6 @@ class CDiagnoseLib : public IDiagnoseLib {
     bool OwnsEcu(const IECU* ecu) const;
     // Writes the element to path through the atomic replace; deletes the element.
     bool WriteElement(const char* path, NanoXML* element);
-    // The ODX build: turns the attached "ODX" trees into ECUs (nothing yet reads them).
-    bool BuildOdx() { return false; }
     void ReLayOutAll(bool includeGroups);
 
     std::string messages_;

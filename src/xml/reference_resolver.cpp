@@ -364,11 +364,110 @@ std::string_view OdxReferenceResolver::DocumentName(const NanoXML* node) {
     return {};
 }
 
+namespace {
+
+uint64_t TextHash(std::string_view text, uint64_t seed) {
+    uint64_t hash = seed;
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    hash ^= hash >> 29;
+    return hash | 1;  // never 0, the mark of an empty slot
+}
+
+constexpr uint64_t kHashSeed = 0xcbf29ce484222325ULL;
+
+uint64_t KeyHash(uint64_t valueHash, std::string_view document) {
+    return TextHash(document, valueHash * 0x9e3779b97f4a7c15ULL);
+}
+
+size_t TableSizeFor(size_t entries) {
+    size_t size = 16;
+    while (size < entries * 2) size *= 2;
+    return size;
+}
+
+}  // namespace
+
+void OdxReferenceResolver::Index::Add(std::string_view value, std::string_view document,
+                                      NanoXML* node) {
+    entries_.push_back(Entry{value, document, node, TextHash(value, kHashSeed), 0});
+}
+
+size_t OdxReferenceResolver::Index::ExactSlot(uint64_t hash, std::string_view value,
+                                              std::string_view document) const {
+    const size_t mask = exact_.size() - 1;
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+        const Slot& slot = exact_[at];
+        if (slot.entry == 0) return at;
+        if (slot.hash != hash) continue;
+        const Entry& entry = entries_[slot.entry - 1];
+        if (entry.value == value && entry.document == document) return at;
+    }
+}
+
+size_t OdxReferenceResolver::Index::ValueSlot(uint64_t hash, std::string_view value) const {
+    const size_t mask = values_.size() - 1;
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+        const Slot& slot = values_[at];
+        if (slot.entry == 0) return at;
+        if (slot.hash == hash && entries_[slot.entry - 1].value == value) return at;
+    }
+}
+
+void OdxReferenceResolver::Index::Build() {
+    exact_.assign(TableSizeFor(entries_.size()), Slot{});
+    values_.assign(TableSizeFor(entries_.size()), Slot{});
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        Entry& entry = entries_[i];
+        const uint32_t number = static_cast<uint32_t>(i + 1);
+        const uint64_t key = KeyHash(entry.valueHash, entry.document);
+        Slot& exact = exact_[ExactSlot(key, entry.value, entry.document)];
+        if (exact.entry == 0) exact = Slot{key, number, 0};  // the first of a key wins
+        Slot& chain = values_[ValueSlot(entry.valueHash, entry.value)];
+        if (chain.entry == 0) {
+            chain = Slot{entry.valueHash, number, number};
+        } else {
+            entries_[chain.tail - 1].nextOfValue = number;
+            chain.tail = number;
+        }
+    }
+}
+
+NanoXML* OdxReferenceResolver::Index::Find(std::string_view value,
+                                           std::string_view document) const {
+    if (entries_.empty()) return nullptr;
+    const uint64_t valueHash = TextHash(value, kHashSeed);
+    const Slot& exact = exact_[ExactSlot(KeyHash(valueHash, document), value, document)];
+    if (exact.entry != 0) return entries_[exact.entry - 1].node;
+    // Otherwise the value may live in another layer of the container that the document names.
+    const Slot& chain = values_[ValueSlot(valueHash, value)];
+    for (uint32_t at = chain.entry; at != 0; at = entries_[at - 1].nextOfValue) {
+        NanoXML* node = entries_[at - 1].node;
+        const NanoXML* container = NanoXML::FindAncestor(node, "DIAG-LAYER-CONTAINER");
+        if (container == nullptr) continue;
+        for (const NanoXML* child : container->children) {
+            if (child->name == "SHORT-NAME") {
+                if (child->text == document) return node;
+                break;
+            }
+        }
+    }
+    return nullptr;
+}
+
+std::string_view OdxReferenceResolver::CachedDocumentName(const NanoXML* node) {
+    if (IsOdxLayerContainer(node->name) || node->parent == nullptr) return DocumentName(node);
+    if (node->parent != lastParent_) {
+        lastParent_ = node->parent;
+        lastDocument_ = DocumentName(node->parent);
+    }
+    return lastDocument_;
+}
+
 void OdxReferenceResolver::Collect(NanoXML* node) {
     const std::string_view id = AttributeView(node, "ID");
-    if (!id.empty()) identifiers_.try_emplace(Key{id, DocumentName(node)}, node);
+    if (!id.empty()) identifiers_.Add(id, CachedDocumentName(node), node);
     const std::string& name = node->name;
-    if (name == "SHORT-NAME") shortNames_.try_emplace(Key{node->text, DocumentName(node)}, node);
+    if (name == "SHORT-NAME") shortNames_.Add(node->text, CachedDocumentName(node), node);
     if (EndsWith(name, "-REF") && !AttributeView(node, "ID-REF").empty()) {
         work_.emplace_back(node, kIdentifier);
         node->flags |= NanoXML::kFlagReference;
@@ -378,23 +477,14 @@ void OdxReferenceResolver::Collect(NanoXML* node) {
     }
 }
 
-NanoXML* OdxReferenceResolver::Lookup(const Index& index, std::string_view value,
-                                      std::string_view document) {
-    const auto exact = index.find(Key{value, document});
-    if (exact != index.end()) return exact->second;
-    // Otherwise the value may live in another layer of the container that the document names.
-    for (auto it = index.lower_bound(Key{value, {}}); it != index.end() && it->first.first == value;
-         ++it) {
-        const NanoXML* container = NanoXML::FindAncestor(it->second, "DIAG-LAYER-CONTAINER");
-        if (container == nullptr) continue;
-        for (const NanoXML* child : container->children) {
-            if (child->name == "SHORT-NAME") {
-                if (child->text == document) return it->second;
-                break;
-            }
-        }
-    }
-    return nullptr;
+void OdxReferenceResolver::PrepareLookups() {
+    identifiers_.Build();
+    shortNames_.Build();
+    lastParent_ = nullptr;
+}
+
+void OdxReferenceResolver::Prefetch(size_t entry) const {
+    __builtin_prefetch(work_[entry].first);
 }
 
 bool OdxReferenceResolver::ResolveIdentifier(NanoXML* node, Failure& failure) const {
@@ -402,7 +492,7 @@ bool OdxReferenceResolver::ResolveIdentifier(NanoXML* node, Failure& failure) co
     if (id.empty()) return true;
     std::string_view document = AttributeView(node, "DOCREF");
     if (document.empty()) document = DocumentName(node);
-    if (NanoXML* target = Lookup(identifiers_, id, document)) {
+    if (NanoXML* target = identifiers_.Find(id, document)) {
         MarkResolved(node, target);
         return true;
     }
@@ -422,7 +512,7 @@ bool OdxReferenceResolver::ResolveShortName(NanoXML* node, Failure& failure) con
         }
     }
     if (document.empty()) document = DocumentName(node);
-    const NanoXML* target = Lookup(shortNames_, shortName, document);
+    const NanoXML* target = shortNames_.Find(shortName, document);
     if (target != nullptr && target->parent != nullptr) {
         MarkResolved(node, target->parent);
         return true;

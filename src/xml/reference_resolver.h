@@ -148,29 +148,67 @@ class ArxmlReferenceResolver : public ReferenceResolver {
 
 // ODX: identifiers ("ID") and short names keyed by (value, document name); "-REF" elements with
 // "ID-REF" and "-SNREF" elements with "SHORT-NAME" are references. The first element of a key
-// in document order is kept.
+// in collection order is kept.
+//
+// Both indexes are flat hash tables built once before the workers start: one over the exact
+// key (value, document), one over the value alone whose chain lists every entry of a value in
+// collection order, for references that name another layer of a container.
 class OdxReferenceResolver : public ReferenceResolver {
   public:
     void Collect(NanoXML* node) override;
     // The SHORT-NAME text of the nearest enclosing layer container (node included).
     static std::string_view DocumentName(const NanoXML* node);
+    size_t IdentifierCount() const { return identifiers_.Size(); }
+    size_t ShortNameCount() const { return shortNames_.Size(); }
 
   protected:
     size_t WorkCount() const override { return work_.size(); }
     bool ResolveEntry(size_t entry, Failure& failure) const override;
+    void PrepareLookups() override;
+    void Prefetch(size_t entry) const override;
 
   private:
-    using Key = std::pair<std::string_view, std::string_view>;
-    using Index = std::map<Key, NanoXML*>;
     enum Kind : uint8_t { kIdentifier = 1, kShortName = 2 };
 
-    static NanoXML* Lookup(const Index& index, std::string_view value, std::string_view document);
+    class Index {
+      public:
+        void Add(std::string_view value, std::string_view document, NanoXML* node);
+        void Build();
+        // The exact entry, else the first entry of the value whose container is the document.
+        NanoXML* Find(std::string_view value, std::string_view document) const;
+        size_t Size() const { return entries_.size(); }
+
+      private:
+        struct Entry {
+            std::string_view value;
+            std::string_view document;
+            NanoXML* node = nullptr;
+            uint64_t valueHash = 0;
+            uint32_t nextOfValue = 0;  // index + 1 of the next entry of the same value
+        };
+        struct Slot {
+            uint64_t hash = 0;
+            uint32_t entry = 0;  // index + 1, 0 for an empty slot
+            uint32_t tail = 0;   // value table: index + 1 of the last entry of the chain
+        };
+        size_t ExactSlot(uint64_t hash, std::string_view value, std::string_view document) const;
+        size_t ValueSlot(uint64_t hash, std::string_view value) const;
+
+        std::vector<Entry> entries_;
+        std::vector<Slot> exact_;   // size a power of two, at most half full
+        std::vector<Slot> values_;  // likewise
+    };
+
+    std::string_view CachedDocumentName(const NanoXML* node);
     bool ResolveIdentifier(NanoXML* node, Failure& failure) const;
     bool ResolveShortName(NanoXML* node, Failure& failure) const;
 
     Index identifiers_;
     Index shortNames_;
     std::vector<std::pair<NanoXML*, Kind>> work_;
+    // Siblings share their document: the last parent asked about and its answer.
+    const NanoXML* lastParent_ = nullptr;
+    std::string_view lastDocument_;
 };
 
 // CDD: elements with an "id" attribute are targets, elements with "idref" are references.

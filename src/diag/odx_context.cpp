@@ -1,0 +1,161 @@
+#include "diag/odx_context.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "quillmere/xml.h"
+
+namespace qm::diag {
+
+namespace {
+
+// How deep below a container data object properties are looked for (the container, its
+// layer list, the layer, its dictionary and the property list).
+constexpr int kDataObjectDepth = 5;
+// How deep below a container tables are looked for.
+constexpr int kTableDepth = 6;
+
+NanoXML* EnclosingContainer(NanoXML* from) {
+    return NanoXML::FindAncestor(from, "DIAG-LAYER-CONTAINER");
+}
+
+// Elements named `name` up to `depth` levels below root, in document order, into `index`
+// under their SHORT-NAME (the first of each name kept). Iterative: no recursion on input.
+void IndexByShortName(NanoXML* root, std::string_view name, int depth,
+                      std::unordered_map<std::string_view, NanoXML*>& index,
+                      std::unordered_map<std::string_view, NanoXML*>* byId) {
+    std::vector<std::pair<NanoXML*, int>> pending;
+    for (auto it = root->children.rbegin(); it != root->children.rend(); ++it)
+        pending.emplace_back(*it, 1);
+    while (!pending.empty()) {
+        auto [node, level] = pending.back();
+        pending.pop_back();
+        if (node->name == name) {
+            const std::string_view shortName = ShortNameOf(node);
+            if (!shortName.empty()) index.try_emplace(shortName, node);
+            if (byId != nullptr) {
+                const std::string_view id = AttributeOf(node, "ID");
+                if (!id.empty()) byId->try_emplace(id, node);
+            }
+        }
+        if (level >= depth) continue;
+        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it)
+            pending.emplace_back(*it, level + 1);
+    }
+}
+
+}  // namespace
+
+void OdxContext::Log(const std::string& line) {
+    NanoXML::AppendMessage(line);
+}
+
+void OdxContext::LogOnce(const std::string& line) {
+    if (warned.insert(line).second) Log(line);
+}
+
+bool OdxContext::TakeBudget() {
+    if (parameterBudget > 0) {
+        --parameterBudget;
+        return true;
+    }
+    if (!budgetReported) {
+        budgetReported = true;
+        Log("ODX Warning: parameter expansion limit reached, further parameters skipped\r\n");
+    }
+    return false;
+}
+
+void OdxContext::CollectDataObjects(NanoXML* container) {
+    ContainerNames& names = containers[container];
+    IndexByShortName(container, "DATA-OBJECT-PROP", kDataObjectDepth, names.dops, &dopsById);
+}
+
+NanoXML* OdxContext::DataObjectByShortName(NanoXML* from, std::string_view shortName) {
+    NanoXML* container = EnclosingContainer(from);
+    const auto found = containers.find(container);
+    if (found == containers.end()) return nullptr;
+    const auto dop = found->second.dops.find(shortName);
+    return dop == found->second.dops.end() ? nullptr : dop->second;
+}
+
+NanoXML* OdxContext::TableByShortName(NanoXML* from, std::string_view shortName) {
+    NanoXML* container = EnclosingContainer(from);
+    if (container == nullptr) return nullptr;
+    ContainerNames& names = containers[container];
+    if (!names.tablesIndexed) {
+        names.tablesIndexed = true;
+        IndexByShortName(container, "TABLE", kTableDepth, names.tables, nullptr);
+    }
+    const auto table = names.tables.find(shortName);
+    return table == names.tables.end() ? nullptr : table->second;
+}
+
+NanoXML* LinkEnd(NanoXML* node) {
+    // A link chain never loops in a resolved tree, but a bound keeps a broken one harmless.
+    for (int steps = 0; node != nullptr && node->link != nullptr && steps < 64; ++steps)
+        node = node->link;
+    return node;
+}
+
+NanoXML* Child(NanoXML* element, std::string_view name) {
+    if (element == nullptr) return nullptr;
+    for (NanoXML* child : element->children) {
+        if (child->name == name) return child;
+    }
+    return nullptr;
+}
+
+std::string TextOf(NanoXML* element, std::string_view name) {
+    NanoXML* child = Child(element, name);
+    return child ? child->GetText() : std::string();
+}
+
+std::string_view ShortNameOf(const NanoXML* element) {
+    if (element == nullptr) return {};
+    for (const NanoXML* child : element->children) {
+        if (child->name == "SHORT-NAME") return child->text;
+    }
+    return {};
+}
+
+std::string_view AttributeOf(const NanoXML* element, std::string_view name) {
+    if (element == nullptr) return {};
+    for (const NanoXMLAttribute& attribute : element->attributes) {
+        if (attribute.name == name) return attribute.value;
+    }
+    return {};
+}
+
+bool ParseInteger(std::string_view text, int64_t& value) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return false;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+bool ParseLimit(std::string_view text, uint32_t& value) {
+    int64_t whole = 0;
+    if (ParseInteger(text, whole)) {
+        value = static_cast<uint32_t>(std::clamp<int64_t>(whole, 0, UINT32_MAX));
+        return true;
+    }
+    const std::string copy(text);
+    char* end = nullptr;
+    const double number = std::strtod(copy.c_str(), &end);
+    if (end == copy.c_str() || !std::isfinite(number)) return false;
+    value = static_cast<uint32_t>(std::clamp(number, 0.0, 4294967295.0));
+    return true;
+}
+
+std::string Quoted(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.append("\"").append(text).append("\"");
+    return quoted;
+}
+
+}  // namespace qm::diag

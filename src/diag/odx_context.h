@@ -1,0 +1,75 @@
+#pragma once
+// What the ODX build knows while it runs: the data-object-property identifier map, the short
+// names of the data objects and tables of each layer container, the guards against reference
+// cycles, and the small element helpers the handlers share.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class CDiagnoseLib;
+class NanoXML;
+
+namespace qm::diag {
+
+struct OdxContext {
+    CDiagnoseLib* library = nullptr;
+
+    // "DATA-OBJECT-PROP" elements by their "ID", the first of each value.
+    std::unordered_map<std::string_view, NanoXML*> dopsById;
+    // Per "DIAG-LAYER-CONTAINER": its data object properties and tables by SHORT-NAME.
+    struct ContainerNames {
+        std::unordered_map<std::string_view, NanoXML*> dops;
+        std::unordered_map<std::string_view, NanoXML*> tables;
+        bool tablesIndexed = false;
+    };
+    std::unordered_map<const NanoXML*, ContainerNames> containers;
+
+    // Data objects being expanded right now (a structure that contains itself is a cycle).
+    std::unordered_set<const NanoXML*> expanding;
+    // Parameters the build may still make: nested structures cannot multiply beyond a
+    // multiple of the documents' size.
+    size_t parameterBudget = 0;
+    bool budgetReported = false;
+    // The session each related session service stands for (-1: none), found once per build.
+    std::unordered_map<const NanoXML*, int> sessions;
+    // Warning lines already given: one line per distinct problem, however often it recurs.
+    std::unordered_set<std::string> warned;
+
+    // Appends a line (ending in "\r\n") to the process-wide XML message log.
+    void Log(const std::string& line);
+    // The same, once per distinct line.
+    void LogOnce(const std::string& line);
+    // Takes one parameter from the budget; false (with one line) once it is spent.
+    bool TakeBudget();
+
+    // Indexes the "DATA-OBJECT-PROP" elements up to five levels below a container.
+    void CollectDataObjects(NanoXML* container);
+    // The data object property of that SHORT-NAME in the container enclosing `from`.
+    NanoXML* DataObjectByShortName(NanoXML* from, std::string_view shortName);
+    // The "TABLE" of that SHORT-NAME in the container enclosing `from`.
+    NanoXML* TableByShortName(NanoXML* from, std::string_view shortName);
+};
+
+// Element helpers of the ODX handlers.
+// The end of the link chain of node (node itself when it has no link); null for null.
+NanoXML* LinkEnd(NanoXML* node);
+// The first child of that name (null when none or when element is null).
+NanoXML* Child(NanoXML* element, std::string_view name);
+// The text of the named child ("" when there is none).
+std::string TextOf(NanoXML* element, std::string_view name);
+// The SHORT-NAME text of an element, without copying ("" when it has none).
+std::string_view ShortNameOf(const NanoXML* element);
+// The value of the first attribute of that name, without copying ("" when absent).
+std::string_view AttributeOf(const NanoXML* element, std::string_view name);
+// A whole decimal number (with an optional sign); false when the text is not one.
+bool ParseInteger(std::string_view text, int64_t& value);
+// A decimal or, failing that, floating-point number clamped into u32; false for no number.
+bool ParseLimit(std::string_view text, uint32_t& value);
+// Ends an ODX warning text: a quotation mark, the value, a quotation mark.
+std::string Quoted(std::string_view text);
+
+}  // namespace qm::diag

@@ -1,0 +1,315 @@
+#include "diag/odx_data_objects.h"
+
+#include <algorithm>
+
+#include "diag/odx_parameters.h"
+#include "quillmere/xml.h"
+
+namespace qm::diag {
+
+namespace {
+
+// Data object kinds a short-name reference may reach through the reference index when the
+// container's data object properties do not name it.
+bool IsDataObjectKind(std::string_view name) {
+    return name == "DATA-OBJECT-PROP" || name == "STRUCTURE" || name == "END-OF-PDU-FIELD" ||
+           name == "DTC-DOP" || name == "MUX" || name == "STATIC-FIELD" ||
+           name == "DYNAMIC-LENGTH-FIELD" || name == "DYNAMIC-ENDMARKER-FIELD" ||
+           name == "ENV-DATA-DESC" || name == "ENV-DATA";
+}
+
+// The text of a DOP warning after its kind: " : with ", the key name, "=" and the quoted value.
+std::string ReferenceTail(bool byShortName, std::string_view value) {
+    std::string tail = " : with ";
+    tail += byShortName ? "SHORT-NAME" : "ID";
+    tail += "=" + Quoted(value) + " \r\n";
+    return tail;
+}
+
+// Text table: every "COMPU-SCALE" becomes a value-table entry.
+void ReadTextTable(NanoXML* compu, CParam& param) {
+    NanoXML* scales = Child(Child(compu, "COMPU-INTERNAL-TO-PHYS"), "COMPU-SCALES");
+    if (scales == nullptr) scales = Child(compu, "COMPU-SCALES");
+    if (scales == nullptr) return;
+    for (NanoXML* scale : scales->children) {
+        if (scale->name != "COMPU-SCALE") continue;
+        auto entry = std::make_unique<CVTabValue>();
+        entry->text = TextOf(Child(scale, "COMPU-CONST"), "VT");
+        ParseLimit(TextOf(scale, "LOWER-LIMIT"), entry->rangeStart);
+        entry->rangeEnd = entry->rangeStart;
+        ParseLimit(TextOf(scale, "UPPER-LIMIT"), entry->rangeEnd);
+        entry->xmlLocation = scale->GetAttribute("ID");
+        param.valueTable.push_back(std::move(entry));
+    }
+}
+
+double NumberOf(NanoXML* element) {
+    if (element == nullptr) return 0.0;
+    const std::string text = element->GetText();
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() ? 0.0 : value;
+}
+
+// The "V" children of a coefficient list.
+std::vector<NanoXML*> ValuesOf(NanoXML* list) {
+    std::vector<NanoXML*> values;
+    if (list == nullptr) return values;
+    for (NanoXML* v : list->children) {
+        if (v->name == "V") values.push_back(v);
+    }
+    return values;
+}
+
+// Linear computation: physical = (offset + factor x coded) / divisor, from the first scale.
+void ReadLinear(NanoXML* compu, CParam& param) {
+    NanoXML* scales = Child(Child(compu, "COMPU-INTERNAL-TO-PHYS"), "COMPU-SCALES");
+    NanoXML* scale = Child(scales, "COMPU-SCALE");
+    NanoXML* coefficients = Child(scale, "COMPU-RATIONAL-COEFFS");
+    if (coefficients == nullptr) return;
+    const std::vector<NanoXML*> numerator = ValuesOf(Child(coefficients, "COMPU-NUMERATOR"));
+    const std::vector<NanoXML*> denominator = ValuesOf(Child(coefficients, "COMPU-DENOMINATOR"));
+    if (numerator.empty()) return;
+    param.offset = NumberOf(numerator[0]);
+    if (numerator.size() > 1) param.factor = NumberOf(numerator[1]);
+    if (!denominator.empty() && NumberOf(denominator[0]) != 0.0) {
+        param.divisor = NumberOf(denominator[0]);
+    }
+    param.hasScaling = 1;
+}
+
+void ReadPhysicalType(NanoXML* physical, CParam& param) {
+    if (physical == nullptr) return;
+    const std::string_view radix = AttributeOf(physical, "DISPLAY-RADIX");
+    const std::string_view base = AttributeOf(physical, "BASE-DATA-TYPE");
+    if (radix == "HEX") {
+        param.displayFormat = 2;
+    } else if (radix == "DEC") {
+        param.displayFormat = 1;
+    } else if (base.find("STRING") != std::string_view::npos) {
+        param.displayFormat = 3;
+    } else if (base.find("FLOAT") != std::string_view::npos) {
+        param.displayFormat = 4;
+    }
+}
+
+void ReadUnit(NanoXML* dop, CParam& param) {
+    NanoXML* unit = LinkEnd(Child(dop, "UNIT-REF"));
+    if (unit == nullptr || unit->name != "UNIT") return;
+    param.unit = TextOf(unit, "DISPLAY-NAME");
+    if (param.unit.empty()) param.unit = std::string(ShortNameOf(unit));
+}
+
+// A case of a multiplexer: its range selects it, its structure gives its parameters.
+std::unique_ptr<CParam> ReadMuxCase(OdxContext& context, NanoXML* element, int depth) {
+    if (!context.TakeBudget()) return nullptr;
+    auto caseParam = std::make_unique<CParam>();
+    caseParam->name = "Case " + std::string(ShortNameOf(element));
+    caseParam->type = "OdxMuxCase";
+    caseParam->xmlLocation = element->GetAttribute("ID");
+    ParseLimit(TextOf(element, "LOWER-LIMIT"), caseParam->rangeFirst);
+    caseParam->rangeSecond = caseParam->rangeFirst;
+    ParseLimit(TextOf(element, "UPPER-LIMIT"), caseParam->rangeSecond);
+    caseParam->valueStr = std::to_string(caseParam->rangeFirst);
+    NanoXML* structure = LinkEnd(Child(element, "STRUCTURE-REF"));
+    if (structure == nullptr) structure = LinkEnd(Child(element, "STRUCTURE-SNREF"));
+    if (structure != nullptr) ApplyDataObject(context, structure, *caseParam, depth + 1);
+    FinishOdxParam(*caseParam);
+    return caseParam;
+}
+
+// The multiplexer: "MuxSwitchKey" selects, "Cases" holds one conditional parameter per case
+// (the default case last, selected by no key entry).
+void ApplyMux(OdxContext& context, NanoXML* mux, CParam& param, int depth) {
+    auto key = std::make_unique<CParam>();
+    key->name = "MuxSwitchKey";
+    key->isKey = 1;
+    NanoXML* switchKey = Child(mux, "SWITCH-KEY");
+    if (switchKey != nullptr) {
+        int64_t position = 0;
+        if (ParseInteger(TextOf(switchKey, "BYTE-POSITION"), position))
+            key->bytePosition =
+                static_cast<int32_t>(std::clamp<int64_t>(position, 0, INT32_MAX / 8));
+        if (ParseInteger(TextOf(switchKey, "BIT-POSITION"), position))
+            key->bitPosition = static_cast<int32_t>(std::clamp<int64_t>(position, 0, 7));
+        NanoXML* keyDop = LinkEnd(Child(switchKey, "DATA-OBJECT-PROP-REF"));
+        if (keyDop == nullptr) keyDop = LinkEnd(Child(switchKey, "DOP-REF"));
+        if (keyDop != nullptr && keyDop->name == "DATA-OBJECT-PROP") {
+            ApplyCodedType(Child(keyDop, "DIAG-CODED-TYPE"), *key);
+        }
+    }
+    auto cases = std::make_unique<CParam>();
+    cases->name = "Cases";
+    cases->type = "OdxMuxCase";
+    int64_t position = 0;
+    if (ParseInteger(TextOf(mux, "BYTE-POSITION"), position))
+        cases->bytePosition = static_cast<int32_t>(std::clamp<int64_t>(position, 0, INT32_MAX / 8));
+    if (NanoXML* list = Child(mux, "CASES")) {
+        for (NanoXML* element : list->children) {
+            if (element->name != "CASE") continue;
+            std::unique_ptr<CParam> caseParam = ReadMuxCase(context, element, depth);
+            if (!caseParam) break;
+            key->valueTable.push_back(std::make_unique<CVTabValue>(
+                std::string(ShortNameOf(element)), caseParam->rangeFirst, caseParam->rangeSecond));
+            caseParam->owner = reinterpret_cast<uint64_t>(cases.get());
+            cases->conditionalParams.push_back(std::move(caseParam));
+        }
+    }
+    if (NanoXML* fallback = Child(mux, "DEFAULT-CASE")) {
+        if (std::unique_ptr<CParam> caseParam = ReadMuxCase(context, fallback, depth)) {
+            caseParam->owner = reinterpret_cast<uint64_t>(cases.get());
+            cases->conditionalParams.push_back(std::move(caseParam));
+        }
+    }
+    cases->isConditional = cases->conditionalParams.empty() ? 0 : 1;
+    for (const auto& caseParam : cases->conditionalParams)
+        cases->bitLength = std::max(cases->bitLength, caseParam->bitLength);
+    FinishOdxParam(*key);
+    FinishOdxParam(*cases);
+    // Both stand where the multiplexer says, relative to its start.
+    key->owner = cases->owner = reinterpret_cast<uint64_t>(&param);
+    param.subParams.push_back(std::move(key));
+    param.subParams.push_back(std::move(cases));
+    param.CompleteStructType();
+}
+
+void ApplyEndOfPduField(OdxContext& context, NanoXML* field, CParam& param, int depth) {
+    bool hasMinimum = false;
+    int64_t number = 0;
+    if (ParseInteger(TextOf(field, "MIN-NUMBER-OF-ITEMS"), number)) {
+        param.arraySizeMin = static_cast<uint32_t>(std::clamp<int64_t>(number, 0, 65535));
+        hasMinimum = true;
+    }
+    param.arraySizeMax = 65535;
+    if (ParseInteger(TextOf(field, "MAX-NUMBER-OF-ITEMS"), number)) {
+        param.arraySizeMax = static_cast<uint32_t>(std::clamp<int64_t>(number, 0, 65535));
+    }
+    if (!hasMinimum) param.arraySizeMin = 0;
+    param.isVariableLength = 1;
+    NanoXML* structure = LinkEnd(Child(field, "BASIC-STRUCTURE-REF"));
+    if (structure == nullptr) {
+        if (NanoXML* snref = Child(field, "BASIC-STRUCTURE-SNREF"))
+            structure = LinkEnd(snref->link);
+    }
+    if (structure == nullptr || structure->name != "STRUCTURE") {
+        context.Log("ODX Warning: unresolved END-OF-PDU-FIELD entry: " +
+                    Quoted(ShortNameOf(field)) + "\r\n");
+        return;
+    }
+    ApplyDataObject(context, structure, param, depth);
+}
+
+// Each DTC of the DTC data object (inline or referenced) becomes a value-table entry whose
+// text reads "short name - trouble code : text".
+void ApplyDtcDop(NanoXML* dop, CParam& param) {
+    ApplyCodedType(Child(dop, "DIAG-CODED-TYPE"), param);
+    NanoXML* dtcs = Child(dop, "DTCS");
+    if (dtcs == nullptr) return;
+    for (NanoXML* child : dtcs->children) {
+        NanoXML* dtc = child->name == "DTC-REF" ? LinkEnd(child) : child;
+        if (dtc == nullptr || dtc->name != "DTC") continue;
+        std::string code = TextOf(dtc, "TROUBLE-CODE");
+        uint32_t value = 0;
+        ParseLimit(code, value);
+        std::string text = std::string(ShortNameOf(dtc)) + " - " + code;
+        const std::string description = TextOf(dtc, "TEXT");
+        if (!description.empty()) text += " : " + description;
+        auto entry = std::make_unique<CVTabValue>(std::move(text), value, value);
+        entry->xmlLocation = dtc->GetAttribute("ID");
+        param.valueTable.push_back(std::move(entry));
+    }
+}
+
+}  // namespace
+
+void ApplyDataObjectProp(NanoXML* dop, CParam& param) {
+    ApplyCodedType(Child(dop, "DIAG-CODED-TYPE"), param);
+    NanoXML* compu = Child(dop, "COMPU-METHOD");
+    const std::string category = TextOf(compu, "CATEGORY");
+    if (category == "TEXTTABLE") {
+        ReadTextTable(compu, param);
+    } else if (category == "LINEAR" || category == "SCALE-LINEAR") {
+        ReadLinear(compu, param);
+    }
+    ReadPhysicalType(Child(dop, "PHYSICAL-TYPE"), param);
+    ReadUnit(dop, param);
+}
+
+void ApplyStructure(OdxContext& context, NanoXML* structure, CParam& param, int depth) {
+    ReadOdxParams(context, structure, param.subParams, reinterpret_cast<uint64_t>(&param),
+                  depth + 1, OdxPlacement::kAsStated);
+    int64_t bytes = 0;
+    if (ParseInteger(TextOf(structure, "BYTE-SIZE"), bytes) && bytes > 0) {
+        param.bitLength = static_cast<int32_t>(std::min<int64_t>(bytes * 8, INT32_MAX));
+    } else if (!param.subParams.empty()) {
+        param.CompleteStructType();
+    }
+}
+
+bool ApplyDataObject(OdxContext& context, NanoXML* target, CParam& param, int depth) {
+    const std::string& kind = target->name;
+    if (kind == "DATA-OBJECT-PROP") {
+        ApplyDataObjectProp(target, param);
+        return true;
+    }
+    if (kind == "DTC-DOP") {
+        ApplyDtcDop(target, param);
+        return true;
+    }
+    if (kind != "STRUCTURE" && kind != "END-OF-PDU-FIELD" && kind != "MUX") return false;
+    // The nested kinds expand further data objects: guard against cycles and depth.
+    if (depth >= kOdxMaxDepth || context.expanding.count(target) != 0) {
+        context.LogOnce("ODX Warning: recursive data object " + Quoted(ShortNameOf(target)) +
+                        " not expanded\r\n");
+        return true;
+    }
+    context.expanding.insert(target);
+    if (kind == "STRUCTURE") {
+        ApplyStructure(context, target, param, depth);
+    } else if (kind == "END-OF-PDU-FIELD") {
+        ApplyEndOfPduField(context, target, param, depth);
+    } else {
+        ApplyMux(context, target, param, depth);
+    }
+    context.expanding.erase(target);
+    return true;
+}
+
+void ApplyParamDataObject(OdxContext& context, NanoXML* element, CParam& param, int depth) {
+    NanoXML* reference = Child(element, "DOP-REF");
+    if (reference == nullptr) reference = Child(element, "DATA-OBJECT-PROP-REF");
+    NanoXML* target = nullptr;
+    bool byShortName = false;
+    std::string value;
+    if (reference != nullptr) {
+        value = reference->GetAttribute("ID-REF");
+        param.dtrefId = value;
+        target = LinkEnd(reference->link);
+        if (target == nullptr) {
+            const auto found = context.dopsById.find(value);
+            if (found != context.dopsById.end()) target = found->second;
+        }
+    } else if (NanoXML* snref = Child(element, "DOP-SNREF")) {
+        byShortName = true;
+        value = snref->GetAttribute("SHORT-NAME");
+        target = context.DataObjectByShortName(element, value);
+        if (target == nullptr) {
+            NanoXML* linked = LinkEnd(snref->link);
+            if (linked != nullptr && IsDataObjectKind(linked->name)) target = linked;
+        }
+    } else {
+        return;
+    }
+    const std::string sn = byShortName ? "SN" : "";
+    if (target == nullptr) {
+        context.Log("ODX Warning: unresolved DOP-" + sn + "REF of " + Quoted(param.name) +
+                    ReferenceTail(byShortName, value));
+        return;
+    }
+    if (!ApplyDataObject(context, target, param, depth)) {
+        context.Log("ODX Warning: unhandled DOP-" + sn + "REF type: " + Quoted(target->name) +
+                    ReferenceTail(byShortName, value));
+    }
+}
+
+}  // namespace qm::diag

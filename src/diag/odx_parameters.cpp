@@ -1,0 +1,165 @@
+#include "diag/odx_parameters.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "diag/cdd_parameters.h"
+#include "diag/diag_tables.h"
+#include "diag/odx_data_objects.h"
+#include "diag/odx_tables.h"
+#include "quillmere/xml.h"
+#include "xml/text.h"
+
+namespace qm::diag {
+
+namespace {
+
+int32_t PositionOf(NanoXML* element, std::string_view name) {
+    int64_t value = 0;
+    if (!ParseInteger(TextOf(element, name), value)) return 0;
+    return static_cast<int32_t>(std::clamp<int64_t>(value, 0, INT32_MAX / 8));
+}
+
+uint32_t LengthOf(NanoXML* element, std::string_view name, bool& present) {
+    int64_t value = 0;
+    present = ParseInteger(TextOf(element, name), value);
+    return present ? static_cast<uint32_t>(std::clamp<int64_t>(value, 0, INT32_MAX / 8)) : 0;
+}
+
+void ReadCodedValues(NanoXML* element, CParam& param) {
+    if (NanoXML* value = Child(element, "CODED-VALUE")) {
+        param.valueStr = value->GetText();
+    } else if (NanoXML* values = Child(element, "CODED-VALUES")) {
+        // A list of admissible values: the first stands for the parameter.
+        if (NanoXML* first = Child(values, "CODED-VALUE")) param.valueStr = first->GetText();
+    }
+    Trim(param.valueStr);
+    if (NanoXML* value = Child(element, "PHYSICAL-DEFAULT-VALUE")) {
+        param.defaultText = value->GetText();
+    }
+    if (NanoXML* value = Child(element, "PHYS-CONSTANT-VALUE")) {
+        if (param.defaultText.empty()) param.defaultText = value->GetText();
+    }
+}
+
+}  // namespace
+
+uint32_t OdxBaseTypeCode(const std::string& baseDataType) {
+    const uint32_t code = BaseTypeCodeOf(baseDataType);
+    if (code != kTypeUnknown || baseDataType.empty()) return code;
+    const std::string upper = ToUpper(baseDataType);
+    if (upper.find("UNICODE") != std::string::npos) return kTypeUtf16;
+    if (upper.find("STRING") != std::string::npos) return kTypeAscii;
+    if (upper.find("BYTE") != std::string::npos) return kTypeByteField;
+    if (upper.find("UINT") != std::string::npos) return kTypeUint32;
+    if (upper.find("INT") != std::string::npos) return kTypeInt32;
+    return kTypeUnknown;
+}
+
+void ApplyCodedType(NanoXML* coded, CParam& param) {
+    if (coded == nullptr) return;
+    const std::string baseType = coded->GetAttribute("BASE-DATA-TYPE");
+    if (!baseType.empty()) {
+        param.baseDataType = baseType;
+        param.baseTypeCode = OdxBaseTypeCode(baseType);
+    }
+    const std::string_view order = AttributeOf(coded, "IS-HIGHLOW-BYTE-ORDER");
+    if (order == "true" || order == "1") {
+        param.byteOrder = 2;
+    } else if (order == "false" || order == "0") {
+        param.byteOrder = 1;
+    }
+    bool present = false;
+    const uint32_t bits = LengthOf(coded, "BIT-LENGTH", present);
+    if (present && bits > 0) param.bitLength = static_cast<int32_t>(bits);
+    const uint32_t bytes = LengthOf(coded, "BYTE-LENGTH", present);
+    if (present && bytes > 0 && param.bitLength == 0)
+        param.bitLength = static_cast<int32_t>(bytes * 8);
+    // A hex-binary mask ("FF00"); one wider than 32 bits or not hex is ignored.
+    std::string mask = TextOf(coded, "BIT-MASK");
+    Trim(mask);
+    uint32_t maskValue = 0;
+    const auto parsed = std::from_chars(mask.data(), mask.data() + mask.size(), maskValue, 16);
+    if (!mask.empty() && parsed.ec == std::errc() && parsed.ptr == mask.data() + mask.size()) {
+        param.bitMask = maskValue;
+    }
+    const uint32_t minimum = LengthOf(coded, "MIN-LENGTH", present);
+    if (present) param.arraySizeMin = minimum;
+    const uint32_t maximum = LengthOf(coded, "MAX-LENGTH", present);
+    if (present) param.arraySizeMax = maximum;
+    if (param.baseTypeCode != kTypeUnknown && param.bitLength == 0) {
+        const BaseTypeDefaults defaults = DefaultsOf(param.baseTypeCode);
+        param.bitLength = defaults.bitLength;
+        param.typeSigned = defaults.typeSigned;
+    } else if (param.baseTypeCode != kTypeUnknown) {
+        param.typeSigned = DefaultsOf(param.baseTypeCode).typeSigned;
+    }
+}
+
+void FinishOdxParam(CParam& param) {
+    if (param.semantic == "SERVICE-ID" || param.semantic == "SUBFUNCTION") param.type = "CONSTCOMP";
+    if (!param.subParams.empty() && param.bitLength == 0) param.CompleteStructType();
+    if (param.baseDataType.empty()) {
+        if (!param.isKey && !param.isConditional && param.subParams.size() == 1) {
+            param.baseDataType = param.subParams.front()->baseDataType;
+        } else if (param.bitLength <= 8) {
+            param.baseDataType = "UINT8";
+        } else if (param.bitLength <= 16) {
+            param.baseDataType = "UINT16";
+        } else if (param.bitLength <= 32) {
+            param.baseDataType = "UINT32";
+        } else if (param.bitLength <= 64) {
+            param.baseDataType = "UINT64";
+        }
+        if (param.baseTypeCode == kTypeUnknown) {
+            param.baseTypeCode = OdxBaseTypeCode(param.baseDataType);
+            if (param.bitLength == 0) {
+                const BaseTypeDefaults defaults = DefaultsOf(param.baseTypeCode);
+                param.bitLength = defaults.bitLength;
+                if (defaults.bitLength != 0) param.typeSigned = defaults.typeSigned;
+            }
+        }
+    }
+    if (param.bitLength == 0) {
+        const int64_t bits = param.arraySizeMin != 0 ? int64_t{param.arraySizeMax} * 8 : 8;
+        param.bitLength = bits == 0 ? 8 : static_cast<int32_t>(std::min<int64_t>(bits, INT32_MAX));
+    }
+    param.CompleteType();
+}
+
+std::unique_ptr<CParam> ReadOdxParam(OdxContext& context, NanoXML* element, int depth) {
+    if (!context.TakeBudget()) return nullptr;
+    auto param = std::make_unique<CParam>();
+    param->name = TextOf(element, "SHORT-NAME");
+    param->xmlLocation = element->GetAttribute("ID");
+    param->type = element->GetAttribute("xsi:type");
+    param->bytePosition = PositionOf(element, "BYTE-POSITION");
+    param->bitPosition = PositionOf(element, "BIT-POSITION");
+    param->semantic = element->GetAttribute("SEMANTIC");
+    if (param->semantic.empty()) param->semantic = TextOf(element, "SEMANTIC");
+    ReadCodedValues(element, *param);
+    ApplyCodedType(Child(element, "DIAG-CODED-TYPE"), *param);
+    ApplyParamDataObject(context, element, *param, depth);
+    ApplyTableParts(context, element, *param, depth);
+    FinishOdxParam(*param);
+    return param;
+}
+
+void ReadOdxParams(OdxContext& context, NanoXML* element,
+                   std::vector<std::unique_ptr<CParam>>& into, uint64_t owner, int depth,
+                   OdxPlacement placement) {
+    NanoXML* params = Child(element, "PARAMS");
+    if (params == nullptr) return;
+    for (NanoXML* child : params->children) {
+        if (child->name != "PARAM") continue;
+        std::unique_ptr<CParam> param = ReadOdxParam(context, child, depth);
+        if (!param) return;
+        if (placement == OdxPlacement::kFromPredecessor) {
+            PlaceAfter(*param, into.empty() ? nullptr : into.back().get());
+        }
+        param->owner = owner;
+        into.push_back(std::move(param));
+    }
+}
+
+}  // namespace qm::diag

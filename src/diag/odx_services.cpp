@@ -1,0 +1,110 @@
+#include "diag/odx_services.h"
+
+#include "diag/odx_parameters.h"
+#include "quillmere/xml.h"
+
+namespace qm::diag {
+
+namespace {
+
+// How deep a request is searched for its subfunction parameter, and how far up a constant
+// may sit below the scale that gives its value.
+constexpr uint64_t kSubfunctionSearchDepth = 20;
+constexpr int kScaleSearchHeight = 15;
+
+std::string DescriptionOf(NanoXML* element) {
+    std::string desc;
+    NanoXML* description = Child(element, "DESC");
+    if (description == nullptr) return desc;
+    for (NanoXML* paragraph : description->children) desc += "\r\n" + paragraph->GetText();
+    return desc;
+}
+
+void AddResponses(OdxContext& context, NanoXML* element, const char* listName,
+                  const char* referenceName, const char* type,
+                  std::vector<std::unique_ptr<CUDSFunction>>& into) {
+    NanoXML* list = Child(element, listName);
+    if (list == nullptr) return;
+    for (NanoXML* reference : list->children) {
+        if (reference->name != referenceName) continue;
+        NanoXML* message = LinkEnd(reference->link);
+        if (message != nullptr) into.push_back(BuildOdxFunction(context, message, type));
+    }
+}
+
+// The session a related service switches to: the lower limit of the text-table scale whose
+// text is the physical constant of that service's subfunction parameter.
+bool SessionOf(NanoXML* relatedService, uint8_t& session) {
+    NanoXML* request = LinkEnd(Child(relatedService, "REQUEST-REF"));
+    if (request == nullptr) return false;
+    NanoXML* subfunction =
+        request->FindNode("PARAM", "SEMANTIC", "SUBFUNCTION", kSubfunctionSearchDepth);
+    if (subfunction == nullptr) return false;
+    const std::string constant = TextOf(subfunction, "PHYS-CONSTANT-VALUE");
+    NanoXML* dop = LinkEnd(Child(subfunction, "DOP-REF"));
+    if (dop == nullptr || constant.empty()) return false;
+    NanoXML* compuConst = dop->FindWithChild("COMPU-CONST", "VT", constant);
+    NanoXML* scale = compuConst;
+    for (int up = 0; scale != nullptr && scale->name != "COMPU-SCALE"; ++up) {
+        scale = up < kScaleSearchHeight ? scale->parent : nullptr;
+    }
+    if (scale == nullptr) return false;
+    uint32_t value = 0;
+    if (!ParseLimit(TextOf(scale, "LOWER-LIMIT"), value)) return false;
+    session = static_cast<uint8_t>(value);
+    return true;
+}
+
+void ReadSessions(OdxContext& context, NanoXML* element, CUDSService& service) {
+    NanoXML* related = Child(element, "RELATED-DIAG-COMM-REFS");
+    if (related == nullptr) return;
+    for (NanoXML* reference : related->children) {
+        if (reference->name != "RELATED-DIAG-COMM-REF" || reference->children.empty()) continue;
+        if (reference->children.front()->GetText() != "SESSION") continue;
+        NanoXML* target = LinkEnd(reference->link);
+        if (target == nullptr) continue;
+        auto [known, added] = context.sessions.try_emplace(target, -1);
+        uint8_t session = 0;
+        if (added && SessionOf(target, session)) known->second = session;
+        if (known->second >= 0) service.sessions.push_back(static_cast<uint8_t>(known->second));
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<CUDSFunction> BuildOdxFunction(OdxContext& context, NanoXML* message,
+                                               const char* type) {
+    auto function = std::make_unique<CUDSFunction>();
+    function->type = type;
+    function->odxId = message->GetAttribute("ID");
+    function->xmlLocation = function->odxId;
+    function->name = TextOf(message, "SHORT-NAME");
+    function->desc = TextOf(message, "LONG-NAME");
+    ReadOdxParams(context, message, function->params, reinterpret_cast<uint64_t>(function.get()), 0,
+                  OdxPlacement::kFromPredecessor);
+    return function;
+}
+
+std::unique_ptr<CUDSService> BuildOdxService(OdxContext& context, NanoXML* element) {
+    NanoXML* requestRef = Child(element, "REQUEST-REF");
+    if (requestRef == nullptr) return nullptr;
+    auto service = std::make_unique<CUDSService>();
+    service->name = TextOf(element, "SHORT-NAME");
+    service->longName = TextOf(element, "LONG-NAME");
+    service->desc = DescriptionOf(element);
+    service->xmlLocation = element->GetAttribute("ID");
+    service->odxIdRef = service->xmlLocation;
+    service->qual = element->GetAttribute("SEMANTIC");
+    service->isActive = 1;
+    if (NanoXML* request = LinkEnd(requestRef->link)) {
+        service->requests.push_back(BuildOdxFunction(context, request, "REQ"));
+    }
+    AddResponses(context, element, "POS-RESPONSE-REFS", "POS-RESPONSE-REF", "POS",
+                 service->positiveResponses);
+    AddResponses(context, element, "NEG-RESPONSE-REFS", "NEG-RESPONSE-REF", "NEG",
+                 service->negativeResponses);
+    ReadSessions(context, element, *service);
+    return service;
+}
+
+}  // namespace qm::diag

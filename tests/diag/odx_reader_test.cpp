@@ -1,0 +1,672 @@
+// The ODX build on small documents written for the tests: inheritance and duplicate removal,
+// functional classes, sessions, every data-object kind, tables, DTCs, the messages and the
+// reference cycles that must not hang.
+#include <gtest/gtest.h>
+
+#include "diag/diagnose_lib.h"
+#include "diag_test_support.h"
+
+namespace qm::diag::test {
+namespace {
+
+std::string Odx(const std::string& layers, const std::string& version = "2.2.0") {
+    return "<?xml version='1.0' encoding='UTF-8'?>\n<ODX MODEL-VERSION='" + version +
+           "' xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance'>"
+           "<DIAG-LAYER-CONTAINER ID='DLC'><SHORT-NAME>Container</SHORT-NAME>" +
+           layers + "</DIAG-LAYER-CONTAINER></ODX>\n";
+}
+
+std::string Sid(int value) {
+    return "<PARAM xsi:type='CODED-CONST' SEMANTIC='SERVICE-ID'><SHORT-NAME>SID</SHORT-NAME>"
+           "<BYTE-POSITION>0</BYTE-POSITION><CODED-VALUE>" +
+           std::to_string(value) +
+           "</CODED-VALUE><DIAG-CODED-TYPE xsi:type='STANDARD-LENGTH-TYPE' "
+           "BASE-DATA-TYPE='A_UINT32'><BIT-LENGTH>8</BIT-LENGTH></DIAG-CODED-TYPE></PARAM>";
+}
+
+std::string Request(const std::string& id, const std::string& params) {
+    return "<REQUEST ID='" + id + "'><SHORT-NAME>RQ_" + id + "</SHORT-NAME><PARAMS>" + params +
+           "</PARAMS></REQUEST>";
+}
+
+std::string Service(const std::string& id, const std::string& name, const std::string& request,
+                    const std::string& extra = "") {
+    std::string text = "<DIAG-SERVICE ID='" + id + "'><SHORT-NAME>" + name + "</SHORT-NAME>";
+    text += extra;
+    if (!request.empty()) text += "<REQUEST-REF ID-REF='" + request + "'/>";
+    return text + "</DIAG-SERVICE>";
+}
+
+std::string Layer(const std::string& kind, const std::string& id, const std::string& name,
+                  const std::string& content) {
+    return "<" + kind + " ID='" + id + "'><SHORT-NAME>" + name + "</SHORT-NAME>" + content + "</" +
+           kind + ">";
+}
+
+// Loads the text as an ODX file and builds the model; the XML log is emptied first.
+class OdxBuild : public ::testing::Test {
+  protected:
+    void Build(const std::string& text, uint8_t expected = 1) {
+        NanoXML::ClearMessageLog();
+        file_ = std::make_unique<TempFile>("odx_test.odx-d", text);
+        ASSERT_EQ(library.LoadOdxFile(file_->Path().c_str(), 1), expected);
+    }
+    std::string Log() const { return NanoXML::MessageLog(); }
+    IECU* Ecu(const std::string& name) {
+        for (uint64_t e = 0; e < library.GetEcuCount(); ++e) {
+            if (name == library.GetEcu(e)->GetShortName()) return library.GetEcu(e);
+        }
+        return nullptr;
+    }
+    static IUDSService* ServiceOf(IECU* ecu, const std::string& name) {
+        for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
+            IFunctionalClass* cls = ecu->GetFunctionalClass(c);
+            for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
+                if (name == cls->GetService(s)->GetName()) return cls->GetService(s);
+            }
+        }
+        return nullptr;
+    }
+    static uint64_t ServiceCount(IECU* ecu) {
+        uint64_t count = 0;
+        for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c)
+            count += ecu->GetFunctionalClass(c)->GetServiceCount();
+        return count;
+    }
+    static std::vector<uint8_t> Bytes(IUDSFunction* function) {
+        std::vector<uint8_t> bytes(function->Encode(nullptr, 0));
+        function->Encode(bytes.data(), bytes.size());
+        return bytes;
+    }
+    // The first request parameter of the named service of the first ECU.
+    IParam* RequestParam(const std::string& service, uint64_t index) {
+        IUDSService* found = ServiceOf(library.GetEcu(0), service);
+        if (found == nullptr || found->GetRequestCount() == 0) return nullptr;
+        return found->GetRequest(0)->GetParam(index);
+    }
+
+    CDiagnoseLib library;
+
+  private:
+    std::unique_ptr<TempFile> file_;
+};
+
+// A base variant "Base" with services A (0x10) and B (0x11) and an ECU variant "Lazy" that
+// inherits them and overrides B by its own (0x31).
+std::string InheritanceDocument() {
+    const std::string base =
+        Layer("BASE-VARIANT", "BV", "Base",
+              "<DIAG-COMMS>" + Service("BV.A", "A", "BV.RA") + Service("BV.B", "B", "BV.RB") +
+                  "</DIAG-COMMS><REQUESTS>" + Request("BV.RA", Sid(0x10)) +
+                  Request("BV.RB", Sid(0x11)) + "</REQUESTS>");
+    const std::string variant =
+        Layer("ECU-VARIANT", "EV", "Lazy",
+              "<DIAG-COMMS>" + Service("EV.B", "B", "EV.RB") + "</DIAG-COMMS><REQUESTS>" +
+                  Request("EV.RB", Sid(0x31)) +
+                  "</REQUESTS><PARENT-REFS><PARENT-REF ID-REF='BV' DOCREF='Container' "
+                  "DOCTYPE='CONTAINER' xsi:type='BASE-VARIANT-REF'/></PARENT-REFS>");
+    return Odx("<ECU-VARIANTS>" + variant + "</ECU-VARIANTS><BASE-VARIANTS>" + base +
+               "</BASE-VARIANTS>");
+}
+
+TEST_F(OdxBuild, BaseVariantsComeFirstAndOwnServicesOverrideInheritedOnes) {
+    Build(InheritanceDocument());
+    EXPECT_STREQ(library.GetFormat(), "ODX_2.2.0");
+    ASSERT_EQ(library.GetEcuCount(), 2u);
+    // Base variants first, although the file lists the ECU variants first.
+    EXPECT_STREQ(library.GetEcu(0)->GetShortName(), "Base");
+    EXPECT_EQ(library.GetEcu(0)->IsJobFile(), 1);
+    EXPECT_STREQ(library.GetEcu(0)->GetXmlLocation(), "BV");
+    IECU* lazy = library.GetEcu(1);
+    EXPECT_STREQ(lazy->GetShortName(), "Lazy");
+    EXPECT_EQ(lazy->IsJobFile(), 0);
+    ASSERT_EQ(ServiceCount(lazy), 2u);
+    // Own services first, inherited ones after; the inherited B is dropped.
+    IFunctionalClass* others = lazy->GetFunctionalClass(0);
+    EXPECT_STREQ(others->GetName(), "Others");
+    EXPECT_STREQ(others->GetService(0)->GetName(), "B");
+    EXPECT_EQ(others->GetService(0)->GetServiceId(), 0x31);
+    EXPECT_STREQ(others->GetService(1)->GetName(), "A");
+    EXPECT_EQ(others->GetService(1)->GetServiceId(), 0x10);
+}
+
+TEST_F(OdxBuild, ReferenceStatisticsAndTimingLines) {
+    Build(InheritanceDocument());
+    const std::string messages = library.GetMessages();
+    EXPECT_EQ(messages.rfind("ODX Refs multicore: ", 0), 0u) << messages;
+    EXPECT_NE(messages.find("ms\r\nNEW: Resolved REFS:4 Unresolved REFS:0\r\n"), std::string::npos)
+        << messages;
+    // One collection line per ECU in the XML log.
+    const std::string log = Log();
+    size_t lines = 0;
+    for (size_t at = log.find("Services collection time: "); at != std::string::npos;
+         at = log.find("Services collection time: ", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 2u);
+}
+
+TEST_F(OdxBuild, UnresolvedReferencesAreCountedAndTheBuildGoesOn) {
+    Build(Odx("<BASE-VARIANTS>" +
+              Layer("BASE-VARIANT", "BV", "Base",
+                    "<DIAG-COMMS>" + Service("S1", "Lost", "NOWHERE") + "</DIAG-COMMS>") +
+              "</BASE-VARIANTS>"));
+    ASSERT_EQ(library.GetEcuCount(), 1u);
+    EXPECT_NE(std::string(library.GetMessages()).find("NEW: Resolved REFS:0 Unresolved REFS:1\r\n"),
+              std::string::npos);
+    EXPECT_NE(Log().find("Unresolved REF: \"REQUEST-REF\" ID=\"NOWHERE\"\r\n"), std::string::npos);
+    // The service has its REQUEST-REF and is kept, without a request.
+    IUDSService* lost = ServiceOf(library.GetEcu(0), "Lost");
+    ASSERT_NE(lost, nullptr);
+    EXPECT_EQ(lost->GetRequestCount(), 0u);
+}
+
+TEST_F(OdxBuild, ServiceWithoutRequestRefIsDropped) {
+    Build(Odx("<BASE-VARIANTS>" +
+              Layer("BASE-VARIANT", "BV", "Base",
+                    "<DIAG-COMMS>" + Service("S1", "NoRequest", "") + Service("S2", "Kept", "R2") +
+                        "</DIAG-COMMS><REQUESTS>" + Request("R2", Sid(0x3E)) + "</REQUESTS>") +
+              "</BASE-VARIANTS>"));
+    IECU* ecu = library.GetEcu(0);
+    EXPECT_EQ(ServiceCount(ecu), 1u);
+    EXPECT_EQ(ServiceOf(ecu, "NoRequest"), nullptr);
+    EXPECT_NE(ServiceOf(ecu, "Kept"), nullptr);
+}
+
+TEST_F(OdxBuild, FunctionalClassesFromReferencesWithOthersLast) {
+    const std::string classes =
+        "<FUNCT-CLASSS><FUNCT-CLASS ID='FC1'><SHORT-NAME>Ident</SHORT-NAME><LONG-NAME>"
+        "Identification</LONG-NAME></FUNCT-CLASS><FUNCT-CLASS ID='FC2'><SHORT-NAME>Mem"
+        "</SHORT-NAME></FUNCT-CLASS></FUNCT-CLASSS>";
+    const std::string refs1 =
+        "<FUNCT-CLASS-REFS><FUNCT-CLASS-REF ID-REF='FC1'/></FUNCT-CLASS-REFS>";
+    const std::string refs2 =
+        "<FUNCT-CLASS-REFS><FUNCT-CLASS-REF ID-REF='FC2'/><FUNCT-CLASS-REF "
+        "ID-REF='FC1'/></FUNCT-CLASS-REFS>";
+    Build(
+        Odx("<BASE-VARIANTS>" +
+            Layer("BASE-VARIANT", "BV", "Base",
+                  classes + "<DIAG-COMMS>" + Service("S0", "Loose", "R", "") +
+                      Service("S1", "ReadIdent", "R", refs1) + Service("S2", "Memory", "R", refs2) +
+                      Service("S3", "ReadMore", "R", refs1) + "</DIAG-COMMS><REQUESTS>" +
+                      Request("R", Sid(0x22)) + "</REQUESTS>") +
+            "</BASE-VARIANTS>"));
+    IECU* ecu = library.GetEcu(0);
+    ASSERT_EQ(ecu->GetFunctionalClassCount(), 3u);
+    EXPECT_STREQ(ecu->GetFunctionalClass(0)->GetName(), "Identification");  // the long name
+    EXPECT_STREQ(ecu->GetFunctionalClass(0)->GetXmlLocation(), "FC1");
+    EXPECT_EQ(ecu->GetFunctionalClass(0)->GetServiceCount(), 2u);
+    EXPECT_STREQ(ecu->GetFunctionalClass(1)->GetName(), "Mem");  // no long name: the short name
+    EXPECT_STREQ(ecu->GetFunctionalClass(2)->GetName(), "Others");
+    EXPECT_STREQ(ecu->GetFunctionalClass(2)->GetService(0)->GetName(), "Loose");
+}
+
+// Shared data "Shared" (service S), base "Base" whose parents are the shared data and,
+// optionally, its own service.
+std::string SharedDataDocument(bool ownService) {
+    const std::string shared =
+        Layer("ECU-SHARED-DATA", "ESD", "Shared",
+              "<DIAG-COMMS>" + Service("ESD.S", "S", "ESD.R") + "</DIAG-COMMS><REQUESTS>" +
+                  Request("ESD.R", Sid(0x19)) + "</REQUESTS>");
+    const std::string own = ownService ? "<DIAG-COMMS>" + Service("BV.O", "Own", "BV.R") +
+                                             "</DIAG-COMMS><REQUESTS>" +
+                                             Request("BV.R", Sid(0x14)) + "</REQUESTS>"
+                                       : "";
+    const std::string base = Layer("BASE-VARIANT", "BV", "Base",
+                                   own +
+                                       "<PARENT-REFS><PARENT-REF ID-REF='ESD' DOCREF='Container' "
+                                       "xsi:type='ECU-SHARED-DATA-REF'/></PARENT-REFS>");
+    return Odx("<ECU-SHARED-DATAS>" + shared + "</ECU-SHARED-DATAS><BASE-VARIANTS>" + base +
+               "</BASE-VARIANTS>");
+}
+
+TEST_F(OdxBuild, SharedDataIsFollowedOnlyWhileNothingWasCollected) {
+    Build(SharedDataDocument(false));
+    ASSERT_EQ(library.GetEcuCount(), 1u);  // shared data is no variant
+    EXPECT_EQ(ServiceCount(library.GetEcu(0)), 1u);
+    EXPECT_NE(ServiceOf(library.GetEcu(0), "S"), nullptr);
+
+    CDiagnoseLib second;
+    TempFile file("odx_shared.odx-d", SharedDataDocument(true));
+    ASSERT_EQ(second.LoadOdxFile(file.Path().c_str(), 1), 1);
+    EXPECT_EQ(ServiceCount(second.GetEcu(0)), 1u);
+    EXPECT_EQ(ServiceOf(second.GetEcu(0), "S"), nullptr);
+    EXPECT_NE(ServiceOf(second.GetEcu(0), "Own"), nullptr);
+}
+
+TEST_F(OdxBuild, ParentRefsThatLoopEndWithALine) {
+    const std::string parentsOf =
+        "<PARENT-REFS><PARENT-REF ID-REF='%' DOCREF='Container' xsi:type='BASE-VARIANT-REF'/>"
+        "</PARENT-REFS>";
+    auto parents = [&](const std::string& target) {
+        std::string text = parentsOf;
+        text.replace(text.find('%'), 1, target);
+        return text;
+    };
+    Build(Odx("<BASE-VARIANTS>" +
+              Layer("BASE-VARIANT", "B1", "One",
+                    "<DIAG-COMMS>" + Service("S1", "S1", "R") + "</DIAG-COMMS><REQUESTS>" +
+                        Request("R", Sid(0x10)) + "</REQUESTS>" + parents("B2")) +
+              Layer("BASE-VARIANT", "B2", "Two",
+                    "<DIAG-COMMS>" + Service("S2", "S2", "R") + "</DIAG-COMMS>" + parents("B1")) +
+              Layer("BASE-VARIANT", "B3", "Self", parents("B3")) + "</BASE-VARIANTS>"));
+    ASSERT_EQ(library.GetEcuCount(), 3u);
+    EXPECT_EQ(ServiceCount(library.GetEcu(0)), 2u);
+    EXPECT_EQ(ServiceCount(library.GetEcu(1)), 2u);
+    EXPECT_EQ(ServiceCount(library.GetEcu(2)), 0u);
+    EXPECT_NE(Log().find("ODX Warning: PARENT-REFS cycle at \"One\", not followed\r\n"),
+              std::string::npos)
+        << Log();
+    EXPECT_NE(Log().find("ODX Warning: PARENT-REFS cycle at \"Self\", not followed\r\n"),
+              std::string::npos);
+}
+
+TEST_F(OdxBuild, ComparamDocumentsGiveNoEcu) {
+    Build(
+        "<ODX MODEL-VERSION='2.2.0'><COMPARAM-SUBSET ID='CS'><SHORT-NAME>CS</SHORT-NAME>"
+        "</COMPARAM-SUBSET></ODX>");
+    EXPECT_EQ(library.GetEcuCount(), 0u);
+    EXPECT_STREQ(library.GetFormat(), "");
+    EXPECT_NE(std::string(library.GetMessages()).find("NEW: Resolved REFS:0 Unresolved REFS:0"),
+              std::string::npos);
+}
+
+TEST_F(OdxBuild, NoOdxTreeNoBuild) {
+    CDiagnoseLib empty;
+    EXPECT_EQ(empty.BuildModel(), 0);
+    EXPECT_STREQ(empty.GetMessages(), "");
+}
+
+TEST_F(OdxBuild, FileThatDoesNotParseChangesNothing) {
+    CDiagnoseLib lib;
+    EXPECT_EQ(lib.LoadOdxFile("/nonexistent/file.odx", 1), 0);
+    EXPECT_EQ(lib.SourceTree()->children.size(), 0u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parameters and data objects
+
+std::string Dictionary(const std::string& content) {
+    return "<DIAG-DATA-DICTIONARY-SPEC>" + content + "</DIAG-DATA-DICTIONARY-SPEC>";
+}
+
+std::string Dop(const std::string& id, const std::string& name, int bits,
+                const std::string& compu =
+                    "<COMPU-METHOD><CATEGORY>IDENTICAL</CATEGORY>"
+                    "</COMPU-METHOD>") {
+    return "<DATA-OBJECT-PROP ID='" + id + "'><SHORT-NAME>" + name + "</SHORT-NAME>" + compu +
+           "<DIAG-CODED-TYPE xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UINT32'>"
+           "<BIT-LENGTH>" +
+           std::to_string(bits) + "</BIT-LENGTH></DIAG-CODED-TYPE></DATA-OBJECT-PROP>";
+}
+
+std::string TextTable() {
+    return "<COMPU-METHOD><CATEGORY>TEXTTABLE</CATEGORY><COMPU-INTERNAL-TO-PHYS><COMPU-SCALES>"
+           "<COMPU-SCALE><LOWER-LIMIT>1</LOWER-LIMIT><UPPER-LIMIT>1</UPPER-LIMIT><COMPU-CONST>"
+           "<VT>Default</VT></COMPU-CONST></COMPU-SCALE><COMPU-SCALE><LOWER-LIMIT>2"
+           "</LOWER-LIMIT><UPPER-LIMIT>3</UPPER-LIMIT><COMPU-CONST><VT>Programming</VT>"
+           "</COMPU-CONST></COMPU-SCALE></COMPU-SCALES></COMPU-INTERNAL-TO-PHYS></COMPU-METHOD>";
+}
+
+std::string ValueParam(const std::string& name, int byte, const std::string& dopRef) {
+    return "<PARAM xsi:type='VALUE'><SHORT-NAME>" + name + "</SHORT-NAME><BYTE-POSITION>" +
+           std::to_string(byte) + "</BYTE-POSITION>" + dopRef + "</PARAM>";
+}
+
+// One base variant with the dictionary and one service "T" whose request holds the SID 0x22
+// and the given parameters.
+std::string ParamDocument(const std::string& dictionary, const std::string& params,
+                          const std::string& extraLayer = "") {
+    return Odx("<BASE-VARIANTS>" +
+               Layer("BASE-VARIANT", "BV", "Base",
+                     Dictionary(dictionary) + "<DIAG-COMMS>" + Service("S", "T", "R") +
+                         "</DIAG-COMMS><REQUESTS>" + Request("R", Sid(0x22) + params) +
+                         "</REQUESTS>" + extraLayer) +
+               "</BASE-VARIANTS>");
+}
+
+TEST_F(OdxBuild, CodedConstantsPositionsAndFinishing) {
+    Build(ParamDocument(
+        "<DATA-OBJECT-PROPS>" + Dop("D16", "Word", 16) + "</DATA-OBJECT-PROPS>",
+        "<PARAM xsi:type='CODED-CONST'><SHORT-NAME>DID</SHORT-NAME><BYTE-POSITION>1"
+        "</BYTE-POSITION><CODED-VALUE>61840</CODED-VALUE><DIAG-CODED-TYPE "
+        "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UINT32'><BIT-LENGTH>16</BIT-LENGTH>"
+        "</DIAG-CODED-TYPE></PARAM>"
+        "<PARAM xsi:type='CODED-CONST'><SHORT-NAME>Masked</SHORT-NAME><BYTE-POSITION>5"
+        "</BYTE-POSITION><CODED-VALUE>255</CODED-VALUE><DIAG-CODED-TYPE "
+        "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UNICODE2STRING' "
+        "IS-HIGHLOW-BYTE-ORDER='false'><BIT-LENGTH>8</BIT-LENGTH><BIT-MASK>0F</BIT-MASK>"
+        "</DIAG-CODED-TYPE></PARAM>"
+        "<PARAM xsi:type='RESERVED'><SHORT-NAME>Gap</SHORT-NAME><BYTE-POSITION>3"
+        "</BYTE-POSITION><BIT-POSITION>4</BIT-POSITION></PARAM>"));
+    IParam* sid = RequestParam("T", 0);
+    ASSERT_NE(sid, nullptr);
+    EXPECT_STREQ(sid->GetType(), "CONSTCOMP");  // SERVICE-ID semantic
+    EXPECT_STREQ(sid->GetBaseDataType(), "A_UINT32");
+    EXPECT_EQ(sid->GetBaseTypeCode(), 5u);
+    EXPECT_EQ(sid->GetBitLength(), 8);
+    // Every parameter of a message takes its position from its predecessor: the identifier
+    // stated at byte 1 (no bit position) moves to byte 2; "Masked" follows it at byte 7; "Gap",
+    // stated below its predecessor, moves behind it.
+    IParam* did = RequestParam("T", 1);
+    EXPECT_STREQ(did->GetType(), "CODED-CONST");
+    EXPECT_EQ(did->GetBytePosition(), 2);
+    EXPECT_EQ(did->GetBitPosition(), 0);
+    EXPECT_EQ(did->GetValue(), 61840u);
+    // A hex mask, an unlisted base type mapped to its nearest code, the byte order flag.
+    IParam* masked = RequestParam("T", 2);
+    EXPECT_STREQ(masked->GetName(), "Masked");
+    EXPECT_EQ(masked->GetBytePosition(), 7);
+    EXPECT_EQ(masked->GetBitMask(), 0x0Fu);
+    EXPECT_EQ(masked->GetValue(), 0x0Fu);
+    EXPECT_EQ(masked->GetBaseTypeCode(), 13u);
+    EXPECT_EQ(masked->GetByteOrder(), 1u);
+    // No coded type: finished as one byte of UINT8.
+    IParam* gap = RequestParam("T", 3);
+    EXPECT_STREQ(gap->GetName(), "Gap");
+    EXPECT_EQ(gap->GetBitLength(), 8);
+    EXPECT_STREQ(gap->GetBaseDataType(), "UINT8");
+    EXPECT_EQ(gap->GetBaseTypeCode(), 1u);
+    EXPECT_EQ(gap->GetBytePosition(), 8);
+    EXPECT_EQ(gap->GetBitPosition(), 0);
+    IUDSService* service = ServiceOf(library.GetEcu(0), "T");
+    EXPECT_EQ(service->GetServiceId(), 0x22);
+    // Nine bytes long (the last parameter ends at byte 8); values go at a running cursor.
+    EXPECT_EQ(Bytes(service->GetRequest(0)),
+              (std::vector<uint8_t>{0x22, 0xF1, 0x90, 0x0F, 0x00, 0x00, 0x00, 0x00, 0x00}));
+}
+
+TEST_F(OdxBuild, TextTableDataObjectByReferenceAndByShortName) {
+    Build(ParamDocument(
+        "<DATA-OBJECT-PROPS>" + Dop("DT", "Mode", 8, TextTable()) + "</DATA-OBJECT-PROPS>",
+        ValueParam("ByRef", 1, "<DOP-REF ID-REF='DT'/>") +
+            ValueParam("ByName", 2, "<DOP-SNREF SHORT-NAME='Mode'/>") +
+            ValueParam("Nameless", 3, "<DOP-SNREF SHORT-NAME='Nothing'/>") +
+            ValueParam("Lost", 4, "<DOP-REF ID-REF='GONE'/>")));
+    for (int index : {1, 2}) {
+        IParam* param = RequestParam("T", index);
+        ASSERT_EQ(param->GetValueCount(), 2u) << index;
+        EXPECT_STREQ(param->GetValue(uint64_t{1})->GetText(), "Programming");
+        EXPECT_EQ(param->GetValue(uint64_t{1})->GetRangeStart(), 2u);
+        EXPECT_EQ(param->GetValue(uint64_t{1})->GetRangeEnd(), 3u);
+        EXPECT_EQ(param->GetBitLength(), 8);
+    }
+    EXPECT_EQ(static_cast<CParam*>(RequestParam("T", 1))->dtrefId, "DT");
+    EXPECT_NE(Log().find("ODX Warning: unresolved DOP-SNREF of \"Nameless\" : with "
+                         "SHORT-NAME=\"Nothing\" \r\n"),
+              std::string::npos)
+        << Log();
+    EXPECT_NE(Log().find("ODX Warning: unresolved DOP-REF of \"Lost\" : with ID=\"GONE\" \r\n"),
+              std::string::npos);
+}
+
+TEST_F(OdxBuild, UnhandledDataObjectKindIsReported) {
+    Build(
+        ParamDocument("<ENV-DATA-DESCS><ENV-DATA-DESC ID='ENV'><SHORT-NAME>Env</SHORT-NAME>"
+                      "</ENV-DATA-DESC></ENV-DATA-DESCS>",
+                      ValueParam("Env", 1, "<DOP-REF ID-REF='ENV'/>")));
+    EXPECT_NE(Log().find("ODX Warning: unhandled DOP-REF type: \"ENV-DATA-DESC\" : with "
+                         "ID=\"ENV\" \r\n"),
+              std::string::npos)
+        << Log();
+}
+
+std::string Structure(const std::string& id, const std::string& name, const std::string& params) {
+    return "<STRUCTURE ID='" + id + "'><SHORT-NAME>" + name + "</SHORT-NAME><PARAMS>" + params +
+           "</PARAMS></STRUCTURE>";
+}
+
+TEST_F(OdxBuild, StructuresAndEndOfPduFields) {
+    const std::string dictionary =
+        "<DATA-OBJECT-PROPS>" + Dop("D8", "Byte", 8) + Dop("D16", "Word", 16) +
+        "</DATA-OBJECT-PROPS><STRUCTURES>" +
+        Structure("ST", "Pair",
+                  ValueParam("First", 0, "<DOP-REF ID-REF='D8'/>") +
+                      ValueParam("Second", 1, "<DOP-REF ID-REF='D16'/>")) +
+        "</STRUCTURES><END-OF-PDU-FIELDS><END-OF-PDU-FIELD ID='EF'><SHORT-NAME>Pairs"
+        "</SHORT-NAME><BASIC-STRUCTURE-REF ID-REF='ST'/><MIN-NUMBER-OF-ITEMS>1"
+        "</MIN-NUMBER-OF-ITEMS><MAX-NUMBER-OF-ITEMS>4</MAX-NUMBER-OF-ITEMS></END-OF-PDU-FIELD>"
+        "<END-OF-PDU-FIELD ID='EB'><SHORT-NAME>Broken</SHORT-NAME><BASIC-STRUCTURE-SNREF "
+        "SHORT-NAME='Missing'/></END-OF-PDU-FIELD></END-OF-PDU-FIELDS>";
+    Build(ParamDocument(dictionary, ValueParam("Record", 1, "<DOP-REF ID-REF='ST'/>") +
+                                        ValueParam("Items", 4, "<DOP-REF ID-REF='EF'/>") +
+                                        ValueParam("Bad", 10, "<DOP-REF ID-REF='EB'/>")));
+    IParam* record = RequestParam("T", 1);
+    ASSERT_EQ(record->GetSubParamCount(), 2u);
+    EXPECT_STREQ(record->GetSubParam(1)->GetName(), "Second");
+    EXPECT_EQ(record->GetSubParam(1)->GetBitLength(), 16);
+    EXPECT_EQ(record->GetBitLength(), 24);
+    EXPECT_STREQ(record->GetBaseDataType(), "STRUCT");
+    IParam* items = RequestParam("T", 2);
+    EXPECT_EQ(items->GetArraySizeMin(), 1u);
+    EXPECT_EQ(items->GetArraySizeMax(), 4u);
+    EXPECT_EQ(items->IsArray(), 1);
+    EXPECT_EQ(items->GetSubParamCount(), 2u);
+    EXPECT_EQ(items->GetBitLength(), 24);
+    EXPECT_NE(Log().find("ODX Warning: unresolved END-OF-PDU-FIELD entry: \"Broken\"\r\n"),
+              std::string::npos)
+        << Log();
+}
+
+TEST_F(OdxBuild, SelfReferencingStructuresDoNotHang) {
+    const std::string dictionary =
+        "<STRUCTURES>" +
+        Structure("LOOP", "Loop", ValueParam("Again", 0, "<DOP-REF ID-REF='LOOP'/>")) +
+        Structure("A", "A", ValueParam("ToB", 0, "<DOP-REF ID-REF='B'/>")) +
+        Structure("B", "B", ValueParam("ToA", 0, "<DOP-REF ID-REF='A'/>")) + "</STRUCTURES>";
+    Build(ParamDocument(dictionary, ValueParam("L", 1, "<DOP-REF ID-REF='LOOP'/>") +
+                                        ValueParam("X", 2, "<DOP-REF ID-REF='A'/>")));
+    IParam* loop = RequestParam("T", 1);
+    ASSERT_EQ(loop->GetSubParamCount(), 1u);
+    EXPECT_EQ(loop->GetSubParam(0)->GetSubParamCount(), 0u);
+    EXPECT_NE(Log().find("ODX Warning: recursive data object \"Loop\" not expanded\r\n"),
+              std::string::npos)
+        << Log();
+    EXPECT_NE(Log().find("ODX Warning: recursive data object \"A\" not expanded\r\n"),
+              std::string::npos);
+}
+
+TEST_F(OdxBuild, StructuresThatDoubleAtEveryLevelStopAtTheBudget) {
+    // Each structure holds its successor twice: 2^30 parameters if nothing stopped it.
+    std::string structures = "<STRUCTURES>";
+    for (int level = 0; level < 30; ++level) {
+        const std::string next = "<DOP-REF ID-REF='S" + std::to_string(level + 1) + "'/>";
+        structures += Structure("S" + std::to_string(level), "S" + std::to_string(level),
+                                ValueParam("L", 0, next) + ValueParam("R", 1, next));
+    }
+    structures += "</STRUCTURES>";
+    Build(ParamDocument(structures, ValueParam("Tree", 1, "<DOP-REF ID-REF='S0'/>")));
+    ASSERT_EQ(library.GetEcuCount(), 1u);
+    EXPECT_NE(Log().find("ODX Warning: parameter expansion limit reached, further parameters "
+                         "skipped\r\n"),
+              std::string::npos);
+}
+
+TEST_F(OdxBuild, DtcDataObjectTextsAndVariantDtcs) {
+    const std::string dtcs =
+        "<DTC-DOPS><DTC-DOP ID='DD'><SHORT-NAME>Faults</SHORT-NAME><DIAG-CODED-TYPE "
+        "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UINT32'><BIT-LENGTH>24</BIT-LENGTH>"
+        "</DIAG-CODED-TYPE><COMPU-METHOD><CATEGORY>IDENTICAL</CATEGORY></COMPU-METHOD><DTCS>"
+        "<DTC ID='D1'><SHORT-NAME>DTC1</SHORT-NAME><TROUBLE-CODE>4660</TROUBLE-CODE>"
+        "<DISPLAY-TROUBLE-CODE>P1234</DISPLAY-TROUBLE-CODE><TEXT>Sensor open</TEXT><LEVEL>2"
+        "</LEVEL><SDGS><SDG><SDG-CAPTION ID='C'><SHORT-NAME>Action</SHORT-NAME></SDG-CAPTION>"
+        "<SD>Replace sensor</SD></SDG></SDGS></DTC><DTC-REF ID-REF='D2'/><NOT-A-DTC/></DTCS>"
+        "</DTC-DOP></DTC-DOPS>";
+    const std::string shared =
+        "<DTC-DOPS><DTC-DOP ID='OTHER'><SHORT-NAME>Other</SHORT-NAME><DTCS><DTC ID='D2'>"
+        "<SHORT-NAME>DTC2</SHORT-NAME><TROUBLE-CODE>17</TROUBLE-CODE></DTC></DTCS></DTC-DOP>"
+        "</DTC-DOPS>";
+    Build(ParamDocument(dtcs + shared, ValueParam("Code", 1, "<DOP-REF ID-REF='DD'/>")));
+    IParam* code = RequestParam("T", 1);
+    EXPECT_EQ(code->GetBitLength(), 24);
+    ASSERT_EQ(code->GetValueCount(), 2u);
+    EXPECT_STREQ(code->GetValue(uint64_t{0})->GetText(), "DTC1 - 4660 : Sensor open");
+    EXPECT_EQ(code->GetValue(uint64_t{0})->GetRangeStart(), 4660u);
+    EXPECT_STREQ(code->GetValue(uint64_t{1})->GetText(), "DTC2 - 17");
+    // The variant's DTCs: every DTC element of every DTCS list below it.
+    IECU* ecu = library.GetEcu(0);
+    ASSERT_EQ(ecu->GetDtcCount(), 2u);
+    IDTC* first = ecu->GetDtc(0);
+    EXPECT_STREQ(first->GetName(), "DTC1");
+    EXPECT_EQ(first->GetValue(), 4660u);
+    EXPECT_STREQ(first->GetDisp(), "P1234");
+    EXPECT_STREQ(first->GetText(), "Sensor open");
+    EXPECT_EQ(first->GetLevel(), 2u);
+    ASSERT_EQ(first->GetSdCount(), 1u);
+    EXPECT_STREQ(first->GetSd(0)->GetName(), "Action");
+    EXPECT_STREQ(first->GetSd(0)->GetDescr(), "Replace sensor");
+    EXPECT_STREQ(ecu->GetDtc(1)->GetName(), "DTC2");
+}
+
+TEST_F(OdxBuild, MultiplexerCasesAndDefault) {
+    const std::string dictionary =
+        "<DATA-OBJECT-PROPS>" + Dop("D8", "Byte", 8) + Dop("D16", "Word", 16) +
+        "</DATA-OBJECT-PROPS><STRUCTURES>" +
+        Structure("S1", "One", ValueParam("V1", 0, "<DOP-REF ID-REF='D8'/>")) +
+        Structure("S2", "Two", ValueParam("V2", 0, "<DOP-REF ID-REF='D16'/>")) +
+        "</STRUCTURES><MUXS><MUX ID='M'><SHORT-NAME>Mux</SHORT-NAME><BYTE-POSITION>1"
+        "</BYTE-POSITION><SWITCH-KEY><BYTE-POSITION>0</BYTE-POSITION><DATA-OBJECT-PROP-REF "
+        "ID-REF='D8'/></SWITCH-KEY><DEFAULT-CASE><SHORT-NAME>Fallback</SHORT-NAME>"
+        "<STRUCTURE-REF ID-REF='S1'/></DEFAULT-CASE><CASES><CASE><SHORT-NAME>First</SHORT-NAME>"
+        "<STRUCTURE-REF ID-REF='S1'/><LOWER-LIMIT>1</LOWER-LIMIT><UPPER-LIMIT>1</UPPER-LIMIT>"
+        "</CASE><CASE><SHORT-NAME>Second</SHORT-NAME><STRUCTURE-REF ID-REF='S2'/><LOWER-LIMIT>2"
+        "</LOWER-LIMIT><UPPER-LIMIT>5</UPPER-LIMIT></CASE></CASES></MUX></MUXS>";
+    Build(ParamDocument(dictionary, ValueParam("Data", 1, "<DOP-REF ID-REF='M'/>")));
+    IParam* mux = RequestParam("T", 1);
+    ASSERT_EQ(mux->GetSubParamCount(), 2u);
+    IParam* key = mux->GetSubParam(0);
+    EXPECT_STREQ(key->GetName(), "MuxSwitchKey");
+    EXPECT_EQ(key->IsKey(), 1);
+    EXPECT_EQ(key->GetBitLength(), 8);
+    ASSERT_EQ(key->GetChoiceCount(), 2u);
+    EXPECT_EQ(key->GetValue(uint64_t{1})->GetRangeEnd(), 5u);
+    IParam* cases = mux->GetSubParam(1);
+    EXPECT_STREQ(cases->GetName(), "Cases");
+    EXPECT_EQ(cases->IsConditional(), 1);
+    EXPECT_EQ(cases->GetBytePosition(), 1);
+    ASSERT_EQ(cases->GetChoiceCount(), 3u);
+    EXPECT_EQ(cases->GetBitLength(), 16);  // the longest case
+    IParam* second = cases->SelectChoice(1);
+    EXPECT_STREQ(second->GetName(), "Case Second");
+    EXPECT_STREQ(second->GetType(), "OdxMuxCase");
+    uint32_t low = 0, high = 0;
+    ASSERT_TRUE(second->GetRange(&low, &high));
+    EXPECT_EQ(low, 2u);
+    EXPECT_EQ(high, 5u);
+    EXPECT_EQ(second->GetBitLength(), 16);
+    EXPECT_STREQ(cases->SelectChoice(2)->GetName(), "Case Fallback");
+    EXPECT_EQ(cases->GetBitLength(), 8);  // a selected case lends its length
+}
+
+std::string Table(const std::string& rows) {
+    return "<TABLES><TABLE ID='TB'><SHORT-NAME>Records</SHORT-NAME><KEY-DOP-REF ID-REF='KD'/>" +
+           rows + "</TABLE></TABLES>";
+}
+
+TEST_F(OdxBuild, TableKeyAndTableStruct) {
+    const std::string dictionary =
+        "<DATA-OBJECT-PROPS>" + Dop("KD", "Key", 16, TextTable()) + Dop("D8", "Byte", 8) +
+        "</DATA-OBJECT-PROPS><STRUCTURES>" +
+        Structure("S1", "One", ValueParam("V1", 0, "<DOP-REF ID-REF='D8'/>")) + "</STRUCTURES>" +
+        Table(
+            "<TABLE-ROW ID='R1'><SHORT-NAME>Row1</SHORT-NAME><KEY>258</KEY><STRUCTURE-REF "
+            "ID-REF='S1'/></TABLE-ROW><TABLE-ROW ID='R2'><SHORT-NAME>Row2</SHORT-NAME><KEY>"
+            "Programming</KEY><DATA-OBJECT-PROP-REF ID-REF='D8'/></TABLE-ROW><TABLE-ROW "
+            "ID='R3'><SHORT-NAME>Row3</SHORT-NAME><KEY>not a key</KEY></TABLE-ROW>");
+    Build(ParamDocument(dictionary,
+                        "<PARAM xsi:type='TABLE-KEY' ID='TK'><SHORT-NAME>Id</SHORT-NAME>"
+                        "<BYTE-POSITION>1</BYTE-POSITION><TABLE-REF ID-REF='TB'/></PARAM>"
+                        "<PARAM xsi:type='TABLE-STRUCT'><SHORT-NAME>Data</SHORT-NAME>"
+                        "<BYTE-POSITION>3</BYTE-POSITION><TABLE-KEY-REF ID-REF='TK'/></PARAM>"
+                        "<PARAM xsi:type='TABLE-STRUCT'><SHORT-NAME>Orphan</SHORT-NAME>"
+                        "<BYTE-POSITION>4</BYTE-POSITION><TABLE-KEY-REF ID-REF='NOPE'/></PARAM>"
+                        "<PARAM xsi:type='TABLE-KEY'><SHORT-NAME>ByName</SHORT-NAME>"
+                        "<BYTE-POSITION>5</BYTE-POSITION><TABLE-SNREF SHORT-NAME='Missing'/>"
+                        "</PARAM><PARAM xsi:type='TABLE-KEY'><SHORT-NAME>ByRow</SHORT-NAME>"
+                        "<BYTE-POSITION>6</BYTE-POSITION><TABLE-ROW-REF ID-REF='R2'/></PARAM>"));
+    IParam* key = RequestParam("T", 1);
+    EXPECT_EQ(key->IsKey(), 1);
+    EXPECT_EQ(key->GetBitLength(), 16);
+    ASSERT_EQ(key->GetValueCount(), 2u);
+    EXPECT_STREQ(key->GetValue(uint64_t{0})->GetText(), "Row1");
+    EXPECT_EQ(key->GetValue(uint64_t{0})->GetRangeStart(), 258u);
+    // A physical key text goes through the key's text table.
+    EXPECT_EQ(key->GetValue(uint64_t{1})->GetRangeStart(), 2u);
+    EXPECT_NE(Log().find("Warning: Non-numerical key value: not a key"), std::string::npos)
+        << Log();
+    IParam* data = RequestParam("T", 2);
+    EXPECT_EQ(data->IsConditional(), 1);
+    ASSERT_EQ(data->GetChoiceCount(), 2u);
+    EXPECT_STREQ(data->SelectChoice(0)->GetName(), "Row1");
+    EXPECT_EQ(data->SelectChoice(0)->GetSubParamCount(), 1u);
+    EXPECT_NE(Log().find("Unresolved: TABLE-KEY-REF : NOPE\r\n"), std::string::npos);
+    EXPECT_NE(Log().find("ODX Warning: unresolved TABLE-SNREF: \"Missing\"\r\n"),
+              std::string::npos);
+    EXPECT_EQ(RequestParam("T", 5)->GetValue(), 2u);  // the row it names
+    // Encoding picks the case of the key's value.
+    IUDSFunction* request = ServiceOf(library.GetEcu(0), "T")->GetRequest(0);
+    EXPECT_EQ(Bytes(request).size(), 10u);  // the last key, two bytes, pushed to byte 8
+}
+
+TEST_F(OdxBuild, SessionsFromRelatedSessionServices) {
+    const std::string dictionary =
+        "<DATA-OBJECT-PROPS>" + Dop("SESS", "Session", 8, TextTable()) + "</DATA-OBJECT-PROPS>";
+    const std::string sessionRequest =
+        Request("RS", Sid(0x10) +
+                          "<PARAM xsi:type='PHYS-CONST' SEMANTIC='SUBFUNCTION'><SHORT-NAME>Sub"
+                          "</SHORT-NAME><BYTE-POSITION>1</BYTE-POSITION><PHYS-CONSTANT-VALUE>"
+                          "Programming</PHYS-CONSTANT-VALUE><DOP-REF ID-REF='SESS'/></PARAM>");
+    const std::string related =
+        "<RELATED-DIAG-COMM-REFS><RELATED-DIAG-COMM-REF ID-REF='SP'><RELATION-TYPE>SESSION"
+        "</RELATION-TYPE></RELATED-DIAG-COMM-REF><RELATED-DIAG-COMM-REF ID-REF='SP'>"
+        "<RELATION-TYPE>OTHER</RELATION-TYPE></RELATED-DIAG-COMM-REF></RELATED-DIAG-COMM-REFS>";
+    Build(Odx("<BASE-VARIANTS>" +
+              Layer("BASE-VARIANT", "BV", "Base",
+                    Dictionary(dictionary) + "<DIAG-COMMS>" + Service("SP", "Prog", "RS") +
+                        Service("W", "Write", "RW", related) + "</DIAG-COMMS><REQUESTS>" +
+                        sessionRequest + Request("RW", Sid(0x2E)) + "</REQUESTS>") +
+              "</BASE-VARIANTS>"));
+    IUDSService* write = ServiceOf(library.GetEcu(0), "Write");
+    ASSERT_EQ(write->GetSessionCount(), 1u);
+    EXPECT_EQ(write->GetSession(0), 2);
+    EXPECT_TRUE(write->HasSession(2));
+    IParam* sub = ServiceOf(library.GetEcu(0), "Prog")->GetRequest(0)->GetParam(1);
+    EXPECT_STREQ(sub->GetType(), "CONSTCOMP");
+}
+
+TEST_F(OdxBuild, ResponsesAndDescription) {
+    Build(Odx("<BASE-VARIANTS>" +
+              Layer("BASE-VARIANT", "BV", "Base",
+                    "<DIAG-COMMS>" +
+                        Service("S", "T", "R",
+                                "<LONG-NAME>Tester</LONG-NAME><DESC><p>one</p><p>two</p></DESC>"
+                                "<POS-RESPONSE-REFS><POS-RESPONSE-REF ID-REF='P'/>"
+                                "</POS-RESPONSE-REFS><NEG-RESPONSE-REFS><NEG-RESPONSE-REF "
+                                "ID-REF='N'/></NEG-RESPONSE-REFS>") +
+                        "</DIAG-COMMS><REQUESTS>" + Request("R", Sid(0x3E)) +
+                        "</REQUESTS><POS-RESPONSES><POS-RESPONSE ID='P'><SHORT-NAME>PR"
+                        "</SHORT-NAME><PARAMS>" +
+                        Sid(0x7E) +
+                        "</PARAMS></POS-RESPONSE></POS-RESPONSES><NEG-RESPONSES><NEG-RESPONSE "
+                        "ID='N'><SHORT-NAME>NR</SHORT-NAME><PARAMS>" +
+                        Sid(0x7F) + "</PARAMS></NEG-RESPONSE></NEG-RESPONSES>") +
+              "</BASE-VARIANTS>"));
+    IUDSService* service = ServiceOf(library.GetEcu(0), "T");
+    EXPECT_STREQ(service->GetLongName(), "Tester");
+    EXPECT_STREQ(service->GetDesc(), "\r\none\r\ntwo");
+    EXPECT_STREQ(service->GetXmlLocation(), "S");
+    ASSERT_EQ(service->GetPositiveResponseCount(), 1u);
+    ASSERT_EQ(service->GetNegativeResponseCount(), 1u);
+    EXPECT_STREQ(service->GetPositiveResponse(0)->GetName(), "PR");
+    EXPECT_EQ(Bytes(service->GetNegativeResponse(0)), (std::vector<uint8_t>{0x7F}));
+}
+
+TEST_F(OdxBuild, OdxAndCddTogetherInOneBuild) {
+    Build(InheritanceDocument());
+    const std::string cdd = std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
+    ASSERT_EQ(library.LoadCddFile(cdd.c_str(), 1), 1);
+    EXPECT_EQ(library.GetEcuCount(), 3u);  // ODX first, then CDD
+    EXPECT_STREQ(library.GetEcu(0)->GetShortName(), "Base");
+}
+
+}  // namespace
+}  // namespace qm::diag::test

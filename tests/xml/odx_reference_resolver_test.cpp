@@ -1,0 +1,81 @@
+// ODX reference resolution: exact keys by (value, document), the container fallback, the first
+// element of a key, short-name references and the lines for unresolved references.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "quillmere/xml.h"
+#include "xml/reference_resolver.h"
+
+namespace qm::xml {
+namespace {
+
+struct Resolved {
+    NanoXML root;
+    OdxReferenceResolver resolver;
+    explicit Resolved(const std::string& text, unsigned workers = 0) {
+        NanoXML::ClearMessageLog();
+        root.Parse(text.data(), false, text.size(), 0, 0);
+        resolver.CollectTree(&root);
+        resolver.Resolve(&root, workers);
+    }
+    // The n-th element of that name in document order.
+    NanoXML* Nth(const std::string& name, size_t n = 0) {
+        std::vector<NanoXML*> found;
+        root.FindAll(found, name, "", "", "", "", static_cast<uint8_t>(-1));
+        return n < found.size() ? found[n] : nullptr;
+    }
+};
+
+// Two layers in container "C" both define ID "X"; layer "L2" refers to X with and without a
+// document, and to Y, which only L1 defines.
+const char* kTwoLayers =
+    "<ODX><DIAG-LAYER-CONTAINER><SHORT-NAME>C</SHORT-NAME>"
+    "<BASE-VARIANT><SHORT-NAME>L1</SHORT-NAME><A ID='X'/><A ID='Y'/><A ID='X'/></BASE-VARIANT>"
+    "<BASE-VARIANT><SHORT-NAME>L2</SHORT-NAME><A ID='X'/>"
+    "<R-REF ID-REF='X'/><R-REF ID-REF='X' DOCREF='L1'/><R-REF ID-REF='Y' DOCREF='C'/>"
+    "<R-REF ID-REF=''/><R-REF ID-REF='Z'/><T-SNREF SHORT-NAME='L1'/>"
+    "<PARENT-REF DOCREF='L1'><DIAG-COMM-SNREF SHORT-NAME='L1'/></PARENT-REF>"
+    "</BASE-VARIANT></DIAG-LAYER-CONTAINER></ODX>";
+
+TEST(OdxReferences, LayersToldApartByDocumentAndFallbackThroughTheContainer) {
+    Resolved r(kTwoLayers);
+    NanoXML* ownX = r.Nth("A", 3);
+    EXPECT_EQ(r.Nth("R-REF", 0)->link, ownX);           // no DOCREF: its own layer
+    EXPECT_EQ(r.Nth("R-REF", 1)->link, r.Nth("A", 0));  // the first X of L1, not the second
+    EXPECT_EQ(r.Nth("R-REF", 2)->link, r.Nth("A", 1));  // Y found in container C
+    // An empty ID-REF is neither resolved nor reported; Z is reported once.
+    EXPECT_EQ(r.Nth("R-REF", 3)->link, nullptr);
+    EXPECT_EQ(r.Nth("R-REF", 3)->flags & NanoXML::kFlagUnresolved, 0);
+    EXPECT_NE(r.Nth("R-REF", 4)->flags & NanoXML::kFlagUnresolved, 0);
+    EXPECT_EQ(NanoXML::MessageLog(),
+              "Unresolved REF: \"R-REF\" ID=\"Z\"\r\nUnresolved SNREF: \"T-SNREF\" ID=\"L1\"\r\n");
+    ASSERT_EQ(r.resolver.Unresolved().size(), 2u);
+    // Short names link the element that carries them.
+    EXPECT_EQ(r.Nth("T-SNREF")->link, nullptr);  // "L1" is no short name inside L2
+    EXPECT_EQ(r.Nth("DIAG-COMM-SNREF")->link, r.Nth("BASE-VARIANT", 0));
+}
+
+TEST(OdxReferences, OneWorkerAndManyGiveTheSameLinks) {
+    std::string text =
+        "<ODX><DIAG-LAYER-CONTAINER><SHORT-NAME>C</SHORT-NAME><BASE-VARIANT>"
+        "<SHORT-NAME>L</SHORT-NAME>";
+    for (int i = 0; i < 500; ++i) text += "<A ID='I" + std::to_string(i) + "'/>";
+    for (int i = 0; i < 1000; ++i) text += "<R-REF ID-REF='I" + std::to_string(i % 600) + "'/>";
+    text += "</BASE-VARIANT></DIAG-LAYER-CONTAINER></ODX>";
+    Resolved one(text, 1);
+    Resolved many(text, 4);
+    EXPECT_EQ(one.resolver.Unresolved().size(), 100u);  // I500 to I599
+    EXPECT_EQ(many.resolver.Unresolved().size(), 100u);
+    // The lines come in work-list order whatever the workers did.
+    const std::string log = NanoXML::MessageLog();
+    EXPECT_EQ(log.rfind("Unresolved REF: \"R-REF\" ID=\"I500\"\r\n", 0), 0u);
+    EXPECT_NE(log.find("ID=\"I599\"\r\n", log.size() - 14), std::string::npos);
+    for (size_t i = 0; i < 1000; ++i) {
+        const bool linkedOne = one.Nth("R-REF", i)->link != nullptr;
+        ASSERT_EQ(linkedOne, many.Nth("R-REF", i)->link != nullptr) << i;
+    }
+}
+
+}  // namespace
+}  // namespace qm::xml
