@@ -1,6 +1,7 @@
 // Fuzz target of the container file: any bytes are loaded by a facade holding one network
-// configuration, the restored models are walked through their interfaces and the facade saves
-// a container again, which a second facade loads.
+// configuration and one diagnostic library, the library builds its model, the restored models
+// are walked through their interfaces and the facade saves a container again, which a second
+// facade loads and builds.
 #include <unistd.h>
 
 #include <cstddef>
@@ -44,6 +45,26 @@ uint64_t Walk(NetConfig& config) {
     return seen;
 }
 
+uint64_t Walk(IDiagnoseLib& library) {
+    uint64_t seen = 0;
+    uint8_t buffer[64];
+    for (uint64_t e = 0; e < library.GetEcuCount(); ++e) {
+        IECU* ecu = library.GetEcu(e);
+        seen += ecu->GetDtcCount();
+        for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
+            IFunctionalClass* cls = ecu->GetFunctionalClass(c);
+            for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
+                IUDSService* service = cls->GetService(s);
+                seen += service->GetServiceId() + service->GetSessionCount();
+                for (uint64_t r = 0; r < service->GetRequestCount(); ++r) {
+                    seen += service->GetRequest(r)->Encode(buffer, sizeof buffer);
+                }
+            }
+        }
+    }
+    return seen;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -55,14 +76,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Quillmere facade;
     auto* config = static_cast<NetConfig*>(facade.CreateNetConfig());
+    IDiagnoseLib* library = facade.CreateDiagnoseLib();
     if (!facade.LoadFromFile(input.c_str())) return 0;
-    volatile uint64_t sink = Walk(*config);
+    library->BuildModel();
+    volatile uint64_t sink = Walk(*config) + Walk(*library);
     (void)sink;
     const std::string& output = ScratchPath("out");
     if (!facade.SaveToFile(output.c_str())) return 0;
     Quillmere again;
     auto* second = static_cast<NetConfig*>(again.CreateNetConfig());
+    IDiagnoseLib* secondLibrary = again.CreateDiagnoseLib();
     again.LoadFromFile(output.c_str());
-    sink = Walk(*second);
+    secondLibrary->BuildModel();
+    sink = Walk(*second) + Walk(*secondLibrary);
     return 0;
 }

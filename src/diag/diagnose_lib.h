@@ -58,6 +58,10 @@ class CDiagnoseLib : public IDiagnoseLib {
     IExtDocument* GetExtDocument(uint64_t index) override;
     const char* GetUdsServiceName(uint8_t serviceId) override;
 
+    // The whole model as one "DiagnoseLib" element (every ECU, then every external document,
+    // with statistics): what SaveXml writes and what the container file stores. The caller
+    // owns the result.
+    NanoXML* ExportContainer();
     // The source tree ("DiagnoseLib"), which the facade hangs under its info element.
     NanoXML* SourceTree() { return &sourceTree_; }
     // Used by the readers.

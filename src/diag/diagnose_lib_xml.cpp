@@ -112,12 +112,17 @@ bool CDiagnoseLib::SaveEcuXml(const char* path, IECU* ecu) {
     return WriteElement(path, EcuToXml(ecu));
 }
 
-bool CDiagnoseLib::SaveXml(const char* path) {
+NanoXML* CDiagnoseLib::ExportContainer() {
     NanoXML* node = NewContainerNode();
+    node->children.reserve(ecus_.size() + extDocuments_.size());
     for (auto& ecu : ecus_) node->AddChild(qm::diag::EcuToElement(*ecu));
     for (auto& document : extDocuments_) node->AddChild(qm::diag::ExtDocumentToElement(*document));
     AddStatistics(node);
-    return WriteElement(path, node);
+    return node;
+}
+
+bool CDiagnoseLib::SaveXml(const char* path) {
+    return WriteElement(path, ExportContainer());
 }
 
 uint8_t CDiagnoseLib::LoadEcus(NanoXML* node) {

@@ -58,19 +58,41 @@ bool Quillmere::LoadFromFile(const char* path) {
     // because the imports change it.
     const std::vector<NanoXML*> children = frame->children;
     for (NanoXML* child : children) {
-        if (child->name == "NetConfig" && !netConfigs_.Empty()) {
+        if (child->name == "DiagnoseLib" && !diagnoseLibs_.Empty()) {
+            AdoptLibraryContent(*diagnoseLibs_.Newest(), child);
+        } else if (child->name == "NetConfig" && !netConfigs_.Empty()) {
             netConfigs_.Newest()->ImportContainer(child);
         }
     }
     return true;
 }
 
+void Quillmere::AdoptLibraryContent(CDiagnoseLib& library, NanoXML* container) {
+    // Every child moves, in order, into the library's own element; the next BuildModel turns
+    // the "ECU" children back into ECUs. Taking the whole list at once keeps the move linear.
+    std::vector<NanoXML*> moved;
+    moved.swap(container->children);
+    NanoXML* target = library.SourceTree();
+    target->children.reserve(target->children.size() + moved.size());
+    for (NanoXML* child : moved) {
+        child->parent = nullptr;
+        target->AddChild(child);
+    }
+}
+
 bool Quillmere::SaveToFile(const char* path) {
     if (path == nullptr) return false;
-    NanoXML root("KOVR", "", 0);
-    NanoXML* frame = root.AddChild("Quillmere", "", 0);
-    for (NetConfig* config : netConfigs_.Items()) frame->AddChild(config->ExportContainer());
-    return qm::facade::WriteContainerFile(root, path);
+    // Every network configuration, then every diagnostic library, in creation order. Each
+    // export is written and released before the next is made, which keeps the peak memory of a
+    // save to the largest single export.
+    std::vector<qm::facade::ElementMaker> makers;
+    for (NetConfig* config : netConfigs_.Items()) {
+        makers.emplace_back([config] { return config->ExportContainer(); });
+    }
+    for (CDiagnoseLib* library : diagnoseLibs_.Items()) {
+        makers.emplace_back([library] { return library->ExportContainer(); });
+    }
+    return qm::facade::WriteContainerFile(makers, path);
 }
 
 INetConfig* Quillmere::CreateNetConfig() {

@@ -43,6 +43,8 @@ class Quillmere : public IQuillmere {
   private:
     void ResetInfoNode();
     void DetachInfoNode();
+    // Moves the children of a stored "DiagnoseLib" element into the library's source tree.
+    static void AdoptLibraryContent(CDiagnoseLib& library, NanoXML* container);
 
     OwnedList<NetConfig, INetConfig> netConfigs_;
     OwnedList<NetConfigDbcFile, INetConfigDbcFile> dbcFiles_;

@@ -96,6 +96,11 @@ FileStatus WriteFile(const std::string& path, std::string_view data) {
 }
 
 FileStatus WriteFileAtomic(const std::string& path, std::string_view data) {
+    return WriteFileAtomic(path, [data](const PieceWriter& write) { return write(data); });
+}
+
+FileStatus WriteFileAtomic(const std::string& path,
+                           const std::function<bool(const PieceWriter&)>& produce) {
     std::string temporary = path + ".XXXXXX";
     Descriptor file{::mkstemp(temporary.data())};
     if (file.fd < 0) return Failure(errno);
@@ -108,9 +113,17 @@ FileStatus WriteFileAtomic(const std::string& path, std::string_view data) {
         ::umask(mask);
         ::fchmod(file.fd, 0666 & ~mask);
     }
-    bool ok = WriteAll(file.fd, data);
-    int error = ok ? 0 : errno;
-    if (ok && ::close(file.fd) != 0) {
+    int error = 0;
+    const PieceWriter write = [&](std::string_view piece) {
+        if (error != 0) return false;
+        if (WriteAll(file.fd, piece)) return true;
+        error = errno != 0 ? errno : EIO;
+        return false;
+    };
+    bool ok = produce(write) && error == 0;
+    if (!ok && error == 0) error = ECANCELED;
+    // Closed here, whatever happened, so that a failed close is seen.
+    if (::close(file.fd) != 0 && ok) {
         ok = false;
         error = errno;
     }

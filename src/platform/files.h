@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,13 @@ FileStatus ReadWholeFile(const std::wstring& path, std::string& out);
 // leaves the previous file intact.
 FileStatus WriteFileAtomic(const std::string& path, std::string_view data);
 FileStatus WriteFileAtomic(const std::wstring& path, std::string_view data);
+
+// The same for content made piece by piece: produce hands each piece to the writer it is given
+// (which returns false once a write failed) and returns false to abandon the file. Nothing but
+// the piece being written needs to be held in memory.
+using PieceWriter = std::function<bool(std::string_view)>;
+FileStatus WriteFileAtomic(const std::string& path,
+                           const std::function<bool(const PieceWriter&)>& produce);
 
 // Writes data in place (plain binary write, no temporary).
 FileStatus WriteFile(const std::string& path, std::string_view data);

@@ -1,5 +1,7 @@
 #include "diag_test_support.h"
 
+#include "diag/diag_param.h"
+
 namespace qm::diag::test {
 
 namespace {
@@ -43,6 +45,30 @@ void ExpectSameParam(IParam* a, IParam* b, const std::string& where) {
         ExpectSameParam(a->GetSubParam(i), b->GetSubParam(i), where + " sub " + std::to_string(i));
     }
     ASSERT_EQ(a->GetChoiceCount(), b->GetChoiceCount());
+    // The multiplexed cases are read without SelectChoice, which would change the parameter.
+    auto* concreteA = dynamic_cast<CParam*>(a);
+    auto* concreteB = dynamic_cast<CParam*>(b);
+    ASSERT_TRUE(concreteA != nullptr && concreteB != nullptr);
+    ASSERT_EQ(concreteA->conditionalParams.size(), concreteB->conditionalParams.size());
+    for (size_t i = 0; i < concreteA->conditionalParams.size(); ++i) {
+        ExpectSameParam(concreteA->conditionalParams[i].get(),
+                        concreteB->conditionalParams[i].get(),
+                        where + " case " + std::to_string(i));
+    }
+}
+
+void ExpectSameDtc(IDTC* a, IDTC* b) {
+    SCOPED_TRACE("DTC " + Text(a->GetName()));
+    EXPECT_EQ(Text(a->GetName()), Text(b->GetName()));
+    EXPECT_EQ(Text(a->GetText()), Text(b->GetText()));
+    EXPECT_EQ(Text(a->GetDisp()), Text(b->GetDisp()));
+    EXPECT_EQ(a->GetValue(), b->GetValue());
+    EXPECT_EQ(a->GetLevel(), b->GetLevel());
+    ASSERT_EQ(a->GetSdCount(), b->GetSdCount());
+    for (uint64_t i = 0; i < a->GetSdCount(); ++i) {
+        EXPECT_EQ(Text(a->GetSd(i)->GetName()), Text(b->GetSd(i)->GetName()));
+        EXPECT_EQ(Text(a->GetSd(i)->GetDescr()), Text(b->GetSd(i)->GetDescr()));
+    }
 }
 
 void ExpectSameFunction(IUDSFunction* a, IUDSFunction* b, const std::string& where) {
@@ -104,11 +130,7 @@ void ExpectSameModel(IDiagnoseLib& expected, IDiagnoseLib& actual) {
         EXPECT_EQ(Text(a->GetQual()), Text(b->GetQual()));
         EXPECT_EQ(a->IsJobFile(), b->IsJobFile());
         ASSERT_EQ(a->GetDtcCount(), b->GetDtcCount());
-        for (uint64_t d = 0; d < a->GetDtcCount(); ++d) {
-            EXPECT_EQ(Text(a->GetDtc(d)->GetName()), Text(b->GetDtc(d)->GetName()));
-            EXPECT_EQ(a->GetDtc(d)->GetValue(), b->GetDtc(d)->GetValue());
-            EXPECT_EQ(a->GetDtc(d)->GetSdCount(), b->GetDtc(d)->GetSdCount());
-        }
+        for (uint64_t d = 0; d < a->GetDtcCount(); ++d) ExpectSameDtc(a->GetDtc(d), b->GetDtc(d));
         ASSERT_EQ(a->GetFunctionalClassCount(), b->GetFunctionalClassCount());
         for (uint64_t c = 0; c < a->GetFunctionalClassCount(); ++c) {
             IFunctionalClass* ca = a->GetFunctionalClass(c);

@@ -69,3 +69,48 @@ TEST(ToolContainer, BadContainersAndInputsFailCleanly) {
     EXPECT_NE(out.find("quillmere: "), std::string::npos);
     fs::remove(container);
 }
+
+nlohmann::json WithoutByteOrder(nlohmann::json json) {
+    if (json.is_object()) {
+        json.erase("byteOrder");
+        for (auto& [key, value] : json.items()) value = WithoutByteOrder(value);
+    } else if (json.is_array()) {
+        for (auto& value : json) value = WithoutByteOrder(value);
+    }
+    return json;
+}
+
+// Diagnostic files go into the one library of the container; info and dump show its ECUs in
+// the shapes of the CDD format, check names what the library skipped.
+TEST(ToolContainer, DiagnosticFilesGoIntoOneLibrary) {
+    const std::string container = Temp("diag.xml");
+    ASSERT_EQ(RunQuillmere("convert " + kExamples + "door_ecu.cdd " + kExamples +
+                           "powertrain.dbc " + container),
+              0);
+    std::string out;
+    ASSERT_EQ(RunQuillmere("info --json " + container, &out), 0) << out;
+    auto info = nlohmann::json::parse(out);
+    ASSERT_EQ(info["databases"].size(), 1u);
+    ASSERT_EQ(info["diagnostics"]["ecus"].size(), 1u);
+    EXPECT_EQ(info["diagnostics"]["ecus"][0]["shortName"], "DoorFrontLeft");
+    EXPECT_EQ(info["diagnostics"]["ecus"][0]["services"], 3);
+    // The same ECU as the CDD file shows, but for the byte order, which the stored form does
+    // not hold.
+    ASSERT_EQ(RunQuillmere("dump --json " + container, &out), 0) << out;
+    const auto dumped = WithoutByteOrder(nlohmann::json::parse(out)["diagnostics"]["ecus"][0]);
+    ASSERT_EQ(RunQuillmere("dump --json " + kExamples + "door_ecu.cdd", &out), 0) << out;
+    EXPECT_EQ(dumped["classes"],
+              WithoutByteOrder(nlohmann::json::parse(out)["ecus"][0])["classes"]);
+    EXPECT_EQ(RunQuillmere("check " + container, &out), 0) << out;
+
+    // A stored library with a stray element and no ECU.
+    FILE* file = std::fopen(container.c_str(), "wb");
+    std::fputs(
+        "<KOVR><Quillmere><DiagnoseLib><Ecu shortName=\"x\"/></DiagnoseLib></Quillmere></KOVR>",
+        file);
+    std::fclose(file);
+    EXPECT_EQ(RunQuillmere("check " + container, &out), 1) << out;
+    EXPECT_NE(out.find("element \"Ecu\" in \"DiagnoseLib\" skipped"), std::string::npos) << out;
+    EXPECT_NE(out.find("the diagnostic library holds no ECU"), std::string::npos) << out;
+    fs::remove(container);
+}

@@ -1,5 +1,5 @@
 // The container file view of the tool (--format container, or a ".xml" file whose root is
-// "KOVR"): what the container holds, in the shapes of the network model.
+// "KOVR"): what the container holds, in the shapes of the network and diagnostic models.
 #include "format_container.h"
 
 #include <unistd.h>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "diag_json.h"
 #include "facade/quillmere.h"
 #include "netmodel_json.h"
 
@@ -27,23 +28,60 @@ std::string Extension(const std::string& path) {
     return extension;
 }
 
-// A facade holding one network configuration, into which files and containers are loaded.
+// A facade holding one network configuration and one diagnostic library, into which files and
+// containers are loaded.
 struct Holder {
-    Holder() : config(static_cast<NetConfig*>(facade.CreateNetConfig())) {}
+    Holder()
+        : config(static_cast<NetConfig*>(facade.CreateNetConfig())),
+          library(static_cast<CDiagnoseLib*>(facade.CreateDiagnoseLib())) {}
 
     Quillmere facade;
     NetConfig* config;
+    CDiagnoseLib* library;
 };
 
+// The stored library content moves into the library on load; its ECUs come with the build.
 bool LoadContainer(Holder& holder, const std::string& path) {
     NanoXML::ClearMessageLog();
-    return holder.facade.LoadFromFile(path.c_str());
+    if (!holder.facade.LoadFromFile(path.c_str())) return false;
+    holder.library->BuildModel();
+    return true;
+}
+
+bool IsOdxExtension(const std::string& extension) {
+    return extension.rfind(".odx", 0) == 0;
+}
+
+bool IsDiagnosticInput(const std::string& path) {
+    const std::string extension = Extension(path);
+    return extension == ".cdd" || extension == ".pdx" || IsOdxExtension(extension) ||
+           fs::is_directory(path);
+}
+
+// CDD, ODX and PDX files and folders of ODX files go into the one library; the model is built
+// once, after the last of them.
+void LoadDiagnosticInput(Holder& holder, const std::string& path) {
+    const std::string extension = Extension(path);
+    uint8_t loaded = 0;
+    if (fs::is_directory(path)) {
+        loaded = holder.library->LoadOdxFolder((path + "/*.*").c_str(), 1, 0);
+    } else if (extension == ".cdd") {
+        loaded = holder.library->LoadCddFile(path.c_str(), 0);
+    } else if (extension == ".pdx") {
+        loaded = holder.library->LoadPdxFile(path.c_str(), 0);
+    } else {
+        loaded = holder.library->LoadOdxFile(path.c_str(), 0);
+    }
+    if (loaded == 0) throw ToolError("'" + path + "' did not load; not converted");
 }
 
 void LoadInput(Holder& holder, const std::string& path) {
     const std::string extension = Extension(path);
     uint8_t code = kNetLoadOk;
-    if (extension == ".dbc") {
+    if (IsDiagnosticInput(path)) {
+        LoadDiagnosticInput(holder, path);
+        return;
+    } else if (extension == ".dbc") {
         code = holder.config->LoadDbc(path.c_str());
     } else if (extension == ".ldf") {
         code = holder.config->LoadLdf(path.c_str());
@@ -53,9 +91,32 @@ void LoadInput(Holder& holder, const std::string& path) {
         if (!LoadContainer(holder, path)) throw ToolError("cannot read container '" + path + "'");
         return;
     } else {
-        throw ToolError("'" + path + "' is no DBC, LDF, ARXML or container file");
+        throw ToolError("'" + path + "' is no DBC, LDF, ARXML, CDD, ODX, PDX or container file");
     }
     if (code > kNetLoadWithWarnings) throw ToolError("'" + path + "' did not load; not converted");
+}
+
+// Lines about the stored library that the (silent) diagnostic build does not give: elements it
+// skipped and a library that came back without ECUs.
+std::vector<std::string> LibraryFindings(CDiagnoseLib& library) {
+    std::vector<std::string> lines;
+    const std::vector<NanoXML*>& stored = library.SourceTree()->children;
+    for (const NanoXML* child : stored) {
+        if (child->name != "ECU" && child->name != "ExtDocument") {
+            lines.push_back("element \"" + child->name + "\" in \"DiagnoseLib\" skipped");
+        }
+    }
+    if (!stored.empty() && library.GetEcuCount() == 0) {
+        lines.push_back("the diagnostic library holds no ECU");
+    }
+    return lines;
+}
+
+Json Diagnostics(CDiagnoseLib& library, bool whole, const Options& options) {
+    if (options.grouping) library.SetGrouping(1);
+    return Json{{"version", library.GetVersion()},
+                {"ecus", whole ? EcusJson(library, options.grouping)
+                               : EcuSummaries(library, options.grouping)}};
 }
 
 Json Databases(NetConfig& config, bool whole) {
@@ -75,20 +136,23 @@ class ContainerFormat : public FileFormat {
         return Extension(path.string()) == ".xml" && IsContainerFile(path.string());
     }
 
-    Json Info(const std::string& path, const Options&) override {
+    Json Info(const std::string& path, const Options& options) override {
         Holder holder;
         Load(holder, path);
         return Json{{"path", path},
                     {"kind", "container"},
                     {"status", "loaded"},
-                    {"databases", Databases(*holder.config, false)}};
+                    {"databases", Databases(*holder.config, false)},
+                    {"diagnostics", Diagnostics(*holder.library, false, options)}};
     }
 
-    Json Dump(const std::string& path, const Options&) override {
+    Json Dump(const std::string& path, const Options& options) override {
         Holder holder;
         Load(holder, path);
-        return Json{
-            {"path", path}, {"status", "loaded"}, {"databases", Databases(*holder.config, true)}};
+        return Json{{"path", path},
+                    {"status", "loaded"},
+                    {"databases", Databases(*holder.config, true)},
+                    {"diagnostics", Diagnostics(*holder.library, true, options)}};
     }
 
     // The lines of the XML reader and of every restored file object.
@@ -109,6 +173,9 @@ class ContainerFormat : public FileFormat {
             for (std::string& line : SplitLines(file->GetMessages())) {
                 result.messages.push_back(std::move(line));
             }
+        }
+        for (std::string& line : LibraryFindings(*holder.library)) {
+            result.messages.push_back(std::move(line));
         }
         result.status = "loaded";
         result.exitCode = result.messages.empty() ? kCheckClean : kCheckWarnings;
@@ -139,14 +206,16 @@ class ContainerFormat : public FileFormat {
         throw ToolError("no " + std::string(BusTypeText(busType)) + " bus in '" + in + "'");
     }
 
-    // Every network example saved into one container and read back into a fresh facade.
+    // Every network and diagnostic example saved into one container and read back into a
+    // fresh facade.
     void Demo(const fs::path& examplesDir, std::ostream& out) override {
-        out << "Container file (every DBC, LDF and ARXML example saved and read back)\n";
+        out << "Container file (every DBC, LDF, ARXML and CDD example saved and read back)\n";
         std::vector<std::string> inputs;
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(examplesDir, error)) {
             const std::string extension = Extension(entry.path().string());
-            if (extension == ".dbc" || extension == ".ldf" || extension == ".arxml") {
+            if (extension == ".dbc" || extension == ".ldf" || extension == ".arxml" ||
+                extension == ".cdd") {
                 inputs.push_back(entry.path().string());
             }
         }
@@ -161,6 +230,7 @@ class ContainerFormat : public FileFormat {
                 out << "  skipped: " << e.what() << '\n';
             }
         }
+        saved.library->BuildModel();
         if (!saved.facade.SaveToFile(target.string().c_str())) {
             out << "  cannot write " << target.string() << '\n';
             return;
@@ -171,7 +241,8 @@ class ContainerFormat : public FileFormat {
             stored += busType == kNetBusCan || busType == kNetBusLin ? 1 : 0;
         }
         out << "  saved " << stored << " CAN and LIN buses of " << saved.config->GetDataBaseCount()
-            << ", " << fs::file_size(target, error) << " bytes\n";
+            << " and " << saved.library->GetEcuCount() << " ECU variant(s), "
+            << fs::file_size(target, error) << " bytes\n";
         Holder restored;
         const bool read = LoadContainer(restored, target.string());
         fs::remove(target, error);
@@ -184,6 +255,12 @@ class ContainerFormat : public FileFormat {
             out << "  read back " << BusTypeText(db->GetBusType()) << " bus " << db->GetName()
                 << ": " << db->GetEcuCount() << " ECUs, " << db->GetMessageCount() << " messages, "
                 << db->GetSignalCount() << " signals\n";
+        }
+        for (uint64_t i = 0; i < restored.library->GetEcuCount(); ++i) {
+            IECU* ecu = restored.library->GetEcu(i);
+            out << "  read back ECU " << ecu->GetShortName() << ": "
+                << ecu->GetFunctionalClassCount() << " functional classes, " << ServiceCount(ecu)
+                << " services, " << ecu->GetDtcCount() << " DTCs\n";
         }
     }
 
@@ -218,6 +295,7 @@ bool IsContainerFile(const std::string& path) {
 int ConvertToContainer(const std::vector<std::string>& inputs, const std::string& out) {
     Holder holder;
     for (const std::string& input : inputs) LoadInput(holder, input);
+    holder.library->BuildModel();
     if (!holder.facade.SaveToFile(out.c_str())) throw ToolError("cannot write '" + out + "'");
     return 0;
 }
