@@ -232,3 +232,16 @@ class QM_API IDiagnoseLib {
     virtual IExtDocument* GetExtDocument(uint64_t index) = 0;      // slot 37
     virtual const char* GetUdsServiceName(uint8_t serviceId) = 0;  // slot 38
 };
+
+// An option of the diagnostic library beyond the described interface, reached by dynamic_cast
+// from IDiagnoseLib. By default every parameter of an ODX request or response takes its position
+// from its predecessor, as CDD components do, even when it states a "BYTE-POSITION" (which
+// moves a parameter stated at byte 1 behind an 8-bit service identifier to byte 2). With stated
+// positions kept, a parameter that states a "BYTE-POSITION" stands there and only the others
+// follow their predecessor. Takes effect at the next BuildModel.
+class IDiagnoseLibOdxPositions {
+  public:
+    virtual ~IDiagnoseLibOdxPositions() = default;
+    virtual void SetOdxStatedPositions(uint8_t keep) = 0;
+    virtual uint8_t GetOdxStatedPositions() = 0;
+};

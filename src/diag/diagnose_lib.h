@@ -12,7 +12,7 @@
 #include "quillmere/diag.h"
 #include "quillmere/xml.h"
 
-class CDiagnoseLib : public IDiagnoseLib {
+class CDiagnoseLib : public IDiagnoseLib, public IDiagnoseLibOdxPositions {
   public:
     CDiagnoseLib();
     ~CDiagnoseLib() override;
@@ -57,6 +57,8 @@ class CDiagnoseLib : public IDiagnoseLib {
     uint64_t GetExtDocumentCount() override { return extDocuments_.size(); }
     IExtDocument* GetExtDocument(uint64_t index) override;
     const char* GetUdsServiceName(uint8_t serviceId) override;
+    void SetOdxStatedPositions(uint8_t keep) override { odxStatedPositions_ = keep != 0 ? 1 : 0; }
+    uint8_t GetOdxStatedPositions() override { return odxStatedPositions_; }
 
     // The whole model as one "DiagnoseLib" element (every ECU, then every external document,
     // with statistics): what SaveXml writes and what the container file stores. The caller
@@ -107,4 +109,5 @@ class CDiagnoseLib : public IDiagnoseLib {
     uint32_t timeXml_ = 0;
     std::string version_;
     uint8_t extended_ = 1;
+    uint8_t odxStatedPositions_ = 0;  // an option: survives Clear
 };

@@ -5,6 +5,7 @@
 
 #include "diag/cdd_parameters.h"
 #include "diag/diag_tables.h"
+#include "diag/diagnose_lib.h"
 #include "diag/odx_data_objects.h"
 #include "diag/odx_tables.h"
 #include "quillmere/xml.h"
@@ -154,7 +155,9 @@ void ReadOdxParams(OdxContext& context, NanoXML* element,
         if (child->name != "PARAM") continue;
         std::unique_ptr<CParam> param = ReadOdxParam(context, child, depth);
         if (!param) return;
-        if (placement == OdxPlacement::kFromPredecessor) {
+        if (placement == OdxPlacement::kFromPredecessor &&
+            !(context.library->GetOdxStatedPositions() != 0 &&
+              Child(child, "BYTE-POSITION") != nullptr)) {
             PlaceAfter(*param, into.empty() ? nullptr : into.back().get());
         }
         param->owner = owner;

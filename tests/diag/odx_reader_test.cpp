@@ -375,6 +375,22 @@ TEST_F(OdxBuild, CodedConstantsPositionsAndFinishing) {
               (std::vector<uint8_t>{0x22, 0xF1, 0x90, 0x0F, 0x00, 0x00, 0x00, 0x00, 0x00}));
 }
 
+TEST_F(OdxBuild, StatedPositionsKeptWhenAsked) {
+    dynamic_cast<IDiagnoseLibOdxPositions&>(library).SetOdxStatedPositions(1);
+    Build(ParamDocument(
+        "",
+        "<PARAM xsi:type='CODED-CONST'><SHORT-NAME>DID</SHORT-NAME><BYTE-POSITION>1"
+        "</BYTE-POSITION><CODED-VALUE>61840</CODED-VALUE><DIAG-CODED-TYPE "
+        "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UINT32'><BIT-LENGTH>16</BIT-LENGTH>"
+        "</DIAG-CODED-TYPE></PARAM>"
+        "<PARAM xsi:type='RESERVED'><SHORT-NAME>After</SHORT-NAME></PARAM>"));
+    EXPECT_EQ(RequestParam("T", 1)->GetBytePosition(), 1);
+    // A parameter that states nothing still follows its predecessor.
+    EXPECT_EQ(RequestParam("T", 2)->GetBytePosition(), 3);
+    EXPECT_EQ(Bytes(ServiceOf(library.GetEcu(0), "T")->GetRequest(0)),
+              (std::vector<uint8_t>{0x22, 0xF1, 0x90, 0x00}));
+}
+
 TEST_F(OdxBuild, TextTableDataObjectByReferenceAndByShortName) {
     Build(ParamDocument(
         "<DATA-OBJECT-PROPS>" + Dop("DT", "Mode", 8, TextTable()) + "</DATA-OBJECT-PROPS>",

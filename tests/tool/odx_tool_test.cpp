@@ -60,6 +60,10 @@ TEST(OdxTool, GroupingAndEncodeRequest) {
     const auto single = RunTool("encode-request " + Quote(kOdxFolder + "/door_ecu.odx-d") +
                                 " Door ReadWindowPosition");
     EXPECT_EQ(single.out, "22 12 34\n");
+    // --exact places the identifier after the service byte by the predecessor rule: byte 2.
+    const auto exact = RunTool("encode-request --exact " + Quote(kOdxFolder + "/door_ecu.odx-d") +
+                               " Door ReadWindowPosition");
+    EXPECT_EQ(exact.out, "22 12 34 00\n") << exact.err;
 }
 
 TEST(OdxTool, CheckPrintsTheArchiveLinesAndTheBuildWarnings) {

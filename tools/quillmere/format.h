@@ -21,7 +21,8 @@ struct Options {
     std::string encoding;     // --encoding NAME: the text encoding of the input files, "" to decide
     bool shortNames = false;  // --short-names: names as written, not the long names
     // --exact: the described readers (DBC: stops at unknown lines; ARXML: only the packages of
-    // the described names) instead of tolerant and whole-document reading
+    // the described names; ODX: every message parameter placed after its predecessor) instead
+    // of tolerant and whole-document reading and stated ODX positions
     bool exact = false;
     bool grouping = false;  // diagnostic files: the service groups instead of the classes
 };

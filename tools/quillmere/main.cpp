@@ -369,7 +369,9 @@ int main(int argc, char** argv) {
                           "show names as written, not the long names of their attributes");
         command->add_flag("--exact", options.exact,
                           "the exact readers: DBC stops at the first line it does not know, "
-                          "ARXML reads only the packages of the described names");
+                          "ARXML reads only the packages of the described names, ODX "
+                          "parameters follow their predecessor even where a byte position "
+                          "is stated");
     };
     auto* version = app.add_subcommand("version", "library, tool and file-class versions");
     version->add_flag("--json", options.json, "machine-readable output");
@@ -417,6 +419,9 @@ int main(int argc, char** argv) {
     encodeRequest->add_flag("--json", options.json, "machine-readable output");
     encodeRequest->add_option("--format", options.format,
                               "override the format the extension gives");
+    encodeRequest->add_flag("--exact", options.exact,
+                            "ODX: every request parameter placed after its predecessor, even "
+                            "where a byte position is stated");
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
