@@ -1,61 +1,17 @@
 // Fuzz target of the PDX reader: any bytes are read as a ZIP archive of ODX documents, the
 // model is built from what inflates and parses, and walked through its interfaces as
-// "quillmere dump" does, grouped and encoded.
+// "quillmere dump" does, grouped, encoded and written in the container form.
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <vector>
 
 #include "diag/diagnose_lib.h"
+#include "diag_walk.h"
 #include "platform/files.h"
 
 namespace {
-
-uint64_t WalkParam(IParam* param, int depth) {
-    uint64_t seen = param->GetBitLength() + param->GetValue() + param->GetValueCount();
-    bool found = false;
-    seen += std::string(param->FindValueText(param->GetValue(), &found)).size();
-    seen += std::string(param->GetValueText()).size() + std::string(param->GetDataType()).size();
-    if (depth < 64) {
-        for (uint64_t i = 0; i < param->GetSubParamCount(); ++i)
-            seen += WalkParam(param->GetSubParam(i), depth + 1);
-    }
-    return seen;
-}
-
-uint64_t WalkFunction(IUDSFunction* function) {
-    uint64_t seen = 0;
-    for (uint64_t i = 0; i < function->GetParamCount(); ++i)
-        seen += WalkParam(function->GetParam(i), 0);
-    const uint64_t length = function->Encode(nullptr, 0);
-    // A request of absurd length is not allocated: a bounded buffer must do.
-    std::vector<uint8_t> bytes(static_cast<size_t>(length < 4096 ? length : 4096));
-    if (!bytes.empty()) seen += function->Encode(bytes.data(), bytes.size());
-    return seen;
-}
-
-uint64_t WalkModel(CDiagnoseLib& library) {
-    uint64_t seen = 0;
-    for (uint64_t e = 0; e < library.GetEcuCount(); ++e) {
-        IECU* ecu = library.GetEcu(e);
-        for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
-            IFunctionalClass* cls = ecu->GetFunctionalClass(c);
-            for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
-                IUDSService* service = cls->GetService(s);
-                seen += service->GetServiceId();
-                for (uint64_t i = 0; i < service->GetRequestCount(); ++i)
-                    seen += WalkFunction(service->GetRequest(i));
-                for (uint64_t i = 0; i < service->GetPositiveResponseCount(); ++i) {
-                    seen += WalkFunction(service->GetPositiveResponse(i));
-                }
-            }
-        }
-    }
-    return seen;
-}
 
 const std::string& InputPath() {
     static const std::string path = "/tmp/qm_fuzz_pdx_" + std::to_string(::getpid()) + ".pdx";
@@ -72,9 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CDiagnoseLib library;
     library.LoadPdxFile(path.c_str(), 1);
-    volatile uint64_t seen = WalkModel(library) + std::string(library.GetMessages()).size();
-    library.SetGrouping(1);
-    seen = seen + WalkModel(library);
+    volatile uint64_t seen = qmfuzz::WalkBuiltLibrary(library);
     (void)seen;
     return 0;
 }
