@@ -1,34 +1,13 @@
 // Fuzz target of the CDD reader: any bytes are read as a CDD file, the model is built and
 // walked through its interfaces as "quillmere dump" does, grouped, encoded and written in the
 // container form.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
-#include "diag/diagnose_lib.h"
 #include "diag_walk.h"
-#include "platform/files.h"
-
-namespace {
-
-const std::string& InputPath() {
-    static const std::string path = "/tmp/qm_fuzz_cdd_" + std::to_string(::getpid()) + ".cdd";
-    return path;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string& path = InputPath();
-    if (!qm::platform::WriteFile(path, std::string_view(reinterpret_cast<const char*>(data), size))
-             .ok) {
-        return 0;
-    }
-    CDiagnoseLib library;
-    library.LoadCddFile(path.c_str(), 1);
-    volatile uint64_t seen = qmfuzz::WalkBuiltLibrary(library);
-    (void)seen;
-    return 0;
+    return qmfuzz::LoadAndWalk("cdd", data, size, [](CDiagnoseLib& library, const char* path) {
+        library.LoadCddFile(path, 1);
+    });
 }

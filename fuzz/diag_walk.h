@@ -2,12 +2,17 @@
 // The walk the diagnostic fuzz targets share: the whole model through its interfaces, as
 // "quillmere dump" reads it (sub-parameters, cases, value tables, DTCs, sessions), every message
 // encoded, then the same again grouped, and every ECU written in the container form.
+#include <unistd.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "diag/diagnose_lib.h"
+#include "platform/files.h"
 
 namespace qmfuzz {
 
@@ -79,6 +84,22 @@ inline uint64_t WalkBuiltLibrary(CDiagnoseLib& library) {
         seen += ecu->Serialize(0, false).size();
     }
     return seen;
+}
+
+// The readers take paths: the input goes to a file of this process with that extension, `load`
+// reads it into a fresh library, and the built library is walked.
+template <typename Load>
+int LoadAndWalk(const char* extension, const uint8_t* data, size_t size, Load load) {
+    static const std::string path = "/tmp/qm_fuzz_" + std::string(extension) + "_" +
+                                    std::to_string(::getpid()) + "." + extension;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    if (!qm::platform::WriteFile(path, bytes).ok) return 0;
+    NanoXML::ClearMessageLog();
+    CDiagnoseLib library;
+    load(library, path.c_str());
+    volatile uint64_t seen = WalkBuiltLibrary(library);
+    (void)seen;
+    return 0;
 }
 
 }  // namespace qmfuzz
