@@ -4,12 +4,16 @@
 // a fresh process that merely reads the file cannot beat. pugixml's fresh-process DOM parse of
 // the XML input is measured the same way when it is available.
 //
-// Usage: bench_fresh [--runs N] [--keep DIR] [--only dbc|ldf|arxml|xml]
+// The diagnostic and SOME/IP inputs go through the tool the same way: `quillmere info FILE.cdd`,
+// `quillmere info DIR` for a folder of ODX documents, `quillmere info --format someip FILE`.
+//
+// Usage: bench_fresh [--runs N] [--keep DIR] [--only dbc|dbc-exact|ldf|arxml|xml|cdd|odx|someip]
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -20,8 +24,11 @@
 #include <vector>
 
 #include "common/arxml_generator.h"
+#include "common/cdd_generator.h"
 #include "common/dbc_generator.h"
 #include "common/ldf_generator.h"
+#include "common/odx_generator.h"
+#include "common/someip_generator.h"
 #include "common/xml_generator.h"
 
 #ifdef QM_HAVE_PUGIXML
@@ -96,6 +103,25 @@ void WriteFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// A folder input is measured as all of its files together.
+std::vector<std::string> FilesOf(const std::string& path) {
+    if (!std::filesystem::is_directory(path)) return {path};
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        if (entry.is_regular_file()) files.push_back(entry.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+double MegabytesOf(const std::string& path) {
+    double bytes = 0;
+    for (const auto& file : FilesOf(path)) {
+        bytes += static_cast<double>(std::filesystem::file_size(file));
+    }
+    return bytes / 1e6;
+}
+
 #ifdef QM_HAVE_PUGIXML
 // Forked child that parses the file with pugixml's DOM, for the comparison row.
 RunFigure PugixmlFresh(int runs, const std::string& path) {
@@ -141,14 +167,20 @@ int main(int argc, char** argv) {
 
     // The same inputs, sizes and seeds as the warm benchmarks.
     std::vector<Input> inputs;
-    std::vector<std::function<std::string()>> generators;
-    auto add = [&](const std::string& name, const std::string& file,
-                   std::vector<std::string> command, std::function<std::string()> generate) {
+    std::vector<std::function<void(const std::string&)>> writers;
+    auto addWritten = [&](const std::string& name, const std::string& file,
+                          std::vector<std::string> command,
+                          std::function<void(const std::string&)> write) {
         if (!only.empty() && only != name) return;
         const std::string path = (dir / file).string();
         command.push_back(path);
         inputs.push_back({name, path, command});
-        generators.push_back(std::move(generate));
+        writers.push_back(std::move(write));
+    };
+    auto add = [&](const std::string& name, const std::string& file,
+                   std::vector<std::string> command, std::function<std::string()> generate) {
+        addWritten(name, file, std::move(command),
+                   [generate](const std::string& path) { WriteFile(path, generate()); });
     };
     add("dbc", "fresh.dbc", {"info"},
         [] { return qm::bench::GenerateDbc(50u << 20, 10000, 20, 42, nullptr); });
@@ -162,18 +194,30 @@ int main(int argc, char** argv) {
         [] { return qm::bench::GenerateArxmlSystem(100u << 20, 2026, nullptr); });
     add("xml", "fresh.xml", {"xml", "--stats"},
         [] { return qm::bench::GenerateArxmlLikeDocument(100u << 20, 42); });
+    add("cdd", "fresh.cdd", {"info"},
+        [] { return qm::bench::GenerateCdd(50u << 20, 42, nullptr); });
+    addWritten("odx", "fresh_odx", {"info"}, [](const std::string& path) {
+        std::filesystem::create_directories(path);
+        for (const auto& document : qm::bench::GenerateOdxSet(100u << 20, 42, nullptr)) {
+            WriteFile((std::filesystem::path(path) / document.name).string(), document.content);
+        }
+    });
+    add("someip", "fresh_someip.arxml", {"info", "--format", "someip"},
+        [] { return qm::bench::GenerateSomeIpDescription(50u << 20, 2026, nullptr); });
 
     std::printf("fresh process, best of %d runs (tool: %s)\n", runs, QM_TOOL_PATH);
-    std::printf("%-6s %7s | %8s %7s %8s %8s %8s | %8s %6s %6s | %s\n", "input", "MB", "wall s",
+    std::printf("%-9s %7s | %8s %7s %8s %8s %8s | %8s %6s %6s | %s\n", "input", "MB", "wall s",
                 "MB/s", "cpu s", "peak MB", "peak/MB", "wc -l s", "x wc", "cpu x", "pugixml");
     for (size_t i = 0; i < inputs.size(); ++i) {
         const Input& input = inputs[i];
-        if (!std::filesystem::exists(input.path)) WriteFile(input.path, generators[i]());
-        const double mb = static_cast<double>(std::filesystem::file_size(input.path)) / 1e6;
+        if (!std::filesystem::exists(input.path)) writers[i](input.path);
+        const double mb = MegabytesOf(input.path);
         std::vector<std::string> tool = {QM_TOOL_PATH};
         tool.insert(tool.end(), input.command.begin(), input.command.end());
         const RunFigure load = BestOf(runs, tool);
-        const RunFigure floor = BestOf(runs, {"/usr/bin/wc", "-l", input.path});
+        std::vector<std::string> wc = {"/usr/bin/wc", "-l"};
+        for (const auto& file : FilesOf(input.path)) wc.push_back(file);
+        const RunFigure floor = BestOf(runs, wc);
         std::string pugixml = "-";
 #ifdef QM_HAVE_PUGIXML
         if (input.name == "xml") {
@@ -185,14 +229,14 @@ int main(int argc, char** argv) {
         }
 #endif
         if (!load.ok) {
-            std::printf("%-6s %7.1f | load failed\n", input.name.c_str(), mb);
+            std::printf("%-9s %7.1f | load failed\n", input.name.c_str(), mb);
             continue;
         }
-        std::printf("%-6s %7.1f | %8.3f %7.1f %8.3f %8.0f %8.2f | %8.3f %6.1f %6.1f | %s\n",
+        std::printf("%-9s %7.1f | %8.3f %7.1f %8.3f %8.0f %8.2f | %8.3f %6.1f %6.1f | %s\n",
                     input.name.c_str(), mb, load.seconds, mb / load.seconds, load.cpuSeconds,
                     load.peakMb, load.peakMb / mb, floor.seconds, load.seconds / floor.seconds,
                     load.cpuSeconds / std::max(floor.cpuSeconds, 1e-3), pugixml.c_str());
-        if (keep.empty()) std::filesystem::remove(input.path);
+        if (keep.empty()) std::filesystem::remove_all(input.path);
     }
     return 0;
 }
