@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
+#include <vector>
+
 namespace {
 
 using qmtool::IsValidUtf8;
@@ -26,6 +30,31 @@ TEST(Utf8, ValidationFollowsTheWellFormedTable) {
     EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
     EXPECT_FALSE(IsValidUtf8("\xE2\x82"));          // cut at the end
     EXPECT_FALSE(IsValidUtf8("\xFF"));
+}
+
+// Reading in pieces must give the whole text's answer wherever a piece ends: inside a sequence,
+// right after a lead byte, after a run of continuation bytes, or at the very end.
+TEST(Utf8, PiecewiseValidationAgreesWithTheWholeTextAtEveryPieceSize) {
+    const std::vector<std::string> texts = {
+        "",
+        "plain ascii text",
+        "a\xC2\xB0z\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF.",
+        "\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80",
+        "ends cut \xE2\x82",
+        "ends on a lead \xF0",
+        "\x80\x80\x80\x80\x80 continuation run",
+        "ok\xF0\x9F\x98\x80\x80 one continuation too many",
+        "a\xB0",
+        "\xED\xA0\x80 surrogate",
+        "latin-1 caf\xE9 !",
+    };
+    for (const std::string& text : texts) {
+        for (size_t piece : {1u, 2u, 3u, 4u, 5u, 7u, 64u}) {
+            std::istringstream in(text);
+            EXPECT_EQ(qmtool::IsValidUtf8Stream(in, piece), IsValidUtf8(text))
+                << "piece " << piece << " of: " << text;
+        }
+    }
 }
 
 TEST(Utf8, SanitizingReplacesEachBadByteAndKeepsGoodSequences) {

@@ -1,5 +1,6 @@
 #include "huge_pages.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -48,6 +49,16 @@ void PreferHugePages(char** argv) {
     } else {
         ::unsetenv(kTunables);
     }
+}
+
+// glibc raises its mmap threshold to the size of each large block freed (up to 32 MiB) and its
+// trim threshold to twice that, so that later blocks of up to that size come from the heap and
+// stay resident once freed. A load grows its indexes by doubling, and every outgrown copy then
+// stays: 95 MB more peak for a 105 MB ARXML system under huge pages (413 MB against 318 MB),
+// at the same speed. Setting the threshold once turns the adjustment off.
+void KeepLargeBlocksMapped() {
+    constexpr int kDefaultMmapThreshold = 128 * 1024;
+    ::mallopt(M_MMAP_THRESHOLD, kDefaultMmapThreshold);
 }
 
 }  // namespace qmtool

@@ -7,4 +7,8 @@ namespace qmtool {
 // made (or it failed): the caller then goes on as it is.
 void PreferHugePages(char** argv);
 
+// Keeps blocks of 128 KiB and more in their own mappings for the whole run, so that freeing
+// one returns it to the system at once.
+void KeepLargeBlocksMapped();
+
 }  // namespace qmtool

@@ -350,6 +350,7 @@ int RunDemo(const std::string& examples) {
 int main(int argc, char** argv) {
     using namespace qmtool;
     PreferHugePages(argv);
+    KeepLargeBlocksMapped();
     CLI::App app{"quillmere: read, check, edit and write DBC, LDF, ARXML, CDD, ODX and PDX files"};
     app.require_subcommand(1);
     Options options;
