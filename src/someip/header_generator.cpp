@@ -12,7 +12,7 @@ void Indent(std::string& out, int level) {
 
 std::string TypeText(const CVariable& variable) {
     if (variable.baseType < kBaseUnresolved) return BaseTypeText(variable.baseType);
-    return variable.declaredType + " /* TODO unresolved */ ";
+    return std::string(variable.declaredType.view()) + " /* TODO unresolved */ ";
 }
 
 std::string CapitalisedFirst(std::string name) {
@@ -48,7 +48,7 @@ void AppendEnumeration(std::string& out, const CVariable& v, int depth) {
 void AppendArray(std::string& out, const CVariable& v, int depth) {
     const bool isEnum = !v.enumTypeName.empty();
     Indent(out, depth + 1);
-    out += (isEnum ? "e_" + v.enumTypeName : v.elementType) + " " + v.Name();
+    out += (isEnum ? "e_" + v.enumTypeName.str() : v.elementType.str()) + " " + v.Name();
     if (v.arraySize == 0) {
         out += "[];\n";
         return;
@@ -60,7 +60,7 @@ void AppendArray(std::string& out, const CVariable& v, int depth) {
     uint64_t index = 0;
     for (const auto& value : v.Values()) {
         Indent(out, depth + 2);
-        if (isEnum) out += "e_" + v.enumTypeName + "::";
+        if (isEnum) out += "e_" + v.enumTypeName.str() + "::";
         out += value->Name();
         if (++index < count) out += ",";
         out += "\n";

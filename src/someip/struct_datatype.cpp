@@ -47,8 +47,18 @@ void CVariable::Clear() {
     array = false;
     arraySize = 1;
     enumTypeName.clear();
-    values_.Clear();
+    values_.reset();
     nested_.reset();
+}
+
+CValue* CVariable::AddValue(std::unique_ptr<CValue> value) {
+    if (!values_) values_ = std::make_unique<OwnedItems<CValue>>();
+    return values_->Add(std::move(value));
+}
+
+const OwnedItems<CValue>& CVariable::Values() const {
+    static const OwnedItems<CValue> kNone;
+    return values_ ? *values_ : kNone;
 }
 
 IStructDatatype* CVariable::GetStruct() {

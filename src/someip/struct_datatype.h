@@ -7,6 +7,8 @@
 
 #include "quillmere/someip.h"
 #include "someip/owned_items.h"
+#include "someip/sparse_text.h"
+#include "someip/tree_text.h"
 
 namespace qm::someip {
 
@@ -64,9 +66,9 @@ class CVariable : public IVariable {
     IStructDatatype* GetStruct() override;
     bool IsArray() override { return array; }
     uint32_t GetArraySize() override { return arraySize; }
-    uint64_t GetValueCount() override { return values_.Count(); }
-    IValue* GetValue(uint64_t index) override { return values_.At(index); }
-    IValue* FindValue(const char* name) override { return values_.Find(name); }
+    uint64_t GetValueCount() override { return Values().Count(); }
+    IValue* GetValue(uint64_t index) override { return Values().At(index); }
+    IValue* FindValue(const char* name) override { return Values().Find(name); }
     uint32_t GetBaseType() override { return baseType; }
     const char* GetElementType() override { return elementType.c_str(); }
     const char* GetEnumTypeName() override { return enumTypeName.c_str(); }
@@ -74,19 +76,21 @@ class CVariable : public IVariable {
     const std::string& Name() const { return name_; }
     CStructDatatype* Nested() const { return nested_.get(); }
     void SetNested(std::unique_ptr<CStructDatatype> nested);
-    CValue* AddValue(std::unique_ptr<CValue> value) { return values_.Add(std::move(value)); }
-    const OwnedItems<CValue>& Values() const { return values_; }
+    CValue* AddValue(std::unique_ptr<CValue> value);
+    const OwnedItems<CValue>& Values() const;
 
-    std::string declaredType;
+    // Most members are plain: what only arrays, enumerations and nested structures have costs a
+    // pointer each until it is set (a structure-heavy description holds some 300 000 members).
+    TreeText declaredType;
+    SparseText elementType;
+    SparseText enumTypeName;
     uint32_t baseType = kBaseUnresolved;
-    std::string elementType;
-    bool array = false;
     uint32_t arraySize = 1;
-    std::string enumTypeName;
+    bool array = false;
 
   private:
     std::string name_;
-    OwnedItems<CValue> values_;
+    std::unique_ptr<OwnedItems<CValue>> values_;
     std::unique_ptr<CStructDatatype> nested_;
 };
 

@@ -36,6 +36,18 @@ std::string Capitalised(std::string name) {
     return name;
 }
 
+// Points text at the SHORT-NAME of node as the tree holds it, when it needs no decoding;
+// otherwise text gets the decoded copy.
+void ReferShortName(TreeText& text, const NanoXML* node) {
+    const NanoXML* name = Child(node, "SHORT-NAME");
+    if (name != nullptr && !name->text.empty() &&
+        ((name->flags & NanoXML::kFlagCData) != 0 || name->text.find('&') == std::string::npos)) {
+        text.Refer(name->text);
+    } else {
+        text = Text(name);
+    }
+}
+
 const NanoXML* TypeOfMember(const NanoXML* member) {
     return ReferencedType(member);
 }
@@ -116,8 +128,7 @@ class StructureBuilder {
 
     void FillFromType(CVariable& v, const NanoXML* type, int depth) {
         const std::string category = ChildText(type, "CATEGORY");
-        const std::string name = ShortName(type);
-        v.declaredType = name;
+        ReferShortName(v.declaredType, type);
         if (category == "STRUCTURE") {
             FillNested(v, type, depth);
         } else if (category == "ARRAY" || category == "VECTOR") {
@@ -174,11 +185,11 @@ class StructureBuilder {
             active_.insert(type);
             FillFromType(v, referenced, depth + 1);
             active_.erase(type);
-            v.declaredType = ShortName(type);
+            ReferShortName(v.declaredType, type);
             return;
         }
         v.baseType = referenced ? UnderlyingCode(referenced) : kBaseUnresolved;
-        if (referenced != nullptr) v.declaredType = ShortName(referenced);
+        if (referenced != nullptr) ReferShortName(v.declaredType, referenced);
         for (const NanoXML* scale : scales->children) {
             v.AddValue(std::make_unique<CValue>(ChildText(scale, "LOWER-LIMIT"),
                                                 Text(Path(scale, {"COMPU-CONST", "VT"}))));
@@ -200,7 +211,7 @@ class StructureBuilder {
                          ShortName(type) + ".\r\n";
             return;
         }
-        v.declaredType = ShortName(elementType);
+        ReferShortName(v.declaredType, elementType);
         const std::string category = ChildText(elementType, "CATEGORY");
         if (category == "STRUCTURE") {
             const auto top = topLevel_.find(elementType);
