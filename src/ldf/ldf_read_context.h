@@ -46,7 +46,9 @@ class LdfReadContext {
   public:
     LdfReadContext(LdfModel& target, std::string& log, std::string_view text,
                    platform::InputFile* input = nullptr)
-        : model(target), lines(text, input), messages(log) {}
+        : model(target), lines(text, input), messages(log) {
+        ReserveLog(text.size());
+    }
 
     const LdfLine& Line() const { return lines.Current(); }
     uint64_t LineNumber() const { return lines.LineNumber(); }
@@ -104,6 +106,7 @@ class LdfReadContext {
     bool diagnosticSizeChecked = false;
 
   private:
+    void ReserveLog(size_t inputSize);
     void AppendRawLine();
     bool HasRoom() const { return messages.size() < kMessageLimit; }
 
@@ -111,6 +114,8 @@ class LdfReadContext {
     // make the log grow far beyond the input.
     static constexpr size_t kMessageLimit = size_t(64) << 20;
     static constexpr size_t kRawLineLimit = 4096;
+    // Logs of smaller files are left to grow as they need: their copies cost nothing.
+    static constexpr size_t kReserveFrom = size_t(1) << 20;
 };
 
 }  // namespace qm::ldf

@@ -5,9 +5,9 @@
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
+
+#include "platform/input_file.h"
 
 namespace qmtool {
 
@@ -171,10 +171,11 @@ TextDecoder TextDecoder::ForFile(const std::string& path, const std::string& for
     if (std::filesystem::is_directory(path, error) || extension == ".pdx") {
         return TextDecoder(kUtf8);
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return TextDecoder(kUtf8);
-    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    return ForBytes(bytes, forcedName);
+    // Mapped, not copied: the file is about to be read again by its reader, and a copy of a big
+    // file would cost as much as the load's own pages.
+    qm::platform::InputFile file;
+    if (!file.Open(path).ok) return TextDecoder(kUtf8);
+    return ForBytes(file.Text(), forcedName);
 }
 
 std::string TextDecoder::ToUtf8(std::string_view text) const {
