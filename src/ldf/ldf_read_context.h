@@ -87,6 +87,9 @@ class LdfReadContext {
     // Where unconditional frames stand in sporadic frames: (sporadic frame, position) pairs.
     std::unordered_map<const LdfFrame*, std::vector<std::pair<size_t, size_t>>> sporadicUsers;
     size_t sporadicFramesIndexed = 0;
+    // Where the frames section expects the next signal of a frame in the signal list.
+    size_t nextFrameSignal = 0;
+    bool frameSignalGuessing = true;
 
     // A warning about a frame sent by a schedule table: its text, and whether the line number
     // and the line follow it.

@@ -39,8 +39,7 @@ void CheckSignalSize(LdfReadContext& ctx, const LdfStandardSignal& signal) {
     }
 }
 
-bool ReadInitialValues(std::string_view token, bool braced, Tokens& parts,
-                       std::vector<uint16_t>& values) {
+bool ReadInitialValues(std::string_view token, bool braced, Tokens& parts, InitialValues& values) {
     if (!braced) {
         uint64_t value = 0;
         if (!ParseUnsigned(token, value)) return false;

@@ -14,6 +14,9 @@ class LdfUnconditionalFrame;
 class LdfDiagnosticFrame;
 class LdfSignalEncodingType;
 
+// A standard signal's initial values: one for a scalar, up to eight for a byte array.
+using InitialValues = SmallList<uint16_t, 4>;
+
 // The texts a signal's type and byte order start from.
 inline constexpr LdfTextConstant kUnsignedTypeText("unsignedType");
 inline constexpr LdfTextConstant kLittleEndianText("littleEndian");
@@ -68,12 +71,12 @@ class LdfStandardSignal : public CLdfSignalImpl<ILdfStandardSignal> {
     uint8_t bitOrder = 1;
     uint16_t bitOffset = 0;
     uint16_t groupOffset = 0;
-    std::vector<uint16_t> initialValues;
+    InitialValues initialValues;
     LdfText type{kUnsignedTypeText};
     LdfText byteOrder{kLittleEndianText};
     LdfNode* publisher = nullptr;
     LdfText publisherName;  // as written, also when no node of that name exists
-    std::vector<LdfNode*> subscribers;
+    SmallList<LdfNode*, 1> subscribers;
     LdfSignalEncodingType* encodingType = nullptr;
     LdfUnconditionalFrame* frame = nullptr;
     uint64_t reference = 0;

@@ -121,7 +121,8 @@ Json SignalsJson(const LdfModel& model) {
         Json json{
             {"name", signal->name},
             {"size", signal->size},
-            {"initialValues", signal->initialValues},
+            {"initialValues",
+             std::vector<uint16_t>(signal->initialValues.begin(), signal->initialValues.end())},
             {"byteArray", signal->byteArray != 0},
             {"publisher", signal->publisher ? signal->publisher->name : signal->publisherName},
             {"subscribers", Names(signal->subscribers)}};

@@ -4,6 +4,8 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 
@@ -64,6 +66,15 @@ bool IsUtf8Name(const std::string& name) {
 bool IsValidUtf8(std::string_view bytes) {
     size_t i = 0;
     while (i < bytes.size()) {
+        // Description files are mostly ASCII: eight such bytes are passed at a time.
+        uint64_t chunk;
+        if (i + sizeof(chunk) <= bytes.size()) {
+            std::memcpy(&chunk, bytes.data() + i, sizeof(chunk));
+            if ((chunk & 0x8080808080808080ull) == 0) {
+                i += sizeof(chunk);
+                continue;
+            }
+        }
         const size_t length = Utf8SequenceLength(bytes.substr(i));
         if (length == 0) return false;
         i += length;
