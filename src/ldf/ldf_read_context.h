@@ -101,6 +101,7 @@ class LdfReadContext {
     // The warnings about what a frame holds, worked out when it is first sent and repeated for
     // every entry that sends it.
     std::unordered_map<const LdfFrame*, std::vector<SentFrameWarning>> sentFrameWarnings;
+    PointerSet framesWithSentWarningsKnown;
     std::unordered_map<std::string_view, const LdfFrame*> sentFramesByName;
     std::array<const LdfFrame*, 256> sentFramesById{};
     PointerSet sentFrames;
