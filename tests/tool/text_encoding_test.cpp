@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 namespace {
 
 using qmtool::IsValidUtf8;
@@ -28,6 +31,21 @@ TEST(Utf8, ValidationFollowsTheWellFormedTable) {
     EXPECT_FALSE(IsValidUtf8("\xFF"));
 }
 
+// ASCII is passed eight bytes at a time: a bad byte is found wherever it stands in or after
+// such a run, and a sequence may straddle the end of one.
+TEST(Utf8, ValidationFindsBadBytesAtEveryPlaceInLongAsciiRuns) {
+    for (size_t at = 0; at < 24; ++at) {
+        std::string text(24, 'a');
+        text[at] = '\xB0';
+        EXPECT_FALSE(IsValidUtf8(text)) << at;
+        if (at + 1 == text.size()) continue;
+        std::string straddling(24, 'a');
+        straddling.replace(at, 2, "\xC2\xB0");
+        EXPECT_TRUE(IsValidUtf8(straddling)) << at;
+    }
+    EXPECT_FALSE(IsValidUtf8(std::string(15, 'a') + "\xE2\x82"));
+}
+
 TEST(Utf8, SanitizingReplacesEachBadByteAndKeepsGoodSequences) {
     EXPECT_EQ(SanitizeUtf8("a\xB0"
                            "b"),
@@ -43,6 +61,23 @@ TEST(TextDecoder, DecidesByTheBytesUnlessTold) {
     EXPECT_EQ(TextDecoder::ForBytes("360\xB0", "").Name(), "CP1252");
     EXPECT_EQ(TextDecoder::ForBytes("360\xC2\xB0", "latin1").Name(), "latin1");
     EXPECT_THROW(TextDecoder("no-such-code-page"), qmtool::UnknownEncoding);
+}
+
+// A file's bytes decide, the whole file read: a cp1252 byte far from the start counts.
+TEST(TextDecoder, FilesAreJudgedByAllTheirBytes) {
+    const auto path = std::filesystem::temp_directory_path() / "qm_text_encoding_sniff.ldf";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << std::string(100000, 'a') << "360\xB0";
+    }
+    EXPECT_EQ(TextDecoder::ForFile(path.string(), "").Name(), "CP1252");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << std::string(100000, 'a') << "360\xC2\xB0";
+    }
+    EXPECT_EQ(TextDecoder::ForFile(path.string(), "").Name(), "UTF-8");
+    std::filesystem::remove(path);
+    EXPECT_EQ(TextDecoder::ForFile(path.string(), "").Name(), "UTF-8");  // unreadable: the default
 }
 
 TEST(TextDecoder, Cp1252MapsItsHighHalfAndMarksItsHoles) {
