@@ -113,6 +113,8 @@ bool HandleFrame(LdfReadContext& ctx, std::string_view statement) {
     Split(statement, kFrameHeaderDelimiters, tokens);
     uint64_t number = 0;
     if (tokens.size() < 3 || !ParseUnsigned(tokens[1], number)) return FramesMalformed(ctx);
+    ctx.model.frameIndex.Prefetch(tokens[0]);
+    ctx.model.unconditionalFrameIndex.Prefetch(tokens[0]);
     auto owned = std::make_unique<LdfUnconditionalFrame>();
     LdfUnconditionalFrame& frame = *owned;
     frame.name.assign(tokens[0]);

@@ -71,6 +71,7 @@ bool HandleSignal(LdfReadContext& ctx, std::string_view statement) {
         return ctx.Fail({"Malformed signals section. Line("}, kResultSignals);
     };
     if (tokens.size() < 4) return malformed();
+    ctx.model.standardSignalIndex.Prefetch(tokens[0]);
     auto signal = std::make_unique<LdfStandardSignal>();
     signal->name.assign(tokens[0]);
     uint64_t size = 0;
