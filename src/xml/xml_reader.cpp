@@ -260,6 +260,14 @@ XmlReader::Step XmlReader::ReadStartTag(Frame& frame) {
                 endsWithDashes = false;
                 break;
             }
+            if (c == '/' && buffer_[p + 1] == '>' && p + 2 < end_) {
+                // "/" then ">": the element is complete, and its parent resumes after the ">".
+                CommitAttributes(frame.node);
+                previousEndsWithDashes_ = false;
+                position_ = p + 2;
+                result_ = p + 1;
+                return Step::kElementDone;
+            }
             if (ClassOf(c) != CharClass::kOrdinary || c == '!') break;
             size_t nameEnd = p + 1;
             while (nameEnd < end_ && ClassOf(buffer_[nameEnd]) == CharClass::kOrdinary) ++nameEnd;
