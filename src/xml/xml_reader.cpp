@@ -246,7 +246,13 @@ XmlReader::Step XmlReader::ReadStartTag(Frame& frame) {
     bool endsWithDashes = false;
     for (;;) {
         // White space forms one-character tokens that change nothing here.
-        const size_t spaceEnd = static_cast<size_t>(SkipTokenSpace(buffer_ + p, limit) - buffer_);
+        size_t spaceEnd = p;
+        if (spaceEnd < end_ && IsTokenSpace(buffer_[spaceEnd])) {
+            ++spaceEnd;  // mostly one space between attributes: no need for the block scan
+            if (spaceEnd < end_ && IsTokenSpace(buffer_[spaceEnd])) {
+                spaceEnd = static_cast<size_t>(SkipTokenSpace(buffer_ + spaceEnd, limit) - buffer_);
+            }
+        }
         if (spaceEnd != p) endsWithDashes = false;
         p = spaceEnd;
         if (p + 1 >= end_) break;  // a token needs the next character to complete
