@@ -56,6 +56,16 @@ bool IsPlainName(std::string_view name) {
     return true;
 }
 
+// Fills an empty string at its exact size: assigning a long text into the inline buffer would
+// round its capacity up to twice the inline size.
+void AssignExact(std::string& target, std::string_view text) {
+    if (text.size() < sizeof(std::string) / 2) {
+        target.assign(text);
+    } else {
+        target = std::string(text);
+    }
+}
+
 void NotifyParent(NanoXML* parent, NanoXML* child) {
     if (parent->onChildParsed && *parent->onChildParsed) (*parent->onChildParsed)(child);
 }
@@ -629,8 +639,9 @@ void XmlReader::CommitAttributes(NanoXML* node) {
         std::vector<NanoXMLAttribute>& attributes = node->attributes;
         attributes.reserve(attributes.size() + pendingAttributes_.size());
         for (const PendingAttribute& attribute : pendingAttributes_) {
-            attributes.push_back(
-                NanoXMLAttribute{std::string(attribute.name), std::string(attribute.value)});
+            NanoXMLAttribute& added = attributes.emplace_back();
+            AssignExact(added.name, attribute.name);
+            AssignExact(added.value, attribute.value);
         }
         pendingAttributes_.clear();
     }

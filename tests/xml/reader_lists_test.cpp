@@ -49,6 +49,15 @@ void ExpectExactLists(const NanoXML& node, const std::string& path = "") {
     const std::string here = path + "/" + node.name;
     EXPECT_EQ(node.children.capacity(), node.children.size()) << here;
     EXPECT_EQ(node.attributes.capacity(), node.attributes.size()) << here;
+    // Texts beyond the inline buffer are allocated at their size, not rounded up.
+    for (const NanoXMLAttribute& attribute : node.attributes) {
+        if (attribute.value.size() > 15) {
+            EXPECT_EQ(attribute.value.capacity(), attribute.value.size()) << here;
+        }
+        if (attribute.name.size() > 15) {
+            EXPECT_EQ(attribute.name.capacity(), attribute.name.size()) << here;
+        }
+    }
     for (const NanoXML* child : node.children) ExpectExactLists(*child, here);
 }
 
@@ -152,7 +161,7 @@ TEST(ReaderLists, RandomDocumentsAgreeAndCutsStopCleanly) {
 TEST(ReaderLists, WithoutCallbackEveryListHasItsExactSize) {
     std::string input = "<r>";
     for (int i = 0; i < 37; ++i) {
-        input += "<e a='1' b='2' c='3'>";
+        input += "<e a='1' b='2' a-rather-long-name='a value of some twenty bytes'>";
         for (int j = 0; j < i % 7; ++j) input += "<f x='" + std::to_string(j) + "'/>";
         input += "</e>";
     }
