@@ -430,9 +430,7 @@ void XmlReader::StartChild(Frame& frame, const Token& token, std::string_view na
     if (!token.quoted) FollowTagMarks(buffer_[token.deliveredAt], frame.inTag);
     frame.state = kContent;
     auto* child = new NanoXML();
-    // Built at its exact size: assigning into the empty string would round a longer name up
-    // to twice the inline capacity.
-    child->name = std::string(name);
+    AssignExact(child->name, name);
     AppendChild(frame.node, child);
     child->sourceFiles.Insert(sourceFileIndex_);
     const size_t start = token.deliveredAt;
@@ -571,7 +569,8 @@ void XmlReader::TrimText(Frame& frame) {
     if (text.empty()) {
         const std::string_view pending(buffer_ + frame.pendingBegin,
                                        frame.pendingEnd - frame.pendingBegin);
-        text = std::string(TrimTokenSpace(pending));  // exact size, as for names
+        const std::string_view trimmed = TrimTokenSpace(pending);
+        if (!trimmed.empty()) AssignExact(text, trimmed);  // exact size, as for names
         frame.pendingBegin = frame.pendingEnd = 0;
         return;
     }
