@@ -3,10 +3,14 @@
 // reads from, the diagnostic instance whose services are being built, and an index of the
 // document's identifiers.
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "diag/diag_param.h"
+#include "diag/shared_text.h"
 
 class CDiagnoseLib;
 class NanoXML;
@@ -35,6 +39,15 @@ struct CddContext {
     bool budgetReported = false;
     // Warnings already given for this build: a data type used many times is reported once.
     mutable std::unordered_set<std::string> warned;
+    // One buffer per distinct text the parameters share (type names, units, data types).
+    TextCache texts;
+    // A data type named by "dtref", looked up once. A type without nested components gives
+    // every fresh parameter the same facts: they are worked out once and copied from then on.
+    struct DataTypeMemo {
+        NanoXML* type = nullptr;
+        std::unique_ptr<CParam> facts;  // null for types with nested components
+    };
+    std::unordered_map<std::string_view, DataTypeMemo> dataTypeMemos;
 
     void ClearVariant();
     // The element with that id, or null.

@@ -100,12 +100,13 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
     param.typeSigned = qm::xml::AttributeValueOf(*coded, "sig") == "1" ? 1 : 0;
     if (encoding == "asc") {
         param.baseTypeCode = kTypeAscii;
-        param.baseDataType = "ASCII";
+        param.baseDataType = context.texts.Intern("ASCII");
     } else if (encoding == "utf") {
         param.baseTypeCode = kTypeUtf8;
-        param.baseDataType = "UTF8STRING";
+        param.baseDataType = context.texts.Intern("UTF8STRING");
     } else if (encoding == "flt" || encoding == "dbl") {
-        param.baseDataType = param.bitLength > 32 || encoding == "dbl" ? "FLOAT64" : "FLOAT32";
+        param.baseDataType =
+            context.texts.Intern(param.bitLength > 32 || encoding == "dbl" ? "FLOAT64" : "FLOAT32");
     }
     const std::string& format = qm::xml::AttributeValueOf(*coded, "df");
     if (format == "hex")
@@ -124,7 +125,7 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
     }
 }
 
-void ReadPhysicalValueType(NanoXML* physical, CParam& param) {
+void ReadPhysicalValueType(CddContext& context, NanoXML* physical, CParam& param) {
     const std::string& format = qm::xml::AttributeValueOf(*physical, "df");
     if (format == "hex")
         param.displayFormat = 2;
@@ -134,7 +135,8 @@ void ReadPhysicalValueType(NanoXML* physical, CParam& param) {
         param.displayFormat = 4;
     else if (format == "text" || format == "txt")
         param.displayFormat = 3;
-    if (NanoXML* unit = physical->GetChild("UNIT", false)) param.unit = unit->GetText();
+    if (NanoXML* unit = physical->GetChild("UNIT", false))
+        param.unit = context.texts.Intern(unit->GetText());
 }
 
 void ReadConversion(NanoXML* conversion, CParam& param) {
@@ -182,7 +184,7 @@ void ReadCases(CddContext& context, NanoXML* mux, CParam& param, int depth) {
         auto caseParam = std::make_unique<CParam>();
         caseParam->name = ChildLanguageText(child, "NAME");
         caseParam->qual = ChildText(child, "QUAL");
-        caseParam->type = child->name;
+        caseParam->type = context.texts.Intern(child->name);
         caseParam->xmlLocation = qm::xml::AttributeValueOf(*child, "id");
         if (!qm::xml::AttributeValueOf(*child, "s").empty())
             caseParam->valueStr = qm::xml::AttributeValueOf(*child, "s");
@@ -198,7 +200,7 @@ void ReadCases(CddContext& context, NanoXML* mux, CParam& param, int depth) {
 void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth) {
     if (type == nullptr || depth > kMaxDepth) return;
     const std::string& id = qm::xml::AttributeValueOf(*type, "id");
-    if (!id.empty()) param.dtrefId = id;
+    if (!id.empty()) param.dtrefId = context.texts.Intern(id);
     const std::string& mask = qm::xml::AttributeValueOf(*type, "bm");
     if (!mask.empty()) {
         bool valid = true;
@@ -217,7 +219,7 @@ void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth)
         if (name == "CVALUETYPE")
             ReadCodedValueType(context, child, param, id);
         else if (name == "PVALUETYPE")
-            ReadPhysicalValueType(child, param);
+            ReadPhysicalValueType(context, child, param);
         else if (name == "COMP")
             ReadConversion(child, param);
         else if (name == "TEXTMAP")
@@ -238,15 +240,70 @@ void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth)
     if (!param.subParams.empty() && param.bitLength == 0) param.CompleteStructType();
 }
 
-// A data object: its data type is named by "dtref" or stands inline.
+// Whether the data type acts on a parameter on its own: no structure, cases or nested record
+// type, whose components would depend on the instance being built and on the budget.
+bool IsSelfContainedType(const NanoXML* type) {
+    const std::string& kind = type->name;
+    if (kind == "MUXDT" || kind == "STRUCTDT" || kind == "STRUCT" || kind == "EOSITERDT")
+        return false;
+    for (const NanoXML* child : type->children) {
+        if (child->name == "RECORDDT" || child->name == "STRUCTURE") return false;
+    }
+    return true;
+}
+
+// Gives a fresh parameter what a self-contained data type says: the fields its data type
+// sets (reference, coding, display, unit, conversion, value table).
+void TakeTypeFacts(const CParam& facts, CParam& param) {
+    param.dtrefId = facts.dtrefId;
+    param.bitMask = facts.bitMask;
+    param.isKey = facts.isKey;
+    param.byteOrder = facts.byteOrder;
+    param.bitLength = facts.bitLength;
+    param.typeSigned = facts.typeSigned;
+    param.baseTypeCode = facts.baseTypeCode;
+    param.baseDataType = facts.baseDataType;
+    param.displayFormat = facts.displayFormat;
+    param.arraySizeMin = facts.arraySizeMin;
+    param.arraySizeMax = facts.arraySizeMax;
+    param.unit = facts.unit;
+    param.factor = facts.factor;
+    param.divisor = facts.divisor;
+    param.offset = facts.offset;
+    param.hasScaling = facts.hasScaling;
+    param.rangeFirst = facts.rangeFirst;
+    param.rangeSecond = facts.rangeSecond;
+    param.valueTable.reserve(param.valueTable.size() + facts.valueTable.size());
+    for (const auto& entry : facts.valueTable)
+        param.valueTable.push_back(std::make_unique<CVTabValue>(*entry));
+}
+
+// A data object: its data type is named by "dtref" or stands inline. Every caller hands in a
+// parameter whose type fields are still fresh, which is what lets a named self-contained type
+// be worked out once.
 void ReadDataObject(CddContext& context, NanoXML* element, CParam& param, int depth) {
     const std::string& reference = qm::xml::AttributeValueOf(*element, "dtref");
     if (!reference.empty()) {
-        NanoXML* type = context.ById(reference);
+        auto [memo, created] = context.dataTypeMemos.try_emplace(std::string_view(reference));
+        CddContext::DataTypeMemo& known = memo->second;
+        if (created) known.type = context.ById(reference);
+        NanoXML* type = known.type;
         if (type == nullptr) {
             context.Warn("Data type " + reference + " of " + element->name + " not found");
         }
-        ApplyDataType(context, type, param, depth + 1);
+        if (type == nullptr || depth + 1 > kMaxDepth) {
+            ApplyDataType(context, type, param, depth + 1);
+            return;
+        }
+        if (created && IsSelfContainedType(type)) {
+            known.facts = std::make_unique<CParam>();
+            ApplyDataType(context, type, *known.facts, depth + 1);
+        }
+        if (known.facts) {
+            TakeTypeFacts(*known.facts, param);
+        } else {
+            ApplyDataType(context, type, param, depth + 1);
+        }
         return;
     }
     for (NanoXML* child : element->children) {
@@ -380,7 +437,7 @@ void ReadMultiplexer(CddContext& context, NanoXML* element, CParam& param, int d
     if (NanoXML* content = FindProxyContent(context, element, "MUXCOMPCONT")) {
         ReadCases(context, content, param, depth);
     } else if (NanoXML* type = context.ById(qm::xml::AttributeValueOf(*element, "dtref"))) {
-        param.dtrefId = qm::xml::AttributeValueOf(*type, "id");
+        param.dtrefId = context.texts.Intern(qm::xml::AttributeValueOf(*type, "id"));
         ReadCases(context, type, param, depth);
     }
     param.isConditional = 1;
@@ -407,8 +464,8 @@ std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, i
     param->isOptional = qm::xml::AttributeValueOf(*element, "must") == "0" ? 1 : 0;
     param->qual = ChildText(element, "QUAL");
     param->name = ChildLanguageText(element, "NAME");
-    param->type = element->name;
-    param->semantic = qm::xml::AttributeValueOf(*element, "spec");
+    param->type = context.texts.Intern(element->name);
+    param->semantic = context.texts.Intern(qm::xml::AttributeValueOf(*element, "spec"));
     param->xmlLocation = qm::xml::AttributeValueOf(*element, "id");
     if (depth > kMaxDepth) {
         context.Warn("Structure nested too deeply at " + element->name + " " + param->xmlLocation);

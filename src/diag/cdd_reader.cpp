@@ -259,6 +259,7 @@ void BuildDocument(CddContext& context, CDiagnoseLib& library, NanoXML* root) {
         }
     }
     context.ids.clear();
+    context.dataTypeMemos.clear();
     context.root = nullptr;
 }
 
@@ -296,6 +297,8 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
     }
     context.library = nullptr;
     context.warned.clear();
+    context.texts.Clear();
+    context.dataTypeMemos.clear();
     context.ClearVariant();
     library.AddTimeCdd(platform::TickCount() - start);
     return processed;
