@@ -5,10 +5,15 @@
 
 namespace qm::diag {
 
-BlockPool::BlockPool(size_t blockSize, size_t blocksPerSlab)
+namespace {
+constexpr size_t kFirstSlabBytes = size_t{64} << 10;
+}  // namespace
+
+BlockPool::BlockPool(size_t blockSize, size_t maxSlabBytes)
     : blockSize_((std::max(blockSize, sizeof(FreeBlock)) + alignof(std::max_align_t) - 1) /
                  alignof(std::max_align_t) * alignof(std::max_align_t)),
-      slabBytes_(blockSize_ * std::max<size_t>(blocksPerSlab, 1)) {}
+      maxSlabBytes_(std::max(maxSlabBytes, blockSize_)),
+      nextSlabBytes_(std::min(kFirstSlabBytes, maxSlabBytes_)) {}
 
 void* BlockPool::Allocate() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -19,11 +24,13 @@ void* BlockPool::Allocate() {
         return block;
     }
     if (cursor_ == end_) {
+        const size_t bytes = std::max<size_t>(nextSlabBytes_ / blockSize_, 1) * blockSize_;
         slabs_.reserve(slabs_.size() + 1);
-        char* slab = static_cast<char*>(::operator new(slabBytes_));
+        char* slab = static_cast<char*>(::operator new(bytes));
         slabs_.push_back(slab);
         cursor_ = slab;
-        end_ = slab + slabBytes_;
+        end_ = slab + bytes;
+        nextSlabBytes_ = std::min(nextSlabBytes_ * 2, maxSlabBytes_);
     }
     void* block = cursor_;
     cursor_ += blockSize_;
@@ -45,6 +52,7 @@ void BlockPool::FreeSlabs() noexcept {
     slabs_.shrink_to_fit();
     free_ = nullptr;
     cursor_ = end_ = nullptr;
+    nextSlabBytes_ = std::min(kFirstSlabBytes, maxSlabBytes_);
 }
 
 size_t BlockPool::LiveBlocks() {

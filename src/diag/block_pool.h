@@ -11,7 +11,10 @@ namespace qm::diag {
 
 class BlockPool {
   public:
-    BlockPool(size_t blockSize, size_t blocksPerSlab);
+    // Slabs start small and double up to about maxSlabBytes (at least one block): a small model
+    // costs little, and slabs of a few MiB let the heap back a large one with huge pages where
+    // the process asks for them.
+    BlockPool(size_t blockSize, size_t maxSlabBytes);
     BlockPool(const BlockPool&) = delete;
     BlockPool& operator=(const BlockPool&) = delete;
 
@@ -30,7 +33,8 @@ class BlockPool {
 
     std::mutex mutex_;
     const size_t blockSize_;
-    const size_t slabBytes_;
+    const size_t maxSlabBytes_;
+    size_t nextSlabBytes_;
     FreeBlock* free_ = nullptr;
     char* cursor_ = nullptr;
     char* end_ = nullptr;
@@ -56,7 +60,7 @@ constexpr bool kPoolObjects = true;
 template <typename T>
 BlockPool& PoolOf() {
     // Never destroyed: objects may still be freed while static objects go away.
-    static BlockPool* pool = new BlockPool(sizeof(T), size_t{1} << 12);
+    static BlockPool* pool = new BlockPool(sizeof(T), size_t{4} << 20);
     return *pool;
 }
 
