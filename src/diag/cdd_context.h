@@ -55,6 +55,10 @@ struct CddContext {
     void Warn(const std::string& text) const;
 };
 
+// The value of the element's first attribute of that name, "" when it has none (the name is
+// compared in place, without making a string of it).
+const std::string& AttributeText(const NanoXML& element, std::string_view name);
+
 // The language text of a multilingual element: the first "TUV" child whose "xml:lang"
 // contains the preferred language, else the first "TUV", else "".
 std::string LanguageText(const NanoXML* element);

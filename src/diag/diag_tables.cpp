@@ -1,6 +1,8 @@
 #include "diag/diag_tables.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 namespace qm::diag {
@@ -162,8 +164,18 @@ const SharedText& ProxyTypeName() {
 }
 
 SharedText ArrayTypeName(const SharedText& base, uint32_t count) {
-    // Names repeat across the parameters of a file.
-    return RecentText(base.str() + "[" + std::to_string(count) + "]");
+    // Names repeat across the parameters of a file: the usual short ones are put together on
+    // the stack and found among the recent texts.
+    char suffix[16];
+    const int length = std::snprintf(suffix, sizeof suffix, "[%u]", count);
+    const std::string_view tail(suffix, static_cast<size_t>(std::max(length, 0)));
+    char buffer[64];
+    if (base.size() + tail.size() <= sizeof buffer) {
+        std::memcpy(buffer, base.c_str(), base.size());
+        std::memcpy(buffer + base.size(), tail.data(), tail.size());
+        return RecentText(std::string_view(buffer, base.size() + tail.size()));
+    }
+    return RecentText(base.str() + std::string(tail));
 }
 
 const char* UdsServiceName(uint8_t serviceId) {
