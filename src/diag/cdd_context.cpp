@@ -14,9 +14,7 @@ void CddContext::ClearVariant() {
 }
 
 NanoXML* CddContext::ById(const std::string& id) const {
-    if (id.empty()) return nullptr;
-    const auto found = ids.find(id);
-    return found == ids.end() ? nullptr : found->second;
+    return ids.Find(id);
 }
 
 void CddContext::Warn(const std::string& text) const {
@@ -24,10 +22,24 @@ void CddContext::Warn(const std::string& text) const {
     library->AppendMessage("WARNING. " + text + ".\r\n");
 }
 
+namespace {
+
+// Attribute names of CDD files are short and often of equal length ("id", "bl", "bo"): a
+// comparison in place beats a call to memcmp.
+bool SameName(const std::string& stored, std::string_view wanted) {
+    if (stored.size() != wanted.size()) return false;
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        if (stored[i] != wanted[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 const std::string& AttributeText(const NanoXML& element, std::string_view name) {
     static const std::string kNone;
     for (const NanoXMLAttribute& attribute : element.attributes) {
-        if (std::string_view(attribute.name) == name) return attribute.value;
+        if (SameName(attribute.name, name)) return attribute.value;
     }
     return kNone;
 }

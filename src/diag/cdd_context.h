@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "diag/diag_param.h"
+#include "diag/id_index.h"
 #include "diag/shared_text.h"
 
 class CDiagnoseLib;
@@ -32,7 +33,7 @@ struct CddContext {
     NanoXML* instance = nullptr;
 
     // Every element of the document with an "id", the first of each value.
-    std::unordered_map<std::string_view, NanoXML*> ids;
+    IdIndex ids;
     // Parameters that may still be made from this document: nested and re-used data types
     // cannot blow up beyond a multiple of the document's size.
     size_t parameterBudget = 0;

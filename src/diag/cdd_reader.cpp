@@ -29,7 +29,7 @@ constexpr size_t kParametersPerElement = 16;
 constexpr size_t kMinimumParameterBudget = 1 << 16;
 
 void IndexIdentifiers(CddContext& context, NanoXML* root) {
-    context.ids.clear();
+    context.ids.Clear();
     size_t elements = 0;
     std::vector<NanoXML*> pending{root};
     while (!pending.empty()) {
@@ -38,7 +38,7 @@ void IndexIdentifiers(CddContext& context, NanoXML* root) {
         ++elements;
         for (const NanoXMLAttribute& attribute : node->attributes) {
             if (attribute.name == "id" && !attribute.value.empty()) {
-                context.ids.emplace(std::string_view(attribute.value), node);
+                context.ids.Add(attribute.value, node);
                 break;
             }
         }
@@ -259,7 +259,7 @@ void BuildDocument(CddContext& context, CDiagnoseLib& library, NanoXML* root) {
             }
         }
     }
-    context.ids.clear();
+    context.ids.Clear();
     context.dataTypeMemos.clear();
     context.root = nullptr;
 }
