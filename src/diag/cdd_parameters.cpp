@@ -169,23 +169,23 @@ void ReadConversion(NanoXML* conversion, CParam& param) {
     readUnsigned("e", param.rangeSecond);
 }
 
-void ReadTextMap(NanoXML* map, CParam& param) {
+void ReadTextMap(CddContext& context, NanoXML* map, CParam& param) {
     auto entry = std::make_unique<CVTabValue>();
     entry->rangeStart =
         static_cast<uint32_t>(std::strtoul(AttributeText(*map, "s").c_str(), nullptr, 10));
     entry->rangeEnd =
         static_cast<uint32_t>(std::strtoul(AttributeText(*map, "e").c_str(), nullptr, 10));
-    entry->text = ChildLanguageText(map, "TEXT");
+    entry->text = context.texts.Intern(ChildLanguageText(map, "TEXT"));
     entry->xmlLocation = AttributeText(*map, "id");
     param.valueTable.push_back(std::move(entry));
 }
 
-void ReadRecord(NanoXML* record, CParam& param) {
+void ReadRecord(CddContext& context, NanoXML* record, CParam& param) {
     auto entry = std::make_unique<CVTabValue>();
     const uint32_t value =
         static_cast<uint32_t>(std::strtoul(AttributeText(*record, "v").c_str(), nullptr, 10));
     entry->rangeStart = entry->rangeEnd = value;
-    entry->text = ChildLanguageText(record, "TEXT");
+    entry->text = context.texts.Intern(ChildLanguageText(record, "TEXT"));
     param.valueTable.push_back(std::move(entry));
 }
 
@@ -233,9 +233,9 @@ void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth)
         else if (name == "COMP")
             ReadConversion(child, param);
         else if (name == "TEXTMAP")
-            ReadTextMap(child, param);
+            ReadTextMap(context, child, param);
         else if (name == "RECORD")
-            ReadRecord(child, param);
+            ReadRecord(context, child, param);
         else if (name == "RECORDDT")
             ApplyDataType(context, child, param, depth + 1);
         else if (name == "CASE")

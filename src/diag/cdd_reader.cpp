@@ -105,10 +105,10 @@ std::unique_ptr<CUDSFunction> BuildFunction(CddContext& context, NanoXML* messag
                                             const char* type) {
     auto function = std::make_unique<CUDSFunction>();
     NanoXML* instance = context.instance;
-    function->type = type;
+    function->type = context.texts.Intern(type);
     function->xmlLocation = AttributeText(*message, "id") + " + " + AttributeText(*instance, "id");
-    function->name = ChildLanguageText(message, "NAME");
-    function->desc = ChildLanguageText(message, "DESC");
+    function->name = context.texts.Intern(ChildLanguageText(message, "NAME"));
+    function->desc = context.texts.Intern(ChildLanguageText(message, "DESC"));
     function->qual = message->GetChild("QUAL", true)->GetText();
     if (function->qual.empty()) function->qual = ChildText(instance, "QUAL");
     size_t components = 0;

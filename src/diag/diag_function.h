@@ -35,6 +35,9 @@ class CUDSFunction : public IUDSFunction {
     void ReLayOut();
     void SetByteOrder(uint32_t order);
 
-    std::string type, name, desc, odxId, qual, xmlLocation;
+    // The type, name and description come from the protocol service's message, alike for
+    // every service built from it: shared.
+    qm::diag::SharedText type, name, desc, odxId;
+    std::string qual, xmlLocation;
     std::vector<std::unique_ptr<CParam>> params;
 };

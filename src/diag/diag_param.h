@@ -12,7 +12,7 @@
 class CVTabValue : public IVTabValue {
   public:
     CVTabValue() = default;
-    CVTabValue(std::string text, uint32_t start, uint32_t end)
+    CVTabValue(qm::diag::SharedText text, uint32_t start, uint32_t end)
         : text(std::move(text)), rangeStart(start), rangeEnd(end) {}
 
     static void* operator new(size_t size) { return qm::diag::PooledNew<CVTabValue>(size); }
@@ -29,7 +29,8 @@ class CVTabValue : public IVTabValue {
 
     bool Contains(uint64_t value) const { return rangeStart <= value && value <= rangeEnd; }
 
-    std::string text;
+    // Entries of one data type repeat across its parameters: copies share the text.
+    qm::diag::SharedText text;
     uint32_t rangeStart = 0;
     uint32_t rangeEnd = 0;
     qm::diag::SharedText xmlLocation;

@@ -34,7 +34,7 @@ void ReadTextTable(NanoXML* compu, CParam& param) {
     for (NanoXML* scale : scales->children) {
         if (scale->name != "COMPU-SCALE") continue;
         auto entry = std::make_unique<CVTabValue>();
-        entry->text = TextOf(Child(scale, "COMPU-CONST"), "VT");
+        entry->text = RecentText(TextOf(Child(scale, "COMPU-CONST"), "VT"));
         ParseLimit(TextOf(scale, "LOWER-LIMIT"), entry->rangeStart);
         entry->rangeEnd = entry->rangeStart;
         ParseLimit(TextOf(scale, "UPPER-LIMIT"), entry->rangeEnd);
