@@ -177,12 +177,17 @@ TEST(CddIdIndex, FirstHolderWinsAcrossGrowth) {
     index.Add("dt7", &later);
     index.Add("", &later);
     index.Add("x", nullptr);
+    // An id holding a zero byte is never indexed (it could not be told from a shorter one).
+    index.Add(std::string("a\0b", 3), &later);
     EXPECT_EQ(index.Size(), elements.size());
     for (size_t i = 0; i < elements.size(); ++i) ASSERT_EQ(index.Find(ids[i]), &elements[i]) << i;
     EXPECT_EQ(index.Find("dt5000"), nullptr);
     EXPECT_EQ(index.Find("dt"), nullptr);
     EXPECT_EQ(index.Find(""), nullptr);
     EXPECT_EQ(index.Find("x"), nullptr);
+    EXPECT_EQ(index.Find("dt10000000"), nullptr);  // longer than any stored id
+    EXPECT_EQ(index.Find(std::string_view("a\0b", 3)), nullptr);
+    EXPECT_EQ(index.Find("a"), nullptr);
     index.Clear();
     EXPECT_EQ(index.Size(), 0u);
     EXPECT_EQ(index.Find("dt1"), nullptr);
