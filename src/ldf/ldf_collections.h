@@ -1,9 +1,14 @@
 #pragma once
 // Helpers for the count / get-by-index / find-by-name / index-of triples of the LDF model.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
@@ -11,8 +16,114 @@ namespace qm::ldf {
 
 inline constexpr uint32_t kNotListed = 0xFFFFFFFFu;
 
+// A list of plain values that keeps its first Inline elements inside the object. Most signals
+// have one initial value and one subscriber: a std::vector for each would be 24 bytes in the
+// signal and a heap block besides, for hundreds of thousands of signals.
+template <class T, uint32_t Inline>
+class SmallList {
+    static_assert(std::is_trivially_copyable_v<T> && Inline > 0);
+
+  public:
+    using value_type = T;
+    using size_type = size_t;
+    using iterator = T*;
+    using const_iterator = const T*;
+    using reference = T&;
+    using const_reference = const T&;
+
+    SmallList() = default;
+    SmallList(std::initializer_list<T> values) { assign(values.begin(), values.end()); }
+    SmallList(const SmallList& other) { assign(other.begin(), other.end()); }
+    SmallList(SmallList&& other) noexcept { TakeFrom(other); }
+    SmallList& operator=(const SmallList& other) {
+        if (this != &other) assign(other.begin(), other.end());
+        return *this;
+    }
+    SmallList& operator=(SmallList&& other) noexcept {
+        if (this != &other) {
+            Free();
+            TakeFrom(other);
+        }
+        return *this;
+    }
+    ~SmallList() { Free(); }
+
+    template <class Iterator>
+    void assign(Iterator first, Iterator last) {
+        clear();
+        for (; first != last; ++first) push_back(*first);
+    }
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    T* data() { return OnHeap() ? heap_ : inline_; }
+    const T* data() const { return OnHeap() ? heap_ : inline_; }
+    T* begin() { return data(); }
+    T* end() { return data() + size_; }
+    const T* begin() const { return data(); }
+    const T* end() const { return data() + size_; }
+    T& operator[](size_t i) { return data()[i]; }
+    const T& operator[](size_t i) const { return data()[i]; }
+    const T& front() const { return data()[0]; }
+    const T& back() const { return data()[size_ - 1]; }
+
+    void push_back(T value) {
+        if (size_ == capacity_) Grow();
+        data()[size_++] = value;
+    }
+    // Keeps the storage, as std::vector does.
+    void clear() { size_ = 0; }
+
+    friend bool operator==(const SmallList& a, const SmallList& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+  private:
+    bool OnHeap() const { return capacity_ > Inline; }
+
+    void Grow() {
+        if (capacity_ > UINT32_MAX / 2) throw std::length_error("SmallList too long");
+        const uint32_t capacity = capacity_ * 2;
+        T* grown = static_cast<T*>(::operator new(sizeof(T) * capacity));
+        std::memcpy(grown, data(), sizeof(T) * size_);
+        Free();
+        heap_ = grown;
+        capacity_ = capacity;
+    }
+
+    void Free() {
+        if (OnHeap()) ::operator delete(heap_);
+        capacity_ = Inline;
+    }
+
+    // other is left empty, with its inline room.
+    void TakeFrom(SmallList& other) {
+        size_ = other.size_;
+        capacity_ = other.capacity_;
+        if (other.OnHeap()) {
+            heap_ = other.heap_;
+        } else {
+            std::memcpy(inline_, other.inline_, sizeof(inline_));
+        }
+        other.size_ = 0;
+        other.capacity_ = Inline;
+    }
+
+    uint32_t size_ = 0;
+    uint32_t capacity_ = Inline;
+    union {
+        T inline_[Inline]{};
+        T* heap_;
+    };
+};
+
 template <class T>
 T* AtOrNull(const std::vector<T*>& list, uint64_t index) {
+    return index < list.size() ? list[index] : nullptr;
+}
+
+template <class T, uint32_t Inline>
+T* AtOrNull(const SmallList<T*, Inline>& list, uint64_t index) {
     return index < list.size() ? list[index] : nullptr;
 }
 
@@ -75,6 +186,14 @@ class NameIndex {
         slots_[at] = {hash, item};
         ++count_;
         return true;
+    }
+
+    // Starts loading the slot where name would be added or found: a big index seldom has it in
+    // cache, and a reader can go on parsing the rest of a statement meanwhile.
+    void Prefetch(std::string_view name) const {
+        if (slots_.empty()) return;
+        const size_t at = static_cast<size_t>(HashName(name)) & (slots_.size() - 1);
+        __builtin_prefetch(&slots_[at]);
     }
 
     void Clear() {

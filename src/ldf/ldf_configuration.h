@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ldf/ldf_collections.h"
+#include "ldf/ldf_text.h"
 #include "quillmere/ldf.h"
 
 namespace qm::ldf {
@@ -31,7 +32,7 @@ class LdfConfiguration : public ILdfConfiguration {
     ICompositeNodeGroup* GetCompositeNodeGroup(uint64_t index) override;
     ICompositeNodeGroup* FindCompositeNodeGroup(const char* compositeNodeName) override;
 
-    std::string name;
+    LdfText name;
     std::vector<std::unique_ptr<CompositeNodeGroup>> groups;
 };
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ldf/ldf_collections.h"
+#include "ldf/ldf_text.h"
 #include "quillmere/ldf.h"
 
 namespace qm::ldf {
@@ -37,7 +38,7 @@ class LdfLogicalValue : public CLdfValueImpl<ILdfLogicalValue> {
     const char* GetTextInfo() override { return textInfo.c_str(); }
 
     uint32_t signalValue = 0;
-    std::string textInfo;
+    LdfText textInfo;
 };
 
 class LdfPhysicalValue : public CLdfValueImpl<ILdfPhysicalValue> {
@@ -55,10 +56,10 @@ class LdfPhysicalValue : public CLdfValueImpl<ILdfPhysicalValue> {
     uint32_t minimum = 0;
     uint32_t maximum = 0;
     double scale = 1.0;
-    std::string scaleText;
+    LdfText scaleText;
     double offset = 0.0;
-    std::string offsetText;
-    std::string textInfo;
+    LdfText offsetText;
+    LdfText textInfo;
 };
 
 class LdfSignalEncodingType : public ILdfSignalEncodingType {
@@ -70,7 +71,7 @@ class LdfSignalEncodingType : public ILdfSignalEncodingType {
     uint64_t GetSignalCount() override { return signals.size(); }
     ILdfStandardSignal* GetSignal(uint64_t index) override;
 
-    std::string name;
+    LdfText name;
     std::vector<std::unique_ptr<LdfValue>> values;
     std::vector<LdfStandardSignal*> signals;
 };

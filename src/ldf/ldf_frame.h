@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ldf/ldf_collections.h"
+#include "ldf/ldf_text.h"
 #include "quillmere/ldf.h"
 
 namespace qm::ldf {
@@ -21,7 +22,7 @@ class LdfFrame : public ILdfFrame {
     const char* GetName() override { return name.c_str(); }
     uint8_t GetFrameKind() override { return frameKind; }
 
-    std::string name;
+    LdfText name;
     uint8_t frameKind = 0xFF;
 };
 
@@ -49,10 +50,10 @@ class LdfUnconditionalFrame : public CLdfFrameImpl<ILdfUnconditionalFrame> {
     ILdfStandardSignal* FindSignal(const char* name) override;
 
     uint8_t frameId = 0;
-    LdfNode* publisher = nullptr;
-    std::string publisherName;  // as written, also when no node of that name exists
     uint8_t length = 0;
     uint8_t dynamic = 0;
+    LdfNode* publisher = nullptr;
+    LdfText publisherName;  // as written, also when no node of that name exists
     std::vector<LdfStandardSignal*> signals;
 };
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ldf/ldf_collections.h"
+#include "ldf/ldf_text.h"
 #include "quillmere/ldf.h"
 
 namespace qm::ldf {
@@ -35,7 +36,7 @@ class LdfNode : public ILdfNode {
     bool HasDiagnosticAddress() const { return diagnosticAddress != kNoAddress; }
 
     static constexpr uint32_t kNoAddress = 0xFFFFFFFFu;
-    std::string name;
+    LdfText name;
     uint32_t diagnosticAddress = kNoAddress;
     uint8_t isMaster;
     std::vector<LdfUnconditionalFrame*> publishedFrames;
@@ -115,7 +116,7 @@ class ConfigurableFrame : public IConfigurableFrame {
     uint16_t GetMessageId() override { return messageId; }
 
     LdfFrame* frame = nullptr;
-    std::string frameName;  // as written; bound to the frame once the whole file is read
+    LdfText frameName;  // as written; bound to the frame once the whole file is read
     uint8_t messageIdGiven = 0;
     uint16_t messageId = 0;
 };
@@ -149,7 +150,7 @@ class LdfSlaveNode : public CLdfNodeImpl<ILdfSlaveNode> {
     uint16_t GetConfigurableMessageIdByFrameId(uint8_t frameId) override;
     uint16_t GetConfigurableMessageIdByFrameName(const char* name) override;
 
-    std::string linProtocol;
+    LdfText linProtocol;
     uint8_t configuredNad = 0;
     uint8_t initialNadGiven = 0;
     uint8_t initialNad = 0;

@@ -1,8 +1,18 @@
 #include "ldf/ldf_read_context.h"
 
+#include <algorithm>
+
 #include "ldf/ldf_numbers.h"
 
 namespace qm::ldf {
+
+void LdfReadContext::ReserveLog(size_t inputSize) {
+    // A file with a warning on most lines has a log as long as itself. Growing the log by
+    // doubling would copy it each time and briefly hold it twice; room reserved at once is only
+    // address space until the messages are written into it.
+    if (inputSize < kReserveFrom) return;
+    messages.reserve(messages.size() + std::min(inputSize, kMessageLimit));
+}
 
 void LdfReadContext::AppendRawLine() {
     AppendDecimal(messages, lines.LineNumber());

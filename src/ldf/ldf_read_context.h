@@ -46,7 +46,9 @@ class LdfReadContext {
   public:
     LdfReadContext(LdfModel& target, std::string& log, std::string_view text,
                    platform::InputFile* input = nullptr)
-        : model(target), lines(text, input), messages(log) {}
+        : model(target), lines(text, input), messages(log) {
+        ReserveLog(text.size());
+    }
 
     const LdfLine& Line() const { return lines.Current(); }
     uint64_t LineNumber() const { return lines.LineNumber(); }
@@ -85,6 +87,9 @@ class LdfReadContext {
     // Where unconditional frames stand in sporadic frames: (sporadic frame, position) pairs.
     std::unordered_map<const LdfFrame*, std::vector<std::pair<size_t, size_t>>> sporadicUsers;
     size_t sporadicFramesIndexed = 0;
+    // Where the frames section expects the next signal of a frame in the signal list.
+    size_t nextFrameSignal = 0;
+    bool frameSignalGuessing = true;
 
     // A warning about a frame sent by a schedule table: its text, and whether the line number
     // and the line follow it.
@@ -96,6 +101,7 @@ class LdfReadContext {
     // The warnings about what a frame holds, worked out when it is first sent and repeated for
     // every entry that sends it.
     std::unordered_map<const LdfFrame*, std::vector<SentFrameWarning>> sentFrameWarnings;
+    PointerSet framesWithSentWarningsKnown;
     std::unordered_map<std::string_view, const LdfFrame*> sentFramesByName;
     std::array<const LdfFrame*, 256> sentFramesById{};
     PointerSet sentFrames;
@@ -104,6 +110,7 @@ class LdfReadContext {
     bool diagnosticSizeChecked = false;
 
   private:
+    void ReserveLog(size_t inputSize);
     void AppendRawLine();
     bool HasRoom() const { return messages.size() < kMessageLimit; }
 
@@ -111,6 +118,8 @@ class LdfReadContext {
     // make the log grow far beyond the input.
     static constexpr size_t kMessageLimit = size_t(64) << 20;
     static constexpr size_t kRawLineLimit = 4096;
+    // Logs of smaller files are left to grow as they need: their copies cost nothing.
+    static constexpr size_t kReserveFrom = size_t(1) << 20;
 };
 
 }  // namespace qm::ldf

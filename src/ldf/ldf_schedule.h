@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ldf/ldf_text.h"
 #include "quillmere/ldf.h"
 
 namespace qm::ldf {
@@ -153,7 +154,7 @@ class LdfScheduleTable : public ILdfScheduleTable {
     uint64_t GetTaskCount() override { return tasks.size(); }
     ITask* GetTask(uint64_t index) override;
 
-    std::string name;
+    LdfText name;
     std::vector<std::unique_ptr<Task>> tasks;
 };
 

@@ -114,22 +114,20 @@ void NoteEventFrame(LdfReadContext& ctx, const LdfEventTriggeredFrame& frame, Wa
     }
 }
 
-// The warnings about what a frame holds, worked out the first time it is sent.
-const Warnings& SentFrameWarningsOf(LdfReadContext& ctx, const LdfFrame& frame) {
-    auto [it, created] = ctx.sentFrameWarnings.try_emplace(&frame);
-    if (!created) return it->second;
+// What a frame holds that is worth a warning whenever a table sends it.
+void NoteContentWarnings(LdfReadContext& ctx, const LdfFrame& frame, Warnings& warnings) {
     switch (frame.frameKind) {
         case kLdfFrameUnconditional:
-            NoteSignals(ctx, static_cast<const LdfUnconditionalFrame&>(frame), it->second);
+            NoteSignals(ctx, static_cast<const LdfUnconditionalFrame&>(frame), warnings);
             break;
         case kLdfFrameEventTriggered:
-            NoteEventFrame(ctx, static_cast<const LdfEventTriggeredFrame&>(frame), it->second);
+            NoteEventFrame(ctx, static_cast<const LdfEventTriggeredFrame&>(frame), warnings);
             break;
         case kLdfFrameDiagnostic: {
             const auto& diagnostic = static_cast<const LdfDiagnosticFrame&>(frame);
             if ((diagnostic.name == "MasterReq" || diagnostic.name == "SlaveResp") &&
                 diagnostic.signals.empty()) {
-                Note(it->second,
+                Note(warnings,
                      {"WARNING. Diagnostic frame has not defined diagnostic signals: ",
                       diagnostic.name, kEnd},
                      false);
@@ -139,7 +137,20 @@ const Warnings& SentFrameWarningsOf(LdfReadContext& ctx, const LdfFrame& frame) 
         default:
             break;
     }
-    return it->second;
+}
+
+// The warnings about what a frame holds, worked out the first time it is sent. Most frames
+// have none: only those with warnings get an entry in the map.
+const Warnings& SentFrameWarningsOf(LdfReadContext& ctx, const LdfFrame& frame) {
+    static const Warnings kNone;
+    if (!ctx.framesWithSentWarningsKnown.Insert(&frame)) {
+        const auto it = ctx.sentFrameWarnings.find(&frame);
+        return it == ctx.sentFrameWarnings.end() ? kNone : it->second;
+    }
+    Warnings warnings;
+    NoteContentWarnings(ctx, frame, warnings);
+    if (warnings.empty()) return kNone;
+    return ctx.sentFrameWarnings.emplace(&frame, std::move(warnings)).first->second;
 }
 
 // Repeats them for an entry that sends the frame.

@@ -1,4 +1,5 @@
 // The frame sections: Frames, dynamic_frames, Sporadic_frames and Diagnostic_frames.
+#include <algorithm>
 #include <memory>
 #include <unordered_set>
 
@@ -57,11 +58,38 @@ void AddFrameToSubscribers(LdfReadContext& ctx, LdfUnconditionalFrame& frame,
     }
 }
 
+// Frames mostly list their signals in the order the Signals section defined them. The signal
+// after the one found last is tried first: it is in cache, where an index slot seldom is. It is
+// the answer only when no other signal has its name, since the index keeps the first of a name.
+// After a miss the guess waits until an index look-up finds a signal close to it again, so a
+// file in another order pays for one look-up only.
+LdfStandardSignal* FindFrameSignal(LdfReadContext& ctx, std::string_view name) {
+    constexpr size_t kResyncWindow = 8;
+    const auto& signals = ctx.model.standardSignals;
+    const NameIndex<LdfStandardSignal>& index = ctx.model.standardSignalIndex;
+    size_t& next = ctx.nextFrameSignal;
+    if (ctx.frameSignalGuessing && next < signals.size() && signals[next]->name == name &&
+        !index.IsDuplicated(name)) {
+        return signals[next++].get();
+    }
+    LdfStandardSignal* found = index.Find(name);
+    ctx.frameSignalGuessing = false;
+    if (!found) return nullptr;
+    const size_t end = std::min(signals.size(), next + kResyncWindow);
+    for (size_t i = next; i < end; ++i) {
+        if (signals[i].get() != found) continue;
+        next = i + 1;
+        ctx.frameSignalGuessing = true;
+        break;
+    }
+    return found;
+}
+
 bool ReadFrameSignal(LdfReadContext& ctx, LdfUnconditionalFrame& frame, std::string_view line) {
     Split(line, kFrameSignalDelimiters, ctx.tokens);
     uint64_t offset = 0;
     if (ctx.tokens.size() < 2 || !ParseUnsigned(ctx.tokens[1], offset)) return FramesMalformed(ctx);
-    LdfStandardSignal* signal = ctx.model.standardSignalIndex.Find(ctx.tokens[0]);
+    LdfStandardSignal* signal = FindFrameSignal(ctx, ctx.tokens[0]);
     if (!signal) {
         ctx.AddLineMessage({"WARNING. Missing signal definition: ", ctx.tokens[0], ". Line("});
         ctx.framesWithMissingSignals.Insert(&frame);
@@ -85,6 +113,8 @@ bool HandleFrame(LdfReadContext& ctx, std::string_view statement) {
     Split(statement, kFrameHeaderDelimiters, tokens);
     uint64_t number = 0;
     if (tokens.size() < 3 || !ParseUnsigned(tokens[1], number)) return FramesMalformed(ctx);
+    ctx.model.frameIndex.Prefetch(tokens[0]);
+    ctx.model.unconditionalFrameIndex.Prefetch(tokens[0]);
     auto owned = std::make_unique<LdfUnconditionalFrame>();
     LdfUnconditionalFrame& frame = *owned;
     frame.name.assign(tokens[0]);

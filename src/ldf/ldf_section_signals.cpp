@@ -39,8 +39,7 @@ void CheckSignalSize(LdfReadContext& ctx, const LdfStandardSignal& signal) {
     }
 }
 
-bool ReadInitialValues(std::string_view token, bool braced, Tokens& parts,
-                       std::vector<uint16_t>& values) {
+bool ReadInitialValues(std::string_view token, bool braced, Tokens& parts, InitialValues& values) {
     if (!braced) {
         uint64_t value = 0;
         if (!ParseUnsigned(token, value)) return false;
@@ -72,6 +71,7 @@ bool HandleSignal(LdfReadContext& ctx, std::string_view statement) {
         return ctx.Fail({"Malformed signals section. Line("}, kResultSignals);
     };
     if (tokens.size() < 4) return malformed();
+    ctx.model.standardSignalIndex.Prefetch(tokens[0]);
     auto signal = std::make_unique<LdfStandardSignal>();
     signal->name.assign(tokens[0]);
     uint64_t size = 0;

@@ -11,9 +11,9 @@ void LdfStandardSignal::Clear() {
     size = 0;
     initialValues.clear();
     byteArray = 0;
-    type = "unsignedType";
+    type = kUnsignedTypeText;
     bitOrder = 1;
-    byteOrder = "littleEndian";
+    byteOrder = kLittleEndianText;
     bitOffset = 0;
     groupOffset = 0;
     publisher = nullptr;

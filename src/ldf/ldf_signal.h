@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ldf/ldf_collections.h"
+#include "ldf/ldf_text.h"
 #include "quillmere/ldf.h"
 
 namespace qm::ldf {
@@ -13,6 +14,13 @@ class LdfUnconditionalFrame;
 class LdfDiagnosticFrame;
 class LdfSignalEncodingType;
 
+// A standard signal's initial values: one for a scalar, up to eight for a byte array.
+using InitialValues = SmallList<uint16_t, 4>;
+
+// The texts a signal's type and byte order start from.
+inline constexpr LdfTextConstant kUnsignedTypeText("unsignedType");
+inline constexpr LdfTextConstant kLittleEndianText("littleEndian");
+
 class LdfSignal : public ILdfSignal {
   public:
     explicit LdfSignal(uint8_t kind) : signalKind(kind) {}
@@ -20,7 +28,7 @@ class LdfSignal : public ILdfSignal {
     const char* GetName() override { return name.c_str(); }
     uint8_t GetSignalKind() override { return signalKind; }
 
-    std::string name;
+    LdfText name;
     uint8_t signalKind = 0xFF;
 };
 
@@ -56,17 +64,19 @@ class LdfStandardSignal : public CLdfSignalImpl<ILdfStandardSignal> {
     uint64_t GetReference() override { return reference; }
     uint64_t GetRawValue(const uint8_t* data, uint64_t byteCount) override;
 
+    // The one-byte and two-byte fields side by side: a big file has hundreds of thousands of
+    // signals.
     uint8_t size = 0;
-    std::vector<uint16_t> initialValues;
     uint8_t byteArray = 0;
-    std::string type = "unsignedType";
     uint8_t bitOrder = 1;
-    std::string byteOrder = "littleEndian";
     uint16_t bitOffset = 0;
     uint16_t groupOffset = 0;
+    InitialValues initialValues;
+    LdfText type{kUnsignedTypeText};
+    LdfText byteOrder{kLittleEndianText};
     LdfNode* publisher = nullptr;
-    std::string publisherName;  // as written, also when no node of that name exists
-    std::vector<LdfNode*> subscribers;
+    LdfText publisherName;  // as written, also when no node of that name exists
+    SmallList<LdfNode*, 1> subscribers;
     LdfSignalEncodingType* encodingType = nullptr;
     LdfUnconditionalFrame* frame = nullptr;
     uint64_t reference = 0;
@@ -91,7 +101,7 @@ class LdfDiagnosticSignal : public CLdfSignalImpl<ILdfDiagnosticSignal> {
 
     uint8_t size = 0;
     std::vector<uint16_t> initialValues;
-    std::string text;
+    LdfText text;
     LdfDiagnosticFrame* frame = nullptr;
 };
 

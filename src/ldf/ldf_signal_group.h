@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ldf/ldf_collections.h"
+#include "ldf/ldf_text.h"
 #include "quillmere/ldf.h"
 
 namespace qm::ldf {
@@ -19,7 +20,7 @@ class LdfSignalGroup : public ILdfSignalGroup {
     ILdfStandardSignal* GetSignal(uint64_t index) override;
     ILdfStandardSignal* FindSignal(const char* name) override;
 
-    std::string name;
+    LdfText name;
     uint8_t size = 0;
     std::vector<LdfStandardSignal*> signals;
 };

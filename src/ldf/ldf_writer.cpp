@@ -101,7 +101,7 @@ void WriteDiagnosticAddresses(LdfTextOut& w, const LdfModel& m) {
     w << "}" << kEol;
 }
 
-void WriteInitialValues(LdfTextOut& w, const std::vector<uint16_t>& values) {
+void WriteInitialValues(LdfTextOut& w, const InitialValues& values) {
     if (values.size() == 1) {
         w.Decimal(values[0]) << ",";
         return;

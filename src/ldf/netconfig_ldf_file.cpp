@@ -48,6 +48,8 @@ T* FirstWithId(const std::vector<std::unique_ptr<T>>& list, int8_t frameId) {
 
 void NetConfigLdfFile::Clear() {
     model_ = LdfModel();
+    // Every object that pointed into the arena is gone.
+    textArena_.Reset();
     messages_.clear();
     path_.clear();
 }
@@ -60,6 +62,7 @@ bool NetConfigLdfFile::Load(const wchar_t* path) {
     const uint32_t start = platform::TickCount();
     const platform::FileStatus status = input.Open(path_);
     if (status.ok) {
+        const LdfTextArena::Scope texts(textArena_);
         result = ReadLdfText(model_, messages_, input.Text(), &input);
     } else {
         model_.resultCode = 254;

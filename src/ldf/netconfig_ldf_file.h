@@ -211,6 +211,9 @@ class NetConfigLdfFile : public NetFileBase<INetConfigLdfFile> {
     template <class Apply, class Undo>
     uint8_t EditAndSave(Apply apply, Undo undo);
 
+    // The texts of the file read last; declared before the model, so that it outlives every
+    // text that points into it.
+    LdfTextArena textArena_;
     LdfModel model_;
 };
 

@@ -35,8 +35,9 @@ uint8_t NetConfigLdfFile::SetSignalInitialValues(const char* name, const uint16_
                                                  uint64_t count) {
     LdfStandardSignal* signal = model_.standardSignalIndex.Find(name);
     if (!signal || (!values && count > 0)) return 0;
-    std::vector<uint16_t> previous = signal->initialValues;
-    std::vector<uint16_t> next(values, values + count);
+    const InitialValues previous = signal->initialValues;
+    InitialValues next;
+    next.assign(values, values + count);
     return EditAndSave([&] { signal->initialValues = next; },
                        [&] { signal->initialValues = previous; });
 }

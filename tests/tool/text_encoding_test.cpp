@@ -4,9 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-#include <string>
-#include <vector>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -32,29 +31,19 @@ TEST(Utf8, ValidationFollowsTheWellFormedTable) {
     EXPECT_FALSE(IsValidUtf8("\xFF"));
 }
 
-// Reading in pieces must give the whole text's answer wherever a piece ends: inside a sequence,
-// right after a lead byte, after a run of continuation bytes, or at the very end.
-TEST(Utf8, PiecewiseValidationAgreesWithTheWholeTextAtEveryPieceSize) {
-    const std::vector<std::string> texts = {
-        "",
-        "plain ascii text",
-        "a\xC2\xB0z\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF.",
-        "\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80",
-        "ends cut \xE2\x82",
-        "ends on a lead \xF0",
-        "\x80\x80\x80\x80\x80 continuation run",
-        "ok\xF0\x9F\x98\x80\x80 one continuation too many",
-        "a\xB0",
-        "\xED\xA0\x80 surrogate",
-        "latin-1 caf\xE9 !",
-    };
-    for (const std::string& text : texts) {
-        for (size_t piece : {1u, 2u, 3u, 4u, 5u, 7u, 64u}) {
-            std::istringstream in(text);
-            EXPECT_EQ(qmtool::IsValidUtf8Stream(in, piece), IsValidUtf8(text))
-                << "piece " << piece << " of: " << text;
-        }
+// ASCII is passed eight bytes at a time: a bad byte is found wherever it stands in or after
+// such a run, and a sequence may straddle the end of one.
+TEST(Utf8, ValidationFindsBadBytesAtEveryPlaceInLongAsciiRuns) {
+    for (size_t at = 0; at < 24; ++at) {
+        std::string text(24, 'a');
+        text[at] = '\xB0';
+        EXPECT_FALSE(IsValidUtf8(text)) << at;
+        if (at + 1 == text.size()) continue;
+        std::string straddling(24, 'a');
+        straddling.replace(at, 2, "\xC2\xB0");
+        EXPECT_TRUE(IsValidUtf8(straddling)) << at;
     }
+    EXPECT_FALSE(IsValidUtf8(std::string(15, 'a') + "\xE2\x82"));
 }
 
 TEST(Utf8, SanitizingReplacesEachBadByteAndKeepsGoodSequences) {
@@ -72,6 +61,23 @@ TEST(TextDecoder, DecidesByTheBytesUnlessTold) {
     EXPECT_EQ(TextDecoder::ForBytes("360\xB0", "").Name(), "CP1252");
     EXPECT_EQ(TextDecoder::ForBytes("360\xC2\xB0", "latin1").Name(), "latin1");
     EXPECT_THROW(TextDecoder("no-such-code-page"), qmtool::UnknownEncoding);
+}
+
+// A file's bytes decide, the whole file read: a cp1252 byte far from the start counts.
+TEST(TextDecoder, FilesAreJudgedByAllTheirBytes) {
+    const auto path = std::filesystem::temp_directory_path() / "qm_text_encoding_sniff.ldf";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << std::string(100000, 'a') << "360\xB0";
+    }
+    EXPECT_EQ(TextDecoder::ForFile(path.string(), "").Name(), "CP1252");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << std::string(100000, 'a') << "360\xC2\xB0";
+    }
+    EXPECT_EQ(TextDecoder::ForFile(path.string(), "").Name(), "UTF-8");
+    std::filesystem::remove(path);
+    EXPECT_EQ(TextDecoder::ForFile(path.string(), "").Name(), "UTF-8");  // unreadable: the default
 }
 
 TEST(TextDecoder, Cp1252MapsItsHighHalfAndMarksItsHoles) {

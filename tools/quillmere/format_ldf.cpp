@@ -26,6 +26,21 @@ std::vector<std::string> ReaderLines(const std::string& text) {
     return lines;
 }
 
+// How many lines ReaderLines would give, counted in place: a big file's log may hold many
+// thousands of warnings, and info only reports their number.
+size_t CountReaderLines(std::string_view text) {
+    constexpr std::string_view kTiming = "Measure time: ";
+    size_t count = 0;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty() && line.substr(0, kTiming.size()) != kTiming) ++count;
+    }
+    return count;
+}
+
 std::string StatusText(const NetConfigLdfFile& file, uint8_t resultCode) {
     if (resultCode == 254) return "file not opened";
     if (file.GetLastLoadResult() == 0)
@@ -106,7 +121,8 @@ Json SignalsJson(const LdfModel& model) {
         Json json{
             {"name", signal->name},
             {"size", signal->size},
-            {"initialValues", signal->initialValues},
+            {"initialValues",
+             std::vector<uint16_t>(signal->initialValues.begin(), signal->initialValues.end())},
             {"byteArray", signal->byteArray != 0},
             {"publisher", signal->publisher ? signal->publisher->name : signal->publisherName},
             {"subscribers", Names(signal->subscribers)}};
@@ -353,7 +369,7 @@ class LdfFormat : public FileFormat {
                     {"scheduleTables", file->GetScheduleTableCount()},
                     {"tasks", file->GetTaskCount()},
                     {"encodings", file->GetEncodingTypeCount()},
-                    {"readerMessages", ReaderLines(file->GetMessages()).size()}};
+                    {"readerMessages", CountReaderLines(file->GetMessages())}};
     }
 
     Json Dump(const std::string& path, const Options&) override {

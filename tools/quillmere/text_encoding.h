@@ -7,7 +7,6 @@
 //   - cp1252, the code page most DBC editors write.
 // Bytes that do not convert become U+FFFD; conversion never throws once a decoder exists.
 // Depends only on the C library's iconv, so that other front ends can reuse it as it is.
-#include <istream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -17,9 +16,6 @@ namespace qmtool {
 
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
-// IsValidUtf8 of everything the stream holds, read piece by piece (chunkBytes at a time) so that
-// a large file never sits in memory whole.
-bool IsValidUtf8Stream(std::istream& in, size_t chunkBytes = 64 * 1024);
 
 // The bytes with every ill-formed UTF-8 sequence replaced by U+FFFD.
 std::string SanitizeUtf8(std::string_view bytes);
