@@ -15,29 +15,6 @@ ReaderContext::~ReaderContext() {
     mergedPackages.clear();
 }
 
-void ReaderContext::PrepareIndex() {
-    if (resolver) return;
-    resolver = std::make_unique<qm::xml::ArxmlReferenceResolver>();
-    if (!hasRoot) {
-        root = std::make_unique<NanoXML>();
-        // The elements keep this callback; it reaches whichever index the context holds, so
-        // that no element ever calls an index that was freed.
-        root->onChildParsed = std::make_shared<const NanoXML::ChildCallback>([this](NanoXML* node) {
-            if (resolver) resolver->Collect(node);
-        });
-        hasRoot = true;
-        return;
-    }
-    resolver->CollectTree(root.get());
-}
-
-void ReaderContext::ResolveAndRelease() {
-    if (!hasRoot) return;
-    PrepareIndex();
-    resolver->Resolve(root.get());
-    resolver.reset();
-}
-
 }  // namespace qm::someip
 
 using qm::someip::ReaderContext;
@@ -77,7 +54,12 @@ bool CArxmlDatabase::Load(const char* const* files, uint64_t count) {
     for (uint64_t i = 0; files != nullptr && i < count; ++i) {
         const char* path = files[i];
         if (path == nullptr) continue;
-        context_->PrepareIndex();
+        if (!context_->hasRoot) {
+            context_->root = std::make_unique<NanoXML>();
+            context_->resolver = std::make_unique<qm::xml::ArxmlReferenceResolver>();
+            context_->root->onChildParsed = context_->resolver->MakeCallback();
+            context_->hasRoot = true;
+        }
         bool read = false;
         Timed(times_.parse, [&] { read = context_->root->LoadFile(path) != 0; });
         if (read) {
@@ -88,9 +70,11 @@ bool CArxmlDatabase::Load(const char* const* files, uint64_t count) {
             result = false;
         }
     }
-    // Resolving again also links the references of earlier files to targets that later files
-    // brought.
-    Timed(times_.resolve, [&] { context_->ResolveAndRelease(); });
+    if (context_->hasRoot) {
+        // References already resolved keep their links; resolving again also links the
+        // references of earlier files to targets that later files brought.
+        Timed(times_.resolve, [&] { context_->resolver->Resolve(context_->root.get()); });
+    }
     Extract();
     return result;
 }

@@ -37,8 +37,7 @@ struct LoadTimes {
 };
 
 // What a Load reads into: the root of all files, the reference index collected while reading
-// (resolved at the end of each Load and then released), the names of the files read and the
-// packages the merge emptied.
+// (resolved after each Load), the names of the files read and the packages the merge emptied.
 struct ReaderContext {
     explicit ReaderContext(CArxmlDatabase* owner);
     ~ReaderContext();
@@ -49,15 +48,6 @@ struct ReaderContext {
     std::unique_ptr<qm::xml::ArxmlReferenceResolver> resolver;
     std::unique_ptr<NanoXML> root;
     bool hasRoot = false;
-
-    // Makes sure there is a reference index: a fresh one for a fresh root, else one collected
-    // from the tree as it stands (every element of the earlier files, merged). Every element of
-    // the root hands itself to the current index when it is read.
-    void PrepareIndex();
-    // Resolves every reference of the tree, then frees the index: the model is read from the
-    // tree's links, and the index is as large as a tenth of the tree.
-    void ResolveAndRelease();
-
     std::vector<std::string> files;
     std::vector<std::unique_ptr<NanoXML>> mergedPackages;
 };

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "arxml_com/arxml_nodes.h"
 #include "someip_test_support.h"
 
 namespace {
@@ -143,39 +141,6 @@ TEST(ServiceReader, OneDescriptionSpreadOverTwoFilesMerges) {
     std::vector<NanoXML*> riz;
     const_cast<NanoXML*>(root)->CollectAll(riz, "SHORT-NAME", "riz", "AR-PACKAGE");
     EXPECT_EQ(riz.size(), 1u);
-}
-
-// The index of references is freed after each Load and collected again from the merged tree
-// at the next: a reference of the first Load still finds the target a later Load brings, and a
-// package merged away in between still leads to the package that took its elements.
-TEST(ServiceReader, ALaterLoadResolvesWhatAnEarlierLoadLeftOpen) {
-    TempFile first(Document(Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "Radio_P",
-                                         DeploymentRef("/riz/deployments/RadioD")))));
-    TempFile second(Document(
-        EcuPackage() +
-        Package("riz", "",
-                Package("deployments",
-                        Deployment("RadioD", "<SERVICE-INTERFACE-ID>12</SERVICE-INTERFACE-ID>")))));
-    CArxmlDatabase db;
-    ASSERT_TRUE(LoadPaths(db, {first.Path()}));
-    EXPECT_EQ(db.GetEcuCount(), 0u);
-    const NanoXML* reference = qm::arxml::Descendant(db.Root(), "SERVICE-INTERFACE-DEPLOYMENT-REF");
-    ASSERT_NE(reference, nullptr);
-    EXPECT_EQ(reference->link, nullptr);
-
-    ASSERT_TRUE(LoadPaths(db, {second.Path()}));
-    EXPECT_EQ(db.GetLoadedFileCount(), 2u);
-    const NanoXML* target = reference->link;
-    ASSERT_NE(target, nullptr);
-    EXPECT_EQ(target->name, "SOMEIP-SERVICE-INTERFACE-DEPLOYMENT");
-    ASSERT_EQ(db.GetEcuCount(), 1u);
-    ISomeIpServiceCfg* radio = db.GetEcu(0)->FindService("Radio");
-    ASSERT_NE(radio, nullptr);
-    EXPECT_EQ(radio->GetServiceInterfaceId(), 12);
-
-    // A third Load of nothing resolves the same again.
-    ASSERT_TRUE(LoadPaths(db, {}));
-    EXPECT_EQ(reference->link, target);
 }
 
 TEST(ServiceReader, OutOfRangeIdentifiersAreReported) {
