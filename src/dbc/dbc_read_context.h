@@ -8,10 +8,12 @@
 #include <unordered_map>
 
 #include "dbc/dbc_line_source.h"
+#include "dbc/dbc_text.h"
 #include "dbc/dbc_tokens.h"
 
 namespace qm::dbc {
 
+class DbcAttributeDefinition;
 class NetConfigDbcFile;
 
 class DbcReadContext {
@@ -37,6 +39,9 @@ class DbcReadContext {
     // The extended-multiplexing ranges read so far for a signal, by minimum, to find overlaps
     // without scanning every earlier range.
     std::map<uint64_t, uint64_t>& RangesSeen(const void* signal) { return rangesSeen_[signal]; }
+    // The name of a definition as one text of the file's arena, made on first use: the values
+    // of the definition share it instead of a copy each.
+    const DbcText& AttributeName(const DbcAttributeDefinition& definition);
     // The warning for a name that refers to nothing: prefix, name, ". Line(" n ") " L ".\n";
     // the status becomes 2 unless a failure is already recorded.
     void Warn(std::string_view prefix, std::string_view name);
@@ -60,6 +65,7 @@ class DbcReadContext {
     Tokens moreTokens_;
     std::string statement_;
     std::unordered_map<const void*, std::map<uint64_t, uint64_t>> rangesSeen_;
+    std::unordered_map<const void*, DbcText> attributeNames_;
 };
 
 }  // namespace qm::dbc

@@ -167,6 +167,7 @@ class DbcText {
 };
 
 static_assert(sizeof(DbcText) == 8, "a text is one pointer wide");
-static_assert(std::endian::native == std::endian::little, "the form bits share a pointer's low byte");
+static_assert(std::endian::native == std::endian::little,
+              "the form bits share a pointer's low byte");
 
 }  // namespace qm::dbc
