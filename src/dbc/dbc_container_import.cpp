@@ -161,7 +161,7 @@ void ReadSignal(NetConfigDbcFile& file, DbcMessage& message, const NanoXML& elem
         const std::string name = receiver.GetText();
         if (DbcNode* node = file.NodeByName(name)) {
             signal.Receivers().push_back(node);
-            node->AddRxSignal(&signal, &message);
+            node->AddRxSignal(&signal);
         } else {
             log.Warn("Missing node definition: ", name);
         }

@@ -86,6 +86,7 @@ bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path,
         const DbcTextArena::Scope texts(textArena_);
         result = reader.Run();
     }
+    for (auto& node : nodes_) node->TrimLists();
     messages_ += "Dbc parser measured time: ";
     messages_ += FormatMilliseconds(start, platform::TickCount());
     messages_ += '\n';
