@@ -60,6 +60,8 @@ class DbcMessage : public IDbcMessage {
     const std::string& Comment() const { return comment_; }
     void SetComment(std::string comment) { comment_ = std::move(comment); }
     const std::vector<std::unique_ptr<DbcSignal>>& Signals() const { return signals_; }
+    // Gives back the room the signal list grew into while a file was read.
+    void TrimLists() { signals_.shrink_to_fit(); }
     // Takes the signal and lists it last.
     DbcSignal* AddSignal(std::unique_ptr<DbcSignal> signal);
     // The first signal of that name; backed by an index once the message has many signals.

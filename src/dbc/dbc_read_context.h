@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "dbc/dbc_line_source.h"
 #include "dbc/dbc_text.h"
@@ -14,6 +15,7 @@
 namespace qm::dbc {
 
 class DbcAttributeDefinition;
+class DbcNode;
 class NetConfigDbcFile;
 
 class DbcReadContext {
@@ -26,6 +28,7 @@ class DbcReadContext {
     void SetLine(std::string_view line) { line_ = line; }
     Tokens& Scratch() { return tokens_; }
     Tokens& SecondScratch() { return moreTokens_; }
+    std::vector<DbcNode*>& ScratchNodes() { return nodes_; }
 
     // A failure: text, then the line number, ") ", the statement and ending; the status is set
     // and reading stops after the handler. Returns 0 for the handler to pass on. In tolerant
@@ -63,6 +66,7 @@ class DbcReadContext {
     std::string_view line_;
     Tokens tokens_;
     Tokens moreTokens_;
+    std::vector<DbcNode*> nodes_;
     std::string statement_;
     std::unordered_map<const void*, std::map<uint64_t, uint64_t>> rangesSeen_;
     std::unordered_map<const void*, DbcText> attributeNames_;

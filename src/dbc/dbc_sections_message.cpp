@@ -97,18 +97,20 @@ void ReadMultiplexing(DbcReadContext& context, const Tokens& head, DbcSignal& si
 bool LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& signal) {
     Tokens& names = context.SecondScratch();
     Split(list, kComma, names);
-    // One exact allocation instead of growing: a large file has a receiver list per signal.
-    signal.Receivers().reserve(signal.Receivers().size() + names.size());
+    std::vector<DbcNode*>& receivers = context.ScratchNodes();
+    receivers.clear();
     bool allFound = true;
     for (std::string_view name : names) {
         if (DbcNode* node = context.File().NodeByName(name)) {
-            signal.Receivers().push_back(node);
+            receivers.push_back(node);
             node->AddRxSignal(&signal);
         } else if (name != kNoNode) {
             context.Warn("Missing node definition: ", name);
             allFound = false;
         }
     }
+    // Most signals of a file have a receiver list some other signal has too: one copy each.
+    signal.ShareReceivers(context.File().SharedReceiverList(receivers));
     return allFound;
 }
 

@@ -17,11 +17,48 @@ namespace {
 
 const DbcValueDescriptions kNoValueDescriptions;
 const std::vector<DbcSignal::MultiplexRange> kNoMultiplexRanges;
+const std::vector<DbcNode*> kNoReceivers;
 
 }  // namespace
 
 DbcSignal::~DbcSignal() {
     attributes_.DeleteAll(false);
+    ReleaseReceivers();
+}
+
+void DbcSignal::ReleaseReceivers() {
+    if (!receiversShared_) delete receivers_;
+    receivers_ = nullptr;
+    receiversShared_ = false;
+}
+
+const std::vector<DbcNode*>& DbcSignal::ReceiverList() const {
+    return receivers_ ? *receivers_ : kNoReceivers;
+}
+
+const std::vector<DbcNode*>& DbcSignal::Receivers() const {
+    return ReceiverList();
+}
+
+std::vector<DbcNode*>& DbcSignal::Receivers() {
+    if (!receivers_) {
+        receivers_ = new std::vector<DbcNode*>();
+    } else if (receiversShared_) {
+        receivers_ = new std::vector<DbcNode*>(*receivers_);
+        receiversShared_ = false;
+    }
+    return *receivers_;
+}
+
+void DbcSignal::ShareReceivers(std::vector<DbcNode*>* list) {
+    ReleaseReceivers();
+    // Never changed through this signal: Receivers() copies a shared list before a change.
+    receivers_ = list;
+    receiversShared_ = list != nullptr;
+}
+
+void DbcSignal::ClearReceivers() {
+    ReleaseReceivers();
 }
 
 void DbcSignal::Clear() {
@@ -39,7 +76,7 @@ void DbcSignal::Clear() {
     factor_ = DbcNumber{1.0, {}, 0, false};
     offset_ = minimum_ = maximum_ = DbcNumber{};
     unit_.clear();
-    receivers_.clear();
+    ReleaseReceivers();
     comment_.clear();
     attributes_.DeleteAll(false);
     message_ = nullptr;
@@ -94,15 +131,15 @@ int32_t DbcSignal::GetStartValue() {
 }
 
 IDbcNode* DbcSignal::GetReceiver(uint64_t index) {
-    return ItemAt(receivers_, index);
+    return ItemAt(ReceiverList(), index);
 }
 
 IDbcNode* DbcSignal::FindReceiver(const char* name) {
-    return FindByName(receivers_, name);
+    return FindByName(ReceiverList(), name);
 }
 
 uint32_t DbcSignal::IndexOfReceiver(IDbcNode* node) {
-    return PositionOf(receivers_, dynamic_cast<DbcNode*>(node));
+    return PositionOf(ReceiverList(), dynamic_cast<DbcNode*>(node));
 }
 
 IDbcMessage* DbcSignal::GetMessage() {

@@ -55,7 +55,9 @@ void NetConfigDbcFile::Clear() {
     bitTiming_.reset();
     networkComment_.clear();
     lastHandlerResult_ = 1;
-    // Every object that pointed into the arena is gone.
+    // Every object that pointed into the arena or at a shared receiver list is gone.
+    receiverListIndex_.clear();
+    receiverLists_.clear();
     textArena_.Reset();
 }
 
@@ -87,6 +89,8 @@ bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path,
         result = reader.Run();
     }
     for (auto& node : nodes_) node->TrimLists();
+    for (auto& message : dbcMessages_) message->TrimLists();
+    receiverListIndex_ = {};
     messages_ += "Dbc parser measured time: ";
     messages_ += FormatMilliseconds(start, platform::TickCount());
     messages_ += '\n';
@@ -94,6 +98,28 @@ bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path,
     lastHandlerResult_ = static_cast<uint32_t>(result);
     SetDatabaseNameAfterLoad();
     return result == 1;
+}
+
+namespace {
+
+// The bytes of a list of node pointers, as the key of the receiver list index.
+std::string_view BytesOf(const std::vector<DbcNode*>& list) {
+    return {reinterpret_cast<const char*>(list.data()), list.size() * sizeof(DbcNode*)};
+}
+
+}  // namespace
+
+std::vector<DbcNode*>* NetConfigDbcFile::SharedReceiverList(
+    const std::vector<DbcNode*>& receivers) {
+    if (receivers.empty()) return nullptr;
+    if (auto found = receiverListIndex_.find(BytesOf(receivers));
+        found != receiverListIndex_.end()) {
+        return found->second;
+    }
+    auto& list = receiverLists_.emplace_back(std::make_unique<std::vector<DbcNode*>>(receivers));
+    // The key views the kept list's own elements, which never change or move.
+    receiverListIndex_.emplace(BytesOf(*list), list.get());
+    return list.get();
 }
 
 std::string NetConfigDbcFile::RenderText() const {
