@@ -56,7 +56,7 @@ void NetConfigDbcFile::Clear() {
     networkComment_.clear();
     lastHandlerResult_ = 1;
     // Every object that pointed into the arena or at a shared receiver list is gone.
-    receiverListIndex_.clear();
+    receiverListSlots_ = {};
     receiverLists_.clear();
     textArena_.Reset();
 }
@@ -90,7 +90,7 @@ bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path,
     }
     for (auto& node : nodes_) node->TrimLists();
     for (auto& message : dbcMessages_) message->TrimLists();
-    receiverListIndex_ = {};
+    receiverListSlots_ = {};
     messages_ += "Dbc parser measured time: ";
     messages_ += FormatMilliseconds(start, platform::TickCount());
     messages_ += '\n';
@@ -102,24 +102,55 @@ bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path,
 
 namespace {
 
-// The bytes of a list of node pointers, as the key of the receiver list index.
-std::string_view BytesOf(const std::vector<DbcNode*>& list) {
-    return {reinterpret_cast<const char*>(list.data()), list.size() * sizeof(DbcNode*)};
+// Mixes the node pointers of a list; never 0, which marks a free slot.
+uint64_t HashOfList(const std::vector<DbcNode*>& list) {
+    uint64_t hash = list.size();
+    for (const DbcNode* node : list) {
+        hash = (hash ^ reinterpret_cast<uintptr_t>(node)) * 0x9E3779B97F4A7C15ull;
+        hash ^= hash >> 29;
+    }
+    return hash | 1;
 }
 
 }  // namespace
 
+void NetConfigDbcFile::EnterReceiverList(uint64_t hash, std::vector<DbcNode*>* list) {
+    const size_t mask = receiverListSlots_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        if (receiverListSlots_[slot].hash == 0) {
+            receiverListSlots_[slot] = {hash, list};
+            return;
+        }
+    }
+}
+
 std::vector<DbcNode*>* NetConfigDbcFile::SharedReceiverList(
     const std::vector<DbcNode*>& receivers) {
     if (receivers.empty()) return nullptr;
-    if (auto found = receiverListIndex_.find(BytesOf(receivers));
-        found != receiverListIndex_.end()) {
-        return found->second;
+    // Neighbouring signals often have the same receivers.
+    if (!receiverLists_.empty() && *receiverLists_.back() == receivers) {
+        return receiverLists_.back().get();
     }
-    auto& list = receiverLists_.emplace_back(std::make_unique<std::vector<DbcNode*>>(receivers));
-    // The key views the kept list's own elements, which never change or move.
-    receiverListIndex_.emplace(BytesOf(*list), list.get());
-    return list.get();
+    const uint64_t hash = HashOfList(receivers);
+    if (!receiverListSlots_.empty()) {
+        const size_t mask = receiverListSlots_.size() - 1;
+        for (size_t slot = hash & mask; receiverListSlots_[slot].hash != 0;
+             slot = (slot + 1) & mask) {
+            const ReceiverListSlot& entry = receiverListSlots_[slot];
+            if (entry.hash == hash && *entry.list == receivers) return entry.list;
+        }
+    }
+    receiverLists_.push_back(std::make_unique<std::vector<DbcNode*>>(receivers));
+    std::vector<DbcNode*>* list = receiverLists_.back().get();
+    if ((receiverLists_.size() + 1) * 4 > receiverListSlots_.size() * 3) {
+        std::vector<ReceiverListSlot> old = std::move(receiverListSlots_);
+        receiverListSlots_.assign(old.empty() ? 64 : old.size() * 2, ReceiverListSlot{});
+        for (const ReceiverListSlot& entry : old) {
+            if (entry.hash != 0) EnterReceiverList(entry.hash, entry.list);
+        }
+    }
+    EnterReceiverList(hash, list);
+    return list;
 }
 
 std::string NetConfigDbcFile::RenderText() const {

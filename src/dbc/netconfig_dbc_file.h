@@ -198,7 +198,14 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcToler
     DbcTextArena textArena_;
     // The receiver lists signals share; like the texts, they outlive every signal.
     std::vector<std::unique_ptr<std::vector<DbcNode*>>> receiverLists_;
-    std::unordered_map<std::string_view, std::vector<DbcNode*>*> receiverListIndex_;
+    // Finds them again during a read: an open-addressed table of (hash, list), the hash never 0
+    // (a free slot), at most three quarters full.
+    struct ReceiverListSlot {
+        uint64_t hash = 0;
+        std::vector<DbcNode*>* list = nullptr;
+    };
+    std::vector<ReceiverListSlot> receiverListSlots_;
+    void EnterReceiverList(uint64_t hash, std::vector<DbcNode*>* list);
     bool tolerant_ = false;
     uint64_t toleratedLines_ = 0;
     uint32_t stopCode_ = 0;
