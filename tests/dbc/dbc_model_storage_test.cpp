@@ -7,11 +7,13 @@
 #include <string>
 #include <utility>
 
+#include "dbc/dbc_line_source.h"
 #include "dbc/dbc_message.h"
 #include "dbc/dbc_node.h"
 #include "dbc/dbc_signal.h"
 #include "dbc/dbc_text.h"
 #include "dbc_test_support.h"
+#include "platform/input_file.h"
 
 namespace {
 
@@ -300,6 +302,42 @@ TEST(DbcSignalIndex, SortingKeepsLookUpsRight) {
     EXPECT_EQ(message.SignalByName("N1"), message.Signals()[0].get());
     EXPECT_STREQ(message.GetSignal(1)->GetName(), "N10");
     EXPECT_EQ(message.SignalByName("N10"), message.Signals()[1].get());
+}
+
+TEST(DbcInputRelease, SmallStepsKeepEarlierViewsAndALargeFileReadsWhole) {
+    dbctest::TempFolder folder;
+    // About 3 MiB of signals: the reader drops passed pages several times on the way.
+    std::string text = "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: A B\n\n";
+    const int messages = 1400;
+    for (int m = 0; m < messages; ++m) {
+        text += "BO_ " + std::to_string(m) + " Frame" + std::to_string(m) + ": 8 A\n";
+        for (int s = 0; s < 64; ++s) {
+            text += " SG_ Sig" + std::to_string(s) + " : " + std::to_string(s) +
+                    "|1@1+ (1,0) [0|1] \"\" B\n";
+        }
+    }
+    text += "CM_ SG_ 0 Sig0 \"first signal\";\n";
+    const std::string path = folder.File("large.dbc");
+    dbctest::WriteText(path, text);
+    ASSERT_GT(text.size(), 3 * qm::dbc::DbcLineSource::kReleaseStep);
+
+    qm::platform::InputFile input;
+    ASSERT_TRUE(input.Open(path).ok);
+    input.SetReleaseStep(4096);
+    const std::string_view all = input.Text();
+    const std::string_view early = all.substr(0, 64);
+    input.ReleaseBefore(all.data() + all.size() / 2);
+    input.ReleaseBefore(all.data() + all.size());
+    // Dropped pages come back when touched: views into them still read the file.
+    EXPECT_EQ(early, std::string_view(text).substr(0, 64));
+    EXPECT_EQ(all.back(), '\n');
+
+    NetConfigDbcFile file;
+    ASSERT_TRUE(file.Load(path.c_str()));
+    EXPECT_EQ(file.GetMessageCount(), static_cast<uint64_t>(messages));
+    EXPECT_EQ(file.GetSignalCount(), static_cast<uint64_t>(messages) * 64);
+    EXPECT_STREQ(file.GetMessage(0)->GetSignal(0)->GetComment(), "first signal");
+    EXPECT_STREQ(file.GetMessage(messages - 1)->GetSignal(63)->GetName(), "Sig63");
 }
 
 }  // namespace
