@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/cdd_generator.h"
 #include "common/xml_generator.h"
 #include "quillmere/xml.h"
 
@@ -51,6 +52,19 @@ void BM_NanoXmlGenerated(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.size()));
 }
 BENCHMARK(BM_NanoXmlGenerated)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Small elements with several attributes each, as CDD files have them.
+const std::string& GeneratedAttributeHeavyDocument() {
+    static const std::string document = qm::bench::GenerateCdd(20u << 20, 42, nullptr);
+    return document;
+}
+
+void BM_NanoXmlAttributeHeavy(benchmark::State& state) {
+    const std::string& input = GeneratedAttributeHeavyDocument();
+    for (auto _ : state) benchmark::DoNotOptimize(ParseWithNanoXml(input));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.size()));
+}
+BENCHMARK(BM_NanoXmlAttributeHeavy)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 #ifdef QM_HAVE_PUGIXML
 void BM_PugixmlGenerated(benchmark::State& state) {

@@ -5,7 +5,6 @@
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
 #include "quillmere/xml.h"
-#include "xml/attribute_lookup.h"
 
 namespace qm::diag {
 
@@ -15,9 +14,7 @@ void CddContext::ClearVariant() {
 }
 
 NanoXML* CddContext::ById(const std::string& id) const {
-    if (id.empty()) return nullptr;
-    const auto found = ids.find(id);
-    return found == ids.end() ? nullptr : found->second;
+    return ids.Find(id);
 }
 
 void CddContext::Warn(const std::string& text) const {
@@ -25,14 +22,36 @@ void CddContext::Warn(const std::string& text) const {
     library->AppendMessage("WARNING. " + text + ".\r\n");
 }
 
+namespace {
+
+// Attribute names of CDD files are short and often of equal length ("id", "bl", "bo"): a
+// comparison in place beats a call to memcmp.
+bool SameName(const std::string& stored, std::string_view wanted) {
+    if (stored.size() != wanted.size()) return false;
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        if (stored[i] != wanted[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+const std::string& AttributeText(const NanoXML& element, std::string_view name) {
+    static const std::string kNone;
+    for (const NanoXMLAttribute& attribute : element.attributes) {
+        if (SameName(attribute.name, name)) return attribute.value;
+    }
+    return kNone;
+}
+
 std::string LanguageText(const NanoXML* element) {
     if (element == nullptr) return "";
+    const std::string_view preferred = PreferredLanguage();
     const NanoXML* first = nullptr;
     for (const NanoXML* child : element->children) {
-        if (child->name != "TUV") continue;
+        if (std::string_view(child->name) != "TUV") continue;
         if (first == nullptr) first = child;
-        if (qm::xml::AttributeValueOf(*child, "xml:lang").find(PreferredLanguage()) !=
-            std::string::npos) {
+        if (AttributeText(*child, "xml:lang").find(preferred) != std::string::npos) {
             return child->GetText();
         }
     }
@@ -52,7 +71,7 @@ std::string ChildText(NanoXML* element, const char* child) {
 
 int64_t DecimalAttribute(const NanoXML* element, const char* name, bool* valid) {
     if (valid) *valid = true;
-    const std::string& text = qm::xml::AttributeValueOf(*element, name);
+    const std::string& text = AttributeText(*element, name);
     if (text.empty()) return 0;
     int64_t value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -3,10 +3,15 @@
 // reads from, the diagnostic instance whose services are being built, and an index of the
 // document's identifiers.
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "diag/diag_param.h"
+#include "diag/id_index.h"
+#include "diag/shared_text.h"
 
 class CDiagnoseLib;
 class NanoXML;
@@ -28,19 +33,32 @@ struct CddContext {
     NanoXML* instance = nullptr;
 
     // Every element of the document with an "id", the first of each value.
-    std::unordered_map<std::string_view, NanoXML*> ids;
+    IdIndex ids;
     // Parameters that may still be made from this document: nested and re-used data types
     // cannot blow up beyond a multiple of the document's size.
     size_t parameterBudget = 0;
     bool budgetReported = false;
     // Warnings already given for this build: a data type used many times is reported once.
     mutable std::unordered_set<std::string> warned;
+    // One buffer per distinct text the parameters share (type names, units, data types).
+    TextCache texts;
+    // A data type named by "dtref", looked up once. A type without nested components gives
+    // every fresh parameter the same facts: they are worked out once and copied from then on.
+    struct DataTypeMemo {
+        NanoXML* type = nullptr;
+        std::unique_ptr<CParam> facts;  // null for types with nested components
+    };
+    std::unordered_map<std::string_view, DataTypeMemo> dataTypeMemos;
 
     void ClearVariant();
     // The element with that id, or null.
     NanoXML* ById(const std::string& id) const;
     void Warn(const std::string& text) const;
 };
+
+// The value of the element's first attribute of that name, "" when it has none (the name is
+// compared in place, without making a string of it).
+const std::string& AttributeText(const NanoXML& element, std::string_view name);
 
 // The language text of a multilingual element: the first "TUV" child whose "xml:lang"
 // contains the preferred language, else the first "TUV", else "".

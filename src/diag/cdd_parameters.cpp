@@ -5,7 +5,6 @@
 
 #include "diag/diag_tables.h"
 #include "quillmere/xml.h"
-#include "xml/attribute_lookup.h"
 
 namespace qm::diag {
 
@@ -71,16 +70,29 @@ void AppendSubParam(CParam& owner, std::unique_ptr<CParam> sub) {
     owner.subParams.push_back(std::move(sub));
 }
 
+bool IsNestedComponent(const NanoXML* element) {
+    return kNestedComponents.count(element->name) != 0;
+}
+
+size_t CountNestedComponents(const NanoXML* element) {
+    size_t count = 0;
+    for (const NanoXML* child : element->children) count += IsNestedComponent(child) ? 1 : 0;
+    return count;
+}
+
 // Every nested component below element becomes a sub-parameter of owner.
 void ReadSubComponents(CddContext& context, NanoXML* element, CParam& owner, int depth) {
+    const size_t count = CountNestedComponents(element);
+    if (count == 0) return;
+    owner.subParams.reserve(owner.subParams.size() + count);
     for (NanoXML* child : element->children) {
-        if (kNestedComponents.count(child->name) == 0) continue;
+        if (!IsNestedComponent(child)) continue;
         AppendSubParam(owner, ReadComponent(context, child, depth + 1));
     }
 }
 
 void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, const std::string& id) {
-    const std::string& order = qm::xml::AttributeValueOf(*coded, "bo");
+    const std::string& order = AttributeText(*coded, "bo");
     if (order == "21") {
         param.byteOrder = 1;
     } else if (order == "12") {
@@ -88,26 +100,27 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
     } else if (!order.empty()) {
         context.Warn("Unknown byte order \"" + order + "\" in data type " + id);
     }
-    const std::string& encoding = qm::xml::AttributeValueOf(*coded, "enc");
+    const std::string& encoding = AttributeText(*coded, "enc");
     bool valid = true;
     const int64_t bits = DecimalAttribute(coded, "bl", &valid);
     if (!valid || bits < 0 || bits > 0xFFFFFF) {
-        context.Warn("Invalid bit length \"" + qm::xml::AttributeValueOf(*coded, "bl") +
-                     "\" in data type " + id);
+        context.Warn("Invalid bit length \"" + AttributeText(*coded, "bl") + "\" in data type " +
+                     id);
     } else if (bits > 0) {
         param.bitLength = static_cast<int32_t>(bits);
     }
-    param.typeSigned = qm::xml::AttributeValueOf(*coded, "sig") == "1" ? 1 : 0;
+    param.typeSigned = AttributeText(*coded, "sig") == "1" ? 1 : 0;
     if (encoding == "asc") {
         param.baseTypeCode = kTypeAscii;
-        param.baseDataType = "ASCII";
+        param.baseDataType = context.texts.Intern("ASCII");
     } else if (encoding == "utf") {
         param.baseTypeCode = kTypeUtf8;
-        param.baseDataType = "UTF8STRING";
+        param.baseDataType = context.texts.Intern("UTF8STRING");
     } else if (encoding == "flt" || encoding == "dbl") {
-        param.baseDataType = param.bitLength > 32 || encoding == "dbl" ? "FLOAT64" : "FLOAT32";
+        param.baseDataType =
+            context.texts.Intern(param.bitLength > 32 || encoding == "dbl" ? "FLOAT64" : "FLOAT32");
     }
-    const std::string& format = qm::xml::AttributeValueOf(*coded, "df");
+    const std::string& format = AttributeText(*coded, "df");
     if (format == "hex")
         param.displayFormat = 2;
     else if (format == "dec")
@@ -116,7 +129,7 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
         param.displayFormat = 4;
     else if (format == "text" || format == "txt")
         param.displayFormat = 3;
-    if (qm::xml::AttributeValueOf(*coded, "qty") == "field") {
+    if (AttributeText(*coded, "qty") == "field") {
         param.arraySizeMin =
             static_cast<uint32_t>(std::clamp<int64_t>(DecimalAttribute(coded, "minsz"), 0, 65535));
         param.arraySizeMax =
@@ -124,8 +137,8 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
     }
 }
 
-void ReadPhysicalValueType(NanoXML* physical, CParam& param) {
-    const std::string& format = qm::xml::AttributeValueOf(*physical, "df");
+void ReadPhysicalValueType(CddContext& context, NanoXML* physical, CParam& param) {
+    const std::string& format = AttributeText(*physical, "df");
     if (format == "hex")
         param.displayFormat = 2;
     else if (format == "dec")
@@ -134,12 +147,13 @@ void ReadPhysicalValueType(NanoXML* physical, CParam& param) {
         param.displayFormat = 4;
     else if (format == "text" || format == "txt")
         param.displayFormat = 3;
-    if (NanoXML* unit = physical->GetChild("UNIT", false)) param.unit = unit->GetText();
+    if (NanoXML* unit = physical->GetChild("UNIT", false))
+        param.unit = context.texts.Intern(unit->GetText());
 }
 
 void ReadConversion(NanoXML* conversion, CParam& param) {
     auto readDouble = [&](const char* name, double& field) {
-        const std::string& text = qm::xml::AttributeValueOf(*conversion, name);
+        const std::string& text = AttributeText(*conversion, name);
         if (text.empty()) return;
         field = std::strtod(text.c_str(), nullptr);
         param.hasScaling = 1;
@@ -148,30 +162,30 @@ void ReadConversion(NanoXML* conversion, CParam& param) {
     readDouble("div", param.divisor);
     readDouble("o", param.offset);
     auto readUnsigned = [&](const char* name, uint32_t& field) {
-        const std::string& text = qm::xml::AttributeValueOf(*conversion, name);
+        const std::string& text = AttributeText(*conversion, name);
         if (!text.empty()) field = static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 0));
     };
     readUnsigned("s", param.rangeFirst);
     readUnsigned("e", param.rangeSecond);
 }
 
-void ReadTextMap(NanoXML* map, CParam& param) {
+void ReadTextMap(CddContext& context, NanoXML* map, CParam& param) {
     auto entry = std::make_unique<CVTabValue>();
-    entry->rangeStart = static_cast<uint32_t>(
-        std::strtoul(qm::xml::AttributeValueOf(*map, "s").c_str(), nullptr, 10));
-    entry->rangeEnd = static_cast<uint32_t>(
-        std::strtoul(qm::xml::AttributeValueOf(*map, "e").c_str(), nullptr, 10));
-    entry->text = ChildLanguageText(map, "TEXT");
-    entry->xmlLocation = qm::xml::AttributeValueOf(*map, "id");
+    entry->rangeStart =
+        static_cast<uint32_t>(std::strtoul(AttributeText(*map, "s").c_str(), nullptr, 10));
+    entry->rangeEnd =
+        static_cast<uint32_t>(std::strtoul(AttributeText(*map, "e").c_str(), nullptr, 10));
+    entry->text = context.texts.Intern(ChildLanguageText(map, "TEXT"));
+    entry->xmlLocation = AttributeText(*map, "id");
     param.valueTable.push_back(std::move(entry));
 }
 
-void ReadRecord(NanoXML* record, CParam& param) {
+void ReadRecord(CddContext& context, NanoXML* record, CParam& param) {
     auto entry = std::make_unique<CVTabValue>();
-    const uint32_t value = static_cast<uint32_t>(
-        std::strtoul(qm::xml::AttributeValueOf(*record, "v").c_str(), nullptr, 10));
+    const uint32_t value =
+        static_cast<uint32_t>(std::strtoul(AttributeText(*record, "v").c_str(), nullptr, 10));
     entry->rangeStart = entry->rangeEnd = value;
-    entry->text = ChildLanguageText(record, "TEXT");
+    entry->text = context.texts.Intern(ChildLanguageText(record, "TEXT"));
     param.valueTable.push_back(std::move(entry));
 }
 
@@ -182,10 +196,9 @@ void ReadCases(CddContext& context, NanoXML* mux, CParam& param, int depth) {
         auto caseParam = std::make_unique<CParam>();
         caseParam->name = ChildLanguageText(child, "NAME");
         caseParam->qual = ChildText(child, "QUAL");
-        caseParam->type = child->name;
-        caseParam->xmlLocation = qm::xml::AttributeValueOf(*child, "id");
-        if (!qm::xml::AttributeValueOf(*child, "s").empty())
-            caseParam->valueStr = qm::xml::AttributeValueOf(*child, "s");
+        caseParam->type = context.texts.Intern(child->name);
+        caseParam->xmlLocation = AttributeText(*child, "id");
+        if (!AttributeText(*child, "s").empty()) caseParam->valueStr = AttributeText(*child, "s");
         NanoXML* structure = child->GetChild("STRUCTURE", false);
         ReadSubComponents(context, structure ? structure : child, *caseParam, depth);
         caseParam->CompleteStructType();
@@ -197,9 +210,9 @@ void ReadCases(CddContext& context, NanoXML* mux, CParam& param, int depth) {
 
 void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth) {
     if (type == nullptr || depth > kMaxDepth) return;
-    const std::string& id = qm::xml::AttributeValueOf(*type, "id");
-    if (!id.empty()) param.dtrefId = id;
-    const std::string& mask = qm::xml::AttributeValueOf(*type, "bm");
+    const std::string& id = AttributeText(*type, "id");
+    if (!id.empty()) param.dtrefId = context.texts.Intern(id);
+    const std::string& mask = AttributeText(*type, "bm");
     if (!mask.empty()) {
         bool valid = true;
         const int64_t value = DecimalAttribute(type, "bm", &valid);
@@ -209,21 +222,20 @@ void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth)
             context.Warn("Bit mask \"" + mask + "\" is not a number in data type " + id);
         }
     }
-    if (qm::xml::AttributeValueOf(*type, "dtc") == "1" ||
-        !qm::xml::AttributeValueOf(*type, "rtSpec").empty())
+    if (AttributeText(*type, "dtc") == "1" || !AttributeText(*type, "rtSpec").empty())
         param.isKey = 0;
     for (NanoXML* child : type->children) {
-        const std::string& name = child->name;
+        const std::string_view name = child->name;
         if (name == "CVALUETYPE")
             ReadCodedValueType(context, child, param, id);
         else if (name == "PVALUETYPE")
-            ReadPhysicalValueType(child, param);
+            ReadPhysicalValueType(context, child, param);
         else if (name == "COMP")
             ReadConversion(child, param);
         else if (name == "TEXTMAP")
-            ReadTextMap(child, param);
+            ReadTextMap(context, child, param);
         else if (name == "RECORD")
-            ReadRecord(child, param);
+            ReadRecord(context, child, param);
         else if (name == "RECORDDT")
             ApplyDataType(context, child, param, depth + 1);
         else if (name == "CASE")
@@ -238,15 +250,70 @@ void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth)
     if (!param.subParams.empty() && param.bitLength == 0) param.CompleteStructType();
 }
 
-// A data object: its data type is named by "dtref" or stands inline.
+// Whether the data type acts on a parameter on its own: no structure, cases or nested record
+// type, whose components would depend on the instance being built and on the budget.
+bool IsSelfContainedType(const NanoXML* type) {
+    const std::string& kind = type->name;
+    if (kind == "MUXDT" || kind == "STRUCTDT" || kind == "STRUCT" || kind == "EOSITERDT")
+        return false;
+    for (const NanoXML* child : type->children) {
+        if (child->name == "RECORDDT" || child->name == "STRUCTURE") return false;
+    }
+    return true;
+}
+
+// Gives a fresh parameter what a self-contained data type says: the fields its data type
+// sets (reference, coding, display, unit, conversion, value table).
+void TakeTypeFacts(const CParam& facts, CParam& param) {
+    param.dtrefId = facts.dtrefId;
+    param.bitMask = facts.bitMask;
+    param.isKey = facts.isKey;
+    param.byteOrder = facts.byteOrder;
+    param.bitLength = facts.bitLength;
+    param.typeSigned = facts.typeSigned;
+    param.baseTypeCode = facts.baseTypeCode;
+    param.baseDataType = facts.baseDataType;
+    param.displayFormat = facts.displayFormat;
+    param.arraySizeMin = facts.arraySizeMin;
+    param.arraySizeMax = facts.arraySizeMax;
+    param.unit = facts.unit;
+    param.factor = facts.factor;
+    param.divisor = facts.divisor;
+    param.offset = facts.offset;
+    param.hasScaling = facts.hasScaling;
+    param.rangeFirst = facts.rangeFirst;
+    param.rangeSecond = facts.rangeSecond;
+    param.valueTable.reserve(param.valueTable.size() + facts.valueTable.size());
+    for (const auto& entry : facts.valueTable)
+        param.valueTable.push_back(std::make_unique<CVTabValue>(*entry));
+}
+
+// A data object: its data type is named by "dtref" or stands inline. Every caller hands in a
+// parameter whose type fields are still fresh, which is what lets a named self-contained type
+// be worked out once.
 void ReadDataObject(CddContext& context, NanoXML* element, CParam& param, int depth) {
-    const std::string& reference = qm::xml::AttributeValueOf(*element, "dtref");
+    const std::string& reference = AttributeText(*element, "dtref");
     if (!reference.empty()) {
-        NanoXML* type = context.ById(reference);
+        auto [memo, created] = context.dataTypeMemos.try_emplace(std::string_view(reference));
+        CddContext::DataTypeMemo& known = memo->second;
+        if (created) known.type = context.ById(reference);
+        NanoXML* type = known.type;
         if (type == nullptr) {
             context.Warn("Data type " + reference + " of " + element->name + " not found");
         }
-        ApplyDataType(context, type, param, depth + 1);
+        if (type == nullptr || depth + 1 > kMaxDepth) {
+            ApplyDataType(context, type, param, depth + 1);
+            return;
+        }
+        if (created && IsSelfContainedType(type)) {
+            known.facts = std::make_unique<CParam>();
+            ApplyDataType(context, type, *known.facts, depth + 1);
+        }
+        if (known.facts) {
+            TakeTypeFacts(*known.facts, param);
+        } else {
+            ApplyDataType(context, type, param, depth + 1);
+        }
         return;
     }
     for (NanoXML* child : element->children) {
@@ -291,17 +358,15 @@ void MergeContent(CParam& proxy, std::unique_ptr<CParam> content) {
 // The content objects of a "SIMPLECOMPCONT": one is merged into the parameter, several
 // become its sub-parameters.
 void ReadContent(CddContext& context, NanoXML* content, CParam& param, int depth) {
-    std::vector<NanoXML*> objects;
-    for (NanoXML* child : content->children) {
-        if (kNestedComponents.count(child->name) != 0) objects.push_back(child);
+    if (CountNestedComponents(content) == 1) {
+        for (NanoXML* child : content->children) {
+            if (!IsNestedComponent(child)) continue;
+            auto single = ReadComponent(context, child, depth + 1);
+            if (single) MergeContent(param, std::move(single));
+            return;
+        }
     }
-    if (objects.size() == 1) {
-        auto single = ReadComponent(context, objects.front(), depth + 1);
-        if (single) MergeContent(param, std::move(single));
-        return;
-    }
-    for (NanoXML* object : objects)
-        AppendSubParam(param, ReadComponent(context, object, depth + 1));
+    ReadSubComponents(context, content, param, depth);
     if (!param.subParams.empty()) param.CompleteStructType();
 }
 
@@ -309,8 +374,7 @@ void ReadContent(CddContext& context, NanoXML* content, CParam& param, int depth
 bool SharedElementNames(NanoXML* shared, const char* refName, const std::string& componentId) {
     if (shared == nullptr || componentId.empty()) return false;
     for (NanoXML* child : shared->children) {
-        if (child->name == refName && qm::xml::AttributeValueOf(*child, "idref") == componentId)
-            return true;
+        if (child->name == refName && AttributeText(*child, "idref") == componentId) return true;
     }
     return false;
 }
@@ -320,15 +384,15 @@ bool SharedElementNames(NanoXML* shared, const char* refName, const std::string&
 // that one whose shared proxy has the component's "dest".
 NanoXML* FindProxyContent(CddContext& context, NanoXML* component, const char* contentName) {
     if (context.instance == nullptr) return nullptr;
-    const std::string& id = qm::xml::AttributeValueOf(*component, "id");
+    const std::string& id = AttributeText(*component, "id");
     NanoXML* byDest = nullptr;
-    const std::string& dest = qm::xml::AttributeValueOf(*component, "dest");
+    const std::string& dest = AttributeText(*component, "dest");
     for (NanoXML* child : context.instance->children) {
         if (child->name != contentName) continue;
-        NanoXML* proxy = context.ById(qm::xml::AttributeValueOf(*child, "shproxyref"));
+        NanoXML* proxy = context.ById(AttributeText(*child, "shproxyref"));
         if (SharedElementNames(proxy, "PROXYCOMPREF", id)) return child;
         if (byDest == nullptr && proxy != nullptr && !dest.empty() &&
-            qm::xml::AttributeValueOf(*proxy, "dest") == dest &&
+            AttributeText(*proxy, "dest") == dest &&
             proxy->GetChild("PROXYCOMPREF", false) == nullptr) {
             byDest = child;
         }
@@ -339,25 +403,25 @@ NanoXML* FindProxyContent(CddContext& context, NanoXML* component, const char* c
 // The value the current instance gives a static component ("STATICVALUE" "v").
 std::string FindStaticValue(CddContext& context, NanoXML* component) {
     if (context.instance == nullptr) return "";
-    const std::string& id = qm::xml::AttributeValueOf(*component, "id");
+    const std::string& id = AttributeText(*component, "id");
     for (NanoXML* child : context.instance->children) {
         if (child->name != "STATICVALUE") continue;
-        if (SharedElementNames(context.ById(qm::xml::AttributeValueOf(*child, "shstaticref")),
-                               "STATICCOMPREF", id)) {
-            return qm::xml::AttributeValueOf(*child, "v");
+        if (SharedElementNames(context.ById(AttributeText(*child, "shstaticref")), "STATICCOMPREF",
+                               id)) {
+            return AttributeText(*child, "v");
         }
     }
     return "";
 }
 
 void ReadBitLength(CddContext& context, NanoXML* element, CParam& param, const char* attribute) {
-    const std::string& text = qm::xml::AttributeValueOf(*element, attribute);
+    const std::string& text = AttributeText(*element, attribute);
     if (text.empty()) return;
     bool valid = true;
     const int64_t bits = DecimalAttribute(element, attribute, &valid);
     if (!valid || bits < 0 || bits > 0xFFFFFF) {
         context.Warn("Invalid bit length \"" + text + "\" in " + element->name + " " +
-                     qm::xml::AttributeValueOf(*element, "id"));
+                     AttributeText(*element, "id"));
         return;
     }
     param.bitLength = static_cast<int32_t>(bits);
@@ -368,7 +432,7 @@ void ReadProxy(CddContext& context, NanoXML* element, CParam& param, int depth) 
         ReadContent(context, content, param, depth);
         return;
     }
-    if (!qm::xml::AttributeValueOf(*element, "dtref").empty()) {
+    if (!AttributeText(*element, "dtref").empty()) {
         ReadDataObject(context, element, param, depth);
     } else if (element->name == "STATUSDTCPROXYCOMP" && context.dtcStatusMask != nullptr) {
         ReadDataObject(context, context.dtcStatusMask, param, depth);
@@ -379,8 +443,8 @@ void ReadProxy(CddContext& context, NanoXML* element, CParam& param, int depth) 
 void ReadMultiplexer(CddContext& context, NanoXML* element, CParam& param, int depth) {
     if (NanoXML* content = FindProxyContent(context, element, "MUXCOMPCONT")) {
         ReadCases(context, content, param, depth);
-    } else if (NanoXML* type = context.ById(qm::xml::AttributeValueOf(*element, "dtref"))) {
-        param.dtrefId = qm::xml::AttributeValueOf(*type, "id");
+    } else if (NanoXML* type = context.ById(AttributeText(*element, "dtref"))) {
+        param.dtrefId = context.texts.Intern(AttributeText(*type, "id"));
         ReadCases(context, type, param, depth);
     }
     param.isConditional = 1;
@@ -391,7 +455,7 @@ void ReadIteration(CddContext& context, NanoXML* element, CParam& param, int dep
     if (element->name == "EOSITERCOMP") {
         param.arraySizeMin = static_cast<uint32_t>(
             std::clamp<int64_t>(DecimalAttribute(element, "minNumOfItems"), 0, 65535));
-        const std::string& max = qm::xml::AttributeValueOf(*element, "maxNumOfItems");
+        const std::string& max = AttributeText(*element, "maxNumOfItems");
         param.arraySizeMax = max.empty()
                                  ? 65535u
                                  : static_cast<uint32_t>(std::clamp<int64_t>(
@@ -404,24 +468,24 @@ void ReadIteration(CddContext& context, NanoXML* element, CParam& param, int dep
 
 std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, int depth) {
     auto param = std::make_unique<CParam>();
-    param->isOptional = qm::xml::AttributeValueOf(*element, "must") == "0" ? 1 : 0;
+    param->isOptional = AttributeText(*element, "must") == "0" ? 1 : 0;
     param->qual = ChildText(element, "QUAL");
     param->name = ChildLanguageText(element, "NAME");
-    param->type = element->name;
-    param->semantic = qm::xml::AttributeValueOf(*element, "spec");
-    param->xmlLocation = qm::xml::AttributeValueOf(*element, "id");
+    param->type = context.texts.Intern(element->name);
+    param->semantic = context.texts.Intern(AttributeText(*element, "spec"));
+    param->xmlLocation = AttributeText(*element, "id");
     if (depth > kMaxDepth) {
         context.Warn("Structure nested too deeply at " + element->name + " " + param->xmlLocation);
         return param;
     }
-    const std::string& kind = element->name;
+    const std::string_view kind = element->name;
     if (kind == "CONSTCOMP") {
-        if (!qm::xml::AttributeValueOf(*element, "dtref").empty())
+        if (!AttributeText(*element, "dtref").empty())
             ReadDataObject(context, element, *param, depth);
         ReadBitLength(context, element, *param, "bl");
-        param->valueStr = qm::xml::AttributeValueOf(*element, "v");
+        param->valueStr = AttributeText(*element, "v");
     } else if (kind == "STATICCOMP") {
-        if (!qm::xml::AttributeValueOf(*element, "dtref").empty())
+        if (!AttributeText(*element, "dtref").empty())
             ReadDataObject(context, element, *param, depth);
         ReadBitLength(context, element, *param, "bl");
         param->valueStr = FindStaticValue(context, element);
@@ -444,11 +508,11 @@ std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, i
         ReadSubComponents(context, element, *param, depth);
         param->CompleteStructType();
     } else if (kind == "DIDREF" || kind == "DIDDATAREF") {
-        NanoXML* did = element->link ? element->link
-                                     : context.ById(qm::xml::AttributeValueOf(*element, "idref"));
+        NanoXML* did =
+            element->link ? element->link : context.ById(AttributeText(*element, "idref"));
         if (did != nullptr) {
             if (param->name.empty()) param->name = ChildLanguageText(did, "NAME");
-            param->valueStr = qm::xml::AttributeValueOf(*did, "n");
+            param->valueStr = AttributeText(*did, "n");
             if (NanoXML* structure = did->GetChild("STRUCTURE", false)) {
                 ReadSubComponents(context, structure, *param, depth);
             }

@@ -6,7 +6,6 @@
 #include "diag/cdd_parameters.h"
 #include "diag/diagnose_lib.h"
 #include "platform/clock.h"
-#include "xml/attribute_lookup.h"
 #include "xml/reference_resolver.h"
 #include "xml/text.h"
 
@@ -30,7 +29,7 @@ constexpr size_t kParametersPerElement = 16;
 constexpr size_t kMinimumParameterBudget = 1 << 16;
 
 void IndexIdentifiers(CddContext& context, NanoXML* root) {
-    context.ids.clear();
+    context.ids.Clear();
     size_t elements = 0;
     std::vector<NanoXML*> pending{root};
     while (!pending.empty()) {
@@ -39,7 +38,7 @@ void IndexIdentifiers(CddContext& context, NanoXML* root) {
         ++elements;
         for (const NanoXMLAttribute& attribute : node->attributes) {
             if (attribute.name == "id" && !attribute.value.empty()) {
-                context.ids.emplace(std::string_view(attribute.value), node);
+                context.ids.Add(attribute.value, node);
                 break;
             }
         }
@@ -77,7 +76,7 @@ NanoXML* FindIn(const CddContext& context, NanoXML* container, const std::string
     while (!pending.empty()) {
         NanoXML* node = pending.back();
         pending.pop_back();
-        if (qm::xml::AttributeValueOf(*node, "id") == id) return node;
+        if (AttributeText(*node, "id") == id) return node;
         if (!direct) pending.insert(pending.end(), node->children.rbegin(), node->children.rend());
     }
     return nullptr;
@@ -85,7 +84,7 @@ NanoXML* FindIn(const CddContext& context, NanoXML* container, const std::string
 
 NanoXML* ResolveInstance(CddContext& context, NanoXML* element) {
     if (element->name == "DIAGINST") return element;
-    const std::string& idref = qm::xml::AttributeValueOf(*element, "idref");
+    const std::string& idref = AttributeText(*element, "idref");
     NanoXML* target = FindIn(context, context.ecu, idref, false);
     return target != nullptr && target->name == "DIAGINST" ? target : nullptr;
 }
@@ -106,13 +105,16 @@ std::unique_ptr<CUDSFunction> BuildFunction(CddContext& context, NanoXML* messag
                                             const char* type) {
     auto function = std::make_unique<CUDSFunction>();
     NanoXML* instance = context.instance;
-    function->type = type;
-    function->xmlLocation = qm::xml::AttributeValueOf(*message, "id") + " + " +
-                            qm::xml::AttributeValueOf(*instance, "id");
-    function->name = ChildLanguageText(message, "NAME");
-    function->desc = ChildLanguageText(message, "DESC");
+    function->type = context.texts.Intern(type);
+    function->xmlLocation = AttributeText(*message, "id") + " + " + AttributeText(*instance, "id");
+    function->name = context.texts.Intern(ChildLanguageText(message, "NAME"));
+    function->desc = context.texts.Intern(ChildLanguageText(message, "DESC"));
     function->qual = message->GetChild("QUAL", true)->GetText();
     if (function->qual.empty()) function->qual = ChildText(instance, "QUAL");
+    size_t components = 0;
+    for (const NanoXML* child : message->children)
+        components += IsMessageComponent(child->name) ? 1 : 0;
+    function->params.reserve(components);
     for (NanoXML* child : message->children) {
         if (!IsMessageComponent(child->name)) continue;
         std::unique_ptr<CParam> param = ReadComponent(context, child, 0);
@@ -130,25 +132,24 @@ std::unique_ptr<CUDSService> BuildService(CddContext& context, NanoXML* element,
     service->isMandatory = 1;
     service->isActive = 1;
     context.instance = instance;
-    service->xmlLocation = qm::xml::AttributeValueOf(*element, "id");
+    service->xmlLocation = AttributeText(*element, "id");
     service->name = ChildLanguageText(instance, "NAME");
     const std::string own = ChildLanguageText(element, "NAME");
     if (!own.empty()) service->name += " " + own;
-    std::string levels = qm::xml::AttributeValueOf(*element, "mayBeExec");
-    if (levels.empty()) levels = qm::xml::AttributeValueOf(*instance, "mayBeExec");
+    std::string levels = AttributeText(*element, "mayBeExec");
+    if (levels.empty()) levels = AttributeText(*instance, "mayBeExec");
     std::erase(levels, '(');
     std::erase(levels, ')');
     service->securityExecLevels = levels;
     element->GetChild("QUAL", true);
     service->qual = element->GetChild("SHORTCUTQUAL", true)->GetText();
     service->desc = ChildLanguageText(instance, "DESC");
-    if (qm::xml::AttributeValueOf(*element, "act") == "0") service->isActive = 0;
+    if (AttributeText(*element, "act") == "0") service->isActive = 0;
 
-    NanoXML* tmpl =
-        FindIn(context, context.templates, qm::xml::AttributeValueOf(*element, "tmplref"), false);
-    NanoXML* protocol = tmpl ? FindIn(context, context.protocolServices,
-                                      qm::xml::AttributeValueOf(*tmpl, "tmplref"), true)
-                             : nullptr;
+    NanoXML* tmpl = FindIn(context, context.templates, AttributeText(*element, "tmplref"), false);
+    NanoXML* protocol =
+        tmpl ? FindIn(context, context.protocolServices, AttributeText(*tmpl, "tmplref"), true)
+             : nullptr;
     if (protocol == nullptr) return service;
     if (service->qual.empty()) service->qual = protocol->GetChild("QUAL", true)->GetText();
     service->requests.push_back(BuildFunction(context, protocol->GetChild("REQ", true), "REQ"));
@@ -169,11 +170,11 @@ void AddServicesOf(CddContext& context, NanoXML* instance, CFunctionalClass& cls
 std::unique_ptr<CECU> BuildVariant(CddContext& context, NanoXML* variant) {
     BuildContext(context);
     auto ecu = std::make_unique<CECU>();
-    ecu->xmlLocation = qm::xml::AttributeValueOf(*variant, "id");
+    ecu->xmlLocation = AttributeText(*variant, "id");
     ecu->shortName = ChildLanguageText(context.ecu, "NAME");
     ecu->longName = ChildLanguageText(variant, "NAME");
     ecu->qual = ChildText(variant, "QUAL");
-    ecu->isJobFile = qm::xml::AttributeValueOf(*variant, "base") == "1" ? 1 : 0;
+    ecu->isJobFile = AttributeText(*variant, "base") == "1" ? 1 : 0;
 
     for (NanoXML* child : variant->children) {
         if (child->name != "DIAGINST" && child->name != "DIAGINSTREF") continue;
@@ -181,14 +182,14 @@ std::unique_ptr<CECU> BuildVariant(CddContext& context, NanoXML* variant) {
         if (instance == nullptr || instance->GetChild("NAME", false) == nullptr) continue;
         auto cls = std::make_unique<CFunctionalClass>();
         cls->name = ChildLanguageText(instance, "NAME");
-        cls->xmlLocation = qm::xml::AttributeValueOf(*instance, "id");
+        cls->xmlLocation = AttributeText(*instance, "id");
         AddServicesOf(context, instance, *cls);
         ecu->functionalClasses.push_back(std::move(cls));
     }
     for (NanoXML* child : variant->children) {
         if (child->name != "DIAGCLASS") continue;
         auto cls = std::make_unique<CFunctionalClass>();
-        cls->xmlLocation = qm::xml::AttributeValueOf(*child, "id");
+        cls->xmlLocation = AttributeText(*child, "id");
         cls->name = ChildLanguageText(child, "NAME");
         cls->qual = ChildText(child, "QUAL");
         for (NanoXML* member : child->children) {
@@ -205,13 +206,13 @@ std::unique_ptr<CECU> BuildVariant(CddContext& context, NanoXML* variant) {
 std::unique_ptr<CExtDocument> BuildExtDocument(CddContext& context, NanoXML* element,
                                                bool jobFile) {
     auto document = std::make_unique<CExtDocument>();
-    document->id = qm::xml::AttributeValueOf(*element, "id");
+    document->id = AttributeText(*element, "id");
     document->isJobFile = jobFile ? 1 : 0;
-    document->version = qm::xml::AttributeValueOf(*element, "version");
-    document->syntax = qm::xml::AttributeValueOf(*element, "syntax");
-    document->usage = qm::xml::AttributeValueOf(*element, "usage");
-    document->creationDateTime = qm::xml::AttributeValueOf(*element, "creationdt");
-    document->changedDateTime = qm::xml::AttributeValueOf(*element, "changedt");
+    document->version = AttributeText(*element, "version");
+    document->syntax = AttributeText(*element, "syntax");
+    document->usage = AttributeText(*element, "usage");
+    document->creationDateTime = AttributeText(*element, "creationdt");
+    document->changedDateTime = AttributeText(*element, "changedt");
     document->fileName = ChildText(element, "FILENAME");
     if (NanoXML* contents = element->GetChild("FILECONTENTS", false)) {
         std::string text = contents->GetText();
@@ -222,7 +223,7 @@ std::unique_ptr<CExtDocument> BuildExtDocument(CddContext& context, NanoXML* ele
         if (!valid || (declared != 0 && static_cast<uint64_t>(declared) != bytes.size())) {
             context.Warn("External document " + document->fileName + " holds " +
                          std::to_string(bytes.size()) + " bytes, its length says " +
-                         qm::xml::AttributeValueOf(*contents, "len"));
+                         AttributeText(*contents, "len"));
         }
         document->content.assign(bytes.begin(), bytes.end());
     }
@@ -258,7 +259,8 @@ void BuildDocument(CddContext& context, CDiagnoseLib& library, NanoXML* root) {
             }
         }
     }
-    context.ids.clear();
+    context.ids.Clear();
+    context.dataTypeMemos.clear();
     context.root = nullptr;
 }
 
@@ -290,12 +292,14 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
             library.AppendMessage(resolver.Messages());
             library.AppendMessage("CDD Refs multicore: " +
                                   FormatMilliseconds(resolveStart, platform::TickCount()) + "\r\n");
-            library.SetFormat("CANDELA_" + qm::xml::AttributeValueOf(*root, "dtdvers"));
+            library.SetFormat("CANDELA_" + AttributeText(*root, "dtdvers"));
         }
         BuildDocument(context, library, root);
     }
     context.library = nullptr;
     context.warned.clear();
+    context.texts.Clear();
+    context.dataTypeMemos.clear();
     context.ClearVariant();
     library.AddTimeCdd(platform::TickCount() - start);
     return processed;

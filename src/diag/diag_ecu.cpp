@@ -54,7 +54,7 @@ class IdentifierLists {
 
     // Gives the copy's parameters the entries (key rows) or the conditional parameters (the
     // other rows) whose text is the identifier's, in their original order.
-    void Narrow(CUDSService& copy, const std::string& text) const {
+    void Narrow(CUDSService& copy, std::string_view text) const {
         for (const Taken& taken : taken_) {
             CParam* param = ParamAt(taken.row.side == 0 ? copy.requests : copy.positiveResponses,
                                     taken.row.index);
@@ -95,7 +95,7 @@ class IdentifierLists {
 std::unique_ptr<CUDSService> NarrowedCopy(const CUDSService& service, const CVTabValue& entry,
                                           const IdentifierLists& lists) {
     auto copy = std::make_unique<CUDSService>(service);
-    copy->name = IdentifierText(entry.rangeStart) + " " + entry.text;
+    copy->name = IdentifierText(entry.rangeStart) + " " + entry.text.str();
     lists.Narrow(*copy, entry.text);
     return copy;
 }

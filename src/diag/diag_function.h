@@ -12,6 +12,11 @@ class CUDSFunction : public IUDSFunction {
     CUDSFunction(const CUDSFunction& other);
     CUDSFunction& operator=(const CUDSFunction&) = delete;
 
+    static void* operator new(size_t size) { return qm::diag::PooledNew<CUDSFunction>(size); }
+    static void operator delete(void* block, size_t size) noexcept {
+        qm::diag::PooledDelete<CUDSFunction>(block, size);
+    }
+
     const char* GetType() override { return type.c_str(); }
     const char* GetName() override { return name.c_str(); }
     const char* GetDesc() override { return desc.c_str(); }
@@ -30,6 +35,9 @@ class CUDSFunction : public IUDSFunction {
     void ReLayOut();
     void SetByteOrder(uint32_t order);
 
-    std::string type, name, desc, odxId, qual, xmlLocation;
+    // The type, name and description come from the protocol service's message, alike for
+    // every service built from it: shared.
+    qm::diag::SharedText type, name, desc, odxId;
+    std::string qual, xmlLocation;
     std::vector<std::unique_ptr<CParam>> params;
 };

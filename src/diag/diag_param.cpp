@@ -8,7 +8,7 @@ namespace qm::diag {
 
 namespace {
 
-bool AllDigits(const std::string& text) {
+bool AllDigits(std::string_view text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -22,7 +22,7 @@ int HexValue(char c) {
 
 }  // namespace
 
-uint64_t NumberOfText(const std::string& text) {
+uint64_t NumberOfText(std::string_view text) {
     uint64_t value = 0;
     if (AllDigits(text)) {
         for (char c : text) value = value * 10 + static_cast<uint64_t>(c - '0');
@@ -77,7 +77,7 @@ void LayOutParams(std::vector<std::unique_ptr<CParam>>& params, int64_t start) {
 namespace {
 
 // Whether the upper-cased text holds "PROXY", without making the upper-cased copy.
-bool ContainsProxy(const std::string& text) {
+bool ContainsProxy(std::string_view text) {
     static constexpr char kWord[] = "PROXY";
     for (size_t i = 0; i + 5 <= text.size(); ++i) {
         size_t k = 0;
@@ -100,39 +100,42 @@ using qm::diag::NumberOfText;
 CParam::CParam(const CParam& other)
     : IParam(),
       name(other.name),
+      valueStr(other.valueStr),
+      qual(other.qual),
+      xmlLocation(other.xmlLocation),
       semantic(other.semantic),
       dataType(other.dataType),
       baseDataType(other.baseDataType),
       type(other.type),
-      valueStr(other.valueStr),
       defaultText(other.defaultText),
       dtrefId(other.dtrefId),
-      qual(other.qual),
-      xmlLocation(other.xmlLocation),
       unit(other.unit),
+      factor(other.factor),
+      divisor(other.divisor),
+      offset(other.offset),
+      absoluteBitOffset(other.absoluteBitOffset),
       bitLength(other.bitLength),
       bitPosition(other.bitPosition),
       bytePosition(other.bytePosition),
       bitMask(other.bitMask),
       arraySizeMin(other.arraySizeMin),
       arraySizeMax(other.arraySizeMax),
+      rangeFirst(other.rangeFirst),
+      rangeSecond(other.rangeSecond),
+      baseTypeCode(other.baseTypeCode),
+      displayFormat(other.displayFormat),
+      byteOrder(other.byteOrder),
       isVisible(other.isVisible),
       typeSigned(other.typeSigned),
       isKey(other.isKey),
       isConditional(other.isConditional),
       isVariableLength(other.isVariableLength),
       isOptional(other.isOptional),
-      factor(other.factor),
-      divisor(other.divisor),
-      offset(other.offset),
-      hasScaling(other.hasScaling),
-      rangeFirst(other.rangeFirst),
-      rangeSecond(other.rangeSecond),
-      baseTypeCode(other.baseTypeCode),
-      displayFormat(other.displayFormat),
-      byteOrder(other.byteOrder),
-      absoluteBitOffset(other.absoluteBitOffset) {
+      hasScaling(other.hasScaling) {
     const uint64_t self = reinterpret_cast<uint64_t>(this);
+    subParams.reserve(other.subParams.size());
+    conditionalParams.reserve(other.conditionalParams.size());
+    valueTable.reserve(other.valueTable.size());
     for (const auto& sub : other.subParams) {
         subParams.push_back(std::make_unique<CParam>(*sub));
         subParams.back()->owner = self;
@@ -233,18 +236,9 @@ void CParam::CompleteType() {
     }
     if (bitLength > 0 && baseDataType.empty()) {
         if (byteOrder == 0 && subParams.size() > 1) {
-            baseDataType = "STRUCT";
+            baseDataType = qm::diag::StructTypeName();
         } else {
-            baseDataType = typeSigned == 0 ? "UINT" : "INT";
-            if (bitLength <= 8) {
-                baseDataType += "8";
-            } else if (bitLength <= 16) {
-                baseDataType += "16";
-            } else if (bitLength <= 32) {
-                baseDataType += "32";
-            } else if (bitLength <= 64) {
-                baseDataType += "64";
-            }
+            baseDataType = qm::diag::IntegerTypeName(typeSigned != 0, bitLength);
         }
     }
     if (baseTypeCode == 0) {
@@ -255,8 +249,8 @@ void CParam::CompleteType() {
             typeSigned = defaults.typeSigned;
         }
     }
-    dataType = baseDataType;
-    if (arraySizeMax > 1) dataType += "[" + std::to_string(arraySizeMax) + "]";
+    dataType =
+        arraySizeMax > 1 ? qm::diag::ArrayTypeName(baseDataType, arraySizeMax) : baseDataType;
 }
 
 void CParam::CompleteStructType() {
@@ -272,10 +266,10 @@ void CParam::CompleteStructType() {
 
 void CParam::FinishPresentationType() {
     if (ContainsProxy(type)) {
-        baseDataType = "PROXY";
+        baseDataType = qm::diag::ProxyTypeName();
         baseTypeCode = qm::diag::kTypeProxy;
     } else if (byteOrder == 0 && subParams.size() > 1) {
-        baseDataType = "STRUCT";
+        baseDataType = qm::diag::StructTypeName();
         baseTypeCode = qm::diag::kTypeStruct;
     }
     for (auto& sub : subParams) sub->FinishPresentationType();

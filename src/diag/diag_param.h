@@ -5,13 +5,20 @@
 #include <string>
 #include <vector>
 
+#include "diag/block_pool.h"
+#include "diag/shared_text.h"
 #include "quillmere/diag.h"
 
 class CVTabValue : public IVTabValue {
   public:
     CVTabValue() = default;
-    CVTabValue(std::string text, uint32_t start, uint32_t end)
+    CVTabValue(qm::diag::SharedText text, uint32_t start, uint32_t end)
         : text(std::move(text)), rangeStart(start), rangeEnd(end) {}
+
+    static void* operator new(size_t size) { return qm::diag::PooledNew<CVTabValue>(size); }
+    static void operator delete(void* block, size_t size) noexcept {
+        qm::diag::PooledDelete<CVTabValue>(block, size);
+    }
 
     const char* GetText() override { return text.c_str(); }
     uint32_t GetRangeStart() override { return rangeStart; }
@@ -22,10 +29,11 @@ class CVTabValue : public IVTabValue {
 
     bool Contains(uint64_t value) const { return rangeStart <= value && value <= rangeEnd; }
 
-    std::string text;
+    // Entries of one data type repeat across its parameters: copies share the text.
+    qm::diag::SharedText text;
     uint32_t rangeStart = 0;
     uint32_t rangeEnd = 0;
-    std::string xmlLocation;
+    qm::diag::SharedText xmlLocation;
 };
 
 class CParam : public IParam {
@@ -34,6 +42,11 @@ class CParam : public IParam {
     // Deep copy of the parameter and everything below it; the copy has no owner.
     CParam(const CParam& other);
     CParam& operator=(const CParam&) = delete;
+
+    static void* operator new(size_t size) { return qm::diag::PooledNew<CParam>(size); }
+    static void operator delete(void* block, size_t size) noexcept {
+        qm::diag::PooledDelete<CParam>(block, size);
+    }
 
     uint64_t GetOwner() override { return owner; }
     uint64_t GetSubParamCount() override { return subParams.size(); }
@@ -100,30 +113,32 @@ class CParam : public IParam {
     void EncodeOccurrence(uint8_t* buffer, uint64_t& cursor, uint64_t limit);
 
     uint64_t owner = 0;
-    std::string name, semantic, dataType, baseDataType, type, valueStr, defaultText, dtrefId, qual,
-        xmlLocation, unit;
+    // Texts mostly unique to the parameter.
+    std::string name, valueStr, qual, xmlLocation;
+    // Texts that many parameters hold alike share one buffer.
+    qm::diag::SharedText semantic, dataType, baseDataType, type, defaultText, dtrefId, unit;
+    double factor = 1.0;
+    double divisor = 1.0;
+    double offset = 1.0;
+    int64_t absoluteBitOffset = 0;
     int32_t bitLength = 0;
     int32_t bitPosition = 0;
     int32_t bytePosition = 0;
     uint32_t bitMask = 0;
     uint32_t arraySizeMin = 0;
     uint32_t arraySizeMax = 0;
+    uint32_t rangeFirst = 0;
+    uint32_t rangeSecond = 0;
+    uint32_t baseTypeCode = 0;
+    uint32_t displayFormat = 0;
+    uint32_t byteOrder = 0;
     uint8_t isVisible = 1;
     uint8_t typeSigned = 0;
     uint8_t isKey = 0;
     uint8_t isConditional = 0;
     uint8_t isVariableLength = 0;
     uint8_t isOptional = 0;
-    double factor = 1.0;
-    double divisor = 1.0;
-    double offset = 1.0;
     uint8_t hasScaling = 0;
-    uint32_t rangeFirst = 0;
-    uint32_t rangeSecond = 0;
-    uint32_t baseTypeCode = 0;
-    uint32_t displayFormat = 0;
-    uint32_t byteOrder = 0;
-    int64_t absoluteBitOffset = 0;
     std::vector<std::unique_ptr<CParam>> subParams;
     std::vector<std::unique_ptr<CParam>> conditionalParams;
     std::vector<std::unique_ptr<CVTabValue>> valueTable;
@@ -132,7 +147,7 @@ class CParam : public IParam {
 namespace qm::diag {
 // A number in text: decimal when every character is a digit, hex when it is a hex number
 // (with or without "0x"), else 0.
-uint64_t NumberOfText(const std::string& text);
+uint64_t NumberOfText(std::string_view text);
 // The mask of `bits` one-bits (all 32 for 32 bits and more, 0 for none).
 uint32_t MaskOfLength(int32_t bits);
 // Sorts parameters by byte and bit position, keeping equal keys in their order.

@@ -13,6 +13,11 @@ class CUDSService : public IUDSService {
     CUDSService(const CUDSService& other);
     CUDSService& operator=(const CUDSService&) = delete;
 
+    static void* operator new(size_t size) { return qm::diag::PooledNew<CUDSService>(size); }
+    static void operator delete(void* block, size_t size) noexcept {
+        qm::diag::PooledDelete<CUDSService>(block, size);
+    }
+
     const char* GetName() override { return name.c_str(); }
     const char* GetLongName() override { return longName.c_str(); }
     const char* GetType() override { return type.c_str(); }

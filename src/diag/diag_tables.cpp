@@ -1,9 +1,9 @@
 #include "diag/diag_tables.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
-
-#include "xml/text.h"
 
 namespace qm::diag {
 
@@ -110,16 +110,72 @@ BaseTypeDefaults DefaultsOf(uint32_t code) {
     }
 }
 
-uint32_t BaseTypeCodeOf(const std::string& typeName) {
-    const std::string upper = ToUpper(typeName);
-    for (const NamedCode& entry : kTypeNames) {
-        if (upper.find(entry.text) != std::string::npos) return entry.code;
+namespace {
+
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
+// Whether the upper-cased text holds the (upper-case) word, without an upper-cased copy.
+bool HoldsUpper(std::string_view text, std::string_view word) {
+    if (word.size() > text.size()) return false;
+    for (size_t i = 0; i + word.size() <= text.size(); ++i) {
+        size_t k = 0;
+        while (k < word.size() && Upper(text[i + k]) == word[k]) ++k;
+        if (k == word.size()) return true;
     }
-    if (upper == "UINT") return kTypeByteField;
+    return false;
+}
+
+}  // namespace
+
+uint32_t BaseTypeCodeOf(std::string_view typeName) {
+    for (const NamedCode& entry : kTypeNames) {
+        if (HoldsUpper(typeName, entry.text)) return entry.code;
+    }
+    if (typeName.size() == 4 && HoldsUpper(typeName, "UINT")) return kTypeByteField;
     for (const NamedCode& entry : kLaterTypeNames) {
-        if (upper.find(entry.text) != std::string::npos) return entry.code;
+        if (HoldsUpper(typeName, entry.text)) return entry.code;
     }
     return kTypeUnknown;
+}
+
+const SharedText& IntegerTypeName(bool isSigned, int32_t bitLength) {
+    static const SharedText kNames[2][5] = {
+        {"UINT8", "UINT16", "UINT32", "UINT64", "UINT"},
+        {"INT8", "INT16", "INT32", "INT64", "INT"},
+    };
+    const int column = bitLength <= 8    ? 0
+                       : bitLength <= 16 ? 1
+                       : bitLength <= 32 ? 2
+                       : bitLength <= 64 ? 3
+                                         : 4;
+    return kNames[isSigned ? 1 : 0][column];
+}
+
+const SharedText& StructTypeName() {
+    static const SharedText kName("STRUCT");
+    return kName;
+}
+
+const SharedText& ProxyTypeName() {
+    static const SharedText kName("PROXY");
+    return kName;
+}
+
+SharedText ArrayTypeName(const SharedText& base, uint32_t count) {
+    // Names repeat across the parameters of a file: the usual short ones are put together on
+    // the stack and found among the recent texts.
+    char suffix[16];
+    const int length = std::snprintf(suffix, sizeof suffix, "[%u]", count);
+    const std::string_view tail(suffix, static_cast<size_t>(std::max(length, 0)));
+    char buffer[64];
+    if (base.size() + tail.size() <= sizeof buffer) {
+        std::memcpy(buffer, base.c_str(), base.size());
+        std::memcpy(buffer + base.size(), tail.data(), tail.size());
+        return RecentText(std::string_view(buffer, base.size() + tail.size()));
+    }
+    return RecentText(base.str() + std::string(tail));
 }
 
 const char* UdsServiceName(uint8_t serviceId) {

@@ -3,7 +3,10 @@
 // of the identifier services, the preferred text language and the base type codes.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "diag/shared_text.h"
 
 namespace qm::diag {
 
@@ -36,7 +39,16 @@ struct BaseTypeDefaults {
 BaseTypeDefaults DefaultsOf(uint32_t code);
 
 // The code named by a type name (upper-cased, first matching substring), 0 for none.
-uint32_t BaseTypeCodeOf(const std::string& typeName);
+uint32_t BaseTypeCodeOf(std::string_view typeName);
+
+// The type names the model derives, each one buffer shared by every parameter that has it.
+// "UINT" or "INT" and the smallest of 8, 16, 32 and 64 bits that holds the length (no number
+// beyond 64 bits).
+const SharedText& IntegerTypeName(bool isSigned, int32_t bitLength);
+const SharedText& StructTypeName();
+const SharedText& ProxyTypeName();
+// "<base>[<count>]"; repeated names share a buffer.
+SharedText ArrayTypeName(const SharedText& base, uint32_t count);
 
 // The UDS name of a service identifier, or null.
 const char* UdsServiceName(uint8_t serviceId);

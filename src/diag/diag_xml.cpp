@@ -16,6 +16,10 @@ void Put(NanoXML* node, const char* name, const std::string& value) {
     node->attributes.push_back(NanoXMLAttribute{name, escaped});
 }
 
+void Put(NanoXML* node, const char* name, const SharedText& value) {
+    Put(node, name, value.str());
+}
+
 void Put(NanoXML* node, const char* name, int64_t value) {
     Put(node, name, std::to_string(value));
 }
@@ -38,6 +42,11 @@ bool Get(const NanoXML* node, const char* name, std::string& out) {
 void ReadText(const NanoXML* node, const char* name, std::string& field) {
     std::string value;
     if (Get(node, name, value)) field = std::move(value);
+}
+
+void ReadText(const NanoXML* node, const char* name, SharedText& field) {
+    std::string value;
+    if (Get(node, name, value)) field = RecentText(value);
 }
 
 int64_t DecimalOf(const std::string& text) {

@@ -34,7 +34,7 @@ void ReadTextTable(NanoXML* compu, CParam& param) {
     for (NanoXML* scale : scales->children) {
         if (scale->name != "COMPU-SCALE") continue;
         auto entry = std::make_unique<CVTabValue>();
-        entry->text = TextOf(Child(scale, "COMPU-CONST"), "VT");
+        entry->text = RecentText(TextOf(Child(scale, "COMPU-CONST"), "VT"));
         ParseLimit(TextOf(scale, "LOWER-LIMIT"), entry->rangeStart);
         entry->rangeEnd = entry->rangeStart;
         ParseLimit(TextOf(scale, "UPPER-LIMIT"), entry->rangeEnd);
@@ -96,8 +96,8 @@ void ReadPhysicalType(NanoXML* physical, CParam& param) {
 void ReadUnit(NanoXML* dop, CParam& param) {
     NanoXML* unit = LinkEnd(Child(dop, "UNIT-REF"));
     if (unit == nullptr || unit->name != "UNIT") return;
-    param.unit = TextOf(unit, "DISPLAY-NAME");
-    if (param.unit.empty()) param.unit = std::string(ShortNameOf(unit));
+    param.unit = RecentText(TextOf(unit, "DISPLAY-NAME"));
+    if (param.unit.empty()) param.unit = RecentText(ShortNameOf(unit));
 }
 
 // A case of a multiplexer: its range selects it, its structure gives its parameters.
@@ -105,7 +105,7 @@ std::unique_ptr<CParam> ReadMuxCase(OdxContext& context, NanoXML* element, int d
     if (!context.TakeBudget()) return nullptr;
     auto caseParam = std::make_unique<CParam>();
     caseParam->name = "Case " + std::string(ShortNameOf(element));
-    caseParam->type = "OdxMuxCase";
+    caseParam->type = RecentText("OdxMuxCase");
     caseParam->xmlLocation = element->GetAttribute("ID");
     ParseLimit(TextOf(element, "LOWER-LIMIT"), caseParam->rangeFirst);
     caseParam->rangeSecond = caseParam->rangeFirst;
@@ -140,7 +140,7 @@ void ApplyMux(OdxContext& context, NanoXML* mux, CParam& param, int depth) {
     }
     auto cases = std::make_unique<CParam>();
     cases->name = "Cases";
-    cases->type = "OdxMuxCase";
+    cases->type = RecentText("OdxMuxCase");
     int64_t position = 0;
     if (ParseInteger(TextOf(mux, "BYTE-POSITION"), position))
         cases->bytePosition = static_cast<int32_t>(std::clamp<int64_t>(position, 0, INT32_MAX / 8));
@@ -283,7 +283,7 @@ void ApplyParamDataObject(OdxContext& context, NanoXML* element, CParam& param, 
     std::string value;
     if (reference != nullptr) {
         value = reference->GetAttribute("ID-REF");
-        param.dtrefId = value;
+        param.dtrefId = RecentText(value);
         target = LinkEnd(reference->link);
         if (target == nullptr) {
             const auto found = context.dopsById.find(value);

@@ -36,19 +36,19 @@ void ReadCodedValues(NanoXML* element, CParam& param) {
     }
     Trim(param.valueStr);
     if (NanoXML* value = Child(element, "PHYSICAL-DEFAULT-VALUE")) {
-        param.defaultText = value->GetText();
+        param.defaultText = RecentText(value->GetText());
     }
     if (NanoXML* value = Child(element, "PHYS-CONSTANT-VALUE")) {
-        if (param.defaultText.empty()) param.defaultText = value->GetText();
+        if (param.defaultText.empty()) param.defaultText = RecentText(value->GetText());
     }
 }
 
 }  // namespace
 
-uint32_t OdxBaseTypeCode(const std::string& baseDataType) {
+uint32_t OdxBaseTypeCode(std::string_view baseDataType) {
     const uint32_t code = BaseTypeCodeOf(baseDataType);
     if (code != kTypeUnknown || baseDataType.empty()) return code;
-    const std::string upper = ToUpper(baseDataType);
+    const std::string upper = ToUpper(std::string(baseDataType));
     if (upper.find("UNICODE") != std::string::npos) return kTypeUtf16;
     if (upper.find("STRING") != std::string::npos) return kTypeAscii;
     if (upper.find("BYTE") != std::string::npos) return kTypeByteField;
@@ -61,7 +61,7 @@ void ApplyCodedType(NanoXML* coded, CParam& param) {
     if (coded == nullptr) return;
     const std::string baseType = coded->GetAttribute("BASE-DATA-TYPE");
     if (!baseType.empty()) {
-        param.baseDataType = baseType;
+        param.baseDataType = RecentText(baseType);
         param.baseTypeCode = OdxBaseTypeCode(baseType);
     }
     const std::string_view order = AttributeOf(coded, "IS-HIGHLOW-BYTE-ORDER");
@@ -98,19 +98,14 @@ void ApplyCodedType(NanoXML* coded, CParam& param) {
 }
 
 void FinishOdxParam(CParam& param) {
-    if (param.semantic == "SERVICE-ID" || param.semantic == "SUBFUNCTION") param.type = "CONSTCOMP";
+    if (param.semantic == "SERVICE-ID" || param.semantic == "SUBFUNCTION")
+        param.type = RecentText("CONSTCOMP");
     if (!param.subParams.empty() && param.bitLength == 0) param.CompleteStructType();
     if (param.baseDataType.empty()) {
         if (!param.isKey && !param.isConditional && param.subParams.size() == 1) {
             param.baseDataType = param.subParams.front()->baseDataType;
-        } else if (param.bitLength <= 8) {
-            param.baseDataType = "UINT8";
-        } else if (param.bitLength <= 16) {
-            param.baseDataType = "UINT16";
-        } else if (param.bitLength <= 32) {
-            param.baseDataType = "UINT32";
         } else if (param.bitLength <= 64) {
-            param.baseDataType = "UINT64";
+            param.baseDataType = IntegerTypeName(false, param.bitLength);
         }
         if (param.baseTypeCode == kTypeUnknown) {
             param.baseTypeCode = OdxBaseTypeCode(param.baseDataType);
@@ -133,11 +128,11 @@ std::unique_ptr<CParam> ReadOdxParam(OdxContext& context, NanoXML* element, int 
     auto param = std::make_unique<CParam>();
     param->name = TextOf(element, "SHORT-NAME");
     param->xmlLocation = element->GetAttribute("ID");
-    param->type = element->GetAttribute("xsi:type");
+    param->type = RecentText(element->GetAttribute("xsi:type"));
     param->bytePosition = PositionOf(element, "BYTE-POSITION");
     param->bitPosition = PositionOf(element, "BIT-POSITION");
-    param->semantic = element->GetAttribute("SEMANTIC");
-    if (param->semantic.empty()) param->semantic = TextOf(element, "SEMANTIC");
+    param->semantic = RecentText(element->GetAttribute("SEMANTIC"));
+    if (param->semantic.empty()) param->semantic = RecentText(TextOf(element, "SEMANTIC"));
     ReadCodedValues(element, *param);
     ApplyCodedType(Child(element, "DIAG-CODED-TYPE"), *param);
     ApplyParamDataObject(context, element, *param, depth);

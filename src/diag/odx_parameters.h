@@ -29,7 +29,7 @@ void ApplyCodedType(NanoXML* coded, CParam& param);
 
 // The base type code of an ODX base data type; names that the model's table does not know
 // map to the nearest base type ("A_UNICODE2STRING" to UTF16STRING, for example).
-uint32_t OdxBaseTypeCode(const std::string& baseDataType);
+uint32_t OdxBaseTypeCode(std::string_view baseDataType);
 
 // The finishing rules: constant-component type for service identifiers and subfunctions,
 // a base data type and code when none was given, a bit length when none was given.

@@ -75,11 +75,11 @@ void ReadSessions(OdxContext& context, NanoXML* element, CUDSService& service) {
 std::unique_ptr<CUDSFunction> BuildOdxFunction(OdxContext& context, NanoXML* message,
                                                const char* type) {
     auto function = std::make_unique<CUDSFunction>();
-    function->type = type;
+    function->type = RecentText(type);
     function->odxId = message->GetAttribute("ID");
     function->xmlLocation = function->odxId;
-    function->name = TextOf(message, "SHORT-NAME");
-    function->desc = TextOf(message, "LONG-NAME");
+    function->name = RecentText(TextOf(message, "SHORT-NAME"));
+    function->desc = RecentText(TextOf(message, "LONG-NAME"));
     ReadOdxParams(context, message, function->params, reinterpret_cast<uint64_t>(function.get()), 0,
                   OdxPlacement::kFromPredecessor);
     return function;

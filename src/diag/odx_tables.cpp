@@ -154,7 +154,7 @@ void ApplyTableStruct(OdxContext& context, NanoXML* element, CParam& param, int 
         if (!context.TakeBudget()) break;
         auto caseParam = std::make_unique<CParam>();
         caseParam->name = std::string(ShortNameOf(row));
-        caseParam->type = "TABLE-ROW";
+        caseParam->type = RecentText("TABLE-ROW");
         caseParam->xmlLocation = row->GetAttribute("ID");
         caseParam->rangeFirst = caseParam->rangeSecond = value;
         caseParam->valueStr = std::to_string(value);

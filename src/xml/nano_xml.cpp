@@ -27,6 +27,28 @@ void DestroyNodes(std::vector<NanoXML*>&& nodes) {
     }
 }
 
+// Calls visit for root and every descendant, without recursion. Large documents spread their
+// nodes and child lists over hundreds of megabytes, so the walk asks for each node's memory
+// when it is put on the stack and for its child list a few steps before it is read.
+template <typename Visit>
+void VisitSubtree(const NanoXML* root, Visit visit) {
+    constexpr size_t kLookAhead = 4;
+    std::vector<const NanoXML*> pending{root};
+    while (!pending.empty()) {
+        const NanoXML* node = pending.back();
+        pending.pop_back();
+        if (pending.size() > kLookAhead) {
+            const NanoXML* ahead = pending[pending.size() - kLookAhead];
+            __builtin_prefetch(ahead->children.data());
+        }
+        visit(node);
+        for (const NanoXML* child : node->children) {
+            __builtin_prefetch(&child->children);
+            pending.push_back(child);
+        }
+    }
+}
+
 bool ChildOrderLess(const NanoXML* a, const NanoXML* b) {
     const int byName = a->name.compare(b->name);
     if (byName != 0) return byName < 0;
@@ -243,25 +265,13 @@ std::string NanoXML::GetText() const {
 
 size_t NanoXML::CountNodes() const {
     size_t count = 0;
-    std::vector<const NanoXML*> pending(children.begin(), children.end());
-    while (!pending.empty()) {
-        const NanoXML* node = pending.back();
-        pending.pop_back();
-        ++count;
-        pending.insert(pending.end(), node->children.begin(), node->children.end());
-    }
-    return count;
+    VisitSubtree(this, [&count](const NanoXML*) { ++count; });
+    return count - 1;  // this node is not counted
 }
 
 size_t NanoXML::CountAttributes() const {
     size_t count = 0;
-    std::vector<const NanoXML*> pending{this};
-    while (!pending.empty()) {
-        const NanoXML* node = pending.back();
-        pending.pop_back();
-        count += node->attributes.size();
-        pending.insert(pending.end(), node->children.begin(), node->children.end());
-    }
+    VisitSubtree(this, [&count](const NanoXML* node) { count += node->attributes.size(); });
     return count;
 }
 

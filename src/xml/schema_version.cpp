@@ -1,9 +1,13 @@
 // GCC 12 with sanitizers and optimisation reports a false "may be used uninitialized" inside
 // the regular-expression compiler of the standard library.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <regex>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 #include "quillmere/xml.h"
 #include "xml/text.h"

@@ -56,6 +56,16 @@ bool IsPlainName(std::string_view name) {
     return true;
 }
 
+// Fills an empty string at its exact size: assigning a long text into the inline buffer would
+// round its capacity up to twice the inline size.
+void AssignExact(std::string& target, std::string_view text) {
+    if (text.size() < sizeof(std::string) / 2) {
+        target.assign(text);
+    } else {
+        target = std::string(text);
+    }
+}
+
 void NotifyParent(NanoXML* parent, NanoXML* child) {
     if (parent->onChildParsed && *parent->onChildParsed) (*parent->onChildParsed)(child);
 }
@@ -65,30 +75,53 @@ void NotifyParent(NanoXML* parent, NanoXML* child) {
 XmlReader::XmlReader(const char* buffer, size_t end, bool mixed, uint16_t sourceFileIndex)
     : buffer_(buffer), end_(end), mixed_(mixed), sourceFileIndex_(sourceFileIndex) {}
 
+XmlReader::~XmlReader() {
+    DiscardGatheredChildren();
+}
+
 size_t XmlReader::Run(NanoXML* root, size_t start, int state) {
     if (state >= 200) return start;
     position_ = start;
     frames_.clear();
-    frames_.push_back(Frame{root, 0, 0, state, true, false});
-    for (;;) {
-        if (input_ != nullptr) input_->ReleaseBefore(buffer_ + position_);
-        Frame& frame = frames_.back();
-        Step step;
-        if (position_ >= end_) {
-            step = Step::kEndOfInput;
-        } else if (frame.state == kContent) {
-            step = ScanContent(frame);
-        } else {
-            step = HandleToken(frame);
+    DiscardGatheredChildren();
+    pendingAttributes_.clear();
+    joinedNames_.clear();
+    attributeIndexed_ = false;
+    // Every element read copies its parent's callback, so the root's decides for all of them.
+    gatherChildren_ = !root->onChildParsed;
+    PushFrame(root, state, true, false);
+    try {
+        for (;;) {
+            if (input_ != nullptr) input_->ReleaseBefore(buffer_ + position_);
+            Frame& frame = frames_.back();
+            Step step;
+            if (position_ >= end_) {
+                step = Step::kEndOfInput;
+            } else if (frame.state == kContent) {
+                step = ScanContent(frame);
+            } else if (frame.state >= kStartTag && frame.state <= kAttributeValue) {
+                step = ReadStartTag(frame);
+            } else {
+                step = HandleToken(frame);
+            }
+            if (step == Step::kContinue) continue;
+            if (step == Step::kEndOfInput) return FinishAtEndOfInput();
+            if (frames_.size() == 1) {
+                CommitChildren(frames_.back());
+                frames_.clear();
+                return result_;
+            }
+            FinishChild(result_);
         }
-        if (step == Step::kContinue) continue;
-        if (step == Step::kEndOfInput) return FinishAtEndOfInput();
-        if (frames_.size() == 1) {
-            frames_.clear();
-            return result_;
-        }
-        FinishChild(result_);
+    } catch (...) {
+        // Children not yet handed to their parents belong to nobody else.
+        DiscardGatheredChildren();
+        throw;
     }
+}
+
+void XmlReader::PushFrame(NanoXML* node, int state, bool inTag, bool plainName) {
+    frames_.push_back(Frame{node, 0, 0, state, inTag, plainName, gatheredChildren_.size()});
 }
 
 XmlReader::Token XmlReader::NextToken(size_t position, bool& inTag) const {
@@ -212,6 +245,77 @@ bool XmlReader::TryOpenChild(Frame& frame, size_t nameStart) {
     return true;
 }
 
+// The usual start tag, attributes of the form name="value" separated by white space and ended
+// by ">", read without going through one token at a time. Each step reads exactly what the
+// tokens would and leaves the state as they would; anything else is left to HandleToken.
+XmlReader::Step XmlReader::ReadStartTag(Frame& frame) {
+    // After a ">" taken as a value, quotes are ordinary characters: the tokens decide.
+    if (!frame.inTag) return HandleToken(frame);
+    const char* limit = buffer_ + end_;
+    size_t p = position_;
+    bool endsWithDashes = false;
+    for (;;) {
+        // White space forms one-character tokens that change nothing here.
+        size_t spaceEnd = p;
+        if (spaceEnd < end_ && IsTokenSpace(buffer_[spaceEnd])) {
+            ++spaceEnd;  // mostly one space between attributes: no need for the block scan
+            if (spaceEnd < end_ && IsTokenSpace(buffer_[spaceEnd])) {
+                spaceEnd = static_cast<size_t>(SkipTokenSpace(buffer_ + spaceEnd, limit) - buffer_);
+            }
+        }
+        if (spaceEnd != p) endsWithDashes = false;
+        p = spaceEnd;
+        if (p + 1 >= end_) break;  // a token needs the next character to complete
+        const char c = buffer_[p];
+        if (frame.state == kStartTag) {
+            if (c == '>') {
+                CommitAttributes(frame.node);
+                frame.inTag = false;
+                frame.state = kContent;
+                p += 1;
+                endsWithDashes = false;
+                break;
+            }
+            if (c == '/' && buffer_[p + 1] == '>' && p + 2 < end_) {
+                // "/" then ">": the element is complete, and its parent resumes after the ">".
+                CommitAttributes(frame.node);
+                previousEndsWithDashes_ = false;
+                position_ = p + 2;
+                result_ = p + 1;
+                return Step::kElementDone;
+            }
+            if (ClassOf(c) != CharClass::kOrdinary || c == '!') break;
+            size_t nameEnd = p + 1;
+            while (nameEnd < end_ && ClassOf(buffer_[nameEnd]) == CharClass::kOrdinary) ++nameEnd;
+            // A lone "?" ends the tag like "/".
+            if (nameEnd >= end_ || (c == '?' && nameEnd == p + 1)) break;
+            attributeName_ = std::string_view(buffer_ + p, nameEnd - p);
+            endsWithDashes = EndsWith(attributeName_, "--");
+            frame.state = kAfterAttributeName;
+            p = nameEnd;
+            continue;
+        } else if (frame.state == kAfterAttributeName) {
+            if (c != '=') break;
+            frame.state = kAttributeValue;
+            p += 1;
+        } else {
+            if (c != '"' && c != '\'') break;
+            const size_t close = ClosingQuote(p);
+            if (close >= end_) break;
+            AddAttribute(frame.node, std::string_view(buffer_ + p + 1, close - p - 1));
+            frame.state = kStartTag;
+            p = close + 1;
+        }
+        endsWithDashes = false;
+    }
+    if (p != position_) {
+        previousEndsWithDashes_ = endsWithDashes;
+        position_ = p;
+        return Step::kContinue;
+    }
+    return HandleToken(frame);
+}
+
 XmlReader::Step XmlReader::HandleToken(Frame& frame) {
     const Token token = NextToken(position_, frame.inTag);
     if (!token.delivered) {
@@ -238,11 +342,13 @@ XmlReader::Step XmlReader::HandleToken(Frame& frame) {
                 break;
             case kStartTag:
                 if (text == "/" || text == "?") {
+                    CommitAttributes(node);
                     frame.state = kAfterClosingName;
                 } else if (text == ">") {
+                    CommitAttributes(node);
                     frame.state = kContent;
                 } else {
-                    attributeName_.assign(text);
+                    attributeName_ = text;
                     frame.state = kAfterAttributeName;
                 }
                 break;
@@ -250,7 +356,13 @@ XmlReader::Step XmlReader::HandleToken(Frame& frame) {
                 if (text == "=") {
                     frame.state = kAttributeValue;
                 } else {
-                    attributeName_.append(text);
+                    // A name being joined grows in place; a new one starts its own entry.
+                    if (joinedNames_.empty() ||
+                        attributeName_.data() != joinedNames_.back().data()) {
+                        joinedNames_.emplace_back(attributeName_);
+                    }
+                    joinedNames_.back().append(text);
+                    attributeName_ = joinedNames_.back();
                 }
                 break;
             case kAttributeValue:
@@ -317,13 +429,29 @@ void XmlReader::StartChild(Frame& frame, const Token& token, std::string_view na
     // The character that completed the name was fed to this element's tokenizer too.
     if (!token.quoted) FollowTagMarks(buffer_[token.deliveredAt], frame.inTag);
     frame.state = kContent;
-    NanoXML* parent = frame.node;
     auto* child = new NanoXML();
-    // Built at its exact size: assigning into the empty string would round a longer name up
-    // to twice the inline capacity.
-    child->name = std::string(name);
+    AssignExact(child->name, name);
+    AppendChild(frame.node, child);
+    child->sourceFiles.Insert(sourceFileIndex_);
+    const size_t start = token.deliveredAt;
+    const bool plainName = !token.quoted && IsPlainName(name);
+    // A start tag without attributes: its ">" completes with the next character.
+    if (buffer_[start] == '>' && start + 1 < end_) {
+        position_ = start + 1;
+        PushFrame(child, kContent, false, plainName);  // invalidates frame
+        return;
+    }
+    position_ = start;
+    PushFrame(child, kStartTag, true, plainName);  // invalidates frame
+}
+
+void XmlReader::AppendChild(NanoXML* parent, NanoXML* child) {
     child->parent = parent;
     if (parent->onChildParsed) child->onChildParsed = parent->onChildParsed;
+    if (gatherChildren_) {
+        gatheredChildren_.push_back(child);
+        return;
+    }
     // The allocator's blocks hold an odd number of pointers (3 in the smallest, then 5, 7, ...),
     // so the list grows by half through odd capacities instead of doubling into half-empty
     // blocks: most elements have only a few children.
@@ -333,17 +461,21 @@ void XmlReader::StartChild(Frame& frame, const Token& token, std::string_view na
         siblings.reserve(capacity < 3 ? 3 : (capacity + capacity / 2) | 1);
     }
     siblings.push_back(child);
-    child->sourceFiles.Insert(sourceFileIndex_);
-    const size_t start = token.deliveredAt;
-    const bool plainName = !token.quoted && IsPlainName(name);
-    // A start tag without attributes: its ">" completes with the next character.
-    if (buffer_[start] == '>' && start + 1 < end_) {
-        position_ = start + 1;
-        frames_.push_back(Frame{child, 0, 0, kContent, false, plainName});  // invalidates frame
-        return;
-    }
-    position_ = start;
-    frames_.push_back(Frame{child, 0, 0, kStartTag, true, plainName});  // invalidates frame
+}
+
+void XmlReader::CommitChildren(const Frame& frame) {
+    const size_t first = frame.firstGatheredChild;
+    if (!gatherChildren_ || gatheredChildren_.size() <= first) return;
+    std::vector<NanoXML*>& children = frame.node->children;
+    children.reserve(children.size() + (gatheredChildren_.size() - first));
+    children.insert(children.end(), gatheredChildren_.begin() + static_cast<ptrdiff_t>(first),
+                    gatheredChildren_.end());
+    gatheredChildren_.resize(first);
+}
+
+void XmlReader::DiscardGatheredChildren() noexcept {
+    for (NanoXML* child : gatheredChildren_) delete child;
+    gatheredChildren_.clear();
 }
 
 void XmlReader::ReadCData(Frame& frame, const Token& token) {
@@ -377,7 +509,8 @@ void XmlReader::ReadCData(Frame& frame, const Token& token) {
     }
     node->flags &= static_cast<uint8_t>(~NanoXML::kFlagCData);
     if (mixed_ && !text.empty()) {
-        NanoXML* fragment = node->AddChild(new NanoXML());
+        auto* fragment = new NanoXML();
+        AppendChild(node, fragment);
         fragment->text = std::move(text);
         fragment->flags |= NanoXML::kFlagCData;
         text.clear();
@@ -389,6 +522,7 @@ void XmlReader::ReadCData(Frame& frame, const Token& token) {
 }
 
 void XmlReader::FinishChild(size_t childResult) {
+    CommitChildren(frames_.back());
     NanoXML* child = frames_.back().node;
     frames_.pop_back();
     Frame& parent = frames_.back();
@@ -399,12 +533,16 @@ void XmlReader::FinishChild(size_t childResult) {
 
 size_t XmlReader::FinishAtEndOfInput() {
     FlushPending(frames_.back());
+    // A start tag cut short keeps the attributes it has.
+    CommitAttributes(frames_.back().node);
     // Every element still open ends here; each but the root is announced to its parent.
     while (frames_.size() > 1) {
+        CommitChildren(frames_.back());
         NanoXML* child = frames_.back().node;
         frames_.pop_back();
         NotifyParent(frames_.back().node, child);
     }
+    CommitChildren(frames_.back());
     frames_.clear();
     return end_;
 }
@@ -431,7 +569,8 @@ void XmlReader::TrimText(Frame& frame) {
     if (text.empty()) {
         const std::string_view pending(buffer_ + frame.pendingBegin,
                                        frame.pendingEnd - frame.pendingBegin);
-        text = std::string(TrimTokenSpace(pending));  // exact size, as for names
+        const std::string_view trimmed = TrimTokenSpace(pending);
+        if (!trimmed.empty()) AssignExact(text, trimmed);  // exact size, as for names
         frame.pendingBegin = frame.pendingEnd = 0;
         return;
     }
@@ -447,36 +586,69 @@ void XmlReader::TrimText(Frame& frame) {
 void XmlReader::MoveTextToFragment(Frame& frame) {
     NanoXML* node = frame.node;
     if (node->text.empty()) return;
-    NanoXML* fragment = node->AddChild(new NanoXML());
+    auto* fragment = new NanoXML();
+    AppendChild(node, fragment);
     fragment->text = std::move(node->text);
     node->text.clear();
     node->flags &= static_cast<uint8_t>(~NanoXML::kFlagCData);
 }
 
 void XmlReader::AddAttribute(NanoXML* node, std::string_view value) {
-    std::vector<NanoXMLAttribute>& attributes = node->attributes;
     // A value is added unless the first attribute of that name already holds a non-empty one.
-    if (attributes.size() < kLinearAttributeLookup) {
-        for (const NanoXMLAttribute& attribute : attributes) {
+    const std::vector<NanoXMLAttribute>& committed = node->attributes;
+    const size_t count = committed.size() + pendingAttributes_.size();
+    if (count < kLinearAttributeLookup && !attributeIndexed_) {
+        for (const NanoXMLAttribute& attribute : committed) {
+            if (attribute.name == attributeName_) {
+                if (!attribute.value.empty()) return;
+                pendingAttributes_.push_back(PendingAttribute{attributeName_, value});
+                return;
+            }
+        }
+        for (const PendingAttribute& attribute : pendingAttributes_) {
             if (attribute.name == attributeName_) {
                 if (!attribute.value.empty()) return;
                 break;
             }
         }
-    } else {
-        if (attributeIndexOwner_ != node) {
-            attributeIndex_.clear();
-            for (size_t i = 0; i < attributes.size(); ++i) {
-                attributeIndex_.emplace(attributes[i].name, i);
-            }
-            attributeIndexOwner_ = node;
-        }
-        const auto found = attributeIndex_.find(attributeName_);
-        if (found != attributeIndex_.end() && !attributes[found->second].value.empty()) return;
-        if (found == attributeIndex_.end())
-            attributeIndex_.emplace(attributeName_, attributes.size());
+        pendingAttributes_.push_back(PendingAttribute{attributeName_, value});
+        return;
     }
-    attributes.push_back(NanoXMLAttribute{attributeName_, std::string(value)});
+    const auto valueAt = [&](size_t i) {
+        return i < committed.size() ? std::string_view(committed[i].value)
+                                    : pendingAttributes_[i - committed.size()].value;
+    };
+    if (!attributeIndexed_) {
+        attributeIndex_.clear();
+        for (size_t i = 0; i < count; ++i) {
+            const std::string_view name = i < committed.size()
+                                              ? std::string_view(committed[i].name)
+                                              : pendingAttributes_[i - committed.size()].name;
+            attributeIndex_.emplace(name, i);  // keeps the first of each name
+        }
+        attributeIndexed_ = true;
+    }
+    const auto [found, added] = attributeIndex_.emplace(attributeName_, count);
+    if (!added && !valueAt(found->second).empty()) return;
+    pendingAttributes_.push_back(PendingAttribute{attributeName_, value});
+}
+
+void XmlReader::CommitAttributes(NanoXML* node) {
+    if (!pendingAttributes_.empty()) {
+        std::vector<NanoXMLAttribute>& attributes = node->attributes;
+        attributes.reserve(attributes.size() + pendingAttributes_.size());
+        for (const PendingAttribute& attribute : pendingAttributes_) {
+            NanoXMLAttribute& added = attributes.emplace_back();
+            AssignExact(added.name, attribute.name);
+            AssignExact(added.value, attribute.value);
+        }
+        pendingAttributes_.clear();
+    }
+    joinedNames_.clear();
+    if (attributeIndexed_) {
+        attributeIndexed_ = false;
+        attributeIndex_.clear();
+    }
 }
 
 }  // namespace qm::xml

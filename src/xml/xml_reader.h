@@ -7,6 +7,7 @@
 // stack, so that deep nesting cannot exhaust the call stack.
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,6 +38,9 @@ class XmlReader {
   public:
     // Reads buffer[start, end); end must not lie beyond the first NUL byte.
     XmlReader(const char* buffer, size_t end, bool mixed, uint16_t sourceFileIndex);
+    ~XmlReader();
+    XmlReader(const XmlReader&) = delete;
+    XmlReader& operator=(const XmlReader&) = delete;
 
     // Fills root starting in the given state; returns the position at which reading stopped.
     size_t Run(NanoXML* root, size_t start, int state);
@@ -56,6 +60,15 @@ class XmlReader {
         bool inTag;
         // The name is a run of ordinary characters, so "</name>" can be matched byte-wise.
         bool plainName;
+        // Where this element's children start on the stack of gathered children.
+        size_t firstGatheredChild;
+    };
+
+    // An attribute of the start tag being read, kept as views until the tag ends, so that the
+    // element's list is allocated once at its exact size.
+    struct PendingAttribute {
+        std::string_view name;
+        std::string_view value;
     };
 
     struct Token {
@@ -76,6 +89,7 @@ class XmlReader {
     size_t ClosingQuote(size_t open) const;
 
     Step ScanContent(Frame& frame);
+    Step ReadStartTag(Frame& frame);
     Step HandleToken(Frame& frame);
     Step HandleContentMarkup(Frame& frame, const Token& token, std::string_view text);
     void StartChild(Frame& frame, const Token& token, std::string_view name);
@@ -90,6 +104,11 @@ class XmlReader {
     void TrimText(Frame& frame);
     void MoveTextToFragment(Frame& frame);
     void AddAttribute(NanoXML* node, std::string_view value);
+    void CommitAttributes(NanoXML* node);
+    void PushFrame(NanoXML* node, int state, bool inTag, bool plainName);
+    void AppendChild(NanoXML* parent, NanoXML* child);
+    void CommitChildren(const Frame& frame);
+    void DiscardGatheredChildren() noexcept;
 
     const char* buffer_;
     size_t end_;
@@ -99,12 +118,22 @@ class XmlReader {
     size_t position_ = 0;
     size_t result_ = 0;
     std::vector<Frame> frames_;
-    std::string attributeName_;
+    std::string_view attributeName_;
+    // Names put together from several tokens ("b c" reads as "bc"); a deque keeps views valid.
+    std::deque<std::string> joinedNames_;
+    std::vector<PendingAttribute> pendingAttributes_;
     bool previousEndsWithDashes_ = false;
-    // First index of each attribute name, kept only for elements with many attributes so that
-    // a start tag with a huge number of attributes is not read in quadratic time.
-    NanoXML* attributeIndexOwner_ = nullptr;
-    std::unordered_map<std::string, size_t> attributeIndex_;
+    // First index of each attribute name (over the element's list followed by the pending
+    // ones), kept only for start tags with many attributes so that a start tag with a huge
+    // number of attributes is not read in quadratic time.
+    bool attributeIndexed_ = false;
+    std::unordered_map<std::string_view, size_t> attributeIndex_;
+    // Without a callback nothing can look at a list of children while the document is read, so
+    // the children of open elements wait on one stack and each element gets its list at its
+    // exact size when it ends. With a callback, every child is appended as soon as it starts,
+    // as the callback may look at its siblings.
+    bool gatherChildren_ = false;
+    std::vector<NanoXML*> gatheredChildren_;
 };
 
 }  // namespace qm::xml

@@ -1,0 +1,296 @@
+// How the model keeps its memory small: shared texts, pooled objects, and CDD data types worked
+// out once for every parameter that names them.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <sstream>
+#include <vector>
+
+#include "diag/block_pool.h"
+#include "diag/diag_tables.h"
+#include "diag/diagnose_lib.h"
+#include "diag/id_index.h"
+#include "diag/shared_text.h"
+#include "diag_test_support.h"
+
+namespace qm::diag::test {
+namespace {
+
+TEST(DiagSharedText, EmptyTextsHoldNothing) {
+    SharedText none;
+    SharedText blank("");
+    SharedText null(static_cast<const char*>(nullptr));
+    for (const SharedText* text : {&none, &blank, &null}) {
+        EXPECT_TRUE(text->empty());
+        EXPECT_EQ(text->size(), 0u);
+        EXPECT_STREQ(text->c_str(), "");
+        EXPECT_FALSE(text->SharesWith(*text));
+    }
+    EXPECT_EQ(none, blank);
+}
+
+TEST(DiagSharedText, CopiesShareTheBufferAndAssignmentsReplaceIt) {
+    SharedText original(std::string("UINT8"));
+    SharedText copy = original;
+    EXPECT_TRUE(copy.SharesWith(original));
+    EXPECT_EQ(copy.c_str(), original.c_str());
+    // A new text gives the holder a buffer of its own; the other keeps the old one.
+    copy = "INT16";
+    EXPECT_FALSE(copy.SharesWith(original));
+    EXPECT_EQ(original, "UINT8");
+    EXPECT_EQ(copy, std::string("INT16"));
+    EXPECT_NE(copy, original);
+    // The buffer outlives the holder it was made for.
+    SharedText survivor;
+    {
+        SharedText temporary("kept");
+        survivor = temporary;
+    }
+    EXPECT_EQ(survivor, "kept");
+    SharedText moved = std::move(survivor);
+    EXPECT_EQ(moved, "kept");
+    moved.clear();
+    EXPECT_TRUE(moved.empty());
+}
+
+TEST(DiagSharedText, TextsWithZerosAndPrintingKeepEveryByte) {
+    const std::string bytes("a\0b", 3);
+    SharedText text(bytes);
+    EXPECT_EQ(text.size(), 3u);
+    EXPECT_EQ(text.view(), std::string_view(bytes));
+    std::ostringstream out;
+    out << SharedText("x y");
+    EXPECT_EQ(out.str(), "x y");
+}
+
+TEST(DiagSharedText, CacheHandsOutOneBufferPerDistinctText) {
+    TextCache cache;
+    // More distinct texts than the recent list holds, asked for again in a different order.
+    std::vector<SharedText> first;
+    for (int i = 0; i < 10; ++i) first.push_back(cache.Intern("T" + std::to_string(i)));
+    EXPECT_EQ(cache.Size(), 10u);
+    for (int i = 9; i >= 0; --i) {
+        const SharedText& again = cache.Intern("T" + std::to_string(i));
+        EXPECT_TRUE(again.SharesWith(first[static_cast<size_t>(i)])) << i;
+    }
+    EXPECT_TRUE(cache.Intern("").empty());
+    EXPECT_EQ(cache.Size(), 10u);
+    // After clearing, texts get new buffers; the old ones live on in their holders.
+    cache.Clear();
+    EXPECT_EQ(cache.Size(), 0u);
+    EXPECT_FALSE(cache.Intern("T3").SharesWith(first[3]));
+    EXPECT_EQ(first[3], "T3");
+    EXPECT_TRUE(RecentText("DATAOBJ").SharesWith(RecentText(std::string("DATAOBJ"))));
+}
+
+TEST(DiagBlockPool, BlocksAreDistinctAlignedAndReused) {
+    BlockPool pool(40, 4096);
+    std::vector<void*> blocks;
+    std::set<uintptr_t> seen;
+    // Enough blocks for several (growing) slabs.
+    for (int i = 0; i < 1000; ++i) {
+        void* block = pool.Allocate();
+        const auto address = reinterpret_cast<uintptr_t>(block);
+        EXPECT_EQ(address % alignof(std::max_align_t), 0u);
+        EXPECT_TRUE(seen.insert(address).second);
+        std::memset(block, 0xAB, 40);  // the whole block is usable
+        blocks.push_back(block);
+    }
+    EXPECT_EQ(pool.LiveBlocks(), 1000u);
+    EXPECT_GT(pool.SlabCount(), 1u);
+    // A freed block is handed out again before the slab grows.
+    void* last = blocks.back();
+    blocks.pop_back();
+    pool.Release(last);
+    EXPECT_EQ(pool.Allocate(), last);
+    blocks.push_back(last);
+    // Once every block is back, the slabs go back to the heap.
+    for (void* block : blocks) pool.Release(block);
+    EXPECT_EQ(pool.LiveBlocks(), 0u);
+    EXPECT_EQ(pool.SlabCount(), 0u);
+    void* fresh = pool.Allocate();
+    EXPECT_EQ(pool.SlabCount(), 1u);
+    pool.Release(fresh);
+}
+
+TEST(DiagBlockPool, ModelObjectsComeAndGoThroughTheirPool) {
+    const size_t before = PoolOf<CParam>().LiveBlocks();
+    {
+        auto param = std::make_unique<CParam>();
+        param->subParams.push_back(std::make_unique<CParam>());
+        if (kPoolObjects) {
+            EXPECT_EQ(PoolOf<CParam>().LiveBlocks(), before + 2);
+        }
+    }
+    EXPECT_EQ(PoolOf<CParam>().LiveBlocks(), before);
+}
+
+TEST(DiagSharedText, ParameterCopiesShareTheirRepeatedTexts) {
+    CParam original;
+    original.name = "Speed";
+    original.type = "DATAOBJ";
+    original.unit = "km/h";
+    original.dtrefId = "dt1";
+    original.bitLength = 16;
+    original.CompleteType();
+    original.valueTable.push_back(std::make_unique<CVTabValue>("Off", 0, 0));
+    CParam copy(original);
+    EXPECT_TRUE(copy.type.SharesWith(original.type));
+    EXPECT_TRUE(copy.unit.SharesWith(original.unit));
+    EXPECT_TRUE(copy.dtrefId.SharesWith(original.dtrefId));
+    EXPECT_TRUE(copy.baseDataType.SharesWith(original.baseDataType));
+    EXPECT_STREQ(copy.GetDataType(), "UINT16");
+    // Value-table entries stay apart: each can be renamed on its own.
+    ASSERT_EQ(copy.valueTable.size(), 1u);
+    copy.valueTable[0]->SetText("Aus");
+    EXPECT_STREQ(original.valueTable[0]->GetText(), "Off");
+}
+
+TEST(DiagTypes, DerivedTypeNamesAreSharedAndExact) {
+    EXPECT_EQ(IntegerTypeName(false, 0), "UINT8");
+    EXPECT_EQ(IntegerTypeName(false, 9), "UINT16");
+    EXPECT_EQ(IntegerTypeName(true, 32), "INT32");
+    EXPECT_EQ(IntegerTypeName(true, 33), "INT64");
+    EXPECT_EQ(IntegerTypeName(false, 65), "UINT");
+    EXPECT_TRUE(IntegerTypeName(false, 8).SharesWith(IntegerTypeName(false, 3)));
+    EXPECT_EQ(ArrayTypeName(SharedText("ASCII"), 20), "ASCII[20]");
+    EXPECT_TRUE(ArrayTypeName(SharedText("ASCII"), 20).SharesWith(ArrayTypeName("ASCII", 20)));
+    // Code lookup ignores case without an upper-cased copy, and "UINT" alone is a byte field.
+    EXPECT_EQ(BaseTypeCodeOf("a_uint16"), 3u);
+    EXPECT_EQ(BaseTypeCodeOf("Uint"), 16u);
+    EXPECT_EQ(BaseTypeCodeOf("UINTX"), 0u);
+    EXPECT_EQ(BaseTypeCodeOf(""), 0u);
+}
+
+TEST(CddIdIndex, FirstHolderWinsAcrossGrowth) {
+    // Elements only serve as distinct addresses here.
+    std::vector<NanoXML> elements(5000);
+    std::vector<std::string> ids;
+    for (size_t i = 0; i < elements.size(); ++i) ids.push_back("dt" + std::to_string(i));
+    IdIndex index;
+    EXPECT_EQ(index.Find("dt0"), nullptr);
+    for (size_t i = 0; i < elements.size(); ++i) index.Add(ids[i], &elements[i]);
+    // A second holder of a known id is not taken.
+    NanoXML later;
+    index.Add("dt7", &later);
+    index.Add("", &later);
+    index.Add("x", nullptr);
+    // An id holding a zero byte is never indexed (it could not be told from a shorter one).
+    index.Add(std::string("a\0b", 3), &later);
+    EXPECT_EQ(index.Size(), elements.size());
+    for (size_t i = 0; i < elements.size(); ++i) ASSERT_EQ(index.Find(ids[i]), &elements[i]) << i;
+    EXPECT_EQ(index.Find("dt5000"), nullptr);
+    EXPECT_EQ(index.Find("dt"), nullptr);
+    EXPECT_EQ(index.Find(""), nullptr);
+    EXPECT_EQ(index.Find("x"), nullptr);
+    EXPECT_EQ(index.Find("dt10000000"), nullptr);  // longer than any stored id
+    EXPECT_EQ(index.Find(std::string_view("a\0b", 3)), nullptr);
+    EXPECT_EQ(index.Find("a"), nullptr);
+    index.Clear();
+    EXPECT_EQ(index.Size(), 0u);
+    EXPECT_EQ(index.Find("dt1"), nullptr);
+}
+
+std::string CddWithRequest(const std::string& dataTypes, const std::string& request) {
+    return "<?xml version='1.0' encoding='utf-8'?>\n<CANDELA dtdvers='7.0'><ECUDOC>"
+           "<DATATYPES>" +
+           dataTypes +
+           "</DATATYPES>"
+           "<PROTOCOLSERVICES><PROTOCOLSERVICE id='ps'><QUAL>PS</QUAL><REQ>" +
+           request +
+           "</REQ></PROTOCOLSERVICE></PROTOCOLSERVICES>"
+           "<DCLTMPLS><DCLTMPL id='t'><DCLSRVTMPL id='st' tmplref='ps'/></DCLTMPL></DCLTMPLS>"
+           "<ECU><NAME><TUV>E</TUV></NAME><VAR id='v'><DIAGINST id='i'>"
+           "<NAME><TUV>Inst</TUV></NAME><SERVICE id='s' tmplref='st'/>"
+           "</DIAGINST></VAR></ECU></ECUDOC></CANDELA>\n";
+}
+
+IUDSFunction* OnlyRequest(CDiagnoseLib& library) {
+    IECU* ecu = library.GetEcu(0);
+    if (ecu == nullptr || ecu->GetFunctionalClassCount() == 0) return nullptr;
+    IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
+    return service ? service->GetRequest(0) : nullptr;
+}
+
+TEST(CddDataTypes, EveryUseOfATypeGetsItsWholeDescription) {
+    const std::string table =
+        "<TEXTTBL id='dt' bm='15'><CVALUETYPE bl='8' bo='12' enc='uns' sig='1' df='hex'/>"
+        "<PVALUETYPE df='text'><UNIT>V</UNIT></PVALUETYPE><COMP f='0.5' div='2' o='3' s='1' "
+        "e='9'/><TEXTMAP s='0' e='1'><TEXT><TUV>Low</TUV></TEXT></TEXTMAP>"
+        "<TEXTMAP s='2' e='7'><TEXT><TUV>High</TUV></TEXT></TEXTMAP></TEXTTBL>";
+    TempFile file("types_twice.cdd", CddWithRequest(table,
+                                                    "<CONSTCOMP id='a' dtref='dt' v='1'/>"
+                                                    "<CONSTCOMP id='b' dtref='dt' v='2'/>"
+                                                    "<CONSTCOMP id='c' dtref='dt' v='3'/>"));
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    IUDSFunction* request = OnlyRequest(library);
+    ASSERT_NE(request, nullptr);
+    ASSERT_EQ(request->GetParamCount(), 3u);
+    for (uint64_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        IParam* param = request->GetParam(i);
+        EXPECT_EQ(param->GetBitLength(), 8);
+        EXPECT_EQ(param->GetBitMask(), 15u);
+        EXPECT_EQ(param->GetByteOrder(), 2u);
+        EXPECT_EQ(param->GetDisplayFormat(), 3u);
+        EXPECT_STREQ(param->GetUnit(), "V");
+        EXPECT_STREQ(param->GetBaseDataType(), "INT8");
+        double factor = 0, divisor = 0, offset = 0;
+        EXPECT_EQ(param->GetScaling(&factor, &divisor, &offset), 1);
+        EXPECT_EQ(factor, 0.5);
+        EXPECT_EQ(divisor, 2.0);
+        EXPECT_EQ(offset, 3.0);
+        uint32_t first = 0, second = 0;
+        EXPECT_TRUE(param->GetRange(&first, &second));
+        EXPECT_EQ(second, 9u);
+        EXPECT_EQ(static_cast<CParam*>(param)->dtrefId, "dt");
+        ASSERT_EQ(param->GetValueCount(), 2u);
+        EXPECT_STREQ(param->GetValue(1)->GetText(), "High");
+        EXPECT_EQ(param->GetValue(1)->GetRangeEnd(), 7u);
+        EXPECT_EQ(param->GetValue(uint64_t{0})->GetRangeStart(), 0u);
+    }
+    // The uses do not share entries: renaming one leaves the others.
+    request->GetParam(0)->GetValue(1)->SetText("Hoch");
+    EXPECT_STREQ(request->GetParam(1)->GetValue(1)->GetText(), "High");
+    EXPECT_NE(request->GetParam(0)->GetValue(1), request->GetParam(2)->GetValue(1));
+}
+
+TEST(CddDataTypes, StructuresExpandAtEveryUseAndMissingTypesWarnOnce) {
+    const std::string types =
+        "<STRUCTDT id='st1'><STRUCTURE><DATAOBJ id='o1' dtref='byte'><NAME><TUV>x</TUV></NAME>"
+        "</DATAOBJ><DATAOBJ id='o2' dtref='byte'><NAME><TUV>y</TUV></NAME></DATAOBJ>"
+        "</STRUCTURE></STRUCTDT>"
+        "<IDENT id='byte'><CVALUETYPE bl='8' enc='uns'/></IDENT>";
+    TempFile file("types_struct.cdd", CddWithRequest(types,
+                                                     "<CONSTCOMP id='a' dtref='st1'/>"
+                                                     "<CONSTCOMP id='b' dtref='st1'/>"
+                                                     "<CONSTCOMP id='c' dtref='gone' bl='8'/>"
+                                                     "<CONSTCOMP id='d' dtref='gone' bl='8'/>"));
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    IUDSFunction* request = OnlyRequest(library);
+    ASSERT_NE(request, nullptr);
+    ASSERT_EQ(request->GetParamCount(), 4u);
+    for (uint64_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        IParam* structure = request->GetParam(i);
+        ASSERT_EQ(structure->GetSubParamCount(), 2u);
+        EXPECT_STREQ(structure->GetSubParam(1)->GetName(), "y");
+        EXPECT_EQ(structure->GetSubParam(1)->GetBitLength(), 8);
+        EXPECT_EQ(structure->GetBitLength(), 16);
+        EXPECT_EQ(structure->GetSubParam(0)->GetOwner(), reinterpret_cast<uint64_t>(structure));
+    }
+    EXPECT_NE(request->GetParam(0)->GetSubParam(0), request->GetParam(1)->GetSubParam(0));
+    EXPECT_EQ(request->GetParam(2)->GetBitLength(), 8);
+    const std::string messages = library.GetMessages();
+    const std::string warning = "Data type gone of CONSTCOMP not found";
+    const size_t at = messages.find(warning);
+    ASSERT_NE(at, std::string::npos) << messages;
+    EXPECT_EQ(messages.find(warning, at + 1), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qm::diag::test
