@@ -11,6 +11,12 @@ DbcAttribute::DbcAttribute(std::string_view name, DbcAttributeDefinition* defini
                            std::string_view value)
     : name_(name), definition_(definition), value_(value) {}
 
+DbcAttribute::DbcAttribute(const DbcText& name, DbcAttributeDefinition* definition,
+                           std::string_view value)
+    : definition_(definition), value_(value) {
+    name_.Share(name);
+}
+
 void DbcAttribute::Clear() {
     name_.clear();
     definition_ = nullptr;
@@ -25,7 +31,7 @@ int32_t DbcAttribute::GetObjectType() {
     return definition_ ? definition_->ObjectType() : kObjectUndefined;
 }
 
-DbcNodeTxMsgRelAttribute::DbcNodeTxMsgRelAttribute(std::string_view name,
+DbcNodeTxMsgRelAttribute::DbcNodeTxMsgRelAttribute(const DbcText& name,
                                                    DbcAttributeDefinition* definition,
                                                    std::string_view value,
                                                    std::string_view nodeName, uint32_t messageId)
@@ -39,15 +45,16 @@ void DbcNodeTxMsgRelAttribute::Clear() {
     messageId_ = 0;
 }
 
-DbcNodeRxSigRelAttribute::DbcNodeRxSigRelAttribute(std::string_view name,
+DbcNodeRxSigRelAttribute::DbcNodeRxSigRelAttribute(const DbcText& name,
                                                    DbcAttributeDefinition* definition,
                                                    std::string_view value,
                                                    std::string_view nodeName, uint32_t messageId,
-                                                   std::string_view signalName)
+                                                   const DbcText& signalName)
     : CDbcRelAttributeImpl(kObjectNodeRxSignal, name, definition, value),
       nodeName_(nodeName),
-      messageId_(messageId),
-      signalName_(signalName) {}
+      messageId_(messageId) {
+    signalName_.Share(signalName);
+}
 
 void DbcNodeRxSigRelAttribute::Clear() {
     DbcAttribute::Clear();
@@ -56,7 +63,7 @@ void DbcNodeRxSigRelAttribute::Clear() {
     signalName_.clear();
 }
 
-DbcNodeEnvVarRelAttribute::DbcNodeEnvVarRelAttribute(std::string_view name,
+DbcNodeEnvVarRelAttribute::DbcNodeEnvVarRelAttribute(const DbcText& name,
                                                      DbcAttributeDefinition* definition,
                                                      std::string_view value,
                                                      std::string_view nodeName,

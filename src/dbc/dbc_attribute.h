@@ -14,6 +14,9 @@ class DbcAttribute : public IDbcAttribute {
   public:
     DbcAttribute() = default;
     DbcAttribute(std::string_view name, DbcAttributeDefinition* definition, std::string_view value);
+    // The name shares the characters of a text of the same file where it can (DbcText::Share):
+    // the many values of one definition then hold one copy of its name.
+    DbcAttribute(const DbcText& name, DbcAttributeDefinition* definition, std::string_view value);
 
     void Clear() override;
     const char* GetName() override { return name_.c_str(); }
@@ -50,10 +53,10 @@ class CDbcRelAttributeImpl : public DbcAttribute, public I {
     const char* GetValue() override { return DbcAttribute::GetValue(); }
 
   protected:
-    CDbcRelAttributeImpl(int32_t kind, std::string_view name, DbcAttributeDefinition* definition,
+    CDbcRelAttributeImpl(int32_t kind, const DbcText& name, DbcAttributeDefinition* definition,
                          std::string_view value)
         : DbcAttribute(kind) {
-        name_ = name;
+        name_.Share(name);
         definition_ = definition;
         value_ = value;
     }
@@ -61,7 +64,7 @@ class CDbcRelAttributeImpl : public DbcAttribute, public I {
 
 class DbcNodeTxMsgRelAttribute : public CDbcRelAttributeImpl<IDbcNodeTxMsgRelAttribute> {
   public:
-    DbcNodeTxMsgRelAttribute(std::string_view name, DbcAttributeDefinition* definition,
+    DbcNodeTxMsgRelAttribute(const DbcText& name, DbcAttributeDefinition* definition,
                              std::string_view value, std::string_view nodeName, uint32_t messageId);
     void Clear() override;
     const char* GetNodeName() override { return nodeName_.c_str(); }
@@ -77,9 +80,9 @@ class DbcNodeTxMsgRelAttribute : public CDbcRelAttributeImpl<IDbcNodeTxMsgRelAtt
 
 class DbcNodeRxSigRelAttribute : public CDbcRelAttributeImpl<IDbcNodeRxSigRelAttribute> {
   public:
-    DbcNodeRxSigRelAttribute(std::string_view name, DbcAttributeDefinition* definition,
+    DbcNodeRxSigRelAttribute(const DbcText& name, DbcAttributeDefinition* definition,
                              std::string_view value, std::string_view nodeName, uint32_t messageId,
-                             std::string_view signalName);
+                             const DbcText& signalName);
     void Clear() override;
     const char* GetNodeName() override { return nodeName_.c_str(); }
     uint32_t GetMessageId() override { return messageId_; }
@@ -97,7 +100,7 @@ class DbcNodeRxSigRelAttribute : public CDbcRelAttributeImpl<IDbcNodeRxSigRelAtt
 
 class DbcNodeEnvVarRelAttribute : public CDbcRelAttributeImpl<IDbcNodeEnvVarRelAttribute> {
   public:
-    DbcNodeEnvVarRelAttribute(std::string_view name, DbcAttributeDefinition* definition,
+    DbcNodeEnvVarRelAttribute(const DbcText& name, DbcAttributeDefinition* definition,
                               std::string_view value, std::string_view nodeName,
                               std::string_view variableName);
     void Clear() override;

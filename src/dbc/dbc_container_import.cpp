@@ -152,13 +152,16 @@ void ReadSignal(NetConfigDbcFile& file, DbcMessage& message, const NanoXML& elem
     log.Number(element, "Maximum", signal.Maximum());
     signal.SetUnit(ChildText(&element, "Unit"));
     signal.SetComment(ChildText(&element, "Description_text"));
-    ReadValueDescriptions(element, signal.ValueDescriptions(), log);
+    DbcValueDescriptions descriptions;
+    ReadValueDescriptions(element, descriptions, log);
+    // Only a signal with descriptions gets the block they live in.
+    if (!descriptions.Empty()) signal.MutableValueDescriptions() = std::move(descriptions);
     if (!signal.Unit().empty() || !signal.ValueDescriptions().Empty()) signal.SetDescribed(true);
     ForEachChild(&element, "Receivers", "Receiver", [&](const NanoXML& receiver) {
         const std::string name = receiver.GetText();
         if (DbcNode* node = file.NodeByName(name)) {
             signal.Receivers().push_back(node);
-            node->AddRxSignal(&signal, &message);
+            node->AddRxSignal(&signal);
         } else {
             log.Warn("Missing node definition: ", name);
         }
@@ -292,15 +295,15 @@ void ReadAttribute(NetConfigDbcFile& file, const NanoXML& element, ImportLog& lo
         attribute = new DbcAttribute(std::move(name), definition, std::move(value));
     } else if (element.name == "NodeTxMsgRelAttribute") {
         attribute = new DbcNodeTxMsgRelAttribute(
-            std::move(name), definition, std::move(value), ChildText(&element, "Node_name"),
+            DbcText(name), definition, std::move(value), ChildText(&element, "Node_name"),
             static_cast<uint32_t>(log.Unsigned(element, "Tx_msg_id", UINT32_MAX)));
     } else if (element.name == "NodeRxSigRelAttribute") {
         attribute = new DbcNodeRxSigRelAttribute(
-            std::move(name), definition, std::move(value), ChildText(&element, "Node_name"),
+            DbcText(name), definition, std::move(value), ChildText(&element, "Node_name"),
             static_cast<uint32_t>(log.Unsigned(element, "Rx_msg_id", UINT32_MAX)),
-            ChildText(&element, "Rx_sig_name"));
+            DbcText(ChildText(&element, "Rx_sig_name")));
     } else {
-        attribute = new DbcNodeEnvVarRelAttribute(std::move(name), definition, std::move(value),
+        attribute = new DbcNodeEnvVarRelAttribute(DbcText(name), definition, std::move(value),
                                                   ChildText(&element, "Node_name"),
                                                   ChildText(&element, "Env_var_name"));
     }

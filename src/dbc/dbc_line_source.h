@@ -11,9 +11,13 @@ namespace qm::dbc {
 
 class DbcLineSource {
   public:
-    // input, when given, is the file the text is mapped from: lines read are released from it.
+    // input, when given, is the file the text is mapped from: lines read are released from it
+    // in steps of kReleaseStep, since the reader looks back at most one line.
     explicit DbcLineSource(std::string_view text, platform::InputFile* input = nullptr)
-        : next_(text.data()), end_(text.data() + text.size()), input_(input) {}
+        : next_(text.data()), end_(text.data() + text.size()), input_(input) {
+        if (input_ != nullptr) input_->SetReleaseStep(kReleaseStep);
+    }
+    static constexpr size_t kReleaseStep = size_t{1} << 20;
 
     // False at the end of the text; an empty line is returned as an empty view.
     bool ReadLine(std::string_view& line);

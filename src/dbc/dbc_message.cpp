@@ -55,7 +55,7 @@ IDbcSignal* DbcMessage::FindSignal(const char* name) {
 void DbcMessage::SortSignalsByStartBit(bool) {
     std::stable_sort(signals_.begin(), signals_.end(),
                      [](const auto& a, const auto& b) { return a->StartBit() < b->StartBit(); });
-    signalIndex_.reset();
+    SignalNamesChanged();
 }
 
 void DbcMessage::SortSignalsByName(bool) {
@@ -76,21 +76,63 @@ IDbcSignalGroup* DbcMessage::FindSignalGroup(const char* name) {
     return FindByName(signalGroups_, name);
 }
 
+namespace {
+
+size_t SlotCountFor(size_t signals) {
+    size_t slots = 16;
+    while (slots * 3 < signals * 4 + 4) slots *= 2;
+    return slots;
+}
+
+size_t HashOfName(std::string_view name) {
+    return std::hash<std::string_view>{}(name);
+}
+
+}  // namespace
+
 DbcSignal* DbcMessage::AddSignal(std::unique_ptr<DbcSignal> signal) {
     DbcSignal* added = signal.get();
     signals_.push_back(std::move(signal));
-    if (signalIndex_ && !signalIndex_->try_emplace(added->Name(), signals_.size() - 1).second) {
-        duplicateSignalNames_ = true;
+    if (!signalSlots_.empty()) {
+        if (SlotCountFor(signals_.size()) > signalSlots_.size()) {
+            BuildSignalIndex();
+        } else if (!IndexSignal(signals_.size() - 1)) {
+            duplicateSignalNames_ = true;
+        }
     }
     return added;
 }
 
+bool DbcMessage::IndexSignal(size_t position) const {
+    const std::string_view name = signals_[position]->Name();
+    const size_t mask = signalSlots_.size() - 1;
+    for (size_t slot = HashOfName(name) & mask;; slot = (slot + 1) & mask) {
+        const uint32_t entry = signalSlots_[slot];
+        if (entry == 0) {
+            signalSlots_[slot] = static_cast<uint32_t>(position + 1);
+            return true;
+        }
+        if (signals_[entry - 1]->Name() == name) return false;
+    }
+}
+
 void DbcMessage::BuildSignalIndex() const {
-    signalIndex_ = std::make_unique<std::unordered_map<std::string_view, size_t>>();
-    signalIndex_->reserve(signals_.size() * 2);
+    signalSlots_.assign(SlotCountFor(signals_.size()), 0);
     duplicateSignalNames_ = false;
     for (size_t i = 0; i < signals_.size(); ++i) {
-        if (!signalIndex_->try_emplace(signals_[i]->Name(), i).second) duplicateSignalNames_ = true;
+        if (!IndexSignal(i)) duplicateSignalNames_ = true;
+    }
+}
+
+DbcSignal* DbcMessage::IndexedSignal(std::string_view name) const {
+    const size_t mask = signalSlots_.size() - 1;
+    for (size_t slot = HashOfName(name) & mask;; slot = (slot + 1) & mask) {
+        const uint32_t entry = signalSlots_[slot];
+        if (entry == 0) return nullptr;
+        if (signals_[entry - 1]->Name() == name) {
+            lastFound_ = entry - 1;
+            return signals_[entry - 1].get();
+        }
     }
 }
 
@@ -105,15 +147,12 @@ DbcSignal* DbcMessage::GuessNextSignal(std::string_view name) const {
 }
 
 DbcSignal* DbcMessage::SignalByName(std::string_view name) const {
-    if (!signalIndex_ && signals_.size() > kIndexThreshold) BuildSignalIndex();
-    if (signalIndex_) {
+    if (signalSlots_.empty() && signals_.size() > kIndexThreshold) BuildSignalIndex();
+    if (!signalSlots_.empty()) {
         if (!duplicateSignalNames_) {
             if (DbcSignal* guessed = GuessNextSignal(name)) return guessed;
         }
-        auto found = signalIndex_->find(name);
-        if (found == signalIndex_->end()) return nullptr;
-        lastFound_ = found->second;
-        return signals_[found->second].get();
+        return IndexedSignal(name);
     }
     for (const auto& signal : signals_) {
         if (signal->Name() == name) return signal.get();

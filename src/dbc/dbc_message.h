@@ -3,7 +3,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "dbc/dbc_attribute.h"
@@ -61,13 +60,16 @@ class DbcMessage : public IDbcMessage {
     const std::string& Comment() const { return comment_; }
     void SetComment(std::string comment) { comment_ = std::move(comment); }
     const std::vector<std::unique_ptr<DbcSignal>>& Signals() const { return signals_; }
+    // Gives back the room the signal list grew into while a file was read.
+    void TrimLists() { signals_.shrink_to_fit(); }
     // Takes the signal and lists it last.
     DbcSignal* AddSignal(std::unique_ptr<DbcSignal> signal);
     // The first signal of that name; backed by an index once the message has many signals.
     DbcSignal* SignalByName(std::string_view name) const;
     // Call after a signal was renamed: the name index is rebuilt on the next look-up.
     void SignalNamesChanged() {
-        signalIndex_.reset();
+        signalSlots_.clear();
+        signalSlots_.shrink_to_fit();
         duplicateSignalNames_ = false;
     }
     DbcAttributeList& Attributes() { return attributes_; }
@@ -85,6 +87,9 @@ class DbcMessage : public IDbcMessage {
     static constexpr size_t kIndexThreshold = 16;
     uint32_t AttributeNumber(const char* name);
     void BuildSignalIndex() const;
+    // Enters the signal at position into the index; false when an earlier one has its name.
+    bool IndexSignal(size_t position) const;
+    DbcSignal* IndexedSignal(std::string_view name) const;
     DbcSignal* GuessNextSignal(std::string_view name) const;
 
     uint32_t rawId_ = 0;
@@ -96,7 +101,10 @@ class DbcMessage : public IDbcMessage {
     DbcAttributeList attributes_;
     std::vector<DbcNode*> transmitters_;
     std::vector<std::unique_ptr<DbcSignalGroup>> signalGroups_;
-    mutable std::unique_ptr<std::unordered_map<std::string_view, size_t>> signalIndex_;
+    // The name index: an open-addressed table of signal positions + 1 (0 marks a free slot),
+    // a power of two in size and at most three quarters full. Four bytes a slot instead of a
+    // hash node per signal: a large file has an index in nearly every message.
+    mutable std::vector<uint32_t> signalSlots_;
     // Statements that name signals mostly follow the signal order; a look-up first tries the
     // signal after the last one found. Only safe while no two signals share a name.
     mutable bool duplicateSignalNames_ = false;

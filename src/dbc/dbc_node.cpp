@@ -19,7 +19,6 @@ void DbcNode::Clear() {
     comment_.clear();
     txMessages_.clear();
     rxSignals_.clear();
-    rxMessages_.clear();
 }
 
 IDbcMessage* DbcNode::GetTxMessage(uint64_t index) {
@@ -39,18 +38,28 @@ IDbcSignal* DbcNode::FindRxSignal(const char* name) {
 }
 
 IDbcMessage* DbcNode::GetRxMessage(uint64_t index) {
-    return ItemAt(rxMessages_, index);
+    DbcSignal* signal = ItemAt(rxSignals_, index);
+    return signal ? signal->Message() : nullptr;
 }
 
 IDbcMessage* DbcNode::FindRxMessage(const char* name) {
-    return FindByName(rxMessages_, name);
+    if (!name) return nullptr;
+    // The first received signal whose message has the name, as a search of a list of the
+    // messages (one entry per received signal) finds it.
+    for (DbcSignal* signal : rxSignals_) {
+        DbcMessage* message = signal->Message();
+        if (message && message->Name() == name) return message;
+    }
+    return nullptr;
 }
 
-void DbcNode::AddRxSignal(DbcSignal* signal, DbcMessage* message) {
-    // Each received signal lists its message too, so the two lists run side by side: a message
-    // appears once for every signal of it that the node receives.
+void DbcNode::AddRxSignal(DbcSignal* signal) {
     rxSignals_.push_back(signal);
-    rxMessages_.push_back(message);
+}
+
+void DbcNode::TrimLists() {
+    rxSignals_.shrink_to_fit();
+    txMessages_.shrink_to_fit();
 }
 
 }  // namespace qm::dbc

@@ -36,7 +36,7 @@ class DbcNode : public IDbcNode {
     uint64_t GetRxSignalCount() override { return rxSignals_.size(); }
     IDbcSignal* GetRxSignal(uint64_t index) override;
     IDbcSignal* FindRxSignal(const char* name) override;
-    uint64_t GetRxMessageCount() override { return rxMessages_.size(); }
+    uint64_t GetRxMessageCount() override { return rxSignals_.size(); }
     IDbcMessage* GetRxMessage(uint64_t index) override;
     IDbcMessage* FindRxMessage(const char* name) override;
 
@@ -46,7 +46,10 @@ class DbcNode : public IDbcNode {
     DbcAttributeList& Attributes() { return attributes_; }
     const DbcAttributeList& Attributes() const { return attributes_; }
     std::vector<DbcMessage*>& TxMessages() { return txMessages_; }
-    void AddRxSignal(DbcSignal* signal, DbcMessage* message);
+    // Lists a received signal; the message it belongs to is listed with it.
+    void AddRxSignal(DbcSignal* signal);
+    // Gives back the room the lists grew into while a file was read.
+    void TrimLists();
 
   private:
     UnregisterCallback unregister_;
@@ -54,8 +57,9 @@ class DbcNode : public IDbcNode {
     std::string comment_;
     DbcAttributeList attributes_;
     std::vector<DbcMessage*> txMessages_;
+    // The received messages are those of the received signals, one entry per signal: they are
+    // looked up through the signal rather than kept in a second list of the same length.
     std::vector<DbcSignal*> rxSignals_;
-    std::vector<DbcMessage*> rxMessages_;
 };
 
 }  // namespace qm::dbc

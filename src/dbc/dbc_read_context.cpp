@@ -1,5 +1,6 @@
 #include "dbc/dbc_read_context.h"
 
+#include "dbc/dbc_attribute_definition.h"
 #include "dbc/dbc_number.h"
 #include "dbc/netconfig_dbc_file.h"
 
@@ -17,6 +18,14 @@ void DbcReadContext::AppendMessage(std::string_view text, std::string_view endin
 
 DbcReadContext::DbcReadContext(NetConfigDbcFile& file, DbcLineSource& lines)
     : file_(file), lines_(lines), tolerant_(file.Tolerant()) {}
+
+const DbcText& DbcReadContext::AttributeName(const DbcAttributeDefinition& definition) {
+    DbcText& name = attributeNames_[&definition];
+    // A definition read again may be a new object at a freed one's address: the text is
+    // checked, not trusted.
+    if (name != definition.Name()) name = definition.Name();
+    return name;
+}
 
 int DbcReadContext::Fail(std::string_view text, uint32_t status, std::string_view ending) {
     if (tolerant_) {

@@ -6,12 +6,16 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "dbc/dbc_line_source.h"
+#include "dbc/dbc_text.h"
 #include "dbc/dbc_tokens.h"
 
 namespace qm::dbc {
 
+class DbcAttributeDefinition;
+class DbcNode;
 class NetConfigDbcFile;
 
 class DbcReadContext {
@@ -24,6 +28,7 @@ class DbcReadContext {
     void SetLine(std::string_view line) { line_ = line; }
     Tokens& Scratch() { return tokens_; }
     Tokens& SecondScratch() { return moreTokens_; }
+    std::vector<DbcNode*>& ScratchNodes() { return nodes_; }
 
     // A failure: text, then the line number, ") ", the statement and ending; the status is set
     // and reading stops after the handler. Returns 0 for the handler to pass on. In tolerant
@@ -37,6 +42,9 @@ class DbcReadContext {
     // The extended-multiplexing ranges read so far for a signal, by minimum, to find overlaps
     // without scanning every earlier range.
     std::map<uint64_t, uint64_t>& RangesSeen(const void* signal) { return rangesSeen_[signal]; }
+    // The name of a definition as one text of the file's arena, made on first use: the values
+    // of the definition share it instead of a copy each.
+    const DbcText& AttributeName(const DbcAttributeDefinition& definition);
     // The warning for a name that refers to nothing: prefix, name, ". Line(" n ") " L ".\n";
     // the status becomes 2 unless a failure is already recorded.
     void Warn(std::string_view prefix, std::string_view name);
@@ -58,8 +66,10 @@ class DbcReadContext {
     std::string_view line_;
     Tokens tokens_;
     Tokens moreTokens_;
+    std::vector<DbcNode*> nodes_;
     std::string statement_;
     std::unordered_map<const void*, std::map<uint64_t, uint64_t>> rangesSeen_;
+    std::unordered_map<const void*, DbcText> attributeNames_;
 };
 
 }  // namespace qm::dbc

@@ -69,7 +69,7 @@ void StoreAttributeValue(DbcReadContext& context, const Tokens& tokens,
     NetConfigDbcFile& file = context.File();
     const std::string_view kind = tokens[2];
     auto make = [&](std::string_view value) {
-        return new DbcAttribute(definition->Name(), definition, Unquoted(value));
+        return new DbcAttribute(context.AttributeName(*definition), definition, Unquoted(value));
     };
     if (kind == "BU_" && tokens.size() == 5) {
         if (DbcNode* node = file.NodeByName(tokens[3])) {
@@ -141,8 +141,8 @@ struct RelationTarget {
             WarnMissingRelation(context, !node, NodeName(), "message", !message, tokens[4]);
             return;
         }
-        Attach(new DbcNodeTxMsgRelAttribute(definition.Name(), &definition, Unquoted(tokens[5]),
-                                            NodeName(), message->RawId()),
+        Attach(new DbcNodeTxMsgRelAttribute(context.AttributeName(definition), &definition,
+                                            Unquoted(tokens[5]), NodeName(), message->RawId()),
                message->Attributes());
     }
 
@@ -153,8 +153,8 @@ struct RelationTarget {
                                 tokens[4]);
             return;
         }
-        Attach(new DbcNodeEnvVarRelAttribute(definition.Name(), &definition, Unquoted(tokens[5]),
-                                             NodeName(), variable->Name()),
+        Attach(new DbcNodeEnvVarRelAttribute(context.AttributeName(definition), &definition,
+                                             Unquoted(tokens[5]), NodeName(), variable->Name()),
                variable->Attributes());
     }
 
@@ -165,8 +165,8 @@ struct RelationTarget {
             WarnMissingRelation(context, !node, NodeName(), "signal", !signal, tokens[6]);
             return;
         }
-        Attach(new DbcNodeRxSigRelAttribute(definition.Name(), &definition, Unquoted(tokens[7]),
-                                            NodeName(), rawId, signal->Name()),
+        Attach(new DbcNodeRxSigRelAttribute(context.AttributeName(definition), &definition,
+                                            Unquoted(tokens[7]), NodeName(), rawId, signal->Name()),
                signal->Attributes());
     }
 };

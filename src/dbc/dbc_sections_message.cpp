@@ -94,20 +94,23 @@ void ReadMultiplexing(DbcReadContext& context, const Tokens& head, DbcSignal& si
 }
 
 // False when a receiver names no node (the warning is written; the other receivers are linked).
-bool LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& signal,
-                   DbcMessage& message) {
+bool LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& signal) {
     Tokens& names = context.SecondScratch();
     Split(list, kComma, names);
+    std::vector<DbcNode*>& receivers = context.ScratchNodes();
+    receivers.clear();
     bool allFound = true;
     for (std::string_view name : names) {
         if (DbcNode* node = context.File().NodeByName(name)) {
-            signal.Receivers().push_back(node);
-            node->AddRxSignal(&signal, &message);
+            receivers.push_back(node);
+            node->AddRxSignal(&signal);
         } else if (name != kNoNode) {
             context.Warn("Missing node definition: ", name);
             allFound = false;
         }
     }
+    // Most signals of a file have a receiver list some other signal has too: one copy each.
+    signal.ShareReceivers(context.File().SharedReceiverList(receivers));
     return allFound;
 }
 
@@ -118,8 +121,7 @@ void AttachSignal(NetConfigDbcFile& file, DbcMessage& message, std::unique_ptr<D
 
 // The part after the ":" of a signal line; the signal is attached whatever happens here.
 // Returns 0 for a malformed body, a bad number, or a receiver that names no node.
-int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& signal,
-                   DbcMessage& message) {
+int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& signal) {
     Tokens& tokens = context.Scratch();
     SplitQuoted(body, kWhite, tokens);
     if (tokens.size() < 5) {
@@ -156,7 +158,7 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
     if (!signal.Unit().empty()) signal.SetDescribed(true);
     // A receiver that names no node is a warning; reading goes on, but the statement reports
     // failure as its result.
-    return LinkReceivers(context, tokens[4], signal, message) ? 1 : 0;
+    return LinkReceivers(context, tokens[4], signal) ? 1 : 0;
 }
 
 }  // namespace
@@ -210,7 +212,7 @@ int ReadSignal(DbcReadContext& context) {
     ReadMultiplexing(context, headTokens, *signal);
     DbcSignal& read = *signal;
     AttachSignal(file, message, std::move(signal));
-    return ReadSignalBody(context, body, read, message);
+    return ReadSignalBody(context, body, read);
 }
 
 int ReadMessageTransmitters(DbcReadContext& context) {

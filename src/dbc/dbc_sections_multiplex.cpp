@@ -122,7 +122,7 @@ int ReadExtendedMultiplexing(DbcReadContext& context) {
             reversed = true;
         }
         overlapping = AddToUnion(seen, range) || overlapping;
-        signal->MultiplexRanges().push_back(range);
+        signal->MutableMultiplexRanges().push_back(range);
         any = true;
     }
     if (!any) {

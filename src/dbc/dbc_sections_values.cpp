@@ -53,7 +53,7 @@ int ReadValueDescriptions(DbcReadContext& context) {
     if ((tokens.size() - first) % 2 != 0) return context.Fail("Malformed value section. ", 23);
     if (escapedQuotes) context.Tolerate("Escaped quotes kept as quotes. ");
     if (signal) {
-        StorePairs(tokens, first, signal->ValueDescriptions(), escapedQuotes);
+        StorePairs(tokens, first, signal->MutableValueDescriptions(), escapedQuotes);
         signal->SetDescribed(true);
     } else {
         StorePairs(tokens, first, variable->ValueDescriptions(), escapedQuotes);

@@ -13,8 +13,52 @@
 
 namespace qm::dbc {
 
+namespace {
+
+const DbcValueDescriptions kNoValueDescriptions;
+const std::vector<DbcSignal::MultiplexRange> kNoMultiplexRanges;
+const std::vector<DbcNode*> kNoReceivers;
+
+}  // namespace
+
 DbcSignal::~DbcSignal() {
     attributes_.DeleteAll(false);
+    ReleaseReceivers();
+}
+
+void DbcSignal::ReleaseReceivers() {
+    if (!receiversShared_) delete receivers_;
+    receivers_ = nullptr;
+    receiversShared_ = false;
+}
+
+const std::vector<DbcNode*>& DbcSignal::ReceiverList() const {
+    return receivers_ ? *receivers_ : kNoReceivers;
+}
+
+const std::vector<DbcNode*>& DbcSignal::Receivers() const {
+    return ReceiverList();
+}
+
+std::vector<DbcNode*>& DbcSignal::Receivers() {
+    if (!receivers_) {
+        receivers_ = new std::vector<DbcNode*>();
+    } else if (receiversShared_) {
+        receivers_ = new std::vector<DbcNode*>(*receivers_);
+        receiversShared_ = false;
+    }
+    return *receivers_;
+}
+
+void DbcSignal::ShareReceivers(std::vector<DbcNode*>* list) {
+    ReleaseReceivers();
+    // Never changed through this signal: Receivers() copies a shared list before a change.
+    receivers_ = list;
+    receiversShared_ = list != nullptr;
+}
+
+void DbcSignal::ClearReceivers() {
+    ReleaseReceivers();
 }
 
 void DbcSignal::Clear() {
@@ -26,23 +70,50 @@ void DbcSignal::Clear() {
     bitLength_ = 0;
     byteOrderChar_ = 0;
     byteOrder_ = kByteOrderUndefined;
-    byteOrderText_ = "undefined";
+    byteOrderSet_ = false;
     valueTypeChar_ = '+';
     valueType_ = kUndefinedType;
-    valueTypeText_ = ValueTypeText(kUndefinedType);
     factor_ = DbcNumber{1.0, {}, 0, false};
     offset_ = minimum_ = maximum_ = DbcNumber{};
     unit_.clear();
-    receivers_.clear();
+    ReleaseReceivers();
     comment_.clear();
-    valueDescriptions_.Clear();
     attributes_.DeleteAll(false);
     message_ = nullptr;
-    extendedValueType_ = kExtendedUndefined;
-    extendedValueTypeText_ = "";
-    extendedValueTypeGiven_ = false;
-    extendedMultiplexer_ = nullptr;
-    multiplexRanges_.clear();
+    rare_.reset();
+}
+
+DbcSignal::RareParts& DbcSignal::Rare() {
+    if (!rare_) rare_ = std::make_unique<RareParts>();
+    return *rare_;
+}
+
+const char* DbcSignal::GetMultiplexingKindText() {
+    return MultiplexingKindText(multiplexingKind_);
+}
+
+const char* DbcSignal::GetByteOrderText() {
+    return byteOrderSet_ ? ByteOrderText(byteOrder_) : "undefined";
+}
+
+const char* DbcSignal::GetValueTypeText() {
+    return ValueTypeText(valueType_);
+}
+
+const char* DbcSignal::GetExtendedValueTypeText() {
+    return ExtendedValueTypeGiven() ? ExtendedValueTypeText(rare_->extendedValueType) : "";
+}
+
+const DbcValueDescriptions& DbcSignal::ValueDescriptions() const {
+    return rare_ ? rare_->valueDescriptions : kNoValueDescriptions;
+}
+
+const std::vector<DbcSignal::MultiplexRange>& DbcSignal::MultiplexRanges() const {
+    return rare_ ? rare_->multiplexRanges : kNoMultiplexRanges;
+}
+
+void DbcSignal::SetExtendedMultiplexer(DbcSignal* multiplexer) {
+    if (multiplexer || rare_) Rare().extendedMultiplexer = multiplexer;
 }
 
 IDbcSignal* DbcSignal::GetMultiplexer() {
@@ -60,15 +131,15 @@ int32_t DbcSignal::GetStartValue() {
 }
 
 IDbcNode* DbcSignal::GetReceiver(uint64_t index) {
-    return ItemAt(receivers_, index);
+    return ItemAt(ReceiverList(), index);
 }
 
 IDbcNode* DbcSignal::FindReceiver(const char* name) {
-    return FindByName(receivers_, name);
+    return FindByName(ReceiverList(), name);
 }
 
 uint32_t DbcSignal::IndexOfReceiver(IDbcNode* node) {
-    return PositionOf(receivers_, dynamic_cast<DbcNode*>(node));
+    return PositionOf(ReceiverList(), dynamic_cast<DbcNode*>(node));
 }
 
 IDbcMessage* DbcSignal::GetMessage() {
@@ -76,27 +147,26 @@ IDbcMessage* DbcSignal::GetMessage() {
 }
 
 void DbcSignal::SetMultiplexing(uint32_t kind, int32_t value) {
-    multiplexingKind_ = kind;
-    multiplexingKindText_ = MultiplexingKindText(kind);
+    // The kinds are 0 to 2 (MultiplexingKind); a byte holds them.
+    multiplexingKind_ = static_cast<uint8_t>(kind);
     multiplexValue_ = value;
 }
 
 void DbcSignal::SetByteOrderChar(char c) {
     byteOrderChar_ = static_cast<uint8_t>(c);
-    byteOrder_ = ByteOrderOfChar(c);
-    byteOrderText_ = ByteOrderText(byteOrder_);
+    byteOrder_ = static_cast<uint8_t>(ByteOrderOfChar(c));
+    byteOrderSet_ = true;
 }
 
 void DbcSignal::SetValueTypeChar(char c) {
     valueTypeChar_ = static_cast<uint8_t>(c);
-    valueType_ = ValueTypeOfChar(c);
-    valueTypeText_ = ValueTypeText(valueType_);
+    valueType_ = static_cast<uint8_t>(ValueTypeOfChar(c));
 }
 
 void DbcSignal::SetExtendedValueType(int32_t type) {
-    extendedValueType_ = type;
-    extendedValueTypeText_ = ExtendedValueTypeText(type);
-    extendedValueTypeGiven_ = true;
+    RareParts& rare = Rare();
+    rare.extendedValueType = type;
+    rare.extendedValueTypeGiven = true;
 }
 
 uint64_t DbcSignal::ExtractRawValue(const uint8_t* payload, uint64_t byteCount) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,10 @@ class DbcMessage;
 class DbcNode;
 
 // One signal of a message: its position in the payload, scaling, limits, unit, receivers,
-// value descriptions and attributes.
+// value descriptions and attributes. A large file holds hundreds of thousands of signals, so the
+// object stays small: the enumerated fields are single bytes whose display texts are looked up,
+// and the parts most signals lack (value descriptions, extended multiplexing, an extended value
+// type) sit in one block allocated only for a signal that has one of them.
 class DbcSignal : public IDbcSignal, public IDbcExtendedMultiplexing {
   public:
     // Multiplexer values [minimum, maximum] that select a signal of extended multiplexing.
@@ -35,7 +39,7 @@ class DbcSignal : public IDbcSignal, public IDbcExtendedMultiplexing {
     bool IsMultiplexerSwitch() override { return multiplexingKind_ == 1; }
     bool IsMultiplexedSignal() override { return multiplexingKind_ == 2; }
     uint32_t GetMultiplexingKind() override { return multiplexingKind_; }
-    const char* GetMultiplexingKindText() override { return multiplexingKindText_; }
+    const char* GetMultiplexingKindText() override;
     const char* GetMultiplexIndicator() override { return multiplexIndicator_.c_str(); }
     int32_t GetMultiplexValue() override { return multiplexValue_; }
     IDbcSignal* GetMultiplexer() override;
@@ -44,10 +48,10 @@ class DbcSignal : public IDbcSignal, public IDbcExtendedMultiplexing {
     uint16_t GetBitLength() override { return bitLength_; }
     uint8_t GetByteOrderChar() override { return byteOrderChar_; }
     uint32_t GetByteOrder() override { return byteOrder_; }
-    const char* GetByteOrderText() override { return byteOrderText_; }
+    const char* GetByteOrderText() override;
     uint8_t GetValueTypeChar() override { return valueTypeChar_; }
     uint32_t GetValueType() override { return valueType_; }
-    const char* GetValueTypeText() override { return valueTypeText_; }
+    const char* GetValueTypeText() override;
     double GetFactor() override { return factor_.value; }
     const char* GetFactorText() override { return factor_.text.c_str(); }
     uint8_t GetFactorDecimals() override { return factor_.decimals; }
@@ -65,26 +69,26 @@ class DbcSignal : public IDbcSignal, public IDbcExtendedMultiplexing {
     uint8_t GetMaximumDecimals() override { return maximum_.decimals; }
     bool IsMaximumExponent() override { return maximum_.exponent; }
     const char* GetUnit() override { return unit_.c_str(); }
-    uint64_t GetReceiverCount() override { return receivers_.size(); }
+    uint64_t GetReceiverCount() override { return ReceiverList().size(); }
     IDbcNode* GetReceiver(uint64_t index) override;
     IDbcNode* FindReceiver(const char* name) override;
     uint32_t IndexOfReceiver(IDbcNode* node) override;
     bool HasReceiver(const char* name) override { return FindReceiver(name) != nullptr; }
-    void ClearReceivers() override { receivers_.clear(); }
+    void ClearReceivers() override;
     const char* GetComment() override { return comment_.c_str(); }
-    bool HasNoValueDescriptions() override { return valueDescriptions_.Empty(); }
-    uint64_t GetValueDescriptionCount() override { return valueDescriptions_.Count(); }
-    uint32_t GetValueAt(uint64_t index) override { return valueDescriptions_.ValueAt(index); }
+    bool HasNoValueDescriptions() override { return ValueDescriptions().Empty(); }
+    uint64_t GetValueDescriptionCount() override { return ValueDescriptions().Count(); }
+    uint32_t GetValueAt(uint64_t index) override { return ValueDescriptions().ValueAt(index); }
     const char* GetValueDescription(uint32_t value) override {
-        return valueDescriptions_.Find(value);
+        return ValueDescriptions().Find(value);
     }
     uint64_t GetAttributeCount() override { return attributes_.Count(); }
     IDbcAttribute* GetAttribute(uint64_t index) override { return attributes_.At(index); }
     IDbcAttribute* FindAttribute(const char* name) override { return attributes_.Find(name); }
     IDbcMessage* GetMessage() override;
-    int32_t GetExtendedValueType() override { return extendedValueType_; }
-    bool HasExtendedValueType() override { return extendedValueTypeGiven_; }
-    const char* GetExtendedValueTypeText() override { return extendedValueTypeText_; }
+    int32_t GetExtendedValueType() override { return ExtendedValueType(); }
+    bool HasExtendedValueType() override { return ExtendedValueTypeGiven(); }
+    const char* GetExtendedValueTypeText() override;
     uint64_t ExtractRawValue(const uint8_t* payload, uint64_t byteCount) override;
     void SetDescribed(bool described) override { described_ = described; }
     bool IsDescribed() override { return described_; }
@@ -117,67 +121,88 @@ class DbcSignal : public IDbcSignal, public IDbcExtendedMultiplexing {
     const DbcNumber& Maximum() const { return maximum_; }
     const DbcText& Unit() const { return unit_; }
     void SetUnit(std::string_view unit) { unit_ = unit; }
-    std::vector<DbcNode*>& Receivers() { return receivers_; }
-    const std::vector<DbcNode*>& Receivers() const { return receivers_; }
+    // The receivers. Signals read from a file share equal lists (the file keeps each once);
+    // the changing accessor first gives the signal a list of its own.
+    const std::vector<DbcNode*>& Receivers() const;
+    std::vector<DbcNode*>& Receivers();
+    // Shows a list the file keeps, unchanged, for as long as this signal exists.
+    void ShareReceivers(std::vector<DbcNode*>* list);
     const DbcText& Comment() const { return comment_; }
     void SetComment(std::string_view comment) { comment_ = comment; }
-    DbcValueDescriptions& ValueDescriptions() { return valueDescriptions_; }
-    const DbcValueDescriptions& ValueDescriptions() const { return valueDescriptions_; }
+    // Reading never allocates the block of rare parts; the Mutable accessors do.
+    const DbcValueDescriptions& ValueDescriptions() const;
+    DbcValueDescriptions& MutableValueDescriptions() { return Rare().valueDescriptions; }
     DbcAttributeList& Attributes() { return attributes_; }
     const DbcAttributeList& Attributes() const { return attributes_; }
     DbcMessage* Message() const { return message_; }
     void SetMessage(DbcMessage* message) { message_ = message; }
     void SetExtendedValueType(int32_t type);
-    int32_t ExtendedValueType() const { return extendedValueType_; }
-    bool ExtendedValueTypeGiven() const { return extendedValueTypeGiven_; }
+    int32_t ExtendedValueType() const {
+        return rare_ ? rare_->extendedValueType : kNoExtendedValueType;
+    }
+    bool ExtendedValueTypeGiven() const { return rare_ && rare_->extendedValueTypeGiven; }
     bool Described() const { return described_; }
 
     // Extended multiplexing
-    IDbcSignal* GetExtendedMultiplexer() override { return extendedMultiplexer_; }
-    uint64_t GetMultiplexRangeCount() override { return multiplexRanges_.size(); }
+    IDbcSignal* GetExtendedMultiplexer() override { return ExtendedMultiplexer(); }
+    uint64_t GetMultiplexRangeCount() override { return MultiplexRanges().size(); }
     uint64_t GetMultiplexRangeMinimum(uint64_t index) override {
-        return index < multiplexRanges_.size() ? multiplexRanges_[index].minimum : 0;
+        const auto& ranges = MultiplexRanges();
+        return index < ranges.size() ? ranges[index].minimum : 0;
     }
     uint64_t GetMultiplexRangeMaximum(uint64_t index) override {
-        return index < multiplexRanges_.size() ? multiplexRanges_[index].maximum : 0;
+        const auto& ranges = MultiplexRanges();
+        return index < ranges.size() ? ranges[index].maximum : 0;
     }
-    DbcSignal* ExtendedMultiplexer() const { return extendedMultiplexer_; }
-    void SetExtendedMultiplexer(DbcSignal* multiplexer) { extendedMultiplexer_ = multiplexer; }
-    const std::vector<MultiplexRange>& MultiplexRanges() const { return multiplexRanges_; }
-    std::vector<MultiplexRange>& MultiplexRanges() { return multiplexRanges_; }
+    DbcSignal* ExtendedMultiplexer() const { return rare_ ? rare_->extendedMultiplexer : nullptr; }
+    void SetExtendedMultiplexer(DbcSignal* multiplexer);
+    const std::vector<MultiplexRange>& MultiplexRanges() const;
+    std::vector<MultiplexRange>& MutableMultiplexRanges() { return Rare().multiplexRanges; }
 
   private:
-    // The payload layout comes first: extraction then reads one cache line of the object. The
-    // small fields are packed together: a large file holds hundreds of thousands of signals.
+    static constexpr int32_t kNoExtendedValueType = -1;
+
+    // What few signals have: value descriptions, the ranges of extended multiplexing, an
+    // extended value type.
+    struct RareParts {
+        DbcValueDescriptions valueDescriptions;
+        std::vector<MultiplexRange> multiplexRanges;
+        DbcSignal* extendedMultiplexer = nullptr;
+        int32_t extendedValueType = kNoExtendedValueType;
+        bool extendedValueTypeGiven = false;
+    };
+    RareParts& Rare();
+
+    void ReleaseReceivers();
+    // The receivers for reading, from any member: never unshares.
+    const std::vector<DbcNode*>& ReceiverList() const;
+
+    // The small fields sit in the tail padding of the numbers (a DbcNumber uses 18 of its 24
+    // bytes): the object is 32 bytes smaller than with a block of its own for them. The payload
+    // layout still lies in the first cache line, which extraction reads.
+    [[no_unique_address]] DbcNumber factor_{1.0, {}, 0, false};
     uint16_t startBit_ = 0;
     uint16_t bitLength_ = 0;
-    uint32_t byteOrder_ = 0;
-    DbcText name_;
-    uint32_t multiplexingKind_ = 0;
-    int32_t multiplexValue_ = -1;
-    const char* multiplexingKindText_ = "notMultiplexed";
-    DbcText multiplexIndicator_;
-    const char* byteOrderText_ = "undefined";
-    uint32_t valueType_ = 0;
-    int32_t extendedValueType_ = -1;
-    const char* valueTypeText_ = "undefinedType";
+    uint8_t byteOrder_ = 0;
     uint8_t byteOrderChar_ = 0;
+    [[no_unique_address]] DbcNumber offset_;
+    uint8_t valueType_ = 0;
     uint8_t valueTypeChar_ = '+';
+    int32_t multiplexValue_ = -1;
+    [[no_unique_address]] DbcNumber minimum_;
+    uint8_t multiplexingKind_ = 0;
     bool described_ = false;
-    bool extendedValueTypeGiven_ = false;
-    DbcNumber factor_{1.0, {}, 0, false};
-    DbcNumber offset_;
-    DbcNumber minimum_;
-    DbcNumber maximum_;
+    bool byteOrderSet_ = false;  // until a layout is read the byte order text is "undefined"
+    bool receiversShared_ = false;
+    [[no_unique_address]] DbcNumber maximum_;
+    DbcText name_;
+    DbcText multiplexIndicator_;
     DbcText unit_;
-    std::vector<DbcNode*> receivers_;
     DbcText comment_;
-    DbcValueDescriptions valueDescriptions_;
+    std::vector<DbcNode*>* receivers_ = nullptr;  // null: none; shared or owned as flagged
     DbcAttributeList attributes_;
     DbcMessage* message_ = nullptr;
-    const char* extendedValueTypeText_ = "";
-    DbcSignal* extendedMultiplexer_ = nullptr;
-    std::vector<MultiplexRange> multiplexRanges_;
+    std::unique_ptr<RareParts> rare_;
 };
 
 // The raw value of a field of the payload in DBC bit numbering: little-endian ('1') counts the

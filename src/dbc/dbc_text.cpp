@@ -9,13 +9,6 @@ namespace {
 
 thread_local DbcTextArena* currentArena = nullptr;
 
-// The shared empty text: a zero length prefix and the terminator.
-struct alignas(4) EmptyText {
-    uint32_t length = 0;
-    char terminator = 0;
-};
-constexpr EmptyText kEmptyText{};
-
 constexpr std::size_t kPrefix = sizeof(uint32_t);
 
 std::size_t RoundUp4(std::size_t bytes) {
@@ -72,27 +65,38 @@ DbcTextArena::Scope::~Scope() {
     currentArena = previous_;
 }
 
-const char* DbcText::Empty() {
-    return reinterpret_cast<const char*>(&kEmptyText) + kPrefix;
-}
-
 void DbcText::Assign(std::string_view text) {
-    if (text.empty()) {
-        clear();
+    if (text.size() <= kInlineCapacity) {
+        // Built aside first: text may view this object's own characters.
+        uint64_t bits = 0;
+        char* bytes = reinterpret_cast<char*>(&bits);
+        bytes[0] = static_cast<char>((text.size() << 2) | kInline);
+        if (!text.empty()) std::memcpy(bytes + 1, text.data(), text.size());
+        Release();
+        bits_ = bits;
         return;
     }
     // The new characters are stored before the old are released: text may view them.
     const std::size_t bytes = kPrefix + text.size() + 1;
-    const char* stored;
+    uint64_t stored;
     if (DbcTextArena* arena = DbcTextArena::Current()) {
-        stored = Fill(arena->Allocate(bytes), text);
+        stored = reinterpret_cast<uintptr_t>(Fill(arena->Allocate(bytes), text));
     } else {
         char* block = static_cast<char*>(::operator new(RoundUp4(bytes)));
-        stored =
-            reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(Fill(block, text)) | kOwned);
+        stored = reinterpret_cast<uintptr_t>(Fill(block, text)) | kOwned;
     }
     Release();
-    data_ = stored;
+    bits_ = stored;
+}
+
+void DbcText::Share(const DbcText& other) {
+    if (this == &other) return;
+    if (other.Owned()) {
+        Assign(other.view());
+        return;
+    }
+    Release();
+    bits_ = other.bits_;
 }
 
 void DbcText::Release() noexcept {

@@ -1,10 +1,12 @@
 #pragma once
 // Compact texts of the DBC model. A loaded file has hundreds of thousands of names, units,
 // comments and number texts; each one as a std::string costs 32 bytes in its object plus a heap
-// block once it outgrows the inline buffer. A DbcText is one pointer: while a file is being read
-// its texts are copied into that file's arena (large blocks released with the file); a text set
-// later (an edit) gets a heap block of its own. Either way the characters stay zero-terminated
-// and keep their exact length (a text may hold NUL bytes).
+// block once it outgrows the inline buffer. A DbcText is one pointer wide: a short text lives
+// inside it; a longer one read from a file is copied into that file's arena (large blocks
+// released with the file); a longer text set later (an edit) gets a heap block of its own. In
+// every form the characters stay zero-terminated and keep their exact length (a text may hold
+// NUL bytes). A short text's characters move with the object, as those of a std::string do.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <ostream>
@@ -56,7 +58,7 @@ class DbcText {
     DbcText() = default;
     explicit DbcText(std::string_view text) { Assign(text); }
     DbcText(const DbcText& other) { Assign(other.view()); }
-    DbcText(DbcText&& other) noexcept : data_(other.data_) { other.data_ = Empty(); }
+    DbcText(DbcText&& other) noexcept : bits_(other.bits_) { other.bits_ = kEmptyBits; }
     DbcText& operator=(const DbcText& other) {
         if (this != &other) Assign(other.view());
         return *this;
@@ -64,8 +66,8 @@ class DbcText {
     DbcText& operator=(DbcText&& other) noexcept {
         if (this != &other) {
             Release();
-            data_ = other.data_;
-            other.data_ = Empty();
+            bits_ = other.bits_;
+            other.bits_ = kEmptyBits;
         }
         return *this;
     }
@@ -77,14 +79,19 @@ class DbcText {
 
     void Assign(std::string_view text);
     void assign(std::string_view text) { Assign(text); }
+    // Takes other's characters without a copy when they live in a file's arena (or inside
+    // other): the texts of one read then share one copy, e.g. every attribute of a definition
+    // its name. A text with a heap block of its own is copied.
+    void Share(const DbcText& other);
     void clear() {
         Release();
-        data_ = Empty();
+        bits_ = kEmptyBits;
     }
 
     const char* c_str() const { return Characters(); }
     const char* data() const { return Characters(); }
     std::size_t size() const {
+        if (Inline()) return static_cast<unsigned char>(bits_) >> 2;
         uint32_t length;
         std::memcpy(&length, Characters() - sizeof(uint32_t), sizeof(length));
         return length;
@@ -132,18 +139,35 @@ class DbcText {
         return out << text.view();
     }
 
+    // Texts of up to this many characters are kept inside the object.
+    static constexpr std::size_t kInlineCapacity = 6;
+
   private:
-    // The low bit of data_ marks a heap block of the text's own; arena and the shared empty
-    // text leave it clear (both are 4-byte aligned).
-    static constexpr uintptr_t kOwned = 1;
-    static const char* Empty();
+    // Three forms share the eight bytes, told apart by the two low bits of the first byte
+    // (the low byte of a pointer on this little-endian platform):
+    //  00  a pointer to characters in an arena, 4-byte aligned, with the length before them;
+    //  01  the same, but a heap block of the text's own (a text set after the read);
+    //  10  a short text inside the object: the first byte holds length << 2, the characters
+    //      and their terminator follow. Most names, units, number texts and indicators of a
+    //      file are this short: they then cost no storage beyond the object.
+    static constexpr uint64_t kFormMask = 3;
+    static constexpr uint64_t kOwned = 1;
+    static constexpr uint64_t kInline = 2;
+    static constexpr uint64_t kEmptyBits = kInline;  // an inline text of length 0
+
+    bool Inline() const { return (bits_ & kFormMask) == kInline; }
+    bool Owned() const { return (bits_ & kFormMask) == kOwned; }
     const char* Characters() const {
-        return reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(data_) & ~kOwned);
+        if (Inline()) return reinterpret_cast<const char*>(&bits_) + 1;
+        return reinterpret_cast<const char*>(static_cast<uintptr_t>(bits_ & ~kFormMask));
     }
-    bool Owned() const { return (reinterpret_cast<uintptr_t>(data_) & kOwned) != 0; }
     void Release() noexcept;
 
-    const char* data_ = Empty();
+    uint64_t bits_ = kEmptyBits;
 };
+
+static_assert(sizeof(DbcText) == 8, "a text is one pointer wide");
+static_assert(std::endian::native == std::endian::little,
+              "the form bits share a pointer's low byte");
 
 }  // namespace qm::dbc

@@ -55,7 +55,9 @@ void NetConfigDbcFile::Clear() {
     bitTiming_.reset();
     networkComment_.clear();
     lastHandlerResult_ = 1;
-    // Every object that pointed into the arena is gone.
+    // Every object that pointed into the arena or at a shared receiver list is gone.
+    receiverListSlots_ = {};
+    receiverLists_.clear();
     textArena_.Reset();
 }
 
@@ -86,6 +88,9 @@ bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path,
         const DbcTextArena::Scope texts(textArena_);
         result = reader.Run();
     }
+    for (auto& node : nodes_) node->TrimLists();
+    for (auto& message : dbcMessages_) message->TrimLists();
+    receiverListSlots_ = {};
     messages_ += "Dbc parser measured time: ";
     messages_ += FormatMilliseconds(start, platform::TickCount());
     messages_ += '\n';
@@ -93,6 +98,59 @@ bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path,
     lastHandlerResult_ = static_cast<uint32_t>(result);
     SetDatabaseNameAfterLoad();
     return result == 1;
+}
+
+namespace {
+
+// Mixes the node pointers of a list; never 0, which marks a free slot.
+uint64_t HashOfList(const std::vector<DbcNode*>& list) {
+    uint64_t hash = list.size();
+    for (const DbcNode* node : list) {
+        hash = (hash ^ reinterpret_cast<uintptr_t>(node)) * 0x9E3779B97F4A7C15ull;
+        hash ^= hash >> 29;
+    }
+    return hash | 1;
+}
+
+}  // namespace
+
+void NetConfigDbcFile::EnterReceiverList(uint64_t hash, std::vector<DbcNode*>* list) {
+    const size_t mask = receiverListSlots_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        if (receiverListSlots_[slot].hash == 0) {
+            receiverListSlots_[slot] = {hash, list};
+            return;
+        }
+    }
+}
+
+std::vector<DbcNode*>* NetConfigDbcFile::SharedReceiverList(
+    const std::vector<DbcNode*>& receivers) {
+    if (receivers.empty()) return nullptr;
+    // Neighbouring signals often have the same receivers.
+    if (!receiverLists_.empty() && *receiverLists_.back() == receivers) {
+        return receiverLists_.back().get();
+    }
+    const uint64_t hash = HashOfList(receivers);
+    if (!receiverListSlots_.empty()) {
+        const size_t mask = receiverListSlots_.size() - 1;
+        for (size_t slot = hash & mask; receiverListSlots_[slot].hash != 0;
+             slot = (slot + 1) & mask) {
+            const ReceiverListSlot& entry = receiverListSlots_[slot];
+            if (entry.hash == hash && *entry.list == receivers) return entry.list;
+        }
+    }
+    receiverLists_.push_back(std::make_unique<std::vector<DbcNode*>>(receivers));
+    std::vector<DbcNode*>* list = receiverLists_.back().get();
+    if ((receiverLists_.size() + 1) * 4 > receiverListSlots_.size() * 3) {
+        std::vector<ReceiverListSlot> old = std::move(receiverListSlots_);
+        receiverListSlots_.assign(old.empty() ? 64 : old.size() * 2, ReceiverListSlot{});
+        for (const ReceiverListSlot& entry : old) {
+            if (entry.hash != 0) EnterReceiverList(entry.hash, entry.list);
+        }
+    }
+    EnterReceiverList(hash, list);
+    return list;
 }
 
 std::string NetConfigDbcFile::RenderText() const {

@@ -167,6 +167,10 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcToler
     DbcAttributeDefinition* AddDefinition(std::unique_ptr<DbcAttributeDefinition> definition);
     // Lists a signal of a message in the all-signals list.
     void ListSignal(DbcSignal* signal) { allSignals_.push_back(signal); }
+    // The file's one copy of a receiver list equal to receivers, kept until the model is
+    // cleared; null for an empty list. Equal lists of a read are found through an index that
+    // the end of the read drops.
+    std::vector<DbcNode*>* SharedReceiverList(const std::vector<DbcNode*>& receivers);
 
     // First-match look-ups, backed by indexes.
     DbcNode* NodeByName(std::string_view name) const;
@@ -192,6 +196,16 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcToler
 
     // Texts read from the file; declared first so that it outlives every object of the model.
     DbcTextArena textArena_;
+    // The receiver lists signals share; like the texts, they outlive every signal.
+    std::vector<std::unique_ptr<std::vector<DbcNode*>>> receiverLists_;
+    // Finds them again during a read: an open-addressed table of (hash, list), the hash never 0
+    // (a free slot), at most three quarters full.
+    struct ReceiverListSlot {
+        uint64_t hash = 0;
+        std::vector<DbcNode*>* list = nullptr;
+    };
+    std::vector<ReceiverListSlot> receiverListSlots_;
+    void EnterReceiverList(uint64_t hash, std::vector<DbcNode*>* list);
     bool tolerant_ = false;
     uint64_t toleratedLines_ = 0;
     uint32_t stopCode_ = 0;

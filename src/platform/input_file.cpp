@@ -14,10 +14,6 @@ namespace qm::platform {
 
 namespace {
 
-// Pages are dropped this many bytes at a time: each drop is one system call, and a step of
-// this size keeps the resident part of the input small against any model built from it.
-constexpr size_t kReleaseStep = 8u << 20;
-
 size_t PageSize() {
     static const size_t size = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
     return size;
@@ -69,7 +65,7 @@ FileStatus InputFile::Open(const std::string& path) {
     data_ = static_cast<const char*>(mapping);
     size_ = static_cast<size_t>(info.st_size);
     released_ = data_;
-    releaseAt_ = data_ + kReleaseStep;
+    releaseAt_ = data_ + releaseStep_;
     FileStatus status;
     status.ok = true;
     status.opened = true;
@@ -92,7 +88,14 @@ void InputFile::ReleaseMappedBefore(const char* position) {
                   MADV_DONTNEED);
         released_ = boundary;
     }
-    releaseAt_ = position + kReleaseStep;
+    releaseAt_ = position + releaseStep_;
+}
+
+void InputFile::SetReleaseStep(size_t bytes) {
+    // Pages are dropped this many bytes at a time: each drop is one system call, and the step
+    // bounds the resident part of the input beside the model built from it.
+    releaseStep_ = bytes;
+    if (mapping_ != nullptr) releaseAt_ = released_ + bytes;
 }
 
 }  // namespace qm::platform

@@ -1,0 +1,343 @@
+// The compact storage of the DBC model: short texts inside the text object, texts shared within
+// one read, receiver lists shared between signals until one is changed, the block of rare signal
+// parts, and the open-addressed signal name index.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "dbc/dbc_line_source.h"
+#include "dbc/dbc_message.h"
+#include "dbc/dbc_node.h"
+#include "dbc/dbc_signal.h"
+#include "dbc/dbc_text.h"
+#include "dbc_test_support.h"
+#include "platform/input_file.h"
+
+namespace {
+
+using qm::dbc::DbcMessage;
+using qm::dbc::DbcSignal;
+using qm::dbc::DbcText;
+using qm::dbc::DbcTextArena;
+
+TEST(DbcShortText, EveryLengthKeepsItsBytesAndOnlyLongTextsUseTheArena) {
+    DbcTextArena arena;
+    const DbcTextArena::Scope scope(arena);
+    const std::string bytes("ab\0cdefghij", 11);
+    for (size_t length = 0; length <= bytes.size(); ++length) {
+        SCOPED_TRACE(length);
+        const std::string_view text(bytes.data(), length);
+        DbcText stored(text);
+        EXPECT_EQ(stored.size(), length);
+        EXPECT_EQ(stored.view(), text);
+        EXPECT_EQ(stored.c_str()[length], '\0');
+        // The first long text opens the arena's first block; short ones never do.
+        EXPECT_EQ(arena.BytesReserved() > 0, length > DbcText::kInlineCapacity);
+    }
+}
+
+TEST(DbcShortText, CopiesMovesAndSelfAssignmentBetweenForms) {
+    DbcText shortText("m12");
+    DbcText copy = shortText;
+    EXPECT_NE(copy.c_str(), shortText.c_str());  // the characters live in each object
+    DbcText moved = std::move(copy);
+    EXPECT_EQ(moved, "m12");
+    EXPECT_TRUE(copy.empty());  // NOLINT(bugprone-use-after-move): the moved-from state is defined
+    // A long text replaced by a short piece of itself, and a short one by a piece of itself.
+    DbcText text("Engine_Speed");
+    text = text.view().substr(7);
+    EXPECT_EQ(text, "Speed");
+    text = text.view().substr(1, 3);
+    EXPECT_EQ(text, "pee");
+    text = std::string(40, 'x');
+    EXPECT_EQ(text.size(), 40u);
+    text = "";
+    EXPECT_TRUE(text.empty());
+    EXPECT_STREQ(text.c_str(), "");
+}
+
+TEST(DbcShortText, SharingTakesArenaCharactersAndCopiesOwnedOnes) {
+    DbcTextArena arena;
+    DbcText read;
+    {
+        const DbcTextArena::Scope scope(arena);
+        read = "GenSigStartValue";
+    }
+    DbcText shared;
+    shared.Share(read);
+    EXPECT_EQ(shared.c_str(), read.c_str());
+    // An owned text is copied: the source may change or go.
+    auto owned = std::make_unique<DbcText>("NodeLayerModules");
+    DbcText copied;
+    copied.Share(*owned);
+    EXPECT_NE(copied.c_str(), owned->c_str());
+    owned.reset();
+    EXPECT_EQ(copied, "NodeLayerModules");
+    // A short text is copied into the object whatever its source.
+    DbcText small;
+    small.Share(DbcText("ECU_1"));
+    EXPECT_EQ(small, "ECU_1");
+    shared.Share(shared);
+    EXPECT_EQ(shared, "GenSigStartValue");
+}
+
+constexpr const char* kSharedDbc =
+    "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: A B C\n\n"
+    "BO_ 1 First: 8 A\n"
+    " SG_ Alpha : 0|8@1+ (1,0) [0|255] \"\" B,C\n"
+    " SG_ Beta : 8|8@1+ (1,0) [0|255] \"\" B,C\n"
+    " SG_ Gamma : 16|8@1+ (1,0) [0|255] \"\" C,B\n\n"
+    "BO_ 2 Second: 8 A\n"
+    " SG_ Delta : 0|8@1+ (1,0) [0|255] \"\" B,C\n\n"
+    "BA_DEF_ SG_ \"GenSigStartValue\" INT 0 100;\n"
+    "BA_DEF_REL_ BU_SG_REL_ \"GenSigTimeoutTime\" INT 0 65535;\n"
+    "BA_ \"GenSigStartValue\" SG_ 1 Alpha 5;\n"
+    "BA_ \"GenSigStartValue\" SG_ 1 Beta 7;\n"
+    "BA_REL_ \"GenSigTimeoutTime\" BU_SG_REL_ B SG_ 1 Gamma 500;\n"
+    "BA_REL_ \"GenSigTimeoutTime\" BU_SG_REL_ C SG_ 2 Delta 600;\n";
+
+class DbcSharedStorage : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dbctest::LoadText(file_, folder_, kSharedDbc)); }
+    DbcSignal& Signal(uint32_t rawId, const char* name) {
+        DbcSignal* signal = file_.SignalOf(rawId, name);
+        EXPECT_NE(signal, nullptr) << name;
+        return *signal;
+    }
+
+    dbctest::TempFolder folder_;
+    NetConfigDbcFile file_;
+};
+
+TEST_F(DbcSharedStorage, ValuesOfOneDefinitionShareItsName) {
+    IDbcAttribute* alpha = Signal(1, "Alpha").GetAttribute(0);
+    IDbcAttribute* beta = Signal(1, "Beta").GetAttribute(0);
+    EXPECT_STREQ(alpha->GetName(), "GenSigStartValue");
+    EXPECT_EQ(alpha->GetName(), beta->GetName());
+    EXPECT_STREQ(alpha->GetValue(), "5");
+    EXPECT_STREQ(beta->GetValue(), "7");
+    auto* gamma = dynamic_cast<IDbcNodeRxSigRelAttribute*>(Signal(1, "Gamma").GetAttribute(0));
+    auto* delta = dynamic_cast<IDbcNodeRxSigRelAttribute*>(Signal(2, "Delta").GetAttribute(0));
+    ASSERT_NE(gamma, nullptr);
+    ASSERT_NE(delta, nullptr);
+    EXPECT_STREQ(gamma->GetName(), "GenSigTimeoutTime");
+    EXPECT_EQ(gamma->GetName(), delta->GetName());
+    EXPECT_STREQ(gamma->GetSignalName(), "Gamma");
+    EXPECT_STREQ(delta->GetNodeName(), "C");
+}
+
+TEST_F(DbcSharedStorage, EqualReceiverListsAreOneUntilASignalChangesItsOwn) {
+    DbcSignal& alpha = Signal(1, "Alpha");
+    DbcSignal& beta = Signal(1, "Beta");
+    DbcSignal& gamma = Signal(1, "Gamma");
+    DbcSignal& delta = Signal(2, "Delta");
+    const DbcSignal& alphaRead = alpha;
+    EXPECT_EQ(&alphaRead.Receivers(), &std::as_const(beta).Receivers());
+    EXPECT_EQ(&alphaRead.Receivers(), &std::as_const(delta).Receivers());
+    // Another order is another list.
+    EXPECT_NE(&alphaRead.Receivers(), &std::as_const(gamma).Receivers());
+    ASSERT_EQ(alpha.GetReceiverCount(), 2u);
+    EXPECT_STREQ(alpha.GetReceiver(1)->GetName(), "C");
+    EXPECT_EQ(alpha.IndexOfReceiver(file_.FindNode("C")), 1u);
+    // Reading through the interface leaves the list shared.
+    EXPECT_EQ(&alphaRead.Receivers(), &std::as_const(beta).Receivers());
+
+    // A change of one signal's list leaves the others as they were.
+    alpha.Receivers().pop_back();
+    EXPECT_EQ(alpha.GetReceiverCount(), 1u);
+    EXPECT_EQ(beta.GetReceiverCount(), 2u);
+    EXPECT_EQ(delta.GetReceiverCount(), 2u);
+    beta.ClearReceivers();
+    EXPECT_EQ(beta.GetReceiverCount(), 0u);
+    EXPECT_EQ(beta.GetReceiver(0), nullptr);
+    EXPECT_EQ(delta.GetReceiverCount(), 2u);
+    EXPECT_STREQ(delta.GetReceiver(0)->GetName(), "B");
+}
+
+TEST_F(DbcSharedStorage, ReceivedMessagesFollowTheReceivedSignals) {
+    IDbcNode* b = file_.FindNode("B");
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(b->GetRxSignalCount(), 4u);
+    ASSERT_EQ(b->GetRxMessageCount(), 4u);
+    // One entry per received signal, in the order the signals were read.
+    EXPECT_STREQ(b->GetRxMessage(0)->GetName(), "First");
+    EXPECT_STREQ(b->GetRxMessage(2)->GetName(), "First");
+    EXPECT_STREQ(b->GetRxMessage(3)->GetName(), "Second");
+    EXPECT_EQ(b->GetRxMessage(4), nullptr);
+    EXPECT_EQ(b->FindRxMessage("Second"), b->GetRxMessage(3));
+    EXPECT_EQ(b->FindRxMessage("Third"), nullptr);
+    EXPECT_EQ(b->FindRxMessage(nullptr), nullptr);
+    EXPECT_EQ(file_.FindNode("A")->GetRxMessageCount(), 0u);
+}
+
+TEST_F(DbcSharedStorage, ReloadAndWriteKeepSharedListsAndNames) {
+    const std::string written = file_.RenderText();
+    EXPECT_NE(written.find(" SG_ Gamma : 16|8@1+ (1,0) [0|255] \"\" C,B"), std::string::npos);
+    ASSERT_TRUE(dbctest::LoadText(file_, folder_, written, "again.dbc"));
+    EXPECT_STREQ(Signal(2, "Delta").GetReceiver(1)->GetName(), "C");
+    EXPECT_STREQ(Signal(1, "Beta").GetAttribute(0)->GetName(), "GenSigStartValue");
+}
+
+TEST(DbcRareSignalParts, DefaultsWithoutTheBlockAndValuesWithIt) {
+    DbcSignal signal;
+    EXPECT_TRUE(signal.HasNoValueDescriptions());
+    EXPECT_EQ(signal.GetValueDescription(0), nullptr);
+    EXPECT_EQ(signal.GetValueAt(0), 0xFFFFFFFFu);
+    EXPECT_FALSE(signal.HasExtendedValueType());
+    EXPECT_EQ(signal.GetExtendedValueType(), -1);
+    EXPECT_STREQ(signal.GetExtendedValueTypeText(), "");
+    EXPECT_EQ(signal.GetExtendedMultiplexer(), nullptr);
+    EXPECT_EQ(signal.GetMultiplexRangeCount(), 0u);
+    EXPECT_EQ(signal.GetMultiplexRangeMaximum(0), 0u);
+    EXPECT_STREQ(signal.GetByteOrderText(), "undefined");
+    EXPECT_STREQ(signal.GetValueTypeText(), "undefinedType");
+    EXPECT_STREQ(signal.GetMultiplexingKindText(), "notMultiplexed");
+    // Clearing an extended multiplexer that was never set leaves everything at its default.
+    signal.SetExtendedMultiplexer(nullptr);
+    EXPECT_EQ(signal.GetExtendedMultiplexer(), nullptr);
+    EXPECT_TRUE(signal.MultiplexRanges().empty());
+
+    signal.SetExtendedValueType(1);
+    signal.MutableValueDescriptions().Set(3, "three");
+    signal.MutableMultiplexRanges().push_back({2, 5});
+    signal.SetExtendedMultiplexer(&signal);
+    signal.SetByteOrderChar('0');
+    signal.SetValueTypeChar('-');
+    signal.SetMultiplexing(2, 4);
+    EXPECT_STREQ(signal.GetExtendedValueTypeText(), "IEEEfloat32bit");
+    EXPECT_STREQ(signal.GetValueDescription(3), "three");
+    EXPECT_EQ(signal.GetMultiplexRangeMinimum(0), 2u);
+    EXPECT_EQ(signal.GetExtendedMultiplexer(), &signal);
+    EXPECT_STREQ(signal.GetByteOrderText(), "bigEndian");
+    EXPECT_STREQ(signal.GetValueTypeText(), "signedType");
+    EXPECT_STREQ(signal.GetMultiplexingKindText(), "multiplexedSignal");
+    EXPECT_EQ(signal.GetMultiplexValue(), 4);
+
+    // An undefined byte order character reads as undefined with an empty text, not as unset.
+    signal.SetByteOrderChar('x');
+    EXPECT_EQ(signal.GetByteOrder(), 0u);
+    EXPECT_STREQ(signal.GetByteOrderText(), "");
+
+    signal.Clear();
+    EXPECT_TRUE(signal.HasNoValueDescriptions());
+    EXPECT_FALSE(signal.HasExtendedValueType());
+    EXPECT_EQ(signal.GetMultiplexRangeCount(), 0u);
+    EXPECT_STREQ(signal.GetByteOrderText(), "undefined");
+    EXPECT_EQ(signal.GetFactor(), 1.0);
+}
+
+TEST(DbcRareSignalParts, SmallFieldsAndNumbersDoNotOverwriteEachOther) {
+    DbcSignal signal;
+    signal.SetStartBit(0xABCD);
+    signal.SetBitLength(0x1234);
+    signal.SetByteOrderChar('1');
+    signal.SetValueTypeChar('+');
+    signal.SetMultiplexing(1, -7);
+    signal.SetDescribed(true);
+    // Whole numbers assigned after the small fields: their padding holds those fields.
+    signal.Factor() = qm::dbc::DbcNumber{0.25, DbcText("0.25"), 2, false};
+    signal.Offset() = qm::dbc::DbcNumber{-3.5, DbcText("-3.5"), 1, false};
+    signal.Minimum() = qm::dbc::DbcNumber{1e-9, DbcText("1E-009"), 0, true};
+    signal.Maximum() = qm::dbc::DbcNumber{123456.75, DbcText("123456.75"), 2, false};
+    EXPECT_EQ(signal.GetStartBit(), 0xABCD);
+    EXPECT_EQ(signal.GetBitLength(), 0x1234);
+    EXPECT_EQ(signal.GetByteOrder(), 2u);
+    EXPECT_EQ(signal.GetValueType(), 1u);
+    EXPECT_EQ(signal.GetMultiplexingKind(), 1u);
+    EXPECT_EQ(signal.GetMultiplexValue(), -7);
+    EXPECT_TRUE(signal.IsDescribed());
+    EXPECT_STREQ(signal.GetFactorText(), "0.25");
+    EXPECT_STREQ(signal.GetMinimumText(), "1E-009");
+    EXPECT_TRUE(signal.IsMinimumExponent());
+    EXPECT_STREQ(signal.GetMaximumText(), "123456.75");
+    EXPECT_EQ(signal.GetMaximumDecimals(), 2);
+}
+
+std::unique_ptr<DbcSignal> Named(const std::string& name) {
+    auto signal = std::make_unique<DbcSignal>();
+    signal->SetName(name);
+    return signal;
+}
+
+TEST(DbcSignalIndex, FirstMatchAcrossGrowthDuplicatesAndRenames) {
+    DbcMessage message;
+    for (int i = 0; i < 20; ++i) message.AddSignal(Named("S" + std::to_string(i)));
+    // The first look-up builds the index; later signals are entered as they are added, and
+    // the table grows past three quarters full.
+    EXPECT_EQ(message.SignalByName("S19"), message.Signals()[19].get());
+    for (int i = 20; i < 100; ++i) message.AddSignal(Named("S" + std::to_string(i)));
+    for (int i = 99; i >= 0; i -= 7) {
+        EXPECT_EQ(message.SignalByName("S" + std::to_string(i)), message.Signals()[i].get()) << i;
+    }
+    EXPECT_EQ(message.SignalByName("S100"), nullptr);
+    EXPECT_EQ(message.SignalByName(""), nullptr);
+
+    // A repeated name: the first signal of that name, even right after its twin was found.
+    message.AddSignal(Named("S42"));
+    EXPECT_EQ(message.SignalByName("S41"), message.Signals()[41].get());
+    EXPECT_EQ(message.SignalByName("S42"), message.Signals()[42].get());
+    EXPECT_EQ(message.FindSignal("S42"), message.Signals()[42].get());
+
+    // A rename is seen after SignalNamesChanged.
+    message.Signals()[42]->SetName("Renamed");
+    message.SignalNamesChanged();
+    EXPECT_EQ(message.SignalByName("Renamed"), message.Signals()[42].get());
+    EXPECT_EQ(message.SignalByName("S42"), message.Signals()[100].get());
+}
+
+TEST(DbcSignalIndex, SortingKeepsLookUpsRight) {
+    DbcMessage message;
+    for (int i = 30; i > 0; --i) {
+        auto signal = Named("N" + std::to_string(i));
+        signal->SetStartBit(static_cast<uint16_t>(i));
+        message.AddSignal(std::move(signal));
+    }
+    EXPECT_EQ(message.SignalByName("N30"), message.Signals()[0].get());
+    message.SortSignalsByStartBit(true);
+    EXPECT_EQ(message.SignalByName("N30"), message.Signals()[29].get());
+    EXPECT_EQ(message.SignalByName("N1"), message.Signals()[0].get());
+    message.SortSignalsByName(true);
+    EXPECT_EQ(message.SignalByName("N1"), message.Signals()[0].get());
+    EXPECT_STREQ(message.GetSignal(1)->GetName(), "N10");
+    EXPECT_EQ(message.SignalByName("N10"), message.Signals()[1].get());
+}
+
+TEST(DbcInputRelease, SmallStepsKeepEarlierViewsAndALargeFileReadsWhole) {
+    dbctest::TempFolder folder;
+    // About 3 MiB of signals: the reader drops passed pages several times on the way.
+    std::string text = "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: A B\n\n";
+    const int messages = 1400;
+    for (int m = 0; m < messages; ++m) {
+        text += "BO_ " + std::to_string(m) + " Frame" + std::to_string(m) + ": 8 A\n";
+        for (int s = 0; s < 64; ++s) {
+            text += " SG_ Sig" + std::to_string(s) + " : " + std::to_string(s) +
+                    "|1@1+ (1,0) [0|1] \"\" B\n";
+        }
+    }
+    text += "CM_ SG_ 0 Sig0 \"first signal\";\n";
+    const std::string path = folder.File("large.dbc");
+    dbctest::WriteText(path, text);
+    ASSERT_GT(text.size(), 3 * qm::dbc::DbcLineSource::kReleaseStep);
+
+    qm::platform::InputFile input;
+    ASSERT_TRUE(input.Open(path).ok);
+    input.SetReleaseStep(4096);
+    const std::string_view all = input.Text();
+    const std::string_view early = all.substr(0, 64);
+    input.ReleaseBefore(all.data() + all.size() / 2);
+    input.ReleaseBefore(all.data() + all.size());
+    // Dropped pages come back when touched: views into them still read the file.
+    EXPECT_EQ(early, std::string_view(text).substr(0, 64));
+    EXPECT_EQ(all.back(), '\n');
+
+    NetConfigDbcFile file;
+    ASSERT_TRUE(file.Load(path.c_str()));
+    EXPECT_EQ(file.GetMessageCount(), static_cast<uint64_t>(messages));
+    EXPECT_EQ(file.GetSignalCount(), static_cast<uint64_t>(messages) * 64);
+    EXPECT_STREQ(file.GetMessage(0)->GetSignal(0)->GetComment(), "first signal");
+    EXPECT_STREQ(file.GetMessage(messages - 1)->GetSignal(63)->GetName(), "Sig63");
+}
+
+}  // namespace
