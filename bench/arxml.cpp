@@ -1,6 +1,7 @@
 // Whole loads of a generated 100 MB AUTOSAR 4 system description into the ARXML communication
-// model, by the exact reader (argument 0) and by whole-document reading (argument 1), the reference resolution alone with one and two workers, and the peak memory of a
-// load as a multiple of the file size.
+// model, by the exact reader (argument 0) and by whole-document reading (argument 1), the reference
+// resolution alone with one and two workers, and the peak memory of a load as a multiple of the
+// file size.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

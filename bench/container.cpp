@@ -19,6 +19,7 @@
 #include "common/cdd_generator.h"
 #include "common/dbc_generator.h"
 #include "common/ldf_generator.h"
+#include "common/peak_memory.h"
 #include "facade/quillmere.h"
 
 namespace {
@@ -107,7 +108,7 @@ StepFigure RunFresh(bool (*step)(StepFigure&), double* peakMb) {
     rusage usage{};
     if (child < 0 || wait4(child, &status, 0, &usage) != child) return {};
     if (got != static_cast<ssize_t>(sizeof figure) || !WIFEXITED(status)) return {};
-    *peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    *peakMb = qm::bench::PeakMegabytes(usage);
     return figure;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/cdd_generator.h"
+#include "common/peak_memory.h"
 #include "diag/diagnose_lib.h"
 
 namespace {
@@ -40,7 +41,7 @@ double Seconds(std::chrono::steady_clock::time_point start) {
 double PeakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return qm::bench::PeakMegabytes(usage);
 }
 
 uint64_t ServiceCount(CDiagnoseLib& library) {

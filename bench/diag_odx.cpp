@@ -17,6 +17,7 @@
 #include <string>
 
 #include "common/odx_generator.h"
+#include "common/peak_memory.h"
 #include "diag/diagnose_lib.h"
 
 namespace {
@@ -59,7 +60,7 @@ double CpuSeconds() {
 double PeakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return qm::bench::PeakMegabytes(usage);
 }
 
 uint64_t ServiceCount(CDiagnoseLib& library) {
@@ -157,7 +158,7 @@ int main(int argc, char** argv) {
             (f.cpu - f.parseCpu) * 1000, f.parse * 1000, f.resolve * 1000,
             (f.build - f.resolve) * 1000, static_cast<unsigned long long>(f.ecus),
             static_cast<unsigned long long>(f.services), PeakMegabytes(),
-            PeakMegabytes() * 1048576.0 / bytes);
+            PeakMegabytes() * 1e6 / bytes);
         return 0;
     }
     benchmark::Initialize(&argc, argv);

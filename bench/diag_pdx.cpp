@@ -20,6 +20,7 @@
 #include <string>
 
 #include "common/odx_generator.h"
+#include "common/peak_memory.h"
 #include "diag/diagnose_lib.h"
 
 namespace {
@@ -67,7 +68,7 @@ double CpuSeconds() {
 double PeakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return qm::bench::PeakMegabytes(usage);
 }
 
 // The milliseconds a "<prefix>%dms" line of the messages reports, 0 when absent.

@@ -28,6 +28,7 @@
 #include "common/dbc_generator.h"
 #include "common/ldf_generator.h"
 #include "common/odx_generator.h"
+#include "common/peak_memory.h"
 #include "common/someip_generator.h"
 #include "common/xml_generator.h"
 
@@ -72,7 +73,7 @@ RunFigure RunOnce(const std::vector<std::string>& argv) {
     if (wait4(child, &status, 0, &usage) != child) return figure;
     figure.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    figure.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    figure.peakMb = qm::bench::PeakMegabytes(usage);
     figure.cpuSeconds = CpuSeconds(usage);
     figure.ok = WIFEXITED(status) && WEXITSTATUS(status) <= 1;
     return figure;
@@ -143,7 +144,7 @@ RunFigure PugixmlFresh(int runs, const std::string& path) {
             best.seconds,
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         best.cpuSeconds = i == 0 ? CpuSeconds(usage) : std::min(best.cpuSeconds, CpuSeconds(usage));
-        best.peakMb = std::max(best.peakMb, static_cast<double>(usage.ru_maxrss) / 1024.0);
+        best.peakMb = std::max(best.peakMb, qm::bench::PeakMegabytes(usage));
     }
     return best;
 }

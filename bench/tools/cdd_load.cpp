@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/peak_memory.h"
 #include "diag/diag_param.h"
 #include "diag/diagnose_lib.h"
 
@@ -23,7 +24,7 @@ double CpuSeconds() {
 double PeakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return qm::bench::PeakMegabytes(usage);
 }
 
 // What the model holds: services, functions, parameters (with sub and conditional ones) and

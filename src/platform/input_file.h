@@ -31,9 +31,9 @@ class InputFile {
         if (mapping_ != nullptr && position >= releaseAt_) ReleaseMappedBefore(position);
     }
 
-    // The step in which passed pages are dropped (8 MiB unless set). A reader that rarely looks
-    // back may take a smaller one: fewer input pages resident beside its model, at the cost of
-    // a few more system calls.
+    // The step in which passed pages are dropped (1 MiB unless set): few input pages stay
+    // resident beside the model, for one system call per step. A page dropped and read again
+    // comes back from the page cache, so a reader that looks back stays correct.
     void SetReleaseStep(size_t bytes);
 
   private:
@@ -45,7 +45,7 @@ class InputFile {
     void* mapping_ = nullptr;          // the mapping's start, null when the bytes are in copy_
     const char* released_ = nullptr;   // pages before this were dropped already
     const char* releaseAt_ = nullptr;  // the next drop waits until a reader passes this
-    size_t releaseStep_ = size_t{8} << 20;
+    size_t releaseStep_ = size_t{1} << 20;
     std::string copy_;
 };
 
