@@ -1,6 +1,6 @@
-// The compact storage of the DBC model: short texts inside the text object, texts shared within
-// one read, receiver lists shared between signals until one is changed, the block of rare signal
-// parts, and the open-addressed signal name index.
+// The compact storage of the DBC model: texts that survive a reload and an edit, texts shared
+// within one read, receiver lists shared between signals until one is changed, the block of rare
+// signal parts, and the open-addressed signal name index.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -20,67 +20,31 @@ namespace {
 using qm::dbc::DbcMessage;
 using qm::dbc::DbcSignal;
 using qm::dbc::DbcText;
-using qm::dbc::DbcTextArena;
 
-TEST(DbcShortText, EveryLengthKeepsItsBytesAndOnlyLongTextsUseTheArena) {
-    DbcTextArena arena;
-    const DbcTextArena::Scope scope(arena);
-    const std::string bytes("ab\0cdefghij", 11);
-    for (size_t length = 0; length <= bytes.size(); ++length) {
-        SCOPED_TRACE(length);
-        const std::string_view text(bytes.data(), length);
-        DbcText stored(text);
-        EXPECT_EQ(stored.size(), length);
-        EXPECT_EQ(stored.view(), text);
-        EXPECT_EQ(stored.c_str()[length], '\0');
-        // The first long text opens the arena's first block; short ones never do.
-        EXPECT_EQ(arena.BytesReserved() > 0, length > DbcText::kInlineCapacity);
-    }
-}
+constexpr const char* kSmallDbc =
+    "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: A B\n\n"
+    "BO_ 1 Frame: 8 A\n SG_ Speed : 0|16@1+ (0.1,0) [0|6553.5] \"km/h\" B\n\n"
+    "CM_ SG_ 1 Speed \"vehicle speed\";\n"
+    "VAL_ 1 Speed 0 \"stopped\" 1 \"rolling\" ;\n";
 
-TEST(DbcShortText, CopiesMovesAndSelfAssignmentBetweenForms) {
-    DbcText shortText("m12");
-    DbcText copy = shortText;
-    EXPECT_NE(copy.c_str(), shortText.c_str());  // the characters live in each object
-    DbcText moved = std::move(copy);
-    EXPECT_EQ(moved, "m12");
-    EXPECT_TRUE(copy.empty());  // NOLINT(bugprone-use-after-move): the moved-from state is defined
-    // A long text replaced by a short piece of itself, and a short one by a piece of itself.
-    DbcText text("Engine_Speed");
-    text = text.view().substr(7);
-    EXPECT_EQ(text, "Speed");
-    text = text.view().substr(1, 3);
-    EXPECT_EQ(text, "pee");
-    text = std::string(40, 'x');
-    EXPECT_EQ(text.size(), 40u);
-    text = "";
-    EXPECT_TRUE(text.empty());
-    EXPECT_STREQ(text.c_str(), "");
-}
-
-TEST(DbcShortText, SharingTakesArenaCharactersAndCopiesOwnedOnes) {
-    DbcTextArena arena;
-    DbcText read;
-    {
-        const DbcTextArena::Scope scope(arena);
-        read = "GenSigStartValue";
-    }
-    DbcText shared;
-    shared.Share(read);
-    EXPECT_EQ(shared.c_str(), read.c_str());
-    // An owned text is copied: the source may change or go.
-    auto owned = std::make_unique<DbcText>("NodeLayerModules");
-    DbcText copied;
-    copied.Share(*owned);
-    EXPECT_NE(copied.c_str(), owned->c_str());
-    owned.reset();
-    EXPECT_EQ(copied, "NodeLayerModules");
-    // A short text is copied into the object whatever its source.
-    DbcText small;
-    small.Share(DbcText("ECU_1"));
-    EXPECT_EQ(small, "ECU_1");
-    shared.Share(shared);
-    EXPECT_EQ(shared, "GenSigStartValue");
+TEST(DbcModelTexts, ReloadAndEditKeepEveryTextOfTheModel) {
+    dbctest::TempFolder folder;
+    NetConfigDbcFile file;
+    ASSERT_TRUE(dbctest::LoadText(file, folder, kSmallDbc));
+    // A second load clears the model and the arena of the first.
+    ASSERT_TRUE(dbctest::LoadText(file, folder, kSmallDbc));
+    IDbcSignal* signal = file.GetMessage(0)->GetSignal(0);
+    EXPECT_STREQ(signal->GetName(), "Speed");
+    EXPECT_STREQ(signal->GetUnit(), "km/h");
+    EXPECT_STREQ(signal->GetComment(), "vehicle speed");
+    EXPECT_STREQ(signal->GetFactorText(), "0.1");
+    EXPECT_STREQ(signal->GetValueDescription(1), "rolling");
+    ASSERT_TRUE(file.SetSignalName(1, "Speed", "VehicleSpeed"));
+    EXPECT_STREQ(file.GetMessage(0)->GetSignal(0)->GetName(), "VehicleSpeed");
+    NetConfigDbcFile again;
+    ASSERT_TRUE(again.Load(file.GetPath()));
+    EXPECT_STREQ(again.GetMessage(0)->GetSignal(0)->GetName(), "VehicleSpeed");
+    EXPECT_STREQ(again.GetMessage(0)->GetSignal(0)->GetComment(), "vehicle speed");
 }
 
 constexpr const char* kSharedDbc =

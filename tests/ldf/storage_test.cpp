@@ -1,5 +1,5 @@
-// The compact storage of the LDF model: texts in a per-file arena, small inline lists, and what a
-// load relies on them for (first-match look-ups, edits after a load, reloads).
+// The compact storage of the LDF model: constant defaults of signal texts, small inline lists, and
+// what a load relies on them for (first-match look-ups, edits after a load, reloads).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,48 +13,6 @@
 namespace qm::ldf::test {
 namespace {
 
-TEST(LdfText, KeepsExactBytesZeroTerminatedInArenaAndHeap) {
-    const std::string withNul("a\0b", 3);
-    LdfTextArena arena;
-    LdfText inArena;
-    {
-        const LdfTextArena::Scope scope(arena);
-        inArena.Assign(withNul);
-    }
-    EXPECT_GT(arena.BytesReserved(), 0u);
-    LdfText onHeap(withNul);
-    for (const LdfText* text : {&inArena, &onHeap}) {
-        EXPECT_EQ(text->size(), 3u);
-        EXPECT_EQ(text->view(), withNul);
-        EXPECT_EQ(text->c_str()[3], '\0');
-    }
-    LdfText empty;
-    EXPECT_TRUE(empty.empty());
-    EXPECT_STREQ(empty.c_str(), "");
-}
-
-TEST(LdfText, CopiesOutliveTheArenaAndEditsDoNotTouchIt) {
-    LdfText copy;
-    LdfText edited;
-    {
-        LdfTextArena arena;
-        LdfText original;
-        {
-            const LdfTextArena::Scope scope(arena);
-            original.Assign("SignalName");
-            edited.Assign("Before");
-        }
-        copy = original;
-        const size_t reserved = arena.BytesReserved();
-        edited.Assign("AfterTheLoad");
-        EXPECT_EQ(arena.BytesReserved(), reserved);
-        edited = edited.view().substr(5);  // a text assigned from a view of itself
-        arena.Reset();
-    }
-    EXPECT_EQ(copy, "SignalName");
-    EXPECT_EQ(edited, "TheLoad");
-}
-
 TEST(LdfText, ConstantsAndMovesShareNoOwnership) {
     LdfStandardSignal signal;
     EXPECT_EQ(signal.type, "unsignedType");
@@ -65,21 +23,6 @@ TEST(LdfText, ConstantsAndMovesShareNoOwnership) {
     EXPECT_TRUE(signal.byteOrder.empty());
     signal.Clear();
     EXPECT_EQ(signal.byteOrder, "littleEndian");
-}
-
-TEST(LdfTextArena, LargeTextsGetBlocksOfTheirOwn) {
-    LdfTextArena arena;
-    const LdfTextArena::Scope scope(arena);
-    LdfText small("x");
-    const size_t oneBlock = arena.BytesReserved();
-    const std::string big(oneBlock, 'b');
-    LdfText large(big);
-    LdfText next("y");
-    EXPECT_EQ(large.view(), big);
-    // The small texts still share the first block.
-    EXPECT_EQ(arena.BytesReserved(), oneBlock + ((big.size() + 8) & ~size_t{3}));
-    EXPECT_EQ(small, "x");
-    EXPECT_EQ(next, "y");
 }
 
 TEST(SmallList, GrowsFromInlineToHeapAndBack) {
