@@ -13,6 +13,7 @@
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "common/arxml_generator.h"
+#include "common/peak_memory.h"
 #include "xml/reference_resolver.h"
 
 namespace {
@@ -114,25 +115,16 @@ void BM_ArxmlCollectReferences(benchmark::State& state) {
 }
 BENCHMARK(BM_ArxmlCollectReferences)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-size_t ReadStatusField(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0) return std::stoul(line.substr(std::strlen(field))) * 1024;
-    }
-    return 0;
-}
-
 // The resident peak of one load above what the process held before it.
 void ReportPeakMemory() {
     const GeneratedFile& input = Generated();
-    const size_t before = ReadStatusField("VmRSS:");
-    std::ofstream("/proc/self/clear_refs") << "5";  // resets the peak to the current size
+    const size_t before = qm::bench::ReadStatusField("VmRSS:");
+    qm::bench::ResetPeakResident();
     {
         NetConfigArxmlFile file;
         file.Load(input.path.string().c_str());
     }
-    const size_t peak = ReadStatusField("VmHWM:");
+    const size_t peak = qm::bench::ReadStatusField("VmHWM:");
     const double growth = peak > before ? static_cast<double>(peak - before) : 0.0;
     const auto& f = input.figures;
     std::printf(

@@ -20,6 +20,7 @@
 #include "common/dbc_generator.h"
 #include "common/ldf_generator.h"
 #include "common/peak_memory.h"
+#include "common/timing.h"
 #include "facade/quillmere.h"
 
 namespace {
@@ -70,16 +71,6 @@ struct Holder {
     CDiagnoseLib* library;
 };
 
-double Seconds(const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-}
-
 // What a child reports of its timed step.
 struct StepFigure {
     double wallSeconds = 0.0;
@@ -121,25 +112,25 @@ bool LoadInputs(Holder& holder) {
 bool SaveStep(StepFigure& figure) {
     Holder holder;
     if (!LoadInputs(holder)) return false;
-    const double cpu = CpuSeconds();
+    const double cpu = qm::bench::ProcessCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const bool saved = holder.facade.SaveToFile(ContainerPath().c_str());
     figure.wallSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    figure.cpuSeconds = CpuSeconds() - cpu;
+    figure.cpuSeconds = qm::bench::ProcessCpuSeconds() - cpu;
     return saved;
 }
 
 // The load includes the library's build, which turns the stored ECUs back into a model.
 bool LoadStep(StepFigure& figure) {
-    const double cpu = CpuSeconds();
+    const double cpu = qm::bench::ProcessCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     Holder holder;
     const bool loaded =
         holder.facade.LoadFromFile(ContainerPath().c_str()) && holder.library->BuildModel() == 1;
     figure.wallSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    figure.cpuSeconds = CpuSeconds() - cpu;
+    figure.cpuSeconds = qm::bench::ProcessCpuSeconds() - cpu;
     return loaded && holder.config->GetDataBaseCount() == 2 && holder.library->GetEcuCount() > 0;
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "common/dbc_generator.h"
+#include "common/timing.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "platform/files.h"
 
@@ -43,26 +44,15 @@ const GeneratedFile& Generated() {
     return file;
 }
 
-// The thread's CPU time: on a machine shared with other work, wall time measures the neighbours.
-double CpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-double Seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 // Reads the whole file and counts its lines: the least work any line reader must do.
 double ReadAndCountLines(const std::string& path, size_t& lines, double& cpuSeconds) {
     const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = CpuSeconds();
+    const double cpuStart = qm::bench::ThreadCpuSeconds();
     std::string text;
     qm::platform::ReadWholeFile(path, text);
     lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-    cpuSeconds += CpuSeconds() - cpuStart;
-    return Seconds(start);
+    cpuSeconds += qm::bench::ThreadCpuSeconds() - cpuStart;
+    return qm::bench::SecondsSince(start);
 }
 
 // Heap bytes in use and their peak, counted by the global allocation functions below: the
@@ -90,11 +80,11 @@ void BM_DbcLoad(benchmark::State& state) {
         const size_t before = heapInUse.load();
         heapPeak.store(before);
         const auto start = std::chrono::steady_clock::now();
-        const double cpuStart = CpuSeconds();
+        const double cpuStart = qm::bench::ThreadCpuSeconds();
         NetConfigDbcFile dbc;
         const bool ok = dbc.Load(file.path.c_str());
-        loadCpu += CpuSeconds() - cpuStart;
-        loadSeconds += Seconds(start);
+        loadCpu += qm::bench::ThreadCpuSeconds() - cpuStart;
+        loadSeconds += qm::bench::SecondsSince(start);
         peakRatio =
             static_cast<double>(heapPeak.load() - before) / static_cast<double>(file.figures.bytes);
         if (!ok || dbc.GetSignalCount() != file.figures.signals) state.SkipWithError("load failed");
@@ -130,11 +120,11 @@ void BM_DbcLoadTolerant(benchmark::State& state) {
         tolerantFirst = !tolerantFirst;
         for (const bool tolerant : {tolerantFirst, !tolerantFirst}) {
             // Processor time: on a shared machine wall time mostly measures the neighbours.
-            const double start = CpuSeconds();
+            const double start = qm::bench::ThreadCpuSeconds();
             NetConfigDbcFile dbc;
             dbc.SetTolerantReading(tolerant);
             const bool ok = dbc.Load(file.path.c_str());
-            (tolerant ? tolerantSeconds : exactSeconds) += CpuSeconds() - start;
+            (tolerant ? tolerantSeconds : exactSeconds) += qm::bench::ThreadCpuSeconds() - start;
             if (!ok || dbc.GetSignalCount() != file.figures.signals) {
                 state.SkipWithError("load failed");
             }
@@ -158,9 +148,9 @@ void BM_DbcSave(benchmark::State& state) {
     const std::string out = file.path + ".saved.dbc";
     double saveCpu = 0.0;
     for (auto _ : state) {
-        const double cpuStart = CpuSeconds();
+        const double cpuStart = qm::bench::ThreadCpuSeconds();
         if (!dbc.Save(out.c_str())) state.SkipWithError("save failed");
-        saveCpu += CpuSeconds() - cpuStart;
+        saveCpu += qm::bench::ThreadCpuSeconds() - cpuStart;
     }
     const auto written = std::filesystem::file_size(out);
     state.SetBytesProcessed(static_cast<int64_t>(written * state.iterations()));

@@ -11,7 +11,9 @@
 #include <string>
 
 #include "common/cdd_generator.h"
+#include "common/diag_counts.h"
 #include "common/peak_memory.h"
+#include "common/timing.h"
 #include "diag/diagnose_lib.h"
 
 namespace {
@@ -34,27 +36,6 @@ const GeneratedFile& Generated() {
     return file;
 }
 
-double Seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double PeakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return qm::bench::PeakMegabytes(usage);
-}
-
-uint64_t ServiceCount(CDiagnoseLib& library) {
-    uint64_t count = 0;
-    for (uint64_t e = 0; e < library.GetEcuCount(); ++e) {
-        IECU* ecu = library.GetEcu(e);
-        for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
-            count += ecu->GetFunctionalClass(c)->GetServiceCount();
-        }
-    }
-    return count;
-}
-
 // Parse (LoadCddFile with process 0) and build (BuildModel, whose reference resolution is
 // reported in the messages) timed apart; the first run is the fresh-process figure.
 void BM_CddLoadAndBuild(benchmark::State& state) {
@@ -65,14 +46,14 @@ void BM_CddLoadAndBuild(benchmark::State& state) {
         CDiagnoseLib library;
         auto start = std::chrono::steady_clock::now();
         library.LoadCddFile(file.path.c_str(), 0);
-        parse = Seconds(start);
+        parse = qm::bench::SecondsSince(start);
         start = std::chrono::steady_clock::now();
         library.BuildModel();
-        build = Seconds(start);
+        build = qm::bench::SecondsSince(start);
         const std::string messages = library.GetMessages();
         const size_t at = messages.find("CDD Refs multicore: ");
         resolve = at == std::string::npos ? 0 : std::stod(messages.substr(at + 20)) / 1000.0;
-        services = ServiceCount(library);
+        services = qm::bench::ServiceCount(library);
         state.SetIterationTime(parse + build);
     }
     const double megabytes = static_cast<double>(file.figures.bytes) / 1e6;
@@ -82,7 +63,7 @@ void BM_CddLoadAndBuild(benchmark::State& state) {
     state.counters["resolve_ms"] = resolve * 1000;
     state.counters["build_ms"] = (build - resolve) * 1000;
     state.counters["services"] = static_cast<double>(services);
-    state.counters["peak_MB"] = PeakMegabytes();
+    state.counters["peak_MB"] = qm::bench::PeakMegabytes();
 }
 BENCHMARK(BM_CddLoadAndBuild)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -90,12 +71,12 @@ void BM_CddGroupingAndEncode(benchmark::State& state) {
     const GeneratedFile& file = Generated();
     CDiagnoseLib library;
     library.LoadCddFile(file.path.c_str(), 1);
-    const double services = static_cast<double>(ServiceCount(library));
+    const double services = static_cast<double>(qm::bench::ServiceCount(library));
     double grouping = 0, encoding = 0;
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
         library.SetGrouping(1);
-        grouping = Seconds(start);
+        grouping = qm::bench::SecondsSince(start);
         start = std::chrono::steady_clock::now();
         uint8_t buffer[256];
         uint64_t bytes = 0;
@@ -107,7 +88,7 @@ void BM_CddGroupingAndEncode(benchmark::State& state) {
             }
         }
         benchmark::DoNotOptimize(bytes);
-        encoding = Seconds(start);
+        encoding = qm::bench::SecondsSince(start);
         state.SetIterationTime(grouping + encoding);
     }
     state.counters["grouping_us_per_service"] = grouping * 1e6 / services;

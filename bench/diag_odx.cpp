@@ -16,8 +16,10 @@
 #include <fstream>
 #include <string>
 
+#include "common/diag_counts.h"
 #include "common/odx_generator.h"
 #include "common/peak_memory.h"
+#include "common/timing.h"
 #include "diag/diagnose_lib.h"
 
 namespace {
@@ -46,33 +48,6 @@ const GeneratedSet& Generated() {
     return set;
 }
 
-double Seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double PeakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return qm::bench::PeakMegabytes(usage);
-}
-
-uint64_t ServiceCount(CDiagnoseLib& library) {
-    uint64_t count = 0;
-    for (uint64_t e = 0; e < library.GetEcuCount(); ++e) {
-        IECU* ecu = library.GetEcu(e);
-        for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c)
-            count += ecu->GetFunctionalClass(c)->GetServiceCount();
-    }
-    return count;
-}
-
 struct Figures {
     double parse = 0, build = 0, resolve = 0, cpu = 0, parseCpu = 0;
     uint64_t ecus = 0, services = 0;
@@ -82,21 +57,21 @@ struct Figures {
 // the one the build reports in its messages.
 Figures LoadAndBuild(const std::vector<std::string>& paths) {
     Figures figures;
-    const double cpuStart = CpuSeconds();
+    const double cpuStart = qm::bench::ProcessCpuSeconds();
     CDiagnoseLib library;
     auto start = std::chrono::steady_clock::now();
     for (const std::string& path : paths) library.LoadOdxFile(path.c_str(), 0);
-    figures.parse = Seconds(start);
-    figures.parseCpu = CpuSeconds() - cpuStart;
+    figures.parse = qm::bench::SecondsSince(start);
+    figures.parseCpu = qm::bench::ProcessCpuSeconds() - cpuStart;
     start = std::chrono::steady_clock::now();
     library.BuildModel();
-    figures.build = Seconds(start);
-    figures.cpu = CpuSeconds() - cpuStart;
+    figures.build = qm::bench::SecondsSince(start);
+    figures.cpu = qm::bench::ProcessCpuSeconds() - cpuStart;
     const std::string messages = library.GetMessages();
     const size_t at = messages.find("ODX Refs multicore: ");
     figures.resolve = at == std::string::npos ? 0 : std::stod(messages.substr(at + 20)) / 1000.0;
     figures.ecus = library.GetEcuCount();
-    figures.services = ServiceCount(library);
+    figures.services = qm::bench::ServiceCount(library);
     NanoXML::ClearMessageLog();
     return figures;
 }
@@ -118,7 +93,7 @@ void BM_OdxLoadAndBuild(benchmark::State& state) {
     state.counters["build_ms"] = (figures.build - figures.resolve) * 1000;
     state.counters["ecus"] = static_cast<double>(figures.ecus);
     state.counters["services"] = static_cast<double>(figures.services);
-    state.counters["peak_MB"] = PeakMegabytes();
+    state.counters["peak_MB"] = qm::bench::PeakMegabytes();
 }
 BENCHMARK(BM_OdxLoadAndBuild)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
@@ -157,8 +132,8 @@ int main(int argc, char** argv) {
             bytes / 1e6, wall * 1000, bytes / 1e6 / wall, f.cpu * 1000, f.parseCpu * 1000,
             (f.cpu - f.parseCpu) * 1000, f.parse * 1000, f.resolve * 1000,
             (f.build - f.resolve) * 1000, static_cast<unsigned long long>(f.ecus),
-            static_cast<unsigned long long>(f.services), PeakMegabytes(),
-            PeakMegabytes() * 1e6 / bytes);
+            static_cast<unsigned long long>(f.services), qm::bench::PeakMegabytes(),
+            qm::bench::PeakMegabytes() * 1e6 / bytes);
         return 0;
     }
     benchmark::Initialize(&argc, argv);

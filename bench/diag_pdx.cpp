@@ -21,6 +21,7 @@
 
 #include "common/odx_generator.h"
 #include "common/peak_memory.h"
+#include "common/timing.h"
 #include "diag/diagnose_lib.h"
 
 namespace {
@@ -54,23 +55,6 @@ bool Pack(const std::string& path, PackedSet& packed) {
     return true;
 }
 
-double Seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double PeakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return qm::bench::PeakMegabytes(usage);
-}
-
 // The milliseconds a "<prefix>%dms" line of the messages reports, 0 when absent.
 double MessageMilliseconds(const std::string& messages, const char* prefix) {
     const size_t at = messages.find(prefix);
@@ -85,16 +69,16 @@ struct Figures {
 
 Figures LoadAndBuild(const std::string& path) {
     Figures figures;
-    const double cpuStart = CpuSeconds();
+    const double cpuStart = qm::bench::ProcessCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     CDiagnoseLib library;
     library.LoadPdxFile(path.c_str(), 0);
-    const double load = Seconds(start);
+    const double load = qm::bench::SecondsSince(start);
     const auto buildStart = std::chrono::steady_clock::now();
     library.BuildModel();
-    const double build = Seconds(buildStart);
-    figures.wall = Seconds(start);
-    figures.cpu = CpuSeconds() - cpuStart;
+    const double build = qm::bench::SecondsSince(buildStart);
+    figures.wall = qm::bench::SecondsSince(start);
+    figures.cpu = qm::bench::ProcessCpuSeconds() - cpuStart;
     const std::string messages = library.GetMessages();
     figures.parse = library.TimeXml() / 1000.0;
     figures.inflate = load - figures.parse;
@@ -117,7 +101,8 @@ int RunFresh(const std::string& path) {
         "%.0f MB (%.2fx the ODX)\n",
         megabytes, static_cast<double>(std::filesystem::file_size(path)) / 1e6,
         static_cast<unsigned long long>(f.ecus), f.wall, megabytes / f.wall, f.cpu, f.inflate,
-        f.parse, f.resolution, f.build, PeakMegabytes(), PeakMegabytes() / megabytes);
+        f.parse, f.resolution, f.build, qm::bench::PeakMegabytes(),
+        qm::bench::PeakMegabytes() / megabytes);
     return 0;
 }
 
@@ -158,7 +143,7 @@ void BM_PdxLoadAndBuild(benchmark::State& state) {
     state.counters["resolution_s"] = last.resolution;
     state.counters["build_s"] = last.build;
     state.counters["cpu_s"] = last.cpu;
-    state.counters["peak_MB"] = PeakMegabytes();
+    state.counters["peak_MB"] = qm::bench::PeakMegabytes();
 }
 BENCHMARK(BM_PdxLoadAndBuild)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/ldf_generator.h"
+#include "common/timing.h"
 #include "ldf/ldf_signal.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "platform/files.h"
@@ -36,25 +37,13 @@ const GeneratedFile& Generated() {
     return file;
 }
 
-double Seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Processor time of this thread: on a machine shared with other work the wall clock also counts
-// the time the load waited for a processor.
-double ThreadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
 // Reads the whole file and counts its lines: the least work any line reader must do.
 double ReadAndCountLines(const std::string& path, size_t& lines) {
     const auto start = std::chrono::steady_clock::now();
     std::string text;
     qm::platform::ReadWholeFile(path, text);
     lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-    return Seconds(start);
+    return qm::bench::SecondsSince(start);
 }
 
 void BM_LdfLoad(benchmark::State& state) {
@@ -65,15 +54,15 @@ void BM_LdfLoad(benchmark::State& state) {
     double floorCpuSeconds = 0.0;
     size_t lines = 0;
     for (auto _ : state) {
-        const double floorCpuStart = ThreadCpuSeconds();
+        const double floorCpuStart = qm::bench::ThreadCpuSeconds();
         floorSeconds += ReadAndCountLines(file.path, lines);
-        floorCpuSeconds += ThreadCpuSeconds() - floorCpuStart;
-        const double cpuStart = ThreadCpuSeconds();
+        floorCpuSeconds += qm::bench::ThreadCpuSeconds() - floorCpuStart;
+        const double cpuStart = qm::bench::ThreadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         NetConfigLdfFile ldf;
         const bool ok = ldf.Load(file.path.c_str());
-        loadSeconds += Seconds(start);
-        loadCpuSeconds += ThreadCpuSeconds() - cpuStart;
+        loadSeconds += qm::bench::SecondsSince(start);
+        loadCpuSeconds += qm::bench::ThreadCpuSeconds() - cpuStart;
         if (!ok || ldf.GetSignalCount() != file.figures.signals ||
             ldf.GetFrameCount() != file.figures.frames ||
             ldf.GetTaskCount() != file.figures.tasks) {

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "common/peak_memory.h"
 #include "common/someip_generator.h"
 #include "someip/arxml_database.h"
 
@@ -87,20 +88,11 @@ void BM_SomeIpHeader(benchmark::State& state) {
 }
 BENCHMARK(BM_SomeIpHeader)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
-size_t ReadStatusField(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0) return std::stoul(line.substr(std::strlen(field))) * 1024;
-    }
-    return 0;
-}
-
 // The first load of the process, timed, with the resident peak above what the process held.
 void ReportFreshLoad() {
     const GeneratedFile& input = Generated();
-    const size_t before = ReadStatusField("VmRSS:");
-    std::ofstream("/proc/self/clear_refs") << "5";
+    const size_t before = qm::bench::ReadStatusField("VmRSS:");
+    qm::bench::ResetPeakResident();
     double seconds = 0;
     double cpuSeconds = 0;
     qm::someip::LoadTimes t;
@@ -114,7 +106,7 @@ void ReportFreshLoad() {
         cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         t = db.Times();
     }
-    const size_t peak = ReadStatusField("VmHWM:");
+    const size_t peak = qm::bench::ReadStatusField("VmHWM:");
     const double growth = peak > before ? static_cast<double>(peak - before) : 0.0;
     const auto& f = input.figures;
     std::printf(

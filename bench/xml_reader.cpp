@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "common/cdd_generator.h"
+#include "common/peak_memory.h"
+#include "common/timing.h"
 #include "common/xml_generator.h"
 #include "quillmere/xml.h"
 
@@ -101,28 +103,6 @@ void RegisterCorpusBenchmarks() {
     }
 }
 
-// Resident memory figures of this process, in bytes.
-size_t ReadStatusField(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0) return std::stoul(line.substr(std::strlen(field))) * 1024;
-    }
-    return 0;
-}
-
-void ResetPeakResident() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-// CPU time of this thread: the machines that run the benchmarks are shared, so wall time
-// says more about the neighbours than about the reader.
-double ThreadSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
 struct Timing {
     double parse = 1e9;  // building the tree
     double total = 1e9;  // building and freeing it
@@ -131,12 +111,12 @@ struct Timing {
 Timing BestNanoXmlTiming(const std::string& input, int runs) {
     Timing best;
     for (int i = 0; i < runs; ++i) {
-        const double start = ThreadSeconds();
+        const double start = qm::bench::ThreadCpuSeconds();
         auto root = std::make_unique<NanoXML>();
         root->Parse(input.data(), false, input.size(), 0, 0);
-        const double parsed = ThreadSeconds();
+        const double parsed = qm::bench::ThreadCpuSeconds();
         root.reset();
-        const double freed = ThreadSeconds();
+        const double freed = qm::bench::ThreadCpuSeconds();
         best.parse = std::min(best.parse, parsed - start);
         best.total = std::min(best.total, freed - start);
     }
@@ -147,10 +127,10 @@ Timing BestNanoXmlTiming(const std::string& input, int runs) {
 // multiple of the input size.
 double PeakMultiple(const std::string& input, size_t& elements) {
     malloc_trim(0);  // freed memory kept by the allocator would hide the growth
-    const size_t before = ReadStatusField("VmRSS:");
-    ResetPeakResident();
+    const size_t before = qm::bench::ReadStatusField("VmRSS:");
+    qm::bench::ResetPeakResident();
     elements = ParseWithNanoXml(input) + 1;
-    const size_t peak = ReadStatusField("VmHWM:");
+    const size_t peak = qm::bench::ReadStatusField("VmHWM:");
     return static_cast<double>(peak - before + input.size()) / static_cast<double>(input.size());
 }
 
@@ -168,9 +148,9 @@ void ReportOne(const std::string& label, const std::string& input, int runs) {
 #ifdef QM_HAVE_PUGIXML
     double pugi = 1e9;
     for (int i = 0; i < runs; ++i) {
-        const double start = ThreadSeconds();
+        const double start = qm::bench::ThreadCpuSeconds();
         ParseWithPugixml(input);
-        pugi = std::min(pugi, ThreadSeconds() - start);
+        pugi = std::min(pugi, qm::bench::ThreadCpuSeconds() - start);
     }
     std::printf("  pugixml %.4f s  ratio parse %.2f, parse+free %.2f", pugi, nano.parse / pugi,
                 nano.total / pugi);

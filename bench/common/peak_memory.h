@@ -1,12 +1,39 @@
 #pragma once
-// Peak resident memory in the same unit as the file sizes the benchmarks divide it by: decimal
-// megabytes (getrusage reports kibibytes).
+// Memory figures of this process. Peak resident memory comes in the same unit as the file sizes
+// the benchmarks divide it by: decimal megabytes (getrusage reports kibibytes).
 #include <sys/resource.h>
+
+#include <cstddef>
+#include <cstring>
+#include <fstream>
+#include <string>
 
 namespace qm::bench {
 
 inline double PeakMegabytes(const rusage& usage) {
     return static_cast<double>(usage.ru_maxrss) * 1024.0 / 1e6;
+}
+
+// The peak resident memory of the process so far.
+inline double PeakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return PeakMegabytes(usage);
+}
+
+// A memory field of /proc/self/status ("VmRSS:", "VmHWM:") in bytes, 0 when absent.
+inline std::size_t ReadStatusField(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0) return std::stoul(line.substr(std::strlen(field))) * 1024;
+    }
+    return 0;
+}
+
+// Resets the resident peak ("VmHWM:") to the current resident size.
+inline void ResetPeakResident() {
+    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 }  // namespace qm::bench

@@ -9,23 +9,11 @@
 #include <string>
 
 #include "common/peak_memory.h"
+#include "common/timing.h"
 #include "diag/diag_param.h"
 #include "diag/diagnose_lib.h"
 
 namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double PeakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return qm::bench::PeakMegabytes(usage);
-}
 
 // What the model holds: services, functions, parameters (with sub and conditional ones) and
 // value-table entries.
@@ -72,13 +60,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const double megabytes = static_cast<double>(std::filesystem::file_size(argv[1])) / 1e6;
-    const double start = CpuSeconds();
+    const double start = qm::bench::ProcessCpuSeconds();
     CDiagnoseLib library;
     library.LoadCddFile(argv[1], 0);
-    const double parsed = CpuSeconds();
-    const double parsePeak = PeakMegabytes();
+    const double parsed = qm::bench::ProcessCpuSeconds();
+    const double parsePeak = qm::bench::PeakMegabytes();
     library.BuildModel();
-    const double built = CpuSeconds();
+    const double built = qm::bench::ProcessCpuSeconds();
     const std::string messages = library.GetMessages();
     const size_t at = messages.find("CDD Refs multicore: ");
     const double resolveMs = at == std::string::npos ? 0.0 : std::stod(messages.substr(at + 20));
@@ -87,7 +75,7 @@ int main(int argc, char** argv) {
         "%.1f MB: cpu %.3f s (%.1f MB/s) = parse %.3f + build %.3f (of it resolution %.3f); "
         "peak %.0f MB after parse, %.0f MB at end (%.2fx the file); %llu ECUs\n",
         megabytes, total, megabytes / total, parsed - start, built - parsed, resolveMs / 1000.0,
-        parsePeak, PeakMegabytes(), PeakMegabytes() / megabytes,
+        parsePeak, qm::bench::PeakMegabytes(), qm::bench::PeakMegabytes() / megabytes,
         static_cast<unsigned long long>(library.GetEcuCount()));
     const ModelCounts counts = Count(library);
     std::printf("model: %llu services, %llu functions, %llu parameters, %llu value-table entries\n",

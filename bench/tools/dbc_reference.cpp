@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/dbc_generator.h"
+#include "common/timing.h"
 #include "dbc/dbc_decode.h"
 #include "dbc/dbc_message.h"
 #include "dbc/netconfig_dbc_file.h"
@@ -21,12 +22,6 @@ constexpr size_t kTargetBytes = 50u << 20;
 constexpr size_t kMessages = 10000;
 constexpr size_t kSignalsPerMessage = 20;
 constexpr size_t kFrames = 200000;
-
-double CpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
 
 double WallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -66,9 +61,9 @@ int main(int argc, char** argv) {
     for (int round = 0; round < 3; ++round) {
         NetConfigDbcFile again;
         const double wall = WallSeconds();
-        const double cpu = CpuSeconds();
+        const double cpu = qm::bench::ThreadCpuSeconds();
         again.Load(path.c_str());
-        loadCpu = std::min(loadCpu, CpuSeconds() - cpu);
+        loadCpu = std::min(loadCpu, qm::bench::ThreadCpuSeconds() - cpu);
         loadWall = std::min(loadWall, WallSeconds() - wall);
     }
     file.Load(path.c_str());
@@ -83,14 +78,14 @@ int main(int argc, char** argv) {
     for (uint8_t& byte : payloads) byte = static_cast<uint8_t>(random());
     double checksum = 0.0;
     size_t values = 0;
-    const double cpu = CpuSeconds();
+    const double cpu = qm::bench::ThreadCpuSeconds();
     for (size_t f = 0; f < kFrames; ++f) {
         for (const auto& decoded : qm::dbc::DecodeFrame(*message, payloads.data() + f * 8, 8)) {
             checksum += decoded.physical;
             ++values;
         }
     }
-    const double decodeCpu = CpuSeconds() - cpu;
+    const double decodeCpu = qm::bench::ThreadCpuSeconds() - cpu;
     std::printf(
         "{\"path\": \"%s\", \"bytes\": %zu, \"messages\": %zu, \"signals\": %zu, "
         "\"load_seconds\": %.6f, \"load_cpu_seconds\": %.6f, \"frame_id\": %u, "
