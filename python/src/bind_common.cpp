@@ -47,6 +47,23 @@ std::string PathOf(const py::handle& path) {
     return fspath.cast<std::string>();
 }
 
+std::string StoredPath(INetFile* file) {
+    std::string narrow;
+    if (const wchar_t* wide = file->GetPath()) {
+        for (; *wide; ++wide) narrow.push_back(static_cast<char>(*wide & 0xFF));
+    }
+    return narrow;
+}
+
+void SaveOrRaise(INetFile* file, const py::object& path) {
+    if (path.is_none()) {
+        if (!file->Save()) RaiseNotWritten(StoredPath(file));
+        return;
+    }
+    const std::string target = PathOf(path);
+    if (!file->Save(target.c_str())) RaiseNotWritten(target);
+}
+
 void RequireReadable(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))

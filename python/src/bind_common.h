@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "quillmere/netfile.h"
 #include "session.h"
 
 namespace qmpy {
@@ -30,6 +31,12 @@ void RequireReadable(const std::string& path);
 
 // Raises OSError for a save or edit whose file could not be written.
 [[noreturn]] void RaiseNotWritten(const std::string& path);
+
+// The path a file was loaded from or last saved to, its wide characters narrowed bytewise.
+std::string StoredPath(INetFile* file);
+
+// Writes the file to path, or to its own path when path is None; OSError when not written.
+void SaveOrRaise(INetFile* file, const py::object& path);
 
 // 'dbc', 'ldf' or 'arxml' from a path's extension, else from the file's first bytes;
 // ValueError when neither tells.

@@ -82,14 +82,6 @@ IDbcSignal* RequireSignal(DbcDocument& doc, IDbcMessage* message, const py::hand
     return signal;
 }
 
-std::string StoredPath(INetFile* file) {
-    std::string narrow;
-    if (const wchar_t* wide = file->GetPath()) {
-        for (; *wide; ++wide) narrow.push_back(static_cast<char>(*wide & 0xFF));
-    }
-    return narrow;
-}
-
 // Runs an edit of a signal: KeyError for an unknown message or signal, OSError when the file
 // could not be rewritten (the model then keeps its old value).
 template <class Edit>
@@ -696,15 +688,7 @@ void BindDbc(py::module_& m) {
             "attributes", [](DbcDocument& d) { return AttributesOf(d.text, d.file); },
             "Network attributes: dict of name to value text.")
         .def(
-            "save",
-            [](DbcDocument& d, const py::object& path) {
-                if (path.is_none()) {
-                    if (!d.file->Save()) RaiseNotWritten(StoredPath(d.file));
-                    return;
-                }
-                const std::string target = PathOf(path);
-                if (!d.file->Save(target.c_str())) RaiseNotWritten(target);
-            },
+            "save", [](DbcDocument& d, const py::object& path) { SaveOrRaise(d.file, path); },
             py::arg("path") = py::none(),
             "Writes the file as DBC text (to its own path when none is given); OSError on failure.")
         .def("__len__", [](DbcDocument& d) { return d.file->GetMessageCount(); })

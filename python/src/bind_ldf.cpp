@@ -115,14 +115,6 @@ const FramePlan& LdfDocument::PlanFor(ILdfUnconditionalFrame* frame) {
     return *slot;
 }
 
-std::string StoredPath(INetFile* file) {
-    std::string narrow;
-    if (const wchar_t* wide = file->GetPath()) {
-        for (; *wide; ++wide) narrow.push_back(static_cast<char>(*wide & 0xFF));
-    }
-    return narrow;
-}
-
 py::list InitialValues(uint64_t count, const std::function<uint16_t(uint64_t)>& get) {
     py::list values;
     for (uint64_t i = 0; i < count; ++i) values.append(get(i));
@@ -663,15 +655,7 @@ void BindLdf(py::module_& m) {
                                        [&](uint64_t i) { return d->file->GetSignalGroup(i); });
                                })
         .def(
-            "save",
-            [](LdfDocument& d, const py::object& path) {
-                if (path.is_none()) {
-                    if (!d.file->Save()) RaiseNotWritten(StoredPath(d.file));
-                    return;
-                }
-                const std::string target = PathOf(path);
-                if (!d.file->Save(target.c_str())) RaiseNotWritten(target);
-            },
+            "save", [](LdfDocument& d, const py::object& path) { SaveOrRaise(d.file, path); },
             py::arg("path") = py::none(),
             "Writes the file as LDF text (to its own path when none is given); OSError on failure.")
         .def(
