@@ -9,14 +9,8 @@
 
 namespace qm::dbc {
 
-struct DbcTextFamily {
-    static constexpr std::size_t kArenaBlockSize = std::size_t{2} << 20;
-    static constexpr std::size_t kInlineCapacity = 6;
-};
-
+struct DbcTextFamily : platform::TextFamily<std::size_t{2} << 20, 6> {};
 using DbcTextArena = platform::FamilyTextArena<DbcTextFamily>;
 using DbcText = platform::CompactText<DbcTextFamily>;
-
-static_assert(sizeof(DbcText) == 8, "a text is one pointer wide");
 
 }  // namespace qm::dbc

@@ -10,16 +10,10 @@
 
 namespace qm::ldf {
 
-struct LdfTextFamily {
-    static constexpr std::size_t kArenaBlockSize = std::size_t{1} << 20;
-    static constexpr std::size_t kInlineCapacity = 0;
-};
-
+struct LdfTextFamily : platform::TextFamily<std::size_t{1} << 20, 0> {};
 using LdfTextArena = platform::FamilyTextArena<LdfTextFamily>;
 using LdfText = platform::CompactText<LdfTextFamily>;
 template <std::size_t N>
 using LdfTextConstant = platform::TextConstant<N>;
-
-static_assert(sizeof(LdfText) == 8, "a text is one pointer wide");
 
 }  // namespace qm::ldf

@@ -8,11 +8,9 @@
 // form the characters stay zero-terminated and keep their exact length (a text may hold NUL
 // bytes).
 //
-// Each model family (DBC, LDF, ...) names its own family type, which gives
-//   static constexpr std::size_t kArenaBlockSize;  // the arena's block size
-//   static constexpr std::size_t kInlineCapacity;  // 0, or up to 6: texts kept in the handle
-// and so gets its own current arena per thread: reading a file of one family never puts the
-// texts of another into its arena.
+// Each model family (DBC, LDF, ...) names its own family type, deriving from TextFamily (or
+// giving the same two constants), and so gets its own current arena per thread: reading a file
+// of one family never puts the texts of another into its arena.
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +21,15 @@
 #include <vector>
 
 namespace qm::platform {
+
+// What a family chooses: the block size of its arenas, and up to how many characters a text is
+// kept inside the handle (0: every text points at characters outside it, which then never move
+// with the handle).
+template <std::size_t ArenaBlockSize, std::size_t InlineCapacity>
+struct TextFamily {
+    static constexpr std::size_t kArenaBlockSize = ArenaBlockSize;
+    static constexpr std::size_t kInlineCapacity = InlineCapacity;
+};
 
 // Monotonic storage for the texts read from one file. Blocks are few and large; nothing is
 // freed one by one. Reset() drops everything at once, when the file's model is gone.
@@ -147,7 +154,10 @@ class CompactText {
         bits_ = AddressOf(constant);
         return *this;
     }
-    ~CompactText() { Release(); }
+    ~CompactText() {
+        static_assert(sizeof(CompactText) == 8, "a text is one pointer wide");
+        Release();
+    }
 
     void Assign(std::string_view text);
     void assign(std::string_view text) { Assign(text); }

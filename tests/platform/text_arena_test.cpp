@@ -16,15 +16,8 @@ using qm::platform::CompactText;
 using qm::platform::FamilyTextArena;
 using qm::platform::TextConstant;
 
-struct ShortTextsInside {
-    static constexpr std::size_t kArenaBlockSize = std::size_t{2} << 20;
-    static constexpr std::size_t kInlineCapacity = 6;
-};
-
-struct EveryTextOutside {
-    static constexpr std::size_t kArenaBlockSize = std::size_t{1} << 20;
-    static constexpr std::size_t kInlineCapacity = 0;
-};
+struct ShortTextsInside : qm::platform::TextFamily<std::size_t{2} << 20, 6> {};
+struct EveryTextOutside : qm::platform::TextFamily<std::size_t{1} << 20, 0> {};
 
 template <class Family>
 class CompactTextTest : public ::testing::Test {
