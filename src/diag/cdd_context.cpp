@@ -14,7 +14,7 @@ void CddContext::ClearVariant() {
 }
 
 NanoXML* CddContext::ById(const std::string& id) const {
-    return ids.Find(id);
+    return ids != nullptr ? ids->Find(id) : nullptr;
 }
 
 void CddContext::Warn(const std::string& text) const {

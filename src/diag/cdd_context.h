@@ -10,8 +10,8 @@
 #include <unordered_set>
 
 #include "diag/diag_param.h"
-#include "diag/id_index.h"
 #include "diag/shared_text.h"
+#include "xml/id_table.h"
 
 class CDiagnoseLib;
 class NanoXML;
@@ -32,8 +32,10 @@ struct CddContext {
     NanoXML* protocolServices = nullptr;
     NanoXML* instance = nullptr;
 
-    // Every element of the document with an "id", the first of each value.
-    IdIndex ids;
+    // Every element of the document with an "id", the first of each value in document order:
+    // the reference resolution's table where that holds the same, else the build's own.
+    const xml::IdTable* ids = nullptr;
+    xml::IdTable ownIds;
     // Parameters that may still be made from this document: nested and re-used data types
     // cannot blow up beyond a multiple of the document's size.
     size_t parameterBudget = 0;

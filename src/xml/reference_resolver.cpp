@@ -609,8 +609,14 @@ bool OdxReferenceResolver::ResolveEntry(size_t entry, Failure& failure) const {
 // CDD
 
 void CddReferenceResolver::Collect(NanoXML* node) {
-    const std::string_view id = AttributeView(node, "id");
-    if (!id.empty()) identifiers_.try_emplace(id, node);
+    ++collected_;
+    // The table keeps a pointer to the value as it stands in the tree.
+    for (const NanoXMLAttribute& attribute : node->attributes) {
+        if (attribute.name == "id") {
+            identifiers_.Add(attribute.value, node);
+            break;
+        }
+    }
     if (!AttributeView(node, "idref").empty()) {
         work_.push_back(node);
         node->flags |= NanoXML::kFlagReference;
@@ -620,9 +626,8 @@ void CddReferenceResolver::Collect(NanoXML* node) {
 bool CddReferenceResolver::ResolveEntry(size_t entry, Failure& failure) const {
     NanoXML* node = work_[entry];
     const std::string_view idref = AttributeView(node, "idref");
-    const auto it = identifiers_.find(idref);
-    if (it != identifiers_.end()) {
-        MarkResolved(node, it->second);
+    if (NanoXML* target = identifiers_.Find(idref)) {
+        MarkResolved(node, target);
         return true;
     }
     failure.node = node;

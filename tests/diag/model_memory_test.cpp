@@ -11,7 +11,6 @@
 #include "diag/block_pool.h"
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
-#include "diag/id_index.h"
 #include "diag/shared_text.h"
 #include "diag_test_support.h"
 
@@ -162,35 +161,6 @@ TEST(DiagTypes, DerivedTypeNamesAreSharedAndExact) {
     EXPECT_EQ(BaseTypeCodeOf("Uint"), 16u);
     EXPECT_EQ(BaseTypeCodeOf("UINTX"), 0u);
     EXPECT_EQ(BaseTypeCodeOf(""), 0u);
-}
-
-TEST(CddIdIndex, FirstHolderWinsAcrossGrowth) {
-    // Elements only serve as distinct addresses here.
-    std::vector<NanoXML> elements(5000);
-    std::vector<std::string> ids;
-    for (size_t i = 0; i < elements.size(); ++i) ids.push_back("dt" + std::to_string(i));
-    IdIndex index;
-    EXPECT_EQ(index.Find("dt0"), nullptr);
-    for (size_t i = 0; i < elements.size(); ++i) index.Add(ids[i], &elements[i]);
-    // A second holder of a known id is not taken.
-    NanoXML later;
-    index.Add("dt7", &later);
-    index.Add("", &later);
-    index.Add("x", nullptr);
-    // An id holding a zero byte is never indexed (it could not be told from a shorter one).
-    index.Add(std::string("a\0b", 3), &later);
-    EXPECT_EQ(index.Size(), elements.size());
-    for (size_t i = 0; i < elements.size(); ++i) ASSERT_EQ(index.Find(ids[i]), &elements[i]) << i;
-    EXPECT_EQ(index.Find("dt5000"), nullptr);
-    EXPECT_EQ(index.Find("dt"), nullptr);
-    EXPECT_EQ(index.Find(""), nullptr);
-    EXPECT_EQ(index.Find("x"), nullptr);
-    EXPECT_EQ(index.Find("dt10000000"), nullptr);  // longer than any stored id
-    EXPECT_EQ(index.Find(std::string_view("a\0b", 3)), nullptr);
-    EXPECT_EQ(index.Find("a"), nullptr);
-    index.Clear();
-    EXPECT_EQ(index.Size(), 0u);
-    EXPECT_EQ(index.Find("dt1"), nullptr);
 }
 
 std::string CddWithRequest(const std::string& dataTypes, const std::string& request) {
