@@ -1,12 +1,76 @@
 #include "diag/cdd_context.h"
 
 #include <charconv>
+#include <cstring>
 
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
 #include "quillmere/xml.h"
 
 namespace qm::diag {
+
+namespace {
+
+uint64_t ReferenceHash(std::string_view text) {
+    // FNV-1a, then the high bits folded in: references are short and differ at their ends.
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash ^ (hash >> 29);
+}
+
+}  // namespace
+
+bool DataTypeMemos::Holds(const Slot& slot, std::string_view reference, uint64_t hash) {
+    if (slot.hash != hash || slot.size != reference.size()) return false;
+    const char* stored = reference.size() <= kInline ? slot.chars : slot.text;
+    return std::memcmp(stored, reference.data(), reference.size()) == 0;
+}
+
+void DataTypeMemos::Grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.assign(old.empty() ? 256 : old.size() * 2, Slot{});
+    const size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.memo == 0) continue;
+        size_t at = slot.hash & mask;
+        while (slots_[at].memo != 0) at = (at + 1) & mask;
+        slots_[at] = slot;
+    }
+}
+
+DataTypeMemos::Memo& DataTypeMemos::Find(std::string_view reference, bool& created) {
+    if ((memos_.size() + 1) * 2 > slots_.size()) Grow();
+    const uint64_t hash = ReferenceHash(reference);
+    const size_t mask = slots_.size() - 1;
+    size_t at = hash & mask;
+    for (; slots_[at].memo != 0; at = (at + 1) & mask) {
+        if (Holds(slots_[at], reference, hash)) {
+            created = false;
+            return memos_[slots_[at].memo - 1];
+        }
+    }
+    Slot& slot = slots_[at];
+    slot.hash = hash;
+    slot.size = static_cast<uint32_t>(reference.size());
+    if (reference.size() <= kInline) {
+        std::memcpy(slot.chars, reference.data(), reference.size());
+    } else {
+        slot.text = reference.data();
+    }
+    memos_.emplace_back();
+    slot.memo = static_cast<uint32_t>(memos_.size());
+    created = true;
+    return memos_.back();
+}
+
+void DataTypeMemos::Clear() {
+    std::vector<Slot>().swap(slots_);
+    memos_.clear();
+}
 
 void CddContext::ClearVariant() {
     ecu = templates = faultMemoryTemplate = dataTypes = nullptr;

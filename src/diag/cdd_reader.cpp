@@ -276,7 +276,7 @@ void BuildDocument(CddContext& context, CDiagnoseLib& library, NanoXML* root,
     }
     context.ids = nullptr;
     context.ownIds.Clear();
-    context.dataTypeMemos.clear();
+    context.dataTypeMemos.Clear();
     context.root = nullptr;
 }
 
@@ -316,7 +316,7 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
     context.library = nullptr;
     context.warned.clear();
     context.texts.Clear();
-    context.dataTypeMemos.clear();
+    context.dataTypeMemos.Clear();
     context.ClearVariant();
     library.AddTimeCdd(platform::TickCount() - start);
     return processed;

@@ -262,5 +262,51 @@ TEST(CddDataTypes, StructuresExpandAtEveryUseAndMissingTypesWarnOnce) {
     EXPECT_EQ(messages.find(warning, at + 1), std::string::npos);
 }
 
+TEST(CddDataTypes, ReferencesFindTheFirstHolderInDocumentOrder) {
+    // "dt" is held twice: by the type and, inside it, by an element that the reader completes
+    // first. Long references differ only in their last character.
+    const std::string types =
+        "<IDENT id='dt'><CVALUETYPE bl='16' enc='uns'/><QUAL id='dt'>inner</QUAL></IDENT>"
+        "<IDENT id='a_data_type_with_a_long_name_1'><CVALUETYPE bl='12' enc='uns'/></IDENT>"
+        "<IDENT id='a_data_type_with_a_long_name_2'><CVALUETYPE bl='4' enc='uns'/></IDENT>";
+    TempFile file("types_repeated.cdd",
+                  CddWithRequest(types,
+                                 "<CONSTCOMP id='a' dtref='dt'/>"
+                                 "<CONSTCOMP id='b' dtref='a_data_type_with_a_long_name_1'/>"
+                                 "<CONSTCOMP id='c' dtref='a_data_type_with_a_long_name_2'/>"
+                                 "<CONSTCOMP id='d' dtref='a_data_type_with_a_long_name_1'/>"
+                                 "<CONSTCOMP id='e' dtref='dt'/>"));
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    IUDSFunction* request = OnlyRequest(library);
+    ASSERT_NE(request, nullptr);
+    ASSERT_EQ(request->GetParamCount(), 5u);
+    const int32_t expected[] = {16, 12, 4, 12, 16};
+    for (uint64_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(request->GetParam(i)->GetBitLength(), expected[i]);
+    }
+}
+
+TEST(CddDataTypes, ManyTypesKeepTheirOwnFacts) {
+    // Enough distinct references to make the table of data types grow several times.
+    std::string types, request;
+    for (int i = 0; i < 1500; ++i) {
+        const std::string id = (i % 2 ? "t" : "a_rather_long_type_reference_") + std::to_string(i);
+        types += "<IDENT id='" + id + "'><CVALUETYPE bl='" + std::to_string(1 + i % 32) +
+                 "' enc='uns'/></IDENT>";
+        request += "<CONSTCOMP id='c" + std::to_string(i) + "' dtref='" + id + "'/>";
+    }
+    TempFile file("types_many.cdd", CddWithRequest(types, request));
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    IUDSFunction* request0 = OnlyRequest(library);
+    ASSERT_NE(request0, nullptr);
+    ASSERT_EQ(request0->GetParamCount(), 1500u);
+    for (uint64_t i = 0; i < 1500; ++i) {
+        ASSERT_EQ(request0->GetParam(i)->GetBitLength(), static_cast<int32_t>(1 + i % 32)) << i;
+    }
+}
+
 }  // namespace
 }  // namespace qm::diag::test
