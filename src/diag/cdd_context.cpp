@@ -5,23 +5,10 @@
 
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
+#include "platform/open_table.h"
 #include "quillmere/xml.h"
 
 namespace qm::diag {
-
-namespace {
-
-uint64_t ReferenceHash(std::string_view text) {
-    // FNV-1a, then the high bits folded in: references are short and differ at their ends.
-    uint64_t hash = 14695981039346656037ull;
-    for (const char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash ^ (hash >> 29);
-}
-
-}  // namespace
 
 bool DataTypeMemos::Holds(const Slot& slot, std::string_view reference, uint64_t hash) {
     if (slot.hash != hash || slot.size != reference.size()) return false;
@@ -30,21 +17,12 @@ bool DataTypeMemos::Holds(const Slot& slot, std::string_view reference, uint64_t
 }
 
 void DataTypeMemos::Grow() {
-    std::vector<Slot> old;
-    old.swap(slots_);
-    slots_.assign(old.empty() ? 256 : old.size() * 2, Slot{});
-    const size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.memo == 0) continue;
-        size_t at = slot.hash & mask;
-        while (slots_[at].memo != 0) at = (at + 1) & mask;
-        slots_[at] = slot;
-    }
+    platform::GrowTable(slots_, 256, [](const Slot& slot) { return slot.memo != 0; });
 }
 
 DataTypeMemos::Memo& DataTypeMemos::Find(std::string_view reference, bool& created) {
     if ((memos_.size() + 1) * 2 > slots_.size()) Grow();
-    const uint64_t hash = ReferenceHash(reference);
+    const uint64_t hash = platform::ShortTextHash(reference);
     const size_t mask = slots_.size() - 1;
     size_t at = hash & mask;
     for (; slots_[at].memo != 0; at = (at + 1) & mask) {

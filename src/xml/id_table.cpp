@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/open_table.h"
+
 namespace qm::xml {
 
 namespace {
@@ -12,16 +14,6 @@ void IdTable::Clear() {
     std::vector<Slot>().swap(slots_);
     count_ = 0;
     repeats_ = false;
-}
-
-uint64_t IdTable::HashOf(std::string_view id) {
-    // FNV-1a, then the high bits folded in: ids are short and differ in their last characters.
-    uint64_t hash = 14695981039346656037ull;
-    for (const char c : id) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash ^ (hash >> 29);
 }
 
 bool IdTable::Holds(const Slot& slot, std::string_view id, uint64_t hash) {
@@ -39,24 +31,15 @@ size_t IdTable::SlotOf(std::string_view id, uint64_t hash) const {
 }
 
 void IdTable::Grow() {
-    std::vector<Slot> old;
-    old.swap(slots_);
-    slots_.assign(old.empty() ? kFirstCapacity : old.size() * 2, Slot{});
-    const size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.node == nullptr) continue;
-        // Every id is distinct: the first empty slot is its place.
-        size_t at = slot.hash & mask;
-        while (slots_[at].node != nullptr) at = (at + 1) & mask;
-        slots_[at] = slot;
-    }
+    platform::GrowTable(slots_, kFirstCapacity,
+                        [](const Slot& slot) { return slot.node != nullptr; });
 }
 
 void IdTable::Add(const std::string& id, NanoXML* element) {
     // An id holding a zero byte could not be told from a shorter one: such ids are not indexed.
     if (id.empty() || element == nullptr || id.find('\0') != std::string::npos) return;
     if ((count_ + 1) * 2 > slots_.size()) Grow();
-    const uint64_t hash = HashOf(id);
+    const uint64_t hash = platform::ShortTextHash(id);
     Slot& slot = slots_[SlotOf(id, hash)];
     if (slot.node != nullptr) {
         repeats_ = true;
@@ -68,7 +51,7 @@ void IdTable::Add(const std::string& id, NanoXML* element) {
 
 NanoXML* IdTable::Find(std::string_view id) const {
     if (id.empty() || slots_.empty() || id.find('\0') != std::string_view::npos) return nullptr;
-    return slots_[SlotOf(id, HashOf(id))].node;
+    return slots_[SlotOf(id, platform::ShortTextHash(id))].node;
 }
 
 }  // namespace qm::xml

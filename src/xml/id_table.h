@@ -35,7 +35,6 @@ class IdTable {
         NanoXML* node = nullptr;
         uint64_t hash = 0;
     };
-    static uint64_t HashOf(std::string_view id);
     static bool Holds(const Slot& slot, std::string_view id, uint64_t hash);
     // The slot holding the id, or the empty slot where it would go.
     size_t SlotOf(std::string_view id, uint64_t hash) const;

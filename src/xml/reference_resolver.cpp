@@ -4,6 +4,8 @@
 #include <array>
 #include <thread>
 
+#include "platform/open_table.h"
+
 namespace qm::xml {
 
 namespace {
@@ -280,15 +282,7 @@ size_t ArxmlReferenceResolver::FindSlot(uint64_t hash, std::string_view shortNam
 }
 
 void ArxmlReferenceResolver::Grow() {
-    std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
-    const size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.head == 0) continue;
-        size_t i = slot.hash & mask;
-        while (slots_[i].head != 0) i = (i + 1) & mask;
-        slots_[i] = slot;
-    }
+    platform::GrowTable(slots_, 1024, [](const Slot& slot) { return slot.head != 0; });
 }
 
 void ArxmlReferenceResolver::AddTarget(NanoXML* shortName) {
