@@ -1,12 +1,54 @@
 #include "diag/cdd_context.h"
 
 #include <charconv>
+#include <cstring>
 
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
+#include "platform/open_table.h"
 #include "quillmere/xml.h"
 
 namespace qm::diag {
+
+bool DataTypeMemos::Holds(const Slot& slot, std::string_view reference, uint64_t hash) {
+    if (slot.hash != hash || slot.size != reference.size()) return false;
+    const char* stored = reference.size() <= kInline ? slot.chars : slot.text;
+    return std::memcmp(stored, reference.data(), reference.size()) == 0;
+}
+
+void DataTypeMemos::Grow() {
+    platform::GrowTable(slots_, 256, [](const Slot& slot) { return slot.memo != 0; });
+}
+
+DataTypeMemos::Memo& DataTypeMemos::Find(std::string_view reference, bool& created) {
+    if ((memos_.size() + 1) * 2 > slots_.size()) Grow();
+    const uint64_t hash = platform::ShortTextHash(reference);
+    const size_t mask = slots_.size() - 1;
+    size_t at = hash & mask;
+    for (; slots_[at].memo != 0; at = (at + 1) & mask) {
+        if (Holds(slots_[at], reference, hash)) {
+            created = false;
+            return memos_[slots_[at].memo - 1];
+        }
+    }
+    Slot& slot = slots_[at];
+    slot.hash = hash;
+    slot.size = static_cast<uint32_t>(reference.size());
+    if (reference.size() <= kInline) {
+        std::memcpy(slot.chars, reference.data(), reference.size());
+    } else {
+        slot.text = reference.data();
+    }
+    memos_.emplace_back();
+    slot.memo = static_cast<uint32_t>(memos_.size());
+    created = true;
+    return memos_.back();
+}
+
+void DataTypeMemos::Clear() {
+    std::vector<Slot>().swap(slots_);
+    memos_.clear();
+}
 
 void CddContext::ClearVariant() {
     ecu = templates = faultMemoryTemplate = dataTypes = nullptr;
@@ -14,7 +56,7 @@ void CddContext::ClearVariant() {
 }
 
 NanoXML* CddContext::ById(const std::string& id) const {
-    return ids.Find(id);
+    return ids != nullptr ? ids->Find(id) : nullptr;
 }
 
 void CddContext::Warn(const std::string& text) const {

@@ -3,20 +3,57 @@
 // reads from, the diagnostic instance whose services are being built, and an index of the
 // document's identifiers.
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "diag/diag_param.h"
-#include "diag/id_index.h"
 #include "diag/shared_text.h"
+#include "xml/id_table.h"
 
 class CDiagnoseLib;
 class NanoXML;
 
 namespace qm::diag {
+
+// What the build learnt about each data type named by "dtref": the type's element, looked up
+// once, and for a type without nested components the facts it gives every fresh parameter,
+// worked out once and copied from then on. Keyed by the reference text in one flat table that
+// keeps short references inline, so that a repeated reference costs a probe into a small array
+// and no walk through scattered nodes.
+class DataTypeMemos {
+  public:
+    struct Memo {
+        NanoXML* type = nullptr;
+        std::unique_ptr<CParam> facts;  // null for types with nested components
+    };
+    // The memo of the reference, made empty when there is none yet (created says so). The
+    // reference must stay in place while the table is used (an attribute value of the
+    // document); a memo stays where it is until Clear().
+    Memo& Find(std::string_view reference, bool& created);
+    void Clear();
+    size_t Size() const { return memos_.size(); }
+
+  private:
+    static constexpr size_t kInline = 16;
+    struct Slot {
+        uint64_t hash = 0;
+        uint32_t memo = 0;  // index + 1 into memos_, 0 for an empty slot
+        uint32_t size = 0;
+        union {
+            char chars[kInline];  // references up to kInline characters
+            const char* text;     // longer ones, in place
+        };
+    };
+    static bool Holds(const Slot& slot, std::string_view reference, uint64_t hash);
+    void Grow();
+
+    std::vector<Slot> slots_;  // a power of two in size, at most half full
+    std::deque<Memo> memos_;   // a deque: memos stay in place while the table grows
+};
 
 struct CddContext {
     CDiagnoseLib* library = nullptr;
@@ -32,8 +69,10 @@ struct CddContext {
     NanoXML* protocolServices = nullptr;
     NanoXML* instance = nullptr;
 
-    // Every element of the document with an "id", the first of each value.
-    IdIndex ids;
+    // Every element of the document with an "id", the first of each value in document order:
+    // the reference resolution's table where that holds the same, else the build's own.
+    const xml::IdTable* ids = nullptr;
+    xml::IdTable ownIds;
     // Parameters that may still be made from this document: nested and re-used data types
     // cannot blow up beyond a multiple of the document's size.
     size_t parameterBudget = 0;
@@ -42,13 +81,7 @@ struct CddContext {
     mutable std::unordered_set<std::string> warned;
     // One buffer per distinct text the parameters share (type names, units, data types).
     TextCache texts;
-    // A data type named by "dtref", looked up once. A type without nested components gives
-    // every fresh parameter the same facts: they are worked out once and copied from then on.
-    struct DataTypeMemo {
-        NanoXML* type = nullptr;
-        std::unique_ptr<CParam> facts;  // null for types with nested components
-    };
-    std::unordered_map<std::string_view, DataTypeMemo> dataTypeMemos;
+    DataTypeMemos dataTypeMemos;
 
     void ClearVariant();
     // The element with that id, or null.

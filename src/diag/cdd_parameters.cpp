@@ -1,7 +1,7 @@
 #include "diag/cdd_parameters.h"
 
 #include <cstdlib>
-#include <unordered_set>
+#include <string_view>
 
 #include "diag/diag_tables.h"
 #include "quillmere/xml.h"
@@ -13,13 +13,15 @@ namespace {
 // Deeper nesting than this is a reference cycle or a hostile file, never a real structure.
 constexpr int kMaxDepth = 40;
 
-const std::unordered_set<std::string_view> kMessageComponents = {
+// Component kinds are compared as plain lists: a length check rejects most names at once, which
+// beats hashing each child's name.
+constexpr std::string_view kMessageComponents[] = {
     "CONSTCOMP",           "STATICCOMP",         "MUXCOMP",     "SIMPLEPROXYCOMP",
     "GROUPOFDTCPROXYCOMP", "STATUSDTCPROXYCOMP", "EOSITERCOMP",
 };
 
 // Elements that become parameters inside structures, contents and cases.
-const std::unordered_set<std::string_view> kNestedComponents = {
+constexpr std::string_view kNestedComponents[] = {
     "CONSTCOMP",
     "STATICCOMP",
     "MUXCOMP",
@@ -40,6 +42,14 @@ const std::unordered_set<std::string_view> kNestedComponents = {
     "DIDDATAREF",
     "DTCSTATUSBITGROUP",
 };
+
+template <size_t N>
+bool IsOneOf(std::string_view name, const std::string_view (&names)[N]) {
+    for (const std::string_view candidate : names) {
+        if (candidate.size() == name.size() && candidate == name) return true;
+    }
+    return false;
+}
 
 // Data type elements that may stand inline in a data object.
 bool IsDataTypeElement(NanoXML* element) {
@@ -71,7 +81,7 @@ void AppendSubParam(CParam& owner, std::unique_ptr<CParam> sub) {
 }
 
 bool IsNestedComponent(const NanoXML* element) {
-    return kNestedComponents.count(element->name) != 0;
+    return IsOneOf(element->name, kNestedComponents);
 }
 
 size_t CountNestedComponents(const NanoXML* element) {
@@ -294,8 +304,8 @@ void TakeTypeFacts(const CParam& facts, CParam& param) {
 void ReadDataObject(CddContext& context, NanoXML* element, CParam& param, int depth) {
     const std::string& reference = AttributeText(*element, "dtref");
     if (!reference.empty()) {
-        auto [memo, created] = context.dataTypeMemos.try_emplace(std::string_view(reference));
-        CddContext::DataTypeMemo& known = memo->second;
+        bool created = false;
+        DataTypeMemos::Memo& known = context.dataTypeMemos.Find(reference, created);
         if (created) known.type = context.ById(reference);
         NanoXML* type = known.type;
         if (type == nullptr) {
@@ -529,7 +539,7 @@ std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, i
 }  // namespace
 
 bool IsMessageComponent(const std::string& name) {
-    return kMessageComponents.count(name) != 0;
+    return IsOneOf(name, kMessageComponents);
 }
 
 std::unique_ptr<CParam> ReadComponent(CddContext& context, NanoXML* element, int depth) {

@@ -28,17 +28,24 @@ CddContext& ProcessContext() {
 constexpr size_t kParametersPerElement = 16;
 constexpr size_t kMinimumParameterBudget = 1 << 16;
 
+void SetParameterBudget(CddContext& context, size_t elements) {
+    context.parameterBudget = std::max(kMinimumParameterBudget, elements * kParametersPerElement);
+    context.budgetReported = false;
+}
+
+// The build's own table of the document's ids, the first holder in document order of each.
 void IndexIdentifiers(CddContext& context, NanoXML* root) {
-    context.ids.Clear();
+    context.ownIds.Clear();
     size_t elements = 0;
     std::vector<NanoXML*> pending{root};
     while (!pending.empty()) {
         NanoXML* node = pending.back();
         pending.pop_back();
         ++elements;
+        // The first "id" names the element, as for every attribute lookup.
         for (const NanoXMLAttribute& attribute : node->attributes) {
-            if (attribute.name == "id" && !attribute.value.empty()) {
-                context.ids.Add(attribute.value, node);
+            if (attribute.name == "id") {
+                context.ownIds.Add(attribute.value, node);
                 break;
             }
         }
@@ -46,8 +53,8 @@ void IndexIdentifiers(CddContext& context, NanoXML* root) {
         for (auto it = node->children.rbegin(); it != node->children.rend(); ++it)
             pending.push_back(*it);
     }
-    context.parameterBudget = std::max(kMinimumParameterBudget, elements * kParametersPerElement);
-    context.budgetReported = false;
+    context.ids = &context.ownIds;
+    SetParameterBudget(context, elements);
 }
 
 NanoXML* Path(NanoXML* root, const char* first, const char* second) {
@@ -230,9 +237,17 @@ std::unique_ptr<CExtDocument> BuildExtDocument(CddContext& context, NanoXML* ele
     return document;
 }
 
-void BuildDocument(CddContext& context, CDiagnoseLib& library, NanoXML* root) {
+// ids, when given, is the table of the document's ids that the reference resolution collected,
+// with the number of its elements.
+void BuildDocument(CddContext& context, CDiagnoseLib& library, NanoXML* root,
+                   const xml::IdTable* ids, size_t elements) {
     context.root = root;
-    IndexIdentifiers(context, root);
+    if (ids != nullptr) {
+        context.ids = ids;
+        SetParameterBudget(context, elements);
+    } else {
+        IndexIdentifiers(context, root);
+    }
     for (NanoXML* ecudoc : root->children) {
         if (ecudoc->name != "ECUDOC") continue;
         if (NanoXML* ecu = ecudoc->GetChild("ECU", false)) {
@@ -259,8 +274,9 @@ void BuildDocument(CddContext& context, CDiagnoseLib& library, NanoXML* root) {
             }
         }
     }
-    context.ids.Clear();
-    context.dataTypeMemos.clear();
+    context.ids = nullptr;
+    context.ownIds.Clear();
+    context.dataTypeMemos.Clear();
     context.root = nullptr;
 }
 
@@ -279,27 +295,28 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
     for (NanoXML* root : documents) {
         if (root->name != "CANDELA") continue;
         processed = 1;
-        {
-            // The resolver's tables go before the build starts, so that they do not add to
-            // the build's peak memory.
-            xml::CddReferenceResolver resolver;
-            for (NanoXML* document : documents) {
-                resolver.Collect(document);
-                resolver.CollectTree(document);
-            }
-            const uint32_t resolveStart = platform::TickCount();
-            resolver.Resolve(tree);
-            library.AppendMessage(resolver.Messages());
-            library.AppendMessage("CDD Refs multicore: " +
-                                  FormatMilliseconds(resolveStart, platform::TickCount()) + "\r\n");
-            library.SetFormat("CANDELA_" + AttributeText(*root, "dtdvers"));
+        xml::CddReferenceResolver resolver;
+        for (NanoXML* document : documents) {
+            resolver.Collect(document);
+            resolver.CollectTree(document);
         }
-        BuildDocument(context, library, root);
+        const uint32_t resolveStart = platform::TickCount();
+        resolver.Resolve(tree);
+        library.AppendMessage(resolver.Messages());
+        library.AppendMessage("CDD Refs multicore: " +
+                              FormatMilliseconds(resolveStart, platform::TickCount()) + "\r\n");
+        library.SetFormat("CANDELA_" + AttributeText(*root, "dtdvers"));
+        // The resolution collected every element of every document, the first holder of an id
+        // in the order the reader completes elements. For a lone document whose ids are all
+        // distinct that is the build's table too; otherwise the build makes its own.
+        const bool shareIds = documents.size() == 1 && !resolver.Identifiers().HasRepeats();
+        BuildDocument(context, library, root, shareIds ? &resolver.Identifiers() : nullptr,
+                      resolver.CollectedCount());
     }
     context.library = nullptr;
     context.warned.clear();
     context.texts.Clear();
-    context.dataTypeMemos.clear();
+    context.dataTypeMemos.Clear();
     context.ClearVariant();
     library.AddTimeCdd(platform::TickCount() - start);
     return processed;

@@ -12,6 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/open_table.h"
+
 namespace qm::ldf {
 
 inline constexpr uint32_t kNotListed = 0xFFFFFFFFu;
@@ -232,14 +234,7 @@ class NameIndex {
     };
 
     void Grow() {
-        std::vector<Slot> old = std::move(slots_);
-        slots_.assign(old.empty() ? 64 : old.size() * 2, Slot());
-        for (const Slot& slot : old) {
-            if (!slot.item) continue;
-            size_t at = static_cast<size_t>(slot.hash) & (slots_.size() - 1);
-            while (slots_[at].item) at = (at + 1) & (slots_.size() - 1);
-            slots_[at] = slot;
-        }
+        platform::GrowTable(slots_, 64, [](const Slot& slot) { return slot.item != nullptr; });
     }
 
     std::vector<Slot> slots_;

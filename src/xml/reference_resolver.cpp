@@ -4,6 +4,8 @@
 #include <array>
 #include <thread>
 
+#include "platform/open_table.h"
+
 namespace qm::xml {
 
 namespace {
@@ -280,15 +282,7 @@ size_t ArxmlReferenceResolver::FindSlot(uint64_t hash, std::string_view shortNam
 }
 
 void ArxmlReferenceResolver::Grow() {
-    std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
-    const size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.head == 0) continue;
-        size_t i = slot.hash & mask;
-        while (slots_[i].head != 0) i = (i + 1) & mask;
-        slots_[i] = slot;
-    }
+    platform::GrowTable(slots_, 1024, [](const Slot& slot) { return slot.head != 0; });
 }
 
 void ArxmlReferenceResolver::AddTarget(NanoXML* shortName) {
@@ -609,8 +603,14 @@ bool OdxReferenceResolver::ResolveEntry(size_t entry, Failure& failure) const {
 // CDD
 
 void CddReferenceResolver::Collect(NanoXML* node) {
-    const std::string_view id = AttributeView(node, "id");
-    if (!id.empty()) identifiers_.try_emplace(id, node);
+    ++collected_;
+    // The table keeps a pointer to the value as it stands in the tree.
+    for (const NanoXMLAttribute& attribute : node->attributes) {
+        if (attribute.name == "id") {
+            identifiers_.Add(attribute.value, node);
+            break;
+        }
+    }
     if (!AttributeView(node, "idref").empty()) {
         work_.push_back(node);
         node->flags |= NanoXML::kFlagReference;
@@ -620,9 +620,8 @@ void CddReferenceResolver::Collect(NanoXML* node) {
 bool CddReferenceResolver::ResolveEntry(size_t entry, Failure& failure) const {
     NanoXML* node = work_[entry];
     const std::string_view idref = AttributeView(node, "idref");
-    const auto it = identifiers_.find(idref);
-    if (it != identifiers_.end()) {
-        MarkResolved(node, it->second);
+    if (NanoXML* target = identifiers_.Find(idref)) {
+        MarkResolved(node, target);
         return true;
     }
     failure.node = node;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "quillmere/xml.h"
+#include "xml/id_table.h"
 
 namespace qm::xml {
 
@@ -228,6 +229,10 @@ class CddReferenceResolver : public ReferenceResolver {
   public:
     void Collect(NanoXML* node) override;
     const std::string& Messages() const { return messages_; }
+    // Every collected element with an "id", the first collected of each value.
+    const IdTable& Identifiers() const { return identifiers_; }
+    // The number of elements collected.
+    size_t CollectedCount() const { return collected_; }
 
   protected:
     size_t WorkCount() const override { return work_.size(); }
@@ -235,9 +240,10 @@ class CddReferenceResolver : public ReferenceResolver {
     void Report(const std::string& lines) override { messages_ += lines; }
 
   private:
-    std::unordered_map<std::string_view, NanoXML*> identifiers_;
+    IdTable identifiers_;
     std::vector<NanoXML*> work_;
     std::string messages_;
+    size_t collected_ = 0;
 };
 
 }  // namespace qm::xml

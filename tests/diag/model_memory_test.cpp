@@ -11,7 +11,6 @@
 #include "diag/block_pool.h"
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
-#include "diag/id_index.h"
 #include "diag/shared_text.h"
 #include "diag_test_support.h"
 
@@ -164,35 +163,6 @@ TEST(DiagTypes, DerivedTypeNamesAreSharedAndExact) {
     EXPECT_EQ(BaseTypeCodeOf(""), 0u);
 }
 
-TEST(CddIdIndex, FirstHolderWinsAcrossGrowth) {
-    // Elements only serve as distinct addresses here.
-    std::vector<NanoXML> elements(5000);
-    std::vector<std::string> ids;
-    for (size_t i = 0; i < elements.size(); ++i) ids.push_back("dt" + std::to_string(i));
-    IdIndex index;
-    EXPECT_EQ(index.Find("dt0"), nullptr);
-    for (size_t i = 0; i < elements.size(); ++i) index.Add(ids[i], &elements[i]);
-    // A second holder of a known id is not taken.
-    NanoXML later;
-    index.Add("dt7", &later);
-    index.Add("", &later);
-    index.Add("x", nullptr);
-    // An id holding a zero byte is never indexed (it could not be told from a shorter one).
-    index.Add(std::string("a\0b", 3), &later);
-    EXPECT_EQ(index.Size(), elements.size());
-    for (size_t i = 0; i < elements.size(); ++i) ASSERT_EQ(index.Find(ids[i]), &elements[i]) << i;
-    EXPECT_EQ(index.Find("dt5000"), nullptr);
-    EXPECT_EQ(index.Find("dt"), nullptr);
-    EXPECT_EQ(index.Find(""), nullptr);
-    EXPECT_EQ(index.Find("x"), nullptr);
-    EXPECT_EQ(index.Find("dt10000000"), nullptr);  // longer than any stored id
-    EXPECT_EQ(index.Find(std::string_view("a\0b", 3)), nullptr);
-    EXPECT_EQ(index.Find("a"), nullptr);
-    index.Clear();
-    EXPECT_EQ(index.Size(), 0u);
-    EXPECT_EQ(index.Find("dt1"), nullptr);
-}
-
 std::string CddWithRequest(const std::string& dataTypes, const std::string& request) {
     return "<?xml version='1.0' encoding='utf-8'?>\n<CANDELA dtdvers='7.0'><ECUDOC>"
            "<DATATYPES>" +
@@ -290,6 +260,52 @@ TEST(CddDataTypes, StructuresExpandAtEveryUseAndMissingTypesWarnOnce) {
     const size_t at = messages.find(warning);
     ASSERT_NE(at, std::string::npos) << messages;
     EXPECT_EQ(messages.find(warning, at + 1), std::string::npos);
+}
+
+TEST(CddDataTypes, ReferencesFindTheFirstHolderInDocumentOrder) {
+    // "dt" is held twice: by the type and, inside it, by an element that the reader completes
+    // first. Long references differ only in their last character.
+    const std::string types =
+        "<IDENT id='dt'><CVALUETYPE bl='16' enc='uns'/><QUAL id='dt'>inner</QUAL></IDENT>"
+        "<IDENT id='a_data_type_with_a_long_name_1'><CVALUETYPE bl='12' enc='uns'/></IDENT>"
+        "<IDENT id='a_data_type_with_a_long_name_2'><CVALUETYPE bl='4' enc='uns'/></IDENT>";
+    TempFile file("types_repeated.cdd",
+                  CddWithRequest(types,
+                                 "<CONSTCOMP id='a' dtref='dt'/>"
+                                 "<CONSTCOMP id='b' dtref='a_data_type_with_a_long_name_1'/>"
+                                 "<CONSTCOMP id='c' dtref='a_data_type_with_a_long_name_2'/>"
+                                 "<CONSTCOMP id='d' dtref='a_data_type_with_a_long_name_1'/>"
+                                 "<CONSTCOMP id='e' dtref='dt'/>"));
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    IUDSFunction* request = OnlyRequest(library);
+    ASSERT_NE(request, nullptr);
+    ASSERT_EQ(request->GetParamCount(), 5u);
+    const int32_t expected[] = {16, 12, 4, 12, 16};
+    for (uint64_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(request->GetParam(i)->GetBitLength(), expected[i]);
+    }
+}
+
+TEST(CddDataTypes, ManyTypesKeepTheirOwnFacts) {
+    // Enough distinct references to make the table of data types grow several times.
+    std::string types, request;
+    for (int i = 0; i < 1500; ++i) {
+        const std::string id = (i % 2 ? "t" : "a_rather_long_type_reference_") + std::to_string(i);
+        types += "<IDENT id='" + id + "'><CVALUETYPE bl='" + std::to_string(1 + i % 32) +
+                 "' enc='uns'/></IDENT>";
+        request += "<CONSTCOMP id='c" + std::to_string(i) + "' dtref='" + id + "'/>";
+    }
+    TempFile file("types_many.cdd", CddWithRequest(types, request));
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    IUDSFunction* request0 = OnlyRequest(library);
+    ASSERT_NE(request0, nullptr);
+    ASSERT_EQ(request0->GetParamCount(), 1500u);
+    for (uint64_t i = 0; i < 1500; ++i) {
+        ASSERT_EQ(request0->GetParam(i)->GetBitLength(), static_cast<int32_t>(1 + i % 32)) << i;
+    }
 }
 
 }  // namespace

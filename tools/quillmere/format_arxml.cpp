@@ -9,6 +9,7 @@
 #include <string>
 
 #include "arxml_com/netconfig_arxml_file.h"
+#include "exit_owned.h"
 #include "format.h"
 
 namespace qmtool {
@@ -23,7 +24,7 @@ constexpr const char* kExampleName = "bus_system.arxml";
 
 // A loaded file with the reference lines the resolution wrote to the process-wide log.
 struct LoadedArxml {
-    std::unique_ptr<NetConfigArxmlFile> file = std::make_unique<NetConfigArxmlFile>();
+    ExitOwned<NetConfigArxmlFile> file = MakeExitOwned<NetConfigArxmlFile>();
     bool ok = false;
     std::vector<std::string> unresolved;
 };

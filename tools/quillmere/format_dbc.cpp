@@ -9,6 +9,7 @@
 #include "dbc/dbc_decode.h"
 #include "dbc/dbc_enums.h"
 #include "dbc/netconfig_dbc_file.h"
+#include "exit_owned.h"
 #include "format.h"
 
 namespace qmtool {
@@ -42,8 +43,8 @@ Json Number(double value) {
 
 // The tool reads tolerantly unless --exact asks for the reader that stops at the first line it
 // does not know.
-std::unique_ptr<NetConfigDbcFile> LoadDbc(const std::string& path, const Options& options) {
-    auto file = std::make_unique<NetConfigDbcFile>();
+ExitOwned<NetConfigDbcFile> LoadDbc(const std::string& path, const Options& options) {
+    auto file = MakeExitOwned<NetConfigDbcFile>();
     file->SetTolerantReading(!options.exact);
     file->Load(path.c_str());
     if (file->GetStatus() == kDbcFileNotOpened) throw ToolError("cannot open '" + path + "'");
@@ -403,7 +404,7 @@ class DbcFormat : public FileFormat {
         return *slot;
     }
 
-    std::map<std::string, std::unique_ptr<NetConfigDbcFile>> cache_;
+    std::map<std::string, ExitOwned<NetConfigDbcFile>> cache_;
 };
 
 }  // namespace

@@ -18,6 +18,7 @@
 
 #include "diag/diagnose_lib.h"
 #include "diag_json.h"
+#include "exit_owned.h"
 #include "format.h"
 #include "text_encoding.h"
 
@@ -121,7 +122,7 @@ class SlowLoadNotice {
 };
 
 struct LoadedCdd {
-    std::unique_ptr<CDiagnoseLib> library = std::make_unique<CDiagnoseLib>();
+    ExitOwned<CDiagnoseLib> library = MakeExitOwned<CDiagnoseLib>();
     DiagKind kind = DiagKind::kCdd;
     bool ok = false;
     // What the build wrote to the process-wide XML message log during this load.

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "exit_owned.h"
 #include "format.h"
 #include "ldf/ldf_encoding.h"
 #include "ldf/ldf_signal.h"
@@ -52,8 +53,8 @@ Json Number(double value) {
     return std::isfinite(value) ? Json(value) : Json(nullptr);
 }
 
-std::unique_ptr<NetConfigLdfFile> LoadLdf(const std::string& path) {
-    auto file = std::make_unique<NetConfigLdfFile>();
+ExitOwned<NetConfigLdfFile> LoadLdf(const std::string& path) {
+    auto file = MakeExitOwned<NetConfigLdfFile>();
     file->Load(path.c_str());
     if (file->GetResultCode() == 254) throw ToolError("cannot open '" + path + "'");
     return file;
@@ -458,7 +459,7 @@ class LdfFormat : public FileFormat {
         return *slot;
     }
 
-    std::map<std::string, std::unique_ptr<NetConfigLdfFile>> cache_;
+    std::map<std::string, ExitOwned<NetConfigLdfFile>> cache_;
 };
 
 }  // namespace

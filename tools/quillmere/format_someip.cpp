@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "exit_owned.h"
 #include "format.h"
 #include "format_someip.h"
 #include "quillmere/someip.h"
@@ -20,7 +21,7 @@ namespace {
 constexpr const char* kExampleName = "someip_services.arxml";
 
 struct LoadedDatabase {
-    std::unique_ptr<CArxmlDatabase> database = std::make_unique<CArxmlDatabase>();
+    ExitOwned<CArxmlDatabase> database = MakeExitOwned<CArxmlDatabase>();
     bool ok = false;
     std::vector<std::string> unresolved;
 };

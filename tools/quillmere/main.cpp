@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "exit_owned.h"
 #include "format.h"
 #include "format_container.h"
 #include "format_someip.h"
@@ -282,7 +283,8 @@ int RunConvert(const std::vector<std::string>& paths, const Options& options) {
 }
 
 int RunXml(const std::string& path, bool stats, const Options& options) {
-    NanoXML root;
+    const ExitOwned<NanoXML> document = MakeExitOwned<NanoXML>();
+    NanoXML& root = *document;
     auto start = std::chrono::steady_clock::now();
     int ok = root.LoadFile(path.c_str());
     double seconds =
@@ -427,6 +429,9 @@ int main(int argc, char** argv) {
     demo->add_option("--examples", examples, "folder of the examples");
 
     CLI11_PARSE(app, argc, argv);
+    // A command over one file (or one set read together) ends the process when it is done.
+    LeaveModelsToExit(((*info || *dump || *check) && paths.size() == 1) || *decode || *xml ||
+                      *someip || *header || *encodeRequest);
     try {
         if (*version) return RunVersion(options);
         if (*info) return RunInfo(paths, options);
