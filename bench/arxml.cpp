@@ -14,6 +14,7 @@
 #include "arxml_com/netconfig_arxml_file.h"
 #include "common/arxml_generator.h"
 #include "common/peak_memory.h"
+#include "common/run_benchmarks.h"
 #include "xml/reference_resolver.h"
 
 namespace {
@@ -118,31 +119,23 @@ BENCHMARK(BM_ArxmlCollectReferences)->Unit(benchmark::kMillisecond)->MinTime(2.0
 // The resident peak of one load above what the process held before it.
 void ReportPeakMemory() {
     const GeneratedFile& input = Generated();
-    const size_t before = qm::bench::ReadStatusField("VmRSS:");
-    qm::bench::ResetPeakResident();
+    qm::bench::LoadPeak peak;
     {
         NetConfigArxmlFile file;
         file.Load(input.path.string().c_str());
     }
-    const size_t peak = qm::bench::ReadStatusField("VmHWM:");
-    const double growth = peak > before ? static_cast<double>(peak - before) : 0.0;
+    peak.Finish();
     const auto& f = input.figures;
     std::printf(
         "Generated AUTOSAR 4 system: %.1f MB, %zu clusters, %zu ECUs, %zu PDUs, %zu signals, "
         "%zu references\n",
         f.bytes / 1e6, f.clusters, f.ecus, f.pdus, f.signals, f.references);
-    std::printf("Peak memory of one load: %.1f MB above %.1f MB resident = %.2f x the file\n",
-                growth / 1e6, before / 1e6, growth / static_cast<double>(f.bytes));
+    peak.Print(f.bytes);
     std::fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    ReportPeakMemory();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return qm::bench::RunBenchmarks(argc, argv, ReportPeakMemory);
 }

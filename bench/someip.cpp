@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/peak_memory.h"
+#include "common/run_benchmarks.h"
 #include "common/someip_generator.h"
 #include "someip/arxml_database.h"
 
@@ -91,8 +92,7 @@ BENCHMARK(BM_SomeIpHeader)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseReal
 // The first load of the process, timed, with the resident peak above what the process held.
 void ReportFreshLoad() {
     const GeneratedFile& input = Generated();
-    const size_t before = qm::bench::ReadStatusField("VmRSS:");
-    qm::bench::ResetPeakResident();
+    qm::bench::LoadPeak peak;
     double seconds = 0;
     double cpuSeconds = 0;
     qm::someip::LoadTimes t;
@@ -106,8 +106,7 @@ void ReportFreshLoad() {
         cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         t = db.Times();
     }
-    const size_t peak = qm::bench::ReadStatusField("VmHWM:");
-    const double growth = peak > before ? static_cast<double>(peak - before) : 0.0;
+    peak.Finish();
     const auto& f = input.figures;
     std::printf(
         "Generated SOME/IP description: %.1f MB, %zu services, %zu fields, %zu event groups, "
@@ -120,18 +119,12 @@ void ReportFreshLoad() {
         seconds * 1000, f.bytes / 1e6 / seconds, cpuSeconds * 1000, f.bytes / 1e6 / cpuSeconds,
         t.parse, t.resolve, t.merge, t.ecus, t.ethernet + t.clusterPackage, t.services, t.araTypes,
         t.rizTypes, t.structures, t.configurations);
-    std::printf("Peak memory of one load: %.1f MB above %.1f MB resident = %.2f x the file\n",
-                growth / 1e6, before / 1e6, growth / static_cast<double>(f.bytes));
+    peak.Print(f.bytes);
     std::fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    ReportFreshLoad();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return qm::bench::RunBenchmarks(argc, argv, ReportFreshLoad);
 }

@@ -127,11 +127,11 @@ Timing BestNanoXmlTiming(const std::string& input, int runs) {
 // multiple of the input size.
 double PeakMultiple(const std::string& input, size_t& elements) {
     malloc_trim(0);  // freed memory kept by the allocator would hide the growth
-    const size_t before = qm::bench::ReadStatusField("VmRSS:");
-    qm::bench::ResetPeakResident();
+    qm::bench::LoadPeak peak;
     elements = ParseWithNanoXml(input) + 1;
-    const size_t peak = qm::bench::ReadStatusField("VmHWM:");
-    return static_cast<double>(peak - before + input.size()) / static_cast<double>(input.size());
+    peak.Finish();
+    const double bytes = static_cast<double>(input.size());
+    return (peak.GrowthBytes() + bytes) / bytes;
 }
 
 void ReportOne(const std::string& label, const std::string& input, int runs) {

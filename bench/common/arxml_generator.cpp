@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/xml_generator.h"
+
 namespace qm::bench {
 
 namespace {
@@ -94,15 +96,7 @@ class Writer {
 
   private:
     void Indent() { text_.append(static_cast<size_t>(depth_) * 2, ' '); }
-    std::string Uuid() {
-        static const char kHex[] = "0123456789abcdef";
-        std::string uuid = " UUID=\"";
-        for (int i = 0; i < 32; ++i) {
-            if (i == 8 || i == 12 || i == 16 || i == 20) uuid += '-';
-            uuid += kHex[random_() & 15];
-        }
-        return uuid + "\"";
-    }
+    std::string Uuid() { return UuidAttribute(random_); }
 
     std::mt19937 random_;
     std::string text_;

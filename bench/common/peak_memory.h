@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -35,5 +36,28 @@ inline std::size_t ReadStatusField(const char* field) {
 inline void ResetPeakResident() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
+
+// The resident peak of one load above what the process held before it. Made right before the
+// load (it reads the resident size and resets the peak), finished right after it.
+class LoadPeak {
+  public:
+    LoadPeak() : before_(ReadStatusField("VmRSS:")) { ResetPeakResident(); }
+
+    void Finish() {
+        const std::size_t peak = ReadStatusField("VmHWM:");
+        growth_ = peak > before_ ? static_cast<double>(peak - before_) : 0.0;
+    }
+    // The rise of the peak above the resident size before the load, in bytes.
+    double GrowthBytes() const { return growth_; }
+    void Print(std::size_t fileBytes) const {
+        std::printf("Peak memory of one load: %.1f MB above %.1f MB resident = %.2f x the file\n",
+                    growth_ / 1e6, static_cast<double>(before_) / 1e6,
+                    growth_ / static_cast<double>(fileBytes));
+    }
+
+  private:
+    std::size_t before_;
+    double growth_ = 0.0;
+};
 
 }  // namespace qm::bench

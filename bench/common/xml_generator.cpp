@@ -4,6 +4,16 @@
 
 namespace qm::bench {
 
+std::string UuidAttribute(std::mt19937& random) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string uuid = " UUID=\"";
+    for (int i = 0; i < 32; ++i) {
+        if (i == 8 || i == 12 || i == 16 || i == 20) uuid += '-';
+        uuid += kHex[random() & 15];
+    }
+    return uuid + "\"";
+}
+
 namespace {
 
 class DocumentWriter {
@@ -35,15 +45,7 @@ class DocumentWriter {
         out_ += name;
         out_ += ">\n";
     }
-    std::string Uuid() {
-        static const char kHex[] = "0123456789abcdef";
-        std::string uuid = " UUID=\"";
-        for (int i = 0; i < 32; ++i) {
-            if (i == 8 || i == 12 || i == 16 || i == 20) uuid += '-';
-            uuid += kHex[random_() & 15];
-        }
-        return uuid + "\"";
-    }
+    std::string Uuid() { return UuidAttribute(random_); }
     uint32_t Number(uint32_t limit) { return random_() % limit; }
     size_t Size() const { return out_.size(); }
     std::string& Text() { return out_; }

@@ -23,15 +23,15 @@ char* Fill(char* block, std::string_view text) {
 
 }  // namespace
 
-char* TextArena::Allocate(std::size_t bytes) {
+char* TextArena::Allocate(std::size_t bytes, std::size_t blockSize) {
     bytes = RoundUp4(bytes);
     if (static_cast<std::size_t>(end_ - next_) < bytes) {
-        const std::size_t size = bytes > blockSize_ / 4 ? bytes : blockSize_;
+        const std::size_t size = bytes > blockSize / 4 ? bytes : blockSize;
         char* block = static_cast<char*>(std::malloc(size));
         if (!block) throw std::bad_alloc();
         blocks_.push_back(block);
         reserved_ += size;
-        if (size != blockSize_) return block;
+        if (size != blockSize) return block;
         next_ = block;
         end_ = block + size;
     }
@@ -49,9 +49,11 @@ void TextArena::Reset() {
 
 namespace stored_text {
 
-uintptr_t Store(std::string_view text, TextArena* arena) {
+uintptr_t Store(std::string_view text, TextArena* arena, std::size_t blockSize) {
     const std::size_t bytes = kPrefix + text.size() + 1;
-    if (arena != nullptr) return reinterpret_cast<uintptr_t>(Fill(arena->Allocate(bytes), text));
+    if (arena != nullptr) {
+        return reinterpret_cast<uintptr_t>(Fill(arena->Allocate(bytes, blockSize), text));
+    }
     char* block = static_cast<char*>(::operator new(RoundUp4(bytes)));
     return reinterpret_cast<uintptr_t>(Fill(block, text)) | kOwned;
 }

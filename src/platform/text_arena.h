@@ -32,18 +32,20 @@ struct TextFamily {
 };
 
 // Monotonic storage for the texts read from one file. Blocks are few and large; nothing is
-// freed one by one. Reset() drops everything at once, when the file's model is gone.
+// freed one by one. Reset() drops everything at once, when the file's model is gone. The block
+// size is the family's, given with each request, so that an arena costs no more room in a file
+// object than its blocks' bookkeeping.
 class TextArena {
   public:
-    explicit TextArena(std::size_t blockSize) : blockSize_(blockSize) {}
+    TextArena() = default;
     TextArena(const TextArena&) = delete;
     TextArena& operator=(const TextArena&) = delete;
     ~TextArena() { Reset(); }
 
     // Room for bytes, 4-byte aligned. A request the current block has no room for opens a new
-    // block; one over a quarter block gets a block of its own size instead, and the current
-    // block's remaining room stays in use.
-    char* Allocate(std::size_t bytes);
+    // block of blockSize; one over a quarter block gets a block of its own size instead, and
+    // the current block's remaining room stays in use.
+    char* Allocate(std::size_t bytes, std::size_t blockSize);
     void Reset();
     std::size_t BytesReserved() const { return reserved_; }
 
@@ -52,7 +54,6 @@ class TextArena {
     char* next_ = nullptr;
     char* end_ = nullptr;
     std::size_t reserved_ = 0;
-    std::size_t blockSize_;
 };
 
 // The arena of one family's texts, with the one its texts go to on this thread while a file is
@@ -60,7 +61,9 @@ class TextArena {
 template <class Family>
 class FamilyTextArena : public TextArena {
   public:
-    FamilyTextArena() : TextArena(Family::kArenaBlockSize) {}
+    char* Allocate(std::size_t bytes) {
+        return TextArena::Allocate(bytes, Family::kArenaBlockSize);
+    }
 
     static FamilyTextArena* Current() { return current_; }
 
@@ -94,9 +97,9 @@ inline std::size_t LengthOf(const char* characters) {
     return length;
 }
 
-// Stores text in arena, or without one in a heap block of its own; returns the characters'
-// address, with kOwned set for a heap block.
-uintptr_t Store(std::string_view text, TextArena* arena);
+// Stores text in arena (in blocks of blockSize), or without one in a heap block of its own;
+// returns the characters' address, with kOwned set for a heap block.
+uintptr_t Store(std::string_view text, TextArena* arena, std::size_t blockSize);
 // Frees a heap block that Store made (the address without kOwned).
 void FreeOwned(const char* characters) noexcept;
 
@@ -287,7 +290,8 @@ void CompactText<Family>::Assign(std::string_view text) {
         return;
     }
     // The new characters are stored before the old are released: text may view them.
-    const uint64_t stored = stored_text::Store(text, FamilyTextArena<Family>::Current());
+    const uint64_t stored =
+        stored_text::Store(text, FamilyTextArena<Family>::Current(), Family::kArenaBlockSize);
     Release();
     bits_ = stored;
 }
