@@ -40,13 +40,13 @@ class TextArena {
     TextArena() = default;
     TextArena(const TextArena&) = delete;
     TextArena& operator=(const TextArena&) = delete;
-    ~TextArena() { Reset(); }
 
     // Room for bytes, 4-byte aligned. A request the current block has no room for opens a new
     // block of blockSize; one over a quarter block gets a block of its own size instead, and
     // the current block's remaining room stays in use.
     char* Allocate(std::size_t bytes, std::size_t blockSize);
     void Reset();
+    ~TextArena() { Reset(); }
     std::size_t BytesReserved() const { return reserved_; }
 
   private:
