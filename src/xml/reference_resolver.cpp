@@ -22,6 +22,12 @@ std::string_view AttributeView(const NanoXML* node, std::string_view name) {
     return {};
 }
 
+// The last segment of a reference path: the short name the reference points to.
+std::string_view ShortNameOfPath(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 // The text a reference element names. Most texts need no decoding and are used in place;
 // `storage` holds the decoded copy for the others.
 std::string_view ReferenceText(const NanoXML* node, std::string& storage) {
@@ -277,7 +283,7 @@ size_t ArxmlReferenceResolver::FindSlot(uint64_t hash, std::string_view shortNam
         if (slot.head == 0) return i;
         if (slot.hash != hash) continue;
         const Target& first = targets_[slot.head - 1];
-        if (first.type == type && first.shortName == shortName) return i;
+        if (first.type == type && first.Name() == shortName) return i;
     }
 }
 
@@ -288,13 +294,13 @@ void ArxmlReferenceResolver::Grow() {
 void ArxmlReferenceResolver::AddTarget(NanoXML* shortName) {
     const std::string_view type =
         shortName->parent ? std::string_view(shortName->parent->name) : "";
-    Target target{shortName->text, shortName->parent, TypeId(type), 0};
-    const uint64_t hash = KeyHash(target.shortName, target.type);
+    Target target{shortName, TypeId(type), 0};
+    const uint64_t hash = KeyHash(target.Name(), target.type);
     // Growing first keeps the table at most half full, so every probe ends at an empty slot.
     if ((targets_.size() + 1) * 2 > slots_.size()) Grow();
     targets_.push_back(target);
     const auto index = static_cast<uint32_t>(targets_.size());
-    Slot& slot = slots_[FindSlot(hash, target.shortName, target.type)];
+    Slot& slot = slots_[FindSlot(hash, target.Name(), target.type)];
     if (slot.head != 0) {
         targets_[slot.tail - 1].next = index;
         slot.tail = index;
@@ -315,16 +321,8 @@ void ArxmlReferenceResolver::Collect(NanoXML* node) {
     Reference reference;
     reference.node = node;
     reference.decode = node->text.empty() || node->text.find('&') != std::string::npos;
-    std::string decoded;
-    reference.path = reference.decode ? std::string_view() : std::string_view(node->text);
-    const std::string_view path = reference.decode ? ReferenceText(node, decoded) : reference.path;
-    const size_t slash = path.rfind('/');
-    // A decoded text is not kept: its short name is found again at resolution.
-    reference.shortName = reference.decode                  ? std::string_view()
-                          : slash == std::string_view::npos ? path
-                                                            : path.substr(slash + 1);
     reference.type = TypeId(dest);
-    reference.hash = reference.decode ? 0 : KeyHash(reference.shortName, reference.type);
+    reference.hash = reference.decode ? 0 : KeyHash(ShortNameOfPath(node->text), reference.type);
     references_.push_back(reference);
 }
 
@@ -345,9 +343,9 @@ void ArxmlReferenceResolver::PrepareLookups() {
     PackagePathHashes hashes;
     for (size_t i = 0; i < targets_.size(); ++i) {
         const Target& target = targets_[i];
-        if (shared[i] == 0 || target.element == nullptr) continue;
+        if (shared[i] == 0 || target.Element() == nullptr) continue;
         pathIndex_.push_back(
-            PathEntry{PathKey(hashes.Of(target.element), target.type), static_cast<uint32_t>(i)});
+            PathEntry{PathKey(hashes.Of(target.Element()), target.type), static_cast<uint32_t>(i)});
     }
     std::stable_sort(pathIndex_.begin(), pathIndex_.end(),
                      [](const PathEntry& a, const PathEntry& b) { return a.key < b.key; });
@@ -364,8 +362,8 @@ NanoXML* ArxmlReferenceResolver::FindByFullPath(uint32_t type, std::string_view 
                                [](const PathEntry& entry, uint64_t k) { return entry.key < k; });
     for (; it != pathIndex_.end() && it->key == key; ++it) {
         const Target& target = targets_[it->target];
-        if (target.type == type && FullPackagePathEquals(target.element, path)) {
-            return target.element;
+        if (target.type == type && FullPackagePathEquals(target.Element(), path)) {
+            return target.Element();
         }
     }
     return nullptr;
@@ -373,18 +371,18 @@ NanoXML* ArxmlReferenceResolver::FindByFullPath(uint32_t type, std::string_view 
 
 NanoXML* ArxmlReferenceResolver::Choose(const Slot& slot, std::string_view path) const {
     const Target& first = targets_[slot.head - 1];
-    if (first.next == 0) return first.element;
+    if (first.next == 0) return first.Element();
     if (!path.empty() && path.front() == '/') {
         // An absolute path matches only the element whose full path it is.
         if (NanoXML* element = FindByFullPath(first.type, path)) return element;
     } else {
         for (uint32_t i = slot.head; i != 0; i = targets_[i - 1].next) {
-            NanoXML* element = targets_[i - 1].element;
+            NanoXML* element = targets_[i - 1].Element();
             if (element != nullptr && PackagePathMatches(element, path)) return element;
         }
     }
     for (uint32_t i = slot.head; i != 0; i = targets_[i - 1].next) {
-        if (NanoXML* element = targets_[i - 1].element) return element;
+        if (NanoXML* element = targets_[i - 1].Element()) return element;
     }
     return nullptr;
 }
@@ -398,15 +396,10 @@ void ArxmlReferenceResolver::Prefetch(size_t entry) const {
 bool ArxmlReferenceResolver::ResolveEntry(size_t entry, Failure& failure) const {
     const Reference& reference = references_[entry];
     std::string decoded;
-    std::string_view path = reference.path;
-    std::string_view shortName = reference.shortName;
-    uint64_t hash = reference.hash;
-    if (reference.decode) {
-        path = ReferenceText(reference.node, decoded);
-        const size_t slash = path.rfind('/');
-        shortName = slash == std::string_view::npos ? path : path.substr(slash + 1);
-        hash = KeyHash(shortName, reference.type);
-    }
+    const std::string_view path = reference.decode ? ReferenceText(reference.node, decoded)
+                                                   : std::string_view(reference.node->text);
+    const std::string_view shortName = ShortNameOfPath(path);
+    const uint64_t hash = reference.decode ? KeyHash(shortName, reference.type) : reference.hash;
     const Slot* slot =
         slots_.empty() ? nullptr : &slots_[FindSlot(hash, shortName, reference.type)];
     if (slot != nullptr && slot->head != 0) {

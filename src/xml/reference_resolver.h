@@ -106,19 +106,24 @@ class ArxmlReferenceResolver : public ReferenceResolver {
     void ReleaseLookups() override;
 
   private:
+    // A target is its SHORT-NAME element: the name is that element's text and the target the
+    // element's parent, both read through the one pointer (16 bytes a target instead of 32).
     struct Target {
-        std::string_view shortName;
-        NanoXML* element = nullptr;  // the SHORT-NAME's parent
+        NanoXML* shortName = nullptr;
         uint32_t type = 0;
         uint32_t next = 0;  // index + 1 of the next target with the same key, 0 at the end
+
+        std::string_view Name() const { return shortName->text; }
+        NanoXML* Element() const { return shortName->parent; }
     };
+    // The path and its short name are taken again from the element's text at resolution,
+    // which reads that text anyway: a large system holds hundreds of thousands of references,
+    // and their index is part of the load's peak memory.
     struct Reference {
         NanoXML* node = nullptr;
-        std::string_view path;  // the raw text; decoded again at resolution when it holds '&'
-        std::string_view shortName;
-        uint64_t hash = 0;
+        uint64_t hash = 0;  // of the key; 0 when the text is decoded at resolution
         uint32_t type = 0;
-        bool decode = false;
+        bool decode = false;  // the text holds '&' (or is empty): decoded at resolution
     };
     struct Slot {
         uint64_t hash = 0;
