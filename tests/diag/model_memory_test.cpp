@@ -177,11 +177,24 @@ std::string CddWithRequest(const std::string& dataTypes, const std::string& requ
            "</DIAGINST></VAR></ECU></ECUDOC></CANDELA>\n";
 }
 
-IUDSFunction* OnlyRequest(CDiagnoseLib& library) {
+// Loads and builds the CDD text and gives its only request, which must have that many
+// parameters.
+::testing::AssertionResult BuildRequest(CDiagnoseLib& library, const std::string& name,
+                                        const std::string& cdd, uint64_t params,
+                                        IUDSFunction** request) {
+    TempFile file(name, cdd);
+    if (library.LoadCddFile(file.Path().c_str(), 1) != 1)
+        return ::testing::AssertionFailure() << name << " did not load";
     IECU* ecu = library.GetEcu(0);
-    if (ecu == nullptr || ecu->GetFunctionalClassCount() == 0) return nullptr;
+    if (ecu == nullptr || ecu->GetFunctionalClassCount() == 0)
+        return ::testing::AssertionFailure() << name << " has no functional class";
     IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
-    return service ? service->GetRequest(0) : nullptr;
+    *request = service ? service->GetRequest(0) : nullptr;
+    if (*request == nullptr) return ::testing::AssertionFailure() << name << " has no request";
+    if ((*request)->GetParamCount() != params)
+        return ::testing::AssertionFailure()
+               << name << " has " << (*request)->GetParamCount() << " parameters";
+    return ::testing::AssertionSuccess();
 }
 
 TEST(CddDataTypes, EveryUseOfATypeGetsItsWholeDescription) {
@@ -190,15 +203,14 @@ TEST(CddDataTypes, EveryUseOfATypeGetsItsWholeDescription) {
         "<PVALUETYPE df='text'><UNIT>V</UNIT></PVALUETYPE><COMP f='0.5' div='2' o='3' s='1' "
         "e='9'/><TEXTMAP s='0' e='1'><TEXT><TUV>Low</TUV></TEXT></TEXTMAP>"
         "<TEXTMAP s='2' e='7'><TEXT><TUV>High</TUV></TEXT></TEXTMAP></TEXTTBL>";
-    TempFile file("types_twice.cdd", CddWithRequest(table,
-                                                    "<CONSTCOMP id='a' dtref='dt' v='1'/>"
-                                                    "<CONSTCOMP id='b' dtref='dt' v='2'/>"
-                                                    "<CONSTCOMP id='c' dtref='dt' v='3'/>"));
     CDiagnoseLib library;
-    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
-    IUDSFunction* request = OnlyRequest(library);
-    ASSERT_NE(request, nullptr);
-    ASSERT_EQ(request->GetParamCount(), 3u);
+    IUDSFunction* request = nullptr;
+    ASSERT_TRUE(BuildRequest(library, "types_twice.cdd",
+                             CddWithRequest(table,
+                                            "<CONSTCOMP id='a' dtref='dt' v='1'/>"
+                                            "<CONSTCOMP id='b' dtref='dt' v='2'/>"
+                                            "<CONSTCOMP id='c' dtref='dt' v='3'/>"),
+                             3, &request));
     for (uint64_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         IParam* param = request->GetParam(i);
@@ -234,16 +246,15 @@ TEST(CddDataTypes, StructuresExpandAtEveryUseAndMissingTypesWarnOnce) {
         "</DATAOBJ><DATAOBJ id='o2' dtref='byte'><NAME><TUV>y</TUV></NAME></DATAOBJ>"
         "</STRUCTURE></STRUCTDT>"
         "<IDENT id='byte'><CVALUETYPE bl='8' enc='uns'/></IDENT>";
-    TempFile file("types_struct.cdd", CddWithRequest(types,
-                                                     "<CONSTCOMP id='a' dtref='st1'/>"
-                                                     "<CONSTCOMP id='b' dtref='st1'/>"
-                                                     "<CONSTCOMP id='c' dtref='gone' bl='8'/>"
-                                                     "<CONSTCOMP id='d' dtref='gone' bl='8'/>"));
     CDiagnoseLib library;
-    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
-    IUDSFunction* request = OnlyRequest(library);
-    ASSERT_NE(request, nullptr);
-    ASSERT_EQ(request->GetParamCount(), 4u);
+    IUDSFunction* request = nullptr;
+    ASSERT_TRUE(BuildRequest(library, "types_struct.cdd",
+                             CddWithRequest(types,
+                                            "<CONSTCOMP id='a' dtref='st1'/>"
+                                            "<CONSTCOMP id='b' dtref='st1'/>"
+                                            "<CONSTCOMP id='c' dtref='gone' bl='8'/>"
+                                            "<CONSTCOMP id='d' dtref='gone' bl='8'/>"),
+                             4, &request));
     for (uint64_t i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
         IParam* structure = request->GetParam(i);
@@ -269,18 +280,17 @@ TEST(CddDataTypes, ReferencesFindTheFirstHolderInDocumentOrder) {
         "<IDENT id='dt'><CVALUETYPE bl='16' enc='uns'/><QUAL id='dt'>inner</QUAL></IDENT>"
         "<IDENT id='a_data_type_with_a_long_name_1'><CVALUETYPE bl='12' enc='uns'/></IDENT>"
         "<IDENT id='a_data_type_with_a_long_name_2'><CVALUETYPE bl='4' enc='uns'/></IDENT>";
-    TempFile file("types_repeated.cdd",
-                  CddWithRequest(types,
-                                 "<CONSTCOMP id='a' dtref='dt'/>"
-                                 "<CONSTCOMP id='b' dtref='a_data_type_with_a_long_name_1'/>"
-                                 "<CONSTCOMP id='c' dtref='a_data_type_with_a_long_name_2'/>"
-                                 "<CONSTCOMP id='d' dtref='a_data_type_with_a_long_name_1'/>"
-                                 "<CONSTCOMP id='e' dtref='dt'/>"));
     CDiagnoseLib library;
-    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
-    IUDSFunction* request = OnlyRequest(library);
-    ASSERT_NE(request, nullptr);
-    ASSERT_EQ(request->GetParamCount(), 5u);
+    IUDSFunction* request = nullptr;
+    ASSERT_TRUE(
+        BuildRequest(library, "types_repeated.cdd",
+                     CddWithRequest(types,
+                                    "<CONSTCOMP id='a' dtref='dt'/>"
+                                    "<CONSTCOMP id='b' dtref='a_data_type_with_a_long_name_1'/>"
+                                    "<CONSTCOMP id='c' dtref='a_data_type_with_a_long_name_2'/>"
+                                    "<CONSTCOMP id='d' dtref='a_data_type_with_a_long_name_1'/>"
+                                    "<CONSTCOMP id='e' dtref='dt'/>"),
+                     5, &request));
     const int32_t expected[] = {16, 12, 4, 12, 16};
     for (uint64_t i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
@@ -297,14 +307,12 @@ TEST(CddDataTypes, ManyTypesKeepTheirOwnFacts) {
                  "' enc='uns'/></IDENT>";
         request += "<CONSTCOMP id='c" + std::to_string(i) + "' dtref='" + id + "'/>";
     }
-    TempFile file("types_many.cdd", CddWithRequest(types, request));
     CDiagnoseLib library;
-    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
-    IUDSFunction* request0 = OnlyRequest(library);
-    ASSERT_NE(request0, nullptr);
-    ASSERT_EQ(request0->GetParamCount(), 1500u);
+    IUDSFunction* built = nullptr;
+    ASSERT_TRUE(
+        BuildRequest(library, "types_many.cdd", CddWithRequest(types, request), 1500, &built));
     for (uint64_t i = 0; i < 1500; ++i) {
-        ASSERT_EQ(request0->GetParam(i)->GetBitLength(), static_cast<int32_t>(1 + i % 32)) << i;
+        ASSERT_EQ(built->GetParam(i)->GetBitLength(), static_cast<int32_t>(1 + i % 32)) << i;
     }
 }
 
