@@ -13,8 +13,8 @@ namespace {
 // Deeper nesting than this is a reference cycle or a hostile file, never a real structure.
 constexpr int kMaxDepth = 40;
 
-// Component kinds are compared as plain lists: a length check rejects most names at once, which
-// beats hashing each child's name.
+// Component kinds are compared as plain lists: the comparison rejects a name of another length
+// at once, which beats hashing each child's name.
 constexpr std::string_view kMessageComponents[] = {
     "CONSTCOMP",           "STATICCOMP",         "MUXCOMP",     "SIMPLEPROXYCOMP",
     "GROUPOFDTCPROXYCOMP", "STATUSDTCPROXYCOMP", "EOSITERCOMP",
@@ -46,7 +46,7 @@ constexpr std::string_view kNestedComponents[] = {
 template <size_t N>
 bool IsOneOf(std::string_view name, const std::string_view (&names)[N]) {
     for (const std::string_view candidate : names) {
-        if (candidate.size() == name.size() && candidate == name) return true;
+        if (candidate == name) return true;
     }
     return false;
 }
