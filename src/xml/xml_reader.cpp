@@ -717,11 +717,7 @@ size_t ParseBuffer(NanoXML* node, const char* buffer, bool mixed, size_t length,
     reader.ReleaseBehind(input);
     const size_t stopped = reader.Run(node, start, state);
     if (wholeDocument) {
-        if (end == start) {
-            RecordEnd(nullptr, node, buffer, path);
-        } else {
-            RecordEnd(&reader, node, buffer, path);
-        }
+        RecordEnd(&reader, node, buffer, path);  // text that starts with NUL holds no element
     } else if (state == qm::xml::kContent && reader.ChildOpenAtEnd()) {
         // Content read into a node (a document of an archive): an element of it that never
         // closed means the text was cut.

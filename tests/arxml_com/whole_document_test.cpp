@@ -236,7 +236,9 @@ TEST(ArxmlWholeDocument, ForeignEmptyAndCutDocumentsAreToldApart) {
         {"", true, "WARNING. The file is empty: no ARXML element read.\r\n", false},
         // Cut inside the PDU's SHORT-NAME, on the third line.
         {document.substr(0, document.find("<SHORT-NAME>A") + 13), true,
-         "WARNING. The document ends inside <SHORT-NAME> at line 2.\r\n", true},
+         "WARNING. The document ends inside <SHORT-NAME> at line 2.\r\nMissing length of pdu: "
+         "A.\r\n",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 60));

