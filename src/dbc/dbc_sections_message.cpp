@@ -81,6 +81,15 @@ bool ReadLayout(std::string_view layout, DbcSignal& signal) {
 // The number a text of the file stands for, beyond the 32 bits the described conversion keeps.
 // False when the text is no number at all; clamped when it lies beyond 64 bits too.
 bool WideInteger(std::string_view text, long double& value, bool& clamped) {
+    clamped = false;
+    // Nearly every number of a real file is a few plain digits: no copy, no conversion call.
+    if (!text.empty() && text.size() <= 9 && text.front() != '0' &&
+        text.find_first_not_of("0123456789") == std::string_view::npos) {
+        uint32_t digits = 0;
+        for (char c : text) digits = digits * 10 + static_cast<uint32_t>(c - '0');
+        value = digits;
+        return true;
+    }
     const std::string terminated(text);
     const char* p = terminated.c_str();
     while (*p == ' ' || *p == '\t') ++p;

@@ -540,12 +540,16 @@ void XmlReader::FinishChild(size_t childResult) {
 
 size_t XmlReader::FinishAtEndOfInput() {
     // Before the root began nothing is open; a root whose declaration was being skipped
-    // (state 20) has no name either.
-    if (rootBegun_ && !frames_.back().node->name.empty()) {
-        openAtEnd_ = frames_.back().node->name;
-        openAtEndPosition_ = frames_.back().openedAt;
+    // (state 20) has no name either. A closing tag whose ">" is the last byte ends its element:
+    // the tokenizer only hands the ">" over with the byte after it, which a document without a
+    // final line end lacks.
+    size_t open = frames_.size();
+    if (frames_.back().state == kAfterClosingName && buffer_[end_ - 1] == '>') --open;
+    if (rootBegun_ && open > 0 && !frames_[open - 1].node->name.empty()) {
+        openAtEnd_ = frames_[open - 1].node->name;
+        openAtEndPosition_ = frames_[open - 1].openedAt;
     }
-    childOpenAtEnd_ = frames_.size() > 1;
+    childOpenAtEnd_ = open > 1;
     FlushPending(frames_.back());
     // A start tag cut short keeps the attributes it has.
     CommitAttributes(frames_.back().node);

@@ -3,6 +3,8 @@
 // The inputs are made here from the bundled examples (and corpus files when ../shared exists).
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -117,8 +119,7 @@ TEST_F(BrokenInput, BytesOfAnotherKindAreRefused) {
 }
 
 TEST_F(BrokenInput, EmptyFilesAreWarnings) {
-    for (const std::string& name :
-         {"empty.dbc", "empty.ldf", "empty.arxml", "empty.cdd", "empty.odx"}) {
+    for (const char* name : {"empty.dbc", "empty.ldf", "empty.arxml", "empty.cdd", "empty.odx"}) {
         ExpectCheck(Write(name, ""), "", {1, "empty"});
     }
     ExpectCheck(Write("empty_services.arxml", ""), "--format someip", {1, "the file is empty"});
@@ -143,6 +144,24 @@ TEST_F(BrokenInput, TextFilesCutOrBentAreNotClean) {
           "Message id 4294967295 given twice, the first message is found by it. Line(7)"}) {
         EXPECT_NE(output.text.find(line), std::string::npos) << line << "\n" << output.text;
     }
+}
+
+// Value descriptions keep negative and wide values through convert and dump.
+TEST_F(BrokenInput, ValueDescriptionsKeepTheirValuesThroughConvert) {
+    const fs::path dbc = Write("values.dbc",
+                               "VERSION \"\"\n\nBU_: A\n\nBO_ 1 M: 8 A\n"
+                               " SG_ S : 0|8@1- (1,0) [0|1] \"\" A\n\n"
+                               "VAL_ 1 S -1 \"SNA\" 5000000000 \"wide\" 3 \"three\" ;\n");
+    const fs::path copy = folder_ / "copy.dbc";
+    ASSERT_EQ(RunQuillmere("convert " + Quote(dbc.string()) + " " + Quote(copy.string())).exitCode,
+              0);
+    EXPECT_NE(ReadBytes(copy).find("VAL_ 1 S -1 \"SNA\" 5000000000 \"wide\" 3 \"three\";"),
+              std::string::npos)
+        << ReadBytes(copy);
+    const auto dump = nlohmann::json::parse(RunTool("dump --json " + Quote(copy.string())).out);
+    const auto& values = dump["messages"][0]["signals"][0]["values"];
+    EXPECT_EQ(values["-1"], "SNA");
+    EXPECT_EQ(values["5000000000"], "wide");
 }
 
 TEST_F(BrokenInput, TheXmlCommandWarnsOnCutAndRefusesGarbage) {

@@ -313,6 +313,8 @@ TEST(Reader, TheEndOfEachDocumentIsRecorded) {
         {"<a><b>x</b></a>", false, true, "", 0},
         {"<?xml version=\"1.0\"?>\n<a>\n <b>\n  <c x='1'>text", false, true, "c", 4},
         {"<a>\n<b/>\n", false, true, "a", 1},
+        {"<a><b/>", false, true, "a", 1},
+        {"<a/>", false, true, "", 0},
         {"<a><b x=\"unclosed", false, true, "b", 1},
         {"<?xml version=\"1.0\"?>\n<!-- only a comment -->\n", false, false, "", 0},
         {"just text, no markup", false, false, "", 0},
