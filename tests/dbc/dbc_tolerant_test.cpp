@@ -556,15 +556,6 @@ TEST_F(TolerantLines, NumbersTheFieldsCannotHoldAreNamed) {
     }
 }
 
-// Two ids that end up equal after the 32-bit clamp are one id twice.
-TEST_F(TolerantLines, IdsEqualAfterClampingAreNamedTwice) {
-    LoadBoth(std::string(kHead) + "BO_ 4294967295 M: 8 A\nBO_ 4294967296 N: 8 A\n");
-    EXPECT_EQ(WarningLines(tolerant_.GetMessages()), (std::vector<uint64_t>{10, 10}));
-    EXPECT_NE(MessagesWithoutTiming(tolerant_).find("Message id 4294967295 given twice"),
-              std::string::npos);
-    EXPECT_EQ(tolerant_.GetMessageCount(), 2u);
-}
-
 TEST_F(TolerantLines, SignalsWithoutReceiversOrUnitKeepTheirLayout) {
     LoadBoth(std::string(kHead) + "BO_ 1 M: 8 A\n SG_ S : 12|4@0- (0.5,-1) [-8|7] \"km\"\n" +
              " SG_ T : 16|8@1+ (1,0) [0|255] B\n");
