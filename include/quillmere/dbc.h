@@ -315,6 +315,25 @@ class QM_API IDbcExtendedMultiplexing {
     virtual uint64_t GetMultiplexRangeMaximum(uint64_t index) = 0;
 };
 
+// The value descriptions of a signal or environment variable with their values exactly as
+// written in the "VAL_" statement: any 64-bit number, "-1" and 5000000000 included, where the
+// described GetValueAt gives the 32-bit form (0xFFFFFFFF for both). Reached from IDbcSignal and
+// IDbcEnvironmentVariable. Entries are in the order first given; a repeated value replaces the
+// earlier description.
+class QM_API IDbcExactValueDescriptions {
+  public:
+    virtual ~IDbcExactValueDescriptions() = default;
+    virtual uint64_t GetExactValueCount() = 0;
+    // The value of entry index as a signed 64-bit number (0 beyond the end). A value written
+    // above INT64_MAX is given as its bit pattern and IsExactValueUnsigned is true for it.
+    virtual int64_t GetExactValueAt(uint64_t index) = 0;
+    virtual bool IsExactValueUnsigned(uint64_t index) = 0;
+    virtual const char* GetExactValueDescriptionAt(uint64_t index) = 0;  // null beyond the end
+    // The description of the value whose 64-bit pattern is value (a raw value of any signal,
+    // signed ones sign-extended to 64 bits); null when absent.
+    virtual const char* FindExactValueDescription(int64_t value) = 0;
+};
+
 // Tolerant reading of a DBC file object, reached from INetConfigDbcFile. Off by default: the
 // reader then stops at the first line it cannot read. On, every such line becomes a "WARNING. "
 // line of the messages and reading goes on (load status 2 when anything was tolerated);

@@ -33,17 +33,18 @@ constexpr std::array kKinds = {
     KindEntry{"LIN-EVENT-TRIGGERED-FRAME", CommunicationKind::kFrame},
     KindEntry{"ETHERNET-FRAME", CommunicationKind::kFrame},
     KindEntry{"GENERIC-ETHERNET-FRAME", CommunicationKind::kFrame},
-    // Buses and PDUs of kinds the model has no place for.
+    // PDUs that carry no signals of their own: read for their name, length and frame data.
+    KindEntry{"XCP-PDU", CommunicationKind::kPdu},
+    KindEntry{"GENERAL-PURPOSE-PDU", CommunicationKind::kPdu},
+    KindEntry{"USER-DEFINED-PDU", CommunicationKind::kPdu},
+    KindEntry{"USER-DEFINED-I-PDU", CommunicationKind::kPdu},
+    KindEntry{"J-1939-DCM-I-PDU", CommunicationKind::kPdu},
+    // Buses of kinds the model has no place for.
     KindEntry{"FLEXRAY-CLUSTER", CommunicationKind::kNotHeld},
     KindEntry{"TTCAN-CLUSTER", CommunicationKind::kNotHeld},
     KindEntry{"J-1939-CLUSTER", CommunicationKind::kNotHeld},
     KindEntry{"COMMUNICATION-CLUSTER", CommunicationKind::kNotHeld},
     KindEntry{"FLEXRAY-FRAME", CommunicationKind::kNotHeld},
-    KindEntry{"XCP-PDU", CommunicationKind::kNotHeld},
-    KindEntry{"GENERAL-PURPOSE-PDU", CommunicationKind::kNotHeld},
-    KindEntry{"USER-DEFINED-PDU", CommunicationKind::kNotHeld},
-    KindEntry{"USER-DEFINED-I-PDU", CommunicationKind::kNotHeld},
-    KindEntry{"J-1939-DCM-I-PDU", CommunicationKind::kNotHeld},
 };
 // clang-format on
 
@@ -52,6 +53,12 @@ constexpr std::array kKinds = {
 CommunicationKind KindOfElement(std::string_view elementName) {
     for (const KindEntry& entry : kKinds) {
         if (entry.name == elementName) return entry.kind;
+    }
+    // A package element is a PDU whatever its kind (newer schemas add kinds): its name ends so.
+    constexpr std::string_view kPduSuffix = "-PDU";
+    if (elementName.size() > kPduSuffix.size() &&
+        elementName.substr(elementName.size() - kPduSuffix.size()) == kPduSuffix) {
+        return CommunicationKind::kPdu;
     }
     return CommunicationKind::kOther;
 }

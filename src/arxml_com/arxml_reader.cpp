@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "xml/reference_resolver.h"
 #include "xml/text.h"
+#include "xml/xml_state.h"
 
 namespace qm::arxml {
 
@@ -63,6 +64,17 @@ void ReadWholeDocument(ArxmlReadContext& context, const NanoXML* autosar) {
 
 }  // namespace
 
+bool ArxmlReader::IsAutosarDocument(const NanoXML& root, const xml::DocumentEnd& end) {
+    if (root.name == "AUTOSAR") return true;
+    if (end.rootFound && !root.name.empty()) {
+        target_.messages += "Not an ARXML file: the root element is <" + root.name.substr(0, 256) +
+                            ">, not <AUTOSAR>.\r\n";
+    } else {
+        target_.messages += "Not an ARXML file: no XML element found.\r\n";
+    }
+    return false;
+}
+
 AutosarVersion ParseAutosarVersion(const std::string& text) {
     AutosarVersion version{0, 0, 0};
     std::vector<unsigned> parts;
@@ -100,6 +112,16 @@ bool ArxmlReader::Load(const std::wstring& path) {
     uint32_t start = platform::TickCount();
     const bool parsed = root->LoadFile(path.c_str()) != 0;
     times_.parse = platform::TickCount() - start;
+    if (mode_ == kArxmlReadWholeDocument) {
+        // Reading a document whole also tells an empty, foreign or cut document apart.
+        const xml::DocumentEnd& end = xml::LastDocumentEnd();
+        if (!parsed && end.empty) {
+            target_.messages += "WARNING. The file is empty: no ARXML element read.\r\n";
+            return true;
+        }
+        if (parsed && !IsAutosarDocument(*root, end)) return false;
+        if (end.Truncated()) target_.messages += "WARNING. The " + end.TruncationText() + ".\r\n";
+    }
     if (!parsed) return false;
 
     start = platform::TickCount();

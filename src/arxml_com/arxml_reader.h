@@ -10,6 +10,7 @@
 #include "arxml_com/named_list.h"
 #include "quillmere/arxml_com.h"
 #include "quillmere/xml.h"
+#include "xml/xml_state.h"
 
 namespace qm::arxml {
 
@@ -44,7 +45,8 @@ class ArxmlReader {
     // kArxmlReadExact (the default) or kArxmlReadWholeDocument.
     void SetReadingMode(int32_t mode) { mode_ = mode; }
 
-    // Returns false only when the file cannot be read; the model stays empty then.
+    // Returns false only when the file cannot be read (whole-document reading: also when it is
+    // no AUTOSAR document, with a message naming its root); the model stays empty then.
     bool Load(const std::wstring& path);
     // Reads an already parsed and resolved document (root is the document's root element).
     void ReadDocument(const NanoXML* root);
@@ -54,6 +56,9 @@ class ArxmlReader {
     uint64_t FramesRead() const { return framesRead_; }
 
   private:
+    // Whole-document reading: true for a root named "AUTOSAR", else false with the message.
+    bool IsAutosarDocument(const NanoXML& root, const xml::DocumentEnd& end);
+
     ArxmlReadTarget target_;
     unsigned workers_ = 0;
     int32_t mode_ = kArxmlReadExact;

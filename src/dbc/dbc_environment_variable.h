@@ -10,7 +10,7 @@
 namespace qm::dbc {
 
 // An environment variable (EV_) with its data size, value descriptions and attributes.
-class DbcEnvironmentVariable : public IDbcEnvironmentVariable {
+class DbcEnvironmentVariable : public IDbcEnvironmentVariable, public IDbcExactValueDescriptions {
   public:
     DbcEnvironmentVariable() = default;
     DbcEnvironmentVariable(const DbcEnvironmentVariable&) = delete;
@@ -38,6 +38,21 @@ class DbcEnvironmentVariable : public IDbcEnvironmentVariable {
     uint32_t GetValueAt(uint64_t index) override { return valueDescriptions_.ValueAt(index); }
     const char* GetValueDescription(uint32_t value) override {
         return valueDescriptions_.Find(value);
+    }
+
+    // Value descriptions as written
+    uint64_t GetExactValueCount() override { return valueDescriptions_.ExactCount(); }
+    int64_t GetExactValueAt(uint64_t index) override {
+        return valueDescriptions_.ExactValueAt(index).value;
+    }
+    bool IsExactValueUnsigned(uint64_t index) override {
+        return valueDescriptions_.ExactValueAt(index).aboveSignedRange;
+    }
+    const char* GetExactValueDescriptionAt(uint64_t index) override {
+        return valueDescriptions_.ExactDescriptionAt(index);
+    }
+    const char* FindExactValueDescription(int64_t value) override {
+        return valueDescriptions_.FindExact(value);
     }
     const char* GetComment() override { return comment_.c_str(); }
     uint64_t GetAttributeCount() override { return attributes_.Count(); }

@@ -93,9 +93,11 @@ int DbcReader::Run() {
     DbcLineSource lines(text_, input_);
     DbcReadContext context(file_, lines);
     int result = 1;
+    bool anyStatement = false;
     std::string_view line;
     while (lines.ReadLine(line)) {
         if (line.empty()) continue;
+        anyStatement = true;
         context.SetLine(line);
         if (SectionHandler handler = HandlerFor(line)) {
             result = handler(context);
@@ -115,7 +117,13 @@ int DbcReader::Run() {
         break;
     }
     // Tolerant reading always reads to the end: the load succeeded, and the status (2 when
-    // anything was tolerated or referred to nothing) says how cleanly.
+    // anything was tolerated or referred to nothing) says how cleanly. An empty file is no
+    // database at all, which a clean status would hide.
+    if (context.Tolerant() && !anyStatement) {
+        file_.Log() += "WARNING. The file is empty: no DBC statement read.\n";
+        file_.CountToleratedLine();
+        context.MarkWarning();
+    }
     return context.Tolerant() ? 1 : result;
 }
 

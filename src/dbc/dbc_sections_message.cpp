@@ -1,4 +1,8 @@
 // Messages, their signals and their further transmitters.
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
 #include "dbc/dbc_enums.h"
 #include "dbc/dbc_read_context.h"
 #include "dbc/dbc_sections.h"
@@ -74,6 +78,66 @@ bool ReadLayout(std::string_view layout, DbcSignal& signal) {
     return true;
 }
 
+// The number a text of the file stands for, beyond the 32 bits the described conversion keeps.
+// False when the text is no number at all; clamped when it lies beyond 64 bits too.
+bool WideInteger(std::string_view text, long double& value, bool& clamped) {
+    clamped = false;
+    // Nearly every number of a real file is a few plain digits: no copy, no conversion call.
+    if (!text.empty() && text.size() <= 9 && text.front() != '0' &&
+        text.find_first_not_of("0123456789") == std::string_view::npos) {
+        uint32_t digits = 0;
+        for (char c : text) digits = digits * 10 + static_cast<uint32_t>(c - '0');
+        value = digits;
+        return true;
+    }
+    const std::string terminated(text);
+    const char* p = terminated.c_str();
+    while (*p == ' ' || *p == '\t') ++p;
+    char* end = nullptr;
+    errno = 0;
+    if (*p == '-') {
+        value = static_cast<long double>(std::strtoll(p, &end, 0));
+    } else {
+        value = static_cast<long double>(std::strtoull(p, &end, 0));
+    }
+    clamped = errno == ERANGE;
+    return end != p;
+}
+
+// Tolerant reading: a number of the file that its field cannot hold as written (or that is no
+// number) is read as the described conversion gives it, with one warning naming what became of
+// it.
+void CheckFieldNumber(DbcReadContext& context, std::string_view what, std::string_view text,
+                      long double low, long double high, uint64_t stored) {
+    long double value = 0;
+    bool clamped = false;
+    const bool number = WideInteger(text, value, clamped);
+    if (number && !clamped && value >= low && value <= high) return;
+    std::string warning(what);
+    warning += ' ';
+    warning += text;
+    warning += number ? " out of range, read as " : " is no number, read as ";
+    warning += std::to_string(stored);
+    warning += ". ";
+    context.Tolerate(warning);
+}
+
+// Start bit and length of "start|length@orderType" as the 16-bit fields hold them. A length of
+// 0 holds nothing; lengths above 64 are kept without a word (J1939 files give text signals of
+// hundreds of bits).
+void CheckLayoutNumbers(DbcReadContext& context, std::string_view layout) {
+    const size_t at = layout.find('@');
+    const size_t pipe = layout.find('|');
+    const bool pipeFirst = pipe != std::string_view::npos && pipe < at;
+    const std::string_view start = layout.substr(0, pipeFirst ? pipe : at);
+    const std::string_view length =
+        pipeFirst ? layout.substr(pipe + 1, at - pipe - 1) : std::string_view("0");
+    CheckFieldNumber(context, "Start bit", start, 0, 65535,
+                     static_cast<uint16_t>(ToUnsigned(start)));
+    CheckFieldNumber(context, "Bit length", length, 1, 65535,
+                     static_cast<uint16_t>(ToUnsigned(length)));
+}
+
 void ReadMultiplexing(DbcReadContext& context, const Tokens& head, DbcSignal& signal) {
     if (head.size() < 3) {
         signal.SetMultiplexIndicator(" ");
@@ -124,10 +188,12 @@ void AttachSignal(NetConfigDbcFile& file, DbcMessage& message, std::unique_ptr<D
 int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& signal) {
     Tokens& tokens = context.Scratch();
     SplitQuoted(body, kWhite, tokens);
-    if (tokens.size() < 5) {
+    // Tolerant reading also takes a line without receivers (or without unit): four pieces.
+    const size_t fewest = context.Tolerant() ? 4 : 5;
+    if (tokens.size() < fewest) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }
-    if (tokens[0].find('@') == std::string_view::npos) {
+    if (tokens[0].find('@') == std::string_view::npos && tokens.size() > fewest) {
         // "0|8 @1+": the layout was written with a blank inside; join the two pieces.
         const char* begin = tokens[0].data();
         const char* end = tokens[1].data() + tokens[1].size();
@@ -141,9 +207,10 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
         }
         tokens[0] = joined;
     }
-    if (tokens.size() < 5 || !ReadLayout(tokens[0], signal)) {
+    if (tokens.size() < fewest || !ReadLayout(tokens[0], signal)) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }
+    if (context.Tolerant()) CheckLayoutNumbers(context, tokens[0]);
     if (!ReadNumberPair(tokens[1], ',', ')', signal.Factor(), signal.Offset()) &&
         !ReadClampedPair(context, tokens[1], ',', ')', signal.Factor(), signal.Offset())) {
         signal.Factor().value = 0.0;
@@ -154,11 +221,34 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
         !ReadClampedPair(context, tokens[2], '|', ']', signal.Minimum(), signal.Maximum())) {
         return context.Fail("Check Min or Max inside signal section. ", 11);
     }
-    signal.SetUnit(std::string(Unquoted(tokens[3])));
+    std::string_view unit = tokens[3];
+    std::string_view receivers = tokens.size() > 4 ? tokens[4] : std::string_view();
+    if (tokens.size() == 4) {
+        // Four pieces: a quoted unit without receivers, or receivers without a unit.
+        if (unit.front() == '"') {
+            context.Tolerate("Signal without receivers, Vector__XXX taken. ");
+        } else {
+            receivers = unit;
+            unit = {};
+            context.Tolerate("Signal without unit, an empty unit taken. ");
+        }
+    }
+    signal.SetUnit(std::string(Unquoted(unit)));
     if (!signal.Unit().empty()) signal.SetDescribed(true);
     // A receiver that names no node is a warning; reading goes on, but the statement reports
     // failure as its result.
-    return LinkReceivers(context, tokens[4], signal) ? 1 : 0;
+    return LinkReceivers(context, receivers, signal) ? 1 : 0;
+}
+
+// Tolerant reading: an identifier or size the fields cannot hold as written, and an identifier
+// that an earlier message has already (as written or after clamping), each give a warning.
+void CheckMessageNumbers(DbcReadContext& context, const Tokens& tokens, const DbcMessage& message) {
+    CheckFieldNumber(context, "Message id", tokens[1], 0, 0xFFFFFFFF, message.RawId());
+    CheckFieldNumber(context, "Message size", tokens[3], 0, 255, message.Size());
+    if (context.File().MessageByRawId(message.RawId()) != nullptr) {
+        context.Tolerate("Message id " + std::to_string(message.RawId()) +
+                         " given twice, the first message is found by it. ");
+    }
 }
 
 }  // namespace
@@ -176,6 +266,7 @@ int ReadMessage(DbcReadContext& context) {
     message->SetRawId(ToUnsigned(tokens[1]));
     message->SetName(std::string(tokens[2]));
     message->SetSize(static_cast<uint8_t>(ToUnsigned(tokens[3])));
+    if (context.Tolerant()) CheckMessageNumbers(context, tokens, *message);
     const std::string_view transmitter = withoutTransmitter ? kNoNode : tokens[4];
     if (withoutTransmitter) context.Tolerate("Message without transmitter, Vector__XXX taken. ");
     if (DbcNode* node = file.NodeByName(transmitter)) {

@@ -14,16 +14,23 @@ constexpr SeparatorSet kValueSeparators(" ;\t\r\n");
 constexpr SeparatorSet kValueTypeSeparators(" :;\t\r\n");
 constexpr SeparatorSet kGroupSeparators(" :;\t\r\n");
 
-void StorePairs(const Tokens& tokens, size_t first, DbcValueDescriptions& descriptions,
+// Each value keeps its 32-bit form (the described list) and the number as written (the exact
+// list). Returns true when a value lay beyond 64 bits and was clamped.
+bool StorePairs(const Tokens& tokens, size_t first, DbcValueDescriptions& descriptions,
                 bool escapedQuotes) {
     descriptions.ReserveFirst((tokens.size() - first) / 2);
+    bool anyClamped = false;
     for (size_t i = first; i + 1 < tokens.size(); i += 2) {
+        bool clamped = false;
+        const DbcExactValue exact = ParseExactValue(tokens[i], clamped);
+        anyClamped = anyClamped || clamped;
         if (escapedQuotes) {
-            descriptions.Set(ToUnsigned(tokens[i]), UnescapeQuotes(Unquoted(tokens[i + 1])));
+            descriptions.Set(ToUnsigned(tokens[i]), exact, UnescapeQuotes(Unquoted(tokens[i + 1])));
         } else {
-            descriptions.Set(ToUnsigned(tokens[i]), Unquoted(tokens[i + 1]));
+            descriptions.Set(ToUnsigned(tokens[i]), exact, Unquoted(tokens[i + 1]));
         }
     }
+    return anyClamped;
 }
 
 }  // namespace
@@ -52,11 +59,15 @@ int ReadValueDescriptions(DbcReadContext& context) {
     const size_t first = forSignal ? 3 : 2;
     if ((tokens.size() - first) % 2 != 0) return context.Fail("Malformed value section. ", 23);
     if (escapedQuotes) context.Tolerate("Escaped quotes kept as quotes. ");
+    bool clamped = false;
     if (signal) {
-        StorePairs(tokens, first, signal->MutableValueDescriptions(), escapedQuotes);
+        clamped = StorePairs(tokens, first, signal->MutableValueDescriptions(), escapedQuotes);
         signal->SetDescribed(true);
     } else {
-        StorePairs(tokens, first, variable->ValueDescriptions(), escapedQuotes);
+        clamped = StorePairs(tokens, first, variable->ValueDescriptions(), escapedQuotes);
+    }
+    if (clamped && context.Tolerant()) {
+        context.Tolerate("Value beyond 64 bits, clamped to the 64-bit range. ");
     }
     return 1;
 }

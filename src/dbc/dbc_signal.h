@@ -20,7 +20,9 @@ class DbcNode;
 // object stays small: the enumerated fields are single bytes whose display texts are looked up,
 // and the parts most signals lack (value descriptions, extended multiplexing, an extended value
 // type) sit in one block allocated only for a signal that has one of them.
-class DbcSignal : public IDbcSignal, public IDbcExtendedMultiplexing {
+class DbcSignal : public IDbcSignal,
+                  public IDbcExtendedMultiplexing,
+                  public IDbcExactValueDescriptions {
   public:
     // Multiplexer values [minimum, maximum] that select a signal of extended multiplexing.
     struct MultiplexRange {
@@ -81,6 +83,21 @@ class DbcSignal : public IDbcSignal, public IDbcExtendedMultiplexing {
     uint32_t GetValueAt(uint64_t index) override { return ValueDescriptions().ValueAt(index); }
     const char* GetValueDescription(uint32_t value) override {
         return ValueDescriptions().Find(value);
+    }
+
+    // Value descriptions as written
+    uint64_t GetExactValueCount() override { return ValueDescriptions().ExactCount(); }
+    int64_t GetExactValueAt(uint64_t index) override {
+        return ValueDescriptions().ExactValueAt(index).value;
+    }
+    bool IsExactValueUnsigned(uint64_t index) override {
+        return ValueDescriptions().ExactValueAt(index).aboveSignedRange;
+    }
+    const char* GetExactValueDescriptionAt(uint64_t index) override {
+        return ValueDescriptions().ExactDescriptionAt(index);
+    }
+    const char* FindExactValueDescription(int64_t value) override {
+        return ValueDescriptions().FindExact(value);
     }
     uint64_t GetAttributeCount() override { return attributes_.Count(); }
     IDbcAttribute* GetAttribute(uint64_t index) override { return attributes_.At(index); }

@@ -432,10 +432,13 @@ class DbcTextWriter {
         }
     }
 
+    // The values as read (a "-1" stays "-1"); a model whose values all fit their 32-bit form
+    // writes the described list unchanged.
     void DescriptionPairs(const DbcValueDescriptions& descriptions) {
-        for (const auto& [value, text] : descriptions.Entries()) {
+        for (uint64_t i = 0; i < descriptions.ExactCount(); ++i) {
+            const std::string_view text = descriptions.ExactDescriptionAt(i);
             out_ += ' ';
-            Number(value);
+            AppendExactValue(out_, descriptions.ExactValueAt(i));
             out_ += ' ';
             if (file_.Tolerant()) {
                 EscapedQuoted(text);

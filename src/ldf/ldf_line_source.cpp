@@ -18,7 +18,10 @@ bool LdfLineSource::ReadLine(LdfLine& line) {
         line = current_;
         return true;
     }
-    if (next_ >= end_) return false;
+    if (next_ >= end_) {
+        ++endsMet_;
+        return false;
+    }
     const char* start = next_;
     if (input_ != nullptr) input_->ReleaseBefore(start);
     const auto* newline =

@@ -25,6 +25,8 @@ class LdfLineSource {
 
     // False at the end of the text.
     bool ReadLine(LdfLine& line);
+    // How many reads met the end of the text: a section that meets it was cut short.
+    uint64_t EndsMet() const { return endsMet_; }
     // The line read last is returned again by the next ReadLine, without being counted twice.
     void PushBack() { pushedBack_ = true; }
     // The number of the line read last, counted from 1.
@@ -42,6 +44,7 @@ class LdfLineSource {
     const char* end_;
     platform::InputFile* input_;
     uint64_t lineNumber_ = 0;
+    uint64_t endsMet_ = 0;
     bool inBlockComment_ = false;
     bool pushedBack_ = false;
     LdfLine current_;

@@ -1,5 +1,7 @@
 #include "ldf/ldf_reader.h"
 
+#include <string>
+
 #include <unordered_set>
 
 #include "ldf/ldf_sections.h"
@@ -111,9 +113,21 @@ uint8_t ReadLdfText(LdfModel& model, std::string& messages, std::string_view tex
                     platform::InputFile* input) {
     LdfReadContext ctx(model, messages, text, input);
     LdfLine line;
+    bool anyContent = false;
     while (ctx.lines.ReadLine(line)) {
+        anyContent = anyContent || !line.content.empty();
+        // A section reads its lines up to its closing "}": one that meets the end of the text
+        // instead belongs to a file cut short, which reads like a whole one up to there.
+        const uint64_t endsBefore = ctx.lines.EndsMet();
+        const uint64_t sectionLine = ctx.lines.LineNumber();
+        const std::string sectionStart(line.raw.substr(0, 4096));
         if (!HandleTopLevelLine(ctx, line)) return 0;
+        if (ctx.lines.EndsMet() != endsBefore) {
+            ctx.AddText({"WARNING. The file ends inside the section that begins at Line(",
+                         std::to_string(sectionLine), ") ", sectionStart, ".\r\n"});
+        }
     }
+    if (!anyContent) ctx.AddText({"WARNING. The file is empty: no LDF statement read.\r\n"});
     return 1;
 }
 

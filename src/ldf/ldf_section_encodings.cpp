@@ -149,7 +149,11 @@ bool HandleEncodingType(LdfReadContext& ctx, std::string_view statement) {
     owned->name.assign(ctx.tokens[0]);
     LdfSignalEncodingType& encoding = *owned;
     ctx.model.encodingTypes.push_back(std::move(owned));
-    ctx.model.encodingTypeIndex.Add(&encoding);
+    // Both are kept, as written; a look-up by name finds the first.
+    if (!ctx.model.encodingTypeIndex.Add(&encoding)) {
+        ctx.AddLineMessage({"WARNING. Signal encoding type ", encoding.name,
+                            " defined twice, the first definition is used. Line("});
+    }
     if (statement.back() == '}') return true;
     EncodingChecks checks;
     std::string_view line;

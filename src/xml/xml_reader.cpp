@@ -89,7 +89,11 @@ size_t XmlReader::Run(NanoXML* root, size_t start, int state) {
     attributeIndexed_ = false;
     // Every element read copies its parent's callback, so the root's decides for all of them.
     gatherChildren_ = !root->onChildParsed;
-    PushFrame(root, state, true, false);
+    rootBegun_ = state != kBeforeRoot;
+    openAtEnd_.clear();
+    openAtEndPosition_ = 0;
+    childOpenAtEnd_ = false;
+    PushFrame(root, state, true, false, start);
     try {
         for (;;) {
             if (input_ != nullptr) input_->ReleaseBefore(buffer_ + position_);
@@ -120,8 +124,9 @@ size_t XmlReader::Run(NanoXML* root, size_t start, int state) {
     }
 }
 
-void XmlReader::PushFrame(NanoXML* node, int state, bool inTag, bool plainName) {
-    frames_.push_back(Frame{node, 0, 0, state, inTag, plainName, gatheredChildren_.size()});
+void XmlReader::PushFrame(NanoXML* node, int state, bool inTag, bool plainName, size_t openedAt) {
+    frames_.push_back(
+        Frame{node, 0, 0, state, inTag, plainName, gatheredChildren_.size(), openedAt});
 }
 
 XmlReader::Token XmlReader::NextToken(size_t position, bool& inTag) const {
@@ -338,6 +343,8 @@ XmlReader::Step XmlReader::HandleToken(Frame& frame) {
                 } else {
                     node->name.assign(text);
                     frame.state = kStartTag;
+                    frame.openedAt = token.begin;
+                    rootBegun_ = true;
                 }
                 break;
             case kStartTag:
@@ -438,11 +445,11 @@ void XmlReader::StartChild(Frame& frame, const Token& token, std::string_view na
     // A start tag without attributes: its ">" completes with the next character.
     if (buffer_[start] == '>' && start + 1 < end_) {
         position_ = start + 1;
-        PushFrame(child, kContent, false, plainName);  // invalidates frame
+        PushFrame(child, kContent, false, plainName, token.begin);  // invalidates frame
         return;
     }
     position_ = start;
-    PushFrame(child, kStartTag, true, plainName);  // invalidates frame
+    PushFrame(child, kStartTag, true, plainName, token.begin);  // invalidates frame
 }
 
 void XmlReader::AppendChild(NanoXML* parent, NanoXML* child) {
@@ -532,6 +539,17 @@ void XmlReader::FinishChild(size_t childResult) {
 }
 
 size_t XmlReader::FinishAtEndOfInput() {
+    // Before the root began nothing is open; a root whose declaration was being skipped
+    // (state 20) has no name either. A closing tag whose ">" is the last byte ends its element:
+    // the tokenizer only hands the ">" over with the byte after it, which a document without a
+    // final line end lacks.
+    size_t open = frames_.size();
+    if (frames_.back().state == kAfterClosingName && buffer_[end_ - 1] == '>') --open;
+    if (rootBegun_ && open > 0 && !frames_[open - 1].node->name.empty()) {
+        openAtEnd_ = frames_[open - 1].node->name;
+        openAtEndPosition_ = frames_[open - 1].openedAt;
+    }
+    childOpenAtEnd_ = open > 1;
     FlushPending(frames_.back());
     // A start tag cut short keeps the attributes it has.
     CommitAttributes(frames_.back().node);
@@ -657,14 +675,63 @@ namespace {
 
 constexpr size_t kXmlSniffLength = 1024;
 
+uint64_t LineOf(const char* buffer, size_t position) {
+    uint64_t line = 1;
+    const char* p = buffer;
+    const char* const stop = buffer + position;
+    while (p < stop) {
+        const void* next = std::memchr(p, '\n', static_cast<size_t>(stop - p));
+        if (next == nullptr) break;
+        ++line;
+        p = static_cast<const char*>(next) + 1;
+    }
+    return line;
+}
+
+// A whole document (state 0) leaves a record of how it ended; path is "" for a buffer.
+void RecordEnd(const qm::xml::XmlReader* reader, const NanoXML* root, const char* buffer,
+               std::string_view path) {
+    qm::xml::DocumentEnd end;
+    end.empty = reader == nullptr;
+    if (reader != nullptr) {
+        end.rootFound = reader->RootBegun();
+        end.rootName = root->name;
+        end.openElement = reader->OpenAtEnd();
+        if (!end.openElement.empty()) end.openLine = LineOf(buffer, reader->OpenAtEndPosition());
+    }
+    if (end.Truncated()) {
+        std::string line = end.TruncationText();
+        if (!path.empty()) line = std::string(path) + ": " + line;
+        qm::xml::NoteTruncatedDocument(std::move(line));
+    }
+    qm::xml::RecordDocumentEnd(std::move(end));
+}
+
 size_t ParseBuffer(NanoXML* node, const char* buffer, bool mixed, size_t length, size_t start,
-                   int state, uint16_t sourceFileIndex, qm::platform::InputFile* input = nullptr) {
-    if (buffer == nullptr || length == 0 || start >= length) return start;
+                   int state, uint16_t sourceFileIndex, qm::platform::InputFile* input = nullptr,
+                   std::string_view path = {}) {
+    const bool wholeDocument = state == qm::xml::kBeforeRoot;
+    if (buffer == nullptr || length == 0 || start >= length) {
+        if (wholeDocument) RecordEnd(nullptr, node, buffer, path);
+        return start;
+    }
     const void* nul = std::memchr(buffer + start, 0, length - start);
     const size_t end = nul ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : length;
     qm::xml::XmlReader reader(buffer, end, mixed, sourceFileIndex);
     reader.ReleaseBehind(input);
-    return reader.Run(node, start, state);
+    const size_t stopped = reader.Run(node, start, state);
+    if (wholeDocument) {
+        RecordEnd(&reader, node, buffer, path);  // text that starts with NUL holds no element
+    } else if (state == qm::xml::kContent && reader.ChildOpenAtEnd()) {
+        // Content read into a node (a document of an archive): an element of it that never
+        // closed means the text was cut.
+        qm::xml::DocumentEnd cut;
+        cut.rootFound = true;
+        cut.openElement = reader.OpenAtEnd();
+        cut.openLine = LineOf(buffer, reader.OpenAtEndPosition());
+        qm::xml::NoteTruncatedDocument(cut.TruncationText());
+    }
+    return stopped;
 }
 
 int LoadNarrowPath(NanoXML* node, const std::string& path) {
@@ -678,11 +745,16 @@ int LoadNarrowPath(NanoXML* node, const std::string& path) {
     if (!status.opened) {
         qm::xml::AppendMessage("File not open:" + path + ":" + qm::platform::LocalTimeText() +
                                "\r\n");
+        qm::xml::RecordDocumentEnd(qm::xml::DocumentEnd{});
     } else if (status.ok && !data.empty()) {
         const size_t index = qm::xml::RecordLoadedFile(path);
         length = ParseBuffer(node, data.data(), false, data.size(), 0, qm::xml::kBeforeRoot,
-                             static_cast<uint16_t>(index), &input);
+                             static_cast<uint16_t>(index), &input, path);
         result = 1;
+    } else {
+        qm::xml::DocumentEnd end;
+        end.empty = status.ok;
+        qm::xml::RecordDocumentEnd(std::move(end));
     }
     qm::xml::AppendMessage("Parsed data length: " + std::to_string(length) + "\r\n");
     return result;

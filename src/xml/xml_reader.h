@@ -45,6 +45,15 @@ class XmlReader {
     // Fills root starting in the given state; returns the position at which reading stopped.
     size_t Run(NanoXML* root, size_t start, int state);
 
+    // How the last Run ended: whether the element it filled began (its name was read), and,
+    // when the input ended while elements were still open, the innermost of them and the
+    // position of its name. An input that ends inside nothing gives an empty name.
+    bool RootBegun() const { return rootBegun_; }
+    const std::string& OpenAtEnd() const { return openAtEnd_; }
+    // True when an element below the one Run filled was still open where the input ended.
+    bool ChildOpenAtEnd() const { return childOpenAtEnd_; }
+    size_t OpenAtEndPosition() const { return openAtEndPosition_; }
+
     // The file the buffer is mapped from: what the reader has passed is released from it (the
     // tree holds copies of everything it keeps).
     void ReleaseBehind(platform::InputFile* input) { input_ = input; }
@@ -62,6 +71,7 @@ class XmlReader {
         bool plainName;
         // Where this element's children start on the stack of gathered children.
         size_t firstGatheredChild;
+        size_t openedAt;  // the position of the element's name
     };
 
     // An attribute of the start tag being read, kept as views until the tag ends, so that the
@@ -105,7 +115,7 @@ class XmlReader {
     void MoveTextToFragment(Frame& frame);
     void AddAttribute(NanoXML* node, std::string_view value);
     void CommitAttributes(NanoXML* node);
-    void PushFrame(NanoXML* node, int state, bool inTag, bool plainName);
+    void PushFrame(NanoXML* node, int state, bool inTag, bool plainName, size_t openedAt);
     void AppendChild(NanoXML* parent, NanoXML* child);
     void CommitChildren(const Frame& frame);
     void DiscardGatheredChildren() noexcept;
@@ -134,6 +144,10 @@ class XmlReader {
     // as the callback may look at its siblings.
     bool gatherChildren_ = false;
     std::vector<NanoXML*> gatheredChildren_;
+    bool rootBegun_ = false;
+    bool childOpenAtEnd_ = false;
+    std::string openAtEnd_;
+    size_t openAtEndPosition_ = 0;
 };
 
 }  // namespace qm::xml

@@ -21,7 +21,43 @@ ProcessState& State() {
     return *state;
 }
 
+struct ThreadState {
+    DocumentEnd lastEnd;
+    std::vector<std::string> truncated;
+};
+
+ThreadState& ThisThread() {
+    thread_local ThreadState state;
+    return state;
+}
+
 }  // namespace
+
+std::string DocumentEnd::TruncationText() const {
+    return "document ends inside <" + openElement + "> at line " + std::to_string(openLine);
+}
+
+const DocumentEnd& LastDocumentEnd() {
+    return ThisThread().lastEnd;
+}
+
+void RecordDocumentEnd(DocumentEnd end) {
+    ThreadState& state = ThisThread();
+    state.lastEnd = std::move(end);
+}
+
+std::vector<std::string> TakeTruncatedDocuments() {
+    std::vector<std::string> taken;
+    taken.swap(ThisThread().truncated);
+    return taken;
+}
+
+void NoteTruncatedDocument(std::string line) {
+    // A host that never asks must not see the list grow without end.
+    constexpr size_t kKept = 1024;
+    std::vector<std::string>& truncated = ThisThread().truncated;
+    if (truncated.size() < kKept) truncated.push_back(std::move(line));
+}
 
 void AppendMessage(std::string_view line) {
     ProcessState& state = State();

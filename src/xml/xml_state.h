@@ -23,4 +23,31 @@ std::vector<std::string> LoadedFiles();
 // 65535 (the 16-bit form of -1) when none was loaded yet.
 uint16_t CurrentSourceFileIndex();
 
+// How a whole document read on this thread (LoadFile, or Parse from state 0) ended. The
+// described reader reports nothing about a document cut short; the readers and the tool that
+// want to tell a cut or foreign file from a whole one ask here right after reading.
+struct DocumentEnd {
+    bool empty = false;      // no byte to read (an empty file, or one starting with NUL)
+    bool rootFound = false;  // a root element began
+    std::string rootName;
+    // The innermost element still open where the input ended, and the line (from 1) of its
+    // start tag; an empty name when the root was closed (or never began).
+    std::string openElement;
+    uint64_t openLine = 0;
+
+    bool Truncated() const { return rootFound && !openElement.empty(); }
+    // "document ends inside <X> at line N"
+    std::string TruncationText() const;
+};
+
+// The end of the last whole document read on this thread.
+const DocumentEnd& LastDocumentEnd();
+void RecordDocumentEnd(DocumentEnd end);
+
+// The lines of the documents read on this thread since the last call that were cut short
+// (TruncationText, after the path when the document came from a file), in reading order; the
+// list is emptied. A tool asks after a load that may read many documents (an archive, a folder).
+std::vector<std::string> TakeTruncatedDocuments();
+void NoteTruncatedDocument(std::string line);
+
 }  // namespace qm::xml

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -15,6 +17,8 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include <unistd.h>
 
 #include "arxml_com/netconfig_arxml_file.h"
 
@@ -25,10 +29,20 @@ namespace {
 const fs::path kCorpus = QM_SHARED_DIR "/corpus/arxml";
 
 bool IsPduKind(const std::string& name) {
-    static const std::set<std::string> kinds = {
-        "I-SIGNAL-I-PDU",       "SIGNAL-I-PDU", "CONTAINER-I-PDU", "SECURED-I-PDU",
-        "MULTIPLEXED-I-PDU",    "N-PDU",        "DCM-I-PDU",       "NM-PDU",
-        "GENERAL-PURPOSE-I-PDU"};
+    static const std::set<std::string> kinds = {"I-SIGNAL-I-PDU",
+                                                "SIGNAL-I-PDU",
+                                                "CONTAINER-I-PDU",
+                                                "SECURED-I-PDU",
+                                                "MULTIPLEXED-I-PDU",
+                                                "N-PDU",
+                                                "DCM-I-PDU",
+                                                "NM-PDU",
+                                                "GENERAL-PURPOSE-I-PDU",
+                                                "GENERAL-PURPOSE-PDU",
+                                                "XCP-PDU",
+                                                "USER-DEFINED-PDU",
+                                                "USER-DEFINED-I-PDU",
+                                                "J-1939-DCM-I-PDU"};
     return kinds.count(name) != 0;
 }
 
@@ -375,6 +389,36 @@ TEST_F(WholeDocumentCorpus, TheExactReaderIsUnchangedByTheSwitch) {
     EXPECT_EQ(file.GetPduCount(), 0u);
     EXPECT_EQ(file.GetMessages(), exactMessages);
     NanoXML::ClearMessageLog();
+}
+
+}  // namespace
+
+namespace {
+
+// Every corpus file cut at a third and at two thirds: whole-document reading says where the
+// document ends instead of passing the part it read as a whole file.
+TEST_F(WholeDocumentCorpus, CutFilesSayWhereTheyEnd) {
+    for (const fs::path& path : Files()) {
+        SCOPED_TRACE(path.filename().string());
+        std::ifstream in(path, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        for (const size_t percent : {33u, 67u}) {
+            const std::string cut = text.substr(0, text.size() * percent / 100);
+            if (cut.find("<AUTOSAR") == std::string::npos) continue;  // cut before the root
+            const fs::path copy =
+                fs::temp_directory_path() / ("qm_cut_" + std::to_string(::getpid()) + ".arxml");
+            std::ofstream(copy, std::ios::binary) << cut;
+            NetConfigArxmlFile file;
+            file.SetReadingMode(kArxmlReadWholeDocument);
+            EXPECT_TRUE(file.Load(copy.string().c_str()));
+            const std::string line = "WARNING. The document ends inside <";
+            // One line, ahead of what the reading of the elements it holds reports.
+            EXPECT_EQ(CountOccurrences(file.GetMessages(), line), 1u) << percent;
+            EXPECT_EQ(std::string(file.GetMessages()).rfind(line, 0), 0u) << percent;
+            NanoXML::ClearMessageLog();
+            fs::remove(copy);
+        }
+    }
 }
 
 }  // namespace

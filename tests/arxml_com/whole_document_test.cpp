@@ -174,31 +174,84 @@ TEST(ArxmlWholeDocument, PackagesOfAnyNameAndDepthAreRead) {
     EXPECT_EQ(file->GetFrameCount(), 1u);
 }
 
-TEST(ArxmlWholeDocument, PduKindsBesidesISignalPdusArePdus) {
+// Every PDU kind of a package is a PDU: those that carry signals and those that carry other
+// data (XCP, diagnostics, transport, user-defined), kinds of newer schemas included.
+TEST(ArxmlWholeDocument, EveryPduKindIsAPdu) {
     const std::string nm =
         "<NM-PDU><SHORT-NAME>Nm</SHORT-NAME><LENGTH>8</LENGTH><I-SIGNAL-TO-I-PDU-MAPPINGS>" +
         Mapping("/S/Speed", 8) + "</I-SIGNAL-TO-I-PDU-MAPPINGS></NM-PDU>";
+    const std::vector<std::string> kinds = {"N-PDU",
+                                            "DCM-I-PDU",
+                                            "GENERAL-PURPOSE-I-PDU",
+                                            "XCP-PDU",
+                                            "GENERAL-PURPOSE-PDU",
+                                            "USER-DEFINED-PDU",
+                                            "USER-DEFINED-I-PDU",
+                                            "J-1939-DCM-I-PDU",
+                                            "FUTURE-KIND-PDU"};
+    std::string others;
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        others += "<" + kinds[i] + "><SHORT-NAME>P" + std::to_string(i) + "</SHORT-NAME><LENGTH>" +
+                  std::to_string(i + 1) + "</LENGTH></" + kinds[i] + ">";
+    }
     auto file = LoadWhole(Autosar4(
         Signals(ISignal("Speed", 16)) +
         Package("Other",
-                nm + "<N-PDU><SHORT-NAME>Tp</SHORT-NAME><LENGTH>64</LENGTH></N-PDU>"
-                     "<DCM-I-PDU><SHORT-NAME>Diag</SHORT-NAME><LENGTH>8</LENGTH></DCM-I-PDU>"
-                     "<GENERAL-PURPOSE-I-PDU><SHORT-NAME>Gp</SHORT-NAME><LENGTH>4</LENGTH>"
-                     "</GENERAL-PURPOSE-I-PDU>"
-                     "<XCP-PDU><SHORT-NAME>Xcp</SHORT-NAME><LENGTH>8</LENGTH></XCP-PDU>"
-                     "<FLEXRAY-CLUSTER><SHORT-NAME>Fr</SHORT-NAME></FLEXRAY-CLUSTER>"
-                     "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>G</SHORT-NAME></I-SIGNAL-I-PDU-GROUP>")));
-    ASSERT_EQ(file->GetPduCount(), 4u);
+                nm + others +
+                    "<FLEXRAY-CLUSTER><SHORT-NAME>Fr</SHORT-NAME></FLEXRAY-CLUSTER>"
+                    "<I-SIGNAL-I-PDU-GROUP><SHORT-NAME>G</SHORT-NAME></I-SIGNAL-I-PDU-GROUP>"
+                    "<PDU-ACTIVATION-ROUTING-GROUP><SHORT-NAME>R</SHORT-NAME>"
+                    "</PDU-ACTIVATION-ROUTING-GROUP>")));
+    ASSERT_EQ(file->GetPduCount(), 1 + kinds.size());
     EXPECT_STREQ(file->GetPdu(0)->GetName(), "Nm");
     ASSERT_EQ(file->GetPdu(0)->GetSignalCount(), 1u);
     EXPECT_EQ(file->GetPdu(0)->GetSignal(0)->GetStartPosition(), 8u);
-    EXPECT_EQ(file->GetPdu(1)->GetLength(), 64u);
-    EXPECT_EQ(file->GetPdu(2)->GetSignalCount(), 0u);
-    EXPECT_STREQ(file->GetPdu(3)->GetName(), "Gp");
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        SCOPED_TRACE(kinds[i]);
+        IArxmlPdu* pdu = file->GetPdu(i + 1);
+        EXPECT_EQ(pdu->GetName(), "P" + std::to_string(i));
+        EXPECT_EQ(pdu->GetLength(), i + 1);
+        EXPECT_EQ(pdu->GetSignalCount(), 0u);
+    }
     EXPECT_EQ(file->GetClusterCount(), 0u);
-    // One line per element the model cannot hold; a PDU group is no communication element.
-    EXPECT_STREQ(file->GetMessages(),
-                 "XCP-PDU not read: Xcp.\r\nFLEXRAY-CLUSTER not read: Fr.\r\n");
+    // One line per element the model cannot hold; PDU groups are no communication elements.
+    EXPECT_STREQ(file->GetMessages(), "FLEXRAY-CLUSTER not read: Fr.\r\n");
+}
+
+// Reading a document whole tells a foreign, empty or cut document from an ARXML one; the exact
+// reader keeps its described results for all three.
+TEST(ArxmlWholeDocument, ForeignEmptyAndCutDocumentsAreToldApart) {
+    struct Case {
+        std::string text;
+        bool wholeLoads;
+        std::string wholeMessages;
+        bool exactLoads;
+    };
+    const std::string document = Autosar4(Package("P", SignalPdu("A", 8, "")));
+    const std::vector<Case> cases = {
+        {"<?xml version=\"1.0\"?>\n<CANDELA><ECUDOC/></CANDELA>\n", false,
+         "Not an ARXML file: the root element is <CANDELA>, not <AUTOSAR>.\r\n", true},
+        {"\x89PNG\r\n\x1a\n binary \x01\x02 bytes", false,
+         "Not an ARXML file: no XML element found.\r\n", true},
+        {"", true, "WARNING. The file is empty: no ARXML element read.\r\n", false},
+        // Cut inside the PDU's SHORT-NAME, on the third line.
+        {document.substr(0, document.find("<SHORT-NAME>A") + 13), true,
+         "WARNING. The document ends inside <SHORT-NAME> at line 2.\r\nMissing length of pdu: "
+         "A.\r\n",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 60));
+        arxml_test::TempFile temp(c.text);
+        NetConfigArxmlFile whole;
+        whole.SetReadingMode(kArxmlReadWholeDocument);
+        EXPECT_EQ(whole.Load(temp.Path().c_str()), c.wholeLoads);
+        EXPECT_EQ(whole.GetMessages(), c.wholeMessages);
+        NetConfigArxmlFile exact;
+        EXPECT_EQ(exact.Load(temp.Path().c_str()), c.exactLoads);
+        EXPECT_STREQ(exact.GetMessages(), "");
+        NanoXML::ClearMessageLog();
+    }
 }
 
 TEST(ArxmlWholeDocument, FramesNoTriggeringReachesAreReported) {

@@ -58,7 +58,8 @@ const std::vector<CorpusPin> kPins = {
     {"cantools__multiplex_2.dbc", {3, 4, 19}, {1, 4, 19}, {}},
     {"cantools__relation_attributes.dbc", {1, 2, 2}, {1, 2, 2}, {}},
     {"cantools__vehicle.dbc", {1, 217, 462}, {1, 217, 462}, {}},
-    {"dbcppp__Core_Objects_protocol.dbc", {1, 1, 3038}, {1, 1, 3038}, {}},
+    // A message of 1940 bytes: its size does not fit the byte the model keeps.
+    {"dbcppp__Core_Objects_protocol.dbc", {1, 1, 3038}, {2, 1, 3038}, {40}},
     {"dbcppp__Test.dbc", {2, 2, 64}, {2, 2, 64}, {}},
     {"ecubus__Model3CAN.dbc", {1, 159, 2752}, {1, 159, 2752}, {}},
     {"ecubus__SCU.dbc", {1, 28, 151}, {1, 28, 151}, {}},
@@ -67,7 +68,14 @@ const std::vector<CorpusPin> kPins = {
     {"ecubus__gbk.dbc", {1, 35, 273}, {1, 35, 273}, {}},
     {"ecubus__sig_group.dbc", {1, 23, 95}, {1, 23, 95}, {}},
     {"opendbc__ESR.dbc", {1, 80, 868}, {1, 80, 868}, {}},
-    {"opendbc__RAM_Cummins_2019.dbc", {1, 332, 2212}, {1, 332, 2212}, {}},
+    // Signals laid out as "NaN|NaN": start bit and length are no numbers.
+    {"opendbc__RAM_Cummins_2019.dbc",
+     {1, 332, 2212},
+     {2, 332, 2212},
+     {1743, 1743, 1744, 1744, 1745, 1745, 1754, 1754, 1755, 1755, 1756, 1756, 1765, 1765,
+      1766, 1766, 1767, 1767, 1776, 1776, 1777, 1777, 1778, 1778, 1787, 1787, 1788, 1788,
+      1789, 1789, 1798, 1798, 1799, 1799, 1800, 1800, 2247, 2247, 2248, 2248, 2249, 2249,
+      2387, 2387, 2388, 2388, 2389, 2389, 2886, 2886, 2887, 2887, 2888, 2888}},
     {"opendbc__bmw_X5_g05_FA_CAN.dbc",
      {23, 435, 2271},
      {2, 435, 2271},
@@ -496,6 +504,155 @@ TEST_F(TolerantLines, ALoadThatReachesTheEndSucceeds) {
     EXPECT_TRUE(LoadText(tolerant_, folder_, std::string(kHead) + "BO_ 1 M: 8 A\n// the end\n"));
     EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
     EXPECT_FALSE(LoadText(exact_, folder_, std::string(kHead) + "BO_ 1 M: 8 A\n// the end\n"));
+}
+
+}  // namespace
+
+namespace {
+
+// Every number of a message or signal line that its field cannot hold as written gives one
+// warning naming the line; the field holds what the exact reader makes of it, which reads the
+// same lines without a word.
+TEST_F(TolerantLines, NumbersTheFieldsCannotHoldAreNamed) {
+    struct Case {
+        std::string line;
+        std::string warning;  // the text after "WARNING. ", up to "Line("
+    };
+    const std::vector<Case> cases = {
+        {" SG_ S : 9223372036854775807|8@1+ (1,0) [0|1] \"\" B",
+         "Start bit 9223372036854775807 out of range, read as 65535. "},
+        {" SG_ S : -5|8@1+ (1,0) [0|1] \"\" B", "Start bit -5 out of range, read as 65531. "},
+        {" SG_ S : 0|0@1+ (1,0) [0|1] \"\" B", "Bit length 0 out of range, read as 0. "},
+        {" SG_ S : NaN|8@1+ (1,0) [0|1] \"\" B", "Start bit NaN is no number, read as 0. "},
+        {" SG_ S : 0|4294967295@1+ (1,0) [0|1] \"\" B",
+         "Bit length 4294967295 out of range, read as 65535. "},
+        {" SG_ S : 0|99999999999999999999999@1+ (1,0) [0|1] \"\" B",
+         "Bit length 99999999999999999999999 out of range, read as 65535. "},
+        {" SG_ S : 0|8@1+ (1e999,0) [0|1] \"\" B",
+         "Number out of range, clamped to the double range. "},
+        {"BO_ 18446744073709551615 N: 8 A",
+         "Message id 18446744073709551615 out of range, "
+         "read as 4294967295. "},
+        {"BO_ 2 N: 300 A", "Message size 300 out of range, read as 44. "},
+        {"BO_ 1 N: 8 A", "Message id 1 given twice, the first message is found by it. "},
+        {"VAL_ 1 S 99999999999999999999 \"big\" ;",
+         "Value beyond 64 bits, clamped to the 64-bit range. "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string text = std::string(kHead) +
+                                 "BO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|1] \"\" B\n" + c.line +
+                                 "\n";
+        LoadBoth(text);
+        // Lines are read trimmed.
+        const std::string trimmed = c.line[0] == ' ' ? c.line.substr(1) : c.line;
+        const std::string messages = MessagesWithoutTiming(tolerant_);
+        EXPECT_NE(messages.find("WARNING. " + c.warning + "Line(11) " + trimmed), std::string::npos)
+            << messages;
+        EXPECT_EQ(WarningLines(messages), (std::vector<uint64_t>{11}));
+        EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
+        // The exact reader keeps its described results: no line of its own for these.
+        EXPECT_EQ(WarningLines(exact_.GetMessages()), std::vector<uint64_t>{});
+    }
+}
+
+TEST_F(TolerantLines, SignalsWithoutReceiversOrUnitKeepTheirLayout) {
+    LoadBoth(std::string(kHead) + "BO_ 1 M: 8 A\n SG_ S : 12|4@0- (0.5,-1) [-8|7] \"km\"\n" +
+             " SG_ T : 16|8@1+ (1,0) [0|255] B\n");
+    EXPECT_EQ(exact_.GetStatus(), 12u);
+    ASSERT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
+    const DbcSignal& s = *tolerant_.SignalOf(1, "S");
+    EXPECT_EQ(s.StartBit(), 12u);
+    EXPECT_EQ(s.BitLength(), 4u);
+    EXPECT_EQ(s.ByteOrderChar(), '0');
+    EXPECT_EQ(s.ValueTypeChar(), '-');
+    EXPECT_EQ(s.Factor().value, 0.5);
+    EXPECT_EQ(s.Unit().view(), "km");
+    EXPECT_TRUE(s.Receivers().empty());
+    const DbcSignal& t = *tolerant_.SignalOf(1, "T");
+    EXPECT_EQ(t.BitLength(), 8u);
+    EXPECT_EQ(t.Receivers().size(), 1u);
+    const std::string messages = MessagesWithoutTiming(tolerant_);
+    EXPECT_NE(messages.find("WARNING. Signal without receivers, Vector__XXX taken. Line(10)"),
+              std::string::npos);
+    EXPECT_NE(messages.find("WARNING. Signal without unit, an empty unit taken. Line(11)"),
+              std::string::npos);
+}
+
+TEST_F(TolerantLines, AnEmptyFileIsNamed) {
+    for (const std::string text : {"", "\n  \n\t\n"}) {
+        LoadBoth(text);
+        EXPECT_EQ(exact_.GetStatus(), kDbcLoaded);
+        EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
+        EXPECT_EQ(MessagesWithoutTiming(tolerant_),
+                  "WARNING. The file is empty: no DBC statement read.\n");
+        EXPECT_EQ(tolerant_.GetToleratedLineCount(), 1u);
+    }
+}
+
+// Value descriptions keep any 64-bit value as written, next to the described 32-bit form, and
+// are written back as read, in both reading modes.
+TEST_F(TolerantLines, ValueDescriptionsKeepEvery64BitValue) {
+    const std::string statement =
+        "VAL_ 1 S -1 \"SNA\" 5000000000 \"big\" 6000000000 \"bigger\" "
+        "18446744073709551615 \"top\" -9223372036854775808 \"bottom\" 0x10 \"hex\" 7 \"seven\";";
+    LoadBoth(std::string(kHead) + "BO_ 1 M: 8 A\n SG_ S : 0|64@1- (1,0) [0|1] \"\" B\n\n" +
+             "EV_ V: 0 [0|1] \"\" 0 1 DUMMY_NODE_VECTOR0 Vector__XXX;\n" + statement +
+             "\nVAL_ V -2 \"minus two\" 2 \"two\";\n");
+    for (NetConfigDbcFile* file : {&exact_, &tolerant_}) {
+        SCOPED_TRACE(file == &exact_ ? "exact" : "tolerant");
+        ASSERT_EQ(file->GetStatus(), kDbcLoaded) << file->GetMessages();
+        IDbcSignal* signal = file->FindSignal(1, "S");
+        // The described list: 32-bit forms; every value beyond 32 bits is 0xFFFFFFFF, so the
+        // later ones replaced "SNA".
+        EXPECT_EQ(signal->GetValueDescriptionCount(), 3u);
+        EXPECT_STREQ(signal->GetValueDescription(0xFFFFFFFF), "bottom");
+        auto* exact = dynamic_cast<IDbcExactValueDescriptions*>(signal);
+        ASSERT_NE(exact, nullptr);
+        // 18446744073709551615 has the bit pattern of -1: it replaced "SNA" in place.
+        ASSERT_EQ(exact->GetExactValueCount(), 6u);
+        EXPECT_STREQ(exact->FindExactValueDescription(-1), "top");
+        EXPECT_TRUE(exact->IsExactValueUnsigned(0));
+        EXPECT_EQ(exact->GetExactValueAt(1), 5000000000);
+        EXPECT_FALSE(exact->IsExactValueUnsigned(1));
+        EXPECT_EQ(exact->GetExactValueAt(3), INT64_MIN);
+        EXPECT_STREQ(exact->GetExactValueDescriptionAt(3), "bottom");
+        EXPECT_STREQ(exact->FindExactValueDescription(6000000000), "bigger");
+        EXPECT_STREQ(exact->FindExactValueDescription(16), "hex");
+        EXPECT_EQ(exact->FindExactValueDescription(0xFFFFFFFF), nullptr);
+        EXPECT_EQ(exact->GetExactValueAt(6), 0);
+        EXPECT_EQ(exact->GetExactValueDescriptionAt(6), nullptr);
+        auto* variable =
+            dynamic_cast<IDbcExactValueDescriptions*>(file->FindEnvironmentVariable("V"));
+        ASSERT_NE(variable, nullptr);
+        EXPECT_STREQ(variable->FindExactValueDescription(-2), "minus two");
+        EXPECT_STREQ(file->FindEnvironmentVariable("V")->GetValueDescription(0xFFFFFFFE),
+                     "minus two");
+
+        const std::string copy = folder_.File("values.dbc");
+        ASSERT_TRUE(file->Save(copy.c_str()));
+        const std::string written = dbctest::ReadText(copy);
+        EXPECT_NE(written.find("VAL_ 1 S 18446744073709551615 \"top\" 5000000000 \"big\" "
+                               "6000000000 \"bigger\" -9223372036854775808 \"bottom\" 16 \"hex\" "
+                               "7 \"seven\";"),
+                  std::string::npos)
+            << written;
+        EXPECT_NE(written.find("VAL_ V -2 \"minus two\" 2 \"two\";"), std::string::npos);
+    }
+}
+
+// A signal whose values all fit their 32-bit form writes exactly what it wrote before.
+TEST_F(TolerantLines, ValuesWithinThirtyTwoBitsWriteTheDescribedList) {
+    LoadBoth(std::string(kHead) + "BO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|1] \"\" B\n\n" +
+             "VAL_ 1 S 3 \"three\" 0x1 \"one\" 4294967295 \"max\";\n");
+    auto* exact = dynamic_cast<IDbcExactValueDescriptions*>(exact_.FindSignal(1, "S"));
+    ASSERT_EQ(exact->GetExactValueCount(), 3u);
+    EXPECT_EQ(exact->GetExactValueAt(2), 4294967295);
+    EXPECT_FALSE(exact->IsExactValueUnsigned(2));
+    const std::string copy = folder_.File("plain.dbc");
+    ASSERT_TRUE(exact_.Save(copy.c_str()));
+    EXPECT_NE(dbctest::ReadText(copy).find("VAL_ 1 S 3 \"three\" 1 \"one\" 4294967295 \"max\";"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 // messages and result codes of failing sections.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "ldf/ldf_read_context.h"
 #include "ldf_test_support.h"
 
@@ -497,6 +501,75 @@ TEST(LdfReader, UnterminatedBlockCommentSwallowsTheRest) {
     NetConfigLdfFile file;
     EXPECT_TRUE(LoadText(file, "LIN_description_file;\n  /* open\nLIN_speed = 10 kbps;\n"));
     EXPECT_DOUBLE_EQ(file.GetSpeed(), 0.0);
+}
+
+// A file cut short reads like a whole one up to where it ends; a section that meets the end of
+// the file before its closing "}" is named, and so is a file with nothing in it.
+TEST(LdfReader, CutAndEmptyFilesAreNamed) {
+    struct Case {
+        std::string text;
+        std::string messages;
+    };
+    const std::string whole = Header() + kNodes;
+    const std::vector<Case> cases = {
+        {"", "WARNING. The file is empty: no LDF statement read.\r\n"},
+        {"\n   \n// only a comment\n", "WARNING. The file is empty: no LDF statement read.\r\n"},
+        {whole.substr(0, whole.find("Slaves")),
+         "WARNING. The file ends inside the section that begins at Line(5) Nodes {.\r\n"},
+        {Header() + kNodes + "Node_attributes {\n  LSM {\n    LIN_protocol = \"2.1\";\n",
+         "WARNING. The file ends inside the section that begins at Line(9) Node_attributes "
+         "{.\r\n"},
+        {Header() + kNodes + "Schedule_tables {\n  Normal {\n",
+         "WARNING. The file ends inside the section that begins at Line(9) Schedule_tables "
+         "{.\r\n"},
+        {whole, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        NetConfigLdfFile file;
+        EXPECT_TRUE(LoadText(file, c.text));
+        EXPECT_EQ(file.GetResultCode(), 0);
+        EXPECT_EQ(MessagesOf(file), c.messages);
+    }
+}
+
+TEST(LdfReader, AnEncodingTypeDefinedTwiceIsNamedAndTheFirstIsUsed) {
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
+                                   "Signal_encoding_types {\n  Light {\n    bcd_value;\n  }\n"
+                                   "  Light {\n    ascii_value;\n  }\n}\n"
+                                   "Signal_representation {\n  Light: LeftSwitch;\n}\n"));
+    EXPECT_EQ(MessagesOf(file),
+              "WARNING. Signal encoding type Light defined twice, the first definition is used. "
+              "Line(31)   Light {.\r\n");
+    ASSERT_EQ(file.GetEncodingTypeCount(), 2u);
+    EXPECT_EQ(file.FindEncodingType("Light"), file.GetEncodingType(0));
+    EXPECT_EQ(file.FindStandardSignal("LeftSwitch")->GetEncodingType(), file.GetEncodingType(0));
+}
+
+// Real files cut inside the block of their first node attributes, where what was read looks
+// like a whole model.
+TEST(LdfReader, CorpusFilesCutInsideNodeAttributesAreNamed) {
+    const std::filesystem::path corpus = std::filesystem::path(QM_SHARED_DIR) / "corpus" / "ldf";
+    if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+    size_t cutFiles = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        if (entry.path().extension() != ".ldf") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::string text = ReadText(entry.path().string());
+        const size_t section = text.find("\nNode_attributes");
+        if (section == std::string::npos) continue;
+        const size_t block = text.find('{', text.find('{', section) + 1);
+        if (block == std::string::npos) continue;
+        NetConfigLdfFile file;
+        // A file that stops before with a message of its own is no cut file.
+        if (!LoadText(file, text.substr(0, block + 1))) continue;
+        EXPECT_NE(
+            MessagesOf(file).find("WARNING. The file ends inside the section that begins at Line("),
+            std::string::npos);
+        ++cutFiles;
+    }
+    EXPECT_GT(cutFiles, 5u);
 }
 
 TEST(LdfReader, ReloadStartsFromAClearModel) {

@@ -5,8 +5,10 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "quillmere/xml.h"
+#include "xml/xml_state.h"
 
 namespace {
 
@@ -295,6 +297,57 @@ TEST(Reader, IsXmlFileLooksForTheDeclaration) {
     EXPECT_FALSE(NanoXML::IsXmlFile(dir.Write("f.xml", std::string(1024, ' ') + "<?xml").c_str()));
     EXPECT_FALSE(NanoXML::IsXmlFile(dir.Path("none.xml").c_str()));
     EXPECT_FALSE(NanoXML::IsXmlFile(nullptr));
+}
+
+// How each whole document ended, recorded beside the tree (which the reader keeps as read):
+// the innermost element still open and the line of its start tag.
+TEST(Reader, TheEndOfEachDocumentIsRecorded) {
+    struct Case {
+        std::string text;
+        bool empty;
+        bool rootFound;
+        std::string openElement;
+        uint64_t openLine;
+    };
+    const std::vector<Case> cases = {
+        {"<a><b>x</b></a>", false, true, "", 0},
+        {"<?xml version=\"1.0\"?>\n<a>\n <b>\n  <c x='1'>text", false, true, "c", 4},
+        {"<a>\n<b/>\n", false, true, "a", 1},
+        {"<a><b/>", false, true, "a", 1},
+        {"<a/>", false, true, "", 0},
+        {"<a><b x=\"unclosed", false, true, "b", 1},
+        {"<?xml version=\"1.0\"?>\n<!-- only a comment -->\n", false, false, "", 0},
+        {"just text, no markup", false, false, "", 0},
+        {std::string("\0<a/>", 5), false, false, "", 0},
+        {"", true, false, "", 0},
+        // A mismatched closing tag ends its element: the document is whole.
+        {"<a><b></c></a>", false, true, "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        NanoXML root;
+        root.Parse(c.text.data(), false, c.text.size(), 0, 0);
+        const qm::xml::DocumentEnd& end = qm::xml::LastDocumentEnd();
+        EXPECT_EQ(end.empty, c.empty);
+        EXPECT_EQ(end.rootFound, c.rootFound);
+        EXPECT_EQ(end.openElement, c.openElement);
+        EXPECT_EQ(end.openLine, c.openLine);
+        EXPECT_EQ(end.Truncated(), !c.openElement.empty());
+    }
+    qm::xml::TakeTruncatedDocuments();
+    std::string deep;
+    for (int i = 0; i < 100000; ++i) deep += "<e>";
+    NanoXML root;
+    root.Parse(deep.data(), false, deep.size(), 0, 0);
+    EXPECT_EQ(qm::xml::LastDocumentEnd().TruncationText(), "document ends inside <e> at line 1");
+    // Content read into a node (a document of an archive) is noted only when an element of
+    // it stays open.
+    NanoXML wrapper;
+    const std::string content = "<ODX><X>";
+    wrapper.Parse(content.data(), false, content.size(), 0, 10);
+    EXPECT_EQ(qm::xml::TakeTruncatedDocuments(),
+              (std::vector<std::string>{"document ends inside <e> at line 1",
+                                        "document ends inside <X> at line 1"}));
 }
 
 }  // namespace

@@ -50,6 +50,12 @@ LoadedArxml LoadArxml(const std::string& path, const Options& options) {
     return loaded;
 }
 
+// Why a load failed: the reader's first line ("Not an ARXML file: ..."), else unreadable.
+std::string FailureText(LoadedArxml& loaded) {
+    const std::vector<std::string> lines = SplitLines(loaded.file->GetMessages());
+    return lines.empty() ? std::string("cannot read the file") : lines.front();
+}
+
 const char* KindText(int32_t kind) {
     switch (kind) {
         case kArxmlClusterCan:
@@ -298,7 +304,9 @@ class ArxmlFormat : public FileFormat {
         if (!loaded.ok) {
             result.exitCode = kCheckFailed;
             result.status = "failed";
-            result.messages.push_back("the file cannot be read");
+            // The reader names why ("Not an ARXML file: ..."); otherwise the file is unreadable.
+            result.messages = SplitLines(loaded.file->GetMessages());
+            if (result.messages.empty()) result.messages.push_back("the file cannot be read");
             return result;
         }
         result.messages = SplitLines(loaded.file->GetMessages());
@@ -357,7 +365,7 @@ class ArxmlFormat : public FileFormat {
 
     static LoadedArxml Require(const std::string& path, const Options& options) {
         LoadedArxml loaded = LoadArxml(path, options);
-        if (!loaded.ok) throw ToolError("cannot read the file");
+        if (!loaded.ok) throw ToolError(FailureText(loaded));
         return loaded;
     }
 };

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "diag_json.h"
+#include "document_checks.h"
 #include "facade/quillmere.h"
 #include "netmodel_json.h"
 
@@ -159,13 +160,19 @@ class ContainerFormat : public FileFormat {
     CheckResult Check(const std::string& path, const Options&) override {
         Holder holder;
         CheckResult result;
-        if (!LoadContainer(holder, path)) {
+        ForgetDocumentEnds();
+        const bool loaded = LoadContainer(holder, path);
+        // Any root will do when it holds a "Quillmere" element, which the load looks for.
+        const DocumentFindings findings = ExamineDocuments("a container", {}, true);
+        if (!loaded) {
             result.exitCode = kCheckFailed;
             result.status = "not read";
             result.messages = SplitLines(NanoXML::MessageLog());
             if (result.messages.empty()) result.messages.push_back("no \"Quillmere\" element");
+            ApplyFindings(findings, result);
             return result;
         }
+        ApplyFindings(findings, result);
         // The reader's own lines (such as the parsed length) are no findings of a good container.
         for (uint64_t i = 0;; ++i) {
             INetFile* file = holder.config->GetFile(i);

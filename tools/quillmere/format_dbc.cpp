@@ -61,9 +61,14 @@ Json Attributes(const DbcAttributeList& list) {
     return attributes;
 }
 
+// Keyed by the value as written ("-1", not its 32-bit form 4294967295).
 Json Descriptions(const DbcValueDescriptions& descriptions) {
     Json values = Json::object();
-    for (const auto& [value, text] : descriptions.Entries()) values[std::to_string(value)] = text;
+    for (uint64_t i = 0; i < descriptions.ExactCount(); ++i) {
+        std::string key;
+        qm::dbc::AppendExactValue(key, descriptions.ExactValueAt(i));
+        values[key] = descriptions.ExactDescriptionAt(i);
+    }
     return values;
 }
 

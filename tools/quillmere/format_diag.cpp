@@ -18,6 +18,7 @@
 
 #include "diag/diagnose_lib.h"
 #include "diag_json.h"
+#include "document_checks.h"
 #include "exit_owned.h"
 #include "format.h"
 #include "text_encoding.h"
@@ -136,6 +137,7 @@ LoadedCdd LoadCdd(const std::string& path, const Options& options) {
     // ODX parameters stand where they say unless --exact asks for the described placement.
     library.SetOdxStatedPositions(options.exact ? 0 : 1);
     NanoXML::ClearMessageLog();
+    ForgetDocumentEnds();
     switch (loaded.kind) {
         case DiagKind::kCdd:
             loaded.ok = library.LoadCddFile(path.c_str(), 1) == 1;
@@ -266,6 +268,27 @@ class DiagFormat : public FileFormat {
 
     CheckResult Check(const std::string& path, const Options& options) override {
         LoadedCdd loaded = LoadCdd(path, options);
+        CheckResult result = CheckLoaded(loaded);
+        ApplyFindings(DocumentFindingsOf(loaded), result);
+        return result;
+    }
+
+    // An empty, foreign or cut document: the reader keeps what it read without a word.
+    static DocumentFindings DocumentFindingsOf(LoadedCdd& loaded) {
+        const bool single = loaded.kind == DiagKind::kCdd || loaded.kind == DiagKind::kOdx;
+        DocumentFindings findings =
+            loaded.kind == DiagKind::kCdd   ? ExamineDocuments("a CDD", {"CANDELA"}, single)
+            : loaded.kind == DiagKind::kOdx ? ExamineDocuments("an ODX", {"ODX"}, single)
+                                            : ExamineDocuments("", {}, single);
+        // A CDD document may hold its CANDELA element below another root.
+        if (loaded.kind == DiagKind::kCdd && loaded.library->SourceTree() != nullptr &&
+            !loaded.library->SourceTree()->children.empty()) {
+            findings.refusal.clear();
+        }
+        return findings;
+    }
+
+    static CheckResult CheckLoaded(LoadedCdd& loaded) {
         CheckResult result;
         if (!loaded.ok) {
             result.exitCode = kCheckFailed;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "document_checks.h"
 #include "exit_owned.h"
 #include "format.h"
 #include "format_someip.h"
@@ -31,6 +32,7 @@ LoadedDatabase LoadDatabase(const std::vector<std::string>& paths) {
     std::vector<const char*> files;
     for (const std::string& path : paths) files.push_back(path.c_str());
     NanoXML::ClearMessageLog();
+    ForgetDocumentEnds();
     loaded.ok = loaded.database->Load(files.data(), files.size());
     for (const std::string& line : SplitLines(NanoXML::MessageLog())) {
         if (line.rfind("Unresolved reference of: ", 0) == 0) loaded.unresolved.push_back(line);
@@ -367,13 +369,17 @@ class SomeIpFormat : public FileFormat {
         result.messages = SplitLines(loaded.database->GetMessages());
         result.messages.insert(result.messages.end(), loaded.unresolved.begin(),
                                loaded.unresolved.end());
+        // An empty, foreign or cut document reads without a word from the reader.
+        const DocumentFindings findings = ExamineDocuments("an ARXML", {"AUTOSAR"}, true);
         if (!loaded.ok) {
             result.exitCode = kCheckFailed;
             result.status = "failed";
+            ApplyFindings(findings, result);
             return result;
         }
         result.status = "loaded";
         result.exitCode = result.messages.empty() ? kCheckClean : kCheckWarnings;
+        ApplyFindings(findings, result);
         return result;
     }
 

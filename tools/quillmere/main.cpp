@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "document_checks.h"
 #include "exit_owned.h"
 #include "format.h"
 #include "format_container.h"
@@ -36,6 +37,10 @@ TextDecoder DecoderFor(const std::string& path, const Options& options) {
 // stderr gets the same care as stdout: a path or a file's text in a message stays well-formed.
 void PrintFailure(const std::string& text) {
     std::cerr << "quillmere: " << SanitizeUtf8(text) << '\n';
+}
+
+void PrintWarning(const std::string& text) {
+    std::cerr << "quillmere: warning: " << SanitizeUtf8(text) << '\n';
 }
 
 // Big files take a moment to load: on a terminal, stderr says what is being read and when it is
@@ -286,13 +291,24 @@ int RunXml(const std::string& path, bool stats, const Options& options) {
     const ExitOwned<NanoXML> document = MakeExitOwned<NanoXML>();
     NanoXML& root = *document;
     auto start = std::chrono::steady_clock::now();
+    ForgetDocumentEnds();
     int ok = root.LoadFile(path.c_str());
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // An empty file is a warning, bytes without an element no XML at all, a cut document is
+    // printed as read with a warning (exit 1).
+    const DocumentFindings findings = ExamineDocuments("an XML", {}, true);
+    if (findings.empty) {
+        PrintWarning("'" + path + "': the file is empty");
+        return 1;
+    }
     if (!ok) throw ToolError("cannot read '" + path + "'");
+    if (!findings.refusal.empty()) throw ToolError("'" + path + "': " + findings.refusal);
+    const int exitCode = findings.warnings.empty() ? 0 : 1;
+    for (const std::string& line : findings.warnings) PrintWarning(line);
     if (!stats) {
         std::cout << root.Serialize(0, false) << "\r\n";
-        return 0;
+        return exitCode;
     }
     std::string data;
     std::ifstream file(path, std::ios::binary | std::ios::ate);
@@ -304,8 +320,9 @@ int RunXml(const std::string& path, bool stats, const Options& options) {
                 {"bytes", bytes},
                 {"parseMilliseconds", seconds * 1000.0},
                 {"megabytesPerSecond", seconds > 0 ? bytes / 1e6 / seconds : 0.0}};
+    if (!findings.warnings.empty()) result["warnings"] = findings.warnings;
     options.json ? PrintJson(result) : PrintReadable(result, std::cout);
-    return 0;
+    return exitCode;
 }
 
 // The XML engine on every XML example: counts, and the first lines as the writer prints them.

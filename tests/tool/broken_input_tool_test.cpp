@@ -1,0 +1,181 @@
+// The tool's check on files that are empty, of another kind, or cut short, for every format:
+// the library's readers keep what they read without a word, so these must not pass as clean.
+// The inputs are made here from the bundled examples (and corpus files when ../shared exists).
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tool_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tooltest::Quote;
+using tooltest::ReadBytes;
+using tooltest::RunTool;
+
+struct Output {
+    int exitCode = -1;
+    std::string text;  // standard output, then standard error
+};
+
+Output RunQuillmere(const std::string& arguments) {
+    const tooltest::Output output = RunTool(arguments);
+    return {output.exitCode, output.out + output.err};
+}
+
+std::string RandomBytes(size_t size) {
+    std::mt19937 random(24);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+    return bytes;
+}
+
+class BrokenInput : public ::testing::Test {
+  protected:
+    fs::path Write(const std::string& name, const std::string& content) {
+        const fs::path path = folder_ / name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+    // The first percent of a file's bytes, written under a new name.
+    fs::path Cut(const fs::path& source, unsigned percent, const std::string& name) {
+        const std::string text = ReadBytes(source);
+        return Write(name, text.substr(0, text.size() * percent / 100));
+    }
+
+    tooltest::ScratchFolder folder_{"broken_input"};
+};
+
+const fs::path kExamples = fs::path(QM_SOURCE_DIR) / "examples";
+const fs::path kCorpus = fs::path(QM_SHARED_DIR) / "corpus";
+
+struct Expectation {
+    int exitCode;
+    std::string line;  // a text the output must hold
+};
+
+void ExpectCheck(const fs::path& path, const std::string& flags, const Expectation& expected) {
+    SCOPED_TRACE(path.filename().string() + " " + flags);
+    const Output output = RunQuillmere("check " + flags + " " + Quote(path.string()));
+    EXPECT_EQ(output.exitCode, expected.exitCode) << output.text;
+    EXPECT_NE(output.text.find(expected.line), std::string::npos) << output.text;
+}
+
+TEST_F(BrokenInput, CutDocumentsOfEveryXmlFormatAreNotClean) {
+    struct Case {
+        fs::path source;
+        std::string name;
+        std::string flags;
+    };
+    const std::vector<Case> cases = {
+        {kExamples / "door_ecu.cdd", "cut.cdd", ""},
+        {kExamples / "bus_system.arxml", "cut.arxml", ""},
+        {kExamples / "someip_services.arxml", "cut_services.arxml", "--format someip"},
+        {kExamples / "door_ecu_odx" / "door_ecu.odx-d", "cut.odx-d", ""},
+        {kCorpus / "diag" / "Bootloader.cdd", "bootloader.cdd", ""},
+        {kCorpus / "diag" / "EBC-Diagnostics_old.odx", "ebc.odx", ""},
+    };
+    for (const Case& c : cases) {
+        if (!fs::exists(c.source)) continue;  // a corpus file without ../shared
+        const fs::path cut = Cut(c.source, 37, c.name);
+        const Output output = RunQuillmere("check " + c.flags + " " + cut.string());
+        SCOPED_TRACE(c.name);
+        EXPECT_GE(output.exitCode, 1) << output.text;
+        EXPECT_NE(output.text.find("document ends inside <"), std::string::npos) << output.text;
+        EXPECT_NE(output.text.find("> at line "), std::string::npos) << output.text;
+    }
+}
+
+TEST_F(BrokenInput, ACutContainerIsNotClean) {
+    const fs::path container = folder_ / "whole.xml";
+    ASSERT_EQ(RunQuillmere("convert " + (kExamples / "powertrain.dbc").string() + " " +
+                           (kExamples / "door_ecu.cdd").string() + " " + container.string())
+                  .exitCode,
+              0);
+    ExpectCheck(container, "", {0, ": loaded"});
+    ExpectCheck(Cut(container, 37, "cut.xml"), "--format container", {1, "document ends inside <"});
+}
+
+TEST_F(BrokenInput, BytesOfAnotherKindAreRefused) {
+    const std::string random = RandomBytes(64 * 1024);
+    ExpectCheck(Write("random.arxml", random), "", {2, "Not an ARXML file: "});
+    ExpectCheck(Write("random_services.arxml", random), "--format someip",
+                {2, "not an ARXML file: "});
+    ExpectCheck(Write("random.cdd", random), "", {2, "not a CDD file: "});
+    ExpectCheck(Write("random.odx", random), "", {2, "not an ODX file: "});
+    const std::string foreign = "<?xml version=\"1.0\"?>\n<html><body/></html>\n";
+    ExpectCheck(Write("page.arxml", foreign), "",
+                {2, "Not an ARXML file: the root element is <html>, not <AUTOSAR>."});
+    ExpectCheck(Write("page.cdd", foreign), "", {2, "not a CDD file: the root element is <html>"});
+    ExpectCheck(Write("page.odx", foreign), "", {2, "not an ODX file: the root element is <html>"});
+}
+
+TEST_F(BrokenInput, EmptyFilesAreWarnings) {
+    for (const char* name : {"empty.dbc", "empty.ldf", "empty.arxml", "empty.cdd", "empty.odx"}) {
+        ExpectCheck(Write(name, ""), "", {1, "empty"});
+    }
+    ExpectCheck(Write("empty_services.arxml", ""), "--format someip", {1, "the file is empty"});
+}
+
+TEST_F(BrokenInput, TextFilesCutOrBentAreNotClean) {
+    const std::string ldf = ReadBytes(kExamples / "body.ldf");
+    const size_t block = ldf.find('{', ldf.find('{', ldf.find("Node_attributes")) + 1);
+    ASSERT_NE(block, std::string::npos);
+    ExpectCheck(Write("cut.ldf", ldf.substr(0, block + 1)), "",
+                {1, "WARNING. The file ends inside the section that begins at Line("});
+    const std::string dbc =
+        "VERSION \"\"\n\nBU_: A\n\nBO_ 18446744073709551615 M: 8 A\n"
+        " SG_ S : -5|0@1+ (1e999,0) [0|1] \"\" A\nBO_ 4294967295 N: 8 A\n";
+    const Output output = RunQuillmere("check " + Write("bent.dbc", dbc).string());
+    EXPECT_EQ(output.exitCode, 1) << output.text;
+    for (const char* line :
+         {"Message id 18446744073709551615 out of range, read as 4294967295. Line(5)",
+          "Start bit -5 out of range, read as 65531. Line(6)",
+          "Bit length 0 out of range, read as 0. Line(6)",
+          "Number out of range, clamped to the double range. Line(6)",
+          "Message id 4294967295 given twice, the first message is found by it. Line(7)"}) {
+        EXPECT_NE(output.text.find(line), std::string::npos) << line << "\n" << output.text;
+    }
+}
+
+// Value descriptions keep negative and wide values through convert and dump.
+TEST_F(BrokenInput, ValueDescriptionsKeepTheirValuesThroughConvert) {
+    const fs::path dbc = Write("values.dbc",
+                               "VERSION \"\"\n\nBU_: A\n\nBO_ 1 M: 8 A\n"
+                               " SG_ S : 0|8@1- (1,0) [0|1] \"\" A\n\n"
+                               "VAL_ 1 S -1 \"SNA\" 5000000000 \"wide\" 3 \"three\" ;\n");
+    const fs::path copy = folder_ / "copy.dbc";
+    ASSERT_EQ(RunQuillmere("convert " + Quote(dbc.string()) + " " + Quote(copy.string())).exitCode,
+              0);
+    EXPECT_NE(ReadBytes(copy).find("VAL_ 1 S -1 \"SNA\" 5000000000 \"wide\" 3 \"three\";"),
+              std::string::npos)
+        << ReadBytes(copy);
+    const auto dump = nlohmann::json::parse(RunTool("dump --json " + Quote(copy.string())).out);
+    const auto& values = dump["messages"][0]["signals"][0]["values"];
+    EXPECT_EQ(values["-1"], "SNA");
+    EXPECT_EQ(values["5000000000"], "wide");
+}
+
+TEST_F(BrokenInput, TheXmlCommandWarnsOnCutAndRefusesGarbage) {
+    std::string deep;
+    for (int i = 0; i < 20000; ++i) deep += "<a>\n";
+    const Output cut = RunQuillmere("xml --stats " + Write("deep.xml", deep).string());
+    EXPECT_EQ(cut.exitCode, 1) << cut.text.substr(0, 400);
+    EXPECT_NE(cut.text.find("document ends inside <a> at line 20000"), std::string::npos);
+    const Output garbage = RunQuillmere("xml " + Write("noise.xml", "no markup here").string());
+    EXPECT_EQ(garbage.exitCode, 2);
+    EXPECT_NE(garbage.text.find("not an XML file: no XML element found"), std::string::npos);
+    const Output empty = RunQuillmere("xml " + Write("empty.xml", "").string());
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_NE(empty.text.find("the file is empty"), std::string::npos);
+    EXPECT_EQ(RunQuillmere("xml " + (kExamples / "bus_system.arxml").string()).exitCode, 0);
+}
+
+}  // namespace
