@@ -16,6 +16,7 @@
 #include "huge_pages.h"
 #include "quillmere/quillmere.h"
 #include "text_encoding.h"
+#include "xml/xml_writer.h"
 
 namespace qmtool {
 namespace {
@@ -291,7 +292,12 @@ int RunXml(const std::string& path, bool stats, const Options& options) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!ok) throw ToolError("cannot read '" + path + "'");
     if (!stats) {
-        std::cout << root.Serialize(0, false) << "\r\n";
+        // Printed piece by piece: the text of a large tree is never held whole.
+        std::cout.flush();
+        qm::xml::SerializeTo(root, 0, false, [](std::string_view piece) {
+            std::fwrite(piece.data(), 1, piece.size(), stdout);
+        });
+        std::fputs("\r\n", stdout);
         return 0;
     }
     std::string data;
