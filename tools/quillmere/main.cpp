@@ -387,7 +387,7 @@ int RunDemo(const std::string& examples) {
 int main(int argc, char** argv) {
     using namespace qmtool;
     qm::platform::RemoveTemporariesOnSignals();
-    PreferHugePages(argv);
+    PreferHugePages(argc, argv);
     KeepLargeBlocksMapped();
     CLI::App app{"quillmere: read, check, edit and write DBC, LDF, ARXML, CDD, ODX and PDX files"};
     app.require_subcommand(1);
