@@ -7,7 +7,7 @@
 #include "arxml_com/arxml_pdu.h"
 #include "arxml_com/arxml_reader.h"
 #include "arxml_com/named_list.h"
-#include "netconfig/net_file_base.h"
+#include "netfile/net_file_base.h"
 #include "quillmere/arxml_com.h"
 
 // Besides its interface the file offers the reading-mode extension INetConfigArxmlFileOptions.

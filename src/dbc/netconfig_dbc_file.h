@@ -16,7 +16,7 @@
 #include "dbc/dbc_signal.h"
 #include "dbc/dbc_text.h"
 #include "dbc/dbc_value_table.h"
-#include "netconfig/net_file_base.h"
+#include "netfile/net_file_base.h"
 #include "platform/input_file.h"
 #include "quillmere/dbc.h"
 

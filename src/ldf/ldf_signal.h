@@ -18,8 +18,8 @@ class LdfSignalEncodingType;
 using InitialValues = SmallList<uint16_t, 4>;
 
 // The texts a signal's type and byte order start from.
-inline constexpr LdfTextConstant kUnsignedTypeText("unsignedType");
-inline constexpr LdfTextConstant kLittleEndianText("littleEndian");
+inline constexpr LdfTextConstant<sizeof("unsignedType")> kUnsignedTypeText("unsignedType");
+inline constexpr LdfTextConstant<sizeof("littleEndian")> kLittleEndianText("littleEndian");
 
 class LdfSignal : public ILdfSignal {
   public:

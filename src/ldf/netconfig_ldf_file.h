@@ -14,7 +14,7 @@
 #include "ldf/ldf_schedule.h"
 #include "ldf/ldf_signal.h"
 #include "ldf/ldf_signal_group.h"
-#include "netconfig/net_file_base.h"
+#include "netfile/net_file_base.h"
 #include "quillmere/ldf.h"
 
 namespace qm::ldf {

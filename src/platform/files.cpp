@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -13,7 +16,10 @@ namespace qm::platform {
 
 namespace {
 
+thread_local int lastFileError = 0;
+
 FileStatus Failure(int error) {
+    lastFileError = error;
     FileStatus status;
     status.errorNumber = error;
     status.errorText = std::strerror(error);
@@ -46,7 +52,72 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+// The temporary files being written, so that a signal handler can remove them. Fixed slots
+// of plain characters: a handler may only read memory and call unlink.
+constexpr size_t kTemporarySlots = 16;
+struct TemporarySlot {
+    std::atomic<bool> used{false};
+    std::atomic<bool> ready{false};
+    char path[PATH_MAX] = {};
+};
+TemporarySlot temporaries[kTemporarySlots];
+
+// Remembers a temporary being written; the slot number, or -1 when every slot is taken or the
+// path is too long (the file is then just not removed on a signal).
+int RememberTemporary(const std::string& path) {
+    if (path.size() >= PATH_MAX) return -1;
+    for (size_t i = 0; i < kTemporarySlots; ++i) {
+        bool expected = false;
+        if (!temporaries[i].used.compare_exchange_strong(expected, true)) continue;
+        std::memcpy(temporaries[i].path, path.c_str(), path.size() + 1);
+        temporaries[i].ready.store(true);
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void ForgetTemporary(int slot) {
+    if (slot < 0) return;
+    temporaries[slot].ready.store(false);
+    temporaries[slot].used.store(false);
+}
+
+struct RememberedTemporary {
+    int slot;
+    explicit RememberedTemporary(const std::string& path) : slot(RememberTemporary(path)) {}
+    ~RememberedTemporary() { ForgetTemporary(slot); }
+    RememberedTemporary(const RememberedTemporary&) = delete;
+    RememberedTemporary& operator=(const RememberedTemporary&) = delete;
+};
+
+extern "C" void RemoveTemporariesAndDie(int signalNumber) {
+    RemovePendingTemporaries();
+    // Die of the same signal, so that the caller sees how the process ended.
+    std::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
 }  // namespace
+
+int LastFileError() {
+    return lastFileError;
+}
+
+void RemovePendingTemporaries() {
+    for (TemporarySlot& slot : temporaries) {
+        if (slot.ready.load()) ::unlink(slot.path);
+    }
+}
+
+void RemoveTemporariesOnSignals() {
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action {};
+        action.sa_handler = RemoveTemporariesAndDie;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        ::sigaction(signalNumber, &action, nullptr);
+    }
+}
 
 FileStatus ReadWholeFile(const std::string& path, std::string& out) {
     out.clear();
@@ -85,6 +156,7 @@ FileStatus ReadWholeFile(const std::wstring& path, std::string& out) {
 }
 
 FileStatus WriteFile(const std::string& path, std::string_view data) {
+    lastFileError = 0;
     Descriptor file{::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)};
     if (file.fd < 0) return Failure(errno);
     FileStatus status = WriteAll(file.fd, data) ? Success() : Failure(errno);
@@ -101,9 +173,11 @@ FileStatus WriteFileAtomic(const std::string& path, std::string_view data) {
 
 FileStatus WriteFileAtomic(const std::string& path,
                            const std::function<bool(const PieceWriter&)>& produce) {
+    lastFileError = 0;
     std::string temporary = path + ".XXXXXX";
     Descriptor file{::mkstemp(temporary.data())};
     if (file.fd < 0) return Failure(errno);
+    const RememberedTemporary remembered(temporary);
     // Keep the permissions an ordinary new file would get, or those of the file replaced.
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) {

@@ -35,4 +35,15 @@ FileStatus WriteFile(const std::string& path, std::string_view data);
 
 bool FileExists(const std::string& path);
 
+// The errno of the last failed file operation of this thread (0 after a successful write), for
+// callers that only see a described bool result.
+int LastFileError();
+
+// The temporary files that WriteFileAtomic is writing are remembered while it writes. This
+// removes them (async-signal-safe: it only calls unlink).
+void RemovePendingTemporaries();
+// Handlers for SIGINT, SIGTERM and SIGHUP that remove those temporaries and then end the
+// process by the same signal. For programs (the tool); a library never installs handlers.
+void RemoveTemporariesOnSignals();
+
 }  // namespace qm::platform

@@ -1,5 +1,8 @@
 // Writing NanoXML trees: the document file, the file text of a subtree and its display text.
 // Nothing is escaped: names, values and text are written exactly as stored.
+#include <algorithm>
+#include <functional>
+#include <limits>
 #include <string_view>
 #include <unordered_set>
 
@@ -7,6 +10,7 @@
 #include "quillmere/xml.h"
 #include "xml/link_chain.h"
 #include "xml/xml_state.h"
+#include "xml/xml_writer.h"
 
 namespace {
 
@@ -30,12 +34,16 @@ bool HasNoText(const NanoXML& node) {
     return true;
 }
 
+// Indentation stops growing at kMaxIndentLevels levels: deeper elements are written at that
+// column, so the text of a deep tree stays linear in its size.
+constexpr size_t kMaxPad = 3 * qm::xml::kMaxIndentLevels;
+
 void AppendPad(std::string& out, size_t width) {
-    out.append(width, ' ');
+    out.append(std::min(width, kMaxPad), ' ');
 }
 
 void AppendPad(std::string& out, int width) {
-    if (width > 0) out.append(static_cast<size_t>(width), ' ');
+    if (width > 0) AppendPad(out, static_cast<size_t>(width));
 }
 
 void AppendStartTag(std::string& out, const NanoXML& node, bool selfClosing) {
@@ -120,16 +128,26 @@ void CloseDisplay(std::string& out, const NanoXML& node, size_t level) {
 
 }  // namespace
 
-std::string NanoXML::Serialize(int indent, bool newlineBefore) const {
+namespace qm::xml {
+
+void SerializeTo(const NanoXML& node, int indent, bool newlineBefore,
+                 const std::function<void(std::string_view)>& sink) {
+    constexpr size_t kPiece = 1 << 16;
     std::string out;
     // Iterative, so that the depth of the tree is bounded by memory rather than by the stack.
     std::vector<SerializeFrame> open;
-    open.push_back(OpenElement(out, *this, indent, newlineBefore));
+    open.push_back(OpenElement(out, node, indent, newlineBefore));
     while (!open.empty()) {
+        if (out.size() >= kPiece) {
+            sink(out);
+            out.clear();
+        }
         SerializeFrame& frame = open.back();
         if (frame.nextChild < frame.node->children.size()) {
             const NanoXML* child = frame.node->children[frame.nextChild++];
-            const int indentOfChild = frame.indent + 3;
+            const int indentOfChild = frame.indent > std::numeric_limits<int>::max() - 3
+                                          ? frame.indent
+                                          : frame.indent + 3;
             const bool newline = frame.namedChildren;
             open.push_back(OpenElement(out, *child, indentOfChild, newline));
             continue;
@@ -137,6 +155,15 @@ std::string NanoXML::Serialize(int indent, bool newlineBefore) const {
         CloseElement(out, frame);
         open.pop_back();
     }
+    if (!out.empty()) sink(out);
+}
+
+}  // namespace qm::xml
+
+std::string NanoXML::Serialize(int indent, bool newlineBefore) const {
+    std::string out;
+    qm::xml::SerializeTo(*this, indent, newlineBefore,
+                         [&out](std::string_view piece) { out += piece; });
     return out;
 }
 

@@ -1,5 +1,9 @@
 #include "format.h"
 
+#include <cstring>
+
+#include "platform/files.h"
+
 #include "text_encoding.h"
 
 #include <algorithm>
@@ -141,6 +145,30 @@ std::vector<uint8_t> ParseHexPayload(const std::string& hex) {
         bytes.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     }
     return bytes;
+}
+
+void RequireOdxFolder(const std::string& path, bool recursive) {
+    if (recursive) return;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+        if (!entry.is_regular_file(error)) continue;
+        // The folder scan's own test: the last "."-piece of the name, upper-cased, holds "ODX".
+        std::string name = entry.path().filename().string();
+        const size_t dot = name.rfind('.');
+        std::string last = dot == std::string::npos ? name : name.substr(dot + 1);
+        for (char& c : last) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (last.find("ODX") != std::string::npos || last == "PDX") return;
+    }
+    if (error) throw ToolError("cannot read the folder '" + path + "': " + error.message());
+    throw ToolError("'" + path +
+                    "' is a folder without ODX or PDX files at its top level (--recursive reads "
+                    "its subfolders as well)");
+}
+
+ToolError WriteFailure(const std::string& path) {
+    const int error = qm::platform::LastFileError();
+    return ToolError("cannot write '" + path + "'" +
+                     (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
 }
 
 }  // namespace qmtool

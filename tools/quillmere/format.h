@@ -25,6 +25,9 @@ struct Options {
     // of tolerant and whole-document reading and stated ODX positions
     bool exact = false;
     bool grouping = false;  // diagnostic files: the service groups instead of the classes
+    // --recursive: a folder is read with its subfolders even when no ODX or PDX file lies at
+    // its top level
+    bool recursive = false;
 };
 
 // Exit codes of "check".
@@ -68,6 +71,13 @@ class FileFormat {
 struct ToolError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// "cannot write 'PATH': REASON", the reason being the system's text for the last failed write.
+ToolError WriteFailure(const std::string& path);
+
+// A folder is read as a folder of ODX files only when an ODX or PDX file lies at its top level,
+// or when --recursive says to look below; otherwise this throws ToolError.
+void RequireOdxFolder(const std::string& path, bool recursive);
 
 void RegisterFormat(std::unique_ptr<FileFormat> format);
 const std::vector<std::unique_ptr<FileFormat>>& Formats();

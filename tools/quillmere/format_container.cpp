@@ -65,6 +65,7 @@ void LoadDiagnosticInput(Holder& holder, const std::string& path) {
     const std::string extension = Extension(path);
     uint8_t loaded = 0;
     if (fs::is_directory(path)) {
+        RequireOdxFolder(path, false);
         loaded = holder.library->LoadOdxFolder((path + "/*.*").c_str(), 1, 0);
     } else if (extension == ".cdd") {
         loaded = holder.library->LoadCddFile(path.c_str(), 0);
@@ -207,7 +208,7 @@ class ContainerFormat : public FileFormat {
             INetDataBase* db = holder.config->GetDataBase(i);
             const bool named = options.cluster.empty() || options.cluster == db->GetName();
             if (!named || db->GetBusType() != busType) continue;
-            if (!db->SaveAs(out.c_str())) throw ToolError("cannot write '" + out + "'");
+            if (!db->SaveAs(out.c_str())) throw WriteFailure(out);
             return true;
         }
         throw ToolError("no " + std::string(BusTypeText(busType)) + " bus in '" + in + "'");
@@ -303,7 +304,7 @@ int ConvertToContainer(const std::vector<std::string>& inputs, const std::string
     Holder holder;
     for (const std::string& input : inputs) LoadInput(holder, input);
     holder.library->BuildModel();
-    if (!holder.facade.SaveToFile(out.c_str())) throw ToolError("cannot write '" + out + "'");
+    if (!holder.facade.SaveToFile(out.c_str())) throw WriteFailure(out);
     return 0;
 }
 

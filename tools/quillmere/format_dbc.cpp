@@ -371,7 +371,7 @@ class DbcFormat : public FileFormat {
             throw ToolError("'" + in + "' " + StatusText(file->GetStatus()) + " (status " +
                             std::to_string(file->GetStatus()) + "); not converted");
         }
-        if (!file->Save(out.c_str())) throw ToolError("cannot write '" + out + "'");
+        if (!file->Save(out.c_str())) throw WriteFailure(out);
         return true;
     }
 

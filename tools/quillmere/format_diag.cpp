@@ -151,6 +151,7 @@ LoadedCdd LoadCdd(const std::string& path, const Options& options) {
             break;
         }
         case DiagKind::kFolder: {
+            RequireOdxFolder(path, options.recursive);
             SlowLoadNotice notice(path);
             // Every ODX file below the folder, subfolders included.
             const std::string pattern = (std::filesystem::path(path) / "*.*").string();

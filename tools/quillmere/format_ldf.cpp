@@ -413,7 +413,7 @@ class LdfFormat : public FileFormat {
             throw ToolError("'" + in + "' " + StatusText(*file, file->GetResultCode()) +
                             "; not converted");
         }
-        if (!file->Save(out.c_str())) throw ToolError("cannot write '" + out + "'");
+        if (!file->Save(out.c_str())) throw WriteFailure(out);
         return true;
     }
 

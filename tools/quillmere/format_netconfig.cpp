@@ -160,7 +160,7 @@ class NetConfigFormat : public FileFormat {
                             (options.cluster.empty() ? "" : " named '" + options.cluster + "'") +
                             " in '" + in + "'");
         }
-        if (!chosen->SaveAs(out.c_str())) throw ToolError("cannot write '" + out + "'");
+        if (!chosen->SaveAs(out.c_str())) throw WriteFailure(out);
         return true;
     }
 

@@ -13,6 +13,8 @@
 #include "exit_owned.h"
 #include "format.h"
 #include "format_someip.h"
+
+#include "platform/files.h"
 #include "quillmere/someip.h"
 #include "someip/arxml_database.h"
 
@@ -476,9 +478,9 @@ int RunHeader(const std::vector<std::string>& paths, const std::string& service,
         std::cout << text;
         return 0;
     }
-    std::ofstream out(options.output, std::ios::binary);
-    out << text;
-    if (!out) throw ToolError("cannot write " + options.output);
+    if (!qm::platform::WriteFileAtomic(options.output, text).ok) {
+        throw WriteFailure(options.output);
+    }
     return 0;
 }
 

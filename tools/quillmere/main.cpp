@@ -15,8 +15,10 @@
 #include "format_container.h"
 #include "format_someip.h"
 #include "huge_pages.h"
+#include "platform/files.h"
 #include "quillmere/quillmere.h"
 #include "text_encoding.h"
+#include "xml/xml_writer.h"
 
 namespace qmtool {
 namespace {
@@ -307,7 +309,12 @@ int RunXml(const std::string& path, bool stats, const Options& options) {
     const int exitCode = findings.warnings.empty() ? 0 : 1;
     for (const std::string& line : findings.warnings) PrintWarning(line);
     if (!stats) {
-        std::cout << root.Serialize(0, false) << "\r\n";
+        // Printed piece by piece: the text of a large tree is never held whole.
+        std::cout.flush();
+        qm::xml::SerializeTo(root, 0, false, [](std::string_view piece) {
+            std::fwrite(piece.data(), 1, piece.size(), stdout);
+        });
+        std::fputs("\r\n", stdout);
         return exitCode;
     }
     std::string data;
@@ -323,6 +330,34 @@ int RunXml(const std::string& path, bool stats, const Options& options) {
     if (!findings.warnings.empty()) result["warnings"] = findings.warnings;
     options.json ? PrintJson(result) : PrintReadable(result, std::cout);
     return exitCode;
+}
+
+// The format names --format takes.
+std::string FormatNames() {
+    std::string names;
+    for (const auto& format : Formats()) names += (names.empty() ? "" : ", ") + format->Name();
+    return names;
+}
+
+// A command line the tool does not understand: one line in the tool's voice, a hint, exit 2.
+int UsageError(const CLI::App& app, int argc, char** argv, const CLI::ParseError& error) {
+    std::string text = error.what();
+    const CLI::App* command = nullptr;
+    for (const CLI::App* sub : app.get_subcommands()) command = sub;
+    if (command == nullptr && argc > 1 && argv[1][0] != '-') {
+        text = "unknown command '" + std::string(argv[1]) + "'";
+    }
+    std::string commands;
+    for (const CLI::App* sub : app.get_subcommands({})) {
+        commands += (commands.empty() ? "" : ", ") + sub->get_name();
+    }
+    std::cerr << "quillmere: " << SanitizeUtf8(text) << '\n';
+    if (command != nullptr) {
+        std::cerr << "quillmere: see 'quillmere " << command->get_name() << " --help'\n";
+    } else {
+        std::cerr << "quillmere: commands are " << commands << "; see 'quillmere --help'\n";
+    }
+    return 2;
 }
 
 // The XML engine on every XML example: counts, and the first lines as the writer prints them.
@@ -368,7 +403,8 @@ int RunDemo(const std::string& examples) {
 
 int main(int argc, char** argv) {
     using namespace qmtool;
-    PreferHugePages(argv);
+    qm::platform::RemoveTemporariesOnSignals();
+    PreferHugePages(argc, argv);
     KeepLargeBlocksMapped();
     CLI::App app{"quillmere: read, check, edit and write DBC, LDF, ARXML, CDD, ODX and PDX files"};
     app.require_subcommand(1);
@@ -379,7 +415,11 @@ int main(int argc, char** argv) {
 
     auto addCommon = [&](CLI::App* command) {
         command->add_flag("--json", options.json, "machine-readable output");
-        command->add_option("--format", options.format, "override the format the extension gives");
+        command->add_option("--format", options.format,
+                            "override the format the extension gives: " + FormatNames());
+        command->add_flag("--recursive", options.recursive,
+                          "a folder: read its ODX files and those of its subfolders, also when "
+                          "none lie at its top level");
         command->add_flag("--grouping", options.grouping,
                           "diagnostic files: the service groups instead of the classes");
         command->add_option("--encoding", options.encoding,
@@ -438,14 +478,22 @@ int main(int argc, char** argv) {
     encodeRequest->add_option("params", assignments, "PARAM=VALUE settings of request parameters");
     encodeRequest->add_flag("--json", options.json, "machine-readable output");
     encodeRequest->add_option("--format", options.format,
-                              "override the format the extension gives");
+                              "override the format the extension gives: " + FormatNames());
     encodeRequest->add_flag("--exact", options.exact,
                             "ODX: every request parameter placed after its predecessor, even "
                             "where a byte position is stated");
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return UsageError(app, argc, argv, e);
+    }
     // A command over one file (or one set read together) ends the process when it is done.
     LeaveModelsToExit(((*info || *dump || *check) && paths.size() == 1) || *decode || *xml ||
                       *someip || *header || *encodeRequest);
