@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bit_field.h"
-#include "dbc/multiplex_selection.h"
+#include "codec/multiplex_selection.h"
 
 namespace qmpy {
 
@@ -126,7 +126,7 @@ struct PlanMuxAccess {
         return plan.signals[static_cast<size_t>(index)].muxValue;
     }
     bool InRanges(int index, uint64_t raw) const {
-        return qm::dbc::InMultiplexRanges(plan.signals[static_cast<size_t>(index)].muxRanges, raw);
+        return qm::codec::InMultiplexRanges(plan.signals[static_cast<size_t>(index)].muxRanges, raw);
     }
     uint64_t Raw(int index) const { return rawOf(static_cast<size_t>(index)); }
 };
@@ -137,7 +137,7 @@ bool FramePlan::Active(size_t index, int64_t selected, const RawOf& rawOf) const
         const SignalPlan& signal = signals[index];
         return signal.mux != MuxRole::Multiplexed || signal.muxValue == selected;
     }
-    return qm::dbc::IsCarried(PlanMuxAccess<RawOf>{*this, rawOf}, static_cast<int>(index),
+    return qm::codec::IsCarried(PlanMuxAccess<RawOf>{*this, rawOf}, static_cast<int>(index),
                               selected);
 }
 
