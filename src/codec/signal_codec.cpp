@@ -207,28 +207,28 @@ double SignalCodec::PhysicalDouble(uint64_t raw) const {
     return PhysicalOf(raw).AsDouble();
 }
 
-const std::string* SignalCodec::TextOf(uint64_t raw) const {
-    if (texts.empty()) return nullptr;
+int SignalCodec::TextIndex(uint64_t raw) const {
+    if (texts.empty()) return -1;
     const uint64_t key = KeyOf(raw);
     if (sortedExact_) {
         const auto at =
             std::lower_bound(sortedTexts_.begin(), sortedTexts_.end(), key,
                              [&](uint32_t index, uint64_t k) { return textKeys_[index].low < k; });
-        if (at != sortedTexts_.end() && textKeys_[*at].low == key) return &texts[*at].text;
-        return nullptr;
+        if (at != sortedTexts_.end() && textKeys_[*at].low == key) return static_cast<int>(*at);
+        return -1;
     }
     for (size_t i = 0; i < texts.size(); ++i) {
-        if (key >= textKeys_[i].low && key <= textKeys_[i].high) return &texts[i].text;
+        if (key >= textKeys_[i].low && key <= textKeys_[i].high) return static_cast<int>(i);
     }
-    return nullptr;
+    return -1;
 }
 
-const ScaledRange* SignalCodec::RangeOf(uint64_t raw) const {
+int SignalCodec::RangeIndex(uint64_t raw) const {
     const uint64_t key = KeyOf(raw);
     for (size_t i = 0; i < ranges.size(); ++i) {
-        if (key >= rangeKeys_[i].low && key <= rangeKeys_[i].high) return &ranges[i];
+        if (key >= rangeKeys_[i].low && key <= rangeKeys_[i].high) return static_cast<int>(i);
     }
-    return nullptr;
+    return -1;
 }
 
 void SignalCodec::Fail(const std::string& what) const {

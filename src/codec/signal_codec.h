@@ -99,10 +99,14 @@ class SignalCodec {
     Physical PhysicalOf(uint64_t raw) const;
     // PhysicalOf(raw).AsDouble(), faster.
     double PhysicalDouble(uint64_t raw) const;
-    // The text that names the raw value, or null.
-    const std::string* TextOf(uint64_t raw) const;
-    // The scaled range that covers a raw value, or null.
-    const ScaledRange* RangeOf(uint64_t raw) const;
+    // The index in `texts` of the text that names the raw value, -1 when none.
+    int TextIndex(uint64_t raw) const;
+    const std::string* TextOf(uint64_t raw) const {
+        const int index = TextIndex(raw);
+        return index < 0 ? nullptr : &texts[static_cast<size_t>(index)].text;
+    }
+    // The index in `ranges` of the scaled range that covers a raw value, -1 when none.
+    int RangeIndex(uint64_t raw) const;
     // Whether the physical value is always an integer (no float kind, integer scaling everywhere).
     bool IntegerPhysical() const { return integerEverywhere_; }
 
