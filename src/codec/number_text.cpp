@@ -17,12 +17,20 @@ void AppendDouble(std::string& out, double value) {
 }
 
 void AppendInteger(std::string& out, int64_t value) {
+    if (value >= 0 && value < 10) {
+        out += static_cast<char>('0' + value);
+        return;
+    }
     char buffer[24];
     const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
     out.append(buffer, result.ptr);
 }
 
 void AppendUnsigned(std::string& out, uint64_t value) {
+    if (value < 10) {
+        out += static_cast<char>('0' + value);
+        return;
+    }
     char buffer[24];
     const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
     out.append(buffer, result.ptr);

@@ -113,6 +113,19 @@ void SignalCodec::Prepare() {
             return textKeys_[a].low < textKeys_[b].low;
         });
     }
+    denseTexts_.clear();
+    constexpr uint64_t kDenseSpan = 4096;
+    if (sortedExact_) {
+        denseBase_ = textKeys_[sortedTexts_.front()].low;
+        const uint64_t span = textKeys_[sortedTexts_.back()].low - denseBase_;
+        if (span < kDenseSpan) {
+            denseTexts_.assign(span + 1, -1);
+            for (uint32_t index : sortedTexts_) {
+                int32_t& slot = denseTexts_[textKeys_[index].low - denseBase_];
+                if (slot < 0) slot = static_cast<int32_t>(index);
+            }
+        }
+    }
 }
 
 int64_t SignalCodec::SignedValue(uint64_t raw) const {
@@ -210,6 +223,10 @@ double SignalCodec::PhysicalDouble(uint64_t raw) const {
 int SignalCodec::TextIndex(uint64_t raw) const {
     if (texts.empty()) return -1;
     const uint64_t key = KeyOf(raw);
+    if (!denseTexts_.empty()) {
+        const uint64_t at = key - denseBase_;
+        return at < denseTexts_.size() ? denseTexts_[at] : -1;
+    }
     if (sortedExact_) {
         const auto at =
             std::lower_bound(sortedTexts_.begin(), sortedTexts_.end(), key,

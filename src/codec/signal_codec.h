@@ -139,6 +139,10 @@ class SignalCodec {
     std::vector<uint8_t> rangeInteger_;
     std::vector<double> rangeRound_;
     std::vector<uint32_t> sortedTexts_;  // indexes of texts by low key, when all are single values
+    // The same as a table from key - denseBase_ to text index (-1: none), when the keys are few
+    // and close together (the common case of value descriptions).
+    std::vector<int32_t> denseTexts_;
+    uint64_t denseBase_ = 0;
     bool sortedExact_ = false;
     bool integerScaling_ = false;
     bool integerEverywhere_ = false;

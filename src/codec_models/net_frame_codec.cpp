@@ -22,22 +22,24 @@ void AddValueTable(INetSignal& source, SignalCodec& signal) {
         if (value == nullptr) continue;
         const uint64_t rawMin = value->GetRawMin();
         const uint64_t rawMax = value->GetRawMax();
-        if (rawMin == rawMax) {
-            const uint64_t key = DescribedValue(rawMin, signal);
-            const char* text = value->GetText();
-            signal.texts.push_back({key, key, text ? text : ""});
-            continue;
-        }
-        const double rawSpan = static_cast<double>(rawMax - rawMin);
+        const char* text = value->GetText();
+        if (rawMax < rawMin) continue;
         const double physicalMin = value->GetPhysicalMin();
         const double physicalMax = value->GetPhysicalMax();
-        if (rawMax < rawMin || (physicalMin == static_cast<double>(rawMin) &&
-                                physicalMax == static_cast<double>(rawMax))) {
+        const bool rawIsPhysical = physicalMin == static_cast<double>(rawMin) &&
+                                   physicalMax == static_cast<double>(rawMax);
+        if (rawMin == rawMax || rawIsPhysical) {
+            // A value-table entry, or a text naming a range of raw values.
+            if (text == nullptr || text[0] == '\0') continue;
+            const uint64_t low = rawMin == rawMax ? DescribedValue(rawMin, signal) : rawMin;
+            const uint64_t high = rawMin == rawMax ? low : rawMax;
+            signal.texts.push_back({low, high, text});
             continue;
         }
-        const double factor = (physicalMax - physicalMin) / rawSpan;
-        signal.ranges.push_back(
-            {rawMin, rawMax, factor, physicalMin - factor * static_cast<double>(rawMin), ""});
+        const double factor = (physicalMax - physicalMin) / static_cast<double>(rawMax - rawMin);
+        signal.ranges.push_back({rawMin, rawMax, factor,
+                                 physicalMin - factor * static_cast<double>(rawMin),
+                                 text ? text : ""});
     }
 }
 

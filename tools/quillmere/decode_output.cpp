@@ -60,7 +60,7 @@ const DecodeWriter::FrameTexts& DecodeWriter::TextsOf(const FrameCodec& frame) {
     for (const SignalCodec& signal : frame.signals) {
         SignalTexts entry;
         if (json_) {
-            entry.name = "{\"name\":" + Quoted(signal.name);
+            entry.name = "{\"name\":" + Quoted(signal.name) + ",\"raw\":";
             if (!signal.unit.empty()) entry.unit = ",\"unit\":" + Quoted(signal.unit);
         } else {
             entry.name = "  " + Quoted(signal.name) + " = ";
@@ -90,9 +90,8 @@ void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
     if (json_) {
         if (!first) out += ',';
         out += texts.name;
-        out += ",\"raw\":";
         qm::codec::AppendUnsigned(out, raw);
-        out += ",\"physical\":";
+        out.append(",\"physical\":", 12);
         signal.PhysicalOf(raw).AppendTo(out);
         out += *unit;
         if (valueText) {
