@@ -179,12 +179,25 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
                              ? signal.PhysicalDouble(field.ExtractPadded(at))
                              : nan;
             }
-        } else if (signal.ranges.empty() && signal.kind == qm::codec::ValueKind::Unsigned &&
-                   signal.IntegerPhysical()) {
+        } else if (signal.ranges.empty() && signal.kind == qm::codec::ValueKind::Unsigned) {
+            // The common case in one tight loop: scale, and round back to the decimals of
+            // factor and offset as PhysicalDouble does.
             const double factor = signal.factor;
             const double offset = signal.offset;
-            for (size_t f = 0; f < count; ++f, at += record) {
-                out[f] = static_cast<double>(field.ExtractPadded(at)) * factor + offset;
+            const double round = signal.RoundScale();
+            if (round == 0.0) {
+                for (size_t f = 0; f < count; ++f, at += record) {
+                    out[f] = static_cast<double>(field.ExtractPadded(at)) * factor + offset;
+                }
+            } else {
+                for (size_t f = 0; f < count; ++f, at += record) {
+                    const double physical =
+                        static_cast<double>(field.ExtractPadded(at)) * factor + offset;
+                    const double scaled = physical * round;
+                    out[f] = std::fabs(scaled) < 9007199254740992.0
+                                 ? std::nearbyint(scaled) / round
+                                 : physical;
+                }
             }
         } else {
             for (size_t f = 0; f < count; ++f, at += record) {

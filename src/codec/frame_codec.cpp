@@ -73,12 +73,20 @@ std::vector<uint8_t> FrameCodec::Encode(const std::vector<std::optional<uint64_t
 }
 
 void FrameCatalog::Add(std::unique_ptr<FrameCodec> frame) {
-    byKey_.try_emplace(frame->Key(), frame.get());
+    frame->catalogIndex_ = frames_.size();
+    const uint32_t key = frame->Key();
+    if (key < standard_.size()) {
+        if (standard_[key] == nullptr) standard_[key] = frame.get();
+    } else {
+        byKey_.try_emplace(key, frame.get());
+    }
     byName_.try_emplace(frame->name, frame.get());
     frames_.push_back(std::move(frame));
 }
 
 const FrameCodec* FrameCatalog::ByKey(uint32_t key) const {
+    if (key < standard_.size()) return standard_[key];
+    if (byKey_.empty()) return nullptr;
     const auto found = byKey_.find(key);
     return found == byKey_.end() ? nullptr : found->second;
 }

@@ -54,11 +54,17 @@ class FrameCodec {
 
     // The index of the first signal of a name, -1 when none.
     int IndexOf(std::string_view signalName) const;
+    // The frame's place in the catalog that holds it (for tables kept beside a catalog), or
+    // kNotCataloged.
+    static constexpr size_t kNotCataloged = ~size_t{0};
+    size_t CatalogIndex() const { return catalogIndex_; }
 
   private:
+    friend class FrameCatalog;
     int switchIndex_ = -1;
     bool extendedMux_ = false;
     size_t fieldEnd_ = 0;
+    size_t catalogIndex_ = kNotCataloged;
 };
 
 // The signals of a frame codec as the multiplexing rule walks them.
@@ -142,6 +148,8 @@ class FrameCatalog {
 
   private:
     std::vector<std::unique_ptr<FrameCodec>> frames_;
+    // Standard identifiers (the most frequent on a bus) in a table, the others in a map.
+    std::vector<const FrameCodec*> standard_ = std::vector<const FrameCodec*>(0x800, nullptr);
     std::unordered_map<uint32_t, const FrameCodec*> byKey_;
     std::unordered_map<std::string, const FrameCodec*> byName_;
 };

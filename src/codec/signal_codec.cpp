@@ -216,8 +216,11 @@ Physical SignalCodec::PhysicalOf(uint64_t raw) const {
 }
 
 double SignalCodec::PhysicalDouble(uint64_t raw) const {
-    if (ranges.empty() && roundScale_ == 0.0) return Value(raw) * factor + offset;
-    return PhysicalOf(raw).AsDouble();
+    if (!ranges.empty() || integerScaling_) return PhysicalOf(raw).AsDouble();
+    const double physical = Value(raw) * factor + offset;
+    if (roundScale_ == 0.0) return physical;
+    const double scaled = physical * roundScale_;
+    return std::fabs(scaled) < kExactDoubleLimit ? std::nearbyint(scaled) / roundScale_ : physical;
 }
 
 int SignalCodec::TextIndex(uint64_t raw) const {

@@ -107,6 +107,8 @@ class SignalCodec {
     }
     // The index in `ranges` of the scaled range that covers a raw value, -1 when none.
     int RangeIndex(uint64_t raw) const;
+    // 10^decimals to which a physical double is rounded back (0: not rounded); see PhysicalOf.
+    double RoundScale() const { return roundScale_; }
     // Whether the physical value is always an integer (no float kind, integer scaling everywhere).
     bool IntegerPhysical() const { return integerEverywhere_; }
 

@@ -47,8 +47,14 @@ std::string DecodeWriter::Quoted(std::string_view text) const {
 }
 
 const DecodeWriter::FrameTexts& DecodeWriter::TextsOf(const FrameCodec& frame) {
-    auto found = cache_.find(&frame);
-    if (found != cache_.end()) return found->second;
+    const size_t index = frame.CatalogIndex();
+    if (index != FrameCodec::kNotCataloged && index < byIndex_.size() && byIndex_[index]) {
+        return *byIndex_[index];
+    }
+    if (index == FrameCodec::kNotCataloged) {
+        auto found = cache_.find(&frame);
+        if (found != cache_.end()) return found->second;
+    }
     FrameTexts texts;
     if (json_) {
         texts.head = "\"id\":" + std::to_string(frame.id) +
@@ -74,7 +80,12 @@ const DecodeWriter::FrameTexts& DecodeWriter::TextsOf(const FrameCodec& frame) {
         }
         texts.signals.push_back(std::move(entry));
     }
-    return cache_.emplace(&frame, std::move(texts)).first->second;
+    if (index == FrameCodec::kNotCataloged) {
+        return cache_.emplace(&frame, std::move(texts)).first->second;
+    }
+    if (byIndex_.size() <= index) byIndex_.resize(index + 1);
+    byIndex_[index] = std::make_unique<FrameTexts>(std::move(texts));
+    return *byIndex_[index];
 }
 
 void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,

@@ -4,6 +4,7 @@
 // texts) are converted to UTF-8 and escaped once, on the first frame of that codec, so that a
 // log costs only numbers per frame. Reusable by any front end that writes decoded frames.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,6 +46,9 @@ class DecodeWriter {
 
     const TextDecoder& decoder_;
     bool json_;
+    // By the frame's catalog index (a writer serves the frames of one catalog), else by
+    // address.
+    std::vector<std::unique_ptr<FrameTexts>> byIndex_;
     std::unordered_map<const qm::codec::FrameCodec*, FrameTexts> cache_;
 };
 
