@@ -87,6 +87,15 @@ def random_payload(rng, size):
     return bytes(rng.getrandbits(8) for _ in range(size))
 
 
+def peer_decode(message, data):
+    """cantools' decode; the keywords for short and long payloads came with later versions."""
+    try:
+        return message.decode(data, decode_choices=True, scaling=True, allow_truncated=True,
+                              allow_excess=True)
+    except TypeError:
+        return message.decode(data, decode_choices=True, scaling=True)
+
+
 def compare_dbc(files, args, tally, quillmere, cantools):
     rng = random.Random(args.seed)
     for path in files:
@@ -101,8 +110,7 @@ def compare_dbc(files, args, tally, quillmere, cantools):
             for _ in range(args.payloads):
                 data = random_payload(rng, message.length)
                 try:
-                    theirs = message.decode(data, decode_choices=True, scaling=True,
-                                            allow_truncated=True, allow_excess=True)
+                    theirs = peer_decode(message, data)
                 except Exception:
                     tally.counts["dbc python", "peer failed"] += 1
                     continue
@@ -143,13 +151,12 @@ def compare_arxml(files, args, tally, quillmere, cantools):
             for _ in range(args.payloads):
                 data = random_payload(rng, message.length)
                 try:
-                    theirs = message.decode(data, decode_choices=True, scaling=True,
-                                            allow_truncated=True, allow_excess=True)
+                    theirs = peer_decode(message, data)
                 except Exception:
-                    tally.counts["arxml", "peer failed"] += 1
+                    tally.counts["arxml python", "peer failed"] += 1
                     continue
                 try:
-                    mine = config.decode(message.name, data)
+                    mine = config.decode(message.frame_id, data)  # names differ: frame vs PDU
                     tally.compare("arxml python", (path.name, message.name), mine, theirs,
                                   args.show)
                 except KeyError:
