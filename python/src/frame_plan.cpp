@@ -194,9 +194,8 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
                     const double physical =
                         static_cast<double>(field.ExtractPadded(at)) * factor + offset;
                     const double scaled = physical * round;
-                    out[f] = std::fabs(scaled) < 9007199254740992.0
-                                 ? std::nearbyint(scaled) / round
-                                 : physical;
+                    out[f] = std::fabs(scaled) < 9007199254740992.0 ? std::nearbyint(scaled) / round
+                                                                    : physical;
                 }
             }
         } else {

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "codec/multiplex_selection.h"
 #include "dbc/dbc_enums.h"
 #include "dbc/dbc_message.h"
 #include "dbc/dbc_signal.h"
-#include "codec/multiplex_selection.h"
 
 namespace qm::dbc {
 
@@ -91,7 +91,8 @@ std::vector<DecodedSignal> DecodeFrame(const DbcMessage& message, const uint8_t*
     std::vector<DecodedSignal> decoded;
     decoded.reserve(message.Signals().size());
     for (const auto& signal : message.Signals()) {
-        if (!codec::IsCarried(access, static_cast<const DbcSignal*>(signal.get()), selected)) continue;
+        if (!codec::IsCarried(access, static_cast<const DbcSignal*>(signal.get()), selected))
+            continue;
         decoded.push_back(DecodeSignal(*signal, payload, size));
     }
     return decoded;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "dbc/dbc_signal.h"
 #include "codec/multiplex_selection.h"
+#include "dbc/dbc_signal.h"
 #include "netconfig/net_ecu.h"
 #include "netconfig/net_lookup.h"
 #include "netconfig/net_message.h"
@@ -238,5 +238,5 @@ bool NetSignal::IsCarried(const uint8_t* data, size_t length) {
     const int64_t selected =
         messageSwitch ? static_cast<int64_t>(messageSwitch->MultiplexerRaw(data, length)) : -1;
     return qm::codec::IsCarried(NetSignalAccess{data, length}, static_cast<const NetSignal*>(this),
-                              selected);
+                                selected);
 }
