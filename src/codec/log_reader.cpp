@@ -89,7 +89,11 @@ bool ParseCompactData(std::string_view text, LogFrame& frame) {
             ++i;
             continue;
         }
-        if (i + 1 >= text.size() || !AppendByte(text.substr(i, 2), frame)) return false;
+        if (i + 1 >= text.size() || frame.size >= sizeof(frame.data)) return false;
+        const int high = HexDigit(text[i]);
+        const int low = HexDigit(text[i + 1]);
+        if ((high | low) < 0) return false;
+        frame.data[frame.size++] = static_cast<uint8_t>(high << 4 | low);
         i += 2;
     }
     return true;

@@ -95,7 +95,7 @@ void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
         const int range = signal.RangeIndex(raw);
         if (range >= 0) unit = &texts.ranges[static_cast<size_t>(range)];
     }
-    const int textIndex = signal.TextIndex(raw);
+    const int textIndex = signal.texts.empty() ? -1 : signal.TextIndex(raw);
     const std::string* valueText =
         textIndex < 0 ? nullptr : &texts.texts[static_cast<size_t>(textIndex)];
     if (json_) {
