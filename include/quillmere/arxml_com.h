@@ -191,3 +191,19 @@ class QM_API INetConfigArxmlFileOptions {
     virtual int32_t GetReadingMode() = 0;             // slot 2
     virtual uint64_t GetFrameCount() = 0;             // slot 3
 };
+
+// Extension of an ARXML signal beyond IArxmlSignal, reached with
+// dynamic_cast<IArxmlSignalEncoding*>(signal): how its bits are coded on the bus, for decoding.
+class QM_API IArxmlSignalEncoding {
+  public:
+    virtual ~IArxmlSignalEncoding() = default;  // slot 0
+    // BASE-TYPE-ENCODING of the I-signal's base type ("2C", "IEEE754", "NONE", ...); for an
+    // AUTOSAR 3 data type "IEEE754" for a REAL-TYPE and "2C" for an INTEGER-TYPE with a negative
+    // lower limit; "" when nothing says.
+    virtual const char* GetBaseTypeEncoding() = 0;  // slot 1
+    // BASE-TYPE-SIZE in bits; 0 when not given.
+    virtual uint32_t GetBaseTypeSize() = 0;  // slot 2
+    // CATEGORY of the compu method ("LINEAR", "SCALE_LINEAR", "TEXTTABLE",
+    // "SCALE_LINEAR_AND_TEXTTABLE", "RAT_FUNC", "IDENTICAL", ...); "" without one.
+    virtual const char* GetCompuCategory() = 0;  // slot 3
+};

@@ -291,11 +291,14 @@ void BindTopology(py::module_& m) {
 
 }  // namespace
 
-py::object LoadArxml(const std::string& path, const TextRule& text) {
+py::object LoadArxml(const std::string& path, const TextRule& text, bool exact) {
     auto doc = std::make_shared<ArxmlDocument>();
     doc->facade = std::make_shared<Facade>();
     doc->text = text;
     doc->file = doc->facade->Get()->CreateArxmlFile();
+    if (auto* options = dynamic_cast<INetConfigArxmlFileOptions*>(doc->file)) {
+        options->SetReadingMode(exact ? kArxmlReadExact : kArxmlReadWholeDocument);
+    }
     {
         py::gil_scoped_release released;
         doc->loaded = doc->file->Load(path.c_str());

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "bind_common.h"
+#include "codec_models/model_codecs.h"
 #include "plan_source.h"
 
 namespace qmpy {
@@ -62,56 +63,9 @@ using LdfSporadicRef = Ref<LdfDocument, ILdfSporadicFrame>;
 using LdfEventRef = Ref<LdfDocument, ILdfEventTriggeredFrame>;
 using LdfDiagnosticFrameRef = Ref<LdfDocument, ILdfDiagnosticFrame>;
 
-// Logical values name raw values; physical ranges scale them (their text is a unit).
-void AddEncoding(SignalPlan& plan, ILdfSignalEncodingType* encoding, const TextRule& text) {
-    if (!encoding) return;
-    for (uint64_t i = 0; i < encoding->GetValueCount(); ++i) {
-        ILdfValue* value = encoding->GetValue(i);
-        ValueEntry entry;
-        if (auto* logical = dynamic_cast<ILdfLogicalValue*>(value)) {
-            entry.rawMin = entry.rawMax = logical->GetSignalValue();
-            entry.text = text(logical->GetTextInfo());
-        } else if (auto* physical = dynamic_cast<ILdfPhysicalValue*>(value)) {
-            entry.rawMin = physical->GetMinimum();
-            entry.rawMax = physical->GetMaximum();
-            entry.scaled = true;
-            entry.factor = physical->GetScale();
-            entry.offset = physical->GetOffset();
-            entry.text = py::none();
-        } else {
-            continue;  // bcd and ascii encodings leave the raw value as it is
-        }
-        plan.entries.push_back(std::move(entry));
-    }
-}
-
 const FramePlan& LdfDocument::PlanFor(ILdfUnconditionalFrame* frame) {
     auto& slot = plans_[frame];
-    if (slot) return *slot;
-    auto plan = std::make_unique<FramePlan>();
-    plan->name = text(frame->GetName());
-    plan->id = frame->GetFrameId();
-    plan->size = frame->GetLength();
-    for (uint64_t i = 0; i < frame->GetSignalCount(); ++i) {
-        ILdfStandardSignal* signal = frame->GetSignal(i);
-        SignalPlan entry;
-        entry.name = text(signal->GetName());
-        entry.field = BitField(signal->GetBitOffset(), signal->GetSize(), false);
-        entry.byteArray = signal->IsByteArray() != 0;
-        const uint64_t initial = signal->GetInitialValueCount();
-        if (entry.byteArray) {
-            for (uint64_t b = 0; b < initial && b < 8; ++b) {
-                entry.defaultRaw |= uint64_t{static_cast<uint8_t>(signal->GetInitialValue(b))}
-                                    << (8 * b);
-            }
-        } else if (initial > 0) {
-            entry.defaultRaw = signal->GetInitialValue(0);
-        }
-        AddEncoding(entry, signal->GetEncodingType(), text);
-        plan->signals.push_back(std::move(entry));
-    }
-    plan->Prepare();
-    slot = std::move(plan);
+    if (!slot) slot = std::make_unique<FramePlan>(qm::codec::BuildLdfFrame(*frame), text);
     return *slot;
 }
 

@@ -6,89 +6,12 @@
 #include <vector>
 
 #include "bind_common.h"
+#include "codec_models/model_codecs.h"
 #include "plan_source.h"
 
 namespace qmpy {
 
 namespace {
-
-// Plans of network-model messages. Signals converted from DBC keep their multiplexing
-// (INetSignalMultiplexing), simple and extended; the signals of other buses are all decoded.
-// Signals of byte order 1 ("Big Endian") use the DBC numbering of big-endian fields; value
-// table entries of one raw value are choices, entries of a raw range scale the value when
-// their physical range differs from the raw one.
-void PlanMultiplexing(INetMessage* message, FramePlan& plan) {
-    std::unordered_map<INetSignal*, int> indexOf;
-    for (uint64_t i = 0; i < plan.signals.size(); ++i) {
-        auto* multiplexing = dynamic_cast<INetSignalMultiplexing*>(message->GetSignal(i));
-        if (multiplexing == nullptr) continue;
-        SignalPlan& signal = plan.signals[i];
-        const uint32_t kind = multiplexing->GetMultiplexingKind();
-        signal.mux = kind == 1   ? MuxRole::Switch
-                     : kind == 2 ? MuxRole::Multiplexed
-                                 : MuxRole::Plain;
-        signal.muxValue = multiplexing->GetMultiplexValue();
-        INetSignal* multiplexer = multiplexing->GetExtendedMultiplexer();
-        if (multiplexer == nullptr) continue;
-        if (indexOf.empty()) {
-            for (uint64_t k = 0; k < plan.signals.size(); ++k)
-                indexOf[message->GetSignal(k)] = static_cast<int>(k);
-        }
-        const auto found = indexOf.find(multiplexer);
-        if (found == indexOf.end()) continue;
-        signal.extendedMux = found->second;
-        signal.muxRanges.resize(multiplexing->GetMultiplexRangeCount());
-        for (uint64_t r = 0; r < signal.muxRanges.size(); ++r) {
-            signal.muxRanges[r] = {multiplexing->GetMultiplexRangeMinimum(r),
-                                   multiplexing->GetMultiplexRangeMaximum(r)};
-        }
-    }
-}
-
-FramePlan PlanOfMessage(INetMessage* message, const TextRule& text) {
-    FramePlan plan;
-    plan.name = text(message->GetName());
-    plan.id = message->GetId();
-    plan.size = message->GetSize();
-    for (uint64_t i = 0; i < message->GetSignalCount(); ++i) {
-        INetSignal* signal = message->GetSignal(i);
-        SignalPlan entry;
-        entry.name = text(signal->GetName());
-        entry.field =
-            BitField(signal->GetStartBit(), signal->GetBitSize(), signal->GetByteOrder() == 1);
-        entry.kind = signal->GetSignedness() == 2 ? RawKind::Signed : RawKind::Unsigned;
-        entry.factor = signal->GetFactor();
-        entry.offset = signal->GetOffset();
-        entry.minimum = signal->GetMinimum();
-        entry.maximum = signal->GetMaximum();
-        for (uint64_t v = 0; v < signal->GetVTabValueCount(); ++v) {
-            INetVTabValue* value = signal->GetVTabValue(v);
-            ValueEntry item;
-            item.rawMin = value->GetRawMin();
-            item.rawMax = value->GetRawMax();
-            if (item.rawMin == item.rawMax) {
-                item.text = text(value->GetText());
-            } else {
-                const double rawSpan = static_cast<double>(item.rawMax - item.rawMin);
-                const double physicalSpan = value->GetPhysicalMax() - value->GetPhysicalMin();
-                if (rawSpan <= 0 || (value->GetPhysicalMin() == static_cast<double>(item.rawMin) &&
-                                     value->GetPhysicalMax() == static_cast<double>(item.rawMax))) {
-                    continue;
-                }
-                item.scaled = true;
-                item.factor = physicalSpan / rawSpan;
-                item.offset =
-                    value->GetPhysicalMin() - item.factor * static_cast<double>(item.rawMin);
-                item.text = py::none();
-            }
-            entry.entries.push_back(std::move(item));
-        }
-        plan.signals.push_back(std::move(entry));
-    }
-    PlanMultiplexing(message, plan);
-    plan.Prepare();
-    return plan;
-}
 
 class NetworkDocument : public PlanSource {
   public:
@@ -97,7 +20,7 @@ class NetworkDocument : public PlanSource {
 
     const FramePlan& PlanFor(INetMessage* message) {
         auto& slot = plans_[message];
-        if (!slot) slot = std::make_unique<FramePlan>(PlanOfMessage(message, text));
+        if (!slot) slot = std::make_unique<FramePlan>(qm::codec::BuildNetFrame(*message), text);
         return *slot;
     }
 
@@ -476,31 +399,38 @@ void BindNetwork(py::module_& m) {
     py::class_<NetworkDocument, PlanSource, std::shared_ptr<NetworkDocument>>(
         m, "NetworkConfig",
         "DBC, LDF and ARXML files gathered into one network model, one database per bus.")
-        .def(py::init([](const py::object& paths, const py::object& encoding, bool tolerant) {
-                 auto doc = std::make_shared<NetworkDocument>();
-                 doc->facade = std::make_shared<Facade>();
-                 doc->text =
-                     TextRule(encoding.is_none() ? std::string() : encoding.cast<std::string>());
-                 doc->config = doc->facade->Get()->CreateNetConfig();
-                 if (auto* reading = dynamic_cast<INetConfigDbcReading*>(doc->config)) {
-                     reading->SetTolerantDbcReading(tolerant);
-                 }
-                 const bool single =
-                     py::isinstance<py::str>(paths) || py::isinstance<py::bytes>(paths) ||
-                     py::isinstance(paths, py::module_::import("os").attr("PathLike"));
-                 if (single) {
-                     doc->Add(paths);
-                 } else if (!paths.is_none()) {
-                     for (py::handle path : paths) doc->Add(path);
-                 }
-                 return doc;
-             }),
-             py::arg("paths") = py::none(), py::arg("encoding") = py::none(), py::kw_only(),
-             py::arg("tolerant") = false,
-             "Loads each path (DBC, LDF or ARXML by extension) into one configuration. A file that "
-             "cannot be opened raises FileNotFoundError; other failures show in `results`. "
-             "tolerant=True reads DBC files tolerantly (see load); their multiplexing, simple "
-             "and extended, selects the signals decode gives.")
+        .def(
+            py::init([](const py::object& paths, const py::object& encoding, bool exact,
+                        const py::object& tolerant) {
+                auto doc = std::make_shared<NetworkDocument>();
+                doc->facade = std::make_shared<Facade>();
+                doc->text =
+                    TextRule(encoding.is_none() ? std::string() : encoding.cast<std::string>());
+                doc->config = doc->facade->Get()->CreateNetConfig();
+                const bool tolerantDbc = tolerant.is_none() ? !exact : tolerant.cast<bool>();
+                if (auto* reading = dynamic_cast<INetConfigDbcReading*>(doc->config)) {
+                    reading->SetTolerantDbcReading(tolerantDbc);
+                }
+                if (auto* options = dynamic_cast<INetConfigOptions*>(doc->config)) {
+                    options->SetArxmlReadingMode(exact ? kArxmlReadExact : kArxmlReadWholeDocument);
+                }
+                const bool single =
+                    py::isinstance<py::str>(paths) || py::isinstance<py::bytes>(paths) ||
+                    py::isinstance(paths, py::module_::import("os").attr("PathLike"));
+                if (single) {
+                    doc->Add(paths);
+                } else if (!paths.is_none()) {
+                    for (py::handle path : paths) doc->Add(path);
+                }
+                return doc;
+            }),
+            py::arg("paths") = py::none(), py::arg("encoding") = py::none(), py::kw_only(),
+            py::arg("exact") = false, py::arg("tolerant") = py::none(),
+            "Loads each path (DBC, LDF or ARXML by extension) into one configuration. A file that "
+            "cannot be opened raises FileNotFoundError; other failures show in `results`. "
+            "Files are read as quillmere.load reads them (DBC tolerantly, ARXML whole) unless "
+            "exact=True; tolerant= chooses the DBC reader on its own. The multiplexing of DBC "
+            "signals, simple and extended, selects the signals decode gives.")
         .def(
             "add",
             [](NetworkDocument& d, const py::object& path) {

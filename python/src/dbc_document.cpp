@@ -1,75 +1,10 @@
 #include "dbc_document.h"
 
+#include "codec_models/model_codecs.h"
+
 #include <unordered_map>
 
 namespace qmpy {
-
-namespace {
-
-RawKind KindOf(IDbcSignal* signal) {
-    if (signal->HasExtendedValueType()) {
-        if (signal->GetExtendedValueType() == 1) return RawKind::Float32;
-        if (signal->GetExtendedValueType() == 2) return RawKind::Float64;
-    }
-    return signal->GetValueType() == 2 ? RawKind::Signed : RawKind::Unsigned;
-}
-
-SignalPlan PlanOf(IDbcSignal* signal, const TextRule& text) {
-    SignalPlan plan;
-    plan.name = text(signal->GetName());
-    plan.field =
-        BitField(signal->GetStartBit(), signal->GetBitLength(), signal->GetByteOrder() == 1);
-    plan.kind = KindOf(signal);
-    plan.factor = signal->GetFactor();
-    plan.offset = signal->GetOffset();
-    plan.minimum = signal->GetMinimum();
-    plan.maximum = signal->GetMaximum();
-    if (signal->IsMultiplexerSwitch()) plan.mux = MuxRole::Switch;
-    if (signal->IsMultiplexedSignal()) {
-        plan.mux = MuxRole::Multiplexed;
-        plan.muxValue = signal->GetMultiplexValue();
-    }
-    plan.defaultRaw = static_cast<uint32_t>(signal->GetStartValue());
-    if (plan.kind == RawKind::Signed && signal->GetBitLength() < 64) {
-        plan.defaultRaw &= (uint64_t{1} << signal->GetBitLength()) - 1;
-    }
-    const uint64_t count = signal->GetValueDescriptionCount();
-    plan.entries.reserve(count);
-    for (uint64_t i = 0; i < count; ++i) {
-        ValueEntry entry;
-        const uint32_t value = signal->GetValueAt(i);
-        entry.rawMin = entry.rawMax = value;
-        entry.text = text(signal->GetValueDescription(value));
-        plan.entries.push_back(std::move(entry));
-    }
-    return plan;
-}
-
-// Extended multiplexing of the tolerant reader: each signal's multiplexer by its index in the
-// message, with its ranges.
-void PlanExtendedMultiplexing(IDbcMessage* message, FramePlan& plan) {
-    std::unordered_map<IDbcSignal*, int> indexOf;
-    for (uint64_t i = 0; i < plan.signals.size(); ++i) {
-        auto* extended = dynamic_cast<IDbcExtendedMultiplexing*>(message->GetSignal(i));
-        IDbcSignal* multiplexer = extended ? extended->GetExtendedMultiplexer() : nullptr;
-        if (multiplexer == nullptr) continue;
-        if (indexOf.empty()) {
-            for (uint64_t k = 0; k < plan.signals.size(); ++k)
-                indexOf[message->GetSignal(k)] = static_cast<int>(k);
-        }
-        const auto found = indexOf.find(multiplexer);
-        if (found == indexOf.end()) continue;
-        SignalPlan& signal = plan.signals[i];
-        signal.extendedMux = found->second;
-        signal.muxRanges.resize(extended->GetMultiplexRangeCount());
-        for (uint64_t r = 0; r < signal.muxRanges.size(); ++r) {
-            signal.muxRanges[r] = {extended->GetMultiplexRangeMinimum(r),
-                                   extended->GetMultiplexRangeMaximum(r)};
-        }
-    }
-}
-
-}  // namespace
 
 IDbcMessage* DbcDocument::MessageById(uint32_t id) {
     if (!indexed_) {
@@ -107,19 +42,7 @@ IDbcSignal* DbcDocument::SignalByName(IDbcMessage* message, const py::handle& na
 
 const FramePlan& DbcDocument::PlanFor(IDbcMessage* message) {
     auto& slot = plans_[message];
-    if (!slot) {
-        auto plan = std::make_unique<FramePlan>();
-        plan->name = text(message->GetName());
-        plan->id = message->GetRawId();
-        plan->size = message->GetSize();
-        const uint64_t count = message->GetSignalCount();
-        plan->signals.reserve(count);
-        for (uint64_t i = 0; i < count; ++i)
-            plan->signals.push_back(PlanOf(message->GetSignal(i), text));
-        PlanExtendedMultiplexing(message, *plan);
-        plan->Prepare();
-        slot = std::move(plan);
-    }
+    if (!slot) slot = std::make_unique<FramePlan>(qm::codec::BuildDbcFrame(*message), text);
     return *slot;
 }
 

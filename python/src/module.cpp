@@ -14,7 +14,7 @@ namespace qmpy {
 void BindLdf(py::module_& m);
 py::object LoadLdf(const std::string& path, const TextRule& text);
 void BindArxml(py::module_& m);
-py::object LoadArxml(const std::string& path, const TextRule& text);
+py::object LoadArxml(const std::string& path, const TextRule& text, bool exact);
 void BindNetwork(py::module_& m);
 }  // namespace qmpy
 
@@ -149,7 +149,10 @@ py::object LoadDbc(const std::string& path, const TextRule& text, bool tolerant)
 }
 
 py::object Load(const py::object& pathArgument, const py::object& format,
-                const py::object& encoding, bool tolerant) {
+                const py::object& encoding, bool exact, const py::object& tolerantArgument) {
+    // Real files are read as the tool reads them: DBC tolerantly, ARXML whole; exact=True gives
+    // the described readers. tolerant= still chooses the DBC reader on its own.
+    const bool tolerant = tolerantArgument.is_none() ? !exact : tolerantArgument.cast<bool>();
     const std::string path = PathOf(pathArgument);
     RequireReadable(path);
     const TextRule text =
@@ -157,7 +160,7 @@ py::object Load(const py::object& pathArgument, const py::object& format,
     const std::string kind = format.is_none() ? FormatOf(path) : Lower(format.cast<std::string>());
     if (kind == "dbc") return LoadDbc(path, text, tolerant);
     if (kind == "ldf") return LoadLdf(path, text);
-    if (kind == "arxml") return LoadArxml(path, text);
+    if (kind == "arxml") return LoadArxml(path, text, exact);
     throw py::value_error("unknown format '" + kind + "'; use 'dbc', 'ldf' or 'arxml'");
 }
 
@@ -176,20 +179,26 @@ PYBIND11_MODULE(quillmere, m) {
     BindArxml(m);
     BindNetwork(m);
     m.def("load", &Load, py::arg("path"), py::arg("format") = py::none(),
-          py::arg("encoding") = py::none(), py::kw_only(), py::arg("tolerant") = false,
+          py::arg("encoding") = py::none(), py::kw_only(), py::arg("exact") = false,
+          py::arg("tolerant") = py::none(),
           R"(Reads a network description file and returns its model.
 
 path      a str or os.PathLike.
 format    'dbc', 'ldf' or 'arxml'; by default taken from the extension (or the content).
 encoding  codec for the texts of the file; by default UTF-8 when the whole file is valid
           UTF-8 and Windows-1252 otherwise (the rule of the command-line tool).
-tolerant  DBC only: read the file to its end, turning every line the exact reader stops at
-          into a "WARNING. " line of `log`; "SG_MUL_VAL_" lines give extended multiplexing,
-          which decode, decode_many and encode then follow. Off by default.
+exact     the described readers: DBC stops at the first line it does not know, ARXML reads
+          only the packages of the described names. By default files are read as the
+          command-line tool reads them: DBC tolerantly (every line the exact reader stops at
+          becomes a "WARNING. " line of `log`; "SG_MUL_VAL_" lines give extended multiplexing,
+          which decode, decode_many and encode follow), ARXML whole (every PDU and cluster of
+          every package).
+tolerant  DBC only: overrides the choice of exact for the DBC reader.
 
 Returns a DbcFile, LdfFile or ArxmlFile. A file that cannot be opened raises
 FileNotFoundError (or another OSError); a file the reader stops in does not raise: its
 `status` says where it stopped and `log` holds the reader's messages.)");
+    m.attr("__version__") = QM_PYTHON_VERSION;
     m.def(
         "version",
         [] {

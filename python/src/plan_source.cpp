@@ -2,7 +2,9 @@
 
 #include <string>
 
-#include "log_line.h"
+#include <cstdlib>
+
+#include "codec/log_reader.h"
 
 namespace qmpy {
 
@@ -47,20 +49,23 @@ class LogReader {
             } else {
                 throw py::type_error("log lines must be str or bytes");
             }
-            LogFrame frame;
-            if (!ParseLogLine(text, frame) || frame.remote) continue;
+            qm::codec::LogFrame frame;
+            if (!text.empty() && text.back() == '\n') text.pop_back();
+            if (!text.empty() && text.back() == '\r') text.pop_back();
+            if (parser_.Parse(text, frame) != qm::codec::LogLineKind::Frame) continue;
             const FramePlan* plan = source_->PlanForFrame(frame.id, frame.extended);
             if (!plan && skipUnknown_) continue;
-            py::object timestamp = frame.hasTimestamp ? py::object(py::float_(frame.timestamp))
-                                                      : py::object(py::none());
+            py::object timestamp = frame.timestamp.empty()
+                                       ? py::object(py::none())
+                                       : py::object(py::float_(std::strtod(
+                                             std::string(frame.timestamp).c_str(), nullptr)));
             py::object name = plan ? plan->name : py::object(py::none());
             py::object signals =
-                plan
-                    ? py::object(plan->Decode(frame.data.data(), frame.data.size(), decodeChoices_))
-                    : py::object(py::none());
-            return frameType(
-                timestamp, py::str(frame.channel), frame.id, name, signals,
-                py::bytes(reinterpret_cast<const char*>(frame.data.data()), frame.data.size()));
+                plan ? py::object(plan->Decode(frame.data, frame.size, decodeChoices_))
+                     : py::object(py::none());
+            return frameType(timestamp, py::str(std::string(frame.channel)), frame.id, name,
+                             signals,
+                             py::bytes(reinterpret_cast<const char*>(frame.data), frame.size));
         }
     }
 
@@ -79,6 +84,7 @@ class LogReader {
     bool decodeChoices_;
     bool skipUnknown_;
     size_t lineNumber_ = 0;
+    qm::codec::LogLineParser parser_;
 };
 
 std::unique_ptr<LogReader> OpenLog(const std::shared_ptr<PlanSource>& source,

@@ -1,5 +1,6 @@
 """Shared fixtures: the module (the suite skips when it is not built), the corpus folder and
 small files written for the tests."""
+import os
 import pathlib
 
 import pytest
@@ -7,7 +8,8 @@ import pytest
 quillmere = pytest.importorskip("quillmere")
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
-CORPUS = REPO.parent / "shared" / "corpus"
+# QM_SHARED_DIR in the environment points a checkout elsewhere at the shared folder.
+CORPUS = pathlib.Path(os.environ.get("QM_SHARED_DIR", REPO.parent / "shared")) / "corpus"
 EXAMPLES = REPO / "examples"
 
 

@@ -89,7 +89,7 @@ ARXML_LOGS = {
 def test_dbc_corpus_file_loads_with_its_status_and_counts(name):
     require_corpus("dbc")
     status, messages, signals = DBC_EXPECTED[name]
-    db = quillmere.load(CORPUS / "dbc" / name)
+    db = quillmere.load(CORPUS / "dbc" / name, exact=True)
     assert isinstance(db, quillmere.DbcFile)
     assert db.status == status, db.log
     assert isinstance(db.status, quillmere.DbcStatus)
@@ -155,7 +155,7 @@ def test_ldf_corpus_save_reads_back(path, tmp_path):
 @pytest.mark.parametrize("name", sorted(ARXML_EXPECTED))
 def test_arxml_corpus_file_yields_what_it_holds(name):
     require_corpus("arxml")
-    arxml = quillmere.load(CORPUS / "arxml" / name)
+    arxml = quillmere.load(CORPUS / "arxml" / name, exact=True)
     assert isinstance(arxml, quillmere.ArxmlFile)
     assert arxml.ok and arxml.status == quillmere.ArxmlStatus.LOADED
     clusters, ecus, pdus, signals, groups = ARXML_EXPECTED[name]

@@ -21,7 +21,7 @@ def test_unopenable_files_raise_os_errors(tmp_path):
 def test_a_file_that_stops_early_reports_its_status(tmp_path):
     cut = tmp_path / "cut.dbc"
     cut.write_bytes(MUX_DBC[: MUX_DBC.index(b"BO_ 512")] + b"BO_ 512 Broken\n")
-    db = quillmere.load(cut)
+    db = quillmere.load(cut, exact=True)
     assert db.status == quillmere.DbcStatus.BAD_MESSAGE and not db.ok
     assert len(db) == 1  # what came before the bad line stays
     assert any(line.startswith("Malformed message section. Line(") for line in db.log)

@@ -55,6 +55,9 @@ std::unique_ptr<ArxmlSignal> ArxmlSignal::CopyAt(uint16_t startPosition) const {
     copy->bitLength_ = bitLength_;
     copy->startPosition_ = startPosition;
     copy->byteOrder_ = byteOrder_;
+    copy->baseTypeEncoding_ = baseTypeEncoding_;
+    copy->baseTypeSize_ = baseTypeSize_;
+    copy->compuCategory_ = compuCategory_;
     return copy;
 }
 

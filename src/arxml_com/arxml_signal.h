@@ -23,7 +23,7 @@ struct CompuScale {
     double offset = 0.0;
 };
 
-class ArxmlSignal : public IArxmlSignal {
+class ArxmlSignal : public IArxmlSignal, public IArxmlSignalEncoding {
   public:
     ArxmlSignal() = default;
     ArxmlSignal(const ArxmlSignal&) = delete;
@@ -42,6 +42,14 @@ class ArxmlSignal : public IArxmlSignal {
     const ArxmlCompuEntry* GetCompuEntry(uint64_t index) override;
     const ArxmlCompuEntry* FindCompuEntry(double rawValue) override;
     const char* GetDescription() override { return description_.c_str(); }
+    const char* GetBaseTypeEncoding() override { return baseTypeEncoding_.c_str(); }
+    uint32_t GetBaseTypeSize() override { return baseTypeSize_; }
+    const char* GetCompuCategory() override { return compuCategory_.c_str(); }
+    void SetBaseType(std::string encoding, uint32_t size) {
+        baseTypeEncoding_ = std::move(encoding);
+        baseTypeSize_ = size;
+    }
+    void SetCompuCategory(std::string category) { compuCategory_ = std::move(category); }
 
     const std::string& Name() const { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
@@ -81,6 +89,9 @@ class ArxmlSignal : public IArxmlSignal {
     uint16_t startPosition_ = 0;
     uint8_t byteOrder_ = '1';
     ArxmlPdu* pdu_ = nullptr;
+    std::string baseTypeEncoding_;
+    uint32_t baseTypeSize_ = 0;
+    std::string compuCategory_;
 };
 
 }  // namespace qm::arxml

@@ -1,6 +1,7 @@
 #include "arxml_com/arxml_signal_reader.h"
 
 #include <array>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -100,6 +101,28 @@ CompuScale ReadScale(const NanoXML* scale) {
     return result;
 }
 
+// The coding of the bits: the base type of the I-signal's network representation (AUTOSAR 4),
+// else the AUTOSAR 3 data type of the system signal.
+void ReadBaseType(const SignalSources& sources, ArxmlSignal& signal) {
+    const NanoXML* baseType = Target(Descendant(sources.nodes[1], "BASE-TYPE-REF"));
+    if (baseType == nullptr) baseType = Target(Descendant(sources.nodes[0], "BASE-TYPE-REF"));
+    if (baseType != nullptr) {
+        const std::string size = ChildText(baseType, "BASE-TYPE-SIZE");
+        const unsigned long bits = size.empty() ? 0 : std::strtoul(size.c_str(), nullptr, 0);
+        signal.SetBaseType(ChildText(baseType, "BASE-TYPE-ENCODING"),
+                           bits > 0xFFFFFFFFul ? 0 : static_cast<uint32_t>(bits));
+        return;
+    }
+    const NanoXML* dataType = sources.nodes[2];
+    if (dataType == nullptr) return;
+    if (dataType->name == "REAL-TYPE") {
+        signal.SetBaseType("IEEE754", ChildText(dataType, "ENCODING") == "SINGLE" ? 32 : 64);
+    } else if (dataType->name == "INTEGER-TYPE") {
+        const std::optional<double> lower = Limit(dataType, "LOWER-LIMIT");
+        signal.SetBaseType(lower && *lower < 0 ? "2C" : "NONE", 0);
+    }
+}
+
 }  // namespace
 
 void ReadCompuScales(const NanoXML* compuMethod, ArxmlSignal& signal) {
@@ -122,6 +145,8 @@ void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal,
     ReadLimits(sources, constraint, signal);
     ReadUnit(sources, constraint, compuMethod, signal);
     ReadCompuScales(compuMethod, signal);
+    signal.SetCompuCategory(ChildText(compuMethod, "CATEGORY"));
+    ReadBaseType(sources, signal);
 }
 
 }  // namespace qm::arxml

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "codec/multiplex_selection.h"
 #include "dbc/dbc_enums.h"
 #include "dbc/dbc_message.h"
 #include "dbc/dbc_signal.h"
-#include "dbc/multiplex_selection.h"
 
 namespace qm::dbc {
 
@@ -36,7 +36,7 @@ struct DbcSignalAccess {
     }
     int64_t MultiplexValue(const DbcSignal* signal) const { return signal->MultiplexValue(); }
     bool InRanges(const DbcSignal* signal, uint64_t raw) const {
-        return InMultiplexRanges(signal->MultiplexRanges(), raw);
+        return codec::InMultiplexRanges(signal->MultiplexRanges(), raw);
     }
     uint64_t Raw(const DbcSignal* signal) const { return RawOf(*signal, payload, size); }
 };
@@ -91,7 +91,8 @@ std::vector<DecodedSignal> DecodeFrame(const DbcMessage& message, const uint8_t*
     std::vector<DecodedSignal> decoded;
     decoded.reserve(message.Signals().size());
     for (const auto& signal : message.Signals()) {
-        if (!IsCarried(access, static_cast<const DbcSignal*>(signal.get()), selected)) continue;
+        if (!codec::IsCarried(access, static_cast<const DbcSignal*>(signal.get()), selected))
+            continue;
         decoded.push_back(DecodeSignal(*signal, payload, size));
     }
     return decoded;

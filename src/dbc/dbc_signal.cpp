@@ -1,4 +1,6 @@
 #include "dbc/dbc_signal.h"
+
+#include "codec/bit_layout.h"
 #include "dbc/dbc_tokens.h"
 
 #include <endian.h>
@@ -173,86 +175,9 @@ uint64_t DbcSignal::ExtractRawValue(const uint8_t* payload, uint64_t byteCount) 
     return ExtractBits(payload, byteCount, startBit_, bitLength_, byteOrder_ == kBigEndian);
 }
 
-namespace {
-
-inline uint64_t ByteAt(const uint8_t* payload, uint64_t byteCount, uint64_t index) {
-    return index < byteCount ? payload[index] : 0;
-}
-
-uint64_t Mask(uint64_t value, uint32_t length) {
-    return length == 64 ? value : value & ((uint64_t{1} << length) - 1);
-}
-
-// Reads eight payload bytes at once when they all lie inside the payload; the common case.
-bool LoadWord(const uint8_t* payload, uint64_t byteCount, uint64_t first, uint64_t& word) {
-    if (first + 8 > byteCount) return false;
-    std::memcpy(&word, payload + first, sizeof(word));
-    return true;
-}
-
-// Fields of up to 64 bits span at most nine bytes; they are gathered into 128 bits at once.
-uint64_t ExtractLittleEndian(const uint8_t* payload, uint64_t byteCount, uint64_t start,
-                             uint32_t length) {
-    const uint64_t first = start / 8;
-    const uint64_t shift = start % 8;
-    uint64_t word = 0;
-    if (shift + length <= 64 && LoadWord(payload, byteCount, first, word)) {
-        return Mask(le64toh(word) >> shift, length);
-    }
-    const uint64_t last = (start + length - 1) / 8;
-    unsigned __int128 gathered = 0;
-    for (uint64_t b = last + 1; b-- > first;) {
-        gathered = (gathered << 8) | ByteAt(payload, byteCount, b);
-    }
-    return Mask(static_cast<uint64_t>(gathered >> shift), length);
-}
-
-uint64_t ExtractBigEndian(const uint8_t* payload, uint64_t byteCount, uint64_t start,
-                          uint32_t length) {
-    // In "linear" numbering bit 0 is the most significant bit of byte 0; a big-endian field
-    // is then a plain run of bits from its most significant one.
-    const uint64_t msb = (start / 8) * 8 + (7 - start % 8);
-    const uint64_t lsb = msb + length - 1;
-    uint64_t word = 0;
-    if (msb % 8 + length <= 64 && LoadWord(payload, byteCount, msb / 8, word)) {
-        return Mask(be64toh(word) >> (64 - msb % 8 - length), length);
-    }
-    unsigned __int128 gathered = 0;
-    for (uint64_t b = msb / 8; b <= lsb / 8; ++b) {
-        gathered = (gathered << 8) | ByteAt(payload, byteCount, b);
-    }
-    return Mask(static_cast<uint64_t>(gathered >> (7 - lsb % 8)), length);
-}
-
-// Fields longer than 64 bits: bit by bit, keeping the 64 least significant.
-uint64_t ExtractLong(const uint8_t* payload, uint64_t byteCount, uint64_t start, uint32_t length,
-                     bool bigEndian) {
-    uint64_t value = 0;
-    if (!bigEndian) {
-        for (uint32_t i = 0; i < 64; ++i) {
-            const uint64_t position = start + i;
-            const uint64_t bit = (ByteAt(payload, byteCount, position / 8) >> (position % 8)) & 1;
-            value |= bit << i;
-        }
-        return value;
-    }
-    const uint64_t msb = (start / 8) * 8 + (7 - start % 8);
-    for (uint32_t i = length - 64; i < length; ++i) {
-        const uint64_t linear = msb + i;
-        const uint64_t bit = (ByteAt(payload, byteCount, linear / 8) >> (7 - linear % 8)) & 1;
-        value = (value << 1) | bit;
-    }
-    return value;
-}
-
-}  // namespace
-
 uint64_t ExtractBits(const uint8_t* payload, uint64_t byteCount, uint32_t startBit,
                      uint32_t bitLength, bool bigEndian) {
-    if (bitLength == 0 || (!payload && byteCount > 0)) return 0;
-    if (bitLength > 64) return ExtractLong(payload, byteCount, startBit, bitLength, bigEndian);
-    return bigEndian ? ExtractBigEndian(payload, byteCount, startBit, bitLength)
-                     : ExtractLittleEndian(payload, byteCount, startBit, bitLength);
+    return codec::ExtractField(payload, byteCount, startBit, bitLength, bigEndian);
 }
 
 }  // namespace qm::dbc

@@ -119,14 +119,22 @@ NetSignal* ConvertSignal(IArxmlSignal& source, NetMessage& message, NetDataBase&
     signal->SetUnit(Text(source.GetUnit()));
     signal->SetComment(Text(source.GetDescription()));
     AddValueTable(source, *signal);
-    // The limits are physical values; a raw minimum below zero makes the signal signed.
+    // The base type says how the bits are coded; without one, the limits (physical values) do:
+    // a raw minimum below zero makes the signal signed.
+    auto* coding = dynamic_cast<IArxmlSignalEncoding*>(&source);
+    const std::string encoding = coding ? coding->GetBaseTypeEncoding() : "";
     const double rawMinimum =
         signal->GetFactor() != 0.0
             ? (source.GetMinimum() - signal->GetOffset()) / signal->GetFactor()
             : source.GetMinimum();
-    const bool isSigned = rawMinimum < 0.0;
+    const bool isSigned = encoding.empty()
+                              ? rawMinimum < 0.0
+                              : encoding == "2C" || encoding == "1C" || encoding == "SM";
     signal->SetSignedness(isSigned ? kSigned : kUnsigned);
     signal->SetValueType(IntegerValueType(source.GetBitLength(), isSigned));
+    if (encoding == "IEEE754" && (source.GetBitLength() == 32 || source.GetBitLength() == 64)) {
+        signal->SetValueType(source.GetBitLength() == 32 ? kValueFloat32 : kValueFloat64);
+    }
     signal->SetMessage(&message);
     NetAttributeList& properties = signal->Properties();
     properties.Reserve(3);

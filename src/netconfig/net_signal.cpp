@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "codec/multiplex_selection.h"
 #include "dbc/dbc_signal.h"
-#include "dbc/multiplex_selection.h"
 #include "netconfig/net_ecu.h"
 #include "netconfig/net_lookup.h"
 #include "netconfig/net_message.h"
@@ -206,7 +206,7 @@ struct NetSignalAccess {
     bool IsMultiplexed(const NetSignal* signal) const { return signal->IsMultiplexedSignal(); }
     int64_t MultiplexValue(const NetSignal* signal) const { return signal->MultiplexValue(); }
     bool InRanges(const NetSignal* signal, uint64_t raw) const {
-        return qm::dbc::InMultiplexRanges(signal->MultiplexRanges(), raw);
+        return qm::codec::InMultiplexRanges(signal->MultiplexRanges(), raw);
     }
     uint64_t Raw(const NetSignal* signal) const { return signal->MultiplexerRaw(data, length); }
 };
@@ -237,6 +237,6 @@ bool NetSignal::IsCarried(const uint8_t* data, size_t length) {
     }
     const int64_t selected =
         messageSwitch ? static_cast<int64_t>(messageSwitch->MultiplexerRaw(data, length)) : -1;
-    return qm::dbc::IsCarried(NetSignalAccess{data, length}, static_cast<const NetSignal*>(this),
-                              selected);
+    return qm::codec::IsCarried(NetSignalAccess{data, length}, static_cast<const NetSignal*>(this),
+                                selected);
 }

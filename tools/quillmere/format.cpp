@@ -43,8 +43,8 @@ bool FileFormat::DumpText(const std::string& path, const Options& options, std::
     return true;
 }
 
-bool FileFormat::Decode(const std::string&, uint64_t, const std::string&, const Options&, Json&) {
-    return false;
+const qm::codec::FrameCatalog* FileFormat::Frames(const std::string&, const Options&) {
+    return nullptr;
 }
 
 std::optional<uint64_t> FileFormat::FrameIdByName(const std::string&, const std::string&,

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace qm::codec {
+class FrameCatalog;
+}
+
 namespace qmtool {
 
 using Json = nlohmann::ordered_json;
@@ -54,9 +58,10 @@ class FileFormat {
     virtual Json Dump(const std::string& path, const Options& options) = 0;
     virtual bool DumpText(const std::string& path, const Options& options, std::ostream& out);
     virtual CheckResult Check(const std::string& path, const Options& options) = 0;
-    // Signals of one frame. Returns false when the format does not decode frames.
-    virtual bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
-                        const Options& options, Json& result);
+    // The frame codecs of the file, built once per path, for "decode" and log decoding; null
+    // when the format has no frames. Names are those the tool shows (long names of DBC files
+    // unless --short-names).
+    virtual const qm::codec::FrameCatalog* Frames(const std::string& path, const Options& options);
     // The identifier of the frame a typed name stands for (either name where a file gives long
     // names); nullopt when the format has no such frame.
     virtual std::optional<uint64_t> FrameIdByName(const std::string& path, const std::string& name,

@@ -3,12 +3,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "arxml_com/netconfig_arxml_file.h"
+#include "codec_models/model_codecs.h"
 #include "exit_owned.h"
 #include "format.h"
 
@@ -345,11 +348,18 @@ class ArxmlFormat : public FileFormat {
         }
     }
 
-    // Frames are decoded and clusters converted through a network configuration, which turns
-    // each cluster into a database of messages and signals.
-    bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
-                const Options& options, Json& result) override {
-        return NetworkView().Decode(path, frameId, payloadHex, options, result);
+    // Frames are decoded from the PDUs that frames carry, with the packing and coding the
+    // document gives them; clusters are converted through a network configuration.
+    const qm::codec::FrameCatalog* Frames(const std::string& path,
+                                          const Options& options) override {
+        auto& slot = frames_[path];
+        if (!slot) {
+            LoadedArxml loaded = Require(path, options);
+            slot = std::make_unique<qm::codec::FrameCatalog>(
+                qm::codec::BuildArxmlCatalog(*loaded.file));
+            loaded_.push_back(std::move(loaded.file));
+        }
+        return slot.get();
     }
 
     bool Convert(const std::string& in, const std::string& out, const Options& options) override {
@@ -368,6 +378,9 @@ class ArxmlFormat : public FileFormat {
         if (!loaded.ok) throw ToolError(FailureText(loaded));
         return loaded;
     }
+
+    std::map<std::string, std::unique_ptr<qm::codec::FrameCatalog>> frames_;
+    std::vector<ExitOwned<NetConfigArxmlFile>> loaded_;
 };
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "dbc/dbc_decode.h"
+#include "codec_models/model_codecs.h"
 #include "dbc/dbc_enums.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "exit_owned.h"
@@ -250,22 +250,18 @@ Json DumpJson(const std::string& path, NetConfigDbcFile& file, const Naming& nam
     return json;
 }
 
-Json DecodedJson(const DecodedSignal& decoded, const Naming& naming) {
-    const DbcSignal& signal = *decoded.signal;
-    Json json{
-        {"name", naming.Of(signal)}, {"raw", decoded.raw}, {"physical", Number(decoded.physical)}};
-    if (!signal.Unit().empty()) json["unit"] = signal.Unit();
-    if (decoded.description) json["valueText"] = decoded.description;
-    return json;
-}
-
-// A candump identifier of an extended frame carries no flag; the DBC marks it with bit 31.
-DbcMessage* MessageForFrame(NetConfigDbcFile& file, uint64_t frameId) {
-    if (frameId > 0xFFFFFFFFull) return nullptr;
-    const auto id = static_cast<uint32_t>(frameId);
-    if (DbcMessage* message = file.MessageByRawId(id)) return message;
-    if (id <= 0x1FFFFFFF) return file.MessageByRawId(id | 0x80000000u);
-    return nullptr;
+// The frame codecs of a file, with the names the tool shows.
+qm::codec::FrameCatalog FramesOf(NetConfigDbcFile& file, const Naming& naming) {
+    qm::codec::FrameCatalog catalog;
+    for (const auto& message : file.Messages()) {
+        auto frame = qm::codec::BuildDbcFrame(*message);
+        frame->name = naming.Of(*message);
+        for (size_t i = 0; i < message->Signals().size() && i < frame->signals.size(); ++i) {
+            frame->signals[i].name = naming.Of(*message->Signals()[i]);
+        }
+        catalog.Add(std::move(frame));
+    }
+    return catalog;
 }
 
 uint64_t CountLongNames(const NetConfigDbcFile& file) {
@@ -332,22 +328,14 @@ class DbcFormat : public FileFormat {
         return result;
     }
 
-    bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
-                const Options& options, Json& result) override {
-        const Naming naming{options.shortNames};
-        NetConfigDbcFile& file = Cached(path, options);
-        DbcMessage* message = MessageForFrame(file, frameId);
-        if (!message) return false;
-        const std::vector<uint8_t> payload = ParseHexPayload(payloadHex);
-        Json signals = Json::array();
-        for (const DecodedSignal& decoded : DecodeFrame(*message, payload.data(), payload.size())) {
-            signals.push_back(DecodedJson(decoded, naming));
+    const qm::codec::FrameCatalog* Frames(const std::string& path,
+                                          const Options& options) override {
+        auto& slot = frames_[path];
+        if (!slot) {
+            slot = std::make_unique<qm::codec::FrameCatalog>(
+                FramesOf(Cached(path, options), Naming{options.shortNames}));
         }
-        result = Json{{"id", message->RawId() & 0x7FFFFFFF},
-                      {"extended", (message->RawId() & 0x80000000u) != 0},
-                      {"name", naming.Of(*message)},
-                      {"signals", signals}};
-        return true;
+        return slot.get();
     }
 
     // The written name first, as lookups by name do; then the long names.
@@ -392,12 +380,16 @@ class DbcFormat : public FileFormat {
         const uint8_t payload[8] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
         if (DbcMessage* message = file.MessageByRawId(0x100)) {
             out << "  decode 0x100 \"11 22 33 44 55 66 77 88\":\n";
-            for (const DecodedSignal& decoded : DecodeFrame(*message, payload, sizeof(payload))) {
-                out << "    " << decoded.signal->Name() << " = " << decoded.physical;
-                if (!decoded.signal->Unit().empty()) out << ' ' << decoded.signal->Unit();
-                if (decoded.description) out << " \"" << decoded.description << '"';
+            const auto frame = qm::codec::BuildDbcFrame(*message);
+            frame->Decode(payload, sizeof(payload), [&](size_t index, uint64_t raw) {
+                const qm::codec::SignalCodec& signal = frame->signals[index];
+                std::string value;
+                signal.PhysicalOf(raw).AppendTo(value);
+                out << "    " << signal.name << " = " << value;
+                if (!signal.unit.empty()) out << ' ' << signal.unit;
+                if (const std::string* text = signal.TextOf(raw)) out << " \"" << *text << '"';
                 out << '\n';
-            }
+            });
         }
     }
 
@@ -410,6 +402,7 @@ class DbcFormat : public FileFormat {
     }
 
     std::map<std::string, ExitOwned<NetConfigDbcFile>> cache_;
+    std::map<std::string, std::unique_ptr<qm::codec::FrameCatalog>> frames_;
 };
 
 }  // namespace

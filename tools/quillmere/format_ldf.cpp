@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "codec_models/model_codecs.h"
 #include "exit_owned.h"
 #include "format.h"
 #include "ldf/ldf_encoding.h"
@@ -332,17 +333,6 @@ Json DumpJson(const std::string& path, NetConfigLdfFile& file) {
     return json;
 }
 
-// LIN sends the bits of a signal least significant first, from its bit offset on.
-Json DecodedJson(const LdfStandardSignal& signal, const std::vector<uint8_t>& payload) {
-    const uint64_t raw =
-        ExtractRawValue(payload.data(), payload.size(), signal.bitOffset, signal.size, false);
-    const DecodedValue decoded = DecodeWithEncoding(signal.encodingType, raw);
-    Json json{{"name", signal.name}, {"raw", raw}, {"physical", Number(decoded.physical)}};
-    if (decoded.covered && !decoded.text.empty())
-        json[decoded.logical ? "valueText" : "unit"] = decoded.text;
-    return json;
-}
-
 class LdfFormat : public FileFormat {
   public:
     std::string Name() const override { return "ldf"; }
@@ -390,20 +380,13 @@ class LdfFormat : public FileFormat {
         return result;
     }
 
-    bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
-                const Options&, Json& result) override {
-        NetConfigLdfFile& file = Cached(path);
-        if (frameId > 0x3F) return false;
-        ILdfUnconditionalFrame* found =
-            file.FindUnconditionalFrameById(static_cast<int8_t>(frameId));
-        if (!found) return false;
-        const auto& frame = dynamic_cast<const LdfUnconditionalFrame&>(*found);
-        const std::vector<uint8_t> payload = ParseHexPayload(payloadHex);
-        Json signals = Json::array();
-        for (const LdfStandardSignal* signal : frame.signals)
-            signals.push_back(DecodedJson(*signal, payload));
-        result = Json{{"id", frame.frameId}, {"name", frame.name}, {"signals", signals}};
-        return true;
+    const qm::codec::FrameCatalog* Frames(const std::string& path, const Options&) override {
+        auto& slot = frames_[path];
+        if (!slot) {
+            slot =
+                std::make_unique<qm::codec::FrameCatalog>(qm::codec::BuildLdfCatalog(Cached(path)));
+        }
+        return slot.get();
     }
 
     bool Convert(const std::string& in, const std::string& out, const Options& options) override {
@@ -436,16 +419,20 @@ class LdfFormat : public FileFormat {
         }
         if (!model.unconditionalFrames.empty()) {
             const LdfUnconditionalFrame& frame = *model.unconditionalFrames.front();
-            const std::vector<uint8_t> payload = {0x05, 0x64, 0x00, 0x00};
+            const uint8_t payload[4] = {0x05, 0x64, 0x00, 0x00};
             out << "  decode id " << int(frame.frameId) << " \"05 64 00 00\":\n";
-            for (const LdfStandardSignal* signal : frame.signals) {
-                Json decoded = DecodedJson(*signal, payload);
-                out << "    " << signal->name << " = " << decoded["physical"].dump();
-                if (decoded.contains("unit")) out << ' ' << decoded["unit"].get<std::string>();
-                if (decoded.contains("valueText"))
-                    out << " \"" << decoded["valueText"].get<std::string>() << '"';
+            const auto codec = qm::codec::BuildLdfFrame(*file.GetUnconditionalFrame(0));
+            codec->Decode(payload, sizeof(payload), [&](size_t index, uint64_t raw) {
+                const qm::codec::SignalCodec& signal = codec->signals[index];
+                std::string value;
+                signal.PhysicalOf(raw).AppendTo(value);
+                out << "    " << signal.name << " = " << value;
+                const int range = signal.RangeIndex(raw);
+                if (range >= 0 && !signal.ranges[static_cast<size_t>(range)].text.empty())
+                    out << ' ' << signal.ranges[static_cast<size_t>(range)].text;
+                if (const std::string* text = signal.TextOf(raw)) out << " \"" << *text << '"';
                 out << '\n';
-            }
+            });
         }
         const std::vector<std::string> lines = ReaderLines(file.GetMessages());
         out << "  check: "
@@ -460,6 +447,7 @@ class LdfFormat : public FileFormat {
     }
 
     std::map<std::string, ExitOwned<NetConfigLdfFile>> cache_;
+    std::map<std::string, std::unique_ptr<qm::codec::FrameCatalog>> frames_;
 };
 
 }  // namespace

@@ -5,12 +5,14 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "codec_models/model_codecs.h"
 #include "format.h"
 #include "netconfig/net_config.h"
 #include "netmodel_json.h"
@@ -43,24 +45,6 @@ const char* ResultText(uint8_t code) {
         default:
             return "load failed";
     }
-}
-
-// The physical value of a raw value: signed signals are sign-extended from their bit size.
-double Physical(INetSignal& signal, uint64_t raw) {
-    double value = static_cast<double>(raw);
-    const unsigned bits = signal.GetBitSize();
-    if (signal.GetSignedness() == 2 && bits > 0 && bits < 64 && (raw >> (bits - 1)) & 1u) {
-        value = static_cast<double>(static_cast<int64_t>(raw | (~uint64_t{0} << bits)));
-    }
-    return value * signal.GetFactor() + signal.GetOffset();
-}
-
-const char* ValueText(INetSignal& signal, uint64_t raw) {
-    for (uint64_t i = 0; i < signal.GetVTabValueCount(); ++i) {
-        INetVTabValue* value = signal.GetVTabValue(i);
-        if (raw >= value->GetRawMin() && raw <= value->GetRawMax()) return value->GetText();
-    }
-    return "";
 }
 
 class NetConfigFormat : public FileFormat {
@@ -109,33 +93,23 @@ class NetConfigFormat : public FileFormat {
         return result;
     }
 
-    // The frame is looked up by identifier in the databases of the file, first match first.
-    // Signals are selected by their multiplexing.
-    bool Decode(const std::string& path, uint64_t frameId, const std::string& payloadHex,
-                const Options& options, Json& result) override {
+    // The messages of the databases of the file, first of an identifier or name first;
+    // signals are selected by their multiplexing.
+    const qm::codec::FrameCatalog* Frames(const std::string& path,
+                                          const Options& options) override {
         const Loaded& loaded = Cached(path, options);
-        INetMessage* message = nullptr;
-        for (uint64_t i = loaded.first; i < loaded.end && message == nullptr; ++i) {
-            message = config_.GetDataBase(i)->FindMessage(static_cast<uint32_t>(frameId));
+        auto& slot = frames_[path];
+        if (!slot) {
+            slot = std::make_unique<qm::codec::FrameCatalog>();
+            for (uint64_t i = loaded.first; i < loaded.end; ++i) {
+                INetDataBase* db = config_.GetDataBase(i);
+                for (uint64_t m = 0; m < db->GetMessageCount(); ++m) {
+                    if (INetMessage* message = db->GetMessage(m))
+                        slot->Add(qm::codec::BuildNetFrame(*message));
+                }
+            }
         }
-        if (message == nullptr) return false;
-        const std::vector<uint8_t> payload = ParseHexPayload(payloadHex);
-        Json signals = Json::array();
-        for (uint64_t i = 0; i < message->GetSignalCount(); ++i) {
-            INetSignal* signal = message->GetSignal(i);
-            // Multiplexed signals the payload does not carry are left out, as the DBC decoder
-            // leaves them out.
-            auto* multiplexing = dynamic_cast<INetSignalMultiplexing*>(signal);
-            if (multiplexing && !multiplexing->IsCarried(payload.data(), payload.size())) continue;
-            const uint64_t raw = signal->GetRawValue(payload.data(), payload.size());
-            signals.push_back({{"name", signal->GetName()},
-                               {"raw", raw},
-                               {"physical", Number(Physical(*signal, raw))},
-                               {"unit", signal->GetUnit()},
-                               {"valueText", ValueText(*signal, raw)}});
-        }
-        result = Json{{"id", message->GetId()}, {"name", message->GetName()}, {"signals", signals}};
-        return true;
+        return slot.get();
     }
 
     // Writes the bus chosen by --cluster, else the first bus of the output's kind.
@@ -228,6 +202,7 @@ class NetConfigFormat : public FileFormat {
 
     NetConfig config_;
     std::vector<std::pair<std::string, Loaded>> cache_;
+    std::map<std::string, std::unique_ptr<qm::codec::FrameCatalog>> frames_;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "decode_command.h"
 #include "document_checks.h"
 #include "exit_owned.h"
 #include "format.h"
@@ -180,94 +181,6 @@ int RunCheck(const std::vector<std::string>& paths, const Options& options) {
     }
     if (options.json) PrintJson(paths.size() == 1 ? all[0] : all);
     return worst;
-}
-
-std::optional<uint64_t> ParseNumber(const std::string& text) {
-    try {
-        size_t used = 0;
-        uint64_t id = std::stoull(text, &used, 0);
-        if (used == text.size()) return id;
-    } catch (const std::exception&) {
-    }
-    return std::nullopt;
-}
-
-uint64_t ParseFrameId(const std::string& text) {
-    if (auto id = ParseNumber(text)) return *id;
-    throw ToolError("not a frame identifier: '" + text + "'");
-}
-
-// A typed frame: a number, or a frame's name as the format knows it. The name is typed in the
-// terminal's encoding (UTF-8) and matched in the file's.
-uint64_t FrameIdOf(FileFormat& format, const std::string& db, const std::string& text,
-                   const TextDecoder& decoder, const Options& options) {
-    if (auto id = ParseNumber(text)) return *id;
-    if (auto id = format.FrameIdByName(db, decoder.FromUtf8(text), options)) return *id;
-    throw ToolError("no frame '" + text + "' in " + db);
-}
-
-void PrintDecoded(const Json& frame) {
-    std::cout << frame.value("name", std::string()) << " (id " << frame.value("id", Json()).dump()
-              << ")\n";
-    if (!frame.contains("signals")) return;
-    for (const auto& signal : frame["signals"]) {
-        std::cout << "  " << signal.value("name", std::string()) << " = "
-                  << signal.value("physical", Json()).dump();
-        std::string unit = signal.value("unit", std::string());
-        if (!unit.empty()) std::cout << ' ' << unit;
-        std::cout << "  (raw " << signal.value("raw", Json()).dump() << ")";
-        std::string valueText = signal.value("valueText", std::string());
-        if (!valueText.empty()) std::cout << "  \"" << valueText << '"';
-        std::cout << '\n';
-    }
-}
-
-// One candump line: "(1436509052.249713) can0 123#DEADBEEF" (also "123##1..." for CAN FD).
-bool ParseCandumpLine(const std::string& line, std::string& idText, std::string& hex) {
-    auto hash = line.find('#');
-    if (hash == std::string::npos) return false;
-    auto idStart = line.find_last_of(" \t", hash);
-    idStart = idStart == std::string::npos ? 0 : idStart + 1;
-    idText = "0x" + line.substr(idStart, hash - idStart);
-    size_t dataStart = hash + 1;
-    if (dataStart < line.size() && line[dataStart] == '#') dataStart += 2;  // FD flags nibble
-    auto dataEnd = line.find_first_of(" \t\r", dataStart);
-    hex = line.substr(dataStart,
-                      dataEnd == std::string::npos ? std::string::npos : dataEnd - dataStart);
-    return true;
-}
-
-int RunDecode(const std::string& db, const std::string& id, const std::string& hex,
-              const std::string& logPath, const Options& options) {
-    FileFormat& format = FormatFor(db, options);
-    const TextDecoder decoder = DecoderFor(db, options);
-    if (logPath.empty()) {
-        if (id.empty() || hex.empty()) throw ToolError("decode needs ID and HEX, or --log FILE");
-        Json result;
-        if (!format.Decode(db, FrameIdOf(format, db, id, decoder, options), hex, options, result)) {
-            throw ToolError("frame " + id + " is not in " + db);
-        }
-        result = ToUtf8(result, decoder);
-        options.json ? PrintJson(result) : PrintDecoded(result);
-        return 0;
-    }
-    std::ifstream log(logPath);
-    if (!log) throw ToolError("cannot open log '" + logPath + "'");
-    Json frames = Json::array();
-    std::string line, idText, payload;
-    while (std::getline(log, line)) {
-        if (!ParseCandumpLine(line, idText, payload)) continue;
-        Json result;
-        if (!format.Decode(db, ParseFrameId(idText), payload, options, result)) continue;
-        result = ToUtf8(result, decoder);
-        if (options.json) {
-            frames.push_back(result);
-        } else {
-            PrintDecoded(result);
-        }
-    }
-    if (options.json) PrintJson(frames);
-    return 0;
 }
 
 int RunConvert(const std::vector<std::string>& paths, const Options& options) {
@@ -445,11 +358,14 @@ int main(int argc, char** argv) {
         app.add_subcommand("check", "the reader's messages (exit 0 clean, 1 warnings, 2 failed)");
     check->add_option("paths", paths, "files")->required();
     addCommon(check);
-    auto* decode = app.add_subcommand("decode", "the signals of one frame, or of a candump log");
-    decode->add_option("db", path, "database file")->required();
-    decode->add_option("id", id, "frame identifier (decimal or 0x...)");
+    auto* decode =
+        app.add_subcommand("decode", "the signals of one frame, or of every frame of a log");
+    decode->add_option("db", path, "database file (DBC, LDF, ARXML)")->required();
+    decode->add_option("frame", id, "frame identifier (decimal or 0x...) or frame name");
     decode->add_option("hex", hex, "payload bytes in hex");
-    decode->add_option("--log", logPath, "decode every frame of a candump log");
+    decode->add_option("--log", logPath,
+                       "decode a candump or Vector ASCII (.asc) log; - reads standard input "
+                       "(with --json: JSON Lines, one object per frame)");
     addCommon(decode);
     auto* convert = app.add_subcommand("convert", "rewrite or convert a file");
     convert->add_option("files", paths, "input files, then the output file")->required();

@@ -1,6 +1,6 @@
 #pragma once
-// Which signals a frame carries, the one rule every decoder of the project follows (the DBC
-// decoder, the network model and the Python package): a signal of extended multiplexing is
+// Which signals a frame carries, the one rule every decoder of the project follows (the frame
+// codec and the network model's IsCarried): a signal of extended multiplexing is
 // carried when its multiplexer is carried and holds a value of one of its ranges; otherwise a
 // multiplexed signal is carried when the message's switch holds its multiplex value; every other
 // signal always is. Header only and free of the rest of the library, so that the Python package
@@ -16,7 +16,7 @@
 //   uint64_t Raw(Handle) const;                the raw value the payload holds for the signal
 #include <cstdint>
 
-namespace qm::dbc {
+namespace qm::codec {
 
 // Multiplexer chains longer than this select nothing. The DBC reader refuses loops, but a host
 // can build any chain by hand; the bound keeps decoding finite whatever the chain.
@@ -46,4 +46,4 @@ bool IsCarried(const Access& access, Handle signal, int64_t selected) {
     return false;
 }
 
-}  // namespace qm::dbc
+}  // namespace qm::codec

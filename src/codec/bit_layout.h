@@ -1,0 +1,89 @@
+#pragma once
+// Where a signal lies in a frame payload, worked out once so that every frame costs a load, a
+// shift and a mask. This is the one place of the project that knows how bits sit in payloads:
+// the frame codec, the DBC signal's ExtractRawValue, the network model's multiplexer reads and
+// the Python package all go through it.
+//
+// Numbering: bit n of the payload is bit n % 8 of byte n / 8. A little-endian field is named by
+// its least significant bit and runs upwards. A big-endian field is named by its most
+// significant bit; it runs downwards within a byte and on into bit 7 of the next byte (the
+// "sawtooth" numbering of DBC files and of AUTOSAR's MOST-SIGNIFICANT-BYTE-FIRST packing).
+#include <endian.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace qm::codec {
+
+enum class ByteOrder : uint8_t { LittleEndian, BigEndian };
+
+class BitLayout {
+  public:
+    BitLayout() = default;
+    // A little-endian field from its least significant bit.
+    static BitLayout Little(uint32_t lsb, uint32_t length);
+    // A big-endian field from its most significant bit (sawtooth numbering).
+    static BitLayout BigFromMsb(uint32_t msb, uint32_t length);
+    // The field of a start bit in DBC numbering: the least significant bit for little-endian,
+    // the most significant for big-endian.
+    static BitLayout FromDbc(uint32_t startBit, uint32_t length, ByteOrder order) {
+        return order == ByteOrder::BigEndian ? BigFromMsb(startBit, length)
+                                             : Little(startBit, length);
+    }
+
+    uint32_t Length() const { return length_; }
+    ByteOrder Order() const { return bigEndian_ ? ByteOrder::BigEndian : ByteOrder::LittleEndian; }
+    // The start bit as named: least significant bit (little-endian) or most significant bit
+    // (big-endian), both in the payload numbering above.
+    uint32_t StartBit() const { return startBit_; }
+    // The payload bit that holds bit i of the field (0 = least significant).
+    size_t PayloadBit(uint32_t i) const;
+    // The bytes of the payload the field touches: [FirstByte(), EndByte()).
+    size_t FirstByte() const { return spanFirst_; }
+    size_t EndByte() const { return endByte_; }
+    // Whether a payload of `size` bytes holds the whole field.
+    bool FitsIn(size_t size) const { return endByte_ <= size; }
+
+    // The field's bits as an unsigned number. Bytes beyond `size` read as zero. Fields longer
+    // than 64 bits give their low 64 bits.
+    uint64_t Extract(const uint8_t* payload, size_t size) const;
+    // Extract() on a payload that holds at least EndByte() + 8 readable bytes.
+    uint64_t ExtractPadded(const uint8_t* padded) const {
+        if (!fast_) return ExtractSlow(padded, endByte_);
+        uint64_t word;
+        std::memcpy(&word, padded + loadByte_, sizeof(word));
+        word = bigEndian_ ? be64toh(word) : le64toh(word);
+        return (word >> shift_) & mask_;
+    }
+    // Writes the low Length() bits of `raw` into the field (of a field longer than 64 bits, its
+    // low 64 bits; the rest is cleared); bytes beyond `size` are not written.
+    void Insert(uint8_t* payload, size_t size, uint64_t raw) const;
+
+  private:
+    uint64_t ExtractSlow(const uint8_t* payload, size_t size) const;
+
+    uint32_t length_ = 0;
+    uint32_t startBit_ = 0;
+    bool bigEndian_ = false;
+    bool fast_ = false;      // the field fits one unaligned 64-bit load
+    uint32_t loadByte_ = 0;  // byte of the 64-bit load
+    uint32_t shift_ = 0;     // right shift after the load
+    uint64_t mask_ = 0;
+    size_t spanFirst_ = 0;
+    size_t endByte_ = 0;
+    // The "linear" number (bit 0 = most significant bit of byte 0) of a big-endian field's most
+    // significant bit.
+    uint32_t linearFirst_ = 0;
+};
+
+// A field in DBC numbering read straight from a payload (bytes beyond byteCount read as zero).
+inline uint64_t ExtractField(const uint8_t* payload, size_t byteCount, uint32_t startBit,
+                             uint32_t length, bool bigEndian) {
+    if (length == 0 || (payload == nullptr && byteCount > 0)) return 0;
+    return BitLayout::FromDbc(startBit, length,
+                              bigEndian ? ByteOrder::BigEndian : ByteOrder::LittleEndian)
+        .Extract(payload, byteCount);
+}
+
+}  // namespace qm::codec

@@ -1,0 +1,109 @@
+#include "codec/frame_codec.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qm::codec {
+
+PaddedPayload::PaddedPayload(const uint8_t* payload, size_t size, size_t fieldEnd) {
+    const size_t need = fieldEnd + 8;
+    uint8_t* bytes = inline_;
+    if (need > sizeof(inline_)) {
+        heap_ = std::make_unique<uint8_t[]>(need);
+        bytes = heap_.get();
+    }
+    const size_t copied = std::min(size, need);
+    if (copied) std::memcpy(bytes, payload, copied);
+    if (copied < need) std::memset(bytes + copied, 0, need - copied);
+    bytes_ = bytes;
+}
+
+void FrameCodec::Prepare() {
+    switchIndex_ = -1;
+    extendedMux_ = false;
+    fieldEnd_ = 0;
+    for (size_t i = 0; i < signals.size(); ++i) {
+        SignalCodec& signal = signals[i];
+        signal.Prepare();
+        fieldEnd_ = std::max(fieldEnd_, signal.layout.EndByte());
+        if (switchIndex_ < 0 && signal.mux == MuxRole::Switch) switchIndex_ = static_cast<int>(i);
+        if (signal.extendedMux >= 0 && static_cast<size_t>(signal.extendedMux) < signals.size()) {
+            extendedMux_ = true;
+        } else {
+            signal.extendedMux = -1;
+        }
+    }
+}
+
+int FrameCodec::IndexOf(std::string_view signalName) const {
+    for (size_t i = 0; i < signals.size(); ++i) {
+        if (signals[i].name == signalName) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::vector<uint8_t> FrameCodec::Encode(const std::vector<std::optional<uint64_t>>& raws,
+                                        bool strict) const {
+    std::vector<uint8_t> payload(size, 0);
+    const auto rawOf = [&](size_t index) {
+        return index < raws.size() && raws[index] ? *raws[index] : signals[index].defaultRaw;
+    };
+    int64_t selected = -1;
+    if (switchIndex_ >= 0)
+        selected = static_cast<int64_t>(rawOf(static_cast<size_t>(switchIndex_)));
+    for (size_t i = 0; i < signals.size(); ++i) {
+        const SignalCodec& signal = signals[i];
+        const bool given = i < raws.size() && raws[i].has_value();
+        if (!Carries(i, selected, rawOf)) {
+            if (given && strict) {
+                if (signal.extendedMux >= 0) {
+                    throw CodecError("signal '" + signal.name + "': its multiplexer '" +
+                                     signals[static_cast<size_t>(signal.extendedMux)].name +
+                                     "' does not select it");
+                }
+                throw CodecError(
+                    "signal '" + signal.name + "': it is sent with multiplexer value " +
+                    std::to_string(signal.muxValue) + ", not " + std::to_string(selected));
+            }
+            continue;
+        }
+        signal.layout.Insert(payload.data(), payload.size(), signal.CheckedRaw(rawOf(i)));
+    }
+    return payload;
+}
+
+void FrameCatalog::Add(std::unique_ptr<FrameCodec> frame) {
+    frame->catalogIndex_ = frames_.size();
+    const uint32_t key = frame->Key();
+    if (key < standard_.size()) {
+        if (standard_[key] == nullptr) standard_[key] = frame.get();
+    } else {
+        byKey_.try_emplace(key, frame.get());
+    }
+    byName_.try_emplace(frame->name, frame.get());
+    frames_.push_back(std::move(frame));
+}
+
+const FrameCodec* FrameCatalog::ByKey(uint32_t key) const {
+    if (key < standard_.size()) return standard_[key];
+    if (byKey_.empty()) return nullptr;
+    const auto found = byKey_.find(key);
+    return found == byKey_.end() ? nullptr : found->second;
+}
+
+const FrameCodec* FrameCatalog::ForId(uint64_t id, bool extended) const {
+    if (id > 0xFFFFFFFFull) return nullptr;
+    const auto key = static_cast<uint32_t>(id);
+    if ((key & kExtendedFlag) != 0 || key > 0x1FFFFFFF) return ByKey(key);
+    const uint32_t first = extended ? key | kExtendedFlag : key;
+    const uint32_t second = extended ? key : key | kExtendedFlag;
+    if (const FrameCodec* frame = ByKey(first)) return frame;
+    return ByKey(second);
+}
+
+const FrameCodec* FrameCatalog::ByName(std::string_view name) const {
+    const auto found = byName_.find(std::string(name));
+    return found == byName_.end() ? nullptr : found->second;
+}
+
+}  // namespace qm::codec

@@ -1,0 +1,157 @@
+#pragma once
+// One frame layout, prepared once: its signals (SignalCodec), the multiplexing that selects
+// them, decoding of payloads and encoding of values. Every decode and encode path of the
+// project (the tool's decode and logs, the Python package, encode) uses these; builders in
+// src/codec_models/ make them from the DBC, LDF, ARXML and network models.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "codec/multiplex_selection.h"
+#include "codec/signal_codec.h"
+
+namespace qm::codec {
+
+// Bit 31 of a frame key marks an extended (29-bit) CAN identifier.
+constexpr uint32_t kExtendedFlag = 0x80000000u;
+
+class FrameCodec {
+  public:
+    std::string name;
+    uint32_t id = 0;        // without the extended flag
+    bool extended = false;  // a 29-bit CAN identifier
+    size_t size = 0;        // bytes the frame has (and an encode produces)
+    std::vector<SignalCodec> signals;
+
+    // Works out the multiplexer and the bytes the signals reach; call once signals are set.
+    void Prepare();
+    uint32_t Key() const { return extended ? id | kExtendedFlag : id; }
+    int SwitchIndex() const { return switchIndex_; }
+    bool HasExtendedMultiplexing() const { return extendedMux_; }
+    // The payload bytes the signals reach.
+    size_t FieldEnd() const { return fieldEnd_; }
+
+    // Calls visit(index, raw) for every signal the payload carries, in signal order. A signal
+    // that lies (partly) beyond a short payload is left out; the result is then false (the
+    // frame is truncated), else true.
+    template <class Visit>
+    bool Decode(const uint8_t* payload, size_t size, Visit&& visit) const;
+
+    // Whether a frame carries signals[index]: selected is the switch's raw value (-1 without
+    // a switch); rawOf(i) gives the raw value of signals[i] (for extended multiplexing).
+    template <class RawOf>
+    bool Carries(size_t index, int64_t selected, const RawOf& rawOf) const;
+
+    // The payload for raw values by signal index (nullopt: the signal's default raw value).
+    // Signals the multiplexers do not select are not written; with strict, a value given for
+    // one of them throws CodecError.
+    std::vector<uint8_t> Encode(const std::vector<std::optional<uint64_t>>& raws,
+                                bool strict) const;
+
+    // The index of the first signal of a name, -1 when none.
+    int IndexOf(std::string_view signalName) const;
+    // The frame's place in the catalog that holds it (for tables kept beside a catalog), or
+    // kNotCataloged.
+    static constexpr size_t kNotCataloged = ~size_t{0};
+    size_t CatalogIndex() const { return catalogIndex_; }
+
+  private:
+    friend class FrameCatalog;
+    int switchIndex_ = -1;
+    bool extendedMux_ = false;
+    size_t fieldEnd_ = 0;
+    size_t catalogIndex_ = kNotCataloged;
+};
+
+// The signals of a frame codec as the multiplexing rule walks them.
+template <class RawOf>
+struct CodecMuxAccess {
+    const FrameCodec& frame;
+    const RawOf& rawOf;
+
+    int Multiplexer(int index) const {
+        return frame.signals[static_cast<size_t>(index)].extendedMux;
+    }
+    bool IsNull(int index) const { return index < 0; }
+    bool IsMultiplexed(int index) const {
+        return frame.signals[static_cast<size_t>(index)].mux == MuxRole::Multiplexed;
+    }
+    int64_t MultiplexValue(int index) const {
+        return frame.signals[static_cast<size_t>(index)].muxValue;
+    }
+    bool InRanges(int index, uint64_t raw) const {
+        return InMultiplexRanges(frame.signals[static_cast<size_t>(index)].muxRanges, raw);
+    }
+    uint64_t Raw(int index) const { return rawOf(static_cast<size_t>(index)); }
+};
+
+template <class RawOf>
+bool FrameCodec::Carries(size_t index, int64_t selected, const RawOf& rawOf) const {
+    const SignalCodec& signal = signals[index];
+    if (!extendedMux_) return signal.mux != MuxRole::Multiplexed || signal.muxValue == selected;
+    return IsCarried(CodecMuxAccess<RawOf>{*this, rawOf}, static_cast<int>(index), selected);
+}
+
+// A payload copied into a zeroed buffer with room for one 64-bit load past every field, so that
+// each field is one load, shift and mask whatever the payload's length.
+class PaddedPayload {
+  public:
+    PaddedPayload(const uint8_t* payload, size_t size, size_t fieldEnd);
+    const uint8_t* data() const { return bytes_; }
+
+  private:
+    uint8_t inline_[136];
+    std::unique_ptr<uint8_t[]> heap_;
+    const uint8_t* bytes_;
+};
+
+template <class Visit>
+bool FrameCodec::Decode(const uint8_t* payload, size_t size, Visit&& visit) const {
+    const PaddedPayload padded(payload, size, fieldEnd_);
+    const uint8_t* bytes = padded.data();
+    bool complete = true;
+    int64_t selected = -1;
+    if (switchIndex_ >= 0) {
+        const BitLayout& field = signals[static_cast<size_t>(switchIndex_)].layout;
+        if (field.FitsIn(size)) selected = static_cast<int64_t>(field.ExtractPadded(bytes));
+    }
+    const auto rawOf = [&](size_t index) { return signals[index].layout.ExtractPadded(bytes); };
+    for (size_t i = 0; i < signals.size(); ++i) {
+        const SignalCodec& signal = signals[i];
+        if (!signal.layout.FitsIn(size)) {
+            complete = false;
+            continue;
+        }
+        if (!Carries(i, selected, rawOf)) continue;
+        visit(i, signal.layout.ExtractPadded(bytes));
+    }
+    return complete;
+}
+
+// The frames of one database, found by key (identifier with the extended flag) or by name.
+// The first frame of a key or name wins.
+class FrameCatalog {
+  public:
+    void Add(std::unique_ptr<FrameCodec> frame);
+    size_t Count() const { return frames_.size(); }
+    const FrameCodec& At(size_t index) const { return *frames_[index]; }
+    const FrameCodec* ByKey(uint32_t key) const;
+    // A frame as a bus or a user names it: an identifier of up to 29 bits that no frame has is
+    // also tried with the other addressing (candump marks no extended flag, and a user typing
+    // an identifier does not either). `extended` says which to try first.
+    const FrameCodec* ForId(uint64_t id, bool extended = false) const;
+    const FrameCodec* ByName(std::string_view name) const;
+
+  private:
+    std::vector<std::unique_ptr<FrameCodec>> frames_;
+    // Standard identifiers (the most frequent on a bus) in a table, the others in a map.
+    std::vector<const FrameCodec*> standard_ = std::vector<const FrameCodec*>(0x800, nullptr);
+    std::unordered_map<uint32_t, const FrameCodec*> byKey_;
+    std::unordered_map<std::string, const FrameCodec*> byName_;
+};
+
+}  // namespace qm::codec

@@ -1,0 +1,362 @@
+#include "codec/log_reader.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace qm::codec {
+
+namespace {
+
+constexpr uint32_t kCanErrorFlag = 0x20000000u;
+
+inline bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string_view NextWord(std::string_view& rest) {
+    size_t at = 0;
+    while (at < rest.size() && IsSpace(rest[at])) ++at;
+    size_t end = at;
+    while (end < rest.size() && !IsSpace(rest[end])) ++end;
+    const std::string_view word = rest.substr(at, end - at);
+    rest.remove_prefix(end);
+    return word;
+}
+
+inline int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool ParseHexNumber(std::string_view text, uint32_t& value) {
+    if (text.empty() || text.size() > 8) return false;
+    value = 0;
+    for (char c : text) {
+        const int digit = HexDigit(c);
+        if (digit < 0) return false;
+        value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    return true;
+}
+
+bool ParseDecimalNumber(std::string_view text, uint32_t& value) {
+    if (text.empty() || text.size() > 10) return false;
+    uint64_t number = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        number = number * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (number > 0xFFFFFFFFull) return false;
+    value = static_cast<uint32_t>(number);
+    return true;
+}
+
+// A decimal number as timestamps are written: digits with at most one point.
+bool IsDecimal(std::string_view text) {
+    if (text.empty()) return false;
+    bool digits = false;
+    bool point = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            digits = true;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digits;
+}
+
+bool AppendByte(std::string_view text, LogFrame& frame) {
+    if (text.size() != 2 || frame.size >= sizeof(frame.data)) return false;
+    const int high = HexDigit(text[0]);
+    const int low = HexDigit(text[1]);
+    if (high < 0 || low < 0) return false;
+    frame.data[frame.size++] = static_cast<uint8_t>(high << 4 | low);
+    return true;
+}
+
+// "DEADBEEF" or "DE.AD.BE.EF".
+bool ParseCompactData(std::string_view text, LogFrame& frame) {
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '.') {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= text.size() || frame.size >= sizeof(frame.data)) return false;
+        const int high = HexDigit(text[i]);
+        const int low = HexDigit(text[i + 1]);
+        if ((high | low) < 0) return false;
+        frame.data[frame.size++] = static_cast<uint8_t>(high << 4 | low);
+        i += 2;
+    }
+    return true;
+}
+
+// A candump identifier: three digits standard, eight extended (with the error flag an error
+// frame).
+LogLineKind ParseCandumpId(std::string_view text, LogFrame& frame) {
+    uint32_t id = 0;
+    if (!ParseHexNumber(text, id)) return LogLineKind::Unreadable;
+    if (text.size() == 8 && (id & kCanErrorFlag) != 0) return LogLineKind::Error;
+    if (id > 0x1FFFFFFF) return LogLineKind::Unreadable;
+    frame.id = id;
+    frame.extended = text.size() == 8 || id > 0x7FF;
+    return LogLineKind::Frame;
+}
+
+// "123#DEADBEEF", "123#R", "123##1DEADBEEF".
+LogLineKind ParseCompact(std::string_view word, LogFrame& frame) {
+    const size_t hash = word.find('#');
+    const LogLineKind kind = ParseCandumpId(word.substr(0, hash), frame);
+    if (kind != LogLineKind::Frame) return kind;
+    std::string_view data = word.substr(hash + 1);
+    if (!data.empty() && data[0] == '#') {
+        if (data.size() < 2 || HexDigit(data[1]) < 0) return LogLineKind::Unreadable;
+        frame.fd = true;
+        data.remove_prefix(2);
+    } else if (!data.empty() && (data[0] == 'R' || data[0] == 'r')) {
+        return LogLineKind::Remote;
+    }
+    return ParseCompactData(data, frame) ? LogLineKind::Frame : LogLineKind::Unreadable;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+void LogCounts::Count(LogLineKind kind) {
+    ++lines;
+    switch (kind) {
+        case LogLineKind::Frame:
+            ++frames;
+            break;
+        case LogLineKind::Remote:
+            ++remote;
+            break;
+        case LogLineKind::Error:
+            ++errorFrames;
+            break;
+        case LogLineKind::Skipped:
+            ++skipped;
+            break;
+        case LogLineKind::Unreadable:
+            ++unreadable;
+            break;
+    }
+}
+
+LogCounts& LogCounts::operator+=(const LogCounts& other) {
+    lines += other.lines;
+    frames += other.frames;
+    decoded += other.decoded;
+    unknown += other.unknown;
+    truncated += other.truncated;
+    remote += other.remote;
+    errorFrames += other.errorFrames;
+    skipped += other.skipped;
+    unreadable += other.unreadable;
+    return *this;
+}
+
+LogLineKind LogLineParser::Parse(std::string_view line, LogFrame& frame) {
+    frame.timestamp = {};
+    frame.channel = {};
+    frame.extended = false;
+    frame.fd = false;
+    frame.size = 0;
+    std::string_view rest = line;
+    const std::string_view first = NextWord(rest);
+    if (first.empty() || first[0] == '#' || StartsWith(first, "//") || first[0] == ';') {
+        return LogLineKind::Skipped;
+    }
+    if (first.front() == '(') return ParseCandump(first, rest, frame);
+    if (IsDecimal(first)) {
+        frame.timestamp = first;
+        return ParseAsc(rest, frame);
+    }
+    // ASCII log headers and trailers.
+    if (first == "date" || first == "internal" || first == "no" || first == "Begin" ||
+        first == "End" || first == "base") {
+        if (first == "base") {
+            std::string_view words = rest;
+            decimalIds_ = NextWord(words) == "dec";
+        }
+        return LogLineKind::Skipped;
+    }
+    return ParseCandump(first, rest, frame);
+}
+
+LogLineKind LogLineParser::ParseCandump(std::string_view first, std::string_view rest,
+                                        LogFrame& frame) {
+    std::string_view word = first;
+    if (word.front() == '(') {
+        if (word.size() < 3 || word.back() != ')' || !IsDecimal(word.substr(1, word.size() - 2))) {
+            return LogLineKind::Unreadable;
+        }
+        frame.timestamp = word.substr(1, word.size() - 2);
+        word = NextWord(rest);
+    }
+    // "123#..." alone, or after the interface.
+    if (word.find('#') == std::string_view::npos) {
+        frame.channel = word;
+        word = NextWord(rest);
+    }
+    if (word.find('#') != std::string_view::npos) return ParseCompact(word, frame);
+    // The screen form: id, "[n]", then n bytes.
+    const LogLineKind kind = ParseCandumpId(word, frame);
+    if (kind != LogLineKind::Frame) return kind;
+    word = NextWord(rest);
+    if (word.size() < 3 || word.front() != '[' || word.back() != ']') {
+        return LogLineKind::Unreadable;
+    }
+    uint32_t count = 0;
+    if (!ParseDecimalNumber(word.substr(1, word.size() - 2), count) || count > 64) {
+        return LogLineKind::Unreadable;
+    }
+    std::string_view next = rest;
+    if (NextWord(next) == "remote") return LogLineKind::Remote;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!AppendByte(NextWord(rest), frame)) return LogLineKind::Unreadable;
+    }
+    return LogLineKind::Frame;
+}
+
+// After the timestamp: "1 123x Rx d 8 01 02 ...", "1 123 Rx r", "1 ErrorFrame",
+// "CANFD 1 Rx 123 name 1 0 8 8 01 02 ..."; everything else (statistics, triggers, other
+// buses' events) is skipped.
+LogLineKind LogLineParser::ParseAsc(std::string_view rest, LogFrame& frame) {
+    std::string_view word = NextWord(rest);
+    const bool fd = word == "CANFD";
+    if (fd) word = NextWord(rest);
+    uint32_t channel = 0;
+    if (!ParseDecimalNumber(word, channel)) return LogLineKind::Skipped;
+    frame.channel = word;
+    word = NextWord(rest);
+    if (word == "ErrorFrame") return LogLineKind::Error;
+    std::string_view idText;
+    if (fd) {
+        // Direction first, then the identifier.
+        if (word != "Rx" && word != "Tx") return LogLineKind::Skipped;
+        idText = NextWord(rest);
+    } else {
+        idText = word;
+    }
+    if (idText.empty()) return LogLineKind::Unreadable;
+    const bool extendedMark = idText.back() == 'x' || idText.back() == 'X';
+    if (extendedMark) idText.remove_suffix(1);
+    uint32_t id = 0;
+    const bool readable = decimalIds_ ? ParseDecimalNumber(idText, id) : ParseHexNumber(idText, id);
+    if (!readable) return LogLineKind::Skipped;  // another event of the channel
+    if (id > 0x1FFFFFFF) return LogLineKind::Unreadable;
+    frame.id = id;
+    frame.extended = extendedMark;
+    frame.fd = fd;
+    if (fd) {
+        // [symbolic name] BRS ESI DLC length bytes...: the name is optional, so the numbers are
+        // found from the back of the four.
+        std::string_view words[5];
+        for (auto& w : words) w = NextWord(rest);
+        size_t at = 0;
+        if (words[0].size() != 1 || (words[0][0] != '0' && words[0][0] != '1')) at = 1;
+        uint32_t length = 0;
+        if (!ParseDecimalNumber(words[at + 3], length) || length > 64) {
+            return LogLineKind::Unreadable;
+        }
+        // The words after the four numbers were consumed into words[4] when there is no name.
+        std::string_view data = at == 0 ? words[4] : NextWord(rest);
+        for (uint32_t i = 0; i < length; ++i) {
+            if (i > 0) data = NextWord(rest);
+            if (!AppendByte(data, frame)) return LogLineKind::Unreadable;
+        }
+        return LogLineKind::Frame;
+    }
+    word = NextWord(rest);  // direction
+    if (word != "Rx" && word != "Tx") return LogLineKind::Unreadable;
+    word = NextWord(rest);
+    if (word == "r" || word == "R") return LogLineKind::Remote;
+    if (word != "d" && word != "D") return LogLineKind::Unreadable;
+    uint32_t dlc = 0;
+    if (!ParseDecimalNumber(NextWord(rest), dlc) || dlc > 64) return LogLineKind::Unreadable;
+    for (uint32_t i = 0; i < dlc; ++i) {
+        if (!AppendByte(NextWord(rest), frame)) return LogLineKind::Unreadable;
+    }
+    return LogLineKind::Frame;
+}
+
+LineReader::LineReader(int fd, size_t chunkBytes)
+    : fd_(fd), capacity_(chunkBytes < 64 ? 64 : chunkBytes), buffer_(new char[capacity_]) {}
+
+LineReader::~LineReader() = default;
+
+bool LineReader::Fill() {
+    if (begin_ > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    while (end_ < capacity_) {
+        const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            failed_ = true;
+            eof_ = true;
+            return false;
+        }
+        if (got == 0) {
+            eof_ = true;
+            return false;
+        }
+        end_ += static_cast<size_t>(got);
+        return true;  // hand out what arrived: a pipe is decoded as it flows
+    }
+    return false;
+}
+
+bool LineReader::NextBlock(std::string_view& block) {
+    while (true) {
+        // The last line end of what is buffered closes the block.
+        const char* data = buffer_.get();
+        size_t last = end_;
+        while (last > begin_ && data[last - 1] != '\n') --last;
+        if (last > begin_) {
+            block = std::string_view(data + begin_, last - begin_);
+            begin_ = last;
+            return true;
+        }
+        if (eof_) {
+            if (end_ > begin_) {
+                block = std::string_view(data + begin_, end_ - begin_);
+                begin_ = end_;
+                return true;
+            }
+            return false;
+        }
+        if (begin_ == 0 && end_ == capacity_) {
+            // A line longer than the chunk: hand it out in pieces.
+            block = std::string_view(data, end_);
+            begin_ = end_;
+            return true;
+        }
+        Fill();
+    }
+}
+
+bool LineReader::NextLine(std::string_view& line) {
+    if (block_.empty() && !NextBlock(block_)) return false;
+    const size_t end = block_.find('\n');
+    line = block_.substr(0, end);
+    block_.remove_prefix(end == std::string_view::npos ? block_.size() : end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return true;
+}
+
+}  // namespace qm::codec

@@ -1,0 +1,21 @@
+#pragma once
+// Numbers as text, exactly: integers in full, doubles in the shortest form that reads back as
+// the same double (std::to_chars), never with the noise of a fixed precision.
+#include <cstdint>
+#include <string>
+
+namespace qm::codec {
+
+// Appends the shortest text of a finite double ("61.3", "1e+300", "-0"); "null" for NaN and
+// the infinities, which JSON cannot hold.
+void AppendDouble(std::string& out, double value);
+void AppendInteger(std::string& out, int64_t value);
+void AppendUnsigned(std::string& out, uint64_t value);
+
+std::string DoubleText(double value);
+
+// The decimals of the shortest text of a double (0.1 -> 1, 2.5e-3 -> 4, 3 -> 0); -1 when the
+// number has no short decimal form (more than 17 decimals, not finite).
+int DecimalPlaces(double value);
+
+}  // namespace qm::codec

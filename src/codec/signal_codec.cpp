@@ -1,0 +1,369 @@
+#include "codec/signal_codec.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "codec/number_text.h"
+
+namespace qm::codec {
+
+namespace {
+
+constexpr uint64_t kSignBit = uint64_t{1} << 63;
+constexpr double kExactDoubleLimit = 9007199254740992.0;  // 2^53
+
+uint64_t LowMask(uint32_t length) {
+    return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
+}
+
+// An integer that a double holds exactly and that fits 64 bits.
+bool IsSmallInteger(double value) {
+    return std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 9.2e18;
+}
+
+// 10^decimals of the scaling numbers, so that a product can be rounded to the decimals the
+// file wrote; 0 when they have no short decimal form.
+double RoundScaleOf(double factor, double offset) {
+    const int a = DecimalPlaces(factor);
+    const int b = DecimalPlaces(offset);
+    if (a < 0 || b < 0) return 0.0;
+    const int decimals = std::max(a, b);
+    if (decimals == 0 || decimals > 15) return 0.0;
+    return std::pow(10.0, decimals);
+}
+
+bool Within(double value, double low, double high) {
+    const double tolerance = 1e-9 * std::max({1.0, std::fabs(low), std::fabs(high)});
+    return value >= low - tolerance && value <= high + tolerance;
+}
+
+}  // namespace
+
+const char* ValueKindName(ValueKind kind) {
+    switch (kind) {
+        case ValueKind::Signed:
+            return "signed";
+        case ValueKind::Float32:
+            return "float32";
+        case ValueKind::Float64:
+            return "float64";
+        case ValueKind::Unsigned:
+            break;
+    }
+    return "unsigned";
+}
+
+double Physical::AsDouble() const {
+    switch (type) {
+        case Type::Integer:
+            return static_cast<double>(integer);
+        case Type::Unsigned:
+            return static_cast<double>(natural);
+        case Type::Double:
+            break;
+    }
+    return real;
+}
+
+void Physical::AppendTo(std::string& out) const {
+    switch (type) {
+        case Type::Integer:
+            AppendInteger(out, integer);
+            return;
+        case Type::Unsigned:
+            AppendUnsigned(out, natural);
+            return;
+        case Type::Double:
+            AppendDouble(out, real);
+            return;
+    }
+}
+
+void SignalCodec::Prepare() {
+    mask_ = LowMask(layout.Length());
+    const bool integerKind = kind == ValueKind::Unsigned || kind == ValueKind::Signed;
+    integerScaling_ = integerKind && IsSmallInteger(factor) && IsSmallInteger(offset);
+    roundScale_ = integerKind ? RoundScaleOf(factor, offset) : 0.0;
+    integerEverywhere_ = integerScaling_ && !byteArray;
+
+    textKeys_.clear();
+    for (const ValueText& text : texts) {
+        textKeys_.push_back({KeyOfBound(text.low), KeyOfBound(text.high)});
+    }
+    rangeKeys_.clear();
+    rangeInteger_.clear();
+    rangeRound_.clear();
+    for (const ScaledRange& range : ranges) {
+        rangeKeys_.push_back({KeyOfBound(range.low), KeyOfBound(range.high)});
+        const bool integer =
+            integerKind && IsSmallInteger(range.factor) && IsSmallInteger(range.offset);
+        rangeInteger_.push_back(integer);
+        rangeRound_.push_back(integerKind ? RoundScaleOf(range.factor, range.offset) : 0.0);
+        if (!integer) integerEverywhere_ = false;
+    }
+    sortedExact_ = !texts.empty();
+    for (const Prepared& key : textKeys_) {
+        if (key.low != key.high) sortedExact_ = false;
+    }
+    sortedTexts_.clear();
+    if (sortedExact_) {
+        for (uint32_t i = 0; i < texts.size(); ++i) sortedTexts_.push_back(i);
+        std::stable_sort(sortedTexts_.begin(), sortedTexts_.end(), [&](uint32_t a, uint32_t b) {
+            return textKeys_[a].low < textKeys_[b].low;
+        });
+    }
+    denseTexts_.clear();
+    constexpr uint64_t kDenseSpan = 4096;
+    if (sortedExact_) {
+        denseBase_ = textKeys_[sortedTexts_.front()].low;
+        const uint64_t span = textKeys_[sortedTexts_.back()].low - denseBase_;
+        if (span < kDenseSpan) {
+            denseTexts_.assign(span + 1, -1);
+            for (uint32_t index : sortedTexts_) {
+                int32_t& slot = denseTexts_[textKeys_[index].low - denseBase_];
+                if (slot < 0) slot = static_cast<int32_t>(index);
+            }
+        }
+    }
+}
+
+int64_t SignalCodec::SignedValue(uint64_t raw) const {
+    const uint32_t length = layout.Length();
+    if (length == 0 || length >= 64) return static_cast<int64_t>(raw);
+    const uint64_t sign = uint64_t{1} << (length - 1);
+    return static_cast<int64_t>((raw ^ sign) - sign);
+}
+
+double SignalCodec::Value(uint64_t raw) const {
+    switch (kind) {
+        case ValueKind::Float32: {
+            const auto bits = static_cast<uint32_t>(raw);
+            float value;
+            std::memcpy(&value, &bits, sizeof(value));
+            return value;
+        }
+        case ValueKind::Float64: {
+            double value;
+            std::memcpy(&value, &raw, sizeof(value));
+            return value;
+        }
+        case ValueKind::Signed:
+            return static_cast<double>(SignedValue(raw));
+        case ValueKind::Unsigned:
+            break;
+    }
+    return static_cast<double>(raw);
+}
+
+// Texts and ranges of signed signals compare as signed numbers: the sign bit is flipped so
+// that unsigned comparison orders them.
+uint64_t SignalCodec::KeyOf(uint64_t raw) const {
+    if (kind == ValueKind::Signed) return static_cast<uint64_t>(SignedValue(raw)) ^ kSignBit;
+    return raw;
+}
+
+uint64_t SignalCodec::KeyOfBound(uint64_t bound) const {
+    return kind == ValueKind::Signed ? bound ^ kSignBit : bound;
+}
+
+Physical SignalCodec::Scale(uint64_t raw, double withFactor, double withOffset, bool integer,
+                            double roundScale) const {
+    Physical result;
+    if (integer) {
+        const __int128 value =
+            kind == ValueKind::Signed ? __int128{SignedValue(raw)} : static_cast<__int128>(raw);
+        const __int128 scaled = value * static_cast<__int128>(static_cast<int64_t>(withFactor)) +
+                                static_cast<__int128>(static_cast<int64_t>(withOffset));
+        if (scaled >= std::numeric_limits<int64_t>::min() &&
+            scaled <= std::numeric_limits<int64_t>::max()) {
+            result.type = Physical::Type::Integer;
+            result.integer = static_cast<int64_t>(scaled);
+            return result;
+        }
+        if (scaled > 0 && scaled <= static_cast<__int128>(std::numeric_limits<uint64_t>::max())) {
+            result.type = Physical::Type::Unsigned;
+            result.natural = static_cast<uint64_t>(scaled);
+            return result;
+        }
+        result.type = Physical::Type::Double;
+        result.real = static_cast<double>(scaled);
+        return result;
+    }
+    result.type = Physical::Type::Double;
+    double physical = Value(raw) * withFactor + withOffset;
+    if (roundScale > 0.0) {
+        // Back to the decimals the file wrote: 613 * 0.1 is 61.300000000000004 in binary, the
+        // nearest double to 61.3 is what was meant.
+        const double scaled = physical * roundScale;
+        if (std::fabs(scaled) < kExactDoubleLimit) physical = std::nearbyint(scaled) / roundScale;
+    }
+    result.real = physical;
+    return result;
+}
+
+Physical SignalCodec::PhysicalOf(uint64_t raw) const {
+    if (!ranges.empty()) {
+        for (size_t i = 0; i < ranges.size(); ++i) {
+            const uint64_t key = KeyOf(raw);
+            if (key >= rangeKeys_[i].low && key <= rangeKeys_[i].high) {
+                return Scale(raw, ranges[i].factor, ranges[i].offset, rangeInteger_[i] != 0,
+                             rangeRound_[i]);
+            }
+        }
+    }
+    return Scale(raw, factor, offset, integerScaling_, roundScale_);
+}
+
+double SignalCodec::PhysicalDouble(uint64_t raw) const {
+    if (!ranges.empty() || integerScaling_) return PhysicalOf(raw).AsDouble();
+    const double physical = Value(raw) * factor + offset;
+    if (roundScale_ == 0.0) return physical;
+    const double scaled = physical * roundScale_;
+    return std::fabs(scaled) < kExactDoubleLimit ? std::nearbyint(scaled) / roundScale_ : physical;
+}
+
+int SignalCodec::TextIndex(uint64_t raw) const {
+    if (texts.empty()) return -1;
+    const uint64_t key = KeyOf(raw);
+    if (!denseTexts_.empty()) {
+        const uint64_t at = key - denseBase_;
+        return at < denseTexts_.size() ? denseTexts_[at] : -1;
+    }
+    if (sortedExact_) {
+        const auto at =
+            std::lower_bound(sortedTexts_.begin(), sortedTexts_.end(), key,
+                             [&](uint32_t index, uint64_t k) { return textKeys_[index].low < k; });
+        if (at != sortedTexts_.end() && textKeys_[*at].low == key) return static_cast<int>(*at);
+        return -1;
+    }
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (key >= textKeys_[i].low && key <= textKeys_[i].high) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int SignalCodec::RangeIndex(uint64_t raw) const {
+    const uint64_t key = KeyOf(raw);
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        if (key >= rangeKeys_[i].low && key <= rangeKeys_[i].high) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void SignalCodec::Fail(const std::string& what) const {
+    throw CodecError("signal '" + name + "': " + what);
+}
+
+std::string SignalCodec::RangeText() const {
+    return "[" + DoubleText(minimum) + ", " + DoubleText(maximum) + "]";
+}
+
+uint64_t SignalCodec::RawForText(std::string_view text) const {
+    for (const ValueText& entry : texts) {
+        if (entry.text == text) return entry.low & mask_;
+    }
+    Fail("no value is named '" + std::string(text) + "'");
+}
+
+uint64_t SignalCodec::CheckedRaw(uint64_t raw) const {
+    const uint32_t length = layout.Length();
+    if (length >= 64 || (raw & ~mask_) == 0) return raw;
+    // A negative raw value of a signed field, given sign-extended.
+    if (kind == ValueKind::Signed) {
+        const auto value = static_cast<int64_t>(raw);
+        const int64_t low = -(int64_t{1} << (length - 1));
+        if (value < 0 && value >= low) return raw & mask_;
+    }
+    Fail("the raw value " + std::to_string(raw) + " does not fit " + std::to_string(length) +
+         " bits");
+}
+
+uint64_t SignalCodec::RawForPhysical(double value) const {
+    if (std::isnan(value)) Fail("NaN cannot be encoded");
+    // Scaled ranges choose the range by the physical value.
+    for (const ScaledRange& range : ranges) {
+        const auto asBound = [&](uint64_t bound) {
+            return kind == ValueKind::Signed ? static_cast<double>(static_cast<int64_t>(bound))
+                                             : static_cast<double>(bound);
+        };
+        double low = asBound(range.low) * range.factor + range.offset;
+        double high = asBound(range.high) * range.factor + range.offset;
+        if (low > high) std::swap(low, high);
+        if (range.factor == 0.0 || !Within(value, low, high)) continue;
+        const double raw = std::clamp(std::nearbyint((value - range.offset) / range.factor),
+                                      asBound(range.low), asBound(range.high));
+        return raw < 0 ? static_cast<uint64_t>(static_cast<int64_t>(raw)) & mask_
+                       : static_cast<uint64_t>(raw);
+    }
+    if (!ranges.empty()) {
+        // A number may still name a value of a text directly.
+        for (const ValueText& text : texts) {
+            if (value == std::floor(value) && value >= 0 &&
+                Within(value, static_cast<double>(text.low), static_cast<double>(text.high))) {
+                return static_cast<uint64_t>(value) & mask_;
+            }
+        }
+        Fail(DoubleText(value) + " lies in none of its encoding's ranges");
+    }
+    if (!(minimum == 0.0 && maximum == 0.0) && minimum <= maximum &&
+        !Within(value, minimum, maximum)) {
+        Fail(DoubleText(value) + " is outside its range " + RangeText());
+    }
+    if (factor == 0.0) Fail("a factor of 0 cannot be inverted");
+    const double scaled = (value - offset) / factor;
+    if (kind == ValueKind::Float32) {
+        const auto single = static_cast<float>(scaled);
+        uint32_t bits;
+        std::memcpy(&bits, &single, sizeof(bits));
+        return bits;
+    }
+    if (kind == ValueKind::Float64) {
+        uint64_t bits;
+        std::memcpy(&bits, &scaled, sizeof(bits));
+        return bits;
+    }
+    const double raw = std::nearbyint(scaled);
+    const uint32_t length = std::min<uint32_t>(layout.Length(), 64);
+    double low = 0.0;
+    double high = std::ldexp(1.0, static_cast<int>(length)) - 1.0;
+    if (kind == ValueKind::Signed && length > 0) {
+        low = -std::ldexp(1.0, static_cast<int>(length) - 1);
+        high = std::ldexp(1.0, static_cast<int>(length) - 1) - 1.0;
+    }
+    if (!(raw >= low && raw <= high)) {
+        Fail(DoubleText(value) + " needs the raw value " + DoubleText(raw) +
+             ", which does not fit " + std::to_string(layout.Length()) + " bits");
+    }
+    if (raw < 0) return static_cast<uint64_t>(static_cast<int64_t>(raw)) & mask_;
+    if (raw >= 18446744073709551615.0) return ~uint64_t{0} & mask_;
+    return static_cast<uint64_t>(raw);
+}
+
+uint64_t SignalCodec::RawForInteger(__int128 value) const {
+    if (!integerScaling_ || !ranges.empty() || factor == 0.0) {
+        return RawForPhysical(static_cast<double>(value));
+    }
+    const auto scaledFactor = static_cast<__int128>(static_cast<int64_t>(factor));
+    const __int128 shifted = value - static_cast<__int128>(static_cast<int64_t>(offset));
+    if (shifted % scaledFactor != 0) return RawForPhysical(static_cast<double>(value));
+    if (!(minimum == 0.0 && maximum == 0.0) && minimum <= maximum &&
+        !Within(static_cast<double>(value), minimum, maximum)) {
+        Fail(DoubleText(static_cast<double>(value)) + " is outside its range " + RangeText());
+    }
+    const __int128 raw = shifted / scaledFactor;
+    const uint32_t length = std::min<uint32_t>(layout.Length(), 64);
+    __int128 low = 0;
+    __int128 high = (static_cast<__int128>(1) << length) - 1;
+    if (kind == ValueKind::Signed && length > 0) {
+        low = -(static_cast<__int128>(1) << (length - 1));
+        high = (static_cast<__int128>(1) << (length - 1)) - 1;
+    }
+    if (raw < low || raw > high) {
+        Fail(DoubleText(static_cast<double>(value)) + " needs a raw value that does not fit " +
+             std::to_string(layout.Length()) + " bits");
+    }
+    return static_cast<uint64_t>(raw) & mask_;
+}
+
+}  // namespace qm::codec

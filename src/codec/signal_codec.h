@@ -1,0 +1,155 @@
+#pragma once
+// One signal of a frame codec: where it lies (BitLayout), how its bits read as a number (kind),
+// how that number becomes a physical value (factor and offset, or the scaled range that covers
+// it), which texts name which values, and which multiplexer value selects it. Every format's
+// model becomes signal codecs (src/codec_models/); decoding and encoding know only these.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec/bit_layout.h"
+
+namespace qm::codec {
+
+// How the raw bits read as a number.
+enum class ValueKind : uint8_t { Unsigned, Signed, Float32, Float64 };
+
+const char* ValueKindName(ValueKind kind);  // "unsigned", "signed", "float32", "float64"
+
+// A physical value, exactly: an integer when the scaling keeps integers (integer raw value,
+// integer factor and offset), else a double.
+struct Physical {
+    enum class Type : uint8_t { Integer, Unsigned, Double };
+    Type type = Type::Integer;
+    int64_t integer = 0;   // Type::Integer
+    uint64_t natural = 0;  // Type::Unsigned: above INT64_MAX
+    double real = 0.0;     // Type::Double
+
+    double AsDouble() const;
+    // Appends the number: integers in full, doubles in their shortest exact text ("null" when
+    // not finite).
+    void AppendTo(std::string& out) const;
+};
+
+// A text naming the values [low, high] of a signal (a value description, a logical value, a
+// text-table scale). For signed signals the bounds are the signed values (two's complement in
+// the 64 bits); for float signals the raw bit patterns.
+struct ValueText {
+    uint64_t low = 0;
+    uint64_t high = 0;
+    std::string text;
+};
+
+// A raw range with a scaling of its own (an LDF physical range, an AUTOSAR scale-linear scale);
+// bounds as for ValueText. `text` is the range's own text (the unit of an LDF range), may be
+// empty.
+struct ScaledRange {
+    uint64_t low = 0;
+    uint64_t high = 0;
+    double factor = 1.0;
+    double offset = 0.0;
+    std::string text;
+};
+
+enum class MuxRole : uint8_t { Plain, Switch, Multiplexed };
+
+struct MuxRange {
+    uint64_t minimum = 0;
+    uint64_t maximum = 0;
+};
+
+// A value that cannot be encoded; the message names the signal ("signal 'X': ...").
+struct CodecError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+class SignalCodec {
+  public:
+    // Filled by a builder, then Prepare().
+    std::string name;
+    std::string unit;
+    BitLayout layout;
+    ValueKind kind = ValueKind::Unsigned;
+    double factor = 1.0;
+    double offset = 0.0;
+    // Physical range checked by encode; not checked when both are 0 or they are crossed.
+    double minimum = 0.0;
+    double maximum = 0.0;
+    std::vector<ValueText> texts;  // first match wins
+    std::vector<ScaledRange>
+        ranges;  // first match wins; a raw value none covers uses factor/offset
+    MuxRole mux = MuxRole::Plain;
+    int64_t muxValue = -1;
+    // Extended multiplexing: the index (in the frame) of the signal whose value selects this
+    // one, -1 without, and the raw values that select it.
+    int extendedMux = -1;
+    std::vector<MuxRange> muxRanges;
+    bool byteArray = false;   // LIN byte arrays: the value is the bytes, least significant first
+    uint64_t defaultRaw = 0;  // what an encode writes for a signal the caller leaves out
+
+    // Works out what decoding needs; call once the fields above are set.
+    void Prepare();
+
+    // The raw value as a signed number (sign-extended from the field's length).
+    int64_t SignedValue(uint64_t raw) const;
+    // The raw value as its kind reads it, before scaling.
+    double Value(uint64_t raw) const;
+    Physical PhysicalOf(uint64_t raw) const;
+    // PhysicalOf(raw).AsDouble(), faster.
+    double PhysicalDouble(uint64_t raw) const;
+    // The index in `texts` of the text that names the raw value, -1 when none.
+    int TextIndex(uint64_t raw) const;
+    const std::string* TextOf(uint64_t raw) const {
+        const int index = TextIndex(raw);
+        return index < 0 ? nullptr : &texts[static_cast<size_t>(index)].text;
+    }
+    // The index in `ranges` of the scaled range that covers a raw value, -1 when none.
+    int RangeIndex(uint64_t raw) const;
+    // 10^decimals to which a physical double is rounded back (0: not rounded); see PhysicalOf.
+    double RoundScale() const { return roundScale_; }
+    // Whether the physical value is always an integer (no float kind, integer scaling everywhere).
+    bool IntegerPhysical() const { return integerEverywhere_; }
+
+    // Encoding. Each throws CodecError naming the signal and what is wrong.
+    // The raw value of a value text (the first text of that name; its lowest value).
+    uint64_t RawForText(std::string_view text) const;
+    // The raw value of a physical value, checked against [minimum, maximum] and the field.
+    uint64_t RawForPhysical(double value) const;
+    // The raw value of an integer physical value, exact for 64-bit fields when the scaling keeps
+    // integers (falls back to RawForPhysical otherwise).
+    uint64_t RawForInteger(__int128 value) const;
+    // Checks that a raw value fits the field (signed raw values may be given sign-extended).
+    uint64_t CheckedRaw(uint64_t raw) const;
+    // "[minimum, maximum]" as text, for messages.
+    std::string RangeText() const;
+
+  private:
+    uint64_t KeyOf(uint64_t raw) const;
+    uint64_t KeyOfBound(uint64_t bound) const;
+    Physical Scale(uint64_t raw, double withFactor, double withOffset, bool integer,
+                   double roundScale) const;
+    [[noreturn]] void Fail(const std::string& what) const;
+
+    struct Prepared {
+        uint64_t low = 0;
+        uint64_t high = 0;
+    };
+    std::vector<Prepared> textKeys_;
+    std::vector<Prepared> rangeKeys_;
+    std::vector<uint8_t> rangeInteger_;
+    std::vector<double> rangeRound_;
+    std::vector<uint32_t> sortedTexts_;  // indexes of texts by low key, when all are single values
+    // The same as a table from key - denseBase_ to text index (-1: none), when the keys are few
+    // and close together (the common case of value descriptions).
+    std::vector<int32_t> denseTexts_;
+    uint64_t denseBase_ = 0;
+    bool sortedExact_ = false;
+    bool integerScaling_ = false;
+    bool integerEverywhere_ = false;
+    double roundScale_ = 0.0;  // 10^decimals of factor and offset; 0 to keep the double as is
+    uint64_t mask_ = 0;
+};
+
+}  // namespace qm::codec

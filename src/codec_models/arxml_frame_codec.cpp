@@ -1,0 +1,126 @@
+// ARXML PDUs as frame codecs.
+//
+// Packing: MOST-SIGNIFICANT-BYTE-LAST (little-endian) fields start at their least significant
+// bit; MOST-SIGNIFICANT-BYTE-FIRST (big-endian) fields at their most significant bit, counted in
+// the sawtooth numbering (the start position of a big-endian signal is the same number a DBC
+// file gives). Coding: the base type's encoding makes a signal signed ("2C", "1C", "SM") or an
+// IEEE float of 32 or 64 bits ("IEEE754"); without one a signal is unsigned. Compu methods: one
+// rational scale gives the signal's factor and offset (LINEAR, and a SCALE_LINEAR of one
+// scale); several give a scaled range each, bounded by their limits (SCALE_LINEAR); scales with
+// a constant name the values between their limits (TEXTTABLE); both kinds may mix
+// (SCALE_LINEAR_AND_TEXTTABLE).
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "codec_models/model_codecs.h"
+
+namespace qm::codec {
+
+namespace {
+
+ValueKind KindOf(IArxmlSignal& source) {
+    auto* encoding = dynamic_cast<IArxmlSignalEncoding*>(&source);
+    if (encoding == nullptr) return ValueKind::Unsigned;
+    const char* name = encoding->GetBaseTypeEncoding();
+    if (std::strcmp(name, "IEEE754") == 0) {
+        if (source.GetBitLength() == 32) return ValueKind::Float32;
+        if (source.GetBitLength() == 64) return ValueKind::Float64;
+        return ValueKind::Unsigned;
+    }
+    if (std::strcmp(name, "2C") == 0 || std::strcmp(name, "1C") == 0 ||
+        std::strcmp(name, "SM") == 0) {
+        return ValueKind::Signed;
+    }
+    return ValueKind::Unsigned;
+}
+
+// A compu limit as a bound of raw values of the signal's domain: lower limits round up, upper
+// ones down; infinite limits are the ends of the domain. False when the scale holds no integer.
+bool BoundsOf(const ArxmlCompuEntry& entry, const SignalCodec& signal, uint64_t& low,
+              uint64_t& high) {
+    double lower = std::ceil(entry.lowerLimit);
+    double upper = std::floor(entry.upperLimit);
+    if (std::isnan(lower) || std::isnan(upper) || lower > upper) return false;
+    if (signal.kind == ValueKind::Signed) {
+        constexpr double kMin = -9223372036854775808.0;
+        constexpr double kMax = 9223372036854775807.0;
+        if (upper < kMin || lower > kMax) return false;
+        low = lower <= kMin ? static_cast<uint64_t>(std::numeric_limits<int64_t>::min())
+                            : static_cast<uint64_t>(static_cast<int64_t>(lower));
+        high = upper >= kMax ? static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
+                             : static_cast<uint64_t>(static_cast<int64_t>(upper));
+        return true;
+    }
+    constexpr double kMax = 18446744073709551615.0;
+    if (upper < 0 || lower > kMax) return false;
+    low = lower <= 0 ? 0 : static_cast<uint64_t>(lower);
+    high = upper >= kMax ? ~uint64_t{0} : static_cast<uint64_t>(upper);
+    return true;
+}
+
+void AddCompuMethod(IArxmlSignal& source, SignalCodec& signal) {
+    uint64_t rationalCount = 0;
+    for (uint64_t i = 0; i < source.GetCompuEntryCount(); ++i) {
+        const ArxmlCompuEntry* entry = source.GetCompuEntry(i);
+        if (entry && entry->rational) ++rationalCount;
+    }
+    for (uint64_t i = 0; i < source.GetCompuEntryCount(); ++i) {
+        const ArxmlCompuEntry* entry = source.GetCompuEntry(i);
+        if (entry == nullptr) continue;
+        uint64_t low = 0;
+        uint64_t high = 0;
+        if (entry->rational) {
+            if (rationalCount == 1) {
+                signal.factor = entry->factor;
+                signal.offset = entry->offset;
+            } else if (BoundsOf(*entry, signal, low, high)) {
+                signal.ranges.push_back({low, high, entry->factor, entry->offset, ""});
+            }
+        }
+        if (entry->text != nullptr && entry->text[0] != '\0' &&
+            BoundsOf(*entry, signal, low, high)) {
+            signal.texts.push_back({low, high, entry->text});
+        }
+    }
+}
+
+SignalCodec SignalOf(IArxmlSignal& source) {
+    SignalCodec signal;
+    signal.name = source.GetName();
+    signal.unit = source.GetUnit();
+    signal.layout = source.GetByteOrder() == '0'
+                        ? BitLayout::BigFromMsb(source.GetStartPosition(), source.GetBitLength())
+                        : BitLayout::Little(source.GetStartPosition(), source.GetBitLength());
+    signal.kind = KindOf(source);
+    signal.minimum = source.GetMinimum();
+    signal.maximum = source.GetMaximum();
+    AddCompuMethod(source, signal);
+    return signal;
+}
+
+}  // namespace
+
+std::unique_ptr<FrameCodec> BuildArxmlFrame(IArxmlPdu& pdu) {
+    auto frame = std::make_unique<FrameCodec>();
+    frame->name = pdu.GetName();
+    frame->id = static_cast<uint32_t>(pdu.GetIdentifier()) & ~kExtendedFlag;
+    frame->extended = pdu.IsExtendedAddressing();
+    frame->size = pdu.GetLength();
+    for (uint64_t i = 0; i < pdu.GetSignalCount(); ++i) {
+        if (IArxmlSignal* signal = pdu.GetSignal(i)) frame->signals.push_back(SignalOf(*signal));
+    }
+    frame->Prepare();
+    return frame;
+}
+
+FrameCatalog BuildArxmlCatalog(INetConfigArxmlFile& file) {
+    FrameCatalog catalog;
+    for (uint64_t i = 0; i < file.GetPduCount(); ++i) {
+        IArxmlPdu* pdu = file.GetPdu(i);
+        if (pdu != nullptr && pdu->GetIdentifier() >= 0) catalog.Add(BuildArxmlFrame(*pdu));
+    }
+    return catalog;
+}
+
+}  // namespace qm::codec

@@ -1,0 +1,108 @@
+// DBC messages as frame codecs.
+#include <unordered_map>
+
+#include "codec_models/model_codecs.h"
+
+namespace qm::codec {
+
+namespace {
+
+constexpr uint32_t kDbcBigEndian = 1;  // IDbcSignal::GetByteOrder: '0' in the file
+constexpr uint32_t kDbcSigned = 2;     // IDbcSignal::GetValueType: '-' in the file
+
+ValueKind KindOf(IDbcSignal& signal) {
+    if (signal.HasExtendedValueType()) {
+        if (signal.GetExtendedValueType() == 1) return ValueKind::Float32;
+        if (signal.GetExtendedValueType() == 2) return ValueKind::Float64;
+    }
+    return signal.GetValueType() == kDbcSigned ? ValueKind::Signed : ValueKind::Unsigned;
+}
+
+SignalCodec SignalOf(IDbcSignal& source) {
+    SignalCodec signal;
+    signal.name = source.GetName();
+    signal.unit = source.GetUnit();
+    signal.layout = BitLayout::FromDbc(
+        source.GetStartBit(), source.GetBitLength(),
+        source.GetByteOrder() == kDbcBigEndian ? ByteOrder::BigEndian : ByteOrder::LittleEndian);
+    signal.kind = KindOf(source);
+    signal.factor = source.GetFactor();
+    signal.offset = source.GetOffset();
+    signal.minimum = source.GetMinimum();
+    signal.maximum = source.GetMaximum();
+    if (source.IsMultiplexerSwitch()) signal.mux = MuxRole::Switch;
+    if (source.IsMultiplexedSignal()) {
+        signal.mux = MuxRole::Multiplexed;
+        signal.muxValue = source.GetMultiplexValue();
+    }
+    signal.defaultRaw = static_cast<uint64_t>(static_cast<int64_t>(source.GetStartValue()));
+    if (source.GetBitLength() < 64) signal.defaultRaw &= (uint64_t{1} << source.GetBitLength()) - 1;
+    const uint64_t count = source.GetValueDescriptionCount();
+    signal.texts.reserve(count);
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint32_t value = source.GetValueAt(i);
+        const char* text = source.GetValueDescription(value);
+        const uint64_t key = DescribedValue(value, signal);
+        signal.texts.push_back({key, key, text ? text : ""});
+    }
+    return signal;
+}
+
+// Extended multiplexing ("SG_MUL_VAL_"): each signal's multiplexer by its index in the message.
+void AddExtendedMultiplexing(IDbcMessage& message, FrameCodec& frame) {
+    std::unordered_map<IDbcSignal*, int> indexOf;
+    for (size_t i = 0; i < frame.signals.size(); ++i) {
+        auto* extended = dynamic_cast<IDbcExtendedMultiplexing*>(message.GetSignal(i));
+        IDbcSignal* multiplexer = extended ? extended->GetExtendedMultiplexer() : nullptr;
+        if (multiplexer == nullptr) continue;
+        if (indexOf.empty()) {
+            for (size_t k = 0; k < frame.signals.size(); ++k)
+                indexOf.emplace(message.GetSignal(k), static_cast<int>(k));
+        }
+        const auto found = indexOf.find(multiplexer);
+        if (found == indexOf.end()) continue;
+        SignalCodec& signal = frame.signals[i];
+        signal.extendedMux = found->second;
+        signal.muxRanges.resize(extended->GetMultiplexRangeCount());
+        for (uint64_t r = 0; r < signal.muxRanges.size(); ++r) {
+            signal.muxRanges[r] = {extended->GetMultiplexRangeMinimum(r),
+                                   extended->GetMultiplexRangeMaximum(r)};
+        }
+    }
+}
+
+}  // namespace
+
+uint64_t DescribedValue(uint64_t value, const SignalCodec& signal) {
+    if (signal.kind != ValueKind::Signed || value > 0xFFFFFFFFull) return value;
+    const uint32_t length = signal.layout.Length();
+    if (length > 0 && length < 32 && value < (uint64_t{1} << length)) {
+        return static_cast<uint64_t>(signal.SignedValue(value));
+    }
+    return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(value)));
+}
+
+std::unique_ptr<FrameCodec> BuildDbcFrame(IDbcMessage& message) {
+    auto frame = std::make_unique<FrameCodec>();
+    frame->name = message.GetName();
+    const uint32_t raw = message.GetRawId();
+    frame->id = raw & ~kExtendedFlag;
+    frame->extended = (raw & kExtendedFlag) != 0;
+    frame->size = message.GetSize();
+    const uint64_t count = message.GetSignalCount();
+    frame->signals.reserve(count);
+    for (uint64_t i = 0; i < count; ++i) frame->signals.push_back(SignalOf(*message.GetSignal(i)));
+    AddExtendedMultiplexing(message, *frame);
+    frame->Prepare();
+    return frame;
+}
+
+FrameCatalog BuildDbcCatalog(INetConfigDbcFile& file) {
+    FrameCatalog catalog;
+    for (uint64_t i = 0; i < file.GetMessageCount(); ++i) {
+        if (IDbcMessage* message = file.GetMessage(i)) catalog.Add(BuildDbcFrame(*message));
+    }
+    return catalog;
+}
+
+}  // namespace qm::codec

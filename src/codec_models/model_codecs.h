@@ -1,0 +1,37 @@
+#pragma once
+// Frame codecs made from each format's model, through the public interfaces only (so that the
+// Python package builds the very same codecs over the objects it holds):
+//   DBC messages (value descriptions, SIG_VALTYPE_ floats, simple and extended multiplexing),
+//   LIN unconditional frames (little-endian from the bit offset, logical values and physical
+//   ranges of the encoding type, byte arrays),
+//   ARXML PDUs (MOST-SIGNIFICANT-BYTE-FIRST/LAST packing, base type signedness and floats,
+//   compu methods: linear, scale-linear, text table, both, rational coefficients),
+//   network-model messages (any of the above after conversion).
+#include <memory>
+
+#include "codec/frame_codec.h"
+#include "quillmere/arxml_com.h"
+#include "quillmere/dbc.h"
+#include "quillmere/ldf.h"
+#include "quillmere/netconfig.h"
+
+namespace qm::codec {
+
+std::unique_ptr<FrameCodec> BuildDbcFrame(IDbcMessage& message);
+std::unique_ptr<FrameCodec> BuildLdfFrame(ILdfUnconditionalFrame& frame);
+std::unique_ptr<FrameCodec> BuildArxmlFrame(IArxmlPdu& pdu);
+std::unique_ptr<FrameCodec> BuildNetFrame(INetMessage& message);
+
+// Every frame of a file or database, in model order (the first of a key or name wins).
+FrameCatalog BuildDbcCatalog(INetConfigDbcFile& file);
+FrameCatalog BuildLdfCatalog(INetConfigLdfFile& file);
+// The PDUs that a frame gives an identifier (GetIdentifier() >= 0).
+FrameCatalog BuildArxmlCatalog(INetConfigArxmlFile& file);
+FrameCatalog BuildNetCatalog(INetDataBase& database);
+
+// A value description kept as a 32-bit number, in the value domain of the signal: for a signed
+// signal a number that fits the field is its bit pattern (255 of an 8-bit field is -1), a larger
+// one a negative number written in the file (-1 kept as 4294967295).
+uint64_t DescribedValue(uint64_t value, const SignalCodec& signal);
+
+}  // namespace qm::codec

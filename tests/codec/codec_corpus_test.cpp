@@ -1,0 +1,401 @@
+// Every frame of every corpus DBC, LDF and ARXML file, decoded from seeded random payloads by
+// the frame codec and by the tool ("decode --json --log", one JSON line a frame), against a
+// reference written here bit by bit from the model's own fields: the start bit, length and byte
+// order of each signal, two's complement, IEEE floats and factor/offset.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "arxml_com/netconfig_arxml_file.h"
+#include "codec_models/model_codecs.h"
+#include "dbc/netconfig_dbc_file.h"
+#include "ldf/netconfig_ldf_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using Payload = std::vector<uint8_t>;
+
+// The reference: bit k is bit k % 8 of byte k / 8; little-endian fields run upwards from their
+// start bit; big-endian ones from their most significant bit down within a byte, then on at
+// bit 7 of the next byte.
+unsigned BitAt(const Payload& payload, uint64_t k) {
+    return k / 8 < payload.size() ? (payload[k / 8] >> (k % 8)) & 1u : 0u;
+}
+
+uint64_t ReferenceRaw(const Payload& payload, uint32_t start, uint32_t length, bool bigEndian) {
+    uint64_t raw = 0;
+    if (bigEndian) {
+        uint64_t position = start;
+        for (uint32_t i = 0; i < length; ++i) {
+            raw = (raw << 1) | BitAt(payload, position);
+            position = position % 8 == 0 ? position + 15 : position - 1;
+        }
+        return raw;
+    }
+    for (uint32_t i = 0; i < length && i < 64; ++i) raw |= uint64_t{BitAt(payload, start + i)} << i;
+    return raw;
+}
+
+// The last payload bit a field touches, +1 in bytes: whether a payload holds it.
+uint64_t ReferenceEndByte(uint32_t start, uint32_t length, bool bigEndian) {
+    if (length == 0) return 0;
+    if (!bigEndian) return (uint64_t{start} + length + 7) / 8;
+    uint64_t position = start;
+    uint64_t last = start;
+    for (uint32_t i = 0; i < length; ++i) {
+        last = position;
+        position = position % 8 == 0 ? position + 15 : position - 1;
+    }
+    return last / 8 + 1;
+}
+
+enum class Kind { Unsigned, Signed, Float32, Float64 };
+
+struct ReferenceSignal {
+    std::string name;
+    uint32_t start = 0;
+    uint32_t length = 0;
+    bool bigEndian = false;
+    Kind kind = Kind::Unsigned;
+    double factor = 1.0;
+    double offset = 0.0;
+    bool plain = true;  // not multiplexed: always carried
+    // LIN physical ranges: [minimum, maximum] scaled by their own factor and offset.
+    struct Range {
+        uint64_t minimum, maximum;
+        double factor, offset;
+    };
+    std::vector<Range> ranges;
+
+    double Physical(double value, uint64_t raw) const {
+        for (const Range& range : ranges) {
+            if (raw >= range.minimum && raw <= range.maximum) {
+                return value * range.factor + range.offset;
+            }
+        }
+        return value * factor + offset;
+    }
+};
+
+double ReferenceValue(const ReferenceSignal& signal, uint64_t raw) {
+    if (signal.kind == Kind::Float32) {
+        const auto bits = static_cast<uint32_t>(raw);
+        float value;
+        std::memcpy(&value, &bits, 4);
+        return value;
+    }
+    if (signal.kind == Kind::Float64) {
+        double value;
+        std::memcpy(&value, &raw, 8);
+        return value;
+    }
+    if (signal.kind == Kind::Signed && signal.length > 0 && signal.length < 64 &&
+        ((raw >> (signal.length - 1)) & 1)) {
+        return static_cast<double>(raw) - std::ldexp(1.0, static_cast<int>(signal.length));
+    }
+    if (signal.kind == Kind::Signed && signal.length == 64) {
+        return static_cast<double>(static_cast<int64_t>(raw));
+    }
+    return static_cast<double>(raw);
+}
+
+bool Close(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+    if (std::isinf(a) || std::isinf(b)) return a == b;
+    return std::fabs(a - b) <= 1e-9 * std::max({1.0, std::fabs(a), std::fabs(b)});
+}
+
+struct ReferenceFrame {
+    uint32_t key = 0;  // identifier, bit 31 for extended
+    std::string name;
+    size_t size = 0;
+    std::vector<ReferenceSignal> signals;
+};
+
+struct Tally {
+    uint64_t frames = 0;
+    uint64_t payloads = 0;
+    uint64_t values = 0;
+};
+
+// Checks one frame codec against the reference over random payloads (and short ones).
+void CheckCodec(const qm::codec::FrameCodec& codec, const ReferenceFrame& reference,
+                std::mt19937_64& random, Tally& tally, const std::string& where) {
+    ASSERT_EQ(codec.signals.size(), reference.signals.size()) << where;
+    ++tally.frames;
+    for (int round = 0; round < 8; ++round) {
+        Payload payload(round == 7 ? reference.size / 2 : reference.size);
+        for (auto& byte : payload) byte = static_cast<uint8_t>(random());
+        std::vector<bool> seen(codec.signals.size(), false);
+        const bool complete =
+            codec.Decode(payload.data(), payload.size(), [&](size_t i, uint64_t raw) {
+                const ReferenceSignal& signal = reference.signals[i];
+                seen[i] = true;
+                ++tally.values;
+                EXPECT_EQ(raw, ReferenceRaw(payload, signal.start, signal.length, signal.bigEndian))
+                    << where << " " << signal.name;
+                const double expected = signal.Physical(ReferenceValue(signal, raw), raw);
+                const qm::codec::Physical physical = codec.signals[i].PhysicalOf(raw);
+                EXPECT_TRUE(Close(physical.AsDouble(), expected))
+                    << where << " " << signal.name << ": " << physical.AsDouble() << " vs "
+                    << expected;
+            });
+        ++tally.payloads;
+        bool allFit = true;
+        for (size_t i = 0; i < reference.signals.size(); ++i) {
+            const ReferenceSignal& signal = reference.signals[i];
+            const bool fits =
+                ReferenceEndByte(signal.start, signal.length, signal.bigEndian) <= payload.size();
+            allFit = allFit && fits;
+            if (signal.plain) {
+                EXPECT_EQ(seen[i], fits) << where << " " << signal.name;
+            }
+        }
+        EXPECT_EQ(complete, allFit) << where;
+    }
+}
+
+std::string Hex(const Payload& payload) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (uint8_t byte : payload) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
+    return text;
+}
+
+std::string RunTool(const std::string& arguments) {
+    const std::string command = std::string(QM_TOOL_PATH) + " " + arguments + " 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return {};
+    std::string out;
+    char buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) out.append(buffer, got);
+    ::pclose(pipe);
+    return out;
+}
+
+// Writes a candump log of random payloads for every frame (first of each key), runs the tool on
+// it and compares every JSON line with the reference.
+void CheckTool(const fs::path& file, const std::vector<ReferenceFrame>& frames,
+               std::mt19937_64& random, const std::string& extraOptions) {
+    const fs::path log = fs::temp_directory_path() / ("qm_codec_" + std::to_string(::getpid()) +
+                                                      "_" + file.filename().string() + ".log");
+    std::map<uint32_t, const ReferenceFrame*> firstOfKey;
+    for (const ReferenceFrame& frame : frames) firstOfKey.emplace(frame.key, &frame);
+    std::vector<std::pair<const ReferenceFrame*, Payload>> sent;
+    {
+        std::ofstream out(log);
+        for (const auto& [key, frame] : firstOfKey) {
+            if (frame->size == 0 || frame->size > 64) continue;
+            Payload payload(frame->size);
+            for (auto& byte : payload) byte = static_cast<uint8_t>(random());
+            char id[16];
+            const bool extended = (key & 0x80000000u) != 0;
+            std::snprintf(id, sizeof(id), extended ? "%08X" : "%03X", key & 0x1FFFFFFFu);
+            out << "(1.5) can0 " << id << (frame->size > 8 ? "##0" : "#") << Hex(payload) << '\n';
+            sent.emplace_back(frame, std::move(payload));
+        }
+    }
+    const std::string output = RunTool("decode --json " + extraOptions + " '" + file.string() +
+                                       "' --log '" + log.string() + "'");
+    fs::remove(log);
+    std::vector<Json> lines;
+    size_t at = 0;
+    while (at < output.size()) {
+        const size_t end = output.find('\n', at);
+        lines.push_back(Json::parse(output.substr(at, end - at)));
+        at = end == std::string::npos ? output.size() : end + 1;
+    }
+    ASSERT_EQ(lines.size(), sent.size()) << file;
+    for (size_t f = 0; f < sent.size(); ++f) {
+        const auto& [frame, payload] = sent[f];
+        const Json& line = lines[f];
+        const std::string where = file.filename().string() + " " + frame->name;
+        EXPECT_EQ(line["id"].get<uint32_t>(), frame->key & 0x1FFFFFFFu) << where;
+        // The signals come in frame order (those carried); names may repeat within a frame.
+        size_t next = 0;
+        for (const Json& decoded : line["signals"]) {
+            const std::string name = decoded["name"].get<std::string>();
+            while (next < frame->signals.size() && frame->signals[next].name != name) ++next;
+            ASSERT_LT(next, frame->signals.size()) << where << " " << name;
+            const ReferenceSignal& signal = frame->signals[next++];
+            const uint64_t raw =
+                ReferenceRaw(payload, signal.start, signal.length, signal.bigEndian);
+            EXPECT_EQ(decoded["raw"].get<uint64_t>(), raw) << where << " " << signal.name;
+            const Json& physical = decoded["physical"];
+            if (physical.is_null()) continue;
+            const double expected = signal.Physical(ReferenceValue(signal, raw), raw);
+            const bool integerScaling = signal.kind != Kind::Float32 &&
+                                        signal.kind != Kind::Float64 && signal.ranges.empty() &&
+                                        signal.factor == std::floor(signal.factor) &&
+                                        signal.offset == std::floor(signal.offset);
+            if (integerScaling && std::fabs(expected) < 9e15) {
+                // Integer scaling prints integers, exactly.
+                EXPECT_TRUE(physical.is_number_integer()) << where << " " << signal.name;
+                EXPECT_EQ(physical.get<double>(), expected) << where << " " << signal.name;
+            } else {
+                EXPECT_TRUE(Close(physical.get<double>(), expected))
+                    << where << " " << signal.name << ": " << physical << " vs " << expected;
+            }
+        }
+    }
+}
+
+std::vector<fs::path> CorpusFiles(const std::string& format) {
+    std::vector<fs::path> files;
+    // QM_SHARED_DIR in the environment points a build elsewhere at the shared folder.
+    const char* shared = std::getenv("QM_SHARED_DIR");
+    const fs::path folder = fs::path(shared ? shared : QM_SHARED_DIR) / "corpus" / format;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        if (entry.path().extension() == "." + format) files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(CodecCorpus, DbcFramesDecodeAsTheReference) {
+    const auto files = CorpusFiles("dbc");
+    if (files.empty()) GTEST_SKIP() << "no corpus";
+    std::mt19937_64 random(20261206);
+    Tally tally;
+    for (const fs::path& path : files) {
+        qm::dbc::NetConfigDbcFile file;
+        file.SetTolerantReading(true);
+        file.Load(path.string().c_str());
+        std::vector<ReferenceFrame> frames;
+        for (uint64_t m = 0; m < file.GetMessageCount(); ++m) {
+            IDbcMessage* message = file.GetMessage(m);
+            ReferenceFrame frame{message->GetRawId(), message->GetName(), message->GetSize(), {}};
+            for (uint64_t s = 0; s < message->GetSignalCount(); ++s) {
+                IDbcSignal* source = message->GetSignal(s);
+                ReferenceSignal signal;
+                signal.name = source->GetName();
+                signal.start = source->GetStartBit();
+                signal.length = source->GetBitLength();
+                signal.bigEndian = source->GetByteOrderChar() == '0';
+                signal.kind = source->GetValueTypeChar() == '-' ? Kind::Signed : Kind::Unsigned;
+                if (source->HasExtendedValueType() && source->GetExtendedValueType() == 1)
+                    signal.kind = Kind::Float32;
+                if (source->HasExtendedValueType() && source->GetExtendedValueType() == 2)
+                    signal.kind = Kind::Float64;
+                signal.factor = source->GetFactor();
+                signal.offset = source->GetOffset();
+                auto* extended = dynamic_cast<IDbcExtendedMultiplexing*>(source);
+                signal.plain = !source->IsMultiplexedSignal() &&
+                               !(extended && extended->GetExtendedMultiplexer());
+                frame.signals.push_back(signal);
+            }
+            CheckCodec(*qm::codec::BuildDbcFrame(*message), frame, random, tally,
+                       path.filename().string() + " " + frame.name);
+            frames.push_back(std::move(frame));
+        }
+        CheckTool(path, frames, random, "--short-names");
+    }
+    EXPECT_EQ(tally.frames, 3198u);
+    EXPECT_GT(tally.values, 100000u);
+}
+
+TEST(CodecCorpus, LdfFramesDecodeAsTheReference) {
+    const auto files = CorpusFiles("ldf");
+    if (files.empty()) GTEST_SKIP() << "no corpus";
+    std::mt19937_64 random(20261207);
+    Tally tally;
+    for (const fs::path& path : files) {
+        qm::ldf::NetConfigLdfFile file;
+        file.Load(path.string().c_str());
+        std::vector<ReferenceFrame> frames;
+        for (uint64_t f = 0; f < file.GetUnconditionalFrameCount(); ++f) {
+            ILdfUnconditionalFrame* source = file.GetUnconditionalFrame(f);
+            ReferenceFrame frame{source->GetFrameId(), source->GetName(), source->GetLength(), {}};
+            for (uint64_t s = 0; s < source->GetSignalCount(); ++s) {
+                ILdfStandardSignal* source_signal = source->GetSignal(s);
+                ReferenceSignal signal;
+                signal.name = source_signal->GetName();
+                signal.start = source_signal->GetBitOffset();
+                signal.length = source_signal->GetSize();
+                if (ILdfSignalEncodingType* encoding = source_signal->GetEncodingType()) {
+                    for (uint64_t v = 0; v < encoding->GetValueCount(); ++v) {
+                        if (auto* physical =
+                                dynamic_cast<ILdfPhysicalValue*>(encoding->GetValue(v))) {
+                            signal.ranges.push_back({physical->GetMinimum(), physical->GetMaximum(),
+                                                     physical->GetScale(), physical->GetOffset()});
+                        }
+                    }
+                }
+                frame.signals.push_back(signal);
+            }
+            CheckCodec(*qm::codec::BuildLdfFrame(*source), frame, random, tally,
+                       path.filename().string() + " " + frame.name);
+            frames.push_back(std::move(frame));
+        }
+        CheckTool(path, frames, random, "");
+    }
+    EXPECT_EQ(tally.frames, 134u);
+}
+
+TEST(CodecCorpus, ArxmlFramesDecodeAsTheReference) {
+    const auto files = CorpusFiles("arxml");
+    if (files.empty()) GTEST_SKIP() << "no corpus";
+    std::mt19937_64 random(20261208);
+    Tally tally;
+    for (const fs::path& path : files) {
+        NetConfigArxmlFile file;
+        file.SetReadingMode(kArxmlReadWholeDocument);
+        if (!file.Load(path.string().c_str())) continue;
+        std::vector<ReferenceFrame> frames;
+        for (uint64_t p = 0; p < file.GetPduCount(); ++p) {
+            IArxmlPdu* pdu = file.GetPdu(p);
+            if (pdu->GetIdentifier() < 0) continue;
+            ReferenceFrame frame{static_cast<uint32_t>(pdu->GetIdentifier()) |
+                                     (pdu->IsExtendedAddressing() ? 0x80000000u : 0u),
+                                 pdu->GetName(),
+                                 pdu->GetLength(),
+                                 {}};
+            const auto codec = qm::codec::BuildArxmlFrame(*pdu);
+            for (uint64_t s = 0; s < pdu->GetSignalCount(); ++s) {
+                IArxmlSignal* source = pdu->GetSignal(s);
+                ReferenceSignal signal;
+                signal.name = source->GetName();
+                signal.start = source->GetStartPosition();
+                signal.length = source->GetBitLength();
+                signal.bigEndian = source->GetByteOrder() == '0';
+                const std::string encoding =
+                    dynamic_cast<IArxmlSignalEncoding*>(source)->GetBaseTypeEncoding();
+                // Ones' complement and sign-magnitude base types are read as two's complement,
+                // as the common tools read them.
+                if (encoding == "2C" || encoding == "1C" || encoding == "SM") {
+                    signal.kind = Kind::Signed;
+                }
+                if (encoding == "IEEE754" && signal.length == 32) signal.kind = Kind::Float32;
+                if (encoding == "IEEE754" && signal.length == 64) signal.kind = Kind::Float64;
+                // The scaling is the compu method's, as the codec reads it.
+                signal.factor = codec->signals[s].factor;
+                signal.offset = codec->signals[s].offset;
+                frame.signals.push_back(signal);
+            }
+            CheckCodec(*codec, frame, random, tally, path.filename().string() + " " + frame.name);
+            frames.push_back(std::move(frame));
+        }
+        if (!frames.empty()) CheckTool(path, frames, random, "");
+    }
+    EXPECT_EQ(tally.frames, 50u);
+}
+
+}  // namespace
