@@ -16,6 +16,7 @@ py::object LoadLdf(const std::string& path, const TextRule& text);
 void BindArxml(py::module_& m);
 py::object LoadArxml(const std::string& path, const TextRule& text);
 void BindNetwork(py::module_& m);
+void BindSomeIp(py::module_& m);
 }  // namespace qmpy
 
 namespace qmpy {
@@ -175,6 +176,7 @@ PYBIND11_MODULE(quillmere, m) {
     BindLdf(m);
     BindArxml(m);
     BindNetwork(m);
+    BindSomeIp(m);
     m.def("load", &Load, py::arg("path"), py::arg("format") = py::none(),
           py::arg("encoding") = py::none(), py::kw_only(), py::arg("tolerant") = false,
           R"(Reads a network description file and returns its model.

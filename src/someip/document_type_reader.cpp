@@ -281,7 +281,8 @@ void TypeTable::FillImplementation(CSomeIpType& type, const NanoXML* element, in
         const NanoXML* sub =
             Descendant(Child(element, "SUB-ELEMENTS"), "IMPLEMENTATION-DATA-TYPE-ELEMENT");
         type.element = sub ? SubElementType(sub, type.name, depth) : nullptr;
-        const std::string size = ChildText(sub, "ARRAY-SIZE");
+        std::string size = ChildText(sub, "ARRAY-SIZE");
+        if (size.empty()) size = ChildText(element, "ARRAY-SIZE");
         int64_t count = 0;
         const bool fixed = category == "ARRAY" && ParseInteger(size, count) && count > 0 &&
                            static_cast<uint64_t>(count) <= kMaxArraySize &&
