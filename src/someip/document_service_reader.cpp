@@ -63,10 +63,12 @@ constexpr KindEntry kKinds[] = {
     {"REQUIRED-USER-DEFINED-SERVICE-INSTANCE", ElementKind::kNotHeld},
     {"APPLICATION-ASSOC-MAP-DATA-TYPE", ElementKind::kNotHeld},
     {"APPLICATION-DEFERRED-DATA-TYPE", ElementKind::kNotHeld},
+    {"SOMEIP-SD-CLIENT-EVENT-GROUP-TIMING-CONFIG", ElementKind::kNotHeld},
+    {"SOMEIP-SD-SERVER-EVENT-GROUP-TIMING-CONFIG", ElementKind::kNotHeld},
 };
 
 ElementKind KindOf(const std::string& name) {
-    // Most package elements are of no interest: one length and first-letter test rejects them.
+    // Most package elements are of no interest: a length test rejects most of them cheaply.
     for (const KindEntry& entry : kKinds) {
         if (entry.name.size() == name.size() && entry.name == name) return entry.kind;
     }
