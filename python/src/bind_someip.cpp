@@ -261,7 +261,7 @@ void BindMembers(py::module_& m) {
                 timing["repetitions_max"] = i->GetInitialRepetitionsMax();
                 timing["request_response_delay_min"] = i->GetRequestResponseDelayMin();
                 timing["request_response_delay_max"] = i->GetRequestResponseDelayMax();
-                return std::move(timing);
+                return timing;
             },
             "Service-discovery timing, or None when the description gives none.")
         .def("__repr__", [](const InstanceRef& r) {
