@@ -128,6 +128,9 @@ class ServiceReader {
     void CheckDuplicateIds();
 
   private:
+    template <class Item>
+    Item& Join(CSomeIpService& service, std::vector<std::unique_ptr<Item>>& items, char kind,
+               const NanoXML* reference, const std::string& entryName);
     CSomeIpService* NewService(const std::string& name);
     CSomeIpService* ServiceByKey(const std::string& key, const std::string& name);
     void Unresolved(const NanoXML* owner, const NanoXML* reference);
@@ -142,7 +145,37 @@ class ServiceReader {
     std::unordered_map<std::string, CSomeIpService*> byKey_;
     std::unordered_map<const NanoXML*, CSomeIpInstance*> instances_;
     std::unordered_map<int64_t, CSomeIpService*> classicById_;
+    // Interface members by their element, and members that deployments brought by service,
+    // kind and name: joins stay linear however many members a service has.
+    std::unordered_map<const NanoXML*, std::pair<const CSomeIpService*, void*>> byPrototype_;
+    std::unordered_map<std::string, void*> byMemberName_;
+    std::set<std::pair<const CSomeIpService*, int64_t>> classicGroups_;
 };
+
+// The member of `items` that a deployment entry joins: the one read from the interface element
+// its reference leads to, else the one a deployment of the same service brought under that
+// name, else a new one.
+template <class Item>
+Item& ServiceReader::Join(CSomeIpService& service, std::vector<std::unique_ptr<Item>>& items,
+                          char kind, const NanoXML* reference, const std::string& entryName) {
+    const NanoXML* target = Target(reference);
+    if (target != nullptr) {
+        auto found = byPrototype_.find(target);
+        if (found != byPrototype_.end() && found->second.first == &service) {
+            return *static_cast<Item*>(found->second.second);
+        }
+    }
+    std::string name =
+        target ? ShortName(target) : (reference ? LastPathComponent(Text(reference)) : entryName);
+    if (name.empty()) name = entryName;
+    const std::string key = std::to_string(reinterpret_cast<uintptr_t>(&service)) + kind + name;
+    auto [slot, fresh] = byMemberName_.emplace(key, nullptr);
+    if (!fresh) return *static_cast<Item*>(slot->second);
+    items.push_back(std::make_unique<Item>());
+    items.back()->name = name;
+    slot->second = items.back().get();
+    return *items.back();
+}
 
 CSomeIpService* ServiceReader::NewService(const std::string& name) {
     model_.services.push_back(std::make_unique<CSomeIpService>());
@@ -179,6 +212,7 @@ void ServiceReader::ReadInterface(const NanoXML* element) {
             auto method = std::make_unique<CSomeIpMethod>();
             method->name = ShortName(operation);
             method->operation = operation;
+            byPrototype_.emplace(operation, std::make_pair(service, method.get()));
             method->fireAndForget = Trimmed(ChildText(operation, "FIRE-AND-FORGET")) == "true";
             if (const NanoXML* arguments = Child(operation, "ARGUMENTS")) {
                 for (const NanoXML* argument : arguments->children) {
@@ -199,6 +233,7 @@ void ServiceReader::ReadInterface(const NanoXML* element) {
             auto event = std::make_unique<CSomeIpEvent>();
             event->name = ShortName(prototype);
             event->prototype = prototype;
+            byPrototype_.emplace(prototype, std::make_pair(service, event.get()));
             event->type = types_.FromReference(Child(prototype, "TYPE-TREF"));
             service->events.push_back(std::move(event));
         }
@@ -209,6 +244,7 @@ void ServiceReader::ReadInterface(const NanoXML* element) {
             auto field = std::make_unique<CSomeIpField>();
             field->name = ShortName(prototype);
             field->prototype = prototype;
+            byPrototype_.emplace(prototype, std::make_pair(service, field.get()));
             field->type = types_.FromReference(Child(prototype, "TYPE-TREF"));
             service->fields.push_back(std::move(field));
         }
@@ -234,25 +270,6 @@ CSomeIpService* ServiceReader::ServiceOfDeployment(const NanoXML* element) {
     }
     const std::string name = ShortName(element);
     return NewService(name.empty() ? ShortName(element->parent) : name);
-}
-
-// The member of `items` that a deployment entry joins: the one read from the element its
-// reference leads to, else the one of the same name, else a new one.
-template <class Item, class Prototype>
-Item& Joined(std::vector<std::unique_ptr<Item>>& items, const NanoXML* reference,
-             const std::string& entryName, Prototype prototypeOf) {
-    const NanoXML* target = Target(reference);
-    const std::string name =
-        target ? ShortName(target) : (reference ? LastPathComponent(Text(reference)) : entryName);
-    for (auto& item : items) {
-        if (target != nullptr && prototypeOf(*item) == target) return *item;
-    }
-    for (auto& item : items) {
-        if (prototypeOf(*item) == nullptr && item->name == name) return *item;
-    }
-    items.push_back(std::make_unique<Item>());
-    items.back()->name = name.empty() ? entryName : name;
-    return *items.back();
 }
 
 void ServiceReader::ReadDeployment(const NanoXML* element, CSomeIpService* service) {
@@ -285,8 +302,7 @@ void ServiceReader::ReadDeployment(const NanoXML* element, CSomeIpService* servi
             const NanoXML* ref = Child(entry, "EVENT-REF");
             if (ref != nullptr && Target(ref) == nullptr && service->hasInterface)
                 Unresolved(entry, ref);
-            CSomeIpEvent& event = Joined(service->events, ref, ShortName(entry),
-                                         [](const CSomeIpEvent& e) { return e.prototype; });
+            CSomeIpEvent& event = Join(*service, service->events, 'e', ref, ShortName(entry));
             const int64_t eventId = values.Read(entry, "EVENT-ID", kMaxId);
             if (event.id < 0) event.id = static_cast<int32_t>(eventId);
             if (event.transport.empty()) event.transport = transportOf(entry);
@@ -298,8 +314,7 @@ void ServiceReader::ReadDeployment(const NanoXML* element, CSomeIpService* servi
             const NanoXML* ref = Child(entry, "METHOD-REF");
             if (ref != nullptr && Target(ref) == nullptr && service->hasInterface)
                 Unresolved(entry, ref);
-            CSomeIpMethod& method = Joined(service->methods, ref, ShortName(entry),
-                                           [](const CSomeIpMethod& m) { return m.operation; });
+            CSomeIpMethod& method = Join(*service, service->methods, 'm', ref, ShortName(entry));
             const int64_t methodId = values.Read(entry, "METHOD-ID", kMaxId);
             if (method.id < 0) method.id = static_cast<int32_t>(methodId);
             if (method.transport.empty()) method.transport = transportOf(entry);
@@ -311,8 +326,7 @@ void ServiceReader::ReadDeployment(const NanoXML* element, CSomeIpService* servi
             const NanoXML* ref = Child(entry, "FIELD-REF");
             if (ref != nullptr && Target(ref) == nullptr && service->hasInterface)
                 Unresolved(entry, ref);
-            CSomeIpField& field = Joined(service->fields, ref, ShortName(entry),
-                                         [](const CSomeIpField& f) { return f.prototype; });
+            CSomeIpField& field = Join(*service, service->fields, 'f', ref, ShortName(entry));
             const NanoXML* get = Child(entry, "GET");
             const NanoXML* set = Child(entry, "SET");
             const NanoXML* notifier = Child(entry, "NOTIFIER");
@@ -478,10 +492,7 @@ void ServiceReader::ReadClassicInstance(const NanoXML* element) {
             const int64_t groupId = values.Read(entry, "EVENT-GROUP-IDENTIFIER", kMaxId);
             const std::string groupName = ShortName(entry);
             instance->eventGroups.push_back(groupName);
-            bool known = false;
-            for (const auto& group : service->eventGroups)
-                known = known || (groupId >= 0 && group->id == groupId);
-            if (known) continue;
+            if (groupId >= 0 && !classicGroups_.emplace(service, groupId).second) continue;
             auto group = std::make_unique<CSomeIpEventGroup>();
             group->name = groupName;
             group->id = static_cast<int32_t>(groupId);
