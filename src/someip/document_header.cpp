@@ -33,6 +33,12 @@ constexpr const char* kKeywords[] = {
     "std", "someip_types", "someip_services", "NULL", "EOF", "errno", "assert", "offsetof", "linux",
     "unix", "final", "override", "import", "module"};
 
+bool IsReserved(std::string_view name) {
+    static const std::unordered_set<std::string_view> kReserved(std::begin(kKeywords),
+                                                                std::end(kKeywords));
+    return kReserved.count(name) != 0;
+}
+
 bool IsMacroLike(const std::string& name) {
     const bool intName = name.rfind("INT", 0) == 0 || name.rfind("UINT", 0) == 0 ||
                          name.rfind("SIZE_", 0) == 0 || name.rfind("PTRDIFF_", 0) == 0 ||
@@ -43,21 +49,38 @@ bool IsMacroLike(const std::string& name) {
             (name.size() > 2 && name.compare(name.size() - 2, 2, "_C") == 0));
 }
 
-// Names unique within one scope: a second use of a name gets "_2", "_3", ….
+// Names unique within one scope: a second use of a name gets "_2", "_3", …. Small scopes (the
+// members of one structure) are searched in a list; large ones (all types) hashed, with the
+// next number to try kept per name, so that thousands of equal names stay linear.
 class Scope {
   public:
-    explicit Scope(std::initializer_list<std::string> taken = {}) : used_(taken) {}
-    std::string Unique(const std::string& name) {
+    explicit Scope(std::string_view taken = {}) {
+        if (!taken.empty()) Insert(std::string(taken));
+    }
+    std::string Unique(std::string_view name) {
         std::string base = CppIdentifier(name);
-        std::string candidate = base;
-        for (int n = 2; !used_.insert(candidate).second; ++n) {
-            candidate = base + "_" + std::to_string(n);
+        if (Insert(base)) return base;
+        int& next = next_[base];
+        for (next = std::max(next, 2);; ++next) {
+            std::string candidate = base + "_" + std::to_string(next);
+            if (Insert(candidate)) return candidate;
         }
-        return candidate;
     }
 
   private:
-    std::unordered_set<std::string> used_;
+    static constexpr size_t kListed = 16;
+    bool Insert(const std::string& name) {
+        if (hashed_.empty()) {
+            if (std::find(listed_.begin(), listed_.end(), name) != listed_.end()) return false;
+            listed_.push_back(name);
+            if (listed_.size() > kListed) hashed_.insert(listed_.begin(), listed_.end());
+            return true;
+        }
+        return hashed_.insert(name).second;
+    }
+    std::vector<std::string> listed_;
+    std::unordered_set<std::string> hashed_;
+    std::unordered_map<std::string, int> next_;
 };
 
 const CSomeIpType* HeldStructure(const CSomeIpType* type) {
@@ -134,6 +157,7 @@ class HeaderWriter {
   private:
     void NameTypes();
     std::string Use(const CSomeIpType* type) const;
+    void AppendUse(const CSomeIpType* type);
     void WriteTypes();
     std::vector<const CSomeIpType*> Requirements(const CSomeIpType& type) const;
     void Declare(const CSomeIpType& type, bool broken);
@@ -147,7 +171,7 @@ class HeaderWriter {
 };
 
 void HeaderWriter::NameTypes() {
-    Scope scope({"UnknownType"});
+    Scope scope("UnknownType");
     auto add = [&](const CSomeIpType* type) {
         // Primitives and strings that stand for a reference or a base type are written inline.
         if (type->source == nullptr && type->kind == kSomeIpTypePrimitive) return;
@@ -162,6 +186,16 @@ void HeaderWriter::NameTypes() {
         if (type->kind == kSomeIpTypeStructure) structures.push_back(type);
     }
     for (const auto& member : SelfContainingMembers(structures)) dropped_.insert(member);
+}
+
+void HeaderWriter::AppendUse(const CSomeIpType* type) {
+    auto named = names_.find(type);
+    if (type != nullptr && named != names_.end()) {
+        out_ += "::someip_types::";
+        out_ += named->second;
+    } else {
+        out_ += Use(type);
+    }
 }
 
 std::string HeaderWriter::Use(const CSomeIpType* type) const {
@@ -210,7 +244,7 @@ void HeaderWriter::Declare(const CSomeIpType& type, bool broken) {
     switch (type.kind) {
         case kSomeIpTypeStructure: {
             out_ += "struct " + name + " {\n";
-            Scope members({name});
+            Scope members(name);
             for (size_t i = 0; i < type.members.size(); ++i) {
                 const auto& member = type.members[i];
                 if (dropped_.count({&type, i}) != 0) {
@@ -218,7 +252,11 @@ void HeaderWriter::Declare(const CSomeIpType& type, bool broken) {
                             " itself, not written\n";
                     continue;
                 }
-                out_ += "    " + Use(member.type) + " " + members.Unique(member.name) + ";\n";
+                out_ += "    ";
+                AppendUse(member.type);
+                out_ += ' ';
+                out_ += members.Unique(member.name);
+                out_ += ";\n";
             }
             out_ += "};\n";
             return;
@@ -331,7 +369,7 @@ void HeaderWriter::WriteService(const CSomeIpService& service, Scope& services) 
         for (const char* direction : {"Input", "Output"}) {
             const std::string structName = methods.Unique(base + direction);
             out_ += "struct " + structName + " {\n";
-            Scope members({structName});
+            Scope members(structName);
             for (const auto& argument : method->arguments) {
                 const bool input = argument.direction != "out";
                 const bool output = argument.direction == "out" || argument.direction == "inout";
@@ -382,7 +420,8 @@ void HeaderWriter::WriteService(const CSomeIpService& service, Scope& services) 
 }
 
 std::string HeaderWriter::Write(const char* serviceName) {
-    out_ =
+    out_.reserve(256 * (model_.types.size() + model_.helperTypes.size() + model_.services.size()));
+    out_ +=
         "// C++ types and identifiers of SOME/IP services, written by quillmere.\n"
         "#ifndef QUILLMERE_SOMEIP_SERVICES_H\n#define QUILLMERE_SOMEIP_SERVICES_H\n"
         "#include <array>\n#include <cstdint>\n#include <string>\n#include <vector>\n\n";
@@ -402,7 +441,7 @@ std::string HeaderWriter::Write(const char* serviceName) {
 
 }  // namespace
 
-std::string CppIdentifier(const std::string& name) {
+std::string CppIdentifier(std::string_view name) {
     std::string id;
     id.reserve(name.size() + 1);
     for (char c : name) {
@@ -423,10 +462,7 @@ std::string CppIdentifier(const std::string& name) {
         }
         id = single;
     }
-    for (const char* keyword : kKeywords) {
-        if (id == keyword) return id + "_";
-    }
-    if (IsMacroLike(id)) return id + "_";
+    if (IsReserved(id) || IsMacroLike(id)) return id + "_";
     return id;
 }
 

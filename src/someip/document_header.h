@@ -4,6 +4,7 @@
 // its ids, versions, instances, method arguments, event and field types in namespace
 // someip_services. The text compiles as C++11 and later.
 #include <string>
+#include <string_view>
 
 #include "someip/document_model.h"
 
@@ -15,6 +16,6 @@ std::string GenerateDocumentHeader(const DocumentModel& model, const char* servi
 
 // A C++ identifier for a name: other characters become '_', keywords, reserved names and
 // macros of the standard headers get a trailing '_', a leading digit a leading 'n'.
-std::string CppIdentifier(const std::string& name);
+std::string CppIdentifier(std::string_view name);
 
 }  // namespace qm::someip

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <set>
+#include <unordered_set>
 
 #include "arxml_com/arxml_document_elements.h"
 #include "arxml_com/arxml_nodes.h"
@@ -131,6 +132,8 @@ class ServiceReader {
     template <class Item>
     Item& Join(CSomeIpService& service, std::vector<std::unique_ptr<Item>>& items, char kind,
                const NanoXML* reference, const std::string& entryName);
+    static std::string MemberKey(const CSomeIpService& service, char kind, const std::string& name);
+    void IndexDeployedMembers(const CSomeIpService& service);
     CSomeIpService* NewService(const std::string& name);
     CSomeIpService* ServiceByKey(const std::string& key, const std::string& name);
     void Unresolved(const NanoXML* owner, const NanoXML* reference);
@@ -149,6 +152,7 @@ class ServiceReader {
     // kind and name: joins stay linear however many members a service has.
     std::unordered_map<const NanoXML*, std::pair<const CSomeIpService*, void*>> byPrototype_;
     std::unordered_map<std::string, void*> byMemberName_;
+    std::unordered_set<const CSomeIpService*> indexedServices_;
     std::set<std::pair<const CSomeIpService*, int64_t>> classicGroups_;
 };
 
@@ -168,13 +172,40 @@ Item& ServiceReader::Join(CSomeIpService& service, std::vector<std::unique_ptr<I
     std::string name =
         target ? ShortName(target) : (reference ? LastPathComponent(Text(reference)) : entryName);
     if (name.empty()) name = entryName;
-    const std::string key = std::to_string(reinterpret_cast<uintptr_t>(&service)) + kind + name;
-    auto [slot, fresh] = byMemberName_.emplace(key, nullptr);
-    if (!fresh) return *static_cast<Item*>(slot->second);
+    // The entries of a service's first deployment are members of their own; from its second
+    // deployment on, the members the earlier ones brought are looked up by name.
+    if (service.deployments.size() > 1) {
+        IndexDeployedMembers(service);
+        auto found = byMemberName_.find(MemberKey(service, kind, name));
+        if (found != byMemberName_.end()) return *static_cast<Item*>(found->second);
+    }
     items.push_back(std::make_unique<Item>());
     items.back()->name = name;
-    slot->second = items.back().get();
+    if (service.deployments.size() > 1) {
+        byMemberName_.emplace(MemberKey(service, kind, name), items.back().get());
+    }
     return *items.back();
+}
+
+std::string ServiceReader::MemberKey(const CSomeIpService& service, char kind,
+                                     const std::string& name) {
+    return std::to_string(reinterpret_cast<uintptr_t>(&service)) + kind + name;
+}
+
+void ServiceReader::IndexDeployedMembers(const CSomeIpService& service) {
+    if (!indexedServices_.insert(&service).second) return;
+    for (const auto& method : service.methods) {
+        if (method->operation == nullptr)
+            byMemberName_.emplace(MemberKey(service, 'm', method->name), method.get());
+    }
+    for (const auto& event : service.events) {
+        if (event->prototype == nullptr)
+            byMemberName_.emplace(MemberKey(service, 'e', event->name), event.get());
+    }
+    for (const auto& field : service.fields) {
+        if (field->prototype == nullptr)
+            byMemberName_.emplace(MemberKey(service, 'f', field->name), field.get());
+    }
 }
 
 CSomeIpService* ServiceReader::NewService(const std::string& name) {
