@@ -57,7 +57,7 @@ bool CArxmlDatabase::SetReadingMode(int32_t mode) {
 }
 
 const char* CArxmlDatabase::GenerateServicesHeader(const char* serviceName) {
-    document_.header = qm::someip::GenerateDocumentHeader(document_, serviceName);
+    qm::someip::GenerateDocumentHeader(document_, serviceName, document_.header);
     return document_.header.c_str();
 }
 

@@ -5,9 +5,11 @@
 #include "someip/document_header.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstring>
 #include <set>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -67,8 +69,28 @@ class Scope {
         }
     }
 
+    // A unique name whose derived names (prefix + name + suffix) are all free too; the derived
+    // names are taken with it.
+    std::string Family(std::string_view name,
+                       std::initializer_list<std::pair<const char*, const char*>> derived) {
+        for (;;) {
+            std::string base = Unique(name);
+            bool free = true;
+            for (const auto& [prefix, suffix] : derived)
+                free = free && !Contains(prefix + base + suffix);
+            if (!free) continue;
+            for (const auto& [prefix, suffix] : derived) Insert(prefix + base + suffix);
+            return base;
+        }
+    }
+
   private:
     static constexpr size_t kListed = 16;
+    bool Contains(const std::string& name) const {
+        if (hashed_.empty())
+            return std::find(listed_.begin(), listed_.end(), name) != listed_.end();
+        return hashed_.count(name) != 0;
+    }
     bool Insert(const std::string& name) {
         if (hashed_.empty()) {
             if (std::find(listed_.begin(), listed_.end(), name) != listed_.end()) return false;
@@ -150,21 +172,35 @@ std::string Integer(int64_t value) {
 
 class HeaderWriter {
   public:
-    explicit HeaderWriter(const DocumentModel& model) : model_(model) {}
+    HeaderWriter(const DocumentModel& model, std::string& out) : model_(model), out_(out) {}
 
-    std::string Write(const char* serviceName);
+    void Write(const char* serviceName);
 
   private:
     void NameTypes();
     std::string Use(const CSomeIpType* type) const;
     void AppendUse(const CSomeIpType* type);
+    // Appends each part: texts as they are, integers in decimal.
+    template <class... Parts>
+    void Put(const Parts&... parts) {
+        (Append(parts), ...);
+    }
+    void Append(std::string_view text) { out_.append(text); }
+    void Append(const char* text) { out_.append(text); }
+    template <class Number>
+    requires std::is_integral_v<Number>
+    void Append(Number number) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        out_.append(digits, end);
+    }
     void WriteTypes();
     std::vector<const CSomeIpType*> Requirements(const CSomeIpType& type) const;
     void Declare(const CSomeIpType& type, bool broken);
     void WriteService(const CSomeIpService& service, Scope& services);
 
     const DocumentModel& model_;
-    std::string out_;
+    std::string& out_;
     std::vector<const CSomeIpType*> declared_;  // the types that get a declaration of their own
     std::unordered_map<const CSomeIpType*, std::string> names_;
     std::set<std::pair<const CSomeIpType*, size_t>> dropped_;
@@ -243,7 +279,7 @@ void HeaderWriter::Declare(const CSomeIpType& type, bool broken) {
     }
     switch (type.kind) {
         case kSomeIpTypeStructure: {
-            out_ += "struct " + name + " {\n";
+            Put("struct ", name, " {\n");
             Scope members(name);
             for (size_t i = 0; i < type.members.size(); ++i) {
                 const auto& member = type.members[i];
@@ -265,7 +301,7 @@ void HeaderWriter::Declare(const CSomeIpType& type, bool broken) {
             out_ += "enum class " + name + " : " + Underlying(type) + " {\n";
             Scope enumerators;
             for (const auto& e : type.enumerators) {
-                out_ += "    " + enumerators.Unique(e.name) + " = " + Integer(e.value) + ",\n";
+                Put("    ", enumerators.Unique(e.name), " = ", Integer(e.value), ",\n");
             }
             out_ += "};\n";
             return;
@@ -275,13 +311,17 @@ void HeaderWriter::Declare(const CSomeIpType& type, bool broken) {
                     std::to_string(type.arraySize) + ">;\n";
             return;
         case kSomeIpTypeVector:
-            out_ += "using " + name + " = ::std::vector<" + Use(type.element) + ">;\n";
+            Put("using ", name, " = ::std::vector<");
+            AppendUse(type.element);
+            out_ += ">;\n";
             return;
         case kSomeIpTypeString:
-            out_ += "using " + name + " = ::std::string;\n";
+            Put("using ", name, " = ::std::string;\n");
             return;
         case kSomeIpTypeAlias:
-            out_ += "using " + name + " = " + Use(type.element) + ";\n";
+            Put("using ", name, " = ");
+            AppendUse(type.element);
+            out_ += ";\n";
             return;
         default:
             out_ += "using " + name + " = " + Qualified(type.cppType) + ";\n";
@@ -292,11 +332,12 @@ void HeaderWriter::Declare(const CSomeIpType& type, bool broken) {
 void HeaderWriter::WriteTypes() {
     out_ += "namespace someip_types {\n\nstruct UnknownType {};\n";
     for (const CSomeIpType* type : declared_) {
-        if (type->kind == kSomeIpTypeStructure) out_ += "struct " + names_.at(type) + ";\n";
+        if (type->kind == kSomeIpTypeStructure) Put("struct ", names_.at(type), ";\n");
     }
     out_ += "\n";
     // Post-order over the requirements; 1 while a type's requirements are written, 2 after.
     std::unordered_map<const CSomeIpType*, int> state;
+    state.reserve(declared_.size());
     struct Frame {
         const CSomeIpType* type;
         std::vector<const CSomeIpType*> needs;
@@ -335,47 +376,43 @@ void HeaderWriter::WriteTypes() {
 
 void HeaderWriter::WriteService(const CSomeIpService& service, Scope& services) {
     const std::string name = services.Unique(service.name.empty() ? "Service" : service.name);
-    out_ += "namespace " + name + " {\n";
-    if (!service.interfacePath.empty()) out_ += "// interface " + service.interfacePath + "\n";
+    Put("namespace ", name, " {\n");
+    if (!service.interfacePath.empty()) Put("// interface ", service.interfacePath, "\n");
     if (service.serviceId >= 0)
-        out_ += "constexpr std::uint16_t kServiceId = " + std::to_string(service.serviceId) + ";\n";
+        Put("constexpr std::uint16_t kServiceId = ", service.serviceId, ";\n");
     if (service.majorVersion >= 0)
-        out_ += "constexpr std::uint8_t kMajorVersion = " + std::to_string(service.majorVersion) +
-                ";\n";
+        Put("constexpr std::uint8_t kMajorVersion = ", service.majorVersion, ";\n");
     if (service.minorVersion >= 0)
-        out_ += "constexpr std::uint32_t kMinorVersion = " + std::to_string(service.minorVersion) +
-                ";\n";
+        Put("constexpr std::uint32_t kMinorVersion = ", service.minorVersion, ";\n");
     out_ += "namespace instances {\n";
     Scope instances;
     for (const auto& instance : service.instances) {
         const std::string id = instances.Unique(
             "k" + (instance->name.empty() ? std::string("Instance") : instance->name));
-        out_ += "// " + std::string(instance->role == 2 ? "provided" : "required");
+        Put("// ", instance->role == 2 ? "provided" : "required");
         for (const auto& provider : instance->providers)
-            out_ += ", " + provider.kind + " " + provider.name;
+            Put(", ", provider.kind, " ", provider.name);
         out_ += "\n";
         if (instance->instanceId >= 0)
-            out_ += "constexpr std::uint16_t " + id + " = " + std::to_string(instance->instanceId) +
-                    ";\n";
+            Put("constexpr std::uint16_t ", id, " = ", instance->instanceId, ";\n");
     }
     out_ += "}  // namespace instances\nnamespace methods {\n";
     Scope methods;
     for (const auto& method : service.methods) {
-        const std::string base = methods.Unique(method->name);
-        methods.Unique("k" + base + "Id");
-        if (method->id >= 0)
-            out_ +=
-                "constexpr std::uint16_t k" + base + "Id = " + std::to_string(method->id) + ";\n";
+        const std::string base =
+            methods.Family(method->name, {{"k", "Id"}, {"", "Input"}, {"", "Output"}});
+        if (method->id >= 0) Put("constexpr std::uint16_t k", base, "Id = ", method->id, ";\n");
         for (const char* direction : {"Input", "Output"}) {
-            const std::string structName = methods.Unique(base + direction);
-            out_ += "struct " + structName + " {\n";
+            const std::string structName = base + direction;
+            Put("struct ", structName, " {\n");
             Scope members(structName);
             for (const auto& argument : method->arguments) {
                 const bool input = argument.direction != "out";
                 const bool output = argument.direction == "out" || argument.direction == "inout";
                 if ((direction[0] == 'I' && input) || (direction[0] == 'O' && output)) {
-                    out_ +=
-                        "    " + Use(argument.type) + " " + members.Unique(argument.name) + ";\n";
+                    out_ += "    ";
+                    AppendUse(argument.type);
+                    Put(" ", members.Unique(argument.name), ";\n");
                 }
             }
             out_ += "};\n";
@@ -384,43 +421,52 @@ void HeaderWriter::WriteService(const CSomeIpService& service, Scope& services) 
     out_ += "}  // namespace methods\nnamespace events {\n";
     Scope events;
     for (const auto& event : service.events) {
-        const std::string base = events.Unique(event->name);
-        events.Unique("k" + base + "Id");
-        events.Unique(base + "Type");
-        if (event->id >= 0)
-            out_ +=
-                "constexpr std::uint16_t k" + base + "Id = " + std::to_string(event->id) + ";\n";
-        if (event->type != nullptr) out_ += "using " + base + "Type = " + Use(event->type) + ";\n";
+        const std::string base = events.Family(event->name, {{"k", "Id"}, {"", "Type"}});
+        if (event->id >= 0) Put("constexpr std::uint16_t k", base, "Id = ", event->id, ";\n");
+        if (event->type != nullptr) {
+            Put("using ", base, "Type = ");
+            AppendUse(event->type);
+            out_ += ";\n";
+        }
     }
     out_ += "}  // namespace events\nnamespace fields {\n";
     Scope fields;
     for (const auto& field : service.fields) {
-        const std::string base = fields.Unique(field->name);
-        for (const char* suffix : {"GetterId", "SetterId", "NotifierId", "Type"}) {
-            fields.Unique((suffix[0] == 'T' ? "" : "k") + base + suffix);
+        const std::string base = fields.Family(
+            field->name, {{"k", "GetterId"}, {"k", "SetterId"}, {"k", "NotifierId"}, {"", "Type"}});
+        if (field->type != nullptr) {
+            Put("using ", base, "Type = ");
+            AppendUse(field->type);
+            out_ += ";\n";
         }
-        if (field->type != nullptr) out_ += "using " + base + "Type = " + Use(field->type) + ";\n";
         const std::pair<const char*, int32_t> ids[] = {{"GetterId", field->getterId},
                                                        {"SetterId", field->setterId},
                                                        {"NotifierId", field->notifierId}};
         for (const auto& [suffix, id] : ids) {
-            if (id >= 0)
-                out_ += "constexpr std::uint16_t k" + base + suffix + " = " + std::to_string(id) +
-                        ";\n";
+            if (id >= 0) Put("constexpr std::uint16_t k", base, suffix, " = ", id, ";\n");
         }
     }
     out_ += "}  // namespace fields\nnamespace eventgroups {\n";
     Scope groups;
     for (const auto& group : service.eventGroups) {
         const std::string id = groups.Unique("k" + group->name + "Id");
-        if (group->id >= 0)
-            out_ += "constexpr std::uint16_t " + id + " = " + std::to_string(group->id) + ";\n";
+        if (group->id >= 0) Put("constexpr std::uint16_t ", id, " = ", group->id, ";\n");
     }
-    out_ += "}  // namespace eventgroups\n}  // namespace " + name + "\n\n";
+    Put("}  // namespace eventgroups\n}  // namespace ", name, "\n\n");
 }
 
-std::string HeaderWriter::Write(const char* serviceName) {
-    out_.reserve(256 * (model_.types.size() + model_.helperTypes.size() + model_.services.size()));
+void HeaderWriter::Write(const char* serviceName) {
+    // Roughly what the text takes, so that it grows once at most.
+    size_t estimate = 4096 + 64 * (model_.types.size() + model_.helperTypes.size());
+    for (const auto& type : model_.types) estimate += 48 * type->members.size();
+    for (const auto& service : model_.services) {
+        estimate += 512 + 64 * (service->methods.size() + service->events.size() +
+                                4 * service->fields.size() + service->eventGroups.size() +
+                                service->instances.size());
+    }
+    out_.clear();
+    out_.reserve(estimate);
+    names_.reserve(model_.types.size() + model_.helperTypes.size());
     out_ +=
         "// C++ types and identifiers of SOME/IP services, written by quillmere.\n"
         "#ifndef QUILLMERE_SOMEIP_SERVICES_H\n#define QUILLMERE_SOMEIP_SERVICES_H\n"
@@ -436,7 +482,6 @@ std::string HeaderWriter::Write(const char* serviceName) {
         WriteService(*service, services);
     }
     out_ += "}  // namespace someip_services\n\n#endif\n";
-    return std::move(out_);
 }
 
 }  // namespace
@@ -466,8 +511,8 @@ std::string CppIdentifier(std::string_view name) {
     return id;
 }
 
-std::string GenerateDocumentHeader(const DocumentModel& model, const char* serviceName) {
-    return HeaderWriter(model).Write(serviceName);
+void GenerateDocumentHeader(const DocumentModel& model, const char* serviceName, std::string& out) {
+    HeaderWriter(model, out).Write(serviceName);
 }
 
 }  // namespace qm::someip

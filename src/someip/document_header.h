@@ -11,8 +11,9 @@
 namespace qm::someip {
 
 // serviceName null or empty: every service with an interface, a deployment or a Classic
-// instance; otherwise that service alone (the types are always all written).
-std::string GenerateDocumentHeader(const DocumentModel& model, const char* serviceName);
+// instance; otherwise that service alone (the types are always all written). The text
+// replaces what `out` held, reusing its memory.
+void GenerateDocumentHeader(const DocumentModel& model, const char* serviceName, std::string& out);
 
 // A C++ identifier for a name: other characters become '_', keywords, reserved names and
 // macros of the standard headers get a trailing '_', a leading digit a leading 'n'.
