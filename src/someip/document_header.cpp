@@ -77,15 +77,23 @@ class Scope {
             std::string base = Unique(name);
             bool free = true;
             for (const auto& [prefix, suffix] : derived)
-                free = free && !Contains(prefix + base + suffix);
+                free = free && !Contains(Compose(prefix, base, suffix));
             if (!free) continue;
-            for (const auto& [prefix, suffix] : derived) Insert(prefix + base + suffix);
+            for (const auto& [prefix, suffix] : derived) Insert(Compose(prefix, base, suffix));
             return base;
         }
     }
 
   private:
     static constexpr size_t kListed = 16;
+    // prefix + base + suffix in a buffer kept between calls.
+    const std::string& Compose(const char* prefix, const std::string& base, const char* suffix) {
+        composed_.assign(prefix);
+        composed_ += base;
+        composed_ += suffix;
+        return composed_;
+    }
+    std::string composed_;
     bool Contains(const std::string& name) const {
         if (hashed_.empty())
             return std::find(listed_.begin(), listed_.end(), name) != listed_.end();
