@@ -39,7 +39,8 @@ const GeneratedFile& Generated() {
     return file;
 }
 
-bool LoadInto(CArxmlDatabase& db) {
+bool LoadInto(CArxmlDatabase& db, int32_t mode = kSomeIpReadExact) {
+    db.SetReadingMode(mode);
     const std::string path = Generated().path.string();
     const char* files[] = {path.c_str()};
     const bool ok = db.Load(files, 1);
@@ -69,6 +70,34 @@ void BM_SomeIpLoad(benchmark::State& state) {
     SetSplit(state, times);
 }
 BENCHMARK(BM_SomeIpLoad)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+// The same load with whole-document reading on top of the described steps.
+void BM_SomeIpLoadWholeDocument(benchmark::State& state) {
+    qm::someip::LoadTimes times;
+    for (auto _ : state) {
+        CArxmlDatabase db;
+        if (!LoadInto(db, kSomeIpReadWholeDocument)) state.SkipWithError("load failed");
+        times = db.Times();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Generated().figures.bytes));
+    SetSplit(state, times);
+    state.counters["document_ms"] = times.document;
+}
+BENCHMARK(BM_SomeIpLoadWholeDocument)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+// The header of whole-document reading: every type and service of the description.
+void BM_SomeIpServicesHeader(benchmark::State& state) {
+    static CArxmlDatabase db;
+    static const bool loaded = LoadInto(db, kSomeIpReadWholeDocument);
+    if (!loaded) state.SkipWithError("load failed");
+    size_t bytes = 0;
+    for (auto _ : state) bytes = std::strlen(db.GenerateServicesHeader(nullptr));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+    state.counters["header_bytes"] = static_cast<double>(bytes);
+    state.counters["services"] = static_cast<double>(db.GetSomeIpServiceCount());
+    state.counters["types"] = static_cast<double>(db.GetSomeIpTypeCount());
+}
+BENCHMARK(BM_SomeIpServicesHeader)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 void BM_SomeIpHeader(benchmark::State& state) {
     static CArxmlDatabase db;

@@ -1,6 +1,7 @@
 // Fuzz target of the SOME/IP database: any bytes are loaded as one ARXML file (read, merged,
-// resolved and extracted), then the header of every service is generated and the Ethernet
-// topology and the PDU triggerings of the ECU PDUs walked.
+// resolved and extracted) in both reading modes, then the header of every service is
+// generated and the Ethernet topology and the PDU triggerings of the ECU PDUs walked; in
+// whole-document mode the services, their types and the services header too.
 #include <unistd.h>
 
 #include <cstddef>
@@ -48,16 +49,32 @@ size_t WalkPduTriggerings(IEcu* ecu) {
     return seen;
 }
 
-}  // namespace
+// The services of whole-document reading with their member types, and the header of all.
+size_t WalkServices(CArxmlDatabase& db) {
+    size_t seen = 0;
+    for (uint64_t s = 0; s < db.GetSomeIpServiceCount(); ++s) {
+        ISomeIpService* service = db.GetSomeIpService(s);
+        for (uint64_t m = 0; m < service->GetMethodCount(); ++m) {
+            ISomeIpMethod* method = service->GetMethod(m);
+            for (uint64_t a = 0; a < method->GetArgumentCount(); ++a)
+                seen += method->GetArgumentType(a) != nullptr;
+        }
+        for (uint64_t i = 0; i < service->GetInstanceCount(); ++i)
+            seen += service->GetInstance(i)->GetProviderCount();
+    }
+    for (uint64_t t = 0; t < db.GetSomeIpTypeCount(); ++t) {
+        ISomeIpType* type = db.GetSomeIpType(t);
+        for (uint64_t m = 0; m < type->GetMemberCount(); ++m)
+            seen += type->GetMemberType(m) != nullptr;
+    }
+    if (db.GetReadingMode() == kSomeIpReadWholeDocument)
+        seen += std::string(db.GenerateServicesHeader(nullptr)).size();
+    return seen;
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/qm_fuzz_someip_" + std::to_string(::getpid()) + ".arxml";
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
-
+size_t LoadAndWalk(const std::string& path, int32_t mode) {
     CArxmlDatabase db;
+    db.SetReadingMode(mode);
     const char* files[] = {path.c_str()};
     db.Load(files, 1);
     size_t seen = 0;
@@ -72,6 +89,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         seen += WalkPduTriggerings(ecu);
     }
     seen += WalkTopology(db.GetClusters());
+    seen += WalkServices(db);
+    return seen;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string path = "/tmp/qm_fuzz_someip_" + std::to_string(::getpid()) + ".arxml";
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return 0;
+    std::fwrite(data, 1, size, file);
+    std::fclose(file);
+
+    size_t seen = 0;
+    for (int32_t mode : {kSomeIpReadExact, kSomeIpReadWholeDocument})
+        seen += LoadAndWalk(path, mode);
     // The process-wide log would otherwise grow with every input.
     NanoXML::ClearMessageLog();
     return seen == static_cast<size_t>(-1);

@@ -517,3 +517,76 @@ def load(path: _Path, format: Optional[str] = None, encoding: Optional[str] = No
     exact=True: the described readers) and returns its model."""
 
 def version() -> str: ...
+
+# SOME/IP services (whole-document reading)
+
+class SomeIpType:
+    name: str
+    path: str
+    kind: str
+    cpp_type: str
+    element: Optional[SomeIpType]
+    size: int
+    members: list[tuple[str, Optional[SomeIpType]]]
+    enumerators: dict[str, int]
+
+class SomeIpMethod:
+    name: str
+    id: Optional[int]
+    fire_and_forget: bool
+    transport: str
+    arguments: list[tuple[str, str, Optional[SomeIpType]]]
+
+class SomeIpEvent:
+    name: str
+    id: Optional[int]
+    transport: str
+    type: Optional[SomeIpType]
+
+class SomeIpField:
+    name: str
+    type: Optional[SomeIpType]
+    getter_id: Optional[int]
+    setter_id: Optional[int]
+    notifier_id: Optional[int]
+    transport: str
+
+class SomeIpEventGroup:
+    name: str
+    id: Optional[int]
+    events: list[str]
+
+class SomeIpInstance:
+    name: str
+    role: str
+    instance_id: Optional[int]
+    deployment: str
+    providers: list[tuple[str, str]]
+    event_groups: list[str]
+    discovery: Optional[dict[str, float]]
+
+class SomeIpService:
+    name: str
+    interface: Optional[str]
+    platform: str
+    service_id: Optional[int]
+    major_version: Optional[int]
+    minor_version: Optional[int]
+    deployments: list[str]
+    methods: list[SomeIpMethod]
+    events: list[SomeIpEvent]
+    fields: list[SomeIpField]
+    event_groups: list[SomeIpEventGroup]
+    instances: list[SomeIpInstance]
+
+class SomeIpDatabase:
+    services: list[SomeIpService]
+    types: list[SomeIpType]
+    counts: dict[str, int]
+    files: list[str]
+    log: list[str]
+    def service(self, name: str) -> Optional[SomeIpService]: ...
+    def header(self, service: Optional[str] = None) -> str: ...
+
+def load_someip(paths: Union[_Path, Iterable[_Path]], *, exact: bool = False) -> SomeIpDatabase:
+    """Reads ARXML files together into one SOME/IP database."""

@@ -520,3 +520,166 @@ class QM_API IPduIdentifier {
     virtual const char* GetPduCollectionTrigger() = 0;    // slot 4
     virtual IPduTriggering* GetPduTriggering() = 0;       // slot 5
 };
+
+// ---------------------------------------------------------------------------------------------
+// Whole-document reading: an extension beyond the interfaces above. Exact reading (the
+// default) finds services, ECUs and data types by the package names of the described layout;
+// whole-document reading also reads every service interface, SOME/IP deployment and service
+// instance (Adaptive and Classic Platform), data type, machine mapping and socket placement
+// of every package at any depth, joined across the loaded files by reference, into the
+// service model below. The described model is read in both modes.
+
+enum SomeIpReadingMode : int32_t { kSomeIpReadExact = 0, kSomeIpReadWholeDocument = 1 };
+
+// What GetReadCount counts: elements read by whole-document reading in the last load.
+enum SomeIpReadCount : int32_t {
+    kSomeIpCountServiceInterfaces = 0,
+    kSomeIpCountServiceDeployments = 1,
+    kSomeIpCountServiceInstances = 2,
+    kSomeIpCountMethods = 3,
+    kSomeIpCountEvents = 4,
+    kSomeIpCountFields = 5,
+    kSomeIpCountEventGroups = 6,
+    kSomeIpCountDataTypes = 7,
+};
+
+// The kind of an ISomeIpType.
+enum SomeIpTypeKind : int32_t {
+    kSomeIpTypePrimitive = 0,    // a C++ arithmetic type (GetCppType)
+    kSomeIpTypeString = 1,       // std::string
+    kSomeIpTypeArray = 2,        // fixed size: element type and size
+    kSomeIpTypeVector = 3,       // variable size: element type
+    kSomeIpTypeStructure = 4,    // members
+    kSomeIpTypeEnumeration = 5,  // enumerators over an underlying type (GetElementType)
+    kSomeIpTypeAlias = 6,        // another name of GetElementType
+    kSomeIpTypeUnresolved = 7,   // named by a reference that leads to no type read
+};
+
+class ISomeIpService;
+class ISomeIpType;
+
+// Reached with dynamic_cast<IArxmlDatabaseOptions*>(database). The mode applies to the next
+// Load; Clear keeps it.
+class QM_API IArxmlDatabaseOptions {
+  public:
+    virtual ~IArxmlDatabaseOptions() = default;                       // slot 0
+    virtual bool SetReadingMode(int32_t mode) = 0;                    // slot 1
+    virtual int32_t GetReadingMode() = 0;                             // slot 2
+    virtual uint64_t GetReadCount(int32_t what) = 0;                  // slot 3
+    virtual uint64_t GetSomeIpServiceCount() = 0;                     // slot 4
+    virtual ISomeIpService* GetSomeIpService(uint64_t index) = 0;     // slot 5
+    virtual ISomeIpService* FindSomeIpService(const char* name) = 0;  // slot 6
+    virtual uint64_t GetSomeIpTypeCount() = 0;                        // slot 7
+    virtual ISomeIpType* GetSomeIpType(uint64_t index) = 0;           // slot 8
+    // The C++ header of every service with an interface or a deployment (of the one named,
+    // when serviceName is neither null nor empty) and of every data type read.
+    virtual const char* GenerateServicesHeader(const char* serviceName) = 0;  // slot 9
+};
+
+class QM_API ISomeIpType {
+  public:
+    virtual ~ISomeIpType() = default;                           // slot 0
+    virtual const char* GetName() = 0;                          // slot 1
+    virtual const char* GetPath() = 0;                          // slot 2
+    virtual int32_t GetKind() = 0;                              // slot 3
+    virtual const char* GetCppType() = 0;                       // slot 4
+    virtual ISomeIpType* GetElementType() = 0;                  // slot 5
+    virtual uint64_t GetArraySize() = 0;                        // slot 6
+    virtual uint64_t GetMemberCount() = 0;                      // slot 7
+    virtual const char* GetMemberName(uint64_t index) = 0;      // slot 8
+    virtual ISomeIpType* GetMemberType(uint64_t index) = 0;     // slot 9
+    virtual uint64_t GetEnumeratorCount() = 0;                  // slot 10
+    virtual const char* GetEnumeratorName(uint64_t index) = 0;  // slot 11
+    virtual int64_t GetEnumeratorValue(uint64_t index) = 0;     // slot 12
+};
+
+// Identifiers are -1 when no element gives them (or the text is out of range).
+class QM_API ISomeIpMethod {
+  public:
+    virtual ~ISomeIpMethod() = default;                            // slot 0
+    virtual const char* GetName() = 0;                             // slot 1
+    virtual int32_t GetId() = 0;                                   // slot 2
+    virtual bool IsFireAndForget() = 0;                            // slot 3
+    virtual const char* GetTransportProtocol() = 0;                // slot 4
+    virtual uint64_t GetArgumentCount() = 0;                       // slot 5
+    virtual const char* GetArgumentName(uint64_t index) = 0;       // slot 6
+    virtual const char* GetArgumentDirection(uint64_t index) = 0;  // slot 7
+    virtual ISomeIpType* GetArgumentType(uint64_t index) = 0;      // slot 8
+};
+
+class QM_API ISomeIpEvent {
+  public:
+    virtual ~ISomeIpEvent() = default;               // slot 0
+    virtual const char* GetName() = 0;               // slot 1
+    virtual int32_t GetId() = 0;                     // slot 2
+    virtual const char* GetTransportProtocol() = 0;  // slot 3
+    virtual ISomeIpType* GetType() = 0;              // slot 4
+};
+
+class QM_API ISomeIpField {
+  public:
+    virtual ~ISomeIpField() = default;               // slot 0
+    virtual const char* GetName() = 0;               // slot 1
+    virtual ISomeIpType* GetType() = 0;              // slot 2
+    virtual int32_t GetGetterId() = 0;               // slot 3
+    virtual int32_t GetSetterId() = 0;               // slot 4
+    virtual int32_t GetNotifierId() = 0;             // slot 5
+    virtual const char* GetTransportProtocol() = 0;  // slot 6
+};
+
+class QM_API ISomeIpEventGroup {
+  public:
+    virtual ~ISomeIpEventGroup() = default;                // slot 0
+    virtual const char* GetName() = 0;                     // slot 1
+    virtual int32_t GetId() = 0;                           // slot 2
+    virtual uint64_t GetEventCount() = 0;                  // slot 3
+    virtual const char* GetEventName(uint64_t index) = 0;  // slot 4
+};
+
+// A provided or required (consumed) service instance and where it runs.
+class QM_API ISomeIpInstance {
+  public:
+    virtual ~ISomeIpInstance() = default;                       // slot 0
+    virtual const char* GetName() = 0;                          // slot 1
+    virtual uint32_t GetRole() = 0;                             // slot 2: 1 required, 2 provided
+    virtual const char* GetRoleText() = 0;                      // slot 3
+    virtual int32_t GetInstanceId() = 0;                        // slot 4: 0xFFFF for ANY
+    virtual const char* GetDeploymentName() = 0;                // slot 5
+    virtual uint64_t GetProviderCount() = 0;                    // slot 6
+    virtual const char* GetProviderName(uint64_t index) = 0;    // slot 7
+    virtual const char* GetProviderKind(uint64_t index) = 0;    // slot 8
+    virtual bool HasDiscoveryTiming() = 0;                      // slot 9
+    virtual uint32_t GetTimeToLive() = 0;                       // slot 10
+    virtual double GetInitialDelayMin() = 0;                    // slot 11
+    virtual double GetInitialDelayMax() = 0;                    // slot 12
+    virtual double GetInitialRepetitionsBaseDelay() = 0;        // slot 13
+    virtual int32_t GetInitialRepetitionsMax() = 0;             // slot 14
+    virtual double GetCyclicDelay() = 0;                        // slot 15
+    virtual double GetRequestResponseDelayMin() = 0;            // slot 16
+    virtual double GetRequestResponseDelayMax() = 0;            // slot 17
+    virtual uint64_t GetEventGroupCount() = 0;                  // slot 18
+    virtual const char* GetEventGroupName(uint64_t index) = 0;  // slot 19
+};
+
+class QM_API ISomeIpService {
+  public:
+    virtual ~ISomeIpService() = default;                           // slot 0
+    virtual const char* GetName() = 0;                             // slot 1
+    virtual const char* GetInterfacePath() = 0;                    // slot 2: "" without one
+    virtual const char* GetPlatform() = 0;                         // slot 3: "adaptive", "classic"
+    virtual int32_t GetServiceId() = 0;                            // slot 4
+    virtual int32_t GetMajorVersion() = 0;                         // slot 5
+    virtual int64_t GetMinorVersion() = 0;                         // slot 6
+    virtual uint64_t GetDeploymentCount() = 0;                     // slot 7
+    virtual const char* GetDeploymentName(uint64_t index) = 0;     // slot 8
+    virtual uint64_t GetMethodCount() = 0;                         // slot 9
+    virtual ISomeIpMethod* GetMethod(uint64_t index) = 0;          // slot 10
+    virtual uint64_t GetEventCount() = 0;                          // slot 11
+    virtual ISomeIpEvent* GetEvent(uint64_t index) = 0;            // slot 12
+    virtual uint64_t GetFieldCount() = 0;                          // slot 13
+    virtual ISomeIpField* GetField(uint64_t index) = 0;            // slot 14
+    virtual uint64_t GetEventGroupCount() = 0;                     // slot 15
+    virtual ISomeIpEventGroup* GetEventGroup(uint64_t index) = 0;  // slot 16
+    virtual uint64_t GetInstanceCount() = 0;                       // slot 17
+    virtual ISomeIpInstance* GetInstance(uint64_t index) = 0;      // slot 18
+};

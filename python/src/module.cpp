@@ -16,6 +16,7 @@ py::object LoadLdf(const std::string& path, const TextRule& text);
 void BindArxml(py::module_& m);
 py::object LoadArxml(const std::string& path, const TextRule& text, bool exact);
 void BindNetwork(py::module_& m);
+void BindSomeIp(py::module_& m);
 }  // namespace qmpy
 
 namespace qmpy {
@@ -178,6 +179,7 @@ PYBIND11_MODULE(quillmere, m) {
     BindLdf(m);
     BindArxml(m);
     BindNetwork(m);
+    BindSomeIp(m);
     m.def("load", &Load, py::arg("path"), py::arg("format") = py::none(),
           py::arg("encoding") = py::none(), py::kw_only(), py::arg("exact") = false,
           py::arg("tolerant") = py::none(),

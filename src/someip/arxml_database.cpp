@@ -1,6 +1,8 @@
 #include "someip/arxml_database.h"
 
 #include "platform/clock.h"
+#include "someip/document_header.h"
+#include "someip/document_reader.h"
 #include "someip/someip_readers.h"
 #include "xml/reference_resolver.h"
 
@@ -45,6 +47,18 @@ void CArxmlDatabase::Clear() {
     loadedFiles_.clear();
     context_ = std::make_unique<ReaderContext>(this);
     messages_.clear();
+    document_ = qm::someip::DocumentModel();
+}
+
+bool CArxmlDatabase::SetReadingMode(int32_t mode) {
+    if (mode != kSomeIpReadExact && mode != kSomeIpReadWholeDocument) return false;
+    mode_ = mode;
+    return true;
+}
+
+const char* CArxmlDatabase::GenerateServicesHeader(const char* serviceName) {
+    qm::someip::GenerateDocumentHeader(document_, serviceName, document_.header);
+    return document_.header.c_str();
 }
 
 bool CArxmlDatabase::Load(const char* const* files, uint64_t count) {
@@ -92,7 +106,13 @@ void CArxmlDatabase::Extract() {
         ReadEthernetClusters(survey, *clusters_, false);
     });
     CEcu* firstEcu = ecus_.At(0);
-    Timed(times_.services, [&] { messages_ += ReadServices(root, survey, firstEcu); });
+    const bool wholeDocument = mode_ == kSomeIpReadWholeDocument;
+    Timed(times_.services, [&] {
+        const std::string lines = ReadServices(root, survey, firstEcu);
+        // The "Missing …" lines say why the described layout gave no service; whole-document
+        // reading does not depend on that layout and reports what it reads itself.
+        if (!wholeDocument || lines.rfind("Missing ", 0) != 0) messages_ += lines;
+    });
     if (!riz_) riz_ = std::make_unique<CRizConfig>();
     Timed(times_.araTypes, [&] { messages_ += ReadAraTypes(root, *riz_); });
     Timed(times_.rizTypes, [&] { messages_ += ReadRizStandardTypes(survey, *riz_); });
@@ -100,4 +120,9 @@ void CArxmlDatabase::Extract() {
     Timed(times_.configurations,
           [&] { messages_ += ReadServiceConfigurations(survey, configurations_); });
     Timed(times_.clusterPackage, [&] { ReadEthernetClusters(survey, *clusters_, true); });
+    if (wholeDocument) {
+        Timed(times_.document, [&] { messages_ += ReadWholeDocument(root, document_); });
+    } else {
+        document_ = DocumentModel();
+    }
 }

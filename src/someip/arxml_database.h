@@ -9,6 +9,7 @@
 #include "quillmere/someip.h"
 #include "quillmere/xml.h"
 #include "someip/data_types.h"
+#include "someip/document_model.h"
 #include "someip/ecu.h"
 #include "someip/ethernet_model.h"
 #include "someip/owned_items.h"
@@ -34,6 +35,7 @@ struct LoadTimes {
     uint32_t structures = 0;
     uint32_t configurations = 0;
     uint32_t clusterPackage = 0;
+    uint32_t document = 0;  // whole-document reading
 };
 
 // What a Load reads into: the root of all files, the reference index collected while reading
@@ -54,7 +56,9 @@ struct ReaderContext {
 
 }  // namespace qm::someip
 
-class CArxmlDatabase : public IArxmlDatabase {
+// Besides its interface the database offers the whole-document reading extension
+// IArxmlDatabaseOptions.
+class CArxmlDatabase : public IArxmlDatabase, public IArxmlDatabaseOptions {
   public:
     static constexpr const char* kVersion = "1.50";
     static constexpr const char* kBuildDate = "Apr 25 2022";
@@ -83,7 +87,25 @@ class CArxmlDatabase : public IArxmlDatabase {
         return index < configurations_.size() ? configurations_[index].get() : nullptr;
     }
 
+    // IArxmlDatabaseOptions
+    bool SetReadingMode(int32_t mode) override;
+    int32_t GetReadingMode() override { return mode_; }
+    uint64_t GetReadCount(int32_t what) override {
+        return what >= 0 && what < 8 ? document_.counts[what] : 0;
+    }
+    uint64_t GetSomeIpServiceCount() override { return document_.services.size(); }
+    ISomeIpService* GetSomeIpService(uint64_t index) override {
+        return qm::someip::ItemAt(document_.services, index);
+    }
+    ISomeIpService* FindSomeIpService(const char* name) override { return document_.Find(name); }
+    uint64_t GetSomeIpTypeCount() override { return document_.types.size(); }
+    ISomeIpType* GetSomeIpType(uint64_t index) override {
+        return qm::someip::ItemAt(document_.types, index);
+    }
+    const char* GenerateServicesHeader(const char* serviceName) override;
+
     const qm::someip::LoadTimes& Times() const { return times_; }
+    const qm::someip::DocumentModel& Document() const { return document_; }
     // The element tree of everything loaded (null before the first file).
     const NanoXML* Root() const { return context_ ? context_->root.get() : nullptr; }
 
@@ -98,4 +120,6 @@ class CArxmlDatabase : public IArxmlDatabase {
     std::vector<std::unique_ptr<qm::someip::CGlobalConfigDataType>> configurations_;
     std::string messages_;
     qm::someip::LoadTimes times_;
+    int32_t mode_ = kSomeIpReadExact;
+    qm::someip::DocumentModel document_;
 };

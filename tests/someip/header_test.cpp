@@ -179,9 +179,9 @@ TEST(HeaderFromReader, ToolHeaderOfEveryServiceCompiles) {
     if (std::system("command -v g++ > /dev/null 2>&1") != 0) GTEST_SKIP() << "no g++";
     for (const char* service : {"Radio", "Navigation", ""}) {
         someip_test::TempFile out("", ".h");
-        std::string command = std::string(QM_TOOL_PATH) +
-                              " header " QM_SOURCE_DIR "/examples/someip_services.arxml -o " +
-                              out.Path();
+        std::string command =
+            std::string(QM_TOOL_PATH) +
+            " header --exact " QM_SOURCE_DIR "/examples/someip_services.arxml -o " + out.Path();
         if (*service) command += std::string(" --service ") + service;
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         const std::string compile = "g++ -std=c++17 -Wall -Werror -fsyntax-only " + out.Path();

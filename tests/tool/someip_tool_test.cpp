@@ -66,7 +66,8 @@ TEST(SomeIpTool, ReadableOutputAndAMissingFile) {
 TEST(SomeIpTool, HeaderOfOneServiceToAFile) {
     const std::filesystem::path out = std::filesystem::temp_directory_path() /
                                       ("qm_someip_tool_" + std::to_string(::getpid()) + ".h");
-    ASSERT_EQ(Tool("header " + kExample + " --service Navigation -o " + out.string()).exit, 0);
+    ASSERT_EQ(Tool("header --exact " + kExample + " --service Navigation -o " + out.string()).exit,
+              0);
     std::ifstream in(out, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
@@ -74,6 +75,20 @@ TEST(SomeIpTool, HeaderOfOneServiceToAFile) {
     EXPECT_NE(text.str().find("struct Service_Navigation_Route\n"), std::string::npos);
     EXPECT_EQ(text.str().find("Service_Radio"), std::string::npos);
     EXPECT_NE(text.str().find("compatibility defines"), std::string::npos);
+    EXPECT_NE(Tool("header --exact " + kExample + " --service Nothing").exit, 0);
+}
+
+TEST(SomeIpTool, WholeDocumentServicesCountsAndHeaderByDefault) {
+    const auto json = nlohmann::json::parse(Tool("someip " + kExample + " --json").out);
+    ASSERT_EQ(json["services"].size(), 2u);
+    EXPECT_EQ(json["services"][0]["serviceId"], 4660);
+    EXPECT_EQ(json["counts"]["serviceDeployments"], 2);
+    EXPECT_FALSE(nlohmann::json::parse(Tool("someip --exact " + kExample + " --json").out)
+                     .contains("services"));
+    const ToolRun header = Tool("header " + kExample + " --service NavigationDeployment");
+    ASSERT_EQ(header.exit, 0);
+    EXPECT_NE(header.out.find("namespace NavigationDeployment {"), std::string::npos);
+    EXPECT_EQ(header.out.find("namespace RadioDeployment {"), std::string::npos);
     EXPECT_NE(Tool("header " + kExample + " --service Nothing").exit, 0);
 }
 

@@ -29,8 +29,9 @@ struct LoadedDatabase {
     std::vector<std::string> unresolved;
 };
 
-LoadedDatabase LoadDatabase(const std::vector<std::string>& paths) {
+LoadedDatabase LoadDatabase(const std::vector<std::string>& paths, bool exact) {
     LoadedDatabase loaded;
+    loaded.database->SetReadingMode(exact ? kSomeIpReadExact : kSomeIpReadWholeDocument);
     std::vector<const char*> files;
     for (const std::string& path : paths) files.push_back(path.c_str());
     NanoXML::ClearMessageLog();
@@ -285,6 +286,125 @@ Json DataTypeJson(IDataType& type) {
     return json;
 }
 
+Json Id(int64_t id) {
+    return id < 0 ? Json(nullptr) : Json(id);
+}
+
+Json TypeName(ISomeIpType* type) {
+    if (type == nullptr) return nullptr;
+    const std::string name = Text(type->GetName());
+    return name.empty() ? Text(type->GetCppType()) : Json(name);
+}
+
+Json InstanceJson(ISomeIpInstance& instance) {
+    Json providers = Json::array();
+    for (uint64_t i = 0; i < instance.GetProviderCount(); ++i) {
+        providers.push_back({{"name", Text(instance.GetProviderName(i))},
+                             {"kind", Text(instance.GetProviderKind(i))}});
+    }
+    Json groups = Json::array();
+    for (uint64_t i = 0; i < instance.GetEventGroupCount(); ++i)
+        groups.push_back(Text(instance.GetEventGroupName(i)));
+    Json discovery = nullptr;
+    if (instance.HasDiscoveryTiming()) {
+        discovery = Json{{"timeToLive", instance.GetTimeToLive()},
+                         {"cyclicDelay", instance.GetCyclicDelay()},
+                         {"initialDelayMin", instance.GetInitialDelayMin()},
+                         {"initialDelayMax", instance.GetInitialDelayMax()},
+                         {"repetitionsBaseDelay", instance.GetInitialRepetitionsBaseDelay()},
+                         {"repetitionsMax", instance.GetInitialRepetitionsMax()},
+                         {"requestResponseDelayMin", instance.GetRequestResponseDelayMin()},
+                         {"requestResponseDelayMax", instance.GetRequestResponseDelayMax()}};
+    }
+    return Json{{"name", Text(instance.GetName())},
+                {"role", Text(instance.GetRoleText())},
+                {"instanceId", Id(instance.GetInstanceId())},
+                {"deployment", Text(instance.GetDeploymentName())},
+                {"providers", providers},
+                {"eventGroups", groups},
+                {"discovery", discovery}};
+}
+
+Json DocumentServiceJson(ISomeIpService& service) {
+    Json deployments = Json::array();
+    for (uint64_t i = 0; i < service.GetDeploymentCount(); ++i)
+        deployments.push_back(Text(service.GetDeploymentName(i)));
+    Json methods = Json::array();
+    for (uint64_t i = 0; i < service.GetMethodCount(); ++i) {
+        ISomeIpMethod* method = service.GetMethod(i);
+        Json arguments = Json::array();
+        for (uint64_t a = 0; a < method->GetArgumentCount(); ++a) {
+            arguments.push_back({{"name", Text(method->GetArgumentName(a))},
+                                 {"direction", Text(method->GetArgumentDirection(a))},
+                                 {"type", TypeName(method->GetArgumentType(a))}});
+        }
+        methods.push_back({{"name", Text(method->GetName())},
+                           {"id", Id(method->GetId())},
+                           {"fireAndForget", method->IsFireAndForget()},
+                           {"transport", Text(method->GetTransportProtocol())},
+                           {"arguments", arguments}});
+    }
+    Json events = Json::array();
+    for (uint64_t i = 0; i < service.GetEventCount(); ++i) {
+        ISomeIpEvent* event = service.GetEvent(i);
+        events.push_back({{"name", Text(event->GetName())},
+                          {"id", Id(event->GetId())},
+                          {"type", TypeName(event->GetType())},
+                          {"transport", Text(event->GetTransportProtocol())}});
+    }
+    Json fields = Json::array();
+    for (uint64_t i = 0; i < service.GetFieldCount(); ++i) {
+        ISomeIpField* field = service.GetField(i);
+        fields.push_back({{"name", Text(field->GetName())},
+                          {"type", TypeName(field->GetType())},
+                          {"getterId", Id(field->GetGetterId())},
+                          {"setterId", Id(field->GetSetterId())},
+                          {"notifierId", Id(field->GetNotifierId())},
+                          {"transport", Text(field->GetTransportProtocol())}});
+    }
+    Json groups = Json::array();
+    for (uint64_t i = 0; i < service.GetEventGroupCount(); ++i) {
+        ISomeIpEventGroup* group = service.GetEventGroup(i);
+        Json members = Json::array();
+        for (uint64_t e = 0; e < group->GetEventCount(); ++e)
+            members.push_back(Text(group->GetEventName(e)));
+        groups.push_back(
+            {{"name", Text(group->GetName())}, {"id", Id(group->GetId())}, {"events", members}});
+    }
+    Json instances = Json::array();
+    for (uint64_t i = 0; i < service.GetInstanceCount(); ++i)
+        instances.push_back(InstanceJson(*service.GetInstance(i)));
+    const std::string interfacePath = Text(service.GetInterfacePath());
+    return Json{{"name", Text(service.GetName())},
+                {"platform", Text(service.GetPlatform())},
+                {"interface", interfacePath.empty() ? Json(nullptr) : Json(interfacePath)},
+                {"serviceId", Id(service.GetServiceId())},
+                {"majorVersion", Id(service.GetMajorVersion())},
+                {"minorVersion", Id(service.GetMinorVersion())},
+                {"deployments", deployments},
+                {"methods", methods},
+                {"events", events},
+                {"fields", fields},
+                {"eventGroups", groups},
+                {"instances", instances}};
+}
+
+// The services and counts of whole-document reading.
+void AddDocumentJson(CArxmlDatabase& db, Json& model) {
+    Json services = Json::array();
+    for (uint64_t i = 0; i < db.GetSomeIpServiceCount(); ++i)
+        services.push_back(DocumentServiceJson(*db.GetSomeIpService(i)));
+    model["services"] = services;
+    model["counts"] = Json{{"serviceInterfaces", db.GetReadCount(kSomeIpCountServiceInterfaces)},
+                           {"serviceDeployments", db.GetReadCount(kSomeIpCountServiceDeployments)},
+                           {"serviceInstances", db.GetReadCount(kSomeIpCountServiceInstances)},
+                           {"methods", db.GetReadCount(kSomeIpCountMethods)},
+                           {"events", db.GetReadCount(kSomeIpCountEvents)},
+                           {"fields", db.GetReadCount(kSomeIpCountFields)},
+                           {"eventGroups", db.GetReadCount(kSomeIpCountEventGroups)},
+                           {"dataTypes", db.GetReadCount(kSomeIpCountDataTypes)}};
+}
+
 Json ModelJson(CArxmlDatabase& db, const LoadedDatabase& loaded) {
     Json files = Json::array();
     for (uint64_t i = 0; i < db.GetLoadedFileCount(); ++i)
@@ -320,9 +440,11 @@ Json ModelJson(CArxmlDatabase& db, const LoadedDatabase& loaded) {
     Json messages = Json::array();
     for (const std::string& line : SplitLines(db.GetMessages())) messages.push_back(line);
     for (const std::string& line : loaded.unresolved) messages.push_back(line);
-    return Json{{"files", files},     {"status", loaded.ok ? "loaded" : "failed"},
-                {"ecus", ecus},       {"ethernetClusters", clusters},
-                {"dataTypes", types}, {"messages", messages}};
+    Json model{{"files", files},     {"status", loaded.ok ? "loaded" : "failed"},
+               {"ecus", ecus},       {"ethernetClusters", clusters},
+               {"dataTypes", types}, {"messages", messages}};
+    if (db.GetReadingMode() == kSomeIpReadWholeDocument) AddDocumentJson(db, model);
+    return model;
 }
 
 uint64_t ServiceCount(CArxmlDatabase& db) {
@@ -345,28 +467,30 @@ class SomeIpFormat : public FileFormat {
     // .arxml files are read as bus communication unless --format someip is given.
     bool Accepts(const std::filesystem::path&) const override { return false; }
 
-    Json Info(const std::string& path, const Options&) override {
-        LoadedDatabase loaded = Require(path);
+    Json Info(const std::string& path, const Options& options) override {
+        LoadedDatabase loaded = Require(path, options);
         CArxmlDatabase& db = *loaded.database;
         return Json{{"path", path},
                     {"kind", "SOME/IP"},
                     {"status", "loaded"},
                     {"ecus", db.GetEcuCount()},
-                    {"services", ServiceCount(db)},
+                    {"services", db.GetReadingMode() == kSomeIpReadWholeDocument
+                                     ? db.GetSomeIpServiceCount()
+                                     : ServiceCount(db)},
                     {"ethernetClusters",
                      db.GetClusters() ? db.GetClusters()->GetEthernetClusterCount() : 0},
                     {"messages", SplitLines(db.GetMessages()).size() + loaded.unresolved.size()}};
     }
 
-    Json Dump(const std::string& path, const Options&) override {
-        LoadedDatabase loaded = Require(path);
+    Json Dump(const std::string& path, const Options& options) override {
+        LoadedDatabase loaded = Require(path, options);
         Json model = ModelJson(*loaded.database, loaded);
         model["path"] = path;
         return model;
     }
 
-    CheckResult Check(const std::string& path, const Options&) override {
-        LoadedDatabase loaded = LoadDatabase({path});
+    CheckResult Check(const std::string& path, const Options& options) override {
+        LoadedDatabase loaded = LoadDatabase({path}, options.exact);
         CheckResult result;
         result.messages = SplitLines(loaded.database->GetMessages());
         result.messages.insert(result.messages.end(), loaded.unresolved.begin(),
@@ -388,7 +512,7 @@ class SomeIpFormat : public FileFormat {
     void Demo(const std::filesystem::path& examplesDir, std::ostream& out) override {
         const std::filesystem::path example = examplesDir / kExampleName;
         out << "SOME/IP services (" << example.filename().string() << ")\n";
-        LoadedDatabase loaded = LoadDatabase({example.string()});
+        LoadedDatabase loaded = LoadDatabase({example.string()}, false);
         if (!loaded.ok) {
             out << "  cannot read " << example.string() << '\n';
             return;
@@ -423,8 +547,8 @@ class SomeIpFormat : public FileFormat {
     }
 
   private:
-    static LoadedDatabase Require(const std::string& path) {
-        LoadedDatabase loaded = LoadDatabase({path});
+    static LoadedDatabase Require(const std::string& path, const Options& options) {
+        LoadedDatabase loaded = LoadDatabase({path}, options.exact);
         if (!loaded.ok) throw ToolError("cannot read the file");
         return loaded;
     }
@@ -433,7 +557,7 @@ class SomeIpFormat : public FileFormat {
 }  // namespace
 
 int RunSomeIp(const std::vector<std::string>& paths, const Options& options) {
-    LoadedDatabase loaded = LoadDatabase(paths);
+    LoadedDatabase loaded = LoadDatabase(paths, options.exact);
     if (!loaded.ok && loaded.database->GetLoadedFileCount() == 0) {
         throw ToolError("cannot read " + paths.front());
     }
@@ -446,11 +570,43 @@ int RunSomeIp(const std::vector<std::string>& paths, const Options& options) {
     return loaded.ok ? 0 : 2;
 }
 
+namespace {
+
+void WriteText(const std::string& text, const Options& options) {
+    if (options.output.empty()) {
+        std::cout << text;
+        return;
+    }
+    std::ofstream out(options.output, std::ios::binary);
+    out << text;
+    if (!out) throw ToolError("cannot write " + options.output);
+}
+
+// The header of whole-document reading: every service with an interface, a deployment or a
+// Classic instance, or the one named.
+int WriteServicesHeader(CArxmlDatabase& db, const std::string& service, const Options& options) {
+    bool any = false;
+    for (uint64_t i = 0; i < db.GetSomeIpServiceCount(); ++i) {
+        const auto* found = db.Document().services[i].get();
+        if (!found->HasDescription() && !found->classic) continue;
+        if (service.empty() || found->name == service) any = true;
+    }
+    if (!any) {
+        throw ToolError(service.empty() ? "no SOME/IP service found"
+                                        : "no service named " + service);
+    }
+    WriteText(db.GenerateServicesHeader(service.c_str()), options);
+    return 0;
+}
+
+}  // namespace
+
 int RunHeader(const std::vector<std::string>& paths, const std::string& service,
               const Options& options) {
-    LoadedDatabase loaded = LoadDatabase(paths);
+    LoadedDatabase loaded = LoadDatabase(paths, options.exact);
     if (!loaded.ok) throw ToolError("cannot read every file of " + paths.front() + "...");
     CArxmlDatabase& db = *loaded.database;
+    if (!options.exact) return WriteServicesHeader(db, service, options);
     std::string text =
         "// C++ types of SOME/IP services, written by quillmere.\n"
         "#ifndef QUILLMERE_SOMEIP_SERVICES_H\n#define QUILLMERE_SOMEIP_SERVICES_H\n"

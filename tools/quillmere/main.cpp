@@ -380,10 +380,12 @@ int main(int argc, char** argv) {
         app.add_subcommand("someip", "SOME/IP services, Ethernet topology and data types");
     someip->add_option("paths", paths, "ARXML files read together")->required();
     someip->add_flag("--json", options.json, "machine-readable output");
+    someip->add_flag("--exact", options.exact, "the described reader: only the described packages");
     auto* header = app.add_subcommand("header", "C++ header of the SOME/IP services' data types");
     header->add_option("paths", paths, "ARXML files read together")->required();
     header->add_option("--service", serviceName, "only this service");
     header->add_option("-o,--output", options.output, "write the header to this file");
+    header->add_flag("--exact", options.exact, "the described reader and its header text");
     std::string ecuName, diagServiceName;
     std::vector<std::string> assignments;
     auto* encodeRequest =
