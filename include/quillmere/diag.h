@@ -245,3 +245,21 @@ class IDiagnoseLibOdxPositions {
     virtual void SetOdxStatedPositions(uint8_t keep) = 0;
     virtual uint8_t GetOdxStatedPositions() = 0;
 };
+
+// Reading "as written", an option of the diagnostic library beyond the described interface,
+// reached by dynamic_cast from IDiagnoseLib. Off (0) by default: the described build. On (1),
+// the next BuildModel reads ODX as real tools do: references without DOCREF resolve within
+// their own ODX document first, inheritance follows ODX 2.2 value inheritance with the
+// NOT-INHERITED-* lists, parameters take the length rule of their kind and stated positions,
+// services without a request are kept, and XML character references in names and
+// descriptions are decoded. The CDD language picks the text of multilingual CDD names ("" is
+// the file's first up-to-date language when reading as written, else the described "de").
+// Both survive Clear.
+class IDiagnoseLibReading {
+  public:
+    virtual ~IDiagnoseLibReading() = default;
+    virtual void SetReadingAsWritten(uint8_t asWritten) = 0;
+    virtual uint8_t GetReadingAsWritten() = 0;
+    virtual void SetCddLanguage(const char* language) = 0;
+    virtual const char* GetCddLanguage() = 0;
+};

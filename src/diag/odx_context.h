@@ -38,6 +38,10 @@ struct OdxContext {
     std::unordered_map<const NanoXML*, int> sessions;
     // Warning lines already given: one line per distinct problem, however often it recurs.
     std::unordered_set<std::string> warned;
+    // Reading as written: the diagnostic communications each layer has after value
+    // inheritance, worked out once per layer and build.
+    bool asWritten = false;
+    std::unordered_map<const NanoXML*, std::vector<NanoXML*>> availableComms;
 
     // Appends a line (ending in "\r\n") to the process-wide XML message log.
     void Log(const std::string& line);
@@ -71,5 +75,10 @@ bool ParseInteger(std::string_view text, int64_t& value);
 bool ParseLimit(std::string_view text, uint32_t& value);
 // Ends an ODX warning text: a quotation mark, the value, a quotation mark.
 std::string Quoted(std::string_view text);
+// Decodes XML character references ("&#38;", "&#x26;") and the five predefined entities left
+// in a text, writing UTF-8; other text is left as it is.
+std::string DecodeCharacterReferences(std::string text);
+// The named child's text, with character references decoded when reading as written.
+std::string NameText(const OdxContext& context, NanoXML* element, std::string_view name);
 
 }  // namespace qm::diag

@@ -25,6 +25,7 @@ struct Options {
     // of tolerant and whole-document reading and stated ODX positions
     bool exact = false;
     bool grouping = false;  // diagnostic files: the service groups instead of the classes
+    std::string language;   // --language LANG: the text language of CDD files, "" to decide
 };
 
 // Exit codes of "check".
@@ -90,6 +91,8 @@ std::vector<uint8_t> ParseHexPayload(const std::string& hex);
 
 // "encode-request FILE ECU SERVICE [PARAM=VALUE...]": the request bytes of a diagnostic
 // service, in hex.
+int RunDecodeDiag(const std::string& path, const std::string& ecu, const std::string& hex,
+                  const Options& options);
 int RunEncodeRequest(const std::string& path, const std::string& ecu, const std::string& service,
                      const std::vector<std::string>& assignments, const Options& options);
 
