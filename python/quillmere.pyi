@@ -3,7 +3,7 @@ decoding and encoding."""
 import array
 import enum
 import os
-from typing import Any, Iterable, Iterator, NamedTuple, Optional, Sequence, Union
+from typing import Any, Dict, Iterable, Iterator, List, NamedTuple, Optional, Sequence, Union
 
 _Path = Union[str, bytes, os.PathLike]
 _Bytes = Union[bytes, bytearray, memoryview]
@@ -510,7 +510,26 @@ class NetworkConfig(FrameCodec):
     def __iter__(self) -> Iterator[NetDatabase]: ...
     def __getitem__(self, key: Union[int, str]) -> NetDatabase: ...
 
-def load(path: _Path, format: Optional[str] = None, encoding: Optional[str] = None, *, tolerant: bool = False) -> Union[DbcFile, LdfFile, ArxmlFile]:
+class DiagService:
+    name: str
+    service_id: int
+    has_request: bool
+    def encode_request(self, **params: Union[int, float, str, bytes]) -> bytes: ...
+
+class DiagEcu:
+    name: str
+    long_name: str
+    is_base: bool
+    services: List[DiagService]
+    def decode(self, message: bytes) -> Dict[str, Any]: ...
+
+class DiagDatabase:
+    path: str
+    format: str
+    log: List[str]
+    ecus: List[DiagEcu]
+
+def load(path: _Path, format: Optional[str] = None, encoding: Optional[str] = None, *, tolerant: bool = False, exact: bool = False, language: Optional[str] = None) -> Union[DbcFile, LdfFile, ArxmlFile, DiagDatabase]:
     """Reads a network description file and returns its model."""
 
 def version() -> str: ...

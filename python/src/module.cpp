@@ -16,6 +16,10 @@ py::object LoadLdf(const std::string& path, const TextRule& text);
 void BindArxml(py::module_& m);
 py::object LoadArxml(const std::string& path, const TextRule& text);
 void BindNetwork(py::module_& m);
+void BindDiag(py::module_& m);
+bool IsDiagnosticPath(const std::string& path);
+py::object LoadDiagnostics(const std::string& path, const py::object& encoding, bool exact,
+                           const py::object& language);
 }  // namespace qmpy
 
 namespace qmpy {
@@ -149,8 +153,10 @@ py::object LoadDbc(const std::string& path, const TextRule& text, bool tolerant)
 }
 
 py::object Load(const py::object& pathArgument, const py::object& format,
-                const py::object& encoding, bool tolerant) {
+                const py::object& encoding, bool tolerant, bool exact, const py::object& language) {
     const std::string path = PathOf(pathArgument);
+    if (format.is_none() && IsDiagnosticPath(path))
+        return LoadDiagnostics(path, encoding, exact, language);
     RequireReadable(path);
     const TextRule text =
         encoding.is_none() ? TextRule::ForFile(path) : TextRule(encoding.cast<std::string>());
@@ -175,8 +181,10 @@ PYBIND11_MODULE(quillmere, m) {
     BindLdf(m);
     BindArxml(m);
     BindNetwork(m);
+    BindDiag(m);
     m.def("load", &Load, py::arg("path"), py::arg("format") = py::none(),
           py::arg("encoding") = py::none(), py::kw_only(), py::arg("tolerant") = false,
+          py::arg("exact") = false, py::arg("language") = py::none(),
           R"(Reads a network description file and returns its model.
 
 path      a str or os.PathLike.
@@ -187,7 +195,10 @@ tolerant  DBC only: read the file to its end, turning every line the exact reade
           into a "WARNING. " line of `log`; "SG_MUL_VAL_" lines give extended multiplexing,
           which decode, decode_many and encode then follow. Off by default.
 
-Returns a DbcFile, LdfFile or ArxmlFile. A file that cannot be opened raises
+CDD, ODX (.odx*), PDX files and folders give a DiagDatabase, read as written unless
+exact=True (the described build); language picks the CDD text language.
+
+Returns a DbcFile, LdfFile, ArxmlFile or DiagDatabase. A file that cannot be opened raises
 FileNotFoundError (or another OSError); a file the reader stops in does not raise: its
 `status` says where it stopped and `log` holds the reader's messages.)");
     m.def(
