@@ -297,9 +297,11 @@ int RunDecodeDiag(const std::string& path, const std::string& ecuName, const std
     }
     const bool negative = std::string(best->kind) == "negativeResponse";
     Json parameters = Json::array();
+    // The response code of a negative response follows its two service bytes.
+    size_t index = 0;
     for (const DecodedParam& param :
          qm::diag::DecodeFunction(*best->function, bytes.data(), bytes.size()))
-        parameters.push_back(ParamJson(param, decoder, negative));
+        parameters.push_back(ParamJson(param, decoder, negative && index++ >= 2));
     Json result{{"ecu", decoder.ToUtf8(ecu->GetShortName())},
                 {"service", decoder.ToUtf8(best->service->GetName())},
                 {"kind", best->kind},
