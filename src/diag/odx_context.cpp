@@ -1,5 +1,6 @@
 #include "diag/odx_context.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -90,6 +91,111 @@ NanoXML* OdxContext::TableByShortName(NanoXML* from, std::string_view shortName)
     }
     const auto table = names.tables.find(shortName);
     return table == names.tables.end() ? nullptr : table->second;
+}
+
+namespace {
+
+bool IsLayer(std::string_view name) {
+    return name == "BASE-VARIANT" || name == "ECU-VARIANT" || name == "PROTOCOL" ||
+           name == "FUNCTIONAL-GROUP" || name == "ECU-SHARED-DATA";
+}
+
+int LayerPriority(std::string_view name) {
+    if (name == "PROTOCOL") return 1;
+    if (name == "FUNCTIONAL-GROUP") return 2;
+    if (name == "BASE-VARIANT") return 3;
+    if (name == "ECU-VARIANT") return 4;
+    return 0;
+}
+
+bool IsDataObjectElement(std::string_view name) {
+    return name == "DATA-OBJECT-PROP" || name == "STRUCTURE" || name == "END-OF-PDU-FIELD" ||
+           name == "DTC-DOP" || name == "MUX" || name == "STATIC-FIELD" ||
+           name == "DYNAMIC-LENGTH-FIELD" || name == "DYNAMIC-ENDMARKER-FIELD" ||
+           name == "ENV-DATA-DESC" || name == "ENV-DATA";
+}
+
+std::unordered_set<std::string_view> ExcludedNames(NanoXML* parentRef, std::string_view list) {
+    std::unordered_set<std::string_view> names;
+    if (NanoXML* entries = Child(parentRef, list)) {
+        for (NanoXML* entry : entries->children) {
+            for (NanoXML* reference : entry->children) {
+                const std::string_view name = AttributeOf(reference, "SHORT-NAME");
+                if (!name.empty()) names.insert(name);
+            }
+        }
+    }
+    return names;
+}
+
+NanoXML* EnclosingLayer(NanoXML* from) {
+    for (NanoXML* node = from; node != nullptr; node = node->parent) {
+        if (IsLayer(node->name)) return node;
+    }
+    return nullptr;
+}
+
+// Deeper inheritance than this is a cycle or a hostile file.
+constexpr int kMaxLayerDepth = 64;
+
+}  // namespace
+
+const OdxContext::LayerItems& OdxContext::ItemsOf(NanoXML* layer, int depth) {
+    static const LayerItems kNone;
+    const auto known = layerItems.find(layer);
+    if (known != layerItems.end()) return known->second;
+    if (depth > kMaxLayerDepth) return kNone;
+    LayerItems items;
+    if (NanoXML* dictionary = Child(layer, "DIAG-DATA-DICTIONARY-SPEC")) {
+        for (NanoXML* list : dictionary->children) {
+            for (NanoXML* item : list->children) {
+                const std::string_view name = ShortNameOf(item);
+                if (name.empty()) continue;
+                if (IsDataObjectElement(item->name)) items.dops.try_emplace(name, item);
+                if (item->name == "TABLE") items.tables.try_emplace(name, item);
+            }
+        }
+    }
+    // Marked before the parents are read: a cycle back here sees what is known so far.
+    layerItems[layer] = items;
+    std::vector<NanoXML*> parents;
+    if (NanoXML* list = Child(layer, "PARENT-REFS")) {
+        for (NanoXML* reference : list->children) {
+            if (reference->name == "PARENT-REF" && LinkEnd(reference->link) != nullptr)
+                parents.push_back(reference);
+        }
+    }
+    std::stable_sort(parents.begin(), parents.end(), [](NanoXML* a, NanoXML* b) {
+        return LayerPriority(LinkEnd(a->link)->name) > LayerPriority(LinkEnd(b->link)->name);
+    });
+    for (NanoXML* reference : parents) {
+        const LayerItems inherited = ItemsOf(LinkEnd(reference->link), depth + 1);
+        const auto noDops = ExcludedNames(reference, "NOT-INHERITED-DOPS");
+        const auto noTables = ExcludedNames(reference, "NOT-INHERITED-TABLES");
+        for (const auto& [name, item] : inherited.dops) {
+            if (noDops.count(name) == 0) items.dops.try_emplace(name, item);
+        }
+        for (const auto& [name, item] : inherited.tables) {
+            if (noTables.count(name) == 0) items.tables.try_emplace(name, item);
+        }
+    }
+    return layerItems[layer] = std::move(items);
+}
+
+NanoXML* OdxContext::LayerDataObject(NanoXML* from, std::string_view shortName) {
+    NanoXML* layer = EnclosingLayer(from);
+    if (layer == nullptr) return nullptr;
+    const LayerItems& items = ItemsOf(layer, 0);
+    const auto found = items.dops.find(shortName);
+    return found == items.dops.end() ? nullptr : found->second;
+}
+
+NanoXML* OdxContext::LayerTable(NanoXML* from, std::string_view shortName) {
+    NanoXML* layer = EnclosingLayer(from);
+    if (layer == nullptr) return nullptr;
+    const LayerItems& items = ItemsOf(layer, 0);
+    const auto found = items.tables.find(shortName);
+    return found == items.tables.end() ? nullptr : found->second;
 }
 
 NanoXML* LinkEnd(NanoXML* node) {

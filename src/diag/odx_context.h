@@ -56,6 +56,18 @@ struct OdxContext {
     NanoXML* DataObjectByShortName(NanoXML* from, std::string_view shortName);
     // The "TABLE" of that SHORT-NAME in the container enclosing `from`.
     NanoXML* TableByShortName(NanoXML* from, std::string_view shortName);
+
+    // Reading as written: the data object (or table) of that SHORT-NAME that the layer
+    // enclosing `from` has after value inheritance: its own, else its parents' by priority
+    // without those its parent references list in "NOT-INHERITED-DOPS" ("NOT-INHERITED-TABLES").
+    NanoXML* LayerDataObject(NanoXML* from, std::string_view shortName);
+    NanoXML* LayerTable(NanoXML* from, std::string_view shortName);
+    struct LayerItems {
+        std::unordered_map<std::string_view, NanoXML*> dops;
+        std::unordered_map<std::string_view, NanoXML*> tables;
+    };
+    std::unordered_map<const NanoXML*, LayerItems> layerItems;
+    const LayerItems& ItemsOf(NanoXML* layer, int depth);
 };
 
 // Element helpers of the ODX handlers.

@@ -304,7 +304,9 @@ void ApplyParamDataObject(OdxContext& context, NanoXML* element, CParam& param, 
     } else if (NanoXML* snref = Child(element, "DOP-SNREF")) {
         byShortName = true;
         value = snref->GetAttribute("SHORT-NAME");
-        target = context.DataObjectByShortName(element, value);
+        // As written, the layer's own and inherited data objects (NOT-INHERITED-DOPS honoured).
+        if (context.asWritten) target = context.LayerDataObject(element, value);
+        if (target == nullptr) target = context.DataObjectByShortName(element, value);
         if (target == nullptr) {
             NanoXML* linked = LinkEnd(snref->link);
             if (linked != nullptr && IsDataObjectKind(linked->name)) target = linked;

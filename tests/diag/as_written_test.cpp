@@ -159,12 +159,21 @@ std::string Document() {
            "</REQUESTS>" + responses +
            R"(<PARENT-REFS><PARENT-REF ID-REF="proto" xsi:type="PROTOCOL-REF"/></PARENT-REFS>
 </BASE-VARIANT></BASE-VARIANTS>
-<ECU-VARIANTS><ECU-VARIANT ID="variant"><SHORT-NAME>Variant</SHORT-NAME><DIAG-COMMS>)" +
+<ECU-VARIANTS><ECU-VARIANT ID="variant"><SHORT-NAME>Variant</SHORT-NAME>
+<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS><DATA-OBJECT-PROP ID="dop.temp8"><SHORT-NAME>temp</SHORT-NAME>
+<COMPU-METHOD><CATEGORY>IDENTICAL</CATEGORY></COMPU-METHOD>
+<DIAG-CODED-TYPE BASE-DATA-TYPE="A_UINT32" xsi:type="STANDARD-LENGTH-TYPE"><BIT-LENGTH>8</BIT-LENGTH></DIAG-CODED-TYPE>
+</DATA-OBJECT-PROP></DATA-OBJECT-PROPS></DIAG-DATA-DICTIONARY-SPEC><DIAG-COMMS>)" +
            Service("v.own", "Own", "rq.v") + "</DIAG-COMMS><REQUESTS>" +
-           Request("rq.v", Const("sid", 0x33, 8, At(0))) +
+           Request("rq.v", Const("sid", 0x33, 8, At(0)) +
+                               "<PARAM xsi:type=\"VALUE\"><SHORT-NAME>Temp</SHORT-NAME>" + At(1) +
+                               "<DOP-SNREF SHORT-NAME=\"temp\"/></PARAM>" +
+                               "<PARAM xsi:type=\"VALUE\"><SHORT-NAME>Session</SHORT-NAME>" +
+                               At(2) + "<DOP-SNREF SHORT-NAME=\"session\"/></PARAM>") +
            R"(</REQUESTS><PARENT-REFS><PARENT-REF ID-REF="base" xsi:type="BASE-VARIANT-REF">
 <NOT-INHERITED-DIAG-COMMS><NOT-INHERITED-DIAG-COMM><DIAG-COMM-SNREF SHORT-NAME="NotForVariant"/>
-</NOT-INHERITED-DIAG-COMM></NOT-INHERITED-DIAG-COMMS></PARENT-REF></PARENT-REFS>
+</NOT-INHERITED-DIAG-COMM></NOT-INHERITED-DIAG-COMMS><NOT-INHERITED-DOPS><NOT-INHERITED-DOP>
+<DOP-BASE-SNREF SHORT-NAME="session"/></NOT-INHERITED-DOP></NOT-INHERITED-DOPS></PARENT-REF></PARENT-REFS>
 </ECU-VARIANT></ECU-VARIANTS></DIAG-LAYER-CONTAINER></ODX>
 )";
 }
@@ -212,6 +221,18 @@ TEST_F(AsWrittenDocument, ParametersTakeTheirOwnLengthsAndPositions) {
     EXPECT_EQ(decoded[4].name, "Temp");
     EXPECT_DOUBLE_EQ(decoded[4].physical, 20.0);
     EXPECT_EQ(decoded[4].unit, "°C");
+}
+
+TEST_F(AsWrittenDocument, ShortNameReferencesFindTheLayersDataObjects) {
+    // The variant's own "temp" (8 bits) hides the base's (16 bits); "session" is not inherited,
+    // so the container's first data object of that name stands in (the described rule).
+    const CUDSFunction& own =
+        *ServiceNamed(EcuNamed(*library_, "Variant"), "Own")->requests.front();
+    ASSERT_EQ(own.params.size(), 3u);
+    EXPECT_EQ(own.params[1]->bitLength, 8);
+    const CUDSFunction& layout =
+        *ServiceNamed(EcuNamed(*library_, "Variant"), "Layout")->requests.front();
+    EXPECT_EQ(layout.params.back()->bitLength, 16);
 }
 
 TEST_F(AsWrittenDocument, EncodingChecksEveryValue) {
