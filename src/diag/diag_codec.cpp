@@ -17,6 +17,9 @@ namespace {
 constexpr int kMaxDepth = 48;
 // Repetitions of one field decoded at most (a field of empty items would never end).
 constexpr size_t kMaxItems = 4096;
+// Longer messages are no diagnostic message: a description that places a parameter beyond this
+// (or makes one longer) is not encoded there, so a hostile file cannot make us allocate.
+constexpr size_t kMaxMessageBytes = size_t{1} << 20;
 
 enum class Shape { kNumber, kFloat, kBytes, kText, kStruct, kMux, kChoice, kRepeat };
 
@@ -269,8 +272,8 @@ class Decoder {
                 uint64_t count = 0;
                 if (!ReadBits(data_, limit, at, prefix, count)) return false;
                 start = at + static_cast<size_t>(FieldBytes(prefix));
+                if (start > limit || count > limit - start) return false;
                 length = static_cast<size_t>(count);
-                if (start + length > limit) return false;
                 after = start + length;
                 return true;
             }
@@ -522,6 +525,13 @@ class Encoder {
         for (const auto& holder : params) {
             const CParam& param = *holder;
             const size_t at = base + static_cast<size_t>(std::max(param.bytePosition, 0));
+            if (at + static_cast<size_t>(std::max<int64_t>(FieldBytes(param), 0)) >
+                kMaxMessageBytes) {
+                if (!check_) continue;
+                error = "parameter '" + param.name + "' lies beyond " +
+                        std::to_string(kMaxMessageBytes) + " bytes";
+                return false;
+            }
             switch (ShapeOf(param)) {
                 case Shape::kStruct:
                     if (!List(param.subParams, at, bytes, depth + 1)) return false;
@@ -658,6 +668,11 @@ class Encoder {
             length = std::max<size_t>(length, param.arraySizeMin);
         }
         if (given == nullptr && length > 4096) length = 0;
+        if (at + length > kMaxMessageBytes) {
+            if (!check_) return true;
+            error = "parameter '" + param.name + "' is longer than the message may be";
+            return false;
+        }
         content.resize(length, 0);
         if (bytes.size() < at + length) bytes.resize(at + length, 0);
         std::copy(content.begin(), content.end(), bytes.begin() + static_cast<ptrdiff_t>(at));
