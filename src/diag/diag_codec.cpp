@@ -684,6 +684,18 @@ class Encoder {
     uint64_t lastKey_ = 0;
 };
 
+// Whether a parameter of that name stands anywhere in the list (structures and cases too).
+bool HasParamNamed(const std::vector<std::unique_ptr<CParam>>& params, const std::string& name,
+                   int depth) {
+    if (depth > kMaxDepth) return false;
+    for (const auto& param : params) {
+        if (param->name == name || HasParamNamed(param->subParams, name, depth + 1) ||
+            HasParamNamed(param->conditionalParams, name, depth + 1))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool IsConstant(const CParam& param) {
@@ -724,8 +736,7 @@ int64_t MatchFunction(const CUDSFunction& function, const uint8_t* data, size_t 
 bool EncodeFunction(const CUDSFunction& function, const std::map<std::string, std::string>& values,
                     std::vector<uint8_t>& bytes, std::string& error) {
     for (const auto& [name, value] : values) {
-        const bool known = std::any_of(function.params.begin(), function.params.end(),
-                                       [&](const auto& param) { return param->name == name; });
+        const bool known = HasParamNamed(function.params, name, 0);
         if (!known) {
             error = "the request has no parameter '" + name + "'";
             return false;

@@ -385,5 +385,88 @@ TEST(AsWrittenCorpus, PinnedServiceCountsAndRequests) {
     }
 }
 
+// The first value-table text, else 0, for every parameter (nested ones too) without a value of
+// its own; constants and CDD components with their own value keep it.
+void GenerateValues(const std::vector<std::unique_ptr<CParam>>& params,
+                    std::map<std::string, std::string>& values) {
+    for (const auto& param : params) {
+        GenerateValues(param->subParams, values);
+        for (const auto& row : param->conditionalParams) {
+            GenerateValues(row->subParams, values);
+            // A table row of a plain value takes the table structure's value.
+            if (row->subParams.empty()) values.try_emplace(param->name, "0");
+        }
+        if (IsConstant(*param) || !param->valueStr.empty() || !param->subParams.empty() ||
+            !param->conditionalParams.empty())
+            continue;
+        values.try_emplace(param->name, param->valueTable.empty()
+                                            ? "0"
+                                            : std::string(param->valueTable[0]->text.c_str()));
+    }
+}
+
+// Every request of every corpus file, encoded with generated values (the first value-table text,
+// else 0), matches its own request at least as well as any other message of its ECU, and
+// decodes into one field per parameter the request lays out. Pinned: the requests encoded.
+TEST(AsWrittenCorpus, GeneratedRequestsEncodeMatchAndDecode) {
+    if (!std::filesystem::is_directory(CorpusDir())) GTEST_SKIP() << "no corpus";
+    const std::map<std::string, size_t> encoded = {
+        {"Bootloader.cdd", 61},
+        {"Bootloader.odx", 73},
+        {"DTS_Example.pdx", 348},
+        {"Diagnostics.odx-d", 73},
+        {"EBC-Diagnostics_old.odx", 256},
+        {"Hardi_v2-r15153.odx", 192},
+        {"UDS-ExampleEcu-5.2.1.pdx", 172},
+        {"example-diddatarefs.cdd", 12},
+        {"example.cdd", 32},
+        {"invalid-bo-example.cdd", 32},
+        {"lenient-base.odx-d", 1},
+        {"odx-converter_synthetic.pdx", 10},
+        {"odx_min_example.odx", 2},
+        {"somersault.pdx", 23},
+    };
+    for (const auto& [file, expected] : encoded) {
+        SCOPED_TRACE(file);
+        auto library = LoadAsWritten((CorpusDir() / file).string());
+        size_t count = 0;
+        for (const auto& ecu : library->Ecus()) {
+            std::vector<const CUDSFunction*> messages;
+            for (const auto& cls : ecu->functionalClasses) {
+                for (const auto& service : cls->services) {
+                    for (const auto& f : service->requests) messages.push_back(f.get());
+                    for (const auto& f : service->positiveResponses) messages.push_back(f.get());
+                    for (const auto& f : service->negativeResponses) messages.push_back(f.get());
+                }
+            }
+            for (const auto& cls : ecu->functionalClasses) {
+                for (const auto& service : cls->services) {
+                    if (service->requests.empty()) continue;
+                    const CUDSFunction& request = *service->requests.front();
+                    std::map<std::string, std::string> values;
+                    GenerateValues(request.params, values);
+                    std::vector<uint8_t> bytes;
+                    std::string error;
+                    if (!EncodeFunction(request, values, bytes, error)) {
+                        ADD_FAILURE() << service->name << ": " << error;
+                        continue;
+                    }
+                    ++count;
+                    const int64_t own = MatchFunction(request, bytes.data(), bytes.size(), {});
+                    EXPECT_GE(own, 0) << service->name;
+                    for (const CUDSFunction* other : messages) {
+                        if (other->type == "REQ") continue;
+                        EXPECT_LE(MatchFunction(*other, bytes.data(), bytes.size(), bytes), own)
+                            << service->name << " looks more like a response";
+                    }
+                    EXPECT_LE(DecodeFunction(request, bytes.data(), bytes.size()).size(),
+                              request.params.size());
+                }
+            }
+        }
+        EXPECT_EQ(count, expected);
+    }
+}
+
 }  // namespace
 }  // namespace qm::diag::test
