@@ -372,9 +372,9 @@ int main(int argc, char** argv) {
                           "show names as written, not the long names of their attributes");
         command->add_flag("--exact", options.exact,
                           "the exact readers: DBC stops at the first line it does not know, "
-                          "ARXML reads only the packages of the described names, ODX "
-                          "parameters follow their predecessor even where a byte position "
-                          "is stated");
+                          "ARXML reads only the packages of the described names, diagnostic "
+                          "files are built as described (ODX parameters follow their "
+                          "predecessor even where a byte position is stated)");
         command->add_option("--language", options.language,
                             "CDD files: the text language (default: the file's first)");
     };
