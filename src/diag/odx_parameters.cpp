@@ -182,15 +182,11 @@ void ApplyKindLength(NanoXML* element, CParam& param) {
     }
 }
 
-// The byte after everything placed so far: where a parameter without BYTE-POSITION goes.
-int32_t NextFreeByte(const std::vector<std::unique_ptr<CParam>>& placed) {
-    int64_t next = 0;
-    for (const auto& param : placed) {
-        const int64_t bits = int64_t{param->bitPosition} +
-                             int64_t{param->bitLength} * std::max<uint32_t>(1, param->arraySizeMin);
-        next = std::max<int64_t>(next, param->bytePosition + (bits + 7) / 8);
-    }
-    return static_cast<int32_t>(std::min<int64_t>(next, INT32_MAX / 8));
+// The byte after a placed parameter (its repetitions included).
+int64_t EndByte(const CParam& param) {
+    const int64_t bits = int64_t{param.bitPosition} +
+                         int64_t{param.bitLength} * std::max<uint32_t>(1, param.arraySizeMin);
+    return param.bytePosition + (bits + 7) / 8;
 }
 
 }  // namespace
@@ -223,15 +219,18 @@ void ReadOdxParams(OdxContext& context, NanoXML* element,
                    OdxPlacement placement) {
     NanoXML* params = Child(element, "PARAMS");
     if (params == nullptr) return;
+    int64_t nextFree = 0;  // the byte after everything placed so far
+    for (const auto& placed : into) nextFree = std::max(nextFree, EndByte(*placed));
     for (NanoXML* child : params->children) {
         if (child->name != "PARAM") continue;
         std::unique_ptr<CParam> param = ReadOdxParam(context, child, depth);
         if (!param) return;
         if (context.asWritten) {
             // Read as written: a stated position stands, any other follows what came before.
-            if (param->positionStated == 0) {
-                param->bytePosition = NextFreeByte(into);
-            }
+            if (param->positionStated == 0)
+                param->bytePosition =
+                    static_cast<int32_t>(std::min<int64_t>(nextFree, INT32_MAX / 8));
+            nextFree = std::max(nextFree, EndByte(*param));
         } else if (placement == OdxPlacement::kFromPredecessor &&
                    !(context.library->GetOdxStatedPositions() != 0 &&
                      Child(child, "BYTE-POSITION") != nullptr)) {
