@@ -55,10 +55,11 @@ struct Figures {
 
 // Parse every document (LoadOdxFile with process 0), then one build; the resolution time is
 // the one the build reports in its messages.
-Figures LoadAndBuild(const std::vector<std::string>& paths) {
+Figures LoadAndBuild(const std::vector<std::string>& paths, bool asWritten = false) {
     Figures figures;
     const double cpuStart = qm::bench::ProcessCpuSeconds();
     CDiagnoseLib library;
+    library.SetReadingAsWritten(asWritten ? 1 : 0);
     auto start = std::chrono::steady_clock::now();
     for (const std::string& path : paths) library.LoadOdxFile(path.c_str(), 0);
     figures.parse = qm::bench::SecondsSince(start);
@@ -117,12 +118,15 @@ int main(int argc, char** argv) {
                     set.figures.variants, set.figures.services, set.figures.dtcs);
         return 0;
     }
-    if (argc == 3 && std::strcmp(argv[1], "--fresh") == 0) {
+    // --fresh DIR [--as-written]: one load of the folder's files, the described build or the
+    // build as written.
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--fresh") == 0) {
+        const bool asWritten = argc == 4 && std::strcmp(argv[3], "--as-written") == 0;
         const std::vector<std::string> paths = OdxFilesIn(argv[2]);
         double bytes = 0;
         for (const std::string& path : paths)
             bytes += static_cast<double>(std::filesystem::file_size(path));
-        const Figures f = LoadAndBuild(paths);
+        const Figures f = LoadAndBuild(paths, asWritten);
         const double wall = f.parse + f.build;
         std::printf(
             "fresh: %.1f MB in %.0f ms (%.1f MB/s wall), cpu %.0f ms (parse %.0f, build %.0f); "

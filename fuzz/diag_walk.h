@@ -86,6 +86,37 @@ inline uint64_t WalkBuiltLibrary(CDiagnoseLib& library) {
     return seen;
 }
 
+// The message codec of a model read as written: every function's constant form encoded and
+// decoded, and the input's first bytes matched against and decoded as every function.
+inline void ExerciseCodec(IDiagnoseLib& library, const uint8_t* data, size_t size) {
+    const uint64_t head = size < 64 ? size : 64;
+    for (uint64_t e = 0; e < library.GetEcuCount(); ++e) {
+        IECU* ecu = library.GetEcu(e);
+        for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
+            IFunctionalClass* cls = ecu->GetFunctionalClass(c);
+            for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
+                IUDSService* service = cls->GetService(s);
+                std::vector<IUDSFunction*> functions;
+                for (uint64_t i = 0; i < service->GetRequestCount(); ++i)
+                    functions.push_back(service->GetRequest(i));
+                for (uint64_t i = 0; i < service->GetPositiveResponseCount(); ++i)
+                    functions.push_back(service->GetPositiveResponse(i));
+                for (IUDSFunction* function : functions) {
+                    auto* codec = dynamic_cast<IUDSFunctionCodec*>(function);
+                    if (codec == nullptr) continue;
+                    codec->EncodeMessage(0, nullptr, nullptr, 0);
+                    const std::vector<uint8_t> form(
+                        codec->GetEncodedBytes(),
+                        codec->GetEncodedBytes() + codec->GetEncodedSize());
+                    codec->DecodeMessage(form.data(), form.size());
+                    codec->MatchMessage(data, head, form.data(), form.size());
+                    codec->DecodeMessage(data, head);
+                }
+            }
+        }
+    }
+}
+
 // The readers take paths: the input goes to a file of this process with that extension, `load`
 // reads it into a fresh library, and the built library is walked.
 template <typename Load>

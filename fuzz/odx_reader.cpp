@@ -7,7 +7,13 @@
 #include "diag_walk.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return qmfuzz::LoadAndWalk("odx", data, size, [](CDiagnoseLib& library, const char* path) {
+    qmfuzz::LoadAndWalk("odx", data, size, [](CDiagnoseLib& library, const char* path) {
         library.LoadOdxFile(path, 1);
+    });
+    // Read as written too, and every message through the codec.
+    return qmfuzz::LoadAndWalk("odx", data, size, [&](CDiagnoseLib& library, const char* path) {
+        library.SetReadingAsWritten(1);
+        library.LoadOdxFile(path, 1);
+        qmfuzz::ExerciseCodec(library, data, size);
     });
 }

@@ -3,7 +3,7 @@ decoding and encoding."""
 import array
 import enum
 import os
-from typing import Any, Iterable, Iterator, NamedTuple, Optional, Sequence, Union
+from typing import Any, Dict, Iterable, Iterator, List, NamedTuple, Optional, Sequence, Union
 
 _Path = Union[str, bytes, os.PathLike]
 _Bytes = Union[bytes, bytearray, memoryview]
@@ -510,11 +510,30 @@ class NetworkConfig(FrameCodec):
     def __iter__(self) -> Iterator[NetDatabase]: ...
     def __getitem__(self, key: Union[int, str]) -> NetDatabase: ...
 
+class DiagService:
+    name: str
+    service_id: int
+    has_request: bool
+    def encode_request(self, **params: Union[int, float, str, bytes]) -> bytes: ...
+
+class DiagEcu:
+    name: str
+    long_name: str
+    is_base: bool
+    services: List[DiagService]
+    def decode(self, message: bytes) -> Dict[str, Any]: ...
+
+class DiagDatabase:
+    path: str
+    format: str
+    log: List[str]
+    ecus: List[DiagEcu]
+
 __version__: str
 
-def load(path: _Path, format: Optional[str] = None, encoding: Optional[str] = None, *, exact: bool = False, tolerant: Optional[bool] = None) -> Union[DbcFile, LdfFile, ArxmlFile]:
-    """Reads a network description file as the tool does (DBC tolerantly, ARXML whole;
-    exact=True: the described readers) and returns its model."""
+def load(path: _Path, format: Optional[str] = None, encoding: Optional[str] = None, *, exact: bool = False, tolerant: Optional[bool] = None, language: Optional[str] = None) -> Union[DbcFile, LdfFile, ArxmlFile, DiagDatabase]:
+    """Reads a network or diagnostic description file as the tool does (DBC tolerantly, ARXML
+    whole, diagnostics as written; exact=True: the described readers) and returns its model."""
 
 def version() -> str: ...
 

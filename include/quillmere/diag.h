@@ -245,3 +245,63 @@ class IDiagnoseLibOdxPositions {
     virtual void SetOdxStatedPositions(uint8_t keep) = 0;
     virtual uint8_t GetOdxStatedPositions() = 0;
 };
+
+// Reading "as written", an option of the diagnostic library beyond the described interface,
+// reached by dynamic_cast from IDiagnoseLib. Off (0) by default: the described build. On (1),
+// the next BuildModel reads ODX as real tools do: references without DOCREF resolve within
+// their own ODX document first, inheritance follows ODX 2.2 value inheritance with the
+// NOT-INHERITED-* lists, parameters take the length rule of their kind and stated positions,
+// services without a request are kept, and XML character references in names and
+// descriptions are decoded. The CDD language picks the text of multilingual CDD names ("" is
+// the file's first up-to-date language when reading as written, else the described "de").
+// Both survive Clear.
+class IDiagnoseLibReading {
+  public:
+    virtual ~IDiagnoseLibReading() = default;
+    virtual void SetReadingAsWritten(uint8_t asWritten) = 0;
+    virtual uint8_t GetReadingAsWritten() = 0;
+    virtual void SetCddLanguage(const char* language) = 0;
+    virtual const char* GetCddLanguage() = 0;
+};
+
+// One decoded field of a message, flattened in document order: a field's parts follow it;
+// `parent` is the index of the field it belongs to (-1 at the top), `item` its repetition
+// within the parent's items (-1 for a structure's or case's own parts). Texts and bytes stay
+// valid until the next DecodeMessage of the same function.
+struct DiagDecodedField {
+    const char* name;
+    const char* text;    // value-table text, "" when none
+    const char* unit;    // "" when none
+    const char* string;  // the decoded string of a text field, "" otherwise
+    const uint8_t* bytes;
+    uint64_t byteCount;
+    int64_t raw;           // numbers: sign-extended for signed types
+    uint64_t rawUnsigned;  // numbers and floats: the coded bits
+    double physical;       // scaled numbers and floats
+    uint32_t kind;         // 0 number, 1 float, 2 bytes, 3 text, 4 group
+    uint32_t scaled;       // 1 when physical holds a scaled number
+    int64_t parent;
+    int64_t item;
+};
+
+// The message codec of a function read as written (see docs/API.md, "Reading as written"),
+// reached by dynamic_cast from IUDSFunction.
+class IUDSFunctionCodec {
+  public:
+    virtual ~IUDSFunctionCodec() = default;
+    // Constant bits the message matches (-1: a constant differs); `request` supplies what
+    // matching-request parameters copy (may be null).
+    virtual int64_t MatchMessage(const uint8_t* data, uint64_t size, const uint8_t* request,
+                                 uint64_t requestSize) = 0;
+    // Decodes a message; returns the number of fields GetDecodedFields holds.
+    virtual uint64_t DecodeMessage(const uint8_t* data, uint64_t size) = 0;
+    virtual const DiagDecodedField* GetDecodedFields() = 0;
+    // Encodes with checked values (names and texts, `count` of each); 1 on success, else 0 and
+    // GetEncodeError says why. count 0 with null arrays gives the constant form unchecked when
+    // `checked` is 0.
+    virtual uint8_t EncodeMessage(uint64_t count, const char* const* names,
+                                  const char* const* values, uint8_t checked) = 0;
+    virtual const uint8_t* GetEncodedBytes() = 0;
+    virtual uint64_t GetEncodedSize() = 0;
+    virtual const char* GetEncodeError() = 0;
+};

@@ -17,6 +17,10 @@ void BindArxml(py::module_& m);
 py::object LoadArxml(const std::string& path, const TextRule& text, bool exact);
 void BindNetwork(py::module_& m);
 void BindSomeIp(py::module_& m);
+void BindDiag(py::module_& m);
+bool IsDiagnosticPath(const std::string& path);
+py::object LoadDiagnostics(const std::string& path, const py::object& encoding, bool exact,
+                           const py::object& language);
 }  // namespace qmpy
 
 namespace qmpy {
@@ -150,11 +154,14 @@ py::object LoadDbc(const std::string& path, const TextRule& text, bool tolerant)
 }
 
 py::object Load(const py::object& pathArgument, const py::object& format,
-                const py::object& encoding, bool exact, const py::object& tolerantArgument) {
-    // Real files are read as the tool reads them: DBC tolerantly, ARXML whole; exact=True gives
-    // the described readers. tolerant= still chooses the DBC reader on its own.
+                const py::object& encoding, bool exact, const py::object& tolerantArgument,
+                const py::object& language) {
+    // Real files are read as the tool reads them: DBC tolerantly, ARXML whole, diagnostics as
+    // written; exact=True gives the described readers. tolerant= still chooses the DBC reader.
     const bool tolerant = tolerantArgument.is_none() ? !exact : tolerantArgument.cast<bool>();
     const std::string path = PathOf(pathArgument);
+    if (format.is_none() && IsDiagnosticPath(path))
+        return LoadDiagnostics(path, encoding, exact, language);
     RequireReadable(path);
     const TextRule text =
         encoding.is_none() ? TextRule::ForFile(path) : TextRule(encoding.cast<std::string>());
@@ -180,9 +187,10 @@ PYBIND11_MODULE(quillmere, m) {
     BindArxml(m);
     BindNetwork(m);
     BindSomeIp(m);
+    BindDiag(m);
     m.def("load", &Load, py::arg("path"), py::arg("format") = py::none(),
           py::arg("encoding") = py::none(), py::kw_only(), py::arg("exact") = false,
-          py::arg("tolerant") = py::none(),
+          py::arg("tolerant") = py::none(), py::arg("language") = py::none(),
           R"(Reads a network description file and returns its model.
 
 path      a str or os.PathLike.
@@ -197,7 +205,10 @@ exact     the described readers: DBC stops at the first line it does not know, A
           every package).
 tolerant  DBC only: overrides the choice of exact for the DBC reader.
 
-Returns a DbcFile, LdfFile or ArxmlFile. A file that cannot be opened raises
+CDD, ODX (.odx*), PDX files and folders give a DiagDatabase, read as written unless
+exact=True (the described build); language picks the CDD text language.
+
+Returns a DbcFile, LdfFile, ArxmlFile or DiagDatabase. A file that cannot be opened raises
 FileNotFoundError (or another OSError); a file the reader stops in does not raise: its
 `status` says where it stopped and `log` holds the reader's messages.)");
     m.attr("__version__") = QM_PYTHON_VERSION;

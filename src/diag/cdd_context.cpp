@@ -86,9 +86,51 @@ const std::string& AttributeText(const NanoXML& element, std::string_view name) 
     return kNone;
 }
 
+namespace {
+// The language of the build running now ("" for the described preference); the CDD build is
+// one at a time in the process (its mutex), so one value serves.
+std::string& BuildLanguage() {
+    static std::string language;
+    return language;
+}
+}  // namespace
+
+void SetBuildLanguage(std::string language) {
+    BuildLanguage() = std::move(language);
+}
+
+std::string FirstUpToDateLanguage(const NanoXML* root) {
+    for (const NanoXML* child : root->children) {
+        if (child->name != "ECUDOC") continue;
+        std::string list = AttributeText(*child, "uptodateLanguages");
+        if (list.empty()) list = AttributeText(*child, "languages");
+        std::string first;
+        for (const char c : list) {
+            if (c == '(' || c == ' ') continue;
+            if (c == ',' || c == ')') {
+                if (!first.empty()) break;
+                continue;
+            }
+            first += c;
+        }
+        if (!first.empty()) return first;
+    }
+    // No list: the language of the document's first text.
+    std::vector<const NanoXML*> pending{root};
+    while (!pending.empty()) {
+        const NanoXML* node = pending.back();
+        pending.pop_back();
+        if (node->name == "TUV") return AttributeText(*node, "xml:lang");
+        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it)
+            pending.push_back(*it);
+    }
+    return "";
+}
+
 std::string LanguageText(const NanoXML* element) {
     if (element == nullptr) return "";
-    const std::string_view preferred = PreferredLanguage();
+    const std::string_view preferred =
+        BuildLanguage().empty() ? std::string_view(PreferredLanguage()) : BuildLanguage();
     const NanoXML* first = nullptr;
     for (const NanoXML* child : element->children) {
         if (std::string_view(child->name) != "TUV") continue;

@@ -96,6 +96,10 @@ const std::string& AttributeText(const NanoXML& element, std::string_view name);
 // The language text of a multilingual element: the first "TUV" child whose "xml:lang"
 // contains the preferred language, else the first "TUV", else "".
 std::string LanguageText(const NanoXML* element);
+// The language LanguageText prefers during the build ("" for the described "de").
+void SetBuildLanguage(std::string language);
+// The first language of the document's "uptodateLanguages" (else "languages"), "" when none.
+std::string FirstUpToDateLanguage(const NanoXML* root);
 // The language text of the named child of element ("" when there is none).
 std::string ChildLanguageText(NanoXML* element, const char* child);
 // The text of the named child ("" when there is none).

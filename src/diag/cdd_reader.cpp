@@ -306,6 +306,9 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
         library.AppendMessage("CDD Refs multicore: " +
                               FormatMilliseconds(resolveStart, platform::TickCount()) + "\r\n");
         library.SetFormat("CANDELA_" + AttributeText(*root, "dtdvers"));
+        std::string language = library.GetCddLanguage();
+        if (language.empty() && library.AsWritten()) language = FirstUpToDateLanguage(root);
+        SetBuildLanguage(std::move(language));
         // The resolution collected every element of every document, the first holder of an id
         // in the order the reader completes elements. For a lone document whose ids are all
         // distinct that is the build's table too; otherwise the build makes its own.
@@ -314,6 +317,7 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
                       resolver.CollectedCount());
     }
     context.library = nullptr;
+    SetBuildLanguage("");
     context.warned.clear();
     context.texts.Clear();
     context.dataTypeMemos.Clear();

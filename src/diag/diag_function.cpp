@@ -4,6 +4,7 @@
 
 CUDSFunction::CUDSFunction(const CUDSFunction& other)
     : IUDSFunction(),
+      IUDSFunctionCodec(),
       type(other.type),
       name(other.name),
       desc(other.desc),

@@ -6,9 +6,18 @@
 
 #include "diag/diag_param.h"
 
-class CUDSFunction : public IUDSFunction {
+namespace qm::diag {
+struct CodecScratch;
+// Frees the codec's results (defined with them in diag_codec.cpp).
+struct CodecScratchDeleter {
+    void operator()(CodecScratch* scratch) const;
+};
+}  // namespace qm::diag
+
+class CUDSFunction : public IUDSFunction, public IUDSFunctionCodec {
   public:
-    CUDSFunction() = default;
+    CUDSFunction();
+    ~CUDSFunction() override;
     CUDSFunction(const CUDSFunction& other);
     CUDSFunction& operator=(const CUDSFunction&) = delete;
 
@@ -27,6 +36,16 @@ class CUDSFunction : public IUDSFunction {
     uint64_t Encode(uint8_t* buffer, uint64_t size) override;
     const char* GetXmlLocation() override { return xmlLocation.c_str(); }
 
+    int64_t MatchMessage(const uint8_t* data, uint64_t size, const uint8_t* request,
+                         uint64_t requestSize) override;
+    uint64_t DecodeMessage(const uint8_t* data, uint64_t size) override;
+    const DiagDecodedField* GetDecodedFields() override;
+    uint8_t EncodeMessage(uint64_t count, const char* const* names, const char* const* values,
+                          uint8_t checked) override;
+    const uint8_t* GetEncodedBytes() override;
+    uint64_t GetEncodedSize() override;
+    const char* GetEncodeError() override;
+
     // Appends a parameter owned by this function.
     CParam* AddParam(std::unique_ptr<CParam> param);
     // Sorts the parameters (and everything below them) by position.
@@ -40,4 +59,9 @@ class CUDSFunction : public IUDSFunction {
     qm::diag::SharedText type, name, desc, odxId;
     std::string qual, xmlLocation;
     std::vector<std::unique_ptr<CParam>> params;
+
+  private:
+    // The codec's results, made on first use (most functions are never decoded).
+    qm::diag::CodecScratch& Scratch();
+    std::unique_ptr<qm::diag::CodecScratch, qm::diag::CodecScratchDeleter> scratch_;
 };

@@ -131,7 +131,12 @@ CParam::CParam(const CParam& other)
       isConditional(other.isConditional),
       isVariableLength(other.isVariableLength),
       isOptional(other.isOptional),
-      hasScaling(other.hasScaling) {
+      hasScaling(other.hasScaling),
+      lengthKind(other.lengthKind),
+      termination(other.termination),
+      positionStated(other.positionStated),
+      requestBytePosition(other.requestBytePosition),
+      lengthKeyId(other.lengthKeyId) {
     const uint64_t self = reinterpret_cast<uint64_t>(this);
     subParams.reserve(other.subParams.size());
     conditionalParams.reserve(other.conditionalParams.size());

@@ -139,6 +139,23 @@ class CParam : public IParam {
     uint8_t isVariableLength = 0;
     uint8_t isOptional = 0;
     uint8_t hasScaling = 0;
+    // How an ODX parameter read as written is coded (the message codec reads these; the
+    // described build leaves them 0): its length rule, the termination of a min-max length
+    // field, whether it stated its BYTE-POSITION, where a matching-request parameter reads
+    // the request, and the ID of the LENGTH-KEY a param-length-info field takes its length from.
+    enum LengthKind : uint8_t {
+        kLengthFixed = 0,
+        kLengthMinMax = 1,
+        kLengthParamInfo = 2,
+        kLengthLeading = 3,
+        kLengthMatchingRequest = 4,
+    };
+    enum Termination : uint8_t { kEndOfPdu = 0, kZero = 1, kHexFF = 2 };
+    uint8_t lengthKind = kLengthFixed;
+    uint8_t termination = kEndOfPdu;
+    uint8_t positionStated = 0;
+    int32_t requestBytePosition = 0;
+    qm::diag::SharedText lengthKeyId;
     std::vector<std::unique_ptr<CParam>> subParams;
     std::vector<std::unique_ptr<CParam>> conditionalParams;
     std::vector<std::unique_ptr<CVTabValue>> valueTable;

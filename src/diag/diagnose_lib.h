@@ -12,7 +12,9 @@
 #include "quillmere/diag.h"
 #include "quillmere/xml.h"
 
-class CDiagnoseLib : public IDiagnoseLib, public IDiagnoseLibOdxPositions {
+class CDiagnoseLib : public IDiagnoseLib,
+                     public IDiagnoseLibOdxPositions,
+                     public IDiagnoseLibReading {
   public:
     CDiagnoseLib();
     ~CDiagnoseLib() override;
@@ -58,7 +60,14 @@ class CDiagnoseLib : public IDiagnoseLib, public IDiagnoseLibOdxPositions {
     IExtDocument* GetExtDocument(uint64_t index) override;
     const char* GetUdsServiceName(uint8_t serviceId) override;
     void SetOdxStatedPositions(uint8_t keep) override { odxStatedPositions_ = keep != 0 ? 1 : 0; }
-    uint8_t GetOdxStatedPositions() override { return odxStatedPositions_; }
+    uint8_t GetOdxStatedPositions() override {
+        return odxStatedPositions_ != 0 || asWritten_ != 0 ? 1 : 0;
+    }
+    void SetReadingAsWritten(uint8_t asWritten) override { asWritten_ = asWritten != 0 ? 1 : 0; }
+    uint8_t GetReadingAsWritten() override { return asWritten_; }
+    void SetCddLanguage(const char* language) override { cddLanguage_ = language ? language : ""; }
+    const char* GetCddLanguage() override { return cddLanguage_.c_str(); }
+    bool AsWritten() const { return asWritten_ != 0; }
 
     // The whole model as one "DiagnoseLib" element (every ECU, then every external document,
     // with statistics): what SaveXml writes and what the container file stores. The caller
@@ -109,5 +118,7 @@ class CDiagnoseLib : public IDiagnoseLib, public IDiagnoseLibOdxPositions {
     uint32_t timeXml_ = 0;
     std::string version_;
     uint8_t extended_ = 1;
-    uint8_t odxStatedPositions_ = 0;  // an option: survives Clear
+    uint8_t odxStatedPositions_ = 0;  // options: survive Clear
+    uint8_t asWritten_ = 0;
+    std::string cddLanguage_;
 };

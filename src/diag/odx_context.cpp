@@ -1,5 +1,6 @@
 #include "diag/odx_context.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -92,6 +93,111 @@ NanoXML* OdxContext::TableByShortName(NanoXML* from, std::string_view shortName)
     return table == names.tables.end() ? nullptr : table->second;
 }
 
+namespace {
+
+bool IsLayer(std::string_view name) {
+    return name == "BASE-VARIANT" || name == "ECU-VARIANT" || name == "PROTOCOL" ||
+           name == "FUNCTIONAL-GROUP" || name == "ECU-SHARED-DATA";
+}
+
+int LayerPriority(std::string_view name) {
+    if (name == "PROTOCOL") return 1;
+    if (name == "FUNCTIONAL-GROUP") return 2;
+    if (name == "BASE-VARIANT") return 3;
+    if (name == "ECU-VARIANT") return 4;
+    return 0;
+}
+
+bool IsDataObjectElement(std::string_view name) {
+    return name == "DATA-OBJECT-PROP" || name == "STRUCTURE" || name == "END-OF-PDU-FIELD" ||
+           name == "DTC-DOP" || name == "MUX" || name == "STATIC-FIELD" ||
+           name == "DYNAMIC-LENGTH-FIELD" || name == "DYNAMIC-ENDMARKER-FIELD" ||
+           name == "ENV-DATA-DESC" || name == "ENV-DATA";
+}
+
+std::unordered_set<std::string_view> ExcludedNames(NanoXML* parentRef, std::string_view list) {
+    std::unordered_set<std::string_view> names;
+    if (NanoXML* entries = Child(parentRef, list)) {
+        for (NanoXML* entry : entries->children) {
+            for (NanoXML* reference : entry->children) {
+                const std::string_view name = AttributeOf(reference, "SHORT-NAME");
+                if (!name.empty()) names.insert(name);
+            }
+        }
+    }
+    return names;
+}
+
+NanoXML* EnclosingLayer(NanoXML* from) {
+    for (NanoXML* node = from; node != nullptr; node = node->parent) {
+        if (IsLayer(node->name)) return node;
+    }
+    return nullptr;
+}
+
+// Deeper inheritance than this is a cycle or a hostile file.
+constexpr int kMaxLayerDepth = 64;
+
+}  // namespace
+
+const OdxContext::LayerItems& OdxContext::ItemsOf(NanoXML* layer, int depth) {
+    static const LayerItems kNone;
+    const auto known = layerItems.find(layer);
+    if (known != layerItems.end()) return known->second;
+    if (depth > kMaxLayerDepth) return kNone;
+    LayerItems items;
+    if (NanoXML* dictionary = Child(layer, "DIAG-DATA-DICTIONARY-SPEC")) {
+        for (NanoXML* list : dictionary->children) {
+            for (NanoXML* item : list->children) {
+                const std::string_view name = ShortNameOf(item);
+                if (name.empty()) continue;
+                if (IsDataObjectElement(item->name)) items.dops.try_emplace(name, item);
+                if (item->name == "TABLE") items.tables.try_emplace(name, item);
+            }
+        }
+    }
+    // Marked before the parents are read: a cycle back here sees what is known so far.
+    layerItems[layer] = items;
+    std::vector<NanoXML*> parents;
+    if (NanoXML* list = Child(layer, "PARENT-REFS")) {
+        for (NanoXML* reference : list->children) {
+            if (reference->name == "PARENT-REF" && LinkEnd(reference->link) != nullptr)
+                parents.push_back(reference);
+        }
+    }
+    std::stable_sort(parents.begin(), parents.end(), [](NanoXML* a, NanoXML* b) {
+        return LayerPriority(LinkEnd(a->link)->name) > LayerPriority(LinkEnd(b->link)->name);
+    });
+    for (NanoXML* reference : parents) {
+        const LayerItems inherited = ItemsOf(LinkEnd(reference->link), depth + 1);
+        const auto noDops = ExcludedNames(reference, "NOT-INHERITED-DOPS");
+        const auto noTables = ExcludedNames(reference, "NOT-INHERITED-TABLES");
+        for (const auto& [name, item] : inherited.dops) {
+            if (noDops.count(name) == 0) items.dops.try_emplace(name, item);
+        }
+        for (const auto& [name, item] : inherited.tables) {
+            if (noTables.count(name) == 0) items.tables.try_emplace(name, item);
+        }
+    }
+    return layerItems[layer] = std::move(items);
+}
+
+NanoXML* OdxContext::LayerDataObject(NanoXML* from, std::string_view shortName) {
+    NanoXML* layer = EnclosingLayer(from);
+    if (layer == nullptr) return nullptr;
+    const LayerItems& items = ItemsOf(layer, 0);
+    const auto found = items.dops.find(shortName);
+    return found == items.dops.end() ? nullptr : found->second;
+}
+
+NanoXML* OdxContext::LayerTable(NanoXML* from, std::string_view shortName) {
+    NanoXML* layer = EnclosingLayer(from);
+    if (layer == nullptr) return nullptr;
+    const LayerItems& items = ItemsOf(layer, 0);
+    const auto found = items.tables.find(shortName);
+    return found == items.tables.end() ? nullptr : found->second;
+}
+
 NanoXML* LinkEnd(NanoXML* node) {
     // A link chain never loops in a resolved tree, but a bound keeps a broken one harmless.
     for (int steps = 0; node != nullptr && node->link != nullptr && steps < 64; ++steps)
@@ -149,6 +255,75 @@ bool ParseLimit(std::string_view text, uint32_t& value) {
     if (end == copy.c_str() || !std::isfinite(number)) return false;
     value = static_cast<uint32_t>(std::clamp(number, 0.0, 4294967295.0));
     return true;
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// The code point of an entity body (between "&" and ";"), or -1 when it is none we know.
+int64_t EntityCode(std::string_view body) {
+    if (body == "amp") return '&';
+    if (body == "lt") return '<';
+    if (body == "gt") return '>';
+    if (body == "quot") return '"';
+    if (body == "apos") return '\'';
+    if (body.size() < 2 || body.front() != '#') return -1;
+    body.remove_prefix(1);
+    int base = 10;
+    if (body.front() == 'x' || body.front() == 'X') {
+        base = 16;
+        body.remove_prefix(1);
+    }
+    uint32_t code = 0;
+    const auto result = std::from_chars(body.data(), body.data() + body.size(), code, base);
+    if (result.ec != std::errc() || result.ptr != body.data() + body.size()) return -1;
+    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return -1;
+    return code;
+}
+
+}  // namespace
+
+std::string DecodeCharacterReferences(std::string text) {
+    size_t amp = text.find('&');
+    if (amp == std::string::npos) return text;
+    std::string out;
+    out.reserve(text.size());
+    size_t done = 0;
+    while (amp != std::string::npos) {
+        const size_t semi = text.find(';', amp + 1);
+        if (semi == std::string::npos || semi - amp > 12) break;
+        const int64_t code = EntityCode(std::string_view(text).substr(amp + 1, semi - amp - 1));
+        if (code >= 0) {
+            out.append(text, done, amp - done);
+            AppendUtf8(out, static_cast<uint32_t>(code));
+            done = semi + 1;
+        }
+        amp = text.find('&', code >= 0 ? semi + 1 : amp + 1);
+    }
+    out.append(text, done, std::string::npos);
+    return out;
+}
+
+std::string NameText(const OdxContext& context, NanoXML* element, std::string_view name) {
+    std::string text = TextOf(element, name);
+    return context.asWritten ? DecodeCharacterReferences(std::move(text)) : text;
 }
 
 std::string Quoted(std::string_view text) {

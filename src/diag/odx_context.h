@@ -38,6 +38,10 @@ struct OdxContext {
     std::unordered_map<const NanoXML*, int> sessions;
     // Warning lines already given: one line per distinct problem, however often it recurs.
     std::unordered_set<std::string> warned;
+    // Reading as written: the diagnostic communications each layer has after value
+    // inheritance, worked out once per layer and build.
+    bool asWritten = false;
+    std::unordered_map<const NanoXML*, std::vector<NanoXML*>> availableComms;
 
     // Appends a line (ending in "\r\n") to the process-wide XML message log.
     void Log(const std::string& line);
@@ -52,6 +56,18 @@ struct OdxContext {
     NanoXML* DataObjectByShortName(NanoXML* from, std::string_view shortName);
     // The "TABLE" of that SHORT-NAME in the container enclosing `from`.
     NanoXML* TableByShortName(NanoXML* from, std::string_view shortName);
+
+    // Reading as written: the data object (or table) of that SHORT-NAME that the layer
+    // enclosing `from` has after value inheritance: its own, else its parents' by priority
+    // without those its parent references list in "NOT-INHERITED-DOPS" ("NOT-INHERITED-TABLES").
+    NanoXML* LayerDataObject(NanoXML* from, std::string_view shortName);
+    NanoXML* LayerTable(NanoXML* from, std::string_view shortName);
+    struct LayerItems {
+        std::unordered_map<std::string_view, NanoXML*> dops;
+        std::unordered_map<std::string_view, NanoXML*> tables;
+    };
+    std::unordered_map<const NanoXML*, LayerItems> layerItems;
+    const LayerItems& ItemsOf(NanoXML* layer, int depth);
 };
 
 // Element helpers of the ODX handlers.
@@ -71,5 +87,10 @@ bool ParseInteger(std::string_view text, int64_t& value);
 bool ParseLimit(std::string_view text, uint32_t& value);
 // Ends an ODX warning text: a quotation mark, the value, a quotation mark.
 std::string Quoted(std::string_view text);
+// Decodes XML character references ("&#38;", "&#x26;") and the five predefined entities left
+// in a text, writing UTF-8; other text is left as it is.
+std::string DecodeCharacterReferences(std::string text);
+// The named child's text, with character references decoded when reading as written.
+std::string NameText(const OdxContext& context, NanoXML* element, std::string_view name);
 
 }  // namespace qm::diag

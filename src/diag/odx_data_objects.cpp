@@ -27,14 +27,16 @@ std::string ReferenceTail(bool byShortName, std::string_view value) {
 }
 
 // Text table: every "COMPU-SCALE" becomes a value-table entry.
-void ReadTextTable(NanoXML* compu, CParam& param) {
+void ReadTextTable(NanoXML* compu, CParam& param, bool decode) {
     NanoXML* scales = Child(Child(compu, "COMPU-INTERNAL-TO-PHYS"), "COMPU-SCALES");
     if (scales == nullptr) scales = Child(compu, "COMPU-SCALES");
     if (scales == nullptr) return;
     for (NanoXML* scale : scales->children) {
         if (scale->name != "COMPU-SCALE") continue;
         auto entry = std::make_unique<CVTabValue>();
-        entry->text = RecentText(TextOf(Child(scale, "COMPU-CONST"), "VT"));
+        std::string text = TextOf(Child(scale, "COMPU-CONST"), "VT");
+        if (decode) text = DecodeCharacterReferences(std::move(text));
+        entry->text = RecentText(text);
         ParseLimit(TextOf(scale, "LOWER-LIMIT"), entry->rangeStart);
         entry->rangeEnd = entry->rangeStart;
         ParseLimit(TextOf(scale, "UPPER-LIMIT"), entry->rangeEnd);
@@ -222,12 +224,12 @@ void ApplyDtcDop(NanoXML* dop, CParam& param) {
 
 }  // namespace
 
-void ApplyDataObjectProp(NanoXML* dop, CParam& param) {
+void ApplyDataObjectProp(NanoXML* dop, CParam& param, bool decodeTexts) {
     ApplyCodedType(Child(dop, "DIAG-CODED-TYPE"), param);
     NanoXML* compu = Child(dop, "COMPU-METHOD");
     const std::string category = TextOf(compu, "CATEGORY");
     if (category == "TEXTTABLE") {
-        ReadTextTable(compu, param);
+        ReadTextTable(compu, param, decodeTexts);
     } else if (category == "LINEAR" || category == "SCALE-LINEAR") {
         ReadLinear(compu, param);
     }
@@ -241,6 +243,16 @@ void ApplyStructure(OdxContext& context, NanoXML* structure, CParam& param, int 
     int64_t bytes = 0;
     if (ParseInteger(TextOf(structure, "BYTE-SIZE"), bytes) && bytes > 0) {
         param.bitLength = static_cast<int32_t>(std::min<int64_t>(bytes * 8, INT32_MAX));
+    } else if (context.asWritten && !param.subParams.empty()) {
+        // As written the parts stand where they say: the structure ends after the last one.
+        int64_t end = 0;
+        for (const auto& sub : param.subParams) {
+            const int64_t bits = int64_t{sub->bitPosition} +
+                                 int64_t{sub->bitLength} * std::max<uint32_t>(1, sub->arraySizeMin);
+            end = std::max<int64_t>(end, sub->bytePosition + (bits + 7) / 8);
+        }
+        param.bitLength = static_cast<int32_t>(std::min<int64_t>(end * 8, INT32_MAX));
+        param.CompleteType();
     } else if (!param.subParams.empty()) {
         param.CompleteStructType();
     }
@@ -249,7 +261,7 @@ void ApplyStructure(OdxContext& context, NanoXML* structure, CParam& param, int 
 bool ApplyDataObject(OdxContext& context, NanoXML* target, CParam& param, int depth) {
     const std::string& kind = target->name;
     if (kind == "DATA-OBJECT-PROP") {
-        ApplyDataObjectProp(target, param);
+        ApplyDataObjectProp(target, param, context.asWritten);
         return true;
     }
     if (kind == "DTC-DOP") {
@@ -292,7 +304,9 @@ void ApplyParamDataObject(OdxContext& context, NanoXML* element, CParam& param, 
     } else if (NanoXML* snref = Child(element, "DOP-SNREF")) {
         byShortName = true;
         value = snref->GetAttribute("SHORT-NAME");
-        target = context.DataObjectByShortName(element, value);
+        // As written, the layer's own and inherited data objects (NOT-INHERITED-DOPS honoured).
+        if (context.asWritten) target = context.LayerDataObject(element, value);
+        if (target == nullptr) target = context.DataObjectByShortName(element, value);
         if (target == nullptr) {
             NanoXML* linked = LinkEnd(snref->link);
             if (linked != nullptr && IsDataObjectKind(linked->name)) target = linked;

@@ -14,7 +14,8 @@ void ApplyParamDataObject(OdxContext& context, NanoXML* element, CParam& param, 
 bool ApplyDataObject(OdxContext& context, NanoXML* target, CParam& param, int depth);
 
 // The coded type, computation method, unit and display of a "DATA-OBJECT-PROP".
-void ApplyDataObjectProp(NanoXML* dop, CParam& param);
+// Reading as written decodes character references in its value-table texts.
+void ApplyDataObjectProp(NanoXML* dop, CParam& param, bool decodeTexts = false);
 
 // Every "PARAM" of a structure becomes a sub-parameter of param; the bit length follows.
 void ApplyStructure(OdxContext& context, NanoXML* structure, CParam& param, int depth);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 
 #include "diag/cdd_parameters.h"
 #include "diag/diag_tables.h"
@@ -84,6 +86,20 @@ void ApplyCodedType(NanoXML* coded, CParam& param) {
     if (!mask.empty() && parsed.ec == std::errc() && parsed.ptr == mask.data() + mask.size()) {
         param.bitMask = maskValue;
     }
+    const std::string_view kind = AttributeOf(coded, "xsi:type");
+    if (kind == "MIN-MAX-LENGTH-TYPE") {
+        param.lengthKind = CParam::kLengthMinMax;
+        const std::string_view termination = AttributeOf(coded, "TERMINATION");
+        param.termination = termination == "ZERO"     ? CParam::kZero
+                            : termination == "HEX-FF" ? CParam::kHexFF
+                                                      : CParam::kEndOfPdu;
+    } else if (kind == "PARAM-LENGTH-INFO-TYPE") {
+        param.lengthKind = CParam::kLengthParamInfo;
+        if (NanoXML* key = Child(coded, "LENGTH-KEY-REF"))
+            param.lengthKeyId = RecentText(key->GetAttribute("ID-REF"));
+    } else if (kind == "LEADING-LENGTH-INFO-TYPE") {
+        param.lengthKind = CParam::kLengthLeading;
+    }
     const uint32_t minimum = LengthOf(coded, "MIN-LENGTH", present);
     if (present) param.arraySizeMin = minimum;
     const uint32_t maximum = LengthOf(coded, "MAX-LENGTH", present);
@@ -123,6 +139,58 @@ void FinishOdxParam(CParam& param) {
     param.CompleteType();
 }
 
+namespace {
+
+// The coded value of a physical constant: its text-table entry, else the inverse of a linear
+// computation, else the number itself.
+void CodePhysicalConstant(CParam& param) {
+    const std::string physical(param.defaultText.c_str());
+    if (physical.empty()) return;
+    for (const auto& entry : param.valueTable) {
+        if (physical == entry->text.c_str()) {
+            param.valueStr = std::to_string(entry->rangeStart);
+            return;
+        }
+    }
+    char* end = nullptr;
+    const double number = std::strtod(physical.c_str(), &end);
+    if (end == physical.c_str()) return;
+    double coded = number;
+    if (param.hasScaling != 0 && param.factor != 0.0) {
+        coded = (number * param.divisor - param.offset) / param.factor;
+    }
+    if (coded < 0 || coded > 1.8e19) return;
+    param.valueStr = std::to_string(static_cast<uint64_t>(std::llround(coded)));
+}
+
+// The length rules of the parameter kinds that carry their own: a reserved field its
+// BIT-LENGTH, a matching-request parameter its BYTE-LENGTH (and where the request holds it).
+void ApplyKindLength(NanoXML* element, CParam& param) {
+    const std::string_view kind = param.type.c_str();
+    int64_t value = 0;
+    if (kind == "RESERVED") {
+        if (ParseInteger(TextOf(element, "BIT-LENGTH"), value) && value > 0)
+            param.bitLength = static_cast<int32_t>(std::min<int64_t>(value, INT32_MAX / 8));
+    } else if (kind == "MATCHING-REQUEST-PARAM") {
+        param.lengthKind = CParam::kLengthMatchingRequest;
+        if (ParseInteger(TextOf(element, "BYTE-LENGTH"), value) && value > 0)
+            param.bitLength = static_cast<int32_t>(std::min<int64_t>(value * 8, INT32_MAX / 8));
+        if (ParseInteger(TextOf(element, "REQUEST-BYTE-POS"), value) && value >= 0)
+            param.requestBytePosition = static_cast<int32_t>(std::min<int64_t>(value, INT32_MAX));
+    } else if (kind == "PHYS-CONST") {
+        CodePhysicalConstant(param);
+    }
+}
+
+// The byte after a placed parameter (its repetitions included).
+int64_t EndByte(const CParam& param) {
+    const int64_t bits = int64_t{param.bitPosition} +
+                         int64_t{param.bitLength} * std::max<uint32_t>(1, param.arraySizeMin);
+    return param.bytePosition + (bits + 7) / 8;
+}
+
+}  // namespace
+
 std::unique_ptr<CParam> ReadOdxParam(OdxContext& context, NanoXML* element, int depth) {
     if (!context.TakeBudget()) return nullptr;
     auto param = std::make_unique<CParam>();
@@ -137,6 +205,11 @@ std::unique_ptr<CParam> ReadOdxParam(OdxContext& context, NanoXML* element, int 
     ApplyCodedType(Child(element, "DIAG-CODED-TYPE"), *param);
     ApplyParamDataObject(context, element, *param, depth);
     ApplyTableParts(context, element, *param, depth);
+    if (context.asWritten) {
+        param->name = DecodeCharacterReferences(std::move(param->name));
+        param->positionStated = Child(element, "BYTE-POSITION") != nullptr ? 1 : 0;
+        ApplyKindLength(element, *param);
+    }
     FinishOdxParam(*param);
     return param;
 }
@@ -146,13 +219,21 @@ void ReadOdxParams(OdxContext& context, NanoXML* element,
                    OdxPlacement placement) {
     NanoXML* params = Child(element, "PARAMS");
     if (params == nullptr) return;
+    int64_t nextFree = 0;  // the byte after everything placed so far
+    for (const auto& placed : into) nextFree = std::max(nextFree, EndByte(*placed));
     for (NanoXML* child : params->children) {
         if (child->name != "PARAM") continue;
         std::unique_ptr<CParam> param = ReadOdxParam(context, child, depth);
         if (!param) return;
-        if (placement == OdxPlacement::kFromPredecessor &&
-            !(context.library->GetOdxStatedPositions() != 0 &&
-              Child(child, "BYTE-POSITION") != nullptr)) {
+        if (context.asWritten) {
+            // Read as written: a stated position stands, any other follows what came before.
+            if (param->positionStated == 0)
+                param->bytePosition =
+                    static_cast<int32_t>(std::min<int64_t>(nextFree, INT32_MAX / 8));
+            nextFree = std::max(nextFree, EndByte(*param));
+        } else if (placement == OdxPlacement::kFromPredecessor &&
+                   !(context.library->GetOdxStatedPositions() != 0 &&
+                     Child(child, "BYTE-POSITION") != nullptr)) {
             PlaceAfter(*param, into.empty() ? nullptr : into.back().get());
         }
         param->owner = owner;

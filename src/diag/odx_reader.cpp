@@ -49,6 +49,7 @@ std::vector<NanoXML*> VariantsOf(const std::vector<NanoXML*>& containers) {
 size_t ResolveReferences(CDiagnoseLib& library, const std::vector<NanoXML*>& documents,
                          size_t& unresolved, size_t& indexed) {
     xml::OdxReferenceResolver resolver;
+    resolver.SetWithinDocument(library.AsWritten());
     for (NanoXML* document : documents) {
         resolver.Collect(document);
         resolver.CollectTree(document);
@@ -77,6 +78,7 @@ bool BuildOdx(CDiagnoseLib& library) {
 
     OdxContext context;
     context.library = &library;
+    context.asWritten = library.AsWritten();
     std::vector<std::pair<NanoXML*, std::vector<NanoXML*>>> odxDocuments;
     for (NanoXML* document : documents) {
         if (document->name != "ODX") continue;

@@ -87,16 +87,18 @@ std::unique_ptr<CUDSFunction> BuildOdxFunction(OdxContext& context, NanoXML* mes
 
 std::unique_ptr<CUDSService> BuildOdxService(OdxContext& context, NanoXML* element) {
     NanoXML* requestRef = Child(element, "REQUEST-REF");
-    if (requestRef == nullptr) return nullptr;
+    // Read as written, a service that only describes responses stays: users decode them.
+    if (requestRef == nullptr && !context.asWritten) return nullptr;
     auto service = std::make_unique<CUDSService>();
-    service->name = TextOf(element, "SHORT-NAME");
-    service->longName = TextOf(element, "LONG-NAME");
+    service->name = NameText(context, element, "SHORT-NAME");
+    service->longName = NameText(context, element, "LONG-NAME");
     service->desc = DescriptionOf(element);
+    if (context.asWritten) service->desc = DecodeCharacterReferences(std::move(service->desc));
     service->xmlLocation = element->GetAttribute("ID");
     service->odxIdRef = service->xmlLocation;
     service->qual = element->GetAttribute("SEMANTIC");
     service->isActive = 1;
-    if (NanoXML* request = LinkEnd(requestRef->link)) {
+    if (NanoXML* request = requestRef ? LinkEnd(requestRef->link) : nullptr) {
         service->requests.push_back(BuildOdxFunction(context, request, "REQ"));
     }
     AddResponses(context, element, "POS-RESPONSE-REFS", "POS-RESPONSE-REF", "POS",

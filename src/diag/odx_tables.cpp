@@ -43,7 +43,8 @@ TableChoice SelectTable(OdxContext& context, NanoXML* key, bool report) {
         choice.table = Linked(entry, "TABLE");
     } else if (entry->name == "TABLE-SNREF") {
         const std::string name = entry->GetAttribute("SHORT-NAME");
-        choice.table = Linked(entry, "TABLE");
+        if (context.asWritten) choice.table = context.LayerTable(key, name);
+        if (choice.table == nullptr) choice.table = Linked(entry, "TABLE");
         if (choice.table == nullptr) choice.table = context.TableByShortName(key, name);
         if (choice.table == nullptr && report) {
             context.Log("ODX Warning: unresolved TABLE-SNREF: " + Quoted(name) + "\r\n");

@@ -1,5 +1,8 @@
 #include "diag/odx_variants.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -65,6 +68,121 @@ class ServiceCollector {
     std::unordered_set<const NanoXML*> onPath_;
 };
 
+// ODX 2.2 value inheritance: a layer inherits only from layers of lower priority, and where
+// two parents offer one short name the parent of the higher priority wins.
+int InheritancePriority(std::string_view layerKind) {
+    if (layerKind == "PROTOCOL") return 1;
+    if (layerKind == "FUNCTIONAL-GROUP") return 2;
+    if (layerKind == "BASE-VARIANT") return 3;
+    if (layerKind == "ECU-VARIANT") return 4;
+    return 0;  // ECU-SHARED-DATA
+}
+
+// The short names a parent reference's NOT-INHERITED-* list names ("NOT-INHERITED-DIAG-COMMS"
+// holds "NOT-INHERITED-DIAG-COMM" entries with a "DIAG-COMM-SNREF", and so on).
+std::unordered_set<std::string_view> NotInherited(NanoXML* parentRef, std::string_view list) {
+    std::unordered_set<std::string_view> names;
+    NanoXML* entries = Child(parentRef, list);
+    if (entries == nullptr) return names;
+    for (NanoXML* entry : entries->children) {
+        for (NanoXML* reference : entry->children) {
+            const std::string_view name = AttributeOf(reference, "SHORT-NAME");
+            if (!name.empty()) names.insert(name);
+        }
+    }
+    return names;
+}
+
+bool IsDiagComm(const NanoXML* element) {
+    return element != nullptr &&
+           (element->name == "DIAG-SERVICE" || element->name == "SINGLE-ECU-JOB");
+}
+
+// The diagnostic communications (services and jobs) a layer has after value inheritance, in
+// the order a reader of ODX 2.2 lists them: inherited ones first (parents of higher priority
+// first, each in its own order), then the layer's own, which override namesakes in place.
+class ValueInheritance {
+  public:
+    explicit ValueInheritance(OdxContext& context) : context_(context) {}
+
+    const std::vector<NanoXML*>& Available(NanoXML* layer, int depth) {
+        static const std::vector<NanoXML*> kNone;
+        const auto known = context_.availableComms.find(layer);
+        if (known != context_.availableComms.end()) return known->second;
+        if (depth > kMaxInheritanceDepth || onPath_.count(layer) != 0) {
+            context_.LogOnce("ODX Warning: PARENT-REFS cycle at " + Quoted(ShortNameOf(layer)) +
+                             ", not followed\r\n");
+            return kNone;
+        }
+        onPath_.insert(layer);
+        Ordered result;
+        for (NanoXML* parentRef : ParentsByPriority(layer)) {
+            NanoXML* parent = LinkEnd(parentRef->link);
+            if (parent == nullptr) continue;
+            const int priority = InheritancePriority(parent->name);
+            const auto excluded = NotInherited(parentRef, "NOT-INHERITED-DIAG-COMMS");
+            for (NanoXML* comm : Available(parent, depth + 1)) {
+                const std::string_view name = ShortNameOf(comm);
+                if (excluded.count(name) == 0) result.Inherit(name, comm, priority);
+            }
+        }
+        if (NanoXML* comms = Child(layer, "DIAG-COMMS")) {
+            for (NanoXML* child : comms->children) {
+                NanoXML* end = LinkEnd(child);
+                if (IsDiagComm(end)) result.Own(ShortNameOf(end), end);
+            }
+        }
+        onPath_.erase(layer);
+        return context_.availableComms[layer] = std::move(result.comms);
+    }
+
+  private:
+    struct Ordered {
+        std::vector<NanoXML*> comms;
+        std::vector<int> priorities;
+        std::unordered_map<std::string_view, size_t> at;
+        void Inherit(std::string_view name, NanoXML* comm, int priority) {
+            const auto [it, added] = at.try_emplace(name, comms.size());
+            if (added) {
+                comms.push_back(comm);
+                priorities.push_back(priority);
+            } else if (priority > priorities[it->second]) {
+                comms[it->second] = comm;
+                priorities[it->second] = priority;
+            }
+        }
+        void Own(std::string_view name, NanoXML* comm) {
+            const auto [it, added] = at.try_emplace(name, comms.size());
+            if (added) {
+                comms.push_back(comm);
+                priorities.push_back(INT32_MAX);
+            } else {
+                comms[it->second] = comm;
+                priorities[it->second] = INT32_MAX;
+            }
+        }
+    };
+
+    static std::vector<NanoXML*> ParentsByPriority(NanoXML* layer) {
+        std::vector<NanoXML*> parents;
+        if (NanoXML* list = Child(layer, "PARENT-REFS")) {
+            for (NanoXML* reference : list->children) {
+                if (reference->name == "PARENT-REF") parents.push_back(reference);
+            }
+        }
+        std::stable_sort(parents.begin(), parents.end(), [](NanoXML* a, NanoXML* b) {
+            const NanoXML* left = LinkEnd(a->link);
+            const NanoXML* right = LinkEnd(b->link);
+            return (left ? InheritancePriority(left->name) : -1) >
+                   (right ? InheritancePriority(right->name) : -1);
+        });
+        return parents;
+    }
+
+    OdxContext& context_;
+    std::unordered_set<const NanoXML*> onPath_;
+};
+
 // The functional class a service belongs to: its first referenced "FUNCT-CLASS".
 NanoXML* FunctionalClassOf(NanoXML* service) {
     NanoXML* references = Child(service, "FUNCT-CLASS-REFS");
@@ -80,13 +198,21 @@ std::string ClassNameOf(NanoXML* functClass) {
     return "Others";
 }
 
+std::vector<NanoXML*> ServicesOf(OdxContext& context, NanoXML* variant) {
+    if (!context.asWritten) return CollectOdxServices(context, variant);
+    std::vector<NanoXML*> services;
+    for (NanoXML* comm : ValueInheritance(context).Available(variant, 0)) {
+        if (comm->name == "DIAG-SERVICE") services.push_back(comm);
+    }
+    return services;
+}
+
 void AddServices(OdxContext& context, NanoXML* variant, CECU& ecu) {
-    ServiceCollector collector(context);
-    collector.Collect(variant, 0);
     std::unordered_map<std::string, CFunctionalClass*> classes;
-    for (NanoXML* element : collector.Unique()) {
+    for (NanoXML* element : ServicesOf(context, variant)) {
         NanoXML* functClass = FunctionalClassOf(element);
-        const std::string className = ClassNameOf(functClass);
+        std::string className = ClassNameOf(functClass);
+        if (context.asWritten) className = DecodeCharacterReferences(std::move(className));
         std::unique_ptr<CUDSService> service = BuildOdxService(context, element);
         if (!service) continue;
         CFunctionalClass*& cls = classes[className];
@@ -162,8 +288,8 @@ std::unique_ptr<CECU> BuildOdxEcu(OdxContext& context, NanoXML* variant) {
     auto ecu = std::make_unique<CECU>();
     ecu->isJobFile = variant->name == "BASE-VARIANT" ? 1 : 0;
     ecu->xmlLocation = variant->GetAttribute("ID");
-    ecu->shortName = TextOf(variant, "SHORT-NAME");
-    ecu->longName = TextOf(variant, "LONG-NAME");
+    ecu->shortName = NameText(context, variant, "SHORT-NAME");
+    ecu->longName = NameText(context, variant, "LONG-NAME");
     const uint32_t start = platform::TickCount();
     AddServices(context, variant, *ecu);
     context.Log("Services collection time: " + FormatMilliseconds(start, platform::TickCount()) +

@@ -518,6 +518,63 @@ NanoXML* OdxReferenceResolver::Index::Find(std::string_view value,
     return nullptr;
 }
 
+NanoXML* OdxReferenceResolver::Index::FindExact(std::string_view value,
+                                                std::string_view document) const {
+    if (entries_.empty()) return nullptr;
+    const uint64_t valueHash = TextHash(value, kHashSeed);
+    const Slot& exact = exact_[ExactSlot(KeyHash(valueHash, document), value, document)];
+    return exact.entry != 0 ? entries_[exact.entry - 1].node : nullptr;
+}
+
+namespace {
+
+std::string_view ContainerName(const NanoXML* container) {
+    if (container == nullptr) return {};
+    for (const NanoXML* child : container->children) {
+        if (child->name == "SHORT-NAME") return child->text;
+    }
+    return {};
+}
+
+const NanoXML* OdxRootOf(const NanoXML* node) {
+    return NanoXML::FindAncestor(const_cast<NanoXML*>(node), "ODX");
+}
+
+}  // namespace
+
+NanoXML* OdxReferenceResolver::Index::FindInDocument(std::string_view value,
+                                                     const NanoXML* from) const {
+    if (entries_.empty()) return nullptr;
+    const NanoXML* container =
+        NanoXML::FindAncestor(const_cast<NanoXML*>(from), "DIAG-LAYER-CONTAINER");
+    const std::string_view containerName = ContainerName(container);
+    const NanoXML* root = OdxRootOf(from);
+    const Slot& chain = values_[ValueSlot(TextHash(value, kHashSeed), value)];
+    NanoXML* sameName = nullptr;
+    NanoXML* sameRoot = nullptr;
+    for (uint32_t at = chain.entry; at != 0; at = entries_[at - 1].nextOfValue) {
+        NanoXML* node = entries_[at - 1].node;
+        const NanoXML* own = NanoXML::FindAncestor(node, "DIAG-LAYER-CONTAINER");
+        if (container != nullptr && own == container) return node;
+        if (sameName == nullptr && own != nullptr && !containerName.empty() &&
+            ContainerName(own) == containerName)
+            sameName = node;
+        if (sameRoot == nullptr && root != nullptr && OdxRootOf(node) == root) sameRoot = node;
+    }
+    return sameName != nullptr ? sameName : sameRoot;
+}
+
+NanoXML* OdxReferenceResolver::Lookup(const Index& index, std::string_view value,
+                                      std::string_view docRef, const NanoXML* node) const {
+    if (!withinDocument_ || !docRef.empty()) {
+        return index.Find(value, docRef.empty() ? DocumentName(node) : docRef);
+    }
+    const std::string_view document = DocumentName(node);
+    if (NanoXML* target = index.FindExact(value, document)) return target;
+    if (NanoXML* target = index.FindInDocument(value, node)) return target;
+    return index.Find(value, document);
+}
+
 std::string_view OdxReferenceResolver::CachedDocumentName(const NanoXML* node) {
     if (IsOdxLayerContainer(node->name) || node->parent == nullptr) return DocumentName(node);
     if (node->parent != lastParent_) {
@@ -554,9 +611,7 @@ void OdxReferenceResolver::Prefetch(size_t entry) const {
 bool OdxReferenceResolver::ResolveIdentifier(NanoXML* node, Failure& failure) const {
     const std::string_view id = AttributeView(node, "ID-REF");
     if (id.empty()) return true;
-    std::string_view document = AttributeView(node, "DOCREF");
-    if (document.empty()) document = DocumentName(node);
-    if (NanoXML* target = identifiers_.Find(id, document)) {
+    if (NanoXML* target = Lookup(identifiers_, id, AttributeView(node, "DOCREF"), node)) {
         MarkResolved(node, target);
         return true;
     }
@@ -575,8 +630,7 @@ bool OdxReferenceResolver::ResolveShortName(NanoXML* node, Failure& failure) con
             document = AttributeView(parentRef, "DOCREF");
         }
     }
-    if (document.empty()) document = DocumentName(node);
-    const NanoXML* target = shortNames_.Find(shortName, document);
+    const NanoXML* target = Lookup(shortNames_, shortName, document, node);
     if (target != nullptr && target->parent != nullptr) {
         MarkResolved(node, target->parent);
         return true;

@@ -177,6 +177,10 @@ class OdxReferenceResolver : public ReferenceResolver {
     static std::string_view DocumentName(const NanoXML* node);
     size_t IdentifierCount() const { return identifiers_.Size(); }
     size_t ShortNameCount() const { return shortNames_.Size(); }
+    // Reading as written: a reference without DOCREF that its layer does not hold resolves
+    // within its own ODX document (the same DIAG-LAYER-CONTAINER, by element or by SHORT-NAME,
+    // then the same "ODX" root) before the container rule. Set before Resolve.
+    void SetWithinDocument(bool within) { withinDocument_ = within; }
 
   protected:
     size_t WorkCount() const override { return work_.size(); }
@@ -193,6 +197,11 @@ class OdxReferenceResolver : public ReferenceResolver {
         void Build();
         // The exact entry, else the first entry of the value whose container is the document.
         NanoXML* Find(std::string_view value, std::string_view document) const;
+        // The exact entry only.
+        NanoXML* FindExact(std::string_view value, std::string_view document) const;
+        // The first entry of the value in the same layer container (by element, else by its
+        // SHORT-NAME), else the first below the same "ODX" root as `from`.
+        NanoXML* FindInDocument(std::string_view value, const NanoXML* from) const;
         size_t Size() const { return entries_.size(); }
 
       private:
@@ -220,8 +229,13 @@ class OdxReferenceResolver : public ReferenceResolver {
     bool ResolveIdentifier(NanoXML* node, Failure& failure) const;
     bool ResolveShortName(NanoXML* node, Failure& failure) const;
 
+    // The Part's lookup, or the own document first when reading as written.
+    NanoXML* Lookup(const Index& index, std::string_view value, std::string_view docRef,
+                    const NanoXML* node) const;
+
     Index identifiers_;
     Index shortNames_;
+    bool withinDocument_ = false;
     std::vector<std::pair<NanoXML*, Kind>> work_;
     // Siblings share their document: the last parent asked about and its answer.
     const NanoXML* lastParent_ = nullptr;

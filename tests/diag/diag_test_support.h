@@ -3,6 +3,7 @@
 // of two models through their interfaces.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,8 +13,11 @@
 
 namespace qm::diag::test {
 
+// The shared folder beside the checkout, or the one QM_SHARED_DIR names in the environment (a
+// worktree placed elsewhere).
 inline std::filesystem::path CorpusDir() {
-    return std::filesystem::path(QM_SHARED_DIR) / "corpus" / "diag";
+    const char* shared = std::getenv("QM_SHARED_DIR");
+    return std::filesystem::path(shared && *shared ? shared : QM_SHARED_DIR) / "corpus" / "diag";
 }
 
 inline std::vector<std::filesystem::path> CorpusCddFiles() {

@@ -61,6 +61,55 @@ TEST(DiagTool, EncodeRequestWithParameterValues) {
               0);
 }
 
+TEST(DiagTool, EncodeRequestRefusesWhatTheParameterCannotHold) {
+    const std::string session =
+        "encode-request " + kExample + " DoorFrontLeft ExtendedSession_Start ";
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"Session=256", "quillmere: parameter 'Session': 256 is outside its valid range 0..255\n"},
+        {"Session=-1", "quillmere: parameter 'Session': -1 is outside its valid range 0..255\n"},
+        {"Session=1e3", "quillmere: parameter 'Session': 1e3 is outside its valid range 0..255\n"},
+        {"Session=Fast",
+         "quillmere: parameter 'Session': 'Fast' is no number; valid range 0..255\n"},
+    };
+    for (const auto& [assignment, message] : refused) {
+        const Output out = RunQuillmere(session + assignment);
+        EXPECT_EQ(out.exitCode, 2) << assignment;
+        EXPECT_EQ(out.text, message);
+    }
+    // The described encoder takes the text as it is.
+    EXPECT_EQ(RunQuillmere("encode-request --exact " + kExample +
+                           " DoorFrontLeft ExtendedSession_Start Session=256")
+                  .exitCode,
+              0);
+}
+
+TEST(DiagTool, DecodeDiagFindsTheMessageAndItsParameters) {
+    const std::string decode = "decode-diag --json " + kExample + " DoorFrontLeft ";
+    const Output vin = RunQuillmere(decode + "62F1905756575A5A5A314B5A3644313233343536");
+    ASSERT_EQ(vin.exitCode, 0) << vin.text;
+    const auto json = nlohmann::json::parse(vin.text);
+    EXPECT_EQ(json["service"], "Vehicle Identification Number Read");
+    EXPECT_EQ(json["kind"], "positiveResponse");
+    ASSERT_EQ(json["parameters"].size(), 3u);
+    EXPECT_EQ(json["parameters"][1]["raw"], 0xF190);
+    EXPECT_EQ(json["parameters"][2]["value"], "WVWZZZ1KZ6D123456");
+    EXPECT_EQ(json["parameters"][2]["raw"], "5756575A5A5A314B5A3644313233343536");
+
+    const auto request = nlohmann::json::parse(RunQuillmere(decode + "'22 11 00'").text);
+    EXPECT_EQ(request["service"], "Supply Voltage Read");
+    EXPECT_EQ(request["kind"], "request");
+    // A negative response the description leaves empty is the UDS one, code named.
+    const auto negative = nlohmann::json::parse(RunQuillmere(decode + "7F2231").text);
+    EXPECT_EQ(negative["kind"], "negativeResponse");
+    EXPECT_EQ(negative["parameters"][2]["text"], "requestOutOfRange");
+
+    const Output none = RunQuillmere("decode-diag " + kExample + " DoorFrontLeft 221000");
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.text.find("closest: Vehicle Identification Number Read (request 22 F1 90)"),
+              std::string::npos)
+        << none.text;
+}
+
 TEST(DiagTool, CheckGivesTheDeservedMessages) {
     EXPECT_EQ(RunQuillmere("check " + kExample).exitCode, 0);
     const std::string invalid = std::string(QM_SHARED_DIR) + "/corpus/diag/invalid-bo-example.cdd";

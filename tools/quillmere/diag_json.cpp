@@ -2,6 +2,8 @@
 // everything a format prints with the file's encoding (UTF-8, else cp1252, or --encoding).
 #include "diag_json.h"
 
+#include "diag/diag_codec.h"
+
 #include <cstdio>
 #include <functional>
 
@@ -82,7 +84,19 @@ std::string HexBytes(const std::vector<uint8_t>& bytes, const char* separator) {
     return out;
 }
 
+namespace {
+bool encodingAsWritten = false;
+}  // namespace
+
+void SetEncodingAsWritten(bool asWritten) {
+    encodingAsWritten = asWritten;
+}
+
 std::vector<uint8_t> EncodeBytes(IUDSFunction* function) {
+    if (encodingAsWritten) {
+        if (auto* own = dynamic_cast<CUDSFunction*>(function))
+            return qm::diag::EncodeDefaults(*own);
+    }
     const uint64_t length = function->Encode(nullptr, 0);
     if (length > kMaxEncodedBytes) {
         throw ToolError("a message of " + std::to_string(length) + " bytes is too long to encode");

@@ -12,6 +12,9 @@ namespace qmtool {
 
 std::string HexByte(unsigned value);
 std::string HexBytes(const std::vector<uint8_t>& bytes, const char* separator);
+// Whether EncodeBytes lays messages out as written (the codec, stated positions) rather than
+// by the described Encode; set by the diagnostic loads of the tool.
+void SetEncodingAsWritten(bool asWritten);
 // The encoded message; throws ToolError for a message too long to show.
 std::vector<uint8_t> EncodeBytes(IUDSFunction* function);
 uint64_t ServiceCount(IECU* ecu);

@@ -32,6 +32,7 @@ struct Options {
     // --recursive: a folder is read with its subfolders even when no ODX or PDX file lies at
     // its top level
     bool recursive = false;
+    std::string language;   // --language LANG: the text language of CDD files, "" to decide
 };
 
 // Exit codes of "check".
@@ -105,6 +106,8 @@ std::vector<uint8_t> ParseHexPayload(const std::string& hex);
 
 // "encode-request FILE ECU SERVICE [PARAM=VALUE...]": the request bytes of a diagnostic
 // service, in hex.
+int RunDecodeDiag(const std::string& path, const std::string& ecu, const std::string& hex,
+                  const Options& options);
 int RunEncodeRequest(const std::string& path, const std::string& ecu, const std::string& service,
                      const std::vector<std::string>& assignments, const Options& options);
 

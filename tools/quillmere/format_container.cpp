@@ -64,6 +64,7 @@ bool IsDiagnosticInput(const std::string& path) {
 void LoadDiagnosticInput(Holder& holder, const std::string& path) {
     const std::string extension = Extension(path);
     uint8_t loaded = 0;
+    holder.library->SetReadingAsWritten(1);  // as the tool reads diagnostic files
     if (fs::is_directory(path)) {
         RequireOdxFolder(path, false);
         loaded = holder.library->LoadOdxFolder((path + "/*.*").c_str(), 1, 0);

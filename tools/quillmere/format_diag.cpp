@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -16,9 +17,11 @@
 #include <string>
 #include <thread>
 
+#include "diag/diag_codec.h"
 #include "diag/diagnose_lib.h"
 #include "diag_json.h"
 #include "document_checks.h"
+#include "diag_load.h"
 #include "exit_owned.h"
 #include "format.h"
 #include "text_encoding.h"
@@ -41,9 +44,6 @@ std::string Utf8(const std::string& text) {
 std::string Utf8(const char* text) {
     return Utf8(std::string(text ? text : ""));
 }
-
-// What a diagnostic path is: a CDD file, an ODX file, a PDX archive or a folder of ODX files.
-enum class DiagKind { kCdd, kOdx, kPdx, kFolder };
 
 std::string LowerExtension(const std::filesystem::path& path) {
     std::string extension = path.extension().string();
@@ -122,20 +122,17 @@ class SlowLoadNotice {
     std::thread watcher_;
 };
 
-struct LoadedCdd {
-    ExitOwned<CDiagnoseLib> library = MakeExitOwned<CDiagnoseLib>();
-    DiagKind kind = DiagKind::kCdd;
-    bool ok = false;
-    // What the build wrote to the process-wide XML message log during this load.
-    std::string xmlLog;
-};
+}  // namespace
 
 LoadedCdd LoadCdd(const std::string& path, const Options& options) {
     LoadedCdd loaded;
     loaded.kind = KindOf(path);
     CDiagnoseLib& library = *loaded.library;
+    if (!options.language.empty()) library.SetCddLanguage(options.language.c_str());
     // ODX parameters stand where they say unless --exact asks for the described placement.
     library.SetOdxStatedPositions(options.exact ? 0 : 1);
+    // The tool reads as written unless --exact asks for the described build.
+    library.SetReadingAsWritten(options.exact ? 0 : 1);
     NanoXML::ClearMessageLog();
     ForgetDocumentEnds();
     switch (loaded.kind) {
@@ -160,6 +157,7 @@ LoadedCdd LoadCdd(const std::string& path, const Options& options) {
         }
     }
     loaded.xmlLog = NanoXML::MessageLog();
+    SetEncodingAsWritten(!options.exact);
     if (loaded.ok && options.grouping) library.SetGrouping(1);
     return loaded;
 }
@@ -174,6 +172,8 @@ LoadedCdd Require(const std::string& path, const Options& options) {
     }
     return loaded;
 }
+
+namespace {
 
 bool IsTimingLine(const std::string& line) {
     for (const char* prefix : kTimingPrefixes) {
@@ -208,10 +208,39 @@ std::vector<std::string> BuildWarnings(const LoadedCdd& loaded) {
     return lines;
 }
 
+// A name typed in UTF-8 as Latin-1 bytes (the form names of Latin-1 files keep); "" when the
+// text has characters beyond Latin-1 or is plain ASCII already.
+std::string Latin1Of(const std::string& utf8) {
+    std::string out;
+    bool changed = false;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x80) {
+            out += static_cast<char>(byte);
+        } else if ((byte == 0xC2 || byte == 0xC3) && i + 1 < utf8.size()) {
+            const auto next = static_cast<unsigned char>(utf8[++i]);
+            out += static_cast<char>(((byte & 0x03) << 6) | (next & 0x3F));
+            changed = true;
+        } else {
+            return "";
+        }
+    }
+    return changed ? out : "";
+}
+
+bool SameName(const std::string& typed, const std::string& latin1, const char* name) {
+    if (name == nullptr) return false;
+    return typed == name || (!latin1.empty() && latin1 == name);
+}
+
+}  // namespace
+
 IECU* FindEcu(CDiagnoseLib& library, const std::string& name) {
+    const std::string latin1 = Latin1Of(name);
     for (uint64_t i = 0; i < library.GetEcuCount(); ++i) {
         IECU* ecu = library.GetEcu(i);
-        if (name == ecu->GetShortName() || name == ecu->GetLongName() || name == ecu->GetQual()) {
+        if (SameName(name, latin1, ecu->GetShortName()) ||
+            SameName(name, latin1, ecu->GetLongName()) || SameName(name, latin1, ecu->GetQual())) {
             return ecu;
         }
     }
@@ -219,15 +248,20 @@ IECU* FindEcu(CDiagnoseLib& library, const std::string& name) {
 }
 
 IUDSService* FindService(IECU* ecu, const std::string& name) {
+    const std::string latin1 = Latin1Of(name);
     for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
         IFunctionalClass* cls = ecu->GetFunctionalClass(c);
         for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
             IUDSService* service = cls->GetService(s);
-            if (name == service->GetName() || name == service->GetQual()) return service;
+            if (SameName(name, latin1, service->GetName()) ||
+                SameName(name, latin1, service->GetQual()))
+                return service;
         }
     }
     return nullptr;
 }
+
+namespace {
 
 class DiagFormat : public FileFormat {
   public:
@@ -400,7 +434,21 @@ int RunEncodeRequest(const std::string& path, const std::string& ecuName,
         throw ToolError("no service '" + serviceName + "' in ECU '" + ecuName + "'");
     IUDSFunction* request = service->GetRequest(0);
     if (request == nullptr) throw ToolError("service '" + serviceName + "' has no request");
-    for (const std::string& assignment : assignments) {
+    std::vector<uint8_t> bytes;
+    if (!options.exact) {
+        // As written: the codec places every parameter and checks every value.
+        std::map<std::string, std::string> values;
+        for (const std::string& assignment : assignments) {
+            const size_t equals = assignment.find('=');
+            if (equals == std::string::npos)
+                throw ToolError("expected PARAM=VALUE, got '" + assignment + "'");
+            values[assignment.substr(0, equals)] = assignment.substr(equals + 1);
+        }
+        std::string error;
+        if (!qm::diag::EncodeFunction(dynamic_cast<CUDSFunction&>(*request), values, bytes, error))
+            throw ToolError(error);
+    }
+    for (const std::string& assignment : options.exact ? assignments : std::vector<std::string>{}) {
         const size_t equals = assignment.find('=');
         if (equals == std::string::npos)
             throw ToolError("expected PARAM=VALUE, got '" + assignment + "'");
@@ -409,7 +457,7 @@ int RunEncodeRequest(const std::string& path, const std::string& ecuName,
         if (param == nullptr) throw ToolError("the request has no parameter '" + name + "'");
         param->SetValueText(assignment.substr(equals + 1).c_str());
     }
-    const std::vector<uint8_t> bytes = EncodeBytes(request);
+    if (options.exact) bytes = EncodeBytes(request);
     if (options.json) {
         const TextDecoder decoder = TextDecoder::ForFile(path, options.encoding);
         Json result{{"ecu", decoder.ToUtf8(ecu->GetShortName())},

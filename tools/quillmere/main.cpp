@@ -342,9 +342,11 @@ int main(int argc, char** argv) {
                           "show names as written, not the long names of their attributes");
         command->add_flag("--exact", options.exact,
                           "the exact readers: DBC stops at the first line it does not know, "
-                          "ARXML reads only the packages of the described names, ODX "
-                          "parameters follow their predecessor even where a byte position "
-                          "is stated");
+                          "ARXML reads only the packages of the described names, diagnostic "
+                          "files are built as described (ODX parameters follow their "
+                          "predecessor even where a byte position is stated)");
+        command->add_option("--language", options.language,
+                            "CDD files: the text language (default: the file's first)");
     };
     auto* version = app.add_subcommand("version", "library, tool and file-class versions");
     version->add_flag("--json", options.json, "machine-readable output");
@@ -400,6 +402,15 @@ int main(int argc, char** argv) {
     encodeRequest->add_flag("--exact", options.exact,
                             "ODX: every request parameter placed after its predecessor, even "
                             "where a byte position is stated");
+    encodeRequest->add_option("--language", options.language,
+                              "CDD files: the text language (default: the file's first)");
+    auto* decodeDiag = app.add_subcommand(
+        "decode-diag", "which request or response of which service bytes are, decoded");
+    decodeDiag->add_option("file", path, "CDD, ODX or PDX file, or folder of ODX files")
+        ->required();
+    decodeDiag->add_option("ecu", ecuName, "ECU short or long name")->required();
+    decodeDiag->add_option("hex", hex, "message bytes in hex")->required();
+    addCommon(decodeDiag);
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
@@ -414,7 +425,7 @@ int main(int argc, char** argv) {
     }
     // A command over one file (or one set read together) ends the process when it is done.
     LeaveModelsToExit(((*info || *dump || *check) && paths.size() == 1) || *decode || *xml ||
-                      *someip || *header || *encodeRequest);
+                      *someip || *header || *encodeRequest || *decodeDiag);
     try {
         if (*version) return RunVersion(options);
         if (*info) return RunInfo(paths, options);
@@ -428,6 +439,7 @@ int main(int argc, char** argv) {
         if (*encodeRequest) {
             return RunEncodeRequest(path, ecuName, diagServiceName, assignments, options);
         }
+        if (*decodeDiag) return RunDecodeDiag(path, ecuName, hex, options);
         if (*demo) return RunDemo(examples);
     } catch (const ToolError& e) {
         PrintFailure(e.what());

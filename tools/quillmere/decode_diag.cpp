@@ -1,0 +1,319 @@
+// quillmere decode-diag FILE ECU HEX: which request, positive or negative response of which
+// service the bytes are, and every parameter decoded.
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "diag/diag_codec.h"
+#include "diag_json.h"
+#include "diag_load.h"
+#include "text_encoding.h"
+
+namespace qmtool {
+
+namespace {
+
+using qm::diag::DecodedParam;
+
+// How many near misses a message that matches nothing lists.
+constexpr size_t kCandidates = 3;
+
+// The names of the UDS negative response codes (ISO 14229-1), for responses whose description
+// gives the code no text.
+const char* NegativeResponseName(uint64_t code) {
+    switch (code) {
+        case 0x10:
+            return "generalReject";
+        case 0x11:
+            return "serviceNotSupported";
+        case 0x12:
+            return "subFunctionNotSupported";
+        case 0x13:
+            return "incorrectMessageLengthOrInvalidFormat";
+        case 0x14:
+            return "responseTooLong";
+        case 0x21:
+            return "busyRepeatRequest";
+        case 0x22:
+            return "conditionsNotCorrect";
+        case 0x24:
+            return "requestSequenceError";
+        case 0x25:
+            return "noResponseFromSubnetComponent";
+        case 0x26:
+            return "failurePreventsExecutionOfRequestedAction";
+        case 0x31:
+            return "requestOutOfRange";
+        case 0x33:
+            return "securityAccessDenied";
+        case 0x35:
+            return "invalidKey";
+        case 0x36:
+            return "exceedNumberOfAttempts";
+        case 0x37:
+            return "requiredTimeDelayNotExpired";
+        case 0x70:
+            return "uploadDownloadNotAccepted";
+        case 0x71:
+            return "transferDataSuspended";
+        case 0x72:
+            return "generalProgrammingFailure";
+        case 0x73:
+            return "wrongBlockSequenceCounter";
+        case 0x78:
+            return "requestCorrectlyReceived-ResponsePending";
+        case 0x7E:
+            return "subFunctionNotSupportedInActiveSession";
+        case 0x7F:
+            return "serviceNotSupportedInActiveSession";
+        default:
+            return nullptr;
+    }
+}
+
+std::vector<uint8_t> ParseHex(const std::string& text) {
+    std::string digits;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+            ++i;
+            continue;
+        }
+        if (std::isxdigit(static_cast<unsigned char>(c))) {
+            digits += c;
+        } else if (c != ' ' && c != ':' && c != ',' && c != '-') {
+            throw ToolError("'" + text + "' is not a hex byte string");
+        }
+    }
+    if (digits.empty() || digits.size() % 2 != 0)
+        throw ToolError("'" + text + "' is not a whole number of hex bytes");
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < digits.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+struct Candidate {
+    IUDSService* service = nullptr;
+    CUDSFunction* function = nullptr;
+    const char* kind = "";
+    int64_t score = -1;
+    size_t prefix = 0;  // bytes that agree with the message's constant form (near misses)
+};
+
+std::vector<Candidate> CandidatesOf(IECU* ecu, const std::vector<uint8_t>& bytes) {
+    std::vector<Candidate> all;
+    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
+        IFunctionalClass* cls = ecu->GetFunctionalClass(c);
+        for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
+            IUDSService* service = cls->GetService(s);
+            auto* request = dynamic_cast<CUDSFunction*>(service->GetRequest(0));
+            const std::vector<uint8_t> requestBytes =
+                request ? qm::diag::EncodeDefaults(*request) : std::vector<uint8_t>{};
+            auto add = [&](IUDSFunction* function, const char* kind) {
+                auto* own = dynamic_cast<CUDSFunction*>(function);
+                if (own == nullptr) return;
+                Candidate candidate{service, own, kind};
+                candidate.score =
+                    qm::diag::MatchFunction(*own, bytes.data(), bytes.size(), requestBytes);
+                const std::vector<uint8_t> form = qm::diag::EncodeDefaults(*own);
+                while (candidate.prefix < form.size() && candidate.prefix < bytes.size() &&
+                       form[candidate.prefix] == bytes[candidate.prefix])
+                    ++candidate.prefix;
+                all.push_back(candidate);
+            };
+            if (request) add(request, "request");
+            for (uint64_t i = 0; i < service->GetPositiveResponseCount(); ++i)
+                add(service->GetPositiveResponse(i), "positiveResponse");
+            for (uint64_t i = 0; i < service->GetNegativeResponseCount(); ++i)
+                add(service->GetNegativeResponse(i), "negativeResponse");
+        }
+    }
+    return all;
+}
+
+Json ParamJson(const DecodedParam& param, const TextDecoder& decoder, bool negative) {
+    Json out{{"name", decoder.ToUtf8(param.name)}};
+    std::string text = param.text;
+    switch (param.kind) {
+        case DecodedParam::Kind::kNumber:
+            out["raw"] = param.rawUnsigned;
+            if (param.scaled) {
+                out["value"] = param.physical;
+            } else {
+                out["value"] = param.raw;
+            }
+            if (text.empty() && negative) {
+                if (const char* name = NegativeResponseName(param.rawUnsigned)) text = name;
+            }
+            break;
+        case DecodedParam::Kind::kFloat:
+            out["raw"] = param.rawUnsigned;
+            out["value"] = param.physical;
+            break;
+        case DecodedParam::Kind::kBytes:
+            out["raw"] = HexBytes(param.bytes, "");
+            out["value"] = HexBytes(param.bytes, " ");
+            break;
+        case DecodedParam::Kind::kText:
+            out["raw"] = HexBytes(param.bytes, "");
+            out["value"] = decoder.ToUtf8(param.string);
+            break;
+        case DecodedParam::Kind::kGroup:
+            out["raw"] = nullptr;
+            out["value"] = nullptr;
+            break;
+    }
+    out["text"] = text.empty() ? Json(nullptr) : Json(decoder.ToUtf8(text));
+    out["unit"] = param.unit.empty() ? Json(nullptr) : Json(decoder.ToUtf8(param.unit));
+    if (!param.parameters.empty()) {
+        Json list = Json::array();
+        for (const DecodedParam& sub : param.parameters)
+            list.push_back(ParamJson(sub, decoder, false));
+        out["parameters"] = std::move(list);
+    }
+    if (!param.items.empty()) {
+        Json items = Json::array();
+        for (const auto& item : param.items) {
+            Json fields = Json::array();
+            for (const DecodedParam& sub : item) fields.push_back(ParamJson(sub, decoder, false));
+            items.push_back(std::move(fields));
+        }
+        out["items"] = std::move(items);
+    }
+    return out;
+}
+
+void PrintParam(const Json& param, const std::string& indent, std::ostream& out) {
+    out << indent << param["name"].get<std::string>();
+    if (!param["value"].is_null()) {
+        out << " = ";
+        if (param["value"].is_string()) {
+            out << '"' << param["value"].get<std::string>() << '"';
+        } else {
+            out << param["value"].dump();
+        }
+        if (!param["unit"].is_null()) out << ' ' << param["unit"].get<std::string>();
+        if (param["raw"].is_number_unsigned()) {
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "0x%llX",
+                          static_cast<unsigned long long>(param["raw"].get<uint64_t>()));
+            out << " (raw " << buffer << ')';
+        }
+        if (!param["text"].is_null()) out << " '" << param["text"].get<std::string>() << '\'';
+    }
+    out << '\n';
+    if (param.contains("parameters")) {
+        for (const Json& sub : param["parameters"]) PrintParam(sub, indent + "  ", out);
+    }
+    if (param.contains("items")) {
+        size_t index = 0;
+        for (const Json& item : param["items"]) {
+            out << indent << "  [" << index++ << "]\n";
+            for (const Json& sub : item) PrintParam(sub, indent + "    ", out);
+        }
+    }
+}
+
+int PrintGenericNegative(IECU& ecu, IUDSService& service, const std::vector<uint8_t>& bytes,
+                         const TextDecoder& decoder, const Options& options) {
+    Json parameters = Json::array();
+    const char* names[] = {"SID-NR", "SIDRQ-NR", "NRC"};
+    for (size_t i = 0; i < 3; ++i) {
+        const char* text = i == 2 ? NegativeResponseName(bytes[2]) : nullptr;
+        parameters.push_back({{"name", names[i]},
+                              {"raw", bytes[i]},
+                              {"value", bytes[i]},
+                              {"text", text ? Json(text) : Json(nullptr)},
+                              {"unit", nullptr}});
+    }
+    Json result{{"ecu", decoder.ToUtf8(ecu.GetShortName())},
+                {"service", decoder.ToUtf8(service.GetName())},
+                {"kind", "negativeResponse"},
+                {"parameters", parameters}};
+    if (options.json) {
+        std::cout << result.dump(2) << '\n';
+        return 0;
+    }
+    std::cout << result["ecu"].get<std::string>() << ": " << result["service"].get<std::string>()
+              << ", negativeResponse\n";
+    for (const Json& param : parameters) PrintParam(param, "  ", std::cout);
+    return 0;
+}
+
+}  // namespace
+
+int RunDecodeDiag(const std::string& path, const std::string& ecuName, const std::string& hex,
+                  const Options& options) {
+    const std::vector<uint8_t> bytes = ParseHex(hex);
+    LoadedCdd loaded = Require(path, options);
+    IECU* ecu = FindEcu(*loaded.library, ecuName);
+    if (ecu == nullptr) throw ToolError("no ECU '" + ecuName + "' in '" + path + "'");
+    const TextDecoder decoder = TextDecoder::ForFile(path, options.encoding);
+    std::vector<Candidate> candidates = CandidatesOf(ecu, bytes);
+    const auto best =
+        std::max_element(candidates.begin(), candidates.end(),
+                         [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
+    // A message is known by at least one constant; a negative response whose description
+    // names none is the UDS one, 7F, the request's service identifier and the code.
+    if ((best == candidates.end() || best->score <= 0) && bytes.size() >= 3 && bytes[0] == 0x7F) {
+        for (const Candidate& candidate : candidates) {
+            IUDSFunction* request = candidate.service->GetRequest(0);
+            if (std::string(candidate.kind) != "request" || request == nullptr ||
+                candidate.service->GetServiceId() != bytes[1])
+                continue;
+            return PrintGenericNegative(*ecu, *candidate.service, bytes, decoder, options);
+        }
+    }
+    if (best == candidates.end() || best->score <= 0) {
+        std::stable_sort(
+            candidates.begin(), candidates.end(),
+            [](const Candidate& a, const Candidate& b) { return a.prefix > b.prefix; });
+        std::string message = "the bytes match no service of '" + ecuName + "'";
+        if (!candidates.empty()) message += "; closest:";
+        for (size_t i = 0; i < std::min(kCandidates, candidates.size()); ++i) {
+            const Candidate& near = candidates[i];
+            message += std::string(i == 0 ? " " : ", ") + decoder.ToUtf8(near.service->GetName()) +
+                       " (" + near.kind + " " +
+                       HexBytes(qm::diag::EncodeDefaults(*near.function), " ") + ")";
+        }
+        if (options.json) {
+            Json result{{"ecu", decoder.ToUtf8(ecu->GetShortName())},
+                        {"service", nullptr},
+                        {"kind", nullptr},
+                        {"parameters", Json::array()},
+                        {"candidates", Json::array()}};
+            for (size_t i = 0; i < std::min(kCandidates, candidates.size()); ++i) {
+                result["candidates"].push_back(
+                    {{"service", decoder.ToUtf8(candidates[i].service->GetName())},
+                     {"kind", candidates[i].kind}});
+            }
+            std::cout << result.dump(2) << '\n';
+        }
+        std::cerr << "quillmere: " << message << '\n';
+        return 1;
+    }
+    const bool negative = std::string(best->kind) == "negativeResponse";
+    Json parameters = Json::array();
+    // The response code of a negative response follows its two service bytes.
+    size_t index = 0;
+    for (const DecodedParam& param :
+         qm::diag::DecodeFunction(*best->function, bytes.data(), bytes.size()))
+        parameters.push_back(ParamJson(param, decoder, negative && index++ >= 2));
+    Json result{{"ecu", decoder.ToUtf8(ecu->GetShortName())},
+                {"service", decoder.ToUtf8(best->service->GetName())},
+                {"kind", best->kind},
+                {"parameters", parameters}};
+    if (options.json) {
+        std::cout << result.dump(2) << '\n';
+        return 0;
+    }
+    std::cout << result["ecu"].get<std::string>() << ": " << result["service"].get<std::string>()
+              << ", " << best->kind << '\n';
+    for (const Json& param : parameters) PrintParam(param, "  ", std::cout);
+    return 0;
+}
+
+}  // namespace qmtool
