@@ -9,10 +9,12 @@
 #include <iostream>
 #include <sstream>
 
+#include "diff_command.h"
 #include "exit_owned.h"
 #include "format.h"
 #include "format_container.h"
 #include "format_someip.h"
+#include "frame_layout.h"
 #include "huge_pages.h"
 #include "quillmere/quillmere.h"
 #include "text_encoding.h"
@@ -383,6 +385,8 @@ int main(int argc, char** argv) {
     addCommon(info);
     auto* dump = app.add_subcommand("dump", "the whole model");
     dump->add_option("paths", paths, "files")->required();
+    std::string layoutFrame;
+    dump->add_option("--layout", layoutFrame, "draw the bit layout of this frame (id or name)");
     addCommon(dump);
     auto* check =
         app.add_subcommand("check", "the reader's messages (exit 0 clean, 1 warnings, 2 failed)");
@@ -425,16 +429,27 @@ int main(int argc, char** argv) {
     encodeRequest->add_flag("--exact", options.exact,
                             "ODX: every request parameter placed after its predecessor, even "
                             "where a byte position is stated");
+    auto* diff = app.add_subcommand("diff",
+                                    "what differs between two network or diagnostic files "
+                                    "(exit 0 equal, 1 different, 2 error)");
+    diff->add_option("a", path, "the old file")->required();
+    diff->add_option("b", second, "the new file")->required();
+    diff->add_option("--cluster", options.cluster, "compare only the bus of this name");
+    addCommon(diff);
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
     CLI11_PARSE(app, argc, argv);
     // A command over one file (or one set read together) ends the process when it is done.
     LeaveModelsToExit(((*info || *dump || *check) && paths.size() == 1) || *decode || *xml ||
-                      *someip || *header || *encodeRequest);
+                      *someip || *header || *encodeRequest || *diff);
     try {
         if (*version) return RunVersion(options);
         if (*info) return RunInfo(paths, options);
+        if (*dump && !layoutFrame.empty()) {
+            if (paths.size() != 1) throw ToolError("--layout draws a frame of one file");
+            return RunLayout(paths.front(), layoutFrame, options);
+        }
         if (*dump) return RunDump(paths, options);
         if (*check) return RunCheck(paths, options);
         if (*decode) return RunDecode(path, id, hex, logPath, options);
@@ -445,6 +460,7 @@ int main(int argc, char** argv) {
         if (*encodeRequest) {
             return RunEncodeRequest(path, ecuName, diagServiceName, assignments, options);
         }
+        if (*diff) return RunDiff(path, second, options);
         if (*demo) return RunDemo(examples);
     } catch (const ToolError& e) {
         PrintFailure(e.what());
