@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -75,9 +76,20 @@ Diff RunDiff(const fs::path& a, const fs::path& b, const std::string& extra = ""
     return diff;
 }
 
-template <class File>
-void LoadOrFail(File& file, const fs::path& path) {
-    ASSERT_TRUE(file.Load(path.wstring().c_str())) << path;
+// Both sides are copies of an example rewritten by the format's writer, so that only the edit
+// tells them apart; the edit rewrites the file the object was loaded from (after).
+template <class File, class Edit>
+void WriteBeforeAndAfter(const fs::path& example, const fs::path& before, const fs::path& after,
+                         const Edit& edit) {
+    fs::copy_file(example, before);
+    fs::copy_file(example, after);
+    File rewritten;
+    ASSERT_TRUE(rewritten.Load(before.string().c_str())) << before;
+    ASSERT_TRUE(rewritten.Save(before.string().c_str()));
+    File edited;
+    ASSERT_TRUE(edited.Load(after.string().c_str())) << after;
+    ASSERT_TRUE(edited.Save(after.string().c_str()));
+    ASSERT_TRUE(edit(edited));
 }
 
 struct DbcEdit {
@@ -119,13 +131,8 @@ class DbcEditDiff : public ::testing::TestWithParam<DbcEdit> {};
 TEST_P(DbcEditDiff, IsReportedOnceAsTheFieldItChanged) {
     tooltest::ScratchFolder folder("diff_dbc");
     const fs::path before = folder / "before.dbc", after = folder / "after.dbc";
-    {
-        NetConfigDbcFile file;
-        LoadOrFail(file, kExamples / "powertrain.dbc");
-        ASSERT_TRUE(file.Save(before.string().c_str()));
-        ASSERT_TRUE(file.Save(after.string().c_str()));
-        ASSERT_TRUE(GetParam().edit(file));  // rewrites after.dbc
-    }
+    WriteBeforeAndAfter<NetConfigDbcFile>(kExamples / "powertrain.dbc", before, after,
+                                          GetParam().edit);
     const Diff diff = RunDiff(before, after);
     ASSERT_EQ(diff.exitCode, 1);
     EXPECT_EQ(DifferenceKinds(diff.report), std::vector<std::string>{GetParam().kind})
@@ -163,14 +170,9 @@ class LdfEditDiff : public ::testing::TestWithParam<LdfEdit> {};
 TEST_P(LdfEditDiff, IsReportedOnceAsTheFieldItChanged) {
     tooltest::ScratchFolder folder("diff_ldf");
     const fs::path before = folder / "before.ldf", after = folder / "after.ldf";
-    {
-        NetConfigLdfFile file;
-        LoadOrFail(file, kExamples / "body.ldf");
-        ASSERT_TRUE(file.Save(before.string().c_str()));
-        ASSERT_TRUE(file.Save(after.string().c_str()));
-        GetParam().edit(file);
-    }
-    ASSERT_NE(tooltest::ReadBytes(before), tooltest::ReadBytes(after));
+    WriteBeforeAndAfter<NetConfigLdfFile>(
+        kExamples / "body.ldf", before, after,
+        [this](NetConfigLdfFile& file) { return GetParam().edit(file) != 0; });
     const Diff diff = RunDiff(before, after);
     ASSERT_EQ(diff.exitCode, 1);
     EXPECT_EQ(DifferenceKinds(diff.report), std::vector<std::string>{GetParam().kind})
@@ -192,6 +194,37 @@ TEST(Diff, EqualFilesExitZeroAndErrorsExitTwo) {
                               Quote((kExamples / "body.ldf").string()));
     EXPECT_EQ(text.exitCode, 1);
     EXPECT_NE(text.out.find("- frame 0x100 EngineData"), std::string::npos) << text.out;
+}
+
+// Diagnostic files: a renamed qualifier is a service removed and one added; a renamed service
+// a changed field.
+TEST(Diff, DiagnosticServicesByQualifier) {
+    tooltest::ScratchFolder folder("diff_diag");
+    const std::string original = tooltest::ReadBytes(kExamples / "door_ecu.cdd");
+    const auto variant = [&](const std::string& from, const std::string& to) {
+        std::string text = original;
+        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+            text.replace(at, from.size(), to);
+            at += to.size();
+        }
+        const fs::path path = folder / (to.substr(0, to.find('<')) + ".cdd");
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    };
+    const Diff requalified =
+        RunDiff(kExamples / "door_ecu.cdd", variant("ExtendedSession_Start", "Extended_Begin"));
+    ASSERT_EQ(requalified.exitCode, 1);
+    const json& ecu = requalified.report["ecus"]["changed"][0];
+    EXPECT_EQ(ecu["services"]["removed"][0]["qual"], "ExtendedSession_Start");
+    EXPECT_EQ(ecu["services"]["added"][0]["qual"], "Extended_Begin");
+    EXPECT_EQ(requalified.report["differences"], 2);
+
+    const Diff renamed =
+        RunDiff(kExamples / "door_ecu.cdd", variant("Erweiterte Sitzung<", "Sitzung<"));
+    ASSERT_EQ(renamed.exitCode, 1);
+    const json& change = renamed.report["ecus"]["changed"][0]["services"]["changed"][0];
+    EXPECT_EQ(change["fields"][0]["field"], "name");
+    EXPECT_EQ(renamed.report["differences"], 1);
 }
 
 // The DBC that convert writes for each CAN cluster of a corpus ARXML describes the same bus.

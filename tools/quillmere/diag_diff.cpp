@@ -38,6 +38,13 @@ Json FunctionLayouts(const Json& functions) {
     return layouts;
 }
 
+// The list under a key, by reference (value() would copy it, and the maps below keep pointers
+// into it); an empty list when absent.
+const Json& ListAt(const Json& object, const char* key) {
+    static const Json kEmpty = Json::array();
+    return object.contains(key) && object[key].is_array() ? object[key] : kEmpty;
+}
+
 class Counter {
   public:
     explicit Counter(uint64_t& count) : count_(count) {}
@@ -56,7 +63,7 @@ std::map<std::string, const Json*> ServicesByKey(const Json& ecu) {
     for (const char* list : {"classes", "groups"}) {
         if (!ecu.contains(list)) continue;
         for (const Json& cls : ecu[list]) {
-            for (const Json& service : cls.value("services", Json::array())) {
+            for (const Json& service : ListAt(cls, "services")) {
                 std::string key = service.value("qual", "");
                 if (key.empty()) key = service.value("name", "");
                 std::string unique = key;
@@ -111,7 +118,7 @@ Json DiffServices(const Json& a, const Json& b, Counter& count) {
 
 std::map<uint64_t, const Json*> DtcsByCode(const Json& ecu) {
     std::map<uint64_t, const Json*> dtcs;
-    for (const Json& dtc : ecu.value("dtcs", Json::array())) {
+    for (const Json& dtc : ListAt(ecu, "dtcs")) {
         dtcs.emplace(dtc.value("value", uint64_t{0}), &dtc);
     }
     return dtcs;

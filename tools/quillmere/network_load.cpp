@@ -3,6 +3,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "dbc/netconfig_dbc_file.h"
 #include "exit_owned.h"
 #include "netconfig/net_config.h"
 #include "text_encoding.h"
@@ -64,6 +65,37 @@ uint8_t LoadInto(NetConfig& config, const std::string& path, SourceFormat format
     }
 }
 
+std::string LoadFailure(const std::string& path, uint8_t code) {
+    return "'" + path + "' cannot be read (load result " + std::to_string(code) + ")";
+}
+
+// DBC files are read into their own model: a DBC file object is all the view needs.
+std::vector<NetworkView> LoadDbcView(const std::string& path, const Options& options) {
+    ExitOwned<NetConfigDbcFile> file = MakeExitOwned<NetConfigDbcFile>();
+    file->SetTolerantReading(!options.exact);
+    if (!file->Load(path.c_str())) throw ToolError(LoadFailure(path, 6));
+    std::vector<NetworkView> views;
+    NetworkView view = BuildDbcView(*file, path);
+    if (options.cluster.empty() || options.cluster == view.name) views.push_back(std::move(view));
+    return views;
+}
+
+std::vector<NetworkView> LoadThroughNetConfig(const std::string& path, SourceFormat format,
+                                              const Options& options) {
+    ExitOwned<NetConfig> config = MakeExitOwned<NetConfig>();
+    config->SetTolerantDbcReading(!options.exact);
+    config->SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
+    const uint8_t code = LoadInto(*config, path, format);
+    if (code > kNetLoadWithWarnings) throw ToolError(LoadFailure(path, code));
+    std::vector<NetworkView> views;
+    for (uint64_t i = 0; i < config->GetDataBaseCount(); ++i) {
+        INetDataBase* database = config->GetDataBase(i);
+        if (!options.cluster.empty() && options.cluster != database->GetName()) continue;
+        views.push_back(BuildNetworkView(*database, format));
+    }
+    return views;
+}
+
 }  // namespace
 
 std::optional<SourceFormat> NetworkFormatOf(const std::string& path) {
@@ -79,19 +111,9 @@ std::optional<SourceFormat> NetworkFormatOf(const std::string& path) {
 std::vector<NetworkView> LoadNetworkViews(const std::string& path, SourceFormat format,
                                           const Options& options) {
     if (!fs::exists(path)) throw ToolError("cannot open '" + path + "'");
-    ExitOwned<NetConfig> config = MakeExitOwned<NetConfig>();
-    config->SetTolerantDbcReading(!options.exact);
-    config->SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
-    const uint8_t code = LoadInto(*config, path, format);
-    if (code > kNetLoadWithWarnings) {
-        throw ToolError("'" + path + "' cannot be read (load result " + std::to_string(code) + ")");
-    }
-    std::vector<NetworkView> views;
-    for (uint64_t i = 0; i < config->GetDataBaseCount(); ++i) {
-        INetDataBase* database = config->GetDataBase(i);
-        if (!options.cluster.empty() && options.cluster != database->GetName()) continue;
-        views.push_back(BuildNetworkView(*database, format));
-    }
+    std::vector<NetworkView> views = format == SourceFormat::kDbc
+                                         ? LoadDbcView(path, options)
+                                         : LoadThroughNetConfig(path, format, options);
     const TextDecoder decoder = [&] {
         try {
             return TextDecoder::ForFile(path, options.encoding);

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "quillmere/dbc.h"
 #include "quillmere/netconfig.h"
 
 namespace qmtool {
@@ -88,6 +89,9 @@ struct NetworkView {
 uint64_t FrameKey(const FrameView& frame);
 
 NetworkView BuildNetworkView(INetDataBase& database, SourceFormat format);
+// The same view straight from a DBC file's model (no network model in between); path names
+// the database when the file gives no name.
+NetworkView BuildDbcView(INetConfigDbcFile& file, const std::string& path);
 
 // A name as a DBC file can hold it: letters, digits and '_', not beginning with a digit (the
 // rule of the DBC that convert writes).
