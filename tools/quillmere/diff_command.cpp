@@ -60,7 +60,11 @@ int DiffNetworkFiles(const std::string& pathA, SourceFormat formatA, const std::
                      SourceFormat formatB, const Options& options) {
     // Two text files load side by side; the XML engine takes one load at a time.
     const bool parallel = formatA != SourceFormat::kArxml || formatB != SourceFormat::kArxml;
-    std::vector<NetworkView> a, b;
+    // The views (and the models they point into) go with the process when it ends right after.
+    ExitOwned<std::vector<NetworkView>> ownedA = MakeExitOwned<std::vector<NetworkView>>();
+    ExitOwned<std::vector<NetworkView>> ownedB = MakeExitOwned<std::vector<NetworkView>>();
+    std::vector<NetworkView>& a = *ownedA;
+    std::vector<NetworkView>& b = *ownedB;
     if (parallel) {
         auto second = std::async(std::launch::async,
                                  [&] { return LoadNetworkViews(pathB, formatB, options); });

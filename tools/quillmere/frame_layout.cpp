@@ -88,7 +88,8 @@ std::string RowNames(const FrameView& frame, unsigned byte) {
     for (const SignalView& signal : frame.signals) {
         const auto bits = SignalBits(signal.start, signal.length, signal.bigEndian);
         if (bits.empty() || bits.back() / 8 != byte) continue;
-        names += (names.empty() ? "  " : ", ") + signal.name;
+        names += names.empty() ? "  " : ", ";
+        names += signal.name;
     }
     return names;
 }
@@ -117,7 +118,7 @@ const FrameView* FindFrame(const std::vector<NetworkView>& views, const std::str
     const bool numeric = !text.empty() && end != nullptr && *end == '\0';
     for (const NetworkView& view : views) {
         for (const FrameView& frame : view.frames) {
-            if (numeric ? frame.id == id : frame.name == text) return &frame;
+            if (numeric ? frame.id == id : frame.name == std::string_view(text)) return &frame;
         }
     }
     return nullptr;

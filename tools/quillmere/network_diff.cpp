@@ -36,9 +36,12 @@ class Collector {
     uint64_t& count_;
 };
 
-Json AttributeValue(const AttributeMap& map, const std::string& name) {
-    const auto found = map.find(name);
-    return found == map.end() ? Json(nullptr) : Json(found->second);
+Json AttributeValue(const AttributeMap& map, std::string_view name) {
+    const auto found =
+        std::lower_bound(map.begin(), map.end(), name,
+                         [](const auto& pair, std::string_view key) { return pair.first < key; });
+    return found == map.end() || found->first != name ? Json(nullptr)
+                                                      : Json(std::string(found->second));
 }
 
 // Both maps are sorted: one merge walk.
@@ -47,7 +50,7 @@ Json DiffAttributes(const AttributeMap& a, const AttributeMap& b, Collector& col
     auto left = a.begin();
     auto right = b.begin();
     while (left != a.end() || right != b.end()) {
-        std::string name;
+        std::string_view name;
         if (right == b.end() || (left != a.end() && left->first < right->first)) {
             name = (left++)->first;
         } else if (left == a.end() || right->first < left->first) {
@@ -160,15 +163,9 @@ std::optional<size_t> RenameTarget(const SignalView& removed, const FrameView& b
 }
 
 // The signal of b of that name not matched yet: a frame may repeat a name.
-std::optional<size_t> SameNamed(const std::string& name, const FrameView& b,
+std::optional<size_t> SameNamed(std::string_view name, const FrameView& b,
                                 const std::vector<bool>& matchedB) {
-    const auto found = b.signalByName.find(name);
-    if (found == b.signalByName.end()) return std::nullopt;
-    if (!matchedB[found->second]) return found->second;
-    for (size_t j = found->second + 1; j < b.signals.size(); ++j) {
-        if (!matchedB[j] && b.signals[j].name == name) return j;
-    }
-    return std::nullopt;
+    return FindSignal(b, name, [&](size_t j) { return !matchedB[j]; });
 }
 
 Json DiffSignals(const FrameView& a, const FrameView& b, const ComparedFields& compared,

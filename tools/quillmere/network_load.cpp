@@ -14,44 +14,39 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void DecodeTexts(AttributeMap& attributes, const TextDecoder& decoder) {
-    AttributeMap decoded;
-    for (const auto& [name, value] : attributes) {
-        decoded.emplace(decoder.ToUtf8(name), decoder.ToUtf8(value));
-    }
-    attributes = std::move(decoded);
-}
-
 // Only files that are not UTF-8 pay for this walk.
 void DecodeTexts(NetworkView& view, const TextDecoder& decoder) {
-    const auto decode = [&](std::string& text) { text = decoder.ToUtf8(text); };
-    decode(view.name);
-    DecodeTexts(view.attributes, decoder);
-    view.nodeByName.clear();
-    for (size_t i = 0; i < view.nodes.size(); ++i) {
-        decode(view.nodes[i].name);
-        DecodeTexts(view.nodes[i].attributes, decoder);
-        view.nodeByName.emplace(view.nodes[i].name, i);
+    const auto decode = [&](std::string_view& text) {
+        if (!text.empty()) text = view.Keep(decoder.ToUtf8(text));
+    };
+    const auto decodeAll = [&](AttributeMap& attributes) {
+        for (auto& [name, value] : attributes) {
+            decode(name);
+            decode(value);
+        }
+        SortAttributes(attributes);
+    };
+    view.name = decoder.ToUtf8(view.name);
+    decodeAll(view.attributes);
+    for (NodeView& node : view.nodes) {
+        decode(node.name);
+        decodeAll(node.attributes);
     }
-    view.frameByName.clear();
-    for (size_t i = 0; i < view.frames.size(); ++i) {
-        FrameView& frame = view.frames[i];
+    for (FrameView& frame : view.frames) {
         decode(frame.name);
         decode(frame.sender);
-        DecodeTexts(frame.attributes, decoder);
-        frame.signalByName.clear();
-        for (size_t s = 0; s < frame.signals.size(); ++s) {
-            SignalView& signal = frame.signals[s];
+        decodeAll(frame.attributes);
+        for (SignalView& signal : frame.signals) {
             decode(signal.name);
             decode(signal.unit);
-            for (std::string& receiver : signal.receivers) decode(receiver);
+            for (std::string_view& receiver : signal.receivers) decode(receiver);
             for (ValueText& value : signal.valueTexts) decode(value.text);
-            decode(signal.multiplexing);
-            DecodeTexts(signal.attributes, decoder);
-            frame.signalByName.emplace(signal.name, s);
+            signal.multiplexing = decoder.ToUtf8(signal.multiplexing);
+            decodeAll(signal.attributes);
         }
-        view.frameByName.emplace(frame.name, i);
+        IndexSignals(frame);
     }
+    view.IndexNames();
 }
 
 uint8_t LoadInto(NetConfig& config, const std::string& path, SourceFormat format) {
@@ -71,18 +66,19 @@ std::string LoadFailure(const std::string& path, uint8_t code) {
 
 // DBC files are read into their own model: a DBC file object is all the view needs.
 std::vector<NetworkView> LoadDbcView(const std::string& path, const Options& options) {
-    ExitOwned<NetConfigDbcFile> file = MakeExitOwned<NetConfigDbcFile>();
+    std::shared_ptr<NetConfigDbcFile> file(new NetConfigDbcFile, ExitDeleter<NetConfigDbcFile>());
     file->SetTolerantReading(!options.exact);
     if (!file->Load(path.c_str())) throw ToolError(LoadFailure(path, 6));
     std::vector<NetworkView> views;
     NetworkView view = BuildDbcView(*file, path);
+    view.model = file;
     if (options.cluster.empty() || options.cluster == view.name) views.push_back(std::move(view));
     return views;
 }
 
 std::vector<NetworkView> LoadThroughNetConfig(const std::string& path, SourceFormat format,
                                               const Options& options) {
-    ExitOwned<NetConfig> config = MakeExitOwned<NetConfig>();
+    std::shared_ptr<NetConfig> config(new NetConfig, ExitDeleter<NetConfig>());
     config->SetTolerantDbcReading(!options.exact);
     config->SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
     const uint8_t code = LoadInto(*config, path, format);
@@ -92,6 +88,7 @@ std::vector<NetworkView> LoadThroughNetConfig(const std::string& path, SourceFor
         INetDataBase* database = config->GetDataBase(i);
         if (!options.cluster.empty() && options.cluster != database->GetName()) continue;
         views.push_back(BuildNetworkView(*database, format));
+        views.back().model = config;
     }
     return views;
 }

@@ -27,16 +27,17 @@ AttributeMap AttributesOf(Object& object, SourceFormat format) {
     if (format == SourceFormat::kDbc) {
         for (uint64_t i = 0; i < object.GetFileAttributeCount(); ++i) {
             INetAttribute* attribute = object.GetFileAttribute(i);
-            attributes[attribute->GetName()] = attribute->GetValue();
+            attributes.emplace_back(attribute->GetName(), attribute->GetValue());
         }
-        return attributes;
-    }
-    for (uint64_t i = 0; i < object.GetPropertyCount(); ++i) {
-        INetAttribute* property = object.GetProperty(i);
-        if (!IsCopiedField(property->GetName())) {
-            attributes[property->GetName()] = property->GetValue();
+    } else {
+        for (uint64_t i = 0; i < object.GetPropertyCount(); ++i) {
+            INetAttribute* property = object.GetProperty(i);
+            if (!IsCopiedField(property->GetName())) {
+                attributes.emplace_back(property->GetName(), property->GetValue());
+            }
         }
     }
+    SortAttributes(attributes);
     return attributes;
 }
 
@@ -79,8 +80,8 @@ std::vector<ValueText> ValueTexts(INetSignal& signal) {
 }
 
 template <class Object>
-std::vector<std::string> ReceiverNames(Object& object) {
-    std::vector<std::string> names;
+std::vector<std::string_view> ReceiverNames(Object& object) {
+    std::vector<std::string_view> names;
     names.reserve(object.GetReceiverCount());
     for (uint64_t i = 0; i < object.GetReceiverCount(); ++i) {
         names.emplace_back(object.GetReceiver(i)->GetName());
@@ -125,7 +126,7 @@ SignalView SignalViewOf(INetSignal& signal, SourceFormat format, INetConfigLdfFi
     view.maximum = signal.GetMaximum();
     view.hasLimits = format != SourceFormat::kLdf || HasPhysicalRange(signal);
     view.unit = signal.GetUnit();
-    if (format == SourceFormat::kLdf) view.initialValue = InitialValue(ldf, view.name);
+    if (format == SourceFormat::kLdf) view.initialValue = InitialValue(ldf, signal.GetName());
     view.receivers = ReceiverNames(signal);
     view.valueTexts = ValueTexts(signal);
     view.multiplexing = Multiplexing(signal);
@@ -148,7 +149,7 @@ double CycleTimeMs(INetMessage& message, SourceFormat format, double dbcDefault)
 }
 
 // LIN reserves identifiers 0x3C and 0x3D for the diagnostic frames.
-std::string FrameKind(uint32_t id, uint32_t busType, bool extended) {
+const char* FrameKind(uint32_t id, uint32_t busType, bool extended) {
     if (id == kNoFrameId) return "pdu";
     if (busType == kNetBusLin) return id == 0x3C || id == 0x3D ? "diagnostic" : "unconditional";
     return extended ? "extended" : "standard";
@@ -188,14 +189,14 @@ FrameView FrameViewOf(INetMessage& message, uint32_t busType, SourceFormat forma
     view.name = message.GetName();
     view.length = message.GetSize();
     INetEcu* sender = message.GetTransmitter();
-    view.sender = sender ? sender->GetName() : "";
+    if (sender != nullptr) view.sender = sender->GetName();
     view.cycleTimeMs = CycleTimeMs(message, format, extras.dbcCycleTimeDefault);
     view.kind = FrameKind(view.id, busType, view.extended);
     view.signals.reserve(message.GetSignalCount());
     for (uint64_t i = 0; i < message.GetSignalCount(); ++i) {
         view.signals.push_back(SignalViewOf(*message.GetSignal(i), format, extras.ldf));
-        view.signalByName.emplace(view.signals.back().name, i);
     }
+    IndexSignals(view);
     if (format == SourceFormat::kDbc) view.attributes = AttributesOf(message, format);
     return view;
 }
@@ -227,20 +228,17 @@ NetworkView BuildNetworkView(INetDataBase& database, SourceFormat format) {
     for (uint64_t i = 0; i < database.GetEcuCount(); ++i) {
         INetEcu* ecu = database.GetEcu(i);
         view.nodes.push_back({ecu->GetName(), AttributesOf(*ecu, format)});
-        view.nodeByName.emplace(view.nodes.back().name, view.nodes.size() - 1);
     }
     const SourceExtras extras = ExtrasOf(database, format);
     view.frames.reserve(database.GetMessageCount());
     for (uint64_t i = 0; i < database.GetMessageCount(); ++i) {
         view.frames.push_back(FrameViewOf(*database.GetMessage(i), view.busType, format, extras));
-        const FrameView& frame = view.frames.back();
-        view.frameByKey.emplace(FrameKey(frame), i);
-        view.frameByName.emplace(frame.name, i);
     }
+    view.IndexNames();
     return view;
 }
 
-std::string DbcIdentifier(const std::string& name) {
+std::string DbcIdentifier(std::string_view name) {
     std::string out;
     if (name.empty() || (name[0] >= '0' && name[0] <= '9')) out += '_';
     for (char c : name) {
@@ -251,26 +249,57 @@ std::string DbcIdentifier(const std::string& name) {
     return out;
 }
 
+// Names that are identifiers already stay views into the model.
 void UseDbcNames(NetworkView& view) {
-    const auto rename = [](std::string& name) { name = DbcIdentifier(name); };
-    view.nodeByName.clear();
-    for (size_t i = 0; i < view.nodes.size(); ++i) {
-        rename(view.nodes[i].name);
-        view.nodeByName.emplace(view.nodes[i].name, i);
-    }
-    view.frameByName.clear();
-    for (size_t i = 0; i < view.frames.size(); ++i) {
-        FrameView& frame = view.frames[i];
+    const auto rename = [&](std::string_view& name) {
+        std::string identifier = DbcIdentifier(name);
+        if (identifier != name) name = view.Keep(std::move(identifier));
+    };
+    for (NodeView& node : view.nodes) rename(node.name);
+    for (FrameView& frame : view.frames) {
         rename(frame.name);
         if (!frame.sender.empty()) rename(frame.sender);
-        frame.signalByName.clear();
-        for (size_t s = 0; s < frame.signals.size(); ++s) {
-            rename(frame.signals[s].name);
-            for (std::string& receiver : frame.signals[s].receivers) rename(receiver);
-            std::sort(frame.signals[s].receivers.begin(), frame.signals[s].receivers.end());
-            frame.signalByName.emplace(frame.signals[s].name, s);
+        for (SignalView& signal : frame.signals) {
+            rename(signal.name);
+            for (std::string_view& receiver : signal.receivers) rename(receiver);
+            std::sort(signal.receivers.begin(), signal.receivers.end());
         }
-        view.frameByName.emplace(frame.name, i);
+        IndexSignals(frame);
+    }
+    view.IndexNames();
+}
+
+void SortAttributes(AttributeMap& attributes) {
+    if (attributes.size() < 2) return;
+    std::stable_sort(attributes.begin(), attributes.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // The last of a repeated name wins: keep it, drop the ones before (in place).
+    size_t kept = 0;
+    for (size_t i = 0; i < attributes.size(); ++i) {
+        if (i + 1 < attributes.size() && attributes[i + 1].first == attributes[i].first) continue;
+        attributes[kept++] = attributes[i];
+    }
+    attributes.resize(kept);
+}
+
+void IndexSignals(FrameView& frame) {
+    frame.signalsByName.resize(frame.signals.size());
+    for (size_t i = 0; i < frame.signals.size(); ++i) {
+        frame.signalsByName[i] = static_cast<uint32_t>(i);
+    }
+    std::stable_sort(
+        frame.signalsByName.begin(), frame.signalsByName.end(),
+        [&](uint32_t a, uint32_t b) { return frame.signals[a].name < frame.signals[b].name; });
+}
+
+void NetworkView::IndexNames() {
+    nodeByName.clear();
+    for (size_t i = 0; i < nodes.size(); ++i) nodeByName.emplace(nodes[i].name, i);
+    frameByName.clear();
+    frameByKey.clear();
+    for (size_t i = 0; i < frames.size(); ++i) {
+        frameByName.emplace(frames[i].name, i);
+        frameByKey.emplace(FrameKey(frames[i]), i);
     }
 }
 

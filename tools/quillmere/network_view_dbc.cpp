@@ -18,8 +18,8 @@ namespace {
 // The placeholder DBC writes where a frame has no sender or a signal no receiver.
 constexpr std::string_view kNoNode = "Vector__XXX";
 
-std::string Text(const char* text) {
-    return text ? text : "";
+std::string_view Text(const char* text) {
+    return text ? std::string_view(text) : std::string_view();
 }
 
 template <class Object>
@@ -27,9 +27,11 @@ AttributeMap DbcAttributes(Object& object) {
     AttributeMap attributes;
     for (uint64_t i = 0; i < object.GetAttributeCount(); ++i) {
         IDbcAttribute* attribute = object.GetAttribute(i);
-        if (attribute != nullptr)
-            attributes[Text(attribute->GetName())] = Text(attribute->GetValue());
+        if (attribute != nullptr) {
+            attributes.emplace_back(Text(attribute->GetName()), Text(attribute->GetValue()));
+        }
     }
+    SortAttributes(attributes);
     return attributes;
 }
 
@@ -39,7 +41,7 @@ std::string Multiplexing(IDbcSignal& signal) {
     if (signal.IsMultiplexedSignal()) text = "m" + std::to_string(signal.GetMultiplexValue());
     auto* extended = dynamic_cast<IDbcExtendedMultiplexing*>(&signal);
     if (IDbcSignal* multiplexer = extended ? extended->GetExtendedMultiplexer() : nullptr) {
-        text += (text.empty() ? "" : " ") + Text(multiplexer->GetName()) + ":";
+        text += (text.empty() ? "" : " ") + std::string(Text(multiplexer->GetName())) + ":";
         for (uint64_t i = 0; i < extended->GetMultiplexRangeCount(); ++i) {
             if (i != 0) text += ',';
             text += std::to_string(extended->GetMultiplexRangeMinimum(i)) + "-" +
@@ -49,8 +51,8 @@ std::string Multiplexing(IDbcSignal& signal) {
     return text;
 }
 
-std::vector<std::string> Receivers(IDbcSignal& signal) {
-    std::vector<std::string> names;
+std::vector<std::string_view> Receivers(IDbcSignal& signal) {
+    std::vector<std::string_view> names;
     for (uint64_t i = 0; i < signal.GetReceiverCount(); ++i) {
         IDbcNode* node = signal.GetReceiver(i);
         if (node != nullptr && node->GetName() != kNoNode) names.emplace_back(node->GetName());
@@ -94,7 +96,7 @@ SignalView DbcSignalView(IDbcSignal& signal) {
 
 double CycleTimeMs(IDbcMessage& message, double fallback) {
     IDbcAttribute* cycle = message.FindAttribute("GenMsgCycleTime");
-    return cycle ? std::strtod(Text(cycle->GetValue()).c_str(), nullptr) : fallback;
+    return cycle && cycle->GetValue() ? std::strtod(cycle->GetValue(), nullptr) : fallback;
 }
 
 FrameView DbcFrameView(IDbcMessage& message, double cycleTimeDefault) {
@@ -114,8 +116,8 @@ FrameView DbcFrameView(IDbcMessage& message, double cycleTimeDefault) {
     view.signals.reserve(message.GetSignalCount());
     for (uint64_t i = 0; i < message.GetSignalCount(); ++i) {
         view.signals.push_back(DbcSignalView(*message.GetSignal(i)));
-        view.signalByName.emplace(view.signals.back().name, i);
     }
+    IndexSignals(view);
     view.attributes = DbcAttributes(message);
     return view;
 }
@@ -130,7 +132,7 @@ double CycleTimeDefault(INetConfigDbcFile& file) {
 
 NetworkView BuildDbcView(INetConfigDbcFile& file, const std::string& path) {
     NetworkView view;
-    view.name = Text(file.GetDatabaseName());
+    view.name = std::string(Text(file.GetDatabaseName()));
     if (view.name.empty()) view.name = std::filesystem::path(path).stem().string();
     view.format = SourceFormat::kDbc;
     view.busType = kNetBusCan;
@@ -138,15 +140,13 @@ NetworkView BuildDbcView(INetConfigDbcFile& file, const std::string& path) {
     for (uint64_t i = 0; i < file.GetNodeCount(); ++i) {
         IDbcNode* node = file.GetNode(i);
         view.nodes.push_back({Text(node->GetName()), DbcAttributes(*node)});
-        view.nodeByName.emplace(view.nodes.back().name, view.nodes.size() - 1);
     }
     const double cycleTimeDefault = CycleTimeDefault(file);
     view.frames.reserve(file.GetMessageCount());
     for (uint64_t i = 0; i < file.GetMessageCount(); ++i) {
         view.frames.push_back(DbcFrameView(*file.GetMessage(i), cycleTimeDefault));
-        view.frameByKey.emplace(FrameKey(view.frames.back()), i);
-        view.frameByName.emplace(view.frames.back().name, i);
     }
+    view.IndexNames();
     return view;
 }
 
