@@ -255,6 +255,19 @@ TEST(DiffCorpus, ConvertedArxmlClustersCompareEqual) {
     EXPECT_EQ(compared, 8);  // CAN clusters with frames that convert writes as DBC
 }
 
+TEST(Diff, DemoShowsALayoutAnEditedCopyAndAConvertedCluster) {
+    const auto demo = RunTool("demo --examples " + Quote(kExamples.string()));
+    ASSERT_EQ(demo.exitCode, 0);
+    const size_t at = demo.out.find("Frame layouts and comparisons");
+    ASSERT_NE(at, std::string::npos);
+    const std::string tail = demo.out.substr(at);
+    EXPECT_NE(tail.find("Byte   0 |------------------------------x|  EngineSpeed"),
+              std::string::npos);
+    EXPECT_NE(tail.find("3 difference(s)"), std::string::npos) << tail;
+    EXPECT_NE(tail.find("signal CoolantTemp renamed to WaterTemp"), std::string::npos);
+    EXPECT_NE(tail.find("PowertrainCan (dbc): 0 difference(s)"), std::string::npos);
+}
+
 // Every bit of every signal is drawn in the row of its byte, whatever the format.
 TEST(Layout, MarksEveryBitOfEverySignal) {
     struct Case {

@@ -1,13 +1,17 @@
 #include "diff_command.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <filesystem>
 #include <future>
 #include <iostream>
 #include <optional>
 
+#include "dbc/netconfig_dbc_file.h"
 #include "diag_diff.h"
 #include "exit_owned.h"
+#include "frame_layout.h"
 #include "netconfig/net_config.h"
 #include "network_diff.h"
 #include "network_load.h"
@@ -143,7 +147,85 @@ int DiffDiagnosticFiles(const std::string& pathA, const std::string& pathB,
     return diff.differences == 0 ? kDiffEqual : kDiffDifferent;
 }
 
+// The differences of every database pair of two files, printed for people.
+void PrintNetworkFilesDiff(const std::string& a, const std::string& b, std::ostream& out) {
+    const Options options;
+    const auto viewsA = LoadNetworkViews(a, *NetworkFormatOf(a), options);
+    auto viewsB = LoadNetworkViews(b, *NetworkFormatOf(b), options);
+    if (NetworkFormatOf(a) != NetworkFormatOf(b)) {
+        for (NetworkView& view : viewsB) UseDbcNames(view);
+    }
+    const Pairing pairing = PairDatabases(viewsA, viewsB);
+    for (const auto& [i, j] : pairing.pairs) {
+        PrintNetworkDiff(DiffNetworks(viewsA[i], viewsB[j]).report, out);
+    }
+}
+
+// A scratch folder for the demo's files, removed at the end.
+struct DemoFolder {
+    fs::path path = fs::temp_directory_path() / ("quillmere-demo-" + std::to_string(::getpid()));
+    DemoFolder() { fs::create_directories(path); }
+    ~DemoFolder() {
+        std::error_code error;
+        fs::remove_all(path, error);
+    }
+};
+
+void DemoLayout(const fs::path& dbc, std::ostream& out) {
+    out << "  quillmere dump " << dbc.filename().string() << " --layout EngineData\n\n";
+    const auto views = LoadNetworkViews(dbc.string(), SourceFormat::kDbc, Options{});
+    for (const FrameView& frame : views.front().frames) {
+        if (frame.name == "EngineData") DrawFrameLayout(frame, out);
+    }
+}
+
+// The copy is edited with the DBC model's edit operations, which rewrite the file.
+void DemoEditedCopy(const fs::path& dbc, const DemoFolder& folder, std::ostream& out) {
+    const fs::path before = folder.path / "powertrain.dbc", after = folder.path / "edited.dbc";
+    fs::copy_file(dbc, before, fs::copy_options::overwrite_existing);
+    fs::copy_file(dbc, after, fs::copy_options::overwrite_existing);
+    NetConfigDbcFile edited;
+    if (!edited.Load(after.string().c_str())) return;
+    edited.SetSignalFactor(256, "Torque", 0.25, 2);
+    edited.SetSignalName(256, "CoolantTemp", "WaterTemp");
+    edited.SetMessageSize(512, 6);
+    out << "\n  quillmere diff powertrain.dbc edited.dbc  (Torque factor, CoolantTemp renamed, "
+           "GearboxData 6 bytes)\n";
+    PrintNetworkFilesDiff(before.string(), after.string(), out);
+}
+
+void DemoConvertedCluster(const fs::path& arxml, const DemoFolder& folder, std::ostream& out) {
+    NetConfig config;
+    config.SetArxmlReadingMode(kArxmlReadWholeDocument);
+    if (config.LoadArxml(arxml.string().c_str()) != kNetLoadOk) return;
+    INetDataBase* can = config.FindDataBase("PowertrainCan");
+    const fs::path dbc = folder.path / "powertrain_can.dbc";
+    if (can == nullptr || !can->SaveAs(dbc.string().c_str())) return;
+    out << "\n  quillmere diff " << arxml.filename().string()
+        << " powertrain_can.dbc --cluster PowertrainCan  (the DBC that convert writes)\n";
+    const Options options;
+    auto viewsA = LoadNetworkViews(arxml.string(), SourceFormat::kArxml, options);
+    const auto viewsB = LoadNetworkViews(dbc.string(), SourceFormat::kDbc, options);
+    for (NetworkView& view : viewsA) {
+        if (view.name != "PowertrainCan") continue;
+        UseDbcNames(view);
+        PrintNetworkDiff(DiffNetworks(view, viewsB.front()).report, out);
+    }
+}
+
 }  // namespace
+
+void DemoDiffAndLayout(const fs::path& examplesDir, std::ostream& out) {
+    out << "Frame layouts and comparisons\n";
+    try {
+        const DemoFolder folder;
+        DemoLayout(examplesDir / "powertrain.dbc", out);
+        DemoEditedCopy(examplesDir / "powertrain.dbc", folder, out);
+        DemoConvertedCluster(examplesDir / "bus_system.arxml", folder, out);
+    } catch (const std::exception& e) {
+        out << "  (not shown: " << e.what() << ")\n";
+    }
+}
 
 int RunDiff(const std::string& a, const std::string& b, const Options& options) {
     const auto formatA = NetworkFormatOf(a), formatB = NetworkFormatOf(b);

@@ -345,6 +345,8 @@ int RunDemo(const std::string& examples) {
         std::cout << '\n';
         format->Demo(dir, std::cout);
     }
+    std::cout << '\n';
+    DemoDiffAndLayout(dir, std::cout);
     return 0;
 }
 
