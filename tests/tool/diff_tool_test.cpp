@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -266,6 +267,55 @@ TEST(Diff, DemoShowsALayoutAnEditedCopyAndAConvertedCluster) {
     EXPECT_NE(tail.find("3 difference(s)"), std::string::npos) << tail;
     EXPECT_NE(tail.find("signal CoolantTemp renamed to WaterTemp"), std::string::npos);
     EXPECT_NE(tail.find("PowertrainCan (dbc): 0 difference(s)"), std::string::npos);
+}
+
+// Checks a --layout --json drawing: one row per byte at least, every bit of every signal in the
+// row of its byte (or marked as shared by multiplexed signals).
+void ExpectLayoutMarksEveryBit(const json& layout, const std::string& where) {
+    for (const json& signal : layout["signals"]) {
+        ASSERT_EQ(signal["bits"].size(), signal["length"].get<size_t>()) << where;
+        for (unsigned bit : signal["bits"]) {
+            ASSERT_LT(bit / 8, layout["bytes"].size()) << where;
+            const json& cell = layout["bytes"][bit / 8][7 - bit % 8];
+            EXPECT_TRUE(cell == signal["name"] || cell == "*") << where << " " << signal;
+        }
+    }
+}
+
+// Each corpus network file compares equal to itself, and the layout of its first frame with
+// signals marks every bit.
+TEST(DiffCorpus, EveryFileEqualsItselfAndItsFirstFrameIsDrawn) {
+    if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "no corpus";
+    std::map<std::string, int> compared, drawn;
+    for (const char* kind : {"dbc", "ldf", "arxml"}) {
+        for (const auto& entry : fs::directory_iterator(kCorpus / kind)) {
+            const fs::path& file = entry.path();
+            if (file.extension() != std::string(".") + kind || fs::file_size(file) > (4u << 20)) {
+                continue;
+            }
+            const Diff self = RunDiff(file, file);
+            if (self.exitCode == 2) continue;  // a file the readers refuse
+            EXPECT_EQ(self.exitCode, 0) << file;
+            ++compared[kind];
+            const auto dump = RunTool("dump --json --format netconfig " + Quote(file.string()));
+            const json model = json::parse(dump.out, nullptr, false);
+            if (!model.contains("databases")) continue;
+            std::string frame;
+            for (const json& database : model["databases"]) {
+                for (const json& message : database["messageList"]) {
+                    if (frame.empty() && !message["signals"].empty()) frame = message["name"];
+                }
+            }
+            if (frame.empty()) continue;
+            const auto layout =
+                RunTool("dump --json --layout " + Quote(frame) + " " + Quote(file.string()));
+            ASSERT_EQ(layout.exitCode, 0) << file << " " << frame;
+            ExpectLayoutMarksEveryBit(json::parse(layout.out), file.string() + " " + frame);
+            ++drawn[kind];
+        }
+    }
+    EXPECT_EQ(compared, (std::map<std::string, int>{{"arxml", 23}, {"dbc", 37}, {"ldf", 24}}));
+    EXPECT_EQ(drawn, (std::map<std::string, int>{{"arxml", 8}, {"dbc", 34}, {"ldf", 24}}));
 }
 
 // Every bit of every signal is drawn in the row of its byte, whatever the format.
