@@ -364,4 +364,19 @@ TEST(Layout, DrawsMotorolaSignalsFromMostToLeastSignificantBit) {
     EXPECT_NE(out.out.find("      1 |<------------------------------|"), std::string::npos);
 }
 
+// A multiplexed frame is drawn once per selector value, each with its own signals.
+TEST(Layout, MultiplexedFramesOncePerSelectorValue) {
+    const auto out =
+        RunTool("dump --layout Diagnostics " + Quote((kExamples / "powertrain.dbc").string()));
+    ASSERT_EQ(out.exitCode, 0);
+    const size_t page0 = out.out.find("Page = 0:"), page1 = out.out.find("Page = 1:");
+    ASSERT_NE(page0, std::string::npos);
+    ASSERT_NE(page1, std::string::npos);
+    EXPECT_EQ(out.out.find("|***|"), std::string::npos);  // no bits shared within one value
+    const std::string first = out.out.substr(page0, page1 - page0);
+    EXPECT_NE(first.find("  Odometer"), std::string::npos);
+    EXPECT_EQ(first.find("  FuelRate"), std::string::npos);
+    EXPECT_NE(out.out.find("  FuelRate", page1), std::string::npos);
+}
+
 }  // namespace

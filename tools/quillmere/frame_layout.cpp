@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <ostream>
 
 #include "network_load.h"
@@ -94,6 +95,59 @@ std::string RowNames(const FrameView& frame, unsigned byte) {
     return names;
 }
 
+// The selector value of a multiplexed signal ("m3", "m3M", "m3 Switch:..."); nullopt for the
+// others.
+std::optional<int64_t> MultiplexValueOf(const SignalView& signal) {
+    if (signal.multiplexing.size() < 2 || signal.multiplexing[0] != 'm') return std::nullopt;
+    char* end = nullptr;
+    const long long value = std::strtoll(signal.multiplexing.c_str() + 1, &end, 10);
+    if (end == signal.multiplexing.c_str() + 1) return std::nullopt;
+    return value;
+}
+
+std::vector<int64_t> MultiplexValues(const FrameView& frame) {
+    std::vector<int64_t> values;
+    for (const SignalView& signal : frame.signals) {
+        if (auto value = MultiplexValueOf(signal)) values.push_back(*value);
+    }
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    return values;
+}
+
+const SignalView* MultiplexerSwitch(const FrameView& frame) {
+    for (const SignalView& signal : frame.signals) {
+        if (!signal.multiplexing.empty() && signal.multiplexing.back() == 'M') return &signal;
+    }
+    return nullptr;
+}
+
+// The frame as the selector value shows it: the signals that are not multiplexed and those
+// of that value.
+FrameView SelectedBy(const FrameView& frame, int64_t value) {
+    FrameView selected = frame;
+    selected.signals.clear();
+    for (const SignalView& signal : frame.signals) {
+        const auto own = MultiplexValueOf(signal);
+        if (!own || *own == value) selected.signals.push_back(signal);
+    }
+    return selected;
+}
+
+// One row per byte, bit 7 on the left.
+void DrawGrid(const FrameView& frame, std::ostream& out) {
+    const BitMap map = MapBits(frame);
+    out << "\n                         Bit\n\n";
+    out << "           7   6   5   4   3   2   1   0\n";
+    const std::string rule = "         +---+---+---+---+---+---+---+---+\n";
+    out << rule;
+    for (unsigned byte = 0; byte < map.bytes; ++byte) {
+        char label[16];
+        std::snprintf(label, sizeof label, "%s %3u ", byte == 0 ? "Byte" : "    ", byte);
+        out << label << Row(map, byte) << RowNames(frame, byte) << '\n' << rule;
+    }
+}
+
 std::string Hex(uint32_t id) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%X", id);
@@ -101,8 +155,7 @@ std::string Hex(uint32_t id) {
 }
 
 void DrawLegend(const FrameView& frame, std::ostream& out) {
-    out << "\n  x least significant bit, < most significant bit, *** bits of several "
-           "(multiplexed) signals\n\n";
+    out << "\n  x least significant bit, < most significant bit, *** bits of several signals\n\n";
     for (const SignalView& signal : frame.signals) {
         out << "  " << signal.name << ": start " << signal.start << ", " << signal.length << " bit"
             << (signal.length == 1 ? "" : "s") << ", "
@@ -127,17 +180,18 @@ const FrameView* FindFrame(const std::vector<NetworkView>& views, const std::str
 }  // namespace
 
 void DrawFrameLayout(const FrameView& frame, std::ostream& out) {
-    const BitMap map = MapBits(frame);
     out << frame.name << " (" << Hex(frame.id) << "), " << frame.length << " byte"
-        << (frame.length == 1 ? "" : "s") << "\n\n";
-    out << "                         Bit\n\n";
-    out << "           7   6   5   4   3   2   1   0\n";
-    const std::string rule = "         +---+---+---+---+---+---+---+---+\n";
-    out << rule;
-    for (unsigned byte = 0; byte < map.bytes; ++byte) {
-        char label[16];
-        std::snprintf(label, sizeof label, "%s %3u ", byte == 0 ? "Byte" : "    ", byte);
-        out << label << Row(map, byte) << RowNames(frame, byte) << '\n' << rule;
+        << (frame.length == 1 ? "" : "s") << "\n";
+    const std::vector<int64_t> values = MultiplexValues(frame);
+    if (values.empty()) {
+        DrawGrid(frame, out);
+    } else {
+        const SignalView* selector = MultiplexerSwitch(frame);
+        for (int64_t value : values) {
+            out << "\n  " << (selector ? selector->name : std::string_view("multiplexer")) << " = "
+                << value << ":\n";
+            DrawGrid(SelectedBy(frame, value), out);
+        }
     }
     DrawLegend(frame, out);
 }
