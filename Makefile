@@ -29,6 +29,7 @@ demo: build
 	$(BUILD)/tools/quillmere/quillmere demo --examples examples
 
 test: build
+	@scripts/bootstrap --optional
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory pytest
 

@@ -11,10 +11,12 @@
 
 #include "decode_command.h"
 #include "document_checks.h"
+#include "diff_command.h"
 #include "exit_owned.h"
 #include "format.h"
 #include "format_container.h"
 #include "format_someip.h"
+#include "frame_layout.h"
 #include "huge_pages.h"
 #include "platform/files.h"
 #include "quillmere/quillmere.h"
@@ -308,6 +310,8 @@ int RunDemo(const std::string& examples) {
         std::cout << '\n';
         format->Demo(dir, std::cout);
     }
+    std::cout << '\n';
+    DemoDiffAndLayout(dir, std::cout);
     return 0;
 }
 
@@ -355,6 +359,8 @@ int main(int argc, char** argv) {
     addCommon(info);
     auto* dump = app.add_subcommand("dump", "the whole model");
     dump->add_option("paths", paths, "files")->required();
+    std::string layoutFrame;
+    dump->add_option("--layout", layoutFrame, "draw the bit layout of this frame (id or name)");
     addCommon(dump);
     auto* check =
         app.add_subcommand("check", "the reader's messages (exit 0 clean, 1 warnings, 2 failed)");
@@ -411,6 +417,13 @@ int main(int argc, char** argv) {
     decodeDiag->add_option("ecu", ecuName, "ECU short or long name")->required();
     decodeDiag->add_option("hex", hex, "message bytes in hex")->required();
     addCommon(decodeDiag);
+    auto* diff = app.add_subcommand("diff",
+                                    "what differs between two network or diagnostic files "
+                                    "(exit 0 equal, 1 different, 2 error)");
+    diff->add_option("a", path, "the old file")->required();
+    diff->add_option("b", second, "the new file")->required();
+    diff->add_option("--cluster", options.cluster, "compare only the bus of this name");
+    addCommon(diff);
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
@@ -425,10 +438,14 @@ int main(int argc, char** argv) {
     }
     // A command over one file (or one set read together) ends the process when it is done.
     LeaveModelsToExit(((*info || *dump || *check) && paths.size() == 1) || *decode || *xml ||
-                      *someip || *header || *encodeRequest || *decodeDiag);
+                      *someip || *header || *encodeRequest || *decodeDiag || *diff);
     try {
         if (*version) return RunVersion(options);
         if (*info) return RunInfo(paths, options);
+        if (*dump && !layoutFrame.empty()) {
+            if (paths.size() != 1) throw ToolError("--layout draws a frame of one file");
+            return RunLayout(paths.front(), layoutFrame, options);
+        }
         if (*dump) return RunDump(paths, options);
         if (*check) return RunCheck(paths, options);
         if (*decode) return RunDecode(path, id, hex, logPath, options);
@@ -440,6 +457,7 @@ int main(int argc, char** argv) {
             return RunEncodeRequest(path, ecuName, diagServiceName, assignments, options);
         }
         if (*decodeDiag) return RunDecodeDiag(path, ecuName, hex, options);
+        if (*diff) return RunDiff(path, second, options);
         if (*demo) return RunDemo(examples);
     } catch (const ToolError& e) {
         PrintFailure(e.what());
