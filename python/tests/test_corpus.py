@@ -113,7 +113,7 @@ def test_dbc_corpus_round_trip_through_python(name, tmp_path):
     copy = tmp_path / "copy.dbc"
     original.save(copy)
     reread = quillmere.load(copy)
-    assert reread.status == quillmere.DbcStatus.LOADED, reread.log
+    assert reread.status <= original.status, reread.log  # writing adds no finding
     assert [(m.raw_id, m.name, m.size) for m in reread] == [(m.raw_id, m.name, m.size) for m in original]
     for a, b in zip(original, reread):
         # Compared as text: a NaN factor read from the file must read back as NaN.

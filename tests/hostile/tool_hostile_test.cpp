@@ -55,14 +55,15 @@ TEST_F(ToolHostile, AnInterruptedWriteLeavesNoTemporaryBehind) {
 
 TEST_F(ToolHostile, UsageErrorsExitTwoInTheToolsVoiceWithAHint) {
     const std::vector<std::vector<std::string>> lines = {
-        {}, {"diff", "a", "b"}, {"check"}, {"check", "--bogus", "x"}, {"info", "--format"}};
+        {}, {"frobnicate", "a", "b"}, {"check"}, {"check", "--bogus", "x"}, {"info", "--format"}};
     for (const auto& arguments : lines) {
         const RunResult run = RunTool(arguments, Path("out.txt"));
         EXPECT_EQ(run.exitCode, 2) << run.output;
         EXPECT_EQ(run.output.rfind("quillmere: ", 0), 0u) << run.output;
         EXPECT_NE(run.output.find("--help"), std::string::npos) << run.output;
     }
-    EXPECT_NE(RunTool({"diff", "a", "b"}, Path("out.txt")).output.find("unknown command 'diff'"),
+    EXPECT_NE(RunTool({"frobnicate", "a", "b"}, Path("out.txt"))
+                  .output.find("unknown command 'frobnicate'"),
               std::string::npos);
     EXPECT_EQ(RunTool({"--help"}, Path("out.txt")).exitCode, 0);
 }

@@ -221,7 +221,7 @@ TEST(Diff, DiagnosticServicesByQualifier) {
     EXPECT_EQ(requalified.report["differences"], 2);
 
     const Diff renamed =
-        RunDiff(kExamples / "door_ecu.cdd", variant("Erweiterte Sitzung<", "Sitzung<"));
+        RunDiff(kExamples / "door_ecu.cdd", variant("Extended Session<", "Session<"));
     ASSERT_EQ(renamed.exitCode, 1);
     const json& change = renamed.report["ecus"]["changed"][0]["services"]["changed"][0];
     EXPECT_EQ(change["fields"][0]["field"], "name");
