@@ -18,6 +18,18 @@ ValueKind KindOf(IDbcSignal& signal) {
     return signal.GetValueType() == kDbcSigned ? ValueKind::Signed : ValueKind::Unsigned;
 }
 
+// The value texts as written: any 64-bit value, negative ones in the signed domain of the raw
+// value (signed signals' raw values are compared sign-extended).
+void AddExactTexts(IDbcExactValueDescriptions& exact, SignalCodec& signal) {
+    const uint64_t count = exact.GetExactValueCount();
+    signal.texts.reserve(count);
+    for (uint64_t i = 0; i < count; ++i) {
+        const auto key = static_cast<uint64_t>(exact.GetExactValueAt(i));
+        const char* text = exact.GetExactValueDescriptionAt(i);
+        signal.texts.push_back({key, key, text ? text : ""});
+    }
+}
+
 SignalCodec SignalOf(IDbcSignal& source) {
     SignalCodec signal;
     signal.name = source.GetName();
@@ -37,6 +49,10 @@ SignalCodec SignalOf(IDbcSignal& source) {
     }
     signal.defaultRaw = static_cast<uint64_t>(static_cast<int64_t>(source.GetStartValue()));
     if (source.GetBitLength() < 64) signal.defaultRaw &= (uint64_t{1} << source.GetBitLength()) - 1;
+    if (auto* exact = dynamic_cast<IDbcExactValueDescriptions*>(&source)) {
+        AddExactTexts(*exact, signal);
+        return signal;
+    }
     const uint64_t count = source.GetValueDescriptionCount();
     signal.texts.reserve(count);
     for (uint64_t i = 0; i < count; ++i) {
