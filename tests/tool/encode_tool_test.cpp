@@ -306,4 +306,25 @@ TEST(EncodeCorpus, EveryFrameDecodesToTheValuesEncoded) {
     EXPECT_GT(tallies["arxml"].physical, 100u);
 }
 
+// A chain of extended multiplexers: S10 is sent when S0 is 0, S0 when S11 is 3; giving S10 alone
+// selects both.
+TEST(EncodeCorpus, AGivenSignalSelectsItsChainOfMultiplexers) {
+    const auto files = CorpusFiles("dbc");
+    const auto file = std::find_if(files.begin(), files.end(), [](const fs::path& path) {
+        return path.filename() == "cantools__multiplex_2.dbc";
+    });
+    if (file == files.end()) GTEST_SKIP() << "no corpus";
+    const auto encoded = RunTool("encode " + Quote(file->string()) + " ExtendedTypes S10=7 --json");
+    ASSERT_EQ(encoded.exitCode, 0) << encoded.err;
+    const json decoded = json::parse(encoded.out);
+    EXPECT_EQ(decoded["payload"], "03000000E0400000");
+    EXPECT_EQ(DecodedSignal(decoded, "S11")["raw"], 3);
+    EXPECT_EQ(DecodedSignal(decoded, "S0")["raw"], 0);
+    EXPECT_EQ(DecodedSignal(decoded, "S10")["physical"], 7);
+    // A multiplexer given a value that does not select the signal is an error.
+    const auto conflict = RunTool("encode " + Quote(file->string()) + " ExtendedTypes S10=7 S11=4");
+    EXPECT_EQ(conflict.exitCode, 2);
+    EXPECT_NE(conflict.err.find("signal 'S10'"), std::string::npos) << conflict.err;
+}
+
 }  // namespace
