@@ -33,23 +33,6 @@ std::optional<uint64_t> ParseNumber(const std::string& text) {
     return std::nullopt;
 }
 
-// A frame typed on the command line: a number, or a name as the format knows it (typed in the
-// terminal's encoding, UTF-8, and matched in the file's).
-const FrameCodec& FrameOf(FileFormat& format, const FrameCatalog& frames, const std::string& db,
-                          const std::string& text, const TextDecoder& decoder,
-                          const Options& options) {
-    if (auto id = ParseNumber(text)) {
-        if (const FrameCodec* frame = frames.ForId(*id)) return *frame;
-        throw ToolError("frame " + text + " is not in " + db);
-    }
-    const std::string name = decoder.FromUtf8(text);
-    if (auto key = format.FrameIdByName(db, name, options)) {
-        if (const FrameCodec* frame = frames.ForId(*key)) return *frame;
-    }
-    if (const FrameCodec* frame = frames.ByName(name)) return *frame;
-    throw ToolError("no frame '" + text + "' in " + db);
-}
-
 void WriteAll(const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
@@ -113,6 +96,23 @@ int DecodeLog(const FrameCatalog& frames, const std::string& logPath, DecodeWrit
 }
 
 }  // namespace
+
+// A frame typed on the command line: a number, or a name as the format knows it (typed in the
+// terminal's encoding, UTF-8, and matched in the file's).
+const FrameCodec& FrameOf(FileFormat& format, const FrameCatalog& frames, const std::string& db,
+                          const std::string& text, const TextDecoder& decoder,
+                          const Options& options) {
+    if (auto id = ParseNumber(text)) {
+        if (const FrameCodec* frame = frames.ForId(*id)) return *frame;
+        throw ToolError("frame " + text + " is not in " + db);
+    }
+    const std::string name = decoder.FromUtf8(text);
+    if (auto key = format.FrameIdByName(db, name, options)) {
+        if (const FrameCodec* frame = frames.ForId(*key)) return *frame;
+    }
+    if (const FrameCodec* frame = frames.ByName(name)) return *frame;
+    throw ToolError("no frame '" + text + "' in " + db);
+}
 
 int RunDecode(const std::string& db, const std::string& frameText, const std::string& hex,
               const std::string& logPath, const Options& options) {

@@ -5,7 +5,20 @@
 
 #include "format.h"
 
+namespace qm::codec {
+class FrameCatalog;
+class FrameCodec;
+}  // namespace qm::codec
+
 namespace qmtool {
+
+class TextDecoder;
+
+// A frame typed on the command line: a number, or a name as the format knows it (typed in the
+// terminal's encoding, UTF-8, and matched in the file's). Throws ToolError when none.
+const qm::codec::FrameCodec& FrameOf(FileFormat& format, const qm::codec::FrameCatalog& frames,
+                                     const std::string& db, const std::string& text,
+                                     const TextDecoder& decoder, const Options& options);
 
 int RunDecode(const std::string& db, const std::string& frame, const std::string& hex,
               const std::string& logPath, const Options& options);

@@ -10,8 +10,9 @@
 #include <sstream>
 
 #include "decode_command.h"
-#include "document_checks.h"
 #include "diff_command.h"
+#include "document_checks.h"
+#include "encode_command.h"
 #include "exit_owned.h"
 #include "format.h"
 #include "format_container.h"
@@ -375,6 +376,16 @@ int main(int argc, char** argv) {
                        "decode a candump or Vector ASCII (.asc) log; - reads standard input "
                        "(with --json: JSON Lines, one object per frame)");
     addCommon(decode);
+    bool rawValues = false;
+    std::vector<std::string> signalValues;
+    auto* encode =
+        app.add_subcommand("encode", "the payload of one frame from signal values, in hex");
+    encode->add_option("db", path, "database file (DBC, LDF, ARXML)")->required();
+    encode->add_option("frame", id, "frame identifier (decimal or 0x...) or frame name")
+        ->required();
+    encode->add_option("values", signalValues, "SIGNAL=VALUE: physical values or value texts");
+    encode->add_flag("--raw", rawValues, "the values are raw values");
+    addCommon(encode);
     auto* convert = app.add_subcommand("convert", "rewrite or convert a file");
     convert->add_option("files", paths, "input files, then the output file")->required();
     convert->add_option("--cluster", options.cluster, "the cluster to convert");
@@ -438,7 +449,7 @@ int main(int argc, char** argv) {
     }
     // A command over one file (or one set read together) ends the process when it is done.
     LeaveModelsToExit(((*info || *dump || *check) && paths.size() == 1) || *decode || *xml ||
-                      *someip || *header || *encodeRequest || *decodeDiag || *diff);
+                      *encode || *someip || *header || *encodeRequest || *decodeDiag || *diff);
     try {
         if (*version) return RunVersion(options);
         if (*info) return RunInfo(paths, options);
@@ -449,6 +460,7 @@ int main(int argc, char** argv) {
         if (*dump) return RunDump(paths, options);
         if (*check) return RunCheck(paths, options);
         if (*decode) return RunDecode(path, id, hex, logPath, options);
+        if (*encode) return RunEncode(path, id, signalValues, rawValues, options);
         if (*convert) return RunConvert(paths, options);
         if (*xml) return RunXml(path, stats, options);
         if (*someip) return RunSomeIp(paths, options);
