@@ -267,6 +267,8 @@ TEST(Diff, DemoShowsALayoutAnEditedCopyAndAConvertedCluster) {
     EXPECT_NE(tail.find("3 difference(s)"), std::string::npos) << tail;
     EXPECT_NE(tail.find("signal CoolantTemp renamed to WaterTemp"), std::string::npos);
     EXPECT_NE(tail.find("PowertrainCan (dbc): 0 difference(s)"), std::string::npos);
+    // The payload that decode reads back as the values given.
+    EXPECT_NE(tail.find("CoolantTemp=90:\n    7017820000000000\n"), std::string::npos) << tail;
 }
 
 // Checks a --layout --json drawing: one row per byte at least, every bit of every signal in the

@@ -302,6 +302,19 @@ void DemoXml(const std::filesystem::path& dir) {
     }
 }
 
+// A payload made from physical values, the inverse of decode.
+void DemoEncode(const std::filesystem::path& dir) {
+    std::cout << "\nEncoding a frame\n  encode powertrain.dbc EngineData EngineSpeed=1500 "
+                 "CoolantTemp=90:\n    "
+              << std::flush;
+    try {
+        RunEncode((dir / "powertrain.dbc").string(), "EngineData",
+                  {"EngineSpeed=1500", "CoolantTemp=90"}, false, Options{});
+    } catch (const std::exception& e) {
+        std::cout << "(not shown: " << e.what() << ")\n";
+    }
+}
+
 int RunDemo(const std::string& examples) {
     std::filesystem::path dir = examples.empty() ? QM_EXAMPLES_DIR : examples;
     std::cout << "Quillmere demo: the bundled examples in " << dir.string() << "\n\n";
@@ -313,6 +326,7 @@ int RunDemo(const std::string& examples) {
     }
     std::cout << '\n';
     DemoDiffAndLayout(dir, std::cout);
+    DemoEncode(dir);
     return 0;
 }
 
