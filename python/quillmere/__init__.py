@@ -8,9 +8,9 @@ The compiled extension beside this folder holds the whole API; this package only
 
 def _load_extension():
     import importlib.machinery
-    import importlib.util
     import pathlib
     import sys
+    import warnings
 
     # A single-phase extension enters itself into sys.modules under its name when it loads;
     # the package stays the module of that name.
@@ -21,13 +21,15 @@ def _load_extension():
         candidate = here.parent / ("quillmere" + suffix)
         if candidate.exists():
             loader = importlib.machinery.ExtensionFileLoader(__name__, str(candidate))
-            spec = importlib.util.spec_from_file_location(__name__, candidate, loader=loader)
-            module = importlib.util.module_from_spec(spec)
+            del sys.modules[__name__]  # else the loader would run into the package itself
             try:
-                loader.exec_module(module)
+                # The loader's one-call form: it makes, runs and returns the module (its
+                # deprecation note concerns import hooks, not a loader called directly).
+                with warnings.catch_warnings():
+                    warnings.simplefilter("ignore", DeprecationWarning)
+                    return loader.load_module()
             finally:
                 sys.modules[__name__] = package
-            return module
     raise ImportError(f"the quillmere extension module is not beside {here}")
 
 
