@@ -49,6 +49,10 @@ class TypeTable {
     CSomeIpType* Primitive(const std::string& cppType);
     CSomeIpType* FromBaseType(const NanoXML* baseType);
     bool ReadEnumerators(CSomeIpType& type, const NanoXML* props);
+    // An "ARRAY" of a stated size in range is fixed; anything else (a "VECTOR", a variable size,
+    // a size out of range, said in a line) holds a variable count of its element type.
+    void SetArrayShape(CSomeIpType& type, const std::string& category, const std::string& size,
+                       bool variableSize);
     void NotRead(const CSomeIpType& type, const std::string& why);
     void CheckAliasLoops();
     void CheckSelfContainment();

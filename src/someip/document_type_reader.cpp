@@ -221,6 +221,20 @@ void TypeTable::NotRead(const CSomeIpType& type, const std::string& why) {
     messages_ += element + " not read: " + type.name + " (" + why + ").\r\n";
 }
 
+void TypeTable::SetArrayShape(CSomeIpType& type, const std::string& category,
+                              const std::string& size, bool variableSize) {
+    int64_t count = 0;
+    const bool fixed = category == "ARRAY" && !variableSize && ParseInteger(size, count) &&
+                       count > 0 && static_cast<uint64_t>(count) <= kMaxArraySize;
+    if (category == "ARRAY" && !variableSize && !fixed) {
+        messages_ +=
+            "Array size " + size + " of " + type.name + " out of range: read as variable size.\r\n";
+    }
+    type.kind = fixed ? kSomeIpTypeArray : kSomeIpTypeVector;
+    type.arraySize = fixed ? static_cast<uint64_t>(count) : 0;
+    if (type.element == nullptr) NotRead(type, "no element type");
+}
+
 bool TypeTable::ReadEnumerators(CSomeIpType& type, const NanoXML* props) {
     const NanoXML* method = Target(Child(props, "COMPU-METHOD-REF"));
     if (method == nullptr || ChildText(method, "CATEGORY") != "TEXTTABLE") return false;
@@ -283,18 +297,8 @@ void TypeTable::FillImplementation(CSomeIpType& type, const NanoXML* element, in
         type.element = sub ? SubElementType(sub, type.name, depth) : nullptr;
         std::string size = ChildText(sub, "ARRAY-SIZE");
         if (size.empty()) size = ChildText(element, "ARRAY-SIZE");
-        int64_t count = 0;
-        const bool fixed = category == "ARRAY" && ParseInteger(size, count) && count > 0 &&
-                           static_cast<uint64_t>(count) <= kMaxArraySize &&
-                           ChildText(sub, "ARRAY-SIZE-SEMANTICS") != "VARIABLE-SIZE";
-        if (category == "ARRAY" && !fixed &&
-            ChildText(sub, "ARRAY-SIZE-SEMANTICS") != "VARIABLE-SIZE") {
-            messages_ += "Array size " + size + " of " + type.name +
-                         " out of range: read as variable size.\r\n";
-        }
-        type.kind = fixed ? kSomeIpTypeArray : kSomeIpTypeVector;
-        type.arraySize = fixed ? static_cast<uint64_t>(count) : 0;
-        if (type.element == nullptr) NotRead(type, "no element type");
+        SetArrayShape(type, category, size,
+                      ChildText(sub, "ARRAY-SIZE-SEMANTICS") == "VARIABLE-SIZE");
         return;
     }
     if (category == "STRING") {
@@ -350,17 +354,7 @@ void TypeTable::FillStdCpp(CSomeIpType& type) {
     }
     if (category == "VECTOR" || category == "ARRAY") {
         type.element = FromReference(templateRef);
-        int64_t count = 0;
-        const std::string size = ChildText(element, "ARRAY-SIZE");
-        const bool fixed = category == "ARRAY" && ParseInteger(size, count) && count > 0 &&
-                           static_cast<uint64_t>(count) <= kMaxArraySize;
-        if (category == "ARRAY" && !fixed) {
-            messages_ += "Array size " + size + " of " + type.name +
-                         " out of range: read as variable size.\r\n";
-        }
-        type.kind = fixed ? kSomeIpTypeArray : kSomeIpTypeVector;
-        type.arraySize = fixed ? static_cast<uint64_t>(count) : 0;
-        if (type.element == nullptr) NotRead(type, "no element type");
+        SetArrayShape(type, category, ChildText(element, "ARRAY-SIZE"), false);
         return;
     }
     if (category == "STRING") {
