@@ -271,3 +271,12 @@ class QM_API INetSignalMultiplexing {
     // Whether a payload of length bytes carries the signal.
     virtual bool IsCarried(const uint8_t* data, size_t length) = 0;
 };
+
+// Extension: the addressing of a network-model message, reached by `dynamic_cast` from
+// `INetMessage`. GetId() gives the identifier without any flag; a CAN message converted from a
+// DBC file (identifier bit 31) or from ARXML (CAN-ADDRESSING-MODE EXTENDED) has a 29-bit one.
+class QM_API INetMessageAddressing {
+  public:
+    virtual ~INetMessageAddressing() = default;
+    virtual bool IsExtendedId() = 0;
+};

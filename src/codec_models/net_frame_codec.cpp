@@ -98,7 +98,10 @@ std::unique_ptr<FrameCodec> BuildNetFrame(INetMessage& message) {
     frame->name = message.GetName();
     const uint32_t id = message.GetId();
     frame->id = id & ~kExtendedFlag;
-    frame->extended = (id & kExtendedFlag) != 0;
+    // The model keeps the addressing beside the identifier; a message of another
+    // implementation may carry it as bit 31.
+    auto* addressing = dynamic_cast<INetMessageAddressing*>(&message);
+    frame->extended = (id & kExtendedFlag) != 0 || (addressing && addressing->IsExtendedId());
     frame->size = message.GetSize();
     for (uint64_t i = 0; i < message.GetSignalCount(); ++i) {
         if (INetSignal* signal = message.GetSignal(i)) frame->signals.push_back(SignalOf(*signal));

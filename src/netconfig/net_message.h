@@ -9,7 +9,7 @@
 class NetEcu;
 class NetSignal;
 
-class NetMessage : public INetMessage {
+class NetMessage : public INetMessage, public INetMessageAddressing {
   public:
     void Clear() override;
     const char* GetName() override { return name_.c_str(); }
@@ -39,6 +39,7 @@ class NetMessage : public INetMessage {
     // the database.
     void SetExtended(bool extended) { extended_ = extended; }
     bool IsExtended() const { return extended_; }
+    bool IsExtendedId() override { return extended_; }
     void SetTransmitter(NetEcu* ecu) { transmitter_ = ecu; }
     NetEcu* Transmitter() const { return transmitter_; }
     bool AddReceiver(NetEcu* ecu);

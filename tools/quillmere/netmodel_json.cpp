@@ -23,6 +23,11 @@ Json Number(double value) {
 
 namespace {
 
+bool IsExtendedId(INetMessage& message) {
+    auto* addressing = dynamic_cast<INetMessageAddressing*>(&message);
+    return addressing != nullptr && addressing->IsExtendedId();
+}
+
 template <class Object>
 Json PropertiesJson(Object& object) {
     Json properties = Json::object();
@@ -78,6 +83,7 @@ Json MessageJson(INetMessage& message) {
     INetEcu* transmitter = message.GetTransmitter();
     return Json{{"name", message.GetName()},
                 {"id", message.GetId()},
+                {"extended", IsExtendedId(message)},
                 {"size", message.GetSize()},
                 {"transmitter", transmitter ? Json(transmitter->GetName()) : Json(nullptr)},
                 {"receivers", receivers},

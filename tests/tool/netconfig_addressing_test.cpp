@@ -1,0 +1,68 @@
+// The network model keeps a CAN frame's addressing: "--format netconfig" reports a 29-bit
+// identifier as extended in "dump" and "decode", whether it came from a DBC file (identifier
+// bit 31) or from ARXML (CAN-ADDRESSING-MODE EXTENDED).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "tool_support.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using tooltest::Quote;
+using tooltest::RunTool;
+
+namespace {
+
+const fs::path kExamples = fs::path(QM_SOURCE_DIR) / "examples";
+
+struct AddressingCase {
+    const char* file;
+    const char* frame;
+    uint32_t id;
+    bool extended;
+};
+
+class NetconfigAddressing : public ::testing::TestWithParam<AddressingCase> {};
+
+const json* FindMessage(const json& dump, const std::string& name) {
+    for (const json& database : dump["databases"]) {
+        for (const json& message : database["messageList"]) {
+            if (message["name"] == name) return &message;
+        }
+    }
+    return nullptr;
+}
+
+TEST_P(NetconfigAddressing, DumpAndDecodeReportTheAddressing) {
+    const AddressingCase& c = GetParam();
+    const std::string path = Quote((kExamples / c.file).string());
+    const auto dump = RunTool("dump --format netconfig --json " + path);
+    ASSERT_EQ(dump.exitCode, 0) << dump.err;
+    const json model = json::parse(dump.out);
+    const json* message = FindMessage(model, c.frame);
+    ASSERT_NE(message, nullptr) << c.frame;
+    EXPECT_EQ((*message)["id"], c.id);
+    EXPECT_EQ((*message)["extended"], c.extended);
+
+    const auto decoded = RunTool("decode --format netconfig --json " + path + " " +
+                                 std::to_string(c.id) + " 0000000000000000");
+    ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
+    const json frame = json::parse(decoded.out);
+    EXPECT_EQ(frame["name"], c.frame);
+    EXPECT_EQ(frame["extended"], c.extended);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, NetconfigAddressing,
+    ::testing::Values(AddressingCase{"powertrain.dbc", "EngineData", 0x100, false},
+                      AddressingCase{"powertrain.dbc", "DashboardStatus", 0x18FEF000, true},
+                      AddressingCase{"bus_system.arxml", "EngineData", 0x100, false},
+                      AddressingCase{"bus_system.arxml", "GatewayStatus", 0x18FF0020, true}),
+    [](const auto& info) {
+        return std::string(fs::path(info.param.file).stem()) + "_" + info.param.frame;
+    });
+
+}  // namespace
