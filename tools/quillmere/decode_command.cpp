@@ -33,18 +33,6 @@ std::optional<uint64_t> ParseNumber(const std::string& text) {
     return std::nullopt;
 }
 
-void WriteAll(const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) continue;
-            throw ToolError(std::string("cannot write the output: ") + std::strerror(errno));
-        }
-        done += static_cast<size_t>(wrote);
-    }
-}
-
 void PrintCounts(const LogCounts& counts, const std::string& source) {
     std::fprintf(stderr,
                  "quillmere: %s: %llu lines, %llu frames (%llu decoded, %llu unknown, %llu "
@@ -96,6 +84,18 @@ int DecodeLog(const FrameCatalog& frames, const std::string& logPath, DecodeWrit
 }
 
 }  // namespace
+
+void WriteAll(const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t wrote = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        if (wrote < 0) {
+            if (errno == EINTR) continue;
+            throw ToolError(std::string("cannot write the output: ") + std::strerror(errno));
+        }
+        done += static_cast<size_t>(wrote);
+    }
+}
 
 // A frame typed on the command line: a number, or a name as the format knows it (typed in the
 // terminal's encoding, UTF-8, and matched in the file's).

@@ -20,6 +20,9 @@ const qm::codec::FrameCodec& FrameOf(FileFormat& format, const qm::codec::FrameC
                                      const std::string& db, const std::string& text,
                                      const TextDecoder& decoder, const Options& options);
 
+// Writes all of text to standard output; throws ToolError when it cannot.
+void WriteAll(const std::string& text);
+
 int RunDecode(const std::string& db, const std::string& frame, const std::string& hex,
               const std::string& logPath, const Options& options);
 

@@ -19,6 +19,7 @@
 #include "format_someip.h"
 #include "frame_layout.h"
 #include "huge_pages.h"
+#include "monitor_command.h"
 #include "platform/files.h"
 #include "quillmere/quillmere.h"
 #include "text_encoding.h"
@@ -449,6 +450,11 @@ int main(int argc, char** argv) {
     diff->add_option("b", second, "the new file")->required();
     diff->add_option("--cluster", options.cluster, "compare only the bus of this name");
     addCommon(diff);
+    MonitorOptions monitorOptions;
+    auto* monitor = app.add_subcommand(
+        "monitor", "live CAN traffic decoded: a table of the latest values, or a line per frame");
+    AddMonitorOptions(*monitor, path, monitorOptions);
+    addCommon(monitor);
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
@@ -463,7 +469,8 @@ int main(int argc, char** argv) {
     }
     // A command over one file (or one set read together) ends the process when it is done.
     LeaveModelsToExit(((*info || *dump || *check) && paths.size() == 1) || *decode || *xml ||
-                      *encode || *someip || *header || *encodeRequest || *decodeDiag || *diff);
+                      *encode || *someip || *header || *encodeRequest || *decodeDiag || *diff ||
+                      *monitor);
     try {
         if (*version) return RunVersion(options);
         if (*info) return RunInfo(paths, options);
@@ -485,6 +492,7 @@ int main(int argc, char** argv) {
         if (*decodeDiag) return RunDecodeDiag(path, ecuName, hex, options);
         if (*diff) return RunDiff(path, second, options);
         if (*demo) return RunDemo(examples);
+        if (*monitor) return RunMonitor(path, monitorOptions, options);
     } catch (const ToolError& e) {
         PrintFailure(e.what());
         return 2;
