@@ -7,7 +7,8 @@
 // The diagnostic and SOME/IP inputs go through the tool the same way: `quillmere info FILE.cdd`,
 // `quillmere info DIR` for a folder of ODX documents, `quillmere info --format someip FILE`.
 //
-// Usage: bench_fresh [--runs N] [--keep DIR] [--only dbc|dbc-exact|ldf|arxml|xml|cdd|odx|someip]
+// Usage: bench_fresh [--runs N] [--keep DIR]
+//                    [--only dbc|dbc-exact|diff|ldf|arxml|xml|cdd|odx|someip]
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -189,6 +190,15 @@ int main(int argc, char** argv) {
     // meant to cost at most 5% more processor time than this row.
     add("dbc-exact", "fresh.dbc", {"info", "--exact"},
         [] { return qm::bench::GenerateDbc(50u << 20, 10000, 20, 42, nullptr); });
+    // Two generated DBC files that differ in a few places, compared (diff loads both side by
+    // side, then compares): the budget is 2 s.
+    const std::string diffOld = (dir / "fresh_diff_old.dbc").string();
+    addWritten("diff", "fresh_diff_new.dbc", {"diff", diffOld}, [diffOld](const std::string& path) {
+        std::string text = qm::bench::GenerateDbc(50u << 20, 10000, 20, 42, nullptr);
+        WriteFile(diffOld, text);
+        qm::bench::ReviseDbc(text);
+        WriteFile(path, text);
+    });
     add("ldf", "fresh.ldf", {"info"},
         [] { return qm::bench::GenerateLdf(20u << 20, 42, nullptr); });
     add("arxml", "fresh.arxml", {"info"},
@@ -218,6 +228,7 @@ int main(int argc, char** argv) {
         const RunFigure load = BestOf(runs, tool);
         std::vector<std::string> wc = {"/usr/bin/wc", "-l"};
         for (const auto& file : FilesOf(input.path)) wc.push_back(file);
+        if (input.name == "diff") wc.push_back(diffOld);  // the floor reads both files
         const RunFigure floor = BestOf(runs, wc);
         std::string pugixml = "-";
 #ifdef QM_HAVE_PUGIXML
@@ -237,7 +248,10 @@ int main(int argc, char** argv) {
                     input.name.c_str(), mb, load.seconds, mb / load.seconds, load.cpuSeconds,
                     load.peakMb, load.peakMb / mb, floor.seconds, load.seconds / floor.seconds,
                     load.cpuSeconds / std::max(floor.cpuSeconds, 1e-3), pugixml.c_str());
-        if (keep.empty()) std::filesystem::remove_all(input.path);
+        if (keep.empty()) {
+            std::filesystem::remove_all(input.path);
+            if (input.name == "diff") std::filesystem::remove(diffOld);
+        }
     }
     return 0;
 }

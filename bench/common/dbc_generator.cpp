@@ -249,6 +249,43 @@ class DbcWriter {
 
 }  // namespace
 
+namespace {
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+        text.replace(at, from.size(), to);
+        at += to.size();
+    }
+}
+
+// Inserts a text right after the first occurrence of anchor.
+void InsertAfter(std::string& text, const std::string& anchor, const std::string& insert) {
+    const size_t at = text.find(anchor);
+    if (at != std::string::npos) text.insert(at + anchor.size(), insert);
+}
+
+}  // namespace
+
+size_t ReviseDbc(std::string& text) {
+    // Every reference to the signal follows it.
+    ReplaceAll(text, "Sig_200_5 ", "Renamed_200_5 ");
+    // The factor "F" becomes "3F": "0.1" reads 30.1.
+    const size_t signal = text.find(" SG_ Sig_3000_7 ");
+    if (signal != std::string::npos) text.insert(text.find('(', signal) + 1, "3");
+    // Msg_1001 (a standard message of 8 bytes) shrinks to 6.
+    ReplaceAll(text, " Msg_1001: 8 ", " Msg_1001: 6 ");
+    // The cycle time of Msg_5000 (identifier 5001) gains a leading 1.
+    InsertAfter(text, "BA_ \"GenMsgCycleTime\" BO_ 5001 ", "1");
+    // A new extended message before the first BO_TX_BU_ line.
+    const size_t tx = text.find("BO_TX_BU_ ");
+    if (tx != std::string::npos) {
+        text.insert(tx,
+                    "BO_ 2684354544 Added_Msg: 8 ECU_1\r\n"
+                    " SG_ Added_Sig : 0|8@1+ (1,0) [0|255] \"\" ECU_2\r\n\r\n");
+    }
+    return 6;
+}
+
 std::string GenerateDbc(size_t targetBytes, size_t messages, size_t signalsPerMessage,
                         uint32_t seed, DbcFigures* figures) {
     return DbcWriter(targetBytes, messages, signalsPerMessage, seed).Generate(figures);

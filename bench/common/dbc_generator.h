@@ -22,4 +22,11 @@ struct DbcFigures {
 std::string GenerateDbc(size_t targetBytes, size_t messages, size_t signalsPerMessage,
                         uint32_t seed, DbcFigures* figures);
 
+// The generated text with a few revisions, as a new release of the database would have them: a
+// signal renamed, a factor changed, a message resized, a cycle time changed and a message added
+// (each made where the generated text has it; GenerateDbc with at least 5001 messages and 8
+// signals per message). Returns the number of differences "quillmere diff" reports (the cycle
+// time counts twice: as the frame's field and as its GenMsgCycleTime attribute).
+size_t ReviseDbc(std::string& text);
+
 }  // namespace qm::bench

@@ -53,6 +53,7 @@ std::string Multiplexing(IDbcSignal& signal) {
 
 std::vector<std::string_view> Receivers(IDbcSignal& signal) {
     std::vector<std::string_view> names;
+    names.reserve(signal.GetReceiverCount());
     for (uint64_t i = 0; i < signal.GetReceiverCount(); ++i) {
         IDbcNode* node = signal.GetReceiver(i);
         if (node != nullptr && node->GetName() != kNoNode) names.emplace_back(node->GetName());
