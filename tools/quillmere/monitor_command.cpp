@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -83,7 +84,9 @@ class TableScreen {
             rows = size.ws_row;
             columns = size.ws_col;
         }
-        const std::string body = CutLines(title + "\n" + table.Render(columns), columns);
+        // One line more than the window holds tells the drawing below that some are left out.
+        const std::string body =
+            CutLines(title + "\n" + table.Render(columns, rows > 1 ? rows : SIZE_MAX), columns);
         std::string screen = "\x1b[H";
         size_t lines = 0, begin = 0;
         while (begin < body.size()) {
@@ -125,7 +128,8 @@ std::string Title(const std::string& db, const std::string& channel, const Monit
                   static_cast<unsigned long long>(counts.unknown),
                   static_cast<unsigned long long>(counts.remote),
                   static_cast<unsigned long long>(counts.errorFrames));
-    return "quillmere monitor " + SanitizeUtf8(db) + " on " + channel + "  " + text;
+    // The counts first: a narrow window cuts the end of the line.
+    return channel + " " + text + "  (" + SanitizeUtf8(db) + ")";
 }
 
 void PrintSummary(const MonitorCounts& counts, const std::string& channel) {

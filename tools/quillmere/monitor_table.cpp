@@ -1,5 +1,6 @@
 #include "monitor_table.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -77,9 +78,16 @@ void MonitorTable::RenderFrame(const Seen& seen, std::string& out) const {
     out += decoded;
 }
 
-std::string MonitorTable::Render(size_t columns) const {
+std::string MonitorTable::Render(size_t columns, size_t maxLines) const {
     std::string out;
-    for (const auto& entry : frames_) RenderFrame(entry.second, out);
+    size_t lines = 0;
+    for (const auto& entry : frames_) {
+        if (lines >= maxLines) break;
+        const size_t before = out.size();
+        RenderFrame(entry.second, out);
+        lines += static_cast<size_t>(
+            std::count(out.begin() + static_cast<std::ptrdiff_t>(before), out.end(), '\n'));
+    }
     return CutLines(out, columns);
 }
 

@@ -3,6 +3,7 @@
 // (standard before extended), with how often it came and its mean period, and the latest value
 // of each of its signals as "decode" prints them. Frames the database does not have are shown
 // with their bytes.
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -34,8 +35,9 @@ class MonitorTable {
     // Keeps a data frame as the latest of its identifier; returns its codec (null: unknown).
     const qm::codec::FrameCodec* Record(const ReceivedFrame& frame);
 
-    // The table as lines ending in '\n', each cut to columns bytes (0: not cut).
-    std::string Render(size_t columns) const;
+    // The table as lines ending in '\n', each cut to columns bytes (0: not cut). Frames after
+    // the first maxLines lines are left out (a window shows no more).
+    std::string Render(size_t columns, size_t maxLines = SIZE_MAX) const;
     size_t FrameCount() const { return frames_.size(); }
 
   private:
