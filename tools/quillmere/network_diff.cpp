@@ -21,7 +21,7 @@ bool SameNumber(double a, double b) {
 }
 
 // Lists of differences start as null and become arrays with their first entry: a comparison of
-// two equal objects allocates nothing (a 50 MB file has 200,000 signals). AsList gives the
+// two equal signals or frames builds no JSON (a 50 MB file has 200,000 signals). AsList gives the
 // array the report shows.
 class Collector {
   public:
