@@ -21,7 +21,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tool_support.h"
@@ -176,26 +175,34 @@ TEST(MonitorSocketPair, TableShowsTheLatestValuesOfEachFrame) {
     EXPECT_NE(last.find("4 frames (3 decoded, 1 unknown)"), std::string::npos) << last;
 }
 
-// The tool waits on a source that stays open; SIGTERM ends it with exit 0 and its summary.
+// The tool waits on a source that stays open; SIGTERM ends it with exit 0. The signal is sent
+// once the first frame is out, so that it finds the monitor listening.
 TEST(MonitorSocketPair, StopsCleanlyOnSigterm) {
     FramePipe pipe;
     pipe.Send(Classic(0x100, kEngine1500));
     const std::string fd = pipe.FdOption().substr(6);
+    int output[2];
+    ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+        ::dup2(output[1], STDOUT_FILENO);
         const int devnull = ::open("/dev/null", O_WRONLY);
-        ::dup2(devnull, STDOUT_FILENO);
         ::dup2(devnull, STDERR_FILENO);
         const std::string db = (fs::path(QM_SOURCE_DIR) / "examples" / "powertrain.dbc").string();
         ::execl(QM_TOOL_PATH, QM_TOOL_PATH, "monitor", db.c_str(), "--json", "--fd", fd.c_str(),
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ::close(output[1]);
+    std::string firstLine;
+    char c = 0;
+    while (::read(output[0], &c, 1) == 1 && c != '\n') firstLine += c;
+    ::close(output[0]);
     ::kill(child, SIGTERM);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_NE(firstLine.find("\"EngineData\""), std::string::npos) << firstLine;
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
