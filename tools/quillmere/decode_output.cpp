@@ -159,15 +159,18 @@ std::string DecodeWriter::NameOf(const FrameCodec& frame) const {
 
 std::unique_ptr<DecodeWriter::FrameTexts> DecodeWriter::MakeTexts(const FrameCodec& frame) const {
     auto texts = std::make_unique<FrameTexts>();
+    std::string head;
     if (json_) {
-        texts->head = "\"id\":" + std::to_string(frame.id) +
-                      ",\"extended\":" + (frame.extended ? "true" : "false") +
-                      ",\"name\":" + Quoted(frame.name);
+        head = "\"id\":" + std::to_string(frame.id) +
+               ",\"extended\":" + (frame.extended ? "true" : "false") +
+               ",\"name\":" + Quoted(frame.name);
     } else if (style_ == DecodeStyle::Csv) {
-        texts->head = "timestamp,channel";
+        head = "timestamp,channel";
+        for (const SignalCodec& signal : frame.signals) head += "," + Quoted(signal.name);
     } else {
-        texts->head = Quoted(frame.name) + " (id " + std::to_string(frame.id) + ")";
+        head = Quoted(frame.name) + " (id " + std::to_string(frame.id) + ")";
     }
+    texts->head = texts->Keep(head);
     for (const SignalCodec& signal : frame.signals) {
         SignalTexts entry;
         entry.roundScale = signal.RoundScale();
@@ -175,26 +178,28 @@ std::unique_ptr<DecodeWriter::FrameTexts> DecodeWriter::MakeTexts(const FrameCod
                              ? static_cast<int>(std::lround(std::log10(entry.roundScale)))
                              : 0;
         if (json_) {
-            entry.name = "{\"name\":" + Quoted(signal.name) + ",\"raw\":";
-            if (!signal.unit.empty()) entry.unit = ",\"unit\":" + Quoted(signal.unit);
-        } else if (style_ == DecodeStyle::Csv) {
-            entry.name = Quoted(signal.name);
-            texts->head += ',';
-            texts->head += entry.name;
-        } else {
-            entry.name = "  " + Quoted(signal.name) + " = ";
-            if (!signal.unit.empty()) entry.unit = " " + Quoted(signal.unit);
+            entry.name = texts->Keep("{\"name\":" + Quoted(signal.name) + ",\"raw\":");
+            if (!signal.unit.empty()) entry.unit = texts->Keep(",\"unit\":" + Quoted(signal.unit));
+        } else if (style_ == DecodeStyle::Text) {
+            entry.name = texts->Keep("  " + Quoted(signal.name) + " = ");
+            if (!signal.unit.empty()) entry.unit = texts->Keep(" " + Quoted(signal.unit));
         }
+        entry.firstText = static_cast<uint32_t>(texts->values.size());
         if (style_ != DecodeStyle::Csv) {
-            for (const auto& text : signal.texts) entry.texts.push_back(Quoted(text.text));
+            for (const auto& text : signal.texts)
+                texts->values.push_back(texts->Keep(Quoted(text.text)));
+        }
+        entry.firstRange = static_cast<uint32_t>(texts->values.size());
+        if (style_ != DecodeStyle::Csv) {
             for (const auto& range : signal.ranges) {
-                entry.ranges.push_back(range.text.empty() ? std::string()
-                                       : json_            ? ",\"unit\":" + Quoted(range.text)
-                                                          : " " + Quoted(range.text));
+                texts->values.push_back(texts->Keep(range.text.empty() ? std::string()
+                                                    : json_ ? ",\"unit\":" + Quoted(range.text)
+                                                            : " " + Quoted(range.text)));
             }
         }
-        texts->signals.push_back(std::move(entry));
+        texts->signals.push_back(entry);
     }
+    texts->blob.shrink_to_fit();
     return texts;
 }
 
@@ -220,19 +225,19 @@ const DecodeWriter::FrameTexts& DecodeWriter::TextsOf(const FrameCodec& frame) c
 }
 
 std::string DecodeWriter::CsvHeader(const FrameCodec& frame) const {
-    return TextsOf(frame).head + '\n';
+    const FrameTexts& texts = TextsOf(frame);
+    return std::string(texts.View(texts.head)) + '\n';
 }
 
 void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
-                                const SignalTexts& texts, uint64_t raw, bool first) const {
-    const std::string* unit = &texts.unit;
-    if (unit->empty() && !signal.ranges.empty()) {
+                                const FrameTexts& frameTexts, const SignalTexts& texts,
+                                uint64_t raw, bool first) const {
+    Span unit = texts.unit;
+    if (unit.size == 0 && !signal.ranges.empty()) {
         const int range = signal.RangeIndex(raw);
-        if (range >= 0) unit = &texts.ranges[static_cast<size_t>(range)];
+        if (range >= 0) unit = frameTexts.values[texts.firstRange + static_cast<uint32_t>(range)];
     }
     const int textIndex = signal.texts.empty() ? -1 : signal.TextIndex(raw);
-    const std::string* valueText =
-        textIndex < 0 ? nullptr : &texts.texts[static_cast<size_t>(textIndex)];
     const auto appendPhysical = [&] {
         const qm::codec::Physical physical = signal.PhysicalOf(raw);
         if (physical.type == qm::codec::Physical::Type::Double) {
@@ -243,27 +248,29 @@ void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
     };
     if (json_) {
         if (!first) out += ',';
-        out += texts.name;
+        out += frameTexts.View(texts.name);
         qm::codec::AppendUnsigned(out, raw);
         out.append(",\"physical\":", 12);
         appendPhysical();
-        out += *unit;
-        if (valueText) {
+        out += frameTexts.View(unit);
+        if (textIndex >= 0) {
             out.append(",\"valueText\":", 13);
-            out += *valueText;
+            out += frameTexts.View(
+                frameTexts.values[texts.firstText + static_cast<uint32_t>(textIndex)]);
         }
         out += '}';
         return;
     }
-    out += texts.name;
+    out += frameTexts.View(texts.name);
     appendPhysical();
-    out += *unit;
+    out += frameTexts.View(unit);
     out += "  (raw ";
     qm::codec::AppendUnsigned(out, raw);
     out += ')';
-    if (valueText) {
+    if (textIndex >= 0) {
         out += "  \"";
-        out += *valueText;
+        out +=
+            frameTexts.View(frameTexts.values[texts.firstText + static_cast<uint32_t>(textIndex)]);
         out += '"';
     }
     out += '\n';
@@ -320,7 +327,7 @@ bool DecodeWriter::Append(std::string& out, const FrameCodec& frame, const uint8
                 out.append("\",", 2);
             }
         }
-        out += texts.head;
+        out += texts.View(texts.head);
         out.append(",\"signals\":[", 12);
     } else {
         if (line && !line->timestamp.empty()) {
@@ -332,12 +339,12 @@ bool DecodeWriter::Append(std::string& out, const FrameCodec& frame, const uint8
             out += line->channel;
             out += ' ';
         }
-        out += texts.head;
+        out += texts.View(texts.head);
         out += '\n';
     }
     bool first = true;
     const bool complete = frame.Decode(payload, size, [&](size_t index, uint64_t raw) {
-        AppendSignal(out, frame.signals[index], texts.signals[index], raw, first);
+        AppendSignal(out, frame.signals[index], texts, texts.signals[index], raw, first);
         first = false;
     });
     if (json_) {

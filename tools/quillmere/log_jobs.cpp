@@ -56,25 +56,49 @@ struct PieceOutput {
     }
 };
 
+// Lines are parsed a batch ahead of their output, and what their frames need is asked of the
+// memory first: a large database (thousands of frames, tens of megabytes of codecs) does not
+// fit the caches, and a frame's first touch would otherwise wait for the memory each time.
 void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
                  const DecodeWriter& writer, bool markRows, PieceOutput& out, LogCounts& counts) {
-    LogFrame frame;
+    constexpr size_t kBatch = 32;
+    struct Pending {
+        LogFrame frame;
+        const FrameCodec* codec;
+    };
+    Pending batch[kBatch];
+    size_t pending = 0;
+    const auto putOut = [&] {
+        for (size_t i = 0; i < pending; ++i) writer.Prefetch(*batch[i].codec, 0);
+        for (size_t i = 0; i < pending; ++i) writer.Prefetch(*batch[i].codec, 1);
+        for (size_t i = 0; i < pending; ++i) {
+            const Pending& entry = batch[i];
+            const LogFrame& frame = entry.frame;
+            if (!writer.Append(out.text, *entry.codec, frame.data, frame.size, &frame)) {
+                ++counts.truncated;
+            }
+            if (markRows) {
+                out.rows.push_back({static_cast<uint32_t>(entry.codec->CatalogIndex()),
+                                    static_cast<uint32_t>(out.text.size())});
+            }
+        }
+        pending = 0;
+    };
     qm::codec::ForEachLine(piece, [&](std::string_view line) {
-        const LogLineKind kind = parser.Parse(line, frame);
+        Pending& entry = batch[pending];
+        const LogLineKind kind = parser.Parse(line, entry.frame);
         counts.Count(kind);
         if (kind != LogLineKind::Frame) return;
-        const FrameCodec* codec = lookup.Find(frame.id, frame.extended);
-        if (codec == nullptr) {
+        entry.codec = lookup.Find(entry.frame.id, entry.frame.extended);
+        if (entry.codec == nullptr) {
             ++counts.unknown;
             return;
         }
         ++counts.decoded;
-        if (!writer.Append(out.text, *codec, frame.data, frame.size, &frame)) ++counts.truncated;
-        if (markRows) {
-            out.rows.push_back({static_cast<uint32_t>(codec->CatalogIndex()),
-                                static_cast<uint32_t>(out.text.size())});
-        }
+        __builtin_prefetch(entry.codec);
+        if (++pending == kBatch) putOut();
     });
+    putOut();
 }
 
 // Calls onPiece for pieces of a block of whole lines, each ending at a line end and at least
