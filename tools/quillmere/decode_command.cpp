@@ -76,6 +76,9 @@ void AddDecodeLogOptions(CLI::App& decode, LogJobOptions& logs, Options& options
     decode.add_option("-o,--output", logs.output,
                       "logs: write to this file (JSON Lines, text) or folder (--csv) instead "
                       "of standard output");
+    // Pieces far smaller than the default put many piece boundaries into a small log (tests).
+    decode.add_option("--piece-size", logs.pieceBytes, "bytes of log a worker takes at once")
+        ->group("");
 }
 
 int RunDecode(const std::string& db, const std::string& frameText, const std::string& hex,
