@@ -49,8 +49,10 @@ class DecodeWriter {
         if (index >= indexSlots_) return;
         FrameTexts* texts = byIndex_[index].load(std::memory_order_acquire);
         if (level == 0) {
+            // The whole signal table: a frame reads a few fields of every signal.
             const char* signals = reinterpret_cast<const char*>(frame.signals.data());
-            for (size_t at = 0; at < 4 * 64; at += 64) __builtin_prefetch(signals + at);
+            const size_t bytes = frame.signals.size() * sizeof(qm::codec::SignalCodec);
+            for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(signals + at);
             if (texts) __builtin_prefetch(texts);
         } else if (texts) {
             __builtin_prefetch(texts->blob.data());
