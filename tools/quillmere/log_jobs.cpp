@@ -385,7 +385,7 @@ std::string ReadLog(const std::string& path, size_t pieceBytes, OnPiece&& onPiec
     std::string_view block;
     while (reader.NextBlock(block)) SplitBlock(block, pieceBytes, onPiece);
     if (fd != STDIN_FILENO) ::close(fd);
-    if (reader.Failed()) error = "cannot read log '" + path + "': " + std::strerror(errno);
+    if (reader.Failed()) error = "cannot read log '" + path + "'";
     return error;
 }
 
