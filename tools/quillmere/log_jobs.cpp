@@ -635,8 +635,11 @@ void DecodeLogs(const FrameCatalog& frames, DecodeWriter& writer, const LogJobOp
     }
     Progress progress(options.logs);
     Outcome outcome;
+    // More workers than a machine has cores only cost memory (each brings two pieces).
+    constexpr unsigned kMostJobs = 64;
     const unsigned jobs =
-        options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+        std::min(kMostJobs, options.jobs != 0 ? options.jobs
+                                              : std::max(1u, std::thread::hardware_concurrency()));
     if (jobs <= 1) {
         DecodeInline(frames, writer, options, *sink, progress, outcome);
     } else {
