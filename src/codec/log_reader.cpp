@@ -186,13 +186,29 @@ LogLineKind LogLineParser::Parse(std::string_view line, LogFrame& frame) {
     // ASCII log headers and trailers.
     if (first == "date" || first == "internal" || first == "no" || first == "Begin" ||
         first == "End" || first == "base") {
-        if (first == "base") {
-            std::string_view words = rest;
-            decimalIds_ = NextWord(words) == "dec";
-        }
+        if (first == "base") TakeHeader(line);
         return LogLineKind::Skipped;
     }
     return ParseCandump(first, rest, frame);
+}
+
+void LogLineParser::TakeHeader(std::string_view line) {
+    std::string_view rest = line;
+    if (NextWord(rest) == "base") decimalIds_ = NextWord(rest) == "dec";
+}
+
+// Only lines whose first word is "base" change the state; they are found by that word.
+void LogLineParser::FollowHeaders(std::string_view block) {
+    size_t at = 0;
+    while ((at = block.find("base", at)) != std::string_view::npos) {
+        size_t begin = at;
+        while (begin > 0 && IsSpace(block[begin - 1])) --begin;
+        if (begin == 0 || block[begin - 1] == '\n') {
+            const size_t end = block.find('\n', at);
+            TakeHeader(block.substr(begin, end == std::string_view::npos ? end : end - begin));
+        }
+        at += 4;
+    }
 }
 
 LogLineKind LogLineParser::ParseCandump(std::string_view first, std::string_view rest,

@@ -39,8 +39,13 @@ class LogLineParser {
   public:
     // The kind of a line (without its line end); fills frame for Frame and Remote.
     LogLineKind Parse(std::string_view line, LogFrame& frame);
+    // Takes the state that header lines set (".asc" "base dec|hex") from a block of lines
+    // without parsing its frames: a parser copied before the block and one that parsed the
+    // block read the lines after it alike. Lets workers decode pieces of one log at once.
+    void FollowHeaders(std::string_view block);
 
   private:
+    void TakeHeader(std::string_view line);
     LogLineKind ParseCandump(std::string_view first, std::string_view rest, LogFrame& frame);
     LogLineKind ParseAsc(std::string_view rest, LogFrame& frame);
     bool decimalIds_ = false;  // ".asc" "base dec"

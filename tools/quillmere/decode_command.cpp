@@ -3,13 +3,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 
 #include "codec/frame_codec.h"
-#include "codec/log_reader.h"
 #include "decode_output.h"
 #include "text_encoding.h"
 
@@ -19,9 +19,6 @@ namespace {
 
 using qm::codec::FrameCatalog;
 using qm::codec::FrameCodec;
-using qm::codec::LogCounts;
-using qm::codec::LogFrame;
-using qm::codec::LogLineKind;
 
 std::optional<uint64_t> ParseNumber(const std::string& text) {
     try {
@@ -31,56 +28,6 @@ std::optional<uint64_t> ParseNumber(const std::string& text) {
     } catch (const std::exception&) {
     }
     return std::nullopt;
-}
-
-void PrintCounts(const LogCounts& counts, const std::string& source) {
-    std::fprintf(stderr,
-                 "quillmere: %s: %llu lines, %llu frames (%llu decoded, %llu unknown, %llu "
-                 "truncated), %llu remote, %llu error frames, %llu skipped, %llu unreadable\n",
-                 source.c_str(), static_cast<unsigned long long>(counts.lines),
-                 static_cast<unsigned long long>(counts.frames),
-                 static_cast<unsigned long long>(counts.decoded),
-                 static_cast<unsigned long long>(counts.unknown),
-                 static_cast<unsigned long long>(counts.truncated),
-                 static_cast<unsigned long long>(counts.remote),
-                 static_cast<unsigned long long>(counts.errorFrames),
-                 static_cast<unsigned long long>(counts.skipped),
-                 static_cast<unsigned long long>(counts.unreadable));
-}
-
-// The log is read in blocks of whole lines; each block's output is written before the next
-// block is read, so a pipe is decoded as it flows and memory stays flat.
-int DecodeLog(const FrameCatalog& frames, const std::string& logPath, DecodeWriter& writer) {
-    const bool standardInput = logPath == "-";
-    const int fd = standardInput ? STDIN_FILENO : ::open(logPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw ToolError("cannot open log '" + logPath + "': " + std::strerror(errno));
-    qm::codec::LineReader reader(fd);
-    qm::codec::LogLineParser parser;
-    LogCounts counts;
-    LogFrame frame;
-    std::string out;
-    out.reserve(size_t{4} << 20);
-    std::string_view block;
-    while (reader.NextBlock(block)) {
-        qm::codec::ForEachLine(block, [&](std::string_view line) {
-            const LogLineKind kind = parser.Parse(line, frame);
-            counts.Count(kind);
-            if (kind != LogLineKind::Frame) return;
-            const FrameCodec* codec = frames.ForId(frame.id, frame.extended);
-            if (codec == nullptr) {
-                ++counts.unknown;
-                return;
-            }
-            ++counts.decoded;
-            if (!writer.Append(out, *codec, frame.data, frame.size, &frame)) ++counts.truncated;
-        });
-        WriteAll(out);
-        out.clear();
-    }
-    if (!standardInput) ::close(fd);
-    PrintCounts(counts, standardInput ? "stdin" : logPath);
-    if (reader.Failed()) throw ToolError("cannot read log '" + logPath + "'");
-    return 0;
 }
 
 }  // namespace
@@ -114,8 +61,28 @@ const FrameCodec& FrameOf(FileFormat& format, const FrameCatalog& frames, const 
     throw ToolError("no frame '" + text + "' in " + db);
 }
 
+void AddDecodeLogOptions(CLI::App& decode, LogJobOptions& logs, Options& options) {
+    decode.add_option("--log", logs.logs,
+                      "decode candump or Vector ASCII (.asc) logs, one after the other in the "
+                      "output; - reads standard input (with --json: JSON Lines, one object per "
+                      "frame)");
+    decode.add_option("--jobs,-j", logs.jobs,
+                      "threads that decode pieces of the logs at once (default: one per core); "
+                      "the output is the same for any number");
+    decode.add_flag("--csv", logs.csv,
+                    "logs: one CSV table per frame (timestamp, channel, a column per signal) "
+                    "in the folder -o names");
+    decode.add_flag("--jsonl", options.json, "logs: JSON Lines, one object per frame (= --json)");
+    decode.add_option("-o,--output", logs.output,
+                      "logs: write to this file (JSON Lines, text) or folder (--csv) instead "
+                      "of standard output");
+    // Pieces far smaller than the default put many piece boundaries into a small log (tests).
+    decode.add_option("--piece-size", logs.pieceBytes, "bytes of log a worker takes at once")
+        ->group("");
+}
+
 int RunDecode(const std::string& db, const std::string& frameText, const std::string& hex,
-              const std::string& logPath, const Options& options) {
+              const LogJobOptions& logs, const Options& options) {
     FileFormat& format = FormatFor(db, options);
     const FrameCatalog* frames = format.Frames(db, options);
     if (frames == nullptr) throw ToolError("the " + format.Name() + " format has no frames");
@@ -126,8 +93,16 @@ int RunDecode(const std::string& db, const std::string& frameText, const std::st
             throw ToolError(e.what());
         }
     }();
+    if (!logs.logs.empty()) {
+        if (logs.csv && options.json) throw ToolError("choose one of --csv and --jsonl");
+        DecodeWriter writer(decoder, logs.csv       ? DecodeStyle::Csv
+                                     : options.json ? DecodeStyle::Json
+                                                    : DecodeStyle::Text);
+        DecodeLogs(*frames, writer, logs);
+        return 0;
+    }
+    if (logs.csv || !logs.output.empty()) throw ToolError("--csv and -o go with --log");
     DecodeWriter writer(decoder, options.json);
-    if (!logPath.empty()) return DecodeLog(*frames, logPath, writer);
     if (frameText.empty() || hex.empty()) {
         throw ToolError("decode needs FRAME and HEX, or --log FILE");
     }

@@ -4,6 +4,11 @@
 #include <string>
 
 #include "format.h"
+#include "log_jobs.h"
+
+namespace CLI {
+class App;
+}
 
 namespace qm::codec {
 class FrameCatalog;
@@ -23,7 +28,10 @@ const qm::codec::FrameCodec& FrameOf(FileFormat& format, const qm::codec::FrameC
 // Writes all of text to standard output; throws ToolError when it cannot.
 void WriteAll(const std::string& text);
 
+// The log options of "decode": --log LOG..., --jobs N, --csv, --jsonl (--json's alias), -o OUT.
+void AddDecodeLogOptions(CLI::App& decode, LogJobOptions& logs, Options& options);
+
 int RunDecode(const std::string& db, const std::string& frame, const std::string& hex,
-              const std::string& logPath, const Options& options);
+              const LogJobOptions& logs, const Options& options);
 
 }  // namespace qmtool

@@ -1,5 +1,9 @@
 #include "decode_output.h"
 
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
 #include "codec/number_text.h"
 #include "text_encoding.h"
 
@@ -37,8 +41,111 @@ void AppendJsonEscaped(std::string& out, std::string_view text) {
     }
 }
 
+void AppendCsvField(std::string& out, std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+namespace {
+
+constexpr int64_t kShortDecimalLimit = 1000000000000000;  // 10^15: 15 digits, DBL_DIG
+
+int DigitCount(uint64_t value) {
+    int digits = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++digits;
+    }
+    return digits;
+}
+
+}  // namespace
+
+// A double that is the nearest one to a decimal of at most 15 significant digits has that
+// decimal as its shortest text (two such decimals never share a double). The decimal is
+// value * 10^decimals rounded; dividing back must give the very same double. std::to_chars
+// writes the shorter of fixed and scientific notation (fixed on a tie), so the fixed text is
+// only written when it is not longer.
+void AppendPhysicalDouble(std::string& out, double value, double roundScale, int decimals) {
+    if (roundScale > 0.0 && std::fabs(value) < 1e15) {
+        const double scaled = std::nearbyint(value * roundScale);
+        const auto integer = static_cast<int64_t>(scaled);
+        if (integer != 0 && integer > -kShortDecimalLimit && integer < kShortDecimalLimit &&
+            scaled / roundScale == value) {
+            uint64_t digits = static_cast<uint64_t>(integer < 0 ? -integer : integer);
+            int places = decimals;  // value = digits * 10^-places
+            while (places > 0 && digits % 10 == 0) {
+                digits /= 10;
+                --places;
+            }
+            const int count = DigitCount(digits);
+            const int exponent = count - 1 - places;  // of the leading digit
+            const int fixed = places == 0 ? count : exponent >= 0 ? count + 1 : 2 + places;
+            const int absExponent = exponent < 0 ? -exponent : exponent;
+            const int scientific = count + (count > 1 ? 1 : 0) + 2 + (absExponent >= 100 ? 3 : 2);
+            if (fixed <= scientific) {
+                char buffer[40];
+                char* end = buffer + sizeof(buffer);
+                char* at = end;
+                uint64_t rest = digits;
+                for (int i = 0; i < places; ++i) {
+                    *--at = static_cast<char>('0' + rest % 10);
+                    rest /= 10;
+                    if (rest == 0 && i + 1 < places) {
+                        // Leading zeros of a value below 1.
+                        for (int j = i + 1; j < places; ++j) *--at = '0';
+                        break;
+                    }
+                }
+                if (places > 0) *--at = '.';
+                if (rest == 0) {
+                    *--at = '0';
+                } else {
+                    while (rest != 0) {
+                        *--at = static_cast<char>('0' + rest % 10);
+                        rest /= 10;
+                    }
+                }
+                if (integer < 0) *--at = '-';
+                out.append(at, static_cast<size_t>(end - at));
+                return;
+            }
+        }
+    }
+    qm::codec::AppendDouble(out, value);
+}
+
+DecodeWriter::DecodeWriter(const TextDecoder& decoder, DecodeStyle style)
+    : decoder_(decoder), style_(style), json_(style == DecodeStyle::Json) {}
+
+DecodeWriter::~DecodeWriter() = default;
+
+void DecodeWriter::ServeCatalog(const qm::codec::FrameCatalog& frames) {
+    const std::lock_guard lock(mutex_);
+    if (indexSlots_ >= frames.Count()) return;
+    auto slots = std::make_unique<std::atomic<FrameTexts*>[]>(frames.Count());
+    for (size_t i = 0; i < frames.Count(); ++i) {
+        slots[i].store(i < indexSlots_ ? byIndex_[i].load() : nullptr);
+    }
+    byIndex_ = std::move(slots);
+    indexSlots_ = frames.Count();
+}
+
 std::string DecodeWriter::Quoted(std::string_view text) const {
     const std::string utf8 = decoder_.ToUtf8(std::string(text));
+    if (style_ == DecodeStyle::Csv) {
+        std::string out;
+        AppendCsvField(out, utf8);
+        return out;
+    }
     if (!json_) return utf8;
     std::string out = "\"";
     AppendJsonEscaped(out, utf8);
@@ -46,94 +153,168 @@ std::string DecodeWriter::Quoted(std::string_view text) const {
     return out;
 }
 
-const DecodeWriter::FrameTexts& DecodeWriter::TextsOf(const FrameCodec& frame) {
-    const size_t index = frame.CatalogIndex();
-    if (index != FrameCodec::kNotCataloged && index < byIndex_.size() && byIndex_[index]) {
-        return *byIndex_[index];
-    }
-    if (index == FrameCodec::kNotCataloged) {
-        auto found = cache_.find(&frame);
-        if (found != cache_.end()) return found->second;
-    }
-    FrameTexts texts;
+std::string DecodeWriter::NameOf(const FrameCodec& frame) const {
+    return decoder_.ToUtf8(frame.name);
+}
+
+std::unique_ptr<DecodeWriter::FrameTexts> DecodeWriter::MakeTexts(const FrameCodec& frame) const {
+    auto texts = std::make_unique<FrameTexts>();
+    std::string head;
     if (json_) {
-        texts.head = "\"id\":" + std::to_string(frame.id) +
-                     ",\"extended\":" + (frame.extended ? "true" : "false") +
-                     ",\"name\":" + Quoted(frame.name);
+        head = "\"id\":" + std::to_string(frame.id) +
+               ",\"extended\":" + (frame.extended ? "true" : "false") +
+               ",\"name\":" + Quoted(frame.name);
+    } else if (style_ == DecodeStyle::Csv) {
+        head = "timestamp,channel";
+        for (const SignalCodec& signal : frame.signals) head += "," + Quoted(signal.name);
     } else {
-        texts.head = Quoted(frame.name) + " (id " + std::to_string(frame.id) + ")";
+        head = Quoted(frame.name) + " (id " + std::to_string(frame.id) + ")";
     }
+    texts->head = texts->Keep(head);
     for (const SignalCodec& signal : frame.signals) {
         SignalTexts entry;
+        entry.roundScale = signal.RoundScale();
+        entry.decimals = entry.roundScale > 0.0
+                             ? static_cast<int>(std::lround(std::log10(entry.roundScale)))
+                             : 0;
         if (json_) {
-            entry.name = "{\"name\":" + Quoted(signal.name) + ",\"raw\":";
-            if (!signal.unit.empty()) entry.unit = ",\"unit\":" + Quoted(signal.unit);
-        } else {
-            entry.name = "  " + Quoted(signal.name) + " = ";
-            if (!signal.unit.empty()) entry.unit = " " + Quoted(signal.unit);
+            entry.name = texts->Keep("{\"name\":" + Quoted(signal.name) + ",\"raw\":");
+            if (!signal.unit.empty()) entry.unit = texts->Keep(",\"unit\":" + Quoted(signal.unit));
+        } else if (style_ == DecodeStyle::Text) {
+            entry.name = texts->Keep("  " + Quoted(signal.name) + " = ");
+            if (!signal.unit.empty()) entry.unit = texts->Keep(" " + Quoted(signal.unit));
         }
-        for (const auto& text : signal.texts) entry.texts.push_back(Quoted(text.text));
-        for (const auto& range : signal.ranges) {
-            entry.ranges.push_back(range.text.empty() ? std::string()
-                                   : json_            ? ",\"unit\":" + Quoted(range.text)
-                                                      : " " + Quoted(range.text));
+        entry.firstText = static_cast<uint32_t>(texts->values.size());
+        if (style_ != DecodeStyle::Csv) {
+            for (const auto& text : signal.texts)
+                texts->values.push_back(texts->Keep(Quoted(text.text)));
         }
-        texts.signals.push_back(std::move(entry));
+        entry.firstRange = static_cast<uint32_t>(texts->values.size());
+        if (style_ != DecodeStyle::Csv) {
+            for (const auto& range : signal.ranges) {
+                texts->values.push_back(texts->Keep(range.text.empty() ? std::string()
+                                                    : json_ ? ",\"unit\":" + Quoted(range.text)
+                                                            : " " + Quoted(range.text)));
+            }
+        }
+        texts->signals.push_back(entry);
     }
-    if (index == FrameCodec::kNotCataloged) {
-        return cache_.emplace(&frame, std::move(texts)).first->second;
+    texts->blob.shrink_to_fit();
+    return texts;
+}
+
+const DecodeWriter::FrameTexts& DecodeWriter::TextsOf(const FrameCodec& frame) const {
+    const size_t index = frame.CatalogIndex();
+    if (index < indexSlots_) {
+        if (FrameTexts* texts = byIndex_[index].load(std::memory_order_acquire)) return *texts;
     }
-    if (byIndex_.size() <= index) byIndex_.resize(index + 1);
-    byIndex_[index] = std::make_unique<FrameTexts>(std::move(texts));
-    return *byIndex_[index];
+    const std::lock_guard lock(mutex_);
+    if (index < indexSlots_) {
+        if (FrameTexts* texts = byIndex_[index].load(std::memory_order_acquire)) return *texts;
+    } else if (auto found = byAddress_.find(&frame); found != byAddress_.end()) {
+        return *found->second;
+    }
+    owned_.push_back(MakeTexts(frame));
+    FrameTexts* texts = owned_.back().get();
+    if (index < indexSlots_) {
+        byIndex_[index].store(texts, std::memory_order_release);
+    } else {
+        byAddress_.emplace(&frame, texts);
+    }
+    return *texts;
+}
+
+std::string DecodeWriter::CsvHeader(const FrameCodec& frame) const {
+    const FrameTexts& texts = TextsOf(frame);
+    return std::string(texts.View(texts.head)) + '\n';
 }
 
 void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
-                                const SignalTexts& texts, uint64_t raw, bool first) {
-    const std::string* unit = &texts.unit;
-    if (unit->empty() && !signal.ranges.empty()) {
+                                const FrameTexts& frameTexts, const SignalTexts& texts,
+                                uint64_t raw, bool first) const {
+    Span unit = texts.unit;
+    if (unit.size == 0 && !signal.ranges.empty()) {
         const int range = signal.RangeIndex(raw);
-        if (range >= 0) unit = &texts.ranges[static_cast<size_t>(range)];
+        if (range >= 0) unit = frameTexts.values[texts.firstRange + static_cast<uint32_t>(range)];
     }
     const int textIndex = signal.texts.empty() ? -1 : signal.TextIndex(raw);
-    const std::string* valueText =
-        textIndex < 0 ? nullptr : &texts.texts[static_cast<size_t>(textIndex)];
+    const auto appendPhysical = [&] {
+        const qm::codec::Physical physical = signal.PhysicalOf(raw);
+        if (physical.type == qm::codec::Physical::Type::Double) {
+            AppendPhysicalDouble(out, physical.real, texts.roundScale, texts.decimals);
+        } else {
+            physical.AppendTo(out);
+        }
+    };
     if (json_) {
         if (!first) out += ',';
-        out += texts.name;
+        out += frameTexts.View(texts.name);
         qm::codec::AppendUnsigned(out, raw);
         out.append(",\"physical\":", 12);
-        signal.PhysicalOf(raw).AppendTo(out);
-        out += *unit;
-        if (valueText) {
-            out += ",\"valueText\":";
-            out += *valueText;
+        appendPhysical();
+        out += frameTexts.View(unit);
+        if (textIndex >= 0) {
+            out.append(",\"valueText\":", 13);
+            out += frameTexts.View(
+                frameTexts.values[texts.firstText + static_cast<uint32_t>(textIndex)]);
         }
         out += '}';
         return;
     }
-    out += texts.name;
-    signal.PhysicalOf(raw).AppendTo(out);
-    out += *unit;
+    out += frameTexts.View(texts.name);
+    appendPhysical();
+    out += frameTexts.View(unit);
     out += "  (raw ";
     qm::codec::AppendUnsigned(out, raw);
     out += ')';
-    if (valueText) {
+    if (textIndex >= 0) {
         out += "  \"";
-        out += *valueText;
+        out +=
+            frameTexts.View(frameTexts.values[texts.firstText + static_cast<uint32_t>(textIndex)]);
         out += '"';
     }
     out += '\n';
 }
 
+// timestamp,channel then one cell per signal: the physical value, empty for a signal the frame
+// does not carry (another multiplexer value, a short payload).
+bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const FrameTexts& texts,
+                                const uint8_t* payload, size_t size,
+                                const qm::codec::LogFrame* line) const {
+    if (line) {
+        out += line->timestamp;
+        out += ',';
+        AppendCsvField(out, line->channel);
+    } else {
+        out += ',';
+    }
+    size_t next = 0;
+    const bool complete = frame.Decode(payload, size, [&](size_t index, uint64_t raw) {
+        out.append(index + 1 - next, ',');
+        next = index + 1;
+        const SignalCodec& signal = frame.signals[index];
+        const qm::codec::Physical physical = signal.PhysicalOf(raw);
+        if (physical.type == qm::codec::Physical::Type::Double) {
+            const SignalTexts& entry = texts.signals[index];
+            AppendPhysicalDouble(out, physical.real, entry.roundScale, entry.decimals);
+        } else {
+            physical.AppendTo(out);
+        }
+    });
+    out.append(frame.signals.size() - next, ',');
+    out += '\n';
+    return complete;
+}
+
 bool DecodeWriter::Append(std::string& out, const FrameCodec& frame, const uint8_t* payload,
-                          size_t size, const qm::codec::LogFrame* line) {
+                          size_t size, const qm::codec::LogFrame* line) const {
     const FrameTexts& texts = TextsOf(frame);
+    if (style_ == DecodeStyle::Csv) return AppendCsvRow(out, frame, texts, payload, size, line);
     if (json_) {
         out += '{';
         if (line) {
             if (!line->timestamp.empty()) {
-                out += "\"timestamp\":";
+                out.append("\"timestamp\":", 12);
                 // Written as the log wrote it: a decimal number, exact.
                 if (line->timestamp.front() == '.') out += '0';
                 out += line->timestamp;
@@ -141,13 +322,13 @@ bool DecodeWriter::Append(std::string& out, const FrameCodec& frame, const uint8
                 out += ',';
             }
             if (!line->channel.empty()) {
-                out += "\"channel\":\"";
+                out.append("\"channel\":\"", 11);
                 AppendJsonEscaped(out, line->channel);
-                out += "\",";
+                out.append("\",", 2);
             }
         }
-        out += texts.head;
-        out += ",\"signals\":[";
+        out += texts.View(texts.head);
+        out.append(",\"signals\":[", 12);
     } else {
         if (line && !line->timestamp.empty()) {
             out += '(';
@@ -158,18 +339,18 @@ bool DecodeWriter::Append(std::string& out, const FrameCodec& frame, const uint8
             out += line->channel;
             out += ' ';
         }
-        out += texts.head;
+        out += texts.View(texts.head);
         out += '\n';
     }
     bool first = true;
     const bool complete = frame.Decode(payload, size, [&](size_t index, uint64_t raw) {
-        AppendSignal(out, frame.signals[index], texts.signals[index], raw, first);
+        AppendSignal(out, frame.signals[index], texts, texts.signals[index], raw, first);
         first = false;
     });
     if (json_) {
         out += ']';
-        if (!complete) out += ",\"truncated\":true";
-        out += "}\n";
+        if (!complete) out.append(",\"truncated\":true", 17);
+        out.append("}\n", 2);
     } else if (!complete) {
         out += "  (truncated: " + std::to_string(size) + " of " + std::to_string(frame.size) +
                " bytes)\n";

@@ -1,10 +1,13 @@
 #pragma once
 // Decoded frames as the tool prints them: one JSON object per frame (the "decode --json" shape,
-// one line each in a log) or readable text. The texts of a frame codec (names, units, value
+// one line each in a log), a CSV row per frame (one table per frame layout: timestamp, channel,
+// one column per signal), or readable text. The texts of a frame codec (names, units, value
 // texts) are converted to UTF-8 and escaped once, on the first frame of that codec, so that a
-// log costs only numbers per frame. Reusable by any front end that writes decoded frames.
+// log costs only numbers per frame. One writer may serve several threads at once.
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,43 +20,111 @@ namespace qmtool {
 
 class TextDecoder;
 
+enum class DecodeStyle : uint8_t { Text, Json, Csv };
+
 class DecodeWriter {
   public:
-    DecodeWriter(const TextDecoder& decoder, bool json) : decoder_(decoder), json_(json) {}
+    DecodeWriter(const TextDecoder& decoder, bool json)
+        : DecodeWriter(decoder, json ? DecodeStyle::Json : DecodeStyle::Text) {}
+    DecodeWriter(const TextDecoder& decoder, DecodeStyle style);
+    ~DecodeWriter();
+    DecodeWriter(const DecodeWriter&) = delete;
+    DecodeWriter& operator=(const DecodeWriter&) = delete;
 
     // Appends the frame (with the log line's timestamp and channel when given) and a line end.
     // Returns false when the payload was too short for some signal (the frame is marked
-    // "truncated").
+    // "truncated"; a CSV row leaves the cells of the missing signals empty).
     bool Append(std::string& out, const qm::codec::FrameCodec& frame, const uint8_t* payload,
-                size_t size, const qm::codec::LogFrame* line = nullptr);
+                size_t size, const qm::codec::LogFrame* line = nullptr) const;
+
+    // Keeps the texts of the catalog's frames in a table by catalog index (lock-free reads);
+    // call before the writer is shared between threads.
+    void ServeCatalog(const qm::codec::FrameCatalog& frames);
+
+    // Asks the processor to fetch what Append(frame) reads first: called for a batch of
+    // frames ahead of their Append, it overlaps the cache misses of a large database.
+    // Level 0 fetches the frame's signals and the entry of its texts, level 1 the texts.
+    void Prefetch(const qm::codec::FrameCodec& frame, int level) const {
+        const size_t index = frame.CatalogIndex();
+        if (index >= indexSlots_) return;
+        FrameTexts* texts = byIndex_[index].load(std::memory_order_acquire);
+        if (level == 0) {
+            // The whole signal table: a frame reads a few fields of every signal.
+            const char* signals = reinterpret_cast<const char*>(frame.signals.data());
+            const size_t bytes = frame.signals.size() * sizeof(qm::codec::SignalCodec);
+            for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(signals + at);
+            if (texts) __builtin_prefetch(texts);
+        } else if (texts) {
+            __builtin_prefetch(texts->blob.data());
+            __builtin_prefetch(texts->signals.data());
+        }
+    }
+
+    // CSV: the header line of a frame's table ("timestamp,channel,signal,...").
+    std::string CsvHeader(const qm::codec::FrameCodec& frame) const;
+    // The frame's name in UTF-8.
+    std::string NameOf(const qm::codec::FrameCodec& frame) const;
 
   private:
-    struct SignalTexts {
-        std::string name;  // JSON: "{\"name\":\"...\""; text: "  name = "
-        std::string unit;  // JSON: ",\"unit\":\"...\""; text: " unit"; empty without a unit
-        std::vector<std::string> texts;   // per value text, rendered
-        std::vector<std::string> ranges;  // per scaled range with a text (LIN units), rendered
+    // A piece of a frame's text blob.
+    struct Span {
+        uint32_t at = 0;
+        uint32_t size = 0;
     };
+    struct SignalTexts {
+        Span name;  // JSON: "{\"name\":\"...\",\"raw\":"; text: "  name = "; CSV: the cell
+        Span unit;  // JSON: ",\"unit\":\"...\""; text: " unit"; empty without a unit
+        uint32_t firstText = 0;   // in FrameTexts::values: per value text, rendered
+        uint32_t firstRange = 0;  // in FrameTexts::values: per scaled range's text, rendered
+        double roundScale = 0.0;  // the signal's RoundScale(): 10^decimals
+        int decimals = 0;
+    };
+    // Every text of a frame in one blob, so that a frame of a large database costs a few
+    // cache misses, not one per signal and text.
     struct FrameTexts {
-        std::string head;  // JSON: "\"id\":..,\"extended\":..,\"name\":\"..\""; text: "name (id N)"
+        std::string blob;
+        Span head;  // JSON: "\"id\":..,\"extended\":..,\"name\":\"..\""; text: "name (id N)"
         std::vector<SignalTexts> signals;
+        std::vector<Span> values;
+        std::string_view View(Span span) const { return {blob.data() + span.at, span.size}; }
+        Span Keep(std::string_view text) {
+            const Span span{static_cast<uint32_t>(blob.size()), static_cast<uint32_t>(text.size())};
+            blob += text;
+            return span;
+        }
     };
 
-    const FrameTexts& TextsOf(const qm::codec::FrameCodec& frame);
+    const FrameTexts& TextsOf(const qm::codec::FrameCodec& frame) const;
+    std::unique_ptr<FrameTexts> MakeTexts(const qm::codec::FrameCodec& frame) const;
     std::string Quoted(std::string_view text) const;
     void AppendSignal(std::string& out, const qm::codec::SignalCodec& signal,
-                      const SignalTexts& texts, uint64_t raw, bool first);
+                      const FrameTexts& frameTexts, const SignalTexts& texts, uint64_t raw,
+                      bool first) const;
+    bool AppendCsvRow(std::string& out, const qm::codec::FrameCodec& frame, const FrameTexts& texts,
+                      const uint8_t* payload, size_t size, const qm::codec::LogFrame* line) const;
 
     const TextDecoder& decoder_;
+    DecodeStyle style_;
     bool json_;
     // By the frame's catalog index (a writer serves the frames of one catalog), else by
-    // address.
-    std::vector<std::unique_ptr<FrameTexts>> byIndex_;
-    std::unordered_map<const qm::codec::FrameCodec*, FrameTexts> cache_;
+    // address. Entries are made once, under the mutex, and read without it.
+    mutable std::mutex mutex_;
+    mutable std::unique_ptr<std::atomic<FrameTexts*>[]> byIndex_;
+    mutable size_t indexSlots_ = 0;
+    mutable std::vector<std::unique_ptr<FrameTexts>> owned_;
+    mutable std::unordered_map<const qm::codec::FrameCodec*, FrameTexts*> byAddress_;
 };
 
 // Appends text as the inside of a JSON string (UTF-8 in, escapes for quotes, backslashes and
 // control characters).
 void AppendJsonEscaped(std::string& out, std::string_view text);
+// Appends text as a CSV field: as it is, or in double quotes (quotes doubled) when it holds a
+// comma, a quote or a line end.
+void AppendCsvField(std::string& out, std::string_view text);
+
+// Appends a physical double as AppendDouble does (the shortest text that reads back the same),
+// faster when the value is a decimal of at most `decimals` places (10^decimals = roundScale):
+// such values are written from their integer digits without the general shortest-form search.
+void AppendPhysicalDouble(std::string& out, double value, double roundScale, int decimals);
 
 }  // namespace qmtool

@@ -343,7 +343,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     Options options;
     std::vector<std::string> paths;
-    std::string path, second, id, hex, logPath, examples;
+    std::string path, second, id, hex, examples;
     bool stats = false;
 
     auto addCommon = [&](CLI::App* command) {
@@ -387,9 +387,8 @@ int main(int argc, char** argv) {
     decode->add_option("db", path, "database file (DBC, LDF, ARXML)")->required();
     decode->add_option("frame", id, "frame identifier (decimal or 0x...) or frame name");
     decode->add_option("hex", hex, "payload bytes in hex");
-    decode->add_option("--log", logPath,
-                       "decode a candump or Vector ASCII (.asc) log; - reads standard input "
-                       "(with --json: JSON Lines, one object per frame)");
+    LogJobOptions logJobs;
+    AddDecodeLogOptions(*decode, logJobs, options);
     addCommon(decode);
     bool rawValues = false;
     std::vector<std::string> signalValues;
@@ -480,7 +479,7 @@ int main(int argc, char** argv) {
         }
         if (*dump) return RunDump(paths, options);
         if (*check) return RunCheck(paths, options);
-        if (*decode) return RunDecode(path, id, hex, logPath, options);
+        if (*decode) return RunDecode(path, id, hex, logJobs, options);
         if (*encode) return RunEncode(path, id, signalValues, rawValues, options);
         if (*convert) return RunConvert(paths, options);
         if (*xml) return RunXml(path, stats, options);

@@ -1,0 +1,653 @@
+#include "log_jobs.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "decode_output.h"
+#include "format.h"
+
+namespace qmtool {
+
+using qm::codec::FrameCatalog;
+using qm::codec::FrameCodec;
+using qm::codec::LogCounts;
+using qm::codec::LogFrame;
+using qm::codec::LogLineKind;
+using qm::codec::LogLineParser;
+
+namespace {
+
+constexpr size_t kReadChunk = size_t{1} << 20;   // the longest line a log may have
+constexpr uint64_t kProgressFrom = 100'000'000;  // bytes of input that earn a progress line
+
+// ---------------------------------------------------------------------------------------------
+// Decoding one piece.
+
+// Where a CSV row ends and which table it belongs to.
+struct RowMark {
+    uint32_t frame;  // catalog index
+    uint32_t end;    // offset in the piece's text after the row
+};
+
+struct PieceOutput {
+    std::string text;
+    std::vector<RowMark> rows;  // filled for table output only
+
+    void Clear() {
+        text.clear();
+        rows.clear();
+    }
+};
+
+// Lines are parsed a batch ahead of their output, and what their frames need is asked of the
+// memory first: a large database (thousands of frames, tens of megabytes of codecs) does not
+// fit the caches, and a frame's first touch would otherwise wait for the memory each time.
+void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
+                 const DecodeWriter& writer, bool markRows, PieceOutput& out, LogCounts& counts) {
+    constexpr size_t kBatch = 32;
+    struct Pending {
+        LogFrame frame;
+        const FrameCodec* codec;
+    };
+    Pending batch[kBatch];
+    size_t pending = 0;
+    const auto putOut = [&] {
+        for (size_t i = 0; i < pending; ++i) writer.Prefetch(*batch[i].codec, 0);
+        for (size_t i = 0; i < pending; ++i) writer.Prefetch(*batch[i].codec, 1);
+        for (size_t i = 0; i < pending; ++i) {
+            const Pending& entry = batch[i];
+            const LogFrame& frame = entry.frame;
+            if (!writer.Append(out.text, *entry.codec, frame.data, frame.size, &frame)) {
+                ++counts.truncated;
+            }
+            if (markRows) {
+                out.rows.push_back({static_cast<uint32_t>(entry.codec->CatalogIndex()),
+                                    static_cast<uint32_t>(out.text.size())});
+            }
+        }
+        pending = 0;
+    };
+    qm::codec::ForEachLine(piece, [&](std::string_view line) {
+        Pending& entry = batch[pending];
+        const LogLineKind kind = parser.Parse(line, entry.frame);
+        counts.Count(kind);
+        if (kind != LogLineKind::Frame) return;
+        entry.codec = lookup.Find(entry.frame.id, entry.frame.extended);
+        if (entry.codec == nullptr) {
+            ++counts.unknown;
+            return;
+        }
+        ++counts.decoded;
+        __builtin_prefetch(entry.codec);
+        if (++pending == kBatch) putOut();
+    });
+    putOut();
+}
+
+// Calls onPiece for pieces of a block of whole lines, each ending at a line end and at least
+// pieceBytes long (but the last).
+template <class OnPiece>
+void SplitBlock(std::string_view block, size_t pieceBytes, OnPiece&& onPiece) {
+    while (block.size() > pieceBytes) {
+        const size_t end = block.find('\n', pieceBytes - 1);
+        if (end == std::string_view::npos) break;
+        onPiece(block.substr(0, end + 1));
+        block.remove_prefix(end + 1);
+    }
+    if (!block.empty()) onPiece(block);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Where the output goes.
+
+void WriteAll(int fd, const char* data, size_t size, const std::string& path) {
+    while (size > 0) {
+        const ssize_t wrote = ::write(fd, data, size);
+        if (wrote < 0) {
+            if (errno == EINTR) continue;
+            throw ToolError("cannot write " + path + ": " + std::strerror(errno));
+        }
+        data += wrote;
+        size -= static_cast<size_t>(wrote);
+    }
+}
+
+class Sink {
+  public:
+    virtual ~Sink() = default;
+    virtual void Write(const PieceOutput& piece) = 0;
+    virtual void Finish() {}
+    virtual bool MarksRows() const { return false; }
+};
+
+// One stream: standard output or a file.
+class StreamSink : public Sink {
+  public:
+    explicit StreamSink(const std::string& path) : path_(path.empty() ? "the output" : path) {
+        if (path.empty()) return;
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd_ < 0) throw ToolError("cannot create " + path + ": " + std::strerror(errno));
+    }
+    ~StreamSink() override {
+        if (fd_ != STDOUT_FILENO) ::close(fd_);
+    }
+    void Write(const PieceOutput& piece) override {
+        WriteAll(fd_, piece.text.data(), piece.text.size(), path_);
+    }
+    void Finish() override {
+        if (fd_ != STDOUT_FILENO && ::fsync(fd_) != 0 && errno != EINVAL) {
+            throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
+        }
+    }
+
+  private:
+    std::string path_;
+    int fd_ = STDOUT_FILENO;
+};
+
+// A name that is safe as a file name: letters, digits, "_", "-" and "." kept, others "_".
+std::string FileNameOf(const std::string& name) {
+    std::string out;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool keep = std::isalnum(byte) || c == '_' || c == '-' || c == '.' || byte >= 0x80;
+        out += keep ? c : '_';
+    }
+    if (out.empty() || out[0] == '.') out.insert(out.begin(), '_');
+    return out;
+}
+
+// One CSV table per frame layout in a folder: FOLDER/NAME.csv, made when the frame first
+// appears. Rows wait in per-table buffers that are written out together when they hold
+// kFlushBytes, so a log of many frames costs few writes; files stay open up to a budget of
+// descriptors.
+class TableFolderSink : public Sink {
+  public:
+    TableFolderSink(const std::string& folder, const FrameCatalog& frames,
+                    const DecodeWriter& writer)
+        : folder_(folder), frames_(frames), writer_(writer), tables_(frames.Count()) {
+        std::error_code error;
+        std::filesystem::create_directories(folder_, error);
+        if (!std::filesystem::is_directory(folder_)) {
+            throw ToolError("cannot make the folder " + folder +
+                            (error ? ": " + error.message() : ""));
+        }
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+            if (limit.rlim_cur < limit.rlim_max) {
+                limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 65536);
+                ::setrlimit(RLIMIT_NOFILE, &limit);
+                ::getrlimit(RLIMIT_NOFILE, &limit);
+            }
+            openBudget_ = limit.rlim_cur > 128 ? static_cast<size_t>(limit.rlim_cur) - 100 : 16;
+        }
+    }
+    ~TableFolderSink() override {
+        for (Table& table : tables_) {
+            if (table.fd >= 0) ::close(table.fd);
+        }
+    }
+    bool MarksRows() const override { return true; }
+
+    void Write(const PieceOutput& piece) override {
+        uint32_t begin = 0;
+        for (const RowMark& row : piece.rows) {
+            Table& table = TableOf(row.frame);
+            if (!table.dirty) {
+                table.dirty = true;
+                dirty_.push_back(row.frame);
+            }
+            table.pending.append(piece.text, begin, row.end - begin);
+            pendingBytes_ += row.end - begin;
+            begin = row.end;
+        }
+        if (pendingBytes_ >= kFlushBytes) Flush();
+    }
+    void Finish() override {
+        Flush();
+        for (Table& table : tables_) {
+            if (table.fd >= 0 && ::close(table.fd) != 0) {
+                throw ToolError("cannot write " + table.path + ": " + std::strerror(errno));
+            }
+            table.fd = -1;
+        }
+    }
+
+  private:
+    static constexpr size_t kFlushBytes = size_t{8} << 20;
+    struct Table {
+        std::string path;  // empty until the frame first appears
+        std::string pending;
+        int fd = -1;
+        bool dirty = false;  // listed in dirty_
+    };
+
+    Table& TableOf(uint32_t index) {
+        Table& table = tables_[index];
+        if (!table.path.empty()) return table;
+        const FrameCodec& frame = frames_.At(index);
+        std::string name = FileNameOf(writer_.NameOf(frame));
+        if (!names_.insert(name).second) name += "_" + std::to_string(index);
+        names_.insert(name);
+        table.path = (std::filesystem::path(folder_) / (name + ".csv")).string();
+        table.fd = Open(table.path, O_TRUNC);
+        table.pending = writer_.CsvHeader(frame);
+        return table;
+    }
+
+    int Open(const std::string& path, int mode) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | mode, 0666);
+        if (fd < 0) throw ToolError("cannot create " + path + ": " + std::strerror(errno));
+        ++open_;
+        return fd;
+    }
+
+    void Flush() {
+        for (uint32_t index : dirty_) {
+            Table& table = tables_[index];
+            if (table.fd < 0) table.fd = Open(table.path, O_APPEND);
+            WriteAll(table.fd, table.pending.data(), table.pending.size(), table.path);
+            table.pending.clear();
+            table.dirty = false;
+            if (table.pending.capacity() > (size_t{1} << 20)) table.pending.shrink_to_fit();
+            if (open_ > openBudget_) {
+                ::close(table.fd);
+                table.fd = -1;
+                --open_;
+            }
+        }
+        dirty_.clear();
+        pendingBytes_ = 0;
+    }
+
+    std::string folder_;
+    const FrameCatalog& frames_;
+    const DecodeWriter& writer_;
+    std::vector<Table> tables_;
+    std::set<std::string> names_;
+    std::vector<uint32_t> dirty_;
+    size_t pendingBytes_ = 0;
+    size_t open_ = 0;
+    size_t openBudget_ = 1000;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Reporting.
+
+void PrintCounts(const LogCounts& counts, const std::string& source) {
+    std::fprintf(stderr,
+                 "quillmere: %s: %llu lines, %llu frames (%llu decoded, %llu unknown, %llu "
+                 "truncated), %llu remote, %llu error frames, %llu skipped, %llu unreadable\n",
+                 source.c_str(), static_cast<unsigned long long>(counts.lines),
+                 static_cast<unsigned long long>(counts.frames),
+                 static_cast<unsigned long long>(counts.decoded),
+                 static_cast<unsigned long long>(counts.unknown),
+                 static_cast<unsigned long long>(counts.truncated),
+                 static_cast<unsigned long long>(counts.remote),
+                 static_cast<unsigned long long>(counts.errorFrames),
+                 static_cast<unsigned long long>(counts.skipped),
+                 static_cast<unsigned long long>(counts.unreadable));
+}
+
+std::string SourceName(const std::string& path) {
+    return path == "-" ? "stdin" : path;
+}
+
+// "quillmere: decoding 412 of 1000 MB (41%)" on a terminal, rewritten in place.
+class Progress {
+  public:
+    explicit Progress(const std::vector<std::string>& logs) {
+        if (!::isatty(STDERR_FILENO)) return;
+        for (const std::string& log : logs) {
+            struct stat info {};
+            if (log != "-" && ::stat(log.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+                total_ += static_cast<uint64_t>(info.st_size);
+            }
+        }
+        shown_ = total_ > kProgressFrom;
+    }
+    void Add(size_t bytes) {
+        if (!shown_) return;
+        done_ += bytes;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(250)) return;
+        last_ = now;
+        std::fprintf(
+            stderr, "\rquillmere: decoding %llu of %llu MB (%llu%%)",
+            static_cast<unsigned long long>(done_ / 1000000),
+            static_cast<unsigned long long>(total_ / 1000000),
+            static_cast<unsigned long long>(std::min<uint64_t>(done_ * 100 / total_, 100)));
+        drawn_ = true;
+    }
+    // Clears the line before other text goes to stderr.
+    void Clear() {
+        if (drawn_) std::fputs("\r\033[K", stderr);
+        drawn_ = false;
+    }
+
+  private:
+    uint64_t total_ = 0;
+    uint64_t done_ = 0;
+    bool shown_ = false;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+// What became of the logs: their counts and the first error.
+struct Outcome {
+    std::string firstError;
+
+    void EndOfLog(const std::string& path, const LogCounts& counts, const std::string& error,
+                  Progress& progress) {
+        progress.Clear();
+        if (error.empty() || error.rfind("cannot open", 0) != 0)
+            PrintCounts(counts, SourceName(path));
+        if (!error.empty() && firstError.empty()) firstError = error;
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Reading.
+
+// Opens a log (standard input for "-"); on failure returns -1 and the message.
+int OpenLog(const std::string& path, std::string& error) {
+    if (path == "-") return STDIN_FILENO;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) error = "cannot open log '" + path + "': " + std::strerror(errno);
+    return fd;
+}
+
+// Calls onPiece(piece) for the pieces of a log, then returns the error text ("" when read in
+// full).
+template <class OnPiece>
+std::string ReadLog(const std::string& path, size_t pieceBytes, OnPiece&& onPiece) {
+    std::string error;
+    const int fd = OpenLog(path, error);
+    if (fd < 0) return error;
+    qm::codec::LineReader reader(fd, kReadChunk);
+    std::string_view block;
+    while (reader.NextBlock(block)) SplitBlock(block, pieceBytes, onPiece);
+    if (fd != STDIN_FILENO) ::close(fd);
+    if (reader.Failed()) error = "cannot read log '" + path + "'";
+    return error;
+}
+
+// ---------------------------------------------------------------------------------------------
+// One thread.
+
+void DecodeInline(const FrameCatalog& frames, const DecodeWriter& writer,
+                  const LogJobOptions& options, Sink& sink, Progress& progress, Outcome& outcome) {
+    FrameLookup lookup(frames);
+    PieceOutput out;
+    for (const std::string& path : options.logs) {
+        LogLineParser parser;
+        LogCounts counts;
+        const std::string error = ReadLog(path, options.pieceBytes, [&](std::string_view piece) {
+            out.Clear();
+            DecodePiece(piece, parser, lookup, writer, sink.MarksRows(), out, counts);
+            sink.Write(out);
+            progress.Add(piece.size());
+        });
+        outcome.EndOfLog(path, counts, error, progress);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Several threads: the reader (the calling thread) fills pieces from a fixed pool, workers
+// decode them, a writer thread puts them out in order and returns them to the pool.
+
+struct Piece {
+    uint64_t sequence = 0;
+    size_t log = 0;
+    bool endOfLog = false;  // no text: the log ends here (error says why, when it failed)
+    std::string error;
+    std::string text;
+    LogLineParser parser;  // as it stands at the start of the piece
+    PieceOutput out;
+    LogCounts counts;
+    bool decoded = false;
+};
+
+class Pipeline {
+  public:
+    Pipeline(const FrameCatalog& frames, const DecodeWriter& writer, const LogJobOptions& options,
+             Sink& sink, Progress& progress, Outcome& outcome, unsigned workers)
+        : frames_(frames),
+          writer_(writer),
+          options_(options),
+          sink_(sink),
+          progress_(progress),
+          outcome_(outcome),
+          pool_(2 * workers + 2),
+          slots_(pool_.size(), nullptr),
+          logCounts_(options.logs.size()) {
+        for (auto& piece : pool_) {
+            piece = std::make_unique<Piece>();
+            free_.push_back(piece.get());
+        }
+        for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
+        threads_.emplace_back([this] { PutOut(); });
+    }
+
+    void Run() {
+        try {
+            for (size_t log = 0; log < options_.logs.size() && !Stopped(); ++log) {
+                LogLineParser parser;
+                const std::string error =
+                    ReadLog(options_.logs[log], options_.pieceBytes, [&](std::string_view text) {
+                        Piece* piece = Take();
+                        if (piece == nullptr) return;
+                        piece->log = log;
+                        piece->text.assign(text);
+                        piece->parser = parser;
+                        parser.FollowHeaders(text);
+                        Hand(piece);
+                    });
+                if (Piece* end = Take()) {
+                    end->log = log;
+                    end->endOfLog = true;
+                    end->error = error;
+                    Hand(end);
+                }
+            }
+        } catch (...) {
+            Fail(std::current_exception());
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            reading_ = false;
+        }
+        changed_.notify_all();
+        for (auto& thread : threads_) thread.join();
+        if (failure_) std::rethrow_exception(failure_);
+    }
+
+  private:
+    bool Stopped() {
+        const std::lock_guard lock(mutex_);
+        return failure_ != nullptr;
+    }
+
+    void Fail(std::exception_ptr failure) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (!failure_) failure_ = failure;
+        }
+        changed_.notify_all();
+    }
+
+    // A free piece, or nullptr once something failed.
+    Piece* Take() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !free_.empty() || failure_; });
+        if (failure_) return nullptr;
+        Piece* piece = free_.back();
+        free_.pop_back();
+        piece->sequence = next_++;
+        piece->endOfLog = false;
+        piece->error.clear();
+        piece->decoded = false;
+        slots_[piece->sequence % slots_.size()] = piece;
+        return piece;
+    }
+
+    void Hand(Piece* piece) {
+        {
+            const std::lock_guard lock(mutex_);
+            work_.push_back(piece);
+        }
+        changed_.notify_all();
+    }
+
+    void Work() {
+        FrameLookup lookup(frames_);
+        const bool markRows = sink_.MarksRows();
+        while (true) {
+            Piece* piece = nullptr;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return !work_.empty() || !reading_ || failure_; });
+                if (failure_ || work_.empty()) return;
+                piece = work_.front();
+                work_.pop_front();
+            }
+            try {
+                piece->out.Clear();
+                piece->counts = LogCounts();
+                if (!piece->endOfLog) {
+                    DecodePiece(piece->text, piece->parser, lookup, writer_, markRows, piece->out,
+                                piece->counts);
+                }
+            } catch (...) {
+                Fail(std::current_exception());
+                return;
+            }
+            {
+                const std::lock_guard lock(mutex_);
+                piece->decoded = true;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    void PutOut() {
+        uint64_t sequence = 0;
+        while (true) {
+            Piece* piece = nullptr;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] {
+                    Piece* next = slots_[sequence % slots_.size()];
+                    return failure_ || (next && next->sequence == sequence && next->decoded) ||
+                           (!reading_ && sequence == next_);
+                });
+                if (failure_ || (!reading_ && sequence == next_)) return;
+                piece = slots_[sequence % slots_.size()];
+            }
+            try {
+                LogCounts& counts = logCounts_[piece->log];
+                if (piece->endOfLog) {
+                    outcome_.EndOfLog(options_.logs[piece->log], counts, piece->error, progress_);
+                } else {
+                    sink_.Write(piece->out);
+                    counts += piece->counts;
+                    progress_.Add(piece->text.size());
+                }
+            } catch (...) {
+                Fail(std::current_exception());
+                return;
+            }
+            {
+                const std::lock_guard lock(mutex_);
+                slots_[sequence % slots_.size()] = nullptr;
+                free_.push_back(piece);
+            }
+            changed_.notify_all();
+            ++sequence;
+        }
+    }
+
+    const FrameCatalog& frames_;
+    const DecodeWriter& writer_;
+    const LogJobOptions& options_;
+    Sink& sink_;
+    Progress& progress_;
+    Outcome& outcome_;
+    std::vector<std::unique_ptr<Piece>> pool_;
+    std::vector<Piece*> slots_;  // by sequence, modulo the pool's size
+    std::vector<LogCounts> logCounts_;
+    std::vector<std::thread> threads_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Piece*> free_;
+    std::deque<Piece*> work_;
+    uint64_t next_ = 0;  // the sequence of the next piece taken
+    bool reading_ = true;
+    std::exception_ptr failure_;
+};
+
+}  // namespace
+
+FrameLookup::FrameLookup(const FrameCatalog& frames)
+    : frames_(frames), table_(size_t{1} << 15, Entry{kEmpty, nullptr}), mask_(table_.size() - 1) {}
+
+const FrameCodec* FrameLookup::Remember(size_t at, uint32_t key, uint32_t id, bool extended) {
+    const FrameCodec* frame = frames_.ForId(id, extended);
+    // Half full at most, so that every probe ends soon; identifiers beyond are looked up anew.
+    if (used_ < table_.size() / 2) {
+        table_[at] = Entry{key, frame};
+        ++used_;
+    }
+    return frame;
+}
+
+void DecodeLogs(const FrameCatalog& frames, DecodeWriter& writer, const LogJobOptions& options) {
+    writer.ServeCatalog(frames);
+    std::unique_ptr<Sink> sink;
+    if (options.csv) {
+        if (options.output.empty()) {
+            throw ToolError("--csv writes one table per frame into a folder: give -o FOLDER");
+        }
+        sink = std::make_unique<TableFolderSink>(options.output, frames, writer);
+    } else {
+        if (!options.output.empty() && std::filesystem::is_directory(options.output)) {
+            throw ToolError("-o " + options.output + " is a folder; this output is one file");
+        }
+        sink = std::make_unique<StreamSink>(options.output);
+    }
+    Progress progress(options.logs);
+    Outcome outcome;
+    // More workers than a machine has cores only cost memory (each brings two pieces).
+    constexpr unsigned kMostJobs = 64;
+    const unsigned jobs =
+        std::min(kMostJobs, options.jobs != 0 ? options.jobs
+                                              : std::max(1u, std::thread::hardware_concurrency()));
+    if (jobs <= 1) {
+        DecodeInline(frames, writer, options, *sink, progress, outcome);
+    } else {
+        Pipeline(frames, writer, options, *sink, progress, outcome, jobs).Run();
+    }
+    progress.Clear();
+    sink->Finish();
+    if (!outcome.firstError.empty()) throw ToolError(outcome.firstError);
+}
+
+}  // namespace qmtool
