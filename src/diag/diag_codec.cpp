@@ -147,13 +147,17 @@ class Decoder {
     size_t List(const std::vector<std::unique_ptr<CParam>>& params, size_t base, size_t limit,
                 int depth, std::vector<DecodedParam>& out) {
         size_t end = base;
-        int64_t shift = 0;  // how much variable lengths moved the unstated positions
+        // Where the description and the message end so far: variable lengths move the
+        // parameters whose position follows the previous one by the difference.
+        int64_t staticMax = static_cast<int64_t>(base);
+        int64_t actualMax = staticMax;
         const CParam* lastKey = nullptr;
         uint64_t lastKeyValue = 0;
         for (const auto& holder : params) {
             const CParam& param = *holder;
-            int64_t at = static_cast<int64_t>(base) + param.bytePosition;
-            if (param.positionStated == 0) at += shift;
+            const int64_t staticAt = static_cast<int64_t>(base) + param.bytePosition;
+            int64_t at = staticAt;
+            if (param.positionStated == 0) at += actualMax - staticMax;
             if (at < 0 || static_cast<size_t>(at) > limit) break;
             DecodedParam decoded;
             decoded.name = param.name;
@@ -162,11 +166,10 @@ class Decoder {
             if (!One(param, static_cast<size_t>(at), limit, depth, lastKey, lastKeyValue, decoded,
                      next))
                 break;
-            const int64_t staticEnd =
-                at + FieldBytes(param) * std::max<uint32_t>(1, param.arraySizeMin);
-            if (param.positionStated == 0 && ShapeOf(param) != Shape::kNumber &&
-                ShapeOf(param) != Shape::kFloat)
-                shift += static_cast<int64_t>(next) - staticEnd;
+            staticMax =
+                std::max(staticMax,
+                         staticAt + FieldBytes(param) * std::max<uint32_t>(1, param.arraySizeMin));
+            actualMax = std::max(actualMax, static_cast<int64_t>(next));
             if (param.isKey != 0 && decoded.kind == DecodedParam::Kind::kNumber) {
                 lastKey = &param;
                 lastKeyValue = decoded.rawUnsigned;
@@ -644,12 +647,14 @@ class Encoder {
     bool List(const std::vector<std::unique_ptr<CParam>>& params, size_t base,
               std::vector<uint8_t>& bytes, int depth, size_t* listEnd = nullptr) {
         if (depth > kMaxDepth) return true;
-        int64_t shift = 0;
+        int64_t staticMax = static_cast<int64_t>(base);
+        int64_t actualMax = staticMax;
         size_t end = base;
         for (const auto& holder : params) {
             const CParam& param = *holder;
-            int64_t position = static_cast<int64_t>(base) + std::max(param.bytePosition, 0);
-            if (param.positionStated == 0) position += shift;
+            const int64_t staticAt = static_cast<int64_t>(base) + std::max(param.bytePosition, 0);
+            int64_t position = staticAt;
+            if (param.positionStated == 0) position += actualMax - staticMax;
             const size_t at = static_cast<size_t>(std::max<int64_t>(position, 0));
             const int64_t staticEnd = static_cast<int64_t>(at) +
                                       FieldBytes(param) * std::max<uint32_t>(1, param.arraySizeMin);
@@ -681,8 +686,8 @@ class Encoder {
                     if (!Other(param, at, bytes, next)) return false;
                     break;
             }
-            if (param.positionStated == 0 && shape != Shape::kNumber && shape != Shape::kFloat)
-                shift += static_cast<int64_t>(next) - staticEnd;
+            staticMax = std::max(staticMax, staticAt + staticEnd - static_cast<int64_t>(at));
+            actualMax = std::max(actualMax, static_cast<int64_t>(next));
             end = std::max(end, next);
         }
         if (listEnd != nullptr) *listEnd = end;
