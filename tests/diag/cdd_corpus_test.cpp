@@ -148,9 +148,21 @@ TEST_F(CddCorpus, BootloaderServicesByHand) {
     EXPECT_EQ(positive->GetParam(2)->GetBytePosition(), 2);
     EXPECT_EQ(positive->GetParam(2)->GetBitLength(), 32);
 
-    IUDSService* version = ByQual(library, "Application_Software_Identification_Read_1");
-    ASSERT_NE(version, nullptr);
-    EXPECT_EQ(RequestBytes(version), (std::vector<uint8_t>{0x22, 0xF1, 0x94}));
+    struct Request {
+        const char* file;
+        const char* qual;
+        std::vector<uint8_t> bytes;
+    };
+    for (const Request& r : std::vector<Request>{
+             {"Bootloader.cdd", "Application_Software_Identification_Read_1", {0x22, 0xF1, 0x94}},
+             {"example-diddatarefs.cdd", "Control_Digital_IO_Control", {0x2F, 3, 0, 3, 0}},
+             {"example-diddatarefs.cdd", "TesterPresent_Send", {0x3E, 0x00}}}) {
+        CDiagnoseLib other;
+        other.LoadCddFile((CorpusDir() / r.file).string().c_str(), 1);
+        IUDSService* service = ByQual(other, r.qual);
+        ASSERT_NE(service, nullptr) << r.qual;
+        EXPECT_EQ(RequestBytes(service), r.bytes) << r.qual;
+    }
 
     // Grouping splits the identifier services: each read keeps its identifier in its name.
     library.SetGrouping(1);
@@ -167,17 +179,6 @@ TEST_F(CddCorpus, BootloaderServicesByHand) {
         if (std::string(reads->GetService(s)->GetName()).rfind("F194 ", 0) == 0) found = true;
     }
     EXPECT_TRUE(found);
-}
-
-TEST_F(CddCorpus, DidDataRefsServicesByHand) {
-    Load("example-diddatarefs.cdd");
-    IUDSService* control = ByQual(library, "Control_Digital_IO_Control");
-    ASSERT_NE(control, nullptr);
-    EXPECT_EQ(control->GetServiceId(), 0x2F);
-    EXPECT_EQ(RequestBytes(control), (std::vector<uint8_t>{0x2F, 0x03, 0x00, 0x03, 0x00}));
-    IUDSService* tester = ByQual(library, "TesterPresent_Send");
-    ASSERT_NE(tester, nullptr);
-    EXPECT_EQ(RequestBytes(tester), (std::vector<uint8_t>{0x3E, 0x00}));
 }
 
 }  // namespace

@@ -13,10 +13,9 @@
 namespace qm::diag::test {
 namespace {
 
-std::string Coded(const std::string& type, int bits, const std::string& extra = "",
-                  const std::string& attributes = "") {
+std::string Coded(const std::string& type, int bits, const std::string& kind = "") {
     return "<DIAG-CODED-TYPE BASE-DATA-TYPE=\"" + type + "\" xsi:type=\"" +
-           (extra.empty() ? "STANDARD-LENGTH-TYPE" : extra) + "\"" + attributes + ">" +
+           (kind.empty() ? "STANDARD-LENGTH-TYPE" : kind) + "\">" +
            (bits > 0 ? "<BIT-LENGTH>" + std::to_string(bits) + "</BIT-LENGTH>" : "") +
            "</DIAG-CODED-TYPE>";
 }
@@ -56,9 +55,6 @@ std::string EnvData(const std::string& id, const std::string& params, const std:
     std::string text = Message("ENV-DATA", id, params);
     return text.insert(text.size() - std::string("</ENV-DATA>").size(), tail);
 }
-std::string Structure(const std::string& id, const std::string& params) {
-    return Message("STRUCTURE", id, params);
-}
 std::string Negative(const std::string& element, const std::string& id, int code) {
     return Message(element, id,
                    Const("SID", 0, 0x7F) +
@@ -88,8 +84,8 @@ std::string Document() {
         "</ENV-DATAS><ENV-DATA-REFS><ENV-DATA-REF ID-REF=\"pump\"/></ENV-DATA-REFS>"
         "</ENV-DATA-DESC></ENV-DATA-DESCS><DATA-OBJECT-PROPS>" +
         dops + "</DATA-OBJECT-PROPS><STRUCTURES>" +
-        Structure("item", Value("A", 0, "u8") + Value("B", 1, "u8")) +
-        Structure("pair", Value("X", 0, "u8")) +
+        Message("STRUCTURE", "item", Value("A", 0, "u8") + Value("B", 1, "u8")) +
+        Message("STRUCTURE", "pair", Value("X", 0, "u8")) +
         "</STRUCTURES><END-OF-PDU-FIELDS><END-OF-PDU-FIELD ID=\"rest\"><SHORT-NAME>rest"
         "</SHORT-NAME><BASIC-STRUCTURE-REF ID-REF=\"item\"/></END-OF-PDU-FIELD></END-OF-PDU-FIELDS>"
         "<STATIC-FIELDS><STATIC-FIELD ID=\"fixed\"><SHORT-NAME>fixed</SHORT-NAME>"

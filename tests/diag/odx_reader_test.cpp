@@ -160,18 +160,6 @@ TEST_F(OdxBuild, UnresolvedReferencesAreCountedAndTheBuildGoesOn) {
     EXPECT_EQ(lost->GetRequestCount(), 0u);
 }
 
-TEST_F(OdxBuild, ServiceWithoutRequestRefIsDropped) {
-    Build(Odx("<BASE-VARIANTS>" +
-              Layer("BASE-VARIANT", "BV", "Base",
-                    "<DIAG-COMMS>" + Service("S1", "NoRequest", "") + Service("S2", "Kept", "R2") +
-                        "</DIAG-COMMS><REQUESTS>" + Request("R2", Sid(0x3E)) + "</REQUESTS>") +
-              "</BASE-VARIANTS>"));
-    IECU* ecu = library.GetEcu(0);
-    EXPECT_EQ(ServiceCount(ecu), 1u);
-    EXPECT_EQ(ServiceOf(ecu, "NoRequest"), nullptr);
-    EXPECT_NE(ServiceOf(ecu, "Kept"), nullptr);
-}
-
 TEST_F(OdxBuild, FunctionalClassesFromReferencesWithOthersLast) {
     const std::string classes =
         "<FUNCT-CLASSS><FUNCT-CLASS ID='FC1'><SHORT-NAME>Ident</SHORT-NAME><LONG-NAME>"
@@ -260,7 +248,7 @@ TEST_F(OdxBuild, ParentRefsThatLoopEndWithALine) {
               std::string::npos);
 }
 
-TEST_F(OdxBuild, ComparamDocumentsGiveNoEcu) {
+TEST_F(OdxBuild, NoVariantNoEcu) {
     Build(
         "<ODX MODEL-VERSION='2.2.0'><COMPARAM-SUBSET ID='CS'><SHORT-NAME>CS</SHORT-NAME>"
         "</COMPARAM-SUBSET></ODX>");
@@ -268,18 +256,11 @@ TEST_F(OdxBuild, ComparamDocumentsGiveNoEcu) {
     EXPECT_STREQ(library.GetFormat(), "");
     EXPECT_NE(std::string(library.GetMessages()).find("NEW: Resolved REFS:0 Unresolved REFS:0"),
               std::string::npos);
-}
-
-TEST_F(OdxBuild, NoOdxTreeNoBuild) {
     CDiagnoseLib empty;
-    EXPECT_EQ(empty.BuildModel(), 0);
+    EXPECT_EQ(empty.BuildModel(), 0);  // no tree, no build
     EXPECT_STREQ(empty.GetMessages(), "");
-}
-
-TEST_F(OdxBuild, FileThatDoesNotParseChangesNothing) {
-    CDiagnoseLib lib;
-    EXPECT_EQ(lib.LoadOdxFile("/nonexistent/file.odx", 1), 0);
-    EXPECT_EQ(lib.SourceTree()->children.size(), 0u);
+    EXPECT_EQ(empty.LoadOdxFile("/nonexistent/file.odx", 1), 0);
+    EXPECT_EQ(empty.SourceTree()->children.size(), 0u);
 }
 
 // ---------------------------------------------------------------------------------------------
