@@ -204,7 +204,7 @@ py::dict Decode(DiagEcu& ecu, const py::bytes& message) {
         result["parameters"] = py::list();
         return result;
     }
-    result["service"] = service ? text(service->GetName()) : py::none();
+    result["service"] = service ? py::object(text(service->GetName())) : py::object(py::none());
     result["kind"] = best->kind;
     const uint64_t count = best->codec->DecodeMessage(bytes, data.size());
     result["parameters"] = Nest(best->codec->GetDecodedFields(), count, text);

@@ -40,32 +40,8 @@ std::set<std::string> ServiceNames(IECU* ecu) {
     return names;
 }
 
-IECU* EcuNamed(IDiagnoseLib& library, const std::string& name) {
-    for (uint64_t i = 0; i < library.GetEcuCount(); ++i) {
-        if (name == library.GetEcu(i)->GetShortName()) return library.GetEcu(i);
-    }
-    return nullptr;
-}
-
 CUDSService* ServiceNamed(IECU* ecu, const std::string& name) {
-    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
-        IFunctionalClass* cls = ecu->GetFunctionalClass(c);
-        for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
-            if (name == cls->GetService(s)->GetName())
-                return dynamic_cast<CUDSService*>(cls->GetService(s));
-        }
-    }
-    return nullptr;
-}
-
-std::string Hex(const std::vector<uint8_t>& bytes) {
-    std::string out;
-    char buffer[3];
-    for (uint8_t byte : bytes) {
-        std::snprintf(buffer, sizeof buffer, "%02X", byte);
-        out += buffer;
-    }
-    return out;
+    return dynamic_cast<CUDSService*>(ServiceOf(ecu, name));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -277,21 +253,6 @@ TEST_F(AsWrittenDocument, EncodingChecksEveryValue) {
     }
 }
 
-TEST_F(AsWrittenDocument, ResponsesMatchAndDecode) {
-    CUDSService* response = ServiceNamed(EcuNamed(*library_, "Base"), "ResponseOnly");
-    const CUDSFunction& positive = *response->positiveResponses.front();
-    const std::vector<uint8_t> message = {0x62, 0x00, 0x78};
-    EXPECT_EQ(MatchFunction(positive, message.data(), message.size(), {}), 8);
-    const std::vector<uint8_t> other = {0x63, 0x00, 0x78};
-    EXPECT_EQ(MatchFunction(positive, other.data(), other.size(), {}), -1);
-    const auto decoded = DecodeFunction(positive, message.data(), message.size());
-    ASSERT_EQ(decoded.size(), 2u);
-    EXPECT_EQ(decoded[0].rawUnsigned, 0x62u);
-    EXPECT_DOUBLE_EQ(decoded[1].physical, 20.0);
-    // A message cut short decodes what it holds.
-    EXPECT_EQ(DecodeFunction(positive, message.data(), 2).size(), 1u);
-}
-
 TEST(AsWrittenCdd, LanguageFollowsTheFileOrTheChoice) {
     const auto path = CorpusDir() / "example.cdd";
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "no corpus";
@@ -366,27 +327,6 @@ const std::vector<PinnedFile>& Pinned() {
     return files;
 }
 
-TEST(AsWrittenCorpus, PinnedServiceCountsAndRequests) {
-    if (!std::filesystem::is_directory(CorpusDir())) GTEST_SKIP() << "no corpus";
-    for (const PinnedFile& pinned : Pinned()) {
-        SCOPED_TRACE(pinned.file);
-        auto library = LoadAsWritten((CorpusDir() / pinned.file).string());
-        for (const auto& [ecuName, count] : pinned.services) {
-            IECU* ecu = EcuNamed(*library, ecuName);
-            ASSERT_NE(ecu, nullptr) << ecuName;
-            EXPECT_EQ(ServiceNames(ecu).size(), count) << ecuName;
-        }
-        for (const auto& [ecuName, serviceName, hex] : pinned.requests) {
-            CUDSService* service = ServiceNamed(EcuNamed(*library, ecuName), serviceName);
-            ASSERT_NE(service, nullptr) << serviceName;
-            ASSERT_FALSE(service->requests.empty());
-            EXPECT_EQ(Hex(EncodeDefaults(*service->requests.front())), hex) << serviceName;
-        }
-    }
-}
-
-// The first value-table text, else 0, for every parameter (nested ones too) without a value of
-// its own; constants and CDD components with their own value keep it.
 // A value for a parameter without one of its own: the first value-table text, else 0; the
 // minimum length of a variable byte field or string; the request's bytes where a response
 // parameter repeats them. Repeated fields are encoded without items and get none.
@@ -515,7 +455,8 @@ RoundTrips RoundTripFile(CDiagnoseLib& library) {
 
 // Every request and positive response of every corpus file, encoded with generated values,
 // matches its own bytes and decodes back to the values. Pinned per file: requests and
-// responses that round-trip and every failure with its reason.
+// responses that round-trip and every failure with its reason; the services of the ECUs and
+// the requests above.
 TEST(AsWrittenCorpus, GeneratedMessagesRoundTrip) {
     if (!std::filesystem::is_directory(CorpusDir())) GTEST_SKIP() << "no corpus";
     const std::map<std::string, RoundTrips> expected = {
@@ -548,12 +489,24 @@ TEST(AsWrittenCorpus, GeneratedMessagesRoundTrip) {
     };
     for (const auto& [file, pinned] : expected) {
         SCOPED_TRACE(file);
-        const RoundTrips trips = RoundTripFile(*LoadAsWritten((CorpusDir() / file).string()));
+        auto library = LoadAsWritten((CorpusDir() / file).string());
+        const RoundTrips trips = RoundTripFile(*library);
         EXPECT_EQ(trips.requests, pinned.requests);
         EXPECT_EQ(trips.responses, pinned.responses);
         EXPECT_EQ(trips.failures, pinned.failures);
-        for (const auto& [reason, count] : trips.failures)
-            std::printf("  %s: %zu x %s\n", file.c_str(), count, reason.c_str());
+        for (const PinnedFile& files : Pinned()) {
+            if (file != files.file) continue;
+            for (const auto& [ecuName, count] : files.services) {
+                IECU* ecu = EcuNamed(*library, ecuName);
+                ASSERT_NE(ecu, nullptr) << ecuName;
+                EXPECT_EQ(ServiceNames(ecu).size(), count) << ecuName;
+            }
+            for (const auto& [ecuName, serviceName, hex] : files.requests) {
+                CUDSService* service = ServiceNamed(EcuNamed(*library, ecuName), serviceName);
+                ASSERT_TRUE(service != nullptr && !service->requests.empty()) << serviceName;
+                EXPECT_EQ(Hex(EncodeDefaults(*service->requests.front())), hex) << serviceName;
+            }
+        }
     }
 }
 

@@ -188,27 +188,6 @@ std::string Render(const std::vector<DecodedParam>& params) {
     return out;
 }
 
-std::vector<uint8_t> Bytes(const std::string& hex) {
-    std::vector<uint8_t> bytes;
-    std::string digits;
-    for (char c : hex) {
-        if (c != ' ') digits += c;
-    }
-    for (size_t i = 0; i + 1 < digits.size(); i += 2)
-        bytes.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
-std::string Hex(const std::vector<uint8_t>& bytes) {
-    std::string out;
-    char buffer[4];
-    for (uint8_t byte : bytes) {
-        std::snprintf(buffer, sizeof buffer, "%s%02X", out.empty() ? "" : " ", byte);
-        out += buffer;
-    }
-    return out;
-}
-
 class OdxFields : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -277,7 +256,7 @@ TEST_F(OdxFields, MessagesDecodeWithEveryFieldKind) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.hex);
-        const std::vector<uint8_t> bytes = Bytes(c.hex);
+        const std::vector<uint8_t> bytes = BytesOfHex(c.hex);
         std::string problem;
         EXPECT_EQ(Render(DecodeFunction(*c.function, bytes.data(), bytes.size(), &problem)),
                   c.decoded);
@@ -304,7 +283,7 @@ TEST_F(OdxFields, VariableLengthsEncodeAsTheyDecode) {
         std::vector<uint8_t> bytes;
         std::string error;
         const bool ok = EncodeFunction(lengths, c.values, bytes, error);
-        EXPECT_EQ(ok ? Hex(bytes) : error, c.bytesOrError);
+        EXPECT_EQ(ok ? Hex(bytes, " ") : error, c.bytesOrError);
         if (!ok) continue;
         std::string problem;
         DecodeFunction(lengths, bytes.data(), bytes.size(), &problem);
@@ -316,10 +295,10 @@ TEST_F(OdxFields, NegativeResponsesAcceptEveryListedCode) {
     const CUDSFunction& negative = *Service("Fields").negativeResponses.front();
     for (const auto& [hex, score] : std::vector<std::pair<const char*, int64_t>>{
              {"7F 31 31", 24}, {"7F 31 12", 24}, {"7F 31 22", -1}, {"7F 22 31", -1}}) {
-        const std::vector<uint8_t> bytes = Bytes(hex);
+        const std::vector<uint8_t> bytes = BytesOfHex(hex);
         EXPECT_EQ(MatchFunction(negative, bytes.data(), bytes.size(), {}), score) << hex;
     }
-    const std::vector<uint8_t> bytes = Bytes("7F 31 12");
+    const std::vector<uint8_t> bytes = BytesOfHex("7F 31 12");
     EXPECT_EQ(Render(DecodeFunction(negative, bytes.data(), bytes.size())),
               "SID=7F RQ=31 NRC=12'subFunctionNotSupported'");
 }
@@ -336,7 +315,7 @@ TEST_F(OdxFields, GlobalNegativeResponsesAreInherited) {
     // Inherited first; the one the parent reference excludes stays out.
     EXPECT_EQ(names(Ecu("Variant")), "GKeep GOwn");
     const CUDSFunction& own = *Ecu("Variant").globalNegativeResponses.back();
-    const std::vector<uint8_t> bytes = Bytes("7F 10 78");
+    const std::vector<uint8_t> bytes = BytesOfHex("7F 10 78");
     EXPECT_EQ(MatchFunction(own, bytes.data(), bytes.size(), {}), 16);
     EXPECT_EQ(Render(DecodeFunction(own, bytes.data(), bytes.size())),
               "SID=7F RQ=10 NRC=78'requestCorrectlyReceived-ResponsePending'");

@@ -51,6 +51,15 @@ struct Candidate {
     size_t prefix = 0;  // bytes that agree with the message's constant form (near misses)
 };
 
+bool HasMatchingRequestParam(const CUDSFunction& function) {
+    for (const auto& param : function.params) {
+        if (param->lengthKind == CParam::kLengthMatchingRequest) return true;
+    }
+    return false;
+}
+
+// Every message of the ECU scored against the bytes. The request's constant form, which
+// matching-request parameters compare against, is made only for responses whose constants fit.
 std::vector<Candidate> CandidatesOf(IECU* ecu, const std::vector<uint8_t>& bytes) {
     std::vector<Candidate> all;
     for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
@@ -58,18 +67,20 @@ std::vector<Candidate> CandidatesOf(IECU* ecu, const std::vector<uint8_t>& bytes
         for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
             IUDSService* service = cls->GetService(s);
             auto* request = dynamic_cast<CUDSFunction*>(service->GetRequest(0));
-            const std::vector<uint8_t> requestBytes =
-                request ? qm::diag::EncodeDefaults(*request) : std::vector<uint8_t>{};
+            std::vector<uint8_t> requestBytes;
+            bool requestMade = false;
             auto add = [&](IUDSFunction* function, const char* kind) {
                 auto* own = dynamic_cast<CUDSFunction*>(function);
                 if (own == nullptr) return;
                 Candidate candidate{service, own, kind};
-                candidate.score =
-                    qm::diag::MatchFunction(*own, bytes.data(), bytes.size(), requestBytes);
-                const std::vector<uint8_t> form = qm::diag::EncodeDefaults(*own);
-                while (candidate.prefix < form.size() && candidate.prefix < bytes.size() &&
-                       form[candidate.prefix] == bytes[candidate.prefix])
-                    ++candidate.prefix;
+                candidate.score = qm::diag::MatchFunction(*own, bytes.data(), bytes.size(), {});
+                if (candidate.score >= 0 && request != nullptr && own != request &&
+                    HasMatchingRequestParam(*own)) {
+                    if (!requestMade) requestBytes = qm::diag::EncodeDefaults(*request);
+                    requestMade = true;
+                    candidate.score = qm::diag::MatchFunction(*own, bytes.data(), bytes.size(),
+                                                              requestBytes);
+                }
                 all.push_back(candidate);
             };
             if (request) add(request, "request");
@@ -80,6 +91,16 @@ std::vector<Candidate> CandidatesOf(IECU* ecu, const std::vector<uint8_t>& bytes
         }
     }
     return all;
+}
+
+// How many leading bytes of the message agree with a candidate's constant form (near misses).
+void MeasurePrefixes(std::vector<Candidate>& candidates, const std::vector<uint8_t>& bytes) {
+    for (Candidate& candidate : candidates) {
+        const std::vector<uint8_t> form = qm::diag::EncodeDefaults(*candidate.function);
+        while (candidate.prefix < form.size() && candidate.prefix < bytes.size() &&
+               form[candidate.prefix] == bytes[candidate.prefix])
+            ++candidate.prefix;
+    }
 }
 
 Json ParamJson(const DecodedParam& param, const TextDecoder& decoder, bool negative) {
@@ -271,6 +292,7 @@ int RunDecodeDiag(const std::string& path, const std::string& ecuName, const std
         if (!matched) return PrintGenericNegative(*ecu, service, bytes, decoder, options);
     }
     if (!matched) {
+        MeasurePrefixes(candidates, bytes);
         std::stable_sort(
             candidates.begin(), candidates.end(),
             [](const Candidate& a, const Candidate& b) { return a.prefix > b.prefix; });
