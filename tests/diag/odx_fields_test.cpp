@@ -201,18 +201,10 @@ class OdxFields : public ::testing::Test {
         delete file_;
     }
     static CECU& Ecu(const std::string& name) {
-        for (const auto& ecu : library_->Ecus()) {
-            if (ecu->shortName == name) return *ecu;
-        }
-        throw std::runtime_error("no ECU " + name);
+        return dynamic_cast<CECU&>(*EcuNamed(*library_, name));
     }
     static CUDSService& Service(const std::string& name) {
-        for (const auto& cls : Ecu("Base").functionalClasses) {
-            for (const auto& service : cls->services) {
-                if (service->name == name) return *service;
-            }
-        }
-        throw std::runtime_error("no service " + name);
+        return dynamic_cast<CUDSService&>(*ServiceOf(&Ecu("Base"), name));
     }
     static inline TempFile* file_ = nullptr;
     static inline CDiagnoseLib* library_ = nullptr;
