@@ -538,8 +538,9 @@ bool IsConstantKind(const CParam& param) {
 bool ComparableConstant(const CParam& param) {
     // A CDD static component holds the value its service gives it (an identifier): constant
     // for matching, though a request may set it.
+    if (param.valueStr.empty()) return false;  // cheapest test first: most parameters fail it
     const bool fixed = IsConstantKind(param) || param.type == "STATICCOMP";
-    if (!fixed || param.valueStr.empty()) return false;
+    if (!fixed) return false;
     if (param.type == "NRC-CONST") return false;  // a list of admissible values
     return ShapeOf(param) == Shape::kNumber;
 }
