@@ -101,6 +101,12 @@ inline void ExerciseCodec(IDiagnoseLib& library, const uint8_t* data, size_t siz
                     functions.push_back(service->GetRequest(i));
                 for (uint64_t i = 0; i < service->GetPositiveResponseCount(); ++i)
                     functions.push_back(service->GetPositiveResponse(i));
+                for (uint64_t i = 0; i < service->GetNegativeResponseCount(); ++i)
+                    functions.push_back(service->GetNegativeResponse(i));
+                if (auto* globals = dynamic_cast<IECUGlobalResponses*>(ecu)) {
+                    for (uint64_t i = 0; i < globals->GetGlobalNegativeResponseCount(); ++i)
+                        functions.push_back(globals->GetGlobalNegativeResponse(i));
+                }
                 for (IUDSFunction* function : functions) {
                     auto* codec = dynamic_cast<IUDSFunctionCodec*>(function);
                     if (codec == nullptr) continue;

@@ -284,6 +284,15 @@ struct DiagDecodedField {
     int64_t item;
 };
 
+// The negative responses an ODX layer read as written gives for every service (its own and
+// inherited GLOBAL-NEG-RESPONSES), reached by dynamic_cast from IECU.
+class IECUGlobalResponses {
+  public:
+    virtual ~IECUGlobalResponses() = default;
+    virtual uint64_t GetGlobalNegativeResponseCount() = 0;
+    virtual IUDSFunction* GetGlobalNegativeResponse(uint64_t index) = 0;
+};
+
 // The message codec of a function read as written (see docs/API.md, "Reading as written"),
 // reached by dynamic_cast from IUDSFunction.
 class IUDSFunctionCodec {

@@ -39,6 +39,9 @@ struct DiagEcu {
     bool indexed = false;
     std::unordered_map<uint8_t, std::vector<MessageEntry>> byFirstByte;
     std::vector<MessageEntry> anyFirstByte;
+    // The ECU's global negative responses (service null) and the services by identifier.
+    std::vector<MessageEntry> globalNegatives;
+    std::unordered_map<uint8_t, IUDSService*> byServiceId;
 };
 
 struct DiagService {
@@ -83,10 +86,17 @@ void Index(DiagEcu& ecu) {
                 }
             };
             if (request) add(service->GetRequest(0), "request");
+            if (request) ecu.byServiceId.try_emplace(service->GetServiceId(), service);
             for (uint64_t i = 0; i < service->GetPositiveResponseCount(); ++i)
                 add(service->GetPositiveResponse(i), "positiveResponse");
             for (uint64_t i = 0; i < service->GetNegativeResponseCount(); ++i)
                 add(service->GetNegativeResponse(i), "negativeResponse");
+        }
+    }
+    if (auto* globals = dynamic_cast<IECUGlobalResponses*>(ecu.ecu)) {
+        for (uint64_t i = 0; i < globals->GetGlobalNegativeResponseCount(); ++i) {
+            auto* codec = dynamic_cast<IUDSFunctionCodec*>(globals->GetGlobalNegativeResponse(i));
+            if (codec) ecu.globalNegatives.push_back({nullptr, codec, "negativeResponse", {}});
         }
     }
 }
@@ -174,6 +184,17 @@ py::dict Decode(DiagEcu& ecu, const py::bytes& message) {
         if (found != ecu.byFirstByte.end()) consider(found->second);
     }
     consider(ecu.anyFirstByte);
+    // A negative response its service does not describe: one the ECU gives for every service.
+    IUDSService* service = best ? best->service : nullptr;
+    if (data.size() >= 3 && bytes[0] == 0x7F &&
+        (best == nullptr || std::string(best->kind) != "negativeResponse")) {
+        const MessageEntry* before = best;
+        consider(ecu.globalNegatives);
+        if (best != before) {
+            const auto found = ecu.byServiceId.find(bytes[1]);
+            service = found == ecu.byServiceId.end() ? nullptr : found->second;
+        }
+    }
     const TextRule& text = ecu.doc->text;
     py::dict result;
     result["ecu"] = text(ecu.ecu->GetShortName());
@@ -183,7 +204,7 @@ py::dict Decode(DiagEcu& ecu, const py::bytes& message) {
         result["parameters"] = py::list();
         return result;
     }
-    result["service"] = text(best->service->GetName());
+    result["service"] = service ? py::object(text(service->GetName())) : py::object(py::none());
     result["kind"] = best->kind;
     const uint64_t count = best->codec->DecodeMessage(bytes, data.size());
     result["parameters"] = Nest(best->codec->GetDecodedFields(), count, text);

@@ -58,3 +58,7 @@ def test_odx_inheritance_and_codec_as_written():
     decoded = lazy.decode(request)
     assert (decoded["service"], decoded["kind"]) == ("do_forward_flips", "request")
     assert [p["value"] for p in decoded["parameters"]] == [0xBA, 0x12, 3]
+    # A negative response no service describes: the global one the variant inherits.
+    hot = lazy.decode(bytes.fromhex("7FFEA732"))
+    assert (hot["service"], hot["kind"]) == (None, "negativeResponse")
+    assert [p["name"] for p in hot["parameters"]][-1] == "temperature"

@@ -21,7 +21,18 @@ constexpr size_t kMaxItems = 4096;
 // (or makes one longer) is not encoded there, so a hostile file cannot make us allocate.
 constexpr size_t kMaxMessageBytes = size_t{1} << 20;
 
-enum class Shape { kNumber, kFloat, kBytes, kText, kStruct, kMux, kChoice, kRepeat };
+enum class Shape {
+    kNumber,
+    kFloat,
+    kBytes,
+    kText,
+    kStruct,
+    kMux,
+    kChoice,
+    kRepeat,
+    kDynamic,
+    kEnvData
+};
 
 bool IsStringCode(uint32_t code) {
     return code == kTypeAscii || code == kTypeUtf8 || code == kTypeUtf16;
@@ -37,6 +48,9 @@ bool IsMux(const CParam& param) {
 }
 
 Shape ShapeOf(const CParam& param) {
+    if (param.lengthKind == CParam::kLengthEnvData) return Shape::kEnvData;
+    if (param.lengthKind == CParam::kLengthDynamicField && param.subParams.size() == 2)
+        return Shape::kDynamic;
     if (!param.conditionalParams.empty()) return Shape::kChoice;
     if (!param.subParams.empty()) {
         if (IsMux(param)) return Shape::kMux;
@@ -133,13 +147,17 @@ class Decoder {
     size_t List(const std::vector<std::unique_ptr<CParam>>& params, size_t base, size_t limit,
                 int depth, std::vector<DecodedParam>& out) {
         size_t end = base;
-        int64_t shift = 0;  // how much variable lengths moved the unstated positions
+        // Where the description and the message end so far: variable lengths move the
+        // parameters whose position follows the previous one by the difference.
+        int64_t staticMax = static_cast<int64_t>(base);
+        int64_t actualMax = staticMax;
         const CParam* lastKey = nullptr;
         uint64_t lastKeyValue = 0;
         for (const auto& holder : params) {
             const CParam& param = *holder;
-            int64_t at = static_cast<int64_t>(base) + param.bytePosition;
-            if (param.positionStated == 0) at += shift;
+            const int64_t staticAt = static_cast<int64_t>(base) + param.bytePosition;
+            int64_t at = staticAt;
+            if (param.positionStated == 0) at += actualMax - staticMax;
             if (at < 0 || static_cast<size_t>(at) > limit) break;
             DecodedParam decoded;
             decoded.name = param.name;
@@ -148,17 +166,16 @@ class Decoder {
             if (!One(param, static_cast<size_t>(at), limit, depth, lastKey, lastKeyValue, decoded,
                      next))
                 break;
-            const int64_t staticEnd =
-                at + FieldBytes(param) * std::max<uint32_t>(1, param.arraySizeMin);
-            if (param.positionStated == 0 && ShapeOf(param) != Shape::kNumber &&
-                ShapeOf(param) != Shape::kFloat)
-                shift += static_cast<int64_t>(next) - staticEnd;
+            staticMax =
+                std::max(staticMax,
+                         staticAt + FieldBytes(param) * std::max<uint32_t>(1, param.arraySizeMin));
+            actualMax = std::max(actualMax, static_cast<int64_t>(next));
             if (param.isKey != 0 && decoded.kind == DecodedParam::Kind::kNumber) {
                 lastKey = &param;
                 lastKeyValue = decoded.rawUnsigned;
             }
-            if (decoded.kind == DecodedParam::Kind::kNumber && !param.xmlLocation.empty())
-                lengthKeys_[param.xmlLocation] = decoded.rawUnsigned;
+            if (decoded.kind == DecodedParam::Kind::kNumber)
+                numbers_.emplace_back(&param, decoded.rawUnsigned);
             end = std::max(end, next);
             out.push_back(std::move(decoded));
         }
@@ -188,8 +205,65 @@ class Decoder {
                 return Mux(param, at, limit, depth, out, next);
             case Shape::kChoice:
                 return Choice(param, at, limit, depth, lastKey, lastKeyValue, out, next);
+            case Shape::kDynamic:
+                return Dynamic(param, at, limit, depth, out, next);
+            case Shape::kEnvData:
+                return EnvData(param, at, limit, depth, out, next);
         }
         return false;
+    }
+
+    // A dynamic length field: the count at its place, then that many items from the offset.
+    bool Dynamic(const CParam& param, size_t at, size_t limit, int depth, DecodedParam& out,
+                 size_t& next) {
+        out.kind = DecodedParam::Kind::kGroup;
+        const CParam& count = *param.subParams[0];
+        const CParam& items = *param.subParams[1];
+        DecodedParam countOut;
+        size_t countEnd = 0;
+        if (!Number(count, at + count.bytePosition, limit, countOut, countEnd)) {
+            Problem(param, "the message ends before its item count");
+            return false;
+        }
+        size_t cursor = at + static_cast<size_t>(items.bytePosition);
+        next = std::max(countEnd, std::min(cursor, limit));
+        for (uint64_t i = 0; i < countOut.rawUnsigned && i < kMaxItems; ++i) {
+            std::vector<DecodedParam> item;
+            const size_t end =
+                cursor < limit ? List(items.subParams, cursor, limit, depth + 1, item) : cursor;
+            if (end <= cursor || item.size() < items.subParams.size()) {
+                Problem(param, std::to_string(countOut.rawUnsigned) + " items announced, " +
+                                   std::to_string(i) + " in the message");
+                break;
+            }
+            out.items.push_back(std::move(item));
+            cursor = end;
+        }
+        next = std::max(next, cursor);
+        return true;
+    }
+
+    // Environment data of a DTC: the data for all DTCs, then the DTC's own.
+    bool EnvData(const CParam& param, size_t at, size_t limit, int depth, DecodedParam& out,
+                 size_t& next) {
+        out.kind = DecodedParam::Kind::kGroup;
+        next = at;
+        const uint64_t* dtc = NumberOf(param.lengthKeyId.c_str(), true);
+        for (const bool forAll : {true, false}) {
+            for (const auto& data : param.conditionalParams) {
+                if ((data->type == "ENV-DATA-ALL") != forAll) continue;
+                if (!forAll &&
+                    (dtc == nullptr || !(data->rangeFirst <= *dtc && *dtc <= data->rangeSecond)))
+                    continue;
+                DecodedParam group;
+                group.name = data->name;
+                group.kind = DecodedParam::Kind::kGroup;
+                next =
+                    std::max(next, List(data->subParams, next, limit, depth + 1, group.parameters));
+                out.parameters.push_back(std::move(group));
+            }
+        }
+        return true;
     }
 
     bool Number(const CParam& param, size_t at, size_t limit, DecodedParam& out, size_t& next) {
@@ -244,24 +318,38 @@ class Decoder {
                 maximum = std::min(maximum, available);
                 length = maximum;
                 after = at + maximum;
-                if (param.termination == CParam::kEndOfPdu) return true;
-                const uint8_t mark = param.termination == CParam::kZero ? 0x00 : 0xFF;
-                for (size_t i = 0; i + unit <= maximum; i += unit) {
-                    bool terminator = true;
-                    for (size_t k = 0; k < unit; ++k) terminator &= data_[at + i + k] == mark;
-                    if (terminator) {
-                        length = i;
-                        after = at + i + unit;
-                        break;
+                if (param.termination != CParam::kEndOfPdu) {
+                    const uint8_t mark = param.termination == CParam::kZero ? 0x00 : 0xFF;
+                    for (size_t i = 0; i + unit <= maximum; i += unit) {
+                        bool terminator = true;
+                        for (size_t k = 0; k < unit; ++k) terminator &= data_[at + i + k] == mark;
+                        if (terminator) {
+                            length = i;
+                            after = at + i + unit;
+                            break;
+                        }
                     }
+                }
+                if (length < param.arraySizeMin) {
+                    Problem(param, std::to_string(length) + " bytes, at least " +
+                                       std::to_string(param.arraySizeMin) + " expected");
+                    return false;
                 }
                 return true;
             }
             case CParam::kLengthParamInfo: {
-                const auto key = lengthKeys_.find(param.lengthKeyId.c_str());
-                if (key == lengthKeys_.end()) return false;
-                length = static_cast<size_t>((key->second + 7) / 8);
-                if (length > available) return false;
+                const uint64_t* bits = NumberOf(param.lengthKeyId.c_str(), false);
+                if (bits == nullptr) {
+                    Problem(param, "its length key was not decoded before it");
+                    return false;
+                }
+                length = static_cast<size_t>((*bits + 7) / 8);
+                if (length > available) {
+                    Problem(param, "its length key gives " + std::to_string(*bits) +
+                                       " bits, the message has " + std::to_string(available) +
+                                       " bytes left");
+                    return false;
+                }
                 after = at + length;
                 return true;
             }
@@ -272,7 +360,18 @@ class Decoder {
                 uint64_t count = 0;
                 if (!ReadBits(data_, limit, at, prefix, count)) return false;
                 start = at + static_cast<size_t>(FieldBytes(prefix));
-                if (start > limit || count > limit - start) return false;
+                if (start > limit || count > limit - start) {
+                    Problem(param, "its leading length gives " + std::to_string(count) +
+                                       " bytes, the message has " +
+                                       std::to_string(limit - std::min(start, limit)) + " left");
+                    return false;
+                }
+                if (param.arraySizeMax > 0 && count > param.arraySizeMax) {
+                    Problem(param, "its leading length " + std::to_string(count) +
+                                       " exceeds the maximum " +
+                                       std::to_string(param.arraySizeMax));
+                    return false;
+                }
                 length = static_cast<size_t>(count);
                 after = start + length;
                 return true;
@@ -330,13 +429,20 @@ class Decoder {
         out.kind = DecodedParam::Kind::kGroup;
         size_t cursor = at;
         const size_t maximum = param.arraySizeMax > 0 ? param.arraySizeMax : kMaxItems;
+        const bool fixed = param.lengthKind == CParam::kLengthStaticField;
+        const size_t itemBytes = static_cast<size_t>(std::max(param.bitLength, 0) / 8);
         while (cursor < limit && out.items.size() < std::min(maximum, kMaxItems)) {
             std::vector<DecodedParam> item;
-            const size_t end = List(param.subParams, cursor, limit, depth + 1, item);
-            if (end <= cursor) break;
+            size_t end = List(param.subParams, cursor, limit, depth + 1, item);
+            // Each item of a static field takes its stated size, used or not.
+            if (fixed) end = cursor + itemBytes;
+            if (end <= cursor || end > limit) break;
             out.items.push_back(std::move(item));
             cursor = end;
         }
+        if (fixed && out.items.size() < param.arraySizeMin)
+            Problem(param, std::to_string(param.arraySizeMin) + " items expected, " +
+                               std::to_string(out.items.size()) + " in the message");
         next = cursor;
         return true;
     }
@@ -401,9 +507,25 @@ class Decoder {
         return true;
     }
 
+    // The latest number decoded under a parameter whose ID (or name) is `key`.
+    const uint64_t* NumberOf(std::string_view key, bool byName) const {
+        for (auto it = numbers_.rbegin(); it != numbers_.rend(); ++it) {
+            const std::string& own = byName ? it->first->name : it->first->xmlLocation;
+            if (own == key) return &it->second;
+        }
+        return nullptr;
+    }
+
+    void Problem(const CParam& param, const std::string& what) {
+        if (problem.empty()) problem = "parameter '" + param.name + "': " + what;
+    }
+
     const uint8_t* data_;
     size_t size_;
-    std::unordered_map<std::string, uint64_t> lengthKeys_;
+    std::vector<std::pair<const CParam*, uint64_t>> numbers_;
+
+  public:
+    std::string problem;  // the first way the message breaks its description
 };
 
 bool IsConstantKind(const CParam& param) {
@@ -416,8 +538,9 @@ bool IsConstantKind(const CParam& param) {
 bool ComparableConstant(const CParam& param) {
     // A CDD static component holds the value its service gives it (an identifier): constant
     // for matching, though a request may set it.
+    if (param.valueStr.empty()) return false;  // cheapest test first: most parameters fail it
     const bool fixed = IsConstantKind(param) || param.type == "STATICCOMP";
-    if (!fixed || param.valueStr.empty()) return false;
+    if (!fixed) return false;
     if (param.type == "NRC-CONST") return false;  // a list of admissible values
     return ShapeOf(param) == Shape::kNumber;
 }
@@ -519,37 +642,56 @@ class Encoder {
     Encoder(const std::map<std::string, std::string>* values, bool check)
         : values_(values), check_(check) {}
 
+    // Encodes a list of parameters from `base`; `listEnd` (may be null) gets the byte after
+    // the last. Fields of variable length move the parameters without a stated position
+    // after them, as decoding does.
     bool List(const std::vector<std::unique_ptr<CParam>>& params, size_t base,
-              std::vector<uint8_t>& bytes, int depth) {
+              std::vector<uint8_t>& bytes, int depth, size_t* listEnd = nullptr) {
         if (depth > kMaxDepth) return true;
+        int64_t staticMax = static_cast<int64_t>(base);
+        int64_t actualMax = staticMax;
+        size_t end = base;
         for (const auto& holder : params) {
             const CParam& param = *holder;
-            const size_t at = base + static_cast<size_t>(std::max(param.bytePosition, 0));
-            if (at + static_cast<size_t>(std::max<int64_t>(FieldBytes(param), 0)) >
-                kMaxMessageBytes) {
+            const int64_t staticAt = static_cast<int64_t>(base) + std::max(param.bytePosition, 0);
+            int64_t position = staticAt;
+            if (param.positionStated == 0) position += actualMax - staticMax;
+            const size_t at = static_cast<size_t>(std::max<int64_t>(position, 0));
+            const int64_t staticEnd = static_cast<int64_t>(at) +
+                                      FieldBytes(param) * std::max<uint32_t>(1, param.arraySizeMin);
+            if (static_cast<size_t>(std::max<int64_t>(staticEnd, 0)) > kMaxMessageBytes) {
                 if (!check_) continue;
                 error = "parameter '" + param.name + "' lies beyond " +
                         std::to_string(kMaxMessageBytes) + " bytes";
                 return false;
             }
-            switch (ShapeOf(param)) {
+            size_t next = static_cast<size_t>(staticEnd);
+            const Shape shape = ShapeOf(param);
+            switch (shape) {
                 case Shape::kStruct:
-                    if (!List(param.subParams, at, bytes, depth + 1)) return false;
-                    continue;
+                    if (!List(param.subParams, at, bytes, depth + 1, &next)) return false;
+                    next = std::max(next, at + static_cast<size_t>(FieldBytes(param)));
+                    break;
                 case Shape::kNumber: {
                     uint64_t coded = 0;
                     if (!Number(param, at, bytes, &coded)) return false;
                     if (param.isKey != 0) lastKey_ = coded;
-                    continue;
+                    if (param.type == "LENGTH-KEY" && !param.xmlLocation.empty())
+                        lengthKeys_.emplace_back(&param, at);
+                    break;
                 }
                 case Shape::kChoice:
                     if (!Choice(param, at, bytes, depth)) return false;
-                    continue;
+                    break;
                 default:
-                    if (!Other(param, at, bytes)) return false;
-                    continue;
+                    if (!Other(param, at, bytes, next)) return false;
+                    break;
             }
+            staticMax = std::max(staticMax, staticAt + staticEnd - static_cast<int64_t>(at));
+            actualMax = std::max(actualMax, static_cast<int64_t>(next));
+            end = std::max(end, next);
         }
+        if (listEnd != nullptr) *listEnd = end;
         return true;
     }
 
@@ -629,7 +771,7 @@ class Encoder {
     }
 
     // Fields that are no plain number: zero-filled to their stated length unless given as hex.
-    bool Other(const CParam& param, size_t at, std::vector<uint8_t>& bytes) {
+    bool Other(const CParam& param, size_t at, std::vector<uint8_t>& bytes, size_t& end) {
         const std::string* given = Given(param);
         std::vector<uint8_t> content;
         if (given != nullptr) {
@@ -652,36 +794,100 @@ class Encoder {
                     content.push_back(static_cast<uint8_t>(byte));
                 }
             }
-        } else if (check_ && param.lengthKind != CParam::kLengthFixed &&
-                   param.lengthKind != CParam::kLengthMatchingRequest && param.arraySizeMin > 0 &&
-                   param.defaultText.empty()) {
+        } else if (check_ &&
+                   (param.lengthKind == CParam::kLengthMinMax ||
+                    param.lengthKind == CParam::kLengthParamInfo ||
+                    param.lengthKind == CParam::kLengthLeading) &&
+                   param.arraySizeMin > 0 && param.defaultText.empty()) {
             error = "missing parameter '" + param.name + "' (at least " +
                     std::to_string(param.arraySizeMin) + " bytes)";
             return false;
         }
-        size_t length = content.size();
-        if (param.lengthKind == CParam::kLengthFixed) {
-            const int32_t bits = param.bitLength > 0 ? param.bitLength : 8;
-            length =
-                static_cast<size_t>((bits + 7) / 8) * std::max<uint32_t>(1, param.arraySizeMin);
-        } else if (param.lengthKind == CParam::kLengthMinMax) {
-            length = std::max<size_t>(length, param.arraySizeMin);
-        }
-        if (given == nullptr && length > 4096) length = 0;
+        std::vector<uint8_t> prefix;
+        if (!FitLength(param, given != nullptr, content, prefix)) return false;
+        const size_t length = prefix.size() + content.size();
         if (at + length > kMaxMessageBytes) {
             if (!check_) return true;
             error = "parameter '" + param.name + "' is longer than the message may be";
             return false;
         }
-        content.resize(length, 0);
         if (bytes.size() < at + length) bytes.resize(at + length, 0);
-        std::copy(content.begin(), content.end(), bytes.begin() + static_cast<ptrdiff_t>(at));
+        std::copy(prefix.begin(), prefix.end(), bytes.begin() + static_cast<ptrdiff_t>(at));
+        std::copy(content.begin(), content.end(),
+                  bytes.begin() + static_cast<ptrdiff_t>(at + prefix.size()));
+        end = at + length;
+        if (param.lengthKind == CParam::kLengthParamInfo)
+            SetLengthKey(param, content.size(), bytes);
         return true;
+    }
+
+    // Brings the content to the length its coding gives it: fixed fields to their size,
+    // min-max fields within their limits with their termination, a leading length before it.
+    bool FitLength(const CParam& param, bool given, std::vector<uint8_t>& content,
+                   std::vector<uint8_t>& prefix) {
+        const std::string name = "parameter '" + param.name + "'";
+        switch (param.lengthKind) {
+            case CParam::kLengthMinMax: {
+                const size_t unit = param.baseTypeCode == kTypeUtf16 ? 2 : 1;
+                if (check_ && given && param.arraySizeMax > 0 &&
+                    content.size() > param.arraySizeMax) {
+                    error = name + ": " + std::to_string(content.size()) + " bytes, at most " +
+                            std::to_string(param.arraySizeMax);
+                    return false;
+                }
+                if (check_ && given && content.size() < param.arraySizeMin) {
+                    error = name + ": " + std::to_string(content.size()) + " bytes, at least " +
+                            std::to_string(param.arraySizeMin);
+                    return false;
+                }
+                content.resize(std::max<size_t>(content.size(), param.arraySizeMin), 0);
+                if (param.termination != CParam::kEndOfPdu &&
+                    (param.arraySizeMax == 0 || content.size() + unit <= param.arraySizeMax)) {
+                    content.insert(content.end(), unit,
+                                   param.termination == CParam::kZero ? 0x00 : 0xFF);
+                }
+                return true;
+            }
+            case CParam::kLengthLeading: {
+                CParam length;
+                length.bitLength = param.bitLength;
+                length.byteOrder = param.byteOrder;
+                if (param.bitLength < 64 && content.size() > MaskBits(param.bitLength)) {
+                    error = name + ": " + std::to_string(content.size()) +
+                            " bytes do not fit its " + std::to_string(param.bitLength) +
+                            "-bit length";
+                    return false;
+                }
+                WriteBits(prefix, 0, length, content.size());
+                return true;
+            }
+            case CParam::kLengthParamInfo:
+                return true;
+            default: {
+                if (given && param.lengthKind == CParam::kLengthMatchingRequest) return true;
+                const int32_t bits = param.bitLength > 0 ? param.bitLength : 8;
+                size_t length =
+                    static_cast<size_t>((bits + 7) / 8) * std::max<uint32_t>(1, param.arraySizeMin);
+                if (!given && length > 4096) length = 0;
+                content.resize(length, 0);
+                return true;
+            }
+        }
+    }
+
+    // The length key of a param-length-info field holds the field's length in bits.
+    void SetLengthKey(const CParam& param, size_t contentBytes, std::vector<uint8_t>& bytes) {
+        for (auto it = lengthKeys_.rbegin(); it != lengthKeys_.rend(); ++it) {
+            if (it->first->xmlLocation != param.lengthKeyId.c_str()) continue;
+            WriteBits(bytes, it->second, *it->first, uint64_t{contentBytes} * 8);
+            return;
+        }
     }
 
     const std::map<std::string, std::string>* values_;
     bool check_;
     uint64_t lastKey_ = 0;
+    std::vector<std::pair<const CParam*, size_t>> lengthKeys_;  // where each key was written
 };
 
 // Whether a parameter of that name stands anywhere in the list (structures and cases too).
@@ -703,10 +909,11 @@ bool IsConstant(const CParam& param) {
 }
 
 std::vector<DecodedParam> DecodeFunction(const CUDSFunction& function, const uint8_t* data,
-                                         size_t size) {
+                                         size_t size, std::string* problem) {
     std::vector<DecodedParam> out;
     Decoder decoder(data, size);
     decoder.List(function.params, 0, size, 0, out);
+    if (problem != nullptr) *problem = std::move(decoder.problem);
     return out;
 }
 
@@ -720,6 +927,13 @@ int64_t MatchFunction(const CUDSFunction& function, const uint8_t* data, size_t 
             uint64_t value = 0;
             if (!ReadBits(data, size, at, param, value)) return -1;
             if (value != (NumberOfText(param.valueStr) & MaskBits(param.bitLength))) return -1;
+            score += param.bitLength;
+        } else if (param.type == "NRC-CONST" && !param.valueTable.empty()) {
+            // Any of its admissible codes.
+            uint64_t value = 0;
+            if (!ReadBits(data, size, at, param, value)) return -1;
+            const auto admits = [value](const auto& entry) { return entry->Contains(value); };
+            if (std::none_of(param.valueTable.begin(), param.valueTable.end(), admits)) return -1;
             score += param.bitLength;
         } else if (param.lengthKind == CParam::kLengthMatchingRequest && !requestBytes.empty()) {
             const size_t length = static_cast<size_t>(std::max(param.bitLength, 0) / 8);

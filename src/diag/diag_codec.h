@@ -30,10 +30,11 @@ struct DecodedParam {
     std::vector<std::vector<DecodedParam>> items;  // repeated fields
 };
 
-// Decodes `size` bytes as the function's message. `request` (may be null) supplies the bytes
-// that matching-request parameters copy. Bytes missing at the end decode as absent parameters.
+// Decodes `size` bytes as the function's message. Bytes missing at the end decode as absent
+// parameters; `problem` (may be null) receives the first way the bytes break the description
+// (a field shorter than its minimum, a length beyond the message, missing items), else "".
 std::vector<DecodedParam> DecodeFunction(const CUDSFunction& function, const uint8_t* data,
-                                         size_t size);
+                                         size_t size, std::string* problem = nullptr);
 
 // How well the bytes fit the function: the number of constant bits that match (service id,
 // sub-function, identifiers, and matching-request parameters against `requestBytes`), or -1

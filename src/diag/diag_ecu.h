@@ -35,7 +35,7 @@ class CDTC : public IDTC {
     uint32_t level = 0;
 };
 
-class CECU : public IECU {
+class CECU : public IECU, public IECUGlobalResponses {
   public:
     ~CECU() override;
 
@@ -52,6 +52,11 @@ class CECU : public IECU {
     }
     const char* GetXmlLocation() override { return xmlLocation.c_str(); }
     void SetShortName(const char* text) override;
+    uint64_t GetGlobalNegativeResponseCount() override { return globalNegativeResponses.size(); }
+    IUDSFunction* GetGlobalNegativeResponse(uint64_t index) override {
+        return index < globalNegativeResponses.size() ? globalNegativeResponses[index].get()
+                                                      : nullptr;
+    }
 
     // Rebuilds the service groups from copies of the file's services.
     void BuildServiceGroups();
@@ -74,6 +79,8 @@ class CECU : public IECU {
     std::vector<std::unique_ptr<CFunctionalClass>> serviceGroups;
     std::vector<std::unique_ptr<CUDSService>> serviceCopies;
     std::vector<std::unique_ptr<CDTC>> dtcs;
+    // ODX read as written: the responses the layer gives for every service (GLOBAL-NEG-RESPONSES).
+    std::vector<std::unique_ptr<CUDSFunction>> globalNegativeResponses;
     uint8_t grouping = 0;
 
   private:

@@ -149,6 +149,13 @@ class CParam : public IParam {
         kLengthParamInfo = 2,
         kLengthLeading = 3,
         kLengthMatchingRequest = 4,
+        // Fields read as written: a static field (arraySizeMin items of bitLength / 8 bytes
+        // each), a dynamic length field (subParams: the item count, then the items at their
+        // offset) and environment data (conditionalParams: one per ENV-DATA, selected by the
+        // value of the DTC parameter that lengthKeyId names; type "ENV-DATA-ALL" for all DTCs).
+        kLengthStaticField = 5,
+        kLengthDynamicField = 6,
+        kLengthEnvData = 7,
     };
     enum Termination : uint8_t { kEndOfPdu = 0, kZero = 1, kHexFF = 2 };
     uint8_t lengthKind = kLengthFixed;

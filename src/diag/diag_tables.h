@@ -53,6 +53,9 @@ SharedText ArrayTypeName(const SharedText& base, uint32_t count);
 // The UDS name of a service identifier, or null.
 const char* UdsServiceName(uint8_t serviceId);
 
+// The ISO 14229-1 name of a negative response code, or null.
+const char* UdsNegativeResponseName(uint64_t code);
+
 // One identifier parameter of an identifier service.
 struct IdentifierParam {
     const char* name;

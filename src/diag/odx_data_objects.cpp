@@ -175,30 +175,155 @@ void ApplyMux(OdxContext& context, NanoXML* mux, CParam& param, int depth) {
     param.CompleteStructType();
 }
 
-void ApplyEndOfPduField(OdxContext& context, NanoXML* field, CParam& param, int depth) {
-    bool hasMinimum = false;
-    int64_t number = 0;
-    if (ParseInteger(TextOf(field, "MIN-NUMBER-OF-ITEMS"), number)) {
-        param.arraySizeMin = static_cast<uint32_t>(std::clamp<int64_t>(number, 0, 65535));
-        hasMinimum = true;
-    }
-    param.arraySizeMax = 65535;
-    if (ParseInteger(TextOf(field, "MAX-NUMBER-OF-ITEMS"), number)) {
-        param.arraySizeMax = static_cast<uint32_t>(std::clamp<int64_t>(number, 0, 65535));
-    }
-    if (!hasMinimum) param.arraySizeMin = 0;
-    param.isVariableLength = 1;
+// The structure a field repeats ("BASIC-STRUCTURE-REF" or "-SNREF"); null when unresolved.
+NanoXML* BasicStructureOf(NanoXML* field) {
     NanoXML* structure = LinkEnd(Child(field, "BASIC-STRUCTURE-REF"));
     if (structure == nullptr) {
         if (NanoXML* snref = Child(field, "BASIC-STRUCTURE-SNREF"))
             structure = LinkEnd(snref->link);
     }
-    if (structure == nullptr || structure->name != "STRUCTURE") {
+    return structure != nullptr && structure->name == "STRUCTURE" ? structure : nullptr;
+}
+
+uint32_t CountOf(NanoXML* element, std::string_view name, uint32_t fallback) {
+    int64_t number = 0;
+    if (!ParseInteger(TextOf(element, name), number)) return fallback;
+    return static_cast<uint32_t>(std::clamp<int64_t>(number, 0, 65535));
+}
+
+void ApplyEndOfPduField(OdxContext& context, NanoXML* field, CParam& param, int depth) {
+    param.arraySizeMin = CountOf(field, "MIN-NUMBER-OF-ITEMS", 0);
+    param.arraySizeMax = CountOf(field, "MAX-NUMBER-OF-ITEMS", 65535);
+    param.isVariableLength = 1;
+    NanoXML* structure = BasicStructureOf(field);
+    if (structure == nullptr) {
         context.Log("ODX Warning: unresolved END-OF-PDU-FIELD entry: " +
                     Quoted(ShortNameOf(field)) + "\r\n");
         return;
     }
     ApplyDataObject(context, structure, param, depth);
+}
+
+// A fixed number of items, each taking ITEM-BYTE-SIZE bytes whatever its structure uses.
+void ApplyStaticField(OdxContext& context, NanoXML* field, CParam& param, int depth) {
+    NanoXML* structure = BasicStructureOf(field);
+    if (structure == nullptr) {
+        context.Log("ODX Warning: unresolved STATIC-FIELD entry: " + Quoted(ShortNameOf(field)) +
+                    "\r\n");
+        return;
+    }
+    ApplyDataObject(context, structure, param, depth);
+    const uint32_t items = CountOf(field, "FIXED-NUMBER-OF-ITEMS", 0);
+    const uint32_t itemBytes = CountOf(field, "ITEM-BYTE-SIZE", 0);
+    param.arraySizeMin = param.arraySizeMax = std::max<uint32_t>(items, 1);
+    if (itemBytes > 0) param.bitLength = static_cast<int32_t>(itemBytes * 8);
+    param.isVariableLength = 1;
+    param.lengthKind = CParam::kLengthStaticField;
+}
+
+// The item count stands at DETERMINE-NUMBER-OF-ITEMS, the items from OFFSET on (both counted
+// from the field's start): "NumberOfItems" and "Items" hold the two.
+void ApplyDynamicLengthField(OdxContext& context, NanoXML* field, CParam& param, int depth) {
+    NanoXML* structure = BasicStructureOf(field);
+    NanoXML* determine = Child(field, "DETERMINE-NUMBER-OF-ITEMS");
+    if (structure == nullptr || determine == nullptr) {
+        context.Log("ODX Warning: unresolved DYNAMIC-LENGTH-FIELD entry: " +
+                    Quoted(ShortNameOf(field)) + "\r\n");
+        return;
+    }
+    auto count = std::make_unique<CParam>();
+    count->name = "NumberOfItems";
+    count->type = RecentText("LENGTH-KEY");
+    count->bytePosition = static_cast<int32_t>(CountOf(determine, "BYTE-POSITION", 0));
+    count->bitPosition =
+        static_cast<int32_t>(std::min<uint32_t>(CountOf(determine, "BIT-POSITION", 0), 7));
+    count->positionStated = 1;
+    NanoXML* countDop = LinkEnd(Child(determine, "DATA-OBJECT-PROP-REF"));
+    if (countDop == nullptr) countDop = LinkEnd(Child(determine, "DOP-REF"));
+    if (countDop != nullptr && countDop->name == "DATA-OBJECT-PROP")
+        ApplyCodedType(Child(countDop, "DIAG-CODED-TYPE"), *count);
+    FinishOdxParam(*count);
+    auto items = std::make_unique<CParam>();
+    items->name = "Items";
+    items->bytePosition = static_cast<int32_t>(CountOf(field, "OFFSET", 0));
+    items->positionStated = 1;
+    ApplyDataObject(context, structure, *items, depth);
+    items->arraySizeMin = 0;
+    items->arraySizeMax = 65535;
+    items->isVariableLength = 1;
+    FinishOdxParam(*items);
+    // Without items the field takes its count and the bytes up to the offset.
+    const int64_t countEnd = count->bytePosition + (count->bitPosition + count->bitLength + 7) / 8;
+    param.bitLength = static_cast<int32_t>(
+        std::min<int64_t>(std::max<int64_t>(countEnd, items->bytePosition) * 8, INT32_MAX));
+    count->owner = items->owner = reinterpret_cast<uint64_t>(&param);
+    param.subParams.push_back(std::move(count));
+    param.subParams.push_back(std::move(items));
+    param.baseDataType = RecentText("BYTEFIELD");
+    param.isVariableLength = 1;
+    param.lengthKind = CParam::kLengthDynamicField;
+}
+
+// One ENV-DATA: its parameters as a case, selected by its DTC values (all DTCs for ALL-VALUE).
+void AddEnvData(OdxContext& context, NanoXML* envData, CParam& param, int depth) {
+    if (!context.TakeBudget()) return;
+    auto data = std::make_unique<CParam>();
+    data->name = ShortNameOf(envData);
+    data->xmlLocation = envData->GetAttribute("ID");
+    ReadOdxParams(context, envData, data->subParams, reinterpret_cast<uint64_t>(data.get()),
+                  depth + 1, OdxPlacement::kAsStated);
+    FinishOdxParam(*data);
+    data->owner = reinterpret_cast<uint64_t>(&param);
+    if (Child(envData, "ALL-VALUE") != nullptr) {
+        data->type = RecentText("ENV-DATA-ALL");
+        data->rangeSecond = UINT32_MAX;
+        param.conditionalParams.push_back(std::move(data));
+        return;
+    }
+    data->type = RecentText("ENV-DATA");
+    NanoXML* values = Child(envData, "DTC-VALUES");
+    if (values == nullptr) return;
+    for (NanoXML* value : values->children) {
+        uint32_t code = 0;
+        if (value->name != "DTC-VALUE" || !ParseLimit(value->GetText(), code)) continue;
+        auto copy = std::make_unique<CParam>(*data);
+        copy->owner = data->owner;
+        copy->rangeFirst = copy->rangeSecond = code;
+        param.conditionalParams.push_back(std::move(copy));
+    }
+}
+
+// Environment data of DTCs: what follows depends on the DTC parameter PARAM-SNREF names.
+void ApplyEnvDataDesc(OdxContext& context, NanoXML* desc, CParam& param, int depth) {
+    std::string key;
+    if (NanoXML* snref = Child(desc, "PARAM-SNREF")) {
+        key = snref->GetAttribute("SHORT-NAME");
+    } else if (NanoXML* path = Child(desc, "PARAM-SNPATHREF")) {
+        key = path->GetAttribute("SHORT-NAME-PATH");
+        if (const size_t dot = key.rfind('.'); dot != std::string::npos) key.erase(0, dot + 1);
+    }
+    param.lengthKeyId = RecentText(key);
+    param.lengthKind = CParam::kLengthEnvData;
+    param.isVariableLength = 1;
+    param.baseDataType = RecentText("BYTEFIELD");
+    if (NanoXML* inline_ = Child(desc, "ENV-DATAS")) {
+        for (NanoXML* envData : inline_->children) {
+            if (envData->name == "ENV-DATA") AddEnvData(context, envData, param, depth);
+        }
+    }
+    if (NanoXML* references = Child(desc, "ENV-DATA-REFS")) {
+        for (NanoXML* reference : references->children) {
+            NanoXML* envData = LinkEnd(reference->link);
+            if (envData != nullptr && envData->name == "ENV-DATA")
+                AddEnvData(context, envData, param, depth);
+        }
+    }
+    // Encoded alone it is what every DTC carries (at least one byte).
+    int64_t bits = 0;
+    for (const auto& data : param.conditionalParams) {
+        if (data->type == "ENV-DATA-ALL") bits += data->bitLength;
+    }
+    param.bitLength = static_cast<int32_t>(std::clamp<int64_t>(bits, 8, INT32_MAX));
 }
 
 // Each DTC of the DTC data object (inline or referenced) becomes a value-table entry whose
@@ -268,7 +393,11 @@ bool ApplyDataObject(OdxContext& context, NanoXML* target, CParam& param, int de
         ApplyDtcDop(target, param);
         return true;
     }
-    if (kind != "STRUCTURE" && kind != "END-OF-PDU-FIELD" && kind != "MUX") return false;
+    const bool asWrittenKind =
+        context.asWritten &&
+        (kind == "STATIC-FIELD" || kind == "DYNAMIC-LENGTH-FIELD" || kind == "ENV-DATA-DESC");
+    if (kind != "STRUCTURE" && kind != "END-OF-PDU-FIELD" && kind != "MUX" && !asWrittenKind)
+        return false;
     // The nested kinds expand further data objects: guard against cycles and depth.
     if (depth >= kOdxMaxDepth || context.expanding.count(target) != 0) {
         context.LogOnce("ODX Warning: recursive data object " + Quoted(ShortNameOf(target)) +
@@ -280,6 +409,12 @@ bool ApplyDataObject(OdxContext& context, NanoXML* target, CParam& param, int de
         ApplyStructure(context, target, param, depth);
     } else if (kind == "END-OF-PDU-FIELD") {
         ApplyEndOfPduField(context, target, param, depth);
+    } else if (kind == "STATIC-FIELD") {
+        ApplyStaticField(context, target, param, depth);
+    } else if (kind == "DYNAMIC-LENGTH-FIELD") {
+        ApplyDynamicLengthField(context, target, param, depth);
+    } else if (kind == "ENV-DATA-DESC") {
+        ApplyEnvDataDesc(context, target, param, depth);
     } else {
         ApplyMux(context, target, param, depth);
     }

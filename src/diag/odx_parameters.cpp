@@ -163,6 +163,20 @@ void CodePhysicalConstant(CParam& param) {
     param.valueStr = std::to_string(static_cast<uint64_t>(std::llround(coded)));
 }
 
+// Every admissible value of a negative response code becomes a value-table entry with the
+// code's UDS name, so that matching accepts each of them and decoding names it.
+void ReadAdmissibleCodes(NanoXML* element, CParam& param) {
+    NanoXML* values = Child(element, "CODED-VALUES");
+    if (values == nullptr) return;
+    for (NanoXML* value : values->children) {
+        uint32_t code = 0;
+        if (value->name != "CODED-VALUE" || !ParseLimit(value->GetText(), code)) continue;
+        const char* name = UdsNegativeResponseName(code);
+        param.valueTable.push_back(
+            std::make_unique<CVTabValue>(std::string(name ? name : ""), code, code));
+    }
+}
+
 // The length rules of the parameter kinds that carry their own: a reserved field its
 // BIT-LENGTH, a matching-request parameter its BYTE-LENGTH (and where the request holds it).
 void ApplyKindLength(NanoXML* element, CParam& param) {
@@ -179,6 +193,8 @@ void ApplyKindLength(NanoXML* element, CParam& param) {
             param.requestBytePosition = static_cast<int32_t>(std::min<int64_t>(value, INT32_MAX));
     } else if (kind == "PHYS-CONST") {
         CodePhysicalConstant(param);
+    } else if (kind == "NRC-CONST") {
+        ReadAdmissibleCodes(element, param);
     }
 }
 

@@ -136,6 +136,31 @@ class ValueInheritance {
         return context_.availableComms[layer] = std::move(result.comms);
     }
 
+    // The layer's global negative responses after inheritance, ordered as its services.
+    std::vector<NanoXML*> GlobalNegativeResponses(NanoXML* layer, int depth) {
+        if (depth > kMaxInheritanceDepth || onPath_.count(layer) != 0) return {};
+        onPath_.insert(layer);
+        Ordered result;
+        for (NanoXML* parentRef : ParentsByPriority(layer)) {
+            NanoXML* parent = LinkEnd(parentRef->link);
+            if (parent == nullptr) continue;
+            const int priority = InheritancePriority(parent->name);
+            const auto excluded = NotInherited(parentRef, "NOT-INHERITED-GLOBAL-NEG-RESPONSES");
+            for (NanoXML* response : GlobalNegativeResponses(parent, depth + 1)) {
+                const std::string_view name = ShortNameOf(response);
+                if (excluded.count(name) == 0) result.Inherit(name, response, priority);
+            }
+        }
+        if (NanoXML* own = Child(layer, "GLOBAL-NEG-RESPONSES")) {
+            for (NanoXML* response : own->children) {
+                if (response->name == "GLOBAL-NEG-RESPONSE")
+                    result.Own(ShortNameOf(response), response);
+            }
+        }
+        onPath_.erase(layer);
+        return std::move(result.comms);
+    }
+
   private:
     struct Ordered {
         std::vector<NanoXML*> comms;
@@ -295,6 +320,10 @@ std::unique_ptr<CECU> BuildOdxEcu(OdxContext& context, NanoXML* variant) {
     context.Log("Services collection time: " + FormatMilliseconds(start, platform::TickCount()) +
                 "\r\n");
     AddDtcs(variant, *ecu);
+    if (context.asWritten) {
+        for (NanoXML* response : ValueInheritance(context).GlobalNegativeResponses(variant, 0))
+            ecu->globalNegativeResponses.push_back(BuildOdxFunction(context, response, "NEG"));
+    }
     return ecu;
 }
 

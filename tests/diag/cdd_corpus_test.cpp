@@ -41,26 +41,6 @@ const std::map<std::string, Expected> kExpected = {
       "WARNING. Unknown byte order \"4321\" in data type _0x01dbd120.\r\n"}},
 };
 
-IUDSService* ByQual(IDiagnoseLib& library, const std::string& qual) {
-    for (uint64_t e = 0; e < library.GetEcuCount(); ++e) {
-        IECU* ecu = library.GetEcu(e);
-        for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
-            IFunctionalClass* cls = ecu->GetFunctionalClass(c);
-            for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
-                if (qual == cls->GetService(s)->GetQual()) return cls->GetService(s);
-            }
-        }
-    }
-    return nullptr;
-}
-
-std::vector<uint8_t> RequestBytes(IUDSService* service) {
-    IUDSFunction* request = service->GetRequest(0);
-    std::vector<uint8_t> bytes(request->Encode(nullptr, 0));
-    request->Encode(bytes.data(), bytes.size());
-    return bytes;
-}
-
 class CddCorpus : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -97,7 +77,7 @@ TEST_F(CddCorpus, EveryFileBuildsWithItsCountsAndMessages) {
             for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
                 IUDSService* service = cls->GetService(s);
                 ASSERT_EQ(service->GetRequestCount(), 1u) << service->GetQual();
-                EXPECT_EQ(RequestBytes(service).front(), service->GetServiceId());
+                EXPECT_EQ(EncodedBytes(service->GetRequest(0)).front(), service->GetServiceId());
             }
         }
     }
@@ -120,7 +100,7 @@ TEST_F(CddCorpus, ExampleServicesByHand) {
     }
     ASSERT_NE(session, nullptr);
     EXPECT_STREQ(session->GetQual(), "STDS");
-    EXPECT_EQ(RequestBytes(session), (std::vector<uint8_t>{0x10, 0x85}));
+    EXPECT_EQ(EncodedBytes(session->GetRequest(0)), (std::vector<uint8_t>{0x10, 0x85}));
     IUDSFunction* negative = session->GetNegativeResponse(0);
     ASSERT_EQ(negative->GetParamCount(), 3u);
     IParam* code = negative->GetParam(2);
@@ -129,10 +109,10 @@ TEST_F(CddCorpus, ExampleServicesByHand) {
     EXPECT_EQ(code->GetValueCount(), 4u);  // the instance's local table
     EXPECT_EQ(code->GetDisplayFormat(), 3u);
 
-    IUDSService* ident = ByQual(library, "REI");
+    IUDSService* ident = ServiceByQual(library, "REI");
     ASSERT_NE(ident, nullptr);
     EXPECT_EQ(ident->GetServiceId(), 0x1A);
-    EXPECT_EQ(RequestBytes(ident), (std::vector<uint8_t>{0x1A, 0x90}));
+    EXPECT_EQ(EncodedBytes(ident->GetRequest(0)), (std::vector<uint8_t>{0x1A, 0x90}));
     IParam* data = ident->GetPositiveResponse(0)->GetParam(2);
     EXPECT_EQ(data->GetBytePosition(), 2);
     EXPECT_EQ(data->GetSubParamCount(), 5u);  // the five data objects of the instance
@@ -140,17 +120,29 @@ TEST_F(CddCorpus, ExampleServicesByHand) {
 
 TEST_F(CddCorpus, BootloaderServicesByHand) {
     Load("Bootloader.cdd");
-    IUDSService* extended = ByQual(library, "ExtendedDiagnosticSession_Start");
+    IUDSService* extended = ServiceByQual(library, "ExtendedDiagnosticSession_Start");
     ASSERT_NE(extended, nullptr);
-    EXPECT_EQ(RequestBytes(extended), (std::vector<uint8_t>{0x10, 0x03}));
+    EXPECT_EQ(EncodedBytes(extended->GetRequest(0)), (std::vector<uint8_t>{0x10, 0x03}));
     IUDSFunction* positive = extended->GetPositiveResponse(0);
     ASSERT_EQ(positive->GetParamCount(), 3u);
     EXPECT_EQ(positive->GetParam(2)->GetBytePosition(), 2);
     EXPECT_EQ(positive->GetParam(2)->GetBitLength(), 32);
 
-    IUDSService* version = ByQual(library, "Application_Software_Identification_Read_1");
-    ASSERT_NE(version, nullptr);
-    EXPECT_EQ(RequestBytes(version), (std::vector<uint8_t>{0x22, 0xF1, 0x94}));
+    struct Request {
+        const char* file;
+        const char* qual;
+        std::vector<uint8_t> bytes;
+    };
+    for (const Request& r : std::vector<Request>{
+             {"Bootloader.cdd", "Application_Software_Identification_Read_1", {0x22, 0xF1, 0x94}},
+             {"example-diddatarefs.cdd", "Control_Digital_IO_Control", {0x2F, 3, 0, 3, 0}},
+             {"example-diddatarefs.cdd", "TesterPresent_Send", {0x3E, 0x00}}}) {
+        CDiagnoseLib other;
+        other.LoadCddFile((CorpusDir() / r.file).string().c_str(), 1);
+        IUDSService* service = ServiceByQual(other, r.qual);
+        ASSERT_NE(service, nullptr) << r.qual;
+        EXPECT_EQ(EncodedBytes(service->GetRequest(0)), r.bytes) << r.qual;
+    }
 
     // Grouping splits the identifier services: each read keeps its identifier in its name.
     library.SetGrouping(1);
@@ -167,17 +159,6 @@ TEST_F(CddCorpus, BootloaderServicesByHand) {
         if (std::string(reads->GetService(s)->GetName()).rfind("F194 ", 0) == 0) found = true;
     }
     EXPECT_TRUE(found);
-}
-
-TEST_F(CddCorpus, DidDataRefsServicesByHand) {
-    Load("example-diddatarefs.cdd");
-    IUDSService* control = ByQual(library, "Control_Digital_IO_Control");
-    ASSERT_NE(control, nullptr);
-    EXPECT_EQ(control->GetServiceId(), 0x2F);
-    EXPECT_EQ(RequestBytes(control), (std::vector<uint8_t>{0x2F, 0x03, 0x00, 0x03, 0x00}));
-    IUDSService* tester = ByQual(library, "TesterPresent_Send");
-    ASSERT_NE(tester, nullptr);
-    EXPECT_EQ(RequestBytes(tester), (std::vector<uint8_t>{0x3E, 0x00}));
 }
 
 }  // namespace

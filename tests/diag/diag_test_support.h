@@ -60,6 +60,68 @@ class TempFile {
 // part of the form and are left out.
 void ExpectSameModel(IDiagnoseLib& expected, IDiagnoseLib& actual);
 
+// Look-ups the tests share: the first service of the ECU the predicate accepts, by name, by
+// qualifier over all ECUs, the ECU of a short name, the services of an ECU, a function's bytes.
+template <typename Accept>
+IUDSService* FindService(IECU* ecu, Accept accept) {
+    for (uint64_t c = 0; ecu != nullptr && c < ecu->GetFunctionalClassCount(); ++c) {
+        IFunctionalClass* cls = ecu->GetFunctionalClass(c);
+        for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
+            if (accept(cls->GetService(s))) return cls->GetService(s);
+        }
+    }
+    return nullptr;
+}
+inline IUDSService* ServiceOf(IECU* ecu, const std::string& name) {
+    return FindService(ecu, [&](IUDSService* s) { return name == s->GetName(); });
+}
+inline IUDSService* ServiceByQual(IECU* ecu, const std::string& qual) {
+    return FindService(ecu, [&](IUDSService* s) { return qual == s->GetQual(); });
+}
+inline IUDSService* ServiceByQual(IDiagnoseLib& library, const std::string& qual) {
+    for (uint64_t e = 0; e < library.GetEcuCount(); ++e) {
+        if (IUDSService* found = ServiceByQual(library.GetEcu(e), qual)) return found;
+    }
+    return nullptr;
+}
+inline IECU* EcuNamed(IDiagnoseLib& library, const std::string& name) {
+    for (uint64_t i = 0; i < library.GetEcuCount(); ++i) {
+        if (name == library.GetEcu(i)->GetShortName()) return library.GetEcu(i);
+    }
+    return nullptr;
+}
+inline uint64_t ServiceCount(IECU* ecu) {
+    uint64_t count = 0;
+    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c)
+        count += ecu->GetFunctionalClass(c)->GetServiceCount();
+    return count;
+}
+inline std::vector<uint8_t> EncodedBytes(IUDSFunction* function) {
+    std::vector<uint8_t> bytes(function->Encode(nullptr, 0));
+    function->Encode(bytes.data(), bytes.size());
+    return bytes;
+}
+// Bytes as hex ("2E0102", or with a separator "2E 01 02") and back (blanks ignored).
+inline std::string Hex(const std::vector<uint8_t>& bytes, const char* separator = "") {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    for (uint8_t byte : bytes) {
+        if (!out.empty()) out += separator;
+        out += {kDigits[byte >> 4], kDigits[byte & 15]};
+    }
+    return out;
+}
+inline std::vector<uint8_t> BytesOfHex(const std::string& hex) {
+    std::string digits;
+    for (char c : hex) {
+        if (c != ' ') digits += c;
+    }
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
 // Total counts over a model, for pinning corpus files.
 struct ModelCounts {
     uint64_t ecus = 0, classes = 0, services = 0, functions = 0, params = 0, allParams = 0;

@@ -45,26 +45,6 @@ const std::map<std::string, FileExpectation> kExpected = {
     {"odx_min_example.odx", {"ODX_2.1.0", {{"ECUxxx", 1, 2, 0}}}},
 };
 
-uint64_t ServiceCount(IECU* ecu) {
-    uint64_t count = 0;
-    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c)
-        count += ecu->GetFunctionalClass(c)->GetServiceCount();
-    return count;
-}
-
-// The first service of the ECU whose first request has a parameter of that name.
-IUDSService* ServiceWithRequestParam(IECU* ecu, const char* param) {
-    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
-        IFunctionalClass* cls = ecu->GetFunctionalClass(c);
-        for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
-            IUDSService* service = cls->GetService(s);
-            if (service->GetRequestCount() > 0 && service->GetRequest(0)->FindParam(param))
-                return service;
-        }
-    }
-    return nullptr;
-}
-
 class OdxCorpus : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -106,8 +86,10 @@ TEST_F(OdxCorpus, EveryFileBuildsWithItsEcusServicesAndDtcs) {
 
 TEST_F(OdxCorpus, BootloaderTableKeyAndStruct) {
     Load("Bootloader.odx");
-    IUDSService* download =
-        ServiceWithRequestParam(library.GetEcu(0), "AddressAndLengthFormatIdentifier");
+    IUDSService* download = FindService(library.GetEcu(0), [](IUDSService* s) {
+        return s->GetRequestCount() > 0 &&
+               s->GetRequest(0)->FindParam("AddressAndLengthFormatIdentifier");
+    });
     ASSERT_NE(download, nullptr);
     EXPECT_EQ(download->GetServiceId(), 0x34);
     IUDSFunction* request = download->GetRequest(0);

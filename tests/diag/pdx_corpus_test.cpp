@@ -60,13 +60,6 @@ std::vector<std::filesystem::path> CorpusPdxFiles() {
     return files;
 }
 
-uint64_t ServiceCount(IECU* ecu) {
-    uint64_t count = 0;
-    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c)
-        count += ecu->GetFunctionalClass(c)->GetServiceCount();
-    return count;
-}
-
 size_t Occurrences(const std::string& text, const std::string& what) {
     size_t count = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))

@@ -108,6 +108,23 @@ TEST(DiagTool, DecodeDiagFindsTheMessageAndItsParameters) {
     EXPECT_NE(none.text.find("closest: Vehicle Identification Number Read (request 22 F1 90)"),
               std::string::npos)
         << none.text;
+
+    // ODX: the global negative response of the base variant; the variant does not inherit it
+    // (NOT-INHERITED-GLOBAL-NEG-RESPONSES) and gets the UDS form. A message that breaks its
+    // description names the problem.
+    const std::string synthetic = "decode-diag --json " + std::string(QM_SHARED_DIR) +
+                                  "/corpus/diag/odx-converter_synthetic.pdx ";
+    if (!std::filesystem::exists(std::string(QM_SHARED_DIR) + "/corpus/diag")) return;
+    const auto busy = nlohmann::json::parse(RunQuillmere(synthetic + "SynthECU 7F9921").text);
+    EXPECT_EQ(busy["service"], nullptr);
+    EXPECT_EQ(busy["parameters"][1]["name"], "BusyNRC");
+    EXPECT_EQ(busy["parameters"][1]["text"], "busyRepeatRequest");
+    const auto uds = nlohmann::json::parse(RunQuillmere(synthetic + "SynthVariantA 7F9921").text);
+    EXPECT_EQ(uds["parameters"][0]["name"], "SID-NR");
+    const auto broken = nlohmann::json::parse(
+        RunQuillmere(synthetic + "SynthECU 72" + std::string(58, '0') + "05").text);
+    EXPECT_EQ(broken["service"], "ReadComplexDops");
+    EXPECT_EQ(broken["problem"], "parameter 'DynLenData': 5 items announced, 0 in the message");
 }
 
 TEST(DiagTool, CheckGivesTheDeservedMessages) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "diag/diag_codec.h"
+#include "diag/diag_tables.h"
 #include "diag_json.h"
 #include "diag_load.h"
 #include "text_encoding.h"
@@ -19,59 +20,6 @@ using qm::diag::DecodedParam;
 
 // How many near misses a message that matches nothing lists.
 constexpr size_t kCandidates = 3;
-
-// The names of the UDS negative response codes (ISO 14229-1), for responses whose description
-// gives the code no text.
-const char* NegativeResponseName(uint64_t code) {
-    switch (code) {
-        case 0x10:
-            return "generalReject";
-        case 0x11:
-            return "serviceNotSupported";
-        case 0x12:
-            return "subFunctionNotSupported";
-        case 0x13:
-            return "incorrectMessageLengthOrInvalidFormat";
-        case 0x14:
-            return "responseTooLong";
-        case 0x21:
-            return "busyRepeatRequest";
-        case 0x22:
-            return "conditionsNotCorrect";
-        case 0x24:
-            return "requestSequenceError";
-        case 0x25:
-            return "noResponseFromSubnetComponent";
-        case 0x26:
-            return "failurePreventsExecutionOfRequestedAction";
-        case 0x31:
-            return "requestOutOfRange";
-        case 0x33:
-            return "securityAccessDenied";
-        case 0x35:
-            return "invalidKey";
-        case 0x36:
-            return "exceedNumberOfAttempts";
-        case 0x37:
-            return "requiredTimeDelayNotExpired";
-        case 0x70:
-            return "uploadDownloadNotAccepted";
-        case 0x71:
-            return "transferDataSuspended";
-        case 0x72:
-            return "generalProgrammingFailure";
-        case 0x73:
-            return "wrongBlockSequenceCounter";
-        case 0x78:
-            return "requestCorrectlyReceived-ResponsePending";
-        case 0x7E:
-            return "subFunctionNotSupportedInActiveSession";
-        case 0x7F:
-            return "serviceNotSupportedInActiveSession";
-        default:
-            return nullptr;
-    }
-}
 
 std::vector<uint8_t> ParseHex(const std::string& text) {
     std::string digits;
@@ -103,6 +51,15 @@ struct Candidate {
     size_t prefix = 0;  // bytes that agree with the message's constant form (near misses)
 };
 
+bool HasMatchingRequestParam(const CUDSFunction& function) {
+    for (const auto& param : function.params) {
+        if (param->lengthKind == CParam::kLengthMatchingRequest) return true;
+    }
+    return false;
+}
+
+// Every message of the ECU scored against the bytes. The request's constant form, which
+// matching-request parameters compare against, is made only for responses whose constants fit.
 std::vector<Candidate> CandidatesOf(IECU* ecu, const std::vector<uint8_t>& bytes) {
     std::vector<Candidate> all;
     for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
@@ -110,18 +67,20 @@ std::vector<Candidate> CandidatesOf(IECU* ecu, const std::vector<uint8_t>& bytes
         for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
             IUDSService* service = cls->GetService(s);
             auto* request = dynamic_cast<CUDSFunction*>(service->GetRequest(0));
-            const std::vector<uint8_t> requestBytes =
-                request ? qm::diag::EncodeDefaults(*request) : std::vector<uint8_t>{};
+            std::vector<uint8_t> requestBytes;
+            bool requestMade = false;
             auto add = [&](IUDSFunction* function, const char* kind) {
                 auto* own = dynamic_cast<CUDSFunction*>(function);
                 if (own == nullptr) return;
                 Candidate candidate{service, own, kind};
-                candidate.score =
-                    qm::diag::MatchFunction(*own, bytes.data(), bytes.size(), requestBytes);
-                const std::vector<uint8_t> form = qm::diag::EncodeDefaults(*own);
-                while (candidate.prefix < form.size() && candidate.prefix < bytes.size() &&
-                       form[candidate.prefix] == bytes[candidate.prefix])
-                    ++candidate.prefix;
+                candidate.score = qm::diag::MatchFunction(*own, bytes.data(), bytes.size(), {});
+                if (candidate.score >= 0 && request != nullptr && own != request &&
+                    HasMatchingRequestParam(*own)) {
+                    if (!requestMade) requestBytes = qm::diag::EncodeDefaults(*request);
+                    requestMade = true;
+                    candidate.score = qm::diag::MatchFunction(*own, bytes.data(), bytes.size(),
+                                                              requestBytes);
+                }
                 all.push_back(candidate);
             };
             if (request) add(request, "request");
@@ -132,6 +91,16 @@ std::vector<Candidate> CandidatesOf(IECU* ecu, const std::vector<uint8_t>& bytes
         }
     }
     return all;
+}
+
+// How many leading bytes of the message agree with a candidate's constant form (near misses).
+void MeasurePrefixes(std::vector<Candidate>& candidates, const std::vector<uint8_t>& bytes) {
+    for (Candidate& candidate : candidates) {
+        const std::vector<uint8_t> form = qm::diag::EncodeDefaults(*candidate.function);
+        while (candidate.prefix < form.size() && candidate.prefix < bytes.size() &&
+               form[candidate.prefix] == bytes[candidate.prefix])
+            ++candidate.prefix;
+    }
 }
 
 Json ParamJson(const DecodedParam& param, const TextDecoder& decoder, bool negative) {
@@ -146,7 +115,8 @@ Json ParamJson(const DecodedParam& param, const TextDecoder& decoder, bool negat
                 out["value"] = param.raw;
             }
             if (text.empty() && negative) {
-                if (const char* name = NegativeResponseName(param.rawUnsigned)) text = name;
+                if (const char* name = qm::diag::UdsNegativeResponseName(param.rawUnsigned))
+                    text = name;
             }
             break;
         case DecodedParam::Kind::kFloat:
@@ -217,30 +187,84 @@ void PrintParam(const Json& param, const std::string& indent, std::ostream& out)
     }
 }
 
-int PrintGenericNegative(IECU& ecu, IUDSService& service, const std::vector<uint8_t>& bytes,
+// The result of one decoded message, printed as JSON or as text. `service` may be null (a
+// global negative response to a service the ECU does not describe).
+int PrintResult(IECU& ecu, IUDSService* service, const char* kind, Json parameters,
+                const std::string& problem, const TextDecoder& decoder, const Options& options) {
+    Json result{{"ecu", decoder.ToUtf8(ecu.GetShortName())},
+                {"service", service ? Json(decoder.ToUtf8(service->GetName())) : Json(nullptr)},
+                {"kind", kind},
+                {"parameters", std::move(parameters)}};
+    if (!problem.empty()) result["problem"] = decoder.ToUtf8(problem);
+    if (options.json) {
+        std::cout << result.dump(2) << '\n';
+        return 0;
+    }
+    std::cout << result["ecu"].get<std::string>() << ": "
+              << (service ? result["service"].get<std::string>() : std::string("(any service)"))
+              << ", " << kind << '\n';
+    for (const Json& param : result["parameters"]) PrintParam(param, "  ", std::cout);
+    if (!problem.empty())
+        std::cout << "  problem: " << result["problem"].get<std::string>() << '\n';
+    return 0;
+}
+
+int PrintFunction(IECU& ecu, IUDSService* service, CUDSFunction& function, const char* kind,
+                  const std::vector<uint8_t>& bytes, const TextDecoder& decoder,
+                  const Options& options) {
+    const bool negative = std::string(kind) == "negativeResponse";
+    Json parameters = Json::array();
+    std::string problem;
+    // The response code of a negative response follows its two service bytes.
+    size_t index = 0;
+    for (const DecodedParam& param :
+         qm::diag::DecodeFunction(function, bytes.data(), bytes.size(), &problem))
+        parameters.push_back(ParamJson(param, decoder, negative && index++ >= 2));
+    return PrintResult(ecu, service, kind, std::move(parameters), problem, decoder, options);
+}
+
+int PrintGenericNegative(IECU& ecu, IUDSService* service, const std::vector<uint8_t>& bytes,
                          const TextDecoder& decoder, const Options& options) {
     Json parameters = Json::array();
     const char* names[] = {"SID-NR", "SIDRQ-NR", "NRC"};
     for (size_t i = 0; i < 3; ++i) {
-        const char* text = i == 2 ? NegativeResponseName(bytes[2]) : nullptr;
+        const char* text = i == 2 ? qm::diag::UdsNegativeResponseName(bytes[2]) : nullptr;
         parameters.push_back({{"name", names[i]},
                               {"raw", bytes[i]},
                               {"value", bytes[i]},
                               {"text", text ? Json(text) : Json(nullptr)},
                               {"unit", nullptr}});
     }
-    Json result{{"ecu", decoder.ToUtf8(ecu.GetShortName())},
-                {"service", decoder.ToUtf8(service.GetName())},
-                {"kind", "negativeResponse"},
-                {"parameters", parameters}};
-    if (options.json) {
-        std::cout << result.dump(2) << '\n';
-        return 0;
+    return PrintResult(ecu, service, "negativeResponse", std::move(parameters), "", decoder,
+                       options);
+}
+
+// The service whose request has the service identifier, or null.
+IUDSService* ServiceWithId(const std::vector<Candidate>& candidates, uint8_t serviceId) {
+    for (const Candidate& candidate : candidates) {
+        if (std::string(candidate.kind) == "request" &&
+            candidate.service->GetServiceId() == serviceId)
+            return candidate.service;
     }
-    std::cout << result["ecu"].get<std::string>() << ": " << result["service"].get<std::string>()
-              << ", negativeResponse\n";
-    for (const Json& param : parameters) PrintParam(param, "  ", std::cout);
-    return 0;
+    return nullptr;
+}
+
+// The best of the ECU's global negative responses for the bytes, or null.
+CUDSFunction* BestGlobalNegative(IECU& ecu, const std::vector<uint8_t>& bytes) {
+    auto* globals = dynamic_cast<IECUGlobalResponses*>(&ecu);
+    if (globals == nullptr) return nullptr;
+    CUDSFunction* best = nullptr;
+    int64_t bestScore = 0;
+    for (uint64_t i = 0; i < globals->GetGlobalNegativeResponseCount(); ++i) {
+        auto* function = dynamic_cast<CUDSFunction*>(globals->GetGlobalNegativeResponse(i));
+        if (function == nullptr) continue;
+        const int64_t score = qm::diag::MatchFunction(*function, bytes.data(), bytes.size(), {});
+        if (score > bestScore) {
+            bestScore = score;
+            best = function;
+        }
+    }
+    return best;
 }
 
 }  // namespace
@@ -256,18 +280,19 @@ int RunDecodeDiag(const std::string& path, const std::string& ecuName, const std
     const auto best =
         std::max_element(candidates.begin(), candidates.end(),
                          [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
-    // A message is known by at least one constant; a negative response whose description
-    // names none is the UDS one, 7F, the request's service identifier and the code.
-    if ((best == candidates.end() || best->score <= 0) && bytes.size() >= 3 && bytes[0] == 0x7F) {
-        for (const Candidate& candidate : candidates) {
-            IUDSFunction* request = candidate.service->GetRequest(0);
-            if (std::string(candidate.kind) != "request" || request == nullptr ||
-                candidate.service->GetServiceId() != bytes[1])
-                continue;
-            return PrintGenericNegative(*ecu, *candidate.service, bytes, decoder, options);
-        }
+    const bool matched = best != candidates.end() && best->score > 0;
+    // A negative response the service does not describe is one of the ECU's global negative
+    // responses, else the UDS one: 7F, the request's service identifier and the code.
+    if (bytes.size() >= 3 && bytes[0] == 0x7F &&
+        (!matched || std::string(best->kind) != "negativeResponse")) {
+        IUDSService* service = ServiceWithId(candidates, bytes[1]);
+        if (CUDSFunction* global = BestGlobalNegative(*ecu, bytes))
+            return PrintFunction(*ecu, service, *global, "negativeResponse", bytes, decoder,
+                                 options);
+        if (!matched) return PrintGenericNegative(*ecu, service, bytes, decoder, options);
     }
-    if (best == candidates.end() || best->score <= 0) {
+    if (!matched) {
+        MeasurePrefixes(candidates, bytes);
         std::stable_sort(
             candidates.begin(), candidates.end(),
             [](const Candidate& a, const Candidate& b) { return a.prefix > b.prefix; });
@@ -295,25 +320,7 @@ int RunDecodeDiag(const std::string& path, const std::string& ecuName, const std
         std::cerr << "quillmere: " << message << '\n';
         return 1;
     }
-    const bool negative = std::string(best->kind) == "negativeResponse";
-    Json parameters = Json::array();
-    // The response code of a negative response follows its two service bytes.
-    size_t index = 0;
-    for (const DecodedParam& param :
-         qm::diag::DecodeFunction(*best->function, bytes.data(), bytes.size()))
-        parameters.push_back(ParamJson(param, decoder, negative && index++ >= 2));
-    Json result{{"ecu", decoder.ToUtf8(ecu->GetShortName())},
-                {"service", decoder.ToUtf8(best->service->GetName())},
-                {"kind", best->kind},
-                {"parameters", parameters}};
-    if (options.json) {
-        std::cout << result.dump(2) << '\n';
-        return 0;
-    }
-    std::cout << result["ecu"].get<std::string>() << ": " << result["service"].get<std::string>()
-              << ", " << best->kind << '\n';
-    for (const Json& param : parameters) PrintParam(param, "  ", std::cout);
-    return 0;
+    return PrintFunction(*ecu, best->service, *best->function, best->kind, bytes, decoder, options);
 }
 
 }  // namespace qmtool
