@@ -21,11 +21,19 @@ class BlockStack {
         }
         (*this)[size_++] = value;
     }
-    // A block two below the top is handed back, so that the memory of a deep stack goes to what
-    // is built while it unwinds (the children lists of the elements closed).
+    // With releaseWhileUnwinding, a block two below the top is handed back, so that the memory
+    // of a deep stack goes to what is built while it unwinds (a reader's lists of children).
+    // Without, the blocks stay until the stack goes: handing them back one by one would have the
+    // heap trim and regrow at every block.
+    explicit BlockStack(bool releaseWhileUnwinding = false)
+        : releaseWhileUnwinding_(releaseWhileUnwinding) {}
+
     void pop_back() {
         --size_;
-        if (size_ % kPerBlock == 0 && blocks_.size() > size_ / kPerBlock + 2) blocks_.pop_back();
+        if (releaseWhileUnwinding_ && size_ % kPerBlock == 0 &&
+            blocks_.size() > size_ / kPerBlock + 2) {
+            blocks_.pop_back();
+        }
     }
     T& back() { return (*this)[size_ - 1]; }
     T& operator[](size_t index) { return blocks_[index / kPerBlock][index % kPerBlock]; }
@@ -38,6 +46,7 @@ class BlockStack {
     static constexpr size_t kPerBlock = 1024;
     std::vector<std::unique_ptr<T[]>> blocks_;
     size_t size_ = 0;
+    bool releaseWhileUnwinding_;
 };
 
 }  // namespace qm::xml

@@ -129,7 +129,7 @@ class XmlReader {
     size_t position_ = 0;
     size_t result_ = 0;
     // The open elements; a frame stays where it is while children are pushed above it.
-    BlockStack<Frame> frames_;
+    BlockStack<Frame> frames_{true};
     std::string_view attributeName_;
     // Names put together from several tokens ("b c" reads as "bc"); a deque keeps views valid.
     std::deque<std::string> joinedNames_;
