@@ -15,6 +15,7 @@
 
 #include "platform/input_file.h"
 #include "quillmere/xml.h"
+#include "xml/block_stack.h"
 
 namespace qm::xml {
 
@@ -127,7 +128,8 @@ class XmlReader {
     platform::InputFile* input_ = nullptr;
     size_t position_ = 0;
     size_t result_ = 0;
-    std::vector<Frame> frames_;
+    // The open elements; a frame stays where it is while children are pushed above it.
+    BlockStack<Frame> frames_{true};
     std::string_view attributeName_;
     // Names put together from several tokens ("b c" reads as "bc"); a deque keeps views valid.
     std::deque<std::string> joinedNames_;

@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "quillmere/xml.h"
+#include "xml/block_stack.h"
 #include "xml/link_chain.h"
 #include "xml/xml_state.h"
 #include "xml/xml_writer.h"
@@ -38,8 +39,20 @@ bool HasNoText(const NanoXML& node) {
 // column, so the text of a deep tree stays linear in its size.
 constexpr size_t kMaxPad = 3 * qm::xml::kMaxIndentLevels;
 
+// A line end followed by the deepest indentation: every new line is one copy out of it.
+constexpr std::string_view kNewlineAndPad =
+    "\r\n                                                                "
+    "                                                                "
+    "                                                                ";
+static_assert(kNewlineAndPad.size() == 2 + kMaxPad);
+
 void AppendPad(std::string& out, size_t width) {
-    out.append(std::min(width, kMaxPad), ' ');
+    out.append(kNewlineAndPad.data() + 2, std::min(width, kMaxPad));
+}
+
+void AppendNewlineAndPad(std::string& out, int width) {
+    const size_t pad = width > 0 ? std::min(static_cast<size_t>(width), kMaxPad) : 0;
+    out.append(kNewlineAndPad.data(), 2 + pad);
 }
 
 void AppendPad(std::string& out, int width) {
@@ -78,10 +91,7 @@ struct SerializeFrame {
 SerializeFrame OpenElement(std::string& out, const NanoXML& node, int indent, bool newlineBefore) {
     const bool namedChildren = HasNamedChild(node);
     const bool empty = !namedChildren && HasNoText(node);
-    if (newlineBefore) {
-        out += "\r\n";
-        AppendPad(out, indent);
-    }
+    if (newlineBefore) AppendNewlineAndPad(out, indent);
     if (!node.name.empty()) AppendStartTag(out, node, empty);
     if (!node.text.empty()) {
         const bool cdata = (node.flags & NanoXML::kFlagCData) != 0;
@@ -96,10 +106,7 @@ SerializeFrame OpenElement(std::string& out, const NanoXML& node, int indent, bo
 
 void CloseElement(std::string& out, const SerializeFrame& frame) {
     if (frame.node->name.empty() || frame.empty) return;
-    if (frame.namedChildren) {
-        out += "\r\n";
-        AppendPad(out, frame.indent);
-    }
+    if (frame.namedChildren) AppendNewlineAndPad(out, frame.indent);
     AppendEndTag(out, frame.node->name);
 }
 
@@ -135,7 +142,7 @@ void SerializeTo(const NanoXML& node, int indent, bool newlineBefore,
     constexpr size_t kPiece = 1 << 16;
     std::string out;
     // Iterative, so that the depth of the tree is bounded by memory rather than by the stack.
-    std::vector<SerializeFrame> open;
+    BlockStack<SerializeFrame> open;
     open.push_back(OpenElement(out, node, indent, newlineBefore));
     while (!open.empty()) {
         if (out.size() >= kPiece) {

@@ -46,7 +46,7 @@ TEST(DeepDocument, AMillionLevelsGoThroughTheToolInBoundedTimeAndMemory) {
     std::printf("xml of %zu levels: %.2f s, peak %ld MB\n", kDepth, run.seconds,
                 run.peakKilobytes / 1024);
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_LT(run.seconds, 30.0);  // about 2 s on an idle machine
+    EXPECT_LT(run.seconds, 30.0);  // about 0.5 s of CPU; generous for a loaded machine
     EXPECT_LT(run.peakKilobytes, 1024 * 1024);
 }
 

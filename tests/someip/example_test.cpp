@@ -1,5 +1,5 @@
-// The bundled SOME/IP example read through the database: every element the reader takes from
-// it, pinned.
+// The SOME/IP example network read through the database: every element the reader takes from
+// it, pinned, and the bundled example read without a message.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,7 +11,8 @@ namespace {
 
 using someip_test::LoadPaths;
 
-const std::string kExample = QM_SOURCE_DIR "/examples/someip_services.arxml";
+// The network of the bundled example with the mistakes of real extracts left in.
+const std::string kExample = QM_SOURCE_DIR "/tests/data/someip/services_with_quirks.arxml";
 
 class ExampleTest : public ::testing::Test {
   protected:
@@ -357,6 +358,19 @@ TEST_F(ExampleTest, ASecondLoadAppendsTheDeploymentsAgain) {
     EXPECT_EQ(radio->GetFieldDeploymentCount(), 4u);
     EXPECT_EQ(radio->GetEventGroupCount(), 2u);
     EXPECT_EQ(db.GetClusters()->GetEthernetClusterCount(), 1u);  // rebuilt, not doubled
+}
+
+TEST(BundledExample, ReadsWithoutAMessage) {
+    CArxmlDatabase db;
+    ASSERT_TRUE(LoadPaths(db, {QM_SOURCE_DIR "/examples/someip_services.arxml"}));
+    EXPECT_STREQ(db.GetMessages(), "");
+    // What the fixture gets wrong reads right here: the standard types all have a base type,
+    // the service id is decimal and DT_uuid is a type of its own.
+    EXPECT_EQ(db.GetEcu(0)->FindService("Navigation")->GetServiceInterfaceId(), 16);
+    auto* stdtypes =
+        dynamic_cast<IGlobalConfigDataType*>(db.GetRizConfig()->FindDataType("stdtypes"));
+    ASSERT_NE(stdtypes, nullptr);
+    EXPECT_EQ(stdtypes->GetDataTypeCount(), 8u);
 }
 
 }  // namespace

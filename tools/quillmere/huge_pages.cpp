@@ -1,6 +1,7 @@
 #include "huge_pages.h"
 
 #include <malloc.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +74,35 @@ void PreferHugePages(int argc, char** argv) {
     } else {
         ::unsetenv(kTunables);
     }
+}
+
+// The heap a load grows, measured with `info` on 2 MB files: 2.1 times the input for DBC, 2.6
+// for LDF, 1.2 for ARXML (whose elements come from their own pool). Populating more than is used
+// costs the zeroing of the spare pages, which on a virtual machine is not cheap either.
+constexpr uintmax_t kHeapPerInputByte = 3;
+
+void PrefaultHeap(int argc, char** argv) {
+    const uintmax_t input = InputBytes(argc, argv);
+    if (input == 0 || input >= kHugePageInputBytes) return;
+    const auto pad = static_cast<size_t>(input * kHeapPerInputByte);
+    // The next growth of the heap adds the pad, and freeing leaves it at the top (glibc trims
+    // down to the pad, not below). Blocks just below the mmap threshold make the heap grow: two
+    // are more than the start-up heap holds.
+    if (::mallopt(M_TOP_PAD, static_cast<int>(pad)) == 0) return;
+    constexpr size_t kProbe = 120 * 1024;
+    const char* before = static_cast<char*>(::sbrk(0));
+    void* first = std::malloc(kProbe);
+    void* second = static_cast<char*>(::sbrk(0)) == before ? std::malloc(kProbe) : nullptr;
+    std::free(second);
+    std::free(first);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pageSize <= 0) return;
+    auto* top = static_cast<char*>(::sbrk(0));
+    const auto page = static_cast<uintptr_t>(pageSize);
+    const uintptr_t end = reinterpret_cast<uintptr_t>(top) & ~(page - 1);
+    const uintptr_t begin = (end - pad) & ~(page - 1);
+    // Fails harmlessly on kernels before 5.14: the pages then fault in one by one as before.
+    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
 }
 
 // glibc raises its mmap threshold to the size of each large block freed (up to 32 MiB) and its

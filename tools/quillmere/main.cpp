@@ -339,6 +339,7 @@ int main(int argc, char** argv) {
     qm::platform::RemoveTemporariesOnSignals();
     PreferHugePages(argc, argv);
     KeepLargeBlocksMapped();
+    PrefaultHeap(argc, argv);
     CLI::App app{"quillmere: read, check, edit and write DBC, LDF, ARXML, CDD, ODX and PDX files"};
     app.require_subcommand(1);
     Options options;
