@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
 
 namespace qm::codec {
 
@@ -56,6 +58,60 @@ int DecimalPlaces(double value) {
     const int decimals = fraction - exponent;
     if (decimals <= 0) return 0;
     return decimals > 17 ? -1 : decimals;
+}
+
+bool ToDecimalForm(double value, DecimalForm& form) {
+    if (!std::isfinite(value)) return false;
+    char buffer[32];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::scientific);
+    const std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
+    const size_t e = text.find('e');
+    int64_t mantissa = 0;
+    int digits = 0;
+    int fraction = 0;
+    bool afterPoint = false;
+    for (size_t i = 0; i < e; ++i) {
+        const char c = text[i];
+        if (c == '.') {
+            afterPoint = true;
+        } else if (c >= '0' && c <= '9') {
+            mantissa = mantissa * 10 + (c - '0');
+            ++digits;
+            if (afterPoint) ++fraction;
+        }
+    }
+    int decimals = fraction - std::atoi(std::string(text.substr(e + 1)).c_str());
+    for (; decimals < 0; ++decimals, ++digits) mantissa *= 10;
+    if (digits > 18 || decimals > 40) return false;
+    form.mantissa = text.front() == '-' ? -mantissa : mantissa;
+    form.decimals = decimals;
+    return true;
+}
+
+double NearestDouble(__int128 mantissa, int decimals) {
+    // The digits and an exponent, read back by from_chars, which rounds correctly.
+    char buffer[64];
+    char* end = buffer + sizeof(buffer);
+    char* at = end;
+    const int exponent = -decimals;
+    char exponentText[8];
+    const auto written = std::to_chars(exponentText, exponentText + sizeof(exponentText), exponent);
+    const size_t exponentLength = static_cast<size_t>(written.ptr - exponentText);
+    at -= exponentLength;
+    std::memcpy(at, exponentText, exponentLength);
+    *--at = 'e';
+    const bool negative = mantissa < 0;
+    unsigned __int128 magnitude =
+        negative ? static_cast<unsigned __int128>(-(mantissa + 1)) + 1 : mantissa;
+    do {
+        *--at = static_cast<char>('0' + static_cast<int>(magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative) *--at = '-';
+    double value = 0.0;
+    std::from_chars(at, end, value);
+    return value;
 }
 
 }  // namespace qm::codec

@@ -18,4 +18,15 @@ std::string DoubleText(double value);
 // number has no short decimal form (more than 17 decimals, not finite).
 int DecimalPlaces(double value);
 
+// A double's shortest text as mantissa x 10^-decimals (0.0125 -> 125, 4; 1e3 -> 1000, 0);
+// false when that does not fit 18 digits or more than 40 decimals (not finite, 1e300, 1e-300).
+struct DecimalForm {
+    int64_t mantissa = 0;
+    int decimals = 0;
+};
+bool ToDecimalForm(double value, DecimalForm& form);
+
+// mantissa x 10^-decimals as the nearest double (correctly rounded, as strtod rounds).
+double NearestDouble(__int128 mantissa, int decimals);
+
 }  // namespace qm::codec

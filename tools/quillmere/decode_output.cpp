@@ -103,7 +103,7 @@ void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
         out += texts.name;
         qm::codec::AppendUnsigned(out, raw);
         out.append(",\"physical\":", 12);
-        signal.PhysicalOf(raw).AppendTo(out);
+        signal.PhysicalOf(raw).AppendJsonTo(out);
         out += *unit;
         if (valueText) {
             out += ",\"valueText\":";

@@ -1,0 +1,105 @@
+// Physical values whose factor has more decimals than a double product keeps (100/255 written
+// as 0.39215686274509803): the codec gives the double nearest to raw x factor + offset as
+// written, as an exact decimal computation (canmatrix's) does, not the double product's last
+// bit. And the tool's JSON tells doubles from the integers of integer scaling.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "codec/number_text.h"
+#include "codec/signal_codec.h"
+
+namespace {
+
+using qm::codec::Physical;
+using qm::codec::SignalCodec;
+
+struct DecimalCase {
+    double factor;
+    double offset;
+    uint64_t raw;
+    bool isSigned;
+    const char* exact;  // raw x factor + offset, worked out by hand in decimal
+};
+
+// The first three come from real files (opendbc vw_mlb, busmaster vw360e): the double product
+// is one bit off the nearest double of the exact result.
+const DecimalCase kCases[] = {
+    {0.39215686274509803, 0, 100, false, "39.215686274509803"},
+    {0.0488519785051295, 0, 197, false, "9.6238397655105115"},
+    {0.0488519785051295, 0, 1450, false, "70.83536883243777500"},
+    {0.78740157480315, -100, 203, false, "59.84251968503945"},  // 14 decimals, product 5.98e15
+    {0.39215686274509803, -100, 255, false, "-0.00000000000000235"},  // the product gives 0
+    {0.39215686274509803, 0.5, 0xFF, true, "0.10784313725490197"},    // raw -1
+    {1e-18, 0, 123456789, false, "0.000000000123456789"},
+};
+
+class ExactDecimal : public testing::TestWithParam<DecimalCase> {};
+
+TEST_P(ExactDecimal, PhysicalIsTheNearestDoubleOfTheDecimalResult) {
+    const DecimalCase& c = GetParam();
+    SignalCodec signal;
+    signal.layout = qm::codec::BitLayout::Little(0, c.isSigned ? 8 : 16);
+    signal.kind = c.isSigned ? qm::codec::ValueKind::Signed : qm::codec::ValueKind::Unsigned;
+    signal.factor = c.factor;
+    signal.offset = c.offset;
+    signal.Prepare();
+    const double expected = std::strtod(c.exact, nullptr);
+    const Physical physical = signal.PhysicalOf(c.raw);
+    ASSERT_EQ(physical.type, Physical::Type::Double);
+    EXPECT_EQ(physical.real, expected) << c.exact;
+    EXPECT_EQ(signal.PhysicalDouble(c.raw), expected) << c.exact;
+}
+
+INSTANTIATE_TEST_SUITE_P(Factors, ExactDecimal, testing::ValuesIn(kCases));
+
+TEST(ExactDecimal, DecimalFormAndNearestDouble) {
+    const struct {
+        double value;
+        int64_t mantissa;
+        int decimals;
+    } forms[] = {{0.0125, 125, 4},
+                 {1e3, 1000, 0},
+                 {-0.5, -5, 1},
+                 {0.39215686274509803, 39215686274509803, 17}};
+    for (const auto& f : forms) {
+        qm::codec::DecimalForm form;
+        ASSERT_TRUE(qm::codec::ToDecimalForm(f.value, form)) << f.value;
+        EXPECT_EQ(form.mantissa, f.mantissa) << f.value;
+        EXPECT_EQ(form.decimals, f.decimals) << f.value;
+    }
+    qm::codec::DecimalForm form;
+    EXPECT_FALSE(qm::codec::ToDecimalForm(1e300, form));  // 301 digits
+    EXPECT_FALSE(qm::codec::ToDecimalForm(1e-300, form));
+    EXPECT_EQ(qm::codec::NearestDouble(-613, 1), -61.3);
+    const __int128 big = static_cast<__int128>(1) << 100;  // 2^100 / 10^3
+    EXPECT_EQ(qm::codec::NearestDouble(big, 3),
+              std::strtod("1267650600228229401496703205.376", nullptr));
+}
+
+TEST(ExactDecimal, JsonDoublesAreNeverIntegerTokens) {
+    const auto json = [](Physical p) {
+        std::string out;
+        p.AppendJsonTo(out);
+        return out;
+    };
+    Physical d;
+    d.type = Physical::Type::Double;
+    d.real = 2.0;
+    EXPECT_EQ(json(d), "2.0");
+    d.real = 245353687014344916992.0;  // to_chars writes its 21 digits in full
+    EXPECT_EQ(json(d), "2.4535368701434492e+20");
+    d.real = 61.3;
+    EXPECT_EQ(json(d), "61.3");
+    d.real = 1e300;
+    EXPECT_EQ(json(d), "1e+300");
+    d.real = std::strtod("nan", nullptr);
+    EXPECT_EQ(json(d), "null");
+    Physical i;
+    i.type = Physical::Type::Unsigned;
+    i.natural = 17565201497443448939ull;
+    EXPECT_EQ(json(i), "17565201497443448939");
+}
+
+}  // namespace
