@@ -19,8 +19,10 @@ and by the peer, and compared signal by signal, exactly:
 Every difference is put in a class; the classes whose cause is known (a peer's own reading,
 see KNOWN below) are explained, any other class is printed with examples as "unexplained".
 
-usage: scripts/compare_peers.py [--corpus DIR] [--payloads N] [--seed S] [--tool PATH]
-                                [--python-path DIR] [--show N] [--peer NAME]
+usage: /usr/bin/python3 scripts/compare_peers.py [--corpus DIR] [--payloads N] [--seed S]
+           [--tool PATH] [--python-path DIR] [--show N] [--peer NAME] [--only TEXT] [--verbose]
+(QM_PEERS_NO_FILE_CLASSES=1 in the environment shows the differences of the files of
+KNOWN_FILES signal by signal.) Exit code 1 when a difference has no known cause.
 """
 import argparse
 import decimal
@@ -46,7 +48,7 @@ def default_corpus():
     return REPO.parent / "shared" / "corpus"
 
 # Files whose differences have one cause (a per-signal class cannot tell it).
-KNOWN_FILES = {
+KNOWN_FILES = {} if os.environ.get("QM_PEERS_NO_FILE_CLASSES") else {
     "cm_test_ar323.arxml":
         "file: references that name several elements",
 }
@@ -64,12 +66,13 @@ KNOWN = {
         "the peer's result is a dict by name, so of two signals of one frame with the same name "
         "only one is left; we keep both (name, name#2)",
     "file: references that name several elements":
-        "cm_test_ar323.arxml (written by canmatrix's own AR3 exporter) has several I-SIGNALs and "
-        "COMPU-METHODs of one path (/ISignal/FreqHi twice, 305 of 902 references ambiguous): "
-        "a PDU lists FreqHi/FreqLo/FreqVeryLo twice with different start positions and scalings. "
-        "We resolve each reference to the first element of the path in reading order and keep "
-        "both mappings (FreqHi, FreqHi#2); canmatrix keeps one per name and pairs them "
-        "otherwise. Neither reading is wrong: the file itself is ambiguous",
+        "cm_test_ar323.arxml (written by canmatrix's own AR3 exporter) holds several elements "
+        "of one path (4 I-SIGNALs, SYSTEM-SIGNALs and COMPU-METHODs /…/FreqHi, 2 of "
+        "ThermalOverload and Enable_command; 305 of 902 references ambiguous). We take the "
+        "first in reading order, canmatrix a later one: FreqHi scaled by 0.1 against 1 (and a "
+        "PDU maps FreqHi/FreqLo/FreqVeryLo twice: FreqHi#2 ...), ThermalOverload texts "
+        "'Warning'/'Fault' against 'Normal'/'Fault Active', Enable_command 32760 bits long "
+        "(left out: beyond the frame) against 2. The file itself is ambiguous",
     "canmatrix: decodes a signal that reaches beyond the frame":
         "J1939 text signals (1600 or 200 bits in an 8-byte frame): canmatrix slices its bit "
         "string and returns the bits that are there; we leave the signal out and mark the "
@@ -546,10 +549,42 @@ def compare_file(fmt, path, peer_name, peer_frames, args, tally, quillmere, rng)
                           peer_name, names_of(frame))
 
 
+# Numbers the corpus hardly holds: 64-bit raw values (unsigned and signed), a value text of a
+# negative value, integer scaling beyond 2^53, a factor of 17 decimals.
+NUMBERS_DBC = """VERSION ""
+
+BU_: A
+
+BO_ 256 Counter64: 8 A
+ SG_ Counter : 0|64@1+ (1,0) [0|0] "" A
+
+BO_ 257 Mixed: 8 A
+ SG_ Speed : 0|16@1+ (0.1,0) [0|6553.5] "km/h" A
+ SG_ Temp : 16|8@1- (1,0) [-128|127] "" A
+ SG_ Big : 24|32@1- (1000,-5) [0|0] "" A
+ SG_ Ratio : 56|8@1+ (0.39215686274509803,0) [0|100] "%" A
+
+BO_ 258 Signed64: 8 A
+ SG_ Wide : 7|64@0- (3,-7) [0|0] "" A
+
+VAL_ 257 Temp -1 "SNA" -2 "Error" 0 "Zero" 127 "Max";
+"""
+
+
+def compare_numbers_fixture(peer_name, load, args, tally, quillmere):
+    """The numbers fixture (format "numbers"), with many payloads so that rare values come."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = pathlib.Path(folder) / "numbers.dbc"
+        path.write_text(NUMBERS_DBC)
+        many = argparse.Namespace(**{**vars(args), "payloads": max(args.payloads, 1000)})
+        compare_file("numbers", path, peer_name, load, many, tally, quillmere,
+                     random.Random(f"{args.seed}:numbers"))
+
+
 def written_names(db, fmt):
     """frame -> our decode keys of its signals in file order (DBC: the names as written)."""
     def names(frame):
-        if fmt != "dbc" or db is None:
+        if fmt not in ("dbc", "numbers") or db is None:
             return None
         try:
             message = db.message_by_id(frame.frame_id | (0x80000000 if frame.extended else 0))
@@ -595,13 +630,15 @@ def main():
             print(f"{peer_name} is not installed: not compared", file=sys.stderr)
             continue
         ran = True
+        load = lambda p, m=module, n=peer_name: PEERS[n](m, p)  # noqa: E731
         for fmt in ("dbc", "arxml"):
             rng = random.Random(f"{args.seed}:{fmt}")
             for path in sorted((args.corpus / fmt).glob(f"*.{fmt}")):
                 if args.only and args.only not in path.name:
                     continue
-                compare_file(fmt, path, peer_name, lambda p, m=module: PEERS[peer_name](m, p),
-                             args, tally, quillmere, rng)
+                compare_file(fmt, path, peer_name, load, args, tally, quillmere, rng)
+        if not args.only:
+            compare_numbers_fixture(peer_name, load, args, tally, quillmere)
     try:
         import ldfparser
     except ImportError:

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string_view>
 
 namespace qm::codec {
@@ -89,7 +90,44 @@ bool ToDecimalForm(double value, DecimalForm& form) {
     return true;
 }
 
+namespace {
+
+// mantissa / 10^decimals in one x87 division (64-bit significand, rounded once), then to double.
+// Rounding twice is exact unless the first result lies on a midpoint between two doubles: the
+// exact quotient and the rounded one are on the same side of every midpoint, which is itself a
+// 64-bit value. False (use the slow way) for a midpoint, a mantissa of more than 64 bits, or
+// 10^decimals not exact in 64 bits of significand (5^27 < 2^64).
+bool QuotientByExtendedDivision(__int128 mantissa, int decimals, double& result) {
+    if constexpr (std::numeric_limits<long double>::digits != 64) {
+        return false;
+    } else {
+        if (decimals < 0 || decimals > 27) return false;
+        const bool negative = mantissa < 0;
+        const unsigned __int128 magnitude =
+            negative ? static_cast<unsigned __int128>(-(mantissa + 1)) + 1
+                     : static_cast<unsigned __int128>(mantissa);
+        if (magnitude >> 64 != 0) return false;
+        long double power = 1.0L;
+        for (int i = 0; i < decimals; ++i) power *= 10.0L;
+        const long double quotient =
+            static_cast<long double>(static_cast<uint64_t>(magnitude)) / power;
+        if (quotient != 0.0L) {
+            int exponent = 0;
+            const long double fraction = std::frexp(quotient, &exponent);  // [0.5, 1)
+            const auto significand = static_cast<uint64_t>(std::ldexp(fraction, 64));
+            if ((significand & 0x7FF) == 0x400) return false;  // a midpoint between doubles
+        }
+        const auto value = static_cast<double>(quotient);
+        result = negative ? -value : value;
+        return true;
+    }
+}
+
+}  // namespace
+
 double NearestDouble(__int128 mantissa, int decimals) {
+    double quick = 0.0;
+    if (QuotientByExtendedDivision(mantissa, decimals, quick)) return quick;
     // The digits and an exponent, read back by from_chars, which rounds correctly.
     char buffer[64];
     char* end = buffer + sizeof(buffer);

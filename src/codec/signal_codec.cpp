@@ -65,6 +65,7 @@ double Physical::AsDouble() const {
         case Type::Unsigned:
             return static_cast<double>(natural);
         case Type::Double:
+        case Type::Wide:
             break;
     }
     return real;
@@ -81,6 +82,19 @@ void Physical::AppendTo(std::string& out) const {
         case Type::Double:
             AppendDouble(out, real);
             return;
+        case Type::Wide: {
+            char digits[48];
+            char* at = digits + sizeof(digits);
+            unsigned __int128 magnitude = wide < 0 ? -static_cast<unsigned __int128>(wide)
+                                                   : static_cast<unsigned __int128>(wide);
+            do {
+                *--at = static_cast<char>('0' + static_cast<int>(magnitude % 10));
+                magnitude /= 10;
+            } while (magnitude != 0);
+            if (wide < 0) *--at = '-';
+            out.append(at, digits + sizeof(digits));
+            return;
+        }
     }
 }
 
@@ -230,7 +244,8 @@ Physical SignalCodec::Scale(uint64_t raw, double withFactor, double withOffset, 
             result.natural = static_cast<uint64_t>(scaled);
             return result;
         }
-        result.type = Physical::Type::Double;
+        result.type = Physical::Type::Wide;
+        result.wide = scaled;
         result.real = static_cast<double>(scaled);
         return result;
     }

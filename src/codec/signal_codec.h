@@ -52,11 +52,12 @@ inline double ValueOfKind(ValueKind kind, uint64_t raw, uint32_t length) {
 // A physical value, exactly: an integer when the scaling keeps integers (integer raw value,
 // integer factor and offset), else a double.
 struct Physical {
-    enum class Type : uint8_t { Integer, Unsigned, Double };
+    enum class Type : uint8_t { Integer, Unsigned, Double, Wide };
     Type type = Type::Integer;
     int64_t integer = 0;   // Type::Integer
     uint64_t natural = 0;  // Type::Unsigned: above INT64_MAX
-    double real = 0.0;     // Type::Double
+    double real = 0.0;     // Type::Double; for Type::Wide the nearest double
+    __int128 wide = 0;     // Type::Wide: beyond both (a 64-bit raw value times 3)
 
     double AsDouble() const;
     // Appends the number: integers in full, doubles in their shortest exact text ("null" when

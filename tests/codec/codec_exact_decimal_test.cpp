@@ -78,6 +78,58 @@ TEST(ExactDecimal, DecimalFormAndNearestDouble) {
               std::strtod("1267650600228229401496703205.376", nullptr));
 }
 
+std::string Int128Text(__int128 value) {
+    if (value < 0) return "-" + Int128Text(-value);
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
+        value /= 10;
+    } while (value != 0);
+    return digits;
+}
+
+// Every 16-bit raw value of a long factor and of a negative one against strtod of the exact
+// decimal text: the quick division and its midpoint fallback agree with correct rounding.
+TEST(ExactDecimal, NearestDoubleRoundsLikeStrtod) {
+    const struct {
+        int64_t factor;
+        int decimals;
+    } factors[] = {{39215686274509803, 17}, {-488519785051295, 16}, {78740157480315, 14}};
+    for (const auto& f : factors) {
+        for (int64_t raw = 0; raw < 65536; ++raw) {
+            const __int128 exact = static_cast<__int128>(f.factor) * raw;
+            const std::string text = Int128Text(exact) + "e-" + std::to_string(f.decimals);
+            ASSERT_EQ(qm::codec::NearestDouble(exact, f.decimals),
+                      std::strtod(text.c_str(), nullptr))
+                << text;
+        }
+    }
+}
+
+// Integer scaling of a 64-bit field beyond both 64-bit ranges stays an exact integer (canmatrix's
+// Decimal gives the same digits).
+TEST(ExactDecimal, IntegerScalingBeyond64Bits) {
+    SignalCodec signal;
+    signal.layout = qm::codec::BitLayout::BigFromMsb(7, 64);
+    signal.kind = qm::codec::ValueKind::Signed;
+    signal.factor = 3;
+    signal.offset = -7;
+    signal.Prepare();
+    const struct {
+        uint64_t raw;
+        const char* text;
+    } cases[] = {{10699022913388659168ull, "-23243163480962677351"},
+                 {8398050719096947370ull, "25194152157290842103"},
+                 {5, "8"}};
+    for (const auto& c : cases) {
+        const Physical physical = signal.PhysicalOf(c.raw);
+        std::string text;
+        physical.AppendJsonTo(text);
+        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(physical.AsDouble(), std::strtod(c.text, nullptr)) << c.text;
+    }
+}
+
 TEST(ExactDecimal, JsonDoublesAreNeverIntegerTokens) {
     const auto json = [](Physical p) {
         std::string out;
