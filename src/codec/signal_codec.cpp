@@ -103,8 +103,9 @@ void SignalCodec::Prepare() {
     const bool integerKind = kind == ValueKind::Unsigned || kind == ValueKind::Signed;
     integerScaling_ = integerKind && IsSmallInteger(factor) && IsSmallInteger(offset);
     roundScale_ = integerKind ? RoundScaleOf(factor, offset) : 0.0;
-    decimal_ =
-        integerKind && !integerScaling_ ? DecimalScalingOf(factor, offset) : DecimalScaling{};
+    // Floats too: an integral float value times 0.1 is 11414303.2, not 11414303.200000001.
+    const bool identity = factor == 1.0 && offset == 0.0;
+    decimal_ = integerScaling_ || identity ? DecimalScaling{} : DecimalScalingOf(factor, offset);
     integerEverywhere_ = integerScaling_ && !byteArray;
 
     textKeys_.clear();
@@ -208,8 +209,14 @@ SignalCodec::DecimalScaling SignalCodec::DecimalScalingOf(double factor, double 
 bool SignalCodec::ScaleDecimal(uint64_t raw, const DecimalScaling& scaling,
                                double& physical) const {
     if (!scaling.usable) return false;
-    const __int128 value =
-        kind == ValueKind::Signed ? __int128{SignedValue(raw)} : static_cast<__int128>(raw);
+    __int128 value = 0;
+    if (kind == ValueKind::Float32 || kind == ValueKind::Float64) {
+        const double real = Value(raw);  // only integral values have a short decimal form
+        if (!IsSmallInteger(real)) return false;
+        value = static_cast<int64_t>(real);
+    } else {
+        value = kind == ValueKind::Signed ? __int128{SignedValue(raw)} : static_cast<__int128>(raw);
+    }
     __int128 product;
     __int128 shifted;
     __int128 offsetPart;

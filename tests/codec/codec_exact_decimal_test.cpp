@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "codec/number_text.h"
@@ -53,6 +54,24 @@ TEST_P(ExactDecimal, PhysicalIsTheNearestDoubleOfTheDecimalResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Factors, ExactDecimal, testing::ValuesIn(kCases));
+
+// An IEEE signal whose value is integral scales in decimal too (cantools__foobar.dbc Bar:
+// 114143032.0f x 0.1); a fractional one keeps the double product.
+TEST(ExactDecimal, IntegralFloatValues) {
+    SignalCodec signal;
+    signal.layout = qm::codec::BitLayout::Little(0, 32);
+    signal.kind = qm::codec::ValueKind::Float32;
+    signal.factor = 0.1;
+    signal.Prepare();
+    const auto bitsOf = [](float value) {
+        uint32_t bits;
+        std::memcpy(&bits, &value, sizeof(bits));
+        return bits;
+    };
+    EXPECT_EQ(signal.PhysicalOf(bitsOf(114143032.0f)).real, 11414303.2);
+    EXPECT_EQ(signal.PhysicalDouble(bitsOf(114143032.0f)), 11414303.2);
+    EXPECT_EQ(signal.PhysicalOf(bitsOf(0.5f)).real, 0.5 * 0.1);
+}
 
 TEST(ExactDecimal, DecimalFormAndNearestDouble) {
     const struct {
