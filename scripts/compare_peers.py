@@ -60,8 +60,10 @@ KNOWN = {
         "DBC VAL_ and AUTOSAR text tables name raw values, so with a factor or offset other "
         "than 1/0 it names the wrong value or none",
     "canmatrix: float signal scaled through Decimal":
-        "canmatrix turns an IEEE raw value into Decimal and scales it there; the result differs "
-        "from the double computation in the last bit",
+        "a fractional IEEE value times a decimal factor (cantools__foobar.dbc Bar, x 0.1): we "
+        "give the double product, as cantools does; canmatrix scales in 28-digit Decimal. They "
+        "differ in the last bit (integral IEEE values scale in exact decimal on our side and "
+        "agree)",
     "canmatrix: duplicate signal name":
         "the peer's result is a dict by name, so of two signals of one frame with the same name "
         "only one is left; we keep both (name, name#2)",
@@ -265,10 +267,10 @@ def canmatrix_frames(canmatrix, path):
 
 def canmatrix_fits(signal, size):
     """Whether a canmatrix signal lies within a frame of `size` bytes (canmatrix slices a bit
-    string and reads a field beyond the frame as the bits that are there)."""
-    if signal.is_little_endian:
-        return signal.start_bit + signal.size <= size * 8
-    return signal.start_bit + signal.size <= size * 8  # internal numbering: msb first
+    string and reads a field beyond the frame as the bits that are there). Its internal start
+    bit counts from the string's end for little-endian fields and from its start (the most
+    significant bit first) for big-endian ones: either way the field ends at start + size."""
+    return signal.start_bit + signal.size <= size * 8
 
 
 def cantools_frames(cantools, path):
@@ -499,7 +501,7 @@ def compare_file(fmt, path, peer_name, peer_frames, args, tally, quillmere, rng)
     try:
         frames = peer_frames(path)
     except Exception as error:  # a file the peer refuses is reported, not compared
-        tally.count((fmt, "-", peer_name), f"files the peer cannot read")
+        tally.count((fmt, "-", peer_name), "files the peer cannot read")
         tally.notes[f"{peer_name} cannot read"].add(f"{path.name} ({type(error).__name__})")
         if args.verbose:
             print(f"{peer_name} cannot read {path.name}: {error}", file=sys.stderr)
