@@ -239,7 +239,9 @@ def canmatrix_frames(canmatrix, path):
                 for name, decoded in frame.decode(data).items():
                     signal = decoded.signal
                     raw = decoded.raw_value
-                    if signal.is_float:
+                    if signal.is_float and math.isnan(raw):
+                        bits = None  # a float NaN does not keep its bits (signalling ones)
+                    elif signal.is_float:
                         bits = int.from_bytes(
                             struct.pack(">f" if signal.size == 32 else ">d", raw), "big")
                     else:

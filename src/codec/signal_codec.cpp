@@ -12,10 +12,16 @@ namespace qm::codec {
 namespace {
 
 constexpr uint64_t kSignBit = uint64_t{1} << 63;
-// Below this, physical x 10^decimals of a double product is within 0.25 of the integer it
-// stands for, so rounding it finds that integer (the product's error grows with its size:
-// 203 x 0.78740157480315 - 100 scaled by 10^14 is 5.98e15, where it may not).
+// While raw x factor and offset, times 10^decimals, stay below this, the double computation of
+// physical x 10^decimals is within 0.375 of the integer it stands for, so rounding finds that
+// integer. The error follows the terms, not the result: 203 x 0.78740157480315 - 100 scaled by
+// 10^14 is 5.98e15, and 127 x 0.78740157480315 - 100 is 5e-14 but its terms are 100.
 constexpr double kRoundableLimit = 1125899906842624.0;  // 2^50
+
+// Whether physical x roundScale, worked out in doubles, rounds to the exact decimal result.
+bool Roundable(double term, double offset, double roundScale) {
+    return std::max(std::fabs(term), std::fabs(offset)) * roundScale < kRoundableLimit;
+}
 
 uint64_t LowMask(uint32_t length) {
     return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
@@ -257,13 +263,13 @@ Physical SignalCodec::Scale(uint64_t raw, double withFactor, double withOffset, 
         return result;
     }
     result.type = Physical::Type::Double;
-    double physical = Value(raw) * withFactor + withOffset;
+    const double term = Value(raw) * withFactor;
+    double physical = term + withOffset;
     if (roundScale > 0.0) {
         // Back to the decimals the file wrote: 613 * 0.1 is 61.300000000000004 in binary, the
         // nearest double to 61.3 is what was meant.
-        const double scaled = physical * roundScale;
-        if (std::fabs(scaled) < kRoundableLimit) {
-            result.real = std::nearbyint(scaled) / roundScale;
+        if (Roundable(term, withOffset, roundScale)) {
+            result.real = std::nearbyint(physical * roundScale) / roundScale;
             return result;
         }
     }
@@ -287,10 +293,12 @@ Physical SignalCodec::PhysicalOf(uint64_t raw) const {
 
 double SignalCodec::PhysicalDouble(uint64_t raw) const {
     if (!ranges.empty() || integerScaling_) return PhysicalOf(raw).AsDouble();
-    const double physical = Value(raw) * factor + offset;
+    const double term = Value(raw) * factor;
+    const double physical = term + offset;
     if (roundScale_ == 0.0) return decimal_.usable ? PhysicalOf(raw).real : physical;
-    const double scaled = physical * roundScale_;
-    if (std::fabs(scaled) < kRoundableLimit) return std::nearbyint(scaled) / roundScale_;
+    if (Roundable(term, offset, roundScale_)) {
+        return std::nearbyint(physical * roundScale_) / roundScale_;
+    }
     return PhysicalOf(raw).real;
 }
 
