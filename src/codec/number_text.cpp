@@ -1,5 +1,6 @@
 #include "codec/number_text.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -98,25 +99,32 @@ namespace {
 // 64-bit value. False (use the slow way) for a midpoint, a mantissa of more than 64 bits, or
 // 10^decimals not exact in 64 bits of significand (5^27 < 2^64).
 bool QuotientByExtendedDivision(__int128 mantissa, int decimals, double& result) {
-    if constexpr (std::numeric_limits<long double>::digits != 64) {
+    if constexpr (std::numeric_limits<long double>::digits != 64 ||
+                  sizeof(long double) < sizeof(uint64_t)) {
         return false;
     } else {
-        if (decimals < 0 || decimals > 27) return false;
+        static const auto kPowers = [] {
+            std::array<long double, 28> powers{};
+            long double power = 1.0L;
+            for (long double& p : powers) {
+                p = power;
+                power *= 10.0L;
+            }
+            return powers;
+        }();
+        if (decimals < 0 || decimals >= static_cast<int>(kPowers.size())) return false;
         const bool negative = mantissa < 0;
         const unsigned __int128 magnitude =
             negative ? static_cast<unsigned __int128>(-(mantissa + 1)) + 1
                      : static_cast<unsigned __int128>(mantissa);
         if (magnitude >> 64 != 0) return false;
-        long double power = 1.0L;
-        for (int i = 0; i < decimals; ++i) power *= 10.0L;
         const long double quotient =
-            static_cast<long double>(static_cast<uint64_t>(magnitude)) / power;
-        if (quotient != 0.0L) {
-            int exponent = 0;
-            const long double fraction = std::frexp(quotient, &exponent);  // [0.5, 1)
-            const auto significand = static_cast<uint64_t>(std::ldexp(fraction, 64));
-            if ((significand & 0x7FF) == 0x400) return false;  // a midpoint between doubles
-        }
+            static_cast<long double>(static_cast<uint64_t>(magnitude)) / kPowers[decimals];
+        // The x87 format keeps its 64-bit significand (explicit leading bit) in the first 8
+        // bytes; the 11 bits a double drops read 10000000000 on a midpoint.
+        uint64_t significand;
+        std::memcpy(&significand, &quotient, sizeof(significand));
+        if (quotient != 0.0L && (significand & 0x7FF) == 0x400) return false;
         const auto value = static_cast<double>(quotient);
         result = negative ? -value : value;
         return true;
