@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "dbc/dbc_decode.h"
+#include "codec_models/model_codecs.h"
 #include "dbc/netconfig_dbc_file.h"
 
 namespace {
@@ -25,8 +25,14 @@ void ReadWriteRead(std::string_view text, bool tolerant) {
     for (uint64_t i = 0; i < reread.GetSignalCount(); ++i) {
         (void)reread.GetSignal(i)->ExtractRawValue(payload, sizeof(payload));
     }
+    // Decoded as the tool and Python decode: through the frame codec.
     for (const auto& message : reread.Messages()) {
-        (void)qm::dbc::DecodeFrame(*message, payload, sizeof(payload));
+        const auto frame = qm::codec::BuildDbcFrame(*message);
+        frame->Decode(payload, sizeof(payload), [&](size_t index, uint64_t raw) {
+            const qm::codec::SignalCodec& signal = frame->signals[index];
+            (void)signal.PhysicalOf(raw);
+            (void)signal.TextOf(raw);
+        });
     }
 }
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "codec_models/model_codecs.h"
 #include "common/dbc_generator.h"
 #include "common/timing.h"
-#include "dbc/dbc_decode.h"
 #include "dbc/dbc_message.h"
 #include "dbc/netconfig_dbc_file.h"
 
@@ -78,12 +78,14 @@ int main(int argc, char** argv) {
     for (uint8_t& byte : payloads) byte = static_cast<uint8_t>(random());
     double checksum = 0.0;
     size_t values = 0;
+    // The frame codec that the tool and Python decode with, built once as they build it.
+    const auto frame = qm::codec::BuildDbcFrame(*message);
     const double cpu = qm::bench::ThreadCpuSeconds();
     for (size_t f = 0; f < kFrames; ++f) {
-        for (const auto& decoded : qm::dbc::DecodeFrame(*message, payloads.data() + f * 8, 8)) {
-            checksum += decoded.physical;
+        frame->Decode(payloads.data() + f * 8, 8, [&](size_t index, uint64_t raw) {
+            checksum += frame->signals[index].PhysicalDouble(raw);
             ++values;
-        }
+        });
     }
     const double decodeCpu = qm::bench::ThreadCpuSeconds() - cpu;
     std::printf(

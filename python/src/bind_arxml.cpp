@@ -1,16 +1,62 @@
 // ArxmlFile and the bus communication model: clusters, ECUs, PDU groups, PDUs and signals.
-// Frames of an ARXML system decode through NetworkConfig, which turns clusters into buses.
+// The file decodes and encodes the PDUs that frames carry through the same frame catalog as
+// the tool's `decode` (NetworkConfig decodes through the network model's conversion).
 #include <cmath>
+#include <unordered_map>
 
 #include "bind_common.h"
+#include "codec_models/model_codecs.h"
+#include "plan_source.h"
 
 namespace qmpy {
 
 namespace {
 
-struct ArxmlDocument : DocumentBase {
+class ArxmlDocument : public PlanSource {
+  public:
     INetConfigArxmlFile* file = nullptr;
     bool loaded = false;
+
+    // A frame by identifier (bit 31: extended; one of up to 29 bits is also tried with the
+    // other addressing, as the tool does) or by the name of the PDU it carries.
+    const FramePlan& PlanForKey(const py::handle& key) override {
+        const qm::codec::FrameCodec* frame = nullptr;
+        if (PyUnicode_Check(key.ptr())) {
+            for (const std::string& form : text.Candidates(key)) {
+                if ((frame = Catalog().ByName(form))) break;
+            }
+        } else {
+            const uint64_t id = FrameNumber(key);
+            if (id <= 0xFFFFFFFFull)
+                frame = Catalog().ForId(id & ~uint64_t{qm::codec::kExtendedFlag},
+                                        (id & qm::codec::kExtendedFlag) != 0);
+        }
+        if (!frame) throw py::key_error(py::repr(key).cast<std::string>());
+        return PlanFor(*frame);
+    }
+    const FramePlan* PlanForFrame(uint32_t id, bool extended) override {
+        const qm::codec::FrameCodec* frame = Catalog().ForId(id, extended);
+        return frame ? &PlanFor(*frame) : nullptr;
+    }
+
+  private:
+    const qm::codec::FrameCatalog& Catalog() {
+        if (!catalog_) {
+            catalog_ =
+                std::make_unique<qm::codec::FrameCatalog>(qm::codec::BuildArxmlCatalog(*file));
+        }
+        return *catalog_;
+    }
+    const FramePlan& PlanFor(const qm::codec::FrameCodec& frame) {
+        auto& slot = plans_[frame.CatalogIndex()];
+        if (!slot)
+            slot =
+                std::make_unique<FramePlan>(std::make_unique<qm::codec::FrameCodec>(frame), text);
+        return *slot;
+    }
+
+    std::unique_ptr<qm::codec::FrameCatalog> catalog_;
+    std::unordered_map<size_t, std::unique_ptr<FramePlan>> plans_;
 };
 
 using ClusterRef = Ref<ArxmlDocument, IArxmlCluster>;
@@ -311,7 +357,7 @@ void BindArxml(py::module_& m) {
     BindSignals(m);
     BindTopology(m);
     using D = std::shared_ptr<ArxmlDocument>;
-    py::class_<ArxmlDocument, std::shared_ptr<ArxmlDocument>>(
+    py::class_<ArxmlDocument, PlanSource, std::shared_ptr<ArxmlDocument>>(
         m, "ArxmlFile", "The bus communication of an AUTOSAR system description (quillmere.load).")
         .def_property_readonly(
             "status",

@@ -73,6 +73,11 @@ PyObject* FramePlan::Value(size_t index, uint64_t raw, bool choices) const {
             return PyLong_FromLongLong(physical.integer);
         case Physical::Type::Unsigned:
             return PyLong_FromUnsignedLongLong(physical.natural);
+        case Physical::Type::Wide: {
+            std::string digits;
+            physical.AppendTo(digits);
+            return PyLong_FromString(digits.c_str(), nullptr, 10);
+        }
         case Physical::Type::Double:
             break;
     }

@@ -7,7 +7,7 @@ import struct
 
 import pytest
 
-from conftest import corpus_files, quillmere, require_corpus
+from conftest import EXAMPLES, corpus_files, quillmere, require_corpus
 
 
 def bit_at(data, k):
@@ -181,3 +181,49 @@ VAL_ 257 Mode -1 "SNA" 1 "On" ;
     assert db.decode(256, db.encode(256, {"Counter": 2**64 - 1}))["Counter"] == 2**64 - 1
     # A short payload gives the signals it holds.
     assert db.decode(257, bytes([0x65, 0x02])) == {"Speed": 61.3}
+
+
+def test_integers_beyond_64_bits_and_long_factors(tmp_path):
+    """Integer scaling of a 64-bit field is an exact int beyond both 64-bit ranges; a factor of
+    17 decimals gives the double nearest to the exact decimal product."""
+    path = tmp_path / "numbers.dbc"
+    path.write_bytes(b"""VERSION ""
+
+BU_: A
+
+BO_ 258 Signed64: 8 A
+ SG_ Wide : 7|64@0- (3,-7) [0|0] "" A
+BO_ 259 Ratio: 1 A
+ SG_ Ratio : 0|8@1+ (0.39215686274509803,0) [0|100] "%" A
+""")
+    db = quillmere.load(path)
+    payload = (10699022913388659168).to_bytes(8, "big")
+    assert db.decode(258, payload) == {"Wide": -23243163480962677351}
+    assert db.decode(259, bytes([100]))["Ratio"] == 39.215686274509803  # not ...981
+
+
+def test_arxml_file_decodes_like_the_tool():
+    """quillmere.load(ARXML) decodes through the frame catalog of the tool's `decode`: by the
+    frame's identifier or the PDU's name, as NetworkConfig does on a well-formed file."""
+    path = EXAMPLES / "bus_system.arxml"
+    arxml = quillmere.load(path)
+    config = quillmere.NetworkConfig(path)
+    rng = random.Random(7)
+    compared = 0
+    for db in config.databases:
+        for message in db.messages:
+            if message.frame_id == 0xFFFFFFFF:  # a PDU no frame carries: no identifier
+                continue
+            for _ in range(8):
+                data = bytes(rng.getrandbits(8) for _ in range(message.size))
+                for choices in (False, True):
+                    expected = message.decode(data, decode_choices=choices)
+                    assert arxml.decode(message.frame_id, data, decode_choices=choices) == \
+                        expected, (message.name, data.hex())
+                compared += 1
+            pdu = arxml.decode(message.name, bytes(message.size)) if message.name in \
+                {p.name for p in arxml.pdus} else None
+            assert pdu is None or set(pdu) <= {s.name for s in message.signals}
+    assert compared > 0
+    with pytest.raises(KeyError):
+        arxml.decode(0x7FF, b"\0" * 8)

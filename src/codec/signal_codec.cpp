@@ -1,6 +1,7 @@
 #include "codec/signal_codec.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -11,7 +12,16 @@ namespace qm::codec {
 namespace {
 
 constexpr uint64_t kSignBit = uint64_t{1} << 63;
-constexpr double kExactDoubleLimit = 9007199254740992.0;  // 2^53
+// While raw x factor and offset, times 10^decimals, stay below this, the double computation of
+// physical x 10^decimals is within 0.375 of the integer it stands for, so rounding finds that
+// integer. The error follows the terms, not the result: 203 x 0.78740157480315 - 100 scaled by
+// 10^14 is 5.98e15, and 127 x 0.78740157480315 - 100 is 5e-14 but its terms are 100.
+constexpr double kRoundableLimit = 1125899906842624.0;  // 2^50
+
+// Whether physical x roundScale, worked out in doubles, rounds to the exact decimal result.
+bool Roundable(double term, double offset, double roundScale) {
+    return std::max(std::fabs(term), std::fabs(offset)) * roundScale < kRoundableLimit;
+}
 
 uint64_t LowMask(uint32_t length) {
     return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
@@ -61,6 +71,7 @@ double Physical::AsDouble() const {
         case Type::Unsigned:
             return static_cast<double>(natural);
         case Type::Double:
+        case Type::Wide:
             break;
     }
     return real;
@@ -77,6 +88,19 @@ void Physical::AppendTo(std::string& out) const {
         case Type::Double:
             AppendDouble(out, real);
             return;
+        case Type::Wide: {
+            char digits[48];
+            char* at = digits + sizeof(digits);
+            unsigned __int128 magnitude = wide < 0 ? -static_cast<unsigned __int128>(wide)
+                                                   : static_cast<unsigned __int128>(wide);
+            do {
+                *--at = static_cast<char>('0' + static_cast<int>(magnitude % 10));
+                magnitude /= 10;
+            } while (magnitude != 0);
+            if (wide < 0) *--at = '-';
+            out.append(at, digits + sizeof(digits));
+            return;
+        }
     }
 }
 
@@ -85,6 +109,9 @@ void SignalCodec::Prepare() {
     const bool integerKind = kind == ValueKind::Unsigned || kind == ValueKind::Signed;
     integerScaling_ = integerKind && IsSmallInteger(factor) && IsSmallInteger(offset);
     roundScale_ = integerKind ? RoundScaleOf(factor, offset) : 0.0;
+    // Floats too: an integral float value times 0.1 is 11414303.2, not 11414303.200000001.
+    const bool identity = factor == 1.0 && offset == 0.0;
+    decimal_ = integerScaling_ || identity ? DecimalScaling{} : DecimalScalingOf(factor, offset);
     integerEverywhere_ = integerScaling_ && !byteArray;
 
     textKeys_.clear();
@@ -94,12 +121,16 @@ void SignalCodec::Prepare() {
     rangeKeys_.clear();
     rangeInteger_.clear();
     rangeRound_.clear();
+    rangeDecimal_.clear();
     for (const ScaledRange& range : ranges) {
         rangeKeys_.push_back({KeyOfBound(range.low), KeyOfBound(range.high)});
         const bool integer =
             integerKind && IsSmallInteger(range.factor) && IsSmallInteger(range.offset);
         rangeInteger_.push_back(integer);
         rangeRound_.push_back(integerKind ? RoundScaleOf(range.factor, range.offset) : 0.0);
+        rangeDecimal_.push_back(integerKind && !integer
+                                    ? DecimalScalingOf(range.factor, range.offset)
+                                    : DecimalScaling{});
         if (!integer) integerEverywhere_ = false;
     }
     sortedExact_ = !texts.empty();
@@ -129,31 +160,11 @@ void SignalCodec::Prepare() {
 }
 
 int64_t SignalCodec::SignedValue(uint64_t raw) const {
-    const uint32_t length = layout.Length();
-    if (length == 0 || length >= 64) return static_cast<int64_t>(raw);
-    const uint64_t sign = uint64_t{1} << (length - 1);
-    return static_cast<int64_t>((raw ^ sign) - sign);
+    return SignExtend(raw, layout.Length());
 }
 
 double SignalCodec::Value(uint64_t raw) const {
-    switch (kind) {
-        case ValueKind::Float32: {
-            const auto bits = static_cast<uint32_t>(raw);
-            float value;
-            std::memcpy(&value, &bits, sizeof(value));
-            return value;
-        }
-        case ValueKind::Float64: {
-            double value;
-            std::memcpy(&value, &raw, sizeof(value));
-            return value;
-        }
-        case ValueKind::Signed:
-            return static_cast<double>(SignedValue(raw));
-        case ValueKind::Unsigned:
-            break;
-    }
-    return static_cast<double>(raw);
+    return ValueOfKind(kind, raw, layout.Length());
 }
 
 // Texts and ranges of signed signals compare as signed numbers: the sign bit is flipped so
@@ -167,8 +178,57 @@ uint64_t SignalCodec::KeyOfBound(uint64_t bound) const {
     return kind == ValueKind::Signed ? bound ^ kSignBit : bound;
 }
 
+void Physical::AppendJsonTo(std::string& out) const {
+    const size_t start = out.size();
+    AppendTo(out);
+    if (type == Type::Double) MarkJsonDouble(out, start, real);
+}
+
+SignalCodec::DecimalScaling SignalCodec::DecimalScalingOf(double factor, double offset) {
+    DecimalScaling scaling;
+    DecimalForm f;
+    DecimalForm o;
+    if (!ToDecimalForm(factor, f) || !ToDecimalForm(offset, o)) return scaling;
+    scaling.decimals = std::max(f.decimals, o.decimals);
+    if (scaling.decimals > 30) return scaling;
+    for (int i = f.decimals; i < scaling.decimals; ++i) scaling.factorShift *= 10;
+    for (int i = o.decimals; i < scaling.decimals; ++i) scaling.offsetShift *= 10;
+    scaling.factor = f.mantissa;
+    scaling.offset = o.mantissa;
+    scaling.usable = true;
+    return scaling;
+}
+
+// raw x factor + offset computed exactly in decimal, then rounded once to a double; false when
+// the numbers do not fit 128 bits.
+bool SignalCodec::ScaleDecimal(uint64_t raw, const DecimalScaling& scaling,
+                               double& physical) const {
+    if (!scaling.usable) return false;
+    __int128 value = 0;
+    if (kind == ValueKind::Float32 || kind == ValueKind::Float64) {
+        const double real = Value(raw);  // only integral values have a short decimal form
+        if (!IsSmallInteger(real)) return false;
+        value = static_cast<int64_t>(real);
+    } else {
+        value = kind == ValueKind::Signed ? __int128{SignedValue(raw)} : static_cast<__int128>(raw);
+    }
+    __int128 product;
+    __int128 shifted;
+    __int128 offsetPart;
+    __int128 sum;
+    if (__builtin_mul_overflow(value, static_cast<__int128>(scaling.factor), &product) ||
+        __builtin_mul_overflow(product, scaling.factorShift, &shifted) ||
+        __builtin_mul_overflow(static_cast<__int128>(scaling.offset), scaling.offsetShift,
+                               &offsetPart) ||
+        __builtin_add_overflow(shifted, offsetPart, &sum)) {
+        return false;
+    }
+    physical = NearestDouble(sum, scaling.decimals);
+    return true;
+}
+
 Physical SignalCodec::Scale(uint64_t raw, double withFactor, double withOffset, bool integer,
-                            double roundScale) const {
+                            double roundScale, const DecimalScaling& decimal) const {
     Physical result;
     if (integer) {
         const __int128 value =
@@ -186,19 +246,24 @@ Physical SignalCodec::Scale(uint64_t raw, double withFactor, double withOffset, 
             result.natural = static_cast<uint64_t>(scaled);
             return result;
         }
-        result.type = Physical::Type::Double;
+        result.type = Physical::Type::Wide;
+        result.wide = scaled;
         result.real = static_cast<double>(scaled);
         return result;
     }
     result.type = Physical::Type::Double;
-    double physical = Value(raw) * withFactor + withOffset;
+    const double term = Value(raw) * withFactor;
+    double physical = term + withOffset;
     if (roundScale > 0.0) {
         // Back to the decimals the file wrote: 613 * 0.1 is 61.300000000000004 in binary, the
         // nearest double to 61.3 is what was meant.
-        const double scaled = physical * roundScale;
-        if (std::fabs(scaled) < kExactDoubleLimit) physical = std::nearbyint(scaled) / roundScale;
+        if (Roundable(term, withOffset, roundScale)) {
+            result.real = std::nearbyint(physical * roundScale) / roundScale;
+            return result;
+        }
     }
-    result.real = physical;
+    // More decimals than a double product keeps: exactly, in decimal.
+    if (!ScaleDecimal(raw, decimal, result.real)) result.real = physical;
     return result;
 }
 
@@ -208,19 +273,22 @@ Physical SignalCodec::PhysicalOf(uint64_t raw) const {
             const uint64_t key = KeyOf(raw);
             if (key >= rangeKeys_[i].low && key <= rangeKeys_[i].high) {
                 return Scale(raw, ranges[i].factor, ranges[i].offset, rangeInteger_[i] != 0,
-                             rangeRound_[i]);
+                             rangeRound_[i], rangeDecimal_[i]);
             }
         }
     }
-    return Scale(raw, factor, offset, integerScaling_, roundScale_);
+    return Scale(raw, factor, offset, integerScaling_, roundScale_, decimal_);
 }
 
 double SignalCodec::PhysicalDouble(uint64_t raw) const {
     if (!ranges.empty() || integerScaling_) return PhysicalOf(raw).AsDouble();
-    const double physical = Value(raw) * factor + offset;
-    if (roundScale_ == 0.0) return physical;
-    const double scaled = physical * roundScale_;
-    return std::fabs(scaled) < kExactDoubleLimit ? std::nearbyint(scaled) / roundScale_ : physical;
+    const double term = Value(raw) * factor;
+    const double physical = term + offset;
+    if (roundScale_ == 0.0) return decimal_.usable ? PhysicalOf(raw).real : physical;
+    if (Roundable(term, offset, roundScale_)) {
+        return std::nearbyint(physical * roundScale_) / roundScale_;
+    }
+    return PhysicalOf(raw).real;
 }
 
 int SignalCodec::TextIndex(uint64_t raw) const {

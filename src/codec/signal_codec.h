@@ -4,6 +4,7 @@
 // it), which texts name which values, and which multiplexer value selects it. Every format's
 // model becomes signal codecs (src/codec_models/); decoding and encoding know only these.
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -18,19 +19,53 @@ enum class ValueKind : uint8_t { Unsigned, Signed, Float32, Float64 };
 
 const char* ValueKindName(ValueKind kind);  // "unsigned", "signed", "float32", "float64"
 
+// The raw value as a signed number, sign-extended from its `length` bits (64 and 0: as is).
+inline int64_t SignExtend(uint64_t raw, uint32_t length) {
+    if (length == 0 || length >= 64) return static_cast<int64_t>(raw);
+    const uint64_t sign = uint64_t{1} << (length - 1);
+    return static_cast<int64_t>((raw ^ sign) - sign);
+}
+
+// The raw value of a `length`-bit field as its kind reads it, before scaling: the IEEE value of
+// the low 32 or 64 bits for floats, sign-extended for signed fields.
+inline double ValueOfKind(ValueKind kind, uint64_t raw, uint32_t length) {
+    switch (kind) {
+        case ValueKind::Float32: {
+            const auto bits = static_cast<uint32_t>(raw);
+            float value;
+            std::memcpy(&value, &bits, sizeof(value));
+            return value;
+        }
+        case ValueKind::Float64: {
+            double value;
+            std::memcpy(&value, &raw, sizeof(value));
+            return value;
+        }
+        case ValueKind::Signed:
+            return static_cast<double>(SignExtend(raw, length));
+        case ValueKind::Unsigned:
+            break;
+    }
+    return static_cast<double>(raw);
+}
+
 // A physical value, exactly: an integer when the scaling keeps integers (integer raw value,
 // integer factor and offset), else a double.
 struct Physical {
-    enum class Type : uint8_t { Integer, Unsigned, Double };
+    enum class Type : uint8_t { Integer, Unsigned, Double, Wide };
     Type type = Type::Integer;
     int64_t integer = 0;   // Type::Integer
     uint64_t natural = 0;  // Type::Unsigned: above INT64_MAX
-    double real = 0.0;     // Type::Double
+    double real = 0.0;     // Type::Double; for Type::Wide the nearest double
+    __int128 wide = 0;     // Type::Wide: beyond both (a 64-bit raw value times 3)
 
     double AsDouble() const;
     // Appends the number: integers in full, doubles in their shortest exact text ("null" when
     // not finite).
     void AppendTo(std::string& out) const;
+    // AppendTo for JSON: a double always reads as a JSON double ("2.0", "2.4e+20"), so that a
+    // reader tells it from the integers of integer scaling.
+    void AppendJsonTo(std::string& out) const;
 };
 
 // A text naming the values [low, high] of a signal (a value description, a logical value, a
@@ -126,10 +161,23 @@ class SignalCodec {
     std::string RangeText() const;
 
   private:
+    // factor and offset as the decimals they were written with, so that a product whose
+    // decimals a double cannot hold is still the double nearest to raw x factor + offset.
+    struct DecimalScaling {
+        bool usable = false;
+        int64_t factor = 0;  // mantissas over 10^decimals
+        int64_t offset = 0;
+        int decimals = 0;
+        __int128 factorShift = 1;  // 10^(decimals - the factor's own decimals)
+        __int128 offsetShift = 1;
+    };
+    static DecimalScaling DecimalScalingOf(double factor, double offset);
+    bool ScaleDecimal(uint64_t raw, const DecimalScaling& scaling, double& physical) const;
+
     uint64_t KeyOf(uint64_t raw) const;
     uint64_t KeyOfBound(uint64_t bound) const;
     Physical Scale(uint64_t raw, double withFactor, double withOffset, bool integer,
-                   double roundScale) const;
+                   double roundScale, const DecimalScaling& decimal) const;
     [[noreturn]] void Fail(const std::string& what) const;
 
     struct Prepared {
@@ -140,6 +188,8 @@ class SignalCodec {
     std::vector<Prepared> rangeKeys_;
     std::vector<uint8_t> rangeInteger_;
     std::vector<double> rangeRound_;
+    std::vector<DecimalScaling> rangeDecimal_;
+    DecimalScaling decimal_;
     std::vector<uint32_t> sortedTexts_;  // indexes of texts by low key, when all are single values
     // The same as a table from key - denseBase_ to text index (-1: none), when the keys are few
     // and close together (the common case of value descriptions).

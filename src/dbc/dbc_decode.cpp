@@ -1,8 +1,7 @@
 #include "dbc/dbc_decode.h"
 
-#include <cstring>
-
 #include "codec/multiplex_selection.h"
+#include "codec/signal_codec.h"
 #include "dbc/dbc_enums.h"
 #include "dbc/dbc_message.h"
 #include "dbc/dbc_signal.h"
@@ -10,12 +9,6 @@
 namespace qm::dbc {
 
 namespace {
-
-int64_t SignExtend(uint64_t raw, uint32_t length) {
-    if (length == 0 || length >= 64) return static_cast<int64_t>(raw);
-    const uint64_t sign = uint64_t{1} << (length - 1);
-    return static_cast<int64_t>((raw ^ sign) - sign);
-}
 
 uint64_t RawOf(const DbcSignal& signal, const uint8_t* payload, uint64_t size) {
     return ExtractBits(payload, size, signal.StartBit(), signal.BitLength(),
@@ -41,24 +34,22 @@ struct DbcSignalAccess {
     uint64_t Raw(const DbcSignal* signal) const { return RawOf(*signal, payload, size); }
 };
 
+// The signal's value kind as the frame codec reads it (the extended value type before the sign).
+codec::ValueKind KindOf(const DbcSignal& signal) {
+    if (signal.ExtendedValueTypeGiven() && signal.ExtendedValueType() == kExtendedFloat) {
+        return codec::ValueKind::Float32;
+    }
+    if (signal.ExtendedValueTypeGiven() && signal.ExtendedValueType() == kExtendedDouble) {
+        return codec::ValueKind::Float64;
+    }
+    return signal.ValueType() == kSignedType ? codec::ValueKind::Signed
+                                             : codec::ValueKind::Unsigned;
+}
+
 }  // namespace
 
 double RawToValue(const DbcSignal& signal, uint64_t raw) {
-    if (signal.ExtendedValueTypeGiven() && signal.ExtendedValueType() == kExtendedFloat) {
-        const uint32_t bits = static_cast<uint32_t>(raw);
-        float value;
-        std::memcpy(&value, &bits, sizeof(value));
-        return value;
-    }
-    if (signal.ExtendedValueTypeGiven() && signal.ExtendedValueType() == kExtendedDouble) {
-        double value;
-        std::memcpy(&value, &raw, sizeof(value));
-        return value;
-    }
-    if (signal.ValueType() == kSignedType) {
-        return static_cast<double>(SignExtend(raw, signal.BitLength()));
-    }
-    return static_cast<double>(raw);
+    return codec::ValueOfKind(KindOf(signal), raw, signal.BitLength());
 }
 
 DecodedSignal DecodeSignal(const DbcSignal& signal, const uint8_t* payload, uint64_t size) {

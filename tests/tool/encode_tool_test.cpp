@@ -170,7 +170,7 @@ bool SamePhysical(const Physical& a, const Physical& b) {
     if (a.type == Physical::Type::Double || b.type == Physical::Type::Double) {
         return a.AsDouble() == b.AsDouble();
     }
-    return a.type == b.type && a.integer == b.integer && a.natural == b.natural;
+    return a.type == b.type && a.integer == b.integer && a.natural == b.natural && a.wide == b.wide;
 }
 
 struct Tally {
@@ -233,6 +233,8 @@ void RoundTrip(const FrameCodec& frame, std::mt19937_64& random, Tally& tally,
                                ? signal.RawForInteger(physical.integer)
                            : physical.type == Physical::Type::Unsigned
                                ? signal.RawForInteger(physical.natural)
+                           : physical.type == Physical::Type::Wide
+                               ? signal.RawForInteger(physical.wide)
                                : signal.RawForPhysical(physical.real);
             } catch (const qm::codec::CodecError& error) {
                 ADD_FAILURE() << where << ": " << error.what();

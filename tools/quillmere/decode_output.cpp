@@ -238,20 +238,23 @@ void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
         if (range >= 0) unit = frameTexts.values[texts.firstRange + static_cast<uint32_t>(range)];
     }
     const int textIndex = signal.texts.empty() ? -1 : signal.TextIndex(raw);
-    const auto appendPhysical = [&] {
+    // JSON gives a double as a double ("2.0"); the text and CSV forms write it as it reads.
+    const auto appendPhysical = [&](bool json) {
         const qm::codec::Physical physical = signal.PhysicalOf(raw);
-        if (physical.type == qm::codec::Physical::Type::Double) {
-            AppendPhysicalDouble(out, physical.real, texts.roundScale, texts.decimals);
-        } else {
+        if (physical.type != qm::codec::Physical::Type::Double) {
             physical.AppendTo(out);
+            return;
         }
+        const size_t start = out.size();
+        AppendPhysicalDouble(out, physical.real, texts.roundScale, texts.decimals);
+        if (json) qm::codec::MarkJsonDouble(out, start, physical.real);
     };
     if (json_) {
         if (!first) out += ',';
         out += frameTexts.View(texts.name);
         qm::codec::AppendUnsigned(out, raw);
         out.append(",\"physical\":", 12);
-        appendPhysical();
+        appendPhysical(true);
         out += frameTexts.View(unit);
         if (textIndex >= 0) {
             out.append(",\"valueText\":", 13);
@@ -262,7 +265,7 @@ void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
         return;
     }
     out += frameTexts.View(texts.name);
-    appendPhysical();
+    appendPhysical(false);
     out += frameTexts.View(unit);
     out += "  (raw ";
     qm::codec::AppendUnsigned(out, raw);
