@@ -42,6 +42,34 @@ struct FramePlan {
     std::unordered_map<std::string, int> indexOfKey_;
 };
 
+// Payloads of one frame laid out as decode_many and log columns lay them out: each copied into a
+// zeroed record of `stride` bytes with room for a 64-bit load past every field.
+struct PaddedRecords {
+    const uint8_t* data = nullptr;
+    size_t stride = 0;
+    size_t count = 0;
+    // The raw value of the frame's switch per record (-1 where the payload does not hold it);
+    // null when the frame has no switch.
+    const int64_t* selected = nullptr;
+    // The payload size per record, null when every payload reached the frame's last field.
+    const uint8_t* sizes = nullptr;
+};
+
+// The record size for a frame codec.
+size_t PaddedStride(const qm::codec::FrameCodec& codec);
+// Whether every frame carries a signal (it is not multiplexed).
+bool AlwaysCarried(const qm::codec::SignalCodec& signal);
+// The array type code of a signal's column: 'q' or 'Q' for a signal that every frame carries and
+// whose physical values are integers that fit it, 'd' for every other.
+char ColumnCode(const qm::codec::SignalCodec& signal);
+// The physical values of signals[index] down the records: NaN where a frame does not carry it.
+void FillDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
+                 double* out);
+// The same for a signal whose ColumnCode is 'q' or 'Q' (the bits of int64 or uint64); 0 where a
+// payload was too short to hold it.
+void FillIntegers(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
+                  uint64_t* out);
+
 // The bytes of a bytes-like Python object, kept alive by the view.
 class ByteView {
   public:
