@@ -45,20 +45,16 @@ def frame_to_pandas(columns, channels, types=None):
     pandas = _pandas()
     import numpy
 
-    data = {}
     if types is not None and not columns:
         columns = {name: None for name in types}
+    data = {}
     for name, column in columns.items():
         code = column.typecode if column is not None else types[name]
-        values = numpy.frombuffer(column, dtype=_DTYPES[code]) if column is not None and len(column) \
-            else numpy.empty(0, dtype=_DTYPES[code])
-        if name == "timestamp" and code == "d" and "timestamp" not in data:
-            data[name] = values
-        elif name == "channel" and code == "H" and "channel" not in data:
-            data[name] = pandas.Categorical.from_codes(values.astype("int32"), categories=list(channels)) \
-                if len(channels) else pandas.Categorical([], categories=[])
-        else:
-            data[name] = values
+        dtype = _DTYPES[code]
+        values = numpy.frombuffer(column, dtype=dtype) if column else numpy.empty(0, dtype=dtype)
+        if name == "channel" and code == "H":
+            values = pandas.Categorical.from_codes(values.astype("int32"), categories=list(channels))
+        data[name] = values
     return pandas.DataFrame(data, copy=False)
 
 
