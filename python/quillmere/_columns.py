@@ -45,7 +45,7 @@ def frame_to_pandas(columns, channels, types=None):
     pandas = _pandas()
     import numpy
 
-    if types is not None and not columns:
+    if not columns and types is not None:
         columns = {name: None for name in types}
     data = {}
     for name, column in columns.items():

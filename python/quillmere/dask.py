@@ -64,13 +64,13 @@ def log_pieces(log_paths, partition_size=DEFAULT_PARTITION_SIZE):
 
 def _decode_piece(db_path, load_options, log_path, start, stop, frames):
     database = _database(db_path, load_options)
-    columns = database.decode_log(log_path, columns=True, start=start, stop=stop, frames=frames)
-    return {name: frame_to_pandas(frame, columns.channels) for name, frame in columns.items()}
+    return database.decode_log(log_path, columns=True, start=start, stop=stop, frames=frames)
 
 
 def _frame_of(piece, name, types):
+    # A message becomes a DataFrame only when it is asked for.
     frame = piece.get(name)
-    return frame_to_pandas({}, [], types) if frame is None else frame
+    return frame_to_pandas(frame or {}, piece.channels, types)
 
 
 def _frame_names(database, frames):
