@@ -185,3 +185,18 @@ def test_to_pandas_names_the_package_to_install(monkeypatch):
     monkeypatch.setitem(sys.modules, "pandas", None)
     with pytest.raises(ImportError, match="apt-get install python3-pandas"):
         quillmere.to_pandas(quillmere.LogColumns())
+
+
+def test_threads_decode_side_by_side(log_db, tmp_path):
+    # The decode runs without the GIL; threads that share a database get the same columns.
+    from concurrent.futures import ThreadPoolExecutor
+
+    log = write_log(tmp_path / "threads.log", count=3000)
+    expected = log_db.decode_log(log, columns=True)
+    with ThreadPoolExecutor(4) as pool:
+        results = list(pool.map(lambda _: log_db.decode_log(log, columns=True), range(8)))
+    for result in results:
+        assert result.keys() == expected.keys()
+        for name, table in expected.items():
+            assert all(result[name][key].tobytes() == column.tobytes()
+                       for key, column in table.items()), name
