@@ -146,22 +146,25 @@ class LayoutIndex {
     std::vector<std::unique_ptr<Collected>> slots_;
 };
 
-// Channel names in the order first seen; the channel column holds their indexes.
+// Channel names in the order first seen; the channel column holds their indexes. A log names
+// a handful; one that names more than the column can count shares the last index.
 class ChannelNames {
   public:
     uint16_t IndexOf(std::string_view channel) {
         if (last_ < names_.size() && names_[last_] == channel) return static_cast<uint16_t>(last_);
-        for (size_t i = 0; i < names_.size(); ++i) {
-            if (names_[i] == channel) return static_cast<uint16_t>(last_ = i);
-        }
-        if (names_.size() > std::numeric_limits<uint16_t>::max()) return 0;  // never in practice
+        const auto found = index_.find(std::string(channel));
+        if (found != index_.end()) return static_cast<uint16_t>(last_ = found->second);
+        if (names_.size() == kMost) return static_cast<uint16_t>(kMost - 1);
         names_.emplace_back(channel);
+        index_.emplace(names_.back(), names_.size() - 1);
         return static_cast<uint16_t>(last_ = names_.size() - 1);
     }
     const std::vector<std::string>& Names() const { return names_; }
 
   private:
+    static constexpr size_t kMost = size_t{std::numeric_limits<uint16_t>::max()} + 1;
     std::vector<std::string> names_;
+    std::unordered_map<std::string, size_t> index_;
     size_t last_ = 0;
 };
 
