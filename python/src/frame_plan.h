@@ -22,7 +22,9 @@ struct FramePlan {
     // with the same name get the keys "name", "name#2", "name#3", ... in signal order.
     FramePlan(std::unique_ptr<qm::codec::FrameCodec> codec, const TextRule& text);
 
-    std::unique_ptr<qm::codec::FrameCodec> codec;
+    // Shared with decodes that run without the GIL (log columns), so that an edit that drops
+    // the plan does not pull the layout from under them.
+    std::shared_ptr<const qm::codec::FrameCodec> codec;
     py::object name;  // str
     uint32_t id = 0;  // with bit 31 for an extended identifier
     size_t size = 0;

@@ -42,60 +42,113 @@ std::vector<py::object> ColumnNames(const FramePlan& plan) {
     return names;
 }
 
-// Frames of one layout in arrival order: padded records, payload sizes, timestamps and channel
-// indexes. Kept in chunks that grow from small (a log may hold a frame once) to large, so that
-// nothing is ever copied to grow.
-struct Chunk {
-    Chunk(size_t capacity, size_t stride)
-        : capacity(capacity),
-          records(new uint8_t[capacity * stride]),
-          sizes(new uint8_t[capacity]),
-          timestamps(new double[capacity]),
-          channels(new uint16_t[capacity]) {}
+// Frames of one layout in arrival order, one row each: the timestamp, the channel index and
+// the payload size in a 16-byte head, then the padded record of the payload; one frame touches
+// one place in memory. Rows are kept in chunks that grow from small (a log may hold a frame
+// once) to large, so that nothing is ever copied to grow.
+constexpr size_t kRowHead = 16;
+constexpr size_t kChannelAt = 8;
+constexpr size_t kSizeAt = 10;
 
-    size_t capacity;
-    size_t count = 0;
-    std::unique_ptr<uint8_t[]> records;
-    std::unique_ptr<uint8_t[]> sizes;
-    std::unique_ptr<double[]> timestamps;
-    std::unique_ptr<uint16_t[]> channels;
+struct Chunk {
+    size_t capacity = 0;
+    std::unique_ptr<uint8_t[]> rows;
 };
 
-// The frames of one layout met in the log.
+// The frames of one layout met in the log. What every frame touches comes first.
 struct Collected {
     explicit Collected(const FramePlan& plan)
-        : codec(*plan.codec), name(plan.name), columns(ColumnNames(plan)) {
-        stride = PaddedStride(codec);
-        fieldEnd = codec.FieldEnd();
+        : codec(plan.codec), name(plan.name), columns(ColumnNames(plan)) {
+        stride = PaddedStride(*codec);
+        fieldEnd = codec->FieldEnd();
+        rowSize = kRowHead + stride;
     }
 
-    FrameCodec codec;  // a copy: the scan runs without the GIL, while Python may edit the model
-    py::object name;
-    std::vector<py::object> columns;
+    uint8_t* next = nullptr;  // the next free row
+    size_t room = 0;          // rows left in the last chunk
+    size_t rowSize = 0;
     size_t stride = 0;
     size_t fieldEnd = 0;
     size_t count = 0;
     size_t truncated = 0;  // frames whose payload ends before the last field
     std::vector<Chunk> chunks;
+    // Shared with the plan: the scan runs without the GIL, while Python may edit the model.
+    std::shared_ptr<const FrameCodec> codec;
+    py::object name;
+    std::vector<py::object> columns;
 
     void Add(const LogFrame& frame, double timestamp, uint16_t channel) {
-        if (chunks.empty() || chunks.back().count == chunks.back().capacity) {
-            const size_t capacity =
-                chunks.empty() ? 64 : std::min<size_t>(chunks.back().capacity * 2, 8192);
-            chunks.emplace_back(capacity, stride);
-        }
-        Chunk& chunk = chunks.back();
-        const size_t at = chunk.count++;
-        uint8_t* target = chunk.records.get() + at * stride;
+        if (room == 0) Grow();
+        uint8_t* row = next;
+        next += rowSize;
+        --room;
+        std::memcpy(row, &timestamp, sizeof timestamp);
+        std::memcpy(row + kChannelAt, &channel, sizeof channel);
+        row[kSizeAt] = frame.size;
+        uint8_t* record = row + kRowHead;
         const size_t copied = std::min<size_t>(frame.size, fieldEnd);
-        if (copied) std::memcpy(target, frame.data, copied);
-        std::memset(target + copied, 0, stride - copied);
+        if (copied) std::memcpy(record, frame.data, copied);
+        std::memset(record + copied, 0, stride - copied);
         truncated += frame.size < fieldEnd;
-        chunk.sizes[at] = frame.size;
-        chunk.timestamps[at] = timestamp;
-        chunk.channels[at] = channel;
         ++count;
     }
+
+    // The frames a chunk holds.
+    size_t CountOf(size_t chunk) const {
+        return chunk + 1 == chunks.size() ? chunks[chunk].capacity - room : chunks[chunk].capacity;
+    }
+
+  private:
+    void Grow() {
+        const size_t capacity =
+            chunks.empty() ? 32 : std::min<size_t>(chunks.back().capacity * 2, 8192);
+        // Not zeroed: Add writes every byte that is read later.
+        chunks.push_back({capacity, std::unique_ptr<uint8_t[]>(new uint8_t[capacity * rowSize])});
+        next = chunks.back().rows.get();
+        room = capacity;
+    }
+};
+
+// Identifiers to slots in one open-addressing table: a look-up is one probe in the common case.
+class SlotTable {
+  public:
+    static constexpr int kMissing = -2;
+
+    int Find(uint32_t key) const {
+        for (size_t at = Hash(key);; at = (at + 1) & mask_) {
+            if (entries_[at].key == key) return entries_[at].slot;
+            if (entries_[at].key == kEmpty) return kMissing;
+        }
+    }
+    void Insert(uint32_t key, int slot) {
+        if ((used_ + 1) * 2 > entries_.size()) Rehash(entries_.size() * 2);
+        size_t at = Hash(key);
+        while (entries_[at].key != kEmpty) at = (at + 1) & mask_;
+        entries_[at] = {key, slot};
+        ++used_;
+    }
+
+  private:
+    // No frame key is all ones (the extended flag goes with 29 bits).
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    struct Entry {
+        uint32_t key = kEmpty;
+        int slot = kMissing;
+    };
+    size_t Hash(uint32_t key) const { return (key * 0x9E3779B1u) & mask_; }
+    void Rehash(size_t size) {
+        std::vector<Entry> old = std::move(entries_);
+        entries_.assign(size, Entry{});
+        mask_ = size - 1;
+        used_ = 0;
+        for (const Entry& entry : old) {
+            if (entry.key != kEmpty) Insert(entry.key, entry.slot);
+        }
+    }
+
+    std::vector<Entry> entries_ = std::vector<Entry>(64);
+    size_t mask_ = 63;
+    size_t used_ = 0;
 };
 
 // Finds the frame layout of each identifier seen, once: the look-up of a new identifier takes
@@ -116,17 +169,17 @@ class LayoutIndex {
             return slot;
         }
         const uint32_t key = id | (extended ? qm::codec::kExtendedFlag : 0);
-        const auto found = others_.find(key);
-        if (found != others_.end()) return found->second;
+        const int found = others_.Find(key);
+        if (found != SlotTable::kMissing) return found;
         const int slot = Resolve(id, extended);
-        others_.emplace(key, slot);
+        others_.Insert(key, slot);
         return slot;
     }
 
     std::vector<std::unique_ptr<Collected>>& Slots() { return slots_; }
 
   private:
-    static constexpr int kUnresolved = -2;
+    static constexpr int kUnresolved = SlotTable::kMissing;
 
     int Resolve(uint32_t id, bool extended) {
         py::gil_scoped_acquire gil;
@@ -141,7 +194,7 @@ class LayoutIndex {
     bool filtered_ = false;
     std::unordered_set<const FramePlan*> wanted_;
     std::vector<int> standard_ = std::vector<int>(0x800, kUnresolved);
-    std::unordered_map<uint32_t, int> others_;
+    SlotTable others_;
     std::unordered_map<const FramePlan*, int> slotOfPlan_;
     std::vector<std::unique_ptr<Collected>> slots_;
 };
@@ -267,48 +320,58 @@ struct Column {
     char code = 'd';
 };
 
-// The switch value of every record of a chunk (-1 where the payload does not hold the switch).
-void SwitchValues(const Collected& slot, const Chunk& chunk, std::vector<int64_t>& selected) {
+// The switch value of every row of a chunk (-1 where the payload does not hold the switch).
+void SwitchValues(const Collected& slot, const uint8_t* rows, size_t count,
+                  std::vector<int64_t>& selected) {
     selected.clear();
-    const int switchIndex = slot.codec.SwitchIndex();
+    const int switchIndex = slot.codec->SwitchIndex();
     if (switchIndex < 0) return;
-    const qm::codec::BitLayout& field = slot.codec.signals[static_cast<size_t>(switchIndex)].layout;
-    selected.resize(chunk.count);
-    for (size_t f = 0; f < chunk.count; ++f) {
-        selected[f] =
-            field.FitsIn(chunk.sizes[f])
-                ? static_cast<int64_t>(field.ExtractPadded(chunk.records.get() + f * slot.stride))
-                : -1;
+    const qm::codec::BitLayout& field =
+        slot.codec->signals[static_cast<size_t>(switchIndex)].layout;
+    selected.resize(count);
+    for (size_t f = 0; f < count; ++f, rows += slot.rowSize) {
+        selected[f] = field.FitsIn(rows[kSizeAt])
+                          ? static_cast<int64_t>(field.ExtractPadded(rows + kRowHead))
+                          : -1;
     }
 }
 
 // Fills a slot's columns (timestamp, channel, signals) chunk by chunk; runs without the GIL.
 void FillColumns(Collected& slot, std::vector<Column>& columns) {
     std::vector<int64_t> selected;
+    std::vector<uint8_t> sizes;
+    auto* timestamps = static_cast<double*>(columns[0].view.buf);
+    auto* channels = static_cast<uint16_t*>(columns[1].view.buf);
     size_t done = 0;
-    for (Chunk& chunk : slot.chunks) {
-        std::memcpy(static_cast<double*>(columns[0].view.buf) + done, chunk.timestamps.get(),
-                    chunk.count * sizeof(double));
-        std::memcpy(static_cast<uint16_t*>(columns[1].view.buf) + done, chunk.channels.get(),
-                    chunk.count * sizeof(uint16_t));
-        SwitchValues(slot, chunk, selected);
-        const PaddedRecords records{chunk.records.get(), slot.stride, chunk.count,
+    for (size_t c = 0; c < slot.chunks.size(); ++c) {
+        const size_t count = slot.CountOf(c);
+        const uint8_t* rows = slot.chunks[c].rows.get();
+        sizes.resize(count);
+        for (size_t f = 0; f < count; ++f) {
+            const uint8_t* row = rows + f * slot.rowSize;
+            std::memcpy(timestamps + done + f, row, sizeof(double));
+            std::memcpy(channels + done + f, row + kChannelAt, sizeof(uint16_t));
+            sizes[f] = row[kSizeAt];
+        }
+        SwitchValues(slot, rows, count, selected);
+        const PaddedRecords records{rows + kRowHead, slot.rowSize, count,
                                     selected.empty() ? nullptr : selected.data(),
-                                    slot.truncated ? chunk.sizes.get() : nullptr};
-        for (size_t index = 0; index < slot.codec.signals.size(); ++index) {
+                                    slot.truncated ? sizes.data() : nullptr};
+        for (size_t index = 0; index < slot.codec->signals.size(); ++index) {
             Column& column = columns[index + 2];
             if (column.code == 'd') {
-                FillDoubles(slot.codec, index, records,
+                FillDoubles(*slot.codec, index, records,
                             static_cast<double*>(column.view.buf) + done);
             } else {
-                FillIntegers(slot.codec, index, records,
+                FillIntegers(*slot.codec, index, records,
                              static_cast<uint64_t*>(column.view.buf) + done);
             }
         }
-        done += chunk.count;
-        chunk = Chunk(0, 0);  // its memory back before the next chunk's columns grow
+        done += count;
+        slot.chunks[c].rows.reset();  // its memory back before the next chunk's columns grow
     }
     slot.chunks.clear();
+    slot.room = 0;
 }
 
 // Arrays of `count` items of a type code, made by repeating one item (no Python object per
@@ -383,7 +446,7 @@ py::object DecodeLogColumns(const std::shared_ptr<PlanSource>& source, const py:
         const Collected& slot = *slots[s];
         columns[s].push_back(maker.Make('d', slot.count));
         columns[s].push_back(maker.Make('H', slot.count));
-        for (const auto& signal : slot.codec.signals) {
+        for (const auto& signal : slot.codec->signals) {
             columns[s].push_back(maker.Make(ColumnCode(signal), slot.count));
         }
         counts.truncated += slot.truncated;
