@@ -95,7 +95,10 @@ def canmatrix_slice(dbc, log, lines, folder):
             if not line:
                 break
             target.write(line)
-    matrix = canmatrix.formats.loadp_flat(str(dbc))
+    import contextlib
+    import io
+    with contextlib.redirect_stdout(io.StringIO()):  # it prints every line it does not know
+        matrix = canmatrix.formats.loadp_flat(str(dbc))
     by_id = {}
     decoded = 0
     cpu = time.process_time()
@@ -106,10 +109,17 @@ def canmatrix_slice(dbc, log, lines, folder):
             key = (int(ident, 16), len(ident) == 8)
             found = by_id.get(key)
             if found is None:
-                found = by_id[key] = matrix.frame_by_id(ArbitrationId(key[0], extended=key[1]))
-            if found is not None:
-                values = {name: signal.phys_value for name, signal in found.decode(bytes.fromhex(data)).items()}
-                decoded += len(values) >= 0
+                try:
+                    found = matrix.frame_by_id(ArbitrationId(key[0], extended=key[1]))
+                except Exception:  # an identifier it refuses: no frame for it
+                    found = False
+                by_id[key] = found
+            if found:
+                try:
+                    values = {name: signal.phys_value for name, signal in found.decode(bytes.fromhex(data)).items()}
+                except ValueError:  # it fails on signals beyond the payload; such frames count too
+                    values = None
+                decoded += 1
     return decoded, time.process_time() - cpu, piece
 
 
