@@ -158,7 +158,11 @@ class LayoutIndex {
     LayoutIndex(PlanSource& source, const py::object& frames) : source_(source) {
         if (frames.is_none()) return;
         filtered_ = true;
-        for (const py::handle frame : frames) wanted_.insert(&source_.PlanForKey(frame));
+        for (const py::handle frame : frames) {
+            const FramePlan& plan = source_.PlanForKey(frame);
+            wanted_.insert(&plan);
+            wantedKeys_.insert(plan.id);
+        }
     }
 
     // The slot of a frame's layout, -1 when the database has none (or it is not wanted).
@@ -182,6 +186,11 @@ class LayoutIndex {
     static constexpr int kUnresolved = SlotTable::kMissing;
 
     int Resolve(uint32_t id, bool extended) {
+        // Frames not asked for are passed over without building their plans (a database of
+        // thousands of messages would otherwise build them all).
+        if (filtered_ && !wantedKeys_.count(extended ? id | qm::codec::kExtendedFlag : id) &&
+            !(id <= 0x1FFFFFFFu && wantedKeys_.count(id | qm::codec::kExtendedFlag)))
+            return -1;
         py::gil_scoped_acquire gil;
         const FramePlan* plan = source_.PlanForFrame(id, extended);
         if (!plan || (filtered_ && !wanted_.count(plan))) return -1;
@@ -193,6 +202,7 @@ class LayoutIndex {
     PlanSource& source_;
     bool filtered_ = false;
     std::unordered_set<const FramePlan*> wanted_;
+    std::unordered_set<uint32_t> wantedKeys_;  // their keys (identifier and extended flag)
     std::vector<int> standard_ = std::vector<int>(0x800, kUnresolved);
     SlotTable others_;
     std::unordered_map<const FramePlan*, int> slotOfPlan_;
