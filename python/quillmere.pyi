@@ -3,7 +3,7 @@ decoding and encoding."""
 import array
 import enum
 import os
-from typing import Any, Dict, Iterable, Iterator, List, NamedTuple, Optional, Sequence, Union
+from typing import Any, Dict, Iterable, Iterator, List, Literal, NamedTuple, Optional, Sequence, Union, overload
 
 _Path = Union[str, bytes, os.PathLike]
 _Bytes = Union[bytes, bytearray, memoryview]
@@ -103,8 +103,22 @@ class FrameCodec:
     def decode_many(self, frame_id: _FrameKey, payloads: Union[Sequence[_Bytes], _Bytes],
                     stride: int = 0) -> dict[str, array.array]: ...
     def encode(self, frame_id: _FrameKey, values: dict[str, _Value], strict: bool = True) -> bytes: ...
+    @overload
     def decode_log(self, path_or_lines: Union[_Path, Iterable[Union[str, bytes]]],
                    decode_choices: bool = True, skip_unknown: bool = True) -> LogReader: ...
+    @overload
+    def decode_log(self, path_or_lines: _Path, decode_choices: bool = True, skip_unknown: bool = True, *,
+                   columns: Literal[True], start: int = 0, stop: Optional[int] = None,
+                   frames: Optional[Iterable[_FrameKey]] = None) -> LogColumns: ...
+    def column_types(self, frame_id: _FrameKey) -> dict[str, str]: ...
+
+class LogColumns(Dict[str, Dict[str, array.array]]):
+    """decode_log(path, columns=True): frame name -> column name -> array.array."""
+    channels: List[str]
+    counts: Dict[str, int]
+
+def to_pandas(columns_or_db: Union[LogColumns, FrameCodec], path: Optional[_Path] = None,
+              **options: Any) -> Dict[str, Any]: ...
 
 class _Frame:
     def decode(self, data: _Bytes, decode_choices: bool = True) -> dict[str, _Value]: ...

@@ -37,3 +37,5 @@ _core = _load_extension()
 globals().update({k: v for k, v in vars(_core).items() if not k.startswith("__")})
 globals().update({k: getattr(_core, k) for k in ("__doc__", "__file__", "__version__") if hasattr(_core, k)})
 del _load_extension
+
+from ._columns import LogColumns, to_pandas  # noqa: E402  (after the extension: they use it)

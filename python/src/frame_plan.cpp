@@ -12,6 +12,141 @@ using qm::codec::CodecError;
 using qm::codec::Physical;
 using qm::codec::SignalCodec;
 
+size_t PaddedStride(const qm::codec::FrameCodec& codec) {
+    return (codec.FieldEnd() + 8 + 7) / 8 * 8;
+}
+
+bool AlwaysCarried(const SignalCodec& signal) {
+    return signal.mux != qm::codec::MuxRole::Multiplexed && signal.extendedMux < 0;
+}
+
+char ColumnCode(const SignalCodec& signal) {
+    if (!AlwaysCarried(signal)) return 'd';
+    const uint32_t length = signal.layout.Length();
+    if (signal.byteArray) return length <= 64 ? 'Q' : 'd';
+    if (!signal.IntegerPhysical() || length == 0 || length > 64) return 'd';
+    // The extremes of every scaling over the whole raw range, exactly.
+    const bool isSigned = signal.kind == qm::codec::ValueKind::Signed;
+    const __int128 rawLow = isSigned ? -(static_cast<__int128>(1) << (length - 1)) : 0;
+    const __int128 rawHigh = isSigned ? (static_cast<__int128>(1) << (length - 1)) - 1
+                                      : (static_cast<__int128>(1) << length) - 1;
+    __int128 low = 0;
+    __int128 high = 0;
+    bool first = true;
+    const auto cover = [&](double factor, double offset) {
+        const __int128 f = static_cast<int64_t>(factor);
+        const __int128 o = static_cast<int64_t>(offset);
+        for (const __int128 end : {rawLow * f + o, rawHigh * f + o}) {
+            low = first || end < low ? end : low;
+            high = first || end > high ? end : high;
+            first = false;
+        }
+    };
+    cover(signal.factor, signal.offset);
+    for (const auto& range : signal.ranges) cover(range.factor, range.offset);
+    if (low >= std::numeric_limits<int64_t>::min() && high <= std::numeric_limits<int64_t>::max())
+        return 'q';
+    if (low >= 0 && high <= static_cast<__int128>(std::numeric_limits<uint64_t>::max())) return 'Q';
+    return 'd';
+}
+
+void FillDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
+                 double* out) {
+    const auto& signals = codec.signals;
+    const SignalCodec& signal = signals[index];
+    const qm::codec::BitLayout field = signal.layout;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const size_t count = records.count;
+    const int64_t* selected = records.selected;
+    const uint8_t* at = records.data;
+    const size_t stride = records.stride;
+    if (codec.HasExtendedMultiplexing()) {
+        for (size_t f = 0; f < count; ++f, at += stride) {
+            const auto rawOf = [&](size_t other) {
+                return signals[other].layout.ExtractPadded(at);
+            };
+            out[f] = codec.Carries(index, selected ? selected[f] : -1, rawOf)
+                         ? signal.PhysicalDouble(field.ExtractPadded(at))
+                         : nan;
+        }
+    } else if (signal.mux == qm::codec::MuxRole::Multiplexed) {
+        for (size_t f = 0; f < count; ++f, at += stride) {
+            out[f] = selected && selected[f] == signal.muxValue
+                         ? signal.PhysicalDouble(field.ExtractPadded(at))
+                         : nan;
+        }
+    } else if (signal.ranges.empty() && signal.kind == qm::codec::ValueKind::Unsigned &&
+               (!signal.IntegerPhysical() ||
+                (field.Length() <= 32 && std::fabs(signal.factor) <= 1048576.0 &&
+                 std::fabs(signal.offset) <= 4503599627370496.0))) {
+        // (Integer scaling takes this path only where doubles hold every step exactly.)
+        // The common case in one tight loop: scale, and round back to the decimals of factor
+        // and offset as PhysicalDouble does.
+        const double factor = signal.factor;
+        const double offset = signal.offset;
+        const double round = signal.RoundScale();
+        if (round == 0.0) {
+            for (size_t f = 0; f < count; ++f, at += stride) {
+                out[f] = static_cast<double>(field.ExtractPadded(at)) * factor + offset;
+            }
+        } else {
+            for (size_t f = 0; f < count; ++f, at += stride) {
+                const double physical =
+                    static_cast<double>(field.ExtractPadded(at)) * factor + offset;
+                const double scaled = physical * round;
+                out[f] = std::fabs(scaled) < 9007199254740992.0 ? std::nearbyint(scaled) / round
+                                                                : physical;
+            }
+        }
+    } else {
+        for (size_t f = 0; f < count; ++f, at += stride) {
+            out[f] = signal.PhysicalDouble(field.ExtractPadded(at));
+        }
+    }
+    if (records.sizes) {
+        for (size_t f = 0; f < count; ++f) {
+            if (!field.FitsIn(records.sizes[f])) out[f] = nan;
+        }
+    }
+}
+
+void FillIntegers(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
+                  uint64_t* out) {
+    const SignalCodec& signal = codec.signals[index];
+    const qm::codec::BitLayout field = signal.layout;
+    const size_t count = records.count;
+    const uint8_t* at = records.data;
+    const size_t stride = records.stride;
+    // Integer scaling in 64-bit unsigned arithmetic: the bits are right whenever the value
+    // fits the column, which ColumnCode made sure of.
+    const uint64_t factor = static_cast<uint64_t>(static_cast<int64_t>(signal.factor));
+    const uint64_t offset = static_cast<uint64_t>(static_cast<int64_t>(signal.offset));
+    if (signal.byteArray) {
+        for (size_t f = 0; f < count; ++f, at += stride) out[f] = field.ExtractPadded(at);
+    } else if (signal.ranges.empty() && signal.kind == qm::codec::ValueKind::Unsigned) {
+        for (size_t f = 0; f < count; ++f, at += stride) {
+            out[f] = field.ExtractPadded(at) * factor + offset;
+        }
+    } else if (signal.ranges.empty() && signal.kind == qm::codec::ValueKind::Signed) {
+        for (size_t f = 0; f < count; ++f, at += stride) {
+            out[f] = static_cast<uint64_t>(signal.SignedValue(field.ExtractPadded(at))) * factor +
+                     offset;
+        }
+    } else {
+        for (size_t f = 0; f < count; ++f, at += stride) {
+            const Physical physical = signal.PhysicalOf(field.ExtractPadded(at));
+            out[f] = physical.type == Physical::Type::Unsigned
+                         ? physical.natural
+                         : static_cast<uint64_t>(physical.integer);
+        }
+    }
+    if (records.sizes) {
+        for (size_t f = 0; f < count; ++f) {
+            if (!field.FitsIn(records.sizes[f])) out[f] = 0;
+        }
+    }
+}
+
 ByteView::ByteView(const py::handle& object) {
     if (PyObject_GetBuffer(object.ptr(), &view_, PyBUF_SIMPLE) != 0) {
         PyErr_Clear();
@@ -104,7 +239,7 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
     // buffer kept by the thread, so that repeated calls do not fault in fresh memory.
     thread_local std::vector<uint8_t> records;
     const size_t fieldEnd = codec->FieldEnd();
-    const size_t record = (fieldEnd + 8 + 7) / 8 * 8;
+    const size_t record = PaddedStride(*codec);
     size_t count = 0;
     auto place = [&](size_t index, const uint8_t* bytes, size_t length) {
         uint8_t* target = records.data() + index * record;
@@ -159,55 +294,14 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
     py::object array = py::module_::import("array").attr("array");
     py::object one = array("d", py::make_tuple(0.0));
     py::dict result;
-    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const PaddedRecords padded{records.data(), record, count,
+                               selected.empty() ? nullptr : selected.data(), nullptr};
     for (size_t index = 0; index < signals.size(); ++index) {
-        const SignalCodec& signal = signals[index];
         py::object column = one * py::int_(count);
         Py_buffer view{};
         if (PyObject_GetBuffer(column.ptr(), &view, PyBUF_WRITABLE) != 0)
             throw py::error_already_set();
-        double* out = static_cast<double*>(view.buf);
-        const uint8_t* at = records.data();
-        const qm::codec::BitLayout field = signal.layout;
-        if (codec->HasExtendedMultiplexing()) {
-            for (size_t f = 0; f < count; ++f, at += record) {
-                const auto rawOf = [&](size_t other) {
-                    return signals[other].layout.ExtractPadded(at);
-                };
-                out[f] = codec->Carries(index, selected.empty() ? -1 : selected[f], rawOf)
-                             ? signal.PhysicalDouble(field.ExtractPadded(at))
-                             : nan;
-            }
-        } else if (signal.mux == qm::codec::MuxRole::Multiplexed) {
-            for (size_t f = 0; f < count; ++f, at += record) {
-                out[f] = !selected.empty() && selected[f] == signal.muxValue
-                             ? signal.PhysicalDouble(field.ExtractPadded(at))
-                             : nan;
-            }
-        } else if (signal.ranges.empty() && signal.kind == qm::codec::ValueKind::Unsigned) {
-            // The common case in one tight loop: scale, and round back to the decimals of
-            // factor and offset as PhysicalDouble does.
-            const double factor = signal.factor;
-            const double offset = signal.offset;
-            const double round = signal.RoundScale();
-            if (round == 0.0) {
-                for (size_t f = 0; f < count; ++f, at += record) {
-                    out[f] = static_cast<double>(field.ExtractPadded(at)) * factor + offset;
-                }
-            } else {
-                for (size_t f = 0; f < count; ++f, at += record) {
-                    const double physical =
-                        static_cast<double>(field.ExtractPadded(at)) * factor + offset;
-                    const double scaled = physical * round;
-                    out[f] = std::fabs(scaled) < 9007199254740992.0 ? std::nearbyint(scaled) / round
-                                                                    : physical;
-                }
-            }
-        } else {
-            for (size_t f = 0; f < count; ++f, at += record) {
-                out[f] = signal.PhysicalDouble(field.ExtractPadded(at));
-            }
-        }
+        FillDoubles(*codec, index, padded, static_cast<double*>(view.buf));
         PyBuffer_Release(&view);
         result[keys[index]] = column;
     }

@@ -22,7 +22,9 @@ struct FramePlan {
     // with the same name get the keys "name", "name#2", "name#3", ... in signal order.
     FramePlan(std::unique_ptr<qm::codec::FrameCodec> codec, const TextRule& text);
 
-    std::unique_ptr<qm::codec::FrameCodec> codec;
+    // Shared with decodes that run without the GIL (log columns), so that an edit that drops
+    // the plan does not pull the layout from under them.
+    std::shared_ptr<const qm::codec::FrameCodec> codec;
     py::object name;  // str
     uint32_t id = 0;  // with bit 31 for an extended identifier
     size_t size = 0;
@@ -41,6 +43,34 @@ struct FramePlan {
     int IndexOfKey(const py::handle& key) const;
     std::unordered_map<std::string, int> indexOfKey_;
 };
+
+// Payloads of one frame laid out as decode_many and log columns lay them out: each copied into a
+// zeroed record of `stride` bytes with room for a 64-bit load past every field.
+struct PaddedRecords {
+    const uint8_t* data = nullptr;
+    size_t stride = 0;
+    size_t count = 0;
+    // The raw value of the frame's switch per record (-1 where the payload does not hold it);
+    // null when the frame has no switch.
+    const int64_t* selected = nullptr;
+    // The payload size per record, null when every payload reached the frame's last field.
+    const uint8_t* sizes = nullptr;
+};
+
+// The record size for a frame codec.
+size_t PaddedStride(const qm::codec::FrameCodec& codec);
+// Whether every frame carries a signal (it is not multiplexed).
+bool AlwaysCarried(const qm::codec::SignalCodec& signal);
+// The array type code of a signal's column: 'q' or 'Q' for a signal that every frame carries and
+// whose physical values are integers that fit it, 'd' for every other.
+char ColumnCode(const qm::codec::SignalCodec& signal);
+// The physical values of signals[index] down the records: NaN where a frame does not carry it.
+void FillDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
+                 double* out);
+// The same for a signal whose ColumnCode is 'q' or 'Q' (the bits of int64 or uint64); 0 where a
+// payload was too short to hold it.
+void FillIntegers(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
+                  uint64_t* out);
 
 // The bytes of a bytes-like Python object, kept alive by the view.
 class ByteView {

@@ -1,10 +1,14 @@
 #include "plan_source.h"
 
+#include <pybind11/stl.h>
+
+#include <optional>
 #include <string>
 
 #include <cstdlib>
 
 #include "codec/log_reader.h"
+#include "log_columns.h"
 
 namespace qmpy {
 
@@ -212,14 +216,31 @@ void BindCodec(py::module_& m) {
         .def(
             "decode_log",
             [](std::shared_ptr<PlanSource> self, const py::object& path_or_lines,
-               bool decode_choices, bool skip_unknown) {
-                return OpenLog(self, path_or_lines, decode_choices, skip_unknown);
+               bool decode_choices, bool skip_unknown, bool columns, uint64_t start,
+               std::optional<uint64_t> stop, const py::object& frames) -> py::object {
+                if (columns) return DecodeLogColumns(self, path_or_lines, {start, stop}, frames);
+                if (start != 0 || stop || !frames.is_none())
+                    throw py::value_error("start, stop and frames need columns=True");
+                return py::cast(OpenLog(self, path_or_lines, decode_choices, skip_unknown));
             },
             py::arg("path_or_lines"), py::arg("decode_choices") = true,
-            py::arg("skip_unknown") = true,
+            py::arg("skip_unknown") = true, py::kw_only(), py::arg("columns") = false,
+            py::arg("start") = 0, py::arg("stop") = py::none(), py::arg("frames") = py::none(),
             "Lazily decodes a candump log (a path, or any iterable of str or bytes lines) into "
             "DecodedFrame tuples. Lines that are no frame are passed over; frames of unknown "
-            "identifiers too, unless skip_unknown is False.");
+            "identifiers too, unless skip_unknown is False.\n\n"
+            "With columns=True (a path only) the whole log, or the lines of the byte range "
+            "start..stop, is decoded at once into a LogColumns: a dict of frame name to a dict "
+            "of column name to array.array ('timestamp', 'channel', then one column per "
+            "signal); frames limits the frames decoded (names or identifiers).")
+        .def(
+            "column_types",
+            [](PlanSource& self, const py::handle& frame) {
+                return ColumnTypes(self.PlanForKey(frame));
+            },
+            py::arg("frame_id"),
+            "The columns decode_log(columns=True) gives a frame, in order: a dict of column name "
+            "to array type code ('d', 'q', 'Q', 'H').");
     PyObject* decode =
         PyDescr_NewMethod(reinterpret_cast<PyTypeObject*>(codec.ptr()), &kDecodeMethod);
     if (!decode) throw py::error_already_set();

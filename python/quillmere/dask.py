@@ -1,0 +1,148 @@
+"""Logs decoded on a Dask cluster: ``quillmere.dask.decode_logs(db_path, log_paths)``.
+
+Every log is cut into pieces of about ``partition_size`` bytes at line boundaries; each piece
+is one task that a worker decodes with ``decode_log(path, columns=True, start=, stop=)`` into
+one pandas DataFrame per message. The database is loaded once per worker process (kept by path,
+size and modification time) and the result's columns and dtypes come from the database, so that
+nothing is decoded before ``compute()``.
+
+Needs ``dask[dataframe]`` and pandas (Debian: ``apt-get install python3-dask python3-pandas``,
+and ``python3-distributed`` for a cluster). Database and logs are read by path on the workers:
+on a real cluster they lie on storage every worker sees (see docs/cluster.md).
+"""
+import os
+
+import quillmere
+from quillmere._columns import frame_to_pandas
+
+__all__ = ["decode_logs", "log_pieces", "empty_frame", "DEFAULT_PARTITION_SIZE"]
+
+# 32 MB of candump text is about 700k frames: a piece decodes in a fraction of a second and
+# its DataFrames stay well below 100 MB.
+DEFAULT_PARTITION_SIZE = 32_000_000
+
+_databases = {}  # per worker process: (path, size, mtime, options) -> loaded database
+
+
+def _database(path, load_options):
+    stat = os.stat(path)
+    key = (os.path.abspath(path), stat.st_size, stat.st_mtime_ns, tuple(sorted(load_options.items())))
+    database = _databases.get(key)
+    if database is None:
+        database = quillmere.load(path, **load_options)
+        _databases.clear()  # one database a process is what a decode needs; drop an older one
+        _databases[key] = database
+    return database
+
+
+def _dask_modules():
+    try:
+        import dask
+        import dask.dataframe as dd
+    except ImportError as error:
+        raise ImportError("quillmere.dask needs Dask with its dataframe part and pandas, which "
+                          "are not installed (Debian: apt-get install python3-dask "
+                          "python3-distributed python3-pandas)") from error
+    return dask, dd
+
+
+def log_pieces(log_paths, partition_size=DEFAULT_PARTITION_SIZE):
+    """(path, start, stop) for every piece of every log, in order: byte ranges of about
+    partition_size bytes; decode_log takes the lines that begin in each."""
+    if partition_size <= 0:
+        raise ValueError("partition_size must be positive")
+    if isinstance(log_paths, (str, os.PathLike)):
+        log_paths = [log_paths]
+    pieces = []
+    for path in log_paths:
+        path = os.fspath(path)
+        size = os.path.getsize(path)
+        for start in range(0, max(size, 1), partition_size):
+            pieces.append((path, start, min(start + partition_size, size)))
+    return pieces
+
+
+def _decode_piece(db_path, load_options, log_path, start, stop, frames):
+    database = _database(db_path, load_options)
+    return database.decode_log(log_path, columns=True, start=start, stop=stop, frames=frames)
+
+
+def _frame_of(piece, name, types):
+    # A message becomes a DataFrame only when it is asked for.
+    frame = piece.get(name)
+    return frame_to_pandas(frame or {}, piece.channels, types)
+
+
+def _frame_names(database, frames):
+    """The names of the frames to decode: those given (names or identifiers), else all."""
+    if frames is not None:
+        return [frame if isinstance(frame, str) else _name_of(database, frame) for frame in frames]
+    names = []
+    for item in _frames_of(database):
+        if item.name not in names:  # the first frame of a name is the one decoded
+            names.append(item.name)
+    return names
+
+
+def _frames_of(database):
+    for attribute in ("messages", "frames"):
+        items = getattr(database, attribute, None)
+        if items is not None:
+            return items
+    raise TypeError(f"cannot list the frames of {type(database).__name__}; give frames=")
+
+
+def _name_of(database, frame_id):
+    for item in _frames_of(database):
+        if frame_id in (getattr(item, "raw_id", None), getattr(item, "frame_id", None)):
+            return item.name
+    raise KeyError(f"no frame {frame_id!r}")
+
+
+def empty_frame(database, name):
+    """The empty DataFrame with the columns and dtypes a message's partitions have; its channel
+    column is categorical with categories unknown ahead (each piece has its own)."""
+    from dask.dataframe.utils import UNKNOWN_CATEGORIES
+
+    return frame_to_pandas({}, [UNKNOWN_CATEGORIES], database.column_types(name))
+
+
+def decode_logs(db_path, log_paths, *, partition_size=DEFAULT_PARTITION_SIZE, frames=None,
+                **load_options):
+    """Decodes candump / .asc logs on the current Dask scheduler (a distributed Client when one
+    is active): a dict of message name to ``dask.dataframe.DataFrame``, one partition per log
+    piece in log order (columns: ``timestamp``, ``channel`` (categorical), one per signal, as
+    ``to_pandas`` gives them). ``frames`` limits the messages (names or identifiers);
+    ``load_options`` go to ``quillmere.load`` (here and on the workers). The messages' frames
+    share their tasks: compute several at once (``dask.compute(*frames.values())``) to read
+    each piece once."""
+    dask, _ = _dask_modules()
+    from dask.base import tokenize
+    from dask.dataframe.core import new_dd_object
+    from dask.highlevelgraph import HighLevelGraph
+
+    db_path = os.path.abspath(os.fspath(db_path))
+    database = _database(db_path, load_options)
+    names = _frame_names(database, frames)
+    pieces = log_pieces(log_paths, partition_size)
+    wanted = list(names) if frames is not None else None
+    stat = os.stat(db_path)
+    token = tokenize(db_path, stat.st_size, stat.st_mtime_ns, load_options, pieces, wanted)
+
+    # One task a piece decodes every wanted message; one small task a message a piece picks
+    # that message's DataFrame out of it. The graph is written directly: thousands of
+    # messages would make a delayed object each far slower to set up.
+    decoded = f"quillmere-decode-{token}"
+    decode_layer = {(decoded, i): (_decode_piece, db_path, load_options, path, start, stop, wanted)
+                    for i, (path, start, stop) in enumerate(pieces)}
+    divisions = [None] * (len(pieces) + 1)
+    result = {}
+    for name in names:
+        meta = empty_frame(database, name)
+        types = database.column_types(name)
+        picked = f"quillmere-{name}-{token}"
+        layer = {(picked, i): (_frame_of, (decoded, i), name, types) for i in range(len(pieces))}
+        graph = HighLevelGraph({decoded: decode_layer, picked: layer},
+                               {decoded: set(), picked: {decoded}})
+        result[name] = new_dd_object(graph, picked, meta, divisions)
+    return result

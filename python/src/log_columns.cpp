@@ -1,0 +1,485 @@
+#include "log_columns.h"
+
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "codec/log_reader.h"
+
+namespace qmpy {
+
+namespace {
+
+using qm::codec::FrameCodec;
+using qm::codec::LogCounts;
+using qm::codec::LogFrame;
+using qm::codec::LogLineKind;
+
+constexpr const char* kTimestamp = "timestamp";
+constexpr const char* kChannel = "channel";
+
+// The column names of a frame: the timestamp, the channel, then the signals keyed as decode()
+// keys them; a signal whose key is one of the first two is keyed "<key>#signal".
+std::vector<py::object> ColumnNames(const FramePlan& plan) {
+    std::vector<py::object> names{py::str(kTimestamp), py::str(kChannel)};
+    for (const py::object& key : plan.keys) {
+        if (key.equal(names[0]) || key.equal(names[1])) {
+            names.push_back(py::str(key) + py::str("#signal"));
+        } else {
+            names.push_back(key);
+        }
+    }
+    return names;
+}
+
+// Frames of one layout in arrival order, one row each: the timestamp, the channel index and
+// the payload size in a 16-byte head, then the padded record of the payload; one frame touches
+// one place in memory. Rows are kept in chunks that grow from small (a log may hold a frame
+// once) to large, so that nothing is ever copied to grow.
+constexpr size_t kRowHead = 16;
+constexpr size_t kChannelAt = 8;
+constexpr size_t kSizeAt = 10;
+
+struct Chunk {
+    size_t capacity = 0;
+    std::unique_ptr<uint8_t[]> rows;
+};
+
+// The frames of one layout met in the log. What every frame touches comes first.
+struct Collected {
+    explicit Collected(const FramePlan& plan)
+        : codec(plan.codec), name(plan.name), columns(ColumnNames(plan)) {
+        stride = PaddedStride(*codec);
+        fieldEnd = codec->FieldEnd();
+        rowSize = kRowHead + stride;
+    }
+
+    uint8_t* next = nullptr;  // the next free row
+    size_t room = 0;          // rows left in the last chunk
+    size_t rowSize = 0;
+    size_t stride = 0;
+    size_t fieldEnd = 0;
+    size_t count = 0;
+    size_t truncated = 0;  // frames whose payload ends before the last field
+    std::vector<Chunk> chunks;
+    // Shared with the plan: the scan runs without the GIL, while Python may edit the model.
+    std::shared_ptr<const FrameCodec> codec;
+    py::object name;
+    std::vector<py::object> columns;
+
+    void Add(const LogFrame& frame, double timestamp, uint16_t channel) {
+        if (room == 0) Grow();
+        uint8_t* row = next;
+        next += rowSize;
+        --room;
+        std::memcpy(row, &timestamp, sizeof timestamp);
+        std::memcpy(row + kChannelAt, &channel, sizeof channel);
+        row[kSizeAt] = frame.size;
+        uint8_t* record = row + kRowHead;
+        const size_t copied = std::min<size_t>(frame.size, fieldEnd);
+        if (copied) std::memcpy(record, frame.data, copied);
+        std::memset(record + copied, 0, stride - copied);
+        truncated += frame.size < fieldEnd;
+        ++count;
+    }
+
+    // The frames a chunk holds.
+    size_t CountOf(size_t chunk) const {
+        return chunk + 1 == chunks.size() ? chunks[chunk].capacity - room : chunks[chunk].capacity;
+    }
+
+  private:
+    void Grow() {
+        const size_t capacity =
+            chunks.empty() ? 32 : std::min<size_t>(chunks.back().capacity * 2, 8192);
+        // Not zeroed: Add writes every byte that is read later.
+        chunks.push_back({capacity, std::unique_ptr<uint8_t[]>(new uint8_t[capacity * rowSize])});
+        next = chunks.back().rows.get();
+        room = capacity;
+    }
+};
+
+// Identifiers to slots in one open-addressing table: a look-up is one probe in the common case.
+class SlotTable {
+  public:
+    static constexpr int kMissing = -2;
+
+    int Find(uint32_t key) const {
+        for (size_t at = Hash(key);; at = (at + 1) & mask_) {
+            if (entries_[at].key == key) return entries_[at].slot;
+            if (entries_[at].key == kEmpty) return kMissing;
+        }
+    }
+    void Insert(uint32_t key, int slot) {
+        if ((used_ + 1) * 2 > entries_.size()) Rehash(entries_.size() * 2);
+        size_t at = Hash(key);
+        while (entries_[at].key != kEmpty) at = (at + 1) & mask_;
+        entries_[at] = {key, slot};
+        ++used_;
+    }
+
+  private:
+    // No frame key is all ones (the extended flag goes with 29 bits).
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    struct Entry {
+        uint32_t key = kEmpty;
+        int slot = kMissing;
+    };
+    size_t Hash(uint32_t key) const { return (key * 0x9E3779B1u) & mask_; }
+    void Rehash(size_t size) {
+        std::vector<Entry> old = std::move(entries_);
+        entries_.assign(size, Entry{});
+        mask_ = size - 1;
+        used_ = 0;
+        for (const Entry& entry : old) {
+            if (entry.key != kEmpty) Insert(entry.key, entry.slot);
+        }
+    }
+
+    std::vector<Entry> entries_ = std::vector<Entry>(64);
+    size_t mask_ = 63;
+    size_t used_ = 0;
+};
+
+// Finds the frame layout of each identifier seen, once: the look-up of a new identifier takes
+// the GIL (plans are built by Python-facing code); every later frame is a table look-up.
+class LayoutIndex {
+  public:
+    LayoutIndex(PlanSource& source, const py::object& frames) : source_(source) {
+        if (frames.is_none()) return;
+        filtered_ = true;
+        for (const py::handle frame : frames) {
+            const FramePlan& plan = source_.PlanForKey(frame);
+            wanted_.insert(&plan);
+            wantedKeys_.insert(plan.id);
+        }
+    }
+
+    // The slot of a frame's layout, -1 when the database has none (or it is not wanted).
+    int SlotOf(uint32_t id, bool extended) {
+        if (!extended && id < standard_.size()) {
+            int& slot = standard_[id];
+            if (slot == kUnresolved) slot = Resolve(id, extended);
+            return slot;
+        }
+        const uint32_t key = id | (extended ? qm::codec::kExtendedFlag : 0);
+        const int found = others_.Find(key);
+        if (found != SlotTable::kMissing) return found;
+        const int slot = Resolve(id, extended);
+        others_.Insert(key, slot);
+        return slot;
+    }
+
+    std::vector<std::unique_ptr<Collected>>& Slots() { return slots_; }
+
+  private:
+    static constexpr int kUnresolved = SlotTable::kMissing;
+
+    int Resolve(uint32_t id, bool extended) {
+        // Frames not asked for are passed over without building their plans (a database of
+        // thousands of messages would otherwise build them all).
+        if (filtered_ && !wantedKeys_.count(extended ? id | qm::codec::kExtendedFlag : id) &&
+            !(id <= 0x1FFFFFFFu && wantedKeys_.count(id | qm::codec::kExtendedFlag)))
+            return -1;
+        py::gil_scoped_acquire gil;
+        const FramePlan* plan = source_.PlanForFrame(id, extended);
+        if (!plan || (filtered_ && !wanted_.count(plan))) return -1;
+        const auto [at, added] = slotOfPlan_.emplace(plan, static_cast<int>(slots_.size()));
+        if (added) slots_.push_back(std::make_unique<Collected>(*plan));
+        return at->second;
+    }
+
+    PlanSource& source_;
+    bool filtered_ = false;
+    std::unordered_set<const FramePlan*> wanted_;
+    std::unordered_set<uint32_t> wantedKeys_;  // their keys (identifier and extended flag)
+    std::vector<int> standard_ = std::vector<int>(0x800, kUnresolved);
+    SlotTable others_;
+    std::unordered_map<const FramePlan*, int> slotOfPlan_;
+    std::vector<std::unique_ptr<Collected>> slots_;
+};
+
+// Channel names in the order first seen; the channel column holds their indexes. A log names
+// a handful; one that names more than the column can count shares the last index.
+class ChannelNames {
+  public:
+    uint16_t IndexOf(std::string_view channel) {
+        if (last_ < names_.size() && names_[last_] == channel) return static_cast<uint16_t>(last_);
+        const auto found = index_.find(std::string(channel));
+        if (found != index_.end()) return static_cast<uint16_t>(last_ = found->second);
+        if (names_.size() == kMost) return static_cast<uint16_t>(kMost - 1);
+        names_.emplace_back(channel);
+        index_.emplace(names_.back(), names_.size() - 1);
+        return static_cast<uint16_t>(last_ = names_.size() - 1);
+    }
+    const std::vector<std::string>& Names() const { return names_; }
+
+  private:
+    static constexpr size_t kMost = size_t{std::numeric_limits<uint16_t>::max()} + 1;
+    std::vector<std::string> names_;
+    std::unordered_map<std::string, size_t> index_;
+    size_t last_ = 0;
+};
+
+double ParseTimestamp(std::string_view text) {
+    if (text.empty()) return std::numeric_limits<double>::quiet_NaN();
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::numeric_limits<double>::quiet_NaN();
+    return value;
+}
+
+class FileCloser {
+  public:
+    explicit FileCloser(int fd) : fd_(fd) {}
+    ~FileCloser() { ::close(fd_); }
+    FileCloser(const FileCloser&) = delete;
+    FileCloser& operator=(const FileCloser&) = delete;
+
+  private:
+    int fd_;
+};
+
+int OpenForReading(const py::object& path, uint64_t start) {
+    py::bytes encoded = py::module_::import("os").attr("fsencode")(path);
+    const std::string name = encoded;
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path.ptr());
+        throw py::error_already_set();
+    }
+    if (start > 0 && ::lseek(fd, static_cast<off_t>(start), SEEK_SET) < 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path.ptr());
+        throw py::error_already_set();
+    }
+    return fd;
+}
+
+// Reads the lines of the piece into the slots of the index; runs without the GIL.
+void Scan(int fd, const LogPiece& piece, LayoutIndex& index, ChannelNames& channels,
+          LogCounts& counts) {
+    qm::codec::LineReader reader(fd);
+    qm::codec::LogLineParser parser;
+    LogFrame frame;
+    uint64_t position = piece.start;  // of the block's first byte
+    bool skipPartial = piece.start > 0;
+    std::string_view block;
+    while (reader.NextBlock(block)) {
+        size_t at = 0;
+        while (at < block.size()) {
+            const size_t end = block.find('\n', at);
+            const size_t next = end == std::string_view::npos ? block.size() : end + 1;
+            std::string_view line =
+                block.substr(at, (end == std::string_view::npos ? next : end) - at);
+            const uint64_t lineStart = position + at;
+            at = next;
+            if (skipPartial) {
+                // The rest of the line the piece's start falls in belongs to the piece before.
+                skipPartial = false;
+                continue;
+            }
+            if (piece.stop && lineStart > *piece.stop) return;
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            const LogLineKind kind = parser.Parse(line, frame);
+            counts.Count(kind);
+            if (kind != LogLineKind::Frame) continue;
+            const int slot = index.SlotOf(frame.id, frame.extended);
+            if (slot < 0) {
+                ++counts.unknown;
+                continue;
+            }
+            ++counts.decoded;
+            index.Slots()[static_cast<size_t>(slot)]->Add(frame, ParseTimestamp(frame.timestamp),
+                                                          channels.IndexOf(frame.channel));
+        }
+        position += block.size();
+    }
+    if (reader.Failed()) throw std::runtime_error("reading the log failed");
+}
+
+// One column: its array and the writable view of it (released when the column goes).
+struct Column {
+    Column() = default;
+    Column(Column&& other) noexcept
+        : array(std::move(other.array)), view(other.view), code(other.code) {
+        other.view.obj = nullptr;
+    }
+    Column& operator=(Column&&) = delete;
+    ~Column() { Release(); }
+    void Release() {
+        if (view.obj) PyBuffer_Release(&view);
+        view.obj = nullptr;
+    }
+
+    py::object array;
+    Py_buffer view{};
+    char code = 'd';
+};
+
+// The switch value of every row of a chunk (-1 where the payload does not hold the switch).
+void SwitchValues(const Collected& slot, const uint8_t* rows, size_t count,
+                  std::vector<int64_t>& selected) {
+    selected.clear();
+    const int switchIndex = slot.codec->SwitchIndex();
+    if (switchIndex < 0) return;
+    const qm::codec::BitLayout& field =
+        slot.codec->signals[static_cast<size_t>(switchIndex)].layout;
+    selected.resize(count);
+    for (size_t f = 0; f < count; ++f, rows += slot.rowSize) {
+        selected[f] = field.FitsIn(rows[kSizeAt])
+                          ? static_cast<int64_t>(field.ExtractPadded(rows + kRowHead))
+                          : -1;
+    }
+}
+
+// Fills a slot's columns (timestamp, channel, signals) chunk by chunk; runs without the GIL.
+void FillColumns(Collected& slot, std::vector<Column>& columns) {
+    std::vector<int64_t> selected;
+    std::vector<uint8_t> sizes;
+    auto* timestamps = static_cast<double*>(columns[0].view.buf);
+    auto* channels = static_cast<uint16_t*>(columns[1].view.buf);
+    size_t done = 0;
+    for (size_t c = 0; c < slot.chunks.size(); ++c) {
+        const size_t count = slot.CountOf(c);
+        const uint8_t* rows = slot.chunks[c].rows.get();
+        sizes.resize(count);
+        for (size_t f = 0; f < count; ++f) {
+            const uint8_t* row = rows + f * slot.rowSize;
+            std::memcpy(timestamps + done + f, row, sizeof(double));
+            std::memcpy(channels + done + f, row + kChannelAt, sizeof(uint16_t));
+            sizes[f] = row[kSizeAt];
+        }
+        SwitchValues(slot, rows, count, selected);
+        const PaddedRecords records{rows + kRowHead, slot.rowSize, count,
+                                    selected.empty() ? nullptr : selected.data(),
+                                    slot.truncated ? sizes.data() : nullptr};
+        for (size_t index = 0; index < slot.codec->signals.size(); ++index) {
+            Column& column = columns[index + 2];
+            if (column.code == 'd') {
+                FillDoubles(*slot.codec, index, records,
+                            static_cast<double*>(column.view.buf) + done);
+            } else {
+                FillIntegers(*slot.codec, index, records,
+                             static_cast<uint64_t*>(column.view.buf) + done);
+            }
+        }
+        done += count;
+        slot.chunks[c].rows.reset();  // its memory back before the next chunk's columns grow
+    }
+    slot.chunks.clear();
+    slot.room = 0;
+}
+
+// Arrays of `count` items of a type code, made by repeating one item (no Python object per
+// item, and no per-item work in Python).
+class ArrayMaker {
+  public:
+    ArrayMaker() {
+        py::object array = py::module_::import("array").attr("array");
+        for (const char code : {'d', 'q', 'Q', 'H'}) {
+            seeds_[code] =
+                array(std::string(1, code), py::make_tuple(code == 'd' ? py::object(py::float_(0.0))
+                                                                       : py::object(py::int_(0))));
+        }
+    }
+    Column Make(char code, size_t count) {
+        Column column;
+        column.code = code;
+        column.array = seeds_.at(code) * py::int_(count);
+        if (PyObject_GetBuffer(column.array.ptr(), &column.view, PyBUF_WRITABLE) != 0)
+            throw py::error_already_set();
+        return column;
+    }
+
+  private:
+    std::unordered_map<char, py::object> seeds_;
+};
+
+py::dict CountsDict(const LogCounts& counts) {
+    py::dict result;
+    result["lines"] = counts.lines;
+    result["frames"] = counts.frames;
+    result["decoded"] = counts.decoded;
+    result["unknown"] = counts.unknown;
+    result["truncated"] = counts.truncated;
+    result["remote"] = counts.remote;
+    result["error_frames"] = counts.errorFrames;
+    result["skipped"] = counts.skipped;
+    result["unreadable"] = counts.unreadable;
+    return result;
+}
+
+}  // namespace
+
+py::dict ColumnTypes(const FramePlan& plan) {
+    py::dict types;
+    const std::vector<py::object> names = ColumnNames(plan);
+    types[names[0]] = py::str("d");
+    types[names[1]] = py::str("H");
+    for (size_t i = 0; i < plan.codec->signals.size(); ++i) {
+        types[names[i + 2]] = py::str(std::string(1, ColumnCode(plan.codec->signals[i])));
+    }
+    return types;
+}
+
+py::object DecodeLogColumns(const std::shared_ptr<PlanSource>& source, const py::object& path,
+                            const LogPiece& piece, const py::object& frames) {
+    LayoutIndex index(*source, frames);
+    ChannelNames channels;
+    LogCounts counts;
+    const int fd = OpenForReading(path, piece.start);
+    {
+        FileCloser closer(fd);
+        py::gil_scoped_release release;
+        Scan(fd, piece, index, channels, counts);
+    }
+
+    // Arrays made with the GIL, filled without it, handed over with it.
+    auto& slots = index.Slots();
+    ArrayMaker maker;
+    std::vector<std::vector<Column>> columns(slots.size());
+    for (size_t s = 0; s < slots.size(); ++s) {
+        const Collected& slot = *slots[s];
+        columns[s].push_back(maker.Make('d', slot.count));
+        columns[s].push_back(maker.Make('H', slot.count));
+        for (const auto& signal : slot.codec->signals) {
+            columns[s].push_back(maker.Make(ColumnCode(signal), slot.count));
+        }
+        counts.truncated += slot.truncated;
+    }
+    {
+        py::gil_scoped_release release;
+        for (size_t s = 0; s < slots.size(); ++s) FillColumns(*slots[s], columns[s]);
+    }
+
+    py::object result = py::module_::import("quillmere._columns").attr("LogColumns")();
+    for (size_t s = 0; s < slots.size(); ++s) {
+        py::dict frame;
+        for (size_t c = 0; c < columns[s].size(); ++c) {
+            columns[s][c].Release();
+            frame[slots[s]->columns[c]] = columns[s][c].array;
+        }
+        result[slots[s]->name] = frame;
+    }
+    py::list names;
+    for (const std::string& name : channels.Names()) names.append(py::str(name));
+    result.attr("channels") = names;
+    result.attr("counts") = CountsDict(counts);
+    return result;
+}
+
+}  // namespace qmpy

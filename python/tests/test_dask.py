@@ -1,0 +1,90 @@
+"""quillmere.dask: logs decoded on a two-process LocalCluster equal the single-process decode,
+frame for frame; columns and dtypes are known before anything is decoded."""
+import subprocess
+import sys
+
+import pytest
+
+from conftest import CORPUS, REPO, quillmere, require_corpus
+
+for module in ("pandas", "dask.dataframe", "distributed"):
+    pytest.importorskip(module, reason=f"{module} is not installed (scripts/bootstrap --optional)")
+
+import dask  # noqa: E402
+import pandas  # noqa: E402
+from distributed import Client, LocalCluster  # noqa: E402
+
+import quillmere.dask as qdask  # noqa: E402
+
+# Debian's distributed starts its event loop the way its tornado deprecates.
+pytestmark = pytest.mark.filterwarnings("ignore:make_current is deprecated:DeprecationWarning")
+
+
+def generated_logs(tmp_path, dbc, sizes):
+    logs = []
+    for seed, megabytes in enumerate(sizes):
+        log = tmp_path / f"log{seed}.log"
+        subprocess.run([sys.executable, str(REPO / "bench" / "make_candump_log.py"), str(dbc),
+                        str(log), str(megabytes), str(seed + 11)], check=True)
+        logs.append(log)
+    return logs
+
+
+def test_pieces_cover_each_log_once(tmp_path):
+    log = tmp_path / "a.log"
+    log.write_bytes(b"x" * 1000)
+    empty = tmp_path / "empty.log"
+    empty.write_bytes(b"")
+    assert qdask.log_pieces([log, empty], 300) == [
+        (str(log), 0, 300), (str(log), 300, 600), (str(log), 600, 900), (str(log), 900, 1000),
+        (str(empty), 0, 0)]
+    with pytest.raises(ValueError):
+        qdask.log_pieces([log], 0)
+
+
+def test_meta_comes_from_the_database(tmp_path):
+    require_corpus("dbc")
+    dbc = CORPUS / "dbc" / "cantools__abs.dbc"
+    db = quillmere.load(dbc)
+    frames = qdask.decode_logs(dbc, generated_logs(tmp_path, dbc, [0.01]), partition_size=200)
+    assert set(frames) == {m.name for m in db.messages}
+    for name, frame in frames.items():
+        types = db.column_types(name)
+        assert list(frame.columns) == list(types)
+        assert frame.npartitions > 5
+        for column, code in types.items():
+            expected = "category" if column == "channel" else {"d": "float64", "q": "int64",
+                                                                "Q": "uint64"}[code]
+            assert str(frame.dtypes[column]) == expected, (name, column)
+
+
+def test_a_two_worker_cluster_decodes_as_one_process_does(tmp_path):
+    require_corpus("dbc")
+    dbc = CORPUS / "dbc" / "cantools__abs.dbc"
+    logs = generated_logs(tmp_path, dbc, [0.3, 0.1])
+    db = quillmere.load(dbc)
+    with LocalCluster(n_workers=2, processes=True, threads_per_worker=1, host="127.0.0.1",
+                      dashboard_address=None) as cluster, Client(cluster):
+        frames = qdask.decode_logs(dbc, logs, partition_size=40_000)
+        assert next(iter(frames.values())).npartitions == 8 + 3
+        names = list(frames)
+        computed = dict(zip(names, dask.compute(*frames.values())))
+    local = {}
+    for log in logs:
+        for name, frame in quillmere.to_pandas(db, log).items():
+            local.setdefault(name, []).append(frame)
+    decoded = 0
+    for name in names:
+        got = computed[name].reset_index(drop=True)
+        if name not in local:
+            assert got.empty
+            continue
+        expected = pandas.concat(local[name], ignore_index=True)
+        # Channel categories differ from piece to piece; the values are what counts.
+        got["channel"] = got["channel"].astype(str)
+        expected["channel"] = expected["channel"].astype(str)
+        pandas.testing.assert_frame_equal(got, expected, check_exact=True)
+        decoded += len(got)
+    # Every data line of the logs is one decoded frame.
+    lines = sum(len(log.read_bytes().splitlines()) for log in logs)
+    assert decoded == lines
