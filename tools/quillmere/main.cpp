@@ -18,6 +18,7 @@
 #include "format_container.h"
 #include "format_someip.h"
 #include "frame_layout.h"
+#include "generate_c_command.h"
 #include "huge_pages.h"
 #include "platform/files.h"
 #include "quillmere/quillmere.h"
@@ -449,6 +450,15 @@ int main(int argc, char** argv) {
     diff->add_option("b", second, "the new file")->required();
     diff->add_option("--cluster", options.cluster, "compare only the bus of this name");
     addCommon(diff);
+    std::string cPrefix;
+    auto* generateC = app.add_subcommand(
+        "generate-c", "C99 structs, pack and unpack for the frames of a DBC, LDF or ARXML file");
+    generateC->add_option("db", path, "database file (DBC, LDF, ARXML)")->required();
+    generateC->add_option("-o,--output", options.output, "folder of the .h and .c")->required();
+    generateC->add_option("--prefix", cPrefix,
+                          "name of the files and of every C name (default: "
+                          "the file's name)");
+    addCommon(generateC);
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
@@ -463,7 +473,8 @@ int main(int argc, char** argv) {
     }
     // A command over one file (or one set read together) ends the process when it is done.
     LeaveModelsToExit(((*info || *dump || *check) && paths.size() == 1) || *decode || *xml ||
-                      *encode || *someip || *header || *encodeRequest || *decodeDiag || *diff);
+                      *encode || *someip || *header || *encodeRequest || *decodeDiag || *diff ||
+                      *generateC);
     try {
         if (*version) return RunVersion(options);
         if (*info) return RunInfo(paths, options);
@@ -484,6 +495,7 @@ int main(int argc, char** argv) {
         }
         if (*decodeDiag) return RunDecodeDiag(path, ecuName, hex, options);
         if (*diff) return RunDiff(path, second, options);
+        if (*generateC) return RunGenerateC(path, options.output, cPrefix, options);
         if (*demo) return RunDemo(examples);
     } catch (const ToolError& e) {
         PrintFailure(e.what());
