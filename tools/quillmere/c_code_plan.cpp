@@ -142,23 +142,38 @@ CFrame PlanFrame(const FrameCodec& codec, const std::string& prefix, GlobalNames
 
 std::vector<ByteSegment> SegmentsOf(const qm::codec::BitLayout& layout, size_t frameSize) {
     std::vector<ByteSegment> segments;
-    const uint32_t used = std::min<uint32_t>(layout.Length(), 64);
-    for (uint32_t i = 0; i < used; ++i) {
+    const uint64_t length = layout.Length();
+    const uint64_t frameBits = uint64_t{frameSize} * 8;
+    // A field is one run of payload bits from either end, so the bits a frame can hold are
+    // among its first and its last frameBits bits, however long the field claims to be.
+    const auto add = [&](uint32_t i) {
         const size_t bit = layout.PayloadBit(i);
         const auto byte = static_cast<uint32_t>(bit / 8);
         const auto shift = static_cast<uint32_t>(bit % 8);
-        if (byte >= frameSize) continue;
+        if (byte >= frameSize) return;
         if (!segments.empty()) {
             ByteSegment& last = segments.back();
+            const bool sameKind = (last.fieldShift >= 64) == (i >= 64);
             if (last.byte == byte && last.byteShift + last.width == shift &&
-                last.fieldShift + last.width == i) {
+                last.fieldShift + last.width == i && sameKind) {
                 ++last.width;
-                continue;
+                return;
             }
         }
         segments.push_back({byte, shift, i, 1});
+    };
+    const uint64_t head = std::min(length, frameBits);
+    for (uint64_t i = 0; i < head; ++i) add(static_cast<uint32_t>(i));
+    for (uint64_t i = std::max(head, length > frameBits ? length - frameBits : 0); i < length;
+         ++i) {
+        add(static_cast<uint32_t>(i));
     }
     return segments;
+}
+
+bool CSignal::HasValueBits() const {
+    return std::any_of(segments.begin(), segments.end(),
+                       [](const ByteSegment& piece) { return piece.fieldShift < 64; });
 }
 
 size_t CDatabase::SignalCount() const {

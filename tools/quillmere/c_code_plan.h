@@ -14,7 +14,8 @@
 namespace qmtool::ccode {
 
 // Bits [fieldShift, fieldShift + width) of a field lie in bits [byteShift, byteShift + width) of
-// payload byte `byte`.
+// payload byte `byte`. Bits of a field longer than 64 bits above the 64th (fieldShift >= 64)
+// carry no value: the codec clears them when it writes the field.
 struct ByteSegment {
     uint32_t byte = 0;
     uint32_t byteShift = 0;
@@ -23,8 +24,7 @@ struct ByteSegment {
 };
 
 // The pieces of a field, least significant first, in the bytes below frameSize (the codec
-// neither reads nor writes bytes beyond a frame); bits above 64 are left out as the codec
-// leaves them out.
+// neither reads nor writes bytes beyond a frame).
 std::vector<ByteSegment> SegmentsOf(const qm::codec::BitLayout& layout, size_t frameSize);
 
 struct CChoice {
@@ -45,6 +45,8 @@ struct CSignal {
     bool fits = true;
     std::vector<ByteSegment> segments;
     std::vector<CChoice> choices;
+    // Whether some piece carries value bits (fieldShift < 64).
+    bool HasValueBits() const;
 };
 
 struct CFrame {

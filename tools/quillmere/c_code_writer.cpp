@@ -140,11 +140,17 @@ std::string PieceValue(const std::string& raw, const ByteSegment& piece) {
     return "(uint8_t)" + value;
 }
 
+// Bits above the 64th of a long field are cleared, as the codec clears them; in a payload
+// that starts cleared and where no fields meet, that takes no code.
 std::string PieceWrite(const std::string& raw, const ByteSegment& piece, bool clearFirst) {
     const std::string byte = "dst_p[" + std::to_string(piece.byte) + "]";
-    if (!clearFirst) return "    " + byte + " |= " + PieceValue(raw, piece) + ";\n";
     const auto keep =
         static_cast<uint8_t>(~(static_cast<unsigned>(LowMask(piece.width)) << piece.byteShift));
+    if (piece.fieldShift >= 64) {
+        return clearFirst ? "    " + byte + " = (uint8_t)(" + byte + " & " + Hex(keep) + ");\n"
+                          : "";
+    }
+    if (!clearFirst) return "    " + byte + " |= " + PieceValue(raw, piece) + ";\n";
     return "    " + byte + " = (uint8_t)((" + byte + " & " + Hex(keep) + ") | " +
            PieceValue(raw, piece) + ");\n";
 }
@@ -527,6 +533,7 @@ void CCodeWriter::AppendPack(std::string& out, const CFrame& frame) const {
         for (const ByteSegment& piece : frame.signals[i].segments) {
             writes += PieceWrite(Raw(i), piece, frame.overlapping);
         }
+        if (writes.empty()) continue;
         if (conditions[i] == "1") {
             out += writes;
             continue;
@@ -562,15 +569,14 @@ void CCodeWriter::AppendUnpack(std::string& out, const CFrame& frame) const {
     }
     bool reads = false;
     for (size_t i : used) {
-        const std::vector<ByteSegment>& pieces = frame.signals[i].segments;
-        if (pieces.empty()) {
-            out += "    " + Raw(i) + " = 0u;\n";
-            continue;
+        bool first = true;
+        for (const ByteSegment& piece : frame.signals[i].segments) {
+            if (piece.fieldShift >= 64) continue;
+            out += "    " + Raw(i) + (first ? " = " : " |= ") + PieceRead(piece) + ";\n";
+            first = false;
+            reads = true;
         }
-        reads = true;
-        for (size_t p = 0; p < pieces.size(); ++p) {
-            out += "    " + Raw(i) + (p == 0 ? " = " : " |= ") + PieceRead(pieces[p]) + ";\n";
-        }
+        if (first) out += "    " + Raw(i) + " = 0u;\n";
     }
     if (!reads) out += "    (void)src_p;\n";
     for (size_t i = 0; i < frame.signals.size(); ++i) {

@@ -21,11 +21,18 @@ uint64_t KeyOf(uint32_t id, bool extended) {
 }
 
 // The cycle times the network views give, by frame key (the first frame of a key wins, as in
-// the catalog).
+// the catalog). A file whose frames load but whose network model does not (an LDF the network
+// configuration refuses) gets its code without cycle times, and a warning.
 class CycleTimes {
   public:
     CycleTimes(const std::string& db, SourceFormat format, const Options& options) {
-        for (const NetworkView& view : LoadNetworkViews(db, format, options)) {
+        std::vector<NetworkView> views;
+        try {
+            views = LoadNetworkViews(db, format, options);
+        } catch (const ToolError& error) {
+            std::cerr << "quillmere: warning: no cycle times: " << error.what() << '\n';
+        }
+        for (const NetworkView& view : views) {
             for (const FrameView& frame : view.frames) {
                 if (frame.cycleTimeMs > 0) byKey_.try_emplace(FrameKey(frame), frame.cycleTimeMs);
             }
