@@ -211,8 +211,8 @@ std::string MaskText(const CSignal& signal) {
 std::string PutRaw(const CSignal& signal, const std::string& value) {
     if (signal.isFloat) {
         const std::string type = signal.typeBits == 32 ? "uint32_t" : "uint64_t";
-        return "{ " + type + " b; memcpy(&b, &" + value + ", sizeof(b)); put((uint64_t)b & " +
-               MaskText(signal) + "); }";
+        return "{ " + type + " bits; memcpy(&bits, &" + value +
+               ", sizeof(bits)); put((uint64_t)bits & " + MaskText(signal) + "); }";
     }
     return "put((uint64_t)(int64_t)" + value + " & " + MaskText(signal) + ");";
 }
@@ -220,8 +220,8 @@ std::string PutRaw(const CSignal& signal, const std::string& value) {
 std::string SetRaw(const CSignal& signal, const std::string& target, const std::string& raw) {
     if (signal.isFloat) {
         const std::string type = signal.typeBits == 32 ? "uint32_t" : "uint64_t";
-        return "{ " + type + " b = (" + type + ")(" + raw + "); memcpy(&" + target +
-               ", &b, sizeof(b)); }";
+        return "{ " + type + " bits = (" + type + ")(" + raw + "); memcpy(&" + target +
+               ", &bits, sizeof(bits)); }";
     }
     const uint32_t bits = FieldBits(signal);
     if (signal.isSigned && bits > 0 && bits < 64) {
@@ -263,6 +263,7 @@ std::string HarnessText(const CDatabase& database, const std::string& header, ui
         "static uint64_t next(void) { state ^= state >> 12; state ^= state << 25; "
         "state ^= state >> 27; return state * UINT64_C(2685821657736338717); }\n";
     out += "static void put(uint64_t v) { printf(\" %llx\", (unsigned long long)v); }\n";
+    out += "static void phys(double d, bool in) { printf(\" %a %d\", d, (int)in); }\n";
     out +=
         "static void hex(size_t n) { size_t i; putchar(' '); for (i = 0; i < n; ++i) "
         "printf(\"%02x\", buf[i]); }\n";
@@ -305,10 +306,12 @@ std::string HarnessText(const CDatabase& database, const std::string& header, ui
         for (const CSignal& signal : frame.signals) {
             const std::string& fn = signal.function;
             out += "        " + PutRaw(signal, "b." + signal.member) + "\n";
-            out += "        printf(\" %a %d\", " + fn + "_decode(b." + signal.member + "), (int)" +
-                   fn + "_is_in_range(b." + signal.member + "));\n";
-            out += "        { " + signal.type + " e = " + fn + "_encode(" + fn + "_decode(b." +
-                   signal.member + ")); " + PutRaw(signal, "e") + " }\n";
+            out += "        phys(" + fn + "_decode(b." + signal.member + "), " + fn +
+                   "_is_in_range(b." + signal.member + "));\n";
+            const std::string encoded = fn + "_encode(" + fn + "_decode(b." + signal.member + "))";
+            out += signal.isFloat ? "        { " + signal.type + " e = " + encoded + "; " +
+                                        PutRaw(signal, "e") + " }\n"
+                                  : "        " + PutRaw(signal, encoded) + "\n";
         }
         out += "        putchar('\\n');\n    }\n}\n";
     }
@@ -559,9 +562,9 @@ TEST(GenerateCCorpus, GeneratedCodeAgreesWithTheCodec) {
     second.join();
     std::map<std::string, Tally> tallies;
     for (const auto& subject : subjects) {
-        ASSERT_EQ(subject->buildExit, 0) << subject->path << ":\n"
+        EXPECT_EQ(subject->buildExit, 0) << subject->path << ":\n"
                                          << subject->output.substr(0, 4000);
-        Verify(*subject, tallies[subject->format]);
+        if (subject->buildExit == 0) Verify(*subject, tallies[subject->format]);
     }
     const Tally& dbc = tallies["dbc"];
     EXPECT_EQ(dbc.files, 38u);

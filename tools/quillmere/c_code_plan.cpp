@@ -197,6 +197,8 @@ CDatabase PlanCDatabase(const qm::codec::FrameCatalog& catalog, const std::strin
     names.Take(database.macroPrefix + "_H");
     names.Take(database.prefix + "_round");
     names.Take(database.prefix + "_round_to");
+    names.Take(database.prefix + "_unsigned_raw");
+    names.Take(database.prefix + "_signed_raw");
     for (size_t i = 0; i < catalog.Count(); ++i) {
         const FrameCodec& codec = catalog.At(i);
         CFrame frame = PlanFrame(codec, database.prefix, names);

@@ -312,13 +312,15 @@ void AppendEncode(std::string& out, const CSignal& signal, const std::string& pr
                DoubleLiteral(codec.factor) + ");\n}\n\n";
         return;
     }
-    out += "    double raw;\n\n";
     const auto asBound = [&](uint64_t bound) {
         return signal.isSigned ? static_cast<double>(static_cast<int64_t>(bound))
                                : static_cast<double>(bound);
     };
+    bool declared = false;
     for (const auto& range : codec.ranges) {
         if (range.factor == 0.0) continue;
+        if (!declared) out += "    double raw;\n\n";
+        declared = true;
         double low = asBound(range.low) * range.factor + range.offset;
         double high = asBound(range.high) * range.factor + range.offset;
         if (low > high) std::swap(low, high);
@@ -335,28 +337,26 @@ void AppendEncode(std::string& out, const CSignal& signal, const std::string& pr
             "        if (raw > " + rawHigh + ") {\n            raw = " + rawHigh + ";\n        }\n";
         out += "        return (" + type + ")raw;\n    }\n";
     }
-    if (codec.factor == 0.0) {
-        out += "    raw = 0.0;\n";
-    } else {
-        out += "    raw = " + prefix + "_round((value - " + DoubleLiteral(codec.offset) + ") / " +
-               DoubleLiteral(codec.factor) + ");\n";
+    std::string raw = "0.0";
+    if (codec.factor != 0.0) {
+        raw = prefix + "_round((value - " + DoubleLiteral(codec.offset) + ") / " +
+              DoubleLiteral(codec.factor) + ")";
+    } else if (!declared) {
+        out += "    (void)value;\n";
     }
-    // Held to the field: [0, 2^bits) unsigned, [-2^(bits-1), 2^(bits-1)) signed; NaN gives the
-    // lowest value.
+    // Held to the field: [0, 2^bits) unsigned, [-2^(bits-1), 2^(bits-1)) signed.
     const Domain domain = DomainOf(signal);
     const auto bits = static_cast<int>(FieldBits(signal));
     if (signal.isSigned) {
         const double limit = bits == 0 ? 0.0 : std::ldexp(1.0, bits - 1);
-        out += "    if (!(raw >= " + DoubleLiteral(-limit) + ")) {\n        return (" + type + ")" +
-               SignedLiteral(domain.low) + ";\n    }\n";
-        out += "    if (raw >= " + DoubleLiteral(limit) + ") {\n        return (" + type + ")" +
-               SignedLiteral(domain.high) + ";\n    }\n";
+        out += "    return (" + type + ")" + prefix + "_signed_raw(" + raw + ", " +
+               DoubleLiteral(limit) + ", " + SignedLiteral(domain.low) + ", " +
+               SignedLiteral(domain.high) + ");\n}\n\n";
     } else {
-        out += "    if (!(raw >= 0.0)) {\n        return 0;\n    }\n";
-        out += "    if (raw >= " + DoubleLiteral(std::ldexp(1.0, bits)) + ") {\n        return (" +
-               type + ")" + UnsignedLiteral(domain.top) + ";\n    }\n";
+        out += "    return (" + type + ")" + prefix + "_unsigned_raw(" + raw + ", " +
+               DoubleLiteral(std::ldexp(1.0, bits)) + ", " + UnsignedLiteral(domain.top) +
+               ");\n}\n\n";
     }
-    out += "    return (" + type + ")raw;\n}\n\n";
 }
 
 // decode: the physical value as the codec gives it (PhysicalDouble): the scaled range that
@@ -399,6 +399,51 @@ void AppendRangeCheck(std::string& out, const CSignal& signal) {
     out += "    const double physical = " + signal.function + "_decode(value);\n\n";
     out += "    return physical >= " + DoubleLiteral(codec.minimum - tolerance) +
            " && physical <= " + DoubleLiteral(codec.maximum + tolerance) + ";\n}\n\n";
+}
+
+// The static helpers that the functions call, and only those (an unused static function is a
+// warning).
+void AppendSupport(std::string& out, const std::string& functions, const std::string& prefix) {
+    const auto calls = [&](const char* name) {
+        return functions.find(prefix + name + "(") != std::string::npos;
+    };
+    const bool roundTo = calls("_round_to");
+    if (roundTo || calls("_round")) {
+        out +=
+            "/* The nearest integer, ties to even, without libm: adding 2^52 leaves no bits "
+            "for a fraction. */\n";
+        out += "static double " + prefix + "_round(double x)\n{\n";
+        out += "    const double big = 4503599627370496.0;\n\n";
+        out += "    if (x >= big || x <= -big) {\n        return x;\n    }\n";
+        out += "    if (x >= 0.0) {\n        return (x + big) - big;\n    }\n";
+        out += "    return -((-x + big) - big);\n}\n\n";
+    }
+    if (roundTo) {
+        out +=
+            "/* A physical value rounded to the decimals of its scaling (scale = "
+            "10^decimals). */\n";
+        out += "static double " + prefix + "_round_to(double physical, double scale)\n{\n";
+        out += "    const double scaled = physical * scale;\n\n";
+        out += "    if (scaled < 9007199254740992.0 && scaled > -9007199254740992.0) {\n";
+        out += "        return " + prefix + "_round(scaled) / scale;\n    }\n";
+        out += "    return physical;\n}\n\n";
+    }
+    if (calls("_unsigned_raw")) {
+        out += "/* A raw value held to a field of [0, limit): NaN gives 0. */\n";
+        out += "static uint64_t " + prefix +
+               "_unsigned_raw(double raw, double limit, uint64_t top)\n{\n";
+        out += "    if (!(raw >= 0.0)) {\n        return 0u;\n    }\n";
+        out += "    if (raw >= limit) {\n        return top;\n    }\n";
+        out += "    return (uint64_t)raw;\n}\n\n";
+    }
+    if (calls("_signed_raw")) {
+        out += "/* A raw value held to a field of [-limit, limit): NaN gives the lowest. */\n";
+        out += "static int64_t " + prefix +
+               "_signed_raw(double raw, double limit, int64_t low, int64_t high)\n{\n";
+        out += "    if (!(raw >= -limit)) {\n        return low;\n    }\n";
+        out += "    if (raw >= limit) {\n        return high;\n    }\n";
+        out += "    return (int64_t)raw;\n}\n\n";
+    }
 }
 
 }  // namespace
@@ -478,29 +523,7 @@ std::string CCodeWriter::Source(const std::string& headerName) const {
         AppendInit(functions, frame);
         for (const CSignal& signal : frame.signals) AppendSignalHelpers(functions, signal);
     }
-    // The rounding helpers, when the functions call them (an unused static function would be
-    // a warning).
-    const bool roundTo = functions.find(prefix + "_round_to(") != std::string::npos;
-    if (roundTo || functions.find(prefix + "_round(") != std::string::npos) {
-        out +=
-            "/* The nearest integer, ties to even, without libm: adding 2^52 leaves no bits for "
-            "a fraction. */\n";
-        out += "static double " + prefix + "_round(double x)\n{\n";
-        out += "    const double big = 4503599627370496.0;\n\n";
-        out += "    if (x >= big || x <= -big) {\n        return x;\n    }\n";
-        out += "    if (x >= 0.0) {\n        return (x + big) - big;\n    }\n";
-        out += "    return -((-x + big) - big);\n}\n\n";
-    }
-    if (roundTo) {
-        out +=
-            "/* A physical value rounded to the decimals of its scaling (scale = 10^decimals). "
-            "*/\n";
-        out += "static double " + prefix + "_round_to(double physical, double scale)\n{\n";
-        out += "    const double scaled = physical * scale;\n\n";
-        out += "    if (scaled < 9007199254740992.0 && scaled > -9007199254740992.0) {\n";
-        out += "        return " + prefix + "_round(scaled) / scale;\n    }\n";
-        out += "    return physical;\n}\n\n";
-    }
+    AppendSupport(out, functions, prefix);
     out += functions;
     return out;
 }
