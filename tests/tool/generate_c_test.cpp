@@ -299,8 +299,10 @@ std::string HarnessText(const CDatabase& database, const std::string& header, ui
         for (const CSignal& signal : frame.signals)
             out += "        " + PutRaw(signal, "b." + signal.member) + "\n";
         out += "        putchar('\\n');\n";
-        out += "        { size_t i; for (i = 0; i < " + length +
-               "u; ++i) buf[i] = (uint8_t)next(); }\n";
+        if (frame.codec->size > 0) {
+            out += "        { size_t i; for (i = 0; i < " + length +
+                   "u; ++i) buf[i] = (uint8_t)next(); }\n";
+        }
         out += "        " + frame.stem + "_unpack(&b, buf, " + length + "u);\n";
         out += "        printf(\"D " + std::to_string(f) + "\");\n        hex(" + length + "u);\n";
         for (const CSignal& signal : frame.signals) {

@@ -151,6 +151,7 @@ std::string PieceWrite(const std::string& raw, const ByteSegment& piece, bool cl
                           : "";
     }
     if (!clearFirst) return "    " + byte + " |= " + PieceValue(raw, piece) + ";\n";
+    if (keep == 0) return "    " + byte + " = " + PieceValue(raw, piece) + ";\n";
     return "    " + byte + " = (uint8_t)((" + byte + " & " + Hex(keep) + ") | " +
            PieceValue(raw, piece) + ");\n";
 }
@@ -535,7 +536,8 @@ void CCodeWriter::AppendPack(std::string& out, const CFrame& frame) const {
     for (size_t i = 0; i < frame.signals.size(); ++i) {
         conditions.push_back(
             frame.signals[i].segments.empty() ? "0" : CarriedCondition(frame, i, false, used));
-        if (conditions.back() != "0") used.insert(i);
+        // A field whose value bits all lie beyond the frame only clears bits: no raw value.
+        if (conditions.back() != "0" && frame.signals[i].HasValueBits()) used.insert(i);
     }
     out += "int " + frame.stem + "_pack(uint8_t *dst_p, const struct " + frame.stem +
            "_t *src_p, size_t size)\n{\n";
