@@ -18,6 +18,7 @@
 #include "format_container.h"
 #include "format_someip.h"
 #include "frame_layout.h"
+#include "generate_c_command.h"
 #include "huge_pages.h"
 #include "monitor_command.h"
 #include "platform/files.h"
@@ -455,6 +456,15 @@ int main(int argc, char** argv) {
         "monitor", "live CAN traffic decoded: a table of the latest values, or a line per frame");
     AddMonitorOptions(*monitor, path, monitorOptions);
     addCommon(monitor);
+    std::string cPrefix;
+    auto* generateC = app.add_subcommand(
+        "generate-c", "C99 structs, pack and unpack for the frames of a DBC, LDF or ARXML file");
+    generateC->add_option("db", path, "database file (DBC, LDF, ARXML)")->required();
+    generateC->add_option("-o,--output", options.output, "folder of the .h and .c")->required();
+    generateC->add_option("--prefix", cPrefix,
+                          "name of the files and of every C name (default: "
+                          "the file's name)");
+    addCommon(generateC);
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
 
@@ -470,7 +480,7 @@ int main(int argc, char** argv) {
     // A command over one file (or one set read together) ends the process when it is done.
     LeaveModelsToExit(((*info || *dump || *check) && paths.size() == 1) || *decode || *xml ||
                       *encode || *someip || *header || *encodeRequest || *decodeDiag || *diff ||
-                      *monitor);
+                      *monitor || *generateC);
     try {
         if (*version) return RunVersion(options);
         if (*info) return RunInfo(paths, options);
@@ -491,6 +501,7 @@ int main(int argc, char** argv) {
         }
         if (*decodeDiag) return RunDecodeDiag(path, ecuName, hex, options);
         if (*diff) return RunDiff(path, second, options);
+        if (*generateC) return RunGenerateC(path, options.output, cPrefix, options);
         if (*demo) return RunDemo(examples);
         if (*monitor) return RunMonitor(path, monitorOptions, options);
     } catch (const ToolError& e) {

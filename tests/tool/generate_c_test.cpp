@@ -1,0 +1,602 @@
+// "quillmere generate-c": the C names it makes, the byte pieces it reads off the codec's bit
+// layout, and, for every frame of every corpus DBC, LDF and ARXML file, generated code compiled
+// with gcc next to a generated harness: pack must give the codec's encoding, unpack the codec's
+// decoding (of packed and of random payloads), and decode, encode and is_in_range per signal the
+// codec's physical values.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "arxml_com/netconfig_arxml_file.h"
+#include "c_code_names.h"
+#include "c_code_plan.h"
+#include "codec_models/model_codecs.h"
+#include "dbc/netconfig_dbc_file.h"
+#include "ldf/netconfig_ldf_file.h"
+#include "tool_support.h"
+
+namespace fs = std::filesystem;
+using qm::codec::BitLayout;
+using qm::codec::FrameCatalog;
+using qm::codec::FrameCodec;
+using qm::codec::SignalCodec;
+using qmtool::ccode::ByteSegment;
+using qmtool::ccode::CDatabase;
+using qmtool::ccode::CFrame;
+using qmtool::ccode::CSignal;
+using tooltest::Quote;
+using tooltest::RunTool;
+
+namespace {
+
+const char* const kStrictC = "gcc -std=c99 -Wall -Wextra -Werror -pedantic -Wconversion";
+
+// --- Names and byte pieces. ---
+
+TEST(GenerateCNames, MakeIdentifiers) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"EngineSpeed", "engine_speed"},
+        {"RPMValue", "rpm_value"},
+        {"ABS_Status2", "abs_status2"},
+        {"wheel.FL-speed", "wheel_fl_speed"},
+        {"__x__", "x"},
+        {"2ndGear", "_2nd_gear"},
+        {"int", "int_"},
+        {"errno", "errno_"},
+        {"\xe4\xf6", "unnamed"},
+        {"", "unnamed"}};
+    for (const auto& [name, member] : cases) {
+        EXPECT_EQ(qmtool::ccode::MemberIdentifier(name), member) << name;
+    }
+    EXPECT_EQ(qmtool::ccode::CommentText("a*/b/*c?\?/\x01"), "a* /b/ *c? ?/?");
+    EXPECT_EQ(qmtool::ccode::DoubleLiteral(5), "5.0");
+    EXPECT_EQ(qmtool::ccode::DoubleLiteral(-0.1), "(-0.1)");
+    EXPECT_EQ(qmtool::ccode::SignedLiteral(INT64_MIN), "(-INT64_C(9223372036854775807) - 1)");
+    EXPECT_EQ(qmtool::ccode::UnsignedLiteral(1ull << 32), "UINT64_C(4294967296)");
+}
+
+// Frames and signals whose names fold to the same identifier stay apart, and so do functions
+// that a frame and a signal would spell alike (frame A's signal B_X and frame A_B's signal X).
+TEST(GenerateCNames, StayUnique) {
+    FrameCatalog catalog;
+    const std::vector<std::pair<const char*, std::vector<const char*>>> frames = {
+        {"A", {"B_X", "b.x", "Mode"}}, {"a", {"mode"}}, {"A_B", {"X"}}};
+    for (const auto& [name, signals] : frames) {
+        auto frame = std::make_unique<FrameCodec>();
+        frame->name = name;
+        frame->size = 1;
+        for (const char* signal : signals) {
+            SignalCodec codec;
+            codec.name = signal;
+            codec.layout = BitLayout::Little(0, 1);
+            frame->signals.push_back(codec);
+        }
+        frame->Prepare();
+        catalog.Add(std::move(frame));
+    }
+    const CDatabase database = qmtool::ccode::PlanCDatabase(catalog, "9Bus", "x.dbc", nullptr);
+    EXPECT_EQ(database.prefix, "db_9_bus");
+    std::vector<std::string> names;
+    for (const CFrame& frame : database.frames) {
+        names.push_back(frame.stem);
+        for (const CSignal& signal : frame.signals)
+            names.push_back(signal.member + ":" + signal.function);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"db_9_bus_a", "b_x:db_9_bus_a_b_x",
+                                               "b_x_2:db_9_bus_a_b_x_2", "mode:db_9_bus_a_mode",
+                                               "db_9_bus_a_2", "mode:db_9_bus_a_2_mode",
+                                               "db_9_bus_a_b", "x:db_9_bus_a_b_x_3"}));
+}
+
+struct SegmentCase {
+    BitLayout layout;
+    size_t frameSize;
+    std::vector<std::vector<uint32_t>> pieces;  // byte, byteShift, fieldShift, width
+};
+
+TEST(GenerateCSegments, FollowTheCodecLayout) {
+    const std::vector<SegmentCase> cases = {
+        {BitLayout::Little(0, 8), 8, {{0, 0, 0, 8}}},
+        {BitLayout::Little(4, 12), 8, {{0, 4, 0, 4}, {1, 0, 4, 8}}},
+        // Big-endian, most significant bit 7 of byte 0: the low byte lies in byte 1.
+        {BitLayout::BigFromMsb(7, 16), 8, {{1, 0, 0, 8}, {0, 0, 8, 8}}},
+        {BitLayout::BigFromMsb(3, 6), 8, {{1, 6, 0, 2}, {0, 0, 2, 4}}},
+        // Bytes beyond the frame are neither read nor written; bits above 64 are cleared.
+        {BitLayout::Little(4, 12), 1, {{0, 4, 0, 4}}},
+        {BitLayout::Little(0, 72),
+         9,
+         {{0, 0, 0, 8},
+          {1, 0, 8, 8},
+          {2, 0, 16, 8},
+          {3, 0, 24, 8},
+          {4, 0, 32, 8},
+          {5, 0, 40, 8},
+          {6, 0, 48, 8},
+          {7, 0, 56, 8},
+          {8, 0, 64, 8}}},
+        // A field that claims 4 billion bits costs what the frame holds.
+        {BitLayout::BigFromMsb(7, 0xFFFFFFF0u),
+         2,
+         {{1, 0, 0xFFFFFFE0u, 8}, {0, 0, 0xFFFFFFE8u, 8}}},
+    };
+    for (const SegmentCase& c : cases) {
+        std::vector<std::vector<uint32_t>> pieces;
+        for (const ByteSegment& s : qmtool::ccode::SegmentsOf(c.layout, c.frameSize)) {
+            pieces.push_back({s.byte, s.byteShift, s.fieldShift, s.width});
+        }
+        EXPECT_EQ(pieces, c.pieces) << c.layout.StartBit() << "/" << c.layout.Length();
+    }
+}
+
+// --- The command on the bundled examples. ---
+
+int Shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
+    tooltest::ScratchFolder folder("generate_c_examples");
+    const fs::path examples = fs::path(QM_SOURCE_DIR) / "examples";
+    std::string sources;
+    for (const char* file : {"powertrain.dbc", "body.ldf", "bus_system.arxml"}) {
+        const auto run = RunTool("generate-c " + Quote((examples / file).string()) + " -o " +
+                                 Quote((folder / "out").string()) + " --json");
+        ASSERT_EQ(run.exitCode, 0) << file << run.err;
+        const auto json = nlohmann::json::parse(run.out);
+        EXPECT_GT(json["frames"].get<int>(), 1) << file;
+        sources += " " + Quote(json["source"].get<std::string>());
+    }
+    const std::string header = tooltest::ReadBytes(folder / "out" / "powertrain.h");
+    for (const char* piece :
+         {"#define POWERTRAIN_ENGINE_DATA_FRAME_ID (0x100u)",
+          "#define POWERTRAIN_ENGINE_DATA_LENGTH (8u)",
+          "#define POWERTRAIN_ENGINE_DATA_CYCLE_TIME_MS (10u)",
+          "#define POWERTRAIN_ENGINE_DATA_ENGINE_STATE_RUNNING_CHOICE (2u)", "    int16_t torque;",
+          "double powertrain_engine_data_torque_decode(int16_t value);"}) {
+        EXPECT_NE(header.find(piece), std::string::npos) << piece;
+    }
+    // Strict and optimised, and no libm: the program links without -lm.
+    const std::string program = (folder / "program").string();
+    std::ofstream(folder / "main.c") << "#include \"powertrain.h\"\nint main(void) { return 0; }\n";
+    EXPECT_EQ(Shell(std::string(kStrictC) + " -O2 -I" + Quote((folder / "out").string()) + " " +
+                    Quote((folder / "main.c").string()) + sources + " -o " + Quote(program)),
+              0);
+    const auto wrongFormat = RunTool("generate-c " + Quote((examples / "door_ecu.cdd").string()) +
+                                     " -o " + Quote((folder / "cdd").string()));
+    EXPECT_EQ(wrongFormat.exitCode, 2);
+    EXPECT_NE(wrongFormat.err.find("generate-c takes a DBC, LDF or ARXML file"), std::string::npos)
+        << wrongFormat.err;
+}
+
+// --- The corpus: generated code against the codec. ---
+
+std::vector<fs::path> CorpusFiles(const std::string& format) {
+    const char* shared = std::getenv("QM_SHARED_DIR");
+    const fs::path folder = fs::path(shared ? shared : QM_SHARED_DIR) / "corpus" / format;
+    std::vector<fs::path> files;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        if (entry.path().extension() == "." + format) files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+uint32_t FieldBits(const CSignal& signal) {
+    return std::min<uint32_t>(signal.codec->layout.Length(), 64);
+}
+
+std::string MaskText(const CSignal& signal) {
+    const uint32_t bits = FieldBits(signal);
+    const uint64_t mask = bits >= 64 ? ~uint64_t{0} : (uint64_t{1} << bits) - 1;
+    return "UINT64_C(" + std::to_string(mask) + ")";
+}
+
+// C statements: put(the raw bits of `value`), and `target` = the member of raw bits `raw`.
+std::string PutRaw(const CSignal& signal, const std::string& value) {
+    if (signal.isFloat) {
+        const std::string type = signal.typeBits == 32 ? "uint32_t" : "uint64_t";
+        return "{ " + type + " bits; memcpy(&bits, &" + value +
+               ", sizeof(bits)); put((uint64_t)bits & " + MaskText(signal) + "); }";
+    }
+    return "put((uint64_t)(int64_t)" + value + " & " + MaskText(signal) + ");";
+}
+
+std::string SetRaw(const CSignal& signal, const std::string& target, const std::string& raw) {
+    if (signal.isFloat) {
+        const std::string type = signal.typeBits == 32 ? "uint32_t" : "uint64_t";
+        return "{ " + type + " bits = (" + type + ")(" + raw + "); memcpy(&" + target +
+               ", &bits, sizeof(bits)); }";
+    }
+    const uint32_t bits = FieldBits(signal);
+    if (signal.isSigned && bits > 0 && bits < 64) {
+        const std::string sign = "UINT64_C(" + std::to_string(uint64_t{1} << (bits - 1)) + ")";
+        return target + " = (" + signal.type + ")(int64_t)(((" + raw + ") ^ " + sign + ") - " +
+               sign + ");";
+    }
+    return target + " = (" + signal.type + ")(int64_t)(" + raw + ");";
+}
+
+// Values that select other signals, so that random frames reach multiplexed signals.
+std::vector<std::vector<uint64_t>> SelectingValues(const FrameCodec& frame) {
+    std::vector<std::vector<uint64_t>> values(frame.signals.size());
+    for (const SignalCodec& signal : frame.signals) {
+        if (signal.extendedMux >= 0) {
+            for (const auto& range : signal.muxRanges) {
+                values[static_cast<size_t>(signal.extendedMux)].push_back(range.minimum);
+            }
+        } else if (signal.mux == qm::codec::MuxRole::Multiplexed && frame.SwitchIndex() >= 0) {
+            values[static_cast<size_t>(frame.SwitchIndex())].push_back(
+                static_cast<uint64_t>(signal.muxValue));
+        }
+    }
+    return values;
+}
+
+constexpr int kRounds = 6;
+
+// A program that prints, per frame and round: "P f payload a... b..." (random raw values a
+// packed, and unpacked again as b) and "D f payload raw phys in-range encoded ..." (a random
+// payload unpacked, each signal decoded, checked and encoded back).
+std::string HarnessText(const CDatabase& database, const std::string& header, uint64_t seed) {
+    size_t longest = 1;
+    for (const CFrame& frame : database.frames) longest = std::max(longest, frame.codec->size);
+    std::string out = "#include <stdio.h>\n#include <string.h>\n#include \"" + header + "\"\n";
+    out += "static uint64_t state = UINT64_C(" + std::to_string(seed | 1) + ");\n";
+    out += "static uint8_t buf[" + std::to_string(longest) + "];\n";
+    out +=
+        "static uint64_t next(void) { state ^= state >> 12; state ^= state << 25; "
+        "state ^= state >> 27; return state * UINT64_C(2685821657736338717); }\n";
+    out += "static void put(uint64_t v) { printf(\" %llx\", (unsigned long long)v); }\n";
+    out += "static void phys(double d, bool in) { printf(\" %a %d\", d, (int)in); }\n";
+    out +=
+        "static void hex(size_t n) { size_t i; printf(\" x\"); for (i = 0; i < n; ++i) "
+        "printf(\"%02x\", buf[i]); }\n";
+    for (size_t f = 0; f < database.frames.size(); ++f) {
+        const CFrame& frame = database.frames[f];
+        const std::string length = std::to_string(frame.codec->size);
+        const std::string type = "struct " + frame.stem + "_t";
+        const auto selecting = SelectingValues(*frame.codec);
+        out += "static void frame" + std::to_string(f) + "(void)\n{\n    " + type + " a, b;\n";
+        out += "    int round;\n    for (round = 0; round < " + std::to_string(kRounds) +
+               "; ++round) {\n";
+        out += "        memset(&a, 0, sizeof(a));\n";
+        for (size_t i = 0; i < frame.signals.size(); ++i) {
+            const CSignal& signal = frame.signals[i];
+            out += "        " +
+                   SetRaw(signal, "a." + signal.member, "next() & " + MaskText(signal)) + "\n";
+            if (selecting[i].empty()) continue;
+            out += "        if (next() % 4u != 0u) {\n            static const uint64_t v[] = {";
+            for (uint64_t value : selecting[i]) out += "UINT64_C(" + std::to_string(value) + "),";
+            out += "};\n            " +
+                   SetRaw(signal, "a." + signal.member,
+                          "v[next() % " + std::to_string(selecting[i].size()) + "u] & " +
+                              MaskText(signal)) +
+                   "\n        }\n";
+        }
+        out += "        if (" + frame.stem + "_pack(buf, &a, sizeof(buf)) != " + length +
+               ") { printf(\"pack failed\\n\"); }\n";
+        out += "        if (" + frame.stem + "_unpack(&b, buf, " + length + "u) != " + length +
+               ") { printf(\"unpack failed\\n\"); }\n";
+        out += "        printf(\"P " + std::to_string(f) + "\");\n        hex(" + length + "u);\n";
+        for (const CSignal& signal : frame.signals)
+            out += "        " + PutRaw(signal, "a." + signal.member) + "\n";
+        for (const CSignal& signal : frame.signals)
+            out += "        " + PutRaw(signal, "b." + signal.member) + "\n";
+        out += "        putchar('\\n');\n";
+        if (frame.codec->size > 0) {
+            out += "        { size_t i; for (i = 0; i < " + length +
+                   "u; ++i) buf[i] = (uint8_t)next(); }\n";
+        }
+        out += "        " + frame.stem + "_unpack(&b, buf, " + length + "u);\n";
+        out += "        printf(\"D " + std::to_string(f) + "\");\n        hex(" + length + "u);\n";
+        for (const CSignal& signal : frame.signals) {
+            const std::string& fn = signal.function;
+            out += "        " + PutRaw(signal, "b." + signal.member) + "\n";
+            out += "        phys(" + fn + "_decode(b." + signal.member + "), " + fn +
+                   "_is_in_range(b." + signal.member + "));\n";
+            const std::string encoded = fn + "_encode(" + fn + "_decode(b." + signal.member + "))";
+            out += signal.isFloat ? "        { " + signal.type + " e = " + encoded + "; " +
+                                        PutRaw(signal, "e") + " }\n"
+                                  : "        " + PutRaw(signal, encoded) + "\n";
+        }
+        out += "        putchar('\\n');\n    }\n}\n";
+    }
+    out += "int main(void)\n{\n";
+    for (size_t f = 0; f < database.frames.size(); ++f)
+        out += "    frame" + std::to_string(f) + "();\n";
+    out += "    return 0;\n}\n";
+    return out;
+}
+
+// One corpus file: its model and codecs as the tool builds them, the plan the tool made.
+struct Subject {
+    fs::path path;
+    std::string format;
+    std::shared_ptr<void> model;
+    FrameCatalog catalog;
+    CDatabase database;
+    fs::path folder;
+    bool generated = false;
+    int buildExit = -1;
+    std::string output;
+};
+
+bool LoadAsTheTool(Subject& subject) {
+    const std::string path = subject.path.string();
+    if (subject.format == "dbc") {
+        auto file = std::make_shared<qm::dbc::NetConfigDbcFile>();
+        file->SetTolerantReading(true);
+        file->Load(path.c_str());
+        subject.catalog = qm::codec::BuildDbcCatalog(*file);
+        subject.model = file;
+    } else if (subject.format == "ldf") {
+        auto file = std::make_shared<qm::ldf::NetConfigLdfFile>();
+        file->Load(path.c_str());
+        subject.catalog = qm::codec::BuildLdfCatalog(*file);
+        subject.model = file;
+    } else {
+        auto file = std::make_shared<NetConfigArxmlFile>();
+        file->SetReadingMode(kArxmlReadWholeDocument);
+        if (!file->Load(path.c_str())) return false;
+        subject.catalog = qm::codec::BuildArxmlCatalog(*file);
+        subject.model = file;
+    }
+    return true;
+}
+
+// Compiles the generated code with its harness and runs it, output kept.
+void BuildAndRun(Subject& subject) {
+    const fs::path program = subject.folder / "harness";
+    const fs::path output = subject.folder / "output.txt";
+    subject.buildExit =
+        Shell(std::string(kStrictC) + " -O0 -pipe -I" + Quote(subject.folder.string()) + " " +
+              Quote((subject.folder / "db.c").string()) + " " +
+              Quote((subject.folder / "harness.c").string()) + " -o " + Quote(program.string()) +
+              " > " + Quote((subject.folder / "gcc.txt").string()) + " 2>&1 && " +
+              Quote(program.string()) + " > " + Quote(output.string()));
+    subject.output =
+        tooltest::ReadBytes(subject.buildExit == 0 ? output : subject.folder / "gcc.txt");
+}
+
+std::vector<uint8_t> Bytes(const std::string& hex) {
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (uint8_t byte : bytes) {
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 15];
+    }
+    return out;
+}
+
+// The raw value of every signal an unpack gives: what the codec decodes, 0 where it decodes
+// nothing.
+std::vector<uint64_t> CodecUnpack(const FrameCodec& frame, const std::vector<uint8_t>& payload,
+                                  std::vector<bool>& carried) {
+    std::vector<uint64_t> raws(frame.signals.size(), 0);
+    carried.assign(frame.signals.size(), false);
+    frame.Decode(payload.data(), payload.size(), [&](size_t i, uint64_t raw) {
+        raws[i] = raw;
+        carried[i] = true;
+    });
+    return raws;
+}
+
+bool SameDouble(double a, double b) {
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+struct Tally {
+    size_t files = 0, frames = 0, packed = 0, roundTrips = 0, decoded = 0, encoded = 0;
+};
+
+// Signals that share no payload bit with another signal the payload carries.
+std::vector<bool> Alone(const CFrame& frame, const std::vector<bool>& carried) {
+    std::vector<int> users(frame.codec->size * 8, 0);
+    for (size_t i = 0; i < frame.signals.size(); ++i) {
+        if (!carried[i]) continue;
+        for (const ByteSegment& s : frame.signals[i].segments) {
+            for (uint32_t b = 0; b < s.width; ++b) ++users[s.byte * 8 + s.byteShift + b];
+        }
+    }
+    std::vector<bool> alone(frame.signals.size(), false);
+    for (size_t i = 0; i < frame.signals.size(); ++i) {
+        alone[i] = carried[i];
+        for (const ByteSegment& s : frame.signals[i].segments) {
+            for (uint32_t b = 0; b < s.width; ++b) {
+                if (users[s.byte * 8 + s.byteShift + b] > 1) alone[i] = false;
+            }
+        }
+    }
+    return alone;
+}
+
+// "x" and the payload's hex digits (none for a frame of no bytes).
+std::string PayloadToken(std::istringstream& line) {
+    std::string token;
+    line >> token;
+    EXPECT_EQ(token.substr(0, 1), "x");
+    return token.substr(1);
+}
+
+void CheckPacked(const CFrame& frame, std::istringstream& line, Tally& tally,
+                 const std::string& where) {
+    const FrameCodec& codec = *frame.codec;
+    const std::string hex = PayloadToken(line);
+    std::vector<uint64_t> given(codec.signals.size()), back(codec.signals.size());
+    for (uint64_t& raw : given) line >> std::hex >> raw;
+    for (uint64_t& raw : back) line >> std::hex >> raw;
+    std::vector<std::optional<uint64_t>> raws(given.begin(), given.end());
+    try {
+        EXPECT_EQ(hex, Hex(codec.Encode(raws, false))) << where << ": pack";
+    } catch (const qm::codec::CodecError& error) {
+        ADD_FAILURE() << where << ": " << error.what();
+    }
+    std::vector<bool> carried;
+    EXPECT_EQ(back, CodecUnpack(codec, Bytes(hex), carried)) << where << ": unpack of pack";
+    // What pack wrote: every signal the multiplexers select, also those beyond the frame.
+    const auto rawOf = [&](size_t i) { return given[i]; };
+    const int64_t selected =
+        codec.SwitchIndex() >= 0 ? static_cast<int64_t>(given[codec.SwitchIndex()]) : -1;
+    std::vector<bool> written(given.size());
+    for (size_t i = 0; i < given.size(); ++i) written[i] = codec.Carries(i, selected, rawOf);
+    const std::vector<bool> alone = Alone(frame, written);
+    for (size_t i = 0; i < given.size(); ++i) {
+        if (!alone[i] || !frame.signals[i].fits) continue;
+        EXPECT_EQ(back[i], given[i]) << where << " " << codec.signals[i].name << ": round trip";
+        ++tally.roundTrips;
+    }
+    ++tally.packed;
+}
+
+void CheckDecoded(const CFrame& frame, std::istringstream& line, Tally& tally,
+                  const std::string& where) {
+    const FrameCodec& codec = *frame.codec;
+    const std::string hex = PayloadToken(line);
+    std::vector<bool> carried;
+    const std::vector<uint64_t> expected = CodecUnpack(codec, Bytes(hex), carried);
+    for (size_t i = 0; i < codec.signals.size(); ++i) {
+        const SignalCodec& signal = codec.signals[i];
+        uint64_t raw = 0, encoded = 0;
+        std::string physicalText;
+        int inRange = 0;
+        line >> std::hex >> raw >> physicalText >> std::dec >> inRange >> std::hex >> encoded;
+        EXPECT_EQ(raw, expected[i]) << where << " " << signal.name << " of " << hex;
+        if (!carried[i]) continue;
+        ++tally.decoded;
+        const double physical = std::strtod(physicalText.c_str(), nullptr);
+        EXPECT_TRUE(SameDouble(physical, signal.PhysicalDouble(raw)))
+            << where << " " << signal.name << ": " << physicalText << " vs "
+            << signal.PhysicalDouble(raw);
+        const double tolerance =
+            1e-9 * std::max({1.0, std::fabs(signal.minimum), std::fabs(signal.maximum)});
+        const bool unchecked =
+            (signal.minimum == 0.0 && signal.maximum == 0.0) || signal.minimum > signal.maximum;
+        EXPECT_EQ(inRange != 0, unchecked || (physical >= signal.minimum - tolerance &&
+                                              physical <= signal.maximum + tolerance))
+            << where << " " << signal.name << ": is_in_range of " << physical;
+        try {
+            EXPECT_EQ(encoded, signal.RawForPhysical(physical))
+                << where << " " << signal.name << ": encode of " << physical;
+            ++tally.encoded;
+        } catch (const qm::codec::CodecError&) {
+            // The codec refuses the value (out of range, NaN); generated code saturates.
+        }
+    }
+}
+
+void Verify(const Subject& subject, Tally& tally) {
+    std::istringstream lines(subject.output);
+    std::string text;
+    std::vector<int> rows(subject.database.frames.size(), 0);
+    while (std::getline(lines, text)) {
+        std::istringstream line(text);
+        std::string kind;
+        size_t f = 0;
+        line >> kind >> f;
+        ASSERT_LT(f, subject.database.frames.size()) << text;
+        const CFrame& frame = subject.database.frames[f];
+        const std::string where = subject.path.filename().string() + " " + frame.codec->name;
+        ASSERT_TRUE(kind == "P" || kind == "D") << where << ": " << text;
+        kind == "P" ? CheckPacked(frame, line, tally, where)
+                    : CheckDecoded(frame, line, tally, where);
+        ++rows[f];
+    }
+    for (size_t f = 0; f < rows.size(); ++f) {
+        EXPECT_EQ(rows[f], 2 * kRounds) << subject.path.filename() << " frame " << f;
+    }
+    tally.frames += rows.size();
+    ++tally.files;
+}
+
+TEST(GenerateCCorpus, GeneratedCodeAgreesWithTheCodec) {
+    if (CorpusFiles("dbc").empty()) GTEST_SKIP() << "no corpus";
+    tooltest::ScratchFolder scratch("generate_c_corpus");
+    std::vector<std::unique_ptr<Subject>> subjects;
+    for (const std::string format : {"dbc", "ldf", "arxml"}) {
+        for (const fs::path& path : CorpusFiles(format)) {
+            auto subject = std::make_unique<Subject>();
+            subject->path = path;
+            subject->format = format;
+            subject->folder = scratch / (format + std::to_string(subjects.size()));
+            if (!LoadAsTheTool(*subject) || subject->catalog.Count() == 0) continue;
+            // --short-names: the names as written, which the catalog built here has too.
+            const auto run =
+                RunTool("generate-c " + Quote(path.string()) + " -o " +
+                        Quote(subject->folder.string()) + " --prefix db --short-names");
+            ASSERT_EQ(run.exitCode, 0) << path << ": " << run.err;
+            subject->database = qmtool::ccode::PlanCDatabase(subject->catalog, "db",
+                                                             path.filename().string(), nullptr);
+            std::ofstream(subject->folder / "harness.c")
+                << HarnessText(subject->database, "db.h", subjects.size() * 7919 + 1);
+            subjects.push_back(std::move(subject));
+        }
+    }
+    // Two compilers at a time; the libraries are not used on these threads.
+    size_t nextSubject = 0;
+    std::mutex lock;
+    const auto worker = [&] {
+        for (;;) {
+            Subject* subject;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                if (nextSubject == subjects.size()) return;
+                subject = subjects[nextSubject++].get();
+            }
+            BuildAndRun(*subject);
+        }
+    };
+    std::thread second(worker);
+    worker();
+    second.join();
+    std::map<std::string, Tally> tallies;
+    for (const auto& subject : subjects) {
+        EXPECT_EQ(subject->buildExit, 0) << subject->path << ":\n"
+                                         << subject->output.substr(0, 4000);
+        if (subject->buildExit == 0) Verify(*subject, tallies[subject->format]);
+    }
+    // Every corpus file with frames (four DBC files have none), every frame; most signals of
+    // the random payloads decode, and most of those encode back.
+    const Tally& dbc = tallies["dbc"];
+    EXPECT_EQ(dbc.files, 34u);
+    EXPECT_EQ(dbc.frames, 3198u);
+    EXPECT_EQ(tallies["ldf"].files, 25u);
+    EXPECT_EQ(tallies["ldf"].frames, 134u);
+    EXPECT_EQ(tallies["arxml"].files, 10u);
+    EXPECT_EQ(tallies["arxml"].frames, 50u);
+    EXPECT_GT(dbc.roundTrips, 100000u);
+    EXPECT_GT(dbc.decoded, 130000u);
+    EXPECT_GT(dbc.encoded, 125000u);
+    EXPECT_GT(tallies["ldf"].encoded, 3500u);
+    EXPECT_GT(tallies["arxml"].encoded, 1400u);
+    for (const auto& [format, tally] : tallies) {
+        std::cout << format << ": " << tally.files << " files, " << tally.frames << " frames, "
+                  << tally.packed << " packed, " << tally.roundTrips << " round trips, "
+                  << tally.decoded << " signals decoded, " << tally.encoded << " encoded\n";
+    }
+}
+
+}  // namespace
