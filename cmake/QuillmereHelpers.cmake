@@ -33,7 +33,9 @@ function(qm_pch_warnings target)
 endfunction()
 
 # qm_use_pch(TARGET KIND) gives TARGET the precompiled headers of KIND (LIBRARY or TEST): the
-# first target of a kind builds them, the others reuse that build.
+# first target of a kind builds them, the others reuse that build. GCC takes a reused build only
+# when the macros it was made with are defined alike, so a test program must not give
+# QM_SOURCE_DIR, QM_SHARED_DIR or QM_TOOL_PATH values of its own (new macros are fine).
 function(qm_use_pch target kind)
     if(NOT QM_PCH OR (kind STREQUAL "LIBRARY" AND NOT QM_LIBRARY_PCH))
         return()
