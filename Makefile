@@ -6,6 +6,9 @@ PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
 TSAN_TESTS ?= Thread|Resolution
+# Ninja when installed: a fresh build folder is made with it (one that exists keeps its own).
+NINJA      := $(shell command -v ninja 2>/dev/null)
+generator   = $(if $(NINJA),$(if $(wildcard $(1)/CMakeCache.txt),,-G Ninja))
 # The system interpreter the module is built for (a version manager's python3 may come first).
 PYTHON ?= $(shell test -x /usr/bin/python3 && echo /usr/bin/python3 || echo python3)
 
@@ -17,12 +20,12 @@ bootstrap:
 	@scripts/bootstrap
 
 build: bootstrap
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQM_WERROR=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) $(call generator,$(BUILD)) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQM_WERROR=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The Python module alone, next to the library: $(BUILD)/python/quillmere*.so.
 python: bootstrap
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQM_WERROR=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) $(call generator,$(BUILD)) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQM_WERROR=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target quillmere_python
 
 demo: build
@@ -40,7 +43,7 @@ pytest:
 
 bench:
 	@scripts/bootstrap --bench
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQM_BENCH=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
+	cmake -S . -B build-bench $(call generator,build-bench) -DCMAKE_BUILD_TYPE=Release -DQM_BENCH=ON -DPYTHON_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
 	cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do \
 	    [ -x "$$b" ] && [ "$$b" != build-bench/bench/bench_fresh ] || continue; \
@@ -50,19 +53,19 @@ bench:
 	    $(PYTHON) bench/python_decode.py --build build-bench; fi
 
 sanitize: bootstrap
-	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE=ON -DQM_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B build-sanitize $(call generator,build-sanitize) -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE=ON -DQM_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 
 # The tests that use the library from several threads, under ThreadSanitizer.
 tsan: bootstrap
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_TSAN=ON -DQM_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B build-tsan $(call generator,build-tsan) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_TSAN=ON -DQM_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS) --target test_xml test_facade test_arxml_com test_diag
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 fuzz:
 	@scripts/bootstrap --fuzz
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_FUZZ=ON $(CMAKE_FLAGS)
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(call generator,build-fuzz) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_FUZZ=ON $(CMAKE_FLAGS)
 	cmake --build build-fuzz -j $(JOBS)
 	@for f in build-fuzz/fuzz/fuzz_*; do \
 	    [ -x "$$f" ] || continue; name=$$(basename $$f); mkdir -p build-fuzz/corpus-$$name; \

@@ -1,5 +1,6 @@
 // The reader: header values, the dispatcher's line handling, every section's statements and the
 // messages and result codes of failing sections.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +9,8 @@
 
 #include "ldf/ldf_read_context.h"
 #include "ldf_test_support.h"
+
+using ::testing::HasSubstr;
 
 namespace qm::ldf::test {
 namespace {
@@ -72,33 +75,36 @@ TEST(LdfReader, StatementsSpreadOverLinesAreJoined) {
     EXPECT_EQ(file.GetSlaveNodeCount(), 1u);
 }
 
-TEST(LdfReader, TopLevelBracketIsReportedAndReadingGoesOn) {
-    NetConfigLdfFile file;
-    EXPECT_TRUE(LoadText(file, "LIN_description_file;\n}\nLIN_speed = 10 kbps;\n"));
-    EXPECT_EQ(MessagesOf(file), "Redundant bracket. Line(2) }.\r\n");
-    EXPECT_DOUBLE_EQ(file.GetSpeed(), 10.0);
-}
-
-TEST(LdfReader, UnknownTopLevelLineStopsTheLoad) {
-    NetConfigLdfFile file;
-    EXPECT_FALSE(LoadText(file, "LIN_description_file;\nBogus_section {\nLIN_speed = 10 kbps;\n"));
-    EXPECT_EQ(MessagesOf(file),
-              "Possible undefined tag, check this line: Line(2) Bogus_section {\r\n");
-    EXPECT_EQ(file.Model().sectionCode, 71);
-    EXPECT_DOUBLE_EQ(file.GetSpeed(), 0.0);
-}
-
-TEST(LdfReader, NodeCapabilityFilesAreRefused) {
-    NetConfigLdfFile file;
-    EXPECT_FALSE(LoadText(file, "node_capability_file ;\n"));
-    EXPECT_EQ(MessagesOf(file),
-              "Node capability file format not supported. Line(1) node_capability_file ;.\r\n");
-}
-
-TEST(LdfReader, EndOfFileMarkLineIsIgnored) {
-    NetConfigLdfFile file;
-    EXPECT_TRUE(LoadText(file, "LIN_description_file;\n\x1a\n"));
-    EXPECT_EQ(MessagesOf(file), "");
+// Lines the dispatcher reports: each text loads (or stops) with exactly these messages.
+TEST(LdfReader, DispatcherLinesAndTheirMessages) {
+    struct Case {
+        std::string text;
+        bool loads;
+        std::string messages;
+        double speed;
+        int sectionCode = -1;  // checked when given
+    };
+    const std::vector<Case> cases = {
+        {"LIN_description_file;\n}\nLIN_speed = 10 kbps;\n", true,
+         "Redundant bracket. Line(2) }.\r\n", 10.0},
+        {"LIN_description_file;\nBogus_section {\nLIN_speed = 10 kbps;\n", false,
+         "Possible undefined tag, check this line: Line(2) Bogus_section {\r\n", 0.0, 71},
+        {"node_capability_file ;\n", false,
+         "Node capability file format not supported. Line(1) node_capability_file ;.\r\n", 0.0},
+        {"LIN_description_file;\n\x1a\n", true, "", 0.0},
+        // An unterminated block comment swallows the rest.
+        {"LIN_description_file;\n  /* open\nLIN_speed = 10 kbps;\n", true, "", 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        NetConfigLdfFile file;
+        EXPECT_EQ(LoadText(file, c.text), c.loads);
+        EXPECT_EQ(MessagesOf(file), c.messages);
+        EXPECT_DOUBLE_EQ(file.GetSpeed(), c.speed);
+        if (c.sectionCode >= 0) {
+            EXPECT_EQ(file.Model().sectionCode, c.sectionCode);
+        }
+    }
 }
 
 TEST(LdfReader, MissingFileGivesResultCode254) {
@@ -494,13 +500,7 @@ TEST(LdfReader, BinaryGarbageStopsCleanly) {
     for (int i = 0; i < 4096; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
     NetConfigLdfFile file;
     EXPECT_FALSE(LoadText(file, garbage));
-    EXPECT_NE(std::string(file.GetMessages()).find("Line("), std::string::npos);
-}
-
-TEST(LdfReader, UnterminatedBlockCommentSwallowsTheRest) {
-    NetConfigLdfFile file;
-    EXPECT_TRUE(LoadText(file, "LIN_description_file;\n  /* open\nLIN_speed = 10 kbps;\n"));
-    EXPECT_DOUBLE_EQ(file.GetSpeed(), 0.0);
+    EXPECT_THAT(std::string(file.GetMessages()), HasSubstr("Line("));
 }
 
 // A file cut short reads like a whole one up to where it ends; a section that meets the end of
@@ -564,9 +564,8 @@ TEST(LdfReader, CorpusFilesCutInsideNodeAttributesAreNamed) {
         NetConfigLdfFile file;
         // A file that stops before with a message of its own is no cut file.
         if (!LoadText(file, text.substr(0, block + 1))) continue;
-        EXPECT_NE(
-            MessagesOf(file).find("WARNING. The file ends inside the section that begins at Line("),
-            std::string::npos);
+        EXPECT_THAT(MessagesOf(file),
+                    HasSubstr("WARNING. The file ends inside the section that begins at Line("));
         ++cutFiles;
     }
     EXPECT_GT(cutFiles, 5u);

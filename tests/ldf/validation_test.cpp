@@ -1,8 +1,12 @@
 // The warnings the reader adds while it checks the description: their limits, the protocol
 // versions they apply to and their exact texts.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "ldf_test_support.h"
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace qm::ldf::test {
 namespace {
@@ -33,10 +37,8 @@ TEST(LdfValidation, ByteArraySizeLimits) {
         "WARNING. Byte array signal with size different than required - the size is equal to "
         "72 bits. It should be a multiply of 8, but not larger than 64. Warning for line(10)  "
         " S: 72, {0}, CEM, LSM;.\r\n");
-    EXPECT_NE(SignalWarnings("2.2", "  S: 12, {0, 0}, CEM, LSM;").find("equal to 12 bits"),
-              std::string::npos);
-    EXPECT_NE(SignalWarnings("2.0", "  S: 0, {0}, CEM, LSM;").find("equal to 0 bits"),
-              std::string::npos);
+    EXPECT_THAT(SignalWarnings("2.2", "  S: 12, {0, 0}, CEM, LSM;"), HasSubstr("equal to 12 bits"));
+    EXPECT_THAT(SignalWarnings("2.0", "  S: 0, {0}, CEM, LSM;"), HasSubstr("equal to 0 bits"));
     EXPECT_EQ(SignalWarnings("2.1", "  S: 72, {0}, CEM, LSM;"), "");
 }
 
@@ -102,22 +104,21 @@ TEST(LdfValidation, EventTriggeredFrameChecksAfterTheSection) {
                        "Event_triggered_frames {\n  CemFrame: 0x10, LsmFrame, RsmFrame;\n"
                        "  E: T, 0x11, CemFrame, LsmFrame;\n  E: T, 0x12, LsmFrame;\n}\n");
     const std::string messages = MessagesOf(file);
-    EXPECT_NE(
-        messages.find("WARNING. At least two of event triggered frames have the same name but "
-                      "different IDs: E.\r\n"),
-        std::string::npos);
-    EXPECT_NE(messages.find("WARNING. An event triggered frame has same name as an unconditional "
-                            "frame: CemFrame.\r\n"),
-              std::string::npos);
-    EXPECT_NE(messages.find("WARNING. An event triggered frame E uses two frames with different "
-                            "size. Warning for line(29)   E: T, 0x11, CemFrame, LsmFrame;.\r\n"),
-              std::string::npos);
-    EXPECT_NE(messages.find("WARNING. An event triggered frame CemFrame do not refers to any "
-                            "schedule table. Warning for line(28)"),
-              std::string::npos);
-    EXPECT_NE(messages.find("has not reserved data in the first byte of signal - it must be "
-                            "reserved! CemFrame: Request. Warning for line(29)"),
-              std::string::npos);
+    EXPECT_THAT(messages,
+                HasSubstr("WARNING. At least two of event triggered frames have the same name but "
+                          "different IDs: E.\r\n"));
+    EXPECT_THAT(messages,
+                HasSubstr("WARNING. An event triggered frame has same name as an unconditional "
+                          "frame: CemFrame.\r\n"));
+    EXPECT_THAT(messages,
+                HasSubstr("WARNING. An event triggered frame E uses two frames with different "
+                          "size. Warning for line(29)   E: T, 0x11, CemFrame, LsmFrame;.\r\n"));
+    EXPECT_THAT(messages,
+                HasSubstr("WARNING. An event triggered frame CemFrame do not refers to any "
+                          "schedule table. Warning for line(28)"));
+    EXPECT_THAT(messages,
+                HasSubstr("has not reserved data in the first byte of signal - it must be "
+                          "reserved! CemFrame: Request. Warning for line(29)"));
 }
 
 TEST(LdfValidation, DiagnosticAddressChecks) {
@@ -158,15 +159,12 @@ TEST(LdfValidation, EncodingValueLimits) {
               "WARNING. Signal values of encoding are floating point numbers. Warning for line(7)  "
               "   logical_value, 1.5, \"half\";.\r\n");
     EXPECT_EQ(EncodingWarnings("    physical_value, 0, 65535, 1, 0;\n"), "");
-    EXPECT_NE(EncodingWarnings("    physical_value, 65536, 70000, 1, 0;\n")
-                  .find("WARNING. Signal min values of encoding are bigger than 65535."),
-              std::string::npos);
-    EXPECT_NE(EncodingWarnings("    physical_value, 0, 70000, 1, 0;\n")
-                  .find("WARNING. Signal max values of encoding are bigger than 65535."),
-              std::string::npos);
-    EXPECT_NE(EncodingWarnings("    physical_value, 0.5, 7, 1, 0;\n")
-                  .find("WARNING. Signal min values of encoding are floating point numbers."),
-              std::string::npos);
+    EXPECT_THAT(EncodingWarnings("    physical_value, 65536, 70000, 1, 0;\n"),
+                HasSubstr("WARNING. Signal min values of encoding are bigger than 65535."));
+    EXPECT_THAT(EncodingWarnings("    physical_value, 0, 70000, 1, 0;\n"),
+                HasSubstr("WARNING. Signal max values of encoding are bigger than 65535."));
+    EXPECT_THAT(EncodingWarnings("    physical_value, 0.5, 7, 1, 0;\n"),
+                HasSubstr("WARNING. Signal min values of encoding are floating point numbers."));
     EXPECT_EQ(EncodingWarnings("    physical_value, 0x00, 0xFF, 1, 0;\n"), "");
 }
 
@@ -224,16 +222,15 @@ TEST(LdfValidation, ScheduledFrameSignalChecks) {
         "Signals {\n  Wide: 20, 0, CEM, LSM;\n  Zero: 0, 0, CEM, LSM;\n}\n"
         "Frames {\n  F: 1, CEM, 4 {\n    Wide, 0;\n    Zero, 20;\n    Ghost, 21;\n  }\n}\n";
     const std::string messages = ScheduleWarnings("2.1", frames, "    F delay 10 ms;\n");
-    EXPECT_NE(messages.find("WARNING. Frame, handled by schedule table, contains signal with size "
-                            "bigger than 16 bits: Wide.\r\n"),
-              std::string::npos);
-    EXPECT_NE(messages.find("WARNING. Frame, handled by schedule table, contains signal with size "
-                            "lower than 1 bits. Warning for line(22)"),
-              std::string::npos);
-    EXPECT_NE(
-        messages.find("WARNING. The frame F, which is handled by schedule table, contains not "
-                      "existing signal. Warning for line(22)"),
-        std::string::npos);
+    EXPECT_THAT(messages,
+                HasSubstr("WARNING. Frame, handled by schedule table, contains signal with size "
+                          "bigger than 16 bits: Wide.\r\n"));
+    EXPECT_THAT(messages,
+                HasSubstr("WARNING. Frame, handled by schedule table, contains signal with size "
+                          "lower than 1 bits. Warning for line(22)"));
+    EXPECT_THAT(messages,
+                HasSubstr("WARNING. The frame F, which is handled by schedule table, contains not "
+                          "existing signal. Warning for line(22)"));
 }
 
 size_t Occurrences(const std::string& text, const std::string& piece) {
@@ -289,15 +286,15 @@ TEST(LdfValidation, ScheduledFramesSharingNamesOrIds) {
         "Frames {\n  F: 1, CEM, 1 {\n    A, 0;\n  }\n  G: 1, CEM, 1 {\n  }\n}\n";
     const std::string messages = ScheduleWarnings(
         "2.1", frames, "    F delay 10 ms;\n    G delay 10 ms;\n    F delay 5 ms;\n");
-    EXPECT_NE(messages.find("WARNING. At least two signals have the same name: A. This signal is "
-                            "used by frame, handled by schedule table: F.\r\n"),
-              std::string::npos);
-    EXPECT_NE(messages.find("WARNING. At least two different frames with the same ID, which are "
-                            "handled by schedule table: F, G.\r\n"),
-              std::string::npos);
+    EXPECT_THAT(messages,
+                HasSubstr("WARNING. At least two signals have the same name: A. This signal is "
+                          "used by frame, handled by schedule table: F.\r\n"));
+    EXPECT_THAT(messages,
+                HasSubstr("WARNING. At least two different frames with the same ID, which are "
+                          "handled by schedule table: F, G.\r\n"));
     // Sending the same frame again is no second frame.
-    EXPECT_EQ(messages.find("which are handled by schedule table, have the same name"),
-              std::string::npos);
+    EXPECT_THAT(messages,
+                Not(HasSubstr("which are handled by schedule table, have the same name")));
 }
 
 TEST(LdfValidation, DiagnosticFramesSentByTables) {
@@ -307,15 +304,14 @@ TEST(LdfValidation, DiagnosticFramesSentByTables) {
                          "Diagnostic_frames {\n  MasterReq: 0x3C {\n    B0, 0;\n  }\n"
                          "  SlaveResp: 0x3D {\n    B1, 0;\n  }\n}\n",
                          "    MasterReq delay 10 ms;\n    SlaveResp delay 10 ms;\n");
-    EXPECT_NE(
-        messages.find("WARNING. Master request and slave response are handled by schedule "
-                      "table but not all Master request and Slave response signals are "
-                      "defined as 8 bit. Warning for line(24)     SlaveResp delay 10 ms;.\r\n"),
-        std::string::npos);
-    EXPECT_NE(
-        ScheduleWarnings("2.1", "", "    MasterReq delay 10 ms;\n")
-            .find("WARNING. Diagnostic frame has not defined diagnostic signals: MasterReq.\r\n"),
-        std::string::npos);
+    EXPECT_THAT(
+        messages,
+        HasSubstr("WARNING. Master request and slave response are handled by schedule "
+                  "table but not all Master request and Slave response signals are "
+                  "defined as 8 bit. Warning for line(24)     SlaveResp delay 10 ms;.\r\n"));
+    EXPECT_THAT(
+        ScheduleWarnings("2.1", "", "    MasterReq delay 10 ms;\n"),
+        HasSubstr("WARNING. Diagnostic frame has not defined diagnostic signals: MasterReq.\r\n"));
 }
 
 TEST(LdfValidation, MissingDiagnosticAddressesBeforeTables) {
@@ -334,13 +330,12 @@ TEST(LdfValidation, EventTriggeredFramesSentByTables) {
                                "Sporadic_frames {\n  S: CemFrame;\n}\n";
     const std::string messages =
         ScheduleWarnings("2.1", frames, "    E delay 10 ms;\n    CemFrame delay 10 ms;\n");
-    EXPECT_NE(messages.find("WARNING. An event triggered frame uses not defined resolved schedule "
-                            "table: Missing.\r\n"),
-              std::string::npos);
-    EXPECT_NE(
-        messages.find("WARNING. Unconditional frame, CemFrame, is already handled by schedule "
-                      "table but it is also used in sporadic frame: S.\r\n"),
-        std::string::npos);
+    EXPECT_THAT(messages,
+                HasSubstr("WARNING. An event triggered frame uses not defined resolved schedule "
+                          "table: Missing.\r\n"));
+    EXPECT_THAT(messages,
+                HasSubstr("WARNING. Unconditional frame, CemFrame, is already handled by schedule "
+                          "table but it is also used in sporadic frame: S.\r\n"));
 }
 
 TEST(LdfValidation, WarningsNeverChangeTheResult) {

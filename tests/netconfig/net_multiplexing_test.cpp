@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../dbc/dbc_frame_reference.h"
+#include "../dbc/multiplexing_cases.h"
 #include "netconfig/net_config.h"
 #include "netconfig/net_message.h"
 #include "netconfig/net_signal.h"
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Names = std::vector<std::string>;
+using dbctest::Names;
 
 fs::path CorpusFolder() {
     return fs::path(QM_SHARED_DIR) / "corpus" / "dbc";
@@ -36,15 +36,9 @@ class NetMultiplexing : public ::testing::Test {
                                           : nullptr;
     }
 
-    // The names of the signals that a payload, built from little-endian fields {start, length,
-    // value}, carries: in signal order.
-    static Names Carried(INetDataBase* database, uint32_t id,
-                         std::initializer_list<std::array<uint64_t, 3>> fields) {
-        dbctest::Payload payload(8, 0);
-        for (const auto& field : fields) {
-            dbctest::WriteField(payload, static_cast<uint32_t>(field[0]),
-                                static_cast<uint32_t>(field[1]), false, field[2]);
-        }
+    // The names of the signals that a payload carries, in signal order.
+    static Names Carried(INetDataBase* database, uint32_t id, const dbctest::Fields& fields) {
+        const dbctest::Payload payload = dbctest::PayloadOf(fields);
         Names names;
         INetMessage* message = database ? database->FindMessage(id) : nullptr;
         EXPECT_NE(message, nullptr) << id;
@@ -58,8 +52,14 @@ class NetMultiplexing : public ::testing::Test {
         return names;
     }
 
-    static bool Has(const Names& names, const char* name) {
-        return std::find(names.begin(), names.end(), name) != names.end();
+    // The same for the corpus file's messages, keyed as the file writes them: the network model
+    // keys messages by the identifier without the extended flag.
+    dbctest::CarriedNames CarriedFrom(const char* name) {
+        INetDataBase* db = Load(CorpusFolder() / name);
+        EXPECT_NE(db, nullptr);
+        return [db](uint32_t rawId, const dbctest::Fields& fields) {
+            return Carried(db, rawId & ~0x80000000u, fields);
+        };
     }
 
     NetConfig config_;
@@ -67,73 +67,12 @@ class NetMultiplexing : public ::testing::Test {
 
 TEST_F(NetMultiplexing, Multiplex2SelectsByRangesChainsAndSwitches) {
     if (!fs::is_directory(CorpusFolder())) GTEST_SKIP() << "no corpus at " << CorpusFolder();
-    INetDataBase* db = Load(CorpusFolder() / "cantools__multiplex_2.dbc");
-    ASSERT_NE(db, nullptr);
-    // The network model keys messages by the identifier without the extended flag.
-    const uint32_t extendedFlag = 0x80000000u;
-    // Shared: S0 (bits 0-3) selects S1 for 1 and 3, S2 for 2 to 5 (two ranges, one range).
-    const uint32_t shared = 2349006590u & ~extendedFlag;
-    EXPECT_EQ(Carried(db, shared, {{{0, 4, 0}}}), (Names{"S0"}));
-    EXPECT_EQ(Carried(db, shared, {{{0, 4, 1}}}), (Names{"S1", "S0"}));
-    EXPECT_EQ(Carried(db, shared, {{{0, 4, 2}}}), (Names{"S2", "S0"}));
-    EXPECT_EQ(Carried(db, shared, {{{0, 4, 3}}}), (Names{"S2", "S1", "S0"}));
-    EXPECT_EQ(Carried(db, shared, {{{0, 4, 4}}}), (Names{"S2", "S0"}));
-    EXPECT_EQ(Carried(db, shared, {{{0, 4, 5}}}), (Names{"S2", "S0"}));
-    EXPECT_EQ(Carried(db, shared, {{{0, 4, 6}}}), (Names{"S0"}));
-    // Normal has no SG_MUL_VAL_: the switch S0 selects by multiplex values (S1 m0, S2 m1).
-    const uint32_t normal = 2348941054u & ~extendedFlag;
-    EXPECT_EQ(Carried(db, normal, {{{0, 4, 0}}}), (Names{"S1", "S0"}));
-    EXPECT_EQ(Carried(db, normal, {{{0, 4, 1}}}), (Names{"S2", "S0"}));
-    EXPECT_EQ(Carried(db, normal, {{{0, 4, 2}}}), (Names{"S0"}));
-    // Extended, two levels: S0 selects S1 (itself a multiplexer) for 0 and S5 for 1; S1 selects
-    // S2 and S3 for 0, S4 for 2; S6 selects S7 for 1 and S8 for 2.
-    const uint32_t extended = 2348875518u & ~extendedFlag;
-    EXPECT_EQ(Carried(db, extended, {{{0, 4, 0}}, {{4, 4, 0}}, {{32, 8, 1}}}),
-              (Names{"S7", "S6", "S3", "S2", "S1", "S0"}));
-    EXPECT_EQ(Carried(db, extended, {{{0, 4, 0}}, {{4, 4, 2}}, {{32, 8, 2}}}),
-              (Names{"S8", "S6", "S4", "S1", "S0"}));
-    EXPECT_EQ(Carried(db, extended, {{{0, 4, 0}}, {{4, 4, 1}}, {{32, 8, 3}}}),
-              (Names{"S6", "S1", "S0"}));
-    // S1 is not carried when S0 is 1, so the signals S1 would select are not either.
-    EXPECT_EQ(Carried(db, extended, {{{0, 4, 1}}, {{4, 4, 0}}, {{32, 8, 0}}}),
-              (Names{"S6", "S5", "S0"}));
-    // ExtendedTypes: S11 (0-4) selects S9 for 5 and S0 (8-11) for 3; S0 selects S10 for 0.
-    const uint32_t types = 2349072126u & ~extendedFlag;
-    EXPECT_EQ(Carried(db, types, {{{0, 5, 3}}, {{8, 4, 0}}}), (Names{"S10", "S0", "S11"}));
-    EXPECT_EQ(Carried(db, types, {{{0, 5, 3}}, {{8, 4, 1}}}), (Names{"S0", "S11"}));
-    EXPECT_EQ(Carried(db, types, {{{0, 5, 5}}}), (Names{"S9", "S11"}));
-    EXPECT_EQ(Carried(db, types, {{{0, 5, 4}}, {{8, 4, 0}}}), (Names{"S11"}));
+    dbctest::ExpectMultiplex2(CarriedFrom("cantools__multiplex_2.dbc"));
 }
 
 TEST_F(NetMultiplexing, VwPqSelectsTheMotorAndBrakeVariants) {
     if (!fs::is_directory(CorpusFolder())) GTEST_SKIP() << "no corpus at " << CorpusFolder();
-    INetDataBase* db = Load(CorpusFolder() / "opendbc__vw_pq.dbc");
-    ASSERT_NE(db, nullptr);
-    // Bremse_1 (416): BR1_MSR_Anf (bit 1) selects BR1_ASRMo_fa for 0, BR1_MSR_Mo_inv for 1.
-    const Names off = Carried(db, 416, {{{1, 1, 0}}});
-    const Names on = Carried(db, 416, {{{1, 1, 1}}});
-    EXPECT_TRUE(Has(off, "BR1_ASRMo_fa"));
-    EXPECT_FALSE(Has(off, "BR1_MSR_Mo_inv"));
-    EXPECT_FALSE(Has(on, "BR1_ASRMo_fa"));
-    EXPECT_TRUE(Has(on, "BR1_MSR_Mo_inv"));
-    EXPECT_EQ(off.size(), on.size());
-    // Motor_3 (896): MO3_Sta_FPG (bit 5) selects MO3_DKW for 0, the gradient and its sign for 1.
-    const Names idle = Carried(db, 896, {{{5, 1, 0}}});
-    const Names gradient = Carried(db, 896, {{{5, 1, 1}}});
-    EXPECT_TRUE(Has(idle, "MO3_DKW"));
-    EXPECT_FALSE(Has(idle, "MO3_FPGradient") || Has(idle, "MO3_Sign_FPG"));
-    EXPECT_FALSE(Has(gradient, "MO3_DKW"));
-    EXPECT_TRUE(Has(gradient, "MO3_FPGradient") && Has(gradient, "MO3_Sign_FPG"));
-    // Motor_2 (648): MO2_Mp_Code (bits 6-7) selects one of four codes sharing bits 0-5.
-    const char* codes[] = {"MO2_CAN_Vers", "MO2_Motor_Code", "MO2_Getr_Code", "MO2_max_Mo"};
-    for (uint64_t value = 0; value < 4; ++value) {
-        const Names names = Carried(db, 648, {{{6, 2, value}}});
-        for (uint64_t other = 0; other < 4; ++other) {
-            EXPECT_EQ(Has(names, codes[other]), other == value) << value << " " << codes[other];
-        }
-        EXPECT_TRUE(Has(names, "MO2_Mp_Code"));
-        EXPECT_TRUE(Has(names, "MO2_Kuehlm_T"));
-    }
+    dbctest::ExpectVwPqVariants(CarriedFrom("opendbc__vw_pq.dbc"));
 }
 
 TEST_F(NetMultiplexing, ExactReadingKeepsTheSwitchRule) {
