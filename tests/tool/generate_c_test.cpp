@@ -187,7 +187,7 @@ TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
 
 // gcc spends about a second of CPU on every 6,000 generated lines, and the ten largest corpus
 // DBC files make 800k of the million lines: by default the files up to 100 KB are compiled
-// (every LDF and ARXML file and 27 of the DBC files); QM_CORPUS_FULL=1 compiles them all.
+// (every LDF and ARXML file and 24 of the DBC files); QM_CORPUS_FULL=1 compiles them all.
 bool WholeCorpus() { return std::getenv("QM_CORPUS_FULL") != nullptr; }
 constexpr std::uintmax_t kDefaultSizeLimit = 100 * 1024;
 
@@ -590,15 +590,15 @@ TEST(GenerateCCorpus, GeneratedCodeAgreesWithTheCodec) {
     // Every corpus file with frames (four DBC files have none), every frame; most signals of
     // the random payloads decode, and most of those encode back.
     const Tally& dbc = tallies["dbc"];
-    EXPECT_EQ(dbc.files, WholeCorpus() ? 34u : 0u);
-    EXPECT_EQ(dbc.frames, WholeCorpus() ? 3198u : 0u);
+    EXPECT_EQ(dbc.files, WholeCorpus() ? 34u : 24u);
+    EXPECT_EQ(dbc.frames, WholeCorpus() ? 3198u : 765u);
     EXPECT_EQ(tallies["ldf"].files, 25u);
     EXPECT_EQ(tallies["ldf"].frames, 134u);
     EXPECT_EQ(tallies["arxml"].files, 10u);
     EXPECT_EQ(tallies["arxml"].frames, 50u);
-    EXPECT_GT(dbc.roundTrips, WholeCorpus() ? 100000u : 0u);
-    EXPECT_GT(dbc.decoded, WholeCorpus() ? 130000u : 0u);
-    EXPECT_GT(dbc.encoded, WholeCorpus() ? 125000u : 0u);
+    EXPECT_GT(dbc.roundTrips, WholeCorpus() ? 100000u : 20000u);
+    EXPECT_GT(dbc.decoded, WholeCorpus() ? 130000u : 20000u);
+    EXPECT_GT(dbc.encoded, WholeCorpus() ? 125000u : 20000u);
     EXPECT_GT(tallies["ldf"].encoded, 3500u);
     EXPECT_GT(tallies["arxml"].encoded, 1400u);
     for (const auto& [format, tally] : tallies) {
