@@ -115,23 +115,19 @@ class ValueInheritance {
             return kNone;
         }
         onPath_.insert(layer);
-        Ordered result;
-        for (NanoXML* parentRef : ParentsByPriority(layer)) {
-            NanoXML* parent = LinkEnd(parentRef->link);
-            if (parent == nullptr) continue;
-            const int priority = InheritancePriority(parent->name);
-            const auto excluded = NotInherited(parentRef, "NOT-INHERITED-DIAG-COMMS");
-            for (NanoXML* comm : Available(parent, depth + 1)) {
-                const std::string_view name = ShortNameOf(comm);
-                if (excluded.count(name) == 0) result.Inherit(name, comm, priority);
-            }
-        }
-        if (NanoXML* comms = Child(layer, "DIAG-COMMS")) {
-            for (NanoXML* child : comms->children) {
-                NanoXML* end = LinkEnd(child);
-                if (IsDiagComm(end)) result.Own(ShortNameOf(end), end);
-            }
-        }
+        Ordered result = Merge(
+            layer, "NOT-INHERITED-DIAG-COMMS",
+            [&](NanoXML* parent) -> const std::vector<NanoXML*>& {
+                return Available(parent, depth + 1);
+            },
+            [&](Ordered& merged) {
+                NanoXML* comms = Child(layer, "DIAG-COMMS");
+                if (comms == nullptr) return;
+                for (NanoXML* child : comms->children) {
+                    NanoXML* end = LinkEnd(child);
+                    if (IsDiagComm(end)) merged.Own(ShortNameOf(end), end);
+                }
+            });
         onPath_.erase(layer);
         return context_.availableComms[layer] = std::move(result.comms);
     }
@@ -140,23 +136,17 @@ class ValueInheritance {
     std::vector<NanoXML*> GlobalNegativeResponses(NanoXML* layer, int depth) {
         if (depth > kMaxInheritanceDepth || onPath_.count(layer) != 0) return {};
         onPath_.insert(layer);
-        Ordered result;
-        for (NanoXML* parentRef : ParentsByPriority(layer)) {
-            NanoXML* parent = LinkEnd(parentRef->link);
-            if (parent == nullptr) continue;
-            const int priority = InheritancePriority(parent->name);
-            const auto excluded = NotInherited(parentRef, "NOT-INHERITED-GLOBAL-NEG-RESPONSES");
-            for (NanoXML* response : GlobalNegativeResponses(parent, depth + 1)) {
-                const std::string_view name = ShortNameOf(response);
-                if (excluded.count(name) == 0) result.Inherit(name, response, priority);
-            }
-        }
-        if (NanoXML* own = Child(layer, "GLOBAL-NEG-RESPONSES")) {
-            for (NanoXML* response : own->children) {
-                if (response->name == "GLOBAL-NEG-RESPONSE")
-                    result.Own(ShortNameOf(response), response);
-            }
-        }
+        Ordered result = Merge(
+            layer, "NOT-INHERITED-GLOBAL-NEG-RESPONSES",
+            [&](NanoXML* parent) { return GlobalNegativeResponses(parent, depth + 1); },
+            [&](Ordered& merged) {
+                NanoXML* own = Child(layer, "GLOBAL-NEG-RESPONSES");
+                if (own == nullptr) return;
+                for (NanoXML* response : own->children) {
+                    if (response->name == "GLOBAL-NEG-RESPONSE")
+                        merged.Own(ShortNameOf(response), response);
+                }
+            });
         onPath_.erase(layer);
         return std::move(result.comms);
     }
@@ -187,6 +177,26 @@ class ValueInheritance {
             }
         }
     };
+
+    // One step of inheritance: what each parent offers, less what its reference excludes, by
+    // priority; then the layer's own elements (ownOf), which override namesakes in place.
+    template <typename FromParent, typename OwnOf>
+    Ordered Merge(NanoXML* layer, std::string_view notInherited, FromParent fromParent,
+                  OwnOf ownOf) {
+        Ordered result;
+        for (NanoXML* parentRef : ParentsByPriority(layer)) {
+            NanoXML* parent = LinkEnd(parentRef->link);
+            if (parent == nullptr) continue;
+            const int priority = InheritancePriority(parent->name);
+            const auto excluded = NotInherited(parentRef, notInherited);
+            for (NanoXML* element : fromParent(parent)) {
+                const std::string_view name = ShortNameOf(element);
+                if (excluded.count(name) == 0) result.Inherit(name, element, priority);
+            }
+        }
+        ownOf(result);
+        return result;
+    }
 
     static std::vector<NanoXML*> ParentsByPriority(NanoXML* layer) {
         std::vector<NanoXML*> parents;
