@@ -188,7 +188,9 @@ TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
 // gcc spends about a second of CPU on every 6,000 generated lines, and the ten largest corpus
 // DBC files make 800k of the million lines: by default the files up to 100 KB are compiled
 // (every LDF and ARXML file and 24 of the DBC files); QM_CORPUS_FULL=1 compiles them all.
-bool WholeCorpus() { return std::getenv("QM_CORPUS_FULL") != nullptr; }
+bool WholeCorpus() {
+    return std::getenv("QM_CORPUS_FULL") != nullptr;
+}
 constexpr std::uintmax_t kDefaultSizeLimit = 100 * 1024;
 
 std::vector<fs::path> CorpusFiles(const std::string& format) {

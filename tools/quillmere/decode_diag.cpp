@@ -78,8 +78,8 @@ std::vector<Candidate> CandidatesOf(IECU* ecu, const std::vector<uint8_t>& bytes
                     HasMatchingRequestParam(*own)) {
                     if (!requestMade) requestBytes = qm::diag::EncodeDefaults(*request);
                     requestMade = true;
-                    candidate.score = qm::diag::MatchFunction(*own, bytes.data(), bytes.size(),
-                                                              requestBytes);
+                    candidate.score =
+                        qm::diag::MatchFunction(*own, bytes.data(), bytes.size(), requestBytes);
                 }
                 all.push_back(candidate);
             };
