@@ -73,7 +73,7 @@ std::string Document() {
             "<DIAG-CODED-TYPE BASE-DATA-TYPE=\"A_BYTEFIELD\" "
             "xsi:type=\"PARAM-LENGTH-INFO-TYPE\"><LENGTH-KEY-REF ID-REF=\"p.len\"/>"
             "</DIAG-CODED-TYPE>");
-    const std::string spec =
+    const std::string dictionary =
         "<DIAG-DATA-DICTIONARY-SPEC><DTC-DOPS><DTC-DOP ID=\"dtcs\"><SHORT-NAME>dtcs</SHORT-NAME>" +
         Coded("A_UINT32", 24) +
         "<DTCS><DTC ID=\"d1\"><SHORT-NAME>P1234</SHORT-NAME><TROUBLE-CODE>1193046</TROUBLE-CODE>"
@@ -132,7 +132,7 @@ std::string Document() {
 <ODX MODEL-VERSION="2.2.0" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
 <DIAG-LAYER-CONTAINER ID="dlc"><SHORT-NAME>Fields</SHORT-NAME>
 <BASE-VARIANTS><BASE-VARIANT ID="base"><SHORT-NAME>Base</SHORT-NAME>)" +
-           spec + "<DIAG-COMMS>" + comms + "</DIAG-COMMS><REQUESTS>" + requests +
+           dictionary + "<DIAG-COMMS>" + comms + "</DIAG-COMMS><REQUESTS>" + requests +
            "</REQUESTS><POS-RESPONSES>" + positives + "</POS-RESPONSES><NEG-RESPONSES>" +
            negatives + "</NEG-RESPONSES><GLOBAL-NEG-RESPONSES>" +
            Negative("GLOBAL-NEG-RESPONSE", "GBusy", 0x21) +
