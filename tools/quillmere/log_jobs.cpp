@@ -291,21 +291,6 @@ class TableFolderSink : public Sink {
 // ---------------------------------------------------------------------------------------------
 // Reporting.
 
-void PrintCounts(const LogCounts& counts, const std::string& source) {
-    std::fprintf(stderr,
-                 "quillmere: %s: %llu lines, %llu frames (%llu decoded, %llu unknown, %llu "
-                 "truncated), %llu remote, %llu error frames, %llu skipped, %llu unreadable\n",
-                 source.c_str(), static_cast<unsigned long long>(counts.lines),
-                 static_cast<unsigned long long>(counts.frames),
-                 static_cast<unsigned long long>(counts.decoded),
-                 static_cast<unsigned long long>(counts.unknown),
-                 static_cast<unsigned long long>(counts.truncated),
-                 static_cast<unsigned long long>(counts.remote),
-                 static_cast<unsigned long long>(counts.errorFrames),
-                 static_cast<unsigned long long>(counts.skipped),
-                 static_cast<unsigned long long>(counts.unreadable));
-}
-
 std::string SourceName(const std::string& path) {
     return path == "-" ? "stdin" : path;
 }
@@ -358,7 +343,7 @@ struct Outcome {
                   Progress& progress) {
         progress.Clear();
         if (error.empty() || error.rfind("cannot open", 0) != 0)
-            PrintCounts(counts, SourceName(path));
+            PrintCountsLine(counts, SourceName(path), true);
         if (!error.empty() && firstError.empty()) firstError = error;
     }
 };
@@ -648,6 +633,22 @@ void DecodeLogs(const FrameCatalog& frames, DecodeWriter& writer, const LogJobOp
     progress.Clear();
     sink->Finish();
     if (!outcome.firstError.empty()) throw ToolError(outcome.firstError);
+}
+
+void PrintCountsLine(const LogCounts& counts, const std::string& source, bool lineCounts) {
+    const auto n = [](uint64_t value) { return static_cast<unsigned long long>(value); };
+    char lines[32] = "";
+    char skipped[32] = "";
+    if (lineCounts) {
+        std::snprintf(lines, sizeof lines, "%llu lines, ", n(counts.lines));
+        std::snprintf(skipped, sizeof skipped, "%llu skipped, ", n(counts.skipped));
+    }
+    std::fprintf(stderr,
+                 "quillmere: %s: %s%llu frames (%llu decoded, %llu unknown, %llu truncated), %llu "
+                 "remote, %llu error frames, %s%llu unreadable\n",
+                 source.c_str(), lines, n(counts.frames), n(counts.decoded), n(counts.unknown),
+                 n(counts.truncated), n(counts.remote), n(counts.errorFrames), skipped,
+                 n(counts.unreadable));
 }
 
 }  // namespace qmtool

@@ -32,6 +32,11 @@ struct LogJobOptions {
 void DecodeLogs(const qm::codec::FrameCatalog& frames, DecodeWriter& writer,
                 const LogJobOptions& options);
 
+// One line of counts on stderr ("quillmere: SOURCE: 12 lines, 10 frames (...), ..."); a live
+// source, which has no lines, leaves out the line and skipped counts.
+void PrintCountsLine(const qm::codec::LogCounts& counts, const std::string& source,
+                     bool lineCounts);
+
 // The frames of a catalog by identifier as a log names them (FrameCatalog::ForId), remembered
 // in an open-addressing table so that each frame of a log costs one probe. One per thread.
 class FrameLookup {

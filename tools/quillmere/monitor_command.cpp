@@ -13,6 +13,7 @@
 #include "can_frame_source.h"
 #include "decode_command.h"
 #include "decode_output.h"
+#include "log_jobs.h"
 #include "monitor_table.h"
 #include "text_encoding.h"
 
@@ -117,8 +118,8 @@ std::unique_ptr<FrameSource> OpenSource(const MonitorOptions& monitor) {
     return std::make_unique<SocketCanSource>(monitor.interface);
 }
 
-std::string Title(const std::string& db, const std::string& channel, const MonitorCounts& counts,
-                  double seconds) {
+std::string Title(const std::string& db, const std::string& channel,
+                  const qm::codec::LogCounts& counts, double seconds) {
     char text[160];
     std::snprintf(text, sizeof text,
                   "%.1f s: %llu frames (%llu decoded, %llu unknown), %llu remote, %llu error "
@@ -130,19 +131,6 @@ std::string Title(const std::string& db, const std::string& channel, const Monit
                   static_cast<unsigned long long>(counts.errorFrames));
     // The counts first: a narrow window cuts the end of the line.
     return channel + " " + text + "  (" + SanitizeUtf8(db) + ")";
-}
-
-void PrintSummary(const MonitorCounts& counts, const std::string& channel) {
-    std::fprintf(stderr,
-                 "quillmere: %s: %llu frames (%llu decoded, %llu unknown, %llu truncated), %llu "
-                 "remote, %llu error frames, %llu unreadable\n",
-                 channel.c_str(), static_cast<unsigned long long>(counts.frames),
-                 static_cast<unsigned long long>(counts.decoded),
-                 static_cast<unsigned long long>(counts.unknown),
-                 static_cast<unsigned long long>(counts.truncated),
-                 static_cast<unsigned long long>(counts.remote),
-                 static_cast<unsigned long long>(counts.errorFrames),
-                 static_cast<unsigned long long>(counts.unreadable));
 }
 
 bool ShowsTable(const MonitorOptions& monitor, const Options& options) {
@@ -181,7 +169,7 @@ class MonitorLoop {
         if (table) screen_ = std::make_unique<TableScreen>(::isatty(STDOUT_FILENO) != 0);
     }
 
-    MonitorCounts Run() {
+    qm::codec::LogCounts Run() {
         const StopOnSignals stop;
         const Clock::time_point start = Clock::now();
         uint64_t received = 0;
@@ -254,7 +242,7 @@ class MonitorLoop {
     DecodeWriter tableWriter_;
     MonitorTable table_;
     std::unique_ptr<TableScreen> screen_;
-    MonitorCounts counts_;
+    qm::codec::LogCounts counts_;
     std::string out_;
 };
 
@@ -283,12 +271,12 @@ int RunMonitor(const std::string& db, const MonitorOptions& monitor, const Optio
     if (frames == nullptr) throw ToolError("the " + format.Name() + " format has no frames");
     const TextDecoder decoder = DecoderOf(db, options);
     const std::unique_ptr<FrameSource> source = OpenSource(monitor);
-    MonitorCounts counts;
+    qm::codec::LogCounts counts;
     {
         MonitorLoop loop(db, *frames, decoder, monitor, options, *source, table);
         counts = loop.Run();
     }
-    PrintSummary(counts, source->Channel());
+    PrintCountsLine(counts, source->Channel(), false);
     return 0;
 }
 

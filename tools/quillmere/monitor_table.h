@@ -15,17 +15,6 @@ namespace qmtool {
 
 class DecodeWriter;
 
-// The counts a monitor run reports at its end.
-struct MonitorCounts {
-    uint64_t frames = 0;     // data frames
-    uint64_t decoded = 0;    // data frames of a known identifier
-    uint64_t unknown = 0;    // data frames the database does not have
-    uint64_t truncated = 0;  // decoded frames too short for some signal
-    uint64_t remote = 0;
-    uint64_t errorFrames = 0;
-    uint64_t unreadable = 0;  // reads of neither frame size
-};
-
 class MonitorTable {
   public:
     // writer renders signal lines (text form); it must serve the frames of catalog.
