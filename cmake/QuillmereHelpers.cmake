@@ -51,6 +51,19 @@ function(qm_use_pch target kind)
     endif()
 endfunction()
 
+# Unity builds: the sources of a subsystem are compiled a batch at a time, so the standard
+# headers and the templates they share are read and optimised once a batch instead of once a
+# source: the library builds in about a third of the compiler time. Each source still includes
+# what it uses and builds alone (QM_UNITY=OFF checks that).
+option(QM_UNITY "Compile the library's sources in batches (unity builds)" ON)
+set(QM_UNITY_BATCH 12 CACHE STRING "Sources in one batch of a unity build")
+function(qm_unity target)
+    if(QM_UNITY)
+        set_target_properties(${target} PROPERTIES UNITY_BUILD ON
+                              UNITY_BUILD_BATCH_SIZE ${QM_UNITY_BATCH})
+    endif()
+endfunction()
+
 # qm_subsystem(NAME [DEPENDENCY...]) makes the static library qm_NAME from src/NAME/*.cpp.
 # A subsystem without sources yet becomes an interface library, so later ones can name it.
 set(QM_ALL_SUBSYSTEMS "" CACHE INTERNAL "")
@@ -67,6 +80,7 @@ function(qm_subsystem name)
         target_link_libraries(qm_${name} PUBLIC ${deps})
         set(QM_ALL_SUBSYSTEMS ${QM_ALL_SUBSYSTEMS} qm_${name} CACHE INTERNAL "")
         qm_use_pch(qm_${name} LIBRARY)
+        qm_unity(qm_${name})
     else()
         add_library(qm_${name} INTERFACE)
         target_include_directories(qm_${name} INTERFACE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)

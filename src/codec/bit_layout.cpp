@@ -4,10 +4,6 @@ namespace qm::codec {
 
 namespace {
 
-uint64_t LowMask(uint32_t length) {
-    return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
-}
-
 inline unsigned BitAt(const uint8_t* payload, size_t size, size_t byte, unsigned bit) {
     return byte < size ? (payload[byte] >> bit) & 1u : 0u;
 }

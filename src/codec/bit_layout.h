@@ -16,6 +16,11 @@
 
 namespace qm::codec {
 
+// The lowest `length` bits set (all 64 from 64 on).
+inline uint64_t LowMask(uint32_t length) {
+    return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
+}
+
 enum class ByteOrder : uint8_t { LittleEndian, BigEndian };
 
 class BitLayout {

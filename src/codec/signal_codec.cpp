@@ -23,10 +23,6 @@ bool Roundable(double term, double offset, double roundScale) {
     return std::max(std::fabs(term), std::fabs(offset)) * roundScale < kRoundableLimit;
 }
 
-uint64_t LowMask(uint32_t length) {
-    return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
-}
-
 // An integer that a double holds exactly and that fits 64 bits.
 bool IsSmallInteger(double value) {
     return std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 9.2e18;

@@ -87,7 +87,7 @@ class ImportLog {
 };
 
 template <class Descriptions>
-void ReadValueDescriptions(const NanoXML& owner, Descriptions& descriptions, ImportLog& log) {
+void ImportValueDescriptions(const NanoXML& owner, Descriptions& descriptions, ImportLog& log) {
     const NanoXML* values = FirstChild(&owner, "Values");
     if (values == nullptr) return;
     for (const NanoXML* entry : values->children) {
@@ -107,18 +107,18 @@ struct TableValues {
     void Set(uint32_t value, std::string description) { values[value] = std::move(description); }
 };
 
-void ReadNodes(NetConfigDbcFile& file, const NanoXML& dbc) {
+void ImportNodes(NetConfigDbcFile& file, const NanoXML& dbc) {
     ForEachChild(&dbc, "Nodes", "Node", [&](const NanoXML& element) {
         DbcNode* node = file.AddNode(ChildText(&element, "Name"));
         node->SetComment(ChildText(&element, "Description_text"));
     });
 }
 
-void ReadValueTables(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {
+void ImportValueTables(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {
     ForEachChild(&dbc, "Value_tables", "Value_table", [&](const NanoXML& element) {
         auto table = std::make_unique<DbcValueTable>(ChildText(&element, "Name"));
         TableValues values{table->Values()};
-        ReadValueDescriptions(element, values, log);
+        ImportValueDescriptions(element, values, log);
         file.AddValueTable(std::move(table));
     });
 }
@@ -135,8 +135,8 @@ char ValueTypeCharOf(const std::string& text) {
     return '\0';
 }
 
-void ReadSignal(NetConfigDbcFile& file, DbcMessage& message, const NanoXML& element,
-                ImportLog& log) {
+void ImportSignal(NetConfigDbcFile& file, DbcMessage& message, const NanoXML& element,
+                  ImportLog& log) {
     auto owned = std::make_unique<DbcSignal>();
     DbcSignal& signal = *owned;
     signal.SetName(ChildText(&element, "Name"));
@@ -153,7 +153,7 @@ void ReadSignal(NetConfigDbcFile& file, DbcMessage& message, const NanoXML& elem
     signal.SetUnit(ChildText(&element, "Unit"));
     signal.SetComment(ChildText(&element, "Description_text"));
     DbcValueDescriptions descriptions;
-    ReadValueDescriptions(element, descriptions, log);
+    ImportValueDescriptions(element, descriptions, log);
     // Only a signal with descriptions gets the block they live in.
     if (!descriptions.Empty()) signal.MutableValueDescriptions() = std::move(descriptions);
     if (!signal.Unit().empty() || !signal.ValueDescriptions().Empty()) signal.SetDescribed(true);
@@ -170,7 +170,7 @@ void ReadSignal(NetConfigDbcFile& file, DbcMessage& message, const NanoXML& elem
     file.ListSignal(message.AddSignal(std::move(owned)));
 }
 
-void ReadSignalGroup(DbcMessage& message, const NanoXML& element, ImportLog& log) {
+void ImportSignalGroup(DbcMessage& message, const NanoXML& element, ImportLog& log) {
     auto group = std::make_unique<DbcSignalGroup>(
         ChildText(&element, "Name"), &message,
         static_cast<uint32_t>(log.Unsigned(element, "Repetitions", UINT32_MAX)));
@@ -185,7 +185,7 @@ void ReadSignalGroup(DbcMessage& message, const NanoXML& element, ImportLog& log
     message.AddSignalGroup(std::move(group));
 }
 
-void ReadMessages(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {
+void ImportMessages(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {
     ForEachChild(&dbc, "Messages", "Message", [&](const NanoXML& element) {
         auto owned = std::make_unique<DbcMessage>();
         owned->SetRawId(static_cast<uint32_t>(log.Unsigned(element, "Can_ID", UINT32_MAX)));
@@ -203,9 +203,9 @@ void ReadMessages(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {
         }
         file.AddMessage(std::move(owned));
         ForEachChild(&element, "Signals", "Signal",
-                     [&](const NanoXML& signal) { ReadSignal(file, message, signal, log); });
+                     [&](const NanoXML& signal) { ImportSignal(file, message, signal, log); });
         ForEachChild(&element, "Signal_groups", "Signal_group",
-                     [&](const NanoXML& group) { ReadSignalGroup(message, group, log); });
+                     [&](const NanoXML& group) { ImportSignalGroup(message, group, log); });
     });
 }
 
@@ -224,7 +224,7 @@ std::string AccessTokenOfText(const std::string& text) {
     return std::string();
 }
 
-void ReadVariables(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {
+void ImportVariables(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {
     ForEachChild(
         &dbc, "Environment_variables", "Environment_variable", [&](const NanoXML& element) {
             auto variable = std::make_unique<DbcEnvironmentVariable>();
@@ -240,7 +240,7 @@ void ReadVariables(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {
                 variable->AccessNodes().push_back(node.GetText());
             });
             variable->SetComment(ChildText(&element, "Description_text"));
-            ReadValueDescriptions(element, variable->ValueDescriptions(), log);
+            ImportValueDescriptions(element, variable->ValueDescriptions(), log);
             file.AddVariable(std::move(variable));
         });
 }
@@ -259,7 +259,7 @@ int32_t AttributeValueTypeOfText(const std::string& text) {
     return kAttributeUndefined;
 }
 
-void ReadDefinitions(NetConfigDbcFile& file, const NanoXML& dbc) {
+void ImportDefinitions(NetConfigDbcFile& file, const NanoXML& dbc) {
     ForEachChild(
         &dbc, "Attribute_definitions", "Attribute_definition", [&](const NanoXML& element) {
             auto definition = std::make_unique<DbcAttributeDefinition>();
@@ -282,7 +282,7 @@ void ReadDefinitions(NetConfigDbcFile& file, const NanoXML& dbc) {
 }
 
 // Every attribute comes back among the network attributes: its element names no owner.
-void ReadAttribute(NetConfigDbcFile& file, const NanoXML& element, ImportLog& log) {
+void ImportAttribute(NetConfigDbcFile& file, const NanoXML& element, ImportLog& log) {
     std::string name = ChildText(&element, "Name");
     DbcAttributeDefinition* definition = file.DefinitionByName(name);
     if (definition == nullptr) {
@@ -310,14 +310,14 @@ void ReadAttribute(NetConfigDbcFile& file, const NanoXML& element, ImportLog& lo
     file.NetworkAttributes().Add(attribute);
 }
 
-void ReadAttributes(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {
+void ImportAttributes(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {
     const NanoXML* attributes = FirstChild(&dbc, "Attributes");
     if (attributes == nullptr) return;
     for (const NanoXML* element : attributes->children) {
         const std::string& kind = element->name;
         if (kind == "Attribute" || kind == "NodeTxMsgRelAttribute" ||
             kind == "NodeRxSigRelAttribute" || kind == "NodeEnvVarRelAttribute") {
-            ReadAttribute(file, *element, log);
+            ImportAttribute(file, *element, log);
         }
     }
 }
@@ -328,13 +328,13 @@ bool ImportDbcContainer(NetConfigDbcFile& file, const NanoXML* element) {
     if (element == nullptr || element->name != "DBC") return false;
     ImportLog log(file);
     file.SetDatabaseName(ChildText(element, "Network_name"));
-    ReadNodes(file, *element);
-    ReadValueTables(file, *element, log);
-    ReadMessages(file, *element, log);
-    ReadVariables(file, *element, log);
+    ImportNodes(file, *element);
+    ImportValueTables(file, *element, log);
+    ImportMessages(file, *element, log);
+    ImportVariables(file, *element, log);
     file.SetNetworkComment(ChildText(element, "Description_text"));
-    ReadDefinitions(file, *element);
-    ReadAttributes(file, *element, log);
+    ImportDefinitions(file, *element);
+    ImportAttributes(file, *element, log);
     file.SetStatus(log.Warned() ? kDbcLoadedWithWarnings : kDbcLoaded);
     return true;
 }

@@ -10,7 +10,6 @@ namespace qm::dbc {
 
 namespace {
 
-constexpr SeparatorSet kWhite(" \t\r\n");
 constexpr SeparatorSet kBusTimingSeparators(" :,\t\r\n");
 constexpr SeparatorSet kNodeSeparators(" :\n\t\r");
 constexpr SeparatorSet kValueTableSeparators(" :;,\t\r\n");
@@ -44,10 +43,6 @@ int ReadUntilEmptyLine(DbcReadContext& context, int (*readOne)(DbcReadContext&))
         if (!readOne(context)) return 0;
     }
     return 1;
-}
-
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
 }
 
 }  // namespace
@@ -120,7 +115,7 @@ void ReadNodeLines(DbcReadContext& context) {
 }  // namespace
 
 int ReadNodes(DbcReadContext& context) {
-    if (!StartsWith(context.Line(), "BU_:") && !StartsWith(context.Line(), "BU_ :")) {
+    if (!context.Line().starts_with("BU_:") && !context.Line().starts_with("BU_ :")) {
         return context.Fail("Malformed CAN-Nodes section. ", 9);
     }
     Tokens& tokens = context.Scratch();

@@ -15,7 +15,6 @@ namespace {
 constexpr SeparatorSet kMessageSeparators(" \t\n\r:");
 constexpr SeparatorSet kColon(":");
 constexpr SeparatorSet kBlankTab(" \t");
-constexpr SeparatorSet kWhite(" \t\n\r");
 constexpr SeparatorSet kComma(",");
 constexpr SeparatorSet kTransmitterSeparators(" :;,\t\r\n");
 constexpr std::string_view kNoNode = "Vector__XXX";

@@ -10,7 +10,7 @@ namespace qm::dbc {
 
 namespace {
 
-constexpr SeparatorSet kValueSeparators(" ;\t\r\n");
+constexpr SeparatorSet kDescriptionSeparators(" ;\t\r\n");
 constexpr SeparatorSet kValueTypeSeparators(" :;\t\r\n");
 constexpr SeparatorSet kGroupSeparators(" :;\t\r\n");
 
@@ -42,9 +42,9 @@ int ReadValueDescriptions(DbcReadContext& context) {
     const bool escapedQuotes =
         context.Tolerant() && statement.find("\\\"") != std::string_view::npos;
     if (escapedQuotes) {
-        SplitQuotedEscaped(statement, kValueSeparators, tokens);
+        SplitQuotedEscaped(statement, kDescriptionSeparators, tokens);
     } else {
-        SplitQuoted(statement, kValueSeparators, tokens);
+        SplitQuoted(statement, kDescriptionSeparators, tokens);
     }
     if (tokens.size() < 4) return context.Fail("Malformed value section. ", 23);
     NetConfigDbcFile& file = context.File();

@@ -20,6 +20,9 @@ class SeparatorSet {
     std::array<bool, 256> table_;
 };
 
+// Blanks, tabs and line ends: what separates the words of most statements.
+inline constexpr SeparatorSet kWhite(" \t\r\n");
+
 using Tokens = std::vector<std::string_view>;
 
 // Splits at every separator; empty pieces are dropped.

@@ -112,11 +112,16 @@ uint64_t HashOfList(const std::vector<DbcNode*>& list) {
     return hash | 1;
 }
 
+// The slot a hash starts probing at: its high bits, since the lowest bit is always set.
+size_t FirstSlot(uint64_t hash, size_t mask) {
+    return static_cast<size_t>(hash >> 32) & mask;
+}
+
 }  // namespace
 
 void NetConfigDbcFile::EnterReceiverList(uint64_t hash, std::vector<DbcNode*>* list) {
     const size_t mask = receiverListSlots_.size() - 1;
-    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    for (size_t slot = FirstSlot(hash, mask);; slot = (slot + 1) & mask) {
         if (receiverListSlots_[slot].hash == 0) {
             receiverListSlots_[slot] = {hash, list};
             return;
@@ -134,7 +139,7 @@ std::vector<DbcNode*>* NetConfigDbcFile::SharedReceiverList(
     const uint64_t hash = HashOfList(receivers);
     if (!receiverListSlots_.empty()) {
         const size_t mask = receiverListSlots_.size() - 1;
-        for (size_t slot = hash & mask; receiverListSlots_[slot].hash != 0;
+        for (size_t slot = FirstSlot(hash, mask); receiverListSlots_[slot].hash != 0;
              slot = (slot + 1) & mask) {
             const ReceiverListSlot& entry = receiverListSlots_[slot];
             if (entry.hash == hash && *entry.list == receivers) return entry.list;

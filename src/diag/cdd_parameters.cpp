@@ -11,7 +11,7 @@ namespace qm::diag {
 namespace {
 
 // Deeper nesting than this is a reference cycle or a hostile file, never a real structure.
-constexpr int kMaxDepth = 40;
+constexpr int kMaxTypeNesting = 40;
 
 // Component kinds are compared as plain lists: the comparison rejects a name of another length
 // at once, which beats hashing each child's name.
@@ -219,7 +219,7 @@ void ReadCases(CddContext& context, NanoXML* mux, CParam& param, int depth) {
 }
 
 void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth) {
-    if (type == nullptr || depth > kMaxDepth) return;
+    if (type == nullptr || depth > kMaxTypeNesting) return;
     const std::string& id = AttributeText(*type, "id");
     if (!id.empty()) param.dtrefId = context.texts.Intern(id);
     const std::string& mask = AttributeText(*type, "bm");
@@ -311,7 +311,7 @@ void ReadDataObject(CddContext& context, NanoXML* element, CParam& param, int de
         if (type == nullptr) {
             context.Warn("Data type " + reference + " of " + element->name + " not found");
         }
-        if (type == nullptr || depth + 1 > kMaxDepth) {
+        if (type == nullptr || depth + 1 > kMaxTypeNesting) {
             ApplyDataType(context, type, param, depth + 1);
             return;
         }
@@ -484,7 +484,7 @@ std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, i
     param->type = context.texts.Intern(element->name);
     param->semantic = context.texts.Intern(AttributeText(*element, "spec"));
     param->xmlLocation = AttributeText(*element, "id");
-    if (depth > kMaxDepth) {
+    if (depth > kMaxTypeNesting) {
         context.Warn("Structure nested too deeply at " + element->name + " " + param->xmlLocation);
         return param;
     }

@@ -14,7 +14,7 @@ namespace qm::ldf {
 namespace {
 
 constexpr Delimiters kTableHeaderDelimiters(" {}\t\r\n");
-constexpr Delimiters kEntryDelimiters(" ,;\t{}\r\n");
+constexpr Delimiters kScheduleEntryDelimiters(" ,;\t{}\r\n");
 
 // Tables named again in a section move to the end of the list, in the order of their last
 // naming. Moving one at a time would make many repeated names quadratic; the section notes when
@@ -67,7 +67,7 @@ bool ScheduleFailed(LdfReadContext& ctx, std::string_view first) {
 
 bool HandleEntry(LdfReadContext& ctx, LdfScheduleTable& table, std::string_view statement) {
     Tokens& tokens = ctx.tokens;
-    Split(statement, kEntryDelimiters, tokens);
+    Split(statement, kScheduleEntryDelimiters, tokens);
     if (tokens.size() < 2) return true;
     const int kind = CommandKindOf(ctx.model, tokens[0]);
     if (kind < 0) {

@@ -13,10 +13,6 @@ namespace {
 
 using MessageOfPdu = std::unordered_map<const IArxmlPdu*, NetMessage*>;
 
-std::string Text(const char* text) {
-    return text ? text : "";
-}
-
 uint32_t BusTypeOf(int32_t clusterKind) {
     switch (clusterKind) {
         case kArxmlClusterCan:
@@ -28,13 +24,6 @@ uint32_t BusTypeOf(int32_t clusterKind) {
         default:
             return kNetBusUnknown;
     }
-}
-
-int64_t Truncated(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 9.2233720368547758e18) return INT64_MAX;
-    if (value <= -9.2233720368547758e18) return INT64_MIN;
-    return static_cast<int64_t>(value);
 }
 
 // A compu limit as a raw value: infinite or negative limits clamp to the ends of the range.

@@ -14,17 +14,13 @@ namespace qm::net {
 
 namespace {
 
-using EcuOfNode = std::unordered_map<IDbcNode*, NetEcu*>;
+using DbcEcuOfNode = std::unordered_map<IDbcNode*, NetEcu*>;
 
 std::string DatabaseName(INetConfigDbcFile& file) {
     const std::string name = file.GetDatabaseName();
     if (!name.empty()) return name;
     const wchar_t* path = file.GetPath();
     return platform::Narrow(StripExtension(FileNameOfPath(path ? path : L"")));
-}
-
-std::string Text(const char* text) {
-    return text ? text : "";
 }
 
 // Attribute assignments of a DBC object, copied as name and value text.
@@ -39,14 +35,7 @@ void CopyAttributes(Object& object, NetAttributeList& target) {
 }
 
 // Doubles beyond the 64-bit range keep the nearest representable integer.
-int64_t Truncated(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 9.2233720368547758e18) return INT64_MAX;
-    if (value <= -9.2233720368547758e18) return INT64_MIN;
-    return static_cast<int64_t>(value);
-}
-
-void ConvertEcus(INetConfigDbcFile& file, NetDataBase& database, EcuOfNode& ecuOf) {
+void ConvertEcus(INetConfigDbcFile& file, NetDataBase& database, DbcEcuOfNode& ecuOf) {
     for (uint64_t i = 0; i < file.GetNodeCount(); ++i) {
         IDbcNode* node = file.GetNode(i);
         auto ecu = std::make_unique<NetEcu>();
@@ -57,7 +46,7 @@ void ConvertEcus(INetConfigDbcFile& file, NetDataBase& database, EcuOfNode& ecuO
     }
 }
 
-NetEcu* EcuOf(const EcuOfNode& ecuOf, IDbcNode* node) {
+NetEcu* EcuOf(const DbcEcuOfNode& ecuOf, IDbcNode* node) {
     const auto found = ecuOf.find(node);
     return found == ecuOf.end() ? nullptr : found->second;
 }
@@ -148,7 +137,7 @@ using ReceptionsOfNode = std::unordered_map<IDbcNode*, std::vector<Reception>>;
 // The node of the BO_ line sends the message; further transmitters of BO_TX_BU_ are not
 // transmitters of the network message. Receptions are only collected here: the receivers are
 // linked node by node once every message is converted.
-void LinkTransmitter(IDbcMessage& source, NetMessage& message, const EcuOfNode& ecuOf) {
+void LinkTransmitter(IDbcMessage& source, NetMessage& message, const DbcEcuOfNode& ecuOf) {
     if (NetEcu* transmitter = EcuOf(ecuOf, source.GetTransmitter())) {
         message.SetTransmitter(transmitter);
         transmitter->AddTxMessage(&message);
@@ -169,7 +158,7 @@ void CollectReceptions(IDbcMessage& source, NetMessage& message, ReceptionsOfNod
 // For every node in file order: each message it receives gets the node as receiver and goes to
 // the node's received messages; each signal of it that names the node gets the node as receiver
 // and goes to the node's received signals. Receiver lists are thus in node order.
-void LinkReceivers(INetConfigDbcFile& file, const EcuOfNode& ecuOf,
+void LinkReceivers(INetConfigDbcFile& file, const DbcEcuOfNode& ecuOf,
                    const ReceptionsOfNode& receptions) {
     for (uint64_t i = 0; i < file.GetNodeCount(); ++i) {
         IDbcNode* node = file.GetNode(i);
@@ -185,7 +174,7 @@ void LinkReceivers(INetConfigDbcFile& file, const EcuOfNode& ecuOf,
     }
 }
 
-void ConvertMessage(IDbcMessage& source, NetDataBase& database, const EcuOfNode& ecuOf,
+void ConvertMessage(IDbcMessage& source, NetDataBase& database, const DbcEcuOfNode& ecuOf,
                     ReceptionsOfNode& receptions) {
     auto owned = std::make_unique<NetMessage>();
     owned->SetName(Text(source.GetName()));
@@ -217,7 +206,7 @@ void ConvertDbcFile(INetConfigDbcFile& file, NetDataBase& database) {
     database.SetSourceFile(&file, &file);
     database.Properties().Add("Description text", Text(file.GetComment()));
     CopyAttributes(file, database.FileAttributes());
-    EcuOfNode ecuOf;
+    DbcEcuOfNode ecuOf;
     ConvertEcus(file, database, ecuOf);
     ReceptionsOfNode receptions;
     for (uint64_t i = 0; i < file.GetMessageCount(); ++i) {

@@ -16,17 +16,13 @@ namespace {
 
 // Keyed by the complete node object: the model hands a node out through more than one
 // interface side (ILdfNode of the base class, ILdfMasterNode or ILdfSlaveNode of the kind).
-using EcuOfNode = std::unordered_map<const void*, NetEcu*>;
+using LdfEcuOfNode = std::unordered_map<const void*, NetEcu*>;
 
 const void* NodeKey(ILdfNode* node) {
     return node ? dynamic_cast<const void*>(node) : nullptr;
 }
 
-std::string Text(const char* text) {
-    return text ? text : "";
-}
-
-NetEcu* EcuOf(const EcuOfNode& ecuOf, ILdfNode* node) {
+NetEcu* EcuOf(const LdfEcuOfNode& ecuOf, ILdfNode* node) {
     const auto found = ecuOf.find(NodeKey(node));
     return found == ecuOf.end() ? nullptr : found->second;
 }
@@ -67,7 +63,7 @@ void AddSlaveProperties(ILdfSlaveNode& slave, NetAttributeList& properties) {
     properties.Add("N_Cr_timeout", FixedText(slave.GetNCrTimeout()));
 }
 
-void ConvertEcus(INetConfigLdfFile& file, NetDataBase& database, EcuOfNode& ecuOf) {
+void ConvertEcus(INetConfigLdfFile& file, NetDataBase& database, LdfEcuOfNode& ecuOf) {
     for (uint64_t i = 0; i < file.GetNodeCount(); ++i) {
         ILdfNode* node = file.GetNode(i);
         auto ecu = std::make_unique<NetEcu>();
@@ -187,7 +183,7 @@ NetMessage* NewMessage(const char* name, uint8_t id, uint8_t size, NetDataBase& 
 // The publisher transmits the frame; every subscriber of one of its signals receives the frame
 // and that signal.
 void ConvertUnconditionalFrame(ILdfUnconditionalFrame& frame, NetDataBase& database,
-                               const EcuOfNode& ecuOf) {
+                               const LdfEcuOfNode& ecuOf) {
     NetMessage* message =
         NewMessage(frame.GetName(), frame.GetFrameId(), frame.GetLength(), database);
     if (NetEcu* publisher = EcuOf(ecuOf, frame.GetPublisher())) {
@@ -262,7 +258,7 @@ void ConvertLdfFile(INetConfigLdfFile& file, NetDataBase& database) {
     database.SetFromArxml(false);
     database.SetSourceFile(&file, &file);
     AddDatabaseProperties(file, database);
-    EcuOfNode ecuOf;
+    LdfEcuOfNode ecuOf;
     ConvertEcus(file, database, ecuOf);
     NetEcu* master = EcuOf(ecuOf, file.GetMasterNode());
     for (uint64_t i = 0; i < file.GetUnconditionalFrameCount(); ++i) {

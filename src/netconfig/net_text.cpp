@@ -1,5 +1,6 @@
 #include "netconfig/net_text.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace qm::net {
@@ -18,6 +19,17 @@ std::string DecimalText(int64_t value) {
 }
 const char* BoolText(bool value) {
     return value ? "true" : "false";
+}
+
+std::string Text(const char* text) {
+    return text ? text : "";
+}
+
+int64_t Truncated(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 9.2233720368547758e18) return INT64_MAX;
+    if (value <= -9.2233720368547758e18) return INT64_MIN;
+    return static_cast<int64_t>(value);
 }
 
 }  // namespace qm::net

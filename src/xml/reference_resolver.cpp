@@ -10,10 +10,6 @@ namespace qm::xml {
 
 namespace {
 
-bool EndsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 // The value of the first attribute of that name, without copying; empty when absent.
 std::string_view AttributeView(const NanoXML* node, std::string_view name) {
     for (const NanoXMLAttribute& attribute : node->attributes) {
@@ -53,7 +49,7 @@ bool PackagePathMatches(const NanoXML* element, std::string_view path) {
     for (const NanoXML* current = element; current != nullptr; current = current->parent) {
         const NanoXML* shortName = ShortNameChild(current);
         if (shortName == nullptr) continue;
-        if (rest.empty() || !EndsWith(rest, shortName->text)) return false;
+        if (rest.empty() || !rest.ends_with(shortName->text)) return false;
         rest.remove_suffix(shortName->text.size());
         if (rest.empty()) return true;  // a relative path, consumed
         if (rest.back() != '/') return false;
@@ -70,7 +66,7 @@ bool FullPackagePathEquals(const NanoXML* element, std::string_view path) {
         const NanoXML* shortName = ShortNameChild(current);
         if (shortName == nullptr) continue;
         const std::string_view name = shortName->text;
-        if (rest.size() <= name.size() || !EndsWith(rest, name)) return false;
+        if (rest.size() <= name.size() || !rest.ends_with(name)) return false;
         rest.remove_suffix(name.size());
         if (rest.back() != '/') return false;
         rest.remove_suffix(1);
@@ -315,7 +311,7 @@ void ArxmlReferenceResolver::Collect(NanoXML* node) {
         AddTarget(node);
         return;
     }
-    if (!EndsWith(name, "-REF") && !EndsWith(name, "-TREF") && !EndsWith(name, "-IREF")) return;
+    if (!name.ends_with("-REF") && !name.ends_with("-TREF") && !name.ends_with("-IREF")) return;
     const std::string_view dest = AttributeView(node, "DEST");
     if (dest.empty()) return;
     Reference reference;
@@ -589,10 +585,10 @@ void OdxReferenceResolver::Collect(NanoXML* node) {
     if (!id.empty()) identifiers_.Add(id, CachedDocumentName(node), node);
     const std::string& name = node->name;
     if (name == "SHORT-NAME") shortNames_.Add(node->text, CachedDocumentName(node), node);
-    if (EndsWith(name, "-REF") && !AttributeView(node, "ID-REF").empty()) {
+    if (name.ends_with("-REF") && !AttributeView(node, "ID-REF").empty()) {
         work_.emplace_back(node, kIdentifier);
         node->flags |= NanoXML::kFlagReference;
-    } else if (EndsWith(name, "-SNREF") && !AttributeView(node, "SHORT-NAME").empty()) {
+    } else if (name.ends_with("-SNREF") && !AttributeView(node, "SHORT-NAME").empty()) {
         work_.emplace_back(node, kShortName);
         node->flags |= NanoXML::kFlagReference;
     }

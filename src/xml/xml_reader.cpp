@@ -18,10 +18,6 @@ namespace {
 constexpr std::string_view kCDataOpen = "![CDATA[";
 constexpr size_t kLinearAttributeLookup = 16;
 
-bool EndsWith(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
-}
-
 std::string_view TrimTokenSpace(std::string_view s) {
     const char* end = s.data() + s.size();
     const char* first = SkipTokenSpace(s.data(), end);
@@ -295,7 +291,7 @@ XmlReader::Step XmlReader::ReadStartTag(Frame& frame) {
             // A lone "?" ends the tag like "/".
             if (nameEnd >= end_ || (c == '?' && nameEnd == p + 1)) break;
             attributeName_ = std::string_view(buffer_ + p, nameEnd - p);
-            endsWithDashes = EndsWith(attributeName_, "--");
+            endsWithDashes = attributeName_.ends_with("--");
             frame.state = kAfterAttributeName;
             p = nameEnd;
             continue;
@@ -410,7 +406,7 @@ XmlReader::Step XmlReader::HandleToken(Frame& frame) {
                 break;
         }
     }
-    previousEndsWithDashes_ = EndsWith(text, "--");
+    previousEndsWithDashes_ = text.ends_with("--");
     return step;
 }
 
@@ -493,13 +489,13 @@ void XmlReader::ReadCData(Frame& frame, const Token& token) {
     // The section ends as soon as the text ends with "]]>", which may begin in text that was
     // there before the section.
     size_t next;
-    if (EndsWith(text, "]]>")) {
+    if (text.ends_with("]]>")) {
         text.resize(text.size() - 3);
         next = start;
-    } else if (EndsWith(text, "]]") && buffer_[start] == '>') {
+    } else if (text.ends_with("]]") && buffer_[start] == '>') {
         text.resize(text.size() - 2);
         next = start + 1;
-    } else if (EndsWith(text, "]") && start + 1 < end_ && buffer_[start] == ']' &&
+    } else if (text.ends_with("]") && start + 1 < end_ && buffer_[start] == ']' &&
                buffer_[start + 1] == '>') {
         text.resize(text.size() - 1);
         next = start + 2;

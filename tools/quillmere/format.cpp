@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <ostream>
 #include <sstream>
 
@@ -169,6 +170,12 @@ ToolError WriteFailure(const std::string& path) {
     const int error = qm::platform::LastFileError();
     return ToolError("cannot write '" + path + "'" +
                      (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
+}
+
+std::string LowerExtension(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
 }
 
 }  // namespace qmtool

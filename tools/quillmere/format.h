@@ -32,7 +32,7 @@ struct Options {
     // --recursive: a folder is read with its subfolders even when no ODX or PDX file lies at
     // its top level
     bool recursive = false;
-    std::string language;   // --language LANG: the text language of CDD files, "" to decide
+    std::string language;  // --language LANG: the text language of CDD files, "" to decide
 };
 
 // Exit codes of "check".
@@ -100,6 +100,9 @@ void PrintReadable(const Json& value, std::ostream& out, int indent = 0);
 
 // The non-empty lines of a reader's message text, without their line ends ("\n" or "\r\n").
 std::vector<std::string> SplitLines(const std::string& text);
+
+// The extension of a path with its dot, in lower case ("" when it has none).
+std::string LowerExtension(const std::string& path);
 
 // Parses "DEADBEEF", "de ad be ef" or "0xDEADBEEF" into bytes; throws ToolError.
 std::vector<uint8_t> ParseHexPayload(const std::string& hex);

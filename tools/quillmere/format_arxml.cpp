@@ -14,6 +14,7 @@
 #include "codec_models/model_codecs.h"
 #include "exit_owned.h"
 #include "format.h"
+#include "netmodel_json.h"
 
 namespace qmtool {
 namespace {
@@ -23,7 +24,7 @@ using qm::arxml::ArxmlEcu;
 using qm::arxml::ArxmlPdu;
 using qm::arxml::ArxmlSignal;
 
-constexpr const char* kExampleName = "bus_system.arxml";
+constexpr const char* kArxmlExample = "bus_system.arxml";
 
 // A loaded file with the reference lines the resolution wrote to the process-wide log.
 struct LoadedArxml {
@@ -79,10 +80,6 @@ std::string VersionText(const NetConfigArxmlFile& file) {
 }
 
 // JSON has no infinity; open compu limits are written as null.
-Json Number(double value) {
-    return std::isfinite(value) ? Json(value) : Json(nullptr);
-}
-
 // Requirement values are single precision; printed with the digits a float holds, 0.8 stays 0.8.
 Json Real(float value) {
     char text[32];
@@ -321,7 +318,7 @@ class ArxmlFormat : public FileFormat {
     }
 
     void Demo(const std::filesystem::path& examplesDir, std::ostream& out) override {
-        const std::filesystem::path example = examplesDir / kExampleName;
+        const std::filesystem::path example = examplesDir / kArxmlExample;
         out << "ARXML communication (" << example.filename().string() << ")\n";
         LoadedArxml loaded = LoadArxml(example.string(), Options{});
         if (!loaded.ok) {

@@ -23,12 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Extension(const std::string& path) {
-    std::string extension = fs::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
-}
-
 // A facade holding one network configuration and one diagnostic library, into which files and
 // containers are loaded.
 struct Holder {
@@ -54,7 +48,7 @@ bool IsOdxExtension(const std::string& extension) {
 }
 
 bool IsDiagnosticInput(const std::string& path) {
-    const std::string extension = Extension(path);
+    const std::string extension = LowerExtension(path);
     return extension == ".cdd" || extension == ".pdx" || IsOdxExtension(extension) ||
            fs::is_directory(path);
 }
@@ -62,7 +56,7 @@ bool IsDiagnosticInput(const std::string& path) {
 // CDD, ODX and PDX files and folders of ODX files go into the one library; the model is built
 // once, after the last of them.
 void LoadDiagnosticInput(Holder& holder, const std::string& path) {
-    const std::string extension = Extension(path);
+    const std::string extension = LowerExtension(path);
     uint8_t loaded = 0;
     holder.library->SetReadingAsWritten(1);  // as the tool reads diagnostic files
     if (fs::is_directory(path)) {
@@ -79,7 +73,7 @@ void LoadDiagnosticInput(Holder& holder, const std::string& path) {
 }
 
 void LoadInput(Holder& holder, const std::string& path) {
-    const std::string extension = Extension(path);
+    const std::string extension = LowerExtension(path);
     uint8_t code = kNetLoadOk;
     if (IsDiagnosticInput(path)) {
         LoadDiagnosticInput(holder, path);
@@ -136,7 +130,7 @@ class ContainerFormat : public FileFormat {
     std::string Name() const override { return "container"; }
     std::string ClassVersion() const override { return Quillmere::kVersion; }
     bool Accepts(const fs::path& path) const override {
-        return Extension(path.string()) == ".xml" && IsContainerFile(path.string());
+        return LowerExtension(path.string()) == ".xml" && IsContainerFile(path.string());
     }
 
     Json Info(const std::string& path, const Options& options) override {
@@ -194,7 +188,7 @@ class ContainerFormat : public FileFormat {
     // To DBC or LDF: the bus chosen by --cluster, else the first of the output's kind; to a
     // container: the container rewritten.
     bool Convert(const std::string& in, const std::string& out, const Options& options) override {
-        const std::string extension = Extension(out);
+        const std::string extension = LowerExtension(out);
         if (extension == ".xml") {
             ConvertToContainer({in}, out);
             return true;
@@ -222,7 +216,7 @@ class ContainerFormat : public FileFormat {
         std::vector<std::string> inputs;
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(examplesDir, error)) {
-            const std::string extension = Extension(entry.path().string());
+            const std::string extension = LowerExtension(entry.path().string());
             if (extension == ".dbc" || extension == ".ldf" || extension == ".arxml" ||
                 extension == ".cdd") {
                 inputs.push_back(entry.path().string());

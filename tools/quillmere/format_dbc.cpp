@@ -11,13 +11,14 @@
 #include "dbc/netconfig_dbc_file.h"
 #include "exit_owned.h"
 #include "format.h"
+#include "netmodel_json.h"
 
 namespace qmtool {
 namespace {
 
 using namespace qm::dbc;
 
-constexpr const char* kExampleName = "powertrain.dbc";
+constexpr const char* kDbcExample = "powertrain.dbc";
 
 const char* StatusText(uint32_t status) {
     switch (status) {
@@ -37,10 +38,6 @@ const char* StatusText(uint32_t status) {
 }
 
 // JSON has no NaN or infinity; such numbers are written as null.
-Json Number(double value) {
-    return std::isfinite(value) ? Json(value) : Json(nullptr);
-}
-
 // The tool reads tolerantly unless --exact asks for the reader that stops at the first line it
 // does not know.
 ExitOwned<NetConfigDbcFile> LoadDbc(const std::string& path, const Options& options) {
@@ -364,7 +361,7 @@ class DbcFormat : public FileFormat {
     }
 
     void Demo(const std::filesystem::path& examplesDir, std::ostream& out) override {
-        const std::filesystem::path example = examplesDir / kExampleName;
+        const std::filesystem::path example = examplesDir / kDbcExample;
         out << "DBC (" << example.filename().string() << ")\n";
         NetConfigDbcFile file;
         if (!file.Load(example.string().c_str())) {

@@ -20,8 +20,8 @@
 #include "diag/diag_codec.h"
 #include "diag/diagnose_lib.h"
 #include "diag_json.h"
-#include "document_checks.h"
 #include "diag_load.h"
+#include "document_checks.h"
 #include "exit_owned.h"
 #include "format.h"
 #include "text_encoding.h"
@@ -29,7 +29,7 @@
 namespace qmtool {
 namespace {
 
-constexpr const char* kExampleName = "door_ecu.cdd";
+constexpr const char* kDiagExample = "door_ecu.cdd";
 constexpr const char* kPdxExampleName = "door_ecu.pdx";
 // Timing lines differ from run to run; they are no finding.
 constexpr const char* kTimingPrefixes[] = {
@@ -356,7 +356,7 @@ class DiagFormat : public FileFormat {
     }
 
     void Demo(const std::filesystem::path& examplesDir, std::ostream& out) override {
-        DemoFile(examplesDir / kExampleName, "ECU variant(s)", out);
+        DemoFile(examplesDir / kDiagExample, "ECU variant(s)", out);
     }
 
   protected:

@@ -12,13 +12,14 @@
 #include "ldf/ldf_encoding.h"
 #include "ldf/ldf_signal.h"
 #include "ldf/netconfig_ldf_file.h"
+#include "netmodel_json.h"
 
 namespace qmtool {
 namespace {
 
 using namespace qm::ldf;
 
-constexpr const char* kExampleName = "body.ldf";
+constexpr const char* kLdfExample = "body.ldf";
 
 // The reader's lines without the closing timing line.
 std::vector<std::string> ReaderLines(const std::string& text) {
@@ -50,10 +51,6 @@ std::string StatusText(const NetConfigLdfFile& file, uint8_t resultCode) {
     return "loaded";
 }
 
-Json Number(double value) {
-    return std::isfinite(value) ? Json(value) : Json(nullptr);
-}
-
 ExitOwned<NetConfigLdfFile> LoadLdf(const std::string& path) {
     auto file = MakeExitOwned<NetConfigLdfFile>();
     file->Load(path.c_str());
@@ -62,7 +59,7 @@ ExitOwned<NetConfigLdfFile> LoadLdf(const std::string& path) {
 }
 
 template <class List>
-Json Names(const List& items) {
+Json LdfNames(const List& items) {
     Json names = Json::array();
     for (const auto* item : items) names.push_back(item ? item->name : std::string());
     return names;
@@ -82,7 +79,7 @@ Json SlaveAttributes(const LdfSlaveNode& slave) {
         if (slave.productId->variantGiven) json["productId"]["variant"] = slave.productId->variant;
     }
     if (slave.responseErrorSignal) json["responseError"] = slave.responseErrorSignal->name;
-    if (slave.faultStateSignalsGiven) json["faultStateSignals"] = Names(slave.faultStateSignals);
+    if (slave.faultStateSignalsGiven) json["faultStateSignals"] = LdfNames(slave.faultStateSignals);
     if (slave.p2MinGiven) json["p2Min"] = Number(slave.p2Min);
     if (slave.stMinGiven) json["stMin"] = Number(slave.stMin);
     if (slave.nAsTimeoutGiven) json["nAsTimeout"] = Number(slave.nAsTimeout);
@@ -127,7 +124,7 @@ Json SignalsJson(const LdfModel& model) {
              std::vector<uint16_t>(signal->initialValues.begin(), signal->initialValues.end())},
             {"byteArray", signal->byteArray != 0},
             {"publisher", signal->publisher ? signal->publisher->name : signal->publisherName},
-            {"subscribers", Names(signal->subscribers)}};
+            {"subscribers", LdfNames(signal->subscribers)}};
         if (signal->frame) json["frame"] = signal->frame->name;
         if (signal->encodingType) json["encoding"] = signal->encodingType->name;
         signals.push_back(json);
@@ -158,21 +155,21 @@ Json FramesJson(const LdfModel& model) {
             case kLdfFrameSporadic:
                 json["kind"] = "sporadic";
                 json["frames"] =
-                    Names(static_cast<const LdfSporadicFrame&>(*frame).associated.frames);
+                    LdfNames(static_cast<const LdfSporadicFrame&>(*frame).associated.frames);
                 break;
             case kLdfFrameEventTriggered: {
                 const auto& event = static_cast<const LdfEventTriggeredFrame&>(*frame);
                 json["kind"] = "eventTriggered";
                 json["id"] = event.frameId;
                 if (event.collisionTable) json["collisionTable"] = event.collisionTable->name;
-                json["frames"] = Names(event.associated.frames);
+                json["frames"] = LdfNames(event.associated.frames);
                 break;
             }
             case kLdfFrameDiagnostic: {
                 const auto& diagnostic = static_cast<const LdfDiagnosticFrame&>(*frame);
                 json["kind"] = "diagnostic";
                 json["id"] = diagnostic.frameId;
-                json["signals"] = Names(diagnostic.signals);
+                json["signals"] = LdfNames(diagnostic.signals);
                 break;
             }
             default:
@@ -293,8 +290,9 @@ Json EncodingsJson(const LdfModel& model) {
                     break;
             }
         }
-        encodings.push_back(
-            {{"name", encoding->name}, {"values", values}, {"signals", Names(encoding->signals)}});
+        encodings.push_back({{"name", encoding->name},
+                             {"values", values},
+                             {"signals", LdfNames(encoding->signals)}});
     }
     return encodings;
 }
@@ -325,7 +323,7 @@ Json DumpJson(const std::string& path, NetConfigLdfFile& file) {
     Json groups = Json::array();
     for (const auto& group : model.signalGroups) {
         groups.push_back(
-            {{"name", group->name}, {"size", group->size}, {"signals", Names(group->signals)}});
+            {{"name", group->name}, {"size", group->size}, {"signals", LdfNames(group->signals)}});
     }
     json["signalGroups"] = groups;
     json["encodings"] = EncodingsJson(model);
@@ -401,7 +399,7 @@ class LdfFormat : public FileFormat {
     }
 
     void Demo(const std::filesystem::path& examplesDir, std::ostream& out) override {
-        const std::filesystem::path example = examplesDir / kExampleName;
+        const std::filesystem::path example = examplesDir / kLdfExample;
         out << "LDF (" << example.filename().string() << ")\n";
         NetConfigLdfFile file;
         if (!file.Load(example.string().c_str())) {

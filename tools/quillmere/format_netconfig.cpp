@@ -22,12 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Extension(const std::string& path) {
-    std::string extension = fs::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
-}
-
 const char* ResultText(uint8_t code) {
     switch (code) {
         case kNetLoadOk:
@@ -64,7 +58,7 @@ class NetConfigFormat : public FileFormat {
                          {"kind", "netconfig"},
                          {"status", ResultText(loaded.code)},
                          {"result", loaded.code}};
-        if (Extension(path) == ".arxml") {
+        if (LowerExtension(path) == ".arxml") {
             info["readingMode"] = config_.GetArxmlReadingMode() == kArxmlReadWholeDocument
                                       ? "whole document"
                                       : "exact";
@@ -114,7 +108,7 @@ class NetConfigFormat : public FileFormat {
 
     // Writes the bus chosen by --cluster, else the first bus of the output's kind.
     bool Convert(const std::string& in, const std::string& out, const Options& options) override {
-        const std::string extension = Extension(out);
+        const std::string extension = LowerExtension(out);
         const uint32_t busType = extension == ".dbc"   ? kNetBusCan
                                  : extension == ".ldf" ? kNetBusLin
                                                        : kNetBusUnknown;
@@ -143,7 +137,7 @@ class NetConfigFormat : public FileFormat {
         std::vector<fs::path> files;
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(examplesDir, error)) {
-            const std::string extension = Extension(entry.path().string());
+            const std::string extension = LowerExtension(entry.path().string());
             if (extension == ".dbc" || extension == ".ldf" || extension == ".arxml") {
                 files.push_back(entry.path());
             }
@@ -171,7 +165,7 @@ class NetConfigFormat : public FileFormat {
     };
 
     static uint8_t LoadInto(NetConfig& config, const std::string& path) {
-        const std::string extension = Extension(path);
+        const std::string extension = LowerExtension(path);
         if (extension == ".dbc") return config.LoadDbc(path.c_str());
         if (extension == ".ldf") return config.LoadLdf(path.c_str());
         if (extension == ".arxml") return config.LoadArxml(path.c_str());

@@ -21,7 +21,7 @@
 namespace qmtool {
 namespace {
 
-constexpr const char* kExampleName = "someip_services.arxml";
+constexpr const char* kSomeipExample = "someip_services.arxml";
 
 struct LoadedDatabase {
     ExitOwned<CArxmlDatabase> database = MakeExitOwned<CArxmlDatabase>();
@@ -510,7 +510,7 @@ class SomeIpFormat : public FileFormat {
     }
 
     void Demo(const std::filesystem::path& examplesDir, std::ostream& out) override {
-        const std::filesystem::path example = examplesDir / kExampleName;
+        const std::filesystem::path example = examplesDir / kSomeipExample;
         out << "SOME/IP services (" << example.filename().string() << ")\n";
         LoadedDatabase loaded = LoadDatabase({example.string()}, false);
         if (!loaded.ok) {

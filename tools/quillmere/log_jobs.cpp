@@ -117,7 +117,7 @@ void SplitBlock(std::string_view block, size_t pieceBytes, OnPiece&& onPiece) {
 // ---------------------------------------------------------------------------------------------
 // Where the output goes.
 
-void WriteAll(int fd, const char* data, size_t size, const std::string& path) {
+void WriteFully(int fd, const char* data, size_t size, const std::string& path) {
     while (size > 0) {
         const ssize_t wrote = ::write(fd, data, size);
         if (wrote < 0) {
@@ -149,7 +149,7 @@ class StreamSink : public Sink {
         if (fd_ != STDOUT_FILENO) ::close(fd_);
     }
     void Write(const PieceOutput& piece) override {
-        WriteAll(fd_, piece.text.data(), piece.text.size(), path_);
+        WriteFully(fd_, piece.text.data(), piece.text.size(), path_);
     }
     void Finish() override {
         if (fd_ != STDOUT_FILENO && ::fsync(fd_) != 0 && errno != EINVAL) {
@@ -263,7 +263,7 @@ class TableFolderSink : public Sink {
         for (uint32_t index : dirty_) {
             Table& table = tables_[index];
             if (table.fd < 0) table.fd = Open(table.path, O_APPEND);
-            WriteAll(table.fd, table.pending.data(), table.pending.size(), table.path);
+            WriteFully(table.fd, table.pending.data(), table.pending.size(), table.path);
             table.pending.clear();
             table.dirty = false;
             if (table.pending.capacity() > (size_t{1} << 20)) table.pending.shrink_to_fit();

@@ -401,21 +401,21 @@ std::string Hex(uint64_t id) {
     return text;
 }
 
-std::string ValueText(const Json& value) {
+std::string JsonValueText(const Json& value) {
     return value.is_string() ? value.get<std::string>() : value.dump();
 }
 
 void PrintFields(const Json& fields, const std::string& indent, std::ostream& out) {
     for (const Json& field : fields) {
-        out << indent << field["field"].get<std::string>() << ": " << ValueText(field["a"])
-            << " -> " << ValueText(field["b"]) << '\n';
+        out << indent << field["field"].get<std::string>() << ": " << JsonValueText(field["a"])
+            << " -> " << JsonValueText(field["b"]) << '\n';
     }
 }
 
 void PrintAttributes(const Json& attributes, const std::string& indent, std::ostream& out) {
     for (const Json& attribute : attributes) {
         out << indent << "attribute " << attribute["name"].get<std::string>() << ": "
-            << ValueText(attribute["a"]) << " -> " << ValueText(attribute["b"]) << '\n';
+            << JsonValueText(attribute["a"]) << " -> " << JsonValueText(attribute["b"]) << '\n';
     }
 }
 
