@@ -99,7 +99,7 @@ inline std::vector<AttributeKey> AllAttributes(const NetConfigDbcFile& file) {
     return all;
 }
 
-inline std::vector<std::string> Names(const std::vector<qm::dbc::DbcNode*>& nodes) {
+inline std::vector<std::string> NodeNames(const std::vector<qm::dbc::DbcNode*>& nodes) {
     std::vector<std::string> names;
     for (const auto* node : nodes) names.push_back(node->Name());
     return names;
@@ -118,7 +118,7 @@ inline void ExpectSameSignal(const qm::dbc::DbcSignal& a, const qm::dbc::DbcSign
     ExpectSameReal(a.Minimum().value, b.Minimum().value, mode, "minimum");
     ExpectSameReal(a.Maximum().value, b.Maximum().value, mode, "maximum");
     EXPECT_EQ(Stored(a.Unit(), mode), b.Unit());
-    EXPECT_EQ(Names(a.Receivers()), Names(b.Receivers()));
+    EXPECT_EQ(NodeNames(a.Receivers()), NodeNames(b.Receivers()));
     EXPECT_EQ(Stored(a.Comment(), mode), b.Comment());
     EXPECT_EQ(StoredEntries(a.ValueDescriptions().Entries(), mode),
               b.ValueDescriptions().Entries());
@@ -149,7 +149,7 @@ inline void ExpectSameMessage(const qm::dbc::DbcMessage& a, const qm::dbc::DbcMe
     EXPECT_EQ(Stored(a.Comment(), mode), b.Comment());
     // The container form keeps the transmitter of the message line, not the further ones.
     if (mode == DbcRebuild::kText) {
-        EXPECT_EQ(Names(a.Transmitters()), Names(b.Transmitters()));
+        EXPECT_EQ(NodeNames(a.Transmitters()), NodeNames(b.Transmitters()));
     }
     ASSERT_EQ(a.Signals().size(), b.Signals().size());
     for (size_t i = 0; i < a.Signals().size(); ++i) {
