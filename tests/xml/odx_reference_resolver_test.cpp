@@ -41,7 +41,7 @@ const char* kTwoLayers =
     "<PARENT-REF DOCREF='L1'><DIAG-COMM-SNREF SHORT-NAME='L1'/></PARENT-REF>"
     "</BASE-VARIANT></DIAG-LAYER-CONTAINER></ODX>";
 
-TEST(OdxReferences, LayersToldApartByDocumentAndFallbackThroughTheContainer) {
+TEST(OdxResolution, LayersToldApartByDocumentAndFallbackThroughTheContainer) {
     Resolved r(kTwoLayers);
     NanoXML* ownX = r.Nth("A", 3);
     EXPECT_EQ(r.pending, 7u);                  // the empty ID-REF is no reference
@@ -63,7 +63,7 @@ TEST(OdxReferences, LayersToldApartByDocumentAndFallbackThroughTheContainer) {
     EXPECT_EQ(r.Nth("S-SNREF")->link, r.Nth("S"));
 }
 
-TEST(OdxReferences, OneWorkerAndManyGiveTheSameLinks) {
+TEST(OdxResolution, OneWorkerAndManyGiveTheSameLinks) {
     std::string text =
         "<ODX><DIAG-LAYER-CONTAINER><SHORT-NAME>C</SHORT-NAME><BASE-VARIANT>"
         "<SHORT-NAME>L</SHORT-NAME>";
