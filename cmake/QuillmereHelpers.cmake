@@ -99,6 +99,14 @@ function(qm_test_suite name subsystem)
     # The test code only calls into the optimised library, so it is not optimised itself, and
     # the common headers are read once for all programs: a fresh build of the suite stays short.
     target_compile_options(test_${name} PRIVATE -O0)
+    # A folder's sources compile as one unit: GoogleTest's templates and the library headers are
+    # instantiated once a program instead of once a file.
+    # GCC takes the sources a unit includes for headers and would report every fixture of an
+    # anonymous namespace that a test derives from.
+    set_target_properties(test_${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+        target_compile_options(test_${name} PRIVATE -Wno-subobject-linkage)
+    endif()
     qm_use_pch(test_${name} TEST)
     target_link_libraries(test_${name} PRIVATE qm_${subsystem} GTest::gtest GTest::gtest_main GTest::gmock)
     target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)

@@ -12,14 +12,24 @@
 
 namespace arxml_test {
 
+// The real ARXML files of the shared corpus.
+inline const std::filesystem::path kCorpus = QM_SHARED_DIR "/corpus/arxml";
+
+inline size_t CountOccurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 // A file in the temporary folder that is removed again.
 class TempFile {
   public:
-    explicit TempFile(const std::string& content) {
+    explicit TempFile(const std::string& content, const std::string& suffix = ".arxml") {
         static std::atomic<int> counter{0};
-        path_ =
-            std::filesystem::temp_directory_path() /
-            ("qm_arxml_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".arxml");
+        path_ = std::filesystem::temp_directory_path() / ("qm_arxml_" + std::to_string(::getpid()) +
+                                                          "_" + std::to_string(counter++) + suffix);
         std::ofstream out(path_, std::ios::binary);
         out << content;
     }

@@ -16,7 +16,8 @@
 
 namespace {
 
-const std::filesystem::path kCorpus = QM_SHARED_DIR "/corpus/arxml";
+using arxml_test::CountOccurrences;
+using arxml_test::kCorpus;
 
 struct Expected {
     size_t clusters;
@@ -75,14 +76,6 @@ const std::map<std::string, Expected> kExpected = {
         "Communication mode not defined for pdu group: BCM_oCAN00_Tx.\r\n"}},
 };
 // clang-format on
-
-size_t CountOccurrences(const std::string& text, const std::string& what) {
-    size_t count = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++count;
-    }
-    return count;
-}
 
 class Corpus : public ::testing::Test {
   protected:

@@ -21,12 +21,14 @@
 #include <unistd.h>
 
 #include "arxml_com/netconfig_arxml_file.h"
+#include "arxml_test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kCorpus = QM_SHARED_DIR "/corpus/arxml";
+using arxml_test::CountOccurrences;
+using arxml_test::kCorpus;
 
 bool IsPduKind(const std::string& name) {
     static const std::set<std::string> kinds = {"I-SIGNAL-I-PDU",
@@ -212,14 +214,6 @@ std::vector<SignalTuple> ModelSignals(IArxmlPdu& pdu) {
                              static_cast<char>(signal->GetByteOrder()));
     }
     return signals;
-}
-
-size_t CountOccurrences(const std::string& text, const std::string& what) {
-    size_t count = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++count;
-    }
-    return count;
 }
 
 struct Counts {

@@ -5,6 +5,7 @@
 
 #include "dbc_test_support.h"
 
+namespace attribute {
 namespace {
 
 using dbctest::LoadText;
@@ -255,7 +256,9 @@ TEST(DbcModel, SignalsSortByStartBitOrName) {
 }
 
 }  // namespace
+}  // namespace attribute
 
+namespace attribute {
 namespace {
 
 TEST(DbcScale, ManyRelationValuesOnOneSignalLoadAndClearInLinearTime) {
@@ -275,3 +278,4 @@ TEST(DbcScale, ManyRelationValuesOnOneSignalLoadAndClearInLinearTime) {
 }
 
 }  // namespace
+}  // namespace attribute

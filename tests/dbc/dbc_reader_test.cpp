@@ -39,16 +39,6 @@ TEST_F(DbcReader, UnopenableFileLeavesModelAndMessagesUntouched) {
     EXPECT_EQ(file_.GetMessages(), before);
 }
 
-TEST_F(DbcReader, SignalBeforeAnyMessageStops) {
-    EXPECT_FALSE(Load(" SG_ A : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\nBO_ 1 M: 8 Vector__XXX\n"));
-    EXPECT_EQ(file_.GetStatus(), 12u);
-    EXPECT_EQ(
-        Messages(),
-        "Signal section has to be after message section. Line(1) SG_ A : 0|8@1+ (1,0) [0|255] \"\" "
-        "Vector__XXX.\n");
-    EXPECT_EQ(file_.GetMessageCount(), 0u);
-}
-
 TEST_F(DbcReader, ExtendedMessageWithoutTransmitter) {
     ASSERT_TRUE(Load("BO_ 2147484672 Ext: 8 Vector__XXX\n"));
     EXPECT_EQ(file_.GetStatus(), 1u);
@@ -188,13 +178,6 @@ TEST_F(DbcReader, ExtendedMultiplexingStopsAndKeepsWhatCameBefore) {
     EXPECT_EQ(file_.GetSignalCount(), 1u);
 }
 
-TEST_F(DbcReader, UnknownLineStopsAsUndefinedTag) {
-    EXPECT_FALSE(Load("VERSION \"\"\n\n// a comment\nBO_ 1 M: 8 Vector__XXX\n"));
-    EXPECT_EQ(file_.GetStatus(), 4u);
-    EXPECT_EQ(Messages(), "Possible undefined tag, check this line: Line(3) // a comment.\n");
-    EXPECT_EQ(file_.GetMessageCount(), 0u);
-}
-
 TEST_F(DbcReader, MultiLineCommentIsJoinedWithCrLf) {
     ASSERT_TRUE(Load("BO_ 5 M: 8 Vector__XXX\nCM_ BO_ 5 \"first line\r\nsecond; line\";\n"));
     EXPECT_STREQ(file_.GetMessage(0)->GetComment(), "first line\r\nsecond; line");
@@ -220,12 +203,6 @@ TEST_F(DbcReader, CommentFormsAndTheirWarnings) {
         "description field section, but there is: 5 elements. Line(4) CM_ BO_ 5 extra \"x\";.\n"
         "Malformed description field section. There should be 5 elements for node description "
         "field section, but there is: 5 elements. Line(5) CM_ BU_ A B \"x\";.\n");
-}
-
-TEST_F(DbcReader, CommentOfAnUnknownFormStops) {
-    EXPECT_FALSE(Load("CM_ XX_ 1 \"x\";\n"));
-    EXPECT_EQ(file_.GetStatus(), 16u);
-    EXPECT_EQ(Messages(), "Malformed description field section. Line(1) CM_ XX_ 1 \"x\";.\n");
 }
 
 TEST_F(DbcReader, VersionLineFollowedDirectlyByNewSymbols) {
@@ -285,26 +262,10 @@ TEST_F(DbcReader, ManyValueDescriptionsKeepOrderAndReplaceRepeats) {
     EXPECT_STREQ(signal->GetValueDescription(0), "v0");
 }
 
-TEST_F(DbcReader, FileEndingInsideAValueListIsMalformed) {
-    EXPECT_FALSE(
-        Load("BO_ 3 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\nVAL_ 3 S 0 "
-             "\"a\" 1"));
-    EXPECT_EQ(file_.GetStatus(), 23u);
-    EXPECT_EQ(Messages(), "Malformed value section. Line(3) VAL_ 3 S 0 \"a\" 1.\n");
-}
-
 TEST_F(DbcReader, FileEndingInsideACommentNeitherCrashesNorHangs) {
     EXPECT_TRUE(Load("BO_ 3 M: 8 Vector__XXX\nCM_ BO_ 3 \"never closed\nstill; open"));
     EXPECT_EQ(file_.GetStatus(), 1u);
     EXPECT_STREQ(file_.GetMessage(0)->GetComment(), "never closed\r\nstill; ope");
-}
-
-TEST_F(DbcReader, ValueDescriptionsForUnknownObjectsWarn) {
-    ASSERT_TRUE(Load("VAL_ 7 Nope 0 \"a\" ;\nVAL_ NoVar 0 \"a\" ;\n"));
-    EXPECT_EQ(file_.GetStatus(), 2u);
-    EXPECT_EQ(Messages(),
-              "Missing signal or environment variable definition. Line(1) VAL_ 7 Nope 0 \"a\" ;.\n"
-              "Missing signal or environment variable definition. Line(2) VAL_ NoVar 0 \"a\" ;.\n");
 }
 
 TEST_F(DbcReader, EnvironmentVariablesWithDataAndDescriptions) {
@@ -355,17 +316,50 @@ TEST_F(DbcReader, TransmittersAndSignalGroupsAndValueTypes) {
               "Missing signal definition: Nope. Line(7) SIG_GROUP_ 9 G 2 : X Y Nope;.\n");
 }
 
-TEST_F(DbcReader, TransmittersOfAnUnknownMessage) {
-    ASSERT_TRUE(Load("BO_TX_BU_ 9 : A;\n"));
-    EXPECT_EQ(Messages(), "Message message definition: 9. Line(1) BO_TX_BU_ 9 : A;.\n");
-    EXPECT_EQ(file_.GetStatus(), 2u);
-}
-
 TEST_F(DbcReader, AWarningDoesNotHideALaterFailure) {
     EXPECT_FALSE(Load("BO_ 1 M: 8 Ghost\nBO_ 2 N 8\nBO_ 3 O: 8 Vector__XXX\n"));
     EXPECT_EQ(file_.GetStatus(), 11u);
     EXPECT_EQ(file_.GetMessageCount(), 1u);
 }
+
+// Whole texts whose reading ends with a status and exact messages, and the messages kept.
+struct Outcome {
+    const char* text;
+    uint32_t status;
+    const char* messages;
+    uint64_t messageCount;
+};
+
+class DbcReadOutcome : public ::testing::TestWithParam<Outcome> {};
+
+TEST_P(DbcReadOutcome, GivesItsStatusMessagesAndMessageCount) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    EXPECT_EQ(LoadText(file, folder, GetParam().text), GetParam().status <= 2);
+    EXPECT_EQ(file.GetStatus(), GetParam().status);
+    EXPECT_EQ(MessagesWithoutTiming(file), GetParam().messages);
+    EXPECT_EQ(file.GetMessageCount(), GetParam().messageCount);
+}
+
+const Outcome kOutcomes[] = {
+    {" SG_ A : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\nBO_ 1 M: 8 Vector__XXX\n", 12,
+     "Signal section has to be after message section. Line(1) SG_ A : 0|8@1+ (1,0) [0|255] \"\" "
+     "Vector__XXX.\n",
+     0},
+    {"VERSION \"\"\n\n// a comment\nBO_ 1 M: 8 Vector__XXX\n", 4,
+     "Possible undefined tag, check this line: Line(3) // a comment.\n", 0},
+    {"CM_ XX_ 1 \"x\";\n", 16, "Malformed description field section. Line(1) CM_ XX_ 1 \"x\";.\n",
+     0},
+    {"BO_ 3 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\nVAL_ 3 S 0 \"a\" 1",
+     23, "Malformed value section. Line(3) VAL_ 3 S 0 \"a\" 1.\n", 1},
+    {"VAL_ 7 Nope 0 \"a\" ;\nVAL_ NoVar 0 \"a\" ;\n", 2,
+     "Missing signal or environment variable definition. Line(1) VAL_ 7 Nope 0 \"a\" ;.\n"
+     "Missing signal or environment variable definition. Line(2) VAL_ NoVar 0 \"a\" ;.\n",
+     0},
+    {"BO_TX_BU_ 9 : A;\n", 2, "Message message definition: 9. Line(1) BO_TX_BU_ 9 : A;.\n", 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Texts, DbcReadOutcome, ::testing::ValuesIn(kOutcomes));
 
 struct Malformed {
     const char* text;

@@ -60,7 +60,4 @@ inline std::string MessagesWithoutTiming(NetConfigDbcFile& file) {
     return timing == std::string::npos ? messages : messages.substr(0, timing);
 }
 
-// Compares everything a DBC text carries; failures name the object.
-void ExpectSameModel(const qm::dbc::NetConfigDbcFile& a, const qm::dbc::NetConfigDbcFile& b);
-
 }  // namespace dbctest

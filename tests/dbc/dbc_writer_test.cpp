@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "dbc/dbc_number.h"
+#include "dbc_model_compare.h"
 #include "dbc_test_support.h"
 
 namespace {
@@ -67,7 +68,7 @@ TEST(DbcWriter, ReadsBackIntoTheSameModel) {
     NetConfigDbcFile reread;
     ASSERT_TRUE(reread.Load(folder.File("out.dbc").c_str()));
     EXPECT_EQ(reread.GetStatus(), 1u) << reread.GetMessages();
-    dbctest::ExpectSameModel(file, reread);
+    dbctest::ExpectSameDbcModel(file, reread, dbctest::DbcRebuild::kText);
     EXPECT_STREQ(reread.FindAttribute("Label")->GetValue(), "a b");
     EXPECT_STREQ(reread.GetMessage(0)->GetComment(), "msg\r\non two lines");
 }
@@ -245,7 +246,7 @@ TEST(DbcNetFile, NarrowAndWidePathsLoadAlikeAndSaveToTheStoredPath) {
     NetConfigDbcFile wide;
     ASSERT_TRUE(narrow.Load(path.c_str()));
     ASSERT_TRUE(wide.Load(qm::platform::Widen(path).c_str()));
-    dbctest::ExpectSameModel(narrow, wide);
+    dbctest::ExpectSameDbcModel(narrow, wide, dbctest::DbcRebuild::kText);
     EXPECT_EQ(std::wstring(narrow.GetPath()), qm::platform::Widen(path));
     EXPECT_EQ(narrow.GetFileType(), 1);
 
@@ -254,7 +255,7 @@ TEST(DbcNetFile, NarrowAndWidePathsLoadAlikeAndSaveToTheStoredPath) {
     NetConfigDbcFile reread;
     ASSERT_TRUE(reread.Load(path.c_str()));
     EXPECT_EQ(reread.GetMessage(0)->GetSize(), 2);
-    dbctest::ExpectSameModel(narrow, reread);
+    dbctest::ExpectSameDbcModel(narrow, reread, dbctest::DbcRebuild::kText);
 }
 
 TEST(DbcNetFile, ClearResetsToAFreshObject) {

@@ -14,6 +14,7 @@
 #include "diag_test_support.h"
 
 namespace qm::diag::test {
+namespace as_written {
 namespace {
 
 std::unique_ptr<CDiagnoseLib> LoadAsWritten(const std::string& path, bool asWritten = true) {
@@ -511,4 +512,5 @@ TEST(AsWrittenCorpus, GeneratedMessagesRoundTrip) {
 }
 
 }  // namespace
+}  // namespace as_written
 }  // namespace qm::diag::test

@@ -9,10 +9,6 @@
 namespace qm::diag::test {
 namespace {
 
-std::string ExamplePath() {
-    return std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
-}
-
 std::string Cdd(const std::string& ecuDoc, const std::string& rootAttributes = "dtdvers='7.0'") {
     return "<?xml version='1.0' encoding='utf-8'?>\n<CANDELA " + rootAttributes + "><ECUDOC>" +
            ecuDoc + "</ECUDOC></CANDELA>\n";

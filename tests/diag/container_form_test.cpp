@@ -9,10 +9,6 @@
 namespace qm::diag::test {
 namespace {
 
-std::string ExamplePath() {
-    return std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
-}
-
 std::vector<std::string> AttributeNames(const NanoXML* node) {
     std::vector<std::string> names;
     for (const auto& attribute : node->attributes) names.push_back(attribute.name);

@@ -30,6 +30,11 @@ inline std::vector<std::filesystem::path> CorpusCddFiles() {
     return files;
 }
 
+// The door ECU example the project ships.
+inline std::string ExamplePath() {
+    return std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
+}
+
 // A file in the test's temporary directory, removed at destruction.
 class TempFile {
   public:

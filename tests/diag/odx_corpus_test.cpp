@@ -8,6 +8,7 @@
 #include "diag_test_support.h"
 
 namespace qm::diag::test {
+namespace odx_corpus {
 namespace {
 
 std::vector<std::filesystem::path> CorpusOdxFiles() {
@@ -170,4 +171,5 @@ TEST_F(OdxCorpus, ComparamDocumentsAddNothingToOtherDocuments) {
 }
 
 }  // namespace
+}  // namespace odx_corpus
 }  // namespace qm::diag::test

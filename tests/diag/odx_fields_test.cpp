@@ -11,6 +11,7 @@
 #include "diag_test_support.h"
 
 namespace qm::diag::test {
+namespace odx_fields {
 namespace {
 
 std::string Coded(const std::string& type, int bits, const std::string& kind = "") {
@@ -318,4 +319,5 @@ TEST_F(OdxFields, GlobalNegativeResponsesAreInherited) {
 }
 
 }  // namespace
+}  // namespace odx_fields
 }  // namespace qm::diag::test

@@ -10,6 +10,7 @@
 #include "diag_test_support.h"
 
 namespace qm::diag::test {
+namespace pdx_corpus {
 namespace {
 
 struct EcuExpectation {
@@ -163,4 +164,5 @@ TEST_F(PdxCorpus, TheCorpusFolderScansLikeLooseFiles) {
 }
 
 }  // namespace
+}  // namespace pdx_corpus
 }  // namespace qm::diag::test

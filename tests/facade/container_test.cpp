@@ -11,6 +11,7 @@
 #include <string>
 
 #include "dbc/dbc_model_compare.h"
+#include "dbc/dbc_test_support.h"
 #include "facade/quillmere.h"
 #include "ldf/ldf_model_compare.h"
 
@@ -21,35 +22,9 @@ namespace fs = std::filesystem;
 const std::string kDbc = std::string(QM_SOURCE_DIR) + "/examples/powertrain.dbc";
 const std::string kLdf = std::string(QM_SOURCE_DIR) + "/examples/body.ldf";
 
-// A private folder, removed with its content.
-class Folder {
-  public:
-    Folder()
-        : path_(fs::temp_directory_path() /
-                ("qm_container_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++))) {
-        fs::create_directories(path_);
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(path_, ignored);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& Path() const { return path_; }
-
-  private:
-    static inline int counter_ = 0;
-    fs::path path_;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using Folder = dbctest::TempFolder;
+using dbctest::ReadText;
+using dbctest::WriteText;
 
 struct Facade {
     Facade() : config(static_cast<NetConfig*>(facade.CreateNetConfig())) {}
@@ -73,7 +48,7 @@ const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=
 
 TEST(ContainerFrame, BusesAreStoredInDatabaseOrderAndRebuiltLinFirst) {
     Folder folder;
-    const std::string text = Slurp(SaveExamples(folder));
+    const std::string text = ReadText(SaveExamples(folder));
     ASSERT_EQ(text.rfind(kDeclaration, 0), 0u);
     const size_t dbc = text.find("\r\n         <DBC>\r\n");
     const size_t ldf = text.find("\r\n         <LDF>\r\n");
@@ -99,13 +74,13 @@ TEST(ContainerFrame, BusesAreStoredInDatabaseOrderAndRebuiltLinFirst) {
 
 TEST(ContainerFrame, EveryNetConfigElementGoesIntoTheNewestConfiguration) {
     Folder folder;
-    const std::string one = Slurp(SaveExamples(folder));
+    const std::string one = ReadText(SaveExamples(folder));
     // The file with its NetConfig element twice.
     const size_t begin = one.find("      <NetConfig>");
     const size_t end = one.find("</NetConfig>") + std::string("</NetConfig>").size();
     std::string two = one;
     two.insert(end, "\r\n" + one.substr(begin, end - begin));
-    Write(folder.File("two.xml"), two);
+    WriteText(folder.File("two.xml"), two);
 
     Quillmere facade;
     auto* older = static_cast<NetConfig*>(facade.CreateNetConfig());
@@ -126,8 +101,8 @@ TEST(ContainerFrame, ElementsWithoutAnObjectOfTheirKindAreSkipped) {
     EXPECT_TRUE(facade.LoadFromFile(path.c_str()));
     EXPECT_TRUE(facade.GetXml()->children.empty());
 
-    Write(folder.File("diag.xml"),
-          "<KOVR><Quillmere><DiagnoseLib><ECU/></DiagnoseLib></Quillmere></KOVR>");
+    WriteText(folder.File("diag.xml"),
+              "<KOVR><Quillmere><DiagnoseLib><ECU/></DiagnoseLib></Quillmere></KOVR>");
     Facade withConfig;
     EXPECT_TRUE(withConfig.facade.LoadFromFile(folder.File("diag.xml").c_str()));
     EXPECT_EQ(withConfig.config->GetDataBaseCount(), 0u);
@@ -136,7 +111,7 @@ TEST(ContainerFrame, ElementsWithoutAnObjectOfTheirKindAreSkipped) {
 // Elements of a later version, anywhere, are skipped; what is known still loads.
 TEST(ContainerFrame, UnknownElementsOfALaterVersionAreSkipped) {
     Folder folder;
-    std::string text = Slurp(SaveExamples(folder));
+    std::string text = ReadText(SaveExamples(folder));
     auto insertAfter = [&](const std::string& anchor, const std::string& extra) {
         const size_t at = text.find(anchor);
         ASSERT_NE(at, std::string::npos) << anchor;
@@ -150,7 +125,7 @@ TEST(ContainerFrame, UnknownElementsOfALaterVersionAreSkipped) {
     insertAfter("<LDF>", "<Lin_sig_byte_order>big</Lin_sig_byte_order>");
     insertAfter("<Frames>", "<Frame_note>x</Frame_note>");
     insertAfter("<Schedule-table>", "<Priority>1</Priority>");
-    Write(folder.File("later.xml"), text);
+    WriteText(folder.File("later.xml"), text);
 
     Facade plain;
     Facade later;
@@ -202,7 +177,7 @@ TEST(ContainerFrame, ARestoredConfigurationSavesTheSameContainer) {
     const std::string third = folder.File("third.xml");
     ASSERT_TRUE(again.facade.SaveToFile(third.c_str()));
     // The first save stores DBC before LDF, every later one LDF first.
-    EXPECT_EQ(Slurp(second), Slurp(third));
+    EXPECT_EQ(ReadText(second), ReadText(third));
     EXPECT_TRUE(restored.config->SaveDbc(folder.File("restored.dbc").c_str(), 1));
     EXPECT_TRUE(restored.config->SaveLdf(folder.File("restored.ldf").c_str(), 0));
     Facade reread;
@@ -214,7 +189,7 @@ TEST(ContainerFrame, ARestoredConfigurationSavesTheSameContainer) {
 TEST(ContainerSave, AFailedSaveLeavesTheOldFile) {
     Folder folder;
     const std::string path = SaveExamples(folder);
-    const std::string before = Slurp(path);
+    const std::string before = ReadText(path);
     Facade facade;
     facade.config->LoadDbc(kDbc.c_str());
     NanoXML::ClearMessageLog();
@@ -225,7 +200,7 @@ TEST(ContainerSave, AFailedSaveLeavesTheOldFile) {
         fs::permissions(folder.Path(), fs::perms::owner_read | fs::perms::owner_exec);
         EXPECT_FALSE(facade.facade.SaveToFile(path.c_str()));
         fs::permissions(folder.Path(), fs::perms::owner_all);
-        EXPECT_EQ(Slurp(path), before);
+        EXPECT_EQ(ReadText(path), before);
     }
 }
 
@@ -234,7 +209,7 @@ TEST(ContainerSave, AFailedSaveLeavesTheOldFile) {
 TEST(ContainerSave, AFullDiskLeavesTheOldFile) {
     Folder folder;
     const std::string path = SaveExamples(folder);
-    const std::string before = Slurp(path);
+    const std::string before = ReadText(path);
     ASSERT_GT(before.size(), 4096u);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -252,7 +227,7 @@ TEST(ContainerSave, AFullDiskLeavesTheOldFile) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1) << "the save should have failed";
-    EXPECT_EQ(Slurp(path), before);
+    EXPECT_EQ(ReadText(path), before);
     // No temporary file is left beside it.
     size_t files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder.Path())) ++files;
@@ -262,30 +237,31 @@ TEST(ContainerSave, AFullDiskLeavesTheOldFile) {
 // Bad input gives messages in the restored files' logs, never a crash.
 TEST(ContainerBadInput, WrongNumbersAndMissingReferencesAreReported) {
     Folder folder;
-    Write(folder.File("bad.xml"),
-          "<KOVR><Quillmere><NetConfig>"
-          "<DBC><Network_name>Bad</Network_name><Nodes><Node><Name>A</Name></Node></Nodes>"
-          "<Messages><Message><Can_ID>twelve</Can_ID><Name>M</Name><Size>300</Size>"
-          "<Transmitter>Ghost</Transmitter><Signals><Signal><Name>S</Name>"
-          "<Start_bit>-1</Start_bit><Size>8</Size><Factor>abc</Factor>"
-          "<Receivers><Receiver>Nobody</Receiver></Receivers></Signal></Signals>"
-          "<Signal_groups><Signal_group><Name>G</Name><Signals><Signal>T</Signal></Signals>"
-          "</Signal_group></Signal_groups></Message></Messages>"
-          "<Attributes><Attribute><Name>Undefined</Name><Value>1</Value></Attribute></Attributes>"
-          "</DBC>"
-          "<LDF><Nodes><Slaves><Slave><Name>S1</Name><Attributes><Response_error>E</Response_error>"
-          "</Attributes></Slave></Slaves></Nodes>"
-          "<Signals><Signal><Name>X</Name><Size>many</Size><Publisher>Nobody</Publisher>"
-          "<Subscribers><Subscriber>Ghost</Subscriber></Subscribers></Signal></Signals>"
-          "<Frames><Frame><Name>F</Name><ID>1</ID><Signals><Signal name=\"Y\" offset=\"0\"/>"
-          "</Signals></Frame></Frames>"
-          "<Schedule-tables><Schedule-table><Name>T</Name><Tasks><Task><Command>Nope</Command>"
-          "<Delay>10ms</Delay></Task><Task><AssignNAD><Node>S9</Node></AssignNAD></Task>"
-          "</Tasks></Schedule-table></Schedule-tables>"
-          "<Signal-representation><Other/><Signal-representation/>"
-          "<Signal-representation><Signal-encoding-type>None</Signal-encoding-type>"
-          "</Signal-representation></Signal-representation></LDF>"
-          "</NetConfig></Quillmere></KOVR>");
+    WriteText(
+        folder.File("bad.xml"),
+        "<KOVR><Quillmere><NetConfig>"
+        "<DBC><Network_name>Bad</Network_name><Nodes><Node><Name>A</Name></Node></Nodes>"
+        "<Messages><Message><Can_ID>twelve</Can_ID><Name>M</Name><Size>300</Size>"
+        "<Transmitter>Ghost</Transmitter><Signals><Signal><Name>S</Name>"
+        "<Start_bit>-1</Start_bit><Size>8</Size><Factor>abc</Factor>"
+        "<Receivers><Receiver>Nobody</Receiver></Receivers></Signal></Signals>"
+        "<Signal_groups><Signal_group><Name>G</Name><Signals><Signal>T</Signal></Signals>"
+        "</Signal_group></Signal_groups></Message></Messages>"
+        "<Attributes><Attribute><Name>Undefined</Name><Value>1</Value></Attribute></Attributes>"
+        "</DBC>"
+        "<LDF><Nodes><Slaves><Slave><Name>S1</Name><Attributes><Response_error>E</Response_error>"
+        "</Attributes></Slave></Slaves></Nodes>"
+        "<Signals><Signal><Name>X</Name><Size>many</Size><Publisher>Nobody</Publisher>"
+        "<Subscribers><Subscriber>Ghost</Subscriber></Subscribers></Signal></Signals>"
+        "<Frames><Frame><Name>F</Name><ID>1</ID><Signals><Signal name=\"Y\" offset=\"0\"/>"
+        "</Signals></Frame></Frames>"
+        "<Schedule-tables><Schedule-table><Name>T</Name><Tasks><Task><Command>Nope</Command>"
+        "<Delay>10ms</Delay></Task><Task><AssignNAD><Node>S9</Node></AssignNAD></Task>"
+        "</Tasks></Schedule-table></Schedule-tables>"
+        "<Signal-representation><Other/><Signal-representation/>"
+        "<Signal-representation><Signal-encoding-type>None</Signal-encoding-type>"
+        "</Signal-representation></Signal-representation></LDF>"
+        "</NetConfig></Quillmere></KOVR>");
     Facade facade;
     ASSERT_TRUE(facade.facade.LoadFromFile(folder.File("bad.xml").c_str()));
     ASSERT_EQ(facade.config->GetDataBaseCount(), 2u);
@@ -327,8 +303,8 @@ TEST(ContainerBadInput, WrongNumbersAndMissingReferencesAreReported) {
 TEST(ContainerBadInput, AHugeTextElementIsKeptWhole) {
     Folder folder;
     const std::string huge(100u * 1024 * 1024, 'x');
-    Write(folder.File("huge.xml"), "<KOVR><Quillmere><NetConfig><DBC><Network_name>" + huge +
-                                       "</Network_name></DBC></NetConfig></Quillmere></KOVR>");
+    WriteText(folder.File("huge.xml"), "<KOVR><Quillmere><NetConfig><DBC><Network_name>" + huge +
+                                           "</Network_name></DBC></NetConfig></Quillmere></KOVR>");
     Facade facade;
     ASSERT_TRUE(facade.facade.LoadFromFile(folder.File("huge.xml").c_str()));
     ASSERT_EQ(facade.config->GetDataBaseCount(), 1u);
@@ -339,7 +315,7 @@ TEST(ContainerBadInput, BrokenDocumentsDoNotLoad) {
     Folder folder;
     Facade facade;
     for (const char* text : {"", "<KOVR>", "not xml at all", "<KOVR><NetConfig/></KOVR>"}) {
-        Write(folder.File("broken.xml"), text);
+        WriteText(folder.File("broken.xml"), text);
         EXPECT_FALSE(facade.facade.LoadFromFile(folder.File("broken.xml").c_str())) << text;
     }
     EXPECT_EQ(facade.config->GetDataBaseCount(), 0u);

@@ -12,6 +12,7 @@
 #include "diag/diag_test_support.h"
 #include "facade/quillmere.h"
 
+namespace diag_container {
 namespace {
 
 namespace fs = std::filesystem;
@@ -340,3 +341,4 @@ INSTANTIATE_TEST_SUITE_P(Files, DiagCorpus, ::testing::ValuesIn(DiagCorpusFiles(
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(DiagCorpus);
 
 }  // namespace
+}  // namespace diag_container

@@ -8,6 +8,7 @@
 
 namespace fs = std::filesystem;
 
+namespace facade {
 namespace {
 
 std::string TempPath(const std::string& name) {
@@ -169,3 +170,5 @@ TEST(Facade, ObjectsOfOneFacadeSurviveTheDeletionOfAnother) {
     EXPECT_EQ(a->GetXml()->children.size(), 1u);
     DeleteQuillmereInstance(a);
 }
+
+}  // namespace facade

@@ -1,5 +1,9 @@
+// Two facades, one per thread, load the same files over and over: each gets the model a lone
+// facade gets. The process-wide log, file list and build context are shared, so these are the
+// tests to run under ThreadSanitizer (make tsan).
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -8,39 +12,18 @@
 
 namespace {
 
-// What one facade makes of the bundled examples: databases with their message counts, in order.
-std::vector<uint64_t> LoadExamples() {
-    const std::string examples = std::string(QM_SOURCE_DIR) + "/examples/";
-    IQuillmere* facade = CreateQuillmereInstance();
-    INetConfig* config = facade->CreateNetConfig();
-    config->LoadDbc((examples + "powertrain.dbc").c_str());
-    config->LoadLdf((examples + "body.ldf").c_str());
-    config->LoadArxml((examples + "bus_system.arxml").c_str());
-    std::vector<uint64_t> counts;
-    for (uint64_t i = 0; i < config->GetDataBaseCount(); ++i) {
-        counts.push_back(config->GetDataBase(i)->GetMessageCount());
-    }
-    DeleteQuillmereInstance(facade);
-    return counts;
-}
+const std::string kExamples = std::string(QM_SOURCE_DIR) + "/examples/";
 
-// Two facades, one per thread, load the same files over and over: each gets the model a lone
-// facade gets. The process-wide log and file list are shared, so this is the test to run under
-// ThreadSanitizer (make tsan).
-TEST(Threads, TwoFacadesLoadOnTwoThreads) {
-    const std::vector<uint64_t> expected = LoadExamples();
-    ASSERT_GE(expected.size(), 3u);
-    constexpr int kRounds = 10;
+// Runs load ten times on each of two threads; every run must give what a lone run gives.
+void ExpectTheSameOnTwoThreads(const std::function<std::vector<uint64_t>()>& load,
+                               const std::vector<uint64_t>& expected) {
+    ASSERT_EQ(load(), expected);
     std::vector<uint64_t> results[2];
     auto work = [&](int slot) {
-        for (int round = 0; round < kRounds; ++round) {
-            std::vector<uint64_t> counts = LoadExamples();
-            if (counts != expected) {
-                results[slot] = std::move(counts);
-                return;
-            }
+        for (int round = 0; round < 10; ++round) {
+            results[slot] = load();
+            if (results[slot] != expected) return;
         }
-        results[slot] = expected;
     };
     std::thread first(work, 0);
     std::thread second(work, 1);
@@ -48,6 +31,44 @@ TEST(Threads, TwoFacadesLoadOnTwoThreads) {
     second.join();
     EXPECT_EQ(results[0], expected);
     EXPECT_EQ(results[1], expected);
+}
+
+// The databases of the bundled examples with their message counts, in order.
+TEST(Threads, TwoFacadesLoadOnTwoThreads) {
+    auto messageCounts = [] {
+        IQuillmere* facade = CreateQuillmereInstance();
+        INetConfig* config = facade->CreateNetConfig();
+        config->LoadDbc((kExamples + "powertrain.dbc").c_str());
+        config->LoadLdf((kExamples + "body.ldf").c_str());
+        config->LoadArxml((kExamples + "bus_system.arxml").c_str());
+        std::vector<uint64_t> counts;
+        for (uint64_t i = 0; i < config->GetDataBaseCount(); ++i) {
+            counts.push_back(config->GetDataBase(i)->GetMessageCount());
+        }
+        DeleteQuillmereInstance(facade);
+        return counts;
+    };
+    const std::vector<uint64_t> lone = messageCounts();
+    ASSERT_GE(lone.size(), 3u);
+    ExpectTheSameOnTwoThreads(messageCounts, lone);
+}
+
+// The services per functional class of the CDD example.
+TEST(Threads, TwoFacadesBuildCddOnTwoThreads) {
+    auto servicesOfOneLoad = [] {
+        IQuillmere* facade = CreateQuillmereInstance();
+        IDiagnoseLib* library = facade->CreateDiagnoseLib();
+        std::vector<uint64_t> services;
+        if (library->LoadCddFile((kExamples + "door_ecu.cdd").c_str(), 1) == 1) {
+            IECU* ecu = library->GetEcu(0);
+            for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
+                services.push_back(ecu->GetFunctionalClass(c)->GetServiceCount());
+            }
+        }
+        DeleteQuillmereInstance(facade);
+        return services;
+    };
+    ExpectTheSameOnTwoThreads(servicesOfOneLoad, {1, 2});
 }
 
 }  // namespace

@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "ldf/netconfig_ldf_file.h"
+#include "pair_compare.h"
 
 namespace qm::ldf::test {
+
+using qmtest::ForEachPair;
 
 enum class LdfRebuild { kText, kContainer };
 
@@ -44,17 +47,14 @@ inline void ExpectSameReal(double a, double b, LdfRebuild mode, const char* what
 
 inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
     EXPECT_EQ(NamesOf(a.nodes), NamesOf(b.nodes));
-    ASSERT_EQ(a.nodes.size(), b.nodes.size());
-    for (size_t i = 0; i < a.nodes.size(); ++i) {
-        const LdfNode& na = *a.nodes[i];
-        const LdfNode& nb = *b.nodes[i];
+    ForEachPair(a.nodes, b.nodes, [&](const auto& na, const auto& nb) {
         SCOPED_TRACE("node " + na.name);
         EXPECT_EQ(na.isMaster, nb.isMaster);
         EXPECT_EQ(na.diagnosticAddress, nb.diagnosticAddress);
         EXPECT_EQ(NamesOf(na.publishedFrames), NamesOf(nb.publishedFrames));
         EXPECT_EQ(NamesOf(na.subscribedFrames), NamesOf(nb.subscribedFrames));
         EXPECT_EQ(NamesOf(na.subscribedSignals), NamesOf(nb.subscribedSignals));
-    }
+    });
     ASSERT_EQ(a.masterNode != nullptr, b.masterNode != nullptr);
     if (a.masterNode) {
         ExpectSameReal(a.masterNode->timeBase, b.masterNode->timeBase, mode, "time base");
@@ -62,10 +62,7 @@ inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b, LdfRebuild mod
         EXPECT_EQ(a.masterNode->bitLength, b.masterNode->bitLength);
         EXPECT_EQ(a.masterNode->tolerant, b.masterNode->tolerant);
     }
-    ASSERT_EQ(a.slaveNodes.size(), b.slaveNodes.size());
-    for (size_t i = 0; i < a.slaveNodes.size(); ++i) {
-        const LdfSlaveNode& sa = *a.slaveNodes[i];
-        const LdfSlaveNode& sb = *b.slaveNodes[i];
+    ForEachPair(a.slaveNodes, b.slaveNodes, [&](const auto& sa, const auto& sb) {
         SCOPED_TRACE("slave " + sa.name);
         EXPECT_EQ(sa.linProtocol, sb.linProtocol);
         EXPECT_EQ(sa.configuredNad, sb.configuredNad);
@@ -88,21 +85,15 @@ inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b, LdfRebuild mod
         EXPECT_EQ(sa.nCrTimeoutGiven, sb.nCrTimeoutGiven);
         EXPECT_EQ(sa.responseToleranceGiven, sb.responseToleranceGiven);
         EXPECT_EQ(sa.responseTolerance, sb.responseTolerance);
-        ASSERT_EQ(sa.configurableFrames.size(), sb.configurableFrames.size());
-        for (size_t j = 0; j < sa.configurableFrames.size(); ++j) {
-            const auto& ca = *sa.configurableFrames[j];
-            const auto& cb = *sb.configurableFrames[j];
+        ForEachPair(sa.configurableFrames, sb.configurableFrames, [&](const auto& ca, const auto& cb) {
             EXPECT_EQ(ca.frame ? ca.frame->name : ca.frameName,
                       cb.frame ? cb.frame->name : cb.frameName);
             EXPECT_EQ(ca.frame != nullptr, cb.frame != nullptr);
             EXPECT_EQ(ca.messageIdGiven, cb.messageIdGiven);
             EXPECT_EQ(ca.messageId, cb.messageId);
-        }
-    }
-    ASSERT_EQ(a.configurations.size(), b.configurations.size());
-    for (size_t i = 0; i < a.configurations.size(); ++i) {
-        const auto& ca = *a.configurations[i];
-        const auto& cb = *b.configurations[i];
+        });
+    });
+    ForEachPair(a.configurations, b.configurations, [&](const auto& ca, const auto& cb) {
         EXPECT_EQ(ca.name, cb.name);
         ASSERT_EQ(ca.groups.size(), cb.groups.size());
         for (size_t j = 0; j < ca.groups.size(); ++j) {
@@ -110,15 +101,12 @@ inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b, LdfRebuild mod
                       NameOrEmpty(cb.groups[j]->compositeNode));
             EXPECT_EQ(NamesOf(ca.groups[j]->logicalNodes), NamesOf(cb.groups[j]->logicalNodes));
         }
-    }
+    });
 }
 
 inline void ExpectSameSignals(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
     EXPECT_EQ(NamesOf(a.allSignals), NamesOf(b.allSignals));
-    ASSERT_EQ(a.standardSignals.size(), b.standardSignals.size());
-    for (size_t i = 0; i < a.standardSignals.size(); ++i) {
-        const auto& sa = *a.standardSignals[i];
-        const auto& sb = *b.standardSignals[i];
+    ForEachPair(a.standardSignals, b.standardSignals, [&](const auto& sa, const auto& sb) {
         SCOPED_TRACE("signal " + sa.name);
         EXPECT_EQ(sa.size, sb.size);
         EXPECT_EQ(sa.initialValues, sb.initialValues);
@@ -133,11 +121,8 @@ inline void ExpectSameSignals(const LdfModel& a, const LdfModel& b, LdfRebuild m
         EXPECT_EQ(sa.groupOffset, sb.groupOffset);
         EXPECT_EQ(NameOrEmpty(sa.frame), NameOrEmpty(sb.frame));
         EXPECT_EQ(NameOrEmpty(sa.encodingType), NameOrEmpty(sb.encodingType));
-    }
-    ASSERT_EQ(a.diagnosticSignals.size(), b.diagnosticSignals.size());
-    for (size_t i = 0; i < a.diagnosticSignals.size(); ++i) {
-        const auto& sa = *a.diagnosticSignals[i];
-        const auto& sb = *b.diagnosticSignals[i];
+    });
+    ForEachPair(a.diagnosticSignals, b.diagnosticSignals, [&](const auto& sa, const auto& sb) {
         EXPECT_EQ(sa.name, sb.name);
         EXPECT_EQ(sa.size, sb.size);
         // The container form has one "Initial-value" per diagnostic signal.
@@ -145,15 +130,12 @@ inline void ExpectSameSignals(const LdfModel& a, const LdfModel& b, LdfRebuild m
             EXPECT_EQ(sa.initialValues, sb.initialValues) << sa.name;
         }
         EXPECT_EQ(NameOrEmpty(sa.frame), NameOrEmpty(sb.frame));
-    }
+    });
 }
 
 inline void ExpectSameFrames(const LdfModel& a, const LdfModel& b) {
     EXPECT_EQ(NamesOf(a.allFrames), NamesOf(b.allFrames));
-    ASSERT_EQ(a.unconditionalFrames.size(), b.unconditionalFrames.size());
-    for (size_t i = 0; i < a.unconditionalFrames.size(); ++i) {
-        const auto& fa = *a.unconditionalFrames[i];
-        const auto& fb = *b.unconditionalFrames[i];
+    ForEachPair(a.unconditionalFrames, b.unconditionalFrames, [&](const auto& fa, const auto& fb) {
         SCOPED_TRACE("frame " + fa.name);
         EXPECT_EQ(fa.frameId, fb.frameId);
         EXPECT_EQ(fa.length, fb.length);
@@ -161,20 +143,18 @@ inline void ExpectSameFrames(const LdfModel& a, const LdfModel& b) {
         EXPECT_EQ(NameOrEmpty(fa.publisher), NameOrEmpty(fb.publisher));
         EXPECT_EQ(fa.publisherName, fb.publisherName);
         EXPECT_EQ(NamesOf(fa.signals), NamesOf(fb.signals));
-    }
+    });
     ASSERT_EQ(a.sporadicFrames.size(), b.sporadicFrames.size());
     for (size_t i = 0; i < a.sporadicFrames.size(); ++i) {
         EXPECT_EQ(NamesOf(a.sporadicFrames[i]->associated.frames),
                   NamesOf(b.sporadicFrames[i]->associated.frames));
     }
-    ASSERT_EQ(a.eventTriggeredFrames.size(), b.eventTriggeredFrames.size());
-    for (size_t i = 0; i < a.eventTriggeredFrames.size(); ++i) {
-        const auto& ea = *a.eventTriggeredFrames[i];
-        const auto& eb = *b.eventTriggeredFrames[i];
-        EXPECT_EQ(ea.frameId, eb.frameId);
-        EXPECT_EQ(NameOrEmpty(ea.collisionTable), NameOrEmpty(eb.collisionTable));
-        EXPECT_EQ(NamesOf(ea.associated.frames), NamesOf(eb.associated.frames));
-    }
+    ForEachPair(a.eventTriggeredFrames, b.eventTriggeredFrames,
+                [&](const auto& ea, const auto& eb) {
+                    EXPECT_EQ(ea.frameId, eb.frameId);
+                    EXPECT_EQ(NameOrEmpty(ea.collisionTable), NameOrEmpty(eb.collisionTable));
+                    EXPECT_EQ(NamesOf(ea.associated.frames), NamesOf(eb.associated.frames));
+                });
     ASSERT_EQ(a.diagnosticFrames.size(), b.diagnosticFrames.size());
     for (size_t i = 0; i < a.diagnosticFrames.size(); ++i) {
         EXPECT_EQ(a.diagnosticFrames[i]->frameId, b.diagnosticFrames[i]->frameId);
@@ -238,10 +218,7 @@ inline std::string CommandText(const ScheduleTableCommand* command, LdfRebuild m
 }
 
 inline void ExpectSameSchedules(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
-    ASSERT_EQ(a.scheduleTables.size(), b.scheduleTables.size());
-    for (size_t i = 0; i < a.scheduleTables.size(); ++i) {
-        const auto& ta = *a.scheduleTables[i];
-        const auto& tb = *b.scheduleTables[i];
+    ForEachPair(a.scheduleTables, b.scheduleTables, [&](const auto& ta, const auto& tb) {
         SCOPED_TRACE("schedule table " + ta.name);
         EXPECT_EQ(ta.name, tb.name);
         ASSERT_EQ(ta.tasks.size(), tb.tasks.size());
@@ -250,7 +227,7 @@ inline void ExpectSameSchedules(const LdfModel& a, const LdfModel& b, LdfRebuild
                       CommandText(tb.tasks[j]->command.get(), mode));
             EXPECT_EQ(ta.tasks[j]->delay, tb.tasks[j]->delay);
         }
-    }
+    });
 }
 
 inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
@@ -260,10 +237,7 @@ inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b, LdfRebuild
         EXPECT_EQ(a.signalGroups[i]->size, b.signalGroups[i]->size);
         EXPECT_EQ(NamesOf(a.signalGroups[i]->signals), NamesOf(b.signalGroups[i]->signals));
     }
-    ASSERT_EQ(a.encodingTypes.size(), b.encodingTypes.size());
-    for (size_t i = 0; i < a.encodingTypes.size(); ++i) {
-        const auto& ea = *a.encodingTypes[i];
-        const auto& eb = *b.encodingTypes[i];
+    ForEachPair(a.encodingTypes, b.encodingTypes, [&](const auto& ea, const auto& eb) {
         SCOPED_TRACE("encoding " + ea.name);
         EXPECT_EQ(ea.name, eb.name);
         EXPECT_EQ(NamesOf(ea.signals), NamesOf(eb.signals));
@@ -285,7 +259,7 @@ inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b, LdfRebuild
                 EXPECT_EQ(Stored(pa.textInfo, mode), pb.textInfo);
             }
         }
-    }
+    });
     ASSERT_EQ(a.representations.size(), b.representations.size());
     for (size_t i = 0; i < a.representations.size(); ++i) {
         EXPECT_EQ(NameOrEmpty(a.representations[i]->encodingType),

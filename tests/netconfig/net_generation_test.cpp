@@ -19,6 +19,7 @@
 
 namespace fs = std::filesystem;
 
+namespace net_generation {
 namespace {
 
 std::string TempPath(const std::string& name) {
@@ -338,3 +339,5 @@ TEST(NetGeneration, ExampleSystemLinBusBecomesAnLdfWithItsMaster) {
     ExpectEquivalent(*lin, *again.GetDataBase(0), Generated::kLdf);
     fs::remove(path);
 }
+
+}  // namespace net_generation

@@ -13,6 +13,7 @@
 #include "someip/document_header.h"
 #include "someip_test_support.h"
 
+namespace document {
 namespace {
 
 using someip_test::TempFile;
@@ -604,3 +605,4 @@ TEST(SomeIpWholeDocument, TheModeIsSwitchedPerDatabase) {
 }
 
 }  // namespace
+}  // namespace document

@@ -1,37 +1,17 @@
 #pragma once
 // Helpers of the SOME/IP tests: documents written to temporary files and loaded into a
 // database, and the small package layouts the reader looks for.
-#include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "arxml_com/arxml_test_support.h"
 #include "someip/arxml_database.h"
 
 namespace someip_test {
 
-class TempFile {
-  public:
-    explicit TempFile(const std::string& content, const std::string& suffix = ".arxml") {
-        static std::atomic<int> counter{0};
-        path_ =
-            std::filesystem::temp_directory_path() /
-            ("qm_someip_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + suffix);
-        std::ofstream out(path_, std::ios::binary);
-        out << content;
-    }
-    ~TempFile() { std::filesystem::remove(path_); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    std::string Path() const { return path_.string(); }
-
-  private:
-    std::filesystem::path path_;
-};
+using arxml_test::TempFile;
 
 inline bool LoadPaths(CArxmlDatabase& db, const std::vector<std::string>& paths) {
     std::vector<const char*> files;

@@ -16,19 +16,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using tooltest::kCorpus;
+using tooltest::kExamples;
 using tooltest::Quote;
 using tooltest::ReadBytes;
+using tooltest::RunQuillmere;
 using tooltest::RunTool;
-
-struct Output {
-    int exitCode = -1;
-    std::string text;  // standard output, then standard error
-};
-
-Output RunQuillmere(const std::string& arguments) {
-    const tooltest::Output output = RunTool(arguments);
-    return {output.exitCode, output.out + output.err};
-}
 
 std::string RandomBytes(size_t size) {
     std::mt19937 random(24);
@@ -53,9 +46,6 @@ class BrokenInput : public ::testing::Test {
     tooltest::ScratchFolder folder_{"broken_input"};
 };
 
-const fs::path kExamples = fs::path(QM_SOURCE_DIR) / "examples";
-const fs::path kCorpus = fs::path(QM_SHARED_DIR) / "corpus";
-
 struct Expectation {
     int exitCode;
     std::string line;  // a text the output must hold
@@ -63,7 +53,7 @@ struct Expectation {
 
 void ExpectCheck(const fs::path& path, const std::string& flags, const Expectation& expected) {
     SCOPED_TRACE(path.filename().string() + " " + flags);
-    const Output output = RunQuillmere("check " + flags + " " + Quote(path.string()));
+    const auto output = RunQuillmere("check " + flags + " " + Quote(path.string()));
     EXPECT_EQ(output.exitCode, expected.exitCode) << output.text;
     EXPECT_NE(output.text.find(expected.line), std::string::npos) << output.text;
 }
@@ -85,7 +75,7 @@ TEST_F(BrokenInput, CutDocumentsOfEveryXmlFormatAreNotClean) {
     for (const Case& c : cases) {
         if (!fs::exists(c.source)) continue;  // a corpus file without ../shared
         const fs::path cut = Cut(c.source, 37, c.name);
-        const Output output = RunQuillmere("check " + c.flags + " " + cut.string());
+        const auto output = RunQuillmere("check " + c.flags + " " + cut.string());
         SCOPED_TRACE(c.name);
         EXPECT_GE(output.exitCode, 1) << output.text;
         EXPECT_NE(output.text.find("document ends inside <"), std::string::npos) << output.text;
@@ -133,7 +123,7 @@ TEST_F(BrokenInput, TextFilesCutOrBentAreNotClean) {
     const std::string dbc =
         "VERSION \"\"\n\nBU_: A\n\nBO_ 18446744073709551615 M: 8 A\n"
         " SG_ S : -5|0@1+ (1e999,0) [0|1] \"\" A\nBO_ 4294967295 N: 8 A\n";
-    const Output output = RunQuillmere("check " + Write("bent.dbc", dbc).string());
+    const auto output = RunQuillmere("check " + Write("bent.dbc", dbc).string());
     EXPECT_EQ(output.exitCode, 1) << output.text;
     for (const char* line :
          {"Message id 18446744073709551615 out of range, read as 4294967295. Line(5)",
@@ -166,13 +156,13 @@ TEST_F(BrokenInput, ValueDescriptionsKeepTheirValuesThroughConvert) {
 TEST_F(BrokenInput, TheXmlCommandWarnsOnCutAndRefusesGarbage) {
     std::string deep;
     for (int i = 0; i < 20000; ++i) deep += "<a>\n";
-    const Output cut = RunQuillmere("xml --stats " + Write("deep.xml", deep).string());
+    const auto cut = RunQuillmere("xml --stats " + Write("deep.xml", deep).string());
     EXPECT_EQ(cut.exitCode, 1) << cut.text.substr(0, 400);
     EXPECT_NE(cut.text.find("document ends inside <a> at line 20000"), std::string::npos);
-    const Output garbage = RunQuillmere("xml " + Write("noise.xml", "no markup here").string());
+    const auto garbage = RunQuillmere("xml " + Write("noise.xml", "no markup here").string());
     EXPECT_EQ(garbage.exitCode, 2);
     EXPECT_NE(garbage.text.find("not an XML file: no XML element found"), std::string::npos);
-    const Output empty = RunQuillmere("xml " + Write("empty.xml", "").string());
+    const auto empty = RunQuillmere("xml " + Write("empty.xml", "").string());
     EXPECT_EQ(empty.exitCode, 1);
     EXPECT_NE(empty.text.find("the file is empty"), std::string::npos);
     EXPECT_EQ(RunQuillmere("xml " + (kExamples / "bus_system.arxml").string()).exitCode, 0);

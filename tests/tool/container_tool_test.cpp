@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+namespace container_tool {
 namespace {
 
 namespace fs = std::filesystem;
@@ -114,3 +115,5 @@ TEST(ToolContainer, DiagnosticFilesGoIntoOneLibrary) {
     EXPECT_NE(out.find("the diagnostic library holds no ECU"), std::string::npos) << out;
     fs::remove(container);
 }
+
+}  // namespace container_tool

@@ -1,44 +1,25 @@
 // The tool on CDD files: info, dump with and without grouping, check and encode-request.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
 #include <nlohmann/json.hpp>
+
+#include "tool_support.h"
 
 namespace {
 
-struct Output {
-    int exitCode = -1;
-    std::string text;
-};
-
-Output RunQuillmere(const std::string& arguments) {
-    const std::string command = std::string(QM_TOOL_PATH) + " " + arguments + " 2>&1";
-    Output output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return output;
-    std::array<char, 4096> buffer{};
-    size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        output.text.append(buffer.data(), got);
-    const int status = ::pclose(pipe);
-    output.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return output;
-}
+using tooltest::RunQuillmere;
 
 const std::string kExample = std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
 
 TEST(DiagTool, InfoAndDumpAsJson) {
-    Output info = RunQuillmere("info --json " + kExample);
+    auto info = RunQuillmere("info --json " + kExample);
     ASSERT_EQ(info.exitCode, 0) << info.text;
     const auto json = nlohmann::json::parse(info.text);
     EXPECT_EQ(json["format"], "CANDELA_7.0");
     EXPECT_EQ(json["ecus"][0]["services"], 3);
     EXPECT_EQ(json["ecus"][0]["base"], true);
 
-    Output dump = RunQuillmere("dump --json --grouping " + kExample);
+    auto dump = RunQuillmere("dump --json --grouping " + kExample);
     ASSERT_EQ(dump.exitCode, 0) << dump.text;
     const auto grouped = nlohmann::json::parse(dump.text);
     const auto& groups = grouped["ecus"][0]["groups"];
@@ -49,11 +30,11 @@ TEST(DiagTool, InfoAndDumpAsJson) {
 }
 
 TEST(DiagTool, EncodeRequestWithParameterValues) {
-    Output plain = RunQuillmere("encode-request " + kExample + " DoorFrontLeft VIN_Read");
+    auto plain = RunQuillmere("encode-request " + kExample + " DoorFrontLeft VIN_Read");
     EXPECT_EQ(plain.exitCode, 0);
     EXPECT_EQ(plain.text, "22 F1 90\n");
-    Output set = RunQuillmere("encode-request --json " + kExample +
-                              " DoorCommon ExtendedSession_Start Session=0x01");
+    auto set = RunQuillmere("encode-request --json " + kExample +
+                            " DoorCommon ExtendedSession_Start Session=0x01");
     ASSERT_EQ(set.exitCode, 0) << set.text;
     EXPECT_EQ(nlohmann::json::parse(set.text)["bytes"], "1001");
     EXPECT_NE(RunQuillmere("encode-request " + kExample + " DoorCommon NoSuchService").exitCode, 0);
@@ -72,7 +53,7 @@ TEST(DiagTool, EncodeRequestRefusesWhatTheParameterCannotHold) {
          "quillmere: parameter 'Session': 'Fast' is no number; valid range 0..255\n"},
     };
     for (const auto& [assignment, message] : refused) {
-        const Output out = RunQuillmere(session + assignment);
+        const auto out = RunQuillmere(session + assignment);
         EXPECT_EQ(out.exitCode, 2) << assignment;
         EXPECT_EQ(out.text, message);
     }
@@ -85,7 +66,7 @@ TEST(DiagTool, EncodeRequestRefusesWhatTheParameterCannotHold) {
 
 TEST(DiagTool, DecodeDiagFindsTheMessageAndItsParameters) {
     const std::string decode = "decode-diag --json " + kExample + " DoorFrontLeft ";
-    const Output vin = RunQuillmere(decode + "62F1905756575A5A5A314B5A3644313233343536");
+    const auto vin = RunQuillmere(decode + "62F1905756575A5A5A314B5A3644313233343536");
     ASSERT_EQ(vin.exitCode, 0) << vin.text;
     const auto json = nlohmann::json::parse(vin.text);
     EXPECT_EQ(json["service"], "Vehicle Identification Number Read");
@@ -103,7 +84,7 @@ TEST(DiagTool, DecodeDiagFindsTheMessageAndItsParameters) {
     EXPECT_EQ(negative["kind"], "negativeResponse");
     EXPECT_EQ(negative["parameters"][2]["text"], "requestOutOfRange");
 
-    const Output none = RunQuillmere("decode-diag " + kExample + " DoorFrontLeft 221000");
+    const auto none = RunQuillmere("decode-diag " + kExample + " DoorFrontLeft 221000");
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_NE(none.text.find("closest: Vehicle Identification Number Read (request 22 F1 90)"),
               std::string::npos)
@@ -131,12 +112,12 @@ TEST(DiagTool, CheckGivesTheDeservedMessages) {
     EXPECT_EQ(RunQuillmere("check " + kExample).exitCode, 0);
     const std::string invalid = std::string(QM_SHARED_DIR) + "/corpus/diag/invalid-bo-example.cdd";
     if (!std::filesystem::exists(invalid)) GTEST_SKIP() << "no corpus";
-    Output check = RunQuillmere("check --json " + invalid);
+    auto check = RunQuillmere("check --json " + invalid);
     EXPECT_EQ(check.exitCode, 1);
     const auto json = nlohmann::json::parse(check.text);
     ASSERT_EQ(json["messages"].size(), 1u);
     // Latin-1 texts come out as UTF-8 (the described build prefers the German texts).
-    Output dump = RunQuillmere("dump --exact --json " + invalid);
+    auto dump = RunQuillmere("dump --exact --json " + invalid);
     EXPECT_EQ(dump.exitCode, 0);
     EXPECT_NE(dump.text.find("Steuerger\xC3\xA4t"), std::string::npos);
 }

@@ -22,8 +22,8 @@ using tooltest::RunTool;
 
 namespace {
 
-const fs::path kExamples = fs::path(QM_SOURCE_DIR) / "examples";
-const fs::path kCorpus = fs::path(QM_SHARED_DIR) / "corpus";
+using tooltest::kCorpus;
+using tooltest::kExamples;
 
 void AddKinds(const json& set, const std::string& owner, std::vector<std::string>& kinds) {
     for (const char* list : {"added", "removed", "renamed"}) {

@@ -32,7 +32,7 @@ using tooltest::RunTool;
 
 namespace {
 
-const fs::path kExamples = fs::path(QM_SOURCE_DIR) / "examples";
+using tooltest::kExamples;
 
 struct EncodeCase {
     std::string file;

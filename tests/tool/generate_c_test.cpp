@@ -41,6 +41,7 @@ using qmtool::ccode::CSignal;
 using tooltest::Quote;
 using tooltest::RunTool;
 
+namespace generate_c {
 namespace {
 
 const char* const kStrictC = "gcc -std=c99 -Wall -Wextra -Werror -pedantic -Wconversion";
@@ -611,3 +612,4 @@ TEST(GenerateCCorpus, GeneratedCodeAgreesWithTheCodec) {
 }
 
 }  // namespace
+}  // namespace generate_c

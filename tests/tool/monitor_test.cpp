@@ -30,6 +30,7 @@ using nlohmann::json;
 using tooltest::Quote;
 using tooltest::RunTool;
 
+namespace monitor {
 namespace {
 
 const std::string kDbc = Quote((fs::path(QM_SOURCE_DIR) / "examples" / "powertrain.dbc").string());
@@ -306,3 +307,4 @@ TEST(MonitorVcan, DecodesFramesFromAVirtualInterface) {
 }
 
 }  // namespace
+}  // namespace monitor

@@ -16,7 +16,7 @@ using tooltest::RunTool;
 
 namespace {
 
-const fs::path kExamples = fs::path(QM_SOURCE_DIR) / "examples";
+using tooltest::kExamples;
 
 struct AddressingCase {
     const char* file;

@@ -8,6 +8,7 @@
 
 #include "tool_support.h"
 
+namespace odx_tool {
 namespace {
 
 using tooltest::Quote;
@@ -104,3 +105,4 @@ TEST(OdxTool, DemoShowsTheArchive) {
 }
 
 }  // namespace
+}  // namespace odx_tool

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+namespace someip_tool {
 namespace {
 
 // The example's network with the mistakes of real extracts left in; the bundled example itself
@@ -118,3 +119,4 @@ TEST(SomeIpTool, TheBundledExampleChecksClean) {
 }
 
 }  // namespace
+}  // namespace someip_tool

@@ -51,6 +51,11 @@ Output RunTool(const std::string& arguments) {
     return result;
 }
 
+Merged RunQuillmere(const std::string& arguments) {
+    const Output output = RunTool(arguments);
+    return {output.exitCode, output.out + output.err};
+}
+
 ScratchFolder::ScratchFolder(const std::string& name)
     : path_(fs::temp_directory_path() / ("qm_" + name + "_" + std::to_string(::getpid()))) {
     fs::remove_all(path_);

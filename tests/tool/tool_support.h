@@ -11,8 +11,19 @@ struct Output {
     std::string err;
 };
 
+// The bundled examples and the shared corpus.
+inline const std::filesystem::path kExamples = std::filesystem::path(QM_SOURCE_DIR) / "examples";
+inline const std::filesystem::path kCorpus = std::filesystem::path(QM_SHARED_DIR) / "corpus";
+
 // Runs the tool with the given argument text (already quoted as a shell needs it).
 Output RunTool(const std::string& arguments);
+
+// The exit code and everything the tool printed: standard output, then standard error.
+struct Merged {
+    int exitCode = -1;
+    std::string text;
+};
+Merged RunQuillmere(const std::string& arguments);
 
 // A path quoted for the shell.
 std::string Quote(const std::string& text);

@@ -1,39 +1,20 @@
 // Runs the quillmere tool as a user would and checks its output and exit codes.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
 #include <unistd.h>
+
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "tool_support.h"
+
 namespace fs = std::filesystem;
 
+namespace tool {
 namespace {
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-};
-
-// Runs the tool with the given arguments; stderr is folded into the output when asked.
-RunResult RunTool(const std::string& arguments, bool withStderr = false) {
-    std::string command = std::string(QM_TOOL_PATH) + " " + arguments;
-    command += withStderr ? " 2>&1" : " 2>/dev/null";
-    RunResult result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    std::array<char, 4096> buffer{};
-    size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        result.out.append(buffer.data(), got);
-    const int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using tooltest::RunTool;
 
 std::string WriteTemp(const std::string& name, const std::string& content) {
     const fs::path path =
@@ -45,11 +26,11 @@ std::string WriteTemp(const std::string& name, const std::string& content) {
 }  // namespace
 
 TEST(Tool, VersionInTextAndJson) {
-    RunResult text = RunTool("version");
+    const auto text = RunTool("version");
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_NE(text.out.find("1.00.40.03"), std::string::npos);
 
-    RunResult json = RunTool("version --json");
+    const auto json = RunTool("version --json");
     ASSERT_EQ(json.exitCode, 0);
     auto parsed = nlohmann::json::parse(json.out);
     EXPECT_EQ(parsed["library"], "1.00.40.03");
@@ -58,14 +39,14 @@ TEST(Tool, VersionInTextAndJson) {
 }
 
 TEST(Tool, FailuresAreOneLineOnStderrWithNonZeroExit) {
-    RunResult unknown = RunTool("info /nonexistent/file.unknownext", true);
+    const auto unknown = tooltest::RunQuillmere("info /nonexistent/file.unknownext");
     EXPECT_NE(unknown.exitCode, 0);
-    EXPECT_EQ(unknown.out.rfind("quillmere: ", 0), 0u) << unknown.out;
-    EXPECT_EQ(std::count(unknown.out.begin(), unknown.out.end(), '\n'), 1);
+    EXPECT_EQ(unknown.text.rfind("quillmere: ", 0), 0u) << unknown.text;
+    EXPECT_EQ(std::count(unknown.text.begin(), unknown.text.end(), '\n'), 1);
 
-    RunResult missing = RunTool("xml /nonexistent/file.xml", true);
+    const auto missing = tooltest::RunQuillmere("xml /nonexistent/file.xml");
     EXPECT_NE(missing.exitCode, 0);
-    EXPECT_NE(missing.out.find("cannot read"), std::string::npos);
+    EXPECT_NE(missing.text.find("cannot read"), std::string::npos);
 
     EXPECT_NE(RunTool("nosuchcommand").exitCode, 0);
 }
@@ -73,11 +54,11 @@ TEST(Tool, FailuresAreOneLineOnStderrWithNonZeroExit) {
 TEST(Tool, XmlPrintsTheDocumentBackThroughTheWriter) {
     const std::string path =
         WriteTemp("doc.xml", "<?xml version=\"1.0\"?>\n<a x='1'><b>t &lt; u</b><c/></a>");
-    RunResult printed = RunTool("xml " + path);
+    const auto printed = RunTool("xml " + path);
     ASSERT_EQ(printed.exitCode, 0);
     EXPECT_EQ(printed.out, "<a x=\"1\">\r\n   <b>t &lt; u</b>\r\n   <c/>\r\n</a>\r\n");
 
-    RunResult stats = RunTool("xml --stats --json " + path);
+    const auto stats = RunTool("xml --stats --json " + path);
     ASSERT_EQ(stats.exitCode, 0);
     auto parsed = nlohmann::json::parse(stats.out);
     EXPECT_EQ(parsed["root"], "a");
@@ -87,7 +68,9 @@ TEST(Tool, XmlPrintsTheDocumentBackThroughTheWriter) {
 }
 
 TEST(Tool, DemoRunsOverTheBundledExamples) {
-    RunResult demo = RunTool(std::string("demo --examples ") + QM_SOURCE_DIR + "/examples");
+    const auto demo = RunTool(std::string("demo --examples ") + QM_SOURCE_DIR + "/examples");
     EXPECT_EQ(demo.exitCode, 0);
     EXPECT_NE(demo.out.find("Quillmere demo"), std::string::npos);
 }
+
+}  // namespace tool

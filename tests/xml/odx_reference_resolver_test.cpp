@@ -13,10 +13,12 @@ namespace {
 struct Resolved {
     NanoXML root;
     OdxReferenceResolver resolver;
+    uint64_t pending = 0;  // references collected before resolving
     explicit Resolved(const std::string& text, unsigned workers = 0) {
         NanoXML::ClearMessageLog();
         root.Parse(text.data(), false, text.size(), 0, 0);
         resolver.CollectTree(&root);
+        pending = resolver.PendingCount();
         resolver.Resolve(&root, workers);
     }
     // The n-th element of that name in document order.
@@ -28,20 +30,23 @@ struct Resolved {
 };
 
 // Two layers in container "C" both define ID "X"; layer "L2" refers to X with and without a
-// document, and to Y, which only L1 defines.
+// document, and to Y, which only L1 defines; a short name of its own is linked.
 const char* kTwoLayers =
     "<ODX><DIAG-LAYER-CONTAINER><SHORT-NAME>C</SHORT-NAME>"
     "<BASE-VARIANT><SHORT-NAME>L1</SHORT-NAME><A ID='X'/><A ID='Y'/><A ID='X'/></BASE-VARIANT>"
     "<BASE-VARIANT><SHORT-NAME>L2</SHORT-NAME><A ID='X'/>"
     "<R-REF ID-REF='X'/><R-REF ID-REF='X' DOCREF='L1'/><R-REF ID-REF='Y' DOCREF='C'/>"
     "<R-REF ID-REF=''/><R-REF ID-REF='Z'/><T-SNREF SHORT-NAME='L1'/>"
+    "<S><SHORT-NAME>Svc</SHORT-NAME></S><S-SNREF SHORT-NAME='Svc'/>"
     "<PARENT-REF DOCREF='L1'><DIAG-COMM-SNREF SHORT-NAME='L1'/></PARENT-REF>"
     "</BASE-VARIANT></DIAG-LAYER-CONTAINER></ODX>";
 
-TEST(OdxReferences, LayersToldApartByDocumentAndFallbackThroughTheContainer) {
+TEST(OdxResolution, LayersToldApartByDocumentAndFallbackThroughTheContainer) {
     Resolved r(kTwoLayers);
     NanoXML* ownX = r.Nth("A", 3);
-    EXPECT_EQ(r.Nth("R-REF", 0)->link, ownX);           // no DOCREF: its own layer
+    EXPECT_EQ(r.pending, 7u);                  // the empty ID-REF is no reference
+    EXPECT_EQ(r.Nth("R-REF", 0)->link, ownX);  // no DOCREF: its own layer
+    EXPECT_EQ(r.Nth("R-REF", 0)->flags & 3, NanoXML::kFlagReference);
     EXPECT_EQ(r.Nth("R-REF", 1)->link, r.Nth("A", 0));  // the first X of L1, not the second
     EXPECT_EQ(r.Nth("R-REF", 2)->link, r.Nth("A", 1));  // Y found in container C
     // An empty ID-REF is neither resolved nor reported; Z is reported once.
@@ -51,12 +56,14 @@ TEST(OdxReferences, LayersToldApartByDocumentAndFallbackThroughTheContainer) {
     EXPECT_EQ(NanoXML::MessageLog(),
               "Unresolved REF: \"R-REF\" ID=\"Z\"\r\nUnresolved SNREF: \"T-SNREF\" ID=\"L1\"\r\n");
     ASSERT_EQ(r.resolver.Unresolved().size(), 2u);
+    EXPECT_EQ(r.resolver.Unresolved()[0], r.Nth("R-REF", 4));
     // Short names link the element that carries them.
     EXPECT_EQ(r.Nth("T-SNREF")->link, nullptr);  // "L1" is no short name inside L2
     EXPECT_EQ(r.Nth("DIAG-COMM-SNREF")->link, r.Nth("BASE-VARIANT", 0));
+    EXPECT_EQ(r.Nth("S-SNREF")->link, r.Nth("S"));
 }
 
-TEST(OdxReferences, OneWorkerAndManyGiveTheSameLinks) {
+TEST(OdxResolution, OneWorkerAndManyGiveTheSameLinks) {
     std::string text =
         "<ODX><DIAG-LAYER-CONTAINER><SHORT-NAME>C</SHORT-NAME><BASE-VARIANT>"
         "<SHORT-NAME>L</SHORT-NAME>";

@@ -7,6 +7,7 @@
 
 #include "quillmere/xml.h"
 
+namespace writer {
 namespace {
 
 std::string ReadFile(const std::string& path) {
@@ -111,3 +112,4 @@ TEST(Writer, SerializeThenParseGivesTheSameTree) {
 }
 
 }  // namespace
+}  // namespace writer
