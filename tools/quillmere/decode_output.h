@@ -43,20 +43,21 @@ class DecodeWriter {
 
     // Asks the processor to fetch what Append(frame) reads first: called for a batch of
     // frames ahead of their Append, it overlaps the cache misses of a large database.
-    // Level 0 fetches the frame's signals and the entry of its texts, level 1 the texts.
-    void Prefetch(const qm::codec::FrameCodec& frame, int level) const {
+    // Level 0 fetches the frame's fields and the entry of its texts, level 1 the signals a
+    // payload of `size` bytes holds and the texts.
+    void Prefetch(const qm::codec::FrameCodec& frame, size_t size, int level) const {
         const size_t index = frame.CatalogIndex();
-        if (index >= indexSlots_) return;
-        FrameTexts* texts = byIndex_[index].load(std::memory_order_acquire);
+        FrameTexts* texts =
+            index < indexSlots_ ? byIndex_[index].load(std::memory_order_acquire) : nullptr;
         if (level == 0) {
-            // The whole signal table: a frame reads a few fields of every signal.
-            const char* signals = reinterpret_cast<const char*>(frame.signals.data());
-            const size_t bytes = frame.signals.size() * sizeof(qm::codec::SignalCodec);
-            for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(signals + at);
+            frame.PrefetchFields();
             if (texts) __builtin_prefetch(texts);
-        } else if (texts) {
-            __builtin_prefetch(texts->blob.data());
-            __builtin_prefetch(texts->signals.data());
+        } else {
+            frame.PrefetchSignals(size);
+            if (texts) {
+                __builtin_prefetch(texts->blob.data());
+                __builtin_prefetch(texts->signals.data());
+            }
         }
     }
 

@@ -57,8 +57,10 @@ struct PieceOutput {
 };
 
 // Lines are parsed a batch ahead of their output, and what their frames need is asked of the
-// memory first: a large database (thousands of frames, tens of megabytes of codecs) does not
-// fit the caches, and a frame's first touch would otherwise wait for the memory each time.
+// memory in steps, one level of the chain a step (identifier slot, frame codec, its fields and
+// texts, its signals), each for the whole batch before the next: a large database (thousands
+// of frames, tens of megabytes of codecs) does not fit the caches, and each frame would
+// otherwise wait for the memory once per level.
 void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
                  const DecodeWriter& writer, bool markRows, PieceOutput& out, LogCounts& counts) {
     constexpr size_t kBatch = 32;
@@ -69,9 +71,24 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
     Pending batch[kBatch];
     size_t pending = 0;
     const auto putOut = [&] {
-        for (size_t i = 0; i < pending; ++i) writer.Prefetch(*batch[i].codec, 0);
-        for (size_t i = 0; i < pending; ++i) writer.Prefetch(*batch[i].codec, 1);
+        size_t known = 0;
         for (size_t i = 0; i < pending; ++i) {
+            Pending& entry = batch[i];
+            entry.codec = lookup.Find(entry.frame.id, entry.frame.extended);
+            if (entry.codec == nullptr) {
+                ++counts.unknown;
+                continue;
+            }
+            ++counts.decoded;
+            __builtin_prefetch(entry.codec);
+            if (known != i) batch[known] = entry;
+            ++known;
+        }
+        for (size_t i = 0; i < known; ++i) writer.Prefetch(*batch[i].codec, 0, 0);
+        for (size_t i = 0; i < known; ++i) {
+            writer.Prefetch(*batch[i].codec, batch[i].frame.size, 1);
+        }
+        for (size_t i = 0; i < known; ++i) {
             const Pending& entry = batch[i];
             const LogFrame& frame = entry.frame;
             if (!writer.Append(out.text, *entry.codec, frame.data, frame.size, &frame)) {
@@ -89,13 +106,7 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
         const LogLineKind kind = parser.Parse(line, entry.frame);
         counts.Count(kind);
         if (kind != LogLineKind::Frame) return;
-        entry.codec = lookup.Find(entry.frame.id, entry.frame.extended);
-        if (entry.codec == nullptr) {
-            ++counts.unknown;
-            return;
-        }
-        ++counts.decoded;
-        __builtin_prefetch(entry.codec);
+        lookup.Prefetch(entry.frame.id, entry.frame.extended);
         if (++pending == kBatch) putOut();
     });
     putOut();
@@ -592,7 +603,10 @@ class Pipeline {
 }  // namespace
 
 FrameLookup::FrameLookup(const FrameCatalog& frames)
-    : frames_(frames), table_(size_t{1} << 15, Entry{kEmpty, nullptr}), mask_(table_.size() - 1) {}
+    : frames_(frames),
+      direct_(size_t{kDirect} * 2, Unresolved()),
+      table_(size_t{1} << 12, Entry{kEmpty, nullptr}),
+      mask_(table_.size() - 1) {}
 
 const FrameCodec* FrameLookup::Remember(size_t at, uint32_t key, uint32_t id, bool extended) {
     const FrameCodec* frame = frames_.ForId(id, extended);
