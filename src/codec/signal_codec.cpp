@@ -116,6 +116,8 @@ void SignalCodec::Prepare() {
     const bool integerKind = kind == ValueKind::Unsigned || kind == ValueKind::Signed;
     integerScaling_ = integerKind && IsSmallInteger(factor) && IsSmallInteger(offset);
     roundScale_ = integerKind ? RoundScaleOf(factor, offset) : 0.0;
+    roundDecimals_ =
+        roundScale_ > 0.0 ? static_cast<int8_t>(std::lround(std::log10(roundScale_))) : 0;
     // Floats too: an integral float value times 0.1 is 11414303.2, not 11414303.200000001.
     const bool identity = factor == 1.0 && offset == 0.0;
     decimal_ = integerScaling_ || identity ? DecimalScaling{} : DecimalScalingOf(factor, offset);
@@ -124,6 +126,7 @@ void SignalCodec::Prepare() {
     auto lookups = std::make_shared<Lookups>();
     PrepareTexts(*lookups);
     PrepareRanges(*lookups, integerKind);
+    ranged_ = !lookups->ranges.empty();
     if (lookups->textKeys.empty() && lookups->ranges.empty()) {
         lookups_.reset();
     } else {
@@ -290,7 +293,7 @@ Physical SignalCodec::Scale(uint64_t raw, double withFactor, double withOffset, 
 }
 
 Physical SignalCodec::PhysicalOf(uint64_t raw) const {
-    if (!ranges.empty()) {
+    if (ranged_) {
         const int index = RangeIndex(raw);
         if (index >= 0) {
             const RangeScaling& scaling = lookups_->ranges[static_cast<size_t>(index)];
@@ -303,7 +306,7 @@ Physical SignalCodec::PhysicalOf(uint64_t raw) const {
 }
 
 double SignalCodec::PhysicalDouble(uint64_t raw) const {
-    if (!ranges.empty() || integerScaling_) return PhysicalOf(raw).AsDouble();
+    if (ranged_ || integerScaling_) return PhysicalOf(raw).AsDouble();
     const double term = Value(raw) * factor;
     const double physical = term + offset;
     if (roundScale_ == 0.0) return decimal_.usable ? PhysicalOf(raw).real : physical;

@@ -101,7 +101,7 @@ struct CodecError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-class SignalCodec {
+class alignas(64) SignalCodec {
   public:
     // Filled by a builder, then Prepare(). What a decode reads lies in the first 64 bytes and
     // nothing is padded: a large database holds hundreds of thousands of signals, and a frame's
@@ -115,6 +115,8 @@ class SignalCodec {
     bool sortedExact_ = false;
     bool integerScaling_ = false;
     bool integerEverywhere_ = false;
+    bool ranged_ = false;       // has scaled ranges
+    int8_t roundDecimals_ = 0;  // the decimals of roundScale_
 
   public:
     ValueKind kind = ValueKind::Unsigned;
@@ -155,6 +157,8 @@ class SignalCodec {
     int RangeIndex(uint64_t raw) const;
     // 10^decimals to which a physical double is rounded back (0: not rounded); see PhysicalOf.
     double RoundScale() const { return roundScale_; }
+    // The decimals of RoundScale() (0 when it is 0).
+    int RoundDecimals() const { return roundDecimals_; }
     // Whether the physical value is always an integer (no float kind, integer scaling everywhere).
     bool IntegerPhysical() const { return integerEverywhere_; }
 

@@ -77,8 +77,6 @@ class DecodeWriter {
         Span unit;  // JSON: ",\"unit\":\"...\""; text: " unit"; empty without a unit
         uint32_t firstText = 0;   // in FrameTexts::values: per value text, rendered
         uint32_t firstRange = 0;  // in FrameTexts::values: per scaled range's text, rendered
-        double roundScale = 0.0;  // the signal's RoundScale(): 10^decimals
-        int decimals = 0;
     };
     // Every text of a frame in one blob, so that a frame of a large database costs a few
     // cache misses, not one per signal and text.
@@ -101,8 +99,8 @@ class DecodeWriter {
     void AppendSignal(std::string& out, const qm::codec::SignalCodec& signal,
                       const FrameTexts& frameTexts, const SignalTexts& texts, uint64_t raw,
                       bool first) const;
-    bool AppendCsvRow(std::string& out, const qm::codec::FrameCodec& frame, const FrameTexts& texts,
-                      const uint8_t* payload, size_t size, const qm::codec::LogFrame* line) const;
+    bool AppendCsvRow(std::string& out, const qm::codec::FrameCodec& frame, const uint8_t* payload,
+                      size_t size, const qm::codec::LogFrame* line) const;
 
     const TextDecoder& decoder_;
     DecodeStyle style_;

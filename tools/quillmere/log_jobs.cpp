@@ -186,8 +186,8 @@ std::string FileNameOf(const std::string& name) {
 }
 
 // One CSV table per frame layout in a folder: FOLDER/NAME.csv, made when the frame first
-// appears. Rows wait in per-table buffers that are written out together when they hold
-// kFlushBytes, so a log of many frames costs few writes; files stay open up to a budget of
+// appears. Rows wait in per-table buffers; when they hold kFlushBytes together, the largest
+// are written out, so a log of many frames costs few writes; files stay open up to a budget of
 // descriptors.
 class TableFolderSink : public Sink {
   public:
@@ -229,7 +229,7 @@ class TableFolderSink : public Sink {
             pendingBytes_ += row.end - begin;
             begin = row.end;
         }
-        if (pendingBytes_ >= kFlushBytes) Flush();
+        if (pendingBytes_ >= kFlushBytes) FlushLargest();
     }
     void Finish() override {
         Flush();
@@ -270,20 +270,38 @@ class TableFolderSink : public Sink {
         return fd;
     }
 
-    void Flush() {
-        for (uint32_t index : dirty_) {
-            Table& table = tables_[index];
-            if (table.fd < 0) table.fd = Open(table.path, O_APPEND);
-            WriteAll(table.fd, table.pending.data(), table.pending.size(), table.path);
-            table.pending.clear();
-            table.dirty = false;
-            if (table.pending.capacity() > (size_t{1} << 20)) table.pending.shrink_to_fit();
-            if (open_ > openBudget_) {
-                ::close(table.fd);
-                table.fd = -1;
-                --open_;
-            }
+    // Writes out one table's rows.
+    void WriteTable(uint32_t index) {
+        Table& table = tables_[index];
+        if (table.fd < 0) table.fd = Open(table.path, O_APPEND);
+        WriteAll(table.fd, table.pending.data(), table.pending.size(), table.path);
+        pendingBytes_ -= table.pending.size();
+        table.pending.clear();
+        table.dirty = false;
+        if (table.pending.capacity() > (size_t{1} << 20)) table.pending.shrink_to_fit();
+        if (open_ > openBudget_) {
+            ::close(table.fd);
+            table.fd = -1;
+            --open_;
         }
+    }
+
+    // The tables that hold the most are written until half the budget is left: a log of
+    // thousands of frames then costs few, large writes, and the tables of rare frames gather
+    // rows for several rounds instead of one small write each round.
+    void FlushLargest() {
+        std::sort(dirty_.begin(), dirty_.end(), [&](uint32_t a, uint32_t b) {
+            return tables_[a].pending.size() > tables_[b].pending.size();
+        });
+        size_t written = 0;
+        while (written < dirty_.size() && pendingBytes_ > kFlushBytes / 2) {
+            WriteTable(dirty_[written++]);
+        }
+        dirty_.erase(dirty_.begin(), dirty_.begin() + static_cast<std::ptrdiff_t>(written));
+    }
+
+    void Flush() {
+        for (uint32_t index : dirty_) WriteTable(index);
         dirty_.clear();
         pendingBytes_ = 0;
     }
