@@ -1,6 +1,9 @@
 #include "log_jobs.h"
 
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -660,6 +663,11 @@ void DecodeLogs(const FrameCatalog& frames, DecodeWriter& writer, const LogJobOp
     if (jobs <= 1) {
         DecodeInline(frames, writer, options, *sink, progress, outcome);
     } else {
+#ifdef __GLIBC__
+        // The workers allocate from the heap the model was freed into (glibc would give each
+        // thread an arena of its own, whose pages come on top of that memory).
+        ::mallopt(M_ARENA_MAX, 1);
+#endif
         Pipeline(frames, writer, options, *sink, progress, outcome, jobs).Run();
     }
     progress.Clear();
