@@ -167,7 +167,10 @@ def main():
     }
     print(json.dumps(report, indent=1), flush=True)
 
-    peer = canmatrix_slice(dbc, log, args.canmatrix_lines, folder)
+    peer = canmatrix_slice(dbc, log, args.canmatrix_lines, folder) if args.canmatrix_lines > 0 else None
+    if peer and peer[0] == 0:  # canmatrix decoded nothing (it knows none of the identifiers)
+        os.remove(peer[2])
+        peer = None
     if peer:
         decoded, peer_cpu, slice_path = peer
         cpu = time.process_time()

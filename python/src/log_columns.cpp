@@ -188,7 +188,7 @@ class LayoutIndex {
     int Resolve(uint32_t id, bool extended) {
         // Frames not asked for are passed over without building their plans (a database of
         // thousands of messages would otherwise build them all).
-        if (filtered_ && !wantedKeys_.count(extended ? id | qm::codec::kExtendedFlag : id) &&
+        if (filtered_ && !wantedKeys_.count(id) &&
             !(id <= 0x1FFFFFFFu && wantedKeys_.count(id | qm::codec::kExtendedFlag)))
             return -1;
         py::gil_scoped_acquire gil;

@@ -16,10 +16,9 @@ BitLayout BitLayout::Little(uint32_t lsb, uint32_t length) {
     layout.startBit_ = lsb;
     layout.mask_ = LowMask(length);
     layout.loadByte_ = lsb / 8;
-    layout.shift_ = lsb % 8;
+    layout.shift_ = static_cast<uint8_t>(lsb % 8);
     layout.fast_ = length > 0 && length <= 64 && layout.shift_ + length <= 64;
-    layout.spanFirst_ = lsb / 8;
-    layout.endByte_ = length == 0 ? 0 : (static_cast<size_t>(lsb) + length + 7) / 8;
+    layout.endByte_ = length == 0 ? 0 : static_cast<uint32_t>((uint64_t{lsb} + length + 7) / 8);
     return layout;
 }
 
@@ -34,9 +33,8 @@ BitLayout BitLayout::BigFromMsb(uint32_t msb, uint32_t length) {
     layout.loadByte_ = layout.linearFirst_ / 8;
     const uint32_t lead = layout.linearFirst_ % 8;
     layout.fast_ = length > 0 && length <= 64 && lead + length <= 64;
-    layout.shift_ = layout.fast_ ? 64 - lead - length : 0;
-    layout.spanFirst_ = layout.linearFirst_ / 8;
-    layout.endByte_ = length == 0 ? 0 : linearLast / 8 + 1;
+    layout.shift_ = static_cast<uint8_t>(layout.fast_ ? 64 - lead - length : 0);
+    layout.endByte_ = length == 0 ? 0 : static_cast<uint32_t>(linearLast / 8 + 1);
     return layout;
 }
 

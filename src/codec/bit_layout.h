@@ -45,7 +45,7 @@ class BitLayout {
     // The payload bit that holds bit i of the field (0 = least significant).
     size_t PayloadBit(uint32_t i) const;
     // The bytes of the payload the field touches: [FirstByte(), EndByte()).
-    size_t FirstByte() const { return spanFirst_; }
+    size_t FirstByte() const { return loadByte_; }
     size_t EndByte() const { return endByte_; }
     // Whether a payload of `size` bytes holds the whole field.
     bool FitsIn(size_t size) const { return endByte_ <= size; }
@@ -68,15 +68,16 @@ class BitLayout {
   private:
     uint64_t ExtractSlow(const uint8_t* payload, size_t size) const;
 
+    // 32 bytes, what an extraction reads first: a frame of a large database reads the layouts
+    // of all its signals.
+    uint64_t mask_ = 0;
+    uint32_t loadByte_ = 0;  // byte of the 64-bit load; also the first byte the field touches
+    uint32_t endByte_ = 0;
+    uint8_t shift_ = 0;  // right shift after the load
+    bool bigEndian_ = false;
+    bool fast_ = false;  // the field fits one unaligned 64-bit load
     uint32_t length_ = 0;
     uint32_t startBit_ = 0;
-    bool bigEndian_ = false;
-    bool fast_ = false;      // the field fits one unaligned 64-bit load
-    uint32_t loadByte_ = 0;  // byte of the 64-bit load
-    uint32_t shift_ = 0;     // right shift after the load
-    uint64_t mask_ = 0;
-    size_t spanFirst_ = 0;
-    size_t endByte_ = 0;
     // The "linear" number (bit 0 = most significant bit of byte 0) of a big-endian field's most
     // significant bit.
     uint32_t linearFirst_ = 0;

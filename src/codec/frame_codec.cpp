@@ -22,6 +22,9 @@ void FrameCodec::Prepare() {
     switchIndex_ = -1;
     extendedMux_ = false;
     fieldEnd_ = 0;
+    bySignals_ = false;
+    steps_.clear();
+    steps_.reserve(signals.size());
     for (size_t i = 0; i < signals.size(); ++i) {
         SignalCodec& signal = signals[i];
         signal.Prepare();
@@ -32,7 +35,11 @@ void FrameCodec::Prepare() {
         } else {
             signal.extendedMux = -1;
         }
+        const bool multiplexed = signal.mux == MuxRole::Multiplexed;
+        if (multiplexed && signal.muxValue == kAlways) bySignals_ = true;
+        steps_.push_back({signal.layout, multiplexed ? signal.muxValue : kAlways});
     }
+    bySignals_ = bySignals_ || extendedMux_;
 }
 
 int FrameCodec::IndexOf(std::string_view signalName) const {

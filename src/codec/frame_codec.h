@@ -3,6 +3,7 @@
 // them, decoding of payloads and encoding of values. Every decode and encode path of the
 // project (the tool's decode and logs, the Python package, encode) uses these; builders in
 // src/codec_models/ make them from the DBC, LDF, ARXML and network models.
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -59,10 +60,34 @@ class FrameCodec {
     static constexpr size_t kNotCataloged = ~size_t{0};
     size_t CatalogIndex() const { return catalogIndex_; }
 
+    // Asks the processor for what Decode reads of this frame (the fields of its signals), and
+    // then for the signals a payload of `size` bytes holds (what a caller's visit reads of
+    // them): called for a batch of frames ahead of their Decode, it overlaps the cache misses
+    // of a database larger than the caches.
+    void PrefetchFields() const {
+        const char* data = reinterpret_cast<const char*>(steps_.data());
+        const size_t bytes = steps_.size() * sizeof(Step);
+        for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(data + at);
+    }
+    void PrefetchSignals(size_t size) const {
+        for (size_t i = 0; i < steps_.size(); ++i) {
+            if (steps_[i].layout.FitsIn(size)) __builtin_prefetch(&signals[i]);
+        }
+    }
+
   private:
     friend class FrameCatalog;
+    // What Decode reads of each signal, side by side: its field, and the switch value that
+    // selects it (kAlways when every frame carries it, as far as simple multiplexing goes).
+    struct Step {
+        BitLayout layout;
+        int64_t selectedBy;
+    };
+    static constexpr int64_t kAlways = INT64_MIN;
+    std::vector<Step> steps_;
     int switchIndex_ = -1;
     bool extendedMux_ = false;
+    bool bySignals_ = false;  // Carries() decides (extended multiplexing, or a kAlways value)
     size_t fieldEnd_ = 0;
     size_t catalogIndex_ = kNotCataloged;
 };
@@ -113,21 +138,26 @@ template <class Visit>
 bool FrameCodec::Decode(const uint8_t* payload, size_t size, Visit&& visit) const {
     const PaddedPayload padded(payload, size, fieldEnd_);
     const uint8_t* bytes = padded.data();
+    const Step* steps = steps_.data();
     bool complete = true;
     int64_t selected = -1;
     if (switchIndex_ >= 0) {
-        const BitLayout& field = signals[static_cast<size_t>(switchIndex_)].layout;
+        const BitLayout& field = steps[switchIndex_].layout;
         if (field.FitsIn(size)) selected = static_cast<int64_t>(field.ExtractPadded(bytes));
     }
-    const auto rawOf = [&](size_t index) { return signals[index].layout.ExtractPadded(bytes); };
-    for (size_t i = 0; i < signals.size(); ++i) {
-        const SignalCodec& signal = signals[i];
-        if (!signal.layout.FitsIn(size)) {
+    const auto rawOf = [&](size_t index) { return steps[index].layout.ExtractPadded(bytes); };
+    for (size_t i = 0; i < steps_.size(); ++i) {
+        const Step& step = steps[i];
+        if (!step.layout.FitsIn(size)) {
             complete = false;
             continue;
         }
-        if (!Carries(i, selected, rawOf)) continue;
-        visit(i, signal.layout.ExtractPadded(bytes));
+        if (bySignals_) {
+            if (!Carries(i, selected, rawOf)) continue;
+        } else if (step.selectedBy != kAlways && step.selectedBy != selected) {
+            continue;
+        }
+        visit(i, step.layout.ExtractPadded(bytes));
     }
     return complete;
 }

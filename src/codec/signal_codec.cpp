@@ -39,6 +39,13 @@ double RoundScaleOf(double factor, double offset) {
     return std::pow(10.0, decimals);
 }
 
+// 10^exponent for 0 <= exponent <= 30.
+__int128 Pow10(int exponent) {
+    __int128 value = 1;
+    for (int i = 0; i < exponent; ++i) value *= 10;
+    return value;
+}
+
 bool Within(double value, double low, double high) {
     const double tolerance = 1e-9 * std::max({1.0, std::fabs(low), std::fabs(high)});
     return value >= low - tolerance && value <= high + tolerance;
@@ -105,53 +112,70 @@ void SignalCodec::Prepare() {
     const bool integerKind = kind == ValueKind::Unsigned || kind == ValueKind::Signed;
     integerScaling_ = integerKind && IsSmallInteger(factor) && IsSmallInteger(offset);
     roundScale_ = integerKind ? RoundScaleOf(factor, offset) : 0.0;
+    roundDecimals_ =
+        roundScale_ > 0.0 ? static_cast<int8_t>(std::lround(std::log10(roundScale_))) : 0;
     // Floats too: an integral float value times 0.1 is 11414303.2, not 11414303.200000001.
     const bool identity = factor == 1.0 && offset == 0.0;
     decimal_ = integerScaling_ || identity ? DecimalScaling{} : DecimalScalingOf(factor, offset);
     integerEverywhere_ = integerScaling_ && !byteArray;
 
-    textKeys_.clear();
-    for (const ValueText& text : texts) {
-        textKeys_.push_back({KeyOfBound(text.low), KeyOfBound(text.high)});
+    auto lookups = std::make_shared<Lookups>();
+    PrepareTexts(*lookups);
+    PrepareRanges(*lookups, integerKind);
+    ranged_ = !lookups->ranges.empty();
+    if (lookups->textKeys.empty() && lookups->ranges.empty()) {
+        lookups_.reset();
+    } else {
+        lookups->textKeys.shrink_to_fit();
+        lookups->sortedTexts.shrink_to_fit();
+        lookups_ = std::move(lookups);
     }
-    rangeKeys_.clear();
-    rangeInteger_.clear();
-    rangeRound_.clear();
-    rangeDecimal_.clear();
-    for (const ScaledRange& range : ranges) {
-        rangeKeys_.push_back({KeyOfBound(range.low), KeyOfBound(range.high)});
-        const bool integer =
-            integerKind && IsSmallInteger(range.factor) && IsSmallInteger(range.offset);
-        rangeInteger_.push_back(integer);
-        rangeRound_.push_back(integerKind ? RoundScaleOf(range.factor, range.offset) : 0.0);
-        rangeDecimal_.push_back(integerKind && !integer
-                                    ? DecimalScalingOf(range.factor, range.offset)
-                                    : DecimalScaling{});
-        if (!integer) integerEverywhere_ = false;
-    }
+}
+
+// Keys of the texts; they stay in `lookups` only when the dense table cannot stand for them.
+void SignalCodec::PrepareTexts(Lookups& lookups) {
+    std::vector<Prepared>& keys = lookups.textKeys;
+    for (const ValueText& text : texts)
+        keys.push_back({KeyOfBound(text.low), KeyOfBound(text.high)});
     sortedExact_ = !texts.empty();
-    for (const Prepared& key : textKeys_) {
+    for (const Prepared& key : keys) {
         if (key.low != key.high) sortedExact_ = false;
     }
-    sortedTexts_.clear();
+    std::vector<uint32_t>& sorted = lookups.sortedTexts;
     if (sortedExact_) {
-        for (uint32_t i = 0; i < texts.size(); ++i) sortedTexts_.push_back(i);
-        std::stable_sort(sortedTexts_.begin(), sortedTexts_.end(), [&](uint32_t a, uint32_t b) {
-            return textKeys_[a].low < textKeys_[b].low;
-        });
+        for (uint32_t i = 0; i < texts.size(); ++i) sorted.push_back(i);
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [&](uint32_t a, uint32_t b) { return keys[a].low < keys[b].low; });
     }
     denseTexts_.clear();
+    denseBase_ = 0;
     constexpr uint64_t kDenseSpan = 4096;
-    if (sortedExact_) {
-        denseBase_ = textKeys_[sortedTexts_.front()].low;
-        const uint64_t span = textKeys_[sortedTexts_.back()].low - denseBase_;
-        if (span < kDenseSpan) {
-            denseTexts_.assign(span + 1, -1);
-            for (uint32_t index : sortedTexts_) {
-                int32_t& slot = denseTexts_[textKeys_[index].low - denseBase_];
-                if (slot < 0) slot = static_cast<int32_t>(index);
-            }
+    if (!sortedExact_) return;
+    const uint64_t base = keys[sorted.front()].low;
+    const uint64_t span = keys[sorted.back()].low - base;
+    if (span >= kDenseSpan) return;
+    denseBase_ = base;
+    denseTexts_.assign(span + 1, -1);
+    for (uint32_t index : sorted) {
+        int32_t& slot = denseTexts_[keys[index].low - base];
+        if (slot < 0) slot = static_cast<int32_t>(index);
+    }
+    keys.clear();
+    sorted.clear();
+}
+
+void SignalCodec::PrepareRanges(Lookups& lookups, bool integerKind) {
+    for (const ScaledRange& range : ranges) {
+        RangeScaling scaling;
+        scaling.key = {KeyOfBound(range.low), KeyOfBound(range.high)};
+        scaling.integer =
+            integerKind && IsSmallInteger(range.factor) && IsSmallInteger(range.offset);
+        scaling.roundScale = integerKind ? RoundScaleOf(range.factor, range.offset) : 0.0;
+        if (integerKind && !scaling.integer) {
+            scaling.decimal = DecimalScalingOf(range.factor, range.offset);
         }
+        if (!scaling.integer) integerEverywhere_ = false;
+        lookups.ranges.push_back(scaling);
     }
 }
 
@@ -185,10 +209,11 @@ SignalCodec::DecimalScaling SignalCodec::DecimalScalingOf(double factor, double 
     DecimalForm f;
     DecimalForm o;
     if (!ToDecimalForm(factor, f) || !ToDecimalForm(offset, o)) return scaling;
-    scaling.decimals = std::max(f.decimals, o.decimals);
-    if (scaling.decimals > 30) return scaling;
-    for (int i = f.decimals; i < scaling.decimals; ++i) scaling.factorShift *= 10;
-    for (int i = o.decimals; i < scaling.decimals; ++i) scaling.offsetShift *= 10;
+    const int decimals = std::max(f.decimals, o.decimals);
+    if (decimals > 30) return scaling;
+    scaling.decimals = static_cast<int8_t>(decimals);
+    scaling.factorShift = static_cast<int8_t>(decimals - f.decimals);
+    scaling.offsetShift = static_cast<int8_t>(decimals - o.decimals);
     scaling.factor = f.mantissa;
     scaling.offset = o.mantissa;
     scaling.usable = true;
@@ -213,8 +238,8 @@ bool SignalCodec::ScaleDecimal(uint64_t raw, const DecimalScaling& scaling,
     __int128 offsetPart;
     __int128 sum;
     if (__builtin_mul_overflow(value, static_cast<__int128>(scaling.factor), &product) ||
-        __builtin_mul_overflow(product, scaling.factorShift, &shifted) ||
-        __builtin_mul_overflow(static_cast<__int128>(scaling.offset), scaling.offsetShift,
+        __builtin_mul_overflow(product, Pow10(scaling.factorShift), &shifted) ||
+        __builtin_mul_overflow(static_cast<__int128>(scaling.offset), Pow10(scaling.offsetShift),
                                &offsetPart) ||
         __builtin_add_overflow(shifted, offsetPart, &sum)) {
         return false;
@@ -264,20 +289,20 @@ Physical SignalCodec::Scale(uint64_t raw, double withFactor, double withOffset, 
 }
 
 Physical SignalCodec::PhysicalOf(uint64_t raw) const {
-    if (!ranges.empty()) {
-        for (size_t i = 0; i < ranges.size(); ++i) {
-            const uint64_t key = KeyOf(raw);
-            if (key >= rangeKeys_[i].low && key <= rangeKeys_[i].high) {
-                return Scale(raw, ranges[i].factor, ranges[i].offset, rangeInteger_[i] != 0,
-                             rangeRound_[i], rangeDecimal_[i]);
-            }
+    if (ranged_) {
+        const int index = RangeIndex(raw);
+        if (index >= 0) {
+            const RangeScaling& scaling = lookups_->ranges[static_cast<size_t>(index)];
+            const ScaledRange& range = ranges[static_cast<size_t>(index)];
+            return Scale(raw, range.factor, range.offset, scaling.integer, scaling.roundScale,
+                         scaling.decimal);
         }
     }
     return Scale(raw, factor, offset, integerScaling_, roundScale_, decimal_);
 }
 
 double SignalCodec::PhysicalDouble(uint64_t raw) const {
-    if (!ranges.empty() || integerScaling_) return PhysicalOf(raw).AsDouble();
+    if (ranged_ || integerScaling_) return PhysicalOf(raw).AsDouble();
     const double term = Value(raw) * factor;
     const double physical = term + offset;
     if (roundScale_ == 0.0) return decimal_.usable ? PhysicalOf(raw).real : physical;
@@ -294,23 +319,28 @@ int SignalCodec::TextIndex(uint64_t raw) const {
         const uint64_t at = key - denseBase_;
         return at < denseTexts_.size() ? denseTexts_[at] : -1;
     }
+    if (!lookups_) return -1;  // texts added after Prepare()
+    const std::vector<Prepared>& keys = lookups_->textKeys;
     if (sortedExact_) {
+        const std::vector<uint32_t>& sorted = lookups_->sortedTexts;
         const auto at =
-            std::lower_bound(sortedTexts_.begin(), sortedTexts_.end(), key,
-                             [&](uint32_t index, uint64_t k) { return textKeys_[index].low < k; });
-        if (at != sortedTexts_.end() && textKeys_[*at].low == key) return static_cast<int>(*at);
+            std::lower_bound(sorted.begin(), sorted.end(), key,
+                             [&](uint32_t index, uint64_t k) { return keys[index].low < k; });
+        if (at != sorted.end() && keys[*at].low == key) return static_cast<int>(*at);
         return -1;
     }
-    for (size_t i = 0; i < texts.size(); ++i) {
-        if (key >= textKeys_[i].low && key <= textKeys_[i].high) return static_cast<int>(i);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (key >= keys[i].low && key <= keys[i].high) return static_cast<int>(i);
     }
     return -1;
 }
 
 int SignalCodec::RangeIndex(uint64_t raw) const {
+    if (!lookups_) return -1;
     const uint64_t key = KeyOf(raw);
-    for (size_t i = 0; i < ranges.size(); ++i) {
-        if (key >= rangeKeys_[i].low && key <= rangeKeys_[i].high) return static_cast<int>(i);
+    const std::vector<RangeScaling>& scalings = lookups_->ranges;
+    for (size_t i = 0; i < scalings.size(); ++i) {
+        if (key >= scalings[i].key.low && key <= scalings[i].key.high) return static_cast<int>(i);
     }
     return -1;
 }

@@ -5,6 +5,7 @@
 // model becomes signal codecs (src/codec_models/); decoding and encoding know only these.
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -100,29 +101,41 @@ struct CodecError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-class SignalCodec {
+class alignas(64) SignalCodec {
   public:
-    // Filled by a builder, then Prepare().
-    std::string name;
-    std::string unit;
+    // Filled by a builder, then Prepare(). What a decode reads lies in the first 64 bytes and
+    // nothing is padded: a large database holds hundreds of thousands of signals, and a frame's
+    // decode reads each of its signals.
     BitLayout layout;
-    ValueKind kind = ValueKind::Unsigned;
     double factor = 1.0;
     double offset = 0.0;
+
+  private:
+    double roundScale_ = 0.0;  // 10^decimals of factor and offset; 0 to keep the double as is
+    bool sortedExact_ = false;
+    bool integerScaling_ = false;
+    bool integerEverywhere_ = false;
+    bool ranged_ = false;       // has scaled ranges
+    int8_t roundDecimals_ = 0;  // the decimals of roundScale_
+
+  public:
+    ValueKind kind = ValueKind::Unsigned;
+    MuxRole mux = MuxRole::Plain;
+    bool byteArray = false;  // LIN byte arrays: the value is the bytes, least significant first
+    std::vector<ScaledRange>
+        ranges;                    // first match wins; a raw value none covers uses factor/offset
+    std::vector<ValueText> texts;  // first match wins
+    std::string name;
+    std::string unit;
     // Physical range checked by encode; not checked when both are 0 or they are crossed.
     double minimum = 0.0;
     double maximum = 0.0;
-    std::vector<ValueText> texts;  // first match wins
-    std::vector<ScaledRange>
-        ranges;  // first match wins; a raw value none covers uses factor/offset
-    MuxRole mux = MuxRole::Plain;
     int64_t muxValue = -1;
-    // Extended multiplexing: the index (in the frame) of the signal whose value selects this
-    // one, -1 without, and the raw values that select it.
-    int extendedMux = -1;
+    // Extended multiplexing: the raw values that select this signal and (below) the index (in
+    // the frame) of the signal whose value selects it, -1 without.
     std::vector<MuxRange> muxRanges;
-    bool byteArray = false;   // LIN byte arrays: the value is the bytes, least significant first
     uint64_t defaultRaw = 0;  // what an encode writes for a signal the caller leaves out
+    int extendedMux = -1;
 
     // Works out what decoding needs; call once the fields above are set.
     void Prepare();
@@ -144,6 +157,8 @@ class SignalCodec {
     int RangeIndex(uint64_t raw) const;
     // 10^decimals to which a physical double is rounded back (0: not rounded); see PhysicalOf.
     double RoundScale() const { return roundScale_; }
+    // The decimals of RoundScale() (0 when it is 0).
+    int RoundDecimals() const { return roundDecimals_; }
     // Whether the physical value is always an integer (no float kind, integer scaling everywhere).
     bool IntegerPhysical() const { return integerEverywhere_; }
 
@@ -164,13 +179,32 @@ class SignalCodec {
     // factor and offset as the decimals they were written with, so that a product whose
     // decimals a double cannot hold is still the double nearest to raw x factor + offset.
     struct DecimalScaling {
-        bool usable = false;
         int64_t factor = 0;  // mantissas over 10^decimals
         int64_t offset = 0;
-        int decimals = 0;
-        __int128 factorShift = 1;  // 10^(decimals - the factor's own decimals)
-        __int128 offsetShift = 1;
+        int8_t decimals = 0;
+        int8_t factorShift = 0;  // the factor's mantissa times 10^factorShift is over 10^decimals
+        int8_t offsetShift = 0;
+        bool usable = false;
     };
+    struct Prepared {
+        uint64_t low = 0;
+        uint64_t high = 0;
+    };
+    struct RangeScaling {
+        Prepared key;
+        double roundScale = 0.0;
+        DecimalScaling decimal;
+        bool integer = false;
+    };
+    // What only some signals need, in one block shared by copies: texts that the dense table
+    // below does not cover and scaled ranges. A signal of a large database costs its fields
+    // and no empty vectors.
+    struct Lookups {
+        std::vector<Prepared> textKeys;
+        std::vector<uint32_t> sortedTexts;  // indexes of texts by low key, when all are single
+        std::vector<RangeScaling> ranges;
+    };
+
     static DecimalScaling DecimalScalingOf(double factor, double offset);
     bool ScaleDecimal(uint64_t raw, const DecimalScaling& scaling, double& physical) const;
 
@@ -179,26 +213,15 @@ class SignalCodec {
     Physical Scale(uint64_t raw, double withFactor, double withOffset, bool integer,
                    double roundScale, const DecimalScaling& decimal) const;
     [[noreturn]] void Fail(const std::string& what) const;
+    void PrepareTexts(Lookups& lookups);
+    void PrepareRanges(Lookups& lookups, bool integerKind);
 
-    struct Prepared {
-        uint64_t low = 0;
-        uint64_t high = 0;
-    };
-    std::vector<Prepared> textKeys_;
-    std::vector<Prepared> rangeKeys_;
-    std::vector<uint8_t> rangeInteger_;
-    std::vector<double> rangeRound_;
-    std::vector<DecimalScaling> rangeDecimal_;
-    DecimalScaling decimal_;
-    std::vector<uint32_t> sortedTexts_;  // indexes of texts by low key, when all are single values
-    // The same as a table from key - denseBase_ to text index (-1: none), when the keys are few
-    // and close together (the common case of value descriptions).
+    // The texts as a table from key - denseBase_ to text index (-1: none), when all are single
+    // values, few and close together (the common case of value descriptions).
     std::vector<int32_t> denseTexts_;
     uint64_t denseBase_ = 0;
-    bool sortedExact_ = false;
-    bool integerScaling_ = false;
-    bool integerEverywhere_ = false;
-    double roundScale_ = 0.0;  // 10^decimals of factor and offset; 0 to keep the double as is
+    std::shared_ptr<const Lookups> lookups_;  // null when neither is needed
+    DecimalScaling decimal_;
     uint64_t mask_ = 0;
 };
 

@@ -84,8 +84,7 @@ void AddDecodeLogOptions(CLI::App& decode, LogJobOptions& logs, Options& options
 int RunDecode(const std::string& db, const std::string& frameText, const std::string& hex,
               const LogJobOptions& logs, const Options& options) {
     FileFormat& format = FormatFor(db, options);
-    const FrameCatalog* frames = format.Frames(db, options);
-    if (frames == nullptr) throw ToolError("the " + format.Name() + " format has no frames");
+    // The encoding first: it reads the whole file, best before the model takes its memory.
     const TextDecoder decoder = [&] {
         try {
             return TextDecoder::ForFile(db, options.encoding);
@@ -93,6 +92,9 @@ int RunDecode(const std::string& db, const std::string& frameText, const std::st
             throw ToolError(e.what());
         }
     }();
+    const FrameCatalog* frames =
+        logs.logs.empty() ? format.Frames(db, options) : format.FramesOnly(db, options);
+    if (frames == nullptr) throw ToolError("the " + format.Name() + " format has no frames");
     if (!logs.logs.empty()) {
         if (logs.csv && options.json) throw ToolError("choose one of --csv and --jsonl");
         DecodeWriter writer(decoder, logs.csv       ? DecodeStyle::Csv

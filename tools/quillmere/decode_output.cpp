@@ -173,10 +173,6 @@ std::unique_ptr<DecodeWriter::FrameTexts> DecodeWriter::MakeTexts(const FrameCod
     texts->head = texts->Keep(head);
     for (const SignalCodec& signal : frame.signals) {
         SignalTexts entry;
-        entry.roundScale = signal.RoundScale();
-        entry.decimals = entry.roundScale > 0.0
-                             ? static_cast<int>(std::lround(std::log10(entry.roundScale)))
-                             : 0;
         if (json_) {
             entry.name = texts->Keep("{\"name\":" + Quoted(signal.name) + ",\"raw\":");
             if (!signal.unit.empty()) entry.unit = texts->Keep(",\"unit\":" + Quoted(signal.unit));
@@ -246,7 +242,7 @@ void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
             return;
         }
         const size_t start = out.size();
-        AppendPhysicalDouble(out, physical.real, texts.roundScale, texts.decimals);
+        AppendPhysicalDouble(out, physical.real, signal.RoundScale(), signal.RoundDecimals());
         if (json) qm::codec::MarkJsonDouble(out, start, physical.real);
     };
     if (json_) {
@@ -281,9 +277,8 @@ void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
 
 // timestamp,channel then one cell per signal: the physical value, empty for a signal the frame
 // does not carry (another multiplexer value, a short payload).
-bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const FrameTexts& texts,
-                                const uint8_t* payload, size_t size,
-                                const qm::codec::LogFrame* line) const {
+bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const uint8_t* payload,
+                                size_t size, const qm::codec::LogFrame* line) const {
     if (line) {
         out += line->timestamp;
         out += ',';
@@ -298,8 +293,7 @@ bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const
         const SignalCodec& signal = frame.signals[index];
         const qm::codec::Physical physical = signal.PhysicalOf(raw);
         if (physical.type == qm::codec::Physical::Type::Double) {
-            const SignalTexts& entry = texts.signals[index];
-            AppendPhysicalDouble(out, physical.real, entry.roundScale, entry.decimals);
+            AppendPhysicalDouble(out, physical.real, signal.RoundScale(), signal.RoundDecimals());
         } else {
             physical.AppendTo(out);
         }
@@ -311,8 +305,9 @@ bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const
 
 bool DecodeWriter::Append(std::string& out, const FrameCodec& frame, const uint8_t* payload,
                           size_t size, const qm::codec::LogFrame* line) const {
+    // A row holds numbers only (its table's header has the names).
+    if (style_ == DecodeStyle::Csv) return AppendCsvRow(out, frame, payload, size, line);
     const FrameTexts& texts = TextsOf(frame);
-    if (style_ == DecodeStyle::Csv) return AppendCsvRow(out, frame, texts, payload, size, line);
     if (json_) {
         out += '{';
         if (line) {

@@ -43,20 +43,21 @@ class DecodeWriter {
 
     // Asks the processor to fetch what Append(frame) reads first: called for a batch of
     // frames ahead of their Append, it overlaps the cache misses of a large database.
-    // Level 0 fetches the frame's signals and the entry of its texts, level 1 the texts.
-    void Prefetch(const qm::codec::FrameCodec& frame, int level) const {
+    // Level 0 fetches the frame's fields and the entry of its texts, level 1 the signals a
+    // payload of `size` bytes holds and the texts.
+    void Prefetch(const qm::codec::FrameCodec& frame, size_t size, int level) const {
         const size_t index = frame.CatalogIndex();
-        if (index >= indexSlots_) return;
-        FrameTexts* texts = byIndex_[index].load(std::memory_order_acquire);
+        FrameTexts* texts =
+            index < indexSlots_ ? byIndex_[index].load(std::memory_order_acquire) : nullptr;
         if (level == 0) {
-            // The whole signal table: a frame reads a few fields of every signal.
-            const char* signals = reinterpret_cast<const char*>(frame.signals.data());
-            const size_t bytes = frame.signals.size() * sizeof(qm::codec::SignalCodec);
-            for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(signals + at);
+            frame.PrefetchFields();
             if (texts) __builtin_prefetch(texts);
-        } else if (texts) {
-            __builtin_prefetch(texts->blob.data());
-            __builtin_prefetch(texts->signals.data());
+        } else {
+            frame.PrefetchSignals(size);
+            if (texts) {
+                __builtin_prefetch(texts->blob.data());
+                __builtin_prefetch(texts->signals.data());
+            }
         }
     }
 
@@ -76,8 +77,6 @@ class DecodeWriter {
         Span unit;  // JSON: ",\"unit\":\"...\""; text: " unit"; empty without a unit
         uint32_t firstText = 0;   // in FrameTexts::values: per value text, rendered
         uint32_t firstRange = 0;  // in FrameTexts::values: per scaled range's text, rendered
-        double roundScale = 0.0;  // the signal's RoundScale(): 10^decimals
-        int decimals = 0;
     };
     // Every text of a frame in one blob, so that a frame of a large database costs a few
     // cache misses, not one per signal and text.
@@ -100,8 +99,8 @@ class DecodeWriter {
     void AppendSignal(std::string& out, const qm::codec::SignalCodec& signal,
                       const FrameTexts& frameTexts, const SignalTexts& texts, uint64_t raw,
                       bool first) const;
-    bool AppendCsvRow(std::string& out, const qm::codec::FrameCodec& frame, const FrameTexts& texts,
-                      const uint8_t* payload, size_t size, const qm::codec::LogFrame* line) const;
+    bool AppendCsvRow(std::string& out, const qm::codec::FrameCodec& frame, const uint8_t* payload,
+                      size_t size, const qm::codec::LogFrame* line) const;
 
     const TextDecoder& decoder_;
     DecodeStyle style_;

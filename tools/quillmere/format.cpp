@@ -48,6 +48,11 @@ const qm::codec::FrameCatalog* FileFormat::Frames(const std::string&, const Opti
     return nullptr;
 }
 
+const qm::codec::FrameCatalog* FileFormat::FramesOnly(const std::string& path,
+                                                      const Options& options) {
+    return Frames(path, options);
+}
+
 std::optional<uint64_t> FileFormat::FrameIdByName(const std::string&, const std::string&,
                                                   const Options&) {
     return std::nullopt;

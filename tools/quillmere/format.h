@@ -63,6 +63,12 @@ class FileFormat {
     // when the format has no frames. Names are those the tool shows (long names of DBC files
     // unless --short-names).
     virtual const qm::codec::FrameCatalog* Frames(const std::string& path, const Options& options);
+    // Frames() for a command that needs nothing but the codecs (a log decode): the model is
+    // freed, as the catalog is built where the format can, so that the model of a large
+    // database and its catalog never take their whole memory side by side. Later calls for the
+    // path load the model again.
+    virtual const qm::codec::FrameCatalog* FramesOnly(const std::string& path,
+                                                      const Options& options);
     // The identifier of the frame a typed name stands for (either name where a file gives long
     // names); nullopt when the format has no such frame.
     virtual std::optional<uint64_t> FrameIdByName(const std::string& path, const std::string& name,

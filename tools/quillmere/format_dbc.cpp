@@ -248,7 +248,10 @@ Json DumpJson(const std::string& path, NetConfigDbcFile& file, const Naming& nam
 }
 
 // The frame codecs of a file, with the names the tool shows.
-qm::codec::FrameCatalog FramesOf(NetConfigDbcFile& file, const Naming& naming) {
+// The codecs of the file's messages; with clearMessages each message is cleared (its signals
+// freed) once its codec is made.
+qm::codec::FrameCatalog FramesOf(NetConfigDbcFile& file, const Naming& naming,
+                                 bool clearMessages = false) {
     qm::codec::FrameCatalog catalog;
     for (const auto& message : file.Messages()) {
         auto frame = qm::codec::BuildDbcFrame(*message);
@@ -257,6 +260,7 @@ qm::codec::FrameCatalog FramesOf(NetConfigDbcFile& file, const Naming& naming) {
             frame->signals[i].name = naming.Of(*message->Signals()[i]);
         }
         catalog.Add(std::move(frame));
+        if (clearMessages) message->Clear();
     }
     return catalog;
 }
@@ -332,6 +336,21 @@ class DbcFormat : public FileFormat {
             slot = std::make_unique<qm::codec::FrameCatalog>(
                 FramesOf(Cached(path, options), Naming{options.shortNames}));
         }
+        return slot.get();
+    }
+
+    // Each message's signals are cleared once its codec is made, so that the memory of the
+    // model's signals serves the codecs; the rest of the model goes at the end.
+    const qm::codec::FrameCatalog* FramesOnly(const std::string& path,
+                                              const Options& options) override {
+        auto& slot = frames_[path];
+        if (slot) return slot.get();
+        NetConfigDbcFile& file = Cached(path, options);
+        slot = std::make_unique<qm::codec::FrameCatalog>(
+            FramesOf(file, Naming{options.shortNames}, true));
+        const auto cached = cache_.find(path);
+        delete cached->second.release();  // now, even when models are otherwise left to exit
+        cache_.erase(cached);
         return slot.get();
     }
 

@@ -1,6 +1,9 @@
 #include "log_jobs.h"
 
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,8 +60,10 @@ struct PieceOutput {
 };
 
 // Lines are parsed a batch ahead of their output, and what their frames need is asked of the
-// memory first: a large database (thousands of frames, tens of megabytes of codecs) does not
-// fit the caches, and a frame's first touch would otherwise wait for the memory each time.
+// memory in steps, one level of the chain a step (identifier slot, frame codec, its fields and
+// texts, its signals), each for the whole batch before the next: a large database (thousands
+// of frames, tens of megabytes of codecs) does not fit the caches, and each frame would
+// otherwise wait for the memory once per level.
 void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
                  const DecodeWriter& writer, bool markRows, PieceOutput& out, LogCounts& counts) {
     constexpr size_t kBatch = 32;
@@ -69,9 +74,24 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
     Pending batch[kBatch];
     size_t pending = 0;
     const auto putOut = [&] {
-        for (size_t i = 0; i < pending; ++i) writer.Prefetch(*batch[i].codec, 0);
-        for (size_t i = 0; i < pending; ++i) writer.Prefetch(*batch[i].codec, 1);
+        size_t known = 0;
         for (size_t i = 0; i < pending; ++i) {
+            Pending& entry = batch[i];
+            entry.codec = lookup.Find(entry.frame.id, entry.frame.extended);
+            if (entry.codec == nullptr) {
+                ++counts.unknown;
+                continue;
+            }
+            ++counts.decoded;
+            __builtin_prefetch(entry.codec);
+            if (known != i) batch[known] = entry;
+            ++known;
+        }
+        for (size_t i = 0; i < known; ++i) writer.Prefetch(*batch[i].codec, 0, 0);
+        for (size_t i = 0; i < known; ++i) {
+            writer.Prefetch(*batch[i].codec, batch[i].frame.size, 1);
+        }
+        for (size_t i = 0; i < known; ++i) {
             const Pending& entry = batch[i];
             const LogFrame& frame = entry.frame;
             if (!writer.Append(out.text, *entry.codec, frame.data, frame.size, &frame)) {
@@ -89,13 +109,7 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
         const LogLineKind kind = parser.Parse(line, entry.frame);
         counts.Count(kind);
         if (kind != LogLineKind::Frame) return;
-        entry.codec = lookup.Find(entry.frame.id, entry.frame.extended);
-        if (entry.codec == nullptr) {
-            ++counts.unknown;
-            return;
-        }
-        ++counts.decoded;
-        __builtin_prefetch(entry.codec);
+        lookup.Prefetch(entry.frame.id, entry.frame.extended);
         if (++pending == kBatch) putOut();
     });
     putOut();
@@ -175,8 +189,8 @@ std::string FileNameOf(const std::string& name) {
 }
 
 // One CSV table per frame layout in a folder: FOLDER/NAME.csv, made when the frame first
-// appears. Rows wait in per-table buffers that are written out together when they hold
-// kFlushBytes, so a log of many frames costs few writes; files stay open up to a budget of
+// appears. Rows wait in per-table buffers; when they hold kFlushBytes together, the largest
+// are written out, so a log of many frames costs few writes; files stay open up to a budget of
 // descriptors.
 class TableFolderSink : public Sink {
   public:
@@ -218,7 +232,7 @@ class TableFolderSink : public Sink {
             pendingBytes_ += row.end - begin;
             begin = row.end;
         }
-        if (pendingBytes_ >= kFlushBytes) Flush();
+        if (pendingBytes_ >= kFlushBytes) FlushLargest();
     }
     void Finish() override {
         Flush();
@@ -259,20 +273,38 @@ class TableFolderSink : public Sink {
         return fd;
     }
 
-    void Flush() {
-        for (uint32_t index : dirty_) {
-            Table& table = tables_[index];
-            if (table.fd < 0) table.fd = Open(table.path, O_APPEND);
-            WriteFully(table.fd, table.pending.data(), table.pending.size(), table.path);
-            table.pending.clear();
-            table.dirty = false;
-            if (table.pending.capacity() > (size_t{1} << 20)) table.pending.shrink_to_fit();
-            if (open_ > openBudget_) {
-                ::close(table.fd);
-                table.fd = -1;
-                --open_;
-            }
+    // Writes out one table's rows.
+    void WriteTable(uint32_t index) {
+        Table& table = tables_[index];
+        if (table.fd < 0) table.fd = Open(table.path, O_APPEND);
+        WriteFully(table.fd, table.pending.data(), table.pending.size(), table.path);
+        pendingBytes_ -= table.pending.size();
+        table.pending.clear();
+        table.dirty = false;
+        if (table.pending.capacity() > (size_t{1} << 20)) table.pending.shrink_to_fit();
+        if (open_ > openBudget_) {
+            ::close(table.fd);
+            table.fd = -1;
+            --open_;
         }
+    }
+
+    // The tables that hold the most are written until half the budget is left: a log of
+    // thousands of frames then costs few, large writes, and the tables of rare frames gather
+    // rows for several rounds instead of one small write each round.
+    void FlushLargest() {
+        std::sort(dirty_.begin(), dirty_.end(), [&](uint32_t a, uint32_t b) {
+            return tables_[a].pending.size() > tables_[b].pending.size();
+        });
+        size_t written = 0;
+        while (written < dirty_.size() && pendingBytes_ > kFlushBytes / 2) {
+            WriteTable(dirty_[written++]);
+        }
+        dirty_.erase(dirty_.begin(), dirty_.begin() + static_cast<std::ptrdiff_t>(written));
+    }
+
+    void Flush() {
+        for (uint32_t index : dirty_) WriteTable(index);
         dirty_.clear();
         pendingBytes_ = 0;
     }
@@ -592,7 +624,10 @@ class Pipeline {
 }  // namespace
 
 FrameLookup::FrameLookup(const FrameCatalog& frames)
-    : frames_(frames), table_(size_t{1} << 15, Entry{kEmpty, nullptr}), mask_(table_.size() - 1) {}
+    : frames_(frames),
+      direct_(size_t{kDirect} * 2, Unresolved()),
+      table_(size_t{1} << 12, Entry{kEmpty, nullptr}),
+      mask_(table_.size() - 1) {}
 
 const FrameCodec* FrameLookup::Remember(size_t at, uint32_t key, uint32_t id, bool extended) {
     const FrameCodec* frame = frames_.ForId(id, extended);
@@ -628,6 +663,11 @@ void DecodeLogs(const FrameCatalog& frames, DecodeWriter& writer, const LogJobOp
     if (jobs <= 1) {
         DecodeInline(frames, writer, options, *sink, progress, outcome);
     } else {
+#ifdef __GLIBC__
+        // The workers allocate from the heap the model was freed into (glibc would give each
+        // thread an arena of its own, whose pages come on top of that memory).
+        ::mallopt(M_ARENA_MAX, 1);
+#endif
         Pipeline(frames, writer, options, *sink, progress, outcome, jobs).Run();
     }
     progress.Clear();

@@ -38,11 +38,18 @@ void PrintCountsLine(const qm::codec::LogCounts& counts, const std::string& sour
                      bool lineCounts);
 
 // The frames of a catalog by identifier as a log names them (FrameCatalog::ForId), remembered
-// in an open-addressing table so that each frame of a log costs one probe. One per thread.
+// so that each frame of a log costs one look-up: identifiers below kDirect (those of most
+// databases) in a table indexed by identifier and addressing, whose used part is as small as
+// the identifiers are dense; others in an open-addressing table. One per thread.
 class FrameLookup {
   public:
     explicit FrameLookup(const qm::codec::FrameCatalog& frames);
     const qm::codec::FrameCodec* Find(uint32_t id, bool extended) {
+        if (id < kDirect) {
+            const qm::codec::FrameCodec*& slot = direct_[size_t{id} * 2 + extended];
+            if (slot == Unresolved()) slot = frames_.ForId(id, extended);
+            return slot;
+        }
         const uint32_t key = extended ? id | qm::codec::kExtendedFlag : id;
         for (size_t at = Hash(key);; at = (at + 1) & mask_) {
             const Entry& entry = table_[at];
@@ -51,18 +58,29 @@ class FrameLookup {
         }
     }
 
+    // Asks the processor for the slot Find(id, extended) reads (for a batch of frames ahead).
+    void Prefetch(uint32_t id, bool extended) const {
+        if (id < kDirect) __builtin_prefetch(&direct_[size_t{id} * 2 + extended]);
+    }
+
   private:
+    static constexpr uint32_t kDirect = 1u << 14;
     struct Entry {
         uint32_t key;
         const qm::codec::FrameCodec* frame;
     };
     static constexpr uint32_t kEmpty = 0xFFFFFFFFu;  // no identifier has all bits set
+    // A slot of direct_ not looked up yet (never dereferenced).
+    static const qm::codec::FrameCodec* Unresolved() {
+        return reinterpret_cast<const qm::codec::FrameCodec*>(alignof(qm::codec::FrameCodec));
+    }
     size_t Hash(uint32_t key) const {
         return static_cast<size_t>((key * 0x9E3779B1u) >> 7) & mask_;
     }
     const qm::codec::FrameCodec* Remember(size_t at, uint32_t key, uint32_t id, bool extended);
 
     const qm::codec::FrameCatalog& frames_;
+    std::vector<const qm::codec::FrameCodec*> direct_;
     std::vector<Entry> table_;
     size_t mask_;
     size_t used_ = 0;
