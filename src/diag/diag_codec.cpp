@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "diag/diag_tables.h"
+#include "diag/message_index.h"
 
 namespace qm::diag {
 
@@ -945,6 +946,35 @@ int64_t MatchFunction(const CUDSFunction& function, const uint8_t* data, size_t 
         }
     }
     return score;
+}
+
+size_t LeadingConstantBytes(const CUDSFunction& function, uint8_t* key) {
+    constexpr size_t kMax = MessageIndex::kMaxKeyBytes;
+    // Built once per ECU over every message: the cheap tests come first, and the bytes are
+    // written in place.
+    std::vector<uint8_t> bytes;
+    uint32_t fixed = 0;  // bit i: byte i is fixed
+    for (const auto& holder : function.params) {
+        const CParam& param = *holder;
+        // The parameters stand in position order after the build: past the key's bytes the
+        // rest cannot add to it (and out of order, a shorter key only lets more through).
+        if (param.bytePosition < 0) continue;
+        if (static_cast<size_t>(param.bytePosition) >= kMax) break;
+        // Only whole bytes that one constant owns: the match compares exactly these.
+        if (param.bitPosition != 0 || param.bitLength <= 0 || param.bitLength % 8 != 0) continue;
+        const size_t at = static_cast<size_t>(param.bytePosition);
+        const size_t count = static_cast<size_t>(param.bitLength / 8);
+        if (at + count > kMax || !ComparableConstant(param)) continue;
+        if (bytes.empty()) bytes.reserve(kMax + 1);
+        WriteBits(bytes, at, param, NumberOfText(param.valueStr) & MaskBits(param.bitLength));
+        fixed |= ((1u << count) - 1) << at;
+    }
+    size_t length = 0;
+    while (length < kMax && (fixed >> length & 1u) != 0) {
+        key[length] = bytes[length];
+        ++length;
+    }
+    return length;
 }
 
 bool EncodeFunction(const CUDSFunction& function, const std::map<std::string, std::string>& values,
