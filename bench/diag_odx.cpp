@@ -53,7 +53,7 @@ const GeneratedSet& Generated() {
 }
 
 struct Figures {
-    double parse = 0, build = 0, resolve = 0, cpu = 0, parseCpu = 0;
+    double parse = 0, build = 0, resolve = 0, cpu = 0, parseCpu = 0, parsePeak = 0;
     uint64_t ecus = 0, services = 0;
 };
 
@@ -68,6 +68,7 @@ Figures LoadAndBuild(const std::vector<std::string>& paths, bool asWritten = fal
     for (const std::string& path : paths) library.LoadOdxFile(path.c_str(), 0);
     figures.parse = qm::bench::SecondsSince(start);
     figures.parseCpu = qm::bench::ProcessCpuSeconds() - cpuStart;
+    figures.parsePeak = qm::bench::PeakMegabytes();
     start = std::chrono::steady_clock::now();
     library.BuildModel();
     figures.build = qm::bench::SecondsSince(start);
@@ -187,12 +188,12 @@ int main(int argc, char** argv) {
             "fresh: %.1f MB in %.0f ms (%.1f MB/s wall), cpu %.0f ms (parse %.0f, build %.0f); "
             "wall: parse %.0f ms, "
             "resolve %.0f ms, build %.0f ms; %llu ECUs, %llu services; peak %.0f MB "
-            "(%.2fx input)\n",
+            "(%.2fx input; %.0f MB after the parse)\n",
             bytes / 1e6, wall * 1000, bytes / 1e6 / wall, f.cpu * 1000, f.parseCpu * 1000,
             (f.cpu - f.parseCpu) * 1000, f.parse * 1000, f.resolve * 1000,
             (f.build - f.resolve) * 1000, static_cast<unsigned long long>(f.ecus),
             static_cast<unsigned long long>(f.services), qm::bench::PeakMegabytes(),
-            qm::bench::PeakMegabytes() * 1e6 / bytes);
+            qm::bench::PeakMegabytes() * 1e6 / bytes, f.parsePeak);
         return 0;
     }
     if (argc >= 5 && std::strcmp(argv[1], "--decode") == 0) return TimeDecodes(argc, argv);
