@@ -15,9 +15,14 @@ uint64_t PackKey(const uint8_t* bytes, size_t length) {
     return key;
 }
 
+void Prefetch(const void* address) {
+    // An asm statement: GCC dropped __builtin_prefetch from these loops at -O3.
+    asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(address)));
+}
+
 void PrefetchObject(const void* object, size_t bytes) {
     const char* at = static_cast<const char*>(object);
-    for (size_t offset = 0; offset < bytes; offset += 64) __builtin_prefetch(at + offset);
+    for (size_t offset = 0; offset < bytes; offset += 64) Prefetch(at + offset);
 }
 
 // The parameters a key is made of: the leading few.
@@ -30,7 +35,7 @@ template <typename At>
 void PrefetchAhead(size_t i, size_t count, At at) {
     constexpr size_t kFunctionsAhead = 24, kListsAhead = 16, kParamsAhead = 8;
     if (i + kFunctionsAhead < count) PrefetchObject(at(i + kFunctionsAhead), sizeof(CUDSFunction));
-    if (i + kListsAhead < count) __builtin_prefetch(at(i + kListsAhead)->params.data());
+    if (i + kListsAhead < count) Prefetch(at(i + kListsAhead)->params.data());
     if (i + kParamsAhead < count) {
         const auto& params = at(i + kParamsAhead)->params;
         for (size_t p = 0; p < std::min(params.size(), kKeyParams); ++p)
@@ -89,39 +94,34 @@ void MessageIndex::Add(IUDSService* service, IUDSFunction* function, const char*
 
 void MessageIndex::MakeKeys() {
     const size_t count = messages_.size();
+    keys_.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         PrefetchAhead(i, count, [this](size_t at) { return messages_[at].function; });
         uint8_t key[kMaxKeyBytes];
         const size_t length = LeadingConstantBytes(*messages_[i].function, key);
         messages_[i].key = PackKey(key, length);
+        keys_.emplace_back(messages_[i].key, static_cast<uint32_t>(i));
     }
-    std::sort(messages_.begin(), messages_.end(),
-              [](const IndexedMessage& a, const IndexedMessage& b) {
-                  return a.key != b.key ? a.key < b.key : a.ordinal < b.ordinal;
-              });
+    std::sort(keys_.begin(), keys_.end());
 }
 
 const IndexedMessage* MessageIndex::Best(const uint8_t* data, size_t size, int64_t* score) const {
     // Every message whose key the bytes start with, back in the ECU's order.
-    std::vector<const IndexedMessage*> candidates;
+    std::vector<uint32_t> candidates;
     for (size_t length = 0; length <= std::min(size, kMaxKeyBytes); ++length) {
         const uint64_t key = PackKey(data, length);
-        auto it = std::lower_bound(
-            messages_.begin(), messages_.end(), key,
-            [](const IndexedMessage& message, uint64_t wanted) { return message.key < wanted; });
-        for (; it != messages_.end() && it->key == key; ++it) candidates.push_back(&*it);
+        auto it = std::lower_bound(keys_.begin(), keys_.end(), std::make_pair(key, uint32_t{0}));
+        for (; it != keys_.end() && it->first == key; ++it) candidates.push_back(it->second);
     }
-    std::sort(
-        candidates.begin(), candidates.end(),
-        [](const IndexedMessage* a, const IndexedMessage* b) { return a->ordinal < b->ordinal; });
+    std::sort(candidates.begin(), candidates.end());
     const IndexedMessage* best = nullptr;
     int64_t bestScore = 0;
     const CUDSFunction* madeFor = nullptr;
     std::vector<uint8_t> requestBytes;
     for (size_t i = 0; i < candidates.size(); ++i) {
         PrefetchAhead(i, candidates.size(),
-                      [&candidates](size_t at) { return candidates[at]->function; });
-        const IndexedMessage& message = *candidates[i];
+                      [&](size_t at) { return messages_[candidates[at]].function; });
+        const IndexedMessage& message = messages_[candidates[i]];
         int64_t own = MatchFunction(*message.function, data, size, {});
         // Matching-request parameters compare against the request's constant form, made only
         // for responses whose constants fit.
@@ -158,14 +158,12 @@ const IndexedMessage* MessageIndex::BestGlobalNegative(const uint8_t* data, size
 }
 
 IUDSService* MessageIndex::ServiceWithId(uint8_t serviceId) const {
-    const IndexedMessage* first = nullptr;
     for (const IndexedMessage& message : messages_) {
-        if (first != nullptr && message.ordinal > first->ordinal) continue;
         if (std::string_view(message.kind) == "request" && IsRequest(message) &&
             message.service->GetServiceId() == serviceId)
-            first = &message;
+            return message.service;
     }
-    return first != nullptr ? first->service : nullptr;
+    return nullptr;
 }
 
 }  // namespace qm::diag

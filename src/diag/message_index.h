@@ -32,7 +32,7 @@ class MessageIndex {
                                              int64_t* score = nullptr) const;
     // The first service whose request has that service identifier, or null.
     IUDSService* ServiceWithId(uint8_t serviceId) const;
-    // Every message of the services, ordered by key.
+    // Every message of the services, in the ECU's order.
     const std::vector<IndexedMessage>& Messages() const { return messages_; }
 
     // Leading constant bytes that make a message's key at most.
@@ -42,12 +42,11 @@ class MessageIndex {
     void Add(IUDSService* service, IUDSFunction* function, const char* kind);
     void MakeKeys();
 
-    // Sorted by (key, ordinal) once the keys are made. A key packs its length into the top byte
-    // and its bytes below it, so that one search per length finds the messages whose key the
-    // bytes start with. One array: on a virtual machine every fresh page is a fault that costs
-    // about as much as the work on the messages it holds.
     std::vector<IndexedMessage> messages_;
     std::vector<IndexedMessage> globalNegatives_;
+    // (key, message number) sorted. A key packs its length into the top byte and its bytes
+    // below it, so that one search per length finds the messages whose key the bytes start with.
+    std::vector<std::pair<uint64_t, uint32_t>> keys_;
 };
 
 // The bytes the message's leading constants fix, from byte 0 on without a gap (at most
