@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "diag/diag_codec.h"
+#include "diag/diag_ecu.h"
 #include "diag/diag_service.h"
 
 namespace qm::diag {
@@ -166,4 +167,29 @@ IUDSService* MessageIndex::ServiceWithId(uint8_t serviceId) const {
     return nullptr;
 }
 
+namespace {
+
+class MessageFinder : public IMessageFinder {
+  public:
+    explicit MessageFinder(IECU& ecu) : index_(ecu) {}
+    IUDSFunction* FindMessage(const uint8_t* data, uint64_t size, IUDSService** service,
+                              const char** kind, int64_t* score) override {
+        const IndexedMessage* found =
+            data != nullptr ? index_.Best(data, static_cast<size_t>(size), score) : nullptr;
+        if (service != nullptr) *service = found != nullptr ? found->service : nullptr;
+        if (kind != nullptr) *kind = found != nullptr ? found->kind : "";
+        if (found == nullptr && score != nullptr) *score = 0;
+        return found != nullptr ? found->function : nullptr;
+    }
+
+  private:
+    MessageIndex index_;
+};
+
+}  // namespace
+
 }  // namespace qm::diag
+
+IMessageFinder* CECU::CreateMessageFinder() {
+    return new qm::diag::MessageFinder(*this);
+}
