@@ -293,6 +293,26 @@ class IECUGlobalResponses {
     virtual IUDSFunction* GetGlobalNegativeResponse(uint64_t index) = 0;
 };
 
+// Which request or response of an ECU's services some bytes are, through an index of the
+// messages' constant leading bytes (see docs/API.md, "Message index").
+class IMessageFinder {
+  public:
+    virtual ~IMessageFinder() = default;
+    // The best message for the bytes, or null when none matches: its service in *service,
+    // "request", "positiveResponse" or "negativeResponse" in *kind, the matched constant bits
+    // in *score (each out-pointer may be null).
+    virtual IUDSFunction* FindMessage(const uint8_t* data, uint64_t size, IUDSService** service,
+                                      const char** kind, int64_t* score) = 0;
+};
+
+// Makes message finders over an ECU as it is at that moment (a finder must be made again after
+// the ECU's services change); reached by dynamic_cast from IECU. The caller deletes the finder.
+class IECUMessageFinders {
+  public:
+    virtual ~IECUMessageFinders() = default;
+    virtual IMessageFinder* CreateMessageFinder() = 0;
+};
+
 // The message codec of a function read as written (see docs/API.md, "Reading as written"),
 // reached by dynamic_cast from IUDSFunction.
 class IUDSFunctionCodec {

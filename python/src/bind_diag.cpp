@@ -31,12 +31,13 @@ struct MessageEntry {
     std::vector<uint8_t> requestBytes;
 };
 
-// An ECU with its messages indexed by their first byte (the service identifier), built on the
-// first decode.
+// An ECU with its messages indexed, built on the first decode: by the library's finder (the
+// messages' constant leading bytes) when the ECU offers one, else by their first byte here.
 struct DiagEcu {
     std::shared_ptr<DiagDocument> doc;
     IECU* ecu;
     bool indexed = false;
+    std::unique_ptr<IMessageFinder> finder;
     std::unordered_map<uint8_t, std::vector<MessageEntry>> byFirstByte;
     std::vector<MessageEntry> anyFirstByte;
     // The ECU's global negative responses (service null) and the services by identifier.
@@ -63,11 +64,17 @@ std::vector<uint8_t> ConstantForm(IUDSFunctionCodec* codec) {
 void Index(DiagEcu& ecu) {
     if (ecu.indexed) return;
     ecu.indexed = true;
+    if (auto* finders = dynamic_cast<IECUMessageFinders*>(ecu.ecu))
+        ecu.finder.reset(finders->CreateMessageFinder());
     for (uint64_t c = 0; c < ecu.ecu->GetFunctionalClassCount(); ++c) {
         IFunctionalClass* cls = ecu.ecu->GetFunctionalClass(c);
         for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
             IUDSService* service = cls->GetService(s);
             auto* request = dynamic_cast<IUDSFunctionCodec*>(service->GetRequest(0));
+            if (ecu.finder) {
+                if (request) ecu.byServiceId.try_emplace(service->GetServiceId(), service);
+                continue;
+            }
             const std::vector<uint8_t> requestBytes =
                 request ? ConstantForm(request) : std::vector<uint8_t>{};
             auto add = [&](IUDSFunction* function, const char* kind) {
@@ -169,6 +176,17 @@ py::dict Decode(DiagEcu& ecu, const py::bytes& message) {
     Index(ecu);
     const MessageEntry* best = nullptr;
     int64_t bestScore = 0;
+    MessageEntry located{};
+    if (ecu.finder) {
+        IUDSService* service = nullptr;
+        const char* kind = "";
+        IUDSFunction* function =
+            ecu.finder->FindMessage(bytes, data.size(), &service, &kind, &bestScore);
+        if (auto* codec = dynamic_cast<IUDSFunctionCodec*>(function)) {
+            located = {service, codec, kind, {}};
+            best = &located;
+        }
+    }
     auto consider = [&](const std::vector<MessageEntry>& entries) {
         for (const MessageEntry& entry : entries) {
             const int64_t score = entry.codec->MatchMessage(

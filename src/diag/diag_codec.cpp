@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "diag/diag_tables.h"
+#include "diag/message_index.h"
 
 namespace qm::diag {
 
@@ -31,6 +32,7 @@ enum class Shape {
     kChoice,
     kRepeat,
     kDynamic,
+    kEndMarker,
     kEnvData
 };
 
@@ -51,6 +53,8 @@ Shape ShapeOf(const CParam& param) {
     if (param.lengthKind == CParam::kLengthEnvData) return Shape::kEnvData;
     if (param.lengthKind == CParam::kLengthDynamicField && param.subParams.size() == 2)
         return Shape::kDynamic;
+    if (param.lengthKind == CParam::kLengthEndMarker && param.subParams.size() == 2)
+        return Shape::kEndMarker;
     if (!param.conditionalParams.empty()) return Shape::kChoice;
     if (!param.subParams.empty()) {
         if (IsMux(param)) return Shape::kMux;
@@ -207,6 +211,8 @@ class Decoder {
                 return Choice(param, at, limit, depth, lastKey, lastKeyValue, out, next);
             case Shape::kDynamic:
                 return Dynamic(param, at, limit, depth, out, next);
+            case Shape::kEndMarker:
+                return EndMarker(param, at, limit, depth, out, next);
             case Shape::kEnvData:
                 return EnvData(param, at, limit, depth, out, next);
         }
@@ -240,6 +246,33 @@ class Decoder {
             cursor = end;
         }
         next = std::max(next, cursor);
+        return true;
+    }
+
+    // Items until the termination value stands where the next would begin, or the message ends.
+    bool EndMarker(const CParam& param, size_t at, size_t limit, int depth, DecodedParam& out,
+                   size_t& next) {
+        out.kind = DecodedParam::Kind::kGroup;
+        const CParam& items = *param.subParams[0];
+        const CParam& termination = *param.subParams[1];
+        const uint64_t mark = NumberOfText(termination.valueStr) & MaskBits(termination.bitLength);
+        size_t cursor = at;
+        while (cursor < limit && out.items.size() < kMaxItems) {
+            uint64_t value = 0;
+            if (ReadBits(data_, limit, cursor, termination, value) && value == mark) {
+                cursor += static_cast<size_t>(FieldBytes(termination));
+                break;
+            }
+            std::vector<DecodedParam> item;
+            const size_t end = List(items.subParams, cursor, limit, depth + 1, item);
+            if (end <= cursor || item.size() < items.subParams.size()) {
+                Problem(param, "an item ends with the message, before the termination value");
+                break;
+            }
+            out.items.push_back(std::move(item));
+            cursor = end;
+        }
+        next = cursor;
         return true;
     }
 
@@ -683,6 +716,14 @@ class Encoder {
                 case Shape::kChoice:
                     if (!Choice(param, at, bytes, depth)) return false;
                     break;
+                case Shape::kEndMarker:
+                    // No items unless given as bytes: the termination value alone.
+                    if (Given(param) != nullptr) {
+                        if (!Other(param, at, bytes, next)) return false;
+                    } else if (!Number(*param.subParams[1], at, bytes, nullptr)) {
+                        return false;
+                    }
+                    break;
                 default:
                     if (!Other(param, at, bytes, next)) return false;
                     break;
@@ -827,6 +868,8 @@ class Encoder {
                    std::vector<uint8_t>& prefix) {
         const std::string name = "parameter '" + param.name + "'";
         switch (param.lengthKind) {
+            case CParam::kLengthEndMarker:
+                return true;  // the items and their mark as given
             case CParam::kLengthMinMax: {
                 const size_t unit = param.baseTypeCode == kTypeUtf16 ? 2 : 1;
                 if (check_ && given && param.arraySizeMax > 0 &&
@@ -945,6 +988,35 @@ int64_t MatchFunction(const CUDSFunction& function, const uint8_t* data, size_t 
         }
     }
     return score;
+}
+
+size_t LeadingConstantBytes(const CUDSFunction& function, uint8_t* key) {
+    constexpr size_t kMax = MessageIndex::kMaxKeyBytes;
+    // Built once per ECU over every message: the cheap tests come first, and the bytes are
+    // written in place.
+    std::vector<uint8_t> bytes;
+    uint32_t fixed = 0;  // bit i: byte i is fixed
+    for (const auto& holder : function.params) {
+        const CParam& param = *holder;
+        // The parameters stand in position order after the build: past the key's bytes the
+        // rest cannot add to it (and out of order, a shorter key only lets more through).
+        if (param.bytePosition < 0) continue;
+        if (static_cast<size_t>(param.bytePosition) >= kMax) break;
+        // Only whole bytes that one constant owns: the match compares exactly these.
+        if (param.bitPosition != 0 || param.bitLength <= 0 || param.bitLength % 8 != 0) continue;
+        const size_t at = static_cast<size_t>(param.bytePosition);
+        const size_t count = static_cast<size_t>(param.bitLength / 8);
+        if (at + count > kMax || !ComparableConstant(param)) continue;
+        if (bytes.empty()) bytes.reserve(kMax + 1);
+        WriteBits(bytes, at, param, NumberOfText(param.valueStr) & MaskBits(param.bitLength));
+        fixed |= ((1u << count) - 1) << at;
+    }
+    size_t length = 0;
+    while (length < kMax && (fixed >> length & 1u) != 0) {
+        key[length] = bytes[length];
+        ++length;
+    }
+    return length;
 }
 
 bool EncodeFunction(const CUDSFunction& function, const std::map<std::string, std::string>& values,

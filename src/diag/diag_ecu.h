@@ -35,7 +35,7 @@ class CDTC : public IDTC {
     uint32_t level = 0;
 };
 
-class CECU : public IECU, public IECUGlobalResponses {
+class CECU : public IECU, public IECUGlobalResponses, public IECUMessageFinders {
   public:
     ~CECU() override;
 
@@ -57,6 +57,7 @@ class CECU : public IECU, public IECUGlobalResponses {
         return index < globalNegativeResponses.size() ? globalNegativeResponses[index].get()
                                                       : nullptr;
     }
+    IMessageFinder* CreateMessageFinder() override;
 
     // Rebuilds the service groups from copies of the file's services.
     void BuildServiceGroups();

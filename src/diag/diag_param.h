@@ -152,10 +152,12 @@ class CParam : public IParam {
         // Fields read as written: a static field (arraySizeMin items of bitLength / 8 bytes
         // each), a dynamic length field (subParams: the item count, then the items at their
         // offset) and environment data (conditionalParams: one per ENV-DATA, selected by the
-        // value of the DTC parameter that lengthKeyId names; type "ENV-DATA-ALL" for all DTCs).
+        // value of the DTC parameter that lengthKeyId names; type "ENV-DATA-ALL" for all DTCs),
+        // and an end-marker field (subParams: the item, then the termination constant).
         kLengthStaticField = 5,
         kLengthDynamicField = 6,
         kLengthEnvData = 7,
+        kLengthEndMarker = 8,
     };
     enum Termination : uint8_t { kEndOfPdu = 0, kZero = 1, kHexFF = 2 };
     uint8_t lengthKind = kLengthFixed;

@@ -1,5 +1,7 @@
 #include "diag/odx_context.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -46,14 +48,44 @@ void IndexByShortName(NanoXML* root, std::string_view name, int depth,
     }
 }
 
+// The slot of `message`, or the empty one where it belongs.
+template <typename Slot>
+Slot* FindBuiltSlot(std::vector<Slot>& slots, const NanoXML* message) {
+    const size_t mask = slots.size() - 1;
+    size_t at = static_cast<size_t>(
+                    (reinterpret_cast<uintptr_t>(message) >> 4) * 0x9e3779b97f4a7c15ULL >> 20) &
+                mask;
+    while (slots[at].message != nullptr && slots[at].message != message) at = (at + 1) & mask;
+    return &slots[at];
+}
+
 }  // namespace
 
 void OdxContext::Log(const std::string& line) {
+    if (recordedLines != nullptr) recordedLines->push_back(line);
     NanoXML::AppendMessage(line);
 }
 
 void OdxContext::LogOnce(const std::string& line) {
-    if (warned.insert(line).second) Log(line);
+    // Not recorded: a copy of the build must not repeat it.
+    if (warned.insert(line).second) NanoXML::AppendMessage(line);
+}
+
+OdxContext::BuiltFunction& OdxContext::BuiltFunctionOf(const NanoXML* message) {
+    if ((built_.size() + 1) * 2 > builtSlots_.size()) {
+        std::vector<BuiltSlot> old = std::move(builtSlots_);
+        builtSlots_.assign(old.empty() ? 1024 : old.size() * 2, BuiltSlot{});
+        for (const BuiltSlot& slot : old) {
+            if (slot.message != nullptr) *FindBuiltSlot(builtSlots_, slot.message) = slot;
+        }
+    }
+    BuiltSlot* slot = FindBuiltSlot(builtSlots_, message);
+    if (slot->message == nullptr) {
+        slot->message = message;
+        built_.emplace_back();
+        slot->entry = static_cast<uint32_t>(built_.size() - 1);
+    }
+    return built_[slot->entry];
 }
 
 bool OdxContext::TakeBudget() {
@@ -206,9 +238,15 @@ NanoXML* LinkEnd(NanoXML* node) {
 }
 
 NanoXML* Child(NanoXML* element, std::string_view name) {
-    if (element == nullptr) return nullptr;
+    if (element == nullptr || name.empty()) return nullptr;
+    // The build asks for children by name millions of times: length and last character tell
+    // most names apart before the characters are compared.
+    const char last = name.back();
     for (NanoXML* child : element->children) {
-        if (child->name == name) return child;
+        const std::string& own = child->name;
+        if (own.size() == name.size() && own.back() == last &&
+            std::memcmp(own.data(), name.data(), name.size()) == 0)
+            return child;
     }
     return nullptr;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 class CDiagnoseLib;
+class CUDSFunction;
 class NanoXML;
 
 namespace qm::diag {
@@ -43,6 +44,20 @@ struct OdxContext {
     bool asWritten = false;
     std::unordered_map<const NanoXML*, std::vector<NanoXML*>> availableComms;
 
+    // Functions already built from a request or response element. Building one depends on
+    // the element alone (short-name references resolve in the layer that encloses it), so a
+    // message that several services or inheriting layers share is read once and copied after:
+    // the copy repeats the warnings of the first build and takes the same parameter budget.
+    struct BuiltFunction {
+        const CUDSFunction* function = nullptr;  // owned by the model being built
+        std::vector<std::string> warnings;
+        size_t budget = 0;
+    };
+    // The entry of a message element, made empty on first use.
+    BuiltFunction& BuiltFunctionOf(const NanoXML* message);
+    // Where Log also records its lines while a function is built (null: nowhere).
+    std::vector<std::string>* recordedLines = nullptr;
+
     // Appends a line (ending in "\r\n") to the process-wide XML message log.
     void Log(const std::string& line);
     // The same, once per distinct line.
@@ -68,6 +83,16 @@ struct OdxContext {
     };
     std::unordered_map<const NanoXML*, LayerItems> layerItems;
     const LayerItems& ItemsOf(NanoXML* layer, int depth);
+
+  private:
+    // Built functions by element in one open-addressed array (at most half full): a node-based
+    // map cost a twentieth of the build in allocations and cache misses.
+    struct BuiltSlot {
+        const NanoXML* message = nullptr;
+        uint32_t entry = 0;
+    };
+    std::vector<BuiltSlot> builtSlots_;
+    std::vector<BuiltFunction> built_;
 };
 
 // Element helpers of the ODX handlers.

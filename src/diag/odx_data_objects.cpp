@@ -264,6 +264,45 @@ void ApplyDynamicLengthField(OdxContext& context, NanoXML* field, CParam& param,
     param.lengthKind = CParam::kLengthDynamicField;
 }
 
+// Items repeat until the termination value stands where the next item would begin, or the
+// message ends: "Items" holds the item, "Termination" the coded termination value in the
+// coding of the data object DYN-END-DOP-REF names.
+void ApplyDynamicEndmarkerField(OdxContext& context, NanoXML* field, CParam& param, int depth) {
+    NanoXML* structure = BasicStructureOf(field);
+    NanoXML* endReference = Child(field, "DYN-END-DOP-REF");
+    NanoXML* endDop = LinkEnd(endReference);
+    if (endDop == endReference && endReference != nullptr) {
+        const auto found = context.dopsById.find(AttributeOf(endReference, "ID-REF"));
+        endDop = found == context.dopsById.end() ? nullptr : found->second;
+    }
+    int64_t value = 0;
+    if (structure == nullptr || endDop == nullptr || endDop->name != "DATA-OBJECT-PROP" ||
+        !ParseInteger(TextOf(endReference, "TERMINATION-VALUE"), value) || value < 0) {
+        context.Log("ODX Warning: unresolved DYNAMIC-ENDMARKER-FIELD entry: " +
+                    Quoted(ShortNameOf(field)) + "\r\n");
+        return;
+    }
+    auto items = std::make_unique<CParam>();
+    items->name = "Items";
+    ApplyDataObject(context, structure, *items, depth);
+    items->isVariableLength = 1;
+    FinishOdxParam(*items);
+    auto termination = std::make_unique<CParam>();
+    termination->name = "Termination";
+    termination->type = RecentText("CODED-CONST");
+    ApplyCodedType(Child(endDop, "DIAG-CODED-TYPE"), *termination);
+    termination->valueStr = std::to_string(value);
+    FinishOdxParam(*termination);
+    // Without items the field is its termination.
+    param.bitLength = termination->bitLength;
+    items->owner = termination->owner = reinterpret_cast<uint64_t>(&param);
+    param.subParams.push_back(std::move(items));
+    param.subParams.push_back(std::move(termination));
+    param.baseDataType = RecentText("BYTEFIELD");
+    param.isVariableLength = 1;
+    param.lengthKind = CParam::kLengthEndMarker;
+}
+
 // One ENV-DATA: its parameters as a case, selected by its DTC values (all DTCs for ALL-VALUE).
 void AddEnvData(OdxContext& context, NanoXML* envData, CParam& param, int depth) {
     if (!context.TakeBudget()) return;
@@ -394,8 +433,8 @@ bool ApplyDataObject(OdxContext& context, NanoXML* target, CParam& param, int de
         return true;
     }
     const bool asWrittenKind =
-        context.asWritten &&
-        (kind == "STATIC-FIELD" || kind == "DYNAMIC-LENGTH-FIELD" || kind == "ENV-DATA-DESC");
+        context.asWritten && (kind == "STATIC-FIELD" || kind == "DYNAMIC-LENGTH-FIELD" ||
+                              kind == "DYNAMIC-ENDMARKER-FIELD" || kind == "ENV-DATA-DESC");
     if (kind != "STRUCTURE" && kind != "END-OF-PDU-FIELD" && kind != "MUX" && !asWrittenKind)
         return false;
     // The nested kinds expand further data objects: guard against cycles and depth.
@@ -413,6 +452,8 @@ bool ApplyDataObject(OdxContext& context, NanoXML* target, CParam& param, int de
         ApplyStaticField(context, target, param, depth);
     } else if (kind == "DYNAMIC-LENGTH-FIELD") {
         ApplyDynamicLengthField(context, target, param, depth);
+    } else if (kind == "DYNAMIC-ENDMARKER-FIELD") {
+        ApplyDynamicEndmarkerField(context, target, param, depth);
     } else if (kind == "ENV-DATA-DESC") {
         ApplyEnvDataDesc(context, target, param, depth);
     } else {

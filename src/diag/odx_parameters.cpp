@@ -47,7 +47,9 @@ void ReadCodedValues(NanoXML* element, CParam& param) {
 
 }  // namespace
 
-uint32_t OdxBaseTypeCode(std::string_view baseDataType) {
+namespace {
+
+uint32_t WorkOutBaseTypeCode(std::string_view baseDataType) {
     const uint32_t code = BaseTypeCodeOf(baseDataType);
     if (code != kTypeUnknown || baseDataType.empty()) return code;
     const std::string upper = ToUpper(std::string(baseDataType));
@@ -57,6 +59,29 @@ uint32_t OdxBaseTypeCode(std::string_view baseDataType) {
     if (upper.find("UINT") != std::string::npos) return kTypeUint32;
     if (upper.find("INT") != std::string::npos) return kTypeInt32;
     return kTypeUnknown;
+}
+
+}  // namespace
+
+uint32_t OdxBaseTypeCode(std::string_view baseDataType) {
+    // A file names a handful of base data types, hundreds of thousands of times: the last few
+    // are remembered (per thread) instead of matched against every known name again.
+    struct Remembered {
+        std::string name;
+        uint32_t code = 0;
+    };
+    constexpr size_t kRemembered = 8;
+    thread_local Remembered remembered[kRemembered];
+    thread_local size_t next = 0;
+    for (const Remembered& entry : remembered) {
+        if (!entry.name.empty() && entry.name == baseDataType) return entry.code;
+    }
+    const uint32_t code = WorkOutBaseTypeCode(baseDataType);
+    if (!baseDataType.empty()) {
+        remembered[next] = {std::string(baseDataType), code};
+        next = (next + 1) % kRemembered;
+    }
+    return code;
 }
 
 void ApplyCodedType(NanoXML* coded, CParam& param) {

@@ -1,5 +1,7 @@
 #include "diag/odx_services.h"
 
+#include <utility>
+
 #include "diag/odx_parameters.h"
 #include "quillmere/xml.h"
 
@@ -72,8 +74,10 @@ void ReadSessions(OdxContext& context, NanoXML* element, CUDSService& service) {
 
 }  // namespace
 
-std::unique_ptr<CUDSFunction> BuildOdxFunction(OdxContext& context, NanoXML* message,
-                                               const char* type) {
+namespace {
+
+std::unique_ptr<CUDSFunction> ReadOdxFunction(OdxContext& context, NanoXML* message,
+                                              const char* type) {
     auto function = std::make_unique<CUDSFunction>();
     function->type = RecentText(type);
     function->odxId = message->GetAttribute("ID");
@@ -82,6 +86,34 @@ std::unique_ptr<CUDSFunction> BuildOdxFunction(OdxContext& context, NanoXML* mes
     function->desc = RecentText(TextOf(message, "LONG-NAME"));
     ReadOdxParams(context, message, function->params, reinterpret_cast<uint64_t>(function.get()), 0,
                   OdxPlacement::kFromPredecessor);
+    return function;
+}
+
+}  // namespace
+
+std::unique_ptr<CUDSFunction> BuildOdxFunction(OdxContext& context, NanoXML* message,
+                                               const char* type) {
+    OdxContext::BuiltFunction& built = context.BuiltFunctionOf(message);
+    if (built.function != nullptr && built.function->type == type &&
+        built.budget <= context.parameterBudget) {
+        context.parameterBudget -= built.budget;
+        for (const std::string& line : built.warnings) context.Log(line);
+        return std::make_unique<CUDSFunction>(*built.function);
+    }
+    std::vector<std::string> warnings;
+    std::vector<std::string>* outer = std::exchange(context.recordedLines, &warnings);
+    const size_t budgetBefore = context.parameterBudget;
+    std::unique_ptr<CUDSFunction> function = ReadOdxFunction(context, message, type);
+    context.recordedLines = outer;
+    if (outer != nullptr) outer->insert(outer->end(), warnings.begin(), warnings.end());
+    // A build the budget cut short is no model for copies. (The entry is looked up again:
+    // the reading may have added entries and moved it.)
+    OdxContext::BuiltFunction& first = context.BuiltFunctionOf(message);
+    if (first.function == nullptr && !context.budgetReported) {
+        first.function = function.get();
+        first.warnings = std::move(warnings);
+        first.budget = budgetBefore - context.parameterBudget;
+    }
     return function;
 }
 

@@ -176,6 +176,8 @@ void ApplyTableParts(OdxContext& context, NanoXML* element, CParam& param, int d
     bool key = param.type == "TABLE-KEY";
     bool structure = param.type == "TABLE-STRUCT";
     for (NanoXML* child : element->children) {
+        // Every child of every parameter passes here: only "TABLE-..." names can matter.
+        if (child->name.size() < 9 || child->name[0] != 'T') continue;
         if (IsTableEntry(child->name)) key = true;
         if (child->name == "TABLE-KEY-REF" || child->name == "TABLE-KEY-SNREF") structure = true;
     }

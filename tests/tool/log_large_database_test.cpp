@@ -25,7 +25,7 @@ namespace {
 
 // The same identifier as a standard and as an extended frame; identifiers below and above
 // 16384; an identifier only the other addressing has.
-const char* const kDbc =
+const char* const kWideIdDbc =
     "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: ECU\n\n"
     "BO_ 291 Std: 8 ECU\n SG_ A : 0|8@1+ (1,0) [0|0] \"\" ECU\n"
     " SG_ A1 : 8|8@1+ (1,0) [0|0] \"\" ECU\n SG_ A2 : 16|8@1+ (1,0) [0|0] \"\" ECU\n"
@@ -48,7 +48,7 @@ class FrameLookupTest : public ::testing::TestWithParam<LookupCase> {};
 
 TEST_P(FrameLookupTest, FindsTheFrameOfEachIdentifierAndAddressing) {
     ScratchFolder scratch("log_lookup");
-    std::ofstream(scratch / "db.dbc") << kDbc;
+    std::ofstream(scratch / "db.dbc") << kWideIdDbc;
     // The line twice: the second look-up is answered from what the first remembered.
     std::ofstream(scratch / "in.log") << GetParam().line << "\n" << GetParam().line << "\n";
     const Output run = RunTool("decode " + Quote((scratch / "db.dbc").string()) +
@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Identifiers, FrameLookupTest,
 // take several times the write budget: one frequent frame, two rarer ones.
 TEST(LogCsvBudgetTest, EveryRowOnceInLogOrder) {
     ScratchFolder scratch("log_budget");
-    std::ofstream(scratch / "db.dbc") << kDbc;
+    std::ofstream(scratch / "db.dbc") << kWideIdDbc;
     constexpr int kLines = 600000;  // about 25 MB of tables, the budget is 8 MB
     std::vector<std::string> expectedStd{"timestamp,channel,A,A1,A2,A3,A4,A5,A6,A7"};
     std::vector<std::string> expectedRare{"timestamp,channel,E,F"};

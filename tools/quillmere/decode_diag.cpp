@@ -8,6 +8,7 @@
 
 #include "diag/diag_codec.h"
 #include "diag/diag_tables.h"
+#include "diag/message_index.h"
 #include "diag_json.h"
 #include "diag_load.h"
 #include "text_encoding.h"
@@ -239,34 +240,6 @@ int PrintGenericNegative(IECU& ecu, IUDSService* service, const std::vector<uint
                        options);
 }
 
-// The service whose request has the service identifier, or null.
-IUDSService* ServiceWithId(const std::vector<Candidate>& candidates, uint8_t serviceId) {
-    for (const Candidate& candidate : candidates) {
-        if (std::string(candidate.kind) == "request" &&
-            candidate.service->GetServiceId() == serviceId)
-            return candidate.service;
-    }
-    return nullptr;
-}
-
-// The best of the ECU's global negative responses for the bytes, or null.
-CUDSFunction* BestGlobalNegative(IECU& ecu, const std::vector<uint8_t>& bytes) {
-    auto* globals = dynamic_cast<IECUGlobalResponses*>(&ecu);
-    if (globals == nullptr) return nullptr;
-    CUDSFunction* best = nullptr;
-    int64_t bestScore = 0;
-    for (uint64_t i = 0; i < globals->GetGlobalNegativeResponseCount(); ++i) {
-        auto* function = dynamic_cast<CUDSFunction*>(globals->GetGlobalNegativeResponse(i));
-        if (function == nullptr) continue;
-        const int64_t score = qm::diag::MatchFunction(*function, bytes.data(), bytes.size(), {});
-        if (score > bestScore) {
-            bestScore = score;
-            best = function;
-        }
-    }
-    return best;
-}
-
 }  // namespace
 
 int RunDecodeDiag(const std::string& path, const std::string& ecuName, const std::string& hex,
@@ -276,22 +249,23 @@ int RunDecodeDiag(const std::string& path, const std::string& ecuName, const std
     IECU* ecu = FindEcu(*loaded.library, ecuName);
     if (ecu == nullptr) throw ToolError("no ECU '" + ecuName + "' in '" + path + "'");
     const TextDecoder decoder = TextDecoder::ForFile(path, options.encoding);
-    std::vector<Candidate> candidates = CandidatesOf(ecu, bytes);
-    const auto best =
-        std::max_element(candidates.begin(), candidates.end(),
-                         [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
-    const bool matched = best != candidates.end() && best->score > 0;
+    const qm::diag::MessageIndex index(*ecu);
+    const qm::diag::IndexedMessage* best = index.Best(bytes.data(), bytes.size());
+    const bool matched = best != nullptr;
     // A negative response the service does not describe is one of the ECU's global negative
     // responses, else the UDS one: 7F, the request's service identifier and the code.
     if (bytes.size() >= 3 && bytes[0] == 0x7F &&
         (!matched || std::string(best->kind) != "negativeResponse")) {
-        IUDSService* service = ServiceWithId(candidates, bytes[1]);
-        if (CUDSFunction* global = BestGlobalNegative(*ecu, bytes))
-            return PrintFunction(*ecu, service, *global, "negativeResponse", bytes, decoder,
-                                 options);
+        IUDSService* service = index.ServiceWithId(bytes[1]);
+        if (const qm::diag::IndexedMessage* global =
+                index.BestGlobalNegative(bytes.data(), bytes.size()))
+            return PrintFunction(*ecu, service, *global->function, "negativeResponse", bytes,
+                                 decoder, options);
         if (!matched) return PrintGenericNegative(*ecu, service, bytes, decoder, options);
     }
     if (!matched) {
+        // The near misses: every message scored, then by how many leading bytes agree.
+        std::vector<Candidate> candidates = CandidatesOf(ecu, bytes);
         MeasurePrefixes(candidates, bytes);
         std::stable_sort(
             candidates.begin(), candidates.end(),
