@@ -114,7 +114,7 @@ RoundTrips RoundTripsOf(CDiagnoseLib& library) {
 
 // ECUs; requests without values, back to their service, to a twin; positive responses, decoded
 // as positive responses; decodes with a problem.
-const std::map<std::string, RoundTrips> kExpected = {
+const std::map<std::string, RoundTrips> kExpectedRoundTrips = {
     {"Bootloader.cdd", {1, 35, 35, 0, 61, 61, 0}},
     {"Bootloader.odx", {1, 55, 55, 0, 55, 55, 0}},
     // Services whose requests differ only in values (CommunicationControl and its _NIN form,
@@ -148,8 +148,8 @@ TEST(CorpusRoundTrip, EveryFileDecodesWhatItEncodes) {
         CDiagnoseLib library;
         ASSERT_TRUE(LoadAsWritten(library, path));
         const RoundTrips counts = RoundTripsOf(library);
-        const auto expected = kExpected.find(name);
-        ASSERT_NE(expected, kExpected.end()) << "new corpus file, counts " << counts;
+        const auto expected = kExpectedRoundTrips.find(name);
+        ASSERT_NE(expected, kExpectedRoundTrips.end()) << "new corpus file, counts " << counts;
         EXPECT_EQ(counts, expected->second);
         // Every request without values comes back to its service or its twin.
         EXPECT_EQ(counts.sameService + counts.twin, counts.requests);
