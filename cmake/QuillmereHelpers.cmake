@@ -55,7 +55,7 @@ endfunction()
 # headers and the templates they share are read and optimised once a batch instead of once a
 # source: the library builds in about a third of the compiler time. Each source still includes
 # what it uses and builds alone (QM_UNITY=OFF checks that).
-option(QM_UNITY "Compile the library's sources in batches (unity builds)" ON)
+option(QM_UNITY "Compile the sources in batches (unity builds)" ON)
 set(QM_UNITY_BATCH 12 CACHE STRING "Sources in one batch of a unity build")
 function(qm_unity target)
     if(QM_UNITY)
@@ -101,11 +101,13 @@ function(qm_test_suite name subsystem)
     target_compile_options(test_${name} PRIVATE -O0)
     # A folder's sources compile as one unit: GoogleTest's templates and the library headers are
     # instantiated once a program instead of once a file.
-    # GCC takes the sources a unit includes for headers and would report every fixture of an
-    # anonymous namespace that a test derives from.
-    set_target_properties(test_${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
-    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-        target_compile_options(test_${name} PRIVATE -Wno-subobject-linkage)
+    if(QM_UNITY)
+        set_target_properties(test_${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
+        # GCC takes the sources a unit includes for headers and would report every fixture of
+        # an anonymous namespace that a test derives from.
+        if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+            target_compile_options(test_${name} PRIVATE -Wno-subobject-linkage)
+        endif()
     endif()
     qm_use_pch(test_${name} TEST)
     target_link_libraries(test_${name} PRIVATE qm_${subsystem} GTest::gtest GTest::gtest_main GTest::gmock)
