@@ -8,6 +8,13 @@
 
 namespace qmtest {
 
+// A path of its own process under the temporary directory; the test removes what it writes.
+inline std::string TempPath(const std::string& name) {
+    return (std::filesystem::temp_directory_path() /
+            ("qm_" + std::to_string(::getpid()) + "_" + name))
+        .string();
+}
+
 class TempFolder {
   public:
     TempFolder() {
