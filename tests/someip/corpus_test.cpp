@@ -14,7 +14,7 @@
 
 namespace {
 
-const std::filesystem::path kCorpus = QM_SHARED_DIR "/corpus/arxml";
+const std::filesystem::path kCorpus = qmtest::CorpusFolder("arxml");
 
 struct Yield {
     uint64_t ecus;

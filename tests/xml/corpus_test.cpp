@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kCorpus = fs::path(QM_SHARED_DIR) / "corpus";
+const fs::path kCorpus = qmtest::CorpusFolder("arxml").parent_path();
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
