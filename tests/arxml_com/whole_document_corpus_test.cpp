@@ -22,6 +22,7 @@
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "arxml_test_support.h"
+#include "corpus_files.h"
 
 namespace fs = std::filesystem;
 
@@ -264,19 +265,10 @@ class WholeDocumentCorpus : public ::testing::Test {
     void SetUp() override {
         if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
     }
-
-    static std::vector<fs::path> Files() {
-        std::vector<fs::path> files;
-        for (const auto& entry : fs::directory_iterator(kCorpus)) {
-            if (entry.path().extension() == ".arxml") files.push_back(entry.path());
-        }
-        std::sort(files.begin(), files.end());
-        return files;
-    }
 };
 
 TEST_F(WholeDocumentCorpus, EveryPduClusterAndFrameIsFoundExactlyOnce) {
-    for (const fs::path& path : Files()) {
+    for (const fs::path& path : qmtest::CorpusFiles("arxml", {".arxml"})) {
         SCOPED_TRACE(path.filename().string());
         const Document document(path);
         auto file = Load(path, kArxmlReadWholeDocument);
@@ -330,7 +322,7 @@ TEST_F(WholeDocumentCorpus, EveryPduClusterAndFrameIsFoundExactlyOnce) {
 }
 
 TEST_F(WholeDocumentCorpus, CountsOfBothModesArePinned) {
-    for (const fs::path& path : Files()) {
+    for (const fs::path& path : qmtest::CorpusFiles("arxml", {".arxml"})) {
         const std::string name = path.filename().string();
         SCOPED_TRACE(name);
         const auto it = kPinned.find(name);
@@ -392,7 +384,7 @@ namespace {
 // Every corpus file cut at a third and at two thirds: whole-document reading says where the
 // document ends instead of passing the part it read as a whole file.
 TEST_F(WholeDocumentCorpus, CutFilesSayWhereTheyEnd) {
-    for (const fs::path& path : Files()) {
+    for (const fs::path& path : qmtest::CorpusFiles("arxml", {".arxml"})) {
         SCOPED_TRACE(path.filename().string());
         std::ifstream in(path, std::ios::binary);
         const std::string text((std::istreambuf_iterator<char>(in)), {});

@@ -19,6 +19,7 @@
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "codec_models/model_codecs.h"
+#include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "ldf/netconfig_ldf_file.h"
 
@@ -257,21 +258,8 @@ void CheckTool(const fs::path& file, const std::vector<ReferenceFrame>& frames,
     }
 }
 
-std::vector<fs::path> CorpusFiles(const std::string& format) {
-    std::vector<fs::path> files;
-    // QM_SHARED_DIR in the environment points a build elsewhere at the shared folder.
-    const char* shared = std::getenv("QM_SHARED_DIR");
-    const fs::path folder = fs::path(shared ? shared : QM_SHARED_DIR) / "corpus" / format;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        if (entry.path().extension() == "." + format) files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 TEST(CodecCorpus, DbcFramesDecodeAsTheReference) {
-    const auto files = CorpusFiles("dbc");
+    const auto files = qmtest::CorpusFiles("dbc", {".dbc"});
     if (files.empty()) GTEST_SKIP() << "no corpus";
     std::mt19937_64 random(20261206);
     Tally tally;
@@ -313,7 +301,7 @@ TEST(CodecCorpus, DbcFramesDecodeAsTheReference) {
 }
 
 TEST(CodecCorpus, LdfFramesDecodeAsTheReference) {
-    const auto files = CorpusFiles("ldf");
+    const auto files = qmtest::CorpusFiles("ldf", {".ldf"});
     if (files.empty()) GTEST_SKIP() << "no corpus";
     std::mt19937_64 random(20261207);
     Tally tally;
@@ -351,7 +339,7 @@ TEST(CodecCorpus, LdfFramesDecodeAsTheReference) {
 }
 
 TEST(CodecCorpus, ArxmlFramesDecodeAsTheReference) {
-    const auto files = CorpusFiles("arxml");
+    const auto files = qmtest::CorpusFiles("arxml", {".arxml"});
     if (files.empty()) GTEST_SKIP() << "no corpus";
     std::mt19937_64 random(20261208);
     Tally tally;

@@ -11,6 +11,7 @@
 #include <random>
 #include <set>
 
+#include "corpus_files.h"
 #include "dbc/dbc_decode.h"
 #include "dbc/dbc_enums.h"
 #include "dbc/dbc_message.h"
@@ -141,11 +142,7 @@ Payload RandomPayload(std::mt19937_64& random, size_t size) {
 TEST(DbcDecodeReference, EveryCorpusMessageDecodesAsTheBitsSay) {
     const fs::path folder = fs::path(QM_SHARED_DIR) / "corpus" / "dbc";
     if (!fs::is_directory(folder)) GTEST_SKIP() << "no corpus at " << folder;
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().extension() == ".dbc") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
+    const std::vector<fs::path> files = qmtest::CorpusFiles("dbc", {".dbc"});
     std::mt19937_64 random(0x51A7E);
     uint64_t frames = 0;
     for (const fs::path& path : files) {

@@ -9,31 +9,13 @@
 #include <string>
 
 #include "dbc/netconfig_dbc_file.h"
+#include "temp_files.h"
 
 namespace dbctest {
 
 namespace fs = std::filesystem;
 
-// A folder removed with its content at the end of the test.
-class TempFolder {
-  public:
-    TempFolder() {
-        path_ = fs::temp_directory_path() /
-                ("qm_dbc_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(path_, ignored);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& Path() const { return path_; }
-
-  private:
-    static inline int counter_ = 0;
-    fs::path path_;
-};
+using TempFolder = qmtest::TempFolder;
 
 inline void WriteText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "corpus_files.h"
 #include "quillmere/diag.h"
 
 namespace qm::diag::test {
@@ -21,13 +22,7 @@ inline std::filesystem::path CorpusDir() {
 }
 
 inline std::vector<std::filesystem::path> CorpusCddFiles() {
-    std::vector<std::filesystem::path> files;
-    if (!std::filesystem::is_directory(CorpusDir())) return files;
-    for (const auto& entry : std::filesystem::directory_iterator(CorpusDir())) {
-        if (entry.path().extension() == ".cdd") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
+    return qmtest::CorpusFiles("diag", {".cdd"});
 }
 
 // The door ECU example the project ships.

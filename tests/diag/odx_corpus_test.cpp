@@ -11,14 +11,9 @@ namespace qm::diag::test {
 namespace odx_corpus {
 namespace {
 
+// Single-file documents: every ODX category the corpus holds.
 std::vector<std::filesystem::path> CorpusOdxFiles() {
-    std::vector<std::filesystem::path> files;
-    if (!std::filesystem::is_directory(CorpusDir())) return files;
-    for (const auto& entry : std::filesystem::directory_iterator(CorpusDir())) {
-        if (entry.path().extension().string().rfind(".odx", 0) == 0) files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
+    return qmtest::CorpusFiles("diag", {".odx", ".odx-c", ".odx-cs", ".odx-d"});
 }
 
 struct EcuExpectation {

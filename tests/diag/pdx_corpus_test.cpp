@@ -51,16 +51,6 @@ const std::map<std::string, ArchiveExpectation> kExpected = {
        {"somersault_assiduous", 0, 1, 0}}}},
 };
 
-std::vector<std::filesystem::path> CorpusPdxFiles() {
-    std::vector<std::filesystem::path> files;
-    if (!std::filesystem::is_directory(CorpusDir())) return files;
-    for (const auto& entry : std::filesystem::directory_iterator(CorpusDir())) {
-        if (entry.path().extension() == ".pdx") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 size_t Occurrences(const std::string& text, const std::string& what) {
     size_t count = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
@@ -71,12 +61,13 @@ size_t Occurrences(const std::string& text, const std::string& what) {
 class PdxCorpus : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (CorpusPdxFiles().empty()) GTEST_SKIP() << "no corpus at " << CorpusDir();
+        if (qmtest::CorpusFiles("diag", {".pdx"}).empty())
+            GTEST_SKIP() << "no corpus at " << CorpusDir();
     }
 };
 
 TEST_F(PdxCorpus, EveryArchiveLoadsItsOdxMembersAndBuilds) {
-    const auto files = CorpusPdxFiles();
+    const auto files = qmtest::CorpusFiles("diag", {".pdx"});
     EXPECT_EQ(files.size(), kExpected.size());
     for (const auto& file : files) {
         SCOPED_TRACE(file.filename().string());

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "corpus_files.h"
 #include "dbc/dbc_model_compare.h"
 #include "facade/quillmere.h"
 #include "ldf/ldf_model_compare.h"
@@ -16,20 +17,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path CorpusDir(const char* format) {
-    return fs::path(QM_SHARED_DIR) / "corpus" / format;
-}
-
-std::vector<fs::path> CorpusFiles(const char* format, const char* extension) {
-    std::vector<fs::path> files;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(CorpusDir(format), error)) {
-        if (entry.path().extension() == extension) files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 std::string ContainerPath(const fs::path& source) {
     return (fs::temp_directory_path() /
@@ -141,12 +128,12 @@ TEST_P(ArxmlCorpus, BusesComeBackAsTheGeneratedFiles) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, DbcCorpus, ::testing::ValuesIn(CorpusFiles("dbc", ".dbc")),
-                         TestName);
-INSTANTIATE_TEST_SUITE_P(Files, LdfCorpus, ::testing::ValuesIn(CorpusFiles("ldf", ".ldf")),
-                         TestName);
-INSTANTIATE_TEST_SUITE_P(Files, ArxmlCorpus, ::testing::ValuesIn(CorpusFiles("arxml", ".arxml")),
-                         TestName);
+INSTANTIATE_TEST_SUITE_P(Files, DbcCorpus,
+                         ::testing::ValuesIn(qmtest::CorpusFiles("dbc", {".dbc"})), TestName);
+INSTANTIATE_TEST_SUITE_P(Files, LdfCorpus,
+                         ::testing::ValuesIn(qmtest::CorpusFiles("ldf", {".ldf"})), TestName);
+INSTANTIATE_TEST_SUITE_P(Files, ArxmlCorpus,
+                         ::testing::ValuesIn(qmtest::CorpusFiles("arxml", {".arxml"})), TestName);
 // Without ../shared the lists are empty and nothing runs.
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(DbcCorpus);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(LdfCorpus);

@@ -5,16 +5,14 @@
 #include <fstream>
 
 #include "quillmere/quillmere.h"
+#include "temp_files.h"
 
 namespace fs = std::filesystem;
 
 namespace facade {
 namespace {
 
-std::string TempPath(const std::string& name) {
-    return (fs::temp_directory_path() / ("qm_facade_" + std::to_string(::getpid()) + "_" + name))
-        .string();
-}
+using qmtest::TempPath;
 
 std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "corpus_files.h"
 #include "ldf/ldf_writer.h"
 #include "ldf_test_support.h"
 
@@ -16,16 +17,6 @@ std::filesystem::path CorpusDir() {
     return std::filesystem::path(QM_SHARED_DIR) / "corpus" / "ldf";
 }
 
-std::vector<std::filesystem::path> CorpusFiles() {
-    std::vector<std::filesystem::path> files;
-    if (!std::filesystem::is_directory(CorpusDir())) return files;
-    for (const auto& entry : std::filesystem::directory_iterator(CorpusDir())) {
-        if (entry.path().extension() == ".ldf") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 // The files that do not load to their end, with the result code they deserve.
 const std::map<std::string, int> kStopping = {
     // "AssignFrameId { LeftLight, LeftLightStatus } delay 10ms;" is one token short of a command.
@@ -33,7 +24,7 @@ const std::map<std::string, int> kStopping = {
 };
 
 TEST(LdfCorpus, EveryFileLoadsWithItsResult) {
-    const auto files = CorpusFiles();
+    const auto files = qmtest::CorpusFiles("ldf", {".ldf"});
     if (files.empty()) GTEST_SKIP() << "no corpus at " << CorpusDir();
     for (const auto& path : files) {
         NetConfigLdfFile file;
@@ -61,7 +52,7 @@ const std::set<std::string> kUnknownPublisher = {"ldfparser__syntax_error.ldf",
                                                  "ucanlin__example_LDF.ldf"};
 
 TEST(LdfCorpus, LoadSaveLoadGivesTheSameModel) {
-    const auto files = CorpusFiles();
+    const auto files = qmtest::CorpusFiles("ldf", {".ldf"});
     if (files.empty()) GTEST_SKIP() << "no corpus at " << CorpusDir();
     for (const auto& path : files) {
         NetConfigLdfFile first;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "arxml_com/netconfig_arxml_file.h"
+#include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "netconfig/net_config.h"
@@ -16,18 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::string> CorpusFiles(const std::string& format, const std::string& extension) {
-    std::vector<std::string> files;
-    const fs::path dir = fs::path(QM_SHARED_DIR) / "corpus" / format;
-    std::error_code error;
-    if (!fs::is_directory(dir, error)) return files;
-    for (const auto& entry : fs::directory_iterator(dir, error)) {
-        if (entry.path().extension() == extension) files.push_back(entry.path().string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 uint8_t ExpectedDbcResult(bool loaded, uint32_t status) {
     if (loaded) return status == 2 ? kNetLoadWithWarnings : kNetLoadOk;
@@ -46,7 +35,7 @@ uint8_t ExpectedDbcResult(bool loaded, uint32_t status) {
 }  // namespace
 
 TEST(NetConfigCorpus, DbcFilesConvertWhole) {
-    const auto files = CorpusFiles("dbc", ".dbc");
+    const auto files = qmtest::CorpusPaths("dbc", {".dbc"});
     if (files.empty()) GTEST_SKIP() << "no DBC corpus";
     for (const std::string& path : files) {
         SCOPED_TRACE(path);
@@ -69,7 +58,7 @@ TEST(NetConfigCorpus, DbcFilesConvertWhole) {
 }
 
 TEST(NetConfigCorpus, LdfFilesConvertWhole) {
-    const auto files = CorpusFiles("ldf", ".ldf");
+    const auto files = qmtest::CorpusPaths("ldf", {".ldf"});
     if (files.empty()) GTEST_SKIP() << "no LDF corpus";
     for (const std::string& path : files) {
         SCOPED_TRACE(path);
@@ -103,7 +92,7 @@ TEST(NetConfigCorpus, LdfFilesConvertWhole) {
 }
 
 TEST(NetConfigCorpus, ArxmlClustersConvertWhole) {
-    const auto files = CorpusFiles("arxml", ".arxml");
+    const auto files = qmtest::CorpusPaths("arxml", {".arxml"});
     if (files.empty()) GTEST_SKIP() << "no ARXML corpus";
     for (const std::string& path : files) {
         SCOPED_TRACE(path);

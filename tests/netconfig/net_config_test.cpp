@@ -11,6 +11,7 @@
 #include "netconfig/net_config.h"
 #include "platform/paths.h"
 #include "quillmere/xml.h"
+#include "temp_files.h"
 
 namespace fs = std::filesystem;
 
@@ -20,10 +21,7 @@ std::string DataPath(const std::string& name) {
     return std::string(QM_SOURCE_DIR) + "/tests/data/netconfig/" + name;
 }
 
-std::string TempPath(const std::string& name) {
-    return (fs::temp_directory_path() / ("qm_netconfig_" + std::to_string(::getpid()) + "_" + name))
-        .string();
-}
+using qmtest::TempPath;
 
 std::string WriteTemp(const std::string& name, const std::string& text) {
     const std::string path = TempPath(name);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "arxml_com/netconfig_arxml_file.h"
+#include "corpus_files.h"
 #include "netconfig/net_config.h"
 
 namespace fs = std::filesystem;
@@ -18,17 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kCorpus = fs::path(QM_SHARED_DIR) / "corpus" / "arxml";
-
-std::vector<fs::path> CorpusFiles() {
-    std::vector<fs::path> files;
-    std::error_code error;
-    if (!fs::is_directory(kCorpus, error)) return files;
-    for (const auto& entry : fs::directory_iterator(kCorpus, error)) {
-        if (entry.path().extension() == ".arxml") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 INetConfigOptions& OptionsOf(INetConfig& config) {
     auto* options = dynamic_cast<INetConfigOptions*>(&config);
@@ -88,7 +78,7 @@ TEST(NetConfigWholeDocument, LoadsFollowTheSwitch) {
 }
 
 TEST(NetConfigWholeDocument, EveryCanClusterConvertsToDbcAndDecodesAlike) {
-    const auto files = CorpusFiles();
+    const auto files = qmtest::CorpusFiles("arxml", {".arxml"});
     if (files.empty()) GTEST_SKIP() << "no ARXML corpus";
     const std::string dbcPath =
         (fs::temp_directory_path() / ("qm_whole_" + std::to_string(::getpid()) + ".dbc")).string();

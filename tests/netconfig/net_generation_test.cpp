@@ -16,16 +16,14 @@
 #include "netconfig/generated_file.h"
 #include "netconfig/ldf_generation.h"
 #include "netconfig/net_config.h"
+#include "temp_files.h"
 
 namespace fs = std::filesystem;
 
 namespace net_generation {
 namespace {
 
-std::string TempPath(const std::string& name) {
-    return (fs::temp_directory_path() / ("qm_netgen_" + std::to_string(::getpid()) + "_" + name))
-        .string();
-}
+using qmtest::TempPath;
 
 NetEcu* AddEcu(NetDataBase& db, const char* name) {
     auto ecu = std::make_unique<NetEcu>();

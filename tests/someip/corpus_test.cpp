@@ -9,21 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "corpus_files.h"
 #include "someip_test_support.h"
 
 namespace {
 
-const std::filesystem::path kCorpus = QM_SHARED_DIR "/corpus/arxml";
-
-std::vector<std::string> CorpusFiles() {
-    std::vector<std::string> files;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(kCorpus, error)) {
-        if (entry.path().extension() == ".arxml") files.push_back(entry.path().string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
+const std::filesystem::path kCorpus = qmtest::CorpusFolder("arxml");
 
 struct Yield {
     uint64_t ecus;
@@ -81,7 +72,7 @@ class SomeIpCorpus : public ::testing::Test {
 };
 
 TEST_F(SomeIpCorpus, EachFileAloneYieldsWhatItHolds) {
-    const std::vector<std::string> files = CorpusFiles();
+    const std::vector<std::string> files = qmtest::CorpusPaths("arxml", {".arxml"});
     EXPECT_EQ(files.size(), kYields.size());
     for (const std::string& path : files) {
         const std::string name = std::filesystem::path(path).filename().string();
@@ -104,7 +95,7 @@ TEST_F(SomeIpCorpus, EachFileAloneYieldsWhatItHolds) {
 }
 
 TEST_F(SomeIpCorpus, AllFilesInOneLoad) {
-    const std::vector<std::string> files = CorpusFiles();
+    const std::vector<std::string> files = qmtest::CorpusPaths("arxml", {".arxml"});
     CArxmlDatabase db;
     ASSERT_TRUE(someip_test::LoadPaths(db, files));
     EXPECT_EQ(db.GetLoadedFileCount(), files.size());
@@ -122,7 +113,7 @@ TEST_F(SomeIpCorpus, AllFilesInOneLoad) {
 // nothing, and the set loads together without unresolved deployment references.
 TEST_F(SomeIpCorpus, ServiceSetLoadsTogether) {
     std::vector<std::string> set;
-    for (const std::string& path : CorpusFiles()) {
+    for (const std::string& path : qmtest::CorpusPaths("arxml", {".arxml"})) {
         if (path.find("capi_hw_") != std::string::npos) set.push_back(path);
     }
     ASSERT_EQ(set.size(), 3u);

@@ -17,6 +17,7 @@
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "codec_models/model_codecs.h"
+#include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "tool_support.h"
@@ -147,18 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- The corpus, through the library codec: decode(encode(values)) == values. ---
 
-std::vector<fs::path> CorpusFiles(const std::string& format) {
-    const char* shared = std::getenv("QM_SHARED_DIR");
-    const fs::path folder = fs::path(shared ? shared : QM_SHARED_DIR) / "corpus" / format;
-    std::vector<fs::path> files;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        if (entry.path().extension() == "." + format) files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 bool InRange(const SignalCodec& signal, double value) {
     if ((signal.minimum == 0.0 && signal.maximum == 0.0) || signal.minimum > signal.maximum) {
         return true;
@@ -271,7 +260,7 @@ void RoundTrip(const FrameCodec& frame, std::mt19937_64& random, Tally& tally,
 }
 
 TEST(EncodeCorpus, EveryFrameDecodesToTheValuesEncoded) {
-    const auto dbcFiles = CorpusFiles("dbc");
+    const auto dbcFiles = qmtest::CorpusFiles("dbc", {".dbc"});
     if (dbcFiles.empty()) GTEST_SKIP() << "no corpus";
     std::mt19937_64 random(20261206);
     std::map<std::string, Tally> tallies;
@@ -288,12 +277,12 @@ TEST(EncodeCorpus, EveryFrameDecodesToTheValuesEncoded) {
         file.Load(path.string().c_str());
         roundTrip(qm::codec::BuildDbcCatalog(file), path, "dbc");
     }
-    for (const fs::path& path : CorpusFiles("ldf")) {
+    for (const fs::path& path : qmtest::CorpusFiles("ldf", {".ldf"})) {
         qm::ldf::NetConfigLdfFile file;
         file.Load(path.string().c_str());
         roundTrip(qm::codec::BuildLdfCatalog(file), path, "ldf");
     }
-    for (const fs::path& path : CorpusFiles("arxml")) {
+    for (const fs::path& path : qmtest::CorpusFiles("arxml", {".arxml"})) {
         NetConfigArxmlFile file;
         file.SetReadingMode(kArxmlReadWholeDocument);
         if (!file.Load(path.string().c_str())) continue;
@@ -311,7 +300,7 @@ TEST(EncodeCorpus, EveryFrameDecodesToTheValuesEncoded) {
 // A chain of extended multiplexers: S10 is sent when S0 is 0, S0 when S11 is 3; giving S10 alone
 // selects both.
 TEST(EncodeCorpus, AGivenSignalSelectsItsChainOfMultiplexers) {
-    const auto files = CorpusFiles("dbc");
+    const auto files = qmtest::CorpusFiles("dbc", {".dbc"});
     const auto file = std::find_if(files.begin(), files.end(), [](const fs::path& path) {
         return path.filename() == "cantools__multiplex_2.dbc";
     });

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "corpus_files.h"
 #include "platform/zip.h"
 #include "quillmere/xml.h"
 #include "tree_dump.h"
@@ -18,28 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kCorpus = fs::path(QM_SHARED_DIR) / "corpus";
+const fs::path kCorpus = qmtest::CorpusFolder("arxml").parent_path();
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
-}
-
-std::vector<fs::path> CorpusFiles(const std::string& folder,
-                                  const std::vector<std::string>& extensions) {
-    std::vector<fs::path> files;
-    const fs::path dir = kCorpus / folder;
-    if (!fs::is_directory(dir)) return files;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        const std::string extension = entry.path().extension().string();
-        for (const std::string& wanted : extensions) {
-            if (extension == wanted) files.push_back(entry.path());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 bool LooksLikeXml(const std::string& name) {
@@ -66,8 +52,8 @@ void ExpectRoundTrip(const std::string& content, const std::string& label) {
 
 TEST(Corpus, EveryXmlFileRoundTrips) {
     if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
-    auto files = CorpusFiles("arxml", {".arxml"});
-    auto diag = CorpusFiles("diag", {".odx", ".odx-d", ".odx-c", ".odx-cs", ".cdd"});
+    auto files = qmtest::CorpusFiles("arxml", {".arxml"});
+    auto diag = qmtest::CorpusFiles("diag", {".odx", ".odx-d", ".odx-c", ".odx-cs", ".cdd"});
     files.insert(files.end(), diag.begin(), diag.end());
     ASSERT_FALSE(files.empty());
     for (const fs::path& file : files) {
@@ -80,7 +66,7 @@ TEST(Corpus, EveryXmlFileRoundTrips) {
 }
 
 TEST(Corpus, EveryXmlMemberOfPdxArchivesRoundTrips) {
-    const auto archives = CorpusFiles("diag", {".pdx"});
+    const auto archives = qmtest::CorpusFiles("diag", {".pdx"});
     if (archives.empty()) GTEST_SKIP() << "no PDX archives in the corpus";
     size_t members = 0;
     for (const fs::path& archive : archives) {

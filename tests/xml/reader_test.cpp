@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "quillmere/xml.h"
+#include "temp_files.h"
 #include "xml/xml_state.h"
 
 namespace {
@@ -17,25 +18,6 @@ std::unique_ptr<NanoXML> ParseDocument(const std::string& text, bool mixed = fal
     root->Parse(text.data(), mixed, text.size(), 0, 0);
     return root;
 }
-
-class TempDir {
-  public:
-    TempDir() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("qm_xml_reader_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string Write(const std::string& name, const std::string& content) const {
-        const std::string file = (path_ / name).string();
-        std::ofstream(file, std::ios::binary) << content;
-        return file;
-    }
-    std::string Path(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
 
 TEST(Reader, AttributesTextAndEntities) {
     auto a = ParseDocument("<a x='1' y=\"2\">t</a>");
@@ -238,7 +220,7 @@ TEST(Reader, DeepTreesAreWrittenWithoutRecursion) {
 }
 
 TEST(Reader, LoadFileRecordsTheFileAndLogsTheLength) {
-    TempDir dir;
+    qmtest::TempFolder dir;
     const std::string path = dir.Write("doc.xml", "<?xml version=\"1.0\"?>\n<r><c/></r>\n");
     NanoXML::ClearMessageLog();
     const size_t before = NanoXML::LoadedFiles().size();
@@ -259,10 +241,10 @@ TEST(Reader, LoadFileRecordsTheFileAndLogsTheLength) {
 }
 
 TEST(Reader, MissingAndEmptyFiles) {
-    TempDir dir;
+    qmtest::TempFolder dir;
     NanoXML::ClearMessageLog();
     NanoXML root;
-    const std::string missing = dir.Path("missing.xml");
+    const std::string missing = dir.File("missing.xml");
     EXPECT_EQ(root.LoadFile(missing.c_str()), 0);
     const std::string log = NanoXML::MessageLog();
     EXPECT_EQ(log.rfind("File not open:" + missing + ":", 0), 0u) << log;
@@ -281,13 +263,13 @@ TEST(Reader, MissingAndEmptyFiles) {
 
     // A folder opens for reading but cannot be read: not an open failure, just nothing read.
     NanoXML::ClearMessageLog();
-    EXPECT_EQ(root.LoadFile(dir.Path("").c_str()), 0);
+    EXPECT_EQ(root.LoadFile(dir.File("").c_str()), 0);
     EXPECT_EQ(NanoXML::MessageLog(), "Parsed data length: 0\r\n");
     EXPECT_EQ(NanoXML::LoadedFiles().size(), before);
 }
 
 TEST(Reader, IsXmlFileLooksForTheDeclaration) {
-    TempDir dir;
+    qmtest::TempFolder dir;
     EXPECT_TRUE(
         NanoXML::IsXmlFile(dir.Write("a.xml", "\xEF\xBB\xBF<?XML version='1.0'?><a/>").c_str()));
     EXPECT_TRUE(NanoXML::IsXmlFile(dir.Write("b.odx", "  \n<?xml?>").c_str()));
@@ -295,7 +277,7 @@ TEST(Reader, IsXmlFileLooksForTheDeclaration) {
     EXPECT_FALSE(NanoXML::IsXmlFile(dir.Write("d.xml", "").c_str()));
     EXPECT_FALSE(NanoXML::IsXmlFile(dir.Write("e.xml", std::string("ab\0<?xml", 8)).c_str()));
     EXPECT_FALSE(NanoXML::IsXmlFile(dir.Write("f.xml", std::string(1024, ' ') + "<?xml").c_str()));
-    EXPECT_FALSE(NanoXML::IsXmlFile(dir.Path("none.xml").c_str()));
+    EXPECT_FALSE(NanoXML::IsXmlFile(dir.File("none.xml").c_str()));
     EXPECT_FALSE(NanoXML::IsXmlFile(nullptr));
 }
 

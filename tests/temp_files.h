@@ -1,0 +1,49 @@
+#pragma once
+// A folder of scratch files, removed with its content at the end of the test.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace qmtest {
+
+// A path of its own process under the temporary directory; the test removes what it writes.
+inline std::string TempPath(const std::string& name) {
+    return (std::filesystem::temp_directory_path() /
+            ("qm_" + std::to_string(::getpid()) + "_" + name))
+        .string();
+}
+
+class TempFolder {
+  public:
+    TempFolder() {
+        path_ = std::filesystem::temp_directory_path() /
+                ("qm_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        // A test may have taken the write permission away to make a save fail.
+        std::error_code ignored;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    // Writes the file and gives its path.
+    std::string Write(const std::string& name, const std::string& content) const {
+        const std::string file = File(name);
+        std::ofstream(file, std::ios::binary) << content;
+        return file;
+    }
+    const std::filesystem::path& Path() const { return path_; }
+
+  private:
+    static inline int counter_ = 0;
+    std::filesystem::path path_;
+};
+
+}  // namespace qmtest
