@@ -50,11 +50,6 @@ struct DiagService {
     IUDSService* service;
 };
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 std::vector<uint8_t> ConstantForm(IUDSFunctionCodec* codec) {
     codec->EncodeMessage(0, nullptr, nullptr, 0);
     const uint8_t* bytes = codec->GetEncodedBytes();

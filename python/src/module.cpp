@@ -101,12 +101,6 @@ void BindEnums(py::module_& m) {
             {{"UNKNOWN", 0}, {"CAN", 1}, {"LIN", 2}, {"ETHERNET", 3}});
 }
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 }  // namespace
 
 // The format of a file from its extension, or from its first bytes when the extension says

@@ -1,5 +1,6 @@
 #include "text.h"
 
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -154,6 +155,11 @@ std::string TextRule::Encode(const py::handle& text) const {
     std::string bytes(PyBytes_AS_STRING(encoded), PyBytes_GET_SIZE(encoded));
     Py_DECREF(encoded);
     return bytes;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 }  // namespace qmpy

@@ -41,4 +41,7 @@ class TextRule {
 // to the code points of the same number, as the platform's own conversion does.
 PyObject* DecodeWindows1252(const char* bytes, size_t size);
 
+// The text with ASCII letters in lower case.
+std::string Lower(std::string text);
+
 }  // namespace qmpy
