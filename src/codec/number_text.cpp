@@ -84,7 +84,12 @@ bool ToDecimalForm(double value, DecimalForm& form) {
         }
     }
     int decimals = fraction - std::atoi(std::string(text.substr(e + 1)).c_str());
-    for (; decimals < 0; ++decimals, ++digits) mantissa *= 10;
+    // A large exponent makes an integer of more than 18 digits: no decimal form then (checked
+    // before each step, as the product would overflow).
+    for (; decimals < 0; ++decimals, ++digits) {
+        if (digits >= 18) return false;
+        mantissa *= 10;
+    }
     if (digits > 18 || decimals > 40) return false;
     form.mantissa = text.front() == '-' ? -mantissa : mantissa;
     form.decimals = decimals;

@@ -281,12 +281,15 @@ class Decoder {
                  size_t& next) {
         out.kind = DecodedParam::Kind::kGroup;
         next = at;
-        const uint64_t* dtc = NumberOf(param.lengthKeyId.c_str(), true);
+        // Copied: decoding the data below records numbers of its own, which may move the one
+        // the pointer points at.
+        const uint64_t* found = NumberOf(param.lengthKeyId.c_str(), true);
+        const bool known = found != nullptr;
+        const uint64_t dtc = known ? *found : 0;
         for (const bool forAll : {true, false}) {
             for (const auto& data : param.conditionalParams) {
                 if ((data->type == "ENV-DATA-ALL") != forAll) continue;
-                if (!forAll &&
-                    (dtc == nullptr || !(data->rangeFirst <= *dtc && *dtc <= data->rangeSecond)))
+                if (!forAll && (!known || !(data->rangeFirst <= dtc && dtc <= data->rangeSecond)))
                     continue;
                 DecodedParam group;
                 group.name = data->name;

@@ -142,7 +142,7 @@ void DrawGrid(const FrameView& frame, std::ostream& out) {
     const std::string rule = "         +---+---+---+---+---+---+---+---+\n";
     out << rule;
     for (unsigned byte = 0; byte < map.bytes; ++byte) {
-        char label[16];
+        char label[24];
         std::snprintf(label, sizeof label, "%s %3u ", byte == 0 ? "Byte" : "    ", byte);
         out << label << Row(map, byte) << RowNames(frame, byte) << '\n' << rule;
     }
