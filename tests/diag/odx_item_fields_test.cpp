@@ -3,6 +3,7 @@
 // index that finds which message some bytes are by their constant leading bytes.
 #include <gtest/gtest.h>
 
+#include "decoded_render.h"
 #include "diag/diag_codec.h"
 #include "diag/diagnose_lib.h"
 #include "diag/message_index.h"
@@ -98,31 +99,6 @@ std::string Document() {
            "</POS-RESPONSES></BASE-VARIANT></BASE-VARIANTS></DIAG-LAYER-CONTAINER></ODX>\n";
 }
 
-// A decoded tree in one line: numbers in hex, groups in braces, items in brackets.
-std::string Render(const std::vector<DecodedParam>& params) {
-    std::string out;
-    for (const DecodedParam& param : params) {
-        if (!out.empty()) out += ' ';
-        out += param.name;
-        if (param.kind == DecodedParam::Kind::kNumber) {
-            char buffer[24];
-            std::snprintf(buffer, sizeof buffer, "=%llX",
-                          static_cast<unsigned long long>(param.rawUnsigned));
-            out += buffer;
-        } else if (param.kind == DecodedParam::Kind::kBytes) {
-            out += "=" + Hex(param.bytes, "");
-        }
-        if (!param.parameters.empty()) out += "{" + Render(param.parameters) + "}";
-        if (!param.items.empty()) {
-            out += '[';
-            for (size_t i = 0; i < param.items.size(); ++i)
-                out += (i ? "|" : "") + Render(param.items[i]);
-            out += ']';
-        }
-    }
-    return out;
-}
-
 class OdxItemFields : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -166,7 +142,7 @@ TEST_F(OdxItemFields, EndMarkerAndMultiplexerItemsDecode) {
         {&list, "71 0102 03", "SID=71 Events[Id=1 Level=2] Pairs Tail=3",
          "parameter 'Events': an item ends with the message, before the termination value"},
         // The switch key picks the case; other keys take the default case.
-        {&mux, "72 02 1234", "SID=72 Data{MuxSwitchKey=2 Case Wide{W=1234}}", ""},
+        {&mux, "72 02 1234", "SID=72 Data{MuxSwitchKey=2'Wide' Case Wide{W=1234}}", ""},
         {&mux, "72 07 AB", "SID=72 Data{MuxSwitchKey=7 Case Other{S=AB}}", ""},
     };
     for (const Case& c : cases) {
