@@ -221,6 +221,17 @@ void ApplyStaticField(OdxContext& context, NanoXML* field, CParam& param, int de
     param.lengthKind = CParam::kLengthStaticField;
 }
 
+// A field of variable length made of two parts that the decoder reads in order.
+void AdoptFieldParts(CParam& param, std::unique_ptr<CParam> first, std::unique_ptr<CParam> second,
+                     uint8_t lengthKind) {
+    first->owner = second->owner = reinterpret_cast<uint64_t>(&param);
+    param.subParams.push_back(std::move(first));
+    param.subParams.push_back(std::move(second));
+    param.baseDataType = RecentText("BYTEFIELD");
+    param.isVariableLength = 1;
+    param.lengthKind = lengthKind;
+}
+
 // The item count stands at DETERMINE-NUMBER-OF-ITEMS, the items from OFFSET on (both counted
 // from the field's start): "NumberOfItems" and "Items" hold the two.
 void ApplyDynamicLengthField(OdxContext& context, NanoXML* field, CParam& param, int depth) {
@@ -256,12 +267,7 @@ void ApplyDynamicLengthField(OdxContext& context, NanoXML* field, CParam& param,
     const int64_t countEnd = count->bytePosition + (count->bitPosition + count->bitLength + 7) / 8;
     param.bitLength = static_cast<int32_t>(
         std::min<int64_t>(std::max<int64_t>(countEnd, items->bytePosition) * 8, INT32_MAX));
-    count->owner = items->owner = reinterpret_cast<uint64_t>(&param);
-    param.subParams.push_back(std::move(count));
-    param.subParams.push_back(std::move(items));
-    param.baseDataType = RecentText("BYTEFIELD");
-    param.isVariableLength = 1;
-    param.lengthKind = CParam::kLengthDynamicField;
+    AdoptFieldParts(param, std::move(count), std::move(items), CParam::kLengthDynamicField);
 }
 
 // Items repeat until the termination value stands where the next item would begin, or the
@@ -295,12 +301,7 @@ void ApplyDynamicEndmarkerField(OdxContext& context, NanoXML* field, CParam& par
     FinishOdxParam(*termination);
     // Without items the field is its termination.
     param.bitLength = termination->bitLength;
-    items->owner = termination->owner = reinterpret_cast<uint64_t>(&param);
-    param.subParams.push_back(std::move(items));
-    param.subParams.push_back(std::move(termination));
-    param.baseDataType = RecentText("BYTEFIELD");
-    param.isVariableLength = 1;
-    param.lengthKind = CParam::kLengthEndMarker;
+    AdoptFieldParts(param, std::move(items), std::move(termination), CParam::kLengthEndMarker);
 }
 
 // One ENV-DATA: its parameters as a case, selected by its DTC values (all DTCs for ALL-VALUE).
