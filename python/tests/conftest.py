@@ -13,13 +13,6 @@ CORPUS = pathlib.Path(os.environ.get("QM_SHARED_DIR", REPO.parent / "shared")) /
 EXAMPLES = REPO / "examples"
 
 
-def corpus_files(kind, suffix):
-    folder = CORPUS / kind
-    if not folder.is_dir():
-        return []
-    return sorted(p for p in folder.iterdir() if p.suffix == suffix)
-
-
 def require_corpus(kind):
     if not (CORPUS / kind).is_dir():
         pytest.skip(f"no corpus at {CORPUS / kind}")

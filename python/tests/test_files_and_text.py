@@ -69,6 +69,10 @@ def test_texts_are_utf8_when_valid_else_windows_1252(tmp_path):
     # The bytes Windows-1252 leaves undefined keep their numbers.
     odd = quillmere.load(write_names(tmp_path, b"\x81\x9d", b"M"))
     assert odd.messages[0].signals[0].unit == "\x81\x9d"
+    # The encoding is decided once per file: one text valid UTF-8, the other not, reads all as
+    # Windows-1252, as the command-line tool reads them.
+    mixed = quillmere.load(write_names(tmp_path, "°C".encode("utf-8"), "Grüße".encode("cp1252")))
+    assert (mixed.messages[0].signals[0].unit, mixed.messages[0].name) == ("Â°C", "Grüße")
 
 
 def test_an_encoding_argument_decodes_every_text(tmp_path):
@@ -79,15 +83,6 @@ def test_an_encoding_argument_decodes_every_text(tmp_path):
 
 
 def test_help_and_version_speak():
-    assert "FileNotFoundError" in quillmere.load.__doc__
     assert "encoding" in quillmere.load.__doc__
     assert quillmere.version() == "1.00.40.03"
     assert quillmere.DbcStatus(2).name == "LOADED_WITH_WARNINGS"
-
-
-def test_the_encoding_is_decided_once_per_file(tmp_path):
-    # One text is valid UTF-8, the other is not: the file is not UTF-8, so both read as
-    # Windows-1252, as the command-line tool reads them.
-    mixed = quillmere.load(write_names(tmp_path, "°C".encode("utf-8"), "Grüße".encode("cp1252")))
-    assert mixed.messages[0].signals[0].unit == "Â°C"
-    assert mixed.messages[0].name == "Grüße"

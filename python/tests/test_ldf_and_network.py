@@ -49,7 +49,10 @@ def test_network_configuration_gathers_every_format():
     assert len(config) == len(config.databases) >= 3
     can = config[0]
     assert can.message("EngineData").frame_id == 0x100
-    assert config.database(can.name) is not None and config[can.name] == config[0] or True
+    assert config.database(can.name).name == config[can.name].name == can.name
+    assert config.database("NoSuchBus") is None
+    decoded = config[1].decode(0x10, bytes([2, 75]))  # the LIN bus through its encodings
+    assert decoded["LightRequest"] == "auto" and decoded["Dimming"] == 37.5
 
 
 def test_network_messages_decode_like_their_dbc():
@@ -65,10 +68,3 @@ def test_network_messages_decode_like_their_dbc():
         assert config.decode(message.frame_id, payload) == config[0].decode(message.frame_id, payload)
     values = {"EngineSpeed": 1500.0, "CoolantTemp": 90.0, "OilPressure": 4.0}
     assert config.encode(0x100, values) == dbc.encode(0x100, values)
-
-
-def test_network_lin_bus_decodes_through_its_encodings():
-    config = quillmere.NetworkConfig([EXAMPLES / "body.ldf"])
-    lin = config[0]
-    decoded = lin.decode(0x10, bytes([2, 75]))
-    assert decoded["LightRequest"] == "auto" and decoded["Dimming"] == 37.5

@@ -59,13 +59,6 @@ def release_in_order(kind, order):
         assert next(objects[-1]).name == "EngineData"  # the log reader kept its file alive
 
 
-def test_a_message_outlives_everything_else():
-    message = quillmere.load(EXAMPLES / "powertrain.dbc")[0x100]
-    gc.collect()
-    assert message.decode(bytes(8))["CoolantTemp"] == -40.0
-    assert message.signals[0].message == message
-
-
 def resident_kib():
     with open("/proc/self/status") as status:
         for line in status:

@@ -3,12 +3,11 @@ split a log without losing or doubling a line, and to_pandas turns them into Dat
 import math
 import os
 import random
-import subprocess
 import sys
 
 import pytest
 
-from conftest import CORPUS, MUX_DBC, REPO, quillmere, require_corpus
+from conftest import MUX_DBC, quillmere
 
 # Beside the mixed frames: a 64-bit counter (beyond int64), a signal named like a fixed column
 # and a signed integer signal with integer scaling.
@@ -148,19 +147,6 @@ def test_frames_limit_what_is_decoded_and_misuse_is_refused(log_db, tmp_path):
         log_db.decode_log(tmp_path / "missing.log", columns=True)
     beyond = log_db.decode_log(log, columns=True, start=10 ** 9)
     assert dict(beyond) == {} and beyond.counts["lines"] == 0
-
-
-def test_columns_of_a_generated_corpus_log(tmp_path):
-    require_corpus("dbc")
-    dbc = CORPUS / "dbc" / "cantools__abs.dbc"
-    log = tmp_path / "abs.log"
-    subprocess.run([sys.executable, str(REPO / "bench" / "make_candump_log.py"), str(dbc), str(log),
-                    "0.2", "5"], check=True)
-    db = quillmere.load(dbc)
-    columns = db.decode_log(log, columns=True)
-    frames = list(db.decode_log(log, decode_choices=False))
-    assert len(frames) == columns.counts["decoded"] == columns.counts["lines"] > 3000
-    assert_columns_match_frames(columns, frames)
 
 
 def test_to_pandas_builds_one_frame_per_message(log_db, tmp_path):

@@ -91,27 +91,3 @@ def test_without_matplotlib_the_command_says_how_to_install_it(tmp_path):
     result = run_plot(DB, write_log(tmp_path / "drive.log"), "EngineSpeed", env=env)
     assert result.returncode == 2
     assert "apt-get install python3-matplotlib" in result.stderr
-
-
-@pytest.mark.parametrize("name", ["opendbc__ESR.dbc", "opendbc__tesla_can.dbc"])
-def test_corpus_frames_plot(tmp_path, name):
-    """The first standard frame with signals of a corpus DBC, on random payloads: every signal
-    plotted."""
-    pytest.importorskip("matplotlib")
-    from conftest import CORPUS, require_corpus
-    require_corpus("dbc")
-    import random
-    path = CORPUS / "dbc" / name
-    config = quillmere.NetworkConfig([path], tolerant=True)
-    message = next(m for d in config for m in d
-                   if len(m) > 0 and m.size > 0 and m.frame_id <= 0x7FF)
-    rng = random.Random(7)
-    lines = [f"({i * 0.02:.6f}) can0 {message.frame_id:03X}#"
-             f"{bytes(rng.randrange(256) for _ in range(message.size)).hex().upper()}"
-             for i in range(100)]
-    log = tmp_path / "random.log"
-    log.write_text("\n".join(lines) + "\n")
-    out = tmp_path / "corpus.png"
-    result = run_plot(path, log, f"{message.name}.*", "-o", out)
-    assert result.returncode == 0, result.stderr
-    assert out.stat().st_size > 10000
