@@ -1,15 +1,13 @@
 // Reading diagnostics as written: ODX references within their document, ODX 2.2 value
 // inheritance with NOT-INHERITED lists, parameters with their own length rules and positions,
 // response-only services, character references, the CDD language, and the message codec
-// (checked encoding, matching, decoding). The corpus helper pins the services of every ECU.
+// (checked encoding, matching, decoding).
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <map>
 #include <set>
 
 #include "diag/diag_codec.h"
-#include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
 #include "diag_test_support.h"
 
@@ -19,26 +17,8 @@ namespace {
 
 std::unique_ptr<CDiagnoseLib> LoadAsWritten(const std::string& path, bool asWritten = true) {
     auto library = std::make_unique<CDiagnoseLib>();
-    dynamic_cast<IDiagnoseLibReading&>(*library).SetReadingAsWritten(asWritten ? 1 : 0);
-    const std::string extension = std::filesystem::path(path).extension().string();
-    if (extension == ".pdx") {
-        library->LoadPdxFile(path.c_str(), 1);
-    } else if (extension == ".cdd") {
-        library->LoadCddFile(path.c_str(), 1);
-    } else {
-        library->LoadOdxFile(path.c_str(), 1);
-    }
+    LoadDiagFile(*library, path, asWritten);
     return library;
-}
-
-std::set<std::string> ServiceNames(IECU* ecu) {
-    std::set<std::string> names;
-    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
-        IFunctionalClass* cls = ecu->GetFunctionalClass(c);
-        for (uint64_t s = 0; s < cls->GetServiceCount(); ++s)
-            names.insert(cls->GetService(s)->GetName());
-    }
-    return names;
 }
 
 CUDSService* ServiceNamed(IECU* ecu, const std::string& name) {
@@ -268,247 +248,6 @@ TEST(AsWrittenCdd, LanguageFollowsTheFileOrTheChoice) {
     const std::string english = written->GetEcu(0)->GetFunctionalClass(0)->GetName();
     EXPECT_NE(german, english);
     EXPECT_EQ(chosen->GetEcu(0)->GetFunctionalClass(0)->GetName(), german);
-}
-
-// ---------------------------------------------------------------------------------------------
-// The corpus: per file, the service count of every ECU read as written, and requests whose
-// bytes were worked out by hand from the files (positions, coded constants, ODX 2.2 rules).
-
-// Known differences from odxtools (scripts/compare_odx_peer.py compares where it is installed),
-// each where ODX 2.2 or the file leaves the choice open or the model holds less:
-// - DYNAMIC-ENDMARKER-FIELD data objects stay unhandled (the described warning).
-// - A structure repeated by a field ends after its last parameter, not at its BYTE-SIZE.
-// - A LENGTH-KEY holds the length in bits, as the peer reads PARAM-LENGTH-INFO-TYPE.
-// - A message the description does not fit still decodes what it can, with the first problem
-//   named; the peer raises a DecodeError.
-// - Parents of equal priority offering different services of one name: the peer refuses the
-//   layer (an inheritance conflict), we keep the first parent's.
-struct PinnedFile {
-    const char* file;
-    std::map<std::string, uint64_t> services;                                 // ECU -> services
-    std::vector<std::tuple<const char*, const char*, const char*>> requests;  // ECU, service, hex
-};
-
-const std::vector<PinnedFile>& Pinned() {
-    static const std::vector<PinnedFile> files = {
-        // The variants inherit from the base variant of their own container (no DOCREF); lazy
-        // does not inherit do_backward_flips and set_operation_params, assiduous adds headstand.
-        {"somersault.pdx",
-         {{"somersault_base_variant", 8}, {"somersault_lazy", 6}, {"somersault_assiduous", 9}},
-         {{"somersault_lazy", "do_forward_flips", "BA0000"}}},
-        // The variant inherits all 86 services of Door; the suppress-bit sub-functions are one
-        // byte with the bit, the 16-bit key follows the sub-function.
-        {"UDS-ExampleEcu-5.2.1.pdx",
-         {{"Door", 86}, {"DevSample", 86}},
-         {{"Door", "DefaultSession_Start", "1001"},
-          {"Door", "KeyLevel_0x01_Send", "27020000"},
-          {"DevSample", "SerialNumber_Read", "22F18C"}}},
-        // ECU-SHARED-DATA parents are followed whatever came before them.
-        {"DTS_Example.pdx",
-         {{"BV_ACM", 54},
-          {"EV_ACM_001", 54},
-          {"BV_ECM", 63},
-          {"EV_ECM_001", 63},
-          {"BV_RCM", 57},
-          {"EV_RCM_001", 57}},
-         {}},
-        // NOT-INHERITED-DIAG-COMM DiagnosticSessionControl leaves the variant 4 + its own one.
-        // The request of all parameter kinds: default 42, physical constant 100, reserved byte,
-        // dynamic, length key, table key row 1, its row's value, the system parameter.
-        {"odx-converter_synthetic.pdx",
-         {{"SynthECU", 5}, {"SynthVariantA", 5}},
-         {{"SynthECU", "ReadWithAllParams", "312A6400000001000000"}}},
-        {"Bootloader.odx", {{"Bootloader", 73}}, {}},
-        {"Diagnostics.odx-d", {{"E400_UDS_Demo", 73}}, {}},
-        {"EBC-Diagnostics_old.odx", {{"Bootloader", 256}}, {}},
-        {"Hardi_v2-r15153.odx", {{"Hardi_ECU", 192}}, {}},
-        {"lenient-base.odx-d", {{"LenientECU", 1}}, {}},
-        {"odx_min_example.odx", {{"ECUxxx", 2}}, {}},
-    };
-    return files;
-}
-
-// A value for a parameter without one of its own: the first value-table text, else 0; the
-// minimum length of a variable byte field or string; the request's bytes where a response
-// parameter repeats them. Repeated fields are encoded without items and get none.
-void GenerateValues(const std::vector<std::unique_ptr<CParam>>& params,
-                    std::map<std::string, std::string>& values,
-                    const std::vector<uint8_t>& request = {}) {
-    for (const auto& param : params) {
-        // Multiplexers encode their default case; length keys take their field's length.
-        const bool mux = param->subParams.size() == 2 && param->subParams[0]->isKey != 0 &&
-                         param->subParams[0]->name == "MuxSwitchKey";
-        if (param->isVariableLength != 0 || mux || param->type == "LENGTH-KEY") continue;
-        GenerateValues(param->subParams, values, request);
-        for (const auto& row : param->conditionalParams) {
-            GenerateValues(row->subParams, values, request);
-            // A table row of a plain value takes the table structure's value.
-            if (row->subParams.empty()) values.try_emplace(param->name, "0");
-        }
-        if (IsConstant(*param) || !param->valueStr.empty() || !param->subParams.empty() ||
-            !param->conditionalParams.empty())
-            continue;
-        const size_t bytes = std::max<size_t>(param->arraySizeMin, 1);
-        if (param->lengthKind == CParam::kLengthMatchingRequest) {
-            const size_t from = static_cast<size_t>(param->requestBytePosition);
-            const size_t length = static_cast<size_t>(param->bitLength / 8);
-            if (from + length <= request.size() && length > 0)
-                values.try_emplace(param->name, "0x" + Hex({request.begin() + from,
-                                                            request.begin() + from + length}));
-        } else if (param->baseTypeCode >= kTypeAscii && param->baseTypeCode <= kTypeUtf16) {
-            values.try_emplace(param->name, std::string(bytes, 'A'));
-        } else if (param->lengthKind != CParam::kLengthFixed) {
-            values.try_emplace(param->name, "0x" + std::string(2 * bytes, '0'));
-        } else {
-            values.try_emplace(param->name, param->valueTable.empty()
-                                                ? "0"
-                                                : std::string(param->valueTable[0]->text.c_str()));
-        }
-    }
-}
-
-// Whether every generated value comes back from the decoded message: value-table texts as
-// texts, numbers as raw values (nested parameters too).
-bool ValuesComeBack(const std::vector<DecodedParam>& decoded,
-                    const std::map<std::string, std::string>& values, std::string& differs) {
-    for (const DecodedParam& param : decoded) {
-        if (!ValuesComeBack(param.parameters, values, differs)) return false;
-        for (const auto& item : param.items) {
-            if (!ValuesComeBack(item, values, differs)) return false;
-        }
-        const auto given = values.find(param.name);
-        if (given == values.end() || param.kind != DecodedParam::Kind::kNumber) continue;
-        // Physical values within the rounding of one coded step.
-        const double wanted = std::strtod(given->second.c_str(), nullptr);
-        const bool physical = param.scaled && std::abs(wanted - param.physical) < 0.5;
-        const bool number = std::strtoull(given->second.c_str(), nullptr, 0) == param.rawUnsigned;
-        if (param.text != given->second && !number && !physical) {
-            differs = param.name + " = " + given->second + ", decoded " +
-                      std::to_string(param.rawUnsigned);
-            return false;
-        }
-    }
-    return true;
-}
-
-// Per file: requests encoded from generated values (the first value-table text, else 0), and
-// positive responses encoded the same way after them that decode back to those values.
-struct RoundTrips {
-    size_t requests = 0, responses = 0;
-    std::map<std::string, size_t> failures;  // reason -> count
-    bool operator==(const RoundTrips&) const = default;
-};
-
-RoundTrips RoundTripFile(CDiagnoseLib& library) {
-    RoundTrips trips;
-    for (const auto& ecu : library.Ecus()) {
-        std::vector<const CUDSFunction*> responses;
-        for (const auto& cls : ecu->functionalClasses) {
-            for (const auto& service : cls->services) {
-                for (const auto& f : service->positiveResponses) responses.push_back(f.get());
-                for (const auto& f : service->negativeResponses) responses.push_back(f.get());
-            }
-        }
-        for (const auto& cls : ecu->functionalClasses) {
-            for (const auto& service : cls->services) {
-                std::vector<uint8_t> request;
-                std::string error;
-                if (!service->requests.empty()) {
-                    const CUDSFunction& function = *service->requests.front();
-                    std::map<std::string, std::string> values;
-                    GenerateValues(function.params, values);
-                    if (!EncodeFunction(function, values, request, error)) {
-                        ++trips.failures["request: " + error];
-                        continue;
-                    }
-                    ++trips.requests;
-                    // A request matches itself at least as well as any response of its ECU.
-                    const int64_t own = MatchFunction(function, request.data(), request.size(), {});
-                    EXPECT_GE(own, 0) << service->name;
-                    for (const CUDSFunction* other : responses)
-                        EXPECT_LE(MatchFunction(*other, request.data(), request.size(), request),
-                                  own)
-                            << service->name << " looks more like a response";
-                }
-                for (const auto& response : service->positiveResponses) {
-                    std::map<std::string, std::string> values;
-                    GenerateValues(response->params, values, request);
-                    std::vector<uint8_t> bytes;
-                    std::string differs;
-                    if (!EncodeFunction(*response, values, bytes, error)) {
-                        ++trips.failures["response: " + error];
-                    } else if (MatchFunction(*response, bytes.data(), bytes.size(), request) < 0) {
-                        ++trips.failures["response: does not match its own bytes"];
-                    } else if (!ValuesComeBack(
-                                   DecodeFunction(*response, bytes.data(), bytes.size(), &error),
-                                   values, differs) ||
-                               !error.empty()) {
-                        ++trips.failures["response: " + error + differs];
-                    } else {
-                        ++trips.responses;
-                    }
-                }
-            }
-        }
-    }
-    return trips;
-}
-
-// Every request and positive response of every corpus file, encoded with generated values,
-// matches its own bytes and decodes back to the values. Pinned per file: requests and
-// responses that round-trip and every failure with its reason; the services of the ECUs and
-// the requests above.
-TEST(AsWrittenCorpus, GeneratedMessagesRoundTrip) {
-    if (!std::filesystem::is_directory(CorpusDir())) GTEST_SKIP() << "no corpus";
-    const std::map<std::string, RoundTrips> expected = {
-        {"Bootloader.cdd", {61, 61, {}}},
-        {"Bootloader.odx", {73, 55, {}}},
-        // Two response parameters named ETC with different text tables: the generated values
-        // are by name, so the second gets the first's text.
-        {"DTS_Example.pdx",
-         {348,
-          342,
-          {{"response: parameter 'ETC': unknown text 'ET_00'; valid texts: 'stopResponseOnEvent', "
-            "'reportActivatedEvents', 'startResponseOnEvent', 'clearResponseOnEvent'",
-            6}}}},
-        {"Diagnostics.odx-d", {73, 53, {}}},
-        {"EBC-Diagnostics_old.odx", {256, 238, {}}},
-        {"Hardi_v2-r15153.odx", {192, 169, {}}},
-        {"UDS-ExampleEcu-5.2.1.pdx", {172, 190, {}}},
-        {"example-diddatarefs.cdd", {12, 12, {}}},
-        {"example.cdd", {32, 32, {}}},
-        {"invalid-bo-example.cdd", {32, 32, {}}},
-        {"lenient-base.odx-d", {1, 1, {}}},
-        // The response's PARAM-LENGTH-INFO field names the LENGTH-KEY of the request, which
-        // the response does not hold (the peer fails to decode it too).
-        {"odx-converter_synthetic.pdx",
-         {10,
-          8,
-          {{"response: parameter 'ParamLenData': its length key was not decoded before it", 2}}}},
-        {"odx_min_example.odx", {2, 2, {}}},
-        {"somersault.pdx", {23, 20, {}}},
-    };
-    for (const auto& [file, pinned] : expected) {
-        SCOPED_TRACE(file);
-        auto library = LoadAsWritten((CorpusDir() / file).string());
-        const RoundTrips trips = RoundTripFile(*library);
-        EXPECT_EQ(trips.requests, pinned.requests);
-        EXPECT_EQ(trips.responses, pinned.responses);
-        EXPECT_EQ(trips.failures, pinned.failures);
-        for (const PinnedFile& files : Pinned()) {
-            if (file != files.file) continue;
-            for (const auto& [ecuName, count] : files.services) {
-                IECU* ecu = EcuNamed(*library, ecuName);
-                ASSERT_NE(ecu, nullptr) << ecuName;
-                EXPECT_EQ(ServiceNames(ecu).size(), count) << ecuName;
-            }
-            for (const auto& [ecuName, serviceName, hex] : files.requests) {
-                CUDSService* service = ServiceNamed(EcuNamed(*library, ecuName), serviceName);
-                ASSERT_TRUE(service != nullptr && !service->requests.empty()) << serviceName;
-                EXPECT_EQ(Hex(EncodeDefaults(*service->requests.front())), hex) << serviceName;
-            }
-        }
-    }
 }
 
 }  // namespace

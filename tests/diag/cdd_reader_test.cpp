@@ -9,11 +9,6 @@
 namespace qm::diag::test {
 namespace {
 
-std::string Cdd(const std::string& ecuDoc, const std::string& rootAttributes = "dtdvers='7.0'") {
-    return "<?xml version='1.0' encoding='utf-8'?>\n<CANDELA " + rootAttributes + "><ECUDOC>" +
-           ecuDoc + "</ECUDOC></CANDELA>\n";
-}
-
 TEST(CddReader, TwoPhasesParseThenBuild) {
     CDiagnoseLib library;
     ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 0), 1);
@@ -28,7 +23,7 @@ TEST(CddReader, TwoPhasesParseThenBuild) {
     // Building again rebuilds from scratch, giving the same model.
     EXPECT_EQ(library.BuildModel(), 1);
     EXPECT_EQ(library.GetEcuCount(), 1u);
-    EXPECT_NE(std::string(library.GetMessages()).find("CDD Refs multicore: "), std::string::npos);
+    EXPECT_THAT(std::string(library.GetMessages()), HasSubstr("CDD Refs multicore: "));
 }
 
 TEST(CddReader, DoorExampleByHand) {
@@ -109,18 +104,6 @@ TEST(CddReader, LanguageTextRule) {
         ASSERT_EQ(library.GetEcuCount(), 1u);
         EXPECT_EQ(std::string(library.GetEcu(0)->GetShortName()), expected);
     }
-}
-
-// A protocol service, one template and one variant whose instance has the given service element.
-std::string OneService(const std::string& serviceElement, const std::string& protocolBody) {
-    return "<PROTOCOLSERVICES><PROTOCOLSERVICE id='ps'><QUAL>PS</QUAL>" + protocolBody +
-           "</PROTOCOLSERVICE></PROTOCOLSERVICES>"
-           "<DCLTMPLS><DCLTMPL id='t'><DCLSRVTMPL id='st' tmplref='ps'/></DCLTMPL></DCLTMPLS>"
-           "<ECU><NAME><TUV>E</TUV></NAME><VAR id='v'><DIAGINST id='i' mayBeExec='(2)'>"
-           "<NAME><TUV>Inst</TUV></NAME><QUAL>InstQual</QUAL>" +
-           serviceElement +
-           "</DIAGINST><DIAGINSTREF idref='i'/><DIAGINSTREF idref='nowhere'/>"
-           "</VAR></ECU>";
 }
 
 TEST(CddReader, ServiceAttributesAndMissingMessages) {
@@ -259,10 +242,10 @@ TEST(CddReader, BadInputGivesAMessageAndAModel) {
             EXPECT_EQ(library.GetEcuCount(), 0u);
             EXPECT_STREQ(library.GetFormat(), "CANDELA_3");
         } else if (text.find("EXTDOC") == std::string::npos) {
-            EXPECT_NE(messages.find("WARNING. "), std::string::npos) << messages;
+            EXPECT_THAT(messages, HasSubstr("WARNING. ")) << messages;
             EXPECT_EQ(library.GetEcuCount(), 1u);
         } else {
-            EXPECT_NE(messages.find("External document x holds"), std::string::npos) << messages;
+            EXPECT_THAT(messages, HasSubstr("External document x holds")) << messages;
         }
     }
 }

@@ -15,17 +15,6 @@ std::vector<std::string> AttributeNames(const NanoXML* node) {
     return names;
 }
 
-// A model saved with SaveXml and read back into a fresh library answers as the original.
-void ExpectRoundTrip(CDiagnoseLib& original, const std::string& name) {
-    TempFile saved(name + ".xml");
-    ASSERT_TRUE(original.SaveXml(saved.Path().c_str()));
-    const std::string text =
-        "<KOVR>" + saved.Read().substr(saved.Read().find("<DiagnoseLib")) + "</KOVR>";
-    CDiagnoseLib copy;
-    ASSERT_EQ(copy.LoadContainerText(text.c_str(), 1), 1);
-    ExpectSameModel(original, copy);
-}
-
 TEST(DiagContainerForm, ParamAttributesInOrder) {
     CParam param;
     param.name = "p";
@@ -154,31 +143,20 @@ TEST(DiagContainerForm, TextsThatNeedEscapingSurviveTheRoundTrip) {
     CDiagnoseLib library;
     library.AddEcu("A \"quoted\" <b> & c");
     library.BuildModel();
-    ExpectRoundTrip(library, "escaping");
+    ExpectSameThroughTheContainerForm(library, "escaping");
     EXPECT_EQ(UnescapeAttribute(EscapeAttribute("&amp; \"x\" <y>")), "&amp; \"x\" <y>");
 }
 
 TEST(DiagContainerForm, ExampleRoundTrip) {
     CDiagnoseLib library;
     ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 1), 1);
-    ExpectRoundTrip(library, "example");
+    ExpectSameThroughTheContainerForm(library, "example");
     library.SetGrouping(1);
     // The form holds the file's classes, never the groups.
     TempFile saved("grouped.xml");
     ASSERT_TRUE(library.SaveXml(saved.Path().c_str()));
-    EXPECT_EQ(saved.Read().find("Unclassified"), std::string::npos);
-    EXPECT_NE(saved.Read().find("<ExtDocument fileName=\"readme.txt\""), std::string::npos);
-}
-
-TEST(DiagContainerForm, EveryCorpusFileRoundTrips) {
-    const auto files = CorpusCddFiles();
-    if (files.empty()) GTEST_SKIP() << "no corpus at " << CorpusDir();
-    for (const auto& path : files) {
-        SCOPED_TRACE(path.filename().string());
-        CDiagnoseLib library;
-        ASSERT_EQ(library.LoadCddFile(path.string().c_str(), 1), 1);
-        ExpectRoundTrip(library, path.filename().string());
-    }
+    EXPECT_THAT(saved.Read(), Not(HasSubstr("Unclassified")));
+    EXPECT_THAT(saved.Read(), HasSubstr("<ExtDocument fileName=\"readme.txt\""));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "diag_test_support.h"
 
 #include "diag/diag_param.h"
+#include "diag/diagnose_lib.h"
 
 namespace qm::diag::test {
 
@@ -144,6 +145,22 @@ void ExpectSameModel(IDiagnoseLib& expected, IDiagnoseLib& actual) {
             }
         }
     }
+}
+
+void ExpectSameThroughTheContainerForm(CDiagnoseLib& original, const std::string& name) {
+    TempFile saved(name + ".xml");
+    ASSERT_TRUE(original.SaveXml(saved.Path().c_str()));
+    const std::string text =
+        "<KOVR>" + saved.Read().substr(saved.Read().find("<DiagnoseLib")) + "</KOVR>";
+    CDiagnoseLib copy;
+    ASSERT_EQ(copy.LoadContainerText(text.c_str(), 1), 1);
+    // Saved again before the comparison, whose getters fill in derived values (a value text
+    // taken from the value table).
+    TempFile again(name + ".again.xml");
+    ASSERT_TRUE(copy.SaveXml(again.Path().c_str()));
+    EXPECT_EQ(FirstDifference(StoredEcus(saved.Read()), StoredEcus(again.Read())), "");
+    ExpectSameModel(original, copy);
+    EXPECT_EQ(copy.GetExtDocumentCount(), 0u);
 }
 
 namespace {

@@ -1,18 +1,27 @@
 #pragma once
 // Helpers shared by the diagnostic tests: corpus paths, temporary files, and one comparison
 // of two models through their interfaces.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "corpus_files.h"
 #include "quillmere/diag.h"
 
+class CDiagnoseLib;
+
 namespace qm::diag::test {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 // The shared folder beside the checkout, or the one QM_SHARED_DIR names in the environment (a
 // worktree placed elsewhere).
@@ -23,6 +32,51 @@ inline std::filesystem::path CorpusDir() {
 
 inline std::vector<std::filesystem::path> CorpusCddFiles() {
     return qmtest::CorpusFiles("diag", {".cdd"});
+}
+
+// Every diagnostic file of the corpus: CDD, ODX of every category, PDX.
+inline std::vector<std::filesystem::path> CorpusDiagFiles() {
+    return qmtest::CorpusFiles("diag", {".cdd", ".odx", ".odx-c", ".odx-cs", ".odx-d", ".pdx"});
+}
+
+// Loads a file by its extension and builds the model, as written or as described.
+inline uint8_t LoadDiagFile(IDiagnoseLib& library, const std::filesystem::path& path,
+                            bool asWritten = false) {
+    if (auto* reading = dynamic_cast<IDiagnoseLibReading*>(&library))
+        reading->SetReadingAsWritten(asWritten ? 1 : 0);
+    const std::string extension = path.extension().string();
+    if (extension == ".cdd") return library.LoadCddFile(path.string().c_str(), 1);
+    if (extension == ".pdx") return library.LoadPdxFile(path.string().c_str(), 1);
+    return library.LoadOdxFile(path.string().c_str(), 1);
+}
+
+inline size_t Occurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+// The stored ECUs of a saved container, without the statistics and date of its frame.
+inline std::string StoredEcus(const std::string& container) {
+    const size_t first = container.find("<ECU ");
+    const size_t last = container.rfind("</ECU>");
+    if (first == std::string::npos || last == std::string::npos) return "";
+    return container.substr(first, last - first);
+}
+
+// Empty when both texts are equal, else the first line where they differ (containers are too
+// long to print whole).
+inline std::string FirstDifference(const std::string& a, const std::string& b) {
+    size_t at = 0;
+    while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+    if (at == a.size() && at == b.size()) return "";
+    auto lineAround = [at](const std::string& text) {
+        const size_t begin = text.rfind('\n', at == 0 ? 0 : at - 1);
+        const size_t from = begin == std::string::npos ? 0 : begin + 1;
+        return text.substr(from, std::min<size_t>(text.find('\n', at) - from, 600));
+    };
+    return "first:  " + lineAround(a) + "\nsecond: " + lineAround(b);
 }
 
 // The door ECU example the project ships.
@@ -46,6 +100,7 @@ class TempFile {
         std::filesystem::remove(path_, ignored);
     }
     std::string Path() const { return path_.string(); }
+    const char* CPath() const { return path_.c_str(); }
     std::string Read() const {
         std::ifstream in(path_, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -59,6 +114,12 @@ class TempFile {
 // two models, ECU by ECU. Byte order, display format, scaling, range and default text are not
 // part of the form and are left out.
 void ExpectSameModel(IDiagnoseLib& expected, IDiagnoseLib& actual);
+
+// The model saved in the container form and read into a fresh library answers as the
+// original; saved again, the stored ECUs are the same text. What the form leaves out by design
+// (external documents, xmlLocation, byte order, display format, scaling, default texts) is left
+// out of the comparison.
+void ExpectSameThroughTheContainerForm(CDiagnoseLib& original, const std::string& name);
 
 // Look-ups the tests share: the first service of the ECU the predicate accepts, by name, by
 // qualifier over all ECUs, the ECU of a short name, the services of an ECU, a function's bytes.
@@ -89,6 +150,16 @@ inline IECU* EcuNamed(IDiagnoseLib& library, const std::string& name) {
         if (name == library.GetEcu(i)->GetShortName()) return library.GetEcu(i);
     }
     return nullptr;
+}
+// The distinct service names of an ECU.
+inline std::set<std::string> ServiceNames(IECU* ecu) {
+    std::set<std::string> names;
+    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
+        IFunctionalClass* cls = ecu->GetFunctionalClass(c);
+        for (uint64_t s = 0; s < cls->GetServiceCount(); ++s)
+            names.insert(cls->GetService(s)->GetName());
+    }
+    return names;
 }
 inline uint64_t ServiceCount(IECU* ecu) {
     uint64_t count = 0;
@@ -122,10 +193,34 @@ inline std::vector<uint8_t> BytesOfHex(const std::string& hex) {
     return bytes;
 }
 
+// A CDD document around the ECUDOC content.
+inline std::string Cdd(const std::string& ecuDoc,
+                       const std::string& rootAttributes = "dtdvers='7.0'") {
+    return "<?xml version='1.0' encoding='utf-8'?>\n<CANDELA " + rootAttributes + "><ECUDOC>" +
+           ecuDoc + "</ECUDOC></CANDELA>\n";
+}
+
+// A protocol service, one template and one variant whose instance has the given service element.
+inline std::string OneService(const std::string& serviceElement, const std::string& protocolBody) {
+    return "<PROTOCOLSERVICES><PROTOCOLSERVICE id='ps'><QUAL>PS</QUAL>" + protocolBody +
+           "</PROTOCOLSERVICE></PROTOCOLSERVICES>"
+           "<DCLTMPLS><DCLTMPL id='t'><DCLSRVTMPL id='st' tmplref='ps'/></DCLTMPL></DCLTMPLS>"
+           "<ECU><NAME><TUV>E</TUV></NAME><VAR id='v'><DIAGINST id='i' mayBeExec='(2)'>"
+           "<NAME><TUV>Inst</TUV></NAME><QUAL>InstQual</QUAL>" +
+           serviceElement +
+           "</DIAGINST><DIAGINSTREF idref='i'/><DIAGINSTREF idref='nowhere'/>"
+           "</VAR></ECU>";
+}
+
 // Total counts over a model, for pinning corpus files.
 struct ModelCounts {
     uint64_t ecus = 0, classes = 0, services = 0, functions = 0, params = 0, allParams = 0;
+    bool operator==(const ModelCounts&) const = default;
 };
+inline std::ostream& operator<<(std::ostream& out, const ModelCounts& c) {
+    return out << "{" << c.ecus << ", " << c.classes << ", " << c.services << ", " << c.functions
+               << ", " << c.params << ", " << c.allParams << "}";
+}
 ModelCounts CountModel(IDiagnoseLib& library);
 
 }  // namespace qm::diag::test

@@ -137,18 +137,10 @@ TEST(DiagTypes, DerivedTypeNamesAreSharedAndExact) {
     EXPECT_EQ(BaseTypeCodeOf(""), 0u);
 }
 
+// One service whose request holds the given components, with the given data types.
 std::string CddWithRequest(const std::string& dataTypes, const std::string& request) {
-    return "<?xml version='1.0' encoding='utf-8'?>\n<CANDELA dtdvers='7.0'><ECUDOC>"
-           "<DATATYPES>" +
-           dataTypes +
-           "</DATATYPES>"
-           "<PROTOCOLSERVICES><PROTOCOLSERVICE id='ps'><QUAL>PS</QUAL><REQ>" +
-           request +
-           "</REQ></PROTOCOLSERVICE></PROTOCOLSERVICES>"
-           "<DCLTMPLS><DCLTMPL id='t'><DCLSRVTMPL id='st' tmplref='ps'/></DCLTMPL></DCLTMPLS>"
-           "<ECU><NAME><TUV>E</TUV></NAME><VAR id='v'><DIAGINST id='i'>"
-           "<NAME><TUV>Inst</TUV></NAME><SERVICE id='s' tmplref='st'/>"
-           "</DIAGINST></VAR></ECU></ECUDOC></CANDELA>\n";
+    return Cdd("<DATATYPES>" + dataTypes + "</DATATYPES>" +
+               OneService("<SERVICE id='s' tmplref='st'/>", "<REQ>" + request + "</REQ>"));
 }
 
 // Loads and builds the CDD text and gives its only request, which must have that many

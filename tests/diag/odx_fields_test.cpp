@@ -8,50 +8,19 @@
 
 #include "decoded_render.h"
 #include "diag/diag_codec.h"
-#include "diag/diagnose_lib.h"
-#include "diag_test_support.h"
+#include "odx_document.h"
 
 namespace qm::diag::test {
 namespace odx_fields {
 namespace {
 
-std::string Coded(const std::string& type, int bits, const std::string& kind = "") {
-    return "<DIAG-CODED-TYPE BASE-DATA-TYPE=\"" + type + "\" xsi:type=\"" +
-           (kind.empty() ? "STANDARD-LENGTH-TYPE" : kind) + "\">" +
-           (bits > 0 ? "<BIT-LENGTH>" + std::to_string(bits) + "</BIT-LENGTH>" : "") +
-           "</DIAG-CODED-TYPE>";
-}
+using namespace odx;
 
-std::string Dop(const std::string& id, const std::string& coded) {
-    return "<DATA-OBJECT-PROP ID=\"" + id + "\"><SHORT-NAME>" + id +
-           "</SHORT-NAME><COMPU-METHOD><CATEGORY>IDENTICAL</CATEGORY></COMPU-METHOD>" + coded +
-           "</DATA-OBJECT-PROP>";
-}
-
-// kind "VALUE" refers to a data object, "CODED-CONST" and "NRC-CONST" carry `content`.
-std::string Param(const std::string& kind, const std::string& name, int byte,
-                  const std::string& content, const std::string& attributes = "") {
-    return "<PARAM xsi:type=\"" + kind + "\"" + attributes + "><SHORT-NAME>" + name +
-           "</SHORT-NAME>" +
-           (byte >= 0 ? "<BYTE-POSITION>" + std::to_string(byte) + "</BYTE-POSITION>" : "") +
-           content + "</PARAM>";
-}
-std::string Value(const std::string& name, int byte, const std::string& dop) {
-    return Param("VALUE", name, byte, "<DOP-REF ID-REF=\"" + dop + "\"/>");
-}
-std::string Const(const std::string& name, int byte, int value) {
-    return Param("CODED-CONST", name, byte,
-                 "<CODED-VALUE>" + std::to_string(value) + "</CODED-VALUE>" + Coded("A_UINT32", 8));
-}
 std::string Nrc(int byte, const std::vector<int>& codes) {
     std::string values;
     for (int code : codes) values += "<CODED-VALUE>" + std::to_string(code) + "</CODED-VALUE>";
     return Param("NRC-CONST", "NRC", byte,
                  "<CODED-VALUES>" + values + "</CODED-VALUES>" + Coded("A_UINT32", 8));
-}
-std::string Message(const std::string& element, const std::string& id, const std::string& params) {
-    return "<" + element + " ID=\"" + id + "\"><SHORT-NAME>" + id + "</SHORT-NAME><PARAMS>" +
-           params + "</PARAMS></" + element + ">";
 }
 std::string EnvData(const std::string& id, const std::string& params, const std::string& tail) {
     std::string text = Message("ENV-DATA", id, params);
@@ -101,18 +70,11 @@ std::string Document() {
         EnvData("pump", Value("Volt", 0, "u8"),
                 "<DTC-VALUES><DTC-VALUE>1193046</DTC-VALUE></DTC-VALUES>") +
         "</ENV-DATAS>" + "</DIAG-DATA-DICTIONARY-SPEC>";
-    const auto service = [](const std::string& name, const std::string& extra) {
-        return "<DIAG-SERVICE ID=\"s." + name + "\"><SHORT-NAME>" + name +
-               "</SHORT-NAME><REQUEST-REF ID-REF=\"rq." + name + "\"/>" + extra + "</DIAG-SERVICE>";
-    };
-    const std::string comms = service("Fields",
-                                      "<POS-RESPONSE-REFS><POS-RESPONSE-REF ID-REF=\"pr.fields\"/>"
-                                      "</POS-RESPONSE-REFS><NEG-RESPONSE-REFS><NEG-RESPONSE-REF "
-                                      "ID-REF=\"nr.fields\"/></NEG-RESPONSE-REFS>") +
-                              service("Lengths", "") +
-                              service("Dtc",
-                                      "<POS-RESPONSE-REFS><POS-RESPONSE-REF ID-REF=\"pr.dtc\"/>"
-                                      "</POS-RESPONSE-REFS>");
+    const std::string comms =
+        Service("Fields", PositiveResponseRef("pr.fields") +
+                              "<NEG-RESPONSE-REFS><NEG-RESPONSE-REF ID-REF=\"nr.fields\"/>"
+                              "</NEG-RESPONSE-REFS>") +
+        Service("Lengths") + Service("Dtc", PositiveResponseRef("pr.dtc"));
     const std::string requests =
         Message("REQUEST", "rq.Fields", Const("SID", 0, 0x31)) +
         Message("REQUEST", "rq.Dtc", Const("SID", 0, 0x19)) +
@@ -130,47 +92,23 @@ std::string Document() {
     const std::string negatives =
         Message("NEG-RESPONSE", "nr.fields",
                 Const("SID", 0, 0x7F) + Const("RQ", 1, 0x31) + Nrc(2, {0x12, 0x31}));
-    return R"(<?xml version="1.0" encoding="UTF-8"?>
-<ODX MODEL-VERSION="2.2.0" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
-<DIAG-LAYER-CONTAINER ID="dlc"><SHORT-NAME>Fields</SHORT-NAME>
-<BASE-VARIANTS><BASE-VARIANT ID="base"><SHORT-NAME>Base</SHORT-NAME>)" +
-           dictionary + "<DIAG-COMMS>" + comms + "</DIAG-COMMS><REQUESTS>" + requests +
-           "</REQUESTS><POS-RESPONSES>" + positives + "</POS-RESPONSES><NEG-RESPONSES>" +
-           negatives + "</NEG-RESPONSES><GLOBAL-NEG-RESPONSES>" +
-           Negative("GLOBAL-NEG-RESPONSE", "GBusy", 0x21) +
-           Negative("GLOBAL-NEG-RESPONSE", "GKeep", 0x22) +
-           R"(</GLOBAL-NEG-RESPONSES></BASE-VARIANT></BASE-VARIANTS>
-<ECU-VARIANTS><ECU-VARIANT ID="variant"><SHORT-NAME>Variant</SHORT-NAME><GLOBAL-NEG-RESPONSES>)" +
-           Negative("GLOBAL-NEG-RESPONSE", "GOwn", 0x78) +
-           R"(</GLOBAL-NEG-RESPONSES><PARENT-REFS><PARENT-REF ID-REF="base" xsi:type="BASE-VARIANT-REF">
+    return BaseVariantDocument(
+        "Fields",
+        dictionary + "<DIAG-COMMS>" + comms + "</DIAG-COMMS><REQUESTS>" + requests +
+            "</REQUESTS><POS-RESPONSES>" + positives + "</POS-RESPONSES><NEG-RESPONSES>" +
+            negatives + "</NEG-RESPONSES><GLOBAL-NEG-RESPONSES>" +
+            Negative("GLOBAL-NEG-RESPONSE", "GBusy", 0x21) +
+            Negative("GLOBAL-NEG-RESPONSE", "GKeep", 0x22) + "</GLOBAL-NEG-RESPONSES>",
+        R"(<ECU-VARIANTS><ECU-VARIANT ID="variant"><SHORT-NAME>Variant</SHORT-NAME><GLOBAL-NEG-RESPONSES>)" +
+            Negative("GLOBAL-NEG-RESPONSE", "GOwn", 0x78) +
+            R"(</GLOBAL-NEG-RESPONSES><PARENT-REFS><PARENT-REF ID-REF="base" xsi:type="BASE-VARIANT-REF">
 <NOT-INHERITED-GLOBAL-NEG-RESPONSES><NOT-INHERITED-GLOBAL-NEG-RESPONSE>
 <GLOBAL-NEG-RESPONSE-SNREF SHORT-NAME="GBusy"/></NOT-INHERITED-GLOBAL-NEG-RESPONSE>
 </NOT-INHERITED-GLOBAL-NEG-RESPONSES></PARENT-REF></PARENT-REFS>
-</ECU-VARIANT></ECU-VARIANTS></DIAG-LAYER-CONTAINER></ODX>
-)";
+</ECU-VARIANT></ECU-VARIANTS>)");
 }
 
-class OdxFields : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        file_ = new TempFile("fields.odx-d", Document());
-        library_ = new CDiagnoseLib();
-        library_->SetReadingAsWritten(1);
-        library_->LoadOdxFile(file_->Path().c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        delete library_;
-        delete file_;
-    }
-    static CECU& Ecu(const std::string& name) {
-        return dynamic_cast<CECU&>(*EcuNamed(*library_, name));
-    }
-    static CUDSService& Service(const std::string& name) {
-        return dynamic_cast<CUDSService&>(*ServiceOf(&Ecu("Base"), name));
-    }
-    static inline TempFile* file_ = nullptr;
-    static inline CDiagnoseLib* library_ = nullptr;
-};
+using OdxFields = AsWrittenSuite<Document>;
 
 TEST_F(OdxFields, MessagesDecodeWithEveryFieldKind) {
     const CUDSFunction& fields = *Service("Fields").positiveResponses.front();

@@ -75,15 +75,14 @@ TEST(OdxFolder, ARescanFindsEverythingOnTheListAndLoadsItAgain) {
     CDiagnoseLib library;
     EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
     EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
-    EXPECT_NE(std::string(library.GetMessages())
-                  .find("File already on list: " + dir.Path() + "/a.odx\r\n"),
-              std::string::npos);
+    EXPECT_THAT(std::string(library.GetMessages()),
+                HasSubstr("File already on list: " + dir.Path() + "/a.odx\r\n"));
     EXPECT_EQ(library.PendingFiles().size(), 1u);
     EXPECT_EQ(library.SourceTree()->children.size(), 2u);
     library.Clear();
     EXPECT_TRUE(library.PendingFiles().empty());
     EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
-    EXPECT_EQ(std::string(library.GetMessages()).find("already"), std::string::npos);
+    EXPECT_THAT(std::string(library.GetMessages()), Not(HasSubstr("already")));
 }
 
 TEST(OdxFolder, APatternThatMatchesNothingFailsButLoadsThePendingList) {

@@ -5,40 +5,15 @@
 
 #include "decoded_render.h"
 #include "diag/diag_codec.h"
-#include "diag/diagnose_lib.h"
 #include "diag/message_index.h"
-#include "diag_test_support.h"
+#include "odx_document.h"
 
 namespace qm::diag::test {
+namespace odx_item_fields {
 namespace {
 
-std::string Dop(const std::string& id, int bits) {
-    return "<DATA-OBJECT-PROP ID=\"" + id + "\"><SHORT-NAME>" + id +
-           "</SHORT-NAME><COMPU-METHOD><CATEGORY>IDENTICAL</CATEGORY></COMPU-METHOD>"
-           "<DIAG-CODED-TYPE BASE-DATA-TYPE=\"A_UINT32\" xsi:type=\"STANDARD-LENGTH-TYPE\">"
-           "<BIT-LENGTH>" +
-           std::to_string(bits) + "</BIT-LENGTH></DIAG-CODED-TYPE></DATA-OBJECT-PROP>";
-}
-std::string Param(const std::string& kind, const std::string& name, int byte,
-                  const std::string& content) {
-    return "<PARAM xsi:type=\"" + kind + "\"><SHORT-NAME>" + name + "</SHORT-NAME>" +
-           (byte >= 0 ? "<BYTE-POSITION>" + std::to_string(byte) + "</BYTE-POSITION>" : "") +
-           content + "</PARAM>";
-}
-std::string Value(const std::string& name, int byte, const std::string& dop) {
-    return Param("VALUE", name, byte, "<DOP-REF ID-REF=\"" + dop + "\"/>");
-}
-std::string Const(const std::string& name, int byte, int value, int bits = 8) {
-    return Param("CODED-CONST", name, byte,
-                 "<CODED-VALUE>" + std::to_string(value) +
-                     "</CODED-VALUE><DIAG-CODED-TYPE BASE-DATA-TYPE=\"A_UINT32\" "
-                     "xsi:type=\"STANDARD-LENGTH-TYPE\"><BIT-LENGTH>" +
-                     std::to_string(bits) + "</BIT-LENGTH></DIAG-CODED-TYPE>");
-}
-std::string Message(const std::string& element, const std::string& id, const std::string& params) {
-    return "<" + element + " ID=\"" + id + "\"><SHORT-NAME>" + id + "</SHORT-NAME><PARAMS>" +
-           params + "</PARAMS></" + element + ">";
-}
+using namespace odx;
+
 std::string EndMarkerField(const std::string& id, const std::string& dop, int termination) {
     return "<DYNAMIC-ENDMARKER-FIELD ID=\"" + id + "\"><SHORT-NAME>" + id +
            "</SHORT-NAME><BASIC-STRUCTURE-REF ID-REF=\"entry\"/><DYN-END-DOP-REF ID-REF=\"" + dop +
@@ -51,8 +26,8 @@ std::string EndMarkerField(const std::string& id, const std::string& dop, int te
 // identifier; "Any" has no constant at all.
 std::string Document() {
     const std::string dictionary =
-        "<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>" + Dop("u8", 8) + Dop("u16", 16) +
-        "</DATA-OBJECT-PROPS><STRUCTURES>" +
+        "<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>" + Dop("u8", Coded("A_UINT32", 8)) +
+        Dop("u16", Coded("A_UINT32", 16)) + "</DATA-OBJECT-PROPS><STRUCTURES>" +
         Message("STRUCTURE", "entry", Value("Id", 0, "u8") + Value("Level", 1, "u8")) +
         Message("STRUCTURE", "small", Value("S", 0, "u8")) +
         Message("STRUCTURE", "wide", Value("W", 0, "u16")) +
@@ -64,16 +39,11 @@ std::string Document() {
         "</SHORT-NAME><STRUCTURE-REF ID-REF=\"small\"/></DEFAULT-CASE><CASES><CASE><SHORT-NAME>"
         "Wide</SHORT-NAME><STRUCTURE-REF ID-REF=\"wide\"/><LOWER-LIMIT>2</LOWER-LIMIT>"
         "<UPPER-LIMIT>3</UPPER-LIMIT></CASE></CASES></MUX></MUXS></DIAG-DATA-DICTIONARY-SPEC>";
-    const auto service = [](const std::string& name, bool response) {
-        return "<DIAG-SERVICE ID=\"s." + name + "\"><SHORT-NAME>" + name +
-               "</SHORT-NAME><REQUEST-REF ID-REF=\"rq." + name + "\"/>" +
-               (response ? "<POS-RESPONSE-REFS><POS-RESPONSE-REF ID-REF=\"pr." + name +
-                               "\"/></POS-RESPONSE-REFS>"
-                         : "") +
-               "</DIAG-SERVICE>";
-    };
-    const std::string comms = service("List", true) + service("Mux", true) + service("Read", true) +
-                              service("ReadOther", true) + service("Any", false);
+    const std::string comms = Service("List", PositiveResponseRef("pr.List")) +
+                              Service("Mux", PositiveResponseRef("pr.Mux")) +
+                              Service("Read", PositiveResponseRef("pr.Read")) +
+                              Service("ReadOther", PositiveResponseRef("pr.ReadOther")) +
+                              Service("Any");
     const std::string requests =
         Message("REQUEST", "rq.List", Const("SID", 0, 0x31)) +
         Message("REQUEST", "rq.Mux", Const("SID", 0, 0x32)) +
@@ -90,35 +60,12 @@ std::string Document() {
                 Const("SID", 0, 0x62) + Const("DID", 1, 0xF190, 16) + Value("Data", 3, "u8")) +
         Message("POS-RESPONSE", "pr.ReadOther",
                 Const("SID", 0, 0x62) + Const("DID", 1, 0xF191, 16) + Value("Data", 3, "u16"));
-    return R"(<?xml version="1.0" encoding="UTF-8"?>
-<ODX MODEL-VERSION="2.2.0" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
-<DIAG-LAYER-CONTAINER ID="dlc"><SHORT-NAME>Items</SHORT-NAME>
-<BASE-VARIANTS><BASE-VARIANT ID="base"><SHORT-NAME>Base</SHORT-NAME>)" +
-           dictionary + "<DIAG-COMMS>" + comms + "</DIAG-COMMS><REQUESTS>" + requests +
-           "</REQUESTS><POS-RESPONSES>" + positives +
-           "</POS-RESPONSES></BASE-VARIANT></BASE-VARIANTS></DIAG-LAYER-CONTAINER></ODX>\n";
+    return BaseVariantDocument(
+        "Items", dictionary + "<DIAG-COMMS>" + comms + "</DIAG-COMMS><REQUESTS>" + requests +
+                     "</REQUESTS><POS-RESPONSES>" + positives + "</POS-RESPONSES>");
 }
 
-class OdxItemFields : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        NanoXML::ClearMessageLog();
-        file_ = new TempFile("items.odx-d", Document());
-        library_ = new CDiagnoseLib();
-        library_->SetReadingAsWritten(1);
-        library_->LoadOdxFile(file_->Path().c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        delete library_;
-        delete file_;
-    }
-    static CECU& Base() { return dynamic_cast<CECU&>(*EcuNamed(*library_, "Base")); }
-    static CUDSService& Service(const std::string& name) {
-        return dynamic_cast<CUDSService&>(*ServiceOf(&Base(), name));
-    }
-    static inline TempFile* file_ = nullptr;
-    static inline CDiagnoseLib* library_ = nullptr;
-};
+using OdxItemFields = AsWrittenSuite<Document>;
 
 TEST_F(OdxItemFields, EndMarkerAndMultiplexerItemsDecode) {
     const CUDSFunction& list = *Service("List").positiveResponses.front();
@@ -164,8 +111,8 @@ TEST_F(OdxItemFields, EndMarkerFieldEncodesItsMarkAndWarnsWhenUnresolved) {
     ASSERT_TRUE(EncodeFunction(list, {{"Events", "0x0102FF"}, {"Tail", "9"}}, bytes, error));
     EXPECT_EQ(Render(DecodeFunction(list, bytes.data(), bytes.size())),
               "SID=71 Events[Id=1 Level=2] Pairs Tail=9");
-    EXPECT_NE(NanoXML::MessageLog().find("unresolved DYNAMIC-ENDMARKER-FIELD entry: \"broken\""),
-              std::string::npos)
+    EXPECT_THAT(NanoXML::MessageLog(),
+                HasSubstr("unresolved DYNAMIC-ENDMARKER-FIELD entry: \"broken\""))
         << NanoXML::MessageLog();
     // The described build leaves the field unhandled, as before.
     CDiagnoseLib exact;
@@ -178,7 +125,7 @@ TEST_F(OdxItemFields, EndMarkerFieldEncodesItsMarkAndWarnsWhenUnresolved) {
 
 // The index must choose what trying every message chooses.
 TEST_F(OdxItemFields, IndexFindsWhatEveryMessageTriedFinds) {
-    const MessageIndex index(Base());
+    const MessageIndex index(Ecu());
     EXPECT_EQ(index.Messages().size(), 9u);
     struct Case {
         const char* hex;
@@ -215,7 +162,7 @@ TEST_F(OdxItemFields, IndexFindsWhatEveryMessageTriedFinds) {
         EXPECT_EQ(best ? std::string(best->service->GetName()) : "", c.service);
         EXPECT_EQ(best ? std::string(best->kind) : "", c.kind);
     }
-    EXPECT_EQ(index.ServiceWithId(0x22), ServiceOf(&Base(), "Read"));
+    EXPECT_EQ(index.ServiceWithId(0x22), ServiceOf(&Ecu(), "Read"));
     EXPECT_EQ(index.ServiceWithId(0x10), nullptr);
 }
 
@@ -244,4 +191,5 @@ TEST(LeadingConstantBytes, StopAtTheFirstByteNoConstantOwns) {
 }
 
 }  // namespace
+}  // namespace odx_item_fields
 }  // namespace qm::diag::test

@@ -108,7 +108,7 @@ TEST_F(OdxBuild, ReferenceStatisticsAndTimingLines) {
     Build(InheritanceDocument());
     const std::string messages = library.GetMessages();
     EXPECT_EQ(messages.rfind("ODX Refs multicore: ", 0), 0u) << messages;
-    EXPECT_NE(messages.find("ms\r\nNEW: Resolved REFS:4 Unresolved REFS:0\r\n"), std::string::npos)
+    EXPECT_THAT(messages, HasSubstr("ms\r\nNEW: Resolved REFS:4 Unresolved REFS:0\r\n"))
         << messages;
     // One collection line per ECU in the XML log.
     const std::string log = Log();
@@ -125,9 +125,9 @@ TEST_F(OdxBuild, UnresolvedReferencesAreCountedAndTheBuildGoesOn) {
                     "<DIAG-COMMS>" + Service("S1", "Lost", "NOWHERE") + "</DIAG-COMMS>") +
               "</BASE-VARIANTS>"));
     ASSERT_EQ(library.GetEcuCount(), 1u);
-    EXPECT_NE(std::string(library.GetMessages()).find("NEW: Resolved REFS:0 Unresolved REFS:1\r\n"),
-              std::string::npos);
-    EXPECT_NE(Log().find("Unresolved REF: \"REQUEST-REF\" ID=\"NOWHERE\"\r\n"), std::string::npos);
+    EXPECT_THAT(std::string(library.GetMessages()),
+                HasSubstr("NEW: Resolved REFS:0 Unresolved REFS:1\r\n"));
+    EXPECT_THAT(Log(), HasSubstr("Unresolved REF: \"REQUEST-REF\" ID=\"NOWHERE\"\r\n"));
     // The service has its REQUEST-REF and is kept, without a request.
     IUDSService* lost = ServiceOf(library.GetEcu(0), "Lost");
     ASSERT_NE(lost, nullptr);
@@ -215,11 +215,9 @@ TEST_F(OdxBuild, ParentRefsThatLoopEndWithALine) {
     EXPECT_EQ(ServiceCount(library.GetEcu(0)), 2u);
     EXPECT_EQ(ServiceCount(library.GetEcu(1)), 2u);
     EXPECT_EQ(ServiceCount(library.GetEcu(2)), 0u);
-    EXPECT_NE(Log().find("ODX Warning: PARENT-REFS cycle at \"One\", not followed\r\n"),
-              std::string::npos)
+    EXPECT_THAT(Log(), HasSubstr("ODX Warning: PARENT-REFS cycle at \"One\", not followed\r\n"))
         << Log();
-    EXPECT_NE(Log().find("ODX Warning: PARENT-REFS cycle at \"Self\", not followed\r\n"),
-              std::string::npos);
+    EXPECT_THAT(Log(), HasSubstr("ODX Warning: PARENT-REFS cycle at \"Self\", not followed\r\n"));
 }
 
 TEST_F(OdxBuild, NoVariantNoEcu) {
@@ -228,8 +226,8 @@ TEST_F(OdxBuild, NoVariantNoEcu) {
         "</COMPARAM-SUBSET></ODX>");
     EXPECT_EQ(library.GetEcuCount(), 0u);
     EXPECT_STREQ(library.GetFormat(), "");
-    EXPECT_NE(std::string(library.GetMessages()).find("NEW: Resolved REFS:0 Unresolved REFS:0"),
-              std::string::npos);
+    EXPECT_THAT(std::string(library.GetMessages()),
+                HasSubstr("NEW: Resolved REFS:0 Unresolved REFS:0"));
     CDiagnoseLib empty;
     EXPECT_EQ(empty.BuildModel(), 0);  // no tree, no build
     EXPECT_STREQ(empty.GetMessages(), "");
@@ -362,12 +360,11 @@ TEST_F(OdxBuild, TextTableDataObjectByReferenceAndByShortName) {
         EXPECT_EQ(param->GetBitLength(), 8);
     }
     EXPECT_EQ(static_cast<CParam*>(RequestParam("T", 1))->dtrefId, "DT");
-    EXPECT_NE(Log().find("ODX Warning: unresolved DOP-SNREF of \"Nameless\" : with "
-                         "SHORT-NAME=\"Nothing\" \r\n"),
-              std::string::npos)
+    EXPECT_THAT(Log(), HasSubstr("ODX Warning: unresolved DOP-SNREF of \"Nameless\" : with "
+                                 "SHORT-NAME=\"Nothing\" \r\n"))
         << Log();
-    EXPECT_NE(Log().find("ODX Warning: unresolved DOP-REF of \"Lost\" : with ID=\"GONE\" \r\n"),
-              std::string::npos);
+    EXPECT_THAT(Log(),
+                HasSubstr("ODX Warning: unresolved DOP-REF of \"Lost\" : with ID=\"GONE\" \r\n"));
 }
 
 TEST_F(OdxBuild, UnhandledDataObjectKindIsReported) {
@@ -375,9 +372,8 @@ TEST_F(OdxBuild, UnhandledDataObjectKindIsReported) {
         ParamDocument("<ENV-DATA-DESCS><ENV-DATA-DESC ID='ENV'><SHORT-NAME>Env</SHORT-NAME>"
                       "</ENV-DATA-DESC></ENV-DATA-DESCS>",
                       ValueParam("Env", 1, "<DOP-REF ID-REF='ENV'/>")));
-    EXPECT_NE(Log().find("ODX Warning: unhandled DOP-REF type: \"ENV-DATA-DESC\" : with "
-                         "ID=\"ENV\" \r\n"),
-              std::string::npos)
+    EXPECT_THAT(Log(), HasSubstr("ODX Warning: unhandled DOP-REF type: \"ENV-DATA-DESC\" : with "
+                                 "ID=\"ENV\" \r\n"))
         << Log();
 }
 
@@ -413,8 +409,7 @@ TEST_F(OdxBuild, StructuresAndEndOfPduFields) {
     EXPECT_EQ(items->IsArray(), 1);
     EXPECT_EQ(items->GetSubParamCount(), 2u);
     EXPECT_EQ(items->GetBitLength(), 24);
-    EXPECT_NE(Log().find("ODX Warning: unresolved END-OF-PDU-FIELD entry: \"Broken\"\r\n"),
-              std::string::npos)
+    EXPECT_THAT(Log(), HasSubstr("ODX Warning: unresolved END-OF-PDU-FIELD entry: \"Broken\"\r\n"))
         << Log();
 }
 
@@ -429,11 +424,9 @@ TEST_F(OdxBuild, SelfReferencingStructuresDoNotHang) {
     IParam* loop = RequestParam("T", 1);
     ASSERT_EQ(loop->GetSubParamCount(), 1u);
     EXPECT_EQ(loop->GetSubParam(0)->GetSubParamCount(), 0u);
-    EXPECT_NE(Log().find("ODX Warning: recursive data object \"Loop\" not expanded\r\n"),
-              std::string::npos)
+    EXPECT_THAT(Log(), HasSubstr("ODX Warning: recursive data object \"Loop\" not expanded\r\n"))
         << Log();
-    EXPECT_NE(Log().find("ODX Warning: recursive data object \"A\" not expanded\r\n"),
-              std::string::npos);
+    EXPECT_THAT(Log(), HasSubstr("ODX Warning: recursive data object \"A\" not expanded\r\n"));
 }
 
 TEST_F(OdxBuild, StructuresThatDoubleAtEveryLevelStopAtTheBudget) {
@@ -447,9 +440,9 @@ TEST_F(OdxBuild, StructuresThatDoubleAtEveryLevelStopAtTheBudget) {
     structures += "</STRUCTURES>";
     Build(ParamDocument(structures, ValueParam("Tree", 1, "<DOP-REF ID-REF='S0'/>")));
     ASSERT_EQ(library.GetEcuCount(), 1u);
-    EXPECT_NE(Log().find("ODX Warning: parameter expansion limit reached, further parameters "
-                         "skipped\r\n"),
-              std::string::npos);
+    EXPECT_THAT(Log(),
+                HasSubstr("ODX Warning: parameter expansion limit reached, further parameters "
+                          "skipped\r\n"));
 }
 
 TEST_F(OdxBuild, DtcDataObjectTextsAndVariantDtcs) {
@@ -562,16 +555,14 @@ TEST_F(OdxBuild, TableKeyAndTableStruct) {
     EXPECT_EQ(key->GetValue(uint64_t{0})->GetRangeStart(), 258u);
     // A physical key text goes through the key's text table.
     EXPECT_EQ(key->GetValue(uint64_t{1})->GetRangeStart(), 2u);
-    EXPECT_NE(Log().find("Warning: Non-numerical key value: not a key"), std::string::npos)
-        << Log();
+    EXPECT_THAT(Log(), HasSubstr("Warning: Non-numerical key value: not a key")) << Log();
     IParam* data = RequestParam("T", 2);
     EXPECT_EQ(data->IsConditional(), 1);
     ASSERT_EQ(data->GetChoiceCount(), 2u);
     EXPECT_STREQ(data->SelectChoice(0)->GetName(), "Row1");
     EXPECT_EQ(data->SelectChoice(0)->GetSubParamCount(), 1u);
-    EXPECT_NE(Log().find("Unresolved: TABLE-KEY-REF : NOPE\r\n"), std::string::npos);
-    EXPECT_NE(Log().find("ODX Warning: unresolved TABLE-SNREF: \"Missing\"\r\n"),
-              std::string::npos);
+    EXPECT_THAT(Log(), HasSubstr("Unresolved: TABLE-KEY-REF : NOPE\r\n"));
+    EXPECT_THAT(Log(), HasSubstr("ODX Warning: unresolved TABLE-SNREF: \"Missing\"\r\n"));
     EXPECT_EQ(RequestParam("T", 5)->GetValue(), 2u);  // the row it names
     // Encoding picks the case of the key's value.
     IUDSFunction* request = ServiceOf(library.GetEcu(0), "T")->GetRequest(0);

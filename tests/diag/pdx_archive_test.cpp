@@ -54,27 +54,13 @@ TEST(PdxArchive, CountsOnlyOdxMembersAndLogsEachExactly) {
     for (NanoXML* root : roots) EXPECT_EQ(root->name, "ODX");
 }
 
-TEST(PdxArchive, TheSpecimenOfTwoOdxMembersAndAnIndex) {
-    TempDir dir("specimen");
-    const std::string path = dir.Path() + "/s.pdx";
-    ASSERT_TRUE(
-        WriteZip(path, {{"a.odx-d", kOdxD}, {"b.odx-c", kOdxC}, {"index.xml", "<CATALOG/>"}}));
-    CDiagnoseLib library;
-    EXPECT_EQ(library.LoadPdxFile(path.c_str(), 1), 1);
-    const std::string messages = library.GetMessages();
-    EXPECT_NE(messages.find("ODX count in PDX file: 2\r\n"), std::string::npos);
-    EXPECT_EQ(messages.find("index.xml"), std::string::npos);
-    EXPECT_EQ(AttachedRoots(library).size(), 2u);
-}
-
 TEST(PdxArchive, UpperCaseExtensionsQualify) {
     TempDir dir("upper");
     const std::string path = dir.Path() + "/u.pdx";
     ASSERT_TRUE(WriteZip(path, {{"x.ODX", kOdxD}, {"y.Odx-D", kOdxD}, {"z.XODX", kOdxD}}));
     CDiagnoseLib library;
     EXPECT_EQ(library.LoadPdxFile(path.c_str(), 0), 1);
-    EXPECT_NE(std::string(library.GetMessages()).find("ODX count in PDX file: 2\r\n"),
-              std::string::npos);
+    EXPECT_THAT(std::string(library.GetMessages()), HasSubstr("ODX count in PDX file: 2\r\n"));
 }
 
 TEST(PdxArchive, EmptyMembersAreCountedButNotExtracted) {
@@ -132,13 +118,11 @@ TEST(PdxArchive, AMemberClaimingAHugeSizeIsRefusedNotAllocated) {
     CDiagnoseLib library;
     EXPECT_EQ(library.LoadPdxFile(path.c_str(), 1), 0);
     const std::string messages = library.GetMessages();
-    EXPECT_NE(messages.find("Uncompressed: 4294967280   Compressed:          6\r\n"),
-              std::string::npos);
-    EXPECT_NE(messages.find("ERROR during extracting ODX file from PDX: \"big.odx\" \t\t "
-                            "Uncompressed: 4294967280\t\t Compressed: 6\r\n"),
-              std::string::npos);
-    EXPECT_NE(messages.find("ODX count in PDX file: 1\r\n"), std::string::npos);
-    EXPECT_NE(NanoXML::MessageLog().find("PDX member \"big.odx\""), std::string::npos);
+    EXPECT_THAT(messages, HasSubstr("Uncompressed: 4294967280   Compressed:          6\r\n"));
+    EXPECT_THAT(messages, HasSubstr("ERROR during extracting ODX file from PDX: \"big.odx\" \t\t "
+                                    "Uncompressed: 4294967280\t\t Compressed: 6\r\n"));
+    EXPECT_THAT(messages, HasSubstr("ODX count in PDX file: 1\r\n"));
+    EXPECT_THAT(NanoXML::MessageLog(), HasSubstr("PDX member \"big.odx\""));
 }
 
 TEST(PdxArchive, AMemberWhoseSizeLiesIsAFailedExtraction) {
@@ -148,8 +132,7 @@ TEST(PdxArchive, AMemberWhoseSizeLiesIsAFailedExtraction) {
         dir.Write("l.pdx", HandMadeZip("short.odx", data, 5, static_cast<uint32_t>(data.size())));
     CDiagnoseLib library;
     EXPECT_EQ(library.LoadPdxFile(path.c_str(), 0), 0);
-    EXPECT_NE(std::string(library.GetMessages()).find("ERROR during extracting"),
-              std::string::npos);
+    EXPECT_THAT(std::string(library.GetMessages()), HasSubstr("ERROR during extracting"));
 }
 
 TEST(PdxArchive, AZipBombStopsAtTheInflationBudget) {
@@ -162,41 +145,16 @@ TEST(PdxArchive, AZipBombStopsAtTheInflationBudget) {
     CDiagnoseLib library;
     EXPECT_EQ(library.LoadPdxFile(path.c_str(), 0), 1);
     const std::string messages = library.GetMessages();
-    EXPECT_NE(messages.find("ERROR during extracting ODX file from PDX: \"bomb.odx\""),
-              std::string::npos);
+    EXPECT_THAT(messages, HasSubstr("ERROR during extracting ODX file from PDX: \"bomb.odx\""));
     // The failure only marks the member: the next one is still read.
     EXPECT_EQ(AttachedRoots(library).size(), 1u);
-    EXPECT_NE(messages.find("ODX count in PDX file: 2\r\n"), std::string::npos);
+    EXPECT_THAT(messages, HasSubstr("ODX count in PDX file: 2\r\n"));
 }
 
 TEST(PdxArchive, InflationBudgetFollowsTheArchiveSize) {
     EXPECT_EQ(PdxInflationBudget(0), 1u << 20);
     EXPECT_EQ(PdxInflationBudget(1u << 20), 256u << 20);
     EXPECT_EQ(PdxInflationBudget(1ull << 40), 2ull << 30);
-}
-
-TEST(PdxArchive, MembersThatWouldLeaveTheirFolderAreSkippedWithAWarning) {
-    TempDir dir("names");
-    const std::string path = dir.Path() + "/n.pdx";
-    ASSERT_TRUE(WriteZip(path, {{"../qm_pdx_escape.odx", kOdxD},
-                                {"/tmp/qm_pdx_absolute.odx", kOdxD},
-                                {"sub/dir/deep.odx", kOdxD}}));
-    NanoXML::ClearMessageLog();
-    CDiagnoseLib library;
-    EXPECT_EQ(library.LoadPdxFile(path.c_str(), 0), 1);
-    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/sub"));
-    const auto roots = AttachedRoots(library);
-    ASSERT_EQ(roots.size(), 1u);
-    EXPECT_EQ(roots[0]->GetAttribute("DiagnoseLibSrc"), path + "/sub/dir/deep.odx");
-    EXPECT_NE(std::string(library.GetMessages()).find("ODX count in PDX file: 1\r\n"),
-              std::string::npos);
-    const std::string log = NanoXML::MessageLog();
-    for (const char* name : {"../qm_pdx_escape.odx", "/tmp/qm_pdx_absolute.odx"}) {
-        EXPECT_NE(log.find("PDX member \"" + std::string(name) + "\" of \"" + path +
-                           "\" skipped: an absolute path or a \"..\" in its name"),
-                  std::string::npos)
-            << log;
-    }
 }
 
 TEST(PdxArchive, ArchivesAddUpUntilClear) {
