@@ -1,5 +1,6 @@
 // The container file of the facade: its frame, the network configurations inside, atomic
 // saving, and what loading makes of later versions and of bad input.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -16,6 +17,8 @@
 #include "ldf/ldf_model_compare.h"
 
 namespace {
+
+using ::testing::HasSubstr;
 
 namespace fs = std::filesystem;
 
@@ -194,7 +197,7 @@ TEST(ContainerSave, AFailedSaveLeavesTheOldFile) {
     facade.config->LoadDbc(kDbc.c_str());
     NanoXML::ClearMessageLog();
     EXPECT_FALSE(facade.facade.SaveToFile(folder.File("missing/dir/x.xml").c_str()));
-    EXPECT_NE(NanoXML::MessageLog().find("NanoXML::SaveFile error nr "), std::string::npos);
+    EXPECT_THAT(NanoXML::MessageLog(), HasSubstr("NanoXML::SaveFile error nr "));
 
     if (::geteuid() != 0) {  // permissions do not stop root
         fs::permissions(folder.Path(), fs::perms::owner_read | fs::perms::owner_exec);
@@ -268,14 +271,13 @@ TEST(ContainerBadInput, WrongNumbersAndMissingReferencesAreReported) {
 
     auto* dbc = dynamic_cast<NetConfigDbcFile*>(facade.config->GetDbcFile());
     const std::string dbcLog = dbc->GetMessages();
-    EXPECT_NE(dbcLog.find("Container value is not a number: Can_ID = twelve.\n"),
-              std::string::npos);
-    EXPECT_NE(dbcLog.find("Container value is not a number: Size = 300.\n"), std::string::npos);
-    EXPECT_NE(dbcLog.find("Container value is not a number: Factor = abc.\n"), std::string::npos);
-    EXPECT_NE(dbcLog.find("Missing node definition: Ghost.\n"), std::string::npos);
-    EXPECT_NE(dbcLog.find("Missing node definition: Nobody.\n"), std::string::npos);
-    EXPECT_NE(dbcLog.find("Missing signal definition: T.\n"), std::string::npos);
-    EXPECT_NE(dbcLog.find("Missing attribute definition: Undefined.\n"), std::string::npos);
+    EXPECT_THAT(dbcLog, HasSubstr("Container value is not a number: Can_ID = twelve.\n"));
+    EXPECT_THAT(dbcLog, HasSubstr("Container value is not a number: Size = 300.\n"));
+    EXPECT_THAT(dbcLog, HasSubstr("Container value is not a number: Factor = abc.\n"));
+    EXPECT_THAT(dbcLog, HasSubstr("Missing node definition: Ghost.\n"));
+    EXPECT_THAT(dbcLog, HasSubstr("Missing node definition: Nobody.\n"));
+    EXPECT_THAT(dbcLog, HasSubstr("Missing signal definition: T.\n"));
+    EXPECT_THAT(dbcLog, HasSubstr("Missing attribute definition: Undefined.\n"));
     EXPECT_EQ(dbc->GetStatus(), 2u);
     ASSERT_EQ(dbc->GetMessageCount(), 1u);
     EXPECT_EQ(dbc->GetMessage(0)->GetRawId(), 0u);
@@ -292,7 +294,7 @@ TEST(ContainerBadInput, WrongNumbersAndMissingReferencesAreReported) {
           "Missing signal encoding type element.\r\n",
           "Missing signal encoding type definition: None.\r\n",
           "Missing response error definition: E.\r\n"}) {
-        EXPECT_NE(ldfLog.find(line), std::string::npos) << line;
+        EXPECT_THAT(ldfLog, HasSubstr(line)) << line;
     }
     ASSERT_EQ(ldf->GetScheduleTableCount(), 1u);
     EXPECT_EQ(ldf->GetScheduleTable(0)->GetTaskCount(), 0u) << "tasks naming nothing are dropped";

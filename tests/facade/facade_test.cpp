@@ -1,16 +1,21 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
 
+#include "quillmere/facade.h"
 #include "quillmere/quillmere.h"
+#include "quillmere/someip.h"
 #include "temp_files.h"
 
 namespace fs = std::filesystem;
 
 namespace facade {
 namespace {
+
+using ::testing::HasSubstr;
 
 using qmtest::TempPath;
 
@@ -128,7 +133,7 @@ TEST(Container, LoadNeedsAReadableFileWithAQuillmereElement) {
     fs::remove(other);
 
     EXPECT_FALSE(facade->SaveToFile(TempPath("no/such/dir/x.xml").c_str()));
-    EXPECT_NE(NanoXML::MessageLog().find("NanoXML::SaveFile error nr "), std::string::npos);
+    EXPECT_THAT(NanoXML::MessageLog(), HasSubstr("NanoXML::SaveFile error nr "));
     DeleteQuillmereInstance(facade);
 }
 
@@ -167,6 +172,56 @@ TEST(Facade, ObjectsOfOneFacadeSurviveTheDeletionOfAnother) {
     EXPECT_STREQ(dbc->GetVersion(), "1.55");
     EXPECT_EQ(a->GetXml()->children.size(), 1u);
     DeleteQuillmereInstance(a);
+}
+
+// The facade's SOME/IP databases: created, kept through Clear, deleted once.
+TEST(Facade, CreatesAndDeletesDatabases) {
+    IQuillmere* facade = CreateQuillmereInstance();
+    IArxmlDatabase* db = facade->CreateArxmlDatabase();
+    ASSERT_NE(db, nullptr);
+    EXPECT_STREQ(db->GetVersion(), "1.50");
+    facade->Clear();  // databases survive Clear
+    EXPECT_STREQ(db->GetVersion(), "1.50");
+    EXPECT_TRUE(facade->DeleteArxmlDatabase(db));
+    EXPECT_FALSE(facade->DeleteArxmlDatabase(db));
+    EXPECT_FALSE(facade->DeleteArxmlDatabase(nullptr));
+    facade->CreateArxmlDatabase();  // destroyed with the facade
+    EXPECT_TRUE(DeleteQuillmereInstance(facade));
+}
+
+// Diagnostic libraries created by the facade: their source trees under the info element.
+TEST(FacadeDiagnostics, LibrariesHangTheirTreesUnderTheInfoElement) {
+    IQuillmere* facade = CreateQuillmereInstance();
+    IDiagnoseLib* first = facade->CreateDiagnoseLib();
+    IDiagnoseLib* second = facade->CreateDiagnoseLib();
+    ASSERT_NE(first, nullptr);
+    NanoXML* info = facade->GetXml();
+    ASSERT_EQ(info->children.size(), 2u);
+    EXPECT_EQ(info->children[0]->name, "DiagnoseLib");
+    EXPECT_EQ(info->children[0]->GetAttribute("Version"), "03.07 (Development)");
+
+    // Clear keeps the (fresh) tree listed in its place.
+    first->AddEcu("Door");
+    first->Clear();
+    ASSERT_EQ(info->children.size(), 2u);
+    EXPECT_TRUE(info->children[0]->children.empty());
+
+    EXPECT_TRUE(facade->DeleteDiagnoseLib(first));
+    EXPECT_FALSE(facade->DeleteDiagnoseLib(first));
+    EXPECT_FALSE(facade->DeleteDiagnoseLib(nullptr));
+    ASSERT_EQ(info->children.size(), 1u);
+    EXPECT_EQ(second->GetEcuCount(), 0u);
+
+    // A library of another facade is not destroyed here.
+    IQuillmere* other = CreateQuillmereInstance();
+    IDiagnoseLib* foreign = other->CreateDiagnoseLib();
+    EXPECT_FALSE(facade->DeleteDiagnoseLib(foreign));
+    EXPECT_EQ(foreign->GetEcuCount(), 0u);
+
+    facade->Clear();
+    EXPECT_TRUE(facade->GetXml()->children.empty());
+    EXPECT_TRUE(DeleteQuillmereInstance(facade));
+    EXPECT_TRUE(DeleteQuillmereInstance(other));
 }
 
 }  // namespace facade

@@ -1,6 +1,7 @@
 // Two facades, one per thread, load the same files over and over: each gets the model a lone
-// facade gets. The process-wide log, file list and build context are shared, so these are the
-// tests to run under ThreadSanitizer (make tsan).
+// facade gets (the diagnostic build on threads: the CDD reader test). The process-wide log, file
+// list and build context are shared, so these are the tests to run under ThreadSanitizer (make
+// tsan).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -51,24 +52,6 @@ TEST(Threads, TwoFacadesLoadOnTwoThreads) {
     const std::vector<uint64_t> lone = messageCounts();
     ASSERT_GE(lone.size(), 3u);
     ExpectTheSameOnTwoThreads(messageCounts, lone);
-}
-
-// The services per functional class of the CDD example.
-TEST(Threads, TwoFacadesBuildCddOnTwoThreads) {
-    auto servicesOfOneLoad = [] {
-        IQuillmere* facade = CreateQuillmereInstance();
-        IDiagnoseLib* library = facade->CreateDiagnoseLib();
-        std::vector<uint64_t> services;
-        if (library->LoadCddFile((kExamples + "door_ecu.cdd").c_str(), 1) == 1) {
-            IECU* ecu = library->GetEcu(0);
-            for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
-                services.push_back(ecu->GetFunctionalClass(c)->GetServiceCount());
-            }
-        }
-        DeleteQuillmereInstance(facade);
-        return services;
-    };
-    ExpectTheSameOnTwoThreads(servicesOfOneLoad, {1, 2});
 }
 
 }  // namespace
