@@ -1,6 +1,7 @@
 #pragma once
 // Hostile inputs built at test time: ZIP archives whose directory lies, and a helper that runs
 // the tool on them in a child process and measures its time and peak memory.
+#include <gmock/gmock.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,9 @@
 #include <vector>
 
 namespace qm::hostile {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 inline void Put16(std::string& out, uint32_t v) {
     out += static_cast<char>(v & 0xFF);

@@ -127,7 +127,7 @@ TEST_P(PdxBomb, IsRefusedQuicklyInLittleMemoryWithAWarning) {
     EXPECT_TRUE(run.exitCode == 1 || run.exitCode == 2) << run.output.substr(0, 2000);
     EXPECT_LT(run.seconds, kMaxSeconds);
     EXPECT_LT(run.peakKilobytes, kMaxPeakKilobytes);
-    EXPECT_NE(run.output.find("PDX member \""), std::string::npos) << run.output.substr(0, 2000);
+    EXPECT_THAT(run.output, HasSubstr("PDX member \"")) << run.output.substr(0, 2000);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -165,6 +165,7 @@ TEST(PdxHostileMembers, AreSkippedOrFailedWithAWarningEach) {
     add("link.odx", "a.odx", 0120777u << 16);
     add("../up.odx", odx + " ");
     add("/abs.odx", odx + "  ");
+    add("sub/dir/deep.odx", odx + "   ");  // a folder in its name is no escape
     add("inner.pdx", nested);
     add("zip.odx", nested);
     Entry wrong = first;
@@ -180,13 +181,15 @@ TEST(PdxHostileMembers, AreSkippedOrFailedWithAWarningEach) {
     NanoXML::ClearMessageLog();
     CDiagnoseLib library;
     library.LoadPdxFile(path.c_str(), 0);
-    EXPECT_EQ(library.SourceTree()->children.size(), 1u);
+    ASSERT_EQ(library.SourceTree()->children.size(), 2u);
+    EXPECT_EQ(library.SourceTree()->children[1]->GetAttribute("DiagnoseLibSrc"),
+              path + "/sub/dir/deep.odx");
+    EXPECT_FALSE(fs::exists(scratch.Path("sub")));  // members are read in memory
     const std::string messages = library.GetMessages();
-    EXPECT_NE(messages.find("ODX count in PDX file: 5\r\n"), std::string::npos) << messages;
+    EXPECT_THAT(messages, HasSubstr("ODX count in PDX file: 6\r\n")) << messages;
     for (const char* name : {"wrong.odx", "lost.odx"}) {
-        EXPECT_NE(messages.find("ERROR during extracting ODX file from PDX: \"" +
-                                std::string(name) + "\""),
-                  std::string::npos);
+        EXPECT_THAT(messages, HasSubstr("ERROR during extracting ODX file from PDX: \"" +
+                                        std::string(name) + "\""));
     }
     const std::string log = NanoXML::MessageLog();
     const std::string member = "PDX member \"";
@@ -200,7 +203,7 @@ TEST(PdxHostileMembers, AreSkippedOrFailedWithAWarningEach) {
              {"zip.odx", "skipped: an archive inside the archive"},
              {"wrong.odx", "not read: its local header at offset 0 belongs to \"a.odx\""},
              {"lost.odx", "not read: no local header at offset 7"}}) {
-        EXPECT_NE(log.find(member + name + of + why), std::string::npos) << name << "\n" << log;
+        EXPECT_THAT(log, HasSubstr(member + name + of + why)) << name << "\n" << log;
     }
 }
 

@@ -60,11 +60,10 @@ TEST_F(ToolHostile, UsageErrorsExitTwoInTheToolsVoiceWithAHint) {
         const RunResult run = RunTool(arguments, Path("out.txt"));
         EXPECT_EQ(run.exitCode, 2) << run.output;
         EXPECT_EQ(run.output.rfind("quillmere: ", 0), 0u) << run.output;
-        EXPECT_NE(run.output.find("--help"), std::string::npos) << run.output;
+        EXPECT_THAT(run.output, HasSubstr("--help")) << run.output;
     }
-    EXPECT_NE(RunTool({"frobnicate", "a", "b"}, Path("out.txt"))
-                  .output.find("unknown command 'frobnicate'"),
-              std::string::npos);
+    EXPECT_THAT(RunTool({"frobnicate", "a", "b"}, Path("out.txt")).output,
+                HasSubstr("unknown command 'frobnicate'"));
     EXPECT_EQ(RunTool({"--help"}, Path("out.txt")).exitCode, 0);
 }
 
@@ -74,7 +73,7 @@ TEST_F(ToolHostile, AFolderWithoutOdxFilesAtItsTopIsRefusedUnlessRecursive) {
                   dir_ / "deep/er/door_ecu.odx-d");
     const RunResult refused = RunTool({"info", dir_.string()}, Path("out.txt"));
     EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_NE(refused.output.find("without ODX or PDX files at its top level"), std::string::npos)
+    EXPECT_THAT(refused.output, HasSubstr("without ODX or PDX files at its top level"))
         << refused.output;
     const RunResult recursive = RunTool({"info", "--recursive", dir_.string()}, Path("out.txt"));
     EXPECT_EQ(recursive.exitCode, 0) << recursive.output;
@@ -86,8 +85,7 @@ TEST_F(ToolHostile, AFailedWriteSaysWhy) {
         RunTool({"convert", std::string(QM_SOURCE_DIR) + "/examples/powertrain.dbc", missing},
                 Path("out.txt"));
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.output.find("cannot write '" + missing + "': No such file or directory"),
-              std::string::npos)
+    EXPECT_THAT(run.output, HasSubstr("cannot write '" + missing + "': No such file or directory"))
         << run.output;
 }
 

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,6 +8,8 @@
 #include "quillmere/xml.h"
 
 namespace {
+
+using ::testing::HasSubstr;
 
 std::unique_ptr<NanoXML> Parse(const std::string& text) {
     auto root = std::make_unique<NanoXML>();
@@ -279,7 +282,7 @@ TEST_F(SearchTest, LinkCyclesDoNotHangSearches) {
     root_->CollectUnique(found, "item", "", "", 1000000);
     EXPECT_EQ(found.size(), 1u);  // p1's item links to p2, so only p2's item is collected
     const std::string display = root_->ToString();
-    EXPECT_NE(display.find("<root></root>"), std::string::npos);
+    EXPECT_THAT(display, HasSubstr("<root></root>"));
     back->link = nullptr;
 }
 
