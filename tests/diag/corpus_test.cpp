@@ -3,7 +3,8 @@
 // and the model's way through the container form. As written: the requests that need no values
 // and the positive responses made from their constants decode back through the message index,
 // the requests and responses encoded from generated values decode back to those values, and the
-// services of every ECU with requests worked out by hand from the files.
+// services of every ECU with requests worked out by hand from the files. A few files are
+// checked by hand against what they hold.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -529,6 +530,213 @@ TEST(DiagCorpus, EveryFileReadBothWays) {
         ASSERT_EQ(LoadDiagFile(written, path, true), 1);
         ExpectAsWritten(written, row->second);
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files checked by hand against what they hold
+
+class DiagCorpusFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (CorpusDiagFiles().empty()) GTEST_SKIP() << "no corpus at " << CorpusDir();
+        NanoXML::ClearMessageLog();
+    }
+    void Load(const char* name) { ASSERT_EQ(LoadDiagFile(library, CorpusDir() / name), 1); }
+    CDiagnoseLib library;
+};
+
+TEST_F(DiagCorpusFile, CddExampleServicesByHand) {
+    Load("example.cdd");
+    IECU* ecu = library.GetEcu(0);
+    // Latin-1 bytes, as the file holds them; the German text is preferred.
+    EXPECT_STREQ(ecu->GetShortName(), "Ein Beispiel-Steuerger\xE4t");
+    // "Programming Session": STDS with the static value 133.
+    IUDSService* session = ServiceOf(ecu, "Programming Session Starten");
+    ASSERT_NE(session, nullptr);
+    EXPECT_STREQ(session->GetQual(), "STDS");
+    EXPECT_EQ(EncodedBytes(session->GetRequest(0)), (std::vector<uint8_t>{0x10, 0x85}));
+    IUDSFunction* negative = session->GetNegativeResponse(0);
+    ASSERT_EQ(negative->GetParamCount(), 3u);
+    IParam* code = negative->GetParam(2);
+    EXPECT_STREQ(code->GetName(), "RESPONSE CODE");
+    EXPECT_EQ(code->GetBytePosition(), 2);
+    EXPECT_EQ(code->GetValueCount(), 4u);  // the instance's local table
+    EXPECT_EQ(code->GetDisplayFormat(), 3u);
+
+    IUDSService* ident = ServiceByQual(library, "REI");
+    ASSERT_NE(ident, nullptr);
+    EXPECT_EQ(ident->GetServiceId(), 0x1A);
+    EXPECT_EQ(EncodedBytes(ident->GetRequest(0)), (std::vector<uint8_t>{0x1A, 0x90}));
+    IParam* data = ident->GetPositiveResponse(0)->GetParam(2);
+    EXPECT_EQ(data->GetBytePosition(), 2);
+    EXPECT_EQ(data->GetSubParamCount(), 5u);  // the five data objects of the instance
+}
+
+TEST_F(DiagCorpusFile, CddBootloaderServicesByHand) {
+    Load("Bootloader.cdd");
+    IUDSService* extended = ServiceByQual(library, "ExtendedDiagnosticSession_Start");
+    ASSERT_NE(extended, nullptr);
+    EXPECT_EQ(EncodedBytes(extended->GetRequest(0)), (std::vector<uint8_t>{0x10, 0x03}));
+    IUDSFunction* positive = extended->GetPositiveResponse(0);
+    ASSERT_EQ(positive->GetParamCount(), 3u);
+    EXPECT_EQ(positive->GetParam(2)->GetBytePosition(), 2);
+    EXPECT_EQ(positive->GetParam(2)->GetBitLength(), 32);
+
+    struct Request {
+        const char* file;
+        const char* qual;
+        std::vector<uint8_t> bytes;
+    };
+    for (const Request& r : std::vector<Request>{
+             {"Bootloader.cdd", "Application_Software_Identification_Read_1", {0x22, 0xF1, 0x94}},
+             {"example-diddatarefs.cdd", "Control_Digital_IO_Control", {0x2F, 3, 0, 3, 0}},
+             {"example-diddatarefs.cdd", "TesterPresent_Send", {0x3E, 0x00}}}) {
+        CDiagnoseLib other;
+        other.LoadCddFile((CorpusDir() / r.file).string().c_str(), 1);
+        IUDSService* service = ServiceByQual(other, r.qual);
+        ASSERT_NE(service, nullptr) << r.qual;
+        EXPECT_EQ(EncodedBytes(service->GetRequest(0)), r.bytes) << r.qual;
+    }
+
+    // Grouping splits the identifier services: each read keeps its identifier in its name.
+    library.SetGrouping(1);
+    IECU* ecu = library.GetEcu(0);
+    IFunctionalClass* reads = nullptr;
+    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
+        if (std::string(ecu->GetFunctionalClass(c)->GetName()) == "22  Read Data By Identifier") {
+            reads = ecu->GetFunctionalClass(c);
+        }
+    }
+    ASSERT_NE(reads, nullptr);
+    bool found = false;
+    for (uint64_t s = 0; s < reads->GetServiceCount(); ++s) {
+        if (std::string(reads->GetService(s)->GetName()).rfind("F194 ", 0) == 0) found = true;
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(DiagCorpusFile, OdxBootloaderTableKeyAndStruct) {
+    Load("Bootloader.odx");
+    IUDSService* download = FindService(library.GetEcu(0), [](IUDSService* s) {
+        return s->GetRequestCount() > 0 &&
+               s->GetRequest(0)->FindParam("AddressAndLengthFormatIdentifier");
+    });
+    ASSERT_NE(download, nullptr);
+    EXPECT_EQ(download->GetServiceId(), 0x34);
+    IUDSFunction* request = download->GetRequest(0);
+    IParam* key = request->FindParam("AddressAndLengthFormatIdentifier");
+    EXPECT_EQ(key->IsKey(), 1);
+    EXPECT_EQ(key->GetBytePosition(), 3);  // stated 2, behind the 8-bit format at byte 2
+    // Sixteen rows whose keys are the texts of the key's text table ("S=1 A=1" is 0x11).
+    ASSERT_EQ(key->GetValueCount(), 16u);
+    EXPECT_STREQ(key->GetValue(uint64_t{0})->GetText(), "TR_0x11");
+    EXPECT_EQ(key->GetValue(uint64_t{0})->GetRangeStart(), 0x11u);
+    EXPECT_EQ(key->GetValue(uint64_t{15})->GetRangeStart(), 0x44u);
+    IParam* data = request->FindParam("MultiplexedData");
+    EXPECT_EQ(data->IsConditional(), 1);
+    ASSERT_EQ(data->GetChoiceCount(), 16u);
+    IParam* first = data->SelectChoice(0);
+    ASSERT_EQ(first->GetSubParamCount(), 2u);
+    EXPECT_STREQ(first->GetSubParam(0)->GetName(), "Address");
+    EXPECT_STREQ(first->GetSubParam(1)->GetName(), "Length");
+    EXPECT_EQ(first->GetSubParam(1)->GetBytePosition(), 1);
+    // No key of this table is left without a number.
+    EXPECT_THAT(NanoXML::MessageLog(), Not(HasSubstr("Non-numerical key value")));
+}
+
+TEST_F(DiagCorpusFile, OdxOldModelVersionFile) {
+    Load("Hardi_v2-r15153.odx");
+    EXPECT_STREQ(library.GetFormat(), "ODX_2.0.1");
+    IECU* ecu = library.GetEcu(0);
+    EXPECT_STREQ(ecu->GetShortName(), "Hardi_ECU");
+    // Every service of this file names a functional class: there is no "Others".
+    EXPECT_EQ(ecu->GetFunctionalClassCount(), 11u);
+    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c)
+        EXPECT_STRNE(ecu->GetFunctionalClass(c)->GetName(), "Others");
+    // Every request starts with its service identifier.
+    for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c) {
+        IFunctionalClass* cls = ecu->GetFunctionalClass(c);
+        for (uint64_t s = 0; s < cls->GetServiceCount(); ++s) {
+            IUDSService* service = cls->GetService(s);
+            ASSERT_EQ(service->GetRequestCount(), 1u) << service->GetName();
+            EXPECT_STREQ(service->GetRequest(0)->GetParam(0)->GetSemantic(), "SERVICE-ID");
+        }
+    }
+}
+
+TEST_F(DiagCorpusFile, OdxDtcDataObjectOfTheOldEbcFile) {
+    Load("EBC-Diagnostics_old.odx");
+    IECU* ecu = library.GetEcu(0);
+    ASSERT_EQ(ecu->GetDtcCount(), 34u);
+    IDTC* dtc = ecu->GetDtc(0);
+    EXPECT_STRNE(dtc->GetName(), "");
+    EXPECT_NE(dtc->GetValue(), 0u);
+    // The ENV-DATA-DESC that a parameter names is no kind the model takes up: one line each.
+    EXPECT_THAT(
+        NanoXML::MessageLog(),
+        HasSubstr(
+            "ODX Warning: unhandled DOP-REF type: \"ENV-DATA-DESC\" : with ID=\"_140\" \r\n"));
+}
+
+TEST_F(DiagCorpusFile, OdxLenientBaseGivesItsWarningAndAModel) {
+    Load("lenient-base.odx-d");
+    ASSERT_EQ(library.GetEcuCount(), 1u);
+    EXPECT_THAT(NanoXML::MessageLog(),
+                HasSubstr("ODX Warning: TABLE-KEY \"MultiEntryKey\" holds more than "
+                          "one table entry, the first is used\r\n"));
+    IUDSService* service = library.GetEcu(0)->GetFunctionalClass(0)->GetService(0);
+    EXPECT_STREQ(service->GetName(), "ReadWithMultiEntryTableKey");
+    IParam* key = service->GetRequest(0)->FindParam("MultiEntryKey");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->GetValueCount(), 2u);
+    // The table structure follows its key by short name, to rows without structures.
+    EXPECT_EQ(service->GetRequest(0)->FindParam("StructForMultiKey")->GetChoiceCount(), 2u);
+}
+
+TEST_F(DiagCorpusFile, OdxComparamDocumentsAddNothingToOtherDocuments) {
+    Load("Diagnostics.odx-d");
+    ASSERT_EQ(library.LoadOdxFile((CorpusDir() / "ISO_15765_3_CPSS.odx-cs").string().c_str(), 1),
+              1);
+    EXPECT_EQ(library.GetEcuCount(), 1u);
+    EXPECT_STREQ(library.GetFormat(), "ODX_2.2.0");
+}
+
+TEST_F(DiagCorpusFile, PdxArchiveAndLooseMembersGiveTheSameModel) {
+    // Loading without the build and building once gives what process 1 gives.
+    const auto path = CorpusDir() / "odx-converter_synthetic.pdx";
+    CDiagnoseLib direct, deferred;
+    ASSERT_EQ(direct.LoadPdxFile(path.c_str(), 1), 1);
+    ASSERT_EQ(deferred.LoadPdxFile(path.c_str(), 0), 1);
+    EXPECT_EQ(deferred.GetEcuCount(), 0u);
+    EXPECT_EQ(deferred.BuildModel(), 1);
+    ExpectSameModel(direct, deferred);
+}
+
+TEST_F(DiagCorpusFile, PdxDirectoryEntriesAndOtherMembersAreSkipped) {
+    // DTS_Example keeps its flashfiles/ and sim/ directory entries, a simulation file and an
+    // index.xml naming members that are absent; none of that is an error.
+    CDiagnoseLib library;
+    ASSERT_EQ(library.LoadPdxFile((CorpusDir() / "DTS_Example.pdx").c_str(), 0), 1);
+    const std::string messages = library.GetMessages();
+    EXPECT_THAT(messages, Not(HasSubstr("index.xml")));
+    EXPECT_THAT(messages, Not(HasSubstr("flashfiles")));
+    EXPECT_THAT(messages, Not(HasSubstr(".xim")));
+    // Ecu.jpg of the example ECU is no ODX member either.
+    CDiagnoseLib door;
+    ASSERT_EQ(door.LoadPdxFile((CorpusDir() / "UDS-ExampleEcu-5.2.1.pdx").c_str(), 0), 1);
+    EXPECT_THAT(std::string(door.GetMessages()), Not(HasSubstr("Ecu.jpg")));
+}
+
+TEST_F(DiagCorpusFile, PdxTheCorpusFolderScansLikeLooseFiles) {
+    // The folder holds the single-file ODX documents; the archives are no ODX files.
+    CDiagnoseLib library;
+    const std::string pattern = CorpusDir().string() + "/*.*";
+    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 1), 1);
+    const std::string messages = library.GetMessages();
+    EXPECT_EQ(Occurrences(messages, "Added file: "), 8u);
+    EXPECT_THAT(messages, Not(HasSubstr(".pdx")));
+    EXPECT_THAT(messages, Not(HasSubstr(".cdd")));
+    EXPECT_GE(library.GetEcuCount(), 6u);
 }
 
 }  // namespace
