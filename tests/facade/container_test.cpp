@@ -271,13 +271,14 @@ TEST(ContainerBadInput, WrongNumbersAndMissingReferencesAreReported) {
 
     auto* dbc = dynamic_cast<NetConfigDbcFile*>(facade.config->GetDbcFile());
     const std::string dbcLog = dbc->GetMessages();
-    EXPECT_THAT(dbcLog, HasSubstr("Container value is not a number: Can_ID = twelve.\n"));
-    EXPECT_THAT(dbcLog, HasSubstr("Container value is not a number: Size = 300.\n"));
-    EXPECT_THAT(dbcLog, HasSubstr("Container value is not a number: Factor = abc.\n"));
-    EXPECT_THAT(dbcLog, HasSubstr("Missing node definition: Ghost.\n"));
-    EXPECT_THAT(dbcLog, HasSubstr("Missing node definition: Nobody.\n"));
-    EXPECT_THAT(dbcLog, HasSubstr("Missing signal definition: T.\n"));
-    EXPECT_THAT(dbcLog, HasSubstr("Missing attribute definition: Undefined.\n"));
+    for (const char* line :
+         {"Container value is not a number: Can_ID = twelve.\n",
+          "Container value is not a number: Size = 300.\n",
+          "Container value is not a number: Factor = abc.\n", "Missing node definition: Ghost.\n",
+          "Missing node definition: Nobody.\n", "Missing signal definition: T.\n",
+          "Missing attribute definition: Undefined.\n"}) {
+        EXPECT_THAT(dbcLog, HasSubstr(line));
+    }
     EXPECT_EQ(dbc->GetStatus(), 2u);
     ASSERT_EQ(dbc->GetMessageCount(), 1u);
     EXPECT_EQ(dbc->GetMessage(0)->GetRawId(), 0u);
@@ -311,14 +312,4 @@ TEST(ContainerBadInput, AHugeTextElementIsKeptWhole) {
     ASSERT_TRUE(facade.facade.LoadFromFile(folder.File("huge.xml").c_str()));
     ASSERT_EQ(facade.config->GetDataBaseCount(), 1u);
     EXPECT_EQ(std::string(facade.config->GetDataBase(0)->GetName()).size(), huge.size());
-}
-
-TEST(ContainerBadInput, BrokenDocumentsDoNotLoad) {
-    Folder folder;
-    Facade facade;
-    for (const char* text : {"", "<KOVR>", "not xml at all", "<KOVR><NetConfig/></KOVR>"}) {
-        WriteText(folder.File("broken.xml"), text);
-        EXPECT_FALSE(facade.facade.LoadFromFile(folder.File("broken.xml").c_str())) << text;
-    }
-    EXPECT_EQ(facade.config->GetDataBaseCount(), 0u);
 }

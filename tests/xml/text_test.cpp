@@ -30,16 +30,13 @@ TEST(TextCase, MapsOnlyAsciiLetters) {
 }
 
 TEST(TextStripQuotes, RemovesOnlyMatchingPairs) {
-    auto strip = [](std::string s) {
-        StripQuotes(s);
-        return s;
-    };
-    EXPECT_EQ(strip("\"abc\""), "abc");
-    EXPECT_EQ(strip("'abc'"), "abc");
-    EXPECT_EQ(strip("\"\""), "");
-    EXPECT_EQ(strip("\""), "\"");
-    EXPECT_EQ(strip("\"abc'"), "\"abc'");
-    EXPECT_EQ(strip("abc\""), "abc\"");
+    const std::pair<std::string, std::string> cases[] = {{"\"abc\"", "abc"},   {"'abc'", "abc"},
+                                                         {"\"\"", ""},         {"\"", "\""},
+                                                         {"\"abc'", "\"abc'"}, {"abc\"", "abc\""}};
+    for (auto [text, stripped] : cases) {
+        StripQuotes(text);
+        EXPECT_EQ(text, stripped);
+    }
 }
 
 TEST(TextReplaceAll, DoesNotRescanInsertedText) {
@@ -90,22 +87,15 @@ TEST(TextBool, FormatsAndParsesExactly) {
     }
 }
 
-TEST(TextLiterals, ClassifiesIntegers) {
+TEST(TextLiterals, ClassifiesIntegersAndHex) {
     for (const char* yes : {"0", "-12", "12ul", "12U", "7LL", "7l", "12ULL", "-"}) {
         EXPECT_TRUE(IsIntegerLiteral(yes)) << yes;
     }
     for (const char* no : {"", "1.5", "12UUL", "12LU", "0x10", "+1", "1 ", "-U"}) {
         EXPECT_FALSE(IsIntegerLiteral(no)) << no;
     }
-}
-
-TEST(TextLiterals, ClassifiesHex) {
-    EXPECT_TRUE(IsHexLiteral("0x0"));
-    EXPECT_TRUE(IsHexLiteral("0xDEADbeef"));
-    EXPECT_FALSE(IsHexLiteral("0x"));
-    EXPECT_FALSE(IsHexLiteral("0X12"));
-    EXPECT_FALSE(IsHexLiteral("0x1g"));
-    EXPECT_FALSE(IsHexLiteral("12"));
+    for (const char* yes : {"0x0", "0xDEADbeef"}) EXPECT_TRUE(IsHexLiteral(yes)) << yes;
+    for (const char* no : {"0x", "0X12", "0x1g", "12"}) EXPECT_FALSE(IsHexLiteral(no)) << no;
 }
 
 TEST(TextFormat, FormatsHexDoubleAndMilliseconds) {
