@@ -130,11 +130,6 @@ TEST(DiagTypes, DerivedTypeNamesAreSharedAndExact) {
     EXPECT_TRUE(IntegerTypeName(false, 8).SharesWith(IntegerTypeName(false, 3)));
     EXPECT_EQ(ArrayTypeName(SharedText("ASCII"), 20), "ASCII[20]");
     EXPECT_TRUE(ArrayTypeName(SharedText("ASCII"), 20).SharesWith(ArrayTypeName("ASCII", 20)));
-    // Code lookup ignores case without an upper-cased copy, and "UINT" alone is a byte field.
-    EXPECT_EQ(BaseTypeCodeOf("a_uint16"), 3u);
-    EXPECT_EQ(BaseTypeCodeOf("Uint"), 16u);
-    EXPECT_EQ(BaseTypeCodeOf("UINTX"), 0u);
-    EXPECT_EQ(BaseTypeCodeOf(""), 0u);
 }
 
 // One service whose request holds the given components, with the given data types.

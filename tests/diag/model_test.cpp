@@ -25,16 +25,14 @@ void AddEntry(CParam& param, const char* text, uint32_t start, uint32_t end) {
 }
 
 TEST(DiagTypes, BaseTypeCodeFromNameTakesTheFirstHit) {
-    EXPECT_EQ(BaseTypeCodeOf("A_UINT16"), 3u);
-    EXPECT_EQ(BaseTypeCodeOf("UINT"), 16u);
-    EXPECT_EQ(BaseTypeCodeOf("uint"), 16u);
-    EXPECT_EQ(BaseTypeCodeOf("STRING"), 0u);
-    EXPECT_EQ(BaseTypeCodeOf("A_INT32"), 6u);
-    // "UINT8" is searched before "ASCII": a name holding both is UINT8.
-    EXPECT_EQ(BaseTypeCodeOf("ASCII_UINT8"), 1u);
-    EXPECT_EQ(BaseTypeCodeOf("A_FLOAT64"), 10u);
-    EXPECT_EQ(BaseTypeCodeOf("float"), 9u);
-    EXPECT_EQ(BaseTypeCodeOf("A_BYTEFIELD"), 16u);
+    // Case is ignored, "UINT" alone is a byte field, and "UINT8" is searched before "ASCII": a
+    // name holding both is UINT8.
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"A_UINT16", 3u},    {"a_uint16", 3u},    {"UINT", 16u},      {"uint", 16u},
+        {"Uint", 16u},       {"UINTX", 0u},       {"", 0u},           {"STRING", 0u},
+        {"A_INT32", 6u},     {"ASCII_UINT8", 1u}, {"A_FLOAT64", 10u}, {"float", 9u},
+        {"A_BYTEFIELD", 16u}};
+    for (const auto& [name, code] : cases) EXPECT_EQ(BaseTypeCodeOf(name), code) << name;
 }
 
 TEST(DiagTypes, CompletionFromBitLengthAndArraySize) {

@@ -14,15 +14,21 @@ namespace {
 
 const std::string kOdx = "<?xml version=\"1.0\"?><ODX MODEL-VERSION=\"2.2.0\"/>";
 
-TEST(OdxFolder, PatternFolderSplitsAtBothSlashes) {
+// A library and a fresh folder to scan.
+class OdxFolder : public ::testing::Test {
+  protected:
+    TempDir dir{"folder"};
+    CDiagnoseLib library;
+};
+
+TEST(OdxFolderPattern, SplitsAtBothSlashes) {
     EXPECT_EQ(PatternFolder("dir\\sub/*.*"), "dir/sub/");
     EXPECT_EQ(PatternFolder("/abs\\\\dir//*.odx"), "/abs/dir/");
     EXPECT_EQ(PatternFolder("*.*"), "");
     EXPECT_EQ(PatternFolder("\\share\\x"), "share/");
 }
 
-TEST(OdxFolder, QualifiesByExtensionAndXmlHead) {
-    TempDir dir("qualify");
+TEST_F(OdxFolder, QualifiesByExtensionAndXmlHead) {
     const std::string xml = dir.Write("y.odxbak", kOdx);
     const std::string text = dir.Write("z.odxbak", "ODX but not xml");
     const std::string late = dir.Write("late.odx", std::string(1100, ' ') + kOdx);
@@ -35,8 +41,7 @@ TEST(OdxFolder, QualifiesByExtensionAndXmlHead) {
     EXPECT_FALSE(IsOdxFolderFile("missing.odx", dir.Path() + "/missing.odx"));
 }
 
-TEST(OdxFolder, ScanLogsAndLoadsTheQualifyingFiles) {
-    TempDir dir("scan");
+TEST_F(OdxFolder, ScanLogsAndLoadsTheQualifyingFiles) {
     dir.Write("a.odx", kOdx);
     dir.Write("b.odx-d", kOdx);
     dir.Write("c.txt", kOdx);
@@ -44,7 +49,6 @@ TEST(OdxFolder, ScanLogsAndLoadsTheQualifyingFiles) {
     dir.Write("sub/e.odx", kOdx);
     const std::string folder = dir.Path() + "/";
     const std::string pattern = dir.Path() + "\\*.*";
-    CDiagnoseLib library;
     EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
     EXPECT_EQ(std::string(library.GetMessages()),
               "Analysing folder: " + pattern + "\r\nAdded file: " + folder +
@@ -53,12 +57,10 @@ TEST(OdxFolder, ScanLogsAndLoadsTheQualifyingFiles) {
     EXPECT_EQ(library.SourceTree()->children[0]->GetAttribute("DiagnoseLibSrc"), folder + "a.odx");
 }
 
-TEST(OdxFolder, RecursionScansSubfoldersWithTheirOwnPattern) {
-    TempDir dir("recurse");
+TEST_F(OdxFolder, RecursionScansSubfoldersWithTheirOwnPattern) {
     dir.Write("a.odx", kOdx);
     dir.Write("sub/deeper/e.odx", kOdx);
     const std::string pattern = dir.Path() + "/*.*";
-    CDiagnoseLib library;
     EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 1, 0), 1);
     const std::string folder = dir.Path() + "/";
     EXPECT_EQ(std::string(library.GetMessages()),
@@ -68,11 +70,9 @@ TEST(OdxFolder, RecursionScansSubfoldersWithTheirOwnPattern) {
     EXPECT_EQ(library.PendingFiles().size(), 2u);
 }
 
-TEST(OdxFolder, ARescanFindsEverythingOnTheListAndLoadsItAgain) {
-    TempDir dir("rescan");
+TEST_F(OdxFolder, ARescanFindsEverythingOnTheListAndLoadsItAgain) {
     dir.Write("a.odx", kOdx);
     const std::string pattern = dir.Path() + "/*";
-    CDiagnoseLib library;
     EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
     EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
     EXPECT_THAT(std::string(library.GetMessages()),
@@ -85,10 +85,8 @@ TEST(OdxFolder, ARescanFindsEverythingOnTheListAndLoadsItAgain) {
     EXPECT_THAT(std::string(library.GetMessages()), Not(HasSubstr("already")));
 }
 
-TEST(OdxFolder, APatternThatMatchesNothingFailsButLoadsThePendingList) {
-    TempDir dir("nothing");
+TEST_F(OdxFolder, APatternThatMatchesNothingFailsButLoadsThePendingList) {
     dir.Write("a.odx", kOdx);
-    CDiagnoseLib library;
     const std::string none = dir.Path() + "/*.nomatch";
     EXPECT_EQ(library.LoadOdxFolder(none.c_str(), 0, 0), 0);
     EXPECT_EQ(std::string(library.GetMessages()), "Analysing folder: " + none + "\r\n");
@@ -105,39 +103,33 @@ TEST(OdxFolder, APatternThatMatchesNothingFailsButLoadsThePendingList) {
     EXPECT_EQ(library.SourceTree()->children.size(), 2u);
 }
 
-TEST(OdxFolder, AFileThatDoesNotParseMakesTheResultZero) {
-    TempDir dir("broken");
+TEST_F(OdxFolder, AFileThatDoesNotParseMakesTheResultZero) {
     dir.Write("a.odx", kOdx);
     dir.Write("b.odx", "<?xml");  // opens, but no element: still read, so still 1
     const std::string pattern = dir.Path() + "/*.*";
-    CDiagnoseLib library;
     EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
     std::filesystem::remove(dir.Path() + "/b.odx");
     // The pending path no longer opens: the load of the list fails.
     EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 0);
 }
 
-TEST(OdxFolder, LinkLoopsEnd) {
-    TempDir dir("loop");
+TEST_F(OdxFolder, LinkLoopsEnd) {
     dir.Write("a/x.odx", kOdx);
     std::error_code error;
     std::filesystem::create_directory_symlink(dir.Path(), dir.Path() + "/a/up", error);
     std::filesystem::create_directory_symlink(dir.Path() + "/a", dir.Path() + "/a/self", error);
     if (error) GTEST_SKIP() << "no symbolic links here";
-    CDiagnoseLib library;
     EXPECT_EQ(library.LoadOdxFolder((dir.Path() + "/*.*").c_str(), 1, 0), 1);
     EXPECT_EQ(library.PendingFiles().size(), 1u);
 }
 
-TEST(OdxFolder, ThousandsOfFilesKeepTheirOrderAndStayFast) {
-    TempDir dir("many");
+TEST_F(OdxFolder, ThousandsOfFilesKeepTheirOrderAndStayFast) {
     constexpr int kFiles = 3000;
     for (int i = 0; i < kFiles; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "f%05d.odx", i);
         dir.Write(name, kOdx);
     }
-    CDiagnoseLib library;
     const std::string pattern = dir.Path() + "/*.*";
     EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
     EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);

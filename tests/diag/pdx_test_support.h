@@ -1,6 +1,6 @@
 #pragma once
 // Archives and folders written at test time for the PDX and folder tests: well-formed archives
-// through libzip, hostile ones byte by byte.
+// through libzip (hostile ones are built byte by byte in the hostile tests).
 #include <zip.h>
 
 #include <unistd.h>
@@ -62,44 +62,6 @@ inline bool WriteZip(const std::string& path, const std::vector<ZipMember>& memb
                                  member.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 9);
     }
     return zip_close(archive) == 0;
-}
-
-// A stored, single-member archive written by hand, whose headers may lie about the sizes.
-inline std::string HandMadeZip(const std::string& name, const std::string& data,
-                               uint32_t claimedSize, uint32_t claimedCompressed) {
-    std::string out;
-    auto u16 = [&out](uint32_t v) {
-        out += static_cast<char>(v & 0xFF);
-        out += static_cast<char>((v >> 8) & 0xFF);
-    };
-    auto u32 = [&](uint32_t v) {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
-    };
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char byte : data) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    crc = ~crc;
-    u32(0x04034b50);
-    u16(20), u16(0), u16(0), u16(0), u16(0x21);
-    u32(crc), u32(claimedCompressed), u32(claimedSize);
-    u16(static_cast<uint32_t>(name.size())), u16(0);
-    out += name + data;
-    const uint32_t centralOffset = static_cast<uint32_t>(out.size());
-    u32(0x02014b50);
-    u16(20), u16(20), u16(0), u16(0), u16(0), u16(0x21);
-    u32(crc), u32(claimedCompressed), u32(claimedSize);
-    u16(static_cast<uint32_t>(name.size())), u16(0), u16(0), u16(0), u16(0);
-    u32(0), u32(0);
-    out += name;
-    const uint32_t centralSize = static_cast<uint32_t>(out.size()) - centralOffset;
-    u32(0x06054b50);
-    u16(0), u16(0), u16(1), u16(1);
-    u32(centralSize), u32(centralOffset);
-    u16(0);
-    return out;
 }
 
 }  // namespace qm::diag::test

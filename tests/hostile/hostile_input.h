@@ -56,6 +56,11 @@ inline uint32_t ZerosCrc(uint32_t mebibytes) {
     return static_cast<uint32_t>(crc);
 }
 
+inline uint32_t Crc(const std::string& data) {
+    return static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+}
+
 struct Entry {
     std::string name;
     uint32_t offset;  // of the local header
@@ -88,6 +93,14 @@ class ZipBuilder {
     }
     void Append(const std::string& raw) { bytes_ += raw; }
     size_t Size() const { return bytes_.size(); }
+    // One stored member whose headers state `statedSize` as its size.
+    static std::string StoredMember(const std::string& name, const std::string& data,
+                                    uint32_t statedSize) {
+        const Entry entry{name, 0, Crc(data), static_cast<uint32_t>(data.size()), statedSize, 0};
+        ZipBuilder zip;
+        zip.AddLocal(entry, data);
+        return zip.Finish({entry});
+    }
     std::string Finish(const std::vector<Entry>& entries) const {
         std::string out = bytes_;
         const uint32_t start = static_cast<uint32_t>(out.size());

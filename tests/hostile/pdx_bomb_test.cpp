@@ -149,8 +149,7 @@ TEST(PdxHostileMembers, AreSkippedOrFailedWithAWarningEach) {
     auto add = [&](const std::string& name, const std::string& content, uint32_t external = 0) {
         Entry entry{name,
                     0,
-                    static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(content.data()),
-                                                static_cast<uInt>(content.size()))),
+                    Crc(content),
                     static_cast<uint32_t>(content.size()),
                     static_cast<uint32_t>(content.size()),
                     0,
@@ -205,6 +204,29 @@ TEST(PdxHostileMembers, AreSkippedOrFailedWithAWarningEach) {
              {"lost.odx", "not read: no local header at offset 7"}}) {
         EXPECT_THAT(log, HasSubstr(member + name + of + why)) << name << "\n" << log;
     }
+}
+
+// Sizes that lie in the directory of a stored member: never allocated, a failed extraction.
+TEST(PdxHostileMembers, SizesThatLieAreRefusedNotAllocated) {
+    Scratch scratch("sizes");
+    const std::string data = "<ODX/>";
+    const std::string huge =
+        scratch.Write("h.pdx", ZipBuilder::StoredMember("big.odx", data, 0xFFFFFFF0u));
+    NanoXML::ClearMessageLog();
+    CDiagnoseLib library;
+    EXPECT_EQ(library.LoadPdxFile(huge.c_str(), 1), 0);
+    const std::string messages = library.GetMessages();
+    EXPECT_THAT(messages, HasSubstr("Uncompressed: 4294967280   Compressed:          6\r\n"));
+    EXPECT_THAT(messages, HasSubstr("ERROR during extracting ODX file from PDX: \"big.odx\" \t\t "
+                                    "Uncompressed: 4294967280\t\t Compressed: 6\r\n"));
+    EXPECT_THAT(messages, HasSubstr("ODX count in PDX file: 1\r\n"));
+    EXPECT_THAT(NanoXML::MessageLog(), HasSubstr("PDX member \"big.odx\""));
+
+    const std::string odx = "<ODX MODEL-VERSION=\"2.2.0\"/>";
+    const std::string small = scratch.Write("l.pdx", ZipBuilder::StoredMember("short.odx", odx, 5));
+    CDiagnoseLib shorter;
+    EXPECT_EQ(shorter.LoadPdxFile(small.c_str(), 0), 0);
+    EXPECT_THAT(std::string(shorter.GetMessages()), HasSubstr("ERROR during extracting"));
 }
 
 }  // namespace
