@@ -42,8 +42,9 @@ VAL_ 257 Mode -1 "SNA" 1 "On" ;
     assert db.decode(257, payload, decode_choices=False) == {"Speed": 61.3, "Speed#2": -6,
                                                               "Mode": 1}
     assert db.decode(256, db.encode(256, {"Counter": 2**64 - 1}))["Counter"] == 2**64 - 1
-    # A short payload gives the signals it holds.
+    # A short payload gives the signals it holds, an empty one none.
     assert db.decode(257, bytes([0x65, 0x02])) == {"Speed": 61.3}
+    assert db.decode(256, b"") == {}
 
 
 def test_integers_beyond_64_bits_and_long_factors(tmp_path):

@@ -63,12 +63,6 @@ def test_encode_refuses_what_the_signal_cannot_carry(mux_dbc):
     assert db.decode(256, db.encode(256, {}))["Gear"] == "Neutral"
 
 
-def test_short_payloads_give_the_signals_they_hold(mux_dbc):
-    db = quillmere.load(mux_dbc)
-    assert db.decode(256, b"\xff\x00", decode_choices=False) == {"Little": (0x1F * 0.5) + 10}
-    assert db.decode(256, b"") == {}
-
-
 def test_decode_many_matches_decode(mux_dbc):
     db = quillmere.load(mux_dbc)
     rng = random.Random(3)

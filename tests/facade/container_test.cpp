@@ -103,12 +103,7 @@ TEST(ContainerFrame, ElementsWithoutAnObjectOfTheirKindAreSkipped) {
     Quillmere facade;  // no network configuration
     EXPECT_TRUE(facade.LoadFromFile(path.c_str()));
     EXPECT_TRUE(facade.GetXml()->children.empty());
-
-    WriteText(folder.File("diag.xml"),
-              "<KOVR><Quillmere><DiagnoseLib><ECU/></DiagnoseLib></Quillmere></KOVR>");
-    Facade withConfig;
-    EXPECT_TRUE(withConfig.facade.LoadFromFile(folder.File("diag.xml").c_str()));
-    EXPECT_EQ(withConfig.config->GetDataBaseCount(), 0u);
+    // (Library elements without a library: DiagContainer.WithoutALibraryTheStoredOnesAreUnused.)
 }
 
 // Elements of a later version, anywhere, are skipped; what is known still loads.
