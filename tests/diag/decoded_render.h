@@ -1,10 +1,12 @@
 #pragma once
-// Decoded messages in one line, for tests that compare a decode with its expected form.
+// Decoded messages in one line, for tests that compare a decode with its expected form, and a
+// table of such comparisons.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "diag/diag_codec.h"
+#include "diag_test_support.h"
 
 namespace qm::diag::test {
 
@@ -46,6 +48,25 @@ inline std::string Render(const std::vector<DecodedParam>& params) {
         }
     }
     return out;
+}
+
+// A message's bytes (hex, blanks ignored), its decoded form and the problem the decode names.
+struct DecodeCase {
+    const CUDSFunction* function;
+    const char* hex;
+    const char* decoded;
+    const char* problem;
+};
+
+inline void ExpectDecodes(const std::vector<DecodeCase>& cases) {
+    for (const DecodeCase& c : cases) {
+        SCOPED_TRACE(c.hex);
+        const std::vector<uint8_t> bytes = BytesOfHex(c.hex);
+        std::string problem;
+        EXPECT_EQ(Render(DecodeFunction(*c.function, bytes.data(), bytes.size(), &problem)),
+                  c.decoded);
+        EXPECT_EQ(problem, c.problem);
+    }
 }
 
 }  // namespace qm::diag::test

@@ -22,17 +22,22 @@ const std::string kDbc = std::string(QM_SOURCE_DIR) + "/examples/powertrain.dbc"
 
 using Scratch = qm::diag::test::TempFile;
 
-// A facade with one diagnostic library, as the container needs one to load into.
-struct Holder {
-    Holder() : library(static_cast<CDiagnoseLib*>(facade.CreateDiagnoseLib())) {}
-    Quillmere facade;
-    CDiagnoseLib* library;
-};
-
 std::string Wrapped(const std::string& libraryContent) {
     return "<KOVR><Quillmere><DiagnoseLib version=\"03.07 (Development)\">" + libraryContent +
            "</DiagnoseLib></Quillmere></KOVR>";
 }
+
+// A facade with one diagnostic library, as the container needs one to load into.
+struct Holder {
+    Holder() : library(static_cast<CDiagnoseLib*>(facade.CreateDiagnoseLib())) {}
+    // Loads a container whose library element holds `content`.
+    bool LoadLibrary(const std::string& content) {
+        const Scratch file("library.xml", Wrapped(content));
+        return facade.LoadFromFile(file.CPath());
+    }
+    Quillmere facade;
+    CDiagnoseLib* library;
+};
 
 TEST(DiagContainer, LibrariesFollowEveryConfigurationInCreationOrder) {
     Quillmere facade;
@@ -156,9 +161,8 @@ TEST(DiagContainer, ARestoredLibrarySavesTheSameEcus) {
 }
 
 TEST(DiagContainerBadInput, ALibraryWithoutEcusBuildsNothing) {
-    Scratch file("empty.xml", Wrapped("<ExtDocument fileName=\"a\">QUJD</ExtDocument>"));
     Holder holder;
-    ASSERT_TRUE(holder.facade.LoadFromFile(file.CPath()));
+    ASSERT_TRUE(holder.LoadLibrary("<ExtDocument fileName=\"a\">QUJD</ExtDocument>"));
     EXPECT_EQ(holder.library->BuildModel(), 0);
     EXPECT_EQ(holder.library->GetEcuCount(), 0u);
     EXPECT_EQ(holder.library->GetExtDocumentCount(), 0u);
@@ -166,17 +170,16 @@ TEST(DiagContainerBadInput, ALibraryWithoutEcusBuildsNothing) {
 
 // Elements of the wrong name are skipped where they stand; what is right around them loads.
 TEST(DiagContainerBadInput, WrongElementNamesAreSkipped) {
-    Scratch file("names.xml",
-                 Wrapped("<Ecu shortName=\"lower\"/>"
-                         "<ECU shortName=\"E\"><FunctionalClas name=\"typo\"/>"
-                         "<FunctionalClass name=\"C\"><Srv name=\"x\"/>"
-                         "<Service name=\"S\"><Requests><Param name=\"stray\"/>"
-                         "<Function name=\"F\"><Parameter name=\"no\"/><Param name=\"P\"/>"
-                         "</Function></Requests><Answers/></Service></FunctionalClass>"
-                         "<DTC name=\"D\"><SDG><SD name=\"n\"/><Sd name=\"no\"/></SDG></DTC>"
-                         "</ECU>"));
     Holder holder;
-    ASSERT_TRUE(holder.facade.LoadFromFile(file.CPath()));
+    ASSERT_TRUE(
+        holder.LoadLibrary("<Ecu shortName=\"lower\"/>"
+                           "<ECU shortName=\"E\"><FunctionalClas name=\"typo\"/>"
+                           "<FunctionalClass name=\"C\"><Srv name=\"x\"/>"
+                           "<Service name=\"S\"><Requests><Param name=\"stray\"/>"
+                           "<Function name=\"F\"><Parameter name=\"no\"/><Param name=\"P\"/>"
+                           "</Function></Requests><Answers/></Service></FunctionalClass>"
+                           "<DTC name=\"D\"><SDG><SD name=\"n\"/><Sd name=\"no\"/></SDG></DTC>"
+                           "</ECU>"));
     ASSERT_EQ(holder.library->BuildModel(), 1);
     ASSERT_EQ(holder.library->GetEcuCount(), 1u);
     IECU* ecu = holder.library->GetEcu(0);
@@ -193,17 +196,16 @@ TEST(DiagContainerBadInput, WrongElementNamesAreSkipped) {
 }
 
 TEST(DiagContainerBadInput, NumbersThatAreNoNumbersReadAsZero) {
-    Scratch file("numbers.xml",
-                 Wrapped("<ECU shortName=\"E\" isJobFile=\"yes\"><FunctionalClass name=\"C\">"
-                         "<Service name=\"S\" isMandatory=\"1x\"><Requests><Function name=\"F\">"
-                         "<Param name=\"P\" bitLength=\"eight\" bytePosition=\"-\" "
-                         "bitMask=\"0x\" arraySizeMax=\"99999999999999999999\"><ValueTable>"
-                         "<Value text=\"v\" rangeStart=\"1e3\" rangeEnd=\"\"/></ValueTable></Param>"
-                         "</Function></Requests><SessionsAllowed><Session id=\"one\"/>"
-                         "<Session id=\"300\"/></SessionsAllowed></Service></FunctionalClass>"
-                         "<DTC name=\"D\" value=\"P0100\" level=\"high\"/></ECU>"));
     Holder holder;
-    ASSERT_TRUE(holder.facade.LoadFromFile(file.CPath()));
+    ASSERT_TRUE(holder.LoadLibrary(
+        "<ECU shortName=\"E\" isJobFile=\"yes\"><FunctionalClass name=\"C\">"
+        "<Service name=\"S\" isMandatory=\"1x\"><Requests><Function name=\"F\">"
+        "<Param name=\"P\" bitLength=\"eight\" bytePosition=\"-\" "
+        "bitMask=\"0x\" arraySizeMax=\"99999999999999999999\"><ValueTable>"
+        "<Value text=\"v\" rangeStart=\"1e3\" rangeEnd=\"\"/></ValueTable></Param>"
+        "</Function></Requests><SessionsAllowed><Session id=\"one\"/>"
+        "<Session id=\"300\"/></SessionsAllowed></Service></FunctionalClass>"
+        "<DTC name=\"D\" value=\"P0100\" level=\"high\"/></ECU>"));
     ASSERT_EQ(holder.library->BuildModel(), 1);
     IECU* ecu = holder.library->GetEcu(0);
     EXPECT_EQ(ecu->IsJobFile(), 0);
@@ -223,10 +225,9 @@ TEST(DiagContainerBadInput, NumbersThatAreNoNumbersReadAsZero) {
 TEST(DiagContainerBadInput, AHugeTextIsKeptWhole) {
     const std::string huge(100u * 1024 * 1024, 'x');
     const std::string longName(1u << 20, 'n');
-    Scratch file("huge.xml", Wrapped("<ECU shortName=\"E\" longName=\"" + longName + "\"><Note>" +
-                                     huge + "</Note></ECU><ECU shortName=\"F\"/>"));
     Holder holder;
-    ASSERT_TRUE(holder.facade.LoadFromFile(file.CPath()));
+    ASSERT_TRUE(holder.LoadLibrary("<ECU shortName=\"E\" longName=\"" + longName + "\"><Note>" +
+                                   huge + "</Note></ECU><ECU shortName=\"F\"/>"));
     ASSERT_EQ(holder.library->BuildModel(), 1);
     ASSERT_EQ(holder.library->GetEcuCount(), 2u);
     EXPECT_EQ(std::string(holder.library->GetEcu(0)->GetLongName()), longName);
