@@ -98,20 +98,20 @@ TEST(CddReader, LanguageTextRule) {
         {"", ""},
     };
     for (const auto& [tuvs, expected] : names) {
-        TempFile file("lang.cdd", Cdd("<ECU><NAME>" + tuvs + "</NAME><VAR id='v'/></ECU>"));
         CDiagnoseLib library;
-        ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+        ASSERT_EQ(LoadCddText(library, Cdd("<ECU><NAME>" + tuvs + "</NAME><VAR id='v'/></ECU>")),
+                  1);
         ASSERT_EQ(library.GetEcuCount(), 1u);
         EXPECT_EQ(std::string(library.GetEcu(0)->GetShortName()), expected);
     }
 }
 
 TEST(CddReader, ServiceAttributesAndMissingMessages) {
-    TempFile file("service.cdd",
-                  Cdd(OneService("<SERVICE id='s' tmplref='st' act='0' mayBeExec='(1,3)'/>",
-                                 "<REQ><CONSTCOMP bl='8' v='49'/></REQ>")));
     CDiagnoseLib library;
-    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    ASSERT_EQ(LoadCddText(library,
+                          Cdd(OneService("<SERVICE id='s' tmplref='st' act='0' mayBeExec='(1,3)'/>",
+                                         "<REQ><CONSTCOMP bl='8' v='49'/></REQ>"))),
+              1);
     IECU* ecu = library.GetEcu(0);
     // The instance directly under the variant and the reference to it make two classes; the
     // dangling reference makes none.
@@ -135,9 +135,8 @@ TEST(CddReader, ServiceAttributesAndMissingMessages) {
 }
 
 TEST(CddReader, ServiceWithoutTemplateHasNoMessages) {
-    TempFile file("notemplate.cdd", Cdd(OneService("<SERVICE id='s' tmplref='missing'/>", "")));
     CDiagnoseLib library;
-    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    ASSERT_EQ(LoadCddText(library, Cdd(OneService("<SERVICE id='s' tmplref='missing'/>", ""))), 1);
     IUDSService* service = library.GetEcu(0)->GetFunctionalClass(0)->GetService(0);
     EXPECT_EQ(service->GetRequestCount(), 0u);
     EXPECT_EQ(service->GetServiceId(), 0);
@@ -145,14 +144,15 @@ TEST(CddReader, ServiceWithoutTemplateHasNoMessages) {
 }
 
 TEST(CddReader, PositionsFollowThePredecessor) {
-    TempFile file("positions.cdd",
+    CDiagnoseLib library;
+    ASSERT_EQ(LoadCddText(
+                  library,
                   Cdd(OneService("<SERVICE id='s' tmplref='st'/>",
                                  "<REQ><CONSTCOMP bl='8' v='1'/><CONSTCOMP bl='4' v='2'/>"
                                  "<CONSTCOMP bl='4' v='3'/><CONSTCOMP bl='12' v='4'/>"
                                  "<EOSITERCOMP minNumOfItems='2'><GAPDATAOBJ bl='8'/></EOSITERCOMP>"
-                                 "<CONSTCOMP bl='8' v='5'/></REQ>")));
-    CDiagnoseLib library;
-    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+                                 "<CONSTCOMP bl='8' v='5'/></REQ>"))),
+              1);
     IUDSFunction* request = library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetRequest(0);
     ASSERT_EQ(request->GetParamCount(), 6u);
     // A predecessor at a later byte wins over the bits counted from it: the repetitions of the
@@ -170,16 +170,17 @@ TEST(CddReader, PositionsFollowThePredecessor) {
 }
 
 TEST(CddReader, MultiplexerCasesFromItsDataType) {
-    TempFile file("mux.cdd",
-                  Cdd("<DATATYPES><MUXDT id='mx'><CASE s='1' e='1'><NAME><TUV>one</TUV></NAME>"
-                      "<STRUCTURE><GAPDATAOBJ bl='8'/></STRUCTURE></CASE>"
-                      "<CASE s='2' e='2'><NAME><TUV>two</TUV></NAME><STRUCTURE>"
-                      "<GAPDATAOBJ bl='8'/><GAPDATAOBJ bl='8'/></STRUCTURE></CASE></MUXDT>"
-                      "</DATATYPES>" +
-                      OneService("<SERVICE id='s' tmplref='st'/>",
-                                 "<POS><MUXCOMP id='m' dtref='mx' minbl='8'/></POS>")));
     CDiagnoseLib library;
-    ASSERT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+    ASSERT_EQ(
+        LoadCddText(library,
+                    Cdd("<DATATYPES><MUXDT id='mx'><CASE s='1' e='1'><NAME><TUV>one</TUV></NAME>"
+                        "<STRUCTURE><GAPDATAOBJ bl='8'/></STRUCTURE></CASE>"
+                        "<CASE s='2' e='2'><NAME><TUV>two</TUV></NAME><STRUCTURE>"
+                        "<GAPDATAOBJ bl='8'/><GAPDATAOBJ bl='8'/></STRUCTURE></CASE></MUXDT>"
+                        "</DATATYPES>" +
+                        OneService("<SERVICE id='s' tmplref='st'/>",
+                                   "<POS><MUXCOMP id='m' dtref='mx' minbl='8'/></POS>"))),
+        1);
     IParam* mux =
         library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetPositiveResponse(0)->GetParam(
             0);
@@ -234,9 +235,8 @@ TEST(CddReader, BadInputGivesAMessageAndAModel) {
         "<CANDELA dtdvers='3'><NOTHING/></CANDELA>",
     };
     for (const std::string& text : cases) {
-        TempFile file("bad.cdd", text);
         CDiagnoseLib library;
-        EXPECT_EQ(library.LoadCddFile(file.Path().c_str(), 1), 1);
+        EXPECT_EQ(LoadCddText(library, text), 1);
         std::string messages = library.GetMessages();
         if (text.find("NOTHING") != std::string::npos) {
             EXPECT_EQ(library.GetEcuCount(), 0u);

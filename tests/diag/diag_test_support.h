@@ -212,6 +212,12 @@ inline std::string OneService(const std::string& serviceElement, const std::stri
            "</VAR></ECU>";
 }
 
+// Loads a CDD text through a temporary file and builds the model.
+inline uint8_t LoadCddText(IDiagnoseLib& library, const std::string& text) {
+    const TempFile file("text.cdd", text);
+    return library.LoadCddFile(file.Path().c_str(), 1);
+}
+
 // Total counts over a model, for pinning corpus files.
 struct ModelCounts {
     uint64_t ecus = 0, classes = 0, services = 0, functions = 0, params = 0, allParams = 0;

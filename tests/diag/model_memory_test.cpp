@@ -143,8 +143,7 @@ std::string CddWithRequest(const std::string& dataTypes, const std::string& requ
 ::testing::AssertionResult BuildRequest(CDiagnoseLib& library, const std::string& name,
                                         const std::string& cdd, uint64_t params,
                                         IUDSFunction** request) {
-    TempFile file(name, cdd);
-    if (library.LoadCddFile(file.Path().c_str(), 1) != 1)
+    if (LoadCddText(library, cdd) != 1)
         return ::testing::AssertionFailure() << name << " did not load";
     IECU* ecu = library.GetEcu(0);
     if (ecu == nullptr || ecu->GetFunctionalClassCount() == 0)
