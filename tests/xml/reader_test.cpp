@@ -1,6 +1,6 @@
-// The reader on what the differential test against the literal reader does not reach: the texts
-// of CDATA and mixed content, callbacks, start states, the sizes of the lists it builds, limits
-// of size and depth, files and the record of how each document ended.
+// The reader on what the differential test against the literal reader does not reach:
+// callbacks, start states, the sizes of the lists it builds, limits of size and depth, files and
+// the record of how each document ended.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,37 +16,10 @@
 
 namespace {
 
-std::unique_ptr<NanoXML> ParseDocument(const std::string& text, bool mixed = false) {
+std::unique_ptr<NanoXML> ParseDocument(const std::string& text) {
     auto root = std::make_unique<NanoXML>();
-    root->Parse(text.data(), mixed, text.size(), 0, 0);
+    root->Parse(text.data(), false, text.size(), 0, 0);
     return root;
-}
-
-TEST(Reader, CDataKeepsMarkupAndSetsTheFlag) {
-    auto a = ParseDocument("<a><![CDATA[<b>]]></a>");
-    EXPECT_EQ(a->text, "<b>");
-    EXPECT_NE(a->flags & NanoXML::kFlagCData, 0);
-    EXPECT_TRUE(a->children.empty());
-    EXPECT_EQ(a->GetText(), "<b>");
-
-    auto open = ParseDocument("<a><![CDATA[never closed <x>");
-    EXPECT_EQ(open->text, "never closed <x>");
-}
-
-TEST(Reader, MixedModeKeepsTextFragments) {
-    auto p = ParseDocument("<p>one<b/>two</p>", true);
-    ASSERT_EQ(p->children.size(), 3u);
-    EXPECT_EQ(p->children[0]->name, "");
-    EXPECT_EQ(p->children[0]->text, "one");
-    EXPECT_EQ(p->children[1]->name, "b");
-    EXPECT_EQ(p->children[2]->text, "two");
-    EXPECT_EQ(p->text, "");
-    EXPECT_EQ(p->GetText(), "onetwo");
-
-    auto cdata = ParseDocument("<p>x<![CDATA[<y>]]></p>", true);
-    ASSERT_EQ(cdata->children.size(), 2u);
-    EXPECT_EQ(cdata->children[1]->text, "<y>");
-    EXPECT_NE(cdata->children[1]->flags & NanoXML::kFlagCData, 0);
 }
 
 TEST(Reader, ManyAttributesOnOneElement) {
