@@ -1,4 +1,3 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <zip.h>
 
@@ -18,8 +17,6 @@ namespace fs = std::filesystem;
 using namespace qm::platform;
 
 namespace {
-
-using ::testing::HasSubstr;
 
 class TempDir : public ::testing::Test {
   protected:
@@ -198,7 +195,7 @@ TEST_F(TempDir, ZipReaderListsStatsAndExtractsMembers) {
     // A member larger than the caller allows is refused, not allocated.
     EXPECT_FALSE(zip.Extract(2, out, 1000));
     EXPECT_TRUE(out.empty());
-    EXPECT_THAT(zip.LastError(), HasSubstr("limit"));
+    EXPECT_NE(zip.LastError().find("limit"), std::string::npos);
     EXPECT_FALSE(zip.Stat(7, stat));
 }
 
