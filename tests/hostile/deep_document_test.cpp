@@ -40,8 +40,8 @@ TEST(DeepDocument, IndentationStopsAtItsCapSoTheTextGrowsLinearly) {
 }
 
 TEST(DeepDocument, AMillionLevelsGoThroughTheToolInBoundedTimeAndMemory) {
-    const std::string dir = std::filesystem::temp_directory_path().string();
-    const std::string path = dir + "/qm_hostile_deep_" + std::to_string(::getpid()) + ".xml";
+    const Scratch scratch("deep");
+    const std::string path = scratch.Path("deep.xml");
     constexpr size_t kDepth = 1000000;
     {
         std::ofstream out(path, std::ios::binary);
@@ -49,7 +49,6 @@ TEST(DeepDocument, AMillionLevelsGoThroughTheToolInBoundedTimeAndMemory) {
         for (size_t i = 0; i < kDepth; ++i) out << "</a>";
     }
     const RunResult run = RunTool({"xml", path}, "/dev/null");
-    std::filesystem::remove(path);
     std::printf("xml of %zu levels: %.2f s, peak %ld MB\n", kDepth, run.seconds,
                 run.peakKilobytes / 1024);
     EXPECT_EQ(run.exitCode, 0);

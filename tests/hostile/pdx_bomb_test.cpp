@@ -22,27 +22,6 @@ constexpr double kMaxSeconds = 5.0;
 constexpr long kMaxPeakKilobytes = 200 * 1024;
 constexpr uint64_t kFourGigabytes = 4000ull << 20;
 
-class Scratch {
-  public:
-    explicit Scratch(const std::string& tag)
-        : dir_(fs::temp_directory_path() / ("qm_hostile_" + std::to_string(::getpid()) + tag)) {
-        fs::create_directories(dir_);
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        const fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-  private:
-    fs::path dir_;
-};
-
 std::string Name(const char* stem, size_t i) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%s%04zu.odx", stem, i);

@@ -19,16 +19,12 @@ namespace fs = std::filesystem;
 
 class ToolHostile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("qm_hostile_tool_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string Path(const std::string& name) const { return scratch_.Path(name); }
     size_t EntriesIn() const {
         return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
     }
-    fs::path dir_;
+    Scratch scratch_{"tool"};
+    const fs::path& dir_ = scratch_.Dir();
 };
 
 // A write interrupted by each signal the tool handles leaves neither target nor temporary.
