@@ -120,76 +120,12 @@ TEST_F(DbcSharedStorage, EqualReceiverListsAreOneUntilASignalChangesItsOwn) {
     EXPECT_STREQ(delta.GetReceiver(0)->GetName(), "B");
 }
 
-TEST_F(DbcSharedStorage, ReceivedMessagesFollowTheReceivedSignals) {
-    IDbcNode* b = file_.FindNode("B");
-    ASSERT_NE(b, nullptr);
-    ASSERT_EQ(b->GetRxSignalCount(), 4u);
-    ASSERT_EQ(b->GetRxMessageCount(), 4u);
-    // One entry per received signal, in the order the signals were read.
-    EXPECT_STREQ(b->GetRxMessage(0)->GetName(), "First");
-    EXPECT_STREQ(b->GetRxMessage(2)->GetName(), "First");
-    EXPECT_STREQ(b->GetRxMessage(3)->GetName(), "Second");
-    EXPECT_EQ(b->GetRxMessage(4), nullptr);
-    EXPECT_EQ(b->FindRxMessage("Second"), b->GetRxMessage(3));
-    EXPECT_EQ(b->FindRxMessage("Third"), nullptr);
-    EXPECT_EQ(b->FindRxMessage(nullptr), nullptr);
-    EXPECT_EQ(file_.FindNode("A")->GetRxMessageCount(), 0u);
-}
-
 TEST_F(DbcSharedStorage, ReloadAndWriteKeepSharedListsAndNames) {
     const std::string written = file_.RenderText();
     EXPECT_NE(written.find(" SG_ Gamma : 16|8@1+ (1,0) [0|255] \"\" C,B"), std::string::npos);
     ASSERT_TRUE(dbctest::LoadText(file_, folder_, written, "again.dbc"));
     EXPECT_STREQ(Signal(2, "Delta").GetReceiver(1)->GetName(), "C");
     EXPECT_STREQ(Signal(1, "Beta").GetAttribute(0)->GetName(), "GenSigStartValue");
-}
-
-TEST(DbcRareSignalParts, DefaultsWithoutTheBlockAndValuesWithIt) {
-    DbcSignal signal;
-    EXPECT_TRUE(signal.HasNoValueDescriptions());
-    EXPECT_EQ(signal.GetValueDescription(0), nullptr);
-    EXPECT_EQ(signal.GetValueAt(0), 0xFFFFFFFFu);
-    EXPECT_FALSE(signal.HasExtendedValueType());
-    EXPECT_EQ(signal.GetExtendedValueType(), -1);
-    EXPECT_STREQ(signal.GetExtendedValueTypeText(), "");
-    EXPECT_EQ(signal.GetExtendedMultiplexer(), nullptr);
-    EXPECT_EQ(signal.GetMultiplexRangeCount(), 0u);
-    EXPECT_EQ(signal.GetMultiplexRangeMaximum(0), 0u);
-    EXPECT_STREQ(signal.GetByteOrderText(), "undefined");
-    EXPECT_STREQ(signal.GetValueTypeText(), "undefinedType");
-    EXPECT_STREQ(signal.GetMultiplexingKindText(), "notMultiplexed");
-    // Clearing an extended multiplexer that was never set leaves everything at its default.
-    signal.SetExtendedMultiplexer(nullptr);
-    EXPECT_EQ(signal.GetExtendedMultiplexer(), nullptr);
-    EXPECT_TRUE(signal.MultiplexRanges().empty());
-
-    signal.SetExtendedValueType(1);
-    signal.MutableValueDescriptions().Set(3, "three");
-    signal.MutableMultiplexRanges().push_back({2, 5});
-    signal.SetExtendedMultiplexer(&signal);
-    signal.SetByteOrderChar('0');
-    signal.SetValueTypeChar('-');
-    signal.SetMultiplexing(2, 4);
-    EXPECT_STREQ(signal.GetExtendedValueTypeText(), "IEEEfloat32bit");
-    EXPECT_STREQ(signal.GetValueDescription(3), "three");
-    EXPECT_EQ(signal.GetMultiplexRangeMinimum(0), 2u);
-    EXPECT_EQ(signal.GetExtendedMultiplexer(), &signal);
-    EXPECT_STREQ(signal.GetByteOrderText(), "bigEndian");
-    EXPECT_STREQ(signal.GetValueTypeText(), "signedType");
-    EXPECT_STREQ(signal.GetMultiplexingKindText(), "multiplexedSignal");
-    EXPECT_EQ(signal.GetMultiplexValue(), 4);
-
-    // An undefined byte order character reads as undefined with an empty text, not as unset.
-    signal.SetByteOrderChar('x');
-    EXPECT_EQ(signal.GetByteOrder(), 0u);
-    EXPECT_STREQ(signal.GetByteOrderText(), "");
-
-    signal.Clear();
-    EXPECT_TRUE(signal.HasNoValueDescriptions());
-    EXPECT_FALSE(signal.HasExtendedValueType());
-    EXPECT_EQ(signal.GetMultiplexRangeCount(), 0u);
-    EXPECT_STREQ(signal.GetByteOrderText(), "undefined");
-    EXPECT_EQ(signal.GetFactor(), 1.0);
 }
 
 TEST(DbcRareSignalParts, SmallFieldsAndNumbersDoNotOverwriteEachOther) {

@@ -475,10 +475,6 @@ TEST(TolerantSwitch, IsReachedFromTheFileInterfaceAndSurvivesClear) {
     EXPECT_EQ(tolerant->GetToleratedLineCount(), 0u);
 }
 
-}  // namespace
-
-namespace {
-
 // Reading to the end is a successful load, even when the last line was tolerated.
 TEST_F(TolerantLines, ALoadThatReachesTheEndSucceeds) {
     tolerant_.SetTolerantReading(true);
@@ -486,10 +482,6 @@ TEST_F(TolerantLines, ALoadThatReachesTheEndSucceeds) {
     EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
     EXPECT_FALSE(LoadText(exact_, folder_, std::string(kHead) + "BO_ 1 M: 8 A\n// the end\n"));
 }
-
-}  // namespace
-
-namespace {
 
 // Every number of a message or signal line that its field cannot hold as written gives one
 // warning naming the line; the field holds what the exact reader makes of it, which reads the
