@@ -36,13 +36,9 @@ std::unique_ptr<CArxmlDatabase> LoadWhole(const std::vector<std::string>& paths)
 }
 
 std::unique_ptr<CArxmlDatabase> LoadWholeTexts(const std::vector<std::string>& texts) {
-    std::vector<std::unique_ptr<TempFile>> files;
-    std::vector<std::string> paths;
-    for (const std::string& text : texts) {
-        files.push_back(std::make_unique<TempFile>(text));
-        paths.push_back(files.back()->Path());
-    }
-    return LoadWhole(paths);
+    auto db = someip_test::LoadTexts(texts, nullptr, kSomeIpReadWholeDocument);
+    NanoXML::ClearMessageLog();
+    return db;
 }
 
 // What whole-document reading counts, in the order of SomeIpReadCount.
