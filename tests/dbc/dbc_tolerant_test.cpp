@@ -230,22 +230,6 @@ INSTANTIATE_TEST_SUITE_P(AllFiles, TolerantCorpus, ::testing::ValuesIn(kPins),
                              return name;
                          });
 
-TEST(DbcCorpusStops, ModelKeepsWhatCameBeforeTheStop) {
-    if (!fs::is_directory(CorpusFolder())) GTEST_SKIP();
-    NetConfigDbcFile file;
-    EXPECT_FALSE(file.Load((CorpusFolder() / "opendbc__vw_pq.dbc").string().c_str()));
-    EXPECT_EQ(file.StopCode(), 15u);
-    const std::string messages = file.GetMessages();
-    EXPECT_THAT(messages, HasSubstr("Not supported DBC keyword, check this line: Line("));
-    EXPECT_THAT(messages, HasSubstr(") SG_MUL_VAL_ "));
-
-    NetConfigDbcFile tesla;
-    tesla.Load((CorpusFolder() / "opendbc__tesla_can.dbc").string().c_str());
-    EXPECT_EQ(tesla.GetNodeCount(), 0u);
-    EXPECT_THAT(std::string(tesla.GetMessages()),
-                HasSubstr("Possible undefined tag, check this line: Line(37) NEO.\n"));
-}
-
 // Extended multiplexing checked by hand against the files: frames built here select exactly the
 // signals the SG_MUL_VAL_ lines name.
 class ExtendedMultiplexingOnFiles : public ::testing::Test {
