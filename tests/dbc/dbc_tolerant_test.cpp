@@ -12,6 +12,7 @@
 #include <regex>
 #include <set>
 
+#include "corpus_files.h"
 #include "dbc/dbc_decode.h"
 #include "dbc/dbc_enums.h"
 #include "dbc_model_compare.h"
@@ -103,7 +104,7 @@ const std::vector<CorpusPin> kPins = {
     {"opendbc__vw_pq.dbc", {3, 86, 1331}, {2, 86, 1331}, {394}}};
 
 fs::path CorpusFolder() {
-    return fs::path(QM_SHARED_DIR) / "corpus" / "dbc";
+    return qmtest::CorpusFolder("dbc");
 }
 
 // The line numbers of the "WARNING. " lines of a reader's messages.

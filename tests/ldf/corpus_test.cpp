@@ -14,7 +14,7 @@ namespace qm::ldf::test {
 namespace {
 
 std::filesystem::path CorpusDir() {
-    return std::filesystem::path(QM_SHARED_DIR) / "corpus" / "ldf";
+    return qmtest::CorpusFolder("ldf");
 }
 
 // The files that do not load to their end, with the result code they deserve.

@@ -20,11 +20,7 @@ namespace {
 using someip_test::TempFile;
 
 std::filesystem::path CorpusDir() {
-    // QM_SHARED_DIR_OVERRIDE lets a worktree that has no ../shared beside it run these.
-    if (const char* dir = std::getenv("QM_SHARED_DIR_OVERRIDE")) {
-        return std::filesystem::path(dir) / "corpus/arxml";
-    }
-    return std::filesystem::path(QM_SHARED_DIR) / "corpus/arxml";
+    return qmtest::CorpusFolder("arxml");
 }
 
 std::unique_ptr<CArxmlDatabase> LoadWhole(const std::vector<std::string>& paths) {

@@ -24,6 +24,7 @@
 #include "c_code_names.h"
 #include "c_code_plan.h"
 #include "codec_models/model_codecs.h"
+#include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "tool_support.h"
@@ -196,17 +197,10 @@ bool WholeCorpus() {
 constexpr std::uintmax_t kDefaultSizeLimit = 100 * 1024;
 
 std::vector<fs::path> CorpusFiles(const std::string& format) {
-    const char* shared = std::getenv("QM_SHARED_DIR");
-    const fs::path folder = fs::path(shared ? shared : QM_SHARED_DIR) / "corpus" / format;
-    std::vector<fs::path> files;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        if (entry.path().extension() != "." + format) continue;
-        const bool large = fs::file_size(entry.path(), error) > kDefaultSizeLimit;
-        if (format == "dbc" && large && !WholeCorpus()) continue;
-        files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
+    std::vector<fs::path> files = qmtest::CorpusFiles(format, {"." + format});
+    std::erase_if(files, [&](const fs::path& path) {
+        return format == "dbc" && !WholeCorpus() && fs::file_size(path) > kDefaultSizeLimit;
+    });
     return files;
 }
 

@@ -26,7 +26,7 @@ using tooltest::RunTool;
 namespace {
 
 fs::path Corpus() {
-    return fs::path(QM_SHARED_DIR) / "corpus";
+    return tooltest::kCorpus;
 }
 
 std::vector<fs::path> CorpusFiles() {
