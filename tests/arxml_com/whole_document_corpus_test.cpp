@@ -308,11 +308,38 @@ class WholeDocumentCorpus : public ::testing::Test {
     }
 };
 
-TEST_F(WholeDocumentCorpus, EveryPduClusterAndFrameIsFoundExactlyOnce) {
-    for (const fs::path& path : qmtest::CorpusFiles("arxml", {".arxml"})) {
-        SCOPED_TRACE(path.filename().string());
+// Every file: the pinned counts of both modes, and every PDU, cluster and frame element of the
+// document found exactly once by whole-document reading.
+TEST_F(WholeDocumentCorpus, EveryFileYieldsItsPinnedCountsAndEveryElementOnce) {
+    const std::vector<fs::path> files = qmtest::CorpusFiles("arxml", {".arxml"});
+    EXPECT_EQ(files.size(), kPinned.size());
+    for (const fs::path& path : files) {
+        const std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        const auto it = kPinned.find(name);
+        ASSERT_NE(it, kPinned.end()) << "a corpus file without pinned counts";
+        const Pinned& expected = it->second;
+        NanoXML::ClearMessageLog();
+        NetConfigArxmlFile exact;
+        EXPECT_TRUE(exact.Load(path.string().c_str()));
+        const std::string log = NanoXML::MessageLog();
+        NanoXML::ClearMessageLog();
+        EXPECT_EQ(CountsOf(exact), expected.exact);
+        size_t ecus = 0, groups = 0;
+        for (auto* cluster : exact.Clusters()) ecus += cluster->GetEcuCount();
+        for (auto* pdu : exact.Pdus()) groups += pdu->GetSignalGroupCount();
+        EXPECT_EQ(ecus, expected.ecus);
+        EXPECT_EQ(groups, expected.signalGroups);
+        EXPECT_EQ(CountOccurrences(log, "Unresolved reference of: "),
+                  expected.unresolvedReferences);
+        if (expected.messages != nullptr) {
+            EXPECT_EQ(exact.GetMessages(), std::string(expected.messages));
+        } else {
+            EXPECT_EQ(CountOccurrences(exact.GetMessages(), "Pdu: "), 28u);
+        }
         const Document document(path);
         auto file = Load(path, kArxmlReadWholeDocument);
+        EXPECT_EQ(CountsOf(*file), expected.whole);
         const std::string messages = file->GetMessages();
 
         // PDUs: one model PDU per element, in document order, with the element's signals.
@@ -359,37 +386,6 @@ TEST_F(WholeDocumentCorpus, EveryPduClusterAndFrameIsFoundExactlyOnce) {
                       CountOccurrences(messages, "FRAME not read: "),
                   document.frames.size())
             << messages;
-    }
-}
-
-TEST_F(WholeDocumentCorpus, EveryFileYieldsItsPinnedCountsInBothModes) {
-    const std::vector<fs::path> files = qmtest::CorpusFiles("arxml", {".arxml"});
-    EXPECT_EQ(files.size(), kPinned.size());
-    for (const fs::path& path : files) {
-        const std::string name = path.filename().string();
-        SCOPED_TRACE(name);
-        const auto it = kPinned.find(name);
-        ASSERT_NE(it, kPinned.end()) << "a corpus file without pinned counts";
-        const Pinned& expected = it->second;
-        NanoXML::ClearMessageLog();
-        NetConfigArxmlFile exact;
-        EXPECT_TRUE(exact.Load(path.string().c_str()));
-        const std::string log = NanoXML::MessageLog();
-        NanoXML::ClearMessageLog();
-        EXPECT_EQ(CountsOf(exact), expected.exact);
-        size_t ecus = 0, groups = 0;
-        for (auto* cluster : exact.Clusters()) ecus += cluster->GetEcuCount();
-        for (auto* pdu : exact.Pdus()) groups += pdu->GetSignalGroupCount();
-        EXPECT_EQ(ecus, expected.ecus);
-        EXPECT_EQ(groups, expected.signalGroups);
-        EXPECT_EQ(CountOccurrences(log, "Unresolved reference of: "),
-                  expected.unresolvedReferences);
-        if (expected.messages != nullptr) {
-            EXPECT_EQ(exact.GetMessages(), std::string(expected.messages));
-        } else {
-            EXPECT_EQ(CountOccurrences(exact.GetMessages(), "Pdu: "), 28u);
-        }
-        EXPECT_EQ(CountsOf(*Load(path, kArxmlReadWholeDocument)), expected.whole);
     }
 }
 
