@@ -303,19 +303,11 @@ TEST(SomeIpCorpusSets, AllFilesInOneLoad) {
 // ---------------------------------------------------------------------------------------------
 // Documents written here.
 
-std::string Document(const std::string& packages) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\"><AR-PACKAGES>" +
-           packages + "</AR-PACKAGES></AUTOSAR>\n";
-}
-
-std::string Package(const std::string& name, const std::string& elements,
-                    const std::string& subPackages = "") {
-    return "<AR-PACKAGE><SHORT-NAME>" + name + "</SHORT-NAME><ELEMENTS>" + elements +
-           "</ELEMENTS>" +
-           (subPackages.empty() ? "" : "<AR-PACKAGES>" + subPackages + "</AR-PACKAGES>") +
-           "</AR-PACKAGE>";
-}
+using someip_test::DataType;
+using someip_test::Document;
+using someip_test::Member;
+using someip_test::Package;
+using someip_test::TypeRef;
 
 std::string ValueType(const std::string& name, const std::string& base) {
     return "<IMPLEMENTATION-DATA-TYPE><SHORT-NAME>" + name +
@@ -330,29 +322,12 @@ std::string Reference(const std::string& name, const std::string& dest, const st
     return "<" + name + " DEST=\"" + dest + "\">" + path + "</" + name + ">";
 }
 
-std::string TypeRefProps(const std::string& path) {
-    return "<SW-DATA-DEF-PROPS><SW-DATA-DEF-PROPS-VARIANTS><SW-DATA-DEF-PROPS-CONDITIONAL>" +
-           Reference("IMPLEMENTATION-DATA-TYPE-REF", "IMPLEMENTATION-DATA-TYPE", path) +
-           "</SW-DATA-DEF-PROPS-CONDITIONAL></SW-DATA-DEF-PROPS-VARIANTS></SW-DATA-DEF-PROPS>";
-}
-
-std::string Member(const std::string& name, const std::string& path,
-                   const std::string& extra = "") {
-    return "<IMPLEMENTATION-DATA-TYPE-ELEMENT><SHORT-NAME>" + name +
-           "</SHORT-NAME><CATEGORY>TYPE_REFERENCE</CATEGORY>" + extra + TypeRefProps(path) +
-           "</IMPLEMENTATION-DATA-TYPE-ELEMENT>";
-}
-
 std::string Structure(const std::string& name, const std::string& members) {
-    return "<IMPLEMENTATION-DATA-TYPE><SHORT-NAME>" + name +
-           "</SHORT-NAME><CATEGORY>STRUCTURE</CATEGORY><SUB-ELEMENTS>" + members +
-           "</SUB-ELEMENTS></IMPLEMENTATION-DATA-TYPE>";
+    return DataType(name, "STRUCTURE", "<SUB-ELEMENTS>" + members + "</SUB-ELEMENTS>");
 }
 
 std::string Alias(const std::string& name, const std::string& path) {
-    return "<IMPLEMENTATION-DATA-TYPE><SHORT-NAME>" + name +
-           "</SHORT-NAME><CATEGORY>TYPE_REFERENCE</CATEGORY>" + TypeRefProps(path) +
-           "</IMPLEMENTATION-DATA-TYPE>";
+    return DataType(name, "TYPE_REFERENCE", TypeRef(path));
 }
 
 const std::string kBaseTypes =

@@ -66,9 +66,11 @@ inline std::string TypeRef(const std::string& path) {
            "</SW-DATA-DEF-PROPS-VARIANTS></SW-DATA-DEF-PROPS>";
 }
 
-inline std::string Member(const std::string& name, const std::string& typePath) {
+// A member of a structure; extra goes before its type reference.
+inline std::string Member(const std::string& name, const std::string& typePath,
+                          const std::string& extra = "") {
     return "<IMPLEMENTATION-DATA-TYPE-ELEMENT><SHORT-NAME>" + name +
-           "</SHORT-NAME><CATEGORY>TYPE_REFERENCE</CATEGORY>" + TypeRef(typePath) +
+           "</SHORT-NAME><CATEGORY>TYPE_REFERENCE</CATEGORY>" + extra + TypeRef(typePath) +
            "</IMPLEMENTATION-DATA-TYPE-ELEMENT>";
 }
 
