@@ -1,6 +1,6 @@
 // The compact storage of the DBC model: texts that survive a reload and an edit, texts shared
-// within one read, receiver lists shared between signals until one is changed, the block of rare
-// signal parts, and the open-addressed signal name index.
+// within one read, receiver lists shared between signals until one is changed, and the
+// open-addressed signal name index.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,7 +11,6 @@
 #include "dbc/dbc_message.h"
 #include "dbc/dbc_node.h"
 #include "dbc/dbc_signal.h"
-#include "dbc/dbc_text.h"
 #include "dbc_test_support.h"
 #include "platform/input_file.h"
 
@@ -19,7 +18,6 @@ namespace {
 
 using qm::dbc::DbcMessage;
 using qm::dbc::DbcSignal;
-using qm::dbc::DbcText;
 
 constexpr const char* kSmallDbc =
     "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: A B\n\n"
@@ -126,33 +124,6 @@ TEST_F(DbcSharedStorage, ReloadAndWriteKeepSharedListsAndNames) {
     ASSERT_TRUE(dbctest::LoadText(file_, folder_, written, "again.dbc"));
     EXPECT_STREQ(Signal(2, "Delta").GetReceiver(1)->GetName(), "C");
     EXPECT_STREQ(Signal(1, "Beta").GetAttribute(0)->GetName(), "GenSigStartValue");
-}
-
-TEST(DbcRareSignalParts, SmallFieldsAndNumbersDoNotOverwriteEachOther) {
-    DbcSignal signal;
-    signal.SetStartBit(0xABCD);
-    signal.SetBitLength(0x1234);
-    signal.SetByteOrderChar('1');
-    signal.SetValueTypeChar('+');
-    signal.SetMultiplexing(1, -7);
-    signal.SetDescribed(true);
-    // Whole numbers assigned after the small fields: their padding holds those fields.
-    signal.Factor() = qm::dbc::DbcNumber{0.25, DbcText("0.25"), 2, false};
-    signal.Offset() = qm::dbc::DbcNumber{-3.5, DbcText("-3.5"), 1, false};
-    signal.Minimum() = qm::dbc::DbcNumber{1e-9, DbcText("1E-009"), 0, true};
-    signal.Maximum() = qm::dbc::DbcNumber{123456.75, DbcText("123456.75"), 2, false};
-    EXPECT_EQ(signal.GetStartBit(), 0xABCD);
-    EXPECT_EQ(signal.GetBitLength(), 0x1234);
-    EXPECT_EQ(signal.GetByteOrder(), 2u);
-    EXPECT_EQ(signal.GetValueType(), 1u);
-    EXPECT_EQ(signal.GetMultiplexingKind(), 1u);
-    EXPECT_EQ(signal.GetMultiplexValue(), -7);
-    EXPECT_TRUE(signal.IsDescribed());
-    EXPECT_STREQ(signal.GetFactorText(), "0.25");
-    EXPECT_STREQ(signal.GetMinimumText(), "1E-009");
-    EXPECT_TRUE(signal.IsMinimumExponent());
-    EXPECT_STREQ(signal.GetMaximumText(), "123456.75");
-    EXPECT_EQ(signal.GetMaximumDecimals(), 2);
 }
 
 std::unique_ptr<DbcSignal> Named(const std::string& name) {
