@@ -1,8 +1,8 @@
 // "quillmere generate-c": the C names it makes, the byte pieces it reads off the codec's bit
-// layout, and, for every frame of every corpus DBC, LDF and ARXML file, generated code compiled
-// with gcc next to a generated harness: pack must give the codec's encoding, unpack the codec's
-// decoding (of packed and of random payloads), and decode, encode and is_in_range per signal the
-// codec's physical values.
+// layout, and, for every frame of every corpus DBC, LDF and ARXML file, generated code judged
+// strictly by gcc and run with a generated harness: pack must give the codec's encoding, unpack
+// the codec's decoding (of packed and of random payloads), and decode, encode and is_in_range
+// per signal the codec's physical values.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
