@@ -70,21 +70,4 @@ TEST(AutosarVersion, AutosarElementBelowAnotherRootIsFound) {
     EXPECT_EQ(file->GetPduCount(), 1u);
 }
 
-TEST(ResolverWorkers, TheModelDoesNotDependOnTheirNumber) {
-    NetConfigArxmlFile one;
-    NetConfigArxmlFile four;
-    one.SetResolverWorkers(1);
-    four.SetResolverWorkers(4);
-    ASSERT_TRUE(one.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
-    ASSERT_TRUE(four.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
-    ASSERT_EQ(one.GetPduCount(), four.GetPduCount());
-    for (uint64_t i = 0; i < one.GetPduCount(); ++i) {
-        EXPECT_STREQ(one.GetPdu(i)->GetName(), four.GetPdu(i)->GetName());
-        EXPECT_EQ(one.GetPdu(i)->GetSignalCount(), four.GetPdu(i)->GetSignalCount());
-        EXPECT_EQ(one.GetPdu(i)->GetIdentifier(), four.GetPdu(i)->GetIdentifier());
-    }
-    EXPECT_EQ(one.LoadTimes().references, four.LoadTimes().references);
-    EXPECT_GT(one.LoadTimes().references, 50u);
-}
-
 }  // namespace

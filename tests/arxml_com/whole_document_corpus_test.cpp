@@ -241,22 +241,63 @@ std::unique_ptr<NetConfigArxmlFile> Load(const fs::path& path, int32_t mode) {
     return file;
 }
 
-// Clusters, PDUs, frames whose data reached a PDU, signals: exact reading, then whole-document
-// reading. Files without communication content read nothing either way.
+// Per corpus file, both reading modes. Exact reading: clusters, PDUs, frames whose data reached
+// a PDU, signals; the ECUs over all clusters, signal groups, unresolved references in the XML
+// log and the exact messages (null: 28 "Pdu: ... not found" lines). Whole-document reading:
+// clusters, PDUs, frames, signals.
+struct Pinned {
+    Counts exact;
+    size_t ecus, signalGroups, unresolvedReferences;
+    const char* messages;
+    Counts whole;
+};
+
+const char* const kSecuredMessages =
+    "Pdu: secPdu not found for frame triggering: testFrame1.\r\n"
+    "Pdu: PDU_extendedFrame not found for frame triggering: extendedFrame.\r\n";
+const char* const kSystem323Messages =
+    "Pdu: Multiplexed not found for frame triggering: MultiplexedTriggering.\r\n"
+    "Pdu: Status not found for frame triggering: StatusTriggering.\r\n";
+// The PDUs live in packages named after their kinds ("ISignalIPdu", ...), which are not read.
+const char* const kSystem42Messages =
+    "Pdu: multiplexed_message not found for frame triggering: multiplexed_message.\r\n"
+    "Pdu: message1 not found for frame triggering: message1.\r\n"
+    "Pdu: message2 not found for frame triggering: message2.\r\n"
+    "Pdu: message3_secured not found for frame triggering: message3.\r\n"
+    "Pdu: message4 not found for frame triggering: message4.\r\n"
+    "Pdu: OneToContainThemAll not found for frame triggering: OneToContainThemAll.\r\n"
+    "Pdu: alarm_status not found for frame triggering: AlarmStatus.\r\n"
+    "No pdu ref for frame triggering: MessageWithoutPDU.\r\n";
+
 // clang-format off
-const std::map<std::string, std::pair<Counts, Counts>> kPinned = {
-    {"capi_network_manifest.arxml",            {{0, 0, 0, 0},   {1, 0, 0, 0}}},
-    {"cm_ARXMLContainerTest.arxml",            {{0, 0, 0, 0},   {1, 17, 5, 46}}},
-    {"cm_ARXMLSecuredPDUTest.arxml",           {{1, 0, 0, 0},   {1, 3, 2, 4}}},
-    {"cm_cluster_arxml_FD.arxml",              {{0, 0, 0, 0},   {1, 3, 1, 8}}},
-    {"cm_test_ar323.arxml",                    {{1, 0, 0, 0},   {1, 28, 28, 158}}},
-    {"ct_system-3.2.3.arxml",                  {{1, 0, 0, 0},   {1, 5, 2, 19}}},
-    {"ct_system-4.2.arxml",                    {{1, 0, 0, 0},   {1, 11, 7, 47}}},
-    {"ct_system-dangling-reference-4.2.arxml", {{1, 0, 0, 0},   {1, 0, 0, 0}}},
-    {"ct_system-float-values.arxml",           {{0, 0, 0, 0},   {1, 1, 1, 2}}},
-    {"ct_system-missing-denominator-4.2.arxml",{{1, 0, 0, 0},   {1, 1, 1, 1}}},
-    {"pa_CanSystem.arxml",                     {{0, 0, 0, 0},   {1, 2, 2, 2}}},
-    {"tpms_ConvertedLegacy_BCM.arxml",         {{1, 1, 1, 1},   {1, 1, 1, 1}}},
+const std::map<std::string, Pinned> kPinned = {
+    {"capi_adi_sensoritf_common.arxml",                       {{0, 0, 0, 0}, 0, 0, 284, "", {0, 0, 0, 0}}},
+    {"capi_cgd_m1_service_instance_timing.arxml",             {{0, 0, 0, 0}, 0, 0, 0, "", {0, 0, 0, 0}}},
+    {"capi_cgd_m1_someip_instances.arxml",                    {{0, 0, 0, 0}, 0, 0, 14, "", {0, 0, 0, 0}}},
+    {"capi_hw_m1_service_instances_someip_deployments.arxml", {{0, 0, 0, 0}, 0, 0, 4, "", {0, 0, 0, 0}}},
+    {"capi_hw_service_interfaces.arxml",                      {{0, 0, 0, 0}, 0, 0, 3, "", {0, 0, 0, 0}}},
+    {"capi_hw_service_interfaces_someip_deployments.arxml",   {{0, 0, 0, 0}, 0, 0, 3, "", {0, 0, 0, 0}}},
+    // The Ethernet cluster lives in the package "Network", which exact reading does not read.
+    {"capi_network_manifest.arxml",                           {{0, 0, 0, 0}, 0, 0, 0, "", {1, 0, 0, 0}}},
+    {"capi_nm_network_management_someip.arxml",               {{0, 0, 0, 0}, 0, 0, 18, "", {0, 0, 0, 0}}},
+    // Vector extracts keep PDUs in "PDUS" and the cluster in "New_CanCluster".
+    {"cm_ARXMLContainerTest.arxml",                           {{0, 0, 0, 0}, 0, 0, 0, "", {1, 17, 5, 46}}},
+    // AUTOSAR 3 reads "PDUS"; this file names its PDU package "PDU".
+    {"cm_ARXMLSecuredPDUTest.arxml",                          {{1, 0, 0, 0}, 0, 0, 1, kSecuredMessages, {1, 3, 2, 4}}},
+    {"cm_cluster_arxml_FD.arxml",                             {{0, 0, 0, 0}, 0, 0, 0, "", {1, 3, 1, 8}}},
+    {"cm_test_ar323.arxml",                                   {{1, 0, 0, 0}, 0, 0, 0, nullptr, {1, 28, 28, 158}}},
+    {"cp_Linexample_ecuc.arxml",                              {{0, 0, 0, 0}, 0, 0, 584, "", {0, 0, 0, 0}}},
+    {"ct_system-3.2.3.arxml",                                 {{1, 0, 0, 0}, 0, 0, 0, kSystem323Messages, {1, 5, 2, 19}}},
+    {"ct_system-4.2.arxml",                                   {{1, 0, 0, 0}, 0, 0, 0, kSystem42Messages, {1, 11, 7, 47}}},
+    {"ct_system-DAI-3.1.2.arxml",                             {{0, 0, 0, 0}, 0, 0, 0, "", {0, 0, 0, 0}}},
+    {"ct_system-dangling-reference-4.2.arxml",                {{1, 0, 0, 0}, 0, 0, 1, "No pdu ref for frame triggering: message1.\r\n", {1, 0, 0, 0}}},
+    // "Communication/PDUs" and "Topology/Clusters" are not the packages exact reading reads.
+    {"ct_system-float-values.arxml",                          {{0, 0, 0, 0}, 0, 0, 0, "", {1, 1, 1, 2}}},
+    {"ct_system-missing-denominator-4.2.arxml",               {{1, 0, 0, 0}, 0, 0, 0, "Pdu: message1 not found for frame triggering: message1.\r\n", {1, 1, 1, 1}}},
+    {"lg_extended_vehicle_manifest.arxml",                    {{0, 0, 0, 0}, 0, 0, 0, "", {0, 0, 0, 0}}},
+    {"pa_AUTOSAR_Datatypes.arxml",                            {{0, 0, 0, 0}, 0, 0, 0, "", {0, 0, 0, 0}}},
+    {"pa_CanSystem.arxml",                                    {{0, 0, 0, 0}, 0, 0, 12, "", {1, 2, 2, 2}}},
+    {"tpms_ConvertedLegacy_BCM.arxml",                        {{1, 1, 1, 1}, 1, 0, 0, "Communication mode not defined for pdu group: BCM_oCAN00_Tx.\r\n", {1, 1, 1, 1}}},
 };
 // clang-format on
 
@@ -267,11 +308,38 @@ class WholeDocumentCorpus : public ::testing::Test {
     }
 };
 
-TEST_F(WholeDocumentCorpus, EveryPduClusterAndFrameIsFoundExactlyOnce) {
-    for (const fs::path& path : qmtest::CorpusFiles("arxml", {".arxml"})) {
-        SCOPED_TRACE(path.filename().string());
+// Every file: the pinned counts of both modes, and every PDU, cluster and frame element of the
+// document found exactly once by whole-document reading.
+TEST_F(WholeDocumentCorpus, EveryFileYieldsItsPinnedCountsAndEveryElementOnce) {
+    const std::vector<fs::path> files = qmtest::CorpusFiles("arxml", {".arxml"});
+    EXPECT_EQ(files.size(), kPinned.size());
+    for (const fs::path& path : files) {
+        const std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        const auto it = kPinned.find(name);
+        ASSERT_NE(it, kPinned.end()) << "a corpus file without pinned counts";
+        const Pinned& expected = it->second;
+        NanoXML::ClearMessageLog();
+        NetConfigArxmlFile exact;
+        EXPECT_TRUE(exact.Load(path.string().c_str()));
+        const std::string log = NanoXML::MessageLog();
+        NanoXML::ClearMessageLog();
+        EXPECT_EQ(CountsOf(exact), expected.exact);
+        size_t ecus = 0, groups = 0;
+        for (auto* cluster : exact.Clusters()) ecus += cluster->GetEcuCount();
+        for (auto* pdu : exact.Pdus()) groups += pdu->GetSignalGroupCount();
+        EXPECT_EQ(ecus, expected.ecus);
+        EXPECT_EQ(groups, expected.signalGroups);
+        EXPECT_EQ(CountOccurrences(log, "Unresolved reference of: "),
+                  expected.unresolvedReferences);
+        if (expected.messages != nullptr) {
+            EXPECT_EQ(exact.GetMessages(), std::string(expected.messages));
+        } else {
+            EXPECT_EQ(CountOccurrences(exact.GetMessages(), "Pdu: "), 28u);
+        }
         const Document document(path);
         auto file = Load(path, kArxmlReadWholeDocument);
+        EXPECT_EQ(CountsOf(*file), expected.whole);
         const std::string messages = file->GetMessages();
 
         // PDUs: one model PDU per element, in document order, with the element's signals.
@@ -318,18 +386,6 @@ TEST_F(WholeDocumentCorpus, EveryPduClusterAndFrameIsFoundExactlyOnce) {
                       CountOccurrences(messages, "FRAME not read: "),
                   document.frames.size())
             << messages;
-    }
-}
-
-TEST_F(WholeDocumentCorpus, CountsOfBothModesArePinned) {
-    for (const fs::path& path : qmtest::CorpusFiles("arxml", {".arxml"})) {
-        const std::string name = path.filename().string();
-        SCOPED_TRACE(name);
-        const auto it = kPinned.find(name);
-        const std::pair<Counts, Counts> expected =
-            it != kPinned.end() ? it->second : std::pair<Counts, Counts>{};
-        EXPECT_EQ(CountsOf(*Load(path, kArxmlReadExact)), expected.first);
-        EXPECT_EQ(CountsOf(*Load(path, kArxmlReadWholeDocument)), expected.second);
     }
 }
 

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,6 +19,7 @@
 #include "arxml_com/netconfig_arxml_file.h"
 #include "codec_models/model_codecs.h"
 #include "corpus_files.h"
+#include "dbc/dbc_frame_reference.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "ldf/netconfig_ldf_file.h"
 
@@ -27,40 +27,20 @@ namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
-using Payload = std::vector<uint8_t>;
+using dbctest::Payload;
 
-// The reference: bit k is bit k % 8 of byte k / 8; little-endian fields run upwards from their
-// start bit; big-endian ones from their most significant bit down within a byte, then on at
-// bit 7 of the next byte.
-unsigned BitAt(const Payload& payload, uint64_t k) {
-    return k / 8 < payload.size() ? (payload[k / 8] >> (k % 8)) & 1u : 0u;
-}
-
-uint64_t ReferenceRaw(const Payload& payload, uint32_t start, uint32_t length, bool bigEndian) {
-    uint64_t raw = 0;
-    if (bigEndian) {
-        uint64_t position = start;
-        for (uint32_t i = 0; i < length; ++i) {
-            raw = (raw << 1) | BitAt(payload, position);
-            position = position % 8 == 0 ? position + 15 : position - 1;
-        }
-        return raw;
-    }
-    for (uint32_t i = 0; i < length && i < 64; ++i) raw |= uint64_t{BitAt(payload, start + i)} << i;
-    return raw;
-}
+// The reference bit walk of the DBC tests: bit k is bit k % 8 of byte k / 8; little-endian
+// fields run upwards from their start bit; big-endian ones from their most significant bit
+// down within a byte, then on at bit 7 of the next byte.
+using dbctest::ReadField;
 
 // The last payload bit a field touches, +1 in bytes: whether a payload holds it.
 uint64_t ReferenceEndByte(uint32_t start, uint32_t length, bool bigEndian) {
     if (length == 0) return 0;
     if (!bigEndian) return (uint64_t{start} + length + 7) / 8;
     uint64_t position = start;
-    uint64_t last = start;
-    for (uint32_t i = 0; i < length; ++i) {
-        last = position;
-        position = position % 8 == 0 ? position + 15 : position - 1;
-    }
-    return last / 8 + 1;
+    for (uint32_t i = 1; i < length; ++i) position = dbctest::NextMotorolaBit(position);
+    return position / 8 + 1;
 }
 
 enum class Kind { Unsigned, Signed, Float32, Float64 };
@@ -92,25 +72,8 @@ struct ReferenceSignal {
 };
 
 double ReferenceValue(const ReferenceSignal& signal, uint64_t raw) {
-    if (signal.kind == Kind::Float32) {
-        const auto bits = static_cast<uint32_t>(raw);
-        float value;
-        std::memcpy(&value, &bits, 4);
-        return value;
-    }
-    if (signal.kind == Kind::Float64) {
-        double value;
-        std::memcpy(&value, &raw, 8);
-        return value;
-    }
-    if (signal.kind == Kind::Signed && signal.length > 0 && signal.length < 64 &&
-        ((raw >> (signal.length - 1)) & 1)) {
-        return static_cast<double>(raw) - std::ldexp(1.0, static_cast<int>(signal.length));
-    }
-    if (signal.kind == Kind::Signed && signal.length == 64) {
-        return static_cast<double>(static_cast<int64_t>(raw));
-    }
-    return static_cast<double>(raw);
+    const int floatBits = signal.kind == Kind::Float32 ? 32 : signal.kind == Kind::Float64 ? 64 : 0;
+    return dbctest::ValueOfField(raw, signal.length, signal.kind == Kind::Signed, floatBits);
 }
 
 bool Close(double a, double b) {
@@ -146,7 +109,7 @@ void CheckCodec(const qm::codec::FrameCodec& codec, const ReferenceFrame& refere
                 const ReferenceSignal& signal = reference.signals[i];
                 seen[i] = true;
                 ++tally.values;
-                EXPECT_EQ(raw, ReferenceRaw(payload, signal.start, signal.length, signal.bigEndian))
+                EXPECT_EQ(raw, ReadField(payload, signal.start, signal.length, signal.bigEndian))
                     << where << " " << signal.name;
                 const double expected = signal.Physical(ReferenceValue(signal, raw), raw);
                 const qm::codec::Physical physical = codec.signals[i].PhysicalOf(raw);
@@ -236,8 +199,7 @@ void CheckTool(const fs::path& file, const std::vector<ReferenceFrame>& frames,
             while (next < frame->signals.size() && frame->signals[next].name != name) ++next;
             ASSERT_LT(next, frame->signals.size()) << where << " " << name;
             const ReferenceSignal& signal = frame->signals[next++];
-            const uint64_t raw =
-                ReferenceRaw(payload, signal.start, signal.length, signal.bigEndian);
+            const uint64_t raw = ReadField(payload, signal.start, signal.length, signal.bigEndian);
             EXPECT_EQ(decoded["raw"].get<uint64_t>(), raw) << where << " " << signal.name;
             const Json& physical = decoded["physical"];
             if (physical.is_null()) continue;

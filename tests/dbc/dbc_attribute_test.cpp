@@ -236,31 +236,6 @@ TEST(DbcModel, LookupsAndIndexes) {
     EXPECT_EQ(file.GetFileType(), 1);
 }
 
-TEST(DbcModel, SignalsSortByStartBitOrName) {
-    TempFolder folder;
-    NetConfigDbcFile file;
-    std::string text = "BO_ 1 M: 8 Vector__XXX\n";
-    for (int i = 0; i < 20; ++i) {
-        text += " SG_ S" + std::to_string(i) + " : " + std::to_string(63 - i) +
-                "|1@1+ (1,0) [0|1] \"\" Vector__XXX\n";
-    }
-    ASSERT_TRUE(LoadText(file, folder, text));
-    IDbcMessage* message = file.GetMessage(0);
-    message->SortSignalsByStartBit(true);
-    EXPECT_STREQ(message->GetSignal(0)->GetName(), "S19");
-    EXPECT_EQ(message->FindSignal("S5")->GetStartBit(), 58);
-    message->SortSignalsByName(false);
-    EXPECT_STREQ(message->GetSignal(0)->GetName(), "S0");
-    EXPECT_STREQ(message->GetSignal(1)->GetName(), "S1");
-    EXPECT_STREQ(message->GetSignal(2)->GetName(), "S10");
-}
-
-}  // namespace
-}  // namespace attribute
-
-namespace attribute {
-namespace {
-
 TEST(DbcScale, ManyRelationValuesOnOneSignalLoadAndClearInLinearTime) {
     TempFolder folder;
     std::string text = std::string(kHead) +

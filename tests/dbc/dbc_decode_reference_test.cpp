@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -38,24 +37,12 @@ void WriteReferenceRaw(Payload& payload, const DbcSignal& signal, uint64_t raw) 
 }
 
 double ReferenceValue(const DbcSignal& signal, uint64_t raw) {
-    const uint32_t length = signal.BitLength();
-    if (signal.ExtendedValueTypeGiven() && signal.ExtendedValueType() == 1) {
-        const auto bits = static_cast<uint32_t>(raw);
-        float value;
-        std::memcpy(&value, &bits, sizeof(value));
-        return value;
-    }
-    if (signal.ExtendedValueTypeGiven() && signal.ExtendedValueType() == 2) {
-        double value;
-        std::memcpy(&value, &raw, sizeof(value));
-        return value;
-    }
-    const bool negative =
-        signal.ValueType() == kSignedType && length > 0 && ((raw >> (length - 1)) & 1u) != 0;
-    if (!negative) return static_cast<double>(raw);
-    if (length == 64) return static_cast<double>(static_cast<int64_t>(raw));
-    // Two's complement: the field's value less 2^length.
-    return -static_cast<double>((uint64_t{1} << length) - raw);
+    const int floatBits = !signal.ExtendedValueTypeGiven()  ? 0
+                          : signal.ExtendedValueType() == 1 ? 32
+                          : signal.ExtendedValueType() == 2 ? 64
+                                                            : 0;
+    return dbctest::ValueOfField(raw, signal.BitLength(), signal.ValueType() == kSignedType,
+                                 floatBits);
 }
 
 struct Expected {

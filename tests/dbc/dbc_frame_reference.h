@@ -5,6 +5,7 @@
 // significant bit and runs down within a byte, then on at the most significant bit of the
 // next byte. Bits beyond the payload read as 0 and are not written.
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace dbctest {
@@ -58,6 +59,28 @@ inline void WriteField(Payload& payload, uint32_t start, uint32_t length, bool b
     } else {
         for (uint32_t i = 0; i < length; ++i) SetBitAt(payload, start + i, BitOf(raw, i));
     }
+}
+
+// The number a raw field holds: an IEEE float of floatBits (32 or 64), two's complement when
+// signed, else the plain value.
+inline double ValueOfField(uint64_t raw, uint32_t length, bool isSigned, int floatBits = 0) {
+    if (floatBits == 32) {
+        const auto bits = static_cast<uint32_t>(raw);
+        float value;
+        std::memcpy(&value, &bits, sizeof(value));
+        return value;
+    }
+    if (floatBits == 64) {
+        double value;
+        std::memcpy(&value, &raw, sizeof(value));
+        return value;
+    }
+    const bool negative =
+        isSigned && length > 0 && length <= 64 && ((raw >> (length - 1)) & 1u) != 0;
+    if (!negative) return static_cast<double>(raw);
+    if (length == 64) return static_cast<double>(static_cast<int64_t>(raw));
+    // Two's complement: the field's value less 2^length.
+    return -static_cast<double>((uint64_t{1} << length) - raw);
 }
 
 }  // namespace dbctest

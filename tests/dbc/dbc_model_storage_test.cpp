@@ -1,6 +1,6 @@
 // The compact storage of the DBC model: texts that survive a reload and an edit, texts shared
-// within one read, receiver lists shared between signals until one is changed, the block of rare
-// signal parts, and the open-addressed signal name index.
+// within one read, receiver lists shared between signals until one is changed, and the
+// open-addressed signal name index.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,7 +11,6 @@
 #include "dbc/dbc_message.h"
 #include "dbc/dbc_node.h"
 #include "dbc/dbc_signal.h"
-#include "dbc/dbc_text.h"
 #include "dbc_test_support.h"
 #include "platform/input_file.h"
 
@@ -19,7 +18,6 @@ namespace {
 
 using qm::dbc::DbcMessage;
 using qm::dbc::DbcSignal;
-using qm::dbc::DbcText;
 
 constexpr const char* kSmallDbc =
     "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: A B\n\n"
@@ -120,103 +118,12 @@ TEST_F(DbcSharedStorage, EqualReceiverListsAreOneUntilASignalChangesItsOwn) {
     EXPECT_STREQ(delta.GetReceiver(0)->GetName(), "B");
 }
 
-TEST_F(DbcSharedStorage, ReceivedMessagesFollowTheReceivedSignals) {
-    IDbcNode* b = file_.FindNode("B");
-    ASSERT_NE(b, nullptr);
-    ASSERT_EQ(b->GetRxSignalCount(), 4u);
-    ASSERT_EQ(b->GetRxMessageCount(), 4u);
-    // One entry per received signal, in the order the signals were read.
-    EXPECT_STREQ(b->GetRxMessage(0)->GetName(), "First");
-    EXPECT_STREQ(b->GetRxMessage(2)->GetName(), "First");
-    EXPECT_STREQ(b->GetRxMessage(3)->GetName(), "Second");
-    EXPECT_EQ(b->GetRxMessage(4), nullptr);
-    EXPECT_EQ(b->FindRxMessage("Second"), b->GetRxMessage(3));
-    EXPECT_EQ(b->FindRxMessage("Third"), nullptr);
-    EXPECT_EQ(b->FindRxMessage(nullptr), nullptr);
-    EXPECT_EQ(file_.FindNode("A")->GetRxMessageCount(), 0u);
-}
-
 TEST_F(DbcSharedStorage, ReloadAndWriteKeepSharedListsAndNames) {
     const std::string written = file_.RenderText();
     EXPECT_NE(written.find(" SG_ Gamma : 16|8@1+ (1,0) [0|255] \"\" C,B"), std::string::npos);
     ASSERT_TRUE(dbctest::LoadText(file_, folder_, written, "again.dbc"));
     EXPECT_STREQ(Signal(2, "Delta").GetReceiver(1)->GetName(), "C");
     EXPECT_STREQ(Signal(1, "Beta").GetAttribute(0)->GetName(), "GenSigStartValue");
-}
-
-TEST(DbcRareSignalParts, DefaultsWithoutTheBlockAndValuesWithIt) {
-    DbcSignal signal;
-    EXPECT_TRUE(signal.HasNoValueDescriptions());
-    EXPECT_EQ(signal.GetValueDescription(0), nullptr);
-    EXPECT_EQ(signal.GetValueAt(0), 0xFFFFFFFFu);
-    EXPECT_FALSE(signal.HasExtendedValueType());
-    EXPECT_EQ(signal.GetExtendedValueType(), -1);
-    EXPECT_STREQ(signal.GetExtendedValueTypeText(), "");
-    EXPECT_EQ(signal.GetExtendedMultiplexer(), nullptr);
-    EXPECT_EQ(signal.GetMultiplexRangeCount(), 0u);
-    EXPECT_EQ(signal.GetMultiplexRangeMaximum(0), 0u);
-    EXPECT_STREQ(signal.GetByteOrderText(), "undefined");
-    EXPECT_STREQ(signal.GetValueTypeText(), "undefinedType");
-    EXPECT_STREQ(signal.GetMultiplexingKindText(), "notMultiplexed");
-    // Clearing an extended multiplexer that was never set leaves everything at its default.
-    signal.SetExtendedMultiplexer(nullptr);
-    EXPECT_EQ(signal.GetExtendedMultiplexer(), nullptr);
-    EXPECT_TRUE(signal.MultiplexRanges().empty());
-
-    signal.SetExtendedValueType(1);
-    signal.MutableValueDescriptions().Set(3, "three");
-    signal.MutableMultiplexRanges().push_back({2, 5});
-    signal.SetExtendedMultiplexer(&signal);
-    signal.SetByteOrderChar('0');
-    signal.SetValueTypeChar('-');
-    signal.SetMultiplexing(2, 4);
-    EXPECT_STREQ(signal.GetExtendedValueTypeText(), "IEEEfloat32bit");
-    EXPECT_STREQ(signal.GetValueDescription(3), "three");
-    EXPECT_EQ(signal.GetMultiplexRangeMinimum(0), 2u);
-    EXPECT_EQ(signal.GetExtendedMultiplexer(), &signal);
-    EXPECT_STREQ(signal.GetByteOrderText(), "bigEndian");
-    EXPECT_STREQ(signal.GetValueTypeText(), "signedType");
-    EXPECT_STREQ(signal.GetMultiplexingKindText(), "multiplexedSignal");
-    EXPECT_EQ(signal.GetMultiplexValue(), 4);
-
-    // An undefined byte order character reads as undefined with an empty text, not as unset.
-    signal.SetByteOrderChar('x');
-    EXPECT_EQ(signal.GetByteOrder(), 0u);
-    EXPECT_STREQ(signal.GetByteOrderText(), "");
-
-    signal.Clear();
-    EXPECT_TRUE(signal.HasNoValueDescriptions());
-    EXPECT_FALSE(signal.HasExtendedValueType());
-    EXPECT_EQ(signal.GetMultiplexRangeCount(), 0u);
-    EXPECT_STREQ(signal.GetByteOrderText(), "undefined");
-    EXPECT_EQ(signal.GetFactor(), 1.0);
-}
-
-TEST(DbcRareSignalParts, SmallFieldsAndNumbersDoNotOverwriteEachOther) {
-    DbcSignal signal;
-    signal.SetStartBit(0xABCD);
-    signal.SetBitLength(0x1234);
-    signal.SetByteOrderChar('1');
-    signal.SetValueTypeChar('+');
-    signal.SetMultiplexing(1, -7);
-    signal.SetDescribed(true);
-    // Whole numbers assigned after the small fields: their padding holds those fields.
-    signal.Factor() = qm::dbc::DbcNumber{0.25, DbcText("0.25"), 2, false};
-    signal.Offset() = qm::dbc::DbcNumber{-3.5, DbcText("-3.5"), 1, false};
-    signal.Minimum() = qm::dbc::DbcNumber{1e-9, DbcText("1E-009"), 0, true};
-    signal.Maximum() = qm::dbc::DbcNumber{123456.75, DbcText("123456.75"), 2, false};
-    EXPECT_EQ(signal.GetStartBit(), 0xABCD);
-    EXPECT_EQ(signal.GetBitLength(), 0x1234);
-    EXPECT_EQ(signal.GetByteOrder(), 2u);
-    EXPECT_EQ(signal.GetValueType(), 1u);
-    EXPECT_EQ(signal.GetMultiplexingKind(), 1u);
-    EXPECT_EQ(signal.GetMultiplexValue(), -7);
-    EXPECT_TRUE(signal.IsDescribed());
-    EXPECT_STREQ(signal.GetFactorText(), "0.25");
-    EXPECT_STREQ(signal.GetMinimumText(), "1E-009");
-    EXPECT_TRUE(signal.IsMinimumExponent());
-    EXPECT_STREQ(signal.GetMaximumText(), "123456.75");
-    EXPECT_EQ(signal.GetMaximumDecimals(), 2);
 }
 
 std::unique_ptr<DbcSignal> Named(const std::string& name) {

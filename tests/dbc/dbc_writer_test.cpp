@@ -51,20 +51,13 @@ const char* const kLayoutExpected =
     "SIG_VALTYPE_ 2147483748 Exp : 1;\r\n"
     "SIG_GROUP_ 2147483748 Grp 1 : Mux Val;\r\n";
 
-TEST(DbcWriter, WritesEverySectionInItsLayout) {
+TEST(DbcWriter, WritesEverySectionInItsLayoutAndReadsBackIntoTheSameModel) {
     TempFolder folder;
     NetConfigDbcFile file;
     ASSERT_TRUE(LoadText(file, folder, LayoutInput()));
     ASSERT_EQ(file.GetStatus(), 1u) << file.GetMessages();
     ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
     EXPECT_EQ(ReadText(folder.File("out.dbc")), kLayoutExpected);
-}
-
-TEST(DbcWriter, ReadsBackIntoTheSameModel) {
-    TempFolder folder;
-    NetConfigDbcFile file;
-    ASSERT_TRUE(LoadText(file, folder, LayoutInput()));
-    ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
     NetConfigDbcFile reread;
     ASSERT_TRUE(reread.Load(folder.File("out.dbc").c_str()));
     EXPECT_EQ(reread.GetStatus(), 1u) << reread.GetMessages();
@@ -233,10 +226,6 @@ TEST(DbcInfoText, ListsNodesMessagesSignalsAndVariables) {
     EXPECT_NE(info.find("\t\t\tMultiplex value: -1\n"), std::string::npos);
 }
 
-}  // namespace
-
-namespace {
-
 TEST(DbcNetFile, NarrowAndWidePathsLoadAlikeAndSaveToTheStoredPath) {
     TempFolder folder;
     const std::string path = folder.File("plain.dbc");
@@ -256,22 +245,6 @@ TEST(DbcNetFile, NarrowAndWidePathsLoadAlikeAndSaveToTheStoredPath) {
     ASSERT_TRUE(reread.Load(path.c_str()));
     EXPECT_EQ(reread.GetMessage(0)->GetSize(), 2);
     dbctest::ExpectSameDbcModel(narrow, reread, dbctest::DbcRebuild::kText);
-}
-
-TEST(DbcNetFile, ClearResetsToAFreshObject) {
-    TempFolder folder;
-    NetConfigDbcFile file;
-    ASSERT_TRUE(LoadText(file, folder, "VERSION \"x\"\n\nBU_: A\nBO_ 1 M: 8 A\nCM_ \"c\";\n"));
-    file.Clear();
-    EXPECT_EQ(file.GetStatus(), 0u);
-    EXPECT_EQ(file.LastHandlerResult(), 1u);
-    EXPECT_STREQ(file.GetMessages(), "");
-    EXPECT_STREQ(file.GetDbcVersion(), "");
-    EXPECT_STREQ(file.GetComment(), "");
-    EXPECT_EQ(file.GetNodeCount(), 0u);
-    EXPECT_EQ(file.FindNode("A"), nullptr);
-    EXPECT_EQ(file.FindMessage(1u), nullptr);
-    EXPECT_EQ(file.GetBitTiming(), nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The object model: look-ups, index-of on either side of an object, raw value extraction,
-// describe and Clear.
+// describe.
 #include <gtest/gtest.h>
 
 #include "ldf/ldf_signal.h"
@@ -93,44 +93,6 @@ TEST_F(LdfModelTest, DescribeListsFramesSignalsAndEncodings) {
               0u);
     NetConfigLdfFile empty;
     EXPECT_STREQ(empty.GetInfoText(), "");
-}
-
-TEST_F(LdfModelTest, ClearReturnsToTheConstructedState) {
-    file_.Clear();
-    EXPECT_EQ(file_.GetNodeCount(), 0u);
-    EXPECT_EQ(file_.GetSignalCount(), 0u);
-    EXPECT_EQ(file_.GetFrameCount(), 0u);
-    EXPECT_EQ(file_.GetMasterNode(), nullptr);
-    EXPECT_EQ(file_.GetResultCode(), 255);
-    EXPECT_DOUBLE_EQ(file_.GetSpeed(), 0.0);
-    EXPECT_STREQ(file_.GetMessages(), "");
-    EXPECT_EQ(file_.FindStandardSignal("Request"), nullptr);
-}
-
-TEST(LdfModelObjects, ClearOfEachFamilyResetsDefaults) {
-    LdfSlaveNode slave;
-    slave.p2Min = 1;
-    slave.nAsTimeout = 2;
-    slave.productId = std::make_unique<ProductId>();
-    slave.Clear();
-    EXPECT_DOUBLE_EQ(slave.GetP2Min(), 50.0);
-    EXPECT_DOUBLE_EQ(slave.GetNAsTimeout(), 1000.0);
-    EXPECT_EQ(slave.GetProductId(), nullptr);
-    EXPECT_EQ(slave.IsSlave(), 1);
-    LdfMasterNode master;
-    EXPECT_EQ(master.GetBitLength(), 0xFFFFFFFFu);
-    EXPECT_EQ(master.GetTolerant(), 255);
-    LdfStandardSignal signal;
-    signal.type = "x";
-    signal.Clear();
-    EXPECT_STREQ(signal.GetType(), "unsignedType");
-    EXPECT_EQ(signal.GetSignalKind(), kLdfSignalStandard);
-    LdfDiagnosticFrame frame;
-    frame.name = "MasterReq";
-    EXPECT_EQ(frame.IsMasterRequest(), 1);
-    frame.name = "masterreq";
-    EXPECT_EQ(frame.IsMasterRequest(), 0);
-    EXPECT_EQ(frame.GetFrameKind(), kLdfFrameDiagnostic);
 }
 
 }  // namespace

@@ -571,14 +571,5 @@ TEST(LdfReader, CorpusFilesCutInsideNodeAttributesAreNamed) {
     EXPECT_GT(cutFiles, 5u);
 }
 
-TEST(LdfReader, ReloadStartsFromAClearModel) {
-    NetConfigLdfFile file;
-    ASSERT_TRUE(LoadText(file, Header() + kNodes));
-    ASSERT_TRUE(LoadText(file, "LIN_description_file;\n", "second.ldf"));
-    EXPECT_EQ(file.GetNodeCount(), 0u);
-    EXPECT_EQ(file.GetMasterNode(), nullptr);
-    EXPECT_STREQ(file.GetProtocolVersion(), "");
-}
-
 }  // namespace
 }  // namespace qm::ldf::test

@@ -1,5 +1,5 @@
-// The compact storage of the LDF model: constant defaults of signal texts, small inline lists, and
-// what a load relies on them for (first-match look-ups, edits after a load, reloads).
+// The compact storage of the LDF model: small inline lists, and what a load relies on them for
+// (first-match look-ups, edits after a load, reloads).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,23 +7,10 @@
 
 #include "ldf/ldf_collections.h"
 #include "ldf/ldf_signal.h"
-#include "ldf/ldf_text.h"
 #include "ldf_test_support.h"
 
 namespace qm::ldf::test {
 namespace {
-
-TEST(LdfText, ConstantsAndMovesShareNoOwnership) {
-    LdfStandardSignal signal;
-    EXPECT_EQ(signal.type, "unsignedType");
-    EXPECT_EQ(signal.byteOrder, "littleEndian");
-    signal.byteOrder = "bigEndian";
-    LdfText moved(std::move(signal.byteOrder));
-    EXPECT_EQ(moved, "bigEndian");
-    EXPECT_TRUE(signal.byteOrder.empty());
-    signal.Clear();
-    EXPECT_EQ(signal.byteOrder, "littleEndian");
-}
 
 TEST(SmallList, GrowsFromInlineToHeapAndBack) {
     SmallList<uint16_t, 4> values;

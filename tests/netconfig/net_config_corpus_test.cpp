@@ -1,6 +1,7 @@
-// Every DBC, LDF and ARXML file of the shared corpus goes through a network configuration: the
-// load result follows the file object's own status, and every database has as many ECUs,
-// messages and signals as the file object it came from.
+// Every DBC and LDF file of the shared corpus goes through a network configuration, DBC files
+// in both of their readings: the load result follows the file object's own status, and every
+// database has as many ECUs, messages and signals as the file object it came from (the ARXML
+// files are converted in net_generation_test.cpp).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "arxml_com/netconfig_arxml_file.h"
 #include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "ldf/netconfig_ldf_file.h"
@@ -34,26 +34,37 @@ uint8_t ExpectedDbcResult(bool loaded, uint32_t status) {
 
 }  // namespace
 
-TEST(NetConfigCorpus, DbcFilesConvertWhole) {
+// Both DBC readers: the configuration's switch gives the tolerant file object's results.
+TEST(NetConfigCorpus, DbcFilesConvertWholeInBothReadings) {
     const auto files = qmtest::CorpusPaths("dbc", {".dbc"});
     if (files.empty()) GTEST_SKIP() << "no DBC corpus";
     for (const std::string& path : files) {
-        SCOPED_TRACE(path);
-        NetConfigDbcFile reference;
-        const bool loaded = reference.Load(path.c_str());
-        NetConfig config;
-        EXPECT_EQ(config.LoadDbc(path.c_str()), ExpectedDbcResult(loaded, reference.GetStatus()));
-        EXPECT_EQ(config.GetDbcFileCount(), 1u);
-        if (!loaded) {
-            EXPECT_EQ(config.GetDataBaseCount(), 0u);
-            continue;
+        for (const bool tolerant : {false, true}) {
+            SCOPED_TRACE(path + (tolerant ? " tolerant" : " exact"));
+            NetConfigDbcFile reference;
+            reference.SetTolerantReading(tolerant);
+            const bool loaded = reference.Load(path.c_str());
+            NetConfig config;
+            auto* reading = dynamic_cast<INetConfigDbcReading*>(static_cast<INetConfig*>(&config));
+            ASSERT_NE(reading, nullptr);
+            EXPECT_FALSE(reading->IsTolerantDbcReading());
+            reading->SetTolerantDbcReading(tolerant);
+            EXPECT_EQ(config.LoadDbc(path.c_str()),
+                      ExpectedDbcResult(loaded, reference.GetStatus()));
+            EXPECT_EQ(config.GetDbcFileCount(), 1u);
+            EXPECT_EQ(std::string(config.GetLastMessages()).find("WARNING. ") != std::string::npos,
+                      reference.GetToleratedLineCount() > 0);
+            if (!loaded) {
+                EXPECT_EQ(config.GetDataBaseCount(), 0u);
+                continue;
+            }
+            ASSERT_EQ(config.GetDataBaseCount(), 1u);
+            INetDataBase* db = config.GetDataBase(0);
+            EXPECT_EQ(db->GetEcuCount(), reference.GetNodeCount());
+            EXPECT_EQ(db->GetMessageCount(), reference.GetMessageCount());
+            EXPECT_EQ(db->GetSignalCount(), reference.GetTotalSignalCount());
+            EXPECT_EQ(db->GetFileAttributeCount(), reference.GetAttributeCount());
         }
-        ASSERT_EQ(config.GetDataBaseCount(), 1u);
-        INetDataBase* db = config.GetDataBase(0);
-        EXPECT_EQ(db->GetEcuCount(), reference.GetNodeCount());
-        EXPECT_EQ(db->GetMessageCount(), reference.GetMessageCount());
-        EXPECT_EQ(db->GetSignalCount(), reference.GetTotalSignalCount());
-        EXPECT_EQ(db->GetFileAttributeCount(), reference.GetAttributeCount());
     }
 }
 
@@ -88,32 +99,5 @@ TEST(NetConfigCorpus, LdfFilesConvertWhole) {
             signals += reference.GetDiagnosticFrame(i)->GetDiagnosticSignalCount();
         }
         EXPECT_EQ(db->GetSignalCount(), signals);
-    }
-}
-
-TEST(NetConfigCorpus, ArxmlClustersConvertWhole) {
-    const auto files = qmtest::CorpusPaths("arxml", {".arxml"});
-    if (files.empty()) GTEST_SKIP() << "no ARXML corpus";
-    for (const std::string& path : files) {
-        SCOPED_TRACE(path);
-        NetConfigArxmlFile reference;
-        const bool loaded = reference.Load(path.c_str());
-        NetConfig config;
-        EXPECT_EQ(config.LoadArxml(path.c_str()), loaded ? kNetLoadOk : kNetLoadFailed);
-        EXPECT_EQ(config.GetFile(0), nullptr);
-        ASSERT_EQ(config.GetDataBaseCount(), loaded ? reference.GetClusterCount() : 0u);
-        for (uint64_t i = 0; i < config.GetDataBaseCount(); ++i) {
-            INetDataBase* db = config.GetDataBase(i);
-            IArxmlCluster* cluster = reference.GetCluster(i);
-            EXPECT_STREQ(db->GetName(), cluster->GetName());
-            EXPECT_TRUE(db->IsFromArxml());
-            EXPECT_EQ(db->GetEcuCount(), cluster->GetEcuCount());
-            EXPECT_EQ(db->GetMessageCount(), cluster->GetPduCount());
-            uint64_t signals = 0;
-            for (uint64_t p = 0; p < cluster->GetPduCount(); ++p) {
-                signals += cluster->GetPdu(p)->GetSignalCount();
-            }
-            EXPECT_EQ(db->GetSignalCount(), signals);
-        }
     }
 }

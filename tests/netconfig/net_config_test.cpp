@@ -35,30 +35,6 @@ std::string Property(INetAttribute* attribute) {
 
 }  // namespace
 
-TEST(NetConfig, FixedAnswers) {
-    NetConfig config;
-    EXPECT_STREQ(config.GetVersion(), "1.61");
-    EXPECT_EQ(config.LoadFibex("/any/path.xml"), 9);
-    EXPECT_EQ(config.LoadFibex(L"/any/path.xml"), 9);
-    EXPECT_EQ(config.LoadFibex(static_cast<const char*>(nullptr)), 9);
-    EXPECT_EQ(config.GetArxmlFile(), nullptr);
-    EXPECT_EQ(config.GetFibexFile(), nullptr);
-    EXPECT_STREQ(config.GetFibexInfoText(), "");
-    EXPECT_EQ(config.GetFirstDataBase(), nullptr);
-    EXPECT_EQ(config.GetLastDataBase(), nullptr);
-    EXPECT_EQ(config.GetDataBase(0), nullptr);
-    EXPECT_EQ(config.GetFile(0), nullptr);
-    EXPECT_EQ(config.GetDbcFile(), nullptr);
-    EXPECT_STREQ(config.GetInfoText(), "");
-    EXPECT_EQ(config.FileFlag(), 1);
-    ASSERT_NE(config.GetXmlNode(), nullptr);
-    EXPECT_EQ(config.GetXmlNode()->name, "NetConfig");
-
-    std::unique_ptr<INetFrameDiagnostic> diagnostic(config.CreateFrameDiagnostic());
-    ASSERT_NE(diagnostic, nullptr);
-    EXPECT_EQ(diagnostic->GetMessageCount(), 0u);
-}
-
 TEST(NetConfigDbc, ConvertsNodesMessagesSignalsAndProperties) {
     NetConfig config;
     ASSERT_EQ(config.LoadDbc(DataPath("small.dbc").c_str()), kNetLoadOk)
@@ -164,37 +140,20 @@ TEST(NetConfigDbc, LoadResultsFollowTheFileStatus) {
     EXPECT_EQ(config.GetDbcFileCount(), 2u);
     EXPECT_EQ(config.GetFile(0)->GetFileType(), kNetFileDbc);
 
-    // A missing receiver is a warning (status 2); the load succeeds when a later statement is
-    // read well, and fails when the statement with the missing name is the last one.
-    const std::string warn = WriteTemp("warn.dbc",
-                                       "BU_: A\n\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" "
-                                       "Nobody\n\nBO_ 2 N: 8 A\n");
-    EXPECT_EQ(config.LoadDbc(warn.c_str()), kNetLoadWithWarnings);
-    EXPECT_EQ(config.GetDataBaseCount(), 1u);
+    // A missing receiver in the last statement read fails the load although the status is
+    // only a warning (the corpus test maps every other status).
     const std::string warnLast = WriteTemp("warn_last.dbc",
                                            "BU_: A\n\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|0] "
                                            "\"\" Nobody\n");
     EXPECT_EQ(config.LoadDbc(warnLast.c_str()), kNetLoadFailed);
-    EXPECT_EQ(config.GetDataBaseCount(), 1u);
-
-    const std::string unsupported =
-        WriteTemp("unsupported.dbc", "BU_: A\n\nBO_ 1 M: 8 A\nSG_MUL_VAL_ 1 S M 0-0;\n");
-    EXPECT_EQ(config.LoadDbc(unsupported.c_str()), kNetLoadUnsupportedKeyword);
-    const std::string undefined = WriteTemp("undefined.dbc", "BU_: A\nWHATEVER_ 1 2\n");
-    EXPECT_EQ(config.LoadDbc(undefined.c_str()), kNetLoadUndefinedTag);
-    const std::string malformed = WriteTemp("malformed.dbc", "BO_ 1\n");
-    EXPECT_EQ(config.LoadDbc(malformed.c_str()), kNetLoadFailed);
-    EXPECT_EQ(config.GetDataBaseCount(), 1u);
-    EXPECT_EQ(config.GetDbcFileCount(), 7u);
+    EXPECT_EQ(config.GetDataBaseCount(), 0u);
+    EXPECT_EQ(config.GetDbcFileCount(), 3u);
     EXPECT_EQ(config.GetLdfFileCount(), 0u);
 
     // The wide form narrows the path.
     EXPECT_EQ(config.LoadDbc(qm::platform::Widen(DataPath("small.dbc")).c_str()), kNetLoadOk);
-    EXPECT_EQ(config.GetDataBaseCount(), 2u);
-    for (const char* name :
-         {"warn.dbc", "warn_last.dbc", "unsupported.dbc", "undefined.dbc", "malformed.dbc"}) {
-        fs::remove(TempPath(name));
-    }
+    EXPECT_EQ(config.GetDataBaseCount(), 1u);
+    fs::remove(warnLast);
 }
 
 TEST(NetConfigDbc, ReceiversFollowNodeOrderAndOnlyTheSenderTransmits) {

@@ -4,11 +4,14 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "arxml_com/netconfig_arxml_file.h"
+#include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "netconfig/arxml_conversion.h"
@@ -103,8 +106,14 @@ enum class Generated {
     kLdf,  // a scaled signal gains a physical range entry
 };
 
-std::string Name(const char* name) {
-    return qm::net::Identifier(name);
+// The name as the generated texts write it: an identifier (other characters become '_', a
+// leading digit gets a '_').
+std::string Name(const std::string& name) {
+    std::string result;
+    for (char c : name) result += std::isalnum(static_cast<unsigned char>(c)) || c == '_' ? c : '_';
+    if (!result.empty() && std::isdigit(static_cast<unsigned char>(result[0])))
+        result.insert(0, "_");
+    return result;
 }
 
 // Names (as the file texts allow them), layout and links of two databases agree.
@@ -151,6 +160,31 @@ void ExpectEquivalent(INetDataBase& expected, INetDataBase& actual, Generated ki
             const bool gainsRange =
                 kind == Generated::kLdf && (a->GetFactor() != 1.0 || a->GetOffset() != 0.0);
             EXPECT_EQ(b->GetVTabValueCount(), a->GetVTabValueCount() + (gainsRange ? 1 : 0));
+        }
+    }
+}
+
+INetConfigOptions& OptionsOf(INetConfig& config) {
+    auto* options = dynamic_cast<INetConfigOptions*>(&config);
+    EXPECT_NE(options, nullptr);
+    return *options;
+}
+
+// Every signal of b (read back from a's text) takes the raw value a takes from a payload whose
+// bits are not all alike, so that a wrong start or byte order shows.
+void ExpectDecodesAlike(INetDataBase& a, INetDataBase& b, size_t& decoded, size_t& nonZero) {
+    for (uint64_t m = 0; m < a.GetMessageCount(); ++m) {
+        INetMessage* message = a.GetMessage(m);
+        std::vector<uint8_t> payload(std::max<size_t>(message->GetSize(), 8));
+        for (size_t i = 0; i < payload.size(); ++i)
+            payload[i] = static_cast<uint8_t>(0x5A ^ (i * 37));
+        for (uint64_t s = 0; s < message->GetSignalCount(); ++s) {
+            const uint64_t raw = message->GetSignal(s)->GetRawValue(payload.data(), payload.size());
+            EXPECT_EQ(b.GetMessage(m)->GetSignal(s)->GetRawValue(payload.data(), payload.size()),
+                      raw)
+                << message->GetName() << "." << message->GetSignal(s)->GetName();
+            ++decoded;
+            nonZero += raw != 0;
         }
     }
 }
@@ -266,47 +300,87 @@ TEST(NetGeneration, LinDatabaseGeneratesAnLdfThatLoadsBackEquivalent) {
     fs::remove(path);
 }
 
-TEST(NetGenerationCorpus, EveryArxmlBusConvertsToTextOurReadersLoadBack) {
-    const fs::path dir = fs::path(QM_SHARED_DIR) / "corpus" / "arxml";
-    std::error_code error;
-    if (!fs::is_directory(dir, error)) GTEST_SKIP() << "no ARXML corpus";
-    int buses = 0;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.path().extension() != ".arxml") continue;
-        SCOPED_TRACE(entry.path().string());
-        NetConfig config;
-        if (config.LoadArxml(entry.path().c_str()) != kNetLoadOk) continue;
-        for (uint64_t i = 0; i < config.GetDataBaseCount(); ++i) {
-            INetDataBase* db = config.GetDataBase(i);
-            SCOPED_TRACE(db->GetName());
-            if (db->GetBusType() == kNetBusCan) {
+TEST(NetConfigWholeDocument, TheSwitchIsAnExtensionAndDefaultsToExact) {
+    NetConfig concrete;
+    INetConfig& config = concrete;
+    INetConfigOptions& options = OptionsOf(config);
+    EXPECT_EQ(options.GetArxmlReadingMode(), kArxmlReadExact);
+    EXPECT_FALSE(options.SetArxmlReadingMode(-1));
+    EXPECT_TRUE(options.SetArxmlReadingMode(kArxmlReadWholeDocument));
+    config.Clear();  // a setting, not content
+    EXPECT_EQ(options.GetArxmlReadingMode(), kArxmlReadWholeDocument);
+}
+
+// Every corpus ARXML file in both readings: one database per cluster of the file object read
+// the same way; every CAN and LIN bus converts to DBC or LDF text our readers load back into an
+// equivalent database, and a CAN frame decodes as in the database it came from.
+TEST(NetGenerationCorpus, EveryArxmlBusOfBothReadingsConvertsToTextOurReadersLoadBack) {
+    const auto files = qmtest::CorpusFiles("arxml", {".arxml"});
+    if (files.empty()) GTEST_SKIP() << "no ARXML corpus";
+    size_t buses = 0, wholeCanBuses = 0, wholeMessages = 0, decodedSignals = 0, nonZero = 0;
+    for (const fs::path& path : files) {
+        for (const int32_t mode : {kArxmlReadExact, kArxmlReadWholeDocument}) {
+            SCOPED_TRACE(path.filename().string() + " mode " + std::to_string(mode));
+            NetConfigArxmlFile reference;
+            reference.SetReadingMode(mode);
+            const bool loaded = reference.Load(path.c_str());
+            NetConfig config;
+            OptionsOf(config).SetArxmlReadingMode(mode);
+            EXPECT_EQ(config.LoadArxml(path.c_str()), loaded ? kNetLoadOk : kNetLoadFailed);
+            EXPECT_STREQ(config.GetLastMessages(), reference.GetMessages());
+            EXPECT_EQ(config.GetFile(0), nullptr);
+            ASSERT_EQ(config.GetDataBaseCount(), loaded ? reference.GetClusterCount() : 0u);
+            for (uint64_t i = 0; i < config.GetDataBaseCount(); ++i) {
+                INetDataBase* db = config.GetDataBase(i);
+                IArxmlCluster* cluster = reference.GetCluster(i);
+                SCOPED_TRACE(db->GetName());
+                EXPECT_STREQ(db->GetName(), cluster->GetName());
+                EXPECT_TRUE(db->IsFromArxml());
+                EXPECT_EQ(db->GetEcuCount(), cluster->GetEcuCount());
+                EXPECT_EQ(db->GetMessageCount(), cluster->GetPduCount());
+                uint64_t signals = 0;
+                for (uint64_t p = 0; p < cluster->GetPduCount(); ++p) {
+                    signals += cluster->GetPdu(p)->GetSignalCount();
+                }
+                EXPECT_EQ(db->GetSignalCount(), signals);
+                if (mode == kArxmlReadWholeDocument) wholeMessages += db->GetMessageCount();
+                const bool can = db->GetBusType() == kNetBusCan;
+                if (!can && db->GetBusType() != kNetBusLin) {
+                    EXPECT_EQ(db->GetDbcFile(), nullptr);
+                    EXPECT_EQ(db->GetLdfFile(), nullptr);
+                    continue;
+                }
                 ++buses;
-                INetConfigDbcFile* file = db->GetDbcFile();
-                ASSERT_NE(file, nullptr);
-                EXPECT_LE(file->GetStatus(), 2u) << file->GetMessages();
-                const std::string path = TempPath("corpus.dbc");
-                ASSERT_TRUE(db->SaveAs(path.c_str()));
+                if (can) {
+                    ASSERT_NE(db->GetDbcFile(), nullptr);
+                    EXPECT_LE(db->GetDbcFile()->GetStatus(), 2u) << db->GetDbcFile()->GetMessages();
+                } else {
+                    ASSERT_NE(db->GetLdfFile(), nullptr);
+                }
+                const std::string text = TempPath(can ? "corpus.dbc" : "corpus.ldf");
+                ASSERT_TRUE(db->SaveAs(text.c_str()));
                 NetConfig again;
-                ASSERT_LE(again.LoadDbc(path.c_str()), kNetLoadWithWarnings);
-                ExpectEquivalent(*db, *again.GetDataBase(0), Generated::kDbc);
-                fs::remove(path);
-            } else if (db->GetBusType() == kNetBusLin) {
-                ++buses;
-                INetConfigLdfFile* file = db->GetLdfFile();
-                ASSERT_NE(file, nullptr);
-                const std::string path = TempPath("corpus.ldf");
-                ASSERT_TRUE(db->SaveAs(path.c_str()));
-                NetConfig again;
-                ASSERT_EQ(again.LoadLdf(path.c_str()), kNetLoadOk);
-                ExpectEquivalent(*db, *again.GetDataBase(0), Generated::kLdf);
-                fs::remove(path);
-            } else {
-                EXPECT_EQ(db->GetDbcFile(), nullptr);
-                EXPECT_EQ(db->GetLdfFile(), nullptr);
+                if (can) {
+                    ASSERT_LE(again.LoadDbc(text.c_str()), kNetLoadWithWarnings);
+                } else {
+                    ASSERT_EQ(again.LoadLdf(text.c_str()), kNetLoadOk);
+                }
+                fs::remove(text);
+                ExpectEquivalent(*db, *again.GetDataBase(0),
+                                 can ? Generated::kDbc : Generated::kLdf);
+                if (!can || mode != kArxmlReadWholeDocument) continue;
+                ++wholeCanBuses;
+                ExpectDecodesAlike(*db, *again.GetDataBase(0), decodedSignals, nonZero);
             }
+            NanoXML::ClearMessageLog();
         }
     }
-    EXPECT_GT(buses, 0);
+    EXPECT_GT(buses, 0u);
+    // Whole-document reading brings the CAN clusters of eleven corpus files; their frames decode.
+    EXPECT_EQ(wholeCanBuses, 11u);
+    EXPECT_GT(wholeMessages, 0u);
+    EXPECT_GT(decodedSignals, 100u);
+    EXPECT_GT(nonZero, decodedSignals / 2);
 }
 
 TEST(NetGeneration, ExampleSystemLinBusBecomesAnLdfWithItsMaster) {

@@ -264,28 +264,6 @@ TEST(NetDataBaseFinds, LargeDatabaseLooksUpEveryMessage) {
     }
 }
 
-TEST(NetDataBase, ClearResetsEverything) {
-    NetDataBase db;
-    db.SetName("Bus");
-    db.SetBusType(kNetBusCan);
-    db.SetFromArxml(true);
-    db.Properties().Add("Baudrate", "500000");
-    db.FileAttributes().Add("DBName", "Bus");
-    EXPECT_TRUE(db.IsFromArxml());
-    EXPECT_FALSE(db.IsFromFile());
-    EXPECT_STREQ(db.FindProperty("Baudrate")->GetValue(), "500000");
-    EXPECT_STREQ(db.GetFileAttribute(0)->GetName(), "DBName");
-    EXPECT_EQ(db.GetLdfFile(), nullptr);
-    db.Clear();
-    EXPECT_STREQ(db.GetName(), "");
-    EXPECT_EQ(db.GetBusType(), 0u);
-    EXPECT_FALSE(db.IsFromArxml());
-    EXPECT_TRUE(db.IsFromFile());
-    EXPECT_EQ(db.GetPropertyCount(), 0u);
-    EXPECT_EQ(db.GetFileAttributeCount(), 0u);
-    EXPECT_FALSE(db.SaveAs("/tmp/never-written.dbc"));
-}
-
 TEST(NetEcu, SetsAreOrderedByAddressAndFindTheFirstInThatOrder) {
     std::vector<std::unique_ptr<NetMessage>> messages;
     for (int i = 0; i < 4; ++i) messages.push_back(MakeMessage(i < 2 ? "Same" : "Other", 7));
@@ -310,43 +288,6 @@ TEST(NetEcu, SetsAreOrderedByAddressAndFindTheFirstInThatOrder) {
     ecu.Clear();
     EXPECT_EQ(ecu.GetTxMessageCount(), 0u);
     EXPECT_EQ(ecu.IsMaster(), 0);
-}
-
-TEST(NetSignal, ClearRestoresTheFreshState) {
-    NetSignal signal;
-    signal.SetName("S");
-    signal.SetBitSize(12);
-    signal.SetFactor(0.5);
-    signal.SetByteOrder(2);
-    signal.AddVTabValue(std::make_unique<NetVTabValue>(NetVTabValue::kValueTable, 1, 1, 1.0, 1.0,
-                                                       std::string("On")));
-    NetEcu ecu;
-    ecu.SetName("Rx");
-    EXPECT_TRUE(signal.AddReceiver(&ecu));
-    EXPECT_FALSE(signal.AddReceiver(&ecu));
-    EXPECT_EQ(signal.FindReceiver("Rx"), &ecu);
-    EXPECT_STREQ(signal.GetVTabValue(0)->GetText(), "On");
-    EXPECT_EQ(signal.GetVTabValue(1), nullptr);
-    signal.Clear();
-    EXPECT_STREQ(signal.GetName(), "");
-    EXPECT_EQ(signal.GetFactor(), 1.0);
-    EXPECT_EQ(signal.GetBitSize(), 0u);
-    EXPECT_TRUE(signal.RawWords().empty());
-    EXPECT_EQ(signal.GetVTabValueCount(), 0u);
-    EXPECT_EQ(signal.GetReceiverCount(), 0u);
-    EXPECT_STREQ(signal.GetByteOrderName(), "Default");
-}
-
-TEST(NetVTabValue, ClearGivesAPlainEmptyEntry) {
-    NetVTabValue value(NetVTabValue::kPhysicalRange, 2, 9, 0.5, 4.5, "range");
-    EXPECT_EQ(value.GetRawMin(), 2u);
-    EXPECT_EQ(value.GetRawMax(), 9u);
-    EXPECT_EQ(value.GetPhysicalMax(), 4.5);
-    value.Clear();
-    EXPECT_EQ(value.Kind(), NetVTabValue::kValueTable);
-    EXPECT_EQ(value.GetRawMax(), 0u);
-    EXPECT_EQ(value.GetPhysicalMin(), 0.0);
-    EXPECT_STREQ(value.GetText(), "");
 }
 
 TEST(NetFrameDiagnostic, TwoSetsFilledByTheHost) {

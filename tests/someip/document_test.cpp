@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "arxml_com/arxml_nodes.h"
+#include "corpus_files.h"
 #include "someip/document_header.h"
 #include "someip_test_support.h"
 
@@ -19,11 +20,7 @@ namespace {
 using someip_test::TempFile;
 
 std::filesystem::path CorpusDir() {
-    // QM_SHARED_DIR_OVERRIDE lets a worktree that has no ../shared beside it run these.
-    if (const char* dir = std::getenv("QM_SHARED_DIR_OVERRIDE")) {
-        return std::filesystem::path(dir) / "corpus/arxml";
-    }
-    return std::filesystem::path(QM_SHARED_DIR) / "corpus/arxml";
+    return qmtest::CorpusFolder("arxml");
 }
 
 std::unique_ptr<CArxmlDatabase> LoadWhole(const std::vector<std::string>& paths) {
@@ -35,13 +32,9 @@ std::unique_ptr<CArxmlDatabase> LoadWhole(const std::vector<std::string>& paths)
 }
 
 std::unique_ptr<CArxmlDatabase> LoadWholeTexts(const std::vector<std::string>& texts) {
-    std::vector<std::unique_ptr<TempFile>> files;
-    std::vector<std::string> paths;
-    for (const std::string& text : texts) {
-        files.push_back(std::make_unique<TempFile>(text));
-        paths.push_back(files.back()->Path());
-    }
-    return LoadWhole(paths);
+    auto db = someip_test::LoadTexts(texts, nullptr, kSomeIpReadWholeDocument);
+    NanoXML::ClearMessageLog();
+    return db;
 }
 
 // What whole-document reading counts, in the order of SomeIpReadCount.
@@ -129,41 +122,62 @@ std::string CompileErrors(const std::string& header) {
     return errors;
 }
 
-// Pinned per corpus file: what whole-document reading gives alone, and the services.
+uint64_t PduGroups(CArxmlDatabase& db) {
+    uint64_t count = 0;
+    for (uint64_t i = 0; i < db.GetEcuCount(); ++i) count += db.GetEcu(i)->GetNodeCount();
+    return count;
+}
+
+uint64_t EcuServices(CArxmlDatabase& db) {
+    uint64_t count = 0;
+    for (uint64_t i = 0; i < db.GetEcuCount(); ++i) count += db.GetEcu(i)->GetServiceCount();
+    return count;
+}
+
+constexpr const char* kNoEcu = "Missing ECU package: no ECU to hold the services.";
+constexpr const char* kNoRiz = "Missing AR-PACKAGE riz: no services read.";
+
+// Pinned per corpus file, read alone: whole-document counts and services; then the described
+// reader's ECUs, PDU groups, Ethernet clusters and first message (none of the files follows its
+// package layout, so it reads no service).
 struct CorpusYield {
     Counts counts;  // interfaces, deployments, instances, methods, events, fields, groups, types
     uint64_t services;
+    uint64_t ecus, pduGroups, ethernetClusters;
+    const char* firstMessage;
 };
 
+// clang-format off
 const std::map<std::string, CorpusYield> kCorpus = {
-    {"capi_adi_sensoritf_common.arxml", {{{0, 0, 0, 0, 0, 0, 0, 263}}, 0}},
-    {"capi_cgd_m1_service_instance_timing.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"capi_cgd_m1_someip_instances.arxml", {{{0, 0, 4, 0, 0, 0, 0, 0}}, 4}},
-    {"capi_hw_m1_service_instances_someip_deployments.arxml", {{{0, 0, 2, 0, 0, 0, 0, 0}}, 1}},
-    {"capi_hw_service_interfaces.arxml", {{{1, 0, 0, 1, 1, 0, 0, 0}}, 1}},
-    {"capi_hw_service_interfaces_someip_deployments.arxml", {{{0, 1, 0, 1, 1, 0, 1, 0}}, 1}},
-    {"capi_network_manifest.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"capi_nm_network_management_someip.arxml", {{{0, 1, 0, 9, 4, 2, 6, 0}}, 1}},
-    {"cm_ARXMLContainerTest.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"cm_ARXMLSecuredPDUTest.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"cm_cluster_arxml_FD.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"cm_test_ar323.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"cp_Linexample_ecuc.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"ct_system-3.2.3.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"ct_system-4.2.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"ct_system-DAI-3.1.2.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"ct_system-dangling-reference-4.2.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"ct_system-float-values.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"ct_system-missing-denominator-4.2.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"lg_extended_vehicle_manifest.arxml", {{{0, 1, 1, 0, 0, 0, 0, 0}}, 1}},
-    {"pa_AUTOSAR_Datatypes.arxml", {{{0, 0, 0, 0, 0, 0, 0, 15}}, 0}},
-    {"pa_CanSystem.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
-    {"tpms_ConvertedLegacy_BCM.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0}},
+    {"capi_adi_sensoritf_common.arxml", {{{0, 0, 0, 0, 0, 0, 0, 263}}, 0, 0, 0, 0, kNoEcu}},
+    {"capi_cgd_m1_service_instance_timing.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 0, kNoEcu}},
+    {"capi_cgd_m1_someip_instances.arxml", {{{0, 0, 4, 0, 0, 0, 0, 0}}, 4, 0, 0, 0, kNoEcu}},
+    {"capi_hw_m1_service_instances_someip_deployments.arxml", {{{0, 0, 2, 0, 0, 0, 0, 0}}, 1, 0, 0, 0, kNoEcu}},
+    {"capi_hw_service_interfaces.arxml", {{{1, 0, 0, 1, 1, 0, 0, 0}}, 1, 0, 0, 0, kNoEcu}},
+    {"capi_hw_service_interfaces_someip_deployments.arxml", {{{0, 1, 0, 1, 1, 0, 1, 0}}, 1, 0, 0, 0, kNoEcu}},
+    {"capi_network_manifest.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 1, kNoEcu}},
+    {"capi_nm_network_management_someip.arxml", {{{0, 1, 0, 9, 4, 2, 6, 0}}, 1, 0, 0, 0, kNoEcu}},
+    {"cm_ARXMLContainerTest.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 0, kNoEcu}},
+    {"cm_ARXMLSecuredPDUTest.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 2, 0, 0, kNoRiz}},
+    {"cm_cluster_arxml_FD.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 0, kNoEcu}},
+    {"cm_test_ar323.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 0, kNoEcu}},
+    {"cp_Linexample_ecuc.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 0, kNoEcu}},
+    {"ct_system-3.2.3.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 0, kNoEcu}},
+    {"ct_system-4.2.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 3, 4, 0, kNoRiz}},
+    {"ct_system-DAI-3.1.2.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 0, kNoEcu}},
+    {"ct_system-dangling-reference-4.2.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 0, kNoEcu}},
+    {"ct_system-float-values.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 0, kNoEcu}},
+    {"ct_system-missing-denominator-4.2.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 0, kNoEcu}},
+    {"lg_extended_vehicle_manifest.arxml", {{{0, 1, 1, 0, 0, 0, 0, 0}}, 1, 0, 0, 0, kNoEcu}},
+    {"pa_AUTOSAR_Datatypes.arxml", {{{0, 0, 0, 0, 0, 0, 0, 15}}, 0, 0, 0, 0, kNoEcu}},
+    {"pa_CanSystem.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 0, 0, 0, kNoEcu}},
+    {"tpms_ConvertedLegacy_BCM.arxml", {{{0, 0, 0, 0, 0, 0, 0, 0}}, 0, 1, 1, 0, kNoRiz}},
 };
+// clang-format on
 
 class SomeIpCorpusFile : public testing::TestWithParam<std::string> {};
 
-TEST_P(SomeIpCorpusFile, ReadsEveryElementOnceAndWritesAHeaderThatCompiles) {
+TEST_P(SomeIpCorpusFile, BothReadersGiveTheirPinnedYieldAndTheHeaderCompiles) {
     const std::filesystem::path path = CorpusDir() / GetParam();
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "no shared corpus";
     auto db = LoadWhole({path.string()});
@@ -175,13 +189,23 @@ TEST_P(SomeIpCorpusFile, ReadsEveryElementOnceAndWritesAHeaderThatCompiles) {
     if (pinned.services != 0 || pinned.counts.values[kSomeIpCountDataTypes] != 0) {
         EXPECT_EQ(CompileErrors(db->GenerateServicesHeader(nullptr)), "");
     }
-    // The described reader is not changed by the mode: read exactly, the file gives no
-    // document services and the same ECUs.
+    // The described reader is not changed by the mode: it gives no document services, the same
+    // ECUs and what its own layout finds.
     CArxmlDatabase exact;
-    someip_test::LoadPaths(exact, {path.string()});
+    ASSERT_TRUE(someip_test::LoadPaths(exact, {path.string()}));
     NanoXML::ClearMessageLog();
     EXPECT_EQ(exact.GetSomeIpServiceCount(), 0u);
     EXPECT_EQ(exact.GetEcuCount(), db->GetEcuCount());
+    EXPECT_EQ(exact.GetEcuCount(), pinned.ecus);
+    EXPECT_EQ(PduGroups(exact), pinned.pduGroups);
+    ASSERT_NE(exact.GetClusters(), nullptr);
+    EXPECT_EQ(exact.GetClusters()->GetEthernetClusterCount(), pinned.ethernetClusters);
+    EXPECT_EQ(EcuServices(exact), 0u);
+    const std::string messages = exact.GetMessages();
+    EXPECT_EQ(messages.substr(0, messages.find("\r\n")), pinned.firstMessage);
+    // The database survives a second load of itself.
+    ASSERT_TRUE(someip_test::LoadPaths(exact, {path.string()}));
+    EXPECT_EQ(exact.GetEcuCount(), pinned.ecus);
 }
 
 std::vector<std::string> CorpusNames() {
@@ -202,9 +226,18 @@ INSTANTIATE_TEST_SUITE_P(Corpus, SomeIpCorpusFile, testing::ValuesIn(CorpusNames
 TEST(SomeIpCorpusSets, TheHelloWorldFilesJoinIntoOneServiceThatCompiles) {
     const std::filesystem::path dir = CorpusDir();
     if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no shared corpus";
-    auto db = LoadWhole({(dir / "capi_hw_service_interfaces.arxml").string(),
-                         (dir / "capi_hw_service_interfaces_someip_deployments.arxml").string(),
-                         (dir / "capi_hw_m1_service_instances_someip_deployments.arxml").string()});
+    const std::vector<std::string> set = {
+        (dir / "capi_hw_service_interfaces.arxml").string(),
+        (dir / "capi_hw_service_interfaces_someip_deployments.arxml").string(),
+        (dir / "capi_hw_m1_service_instances_someip_deployments.arxml").string()};
+    // Through the described reader's layout the set gives nothing, and it loads together
+    // without unresolved deployment references.
+    CArxmlDatabase exact;
+    NanoXML::ClearMessageLog();
+    ASSERT_TRUE(someip_test::LoadPaths(exact, set));
+    EXPECT_EQ(exact.GetEcuCount(), 0u);
+    EXPECT_EQ(NanoXML::MessageLog().find("ServiceHelloWorld\""), std::string::npos);
+    auto db = LoadWhole(set);
     EXPECT_EQ(ReadCounts(*db), ElementCounts(db->Root()));
     ASSERT_EQ(db->GetSomeIpServiceCount(), 1u);
     ISomeIpService* service = db->GetSomeIpService(0);
@@ -249,22 +282,32 @@ TEST(SomeIpCorpusSets, InstancesReadTheirTimingFromTheTimingFile) {
               std::string::npos);
 }
 
+TEST(SomeIpCorpusSets, AllFilesInOneLoad) {
+    const std::vector<std::string> files = qmtest::CorpusPaths("arxml", {".arxml"});
+    if (files.empty()) GTEST_SKIP() << "no shared corpus";
+    EXPECT_EQ(files.size(), kCorpus.size());
+    CArxmlDatabase db;
+    ASSERT_TRUE(someip_test::LoadPaths(db, files));
+    EXPECT_EQ(db.GetLoadedFileCount(), files.size());
+    // The "ECU" packages of three files merge: their ECUs are read together.
+    std::vector<std::string> ecus;
+    for (uint64_t i = 0; i < db.GetEcuCount(); ++i) ecus.push_back(db.GetEcu(i)->GetName());
+    EXPECT_EQ(ecus, (std::vector<std::string>{"testBU", "recBU", "DJ", "Dancer", "Guard", "BCM"}));
+    EXPECT_EQ(PduGroups(db), 5u);
+    EXPECT_EQ(db.GetClusters()->GetEthernetClusterCount(), 1u);
+    EXPECT_EQ(EcuServices(db), 0u);
+    EXPECT_NE(std::string(db.GetMessages()).find("Missing AR-PACKAGE riz"), std::string::npos);
+    NanoXML::ClearMessageLog();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Documents written here.
 
-std::string Document(const std::string& packages) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\"><AR-PACKAGES>" +
-           packages + "</AR-PACKAGES></AUTOSAR>\n";
-}
-
-std::string Package(const std::string& name, const std::string& elements,
-                    const std::string& subPackages = "") {
-    return "<AR-PACKAGE><SHORT-NAME>" + name + "</SHORT-NAME><ELEMENTS>" + elements +
-           "</ELEMENTS>" +
-           (subPackages.empty() ? "" : "<AR-PACKAGES>" + subPackages + "</AR-PACKAGES>") +
-           "</AR-PACKAGE>";
-}
+using someip_test::DataType;
+using someip_test::Document;
+using someip_test::Member;
+using someip_test::Package;
+using someip_test::TypeRef;
 
 std::string ValueType(const std::string& name, const std::string& base) {
     return "<IMPLEMENTATION-DATA-TYPE><SHORT-NAME>" + name +
@@ -279,29 +322,12 @@ std::string Reference(const std::string& name, const std::string& dest, const st
     return "<" + name + " DEST=\"" + dest + "\">" + path + "</" + name + ">";
 }
 
-std::string TypeRefProps(const std::string& path) {
-    return "<SW-DATA-DEF-PROPS><SW-DATA-DEF-PROPS-VARIANTS><SW-DATA-DEF-PROPS-CONDITIONAL>" +
-           Reference("IMPLEMENTATION-DATA-TYPE-REF", "IMPLEMENTATION-DATA-TYPE", path) +
-           "</SW-DATA-DEF-PROPS-CONDITIONAL></SW-DATA-DEF-PROPS-VARIANTS></SW-DATA-DEF-PROPS>";
-}
-
-std::string Member(const std::string& name, const std::string& path,
-                   const std::string& extra = "") {
-    return "<IMPLEMENTATION-DATA-TYPE-ELEMENT><SHORT-NAME>" + name +
-           "</SHORT-NAME><CATEGORY>TYPE_REFERENCE</CATEGORY>" + extra + TypeRefProps(path) +
-           "</IMPLEMENTATION-DATA-TYPE-ELEMENT>";
-}
-
 std::string Structure(const std::string& name, const std::string& members) {
-    return "<IMPLEMENTATION-DATA-TYPE><SHORT-NAME>" + name +
-           "</SHORT-NAME><CATEGORY>STRUCTURE</CATEGORY><SUB-ELEMENTS>" + members +
-           "</SUB-ELEMENTS></IMPLEMENTATION-DATA-TYPE>";
+    return DataType(name, "STRUCTURE", "<SUB-ELEMENTS>" + members + "</SUB-ELEMENTS>");
 }
 
 std::string Alias(const std::string& name, const std::string& path) {
-    return "<IMPLEMENTATION-DATA-TYPE><SHORT-NAME>" + name +
-           "</SHORT-NAME><CATEGORY>TYPE_REFERENCE</CATEGORY>" + TypeRefProps(path) +
-           "</IMPLEMENTATION-DATA-TYPE>";
+    return DataType(name, "TYPE_REFERENCE", TypeRef(path));
 }
 
 const std::string kBaseTypes =

@@ -21,15 +21,6 @@ CVariable* AddPlain(CStructDatatype& s, const std::string& name, uint32_t code) 
     return s.AddVariable(std::move(v));
 }
 
-TEST(HeaderText, OneStructureWithOneMember) {
-    CSomeIpServiceCfg radio("Radio");
-    auto status = std::make_unique<CStructDatatype>("status");
-    AddPlain(*status, "volume", kBaseUInt8);
-    radio.AddStructure(std::move(status));
-    EXPECT_EQ(std::string(radio.GenerateHeader()),
-              "struct Service_Radio_Status\n{\n    uint8 volume;\n};\n\n");
-}
-
 TEST(HeaderText, EveryBaseCodeHasItsTypeName) {
     CSomeIpServiceCfg service("S");
     auto s = std::make_unique<CStructDatatype>("All");

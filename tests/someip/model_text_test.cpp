@@ -5,7 +5,6 @@
 #include <string>
 
 #include "someip/sparse_text.h"
-#include "someip/struct_datatype.h"
 #include "someip/tree_text.h"
 
 namespace {
@@ -74,26 +73,6 @@ TEST(TreeText, SelfAssignmentAndCopiesOfAView) {
     view.clear();
     EXPECT_TRUE(view.empty());
     EXPECT_STREQ(view.c_str(), "");
-}
-
-TEST(StructureVariable, PlainMembersCarryNoValuesAndClearForgetsAll) {
-    qm::someip::CVariable variable("speed");
-    EXPECT_EQ(variable.GetValueCount(), 0u);
-    EXPECT_EQ(variable.GetValue(0), nullptr);
-    EXPECT_EQ(variable.FindValue("Off"), nullptr);
-    EXPECT_STREQ(variable.GetElementType(), "");
-    EXPECT_STREQ(variable.GetEnumTypeName(), "");
-    variable.AddValue(std::make_unique<qm::someip::CValue>("0", "Off"));
-    variable.enumTypeName = "mode";
-    variable.elementType = "uint8";
-    EXPECT_EQ(variable.GetValueCount(), 1u);
-    EXPECT_STREQ(variable.FindValue("Off")->GetValue(), "0");
-    EXPECT_STREQ(variable.GetEnumTypeName(), "mode");
-    variable.Clear();
-    EXPECT_EQ(variable.GetValueCount(), 0u);
-    EXPECT_STREQ(variable.GetEnumTypeName(), "");
-    EXPECT_STREQ(variable.GetElementType(), "");
-    EXPECT_STREQ(variable.GetName(), "");
 }
 
 }  // namespace

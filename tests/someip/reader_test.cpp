@@ -295,14 +295,7 @@ TEST(PduReader, TriggeringOfAPduIsTheFirstThatNamesIt) {
     EXPECT_EQ(group->GetPdu(0)->GetPduTriggering(), nullptr);
 }
 
-TEST(EthernetReader, FreshEndpointAndBothProtocols) {
-    qm::someip::CApplicationEndpoint fresh;
-    EXPECT_EQ(fresh.GetProtocol(), 2u);
-    EXPECT_STREQ(fresh.GetProtocolText(), "");
-    EXPECT_TRUE(fresh.IsDynamicallyAssigned());
-    fresh.SetProtocol(7);
-    EXPECT_STREQ(fresh.GetProtocolText(), "undefined");
-
+TEST(EthernetReader, AnEndpointWithBothProtocolsIsTcp) {
     const std::string cluster =
         "<ETHERNET-CLUSTER><SHORT-NAME>Eth</SHORT-NAME><PHYSICAL-CHANNELS>"
         "<ETHERNET-PHYSICAL-CHANNEL><SHORT-NAME>Ch</SHORT-NAME><SO-AD-CONFIG><CONNECTION-BUNDLES>"

@@ -19,9 +19,10 @@ inline bool LoadPaths(CArxmlDatabase& db, const std::vector<std::string>& paths)
     return db.Load(files.data(), files.size());
 }
 
-// Loads documents (each written to its own file) in one Load.
+// Loads documents (each written to its own file) in one Load, in the given reading mode.
 inline std::unique_ptr<CArxmlDatabase> LoadTexts(const std::vector<std::string>& texts,
-                                                 bool* ok = nullptr) {
+                                                 bool* ok = nullptr,
+                                                 int32_t mode = kSomeIpReadExact) {
     std::vector<std::unique_ptr<TempFile>> files;
     std::vector<std::string> paths;
     for (const std::string& text : texts) {
@@ -29,6 +30,7 @@ inline std::unique_ptr<CArxmlDatabase> LoadTexts(const std::vector<std::string>&
         paths.push_back(files.back()->Path());
     }
     auto db = std::make_unique<CArxmlDatabase>();
+    db->SetReadingMode(mode);
     const bool loaded = LoadPaths(*db, paths);
     if (ok) *ok = loaded;
     return db;
@@ -64,9 +66,11 @@ inline std::string TypeRef(const std::string& path) {
            "</SW-DATA-DEF-PROPS-VARIANTS></SW-DATA-DEF-PROPS>";
 }
 
-inline std::string Member(const std::string& name, const std::string& typePath) {
+// A member of a structure; extra goes before its type reference.
+inline std::string Member(const std::string& name, const std::string& typePath,
+                          const std::string& extra = "") {
     return "<IMPLEMENTATION-DATA-TYPE-ELEMENT><SHORT-NAME>" + name +
-           "</SHORT-NAME><CATEGORY>TYPE_REFERENCE</CATEGORY>" + TypeRef(typePath) +
+           "</SHORT-NAME><CATEGORY>TYPE_REFERENCE</CATEGORY>" + extra + TypeRef(typePath) +
            "</IMPLEMENTATION-DATA-TYPE-ELEMENT>";
 }
 

@@ -114,40 +114,22 @@ TEST_F(BrokenInput, EmptyFilesAreWarnings) {
     ExpectCheck(Write("empty_services.arxml", ""), "--format someip", {1, "the file is empty"});
 }
 
-TEST_F(BrokenInput, TextFilesCutOrBentAreNotClean) {
+TEST_F(BrokenInput, ACutLdfIsNotClean) {
     const std::string ldf = ReadBytes(kExamples / "body.ldf");
     const size_t block = ldf.find('{', ldf.find('{', ldf.find("Node_attributes")) + 1);
     ASSERT_NE(block, std::string::npos);
     ExpectCheck(Write("cut.ldf", ldf.substr(0, block + 1)), "",
                 {1, "WARNING. The file ends inside the section that begins at Line("});
-    const std::string dbc =
-        "VERSION \"\"\n\nBU_: A\n\nBO_ 18446744073709551615 M: 8 A\n"
-        " SG_ S : -5|0@1+ (1e999,0) [0|1] \"\" A\nBO_ 4294967295 N: 8 A\n";
-    const auto output = RunQuillmere("check " + Write("bent.dbc", dbc).string());
-    EXPECT_EQ(output.exitCode, 1) << output.text;
-    for (const char* line :
-         {"Message id 18446744073709551615 out of range, read as 4294967295. Line(5)",
-          "Start bit -5 out of range, read as 65531. Line(6)",
-          "Bit length 0 out of range, read as 0. Line(6)",
-          "Number out of range, clamped to the double range. Line(6)",
-          "Message id 4294967295 given twice, the first message is found by it. Line(7)"}) {
-        EXPECT_NE(output.text.find(line), std::string::npos) << line << "\n" << output.text;
-    }
 }
 
-// Value descriptions keep negative and wide values through convert and dump.
-TEST_F(BrokenInput, ValueDescriptionsKeepTheirValuesThroughConvert) {
+// Value descriptions keep negative and wide values in the dump (the DBC tests check how they
+// are written back).
+TEST_F(BrokenInput, ValueDescriptionsKeepTheirValuesInTheDump) {
     const fs::path dbc = Write("values.dbc",
                                "VERSION \"\"\n\nBU_: A\n\nBO_ 1 M: 8 A\n"
                                " SG_ S : 0|8@1- (1,0) [0|1] \"\" A\n\n"
                                "VAL_ 1 S -1 \"SNA\" 5000000000 \"wide\" 3 \"three\" ;\n");
-    const fs::path copy = folder_ / "copy.dbc";
-    ASSERT_EQ(RunQuillmere("convert " + Quote(dbc.string()) + " " + Quote(copy.string())).exitCode,
-              0);
-    EXPECT_NE(ReadBytes(copy).find("VAL_ 1 S -1 \"SNA\" 5000000000 \"wide\" 3 \"three\";"),
-              std::string::npos)
-        << ReadBytes(copy);
-    const auto dump = nlohmann::json::parse(RunTool("dump --json " + Quote(copy.string())).out);
+    const auto dump = nlohmann::json::parse(RunTool("dump --json " + Quote(dbc.string())).out);
     const auto& values = dump["messages"][0]["signals"][0]["values"];
     EXPECT_EQ(values["-1"], "SNA");
     EXPECT_EQ(values["5000000000"], "wide");

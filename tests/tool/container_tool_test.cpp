@@ -1,42 +1,30 @@
 // The container file through the tool: several files into one container, and the container
 // read back by info, check and convert.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
+
+#include "tool_support.h"
 
 namespace container_tool {
 namespace {
 
-namespace fs = std::filesystem;
-
-int RunQuillmere(const std::string& arguments, std::string* out = nullptr) {
-    FILE* pipe = ::popen((std::string(QM_TOOL_PATH) + " " + arguments + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[4096];
-    size_t got = 0;
-    std::string text;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) text.append(buffer, got);
-    const int status = ::pclose(pipe);
-    if (out) *out = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Temp(const std::string& name) {
-    return (fs::temp_directory_path() / ("qm_tool_container_" + std::to_string(::getpid()) + name))
-        .string();
-}
-
 const std::string kExamples = std::string(QM_SOURCE_DIR) + "/examples/";
+
+// The exit code; the tool's output (stdout, then stderr) into *out when given.
+int RunQuillmere(const std::string& arguments, std::string* out = nullptr) {
+    const tooltest::Merged run = tooltest::RunQuillmere(arguments);
+    if (out) *out = run.text;
+    return run.exitCode;
+}
 
 }  // namespace
 
 TEST(ToolContainer, ConvertGathersFilesAndTheContainerReadsBack) {
-    const std::string container = Temp("all.xml");
+    const tooltest::ScratchFolder scratch("tool_container");
+    const std::string container = (scratch / "all.xml").string();
     ASSERT_EQ(RunQuillmere("convert " + kExamples + "powertrain.dbc " + kExamples + "body.ldf " +
                            kExamples + "bus_system.arxml " + container),
               0);
@@ -51,24 +39,22 @@ TEST(ToolContainer, ConvertGathersFilesAndTheContainerReadsBack) {
     EXPECT_EQ(info["databases"][3]["busType"], "CAN");
     EXPECT_EQ(RunQuillmere("check " + container, &out), 0) << out;
 
-    const std::string dbc = Temp("back.dbc");
+    const std::string dbc = (scratch / "back.dbc").string();
     EXPECT_EQ(RunQuillmere("convert " + container + " " + dbc + " --cluster Powertrain"), 0);
     EXPECT_EQ(RunQuillmere("check " + dbc, &out), 0) << out;
-    fs::remove(dbc);
-    fs::remove(container);
 }
 
 TEST(ToolContainer, BadContainersAndInputsFailCleanly) {
-    const std::string container = Temp("bad.xml");
-    FILE* file = std::fopen(container.c_str(), "wb");
-    std::fputs("<KOVR><Other/></KOVR>", file);
-    std::fclose(file);
+    const tooltest::ScratchFolder scratch("tool_container");
+    const std::string container = (scratch / "bad.xml").string();
+    std::ofstream(container) << "<KOVR><Other/></KOVR>";
     std::string out;
     EXPECT_EQ(RunQuillmere("check " + container, &out), 2) << out;
     EXPECT_NE(RunQuillmere("info " + container, &out), 0);
-    EXPECT_NE(RunQuillmere("convert " + kExamples + "missing.dbc " + Temp("x.xml"), &out), 0);
+    EXPECT_NE(
+        RunQuillmere("convert " + kExamples + "missing.dbc " + (scratch / "x.xml").string(), &out),
+        0);
     EXPECT_NE(out.find("quillmere: "), std::string::npos);
-    fs::remove(container);
 }
 
 nlohmann::json WithoutByteOrder(nlohmann::json json) {
@@ -84,7 +70,8 @@ nlohmann::json WithoutByteOrder(nlohmann::json json) {
 // Diagnostic files go into the one library of the container; info and dump show its ECUs in
 // the shapes of the CDD format, check names what the library skipped.
 TEST(ToolContainer, DiagnosticFilesGoIntoOneLibrary) {
-    const std::string container = Temp("diag.xml");
+    const tooltest::ScratchFolder scratch("tool_container");
+    const std::string container = (scratch / "diag.xml").string();
     ASSERT_EQ(RunQuillmere("convert " + kExamples + "door_ecu.cdd " + kExamples +
                            "powertrain.dbc " + container),
               0);
@@ -105,15 +92,11 @@ TEST(ToolContainer, DiagnosticFilesGoIntoOneLibrary) {
     EXPECT_EQ(RunQuillmere("check " + container, &out), 0) << out;
 
     // A stored library with a stray element and no ECU.
-    FILE* file = std::fopen(container.c_str(), "wb");
-    std::fputs(
-        "<KOVR><Quillmere><DiagnoseLib><Ecu shortName=\"x\"/></DiagnoseLib></Quillmere></KOVR>",
-        file);
-    std::fclose(file);
+    std::ofstream(container)
+        << "<KOVR><Quillmere><DiagnoseLib><Ecu shortName=\"x\"/></DiagnoseLib></Quillmere></KOVR>";
     EXPECT_EQ(RunQuillmere("check " + container, &out), 1) << out;
     EXPECT_NE(out.find("element \"Ecu\" in \"DiagnoseLib\" skipped"), std::string::npos) << out;
     EXPECT_NE(out.find("the diagnostic library holds no ECU"), std::string::npos) << out;
-    fs::remove(container);
 }
 
 }  // namespace container_tool

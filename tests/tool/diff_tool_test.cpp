@@ -341,13 +341,7 @@ TEST(Layout, MarksEveryBitOfEverySignal) {
         ASSERT_EQ(out.exitCode, 0) << c.file << " " << c.frame;
         const json layout = json::parse(out.out);
         EXPECT_EQ(layout["bytes"].size(), c.rows);
-        for (const json& signal : layout["signals"]) {
-            EXPECT_EQ(signal["bits"].size(), signal["length"].get<size_t>());
-            for (unsigned bit : signal["bits"]) {
-                const json& cell = layout["bytes"][bit / 8][7 - bit % 8];
-                EXPECT_TRUE(cell == signal["name"] || cell == "*") << signal << " " << bit;
-            }
-        }
+        ExpectLayoutMarksEveryBit(layout, c.file.string() + " " + c.frame);
     }
 }
 

@@ -97,54 +97,32 @@ TEST_P(EncodeTool, DecodesBackOrNamesTheSignal) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, EncodeTool,
-    testing::Values(
-        EncodeCase{"powertrain.dbc",
-                   "EngineData",
-                   "EngineSpeed=1000.25 CoolantTemp=90 Torque=-12.5 ThrottlePos=42.7 "
-                   "EngineState=Running OilPressure=3.2",
-                   false,
-                   {}},
-        // A multiplexed signal selects its multiplexer value (Page 1).
-        EncodeCase{"powertrain.dbc", "768", "BatteryVoltage=12.5 FuelRate=300", false, {}},
-        EncodeCase{"powertrain.dbc", "DashboardStatus", "AmbientTemp=-20", false, {}},
-        EncodeCase{"powertrain.dbc", "EngineData", "EngineState=2 Torque=0xFFF", true, {}},
-        EncodeCase{"body.ldf", "LightCommand", "LightRequest=auto Dimming=50", false, {}},
-        EncodeCase{"body.ldf", "0x11", "LeftError=error LeftTemperature=25", false, {}},
-        EncodeCase{"bus_system.arxml",
-                   "EngineData",
-                   "EngineSpeed=1200 CoolantTemperature=90 GearPosition=R",
-                   false,
-                   {}},
-        EncodeCase{"bus_system.arxml", "DoorStatus", "DoorOpen=1 WindowPosition=40", false, {}},
-        EncodeCase{"powertrain.dbc",
-                   "EngineData",
-                   "CoolantTemp=300",
-                   false,
-                   {"signal 'CoolantTemp'", "[-40, 215]"}},
-        EncodeCase{"powertrain.dbc",
-                   "EngineData",
-                   "EngineState=Flying",
-                   false,
-                   {"signal 'EngineState'", "'Flying'", "[0, 3]"}},
-        EncodeCase{"body.ldf",
-                   "LightCommand",
-                   "LightRequest=dark",
-                   false,
-                   {"signal 'LightRequest'", "'dark'"}},
-        EncodeCase{"bus_system.arxml",
-                   "EngineData",
-                   "EngineSpeed=99999999",
-                   false,
-                   {"signal 'EngineSpeed'", "[0, 16383.75]"}},
-        EncodeCase{"powertrain.dbc", "768", "Page=1 Odometer=5", false, {"signal 'Odometer'"}},
-        EncodeCase{"powertrain.dbc",
-                   "EngineData",
-                   "EngineState=4",
-                   true,
-                   {"signal 'EngineState'", "2 bits"}},
-        EncodeCase{"powertrain.dbc", "EngineData", "Boost=1", false, {"no signal 'Boost'"}}));
+using E = EncodeCase;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Examples, EncodeTool, testing::Values(
+    E{"powertrain.dbc", "EngineData", "EngineSpeed=1000.25 CoolantTemp=90 Torque=-12.5 "
+      "ThrottlePos=42.7 EngineState=Running OilPressure=3.2", false, {}},
+    // A multiplexed signal selects its multiplexer value (Page 1).
+    E{"powertrain.dbc", "768", "BatteryVoltage=12.5 FuelRate=300", false, {}},
+    E{"powertrain.dbc", "DashboardStatus", "AmbientTemp=-20", false, {}},
+    E{"powertrain.dbc", "EngineData", "EngineState=2 Torque=0xFFF", true, {}},
+    E{"body.ldf", "LightCommand", "LightRequest=auto Dimming=50", false, {}},
+    E{"body.ldf", "0x11", "LeftError=error LeftTemperature=25", false, {}},
+    E{"bus_system.arxml", "EngineData", "EngineSpeed=1200 CoolantTemperature=90 GearPosition=R",
+      false, {}},
+    E{"bus_system.arxml", "DoorStatus", "DoorOpen=1 WindowPosition=40", false, {}},
+    E{"powertrain.dbc", "EngineData", "CoolantTemp=300", false,
+      {"signal 'CoolantTemp'", "[-40, 215]"}},
+    E{"powertrain.dbc", "EngineData", "EngineState=Flying", false,
+      {"signal 'EngineState'", "'Flying'", "[0, 3]"}},
+    E{"body.ldf", "LightCommand", "LightRequest=dark", false, {"signal 'LightRequest'", "'dark'"}},
+    E{"bus_system.arxml", "EngineData", "EngineSpeed=99999999", false,
+      {"signal 'EngineSpeed'", "[0, 16383.75]"}},
+    E{"powertrain.dbc", "768", "Page=1 Odometer=5", false, {"signal 'Odometer'"}},
+    E{"powertrain.dbc", "EngineData", "EngineState=4", true, {"signal 'EngineState'", "2 bits"}},
+    E{"powertrain.dbc", "EngineData", "Boost=1", false, {"no signal 'Boost'"}}));
+// clang-format on
 
 // --- The corpus, through the library codec: decode(encode(values)) == values. ---
 

@@ -1,8 +1,8 @@
 // "quillmere generate-c": the C names it makes, the byte pieces it reads off the codec's bit
-// layout, and, for every frame of every corpus DBC, LDF and ARXML file, generated code compiled
-// with gcc next to a generated harness: pack must give the codec's encoding, unpack the codec's
-// decoding (of packed and of random payloads), and decode, encode and is_in_range per signal the
-// codec's physical values.
+// layout, and, for every frame of every corpus DBC, LDF and ARXML file, generated code judged
+// strictly by gcc and run with a generated harness: pack must give the codec's encoding, unpack
+// the codec's decoding (of packed and of random payloads), and decode, encode and is_in_range
+// per signal the codec's physical values.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -13,7 +13,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
@@ -25,6 +24,7 @@
 #include "c_code_names.h"
 #include "c_code_plan.h"
 #include "codec_models/model_codecs.h"
+#include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "tool_support.h"
@@ -44,7 +44,8 @@ using tooltest::RunTool;
 namespace generate_c {
 namespace {
 
-const char* const kStrictC = "gcc -std=c99 -Wall -Wextra -Werror -pedantic -Wconversion";
+const std::string kStrictFlags = " -std=c99 -Wall -Wextra -Werror -pedantic -Wconversion";
+const std::string kStrictC = "gcc" + kStrictFlags;
 
 // --- Names and byte pieces. ---
 
@@ -174,7 +175,7 @@ TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
     // Strict and optimised, and no libm: the program links without -lm.
     const std::string program = (folder / "program").string();
     std::ofstream(folder / "main.c") << "#include \"powertrain.h\"\nint main(void) { return 0; }\n";
-    EXPECT_EQ(Shell(std::string(kStrictC) + " -O2 -I" + Quote((folder / "out").string()) + " " +
+    EXPECT_EQ(Shell(kStrictC + " -O2 -I" + Quote((folder / "out").string()) + " " +
                     Quote((folder / "main.c").string()) + sources + " -o " + Quote(program)),
               0);
     const auto wrongFormat = RunTool("generate-c " + Quote((examples / "door_ecu.cdd").string()) +
@@ -186,8 +187,9 @@ TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
 
 // --- The corpus: generated code against the codec. ---
 
-// gcc spends about a second of CPU on every 6,000 generated lines, and the ten largest corpus
-// DBC files make 800k of the million lines: by default the files up to 100 KB are compiled
+// Building unoptimised code costs about a second of CPU for every 20,000 generated lines (gcc
+// takes three times that), and the ten largest corpus DBC files make 800k of the million
+// lines: by default the files up to 100 KB are compiled
 // (every LDF and ARXML file and 24 of the DBC files); QM_CORPUS_FULL=1 compiles them all.
 bool WholeCorpus() {
     return std::getenv("QM_CORPUS_FULL") != nullptr;
@@ -195,17 +197,10 @@ bool WholeCorpus() {
 constexpr std::uintmax_t kDefaultSizeLimit = 100 * 1024;
 
 std::vector<fs::path> CorpusFiles(const std::string& format) {
-    const char* shared = std::getenv("QM_SHARED_DIR");
-    const fs::path folder = fs::path(shared ? shared : QM_SHARED_DIR) / "corpus" / format;
-    std::vector<fs::path> files;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        if (entry.path().extension() != "." + format) continue;
-        const bool large = fs::file_size(entry.path(), error) > kDefaultSizeLimit;
-        if (format == "dbc" && large && !WholeCorpus()) continue;
-        files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
+    std::vector<fs::path> files = qmtest::CorpusFiles(format, {"." + format});
+    std::erase_if(files, [&](const fs::path& path) {
+        return format == "dbc" && !WholeCorpus() && fs::file_size(path) > kDefaultSizeLimit;
+    });
     return files;
 }
 
@@ -262,14 +257,11 @@ std::vector<std::vector<uint64_t>> SelectingValues(const FrameCodec& frame) {
 
 constexpr int kRounds = 6;
 
-// A program that prints, per frame and round: "P f payload a... b..." (random raw values a
-// packed, and unpacked again as b) and "D f payload raw phys in-range encoded ..." (a random
-// payload unpacked, each signal decoded, checked and encoded back).
-std::string HarnessText(const CDatabase& database, const std::string& header, uint64_t seed) {
-    size_t longest = 1;
-    for (const CFrame& frame : database.frames) longest = std::max(longest, frame.codec->size);
-    std::string out = "#include <stdio.h>\n#include <string.h>\n#include \"" + header + "\"\n";
-    out += "static uint64_t state = UINT64_C(" + std::to_string(seed | 1) + ");\n";
+// What every subject's checks share: the random numbers and the printing.
+std::string HarnessPreamble(size_t longest) {
+    std::string out =
+        "#include <stdbool.h>\n#include <stdint.h>\n#include <stdio.h>\n#include <string.h>\n";
+    out += "static uint64_t state;\n";
     out += "static uint8_t buf[" + std::to_string(longest) + "];\n";
     out +=
         "static uint64_t next(void) { state ^= state >> 12; state ^= state << 25; "
@@ -279,12 +271,21 @@ std::string HarnessText(const CDatabase& database, const std::string& header, ui
     out +=
         "static void hex(size_t n) { size_t i; printf(\" x\"); for (i = 0; i < n; ++i) "
         "printf(\"%02x\", buf[i]); }\n";
+    return out;
+}
+
+// The checks of one subject's generated code: run_<prefix>() prints "S subject", then per frame
+// and round "P f payload a... b..." (random raw values a packed, and unpacked again as b) and
+// "D f payload raw phys in-range encoded ..." (a random payload unpacked, each signal decoded,
+// checked and encoded back).
+std::string HarnessText(const CDatabase& database, size_t subject, uint64_t seed) {
+    std::string out;
     for (size_t f = 0; f < database.frames.size(); ++f) {
         const CFrame& frame = database.frames[f];
         const std::string length = std::to_string(frame.codec->size);
         const std::string type = "struct " + frame.stem + "_t";
         const auto selecting = SelectingValues(*frame.codec);
-        out += "static void frame" + std::to_string(f) + "(void)\n{\n    " + type + " a, b;\n";
+        out += "static void check_" + frame.stem + "(void)\n{\n    " + type + " a, b;\n";
         out += "    int round;\n    for (round = 0; round < " + std::to_string(kRounds) +
                "; ++round) {\n";
         out += "        memset(&a, 0, sizeof(a));\n";
@@ -329,22 +330,23 @@ std::string HarnessText(const CDatabase& database, const std::string& header, ui
         }
         out += "        putchar('\\n');\n    }\n}\n";
     }
-    out += "int main(void)\n{\n";
-    for (size_t f = 0; f < database.frames.size(); ++f)
-        out += "    frame" + std::to_string(f) + "();\n";
-    out += "    return 0;\n}\n";
-    return out;
+    out += "static void run_" + database.prefix + "(void)\n{\n    state = UINT64_C(" +
+           std::to_string(seed | 1) + ");\n    printf(\"S " + std::to_string(subject) + "\\n\");\n";
+    for (const CFrame& frame : database.frames) out += "    check_" + frame.stem + "();\n";
+    return out + "}\n";
 }
 
-// One corpus file: its model and codecs as the tool builds them, the plan the tool made.
+// One corpus file: its model and codecs as the tool builds them, the plan the tool made, and
+// what its checks printed.
 struct Subject {
     fs::path path;
     std::string format;
     std::shared_ptr<void> model;
     FrameCatalog catalog;
     CDatabase database;
-    fs::path folder;
-    bool generated = false;
+    size_t index = 0;
+    std::string source;   // the generated .c
+    std::string harness;  // its checks
     int buildExit = -1;
     std::string output;
 };
@@ -372,18 +374,47 @@ bool LoadAsTheTool(Subject& subject) {
     return true;
 }
 
-// Compiles the generated code with its harness and runs it, output kept.
-void BuildAndRun(Subject& subject) {
-    const fs::path program = subject.folder / "harness";
-    const fs::path output = subject.folder / "output.txt";
-    subject.buildExit =
-        Shell(std::string(kStrictC) + " -O0 -pipe -I" + Quote(subject.folder.string()) + " " +
-              Quote((subject.folder / "db.c").string()) + " " +
-              Quote((subject.folder / "harness.c").string()) + " -o " + Quote(program.string()) +
-              " > " + Quote((subject.folder / "gcc.txt").string()) + " 2>&1 && " +
-              Quote(program.string()) + " > " + Quote(output.string()));
-    subject.output =
-        tooltest::ReadBytes(subject.buildExit == 0 ? output : subject.folder / "gcc.txt");
+// Compiles the generated code of several subjects with their checks as one translation unit
+// (every C name carries its subject's prefix) and runs it; each subject gets the part of the
+// output after its "S" line, or the compiler's complaints.
+void BuildAndRun(const std::vector<Subject*>& batch, const fs::path& folder) {
+    size_t longest = 1;
+    for (const Subject* subject : batch) {
+        for (const CFrame& frame : subject->database.frames)
+            longest = std::max(longest, frame.codec->size);
+    }
+    std::string unit = HarnessPreamble(longest);
+    std::string main = "int main(void)\n{\n";
+    for (const Subject* subject : batch) {
+        unit += "#include \"" + subject->source + "\"\n" + subject->harness;
+        main += "    run_" + subject->database.prefix + "();\n";
+    }
+    std::ofstream(folder / "unit.c") << unit << main << "    return 0;\n}\n";
+    const fs::path program = folder / "harness";
+    const fs::path output = folder / "output.txt";
+    const std::string unitPath = Quote((folder / "unit.c").string());
+    const std::string log = Quote((folder / "gcc.txt").string());
+    // gcc judges the code (its warnings come from the front end); the program is built by
+    // clang where there is one, which makes unoptimised code in a third of gcc's time.
+    static const bool haveClang = Shell("command -v clang > /dev/null 2>&1") == 0;
+    const int exit = Shell(kStrictC + " -fsyntax-only " + unitPath + " > " + log + " 2>&1 && " +
+                           (haveClang ? "clang" : "gcc") + kStrictFlags + " -O0 " + unitPath +
+                           " -o " + Quote(program.string()) + " >> " + log + " 2>&1 && " +
+                           Quote(program.string()) + " > " + Quote(output.string()));
+    const std::string text = tooltest::ReadBytes(exit == 0 ? output : folder / "gcc.txt");
+    Subject* current = nullptr;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (exit == 0 && line.rfind("S ", 0) == 0) {
+            const size_t index = std::stoul(line.substr(2));
+            for (Subject* subject : batch) {
+                if (subject->index == index) current = subject;
+            }
+        } else if (current != nullptr || exit != 0) {
+            (current ? current->output : batch.front()->output) += line + "\n";
+        }
+    }
+    for (Subject* subject : batch) subject->buildExit = exit;
 }
 
 std::vector<uint8_t> Bytes(const std::string& hex) {
@@ -553,36 +584,32 @@ TEST(GenerateCCorpus, GeneratedCodeAgreesWithTheCodec) {
             auto subject = std::make_unique<Subject>();
             subject->path = path;
             subject->format = format;
-            subject->folder = scratch / (format + std::to_string(subjects.size()));
             if (!LoadAsTheTool(*subject) || subject->catalog.Count() == 0) continue;
+            // A prefix of its own for every file, so that all of them compile together;
             // --short-names: the names as written, which the catalog built here has too.
-            const auto run =
-                RunTool("generate-c " + Quote(path.string()) + " -o " +
-                        Quote(subject->folder.string()) + " --prefix db --short-names");
+            const std::string prefix = "db" + std::to_string(subjects.size());
+            const auto run = RunTool("generate-c " + Quote(path.string()) + " -o " +
+                                     Quote((scratch / "gen").string()) + " --prefix " + prefix +
+                                     " --short-names --json");
             ASSERT_EQ(run.exitCode, 0) << path << ": " << run.err;
-            subject->database = qmtool::ccode::PlanCDatabase(subject->catalog, "db",
+            subject->source = nlohmann::json::parse(run.out)["source"].get<std::string>();
+            subject->database = qmtool::ccode::PlanCDatabase(subject->catalog, prefix,
                                                              path.filename().string(), nullptr);
-            std::ofstream(subject->folder / "harness.c")
-                << HarnessText(subject->database, "db.h", subjects.size() * 7919 + 1);
+            ASSERT_EQ(subject->database.prefix, prefix);
+            subject->index = subjects.size();
+            subject->harness =
+                HarnessText(subject->database, subject->index, subject->index * 7919 + 1);
             subjects.push_back(std::move(subject));
         }
     }
-    // Two compilers at a time; the libraries are not used on these threads.
-    size_t nextSubject = 0;
-    std::mutex lock;
-    const auto worker = [&] {
-        for (;;) {
-            Subject* subject;
-            {
-                std::lock_guard<std::mutex> guard(lock);
-                if (nextSubject == subjects.size()) return;
-                subject = subjects[nextSubject++].get();
-            }
-            BuildAndRun(*subject);
-        }
-    };
-    std::thread second(worker);
-    worker();
+    // Two compilers at a time, each over half of the files in one translation unit; the
+    // libraries are not used on these threads.
+    std::vector<Subject*> halves[2];
+    for (size_t i = 0; i < subjects.size(); ++i) halves[i % 2].push_back(subjects[i].get());
+    fs::create_directories(scratch / "half0");
+    fs::create_directories(scratch / "half1");
+    std::thread second([&] { BuildAndRun(halves[1], scratch / "half1"); });
+    BuildAndRun(halves[0], scratch / "half0");
     second.join();
     std::map<std::string, Tally> tallies;
     for (const auto& subject : subjects) {

@@ -1,47 +1,26 @@
 // The SOME/IP commands of the tool: the JSON of "someip", the files of "header", and the
 // generic commands with --format someip.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
+
+#include "tool_support.h"
 
 namespace someip_tool {
 namespace {
+
+using tooltest::Output;
+using tooltest::RunTool;
 
 // The example's network with the mistakes of real extracts left in; the bundled example itself
 // is clean.
 const std::string kExample = QM_SOURCE_DIR "/tests/data/someip/services_with_quirks.arxml";
 const std::string kBundledExample = QM_SOURCE_DIR "/examples/someip_services.arxml";
 
-struct ToolRun {
-    int exit = -1;
-    std::string out;
-};
-
-ToolRun Tool(const std::string& arguments) {
-    ToolRun run;
-    const std::string command = std::string(QM_TOOL_PATH) + " " + arguments + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    std::array<char, 4096> buffer{};
-    size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        run.out.append(buffer.data(), got);
-    const int status = pclose(pipe);
-    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
 TEST(SomeIpTool, ServicesTopologyAndTypesAsJson) {
-    const ToolRun run = Tool("someip " + kExample + " --json");
-    ASSERT_EQ(run.exit, 0);
+    const Output run = RunTool("someip " + kExample + " --json");
+    ASSERT_EQ(run.exitCode, 0);
     const auto json = nlohmann::json::parse(run.out);
     EXPECT_EQ(json["status"], "loaded");
     ASSERT_EQ(json["ecus"].size(), 2u);
@@ -61,59 +40,56 @@ TEST(SomeIpTool, ServicesTopologyAndTypesAsJson) {
 }
 
 TEST(SomeIpTool, ReadableOutputAndAMissingFile) {
-    const ToolRun readable = Tool("someip " + kExample);
-    EXPECT_EQ(readable.exit, 0);
+    const Output readable = RunTool("someip " + kExample);
+    EXPECT_EQ(readable.exitCode, 0);
     EXPECT_NE(readable.out.find("Radio"), std::string::npos);
-    EXPECT_NE(Tool("someip /nonexistent/file.arxml").exit, 0);
+    EXPECT_NE(RunTool("someip /nonexistent/file.arxml").exitCode, 0);
 }
 
 TEST(SomeIpTool, HeaderOfOneServiceToAFile) {
-    const std::filesystem::path out = std::filesystem::temp_directory_path() /
-                                      ("qm_someip_tool_" + std::to_string(::getpid()) + ".h");
-    ASSERT_EQ(Tool("header --exact " + kExample + " --service Navigation -o " + out.string()).exit,
+    const tooltest::ScratchFolder folder("someip_tool");
+    const std::string out = (folder / "services.h").string();
+    ASSERT_EQ(RunTool("header --exact " + kExample + " --service Navigation -o " + out).exitCode,
               0);
-    std::ifstream in(out, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::filesystem::remove(out);
-    EXPECT_NE(text.str().find("struct Service_Navigation_Route\n"), std::string::npos);
-    EXPECT_EQ(text.str().find("Service_Radio"), std::string::npos);
-    EXPECT_NE(text.str().find("compatibility defines"), std::string::npos);
-    EXPECT_NE(Tool("header --exact " + kExample + " --service Nothing").exit, 0);
+    const std::string text = tooltest::ReadBytes(out);
+    EXPECT_NE(text.find("struct Service_Navigation_Route\n"), std::string::npos);
+    EXPECT_EQ(text.find("Service_Radio"), std::string::npos);
+    EXPECT_NE(text.find("compatibility defines"), std::string::npos);
+    EXPECT_NE(RunTool("header --exact " + kExample + " --service Nothing").exitCode, 0);
 }
 
 TEST(SomeIpTool, WholeDocumentServicesCountsAndHeaderByDefault) {
-    const auto json = nlohmann::json::parse(Tool("someip " + kExample + " --json").out);
+    const auto json = nlohmann::json::parse(RunTool("someip " + kExample + " --json").out);
     ASSERT_EQ(json["services"].size(), 2u);
     EXPECT_EQ(json["services"][0]["serviceId"], 4660);
     EXPECT_EQ(json["counts"]["serviceDeployments"], 2);
-    EXPECT_FALSE(nlohmann::json::parse(Tool("someip --exact " + kExample + " --json").out)
+    EXPECT_FALSE(nlohmann::json::parse(RunTool("someip --exact " + kExample + " --json").out)
                      .contains("services"));
-    const ToolRun header = Tool("header " + kExample + " --service NavigationDeployment");
-    ASSERT_EQ(header.exit, 0);
+    const Output header = RunTool("header " + kExample + " --service NavigationDeployment");
+    ASSERT_EQ(header.exitCode, 0);
     EXPECT_NE(header.out.find("namespace NavigationDeployment {"), std::string::npos);
     EXPECT_EQ(header.out.find("namespace RadioDeployment {"), std::string::npos);
-    EXPECT_NE(Tool("header " + kExample + " --service Nothing").exit, 0);
+    EXPECT_NE(RunTool("header " + kExample + " --service Nothing").exitCode, 0);
 }
 
 TEST(SomeIpTool, GenericCommandsWithTheFormat) {
-    const ToolRun info = Tool("info --format someip --json " + kExample);
-    ASSERT_EQ(info.exit, 0);
+    const Output info = RunTool("info --format someip --json " + kExample);
+    ASSERT_EQ(info.exitCode, 0);
     const auto json = nlohmann::json::parse(info.out);
     EXPECT_EQ(json["kind"], "SOME/IP");
     EXPECT_EQ(json["services"], 2);
     // The fixture carries deliberate warnings: check reports them with exit 1.
-    const ToolRun check = Tool("check --format someip " + kExample);
-    EXPECT_EQ(check.exit, 1);
+    const Output check = RunTool("check --format someip " + kExample);
+    EXPECT_EQ(check.exitCode, 1);
     EXPECT_NE(check.out.find("Unsupported native declaration uint32."), std::string::npos);
-    EXPECT_EQ(Tool("dump --format someip --json " + kExample).exit, 0);
+    EXPECT_EQ(RunTool("dump --format someip --json " + kExample).exitCode, 0);
 }
 
 // What a newcomer runs first: the bundled example passes its own checks in every reading.
 TEST(SomeIpTool, TheBundledExampleChecksClean) {
     for (const char* flags : {"", "--exact", "--format someip", "--format someip --exact"}) {
-        const ToolRun check = Tool("check " + std::string(flags) + " " + kBundledExample);
-        EXPECT_EQ(check.exit, 0) << flags << "\n" << check.out;
+        const Output check = RunTool("check " + std::string(flags) + " " + kBundledExample);
+        EXPECT_EQ(check.exitCode, 0) << flags << "\n" << check.out;
         EXPECT_EQ(check.out, kBundledExample + ": loaded\n") << flags;
     }
 }
