@@ -1,6 +1,7 @@
 #include "dbc/dbc_tokens.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -132,7 +133,51 @@ int32_t ToSigned(std::string_view text) {
     return WithTerminated(text, [](const char* s) { return StrToI32(s); });
 }
 
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Whether the text is a plain decimal number, [-]digits[.digits][(e|E)[+|-]digits], and no more.
+// Such a text reads the same with std::from_chars as with strtod (both round correctly) without
+// strtod's locale work; nonzero is set when a mantissa digit is not 0.
+bool IsPlainDecimal(std::string_view text, bool& nonzero) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    nonzero = false;
+    if (p < end && *p == '-') ++p;
+    const char* digits = p;
+    for (; p < end && IsDigit(*p); ++p) nonzero |= *p != '0';
+    if (p == digits) return false;
+    if (p < end && *p == '.') {
+        for (++p; p < end && IsDigit(*p); ++p) nonzero |= *p != '0';
+    }
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < end && (*p == '+' || *p == '-')) ++p;
+        const char* exponent = p;
+        while (p < end && IsDigit(*p)) ++p;
+        if (p == exponent) return false;
+    }
+    return p == end;
+}
+
+}  // namespace
+
 bool ToReal(std::string_view text, double& value) {
+    bool nonzero = false;
+    if (IsPlainDecimal(text, nonzero)) {
+        double result = 0.0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), result);
+        // strtod reports a result beyond the double range, or one too small for a normal double
+        // (a nonzero text read as 0 or subnormal), as out of range: those go to it.
+        if (error == std::errc() && end == text.data() + text.size() &&
+            (std::fabs(result) >= std::numeric_limits<double>::min() || !nonzero)) {
+            value = result;
+            return true;
+        }
+    }
     return WithTerminated(text, [&value](const char* s) {
         char* end = nullptr;
         errno = 0;
