@@ -1,5 +1,6 @@
-// The reals of a DBC file are read as strtod reads them. Plain decimals take a faster path;
-// it must give the very same bits, and leave every other text and every failure to strtod.
+// The numbers of a DBC file are read as the C conversions read them (strtod; strtoul and strtol
+// with base 0). Plain decimals take faster paths; they must give the very same results, and
+// leave every other text and every failure to the C library.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -70,6 +71,37 @@ TEST(DbcRealReading, RandomDecimalsReadAsStrtodReadsThem) {
             text += std::to_string(random() % 330);
         }
         ExpectSameAsStrtod(text);
+    }
+}
+
+TEST(DbcIntegerReading, TextsReadAsTheCConversionsReadThem) {
+    const char* texts[] = {"0",
+                           "7",
+                           "-0",
+                           "-12",
+                           "123456789",
+                           "-123456789",
+                           "1234567890",
+                           "4294967295",
+                           "4294967296",
+                           "2147483648",
+                           "-2147483649",
+                           "007",
+                           "08",
+                           "0x1F",
+                           "0X7fffffff",
+                           "12a",
+                           "a12",
+                           "",
+                           "-",
+                           " 5",
+                           "+5",
+                           "1.5",
+                           "99999999999999999999"};
+    for (const char* text : texts) {
+        SCOPED_TRACE(std::string("text \"") + text + "\"");
+        EXPECT_EQ(ToUnsigned(text), StrToU32(text));
+        EXPECT_EQ(ToSigned(text), StrToI32(text));
     }
 }
 
