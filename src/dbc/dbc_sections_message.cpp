@@ -158,6 +158,12 @@ void ReadMultiplexing(DbcReadContext& context, const Tokens& head, DbcSignal& si
 
 // False when a receiver names no node (the warning is written; the other receivers are linked).
 bool LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& signal) {
+    DbcReceiverTexts::Known known;
+    if (context.ReceiverTexts().Find(list, known)) {
+        for (uint32_t i = 0; i < known.count; ++i) known.Node(i)->AddRxSignal(&signal);
+        signal.ShareReceivers(known.list);
+        return true;
+    }
     Tokens& names = context.SecondScratch();
     Split(list, kComma, names);
     std::vector<DbcNode*>& receivers = context.ScratchNodes();
@@ -173,7 +179,9 @@ bool LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& si
         }
     }
     // Most signals of a file have a receiver list some other signal has too: one copy each.
-    signal.ShareReceivers(context.File().SharedReceiverList(receivers));
+    std::vector<DbcNode*>* shared = context.File().SharedReceiverList(receivers);
+    signal.ShareReceivers(shared);
+    if (allFound) context.ReceiverTexts().Remember(list, shared);
     return allFound;
 }
 
