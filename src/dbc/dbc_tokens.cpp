@@ -125,11 +125,38 @@ int32_t StrToI32(const char* text, int base) {
     return static_cast<int32_t>(value);
 }
 
+namespace {
+
+// Nearly every integer of a file is a few plain digits. Up to nine digits without a leading 0
+// (which would make strtoul read octal) fit 32 bits and read in base 10 whatever the base 0
+// rules say: the value is taken here, without a copy and a library call.
+bool ShortDecimal(std::string_view digits, uint32_t& value) {
+    if (digits.empty() || digits.size() > 9 || (digits[0] == '0' && digits.size() > 1)) {
+        return false;
+    }
+    uint32_t result = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        result = result * 10 + static_cast<uint32_t>(c - '0');
+    }
+    value = result;
+    return true;
+}
+
+}  // namespace
+
 uint32_t ToUnsigned(std::string_view text) {
+    uint32_t value;
+    if (ShortDecimal(text, value)) return value;
     return WithTerminated(text, [](const char* s) { return StrToU32(s); });
 }
 
 int32_t ToSigned(std::string_view text) {
+    const bool negative = !text.empty() && text[0] == '-';
+    uint32_t magnitude;
+    if (ShortDecimal(negative ? text.substr(1) : text, magnitude)) {
+        return negative ? -static_cast<int32_t>(magnitude) : static_cast<int32_t>(magnitude);
+    }
     return WithTerminated(text, [](const char* s) { return StrToI32(s); });
 }
 
