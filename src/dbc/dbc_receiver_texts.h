@@ -23,8 +23,7 @@ class DbcReceiverTexts {
 
     // True when the text was remembered.
     bool Find(std::string_view text, Known& known) const;
-    // Remembers a text whose names all named nodes (or the placeholder of no node), with the
-    // shared list they made.
+    // Remembers a text whose names all named nodes, with the shared list they made.
     void Remember(std::string_view text, std::vector<DbcNode*>* list);
 
   private:

@@ -169,11 +169,17 @@ bool LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& si
     std::vector<DbcNode*>& receivers = context.ScratchNodes();
     receivers.clear();
     bool allFound = true;
+    // A text is remembered only when every name in it named a node: a name that names none
+    // now (Vector__XXX too) could name a node of a later BU_ line.
+    bool allNodes = true;
     for (std::string_view name : names) {
         if (DbcNode* node = context.File().NodeByName(name)) {
             receivers.push_back(node);
             node->AddRxSignal(&signal);
-        } else if (name != kNoNode) {
+            continue;
+        }
+        allNodes = false;
+        if (name != kNoNode) {
             context.Warn("Missing node definition: ", name);
             allFound = false;
         }
@@ -181,7 +187,7 @@ bool LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& si
     // Most signals of a file have a receiver list some other signal has too: one copy each.
     std::vector<DbcNode*>* shared = context.File().SharedReceiverList(receivers);
     signal.ShareReceivers(shared);
-    if (allFound) context.ReceiverTexts().Remember(list, shared);
+    if (allNodes) context.ReceiverTexts().Remember(list, shared);
     return allFound;
 }
 
