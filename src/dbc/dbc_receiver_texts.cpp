@@ -61,6 +61,18 @@ bool DbcReceiverTexts::Find(std::string_view text, Known& known) const {
     return false;
 }
 
+void DbcReceiverTexts::PrefetchSlot(std::string_view text) const {
+    if (slots_.empty()) return;
+    __builtin_prefetch(&slots_[FirstSlot(TagOfText(text), slots_.size() - 1)]);
+}
+
+void DbcReceiverTexts::PrefetchEntry(std::string_view text) const {
+    if (slots_.empty()) return;
+    const uint32_t tag = TagOfText(text);
+    const Slot& slot = slots_[FirstSlot(tag, slots_.size() - 1)];
+    if (slot.tag == tag) __builtin_prefetch(entries_.data() + slot.entry);
+}
+
 void DbcReceiverTexts::Enter(const Slot& slot) {
     const size_t mask = slots_.size() - 1;
     size_t i = FirstSlot(slot.tag, mask);

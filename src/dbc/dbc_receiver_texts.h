@@ -23,6 +23,11 @@ class DbcReceiverTexts {
 
     // True when the text was remembered.
     bool Find(std::string_view text, Known& known) const;
+    // Hints for a lookup of the text to come: the first slot it probes, and (once that is in
+    // the cache) the entry the slot leads to. They change nothing; called while the rest of a
+    // signal line is read, they let the two cache misses of a lookup overlap that work.
+    void PrefetchSlot(std::string_view text) const;
+    void PrefetchEntry(std::string_view text) const;
     // Remembers a text whose names all named nodes, with the shared list they made.
     void Remember(std::string_view text, std::vector<DbcNode*>* list);
 

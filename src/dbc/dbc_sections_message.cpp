@@ -221,9 +221,12 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
         }
         tokens[0] = joined;
     }
+    // The receivers are looked up last; their memory is asked for now.
+    if (tokens.size() > 4) context.ReceiverTexts().PrefetchSlot(tokens[4]);
     if (tokens.size() < fewest || !ReadLayout(tokens[0], signal)) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }
+    if (tokens.size() > 4) context.ReceiverTexts().PrefetchEntry(tokens[4]);
     if (context.Tolerant()) CheckLayoutNumbers(context, tokens[0]);
     if (!ReadNumberPair(tokens[1], ',', ')', signal.Factor(), signal.Offset()) &&
         !ReadClampedPair(context, tokens[1], ',', ')', signal.Factor(), signal.Offset())) {
