@@ -10,13 +10,14 @@ namespace qm::dbc {
 namespace {
 
 bool HasExponentLetter(std::string_view text) {
-    return text.find_first_of("Ee") != std::string_view::npos;
+    return FindByte(text, 'E') != std::string_view::npos ||
+           FindByte(text, 'e') != std::string_view::npos;
 }
 
 }  // namespace
 
 uint8_t DecimalsOfText(std::string_view text, bool exponent, bool isZero) {
-    const size_t point = text.find('.');
+    const size_t point = FindByte(text, '.');
     if (!exponent) {
         return point == std::string_view::npos ? 0 : static_cast<uint8_t>(text.size() - point - 1);
     }

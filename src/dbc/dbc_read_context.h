@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dbc/dbc_line_source.h"
+#include "dbc/dbc_receiver_texts.h"
 #include "dbc/dbc_text.h"
 #include "dbc/dbc_tokens.h"
 
@@ -29,6 +30,7 @@ class DbcReadContext {
     Tokens& Scratch() { return tokens_; }
     Tokens& SecondScratch() { return moreTokens_; }
     std::vector<DbcNode*>& ScratchNodes() { return nodes_; }
+    DbcReceiverTexts& ReceiverTexts() { return receiverTexts_; }
 
     // A failure: text, then the line number, ") ", the statement and ending; the status is set
     // and reading stops after the handler. Returns 0 for the handler to pass on. In tolerant
@@ -67,6 +69,7 @@ class DbcReadContext {
     Tokens tokens_;
     Tokens moreTokens_;
     std::vector<DbcNode*> nodes_;
+    DbcReceiverTexts receiverTexts_;
     std::string statement_;
     std::unordered_map<const void*, std::map<uint64_t, uint64_t>> rangesSeen_;
     std::unordered_map<const void*, DbcText> attributeNames_;

@@ -24,9 +24,9 @@ constexpr std::string_view kMalformedSignal = "Malformed signal section. ";
 // that separator up to the closing character: "(factor,offset)" and "[minimum|maximum]".
 void SplitPair(std::string_view text, char separator, char closing, std::string_view& first,
                std::string_view& second) {
-    const size_t middle = text.find(separator);
+    const size_t middle = FindByte(text, separator);
     if (middle == std::string_view::npos) {
-        const size_t close = text.find(closing);
+        const size_t close = FindByte(text, closing);
         first = text.size() > 1
                     ? text.substr(1, close == std::string_view::npos ? close : close - 1)
                     : std::string_view();
@@ -34,7 +34,7 @@ void SplitPair(std::string_view text, char separator, char closing, std::string_
         return;
     }
     first = text.substr(1, middle >= 1 ? middle - 1 : 0);
-    const size_t close = text.find(closing, middle + 1);
+    const size_t close = FindByte(text, closing, middle + 1);
     second = text.substr(middle + 1, close == std::string_view::npos ? close : close - middle - 1);
 }
 
@@ -65,9 +65,9 @@ bool ReadClampedPair(DbcReadContext& context, std::string_view token, char separ
 
 // Reads "start|length@orderType"; false when the text has no "@".
 bool ReadLayout(std::string_view layout, DbcSignal& signal) {
-    const size_t at = layout.find('@');
+    const size_t at = FindByte(layout, '@');
     if (at == std::string_view::npos) return false;
-    const size_t pipe = layout.find('|');
+    const size_t pipe = FindByte(layout, '|');
     const bool pipeFirst = pipe != std::string_view::npos && pipe < at;
     signal.SetStartBit(static_cast<uint16_t>(ToUnsigned(layout.substr(0, pipeFirst ? pipe : at))));
     signal.SetBitLength(
@@ -125,8 +125,8 @@ void CheckFieldNumber(DbcReadContext& context, std::string_view what, std::strin
 // 0 holds nothing; lengths above 64 are kept without a word (J1939 files give text signals of
 // hundreds of bits).
 void CheckLayoutNumbers(DbcReadContext& context, std::string_view layout) {
-    const size_t at = layout.find('@');
-    const size_t pipe = layout.find('|');
+    const size_t at = FindByte(layout, '@');
+    const size_t pipe = FindByte(layout, '|');
     const bool pipeFirst = pipe != std::string_view::npos && pipe < at;
     const std::string_view start = layout.substr(0, pipeFirst ? pipe : at);
     const std::string_view length =
@@ -158,22 +158,36 @@ void ReadMultiplexing(DbcReadContext& context, const Tokens& head, DbcSignal& si
 
 // False when a receiver names no node (the warning is written; the other receivers are linked).
 bool LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& signal) {
+    DbcReceiverTexts::Known known;
+    if (context.ReceiverTexts().Find(list, known)) {
+        for (uint32_t i = 0; i < known.count; ++i) known.Node(i)->AddRxSignal(&signal);
+        signal.ShareReceivers(known.list);
+        return true;
+    }
     Tokens& names = context.SecondScratch();
     Split(list, kComma, names);
     std::vector<DbcNode*>& receivers = context.ScratchNodes();
     receivers.clear();
     bool allFound = true;
+    // A text is remembered only when every name in it named a node: a name that names none
+    // now (Vector__XXX too) could name a node of a later BU_ line.
+    bool allNodes = true;
     for (std::string_view name : names) {
         if (DbcNode* node = context.File().NodeByName(name)) {
             receivers.push_back(node);
             node->AddRxSignal(&signal);
-        } else if (name != kNoNode) {
+            continue;
+        }
+        allNodes = false;
+        if (name != kNoNode) {
             context.Warn("Missing node definition: ", name);
             allFound = false;
         }
     }
     // Most signals of a file have a receiver list some other signal has too: one copy each.
-    signal.ShareReceivers(context.File().SharedReceiverList(receivers));
+    std::vector<DbcNode*>* shared = context.File().SharedReceiverList(receivers);
+    signal.ShareReceivers(shared);
+    if (allNodes) context.ReceiverTexts().Remember(list, shared);
     return allFound;
 }
 
@@ -192,7 +206,7 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
     if (tokens.size() < fewest) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }
-    if (tokens[0].find('@') == std::string_view::npos && tokens.size() > fewest) {
+    if (FindByte(tokens[0], '@') == std::string_view::npos && tokens.size() > fewest) {
         // "0|8 @1+": the layout was written with a blank inside; join the two pieces.
         const char* begin = tokens[0].data();
         const char* end = tokens[1].data() + tokens[1].size();
@@ -200,15 +214,19 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
         tokens.erase(tokens.begin() + 1);
     }
     std::string joined;
-    if (tokens[0].find_first_of(" \t") != std::string_view::npos) {
+    if (FindByte(tokens[0], ' ') != std::string_view::npos ||
+        FindByte(tokens[0], '\t') != std::string_view::npos) {
         for (char c : tokens[0]) {
             if (c != ' ' && c != '\t') joined += c;
         }
         tokens[0] = joined;
     }
+    // The receivers are looked up last; their memory is asked for now.
+    if (tokens.size() > 4) context.ReceiverTexts().PrefetchSlot(tokens[4]);
     if (tokens.size() < fewest || !ReadLayout(tokens[0], signal)) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }
+    if (tokens.size() > 4) context.ReceiverTexts().PrefetchEntry(tokens[4]);
     if (context.Tolerant()) CheckLayoutNumbers(context, tokens[0]);
     if (!ReadNumberPair(tokens[1], ',', ')', signal.Factor(), signal.Offset()) &&
         !ReadClampedPair(context, tokens[1], ',', ')', signal.Factor(), signal.Offset())) {

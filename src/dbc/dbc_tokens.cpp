@@ -1,6 +1,7 @@
 #include "dbc/dbc_tokens.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -124,15 +125,86 @@ int32_t StrToI32(const char* text, int base) {
     return static_cast<int32_t>(value);
 }
 
+namespace {
+
+// Nearly every integer of a file is a few plain digits. Up to nine digits without a leading 0
+// (which would make strtoul read octal) fit 32 bits and read in base 10 whatever the base 0
+// rules say: the value is taken here, without a copy and a library call.
+bool ShortDecimal(std::string_view digits, uint32_t& value) {
+    if (digits.empty() || digits.size() > 9 || (digits[0] == '0' && digits.size() > 1)) {
+        return false;
+    }
+    uint32_t result = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        result = result * 10 + static_cast<uint32_t>(c - '0');
+    }
+    value = result;
+    return true;
+}
+
+}  // namespace
+
 uint32_t ToUnsigned(std::string_view text) {
+    uint32_t value;
+    if (ShortDecimal(text, value)) return value;
     return WithTerminated(text, [](const char* s) { return StrToU32(s); });
 }
 
 int32_t ToSigned(std::string_view text) {
+    const bool negative = !text.empty() && text[0] == '-';
+    uint32_t magnitude;
+    if (ShortDecimal(negative ? text.substr(1) : text, magnitude)) {
+        return negative ? -static_cast<int32_t>(magnitude) : static_cast<int32_t>(magnitude);
+    }
     return WithTerminated(text, [](const char* s) { return StrToI32(s); });
 }
 
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Whether the text is a plain decimal number, [-]digits[.digits][(e|E)[+|-]digits], and no more.
+// Such a text reads the same with std::from_chars as with strtod (both round correctly) without
+// strtod's locale work; nonzero is set when a mantissa digit is not 0.
+bool IsPlainDecimal(std::string_view text, bool& nonzero) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    nonzero = false;
+    if (p < end && *p == '-') ++p;
+    const char* digits = p;
+    for (; p < end && IsDigit(*p); ++p) nonzero |= *p != '0';
+    if (p == digits) return false;
+    if (p < end && *p == '.') {
+        for (++p; p < end && IsDigit(*p); ++p) nonzero |= *p != '0';
+    }
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < end && (*p == '+' || *p == '-')) ++p;
+        const char* exponent = p;
+        while (p < end && IsDigit(*p)) ++p;
+        if (p == exponent) return false;
+    }
+    return p == end;
+}
+
+}  // namespace
+
 bool ToReal(std::string_view text, double& value) {
+    bool nonzero = false;
+    if (IsPlainDecimal(text, nonzero)) {
+        double result = 0.0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), result);
+        // strtod reports a result beyond the double range, or one too small for a normal double
+        // (a nonzero text read as 0 or subnormal), as out of range: those go to it.
+        if (error == std::errc() && end == text.data() + text.size() &&
+            (std::fabs(result) >= std::numeric_limits<double>::min() || !nonzero)) {
+            value = result;
+            return true;
+        }
+    }
     return WithTerminated(text, [&value](const char* s) {
         char* end = nullptr;
         errno = 0;

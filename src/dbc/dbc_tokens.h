@@ -25,6 +25,15 @@ inline constexpr SeparatorSet kWhite(" \t\r\n");
 
 using Tokens = std::vector<std::string_view>;
 
+// The position of the first c in text at or after from, or npos. The pieces of a statement are
+// a few bytes long: a plain loop beats a call of memchr, which string_view::find makes.
+inline size_t FindByte(std::string_view text, char c, size_t from = 0) {
+    for (size_t i = from; i < text.size(); ++i) {
+        if (text[i] == c) return i;
+    }
+    return std::string_view::npos;
+}
+
 // Splits at every separator; empty pieces are dropped.
 void Split(std::string_view text, const SeparatorSet& separators, Tokens& out);
 // Like Split, but never splits inside a double-quoted run; the quotes stay in the token.

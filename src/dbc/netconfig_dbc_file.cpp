@@ -56,7 +56,7 @@ void NetConfigDbcFile::Clear() {
     networkComment_.clear();
     lastHandlerResult_ = 1;
     // Every object that pointed into the arena or at a shared receiver list is gone.
-    receiverListSlots_ = {};
+    ForgetReceiverListIndex();
     receiverLists_.clear();
     textArena_.Reset();
 }
@@ -90,7 +90,7 @@ bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path,
     }
     for (auto& node : nodes_) node->TrimLists();
     for (auto& message : dbcMessages_) message->TrimLists();
-    receiverListSlots_ = {};
+    ForgetReceiverListIndex();
     messages_ += "Dbc parser measured time: ";
     messages_ += FormatMilliseconds(start, platform::TickCount());
     messages_ += '\n';
@@ -119,22 +119,33 @@ size_t FirstSlot(uint64_t hash, size_t mask) {
 
 }  // namespace
 
-void NetConfigDbcFile::EnterReceiverList(uint64_t hash, std::vector<DbcNode*>* list) {
+void NetConfigDbcFile::EnterReceiverList(const ReceiverListSlot& entry) {
     const size_t mask = receiverListSlots_.size() - 1;
-    for (size_t slot = FirstSlot(hash, mask);; slot = (slot + 1) & mask) {
+    for (size_t slot = FirstSlot(entry.hash, mask);; slot = (slot + 1) & mask) {
         if (receiverListSlots_[slot].hash == 0) {
-            receiverListSlots_[slot] = {hash, list};
+            receiverListSlots_[slot] = entry;
             return;
         }
     }
+}
+
+bool NetConfigDbcFile::SameNodes(const ReceiverListSlot& entry,
+                                 const std::vector<DbcNode*>& receivers) const {
+    if (entry.count != receivers.size()) return false;
+    // Lists hold a few nodes: a plain loop, not a call of memcmp.
+    const DbcNode* const* keys = receiverListKeys_.data() + entry.keys;
+    for (size_t i = 0; i < receivers.size(); ++i) {
+        if (keys[i] != receivers[i]) return false;
+    }
+    return true;
 }
 
 std::vector<DbcNode*>* NetConfigDbcFile::SharedReceiverList(
     const std::vector<DbcNode*>& receivers) {
     if (receivers.empty()) return nullptr;
     // Neighbouring signals often have the same receivers.
-    if (!receiverLists_.empty() && *receiverLists_.back() == receivers) {
-        return receiverLists_.back().get();
+    if (lastReceiverList_.list != nullptr && SameNodes(lastReceiverList_, receivers)) {
+        return lastReceiverList_.list;
     }
     const uint64_t hash = HashOfList(receivers);
     if (!receiverListSlots_.empty()) {
@@ -142,20 +153,29 @@ std::vector<DbcNode*>* NetConfigDbcFile::SharedReceiverList(
         for (size_t slot = FirstSlot(hash, mask); receiverListSlots_[slot].hash != 0;
              slot = (slot + 1) & mask) {
             const ReceiverListSlot& entry = receiverListSlots_[slot];
-            if (entry.hash == hash && *entry.list == receivers) return entry.list;
+            if (entry.hash == hash && SameNodes(entry, receivers)) {
+                lastReceiverList_ = entry;
+                return entry.list;
+            }
         }
     }
     receiverLists_.push_back(std::make_unique<std::vector<DbcNode*>>(receivers));
-    std::vector<DbcNode*>* list = receiverLists_.back().get();
+    ReceiverListSlot entry;
+    entry.hash = hash;
+    entry.keys = static_cast<uint32_t>(receiverListKeys_.size());
+    entry.count = static_cast<uint32_t>(receivers.size());
+    entry.list = receiverLists_.back().get();
+    receiverListKeys_.insert(receiverListKeys_.end(), receivers.begin(), receivers.end());
     if ((receiverLists_.size() + 1) * 4 > receiverListSlots_.size() * 3) {
         std::vector<ReceiverListSlot> old = std::move(receiverListSlots_);
         receiverListSlots_.assign(old.empty() ? 64 : old.size() * 2, ReceiverListSlot{});
-        for (const ReceiverListSlot& entry : old) {
-            if (entry.hash != 0) EnterReceiverList(entry.hash, entry.list);
+        for (const ReceiverListSlot& kept : old) {
+            if (kept.hash != 0) EnterReceiverList(kept);
         }
     }
-    EnterReceiverList(hash, list);
-    return list;
+    EnterReceiverList(entry);
+    lastReceiverList_ = entry;
+    return entry.list;
 }
 
 std::string NetConfigDbcFile::RenderText() const {

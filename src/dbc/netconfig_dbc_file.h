@@ -199,13 +199,26 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcToler
     // The receiver lists signals share; like the texts, they outlive every signal.
     std::vector<std::unique_ptr<std::vector<DbcNode*>>> receiverLists_;
     // Finds them again during a read: an open-addressed table of (hash, list), the hash never 0
-    // (a free slot), at most three quarters full.
+    // (a free slot), at most three quarters full. A slot also says where a copy of the list's
+    // nodes lies in receiverListKeys_: comparing there stays within a few cache lines, where
+    // each list of its own lies somewhere among the signals.
     struct ReceiverListSlot {
         uint64_t hash = 0;
+        uint32_t keys = 0;   // first node in receiverListKeys_
+        uint32_t count = 0;  // nodes in the list
         std::vector<DbcNode*>* list = nullptr;
     };
     std::vector<ReceiverListSlot> receiverListSlots_;
-    void EnterReceiverList(uint64_t hash, std::vector<DbcNode*>* list);
+    std::vector<DbcNode*> receiverListKeys_;
+    ReceiverListSlot lastReceiverList_;  // the list found or made last
+    void EnterReceiverList(const ReceiverListSlot& entry);
+    // Drops the table and the copies once no more lists are looked up (after a read).
+    void ForgetReceiverListIndex() {
+        receiverListSlots_ = {};
+        receiverListKeys_ = {};
+        lastReceiverList_ = {};
+    }
+    bool SameNodes(const ReceiverListSlot& entry, const std::vector<DbcNode*>& receivers) const;
     bool tolerant_ = false;
     uint64_t toleratedLines_ = 0;
     uint32_t stopCode_ = 0;

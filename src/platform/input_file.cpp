@@ -14,6 +14,8 @@ namespace qm::platform {
 
 namespace {
 
+constexpr off_t kPopulatedFileBytes = off_t{8} << 20;
+
 size_t PageSize() {
     static const size_t size = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
     return size;
@@ -50,9 +52,13 @@ FileStatus InputFile::Open(const std::string& path) {
     if (fd < 0) return Failed(errno, false);
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
-    void* mapping =
-        regular ? ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0)
-                : MAP_FAILED;
+    // A small file is mapped whole at once: one call instead of a page fault every sixteen
+    // pages, which on a virtual machine cost more than reading the text. A large one faults in
+    // as it is read, so that its pages can leave again behind the reader.
+    const int populate = info.st_size <= kPopulatedFileBytes ? MAP_POPULATE : 0;
+    void* mapping = regular ? ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ,
+                                     MAP_PRIVATE | populate, fd, 0)
+                            : MAP_FAILED;
     ::close(fd);
     if (mapping == MAP_FAILED) {
         // Folders, pipes, special files and empty files take the reading path and its errors.

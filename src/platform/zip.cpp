@@ -2,15 +2,22 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <zip.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
 
+#include "platform/zip_library.h"
+
 namespace qm::platform {
 
 namespace {
+
+// The loaded library; only called once an archive is open, so that LoadZipLibrary succeeded.
+const ZipLibrary& Zip() {
+    std::string unused;
+    return *LoadZipLibrary(unused);
+}
 
 zip_t* Archive(void* handle) {
     return static_cast<zip_t*>(handle);
@@ -96,13 +103,14 @@ bool ZipReader::Fail(const std::string& text) const {
 
 bool ZipReader::Open(const std::string& path) {
     Close();
+    if (LoadZipLibrary(error_) == nullptr) return false;
     int errorCode = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &errorCode);
+    zip_t* archive = Zip().open(path.c_str(), ZIP_RDONLY, &errorCode);
     if (archive == nullptr) {
         zip_error_t error;
-        zip_error_init_with_code(&error, errorCode);
-        error_ = zip_error_strerror(&error);
-        zip_error_fini(&error);
+        Zip().errorInitWithCode(&error, errorCode);
+        error_ = Zip().errorStrerror(&error);
+        Zip().errorFini(&error);
         return false;
     }
     archive_ = archive;
@@ -117,7 +125,7 @@ bool ZipReader::Open(const std::string& path) {
 }
 
 void ZipReader::Close() {
-    if (archive_ != nullptr) zip_discard(Archive(archive_));
+    if (archive_ != nullptr) Zip().discard(Archive(archive_));
     archive_ = nullptr;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
@@ -199,16 +207,16 @@ bool ZipReader::ReadCentralDirectory() {
 
 uint64_t ZipReader::MemberCount() const {
     if (archive_ == nullptr) return 0;
-    const zip_int64_t count = zip_get_num_entries(Archive(archive_), 0);
+    const zip_int64_t count = Zip().getNumEntries(Archive(archive_), 0);
     return count < 0 ? 0 : static_cast<uint64_t>(count);
 }
 
 bool ZipReader::Stat(uint64_t index, MemberStat& stat) const {
     if (archive_ == nullptr) return false;
     zip_stat_t info;
-    zip_stat_init(&info);
-    if (zip_stat_index(Archive(archive_), index, 0, &info) != 0) {
-        error_ = zip_strerror(Archive(archive_));
+    Zip().statInit(&info);
+    if (Zip().statIndex(Archive(archive_), index, 0, &info) != 0) {
+        error_ = Zip().strerror(Archive(archive_));
         return false;
     }
     stat.name = (info.valid & ZIP_STAT_NAME) && info.name ? info.name : "";
@@ -224,7 +232,7 @@ bool ZipReader::IsDirectory(uint64_t index) const {
     // The directory attribute: bit 16 of the MS-DOS attributes, or a Unix directory mode.
     zip_uint8_t system = 0;
     zip_uint32_t attributes = 0;
-    if (zip_file_get_external_attributes(Archive(archive_), index, 0, &system, &attributes) != 0) {
+    if (Zip().fileGetExternalAttributes(Archive(archive_), index, 0, &system, &attributes) != 0) {
         return false;
     }
     constexpr zip_uint32_t kDosDirectory = 0x10;
@@ -240,7 +248,7 @@ bool ZipReader::IsSymbolicLink(uint64_t index) const {
     if (archive_ == nullptr) return false;
     zip_uint8_t system = 0;
     zip_uint32_t attributes = 0;
-    if (zip_file_get_external_attributes(Archive(archive_), index, 0, &system, &attributes) != 0) {
+    if (Zip().fileGetExternalAttributes(Archive(archive_), index, 0, &system, &attributes) != 0) {
         return false;
     }
     constexpr zip_uint32_t kUnixTypeMask = 0170000, kUnixLink = 0120000;
@@ -283,9 +291,9 @@ bool ZipReader::Extract(uint64_t index, std::string& out, const ExtractLimits& l
     inflated = 0;
     if (archive_ == nullptr) return false;
     zip_stat_t info;
-    zip_stat_init(&info);
-    if (zip_stat_index(Archive(archive_), index, 0, &info) != 0) {
-        return Fail(zip_strerror(Archive(archive_)));
+    Zip().statInit(&info);
+    if (Zip().statIndex(Archive(archive_), index, 0, &info) != 0) {
+        return Fail(Zip().strerror(Archive(archive_)));
     }
     const std::string name = (info.valid & ZIP_STAT_NAME) && info.name ? info.name : "";
     const uint64_t size = (info.valid & ZIP_STAT_SIZE) ? info.size : 0;
@@ -306,8 +314,8 @@ bool ZipReader::Extract(uint64_t index, std::string& out, const ExtractLimits& l
     // Stored and deflated members are read as they lie and inflated here, so that the growth
     // against the bytes consumed is seen while it happens; any other method goes through the
     // library, bounded by the stated size.
-    zip_file_t* member = zip_fopen_index(Archive(archive_), index, raw ? ZIP_FL_COMPRESSED : 0);
-    if (member == nullptr) return Fail(zip_strerror(Archive(archive_)));
+    zip_file_t* member = Zip().fopenIndex(Archive(archive_), index, raw ? ZIP_FL_COMPRESSED : 0);
+    if (member == nullptr) return Fail(Zip().strerror(Archive(archive_)));
     // The stated size is within the limits, so one allocation of it is bounded; but never
     // trust it alone: read in pieces and stop at the first limit passed.
     out.reserve(static_cast<size_t>(size));
@@ -336,9 +344,9 @@ bool ZipReader::Extract(uint64_t index, std::string& out, const ExtractLimits& l
         return true;
     };
     while (ok) {
-        const zip_int64_t got = zip_fread(member, input.data(), input.size());
+        const zip_int64_t got = Zip().fread(member, input.data(), input.size());
         if (got < 0) {
-            ok = Fail(zip_file_strerror(member));
+            ok = Fail(Zip().fileStrerror(member));
             break;
         }
         if (got == 0) break;
@@ -366,7 +374,7 @@ bool ZipReader::Extract(uint64_t index, std::string& out, const ExtractLimits& l
             streamEnded = status == Z_STREAM_END;
         }
     }
-    zip_fclose(member);
+    Zip().fclose(member);
     inflated = out.size();
     if (ok && !streamEnded) ok = Fail("member '" + name + "': compressed data ends early");
     if (ok && out.size() != size) {

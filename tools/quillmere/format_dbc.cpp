@@ -266,13 +266,26 @@ qm::codec::FrameCatalog FramesOf(NetConfigDbcFile& file, const Naming& naming,
 }
 
 uint64_t CountLongNames(const NetConfigDbcFile& file) {
+    // The reader keeps an attribute only with its definition: without one of the long-name
+    // definitions no object has that attribute, and the walk over every signal (a cache miss
+    // each in a large file) is left out.
+    const auto defined = [&file](const char* name) {
+        return file.DefinitionByName(name) != nullptr;
+    };
     uint64_t count = 0;
-    for (const auto& node : file.Nodes()) count += LongName(*node) != nullptr;
+    if (defined(kNodeLongName)) {
+        for (const auto& node : file.Nodes()) count += LongName(*node) != nullptr;
+    }
+    const bool messageNames = defined(kMessageLongName);
+    const bool signalNames = defined(kSignalLongName);
     for (const auto& message : file.Messages()) {
-        count += LongName(*message) != nullptr;
+        if (messageNames) count += LongName(*message) != nullptr;
+        if (!signalNames) continue;
         for (const auto& signal : message->Signals()) count += LongName(*signal) != nullptr;
     }
-    for (const auto& variable : file.Variables()) count += LongName(*variable) != nullptr;
+    if (defined(kVariableLongName)) {
+        for (const auto& variable : file.Variables()) count += LongName(*variable) != nullptr;
+    }
     return count;
 }
 

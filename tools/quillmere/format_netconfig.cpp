@@ -51,15 +51,15 @@ class NetConfigFormat : public FileFormat {
     Json Info(const std::string& path, const Options& options) override {
         const Loaded loaded = Load(path, options);
         Json databases = Json::array();
-        for (uint64_t i = loaded.first; i < config_.GetDataBaseCount(); ++i) {
-            databases.push_back(DatabaseSummary(*config_.GetDataBase(i)));
+        for (uint64_t i = loaded.first; i < Config().GetDataBaseCount(); ++i) {
+            databases.push_back(DatabaseSummary(*Config().GetDataBase(i)));
         }
         Json info = Json{{"path", path},
                          {"kind", "netconfig"},
                          {"status", ResultText(loaded.code)},
                          {"result", loaded.code}};
         if (LowerExtension(path) == ".arxml") {
-            info["readingMode"] = config_.GetArxmlReadingMode() == kArxmlReadWholeDocument
+            info["readingMode"] = Config().GetArxmlReadingMode() == kArxmlReadWholeDocument
                                       ? "whole document"
                                       : "exact";
         }
@@ -70,8 +70,8 @@ class NetConfigFormat : public FileFormat {
     Json Dump(const std::string& path, const Options& options) override {
         const Loaded loaded = Load(path, options);
         Json databases = Json::array();
-        for (uint64_t i = loaded.first; i < config_.GetDataBaseCount(); ++i) {
-            databases.push_back(DatabaseJson(*config_.GetDataBase(i)));
+        for (uint64_t i = loaded.first; i < Config().GetDataBaseCount(); ++i) {
+            databases.push_back(DatabaseJson(*Config().GetDataBase(i)));
         }
         return Json{{"path", path}, {"status", ResultText(loaded.code)}, {"databases", databases}};
     }
@@ -79,7 +79,7 @@ class NetConfigFormat : public FileFormat {
     CheckResult Check(const std::string& path, const Options& options) override {
         const Loaded loaded = Load(path, options);
         CheckResult result;
-        result.messages = SplitLines(config_.GetLastMessages());
+        result.messages = SplitLines(Config().GetLastMessages());
         result.status = std::to_string(loaded.code) + " " + ResultText(loaded.code);
         result.exitCode = loaded.code == kNetLoadOk             ? kCheckClean
                           : loaded.code == kNetLoadWithWarnings ? kCheckWarnings
@@ -96,7 +96,7 @@ class NetConfigFormat : public FileFormat {
         if (!slot) {
             slot = std::make_unique<qm::codec::FrameCatalog>();
             for (uint64_t i = loaded.first; i < loaded.end; ++i) {
-                INetDataBase* db = config_.GetDataBase(i);
+                INetDataBase* db = Config().GetDataBase(i);
                 for (uint64_t m = 0; m < db->GetMessageCount(); ++m) {
                     if (INetMessage* message = db->GetMessage(m))
                         slot->Add(qm::codec::BuildNetFrame(*message));
@@ -118,8 +118,8 @@ class NetConfigFormat : public FileFormat {
             throw ToolError("'" + in + "' " + ResultText(loaded.code) + "; not converted");
         }
         INetDataBase* chosen = nullptr;
-        for (uint64_t i = loaded.first; i < config_.GetDataBaseCount() && !chosen; ++i) {
-            INetDataBase* db = config_.GetDataBase(i);
+        for (uint64_t i = loaded.first; i < Config().GetDataBaseCount() && !chosen; ++i) {
+            INetDataBase* db = Config().GetDataBase(i);
             const bool named = options.cluster.empty() || options.cluster == db->GetName();
             if (named && db->GetBusType() == busType) chosen = db;
         }
@@ -175,12 +175,12 @@ class NetConfigFormat : public FileFormat {
     // Every file of one run goes into the same configuration, one database per bus. DBC is read
     // tolerantly and ARXML whole unless --exact asks for the described readers.
     Loaded Load(const std::string& path, const Options& options) {
-        config_.SetTolerantDbcReading(!options.exact);
-        config_.SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
+        Config().SetTolerantDbcReading(!options.exact);
+        Config().SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
         Loaded loaded;
-        loaded.first = config_.GetDataBaseCount();
-        loaded.code = LoadInto(config_, path);
-        loaded.end = config_.GetDataBaseCount();
+        loaded.first = Config().GetDataBaseCount();
+        loaded.code = LoadInto(Config(), path);
+        loaded.end = Config().GetDataBaseCount();
         if (loaded.code == kNetLoadFileNotOpened) throw ToolError("cannot open '" + path + "'");
         return loaded;
     }
@@ -194,7 +194,14 @@ class NetConfigFormat : public FileFormat {
         return cache_.back().second;
     }
 
-    NetConfig config_;
+    // Made on first use: every format is registered at start-up, and a NetConfig's first XML
+    // node claims a 2 MiB slab of the node pool, which commands on other formats never need.
+    NetConfig& Config() {
+        if (!config_) config_ = std::make_unique<NetConfig>();
+        return *config_;
+    }
+
+    std::unique_ptr<NetConfig> config_;
     std::vector<std::pair<std::string, Loaded>> cache_;
     std::map<std::string, std::unique_ptr<qm::codec::FrameCatalog>> frames_;
 };

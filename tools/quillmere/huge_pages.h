@@ -11,7 +11,9 @@ void PreferHugePages(int argc, char** argv);
 
 // For inputs below the restart threshold: has the heap grow at once by about what loading the
 // files named on the command line takes, with its pages populated in one call, instead of one
-// page fault per 4 KiB page touched (each costs microseconds on a virtual machine).
+// page fault per 4 KiB page touched (each costs microseconds on a virtual machine). From a few
+// hundred kilobytes of input on, the pad is larger and backed by huge pages where the kernel
+// offers them (not with QUILLMERE_HUGEPAGES=0).
 void PrefaultHeap(int argc, char** argv);
 
 // Keeps blocks of 128 KiB and more in their own mappings for the whole run, so that freeing

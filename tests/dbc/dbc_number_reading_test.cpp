@@ -1,0 +1,109 @@
+// The numbers of a DBC file are read as the C conversions read them (strtod; strtoul and strtol
+// with base 0). Plain decimals take faster paths; they must give the very same results, and
+// leave every other text and every failure to the C library.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "dbc/dbc_tokens.h"
+
+namespace qm::dbc {
+namespace {
+
+// The checked conversion as described: strtod, failing when nothing is read or out of range.
+bool StrtodReal(const std::string& text, double& value) {
+    char* end = nullptr;
+    errno = 0;
+    const double result = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || errno == ERANGE) return false;
+    value = result;
+    return true;
+}
+
+void ExpectSameAsStrtod(const std::string& text) {
+    SCOPED_TRACE("text \"" + text + "\"");
+    double expected = -7.0, actual = -7.0;
+    const bool readable = StrtodReal(text, expected);
+    ASSERT_EQ(ToReal(text, actual), readable);
+    if (readable) {
+        uint64_t expectedBits, actualBits;
+        std::memcpy(&expectedBits, &expected, sizeof expected);
+        std::memcpy(&actualBits, &actual, sizeof actual);
+        EXPECT_EQ(actualBits, expectedBits) << actual << " against " << expected;
+    } else {
+        EXPECT_EQ(actual, -7.0) << "a failed read leaves the value";
+    }
+}
+
+TEST(DbcRealReading, EdgeTextsReadAsStrtodReadsThem) {
+    const char* texts[] = {
+        // plain decimals, rounding cases, the limits of the double range
+        "0", "-0", "0.0", "-0.000", "1", "-1", "0.5", "-10", "0.1", "00012.500", "1.",
+        "0.30000000000000004", "9007199254740993", "123456789012345678901234567890.123", "1.0E-5",
+        "3.4e38", "1e+2", "1E-02", "1.7976931348623157e308", "1.7976931348623159e308", "1e309",
+        "-1e309", "2.2250738585072014e-308", "2.2250738585072011e-308", "4.9e-324", "1e-400",
+        "0e-999", "0e999999999999",
+        // what only strtod reads, or reads in part
+        ".5", "+1", " 1", "\t-2.5", "1.5abc", "2|3", "0x1p3", "0X1A", "inf", "-Infinity", "nan",
+        // no number at all
+        "", "-", ".", "e5", "E5", "abc", "--1"};
+    for (const char* text : texts) ExpectSameAsStrtod(text);
+}
+
+TEST(DbcRealReading, RandomDecimalsReadAsStrtodReadsThem) {
+    std::mt19937_64 random(20261206);
+    const auto digits = [&random](int count) {
+        std::string out;
+        for (int i = 0; i < count; ++i) out += static_cast<char>('0' + random() % 10);
+        return out;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string text = random() % 2 ? "-" : "";
+        text += digits(1 + static_cast<int>(random() % 20));
+        if (random() % 2) text += "." + digits(static_cast<int>(random() % 20));
+        if (random() % 3 == 0) {
+            text += random() % 2 ? "e" : "E-";
+            text += std::to_string(random() % 330);
+        }
+        ExpectSameAsStrtod(text);
+    }
+}
+
+TEST(DbcIntegerReading, TextsReadAsTheCConversionsReadThem) {
+    const char* texts[] = {"0",
+                           "7",
+                           "-0",
+                           "-12",
+                           "123456789",
+                           "-123456789",
+                           "1234567890",
+                           "4294967295",
+                           "4294967296",
+                           "2147483648",
+                           "-2147483649",
+                           "007",
+                           "08",
+                           "0x1F",
+                           "0X7fffffff",
+                           "12a",
+                           "a12",
+                           "",
+                           "-",
+                           " 5",
+                           "+5",
+                           "1.5",
+                           "99999999999999999999"};
+    for (const char* text : texts) {
+        SCOPED_TRACE(std::string("text \"") + text + "\"");
+        EXPECT_EQ(ToUnsigned(text), StrToU32(text));
+        EXPECT_EQ(ToSigned(text), StrToI32(text));
+    }
+}
+
+}  // namespace
+}  // namespace qm::dbc
