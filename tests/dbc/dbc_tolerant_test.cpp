@@ -224,11 +224,7 @@ TEST_P(TolerantCorpus, BothModesGiveTheirPinnedCountsAndRoundTrip) {
 
 INSTANTIATE_TEST_SUITE_P(AllFiles, TolerantCorpus, ::testing::ValuesIn(kPins),
                          [](const ::testing::TestParamInfo<CorpusPin>& info) {
-                             std::string name = info.param.file;
-                             for (char& c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             }
-                             return name;
+                             return qmtest::TestName(info.param.file);
                          });
 
 // Extended multiplexing checked by hand against the files: frames built here select exactly the
