@@ -62,8 +62,10 @@ NetSignal* AddSignal(NetDataBase& db, NetMessage* message, const char* name, uin
 void Receive(NetEcu* ecu, NetMessage* message, NetSignal* signal) {
     ecu->AddRxMessage(message);
     message->AddReceiver(ecu);
+    EXPECT_FALSE(message->AddReceiver(ecu));  // a receiver is listed once
     ecu->AddRxSignal(signal);
-    signal->AddReceiver(ecu);
+    EXPECT_TRUE(signal->AddReceiver(ecu));
+    EXPECT_FALSE(signal->AddReceiver(ecu));
 }
 
 // A CAN bus as an ARXML cluster gives it: no source file.
