@@ -2,6 +2,7 @@
 // The real files of one corpus folder, read in place; an absent folder lists nothing, so the
 // tests that need it skip.
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
@@ -37,6 +38,12 @@ inline std::vector<std::string> CorpusPaths(const std::string& format,
     std::vector<std::string> paths;
     for (const auto& file : CorpusFiles(format, extensions)) paths.push_back(file.string());
     return paths;
+}
+
+// A test name made of a file name or label: every character but letters and digits becomes '_'.
+inline std::string TestName(std::string name) {
+    for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
 }
 
 }  // namespace qmtest

@@ -1,5 +1,6 @@
 #pragma once
-// Element-by-element comparison of two lists of owned objects, for the model comparisons.
+// Element-by-element comparison of two objects and of two lists of owned objects, for the model
+// comparisons.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -14,3 +15,23 @@ void ForEachPair(const List& a, const List& b, Check check) {
 }
 
 }  // namespace qmtest
+
+// QM_EXPECT_SAME(a, b, F1, F2, ...): EXPECT_EQ(a.F, b.F) for each field or call F (up to 12),
+// the failure naming F. Fields are written as members (`size`) or calls (`Name()`).
+#define QM_SAME_1(a, b, f) EXPECT_EQ((a).f, (b).f) << #f;
+#define QM_SAME_2(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_1(a, b, __VA_ARGS__)
+#define QM_SAME_3(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_2(a, b, __VA_ARGS__)
+#define QM_SAME_4(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_3(a, b, __VA_ARGS__)
+#define QM_SAME_5(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_4(a, b, __VA_ARGS__)
+#define QM_SAME_6(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_5(a, b, __VA_ARGS__)
+#define QM_SAME_7(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_6(a, b, __VA_ARGS__)
+#define QM_SAME_8(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_7(a, b, __VA_ARGS__)
+#define QM_SAME_9(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_8(a, b, __VA_ARGS__)
+#define QM_SAME_10(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_9(a, b, __VA_ARGS__)
+#define QM_SAME_11(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_10(a, b, __VA_ARGS__)
+#define QM_SAME_12(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_11(a, b, __VA_ARGS__)
+#define QM_SAME_PICK(_1, _2, _3, _4, _5, _6, _7, _8, _9, _10, _11, _12, name, ...) name
+#define QM_EXPECT_SAME(a, b, ...)                                                                  \
+    QM_SAME_PICK(__VA_ARGS__, QM_SAME_12, QM_SAME_11, QM_SAME_10, QM_SAME_9, QM_SAME_8, QM_SAME_7, \
+                 QM_SAME_6, QM_SAME_5, QM_SAME_4, QM_SAME_3, QM_SAME_2, QM_SAME_1)                 \
+    (a, b, __VA_ARGS__)

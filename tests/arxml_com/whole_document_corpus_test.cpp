@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -17,8 +15,6 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
-
-#include <unistd.h>
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "arxml_test_support.h"
@@ -389,32 +385,6 @@ TEST_F(WholeDocumentCorpus, EveryFileYieldsItsPinnedCountsAndEveryElementOnce) {
     }
 }
 
-TEST_F(WholeDocumentCorpus, CarriersHoldTheSignalsOfWhatTheyCarry) {
-    auto file = Load(kCorpus / "ct_system-4.2.arxml", kArxmlReadWholeDocument);
-    // The secured PDU carries message3 at its start.
-    IArxmlPdu* secured = file->FindPdu("message3_secured");
-    ASSERT_NE(secured, nullptr);
-    EXPECT_EQ(ModelSignals(*secured), ModelSignals(*file->FindPdu("message3")));
-    EXPECT_EQ(secured->GetIdentifier(), 100);
-    // The multiplexed PDU: the static part, then both dynamic parts; the selector that both
-    // dynamic parts lay at bit 6 is one signal.
-    IArxmlPdu* multiplexed = file->FindPdu("multiplexed_message");
-    ASSERT_NE(multiplexed, nullptr);
-    EXPECT_EQ(multiplexed->GetSignalCount(), 6u);
-    EXPECT_STREQ(multiplexed->GetSignal(0)->GetName(), "MultiplexedStatic");
-    EXPECT_EQ(multiplexed->FindSignal("multiplexed_message_selector")->GetStartPosition(), 6u);
-    // The container lays its five PDUs behind 4-byte headers: message1 (9 bytes) at byte 4,
-    // message2 (7 bytes) at byte 17.
-    IArxmlPdu* container = file->FindPdu("OneToContainThemAll");
-    ASSERT_NE(container, nullptr);
-    EXPECT_EQ(container->FindSignal("message1_SeqCounter")->GetStartPosition(), 32u);
-    EXPECT_EQ(container->FindSignal("signal3")->GetStartPosition(), 17u * 8 + 6);
-    // The NM PDU's signals are mapped by I-SIGNAL-TO-I-PDU-MAPPINGS.
-    ASSERT_NE(file->FindPdu("alarm_status"), nullptr);
-    EXPECT_NE(file->FindPdu("alarm_status")->FindSignal("FireAlarm"), nullptr);
-    EXPECT_EQ(file->FindPdu("alarm_status")->GetIdentifier(), 1001);
-}
-
 TEST_F(WholeDocumentCorpus, TheExactReaderIsUnchangedByTheSwitch) {
     // The same file object reads differently by mode, and back again.
     NetConfigArxmlFile file;
@@ -431,36 +401,6 @@ TEST_F(WholeDocumentCorpus, TheExactReaderIsUnchangedByTheSwitch) {
     EXPECT_EQ(file.GetPduCount(), 0u);
     EXPECT_EQ(file.GetMessages(), exactMessages);
     NanoXML::ClearMessageLog();
-}
-
-}  // namespace
-
-namespace {
-
-// Every corpus file cut at a third and at two thirds: whole-document reading says where the
-// document ends instead of passing the part it read as a whole file.
-TEST_F(WholeDocumentCorpus, CutFilesSayWhereTheyEnd) {
-    for (const fs::path& path : qmtest::CorpusFiles("arxml", {".arxml"})) {
-        SCOPED_TRACE(path.filename().string());
-        std::ifstream in(path, std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), {});
-        for (const size_t percent : {33u, 67u}) {
-            const std::string cut = text.substr(0, text.size() * percent / 100);
-            if (cut.find("<AUTOSAR") == std::string::npos) continue;  // cut before the root
-            const fs::path copy =
-                fs::temp_directory_path() / ("qm_cut_" + std::to_string(::getpid()) + ".arxml");
-            std::ofstream(copy, std::ios::binary) << cut;
-            NetConfigArxmlFile file;
-            file.SetReadingMode(kArxmlReadWholeDocument);
-            EXPECT_TRUE(file.Load(copy.string().c_str()));
-            const std::string line = "WARNING. The document ends inside <";
-            // One line, ahead of what the reading of the elements it holds reports.
-            EXPECT_EQ(CountOccurrences(file.GetMessages(), line), 1u) << percent;
-            EXPECT_EQ(std::string(file.GetMessages()).rfind(line, 0), 0u) << percent;
-            NanoXML::ClearMessageLog();
-            fs::remove(copy);
-        }
-    }
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 
 namespace {
 
-using arxml_test::Autosar3;
 using arxml_test::Autosar4;
 using arxml_test::Package;
 
@@ -249,6 +248,7 @@ TEST(ArxmlWholeDocument, ForeignEmptyAndCutDocumentsAreToldApart) {
         EXPECT_EQ(whole.GetMessages(), c.wholeMessages);
         NetConfigArxmlFile exact;
         EXPECT_EQ(exact.Load(temp.Path().c_str()), c.exactLoads);
+        EXPECT_EQ(exact.IsLoaded(), c.exactLoads);
         EXPECT_STREQ(exact.GetMessages(), "");
         NanoXML::ClearMessageLog();
     }
@@ -440,23 +440,6 @@ TEST(ArxmlWholeDocument, StartPositionsBeyondTheModelAreReported) {
     EXPECT_STREQ(file->GetMessages(),
                  "Pdu part not read: Far of pdu: Big (start position out of range).\r\n");
     EXPECT_EQ(file->FindPdu("Big")->GetSignalCount(), 0u);
-}
-
-TEST(ArxmlWholeDocument, Autosar3DocumentsAreReadWholeToo) {
-    const std::string pdu =
-        "<SIGNAL-I-PDU><SHORT-NAME>Msg</SHORT-NAME><LENGTH>8</LENGTH><SIGNAL-TO-PDU-MAPPINGS>"
-        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>m</SHORT-NAME>"
-        "<SIGNAL-REF DEST=\"I-SIGNAL\">/Sig/S</SIGNAL-REF><START-POSITION>7</START-POSITION>"
-        "</I-SIGNAL-TO-I-PDU-MAPPING></SIGNAL-TO-PDU-MAPPINGS></SIGNAL-I-PDU>";
-    const std::string signals =
-        "<I-SIGNAL><SHORT-NAME>S</SHORT-NAME><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/Sig/Sys"
-        "</SYSTEM-SIGNAL-REF></I-SIGNAL><SYSTEM-SIGNAL><SHORT-NAME>Sys</SHORT-NAME>"
-        "<LENGTH>3</LENGTH></SYSTEM-SIGNAL>";
-    auto file = LoadWhole(Autosar3(Package("Sig", signals) + Package("Communication", pdu)));
-    ASSERT_EQ(file->GetPduCount(), 1u);
-    ASSERT_EQ(file->GetPdu(0)->GetSignalCount(), 1u);
-    EXPECT_EQ(file->GetPdu(0)->GetSignal(0)->GetBitLength(), 3u);
-    EXPECT_EQ(file->GetPdu(0)->GetSignal(0)->GetStartPosition(), 7u);
 }
 
 }  // namespace

@@ -47,10 +47,17 @@ VAL_ 100 Mode 0 "Idle" 3 "Run" ;
 SIG_GROUP_ 100 Group 2 : Speed Mode;
 )";
 
-struct Loaded {
-    Loaded() { EXPECT_TRUE(dbctest::LoadText(file, folder, kText)); }
+// The text loaded, exported into a container element, and a file to import into.
+class DbcContainer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dbctest::LoadText(source, folder, kText));
+        dbc.reset(qm::dbc::ExportDbcContainer(source));
+    }
     TempFolder folder;
-    NetConfigDbcFile file;
+    NetConfigDbcFile source;
+    std::unique_ptr<NanoXML> dbc;
+    NetConfigDbcFile restored;
 };
 
 std::vector<std::string> ChildNames(const NanoXML* element) {
@@ -69,9 +76,7 @@ std::unique_ptr<NanoXML> Reread(const NanoXML& element) {
 
 }  // namespace
 
-TEST(DbcContainer, ElementsFollowTheFixedLayout) {
-    Loaded source;
-    std::unique_ptr<NanoXML> dbc(qm::dbc::ExportDbcContainer(source.file));
+TEST_F(DbcContainer, ElementsFollowTheFixedLayout) {
     EXPECT_EQ(dbc->name, "DBC");
     EXPECT_EQ(ChildNames(dbc.get()),
               (std::vector<std::string>{"Network_name", "Nodes", "Value_tables", "Messages",
@@ -96,9 +101,7 @@ TEST(DbcContainer, ElementsFollowTheFixedLayout) {
     EXPECT_EQ(variable->GetChild(std::string("Type"))->text, "integer");
 }
 
-TEST(DbcContainer, RelationAttributesAreWrittenOnceWithTheirNode) {
-    Loaded source;
-    std::unique_ptr<NanoXML> dbc(qm::dbc::ExportDbcContainer(source.file));
+TEST_F(DbcContainer, RelationAttributesAreWrittenOnceWithTheirNode) {
     NanoXML* attributes = dbc->GetChild(std::string("Attributes"));
     EXPECT_EQ(ChildNames(attributes),
               (std::vector<std::string>{"Attribute", "NodeTxMsgRelAttribute", "Attribute",
@@ -112,12 +115,9 @@ TEST(DbcContainer, RelationAttributesAreWrittenOnceWithTheirNode) {
     EXPECT_EQ(definition->GetChild(std::string("Object_type"))->text, "node");
 }
 
-TEST(DbcContainer, ImportRebuildsTheModel) {
-    Loaded source;
-    std::unique_ptr<NanoXML> dbc(qm::dbc::ExportDbcContainer(source.file));
-    NetConfigDbcFile restored;
+TEST_F(DbcContainer, ImportRebuildsTheModel) {
     ASSERT_TRUE(qm::dbc::ImportDbcContainer(restored, Reread(*dbc).get()));
-    dbctest::ExpectSameDbcModel(source.file, restored, dbctest::DbcRebuild::kContainer);
+    dbctest::ExpectSameDbcModel(source, restored, dbctest::DbcRebuild::kContainer);
     EXPECT_EQ(restored.GetStatus(), 1u);
     EXPECT_STREQ(restored.GetMessages(), "");
     // Receivers are linked both ways, as the reader links them.
@@ -129,10 +129,7 @@ TEST(DbcContainer, ImportRebuildsTheModel) {
     EXPECT_STREQ(restored.GetComment(), "Net <a> <b> \xE4");
 }
 
-TEST(DbcContainer, AttributesComeBackAsNetworkAttributes) {
-    Loaded source;
-    std::unique_ptr<NanoXML> dbc(qm::dbc::ExportDbcContainer(source.file));
-    NetConfigDbcFile restored;
+TEST_F(DbcContainer, AttributesComeBackAsNetworkAttributes) {
     ASSERT_TRUE(qm::dbc::ImportDbcContainer(restored, dbc.get()));
     EXPECT_EQ(restored.FindNode("Dash")->FindAttribute("NodeLayer"), nullptr);
     IDbcAttribute* layer = restored.FindAttribute("NodeLayer");
@@ -154,17 +151,14 @@ TEST(DbcContainer, AttributesComeBackAsNetworkAttributes) {
 
 // The decimals come from the stored "%f" text, so a DBC saved from the restored model writes
 // the numbers with six decimals, and reads back to the same values.
-TEST(DbcContainer, RestoredNumbersTakeTheirFormFromTheStoredText) {
-    Loaded source;
-    std::unique_ptr<NanoXML> dbc(qm::dbc::ExportDbcContainer(source.file));
-    NetConfigDbcFile restored;
+TEST_F(DbcContainer, RestoredNumbersTakeTheirFormFromTheStoredText) {
     ASSERT_TRUE(qm::dbc::ImportDbcContainer(restored, dbc.get()));
     IDbcSignal* speed = restored.FindSignal(100, "Speed");
     ASSERT_NE(speed, nullptr);
     EXPECT_STREQ(speed->GetFactorText(), "0.500000");
     EXPECT_EQ(speed->GetFactorDecimals(), 6);
     EXPECT_FALSE(speed->IsFactorExponent());
-    const std::string path = source.folder.File("restored.dbc");
+    const std::string path = folder.File("restored.dbc");
     ASSERT_TRUE(restored.Save(path.c_str()));
     EXPECT_NE(dbctest::ReadText(path).find("(0.500000,-10.000000) [-10.000000|32757.500000]"),
               std::string::npos);
@@ -173,12 +167,11 @@ TEST(DbcContainer, RestoredNumbersTakeTheirFormFromTheStoredText) {
     EXPECT_DOUBLE_EQ(reread.FindSignal(100, "Speed")->GetOffset(), -10.0);
 }
 
-TEST(DbcContainer, OnlyADbcElementIsImported) {
-    NetConfigDbcFile file;
+TEST_F(DbcContainer, OnlyADbcElementIsImported) {
     NanoXML other("LDF", "", 0);
     other.AddChild("Network_name", "X", 0);
-    EXPECT_FALSE(qm::dbc::ImportDbcContainer(file, &other));
-    EXPECT_FALSE(qm::dbc::ImportDbcContainer(file, nullptr));
-    EXPECT_STREQ(file.GetDatabaseName(), "");
-    EXPECT_EQ(file.GetStatus(), 0u);
+    EXPECT_FALSE(qm::dbc::ImportDbcContainer(restored, &other));
+    EXPECT_FALSE(qm::dbc::ImportDbcContainer(restored, nullptr));
+    EXPECT_STREQ(restored.GetDatabaseName(), "");
+    EXPECT_EQ(restored.GetStatus(), 0u);
 }

@@ -124,18 +124,14 @@ inline std::vector<std::string> TransmitterNames(const qm::dbc::DbcMessage& mess
 // The written form of a number: its decimals and whether it had an exponent.
 inline void ExpectSameForm(const qm::dbc::DbcNumber& a, const qm::dbc::DbcNumber& b,
                            const char* what) {
-    EXPECT_EQ(a.decimals, b.decimals) << what;
-    EXPECT_EQ(a.exponent, b.exponent) << what;
+    SCOPED_TRACE(what);
+    QM_EXPECT_SAME(a, b, decimals, exponent);
 }
 
 inline void ExpectSameSignal(const qm::dbc::DbcSignal& a, const qm::dbc::DbcSignal& b,
                              DbcRebuild mode) {
     SCOPED_TRACE("signal " + a.Name());
-    EXPECT_EQ(a.Name(), b.Name());
-    EXPECT_EQ(a.StartBit(), b.StartBit());
-    EXPECT_EQ(a.BitLength(), b.BitLength());
-    EXPECT_EQ(a.ByteOrder(), b.ByteOrder());
-    EXPECT_EQ(a.ValueType(), b.ValueType());
+    QM_EXPECT_SAME(a, b, Name(), StartBit(), BitLength(), ByteOrder(), ValueType());
     ExpectSameReal(a.Factor().value, b.Factor().value, mode, "factor");
     ExpectSameReal(a.Offset().value, b.Offset().value, mode, "offset");
     ExpectSameReal(a.Minimum().value, b.Minimum().value, mode, "minimum");
@@ -148,11 +144,8 @@ inline void ExpectSameSignal(const qm::dbc::DbcSignal& a, const qm::dbc::DbcSign
     if (mode == DbcRebuild::kText) {
         // The container form has no multiplexing, no extended value types and keeps the reals
         // as "%f" texts (the decimals come from that text), so these hold for the text only.
-        EXPECT_EQ(a.MultiplexingKind(), b.MultiplexingKind());
-        EXPECT_EQ(a.MultiplexValue(), b.MultiplexValue());
-        EXPECT_EQ(a.ExtendedValueTypeGiven(), b.ExtendedValueTypeGiven());
-        EXPECT_EQ(a.ExtendedValueType(), b.ExtendedValueType());
-        EXPECT_EQ(a.Described(), b.Described());
+        QM_EXPECT_SAME(a, b, MultiplexingKind(), MultiplexValue(), ExtendedValueTypeGiven(),
+                       ExtendedValueType(), Described());
         ExpectSameForm(a.Factor(), b.Factor(), "factor");
         ExpectSameForm(a.Offset(), b.Offset(), "offset");
         ExpectSameForm(a.Minimum(), b.Minimum(), "minimum");
@@ -168,9 +161,7 @@ inline void ExpectSameSignal(const qm::dbc::DbcSignal& a, const qm::dbc::DbcSign
 inline void ExpectSameMessage(const qm::dbc::DbcMessage& a, const qm::dbc::DbcMessage& b,
                               DbcRebuild mode) {
     SCOPED_TRACE("message " + a.Name());
-    EXPECT_EQ(a.RawId(), b.RawId());
-    EXPECT_EQ(a.Name(), b.Name());
-    EXPECT_EQ(a.Size(), b.Size());
+    QM_EXPECT_SAME(a, b, RawId(), Name(), Size());
     EXPECT_EQ(TransmitterName(a), TransmitterName(b));
     EXPECT_EQ(Stored(a.Comment(), mode), b.Comment());
     // The container form keeps the transmitter of the message line, not the further ones.
@@ -183,8 +174,7 @@ inline void ExpectSameMessage(const qm::dbc::DbcMessage& a, const qm::dbc::DbcMe
         EXPECT_EQ(b.Signals()[i]->Message(), &b);
     }
     ForEachPair(a.SignalGroups(), b.SignalGroups(), [&](const auto& ga, const auto& gb) {
-        EXPECT_EQ(ga.Name(), gb.Name());
-        EXPECT_EQ(ga.Repetitions(), gb.Repetitions());
+        QM_EXPECT_SAME(ga, gb, Name(), Repetitions());
         ASSERT_EQ(ga.Signals().size(), gb.Signals().size());
         for (size_t j = 0; j < ga.Signals().size(); ++j) {
             EXPECT_EQ(ga.Signals()[j]->Name(), gb.Signals()[j]->Name());
@@ -207,8 +197,7 @@ inline void ExpectSameDbcModel(const NetConfigDbcFile& a, const NetConfigDbcFile
     }
     EXPECT_EQ(Decoded(a.NetworkComment(), mode), b.NetworkComment());
     if (mode == DbcRebuild::kText) {
-        EXPECT_EQ(a.Version(), b.Version());
-        EXPECT_EQ(a.NewSymbols(), b.NewSymbols());
+        QM_EXPECT_SAME(a, b, Version(), NewSymbols());
     }
     ForEachPair(a.Nodes(), b.Nodes(), [&](const auto& na, const auto& nb) {
         EXPECT_EQ(na.Name(), nb.Name());
@@ -239,33 +228,23 @@ inline void ExpectSameDbcModel(const NetConfigDbcFile& a, const NetConfigDbcFile
     ASSERT_EQ(a.AllSignals().size(), b.AllSignals().size());
     ForEachPair(a.Variables(), b.Variables(), [&](const auto& va, const auto& vb) {
         SCOPED_TRACE("variable " + va.Name());
-        EXPECT_EQ(va.Name(), vb.Name());
-        EXPECT_EQ(va.Type(), vb.Type());
+        QM_EXPECT_SAME(va, vb, Name(), Type(), Id(), AccessNodes());
         ExpectSameReal(va.Minimum(), vb.Minimum(), mode, "minimum");
         ExpectSameReal(va.Maximum(), vb.Maximum(), mode, "maximum");
         ExpectSameReal(va.InitialValue(), vb.InitialValue(), mode, "initial value");
-        EXPECT_EQ(va.Id(), vb.Id());
         EXPECT_EQ(const_cast<qm::dbc::DbcEnvironmentVariable&>(va).GetAccessType(),
                   const_cast<qm::dbc::DbcEnvironmentVariable&>(vb).GetAccessType());
-        EXPECT_EQ(va.AccessNodes(), vb.AccessNodes());
         EXPECT_EQ(Stored(va.Comment(), mode), vb.Comment());
         EXPECT_EQ(StoredEntries(va.ValueDescriptions().Entries(), mode),
                   vb.ValueDescriptions().Entries());
         // The container form has no unit, access token and data size of a variable.
         if (mode == DbcRebuild::kText) {
-            EXPECT_EQ(va.Unit(), vb.Unit());
-            EXPECT_EQ(va.AccessTypeToken(), vb.AccessTypeToken());
-            EXPECT_EQ(va.DataSizeGiven(), vb.DataSizeGiven());
-            EXPECT_EQ(va.DataSize(), vb.DataSize());
+            QM_EXPECT_SAME(va, vb, Unit(), AccessTypeToken(), DataSizeGiven(), DataSize());
         }
     });
     ForEachPair(a.Definitions(), b.Definitions(), [&](const auto& da, const auto& db) {
         SCOPED_TRACE("definition " + da.Name());
-        EXPECT_EQ(da.Name(), db.Name());
-        EXPECT_EQ(da.ObjectType(), db.ObjectType());
-        EXPECT_EQ(da.ValueType(), db.ValueType());
-        EXPECT_EQ(da.Values(), db.Values());
-        EXPECT_EQ(da.DefaultValue(), db.DefaultValue());
+        QM_EXPECT_SAME(da, db, Name(), ObjectType(), ValueType(), Values(), DefaultValue());
     });
     // Attribute elements name no owner: after a container import every attribute is a network
     // attribute. The values themselves, relation attributes included, all come back.

@@ -17,7 +17,6 @@
 #include "dbc/dbc_enums.h"
 #include "dbc_model_compare.h"
 #include "dbc_test_support.h"
-#include "multiplexing_cases.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -224,48 +223,8 @@ TEST_P(TolerantCorpus, BothModesGiveTheirPinnedCountsAndRoundTrip) {
 
 INSTANTIATE_TEST_SUITE_P(AllFiles, TolerantCorpus, ::testing::ValuesIn(kPins),
                          [](const ::testing::TestParamInfo<CorpusPin>& info) {
-                             std::string name = info.param.file;
-                             for (char& c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             }
-                             return name;
+                             return qmtest::TestName(info.param.file);
                          });
-
-// Extended multiplexing checked by hand against the files: frames built here select exactly the
-// signals the SG_MUL_VAL_ lines name.
-class ExtendedMultiplexingOnFiles : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!fs::is_directory(CorpusFolder())) GTEST_SKIP() << "no corpus at " << CorpusFolder();
-    }
-
-    // The names the decoder gives for a payload of the file's message.
-    dbctest::CarriedNames DecodedFrom(const char* name) {
-        file_.SetTolerantReading(true);
-        file_.Load((CorpusFolder() / name).string().c_str());
-        return [this](uint32_t rawId, const dbctest::Fields& fields) {
-            const dbctest::Payload payload = dbctest::PayloadOf(fields);
-            const DbcMessage* message = file_.MessageByRawId(rawId);
-            EXPECT_NE(message, nullptr);
-            dbctest::Names names;
-            if (!message) return names;
-            for (const DecodedSignal& decoded :
-                 DecodeFrame(*message, payload.data(), payload.size()))
-                names.push_back(decoded.signal->Name());
-            return names;
-        };
-    }
-
-    NetConfigDbcFile file_;
-};
-
-TEST_F(ExtendedMultiplexingOnFiles, Multiplex2SelectsByRangesAndChains) {
-    dbctest::ExpectMultiplex2(DecodedFrom("cantools__multiplex_2.dbc"));
-}
-
-TEST_F(ExtendedMultiplexingOnFiles, VwPqSelectsTheMotorAndBrakeVariants) {
-    dbctest::ExpectVwPqVariants(DecodedFrom("opendbc__vw_pq.dbc"));
-}
 
 // Small texts: what tolerant reading does with each kind of line the exact reader stops at.
 class TolerantLines : public ::testing::Test {

@@ -49,8 +49,7 @@ inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b, LdfRebuild mod
     EXPECT_EQ(NamesOf(a.nodes), NamesOf(b.nodes));
     ForEachPair(a.nodes, b.nodes, [&](const auto& na, const auto& nb) {
         SCOPED_TRACE("node " + na.name);
-        EXPECT_EQ(na.isMaster, nb.isMaster);
-        EXPECT_EQ(na.diagnosticAddress, nb.diagnosticAddress);
+        QM_EXPECT_SAME(na, nb, isMaster, diagnosticAddress);
         EXPECT_EQ(NamesOf(na.publishedFrames), NamesOf(nb.publishedFrames));
         EXPECT_EQ(NamesOf(na.subscribedFrames), NamesOf(nb.subscribedFrames));
         EXPECT_EQ(NamesOf(na.subscribedSignals), NamesOf(nb.subscribedSignals));
@@ -59,39 +58,29 @@ inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b, LdfRebuild mod
     if (a.masterNode) {
         ExpectSameReal(a.masterNode->timeBase, b.masterNode->timeBase, mode, "time base");
         ExpectSameReal(a.masterNode->jitter, b.masterNode->jitter, mode, "jitter");
-        EXPECT_EQ(a.masterNode->bitLength, b.masterNode->bitLength);
-        EXPECT_EQ(a.masterNode->tolerant, b.masterNode->tolerant);
+        QM_EXPECT_SAME(*a.masterNode, *b.masterNode, bitLength, tolerant);
     }
     ForEachPair(a.slaveNodes, b.slaveNodes, [&](const auto& sa, const auto& sb) {
         SCOPED_TRACE("slave " + sa.name);
-        EXPECT_EQ(sa.linProtocol, sb.linProtocol);
-        EXPECT_EQ(sa.configuredNad, sb.configuredNad);
-        EXPECT_EQ(sa.initialNadGiven, sb.initialNadGiven);
-        EXPECT_EQ(sa.initialNad, sb.initialNad);
+        QM_EXPECT_SAME(sa, sb, linProtocol, configuredNad, initialNadGiven, initialNad, p2MinGiven,
+                       stMinGiven, nAsTimeoutGiven, nCrTimeoutGiven, responseToleranceGiven,
+                       responseTolerance);
         ASSERT_EQ(sa.productId != nullptr, sb.productId != nullptr);
         if (sa.productId) {
-            EXPECT_EQ(sa.productId->supplierId, sb.productId->supplierId);
-            EXPECT_EQ(sa.productId->functionId, sb.productId->functionId);
-            EXPECT_EQ(sa.productId->variantGiven, sb.productId->variantGiven);
-            EXPECT_EQ(sa.productId->variant, sb.productId->variant);
+            QM_EXPECT_SAME(*sa.productId, *sb.productId, supplierId, functionId, variantGiven,
+                           variant);
         }
         EXPECT_EQ(NameOrEmpty(sa.responseErrorSignal), NameOrEmpty(sb.responseErrorSignal));
         EXPECT_EQ(NamesOf(sa.faultStateSignals), NamesOf(sb.faultStateSignals));
-        EXPECT_EQ(sa.p2MinGiven, sb.p2MinGiven);
         ExpectSameReal(sa.p2Min, sb.p2Min, mode, "P2_min");
-        EXPECT_EQ(sa.stMinGiven, sb.stMinGiven);
         ExpectSameReal(sa.stMin, sb.stMin, mode, "ST_min");
-        EXPECT_EQ(sa.nAsTimeoutGiven, sb.nAsTimeoutGiven);
-        EXPECT_EQ(sa.nCrTimeoutGiven, sb.nCrTimeoutGiven);
-        EXPECT_EQ(sa.responseToleranceGiven, sb.responseToleranceGiven);
-        EXPECT_EQ(sa.responseTolerance, sb.responseTolerance);
-        ForEachPair(sa.configurableFrames, sb.configurableFrames, [&](const auto& ca, const auto& cb) {
-            EXPECT_EQ(ca.frame ? ca.frame->name : ca.frameName,
-                      cb.frame ? cb.frame->name : cb.frameName);
-            EXPECT_EQ(ca.frame != nullptr, cb.frame != nullptr);
-            EXPECT_EQ(ca.messageIdGiven, cb.messageIdGiven);
-            EXPECT_EQ(ca.messageId, cb.messageId);
-        });
+        ForEachPair(sa.configurableFrames, sb.configurableFrames,
+                    [&](const auto& ca, const auto& cb) {
+                        EXPECT_EQ(ca.frame ? ca.frame->name : ca.frameName,
+                                  cb.frame ? cb.frame->name : cb.frameName);
+                        EXPECT_EQ(ca.frame != nullptr, cb.frame != nullptr);
+                        QM_EXPECT_SAME(ca, cb, messageIdGiven, messageId);
+                    });
     });
     ForEachPair(a.configurations, b.configurations, [&](const auto& ca, const auto& cb) {
         EXPECT_EQ(ca.name, cb.name);
@@ -108,23 +97,18 @@ inline void ExpectSameSignals(const LdfModel& a, const LdfModel& b, LdfRebuild m
     EXPECT_EQ(NamesOf(a.allSignals), NamesOf(b.allSignals));
     ForEachPair(a.standardSignals, b.standardSignals, [&](const auto& sa, const auto& sb) {
         SCOPED_TRACE("signal " + sa.name);
-        EXPECT_EQ(sa.size, sb.size);
-        EXPECT_EQ(sa.initialValues, sb.initialValues);
+        QM_EXPECT_SAME(sa, sb, size, initialValues, publisherName, bitOffset, groupOffset);
         // The container form keeps no braces: a single braced value is no longer an array.
         if (mode == LdfRebuild::kText || sa.initialValues.size() != 1) {
             EXPECT_EQ(sa.byteArray, sb.byteArray);
         }
         EXPECT_EQ(NameOrEmpty(sa.publisher), NameOrEmpty(sb.publisher));
-        EXPECT_EQ(sa.publisherName, sb.publisherName);
         EXPECT_EQ(NamesOf(sa.subscribers), NamesOf(sb.subscribers));
-        EXPECT_EQ(sa.bitOffset, sb.bitOffset);
-        EXPECT_EQ(sa.groupOffset, sb.groupOffset);
         EXPECT_EQ(NameOrEmpty(sa.frame), NameOrEmpty(sb.frame));
         EXPECT_EQ(NameOrEmpty(sa.encodingType), NameOrEmpty(sb.encodingType));
     });
     ForEachPair(a.diagnosticSignals, b.diagnosticSignals, [&](const auto& sa, const auto& sb) {
-        EXPECT_EQ(sa.name, sb.name);
-        EXPECT_EQ(sa.size, sb.size);
+        QM_EXPECT_SAME(sa, sb, name, size);
         // The container form has one "Initial-value" per diagnostic signal.
         if (mode == LdfRebuild::kText || sa.initialValues.size() == 1) {
             EXPECT_EQ(sa.initialValues, sb.initialValues) << sa.name;
@@ -137,11 +121,8 @@ inline void ExpectSameFrames(const LdfModel& a, const LdfModel& b) {
     EXPECT_EQ(NamesOf(a.allFrames), NamesOf(b.allFrames));
     ForEachPair(a.unconditionalFrames, b.unconditionalFrames, [&](const auto& fa, const auto& fb) {
         SCOPED_TRACE("frame " + fa.name);
-        EXPECT_EQ(fa.frameId, fb.frameId);
-        EXPECT_EQ(fa.length, fb.length);
-        EXPECT_EQ(fa.dynamic, fb.dynamic);
+        QM_EXPECT_SAME(fa, fb, frameId, length, dynamic, publisherName);
         EXPECT_EQ(NameOrEmpty(fa.publisher), NameOrEmpty(fb.publisher));
-        EXPECT_EQ(fa.publisherName, fb.publisherName);
         EXPECT_EQ(NamesOf(fa.signals), NamesOf(fb.signals));
     });
     ASSERT_EQ(a.sporadicFrames.size(), b.sporadicFrames.size());
@@ -233,8 +214,7 @@ inline void ExpectSameSchedules(const LdfModel& a, const LdfModel& b, LdfRebuild
 inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
     ASSERT_EQ(a.signalGroups.size(), b.signalGroups.size());
     for (size_t i = 0; i < a.signalGroups.size(); ++i) {
-        EXPECT_EQ(a.signalGroups[i]->name, b.signalGroups[i]->name);
-        EXPECT_EQ(a.signalGroups[i]->size, b.signalGroups[i]->size);
+        QM_EXPECT_SAME(*a.signalGroups[i], *b.signalGroups[i], name, size);
         EXPECT_EQ(NamesOf(a.signalGroups[i]->signals), NamesOf(b.signalGroups[i]->signals));
     }
     ForEachPair(a.encodingTypes, b.encodingTypes, [&](const auto& ea, const auto& eb) {
@@ -252,8 +232,7 @@ inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b, LdfRebuild
             } else if (ea.values[j]->valueKind == kLdfValuePhysical) {
                 const auto& pa = static_cast<const LdfPhysicalValue&>(*ea.values[j]);
                 const auto& pb = static_cast<const LdfPhysicalValue&>(*eb.values[j]);
-                EXPECT_EQ(pa.minimum, pb.minimum);
-                EXPECT_EQ(pa.maximum, pb.maximum);
+                QM_EXPECT_SAME(pa, pb, minimum, maximum);
                 ExpectSameReal(pa.scale, pb.scale, mode, "scale");
                 ExpectSameReal(pa.offset, pb.offset, mode, "offset");
                 EXPECT_EQ(Stored(pa.textInfo, mode), pb.textInfo);
@@ -271,11 +250,8 @@ inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b, LdfRebuild
 // Compares the model b rebuilt from a. Comments, the file revision and the big-endian flag are
 // not part of the container form and are not compared.
 inline void ExpectSameLdfModel(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
-    EXPECT_EQ(a.networkName, b.networkName);
-    EXPECT_EQ(a.protocolVersion, b.protocolVersion);
-    EXPECT_EQ(a.languageVersion, b.languageVersion);
+    QM_EXPECT_SAME(a, b, networkName, protocolVersion, languageVersion, channelName);
     ExpectSameReal(a.speed, b.speed, mode, "speed");
-    EXPECT_EQ(a.channelName, b.channelName);
     ExpectSameNodes(a, b, mode);
     ExpectSameSignals(a, b, mode);
     ExpectSameFrames(a, b);

@@ -70,7 +70,6 @@ TEST(LdfRawValue, BitNumberingFollowsTheBitOrderFlag) {
     EXPECT_EQ(ExtractRawValue(data, 0, 0, 8, false), 0u);
     EXPECT_EQ(ExtractRawValue(data, 2, 12, 8, false), 0x3u);  // cut at the end of the data
     LdfStandardSignal signal;
-    signal.bitOffset = 8;
     signal.size = 8;
     const uint8_t one[] = {0x01};
     signal.bitOffset = 0;

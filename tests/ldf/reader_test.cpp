@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "corpus_files.h"
 #include "ldf/ldf_read_context.h"
 #include "ldf_test_support.h"
 
@@ -482,9 +483,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"truncated statement", kTwoLines + "Signals {\n  S: 8, 0, A",
                     "Malformed signals section. Line(3)   S: 8, 0, A.\r\n", 20}),
     [](const ::testing::TestParamInfo<FailureCase>& info) {
-        std::string name = info.param.name;
-        for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        return name;
+        return qmtest::TestName(info.param.name);
     });
 
 TEST(LdfReader, LoadThatStopsKeepsWhatWasReadBefore) {
@@ -545,30 +544,6 @@ TEST(LdfReader, AnEncodingTypeDefinedTwiceIsNamedAndTheFirstIsUsed) {
     ASSERT_EQ(file.GetEncodingTypeCount(), 2u);
     EXPECT_EQ(file.FindEncodingType("Light"), file.GetEncodingType(0));
     EXPECT_EQ(file.FindStandardSignal("LeftSwitch")->GetEncodingType(), file.GetEncodingType(0));
-}
-
-// Real files cut inside the block of their first node attributes, where what was read looks
-// like a whole model.
-TEST(LdfReader, CorpusFilesCutInsideNodeAttributesAreNamed) {
-    const std::filesystem::path corpus = std::filesystem::path(QM_SHARED_DIR) / "corpus" / "ldf";
-    if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
-    size_t cutFiles = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-        if (entry.path().extension() != ".ldf") continue;
-        SCOPED_TRACE(entry.path().filename().string());
-        const std::string text = ReadText(entry.path().string());
-        const size_t section = text.find("\nNode_attributes");
-        if (section == std::string::npos) continue;
-        const size_t block = text.find('{', text.find('{', section) + 1);
-        if (block == std::string::npos) continue;
-        NetConfigLdfFile file;
-        // A file that stops before with a message of its own is no cut file.
-        if (!LoadText(file, text.substr(0, block + 1))) continue;
-        EXPECT_THAT(MessagesOf(file),
-                    HasSubstr("WARNING. The file ends inside the section that begins at Line("));
-        ++cutFiles;
-    }
-    EXPECT_GT(cutFiles, 5u);
 }
 
 }  // namespace

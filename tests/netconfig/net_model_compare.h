@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "pair_compare.h"
 #include "quillmere/netconfig.h"
 
 namespace nettest {
@@ -64,8 +65,8 @@ inline void ExpectNear(double a, double b, const char* what, double slack = 0.0)
 inline void ExpectSameSignal(INetSignal& a, INetSignal& b, const NetRebuild& rebuild) {
     SCOPED_TRACE(std::string("signal ") + a.GetName());
     EXPECT_STREQ(a.GetName(), b.GetName());
-    EXPECT_EQ(a.GetStartBit(), b.GetStartBit());
-    EXPECT_EQ(a.GetBitSize(), b.GetBitSize());
+    QM_EXPECT_SAME(a, b, GetStartBit(), GetBitSize(), GetByteOrder(), GetSignedness(),
+                   GetReceiverCount());
     ExpectNear(a.GetFactor(), b.GetFactor(), "factor");
     ExpectNear(a.GetOffset(), b.GetOffset(), "offset");
     double largestRaw = 0.0;
@@ -75,9 +76,6 @@ inline void ExpectSameSignal(INetSignal& a, INetSignal& b, const NetRebuild& reb
     const double scaled = rebuild.storedAsText ? 5.1e-7 * (largestRaw + 1.0) : 0.0;
     ExpectNear(a.GetMinimum(), b.GetMinimum(), "minimum", scaled);
     ExpectNear(a.GetMaximum(), b.GetMaximum(), "maximum", scaled);
-    EXPECT_EQ(a.GetByteOrder(), b.GetByteOrder());
-    EXPECT_EQ(a.GetSignedness(), b.GetSignedness());
-    EXPECT_EQ(a.GetReceiverCount(), b.GetReceiverCount());
     if (rebuild.sourceChanged) return;
     EXPECT_EQ(Trimmed(a.GetUnit(), rebuild.storedAsText), b.GetUnit());
     EXPECT_EQ(a.GetValueType(), b.GetValueType());
@@ -89,8 +87,7 @@ inline void ExpectSameSignal(INetSignal& a, INetSignal& b, const NetRebuild& reb
     for (uint64_t i = 0; i < a.GetVTabValueCount(); ++i) {
         INetVTabValue* va = a.GetVTabValue(i);
         INetVTabValue* vb = b.GetVTabValue(i);
-        EXPECT_EQ(va->GetRawMin(), vb->GetRawMin());
-        EXPECT_EQ(va->GetRawMax(), vb->GetRawMax());
+        QM_EXPECT_SAME(*va, *vb, GetRawMin(), GetRawMax());
         ExpectNear(va->GetPhysicalMin(), vb->GetPhysicalMin(), "physical minimum", scaled);
         ExpectNear(va->GetPhysicalMax(), vb->GetPhysicalMax(), "physical maximum", scaled);
         EXPECT_EQ(Trimmed(va->GetText(), rebuild.storedAsText), vb->GetText());
@@ -100,12 +97,10 @@ inline void ExpectSameSignal(INetSignal& a, INetSignal& b, const NetRebuild& reb
 inline void ExpectSameMessage(INetMessage& a, INetMessage& b, const NetRebuild& rebuild) {
     SCOPED_TRACE(std::string("message ") + a.GetName());
     EXPECT_STREQ(a.GetName(), b.GetName());
-    EXPECT_EQ(a.GetId(), b.GetId());
-    EXPECT_EQ(a.GetSize(), b.GetSize());
+    QM_EXPECT_SAME(a, b, GetId(), GetSize(), GetReceiverCount());
     INetEcu* ta = a.GetTransmitter();
     INetEcu* tb = b.GetTransmitter();
     EXPECT_EQ(ta ? std::string(ta->GetName()) : "", tb ? std::string(tb->GetName()) : "");
-    EXPECT_EQ(a.GetReceiverCount(), b.GetReceiverCount());
     if (!rebuild.sourceChanged) {
         EXPECT_EQ(Properties(a, rebuild.storedAsText), Properties(b, false));
     }
@@ -136,9 +131,7 @@ inline void ExpectSameDatabase(INetDataBase& a, INetDataBase& b, const NetRebuil
         INetEcu* eb = b.GetEcu(i);
         SCOPED_TRACE(std::string("ECU ") + ea->GetName());
         EXPECT_STREQ(ea->GetName(), eb->GetName());
-        EXPECT_EQ(ea->GetTxMessageCount(), eb->GetTxMessageCount());
-        EXPECT_EQ(ea->GetRxMessageCount(), eb->GetRxMessageCount());
-        EXPECT_EQ(ea->GetRxSignalCount(), eb->GetRxSignalCount());
+        QM_EXPECT_SAME(*ea, *eb, GetTxMessageCount(), GetRxMessageCount(), GetRxSignalCount());
         if (rebuild.sourceChanged) continue;
         EXPECT_EQ(Properties(*ea, rebuild.storedAsText), Properties(*eb, false));
         if (rebuild.attributesOnDatabase) {

@@ -216,11 +216,7 @@ std::vector<std::string> CorpusNames() {
 
 INSTANTIATE_TEST_SUITE_P(Corpus, SomeIpCorpusFile, testing::ValuesIn(CorpusNames()),
                          [](const testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param.substr(0, info.param.find('.'));
-                             for (char& c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             }
-                             return name;
+                             return qmtest::TestName(info.param.substr(0, info.param.find('.')));
                          });
 
 TEST(SomeIpCorpusSets, TheHelloWorldFilesJoinIntoOneServiceThatCompiles) {

@@ -62,22 +62,6 @@ TEST(ServiceReader, InstancesOfOneServiceMergeByNamePrefix) {
     EXPECT_STREQ(ecu->GetService(1)->GetRoleText(), "undefined");
 }
 
-TEST(ServiceReader, VersionsInAnyBaseIdentifiersInDecimal) {
-    const std::string deployment =
-        Deployment("D",
-                   "<SERVICE-INTERFACE-ID>0x10</SERVICE-INTERFACE-ID><SERVICE-INTERFACE-VERSION>"
-                   "<MAJOR-VERSION>0x10</MAJOR-VERSION><MINOR-VERSION>017</MINOR-VERSION>"
-                   "</SERVICE-INTERFACE-VERSION>");
-    auto db = LoadText(Document(EcuPackage() + Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE",
-                                                            "S_P", DeploymentRef("/riz/deps/D")),
-                                                   Package("deps", deployment))));
-    ISomeIpServiceCfg* s = db->GetEcu(0)->FindService("S");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->GetMajorVersion(), 16);
-    EXPECT_EQ(s->GetMinorVersion(), 15u);
-    EXPECT_EQ(s->GetServiceInterfaceId(), 0);
-}
-
 TEST(ServiceReader, InlineDeploymentWithNotifierOnly) {
     const std::string deployment =
         Deployment("D",
@@ -98,14 +82,6 @@ TEST(ServiceReader, InlineDeploymentWithNotifierOnly) {
     EXPECT_EQ(field->GetNotifier()->GetId(), 5);
     EXPECT_STREQ(field->GetNotifier()->GetTransportProtocol(), "UDP");
     EXPECT_EQ(s->GetRole(), 1u);
-}
-
-TEST(ServiceReader, WithoutEcuNothingIsReadButLoadSucceeds) {
-    bool ok = false;
-    auto db = LoadText(Document(Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "S"))), &ok);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(db->GetEcuCount(), 0u);
-    EXPECT_NE(std::string(db->GetMessages()).find("Missing ECU package"), std::string::npos);
 }
 
 TEST(ServiceReader, MissingOrRepeatedRizPackageReadsNoServices) {

@@ -42,16 +42,10 @@ const std::vector<uint8_t> kEngine2000 = {0x40, 0x1F, 0x64, 0, 0, 0, 0, 0};
 // DashboardStatus (extended 0x18FEF000): AmbientTemp, a float, -5 degC.
 const std::vector<uint8_t> kAmbientMinus5 = {0, 0, 0xA0, 0xC0, 0, 0, 0, 0};
 
-can_frame Classic(canid_t id, const std::vector<uint8_t>& data) {
-    can_frame frame{};
-    frame.can_id = id;
-    frame.len = static_cast<uint8_t>(data.size());
-    std::memcpy(frame.data, data.data(), data.size());
-    return frame;
-}
-
-canfd_frame Flexible(canid_t id, const std::vector<uint8_t>& data) {
-    canfd_frame frame{};
+// A struct can_frame, or canfd_frame, as a CAN socket delivers it.
+template <class Frame = can_frame>
+Frame Classic(canid_t id, const std::vector<uint8_t>& data) {
+    Frame frame{};
     frame.can_id = id;
     frame.len = static_cast<uint8_t>(data.size());
     std::memcpy(frame.data, data.data(), data.size());
@@ -106,7 +100,7 @@ TEST(MonitorSocketPair, DecodesEveryKnownFrameAndCountsTheRest) {
     pipe.Send(Classic(0x18FEF000 | CAN_EFF_FLAG, kAmbientMinus5));
     pipe.Send(Classic(0x100 | CAN_RTR_FLAG, {}));
     pipe.Send(Classic(0x7AB, {1, 2}));
-    pipe.Send(Flexible(0x100, kEngine2000));
+    pipe.Send(Classic<canfd_frame>(0x100, kEngine2000));
     pipe.Send(Classic(0x100, {0x70}));  // too short for all but nothing
     pipe.CloseWriter();
     const auto result = RunTool("monitor " + kDbc + " --json" + pipe.FdOption());
