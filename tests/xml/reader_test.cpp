@@ -30,25 +30,6 @@ TEST(Reader, ManyAttributesOnOneElement) {
     EXPECT_EQ(a->attributes.size(), 15000u);
 }
 
-TEST(Reader, CallbackSeesEveryChildInClosingOrderButNotTheRoot) {
-    NanoXML root;
-    std::string order;
-    root.onChildParsed = std::make_shared<const NanoXML::ChildCallback>(
-        [&order](NanoXML* child) { order += child->name + ","; });
-    const std::string input = "<r><a><b/><c>t</c></a><d/></r>";
-    root.Parse(input.data(), false, input.size(), 0, 0);
-    EXPECT_EQ(order, "b,c,a,d,");
-    // Children carry the callback, and unclosed elements are announced at the end of input.
-    ASSERT_EQ(root.children.size(), 2u);
-    EXPECT_EQ(root.children[0]->onChildParsed, root.onChildParsed);
-    order.clear();
-    NanoXML truncated;
-    truncated.onChildParsed = root.onChildParsed;
-    const std::string cut = "<r><a><b>";
-    truncated.Parse(cut.data(), false, cut.size(), 0, 0);
-    EXPECT_EQ(order, "b,a,");
-}
-
 TEST(Reader, ParsePositionAndStartStates) {
     NanoXML root;
     const std::string input = "<a><b/></a>\r\nrest";
@@ -69,19 +50,6 @@ TEST(Reader, ParsePositionAndStartStates) {
     NanoXML fragments("c", "a<i/>b", 2);
     EXPECT_EQ(fragments.children.size(), 2u);
     EXPECT_EQ(fragments.text, "b");
-}
-
-TEST(Reader, StopsAtNulAndTruncation) {
-    const std::string input("<a>x\0<b/></a>", 13);
-    NanoXML root;
-    EXPECT_EQ(root.Parse(input.data(), false, input.size(), 0, 0), 4u);
-    EXPECT_EQ(root.text, "x");
-    EXPECT_TRUE(root.children.empty());
-    const std::string full = "<a k='v'><b>text</b><c/></a>";
-    for (size_t cut = 0; cut <= full.size(); ++cut) {
-        NanoXML partial;
-        EXPECT_LE(partial.Parse(full.data(), false, cut, 0, 0), cut);
-    }
 }
 
 TEST(Reader, MillionLevelsOfNestingDoNotOverflowTheStack) {
