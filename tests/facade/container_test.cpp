@@ -97,15 +97,6 @@ TEST(ContainerFrame, EveryNetConfigElementGoesIntoTheNewestConfiguration) {
     EXPECT_EQ(newest->GetDataBase(2)->GetBusType(), kNetBusLin);
 }
 
-TEST(ContainerFrame, ElementsWithoutAnObjectOfTheirKindAreSkipped) {
-    Folder folder;
-    const std::string path = SaveExamples(folder);
-    Quillmere facade;  // no network configuration
-    EXPECT_TRUE(facade.LoadFromFile(path.c_str()));
-    EXPECT_TRUE(facade.GetXml()->children.empty());
-    // (Library elements without a library: DiagContainer.WithoutALibraryTheStoredOnesAreUnused.)
-}
-
 // Elements of a later version, anywhere, are skipped; what is known still loads.
 TEST(ContainerFrame, UnknownElementsOfALaterVersionAreSkipped) {
     Folder folder;
