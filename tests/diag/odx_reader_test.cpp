@@ -111,12 +111,7 @@ TEST_F(OdxBuild, ReferenceStatisticsAndTimingLines) {
     EXPECT_THAT(messages, HasSubstr("ms\r\nNEW: Resolved REFS:4 Unresolved REFS:0\r\n"))
         << messages;
     // One collection line per ECU in the XML log.
-    const std::string log = Log();
-    size_t lines = 0;
-    for (size_t at = log.find("Services collection time: "); at != std::string::npos;
-         at = log.find("Services collection time: ", at + 1))
-        ++lines;
-    EXPECT_EQ(lines, 2u);
+    EXPECT_EQ(Occurrences(Log(), "Services collection time: "), 2u);
 }
 
 TEST_F(OdxBuild, UnresolvedReferencesAreCountedAndTheBuildGoesOn) {
