@@ -288,14 +288,3 @@ TEST(ContainerBadInput, WrongNumbersAndMissingReferencesAreReported) {
     EXPECT_EQ(ldf->GetRepresentationCount(), 0u);
     EXPECT_EQ(ldf->GetStandardSignal(0)->GetPublisher(), nullptr);
 }
-
-TEST(ContainerBadInput, AHugeTextElementIsKeptWhole) {
-    Folder folder;
-    const std::string huge(100u * 1024 * 1024, 'x');
-    WriteText(folder.File("huge.xml"), "<KOVR><Quillmere><NetConfig><DBC><Network_name>" + huge +
-                                           "</Network_name></DBC></NetConfig></Quillmere></KOVR>");
-    Facade facade;
-    ASSERT_TRUE(facade.facade.LoadFromFile(folder.File("huge.xml").c_str()));
-    ASSERT_EQ(facade.config->GetDataBaseCount(), 1u);
-    EXPECT_EQ(std::string(facade.config->GetDataBase(0)->GetName()).size(), huge.size());
-}

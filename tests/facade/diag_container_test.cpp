@@ -210,12 +210,20 @@ TEST(DiagContainerBadInput, NumbersThatAreNoNumbersReadAsZero) {
     EXPECT_LT(service->GetRequest(0)->Encode(nullptr, 0), 1u << 20);
 }
 
+// A text element of 100 MB and an attribute of 1 MB, of a network configuration and a library.
 TEST(DiagContainerBadInput, AHugeTextIsKeptWhole) {
     const std::string huge(100u * 1024 * 1024, 'x');
     const std::string longName(1u << 20, 'n');
     Holder holder;
-    ASSERT_TRUE(holder.LoadLibrary("<ECU shortName=\"E\" longName=\"" + longName + "\"><Note>" +
-                                   huge + "</Note></ECU><ECU shortName=\"F\"/>"));
+    INetConfig* config = holder.facade.CreateNetConfig();
+    const Scratch file(
+        "huge.xml", "<KOVR><Quillmere><NetConfig><DBC><Network_name>" + huge +
+                        "</Network_name></DBC></NetConfig><DiagnoseLib><ECU "
+                        "shortName=\"E\" longName=\"" +
+                        longName + "\"/><ECU shortName=\"F\"/></DiagnoseLib></Quillmere></KOVR>");
+    ASSERT_TRUE(holder.facade.LoadFromFile(file.CPath()));
+    ASSERT_EQ(config->GetDataBaseCount(), 1u);
+    EXPECT_EQ(std::string(config->GetDataBase(0)->GetName()).size(), huge.size());
     ASSERT_EQ(holder.library->BuildModel(), 1);
     ASSERT_EQ(holder.library->GetEcuCount(), 2u);
     EXPECT_EQ(std::string(holder.library->GetEcu(0)->GetLongName()), longName);
