@@ -30,6 +30,7 @@ BO_ 257 Twice: 8 A
  SG_ Speed : 16|16@1- (1,-5) [0|0] "" A
  SG_ Mode : 32|8@1- (1,0) [0|0] "" A
 VAL_ 257 Mode -1 "SNA" 1 "On" ;
+VAL_ 256 Counter 5000000000 "Big" ;
 """)
     db = quillmere.load(path)
     assert db.decode(256, bytes.fromhex("6b3d7c8e1a2b c3f3".replace(" ", ""))) == {
@@ -42,6 +43,8 @@ VAL_ 257 Mode -1 "SNA" 1 "On" ;
     assert db.decode(257, payload, decode_choices=False) == {"Speed": 61.3, "Speed#2": -6,
                                                               "Mode": 1}
     assert db.decode(256, db.encode(256, {"Counter": 2**64 - 1}))["Counter"] == 2**64 - 1
+    # A value text of a number beyond 32 bits.
+    assert db.decode(256, (5000000000).to_bytes(8, "little")) == {"Counter": "Big"}
     # A short payload gives the signals it holds, an empty one none.
     assert db.decode(257, bytes([0x65, 0x02])) == {"Speed": 61.3}
     assert db.decode(256, b"") == {}

@@ -115,19 +115,3 @@ def test_decode_log_reads_lazily_and_knows_both_forms(mux_dbc, tmp_path):
     assert everything[1].signals is None and everything[1].data == b"\x00"
     with pytest.raises(FileNotFoundError):
         db.decode_log(tmp_path / "missing.log")
-
-
-def test_value_texts_keep_negative_and_wide_values(tmp_path):
-    path = tmp_path / "texts.dbc"
-    path.write_text(
-        'VERSION ""\n\nBU_: A\n\nBO_ 256 M: 8 A\n'
-        ' SG_ S : 0|8@1- (1,0) [-128|127] "" A\n'
-        ' SG_ W : 8|40@1+ (1,0) [0|0] "" A\n\n'
-        'VAL_ 256 S -1 "SNA" -128 "Low" 5 "Five" ;\n'
-        'VAL_ 256 W 5000000000 "Big" ;\n')
-    db = quillmere.load(path)
-    wide = (5000000000).to_bytes(5, "little")
-    assert db.decode(256, bytes([0xFF]) + wide + b"\0\0") == {"S": "SNA", "W": "Big"}
-    assert db.decode(256, bytes([0x80]) + bytes(7))["S"] == "Low"
-    assert db.decode(256, bytes([5]) + bytes(7))["S"] == "Five"
-    assert db.decode(256, bytes([0xFE]) + bytes(7), decode_choices=False)["S"] == -2

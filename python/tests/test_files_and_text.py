@@ -80,9 +80,3 @@ def test_an_encoding_argument_decodes_every_text(tmp_path):
     assert quillmere.load(path, encoding="latin-1").messages[0].signals[0].unit == "Â°C"
     with pytest.raises(LookupError):
         quillmere.load(path, encoding="no-such-codec")
-
-
-def test_help_and_version_speak():
-    assert "encoding" in quillmere.load.__doc__
-    assert quillmere.version() == "1.00.40.03"
-    assert quillmere.DbcStatus(2).name == "LOADED_WITH_WARNINGS"

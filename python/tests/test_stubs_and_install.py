@@ -55,7 +55,9 @@ def test_stubs_and_module_name_the_same_things():
 
 
 def test_docstrings_explain_the_entry_points():
-    assert "FileNotFoundError" in quillmere.load.__doc__
+    assert "FileNotFoundError" in quillmere.load.__doc__ and "encoding" in quillmere.load.__doc__
+    assert quillmere.version() == "1.00.40.03"
+    assert quillmere.DbcStatus(2).name == "LOADED_WITH_WARNINGS"
     for name in ("decode", "decode_many", "encode", "decode_log"):
         assert len(getattr(quillmere.FrameCodec, name).__doc__) > 60, name
 

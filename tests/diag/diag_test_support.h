@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -23,15 +22,8 @@ namespace qm::diag::test {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-// The shared folder beside the checkout, or the one QM_SHARED_DIR names in the environment (a
-// worktree placed elsewhere).
 inline std::filesystem::path CorpusDir() {
-    const char* shared = std::getenv("QM_SHARED_DIR");
-    return std::filesystem::path(shared && *shared ? shared : QM_SHARED_DIR) / "corpus" / "diag";
-}
-
-inline std::vector<std::filesystem::path> CorpusCddFiles() {
-    return qmtest::CorpusFiles("diag", {".cdd"});
+    return qmtest::CorpusFolder("diag");
 }
 
 // Every diagnostic file of the corpus: CDD, ODX of every category, PDX.

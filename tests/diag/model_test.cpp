@@ -259,7 +259,9 @@ TEST(DiagGrouping, ServicesGroupedByIdentifierWithUnclassifiedLast) {
     EXPECT_EQ(f.ecu->GetFunctionalClass(0)->GetServiceCount(), 4u);
 }
 
-TEST(DiagGrouping, IdentifierServicesAreSplitPerValueTableEntry) {
+// Identifier services: split per value-table entry in identifier order, reduced to the entry
+// their description names, or renamed after a fixed identifier (zero keeps the name).
+TEST(DiagGrouping, IdentifierServicesAreSplitNarrowedOrRenamed) {
     Fixture f;
     CUDSService* read = f.AddService("Read", 0x22);
     read->desc = "reads data";
@@ -270,16 +272,26 @@ TEST(DiagGrouping, IdentifierServicesAreSplitPerValueTableEntry) {
     AddEntry(*did, "Boot", 0x0100, 0x0100);
     read->requests.front()->AddParam(std::move(did));
     read->positiveResponses.push_back(std::make_unique<CUDSFunction>());
+    CUDSService* named = f.AddService("Named", 0x22);
+    named->desc = "reads the Part number";
+    auto part = Param("did", 16);
+    AddEntry(*part, "Serial", 1, 1);
+    AddEntry(*part, "Part", 2, 2);
+    named->requests.front()->AddParam(std::move(part));
+    f.AddService("VIN Read", 0x22)->requests.front()->AddParam(Param("did", 16, "61840"));
+    f.AddService("Zero", 0x22)->requests.front()->AddParam(Param("did", 16, "0"));
 
     f.library.SetGrouping(1);
     ASSERT_EQ(f.ecu->GetFunctionalClassCount(), 1u);
     IFunctionalClass* group = f.ecu->GetFunctionalClass(0);
     EXPECT_STREQ(group->GetName(), "22  Read Data By Identifier");
-    ASSERT_EQ(group->GetServiceCount(), 3u);
-    EXPECT_STREQ(group->GetService(0)->GetName(), "0100 Boot");
-    EXPECT_STREQ(group->GetService(1)->GetName(), "F187 Part");
-    EXPECT_STREQ(group->GetService(2)->GetName(), "F18C Serial");
-    IParam* narrowed = group->GetService(1)->GetRequest(0)->GetParam(1);
+    std::vector<std::string> names;
+    for (uint64_t s = 0; s < group->GetServiceCount(); ++s)
+        names.push_back(group->GetService(s)->GetName());
+    // The copies in identifier order; "Zero" keeps its name and its place.
+    EXPECT_EQ(names, (std::vector<std::string>{"Zero", "0002 Part", "0100 Boot", "F187 Part",
+                                               "F18C Serial", "F190 VIN Read"}));
+    IParam* narrowed = group->GetService(3)->GetRequest(0)->GetParam(1);
     ASSERT_EQ(narrowed->GetValueCount(), 1u);
     EXPECT_STREQ(narrowed->GetValue(0)->GetText(), "Part");
 }
@@ -336,33 +348,6 @@ TEST(DiagGrouping, ThousandsOfIdentifiersSplitLinearlyAndKeepTheirOwnParts) {
         EXPECT_EQ(data->conditionalParams.front()->name, text);
         EXPECT_EQ(data->conditionalParams.front()->owner, reinterpret_cast<uint64_t>(data));
     }
-}
-
-TEST(DiagGrouping, AnEntryNamedInTheDescriptionIsTheOnlyCopy) {
-    Fixture f;
-    CUDSService* read = f.AddService("Read", 0x22);
-    read->desc = "reads the Part number";
-    auto did = Param("did", 16);
-    AddEntry(*did, "Serial", 1, 1);
-    AddEntry(*did, "Part", 2, 2);
-    read->requests.front()->AddParam(std::move(did));
-    f.library.SetGrouping(1);
-    IFunctionalClass* group = f.ecu->GetFunctionalClass(0);
-    ASSERT_EQ(group->GetServiceCount(), 1u);
-    EXPECT_STREQ(group->GetService(0)->GetName(), "0002 Part");
-}
-
-TEST(DiagGrouping, AFixedIdentifierRenamesTheService) {
-    Fixture f;
-    CUDSService* read = f.AddService("VIN Read", 0x22);
-    read->requests.front()->AddParam(Param("did", 16, "61840"));
-    CUDSService* other = f.AddService("Zero", 0x22);
-    other->requests.front()->AddParam(Param("did", 16, "0"));
-    f.library.SetGrouping(1);
-    IFunctionalClass* group = f.ecu->GetFunctionalClass(0);
-    ASSERT_EQ(group->GetServiceCount(), 2u);
-    EXPECT_STREQ(group->GetService(0)->GetName(), "Zero");  // stays in place
-    EXPECT_STREQ(group->GetService(1)->GetName(), "F190 VIN Read");
 }
 
 TEST(DiagLibrary, EditOperations) {

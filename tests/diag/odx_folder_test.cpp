@@ -17,7 +17,7 @@ const std::string kOdx = "<?xml version=\"1.0\"?><ODX MODEL-VERSION=\"2.2.0\"/>"
 // A library and a fresh folder to scan.
 class OdxFolder : public ::testing::Test {
   protected:
-    TempDir dir{"folder"};
+    TempDir dir;
     CDiagnoseLib library;
 };
 
@@ -94,7 +94,7 @@ TEST_F(OdxFolder, APatternThatMatchesNothingFailsButLoadsThePendingList) {
     EXPECT_EQ(library.LoadOdxFolder(missing.c_str(), 1, 1), 0);
 
     // An empty folder searched with "*.*" still succeeds (its "." entry matches).
-    TempDir empty("emptyfolder");
+    TempDir empty;
     EXPECT_EQ(library.LoadOdxFolder((empty.Path() + "/*.*").c_str(), 0, 0), 1);
 
     // After one good scan, a failed search still loads what is pending, but reports 0.

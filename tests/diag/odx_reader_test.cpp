@@ -5,6 +5,7 @@
 
 #include "diag/diagnose_lib.h"
 #include "diag_test_support.h"
+#include "odx_document.h"
 
 namespace qm::diag::test {
 namespace {
@@ -17,11 +18,10 @@ std::string Odx(const std::string& layers, const std::string& version = "2.2.0")
 }
 
 std::string Sid(int value) {
-    return "<PARAM xsi:type='CODED-CONST' SEMANTIC='SERVICE-ID'><SHORT-NAME>SID</SHORT-NAME>"
-           "<BYTE-POSITION>0</BYTE-POSITION><CODED-VALUE>" +
-           std::to_string(value) +
-           "</CODED-VALUE><DIAG-CODED-TYPE xsi:type='STANDARD-LENGTH-TYPE' "
-           "BASE-DATA-TYPE='A_UINT32'><BIT-LENGTH>8</BIT-LENGTH></DIAG-CODED-TYPE></PARAM>";
+    return odx::Param(
+        "CODED-CONST", "SID", 0,
+        "<CODED-VALUE>" + std::to_string(value) + "</CODED-VALUE>" + odx::Coded("A_UINT32", 8),
+        " SEMANTIC='SERVICE-ID'");
 }
 
 std::string Request(const std::string& id, const std::string& params) {
@@ -111,12 +111,7 @@ TEST_F(OdxBuild, ReferenceStatisticsAndTimingLines) {
     EXPECT_THAT(messages, HasSubstr("ms\r\nNEW: Resolved REFS:4 Unresolved REFS:0\r\n"))
         << messages;
     // One collection line per ECU in the XML log.
-    const std::string log = Log();
-    size_t lines = 0;
-    for (size_t at = log.find("Services collection time: "); at != std::string::npos;
-         at = log.find("Services collection time: ", at + 1))
-        ++lines;
-    EXPECT_EQ(lines, 2u);
+    EXPECT_EQ(Occurrences(Log(), "Services collection time: "), 2u);
 }
 
 TEST_F(OdxBuild, UnresolvedReferencesAreCountedAndTheBuildGoesOn) {
@@ -280,17 +275,14 @@ std::string ParamDocument(const std::string& dictionary, const std::string& para
 TEST_F(OdxBuild, CodedConstantsPositionsAndFinishing) {
     Build(ParamDocument(
         "<DATA-OBJECT-PROPS>" + Dop("D16", "Word", 16) + "</DATA-OBJECT-PROPS>",
-        "<PARAM xsi:type='CODED-CONST'><SHORT-NAME>DID</SHORT-NAME><BYTE-POSITION>1"
-        "</BYTE-POSITION><CODED-VALUE>61840</CODED-VALUE><DIAG-CODED-TYPE "
-        "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UINT32'><BIT-LENGTH>16</BIT-LENGTH>"
-        "</DIAG-CODED-TYPE></PARAM>"
-        "<PARAM xsi:type='CODED-CONST'><SHORT-NAME>Masked</SHORT-NAME><BYTE-POSITION>5"
-        "</BYTE-POSITION><CODED-VALUE>255</CODED-VALUE><DIAG-CODED-TYPE "
-        "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UNICODE2STRING' "
-        "IS-HIGHLOW-BYTE-ORDER='false'><BIT-LENGTH>8</BIT-LENGTH><BIT-MASK>0F</BIT-MASK>"
-        "</DIAG-CODED-TYPE></PARAM>"
-        "<PARAM xsi:type='RESERVED'><SHORT-NAME>Gap</SHORT-NAME><BYTE-POSITION>3"
-        "</BYTE-POSITION><BIT-POSITION>4</BIT-POSITION></PARAM>"));
+        odx::Const("DID", 1, 61840, 16) +
+            "<PARAM xsi:type='CODED-CONST'><SHORT-NAME>Masked</SHORT-NAME><BYTE-POSITION>5"
+            "</BYTE-POSITION><CODED-VALUE>255</CODED-VALUE><DIAG-CODED-TYPE "
+            "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UNICODE2STRING' "
+            "IS-HIGHLOW-BYTE-ORDER='false'><BIT-LENGTH>8</BIT-LENGTH><BIT-MASK>0F</BIT-MASK>"
+            "</DIAG-CODED-TYPE></PARAM>"
+            "<PARAM xsi:type='RESERVED'><SHORT-NAME>Gap</SHORT-NAME><BYTE-POSITION>3"
+            "</BYTE-POSITION><BIT-POSITION>4</BIT-POSITION></PARAM>"));
     IParam* sid = RequestParam("T", 0);
     ASSERT_NE(sid, nullptr);
     EXPECT_STREQ(sid->GetType(), "CONSTCOMP");  // SERVICE-ID semantic
@@ -330,13 +322,9 @@ TEST_F(OdxBuild, CodedConstantsPositionsAndFinishing) {
 
 TEST_F(OdxBuild, StatedPositionsKeptWhenAsked) {
     dynamic_cast<IDiagnoseLibOdxPositions&>(library).SetOdxStatedPositions(1);
-    Build(ParamDocument(
-        "",
-        "<PARAM xsi:type='CODED-CONST'><SHORT-NAME>DID</SHORT-NAME><BYTE-POSITION>1"
-        "</BYTE-POSITION><CODED-VALUE>61840</CODED-VALUE><DIAG-CODED-TYPE "
-        "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UINT32'><BIT-LENGTH>16</BIT-LENGTH>"
-        "</DIAG-CODED-TYPE></PARAM>"
-        "<PARAM xsi:type='RESERVED'><SHORT-NAME>After</SHORT-NAME></PARAM>"));
+    Build(
+        ParamDocument("", odx::Const("DID", 1, 61840, 16) +
+                              "<PARAM xsi:type='RESERVED'><SHORT-NAME>After</SHORT-NAME></PARAM>"));
     EXPECT_EQ(RequestParam("T", 1)->GetBytePosition(), 1);
     // A parameter that states nothing still follows its predecessor.
     EXPECT_EQ(RequestParam("T", 2)->GetBytePosition(), 3);

@@ -38,7 +38,7 @@ class PdxArchive : public ::testing::Test {
     std::vector<NanoXML*>& Roots() { return library.SourceTree()->children; }
     std::string Messages() { return library.GetMessages(); }
 
-    TempDir dir{"archive"};
+    TempDir dir;
     const std::string path = dir.Path() + "/a.pdx";
     CDiagnoseLib library;
 };

@@ -3,12 +3,12 @@
 // through libzip (hostile ones are built byte by byte in the hostile tests).
 #include <zip.h>
 
-#include <unistd.h>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "temp_files.h"
 
 namespace qm::diag::test {
 
@@ -19,29 +19,14 @@ struct ZipMember {
     bool directory = false;  // a directory entry ("name/")
 };
 
-// A fresh directory below the system's temporary one, removed with everything in it.
-class TempDir {
+// A fresh folder whose files may name subfolders, removed with everything in it.
+class TempDir : public qmtest::TempFolder {
   public:
-    explicit TempDir(const std::string& tag)
-        : path_(std::filesystem::temp_directory_path() /
-                ("qm_pdx_" + std::to_string(::getpid()) + "_" + tag)) {
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::string Path() const { return path_.string(); }
+    std::string Path() const { return TempFolder::Path().string(); }
     std::string Write(const std::string& relative, const std::string& content) const {
-        const std::filesystem::path file = path_ / relative;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << content;
-        return file.string();
+        std::filesystem::create_directories(std::filesystem::path(File(relative)).parent_path());
+        return TempFolder::Write(relative, content);
     }
-
-  private:
-    std::filesystem::path path_;
 };
 
 // Writes a ZIP archive with libzip; false when libzip refuses.

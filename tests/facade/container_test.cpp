@@ -97,15 +97,6 @@ TEST(ContainerFrame, EveryNetConfigElementGoesIntoTheNewestConfiguration) {
     EXPECT_EQ(newest->GetDataBase(2)->GetBusType(), kNetBusLin);
 }
 
-TEST(ContainerFrame, ElementsWithoutAnObjectOfTheirKindAreSkipped) {
-    Folder folder;
-    const std::string path = SaveExamples(folder);
-    Quillmere facade;  // no network configuration
-    EXPECT_TRUE(facade.LoadFromFile(path.c_str()));
-    EXPECT_TRUE(facade.GetXml()->children.empty());
-    // (Library elements without a library: DiagContainer.WithoutALibraryTheStoredOnesAreUnused.)
-}
-
 // Elements of a later version, anywhere, are skipped; what is known still loads.
 TEST(ContainerFrame, UnknownElementsOfALaterVersionAreSkipped) {
     Folder folder;
@@ -296,15 +287,4 @@ TEST(ContainerBadInput, WrongNumbersAndMissingReferencesAreReported) {
     EXPECT_EQ(ldf->GetScheduleTable(0)->GetTaskCount(), 0u) << "tasks naming nothing are dropped";
     EXPECT_EQ(ldf->GetRepresentationCount(), 0u);
     EXPECT_EQ(ldf->GetStandardSignal(0)->GetPublisher(), nullptr);
-}
-
-TEST(ContainerBadInput, AHugeTextElementIsKeptWhole) {
-    Folder folder;
-    const std::string huge(100u * 1024 * 1024, 'x');
-    WriteText(folder.File("huge.xml"), "<KOVR><Quillmere><NetConfig><DBC><Network_name>" + huge +
-                                           "</Network_name></DBC></NetConfig></Quillmere></KOVR>");
-    Facade facade;
-    ASSERT_TRUE(facade.facade.LoadFromFile(folder.File("huge.xml").c_str()));
-    ASSERT_EQ(facade.config->GetDataBaseCount(), 1u);
-    EXPECT_EQ(std::string(facade.config->GetDataBase(0)->GetName()).size(), huge.size());
 }

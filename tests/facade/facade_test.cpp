@@ -81,16 +81,22 @@ TEST(Facade, DestructionDetachesTheInfoElementFromAHostParent) {
     EXPECT_TRUE(hostRoot.children.empty());
 }
 
-TEST(Facade, FileObjectsBelongToTheFacadeThatMadeThem) {
+TEST(Facade, ObjectsBelongToTheFacadeThatMadeThem) {
     IQuillmere* a = CreateQuillmereInstance();
     IQuillmere* b = CreateQuillmereInstance();
+    INetConfig* config = a->CreateNetConfig();
     INetConfigDbcFile* dbc = a->CreateDbcFile();
     INetConfigLdfFile* ldf = a->CreateLdfFile();
     INetConfigArxmlFile* arxml = a->CreateArxmlFile();
-    // Another facade neither deletes nor destroys them.
+    // Another facade neither deletes them nor destroys them when it goes.
+    EXPECT_FALSE(b->DeleteNetConfig(config));
     EXPECT_FALSE(b->DeleteDbcFile(dbc));
     EXPECT_FALSE(b->DeleteLdfFile(ldf));
     EXPECT_FALSE(b->DeleteArxmlFile(arxml));
+    DeleteQuillmereInstance(b);
+    EXPECT_EQ(config->GetDataBaseCount(), 0u);
+    EXPECT_STREQ(dbc->GetVersion(), "1.55");
+    EXPECT_EQ(a->GetXml()->children.size(), 1u);
     EXPECT_EQ(a->DeleteDbcFile(dbc), dbc != nullptr);
     EXPECT_EQ(a->DeleteLdfFile(ldf), ldf != nullptr);
     EXPECT_EQ(a->DeleteArxmlFile(arxml), arxml != nullptr);
@@ -101,7 +107,6 @@ TEST(Facade, FileObjectsBelongToTheFacadeThatMadeThem) {
     a->CreateLdfFile();
     a->CreateArxmlFile();
     DeleteQuillmereInstance(a);
-    DeleteQuillmereInstance(b);
 }
 
 TEST(Container, EmptyFacadeSavesTheBareFrame) {
@@ -159,19 +164,6 @@ TEST(Facade, NetworkConfigurationsHangTheirElementsUnderTheInfoElement) {
     ExpectPristineInfoNode(info);
     EXPECT_STREQ(facade->CreateNetConfig()->GetVersion(), "1.61");
     DeleteQuillmereInstance(facade);
-}
-
-TEST(Facade, ObjectsOfOneFacadeSurviveTheDeletionOfAnother) {
-    IQuillmere* a = CreateQuillmereInstance();
-    IQuillmere* b = CreateQuillmereInstance();
-    INetConfig* config = a->CreateNetConfig();
-    INetConfigDbcFile* dbc = a->CreateDbcFile();
-    EXPECT_FALSE(b->DeleteNetConfig(config));
-    DeleteQuillmereInstance(b);
-    EXPECT_EQ(config->GetDataBaseCount(), 0u);
-    EXPECT_STREQ(dbc->GetVersion(), "1.55");
-    EXPECT_EQ(a->GetXml()->children.size(), 1u);
-    DeleteQuillmereInstance(a);
 }
 
 // The facade's SOME/IP databases: created, kept through Clear, deleted once.

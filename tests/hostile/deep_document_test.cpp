@@ -40,8 +40,8 @@ TEST(DeepDocument, IndentationStopsAtItsCapSoTheTextGrowsLinearly) {
 }
 
 TEST(DeepDocument, AMillionLevelsGoThroughTheToolInBoundedTimeAndMemory) {
-    const Scratch scratch("deep");
-    const std::string path = scratch.Path("deep.xml");
+    const Scratch scratch;
+    const std::string path = scratch.File("deep.xml");
     constexpr size_t kDepth = 1000000;
     {
         std::ofstream out(path, std::ios::binary);

@@ -9,10 +9,10 @@
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "temp_files.h"
 
 namespace qm::hostile {
 
@@ -128,29 +128,8 @@ class ZipBuilder {
     std::string bytes_;
 };
 
-// A fresh folder below the system's temporary one, removed with everything in it.
-class Scratch {
-  public:
-    explicit Scratch(const std::string& tag)
-        : dir_(std::filesystem::temp_directory_path() /
-               ("qm_hostile_" + std::to_string(::getpid()) + tag)) {
-        std::filesystem::create_directories(dir_);
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        const std::filesystem::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    const std::filesystem::path& Dir() const { return dir_; }
-
-  private:
-    std::filesystem::path dir_;
-};
+// A fresh folder of scratch files, removed with everything in it.
+using Scratch = qmtest::TempFolder;
 
 struct RunResult {
     int exitCode = -1;  // -1 when killed by a signal

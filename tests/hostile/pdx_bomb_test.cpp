@@ -96,9 +96,9 @@ class PdxBomb : public ::testing::TestWithParam<BombCase> {};
 TEST_P(PdxBomb, IsRefusedQuicklyInLittleMemoryWithAWarning) {
     const BombCase& bomb = GetParam();
     ASSERT_GE(bomb.claimed, kFourGigabytes);
-    Scratch scratch(bomb.label);
+    Scratch scratch;
     const std::string path = scratch.Write("bomb.pdx", bomb.build());
-    const RunResult run = RunTool({"check", path}, scratch.Path("out.txt"));
+    const RunResult run = RunTool({"check", path}, scratch.File("out.txt"));
     std::printf("%s: %zu-byte archive, %.3f s, peak %ld MB\n", bomb.label,
                 static_cast<size_t>(fs::file_size(path)), run.seconds, run.peakKilobytes / 1024);
     EXPECT_EQ(run.signal, 0);
@@ -153,7 +153,7 @@ TEST(PdxHostileMembers, AreSkippedOrFailedWithAWarningEach) {
     lost.name = "lost.odx";
     lost.offset = 7;
     entries.push_back(lost);
-    Scratch scratch("members");
+    Scratch scratch;
     const std::string path = scratch.Write("m.pdx", zip.Finish(entries));
 
     NanoXML::ClearMessageLog();
@@ -162,7 +162,7 @@ TEST(PdxHostileMembers, AreSkippedOrFailedWithAWarningEach) {
     ASSERT_EQ(library.SourceTree()->children.size(), 2u);
     EXPECT_EQ(library.SourceTree()->children[1]->GetAttribute("DiagnoseLibSrc"),
               path + "/sub/dir/deep.odx");
-    EXPECT_FALSE(fs::exists(scratch.Path("sub")));  // members are read in memory
+    EXPECT_FALSE(fs::exists(scratch.File("sub")));  // members are read in memory
     const std::string messages = library.GetMessages();
     EXPECT_THAT(messages, HasSubstr("ODX count in PDX file: 6\r\n")) << messages;
     for (const char* name : {"wrong.odx", "lost.odx"}) {
@@ -187,7 +187,7 @@ TEST(PdxHostileMembers, AreSkippedOrFailedWithAWarningEach) {
 
 // Sizes that lie in the directory of a stored member: never allocated, a failed extraction.
 TEST(PdxHostileMembers, SizesThatLieAreRefusedNotAllocated) {
-    Scratch scratch("sizes");
+    Scratch scratch;
     const std::string data = "<ODX/>";
     const std::string huge =
         scratch.Write("h.pdx", ZipBuilder::StoredMember("big.odx", data, 0xFFFFFFF0u));

@@ -19,12 +19,12 @@ namespace fs = std::filesystem;
 
 class ToolHostile : public ::testing::Test {
   protected:
-    std::string Path(const std::string& name) const { return scratch_.Path(name); }
+    std::string Path(const std::string& name) const { return scratch_.File(name); }
     size_t EntriesIn() const {
         return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
     }
-    Scratch scratch_{"tool"};
-    const fs::path& dir_ = scratch_.Dir();
+    Scratch scratch_;
+    const fs::path& dir_ = scratch_.Path();
 };
 
 // A write interrupted by each signal the tool handles leaves neither target nor temporary.

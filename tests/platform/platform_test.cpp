@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -12,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/zip.h"
+#include "temp_files.h"
 
 namespace fs = std::filesystem;
 using namespace qm::platform;
@@ -20,20 +20,13 @@ namespace {
 
 class TempDir : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("qm_platform_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+    std::string PathOf(const std::string& name) const { return folder_.File(name); }
     static std::string Slurp(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    fs::path dir_;
+    qmtest::TempFolder folder_;
+    const fs::path& dir_ = folder_.Path();
 };
 
 }  // namespace

@@ -98,18 +98,5 @@ TEST(Writer, SaveFileWritesTheDeclarationAndTheTree) {
     EXPECT_EQ(root.SaveFile(nullptr), 0);
 }
 
-TEST(Writer, SerializeThenParseGivesTheSameTree) {
-    const std::string input =
-        "<a x=\"1\" y='&amp;'>\n <b>t &lt; u</b>\n <c><![CDATA[<raw>]]></c>\n <d/>\n</a>";
-    NanoXML first;
-    first.Parse(input.data(), false, input.size(), 0, 0);
-    const std::string written = first.Serialize(0, false);
-    NanoXML second;
-    second.Parse(written.data(), false, written.size(), 0, 0);
-    EXPECT_EQ(second.Serialize(0, false), written);
-    EXPECT_EQ(second.children[1]->text, "<raw>");
-    EXPECT_NE(second.children[1]->flags & NanoXML::kFlagCData, 0);
-}
-
 }  // namespace
 }  // namespace writer
