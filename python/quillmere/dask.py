@@ -29,10 +29,21 @@ def _database(path, load_options):
     key = (os.path.abspath(path), stat.st_size, stat.st_mtime_ns, tuple(sorted(load_options.items())))
     database = _databases.get(key)
     if database is None:
-        database = quillmere.load(path, **load_options)
+        database = _load_for_decoding(path, load_options)
         _databases.clear()  # one database a process is what a decode needs; drop an older one
         _databases[key] = database
     return database
+
+
+def _load_for_decoding(path, load_options):
+    # A DBC needs only its frame codecs here (quillmere.load_frames: no model, a third of the
+    # memory); other formats load whole.
+    options = dict(load_options)
+    kind = options.pop("format", None)
+    if (kind or os.path.splitext(path)[1].lstrip(".")).lower() == "dbc" and set(options) <= {
+            "encoding", "exact", "tolerant"}:
+        return quillmere.load_frames(path, **options)
+    return quillmere.load(path, **load_options)
 
 
 def _dask_modules():
@@ -85,11 +96,21 @@ def _frame_names(database, frames):
 
 
 def _frames_of(database):
+    if isinstance(database, quillmere.FrameDatabase):
+        return [_Frame(name, frame_id) for name, frame_id in
+                zip(database.frame_names, database.frame_ids)]
     for attribute in ("messages", "frames"):
         items = getattr(database, attribute, None)
         if items is not None:
             return items
     raise TypeError(f"cannot list the frames of {type(database).__name__}; give frames=")
+
+
+class _Frame:
+    def __init__(self, name, raw_id):
+        self.name = name
+        self.raw_id = raw_id
+        self.frame_id = raw_id & 0x7FFFFFFF
 
 
 def _name_of(database, frame_id):

@@ -8,6 +8,8 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -62,6 +64,7 @@ struct Collected {
         stride = PaddedStride(*codec);
         fieldEnd = codec->FieldEnd();
         rowSize = kRowHead + stride;
+        for (const auto& signal : codec->signals) codes.push_back(ColumnCode(signal));
     }
 
     uint8_t* next = nullptr;  // the next free row
@@ -72,6 +75,8 @@ struct Collected {
     size_t count = 0;
     size_t truncated = 0;  // frames whose payload ends before the last field
     std::vector<Chunk> chunks;
+    size_t current = 0;       // the chunk being filled
+    std::vector<char> codes;  // the array type code of each signal's column
     // Shared with the plan: the scan runs without the GIL, while Python may edit the model.
     std::shared_ptr<const FrameCodec> codec;
     py::object name;
@@ -93,17 +98,39 @@ struct Collected {
         ++count;
     }
 
-    // The frames a chunk holds.
+    // The chunks that hold frames, and the frames chunk `chunk` holds.
+    size_t UsedChunks() const { return count ? current + 1 : 0; }
     size_t CountOf(size_t chunk) const {
-        return chunk + 1 == chunks.size() ? chunks[chunk].capacity - room : chunks[chunk].capacity;
+        return chunk == current ? chunks[chunk].capacity - room : chunks[chunk].capacity;
+    }
+
+    // Empties the rows but keeps their memory for the next chunk of a log (no allocation and
+    // no first touch of fresh pages per chunk).
+    void Rewind() {
+        current = 0;
+        next = chunks.empty() ? nullptr : chunks[0].rows.get();
+        room = chunks.empty() ? 0 : chunks[0].capacity;
+        count = 0;
+        truncated = 0;
+    }
+    // Empties the rows and frees their memory.
+    void Release() {
+        chunks.clear();
+        Rewind();
     }
 
   private:
     void Grow() {
+        if (count && current + 1 < chunks.size()) {
+            next = chunks[++current].rows.get();
+            room = chunks[current].capacity;
+            return;
+        }
         const size_t capacity =
-            chunks.empty() ? 32 : std::min<size_t>(chunks.back().capacity * 2, 8192);
+            chunks.empty() ? 16 : std::min<size_t>(chunks.back().capacity * 2, 8192);
         // Not zeroed: Add writes every byte that is read later.
         chunks.push_back({capacity, std::unique_ptr<uint8_t[]>(new uint8_t[capacity * rowSize])});
+        current = chunks.size() - 1;
         next = chunks.back().rows.get();
         room = capacity;
     }
@@ -269,14 +296,16 @@ int OpenForReading(const py::object& path, uint64_t start) {
     return fd;
 }
 
-// Reads the lines of the piece into the slots of the index; runs without the GIL.
-void Scan(int fd, const LogPiece& piece, LayoutIndex& index, ChannelNames& channels,
-          LogCounts& counts) {
+// Reads the lines of the piece into the slots of the index; runs without the GIL. With
+// maxFrames, stops once that many frames are decoded and returns where the next line starts
+// (nullopt: the piece is done).
+std::optional<uint64_t> Scan(int fd, const LogPiece& piece, LayoutIndex& index,
+                             ChannelNames& channels, LogCounts& counts, size_t maxFrames = 0) {
     qm::codec::LineReader reader(fd);
     qm::codec::LogLineParser parser;
     LogFrame frame;
     uint64_t position = piece.start;  // of the block's first byte
-    bool skipPartial = piece.start > 0;
+    bool skipPartial = piece.start > 0 && !piece.atLineStart;
     std::string_view block;
     while (reader.NextBlock(block)) {
         size_t at = 0;
@@ -292,7 +321,7 @@ void Scan(int fd, const LogPiece& piece, LayoutIndex& index, ChannelNames& chann
                 skipPartial = false;
                 continue;
             }
-            if (piece.stop && lineStart > *piece.stop) return;
+            if (piece.stop && lineStart > *piece.stop) return std::nullopt;
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             const LogLineKind kind = parser.Parse(line, frame);
             counts.Count(kind);
@@ -305,10 +334,12 @@ void Scan(int fd, const LogPiece& piece, LayoutIndex& index, ChannelNames& chann
             ++counts.decoded;
             index.Slots()[static_cast<size_t>(slot)]->Add(frame, ParseTimestamp(frame.timestamp),
                                                           channels.IndexOf(frame.channel));
+            if (maxFrames && counts.decoded == maxFrames) return position + at;
         }
         position += block.size();
     }
     if (reader.Failed()) throw std::runtime_error("reading the log failed");
+    return std::nullopt;
 }
 
 // One column: its array and the writable view of it (released when the column goes).
@@ -347,13 +378,15 @@ void SwitchValues(const Collected& slot, const uint8_t* rows, size_t count,
 }
 
 // Fills a slot's columns (timestamp, channel, signals) chunk by chunk; runs without the GIL.
-void FillColumns(Collected& slot, std::vector<Column>& columns) {
+// With keepRows the rows' memory stays for the next chunk of the log, else each chunk of rows
+// is freed once read, so that the columns grow into its memory.
+void FillColumns(Collected& slot, std::vector<Column>& columns, bool keepRows) {
     std::vector<int64_t> selected;
     std::vector<uint8_t> sizes;
     auto* timestamps = static_cast<double*>(columns[0].view.buf);
     auto* channels = static_cast<uint16_t*>(columns[1].view.buf);
     size_t done = 0;
-    for (size_t c = 0; c < slot.chunks.size(); ++c) {
+    for (size_t c = 0; c < slot.UsedChunks(); ++c) {
         const size_t count = slot.CountOf(c);
         const uint8_t* rows = slot.chunks[c].rows.get();
         sizes.resize(count);
@@ -378,10 +411,13 @@ void FillColumns(Collected& slot, std::vector<Column>& columns) {
             }
         }
         done += count;
-        slot.chunks[c].rows.reset();  // its memory back before the next chunk's columns grow
+        if (!keepRows) slot.chunks[c].rows.reset();
     }
-    slot.chunks.clear();
-    slot.room = 0;
+    if (keepRows) {
+        slot.Rewind();
+    } else {
+        slot.Release();
+    }
 }
 
 // Arrays of `count` items of a type code, made by repeating one item (no Python object per
@@ -407,6 +443,20 @@ class ArrayMaker {
 
   private:
     std::unordered_map<char, py::object> seeds_;
+};
+
+// The cyclic garbage collector off for a scope (as it was before, after it).
+class GcPause {
+  public:
+    GcPause() : wasOn_(PyGC_Disable() == 1) {}
+    ~GcPause() {
+        if (wasOn_) PyGC_Enable();
+    }
+    GcPause(const GcPause&) = delete;
+    GcPause& operator=(const GcPause&) = delete;
+
+  private:
+    bool wasOn_;
 };
 
 py::dict CountsDict(const LogCounts& counts) {
@@ -436,34 +486,33 @@ py::dict ColumnTypes(const FramePlan& plan) {
     return types;
 }
 
-py::object DecodeLogColumns(const std::shared_ptr<PlanSource>& source, const py::object& path,
-                            const LogPiece& piece, const py::object& frames) {
-    LayoutIndex index(*source, frames);
-    ChannelNames channels;
-    LogCounts counts;
-    const int fd = OpenForReading(path, piece.start);
-    {
-        FileCloser closer(fd);
-        py::gil_scoped_release release;
-        Scan(fd, piece, index, channels, counts);
-    }
+namespace {
 
+// The frames the index's slots collected, as LogColumns (slots without frames left out); the
+// slots are emptied for the next chunk.
+py::object TakeColumns(LayoutIndex& index, const ChannelNames& channels, LogCounts counts,
+                       bool keepRows) {
+    // Thousands of dicts and arrays at once would start the cyclic collector again and again
+    // (over every object of the process); none of them can form a cycle.
+    const GcPause pause;
     // Arrays made with the GIL, filled without it, handed over with it.
-    auto& slots = index.Slots();
+    std::vector<Collected*> slots;
+    for (const auto& slot : index.Slots()) {
+        if (slot->count) slots.push_back(slot.get());
+    }
     ArrayMaker maker;
     std::vector<std::vector<Column>> columns(slots.size());
     for (size_t s = 0; s < slots.size(); ++s) {
         const Collected& slot = *slots[s];
+        columns[s].reserve(slot.codec->signals.size() + 2);
         columns[s].push_back(maker.Make('d', slot.count));
         columns[s].push_back(maker.Make('H', slot.count));
-        for (const auto& signal : slot.codec->signals) {
-            columns[s].push_back(maker.Make(ColumnCode(signal), slot.count));
-        }
+        for (const char code : slot.codes) columns[s].push_back(maker.Make(code, slot.count));
         counts.truncated += slot.truncated;
     }
     {
         py::gil_scoped_release release;
-        for (size_t s = 0; s < slots.size(); ++s) FillColumns(*slots[s], columns[s]);
+        for (size_t s = 0; s < slots.size(); ++s) FillColumns(*slots[s], columns[s], keepRows);
     }
 
     py::object result = py::module_::import("quillmere._columns").attr("LogColumns")();
@@ -480,6 +529,77 @@ py::object DecodeLogColumns(const std::shared_ptr<PlanSource>& source, const py:
     result.attr("channels") = names;
     result.attr("counts") = CountsDict(counts);
     return result;
+}
+
+// Scans the piece from `piece.start`; the next chunk's piece when maxFrames stopped it.
+std::optional<LogPiece> ScanPiece(const py::object& path, const LogPiece& piece, LayoutIndex& index,
+                                  ChannelNames& channels, LogCounts& counts, size_t maxFrames) {
+    const int fd = OpenForReading(path, piece.start);
+    FileCloser closer(fd);
+    py::gil_scoped_release release;
+    const std::optional<uint64_t> resume = Scan(fd, piece, index, channels, counts, maxFrames);
+    if (!resume) return std::nullopt;
+    return LogPiece{*resume, piece.stop, true};
+}
+
+// The iterator decode_log(columns=True, chunk_frames=N) returns.
+class LogColumnChunks {
+  public:
+    LogColumnChunks(std::shared_ptr<PlanSource> source, py::object path, const LogPiece& piece,
+                    const py::object& frames, size_t chunkFrames)
+        : source_(std::move(source)),
+          path_(std::move(path)),
+          next_(piece),
+          index_(*source_, frames),
+          chunkFrames_(chunkFrames) {}
+
+    py::object Next() {
+        if (!next_) throw py::stop_iteration();
+        LogCounts counts;
+        const LogPiece piece = *next_;
+        next_ = ScanPiece(path_, piece, index_, channels_, counts, chunkFrames_);
+        // A chunk that ends exactly at the end of the piece is the last one, so that no
+        // empty chunk follows a full one; an empty log still gives one chunk.
+        if (!counts.decoded && !first_ && !next_) throw py::stop_iteration();
+        first_ = false;
+        return TakeColumns(index_, channels_, counts, next_.has_value());
+    }
+
+  private:
+    std::shared_ptr<PlanSource> source_;
+    py::object path_;
+    std::optional<LogPiece> next_;
+    LayoutIndex index_;
+    ChannelNames channels_;
+    size_t chunkFrames_;
+    bool first_ = true;
+};
+
+}  // namespace
+
+py::object DecodeLogColumns(const std::shared_ptr<PlanSource>& source, const py::object& path,
+                            const LogPiece& piece, const py::object& frames) {
+    LayoutIndex index(*source, frames);
+    ChannelNames channels;
+    LogCounts counts;
+    ScanPiece(path, piece, index, channels, counts, 0);
+    return TakeColumns(index, channels, counts, false);
+}
+
+py::object DecodeLogColumnChunks(const std::shared_ptr<PlanSource>& source, const py::object& path,
+                                 const LogPiece& piece, const py::object& frames,
+                                 size_t chunkFrames) {
+    if (chunkFrames == 0) throw py::value_error("chunk_frames must be positive");
+    ::close(OpenForReading(path, 0));  // a log that cannot be read fails here, not later
+    return py::cast(std::make_unique<LogColumnChunks>(source, path, piece, frames, chunkFrames));
+}
+
+void BindLogColumns(py::module_& m) {
+    py::class_<LogColumnChunks>(m, "LogColumnChunks",
+                                "Iterator over the LogColumns of a log, a bounded number of "
+                                "frames each (decode_log(path, columns=True, chunk_frames=N)).")
+        .def("__iter__", [](py::object self) { return self; })
+        .def("__next__", &LogColumnChunks::Next);
 }
 
 }  // namespace qmpy
