@@ -2,11 +2,15 @@
 // is cleared once its codec is made (its signals' memory serves the codecs) and the model goes
 // before the call returns, so a process that only decodes (log columns, Dask workers) holds
 // the codecs (about the size of the model's signals) instead of the model and its plans.
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <pybind11/stl.h>
 
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "bind_common.h"
@@ -18,8 +22,11 @@ namespace {
 
 class FrameDatabase : public PlanSource {
   public:
-    FrameDatabase(const std::string& path, const TextRule& rule, bool tolerant) {
+    FrameDatabase(const std::string& path, const TextRule& rule, bool tolerant,
+                  const py::object& frames) {
         text = rule;
+        const bool filtered = !frames.is_none();
+        if (filtered) Want(frames);
         Facade facade;
         INetConfigDbcFile* file = facade.Get()->CreateDbcFile();
         if (tolerant) {
@@ -32,10 +39,16 @@ class FrameDatabase : public PlanSource {
             file->Load(path.c_str());
             status_ = file->GetStatus();
             if (const char* messages = file->GetMessages()) log_ = messages;
-            TakeCodecs(*file);
+            TakeCodecs(*file, filtered);
         }
         facade.Get()->DeleteDbcFile(file);
-        if (status_ == 5) RequireReadable(path);
+#ifdef __GLIBC__
+        // The model's memory lies in small freed blocks among the codecs; the pages that hold
+        // none go back to the system, so that they do not count again under what the decode
+        // allocates next.
+        ::malloc_trim(0);
+#endif
+        if (missing_) throw py::key_error(py::str(wantedKeys_[missingKey_]).cast<std::string>());
     }
 
     const FramePlan& PlanForKey(const py::handle& key) override {
@@ -64,9 +77,15 @@ class FrameDatabase : public PlanSource {
         return index < 0 ? nullptr : &PlanAt(static_cast<size_t>(index));
     }
 
-    uint32_t Status() const { return status_; }
-    const std::string& Log() const { return log_; }
-    size_t Count() const { return plans_.size(); }
+    uint32_t Status() const {
+        return status_;
+    }
+    const std::string& Log() const {
+        return log_;
+    }
+    size_t Count() const {
+        return plans_.size();
+    }
     // The frame names in file order (the first frame of a name is the one decoded).
     py::list Names() const {
         py::list names;
@@ -80,13 +99,55 @@ class FrameDatabase : public PlanSource {
     }
 
   private:
-    void TakeCodecs(INetConfigDbcFile& file) {
+    // The frames asked for, by the byte forms of their names and by identifier.
+    void Want(const py::object& frames) {
+        for (const py::handle frame : frames) {
+            if (PyUnicode_Check(frame.ptr())) {
+                wantedNames_.push_back(text.Candidates(frame));
+            } else {
+                const uint64_t id = FrameNumber(frame);
+                if (id > 0xFFFFFFFFull) throw py::key_error(py::repr(frame).cast<std::string>());
+                wantedIds_.push_back(static_cast<uint32_t>(id));
+            }
+        }
+        for (const py::handle frame : frames) {
+            if (PyUnicode_Check(frame.ptr())) wantedKeys_.push_back(py::repr(frame));
+        }
+        for (const py::handle frame : frames) {
+            if (!PyUnicode_Check(frame.ptr())) wantedKeys_.push_back(py::repr(frame));
+        }
+    }
+
+    // Whether a frame is asked for; marks what asked for it as found.
+    bool Wanted(const qm::codec::FrameCodec& codec) {
+        bool wanted = false;
+        for (size_t i = 0; i < wantedNames_.size(); ++i) {
+            for (const std::string& form : wantedNames_[i]) {
+                if (form == codec.name) {
+                    found_.insert(i);
+                    wanted = true;
+                }
+            }
+        }
+        for (size_t i = 0; i < wantedIds_.size(); ++i) {
+            const uint32_t id = wantedIds_[i];
+            // As a user names frames: the number alone also finds the extended frame.
+            if (id == codec.Key() || (id <= 0x1FFFFFFFu && id == codec.id)) {
+                found_.insert(wantedNames_.size() + i);
+                wanted = true;
+            }
+        }
+        return wanted;
+    }
+
+    void TakeCodecs(INetConfigDbcFile& file, bool filtered) {
         const uint64_t count = file.GetMessageCount();
-        codecs_.reserve(count);
+        if (!filtered) codecs_.reserve(count);
         for (uint64_t i = 0; i < count; ++i) {
             IDbcMessage* message = file.GetMessage(i);
             auto codec = qm::codec::BuildDbcFrame(*message);
             message->Clear();
+            if (filtered && !Wanted(*codec)) continue;
             const int index = static_cast<int>(codecs_.size());
             byKey_.emplace(codec->Key(), index);  // the first of a key or name stays
             byName_.emplace(codec->name, index);
@@ -95,6 +156,13 @@ class FrameDatabase : public PlanSource {
             codecs_.push_back(std::move(codec));
         }
         plans_.resize(codecs_.size());
+        for (size_t i = 0; filtered && i < wantedKeys_.size(); ++i) {
+            if (!found_.count(i)) {
+                missing_ = true;
+                missingKey_ = i;
+                break;
+            }
+        }
     }
 
     // A frame by key; an identifier without the extended flag also finds the extended frame
@@ -113,6 +181,12 @@ class FrameDatabase : public PlanSource {
         return *plan;
     }
 
+    std::vector<std::vector<std::string>> wantedNames_;
+    std::vector<uint32_t> wantedIds_;
+    std::vector<py::object> wantedKeys_;  // names first, then identifiers
+    std::unordered_set<size_t> found_;    // indexes into wantedKeys_
+    bool missing_ = false;
+    size_t missingKey_ = 0;
     uint32_t status_ = 0;
     std::string log_;
     std::vector<std::unique_ptr<qm::codec::FrameCodec>> codecs_;
@@ -140,20 +214,22 @@ void BindFrameDatabase(py::module_& m) {
     m.def(
         "load_frames",
         [](const py::object& pathArgument, const py::object& encoding, bool exact,
-           const py::object& tolerantArgument) {
+           const py::object& tolerantArgument, const py::object& frames) {
             const bool tolerant =
                 tolerantArgument.is_none() ? !exact : tolerantArgument.cast<bool>();
             const std::string path = PathOf(pathArgument);
             RequireReadable(path);
             const TextRule rule = encoding.is_none() ? TextRule::ForFile(path)
                                                      : TextRule(encoding.cast<std::string>());
-            return std::make_shared<FrameDatabase>(path, rule, tolerant);
+            return std::make_shared<FrameDatabase>(path, rule, tolerant, frames);
         },
         py::arg("path"), py::arg("encoding") = py::none(), py::kw_only(), py::arg("exact") = false,
-        py::arg("tolerant") = py::none(),
+        py::arg("tolerant") = py::none(), py::arg("frames") = py::none(),
         R"(Reads a DBC file for decoding only and returns a FrameDatabase: the frame codecs,
-without the model (a third of the memory of quillmere.load for a large file). Options as
-for load(). Decodes, encodes and log columns are those of the DbcFile that load() gives.)");
+without the model (which goes before the call returns). Options as for load(). Decodes,
+encodes and log columns are those of the DbcFile that load() gives. frames (names or
+identifiers) keeps only those frames' codecs, so that what stays after the load is small
+whatever the size of the file; KeyError names one the file does not have.)");
 }
 
 }  // namespace qmpy

@@ -48,6 +48,13 @@ def test_frames_only_database_decodes_as_the_model(paths):
         lean.decode("Nothing", payload)
     with pytest.raises(FileNotFoundError):
         quillmere.load_frames(dbc.parent / "missing.dbc")
+    # Only the frames asked for (by name or identifier) keep their codecs.
+    some = quillmere.load_frames(dbc, frames=["Mixed", 0x200])
+    assert some.frame_names == ["Mixed", "Muxed"]
+    assert repr(as_lists(some.decode_log(log, columns=True))) == \
+        repr(as_lists(full.decode_log(log, columns=True, frames=["Mixed", 0x200])))
+    with pytest.raises(KeyError, match="Nothing"):
+        quillmere.load_frames(dbc, frames=["Mixed", "Nothing"])
 
 
 @pytest.mark.parametrize("chunk", [1, 3, 50, 10 ** 6])
