@@ -4,6 +4,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -474,29 +476,50 @@ void FillColumns(Collected& slot, std::vector<Column>& columns, bool keepRows) {
     }
 }
 
-// Arrays of `count` items of a type code, made by repeating one item (no Python object per
-// item, and no per-item work in Python).
+// Arrays of `count` items of a type code, each one slice of a zeroed array kept for the call
+// (one copy of bytes; no Python object per item, and no per-item work in Python).
 class ArrayMaker {
   public:
     ArrayMaker() {
         py::object array = py::module_::import("array").attr("array");
-        for (const char code : {'d', 'q', 'Q', 'H'}) {
-            seeds_[code] =
+        for (size_t at = 0; at < kCodes.size(); ++at) {
+            const char code = kCodes[at];
+            zeros_[at].array =
                 array(std::string(1, code), py::make_tuple(code == 'd' ? py::object(py::float_(0.0))
                                                                        : py::object(py::int_(0))));
+            zeros_[at].size = 1;
         }
     }
     Column Make(char code, size_t count) {
+        Zeros& zeros = zeros_[kCodes.find(code)];
+        if (zeros.size < count) {
+            // Grown by repeating its one-item start: a few times per call at most.
+            const size_t size = std::max<size_t>({count, zeros.size * 2, 1024});
+            const auto one =
+                py::reinterpret_steal<py::object>(PySequence_GetSlice(zeros.array.ptr(), 0, 1));
+            if (!one) throw py::error_already_set();
+            zeros.array = py::reinterpret_steal<py::object>(
+                PySequence_Repeat(one.ptr(), static_cast<Py_ssize_t>(size)));
+            if (!zeros.array) throw py::error_already_set();
+            zeros.size = size;
+        }
         Column column;
         column.code = code;
-        column.array = seeds_.at(code) * py::int_(count);
+        column.array = py::reinterpret_steal<py::object>(
+            PySequence_GetSlice(zeros.array.ptr(), 0, static_cast<Py_ssize_t>(count)));
+        if (!column.array) throw py::error_already_set();
         if (PyObject_GetBuffer(column.array.ptr(), &column.view, PyBUF_WRITABLE) != 0)
             throw py::error_already_set();
         return column;
     }
 
   private:
-    std::unordered_map<char, py::object> seeds_;
+    static constexpr std::string_view kCodes = "dqQH";
+    struct Zeros {
+        py::object array;
+        size_t size = 0;
+    };
+    std::array<Zeros, 4> zeros_;
 };
 
 // The cyclic garbage collector off for a scope (as it was before, after it).
