@@ -572,34 +572,47 @@ py::object TakeColumns(LayoutIndex& index, const ChannelNames& channels, LogCoun
     // Thousands of dicts and arrays at once would start the cyclic collector again and again
     // (over every object of the process); none of them can form a cycle.
     const GcPause pause;
-    // Arrays made with the GIL, filled without it, handed over with it.
     std::vector<Collected*> slots;
     for (const auto& slot : index.Slots()) {
         if (slot->count) slots.push_back(slot.get());
     }
-    ArrayMaker maker;
-    std::vector<std::vector<Column>> columns(slots.size());
-    for (size_t s = 0; s < slots.size(); ++s) {
-        const Collected& slot = *slots[s];
-        columns[s].reserve(slot.codec->signals.size() + 2);
-        columns[s].push_back(maker.Make('d', slot.count));
-        columns[s].push_back(maker.Make('H', slot.count));
-        for (const char code : slot.codes) columns[s].push_back(maker.Make(code, slot.count));
-        counts.truncated += slot.truncated;
-    }
-    {
-        py::gil_scoped_release release;
-        for (size_t s = 0; s < slots.size(); ++s) FillColumns(*slots[s], columns[s], keepRows);
-    }
-
     py::object result = py::module_::import("quillmere._columns").attr("LogColumns")();
-    for (size_t s = 0; s < slots.size(); ++s) {
-        py::dict frame;
-        for (size_t c = 0; c < columns[s].size(); ++c) {
-            columns[s][c].Release();
-            frame[slots[s]->columns[c]] = columns[s][c].array;
+    ArrayMaker maker;
+    // Slots a batch of about kBatchBytes of columns at a time: arrays made with the GIL,
+    // filled without it (each slot's rows freed as they are read, unless kept for the next
+    // chunk), handed over with it. The columns of the whole log thus grow into the memory of
+    // its rows instead of coming on top of all of them.
+    constexpr size_t kBatchBytes = size_t{8} << 20;
+    std::vector<std::vector<Column>> columns;
+    for (size_t first = 0; first < slots.size();) {
+        size_t end = first;
+        size_t bytes = 0;
+        columns.clear();
+        while (end < slots.size() && (end == first || bytes < kBatchBytes)) {
+            const Collected& slot = *slots[end++];
+            std::vector<Column>& made = columns.emplace_back();
+            made.reserve(slot.codes.size() + 2);
+            made.push_back(maker.Make('d', slot.count));
+            made.push_back(maker.Make('H', slot.count));
+            for (const char code : slot.codes) made.push_back(maker.Make(code, slot.count));
+            bytes += slot.count * (8 * slot.codes.size() + 10);
+            counts.truncated += slot.truncated;
         }
-        result[slots[s]->name] = frame;
+        {
+            py::gil_scoped_release release;
+            for (size_t s = first; s < end; ++s)
+                FillColumns(*slots[s], columns[s - first], keepRows);
+        }
+        for (size_t s = first; s < end; ++s) {
+            py::dict frame;
+            std::vector<Column>& made = columns[s - first];
+            for (size_t c = 0; c < made.size(); ++c) {
+                made[c].Release();
+                frame[slots[s]->columns[c]] = made[c].array;
+            }
+            result[slots[s]->name] = frame;
+        }
+        first = end;
     }
     py::list names;
     for (const std::string& name : channels.Names()) names.append(py::str(name));
