@@ -203,13 +203,13 @@ class LayoutIndex {
     }
 
     void Prefetch(uint32_t id, bool extended) const {
-        if (!extended && id < standard_.size()) __builtin_prefetch(&standard_[id]);
+        if (id < kDirect) __builtin_prefetch(&direct_[size_t{id} * 2 + extended]);
     }
 
     // The slot of a frame's layout, -1 when the database has none (or it is not wanted).
     int SlotOf(uint32_t id, bool extended) {
-        if (!extended && id < standard_.size()) {
-            int& slot = standard_[id];
+        if (id < kDirect) {
+            int& slot = direct_[size_t{id} * 2 + extended];
             if (slot == kUnresolved) slot = Resolve(id, extended);
             return slot;
         }
@@ -244,9 +244,10 @@ class LayoutIndex {
     bool filtered_ = false;
     std::unordered_set<const FramePlan*> wanted_;
     std::unordered_set<uint32_t> wantedKeys_;  // their keys (identifier and extended flag)
-    // Identifiers without the extended flag below 2^14 (standard ones, and the four-digit
-    // ones candump writes for small extended identifiers) by a direct table.
-    std::vector<int> standard_ = std::vector<int>(size_t{1} << 14, kUnresolved);
+    // Identifiers below 2^14 (standard ones, and the four-digit ones candump writes for small
+    // extended identifiers) by a direct table indexed by identifier and addressing.
+    static constexpr uint32_t kDirect = 1u << 14;
+    std::vector<int> direct_ = std::vector<int>(size_t{kDirect} * 2, kUnresolved);
     SlotTable others_;
     std::unordered_map<const FramePlan*, int> slotOfPlan_;
     std::vector<std::unique_ptr<Collected>> slots_;
