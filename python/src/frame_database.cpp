@@ -18,6 +18,9 @@
 #include "plan_source.h"
 
 namespace qmpy {
+
+std::string FormatOf(const std::string& path);  // module.cpp: by extension, else by content
+
 namespace {
 
 class FrameDatabase : public PlanSource {
@@ -219,6 +222,10 @@ void BindFrameDatabase(py::module_& m) {
                 tolerantArgument.is_none() ? !exact : tolerantArgument.cast<bool>();
             const std::string path = PathOf(pathArgument);
             RequireReadable(path);
+            if (FormatOf(path) != "dbc") {
+                throw py::value_error("load_frames reads DBC files; '" + path +
+                                      "' is no DBC (quillmere.load reads it)");
+            }
             const TextRule rule = encoding.is_none() ? TextRule::ForFile(path)
                                                      : TextRule(encoding.cast<std::string>());
             return std::make_shared<FrameDatabase>(path, rule, tolerant, frames);

@@ -55,6 +55,10 @@ def test_frames_only_database_decodes_as_the_model(paths):
         repr(as_lists(full.decode_log(log, columns=True, frames=["Mixed", 0x200])))
     with pytest.raises(KeyError, match="Nothing"):
         quillmere.load_frames(dbc, frames=["Mixed", "Nothing"])
+    ldf = dbc.parent / "bus.ldf"
+    ldf.write_text('LIN_description_file;\n')
+    with pytest.raises(ValueError, match="DBC"):
+        quillmere.load_frames(ldf)
 
 
 @pytest.mark.parametrize("chunk", [1, 3, 50, 10 ** 6])
