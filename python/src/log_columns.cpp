@@ -646,6 +646,13 @@ class LogColumnChunks {
 
     py::object Next() {
         if (!next_) throw py::stop_iteration();
+        // The scan runs without the GIL: a second thread must not enter the same iterator.
+        if (busy_) throw std::runtime_error("these log chunks are being read by another thread");
+        busy_ = true;
+        const struct Done {
+            bool& busy;
+            ~Done() { busy = false; }
+        } done{busy_};
         LogCounts counts;
         const LogPiece piece = *next_;
         next_ = ScanPiece(path_, piece, index_, channels_, counts, chunkFrames_);
@@ -664,6 +671,7 @@ class LogColumnChunks {
     ChannelNames channels_;
     size_t chunkFrames_;
     bool first_ = true;
+    bool busy_ = false;
 };
 
 }  // namespace
