@@ -471,6 +471,9 @@ void FillColumns(Collected& slot, std::vector<Column>& columns, bool keepRows) {
         if (!keepRows) slot.chunks[c].rows.reset();
     }
     if (keepRows) {
+        // The first (smallest) chunk stays: most messages fit it again; the larger ones of a
+        // burst would otherwise stay with every message met, a chunk of frames each.
+        if (slot.chunks.size() > 1) slot.chunks.resize(1);
         slot.Rewind();
     } else {
         slot.Release();
