@@ -186,6 +186,7 @@ def main():
     else:
         db.decode_log(log, columns=True, start=0, stop=1_000_000)  # the log's frame plans, once
         frames, values, wall, cpu = columns_in_pieces(db, log, piece)
+    columns_peak = peak_mb()  # before the sample below (a whole piece in memory)
     sample = db.decode_log(log, columns=True, start=0, stop=piece)
     busiest = sorted(sample, key=lambda name: -len(sample[name]["timestamp"]))
     del sample
@@ -197,14 +198,14 @@ def main():
         "columns": {"frames_per_second_cpu": round(frames / cpu), "frames_per_second_wall": round(frames / wall),
                     "values_per_second_cpu": round(values / cpu), "seconds_cpu": round(cpu, 3),
                     "seconds_wall": round(wall, 3), "peak_mb_after_load": round(after_load),
-                    "peak_mb": round(peak_mb()),
+                    "peak_mb": round(columns_peak),
                     "form": "whole" if args.whole else f"chunks of {args.chunk_frames} frames"
                     if args.chunk_frames else f"pieces of {args.piece_mb} MB",
                     "database": "load_frames" if args.frames_only else "load"},
     }
     if result_mb is not None:
         report["columns"]["result_mb"] = round(result_mb)
-        report["columns"]["peak_less_result_mb"] = round(peak_mb() - result_mb)
+        report["columns"]["peak_less_result_mb"] = round(columns_peak - result_mb)
     print(json.dumps(report, indent=1), flush=True)
 
     peer = canmatrix_slice(dbc, log, args.canmatrix_lines, folder) if args.canmatrix_lines > 0 else None
