@@ -61,6 +61,28 @@ def columns_in_pieces(db, log, piece_bytes):
     return frames, values, time.perf_counter() - wall, time.process_time() - cpu
 
 
+def columns_in_chunks(db, log, chunk_frames):
+    frames = values = 0
+    wall, cpu = time.perf_counter(), time.process_time()
+    for columns in db.decode_log(log, columns=True, chunk_frames=chunk_frames):
+        for table in columns.values():
+            frames += len(table["timestamp"])
+            values += len(table["timestamp"]) * (len(table) - 2)
+        del columns
+    return frames, values, time.perf_counter() - wall, time.process_time() - cpu
+
+
+def columns_whole(db, log):
+    """The whole log in one call; also the size of the result (its arrays' bytes)."""
+    wall, cpu = time.perf_counter(), time.process_time()
+    columns = db.decode_log(log, columns=True)
+    wall, cpu = time.perf_counter() - wall, time.process_time() - cpu
+    frames = sum(len(table["timestamp"]) for table in columns.values())
+    values = sum(len(table["timestamp"]) * (len(table) - 2) for table in columns.values())
+    result = sum(a.itemsize * len(a) for table in columns.values() for a in table.values())
+    return frames, values, wall, cpu, result / 1e6
+
+
 def dask_run(dbc, log, workers, piece_bytes, frames):
     import dask
     from distributed import Client, LocalCluster
@@ -131,6 +153,12 @@ def main():
     parser.add_argument("--log-mb", type=float, default=200, help="size of the generated log")
     parser.add_argument("--piece-mb", type=float, default=32, help="bytes a decode_log call / Dask partition")
     parser.add_argument("--canmatrix-lines", type=int, default=20000)
+    parser.add_argument("--frames-only", action="store_true",
+                        help="quillmere.load_frames instead of quillmere.load (DBC)")
+    parser.add_argument("--chunk-frames", type=int, default=0,
+                        help="decode the log as decode_log(chunk_frames=N) chunks instead of pieces")
+    parser.add_argument("--whole", action="store_true",
+                        help="decode the log in one call (peak, result size, peak less result)")
     parser.add_argument("--no-dask", action="store_true")
     parser.add_argument("--dask-frames", type=int, default=16,
                         help="messages the Dask run decodes (the most frequent of the log; 0: all). "
@@ -147,11 +175,18 @@ def main():
     piece = int(args.piece_mb * 1e6)
 
     wall, cpu = time.perf_counter(), time.process_time()
-    db = quillmere.load(dbc)
+    db = quillmere.load_frames(dbc) if args.frames_only else quillmere.load(dbc)
     load = (time.perf_counter() - wall, time.process_time() - cpu)
     after_load = peak_mb()
-    db.decode_log(log, columns=True, start=0, stop=1_000_000)  # frame plans of the log built once
-    frames, values, wall, cpu = columns_in_pieces(db, log, piece)
+    result_mb = None
+    if args.whole:
+        frames, values, wall, cpu, result_mb = columns_whole(db, log)
+    elif args.chunk_frames:
+        frames, values, wall, cpu = columns_in_chunks(db, log, args.chunk_frames)
+    else:
+        db.decode_log(log, columns=True, start=0, stop=1_000_000)  # the log's frame plans, once
+        frames, values, wall, cpu = columns_in_pieces(db, log, piece)
+    columns_peak = peak_mb()  # before the sample below (a whole piece in memory)
     sample = db.decode_log(log, columns=True, start=0, stop=piece)
     busiest = sorted(sample, key=lambda name: -len(sample[name]["timestamp"]))
     del sample
@@ -163,8 +198,14 @@ def main():
         "columns": {"frames_per_second_cpu": round(frames / cpu), "frames_per_second_wall": round(frames / wall),
                     "values_per_second_cpu": round(values / cpu), "seconds_cpu": round(cpu, 3),
                     "seconds_wall": round(wall, 3), "peak_mb_after_load": round(after_load),
-                    "peak_mb": round(peak_mb())},
+                    "peak_mb": round(columns_peak),
+                    "form": "whole" if args.whole else f"chunks of {args.chunk_frames} frames"
+                    if args.chunk_frames else f"pieces of {args.piece_mb} MB",
+                    "database": "load_frames" if args.frames_only else "load"},
     }
+    if result_mb is not None:
+        report["columns"]["result_mb"] = round(result_mb)
+        report["columns"]["peak_less_result_mb"] = round(columns_peak - result_mb)
     print(json.dumps(report, indent=1), flush=True)
 
     peer = canmatrix_slice(dbc, log, args.canmatrix_lines, folder) if args.canmatrix_lines > 0 else None

@@ -110,7 +110,29 @@ class FrameCodec:
     def decode_log(self, path_or_lines: _Path, decode_choices: bool = True, skip_unknown: bool = True, *,
                    columns: Literal[True], start: int = 0, stop: Optional[int] = None,
                    frames: Optional[Iterable[_FrameKey]] = None) -> LogColumns: ...
+    @overload
+    def decode_log(self, path_or_lines: _Path, decode_choices: bool = True, skip_unknown: bool = True, *,
+                   columns: Literal[True], start: int = 0, stop: Optional[int] = None,
+                   frames: Optional[Iterable[_FrameKey]] = None, chunk_frames: int) -> LogColumnChunks: ...
     def column_types(self, frame_id: _FrameKey) -> dict[str, str]: ...
+
+class LogColumnChunks(Iterator[LogColumns]):
+    """decode_log(path, columns=True, chunk_frames=N): LogColumns of at most N frames each."""
+    def __iter__(self) -> LogColumnChunks: ...
+    def __next__(self) -> LogColumns: ...
+
+class FrameDatabase(FrameCodec):
+    """load_frames(path): the frame codecs of a DBC file without its model."""
+    status: int
+    log: str
+    frame_names: List[str]
+    frame_ids: List[int]
+    def __len__(self) -> int: ...
+
+def load_frames(path: _Path, encoding: Optional[str] = None, *, exact: bool = False,
+                tolerant: Optional[bool] = None,
+                frames: Optional[Iterable[_FrameKey]] = None) -> FrameDatabase:
+    """Reads a DBC file for decoding only: its frame codecs (those of `frames` when given)."""
 
 class LogColumns(Dict[str, Dict[str, array.array]]):
     """decode_log(path, columns=True): frame name -> column name -> array.array."""

@@ -24,15 +24,27 @@ DEFAULT_PARTITION_SIZE = 32_000_000
 _databases = {}  # per worker process: (path, size, mtime, options) -> loaded database
 
 
-def _database(path, load_options):
+def _database(path, load_options, frames=None):
     stat = os.stat(path)
-    key = (os.path.abspath(path), stat.st_size, stat.st_mtime_ns, tuple(sorted(load_options.items())))
+    key = (os.path.abspath(path), stat.st_size, stat.st_mtime_ns, tuple(sorted(load_options.items())),
+           None if frames is None else tuple(frames))
     database = _databases.get(key)
     if database is None:
-        database = quillmere.load(path, **load_options)
+        database = _load_for_decoding(path, load_options, frames)
         _databases.clear()  # one database a process is what a decode needs; drop an older one
         _databases[key] = database
     return database
+
+
+def _load_for_decoding(path, load_options, frames):
+    # A DBC needs only the codecs of the frames decoded (quillmere.load_frames: the model goes
+    # once they are made); other formats load whole.
+    options = dict(load_options)
+    kind = options.pop("format", None)
+    if (kind or os.path.splitext(path)[1].lstrip(".")).lower() == "dbc" and set(options) <= {
+            "encoding", "exact", "tolerant"}:
+        return quillmere.load_frames(path, frames=frames, **options)
+    return quillmere.load(path, **load_options)
 
 
 def _dask_modules():
@@ -63,7 +75,7 @@ def log_pieces(log_paths, partition_size=DEFAULT_PARTITION_SIZE):
 
 
 def _decode_piece(db_path, load_options, log_path, start, stop, frames):
-    database = _database(db_path, load_options)
+    database = _database(db_path, load_options, frames)
     return database.decode_log(log_path, columns=True, start=start, stop=stop, frames=frames)
 
 
@@ -85,11 +97,21 @@ def _frame_names(database, frames):
 
 
 def _frames_of(database):
+    if isinstance(database, quillmere.FrameDatabase):
+        return [_Frame(name, frame_id) for name, frame_id in
+                zip(database.frame_names, database.frame_ids)]
     for attribute in ("messages", "frames"):
         items = getattr(database, attribute, None)
         if items is not None:
             return items
     raise TypeError(f"cannot list the frames of {type(database).__name__}; give frames=")
+
+
+class _Frame:
+    def __init__(self, name, raw_id):
+        self.name = name
+        self.raw_id = raw_id
+        self.frame_id = raw_id & 0x7FFFFFFF
 
 
 def _name_of(database, frame_id):
@@ -122,7 +144,7 @@ def decode_logs(db_path, log_paths, *, partition_size=DEFAULT_PARTITION_SIZE, fr
     from dask.highlevelgraph import HighLevelGraph
 
     db_path = os.path.abspath(os.fspath(db_path))
-    database = _database(db_path, load_options)
+    database = _database(db_path, load_options, None if frames is None else list(frames))
     names = _frame_names(database, frames)
     pieces = log_pieces(log_paths, partition_size)
     wanted = list(names) if frames is not None else None

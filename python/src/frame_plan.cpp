@@ -159,25 +159,36 @@ ByteView::~ByteView() {
 }
 
 FramePlan::FramePlan(std::unique_ptr<qm::codec::FrameCodec> frame, const TextRule& text)
-    : codec(std::move(frame)) {
+    : codec(std::move(frame)), rule_(text) {
     name = text(codec->name.c_str());
     id = codec->Key();
     size = codec->size;
     std::unordered_map<std::string, int> seen;
+    keys.reserve(codec->signals.size());
     for (const SignalCodec& signal : codec->signals) {
         const int count = ++seen[signal.name];
         std::string key = signal.name;
         if (count > 1) key += "#" + std::to_string(count);
-        py::str keyText = text(key.c_str());
-        indexOfKey_.emplace(keyText.cast<std::string>(), static_cast<int>(keys.size()));
-        keys.push_back(std::move(keyText));
-        std::vector<py::object> signalTexts;
-        for (const auto& entry : signal.texts) signalTexts.push_back(text(entry.text.c_str()));
-        texts.push_back(std::move(signalTexts));
+        keys.push_back(text(key.c_str()));
     }
 }
 
+const std::vector<py::object>& FramePlan::TextsOf(size_t index) const {
+    if (texts_.empty()) {
+        texts_.resize(codec->signals.size());
+        for (size_t i = 0; i < codec->signals.size(); ++i) {
+            for (const auto& entry : codec->signals[i].texts)
+                texts_[i].push_back(rule_(entry.text.c_str()));
+        }
+    }
+    return texts_[index];
+}
+
 int FramePlan::IndexOfKey(const py::handle& key) const {
+    if (indexOfKey_.empty()) {
+        for (size_t i = 0; i < keys.size(); ++i)
+            indexOfKey_.emplace(keys[i].cast<std::string>(), static_cast<int>(i));
+    }
     if (!PyUnicode_Check(key.ptr())) return -1;
     Py_ssize_t length = 0;
     const char* utf8 = PyUnicode_AsUTF8AndSize(key.ptr(), &length);
@@ -200,7 +211,7 @@ PyObject* FramePlan::Value(size_t index, uint64_t raw, bool choices) const {
     }
     if (choices && !signal.texts.empty()) {
         const int text = signal.TextIndex(raw);
-        if (text >= 0) return texts[index][static_cast<size_t>(text)].inc_ref().ptr();
+        if (text >= 0) return TextsOf(index)[static_cast<size_t>(text)].inc_ref().ptr();
     }
     const Physical physical = signal.PhysicalOf(raw);
     switch (physical.type) {
@@ -311,8 +322,9 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
 uint64_t FramePlan::RawFor(size_t index, const py::handle& value) const {
     const SignalCodec& signal = codec->signals[index];
     if (PyUnicode_Check(value.ptr())) {
-        for (size_t t = 0; t < texts[index].size(); ++t) {
-            if (texts[index][t].equal(value)) return signal.CheckedRaw(signal.texts[t].low);
+        const std::vector<py::object>& texts = TextsOf(index);
+        for (size_t t = 0; t < texts.size(); ++t) {
+            if (texts[t].equal(value)) return signal.CheckedRaw(signal.texts[t].low);
         }
         throw CodecError("signal '" + signal.name + "': no value is named '" +
                          value.cast<std::string>() + "'");

@@ -28,8 +28,10 @@ struct FramePlan {
     py::object name;  // str
     uint32_t id = 0;  // with bit 31 for an extended identifier
     size_t size = 0;
-    std::vector<py::object> keys;                // str per signal
-    std::vector<std::vector<py::object>> texts;  // str per value text per signal
+    std::vector<py::object> keys;  // str per signal
+    // The value texts of a signal as str. Made on first use (with the GIL): log columns of
+    // thousands of frames need none of them.
+    const std::vector<py::object>& TextsOf(size_t index) const;
 
     py::dict Decode(const uint8_t* payload, size_t size, bool choices) const;
     // One array('d') per signal, in signal order, keyed as decode keys them; a signal that a
@@ -41,7 +43,9 @@ struct FramePlan {
     PyObject* Value(size_t index, uint64_t raw, bool choices) const;
     uint64_t RawFor(size_t index, const py::handle& value) const;
     int IndexOfKey(const py::handle& key) const;
-    std::unordered_map<std::string, int> indexOfKey_;
+    TextRule rule_;
+    mutable std::vector<std::vector<py::object>> texts_;       // empty until TextsOf
+    mutable std::unordered_map<std::string, int> indexOfKey_;  // empty until IndexOfKey
 };
 
 // Payloads of one frame laid out as decode_many and log columns lay them out: each copied into a

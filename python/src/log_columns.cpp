@@ -4,10 +4,14 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -62,6 +66,7 @@ struct Collected {
         stride = PaddedStride(*codec);
         fieldEnd = codec->FieldEnd();
         rowSize = kRowHead + stride;
+        for (const auto& signal : codec->signals) codes.push_back(ColumnCode(signal));
     }
 
     uint8_t* next = nullptr;  // the next free row
@@ -72,6 +77,8 @@ struct Collected {
     size_t count = 0;
     size_t truncated = 0;  // frames whose payload ends before the last field
     std::vector<Chunk> chunks;
+    size_t current = 0;       // the chunk being filled
+    std::vector<char> codes;  // the array type code of each signal's column
     // Shared with the plan: the scan runs without the GIL, while Python may edit the model.
     std::shared_ptr<const FrameCodec> codec;
     py::object name;
@@ -93,17 +100,47 @@ struct Collected {
         ++count;
     }
 
-    // The frames a chunk holds.
+    // Asks the processor for the row the next Add writes (and this object's fields first).
+    void PrefetchRow() const {
+        if (room) {
+            __builtin_prefetch(next, 1);
+            __builtin_prefetch(next + 64, 1);
+        }
+    }
+
+    // The chunks that hold frames, and the frames chunk `chunk` holds.
+    size_t UsedChunks() const { return count ? current + 1 : 0; }
     size_t CountOf(size_t chunk) const {
-        return chunk + 1 == chunks.size() ? chunks[chunk].capacity - room : chunks[chunk].capacity;
+        return chunk == current ? chunks[chunk].capacity - room : chunks[chunk].capacity;
+    }
+
+    // Empties the rows but keeps their memory for the next chunk of a log (no allocation and
+    // no first touch of fresh pages per chunk).
+    void Rewind() {
+        current = 0;
+        next = chunks.empty() ? nullptr : chunks[0].rows.get();
+        room = chunks.empty() ? 0 : chunks[0].capacity;
+        count = 0;
+        truncated = 0;
+    }
+    // Empties the rows and frees their memory.
+    void Release() {
+        chunks.clear();
+        Rewind();
     }
 
   private:
     void Grow() {
+        if (count && current + 1 < chunks.size()) {
+            next = chunks[++current].rows.get();
+            room = chunks[current].capacity;
+            return;
+        }
         const size_t capacity =
-            chunks.empty() ? 32 : std::min<size_t>(chunks.back().capacity * 2, 8192);
+            chunks.empty() ? 16 : std::min<size_t>(chunks.back().capacity * 2, 8192);
         // Not zeroed: Add writes every byte that is read later.
         chunks.push_back({capacity, std::unique_ptr<uint8_t[]>(new uint8_t[capacity * rowSize])});
+        current = chunks.size() - 1;
         next = chunks.back().rows.get();
         room = capacity;
     }
@@ -165,10 +202,14 @@ class LayoutIndex {
         }
     }
 
+    void Prefetch(uint32_t id, bool extended) const {
+        if (id < kDirect) __builtin_prefetch(&direct_[size_t{id} * 2 + extended]);
+    }
+
     // The slot of a frame's layout, -1 when the database has none (or it is not wanted).
     int SlotOf(uint32_t id, bool extended) {
-        if (!extended && id < standard_.size()) {
-            int& slot = standard_[id];
+        if (id < kDirect) {
+            int& slot = direct_[size_t{id} * 2 + extended];
             if (slot == kUnresolved) slot = Resolve(id, extended);
             return slot;
         }
@@ -203,7 +244,10 @@ class LayoutIndex {
     bool filtered_ = false;
     std::unordered_set<const FramePlan*> wanted_;
     std::unordered_set<uint32_t> wantedKeys_;  // their keys (identifier and extended flag)
-    std::vector<int> standard_ = std::vector<int>(0x800, kUnresolved);
+    // Identifiers below 2^14 (standard ones, and the four-digit ones candump writes for small
+    // extended identifiers) by a direct table indexed by identifier and addressing.
+    static constexpr uint32_t kDirect = 1u << 14;
+    std::vector<int> direct_ = std::vector<int>(size_t{kDirect} * 2, kUnresolved);
     SlotTable others_;
     std::unordered_map<const FramePlan*, int> slotOfPlan_;
     std::vector<std::unique_ptr<Collected>> slots_;
@@ -269,14 +313,53 @@ int OpenForReading(const py::object& path, uint64_t start) {
     return fd;
 }
 
-// Reads the lines of the piece into the slots of the index; runs without the GIL.
-void Scan(int fd, const LogPiece& piece, LayoutIndex& index, ChannelNames& channels,
-          LogCounts& counts) {
+// Reads the lines of the piece into the slots of the index; runs without the GIL. With
+// maxFrames, stops once that many frames are decoded and returns where the next line starts
+// (nullopt: the piece is done).
+std::optional<uint64_t> Scan(int fd, const LogPiece& piece, LayoutIndex& index,
+                             ChannelNames& channels, LogCounts& counts, size_t maxFrames = 0) {
+    // Lines are parsed a batch ahead of their rows, and what their rows need is asked of the
+    // memory one level a step for the whole batch (the identifier's slot, the frame's
+    // collection, its next row): with thousands of frames in random order each level is a
+    // cache miss, which the batch overlaps instead of waiting for each in turn.
+    constexpr size_t kBatch = 32;
+    struct Pending {
+        LogFrame frame;
+        uint64_t after;  // where the next line starts
+        Collected* slot;
+    };
+    Pending batch[kBatch];
+    size_t pending = 0;
+    const auto putOut = [&]() -> std::optional<uint64_t> {
+        size_t known = 0;
+        for (size_t i = 0; i < pending; ++i) {
+            const int slot = index.SlotOf(batch[i].frame.id, batch[i].frame.extended);
+            if (slot < 0) {
+                ++counts.unknown;
+                continue;
+            }
+            batch[i].slot = index.Slots()[static_cast<size_t>(slot)].get();
+            __builtin_prefetch(batch[i].slot);
+            if (known != i) batch[known] = batch[i];
+            ++known;
+        }
+        for (size_t i = 0; i < known; ++i) batch[i].slot->PrefetchRow();
+        pending = 0;
+        for (size_t i = 0; i < known; ++i) {
+            const LogFrame& frame = batch[i].frame;
+            ++counts.decoded;
+            batch[i].slot->Add(frame, ParseTimestamp(frame.timestamp),
+                               channels.IndexOf(frame.channel));
+            // The batch never holds more frames than the chunk has room for, so this is its
+            // last line: nothing after it was parsed (or counted) yet.
+            if (maxFrames && counts.decoded == maxFrames) return batch[i].after;
+        }
+        return std::nullopt;
+    };
     qm::codec::LineReader reader(fd);
     qm::codec::LogLineParser parser;
-    LogFrame frame;
     uint64_t position = piece.start;  // of the block's first byte
-    bool skipPartial = piece.start > 0;
+    bool skipPartial = piece.start > 0 && !piece.atLineStart;
     std::string_view block;
     while (reader.NextBlock(block)) {
         size_t at = 0;
@@ -292,23 +375,28 @@ void Scan(int fd, const LogPiece& piece, LayoutIndex& index, ChannelNames& chann
                 skipPartial = false;
                 continue;
             }
-            if (piece.stop && lineStart > *piece.stop) return;
+            if (piece.stop && lineStart > *piece.stop) {
+                if (const auto resume = putOut()) return resume;
+                return std::nullopt;
+            }
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            const LogLineKind kind = parser.Parse(line, frame);
+            Pending& entry = batch[pending];
+            const LogLineKind kind = parser.Parse(line, entry.frame);
             counts.Count(kind);
             if (kind != LogLineKind::Frame) continue;
-            const int slot = index.SlotOf(frame.id, frame.extended);
-            if (slot < 0) {
-                ++counts.unknown;
-                continue;
+            entry.after = position + at;
+            index.Prefetch(entry.frame.id, entry.frame.extended);
+            // A chunk may end within the batch: it never holds more than the frames left.
+            if (++pending == kBatch || (maxFrames && counts.decoded + pending >= maxFrames)) {
+                if (const auto resume = putOut()) return resume;
             }
-            ++counts.decoded;
-            index.Slots()[static_cast<size_t>(slot)]->Add(frame, ParseTimestamp(frame.timestamp),
-                                                          channels.IndexOf(frame.channel));
         }
+        // The batch's frames point into the block: out before the next block is read.
+        if (const auto resume = putOut()) return resume;
         position += block.size();
     }
     if (reader.Failed()) throw std::runtime_error("reading the log failed");
+    return std::nullopt;
 }
 
 // One column: its array and the writable view of it (released when the column goes).
@@ -347,13 +435,15 @@ void SwitchValues(const Collected& slot, const uint8_t* rows, size_t count,
 }
 
 // Fills a slot's columns (timestamp, channel, signals) chunk by chunk; runs without the GIL.
-void FillColumns(Collected& slot, std::vector<Column>& columns) {
+// With keepRows the rows' memory stays for the next chunk of the log, else each chunk of rows
+// is freed once read, so that the columns grow into its memory.
+void FillColumns(Collected& slot, std::vector<Column>& columns, bool keepRows) {
     std::vector<int64_t> selected;
     std::vector<uint8_t> sizes;
     auto* timestamps = static_cast<double*>(columns[0].view.buf);
     auto* channels = static_cast<uint16_t*>(columns[1].view.buf);
     size_t done = 0;
-    for (size_t c = 0; c < slot.chunks.size(); ++c) {
+    for (size_t c = 0; c < slot.UsedChunks(); ++c) {
         const size_t count = slot.CountOf(c);
         const uint8_t* rows = slot.chunks[c].rows.get();
         sizes.resize(count);
@@ -378,35 +468,76 @@ void FillColumns(Collected& slot, std::vector<Column>& columns) {
             }
         }
         done += count;
-        slot.chunks[c].rows.reset();  // its memory back before the next chunk's columns grow
+        if (!keepRows) slot.chunks[c].rows.reset();
     }
-    slot.chunks.clear();
-    slot.room = 0;
+    if (keepRows) {
+        // The first (smallest) chunk stays: most messages fit it again; the larger ones of a
+        // burst would otherwise stay with every message met, a chunk of frames each.
+        if (slot.chunks.size() > 1) slot.chunks.resize(1);
+        slot.Rewind();
+    } else {
+        slot.Release();
+    }
 }
 
-// Arrays of `count` items of a type code, made by repeating one item (no Python object per
-// item, and no per-item work in Python).
+// Arrays of `count` items of a type code, each one slice of a zeroed array kept for the call
+// (one copy of bytes; no Python object per item, and no per-item work in Python).
 class ArrayMaker {
   public:
     ArrayMaker() {
         py::object array = py::module_::import("array").attr("array");
-        for (const char code : {'d', 'q', 'Q', 'H'}) {
-            seeds_[code] =
+        for (size_t at = 0; at < kCodes.size(); ++at) {
+            const char code = kCodes[at];
+            zeros_[at].array =
                 array(std::string(1, code), py::make_tuple(code == 'd' ? py::object(py::float_(0.0))
                                                                        : py::object(py::int_(0))));
+            zeros_[at].size = 1;
         }
     }
     Column Make(char code, size_t count) {
+        Zeros& zeros = zeros_[kCodes.find(code)];
+        if (zeros.size < count) {
+            // Grown by repeating its one-item start: a few times per call at most.
+            const size_t size = std::max<size_t>({count, zeros.size * 2, 1024});
+            const auto one =
+                py::reinterpret_steal<py::object>(PySequence_GetSlice(zeros.array.ptr(), 0, 1));
+            if (!one) throw py::error_already_set();
+            zeros.array = py::reinterpret_steal<py::object>(
+                PySequence_Repeat(one.ptr(), static_cast<Py_ssize_t>(size)));
+            if (!zeros.array) throw py::error_already_set();
+            zeros.size = size;
+        }
         Column column;
         column.code = code;
-        column.array = seeds_.at(code) * py::int_(count);
+        column.array = py::reinterpret_steal<py::object>(
+            PySequence_GetSlice(zeros.array.ptr(), 0, static_cast<Py_ssize_t>(count)));
+        if (!column.array) throw py::error_already_set();
         if (PyObject_GetBuffer(column.array.ptr(), &column.view, PyBUF_WRITABLE) != 0)
             throw py::error_already_set();
         return column;
     }
 
   private:
-    std::unordered_map<char, py::object> seeds_;
+    static constexpr std::string_view kCodes = "dqQH";
+    struct Zeros {
+        py::object array;
+        size_t size = 0;
+    };
+    std::array<Zeros, 4> zeros_;
+};
+
+// The cyclic garbage collector off for a scope (as it was before, after it).
+class GcPause {
+  public:
+    GcPause() : wasOn_(PyGC_Disable() == 1) {}
+    ~GcPause() {
+        if (wasOn_) PyGC_Enable();
+    }
+    GcPause(const GcPause&) = delete;
+    GcPause& operator=(const GcPause&) = delete;
+
+  private:
+    bool wasOn_;
 };
 
 py::dict CountsDict(const LogCounts& counts) {
@@ -436,50 +567,141 @@ py::dict ColumnTypes(const FramePlan& plan) {
     return types;
 }
 
-py::object DecodeLogColumns(const std::shared_ptr<PlanSource>& source, const py::object& path,
-                            const LogPiece& piece, const py::object& frames) {
-    LayoutIndex index(*source, frames);
-    ChannelNames channels;
-    LogCounts counts;
-    const int fd = OpenForReading(path, piece.start);
-    {
-        FileCloser closer(fd);
-        py::gil_scoped_release release;
-        Scan(fd, piece, index, channels, counts);
-    }
+namespace {
 
-    // Arrays made with the GIL, filled without it, handed over with it.
-    auto& slots = index.Slots();
-    ArrayMaker maker;
-    std::vector<std::vector<Column>> columns(slots.size());
-    for (size_t s = 0; s < slots.size(); ++s) {
-        const Collected& slot = *slots[s];
-        columns[s].push_back(maker.Make('d', slot.count));
-        columns[s].push_back(maker.Make('H', slot.count));
-        for (const auto& signal : slot.codec->signals) {
-            columns[s].push_back(maker.Make(ColumnCode(signal), slot.count));
-        }
-        counts.truncated += slot.truncated;
+// The frames the index's slots collected, as LogColumns (slots without frames left out); the
+// slots are emptied for the next chunk.
+py::object TakeColumns(LayoutIndex& index, const ChannelNames& channels, LogCounts counts,
+                       bool keepRows) {
+    // Thousands of dicts and arrays at once would start the cyclic collector again and again
+    // (over every object of the process); none of them can form a cycle.
+    const GcPause pause;
+    std::vector<Collected*> slots;
+    for (const auto& slot : index.Slots()) {
+        if (slot->count) slots.push_back(slot.get());
     }
-    {
-        py::gil_scoped_release release;
-        for (size_t s = 0; s < slots.size(); ++s) FillColumns(*slots[s], columns[s]);
-    }
-
     py::object result = py::module_::import("quillmere._columns").attr("LogColumns")();
-    for (size_t s = 0; s < slots.size(); ++s) {
-        py::dict frame;
-        for (size_t c = 0; c < columns[s].size(); ++c) {
-            columns[s][c].Release();
-            frame[slots[s]->columns[c]] = columns[s][c].array;
+    ArrayMaker maker;
+    // Slots a batch of about kBatchBytes of columns at a time: arrays made with the GIL,
+    // filled without it (each slot's rows freed as they are read, unless kept for the next
+    // chunk), handed over with it. The columns of the whole log thus grow into the memory of
+    // its rows instead of coming on top of all of them.
+    constexpr size_t kBatchBytes = size_t{8} << 20;
+    std::vector<std::vector<Column>> columns;
+    for (size_t first = 0; first < slots.size();) {
+        size_t end = first;
+        size_t bytes = 0;
+        columns.clear();
+        while (end < slots.size() && (end == first || bytes < kBatchBytes)) {
+            const Collected& slot = *slots[end++];
+            std::vector<Column>& made = columns.emplace_back();
+            made.reserve(slot.codes.size() + 2);
+            made.push_back(maker.Make('d', slot.count));
+            made.push_back(maker.Make('H', slot.count));
+            for (const char code : slot.codes) made.push_back(maker.Make(code, slot.count));
+            bytes += slot.count * (8 * slot.codes.size() + 10);
+            counts.truncated += slot.truncated;
         }
-        result[slots[s]->name] = frame;
+        {
+            py::gil_scoped_release release;
+            for (size_t s = first; s < end; ++s)
+                FillColumns(*slots[s], columns[s - first], keepRows);
+        }
+        for (size_t s = first; s < end; ++s) {
+            py::dict frame;
+            std::vector<Column>& made = columns[s - first];
+            for (size_t c = 0; c < made.size(); ++c) {
+                made[c].Release();
+                frame[slots[s]->columns[c]] = made[c].array;
+            }
+            result[slots[s]->name] = frame;
+        }
+        first = end;
     }
     py::list names;
     for (const std::string& name : channels.Names()) names.append(py::str(name));
     result.attr("channels") = names;
     result.attr("counts") = CountsDict(counts);
     return result;
+}
+
+// Scans the piece from `piece.start`; the next chunk's piece when maxFrames stopped it.
+std::optional<LogPiece> ScanPiece(const py::object& path, const LogPiece& piece, LayoutIndex& index,
+                                  ChannelNames& channels, LogCounts& counts, size_t maxFrames) {
+    const int fd = OpenForReading(path, piece.start);
+    FileCloser closer(fd);
+    py::gil_scoped_release release;
+    const std::optional<uint64_t> resume = Scan(fd, piece, index, channels, counts, maxFrames);
+    if (!resume) return std::nullopt;
+    return LogPiece{*resume, piece.stop, true};
+}
+
+// The iterator decode_log(columns=True, chunk_frames=N) returns.
+class LogColumnChunks {
+  public:
+    LogColumnChunks(std::shared_ptr<PlanSource> source, py::object path, const LogPiece& piece,
+                    const py::object& frames, size_t chunkFrames)
+        : source_(std::move(source)),
+          path_(std::move(path)),
+          next_(piece),
+          index_(*source_, frames),
+          chunkFrames_(chunkFrames) {}
+
+    py::object Next() {
+        if (!next_) throw py::stop_iteration();
+        // The scan runs without the GIL: a second thread must not enter the same iterator.
+        if (busy_) throw std::runtime_error("these log chunks are being read by another thread");
+        busy_ = true;
+        const struct Done {
+            bool& busy;
+            ~Done() { busy = false; }
+        } done{busy_};
+        LogCounts counts;
+        const LogPiece piece = *next_;
+        next_ = ScanPiece(path_, piece, index_, channels_, counts, chunkFrames_);
+        // A chunk that ends exactly at the end of the piece is the last one, so that no
+        // empty chunk follows a full one; an empty log still gives one chunk.
+        if (!counts.decoded && !first_ && !next_) throw py::stop_iteration();
+        first_ = false;
+        return TakeColumns(index_, channels_, counts, next_.has_value());
+    }
+
+  private:
+    std::shared_ptr<PlanSource> source_;
+    py::object path_;
+    std::optional<LogPiece> next_;
+    LayoutIndex index_;
+    ChannelNames channels_;
+    size_t chunkFrames_;
+    bool first_ = true;
+    bool busy_ = false;
+};
+
+}  // namespace
+
+py::object DecodeLogColumns(const std::shared_ptr<PlanSource>& source, const py::object& path,
+                            const LogPiece& piece, const py::object& frames) {
+    LayoutIndex index(*source, frames);
+    ChannelNames channels;
+    LogCounts counts;
+    ScanPiece(path, piece, index, channels, counts, 0);
+    return TakeColumns(index, channels, counts, false);
+}
+
+py::object DecodeLogColumnChunks(const std::shared_ptr<PlanSource>& source, const py::object& path,
+                                 const LogPiece& piece, const py::object& frames,
+                                 size_t chunkFrames) {
+    if (chunkFrames == 0) throw py::value_error("chunk_frames must be positive");
+    ::close(OpenForReading(path, 0));  // a log that cannot be read fails here, not later
+    return py::cast(std::make_unique<LogColumnChunks>(source, path, piece, frames, chunkFrames));
+}
+
+void BindLogColumns(py::module_& m) {
+    py::class_<LogColumnChunks>(m, "LogColumnChunks",
+                                "Iterator over the LogColumns of a log, a bounded number of "
+                                "frames each (decode_log(path, columns=True, chunk_frames=N)).")
+        .def("__iter__", [](py::object self) { return self; })
+        .def("__next__", &LogColumnChunks::Next);
 }
 
 }  // namespace qmpy

@@ -18,15 +18,25 @@ namespace py = pybind11;
 // A piece of a log by bytes: the lines that begin after `start` up to and including the line
 // that crosses `stop` (a piece with start 0 also holds the first line). Pieces [a, b), [b, c)
 // thus share no line and miss none.
+// With atLineStart, `start` is the first byte of a line, which the piece holds.
 struct LogPiece {
     uint64_t start = 0;
     std::optional<uint64_t> stop;
+    bool atLineStart = false;
 };
 
 // A quillmere.LogColumns (a dict of frame name to dict of column name to array) for the frames
 // of a log; `frames` (None or an iterable of names and identifiers) limits the frames decoded.
 py::object DecodeLogColumns(const std::shared_ptr<PlanSource>& source, const py::object& path,
                             const LogPiece& piece, const py::object& frames);
+
+// The same in chunks: an iterator of LogColumns of at most `chunkFrames` decoded frames each,
+// in log order, so that memory stays bounded whatever the size of the log. Channel indexes
+// are kept across chunks (each chunk's `channels` lists every channel seen so far).
+py::object DecodeLogColumnChunks(const std::shared_ptr<PlanSource>& source, const py::object& path,
+                                 const LogPiece& piece, const py::object& frames,
+                                 size_t chunkFrames);
+void BindLogColumns(py::module_& m);
 
 // The columns decode_log(columns=True) gives a frame, in order, as a dict of column name to
 // array type code.

@@ -18,6 +18,7 @@ py::object LoadArxml(const std::string& path, const TextRule& text, bool exact);
 void BindNetwork(py::module_& m);
 void BindSomeIp(py::module_& m);
 void BindDiag(py::module_& m);
+void BindFrameDatabase(py::module_& m);
 bool IsDiagnosticPath(const std::string& path);
 py::object LoadDiagnostics(const std::string& path, const py::object& encoding, bool exact,
                            const py::object& language);
@@ -182,6 +183,7 @@ PYBIND11_MODULE(quillmere, m) {
     BindNetwork(m);
     BindSomeIp(m);
     BindDiag(m);
+    BindFrameDatabase(m);
     m.def("load", &Load, py::arg("path"), py::arg("format") = py::none(),
           py::arg("encoding") = py::none(), py::kw_only(), py::arg("exact") = false,
           py::arg("tolerant") = py::none(), py::arg("language") = py::none(),

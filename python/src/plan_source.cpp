@@ -177,6 +177,7 @@ void BindCodec(py::module_& m) {
         "extended flag), name of the frame (None when unknown), signals (dict, None when "
         "unknown) and the payload bytes.";
     m.attr("DecodedFrame") = decoded;
+    BindLogColumns(m);
 
     py::class_<LogReader>(m, "LogReader",
                           "Iterator over the decoded frames of a candump log; lines are read "
@@ -217,22 +218,30 @@ void BindCodec(py::module_& m) {
             "decode_log",
             [](std::shared_ptr<PlanSource> self, const py::object& path_or_lines,
                bool decode_choices, bool skip_unknown, bool columns, uint64_t start,
-               std::optional<uint64_t> stop, const py::object& frames) -> py::object {
+               std::optional<uint64_t> stop, const py::object& frames,
+               std::optional<size_t> chunk_frames) -> py::object {
+                if (columns && chunk_frames) {
+                    return DecodeLogColumnChunks(self, path_or_lines, {start, stop}, frames,
+                                                 *chunk_frames);
+                }
                 if (columns) return DecodeLogColumns(self, path_or_lines, {start, stop}, frames);
-                if (start != 0 || stop || !frames.is_none())
-                    throw py::value_error("start, stop and frames need columns=True");
+                if (start != 0 || stop || !frames.is_none() || chunk_frames)
+                    throw py::value_error("start, stop, frames and chunk_frames need columns=True");
                 return py::cast(OpenLog(self, path_or_lines, decode_choices, skip_unknown));
             },
             py::arg("path_or_lines"), py::arg("decode_choices") = true,
             py::arg("skip_unknown") = true, py::kw_only(), py::arg("columns") = false,
             py::arg("start") = 0, py::arg("stop") = py::none(), py::arg("frames") = py::none(),
+            py::arg("chunk_frames") = py::none(),
             "Lazily decodes a candump log (a path, or any iterable of str or bytes lines) into "
             "DecodedFrame tuples. Lines that are no frame are passed over; frames of unknown "
             "identifiers too, unless skip_unknown is False.\n\n"
             "With columns=True (a path only) the whole log, or the lines of the byte range "
             "start..stop, is decoded at once into a LogColumns: a dict of frame name to a dict "
             "of column name to array.array ('timestamp', 'channel', then one column per "
-            "signal); frames limits the frames decoded (names or identifiers).")
+            "signal); frames limits the frames decoded (names or identifiers). With "
+            "chunk_frames=N it returns an iterator of LogColumns of at most N frames each, in "
+            "log order, so that memory does not grow with the log.")
         .def(
             "column_types",
             [](PlanSource& self, const py::handle& frame) {

@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""quillmere.dask.decode_logs on a LocalCluster of N worker processes (one thread each): wall
+time, CPU seconds and peak memory of the workers (measured in the workers; the cluster starts
+before this process loads anything, so that no worker starts from its memory).
+
+    PYTHONPATH=build/python python3 bench/python_dask.py DB.dbc LOG --workers 1 2 --messages 4
+
+--messages N decodes the N most frequent messages of the log's first 4 MB (0: all).
+"""
+import argparse
+import json
+import os
+import resource
+import subprocess
+import sys
+import time
+
+
+def peak_mb():
+    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
+
+
+def cpu_seconds():
+    times = os.times()
+    return times.user + times.system
+
+
+def run(db, log, workers, partition_size, messages):
+    import dask
+    from distributed import Client, LocalCluster
+
+    with LocalCluster(n_workers=workers, processes=True, threads_per_worker=1, host="127.0.0.1",
+                      dashboard_address=None) as cluster, Client(cluster) as client:
+        import quillmere
+        import quillmere.dask as qdask
+
+        base = client.run(peak_mb)
+        wanted = None
+        if messages:
+            sample = quillmere.load_frames(db).decode_log(log, columns=True, stop=4_000_000)
+            wanted = sorted(sample, key=lambda name: -len(sample[name]["timestamp"]))[:messages]
+            del sample
+        frames = qdask.decode_logs(db, [log], partition_size=partition_size, frames=wanted)
+        counts = [dask.delayed(len)(part) for frame in frames.values() for part in frame.to_delayed()]
+        wall = time.perf_counter()
+        rows = sum(dask.compute(*counts))
+        wall = time.perf_counter() - wall
+        cpu = client.run(cpu_seconds)
+        peak = client.run(peak_mb)
+    return {"workers": workers, "messages": len(wanted) if wanted else "all", "rows": rows,
+            "wall_s": round(wall, 2), "worker_cpu_s": sorted(round(v, 2) for v in cpu.values()),
+            "worker_start_mb": sorted(round(v) for v in base.values()),
+            "worker_peak_mb": sorted(round(v) for v in peak.values())}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("db")
+    parser.add_argument("log")
+    parser.add_argument("--workers", type=int, nargs="+", default=[1, 2])
+    parser.add_argument("--partition-mb", type=float, default=32)
+    parser.add_argument("--messages", type=int, default=4)
+    args = parser.parse_args()
+    if len(args.workers) == 1:
+        print(json.dumps(run(args.db, args.log, args.workers[0], int(args.partition_mb * 1e6),
+                             args.messages)), flush=True)
+        return
+    # Each cluster from a fresh process: workers would otherwise start from the memory peak
+    # this process reached in the run before (they count it as their own).
+    results = []
+    for n in args.workers:
+        out = subprocess.run([sys.executable, __file__, args.db, args.log, "--workers", str(n),
+                              "--partition-mb", str(args.partition_mb), "--messages",
+                              str(args.messages)], capture_output=True, text=True, check=True)
+        results.append(json.loads(out.stdout.strip().splitlines()[-1]))
+    for result in results:
+        print(json.dumps(result), flush=True)
+    if len(results) == 2:
+        print(json.dumps({"speedup": round(results[0]["wall_s"] / results[1]["wall_s"], 2)}))
+
+
+if __name__ == "__main__":
+    main()

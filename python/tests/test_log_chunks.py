@@ -1,0 +1,95 @@
+"""load_frames (the frame codecs of a DBC without its model) and decode_log in chunks of a
+bounded number of frames: both give exactly what the whole-model, whole-log decode gives."""
+import os
+
+import pytest
+
+from conftest import quillmere
+from test_log_columns import LOG_DBC, write_log
+
+
+@pytest.fixture
+def paths(tmp_path):
+    dbc = tmp_path / "log.dbc"
+    dbc.write_bytes(LOG_DBC)
+    return dbc, write_log(tmp_path / "chunks.log", count=600)
+
+
+def joined(parts):
+    """The chunks' columns joined per frame and column; channels as names."""
+    out = {}
+    for part in parts:
+        for name, table in part.items():
+            for key, column in table.items():
+                values = [part.channels[c] for c in column] if key == "channel" else list(column)
+                out.setdefault(name, {}).setdefault(key, []).extend(values)
+    return out
+
+
+def as_lists(columns):
+    return joined([columns])
+
+
+def test_frames_only_database_decodes_as_the_model(paths):
+    dbc, log = paths
+    full, lean = quillmere.load(dbc), quillmere.load_frames(dbc)
+    assert lean.status == full.status and len(lean) == len(full.messages)
+    assert lean.frame_names == [m.name for m in full.messages]
+    assert lean.frame_ids == [m.raw_id for m in full.messages]
+    # The same bytes: repr keeps NaN comparable and tells int from float.
+    assert repr(as_lists(lean.decode_log(log, columns=True))) == \
+        repr(as_lists(full.decode_log(log, columns=True)))
+    for key in ("Mixed", 0x200, 0x18FF0000):
+        assert lean.column_types(key) == full.column_types(key)
+    payload = bytes(range(8))
+    assert lean.decode("Mixed", payload) == full.decode("Mixed", payload)
+    assert lean.encode(256, {"Gear": 5}) == full.encode(256, {"Gear": 5})
+    with pytest.raises(KeyError):
+        lean.decode("Nothing", payload)
+    with pytest.raises(FileNotFoundError):
+        quillmere.load_frames(dbc.parent / "missing.dbc")
+    # Only the frames asked for (by name or identifier) keep their codecs.
+    some = quillmere.load_frames(dbc, frames=["Mixed", 0x200])
+    assert some.frame_names == ["Mixed", "Muxed"]
+    assert repr(as_lists(some.decode_log(log, columns=True))) == \
+        repr(as_lists(full.decode_log(log, columns=True, frames=["Mixed", 0x200])))
+    with pytest.raises(KeyError, match="Nothing"):
+        quillmere.load_frames(dbc, frames=["Mixed", "Nothing"])
+    ldf = dbc.parent / "bus.ldf"
+    ldf.write_text('LIN_description_file;\n')
+    with pytest.raises(ValueError, match="DBC"):
+        quillmere.load_frames(ldf)
+
+
+@pytest.mark.parametrize("chunk", [1, 3, 50, 10 ** 6])
+@pytest.mark.parametrize("frames", [None, ["Mixed", 0x200]])
+def test_chunks_join_to_the_whole_log(paths, chunk, frames):
+    dbc, log = paths
+    db = quillmere.load_frames(dbc)
+    whole = db.decode_log(log, columns=True, frames=frames)
+    parts = list(db.decode_log(log, columns=True, frames=frames, chunk_frames=chunk))
+    assert all(sum(len(t["timestamp"]) for t in p.values()) <= chunk for p in parts)
+    assert sum(p.counts["decoded"] for p in parts) == whole.counts["decoded"]
+    assert sum(p.counts["truncated"] for p in parts) == whole.counts["truncated"]
+    expected_chunks = max(1, -(-whole.counts["decoded"] // chunk))
+    assert len(parts) == expected_chunks
+    assert repr(joined(parts)) == repr(as_lists(whole))
+
+
+def test_chunks_of_a_byte_range_and_misuse(paths):
+    dbc, log = paths
+    db = quillmere.load_frames(dbc)
+    size = os.path.getsize(log)
+    half = size // 2
+    ranges = [(0, half), (half, size)]
+    wholes = [db.decode_log(log, columns=True, start=a, stop=b) for a, b in ranges]
+    chunked = [list(db.decode_log(log, columns=True, start=a, stop=b, chunk_frames=7))
+               for a, b in ranges]
+    for whole, parts in zip(wholes, chunked):
+        assert repr(joined(parts)) == repr(as_lists(whole))
+    with pytest.raises(ValueError, match="columns=True"):
+        db.decode_log(log, chunk_frames=5)
+    with pytest.raises(ValueError, match="positive"):
+        db.decode_log(log, columns=True, chunk_frames=0)
+    with pytest.raises(FileNotFoundError):
+        db.decode_log(dbc.parent / "missing.log", columns=True, chunk_frames=5)
