@@ -48,7 +48,7 @@ Frame Classic(canid_t id, const std::vector<uint8_t>& data) {
     Frame frame{};
     frame.can_id = id;
     frame.len = static_cast<uint8_t>(data.size());
-    std::memcpy(frame.data, data.data(), data.size());
+    if (!data.empty()) std::memcpy(frame.data, data.data(), data.size());
     return frame;
 }
 
