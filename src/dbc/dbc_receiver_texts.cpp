@@ -2,12 +2,20 @@
 
 #include <cstring>
 
+#include "platform/open_table.h"
+
 namespace qm::dbc {
 
 namespace {
 
-// A quick mix of the bytes, eight at a time, folded to 32 bits; never 0.
-uint32_t TagOfText(std::string_view text) {
+bool IsUsed(uint32_t hash) {
+    return hash != 0;
+}
+
+}  // namespace
+
+// A quick mix of the bytes, eight at a time, folded to 32 bits.
+DbcReceiverTexts::Key DbcReceiverTexts::KeyOf(std::string_view text) {
     uint64_t hash = 0x9E3779B97F4A7C15ull ^ text.size();
     const char* p = text.data();
     size_t left = text.size();
@@ -20,15 +28,9 @@ uint32_t TagOfText(std::string_view text) {
         p += bytes;
         left -= bytes;
     }
-    return static_cast<uint32_t>(hash >> 32) | 1;
+    const auto folded = static_cast<uint32_t>(hash ^ (hash >> 32));
+    return Key{text, folded != 0 ? folded : 1};
 }
-
-// The slot probing starts at: the tag's bits above its lowest, which is always set.
-size_t FirstSlot(uint32_t tag, size_t mask) {
-    return static_cast<size_t>(tag >> 1) & mask;
-}
-
-}  // namespace
 
 DbcNode* DbcReceiverTexts::Known::Node(uint32_t index) const {
     DbcNode* node;
@@ -36,20 +38,20 @@ DbcNode* DbcReceiverTexts::Known::Node(uint32_t index) const {
     return node;
 }
 
-bool DbcReceiverTexts::Matches(const Slot& slot, uint32_t tag, std::string_view text) const {
-    if (slot.tag != tag) return false;
+bool DbcReceiverTexts::Matches(const Slot& slot, const Key& key) const {
+    if (slot.hash != key.hash) return false;
     EntryHead head;
     std::memcpy(&head, entries_.data() + slot.entry, sizeof(head));
-    return head.length == text.size() &&
-           std::memcmp(entries_.data() + slot.entry + sizeof(head), text.data(), text.size()) == 0;
+    return head.length == key.text.size() &&
+           std::memcmp(entries_.data() + slot.entry + sizeof(head), key.text.data(),
+                       key.text.size()) == 0;
 }
 
-bool DbcReceiverTexts::Find(std::string_view text, Known& known) const {
+bool DbcReceiverTexts::Find(const Key& key, Known& known) const {
     if (slots_.empty()) return false;
-    const uint32_t tag = TagOfText(text);
     const size_t mask = slots_.size() - 1;
-    for (size_t i = FirstSlot(tag, mask); slots_[i].tag != 0; i = (i + 1) & mask) {
-        if (!Matches(slots_[i], tag, text)) continue;
+    for (size_t i = key.hash & mask; IsUsed(slots_[i].hash); i = (i + 1) & mask) {
+        if (!Matches(slots_[i], key)) continue;
         const char* entry = entries_.data() + slots_[i].entry;
         EntryHead head;
         std::memcpy(&head, entry, sizeof(head));
@@ -61,49 +63,33 @@ bool DbcReceiverTexts::Find(std::string_view text, Known& known) const {
     return false;
 }
 
-void DbcReceiverTexts::PrefetchSlot(std::string_view text) const {
+void DbcReceiverTexts::PrefetchSlot(const Key& key) const {
+    if (!slots_.empty()) __builtin_prefetch(&FirstSlot(key));
+}
+
+void DbcReceiverTexts::PrefetchEntry(const Key& key) const {
     if (slots_.empty()) return;
-    __builtin_prefetch(&slots_[FirstSlot(TagOfText(text), slots_.size() - 1)]);
+    const Slot& slot = FirstSlot(key);
+    if (slot.hash == key.hash) __builtin_prefetch(entries_.data() + slot.entry);
 }
 
-void DbcReceiverTexts::PrefetchEntry(std::string_view text) const {
-    if (slots_.empty()) return;
-    const uint32_t tag = TagOfText(text);
-    const Slot& slot = slots_[FirstSlot(tag, slots_.size() - 1)];
-    if (slot.tag == tag) __builtin_prefetch(entries_.data() + slot.entry);
-}
-
-void DbcReceiverTexts::Enter(const Slot& slot) {
-    const size_t mask = slots_.size() - 1;
-    size_t i = FirstSlot(slot.tag, mask);
-    while (slots_[i].tag != 0) i = (i + 1) & mask;
-    slots_[i] = slot;
-}
-
-void DbcReceiverTexts::Remember(std::string_view text, std::vector<DbcNode*>* list) {
-    Known known;
-    if (Find(text, known)) return;
-    if ((used_ + 1) * 4 > slots_.size() * 3) {
-        std::vector<Slot> old = std::move(slots_);
-        slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
-        for (const Slot& kept : old) {
-            if (kept.tag != 0) Enter(kept);
-        }
-    }
+void DbcReceiverTexts::Remember(const Key& key, std::vector<DbcNode*>* list) {
+    const auto isUsed = [](const Slot& slot) { return IsUsed(slot.hash); };
+    if ((used_ + 1) * 4 > slots_.size() * 3) platform::GrowTable(slots_, 64, isUsed);
     Slot slot;
-    slot.tag = TagOfText(text);
+    slot.hash = key.hash;
     slot.entry = static_cast<uint32_t>(entries_.size());
     EntryHead head;
-    head.length = static_cast<uint32_t>(text.size());
+    head.length = static_cast<uint32_t>(key.text.size());
     head.count = list != nullptr ? static_cast<uint32_t>(list->size()) : 0;
     head.list = list;
     entries_.append(reinterpret_cast<const char*>(&head), sizeof(head));
-    entries_.append(text);
+    entries_.append(key.text);
     if (list != nullptr) {
         entries_.append(reinterpret_cast<const char*>(list->data()),
                         list->size() * sizeof(DbcNode*));
     }
-    Enter(slot);
+    platform::PlaceInTable(slots_, slot, isUsed);
     ++used_;
 }
 

@@ -21,24 +21,31 @@ class DbcReceiverTexts {
         DbcNode* Node(uint32_t index) const;
     };
 
+    // A receiver text with its hash, made once for the hints, the lookup and the entry.
+    struct Key {
+        std::string_view text;
+        uint32_t hash = 0;  // never 0, which marks a free slot
+    };
+    static Key KeyOf(std::string_view text);
+
     // True when the text was remembered.
-    bool Find(std::string_view text, Known& known) const;
+    bool Find(const Key& key, Known& known) const;
     // Hints for a lookup of the text to come: the first slot it probes, and (once that is in
     // the cache) the entry the slot leads to. They change nothing; called while the rest of a
     // signal line is read, they let the two cache misses of a lookup overlap that work.
-    void PrefetchSlot(std::string_view text) const;
-    void PrefetchEntry(std::string_view text) const;
-    // Remembers a text whose names all named nodes, with the shared list they made.
-    void Remember(std::string_view text, std::vector<DbcNode*>* list);
+    void PrefetchSlot(const Key& key) const;
+    void PrefetchEntry(const Key& key) const;
+    // Remembers a text Find did not know, whose names all named nodes, with the shared list
+    // they made.
+    void Remember(const Key& key, std::vector<DbcNode*>* list);
 
   private:
-    // An open-addressed table of 8-byte slots, at most three quarters full: a 32-bit hash of the
-    // text (never 0, which marks a free slot; it also gives the slot probing starts at) and where
-    // its entry starts in entries_.
+    // An open-addressed table of 8-byte slots, at most three quarters full: the text's hash and
+    // where its entry starts in entries_.
     // An entry holds all a lookup needs one after another: the text's length, the node count,
     // the shared list, the text and the nodes, so that a hit reads one place of memory.
     struct Slot {
-        uint32_t tag = 0;
+        uint32_t hash = 0;
         uint32_t entry = 0;
     };
     struct EntryHead {
@@ -46,8 +53,8 @@ class DbcReceiverTexts {
         uint32_t count;
         std::vector<DbcNode*>* list;
     };
-    bool Matches(const Slot& slot, uint32_t tag, std::string_view text) const;
-    void Enter(const Slot& slot);
+    bool Matches(const Slot& slot, const Key& key) const;
+    const Slot& FirstSlot(const Key& key) const { return slots_[key.hash & (slots_.size() - 1)]; }
 
     std::vector<Slot> slots_;
     size_t used_ = 0;

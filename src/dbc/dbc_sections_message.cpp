@@ -157,9 +157,10 @@ void ReadMultiplexing(DbcReadContext& context, const Tokens& head, DbcSignal& si
 }
 
 // False when a receiver names no node (the warning is written; the other receivers are linked).
-bool LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& signal) {
+bool LinkReceivers(DbcReadContext& context, const DbcReceiverTexts::Key& key, DbcSignal& signal) {
+    const std::string_view list = key.text;
     DbcReceiverTexts::Known known;
-    if (context.ReceiverTexts().Find(list, known)) {
+    if (context.ReceiverTexts().Find(key, known)) {
         for (uint32_t i = 0; i < known.count; ++i) known.Node(i)->AddRxSignal(&signal);
         signal.ShareReceivers(known.list);
         return true;
@@ -187,7 +188,7 @@ bool LinkReceivers(DbcReadContext& context, std::string_view list, DbcSignal& si
     // Most signals of a file have a receiver list some other signal has too: one copy each.
     std::vector<DbcNode*>* shared = context.File().SharedReceiverList(receivers);
     signal.ShareReceivers(shared);
-    if (allNodes) context.ReceiverTexts().Remember(list, shared);
+    if (allNodes) context.ReceiverTexts().Remember(key, shared);
     return allFound;
 }
 
@@ -222,11 +223,15 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
         tokens[0] = joined;
     }
     // The receivers are looked up last; their memory is asked for now.
-    if (tokens.size() > 4) context.ReceiverTexts().PrefetchSlot(tokens[4]);
+    DbcReceiverTexts::Key receiverKey;
+    if (tokens.size() > 4) {
+        receiverKey = DbcReceiverTexts::KeyOf(tokens[4]);
+        context.ReceiverTexts().PrefetchSlot(receiverKey);
+    }
     if (tokens.size() < fewest || !ReadLayout(tokens[0], signal)) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }
-    if (tokens.size() > 4) context.ReceiverTexts().PrefetchEntry(tokens[4]);
+    if (tokens.size() > 4) context.ReceiverTexts().PrefetchEntry(receiverKey);
     if (context.Tolerant()) CheckLayoutNumbers(context, tokens[0]);
     if (!ReadNumberPair(tokens[1], ',', ')', signal.Factor(), signal.Offset()) &&
         !ReadClampedPair(context, tokens[1], ',', ')', signal.Factor(), signal.Offset())) {
@@ -254,7 +259,8 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
     if (!signal.Unit().empty()) signal.SetDescribed(true);
     // A receiver that names no node is a warning; reading goes on, but the statement reports
     // failure as its result.
-    return LinkReceivers(context, receivers, signal) ? 1 : 0;
+    if (tokens.size() == 4) receiverKey = DbcReceiverTexts::KeyOf(receivers);
+    return LinkReceivers(context, receiverKey, signal) ? 1 : 0;
 }
 
 // Tolerant reading: an identifier or size the fields cannot hold as written, and an identifier

@@ -10,6 +10,7 @@
 #include "dbc/dbc_writer.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/open_table.h"
 #include "platform/paths.h"
 #include "xml/text.h"
 
@@ -102,32 +103,17 @@ bool NetConfigDbcFile::LoadText(std::string_view text, const std::wstring& path,
 
 namespace {
 
-// Mixes the node pointers of a list; never 0, which marks a free slot.
+// Mixes the node pointers of a list; its low bits pick the slot probing starts at.
 uint64_t HashOfList(const std::vector<DbcNode*>& list) {
     uint64_t hash = list.size();
     for (const DbcNode* node : list) {
         hash = (hash ^ reinterpret_cast<uintptr_t>(node)) * 0x9E3779B97F4A7C15ull;
         hash ^= hash >> 29;
     }
-    return hash | 1;
-}
-
-// The slot a hash starts probing at: its high bits, since the lowest bit is always set.
-size_t FirstSlot(uint64_t hash, size_t mask) {
-    return static_cast<size_t>(hash >> 32) & mask;
+    return hash;
 }
 
 }  // namespace
-
-void NetConfigDbcFile::EnterReceiverList(const ReceiverListSlot& entry) {
-    const size_t mask = receiverListSlots_.size() - 1;
-    for (size_t slot = FirstSlot(entry.hash, mask);; slot = (slot + 1) & mask) {
-        if (receiverListSlots_[slot].hash == 0) {
-            receiverListSlots_[slot] = entry;
-            return;
-        }
-    }
-}
 
 bool NetConfigDbcFile::SameNodes(const ReceiverListSlot& entry,
                                  const std::vector<DbcNode*>& receivers) const {
@@ -147,10 +133,11 @@ std::vector<DbcNode*>* NetConfigDbcFile::SharedReceiverList(
     if (lastReceiverList_.list != nullptr && SameNodes(lastReceiverList_, receivers)) {
         return lastReceiverList_.list;
     }
+    const auto isUsed = [](const ReceiverListSlot& slot) { return slot.list != nullptr; };
     const uint64_t hash = HashOfList(receivers);
     if (!receiverListSlots_.empty()) {
         const size_t mask = receiverListSlots_.size() - 1;
-        for (size_t slot = FirstSlot(hash, mask); receiverListSlots_[slot].hash != 0;
+        for (size_t slot = hash & mask; isUsed(receiverListSlots_[slot]);
              slot = (slot + 1) & mask) {
             const ReceiverListSlot& entry = receiverListSlots_[slot];
             if (entry.hash == hash && SameNodes(entry, receivers)) {
@@ -167,13 +154,9 @@ std::vector<DbcNode*>* NetConfigDbcFile::SharedReceiverList(
     entry.list = receiverLists_.back().get();
     receiverListKeys_.insert(receiverListKeys_.end(), receivers.begin(), receivers.end());
     if ((receiverLists_.size() + 1) * 4 > receiverListSlots_.size() * 3) {
-        std::vector<ReceiverListSlot> old = std::move(receiverListSlots_);
-        receiverListSlots_.assign(old.empty() ? 64 : old.size() * 2, ReceiverListSlot{});
-        for (const ReceiverListSlot& kept : old) {
-            if (kept.hash != 0) EnterReceiverList(kept);
-        }
+        platform::GrowTable(receiverListSlots_, 64, isUsed);
     }
-    EnterReceiverList(entry);
+    platform::PlaceInTable(receiverListSlots_, entry, isUsed);
     lastReceiverList_ = entry;
     return entry.list;
 }

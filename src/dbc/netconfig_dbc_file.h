@@ -198,8 +198,8 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcToler
     DbcTextArena textArena_;
     // The receiver lists signals share; like the texts, they outlive every signal.
     std::vector<std::unique_ptr<std::vector<DbcNode*>>> receiverLists_;
-    // Finds them again during a read: an open-addressed table of (hash, list), the hash never 0
-    // (a free slot), at most three quarters full. A slot also says where a copy of the list's
+    // Finds them again during a read: an open-addressed table of (hash, list), a free slot
+    // without a list, at most three quarters full. A slot also says where a copy of the list's
     // nodes lies in receiverListKeys_: comparing there stays within a few cache lines, where
     // each list of its own lies somewhere among the signals.
     struct ReceiverListSlot {
@@ -211,7 +211,6 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcToler
     std::vector<ReceiverListSlot> receiverListSlots_;
     std::vector<DbcNode*> receiverListKeys_;
     ReceiverListSlot lastReceiverList_;  // the list found or made last
-    void EnterReceiverList(const ReceiverListSlot& entry);
     // Drops the table and the copies once no more lists are looked up (after a read).
     void ForgetReceiverListIndex() {
         receiverListSlots_ = {};

@@ -20,18 +20,23 @@ inline uint64_t ShortTextHash(std::string_view text) {
     return hash ^ (hash >> 29);
 }
 
+// Puts a slot at the first free place from its hash; the table must have a free slot.
+template <typename Slot, typename IsOccupied>
+void PlaceInTable(std::vector<Slot>& slots, const Slot& slot, IsOccupied occupied) {
+    const size_t mask = slots.size() - 1;
+    size_t at = slot.hash & mask;
+    while (occupied(slots[at])) at = (at + 1) & mask;
+    slots[at] = slot;
+}
+
 // Doubles the table (or gives it firstSize slots) and puts every occupied slot back at the
 // first free place from its hash. The keys in a table are distinct, so nothing is compared.
 template <typename Slot, typename IsOccupied>
 void GrowTable(std::vector<Slot>& slots, size_t firstSize, IsOccupied occupied) {
     std::vector<Slot> old = std::move(slots);
     slots.assign(old.empty() ? firstSize : old.size() * 2, Slot{});
-    const size_t mask = slots.size() - 1;
     for (const Slot& slot : old) {
-        if (!occupied(slot)) continue;
-        size_t at = slot.hash & mask;
-        while (occupied(slots[at])) at = (at + 1) & mask;
-        slots[at] = slot;
+        if (occupied(slot)) PlaceInTable(slots, slot, occupied);
     }
 }
 
