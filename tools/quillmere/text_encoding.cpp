@@ -61,10 +61,6 @@ bool IsUtf8Name(const std::string& name) {
     return upper == "UTF8";
 }
 
-}  // namespace
-
-namespace {
-
 // Whether the 64 bytes at p are all ASCII: eight words or'ed together, which the compiler
 // turns into a few vector instructions.
 bool IsAsciiBlock(const char* p) {
