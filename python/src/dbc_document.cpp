@@ -59,11 +59,8 @@ const FramePlan& DbcDocument::PlanForKey(const py::handle& key) {
 }
 
 const FramePlan* DbcDocument::PlanForFrame(uint32_t id, bool extended) {
-    IDbcMessage* message = MessageById(extended ? id | 0x80000000u : id);
-    // As the tool's frame catalog finds frames (FrameCatalog::ForId): an identifier that no
-    // message has is also tried with the other addressing (a log line does not always say it
-    // as the database does, e.g. "24F7#.." for a message written "BO_ 9463").
-    if (!message && id <= 0x1FFFFFFFu) message = MessageById(extended ? id : id | 0x80000000u);
+    IDbcMessage* message =
+        FindEitherAddressing(id, extended, [this](uint32_t key) { return MessageById(key); });
     return message ? &PlanFor(message) : nullptr;
 }
 

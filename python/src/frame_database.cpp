@@ -73,11 +73,10 @@ class FrameDatabase : public PlanSource {
     }
 
     const FramePlan* PlanForFrame(uint32_t id, bool extended) override {
-        // As FrameCatalog::ForId: the other addressing when no frame has the one the log gives.
-        int index = IndexOfKey(extended ? id | qm::codec::kExtendedFlag : id, false);
-        if (index < 0 && id <= 0x1FFFFFFFu)
-            index = IndexOfKey(extended ? id : id | qm::codec::kExtendedFlag, false);
-        return index < 0 ? nullptr : &PlanAt(static_cast<size_t>(index));
+        return FindEitherAddressing(id, extended, [this](uint32_t key) -> const FramePlan* {
+            const int index = IndexOfKey(key, false);
+            return index < 0 ? nullptr : &PlanAt(static_cast<size_t>(index));
+        });
     }
 
     uint32_t Status() const {

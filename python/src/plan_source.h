@@ -26,6 +26,18 @@ inline uint64_t FrameNumber(const py::handle& key) {
     return id;
 }
 
+// A frame seen on the bus, found as FrameCatalog::ForId finds it: an identifier that no frame
+// has is also tried with the other addressing (a log line does not always say it as the
+// database does, e.g. "24F7#.." for a message written "BO_ 9463"). find(key) takes a raw key
+// (bit 31: extended) and gives a pointer, null when no frame has it.
+template <class Find>
+auto FindEitherAddressing(uint32_t id, bool extended, Find&& find) {
+    using qm::codec::kExtendedFlag;
+    auto found = find(extended ? id | kExtendedFlag : id);
+    if (!found && id <= 0x1FFFFFFFu) found = find(extended ? id : id | kExtendedFlag);
+    return found;
+}
+
 class PlanSource : public DocumentBase {
   public:
     virtual ~PlanSource() = default;
