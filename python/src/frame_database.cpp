@@ -1,14 +1,18 @@
 // quillmere.load_frames(path): the frame codecs of a DBC file and nothing else. Each message
 // is cleared once its codec is made (its signals' memory serves the codecs) and the model goes
 // before the call returns, so a process that only decodes (log columns, Dask workers) holds
-// the codecs (about the size of the model's signals) instead of the model and its plans.
+// the codecs (about the size of the model's signals) instead of the model and its plans. The
+// codecs are then moved beside each other (MoveApart), so that the model's holes among them go
+// back to the system.
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -22,6 +26,34 @@ namespace qmpy {
 std::string FormatOf(const std::string& path);  // module.cpp: by extension, else by content
 
 namespace {
+
+// Hands the free pages of every heap back to the system.
+void TrimHeaps() {
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
+}
+
+// The codecs are made while the model is read, so they lie among its freed blocks: a third of
+// the pages they touch would stay resident for holes. Copied on a thread of their own (which
+// the C library gives a heap of its own), they lie side by side. A batch at a time: the thread
+// copies, the caller frees the originals (the thread would take its own freed blocks back for
+// the next copies) and hands the pages that hold nothing any more back to the system, so that
+// the copies never come on top of all the originals.
+void MoveApart(std::vector<std::unique_ptr<qm::codec::FrameCodec>>& codecs) {
+    constexpr size_t kBatch = 512;
+    std::vector<std::unique_ptr<qm::codec::FrameCodec>> copies(kBatch);
+    for (size_t first = 0; first < codecs.size(); first += kBatch) {
+        const size_t end = std::min(codecs.size(), first + kBatch);
+        std::thread copier([&] {
+            for (size_t i = first; i < end; ++i)
+                copies[i - first] = std::make_unique<qm::codec::FrameCodec>(*codecs[i]);
+        });
+        copier.join();
+        for (size_t i = first; i < end; ++i) codecs[i] = std::move(copies[i - first]);
+        TrimHeaps();
+    }
+}
 
 class FrameDatabase : public PlanSource {
   public:
@@ -45,12 +77,11 @@ class FrameDatabase : public PlanSource {
             TakeCodecs(*file, filtered);
         }
         facade.Get()->DeleteDbcFile(file);
-#ifdef __GLIBC__
-        // The model's memory lies in small freed blocks among the codecs; the pages that hold
-        // none go back to the system, so that they do not count again under what the decode
-        // allocates next.
-        ::malloc_trim(0);
-#endif
+        {
+            py::gil_scoped_release released;
+            MoveApart(codecs_);
+            MoveIndexesApart();
+        }
         if (missing_) throw py::key_error(py::str(wantedKeys_[missingKey_]).cast<std::string>());
     }
 
@@ -79,15 +110,9 @@ class FrameDatabase : public PlanSource {
         });
     }
 
-    uint32_t Status() const {
-        return status_;
-    }
-    const std::string& Log() const {
-        return log_;
-    }
-    size_t Count() const {
-        return plans_.size();
-    }
+    uint32_t Status() const { return status_; }
+    const std::string& Log() const { return log_; }
+    size_t Count() const { return plans_.size(); }
     // The frame names in file order (the first frame of a name is the one decoded).
     py::list Names() const {
         py::list names;
@@ -118,6 +143,27 @@ class FrameDatabase : public PlanSource {
         for (const py::handle frame : frames) {
             if (!PyUnicode_Check(frame.ptr())) wantedKeys_.push_back(py::repr(frame));
         }
+    }
+
+    // The look-up tables were filled among the codecs too: copied beside them (see MoveApart),
+    // so that their small blocks do not keep the old pages resident.
+    void MoveIndexesApart() {
+        decltype(byKey_) byKey;
+        decltype(byName_) byName;
+        decltype(names_) names;
+        std::thread copier([&] {
+            byKey = byKey_;
+            byName = byName_;
+            names = names_;
+        });
+        copier.join();
+        byKey_.swap(byKey);
+        byName_.swap(byName);
+        names_.swap(names);
+        byKey = {};
+        byName = {};
+        names = {};
+        TrimHeaps();
     }
 
     // Whether a frame is asked for; marks what asked for it as found.
