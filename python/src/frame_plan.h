@@ -17,6 +17,13 @@ namespace qmpy {
 
 namespace py = pybind11;
 
+// The columns decode_log(columns=True) gives a frame: their names (timestamp, channel, then the
+// signals) and the array type code of each signal's column.
+struct LogColumnLayout {
+    std::vector<py::object> names;
+    std::vector<char> codes;
+};
+
 struct FramePlan {
     // Takes the codec and renders its texts by the document's rule. Two signals of one frame
     // with the same name get the keys "name", "name#2", "name#3", ... in signal order.
@@ -38,6 +45,11 @@ struct FramePlan {
     // frame does not carry reads NaN there.
     py::dict DecodeMany(const py::handle& payloads, size_t stride) const;
     py::bytes Encode(const py::dict& values, bool strict) const;
+
+    // Made by log columns on first use (with the GIL), then shared with every decode of the
+    // log that meets the frame: a log of thousands of frames would otherwise make the names
+    // again per frame and per call.
+    mutable std::shared_ptr<const LogColumnLayout> logColumns;
 
   private:
     PyObject* Value(size_t index, uint64_t raw, bool choices) const;

@@ -46,6 +46,16 @@ std::vector<py::object> ColumnNames(const FramePlan& plan) {
     return names;
 }
 
+const std::shared_ptr<const LogColumnLayout>& ColumnsOf(const FramePlan& plan) {
+    if (!plan.logColumns) {
+        auto layout = std::make_shared<LogColumnLayout>();
+        layout->names = ColumnNames(plan);
+        for (const auto& signal : plan.codec->signals) layout->codes.push_back(ColumnCode(signal));
+        plan.logColumns = std::move(layout);
+    }
+    return plan.logColumns;
+}
+
 // Frames of one layout in arrival order, one row each: the timestamp, the channel index and
 // the payload size in a 16-byte head, then the padded record of the payload; one frame touches
 // one place in memory. Rows are kept in chunks that grow from small (a log may hold a frame
@@ -62,11 +72,10 @@ struct Chunk {
 // The frames of one layout met in the log. What every frame touches comes first.
 struct Collected {
     explicit Collected(const FramePlan& plan)
-        : codec(plan.codec), name(plan.name), columns(ColumnNames(plan)) {
+        : codec(plan.codec), name(plan.name), columns(ColumnsOf(plan)) {
         stride = PaddedStride(*codec);
         fieldEnd = codec->FieldEnd();
         rowSize = kRowHead + stride;
-        for (const auto& signal : codec->signals) codes.push_back(ColumnCode(signal));
     }
 
     uint8_t* next = nullptr;  // the next free row
@@ -77,12 +86,11 @@ struct Collected {
     size_t count = 0;
     size_t truncated = 0;  // frames whose payload ends before the last field
     std::vector<Chunk> chunks;
-    size_t current = 0;       // the chunk being filled
-    std::vector<char> codes;  // the array type code of each signal's column
+    size_t current = 0;  // the chunk being filled
     // Shared with the plan: the scan runs without the GIL, while Python may edit the model.
     std::shared_ptr<const FrameCodec> codec;
     py::object name;
-    std::vector<py::object> columns;
+    std::shared_ptr<const LogColumnLayout> columns;
 
     void Add(const LogFrame& frame, double timestamp, uint16_t channel) {
         if (room == 0) Grow();
@@ -437,9 +445,8 @@ void SwitchValues(const Collected& slot, const uint8_t* rows, size_t count,
 // Fills a slot's columns (timestamp, channel, signals) chunk by chunk; runs without the GIL.
 // With keepRows the rows' memory stays for the next chunk of the log, else each chunk of rows
 // is freed once read, so that the columns grow into its memory.
-void FillColumns(Collected& slot, std::vector<Column>& columns, bool keepRows) {
-    std::vector<int64_t> selected;
-    std::vector<uint8_t> sizes;
+void FillColumns(Collected& slot, std::vector<Column>& columns, bool keepRows,
+                 std::vector<int64_t>& selected, std::vector<uint8_t>& sizes) {
     auto* timestamps = static_cast<double*>(columns[0].view.buf);
     auto* channels = static_cast<uint16_t*>(columns[1].view.buf);
     size_t done = 0;
@@ -558,11 +565,11 @@ py::dict CountsDict(const LogCounts& counts) {
 
 py::dict ColumnTypes(const FramePlan& plan) {
     py::dict types;
-    const std::vector<py::object> names = ColumnNames(plan);
-    types[names[0]] = py::str("d");
-    types[names[1]] = py::str("H");
-    for (size_t i = 0; i < plan.codec->signals.size(); ++i) {
-        types[names[i + 2]] = py::str(std::string(1, ColumnCode(plan.codec->signals[i])));
+    const LogColumnLayout& columns = *ColumnsOf(plan);
+    types[columns.names[0]] = py::str("d");
+    types[columns.names[1]] = py::str("H");
+    for (size_t i = 0; i < columns.codes.size(); ++i) {
+        types[columns.names[i + 2]] = py::str(std::string(1, columns.codes[i]));
     }
     return types;
 }
@@ -588,6 +595,8 @@ py::object TakeColumns(LayoutIndex& index, const ChannelNames& channels, LogCoun
     // its rows instead of coming on top of all of them.
     constexpr size_t kBatchBytes = size_t{8} << 20;
     std::vector<std::vector<Column>> columns;
+    std::vector<int64_t> selected;  // scratch of FillColumns
+    std::vector<uint8_t> sizes;
     for (size_t first = 0; first < slots.size();) {
         size_t end = first;
         size_t bytes = 0;
@@ -595,24 +604,25 @@ py::object TakeColumns(LayoutIndex& index, const ChannelNames& channels, LogCoun
         while (end < slots.size() && (end == first || bytes < kBatchBytes)) {
             const Collected& slot = *slots[end++];
             std::vector<Column>& made = columns.emplace_back();
-            made.reserve(slot.codes.size() + 2);
+            made.reserve(slot.columns->codes.size() + 2);
             made.push_back(maker.Make('d', slot.count));
             made.push_back(maker.Make('H', slot.count));
-            for (const char code : slot.codes) made.push_back(maker.Make(code, slot.count));
-            bytes += slot.count * (8 * slot.codes.size() + 10);
+            for (const char code : slot.columns->codes)
+                made.push_back(maker.Make(code, slot.count));
+            bytes += slot.count * (8 * slot.columns->codes.size() + 10);
             counts.truncated += slot.truncated;
         }
         {
             py::gil_scoped_release release;
             for (size_t s = first; s < end; ++s)
-                FillColumns(*slots[s], columns[s - first], keepRows);
+                FillColumns(*slots[s], columns[s - first], keepRows, selected, sizes);
         }
         for (size_t s = first; s < end; ++s) {
             py::dict frame;
             std::vector<Column>& made = columns[s - first];
             for (size_t c = 0; c < made.size(); ++c) {
                 made[c].Release();
-                frame[slots[s]->columns[c]] = made[c].array;
+                frame[slots[s]->columns->names[c]] = made[c].array;
             }
             result[slots[s]->name] = frame;
         }
