@@ -10,8 +10,10 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -34,6 +36,29 @@ void TrimHeaps() {
 #endif
 }
 
+// Runs `work` on a thread of its own and waits for it: the C library gives a new thread a heap
+// of its own, so what `work` allocates lies apart from the caller's blocks. Its exception is
+// the caller's; where no thread can be started, `work` runs here (same result, shared heap).
+template <class Work>
+void OnOwnHeap(Work&& work) {
+    std::exception_ptr failure;
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            try {
+                work();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        work();
+        return;
+    }
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
 // The codecs are made while the model is read, so they lie among its freed blocks: a third of
 // the pages they touch would stay resident for holes. Copied on a thread of their own (which
 // the C library gives a heap of its own), they lie side by side. A batch at a time: the thread
@@ -45,11 +70,10 @@ void MoveApart(std::vector<std::unique_ptr<qm::codec::FrameCodec>>& codecs) {
     std::vector<std::unique_ptr<qm::codec::FrameCodec>> copies(kBatch);
     for (size_t first = 0; first < codecs.size(); first += kBatch) {
         const size_t end = std::min(codecs.size(), first + kBatch);
-        std::thread copier([&] {
+        OnOwnHeap([&] {
             for (size_t i = first; i < end; ++i)
                 copies[i - first] = std::make_unique<qm::codec::FrameCodec>(*codecs[i]);
         });
-        copier.join();
         for (size_t i = first; i < end; ++i) codecs[i] = std::move(copies[i - first]);
         TrimHeaps();
     }
@@ -151,12 +175,11 @@ class FrameDatabase : public PlanSource {
         decltype(byKey_) byKey;
         decltype(byName_) byName;
         decltype(names_) names;
-        std::thread copier([&] {
+        OnOwnHeap([&] {
             byKey = byKey_;
             byName = byName_;
             names = names_;
         });
-        copier.join();
         byKey_.swap(byKey);
         byName_.swap(byName);
         names_.swap(names);
