@@ -67,6 +67,39 @@ int DigitCount(uint64_t value) {
     return digits;
 }
 
+// AppendDouble's text written at `at`.
+char* WriteShortestDouble(char* at, double value) {
+    if (!std::isfinite(value)) {
+        std::memcpy(at, "null", 4);
+        return at + 4;
+    }
+    return std::to_chars(at, at + kMostNumberBytes, value).ptr;
+}
+
+char* WriteText(char* at, std::string_view text) {
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+}
+
+// Physical::AppendTo's text written at `at`.
+char* WritePhysical(char* at, const SignalCodec& signal, uint64_t raw) {
+    const qm::codec::Physical physical = signal.PhysicalOf(raw);
+    switch (physical.type) {
+        case qm::codec::Physical::Type::Double:
+            return WritePhysicalDouble(at, physical.real, signal.RoundScale(),
+                                       signal.RoundDecimals());
+        case qm::codec::Physical::Type::Integer:
+            return std::to_chars(at, at + kMostNumberBytes, physical.integer).ptr;
+        case qm::codec::Physical::Type::Unsigned:
+            return std::to_chars(at, at + kMostNumberBytes, physical.natural).ptr;
+        case qm::codec::Physical::Type::Wide:
+            break;
+    }
+    std::string text;
+    physical.AppendTo(text);
+    return WriteText(at, text);
+}
+
 }  // namespace
 
 // A double that is the nearest one to a decimal of at most 15 significant digits has that
@@ -74,7 +107,7 @@ int DigitCount(uint64_t value) {
 // value * 10^decimals rounded; dividing back must give the very same double. std::to_chars
 // writes the shorter of fixed and scientific notation (fixed on a tie), so the fixed text is
 // only written when it is not longer.
-void AppendPhysicalDouble(std::string& out, double value, double roundScale, int decimals) {
+char* WritePhysicalDouble(char* at, double value, double roundScale, int decimals) {
     if (roundScale > 0.0 && std::fabs(value) < 1e15) {
         const double scaled = std::nearbyint(value * roundScale);
         const auto integer = static_cast<int64_t>(scaled);
@@ -94,33 +127,39 @@ void AppendPhysicalDouble(std::string& out, double value, double roundScale, int
             if (fixed <= scientific) {
                 char buffer[40];
                 char* end = buffer + sizeof(buffer);
-                char* at = end;
+                char* text = end;
                 uint64_t rest = digits;
                 for (int i = 0; i < places; ++i) {
-                    *--at = static_cast<char>('0' + rest % 10);
+                    *--text = static_cast<char>('0' + rest % 10);
                     rest /= 10;
                     if (rest == 0 && i + 1 < places) {
                         // Leading zeros of a value below 1.
-                        for (int j = i + 1; j < places; ++j) *--at = '0';
+                        for (int j = i + 1; j < places; ++j) *--text = '0';
                         break;
                     }
                 }
-                if (places > 0) *--at = '.';
+                if (places > 0) *--text = '.';
                 if (rest == 0) {
-                    *--at = '0';
+                    *--text = '0';
                 } else {
                     while (rest != 0) {
-                        *--at = static_cast<char>('0' + rest % 10);
+                        *--text = static_cast<char>('0' + rest % 10);
                         rest /= 10;
                     }
                 }
-                if (integer < 0) *--at = '-';
-                out.append(at, static_cast<size_t>(end - at));
-                return;
+                if (integer < 0) *--text = '-';
+                const auto length = static_cast<size_t>(end - text);
+                std::memcpy(at, text, length);
+                return at + length;
             }
         }
     }
-    qm::codec::AppendDouble(out, value);
+    return WriteShortestDouble(at, value);
+}
+
+void AppendPhysicalDouble(std::string& out, double value, double roundScale, int decimals) {
+    char buffer[kMostNumberBytes];
+    out.append(buffer, WritePhysicalDouble(buffer, value, roundScale, decimals));
 }
 
 DecodeWriter::DecodeWriter(const TextDecoder& decoder, DecodeStyle style)
@@ -275,31 +314,63 @@ void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
     out += '\n';
 }
 
+size_t DecodeWriter::CsvRowBound(const FrameCodec& frame, const qm::codec::LogFrame* line) {
+    // A quoted channel doubles its quotes; every cell has its comma; the line end.
+    const size_t head = line ? line->timestamp.size() + 2 * line->channel.size() + 3 : 1;
+    return head + frame.signals.size() * (kMostNumberBytes + 1) + 1;
+}
+
 // timestamp,channel then one cell per signal: the physical value, empty for a signal the frame
 // does not carry (another multiplexer value, a short payload).
-bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const uint8_t* payload,
-                                size_t size, const qm::codec::LogFrame* line) const {
+char* DecodeWriter::WriteCsvRow(char* at, const FrameCodec& frame, const uint8_t* payload,
+                                size_t size, const qm::codec::LogFrame* line,
+                                bool& complete) const {
     if (line) {
-        out += line->timestamp;
-        out += ',';
-        AppendCsvField(out, line->channel);
+        at = WriteText(at, line->timestamp);
+        *at++ = ',';
+        if (line->channel.find_first_of(",\"\r\n") == std::string_view::npos) {
+            at = WriteText(at, line->channel);
+        } else {
+            std::string field;
+            AppendCsvField(field, line->channel);
+            at = WriteText(at, field);
+        }
     } else {
-        out += ',';
+        *at++ = ',';
     }
     size_t next = 0;
-    const bool complete = frame.Decode(payload, size, [&](size_t index, uint64_t raw) {
-        out.append(index + 1 - next, ',');
-        next = index + 1;
-        const SignalCodec& signal = frame.signals[index];
-        const qm::codec::Physical physical = signal.PhysicalOf(raw);
-        if (physical.type == qm::codec::Physical::Type::Double) {
-            AppendPhysicalDouble(out, physical.real, signal.RoundScale(), signal.RoundDecimals());
+    complete = frame.Decode(payload, size, [&](size_t index, uint64_t raw) {
+        // The commas of the cells left empty before this one, and its own.
+        const size_t commas = index + 1 - next;
+        if (commas == 1) {
+            *at++ = ',';
         } else {
-            physical.AppendTo(out);
+            std::memset(at, ',', commas);
+            at += commas;
         }
+        next = index + 1;
+        at = WritePhysical(at, frame.signals[index], raw);
     });
-    out.append(frame.signals.size() - next, ',');
-    out += '\n';
+    const size_t rest = frame.signals.size() - next;
+    std::memset(at, ',', rest);
+    at += rest;
+    *at++ = '\n';
+    return at;
+}
+
+bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const uint8_t* payload,
+                                size_t size, const qm::codec::LogFrame* line) const {
+    const size_t bound = CsvRowBound(frame, line);
+    char onStack[4096];
+    std::unique_ptr<char[]> onHeap;
+    char* buffer = onStack;
+    if (bound > sizeof(onStack)) {
+        onHeap = std::make_unique<char[]>(bound);
+        buffer = onHeap.get();
+    }
+    bool complete = true;
+    char* end = WriteCsvRow(buffer, frame, payload, size, line, complete);
+    out.append(buffer, end);
     return complete;
 }
 

@@ -14,12 +14,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <thread>
 
@@ -43,19 +45,64 @@ constexpr uint64_t kProgressFrom = 100'000'000;  // bytes of input that earn a p
 // ---------------------------------------------------------------------------------------------
 // Decoding one piece.
 
+// Text that CSV rows are written into through a pointer (DecodeWriter::WriteCsvRow): room is
+// made once per row, and nothing is zeroed or checked cell by cell as std::string appends would.
+class TextBuffer {
+  public:
+    TextBuffer() = default;
+    ~TextBuffer() { std::free(data_); }
+    TextBuffer(const TextBuffer&) = delete;
+    TextBuffer& operator=(const TextBuffer&) = delete;
+
+    const char* data() const { return data_; }
+    size_t size() const { return size_; }
+    size_t capacity() const { return capacity_; }
+    void clear() { size_ = 0; }
+    // Where the next `bytes` (at most) go; SetEnd then says where they ended.
+    char* Room(size_t bytes) {
+        if (capacity_ - size_ < bytes) Grow(bytes);
+        return data_ + size_;
+    }
+    void SetEnd(const char* end) { size_ = static_cast<size_t>(end - data_); }
+    void Append(const char* text, size_t bytes) {
+        std::memcpy(Room(bytes), text, bytes);
+        size_ += bytes;
+    }
+    void Release() {
+        std::free(data_);
+        data_ = nullptr;
+        size_ = capacity_ = 0;
+    }
+
+  private:
+    void Grow(size_t bytes) {
+        const size_t capacity = std::max({capacity_ * 2, size_ + bytes, size_t{256}});
+        char* grown = static_cast<char*>(std::realloc(data_, capacity));
+        if (grown == nullptr) throw std::bad_alloc();
+        data_ = grown;
+        capacity_ = capacity;
+    }
+
+    char* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
 // Where a CSV row ends and which table it belongs to.
 struct RowMark {
     uint32_t frame;  // catalog index
-    uint32_t end;    // offset in the piece's text after the row
+    uint32_t end;    // offset in the piece's rows after the row
 };
 
 struct PieceOutput {
-    std::string text;
-    std::vector<RowMark> rows;  // filled for table output only
+    std::string text;           // JSON Lines or text
+    TextBuffer rows;            // CSV rows of every table, in the order of the input
+    std::vector<RowMark> ends;  // where each CSV row ends
 
     void Clear() {
         text.clear();
         rows.clear();
+        ends.clear();
     }
 };
 
@@ -63,9 +110,12 @@ struct PieceOutput {
 // memory in steps, one level of the chain a step (identifier slot, frame codec, its fields and
 // texts, its signals), each for the whole batch before the next: a large database (thousands
 // of frames, tens of megabytes of codecs) does not fit the caches, and each frame would
-// otherwise wait for the memory once per level.
+// otherwise wait for the memory once per level. out.Put(codec, frame) writes a frame out and
+// returns whether its payload held every signal; out.Prefetch(codec, level) asks for what Put
+// writes into, in the same steps.
+template <class Out>
 void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
-                 const DecodeWriter& writer, bool markRows, PieceOutput& out, LogCounts& counts) {
+                 const DecodeWriter& writer, LogCounts& counts, Out& out) {
     constexpr size_t kBatch = 32;
     struct Pending {
         LogFrame frame;
@@ -87,20 +137,16 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
             if (known != i) batch[known] = entry;
             ++known;
         }
-        for (size_t i = 0; i < known; ++i) writer.Prefetch(*batch[i].codec, 0, 0);
         for (size_t i = 0; i < known; ++i) {
-            writer.Prefetch(*batch[i].codec, batch[i].frame.size, 1);
+            writer.Prefetch(*batch[i].codec, 0, 0);
+            out.Prefetch(*batch[i].codec, 0);
         }
         for (size_t i = 0; i < known; ++i) {
-            const Pending& entry = batch[i];
-            const LogFrame& frame = entry.frame;
-            if (!writer.Append(out.text, *entry.codec, frame.data, frame.size, &frame)) {
-                ++counts.truncated;
-            }
-            if (markRows) {
-                out.rows.push_back({static_cast<uint32_t>(entry.codec->CatalogIndex()),
-                                    static_cast<uint32_t>(out.text.size())});
-            }
+            writer.Prefetch(*batch[i].codec, batch[i].frame.size, 1);
+            out.Prefetch(*batch[i].codec, 1);
+        }
+        for (size_t i = 0; i < known; ++i) {
+            if (!out.Put(*batch[i].codec, batch[i].frame)) ++counts.truncated;
         }
         pending = 0;
     };
@@ -113,6 +159,41 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
         if (++pending == kBatch) putOut();
     });
     putOut();
+}
+
+// A piece decoded into its output: text, or CSV rows with the table of each.
+void DecodePieceInto(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
+                     const DecodeWriter& writer, bool csvRows, PieceOutput& out,
+                     LogCounts& counts) {
+    struct TextOut {
+        const DecodeWriter& writer;
+        std::string& text;
+        void Prefetch(const FrameCodec&, int) const {}
+        bool Put(const FrameCodec& codec, const LogFrame& frame) const {
+            return writer.Append(text, codec, frame.data, frame.size, &frame);
+        }
+    };
+    struct RowsOut {
+        const DecodeWriter& writer;
+        PieceOutput& out;
+        void Prefetch(const FrameCodec&, int) const {}
+        bool Put(const FrameCodec& codec, const LogFrame& frame) const {
+            char* at = out.rows.Room(DecodeWriter::CsvRowBound(codec, &frame));
+            bool complete = true;
+            out.rows.SetEnd(
+                writer.WriteCsvRow(at, codec, frame.data, frame.size, &frame, complete));
+            out.ends.push_back({static_cast<uint32_t>(codec.CatalogIndex()),
+                                static_cast<uint32_t>(out.rows.size())});
+            return complete;
+        }
+    };
+    if (csvRows) {
+        RowsOut rows{writer, out};
+        DecodePiece(piece, parser, lookup, writer, counts, rows);
+    } else {
+        TextOut text{writer, out.text};
+        DecodePiece(piece, parser, lookup, writer, counts, text);
+    }
 }
 
 // Calls onPiece for pieces of a block of whole lines, each ending at a line end and at least
@@ -222,16 +303,39 @@ class TableFolderSink : public Sink {
 
     void Write(const PieceOutput& piece) override {
         uint32_t begin = 0;
-        for (const RowMark& row : piece.rows) {
-            Table& table = TableOf(row.frame);
-            if (!table.dirty) {
-                table.dirty = true;
-                dirty_.push_back(row.frame);
-            }
-            table.pending.append(piece.text, begin, row.end - begin);
+        for (const RowMark& row : piece.ends) {
+            Table& table = DirtyTable(row.frame);
+            table.pending.Append(piece.rows.data() + begin, row.end - begin);
             pendingBytes_ += row.end - begin;
             begin = row.end;
         }
+        EndPiece();
+    }
+
+    // One thread decodes straight into the tables (DecodePiece's out): a frame's row goes into
+    // its table's buffer without the piece's buffer of rows between. The row is written into
+    // a scratch buffer first (room for the longest row in every table would add megabytes), and
+    // the table and the end of its rows are fetched ahead, as they are cold in a large database.
+    void Prefetch(const FrameCodec& codec, int level) const {
+        const Table& table = tables_[codec.CatalogIndex()];
+        if (level == 0) {
+            __builtin_prefetch(&table);
+        } else if (table.pending.data() != nullptr) {
+            __builtin_prefetch(table.pending.data() + table.pending.size(), 1);
+        }
+    }
+    bool Put(const FrameCodec& codec, const LogFrame& frame) {
+        Table& table = DirtyTable(static_cast<uint32_t>(codec.CatalogIndex()));
+        scratch_.clear();
+        char* at = scratch_.Room(DecodeWriter::CsvRowBound(codec, &frame));
+        bool complete = true;
+        char* end = writer_.WriteCsvRow(at, codec, frame.data, frame.size, &frame, complete);
+        const auto bytes = static_cast<size_t>(end - at);
+        table.pending.Append(at, bytes);
+        pendingBytes_ += bytes;
+        return complete;
+    }
+    void EndPiece() {
         if (pendingBytes_ >= kFlushBytes) FlushLargest();
     }
     void Finish() override {
@@ -248,10 +352,20 @@ class TableFolderSink : public Sink {
     static constexpr size_t kFlushBytes = size_t{8} << 20;
     struct Table {
         std::string path;  // empty until the frame first appears
-        std::string pending;
+        TextBuffer pending;
         int fd = -1;
         bool dirty = false;  // listed in dirty_
     };
+
+    // The table of a frame, listed for the next flush.
+    Table& DirtyTable(uint32_t index) {
+        Table& table = TableOf(index);
+        if (!table.dirty) {
+            table.dirty = true;
+            dirty_.push_back(index);
+        }
+        return table;
+    }
 
     Table& TableOf(uint32_t index) {
         Table& table = tables_[index];
@@ -262,7 +376,8 @@ class TableFolderSink : public Sink {
         names_.insert(name);
         table.path = (std::filesystem::path(folder_) / (name + ".csv")).string();
         table.fd = Open(table.path, O_TRUNC);
-        table.pending = writer_.CsvHeader(frame);
+        const std::string header = writer_.CsvHeader(frame);
+        table.pending.Append(header.data(), header.size());
         return table;
     }
 
@@ -281,7 +396,7 @@ class TableFolderSink : public Sink {
         pendingBytes_ -= table.pending.size();
         table.pending.clear();
         table.dirty = false;
-        if (table.pending.capacity() > (size_t{1} << 20)) table.pending.shrink_to_fit();
+        if (table.pending.capacity() > (size_t{1} << 20)) table.pending.Release();
         if (open_ > openBudget_) {
             ::close(table.fd);
             table.fd = -1;
@@ -315,6 +430,7 @@ class TableFolderSink : public Sink {
     std::vector<Table> tables_;
     std::set<std::string> names_;
     std::vector<uint32_t> dirty_;
+    TextBuffer scratch_;
     size_t pendingBytes_ = 0;
     size_t open_ = 0;
     size_t openBudget_ = 1000;
@@ -409,17 +525,24 @@ std::string ReadLog(const std::string& path, size_t pieceBytes, OnPiece&& onPiec
 // ---------------------------------------------------------------------------------------------
 // One thread.
 
+// tables: the sink when it is a folder of CSV tables, which rows then go straight into.
 void DecodeInline(const FrameCatalog& frames, const DecodeWriter& writer,
-                  const LogJobOptions& options, Sink& sink, Progress& progress, Outcome& outcome) {
+                  const LogJobOptions& options, Sink& sink, TableFolderSink* tables,
+                  Progress& progress, Outcome& outcome) {
     FrameLookup lookup(frames);
     PieceOutput out;
     for (const std::string& path : options.logs) {
         LogLineParser parser;
         LogCounts counts;
         const std::string error = ReadLog(path, options.pieceBytes, [&](std::string_view piece) {
-            out.Clear();
-            DecodePiece(piece, parser, lookup, writer, sink.MarksRows(), out, counts);
-            sink.Write(out);
+            if (tables != nullptr) {
+                DecodePiece(piece, parser, lookup, writer, counts, *tables);
+                tables->EndPiece();
+            } else {
+                out.Clear();
+                DecodePieceInto(piece, parser, lookup, writer, false, out, counts);
+                sink.Write(out);
+            }
             progress.Add(piece.size());
         });
         outcome.EndOfLog(path, counts, error, progress);
@@ -549,8 +672,8 @@ class Pipeline {
                 piece->out.Clear();
                 piece->counts = LogCounts();
                 if (!piece->endOfLog) {
-                    DecodePiece(piece->text, piece->parser, lookup, writer_, markRows, piece->out,
-                                piece->counts);
+                    DecodePieceInto(piece->text, piece->parser, lookup, writer_, markRows,
+                                    piece->out, piece->counts);
                 }
             } catch (...) {
                 Fail(std::current_exception());
@@ -642,11 +765,14 @@ const FrameCodec* FrameLookup::Remember(size_t at, uint32_t key, uint32_t id, bo
 void DecodeLogs(const FrameCatalog& frames, DecodeWriter& writer, const LogJobOptions& options) {
     writer.ServeCatalog(frames);
     std::unique_ptr<Sink> sink;
+    TableFolderSink* tables = nullptr;
     if (options.csv) {
         if (options.output.empty()) {
             throw ToolError("--csv writes one table per frame into a folder: give -o FOLDER");
         }
-        sink = std::make_unique<TableFolderSink>(options.output, frames, writer);
+        auto folder = std::make_unique<TableFolderSink>(options.output, frames, writer);
+        tables = folder.get();
+        sink = std::move(folder);
     } else {
         if (!options.output.empty() && std::filesystem::is_directory(options.output)) {
             throw ToolError("-o " + options.output + " is a folder; this output is one file");
@@ -661,7 +787,7 @@ void DecodeLogs(const FrameCatalog& frames, DecodeWriter& writer, const LogJobOp
         std::min(kMostJobs, options.jobs != 0 ? options.jobs
                                               : std::max(1u, std::thread::hardware_concurrency()));
     if (jobs <= 1) {
-        DecodeInline(frames, writer, options, *sink, progress, outcome);
+        DecodeInline(frames, writer, options, *sink, tables, progress, outcome);
     } else {
 #ifdef __GLIBC__
         // The workers allocate from the heap the model was freed into (glibc would give each
