@@ -58,13 +58,54 @@ namespace {
 
 constexpr int64_t kShortDecimalLimit = 1000000000000000;  // 10^15: 15 digits, DBL_DIG
 
-int DigitCount(uint64_t value) {
-    int digits = 1;
-    while (value >= 10) {
-        value /= 10;
-        ++digits;
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the decimal digits of value so that they end at `end`, two at a time; returns where
+// they start.
+inline char* DigitsBefore(char* end, uint64_t value) {
+    while (value >= 100) {
+        const uint64_t pair = value % 100;
+        value /= 100;
+        end -= 2;
+        std::memcpy(end, kDigitPairs + 2 * pair, 2);
     }
-    return digits;
+    if (value >= 10) {
+        end -= 2;
+        std::memcpy(end, kDigitPairs + 2 * value, 2);
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
+// Copies a short text with fixed-size moves (timestamps, channels, digits), not a call.
+[[gnu::always_inline]] inline char* CopyText(char* at, const char* text, size_t size) {
+    if (size >= 8 && size <= 16) {
+        std::memcpy(at, text, 8);
+        std::memcpy(at + size - 8, text + size - 8, 8);
+    } else if (size > 16 && size <= 32) {
+        std::memcpy(at, text, 16);
+        std::memcpy(at + size - 16, text + size - 16, 16);
+    } else if (size >= 4 && size < 8) {
+        std::memcpy(at, text, 4);
+        std::memcpy(at + size - 4, text + size - 4, 4);
+    } else {
+        std::memcpy(at, text, size);
+    }
+    return at + size;
+}
+
+// The text of an integer: std::to_chars's digits, a pair at a time.
+char* WriteInteger(char* at, int64_t value) {
+    if (value < 0) *at++ = '-';
+    char digits[24];
+    char* const end = digits + sizeof(digits);
+    const char* first = DigitsBefore(
+        end, value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
+    return CopyText(at, first, static_cast<size_t>(end - first));
 }
 
 // AppendDouble's text written at `at`.
@@ -77,8 +118,7 @@ char* WriteShortestDouble(char* at, double value) {
 }
 
 char* WriteText(char* at, std::string_view text) {
-    std::memcpy(at, text.data(), text.size());
-    return at + text.size();
+    return CopyText(at, text.data(), text.size());
 }
 
 // Physical::AppendTo's text written at `at`.
@@ -89,7 +129,7 @@ char* WritePhysical(char* at, const SignalCodec& signal, uint64_t raw) {
             return WritePhysicalDouble(at, physical.real, signal.RoundScale(),
                                        signal.RoundDecimals());
         case qm::codec::Physical::Type::Integer:
-            return std::to_chars(at, at + kMostNumberBytes, physical.integer).ptr;
+            return WriteInteger(at, physical.integer);
         case qm::codec::Physical::Type::Unsigned:
             return std::to_chars(at, at + kMostNumberBytes, physical.natural).ptr;
         case qm::codec::Physical::Type::Wide:
@@ -108,6 +148,12 @@ char* WritePhysical(char* at, const SignalCodec& signal, uint64_t raw) {
 // writes the shorter of fixed and scientific notation (fixed on a tie), so the fixed text is
 // only written when it is not longer.
 char* WritePhysicalDouble(char* at, double value, double roundScale, int decimals) {
+    if (value == 0.0) {
+        // "0" or "-0", as std::to_chars writes them.
+        if (std::signbit(value)) *at++ = '-';
+        *at++ = '0';
+        return at;
+    }
     if (roundScale > 0.0 && std::fabs(value) < 1e15) {
         const double scaled = std::nearbyint(value * roundScale);
         const auto integer = static_cast<int64_t>(scaled);
@@ -119,38 +165,30 @@ char* WritePhysicalDouble(char* at, double value, double roundScale, int decimal
                 digits /= 10;
                 --places;
             }
-            const int count = DigitCount(digits);
+            char buffer[24];
+            char* const end = buffer + sizeof(buffer);
+            const char* const first = DigitsBefore(end, digits);
+            const auto count = static_cast<int>(end - first);
             const int exponent = count - 1 - places;  // of the leading digit
             const int fixed = places == 0 ? count : exponent >= 0 ? count + 1 : 2 + places;
             const int absExponent = exponent < 0 ? -exponent : exponent;
             const int scientific = count + (count > 1 ? 1 : 0) + 2 + (absExponent >= 100 ? 3 : 2);
             if (fixed <= scientific) {
-                char buffer[40];
-                char* end = buffer + sizeof(buffer);
-                char* text = end;
-                uint64_t rest = digits;
-                for (int i = 0; i < places; ++i) {
-                    *--text = static_cast<char>('0' + rest % 10);
-                    rest /= 10;
-                    if (rest == 0 && i + 1 < places) {
-                        // Leading zeros of a value below 1.
-                        for (int j = i + 1; j < places; ++j) *--text = '0';
-                        break;
-                    }
+                if (integer < 0) *at++ = '-';
+                if (places == 0) return CopyText(at, first, static_cast<size_t>(count));
+                if (places < count) {
+                    // Whole digits, the point, the decimals.
+                    const int whole = count - places;
+                    at = CopyText(at, first, static_cast<size_t>(whole));
+                    *at++ = '.';
+                    return CopyText(at, first + whole, static_cast<size_t>(places));
                 }
-                if (places > 0) *--text = '.';
-                if (rest == 0) {
-                    *--text = '0';
-                } else {
-                    while (rest != 0) {
-                        *--text = static_cast<char>('0' + rest % 10);
-                        rest /= 10;
-                    }
-                }
-                if (integer < 0) *--text = '-';
-                const auto length = static_cast<size_t>(end - text);
-                std::memcpy(at, text, length);
-                return at + length;
+                // Below 1: "0.", the leading zeros of the decimals (at most three here), the
+                // digits.
+                *at++ = '0';
+                *at++ = '.';
+                for (int zeros = places - count; zeros > 0; --zeros) *at++ = '0';
+                return CopyText(at, first, static_cast<size_t>(count));
             }
         }
     }

@@ -106,27 +106,40 @@ struct PieceOutput {
     }
 };
 
-// Lines are parsed a batch ahead of their output, and what their frames need is asked of the
-// memory in steps, one level of the chain a step (identifier slot, frame codec, its fields and
-// texts, its signals), each for the whole batch before the next: a large database (thousands
-// of frames, tens of megabytes of codecs) does not fit the caches, and each frame would
-// otherwise wait for the memory once per level. out.Put(codec, frame) writes a frame out and
-// returns whether its payload held every signal; out.Prefetch(codec, level) asks for what Put
-// writes into, in the same steps.
+// Lines are parsed a batch at a time, and what their frames need is asked of the memory in
+// steps, one level of the chain a step (identifier slot, frame codec, its fields and texts,
+// its signals and where its output goes): a large database (thousands of frames, tens of
+// megabytes of codecs) does not fit the caches, and each frame would otherwise wait for the
+// memory once per level. The steps of one batch are a batch apart (the batches in between are
+// decoded meanwhile), so that each fetch has landed when the next level reads it: a batch is
+// parsed and looked up, the one before it has its codecs' fields fetched, the one before that
+// its signals, and the fourth from the newest is decoded. out.Put(codec, frame) writes a frame
+// out and returns whether its payload held every signal; out.Prefetch(codec, level) asks for
+// what Put writes into, in the same steps.
 template <class Out>
 void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
                  const DecodeWriter& writer, LogCounts& counts, Out& out) {
     constexpr size_t kBatch = 32;
+    constexpr size_t kStages = 4;  // parsed and looked up, fields, signals, decoded
     struct Pending {
         LogFrame frame;
         const FrameCodec* codec;
     };
-    Pending batch[kBatch];
-    size_t pending = 0;
-    const auto putOut = [&] {
+    struct Batch {
+        Pending entries[kBatch];
+        size_t size = 0;
+    };
+    Batch ring[kStages];
+    size_t newest = 0;  // the batch being parsed, in ring
+    const auto batchAt = [&](size_t back) -> Batch& {
+        return ring[(newest + kStages - back) % kStages];
+    };
+    // The newest batch is complete: look it up and move every batch one step on.
+    const auto advance = [&] {
+        Batch& parsed = batchAt(0);
         size_t known = 0;
-        for (size_t i = 0; i < pending; ++i) {
-            Pending& entry = batch[i];
+        for (size_t i = 0; i < parsed.size; ++i) {
+            Pending& entry = parsed.entries[i];
             entry.codec = lookup.Find(entry.frame.id, entry.frame.extended);
             if (entry.codec == nullptr) {
                 ++counts.unknown;
@@ -134,31 +147,39 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
             }
             ++counts.decoded;
             __builtin_prefetch(entry.codec);
-            if (known != i) batch[known] = entry;
+            if (known != i) parsed.entries[known] = entry;
             ++known;
         }
-        for (size_t i = 0; i < known; ++i) {
-            writer.Prefetch(*batch[i].codec, 0, 0);
-            out.Prefetch(*batch[i].codec, 0);
+        parsed.size = known;
+        const Batch& fields = batchAt(1);
+        for (size_t i = 0; i < fields.size; ++i) {
+            writer.Prefetch(*fields.entries[i].codec, 0, 0);
+            out.Prefetch(*fields.entries[i].codec, 0);
         }
-        for (size_t i = 0; i < known; ++i) {
-            writer.Prefetch(*batch[i].codec, batch[i].frame.size, 1);
-            out.Prefetch(*batch[i].codec, 1);
+        const Batch& signals = batchAt(2);
+        for (size_t i = 0; i < signals.size; ++i) {
+            const Pending& entry = signals.entries[i];
+            writer.Prefetch(*entry.codec, entry.frame.size, 1);
+            out.Prefetch(*entry.codec, 1);
         }
-        for (size_t i = 0; i < known; ++i) {
-            if (!out.Put(*batch[i].codec, batch[i].frame)) ++counts.truncated;
+        Batch& decoded = batchAt(3);
+        for (size_t i = 0; i < decoded.size; ++i) {
+            if (!out.Put(*decoded.entries[i].codec, decoded.entries[i].frame)) ++counts.truncated;
         }
-        pending = 0;
+        decoded.size = 0;
+        newest = (newest + 1) % kStages;  // the batch just decoded is parsed into next
     };
     qm::codec::ForEachLine(piece, [&](std::string_view line) {
-        Pending& entry = batch[pending];
+        Batch& parsing = batchAt(0);
+        Pending& entry = parsing.entries[parsing.size];
         const LogLineKind kind = parser.Parse(line, entry.frame);
         counts.Count(kind);
         if (kind != LogLineKind::Frame) return;
         lookup.Prefetch(entry.frame.id, entry.frame.extended);
-        if (++pending == kBatch) putOut();
+        if (++parsing.size == kBatch) advance();
     });
-    putOut();
+    // The last batches through the remaining steps.
+    for (size_t step = 0; step < kStages; ++step) advance();
 }
 
 // A piece decoded into its output: text, or CSV rows with the table of each.
