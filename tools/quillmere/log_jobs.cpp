@@ -169,15 +169,15 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
         decoded.size = 0;
         newest = (newest + 1) % kStages;  // the batch just decoded is parsed into next
     };
-    qm::codec::ForEachLine(piece, [&](std::string_view line) {
+    while (!piece.empty()) {
         Batch& parsing = batchAt(0);
         Pending& entry = parsing.entries[parsing.size];
-        const LogLineKind kind = parser.Parse(line, entry.frame);
+        const LogLineKind kind = parser.ParseFirst(piece, entry.frame);
         counts.Count(kind);
-        if (kind != LogLineKind::Frame) return;
+        if (kind != LogLineKind::Frame) continue;
         lookup.Prefetch(entry.frame.id, entry.frame.extended);
         if (++parsing.size == kBatch) advance();
-    });
+    }
     // The last batches through the remaining steps.
     for (size_t step = 0; step < kStages; ++step) advance();
 }
