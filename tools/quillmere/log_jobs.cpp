@@ -298,7 +298,11 @@ class TableFolderSink : public Sink {
   public:
     TableFolderSink(const std::string& folder, const FrameCatalog& frames,
                     const DecodeWriter& writer)
-        : folder_(folder), frames_(frames), writer_(writer), tables_(frames.Count()) {
+        : folder_(folder),
+          frames_(frames),
+          writer_(writer),
+          tables_(frames.Count()),
+          rows_(frames.Count()) {
         std::error_code error;
         std::filesystem::create_directories(folder_, error);
         if (!std::filesystem::is_directory(folder_)) {
@@ -325,8 +329,7 @@ class TableFolderSink : public Sink {
     void Write(const PieceOutput& piece) override {
         uint32_t begin = 0;
         for (const RowMark& row : piece.ends) {
-            Table& table = DirtyTable(row.frame);
-            table.pending.Append(piece.rows.data() + begin, row.end - begin);
+            DirtyRows(row.frame).pending.Append(piece.rows.data() + begin, row.end - begin);
             pendingBytes_ += row.end - begin;
             begin = row.end;
         }
@@ -336,17 +339,17 @@ class TableFolderSink : public Sink {
     // One thread decodes straight into the tables (DecodePiece's out): a frame's row goes into
     // its table's buffer without the piece's buffer of rows between. The row is written into
     // a scratch buffer first (room for the longest row in every table would add megabytes), and
-    // the table and the end of its rows are fetched ahead, as they are cold in a large database.
+    // the table's rows and their end are fetched ahead, as they are cold in a large database.
     void Prefetch(const FrameCodec& codec, int level) const {
-        const Table& table = tables_[codec.CatalogIndex()];
+        const Rows& rows = rows_[codec.CatalogIndex()];
         if (level == 0) {
-            __builtin_prefetch(&table);
-        } else if (table.pending.data() != nullptr) {
-            __builtin_prefetch(table.pending.data() + table.pending.size(), 1);
+            __builtin_prefetch(&rows);
+        } else if (rows.pending.data() != nullptr) {
+            __builtin_prefetch(rows.pending.data() + rows.pending.size(), 1);
         }
     }
     bool Put(const FrameCodec& codec, const LogFrame& frame) {
-        Table& table = DirtyTable(static_cast<uint32_t>(codec.CatalogIndex()));
+        Rows& table = DirtyRows(static_cast<uint32_t>(codec.CatalogIndex()));
         scratch_.clear();
         char* at = scratch_.Room(DecodeWriter::CsvRowBound(codec, &frame));
         bool complete = true;
@@ -371,26 +374,32 @@ class TableFolderSink : public Sink {
 
   private:
     static constexpr size_t kFlushBytes = size_t{8} << 20;
+    // A table's file, made when the frame first appears.
     struct Table {
-        std::string path;  // empty until the frame first appears
-        TextBuffer pending;
+        std::string path;
         int fd = -1;
+    };
+    // The rows a table has waiting, apart from its file: what every row touches is 32 bytes a
+    // table, side by side.
+    struct Rows {
+        TextBuffer pending;
+        bool made = false;   // the table's file is made and its header is in pending
         bool dirty = false;  // listed in dirty_
     };
 
-    // The table of a frame, listed for the next flush.
-    Table& DirtyTable(uint32_t index) {
-        Table& table = TableOf(index);
-        if (!table.dirty) {
-            table.dirty = true;
+    // The rows of a frame's table, listed for the next flush.
+    Rows& DirtyRows(uint32_t index) {
+        Rows& rows = rows_[index];
+        if (!rows.made) MakeTable(index);
+        if (!rows.dirty) {
+            rows.dirty = true;
             dirty_.push_back(index);
         }
-        return table;
+        return rows;
     }
 
-    Table& TableOf(uint32_t index) {
+    void MakeTable(uint32_t index) {
         Table& table = tables_[index];
-        if (!table.path.empty()) return table;
         const FrameCodec& frame = frames_.At(index);
         std::string name = FileNameOf(writer_.NameOf(frame));
         if (!names_.insert(name).second) name += "_" + std::to_string(index);
@@ -398,8 +407,8 @@ class TableFolderSink : public Sink {
         table.path = (std::filesystem::path(folder_) / (name + ".csv")).string();
         table.fd = Open(table.path, O_TRUNC);
         const std::string header = writer_.CsvHeader(frame);
-        table.pending.Append(header.data(), header.size());
-        return table;
+        rows_[index].pending.Append(header.data(), header.size());
+        rows_[index].made = true;
     }
 
     int Open(const std::string& path, int mode) {
@@ -412,12 +421,13 @@ class TableFolderSink : public Sink {
     // Writes out one table's rows.
     void WriteTable(uint32_t index) {
         Table& table = tables_[index];
+        Rows& rows = rows_[index];
         if (table.fd < 0) table.fd = Open(table.path, O_APPEND);
-        WriteFully(table.fd, table.pending.data(), table.pending.size(), table.path);
-        pendingBytes_ -= table.pending.size();
-        table.pending.clear();
-        table.dirty = false;
-        if (table.pending.capacity() > (size_t{1} << 20)) table.pending.Release();
+        WriteFully(table.fd, rows.pending.data(), rows.pending.size(), table.path);
+        pendingBytes_ -= rows.pending.size();
+        rows.pending.clear();
+        rows.dirty = false;
+        if (rows.pending.capacity() > (size_t{1} << 20)) rows.pending.Release();
         if (open_ > openBudget_) {
             ::close(table.fd);
             table.fd = -1;
@@ -430,7 +440,7 @@ class TableFolderSink : public Sink {
     // rows for several rounds instead of one small write each round.
     void FlushLargest() {
         std::sort(dirty_.begin(), dirty_.end(), [&](uint32_t a, uint32_t b) {
-            return tables_[a].pending.size() > tables_[b].pending.size();
+            return rows_[a].pending.size() > rows_[b].pending.size();
         });
         size_t written = 0;
         while (written < dirty_.size() && pendingBytes_ > kFlushBytes / 2) {
@@ -449,6 +459,7 @@ class TableFolderSink : public Sink {
     const FrameCatalog& frames_;
     const DecodeWriter& writer_;
     std::vector<Table> tables_;
+    std::vector<Rows> rows_;
     std::set<std::string> names_;
     std::vector<uint32_t> dirty_;
     TextBuffer scratch_;
