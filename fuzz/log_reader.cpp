@@ -1,8 +1,10 @@
 // Bus log lines (candump and Vector ASCII) through the log reader and, for every frame line,
-// the frame codec of a small DBC: no input may crash or hang either.
+// the frame codec of a small DBC: no input may crash or hang either; a block read line by line
+// from its start (ParseFirst) must read as its lines one by one.
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -51,6 +53,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view block;
     uint64_t sum = 0;
     while (reader.NextBlock(block)) {
+        // ParseFirst over the block reads every line as Parse does after ForEachLine.
+        qm::codec::LogLineParser lineParser = parser;
+        qm::codec::LogLineParser blockParser = parser;
+        std::string_view rest = block;
+        qm::codec::ForEachLine(block, [&](std::string_view line) {
+            qm::codec::LogFrame byLine;
+            qm::codec::LogFrame byBlock;
+            const auto lineKind = lineParser.Parse(line, byLine);
+            if (rest.empty() || blockParser.ParseFirst(rest, byBlock) != lineKind) __builtin_trap();
+            if (lineKind == qm::codec::LogLineKind::Frame &&
+                (byLine.timestamp != byBlock.timestamp || byLine.channel != byBlock.channel ||
+                 byLine.id != byBlock.id || byLine.extended != byBlock.extended ||
+                 byLine.fd != byBlock.fd || byLine.size != byBlock.size ||
+                 std::memcmp(byLine.data, byBlock.data, byLine.size) != 0)) {
+                __builtin_trap();
+            }
+        });
+        if (!rest.empty()) __builtin_trap();
         qm::codec::ForEachLine(block, [&](std::string_view line) {
             if (parser.Parse(line, frame) != qm::codec::LogLineKind::Frame) return;
             if (const auto* codec = catalog.ForId(frame.id, frame.extended)) {

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -127,6 +128,88 @@ LogLineKind ParseCompact(std::string_view word, LogFrame& frame) {
     return ParseCompactData(data, frame) ? LogLineKind::Frame : LogLineKind::Unreadable;
 }
 
+// The value of each hex digit character; 0xFF for every other character.
+constexpr std::array<uint8_t, 256> kHexValue = [] {
+    std::array<uint8_t, 256> table{};
+    for (auto& value : table) value = 0xFF;
+    for (int c = 0; c < 10; ++c) table['0' + c] = static_cast<uint8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+        table['a' + c] = static_cast<uint8_t>(10 + c);
+        table['A' + c] = static_cast<uint8_t>(10 + c);
+    }
+    return table;
+}();
+
+inline uint8_t HexValue(char c) {
+    return kHexValue[static_cast<unsigned char>(c)];
+}
+
+// The line candump -L writes, "(1436509052.249713) can0 123#DEADBEEF" or "... 123##1DEAD...",
+// at the start of [begin, end), read in one pass with a table for the hex digits; the timestamp
+// and channel stay views into the text. Returns where the next line starts (after "\n" or
+// "\r\n"; end when the line ends there), or nullptr for any other form, anything after the
+// data included (the line is then read word by word from the start), so a line reads the same
+// either way. No part of a line may hold a line end, so every scan stops within the line.
+const char* ParseCandumpLine(const char* begin, const char* end, LogFrame& frame) {
+    const char* at = begin + 1;  // after "("
+    const char* const stamp = at;
+    bool point = false;
+    for (; at < end && *at != ')'; ++at) {
+        if (*at == '.') {
+            if (point) return nullptr;
+            point = true;
+        } else if (static_cast<unsigned>(*at - '0') > 9) {
+            return nullptr;
+        }
+    }
+    if (end - at < 2 || at - stamp <= (point ? 1 : 0) || at[1] != ' ') return nullptr;
+    frame.timestamp = std::string_view(stamp, static_cast<size_t>(at - stamp));
+    at += 2;
+    const char* const channel = at;
+    while (at<end&& static_cast<unsigned char>(*at)> ' ' && *at != '#') ++at;
+    if (at == end || at == channel || *at != ' ') return nullptr;
+    frame.channel = std::string_view(channel, static_cast<size_t>(at - channel));
+    const char* const idText = ++at;
+    uint32_t id = 0;
+    for (; at < end && *at != '#'; ++at) {
+        const uint8_t digit = HexValue(*at);
+        if (digit > 15 || at - idText >= 8) return nullptr;
+        id = id << 4 | digit;
+    }
+    const auto idLength = static_cast<size_t>(at - idText);
+    if (at == end || idLength == 0 || id > 0x1FFFFFFF) return nullptr;  // error frames too
+    ++at;                                                               // "#"
+    bool fd = false;
+    if (at < end && *at == '#') {
+        if (end - at < 2 || HexValue(at[1]) > 15) return nullptr;
+        fd = true;
+        at += 2;
+    }
+    size_t size = 0;
+    for (; end - at >= 2; at += 2) {
+        const uint8_t high = HexValue(at[0]);
+        const uint8_t low = HexValue(at[1]);
+        if ((high | low) > 15) break;
+        if (size == sizeof(frame.data)) return nullptr;
+        frame.data[size++] = static_cast<uint8_t>(high << 4 | low);
+    }
+    const char* next = nullptr;
+    if (at == end) {
+        next = end;
+    } else if (*at == '\n') {
+        next = at + 1;
+    } else if (*at == '\r' && (end - at == 1 || at[1] == '\n')) {
+        next = end - at == 1 ? end : at + 2;
+    } else {
+        return nullptr;
+    }
+    frame.id = id;
+    frame.extended = idLength == 8 || id > 0x7FF;
+    frame.fd = fd;
+    frame.size = static_cast<uint8_t>(size);
+    return next;
+}
+
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -168,6 +251,11 @@ LogCounts& LogCounts::operator+=(const LogCounts& other) {
 }
 
 LogLineKind LogLineParser::Parse(std::string_view line, LogFrame& frame) {
+    if (!line.empty() && line.front() == '(' &&
+        ParseCandumpLine(line.data(), line.data() + line.size(), frame) ==
+            line.data() + line.size()) {
+        return LogLineKind::Frame;
+    }
     frame.timestamp = {};
     frame.channel = {};
     frame.extended = false;
@@ -190,6 +278,21 @@ LogLineKind LogLineParser::Parse(std::string_view line, LogFrame& frame) {
         return LogLineKind::Skipped;
     }
     return ParseCandump(first, rest, frame);
+}
+
+LogLineKind LogLineParser::ParseFirst(std::string_view& block, LogFrame& frame) {
+    if (block.front() == '(') {
+        const char* end = block.data() + block.size();
+        if (const char* next = ParseCandumpLine(block.data(), end, frame)) {
+            block.remove_prefix(static_cast<size_t>(next - block.data()));
+            return LogLineKind::Frame;
+        }
+    }
+    const size_t end = block.find('\n');
+    std::string_view line = block.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    block.remove_prefix(end == std::string_view::npos ? block.size() : end + 1);
+    return Parse(line, frame);
 }
 
 void LogLineParser::TakeHeader(std::string_view line) {

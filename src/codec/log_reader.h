@@ -39,6 +39,9 @@ class LogLineParser {
   public:
     // The kind of a line (without its line end); fills frame for Frame and Remote.
     LogLineKind Parse(std::string_view line, LogFrame& frame);
+    // Parse() of the first line of a non-empty block, which then starts after that line and its
+    // end (as ForEachLine splits it); a candump -L line is read without a search for its end.
+    LogLineKind ParseFirst(std::string_view& block, LogFrame& frame);
     // Takes the state that header lines set (".asc" "base dec|hex") from a block of lines
     // without parsing its frames: a parser copied before the block and one that parsed the
     // block read the lines after it alike. Lets workers decode pieces of one log at once.

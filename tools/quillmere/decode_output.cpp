@@ -58,13 +58,103 @@ namespace {
 
 constexpr int64_t kShortDecimalLimit = 1000000000000000;  // 10^15: 15 digits, DBL_DIG
 
-int DigitCount(uint64_t value) {
-    int digits = 1;
-    while (value >= 10) {
-        value /= 10;
-        ++digits;
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the decimal digits of value so that they end at `end`, two at a time; returns where
+// they start.
+inline char* DigitsBefore(char* end, uint64_t value) {
+    while (value >= 100) {
+        const uint64_t pair = value % 100;
+        value /= 100;
+        end -= 2;
+        std::memcpy(end, kDigitPairs + 2 * pair, 2);
     }
-    return digits;
+    if (value >= 10) {
+        end -= 2;
+        std::memcpy(end, kDigitPairs + 2 * value, 2);
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
+// Whether a CSV field must be quoted: a loop over a few bytes (a channel name), where
+// find_first_of would search the set once per byte.
+inline bool NeedsCsvQuotes(std::string_view text) {
+    for (const char c : text) {
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+    }
+    return false;
+}
+
+// std::nearbyint in the default rounding mode (to nearest, ties to even) for |x| < 2^52,
+// without the library call that it is on a processor level without SSE4.1: adding and taking
+// away 2^52 leaves no bits below the units.
+inline double NearestInteger(double x) {
+    constexpr double kTwoTo52 = 4503599627370496.0;
+    return std::copysign((std::fabs(x) + kTwoTo52) - kTwoTo52, x);
+}
+
+// Copies a short text with fixed-size moves (timestamps, channels, digits), not a call.
+[[gnu::always_inline]] inline char* CopyText(char* at, const char* text, size_t size) {
+    if (size >= 8 && size <= 16) {
+        std::memcpy(at, text, 8);
+        std::memcpy(at + size - 8, text + size - 8, 8);
+    } else if (size > 16 && size <= 32) {
+        std::memcpy(at, text, 16);
+        std::memcpy(at + size - 16, text + size - 16, 16);
+    } else if (size >= 4 && size < 8) {
+        std::memcpy(at, text, 4);
+        std::memcpy(at + size - 4, text + size - 4, 4);
+    } else {
+        std::memcpy(at, text, size);
+    }
+    return at + size;
+}
+
+// The text of an integer: std::to_chars's digits, a pair at a time.
+char* WriteInteger(char* at, int64_t value) {
+    if (value < 0) *at++ = '-';
+    char digits[24];
+    char* const end = digits + sizeof(digits);
+    const char* first = DigitsBefore(
+        end, value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
+    return CopyText(at, first, static_cast<size_t>(end - first));
+}
+
+// AppendDouble's text written at `at`.
+char* WriteShortestDouble(char* at, double value) {
+    if (!std::isfinite(value)) {
+        std::memcpy(at, "null", 4);
+        return at + 4;
+    }
+    return std::to_chars(at, at + kMostNumberBytes, value).ptr;
+}
+
+char* WriteText(char* at, std::string_view text) {
+    return CopyText(at, text.data(), text.size());
+}
+
+// Physical::AppendTo's text written at `at`.
+char* WritePhysical(char* at, const SignalCodec& signal, uint64_t raw) {
+    const qm::codec::Physical physical = signal.PhysicalOf(raw);
+    switch (physical.type) {
+        case qm::codec::Physical::Type::Double:
+            return WritePhysicalDouble(at, physical.real, signal.RoundScale(),
+                                       signal.RoundDecimals());
+        case qm::codec::Physical::Type::Integer:
+            return WriteInteger(at, physical.integer);
+        case qm::codec::Physical::Type::Unsigned:
+            return std::to_chars(at, at + kMostNumberBytes, physical.natural).ptr;
+        case qm::codec::Physical::Type::Wide:
+            break;
+    }
+    std::string text;
+    physical.AppendTo(text);
+    return WriteText(at, text);
 }
 
 }  // namespace
@@ -74,9 +164,16 @@ int DigitCount(uint64_t value) {
 // value * 10^decimals rounded; dividing back must give the very same double. std::to_chars
 // writes the shorter of fixed and scientific notation (fixed on a tie), so the fixed text is
 // only written when it is not longer.
-void AppendPhysicalDouble(std::string& out, double value, double roundScale, int decimals) {
-    if (roundScale > 0.0 && std::fabs(value) < 1e15) {
-        const double scaled = std::nearbyint(value * roundScale);
+char* WritePhysicalDouble(char* at, double value, double roundScale, int decimals) {
+    if (value == 0.0) {
+        // "0" or "-0", as std::to_chars writes them.
+        if (std::signbit(value)) *at++ = '-';
+        *at++ = '0';
+        return at;
+    }
+    const double product = value * roundScale;
+    if (roundScale > 0.0 && std::fabs(value) < 1e15 && std::fabs(product) < 1e15) {
+        const double scaled = NearestInteger(product);
         const auto integer = static_cast<int64_t>(scaled);
         if (integer != 0 && integer > -kShortDecimalLimit && integer < kShortDecimalLimit &&
             scaled / roundScale == value) {
@@ -86,41 +183,39 @@ void AppendPhysicalDouble(std::string& out, double value, double roundScale, int
                 digits /= 10;
                 --places;
             }
-            const int count = DigitCount(digits);
+            char buffer[24];
+            char* const end = buffer + sizeof(buffer);
+            const char* const first = DigitsBefore(end, digits);
+            const auto count = static_cast<int>(end - first);
             const int exponent = count - 1 - places;  // of the leading digit
             const int fixed = places == 0 ? count : exponent >= 0 ? count + 1 : 2 + places;
             const int absExponent = exponent < 0 ? -exponent : exponent;
             const int scientific = count + (count > 1 ? 1 : 0) + 2 + (absExponent >= 100 ? 3 : 2);
             if (fixed <= scientific) {
-                char buffer[40];
-                char* end = buffer + sizeof(buffer);
-                char* at = end;
-                uint64_t rest = digits;
-                for (int i = 0; i < places; ++i) {
-                    *--at = static_cast<char>('0' + rest % 10);
-                    rest /= 10;
-                    if (rest == 0 && i + 1 < places) {
-                        // Leading zeros of a value below 1.
-                        for (int j = i + 1; j < places; ++j) *--at = '0';
-                        break;
-                    }
+                if (integer < 0) *at++ = '-';
+                if (places == 0) return CopyText(at, first, static_cast<size_t>(count));
+                if (places < count) {
+                    // Whole digits, the point, the decimals.
+                    const int whole = count - places;
+                    at = CopyText(at, first, static_cast<size_t>(whole));
+                    *at++ = '.';
+                    return CopyText(at, first + whole, static_cast<size_t>(places));
                 }
-                if (places > 0) *--at = '.';
-                if (rest == 0) {
-                    *--at = '0';
-                } else {
-                    while (rest != 0) {
-                        *--at = static_cast<char>('0' + rest % 10);
-                        rest /= 10;
-                    }
-                }
-                if (integer < 0) *--at = '-';
-                out.append(at, static_cast<size_t>(end - at));
-                return;
+                // Below 1: "0.", the leading zeros of the decimals (at most three here), the
+                // digits.
+                *at++ = '0';
+                *at++ = '.';
+                for (int zeros = places - count; zeros > 0; --zeros) *at++ = '0';
+                return CopyText(at, first, static_cast<size_t>(count));
             }
         }
     }
-    qm::codec::AppendDouble(out, value);
+    return WriteShortestDouble(at, value);
+}
+
+void AppendPhysicalDouble(std::string& out, double value, double roundScale, int decimals) {
+    char buffer[kMostNumberBytes];
+    out.append(buffer, WritePhysicalDouble(buffer, value, roundScale, decimals));
 }
 
 DecodeWriter::DecodeWriter(const TextDecoder& decoder, DecodeStyle style)
@@ -275,31 +370,63 @@ void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
     out += '\n';
 }
 
+size_t DecodeWriter::CsvRowBound(const FrameCodec& frame, const qm::codec::LogFrame* line) {
+    // A quoted channel doubles its quotes; every cell has its comma; the line end.
+    const size_t head = line ? line->timestamp.size() + 2 * line->channel.size() + 3 : 1;
+    return head + frame.signals.size() * (kMostNumberBytes + 1) + 1;
+}
+
 // timestamp,channel then one cell per signal: the physical value, empty for a signal the frame
 // does not carry (another multiplexer value, a short payload).
-bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const uint8_t* payload,
-                                size_t size, const qm::codec::LogFrame* line) const {
+char* DecodeWriter::WriteCsvRow(char* at, const FrameCodec& frame, const uint8_t* payload,
+                                size_t size, const qm::codec::LogFrame* line,
+                                bool& complete) const {
     if (line) {
-        out += line->timestamp;
-        out += ',';
-        AppendCsvField(out, line->channel);
+        at = WriteText(at, line->timestamp);
+        *at++ = ',';
+        if (!NeedsCsvQuotes(line->channel)) {
+            at = WriteText(at, line->channel);
+        } else {
+            std::string field;
+            AppendCsvField(field, line->channel);
+            at = WriteText(at, field);
+        }
     } else {
-        out += ',';
+        *at++ = ',';
     }
     size_t next = 0;
-    const bool complete = frame.Decode(payload, size, [&](size_t index, uint64_t raw) {
-        out.append(index + 1 - next, ',');
-        next = index + 1;
-        const SignalCodec& signal = frame.signals[index];
-        const qm::codec::Physical physical = signal.PhysicalOf(raw);
-        if (physical.type == qm::codec::Physical::Type::Double) {
-            AppendPhysicalDouble(out, physical.real, signal.RoundScale(), signal.RoundDecimals());
+    complete = frame.Decode(payload, size, [&](size_t index, uint64_t raw) {
+        // The commas of the cells left empty before this one, and its own.
+        const size_t commas = index + 1 - next;
+        if (commas == 1) {
+            *at++ = ',';
         } else {
-            physical.AppendTo(out);
+            std::memset(at, ',', commas);
+            at += commas;
         }
+        next = index + 1;
+        at = WritePhysical(at, frame.signals[index], raw);
     });
-    out.append(frame.signals.size() - next, ',');
-    out += '\n';
+    const size_t rest = frame.signals.size() - next;
+    std::memset(at, ',', rest);
+    at += rest;
+    *at++ = '\n';
+    return at;
+}
+
+bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const uint8_t* payload,
+                                size_t size, const qm::codec::LogFrame* line) const {
+    const size_t bound = CsvRowBound(frame, line);
+    char onStack[4096];
+    std::unique_ptr<char[]> onHeap;
+    char* buffer = onStack;
+    if (bound > sizeof(onStack)) {
+        onHeap = std::make_unique<char[]>(bound);
+        buffer = onHeap.get();
+    }
+    bool complete = true;
+    char* end = WriteCsvRow(buffer, frame, payload, size, line, complete);
+    out.append(buffer, end);
     return complete;
 }
 

@@ -47,8 +47,10 @@ class DecodeWriter {
     // payload of `size` bytes holds and the texts.
     void Prefetch(const qm::codec::FrameCodec& frame, size_t size, int level) const {
         const size_t index = frame.CatalogIndex();
-        FrameTexts* texts =
-            index < indexSlots_ ? byIndex_[index].load(std::memory_order_acquire) : nullptr;
+        // A CSV row has no texts (its table's header has them).
+        FrameTexts* texts = style_ != DecodeStyle::Csv && index < indexSlots_
+                                ? byIndex_[index].load(std::memory_order_acquire)
+                                : nullptr;
         if (level == 0) {
             frame.PrefetchFields();
             if (texts) __builtin_prefetch(texts);
@@ -60,6 +62,14 @@ class DecodeWriter {
             }
         }
     }
+
+    // CSV rows written straight into a caller's buffer (a log's tables take millions of rows:
+    // no appends one cell at a time). CsvRowBound is the most bytes WriteCsvRow writes for the
+    // frame and line; WriteCsvRow writes the row Append would append and returns its end;
+    // complete is Append's result.
+    static size_t CsvRowBound(const qm::codec::FrameCodec& frame, const qm::codec::LogFrame* line);
+    char* WriteCsvRow(char* at, const qm::codec::FrameCodec& frame, const uint8_t* payload,
+                      size_t size, const qm::codec::LogFrame* line, bool& complete) const;
 
     // CSV: the header line of a frame's table ("timestamp,channel,signal,...").
     std::string CsvHeader(const qm::codec::FrameCodec& frame) const;
@@ -125,5 +135,9 @@ void AppendCsvField(std::string& out, std::string_view text);
 // faster when the value is a decimal of at most `decimals` places (10^decimals = roundScale):
 // such values are written from their integer digits without the general shortest-form search.
 void AppendPhysicalDouble(std::string& out, double value, double roundScale, int decimals);
+// The same text written at `at` (room for kMostNumberBytes); returns its end.
+char* WritePhysicalDouble(char* at, double value, double roundScale, int decimals);
+// The longest text of a physical value: an integer of 128 bits with its sign.
+constexpr size_t kMostNumberBytes = 48;
 
 }  // namespace qmtool

@@ -14,12 +14,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <thread>
 
@@ -43,40 +45,101 @@ constexpr uint64_t kProgressFrom = 100'000'000;  // bytes of input that earn a p
 // ---------------------------------------------------------------------------------------------
 // Decoding one piece.
 
+// Text that CSV rows are written into through a pointer (DecodeWriter::WriteCsvRow): room is
+// made once per row, and nothing is zeroed or checked cell by cell as std::string appends would.
+class TextBuffer {
+  public:
+    TextBuffer() = default;
+    ~TextBuffer() { std::free(data_); }
+    TextBuffer(const TextBuffer&) = delete;
+    TextBuffer& operator=(const TextBuffer&) = delete;
+
+    const char* data() const { return data_; }
+    size_t size() const { return size_; }
+    size_t capacity() const { return capacity_; }
+    void clear() { size_ = 0; }
+    // Where the next `bytes` (at most) go; SetEnd then says where they ended.
+    char* Room(size_t bytes) {
+        if (capacity_ - size_ < bytes) Grow(bytes);
+        return data_ + size_;
+    }
+    void SetEnd(const char* end) { size_ = static_cast<size_t>(end - data_); }
+    void Append(const char* text, size_t bytes) {
+        std::memcpy(Room(bytes), text, bytes);
+        size_ += bytes;
+    }
+    void Release() {
+        std::free(data_);
+        data_ = nullptr;
+        size_ = capacity_ = 0;
+    }
+
+  private:
+    void Grow(size_t bytes) {
+        const size_t capacity = std::max({capacity_ * 2, size_ + bytes, size_t{256}});
+        char* grown = static_cast<char*>(std::realloc(data_, capacity));
+        if (grown == nullptr) throw std::bad_alloc();
+        data_ = grown;
+        capacity_ = capacity;
+    }
+
+    char* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
 // Where a CSV row ends and which table it belongs to.
 struct RowMark {
     uint32_t frame;  // catalog index
-    uint32_t end;    // offset in the piece's text after the row
+    uint32_t end;    // offset in the piece's rows after the row
 };
 
 struct PieceOutput {
-    std::string text;
-    std::vector<RowMark> rows;  // filled for table output only
+    std::string text;           // JSON Lines or text
+    TextBuffer rows;            // CSV rows of every table, in the order of the input
+    std::vector<RowMark> ends;  // where each CSV row ends
 
     void Clear() {
         text.clear();
         rows.clear();
+        ends.clear();
     }
 };
 
-// Lines are parsed a batch ahead of their output, and what their frames need is asked of the
-// memory in steps, one level of the chain a step (identifier slot, frame codec, its fields and
-// texts, its signals), each for the whole batch before the next: a large database (thousands
-// of frames, tens of megabytes of codecs) does not fit the caches, and each frame would
-// otherwise wait for the memory once per level.
+// Lines are parsed a batch at a time, and what their frames need is asked of the memory in
+// steps, one level of the chain a step (identifier slot, frame codec, its fields and texts,
+// its signals and where its output goes): a large database (thousands of frames, tens of
+// megabytes of codecs) does not fit the caches, and each frame would otherwise wait for the
+// memory once per level. The steps of one batch are a batch apart (the batches in between are
+// decoded meanwhile), so that each fetch has landed when the next level reads it: a batch is
+// parsed and looked up, the one before it has its codecs' fields fetched, the one before that
+// its signals, and the fourth from the newest is decoded. out.Put(codec, frame) writes a frame
+// out and returns whether its payload held every signal; out.Prefetch(codec, level) asks for
+// what Put writes into, in the same steps.
+template <class Out>
 void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
-                 const DecodeWriter& writer, bool markRows, PieceOutput& out, LogCounts& counts) {
+                 const DecodeWriter& writer, LogCounts& counts, Out& out) {
     constexpr size_t kBatch = 32;
+    constexpr size_t kStages = 4;  // parsed and looked up, fields, signals, decoded
     struct Pending {
         LogFrame frame;
         const FrameCodec* codec;
     };
-    Pending batch[kBatch];
-    size_t pending = 0;
-    const auto putOut = [&] {
+    struct Batch {
+        Pending entries[kBatch];
+        size_t size = 0;
+    };
+    Batch ring[kStages];
+    size_t newest = 0;  // the batch being parsed, in ring
+    const auto batchAt = [&](size_t back) -> Batch& {
+        return ring[(newest + kStages - back) % kStages];
+    };
+    // The newest batch is complete: look it up and move every batch one step on.
+    const auto advance = [&] {
+        Batch& parsed = batchAt(0);
         size_t known = 0;
-        for (size_t i = 0; i < pending; ++i) {
-            Pending& entry = batch[i];
+        for (size_t i = 0; i < parsed.size; ++i) {
+            Pending& entry = parsed.entries[i];
             entry.codec = lookup.Find(entry.frame.id, entry.frame.extended);
             if (entry.codec == nullptr) {
                 ++counts.unknown;
@@ -84,35 +147,74 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
             }
             ++counts.decoded;
             __builtin_prefetch(entry.codec);
-            if (known != i) batch[known] = entry;
+            if (known != i) parsed.entries[known] = entry;
             ++known;
         }
-        for (size_t i = 0; i < known; ++i) writer.Prefetch(*batch[i].codec, 0, 0);
-        for (size_t i = 0; i < known; ++i) {
-            writer.Prefetch(*batch[i].codec, batch[i].frame.size, 1);
+        parsed.size = known;
+        const Batch& fields = batchAt(1);
+        for (size_t i = 0; i < fields.size; ++i) {
+            writer.Prefetch(*fields.entries[i].codec, 0, 0);
+            out.Prefetch(*fields.entries[i].codec, 0);
         }
-        for (size_t i = 0; i < known; ++i) {
-            const Pending& entry = batch[i];
-            const LogFrame& frame = entry.frame;
-            if (!writer.Append(out.text, *entry.codec, frame.data, frame.size, &frame)) {
-                ++counts.truncated;
-            }
-            if (markRows) {
-                out.rows.push_back({static_cast<uint32_t>(entry.codec->CatalogIndex()),
-                                    static_cast<uint32_t>(out.text.size())});
-            }
+        const Batch& signals = batchAt(2);
+        for (size_t i = 0; i < signals.size; ++i) {
+            const Pending& entry = signals.entries[i];
+            writer.Prefetch(*entry.codec, entry.frame.size, 1);
+            out.Prefetch(*entry.codec, 1);
         }
-        pending = 0;
+        Batch& decoded = batchAt(3);
+        for (size_t i = 0; i < decoded.size; ++i) {
+            if (!out.Put(*decoded.entries[i].codec, decoded.entries[i].frame)) ++counts.truncated;
+        }
+        decoded.size = 0;
+        newest = (newest + 1) % kStages;  // the batch just decoded is parsed into next
     };
-    qm::codec::ForEachLine(piece, [&](std::string_view line) {
-        Pending& entry = batch[pending];
-        const LogLineKind kind = parser.Parse(line, entry.frame);
+    while (!piece.empty()) {
+        Batch& parsing = batchAt(0);
+        Pending& entry = parsing.entries[parsing.size];
+        const LogLineKind kind = parser.ParseFirst(piece, entry.frame);
         counts.Count(kind);
-        if (kind != LogLineKind::Frame) return;
+        if (kind != LogLineKind::Frame) continue;
         lookup.Prefetch(entry.frame.id, entry.frame.extended);
-        if (++pending == kBatch) putOut();
-    });
-    putOut();
+        if (++parsing.size == kBatch) advance();
+    }
+    // The last batches through the remaining steps.
+    for (size_t step = 0; step < kStages; ++step) advance();
+}
+
+// A piece decoded into its output: text, or CSV rows with the table of each.
+void DecodePieceInto(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
+                     const DecodeWriter& writer, bool csvRows, PieceOutput& out,
+                     LogCounts& counts) {
+    struct TextOut {
+        const DecodeWriter& writer;
+        std::string& text;
+        void Prefetch(const FrameCodec&, int) const {}
+        bool Put(const FrameCodec& codec, const LogFrame& frame) const {
+            return writer.Append(text, codec, frame.data, frame.size, &frame);
+        }
+    };
+    struct RowsOut {
+        const DecodeWriter& writer;
+        PieceOutput& out;
+        void Prefetch(const FrameCodec&, int) const {}
+        bool Put(const FrameCodec& codec, const LogFrame& frame) const {
+            char* at = out.rows.Room(DecodeWriter::CsvRowBound(codec, &frame));
+            bool complete = true;
+            out.rows.SetEnd(
+                writer.WriteCsvRow(at, codec, frame.data, frame.size, &frame, complete));
+            out.ends.push_back({static_cast<uint32_t>(codec.CatalogIndex()),
+                                static_cast<uint32_t>(out.rows.size())});
+            return complete;
+        }
+    };
+    if (csvRows) {
+        RowsOut rows{writer, out};
+        DecodePiece(piece, parser, lookup, writer, counts, rows);
+    } else {
+        TextOut text{writer, out.text};
+        DecodePiece(piece, parser, lookup, writer, counts, text);
+    }
 }
 
 // Calls onPiece for pieces of a block of whole lines, each ending at a line end and at least
@@ -196,7 +298,11 @@ class TableFolderSink : public Sink {
   public:
     TableFolderSink(const std::string& folder, const FrameCatalog& frames,
                     const DecodeWriter& writer)
-        : folder_(folder), frames_(frames), writer_(writer), tables_(frames.Count()) {
+        : folder_(folder),
+          frames_(frames),
+          writer_(writer),
+          tables_(frames.Count()),
+          rows_(frames.Count()) {
         std::error_code error;
         std::filesystem::create_directories(folder_, error);
         if (!std::filesystem::is_directory(folder_)) {
@@ -220,18 +326,56 @@ class TableFolderSink : public Sink {
     }
     bool MarksRows() const override { return true; }
 
+    // The rows of a piece that a worker decoded, into their tables; the tables of the rows a
+    // few ahead and then the ends of their rows are fetched first, as in DecodePiece.
     void Write(const PieceOutput& piece) override {
+        constexpr size_t kAhead = 8;
+        const std::vector<RowMark>& ends = piece.ends;
+        for (size_t i = 0; i < ends.size() && i < 2 * kAhead; ++i) {
+            __builtin_prefetch(&rows_[ends[i].frame]);
+        }
         uint32_t begin = 0;
-        for (const RowMark& row : piece.rows) {
-            Table& table = TableOf(row.frame);
-            if (!table.dirty) {
-                table.dirty = true;
-                dirty_.push_back(row.frame);
+        for (size_t i = 0; i < ends.size(); ++i) {
+            if (i + 2 * kAhead < ends.size())
+                __builtin_prefetch(&rows_[ends[i + 2 * kAhead].frame]);
+            if (i + kAhead < ends.size()) {
+                const Rows& ahead = rows_[ends[i + kAhead].frame];
+                if (ahead.pending.data() != nullptr) {
+                    __builtin_prefetch(ahead.pending.data() + ahead.pending.size(), 1);
+                }
             }
-            table.pending.append(piece.text, begin, row.end - begin);
+            const RowMark& row = ends[i];
+            DirtyRows(row.frame).pending.Append(piece.rows.data() + begin, row.end - begin);
             pendingBytes_ += row.end - begin;
             begin = row.end;
         }
+        EndPiece();
+    }
+
+    // One thread decodes straight into the tables (DecodePiece's out): a frame's row goes into
+    // its table's buffer without the piece's buffer of rows between. The row is written into
+    // a scratch buffer first (room for the longest row in every table would add megabytes), and
+    // the table's rows and their end are fetched ahead, as they are cold in a large database.
+    void Prefetch(const FrameCodec& codec, int level) const {
+        const Rows& rows = rows_[codec.CatalogIndex()];
+        if (level == 0) {
+            __builtin_prefetch(&rows);
+        } else if (rows.pending.data() != nullptr) {
+            __builtin_prefetch(rows.pending.data() + rows.pending.size(), 1);
+        }
+    }
+    bool Put(const FrameCodec& codec, const LogFrame& frame) {
+        Rows& table = DirtyRows(static_cast<uint32_t>(codec.CatalogIndex()));
+        scratch_.clear();
+        char* at = scratch_.Room(DecodeWriter::CsvRowBound(codec, &frame));
+        bool complete = true;
+        char* end = writer_.WriteCsvRow(at, codec, frame.data, frame.size, &frame, complete);
+        const auto bytes = static_cast<size_t>(end - at);
+        table.pending.Append(at, bytes);
+        pendingBytes_ += bytes;
+        return complete;
+    }
+    void EndPiece() {
         if (pendingBytes_ >= kFlushBytes) FlushLargest();
     }
     void Finish() override {
@@ -245,25 +389,42 @@ class TableFolderSink : public Sink {
     }
 
   private:
-    static constexpr size_t kFlushBytes = size_t{8} << 20;
+    static constexpr size_t kFlushBytes = size_t{16} << 20;
+    // A table's file, made when the frame first appears.
     struct Table {
-        std::string path;  // empty until the frame first appears
-        std::string pending;
+        std::string path;
         int fd = -1;
+    };
+    // The rows a table has waiting, apart from its file: what every row touches is 32 bytes a
+    // table, side by side.
+    struct Rows {
+        TextBuffer pending;
+        bool made = false;   // the table's file is made and its header is in pending
         bool dirty = false;  // listed in dirty_
     };
 
-    Table& TableOf(uint32_t index) {
+    // The rows of a frame's table, listed for the next flush.
+    Rows& DirtyRows(uint32_t index) {
+        Rows& rows = rows_[index];
+        if (!rows.made) MakeTable(index);
+        if (!rows.dirty) {
+            rows.dirty = true;
+            dirty_.push_back(index);
+        }
+        return rows;
+    }
+
+    void MakeTable(uint32_t index) {
         Table& table = tables_[index];
-        if (!table.path.empty()) return table;
         const FrameCodec& frame = frames_.At(index);
         std::string name = FileNameOf(writer_.NameOf(frame));
         if (!names_.insert(name).second) name += "_" + std::to_string(index);
         names_.insert(name);
         table.path = (std::filesystem::path(folder_) / (name + ".csv")).string();
         table.fd = Open(table.path, O_TRUNC);
-        table.pending = writer_.CsvHeader(frame);
-        return table;
+        const std::string header = writer_.CsvHeader(frame);
+        rows_[index].pending.Append(header.data(), header.size());
+        rows_[index].made = true;
     }
 
     int Open(const std::string& path, int mode) {
@@ -276,12 +437,13 @@ class TableFolderSink : public Sink {
     // Writes out one table's rows.
     void WriteTable(uint32_t index) {
         Table& table = tables_[index];
+        Rows& rows = rows_[index];
         if (table.fd < 0) table.fd = Open(table.path, O_APPEND);
-        WriteFully(table.fd, table.pending.data(), table.pending.size(), table.path);
-        pendingBytes_ -= table.pending.size();
-        table.pending.clear();
-        table.dirty = false;
-        if (table.pending.capacity() > (size_t{1} << 20)) table.pending.shrink_to_fit();
+        WriteFully(table.fd, rows.pending.data(), rows.pending.size(), table.path);
+        pendingBytes_ -= rows.pending.size();
+        rows.pending.clear();
+        rows.dirty = false;
+        if (rows.pending.capacity() > (size_t{1} << 20)) rows.pending.Release();
         if (open_ > openBudget_) {
             ::close(table.fd);
             table.fd = -1;
@@ -294,7 +456,7 @@ class TableFolderSink : public Sink {
     // rows for several rounds instead of one small write each round.
     void FlushLargest() {
         std::sort(dirty_.begin(), dirty_.end(), [&](uint32_t a, uint32_t b) {
-            return tables_[a].pending.size() > tables_[b].pending.size();
+            return rows_[a].pending.size() > rows_[b].pending.size();
         });
         size_t written = 0;
         while (written < dirty_.size() && pendingBytes_ > kFlushBytes / 2) {
@@ -313,8 +475,10 @@ class TableFolderSink : public Sink {
     const FrameCatalog& frames_;
     const DecodeWriter& writer_;
     std::vector<Table> tables_;
+    std::vector<Rows> rows_;
     std::set<std::string> names_;
     std::vector<uint32_t> dirty_;
+    TextBuffer scratch_;
     size_t pendingBytes_ = 0;
     size_t open_ = 0;
     size_t openBudget_ = 1000;
@@ -409,17 +573,24 @@ std::string ReadLog(const std::string& path, size_t pieceBytes, OnPiece&& onPiec
 // ---------------------------------------------------------------------------------------------
 // One thread.
 
+// tables: the sink when it is a folder of CSV tables, which rows then go straight into.
 void DecodeInline(const FrameCatalog& frames, const DecodeWriter& writer,
-                  const LogJobOptions& options, Sink& sink, Progress& progress, Outcome& outcome) {
+                  const LogJobOptions& options, Sink& sink, TableFolderSink* tables,
+                  Progress& progress, Outcome& outcome) {
     FrameLookup lookup(frames);
     PieceOutput out;
     for (const std::string& path : options.logs) {
         LogLineParser parser;
         LogCounts counts;
         const std::string error = ReadLog(path, options.pieceBytes, [&](std::string_view piece) {
-            out.Clear();
-            DecodePiece(piece, parser, lookup, writer, sink.MarksRows(), out, counts);
-            sink.Write(out);
+            if (tables != nullptr) {
+                DecodePiece(piece, parser, lookup, writer, counts, *tables);
+                tables->EndPiece();
+            } else {
+                out.Clear();
+                DecodePieceInto(piece, parser, lookup, writer, false, out, counts);
+                sink.Write(out);
+            }
             progress.Add(piece.size());
         });
         outcome.EndOfLog(path, counts, error, progress);
@@ -549,8 +720,8 @@ class Pipeline {
                 piece->out.Clear();
                 piece->counts = LogCounts();
                 if (!piece->endOfLog) {
-                    DecodePiece(piece->text, piece->parser, lookup, writer_, markRows, piece->out,
-                                piece->counts);
+                    DecodePieceInto(piece->text, piece->parser, lookup, writer_, markRows,
+                                    piece->out, piece->counts);
                 }
             } catch (...) {
                 Fail(std::current_exception());
@@ -642,11 +813,14 @@ const FrameCodec* FrameLookup::Remember(size_t at, uint32_t key, uint32_t id, bo
 void DecodeLogs(const FrameCatalog& frames, DecodeWriter& writer, const LogJobOptions& options) {
     writer.ServeCatalog(frames);
     std::unique_ptr<Sink> sink;
+    TableFolderSink* tables = nullptr;
     if (options.csv) {
         if (options.output.empty()) {
             throw ToolError("--csv writes one table per frame into a folder: give -o FOLDER");
         }
-        sink = std::make_unique<TableFolderSink>(options.output, frames, writer);
+        auto folder = std::make_unique<TableFolderSink>(options.output, frames, writer);
+        tables = folder.get();
+        sink = std::move(folder);
     } else {
         if (!options.output.empty() && std::filesystem::is_directory(options.output)) {
             throw ToolError("-o " + options.output + " is a folder; this output is one file");
@@ -661,7 +835,7 @@ void DecodeLogs(const FrameCatalog& frames, DecodeWriter& writer, const LogJobOp
         std::min(kMostJobs, options.jobs != 0 ? options.jobs
                                               : std::max(1u, std::thread::hardware_concurrency()));
     if (jobs <= 1) {
-        DecodeInline(frames, writer, options, *sink, progress, outcome);
+        DecodeInline(frames, writer, options, *sink, tables, progress, outcome);
     } else {
 #ifdef __GLIBC__
         // The workers allocate from the heap the model was freed into (glibc would give each
