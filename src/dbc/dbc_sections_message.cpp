@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "dbc/dbc_byte_masks.h"
 #include "dbc/dbc_enums.h"
 #include "dbc/dbc_read_context.h"
 #include "dbc/dbc_sections.h"
@@ -211,19 +212,23 @@ struct SignalBody {
     bool fourPieces = false;  // tolerant reading: the unit or the receivers were left out
 };
 
+// The key of the receiver text of a body with five pieces, its first slot asked for: the
+// lookup comes last, when the slot is in the cache.
+DbcReceiverTexts::Key ReceiverKeyOf(DbcReadContext& context, const SignalBody& body) {
+    if (body.fourPieces) return {};
+    const DbcReceiverTexts::Key key = DbcReceiverTexts::KeyOf(body.receivers);
+    context.ReceiverTexts().PrefetchSlot(key);
+    return key;
+}
+
 // Reads the pieces of a signal's body into the signal, which is attached whatever happens
-// here. Returns 0 for a bad layout, a bad number, or a receiver that names no node.
-int ReadSignalPieces(DbcReadContext& context, SignalBody& body, DbcSignal& signal) {
-    // The receivers are looked up last; their memory is asked for now.
-    DbcReceiverTexts::Key receiverKey;
-    if (!body.fourPieces) {
-        receiverKey = DbcReceiverTexts::KeyOf(body.receivers);
-        context.ReceiverTexts().PrefetchSlot(receiverKey);
-    }
+// here; receiverKey is ReceiverKeyOf the body. Returns 0 for a bad layout, a bad number, or a
+// receiver that names no node.
+int ReadSignalPieces(DbcReadContext& context, SignalBody& body, DbcReceiverTexts::Key receiverKey,
+                     DbcSignal& signal) {
     if (!ReadLayout(body.layout, signal)) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }
-    if (!body.fourPieces) context.ReceiverTexts().PrefetchEntry(receiverKey);
     if (context.Tolerant()) CheckLayoutNumbers(context, body.layout);
     if (!ReadNumberPair(body.scaling, ',', ')', signal.Factor(), signal.Offset()) &&
         !ReadClampedPair(context, body.scaling, ',', ')', signal.Factor(), signal.Offset())) {
@@ -231,6 +236,8 @@ int ReadSignalPieces(DbcReadContext& context, SignalBody& body, DbcSignal& signa
         signal.Offset().value = 0.0;
         return context.Fail("Check Factor or Offset inside signal section. ", 11);
     }
+    // The slot has arrived meanwhile; the entry it leads to is asked for now.
+    if (!body.fourPieces) context.ReceiverTexts().PrefetchEntry(receiverKey);
     if (!ReadNumberPair(body.limits, '|', ']', signal.Minimum(), signal.Maximum()) &&
         !ReadClampedPair(context, body.limits, '|', ']', signal.Minimum(), signal.Maximum())) {
         return context.Fail("Check Min or Max inside signal section. ", 11);
@@ -285,7 +292,50 @@ int ReadSignalBody(DbcReadContext& context, std::string_view text, DbcSignal& si
     body.unit = tokens[3];
     body.fourPieces = tokens.size() == 4;
     if (!body.fourPieces) body.receivers = tokens[4];
-    return ReadSignalPieces(context, body, signal);
+    return ReadSignalPieces(context, body, ReceiverKeyOf(context, body), signal);
+}
+
+// The body of a signal line cut at white space outside quoted runs, as SplitQuoted cuts it:
+// false unless it has exactly five pieces and no ":" (which would make the line malformed).
+bool CutBodyByteByByte(const char* p, const char* end, std::string_view (&pieces)[5]) {
+    size_t count = 0;
+    for (;;) {
+        while (p < end && kWhite.Contains(*p)) ++p;
+        if (p == end) break;
+        if (count == 5) return false;
+        const char* start = p;
+        while (p < end && !kWhite.Contains(*p)) {
+            const char c = *p++;
+            if (c == ':') return false;
+            if (c == '"') {
+                // A quoted run ends at the next quote, blanks and all.
+                while (p < end && *p != '"') {
+                    if (*p++ == ':') return false;
+                }
+                if (p < end) ++p;
+            }
+        }
+        pieces[count++] = std::string_view(start, static_cast<size_t>(p - start));
+    }
+    return count == 5;
+}
+
+// The same for a body of at most ByteMasks::kMaxBytes bytes, by bit masks of its separators.
+bool CutBodyByMasks(const char* body, size_t bytes, std::string_view (&pieces)[5]) {
+    const ByteMasks masks = MasksOf(body, bytes);
+    if (masks.colon != 0) return false;
+    const PieceBounds bounds = PiecesOf(masks.white & ~QuotedRuns(masks.quote), bytes);
+    if (bounds.Count() != 5) return false;
+    uint64_t firsts = bounds.firsts;
+    uint64_t lasts = bounds.lasts;
+    for (std::string_view& piece : pieces) {
+        const int first = std::countr_zero(firsts);
+        const int last = std::countr_zero(lasts);
+        piece = std::string_view(body + first, static_cast<size_t>(last - first + 1));
+        firsts &= firsts - 1;
+        lasts &= lasts - 1;
+    }
+    return true;
 }
 
 bool IsHeadBlank(char c) {
@@ -312,26 +362,13 @@ bool ScanCommonSignalLine(std::string_view line, SignalHead& head, SignalBody& b
     if (head.name.empty() || p == end || *p != ':') return false;
     ++p;
     std::string_view pieces[5];
-    size_t count = 0;
-    for (;;) {
-        while (p < end && kWhite.Contains(*p)) ++p;
-        if (p == end) break;
-        if (count == 5) return false;
-        const char* start = p;
-        while (p < end && !kWhite.Contains(*p)) {
-            const char c = *p++;
-            if (c == ':') return false;
-            if (c == '"') {
-                // A quoted run ends at the next quote, blanks and all.
-                while (p < end && *p != '"') {
-                    if (*p++ == ':') return false;
-                }
-                if (p < end) ++p;
-            }
-        }
-        pieces[count++] = std::string_view(start, static_cast<size_t>(p - start));
+    const size_t bytes = static_cast<size_t>(end - p);
+    if (bytes <= ByteMasks::kMaxBytes) {
+        if (!CutBodyByMasks(p, bytes, pieces)) return false;
+    } else if (!CutBodyByteByByte(p, end, pieces)) {
+        return false;
     }
-    if (count != 5 || FindByte(pieces[0], '@') == std::string_view::npos ||
+    if (FindByte(pieces[0], '@') == std::string_view::npos ||
         FindByte(pieces[0], ' ') != std::string_view::npos ||
         FindByte(pieces[0], '\t') != std::string_view::npos) {
         return false;
@@ -404,7 +441,9 @@ int ReadSignal(DbcReadContext& context) {
     SignalHead head;
     SignalBody body;
     if (ScanCommonSignalLine(context.Line(), head, body)) {
-        return ReadSignalPieces(context, body, AttachNewSignal(context, message, head));
+        const DbcReceiverTexts::Key receiverKey = ReceiverKeyOf(context, body);
+        DbcSignal& signal = AttachNewSignal(context, message, head);
+        return ReadSignalPieces(context, body, receiverKey, signal);
     }
     Tokens& parts = context.SecondScratch();
     Split(context.Line(), kColon, parts);
