@@ -1,7 +1,6 @@
 #pragma once
 // The bytes of a short piece of a statement that split it, as bit masks (bit i for byte i): a
 // line is then cut into its pieces with a few bit operations instead of a test per byte.
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -73,7 +72,6 @@ inline uint64_t QuotedRuns(uint64_t quotes) {
 struct PieceBounds {
     uint64_t firsts = 0;
     uint64_t lasts = 0;
-    int Count() const { return std::popcount(firsts); }
 };
 
 inline PieceBounds PiecesOf(uint64_t separators, size_t bytes) {

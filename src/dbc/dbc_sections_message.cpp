@@ -1,4 +1,5 @@
 // Messages, their signals and their further transmitters.
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -325,17 +326,17 @@ bool CutBodyByMasks(const char* body, size_t bytes, std::string_view (&pieces)[5
     const ByteMasks masks = MasksOf(body, bytes);
     if (masks.colon != 0) return false;
     const PieceBounds bounds = PiecesOf(masks.white & ~QuotedRuns(masks.quote), bytes);
-    if (bounds.Count() != 5) return false;
     uint64_t firsts = bounds.firsts;
     uint64_t lasts = bounds.lasts;
     for (std::string_view& piece : pieces) {
+        if (firsts == 0) return false;
         const int first = std::countr_zero(firsts);
         const int last = std::countr_zero(lasts);
         piece = std::string_view(body + first, static_cast<size_t>(last - first + 1));
         firsts &= firsts - 1;
         lasts &= lasts - 1;
     }
-    return true;
+    return firsts == 0;
 }
 
 bool IsHeadBlank(char c) {

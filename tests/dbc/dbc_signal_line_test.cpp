@@ -3,6 +3,7 @@
 // name through their indexes.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <random>
 #include <string>
 
@@ -29,7 +30,6 @@ qm::dbc::Tokens PiecesByMasks(std::string_view text) {
         firsts &= firsts - 1;
         lasts &= lasts - 1;
     }
-    EXPECT_EQ(static_cast<size_t>(bounds.Count()), pieces.size());
     return pieces;
 }
 
