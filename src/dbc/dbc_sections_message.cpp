@@ -123,6 +123,18 @@ void CheckFieldNumber(DbcReadContext& context, std::string_view what, std::strin
     context.Tolerate(warning);
 }
 
+// Whether a number of the layout is a few plain digits in [low, high]: nearly every start bit
+// and length is, and such a number holds as written without a check.
+bool PlainFieldNumber(std::string_view text, uint32_t low, uint32_t high) {
+    if (text.empty() || text.size() > 5 || (text[0] == '0' && text.size() > 1)) return false;
+    uint32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    return value >= low && value <= high;
+}
+
 // Start bit and length of "start|length@orderType" as the 16-bit fields hold them. A length of
 // 0 holds nothing; lengths above 64 are kept without a word (J1939 files give text signals of
 // hundreds of bits).
@@ -133,10 +145,14 @@ void CheckLayoutNumbers(DbcReadContext& context, std::string_view layout) {
     const std::string_view start = layout.substr(0, pipeFirst ? pipe : at);
     const std::string_view length =
         pipeFirst ? layout.substr(pipe + 1, at - pipe - 1) : std::string_view("0");
-    CheckFieldNumber(context, "Start bit", start, 0, 65535,
-                     static_cast<uint16_t>(ToUnsigned(start)));
-    CheckFieldNumber(context, "Bit length", length, 1, 65535,
-                     static_cast<uint16_t>(ToUnsigned(length)));
+    if (!PlainFieldNumber(start, 0, 65535)) {
+        CheckFieldNumber(context, "Start bit", start, 0, 65535,
+                         static_cast<uint16_t>(ToUnsigned(start)));
+    }
+    if (!PlainFieldNumber(length, 1, 65535)) {
+        CheckFieldNumber(context, "Bit length", length, 1, 65535,
+                         static_cast<uint16_t>(ToUnsigned(length)));
+    }
 }
 
 // indicator is the third piece of the head, empty when the head has only two.
