@@ -36,6 +36,22 @@ uint8_t DecimalsOfText(std::string_view text, bool exponent, bool isZero) {
 
 bool ParseDbcNumber(std::string_view text, DbcNumber& number) {
     number.text.assign(text);
+    // Nearly every number of a file is a plain decimal: one pass finds its value and form.
+    PlainDecimal plain;
+    if (ReadPlainDecimal(text, plain)) {
+        number.value = plain.value;
+        number.exponent = plain.letter != std::string_view::npos;
+        if (!number.exponent) {
+            number.decimals = plain.point == std::string_view::npos
+                                  ? 0
+                                  : static_cast<uint8_t>(text.size() - plain.point - 1);
+        } else if (plain.point != std::string_view::npos) {
+            number.decimals = static_cast<uint8_t>(plain.letter - plain.point - 1);
+        } else {
+            number.decimals = DecimalsOfText(text, true, plain.value == 0.0);
+        }
+        return true;
+    }
     // Lower-case "e" is exponent form too: printing such a number in fixed notation with the
     // decimals of its mantissa would lose it.
     number.exponent = HasExponentLetter(text);

@@ -42,9 +42,11 @@ bool DbcReceiverTexts::Matches(const Slot& slot, const Key& key) const {
     if (slot.hash != key.hash) return false;
     EntryHead head;
     std::memcpy(&head, entries_.data() + slot.entry, sizeof(head));
+    // An empty text (a signal line without receivers) may have no characters at all: memcmp
+    // must not see its null pointer.
     return head.length == key.text.size() &&
-           std::memcmp(entries_.data() + slot.entry + sizeof(head), key.text.data(),
-                       key.text.size()) == 0;
+           (key.text.empty() || std::memcmp(entries_.data() + slot.entry + sizeof(head),
+                                            key.text.data(), key.text.size()) == 0);
 }
 
 bool DbcReceiverTexts::Find(const Key& key, Known& known) const {

@@ -1,8 +1,10 @@
 // Messages, their signals and their further transmitters.
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
 
+#include "dbc/dbc_byte_masks.h"
 #include "dbc/dbc_enums.h"
 #include "dbc/dbc_read_context.h"
 #include "dbc/dbc_sections.h"
@@ -121,6 +123,18 @@ void CheckFieldNumber(DbcReadContext& context, std::string_view what, std::strin
     context.Tolerate(warning);
 }
 
+// Whether a number of the layout is a few plain digits in [low, high]: nearly every start bit
+// and length is, and such a number holds as written without a check.
+bool PlainFieldNumber(std::string_view text, uint32_t low, uint32_t high) {
+    if (text.empty() || text.size() > 5 || (text[0] == '0' && text.size() > 1)) return false;
+    uint32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    return value >= low && value <= high;
+}
+
 // Start bit and length of "start|length@orderType" as the 16-bit fields hold them. A length of
 // 0 holds nothing; lengths above 64 are kept without a word (J1939 files give text signals of
 // hundreds of bits).
@@ -131,20 +145,24 @@ void CheckLayoutNumbers(DbcReadContext& context, std::string_view layout) {
     const std::string_view start = layout.substr(0, pipeFirst ? pipe : at);
     const std::string_view length =
         pipeFirst ? layout.substr(pipe + 1, at - pipe - 1) : std::string_view("0");
-    CheckFieldNumber(context, "Start bit", start, 0, 65535,
-                     static_cast<uint16_t>(ToUnsigned(start)));
-    CheckFieldNumber(context, "Bit length", length, 1, 65535,
-                     static_cast<uint16_t>(ToUnsigned(length)));
+    if (!PlainFieldNumber(start, 0, 65535)) {
+        CheckFieldNumber(context, "Start bit", start, 0, 65535,
+                         static_cast<uint16_t>(ToUnsigned(start)));
+    }
+    if (!PlainFieldNumber(length, 1, 65535)) {
+        CheckFieldNumber(context, "Bit length", length, 1, 65535,
+                         static_cast<uint16_t>(ToUnsigned(length)));
+    }
 }
 
-void ReadMultiplexing(DbcReadContext& context, const Tokens& head, DbcSignal& signal) {
-    if (head.size() < 3) {
+// indicator is the third piece of the head, empty when the head has only two.
+void ReadMultiplexing(DbcReadContext& context, std::string_view indicator, DbcSignal& signal) {
+    if (indicator.empty()) {
         signal.SetMultiplexIndicator(" ");
         signal.SetMultiplexing(kNotMultiplexed, -1);
         return;
     }
-    const std::string_view indicator = head[2];
-    signal.SetMultiplexIndicator(std::string(indicator));
+    signal.SetMultiplexIndicator(indicator);
     if (indicator.front() == 'M') {
         signal.SetMultiplexing(kMultiplexerSwitch, -1);
     } else if (indicator == "m" && context.Tolerant()) {
@@ -197,11 +215,73 @@ void AttachSignal(NetConfigDbcFile& file, DbcMessage& message, std::unique_ptr<D
     file.ListSignal(message.AddSignal(std::move(signal)));
 }
 
-// The part after the ":" of a signal line; the signal is attached whatever happens here.
-// Returns 0 for a malformed body, a bad number, or a receiver that names no node.
-int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& signal) {
+// The pieces of a signal line: the head before the ":" and the five pieces after it.
+struct SignalHead {
+    std::string_view name;
+    std::string_view indicator;  // empty when the head has only two pieces
+};
+struct SignalBody {
+    std::string_view layout;   // "start|length@orderType"
+    std::string_view scaling;  // "(factor,offset)"
+    std::string_view limits;   // "[minimum|maximum]"
+    std::string_view unit;     // quoted
+    std::string_view receivers;
+    bool fourPieces = false;  // tolerant reading: the unit or the receivers were left out
+};
+
+// The key of the receiver text of a body with five pieces, its first slot asked for: the
+// lookup comes last, when the slot is in the cache.
+DbcReceiverTexts::Key ReceiverKeyOf(DbcReadContext& context, const SignalBody& body) {
+    if (body.fourPieces) return {};
+    const DbcReceiverTexts::Key key = DbcReceiverTexts::KeyOf(body.receivers);
+    context.ReceiverTexts().PrefetchSlot(key);
+    return key;
+}
+
+// Reads the pieces of a signal's body into the signal, which is attached whatever happens
+// here; receiverKey is ReceiverKeyOf the body. Returns 0 for a bad layout, a bad number, or a
+// receiver that names no node.
+int ReadSignalPieces(DbcReadContext& context, SignalBody& body, DbcReceiverTexts::Key receiverKey,
+                     DbcSignal& signal) {
+    if (!ReadLayout(body.layout, signal)) {
+        return context.Fail(kMalformedSignal, 12, "\n");
+    }
+    if (context.Tolerant()) CheckLayoutNumbers(context, body.layout);
+    if (!ReadNumberPair(body.scaling, ',', ')', signal.Factor(), signal.Offset()) &&
+        !ReadClampedPair(context, body.scaling, ',', ')', signal.Factor(), signal.Offset())) {
+        signal.Factor().value = 0.0;
+        signal.Offset().value = 0.0;
+        return context.Fail("Check Factor or Offset inside signal section. ", 11);
+    }
+    // The slot has arrived meanwhile; the entry it leads to is asked for now.
+    if (!body.fourPieces) context.ReceiverTexts().PrefetchEntry(receiverKey);
+    if (!ReadNumberPair(body.limits, '|', ']', signal.Minimum(), signal.Maximum()) &&
+        !ReadClampedPair(context, body.limits, '|', ']', signal.Minimum(), signal.Maximum())) {
+        return context.Fail("Check Min or Max inside signal section. ", 11);
+    }
+    if (body.fourPieces) {
+        // Four pieces: a quoted unit without receivers, or receivers without a unit.
+        if (body.unit.front() == '"') {
+            context.Tolerate("Signal without receivers, Vector__XXX taken. ");
+        } else {
+            body.receivers = body.unit;
+            body.unit = {};
+            context.Tolerate("Signal without unit, an empty unit taken. ");
+        }
+        receiverKey = DbcReceiverTexts::KeyOf(body.receivers);
+    }
+    signal.SetUnit(Unquoted(body.unit));
+    if (!signal.Unit().empty()) signal.SetDescribed(true);
+    // A receiver that names no node is a warning; reading goes on, but the statement reports
+    // failure as its result.
+    return LinkReceivers(context, receiverKey, signal) ? 1 : 0;
+}
+
+// The part after the ":" of a signal line, split as any line may be written: quoted pieces,
+// a layout written with blanks inside, four pieces in tolerant reading.
+int ReadSignalBody(DbcReadContext& context, std::string_view text, DbcSignal& signal) {
     Tokens& tokens = context.Scratch();
-    SplitQuoted(body, kWhite, tokens);
+    SplitQuoted(text, kWhite, tokens);
     // Tolerant reading also takes a line without receivers (or without unit): four pieces.
     const size_t fewest = context.Tolerant() ? 4 : 5;
     if (tokens.size() < fewest) {
@@ -222,45 +302,111 @@ int ReadSignalBody(DbcReadContext& context, std::string_view body, DbcSignal& si
         }
         tokens[0] = joined;
     }
-    // The receivers are looked up last; their memory is asked for now.
-    DbcReceiverTexts::Key receiverKey;
-    if (tokens.size() > 4) {
-        receiverKey = DbcReceiverTexts::KeyOf(tokens[4]);
-        context.ReceiverTexts().PrefetchSlot(receiverKey);
-    }
-    if (tokens.size() < fewest || !ReadLayout(tokens[0], signal)) {
-        return context.Fail(kMalformedSignal, 12, "\n");
-    }
-    if (tokens.size() > 4) context.ReceiverTexts().PrefetchEntry(receiverKey);
-    if (context.Tolerant()) CheckLayoutNumbers(context, tokens[0]);
-    if (!ReadNumberPair(tokens[1], ',', ')', signal.Factor(), signal.Offset()) &&
-        !ReadClampedPair(context, tokens[1], ',', ')', signal.Factor(), signal.Offset())) {
-        signal.Factor().value = 0.0;
-        signal.Offset().value = 0.0;
-        return context.Fail("Check Factor or Offset inside signal section. ", 11);
-    }
-    if (!ReadNumberPair(tokens[2], '|', ']', signal.Minimum(), signal.Maximum()) &&
-        !ReadClampedPair(context, tokens[2], '|', ']', signal.Minimum(), signal.Maximum())) {
-        return context.Fail("Check Min or Max inside signal section. ", 11);
-    }
-    std::string_view unit = tokens[3];
-    std::string_view receivers = tokens.size() > 4 ? tokens[4] : std::string_view();
-    if (tokens.size() == 4) {
-        // Four pieces: a quoted unit without receivers, or receivers without a unit.
-        if (unit.front() == '"') {
-            context.Tolerate("Signal without receivers, Vector__XXX taken. ");
-        } else {
-            receivers = unit;
-            unit = {};
-            context.Tolerate("Signal without unit, an empty unit taken. ");
+    SignalBody body;
+    body.layout = tokens[0];
+    body.scaling = tokens[1];
+    body.limits = tokens[2];
+    body.unit = tokens[3];
+    body.fourPieces = tokens.size() == 4;
+    if (!body.fourPieces) body.receivers = tokens[4];
+    return ReadSignalPieces(context, body, ReceiverKeyOf(context, body), signal);
+}
+
+// The body of a signal line cut at white space outside quoted runs, as SplitQuoted cuts it:
+// false unless it has exactly five pieces and no ":" (which would make the line malformed).
+bool CutBodyByteByByte(const char* p, const char* end, std::string_view (&pieces)[5]) {
+    size_t count = 0;
+    for (;;) {
+        while (p < end && kWhite.Contains(*p)) ++p;
+        if (p == end) break;
+        if (count == 5) return false;
+        const char* start = p;
+        while (p < end && !kWhite.Contains(*p)) {
+            const char c = *p++;
+            if (c == ':') return false;
+            if (c == '"') {
+                // A quoted run ends at the next quote, blanks and all.
+                while (p < end && *p != '"') {
+                    if (*p++ == ':') return false;
+                }
+                if (p < end) ++p;
+            }
         }
+        pieces[count++] = std::string_view(start, static_cast<size_t>(p - start));
     }
-    signal.SetUnit(std::string(Unquoted(unit)));
-    if (!signal.Unit().empty()) signal.SetDescribed(true);
-    // A receiver that names no node is a warning; reading goes on, but the statement reports
-    // failure as its result.
-    if (tokens.size() == 4) receiverKey = DbcReceiverTexts::KeyOf(receivers);
-    return LinkReceivers(context, receiverKey, signal) ? 1 : 0;
+    return count == 5;
+}
+
+// The same for a body of at most ByteMasks::kMaxBytes bytes, by bit masks of its separators.
+bool CutBodyByMasks(const char* body, size_t bytes, std::string_view (&pieces)[5]) {
+    const ByteMasks masks = MasksOf(body, bytes);
+    if (masks.colon != 0) return false;
+    const PieceBounds bounds = PiecesOf(masks.white & ~QuotedRuns(masks.quote), bytes);
+    uint64_t firsts = bounds.firsts;
+    uint64_t lasts = bounds.lasts;
+    for (std::string_view& piece : pieces) {
+        if (firsts == 0) return false;
+        const int first = std::countr_zero(firsts);
+        const int last = std::countr_zero(lasts);
+        piece = std::string_view(body + first, static_cast<size_t>(last - first + 1));
+        firsts &= firsts - 1;
+        lasts &= lasts - 1;
+    }
+    return firsts == 0;
+}
+
+bool IsHeadBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Reads a signal line written the common way in one pass: one ":" in the whole line, a head of
+// "SG_", a name and at most an indicator, a body of exactly five pieces whose layout has its
+// "@". The pieces are those that splitting the line as below would give. False for any other
+// form, which the general path then reads.
+bool ScanCommonSignalLine(std::string_view line, SignalHead& head, SignalBody& body) {
+    const char* p = line.data() + 3;  // after "SG_"
+    const char* const end = line.data() + line.size();
+    const auto headPiece = [&p, end]() {
+        while (p < end && IsHeadBlank(*p)) ++p;
+        const char* start = p;
+        while (p < end && !IsHeadBlank(*p) && *p != ':') ++p;
+        return std::string_view(start, static_cast<size_t>(p - start));
+    };
+    head.name = headPiece();
+    head.indicator = headPiece();
+    while (p < end && IsHeadBlank(*p)) ++p;
+    // No name, no ":", or more than three pieces before it.
+    if (head.name.empty() || p == end || *p != ':') return false;
+    ++p;
+    std::string_view pieces[5];
+    const size_t bytes = static_cast<size_t>(end - p);
+    if (bytes <= ByteMasks::kMaxBytes) {
+        if (!CutBodyByMasks(p, bytes, pieces)) return false;
+    } else if (!CutBodyByteByByte(p, end, pieces)) {
+        return false;
+    }
+    if (FindByte(pieces[0], '@') == std::string_view::npos ||
+        FindByte(pieces[0], ' ') != std::string_view::npos ||
+        FindByte(pieces[0], '\t') != std::string_view::npos) {
+        return false;
+    }
+    body.layout = pieces[0];
+    body.scaling = pieces[1];
+    body.limits = pieces[2];
+    body.unit = pieces[3];
+    body.receivers = pieces[4];
+    body.fourPieces = false;
+    return true;
+}
+
+// A new signal named by the head, attached to the message.
+DbcSignal& AttachNewSignal(DbcReadContext& context, DbcMessage& message, const SignalHead& head) {
+    auto signal = std::make_unique<DbcSignal>();
+    signal->SetName(head.name);
+    ReadMultiplexing(context, head.indicator, *signal);
+    DbcSignal& read = *signal;
+    AttachSignal(context.File(), message, std::move(signal));
+    return read;
 }
 
 // Tolerant reading: an identifier or size the fields cannot hold as written, and an identifier
@@ -309,24 +455,27 @@ int ReadSignal(DbcReadContext& context) {
         return context.Fail("Signal section has to be after message section. ", 12);
     }
     DbcMessage& message = *file.Messages().back();
+    SignalHead head;
+    SignalBody body;
+    if (ScanCommonSignalLine(context.Line(), head, body)) {
+        const DbcReceiverTexts::Key receiverKey = ReceiverKeyOf(context, body);
+        DbcSignal& signal = AttachNewSignal(context, message, head);
+        return ReadSignalPieces(context, body, receiverKey, signal);
+    }
     Tokens& parts = context.SecondScratch();
     Split(context.Line(), kColon, parts);
     if (parts.size() != 2) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }
-    const std::string_view head = parts[0];
-    const std::string_view body = parts[1];
+    const std::string_view bodyText = parts[1];
     Tokens& headTokens = context.Scratch();
-    Split(head, kBlankTab, headTokens);
+    Split(parts[0], kBlankTab, headTokens);
     if (headTokens.size() < 2) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }
-    auto signal = std::make_unique<DbcSignal>();
-    signal->SetName(std::string(headTokens[1]));
-    ReadMultiplexing(context, headTokens, *signal);
-    DbcSignal& read = *signal;
-    AttachSignal(file, message, std::move(signal));
-    return ReadSignalBody(context, body, read);
+    head.name = headTokens[1];
+    head.indicator = headTokens.size() > 2 ? headTokens[2] : std::string_view();
+    return ReadSignalBody(context, bodyText, AttachNewSignal(context, message, head));
 }
 
 int ReadMessageTransmitters(DbcReadContext& context) {

@@ -166,44 +166,81 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Whether the text is a plain decimal number, [-]digits[.digits][(e|E)[+|-]digits], and no more.
-// Such a text reads the same with std::from_chars as with strtod (both round correctly) without
-// strtod's locale work; nonzero is set when a mantissa digit is not 0.
-bool IsPlainDecimal(std::string_view text, bool& nonzero) {
-    const char* p = text.data();
-    const char* end = p + text.size();
-    nonzero = false;
-    if (p < end && *p == '-') ++p;
-    const char* digits = p;
-    for (; p < end && IsDigit(*p); ++p) nonzero |= *p != '0';
-    if (p == digits) return false;
-    if (p < end && *p == '.') {
-        for (++p; p < end && IsDigit(*p); ++p) nonzero |= *p != '0';
-    }
-    if (p < end && (*p == 'e' || *p == 'E')) {
-        ++p;
-        if (p < end && (*p == '+' || *p == '-')) ++p;
-        const char* exponent = p;
-        while (p < end && IsDigit(*p)) ++p;
-        if (p == exponent) return false;
-    }
-    return p == end;
-}
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kLargestExactPower = 22;
+constexpr uint64_t kLargestExactMantissa = uint64_t{1} << 53;
 
 }  // namespace
 
-bool ToReal(std::string_view text, double& value) {
-    bool nonzero = false;
-    if (IsPlainDecimal(text, nonzero)) {
-        double result = 0.0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), result);
-        // strtod reports a result beyond the double range, or one too small for a normal double
-        // (a nonzero text read as 0 or subnormal), as out of range: those go to it.
-        if (error == std::errc() && end == text.data() + text.size() &&
-            (std::fabs(result) >= std::numeric_limits<double>::min() || !nonzero)) {
-            value = result;
-            return true;
+// Reads the text if it is a plain decimal number, [-]digits[.digits][(e|E)[+|-]digits], and no
+// more. Such a text reads the same with std::from_chars as with strtod (both round correctly)
+// without strtod's locale work. Most texts of a file have few digits and a small exponent: their
+// digits make an integer a double holds exactly, and one multiplication or division by an
+// exact power of ten then rounds correctly too, without any conversion call.
+bool ReadPlainDecimal(std::string_view text, PlainDecimal& out) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* p = begin;
+    out.point = std::string_view::npos;
+    out.letter = std::string_view::npos;
+    const bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    uint64_t mantissa = 0;
+    int significant = 0;  // digits from the first nonzero one on
+    int fractionDigits = 0;
+    const auto take = [&](char c) {
+        if (mantissa != 0 || c != '0') ++significant;
+        if (significant <= 19) mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+    };
+    const char* digits = p;
+    for (; p < end && IsDigit(*p); ++p) take(*p);
+    if (p == digits) return false;
+    if (p < end && *p == '.') {
+        out.point = static_cast<size_t>(p - begin);
+        for (++p; p < end && IsDigit(*p); ++p, ++fractionDigits) take(*p);
+    }
+    int exponent = 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        out.letter = static_cast<size_t>(p - begin);
+        ++p;
+        const bool negativeExponent = p < end && *p == '-';
+        if (p < end && (*p == '+' || *p == '-')) ++p;
+        const char* exponentDigits = p;
+        for (; p < end && IsDigit(*p); ++p) {
+            if (exponent < 100000) exponent = exponent * 10 + (*p - '0');
         }
+        if (p == exponentDigits) return false;
+        if (negativeExponent) exponent = -exponent;
+    }
+    if (p != end) return false;
+    const int scale = exponent - fractionDigits;
+    if (significant <= 19 && mantissa <= kLargestExactMantissa && scale >= -kLargestExactPower &&
+        scale <= kLargestExactPower) {
+        double value = static_cast<double>(mantissa);
+        value = scale < 0 ? value / kExactPowersOfTen[-scale] : value * kExactPowersOfTen[scale];
+        out.value = negative ? -value : value;
+        return true;
+    }
+    double result = 0.0;
+    const auto [stop, error] = std::from_chars(begin, end, result);
+    // strtod reports a result beyond the double range, or one too small for a normal double
+    // (a nonzero text read as 0 or subnormal), as out of range: those are left to it.
+    if (error != std::errc() || stop != end ||
+        (std::fabs(result) < std::numeric_limits<double>::min() && significant > 0)) {
+        return false;
+    }
+    out.value = result;
+    return true;
+}
+
+bool ToReal(std::string_view text, double& value) {
+    PlainDecimal plain;
+    if (ReadPlainDecimal(text, plain)) {
+        value = plain.value;
+        return true;
     }
     return WithTerminated(text, [&value](const char* s) {
         char* end = nullptr;

@@ -64,5 +64,15 @@ int32_t ToSigned(std::string_view text);
 // strtod with the failures of a checked conversion: false when nothing could be read or the
 // value is out of range.
 bool ToReal(std::string_view text, double& value);
+// A plain decimal number text read as ToReal reads it, with where its "." and exponent letter
+// stand (npos when absent).
+struct PlainDecimal {
+    double value = 0.0;
+    size_t point = std::string_view::npos;
+    size_t letter = std::string_view::npos;
+};
+// False when the text is no plain decimal, [-]digits[.digits][(e|E)[+|-]digits], or its value
+// lies beyond what ToReal takes without the C library's conversion: ToReal then decides.
+bool ReadPlainDecimal(std::string_view text, PlainDecimal& out);
 
 }  // namespace qm::dbc

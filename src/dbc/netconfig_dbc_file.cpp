@@ -40,10 +40,11 @@ void NetConfigDbcFile::Clear() {
     networkAttributes_.DeleteAll(true);
     allSignals_.clear();
     nodeIndex_.clear();
-    messageIdIndex_.clear();
+    messageIdSlots_ = {};
     duplicateMessageIds_ = false;
     lastMessage_ = 0;
     messageNameIndex_.clear();
+    messageNamesIndexed_ = false;
     variableIndex_.clear();
     definitionIndex_.clear();
     stopCode_ = 0;
@@ -286,11 +287,39 @@ DbcNode* NetConfigDbcFile::AddNode(std::string name) {
 DbcMessage* NetConfigDbcFile::AddMessage(std::unique_ptr<DbcMessage> message) {
     DbcMessage* added = message.get();
     dbcMessages_.push_back(std::move(message));
-    if (!messageIdIndex_.try_emplace(added->RawId(), dbcMessages_.size() - 1).second) {
-        duplicateMessageIds_ = true;
-    }
-    messageNameIndex_.try_emplace(added->Name(), added);
+    if (!IndexMessageId(added->RawId(), dbcMessages_.size() - 1)) duplicateMessageIds_ = true;
+    if (messageNamesIndexed_) messageNameIndex_.try_emplace(added->Name(), added);
     return added;
+}
+
+namespace {
+
+// The high half of a multiplication mixes every bit of the identifier into the low bits that
+// pick the slot.
+uint32_t HashOfRawId(uint32_t rawId) {
+    return static_cast<uint32_t>((rawId * 0x9E3779B97F4A7C15ull) >> 32);
+}
+
+}  // namespace
+
+bool NetConfigDbcFile::IndexMessageId(uint32_t rawId, size_t position) {
+    const auto isUsed = [](const MessageIdSlot& slot) { return slot.position != 0; };
+    if (!messageIdSlots_.empty()) {
+        const size_t mask = messageIdSlots_.size() - 1;
+        const uint32_t hash = HashOfRawId(rawId);
+        for (size_t at = hash & mask; isUsed(messageIdSlots_[at]); at = (at + 1) & mask) {
+            if (messageIdSlots_[at].rawId == rawId) return false;
+        }
+    }
+    if ((position + 1) * 4 > messageIdSlots_.size() * 3) {
+        platform::GrowTable(messageIdSlots_, 64, isUsed);
+    }
+    MessageIdSlot slot;
+    slot.hash = HashOfRawId(rawId);
+    slot.position = static_cast<uint32_t>(position + 1);
+    slot.rawId = rawId;
+    platform::PlaceInTable(messageIdSlots_, slot, isUsed);
+    return true;
 }
 
 DbcEnvironmentVariable* NetConfigDbcFile::AddVariable(
@@ -332,13 +361,24 @@ DbcMessage* NetConfigDbcFile::MessageByRawId(uint32_t rawId) const {
             }
         }
     }
-    auto found = messageIdIndex_.find(rawId);
-    if (found == messageIdIndex_.end()) return nullptr;
-    lastMessage_ = found->second;
-    return dbcMessages_[found->second].get();
+    if (messageIdSlots_.empty()) return nullptr;
+    const size_t mask = messageIdSlots_.size() - 1;
+    for (size_t at = HashOfRawId(rawId) & mask; messageIdSlots_[at].position != 0;
+         at = (at + 1) & mask) {
+        if (messageIdSlots_[at].rawId != rawId) continue;
+        lastMessage_ = messageIdSlots_[at].position - 1;
+        return dbcMessages_[lastMessage_].get();
+    }
+    return nullptr;
 }
 
 DbcMessage* NetConfigDbcFile::MessageByName(std::string_view name) const {
+    if (!messageNamesIndexed_) {
+        for (const auto& message : dbcMessages_) {
+            messageNameIndex_.try_emplace(message->Name(), message.get());
+        }
+        messageNamesIndexed_ = true;
+    }
     return FindIn(messageNameIndex_, name);
 }
 
@@ -356,13 +396,12 @@ DbcAttributeDefinition* NetConfigDbcFile::DefinitionByName(std::string_view name
 }
 
 void NetConfigDbcFile::RebuildMessageIndexes() {
-    messageIdIndex_.clear();
+    messageIdSlots_ = {};
     messageNameIndex_.clear();
+    messageNamesIndexed_ = false;
     duplicateMessageIds_ = false;
     for (size_t i = 0; i < dbcMessages_.size(); ++i) {
-        if (!messageIdIndex_.try_emplace(dbcMessages_[i]->RawId(), i).second)
-            duplicateMessageIds_ = true;
-        messageNameIndex_.try_emplace(dbcMessages_[i]->Name(), dbcMessages_[i].get());
+        if (!IndexMessageId(dbcMessages_[i]->RawId(), i)) duplicateMessageIds_ = true;
     }
 }
 

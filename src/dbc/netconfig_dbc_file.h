@@ -238,13 +238,24 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcToler
     std::string infoText_;
 
     NameIndex<DbcNode> nodeIndex_;
-    std::unordered_map<uint32_t, size_t> messageIdIndex_;
+    // The first message of each raw identifier: an open-addressed table of (hash, position + 1,
+    // identifier), a free slot with position 0, at most three quarters full.
+    struct MessageIdSlot {
+        uint32_t hash = 0;
+        uint32_t position = 0;
+        uint32_t rawId = 0;
+    };
+    std::vector<MessageIdSlot> messageIdSlots_;
+    // False when the identifier was indexed already (the first message keeps it).
+    bool IndexMessageId(uint32_t rawId, size_t position);
     // Statements that name messages mostly follow the message order; a look-up first tries the
     // message after the last one found, which is the first match while no identifier repeats.
     bool duplicateMessageIds_ = false;
     mutable size_t lastMessage_ = 0;
     bool clearingAll_ = false;
-    NameIndex<DbcMessage> messageNameIndex_;
+    // Reading never looks messages up by name: the index is made on the first look-up.
+    mutable NameIndex<DbcMessage> messageNameIndex_;
+    mutable bool messageNamesIndexed_ = false;
     NameIndex<DbcEnvironmentVariable> variableIndex_;
     NameIndex<DbcAttributeDefinition> definitionIndex_;
 };

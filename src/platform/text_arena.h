@@ -276,11 +276,12 @@ template <class Family>
 void CompactText<Family>::Assign(std::string_view text) {
     if constexpr (kInlineCapacity > 0) {
         if (text.size() <= kInlineCapacity) {
-            // Built aside first: text may view this object's own characters.
-            uint64_t bits = 0;
-            char* bytes = reinterpret_cast<char*>(&bits);
-            bytes[0] = static_cast<char>((text.size() << 2) | kInline);
-            if (!text.empty()) std::memcpy(bytes + 1, text.data(), text.size());
+            // Built aside first: text may view this object's own characters. A few bytes are
+            // placed one by one: a copy call would cost more than the text.
+            uint64_t bits = (text.size() << 2) | kInline;
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                bits |= uint64_t{static_cast<unsigned char>(text[i])} << (8 * (i + 1));
+            }
             Release();
             bits_ = bits;
             return;

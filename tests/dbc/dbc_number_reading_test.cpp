@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "dbc/dbc_number.h"
 #include "dbc/dbc_tokens.h"
 
 namespace qm::dbc {
@@ -48,6 +49,10 @@ TEST(DbcRealReading, EdgeTextsReadAsStrtodReadsThem) {
         "3.4e38", "1e+2", "1E-02", "1.7976931348623157e308", "1.7976931348623159e308", "1e309",
         "-1e309", "2.2250738585072014e-308", "2.2250738585072011e-308", "4.9e-324", "1e-400",
         "0e-999", "0e999999999999",
+        // the bounds of reading without a conversion call: 2^53, ten to the 22nd, 19 digits
+        "9007199254740992", "9007199254740993.0", "-9007199254740992e-22", "1e22", "1e23", "1e-22",
+        "1e-23", "123e-22", "0.1e-21", "1234567890123456789", "12345678901234567890",
+        "0.0000000000000000000001234", "-0e5", "000000000000000000000000001.5",
         // what only strtod reads, or reads in part
         ".5", "+1", " 1", "\t-2.5", "1.5abc", "2|3", "0x1p3", "0X1A", "inf", "-Infinity", "nan",
         // no number at all
@@ -71,6 +76,27 @@ TEST(DbcRealReading, RandomDecimalsReadAsStrtodReadsThem) {
             text += std::to_string(random() % 330);
         }
         ExpectSameAsStrtod(text);
+    }
+}
+
+// A number of a signal line keeps its text, its exponent form and its decimals beside the value:
+// the form is what the text shows, whichever way the value was read.
+TEST(DbcRealReading, NumberFormFollowsTheText) {
+    const char* texts[] = {"0.0625", "1E-05",   "1e-5", "-40",  "0",     "0E-3",
+                           "-0e-12", "1.50E+2", "2.",   "0x10", "12.5e", "1.7976931348623159e308",
+                           "0.000"};
+    for (const char* text : texts) {
+        SCOPED_TRACE(std::string("text \"") + text + "\"");
+        DbcNumber number;
+        double value = 0.0;
+        const bool readable = ToReal(text, value);
+        ASSERT_EQ(ParseDbcNumber(text, number), readable);
+        EXPECT_EQ(number.text, text);
+        const bool exponent = std::strpbrk(text, "eE") != nullptr;
+        EXPECT_EQ(number.exponent, exponent);
+        if (!readable) continue;
+        EXPECT_EQ(number.value, value);
+        EXPECT_EQ(number.decimals, DecimalsOfText(text, exponent, value == 0.0));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -85,24 +86,30 @@ void PreferHugePages(int argc, char** argv) {
 constexpr uintmax_t kHeapPerInputByte = 3;
 constexpr uintmax_t kHeapPerInputByteOnHugePages = 6;
 constexpr uintptr_t kHugePageBytes = uintptr_t{2} << 20;
+// What the tool itself takes before and beside a load (the command line's parser, streams,
+// JSON): `info` of a 2 KB file grows the heap to about 240 KB, one page fault per page.
+constexpr uintmax_t kToolHeapBytes = 256 * 1024;
 
 void PrefaultHeap(int argc, char** argv) {
     const uintmax_t input = InputBytes(argc, argv);
-    if (input == 0 || input >= kHugePageInputBytes) return;
+    if (input >= kHugePageInputBytes) return;
     // Huge pages pay once the load fills at least one; the pad then has one more, so that whole
     // ones fit in it whatever the heap's alignment.
     const char* choice = std::getenv(kSwitch);
     const bool huge = input * kHeapPerInputByteOnHugePages >= kHugePageBytes &&
                       (choice == nullptr || std::strcmp(choice, "0") != 0) &&
                       KernelOffersHugePages();
-    const auto pad = static_cast<size_t>(
-        huge ? input * kHeapPerInputByteOnHugePages + kHugePageBytes : input * kHeapPerInputByte);
+    const auto pad =
+        static_cast<size_t>(huge ? input * kHeapPerInputByteOnHugePages + kHugePageBytes
+                                 : input * kHeapPerInputByte + kToolHeapBytes);
     // The next growth of the heap adds the pad, and freeing leaves it at the top (glibc trims
     // down to the pad, not below). Blocks just below the mmap threshold make the heap grow: two
     // are more than the start-up heap holds.
     if (::mallopt(M_TOP_PAD, static_cast<int>(pad)) == 0) return;
     constexpr size_t kProbe = 120 * 1024;
     const char* before = static_cast<char*>(::sbrk(0));
+    // The heap so far (static initialisers, streams) lies below: it is populated with the pad.
+    const uintptr_t heapStart = reinterpret_cast<uintptr_t>(before) - ::mallinfo2().arena;
     void* first = std::malloc(kProbe);
     void* second = static_cast<char*>(::sbrk(0)) == before ? std::malloc(kProbe) : nullptr;
     std::free(second);
@@ -112,7 +119,8 @@ void PrefaultHeap(int argc, char** argv) {
     auto* top = static_cast<char*>(::sbrk(0));
     const auto page = static_cast<uintptr_t>(pageSize);
     const uintptr_t end = reinterpret_cast<uintptr_t>(top) & ~(page - 1);
-    const uintptr_t begin = (end - pad) & ~(page - 1);
+    const uintptr_t begin =
+        std::min((end - pad) & ~(page - 1), (heapStart + page - 1) & ~(page - 1));
     // The whole huge pages of the pad are backed by huge pages: one zeroing of 2 MiB instead of
     // 512 page faults, which on a virtual machine made most of the cost of a small load. The
     // part above the last whole one is left to fault in if the load gets there.

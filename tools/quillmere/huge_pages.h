@@ -10,8 +10,9 @@ namespace qmtool {
 void PreferHugePages(int argc, char** argv);
 
 // For inputs below the restart threshold: has the heap grow at once by about what loading the
-// files named on the command line takes, with its pages populated in one call, instead of one
-// page fault per 4 KiB page touched (each costs microseconds on a virtual machine). From a few
+// files named on the command line takes, plus what the tool itself allocates, with its pages
+// (and those the heap has so far) populated in one call, instead of one page fault per 4 KiB
+// page touched (each costs microseconds on a virtual machine). From a few
 // hundred kilobytes of input on, the pad is larger and backed by huge pages where the kernel
 // offers them (not with QUILLMERE_HUGEPAGES=0).
 void PrefaultHeap(int argc, char** argv);
