@@ -13,6 +13,7 @@
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "arxml_test_support.h"
+#include "expect_fields.h"
 #include "xml/reference_resolver.h"
 
 namespace {
@@ -59,20 +60,16 @@ TEST_F(Corpus, Autosar3SystemFromCantools) {
     EXPECT_EQ(file->AutosarVersion(), (qm::arxml::AutosarVersion{0, 0, 0}));
     IArxmlCluster* network = file->FindCluster("Network");
     ASSERT_NE(network, nullptr);
-    EXPECT_EQ(network->GetBaudrate(), 250000u);
-    EXPECT_STREQ(network->GetProtocolName(), "CAN");
-    EXPECT_STREQ(network->GetProtocolVersion(), "can2.0b");
+    QM_EXPECT_FIELDS(*network, (GetBaudrate(), 250000u), (GetProtocolName(), "CAN"),
+                     (GetProtocolVersion(), "can2.0b"));
     // The file has frame triggerings but no I-PDU triggerings: no PDU is the cluster's.
     EXPECT_EQ(network->GetPduCount(), 0u);
 
     IArxmlPdu* status = file->FindPdu("Status");
     ASSERT_NE(status, nullptr);
-    EXPECT_EQ(status->GetIdentifier(), 123);
-    EXPECT_EQ(status->GetLength(), 3u);
-    EXPECT_DOUBLE_EQ(status->GetCyclicTimePeriod(), 0.5);
-    EXPECT_EQ(status->GetNumberOfRepetitions(), 0u);
-    EXPECT_TRUE(status->HasNumberOfRepetitions());
-    EXPECT_DOUBLE_EQ(status->GetMinimumDelay(), 0.01);
+    QM_EXPECT_FIELDS(*status, (GetIdentifier(), 123), (GetLength(), 3u),
+                     (GetCyclicTimePeriod(), 0.5), (GetNumberOfRepetitions(), 0u),
+                     (HasNumberOfRepetitions(), true), (GetMinimumDelay(), 0.01));
     IArxmlSignal* checksum = status->FindSignal("Checksum");
     ASSERT_NE(checksum, nullptr);
     EXPECT_EQ(checksum->GetBitLength(), 8u);
@@ -104,10 +101,8 @@ TEST_F(Corpus, Autosar4SystemFromCantools) {
     EXPECT_EQ(cluster->GetBaudrate(), 500000u);
     EXPECT_EQ(cluster->GetCanFdBaudrate(), 2000000u);
     IArxmlPdu* message2 = file->FindPdu("message2");
-    EXPECT_EQ(message2->GetIdentifier(), 6);
-    EXPECT_TRUE(message2->IsExtendedAddressing());
-    EXPECT_STREQ(message2->GetTxBehavior(), "CAN-FD");
-    EXPECT_STREQ(message2->GetRxBehavior(), "");
+    QM_EXPECT_FIELDS(*message2, (GetIdentifier(), 6), (IsExtendedAddressing(), true),
+                     (GetTxBehavior(), "CAN-FD"), (GetRxBehavior(), ""));
     // A relative system-signal reference with a BASE still finds its target.
     EXPECT_STREQ(message2->FindSignal("signal2")->GetDescription(), "Signal comment!");
     EXPECT_EQ(file->FindPdu("message1")->FindSignalGroup("message1Group")->GetSignalCount(), 3u);

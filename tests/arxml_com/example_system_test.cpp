@@ -6,6 +6,7 @@
 #include <string>
 
 #include "arxml_com/netconfig_arxml_file.h"
+#include "expect_fields.h"
 
 namespace {
 
@@ -35,22 +36,17 @@ TEST_F(ExampleSystem, LoadsCleanlyAsAnAutosar4Document) {
     EXPECT_TRUE(file_->IsLoaded());
     EXPECT_STREQ(file_->GetMessages(), "");
     EXPECT_EQ(file_->AutosarVersion(), (qm::arxml::AutosarVersion{4, 2, 2}));
-    EXPECT_EQ(file_->GetClusterCount(), 3u);
-    EXPECT_EQ(file_->GetPduCount(), 4u);
-    EXPECT_EQ(file_->GetCluster(3), nullptr);
-    EXPECT_EQ(file_->GetPdu(4), nullptr);
-    EXPECT_EQ(file_->FindPdu("NoSuchPdu"), nullptr);
-    EXPECT_EQ(file_->FindCluster(nullptr), nullptr);
+    QM_EXPECT_FIELDS(*file_, (GetClusterCount(), 3u), (GetPduCount(), 4u), (GetCluster(3), nullptr),
+                     (GetPdu(4), nullptr), (FindPdu("NoSuchPdu"), nullptr),
+                     (FindCluster(nullptr), nullptr));
 }
 
 TEST_F(ExampleSystem, ClustersCarryKindBaudRatesAndProtocol) {
     IArxmlCluster* can = file_->GetCluster(0);
     EXPECT_STREQ(can->GetName(), "PowertrainCan");
     EXPECT_EQ(can->GetClusterKind(), kArxmlClusterCan);
-    EXPECT_EQ(can->GetBaudrate(), 500000u);
-    EXPECT_EQ(can->GetCanFdBaudrate(), 2000000u);
-    EXPECT_STREQ(can->GetProtocolName(), "CAN");
-    EXPECT_STREQ(can->GetProtocolVersion(), "2.0B");
+    QM_EXPECT_FIELDS(*can, (GetBaudrate(), 500000u), (GetCanFdBaudrate(), 2000000u),
+                     (GetProtocolName(), "CAN"), (GetProtocolVersion(), "2.0B"));
 
     IArxmlCluster* lin = Cluster("BodyLin");
     ASSERT_NE(lin, nullptr);
@@ -71,13 +67,10 @@ TEST_F(ExampleSystem, EcusAreReadPerClusterInConnectorOrder) {
     IArxmlCluster* can = Cluster("PowertrainCan");
     ASSERT_EQ(can->GetEcuCount(), 2u);
     IArxmlEcu* engine = can->GetEcu(0);
-    EXPECT_STREQ(engine->GetName(), "Engine");
-    EXPECT_EQ(engine->GetNumber(), 0);
-    EXPECT_STREQ(engine->GetLongName(), "Engine control module");
-    EXPECT_STREQ(engine->GetDescription(), "Controls injection and ignition");
-    EXPECT_EQ(engine->GetDiagnosticAddress(), 0x10u);
-    EXPECT_FALSE(engine->IsSleepModeSupported());
-    EXPECT_TRUE(engine->IsWakeUpOverBusSupported());
+    QM_EXPECT_FIELDS(
+        *engine, (GetName(), "Engine"), (GetNumber(), 0), (GetLongName(), "Engine control module"),
+        (GetDescription(), "Controls injection and ignition"), (GetDiagnosticAddress(), 0x10u),
+        (IsSleepModeSupported(), false), (IsWakeUpOverBusSupported(), true));
     EXPECT_EQ(can->FindEcu("Gateway")->GetNumber(), 1);
 
     // The gateway sits on all three clusters, each time as an ECU of its own.
@@ -98,9 +91,8 @@ TEST_F(ExampleSystem, CanControllerRequirementsFillTheEcu) {
     EXPECT_FLOAT_EQ(engine->GetFdMinSamplePoint(), 0.7f);
     EXPECT_FLOAT_EQ(engine->GetFdMinSyncJumpWidth(), 0.1f);
     EXPECT_FLOAT_EQ(engine->GetFdMinTrcvDelayCompensationOffset(), 1e-7f);
-    EXPECT_TRUE(engine->IsTxBitRateSwitch());
-    EXPECT_TRUE(engine->IsWakeUpOverControllerSupported());
-    EXPECT_EQ(engine->GetMaxTimeQuantaPerBit(), 25u);
+    QM_EXPECT_FIELDS(*engine, (IsTxBitRateSwitch(), true),
+                     (IsWakeUpOverControllerSupported(), true), (GetMaxTimeQuantaPerBit(), 25u));
     EXPECT_FLOAT_EQ(engine->GetMaxSamplePoint(), 0.875f);
     EXPECT_FLOAT_EQ(engine->GetMaxSyncJumpWidth(), 0.2f);
     EXPECT_EQ(engine->GetMinTimeQuantaPerBit(), 8u);  // written 0x8
@@ -158,18 +150,14 @@ TEST_F(ExampleSystem, FramePortsDecideTransmittedAndReceivedPdus) {
 
 TEST_F(ExampleSystem, PdusTakeFrameDataFromTheirTriggering) {
     IArxmlPdu* engine = Pdu("EngineData");
-    EXPECT_EQ(engine->GetIdentifier(), 256);
-    EXPECT_EQ(engine->GetLength(), 8u);
-    EXPECT_TRUE(engine->IsStandardAddressing());
-    EXPECT_FALSE(engine->IsExtendedAddressing());
-    EXPECT_STREQ(engine->GetRxBehavior(), "CAN-FD");
-    EXPECT_STREQ(engine->GetTxBehavior(), "CAN-FD");
-    EXPECT_EQ(engine->GetUnusedBitPattern(), 255u);
+    QM_EXPECT_FIELDS(*engine, (GetIdentifier(), 256), (GetLength(), 8u),
+                     (IsStandardAddressing(), true), (IsExtendedAddressing(), false),
+                     (GetRxBehavior(), "CAN-FD"), (GetTxBehavior(), "CAN-FD"),
+                     (GetUnusedBitPattern(), 255u));
 
     IArxmlPdu* status = Pdu("GatewayStatus");
-    EXPECT_EQ(status->GetIdentifier(), 0x18FF0020);
-    EXPECT_TRUE(status->IsExtendedAddressing());
-    EXPECT_FALSE(status->IsStandardAddressing());
+    QM_EXPECT_FIELDS(*status, (GetIdentifier(), 0x18FF0020), (IsExtendedAddressing(), true),
+                     (IsStandardAddressing(), false));
 
     EXPECT_EQ(Pdu("DoorStatus")->GetIdentifier(), 16);
     // Carried only on Ethernet, without a frame triggering.
@@ -179,18 +167,13 @@ TEST_F(ExampleSystem, PdusTakeFrameDataFromTheirTriggering) {
 
 TEST_F(ExampleSystem, TimingValuesCarryTheirGivenFlags) {
     IArxmlPdu* engine = Pdu("EngineData");
-    EXPECT_TRUE(engine->HasCyclicTimePeriod());
-    EXPECT_DOUBLE_EQ(engine->GetCyclicTimePeriod(), 0.01);
-    EXPECT_TRUE(engine->HasTimeOffset());
-    EXPECT_DOUBLE_EQ(engine->GetTimeOffset(), 0.002);
-    EXPECT_TRUE(engine->HasMinimumDelay());
-    EXPECT_DOUBLE_EQ(engine->GetMinimumDelay(), 0.005);
-    EXPECT_FALSE(engine->HasNumberOfRepetitions());
+    QM_EXPECT_FIELDS(*engine, (HasCyclicTimePeriod(), true), (GetCyclicTimePeriod(), 0.01),
+                     (HasTimeOffset(), true), (GetTimeOffset(), 0.002), (HasMinimumDelay(), true),
+                     (GetMinimumDelay(), 0.005), (HasNumberOfRepetitions(), false));
 
     IArxmlPdu* status = Pdu("GatewayStatus");
-    EXPECT_FALSE(status->HasCyclicTimePeriod());
-    EXPECT_TRUE(status->HasNumberOfRepetitions());
-    EXPECT_EQ(status->GetNumberOfRepetitions(), 3u);
+    QM_EXPECT_FIELDS(*status, (HasCyclicTimePeriod(), false), (HasNumberOfRepetitions(), true),
+                     (GetNumberOfRepetitions(), 3u));
 }
 
 TEST_F(ExampleSystem, SignalsCarryLayoutLimitsUnitAndConversion) {
@@ -198,19 +181,12 @@ TEST_F(ExampleSystem, SignalsCarryLayoutLimitsUnitAndConversion) {
     ASSERT_EQ(engine->GetSignalCount(), 3u);
     IArxmlSignal* speed = engine->FindSignal("EngineSpeed");
     ASSERT_NE(speed, nullptr);
-    EXPECT_EQ(speed->GetStartPosition(), 0u);
-    EXPECT_EQ(speed->GetBitLength(), 16u);
-    EXPECT_EQ(speed->GetByteOrder(), '1');
-    EXPECT_EQ(speed->GetPdu(), engine);
-    EXPECT_DOUBLE_EQ(speed->GetMinimum(), 0.0);
-    EXPECT_DOUBLE_EQ(speed->GetMaximum(), 16383.75);
-    EXPECT_STREQ(speed->GetUnit(), "1/min");
-    EXPECT_STREQ(speed->GetDescription(), "Crankshaft speed");
+    QM_EXPECT_FIELDS(*speed, (GetStartPosition(), 0u), (GetBitLength(), 16u), (GetByteOrder(), '1'),
+                     (GetPdu(), engine), (GetMinimum(), 0.0), (GetMaximum(), 16383.75),
+                     (GetUnit(), "1/min"), (GetDescription(), "Crankshaft speed"));
     ASSERT_EQ(speed->GetCompuEntryCount(), 1u);
     const ArxmlCompuEntry* linear = speed->GetCompuEntry(0);
-    EXPECT_TRUE(linear->rational);
-    EXPECT_DOUBLE_EQ(linear->factor, 0.25);
-    EXPECT_DOUBLE_EQ(linear->offset, 0.0);
+    QM_EXPECT_FIELDS(*linear, (rational, true), (factor, 0.25), (offset, 0.0));
     EXPECT_EQ(speed->GetCompuEntry(1), nullptr);
 
     // Internal constraints stand in for missing physical ones; no denominator means 1.
@@ -224,9 +200,7 @@ TEST_F(ExampleSystem, SignalsCarryLayoutLimitsUnitAndConversion) {
     EXPECT_EQ(gear->GetByteOrder(), '0');
     EXPECT_EQ(gear->GetStartPosition(), 31u);
     ASSERT_EQ(gear->GetCompuEntryCount(), 3u);
-    EXPECT_STREQ(gear->GetCompuEntry(1)->text, "R");
-    EXPECT_STREQ(gear->GetCompuEntry(1)->label, "Reverse");
-    EXPECT_FALSE(gear->GetCompuEntry(1)->rational);
+    QM_EXPECT_FIELDS(*gear->GetCompuEntry(1), (text, "R"), (label, "Reverse"), (rational, false));
     ASSERT_NE(gear->FindCompuEntry(4), nullptr);
     EXPECT_STREQ(gear->FindCompuEntry(4)->text, "D");
     EXPECT_STREQ(gear->FindCompuEntry(4)->description, "Any forward gear");
@@ -251,10 +225,9 @@ TEST_F(ExampleSystem, SignalGroupsListTheirPdusSignals) {
 
 TEST(ArxmlFileObject, IsReadOnly) {
     NetConfigArxmlFile file;
-    EXPECT_EQ(file.GetInfoText(), nullptr);
-    EXPECT_FALSE(file.Save());
-    EXPECT_FALSE(file.Save(L"/tmp/never_written.arxml"));
-    EXPECT_FALSE(file.Save("/tmp/never_written.arxml"));
+    QM_EXPECT_FIELDS(file, (GetInfoText(), nullptr), (Save(), false),
+                     (Save(L"/tmp/never_written.arxml"), false),
+                     (Save("/tmp/never_written.arxml"), false));
     EXPECT_FALSE(std::filesystem::exists("/tmp/never_written.arxml"));
     EXPECT_FALSE(file.IsLoaded());
 }
@@ -275,10 +248,8 @@ TEST(ArxmlFileObject, ClearForgetsTheModelAndReloadReplacesIt) {
     ASSERT_TRUE(file.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
     EXPECT_EQ(file.GetClusterCount(), 3u);  // not doubled
     file.Clear();
-    EXPECT_FALSE(file.IsLoaded());
-    EXPECT_EQ(file.GetClusterCount(), 0u);
-    EXPECT_EQ(file.GetPduCount(), 0u);
-    EXPECT_STREQ(file.GetMessages(), "");
+    QM_EXPECT_FIELDS(file, (IsLoaded(), false), (GetClusterCount(), 0u), (GetPduCount(), 0u),
+                     (GetMessages(), ""));
 }
 
 TEST(ArxmlFileObject, ClearingAPduLeavesLookupsConsistent) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "arxml_test_support.h"
+#include "expect_fields.h"
 
 namespace {
 
@@ -232,10 +233,8 @@ TEST(ArxmlReaderMessages, Autosar3SignalGroupsAndTiming) {
                  "0 system signals for system signal group: Empty.\r\n");
     IArxmlPdu* status = file->FindPdu("Status");
     ASSERT_NE(status, nullptr);
-    EXPECT_DOUBLE_EQ(status->GetCyclicTimePeriod(), 0.5);
-    EXPECT_DOUBLE_EQ(status->GetTimeOffset(), 0.1);
-    EXPECT_EQ(status->GetNumberOfRepetitions(), 2u);
-    EXPECT_DOUBLE_EQ(status->GetMinimumDelay(), 0.01);
+    QM_EXPECT_FIELDS(*status, (GetCyclicTimePeriod(), 0.5), (GetTimeOffset(), 0.1),
+                     (GetNumberOfRepetitions(), 2u), (GetMinimumDelay(), 0.01));
     ASSERT_EQ(status->GetSignalCount(), 1u);
     IArxmlSignal* a = status->GetSignal(0);
     EXPECT_STREQ(a->GetName(), "A");

@@ -47,6 +47,7 @@ TEST(DbcExtract, SignalUsesItsOwnLayout) {
 
 #include "dbc/dbc_decode.h"
 #include "dbc_test_support.h"
+#include "expect_fields.h"
 
 namespace {
 
@@ -82,9 +83,7 @@ TEST_F(DbcDecode, MultiplexerSelectsItsSignalsAndSignsAreExtended) {
     EXPECT_STREQ(zero[0].description, "zero");
     EXPECT_EQ(zero[1].raw, 3u);
     EXPECT_EQ(zero[2].signal->Name(), "A");
-    EXPECT_EQ(zero[2].raw, 0xFFFu);
-    EXPECT_DOUBLE_EQ(zero[2].value, -1.0);
-    EXPECT_DOUBLE_EQ(zero[2].physical, 9.5);
+    QM_EXPECT_FIELDS(zero[2], (raw, 0xFFFu), (value, -1.0), (physical, 9.5));
 
     auto one = Decode(1, {0x01, 0x80});
     ASSERT_EQ(one.size(), 3u);

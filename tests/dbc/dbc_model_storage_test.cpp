@@ -12,6 +12,7 @@
 #include "dbc/dbc_node.h"
 #include "dbc/dbc_signal.h"
 #include "dbc_test_support.h"
+#include "expect_fields.h"
 #include "platform/input_file.h"
 
 namespace {
@@ -32,11 +33,9 @@ TEST(DbcModelTexts, ReloadAndEditKeepEveryTextOfTheModel) {
     // A second load clears the model and the arena of the first.
     ASSERT_TRUE(dbctest::LoadText(file, folder, kSmallDbc));
     IDbcSignal* signal = file.GetMessage(0)->GetSignal(0);
-    EXPECT_STREQ(signal->GetName(), "Speed");
-    EXPECT_STREQ(signal->GetUnit(), "km/h");
-    EXPECT_STREQ(signal->GetComment(), "vehicle speed");
-    EXPECT_STREQ(signal->GetFactorText(), "0.1");
-    EXPECT_STREQ(signal->GetValueDescription(1), "rolling");
+    QM_EXPECT_FIELDS(*signal, (GetName(), "Speed"), (GetUnit(), "km/h"),
+                     (GetComment(), "vehicle speed"), (GetFactorText(), "0.1"),
+                     (GetValueDescription(1), "rolling"));
     ASSERT_TRUE(file.SetSignalName(1, "Speed", "VehicleSpeed"));
     EXPECT_STREQ(file.GetMessage(0)->GetSignal(0)->GetName(), "VehicleSpeed");
     NetConfigDbcFile again;

@@ -17,6 +17,7 @@
 #include "dbc/dbc_enums.h"
 #include "dbc_model_compare.h"
 #include "dbc_test_support.h"
+#include "expect_fields.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -479,10 +480,8 @@ TEST_F(TolerantLines, SignalsWithoutReceiversOrUnitKeepTheirLayout) {
     EXPECT_EQ(exact_.GetStatus(), 12u);
     ASSERT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
     const DbcSignal& s = *tolerant_.SignalOf(1, "S");
-    EXPECT_EQ(s.StartBit(), 12u);
-    EXPECT_EQ(s.BitLength(), 4u);
-    EXPECT_EQ(s.ByteOrderChar(), '0');
-    EXPECT_EQ(s.ValueTypeChar(), '-');
+    QM_EXPECT_FIELDS(s, (StartBit(), 12u), (BitLength(), 4u), (ByteOrderChar(), '0'),
+                     (ValueTypeChar(), '-'));
     EXPECT_EQ(s.Factor().value, 0.5);
     EXPECT_EQ(s.Unit().view(), "km");
     EXPECT_TRUE(s.Receivers().empty());
@@ -527,17 +526,15 @@ TEST_F(TolerantLines, ValueDescriptionsKeepEvery64BitValue) {
         ASSERT_NE(exact, nullptr);
         // 18446744073709551615 has the bit pattern of -1: it replaced "SNA" in place.
         ASSERT_EQ(exact->GetExactValueCount(), 6u);
-        EXPECT_STREQ(exact->FindExactValueDescription(-1), "top");
-        EXPECT_TRUE(exact->IsExactValueUnsigned(0));
-        EXPECT_EQ(exact->GetExactValueAt(1), 5000000000);
-        EXPECT_FALSE(exact->IsExactValueUnsigned(1));
+        QM_EXPECT_FIELDS(*exact, (FindExactValueDescription(-1), "top"),
+                         (IsExactValueUnsigned(0), true), (GetExactValueAt(1), 5000000000),
+                         (IsExactValueUnsigned(1), false));
         EXPECT_EQ(exact->GetExactValueAt(3), INT64_MIN);
-        EXPECT_STREQ(exact->GetExactValueDescriptionAt(3), "bottom");
-        EXPECT_STREQ(exact->FindExactValueDescription(6000000000), "bigger");
-        EXPECT_STREQ(exact->FindExactValueDescription(16), "hex");
-        EXPECT_EQ(exact->FindExactValueDescription(0xFFFFFFFF), nullptr);
-        EXPECT_EQ(exact->GetExactValueAt(6), 0);
-        EXPECT_EQ(exact->GetExactValueDescriptionAt(6), nullptr);
+        QM_EXPECT_FIELDS(*exact, (GetExactValueDescriptionAt(3), "bottom"),
+                         (FindExactValueDescription(6000000000), "bigger"),
+                         (FindExactValueDescription(16), "hex"),
+                         (FindExactValueDescription(0xFFFFFFFF), nullptr), (GetExactValueAt(6), 0),
+                         (GetExactValueDescriptionAt(6), nullptr));
         auto* variable =
             dynamic_cast<IDbcExactValueDescriptions*>(file->FindEnvironmentVariable("V"));
         ASSERT_NE(variable, nullptr);

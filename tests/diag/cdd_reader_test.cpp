@@ -5,6 +5,7 @@
 
 #include "diag/diagnose_lib.h"
 #include "diag_test_support.h"
+#include "expect_fields.h"
 
 namespace qm::diag::test {
 namespace {
@@ -30,23 +31,19 @@ TEST(CddReader, DoorExampleByHand) {
     CDiagnoseLib library;
     ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 1), 1);
     IECU* ecu = library.GetEcu(0);
-    EXPECT_STREQ(ecu->GetShortName(), "DoorFrontLeft");
-    EXPECT_STREQ(ecu->GetLongName(), "Door common diagnostics");
-    EXPECT_STREQ(ecu->GetQual(), "DoorCommon");
-    EXPECT_STREQ(ecu->GetXmlLocation(), "var_door");
-    EXPECT_EQ(ecu->IsJobFile(), 1);
+    QM_EXPECT_FIELDS(*ecu, (GetShortName(), "DoorFrontLeft"),
+                     (GetLongName(), "Door common diagnostics"), (GetQual(), "DoorCommon"),
+                     (GetXmlLocation(), "var_door"), (IsJobFile(), 1));
     ASSERT_EQ(ecu->GetFunctionalClassCount(), 2u);
     EXPECT_STREQ(ecu->GetFunctionalClass(1)->GetQual(), "Identification");
 
     IUDSService* session = ServiceByQual(ecu, "ExtendedSession_Start");
     ASSERT_NE(session, nullptr);
     // The German text is preferred; the service's own name follows the instance's.
-    EXPECT_STREQ(session->GetName(), "Erweiterte Sitzung Start");
-    EXPECT_STREQ(session->GetSecurityExecLevels(), "1,3");
-    EXPECT_STREQ(session->GetDesc(), "Switches to the extended session.");
-    EXPECT_EQ(session->GetServiceId(), 0x10);
-    EXPECT_EQ(session->IsActive(), 1);
-    EXPECT_EQ(session->IsMandatory(), 1);
+    QM_EXPECT_FIELDS(*session, (GetName(), "Erweiterte Sitzung Start"),
+                     (GetSecurityExecLevels(), "1,3"),
+                     (GetDesc(), "Switches to the extended session."), (GetServiceId(), 0x10),
+                     (IsActive(), 1), (IsMandatory(), 1));
     EXPECT_EQ(EncodedBytes(session->GetRequest(0)), (std::vector<uint8_t>{0x10, 0x03}));
     EXPECT_STREQ(session->GetRequest(0)->GetXmlLocation(), "ps_session_rq + inst_extended");
     IParam* code = session->GetNegativeResponse(0)->FindParam("Response Code");
@@ -61,11 +58,8 @@ TEST(CddReader, DoorExampleByHand) {
     EXPECT_EQ(EncodedBytes(vin->GetRequest(0)), (std::vector<uint8_t>{0x22, 0xF1, 0x90}));
     IParam* data = vin->GetPositiveResponse(0)->FindParam("Data");
     ASSERT_NE(data, nullptr);
-    EXPECT_EQ(data->GetBytePosition(), 3);
-    EXPECT_EQ(data->GetBitLength(), 8);
-    EXPECT_EQ(data->GetArraySizeMin(), 17u);
-    EXPECT_STREQ(data->GetDataType(), "ASCII[17]");
-    EXPECT_EQ(data->GetBaseTypeCode(), 11u);
+    QM_EXPECT_FIELDS(*data, (GetBytePosition(), 3), (GetBitLength(), 8), (GetArraySizeMin(), 17u),
+                     (GetDataType(), "ASCII[17]"), (GetBaseTypeCode(), 11u));
 
     IUDSService* supply = ServiceByQual(ecu, "SupplyVoltage_Read");
     ASSERT_NE(supply, nullptr);
@@ -83,9 +77,8 @@ TEST(CddReader, DoorExampleByHand) {
 
     ASSERT_EQ(library.GetExtDocumentCount(), 1u);
     IExtDocument* document = library.GetExtDocument(0);
-    EXPECT_STREQ(document->GetFileName(), "readme.txt");
-    EXPECT_EQ(document->IsJobFile(), 0);
-    EXPECT_STREQ(document->GetChangedDateTime(), "2026-01-02 11:00:00");
+    QM_EXPECT_FIELDS(*document, (GetFileName(), "readme.txt"), (IsJobFile(), 0),
+                     (GetChangedDateTime(), "2026-01-02 11:00:00"));
     ASSERT_EQ(document->GetContentLength(), 11u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(document->GetContent()), 11),
               "hello world");
@@ -117,9 +110,8 @@ TEST(CddReader, ServiceAttributesAndMissingMessages) {
     // dangling reference makes none.
     ASSERT_EQ(ecu->GetFunctionalClassCount(), 2u);
     IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
-    EXPECT_STREQ(service->GetName(), "Inst");
-    EXPECT_EQ(service->IsActive(), 0);
-    EXPECT_STREQ(service->GetSecurityExecLevels(), "1,3");
+    QM_EXPECT_FIELDS(*service, (GetName(), "Inst"), (IsActive(), 0),
+                     (GetSecurityExecLevels(), "1,3"));
     EXPECT_STREQ(service->GetQual(), "PS");  // no SHORTCUTQUAL: the protocol service's
     // Every service built from a protocol service has one message of each kind.
     EXPECT_EQ(service->GetRequestCount(), 1u);
@@ -164,9 +156,8 @@ TEST(CddReader, PositionsFollowThePredecessor) {
         EXPECT_EQ(request->GetParam(i)->GetBitPosition(), expected[i][1]);
     }
     IParam* iteration = request->GetParam(4);
-    EXPECT_EQ(iteration->GetArraySizeMin(), 2u);
-    EXPECT_EQ(iteration->GetArraySizeMax(), 65535u);
-    EXPECT_EQ(iteration->IsArray(), 1);
+    QM_EXPECT_FIELDS(*iteration, (GetArraySizeMin(), 2u), (GetArraySizeMax(), 65535u),
+                     (IsArray(), 1));
 }
 
 TEST(CddReader, MultiplexerCasesFromItsDataType) {

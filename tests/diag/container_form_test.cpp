@@ -5,6 +5,7 @@
 #include "diag/diag_xml.h"
 #include "diag/diagnose_lib.h"
 #include "diag_test_support.h"
+#include "expect_fields.h"
 
 namespace qm::diag::test {
 namespace {
@@ -80,9 +81,8 @@ TEST(DiagContainerForm, ObjectExportsAndNullArguments) {
     ASSERT_NE(ecuNode, nullptr);
     EXPECT_EQ(ecuNode->name, "DiagnoseLib");
     EXPECT_EQ(ecuNode->children[0]->name, "ECU");
-    EXPECT_EQ(library.EcuToXml(nullptr), nullptr);
-    EXPECT_EQ(library.ServiceToXml(nullptr), nullptr);
-    EXPECT_FALSE(library.SaveEcuXml("/tmp/never-written.xml", nullptr));
+    QM_EXPECT_FIELDS(library, (EcuToXml(nullptr), nullptr), (ServiceToXml(nullptr), nullptr),
+                     (SaveEcuXml("/tmp/never-written.xml", nullptr), false));
 
     TempFile serviceFile("service.xml");
     IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
@@ -118,18 +118,15 @@ TEST(DiagContainerForm, AttachAndLoadContainerText) {
         "</SessionsAllowed></Service></FunctionalClass><DTC name='P0100' value='256'><SDG>"
         "<SD name='n' descr='d'/></SDG></DTC></ECU></DiagnoseLib></KOVR>";
     // Without processing, the ECUs come at the next build.
-    EXPECT_EQ(library.LoadContainerText(text, 0), 1);
-    EXPECT_EQ(library.GetEcuCount(), 0u);
-    EXPECT_EQ(library.BuildModel(), 1);
+    QM_EXPECT_FIELDS(library, (LoadContainerText(text, 0), 1), (GetEcuCount(), 0u),
+                     (BuildModel(), 1));
     ASSERT_EQ(library.GetEcuCount(), 1u);
     IECU* ecu = library.GetEcu(0);
     EXPECT_EQ(ecu->IsJobFile(), 1);
     EXPECT_STREQ(ecu->GetLongName(), "");  // absent attributes keep the defaults
     IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
-    EXPECT_EQ(service->IsActive(), 0);
-    EXPECT_EQ(service->IsMandatory(), 0);
-    EXPECT_TRUE(service->HasSession(3));
-    EXPECT_EQ(service->GetServiceId(), 0x22);
+    QM_EXPECT_FIELDS(*service, (IsActive(), 0), (IsMandatory(), 0), (HasSession(3), true),
+                     (GetServiceId(), 0x22));
     ASSERT_EQ(ecu->GetDtcCount(), 1u);
     EXPECT_EQ(ecu->GetDtc(0)->GetValue(), 256u);
     EXPECT_STREQ(ecu->GetDtc(0)->GetSd(0)->GetDescr(), "d");

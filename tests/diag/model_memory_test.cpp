@@ -12,6 +12,7 @@
 #include "diag/diagnose_lib.h"
 #include "diag/shared_text.h"
 #include "diag_test_support.h"
+#include "expect_fields.h"
 
 namespace qm::diag::test {
 namespace {
@@ -174,12 +175,8 @@ TEST(CddDataTypes, EveryUseOfATypeGetsItsWholeDescription) {
     for (uint64_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         IParam* param = request->GetParam(i);
-        EXPECT_EQ(param->GetBitLength(), 8);
-        EXPECT_EQ(param->GetBitMask(), 15u);
-        EXPECT_EQ(param->GetByteOrder(), 2u);
-        EXPECT_EQ(param->GetDisplayFormat(), 3u);
-        EXPECT_STREQ(param->GetUnit(), "V");
-        EXPECT_STREQ(param->GetBaseDataType(), "INT8");
+        QM_EXPECT_FIELDS(*param, (GetBitLength(), 8), (GetBitMask(), 15u), (GetByteOrder(), 2u),
+                         (GetDisplayFormat(), 3u), (GetUnit(), "V"), (GetBaseDataType(), "INT8"));
         double factor = 0, divisor = 0, offset = 0;
         EXPECT_EQ(param->GetScaling(&factor, &divisor, &offset), 1);
         EXPECT_EQ(factor, 0.5);

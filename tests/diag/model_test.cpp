@@ -8,6 +8,7 @@
 
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
+#include "expect_fields.h"
 
 namespace qm::diag::test {
 namespace {
@@ -369,9 +370,9 @@ TEST(DiagLibrary, EditOperations) {
     EXPECT_EQ(sid->GetBitMask(), 255u);
     EXPECT_EQ(service->GetSession(0), 255);
     EXPECT_EQ(service->GetRequest(1), nullptr);
-    EXPECT_EQ(library.GetEcu(1), nullptr);
-    EXPECT_STREQ(library.GetUdsServiceName(0x22), "Read Data By Identifier");
-    EXPECT_EQ(library.GetUdsServiceName(0x01), nullptr);
+    QM_EXPECT_FIELDS(library, (GetEcu(1), nullptr),
+                     (GetUdsServiceName(0x22), "Read Data By Identifier"),
+                     (GetUdsServiceName(0x01), nullptr));
     // The ECU's subtree was attached: the next build brings the ECU back.
     EXPECT_EQ(library.BuildModel(), 1);
     ASSERT_EQ(library.GetEcuCount(), 1u);
@@ -394,9 +395,8 @@ TEST(DiagLibrary, ClearKeepsTheSourceTreeUnderItsParent) {
     EXPECT_TRUE(tree->children.empty());
     EXPECT_EQ(tree->GetAttribute("Version"), "03.07 (Development)");
     EXPECT_EQ(tree->GetAttribute("BuildDate"), "Apr 25 2022");
-    EXPECT_STREQ(library.GetMessages(), "");
-    EXPECT_EQ(library.GetEcuCount(), 0u);
-    EXPECT_STREQ(library.GetVersion(), "03.07 Extended");
+    QM_EXPECT_FIELDS(library, (GetMessages(), ""), (GetEcuCount(), 0u),
+                     (GetVersion(), "03.07 Extended"));
     info.children.clear();  // the library detaches its own tree
 }
 

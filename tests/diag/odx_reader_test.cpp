@@ -5,6 +5,7 @@
 
 #include "diag/diagnose_lib.h"
 #include "diag_test_support.h"
+#include "expect_fields.h"
 #include "odx_document.h"
 
 namespace qm::diag::test {
@@ -24,18 +25,8 @@ std::string Sid(int value) {
         " SEMANTIC='SERVICE-ID'");
 }
 
-std::string Request(const std::string& id, const std::string& params) {
-    return "<REQUEST ID='" + id + "'><SHORT-NAME>RQ_" + id + "</SHORT-NAME><PARAMS>" + params +
-           "</PARAMS></REQUEST>";
-}
-
-std::string Service(const std::string& id, const std::string& name, const std::string& request,
-                    const std::string& extra = "") {
-    std::string text = "<DIAG-SERVICE ID='" + id + "'><SHORT-NAME>" + name + "</SHORT-NAME>";
-    text += extra;
-    if (!request.empty()) text += "<REQUEST-REF ID-REF='" + request + "'/>";
-    return text + "</DIAG-SERVICE>";
-}
+using odx::Request;
+using odx::Service;
 
 std::string Layer(const std::string& kind, const std::string& id, const std::string& name,
                   const std::string& content) {
@@ -88,9 +79,8 @@ TEST_F(OdxBuild, BaseVariantsComeFirstAndOwnServicesOverrideInheritedOnes) {
     EXPECT_STREQ(library.GetFormat(), "ODX_2.2.0");
     ASSERT_EQ(library.GetEcuCount(), 2u);
     // Base variants first, although the file lists the ECU variants first.
-    EXPECT_STREQ(library.GetEcu(0)->GetShortName(), "Base");
-    EXPECT_EQ(library.GetEcu(0)->IsJobFile(), 1);
-    EXPECT_STREQ(library.GetEcu(0)->GetXmlLocation(), "BV");
+    QM_EXPECT_FIELDS(*library.GetEcu(0), (GetShortName(), "Base"), (IsJobFile(), 1),
+                     (GetXmlLocation(), "BV"));
     IECU* lazy = library.GetEcu(1);
     EXPECT_STREQ(lazy->GetShortName(), "Lazy");
     EXPECT_EQ(lazy->IsJobFile(), 0);
@@ -286,33 +276,22 @@ TEST_F(OdxBuild, CodedConstantsPositionsAndFinishing) {
     IParam* sid = RequestParam("T", 0);
     ASSERT_NE(sid, nullptr);
     EXPECT_STREQ(sid->GetType(), "CONSTCOMP");  // SERVICE-ID semantic
-    EXPECT_STREQ(sid->GetBaseDataType(), "A_UINT32");
-    EXPECT_EQ(sid->GetBaseTypeCode(), 5u);
-    EXPECT_EQ(sid->GetBitLength(), 8);
+    QM_EXPECT_FIELDS(*sid, (GetBaseDataType(), "A_UINT32"), (GetBaseTypeCode(), 5u),
+                     (GetBitLength(), 8));
     // Every parameter of a message takes its position from its predecessor: the identifier
     // stated at byte 1 (no bit position) moves to byte 2; "Masked" follows it at byte 7; "Gap",
     // stated below its predecessor, moves behind it.
     IParam* did = RequestParam("T", 1);
-    EXPECT_STREQ(did->GetType(), "CODED-CONST");
-    EXPECT_EQ(did->GetBytePosition(), 2);
-    EXPECT_EQ(did->GetBitPosition(), 0);
-    EXPECT_EQ(did->GetValue(), 61840u);
+    QM_EXPECT_FIELDS(*did, (GetType(), "CODED-CONST"), (GetBytePosition(), 2),
+                     (GetBitPosition(), 0), (GetValue(), 61840u));
     // A hex mask, an unlisted base type mapped to its nearest code, the byte order flag.
     IParam* masked = RequestParam("T", 2);
-    EXPECT_STREQ(masked->GetName(), "Masked");
-    EXPECT_EQ(masked->GetBytePosition(), 7);
-    EXPECT_EQ(masked->GetBitMask(), 0x0Fu);
-    EXPECT_EQ(masked->GetValue(), 0x0Fu);
-    EXPECT_EQ(masked->GetBaseTypeCode(), 13u);
-    EXPECT_EQ(masked->GetByteOrder(), 1u);
+    QM_EXPECT_FIELDS(*masked, (GetName(), "Masked"), (GetBytePosition(), 7), (GetBitMask(), 0x0Fu),
+                     (GetValue(), 0x0Fu), (GetBaseTypeCode(), 13u), (GetByteOrder(), 1u));
     // No coded type: finished as one byte of UINT8.
     IParam* gap = RequestParam("T", 3);
-    EXPECT_STREQ(gap->GetName(), "Gap");
-    EXPECT_EQ(gap->GetBitLength(), 8);
-    EXPECT_STREQ(gap->GetBaseDataType(), "UINT8");
-    EXPECT_EQ(gap->GetBaseTypeCode(), 1u);
-    EXPECT_EQ(gap->GetBytePosition(), 8);
-    EXPECT_EQ(gap->GetBitPosition(), 0);
+    QM_EXPECT_FIELDS(*gap, (GetName(), "Gap"), (GetBitLength(), 8), (GetBaseDataType(), "UINT8"),
+                     (GetBaseTypeCode(), 1u), (GetBytePosition(), 8), (GetBitPosition(), 0));
     IUDSService* service = ServiceOf(library.GetEcu(0), "T");
     EXPECT_EQ(service->GetServiceId(), 0x22);
     // Nine bytes long (the last parameter ends at byte 8); values go at a running cursor.
@@ -392,11 +371,8 @@ TEST_F(OdxBuild, StructuresAndEndOfPduFields) {
     EXPECT_EQ(record->GetBitLength(), 24);
     EXPECT_STREQ(record->GetBaseDataType(), "STRUCT");
     IParam* items = RequestParam("T", 2);
-    EXPECT_EQ(items->GetArraySizeMin(), 1u);
-    EXPECT_EQ(items->GetArraySizeMax(), 4u);
-    EXPECT_EQ(items->IsArray(), 1);
-    EXPECT_EQ(items->GetSubParamCount(), 2u);
-    EXPECT_EQ(items->GetBitLength(), 24);
+    QM_EXPECT_FIELDS(*items, (GetArraySizeMin(), 1u), (GetArraySizeMax(), 4u), (IsArray(), 1),
+                     (GetSubParamCount(), 2u), (GetBitLength(), 24));
     EXPECT_THAT(Log(), HasSubstr("ODX Warning: unresolved END-OF-PDU-FIELD entry: \"Broken\"\r\n"))
         << Log();
 }
@@ -458,11 +434,8 @@ TEST_F(OdxBuild, DtcDataObjectTextsAndVariantDtcs) {
     IECU* ecu = library.GetEcu(0);
     ASSERT_EQ(ecu->GetDtcCount(), 2u);
     IDTC* first = ecu->GetDtc(0);
-    EXPECT_STREQ(first->GetName(), "DTC1");
-    EXPECT_EQ(first->GetValue(), 4660u);
-    EXPECT_STREQ(first->GetDisp(), "P1234");
-    EXPECT_STREQ(first->GetText(), "Sensor open");
-    EXPECT_EQ(first->GetLevel(), 2u);
+    QM_EXPECT_FIELDS(*first, (GetName(), "DTC1"), (GetValue(), 4660u), (GetDisp(), "P1234"),
+                     (GetText(), "Sensor open"), (GetLevel(), 2u));
     ASSERT_EQ(first->GetSdCount(), 1u);
     EXPECT_STREQ(first->GetSd(0)->GetName(), "Action");
     EXPECT_STREQ(first->GetSd(0)->GetDescr(), "Replace sensor");
@@ -486,15 +459,11 @@ TEST_F(OdxBuild, MultiplexerCasesAndDefault) {
     IParam* mux = RequestParam("T", 1);
     ASSERT_EQ(mux->GetSubParamCount(), 2u);
     IParam* key = mux->GetSubParam(0);
-    EXPECT_STREQ(key->GetName(), "MuxSwitchKey");
-    EXPECT_EQ(key->IsKey(), 1);
-    EXPECT_EQ(key->GetBitLength(), 8);
+    QM_EXPECT_FIELDS(*key, (GetName(), "MuxSwitchKey"), (IsKey(), 1), (GetBitLength(), 8));
     ASSERT_EQ(key->GetChoiceCount(), 2u);
     EXPECT_EQ(key->GetValue(uint64_t{1})->GetRangeEnd(), 5u);
     IParam* cases = mux->GetSubParam(1);
-    EXPECT_STREQ(cases->GetName(), "Cases");
-    EXPECT_EQ(cases->IsConditional(), 1);
-    EXPECT_EQ(cases->GetBytePosition(), 1);
+    QM_EXPECT_FIELDS(*cases, (GetName(), "Cases"), (IsConditional(), 1), (GetBytePosition(), 1));
     ASSERT_EQ(cases->GetChoiceCount(), 3u);
     EXPECT_EQ(cases->GetBitLength(), 16);  // the longest case
     IParam* second = cases->SelectChoice(1);
@@ -601,9 +570,8 @@ TEST_F(OdxBuild, ResponsesAndDescription) {
                         Sid(0x7F) + "</PARAMS></NEG-RESPONSE></NEG-RESPONSES>") +
               "</BASE-VARIANTS>"));
     IUDSService* service = ServiceOf(library.GetEcu(0), "T");
-    EXPECT_STREQ(service->GetLongName(), "Tester");
-    EXPECT_STREQ(service->GetDesc(), "\r\none\r\ntwo");
-    EXPECT_STREQ(service->GetXmlLocation(), "S");
+    QM_EXPECT_FIELDS(*service, (GetLongName(), "Tester"), (GetDesc(), "\r\none\r\ntwo"),
+                     (GetXmlLocation(), "S"));
     ASSERT_EQ(service->GetPositiveResponseCount(), 1u);
     ASSERT_EQ(service->GetNegativeResponseCount(), 1u);
     EXPECT_STREQ(service->GetPositiveResponse(0)->GetName(), "PR");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "diag/diag_test_support.h"
+#include "expect_fields.h"
 #include "facade/quillmere.h"
 
 namespace diag_container {
@@ -151,9 +152,8 @@ TEST(DiagContainer, LoadingTwiceOrAfterClearIsSafe) {
 TEST(DiagContainerBadInput, ALibraryWithoutEcusBuildsNothing) {
     Holder holder;
     ASSERT_TRUE(holder.LoadLibrary("<ExtDocument fileName=\"a\">QUJD</ExtDocument>"));
-    EXPECT_EQ(holder.library->BuildModel(), 0);
-    EXPECT_EQ(holder.library->GetEcuCount(), 0u);
-    EXPECT_EQ(holder.library->GetExtDocumentCount(), 0u);
+    QM_EXPECT_FIELDS(*holder.library, (BuildModel(), 0), (GetEcuCount(), 0u),
+                     (GetExtDocumentCount(), 0u));
 }
 
 // Elements of the wrong name are skipped where they stand; what is right around them loads.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "expect_fields.h"
 #include "quillmere/facade.h"
 #include "quillmere/quillmere.h"
 #include "quillmere/someip.h"
@@ -89,10 +90,8 @@ TEST(Facade, ObjectsBelongToTheFacadeThatMadeThem) {
     INetConfigLdfFile* ldf = a->CreateLdfFile();
     INetConfigArxmlFile* arxml = a->CreateArxmlFile();
     // Another facade neither deletes them nor destroys them when it goes.
-    EXPECT_FALSE(b->DeleteNetConfig(config));
-    EXPECT_FALSE(b->DeleteDbcFile(dbc));
-    EXPECT_FALSE(b->DeleteLdfFile(ldf));
-    EXPECT_FALSE(b->DeleteArxmlFile(arxml));
+    QM_EXPECT_FIELDS(*b, (DeleteNetConfig(config), false), (DeleteDbcFile(dbc), false),
+                     (DeleteLdfFile(ldf), false), (DeleteArxmlFile(arxml), false));
     DeleteQuillmereInstance(b);
     EXPECT_EQ(config->GetDataBaseCount(), 0u);
     EXPECT_STREQ(dbc->GetVersion(), "1.55");
@@ -174,9 +173,8 @@ TEST(Facade, CreatesAndDeletesDatabases) {
     EXPECT_STREQ(db->GetVersion(), "1.50");
     facade->Clear();  // databases survive Clear
     EXPECT_STREQ(db->GetVersion(), "1.50");
-    EXPECT_TRUE(facade->DeleteArxmlDatabase(db));
-    EXPECT_FALSE(facade->DeleteArxmlDatabase(db));
-    EXPECT_FALSE(facade->DeleteArxmlDatabase(nullptr));
+    QM_EXPECT_FIELDS(*facade, (DeleteArxmlDatabase(db), true), (DeleteArxmlDatabase(db), false),
+                     (DeleteArxmlDatabase(nullptr), false));
     facade->CreateArxmlDatabase();  // destroyed with the facade
     EXPECT_TRUE(DeleteQuillmereInstance(facade));
 }
@@ -198,9 +196,8 @@ TEST(FacadeDiagnostics, LibrariesHangTheirTreesUnderTheInfoElement) {
     ASSERT_EQ(info->children.size(), 2u);
     EXPECT_TRUE(info->children[0]->children.empty());
 
-    EXPECT_TRUE(facade->DeleteDiagnoseLib(first));
-    EXPECT_FALSE(facade->DeleteDiagnoseLib(first));
-    EXPECT_FALSE(facade->DeleteDiagnoseLib(nullptr));
+    QM_EXPECT_FIELDS(*facade, (DeleteDiagnoseLib(first), true), (DeleteDiagnoseLib(first), false),
+                     (DeleteDiagnoseLib(nullptr), false));
     ASSERT_EQ(info->children.size(), 1u);
     EXPECT_EQ(second->GetEcuCount(), 0u);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "corpus_files.h"
+#include "expect_fields.h"
 #include "ldf/ldf_read_context.h"
 #include "ldf_test_support.h"
 
@@ -32,11 +33,8 @@ TEST(LdfReader, HeaderValuesAreStoredWithoutQuotes) {
     ASSERT_TRUE(LoadText(file, Header("2.1") + "LDF_file_revision = \"7.3\";\n"
                                                "Channel_name = \"DB\";\n"
                                                "LIN_sig_byte_order_big_endian;\n"));
-    EXPECT_STREQ(file.GetProtocolVersion(), "2.1");
-    EXPECT_STREQ(file.GetLanguageVersion(), "2.1");
-    EXPECT_STREQ(file.GetFileRevision(), "7.3");
-    EXPECT_DOUBLE_EQ(file.GetSpeed(), 19.2);
-    EXPECT_STREQ(file.GetChannelName(), "DB");
+    QM_EXPECT_FIELDS(file, (GetProtocolVersion(), "2.1"), (GetLanguageVersion(), "2.1"),
+                     (GetFileRevision(), "7.3"), (GetSpeed(), 19.2), (GetChannelName(), "DB"));
     EXPECT_EQ(file.Model().bigEndian, 1);
     EXPECT_STREQ(file.GetVersion(), "1.42");
     EXPECT_EQ(file.GetFileType(), 0);
@@ -70,9 +68,8 @@ TEST(LdfReader, StatementsSpreadOverLinesAreJoined) {
     ASSERT_TRUE(LoadText(file, Header() + "Nodes\n{\n  Master:\n    CEM, /* name */\n    5 ms,\n"
                                           "    0.1 ms; // jitter\n  Slaves:\n    LSM;\n}\n"));
     ASSERT_NE(file.GetMasterNode(), nullptr);
-    EXPECT_STREQ(file.GetMasterNode()->GetName(), "CEM");
-    EXPECT_DOUBLE_EQ(file.GetMasterNode()->GetTimeBase(), 5.0);
-    EXPECT_DOUBLE_EQ(file.GetMasterNode()->GetJitter(), 0.1);
+    QM_EXPECT_FIELDS(*file.GetMasterNode(), (GetName(), "CEM"), (GetTimeBase(), 5.0),
+                     (GetJitter(), 0.1));
     EXPECT_EQ(file.GetSlaveNodeCount(), 1u);
 }
 
@@ -149,18 +146,15 @@ TEST(LdfReader, SignalsBindPublisherSubscribersAndByteArrays) {
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data->IsByteArray(), 1);
     ASSERT_EQ(data->GetInitialValueCount(), 3u);
-    EXPECT_EQ(data->GetInitialValue(0), 1);
-    EXPECT_EQ(data->GetInitialValue(2), 3);
-    EXPECT_EQ(data->GetInitialValue(3), 0);
+    QM_EXPECT_FIELDS(*data, (GetInitialValue(0), 1), (GetInitialValue(2), 3),
+                     (GetInitialValue(3), 0));
     EXPECT_STREQ(data->GetPublisher()->GetName(), "LSM");
     EXPECT_EQ(data->GetSubscriberCount(), 2u);
     EXPECT_EQ(file.FindNode("CEM")->GetSubscribedSignalCount(), 1u);
     ILdfStandardSignal* plain = file.FindStandardSignal("Plain");
-    EXPECT_EQ(plain->IsByteArray(), 0);
-    EXPECT_EQ(plain->GetInitialValue(0), 10);
-    EXPECT_STREQ(plain->GetType(), "unsignedType");
-    EXPECT_STREQ(plain->GetByteOrder(), "littleEndian");
-    EXPECT_EQ(plain->GetBitOrder(), 1);
+    QM_EXPECT_FIELDS(*plain, (IsByteArray(), 0), (GetInitialValue(0), 10),
+                     (GetType(), "unsignedType"), (GetByteOrder(), "littleEndian"),
+                     (GetBitOrder(), 1));
 }
 
 TEST(LdfReader, FramesBindSignalsSubscribersAndComputeMissingLengths) {
@@ -220,15 +214,12 @@ TEST(LdfReader, DiagnosticSignalsAndFrames) {
     EXPECT_EQ(file.Model().diagnosticSignalsPresent, 1);
     ILdfDiagnosticFrame* request = file.FindDiagnosticFrame("MasterReq");
     ASSERT_NE(request, nullptr);
-    EXPECT_EQ(request->GetFrameId(), 0x3C);
-    EXPECT_EQ(request->IsMasterRequest(), 1);
-    EXPECT_EQ(request->IsSlaveResponse(), 0);
-    EXPECT_EQ(request->GetDiagnosticSignalCount(), 2u);
+    QM_EXPECT_FIELDS(*request, (GetFrameId(), 0x3C), (IsMasterRequest(), 1), (IsSlaveResponse(), 0),
+                     (GetDiagnosticSignalCount(), 2u));
     EXPECT_EQ(file.FindDiagnosticSignal("MasterReqB1")->GetFrame(), request);
-    EXPECT_EQ(file.GetSignalCount(), 2u);
-    EXPECT_EQ(file.GetFrameDiagnosticSignalCount(), 2u);
-    EXPECT_EQ(file.GetUnusedDiagnosticSignalCount(), 0u);
-    EXPECT_EQ(file.FindDiagnosticFrameById(0x3C), request);
+    QM_EXPECT_FIELDS(file, (GetSignalCount(), 2u), (GetFrameDiagnosticSignalCount(), 2u),
+                     (GetUnusedDiagnosticSignalCount(), 0u),
+                     (FindDiagnosticFrameById(0x3C), request));
 }
 
 TEST(LdfReader, SporadicAndEventTriggeredFrames) {
@@ -278,31 +269,23 @@ TEST(LdfReader, NodeAttributesOfASlave) {
                                    "    }\n  }\n}\n"));
     ILdfSlaveNode* lsm = file.FindSlaveNode("LSM");
     ASSERT_NE(lsm, nullptr);
-    EXPECT_STREQ(lsm->GetLinProtocol(), "\"2.1\"");
-    EXPECT_EQ(lsm->GetConfiguredNad(), 10);
-    EXPECT_EQ(lsm->HasInitialNad(), 1);
-    EXPECT_EQ(lsm->GetInitialNad(), 1);
+    QM_EXPECT_FIELDS(*lsm, (GetLinProtocol(), "\"2.1\""), (GetConfiguredNad(), 10),
+                     (HasInitialNad(), 1), (GetInitialNad(), 1));
     ASSERT_NE(lsm->GetProductId(), nullptr);
-    EXPECT_EQ(lsm->GetProductId()->GetSupplierId(), 0x4A4F);
-    EXPECT_EQ(lsm->GetProductId()->GetFunctionId(), 0x4841);
-    EXPECT_EQ(lsm->GetProductId()->HasVariant(), 1);
-    EXPECT_EQ(lsm->GetProductId()->GetVariant(), 2);
+    QM_EXPECT_FIELDS(*lsm->GetProductId(), (GetSupplierId(), 0x4A4F), (GetFunctionId(), 0x4841),
+                     (HasVariant(), 1), (GetVariant(), 2));
     EXPECT_STREQ(lsm->GetResponseErrorSignal()->GetName(), "LsmError");
-    EXPECT_EQ(lsm->GetFaultStateSignalCount(), 2u);
-    EXPECT_DOUBLE_EQ(lsm->GetP2Min(), 150.0);
-    EXPECT_DOUBLE_EQ(lsm->GetStMin(), 20.0);
+    QM_EXPECT_FIELDS(*lsm, (GetFaultStateSignalCount(), 2u), (GetP2Min(), 150.0),
+                     (GetStMin(), 20.0));
     // A timeout followed by its unit is not taken; without it, it is.
-    EXPECT_EQ(lsm->HasNAsTimeout(), 0);
-    EXPECT_DOUBLE_EQ(lsm->GetNAsTimeout(), 1000.0);
-    EXPECT_EQ(lsm->HasNCrTimeout(), 1);
-    EXPECT_DOUBLE_EQ(lsm->GetNCrTimeout(), 800.0);
-    EXPECT_EQ(lsm->GetResponseTolerance(), 38);
+    QM_EXPECT_FIELDS(*lsm, (HasNAsTimeout(), 0), (GetNAsTimeout(), 1000.0), (HasNCrTimeout(), 1),
+                     (GetNCrTimeout(), 800.0), (GetResponseTolerance(), 38));
     ASSERT_EQ(lsm->GetConfigurableFrameCount(), 3u);
     EXPECT_EQ(lsm->GetConfigurableFrame(0)->GetFrame(), file.FindFrame("CemFrame"));
     EXPECT_EQ(lsm->GetConfigurableFrame(2)->GetFrame(), nullptr);
-    EXPECT_EQ(lsm->GetConfigurableMessageIdByFrameName("CemFrame"), 0x10);
-    EXPECT_EQ(lsm->GetConfigurableMessageIdByFrameId(1), 0x10);
-    EXPECT_EQ(lsm->GetConfigurableMessageIdByFrameName("LsmFrame"), 65535);
+    QM_EXPECT_FIELDS(*lsm, (GetConfigurableMessageIdByFrameName("CemFrame"), 0x10),
+                     (GetConfigurableMessageIdByFrameId(1), 0x10),
+                     (GetConfigurableMessageIdByFrameName("LsmFrame"), 65535));
     EXPECT_EQ(MessagesOf(file), "");
 }
 
@@ -313,9 +296,8 @@ TEST(LdfReader, UnclosedConfigurableFramesListEndsAtTheNextAttribute) {
                                    "      CemFrame;\n    configurable_frames {\n      LsmFrame;\n"
                                    "    P2_min = 60 ms;\n    configured_NAD = 3;\n  }\n}\n"));
     ILdfSlaveNode* lsm = file.FindSlaveNode("LSM");
-    EXPECT_EQ(lsm->GetConfigurableFrameCount(), 2u);
-    EXPECT_DOUBLE_EQ(lsm->GetP2Min(), 60.0);
-    EXPECT_EQ(lsm->GetConfiguredNad(), 3);
+    QM_EXPECT_FIELDS(*lsm, (GetConfigurableFrameCount(), 2u), (GetP2Min(), 60.0),
+                     (GetConfiguredNad(), 3));
     EXPECT_EQ(MessagesOf(file),
               "WARNING. Missing right parenthesis in line 31)     configurable_frames {.\r\n"
               "WARNING. Missing right parenthesis in line 33)     P2_min = 60 ms;.\r\n");
@@ -352,10 +334,8 @@ TEST(LdfReader, EncodingTypesAndRepresentations) {
     EXPECT_STREQ(logical->GetTextInfo(), "Off, really");
     auto* physical = dynamic_cast<ILdfPhysicalValue*>(light->GetValue(1));
     ASSERT_NE(physical, nullptr);
-    EXPECT_EQ(physical->GetMaximum(), 254u);
-    EXPECT_DOUBLE_EQ(physical->GetScale(), 0.5);
-    EXPECT_STREQ(physical->GetScaleText(), "0.5");
-    EXPECT_DOUBLE_EQ(physical->GetOffset(), -10.0);
+    QM_EXPECT_FIELDS(*physical, (GetMaximum(), 254u), (GetScale(), 0.5), (GetScaleText(), "0.5"),
+                     (GetOffset(), -10.0));
     EXPECT_EQ(light->GetValue(2)->GetValueKind(), kLdfValueBcd);
     EXPECT_EQ(light->GetValue(3)->GetValueKind(), kLdfValueAscii);
     EXPECT_EQ(light->GetSignalCount(), 2u);
@@ -489,9 +469,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LdfReader, LoadThatStopsKeepsWhatWasReadBefore) {
     NetConfigLdfFile file;
     EXPECT_FALSE(LoadText(file, Header() + kNodes + "Signals {\n  A: 8, 0, CEM, LSM;\n  B;\n}\n"));
-    EXPECT_EQ(file.GetNodeCount(), 3u);
-    EXPECT_EQ(file.GetStandardSignalCount(), 1u);
-    EXPECT_EQ(file.GetResultCode(), 20);
+    QM_EXPECT_FIELDS(file, (GetNodeCount(), 3u), (GetStandardSignalCount(), 1u),
+                     (GetResultCode(), 20));
 }
 
 TEST(LdfReader, BinaryGarbageStopsCleanly) {

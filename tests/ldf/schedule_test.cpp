@@ -1,6 +1,7 @@
 // Schedule tables: the nine command kinds, the table handling and the failures of the section.
 #include <gtest/gtest.h>
 
+#include "expect_fields.h"
 #include "ldf_test_support.h"
 
 namespace qm::ldf::test {
@@ -53,31 +54,21 @@ TEST(LdfSchedule, EveryCommandKind) {
     auto* assign = CommandOf<IAssignNadCommand>(file, 0, 1);
     ASSERT_NE(assign, nullptr);
     EXPECT_EQ(assign->GetNode(), file.FindSlaveNode("LSM"));
-    EXPECT_EQ(assign->GetInitialNad(), 0x01);
-    EXPECT_EQ(assign->GetNewNad(), 0x21);
-    EXPECT_EQ(assign->GetSupplierId(), 0x4A4F);
-    EXPECT_EQ(assign->GetFunctionId(), 0x4841);
+    QM_EXPECT_FIELDS(*assign, (GetInitialNad(), 0x01), (GetNewNad(), 0x21),
+                     (GetSupplierId(), 0x4A4F), (GetFunctionId(), 0x4841));
     auto* conditional = CommandOf<IConditionalChangeNadCommand>(file, 0, 2);
-    EXPECT_EQ(conditional->GetNad(), 0x7F);
-    EXPECT_EQ(conditional->GetId(), 1);
-    EXPECT_EQ(conditional->GetByte(), 3);
-    EXPECT_EQ(conditional->GetMask(), 1);
-    EXPECT_EQ(conditional->GetInv(), 0xFF);
-    EXPECT_EQ(conditional->GetNewNad(), 0x20);
+    QM_EXPECT_FIELDS(*conditional, (GetNad(), 0x7F), (GetId(), 1), (GetByte(), 3), (GetMask(), 1),
+                     (GetInv(), 0xFF), (GetNewNad(), 0x20));
     auto* dump = CommandOf<IDataDumpCommand>(file, 0, 3);
-    EXPECT_EQ(dump->GetDataByte(0), 0x10);
-    EXPECT_EQ(dump->GetDataByte(4), 0xFE);
-    EXPECT_EQ(dump->GetDataByte(5), 0);
+    QM_EXPECT_FIELDS(*dump, (GetDataByte(0), 0x10), (GetDataByte(4), 0xFE), (GetDataByte(5), 0));
     EXPECT_EQ(CommandOf<ISaveConfigurationCommand>(file, 0, 4)->GetNode(),
               file.FindSlaveNode("RSM"));
     auto* shortRange = CommandOf<IAssignFrameIdRangeCommand>(file, 0, 5);
     EXPECT_EQ(shortRange->GetFrameIndex(), 1);
     EXPECT_EQ(shortRange->HasPids(), 0);
     auto* longRange = CommandOf<IAssignFrameIdRangeCommand>(file, 0, 6);
-    EXPECT_EQ(longRange->HasPids(), 1);
-    EXPECT_EQ(longRange->GetPid(0), 0x40);
-    EXPECT_EQ(longRange->GetPid(3), 0xFE);
-    EXPECT_EQ(longRange->GetPid(4), 0);
+    QM_EXPECT_FIELDS(*longRange, (HasPids(), 1), (GetPid(0), 0x40), (GetPid(3), 0xFE),
+                     (GetPid(4), 0));
     auto* free = CommandOf<IFreeFormatCommand>(file, 0, 7);
     EXPECT_EQ(free->GetDataByte(7), 0x3C);
     EXPECT_EQ(free->GetDataByte(8), 0);
@@ -94,10 +85,8 @@ TEST(LdfSchedule, LongAssignNadNamesTheNodeByItsNad) {
     auto* assign = CommandOf<IAssignNadCommand>(file, 0, 0);
     ASSERT_NE(assign, nullptr);
     EXPECT_EQ(assign->GetNode(), file.FindSlaveNode("RSM"));
-    EXPECT_EQ(assign->GetInitialNad(), 1);
-    EXPECT_EQ(assign->GetSupplierId(), 0x1234);
-    EXPECT_EQ(assign->GetFunctionId(), 0x5678);
-    EXPECT_EQ(assign->GetNewNad(), 0x22);
+    QM_EXPECT_FIELDS(*assign, (GetInitialNad(), 1), (GetSupplierId(), 0x1234),
+                     (GetFunctionId(), 0x5678), (GetNewNad(), 0x22));
 }
 
 TEST(LdfSchedule, AssignNadCopiesTheStoredInitialNadOfTheSlave) {
@@ -107,10 +96,8 @@ TEST(LdfSchedule, AssignNadCopiesTheStoredInitialNadOfTheSlave) {
     ASSERT_NE(assign, nullptr);
     EXPECT_EQ(file.FindSlaveNode("RSM")->HasInitialNad(), 0);
     EXPECT_EQ(assign->GetInitialNad(), file.FindSlaveNode("RSM")->GetInitialNad());
-    EXPECT_EQ(assign->GetInitialNad(), 0);
-    EXPECT_EQ(assign->GetNewNad(), 0x22);
-    EXPECT_EQ(assign->GetSupplierId(), 0);
-    EXPECT_EQ(assign->GetFunctionId(), 0);
+    QM_EXPECT_FIELDS(*assign, (GetInitialNad(), 0), (GetNewNad(), 0x22), (GetSupplierId(), 0),
+                     (GetFunctionId(), 0));
 }
 
 TEST(LdfSchedule, MasterRequestIsCreatedWhenMissing) {

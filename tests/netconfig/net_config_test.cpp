@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dbc/netconfig_dbc_file.h"
+#include "expect_fields.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "netconfig/net_config.h"
 #include "platform/paths.h"
@@ -86,18 +87,12 @@ TEST(NetConfigDbc, ConvertsNodesMessagesSignalsAndProperties) {
 
     INetSignal* temp = engineData->FindSignal("Temp");
     ASSERT_NE(temp, nullptr);
-    EXPECT_EQ(temp->GetMessage(), engineData);
-    EXPECT_EQ(temp->GetStartBit(), 23);
-    EXPECT_EQ(temp->GetBitSize(), 8);
-    EXPECT_EQ(temp->GetByteOrder(), 1u);
-    EXPECT_STREQ(temp->GetByteOrderName(), "Big Endian");
-    EXPECT_EQ(temp->GetSignedness(), 2u);
-    EXPECT_STREQ(temp->GetValueTypeName(), "float64");
+    QM_EXPECT_FIELDS(*temp, (GetMessage(), engineData), (GetStartBit(), 23), (GetBitSize(), 8),
+                     (GetByteOrder(), 1u), (GetByteOrderName(), "Big Endian"),
+                     (GetSignedness(), 2u), (GetValueTypeName(), "float64"));
     EXPECT_EQ(temp->GetOffset(), -40.0);
-    EXPECT_EQ(temp->GetMinimumInt(), -40);
-    EXPECT_EQ(temp->GetMaximumInt(), 215);
-    EXPECT_STREQ(temp->GetUnit(), "degC");
-    EXPECT_STREQ(temp->GetQualifiedName(), "EngineData.Temp");
+    QM_EXPECT_FIELDS(*temp, (GetMinimumInt(), -40), (GetMaximumInt(), 215), (GetUnit(), "degC"),
+                     (GetQualifiedName(), "EngineData.Temp"));
     EXPECT_EQ(Property(temp->FindProperty("Minimum")), "-40.000000");
     EXPECT_EQ(Property(temp->FindProperty("Start bit")), "23");
     EXPECT_EQ(Property(temp->FindProperty("Byte order")), "bigEndian");
@@ -146,9 +141,8 @@ TEST(NetConfigDbc, LoadResultsFollowTheFileStatus) {
                                            "BU_: A\n\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|0] "
                                            "\"\" Nobody\n");
     EXPECT_EQ(config.LoadDbc(warnLast.c_str()), kNetLoadFailed);
-    EXPECT_EQ(config.GetDataBaseCount(), 0u);
-    EXPECT_EQ(config.GetDbcFileCount(), 3u);
-    EXPECT_EQ(config.GetLdfFileCount(), 0u);
+    QM_EXPECT_FIELDS(config, (GetDataBaseCount(), 0u), (GetDbcFileCount(), 3u),
+                     (GetLdfFileCount(), 0u));
 
     // The wide form narrows the path.
     EXPECT_EQ(config.LoadDbc(qm::platform::Widen(DataPath("small.dbc")).c_str()), kNetLoadOk);
@@ -234,27 +228,21 @@ TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
     INetSignal* lock = db->FindSignal("Lock");
     EXPECT_EQ(lock->GetReceiverCount(), 2u);
     EXPECT_EQ(door->FindRxSignal("Lock"), lock);
-    EXPECT_EQ(lock->GetByteOrder(), 2u);
-    EXPECT_STREQ(lock->GetValueTypeName(), "uint8_t");
-    EXPECT_STREQ(lock->GetSignednessName(), "unsignedType");
+    QM_EXPECT_FIELDS(*lock, (GetByteOrder(), 2u), (GetValueTypeName(), "uint8_t"),
+                     (GetSignednessName(), "unsignedType"));
 
     INetSignal* window = db->FindSignal("WindowPos");
     ASSERT_EQ(window->GetVTabValueCount(), 3u);
     INetVTabValue* range = window->GetVTabValue(1);
-    EXPECT_EQ(range->GetRawMin(), 1u);
-    EXPECT_EQ(range->GetRawMax(), 200u);
-    EXPECT_DOUBLE_EQ(range->GetPhysicalMin(), 0.5);
-    EXPECT_DOUBLE_EQ(range->GetPhysicalMax(), 100.0);
-    EXPECT_STREQ(range->GetText(), "percent");
+    QM_EXPECT_FIELDS(*range, (GetRawMin(), 1u), (GetRawMax(), 200u), (GetPhysicalMin(), 0.5),
+                     (GetPhysicalMax(), 100.0), (GetText(), "percent"));
     EXPECT_STREQ(window->GetVTabValue(2)->GetText(), "error");
     EXPECT_EQ(window->GetMinimumInt(), 0);
     EXPECT_EQ(window->GetMaximumInt(), 255);
 
     INetSignal* seatTemp = db->FindSignal("SeatTemp");
-    EXPECT_EQ(seatTemp->GetStartBit(), 4);
-    EXPECT_STREQ(seatTemp->GetValueTypeName(), "uint16_t");
-    EXPECT_DOUBLE_EQ(seatTemp->GetFactor(), 0.1);
-    EXPECT_DOUBLE_EQ(seatTemp->GetOffset(), -40.0);
+    QM_EXPECT_FIELDS(*seatTemp, (GetStartBit(), 4), (GetValueTypeName(), "uint16_t"),
+                     (GetFactor(), 0.1), (GetOffset(), -40.0));
     ASSERT_EQ(seatTemp->GetVTabValueCount(), 2u);
     EXPECT_STREQ(seatTemp->GetVTabValue(1)->GetText(), "bcd value");
     EXPECT_EQ(Property(seatTemp->FindProperty("Bit size")), "10");
@@ -285,9 +273,8 @@ TEST(NetConfig, SavesOnlyMatchingBusTypes) {
     ASSERT_EQ(config.LoadLdf(DataPath("small.ldf").c_str()), kNetLoadOk);
     const std::string dbcOut = TempPath("saved.dbc");
     const std::string ldfOut = TempPath("saved.ldf");
-    EXPECT_FALSE(config.SaveDbc(dbcOut.c_str(), 1));
-    EXPECT_FALSE(config.SaveLdf(ldfOut.c_str(), 0));
-    EXPECT_FALSE(config.SaveDbc(dbcOut.c_str(), 2));
+    QM_EXPECT_FIELDS(config, (SaveDbc(dbcOut.c_str(), 1), false),
+                     (SaveLdf(ldfOut.c_str(), 0), false), (SaveDbc(dbcOut.c_str(), 2), false));
     ASSERT_TRUE(config.SaveDbc(dbcOut.c_str(), 0));
     ASSERT_TRUE(config.SaveLdf(ldfOut.c_str(), 1));
 
@@ -336,10 +323,8 @@ TEST(NetConfig, ClearDetachesTheElementAndEmptiesEverything) {
         EXPECT_TRUE(node->attributes.empty());
         EXPECT_TRUE(node->children.empty());
         EXPECT_EQ(NanoXML::MessageLog(), "");
-        EXPECT_EQ(config.GetDataBaseCount(), 0u);
-        EXPECT_EQ(config.GetFile(0), nullptr);
-        EXPECT_STREQ(config.GetLastMessages(), "");
-        EXPECT_EQ(config.FileFlag(), 1);
+        QM_EXPECT_FIELDS(config, (GetDataBaseCount(), 0u), (GetFile(0), nullptr),
+                         (GetLastMessages(), ""), (FileFlag(), 1));
 
         // Destruction detaches the element as well.
         info.AddChild(node);

@@ -13,6 +13,7 @@
 #include "arxml_com/netconfig_arxml_file.h"
 #include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"
+#include "expect_fields.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "netconfig/arxml_conversion.h"
 #include "netconfig/dbc_generation.h"
@@ -201,9 +202,8 @@ TEST(NetGeneration, CanDatabaseGeneratesAKeptDbcFile) {
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(db.GetDbcFile(), file);
     EXPECT_EQ(file->GetStatus(), 1u) << file->GetMessages();
-    EXPECT_STREQ(file->GetDatabaseName(), "Chassis");
-    EXPECT_EQ(file->GetBaudrate(), 500000u);
-    EXPECT_EQ(file->GetNodeCount(), 2u);
+    QM_EXPECT_FIELDS(*file, (GetDatabaseName(), "Chassis"), (GetBaudrate(), 500000u),
+                     (GetNodeCount(), 2u));
     ASSERT_EQ(file->GetMessageCount(), 2u);
     IDbcMessage* wheels = file->GetMessage(0);
     EXPECT_STREQ(wheels->GetComment(), "Wheel speeds");

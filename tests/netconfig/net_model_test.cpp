@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "expect_fields.h"
 #include "netconfig/net_database.h"
 #include "netconfig/net_frame_diagnostic.h"
 
@@ -42,9 +43,8 @@ std::string WordBits(const NetSignal& signal) {
 
 TEST(NetNames, CodeTablesAndUnknownCodes) {
     NetSignal signal;
-    EXPECT_STREQ(signal.GetValueTypeName(), "other");
-    EXPECT_STREQ(signal.GetByteOrderName(), "Default");
-    EXPECT_STREQ(signal.GetSignednessName(), "undefinedType");
+    QM_EXPECT_FIELDS(signal, (GetValueTypeName(), "other"), (GetByteOrderName(), "Default"),
+                     (GetSignednessName(), "undefinedType"));
 
     const char* valueTypes[] = {"other",   "uint8_t", "uint16_t", "uint32_t", "uint64_t", "int8_t",
                                 "int16_t", "int32_t", "int64_t",  "float32",  "float64",  "array"};
@@ -216,14 +216,11 @@ TEST(NetDataBaseFinds, FirstMatchWinsForDuplicateNamesAndIds) {
     NetMessage* first = db.AddMessage(MakeMessage("Dup", 0x100));
     NetMessage* second = db.AddMessage(MakeMessage("Dup", 0x100));
     NetMessage* other = db.AddMessage(MakeMessage("Other", 0x200));
-    EXPECT_EQ(db.FindMessage("Dup"), first);
-    EXPECT_EQ(db.FindMessage(0x100u), first);
-    EXPECT_EQ(db.FindMessage(0x200u), other);
-    EXPECT_EQ(db.FindMessage(0x300u), nullptr);
-    EXPECT_EQ(db.FindMessage("dup"), nullptr);
-    EXPECT_EQ(db.FindMessage(static_cast<const char*>(nullptr)), nullptr);
-    EXPECT_EQ(db.GetMessage(1), second);
-    EXPECT_EQ(db.GetMessage(3), nullptr);
+    QM_EXPECT_FIELDS(db, (FindMessage("Dup"), first), (FindMessage(0x100u), first),
+                     (FindMessage(0x200u), other), (FindMessage(0x300u), nullptr),
+                     (FindMessage("dup"), nullptr),
+                     (FindMessage(static_cast<const char*>(nullptr)), nullptr),
+                     (GetMessage(1), second), (GetMessage(3), nullptr));
 
     // Entries added after a find are found too, without displacing the first match.
     NetMessage* late = db.AddMessage(MakeMessage("Late", 0x100));
@@ -245,9 +242,8 @@ TEST(NetDataBaseFinds, FirstMatchWinsForDuplicateNamesAndIds) {
     EXPECT_EQ(db.GetSignalCount(), 2u);
 
     db.Clear();
-    EXPECT_EQ(db.GetMessageCount(), 0u);
-    EXPECT_EQ(db.FindMessage("Dup"), nullptr);
-    EXPECT_EQ(db.FindMessage(0x100u), nullptr);
+    QM_EXPECT_FIELDS(db, (GetMessageCount(), 0u), (FindMessage("Dup"), nullptr),
+                     (FindMessage(0x100u), nullptr));
     db.AddMessage(MakeMessage("Dup", 0x100));
     EXPECT_NE(db.FindMessage(0x100u), nullptr);
 }
@@ -304,9 +300,8 @@ TEST(NetFrameDiagnostic, TwoSetsFilledByTheHost) {
     EXPECT_EQ(diagnostic.GetMessageCount(), 2u);
     EXPECT_EQ(diagnostic.FindMessage("B"), b);
     EXPECT_EQ(diagnostic.GetMessage(0), std::min<INetMessage*>(a, b));
-    EXPECT_EQ(diagnostic.GetSignalCount(), 1u);
-    EXPECT_EQ(diagnostic.FindSignal("S"), s);
-    EXPECT_EQ(diagnostic.GetSignal(1), nullptr);
+    QM_EXPECT_FIELDS(diagnostic, (GetSignalCount(), 1u), (FindSignal("S"), s),
+                     (GetSignal(1), nullptr));
     diagnostic.Clear();
     EXPECT_EQ(diagnostic.GetMessageCount(), 0u);
     EXPECT_EQ(diagnostic.GetSignalCount(), 0u);

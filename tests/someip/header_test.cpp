@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "expect_fields.h"
 #include "someip/header_generator.h"
 #include "someip/service_cfg.h"
 #include "someip_test_support.h"
@@ -160,9 +161,8 @@ TEST(HeaderFromReader, ExampleRadioService) {
     EXPECT_STREQ(nav->GetStructDatatype(0)->GetName(), "Point");
     IVariable* waypoints = nav->FindStructDatatype("Route")->FindVariable("waypoints");
     ASSERT_NE(waypoints, nullptr);
-    EXPECT_TRUE(waypoints->IsArray());
-    EXPECT_EQ(waypoints->GetArraySize(), 3u);
-    EXPECT_STREQ(waypoints->GetElementType(), "Service_Navigation_Point");
+    QM_EXPECT_FIELDS(*waypoints, (IsArray(), true), (GetArraySize(), 3u),
+                     (GetElementType(), "Service_Navigation_Point"));
 }
 
 // Every service of the example compiles as the tool writes it.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "expect_fields.h"
 #include "someip_test_support.h"
 
 namespace {
@@ -51,15 +52,12 @@ TEST(ServiceReader, InstancesOfOneServiceMergeByNamePrefix) {
     IEcu* ecu = db->GetEcu(0);
     ASSERT_EQ(ecu->GetServiceCount(), 2u);
     ISomeIpServiceCfg* brake = ecu->GetService(0);
-    EXPECT_STREQ(brake->GetName(), "Brake");
-    EXPECT_EQ(brake->GetRole(), 2u);
-    EXPECT_STREQ(brake->GetRoleText(), "provided");
-    EXPECT_EQ(brake->GetInstanceId(), 7);
+    QM_EXPECT_FIELDS(*brake, (GetName(), "Brake"), (GetRole(), 2u), (GetRoleText(), "provided"),
+                     (GetInstanceId(), 7));
     // Every sibling of the instances is read; one that is neither provided nor required has
     // no role.
-    EXPECT_STREQ(ecu->GetService(1)->GetName(), "Plain");
-    EXPECT_EQ(ecu->GetService(1)->GetRole(), 0u);
-    EXPECT_STREQ(ecu->GetService(1)->GetRoleText(), "undefined");
+    QM_EXPECT_FIELDS(*ecu->GetService(1), (GetName(), "Plain"), (GetRole(), 0u),
+                     (GetRoleText(), "undefined"));
 }
 
 TEST(ServiceReader, InlineDeploymentWithNotifierOnly) {
@@ -260,9 +258,8 @@ TEST(PduReader, TriggeringOfAPduIsTheFirstThatNamesIt) {
     ASSERT_EQ(group->GetPduCount(), 2u);
     IPduTriggering* a = group->GetPdu(0)->GetPduTriggering();
     ASSERT_NE(a, nullptr);
-    EXPECT_STREQ(a->GetName(), "FirstA");
-    EXPECT_STREQ(a->GetPduName(), "A");
-    EXPECT_STREQ(a->GetPduKind(), "I-SIGNAL-I-PDU");
+    QM_EXPECT_FIELDS(*a, (GetName(), "FirstA"), (GetPduName(), "A"),
+                     (GetPduKind(), "I-SIGNAL-I-PDU"));
     ASSERT_EQ(a->GetSignalCount(), 1u);
     EXPECT_STREQ(a->GetSignalName(0), "S");
     EXPECT_STREQ(a->GetSystemSignalName(0), "Sys");

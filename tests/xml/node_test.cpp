@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "expect_fields.h"
 #include "quillmere/xml.h"
 
 namespace {
@@ -47,11 +48,9 @@ TEST(NodeModel, LinksAreFollowedToTheEndOfTheChain) {
     NanoXML* target = root.AddChild("TARGET", "", 0);
     ref->link = middle;
     middle->link = target;
-    EXPECT_EQ(root.GetChildAt(0, true), target);
-    EXPECT_EQ(root.GetChildAt(0, false), ref);
-    EXPECT_EQ(root.GetLinkedChild("TARGET"), target);
-    EXPECT_EQ(root.GetLinkedChild("REF"), nullptr);
-    EXPECT_EQ(root.FindByLinkedPath({"TARGET"}), target);
+    QM_EXPECT_FIELDS(root, (GetChildAt(0, true), target), (GetChildAt(0, false), ref),
+                     (GetLinkedChild("TARGET"), target), (GetLinkedChild("REF"), nullptr),
+                     (FindByLinkedPath({"TARGET"}), target));
     // A cycle of links ends after the step limit instead of hanging.
     target->link = ref;
     EXPECT_NE(root.GetChildAt(0, true), nullptr);
@@ -278,10 +277,10 @@ TEST_F(SearchTest, FindAllAndFindWithChild) {
     found.clear();
     EXPECT_EQ(root_->FindAll(found, "item", "2", "kind", "", "", 255), 1u);
     found.clear();
-    EXPECT_EQ(root_->FindAll(found, "item", "", "", "", "", 2), 1u);
-    EXPECT_EQ(root_->FindWithChild("pkg", "SHORT-NAME", "B"), p2_);
-    EXPECT_EQ(root_->FindWithChild("pkg", "SHORT-NAME", "C"), nullptr);
-    EXPECT_EQ(root_->FindWithChildIn("pkg", {"X", "SHORT-NAME"}, "A"), p1_);
+    QM_EXPECT_FIELDS(*root_, (FindAll(found, "item", "", "", "", "", 2), 1u),
+                     (FindWithChild("pkg", "SHORT-NAME", "B"), p2_),
+                     (FindWithChild("pkg", "SHORT-NAME", "C"), nullptr),
+                     (FindWithChildIn("pkg", {"X", "SHORT-NAME"}, "A"), p1_));
 }
 
 TEST_F(SearchTest, MatchesStopAtTheTopmostHit) {
