@@ -72,18 +72,15 @@ TEST_F(Corpus, Autosar3SystemFromCantools) {
                      (HasNumberOfRepetitions(), true), (GetMinimumDelay(), 0.01));
     IArxmlSignal* checksum = status->FindSignal("Checksum");
     ASSERT_NE(checksum, nullptr);
-    EXPECT_EQ(checksum->GetBitLength(), 8u);
-    EXPECT_EQ(checksum->GetByteOrder(), '1');
+    QM_EXPECT_FIELDS(*checksum, (GetBitLength(), 8u), (GetByteOrder(), '1'));
     EXPECT_STREQ(checksum->GetDescription(),
                  "AUTOSAR end-to-end protection CRC according to profile 2");
     IArxmlSignal* position = status->FindSignal("Position");
-    EXPECT_EQ(position->GetStartPosition(), 19u);
-    EXPECT_EQ(position->GetCompuEntryCount(), 3u);
+    QM_EXPECT_FIELDS(*position, (GetStartPosition(), 19u), (GetCompuEntryCount(), 3u));
     EXPECT_DOUBLE_EQ(position->GetMaximum(), 7.0);  // the data type's limit
     ASSERT_EQ(status->GetSignalGroupCount(), 1u);
     IArxmlSignalGroup* group = status->GetSignalGroup(0);
-    EXPECT_STREQ(group->GetName(), "PositionMovementGroup");
-    EXPECT_EQ(group->GetSignalCount(), 2u);
+    QM_EXPECT_FIELDS(*group, (GetName(), "PositionMovementGroup"), (GetSignalCount(), 2u));
     EXPECT_EQ(group->FindSignal("Movement"), status->FindSignal("Movement"));
 
     IArxmlSignal* movement = status->FindSignal("Movement");
@@ -98,8 +95,7 @@ TEST_F(Corpus, Autosar4SystemFromCantools) {
     EXPECT_EQ(file->AutosarVersion()[0], 4u);
     IArxmlCluster* cluster = file->FindCluster("Cluster0");
     ASSERT_NE(cluster, nullptr);
-    EXPECT_EQ(cluster->GetBaudrate(), 500000u);
-    EXPECT_EQ(cluster->GetCanFdBaudrate(), 2000000u);
+    QM_EXPECT_FIELDS(*cluster, (GetBaudrate(), 500000u), (GetCanFdBaudrate(), 2000000u));
     IArxmlPdu* message2 = file->FindPdu("message2");
     QM_EXPECT_FIELDS(*message2, (GetIdentifier(), 6), (IsExtendedAddressing(), true),
                      (GetTxBehavior(), "CAN-FD"), (GetRxBehavior(), ""));

@@ -33,8 +33,7 @@ NetConfigArxmlFile* ExampleSystem::file_ = nullptr;
 bool ExampleSystem::loaded_ = false;
 
 TEST_F(ExampleSystem, LoadsCleanlyAsAnAutosar4Document) {
-    EXPECT_TRUE(file_->IsLoaded());
-    EXPECT_STREQ(file_->GetMessages(), "");
+    QM_EXPECT_FIELDS(*file_, (IsLoaded(), true), (GetMessages(), ""));
     EXPECT_EQ(file_->AutosarVersion(), (qm::arxml::AutosarVersion{4, 2, 2}));
     QM_EXPECT_FIELDS(*file_, (GetClusterCount(), 3u), (GetPduCount(), 4u), (GetCluster(3), nullptr),
                      (GetPdu(4), nullptr), (FindPdu("NoSuchPdu"), nullptr),
@@ -51,8 +50,7 @@ TEST_F(ExampleSystem, ClustersCarryKindBaudRatesAndProtocol) {
     IArxmlCluster* lin = Cluster("BodyLin");
     ASSERT_NE(lin, nullptr);
     EXPECT_EQ(lin->GetClusterKind(), kArxmlClusterLin);
-    EXPECT_EQ(lin->GetBaudrate(), 19200u);
-    EXPECT_EQ(lin->GetCanFdBaudrate(), 0u);
+    QM_EXPECT_FIELDS(*lin, (GetBaudrate(), 19200u), (GetCanFdBaudrate(), 0u));
 
     IArxmlCluster* ethernet = Cluster("Backbone");
     ASSERT_NE(ethernet, nullptr);
@@ -82,8 +80,7 @@ TEST_F(ExampleSystem, EcusAreReadPerClusterInConnectorOrder) {
 
 TEST_F(ExampleSystem, CanControllerRequirementsFillTheEcu) {
     IArxmlEcu* engine = Cluster("PowertrainCan")->FindEcu("Engine");
-    EXPECT_TRUE(engine->HasCanFdRequirements());
-    EXPECT_EQ(engine->GetFdMaxTimeQuantaPerBit(), 40u);
+    QM_EXPECT_FIELDS(*engine, (HasCanFdRequirements(), true), (GetFdMaxTimeQuantaPerBit(), 40u));
     EXPECT_FLOAT_EQ(engine->GetFdMaxSamplePoint(), 0.8f);
     EXPECT_FLOAT_EQ(engine->GetFdMaxSyncJumpWidth(), 0.25f);
     EXPECT_FLOAT_EQ(engine->GetFdMaxTrcvDelayCompensationOffset(), 2e-7f);
@@ -101,20 +98,17 @@ TEST_F(ExampleSystem, CanControllerRequirementsFillTheEcu) {
     EXPECT_FALSE(engine->IsLinMaster());
 
     IArxmlEcu* gateway = Cluster("PowertrainCan")->FindEcu("Gateway");
-    EXPECT_FALSE(gateway->HasCanFdRequirements());
-    EXPECT_EQ(gateway->GetMaxTimeQuantaPerBit(), 0u);
+    QM_EXPECT_FIELDS(*gateway, (HasCanFdRequirements(), false), (GetMaxTimeQuantaPerBit(), 0u));
 }
 
 TEST_F(ExampleSystem, LinMasterTimingComesFromTheMasterController) {
     IArxmlCluster* lin = Cluster("BodyLin");
     IArxmlEcu* gateway = lin->FindEcu("Gateway");
-    EXPECT_TRUE(gateway->IsLinMaster());
-    EXPECT_STREQ(gateway->GetLinProtocolVersion(), "2.1");
+    QM_EXPECT_FIELDS(*gateway, (IsLinMaster(), true), (GetLinProtocolVersion(), "2.1"));
     EXPECT_FLOAT_EQ(gateway->GetTimeBase(), 0.005f);
     EXPECT_FLOAT_EQ(gateway->GetTimeBaseJitter(), 0.0001f);
     IArxmlEcu* door = lin->FindEcu("DoorLeft");
-    EXPECT_FALSE(door->IsLinMaster());
-    EXPECT_STREQ(door->GetLinProtocolVersion(), "");
+    QM_EXPECT_FIELDS(*door, (IsLinMaster(), false), (GetLinProtocolVersion(), ""));
 }
 
 TEST_F(ExampleSystem, PduGroupsFollowContainedGroups) {
@@ -161,8 +155,7 @@ TEST_F(ExampleSystem, PdusTakeFrameDataFromTheirTriggering) {
 
     EXPECT_EQ(Pdu("DoorStatus")->GetIdentifier(), 16);
     // Carried only on Ethernet, without a frame triggering.
-    EXPECT_EQ(Pdu("InfotainmentState")->GetIdentifier(), -1);
-    EXPECT_EQ(Pdu("InfotainmentState")->GetLength(), 4u);
+    QM_EXPECT_FIELDS(*Pdu("InfotainmentState"), (GetIdentifier(), -1), (GetLength(), 4u));
 }
 
 TEST_F(ExampleSystem, TimingValuesCarryTheirGivenFlags) {
@@ -191,19 +184,15 @@ TEST_F(ExampleSystem, SignalsCarryLayoutLimitsUnitAndConversion) {
 
     // Internal constraints stand in for missing physical ones; no denominator means 1.
     IArxmlSignal* coolant = engine->FindSignal("CoolantTemperature");
-    EXPECT_DOUBLE_EQ(coolant->GetMaximum(), 255.0);
-    EXPECT_STREQ(coolant->GetUnit(), "degC");
-    EXPECT_DOUBLE_EQ(coolant->GetCompuEntry(0)->offset, -40.0);
-    EXPECT_DOUBLE_EQ(coolant->GetCompuEntry(0)->factor, 1.0);
+    QM_EXPECT_FIELDS(*coolant, (GetMaximum(), 255.0), (GetUnit(), "degC"));
+    QM_EXPECT_FIELDS(*coolant->GetCompuEntry(0), (offset, -40.0), (factor, 1.0));
 
     IArxmlSignal* gear = engine->FindSignal("GearPosition");
-    EXPECT_EQ(gear->GetByteOrder(), '0');
-    EXPECT_EQ(gear->GetStartPosition(), 31u);
+    QM_EXPECT_FIELDS(*gear, (GetByteOrder(), '0'), (GetStartPosition(), 31u));
     ASSERT_EQ(gear->GetCompuEntryCount(), 3u);
     QM_EXPECT_FIELDS(*gear->GetCompuEntry(1), (text, "R"), (label, "Reverse"), (rational, false));
     ASSERT_NE(gear->FindCompuEntry(4), nullptr);
-    EXPECT_STREQ(gear->FindCompuEntry(4)->text, "D");
-    EXPECT_STREQ(gear->FindCompuEntry(4)->description, "Any forward gear");
+    QM_EXPECT_FIELDS(*gear->FindCompuEntry(4), (text, "D"), (description, "Any forward gear"));
     EXPECT_EQ(gear->FindCompuEntry(9), nullptr);
 
     // A unit without display name is shown by its short name.
@@ -214,8 +203,7 @@ TEST_F(ExampleSystem, SignalGroupsListTheirPdusSignals) {
     IArxmlPdu* engine = Pdu("EngineData");
     ASSERT_EQ(engine->GetSignalGroupCount(), 1u);
     IArxmlSignalGroup* group = engine->GetSignalGroup(0);
-    EXPECT_STREQ(group->GetName(), "EngineGroup");
-    EXPECT_EQ(group->GetPdu(), engine);
+    QM_EXPECT_FIELDS(*group, (GetName(), "EngineGroup"), (GetPdu(), engine));
     ASSERT_EQ(group->GetSignalCount(), 2u);
     EXPECT_EQ(group->GetSignal(0), engine->FindSignal("EngineSpeed"));
     EXPECT_EQ(group->FindSignal("CoolantTemperature"), engine->FindSignal("CoolantTemperature"));
@@ -225,9 +213,10 @@ TEST_F(ExampleSystem, SignalGroupsListTheirPdusSignals) {
 
 TEST(ArxmlFileObject, IsReadOnly) {
     NetConfigArxmlFile file;
-    QM_EXPECT_FIELDS(file, (GetInfoText(), nullptr), (Save(), false),
-                     (Save(L"/tmp/never_written.arxml"), false),
-                     (Save("/tmp/never_written.arxml"), false));
+    EXPECT_EQ(file.GetInfoText(), nullptr);
+    EXPECT_FALSE(file.Save());
+    EXPECT_FALSE(file.Save(L"/tmp/never_written.arxml"));
+    EXPECT_FALSE(file.Save("/tmp/never_written.arxml"));
     EXPECT_FALSE(std::filesystem::exists("/tmp/never_written.arxml"));
     EXPECT_FALSE(file.IsLoaded());
 }
@@ -257,10 +246,8 @@ TEST(ArxmlFileObject, ClearingAPduLeavesLookupsConsistent) {
     ASSERT_TRUE(file.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
     IArxmlPdu* engine = file.FindPdu("EngineData");
     engine->Clear();
-    EXPECT_EQ(engine->GetSignalCount(), 0u);
-    EXPECT_EQ(engine->GetIdentifier(), -1);
-    EXPECT_EQ(file.FindPdu("EngineData"), nullptr);
-    EXPECT_EQ(file.FindPdu(""), engine);
+    QM_EXPECT_FIELDS(*engine, (GetSignalCount(), 0u), (GetIdentifier(), -1));
+    QM_EXPECT_FIELDS(file, (FindPdu("EngineData"), nullptr), (FindPdu(""), engine));
 }
 
 }  // namespace

@@ -126,8 +126,7 @@ TEST(ArxmlReaderMessages, EcuPropertiesThatAreNoBooleansOrUnknown) {
                  "Unknown value: high of MAX-SAMPLE-POINT tag for ecu: Bcm.\r\n");
     IArxmlEcu* bcm = file->GetCluster(0)->FindEcu("Bcm");
     ASSERT_NE(bcm, nullptr);
-    EXPECT_FALSE(bcm->IsSleepModeSupported());
-    EXPECT_EQ(bcm->GetDiagnosticAddress(), 0u);
+    QM_EXPECT_FIELDS(*bcm, (IsSleepModeSupported(), false), (GetDiagnosticAddress(), 0u));
     EXPECT_FLOAT_EQ(bcm->GetMaxSamplePoint(), 0.0f);
 }
 
@@ -239,11 +238,9 @@ TEST(ArxmlReaderMessages, Autosar3SignalGroupsAndTiming) {
     IArxmlSignal* a = status->GetSignal(0);
     EXPECT_STREQ(a->GetName(), "A");
     EXPECT_EQ(a->GetBitLength(), 4u);  // from the system signal
-    EXPECT_EQ(a->GetStartPosition(), 7u);
-    EXPECT_EQ(a->GetByteOrder(), '0');
+    QM_EXPECT_FIELDS(*a, (GetStartPosition(), 7u), (GetByteOrder(), '0'));
     ASSERT_EQ(status->GetSignalGroupCount(), 2u);
-    EXPECT_STREQ(status->GetSignalGroup(0)->GetName(), "G");
-    EXPECT_EQ(status->GetSignalGroup(0)->GetSignal(0), a);
+    QM_EXPECT_FIELDS(*status->GetSignalGroup(0), (GetName(), "G"), (GetSignal(0), a));
     EXPECT_EQ(status->GetSignalGroup(1)->GetSignalCount(), 0u);
 }
 
@@ -314,10 +311,8 @@ TEST(ArxmlReaderPackages, Autosar3ClustersAreReadFromTheElementsHoldingThem) {
                                           "</CAN-CLUSTER>")));
     EXPECT_STREQ(file->GetMessages(), "Unknown cluster name: FLEXRAY-CLUSTER.\r\n");
     ASSERT_EQ(file->GetClusterCount(), 2u);
-    EXPECT_STREQ(file->GetCluster(0)->GetName(), "Can");
-    EXPECT_EQ(file->GetCluster(0)->GetBaudrate(), 500000u);
-    EXPECT_STREQ(file->GetCluster(1)->GetName(), "Lin");
-    EXPECT_EQ(file->GetCluster(1)->GetClusterKind(), 1);
+    QM_EXPECT_FIELDS(*file->GetCluster(0), (GetName(), "Can"), (GetBaudrate(), 500000u));
+    QM_EXPECT_FIELDS(*file->GetCluster(1), (GetName(), "Lin"), (GetClusterKind(), 1));
 }
 
 TEST(ArxmlReaderPackages, FramePortsOfUnconnectedEcusAddNoEcu) {

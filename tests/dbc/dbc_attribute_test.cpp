@@ -48,11 +48,9 @@ TEST_F(DbcAttributes, DefinitionsOfEveryTypeAndObject) {
     IDbcAttributeDefinition* mode = file_.FindAttributeDefinition("Mode");
     EXPECT_STREQ(mode->GetValueTypeText(), "enumeration");
     ASSERT_EQ(mode->GetValueCount(), 3u);
-    EXPECT_STREQ(mode->GetValue(0), "Off");
-    EXPECT_STREQ(mode->GetValue(2), "Not used");
+    QM_EXPECT_FIELDS(*mode, (GetValue(0), "Off"), (GetValue(2), "Not used"));
     IDbcAttributeDefinition* rx = file_.FindAttributeDefinition("Rx");
-    EXPECT_TRUE(rx->IsRelation());
-    EXPECT_STREQ(rx->GetObjectTypeText(), "nodeRxSignal");
+    QM_EXPECT_FIELDS(*rx, (IsRelation(), true), (GetObjectTypeText(), "nodeRxSignal"));
     EXPECT_FALSE(mode->IsRelation());
 }
 
@@ -80,8 +78,7 @@ TEST_F(DbcAttributes, ValuesOnEveryObjectAndTheGettersTheyBack) {
     EXPECT_STREQ(file_.FindNode("ECU")->FindAttribute("Label")->GetValue(), "front left");
     IDbcAttribute* mode = file_.FindEnvironmentVariable("Var")->FindAttribute("Mode");
     ASSERT_NE(mode, nullptr);
-    EXPECT_STREQ(mode->GetValue(), "1");
-    EXPECT_EQ(mode->GetObjectType(), 4);
+    QM_EXPECT_FIELDS(*mode, (GetValue(), "1"), (GetObjectType(), 4));
     EXPECT_EQ(mode->GetDefinition(), file_.FindAttributeDefinition("Mode"));
 }
 
@@ -106,8 +103,7 @@ TEST_F(DbcAttributes, NumbersBeyondThirtyTwoBitsSaturate) {
              " SG_ Sel m5000000000 : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\n"));
     EXPECT_EQ(file_.GetMessage(0)->GetCycleTime(), 0x7FFFFFFFu);
     EXPECT_EQ(file_.FindSignal(100, "S")->GetStartValue(), INT32_MIN);
-    EXPECT_EQ(file_.GetBaudrate(), 0x7FFFFFFFu);
-    EXPECT_FALSE(file_.IsLowSpeed());
+    QM_EXPECT_FIELDS(file_, (GetBaudrate(), 0x7FFFFFFFu), (IsLowSpeed(), false));
     EXPECT_EQ(file_.GetMessage(1)->GetRawId(), 0xFFFFFFFFu);
     EXPECT_EQ(file_.GetMessage(2)->GetRawId(), 0xFFFFFFFFu);
     EXPECT_EQ(file_.GetMessage(2)->GetSignal(0)->GetMultiplexValue(), INT32_MAX);
@@ -157,21 +153,18 @@ TEST_F(DbcAttributes, RelationValuesBelongToTheNodeAndAreListedByTheObject) {
     EXPECT_EQ(file_.FindNode("GW")->GetAttribute(0), signal->GetAttribute(0));
     auto* tx = dynamic_cast<IDbcNodeTxMsgRelAttribute*>(file_.GetMessage(0)->GetAttribute(0));
     ASSERT_NE(tx, nullptr);
-    EXPECT_STREQ(tx->GetNodeName(), "ECU");
-    EXPECT_EQ(tx->GetObjectType(), 5);
+    QM_EXPECT_FIELDS(*tx, (GetNodeName(), "ECU"), (GetObjectType(), 5));
     auto* ev = dynamic_cast<IDbcNodeEnvVarRelAttribute*>(
         file_.FindEnvironmentVariable("Var")->GetAttribute(0));
     ASSERT_NE(ev, nullptr);
-    EXPECT_STREQ(ev->GetEnvironmentVariableName(), "Var");
-    EXPECT_STREQ(ev->GetValue(), "text");
+    QM_EXPECT_FIELDS(*ev, (GetEnvironmentVariableName(), "Var"), (GetValue(), "text"));
     EXPECT_EQ(dynamic_cast<IDbcNodeTxMsgRelAttribute*>(signal->GetAttribute(0)), nullptr);
 
     // Clearing the node takes its relation attributes out of every list that shows them.
     file_.FindNode("GW")->Clear();
     EXPECT_EQ(signal->GetAttributeCount(), 0u);
     file_.Clear();
-    EXPECT_EQ(file_.GetMessageCount(), 0u);
-    EXPECT_EQ(file_.GetStatus(), 0u);
+    QM_EXPECT_FIELDS(file_, (GetMessageCount(), 0u), (GetStatus(), 0u));
 }
 
 TEST_F(DbcAttributes, RelationValueWithUnknownNodeAndObjectNamesBoth) {
@@ -201,8 +194,7 @@ TEST_F(DbcAttributes, DefinitionsWithTheSameNameAreKeptAndTheFirstIsFound) {
 TEST(DbcModel, LookupsAndIndexes) {
     TempFolder folder;
     NetConfigDbcFile file;
-    EXPECT_EQ(file.GetFirstMessage(), nullptr);
-    EXPECT_EQ(file.GetLastMessage(), nullptr);
+    QM_EXPECT_FIELDS(file, (GetFirstMessage(), nullptr), (GetLastMessage(), nullptr));
     ASSERT_TRUE(LoadText(file, folder,
                          "BU_: A B A\nVAL_TABLE_ T 0 \"x\" ;\nBO_ 1 First: 8 A\nBO_ 2 Second: 8 B\n"
                          "BO_ 1 Again: 8 A\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" B\n"));

@@ -119,8 +119,7 @@ TEST_F(DbcContainer, RelationAttributesAreWrittenOnceWithTheirNode) {
 TEST_F(DbcContainer, ImportRebuildsTheModel) {
     ASSERT_TRUE(qm::dbc::ImportDbcContainer(restored, Reread(*dbc).get()));
     dbctest::ExpectSameDbcModel(source, restored, dbctest::DbcRebuild::kContainer);
-    EXPECT_EQ(restored.GetStatus(), 1u);
-    EXPECT_STREQ(restored.GetMessages(), "");
+    QM_EXPECT_FIELDS(restored, (GetStatus(), 1u), (GetMessages(), ""));
     // Receivers are linked both ways, as the reader links them.
     IDbcNode* dash = restored.FindNode("Dash");
     ASSERT_NE(dash, nullptr);
@@ -170,6 +169,5 @@ TEST_F(DbcContainer, OnlyADbcElementIsImported) {
     other.AddChild("Network_name", "X", 0);
     EXPECT_FALSE(qm::dbc::ImportDbcContainer(restored, &other));
     EXPECT_FALSE(qm::dbc::ImportDbcContainer(restored, nullptr));
-    EXPECT_STREQ(restored.GetDatabaseName(), "");
-    EXPECT_EQ(restored.GetStatus(), 0u);
+    QM_EXPECT_FIELDS(restored, (GetDatabaseName(), ""), (GetStatus(), 0u));
 }

@@ -111,8 +111,7 @@ TEST_F(DbcSharedStorage, EqualReceiverListsAreOneUntilASignalChangesItsOwn) {
     EXPECT_EQ(beta.GetReceiverCount(), 2u);
     EXPECT_EQ(delta.GetReceiverCount(), 2u);
     beta.ClearReceivers();
-    EXPECT_EQ(beta.GetReceiverCount(), 0u);
-    EXPECT_EQ(beta.GetReceiver(0), nullptr);
+    QM_EXPECT_FIELDS(beta, (GetReceiverCount(), 0u), (GetReceiver(0), nullptr));
     EXPECT_EQ(delta.GetReceiverCount(), 2u);
     EXPECT_STREQ(delta.GetReceiver(0)->GetName(), "B");
 }
@@ -141,8 +140,7 @@ TEST(DbcSignalIndex, FirstMatchAcrossGrowthDuplicatesAndRenames) {
     for (int i = 99; i >= 0; i -= 7) {
         EXPECT_EQ(message.SignalByName("S" + std::to_string(i)), message.Signals()[i].get()) << i;
     }
-    EXPECT_EQ(message.SignalByName("S100"), nullptr);
-    EXPECT_EQ(message.SignalByName(""), nullptr);
+    QM_EXPECT_FIELDS(message, (SignalByName("S100"), nullptr), (SignalByName(""), nullptr));
 
     // A repeated name: the first signal of that name, even right after its twin was found.
     message.AddSignal(Named("S42"));

@@ -24,8 +24,7 @@ TEST_F(DbcReader, EmptyFileLoadsCleanWithOnlyTheTimingLine) {
     EXPECT_EQ(file_.GetStatus(), 1u);
     EXPECT_EQ(Messages(), "");
     const std::string messages = file_.GetMessages();
-    EXPECT_EQ(messages.rfind("Dbc parser measured time: ", 0), 0u);
-    EXPECT_EQ(messages.back(), '\n');
+    QM_EXPECT_FIELDS(messages, (rfind("Dbc parser measured time: ", 0), 0u), (back(), '\n'));
     EXPECT_EQ(messages.substr(messages.size() - 3), "ms\n");
     EXPECT_STREQ(file_.GetDatabaseName(), "test");
 }
@@ -33,8 +32,9 @@ TEST_F(DbcReader, EmptyFileLoadsCleanWithOnlyTheTimingLine) {
 TEST_F(DbcReader, UnopenableFileLeavesModelAndMessagesUntouched) {
     ASSERT_TRUE(Load("VERSION \"kept\"\n"));
     const std::string before = file_.GetMessages();
-    QM_EXPECT_FIELDS(file_, (Load(folder_.File("missing.dbc").c_str()), false), (GetStatus(), 5u),
-                     (LastHandlerResult(), 0u), (GetDbcVersion(), "kept"));
+    EXPECT_FALSE(file_.Load(folder_.File("missing.dbc").c_str()));
+    QM_EXPECT_FIELDS(file_, (GetStatus(), 5u), (LastHandlerResult(), 0u),
+                     (GetDbcVersion(), "kept"));
     EXPECT_EQ(file_.GetMessages(), before);
 }
 
@@ -46,8 +46,7 @@ TEST_F(DbcReader, ExtendedMessageWithoutTransmitter) {
     QM_EXPECT_FIELDS(*message, (IsExtended(), true), (IsStandard(), false), (GetId(), 1024u),
                      (GetRawId(), 0x80000400u), (GetTransmitter(), nullptr),
                      (GetTransmitterCount(), 0u));
-    EXPECT_EQ(file_.FindMessage(1024u), nullptr);
-    EXPECT_EQ(file_.FindMessage(0x80000400u), message);
+    QM_EXPECT_FIELDS(file_, (FindMessage(1024u), nullptr), (FindMessage(0x80000400u), message));
     EXPECT_EQ(Messages(), "");
 }
 
@@ -55,8 +54,7 @@ TEST_F(DbcReader, ReceiversLinkKnownNodesSkipNoNodeAndWarnAboutOthers) {
     // The signal statement with an unknown receiver reports failure as the last result.
     EXPECT_FALSE(Load(
         "BU_: ECU\nBO_ 100 M: 8 ECU\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" ECU,Vector__XXX,Ghost\n"));
-    EXPECT_EQ(file_.LastHandlerResult(), 0u);
-    EXPECT_EQ(file_.GetStatus(), 2u);
+    QM_EXPECT_FIELDS(file_, (LastHandlerResult(), 0u), (GetStatus(), 2u));
     EXPECT_EQ(Messages(),
               "Missing node definition: Ghost. Line(3) SG_ S : 0|8@1+ (1,0) [0|255] \"\" "
               "ECU,Vector__XXX,Ghost.\n");
@@ -138,8 +136,7 @@ TEST_F(DbcReader, LayoutWrittenWithABlankIsJoined) {
     ASSERT_TRUE(Load("BO_ 1 M: 8 Vector__XXX\n SG_ S : 0|8 @1+ (1,0) [0|255] \"\" Vector__XXX\n"));
     IDbcSignal* signal = file_.FindSignal(1, "S");
     ASSERT_NE(signal, nullptr);
-    EXPECT_EQ(signal->GetBitLength(), 8);
-    EXPECT_EQ(signal->GetByteOrderChar(), '1');
+    QM_EXPECT_FIELDS(*signal, (GetBitLength(), 8), (GetByteOrderChar(), '1'));
 }
 
 TEST_F(DbcReader, ExtendedMultiplexingStopsAndKeepsWhatCameBefore) {
@@ -150,8 +147,7 @@ TEST_F(DbcReader, ExtendedMultiplexingStopsAndKeepsWhatCameBefore) {
     EXPECT_EQ(file_.StopCode(), 15u);
     EXPECT_EQ(Messages(),
               "Not supported DBC keyword, check this line: Line(4) SG_MUL_VAL_ 1 S M 0-0;.\n");
-    EXPECT_EQ(file_.GetMessageCount(), 1u);
-    EXPECT_EQ(file_.GetSignalCount(), 1u);
+    QM_EXPECT_FIELDS(file_, (GetMessageCount(), 1u), (GetSignalCount(), 1u));
 }
 
 TEST_F(DbcReader, MultiLineCommentIsJoinedWithCrLf) {
@@ -170,8 +166,7 @@ TEST_F(DbcReader, CommentFormsAndTheirWarnings) {
     ASSERT_TRUE(
         Load("BO_ 5 M: 8 Vector__XXX\nCM_ \"network\";\nCM_ SG_ 5 Nope \"x\";\n"
              "CM_ BO_ 5 extra \"x\";\nCM_ BU_ A B \"x\";\n"));
-    EXPECT_STREQ(file_.GetComment(), "network");
-    EXPECT_EQ(file_.GetStatus(), 2u);
+    QM_EXPECT_FIELDS(file_, (GetComment(), "network"), (GetStatus(), 2u));
     EXPECT_EQ(
         Messages(),
         "Missing signal definition: Nope. Line(3) CM_ SG_ 5 Nope \"x\";.\n"
@@ -183,8 +178,7 @@ TEST_F(DbcReader, CommentFormsAndTheirWarnings) {
 
 TEST_F(DbcReader, VersionLineFollowedDirectlyByNewSymbols) {
     ASSERT_TRUE(Load("VERSION \"1.0\"\nNS_ :\n\nBS_:\n"));
-    EXPECT_STREQ(file_.GetDbcVersion(), ":");
-    EXPECT_EQ(file_.GetNewSymbolCount(), 0u);
+    QM_EXPECT_FIELDS(file_, (GetDbcVersion(), ":"), (GetNewSymbolCount(), 0u));
     // A one-word line inside the version section is a broken version line.
     EXPECT_FALSE(Load("VERSION \"1.0\"\nNS_ :\n\tCM_\n"));
     EXPECT_EQ(file_.GetStatus(), 6u);
@@ -198,8 +192,7 @@ TEST_F(DbcReader, NewSymbolsRunUntilAnEmptyLine) {
     QM_EXPECT_FIELDS(file_, (GetNewSymbol(0), "NS_DESC_"), (GetNewSymbol(2), "BA_DEF_"),
                      (GetNewSymbol(3), nullptr));
     ASSERT_NE(file_.GetBitTiming(), nullptr);
-    EXPECT_EQ(file_.GetBitTiming()->GetBaudrate(), 500u);
-    EXPECT_EQ(file_.GetBitTiming()->GetBtr2(), 2u);
+    QM_EXPECT_FIELDS(*file_.GetBitTiming(), (GetBaudrate(), 500u), (GetBtr2(), 2u));
     EXPECT_EQ(file_.GetNodeCount(), 2u);
 }
 
@@ -266,8 +259,7 @@ TEST_F(DbcReader, TransmittersAndSignalGroupsAndValueTypes) {
                      (GetExtendedValueTypeText(), "IEEEfloat32bit"));
     IDbcSignalGroup* group = message->FindSignalGroup("G");
     ASSERT_NE(group, nullptr);
-    EXPECT_EQ(group->GetRepetitions(), 2u);
-    EXPECT_EQ(group->GetSignalCount(), 2u);
+    QM_EXPECT_FIELDS(*group, (GetRepetitions(), 2u), (GetSignalCount(), 2u));
     EXPECT_EQ(group->FindSignal("Y"), message->FindSignal("Y"));
     EXPECT_EQ(group->GetMessage(), message);
     EXPECT_EQ(file_.GetStatus(), 2u);
@@ -278,8 +270,7 @@ TEST_F(DbcReader, TransmittersAndSignalGroupsAndValueTypes) {
 
 TEST_F(DbcReader, AWarningDoesNotHideALaterFailure) {
     EXPECT_FALSE(Load("BO_ 1 M: 8 Ghost\nBO_ 2 N 8\nBO_ 3 O: 8 Vector__XXX\n"));
-    EXPECT_EQ(file_.GetStatus(), 11u);
-    EXPECT_EQ(file_.GetMessageCount(), 1u);
+    QM_EXPECT_FIELDS(file_, (GetStatus(), 11u), (GetMessageCount(), 1u));
 }
 
 // Whole texts whose reading ends with a status and exact messages, and the messages kept.

@@ -268,8 +268,7 @@ TEST_F(TolerantLines, CommentsAndUnsupportedKeywordsAreSkippedWithOneWarningEach
 TEST_F(TolerantLines, FailedSectionsBecomeWarningsAndReadingGoesOn) {
     LoadBoth(std::string(kHead) + "BO_ 1 M: 8 A\n SG_ S 0|8@1+ (1,0) [0|255] \"\" B\n" +
              " SG_ T : 8|8@1+ (1,0) [0|255] \"\" B\nBO_ bad\nBO_ 2 N: 8 A\n");
-    EXPECT_EQ(exact_.GetStatus(), 12u);
-    EXPECT_EQ(exact_.GetMessageCount(), 1u);
+    QM_EXPECT_FIELDS(exact_, (GetStatus(), 12u), (GetMessageCount(), 1u));
     EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
     EXPECT_EQ(tolerant_.GetMessageCount(), 2u);
     EXPECT_NE(tolerant_.FindSignal(1, "T"), nullptr);
@@ -337,11 +336,9 @@ TEST_F(TolerantLines, ExtendedMultiplexingIsReadOnlyWhenTolerant) {
     ASSERT_NE(leaf, nullptr);
     EXPECT_STREQ(leaf->GetExtendedMultiplexer()->GetName(), "Sub");
     ASSERT_EQ(leaf->GetMultiplexRangeCount(), 2u);
-    EXPECT_EQ(leaf->GetMultiplexRangeMinimum(1), 9u);
-    EXPECT_EQ(leaf->GetMultiplexRangeMaximum(5), 0u);
+    QM_EXPECT_FIELDS(*leaf, (GetMultiplexRangeMinimum(1), 9u), (GetMultiplexRangeMaximum(5), 0u));
     auto* sub = dynamic_cast<IDbcExtendedMultiplexing*>(tolerant_.FindSignal(1, "Sub"));
-    EXPECT_EQ(sub->GetMultiplexRangeCount(), 2u);
-    EXPECT_EQ(sub->GetMultiplexRangeMaximum(1), 6u);
+    QM_EXPECT_FIELDS(*sub, (GetMultiplexRangeCount(), 2u), (GetMultiplexRangeMaximum(1), 6u));
 
     // Written after the value descriptions, one line per signal, and read back the same.
     const std::string copy = folder_.File("copy.dbc");
@@ -378,8 +375,7 @@ TEST_F(TolerantLines, BadExtendedMultiplexingWarnsAndKeepsAModel) {
     EXPECT_THAT(messages, HasSubstr("Malformed extended multiplexing, line skipped. Line(21)"));
     const DbcSignal* sub = tolerant_.SignalOf(1, "Sub");
     ASSERT_EQ(sub->MultiplexRanges().size(), 2u);
-    EXPECT_EQ(sub->MultiplexRanges()[0].minimum, 4u);
-    EXPECT_EQ(sub->MultiplexRanges()[0].maximum, 6u);
+    QM_EXPECT_FIELDS(sub->MultiplexRanges()[0], (minimum, 4u), (maximum, 6u));
     EXPECT_EQ(tolerant_.SignalOf(1, "Mux")->ExtendedMultiplexer(), nullptr);
     EXPECT_EQ(tolerant_.SignalOf(1, "Leaf")->ExtendedMultiplexer(), nullptr);
     // Decoding the model stays finite and follows what was kept: Sub for 4 to 9.
@@ -416,8 +412,7 @@ TEST(TolerantSwitch, IsReachedFromTheFileInterfaceAndSurvivesClear) {
     EXPECT_FALSE(tolerant->IsTolerantReading());
     tolerant->SetTolerantReading(true);
     host->Clear();
-    EXPECT_TRUE(tolerant->IsTolerantReading());
-    EXPECT_EQ(tolerant->GetToleratedLineCount(), 0u);
+    QM_EXPECT_FIELDS(*tolerant, (IsTolerantReading(), true), (GetToleratedLineCount(), 0u));
 }
 
 // Reading to the end is a successful load, even when the last line was tolerated.
@@ -480,8 +475,8 @@ TEST_F(TolerantLines, SignalsWithoutReceiversOrUnitKeepTheirLayout) {
     EXPECT_EQ(exact_.GetStatus(), 12u);
     ASSERT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
     const DbcSignal& s = *tolerant_.SignalOf(1, "S");
-    QM_EXPECT_FIELDS(s, (StartBit(), 12u), (BitLength(), 4u), (ByteOrderChar(), '0'),
-                     (ValueTypeChar(), '-'));
+    EXPECT_EQ(s.StartBit(), 12u);
+    QM_EXPECT_FIELDS(s, (BitLength(), 4u), (ByteOrderChar(), '0'), (ValueTypeChar(), '-'));
     EXPECT_EQ(s.Factor().value, 0.5);
     EXPECT_EQ(s.Unit().view(), "km");
     EXPECT_TRUE(s.Receivers().empty());
@@ -560,8 +555,7 @@ TEST_F(TolerantLines, ValuesWithinThirtyTwoBitsWriteTheDescribedList) {
              "VAL_ 1 S 3 \"three\" 0x1 \"one\" 4294967295 \"max\";\n");
     auto* exact = dynamic_cast<IDbcExactValueDescriptions*>(exact_.FindSignal(1, "S"));
     ASSERT_EQ(exact->GetExactValueCount(), 3u);
-    EXPECT_EQ(exact->GetExactValueAt(2), 4294967295);
-    EXPECT_FALSE(exact->IsExactValueUnsigned(2));
+    QM_EXPECT_FIELDS(*exact, (GetExactValueAt(2), 4294967295), (IsExactValueUnsigned(2), false));
     const std::string copy = folder_.File("plain.dbc");
     ASSERT_TRUE(exact_.Save(copy.c_str()));
     EXPECT_THAT(dbctest::ReadText(copy),

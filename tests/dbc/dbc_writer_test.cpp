@@ -148,15 +148,16 @@ TEST_F(DbcEdits, ASuccessfulEditRewritesTheFile) {
     EXPECT_TRUE(file_.SetSignalByteOrder(100, "S", '0'));
     EXPECT_EQ(Signal()->GetByteOrder(), 1u);
     EXPECT_TRUE(file_.SetSignalByteOrder(100, "S", '1'));
-    EXPECT_EQ(Signal()->GetByteOrder(), 2u);
-    EXPECT_STREQ(Signal()->GetByteOrderText(), "littleEndian");
-    QM_EXPECT_FIELDS(file_, (SetSignalFactor(100, "S", 0.25, 2), true),
-                     (SetSignalUnit(100, "S", "km/h"), true),
-                     (SetSignalName(100, "S", "Speed"), true));
+    QM_EXPECT_FIELDS(*Signal(), (GetByteOrder(), 2u), (GetByteOrderText(), "littleEndian"));
+    EXPECT_TRUE(file_.SetSignalFactor(100, "S", 0.25, 2));
+    EXPECT_TRUE(file_.SetSignalUnit(100, "S", "km/h"));
+    EXPECT_TRUE(file_.SetSignalName(100, "S", "Speed"));
     EXPECT_EQ(Signal(), nullptr);
     ASSERT_NE(Signal("Speed"), nullptr);
-    QM_EXPECT_FIELDS(file_, (SetMessageName(100, "Renamed"), true), (SetMessageSize(100, 4), true),
-                     (SetMessageId(100, 0x80000123), true), (FindMessage(100u), nullptr));
+    EXPECT_TRUE(file_.SetMessageName(100, "Renamed"));
+    EXPECT_TRUE(file_.SetMessageSize(100, 4));
+    EXPECT_TRUE(file_.SetMessageId(100, 0x80000123));
+    EXPECT_EQ(file_.FindMessage(100u), nullptr);
     EXPECT_STREQ(file_.FindMessage(0x80000123u)->GetName(), "Renamed");
     EXPECT_EQ(dbctest::ReadText(path_),
               "VERSION \"\"\r\n\r\nNS_ : \r\n\r\nBS_:\r\n\r\nBU_: A \r\n\r\n"
@@ -167,10 +168,11 @@ TEST_F(DbcEdits, ASuccessfulEditRewritesTheFile) {
 
 TEST_F(DbcEdits, RejectedArgumentsChangeNothing) {
     const std::string before = dbctest::ReadText(path_);
-    QM_EXPECT_FIELDS(file_, (SetSignalByteOrder(100, "S", 'x'), false),
-                     (SetSignalValueType(100, "S", '*'), false),
-                     (SetSignalName(100, "Nope", "X"), false),
-                     (SetSignalName(100, nullptr, "X"), false), (SetMessageSize(7, 1), false));
+    EXPECT_FALSE(file_.SetSignalByteOrder(100, "S", 'x'));
+    EXPECT_FALSE(file_.SetSignalValueType(100, "S", '*'));
+    EXPECT_FALSE(file_.SetSignalName(100, "Nope", "X"));
+    EXPECT_FALSE(file_.SetSignalName(100, nullptr, "X"));
+    EXPECT_FALSE(file_.SetMessageSize(7, 1));
     EXPECT_EQ(Signal()->GetByteOrder(), 2u);
     EXPECT_EQ(dbctest::ReadText(path_), before);
 }
@@ -178,8 +180,7 @@ TEST_F(DbcEdits, RejectedArgumentsChangeNothing) {
 TEST_F(DbcEdits, AFailedSaveRestoresTheModel) {
     BreakThePath();
     EXPECT_FALSE(file_.SetSignalByteOrder(100, "S", '0'));
-    EXPECT_EQ(Signal()->GetByteOrder(), 2u);
-    EXPECT_EQ(Signal()->GetByteOrderChar(), '1');
+    QM_EXPECT_FIELDS(*Signal(), (GetByteOrder(), 2u), (GetByteOrderChar(), '1'));
     EXPECT_FALSE(file_.SetSignalValueType(100, "S", '-'));
     EXPECT_STREQ(Signal()->GetValueTypeText(), "unsignedType");
     EXPECT_FALSE(file_.SetSignalFactor(100, "S", 3.0, 4));

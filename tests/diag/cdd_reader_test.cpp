@@ -13,8 +13,7 @@ namespace {
 TEST(CddReader, TwoPhasesParseThenBuild) {
     CDiagnoseLib library;
     ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 0), 1);
-    EXPECT_EQ(library.GetEcuCount(), 0u);
-    EXPECT_STREQ(library.GetFormat(), "");
+    QM_EXPECT_FIELDS(library, (GetEcuCount(), 0u), (GetFormat(), ""));
     NanoXML* root = library.SourceTree()->GetChild(std::string("CANDELA"));
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->GetAttribute("DiagnoseLibSrc"), ExamplePath());
@@ -68,8 +67,7 @@ TEST(CddReader, DoorExampleByHand) {
     ASSERT_EQ(structure->GetSubParamCount(), 2u);
     EXPECT_EQ(structure->GetBitLength(), 24);
     IParam* voltage = structure->GetSubParam(0);
-    EXPECT_EQ(voltage->GetByteOrder(), 2u);
-    EXPECT_STREQ(voltage->GetUnit(), "V");
+    QM_EXPECT_FIELDS(*voltage, (GetByteOrder(), 2u), (GetUnit(), "V"));
     double f = 0, d = 0, o = 0;
     ASSERT_EQ(voltage->GetScaling(&f, &d, &o), 1);
     EXPECT_DOUBLE_EQ(f, 0.01);
@@ -114,8 +112,7 @@ TEST(CddReader, ServiceAttributesAndMissingMessages) {
                      (GetSecurityExecLevels(), "1,3"));
     EXPECT_STREQ(service->GetQual(), "PS");  // no SHORTCUTQUAL: the protocol service's
     // Every service built from a protocol service has one message of each kind.
-    EXPECT_EQ(service->GetRequestCount(), 1u);
-    EXPECT_EQ(service->GetPositiveResponseCount(), 1u);
+    QM_EXPECT_FIELDS(*service, (GetRequestCount(), 1u), (GetPositiveResponseCount(), 1u));
     ASSERT_EQ(service->GetNegativeResponseCount(), 1u);
     EXPECT_EQ(service->GetNegativeResponse(0)->GetParamCount(), 0u);
     EXPECT_STREQ(service->GetRequest(0)->GetQual(), "InstQual");
@@ -130,8 +127,7 @@ TEST(CddReader, ServiceWithoutTemplateHasNoMessages) {
     CDiagnoseLib library;
     ASSERT_EQ(LoadCddText(library, Cdd(OneService("<SERVICE id='s' tmplref='missing'/>", ""))), 1);
     IUDSService* service = library.GetEcu(0)->GetFunctionalClass(0)->GetService(0);
-    EXPECT_EQ(service->GetRequestCount(), 0u);
-    EXPECT_EQ(service->GetServiceId(), 0);
+    QM_EXPECT_FIELDS(*service, (GetRequestCount(), 0u), (GetServiceId(), 0));
     EXPECT_STREQ(service->GetSecurityExecLevels(), "2");  // from the instance
 }
 
@@ -178,8 +174,7 @@ TEST(CddReader, MultiplexerCasesFromItsDataType) {
     EXPECT_EQ(mux->IsConditional(), 1);
     ASSERT_EQ(mux->GetChoiceCount(), 2u);
     IParam* two = mux->SelectChoice(1);
-    EXPECT_STREQ(two->GetName(), "two");
-    EXPECT_EQ(two->GetBitLength(), 16);
+    QM_EXPECT_FIELDS(*two, (GetName(), "two"), (GetBitLength(), 16));
     EXPECT_EQ(mux->GetBitLength(), 16);
 }
 
@@ -230,8 +225,7 @@ TEST(CddReader, BadInputGivesAMessageAndAModel) {
         EXPECT_EQ(LoadCddText(library, text), 1);
         std::string messages = library.GetMessages();
         if (text.find("NOTHING") != std::string::npos) {
-            EXPECT_EQ(library.GetEcuCount(), 0u);
-            EXPECT_STREQ(library.GetFormat(), "CANDELA_3");
+            QM_EXPECT_FIELDS(library, (GetEcuCount(), 0u), (GetFormat(), "CANDELA_3"));
         } else if (text.find("EXTDOC") == std::string::npos) {
             EXPECT_THAT(messages, HasSubstr("WARNING. ")) << messages;
             EXPECT_EQ(library.GetEcuCount(), 1u);

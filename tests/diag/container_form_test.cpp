@@ -81,8 +81,8 @@ TEST(DiagContainerForm, ObjectExportsAndNullArguments) {
     ASSERT_NE(ecuNode, nullptr);
     EXPECT_EQ(ecuNode->name, "DiagnoseLib");
     EXPECT_EQ(ecuNode->children[0]->name, "ECU");
-    QM_EXPECT_FIELDS(library, (EcuToXml(nullptr), nullptr), (ServiceToXml(nullptr), nullptr),
-                     (SaveEcuXml("/tmp/never-written.xml", nullptr), false));
+    QM_EXPECT_FIELDS(library, (EcuToXml(nullptr), nullptr), (ServiceToXml(nullptr), nullptr));
+    EXPECT_FALSE(library.SaveEcuXml("/tmp/never-written.xml", nullptr));
 
     TempFile serviceFile("service.xml");
     IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
@@ -118,8 +118,9 @@ TEST(DiagContainerForm, AttachAndLoadContainerText) {
         "</SessionsAllowed></Service></FunctionalClass><DTC name='P0100' value='256'><SDG>"
         "<SD name='n' descr='d'/></SDG></DTC></ECU></DiagnoseLib></KOVR>";
     // Without processing, the ECUs come at the next build.
-    QM_EXPECT_FIELDS(library, (LoadContainerText(text, 0), 1), (GetEcuCount(), 0u),
-                     (BuildModel(), 1));
+    EXPECT_EQ(library.LoadContainerText(text, 0), 1);
+    EXPECT_EQ(library.GetEcuCount(), 0u);
+    EXPECT_EQ(library.BuildModel(), 1);
     ASSERT_EQ(library.GetEcuCount(), 1u);
     IECU* ecu = library.GetEcu(0);
     EXPECT_EQ(ecu->IsJobFile(), 1);

@@ -58,8 +58,7 @@ TEST(DiagTypes, CompletionFromBitLengthAndArraySize) {
     auto named = Param("n", 0);
     named->baseDataType = "A_INT16";
     named->CompleteType();
-    EXPECT_EQ(named->bitLength, 16);
-    EXPECT_EQ(named->typeSigned, 1);
+    QM_EXPECT_FIELDS(*named, (bitLength, 16), (typeSigned, 1));
 }
 
 TEST(DiagTypes, StructureLengthSumsSubParametersTimesArraySize) {
@@ -117,8 +116,7 @@ TEST(DiagValues, ValueTextAndValueTableLookup) {
     bool found = false;
     EXPECT_STREQ(param->FindValueText(2, &found), "wide");  // the last entry that holds it
     EXPECT_TRUE(found);
-    EXPECT_STREQ(param->FindValueText(7, &found), "wide");
-    EXPECT_STREQ(param->FindValueText(11, &found), "");
+    QM_EXPECT_FIELDS(*param, (FindValueText(7, &found), "wide"), (FindValueText(11, &found), ""));
     EXPECT_FALSE(found);
 
     auto outer = Param("o", 8);
@@ -366,10 +364,8 @@ TEST(DiagLibrary, EditOperations) {
     IUDSService* service = cls->GetService(0);
     EXPECT_EQ(service->GetServiceId(), 0x11);
     IParam* sid = service->GetRequest(0)->GetParam(0);
-    EXPECT_STREQ(sid->GetName(), "Request Service ID");
-    EXPECT_EQ(sid->GetBitMask(), 255u);
-    EXPECT_EQ(service->GetSession(0), 255);
-    EXPECT_EQ(service->GetRequest(1), nullptr);
+    QM_EXPECT_FIELDS(*sid, (GetName(), "Request Service ID"), (GetBitMask(), 255u));
+    QM_EXPECT_FIELDS(*service, (GetSession(0), 255), (GetRequest(1), nullptr));
     QM_EXPECT_FIELDS(library, (GetEcu(1), nullptr),
                      (GetUdsServiceName(0x22), "Read Data By Identifier"),
                      (GetUdsServiceName(0x01), nullptr));

@@ -82,16 +82,13 @@ TEST_F(OdxBuild, BaseVariantsComeFirstAndOwnServicesOverrideInheritedOnes) {
     QM_EXPECT_FIELDS(*library.GetEcu(0), (GetShortName(), "Base"), (IsJobFile(), 1),
                      (GetXmlLocation(), "BV"));
     IECU* lazy = library.GetEcu(1);
-    EXPECT_STREQ(lazy->GetShortName(), "Lazy");
-    EXPECT_EQ(lazy->IsJobFile(), 0);
+    QM_EXPECT_FIELDS(*lazy, (GetShortName(), "Lazy"), (IsJobFile(), 0));
     ASSERT_EQ(ServiceCount(lazy), 2u);
     // Own services first, inherited ones after; the inherited B is dropped.
     IFunctionalClass* others = lazy->GetFunctionalClass(0);
     EXPECT_STREQ(others->GetName(), "Others");
-    EXPECT_STREQ(others->GetService(0)->GetName(), "B");
-    EXPECT_EQ(others->GetService(0)->GetServiceId(), 0x31);
-    EXPECT_STREQ(others->GetService(1)->GetName(), "A");
-    EXPECT_EQ(others->GetService(1)->GetServiceId(), 0x10);
+    QM_EXPECT_FIELDS(*others->GetService(0), (GetName(), "B"), (GetServiceId(), 0x31));
+    QM_EXPECT_FIELDS(*others->GetService(1), (GetName(), "A"), (GetServiceId(), 0x10));
 }
 
 TEST_F(OdxBuild, ReferenceStatisticsAndTimingLines) {
@@ -209,8 +206,7 @@ TEST_F(OdxBuild, NoVariantNoEcu) {
     Build(
         "<ODX MODEL-VERSION='2.2.0'><COMPARAM-SUBSET ID='CS'><SHORT-NAME>CS</SHORT-NAME>"
         "</COMPARAM-SUBSET></ODX>");
-    EXPECT_EQ(library.GetEcuCount(), 0u);
-    EXPECT_STREQ(library.GetFormat(), "");
+    QM_EXPECT_FIELDS(library, (GetEcuCount(), 0u), (GetFormat(), ""));
     EXPECT_THAT(std::string(library.GetMessages()),
                 HasSubstr("NEW: Resolved REFS:0 Unresolved REFS:0"));
     CDiagnoseLib empty;
@@ -366,10 +362,8 @@ TEST_F(OdxBuild, StructuresAndEndOfPduFields) {
                                         ValueParam("Bad", 10, "<DOP-REF ID-REF='EB'/>")));
     IParam* record = RequestParam("T", 1);
     ASSERT_EQ(record->GetSubParamCount(), 2u);
-    EXPECT_STREQ(record->GetSubParam(1)->GetName(), "Second");
-    EXPECT_EQ(record->GetSubParam(1)->GetBitLength(), 16);
-    EXPECT_EQ(record->GetBitLength(), 24);
-    EXPECT_STREQ(record->GetBaseDataType(), "STRUCT");
+    QM_EXPECT_FIELDS(*record->GetSubParam(1), (GetName(), "Second"), (GetBitLength(), 16));
+    QM_EXPECT_FIELDS(*record, (GetBitLength(), 24), (GetBaseDataType(), "STRUCT"));
     IParam* items = RequestParam("T", 2);
     QM_EXPECT_FIELDS(*items, (GetArraySizeMin(), 1u), (GetArraySizeMax(), 4u), (IsArray(), 1),
                      (GetSubParamCount(), 2u), (GetBitLength(), 24));
@@ -437,8 +431,7 @@ TEST_F(OdxBuild, DtcDataObjectTextsAndVariantDtcs) {
     QM_EXPECT_FIELDS(*first, (GetName(), "DTC1"), (GetValue(), 4660u), (GetDisp(), "P1234"),
                      (GetText(), "Sensor open"), (GetLevel(), 2u));
     ASSERT_EQ(first->GetSdCount(), 1u);
-    EXPECT_STREQ(first->GetSd(0)->GetName(), "Action");
-    EXPECT_STREQ(first->GetSd(0)->GetDescr(), "Replace sensor");
+    QM_EXPECT_FIELDS(*first->GetSd(0), (GetName(), "Action"), (GetDescr(), "Replace sensor"));
     EXPECT_STREQ(ecu->GetDtc(1)->GetName(), "DTC2");
 }
 
@@ -467,8 +460,7 @@ TEST_F(OdxBuild, MultiplexerCasesAndDefault) {
     ASSERT_EQ(cases->GetChoiceCount(), 3u);
     EXPECT_EQ(cases->GetBitLength(), 16);  // the longest case
     IParam* second = cases->SelectChoice(1);
-    EXPECT_STREQ(second->GetName(), "Case Second");
-    EXPECT_STREQ(second->GetType(), "OdxMuxCase");
+    QM_EXPECT_FIELDS(*second, (GetName(), "Case Second"), (GetType(), "OdxMuxCase"));
     uint32_t low = 0, high = 0;
     ASSERT_TRUE(second->GetRange(&low, &high));
     EXPECT_EQ(low, 2u);
@@ -505,8 +497,7 @@ TEST_F(OdxBuild, TableKeyAndTableStruct) {
                         "</PARAM><PARAM xsi:type='TABLE-KEY'><SHORT-NAME>ByRow</SHORT-NAME>"
                         "<BYTE-POSITION>6</BYTE-POSITION><TABLE-ROW-REF ID-REF='R2'/></PARAM>"));
     IParam* key = RequestParam("T", 1);
-    EXPECT_EQ(key->IsKey(), 1);
-    EXPECT_EQ(key->GetBitLength(), 16);
+    QM_EXPECT_FIELDS(*key, (IsKey(), 1), (GetBitLength(), 16));
     ASSERT_EQ(key->GetValueCount(), 2u);
     EXPECT_STREQ(key->GetValue(uint64_t{0})->GetText(), "Row1");
     EXPECT_EQ(key->GetValue(uint64_t{0})->GetRangeStart(), 258u);
@@ -546,8 +537,7 @@ TEST_F(OdxBuild, SessionsFromRelatedSessionServices) {
               "</BASE-VARIANTS>"));
     IUDSService* write = ServiceOf(library.GetEcu(0), "Write");
     ASSERT_EQ(write->GetSessionCount(), 1u);
-    EXPECT_EQ(write->GetSession(0), 2);
-    EXPECT_TRUE(write->HasSession(2));
+    QM_EXPECT_FIELDS(*write, (GetSession(0), 2), (HasSession(2), true));
     IParam* sub = ServiceOf(library.GetEcu(0), "Prog")->GetRequest(0)->GetParam(1);
     EXPECT_STREQ(sub->GetType(), "CONSTCOMP");
 }

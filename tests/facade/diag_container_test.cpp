@@ -152,8 +152,8 @@ TEST(DiagContainer, LoadingTwiceOrAfterClearIsSafe) {
 TEST(DiagContainerBadInput, ALibraryWithoutEcusBuildsNothing) {
     Holder holder;
     ASSERT_TRUE(holder.LoadLibrary("<ExtDocument fileName=\"a\">QUJD</ExtDocument>"));
-    QM_EXPECT_FIELDS(*holder.library, (BuildModel(), 0), (GetEcuCount(), 0u),
-                     (GetExtDocumentCount(), 0u));
+    EXPECT_EQ(holder.library->BuildModel(), 0);
+    QM_EXPECT_FIELDS(*holder.library, (GetEcuCount(), 0u), (GetExtDocumentCount(), 0u));
 }
 
 // Elements of the wrong name are skipped where they stand; what is right around them loads.
@@ -200,12 +200,10 @@ TEST(DiagContainerBadInput, NumbersThatAreNoNumbersReadAsZero) {
     IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
     EXPECT_EQ(service->IsMandatory(), 0);
     IParam* param = service->GetRequest(0)->GetParam(0);
-    EXPECT_EQ(param->GetBitLength(), 0);
-    EXPECT_EQ(param->GetBytePosition(), 0);
+    QM_EXPECT_FIELDS(*param, (GetBitLength(), 0), (GetBytePosition(), 0));
     ASSERT_EQ(param->GetValueCount(), 1u);
     EXPECT_EQ(param->GetValue(0)->GetRangeEnd(), 0u);
-    EXPECT_EQ(ecu->GetDtc(0)->GetValue(), 0u);
-    EXPECT_EQ(ecu->GetDtc(0)->GetLevel(), 0u);
+    QM_EXPECT_FIELDS(*ecu->GetDtc(0), (GetValue(), 0u), (GetLevel(), 0u));
     // The function still encodes, to nothing but what its parameters say.
     EXPECT_LT(service->GetRequest(0)->Encode(nullptr, 0), 1u << 20);
 }

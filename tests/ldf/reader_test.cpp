@@ -20,8 +20,7 @@ namespace {
 TEST(LdfReader, OnlyCommentsAndDescriptionLineLoadCleanly) {
     NetConfigLdfFile file;
     EXPECT_TRUE(LoadText(file, "/* a comment */\nLIN_description_file ;\n"));
-    EXPECT_EQ(file.GetResultCode(), 0);
-    EXPECT_EQ(file.GetLastLoadResult(), 1);
+    QM_EXPECT_FIELDS(file, (GetResultCode(), 0), (GetLastLoadResult(), 1));
     EXPECT_EQ(MessagesOf(file), "");
     ASSERT_EQ(file.GetCommentCount(), 1u);
     EXPECT_STREQ(file.GetComment(0), "/* a comment */");
@@ -36,8 +35,7 @@ TEST(LdfReader, HeaderValuesAreStoredWithoutQuotes) {
     QM_EXPECT_FIELDS(file, (GetProtocolVersion(), "2.1"), (GetLanguageVersion(), "2.1"),
                      (GetFileRevision(), "7.3"), (GetSpeed(), 19.2), (GetChannelName(), "DB"));
     EXPECT_EQ(file.Model().bigEndian, 1);
-    EXPECT_STREQ(file.GetVersion(), "1.42");
-    EXPECT_EQ(file.GetFileType(), 0);
+    QM_EXPECT_FIELDS(file, (GetVersion(), "1.42"), (GetFileType(), 0));
 }
 
 TEST(LdfReader, NetworkNameComesFromTheBannerOrTheFileName) {
@@ -129,10 +127,8 @@ TEST(LdfReader, NodesWithOptionalMasterFields) {
                                           "  Slaves: A, B, C;\n}\n"));
     ILdfMasterNode* master = file.GetMasterNode();
     ASSERT_NE(master, nullptr);
-    EXPECT_EQ(master->GetBitLength(), 24u);
-    EXPECT_EQ(master->GetTolerant(), 30);
-    EXPECT_EQ(file.GetNodeCount(), 4u);
-    EXPECT_EQ(file.IndexOfMasterNode(), 0u);
+    QM_EXPECT_FIELDS(*master, (GetBitLength(), 24u), (GetTolerant(), 30));
+    QM_EXPECT_FIELDS(file, (GetNodeCount(), 4u), (IndexOfMasterNode(), 0u));
     EXPECT_STREQ(file.GetLastNode()->GetName(), "C");
     EXPECT_EQ(file.GetSlaveNode(1)->IsSlave(), 1);
 }
@@ -169,8 +165,7 @@ TEST(LdfReader, FramesBindSignalsSubscribersAndComputeMissingLengths) {
     EXPECT_STREQ(frame->GetPublisher()->GetName(), "LSM");
     EXPECT_EQ(frame->GetSignalCount(), 2u);
     EXPECT_STREQ(frame->GetLastSignal()->GetName(), "B");
-    EXPECT_EQ(file.FindStandardSignal("B")->GetBitOffset(), 4);
-    EXPECT_EQ(file.FindStandardSignal("B")->GetFrame(), frame);
+    QM_EXPECT_FIELDS(*file.FindStandardSignal("B"), (GetBitOffset(), 4), (GetFrame(), frame));
     ILdfNode* cem = file.FindNode("CEM");
     EXPECT_EQ(cem->GetSubscribedFrameCount(), 1u);  // once, although two signals lead there
     EXPECT_EQ(file.FindNode("LSM")->FindPublishedFrame("F"), frame);
@@ -240,8 +235,7 @@ TEST(LdfReader, SporadicAndEventTriggeredFrames) {
     EXPECT_STREQ(event->GetCollisionResolvingScheduleTable()->GetName(), "Resolver");
     EXPECT_EQ(event->GetAssociatedFrameCount(), 2u);
     ILdfEventTriggeredFrame* old = file.FindEventTriggeredFrame("Old");
-    EXPECT_EQ(old->GetFrameId(), 7);
-    EXPECT_EQ(old->GetCollisionResolvingScheduleTable(), nullptr);
+    QM_EXPECT_FIELDS(*old, (GetFrameId(), 7), (GetCollisionResolvingScheduleTable(), nullptr));
     EXPECT_EQ(file.FindEventTriggeredFrameById(7), old);
     EXPECT_EQ(MessagesOf(file),
               "Missing frame definition: Ghost. Line(28)   Spor: CemFrame, Ghost;.\r\n");
@@ -356,8 +350,7 @@ TEST(LdfReader, SignalGroupsCompositeAndDiagnosticAddresses) {
     EXPECT_EQ(file.FindNode("CEM")->GetDiagnosticAddress(), 0xFFFFFFFFu);
     ILdfSignalGroup* group = file.FindSignalGroup("Group");
     ASSERT_NE(group, nullptr);
-    EXPECT_EQ(group->GetSize(), 16);
-    EXPECT_EQ(group->GetSignalCount(), 2u);
+    QM_EXPECT_FIELDS(*group, (GetSize(), 16), (GetSignalCount(), 2u));
     EXPECT_EQ(file.FindStandardSignal("RightSwitch")->GetGroupOffset(), 8);
     ILdfConfiguration* configuration = file.FindConfiguration("Cfg");
     ASSERT_NE(configuration, nullptr);

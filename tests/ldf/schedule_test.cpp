@@ -64,14 +64,12 @@ TEST(LdfSchedule, EveryCommandKind) {
     EXPECT_EQ(CommandOf<ISaveConfigurationCommand>(file, 0, 4)->GetNode(),
               file.FindSlaveNode("RSM"));
     auto* shortRange = CommandOf<IAssignFrameIdRangeCommand>(file, 0, 5);
-    EXPECT_EQ(shortRange->GetFrameIndex(), 1);
-    EXPECT_EQ(shortRange->HasPids(), 0);
+    QM_EXPECT_FIELDS(*shortRange, (GetFrameIndex(), 1), (HasPids(), 0));
     auto* longRange = CommandOf<IAssignFrameIdRangeCommand>(file, 0, 6);
     QM_EXPECT_FIELDS(*longRange, (HasPids(), 1), (GetPid(0), 0x40), (GetPid(3), 0xFE),
                      (GetPid(4), 0));
     auto* free = CommandOf<IFreeFormatCommand>(file, 0, 7);
-    EXPECT_EQ(free->GetDataByte(7), 0x3C);
-    EXPECT_EQ(free->GetDataByte(8), 0);
+    QM_EXPECT_FIELDS(*free, (GetDataByte(7), 0x3C), (GetDataByte(8), 0));
     EXPECT_EQ(CommandOf<IAssignFrameIdCommand>(file, 0, 8)->GetFrame(), file.FindFrame("RsmFrame"));
     EXPECT_EQ(CommandOf<IUnassignFrameIdCommand>(file, 0, 9)->GetNode(), file.FindSlaveNode("RSM"));
     EXPECT_EQ(file.GetTaskCount(), 10u);
@@ -106,8 +104,7 @@ TEST(LdfSchedule, MasterRequestIsCreatedWhenMissing) {
         file, "  Diag {\n    MasterReq delay 10 ms;\n    SlaveResp delay 10 ms;\n  }\n"));
     ILdfDiagnosticFrame* request = file.FindDiagnosticFrame("MasterReq");
     ASSERT_NE(request, nullptr);
-    EXPECT_EQ(request->GetFrameId(), 0);
-    EXPECT_EQ(request->GetDiagnosticSignalCount(), 0u);
+    QM_EXPECT_FIELDS(*request, (GetFrameId(), 0), (GetDiagnosticSignalCount(), 0u));
     EXPECT_EQ(CommandOf<IFrameCommand>(file, 0, 0)->GetFrame(), file.FindFrame("MasterReq"));
     EXPECT_EQ(file.GetDiagnosticFrameCount(), 2u);
     EXPECT_EQ(file.IndexOfFrame(file.FindFrame("SlaveResp")), 4u);
@@ -122,8 +119,7 @@ TEST(LdfSchedule, TablesOfTheSameNameAreJoined) {
     ASSERT_EQ(file.GetScheduleTableCount(), 2u);
     EXPECT_STREQ(file.GetScheduleTable(0)->GetName(), "B");
     ILdfScheduleTable* joined = file.GetScheduleTable(1);
-    EXPECT_STREQ(joined->GetName(), "A");
-    EXPECT_EQ(joined->GetTaskCount(), 2u);
+    QM_EXPECT_FIELDS(*joined, (GetName(), "A"), (GetTaskCount(), 2u));
     EXPECT_EQ(
         MessagesOf(file),
         "WARNING. Schedule table with name of A already exists. Warning for line(46)   A {;\r\n");
@@ -200,8 +196,7 @@ TEST(LdfSchedule, UnclosedSectionEndsAtTheNextKeyword) {
     EXPECT_EQ(MessagesOf(file),
               "Schedule tables section not closed but new section started. Line(30) "
               "Signal_encoding_types {.\r\n");
-    EXPECT_EQ(file.GetEncodingTypeCount(), 1u);
-    EXPECT_EQ(file.GetTaskCount(), 1u);
+    QM_EXPECT_FIELDS(file, (GetEncodingTypeCount(), 1u), (GetTaskCount(), 1u));
 }
 
 }  // namespace

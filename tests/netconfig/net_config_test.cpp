@@ -62,8 +62,7 @@ TEST(NetConfigDbc, ConvertsNodesMessagesSignalsAndProperties) {
     ASSERT_NE(engine, nullptr);
     ASSERT_NE(gateway, nullptr);
     EXPECT_EQ(Property(engine->FindProperty("Description text")), "Engine controller");
-    EXPECT_EQ(engine->IsMaster(), 0);
-    EXPECT_EQ(engine->IsSlave(), 0);
+    QM_EXPECT_FIELDS(*engine, (IsMaster(), 0), (IsSlave(), 0));
 
     // Two messages share identifier 100: the first one is found.
     INetMessage* engineData = db->FindMessage(100u);
@@ -80,8 +79,7 @@ TEST(NetConfigDbc, ConvertsNodesMessagesSignalsAndProperties) {
     INetMessage* ext = db->FindMessage("ExtFrame");
     ASSERT_NE(ext, nullptr);
     EXPECT_EQ(ext->GetId(), 352u);  // the extended flag is not part of the identifier
-    EXPECT_EQ(ext->GetTransmitter(), gateway);
-    EXPECT_EQ(ext->FindReceiver("Engine"), engine);
+    QM_EXPECT_FIELDS(*ext, (GetTransmitter(), gateway), (FindReceiver("Engine"), engine));
     EXPECT_EQ(engine->FindRxMessage(352u), ext);
     EXPECT_EQ(db->FindMessage("SameId")->GetTransmitter(), nullptr);
 
@@ -102,11 +100,9 @@ TEST(NetConfigDbc, ConvertsNodesMessagesSignalsAndProperties) {
 
     INetSignal* speed = db->FindSignal("Speed");
     EXPECT_EQ(speed, engineData->GetSignal(0));
-    EXPECT_STREQ(speed->GetComment(), "Vehicle speed");
-    EXPECT_EQ(speed->GetByteOrder(), 2u);
+    QM_EXPECT_FIELDS(*speed, (GetComment(), "Vehicle speed"), (GetByteOrder(), 2u));
     EXPECT_EQ(speed->GetFactor(), 0.1);
-    EXPECT_EQ(gateway->FindRxSignal("Speed"), speed);
-    EXPECT_EQ(gateway->GetRxSignalCount(), 2u);
+    QM_EXPECT_FIELDS(*gateway, (FindRxSignal("Speed"), speed), (GetRxSignalCount(), 2u));
 
     INetSignal* gear = engineData->FindSignal("Gear");
     ASSERT_EQ(gear->GetVTabValueCount(), 3u);
@@ -131,8 +127,7 @@ TEST(NetConfigDbc, LoadResultsFollowTheFileStatus) {
     NetConfig config;
     EXPECT_EQ(config.LoadDbc(TempPath("missing.dbc").c_str()), kNetLoadFileNotOpened);
     EXPECT_EQ(config.LoadDbc(static_cast<const char*>(nullptr)), kNetLoadFileNotOpened);
-    EXPECT_EQ(config.GetDataBaseCount(), 0u);
-    EXPECT_EQ(config.GetDbcFileCount(), 2u);
+    QM_EXPECT_FIELDS(config, (GetDataBaseCount(), 0u), (GetDbcFileCount(), 2u));
     EXPECT_EQ(config.GetFile(0)->GetFileType(), kNetFileDbc);
 
     // A missing receiver in the last statement read fails the load although the status is
@@ -174,12 +169,10 @@ TEST(NetConfigDbc, ReceiversFollowNodeOrderAndOnlyTheSenderTransmits) {
 
     // Receivers are listed in node order, whatever order a signal names them in.
     ASSERT_EQ(m->GetReceiverCount(), 2u);
-    EXPECT_EQ(m->GetReceiver(0), b);
-    EXPECT_EQ(m->GetReceiver(1), c);
+    QM_EXPECT_FIELDS(*m, (GetReceiver(0), b), (GetReceiver(1), c));
     INetSignal* s1 = m->FindSignal("S1");
     ASSERT_EQ(s1->GetReceiverCount(), 2u);
-    EXPECT_EQ(s1->GetReceiver(0), b);
-    EXPECT_EQ(s1->GetReceiver(1), c);
+    QM_EXPECT_FIELDS(*s1, (GetReceiver(0), b), (GetReceiver(1), c));
     EXPECT_EQ(b->GetRxSignalCount(), 1u);
     EXPECT_EQ(c->GetRxSignalCount(), 2u);
     EXPECT_EQ(b->FindRxMessage(5u), m);
@@ -205,10 +198,8 @@ TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
     ASSERT_EQ(db->GetEcuCount(), 3u);
     INetEcu* bcm = db->FindEcu("BCM");
     INetEcu* door = db->FindEcu("Door");
-    EXPECT_EQ(bcm->IsMaster(), 1);
-    EXPECT_EQ(bcm->IsSlave(), 0);
-    EXPECT_EQ(door->IsMaster(), 0);
-    EXPECT_EQ(door->IsSlave(), 1);
+    QM_EXPECT_FIELDS(*bcm, (IsMaster(), 1), (IsSlave(), 0));
+    QM_EXPECT_FIELDS(*door, (IsMaster(), 0), (IsSlave(), 1));
     EXPECT_EQ(Property(bcm->FindProperty("Time base")), "5.000000");
     EXPECT_EQ(Property(bcm->FindProperty("Jitter")), "0.100000");
     EXPECT_NE(bcm->FindProperty("Diagnostic address"), nullptr);
@@ -219,8 +210,7 @@ TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
     ASSERT_EQ(db->GetSignalCount(), 7u);
     INetMessage* seat = db->FindMessage(0x12u);
     ASSERT_NE(seat, nullptr);
-    EXPECT_STREQ(seat->GetName(), "SeatStatus");
-    EXPECT_EQ(seat->GetSize(), 2);
+    QM_EXPECT_FIELDS(*seat, (GetName(), "SeatStatus"), (GetSize(), 2));
     EXPECT_EQ(Property(seat->FindProperty("ID")), "18");
     EXPECT_EQ(seat->GetTransmitter(), db->FindEcu("Seat"));
     EXPECT_EQ(seat->FindReceiver("BCM"), bcm);
@@ -237,8 +227,7 @@ TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
     QM_EXPECT_FIELDS(*range, (GetRawMin(), 1u), (GetRawMax(), 200u), (GetPhysicalMin(), 0.5),
                      (GetPhysicalMax(), 100.0), (GetText(), "percent"));
     EXPECT_STREQ(window->GetVTabValue(2)->GetText(), "error");
-    EXPECT_EQ(window->GetMinimumInt(), 0);
-    EXPECT_EQ(window->GetMaximumInt(), 255);
+    QM_EXPECT_FIELDS(*window, (GetMinimumInt(), 0), (GetMaximumInt(), 255));
 
     INetSignal* seatTemp = db->FindSignal("SeatTemp");
     QM_EXPECT_FIELDS(*seatTemp, (GetStartBit(), 4), (GetValueTypeName(), "uint16_t"),
@@ -249,8 +238,7 @@ TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
 
     INetMessage* request = db->FindMessage("MasterReq");
     ASSERT_NE(request, nullptr);
-    EXPECT_EQ(request->GetId(), 0x3Cu);
-    EXPECT_EQ(request->GetTransmitter(), bcm);
+    QM_EXPECT_FIELDS(*request, (GetId(), 0x3Cu), (GetTransmitter(), bcm));
     ASSERT_EQ(request->GetSignalCount(), 2u);
     EXPECT_EQ(request->GetSignal(1)->GetStartBit(), 8);
 }
@@ -261,8 +249,7 @@ TEST(NetConfigLdf, FailuresKeepTheFileAndAddNoDatabase) {
     const std::string broken =
         WriteTemp("broken.ldf", "LIN_description_file;\nNodes {\n  Master\n");
     EXPECT_EQ(config.LoadLdf(broken.c_str()), kNetLoadFailed);
-    EXPECT_EQ(config.GetDataBaseCount(), 0u);
-    EXPECT_EQ(config.GetLdfFileCount(), 2u);
+    QM_EXPECT_FIELDS(config, (GetDataBaseCount(), 0u), (GetLdfFileCount(), 2u));
     EXPECT_EQ(config.GetFile(1)->GetFileType(), kNetFileLdf);
     fs::remove(broken);
 }
@@ -273,8 +260,9 @@ TEST(NetConfig, SavesOnlyMatchingBusTypes) {
     ASSERT_EQ(config.LoadLdf(DataPath("small.ldf").c_str()), kNetLoadOk);
     const std::string dbcOut = TempPath("saved.dbc");
     const std::string ldfOut = TempPath("saved.ldf");
-    QM_EXPECT_FIELDS(config, (SaveDbc(dbcOut.c_str(), 1), false),
-                     (SaveLdf(ldfOut.c_str(), 0), false), (SaveDbc(dbcOut.c_str(), 2), false));
+    EXPECT_FALSE(config.SaveDbc(dbcOut.c_str(), 1));
+    EXPECT_FALSE(config.SaveLdf(ldfOut.c_str(), 0));
+    EXPECT_FALSE(config.SaveDbc(dbcOut.c_str(), 2));
     ASSERT_TRUE(config.SaveDbc(dbcOut.c_str(), 0));
     ASSERT_TRUE(config.SaveLdf(ldfOut.c_str(), 1));
 
@@ -335,8 +323,7 @@ TEST(NetConfig, ClearDetachesTheElementAndEmptiesEverything) {
 TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
     NetConfig config;
     EXPECT_EQ(config.LoadArxml(TempPath("missing.arxml").c_str()), kNetLoadFailed);
-    EXPECT_EQ(config.GetDataBaseCount(), 0u);
-    EXPECT_EQ(config.GetFile(0), nullptr);
+    QM_EXPECT_FIELDS(config, (GetDataBaseCount(), 0u), (GetFile(0), nullptr));
 
     const std::string example = std::string(QM_SOURCE_DIR) + "/examples/bus_system.arxml";
     if (!fs::exists(example)) GTEST_SKIP() << "no example system";
@@ -364,8 +351,7 @@ TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
     EXPECT_FALSE(config.GetDataBase(2)->SaveAs(TempPath("never.dbc").c_str()));
 
     INetDataBase* can = config.GetDataBase(0);
-    EXPECT_TRUE(can->IsFromArxml());
-    EXPECT_STREQ(can->GetName(), "PowertrainCan");
+    QM_EXPECT_FIELDS(*can, (IsFromArxml(), true), (GetName(), "PowertrainCan"));
     EXPECT_EQ(Property(can->FindProperty("Baudrate")), "500000");
     EXPECT_EQ(Property(can->FindProperty("CAN FD baudrate")), "2000000");
     EXPECT_EQ(Property(can->FindProperty("Protocol name")), "CAN");
@@ -379,8 +365,7 @@ TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
 
     INetMessage* data = can->FindMessage(256u);
     ASSERT_NE(data, nullptr);
-    EXPECT_STREQ(data->GetName(), "EngineData");
-    EXPECT_EQ(data->GetTransmitter(), engine);
+    QM_EXPECT_FIELDS(*data, (GetName(), "EngineData"), (GetTransmitter(), engine));
     EXPECT_EQ(Property(data->FindProperty("Repeating time value")), "0.010000");
     EXPECT_EQ(Property(data->FindProperty("Starting time value")), "0.002000");
     EXPECT_EQ(Property(data->FindProperty("Minimum delay")), "0.005000");
@@ -397,8 +382,7 @@ TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
     for (uint64_t i = 0; i < 7; ++i) EXPECT_STREQ(data->GetProperty(i)->GetName(), names[i]);
     INetSignal* speed = data->FindSignal("EngineSpeed");
     ASSERT_NE(speed, nullptr);
-    EXPECT_DOUBLE_EQ(speed->GetFactor(), 0.25);
-    EXPECT_STREQ(speed->GetUnit(), "1/min");
+    QM_EXPECT_FIELDS(*speed, (GetFactor(), 0.25), (GetUnit(), "1/min"));
     EXPECT_EQ(Property(speed->FindProperty("Bit size")), "16");
     EXPECT_STREQ(speed->GetQualifiedName(), "EngineData.EngineSpeed");
     INetSignal* gear = data->FindSignal("GearPosition");

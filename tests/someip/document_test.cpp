@@ -241,8 +241,7 @@ TEST(SomeIpCorpusSets, TheHelloWorldFilesJoinIntoOneServiceThatCompiles) {
     EXPECT_STREQ(service->GetInterfacePath(), "/HelloWorldServiceInterfaces/ServiceHelloWorld");
     EXPECT_EQ(service->GetServiceId(), 101);
     ASSERT_EQ(service->GetMethodCount(), 1u);
-    EXPECT_EQ(service->GetMethod(0)->GetId(), 32000);
-    EXPECT_STREQ(service->GetMethod(0)->GetArgumentDirection(1), "out");
+    QM_EXPECT_FIELDS(*service->GetMethod(0), (GetId(), 32000), (GetArgumentDirection(1), "out"));
     ASSERT_EQ(service->GetEventCount(), 1u);
     EXPECT_EQ(service->GetEvent(0)->GetId(), 1);
     ASSERT_EQ(service->GetInstanceCount(), 2u);
@@ -435,8 +434,7 @@ TEST(SomeIpWholeDocument, JoinsInterfaceDeploymentInstanceAndMachineAcrossFiles)
     QM_EXPECT_FIELDS(*brake, (GetName(), "Brake"), (GetServiceId(), 0x1234),
                      (GetMajorVersion(), 2));
     ISomeIpMethod* apply = brake->GetMethod(0);
-    EXPECT_EQ(apply->GetId(), 7);
-    EXPECT_TRUE(apply->IsFireAndForget());
+    QM_EXPECT_FIELDS(*apply, (GetId(), 7), (IsFireAndForget(), true));
     // Torque's base type names no primitive: its encoding and size give one.
     EXPECT_STREQ(apply->GetArgumentType(0)->GetElementType()->GetCppType(), "std::int32_t");
     ISomeIpEvent* status = brake->GetEvent(0);
@@ -449,8 +447,7 @@ TEST(SomeIpWholeDocument, JoinsInterfaceDeploymentInstanceAndMachineAcrossFiles)
     EXPECT_STREQ(alias->GetElementType()->GetElementType()->GetCppType(), "std::uint16_t");
     ISomeIpType* mode = type->GetMemberType(1);
     ASSERT_EQ(mode->GetKind(), kSomeIpTypeEnumeration);
-    EXPECT_STREQ(mode->GetEnumeratorName(1), "class");
-    EXPECT_EQ(mode->GetEnumeratorValue(1), 16);
+    QM_EXPECT_FIELDS(*mode, (GetEnumeratorName(1), "class"), (GetEnumeratorValue(1), 16));
     ISomeIpType* history = type->GetMemberType(2);
     EXPECT_EQ(history->GetKind(), kSomeIpTypeArray);
     EXPECT_EQ(history->GetArraySize(), 4u);
@@ -462,8 +459,7 @@ TEST(SomeIpWholeDocument, JoinsInterfaceDeploymentInstanceAndMachineAcrossFiles)
     QM_EXPECT_FIELDS(*server, (GetInstanceId(), 3), (GetInitialDelayMax(), 0.2),
                      (GetTimeToLive(), 5u));
     ASSERT_EQ(server->GetProviderCount(), 1u);
-    EXPECT_STREQ(server->GetProviderName(0), "BrakeEcu");
-    EXPECT_STREQ(server->GetProviderKind(0), "machine");
+    QM_EXPECT_FIELDS(*server, (GetProviderName(0), "BrakeEcu"), (GetProviderKind(0), "machine"));
     EXPECT_EQ(db->GetReadCount(kSomeIpCountDataTypes), 8u);
     EXPECT_EQ(CompileErrors(db->GenerateServicesHeader(nullptr)), "");
 }
@@ -515,8 +511,7 @@ TEST(SomeIpWholeDocument, ReadsClassicInstancesOfEthernetClusters) {
     EXPECT_EQ(ReadCounts(*db).values[kSomeIpCountServiceInstances], 2u);
     ASSERT_EQ(db->GetSomeIpServiceCount(), 1u);
     ISomeIpService* lights = db->GetSomeIpService(0);
-    EXPECT_STREQ(lights->GetPlatform(), "classic");
-    EXPECT_EQ(lights->GetServiceId(), 300);
+    QM_EXPECT_FIELDS(*lights, (GetPlatform(), "classic"), (GetServiceId(), 300));
     ASSERT_EQ(lights->GetEventGroupCount(), 1u);  // the handler and the consumer share id 5
     EXPECT_EQ(lights->GetEventGroup(0)->GetId(), 5);
     ASSERT_EQ(lights->GetInstanceCount(), 2u);

@@ -28,8 +28,7 @@ TEST_F(ExampleTest, EcusAndServicesOnTheFirstEcu) {
     EXPECT_STREQ(db.GetEcu(0)->GetName(), "Gateway");
     EXPECT_STREQ(db.GetEcu(1)->GetName(), "HeadUnit");
     EXPECT_EQ(db.FindEcu("HeadUnit"), db.GetEcu(1));
-    EXPECT_EQ(db.FindEcu("headunit"), nullptr);
-    EXPECT_EQ(db.GetEcu(2), nullptr);
+    QM_EXPECT_FIELDS(db, (FindEcu("headunit"), nullptr), (GetEcu(2), nullptr));
     EXPECT_EQ(db.GetEcu(0)->GetServiceCount(), 2u);
     EXPECT_EQ(db.GetEcu(1)->GetServiceCount(), 0u);
     EXPECT_EQ(db.GetLoadedFileCount(), 1u);
@@ -55,8 +54,7 @@ TEST_F(ExampleTest, ProvidedServiceWithDeploymentAndOfferTiming) {
 TEST_F(ExampleTest, RequiredServiceTakesClientTimingAndRequiredInstanceId) {
     ISomeIpServiceCfg* nav = Service("Navigation");
     ASSERT_NE(nav, nullptr);
-    EXPECT_EQ(nav->GetRole(), 1u);
-    EXPECT_STREQ(nav->GetRoleText(), "required");
+    QM_EXPECT_FIELDS(*nav, (GetRole(), 1u), (GetRoleText(), "required"));
     EXPECT_EQ(nav->GetInstanceId(), 3);          // not the SERVICE-INSTANCE-ID 99 beside it
     EXPECT_EQ(nav->GetServiceInterfaceId(), 0);  // "0x10" read as decimal stops at the x
     QM_EXPECT_FIELDS(*nav, (GetTimeToLive(), 10u), (GetCyclicDelay(), 1.25),
@@ -69,24 +67,21 @@ TEST_F(ExampleTest, FieldsWithAccessorsAndTheirUsers) {
     ISomeIpServiceCfg* radio = Service("Radio");
     ASSERT_EQ(radio->GetFieldDeploymentCount(), 2u);
     IFieldDeployment* volume = radio->GetFieldDeployment(0);
-    EXPECT_STREQ(volume->GetDeploymentName(), "RadioDeployment");
-    EXPECT_STREQ(volume->GetFieldName(), "Volume");
+    QM_EXPECT_FIELDS(*volume, (GetDeploymentName(), "RadioDeployment"), (GetFieldName(), "Volume"));
     ASSERT_NE(volume->GetGetter(), nullptr);
     QM_EXPECT_FIELDS(*volume->GetGetter(), (GetName(), "GetVolume"), (GetId(), 1),
                      (GetTransportProtocol(), "UDP"));
     ASSERT_NE(volume->GetNotifier(), nullptr);
     EXPECT_EQ(volume->GetNotifier()->GetId(), 32770);
     ASSERT_NE(volume->GetSetter(), nullptr);
-    EXPECT_STREQ(volume->GetSetter()->GetName(), "SetVolume");
-    EXPECT_EQ(volume->GetSetter()->GetId(), 2);
+    QM_EXPECT_FIELDS(*volume->GetSetter(), (GetName(), "SetVolume"), (GetId(), 2));
     ASSERT_EQ(volume->GetUserCount(), 1u);
     QM_EXPECT_FIELDS(*volume, (GetUser(0), radio), (FindUser("Radio"), radio),
                      (FindUser("Navigation"), nullptr));
 
     IFieldDeployment* station = radio->FindFieldDeployment("Station");
     ASSERT_NE(station, nullptr);
-    EXPECT_EQ(station->GetGetter(), nullptr);
-    EXPECT_EQ(station->GetSetter(), nullptr);
+    QM_EXPECT_FIELDS(*station, (GetGetter(), nullptr), (GetSetter(), nullptr));
     ASSERT_NE(station->GetNotifier(), nullptr);
     EXPECT_STREQ(station->GetNotifier()->GetTransportProtocol(), "UDP");
     EXPECT_EQ(radio->FindFieldDeployment("Missing"), nullptr);
@@ -96,8 +91,7 @@ TEST_F(ExampleTest, EventGroupsAndEvents) {
     ISomeIpServiceCfg* radio = Service("Radio");
     ASSERT_EQ(radio->GetEventGroupCount(), 1u);
     IEventGroup* group = radio->GetEventGroup(0);
-    EXPECT_STREQ(group->GetName(), "RadioEvents");
-    EXPECT_EQ(group->GetEventGroupId(), 1);
+    QM_EXPECT_FIELDS(*group, (GetName(), "RadioEvents"), (GetEventGroupId(), 1));
     ASSERT_EQ(group->GetEventRefCount(), 2u);
     QM_EXPECT_FIELDS(*group, (GetEventRef(0), "/riz/deployments/RadioDeployment/StationChanged"),
                      (GetEventRef(2), nullptr), (FindUser("Radio"), radio));
@@ -116,8 +110,7 @@ TEST_F(ExampleTest, PduGroupsPdusSignalsAndValueTables) {
                      (GetModeText(), "canTransmitAll"));
     INode* rx = db.GetEcu(1)->FindNode("HeadUnitRx");
     ASSERT_NE(rx, nullptr);
-    EXPECT_STREQ(rx->GetDirectionText(), "in");
-    EXPECT_STREQ(rx->GetModeText(), "canReceiveAll");
+    QM_EXPECT_FIELDS(*rx, (GetDirectionText(), "in"), (GetModeText(), "canReceiveAll"));
 
     ASSERT_EQ(group->GetPduCount(), 1u);
     IPdu* pdu = group->GetPdu(0);
@@ -151,14 +144,12 @@ TEST_F(ExampleTest, PduGroupsPdusSignalsAndValueTables) {
     EXPECT_EQ(table->GetLowerLimit(), 0u);
     EXPECT_EQ(table->GetUpperLimit(), 300u);  // the physical limits replace the internal ones
     ASSERT_EQ(table->GetEntryCount(), 2u);
-    EXPECT_STREQ(table->GetEntry(0)->GetName(), "Error");
-    EXPECT_EQ(table->GetEntry(0)->GetLowerLimit(), 0xFFFEu);
+    QM_EXPECT_FIELDS(*table->GetEntry(0), (GetName(), "Error"), (GetLowerLimit(), 0xFFFEu));
     EXPECT_EQ(table->FindEntry("NotAvailable")->GetUpperLimit(), 65535u);
 
     ISignal* gear = pdu->FindSignal("Infotainment_Gear");
     ASSERT_NE(gear, nullptr);
-    EXPECT_EQ(gear->GetBus(), 1u);
-    EXPECT_STREQ(gear->GetBusText(), "ethernet");
+    QM_EXPECT_FIELDS(*gear, (GetBus(), 1u), (GetBusText(), "ethernet"));
     EXPECT_EQ(gear->GetStartPosition(), 24);  // "0x18"
     QM_EXPECT_FIELDS(*gear, (GetValueTable(), nullptr), (HasUpdateBit(), 0),
                      (GetUpdateBitPositionCount(), 0u));
@@ -170,14 +161,12 @@ TEST_F(ExampleTest, EthernetTopology) {
     ASSERT_EQ(container->GetEthernetClusterCount(), 1u);
     IEthernetCluster* cluster = container->FindEthernetCluster("Infotainment");
     ASSERT_NE(cluster, nullptr);
-    EXPECT_STREQ(cluster->GetProtocolName(), "SOME/IP");
-    EXPECT_STREQ(cluster->GetProtocolVersion(), "1");
+    QM_EXPECT_FIELDS(*cluster, (GetProtocolName(), "SOME/IP"), (GetProtocolVersion(), "1"));
     IEthernetPhysicalChannel* channel = cluster->GetPhysicalChannel();
     ASSERT_NE(channel, nullptr);
     EXPECT_STREQ(channel->GetName(), "InfotainmentChannel");
     ASSERT_NE(channel->GetVlan(), nullptr);
-    EXPECT_STREQ(channel->GetVlan()->GetName(), "InfotainmentVlan");
-    EXPECT_EQ(channel->GetVlan()->GetVlanId(), 10);
+    QM_EXPECT_FIELDS(*channel->GetVlan(), (GetName(), "InfotainmentVlan"), (GetVlanId(), 10));
     ISoAdConfig* soAd = channel->GetSoAdConfig();
     ASSERT_NE(soAd, nullptr);
     ASSERT_EQ(soAd->GetBundleCount(), 1u);
@@ -213,8 +202,7 @@ TEST_F(ExampleTest, EthernetTopology) {
     ISocketAddress* client = connection->GetClientPort();
     ASSERT_NE(client, nullptr);
     IApplicationEndpoint* clientEndpoint = client->GetApplicationEndpoint();
-    EXPECT_STREQ(clientEndpoint->GetProtocolText(), "tcp");
-    EXPECT_EQ(clientEndpoint->GetPortNumber(), 0x7531u);
+    QM_EXPECT_FIELDS(*clientEndpoint, (GetProtocolText(), "tcp"), (GetPortNumber(), 0x7531u));
     EXPECT_TRUE(clientEndpoint->IsDynamicallyAssigned());  // "FALSE" is not "false"
     EXPECT_EQ(client->GetMulticastConnector(), nullptr);
 
@@ -252,8 +240,7 @@ TEST_F(ExampleTest, AraAndStandardDataTypes) {
     EXPECT_EQ(u32->GetByteOrder(), 1u);        // "LEAS..."
     auto* text = dynamic_cast<IStringDataType*>(ara->FindDataType("string"));
     ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text->GetCppType(), "std::string");
-    EXPECT_STREQ(text->GetCharacterType(), "utf8");
+    QM_EXPECT_FIELDS(*text, (GetCppType(), "std::string"), (GetCharacterType(), "utf8"));
     auto* bytes = dynamic_cast<IVectorDataType*>(ara->FindDataType("ByteVector"));
     ASSERT_NE(bytes, nullptr);
     EXPECT_STREQ(bytes->GetCppType(), "std::vector<UInt8>");
@@ -272,15 +259,13 @@ TEST_F(ExampleTest, ServiceConfigurationsOfTheServicePackages) {
     EXPECT_EQ(radio->GetDataTypeCount(), 6u);
     auto* band = dynamic_cast<IEnumDataType*>(radio->FindDataType("Band"));
     ASSERT_NE(band, nullptr);
-    EXPECT_EQ(band->GetKind(), 2u);
-    EXPECT_STREQ(band->GetBaseTypeName(), "UInt8");
+    QM_EXPECT_FIELDS(*band, (GetKind(), 2u), (GetBaseTypeName(), "UInt8"));
     ASSERT_EQ(band->GetEnumeratorCount(), 3u);
     EXPECT_STREQ(band->GetEnumerator(2)->GetName(), "Digital");
     EXPECT_EQ(band->FindEnumerator("FM")->GetLowerLimit(), 1u);
     auto* presets = dynamic_cast<IArrayDataType*>(radio->FindDataType("Presets"));
     ASSERT_NE(presets, nullptr);
-    EXPECT_EQ(presets->GetArraySize(), 4u);
-    EXPECT_STREQ(presets->GetElementTypeName(), "UInt16");
+    QM_EXPECT_FIELDS(*presets, (GetArraySize(), 4u), (GetElementTypeName(), "UInt16"));
     auto* tuner = dynamic_cast<IStructureDataType*>(radio->FindDataType("DT_tuner_struct"));
     ASSERT_NE(tuner, nullptr);
     ASSERT_EQ(tuner->GetMemberCount(), 6u);
@@ -315,8 +300,7 @@ TEST_F(ExampleTest, ASecondLoadAppendsTheDeploymentsAgain) {
     ASSERT_TRUE(LoadPaths(db, {}));
     ISomeIpServiceCfg* radio = Service("Radio");
     EXPECT_EQ(db.GetEcu(0)->GetServiceCount(), 2u);
-    EXPECT_EQ(radio->GetFieldDeploymentCount(), 4u);
-    EXPECT_EQ(radio->GetEventGroupCount(), 2u);
+    QM_EXPECT_FIELDS(*radio, (GetFieldDeploymentCount(), 4u), (GetEventGroupCount(), 2u));
     EXPECT_EQ(db.GetClusters()->GetEthernetClusterCount(), 1u);  // rebuilt, not doubled
 }
 

@@ -74,11 +74,9 @@ TEST(ServiceReader, InlineDeploymentWithNotifierOnly) {
     ASSERT_NE(s, nullptr);
     ASSERT_EQ(s->GetFieldDeploymentCount(), 1u);
     IFieldDeployment* field = s->GetFieldDeployment(0);
-    EXPECT_EQ(field->GetGetter(), nullptr);
-    EXPECT_EQ(field->GetSetter(), nullptr);
+    QM_EXPECT_FIELDS(*field, (GetGetter(), nullptr), (GetSetter(), nullptr));
     ASSERT_NE(field->GetNotifier(), nullptr);
-    EXPECT_EQ(field->GetNotifier()->GetId(), 5);
-    EXPECT_STREQ(field->GetNotifier()->GetTransportProtocol(), "UDP");
+    QM_EXPECT_FIELDS(*field->GetNotifier(), (GetId(), 5), (GetTransportProtocol(), "UDP"));
     EXPECT_EQ(s->GetRole(), 1u);
 }
 
@@ -194,13 +192,11 @@ TEST(PduReader, ExactTextsKindsAndBuses) {
     EXPECT_STREQ(group->GetDirectionText(), "");  // "out" is not "OUT"
     EXPECT_STREQ(group->GetModeText(), "");
     ASSERT_EQ(group->GetPduCount(), 2u);
-    EXPECT_EQ(group->GetPdu(0)->GetKind(), 12);
-    EXPECT_EQ(group->GetPdu(0)->GetLength(), 16);
+    QM_EXPECT_FIELDS(*group->GetPdu(0), (GetKind(), 12), (GetLength(), 16));
     EXPECT_EQ(group->GetPdu(1)->GetKind(), -1);  // a group met as a PDU
     ISignal* light = db->GetEcu(0)->FindSignal("Light");
     ASSERT_NE(light, nullptr);
-    EXPECT_STREQ(light->GetBusText(), "");
-    EXPECT_EQ(light->GetValueTable(), nullptr);
+    QM_EXPECT_FIELDS(*light, (GetBusText(), ""), (GetValueTable(), nullptr));
 }
 
 // A PDU gets the first PDU-TRIGGERING (document order, any channel) whose I-PDU-REF leads to
@@ -261,8 +257,7 @@ TEST(PduReader, TriggeringOfAPduIsTheFirstThatNamesIt) {
     QM_EXPECT_FIELDS(*a, (GetName(), "FirstA"), (GetPduName(), "A"),
                      (GetPduKind(), "I-SIGNAL-I-PDU"));
     ASSERT_EQ(a->GetSignalCount(), 1u);
-    EXPECT_STREQ(a->GetSignalName(0), "S");
-    EXPECT_STREQ(a->GetSystemSignalName(0), "Sys");
+    QM_EXPECT_FIELDS(*a, (GetSignalName(0), "S"), (GetSystemSignalName(0), "Sys"));
     EXPECT_EQ(group->GetPdu(1)->GetPduTriggering(), nullptr);
     group->GetPdu(0)->Clear();
     EXPECT_EQ(group->GetPdu(0)->GetPduTriggering(), nullptr);
@@ -318,12 +313,10 @@ TEST(StructureReader, SelfContainingStructureAndUnknownArrayElement) {
     ASSERT_NE(node, nullptr);
     ASSERT_EQ(node->GetVariableCount(), 2u);
     EXPECT_EQ(node->GetVariable(0)->GetBaseType(), 1u);
-    EXPECT_FALSE(node->GetVariable(1)->HasStruct());
-    EXPECT_EQ(node->GetVariable(1)->GetBaseType(), 14u);
+    QM_EXPECT_FIELDS(*node->GetVariable(1), (HasStruct(), false), (GetBaseType(), 14u));
     IVariable* broken = s->FindStructDatatype("Holder")->FindVariable("broken");
     ASSERT_NE(broken, nullptr);
-    EXPECT_TRUE(broken->IsArray());
-    EXPECT_EQ(broken->GetArraySize(), 2u);
+    QM_EXPECT_FIELDS(*broken, (IsArray(), true), (GetArraySize(), 2u));
     const std::string messages = db->GetMessages();
     EXPECT_NE(messages.find("Structure: DT_Node_struct contains itself through member: next.\r\n"),
               std::string::npos);

@@ -26,6 +26,7 @@
 #include "codec_models/model_codecs.h"
 #include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"
+#include "expect_fields.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "tool_support.h"
 
@@ -622,10 +623,8 @@ TEST(GenerateCCorpus, GeneratedCodeAgreesWithTheCodec) {
     const Tally& dbc = tallies["dbc"];
     EXPECT_EQ(dbc.files, WholeCorpus() ? 34u : 24u);
     EXPECT_EQ(dbc.frames, WholeCorpus() ? 3198u : 765u);
-    EXPECT_EQ(tallies["ldf"].files, 25u);
-    EXPECT_EQ(tallies["ldf"].frames, 134u);
-    EXPECT_EQ(tallies["arxml"].files, 10u);
-    EXPECT_EQ(tallies["arxml"].frames, 50u);
+    QM_EXPECT_FIELDS(tallies["ldf"], (files, 25u), (frames, 134u));
+    QM_EXPECT_FIELDS(tallies["arxml"], (files, 10u), (frames, 50u));
     EXPECT_GT(dbc.roundTrips, WholeCorpus() ? 100000u : 20000u);
     EXPECT_GT(dbc.decoded, WholeCorpus() ? 130000u : 20000u);
     EXPECT_GT(dbc.encoded, WholeCorpus() ? 125000u : 20000u);

@@ -25,8 +25,7 @@ TEST(NodeModel, ChildCreationAndLookup) {
     EXPECT_EQ(first->parent, &root);
     EXPECT_EQ(root.GetChild("c", true), first);
     EXPECT_EQ(root.children.size(), 1u);
-    EXPECT_EQ(root.GetChild("d", false), nullptr);
-    EXPECT_EQ(root.GetChild(std::string("c")), first);
+    QM_EXPECT_FIELDS(root, (GetChild("d", false), nullptr), (GetChild(std::string("c")), first));
 
     EXPECT_EQ(root.AddChild(nullptr), nullptr);
     root.onChildParsed = std::make_shared<const NanoXML::ChildCallback>([](NanoXML*) {});
@@ -129,8 +128,7 @@ TEST(NodeModel, ClearKeepsTheCallback) {
     EXPECT_TRUE(root->name.empty());
     EXPECT_TRUE(root->children.empty());
     EXPECT_TRUE(root->attributes.empty());
-    EXPECT_EQ(root->flags, 0);
-    EXPECT_EQ(root->link, nullptr);
+    QM_EXPECT_FIELDS(*root, (flags, 0), (link, nullptr));
     EXPECT_EQ(root->onChildParsed, callback);
 }
 
@@ -158,8 +156,7 @@ TEST(NodeModel, CallbackIsSharedByEveryChildAndReleasedWithTheLast) {
 TEST(NodeModel, CountsAndSorting) {
     auto root =
         Parse("<r a='1'><z/><b name='2'><y/><x/></b><b name='1'><q/><p k='1'/></b><b/></r>");
-    EXPECT_EQ(root->CountNodes(), 8u);
-    EXPECT_EQ(root->CountAttributes(), 4u);
+    QM_EXPECT_FIELDS(*root, (CountNodes(), 8u), (CountAttributes(), 4u));
     auto names = [](const NanoXML* node) {
         std::string out;
         for (const NanoXML* child : node->children) {
@@ -189,8 +186,7 @@ TEST(NodeModel, SourceFilesStaySortedAndUnique) {
     files.Insert(3);
     files.Insert(7);
     EXPECT_EQ(files.Values(), (std::vector<uint16_t>{3, 7, 65535}));
-    EXPECT_TRUE(files.Contains(65535));
-    EXPECT_FALSE(files.Contains(4));
+    QM_EXPECT_FIELDS(files, (Contains(65535), true), (Contains(4), false));
     EXPECT_LE(sizeof(NanoXML), 144u);
 
     // Many sets of several files, made and destroyed in turn, each keep their own values.
