@@ -10,8 +10,13 @@
 namespace qm::diag::test {
 namespace {
 
-TEST(CddReader, TwoPhasesParseThenBuild) {
+// Every test of the suite starts from a fresh, empty CDiagnoseLib.
+class CddReader : public ::testing::Test {
+  protected:
     CDiagnoseLib library;
+};
+
+TEST_F(CddReader, TwoPhasesParseThenBuild) {
     ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 0), 1);
     QM_EXPECT_FIELDS(library, (GetEcuCount(), 0u), (GetFormat(), ""));
     NanoXML* root = library.SourceTree()->GetChild(std::string("CANDELA"));
@@ -26,8 +31,7 @@ TEST(CddReader, TwoPhasesParseThenBuild) {
     EXPECT_THAT(std::string(library.GetMessages()), HasSubstr("CDD Refs multicore: "));
 }
 
-TEST(CddReader, DoorExampleByHand) {
-    CDiagnoseLib library;
+TEST_F(CddReader, DoorExampleByHand) {
     ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 1), 1);
     IECU* ecu = library.GetEcu(0);
     QM_EXPECT_FIELDS(*ecu, (GetShortName(), "DoorFrontLeft"),
@@ -82,7 +86,7 @@ TEST(CddReader, DoorExampleByHand) {
               "hello world");
 }
 
-TEST(CddReader, LanguageTextRule) {
+TEST_F(CddReader, LanguageTextRule) {
     const std::string names[][2] = {
         {"<TUV xml:lang='en-US'>Hello</TUV><TUV xml:lang='de-DE'>Hallo</TUV>", "Hallo"},
         {"<TUV xml:lang='en-US'>Hello</TUV>", "Hello"},
@@ -97,8 +101,7 @@ TEST(CddReader, LanguageTextRule) {
     }
 }
 
-TEST(CddReader, ServiceAttributesAndMissingMessages) {
-    CDiagnoseLib library;
+TEST_F(CddReader, ServiceAttributesAndMissingMessages) {
     ASSERT_EQ(LoadCddText(library,
                           Cdd(OneService("<SERVICE id='s' tmplref='st' act='0' mayBeExec='(1,3)'/>",
                                          "<REQ><CONSTCOMP bl='8' v='49'/></REQ>"))),
@@ -123,16 +126,14 @@ TEST(CddReader, ServiceAttributesAndMissingMessages) {
     EXPECT_NE(element->FindNode("NEG", "", "", 100), nullptr);
 }
 
-TEST(CddReader, ServiceWithoutTemplateHasNoMessages) {
-    CDiagnoseLib library;
+TEST_F(CddReader, ServiceWithoutTemplateHasNoMessages) {
     ASSERT_EQ(LoadCddText(library, Cdd(OneService("<SERVICE id='s' tmplref='missing'/>", ""))), 1);
     IUDSService* service = library.GetEcu(0)->GetFunctionalClass(0)->GetService(0);
     QM_EXPECT_FIELDS(*service, (GetRequestCount(), 0u), (GetServiceId(), 0));
     EXPECT_STREQ(service->GetSecurityExecLevels(), "2");  // from the instance
 }
 
-TEST(CddReader, PositionsFollowThePredecessor) {
-    CDiagnoseLib library;
+TEST_F(CddReader, PositionsFollowThePredecessor) {
     ASSERT_EQ(LoadCddText(
                   library,
                   Cdd(OneService("<SERVICE id='s' tmplref='st'/>",
@@ -156,8 +157,7 @@ TEST(CddReader, PositionsFollowThePredecessor) {
                      (IsArray(), 1));
 }
 
-TEST(CddReader, MultiplexerCasesFromItsDataType) {
-    CDiagnoseLib library;
+TEST_F(CddReader, MultiplexerCasesFromItsDataType) {
     ASSERT_EQ(
         LoadCddText(library,
                     Cdd("<DATATYPES><MUXDT id='mx'><CASE s='1' e='1'><NAME><TUV>one</TUV></NAME>"
@@ -178,20 +178,18 @@ TEST(CddReader, MultiplexerCasesFromItsDataType) {
     EXPECT_EQ(mux->GetBitLength(), 16);
 }
 
-TEST(CddReader, DocumentsWithoutCandelaContributeNothing) {
+TEST_F(CddReader, DocumentsWithoutCandelaContributeNothing) {
     TempFile other("other.cdd", "<?xml version='1.0'?><ODX><X/></ODX>");
-    CDiagnoseLib library;
     EXPECT_EQ(library.LoadCddFile(other.Path().c_str(), 1), 0);
     EXPECT_TRUE(library.SourceTree()->children.empty());
     EXPECT_EQ(library.LoadCddFile("/nonexistent/file.cdd", 1), 0);
     EXPECT_EQ(library.GetEcuCount(), 0u);
 }
 
-TEST(CddReader, TwoFilesBuiltOnceGiveBothInLoadOrder) {
+TEST_F(CddReader, TwoFilesBuiltOnceGiveBothInLoadOrder) {
     TempFile first("first.cdd",
                    Cdd("<ECU><NAME><TUV>First</TUV></NAME><VAR id='a'/></ECU>", "dtdvers='1.0'"));
     TempFile second("second.cdd", Cdd("<ECU><NAME><TUV>Second</TUV></NAME><VAR id='b'/></ECU>"));
-    CDiagnoseLib library;
     ASSERT_EQ(library.LoadCddFile(first.Path().c_str(), 0), 1);
     ASSERT_EQ(library.LoadCddFile(second.Path().c_str(), 0), 1);
     EXPECT_EQ(library.BuildModel(), 1);
@@ -201,7 +199,7 @@ TEST(CddReader, TwoFilesBuiltOnceGiveBothInLoadOrder) {
     EXPECT_STREQ(library.GetFormat(), "CANDELA_7.0");  // the last root processed
 }
 
-TEST(CddReader, BadInputGivesAMessageAndAModel) {
+TEST_F(CddReader, BadInputGivesAMessageAndAModel) {
     const std::string cases[] = {
         // absurd and negative bit lengths, a bit mask that is not a number
         Cdd("<DATATYPES><IDENT id='d' bm='x1'><CVALUETYPE bl='-5' bo='99'/></IDENT></DATATYPES>" +
@@ -235,7 +233,7 @@ TEST(CddReader, BadInputGivesAMessageAndAModel) {
     }
 }
 
-TEST(CddReader, TwoLibrariesBuildOnTwoThreads) {
+TEST_F(CddReader, TwoLibrariesBuildOnTwoThreads) {
     std::vector<std::thread> threads;
     std::vector<uint64_t> services(4, 0);
     for (size_t t = 0; t < services.size(); ++t) {

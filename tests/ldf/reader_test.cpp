@@ -17,8 +17,13 @@ using ::testing::HasSubstr;
 namespace qm::ldf::test {
 namespace {
 
-TEST(LdfReader, OnlyCommentsAndDescriptionLineLoadCleanly) {
+// Every test of the suite starts from a fresh, empty NetConfigLdfFile.
+class LdfReader : public ::testing::Test {
+  protected:
     NetConfigLdfFile file;
+};
+
+TEST_F(LdfReader, OnlyCommentsAndDescriptionLineLoadCleanly) {
     EXPECT_TRUE(LoadText(file, "/* a comment */\nLIN_description_file ;\n"));
     QM_EXPECT_FIELDS(file, (GetResultCode(), 0), (GetLastLoadResult(), 1));
     EXPECT_EQ(MessagesOf(file), "");
@@ -27,8 +32,7 @@ TEST(LdfReader, OnlyCommentsAndDescriptionLineLoadCleanly) {
     EXPECT_EQ(std::string(file.GetMessages()).rfind("Measure time: ", 0), 0u);
 }
 
-TEST(LdfReader, HeaderValuesAreStoredWithoutQuotes) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, HeaderValuesAreStoredWithoutQuotes) {
     ASSERT_TRUE(LoadText(file, Header("2.1") + "LDF_file_revision = \"7.3\";\n"
                                                "Channel_name = \"DB\";\n"
                                                "LIN_sig_byte_order_big_endian;\n"));
@@ -38,7 +42,7 @@ TEST(LdfReader, HeaderValuesAreStoredWithoutQuotes) {
     QM_EXPECT_FIELDS(file, (GetVersion(), "1.42"), (GetFileType(), 0));
 }
 
-TEST(LdfReader, NetworkNameComesFromTheBannerOrTheFileName) {
+TEST_F(LdfReader, NetworkNameComesFromTheBannerOrTheFileName) {
     NetConfigLdfFile banner;
     ASSERT_TRUE(LoadText(banner, "/*  Network: LIN_DummyBus */\nLIN_description_file;\n"));
     EXPECT_STREQ(banner.GetName(), "LIN_DummyBus");
@@ -47,22 +51,19 @@ TEST(LdfReader, NetworkNameComesFromTheBannerOrTheFileName) {
     EXPECT_STREQ(plain.GetName(), "door_bus");
 }
 
-TEST(LdfReader, EmptyOneLineSectionIsAcceptedAndReadingGoesOn) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, EmptyOneLineSectionIsAcceptedAndReadingGoesOn) {
     ASSERT_TRUE(LoadText(file, Header() + "Signal_groups { }\n" + kNodes));
     EXPECT_EQ(file.GetNodeCount(), 3u);
 }
 
-TEST(LdfReader, FirstStatementOnTheKeywordLine) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, FirstStatementOnTheKeywordLine) {
     ASSERT_TRUE(
         LoadText(file, Header() + "Nodes { Master: CEM, 5 ms, 0.1 ms;\n  Slaves: LSM;\n}\n"));
     ASSERT_NE(file.GetMasterNode(), nullptr);
     EXPECT_EQ(file.GetSlaveNodeCount(), 1u);
 }
 
-TEST(LdfReader, StatementsSpreadOverLinesAreJoined) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, StatementsSpreadOverLinesAreJoined) {
     ASSERT_TRUE(LoadText(file, Header() + "Nodes\n{\n  Master:\n    CEM, /* name */\n    5 ms,\n"
                                           "    0.1 ms; // jitter\n  Slaves:\n    LSM;\n}\n"));
     ASSERT_NE(file.GetMasterNode(), nullptr);
@@ -72,7 +73,7 @@ TEST(LdfReader, StatementsSpreadOverLinesAreJoined) {
 }
 
 // Lines the dispatcher reports: each text loads (or stops) with exactly these messages.
-TEST(LdfReader, DispatcherLinesAndTheirMessages) {
+TEST_F(LdfReader, DispatcherLinesAndTheirMessages) {
     struct Case {
         std::string text;
         bool loads;
@@ -103,15 +104,14 @@ TEST(LdfReader, DispatcherLinesAndTheirMessages) {
     }
 }
 
-TEST(LdfReader, MissingFileGivesResultCode254) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, MissingFileGivesResultCode254) {
     EXPECT_FALSE(file.Load((TempDir() / "does_not_exist.ldf").c_str()));
     EXPECT_EQ(file.GetResultCode(), 254);
     EXPECT_EQ(MessagesOf(file), "");
     EXPECT_STREQ(file.GetName(), "does_not_exist");
 }
 
-TEST(LdfReader, NarrowAndWidePathLoadsAgree) {
+TEST_F(LdfReader, NarrowAndWidePathLoadsAgree) {
     const std::string path = WriteTemp("wide.ldf", Header() + kNodes);
     NetConfigLdfFile narrow;
     NetConfigLdfFile wide;
@@ -121,8 +121,7 @@ TEST(LdfReader, NarrowAndWidePathLoadsAgree) {
     EXPECT_EQ(std::wstring(narrow.GetPath()), std::wstring(wide.GetPath()));
 }
 
-TEST(LdfReader, NodesWithOptionalMasterFields) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, NodesWithOptionalMasterFields) {
     ASSERT_TRUE(LoadText(file, Header() + "Nodes {\n  Master: CEM, 5 ms, 0.1 ms, 24 bits, 30 %;\n"
                                           "  Slaves: A, B, C;\n}\n"));
     ILdfMasterNode* master = file.GetMasterNode();
@@ -133,8 +132,7 @@ TEST(LdfReader, NodesWithOptionalMasterFields) {
     EXPECT_EQ(file.GetSlaveNode(1)->IsSlave(), 1);
 }
 
-TEST(LdfReader, SignalsBindPublisherSubscribersAndByteArrays) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, SignalsBindPublisherSubscribersAndByteArrays) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
                                    "Signals {\n  Data: 24, {0x01, 2, 3}, LSM, CEM, RSM;\n"
                                    "  Plain: 4, 0x0A, CEM, LSM;\n}\n"));
@@ -153,8 +151,7 @@ TEST(LdfReader, SignalsBindPublisherSubscribersAndByteArrays) {
                      (GetBitOrder(), 1));
 }
 
-TEST(LdfReader, FramesBindSignalsSubscribersAndComputeMissingLengths) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, FramesBindSignalsSubscribersAndComputeMissingLengths) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
                                    "Signals {\n  A: 4, 0, LSM, CEM;\n  B: 9, 0, LSM, CEM;\n}\n"
                                    "Frames {\n  F: 0x10, LSM {\n    A, 0;\n    B, 4;\n  }\n}\n"));
@@ -174,8 +171,7 @@ TEST(LdfReader, FramesBindSignalsSubscribersAndComputeMissingLengths) {
     EXPECT_EQ(file.FindUnconditionalFrameById(0x10), frame);
 }
 
-TEST(LdfReader, FramesSharingANameAreSubscribedOnce) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, FramesSharingANameAreSubscribedOnce) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
                                    "Signals {\n  A: 4, 0, LSM, CEM;\n  B: 4, 0, LSM, CEM;\n"
                                    "  C: 4, 0, RSM, CEM;\n}\n"
@@ -189,8 +185,7 @@ TEST(LdfReader, FramesSharingANameAreSubscribedOnce) {
     EXPECT_EQ(file.FindUnconditionalFrame("F")->GetFrameId(), 1);
 }
 
-TEST(LdfReader, UnknownSignalInFrameIsSkippedWithAWarning) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, UnknownSignalInFrameIsSkippedWithAWarning) {
     ASSERT_TRUE(
         LoadText(file, Header() + kNodes +
                            "Signals {\n  A: 4, 0, LSM, CEM;\n}\n"
@@ -200,8 +195,7 @@ TEST(LdfReader, UnknownSignalInFrameIsSkippedWithAWarning) {
     EXPECT_EQ(file.FindUnconditionalFrame("F")->GetSignalCount(), 1u);
 }
 
-TEST(LdfReader, DiagnosticSignalsAndFrames) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, DiagnosticSignalsAndFrames) {
     ASSERT_TRUE(LoadText(
         file, Header() + "Diagnostic_signals {\n  MasterReqB0: 8, 0;\n  MasterReqB1: 8, 0;\n}\n"
                          "Diagnostic_frames {\n  MasterReq: 0x3c {\n    MasterReqB0, 0;\n"
@@ -217,8 +211,7 @@ TEST(LdfReader, DiagnosticSignalsAndFrames) {
                      (FindDiagnosticFrameById(0x3C), request));
 }
 
-TEST(LdfReader, SporadicAndEventTriggeredFrames) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, SporadicAndEventTriggeredFrames) {
     ASSERT_TRUE(LoadText(file, Header("2.1") + kNodes + kSignalsAndFrames +
                                    "Sporadic_frames {\n  Spor: CemFrame, Ghost;\n}\n"
                                    "Event_triggered_frames {\n"
@@ -242,8 +235,7 @@ TEST(LdfReader, SporadicAndEventTriggeredFrames) {
     EXPECT_EQ(file.GetFrameCount(), 6u);
 }
 
-TEST(LdfReader, NodeAttributesOfASlave) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, NodeAttributesOfASlave) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Node_attributes {\n  LSM {\n"
                                    "    LIN_protocol = \"2.1\";\n"
@@ -283,8 +275,7 @@ TEST(LdfReader, NodeAttributesOfASlave) {
     EXPECT_EQ(MessagesOf(file), "");
 }
 
-TEST(LdfReader, UnclosedConfigurableFramesListEndsAtTheNextAttribute) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, UnclosedConfigurableFramesListEndsAtTheNextAttribute) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Node_attributes {\n  LSM {\n    configurable_frames {\n"
                                    "      CemFrame;\n    configurable_frames {\n      LsmFrame;\n"
@@ -297,8 +288,7 @@ TEST(LdfReader, UnclosedConfigurableFramesListEndsAtTheNextAttribute) {
               "WARNING. Missing right parenthesis in line 33)     P2_min = 60 ms;.\r\n");
 }
 
-TEST(LdfReader, NodeAttributesForMasterOrUnknownNodesAreSkipped) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, NodeAttributesForMasterOrUnknownNodesAreSkipped) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
                                    "Node_attributes {\n  CEM {\n    configured_NAD = 1;\n  }\n"
                                    "  Nobody {\n    configured_NAD = 2;\n  }\n"
@@ -311,8 +301,7 @@ TEST(LdfReader, NodeAttributesForMasterOrUnknownNodesAreSkipped) {
     EXPECT_EQ(file.FindSlaveNode("RSM")->GetConfiguredNad(), 3);
 }
 
-TEST(LdfReader, EncodingTypesAndRepresentations) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, EncodingTypesAndRepresentations) {
     ASSERT_TRUE(
         LoadText(file, Header() + kNodes + kSignalsAndFrames +
                            "Signal_encoding_types {\n  Light {\n"
@@ -338,8 +327,7 @@ TEST(LdfReader, EncodingTypesAndRepresentations) {
     EXPECT_EQ(MessagesOf(file), "");
 }
 
-TEST(LdfReader, SignalGroupsCompositeAndDiagnosticAddresses) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, SignalGroupsCompositeAndDiagnosticAddresses) {
     ASSERT_TRUE(LoadText(file, Header("1.3") + kNodes + kSignalsAndFrames +
                                    "Diagnostic_addresses {\n  LSM: 0x21;\n  RSM: 0x22;\n}\n"
                                    "Signal_groups {\n  Group : 16 {\n    LeftSwitch, 0;\n"
@@ -361,8 +349,7 @@ TEST(LdfReader, SignalGroupsCompositeAndDiagnosticAddresses) {
     EXPECT_EQ(MessagesOf(file), "");
 }
 
-TEST(LdfReader, DynamicFrameIdsMarkTheirFrames) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, DynamicFrameIdsMarkTheirFrames) {
     ASSERT_TRUE(
         LoadText(file, Header() + kNodes + "dynamic_frames {\n  2, 3;\n}\n" + kSignalsAndFrames));
     EXPECT_EQ(file.FindUnconditionalFrame("CemFrame")->IsDynamic(), 0);
@@ -459,24 +446,22 @@ INSTANTIATE_TEST_SUITE_P(
         return qmtest::TestName(info.param.name);
     });
 
-TEST(LdfReader, LoadThatStopsKeepsWhatWasReadBefore) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, LoadThatStopsKeepsWhatWasReadBefore) {
     EXPECT_FALSE(LoadText(file, Header() + kNodes + "Signals {\n  A: 8, 0, CEM, LSM;\n  B;\n}\n"));
     QM_EXPECT_FIELDS(file, (GetNodeCount(), 3u), (GetStandardSignalCount(), 1u),
                      (GetResultCode(), 20));
 }
 
-TEST(LdfReader, BinaryGarbageStopsCleanly) {
+TEST_F(LdfReader, BinaryGarbageStopsCleanly) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
-    NetConfigLdfFile file;
     EXPECT_FALSE(LoadText(file, garbage));
     EXPECT_THAT(std::string(file.GetMessages()), HasSubstr("Line("));
 }
 
 // A file cut short reads like a whole one up to where it ends; a section that meets the end of
 // the file before its closing "}" is named, and so is a file with nothing in it.
-TEST(LdfReader, CutAndEmptyFilesAreNamed) {
+TEST_F(LdfReader, CutAndEmptyFilesAreNamed) {
     struct Case {
         std::string text;
         std::string messages;
@@ -504,8 +489,7 @@ TEST(LdfReader, CutAndEmptyFilesAreNamed) {
     }
 }
 
-TEST(LdfReader, AnEncodingTypeDefinedTwiceIsNamedAndTheFirstIsUsed) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, AnEncodingTypeDefinedTwiceIsNamedAndTheFirstIsUsed) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Signal_encoding_types {\n  Light {\n    bcd_value;\n  }\n"
                                    "  Light {\n    ascii_value;\n  }\n}\n"

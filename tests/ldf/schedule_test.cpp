@@ -26,8 +26,13 @@ Command* CommandOf(NetConfigLdfFile& file, uint64_t table, uint64_t task) {
     return entry ? dynamic_cast<Command*>(entry->GetCommand()) : nullptr;
 }
 
-TEST(LdfSchedule, EveryCommandKind) {
+// Every test of the suite starts from a fresh, empty NetConfigLdfFile.
+class LdfSchedule : public ::testing::Test {
+  protected:
     NetConfigLdfFile file;
+};
+
+TEST_F(LdfSchedule, EveryCommandKind) {
     ASSERT_TRUE(
         LoadTables(file,
                    "  All {\n"
@@ -76,8 +81,7 @@ TEST(LdfSchedule, EveryCommandKind) {
     EXPECT_EQ(MessagesOf(file), "");
 }
 
-TEST(LdfSchedule, LongAssignNadNamesTheNodeByItsNad) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, LongAssignNadNamesTheNodeByItsNad) {
     ASSERT_TRUE(
         LoadTables(file, "  T {\n    AssignNAD { 0x01, 0x1234, 0x5678, 0x22 } delay 5 ms;\n  }\n"));
     auto* assign = CommandOf<IAssignNadCommand>(file, 0, 0);
@@ -87,8 +91,7 @@ TEST(LdfSchedule, LongAssignNadNamesTheNodeByItsNad) {
                      (GetFunctionId(), 0x5678), (GetNewNad(), 0x22));
 }
 
-TEST(LdfSchedule, AssignNadCopiesTheStoredInitialNadOfTheSlave) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, AssignNadCopiesTheStoredInitialNadOfTheSlave) {
     ASSERT_TRUE(LoadTables(file, "  T {\n    AssignNAD { RSM } delay 5 ms;\n  }\n"));
     auto* assign = CommandOf<IAssignNadCommand>(file, 0, 0);
     ASSERT_NE(assign, nullptr);
@@ -98,8 +101,7 @@ TEST(LdfSchedule, AssignNadCopiesTheStoredInitialNadOfTheSlave) {
                      (GetFunctionId(), 0));
 }
 
-TEST(LdfSchedule, MasterRequestIsCreatedWhenMissing) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, MasterRequestIsCreatedWhenMissing) {
     ASSERT_TRUE(LoadTables(
         file, "  Diag {\n    MasterReq delay 10 ms;\n    SlaveResp delay 10 ms;\n  }\n"));
     ILdfDiagnosticFrame* request = file.FindDiagnosticFrame("MasterReq");
@@ -110,8 +112,7 @@ TEST(LdfSchedule, MasterRequestIsCreatedWhenMissing) {
     EXPECT_EQ(file.IndexOfFrame(file.FindFrame("SlaveResp")), 4u);
 }
 
-TEST(LdfSchedule, TablesOfTheSameNameAreJoined) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, TablesOfTheSameNameAreJoined) {
     ASSERT_TRUE(LoadTables(file,
                            "  A {\n    CemFrame delay 1 ms;\n  }\n"
                            "  B {\n    LsmFrame delay 2 ms;\n  }\n"
@@ -125,8 +126,7 @@ TEST(LdfSchedule, TablesOfTheSameNameAreJoined) {
         "WARNING. Schedule table with name of A already exists. Warning for line(46)   A {;\r\n");
 }
 
-TEST(LdfSchedule, TablesNamedAgainInALaterSectionMoveToTheEnd) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, TablesNamedAgainInALaterSectionMoveToTheEnd) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Schedule_tables {\n  A {\n    CemFrame delay 1 ms;\n  }\n"
                                    "  B {\n    CemFrame delay 1 ms;\n  }\n"
@@ -141,8 +141,7 @@ TEST(LdfSchedule, TablesNamedAgainInALaterSectionMoveToTheEnd) {
     EXPECT_EQ(file.FindScheduleTable("B")->GetTaskCount(), 2u);
 }
 
-TEST(LdfSchedule, UnknownFirstTokenStopsTheLoad) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, UnknownFirstTokenStopsTheLoad) {
     EXPECT_FALSE(LoadTables(file, "  T {\n    CemFrame delay 1 ms;\n    Ghost delay 1 ms;\n  }\n"));
     EXPECT_EQ(MessagesOf(file),
               "Missing frame definition: Ghost. Line(42)     Ghost delay 1 ms;.\r\n");
@@ -150,7 +149,7 @@ TEST(LdfSchedule, UnknownFirstTokenStopsTheLoad) {
     EXPECT_EQ(file.GetScheduleTable(0)->GetTaskCount(), 1u);
 }
 
-TEST(LdfSchedule, CommandsThatCannotBeBuiltStopTheLoad) {
+TEST_F(LdfSchedule, CommandsThatCannotBeBuiltStopTheLoad) {
     const char* entries[] = {
         "    AssignNAD { Nobody } delay 1 ms;\n",
         "    DataDump { LSM, 1, 2 } delay 1 ms;\n",
@@ -168,8 +167,7 @@ TEST(LdfSchedule, CommandsThatCannotBeBuiltStopTheLoad) {
     }
 }
 
-TEST(LdfSchedule, AssignFrameIdToLin13NodeUnderLin22) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, AssignFrameIdToLin13NodeUnderLin22) {
     ASSERT_TRUE(
         LoadTables(file, "  T {\n    AssignFrameId { RSM, RsmFrame } delay 1 ms;\n  }\n", "2.2"));
     EXPECT_NE(MessagesOf(file).find("WARNING. AssignFrameId, which is handled in schedule table, "
@@ -178,8 +176,7 @@ TEST(LdfSchedule, AssignFrameIdToLin13NodeUnderLin22) {
               std::string::npos);
 }
 
-TEST(LdfSchedule, CollisionTableIsBoundAfterTheSection) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, CollisionTableIsBoundAfterTheSection) {
     ASSERT_TRUE(
         LoadText(file, Header() + kNodes + kSignalsAndFrames +
                            "Event_triggered_frames {\n  E: Resolver, 0x10, LsmFrame;\n}\n"
@@ -188,8 +185,7 @@ TEST(LdfSchedule, CollisionTableIsBoundAfterTheSection) {
               file.FindScheduleTable("Resolver"));
 }
 
-TEST(LdfSchedule, UnclosedSectionEndsAtTheNextKeyword) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, UnclosedSectionEndsAtTheNextKeyword) {
     EXPECT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Schedule_tables {\n  T {\n    CemFrame delay 5 ms;\n"
                                    "Signal_encoding_types {\n  E {\n    bcd_value;\n  }\n}\n"));
