@@ -4,9 +4,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace qmtest {
+
+// A file's bytes ("" when it cannot be read).
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // A path of its own process under the temporary directory; the test removes what it writes.
 inline std::string TempPath(const std::string& name) {

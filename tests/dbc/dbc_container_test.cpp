@@ -157,7 +157,7 @@ TEST_F(DbcContainer, RestoredNumbersTakeTheirFormFromTheStoredText) {
                      (IsFactorExponent(), false));
     const std::string path = folder.File("restored.dbc");
     ASSERT_TRUE(restored.Save(path.c_str()));
-    EXPECT_NE(dbctest::ReadText(path).find("(0.500000,-10.000000) [-10.000000|32757.500000]"),
+    EXPECT_NE(dbctest::ReadFile(path).find("(0.500000,-10.000000) [-10.000000|32757.500000]"),
               std::string::npos);
     NetConfigDbcFile reread;
     ASSERT_TRUE(reread.Load(path.c_str()));

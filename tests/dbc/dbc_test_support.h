@@ -22,10 +22,7 @@ inline void WriteText(const std::string& path, const std::string& text) {
     out << text;
 }
 
-inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using qmtest::ReadFile;
 
 // Loads a DBC text through a file in folder; returns the load result.
 inline bool LoadText(NetConfigDbcFile& file, const TempFolder& folder, const std::string& text,

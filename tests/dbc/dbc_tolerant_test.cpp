@@ -157,7 +157,7 @@ void ExpectExactRoundTrip(NetConfigDbcFile& original, const TempFolder& folder) 
     // A second save of the reread model gives the same text.
     const std::string again = folder.File("again.dbc");
     ASSERT_TRUE(reread.Save(again.c_str()));
-    EXPECT_EQ(dbctest::ReadText(copy), dbctest::ReadText(again));
+    EXPECT_EQ(dbctest::ReadFile(copy), dbctest::ReadFile(again));
 }
 
 // Saved and read again tolerantly, a tolerant model keeps its messages, signals, multiplexing,
@@ -214,7 +214,7 @@ TEST_P(TolerantCorpus, BothModesGiveTheirPinnedCountsAndRoundTrip) {
     EXPECT_EQ(WarningLines(tolerant.GetMessages()), pin.toleratedLines);
     EXPECT_EQ(tolerant.GetToleratedLineCount(), pin.toleratedLines.size());
     // Read to the end: every message line of the text is a message of the model.
-    EXPECT_EQ(tolerant.GetMessageCount(), MessageLinesOf(dbctest::ReadText(Path())));
+    EXPECT_EQ(tolerant.GetMessageCount(), MessageLinesOf(dbctest::ReadFile(Path())));
     EXPECT_LE(tolerant.GetStatus(), 2u);
     TempFolder folder;
     // A file that stops early promises no exact round trip.
@@ -302,7 +302,7 @@ TEST_F(TolerantLines, EscapedQuotesAreKeptAndWrittenBackEscaped) {
     EXPECT_STREQ(tolerant_.FindSignal(1, "S")->GetValueDescription(1), "plain");
     const std::string copy = folder_.File("copy.dbc");
     ASSERT_TRUE(tolerant_.Save(copy.c_str()));
-    EXPECT_THAT(dbctest::ReadText(copy), HasSubstr("VAL_ 1 S 0 \"say \\\"hi\\\"\" 1 \"plain\";"));
+    EXPECT_THAT(dbctest::ReadFile(copy), HasSubstr("VAL_ 1 S 0 \"say \\\"hi\\\"\" 1 \"plain\";"));
     NetConfigDbcFile again;
     again.SetTolerantReading(true);
     again.Load(copy.c_str());
@@ -343,14 +343,14 @@ TEST_F(TolerantLines, ExtendedMultiplexingIsReadOnlyWhenTolerant) {
     // Written after the value descriptions, one line per signal, and read back the same.
     const std::string copy = folder_.File("copy.dbc");
     ASSERT_TRUE(tolerant_.Save(copy.c_str()));
-    const std::string text = dbctest::ReadText(copy);
+    const std::string text = dbctest::ReadFile(copy);
     EXPECT_THAT(text,
                 HasSubstr("SG_MUL_VAL_ 1 Sub Mux 1-1, 4-6;\r\nSG_MUL_VAL_ 1 Leaf Sub 2-2, 9-9;"));
     EXPECT_LT(text.find("\nVAL_ 1 Mux"), text.find("SG_MUL_VAL_"));
     // A model of the exact reader writes no such line.
     const std::string exactCopy = folder_.File("exact.dbc");
     ASSERT_TRUE(exact_.Save(exactCopy.c_str()));
-    EXPECT_THAT(dbctest::ReadText(exactCopy), Not(HasSubstr("SG_MUL_VAL_")));
+    EXPECT_THAT(dbctest::ReadFile(exactCopy), Not(HasSubstr("SG_MUL_VAL_")));
 }
 
 TEST_F(TolerantLines, BadExtendedMultiplexingWarnsAndKeepsAModel) {
@@ -539,7 +539,7 @@ TEST_F(TolerantLines, ValueDescriptionsKeepEvery64BitValue) {
 
         const std::string copy = folder_.File("values.dbc");
         ASSERT_TRUE(file->Save(copy.c_str()));
-        const std::string written = dbctest::ReadText(copy);
+        const std::string written = dbctest::ReadFile(copy);
         EXPECT_THAT(written,
                     HasSubstr("VAL_ 1 S 18446744073709551615 \"top\" 5000000000 \"big\" "
                               "6000000000 \"bigger\" -9223372036854775808 \"bottom\" 16 \"hex\" "
@@ -558,7 +558,7 @@ TEST_F(TolerantLines, ValuesWithinThirtyTwoBitsWriteTheDescribedList) {
     QM_EXPECT_FIELDS(*exact, (GetExactValueAt(2), 4294967295), (IsExactValueUnsigned(2), false));
     const std::string copy = folder_.File("plain.dbc");
     ASSERT_TRUE(exact_.Save(copy.c_str()));
-    EXPECT_THAT(dbctest::ReadText(copy),
+    EXPECT_THAT(dbctest::ReadFile(copy),
                 HasSubstr("VAL_ 1 S 3 \"three\" 1 \"one\" 4294967295 \"max\";"));
 }
 

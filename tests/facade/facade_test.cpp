@@ -17,10 +17,7 @@ namespace {
 
 using qmtest::TempPath;
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using qmtest::ReadFile;
 
 void ExpectPristineInfoNode(NanoXML* info) {
     ASSERT_NE(info, nullptr);
@@ -113,7 +110,7 @@ TEST(Container, EmptyFacadeSavesTheBareFrame) {
     IQuillmere* facade = CreateQuillmereInstance();
     const std::string path = TempPath("empty.xml");
     ASSERT_TRUE(facade->SaveToFile(path.c_str()));
-    EXPECT_EQ(Slurp(path),
+    EXPECT_EQ(ReadFile(path),
               "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
               "<KOVR>\r\n   <Quillmere/>\r\n</KOVR>");
     EXPECT_TRUE(facade->LoadFromFile(path.c_str()));

@@ -93,7 +93,7 @@ TEST_F(LdfWriter, WritesEverySectionInItsLayoutAndReadsBackToTheSameText) {
     ASSERT_TRUE(LoadText(file, kFull));
     const std::string path = (TempDir() / "round.ldf").string();
     ASSERT_TRUE(file.Save(path.c_str()));
-    EXPECT_EQ(ReadText(path), kExpected);
+    EXPECT_EQ(ReadFile(path), kExpected);
     NetConfigLdfFile again;
     ASSERT_TRUE(again.Load(path.c_str()));
     EXPECT_EQ(again.GetResultCode(), 0);
@@ -188,38 +188,38 @@ TEST_F(LdfEdits, EachEditChangesModelAndFileTogether) {
     EXPECT_EQ(file_.RenameSignal("Request", "Order"), 1);
     EXPECT_EQ(file_.FindStandardSignal("Request"), nullptr);
     ASSERT_NE(file_.FindStandardSignal("Order"), nullptr);
-    EXPECT_NE(ReadText(path_).find("\tOrder: 2, 0, CEM, LSM, RSM;"), std::string::npos);
+    EXPECT_NE(ReadFile(path_).find("\tOrder: 2, 0, CEM, LSM, RSM;"), std::string::npos);
     EXPECT_EQ(file_.SetSignalSize("Order", 3), 1);
     EXPECT_EQ(file_.FindStandardSignal("Order")->GetSize(), 3);
     const uint16_t values[] = {1, 2};
     EXPECT_EQ(file_.SetSignalInitialValues("Order", values, 2), 1);
-    EXPECT_NE(ReadText(path_).find("\tOrder: 3, {1,2}, CEM"), std::string::npos);
+    EXPECT_NE(ReadFile(path_).find("\tOrder: 3, {1,2}, CEM"), std::string::npos);
     EXPECT_EQ(file_.SetSignalInitialValue("Order", 9, 1), 1);
     EXPECT_EQ(file_.FindStandardSignal("Order")->GetInitialValue(1), 9);
     EXPECT_EQ(file_.SetSignalBitOffset("Order", 4), 1);
-    EXPECT_NE(ReadText(path_).find("\t\tOrder, 4;"), std::string::npos);
+    EXPECT_NE(ReadFile(path_).find("\t\tOrder, 4;"), std::string::npos);
     EXPECT_EQ(file_.RenameFrame("CemFrame", "Command"), 1);
     EXPECT_NE(file_.FindFrame("Command"), nullptr);
     EXPECT_EQ(file_.SetFrameLength("Command", 8), 1);
     EXPECT_EQ(file_.SetFrameId("Command", 0x30), 1);
     EXPECT_EQ(file_.FindUnconditionalFrameById(0x30), file_.FindUnconditionalFrame("Command"));
     EXPECT_EQ(file_.FindUnconditionalFrameById(0x01), nullptr);
-    EXPECT_NE(ReadText(path_).find("\tCommand: 48, CEM, 8 {"), std::string::npos);
+    EXPECT_NE(ReadFile(path_).find("\tCommand: 48, CEM, 8 {"), std::string::npos);
 }
 
 TEST_F(LdfEdits, RefusedEditsChangeNothing) {
-    const std::string before = ReadText(path_);
+    const std::string before = ReadFile(path_);
     EXPECT_EQ(file_.RenameSignal("Nobody", "X"), 0);
     EXPECT_EQ(file_.RenameSignal(nullptr, "X"), 0);
     EXPECT_EQ(file_.RenameSignal("Request", nullptr), 0);
     EXPECT_EQ(file_.SetSignalInitialValue("Request", 1, 1), 0);  // one value only
     EXPECT_EQ(file_.SetFrameId("request", 5), 0);                // names are case-sensitive
     EXPECT_EQ(file_.SetSignalInitialValues("Request", nullptr, 2), 0);
-    EXPECT_EQ(ReadText(path_), before);
+    EXPECT_EQ(ReadFile(path_), before);
 }
 
 TEST_F(LdfEdits, FailedSaveRestoresTheOldValue) {
-    const std::string before = ReadText(path_);
+    const std::string before = ReadFile(path_);
     BreakSaving();
     EXPECT_EQ(file_.RenameSignal("Request", "Order"), 0);
     EXPECT_NE(file_.FindStandardSignal("Request"), nullptr);
@@ -237,7 +237,7 @@ TEST_F(LdfEdits, FailedSaveRestoresTheOldValue) {
     EXPECT_EQ(file_.FindUnconditionalFrame("CemFrame")->GetLength(), 1);
     EXPECT_EQ(file_.SetFrameId("CemFrame", 9), 0);
     EXPECT_EQ(file_.FindUnconditionalFrameById(1), file_.FindUnconditionalFrame("CemFrame"));
-    EXPECT_EQ(ReadText(path_), before);
+    EXPECT_EQ(ReadFile(path_), before);
 }
 
 }  // namespace

@@ -22,10 +22,6 @@ namespace {
 class TempDir : public ::testing::Test {
   protected:
     std::string PathOf(const std::string& name) const { return folder_.File(name); }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     qmtest::TempFolder folder_;
     const fs::path& dir_ = folder_.Path();
 };
@@ -84,7 +80,7 @@ TEST_F(TempDir, AtomicWriteReplacesAndLeavesNoTemporary) {
     const std::string target = PathOf("out.txt");
     ASSERT_TRUE(WriteFileAtomic(target, "old").ok);
     ASSERT_TRUE(WriteFileAtomic(Widen(target), "new content").ok);
-    EXPECT_EQ(Slurp(target), "new content");
+    EXPECT_EQ(qmtest::ReadFile(target), "new content");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
@@ -96,7 +92,7 @@ TEST_F(TempDir, FailedAtomicWriteKeepsThePreviousFile) {
     FileStatus status = WriteFileAtomic(target, "data");
     EXPECT_FALSE(status.ok);
     EXPECT_NE(status.errorNumber, 0);
-    EXPECT_EQ(Slurp(target + "/keep"), "kept");
+    EXPECT_EQ(qmtest::ReadFile(target + "/keep"), "kept");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 
     EXPECT_FALSE(WriteFileAtomic(PathOf("no/such/dir/file"), "x").ok);

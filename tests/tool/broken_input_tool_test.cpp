@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 using tooltest::kCorpus;
 using tooltest::kExamples;
 using tooltest::Quote;
-using tooltest::ReadBytes;
+using tooltest::ReadFile;
 using tooltest::RunQuillmere;
 using tooltest::RunTool;
 
@@ -39,7 +39,7 @@ class BrokenInput : public ::testing::Test {
     }
     // The first percent of a file's bytes, written under a new name.
     fs::path Cut(const fs::path& source, unsigned percent, const std::string& name) {
-        const std::string text = ReadBytes(source);
+        const std::string text = ReadFile(source);
         return Write(name, text.substr(0, text.size() * percent / 100));
     }
 
@@ -115,7 +115,7 @@ TEST_F(BrokenInput, EmptyFilesAreWarnings) {
 }
 
 TEST_F(BrokenInput, ACutLdfIsNotClean) {
-    const std::string ldf = ReadBytes(kExamples / "body.ldf");
+    const std::string ldf = ReadFile(kExamples / "body.ldf");
     const size_t block = ldf.find('{', ldf.find('{', ldf.find("Node_attributes")) + 1);
     ASSERT_NE(block, std::string::npos);
     ExpectCheck(Write("cut.ldf", ldf.substr(0, block + 1)), "",

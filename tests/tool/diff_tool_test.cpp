@@ -201,7 +201,7 @@ TEST(Diff, EqualFilesExitZeroAndErrorsExitTwo) {
 // a changed field.
 TEST(Diff, DiagnosticServicesByQualifier) {
     tooltest::ScratchFolder folder("diff_diag");
-    const std::string original = tooltest::ReadBytes(kExamples / "door_ecu.cdd");
+    const std::string original = tooltest::ReadFile(kExamples / "door_ecu.cdd");
     const auto variant = [&](const std::string& from, const std::string& to) {
         std::string text = original;
         for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {

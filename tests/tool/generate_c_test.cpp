@@ -164,7 +164,7 @@ TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
         EXPECT_GT(json["frames"].get<int>(), 1) << file;
         sources += " " + Quote(json["source"].get<std::string>());
     }
-    const std::string header = tooltest::ReadBytes(folder / "out" / "powertrain.h");
+    const std::string header = tooltest::ReadFile(folder / "out" / "powertrain.h");
     for (const char* piece :
          {"#define POWERTRAIN_ENGINE_DATA_FRAME_ID (0x100u)",
           "#define POWERTRAIN_ENGINE_DATA_LENGTH (8u)",
@@ -402,7 +402,7 @@ void BuildAndRun(const std::vector<Subject*>& batch, const fs::path& folder) {
                            (haveClang ? "clang" : "gcc") + kStrictFlags + " -O0 " + unitPath +
                            " -o " + Quote(program.string()) + " >> " + log + " 2>&1 && " +
                            Quote(program.string()) + " > " + Quote(output.string()));
-    const std::string text = tooltest::ReadBytes(exit == 0 ? output : folder / "gcc.txt");
+    const std::string text = tooltest::ReadFile(exit == 0 ? output : folder / "gcc.txt");
     Subject* current = nullptr;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {

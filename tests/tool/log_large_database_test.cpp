@@ -17,7 +17,7 @@
 namespace fs = std::filesystem;
 using tooltest::Output;
 using tooltest::Quote;
-using tooltest::ReadBytes;
+using tooltest::ReadFile;
 using tooltest::RunTool;
 using tooltest::ScratchFolder;
 
@@ -125,9 +125,9 @@ TEST(LogCsvBudgetTest, EveryRowOnceInLogOrder) {
                                    jobs + " --log " + Quote((scratch / "in.log").string()) +
                                    " -o " + Quote(folder.string()));
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(ReadBytes(folder / "Std.csv"), join(expectedStd)) << jobs;
-        EXPECT_EQ(ReadBytes(folder / "Rare.csv"), join(expectedRare)) << jobs;
-        const std::string edge = ReadBytes(folder / "Edge.csv");
+        EXPECT_EQ(ReadFile(folder / "Std.csv"), join(expectedStd)) << jobs;
+        EXPECT_EQ(ReadFile(folder / "Rare.csv"), join(expectedRare)) << jobs;
+        const std::string edge = ReadFile(folder / "Edge.csv");
         EXPECT_EQ(std::count(edge.begin(), edge.end(), '\n'), 1 + edgeRows) << jobs;
     }
 }

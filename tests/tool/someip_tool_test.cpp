@@ -51,7 +51,7 @@ TEST(SomeIpTool, HeaderOfOneServiceToAFile) {
     const std::string out = (folder / "services.h").string();
     ASSERT_EQ(RunTool("header --exact " + kExample + " --service Navigation -o " + out).exitCode,
               0);
-    const std::string text = tooltest::ReadBytes(out);
+    const std::string text = tooltest::ReadFile(out);
     EXPECT_NE(text.find("struct Service_Navigation_Route\n"), std::string::npos);
     EXPECT_EQ(text.find("Service_Radio"), std::string::npos);
     EXPECT_NE(text.find("compatibility defines"), std::string::npos);

@@ -24,11 +24,6 @@ std::string Quote(const std::string& text) {
     return quoted + "'";
 }
 
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 Output RunTool(const std::string& arguments) {
     static int counter = 0;
     const fs::path errPath =
@@ -45,7 +40,7 @@ Output RunTool(const std::string& arguments) {
         result.out.append(buffer.data(), got);
     const int status = ::pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.err = ReadBytes(errPath);
+    result.err = ReadFile(errPath);
     std::error_code ignored;
     fs::remove(errPath, ignored);
     return result;

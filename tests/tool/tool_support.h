@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "temp_files.h"
+
 namespace tooltest {
 
 struct Output {
@@ -41,6 +43,6 @@ class ScratchFolder {
     std::filesystem::path path_;
 };
 
-std::string ReadBytes(const std::filesystem::path& path);
+using qmtest::ReadFile;
 
 }  // namespace tooltest

@@ -201,8 +201,8 @@ TEST_F(ToolOnCorpus, ConvertKeepsTheBytesOfTheCodePage) {
     const fs::path out = scratch / "again.dbc";
     const Output converted = RunTool("convert " + Quote(in.string()) + " " + Quote(out.string()));
     ASSERT_EQ(converted.exitCode, 0) << converted.err;
-    const std::string original = tooltest::ReadBytes(in);
-    const std::string written = tooltest::ReadBytes(out);
+    const std::string original = tooltest::ReadFile(in);
+    const std::string written = tooltest::ReadFile(out);
     const size_t start = original.find("~\x7F\x80");
     ASSERT_NE(start, std::string::npos);
     const std::string high = original.substr(start, 120);
