@@ -10,6 +10,7 @@
 #include "diag/diag_codec.h"
 #include "diag/diagnose_lib.h"
 #include "diag_test_support.h"
+#include "expect_fields.h"
 #include "odx_document.h"
 
 namespace qm::diag::test {
@@ -164,9 +165,7 @@ TEST_F(AsWrittenDocument, ParametersTakeTheirOwnLengthsAndPositions) {
     EXPECT_EQ(Hex(bytes), "2E0200000078");
     const auto decoded = DecodeFunction(request, bytes.data(), bytes.size());
     ASSERT_EQ(decoded.size(), 5u);
-    EXPECT_EQ(decoded[4].name, "Temp");
-    EXPECT_DOUBLE_EQ(decoded[4].physical, 20.0);
-    EXPECT_EQ(decoded[4].unit, "°C");
+    QM_EXPECT_FIELDS(decoded[4], (name, "Temp"), (physical, 20.0), (unit, "°C"));
 }
 
 TEST_F(AsWrittenDocument, ShortNameReferencesFindTheLayersDataObjects) {

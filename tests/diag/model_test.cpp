@@ -39,9 +39,7 @@ TEST(DiagTypes, BaseTypeCodeFromNameTakesTheFirstHit) {
 TEST(DiagTypes, CompletionFromBitLengthAndArraySize) {
     auto param = Param("p", 12);
     param->CompleteType();
-    EXPECT_EQ(param->baseDataType, "UINT16");
-    EXPECT_EQ(param->dataType, "UINT16");
-    EXPECT_EQ(param->baseTypeCode, 3u);
+    QM_EXPECT_FIELDS(*param, (baseDataType, "UINT16"), (dataType, "UINT16"), (baseTypeCode, 3u));
 
     auto array = Param("a", 12);
     array->arraySizeMax = 4;
@@ -71,16 +69,14 @@ TEST(DiagTypes, StructureLengthSumsSubParametersTimesArraySize) {
     parent->subParams.back()->arraySizeMin = 5;  // no max: counts once
     parent->CompleteStructType();
     EXPECT_EQ(parent->bitLength, 8 + 12 + 2);
-    EXPECT_EQ(parent->baseDataType, "STRUCT");
-    EXPECT_EQ(parent->baseTypeCode, 14u);
+    QM_EXPECT_FIELDS(*parent, (baseDataType, "STRUCT"), (baseTypeCode, 14u));
 }
 
 TEST(DiagTypes, PresentationMarksProxiesAndStructures) {
     auto proxy = Param("p", 8);
     proxy->type = "SimpleProxyComp";
     proxy->FinishPresentationType();
-    EXPECT_EQ(proxy->baseDataType, "PROXY");
-    EXPECT_EQ(proxy->baseTypeCode, 15u);
+    QM_EXPECT_FIELDS(*proxy, (baseDataType, "PROXY"), (baseTypeCode, 15u));
 
     auto ordered = Param("o", 0);
     ordered->byteOrder = 2;

@@ -84,9 +84,8 @@ TEST(DiagContainer, StoredChildrenMoveIntoTheNewestLibrary) {
     // the model comes with the next build.
     NanoXML* tree = newest->SourceTree();
     ASSERT_EQ(tree->children.size(), 2u);
-    EXPECT_EQ(tree->children[0]->name, "ECU");
-    EXPECT_EQ(tree->children[0]->parent, tree);
-    EXPECT_EQ(tree->children[0]->GetAttribute("DiagnoseLibSrc"), "");
+    QM_EXPECT_FIELDS(*tree->children[0], (name, "ECU"), (parent, tree),
+                     (GetAttribute("DiagnoseLibSrc"), ""));
     EXPECT_EQ(tree->children[1]->name, "ExtDocument");
     EXPECT_EQ(newest->GetEcuCount(), 0u);
     ASSERT_EQ(newest->BuildModel(), 1);

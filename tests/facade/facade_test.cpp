@@ -23,10 +23,9 @@ void ExpectPristineInfoNode(NanoXML* info) {
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->name, "Quillmere");
     ASSERT_EQ(info->attributes.size(), 2u);
-    EXPECT_EQ(info->GetAttributeNameAt(0), "Version");
-    EXPECT_EQ(info->GetAttributeValueAt(0), "1.00.40.03");
-    EXPECT_EQ(info->GetAttributeNameAt(1), "BuildDate");
-    EXPECT_EQ(info->GetAttributeValueAt(1), "Apr 25 2022");
+    QM_EXPECT_FIELDS(*info, (GetAttributeNameAt(0), "Version"),
+                     (GetAttributeValueAt(0), "1.00.40.03"), (GetAttributeNameAt(1), "BuildDate"),
+                     (GetAttributeValueAt(1), "Apr 25 2022"));
     EXPECT_TRUE(info->children.empty());
     EXPECT_TRUE(info->text.empty());
     EXPECT_EQ(info->parent, nullptr);

@@ -306,8 +306,7 @@ TEST(NetConfig, ClearDetachesTheElementAndEmptiesEverything) {
 
         config.Clear();
         EXPECT_TRUE(info.children.empty());
-        EXPECT_EQ(node->parent, nullptr);
-        EXPECT_EQ(node->name, "NetConfig");
+        QM_EXPECT_FIELDS(*node, (parent, nullptr), (name, "NetConfig"));
         EXPECT_TRUE(node->attributes.empty());
         EXPECT_TRUE(node->children.empty());
         EXPECT_EQ(NanoXML::MessageLog(), "");

@@ -70,8 +70,7 @@ TEST_F(TempDir, ReadFailureCarriesErrnoAndText) {
     FileStatus status = ReadWholeFile(PathOf("missing"), read);
     EXPECT_FALSE(status.ok);
     EXPECT_EQ(status.errorNumber, ENOENT);
-    EXPECT_EQ(status.errorText, "No such file or directory");
-    EXPECT_FALSE(status.opened);
+    QM_EXPECT_FIELDS(status, (errorText, "No such file or directory"), (opened, false));
     EXPECT_TRUE(read.empty());
     EXPECT_EQ(ReadWholeFile(dir_.string(), read).errorNumber, EISDIR);
 }
@@ -114,8 +113,7 @@ TEST_F(TempDir, DirectorySearchMatchesPatternsWithEitherSeparator) {
     ASSERT_EQ(all.size(), 4u);
     EXPECT_EQ(all[0].name, "a.odx-d");
     EXPECT_EQ(all[0].path, dir_.string() + "/a.odx-d");
-    EXPECT_TRUE(all[3].isDirectory);
-    EXPECT_EQ(all[3].name, "sub");
+    QM_EXPECT_FIELDS(all[3], (isDirectory, true), (name, "sub"));
 
     auto odx = FindFiles(dir_.string() + "/*.odx*");
     ASSERT_EQ(odx.size(), 2u);
@@ -167,8 +165,7 @@ TEST_F(TempDir, ZipReaderListsStatsAndExtractsMembers) {
     ASSERT_EQ(zip.MemberCount(), 3u);
     ZipReader::MemberStat stat;
     ASSERT_TRUE(zip.Stat(0, stat));
-    EXPECT_EQ(stat.name, "index.odx");
-    EXPECT_EQ(stat.size, 6u);
+    QM_EXPECT_FIELDS(stat, (name, "index.odx"), (size, 6u));
     QM_EXPECT_FIELDS(zip, (IsDirectory(0), false), (IsDirectory(1), true));
 
     std::string out;

@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "expect_fields.h"
 #include "tool_support.h"
 
 namespace {
@@ -31,8 +32,7 @@ TEST(DiagTool, InfoAndDumpAsJson) {
 
 TEST(DiagTool, EncodeRequestWithParameterValues) {
     auto plain = RunQuillmere("encode-request " + kExample + " DoorFrontLeft VIN_Read");
-    EXPECT_EQ(plain.exitCode, 0);
-    EXPECT_EQ(plain.text, "22 F1 90\n");
+    QM_EXPECT_FIELDS(plain, (exitCode, 0), (text, "22 F1 90\n"));
     auto set = RunQuillmere("encode-request --json " + kExample +
                             " DoorCommon ExtendedSession_Start Session=0x01");
     ASSERT_EQ(set.exitCode, 0) << set.text;

@@ -59,16 +59,14 @@ TEST(NodeModel, LinksAreFollowedToTheEndOfTheChain) {
 TEST(NodeModel, AncestorsAndPaths) {
     auto root = Parse("<A><B/><C><D k='v'><E/></D></C><B><F/></B></A>");
     NanoXML* secondB = root->children[2];
-    EXPECT_EQ(secondB->GetPath(""), "/A/B[1]");
-    EXPECT_EQ(secondB->SiblingIndex(), 1);
+    QM_EXPECT_FIELDS(*secondB, (GetPath(""), "/A/B[1]"), (SiblingIndex(), 1));
     EXPECT_EQ(root->children[0]->SiblingIndex(), 0);
     EXPECT_EQ(root->children[1]->SiblingIndex(), -1);
     EXPECT_EQ(root->SiblingIndex(), -1);
     NanoXML* e = root->FindByPath({"C", "D", "E"});
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(root->FindByPath({"C", "X"}), nullptr);
-    EXPECT_EQ(e->GetPath("k"), "/A/C/D[k='v']/E");
-    EXPECT_EQ(e->GetPath(""), "/A/C/D/E");
+    QM_EXPECT_FIELDS(*e, (GetPath("k"), "/A/C/D[k='v']/E"), (GetPath(""), "/A/C/D/E"));
     EXPECT_EQ(NanoXML::FindAncestor(e, "C"), root->children[1]);
     EXPECT_EQ(NanoXML::FindAncestor(e, "E"), e);
     EXPECT_EQ(NanoXML::FindAncestor(e, "Z"), nullptr);
@@ -91,11 +89,9 @@ TEST(NodeModel, AttributeRules) {
     EXPECT_EQ(node.attributes.size(), 4u);
     node.SetAttribute("b", "changed");
     node.SetAttribute("c", "new");
-    EXPECT_EQ(node.GetAttribute("b"), "changed");
-    EXPECT_EQ(node.GetAttributeNameAt(4), "c");
-    EXPECT_EQ(node.GetAttributeValueAt(4), "new");
-    EXPECT_EQ(node.GetAttributeNameAt(5), "");
-    EXPECT_EQ(node.GetAttribute("missing"), "");
+    QM_EXPECT_FIELDS(node, (GetAttribute("b"), "changed"), (GetAttributeNameAt(4), "c"),
+                     (GetAttributeValueAt(4), "new"), (GetAttributeNameAt(5), ""),
+                     (GetAttribute("missing"), ""));
     node.DeleteAttributes();
     EXPECT_TRUE(node.attributes.empty());
 }
