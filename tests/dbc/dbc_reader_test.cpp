@@ -24,7 +24,8 @@ TEST_F(DbcReader, EmptyFileLoadsCleanWithOnlyTheTimingLine) {
     EXPECT_EQ(file_.GetStatus(), 1u);
     EXPECT_EQ(Messages(), "");
     const std::string messages = file_.GetMessages();
-    QM_EXPECT_FIELDS(messages, (rfind("Dbc parser measured time: ", 0), 0u), (back(), '\n'));
+    EXPECT_EQ(messages.rfind("Dbc parser measured time: ", 0), 0u);
+    EXPECT_EQ(messages.back(), '\n');
     EXPECT_EQ(messages.substr(messages.size() - 3), "ms\n");
     EXPECT_STREQ(file_.GetDatabaseName(), "test");
 }
