@@ -97,7 +97,8 @@ struct Tally {
     uint64_t frames = 0;
     uint64_t payloads = 0;
     uint64_t values = 0;
-    uint64_t physical = 0;  // physical values encoded back
+    uint64_t physical = 0;   // physical values encoded back
+    uint64_t reencoded = 0;  // payloads encoded again from their raw values
 };
 
 bool InRange(const qm::codec::SignalCodec& signal, double value) {
@@ -123,6 +124,7 @@ void ExpectEncodesBack(const qm::codec::FrameCodec& codec,
     using Type = qm::codec::Physical::Type;
     try {
         if (complete) {
+            ++tally.reencoded;
             const std::vector<uint8_t> payload = codec.Encode(raws, true);
             size_t given = 0;
             codec.Decode(payload.data(), payload.size(), [&](size_t i, uint64_t raw) {
@@ -328,6 +330,7 @@ TEST(CodecCorpus, DbcFramesDecodeAsTheReference) {
     EXPECT_EQ(tally.frames, 3198u);
     EXPECT_GT(tally.values, 100000u);
     EXPECT_GT(tally.physical, 50000u);
+    EXPECT_EQ(tally.reencoded, 3 * 3182u);  // 16 frames hold fields beyond their payload
 }
 
 TEST(CodecCorpus, LdfFramesDecodeAsTheReference) {
@@ -367,6 +370,7 @@ TEST(CodecCorpus, LdfFramesDecodeAsTheReference) {
     }
     EXPECT_EQ(tally.frames, 134u);
     EXPECT_GT(tally.physical, 500u);
+    EXPECT_EQ(tally.reencoded, 3 * 134u);
 }
 
 TEST(CodecCorpus, ArxmlFramesDecodeAsTheReference) {
@@ -416,6 +420,7 @@ TEST(CodecCorpus, ArxmlFramesDecodeAsTheReference) {
     }
     EXPECT_EQ(tally.frames, 50u);
     EXPECT_GT(tally.physical, 100u);
+    EXPECT_EQ(tally.reencoded, 3 * 46u);
 }
 
 }  // namespace
