@@ -23,6 +23,16 @@ class ExampleTest : public ::testing::Test {
     CArxmlDatabase db;
 };
 
+// The VehicleSpeed PDU's triggering, reached from its PDU group and from its socket connection.
+void ExpectSpeedTriggering(IPduTriggering* triggering) {
+    ASSERT_NE(triggering, nullptr);
+    QM_EXPECT_FIELDS(*triggering, (GetName(), "VehicleSpeedTriggering"),
+                     (GetPduName(), "VehicleSpeed"), (GetPduKind(), "I-SIGNAL-I-PDU"));
+    ASSERT_EQ(triggering->GetSignalCount(), 1u);
+    QM_EXPECT_FIELDS(*triggering, (GetSignalName(0), "Speed_CAN_Value"),
+                     (GetSystemSignalName(0), "VehicleSpeedSignal"));
+}
+
 TEST_F(ExampleTest, EcusAndServicesOnTheFirstEcu) {
     ASSERT_EQ(db.GetEcuCount(), 2u);
     EXPECT_STREQ(db.GetEcu(0)->GetName(), "Gateway");
@@ -119,13 +129,7 @@ TEST_F(ExampleTest, PduGroupsPdusSignalsAndValueTables) {
                      (GetUnusedBitPattern(), 0xFF), (GetTimeOffset(), 0.005),
                      (GetTimePeriod(), 0.1));
     // The channel's PDU-TRIGGERING whose I-PDU-REF names this PDU.
-    IPduTriggering* triggering = pdu->GetPduTriggering();
-    ASSERT_NE(triggering, nullptr);
-    QM_EXPECT_FIELDS(*triggering, (GetName(), "VehicleSpeedTriggering"),
-                     (GetPduName(), "VehicleSpeed"), (GetPduKind(), "I-SIGNAL-I-PDU"));
-    ASSERT_EQ(triggering->GetSignalCount(), 1u);
-    EXPECT_STREQ(triggering->GetSignalName(0), "Speed_CAN_Value");
-    EXPECT_STREQ(triggering->GetSystemSignalName(0), "VehicleSpeedSignal");
+    ExpectSpeedTriggering(pdu->GetPduTriggering());
 
     ISignal* speed = gateway->FindSignal("Speed_CAN_Value");
     ASSERT_NE(speed, nullptr);
@@ -211,13 +215,7 @@ TEST_F(ExampleTest, EthernetTopology) {
     QM_EXPECT_FIELDS(*pdu, (GetHeaderId(), 0x12348001u),
                      (GetPduCollectionSemantics(), "LAST-IS-BEST"),
                      (GetPduCollectionTrigger(), "ALWAYS"));
-    IPduTriggering* triggering = pdu->GetPduTriggering();
-    ASSERT_NE(triggering, nullptr);
-    QM_EXPECT_FIELDS(*triggering, (GetName(), "VehicleSpeedTriggering"),
-                     (GetPduName(), "VehicleSpeed"), (GetPduKind(), "I-SIGNAL-I-PDU"));
-    ASSERT_EQ(triggering->GetSignalCount(), 1u);
-    EXPECT_STREQ(triggering->GetSignalName(0), "Speed_CAN_Value");
-    EXPECT_STREQ(triggering->GetSystemSignalName(0), "VehicleSpeedSignal");
+    ExpectSpeedTriggering(pdu->GetPduTriggering());
 }
 
 TEST_F(ExampleTest, AraAndStandardDataTypes) {
