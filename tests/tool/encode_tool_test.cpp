@@ -13,14 +13,7 @@
 #include "corpus_files.h"
 #include "tool_support.h"
 
-namespace fs = std::filesystem;
-using nlohmann::json;
-using tooltest::Quote;
-using tooltest::RunTool;
-
 namespace {
-
-using tooltest::kExamples;
 
 struct EncodeCase {
     std::string file;

@@ -30,7 +30,6 @@
 #include "ldf/netconfig_ldf_file.h"
 #include "tool_support.h"
 
-namespace fs = std::filesystem;
 using qm::codec::BitLayout;
 using qm::codec::FrameCatalog;
 using qm::codec::FrameCodec;
@@ -39,8 +38,6 @@ using qmtool::ccode::ByteSegment;
 using qmtool::ccode::CDatabase;
 using qmtool::ccode::CFrame;
 using qmtool::ccode::CSignal;
-using tooltest::Quote;
-using tooltest::RunTool;
 
 namespace generate_c {
 namespace {
@@ -179,11 +176,11 @@ TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
     EXPECT_EQ(Shell(kStrictC + " -O2 -I" + Quote((folder / "out").string()) + " " +
                     Quote((folder / "main.c").string()) + sources + " -o " + Quote(program)),
               0);
-    const auto wrongFormat = RunTool("generate-c " + Quote((examples / "door_ecu.cdd").string()) +
-                                     " -o " + Quote((folder / "cdd").string()));
-    EXPECT_EQ(wrongFormat.exitCode, 2);
-    EXPECT_NE(wrongFormat.err.find("generate-c takes a DBC, LDF or ARXML file"), std::string::npos)
-        << wrongFormat.err;
+    ExpectRuns({{"generate-c " + Quote((examples / "door_ecu.cdd").string()) + " -o " +
+                     Quote((folder / "cdd").string()),
+                 2,
+                 {},
+                 {"generate-c takes a DBC, LDF or ARXML file"}}});
 }
 
 // --- The corpus: generated code against the codec. ---

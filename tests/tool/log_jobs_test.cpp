@@ -16,13 +16,6 @@
 #include "decode_output.h"
 #include "tool_support.h"
 
-namespace fs = std::filesystem;
-using tooltest::Output;
-using tooltest::Quote;
-using tooltest::ReadFile;
-using tooltest::RunTool;
-using tooltest::ScratchFolder;
-
 namespace {
 
 // Standard, extended (multiplexed), CAN FD frames; a value table; a name a CSV must quote.

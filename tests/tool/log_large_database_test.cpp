@@ -14,13 +14,6 @@
 
 #include "tool_support.h"
 
-namespace fs = std::filesystem;
-using tooltest::Output;
-using tooltest::Quote;
-using tooltest::ReadFile;
-using tooltest::RunTool;
-using tooltest::ScratchFolder;
-
 namespace {
 
 // The same identifier as a standard and as an extended frame; identifiers below and above

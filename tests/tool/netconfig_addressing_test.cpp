@@ -9,14 +9,7 @@
 
 #include "tool_support.h"
 
-namespace fs = std::filesystem;
-using nlohmann::json;
-using tooltest::Quote;
-using tooltest::RunTool;
-
 namespace {
-
-using tooltest::kExamples;
 
 struct AddressingCase {
     const char* file;

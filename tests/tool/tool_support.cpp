@@ -3,12 +3,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-
-namespace fs = std::filesystem;
 
 namespace tooltest {
 
@@ -49,6 +49,39 @@ Output RunTool(const std::string& arguments) {
 Merged RunQuillmere(const std::string& arguments) {
     const Output output = RunTool(arguments);
     return {output.exitCode, output.out + output.err};
+}
+
+namespace {
+
+void ExpectTexts(const std::string& stream, const std::vector<std::string>& texts) {
+    for (const std::string& text : texts) {
+        if (text.rfind('=', 0) == 0) {
+            EXPECT_EQ(stream, text.substr(1));
+        } else if (text.rfind('!', 0) == 0) {
+            EXPECT_EQ(stream.find(text.substr(1)), std::string::npos)
+                << "\"" << text.substr(1) << "\" in:\n"
+                << stream;
+        } else {
+            EXPECT_NE(stream.find(text), std::string::npos) << "no \"" << text << "\" in:\n"
+                                                            << stream;
+        }
+    }
+}
+
+}  // namespace
+
+void ExpectRuns(const std::vector<Run>& runs) {
+    for (const Run& run : runs) {
+        SCOPED_TRACE(run.arguments);
+        const Output output = RunTool(run.arguments);
+        if (run.exitCode < 0) {
+            EXPECT_NE(output.exitCode, 0) << output.err;
+        } else {
+            EXPECT_EQ(output.exitCode, run.exitCode) << output.out << output.err;
+        }
+        ExpectTexts(output.out, run.out);
+        ExpectTexts(output.err, run.err);
+    }
 }
 
 ScratchFolder::ScratchFolder(const std::string& name)

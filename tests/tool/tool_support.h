@@ -1,7 +1,9 @@
 #pragma once
 // Running the quillmere binary from tests, with stdout and stderr kept apart.
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "temp_files.h"
 
@@ -27,6 +29,17 @@ struct Merged {
 };
 Merged RunQuillmere(const std::string& arguments);
 
+// One run of the tool: its arguments, its exit code (-1: any but 0) and texts of its standard
+// output and standard error. A text the stream must hold; "=text": the whole stream;
+// "!text": a text the stream must not hold.
+struct Run {
+    std::string arguments;
+    int exitCode;
+    std::vector<std::string> out = {};
+    std::vector<std::string> err = {};
+};
+void ExpectRuns(const std::vector<Run>& runs);
+
 // A path quoted for the shell.
 std::string Quote(const std::string& text);
 
@@ -46,3 +59,16 @@ class ScratchFolder {
 using qmtest::ReadFile;
 
 }  // namespace tooltest
+
+// The names every test of the folder uses, declared once for the folder.
+namespace fs = std::filesystem;
+using nlohmann::json;
+using tooltest::ExpectRuns;
+using tooltest::kCorpus;
+using tooltest::kExamples;
+using tooltest::Output;
+using tooltest::Quote;
+using tooltest::ReadFile;
+using tooltest::RunQuillmere;
+using tooltest::RunTool;
+using tooltest::ScratchFolder;

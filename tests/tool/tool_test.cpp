@@ -9,17 +9,9 @@
 #include "tool_support.h"
 
 namespace tool {
-namespace {
-
-using tooltest::RunTool;
-
-}  // namespace
 
 TEST(Tool, VersionInTextAndJson) {
-    const auto text = RunTool("version");
-    EXPECT_EQ(text.exitCode, 0);
-    EXPECT_NE(text.out.find("1.00.40.03"), std::string::npos);
-
+    ExpectRuns({{"version", 0, {"1.00.40.03"}}});
     const auto json = RunTool("version --json");
     ASSERT_EQ(json.exitCode, 0);
     auto parsed = nlohmann::json::parse(json.out);
@@ -34,11 +26,7 @@ TEST(Tool, FailuresAreOneLineOnStderrWithNonZeroExit) {
     EXPECT_EQ(unknown.text.rfind("quillmere: ", 0), 0u) << unknown.text;
     EXPECT_EQ(std::count(unknown.text.begin(), unknown.text.end(), '\n'), 1);
 
-    const auto missing = tooltest::RunQuillmere("xml /nonexistent/file.xml");
-    EXPECT_NE(missing.exitCode, 0);
-    EXPECT_NE(missing.text.find("cannot read"), std::string::npos);
-
-    EXPECT_NE(RunTool("nosuchcommand").exitCode, 0);
+    ExpectRuns({{"xml /nonexistent/file.xml", -1, {}, {"cannot read"}}, {"nosuchcommand", -1}});
 }
 
 TEST(Tool, XmlPrintsTheDocumentBackThroughTheWriter) {
