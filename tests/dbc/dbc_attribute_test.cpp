@@ -9,10 +9,6 @@
 namespace attribute {
 namespace {
 
-using dbctest::LoadText;
-using dbctest::MessagesWithoutTiming;
-using dbctest::TempFolder;
-
 const char* const kHead =
     "BU_: ECU GW\n"
     "BO_ 100 M: 8 ECU\n"

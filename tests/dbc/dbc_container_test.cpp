@@ -13,8 +13,6 @@
 
 namespace {
 
-using dbctest::TempFolder;
-
 const char* kText = R"(VERSION "1"
 
 NS_ :

@@ -6,10 +6,6 @@
 
 namespace {
 
-using dbctest::LoadText;
-using dbctest::MessagesWithoutTiming;
-using dbctest::TempFolder;
-
 class DbcReader : public ::testing::Test {
   protected:
     bool Load(const std::string& text) { return LoadText(file_, folder_, text); }

@@ -40,3 +40,9 @@ inline std::string MessagesWithoutTiming(NetConfigDbcFile& file) {
 }
 
 }  // namespace dbctest
+
+// The helpers every test of the folder uses, declared once for the folder.
+using dbctest::LoadText;
+using dbctest::MessagesWithoutTiming;
+using dbctest::ReadFile;
+using dbctest::TempFolder;

@@ -26,9 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace qm::dbc;
-using dbctest::LoadText;
-using dbctest::MessagesWithoutTiming;
-using dbctest::TempFolder;
 
 struct Counts {
     uint32_t status;

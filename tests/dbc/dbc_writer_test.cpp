@@ -8,10 +8,6 @@
 
 namespace {
 
-using dbctest::LoadText;
-using dbctest::ReadFile;
-using dbctest::TempFolder;
-
 std::string LayoutInput() {
     return ReadFile(std::string(QM_SOURCE_DIR) + "/tests/data/dbc/layout_input.dbc");
 }
