@@ -29,6 +29,16 @@ std::string DeploymentRef(const std::string& path) {
            path + "</SERVICE-INTERFACE-DEPLOYMENT-REF>";
 }
 
+// The package "ECU" with the ECU "E", associated with the PDU group at `path`.
+std::string EcuWithGroup(const std::string& path) {
+    return Package("ECU",
+                   "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS>"
+                   "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">" +
+                       path +
+                       "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS>"
+                       "</ECU-INSTANCE>");
+}
+
 TEST(ServiceReader, MissingSecondFileStillReadsTheFirst) {
     TempFile first(Document(EcuPackage() +
                             Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "Brake_Provider"))));
@@ -153,11 +163,7 @@ TEST(ServiceReader, ReferenceCyclesEnd) {
                 "<CONTAINED-I-PDU-GROUP-REF "
                 "DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/A</CONTAINED-I-PDU-GROUP-REF>"
                 "</CONTAINED-I-PDU-GROUP-REFS></I-SIGNAL-I-PDU-GROUP>");
-    const std::string ecu = Package(
-        "ECU",
-        "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS>"
-        "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/A"
-        "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS></ECU-INSTANCE>");
+    const std::string ecu = EcuWithGroup("/Com/A");
     auto db = LoadText(Document(ecu + com));
     ASSERT_EQ(db->GetEcuCount(), 1u);
     // Both groups, each once.
@@ -181,11 +187,7 @@ TEST(PduReader, ExactTextsKindsAndBuses) {
         "<I-SIGNAL-TO-PDU-MAPPINGS><I-SIGNAL-TO-I-PDU-MAPPING><I-SIGNAL-REF DEST=\"I-SIGNAL\">"
         "/Com/Light</I-SIGNAL-REF></I-SIGNAL-TO-I-PDU-MAPPING></I-SIGNAL-TO-PDU-MAPPINGS>"
         "</SECURED-I-PDU><I-SIGNAL><SHORT-NAME>Light</SHORT-NAME></I-SIGNAL>");
-    const std::string ecu = Package(
-        "ECU",
-        "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS>"
-        "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/G"
-        "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS></ECU-INSTANCE>");
+    const std::string ecu = EcuWithGroup("/Com/G");
     auto db = LoadText(Document(ecu + com));
     INode* group = db->GetEcu(0)->GetNode(0);
     ASSERT_NE(group, nullptr);
@@ -243,11 +245,7 @@ TEST(PduReader, TriggeringOfAPduIsTheFirstThatNamesIt) {
             channel("Ch2", "<PDU-TRIGGERINGS>" + triggering("SecondA", "/Com/A", "") +
                                "</PDU-TRIGGERINGS>") +
             "</PHYSICAL-CHANNELS></CAN-CLUSTER-CONDITIONAL></CAN-CLUSTER-VARIANTS></CAN-CLUSTER>");
-    const std::string ecu = Package(
-        "ECU",
-        "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS>"
-        "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/G"
-        "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS></ECU-INSTANCE>");
+    const std::string ecu = EcuWithGroup("/Com/G");
     auto db = LoadText(Document(ecu + com + net));
     INode* group = db->GetEcu(0)->GetNode(0);
     ASSERT_NE(group, nullptr);
