@@ -5,8 +5,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -37,8 +35,7 @@ class Corpus : public ::testing::Test {
     static std::unique_ptr<NetConfigArxmlFile> LoadRenamed(const std::string& name,
                                                            const std::string& from,
                                                            const std::string& to) {
-        std::ifstream in(kCorpus / name, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string text = qmtest::ReadFile(kCorpus / name);
         const std::string old = "<SHORT-NAME>" + from + "</SHORT-NAME>";
         const size_t at = text.find(old);
         EXPECT_NE(at, std::string::npos) << name << " " << from;

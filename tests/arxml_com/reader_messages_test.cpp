@@ -1,8 +1,6 @@
 // The reader's messages and its behaviour on incomplete, wrong and hostile input.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "arxml_test_support.h"
@@ -393,8 +391,7 @@ TEST(ArxmlReaderHostileInput, ReferenceCyclesDoNotHang) {
 }
 
 TEST(ArxmlReaderHostileInput, TruncatedDocumentsLoadWhatTheyHold) {
-    std::ifstream in(QM_SOURCE_DIR "/examples/bus_system.arxml", std::ios::binary);
-    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string whole = qmtest::ReadFile(QM_SOURCE_DIR "/examples/bus_system.arxml");
     ASSERT_GT(whole.size(), 1000u);
     for (size_t cut : {size_t{10}, whole.size() / 7, whole.size() / 2, whole.size() - 20}) {
         bool ok = false;
