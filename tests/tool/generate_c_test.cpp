@@ -154,10 +154,8 @@ TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
     const fs::path examples = fs::path(QM_SOURCE_DIR) / "examples";
     std::string sources;
     for (const char* file : {"powertrain.dbc", "body.ldf", "bus_system.arxml"}) {
-        const auto run = RunTool("generate-c " + Quote((examples / file).string()) + " -o " +
-                                 Quote((folder / "out").string()) + " --json");
-        ASSERT_EQ(run.exitCode, 0) << file << run.err;
-        const auto json = nlohmann::json::parse(run.out);
+        const auto json = RunJson("generate-c " + Quote((examples / file).string()) + " -o " +
+                                  Quote((folder / "out").string()) + " --json");
         EXPECT_GT(json["frames"].get<int>(), 1) << file;
         sources += " " + Quote(json["source"].get<std::string>());
     }

@@ -16,9 +16,7 @@ const std::string kPdx = kExamples + "/door_ecu.pdx";
 const std::string kOdxFolder = kExamples + "/door_ecu_odx";
 
 TEST(OdxTool, PdxInfoCountsDocumentsAndLayers) {
-    const auto info = RunTool("info --json " + Quote(kPdx));
-    ASSERT_EQ(info.exitCode, 0) << info.err;
-    const auto json = nlohmann::json::parse(info.out);
+    const auto json = RunJson("info --json " + Quote(kPdx));
     EXPECT_EQ(json["kind"], "PDX");
     EXPECT_EQ(json["format"], "ODX_2.2.0");
     EXPECT_EQ(json["documents"], 2);
@@ -43,9 +41,7 @@ TEST(OdxTool, AFolderAndItsArchiveGiveTheSameModel) {
 }
 
 TEST(OdxTool, GroupingAndEncodeRequest) {
-    const auto dump = RunTool("dump --json --grouping " + Quote(kPdx));
-    ASSERT_EQ(dump.exitCode, 0) << dump.err;
-    const auto json = nlohmann::json::parse(dump.out);
+    const auto json = RunJson("dump --json --grouping " + Quote(kPdx));
     ASSERT_TRUE(json["ecus"][1].contains("groups"));
     EXPECT_EQ(json["ecus"][1]["groups"][0]["name"], "10  Diagnostic Session Control");
 

@@ -16,9 +16,7 @@ const std::string kExample = QM_SOURCE_DIR "/tests/data/someip/services_with_qui
 const std::string kBundledExample = QM_SOURCE_DIR "/examples/someip_services.arxml";
 
 TEST(SomeIpTool, ServicesTopologyAndTypesAsJson) {
-    const Output run = RunTool("someip " + kExample + " --json");
-    ASSERT_EQ(run.exitCode, 0);
-    const auto json = nlohmann::json::parse(run.out);
+    const auto json = RunJson("someip " + kExample + " --json");
     EXPECT_EQ(json["status"], "loaded");
     ASSERT_EQ(json["ecus"].size(), 2u);
     const auto& radio = json["ecus"][0]["services"][0];
@@ -74,9 +72,7 @@ TEST(SomeIpTool, WholeDocumentServicesCountsAndHeaderByDefault) {
 }
 
 TEST(SomeIpTool, GenericCommandsWithTheFormat) {
-    const Output info = RunTool("info --format someip --json " + kExample);
-    ASSERT_EQ(info.exitCode, 0);
-    const auto json = nlohmann::json::parse(info.out);
+    const auto json = RunJson("info --format someip --json " + kExample);
     EXPECT_EQ(json["kind"], "SOME/IP");
     EXPECT_EQ(json["services"], 2);
 }

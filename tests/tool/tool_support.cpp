@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 namespace tooltest {
 
@@ -49,6 +50,15 @@ Output RunTool(const std::string& arguments) {
 Merged RunQuillmere(const std::string& arguments) {
     const Output output = RunTool(arguments);
     return {output.exitCode, output.out + output.err};
+}
+
+nlohmann::json RunJson(const std::string& arguments) {
+    const Output output = RunTool(arguments);
+    if (output.exitCode != 0) {
+        throw std::runtime_error(arguments + ": exit code " + std::to_string(output.exitCode) +
+                                 "\n" + output.err);
+    }
+    return nlohmann::json::parse(output.out);
 }
 
 namespace {

@@ -29,6 +29,10 @@ struct Merged {
 };
 Merged RunQuillmere(const std::string& arguments);
 
+// The JSON a run of the tool prints; a run that fails or prints no JSON throws, which fails the
+// test with the tool's standard error.
+nlohmann::json RunJson(const std::string& arguments);
+
 // One run of the tool: its arguments, its exit code (-1: any but 0) and texts of its standard
 // output and standard error. A text the stream must hold; "=text": the whole stream;
 // "!text": a text the stream must not hold.
@@ -69,6 +73,7 @@ using tooltest::kExamples;
 using tooltest::Output;
 using tooltest::Quote;
 using tooltest::ReadFile;
+using tooltest::RunJson;
 using tooltest::RunQuillmere;
 using tooltest::RunTool;
 using tooltest::ScratchFolder;

@@ -12,9 +12,7 @@ namespace tool {
 
 TEST(Tool, VersionInTextAndJson) {
     ExpectRuns({{"version", 0, {"1.00.40.03"}}});
-    const auto json = RunTool("version --json");
-    ASSERT_EQ(json.exitCode, 0);
-    auto parsed = nlohmann::json::parse(json.out);
+    json parsed = RunJson("version --json");
     EXPECT_EQ(parsed["library"], "1.00.40.03");
     EXPECT_EQ(parsed["buildDate"], "Apr 25 2022");
     EXPECT_TRUE(parsed["fileClasses"].is_object());
@@ -37,9 +35,7 @@ TEST(Tool, XmlPrintsTheDocumentBackThroughTheWriter) {
     ASSERT_EQ(printed.exitCode, 0);
     EXPECT_EQ(printed.out, "<a x=\"1\">\r\n   <b>t &lt; u</b>\r\n   <c/>\r\n</a>\r\n");
 
-    const auto stats = RunTool("xml --stats --json " + path);
-    ASSERT_EQ(stats.exitCode, 0);
-    auto parsed = nlohmann::json::parse(stats.out);
+    json parsed = RunJson("xml --stats --json " + path);
     EXPECT_EQ(parsed["root"], "a");
     EXPECT_EQ(parsed["elements"], 3);
     EXPECT_EQ(parsed["attributes"], 1);

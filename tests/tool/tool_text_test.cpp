@@ -208,9 +208,7 @@ class LongNames : public ::testing::Test {
 };
 
 TEST_F(LongNames, DumpShowsTheLongNamesWithTheWrittenOnesBeside) {
-    const Output output = RunTool("dump --json " + fixture_);
-    ASSERT_EQ(output.exitCode, 0) << output.err;
-    const json dump = json::parse(output.out);
+    const json dump = RunJson("dump --json " + fixture_);
     EXPECT_EQ(dump["nodes"][0]["name"], "Powertrain_Control_Module_Front_Axle_Left");
     EXPECT_EQ(dump["nodes"][0]["shortName"], "Powertrain_Control_Module_Front_");
     EXPECT_FALSE(dump["nodes"][1].contains("shortName"));  // no long name given
