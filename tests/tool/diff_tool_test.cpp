@@ -227,14 +227,11 @@ TEST(Diff, DemoShowsALayoutAnEditedCopyAndAConvertedCluster) {
     ASSERT_EQ(demo.exitCode, 0);
     const size_t at = demo.out.find("Frame layouts and comparisons");
     ASSERT_NE(at, std::string::npos);
-    const std::string tail = demo.out.substr(at);
-    EXPECT_NE(tail.find("Byte   0 |------------------------------x|  EngineSpeed"),
-              std::string::npos);
-    EXPECT_NE(tail.find("3 difference(s)"), std::string::npos) << tail;
-    EXPECT_NE(tail.find("signal CoolantTemp renamed to WaterTemp"), std::string::npos);
-    EXPECT_NE(tail.find("PowertrainCan (dbc): 0 difference(s)"), std::string::npos);
-    // The payload that decode reads back as the values given.
-    EXPECT_NE(tail.find("CoolantTemp=90:\n    7017820000000000\n"), std::string::npos) << tail;
+    ExpectTexts(demo.out.substr(at),
+                {"Byte   0 |------------------------------x|  EngineSpeed", "3 difference(s)",
+                 "signal CoolantTemp renamed to WaterTemp", "PowertrainCan (dbc): 0 difference(s)",
+                 // The payload that decode reads back as the values given.
+                 "CoolantTemp=90:\n    7017820000000000\n"});
 }
 
 // Checks a --layout --json drawing: one row per byte at least, every bit of every signal in the

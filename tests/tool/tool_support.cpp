@@ -61,8 +61,6 @@ nlohmann::json RunJson(const std::string& arguments) {
     return nlohmann::json::parse(output.out);
 }
 
-namespace {
-
 void ExpectTexts(const std::string& stream, const std::vector<std::string>& texts) {
     for (const std::string& text : texts) {
         if (text.rfind('=', 0) == 0) {
@@ -77,8 +75,6 @@ void ExpectTexts(const std::string& stream, const std::vector<std::string>& text
         }
     }
 }
-
-}  // namespace
 
 void ExpectRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs) {

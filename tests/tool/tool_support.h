@@ -33,6 +33,9 @@ Merged RunQuillmere(const std::string& arguments);
 // test with the tool's standard error.
 nlohmann::json RunJson(const std::string& arguments);
 
+// Texts `stream` must hold, as the texts of a Run below describe them.
+void ExpectTexts(const std::string& stream, const std::vector<std::string>& texts);
+
 // One run of the tool: its arguments, its exit code (-1: any but 0) and texts of its standard
 // output and standard error. A text the stream must hold; "=text": the whole stream;
 // "!text": a text the stream must not hold.
@@ -68,6 +71,7 @@ using qmtest::ReadFile;
 namespace fs = std::filesystem;
 using nlohmann::json;
 using tooltest::ExpectRuns;
+using tooltest::ExpectTexts;
 using tooltest::kCorpus;
 using tooltest::kExamples;
 using tooltest::Output;
