@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dbc/netconfig_dbc_file.h"
+#include "expect_texts.h"
 #include "temp_files.h"
 
 namespace dbctest {
@@ -46,3 +47,4 @@ using dbctest::LoadText;
 using dbctest::MessagesWithoutTiming;
 using dbctest::ReadFile;
 using dbctest::TempFolder;
+using qmtest::ExpectTexts;

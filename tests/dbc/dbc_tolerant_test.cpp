@@ -252,13 +252,10 @@ TEST_F(TolerantLines, CommentsAndUnsupportedKeywordsAreSkippedWithOneWarningEach
     EXPECT_EQ(tolerant_.GetToleratedLineCount(), 7u);
     EXPECT_EQ(WarningLines(tolerant_.GetMessages()),
               (std::vector<uint64_t>{1, 13, 14, 15, 16, 17, 18}));
-    const std::string messages = MessagesWithoutTiming(tolerant_);
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Comment line skipped. Line(1) // written by hand.\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Not supported DBC keyword, line skipped. Line(17) FILTER"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Possible undefined tag, line skipped. Line(18) something"));
+    ExpectTexts(MessagesWithoutTiming(tolerant_),
+                {"WARNING. Comment line skipped. Line(1) // written by hand.\n",
+                 "WARNING. Not supported DBC keyword, line skipped. Line(17) FILTER",
+                 "WARNING. Possible undefined tag, line skipped. Line(18) something"});
     EXPECT_STREQ(tolerant_.FindSignal(1, "S")->GetComment(), "after them");
 }
 
@@ -269,10 +266,10 @@ TEST_F(TolerantLines, FailedSectionsBecomeWarningsAndReadingGoesOn) {
     EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
     EXPECT_EQ(tolerant_.GetMessageCount(), 2u);
     EXPECT_NE(tolerant_.FindSignal(1, "T"), nullptr);
-    const std::string messages = MessagesWithoutTiming(tolerant_);
     // The exact reader's own text, after "WARNING. ".
-    EXPECT_THAT(messages, HasSubstr("WARNING. Malformed signal section. Line(10) SG_ S 0|8@1+"));
-    EXPECT_THAT(messages, HasSubstr("WARNING. Malformed message section. Line(12) BO_ bad.\n"));
+    ExpectTexts(MessagesWithoutTiming(tolerant_),
+                {"WARNING. Malformed signal section. Line(10) SG_ S 0|8@1+",
+                 "WARNING. Malformed message section. Line(12) BO_ bad.\n"});
 }
 
 TEST_F(TolerantLines, NodesAfterAnEmptyNodeLineAndMessagesWithoutTransmitter) {
@@ -361,15 +358,13 @@ TEST_F(TolerantLines, BadExtendedMultiplexingWarnsAndKeepsAModel) {
              "SG_MUL_VAL_ 1 Leaf Sub x-y;\n"     // no range
              "SG_MUL_VAL_ 1 Leaf;\n");           // too short
     EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
-    const std::string messages = MessagesWithoutTiming(tolerant_);
-    EXPECT_THAT(messages, HasSubstr("range reversed, read as swapped. Line(14)"));
-    EXPECT_THAT(messages, HasSubstr("ranges overlap. Line(15)"));
-    EXPECT_THAT(messages, HasSubstr("chain loops, line skipped. Line(16)"));
-    EXPECT_THAT(messages, HasSubstr("Missing signal definition: Nobody. Line(17)"));
-    EXPECT_THAT(messages, HasSubstr("chain loops, line skipped. Line(18)"));
-    EXPECT_THAT(messages, HasSubstr("Missing message definition: 9. Line(19)"));
-    EXPECT_THAT(messages, HasSubstr("without a range, line skipped. Line(20)"));
-    EXPECT_THAT(messages, HasSubstr("Malformed extended multiplexing, line skipped. Line(21)"));
+    ExpectTexts(
+        MessagesWithoutTiming(tolerant_),
+        {"range reversed, read as swapped. Line(14)", "ranges overlap. Line(15)",
+         "chain loops, line skipped. Line(16)", "Missing signal definition: Nobody. Line(17)",
+         "chain loops, line skipped. Line(18)", "Missing message definition: 9. Line(19)",
+         "without a range, line skipped. Line(20)",
+         "Malformed extended multiplexing, line skipped. Line(21)"});
     const DbcSignal* sub = tolerant_.SignalOf(1, "Sub");
     ASSERT_EQ(sub->MultiplexRanges().size(), 2u);
     QM_EXPECT_FIELDS(sub->MultiplexRanges()[0], (minimum, 4u), (maximum, 6u));
@@ -480,10 +475,9 @@ TEST_F(TolerantLines, SignalsWithoutReceiversOrUnitKeepTheirLayout) {
     const DbcSignal& t = *tolerant_.SignalOf(1, "T");
     EXPECT_EQ(t.BitLength(), 8u);
     EXPECT_EQ(t.Receivers().size(), 1u);
-    const std::string messages = MessagesWithoutTiming(tolerant_);
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Signal without receivers, Vector__XXX taken. Line(10)"));
-    EXPECT_THAT(messages, HasSubstr("WARNING. Signal without unit, an empty unit taken. Line(11)"));
+    ExpectTexts(MessagesWithoutTiming(tolerant_),
+                {"WARNING. Signal without receivers, Vector__XXX taken. Line(10)",
+                 "WARNING. Signal without unit, an empty unit taken. Line(11)"});
 }
 
 TEST_F(TolerantLines, AnEmptyFileIsNamed) {
@@ -536,13 +530,10 @@ TEST_F(TolerantLines, ValueDescriptionsKeepEvery64BitValue) {
 
         const std::string copy = folder_.File("values.dbc");
         ASSERT_TRUE(file->Save(copy.c_str()));
-        const std::string written = dbctest::ReadFile(copy);
-        EXPECT_THAT(written,
-                    HasSubstr("VAL_ 1 S 18446744073709551615 \"top\" 5000000000 \"big\" "
-                              "6000000000 \"bigger\" -9223372036854775808 \"bottom\" 16 \"hex\" "
-                              "7 \"seven\";"))
-            << written;
-        EXPECT_THAT(written, HasSubstr("VAL_ V -2 \"minus two\" 2 \"two\";"));
+        ExpectTexts(ReadFile(copy), {"VAL_ 1 S 18446744073709551615 \"top\" 5000000000 \"big\" "
+                                     "6000000000 \"bigger\" -9223372036854775808 \"bottom\" 16 "
+                                     "\"hex\" 7 \"seven\";",
+                                     "VAL_ V -2 \"minus two\" 2 \"two\";"});
     }
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "expect_texts.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "temp_files.h"
 
@@ -29,6 +30,7 @@ inline std::string WriteTemp(const std::string& name, const std::string& text) {
     return path;
 }
 
+using qmtest::ExpectTexts;
 using qmtest::ReadFile;
 
 // Loads text as an LDF file; returns the load result.

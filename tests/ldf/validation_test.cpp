@@ -108,22 +108,17 @@ TEST_F(LdfValidation, EventTriggeredFrameChecksAfterTheSection) {
     LoadText(file, Header("2.2") + kNodes + kSignalsAndFrames +
                        "Event_triggered_frames {\n  CemFrame: 0x10, LsmFrame, RsmFrame;\n"
                        "  E: T, 0x11, CemFrame, LsmFrame;\n  E: T, 0x12, LsmFrame;\n}\n");
-    const std::string messages = MessagesOf(file);
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. At least two of event triggered frames have the same name but "
-                          "different IDs: E.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. An event triggered frame has same name as an unconditional "
-                          "frame: CemFrame.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. An event triggered frame E uses two frames with different "
-                          "size. Warning for line(29)   E: T, 0x11, CemFrame, LsmFrame;.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. An event triggered frame CemFrame do not refers to any "
-                          "schedule table. Warning for line(28)"));
-    EXPECT_THAT(messages,
-                HasSubstr("has not reserved data in the first byte of signal - it must be "
-                          "reserved! CemFrame: Request. Warning for line(29)"));
+    ExpectTexts(MessagesOf(file),
+                {"WARNING. At least two of event triggered frames have the same name but "
+                 "different IDs: E.\r\n",
+                 "WARNING. An event triggered frame has same name as an unconditional frame: "
+                 "CemFrame.\r\n",
+                 "WARNING. An event triggered frame E uses two frames with different size. "
+                 "Warning for line(29)   E: T, 0x11, CemFrame, LsmFrame;.\r\n",
+                 "WARNING. An event triggered frame CemFrame do not refers to any schedule table. "
+                 "Warning for line(28)",
+                 "has not reserved data in the first byte of signal - it must be reserved! "
+                 "CemFrame: Request. Warning for line(29)"});
 }
 
 TEST_F(LdfValidation, DiagnosticAddressChecks) {
@@ -224,16 +219,13 @@ TEST_F(LdfValidation, ScheduledFrameSignalChecks) {
     const std::string frames =
         "Signals {\n  Wide: 20, 0, CEM, LSM;\n  Zero: 0, 0, CEM, LSM;\n}\n"
         "Frames {\n  F: 1, CEM, 4 {\n    Wide, 0;\n    Zero, 20;\n    Ghost, 21;\n  }\n}\n";
-    const std::string messages = ScheduleWarnings("2.1", frames, "    F delay 10 ms;\n");
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Frame, handled by schedule table, contains signal with size "
-                          "bigger than 16 bits: Wide.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Frame, handled by schedule table, contains signal with size "
-                          "lower than 1 bits. Warning for line(22)"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. The frame F, which is handled by schedule table, contains not "
-                          "existing signal. Warning for line(22)"));
+    ExpectTexts(ScheduleWarnings("2.1", frames, "    F delay 10 ms;\n"),
+                {"WARNING. Frame, handled by schedule table, contains signal with size bigger "
+                 "than 16 bits: Wide.\r\n",
+                 "WARNING. Frame, handled by schedule table, contains signal with size lower "
+                 "than 1 bits. Warning for line(22)",
+                 "WARNING. The frame F, which is handled by schedule table, contains not "
+                 "existing signal. Warning for line(22)"});
 }
 
 size_t Occurrences(const std::string& text, const std::string& piece) {
@@ -286,17 +278,15 @@ TEST_F(LdfValidation, ScheduledFramesSharingNamesOrIds) {
     const std::string frames =
         "Signals {\n  A: 8, 0, CEM, LSM;\n  A: 8, 0, CEM, LSM;\n}\n"
         "Frames {\n  F: 1, CEM, 1 {\n    A, 0;\n  }\n  G: 1, CEM, 1 {\n  }\n}\n";
-    const std::string messages = ScheduleWarnings(
-        "2.1", frames, "    F delay 10 ms;\n    G delay 10 ms;\n    F delay 5 ms;\n");
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. At least two signals have the same name: A. This signal is "
-                          "used by frame, handled by schedule table: F.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. At least two different frames with the same ID, which are "
-                          "handled by schedule table: F, G.\r\n"));
-    // Sending the same frame again is no second frame.
-    EXPECT_THAT(messages,
-                Not(HasSubstr("which are handled by schedule table, have the same name")));
+    ExpectTexts(
+        ScheduleWarnings("2.1", frames,
+                         "    F delay 10 ms;\n    G delay 10 ms;\n    F delay 5 ms;\n"),
+        {"WARNING. At least two signals have the same name: A. This signal is used by frame, "
+         "handled by schedule table: F.\r\n",
+         "WARNING. At least two different frames with the same ID, which are handled by schedule "
+         "table: F, G.\r\n",
+         // Sending the same frame again is no second frame.
+         "!which are handled by schedule table, have the same name"});
 }
 
 TEST_F(LdfValidation, DiagnosticFramesSentByTables) {
@@ -330,14 +320,11 @@ TEST_F(LdfValidation, EventTriggeredFramesSentByTables) {
                                "Event_triggered_frames {\n  E: Missing, 0x10, LsmFrame, RsmFrame;\n"
                                "  F: 0x11, LsmFrame;\n}\n"
                                "Sporadic_frames {\n  S: CemFrame;\n}\n";
-    const std::string messages =
-        ScheduleWarnings("2.1", frames, "    E delay 10 ms;\n    CemFrame delay 10 ms;\n");
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. An event triggered frame uses not defined resolved schedule "
-                          "table: Missing.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Unconditional frame, CemFrame, is already handled by schedule "
-                          "table but it is also used in sporadic frame: S.\r\n"));
+    ExpectTexts(ScheduleWarnings("2.1", frames, "    E delay 10 ms;\n    CemFrame delay 10 ms;\n"),
+                {"WARNING. An event triggered frame uses not defined resolved schedule table: "
+                 "Missing.\r\n",
+                 "WARNING. Unconditional frame, CemFrame, is already handled by schedule table "
+                 "but it is also used in sporadic frame: S.\r\n"});
 }
 
 }  // namespace
