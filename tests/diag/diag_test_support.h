@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "corpus_files.h"
+#include "expect_texts.h"
 #include "quillmere/diag.h"
 #include "temp_files.h"
 
@@ -77,6 +78,7 @@ inline std::string ExamplePath() {
     return std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
 }
 
+using qmtest::ExpectTexts;
 using qmtest::TempFile;
 
 // What the container form carries must read back the same: compares every such getter of
