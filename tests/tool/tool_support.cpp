@@ -61,21 +61,6 @@ nlohmann::json RunJson(const std::string& arguments) {
     return nlohmann::json::parse(output.out);
 }
 
-void ExpectTexts(const std::string& stream, const std::vector<std::string>& texts) {
-    for (const std::string& text : texts) {
-        if (text.rfind('=', 0) == 0) {
-            EXPECT_EQ(stream, text.substr(1));
-        } else if (text.rfind('!', 0) == 0) {
-            EXPECT_EQ(stream.find(text.substr(1)), std::string::npos)
-                << "\"" << text.substr(1) << "\" in:\n"
-                << stream;
-        } else {
-            EXPECT_NE(stream.find(text), std::string::npos) << "no \"" << text << "\" in:\n"
-                                                            << stream;
-        }
-    }
-}
-
 void ExpectRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs) {
         SCOPED_TRACE(run.arguments);

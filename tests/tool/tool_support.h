@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "expect_texts.h"
 #include "temp_files.h"
 
 namespace tooltest {
@@ -33,12 +34,8 @@ Merged RunQuillmere(const std::string& arguments);
 // test with the tool's standard error.
 nlohmann::json RunJson(const std::string& arguments);
 
-// Texts `stream` must hold, as the texts of a Run below describe them.
-void ExpectTexts(const std::string& stream, const std::vector<std::string>& texts);
-
 // One run of the tool: its arguments, its exit code (-1: any but 0) and texts of its standard
-// output and standard error. A text the stream must hold; "=text": the whole stream;
-// "!text": a text the stream must not hold.
+// output and standard error, as qmtest::ExpectTexts takes them.
 struct Run {
     std::string arguments;
     int exitCode;
@@ -70,8 +67,8 @@ using qmtest::ReadFile;
 // The names every test of the folder uses, declared once for the folder.
 namespace fs = std::filesystem;
 using nlohmann::json;
+using qmtest::ExpectTexts;
 using tooltest::ExpectRuns;
-using tooltest::ExpectTexts;
 using tooltest::kCorpus;
 using tooltest::kExamples;
 using tooltest::Output;
