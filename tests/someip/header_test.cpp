@@ -8,6 +8,7 @@
 #include <string>
 
 #include "expect_fields.h"
+#include "expect_texts.h"
 #include "someip/header_generator.h"
 #include "someip/service_cfg.h"
 #include "someip_test_support.h"
@@ -112,10 +113,8 @@ TEST(HeaderText, CompatibilityBlockIsFixedAndUsesCrLf) {
                           "#endif\r\n",
                           0),
               0u);
-    EXPECT_NE(block.find("#ifndef sint16\r\n#define sint16 int16_t\r\n#endif\r\n"),
-              std::string::npos);
-    EXPECT_EQ(block.find("#define int16"), std::string::npos);
-    EXPECT_NE(block.find("#define String std::string\r\n"), std::string::npos);
+    qmtest::ExpectTexts(block, {"#ifndef sint16\r\n#define sint16 int16_t\r\n#endif\r\n",
+                                "!#define int16", "#define String std::string\r\n"});
     const std::string tail = "#ifndef uuid\r\nusing uuid = char[17];\r\n#endif\r\n\r\n";
     EXPECT_EQ(block.substr(block.size() - tail.size()), tail);
     EXPECT_EQ(block.find('\n', 0), 1u);  // every line end is "\r\n"

@@ -112,17 +112,16 @@ TEST(EncodeCorpus, AGivenSignalSelectsItsChainOfMultiplexers) {
         return path.filename() == "cantools__multiplex_2.dbc";
     });
     if (file == files.end()) GTEST_SKIP() << "no corpus";
-    const auto encoded = RunTool("encode " + Quote(file->string()) + " ExtendedTypes S10=7 --json");
-    ASSERT_EQ(encoded.exitCode, 0) << encoded.err;
-    const json decoded = json::parse(encoded.out);
+    const json decoded = RunJson("encode " + Quote(file->string()) + " ExtendedTypes S10=7 --json");
     EXPECT_EQ(decoded["payload"], "03000000E0400000");
     EXPECT_EQ(DecodedSignal(decoded, "S11")["raw"], 3);
     EXPECT_EQ(DecodedSignal(decoded, "S0")["raw"], 0);
     EXPECT_EQ(DecodedSignal(decoded, "S10")["physical"], 7);
     // A multiplexer given a value that does not select the signal is an error.
-    const auto conflict = RunTool("encode " + Quote(file->string()) + " ExtendedTypes S10=7 S11=4");
-    EXPECT_EQ(conflict.exitCode, 2);
-    EXPECT_NE(conflict.err.find("signal 'S10'"), std::string::npos) << conflict.err;
+    ExpectRuns({{"encode " + Quote(file->string()) + " ExtendedTypes S10=7 S11=4",
+                 2,
+                 {},
+                 {"signal 'S10'"}}});
 }
 
 }  // namespace

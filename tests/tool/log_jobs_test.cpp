@@ -212,10 +212,10 @@ TEST_F(LogCsvTest, OneTablePerFrameWithAColumnPerSignal) {
 
 TEST_F(LogCsvTest, AMissingLogIsReportedAfterTheOthers) {
     const std::string log = Quote(Write("in.log", MakeLog({"lf", false, Ending::Lf}, 1)).string());
-    const Output run = Decode("--jsonl -j 2 --log " + log + " /nonexistent/x.log " + log);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("cannot open log '/nonexistent/x.log'"), std::string::npos) << run.err;
-    EXPECT_EQ(run.out, Decode("--jsonl -j 1 --log " + log + " " + log).out);
+    ExpectRuns({{"decode " + db_ + " --jsonl -j 2 --log " + log + " /nonexistent/x.log " + log,
+                 2,
+                 {"=" + Decode("--jsonl -j 1 --log " + log + " " + log).out},
+                 {"cannot open log '/nonexistent/x.log'"}}});
 }
 
 // The fast path of physical doubles (a decimal written from its integer digits) must give what
