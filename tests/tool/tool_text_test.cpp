@@ -143,23 +143,19 @@ TEST_F(ToolOnCorpus, EveryFrameDecodesAsTextAndEveryFileConvertsToItsOwnFormat) 
 TEST_F(ToolOnCorpus, CodePageTextsBecomeTheirCharacters) {
     const std::string dbc = (kCorpus / "dbc").string() + "/";
 
-    const Output vehicle = RunTool("dump --json " + Quote(dbc + "cantools__vehicle.dbc"));
-    ASSERT_EQ(vehicle.exitCode, 0) << vehicle.err;
-    EXPECT_NE(vehicle.out.find("range 0 - 360\xC2\xB0, the direction"), std::string::npos);
-
-    const Output cp1252 = RunTool("dump --json " + Quote(dbc + "cantools__cp1252.dbc"));
-    ASSERT_EQ(cp1252.exitCode, 0) << cp1252.err;
-    const json nodes = json::parse(cp1252.out)["nodes"];
+    ExpectRuns({
+        {"dump --json " + Quote(dbc + "cantools__vehicle.dbc"),
+         0,
+         {"range 0 - 360\xC2\xB0, the direction"}},
+        {"dump --json --encoding gbk " + Quote(dbc + "ecubus__gbk.dbc"),
+         0,
+         {"\xE8\xB5\xB7\xE5\xA7\x8B\xE6\x9E\x81\xE6\x9F\xB1"}},  // 起始极柱
+    });
+    const json nodes = RunJson("dump --json " + Quote(dbc + "cantools__cp1252.dbc"))["nodes"];
     ASSERT_FALSE(nodes.empty());
-    const std::string comment = nodes[0]["comment"];
-    // 0x80 is the euro sign, 0x82 the low quote (the file leaves out the holes of cp1252).
-    EXPECT_NE(comment.find("~\x7F\xE2\x82\xAC\xE2\x80\x9A"), std::string::npos);
-    EXPECT_NE(comment.find("\xC3\xBF"), std::string::npos);  // ÿ, the last byte
-
-    const Output gbk = RunTool("dump --json --encoding gbk " + Quote(dbc + "ecubus__gbk.dbc"));
-    ASSERT_EQ(gbk.exitCode, 0) << gbk.err;
-    EXPECT_NE(gbk.out.find("\xE8\xB5\xB7\xE5\xA7\x8B\xE6\x9E\x81\xE6\x9F\xB1"),  // 起始极柱
-              std::string::npos);
+    // 0x80 is the euro sign, 0x82 the low quote (the file leaves out the holes of cp1252); ÿ is
+    // the last byte.
+    ExpectTexts(nodes[0]["comment"], {"~\x7F\xE2\x82\xAC\xE2\x80\x9A", "\xC3\xBF"});
     // Without the option the same file is read as cp1252: well-formed, but not Chinese.
     const Output guessed = RunTool("dump --json " + Quote(dbc + "ecubus__gbk.dbc"));
     EXPECT_EQ(guessed.out.find("\xE8\xB5\xB7\xE5\xA7\x8B"), std::string::npos);
