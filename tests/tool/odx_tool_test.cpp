@@ -30,12 +30,8 @@ TEST(OdxTool, PdxInfoCountsDocumentsAndLayers) {
 }
 
 TEST(OdxTool, AFolderAndItsArchiveGiveTheSameModel) {
-    const auto fromFolder = RunTool("dump --json " + Quote(kOdxFolder));
-    const auto fromArchive = RunTool("dump --json " + Quote(kPdx));
-    ASSERT_EQ(fromFolder.exitCode, 0) << fromFolder.err;
-    ASSERT_EQ(fromArchive.exitCode, 0) << fromArchive.err;
-    auto folder = nlohmann::json::parse(fromFolder.out);
-    auto archive = nlohmann::json::parse(fromArchive.out);
+    const json folder = RunJson("dump --json " + Quote(kOdxFolder));
+    const json archive = RunJson("dump --json " + Quote(kPdx));
     EXPECT_EQ(folder["kind"], "ODX folder");
     EXPECT_EQ(folder["ecus"], archive["ecus"]);
 }

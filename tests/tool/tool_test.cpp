@@ -31,10 +31,7 @@ TEST(Tool, XmlPrintsTheDocumentBackThroughTheWriter) {
     const tooltest::ScratchFolder folder("tool_xml");
     const std::string path = (folder / "doc.xml").string();
     std::ofstream(path) << "<?xml version=\"1.0\"?>\n<a x='1'><b>t &lt; u</b><c/></a>";
-    const auto printed = RunTool("xml " + path);
-    ASSERT_EQ(printed.exitCode, 0);
-    EXPECT_EQ(printed.out, "<a x=\"1\">\r\n   <b>t &lt; u</b>\r\n   <c/>\r\n</a>\r\n");
-
+    ExpectRuns({{"xml " + path, 0, {"=<a x=\"1\">\r\n   <b>t &lt; u</b>\r\n   <c/>\r\n</a>\r\n"}}});
     json parsed = RunJson("xml --stats --json " + path);
     EXPECT_EQ(parsed["root"], "a");
     EXPECT_EQ(parsed["elements"], 3);
