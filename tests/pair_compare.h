@@ -4,8 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <string>
+#include <type_traits>
 
 namespace qmtest {
+
+// EXPECT_EQ of two values; C strings by their text, a null pointer as "(null)".
+template <class A, class B>
+void ExpectSame(const A& a, const B& b, const char* what) {
+    if constexpr (std::is_pointer_v<A> && std::is_convertible_v<A, const char*>) {
+        const auto text = [](const char* t) { return std::string(t ? t : "(null)"); };
+        EXPECT_EQ(text(a), text(b)) << what;
+    } else {
+        EXPECT_EQ(a, b) << what;
+    }
+}
 
 // Checks that the lists are equally long, then calls check on each pair of elements.
 template <class List, class Check>
@@ -16,9 +29,9 @@ void ForEachPair(const List& a, const List& b, Check check) {
 
 }  // namespace qmtest
 
-// QM_EXPECT_SAME(a, b, F1, F2, ...): EXPECT_EQ(a.F, b.F) for each field or call F (up to 12),
+// QM_EXPECT_SAME(a, b, F1, F2, ...): ExpectSame(a.F, b.F) for each field or call F (up to 12),
 // the failure naming F. Fields are written as members (`size`) or calls (`Name()`).
-#define QM_SAME_1(a, b, f) EXPECT_EQ((a).f, (b).f) << #f;
+#define QM_SAME_1(a, b, f) qmtest::ExpectSame((a).f, (b).f, #f);
 #define QM_SAME_2(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_1(a, b, __VA_ARGS__)
 #define QM_SAME_3(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_2(a, b, __VA_ARGS__)
 #define QM_SAME_4(a, b, f, ...) QM_SAME_1(a, b, f) QM_SAME_3(a, b, __VA_ARGS__)

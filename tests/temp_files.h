@@ -2,11 +2,19 @@
 // A folder of scratch files, removed with its content at the end of the test.
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace qmtest {
+
+// A file's bytes ("" when it cannot be read).
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // A path of its own process under the temporary directory; the test removes what it writes.
 inline std::string TempPath(const std::string& name) {
@@ -14,6 +22,29 @@ inline std::string TempPath(const std::string& name) {
             ("qm_" + std::to_string(::getpid()) + "_" + name))
         .string();
 }
+
+// A file under the temporary directory, of this process and numbered, whose name ends in
+// `name`: written with `content` at once, removed at destruction.
+class TempFile {
+  public:
+    explicit TempFile(const std::string& name, const std::string& content = "")
+        : path_(TempPath(std::to_string(counter_++) + "_" + name)) {
+        std::ofstream(path_, std::ios::binary) << content;
+    }
+    ~TempFile() {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    std::string Path() const { return path_.string(); }
+    const char* CPath() const { return path_.c_str(); }
+    std::string Read() const { return ReadFile(path_); }
+
+  private:
+    static inline std::atomic<int> counter_{0};
+    std::filesystem::path path_;
+};
 
 class TempFolder {
   public:

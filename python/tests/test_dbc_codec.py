@@ -41,18 +41,16 @@ def test_multiplexed_signals_follow_the_multiplexer(mux_dbc):
 
 def test_encode_refuses_what_the_signal_cannot_carry(mux_dbc):
     db = quillmere.load(mux_dbc)
-    with pytest.raises(ValueError, match="'Little'.*outside its range"):
-        db.encode(256, {"Little": 5000})
-    with pytest.raises(ValueError, match="'Gear'.*Fly"):
-        db.encode(256, {"Gear": "Fly"})
-    with pytest.raises(ValueError, match="'Ratio'.*does not fit"):
-        db.encode(256, {"Ratio": 1e12})  # no range given, but 32 signed bits cannot hold it
-    with pytest.raises(ValueError, match="Nonsense"):
-        db.encode(256, {"Nonsense": 1})
-    with pytest.raises(ValueError, match="'Flag'"):
-        db.encode(256, {"Flag": "x"})
-    with pytest.raises(KeyError):
-        db.encode(0x7FF, {})
+    for frame, values, error, words in [
+            (256, {"Little": 5000}, ValueError, "'Little'.*outside its range"),
+            (256, {"Gear": "Fly"}, ValueError, "'Gear'.*Fly"),
+            # No range given, but 32 signed bits cannot hold it.
+            (256, {"Ratio": 1e12}, ValueError, "'Ratio'.*does not fit"),
+            (256, {"Nonsense": 1}, ValueError, "Nonsense"),
+            (256, {"Flag": "x"}, ValueError, "'Flag'"),
+            (0x7FF, {}, KeyError, None)]:
+        with pytest.raises(error, match=words):
+            db.encode(frame, values)
     with pytest.raises(KeyError):
         db.decode("NoSuchMessage", bytes(8))
     with pytest.raises(KeyError):

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "arxml_com/netconfig_arxml_file.h"
+#include "temp_files.h"
 
 namespace arxml_test {
 
@@ -24,22 +25,10 @@ inline size_t CountOccurrences(const std::string& text, const std::string& what)
 }
 
 // A file in the temporary folder that is removed again.
-class TempFile {
+class TempFile : public qmtest::TempFile {
   public:
-    explicit TempFile(const std::string& content, const std::string& suffix = ".arxml") {
-        static std::atomic<int> counter{0};
-        path_ = std::filesystem::temp_directory_path() / ("qm_arxml_" + std::to_string(::getpid()) +
-                                                          "_" + std::to_string(counter++) + suffix);
-        std::ofstream out(path_, std::ios::binary);
-        out << content;
-    }
-    ~TempFile() { std::filesystem::remove(path_); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    std::string Path() const { return path_.string(); }
-
-  private:
-    std::filesystem::path path_;
+    explicit TempFile(const std::string& content, const std::string& suffix = ".arxml")
+        : qmtest::TempFile("document" + suffix, content) {}
 };
 
 inline std::unique_ptr<NetConfigArxmlFile> LoadText(const std::string& text, bool* ok = nullptr) {

@@ -5,14 +5,13 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "arxml_test_support.h"
+#include "expect_fields.h"
 #include "xml/reference_resolver.h"
 
 namespace {
@@ -36,8 +35,7 @@ class Corpus : public ::testing::Test {
     static std::unique_ptr<NetConfigArxmlFile> LoadRenamed(const std::string& name,
                                                            const std::string& from,
                                                            const std::string& to) {
-        std::ifstream in(kCorpus / name, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string text = qmtest::ReadFile(kCorpus / name);
         const std::string old = "<SHORT-NAME>" + from + "</SHORT-NAME>";
         const size_t at = text.find(old);
         EXPECT_NE(at, std::string::npos) << name << " " << from;
@@ -59,34 +57,27 @@ TEST_F(Corpus, Autosar3SystemFromCantools) {
     EXPECT_EQ(file->AutosarVersion(), (qm::arxml::AutosarVersion{0, 0, 0}));
     IArxmlCluster* network = file->FindCluster("Network");
     ASSERT_NE(network, nullptr);
-    EXPECT_EQ(network->GetBaudrate(), 250000u);
-    EXPECT_STREQ(network->GetProtocolName(), "CAN");
-    EXPECT_STREQ(network->GetProtocolVersion(), "can2.0b");
+    QM_EXPECT_FIELDS(*network, (GetBaudrate(), 250000u), (GetProtocolName(), "CAN"),
+                     (GetProtocolVersion(), "can2.0b"));
     // The file has frame triggerings but no I-PDU triggerings: no PDU is the cluster's.
     EXPECT_EQ(network->GetPduCount(), 0u);
 
     IArxmlPdu* status = file->FindPdu("Status");
     ASSERT_NE(status, nullptr);
-    EXPECT_EQ(status->GetIdentifier(), 123);
-    EXPECT_EQ(status->GetLength(), 3u);
-    EXPECT_DOUBLE_EQ(status->GetCyclicTimePeriod(), 0.5);
-    EXPECT_EQ(status->GetNumberOfRepetitions(), 0u);
-    EXPECT_TRUE(status->HasNumberOfRepetitions());
-    EXPECT_DOUBLE_EQ(status->GetMinimumDelay(), 0.01);
+    QM_EXPECT_FIELDS(*status, (GetIdentifier(), 123), (GetLength(), 3u),
+                     (GetCyclicTimePeriod(), 0.5), (GetNumberOfRepetitions(), 0u),
+                     (HasNumberOfRepetitions(), true), (GetMinimumDelay(), 0.01));
     IArxmlSignal* checksum = status->FindSignal("Checksum");
     ASSERT_NE(checksum, nullptr);
-    EXPECT_EQ(checksum->GetBitLength(), 8u);
-    EXPECT_EQ(checksum->GetByteOrder(), '1');
+    QM_EXPECT_FIELDS(*checksum, (GetBitLength(), 8u), (GetByteOrder(), '1'));
     EXPECT_STREQ(checksum->GetDescription(),
                  "AUTOSAR end-to-end protection CRC according to profile 2");
     IArxmlSignal* position = status->FindSignal("Position");
-    EXPECT_EQ(position->GetStartPosition(), 19u);
-    EXPECT_EQ(position->GetCompuEntryCount(), 3u);
+    QM_EXPECT_FIELDS(*position, (GetStartPosition(), 19u), (GetCompuEntryCount(), 3u));
     EXPECT_DOUBLE_EQ(position->GetMaximum(), 7.0);  // the data type's limit
     ASSERT_EQ(status->GetSignalGroupCount(), 1u);
     IArxmlSignalGroup* group = status->GetSignalGroup(0);
-    EXPECT_STREQ(group->GetName(), "PositionMovementGroup");
-    EXPECT_EQ(group->GetSignalCount(), 2u);
+    QM_EXPECT_FIELDS(*group, (GetName(), "PositionMovementGroup"), (GetSignalCount(), 2u));
     EXPECT_EQ(group->FindSignal("Movement"), status->FindSignal("Movement"));
 
     IArxmlSignal* movement = status->FindSignal("Movement");
@@ -101,13 +92,10 @@ TEST_F(Corpus, Autosar4SystemFromCantools) {
     EXPECT_EQ(file->AutosarVersion()[0], 4u);
     IArxmlCluster* cluster = file->FindCluster("Cluster0");
     ASSERT_NE(cluster, nullptr);
-    EXPECT_EQ(cluster->GetBaudrate(), 500000u);
-    EXPECT_EQ(cluster->GetCanFdBaudrate(), 2000000u);
+    QM_EXPECT_FIELDS(*cluster, (GetBaudrate(), 500000u), (GetCanFdBaudrate(), 2000000u));
     IArxmlPdu* message2 = file->FindPdu("message2");
-    EXPECT_EQ(message2->GetIdentifier(), 6);
-    EXPECT_TRUE(message2->IsExtendedAddressing());
-    EXPECT_STREQ(message2->GetTxBehavior(), "CAN-FD");
-    EXPECT_STREQ(message2->GetRxBehavior(), "");
+    QM_EXPECT_FIELDS(*message2, (GetIdentifier(), 6), (IsExtendedAddressing(), true),
+                     (GetTxBehavior(), "CAN-FD"), (GetRxBehavior(), ""));
     // A relative system-signal reference with a BASE still finds its target.
     EXPECT_STREQ(message2->FindSignal("signal2")->GetDescription(), "Signal comment!");
     EXPECT_EQ(file->FindPdu("message1")->FindSignalGroup("message1Group")->GetSignalCount(), 3u);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "arxml_com/netconfig_arxml_file.h"
+#include "expect_fields.h"
 
 namespace {
 
@@ -32,31 +33,24 @@ NetConfigArxmlFile* ExampleSystem::file_ = nullptr;
 bool ExampleSystem::loaded_ = false;
 
 TEST_F(ExampleSystem, LoadsCleanlyAsAnAutosar4Document) {
-    EXPECT_TRUE(file_->IsLoaded());
-    EXPECT_STREQ(file_->GetMessages(), "");
+    QM_EXPECT_FIELDS(*file_, (IsLoaded(), true), (GetMessages(), ""));
     EXPECT_EQ(file_->AutosarVersion(), (qm::arxml::AutosarVersion{4, 2, 2}));
-    EXPECT_EQ(file_->GetClusterCount(), 3u);
-    EXPECT_EQ(file_->GetPduCount(), 4u);
-    EXPECT_EQ(file_->GetCluster(3), nullptr);
-    EXPECT_EQ(file_->GetPdu(4), nullptr);
-    EXPECT_EQ(file_->FindPdu("NoSuchPdu"), nullptr);
-    EXPECT_EQ(file_->FindCluster(nullptr), nullptr);
+    QM_EXPECT_FIELDS(*file_, (GetClusterCount(), 3u), (GetPduCount(), 4u), (GetCluster(3), nullptr),
+                     (GetPdu(4), nullptr), (FindPdu("NoSuchPdu"), nullptr),
+                     (FindCluster(nullptr), nullptr));
 }
 
 TEST_F(ExampleSystem, ClustersCarryKindBaudRatesAndProtocol) {
     IArxmlCluster* can = file_->GetCluster(0);
     EXPECT_STREQ(can->GetName(), "PowertrainCan");
     EXPECT_EQ(can->GetClusterKind(), kArxmlClusterCan);
-    EXPECT_EQ(can->GetBaudrate(), 500000u);
-    EXPECT_EQ(can->GetCanFdBaudrate(), 2000000u);
-    EXPECT_STREQ(can->GetProtocolName(), "CAN");
-    EXPECT_STREQ(can->GetProtocolVersion(), "2.0B");
+    QM_EXPECT_FIELDS(*can, (GetBaudrate(), 500000u), (GetCanFdBaudrate(), 2000000u),
+                     (GetProtocolName(), "CAN"), (GetProtocolVersion(), "2.0B"));
 
     IArxmlCluster* lin = Cluster("BodyLin");
     ASSERT_NE(lin, nullptr);
     EXPECT_EQ(lin->GetClusterKind(), kArxmlClusterLin);
-    EXPECT_EQ(lin->GetBaudrate(), 19200u);
-    EXPECT_EQ(lin->GetCanFdBaudrate(), 0u);
+    QM_EXPECT_FIELDS(*lin, (GetBaudrate(), 19200u), (GetCanFdBaudrate(), 0u));
 
     IArxmlCluster* ethernet = Cluster("Backbone");
     ASSERT_NE(ethernet, nullptr);
@@ -71,13 +65,10 @@ TEST_F(ExampleSystem, EcusAreReadPerClusterInConnectorOrder) {
     IArxmlCluster* can = Cluster("PowertrainCan");
     ASSERT_EQ(can->GetEcuCount(), 2u);
     IArxmlEcu* engine = can->GetEcu(0);
-    EXPECT_STREQ(engine->GetName(), "Engine");
-    EXPECT_EQ(engine->GetNumber(), 0);
-    EXPECT_STREQ(engine->GetLongName(), "Engine control module");
-    EXPECT_STREQ(engine->GetDescription(), "Controls injection and ignition");
-    EXPECT_EQ(engine->GetDiagnosticAddress(), 0x10u);
-    EXPECT_FALSE(engine->IsSleepModeSupported());
-    EXPECT_TRUE(engine->IsWakeUpOverBusSupported());
+    QM_EXPECT_FIELDS(
+        *engine, (GetName(), "Engine"), (GetNumber(), 0), (GetLongName(), "Engine control module"),
+        (GetDescription(), "Controls injection and ignition"), (GetDiagnosticAddress(), 0x10u),
+        (IsSleepModeSupported(), false), (IsWakeUpOverBusSupported(), true));
     EXPECT_EQ(can->FindEcu("Gateway")->GetNumber(), 1);
 
     // The gateway sits on all three clusters, each time as an ECU of its own.
@@ -89,8 +80,7 @@ TEST_F(ExampleSystem, EcusAreReadPerClusterInConnectorOrder) {
 
 TEST_F(ExampleSystem, CanControllerRequirementsFillTheEcu) {
     IArxmlEcu* engine = Cluster("PowertrainCan")->FindEcu("Engine");
-    EXPECT_TRUE(engine->HasCanFdRequirements());
-    EXPECT_EQ(engine->GetFdMaxTimeQuantaPerBit(), 40u);
+    QM_EXPECT_FIELDS(*engine, (HasCanFdRequirements(), true), (GetFdMaxTimeQuantaPerBit(), 40u));
     EXPECT_FLOAT_EQ(engine->GetFdMaxSamplePoint(), 0.8f);
     EXPECT_FLOAT_EQ(engine->GetFdMaxSyncJumpWidth(), 0.25f);
     EXPECT_FLOAT_EQ(engine->GetFdMaxTrcvDelayCompensationOffset(), 2e-7f);
@@ -98,9 +88,8 @@ TEST_F(ExampleSystem, CanControllerRequirementsFillTheEcu) {
     EXPECT_FLOAT_EQ(engine->GetFdMinSamplePoint(), 0.7f);
     EXPECT_FLOAT_EQ(engine->GetFdMinSyncJumpWidth(), 0.1f);
     EXPECT_FLOAT_EQ(engine->GetFdMinTrcvDelayCompensationOffset(), 1e-7f);
-    EXPECT_TRUE(engine->IsTxBitRateSwitch());
-    EXPECT_TRUE(engine->IsWakeUpOverControllerSupported());
-    EXPECT_EQ(engine->GetMaxTimeQuantaPerBit(), 25u);
+    QM_EXPECT_FIELDS(*engine, (IsTxBitRateSwitch(), true),
+                     (IsWakeUpOverControllerSupported(), true), (GetMaxTimeQuantaPerBit(), 25u));
     EXPECT_FLOAT_EQ(engine->GetMaxSamplePoint(), 0.875f);
     EXPECT_FLOAT_EQ(engine->GetMaxSyncJumpWidth(), 0.2f);
     EXPECT_EQ(engine->GetMinTimeQuantaPerBit(), 8u);  // written 0x8
@@ -109,20 +98,17 @@ TEST_F(ExampleSystem, CanControllerRequirementsFillTheEcu) {
     EXPECT_FALSE(engine->IsLinMaster());
 
     IArxmlEcu* gateway = Cluster("PowertrainCan")->FindEcu("Gateway");
-    EXPECT_FALSE(gateway->HasCanFdRequirements());
-    EXPECT_EQ(gateway->GetMaxTimeQuantaPerBit(), 0u);
+    QM_EXPECT_FIELDS(*gateway, (HasCanFdRequirements(), false), (GetMaxTimeQuantaPerBit(), 0u));
 }
 
 TEST_F(ExampleSystem, LinMasterTimingComesFromTheMasterController) {
     IArxmlCluster* lin = Cluster("BodyLin");
     IArxmlEcu* gateway = lin->FindEcu("Gateway");
-    EXPECT_TRUE(gateway->IsLinMaster());
-    EXPECT_STREQ(gateway->GetLinProtocolVersion(), "2.1");
+    QM_EXPECT_FIELDS(*gateway, (IsLinMaster(), true), (GetLinProtocolVersion(), "2.1"));
     EXPECT_FLOAT_EQ(gateway->GetTimeBase(), 0.005f);
     EXPECT_FLOAT_EQ(gateway->GetTimeBaseJitter(), 0.0001f);
     IArxmlEcu* door = lin->FindEcu("DoorLeft");
-    EXPECT_FALSE(door->IsLinMaster());
-    EXPECT_STREQ(door->GetLinProtocolVersion(), "");
+    QM_EXPECT_FIELDS(*door, (IsLinMaster(), false), (GetLinProtocolVersion(), ""));
 }
 
 TEST_F(ExampleSystem, PduGroupsFollowContainedGroups) {
@@ -158,39 +144,29 @@ TEST_F(ExampleSystem, FramePortsDecideTransmittedAndReceivedPdus) {
 
 TEST_F(ExampleSystem, PdusTakeFrameDataFromTheirTriggering) {
     IArxmlPdu* engine = Pdu("EngineData");
-    EXPECT_EQ(engine->GetIdentifier(), 256);
-    EXPECT_EQ(engine->GetLength(), 8u);
-    EXPECT_TRUE(engine->IsStandardAddressing());
-    EXPECT_FALSE(engine->IsExtendedAddressing());
-    EXPECT_STREQ(engine->GetRxBehavior(), "CAN-FD");
-    EXPECT_STREQ(engine->GetTxBehavior(), "CAN-FD");
-    EXPECT_EQ(engine->GetUnusedBitPattern(), 255u);
+    QM_EXPECT_FIELDS(*engine, (GetIdentifier(), 256), (GetLength(), 8u),
+                     (IsStandardAddressing(), true), (IsExtendedAddressing(), false),
+                     (GetRxBehavior(), "CAN-FD"), (GetTxBehavior(), "CAN-FD"),
+                     (GetUnusedBitPattern(), 255u));
 
     IArxmlPdu* status = Pdu("GatewayStatus");
-    EXPECT_EQ(status->GetIdentifier(), 0x18FF0020);
-    EXPECT_TRUE(status->IsExtendedAddressing());
-    EXPECT_FALSE(status->IsStandardAddressing());
+    QM_EXPECT_FIELDS(*status, (GetIdentifier(), 0x18FF0020), (IsExtendedAddressing(), true),
+                     (IsStandardAddressing(), false));
 
     EXPECT_EQ(Pdu("DoorStatus")->GetIdentifier(), 16);
     // Carried only on Ethernet, without a frame triggering.
-    EXPECT_EQ(Pdu("InfotainmentState")->GetIdentifier(), -1);
-    EXPECT_EQ(Pdu("InfotainmentState")->GetLength(), 4u);
+    QM_EXPECT_FIELDS(*Pdu("InfotainmentState"), (GetIdentifier(), -1), (GetLength(), 4u));
 }
 
 TEST_F(ExampleSystem, TimingValuesCarryTheirGivenFlags) {
     IArxmlPdu* engine = Pdu("EngineData");
-    EXPECT_TRUE(engine->HasCyclicTimePeriod());
-    EXPECT_DOUBLE_EQ(engine->GetCyclicTimePeriod(), 0.01);
-    EXPECT_TRUE(engine->HasTimeOffset());
-    EXPECT_DOUBLE_EQ(engine->GetTimeOffset(), 0.002);
-    EXPECT_TRUE(engine->HasMinimumDelay());
-    EXPECT_DOUBLE_EQ(engine->GetMinimumDelay(), 0.005);
-    EXPECT_FALSE(engine->HasNumberOfRepetitions());
+    QM_EXPECT_FIELDS(*engine, (HasCyclicTimePeriod(), true), (GetCyclicTimePeriod(), 0.01),
+                     (HasTimeOffset(), true), (GetTimeOffset(), 0.002), (HasMinimumDelay(), true),
+                     (GetMinimumDelay(), 0.005), (HasNumberOfRepetitions(), false));
 
     IArxmlPdu* status = Pdu("GatewayStatus");
-    EXPECT_FALSE(status->HasCyclicTimePeriod());
-    EXPECT_TRUE(status->HasNumberOfRepetitions());
-    EXPECT_EQ(status->GetNumberOfRepetitions(), 3u);
+    QM_EXPECT_FIELDS(*status, (HasCyclicTimePeriod(), false), (HasNumberOfRepetitions(), true),
+                     (GetNumberOfRepetitions(), 3u));
 }
 
 TEST_F(ExampleSystem, SignalsCarryLayoutLimitsUnitAndConversion) {
@@ -198,38 +174,25 @@ TEST_F(ExampleSystem, SignalsCarryLayoutLimitsUnitAndConversion) {
     ASSERT_EQ(engine->GetSignalCount(), 3u);
     IArxmlSignal* speed = engine->FindSignal("EngineSpeed");
     ASSERT_NE(speed, nullptr);
-    EXPECT_EQ(speed->GetStartPosition(), 0u);
-    EXPECT_EQ(speed->GetBitLength(), 16u);
-    EXPECT_EQ(speed->GetByteOrder(), '1');
-    EXPECT_EQ(speed->GetPdu(), engine);
-    EXPECT_DOUBLE_EQ(speed->GetMinimum(), 0.0);
-    EXPECT_DOUBLE_EQ(speed->GetMaximum(), 16383.75);
-    EXPECT_STREQ(speed->GetUnit(), "1/min");
-    EXPECT_STREQ(speed->GetDescription(), "Crankshaft speed");
+    QM_EXPECT_FIELDS(*speed, (GetStartPosition(), 0u), (GetBitLength(), 16u), (GetByteOrder(), '1'),
+                     (GetPdu(), engine), (GetMinimum(), 0.0), (GetMaximum(), 16383.75),
+                     (GetUnit(), "1/min"), (GetDescription(), "Crankshaft speed"));
     ASSERT_EQ(speed->GetCompuEntryCount(), 1u);
     const ArxmlCompuEntry* linear = speed->GetCompuEntry(0);
-    EXPECT_TRUE(linear->rational);
-    EXPECT_DOUBLE_EQ(linear->factor, 0.25);
-    EXPECT_DOUBLE_EQ(linear->offset, 0.0);
+    QM_EXPECT_FIELDS(*linear, (rational, true), (factor, 0.25), (offset, 0.0));
     EXPECT_EQ(speed->GetCompuEntry(1), nullptr);
 
     // Internal constraints stand in for missing physical ones; no denominator means 1.
     IArxmlSignal* coolant = engine->FindSignal("CoolantTemperature");
-    EXPECT_DOUBLE_EQ(coolant->GetMaximum(), 255.0);
-    EXPECT_STREQ(coolant->GetUnit(), "degC");
-    EXPECT_DOUBLE_EQ(coolant->GetCompuEntry(0)->offset, -40.0);
-    EXPECT_DOUBLE_EQ(coolant->GetCompuEntry(0)->factor, 1.0);
+    QM_EXPECT_FIELDS(*coolant, (GetMaximum(), 255.0), (GetUnit(), "degC"));
+    QM_EXPECT_FIELDS(*coolant->GetCompuEntry(0), (offset, -40.0), (factor, 1.0));
 
     IArxmlSignal* gear = engine->FindSignal("GearPosition");
-    EXPECT_EQ(gear->GetByteOrder(), '0');
-    EXPECT_EQ(gear->GetStartPosition(), 31u);
+    QM_EXPECT_FIELDS(*gear, (GetByteOrder(), '0'), (GetStartPosition(), 31u));
     ASSERT_EQ(gear->GetCompuEntryCount(), 3u);
-    EXPECT_STREQ(gear->GetCompuEntry(1)->text, "R");
-    EXPECT_STREQ(gear->GetCompuEntry(1)->label, "Reverse");
-    EXPECT_FALSE(gear->GetCompuEntry(1)->rational);
+    QM_EXPECT_FIELDS(*gear->GetCompuEntry(1), (text, "R"), (label, "Reverse"), (rational, false));
     ASSERT_NE(gear->FindCompuEntry(4), nullptr);
-    EXPECT_STREQ(gear->FindCompuEntry(4)->text, "D");
-    EXPECT_STREQ(gear->FindCompuEntry(4)->description, "Any forward gear");
+    QM_EXPECT_FIELDS(*gear->FindCompuEntry(4), (text, "D"), (description, "Any forward gear"));
     EXPECT_EQ(gear->FindCompuEntry(9), nullptr);
 
     // A unit without display name is shown by its short name.
@@ -240,8 +203,7 @@ TEST_F(ExampleSystem, SignalGroupsListTheirPdusSignals) {
     IArxmlPdu* engine = Pdu("EngineData");
     ASSERT_EQ(engine->GetSignalGroupCount(), 1u);
     IArxmlSignalGroup* group = engine->GetSignalGroup(0);
-    EXPECT_STREQ(group->GetName(), "EngineGroup");
-    EXPECT_EQ(group->GetPdu(), engine);
+    QM_EXPECT_FIELDS(*group, (GetName(), "EngineGroup"), (GetPdu(), engine));
     ASSERT_EQ(group->GetSignalCount(), 2u);
     EXPECT_EQ(group->GetSignal(0), engine->FindSignal("EngineSpeed"));
     EXPECT_EQ(group->FindSignal("CoolantTemperature"), engine->FindSignal("CoolantTemperature"));
@@ -275,10 +237,8 @@ TEST(ArxmlFileObject, ClearForgetsTheModelAndReloadReplacesIt) {
     ASSERT_TRUE(file.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
     EXPECT_EQ(file.GetClusterCount(), 3u);  // not doubled
     file.Clear();
-    EXPECT_FALSE(file.IsLoaded());
-    EXPECT_EQ(file.GetClusterCount(), 0u);
-    EXPECT_EQ(file.GetPduCount(), 0u);
-    EXPECT_STREQ(file.GetMessages(), "");
+    QM_EXPECT_FIELDS(file, (IsLoaded(), false), (GetClusterCount(), 0u), (GetPduCount(), 0u),
+                     (GetMessages(), ""));
 }
 
 TEST(ArxmlFileObject, ClearingAPduLeavesLookupsConsistent) {
@@ -286,10 +246,8 @@ TEST(ArxmlFileObject, ClearingAPduLeavesLookupsConsistent) {
     ASSERT_TRUE(file.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
     IArxmlPdu* engine = file.FindPdu("EngineData");
     engine->Clear();
-    EXPECT_EQ(engine->GetSignalCount(), 0u);
-    EXPECT_EQ(engine->GetIdentifier(), -1);
-    EXPECT_EQ(file.FindPdu("EngineData"), nullptr);
-    EXPECT_EQ(file.FindPdu(""), engine);
+    QM_EXPECT_FIELDS(*engine, (GetSignalCount(), 0u), (GetIdentifier(), -1));
+    QM_EXPECT_FIELDS(file, (FindPdu("EngineData"), nullptr), (FindPdu(""), engine));
 }
 
 }  // namespace

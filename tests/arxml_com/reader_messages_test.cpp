@@ -1,11 +1,10 @@
 // The reader's messages and its behaviour on incomplete, wrong and hostile input.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "arxml_test_support.h"
+#include "expect_fields.h"
 
 namespace {
 
@@ -125,8 +124,7 @@ TEST(ArxmlReaderMessages, EcuPropertiesThatAreNoBooleansOrUnknown) {
                  "Unknown value: high of MAX-SAMPLE-POINT tag for ecu: Bcm.\r\n");
     IArxmlEcu* bcm = file->GetCluster(0)->FindEcu("Bcm");
     ASSERT_NE(bcm, nullptr);
-    EXPECT_FALSE(bcm->IsSleepModeSupported());
-    EXPECT_EQ(bcm->GetDiagnosticAddress(), 0u);
+    QM_EXPECT_FIELDS(*bcm, (IsSleepModeSupported(), false), (GetDiagnosticAddress(), 0u));
     EXPECT_FLOAT_EQ(bcm->GetMaxSamplePoint(), 0.0f);
 }
 
@@ -232,19 +230,15 @@ TEST(ArxmlReaderMessages, Autosar3SignalGroupsAndTiming) {
                  "0 system signals for system signal group: Empty.\r\n");
     IArxmlPdu* status = file->FindPdu("Status");
     ASSERT_NE(status, nullptr);
-    EXPECT_DOUBLE_EQ(status->GetCyclicTimePeriod(), 0.5);
-    EXPECT_DOUBLE_EQ(status->GetTimeOffset(), 0.1);
-    EXPECT_EQ(status->GetNumberOfRepetitions(), 2u);
-    EXPECT_DOUBLE_EQ(status->GetMinimumDelay(), 0.01);
+    QM_EXPECT_FIELDS(*status, (GetCyclicTimePeriod(), 0.5), (GetTimeOffset(), 0.1),
+                     (GetNumberOfRepetitions(), 2u), (GetMinimumDelay(), 0.01));
     ASSERT_EQ(status->GetSignalCount(), 1u);
     IArxmlSignal* a = status->GetSignal(0);
     EXPECT_STREQ(a->GetName(), "A");
     EXPECT_EQ(a->GetBitLength(), 4u);  // from the system signal
-    EXPECT_EQ(a->GetStartPosition(), 7u);
-    EXPECT_EQ(a->GetByteOrder(), '0');
+    QM_EXPECT_FIELDS(*a, (GetStartPosition(), 7u), (GetByteOrder(), '0'));
     ASSERT_EQ(status->GetSignalGroupCount(), 2u);
-    EXPECT_STREQ(status->GetSignalGroup(0)->GetName(), "G");
-    EXPECT_EQ(status->GetSignalGroup(0)->GetSignal(0), a);
+    QM_EXPECT_FIELDS(*status->GetSignalGroup(0), (GetName(), "G"), (GetSignal(0), a));
     EXPECT_EQ(status->GetSignalGroup(1)->GetSignalCount(), 0u);
 }
 
@@ -315,10 +309,8 @@ TEST(ArxmlReaderPackages, Autosar3ClustersAreReadFromTheElementsHoldingThem) {
                                           "</CAN-CLUSTER>")));
     EXPECT_STREQ(file->GetMessages(), "Unknown cluster name: FLEXRAY-CLUSTER.\r\n");
     ASSERT_EQ(file->GetClusterCount(), 2u);
-    EXPECT_STREQ(file->GetCluster(0)->GetName(), "Can");
-    EXPECT_EQ(file->GetCluster(0)->GetBaudrate(), 500000u);
-    EXPECT_STREQ(file->GetCluster(1)->GetName(), "Lin");
-    EXPECT_EQ(file->GetCluster(1)->GetClusterKind(), 1);
+    QM_EXPECT_FIELDS(*file->GetCluster(0), (GetName(), "Can"), (GetBaudrate(), 500000u));
+    QM_EXPECT_FIELDS(*file->GetCluster(1), (GetName(), "Lin"), (GetClusterKind(), 1));
 }
 
 TEST(ArxmlReaderPackages, FramePortsOfUnconnectedEcusAddNoEcu) {
@@ -399,8 +391,7 @@ TEST(ArxmlReaderHostileInput, ReferenceCyclesDoNotHang) {
 }
 
 TEST(ArxmlReaderHostileInput, TruncatedDocumentsLoadWhatTheyHold) {
-    std::ifstream in(QM_SOURCE_DIR "/examples/bus_system.arxml", std::ios::binary);
-    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string whole = qmtest::ReadFile(QM_SOURCE_DIR "/examples/bus_system.arxml");
     ASSERT_GT(whole.size(), 1000u);
     for (size_t cut : {size_t{10}, whole.size() / 7, whole.size() / 2, whole.size() - 20}) {
         bool ok = false;

@@ -19,6 +19,7 @@
 #include "arxml_com/netconfig_arxml_file.h"
 #include "arxml_test_support.h"
 #include "corpus_files.h"
+#include "expect_fields.h"
 
 namespace fs = std::filesystem;
 
@@ -394,8 +395,7 @@ TEST_F(WholeDocumentCorpus, TheExactReaderIsUnchangedByTheSwitch) {
     const std::string exactMessages = file.GetMessages();
     ASSERT_TRUE(file.SetReadingMode(kArxmlReadWholeDocument));
     ASSERT_TRUE(file.Load(path.c_str()));
-    EXPECT_EQ(file.GetPduCount(), 28u);
-    EXPECT_STREQ(file.GetMessages(), "");
+    QM_EXPECT_FIELDS(file, (GetPduCount(), 28u), (GetMessages(), ""));
     ASSERT_TRUE(file.SetReadingMode(kArxmlReadExact));
     ASSERT_TRUE(file.Load(path.c_str()));
     EXPECT_EQ(file.GetPduCount(), 0u);

@@ -9,6 +9,7 @@
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "arxml_test_support.h"
+#include "expect_fields.h"
 
 namespace {
 
@@ -154,22 +155,19 @@ TEST(ArxmlWholeDocument, PackagesOfAnyNameAndDepthAreRead) {
     arxml_test::TempFile temp(VendorSystem());
     NetConfigArxmlFile exact;
     ASSERT_TRUE(exact.Load(temp.Path().c_str()));
-    EXPECT_EQ(exact.GetPduCount(), 0u);
-    EXPECT_EQ(exact.GetClusterCount(), 0u);
+    QM_EXPECT_FIELDS(exact, (GetPduCount(), 0u), (GetClusterCount(), 0u));
 
     auto file = LoadWhole(VendorSystem());
     EXPECT_STREQ(file->GetMessages(), "");
     ASSERT_EQ(file->GetPduCount(), 1u);
     IArxmlPdu* motion = file->GetPdu(0);
-    EXPECT_STREQ(motion->GetName(), "Motion");
-    EXPECT_EQ(motion->GetIdentifier(), 0x123);
+    QM_EXPECT_FIELDS(*motion, (GetName(), "Motion"), (GetIdentifier(), 0x123));
     EXPECT_EQ(motion->GetLength(), 8u);  // the frame's length
     ASSERT_EQ(motion->GetSignalCount(), 2u);
     EXPECT_EQ(motion->FindSignal("Gear")->GetStartPosition(), 16u);
     EXPECT_EQ(motion->FindSignal("Speed")->GetBitLength(), 16u);
     ASSERT_EQ(file->GetClusterCount(), 1u);
-    EXPECT_EQ(file->GetCluster(0)->GetBaudrate(), 500000u);
-    EXPECT_EQ(file->GetCluster(0)->FindPdu("Motion"), motion);
+    QM_EXPECT_FIELDS(*file->GetCluster(0), (GetBaudrate(), 500000u), (FindPdu("Motion"), motion));
     EXPECT_EQ(file->GetFrameCount(), 1u);
 }
 
@@ -394,8 +392,7 @@ TEST(ArxmlWholeDocument, APduReachableTwiceIsOnePdu) {
     IArxmlPdu* shared = file->GetPdu(1);
     EXPECT_EQ(shared->GetIdentifier(), 2);  // the last triggering gives the frame data
     ASSERT_EQ(file->GetClusterCount(), 2u);
-    EXPECT_EQ(file->GetCluster(0)->GetPduCount(), 1u);
-    EXPECT_EQ(file->GetCluster(0)->GetPdu(0), shared);
+    QM_EXPECT_FIELDS(*file->GetCluster(0), (GetPduCount(), 1u), (GetPdu(0), shared));
     EXPECT_EQ(file->GetCluster(1)->GetPduCount(), 1u);
     EXPECT_EQ(file->GetFrameCount(), 2u);
 }

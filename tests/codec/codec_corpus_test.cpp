@@ -1,9 +1,12 @@
 // Every frame of every corpus DBC, LDF and ARXML file, decoded from seeded random payloads by
 // the frame codec and by the tool ("decode --json --log", one JSON line a frame), against a
 // reference written here bit by bit from the model's own fields: the start bit, length and byte
-// order of each signal, two's complement, IEEE floats and factor/offset.
+// order of each signal, two's complement, IEEE floats and factor/offset. What the codec decodes
+// encodes back: the raw values to the same bits, the physical values to raw values of the same
+// physical value.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -93,7 +97,69 @@ struct Tally {
     uint64_t frames = 0;
     uint64_t payloads = 0;
     uint64_t values = 0;
+    uint64_t physical = 0;   // physical values encoded back
+    uint64_t reencoded = 0;  // payloads encoded again from their raw values
 };
+
+bool InRange(const qm::codec::SignalCodec& signal, double value) {
+    if ((signal.minimum == 0.0 && signal.maximum == 0.0) || signal.minimum > signal.maximum) {
+        return true;
+    }
+    return value >= signal.minimum && value <= signal.maximum;
+}
+
+bool SamePhysical(const qm::codec::Physical& a, const qm::codec::Physical& b) {
+    using Type = qm::codec::Physical::Type;
+    if (a.type == Type::Double || b.type == Type::Double) return a.AsDouble() == b.AsDouble();
+    return a.type == b.type && a.integer == b.integer && a.natural == b.natural && a.wide == b.wide;
+}
+
+// The raw values decoded from a payload that holds every field encode (strictly) to a payload
+// that decodes to the same raw values: overlapping fields were read from the same bits and
+// write them alike. Each value the signal can carry as a physical value gives a raw value of
+// that physical value back.
+void ExpectEncodesBack(const qm::codec::FrameCodec& codec,
+                       const std::vector<std::optional<uint64_t>>& raws, bool complete,
+                       Tally& tally, const std::string& where) {
+    using Type = qm::codec::Physical::Type;
+    try {
+        if (complete) {
+            ++tally.reencoded;
+            const std::vector<uint8_t> payload = codec.Encode(raws, true);
+            size_t given = 0;
+            codec.Decode(payload.data(), payload.size(), [&](size_t i, uint64_t raw) {
+                if (!raws[i]) return;
+                ++given;
+                EXPECT_EQ(raw, *raws[i]) << where << " " << codec.signals[i].name << ": encoded";
+            });
+            EXPECT_EQ(given,
+                      static_cast<size_t>(std::count_if(
+                          raws.begin(), raws.end(), [](const auto& r) { return r.has_value(); })))
+                << where;
+        }
+        for (size_t i = 0; i < raws.size(); ++i) {
+            const qm::codec::SignalCodec& signal = codec.signals[i];
+            if (!raws[i]) continue;
+            const qm::codec::Physical physical = signal.PhysicalOf(*raws[i]);
+            const double value = physical.AsDouble();
+            if (signal.byteArray || !std::isfinite(value) || !InRange(signal, value) ||
+                (!signal.ranges.empty() && signal.RangeIndex(*raws[i]) < 0)) {
+                continue;
+            }
+            const uint64_t raw =
+                physical.type == Type::Integer    ? signal.RawForInteger(physical.integer)
+                : physical.type == Type::Unsigned ? signal.RawForInteger(physical.natural)
+                : physical.type == Type::Wide     ? signal.RawForInteger(physical.wide)
+                                                  : signal.RawForPhysical(physical.real);
+            EXPECT_TRUE(SamePhysical(signal.PhysicalOf(raw), physical))
+                << where << " " << signal.name << ": " << signal.PhysicalOf(raw).AsDouble()
+                << " vs " << value;
+            ++tally.physical;
+        }
+    } catch (const qm::codec::CodecError& error) {
+        ADD_FAILURE() << where << ": " << error.what();
+    }
+}
 
 // Checks one frame codec against the reference over random payloads (and short ones).
 void CheckCodec(const qm::codec::FrameCodec& codec, const ReferenceFrame& reference,
@@ -104,10 +170,12 @@ void CheckCodec(const qm::codec::FrameCodec& codec, const ReferenceFrame& refere
         Payload payload(round == 7 ? reference.size / 2 : reference.size);
         for (auto& byte : payload) byte = static_cast<uint8_t>(random());
         std::vector<bool> seen(codec.signals.size(), false);
+        std::vector<std::optional<uint64_t>> raws(codec.signals.size());
         const bool complete =
             codec.Decode(payload.data(), payload.size(), [&](size_t i, uint64_t raw) {
                 const ReferenceSignal& signal = reference.signals[i];
                 seen[i] = true;
+                raws[i] = raw;
                 ++tally.values;
                 EXPECT_EQ(raw, ReadField(payload, signal.start, signal.length, signal.bigEndian))
                     << where << " " << signal.name;
@@ -129,6 +197,7 @@ void CheckCodec(const qm::codec::FrameCodec& codec, const ReferenceFrame& refere
             }
         }
         EXPECT_EQ(complete, allFit) << where;
+        if (round < 3) ExpectEncodesBack(codec, raws, complete, tally, where);
     }
 }
 
@@ -260,6 +329,8 @@ TEST(CodecCorpus, DbcFramesDecodeAsTheReference) {
     }
     EXPECT_EQ(tally.frames, 3198u);
     EXPECT_GT(tally.values, 100000u);
+    EXPECT_GT(tally.physical, 50000u);
+    EXPECT_EQ(tally.reencoded, 3 * 3182u);  // 16 frames hold fields beyond their payload
 }
 
 TEST(CodecCorpus, LdfFramesDecodeAsTheReference) {
@@ -298,6 +369,8 @@ TEST(CodecCorpus, LdfFramesDecodeAsTheReference) {
         CheckTool(path, frames, random, "");
     }
     EXPECT_EQ(tally.frames, 134u);
+    EXPECT_GT(tally.physical, 500u);
+    EXPECT_EQ(tally.reencoded, 3 * 134u);
 }
 
 TEST(CodecCorpus, ArxmlFramesDecodeAsTheReference) {
@@ -346,6 +419,8 @@ TEST(CodecCorpus, ArxmlFramesDecodeAsTheReference) {
         if (!frames.empty()) CheckTool(path, frames, random, "");
     }
     EXPECT_EQ(tally.frames, 50u);
+    EXPECT_GT(tally.physical, 100u);
+    EXPECT_EQ(tally.reencoded, 3 * 46u);
 }
 
 }  // namespace

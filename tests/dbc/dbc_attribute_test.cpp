@@ -4,13 +4,10 @@
 #include <chrono>
 
 #include "dbc_test_support.h"
+#include "expect_fields.h"
 
 namespace attribute {
 namespace {
-
-using dbctest::LoadText;
-using dbctest::MessagesWithoutTiming;
-using dbctest::TempFolder;
 
 const char* const kHead =
     "BU_: ECU GW\n"
@@ -37,11 +34,9 @@ TEST_F(DbcAttributes, DefinitionsOfEveryTypeAndObject) {
              "BA_DEF_REL_ BU_SG_REL_ \"Rx\" INT 0 10;\n"));
     ASSERT_EQ(file_.GetAttributeDefinitionCount(), 6u);
     IDbcAttributeDefinition* cycle = file_.FindAttributeDefinition("GenMsgCycleTime");
-    EXPECT_EQ(cycle->GetObjectType(), 2);
-    EXPECT_STREQ(cycle->GetObjectTypeText(), "message");
-    EXPECT_STREQ(cycle->GetValueTypeText(), "integer");
-    EXPECT_STREQ(cycle->GetValue(1), "65535");
-    EXPECT_EQ(cycle->GetValue(2), nullptr);
+    QM_EXPECT_FIELDS(*cycle, (GetObjectType(), 2), (GetObjectTypeText(), "message"),
+                     (GetValueTypeText(), "integer"), (GetValue(1), "65535"),
+                     (GetValue(2), nullptr));
     EXPECT_STREQ(file_.FindAttributeDefinition("Baudrate")->GetObjectTypeText(), "network");
     EXPECT_STREQ(file_.FindAttributeDefinition("Baudrate")->GetValueTypeText(), "hex");
     EXPECT_STREQ(file_.FindAttributeDefinition("Scale")->GetValueTypeText(), "floating_point");
@@ -49,11 +44,9 @@ TEST_F(DbcAttributes, DefinitionsOfEveryTypeAndObject) {
     IDbcAttributeDefinition* mode = file_.FindAttributeDefinition("Mode");
     EXPECT_STREQ(mode->GetValueTypeText(), "enumeration");
     ASSERT_EQ(mode->GetValueCount(), 3u);
-    EXPECT_STREQ(mode->GetValue(0), "Off");
-    EXPECT_STREQ(mode->GetValue(2), "Not used");
+    QM_EXPECT_FIELDS(*mode, (GetValue(0), "Off"), (GetValue(2), "Not used"));
     IDbcAttributeDefinition* rx = file_.FindAttributeDefinition("Rx");
-    EXPECT_TRUE(rx->IsRelation());
-    EXPECT_STREQ(rx->GetObjectTypeText(), "nodeRxSignal");
+    QM_EXPECT_FIELDS(*rx, (IsRelation(), true), (GetObjectTypeText(), "nodeRxSignal"));
     EXPECT_FALSE(mode->IsRelation());
 }
 
@@ -77,14 +70,11 @@ TEST_F(DbcAttributes, ValuesOnEveryObjectAndTheGettersTheyBack) {
     EXPECT_EQ(message->GetDelayTime(), 0xFFFFFFFFu) << "defaults are not applied";
     EXPECT_STREQ(file_.FindAttributeDefinition("GenMsgCycleTime")->GetDefaultValue(), "100");
     EXPECT_EQ(file_.FindSignal(100, "S")->GetStartValue(), 7);
-    EXPECT_EQ(file_.GetBaudrate(), 500000u);
-    EXPECT_TRUE(file_.IsHighSpeed());
-    EXPECT_FALSE(file_.IsLowSpeed());
+    QM_EXPECT_FIELDS(file_, (GetBaudrate(), 500000u), (IsHighSpeed(), true), (IsLowSpeed(), false));
     EXPECT_STREQ(file_.FindNode("ECU")->FindAttribute("Label")->GetValue(), "front left");
     IDbcAttribute* mode = file_.FindEnvironmentVariable("Var")->FindAttribute("Mode");
     ASSERT_NE(mode, nullptr);
-    EXPECT_STREQ(mode->GetValue(), "1");
-    EXPECT_EQ(mode->GetObjectType(), 4);
+    QM_EXPECT_FIELDS(*mode, (GetValue(), "1"), (GetObjectType(), 4));
     EXPECT_EQ(mode->GetDefinition(), file_.FindAttributeDefinition("Mode"));
 }
 
@@ -92,9 +82,8 @@ TEST_F(DbcAttributes, MissingAttributesGiveTheGettersTheirFallbacks) {
     ASSERT_TRUE(Load(""));
     EXPECT_EQ(file_.GetMessage(0)->GetCycleTime(), 0xFFFFFFFFu);
     EXPECT_EQ(file_.FindSignal(100, "S")->GetStartValue(), 0);
-    EXPECT_EQ(file_.GetBaudrate(), 0xFFFFFFFFu);
-    EXPECT_TRUE(file_.IsLowSpeed());
-    EXPECT_FALSE(file_.IsHighSpeed());
+    QM_EXPECT_FIELDS(file_, (GetBaudrate(), 0xFFFFFFFFu), (IsLowSpeed(), true),
+                     (IsHighSpeed(), false));
 }
 
 TEST_F(DbcAttributes, NumbersBeyondThirtyTwoBitsSaturate) {
@@ -110,8 +99,7 @@ TEST_F(DbcAttributes, NumbersBeyondThirtyTwoBitsSaturate) {
              " SG_ Sel m5000000000 : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\n"));
     EXPECT_EQ(file_.GetMessage(0)->GetCycleTime(), 0x7FFFFFFFu);
     EXPECT_EQ(file_.FindSignal(100, "S")->GetStartValue(), INT32_MIN);
-    EXPECT_EQ(file_.GetBaudrate(), 0x7FFFFFFFu);
-    EXPECT_FALSE(file_.IsLowSpeed());
+    QM_EXPECT_FIELDS(file_, (GetBaudrate(), 0x7FFFFFFFu), (IsLowSpeed(), false));
     EXPECT_EQ(file_.GetMessage(1)->GetRawId(), 0xFFFFFFFFu);
     EXPECT_EQ(file_.GetMessage(2)->GetRawId(), 0xFFFFFFFFu);
     EXPECT_EQ(file_.GetMessage(2)->GetSignal(0)->GetMultiplexValue(), INT32_MAX);
@@ -156,29 +144,23 @@ TEST_F(DbcAttributes, RelationValuesBelongToTheNodeAndAreListedByTheObject) {
     ASSERT_EQ(signal->GetAttributeCount(), 1u);
     auto* rx = dynamic_cast<IDbcNodeRxSigRelAttribute*>(signal->GetAttribute(0));
     ASSERT_NE(rx, nullptr);
-    EXPECT_STREQ(rx->GetNodeName(), "GW");
-    EXPECT_EQ(rx->GetMessageId(), 100u);
-    EXPECT_STREQ(rx->GetSignalName(), "S");
-    EXPECT_STREQ(rx->GetValue(), "5");
-    EXPECT_TRUE(rx->IsRelation());
+    QM_EXPECT_FIELDS(*rx, (GetNodeName(), "GW"), (GetMessageId(), 100u), (GetSignalName(), "S"),
+                     (GetValue(), "5"), (IsRelation(), true));
     EXPECT_EQ(file_.FindNode("GW")->GetAttribute(0), signal->GetAttribute(0));
     auto* tx = dynamic_cast<IDbcNodeTxMsgRelAttribute*>(file_.GetMessage(0)->GetAttribute(0));
     ASSERT_NE(tx, nullptr);
-    EXPECT_STREQ(tx->GetNodeName(), "ECU");
-    EXPECT_EQ(tx->GetObjectType(), 5);
+    QM_EXPECT_FIELDS(*tx, (GetNodeName(), "ECU"), (GetObjectType(), 5));
     auto* ev = dynamic_cast<IDbcNodeEnvVarRelAttribute*>(
         file_.FindEnvironmentVariable("Var")->GetAttribute(0));
     ASSERT_NE(ev, nullptr);
-    EXPECT_STREQ(ev->GetEnvironmentVariableName(), "Var");
-    EXPECT_STREQ(ev->GetValue(), "text");
+    QM_EXPECT_FIELDS(*ev, (GetEnvironmentVariableName(), "Var"), (GetValue(), "text"));
     EXPECT_EQ(dynamic_cast<IDbcNodeTxMsgRelAttribute*>(signal->GetAttribute(0)), nullptr);
 
     // Clearing the node takes its relation attributes out of every list that shows them.
     file_.FindNode("GW")->Clear();
     EXPECT_EQ(signal->GetAttributeCount(), 0u);
     file_.Clear();
-    EXPECT_EQ(file_.GetMessageCount(), 0u);
-    EXPECT_EQ(file_.GetStatus(), 0u);
+    QM_EXPECT_FIELDS(file_, (GetMessageCount(), 0u), (GetStatus(), 0u));
 }
 
 TEST_F(DbcAttributes, RelationValueWithUnknownNodeAndObjectNamesBoth) {
@@ -208,32 +190,27 @@ TEST_F(DbcAttributes, DefinitionsWithTheSameNameAreKeptAndTheFirstIsFound) {
 TEST(DbcModel, LookupsAndIndexes) {
     TempFolder folder;
     NetConfigDbcFile file;
-    EXPECT_EQ(file.GetFirstMessage(), nullptr);
-    EXPECT_EQ(file.GetLastMessage(), nullptr);
+    QM_EXPECT_FIELDS(file, (GetFirstMessage(), nullptr), (GetLastMessage(), nullptr));
     ASSERT_TRUE(LoadText(file, folder,
                          "BU_: A B A\nVAL_TABLE_ T 0 \"x\" ;\nBO_ 1 First: 8 A\nBO_ 2 Second: 8 B\n"
                          "BO_ 1 Again: 8 A\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" B\n"));
     EXPECT_EQ(file.GetNodeCount(), 3u);
     EXPECT_EQ(file.FindNode("A"), file.GetNode(0));
-    EXPECT_EQ(file.IndexOfNode(file.GetNode(2)), 2u);
-    EXPECT_EQ(file.IndexOfNode(reinterpret_cast<IDbcNode*>(file.GetMessage(0))), 0xFFFFFFFFu);
-    EXPECT_EQ(file.IndexOfNode(nullptr), 0xFFFFFFFFu);
-    EXPECT_EQ(file.GetNode(3), nullptr);
-    EXPECT_EQ(file.IndexOfValueTable(file.FindValueTable("T")), 0u);
+    QM_EXPECT_FIELDS(file, (IndexOfNode(file.GetNode(2)), 2u),
+                     (IndexOfNode(reinterpret_cast<IDbcNode*>(file.GetMessage(0))), 0xFFFFFFFFu),
+                     (IndexOfNode(nullptr), 0xFFFFFFFFu), (GetNode(3), nullptr),
+                     (IndexOfValueTable(file.FindValueTable("T")), 0u));
     EXPECT_STREQ(file.GetFirstMessage()->GetName(), "First");
     EXPECT_STREQ(file.GetLastMessage()->GetName(), "Again");
     EXPECT_STREQ(file.FindMessage(1u)->GetName(), "First");
     EXPECT_EQ(file.FindMessage("Again"), file.GetMessage(2));
     EXPECT_EQ(file.IndexOfMessage(file.FindMessage("Second")), 1u);
     // The signal belongs to the last message read; a look-up by identifier finds the first one.
-    EXPECT_EQ(file.FindSignal(1, "S"), nullptr);
-    EXPECT_EQ(file.GetSignalCount(), 1u);
-    EXPECT_EQ(file.IndexOfSignal(file.GetSignal(0)), 0u);
+    QM_EXPECT_FIELDS(file, (FindSignal(1, "S"), nullptr), (GetSignalCount(), 1u),
+                     (IndexOfSignal(file.GetSignal(0)), 0u));
     EXPECT_EQ(file.GetSignal(0)->GetMessage(), file.GetMessage(2));
     EXPECT_EQ(file.GetMessage(2)->GetSignal(1), nullptr);
-    EXPECT_EQ(file.GetMessage(99), nullptr);
-    EXPECT_STREQ(file.GetVersion(), "1.55");
-    EXPECT_EQ(file.GetFileType(), 1);
+    QM_EXPECT_FIELDS(file, (GetMessage(99), nullptr), (GetVersion(), "1.55"), (GetFileType(), 1));
 }
 
 TEST(DbcScale, ManyRelationValuesOnOneSignalLoadAndClearInLinearTime) {

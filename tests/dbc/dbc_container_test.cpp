@@ -8,11 +8,10 @@
 #include "dbc/dbc_container.h"
 #include "dbc_model_compare.h"
 #include "dbc_test_support.h"
+#include "expect_fields.h"
 #include "quillmere/xml.h"
 
 namespace {
-
-using dbctest::TempFolder;
 
 const char* kText = R"(VERSION "1"
 
@@ -118,8 +117,7 @@ TEST_F(DbcContainer, RelationAttributesAreWrittenOnceWithTheirNode) {
 TEST_F(DbcContainer, ImportRebuildsTheModel) {
     ASSERT_TRUE(qm::dbc::ImportDbcContainer(restored, Reread(*dbc).get()));
     dbctest::ExpectSameDbcModel(source, restored, dbctest::DbcRebuild::kContainer);
-    EXPECT_EQ(restored.GetStatus(), 1u);
-    EXPECT_STREQ(restored.GetMessages(), "");
+    QM_EXPECT_FIELDS(restored, (GetStatus(), 1u), (GetMessages(), ""));
     // Receivers are linked both ways, as the reader links them.
     IDbcNode* dash = restored.FindNode("Dash");
     ASSERT_NE(dash, nullptr);
@@ -137,10 +135,8 @@ TEST_F(DbcContainer, AttributesComeBackAsNetworkAttributes) {
     EXPECT_STREQ(layer->GetValue(), "top");
     auto* timeout = dynamic_cast<IDbcNodeRxSigRelAttribute*>(restored.FindAttribute("Timeout"));
     ASSERT_NE(timeout, nullptr);
-    EXPECT_STREQ(timeout->GetNodeName(), "Dash");
-    EXPECT_EQ(timeout->GetMessageId(), 100u);
-    EXPECT_STREQ(timeout->GetSignalName(), "Speed");
-    EXPECT_TRUE(timeout->IsRelation());
+    QM_EXPECT_FIELDS(*timeout, (GetNodeName(), "Dash"), (GetMessageId(), 100u),
+                     (GetSignalName(), "Speed"), (IsRelation(), true));
     EXPECT_EQ(restored.GetAttributeCount(), 5u);
     // Exported again, each attribute is still written once.
     std::unique_ptr<NanoXML> again(qm::dbc::ExportDbcContainer(restored));
@@ -155,12 +151,11 @@ TEST_F(DbcContainer, RestoredNumbersTakeTheirFormFromTheStoredText) {
     ASSERT_TRUE(qm::dbc::ImportDbcContainer(restored, dbc.get()));
     IDbcSignal* speed = restored.FindSignal(100, "Speed");
     ASSERT_NE(speed, nullptr);
-    EXPECT_STREQ(speed->GetFactorText(), "0.500000");
-    EXPECT_EQ(speed->GetFactorDecimals(), 6);
-    EXPECT_FALSE(speed->IsFactorExponent());
+    QM_EXPECT_FIELDS(*speed, (GetFactorText(), "0.500000"), (GetFactorDecimals(), 6),
+                     (IsFactorExponent(), false));
     const std::string path = folder.File("restored.dbc");
     ASSERT_TRUE(restored.Save(path.c_str()));
-    EXPECT_NE(dbctest::ReadText(path).find("(0.500000,-10.000000) [-10.000000|32757.500000]"),
+    EXPECT_NE(dbctest::ReadFile(path).find("(0.500000,-10.000000) [-10.000000|32757.500000]"),
               std::string::npos);
     NetConfigDbcFile reread;
     ASSERT_TRUE(reread.Load(path.c_str()));
@@ -172,6 +167,5 @@ TEST_F(DbcContainer, OnlyADbcElementIsImported) {
     other.AddChild("Network_name", "X", 0);
     EXPECT_FALSE(qm::dbc::ImportDbcContainer(restored, &other));
     EXPECT_FALSE(qm::dbc::ImportDbcContainer(restored, nullptr));
-    EXPECT_STREQ(restored.GetDatabaseName(), "");
-    EXPECT_EQ(restored.GetStatus(), 0u);
+    QM_EXPECT_FIELDS(restored, (GetDatabaseName(), ""), (GetStatus(), 0u));
 }

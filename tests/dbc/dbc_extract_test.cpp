@@ -47,6 +47,7 @@ TEST(DbcExtract, SignalUsesItsOwnLayout) {
 
 #include "dbc/dbc_decode.h"
 #include "dbc_test_support.h"
+#include "expect_fields.h"
 
 namespace {
 
@@ -82,9 +83,7 @@ TEST_F(DbcDecode, MultiplexerSelectsItsSignalsAndSignsAreExtended) {
     EXPECT_STREQ(zero[0].description, "zero");
     EXPECT_EQ(zero[1].raw, 3u);
     EXPECT_EQ(zero[2].signal->Name(), "A");
-    EXPECT_EQ(zero[2].raw, 0xFFFu);
-    EXPECT_DOUBLE_EQ(zero[2].value, -1.0);
-    EXPECT_DOUBLE_EQ(zero[2].physical, 9.5);
+    QM_EXPECT_FIELDS(zero[2], (raw, 0xFFFu), (value, -1.0), (physical, 9.5));
 
     auto one = Decode(1, {0x01, 0x80});
     ASSERT_EQ(one.size(), 3u);
@@ -97,8 +96,7 @@ TEST_F(DbcDecode, ExtendedValueTypesReadIeeeNumbers) {
     // -20.0f is 0xC1A00000, stored little-endian.
     auto floats = Decode(2, {0x00, 0x00, 0xA0, 0xC1, 0x00, 0x00, 0x80, 0x3F});
     ASSERT_EQ(floats.size(), 2u);
-    EXPECT_DOUBLE_EQ(floats[0].value, -20.0);
-    EXPECT_DOUBLE_EQ(floats[0].physical, -39.0);
+    QM_EXPECT_FIELDS(floats[0], (value, -20.0), (physical, -39.0));
     EXPECT_DOUBLE_EQ(floats[1].value, 1065353216.0) << "no extended type: plain unsigned";
     // 1.5 is 0x3FF8000000000000.
     auto wide = Decode(3, {0, 0, 0, 0, 0, 0, 0xF8, 0x3F});

@@ -12,6 +12,7 @@
 #include "dbc/dbc_node.h"
 #include "dbc/dbc_signal.h"
 #include "dbc_test_support.h"
+#include "expect_fields.h"
 #include "platform/input_file.h"
 
 namespace {
@@ -32,11 +33,9 @@ TEST(DbcModelTexts, ReloadAndEditKeepEveryTextOfTheModel) {
     // A second load clears the model and the arena of the first.
     ASSERT_TRUE(dbctest::LoadText(file, folder, kSmallDbc));
     IDbcSignal* signal = file.GetMessage(0)->GetSignal(0);
-    EXPECT_STREQ(signal->GetName(), "Speed");
-    EXPECT_STREQ(signal->GetUnit(), "km/h");
-    EXPECT_STREQ(signal->GetComment(), "vehicle speed");
-    EXPECT_STREQ(signal->GetFactorText(), "0.1");
-    EXPECT_STREQ(signal->GetValueDescription(1), "rolling");
+    QM_EXPECT_FIELDS(*signal, (GetName(), "Speed"), (GetUnit(), "km/h"),
+                     (GetComment(), "vehicle speed"), (GetFactorText(), "0.1"),
+                     (GetValueDescription(1), "rolling"));
     ASSERT_TRUE(file.SetSignalName(1, "Speed", "VehicleSpeed"));
     EXPECT_STREQ(file.GetMessage(0)->GetSignal(0)->GetName(), "VehicleSpeed");
     NetConfigDbcFile again;
@@ -112,8 +111,7 @@ TEST_F(DbcSharedStorage, EqualReceiverListsAreOneUntilASignalChangesItsOwn) {
     EXPECT_EQ(beta.GetReceiverCount(), 2u);
     EXPECT_EQ(delta.GetReceiverCount(), 2u);
     beta.ClearReceivers();
-    EXPECT_EQ(beta.GetReceiverCount(), 0u);
-    EXPECT_EQ(beta.GetReceiver(0), nullptr);
+    QM_EXPECT_FIELDS(beta, (GetReceiverCount(), 0u), (GetReceiver(0), nullptr));
     EXPECT_EQ(delta.GetReceiverCount(), 2u);
     EXPECT_STREQ(delta.GetReceiver(0)->GetName(), "B");
 }
@@ -142,8 +140,7 @@ TEST(DbcSignalIndex, FirstMatchAcrossGrowthDuplicatesAndRenames) {
     for (int i = 99; i >= 0; i -= 7) {
         EXPECT_EQ(message.SignalByName("S" + std::to_string(i)), message.Signals()[i].get()) << i;
     }
-    EXPECT_EQ(message.SignalByName("S100"), nullptr);
-    EXPECT_EQ(message.SignalByName(""), nullptr);
+    QM_EXPECT_FIELDS(message, (SignalByName("S100"), nullptr), (SignalByName(""), nullptr));
 
     // A repeated name: the first signal of that name, even right after its twin was found.
     message.AddSignal(Named("S42"));

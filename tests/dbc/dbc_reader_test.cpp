@@ -2,12 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "dbc_test_support.h"
+#include "expect_fields.h"
 
 namespace {
-
-using dbctest::LoadText;
-using dbctest::MessagesWithoutTiming;
-using dbctest::TempFolder;
 
 class DbcReader : public ::testing::Test {
   protected:
@@ -33,9 +30,8 @@ TEST_F(DbcReader, UnopenableFileLeavesModelAndMessagesUntouched) {
     ASSERT_TRUE(Load("VERSION \"kept\"\n"));
     const std::string before = file_.GetMessages();
     EXPECT_FALSE(file_.Load(folder_.File("missing.dbc").c_str()));
-    EXPECT_EQ(file_.GetStatus(), 5u);
-    EXPECT_EQ(file_.LastHandlerResult(), 0u);
-    EXPECT_STREQ(file_.GetDbcVersion(), "kept");
+    QM_EXPECT_FIELDS(file_, (GetStatus(), 5u), (LastHandlerResult(), 0u),
+                     (GetDbcVersion(), "kept"));
     EXPECT_EQ(file_.GetMessages(), before);
 }
 
@@ -44,14 +40,10 @@ TEST_F(DbcReader, ExtendedMessageWithoutTransmitter) {
     EXPECT_EQ(file_.GetStatus(), 1u);
     IDbcMessage* message = file_.GetMessage(0);
     ASSERT_NE(message, nullptr);
-    EXPECT_TRUE(message->IsExtended());
-    EXPECT_FALSE(message->IsStandard());
-    EXPECT_EQ(message->GetId(), 1024u);
-    EXPECT_EQ(message->GetRawId(), 0x80000400u);
-    EXPECT_EQ(message->GetTransmitter(), nullptr);
-    EXPECT_EQ(message->GetTransmitterCount(), 0u);
-    EXPECT_EQ(file_.FindMessage(1024u), nullptr);
-    EXPECT_EQ(file_.FindMessage(0x80000400u), message);
+    QM_EXPECT_FIELDS(*message, (IsExtended(), true), (IsStandard(), false), (GetId(), 1024u),
+                     (GetRawId(), 0x80000400u), (GetTransmitter(), nullptr),
+                     (GetTransmitterCount(), 0u));
+    QM_EXPECT_FIELDS(file_, (FindMessage(1024u), nullptr), (FindMessage(0x80000400u), message));
     EXPECT_EQ(Messages(), "");
 }
 
@@ -59,8 +51,7 @@ TEST_F(DbcReader, ReceiversLinkKnownNodesSkipNoNodeAndWarnAboutOthers) {
     // The signal statement with an unknown receiver reports failure as the last result.
     EXPECT_FALSE(Load(
         "BU_: ECU\nBO_ 100 M: 8 ECU\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" ECU,Vector__XXX,Ghost\n"));
-    EXPECT_EQ(file_.LastHandlerResult(), 0u);
-    EXPECT_EQ(file_.GetStatus(), 2u);
+    QM_EXPECT_FIELDS(file_, (LastHandlerResult(), 0u), (GetStatus(), 2u));
     EXPECT_EQ(Messages(),
               "Missing node definition: Ghost. Line(3) SG_ S : 0|8@1+ (1,0) [0|255] \"\" "
               "ECU,Vector__XXX,Ghost.\n");
@@ -69,9 +60,8 @@ TEST_F(DbcReader, ReceiversLinkKnownNodesSkipNoNodeAndWarnAboutOthers) {
     ASSERT_EQ(signal->GetReceiverCount(), 1u);
     EXPECT_STREQ(signal->GetReceiver(0)->GetName(), "ECU");
     IDbcNode* node = file_.FindNode("ECU");
-    EXPECT_EQ(node->GetRxSignalCount(), 1u);
-    EXPECT_EQ(node->GetRxMessageCount(), 1u);
-    EXPECT_EQ(node->GetTxMessageCount(), 1u);
+    QM_EXPECT_FIELDS(*node, (GetRxSignalCount(), 1u), (GetRxMessageCount(), 1u),
+                     (GetTxMessageCount(), 1u));
     EXPECT_EQ(node->FindTxMessage("M"), file_.GetMessage(0));
 }
 
@@ -106,9 +96,7 @@ TEST_F(DbcReader, AStatementAfterAnUnknownReceiverDecidesTheResult) {
     EXPECT_TRUE(
         Load("BO_ 100 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Ghost\n"
              "BO_ 200 N: 8 Vector__XXX\n"));
-    EXPECT_EQ(file_.LastHandlerResult(), 1u);
-    EXPECT_EQ(file_.GetStatus(), 2u);
-    EXPECT_EQ(file_.GetSignalCount(), 1u);
+    QM_EXPECT_FIELDS(file_, (LastHandlerResult(), 1u), (GetStatus(), 2u), (GetSignalCount(), 1u));
 }
 
 TEST_F(DbcReader, MultiplexedSignalLine) {
@@ -118,27 +106,16 @@ TEST_F(DbcReader, MultiplexedSignalLine) {
     IDbcSignal* mux = file_.FindSignal(1, "Mux");
     IDbcSignal* sig = file_.FindSignal(1, "Sig");
     ASSERT_TRUE(mux && sig);
-    EXPECT_TRUE(mux->IsMultiplexerSwitch());
-    EXPECT_STREQ(mux->GetMultiplexingKindText(), "multiplexerSwitch");
-    EXPECT_EQ(mux->GetMultiplexValue(), -1);
-    EXPECT_TRUE(sig->IsMultiplexedSignal());
-    EXPECT_EQ(sig->GetMultiplexValue(), 3);
-    EXPECT_STREQ(sig->GetMultiplexIndicator(), "m3");
-    EXPECT_EQ(sig->GetMultiplexer(), mux);
+    QM_EXPECT_FIELDS(*mux, (IsMultiplexerSwitch(), true),
+                     (GetMultiplexingKindText(), "multiplexerSwitch"), (GetMultiplexValue(), -1));
+    QM_EXPECT_FIELDS(*sig, (IsMultiplexedSignal(), true), (GetMultiplexValue(), 3),
+                     (GetMultiplexIndicator(), "m3"), (GetMultiplexer(), mux));
     EXPECT_EQ(mux->GetMultiplexer(), nullptr);
-    EXPECT_EQ(sig->GetStartBit(), 8);
-    EXPECT_EQ(sig->GetBitLength(), 8);
-    EXPECT_EQ(sig->GetByteOrder(), 2u);
-    EXPECT_STREQ(sig->GetByteOrderText(), "littleEndian");
-    EXPECT_EQ(sig->GetValueType(), 2u);
-    EXPECT_STREQ(sig->GetValueTypeText(), "signedType");
-    EXPECT_DOUBLE_EQ(sig->GetFactor(), 0.5);
-    EXPECT_EQ(sig->GetFactorDecimals(), 1);
-    EXPECT_DOUBLE_EQ(sig->GetOffset(), -10.0);
-    EXPECT_EQ(sig->GetOffsetDecimals(), 0);
-    EXPECT_STREQ(sig->GetOffsetText(), "-10");
-    EXPECT_EQ(sig->GetMaximumDecimals(), 1);
-    EXPECT_FALSE(sig->IsDescribed());
+    QM_EXPECT_FIELDS(*sig, (GetStartBit(), 8), (GetBitLength(), 8), (GetByteOrder(), 2u),
+                     (GetByteOrderText(), "littleEndian"), (GetValueType(), 2u),
+                     (GetValueTypeText(), "signedType"), (GetFactor(), 0.5),
+                     (GetFactorDecimals(), 1), (GetOffset(), -10.0), (GetOffsetDecimals(), 0),
+                     (GetOffsetText(), "-10"), (GetMaximumDecimals(), 1), (IsDescribed(), false));
 }
 
 TEST_F(DbcReader, PlainSignalKeepsABlankIndicatorAndUnitSetsDescribed) {
@@ -146,24 +123,17 @@ TEST_F(DbcReader, PlainSignalKeepsABlankIndicatorAndUnitSetsDescribed) {
         Load("BO_ 1 M: 8 Vector__XXX\n SG_ S : 7|12@0+ (1E-05,0) [0|4095] \"km/h\" Vector__XXX\n"));
     IDbcSignal* signal = file_.FindSignal(1, "S");
     ASSERT_NE(signal, nullptr);
-    EXPECT_TRUE(signal->IsNotMultiplexed());
-    EXPECT_STREQ(signal->GetMultiplexIndicator(), " ");
-    EXPECT_EQ(signal->GetByteOrder(), 1u);
-    EXPECT_STREQ(signal->GetByteOrderText(), "bigEndian");
-    EXPECT_STREQ(signal->GetUnit(), "km/h");
-    EXPECT_TRUE(signal->IsDescribed());
-    EXPECT_TRUE(signal->IsFactorExponent());
-    EXPECT_STREQ(signal->GetFactorText(), "1E-05");
-    EXPECT_EQ(signal->GetExtendedValueType(), -1);
-    EXPECT_FALSE(signal->HasExtendedValueType());
+    QM_EXPECT_FIELDS(*signal, (IsNotMultiplexed(), true), (GetMultiplexIndicator(), " "),
+                     (GetByteOrder(), 1u), (GetByteOrderText(), "bigEndian"), (GetUnit(), "km/h"),
+                     (IsDescribed(), true), (IsFactorExponent(), true), (GetFactorText(), "1E-05"),
+                     (GetExtendedValueType(), -1), (HasExtendedValueType(), false));
 }
 
 TEST_F(DbcReader, LayoutWrittenWithABlankIsJoined) {
     ASSERT_TRUE(Load("BO_ 1 M: 8 Vector__XXX\n SG_ S : 0|8 @1+ (1,0) [0|255] \"\" Vector__XXX\n"));
     IDbcSignal* signal = file_.FindSignal(1, "S");
     ASSERT_NE(signal, nullptr);
-    EXPECT_EQ(signal->GetBitLength(), 8);
-    EXPECT_EQ(signal->GetByteOrderChar(), '1');
+    QM_EXPECT_FIELDS(*signal, (GetBitLength(), 8), (GetByteOrderChar(), '1'));
 }
 
 TEST_F(DbcReader, ExtendedMultiplexingStopsAndKeepsWhatCameBefore) {
@@ -174,8 +144,7 @@ TEST_F(DbcReader, ExtendedMultiplexingStopsAndKeepsWhatCameBefore) {
     EXPECT_EQ(file_.StopCode(), 15u);
     EXPECT_EQ(Messages(),
               "Not supported DBC keyword, check this line: Line(4) SG_MUL_VAL_ 1 S M 0-0;.\n");
-    EXPECT_EQ(file_.GetMessageCount(), 1u);
-    EXPECT_EQ(file_.GetSignalCount(), 1u);
+    QM_EXPECT_FIELDS(file_, (GetMessageCount(), 1u), (GetSignalCount(), 1u));
 }
 
 TEST_F(DbcReader, MultiLineCommentIsJoinedWithCrLf) {
@@ -194,8 +163,7 @@ TEST_F(DbcReader, CommentFormsAndTheirWarnings) {
     ASSERT_TRUE(
         Load("BO_ 5 M: 8 Vector__XXX\nCM_ \"network\";\nCM_ SG_ 5 Nope \"x\";\n"
              "CM_ BO_ 5 extra \"x\";\nCM_ BU_ A B \"x\";\n"));
-    EXPECT_STREQ(file_.GetComment(), "network");
-    EXPECT_EQ(file_.GetStatus(), 2u);
+    QM_EXPECT_FIELDS(file_, (GetComment(), "network"), (GetStatus(), 2u));
     EXPECT_EQ(
         Messages(),
         "Missing signal definition: Nope. Line(3) CM_ SG_ 5 Nope \"x\";.\n"
@@ -207,8 +175,7 @@ TEST_F(DbcReader, CommentFormsAndTheirWarnings) {
 
 TEST_F(DbcReader, VersionLineFollowedDirectlyByNewSymbols) {
     ASSERT_TRUE(Load("VERSION \"1.0\"\nNS_ :\n\nBS_:\n"));
-    EXPECT_STREQ(file_.GetDbcVersion(), ":");
-    EXPECT_EQ(file_.GetNewSymbolCount(), 0u);
+    QM_EXPECT_FIELDS(file_, (GetDbcVersion(), ":"), (GetNewSymbolCount(), 0u));
     // A one-word line inside the version section is a broken version line.
     EXPECT_FALSE(Load("VERSION \"1.0\"\nNS_ :\n\tCM_\n"));
     EXPECT_EQ(file_.GetStatus(), 6u);
@@ -219,12 +186,10 @@ TEST_F(DbcReader, NewSymbolsRunUntilAnEmptyLine) {
     ASSERT_TRUE(
         Load("VERSION \"\"\n\nNS_ :\n\tNS_DESC_\n\tCM_ BA_DEF_\n\nBS_: 500 : 1, 2\n\nBU_: A B\n"));
     ASSERT_EQ(file_.GetNewSymbolCount(), 3u);
-    EXPECT_STREQ(file_.GetNewSymbol(0), "NS_DESC_");
-    EXPECT_STREQ(file_.GetNewSymbol(2), "BA_DEF_");
-    EXPECT_EQ(file_.GetNewSymbol(3), nullptr);
+    QM_EXPECT_FIELDS(file_, (GetNewSymbol(0), "NS_DESC_"), (GetNewSymbol(2), "BA_DEF_"),
+                     (GetNewSymbol(3), nullptr));
     ASSERT_NE(file_.GetBitTiming(), nullptr);
-    EXPECT_EQ(file_.GetBitTiming()->GetBaudrate(), 500u);
-    EXPECT_EQ(file_.GetBitTiming()->GetBtr2(), 2u);
+    QM_EXPECT_FIELDS(*file_.GetBitTiming(), (GetBaudrate(), 500u), (GetBtr2(), 2u));
     EXPECT_EQ(file_.GetNodeCount(), 2u);
 }
 
@@ -235,17 +200,13 @@ TEST_F(DbcReader, ValueTablesAndValueDescriptions) {
              "VAL_ 3 S 2 \"two\" 1 \"one a\"\n 2 \"two again\" ;\n"));
     IDbcValueTable* table = file_.FindValueTable("Onoff");
     ASSERT_NE(table, nullptr);
-    EXPECT_EQ(table->GetValueCount(), 2u);
-    EXPECT_EQ(table->GetValueAt(0), 0u);
-    EXPECT_STREQ(table->GetValueDescription(1), "Again");
-    EXPECT_EQ(table->GetValueAt(2), 0xFFFFFFFFu);
+    QM_EXPECT_FIELDS(*table, (GetValueCount(), 2u), (GetValueAt(0), 0u),
+                     (GetValueDescription(1), "Again"), (GetValueAt(2), 0xFFFFFFFFu));
     IDbcSignal* signal = file_.FindSignal(3, "S");
     ASSERT_EQ(signal->GetValueDescriptionCount(), 2u);
-    EXPECT_EQ(signal->GetValueAt(0), 2u);
-    EXPECT_STREQ(signal->GetValueDescription(2), "two again");
-    EXPECT_STREQ(signal->GetValueDescription(1), "one a");
-    EXPECT_EQ(signal->GetValueDescription(9), nullptr);
-    EXPECT_TRUE(signal->IsDescribed());
+    QM_EXPECT_FIELDS(*signal, (GetValueAt(0), 2u), (GetValueDescription(2), "two again"),
+                     (GetValueDescription(1), "one a"), (GetValueDescription(9), nullptr),
+                     (IsDescribed(), true));
 }
 
 TEST_F(DbcReader, ManyValueDescriptionsKeepOrderAndReplaceRepeats) {
@@ -257,9 +218,8 @@ TEST_F(DbcReader, ManyValueDescriptionsKeepOrderAndReplaceRepeats) {
     ASSERT_TRUE(Load(line));
     IDbcSignal* signal = file_.FindSignal(3, "S");
     ASSERT_EQ(signal->GetValueDescriptionCount(), 100u);
-    EXPECT_EQ(signal->GetValueAt(0), 99u);
-    EXPECT_STREQ(signal->GetValueDescription(50), "fifty");
-    EXPECT_STREQ(signal->GetValueDescription(0), "v0");
+    QM_EXPECT_FIELDS(*signal, (GetValueAt(0), 99u), (GetValueDescription(50), "fifty"),
+                     (GetValueDescription(0), "v0"));
 }
 
 TEST_F(DbcReader, FileEndingInsideACommentNeitherCrashesNorHangs) {
@@ -274,22 +234,13 @@ TEST_F(DbcReader, EnvironmentVariablesWithDataAndDescriptions) {
              "ENVVAR_DATA_ Speed: 4;\nVAL_ Speed 0 \"stop\" 1 \"go\";\nCM_ EV_ Speed \"ev\";\n"));
     IDbcEnvironmentVariable* variable = file_.FindEnvironmentVariable("Speed");
     ASSERT_NE(variable, nullptr);
-    EXPECT_EQ(variable->GetType(), 1);
-    EXPECT_STREQ(variable->GetTypeText(), "float");
-    EXPECT_DOUBLE_EQ(variable->GetMinimum(), -5.0);
-    EXPECT_DOUBLE_EQ(variable->GetMaximum(), 250.5);
-    EXPECT_STREQ(variable->GetUnit(), "km/h");
-    EXPECT_DOUBLE_EQ(variable->GetInitialValue(), 3.5);
-    EXPECT_EQ(variable->GetId(), 12u);
-    EXPECT_EQ(variable->GetAccessType(), 3);
-    EXPECT_STREQ(variable->GetAccessTypeText(), "readWrite");
-    EXPECT_STREQ(variable->GetAccessTypeToken(), "DUMMY_NODE_VECTOR3");
+    QM_EXPECT_FIELDS(*variable, (GetType(), 1), (GetTypeText(), "float"), (GetMinimum(), -5.0),
+                     (GetMaximum(), 250.5), (GetUnit(), "km/h"), (GetInitialValue(), 3.5),
+                     (GetId(), 12u), (GetAccessType(), 3), (GetAccessTypeText(), "readWrite"),
+                     (GetAccessTypeToken(), "DUMMY_NODE_VECTOR3"));
     ASSERT_EQ(variable->GetAccessNodeCount(), 2u);
-    EXPECT_STREQ(variable->GetAccessNode(1), "B");
-    EXPECT_TRUE(variable->HasDataSize());
-    EXPECT_EQ(variable->GetDataSize(), 4u);
-    EXPECT_STREQ(variable->GetValueDescription(1), "go");
-    EXPECT_STREQ(variable->GetComment(), "ev");
+    QM_EXPECT_FIELDS(*variable, (GetAccessNode(1), "B"), (HasDataSize(), true), (GetDataSize(), 4u),
+                     (GetValueDescription(1), "go"), (GetComment(), "ev"));
 }
 
 TEST_F(DbcReader, TransmittersAndSignalGroupsAndValueTypes) {
@@ -301,13 +252,11 @@ TEST_F(DbcReader, TransmittersAndSignalGroupsAndValueTypes) {
     ASSERT_EQ(message->GetTransmitterCount(), 2u);
     EXPECT_STREQ(message->GetTransmitterAt(1)->GetName(), "B");
     IDbcSignal* x = message->FindSignal("X");
-    EXPECT_TRUE(x->HasExtendedValueType());
-    EXPECT_EQ(x->GetExtendedValueType(), 1);
-    EXPECT_STREQ(x->GetExtendedValueTypeText(), "IEEEfloat32bit");
+    QM_EXPECT_FIELDS(*x, (HasExtendedValueType(), true), (GetExtendedValueType(), 1),
+                     (GetExtendedValueTypeText(), "IEEEfloat32bit"));
     IDbcSignalGroup* group = message->FindSignalGroup("G");
     ASSERT_NE(group, nullptr);
-    EXPECT_EQ(group->GetRepetitions(), 2u);
-    EXPECT_EQ(group->GetSignalCount(), 2u);
+    QM_EXPECT_FIELDS(*group, (GetRepetitions(), 2u), (GetSignalCount(), 2u));
     EXPECT_EQ(group->FindSignal("Y"), message->FindSignal("Y"));
     EXPECT_EQ(group->GetMessage(), message);
     EXPECT_EQ(file_.GetStatus(), 2u);
@@ -318,8 +267,7 @@ TEST_F(DbcReader, TransmittersAndSignalGroupsAndValueTypes) {
 
 TEST_F(DbcReader, AWarningDoesNotHideALaterFailure) {
     EXPECT_FALSE(Load("BO_ 1 M: 8 Ghost\nBO_ 2 N 8\nBO_ 3 O: 8 Vector__XXX\n"));
-    EXPECT_EQ(file_.GetStatus(), 11u);
-    EXPECT_EQ(file_.GetMessageCount(), 1u);
+    QM_EXPECT_FIELDS(file_, (GetStatus(), 11u), (GetMessageCount(), 1u));
 }
 
 // Whole texts whose reading ends with a status and exact messages, and the messages kept.

@@ -11,10 +11,6 @@
 
 namespace {
 
-using dbctest::LoadText;
-using dbctest::MessagesWithoutTiming;
-using dbctest::TempFolder;
-
 std::string Receivers(NetConfigDbcFile& file, uint64_t signal) {
     std::string names;
     IDbcSignal* read = file.GetSignal(signal);

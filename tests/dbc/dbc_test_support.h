@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dbc/netconfig_dbc_file.h"
+#include "expect_texts.h"
 #include "temp_files.h"
 
 namespace dbctest {
@@ -22,10 +23,7 @@ inline void WriteText(const std::string& path, const std::string& text) {
     out << text;
 }
 
-inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using qmtest::ReadFile;
 
 // Loads a DBC text through a file in folder; returns the load result.
 inline bool LoadText(NetConfigDbcFile& file, const TempFolder& folder, const std::string& text,
@@ -43,3 +41,10 @@ inline std::string MessagesWithoutTiming(NetConfigDbcFile& file) {
 }
 
 }  // namespace dbctest
+
+// The helpers every test of the folder uses, declared once for the folder.
+using dbctest::LoadText;
+using dbctest::MessagesWithoutTiming;
+using dbctest::ReadFile;
+using dbctest::TempFolder;
+using qmtest::ExpectTexts;

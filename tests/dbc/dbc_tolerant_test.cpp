@@ -17,6 +17,7 @@
 #include "dbc/dbc_enums.h"
 #include "dbc_model_compare.h"
 #include "dbc_test_support.h"
+#include "expect_fields.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -25,9 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace qm::dbc;
-using dbctest::LoadText;
-using dbctest::MessagesWithoutTiming;
-using dbctest::TempFolder;
 
 struct Counts {
     uint32_t status;
@@ -156,7 +154,7 @@ void ExpectExactRoundTrip(NetConfigDbcFile& original, const TempFolder& folder) 
     // A second save of the reread model gives the same text.
     const std::string again = folder.File("again.dbc");
     ASSERT_TRUE(reread.Save(again.c_str()));
-    EXPECT_EQ(dbctest::ReadText(copy), dbctest::ReadText(again));
+    EXPECT_EQ(dbctest::ReadFile(copy), dbctest::ReadFile(again));
 }
 
 // Saved and read again tolerantly, a tolerant model keeps its messages, signals, multiplexing,
@@ -213,7 +211,7 @@ TEST_P(TolerantCorpus, BothModesGiveTheirPinnedCountsAndRoundTrip) {
     EXPECT_EQ(WarningLines(tolerant.GetMessages()), pin.toleratedLines);
     EXPECT_EQ(tolerant.GetToleratedLineCount(), pin.toleratedLines.size());
     // Read to the end: every message line of the text is a message of the model.
-    EXPECT_EQ(tolerant.GetMessageCount(), MessageLinesOf(dbctest::ReadText(Path())));
+    EXPECT_EQ(tolerant.GetMessageCount(), MessageLinesOf(dbctest::ReadFile(Path())));
     EXPECT_LE(tolerant.GetStatus(), 2u);
     TempFolder folder;
     // A file that stops early promises no exact round trip.
@@ -254,28 +252,24 @@ TEST_F(TolerantLines, CommentsAndUnsupportedKeywordsAreSkippedWithOneWarningEach
     EXPECT_EQ(tolerant_.GetToleratedLineCount(), 7u);
     EXPECT_EQ(WarningLines(tolerant_.GetMessages()),
               (std::vector<uint64_t>{1, 13, 14, 15, 16, 17, 18}));
-    const std::string messages = MessagesWithoutTiming(tolerant_);
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Comment line skipped. Line(1) // written by hand.\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Not supported DBC keyword, line skipped. Line(17) FILTER"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Possible undefined tag, line skipped. Line(18) something"));
+    ExpectTexts(MessagesWithoutTiming(tolerant_),
+                {"WARNING. Comment line skipped. Line(1) // written by hand.\n",
+                 "WARNING. Not supported DBC keyword, line skipped. Line(17) FILTER",
+                 "WARNING. Possible undefined tag, line skipped. Line(18) something"});
     EXPECT_STREQ(tolerant_.FindSignal(1, "S")->GetComment(), "after them");
 }
 
 TEST_F(TolerantLines, FailedSectionsBecomeWarningsAndReadingGoesOn) {
     LoadBoth(std::string(kHead) + "BO_ 1 M: 8 A\n SG_ S 0|8@1+ (1,0) [0|255] \"\" B\n" +
              " SG_ T : 8|8@1+ (1,0) [0|255] \"\" B\nBO_ bad\nBO_ 2 N: 8 A\n");
-    EXPECT_EQ(exact_.GetStatus(), 12u);
-    EXPECT_EQ(exact_.GetMessageCount(), 1u);
+    QM_EXPECT_FIELDS(exact_, (GetStatus(), 12u), (GetMessageCount(), 1u));
     EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
     EXPECT_EQ(tolerant_.GetMessageCount(), 2u);
     EXPECT_NE(tolerant_.FindSignal(1, "T"), nullptr);
-    const std::string messages = MessagesWithoutTiming(tolerant_);
     // The exact reader's own text, after "WARNING. ".
-    EXPECT_THAT(messages, HasSubstr("WARNING. Malformed signal section. Line(10) SG_ S 0|8@1+"));
-    EXPECT_THAT(messages, HasSubstr("WARNING. Malformed message section. Line(12) BO_ bad.\n"));
+    ExpectTexts(MessagesWithoutTiming(tolerant_),
+                {"WARNING. Malformed signal section. Line(10) SG_ S 0|8@1+",
+                 "WARNING. Malformed message section. Line(12) BO_ bad.\n"});
 }
 
 TEST_F(TolerantLines, NodesAfterAnEmptyNodeLineAndMessagesWithoutTransmitter) {
@@ -302,7 +296,7 @@ TEST_F(TolerantLines, EscapedQuotesAreKeptAndWrittenBackEscaped) {
     EXPECT_STREQ(tolerant_.FindSignal(1, "S")->GetValueDescription(1), "plain");
     const std::string copy = folder_.File("copy.dbc");
     ASSERT_TRUE(tolerant_.Save(copy.c_str()));
-    EXPECT_THAT(dbctest::ReadText(copy), HasSubstr("VAL_ 1 S 0 \"say \\\"hi\\\"\" 1 \"plain\";"));
+    EXPECT_THAT(dbctest::ReadFile(copy), HasSubstr("VAL_ 1 S 0 \"say \\\"hi\\\"\" 1 \"plain\";"));
     NetConfigDbcFile again;
     again.SetTolerantReading(true);
     again.Load(copy.c_str());
@@ -336,23 +330,21 @@ TEST_F(TolerantLines, ExtendedMultiplexingIsReadOnlyWhenTolerant) {
     ASSERT_NE(leaf, nullptr);
     EXPECT_STREQ(leaf->GetExtendedMultiplexer()->GetName(), "Sub");
     ASSERT_EQ(leaf->GetMultiplexRangeCount(), 2u);
-    EXPECT_EQ(leaf->GetMultiplexRangeMinimum(1), 9u);
-    EXPECT_EQ(leaf->GetMultiplexRangeMaximum(5), 0u);
+    QM_EXPECT_FIELDS(*leaf, (GetMultiplexRangeMinimum(1), 9u), (GetMultiplexRangeMaximum(5), 0u));
     auto* sub = dynamic_cast<IDbcExtendedMultiplexing*>(tolerant_.FindSignal(1, "Sub"));
-    EXPECT_EQ(sub->GetMultiplexRangeCount(), 2u);
-    EXPECT_EQ(sub->GetMultiplexRangeMaximum(1), 6u);
+    QM_EXPECT_FIELDS(*sub, (GetMultiplexRangeCount(), 2u), (GetMultiplexRangeMaximum(1), 6u));
 
     // Written after the value descriptions, one line per signal, and read back the same.
     const std::string copy = folder_.File("copy.dbc");
     ASSERT_TRUE(tolerant_.Save(copy.c_str()));
-    const std::string text = dbctest::ReadText(copy);
+    const std::string text = dbctest::ReadFile(copy);
     EXPECT_THAT(text,
                 HasSubstr("SG_MUL_VAL_ 1 Sub Mux 1-1, 4-6;\r\nSG_MUL_VAL_ 1 Leaf Sub 2-2, 9-9;"));
     EXPECT_LT(text.find("\nVAL_ 1 Mux"), text.find("SG_MUL_VAL_"));
     // A model of the exact reader writes no such line.
     const std::string exactCopy = folder_.File("exact.dbc");
     ASSERT_TRUE(exact_.Save(exactCopy.c_str()));
-    EXPECT_THAT(dbctest::ReadText(exactCopy), Not(HasSubstr("SG_MUL_VAL_")));
+    EXPECT_THAT(dbctest::ReadFile(exactCopy), Not(HasSubstr("SG_MUL_VAL_")));
 }
 
 TEST_F(TolerantLines, BadExtendedMultiplexingWarnsAndKeepsAModel) {
@@ -366,19 +358,16 @@ TEST_F(TolerantLines, BadExtendedMultiplexingWarnsAndKeepsAModel) {
              "SG_MUL_VAL_ 1 Leaf Sub x-y;\n"     // no range
              "SG_MUL_VAL_ 1 Leaf;\n");           // too short
     EXPECT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
-    const std::string messages = MessagesWithoutTiming(tolerant_);
-    EXPECT_THAT(messages, HasSubstr("range reversed, read as swapped. Line(14)"));
-    EXPECT_THAT(messages, HasSubstr("ranges overlap. Line(15)"));
-    EXPECT_THAT(messages, HasSubstr("chain loops, line skipped. Line(16)"));
-    EXPECT_THAT(messages, HasSubstr("Missing signal definition: Nobody. Line(17)"));
-    EXPECT_THAT(messages, HasSubstr("chain loops, line skipped. Line(18)"));
-    EXPECT_THAT(messages, HasSubstr("Missing message definition: 9. Line(19)"));
-    EXPECT_THAT(messages, HasSubstr("without a range, line skipped. Line(20)"));
-    EXPECT_THAT(messages, HasSubstr("Malformed extended multiplexing, line skipped. Line(21)"));
+    ExpectTexts(
+        MessagesWithoutTiming(tolerant_),
+        {"range reversed, read as swapped. Line(14)", "ranges overlap. Line(15)",
+         "chain loops, line skipped. Line(16)", "Missing signal definition: Nobody. Line(17)",
+         "chain loops, line skipped. Line(18)", "Missing message definition: 9. Line(19)",
+         "without a range, line skipped. Line(20)",
+         "Malformed extended multiplexing, line skipped. Line(21)"});
     const DbcSignal* sub = tolerant_.SignalOf(1, "Sub");
     ASSERT_EQ(sub->MultiplexRanges().size(), 2u);
-    EXPECT_EQ(sub->MultiplexRanges()[0].minimum, 4u);
-    EXPECT_EQ(sub->MultiplexRanges()[0].maximum, 6u);
+    QM_EXPECT_FIELDS(sub->MultiplexRanges()[0], (minimum, 4u), (maximum, 6u));
     EXPECT_EQ(tolerant_.SignalOf(1, "Mux")->ExtendedMultiplexer(), nullptr);
     EXPECT_EQ(tolerant_.SignalOf(1, "Leaf")->ExtendedMultiplexer(), nullptr);
     // Decoding the model stays finite and follows what was kept: Sub for 4 to 9.
@@ -415,8 +404,7 @@ TEST(TolerantSwitch, IsReachedFromTheFileInterfaceAndSurvivesClear) {
     EXPECT_FALSE(tolerant->IsTolerantReading());
     tolerant->SetTolerantReading(true);
     host->Clear();
-    EXPECT_TRUE(tolerant->IsTolerantReading());
-    EXPECT_EQ(tolerant->GetToleratedLineCount(), 0u);
+    QM_EXPECT_FIELDS(*tolerant, (IsTolerantReading(), true), (GetToleratedLineCount(), 0u));
 }
 
 // Reading to the end is a successful load, even when the last line was tolerated.
@@ -480,19 +468,16 @@ TEST_F(TolerantLines, SignalsWithoutReceiversOrUnitKeepTheirLayout) {
     ASSERT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
     const DbcSignal& s = *tolerant_.SignalOf(1, "S");
     EXPECT_EQ(s.StartBit(), 12u);
-    EXPECT_EQ(s.BitLength(), 4u);
-    EXPECT_EQ(s.ByteOrderChar(), '0');
-    EXPECT_EQ(s.ValueTypeChar(), '-');
+    QM_EXPECT_FIELDS(s, (BitLength(), 4u), (ByteOrderChar(), '0'), (ValueTypeChar(), '-'));
     EXPECT_EQ(s.Factor().value, 0.5);
     EXPECT_EQ(s.Unit().view(), "km");
     EXPECT_TRUE(s.Receivers().empty());
     const DbcSignal& t = *tolerant_.SignalOf(1, "T");
     EXPECT_EQ(t.BitLength(), 8u);
     EXPECT_EQ(t.Receivers().size(), 1u);
-    const std::string messages = MessagesWithoutTiming(tolerant_);
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Signal without receivers, Vector__XXX taken. Line(10)"));
-    EXPECT_THAT(messages, HasSubstr("WARNING. Signal without unit, an empty unit taken. Line(11)"));
+    ExpectTexts(MessagesWithoutTiming(tolerant_),
+                {"WARNING. Signal without receivers, Vector__XXX taken. Line(10)",
+                 "WARNING. Signal without unit, an empty unit taken. Line(11)"});
 }
 
 TEST_F(TolerantLines, AnEmptyFileIsNamed) {
@@ -527,17 +512,15 @@ TEST_F(TolerantLines, ValueDescriptionsKeepEvery64BitValue) {
         ASSERT_NE(exact, nullptr);
         // 18446744073709551615 has the bit pattern of -1: it replaced "SNA" in place.
         ASSERT_EQ(exact->GetExactValueCount(), 6u);
-        EXPECT_STREQ(exact->FindExactValueDescription(-1), "top");
-        EXPECT_TRUE(exact->IsExactValueUnsigned(0));
-        EXPECT_EQ(exact->GetExactValueAt(1), 5000000000);
-        EXPECT_FALSE(exact->IsExactValueUnsigned(1));
+        QM_EXPECT_FIELDS(*exact, (FindExactValueDescription(-1), "top"),
+                         (IsExactValueUnsigned(0), true), (GetExactValueAt(1), 5000000000),
+                         (IsExactValueUnsigned(1), false));
         EXPECT_EQ(exact->GetExactValueAt(3), INT64_MIN);
-        EXPECT_STREQ(exact->GetExactValueDescriptionAt(3), "bottom");
-        EXPECT_STREQ(exact->FindExactValueDescription(6000000000), "bigger");
-        EXPECT_STREQ(exact->FindExactValueDescription(16), "hex");
-        EXPECT_EQ(exact->FindExactValueDescription(0xFFFFFFFF), nullptr);
-        EXPECT_EQ(exact->GetExactValueAt(6), 0);
-        EXPECT_EQ(exact->GetExactValueDescriptionAt(6), nullptr);
+        QM_EXPECT_FIELDS(*exact, (GetExactValueDescriptionAt(3), "bottom"),
+                         (FindExactValueDescription(6000000000), "bigger"),
+                         (FindExactValueDescription(16), "hex"),
+                         (FindExactValueDescription(0xFFFFFFFF), nullptr), (GetExactValueAt(6), 0),
+                         (GetExactValueDescriptionAt(6), nullptr));
         auto* variable =
             dynamic_cast<IDbcExactValueDescriptions*>(file->FindEnvironmentVariable("V"));
         ASSERT_NE(variable, nullptr);
@@ -547,13 +530,10 @@ TEST_F(TolerantLines, ValueDescriptionsKeepEvery64BitValue) {
 
         const std::string copy = folder_.File("values.dbc");
         ASSERT_TRUE(file->Save(copy.c_str()));
-        const std::string written = dbctest::ReadText(copy);
-        EXPECT_THAT(written,
-                    HasSubstr("VAL_ 1 S 18446744073709551615 \"top\" 5000000000 \"big\" "
-                              "6000000000 \"bigger\" -9223372036854775808 \"bottom\" 16 \"hex\" "
-                              "7 \"seven\";"))
-            << written;
-        EXPECT_THAT(written, HasSubstr("VAL_ V -2 \"minus two\" 2 \"two\";"));
+        ExpectTexts(ReadFile(copy), {"VAL_ 1 S 18446744073709551615 \"top\" 5000000000 \"big\" "
+                                     "6000000000 \"bigger\" -9223372036854775808 \"bottom\" 16 "
+                                     "\"hex\" 7 \"seven\";",
+                                     "VAL_ V -2 \"minus two\" 2 \"two\";"});
     }
 }
 
@@ -563,11 +543,10 @@ TEST_F(TolerantLines, ValuesWithinThirtyTwoBitsWriteTheDescribedList) {
              "VAL_ 1 S 3 \"three\" 0x1 \"one\" 4294967295 \"max\";\n");
     auto* exact = dynamic_cast<IDbcExactValueDescriptions*>(exact_.FindSignal(1, "S"));
     ASSERT_EQ(exact->GetExactValueCount(), 3u);
-    EXPECT_EQ(exact->GetExactValueAt(2), 4294967295);
-    EXPECT_FALSE(exact->IsExactValueUnsigned(2));
+    QM_EXPECT_FIELDS(*exact, (GetExactValueAt(2), 4294967295), (IsExactValueUnsigned(2), false));
     const std::string copy = folder_.File("plain.dbc");
     ASSERT_TRUE(exact_.Save(copy.c_str()));
-    EXPECT_THAT(dbctest::ReadText(copy),
+    EXPECT_THAT(dbctest::ReadFile(copy),
                 HasSubstr("VAL_ 1 S 3 \"three\" 1 \"one\" 4294967295 \"max\";"));
 }
 

@@ -4,15 +4,12 @@
 #include "dbc/dbc_number.h"
 #include "dbc_model_compare.h"
 #include "dbc_test_support.h"
+#include "expect_fields.h"
 
 namespace {
 
-using dbctest::LoadText;
-using dbctest::ReadText;
-using dbctest::TempFolder;
-
 std::string LayoutInput() {
-    return ReadText(std::string(QM_SOURCE_DIR) + "/tests/data/dbc/layout_input.dbc");
+    return ReadFile(std::string(QM_SOURCE_DIR) + "/tests/data/dbc/layout_input.dbc");
 }
 
 const char* const kLayoutExpected =
@@ -57,7 +54,7 @@ TEST(DbcWriter, WritesEverySectionInItsLayoutAndReadsBackIntoTheSameModel) {
     ASSERT_TRUE(LoadText(file, folder, LayoutInput()));
     ASSERT_EQ(file.GetStatus(), 1u) << file.GetMessages();
     ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
-    EXPECT_EQ(ReadText(folder.File("out.dbc")), kLayoutExpected);
+    EXPECT_EQ(ReadFile(folder.File("out.dbc")), kLayoutExpected);
     NetConfigDbcFile reread;
     ASSERT_TRUE(reread.Load(folder.File("out.dbc").c_str()));
     EXPECT_EQ(reread.GetStatus(), 1u) << reread.GetMessages();
@@ -110,7 +107,7 @@ TEST(DbcWriter, MessageAndSignalWithoutNodesWriteNoNode) {
     LoadText(file, folder, "BO_ 1 M: 8 Ghost\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Ghost\n");
     ASSERT_EQ(file.GetStatus(), 2u);
     ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
-    const std::string text = ReadText(folder.File("out.dbc"));
+    const std::string text = ReadFile(folder.File("out.dbc"));
     EXPECT_NE(text.find("BO_ 1 M: 8 Vector__XXX\r\n"), std::string::npos);
     EXPECT_NE(text.find(" SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\r\n"), std::string::npos);
 }
@@ -147,8 +144,7 @@ TEST_F(DbcEdits, ASuccessfulEditRewritesTheFile) {
     EXPECT_TRUE(file_.SetSignalByteOrder(100, "S", '0'));
     EXPECT_EQ(Signal()->GetByteOrder(), 1u);
     EXPECT_TRUE(file_.SetSignalByteOrder(100, "S", '1'));
-    EXPECT_EQ(Signal()->GetByteOrder(), 2u);
-    EXPECT_STREQ(Signal()->GetByteOrderText(), "littleEndian");
+    QM_EXPECT_FIELDS(*Signal(), (GetByteOrder(), 2u), (GetByteOrderText(), "littleEndian"));
     EXPECT_TRUE(file_.SetSignalFactor(100, "S", 0.25, 2));
     EXPECT_TRUE(file_.SetSignalUnit(100, "S", "km/h"));
     EXPECT_TRUE(file_.SetSignalName(100, "S", "Speed"));
@@ -159,7 +155,7 @@ TEST_F(DbcEdits, ASuccessfulEditRewritesTheFile) {
     EXPECT_TRUE(file_.SetMessageId(100, 0x80000123));
     EXPECT_EQ(file_.FindMessage(100u), nullptr);
     EXPECT_STREQ(file_.FindMessage(0x80000123u)->GetName(), "Renamed");
-    EXPECT_EQ(dbctest::ReadText(path_),
+    EXPECT_EQ(dbctest::ReadFile(path_),
               "VERSION \"\"\r\n\r\nNS_ : \r\n\r\nBS_:\r\n\r\nBU_: A \r\n\r\n"
               "BO_ 2147483939 Renamed: 4 A\r\n"
               " SG_ Speed : 0|8@1+ (0.25,0) [0|127.5] \"km/h\" "
@@ -167,21 +163,20 @@ TEST_F(DbcEdits, ASuccessfulEditRewritesTheFile) {
 }
 
 TEST_F(DbcEdits, RejectedArgumentsChangeNothing) {
-    const std::string before = dbctest::ReadText(path_);
+    const std::string before = dbctest::ReadFile(path_);
     EXPECT_FALSE(file_.SetSignalByteOrder(100, "S", 'x'));
     EXPECT_FALSE(file_.SetSignalValueType(100, "S", '*'));
     EXPECT_FALSE(file_.SetSignalName(100, "Nope", "X"));
     EXPECT_FALSE(file_.SetSignalName(100, nullptr, "X"));
     EXPECT_FALSE(file_.SetMessageSize(7, 1));
     EXPECT_EQ(Signal()->GetByteOrder(), 2u);
-    EXPECT_EQ(dbctest::ReadText(path_), before);
+    EXPECT_EQ(dbctest::ReadFile(path_), before);
 }
 
 TEST_F(DbcEdits, AFailedSaveRestoresTheModel) {
     BreakThePath();
     EXPECT_FALSE(file_.SetSignalByteOrder(100, "S", '0'));
-    EXPECT_EQ(Signal()->GetByteOrder(), 2u);
-    EXPECT_EQ(Signal()->GetByteOrderChar(), '1');
+    QM_EXPECT_FIELDS(*Signal(), (GetByteOrder(), 2u), (GetByteOrderChar(), '1'));
     EXPECT_FALSE(file_.SetSignalValueType(100, "S", '-'));
     EXPECT_STREQ(Signal()->GetValueTypeText(), "unsignedType");
     EXPECT_FALSE(file_.SetSignalFactor(100, "S", 3.0, 4));
@@ -195,7 +190,7 @@ TEST_F(DbcEdits, AFailedSaveRestoresTheModel) {
     EXPECT_NE(file_.FindMessage(100u), nullptr);
     EXPECT_FALSE(file_.SetMessageName(100, "Other"));
     EXPECT_NE(file_.FindMessage("M"), nullptr);
-    EXPECT_EQ(dbctest::ReadText(path_),
+    EXPECT_EQ(dbctest::ReadFile(path_),
               "BU_: A\nBO_ 100 M: 8 A\n SG_ S : 0|8@1+ (0.5,0) [0|127.5] \"\" A\n");
 }
 

@@ -10,6 +10,8 @@
 #include "diag/diag_codec.h"
 #include "diag/diagnose_lib.h"
 #include "diag_test_support.h"
+#include "expect_fields.h"
+#include "odx_document.h"
 
 namespace qm::diag::test {
 namespace as_written {
@@ -29,34 +31,21 @@ CUDSService* ServiceNamed(IECU* ecu, const std::string& name) {
 // A small document written here: a protocol, a base variant and an ECU variant in one
 // container, referring to each other without DOCREF.
 
-std::string Service(const std::string& id, const std::string& name, const std::string& request,
-                    const std::string& extra = "") {
-    std::string text = "<DIAG-SERVICE ID=\"" + id + "\"><SHORT-NAME>" + name + "</SHORT-NAME>";
-    if (!request.empty()) text += "<REQUEST-REF ID-REF=\"" + request + "\"/>";
-    return text + extra + "</DIAG-SERVICE>";
-}
+using odx::Request;
+using odx::Service;
 
-std::string Request(const std::string& id, const std::string& params) {
-    return "<REQUEST ID=\"" + id + "\"><SHORT-NAME>" + id + "</SHORT-NAME><PARAMS>" + params +
-           "</PARAMS></REQUEST>";
-}
-
+// Parameters at a position written by At (byte and bit, or none).
 std::string Const(const std::string& name, int value, int bits, const std::string& position) {
-    return "<PARAM xsi:type=\"CODED-CONST\"><SHORT-NAME>" + name + "</SHORT-NAME>" + position +
-           "<CODED-VALUE>" + std::to_string(value) +
-           "</CODED-VALUE><DIAG-CODED-TYPE BASE-DATA-TYPE=\"A_UINT32\" "
-           "xsi:type=\"STANDARD-LENGTH-TYPE\"><BIT-LENGTH>" +
-           std::to_string(bits) + "</BIT-LENGTH></DIAG-CODED-TYPE></PARAM>";
+    return odx::Param("CODED-CONST", name, -1,
+                      position + "<CODED-VALUE>" + std::to_string(value) + "</CODED-VALUE>" +
+                          odx::Coded("A_UINT32", bits));
 }
-
 std::string Value(const std::string& name, const std::string& dop, const std::string& position) {
-    return "<PARAM xsi:type=\"VALUE\"><SHORT-NAME>" + name + "</SHORT-NAME>" + position +
-           "<DOP-REF ID-REF=\"" + dop + "\"/></PARAM>";
+    return odx::Param("VALUE", name, -1, position + "<DOP-REF ID-REF=\"" + dop + "\"/>");
 }
-
 std::string Reserved(int bits, const std::string& position) {
-    return "<PARAM xsi:type=\"RESERVED\"><SHORT-NAME>gap</SHORT-NAME>" + position + "<BIT-LENGTH>" +
-           std::to_string(bits) + "</BIT-LENGTH></PARAM>";
+    return odx::Param("RESERVED", "gap", -1,
+                      position + "<BIT-LENGTH>" + std::to_string(bits) + "</BIT-LENGTH>");
 }
 
 std::string At(int byte, int bit = -1) {
@@ -124,11 +113,10 @@ std::string Document() {
 <DIAG-CODED-TYPE BASE-DATA-TYPE="A_UINT32" xsi:type="STANDARD-LENGTH-TYPE"><BIT-LENGTH>8</BIT-LENGTH></DIAG-CODED-TYPE>
 </DATA-OBJECT-PROP></DATA-OBJECT-PROPS></DIAG-DATA-DICTIONARY-SPEC><DIAG-COMMS>)" +
            Service("v.own", "Own", "rq.v") + "</DIAG-COMMS><REQUESTS>" +
-           Request("rq.v", Const("sid", 0x33, 8, At(0)) +
-                               "<PARAM xsi:type=\"VALUE\"><SHORT-NAME>Temp</SHORT-NAME>" + At(1) +
-                               "<DOP-SNREF SHORT-NAME=\"temp\"/></PARAM>" +
-                               "<PARAM xsi:type=\"VALUE\"><SHORT-NAME>Session</SHORT-NAME>" +
-                               At(2) + "<DOP-SNREF SHORT-NAME=\"session\"/></PARAM>") +
+           Request("rq.v",
+                   Const("sid", 0x33, 8, At(0)) +
+                       odx::Param("VALUE", "Temp", 1, "<DOP-SNREF SHORT-NAME=\"temp\"/>") +
+                       odx::Param("VALUE", "Session", 2, "<DOP-SNREF SHORT-NAME=\"session\"/>")) +
            R"(</REQUESTS><PARENT-REFS><PARENT-REF ID-REF="base" xsi:type="BASE-VARIANT-REF">
 <NOT-INHERITED-DIAG-COMMS><NOT-INHERITED-DIAG-COMM><DIAG-COMM-SNREF SHORT-NAME="NotForVariant"/>
 </NOT-INHERITED-DIAG-COMM></NOT-INHERITED-DIAG-COMMS><NOT-INHERITED-DOPS><NOT-INHERITED-DOP>
@@ -177,9 +165,7 @@ TEST_F(AsWrittenDocument, ParametersTakeTheirOwnLengthsAndPositions) {
     EXPECT_EQ(Hex(bytes), "2E0200000078");
     const auto decoded = DecodeFunction(request, bytes.data(), bytes.size());
     ASSERT_EQ(decoded.size(), 5u);
-    EXPECT_EQ(decoded[4].name, "Temp");
-    EXPECT_DOUBLE_EQ(decoded[4].physical, 20.0);
-    EXPECT_EQ(decoded[4].unit, "°C");
+    QM_EXPECT_FIELDS(decoded[4], (name, "Temp"), (physical, 20.0), (unit, "°C"));
 }
 
 TEST_F(AsWrittenDocument, ShortNameReferencesFindTheLayersDataObjects) {

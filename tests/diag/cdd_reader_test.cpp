@@ -5,15 +5,20 @@
 
 #include "diag/diagnose_lib.h"
 #include "diag_test_support.h"
+#include "expect_fields.h"
 
 namespace qm::diag::test {
 namespace {
 
-TEST(CddReader, TwoPhasesParseThenBuild) {
+// Every test of the suite starts from a fresh, empty CDiagnoseLib.
+class CddReader : public ::testing::Test {
+  protected:
     CDiagnoseLib library;
+};
+
+TEST_F(CddReader, TwoPhasesParseThenBuild) {
     ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 0), 1);
-    EXPECT_EQ(library.GetEcuCount(), 0u);
-    EXPECT_STREQ(library.GetFormat(), "");
+    QM_EXPECT_FIELDS(library, (GetEcuCount(), 0u), (GetFormat(), ""));
     NanoXML* root = library.SourceTree()->GetChild(std::string("CANDELA"));
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->GetAttribute("DiagnoseLibSrc"), ExamplePath());
@@ -26,27 +31,22 @@ TEST(CddReader, TwoPhasesParseThenBuild) {
     EXPECT_THAT(std::string(library.GetMessages()), HasSubstr("CDD Refs multicore: "));
 }
 
-TEST(CddReader, DoorExampleByHand) {
-    CDiagnoseLib library;
+TEST_F(CddReader, DoorExampleByHand) {
     ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 1), 1);
     IECU* ecu = library.GetEcu(0);
-    EXPECT_STREQ(ecu->GetShortName(), "DoorFrontLeft");
-    EXPECT_STREQ(ecu->GetLongName(), "Door common diagnostics");
-    EXPECT_STREQ(ecu->GetQual(), "DoorCommon");
-    EXPECT_STREQ(ecu->GetXmlLocation(), "var_door");
-    EXPECT_EQ(ecu->IsJobFile(), 1);
+    QM_EXPECT_FIELDS(*ecu, (GetShortName(), "DoorFrontLeft"),
+                     (GetLongName(), "Door common diagnostics"), (GetQual(), "DoorCommon"),
+                     (GetXmlLocation(), "var_door"), (IsJobFile(), 1));
     ASSERT_EQ(ecu->GetFunctionalClassCount(), 2u);
     EXPECT_STREQ(ecu->GetFunctionalClass(1)->GetQual(), "Identification");
 
     IUDSService* session = ServiceByQual(ecu, "ExtendedSession_Start");
     ASSERT_NE(session, nullptr);
     // The German text is preferred; the service's own name follows the instance's.
-    EXPECT_STREQ(session->GetName(), "Erweiterte Sitzung Start");
-    EXPECT_STREQ(session->GetSecurityExecLevels(), "1,3");
-    EXPECT_STREQ(session->GetDesc(), "Switches to the extended session.");
-    EXPECT_EQ(session->GetServiceId(), 0x10);
-    EXPECT_EQ(session->IsActive(), 1);
-    EXPECT_EQ(session->IsMandatory(), 1);
+    QM_EXPECT_FIELDS(*session, (GetName(), "Erweiterte Sitzung Start"),
+                     (GetSecurityExecLevels(), "1,3"),
+                     (GetDesc(), "Switches to the extended session."), (GetServiceId(), 0x10),
+                     (IsActive(), 1), (IsMandatory(), 1));
     EXPECT_EQ(EncodedBytes(session->GetRequest(0)), (std::vector<uint8_t>{0x10, 0x03}));
     EXPECT_STREQ(session->GetRequest(0)->GetXmlLocation(), "ps_session_rq + inst_extended");
     IParam* code = session->GetNegativeResponse(0)->FindParam("Response Code");
@@ -61,11 +61,8 @@ TEST(CddReader, DoorExampleByHand) {
     EXPECT_EQ(EncodedBytes(vin->GetRequest(0)), (std::vector<uint8_t>{0x22, 0xF1, 0x90}));
     IParam* data = vin->GetPositiveResponse(0)->FindParam("Data");
     ASSERT_NE(data, nullptr);
-    EXPECT_EQ(data->GetBytePosition(), 3);
-    EXPECT_EQ(data->GetBitLength(), 8);
-    EXPECT_EQ(data->GetArraySizeMin(), 17u);
-    EXPECT_STREQ(data->GetDataType(), "ASCII[17]");
-    EXPECT_EQ(data->GetBaseTypeCode(), 11u);
+    QM_EXPECT_FIELDS(*data, (GetBytePosition(), 3), (GetBitLength(), 8), (GetArraySizeMin(), 17u),
+                     (GetDataType(), "ASCII[17]"), (GetBaseTypeCode(), 11u));
 
     IUDSService* supply = ServiceByQual(ecu, "SupplyVoltage_Read");
     ASSERT_NE(supply, nullptr);
@@ -74,8 +71,7 @@ TEST(CddReader, DoorExampleByHand) {
     ASSERT_EQ(structure->GetSubParamCount(), 2u);
     EXPECT_EQ(structure->GetBitLength(), 24);
     IParam* voltage = structure->GetSubParam(0);
-    EXPECT_EQ(voltage->GetByteOrder(), 2u);
-    EXPECT_STREQ(voltage->GetUnit(), "V");
+    QM_EXPECT_FIELDS(*voltage, (GetByteOrder(), 2u), (GetUnit(), "V"));
     double f = 0, d = 0, o = 0;
     ASSERT_EQ(voltage->GetScaling(&f, &d, &o), 1);
     EXPECT_DOUBLE_EQ(f, 0.01);
@@ -83,15 +79,14 @@ TEST(CddReader, DoorExampleByHand) {
 
     ASSERT_EQ(library.GetExtDocumentCount(), 1u);
     IExtDocument* document = library.GetExtDocument(0);
-    EXPECT_STREQ(document->GetFileName(), "readme.txt");
-    EXPECT_EQ(document->IsJobFile(), 0);
-    EXPECT_STREQ(document->GetChangedDateTime(), "2026-01-02 11:00:00");
+    QM_EXPECT_FIELDS(*document, (GetFileName(), "readme.txt"), (IsJobFile(), 0),
+                     (GetChangedDateTime(), "2026-01-02 11:00:00"));
     ASSERT_EQ(document->GetContentLength(), 11u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(document->GetContent()), 11),
               "hello world");
 }
 
-TEST(CddReader, LanguageTextRule) {
+TEST_F(CddReader, LanguageTextRule) {
     const std::string names[][2] = {
         {"<TUV xml:lang='en-US'>Hello</TUV><TUV xml:lang='de-DE'>Hallo</TUV>", "Hallo"},
         {"<TUV xml:lang='en-US'>Hello</TUV>", "Hello"},
@@ -106,8 +101,7 @@ TEST(CddReader, LanguageTextRule) {
     }
 }
 
-TEST(CddReader, ServiceAttributesAndMissingMessages) {
-    CDiagnoseLib library;
+TEST_F(CddReader, ServiceAttributesAndMissingMessages) {
     ASSERT_EQ(LoadCddText(library,
                           Cdd(OneService("<SERVICE id='s' tmplref='st' act='0' mayBeExec='(1,3)'/>",
                                          "<REQ><CONSTCOMP bl='8' v='49'/></REQ>"))),
@@ -117,13 +111,11 @@ TEST(CddReader, ServiceAttributesAndMissingMessages) {
     // dangling reference makes none.
     ASSERT_EQ(ecu->GetFunctionalClassCount(), 2u);
     IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
-    EXPECT_STREQ(service->GetName(), "Inst");
-    EXPECT_EQ(service->IsActive(), 0);
-    EXPECT_STREQ(service->GetSecurityExecLevels(), "1,3");
+    QM_EXPECT_FIELDS(*service, (GetName(), "Inst"), (IsActive(), 0),
+                     (GetSecurityExecLevels(), "1,3"));
     EXPECT_STREQ(service->GetQual(), "PS");  // no SHORTCUTQUAL: the protocol service's
     // Every service built from a protocol service has one message of each kind.
-    EXPECT_EQ(service->GetRequestCount(), 1u);
-    EXPECT_EQ(service->GetPositiveResponseCount(), 1u);
+    QM_EXPECT_FIELDS(*service, (GetRequestCount(), 1u), (GetPositiveResponseCount(), 1u));
     ASSERT_EQ(service->GetNegativeResponseCount(), 1u);
     EXPECT_EQ(service->GetNegativeResponse(0)->GetParamCount(), 0u);
     EXPECT_STREQ(service->GetRequest(0)->GetQual(), "InstQual");
@@ -134,17 +126,14 @@ TEST(CddReader, ServiceAttributesAndMissingMessages) {
     EXPECT_NE(element->FindNode("NEG", "", "", 100), nullptr);
 }
 
-TEST(CddReader, ServiceWithoutTemplateHasNoMessages) {
-    CDiagnoseLib library;
+TEST_F(CddReader, ServiceWithoutTemplateHasNoMessages) {
     ASSERT_EQ(LoadCddText(library, Cdd(OneService("<SERVICE id='s' tmplref='missing'/>", ""))), 1);
     IUDSService* service = library.GetEcu(0)->GetFunctionalClass(0)->GetService(0);
-    EXPECT_EQ(service->GetRequestCount(), 0u);
-    EXPECT_EQ(service->GetServiceId(), 0);
+    QM_EXPECT_FIELDS(*service, (GetRequestCount(), 0u), (GetServiceId(), 0));
     EXPECT_STREQ(service->GetSecurityExecLevels(), "2");  // from the instance
 }
 
-TEST(CddReader, PositionsFollowThePredecessor) {
-    CDiagnoseLib library;
+TEST_F(CddReader, PositionsFollowThePredecessor) {
     ASSERT_EQ(LoadCddText(
                   library,
                   Cdd(OneService("<SERVICE id='s' tmplref='st'/>",
@@ -164,13 +153,11 @@ TEST(CddReader, PositionsFollowThePredecessor) {
         EXPECT_EQ(request->GetParam(i)->GetBitPosition(), expected[i][1]);
     }
     IParam* iteration = request->GetParam(4);
-    EXPECT_EQ(iteration->GetArraySizeMin(), 2u);
-    EXPECT_EQ(iteration->GetArraySizeMax(), 65535u);
-    EXPECT_EQ(iteration->IsArray(), 1);
+    QM_EXPECT_FIELDS(*iteration, (GetArraySizeMin(), 2u), (GetArraySizeMax(), 65535u),
+                     (IsArray(), 1));
 }
 
-TEST(CddReader, MultiplexerCasesFromItsDataType) {
-    CDiagnoseLib library;
+TEST_F(CddReader, MultiplexerCasesFromItsDataType) {
     ASSERT_EQ(
         LoadCddText(library,
                     Cdd("<DATATYPES><MUXDT id='mx'><CASE s='1' e='1'><NAME><TUV>one</TUV></NAME>"
@@ -187,25 +174,22 @@ TEST(CddReader, MultiplexerCasesFromItsDataType) {
     EXPECT_EQ(mux->IsConditional(), 1);
     ASSERT_EQ(mux->GetChoiceCount(), 2u);
     IParam* two = mux->SelectChoice(1);
-    EXPECT_STREQ(two->GetName(), "two");
-    EXPECT_EQ(two->GetBitLength(), 16);
+    QM_EXPECT_FIELDS(*two, (GetName(), "two"), (GetBitLength(), 16));
     EXPECT_EQ(mux->GetBitLength(), 16);
 }
 
-TEST(CddReader, DocumentsWithoutCandelaContributeNothing) {
+TEST_F(CddReader, DocumentsWithoutCandelaContributeNothing) {
     TempFile other("other.cdd", "<?xml version='1.0'?><ODX><X/></ODX>");
-    CDiagnoseLib library;
     EXPECT_EQ(library.LoadCddFile(other.Path().c_str(), 1), 0);
     EXPECT_TRUE(library.SourceTree()->children.empty());
     EXPECT_EQ(library.LoadCddFile("/nonexistent/file.cdd", 1), 0);
     EXPECT_EQ(library.GetEcuCount(), 0u);
 }
 
-TEST(CddReader, TwoFilesBuiltOnceGiveBothInLoadOrder) {
+TEST_F(CddReader, TwoFilesBuiltOnceGiveBothInLoadOrder) {
     TempFile first("first.cdd",
                    Cdd("<ECU><NAME><TUV>First</TUV></NAME><VAR id='a'/></ECU>", "dtdvers='1.0'"));
     TempFile second("second.cdd", Cdd("<ECU><NAME><TUV>Second</TUV></NAME><VAR id='b'/></ECU>"));
-    CDiagnoseLib library;
     ASSERT_EQ(library.LoadCddFile(first.Path().c_str(), 0), 1);
     ASSERT_EQ(library.LoadCddFile(second.Path().c_str(), 0), 1);
     EXPECT_EQ(library.BuildModel(), 1);
@@ -215,7 +199,7 @@ TEST(CddReader, TwoFilesBuiltOnceGiveBothInLoadOrder) {
     EXPECT_STREQ(library.GetFormat(), "CANDELA_7.0");  // the last root processed
 }
 
-TEST(CddReader, BadInputGivesAMessageAndAModel) {
+TEST_F(CddReader, BadInputGivesAMessageAndAModel) {
     const std::string cases[] = {
         // absurd and negative bit lengths, a bit mask that is not a number
         Cdd("<DATATYPES><IDENT id='d' bm='x1'><CVALUETYPE bl='-5' bo='99'/></IDENT></DATATYPES>" +
@@ -239,8 +223,7 @@ TEST(CddReader, BadInputGivesAMessageAndAModel) {
         EXPECT_EQ(LoadCddText(library, text), 1);
         std::string messages = library.GetMessages();
         if (text.find("NOTHING") != std::string::npos) {
-            EXPECT_EQ(library.GetEcuCount(), 0u);
-            EXPECT_STREQ(library.GetFormat(), "CANDELA_3");
+            QM_EXPECT_FIELDS(library, (GetEcuCount(), 0u), (GetFormat(), "CANDELA_3"));
         } else if (text.find("EXTDOC") == std::string::npos) {
             EXPECT_THAT(messages, HasSubstr("WARNING. ")) << messages;
             EXPECT_EQ(library.GetEcuCount(), 1u);
@@ -250,7 +233,7 @@ TEST(CddReader, BadInputGivesAMessageAndAModel) {
     }
 }
 
-TEST(CddReader, TwoLibrariesBuildOnTwoThreads) {
+TEST_F(CddReader, TwoLibrariesBuildOnTwoThreads) {
     std::vector<std::thread> threads;
     std::vector<uint64_t> services(4, 0);
     for (size_t t = 0; t < services.size(); ++t) {

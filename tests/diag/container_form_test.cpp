@@ -5,6 +5,7 @@
 #include "diag/diag_xml.h"
 #include "diag/diagnose_lib.h"
 #include "diag_test_support.h"
+#include "expect_fields.h"
 
 namespace qm::diag::test {
 namespace {
@@ -15,7 +16,13 @@ std::vector<std::string> AttributeNames(const NanoXML* node) {
     return names;
 }
 
-TEST(DiagContainerForm, ParamAttributesInOrder) {
+// Every test of the suite starts from a fresh, empty CDiagnoseLib.
+class DiagContainerForm : public ::testing::Test {
+  protected:
+    CDiagnoseLib library;
+};
+
+TEST_F(DiagContainerForm, ParamAttributesInOrder) {
     CParam param;
     param.name = "p";
     param.bitLength = 4;
@@ -34,7 +41,7 @@ TEST(DiagContainerForm, ParamAttributesInOrder) {
     EXPECT_EQ(node->GetChild(std::string("ConditionalParams")), nullptr);
 }
 
-TEST(DiagContainerForm, ServiceAlwaysWritesItsFourLists) {
+TEST_F(DiagContainerForm, ServiceAlwaysWritesItsFourLists) {
     CUDSService service;
     service.sessions = {1, 3};
     std::unique_ptr<NanoXML> node(ServiceToElement(service));
@@ -48,8 +55,7 @@ TEST(DiagContainerForm, ServiceAlwaysWritesItsFourLists) {
                                         "isActive", "securityExecLevels", "odxIdRef"}));
 }
 
-TEST(DiagContainerForm, StatisticsCountEveryElementBelow) {
-    CDiagnoseLib library;
+TEST_F(DiagContainerForm, StatisticsCountEveryElementBelow) {
     for (const char* name : {"A", "B"}) {
         library.Ecus().push_back(std::make_unique<CECU>());
         CECU* ecu = library.Ecus().back().get();
@@ -72,16 +78,14 @@ TEST(DiagContainerForm, StatisticsCountEveryElementBelow) {
     EXPECT_EQ(node->GetAttribute("totalParamsCount"), std::to_string(3 + 2 * (5 + 4 + 9 + 5 + 21)));
 }
 
-TEST(DiagContainerForm, ObjectExportsAndNullArguments) {
-    CDiagnoseLib library;
+TEST_F(DiagContainerForm, ObjectExportsAndNullArguments) {
     ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 1), 1);
     IECU* ecu = library.GetEcu(0);
     std::unique_ptr<NanoXML> ecuNode(library.EcuToXml(ecu));
     ASSERT_NE(ecuNode, nullptr);
     EXPECT_EQ(ecuNode->name, "DiagnoseLib");
     EXPECT_EQ(ecuNode->children[0]->name, "ECU");
-    EXPECT_EQ(library.EcuToXml(nullptr), nullptr);
-    EXPECT_EQ(library.ServiceToXml(nullptr), nullptr);
+    QM_EXPECT_FIELDS(library, (EcuToXml(nullptr), nullptr), (ServiceToXml(nullptr), nullptr));
     EXPECT_FALSE(library.SaveEcuXml("/tmp/never-written.xml", nullptr));
 
     TempFile serviceFile("service.xml");
@@ -106,8 +110,7 @@ TEST(DiagContainerForm, ObjectExportsAndNullArguments) {
     EXPECT_FALSE(library.SaveXml("/nonexistent-folder/x.xml"));
 }
 
-TEST(DiagContainerForm, AttachAndLoadContainerText) {
-    CDiagnoseLib library;
+TEST_F(DiagContainerForm, AttachAndLoadContainerText) {
     EXPECT_EQ(library.LoadContainerText("", 1), 0);
     EXPECT_EQ(library.LoadContainerText("<Other><DiagnoseLib/></Other>", 1), 0);
     EXPECT_TRUE(library.SourceTree()->children.empty());
@@ -126,10 +129,8 @@ TEST(DiagContainerForm, AttachAndLoadContainerText) {
     EXPECT_EQ(ecu->IsJobFile(), 1);
     EXPECT_STREQ(ecu->GetLongName(), "");  // absent attributes keep the defaults
     IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
-    EXPECT_EQ(service->IsActive(), 0);
-    EXPECT_EQ(service->IsMandatory(), 0);
-    EXPECT_TRUE(service->HasSession(3));
-    EXPECT_EQ(service->GetServiceId(), 0x22);
+    QM_EXPECT_FIELDS(*service, (IsActive(), 0), (IsMandatory(), 0), (HasSession(3), true),
+                     (GetServiceId(), 0x22));
     ASSERT_EQ(ecu->GetDtcCount(), 1u);
     EXPECT_EQ(ecu->GetDtc(0)->GetValue(), 256u);
     EXPECT_STREQ(ecu->GetDtc(0)->GetSd(0)->GetDescr(), "d");
@@ -139,16 +140,14 @@ TEST(DiagContainerForm, AttachAndLoadContainerText) {
     EXPECT_EQ(processed.GetEcuCount(), 1u);
 }
 
-TEST(DiagContainerForm, TextsThatNeedEscapingSurviveTheRoundTrip) {
-    CDiagnoseLib library;
+TEST_F(DiagContainerForm, TextsThatNeedEscapingSurviveTheRoundTrip) {
     library.AddEcu("A \"quoted\" <b> & c");
     library.BuildModel();
     ExpectSameThroughTheContainerForm(library, "escaping");
     EXPECT_EQ(UnescapeAttribute(EscapeAttribute("&amp; \"x\" <y>")), "&amp; \"x\" <y>");
 }
 
-TEST(DiagContainerForm, ExampleRoundTrip) {
-    CDiagnoseLib library;
+TEST_F(DiagContainerForm, ExampleRoundTrip) {
     ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 1), 1);
     ExpectSameThroughTheContainerForm(library, "example");
     library.SetGrouping(1);
@@ -165,7 +164,7 @@ TEST(DiagContainerForm, ExampleRoundTrip) {
 namespace qm::diag::test {
 namespace {
 
-TEST(DiagContainerForm, HostileContainersStayBounded) {
+TEST_F(DiagContainerForm, HostileContainersStayBounded) {
     // Parameters nested far deeper than any model: cut, never a stack overflow.
     std::string nested;
     for (int i = 0; i < 100000; ++i) nested += "<Param name='p'>";
@@ -176,7 +175,6 @@ TEST(DiagContainerForm, HostileContainersStayBounded) {
         nested +
         "</Function></Requests></Service></FunctionalClass></ECU>"
         "</DiagnoseLib></KOVR>";
-    CDiagnoseLib library;
     ASSERT_EQ(library.LoadContainerText(text.c_str(), 1), 1);
     IParam* param =
         library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetRequest(0)->GetParam(0);

@@ -16,6 +16,7 @@
 #include "diag/diagnose_lib.h"
 #include "diag/message_index.h"
 #include "diag_test_support.h"
+#include "expect_fields.h"
 
 namespace qm::diag::test {
 namespace corpus {
@@ -568,8 +569,7 @@ TEST_F(DiagCorpusFile, CddServicesByHand) {
     IUDSFunction* negative = session->GetNegativeResponse(0);
     ASSERT_EQ(negative->GetParamCount(), 3u);
     IParam* code = negative->GetParam(2);
-    EXPECT_STREQ(code->GetName(), "RESPONSE CODE");
-    EXPECT_EQ(code->GetBytePosition(), 2);
+    QM_EXPECT_FIELDS(*code, (GetName(), "RESPONSE CODE"), (GetBytePosition(), 2));
     EXPECT_EQ(code->GetValueCount(), 4u);  // the instance's local table
     EXPECT_EQ(code->GetDisplayFormat(), 3u);
     IUDSService* ident = ServiceByQual(library, "REI");
@@ -585,8 +585,7 @@ TEST_F(DiagCorpusFile, CddServicesByHand) {
     ASSERT_NE(extended, nullptr);
     IUDSFunction* positive = extended->GetPositiveResponse(0);
     ASSERT_EQ(positive->GetParamCount(), 3u);
-    EXPECT_EQ(positive->GetParam(2)->GetBytePosition(), 2);
-    EXPECT_EQ(positive->GetParam(2)->GetBitLength(), 32);
+    QM_EXPECT_FIELDS(*positive->GetParam(2), (GetBytePosition(), 2), (GetBitLength(), 32));
 }
 
 TEST_F(DiagCorpusFile, OdxOldModelVersionFile) {
@@ -626,8 +625,7 @@ TEST_F(DiagCorpusFile, OdxComparamDocumentsAddNothingToOtherDocuments) {
     Load("Diagnostics.odx-d");
     ASSERT_EQ(library.LoadOdxFile((CorpusDir() / "ISO_15765_3_CPSS.odx-cs").string().c_str(), 1),
               1);
-    EXPECT_EQ(library.GetEcuCount(), 1u);
-    EXPECT_STREQ(library.GetFormat(), "ODX_2.2.0");
+    QM_EXPECT_FIELDS(library, (GetEcuCount(), 1u), (GetFormat(), "ODX_2.2.0"));
 }
 
 TEST_F(DiagCorpusFile, PdxArchiveAndLooseMembersGiveTheSameModel) {

@@ -2,6 +2,7 @@
 
 #include "diag/diag_param.h"
 #include "diag/diagnose_lib.h"
+#include "pair_compare.h"
 
 namespace qm::diag::test {
 
@@ -13,33 +14,14 @@ std::string Text(const char* text) {
 
 void ExpectSameParam(IParam* a, IParam* b, const std::string& where) {
     SCOPED_TRACE(where + " / " + Text(a->GetName()));
-    EXPECT_EQ(Text(a->GetName()), Text(b->GetName()));
-    EXPECT_EQ(Text(a->GetSemantic()), Text(b->GetSemantic()));
-    EXPECT_EQ(Text(a->GetDataType()), Text(b->GetDataType()));
-    EXPECT_EQ(Text(a->GetBaseDataType()), Text(b->GetBaseDataType()));
-    EXPECT_EQ(a->GetBaseTypeCode(), b->GetBaseTypeCode());
-    EXPECT_EQ(Text(a->GetType()), Text(b->GetType()));
-    EXPECT_EQ(Text(a->GetQual()), Text(b->GetQual()));
-    EXPECT_EQ(Text(a->GetUnit()), Text(b->GetUnit()));
-    EXPECT_EQ(a->GetBitLength(), b->GetBitLength());
-    EXPECT_EQ(a->GetBitPosition(), b->GetBitPosition());
-    EXPECT_EQ(a->GetBytePosition(), b->GetBytePosition());
-    EXPECT_EQ(a->GetAbsoluteBitOffset(), b->GetAbsoluteBitOffset());
-    EXPECT_EQ(a->GetBitMask(), b->GetBitMask());
-    EXPECT_EQ(a->GetArraySizeMin(), b->GetArraySizeMin());
-    EXPECT_EQ(a->GetArraySizeMax(), b->GetArraySizeMax());
-    EXPECT_EQ(a->IsVisible(), b->IsVisible());
-    EXPECT_EQ(a->IsKey(), b->IsKey());
-    EXPECT_EQ(a->IsConditional(), b->IsConditional());
-    EXPECT_EQ(a->IsOptional(), b->IsOptional());
-    EXPECT_EQ(a->IsArray(), b->IsArray());
-    EXPECT_EQ(a->GetValue(), b->GetValue());
-    EXPECT_EQ(Text(a->GetValueText()), Text(b->GetValueText()));
+    QM_EXPECT_SAME(*a, *b, GetName(), GetSemantic(), GetDataType(), GetBaseDataType(),
+                   GetBaseTypeCode(), GetType(), GetQual(), GetUnit(), GetBitLength(),
+                   GetBitPosition(), GetBytePosition(), GetAbsoluteBitOffset());
+    QM_EXPECT_SAME(*a, *b, GetBitMask(), GetArraySizeMin(), GetArraySizeMax(), IsVisible(), IsKey(),
+                   IsConditional(), IsOptional(), IsArray(), GetValue(), GetValueText());
     ASSERT_EQ(a->GetValueCount(), b->GetValueCount());
     for (uint64_t i = 0; i < a->GetValueCount(); ++i) {
-        EXPECT_EQ(Text(a->GetValue(i)->GetText()), Text(b->GetValue(i)->GetText()));
-        EXPECT_EQ(a->GetValue(i)->GetRangeStart(), b->GetValue(i)->GetRangeStart());
-        EXPECT_EQ(a->GetValue(i)->GetRangeEnd(), b->GetValue(i)->GetRangeEnd());
+        QM_EXPECT_SAME(*a->GetValue(i), *b->GetValue(i), GetText(), GetRangeStart(), GetRangeEnd());
     }
     ASSERT_EQ(a->GetSubParamCount(), b->GetSubParamCount());
     for (uint64_t i = 0; i < a->GetSubParamCount(); ++i) {
@@ -60,24 +42,16 @@ void ExpectSameParam(IParam* a, IParam* b, const std::string& where) {
 
 void ExpectSameDtc(IDTC* a, IDTC* b) {
     SCOPED_TRACE("DTC " + Text(a->GetName()));
-    EXPECT_EQ(Text(a->GetName()), Text(b->GetName()));
-    EXPECT_EQ(Text(a->GetText()), Text(b->GetText()));
-    EXPECT_EQ(Text(a->GetDisp()), Text(b->GetDisp()));
-    EXPECT_EQ(a->GetValue(), b->GetValue());
-    EXPECT_EQ(a->GetLevel(), b->GetLevel());
+    QM_EXPECT_SAME(*a, *b, GetName(), GetText(), GetDisp(), GetValue(), GetLevel());
     ASSERT_EQ(a->GetSdCount(), b->GetSdCount());
     for (uint64_t i = 0; i < a->GetSdCount(); ++i) {
-        EXPECT_EQ(Text(a->GetSd(i)->GetName()), Text(b->GetSd(i)->GetName()));
-        EXPECT_EQ(Text(a->GetSd(i)->GetDescr()), Text(b->GetSd(i)->GetDescr()));
+        QM_EXPECT_SAME(*a->GetSd(i), *b->GetSd(i), GetName(), GetDescr());
     }
 }
 
 void ExpectSameFunction(IUDSFunction* a, IUDSFunction* b, const std::string& where) {
     SCOPED_TRACE(where + " / " + Text(a->GetName()));
-    EXPECT_EQ(Text(a->GetName()), Text(b->GetName()));
-    EXPECT_EQ(Text(a->GetType()), Text(b->GetType()));
-    EXPECT_EQ(Text(a->GetDesc()), Text(b->GetDesc()));
-    EXPECT_EQ(Text(a->GetQual()), Text(b->GetQual()));
+    QM_EXPECT_SAME(*a, *b, GetName(), GetType(), GetDesc(), GetQual());
     ASSERT_EQ(a->GetParamCount(), b->GetParamCount());
     for (uint64_t i = 0; i < a->GetParamCount(); ++i) {
         ExpectSameParam(a->GetParam(i), b->GetParam(i), where + " param " + std::to_string(i));
@@ -89,15 +63,8 @@ void ExpectSameFunction(IUDSFunction* a, IUDSFunction* b, const std::string& whe
 
 void ExpectSameService(IUDSService* a, IUDSService* b, const std::string& where) {
     SCOPED_TRACE(where + " / " + Text(a->GetName()));
-    EXPECT_EQ(Text(a->GetName()), Text(b->GetName()));
-    EXPECT_EQ(Text(a->GetLongName()), Text(b->GetLongName()));
-    EXPECT_EQ(Text(a->GetType()), Text(b->GetType()));
-    EXPECT_EQ(Text(a->GetDesc()), Text(b->GetDesc()));
-    EXPECT_EQ(Text(a->GetQual()), Text(b->GetQual()));
-    EXPECT_EQ(Text(a->GetSecurityExecLevels()), Text(b->GetSecurityExecLevels()));
-    EXPECT_EQ(a->IsMandatory(), b->IsMandatory());
-    EXPECT_EQ(a->IsActive(), b->IsActive());
-    EXPECT_EQ(a->GetServiceId(), b->GetServiceId());
+    QM_EXPECT_SAME(*a, *b, GetName(), GetLongName(), GetType(), GetDesc(), GetQual(),
+                   GetSecurityExecLevels(), IsMandatory(), IsActive(), GetServiceId());
     ASSERT_EQ(a->GetSessionCount(), b->GetSessionCount());
     for (uint64_t i = 0; i < a->GetSessionCount(); ++i)
         EXPECT_EQ(a->GetSession(i), b->GetSession(i));
@@ -125,20 +92,15 @@ void ExpectSameModel(IDiagnoseLib& expected, IDiagnoseLib& actual) {
         IECU* a = expected.GetEcu(e);
         IECU* b = actual.GetEcu(e);
         SCOPED_TRACE(Text(a->GetShortName()));
-        EXPECT_EQ(Text(a->GetShortName()), Text(b->GetShortName()));
-        EXPECT_EQ(Text(a->GetLongName()), Text(b->GetLongName()));
-        EXPECT_EQ(Text(a->GetVariantName()), Text(b->GetVariantName()));
-        EXPECT_EQ(Text(a->GetQual()), Text(b->GetQual()));
-        EXPECT_EQ(a->IsJobFile(), b->IsJobFile());
+        QM_EXPECT_SAME(*a, *b, GetShortName(), GetLongName(), GetVariantName(), GetQual(),
+                       IsJobFile());
         ASSERT_EQ(a->GetDtcCount(), b->GetDtcCount());
         for (uint64_t d = 0; d < a->GetDtcCount(); ++d) ExpectSameDtc(a->GetDtc(d), b->GetDtc(d));
         ASSERT_EQ(a->GetFunctionalClassCount(), b->GetFunctionalClassCount());
         for (uint64_t c = 0; c < a->GetFunctionalClassCount(); ++c) {
             IFunctionalClass* ca = a->GetFunctionalClass(c);
             IFunctionalClass* cb = b->GetFunctionalClass(c);
-            EXPECT_EQ(Text(ca->GetName()), Text(cb->GetName()));
-            EXPECT_EQ(Text(ca->GetDesc()), Text(cb->GetDesc()));
-            EXPECT_EQ(Text(ca->GetQual()), Text(cb->GetQual()));
+            QM_EXPECT_SAME(*ca, *cb, GetName(), GetDesc(), GetQual());
             ASSERT_EQ(ca->GetServiceCount(), cb->GetServiceCount());
             for (uint64_t s = 0; s < ca->GetServiceCount(); ++s) {
                 ExpectSameService(ca->GetService(s), cb->GetService(s), Text(ca->GetName()));

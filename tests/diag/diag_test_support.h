@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "corpus_files.h"
+#include "expect_texts.h"
 #include "quillmere/diag.h"
+#include "temp_files.h"
 
 class CDiagnoseLib;
 
@@ -76,31 +78,8 @@ inline std::string ExamplePath() {
     return std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
 }
 
-// A file in the test's temporary directory, removed at destruction.
-class TempFile {
-  public:
-    explicit TempFile(const std::string& name, const std::string& content = "")
-        : path_(std::filesystem::temp_directory_path() /
-                ("qm_diag_" + std::to_string(::getpid()) + "_" + name)) {
-        if (!content.empty()) {
-            std::ofstream out(path_, std::ios::binary);
-            out << content;
-        }
-    }
-    ~TempFile() {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-    std::string Path() const { return path_.string(); }
-    const char* CPath() const { return path_.c_str(); }
-    std::string Read() const {
-        std::ifstream in(path_, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-  private:
-    std::filesystem::path path_;
-};
+using qmtest::ExpectTexts;
+using qmtest::TempFile;
 
 // What the container form carries must read back the same: compares every such getter of
 // two models, ECU by ECU. Byte order, display format, scaling, range and default text are not

@@ -12,6 +12,7 @@
 #include "diag/diagnose_lib.h"
 #include "diag/shared_text.h"
 #include "diag_test_support.h"
+#include "expect_fields.h"
 
 namespace qm::diag::test {
 namespace {
@@ -81,8 +82,7 @@ TEST(DiagBlockPool, BlocksAreDistinctAlignedAndReused) {
     blocks.push_back(last);
     // Once every block is back, the slabs go back to the heap.
     for (void* block : blocks) pool.Release(block);
-    EXPECT_EQ(pool.LiveBlocks(), 0u);
-    EXPECT_EQ(pool.SlabCount(), 0u);
+    QM_EXPECT_FIELDS(pool, (LiveBlocks(), 0u), (SlabCount(), 0u));
     void* fresh = pool.Allocate();
     EXPECT_EQ(pool.SlabCount(), 1u);
     pool.Release(fresh);
@@ -174,12 +174,8 @@ TEST(CddDataTypes, EveryUseOfATypeGetsItsWholeDescription) {
     for (uint64_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         IParam* param = request->GetParam(i);
-        EXPECT_EQ(param->GetBitLength(), 8);
-        EXPECT_EQ(param->GetBitMask(), 15u);
-        EXPECT_EQ(param->GetByteOrder(), 2u);
-        EXPECT_EQ(param->GetDisplayFormat(), 3u);
-        EXPECT_STREQ(param->GetUnit(), "V");
-        EXPECT_STREQ(param->GetBaseDataType(), "INT8");
+        QM_EXPECT_FIELDS(*param, (GetBitLength(), 8), (GetBitMask(), 15u), (GetByteOrder(), 2u),
+                         (GetDisplayFormat(), 3u), (GetUnit(), "V"), (GetBaseDataType(), "INT8"));
         double factor = 0, divisor = 0, offset = 0;
         EXPECT_EQ(param->GetScaling(&factor, &divisor, &offset), 1);
         EXPECT_EQ(factor, 0.5);
@@ -190,8 +186,7 @@ TEST(CddDataTypes, EveryUseOfATypeGetsItsWholeDescription) {
         EXPECT_EQ(second, 9u);
         EXPECT_EQ(static_cast<CParam*>(param)->dtrefId, "dt");
         ASSERT_EQ(param->GetValueCount(), 2u);
-        EXPECT_STREQ(param->GetValue(1)->GetText(), "High");
-        EXPECT_EQ(param->GetValue(1)->GetRangeEnd(), 7u);
+        QM_EXPECT_FIELDS(*param->GetValue(1), (GetText(), "High"), (GetRangeEnd(), 7u));
         EXPECT_EQ(param->GetValue(uint64_t{0})->GetRangeStart(), 0u);
     }
     // The uses do not share entries: renaming one leaves the others.
@@ -219,8 +214,7 @@ TEST(CddDataTypes, StructuresExpandAtEveryUseAndMissingTypesWarnOnce) {
         SCOPED_TRACE(i);
         IParam* structure = request->GetParam(i);
         ASSERT_EQ(structure->GetSubParamCount(), 2u);
-        EXPECT_STREQ(structure->GetSubParam(1)->GetName(), "y");
-        EXPECT_EQ(structure->GetSubParam(1)->GetBitLength(), 8);
+        QM_EXPECT_FIELDS(*structure->GetSubParam(1), (GetName(), "y"), (GetBitLength(), 8));
         EXPECT_EQ(structure->GetBitLength(), 16);
         EXPECT_EQ(structure->GetSubParam(0)->GetOwner(), reinterpret_cast<uint64_t>(structure));
     }

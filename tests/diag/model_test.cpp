@@ -8,6 +8,7 @@
 
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
+#include "expect_fields.h"
 
 namespace qm::diag::test {
 namespace {
@@ -38,9 +39,7 @@ TEST(DiagTypes, BaseTypeCodeFromNameTakesTheFirstHit) {
 TEST(DiagTypes, CompletionFromBitLengthAndArraySize) {
     auto param = Param("p", 12);
     param->CompleteType();
-    EXPECT_EQ(param->baseDataType, "UINT16");
-    EXPECT_EQ(param->dataType, "UINT16");
-    EXPECT_EQ(param->baseTypeCode, 3u);
+    QM_EXPECT_FIELDS(*param, (baseDataType, "UINT16"), (dataType, "UINT16"), (baseTypeCode, 3u));
 
     auto array = Param("a", 12);
     array->arraySizeMax = 4;
@@ -57,8 +56,7 @@ TEST(DiagTypes, CompletionFromBitLengthAndArraySize) {
     auto named = Param("n", 0);
     named->baseDataType = "A_INT16";
     named->CompleteType();
-    EXPECT_EQ(named->bitLength, 16);
-    EXPECT_EQ(named->typeSigned, 1);
+    QM_EXPECT_FIELDS(*named, (bitLength, 16), (typeSigned, 1));
 }
 
 TEST(DiagTypes, StructureLengthSumsSubParametersTimesArraySize) {
@@ -71,16 +69,14 @@ TEST(DiagTypes, StructureLengthSumsSubParametersTimesArraySize) {
     parent->subParams.back()->arraySizeMin = 5;  // no max: counts once
     parent->CompleteStructType();
     EXPECT_EQ(parent->bitLength, 8 + 12 + 2);
-    EXPECT_EQ(parent->baseDataType, "STRUCT");
-    EXPECT_EQ(parent->baseTypeCode, 14u);
+    QM_EXPECT_FIELDS(*parent, (baseDataType, "STRUCT"), (baseTypeCode, 14u));
 }
 
 TEST(DiagTypes, PresentationMarksProxiesAndStructures) {
     auto proxy = Param("p", 8);
     proxy->type = "SimpleProxyComp";
     proxy->FinishPresentationType();
-    EXPECT_EQ(proxy->baseDataType, "PROXY");
-    EXPECT_EQ(proxy->baseTypeCode, 15u);
+    QM_EXPECT_FIELDS(*proxy, (baseDataType, "PROXY"), (baseTypeCode, 15u));
 
     auto ordered = Param("o", 0);
     ordered->byteOrder = 2;
@@ -116,8 +112,7 @@ TEST(DiagValues, ValueTextAndValueTableLookup) {
     bool found = false;
     EXPECT_STREQ(param->FindValueText(2, &found), "wide");  // the last entry that holds it
     EXPECT_TRUE(found);
-    EXPECT_STREQ(param->FindValueText(7, &found), "wide");
-    EXPECT_STREQ(param->FindValueText(11, &found), "");
+    QM_EXPECT_FIELDS(*param, (FindValueText(7, &found), "wide"), (FindValueText(11, &found), ""));
     EXPECT_FALSE(found);
 
     auto outer = Param("o", 8);
@@ -365,13 +360,11 @@ TEST(DiagLibrary, EditOperations) {
     IUDSService* service = cls->GetService(0);
     EXPECT_EQ(service->GetServiceId(), 0x11);
     IParam* sid = service->GetRequest(0)->GetParam(0);
-    EXPECT_STREQ(sid->GetName(), "Request Service ID");
-    EXPECT_EQ(sid->GetBitMask(), 255u);
-    EXPECT_EQ(service->GetSession(0), 255);
-    EXPECT_EQ(service->GetRequest(1), nullptr);
-    EXPECT_EQ(library.GetEcu(1), nullptr);
-    EXPECT_STREQ(library.GetUdsServiceName(0x22), "Read Data By Identifier");
-    EXPECT_EQ(library.GetUdsServiceName(0x01), nullptr);
+    QM_EXPECT_FIELDS(*sid, (GetName(), "Request Service ID"), (GetBitMask(), 255u));
+    QM_EXPECT_FIELDS(*service, (GetSession(0), 255), (GetRequest(1), nullptr));
+    QM_EXPECT_FIELDS(library, (GetEcu(1), nullptr),
+                     (GetUdsServiceName(0x22), "Read Data By Identifier"),
+                     (GetUdsServiceName(0x01), nullptr));
     // The ECU's subtree was attached: the next build brings the ECU back.
     EXPECT_EQ(library.BuildModel(), 1);
     ASSERT_EQ(library.GetEcuCount(), 1u);
@@ -394,9 +387,8 @@ TEST(DiagLibrary, ClearKeepsTheSourceTreeUnderItsParent) {
     EXPECT_TRUE(tree->children.empty());
     EXPECT_EQ(tree->GetAttribute("Version"), "03.07 (Development)");
     EXPECT_EQ(tree->GetAttribute("BuildDate"), "Apr 25 2022");
-    EXPECT_STREQ(library.GetMessages(), "");
-    EXPECT_EQ(library.GetEcuCount(), 0u);
-    EXPECT_STREQ(library.GetVersion(), "03.07 Extended");
+    QM_EXPECT_FIELDS(library, (GetMessages(), ""), (GetEcuCount(), 0u),
+                     (GetVersion(), "03.07 Extended"));
     info.children.clear();  // the library detaches its own tree
 }
 

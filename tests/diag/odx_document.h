@@ -51,6 +51,16 @@ inline std::string Service(const std::string& name, const std::string& extra = "
     return "<DIAG-SERVICE ID=\"s." + name + "\"><SHORT-NAME>" + name +
            "</SHORT-NAME><REQUEST-REF ID-REF=\"rq." + name + "\"/>" + extra + "</DIAG-SERVICE>";
 }
+// A service of its own id whose request is `request` (none when empty), with what `extra` adds
+// (long name, description, references).
+inline std::string Service(const std::string& id, const std::string& name,
+                           const std::string& request, const std::string& extra = "") {
+    return "<DIAG-SERVICE ID=\"" + id + "\"><SHORT-NAME>" + name + "</SHORT-NAME>" + extra +
+           (request.empty() ? "" : "<REQUEST-REF ID-REF=\"" + request + "\"/>") + "</DIAG-SERVICE>";
+}
+inline std::string Request(const std::string& id, const std::string& params) {
+    return Message("REQUEST", id, params);
+}
 inline std::string PositiveResponseRef(const std::string& id) {
     return "<POS-RESPONSE-REFS><POS-RESPONSE-REF ID-REF=\"" + id + "\"/></POS-RESPONSE-REFS>";
 }

@@ -5,6 +5,7 @@
 
 #include "diag/diagnose_lib.h"
 #include "diag_test_support.h"
+#include "expect_fields.h"
 #include "odx_document.h"
 
 namespace qm::diag::test {
@@ -24,18 +25,8 @@ std::string Sid(int value) {
         " SEMANTIC='SERVICE-ID'");
 }
 
-std::string Request(const std::string& id, const std::string& params) {
-    return "<REQUEST ID='" + id + "'><SHORT-NAME>RQ_" + id + "</SHORT-NAME><PARAMS>" + params +
-           "</PARAMS></REQUEST>";
-}
-
-std::string Service(const std::string& id, const std::string& name, const std::string& request,
-                    const std::string& extra = "") {
-    std::string text = "<DIAG-SERVICE ID='" + id + "'><SHORT-NAME>" + name + "</SHORT-NAME>";
-    text += extra;
-    if (!request.empty()) text += "<REQUEST-REF ID-REF='" + request + "'/>";
-    return text + "</DIAG-SERVICE>";
-}
+using odx::Request;
+using odx::Service;
 
 std::string Layer(const std::string& kind, const std::string& id, const std::string& name,
                   const std::string& content) {
@@ -88,20 +79,16 @@ TEST_F(OdxBuild, BaseVariantsComeFirstAndOwnServicesOverrideInheritedOnes) {
     EXPECT_STREQ(library.GetFormat(), "ODX_2.2.0");
     ASSERT_EQ(library.GetEcuCount(), 2u);
     // Base variants first, although the file lists the ECU variants first.
-    EXPECT_STREQ(library.GetEcu(0)->GetShortName(), "Base");
-    EXPECT_EQ(library.GetEcu(0)->IsJobFile(), 1);
-    EXPECT_STREQ(library.GetEcu(0)->GetXmlLocation(), "BV");
+    QM_EXPECT_FIELDS(*library.GetEcu(0), (GetShortName(), "Base"), (IsJobFile(), 1),
+                     (GetXmlLocation(), "BV"));
     IECU* lazy = library.GetEcu(1);
-    EXPECT_STREQ(lazy->GetShortName(), "Lazy");
-    EXPECT_EQ(lazy->IsJobFile(), 0);
+    QM_EXPECT_FIELDS(*lazy, (GetShortName(), "Lazy"), (IsJobFile(), 0));
     ASSERT_EQ(ServiceCount(lazy), 2u);
     // Own services first, inherited ones after; the inherited B is dropped.
     IFunctionalClass* others = lazy->GetFunctionalClass(0);
     EXPECT_STREQ(others->GetName(), "Others");
-    EXPECT_STREQ(others->GetService(0)->GetName(), "B");
-    EXPECT_EQ(others->GetService(0)->GetServiceId(), 0x31);
-    EXPECT_STREQ(others->GetService(1)->GetName(), "A");
-    EXPECT_EQ(others->GetService(1)->GetServiceId(), 0x10);
+    QM_EXPECT_FIELDS(*others->GetService(0), (GetName(), "B"), (GetServiceId(), 0x31));
+    QM_EXPECT_FIELDS(*others->GetService(1), (GetName(), "A"), (GetServiceId(), 0x10));
 }
 
 TEST_F(OdxBuild, ReferenceStatisticsAndTimingLines) {
@@ -210,17 +197,15 @@ TEST_F(OdxBuild, ParentRefsThatLoopEndWithALine) {
     EXPECT_EQ(ServiceCount(library.GetEcu(0)), 2u);
     EXPECT_EQ(ServiceCount(library.GetEcu(1)), 2u);
     EXPECT_EQ(ServiceCount(library.GetEcu(2)), 0u);
-    EXPECT_THAT(Log(), HasSubstr("ODX Warning: PARENT-REFS cycle at \"One\", not followed\r\n"))
-        << Log();
-    EXPECT_THAT(Log(), HasSubstr("ODX Warning: PARENT-REFS cycle at \"Self\", not followed\r\n"));
+    ExpectTexts(Log(), {"ODX Warning: PARENT-REFS cycle at \"One\", not followed\r\n",
+                        "ODX Warning: PARENT-REFS cycle at \"Self\", not followed\r\n"});
 }
 
 TEST_F(OdxBuild, NoVariantNoEcu) {
     Build(
         "<ODX MODEL-VERSION='2.2.0'><COMPARAM-SUBSET ID='CS'><SHORT-NAME>CS</SHORT-NAME>"
         "</COMPARAM-SUBSET></ODX>");
-    EXPECT_EQ(library.GetEcuCount(), 0u);
-    EXPECT_STREQ(library.GetFormat(), "");
+    QM_EXPECT_FIELDS(library, (GetEcuCount(), 0u), (GetFormat(), ""));
     EXPECT_THAT(std::string(library.GetMessages()),
                 HasSubstr("NEW: Resolved REFS:0 Unresolved REFS:0"));
     CDiagnoseLib empty;
@@ -286,33 +271,22 @@ TEST_F(OdxBuild, CodedConstantsPositionsAndFinishing) {
     IParam* sid = RequestParam("T", 0);
     ASSERT_NE(sid, nullptr);
     EXPECT_STREQ(sid->GetType(), "CONSTCOMP");  // SERVICE-ID semantic
-    EXPECT_STREQ(sid->GetBaseDataType(), "A_UINT32");
-    EXPECT_EQ(sid->GetBaseTypeCode(), 5u);
-    EXPECT_EQ(sid->GetBitLength(), 8);
+    QM_EXPECT_FIELDS(*sid, (GetBaseDataType(), "A_UINT32"), (GetBaseTypeCode(), 5u),
+                     (GetBitLength(), 8));
     // Every parameter of a message takes its position from its predecessor: the identifier
     // stated at byte 1 (no bit position) moves to byte 2; "Masked" follows it at byte 7; "Gap",
     // stated below its predecessor, moves behind it.
     IParam* did = RequestParam("T", 1);
-    EXPECT_STREQ(did->GetType(), "CODED-CONST");
-    EXPECT_EQ(did->GetBytePosition(), 2);
-    EXPECT_EQ(did->GetBitPosition(), 0);
-    EXPECT_EQ(did->GetValue(), 61840u);
+    QM_EXPECT_FIELDS(*did, (GetType(), "CODED-CONST"), (GetBytePosition(), 2),
+                     (GetBitPosition(), 0), (GetValue(), 61840u));
     // A hex mask, an unlisted base type mapped to its nearest code, the byte order flag.
     IParam* masked = RequestParam("T", 2);
-    EXPECT_STREQ(masked->GetName(), "Masked");
-    EXPECT_EQ(masked->GetBytePosition(), 7);
-    EXPECT_EQ(masked->GetBitMask(), 0x0Fu);
-    EXPECT_EQ(masked->GetValue(), 0x0Fu);
-    EXPECT_EQ(masked->GetBaseTypeCode(), 13u);
-    EXPECT_EQ(masked->GetByteOrder(), 1u);
+    QM_EXPECT_FIELDS(*masked, (GetName(), "Masked"), (GetBytePosition(), 7), (GetBitMask(), 0x0Fu),
+                     (GetValue(), 0x0Fu), (GetBaseTypeCode(), 13u), (GetByteOrder(), 1u));
     // No coded type: finished as one byte of UINT8.
     IParam* gap = RequestParam("T", 3);
-    EXPECT_STREQ(gap->GetName(), "Gap");
-    EXPECT_EQ(gap->GetBitLength(), 8);
-    EXPECT_STREQ(gap->GetBaseDataType(), "UINT8");
-    EXPECT_EQ(gap->GetBaseTypeCode(), 1u);
-    EXPECT_EQ(gap->GetBytePosition(), 8);
-    EXPECT_EQ(gap->GetBitPosition(), 0);
+    QM_EXPECT_FIELDS(*gap, (GetName(), "Gap"), (GetBitLength(), 8), (GetBaseDataType(), "UINT8"),
+                     (GetBaseTypeCode(), 1u), (GetBytePosition(), 8), (GetBitPosition(), 0));
     IUDSService* service = ServiceOf(library.GetEcu(0), "T");
     EXPECT_EQ(service->GetServiceId(), 0x22);
     // Nine bytes long (the last parameter ends at byte 8); values go at a running cursor.
@@ -348,11 +322,9 @@ TEST_F(OdxBuild, TextTableDataObjectByReferenceAndByShortName) {
         EXPECT_EQ(param->GetBitLength(), 8);
     }
     EXPECT_EQ(static_cast<CParam*>(RequestParam("T", 1))->dtrefId, "DT");
-    EXPECT_THAT(Log(), HasSubstr("ODX Warning: unresolved DOP-SNREF of \"Nameless\" : with "
-                                 "SHORT-NAME=\"Nothing\" \r\n"))
-        << Log();
-    EXPECT_THAT(Log(),
-                HasSubstr("ODX Warning: unresolved DOP-REF of \"Lost\" : with ID=\"GONE\" \r\n"));
+    ExpectTexts(Log(), {"ODX Warning: unresolved DOP-SNREF of \"Nameless\" : with "
+                        "SHORT-NAME=\"Nothing\" \r\n",
+                        "ODX Warning: unresolved DOP-REF of \"Lost\" : with ID=\"GONE\" \r\n"});
 }
 
 TEST_F(OdxBuild, UnhandledDataObjectKindIsReported) {
@@ -387,16 +359,11 @@ TEST_F(OdxBuild, StructuresAndEndOfPduFields) {
                                         ValueParam("Bad", 10, "<DOP-REF ID-REF='EB'/>")));
     IParam* record = RequestParam("T", 1);
     ASSERT_EQ(record->GetSubParamCount(), 2u);
-    EXPECT_STREQ(record->GetSubParam(1)->GetName(), "Second");
-    EXPECT_EQ(record->GetSubParam(1)->GetBitLength(), 16);
-    EXPECT_EQ(record->GetBitLength(), 24);
-    EXPECT_STREQ(record->GetBaseDataType(), "STRUCT");
+    QM_EXPECT_FIELDS(*record->GetSubParam(1), (GetName(), "Second"), (GetBitLength(), 16));
+    QM_EXPECT_FIELDS(*record, (GetBitLength(), 24), (GetBaseDataType(), "STRUCT"));
     IParam* items = RequestParam("T", 2);
-    EXPECT_EQ(items->GetArraySizeMin(), 1u);
-    EXPECT_EQ(items->GetArraySizeMax(), 4u);
-    EXPECT_EQ(items->IsArray(), 1);
-    EXPECT_EQ(items->GetSubParamCount(), 2u);
-    EXPECT_EQ(items->GetBitLength(), 24);
+    QM_EXPECT_FIELDS(*items, (GetArraySizeMin(), 1u), (GetArraySizeMax(), 4u), (IsArray(), 1),
+                     (GetSubParamCount(), 2u), (GetBitLength(), 24));
     EXPECT_THAT(Log(), HasSubstr("ODX Warning: unresolved END-OF-PDU-FIELD entry: \"Broken\"\r\n"))
         << Log();
 }
@@ -412,9 +379,8 @@ TEST_F(OdxBuild, SelfReferencingStructuresDoNotHang) {
     IParam* loop = RequestParam("T", 1);
     ASSERT_EQ(loop->GetSubParamCount(), 1u);
     EXPECT_EQ(loop->GetSubParam(0)->GetSubParamCount(), 0u);
-    EXPECT_THAT(Log(), HasSubstr("ODX Warning: recursive data object \"Loop\" not expanded\r\n"))
-        << Log();
-    EXPECT_THAT(Log(), HasSubstr("ODX Warning: recursive data object \"A\" not expanded\r\n"));
+    ExpectTexts(Log(), {"ODX Warning: recursive data object \"Loop\" not expanded\r\n",
+                        "ODX Warning: recursive data object \"A\" not expanded\r\n"});
 }
 
 TEST_F(OdxBuild, StructuresThatDoubleAtEveryLevelStopAtTheBudget) {
@@ -458,14 +424,10 @@ TEST_F(OdxBuild, DtcDataObjectTextsAndVariantDtcs) {
     IECU* ecu = library.GetEcu(0);
     ASSERT_EQ(ecu->GetDtcCount(), 2u);
     IDTC* first = ecu->GetDtc(0);
-    EXPECT_STREQ(first->GetName(), "DTC1");
-    EXPECT_EQ(first->GetValue(), 4660u);
-    EXPECT_STREQ(first->GetDisp(), "P1234");
-    EXPECT_STREQ(first->GetText(), "Sensor open");
-    EXPECT_EQ(first->GetLevel(), 2u);
+    QM_EXPECT_FIELDS(*first, (GetName(), "DTC1"), (GetValue(), 4660u), (GetDisp(), "P1234"),
+                     (GetText(), "Sensor open"), (GetLevel(), 2u));
     ASSERT_EQ(first->GetSdCount(), 1u);
-    EXPECT_STREQ(first->GetSd(0)->GetName(), "Action");
-    EXPECT_STREQ(first->GetSd(0)->GetDescr(), "Replace sensor");
+    QM_EXPECT_FIELDS(*first->GetSd(0), (GetName(), "Action"), (GetDescr(), "Replace sensor"));
     EXPECT_STREQ(ecu->GetDtc(1)->GetName(), "DTC2");
 }
 
@@ -486,20 +448,15 @@ TEST_F(OdxBuild, MultiplexerCasesAndDefault) {
     IParam* mux = RequestParam("T", 1);
     ASSERT_EQ(mux->GetSubParamCount(), 2u);
     IParam* key = mux->GetSubParam(0);
-    EXPECT_STREQ(key->GetName(), "MuxSwitchKey");
-    EXPECT_EQ(key->IsKey(), 1);
-    EXPECT_EQ(key->GetBitLength(), 8);
+    QM_EXPECT_FIELDS(*key, (GetName(), "MuxSwitchKey"), (IsKey(), 1), (GetBitLength(), 8));
     ASSERT_EQ(key->GetChoiceCount(), 2u);
     EXPECT_EQ(key->GetValue(uint64_t{1})->GetRangeEnd(), 5u);
     IParam* cases = mux->GetSubParam(1);
-    EXPECT_STREQ(cases->GetName(), "Cases");
-    EXPECT_EQ(cases->IsConditional(), 1);
-    EXPECT_EQ(cases->GetBytePosition(), 1);
+    QM_EXPECT_FIELDS(*cases, (GetName(), "Cases"), (IsConditional(), 1), (GetBytePosition(), 1));
     ASSERT_EQ(cases->GetChoiceCount(), 3u);
     EXPECT_EQ(cases->GetBitLength(), 16);  // the longest case
     IParam* second = cases->SelectChoice(1);
-    EXPECT_STREQ(second->GetName(), "Case Second");
-    EXPECT_STREQ(second->GetType(), "OdxMuxCase");
+    QM_EXPECT_FIELDS(*second, (GetName(), "Case Second"), (GetType(), "OdxMuxCase"));
     uint32_t low = 0, high = 0;
     ASSERT_TRUE(second->GetRange(&low, &high));
     EXPECT_EQ(low, 2u);
@@ -536,8 +493,7 @@ TEST_F(OdxBuild, TableKeyAndTableStruct) {
                         "</PARAM><PARAM xsi:type='TABLE-KEY'><SHORT-NAME>ByRow</SHORT-NAME>"
                         "<BYTE-POSITION>6</BYTE-POSITION><TABLE-ROW-REF ID-REF='R2'/></PARAM>"));
     IParam* key = RequestParam("T", 1);
-    EXPECT_EQ(key->IsKey(), 1);
-    EXPECT_EQ(key->GetBitLength(), 16);
+    QM_EXPECT_FIELDS(*key, (IsKey(), 1), (GetBitLength(), 16));
     ASSERT_EQ(key->GetValueCount(), 2u);
     EXPECT_STREQ(key->GetValue(uint64_t{0})->GetText(), "Row1");
     EXPECT_EQ(key->GetValue(uint64_t{0})->GetRangeStart(), 258u);
@@ -577,8 +533,7 @@ TEST_F(OdxBuild, SessionsFromRelatedSessionServices) {
               "</BASE-VARIANTS>"));
     IUDSService* write = ServiceOf(library.GetEcu(0), "Write");
     ASSERT_EQ(write->GetSessionCount(), 1u);
-    EXPECT_EQ(write->GetSession(0), 2);
-    EXPECT_TRUE(write->HasSession(2));
+    QM_EXPECT_FIELDS(*write, (GetSession(0), 2), (HasSession(2), true));
     IParam* sub = ServiceOf(library.GetEcu(0), "Prog")->GetRequest(0)->GetParam(1);
     EXPECT_STREQ(sub->GetType(), "CONSTCOMP");
 }
@@ -601,9 +556,8 @@ TEST_F(OdxBuild, ResponsesAndDescription) {
                         Sid(0x7F) + "</PARAMS></NEG-RESPONSE></NEG-RESPONSES>") +
               "</BASE-VARIANTS>"));
     IUDSService* service = ServiceOf(library.GetEcu(0), "T");
-    EXPECT_STREQ(service->GetLongName(), "Tester");
-    EXPECT_STREQ(service->GetDesc(), "\r\none\r\ntwo");
-    EXPECT_STREQ(service->GetXmlLocation(), "S");
+    QM_EXPECT_FIELDS(*service, (GetLongName(), "Tester"), (GetDesc(), "\r\none\r\ntwo"),
+                     (GetXmlLocation(), "S"));
     ASSERT_EQ(service->GetPositiveResponseCount(), 1u);
     ASSERT_EQ(service->GetNegativeResponseCount(), 1u);
     EXPECT_STREQ(service->GetPositiveResponse(0)->GetName(), "PR");

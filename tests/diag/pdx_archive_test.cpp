@@ -82,11 +82,7 @@ TEST_F(PdxArchive, WhatIsNoArchiveGivesZeroAndNoMessage) {
     EXPECT_EQ(library.LoadPdxFile(nullptr, 1), 0);
     // A corrupt central directory.
     ASSERT_TRUE(WriteZip(path, {{"a.odx", kOdxD}}));
-    std::string bytes;
-    {
-        std::ifstream in(path, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string bytes = qmtest::ReadFile(path);
     const size_t central = bytes.find("PK\x01\x02");
     ASSERT_NE(central, std::string::npos);
     bytes[central + 2] = 'X';

@@ -26,7 +26,7 @@ const std::string kDbc = std::string(QM_SOURCE_DIR) + "/examples/powertrain.dbc"
 const std::string kLdf = std::string(QM_SOURCE_DIR) + "/examples/body.ldf";
 
 using Folder = dbctest::TempFolder;
-using dbctest::ReadText;
+using dbctest::ReadFile;
 using dbctest::WriteText;
 
 struct Facade {
@@ -51,7 +51,7 @@ const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=
 
 TEST(ContainerFrame, BusesAreStoredInDatabaseOrderAndRebuiltLinFirst) {
     Folder folder;
-    const std::string text = ReadText(SaveExamples(folder));
+    const std::string text = ReadFile(SaveExamples(folder));
     ASSERT_EQ(text.rfind(kDeclaration, 0), 0u);
     const size_t dbc = text.find("\r\n         <DBC>\r\n");
     const size_t ldf = text.find("\r\n         <LDF>\r\n");
@@ -77,7 +77,7 @@ TEST(ContainerFrame, BusesAreStoredInDatabaseOrderAndRebuiltLinFirst) {
 
 TEST(ContainerFrame, EveryNetConfigElementGoesIntoTheNewestConfiguration) {
     Folder folder;
-    const std::string one = ReadText(SaveExamples(folder));
+    const std::string one = ReadFile(SaveExamples(folder));
     // The file with its NetConfig element twice.
     const size_t begin = one.find("      <NetConfig>");
     const size_t end = one.find("</NetConfig>") + std::string("</NetConfig>").size();
@@ -100,7 +100,7 @@ TEST(ContainerFrame, EveryNetConfigElementGoesIntoTheNewestConfiguration) {
 // Elements of a later version, anywhere, are skipped; what is known still loads.
 TEST(ContainerFrame, UnknownElementsOfALaterVersionAreSkipped) {
     Folder folder;
-    std::string text = ReadText(SaveExamples(folder));
+    std::string text = ReadFile(SaveExamples(folder));
     auto insertAfter = [&](const std::string& anchor, const std::string& extra) {
         const size_t at = text.find(anchor);
         ASSERT_NE(at, std::string::npos) << anchor;
@@ -166,7 +166,7 @@ TEST(ContainerFrame, ARestoredConfigurationSavesTheSameContainer) {
     const std::string third = folder.File("third.xml");
     ASSERT_TRUE(again.facade.SaveToFile(third.c_str()));
     // The first save stores DBC before LDF, every later one LDF first.
-    EXPECT_EQ(ReadText(second), ReadText(third));
+    EXPECT_EQ(ReadFile(second), ReadFile(third));
     EXPECT_TRUE(restored.config->SaveDbc(folder.File("restored.dbc").c_str(), 1));
     EXPECT_TRUE(restored.config->SaveLdf(folder.File("restored.ldf").c_str(), 0));
     Facade reread;
@@ -178,7 +178,7 @@ TEST(ContainerFrame, ARestoredConfigurationSavesTheSameContainer) {
 TEST(ContainerSave, AFailedSaveLeavesTheOldFile) {
     Folder folder;
     const std::string path = SaveExamples(folder);
-    const std::string before = ReadText(path);
+    const std::string before = ReadFile(path);
     Facade facade;
     facade.config->LoadDbc(kDbc.c_str());
     NanoXML::ClearMessageLog();
@@ -189,7 +189,7 @@ TEST(ContainerSave, AFailedSaveLeavesTheOldFile) {
         fs::permissions(folder.Path(), fs::perms::owner_read | fs::perms::owner_exec);
         EXPECT_FALSE(facade.facade.SaveToFile(path.c_str()));
         fs::permissions(folder.Path(), fs::perms::owner_all);
-        EXPECT_EQ(ReadText(path), before);
+        EXPECT_EQ(ReadFile(path), before);
     }
 }
 
@@ -198,7 +198,7 @@ TEST(ContainerSave, AFailedSaveLeavesTheOldFile) {
 TEST(ContainerSave, AFullDiskLeavesTheOldFile) {
     Folder folder;
     const std::string path = SaveExamples(folder);
-    const std::string before = ReadText(path);
+    const std::string before = ReadFile(path);
     ASSERT_GT(before.size(), 4096u);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -216,7 +216,7 @@ TEST(ContainerSave, AFullDiskLeavesTheOldFile) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1) << "the save should have failed";
-    EXPECT_EQ(ReadText(path), before);
+    EXPECT_EQ(ReadFile(path), before);
     // No temporary file is left beside it.
     size_t files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder.Path())) ++files;

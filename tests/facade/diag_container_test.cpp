@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "diag/diag_test_support.h"
+#include "expect_fields.h"
 #include "facade/quillmere.h"
 
 namespace diag_container {
@@ -83,9 +84,8 @@ TEST(DiagContainer, StoredChildrenMoveIntoTheNewestLibrary) {
     // the model comes with the next build.
     NanoXML* tree = newest->SourceTree();
     ASSERT_EQ(tree->children.size(), 2u);
-    EXPECT_EQ(tree->children[0]->name, "ECU");
-    EXPECT_EQ(tree->children[0]->parent, tree);
-    EXPECT_EQ(tree->children[0]->GetAttribute("DiagnoseLibSrc"), "");
+    QM_EXPECT_FIELDS(*tree->children[0], (name, "ECU"), (parent, tree),
+                     (GetAttribute("DiagnoseLibSrc"), ""));
     EXPECT_EQ(tree->children[1]->name, "ExtDocument");
     EXPECT_EQ(newest->GetEcuCount(), 0u);
     ASSERT_EQ(newest->BuildModel(), 1);
@@ -152,8 +152,7 @@ TEST(DiagContainerBadInput, ALibraryWithoutEcusBuildsNothing) {
     Holder holder;
     ASSERT_TRUE(holder.LoadLibrary("<ExtDocument fileName=\"a\">QUJD</ExtDocument>"));
     EXPECT_EQ(holder.library->BuildModel(), 0);
-    EXPECT_EQ(holder.library->GetEcuCount(), 0u);
-    EXPECT_EQ(holder.library->GetExtDocumentCount(), 0u);
+    QM_EXPECT_FIELDS(*holder.library, (GetEcuCount(), 0u), (GetExtDocumentCount(), 0u));
 }
 
 // Elements of the wrong name are skipped where they stand; what is right around them loads.
@@ -200,12 +199,10 @@ TEST(DiagContainerBadInput, NumbersThatAreNoNumbersReadAsZero) {
     IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
     EXPECT_EQ(service->IsMandatory(), 0);
     IParam* param = service->GetRequest(0)->GetParam(0);
-    EXPECT_EQ(param->GetBitLength(), 0);
-    EXPECT_EQ(param->GetBytePosition(), 0);
+    QM_EXPECT_FIELDS(*param, (GetBitLength(), 0), (GetBytePosition(), 0));
     ASSERT_EQ(param->GetValueCount(), 1u);
     EXPECT_EQ(param->GetValue(0)->GetRangeEnd(), 0u);
-    EXPECT_EQ(ecu->GetDtc(0)->GetValue(), 0u);
-    EXPECT_EQ(ecu->GetDtc(0)->GetLevel(), 0u);
+    QM_EXPECT_FIELDS(*ecu->GetDtc(0), (GetValue(), 0u), (GetLevel(), 0u));
     // The function still encodes, to nothing but what its parameters say.
     EXPECT_LT(service->GetRequest(0)->Encode(nullptr, 0), 1u << 20);
 }

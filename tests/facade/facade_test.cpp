@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "expect_fields.h"
 #include "quillmere/facade.h"
 #include "quillmere/quillmere.h"
 #include "quillmere/someip.h"
@@ -16,19 +17,15 @@ namespace {
 
 using qmtest::TempPath;
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using qmtest::ReadFile;
 
 void ExpectPristineInfoNode(NanoXML* info) {
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->name, "Quillmere");
     ASSERT_EQ(info->attributes.size(), 2u);
-    EXPECT_EQ(info->GetAttributeNameAt(0), "Version");
-    EXPECT_EQ(info->GetAttributeValueAt(0), "1.00.40.03");
-    EXPECT_EQ(info->GetAttributeNameAt(1), "BuildDate");
-    EXPECT_EQ(info->GetAttributeValueAt(1), "Apr 25 2022");
+    QM_EXPECT_FIELDS(*info, (GetAttributeNameAt(0), "Version"),
+                     (GetAttributeValueAt(0), "1.00.40.03"), (GetAttributeNameAt(1), "BuildDate"),
+                     (GetAttributeValueAt(1), "Apr 25 2022"));
     EXPECT_TRUE(info->children.empty());
     EXPECT_TRUE(info->text.empty());
     EXPECT_EQ(info->parent, nullptr);
@@ -41,8 +38,7 @@ TEST(Instances, CreateAndDeleteOnceEach) {
     IQuillmere* second = CreateQuillmereInstance();
     ASSERT_NE(first, nullptr);
     ASSERT_NE(first, second);
-    EXPECT_STREQ(first->GetVersion(), "1.00.40.03");
-    EXPECT_STREQ(first->GetBuildDate(), "Apr 25 2022");
+    QM_EXPECT_FIELDS(*first, (GetVersion(), "1.00.40.03"), (GetBuildDate(), "Apr 25 2022"));
 
     EXPECT_TRUE(DeleteQuillmereInstance(first));
     EXPECT_FALSE(DeleteQuillmereInstance(first));
@@ -113,7 +109,7 @@ TEST(Container, EmptyFacadeSavesTheBareFrame) {
     IQuillmere* facade = CreateQuillmereInstance();
     const std::string path = TempPath("empty.xml");
     ASSERT_TRUE(facade->SaveToFile(path.c_str()));
-    EXPECT_EQ(Slurp(path),
+    EXPECT_EQ(ReadFile(path),
               "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
               "<KOVR>\r\n   <Quillmere/>\r\n</KOVR>");
     EXPECT_TRUE(facade->LoadFromFile(path.c_str()));

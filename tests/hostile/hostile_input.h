@@ -93,7 +93,6 @@ class ZipBuilder {
         Put16(out, static_cast<uint32_t>(entry.name.size())), Put16(out, 0);
         return out + entry.name;
     }
-    void Append(const std::string& raw) { bytes_ += raw; }
     size_t Size() const { return bytes_.size(); }
     // One stored member whose headers state `statedSize` as its size.
     static std::string StoredMember(const std::string& name, const std::string& data,

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "diag/diagnose_lib.h"
+#include "expect_texts.h"
 #include "hostile_input.h"
 #include "quillmere/xml.h"
 
@@ -194,11 +195,11 @@ TEST(PdxHostileMembers, SizesThatLieAreRefusedNotAllocated) {
     NanoXML::ClearMessageLog();
     CDiagnoseLib library;
     EXPECT_EQ(library.LoadPdxFile(huge.c_str(), 1), 0);
-    const std::string messages = library.GetMessages();
-    EXPECT_THAT(messages, HasSubstr("Uncompressed: 4294967280   Compressed:          6\r\n"));
-    EXPECT_THAT(messages, HasSubstr("ERROR during extracting ODX file from PDX: \"big.odx\" \t\t "
-                                    "Uncompressed: 4294967280\t\t Compressed: 6\r\n"));
-    EXPECT_THAT(messages, HasSubstr("ODX count in PDX file: 1\r\n"));
+    qmtest::ExpectTexts(library.GetMessages(),
+                        {"Uncompressed: 4294967280   Compressed:          6\r\n",
+                         "ERROR during extracting ODX file from PDX: \"big.odx\" \t\t "
+                         "Uncompressed: 4294967280\t\t Compressed: 6\r\n",
+                         "ODX count in PDX file: 1\r\n"});
     EXPECT_THAT(NanoXML::MessageLog(), HasSubstr("PDX member \"big.odx\""));
 
     const std::string odx = "<ODX MODEL-VERSION=\"2.2.0\"/>";

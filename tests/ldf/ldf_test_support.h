@@ -7,7 +7,9 @@
 #include <fstream>
 #include <string>
 
+#include "expect_texts.h"
 #include "ldf/netconfig_ldf_file.h"
+#include "temp_files.h"
 
 namespace qm::ldf::test {
 
@@ -28,10 +30,8 @@ inline std::string WriteTemp(const std::string& name, const std::string& text) {
     return path;
 }
 
-inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using qmtest::ExpectTexts;
+using qmtest::ReadFile;
 
 // Loads text as an LDF file; returns the load result.
 inline bool LoadText(NetConfigLdfFile& file, const std::string& text,

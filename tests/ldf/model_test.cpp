@@ -2,6 +2,7 @@
 // describe.
 #include <gtest/gtest.h>
 
+#include "expect_fields.h"
 #include "ldf/ldf_signal.h"
 #include "ldf_test_support.h"
 
@@ -23,21 +24,17 @@ class LdfModelTest : public ::testing::Test {
 
 TEST_F(LdfModelTest, FindsCompareWholeNamesCaseSensitively) {
     EXPECT_NE(file_.FindStandardSignal("Request"), nullptr);
-    EXPECT_EQ(file_.FindStandardSignal("request"), nullptr);
-    EXPECT_EQ(file_.FindStandardSignal("Reques"), nullptr);
-    EXPECT_EQ(file_.FindFrame("cemframe"), nullptr);
-    EXPECT_EQ(file_.FindNode(nullptr), nullptr);
-    EXPECT_EQ(file_.GetStandardSignal(4), nullptr);
-    EXPECT_EQ(file_.GetComment(0), nullptr);
+    QM_EXPECT_FIELDS(file_, (FindStandardSignal("request"), nullptr),
+                     (FindStandardSignal("Reques"), nullptr), (FindFrame("cemframe"), nullptr),
+                     (FindNode(nullptr), nullptr), (GetStandardSignal(4), nullptr),
+                     (GetComment(0), nullptr));
 }
 
 TEST_F(LdfModelTest, IndexOfAcceptsBothSidesOfAnObject) {
     ILdfStandardSignal* derived = file_.FindStandardSignal("LeftSwitch");
     ILdfSignal* base = file_.FindSignal("LeftSwitch");
-    EXPECT_EQ(file_.IndexOfSignal(base), 1u);
-    EXPECT_EQ(file_.IndexOfSignal(derived), 1u);
-    EXPECT_EQ(file_.IndexOfStandardSignal(derived), 1u);
-    EXPECT_EQ(file_.IndexOfSignal(nullptr), 0xFFFFFFFFu);
+    QM_EXPECT_FIELDS(file_, (IndexOfSignal(base), 1u), (IndexOfSignal(derived), 1u),
+                     (IndexOfStandardSignal(derived), 1u), (IndexOfSignal(nullptr), 0xFFFFFFFFu));
     // A node of another list is not found.
     EXPECT_EQ(file_.IndexOfSlaveNode(dynamic_cast<ILdfSlaveNode*>(file_.FindNode("CEM"))),
               0xFFFFFFFFu);
@@ -45,18 +42,15 @@ TEST_F(LdfModelTest, IndexOfAcceptsBothSidesOfAnObject) {
     auto* asMaster = dynamic_cast<ILdfMasterNode*>(master);
     ASSERT_NE(asMaster, nullptr);
     EXPECT_EQ(asMaster, file_.GetMasterNode());
-    EXPECT_EQ(file_.IndexOfNode(asMaster), 0u);
-    EXPECT_EQ(file_.IndexOfNode(file_.GetSlaveNode(1)), 2u);
-    EXPECT_EQ(file_.IndexOfUnconditionalFrame(file_.FindUnconditionalFrame("RsmFrame")), 2u);
-    EXPECT_EQ(file_.IndexOfFrame(file_.FindFrame("RsmFrame")), 2u);
+    QM_EXPECT_FIELDS(file_, (IndexOfNode(asMaster), 0u), (IndexOfNode(file_.GetSlaveNode(1)), 2u),
+                     (IndexOfUnconditionalFrame(file_.FindUnconditionalFrame("RsmFrame")), 2u),
+                     (IndexOfFrame(file_.FindFrame("RsmFrame")), 2u));
 }
 
 TEST_F(LdfModelTest, SignalCountsByFrameUse) {
-    EXPECT_EQ(file_.GetSignalCount(), 4u);
-    EXPECT_EQ(file_.GetFrameStandardSignalCount(), 4u);
-    EXPECT_EQ(file_.GetUnusedStandardSignalCount(), 0u);
-    EXPECT_EQ(file_.GetFrameSignalCount(), 4u);
-    EXPECT_EQ(file_.GetUnusedSignalCount(), 0u);
+    QM_EXPECT_FIELDS(file_, (GetSignalCount(), 4u), (GetFrameStandardSignalCount(), 4u),
+                     (GetUnusedStandardSignalCount(), 0u), (GetFrameSignalCount(), 4u),
+                     (GetUnusedSignalCount(), 0u));
 }
 
 TEST(LdfRawValue, BitNumberingFollowsTheBitOrderFlag) {

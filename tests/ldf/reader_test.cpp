@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "corpus_files.h"
+#include "expect_fields.h"
 #include "ldf/ldf_read_context.h"
 #include "ldf_test_support.h"
 
@@ -16,33 +17,32 @@ using ::testing::HasSubstr;
 namespace qm::ldf::test {
 namespace {
 
-TEST(LdfReader, OnlyCommentsAndDescriptionLineLoadCleanly) {
+// Every test of the suite starts from a fresh, empty NetConfigLdfFile.
+class LdfReader : public ::testing::Test {
+  protected:
     NetConfigLdfFile file;
+};
+
+TEST_F(LdfReader, OnlyCommentsAndDescriptionLineLoadCleanly) {
     EXPECT_TRUE(LoadText(file, "/* a comment */\nLIN_description_file ;\n"));
-    EXPECT_EQ(file.GetResultCode(), 0);
-    EXPECT_EQ(file.GetLastLoadResult(), 1);
+    QM_EXPECT_FIELDS(file, (GetResultCode(), 0), (GetLastLoadResult(), 1));
     EXPECT_EQ(MessagesOf(file), "");
     ASSERT_EQ(file.GetCommentCount(), 1u);
     EXPECT_STREQ(file.GetComment(0), "/* a comment */");
     EXPECT_EQ(std::string(file.GetMessages()).rfind("Measure time: ", 0), 0u);
 }
 
-TEST(LdfReader, HeaderValuesAreStoredWithoutQuotes) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, HeaderValuesAreStoredWithoutQuotes) {
     ASSERT_TRUE(LoadText(file, Header("2.1") + "LDF_file_revision = \"7.3\";\n"
                                                "Channel_name = \"DB\";\n"
                                                "LIN_sig_byte_order_big_endian;\n"));
-    EXPECT_STREQ(file.GetProtocolVersion(), "2.1");
-    EXPECT_STREQ(file.GetLanguageVersion(), "2.1");
-    EXPECT_STREQ(file.GetFileRevision(), "7.3");
-    EXPECT_DOUBLE_EQ(file.GetSpeed(), 19.2);
-    EXPECT_STREQ(file.GetChannelName(), "DB");
+    QM_EXPECT_FIELDS(file, (GetProtocolVersion(), "2.1"), (GetLanguageVersion(), "2.1"),
+                     (GetFileRevision(), "7.3"), (GetSpeed(), 19.2), (GetChannelName(), "DB"));
     EXPECT_EQ(file.Model().bigEndian, 1);
-    EXPECT_STREQ(file.GetVersion(), "1.42");
-    EXPECT_EQ(file.GetFileType(), 0);
+    QM_EXPECT_FIELDS(file, (GetVersion(), "1.42"), (GetFileType(), 0));
 }
 
-TEST(LdfReader, NetworkNameComesFromTheBannerOrTheFileName) {
+TEST_F(LdfReader, NetworkNameComesFromTheBannerOrTheFileName) {
     NetConfigLdfFile banner;
     ASSERT_TRUE(LoadText(banner, "/*  Network: LIN_DummyBus */\nLIN_description_file;\n"));
     EXPECT_STREQ(banner.GetName(), "LIN_DummyBus");
@@ -51,33 +51,29 @@ TEST(LdfReader, NetworkNameComesFromTheBannerOrTheFileName) {
     EXPECT_STREQ(plain.GetName(), "door_bus");
 }
 
-TEST(LdfReader, EmptyOneLineSectionIsAcceptedAndReadingGoesOn) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, EmptyOneLineSectionIsAcceptedAndReadingGoesOn) {
     ASSERT_TRUE(LoadText(file, Header() + "Signal_groups { }\n" + kNodes));
     EXPECT_EQ(file.GetNodeCount(), 3u);
 }
 
-TEST(LdfReader, FirstStatementOnTheKeywordLine) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, FirstStatementOnTheKeywordLine) {
     ASSERT_TRUE(
         LoadText(file, Header() + "Nodes { Master: CEM, 5 ms, 0.1 ms;\n  Slaves: LSM;\n}\n"));
     ASSERT_NE(file.GetMasterNode(), nullptr);
     EXPECT_EQ(file.GetSlaveNodeCount(), 1u);
 }
 
-TEST(LdfReader, StatementsSpreadOverLinesAreJoined) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, StatementsSpreadOverLinesAreJoined) {
     ASSERT_TRUE(LoadText(file, Header() + "Nodes\n{\n  Master:\n    CEM, /* name */\n    5 ms,\n"
                                           "    0.1 ms; // jitter\n  Slaves:\n    LSM;\n}\n"));
     ASSERT_NE(file.GetMasterNode(), nullptr);
-    EXPECT_STREQ(file.GetMasterNode()->GetName(), "CEM");
-    EXPECT_DOUBLE_EQ(file.GetMasterNode()->GetTimeBase(), 5.0);
-    EXPECT_DOUBLE_EQ(file.GetMasterNode()->GetJitter(), 0.1);
+    QM_EXPECT_FIELDS(*file.GetMasterNode(), (GetName(), "CEM"), (GetTimeBase(), 5.0),
+                     (GetJitter(), 0.1));
     EXPECT_EQ(file.GetSlaveNodeCount(), 1u);
 }
 
 // Lines the dispatcher reports: each text loads (or stops) with exactly these messages.
-TEST(LdfReader, DispatcherLinesAndTheirMessages) {
+TEST_F(LdfReader, DispatcherLinesAndTheirMessages) {
     struct Case {
         std::string text;
         bool loads;
@@ -108,15 +104,14 @@ TEST(LdfReader, DispatcherLinesAndTheirMessages) {
     }
 }
 
-TEST(LdfReader, MissingFileGivesResultCode254) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, MissingFileGivesResultCode254) {
     EXPECT_FALSE(file.Load((TempDir() / "does_not_exist.ldf").c_str()));
     EXPECT_EQ(file.GetResultCode(), 254);
     EXPECT_EQ(MessagesOf(file), "");
     EXPECT_STREQ(file.GetName(), "does_not_exist");
 }
 
-TEST(LdfReader, NarrowAndWidePathLoadsAgree) {
+TEST_F(LdfReader, NarrowAndWidePathLoadsAgree) {
     const std::string path = WriteTemp("wide.ldf", Header() + kNodes);
     NetConfigLdfFile narrow;
     NetConfigLdfFile wide;
@@ -126,22 +121,18 @@ TEST(LdfReader, NarrowAndWidePathLoadsAgree) {
     EXPECT_EQ(std::wstring(narrow.GetPath()), std::wstring(wide.GetPath()));
 }
 
-TEST(LdfReader, NodesWithOptionalMasterFields) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, NodesWithOptionalMasterFields) {
     ASSERT_TRUE(LoadText(file, Header() + "Nodes {\n  Master: CEM, 5 ms, 0.1 ms, 24 bits, 30 %;\n"
                                           "  Slaves: A, B, C;\n}\n"));
     ILdfMasterNode* master = file.GetMasterNode();
     ASSERT_NE(master, nullptr);
-    EXPECT_EQ(master->GetBitLength(), 24u);
-    EXPECT_EQ(master->GetTolerant(), 30);
-    EXPECT_EQ(file.GetNodeCount(), 4u);
-    EXPECT_EQ(file.IndexOfMasterNode(), 0u);
+    QM_EXPECT_FIELDS(*master, (GetBitLength(), 24u), (GetTolerant(), 30));
+    QM_EXPECT_FIELDS(file, (GetNodeCount(), 4u), (IndexOfMasterNode(), 0u));
     EXPECT_STREQ(file.GetLastNode()->GetName(), "C");
     EXPECT_EQ(file.GetSlaveNode(1)->IsSlave(), 1);
 }
 
-TEST(LdfReader, SignalsBindPublisherSubscribersAndByteArrays) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, SignalsBindPublisherSubscribersAndByteArrays) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
                                    "Signals {\n  Data: 24, {0x01, 2, 3}, LSM, CEM, RSM;\n"
                                    "  Plain: 4, 0x0A, CEM, LSM;\n}\n"));
@@ -149,22 +140,18 @@ TEST(LdfReader, SignalsBindPublisherSubscribersAndByteArrays) {
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data->IsByteArray(), 1);
     ASSERT_EQ(data->GetInitialValueCount(), 3u);
-    EXPECT_EQ(data->GetInitialValue(0), 1);
-    EXPECT_EQ(data->GetInitialValue(2), 3);
-    EXPECT_EQ(data->GetInitialValue(3), 0);
+    QM_EXPECT_FIELDS(*data, (GetInitialValue(0), 1), (GetInitialValue(2), 3),
+                     (GetInitialValue(3), 0));
     EXPECT_STREQ(data->GetPublisher()->GetName(), "LSM");
     EXPECT_EQ(data->GetSubscriberCount(), 2u);
     EXPECT_EQ(file.FindNode("CEM")->GetSubscribedSignalCount(), 1u);
     ILdfStandardSignal* plain = file.FindStandardSignal("Plain");
-    EXPECT_EQ(plain->IsByteArray(), 0);
-    EXPECT_EQ(plain->GetInitialValue(0), 10);
-    EXPECT_STREQ(plain->GetType(), "unsignedType");
-    EXPECT_STREQ(plain->GetByteOrder(), "littleEndian");
-    EXPECT_EQ(plain->GetBitOrder(), 1);
+    QM_EXPECT_FIELDS(*plain, (IsByteArray(), 0), (GetInitialValue(0), 10),
+                     (GetType(), "unsignedType"), (GetByteOrder(), "littleEndian"),
+                     (GetBitOrder(), 1));
 }
 
-TEST(LdfReader, FramesBindSignalsSubscribersAndComputeMissingLengths) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, FramesBindSignalsSubscribersAndComputeMissingLengths) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
                                    "Signals {\n  A: 4, 0, LSM, CEM;\n  B: 9, 0, LSM, CEM;\n}\n"
                                    "Frames {\n  F: 0x10, LSM {\n    A, 0;\n    B, 4;\n  }\n}\n"));
@@ -175,8 +162,7 @@ TEST(LdfReader, FramesBindSignalsSubscribersAndComputeMissingLengths) {
     EXPECT_STREQ(frame->GetPublisher()->GetName(), "LSM");
     EXPECT_EQ(frame->GetSignalCount(), 2u);
     EXPECT_STREQ(frame->GetLastSignal()->GetName(), "B");
-    EXPECT_EQ(file.FindStandardSignal("B")->GetBitOffset(), 4);
-    EXPECT_EQ(file.FindStandardSignal("B")->GetFrame(), frame);
+    QM_EXPECT_FIELDS(*file.FindStandardSignal("B"), (GetBitOffset(), 4), (GetFrame(), frame));
     ILdfNode* cem = file.FindNode("CEM");
     EXPECT_EQ(cem->GetSubscribedFrameCount(), 1u);  // once, although two signals lead there
     EXPECT_EQ(file.FindNode("LSM")->FindPublishedFrame("F"), frame);
@@ -185,8 +171,7 @@ TEST(LdfReader, FramesBindSignalsSubscribersAndComputeMissingLengths) {
     EXPECT_EQ(file.FindUnconditionalFrameById(0x10), frame);
 }
 
-TEST(LdfReader, FramesSharingANameAreSubscribedOnce) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, FramesSharingANameAreSubscribedOnce) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
                                    "Signals {\n  A: 4, 0, LSM, CEM;\n  B: 4, 0, LSM, CEM;\n"
                                    "  C: 4, 0, RSM, CEM;\n}\n"
@@ -200,8 +185,7 @@ TEST(LdfReader, FramesSharingANameAreSubscribedOnce) {
     EXPECT_EQ(file.FindUnconditionalFrame("F")->GetFrameId(), 1);
 }
 
-TEST(LdfReader, UnknownSignalInFrameIsSkippedWithAWarning) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, UnknownSignalInFrameIsSkippedWithAWarning) {
     ASSERT_TRUE(
         LoadText(file, Header() + kNodes +
                            "Signals {\n  A: 4, 0, LSM, CEM;\n}\n"
@@ -211,8 +195,7 @@ TEST(LdfReader, UnknownSignalInFrameIsSkippedWithAWarning) {
     EXPECT_EQ(file.FindUnconditionalFrame("F")->GetSignalCount(), 1u);
 }
 
-TEST(LdfReader, DiagnosticSignalsAndFrames) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, DiagnosticSignalsAndFrames) {
     ASSERT_TRUE(LoadText(
         file, Header() + "Diagnostic_signals {\n  MasterReqB0: 8, 0;\n  MasterReqB1: 8, 0;\n}\n"
                          "Diagnostic_frames {\n  MasterReq: 0x3c {\n    MasterReqB0, 0;\n"
@@ -220,19 +203,15 @@ TEST(LdfReader, DiagnosticSignalsAndFrames) {
     EXPECT_EQ(file.Model().diagnosticSignalsPresent, 1);
     ILdfDiagnosticFrame* request = file.FindDiagnosticFrame("MasterReq");
     ASSERT_NE(request, nullptr);
-    EXPECT_EQ(request->GetFrameId(), 0x3C);
-    EXPECT_EQ(request->IsMasterRequest(), 1);
-    EXPECT_EQ(request->IsSlaveResponse(), 0);
-    EXPECT_EQ(request->GetDiagnosticSignalCount(), 2u);
+    QM_EXPECT_FIELDS(*request, (GetFrameId(), 0x3C), (IsMasterRequest(), 1), (IsSlaveResponse(), 0),
+                     (GetDiagnosticSignalCount(), 2u));
     EXPECT_EQ(file.FindDiagnosticSignal("MasterReqB1")->GetFrame(), request);
-    EXPECT_EQ(file.GetSignalCount(), 2u);
-    EXPECT_EQ(file.GetFrameDiagnosticSignalCount(), 2u);
-    EXPECT_EQ(file.GetUnusedDiagnosticSignalCount(), 0u);
-    EXPECT_EQ(file.FindDiagnosticFrameById(0x3C), request);
+    QM_EXPECT_FIELDS(file, (GetSignalCount(), 2u), (GetFrameDiagnosticSignalCount(), 2u),
+                     (GetUnusedDiagnosticSignalCount(), 0u),
+                     (FindDiagnosticFrameById(0x3C), request));
 }
 
-TEST(LdfReader, SporadicAndEventTriggeredFrames) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, SporadicAndEventTriggeredFrames) {
     ASSERT_TRUE(LoadText(file, Header("2.1") + kNodes + kSignalsAndFrames +
                                    "Sporadic_frames {\n  Spor: CemFrame, Ghost;\n}\n"
                                    "Event_triggered_frames {\n"
@@ -249,16 +228,14 @@ TEST(LdfReader, SporadicAndEventTriggeredFrames) {
     EXPECT_STREQ(event->GetCollisionResolvingScheduleTable()->GetName(), "Resolver");
     EXPECT_EQ(event->GetAssociatedFrameCount(), 2u);
     ILdfEventTriggeredFrame* old = file.FindEventTriggeredFrame("Old");
-    EXPECT_EQ(old->GetFrameId(), 7);
-    EXPECT_EQ(old->GetCollisionResolvingScheduleTable(), nullptr);
+    QM_EXPECT_FIELDS(*old, (GetFrameId(), 7), (GetCollisionResolvingScheduleTable(), nullptr));
     EXPECT_EQ(file.FindEventTriggeredFrameById(7), old);
     EXPECT_EQ(MessagesOf(file),
               "Missing frame definition: Ghost. Line(28)   Spor: CemFrame, Ghost;.\r\n");
     EXPECT_EQ(file.GetFrameCount(), 6u);
 }
 
-TEST(LdfReader, NodeAttributesOfASlave) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, NodeAttributesOfASlave) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Node_attributes {\n  LSM {\n"
                                    "    LIN_protocol = \"2.1\";\n"
@@ -278,51 +255,40 @@ TEST(LdfReader, NodeAttributesOfASlave) {
                                    "    }\n  }\n}\n"));
     ILdfSlaveNode* lsm = file.FindSlaveNode("LSM");
     ASSERT_NE(lsm, nullptr);
-    EXPECT_STREQ(lsm->GetLinProtocol(), "\"2.1\"");
-    EXPECT_EQ(lsm->GetConfiguredNad(), 10);
-    EXPECT_EQ(lsm->HasInitialNad(), 1);
-    EXPECT_EQ(lsm->GetInitialNad(), 1);
+    QM_EXPECT_FIELDS(*lsm, (GetLinProtocol(), "\"2.1\""), (GetConfiguredNad(), 10),
+                     (HasInitialNad(), 1), (GetInitialNad(), 1));
     ASSERT_NE(lsm->GetProductId(), nullptr);
-    EXPECT_EQ(lsm->GetProductId()->GetSupplierId(), 0x4A4F);
-    EXPECT_EQ(lsm->GetProductId()->GetFunctionId(), 0x4841);
-    EXPECT_EQ(lsm->GetProductId()->HasVariant(), 1);
-    EXPECT_EQ(lsm->GetProductId()->GetVariant(), 2);
+    QM_EXPECT_FIELDS(*lsm->GetProductId(), (GetSupplierId(), 0x4A4F), (GetFunctionId(), 0x4841),
+                     (HasVariant(), 1), (GetVariant(), 2));
     EXPECT_STREQ(lsm->GetResponseErrorSignal()->GetName(), "LsmError");
-    EXPECT_EQ(lsm->GetFaultStateSignalCount(), 2u);
-    EXPECT_DOUBLE_EQ(lsm->GetP2Min(), 150.0);
-    EXPECT_DOUBLE_EQ(lsm->GetStMin(), 20.0);
+    QM_EXPECT_FIELDS(*lsm, (GetFaultStateSignalCount(), 2u), (GetP2Min(), 150.0),
+                     (GetStMin(), 20.0));
     // A timeout followed by its unit is not taken; without it, it is.
-    EXPECT_EQ(lsm->HasNAsTimeout(), 0);
-    EXPECT_DOUBLE_EQ(lsm->GetNAsTimeout(), 1000.0);
-    EXPECT_EQ(lsm->HasNCrTimeout(), 1);
-    EXPECT_DOUBLE_EQ(lsm->GetNCrTimeout(), 800.0);
-    EXPECT_EQ(lsm->GetResponseTolerance(), 38);
+    QM_EXPECT_FIELDS(*lsm, (HasNAsTimeout(), 0), (GetNAsTimeout(), 1000.0), (HasNCrTimeout(), 1),
+                     (GetNCrTimeout(), 800.0), (GetResponseTolerance(), 38));
     ASSERT_EQ(lsm->GetConfigurableFrameCount(), 3u);
     EXPECT_EQ(lsm->GetConfigurableFrame(0)->GetFrame(), file.FindFrame("CemFrame"));
     EXPECT_EQ(lsm->GetConfigurableFrame(2)->GetFrame(), nullptr);
-    EXPECT_EQ(lsm->GetConfigurableMessageIdByFrameName("CemFrame"), 0x10);
-    EXPECT_EQ(lsm->GetConfigurableMessageIdByFrameId(1), 0x10);
-    EXPECT_EQ(lsm->GetConfigurableMessageIdByFrameName("LsmFrame"), 65535);
+    QM_EXPECT_FIELDS(*lsm, (GetConfigurableMessageIdByFrameName("CemFrame"), 0x10),
+                     (GetConfigurableMessageIdByFrameId(1), 0x10),
+                     (GetConfigurableMessageIdByFrameName("LsmFrame"), 65535));
     EXPECT_EQ(MessagesOf(file), "");
 }
 
-TEST(LdfReader, UnclosedConfigurableFramesListEndsAtTheNextAttribute) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, UnclosedConfigurableFramesListEndsAtTheNextAttribute) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Node_attributes {\n  LSM {\n    configurable_frames {\n"
                                    "      CemFrame;\n    configurable_frames {\n      LsmFrame;\n"
                                    "    P2_min = 60 ms;\n    configured_NAD = 3;\n  }\n}\n"));
     ILdfSlaveNode* lsm = file.FindSlaveNode("LSM");
-    EXPECT_EQ(lsm->GetConfigurableFrameCount(), 2u);
-    EXPECT_DOUBLE_EQ(lsm->GetP2Min(), 60.0);
-    EXPECT_EQ(lsm->GetConfiguredNad(), 3);
+    QM_EXPECT_FIELDS(*lsm, (GetConfigurableFrameCount(), 2u), (GetP2Min(), 60.0),
+                     (GetConfiguredNad(), 3));
     EXPECT_EQ(MessagesOf(file),
               "WARNING. Missing right parenthesis in line 31)     configurable_frames {.\r\n"
               "WARNING. Missing right parenthesis in line 33)     P2_min = 60 ms;.\r\n");
 }
 
-TEST(LdfReader, NodeAttributesForMasterOrUnknownNodesAreSkipped) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, NodeAttributesForMasterOrUnknownNodesAreSkipped) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
                                    "Node_attributes {\n  CEM {\n    configured_NAD = 1;\n  }\n"
                                    "  Nobody {\n    configured_NAD = 2;\n  }\n"
@@ -335,8 +301,7 @@ TEST(LdfReader, NodeAttributesForMasterOrUnknownNodesAreSkipped) {
     EXPECT_EQ(file.FindSlaveNode("RSM")->GetConfiguredNad(), 3);
 }
 
-TEST(LdfReader, EncodingTypesAndRepresentations) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, EncodingTypesAndRepresentations) {
     ASSERT_TRUE(
         LoadText(file, Header() + kNodes + kSignalsAndFrames +
                            "Signal_encoding_types {\n  Light {\n"
@@ -352,10 +317,8 @@ TEST(LdfReader, EncodingTypesAndRepresentations) {
     EXPECT_STREQ(logical->GetTextInfo(), "Off, really");
     auto* physical = dynamic_cast<ILdfPhysicalValue*>(light->GetValue(1));
     ASSERT_NE(physical, nullptr);
-    EXPECT_EQ(physical->GetMaximum(), 254u);
-    EXPECT_DOUBLE_EQ(physical->GetScale(), 0.5);
-    EXPECT_STREQ(physical->GetScaleText(), "0.5");
-    EXPECT_DOUBLE_EQ(physical->GetOffset(), -10.0);
+    QM_EXPECT_FIELDS(*physical, (GetMaximum(), 254u), (GetScale(), 0.5), (GetScaleText(), "0.5"),
+                     (GetOffset(), -10.0));
     EXPECT_EQ(light->GetValue(2)->GetValueKind(), kLdfValueBcd);
     EXPECT_EQ(light->GetValue(3)->GetValueKind(), kLdfValueAscii);
     EXPECT_EQ(light->GetSignalCount(), 2u);
@@ -364,8 +327,7 @@ TEST(LdfReader, EncodingTypesAndRepresentations) {
     EXPECT_EQ(MessagesOf(file), "");
 }
 
-TEST(LdfReader, SignalGroupsCompositeAndDiagnosticAddresses) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, SignalGroupsCompositeAndDiagnosticAddresses) {
     ASSERT_TRUE(LoadText(file, Header("1.3") + kNodes + kSignalsAndFrames +
                                    "Diagnostic_addresses {\n  LSM: 0x21;\n  RSM: 0x22;\n}\n"
                                    "Signal_groups {\n  Group : 16 {\n    LeftSwitch, 0;\n"
@@ -376,8 +338,7 @@ TEST(LdfReader, SignalGroupsCompositeAndDiagnosticAddresses) {
     EXPECT_EQ(file.FindNode("CEM")->GetDiagnosticAddress(), 0xFFFFFFFFu);
     ILdfSignalGroup* group = file.FindSignalGroup("Group");
     ASSERT_NE(group, nullptr);
-    EXPECT_EQ(group->GetSize(), 16);
-    EXPECT_EQ(group->GetSignalCount(), 2u);
+    QM_EXPECT_FIELDS(*group, (GetSize(), 16), (GetSignalCount(), 2u));
     EXPECT_EQ(file.FindStandardSignal("RightSwitch")->GetGroupOffset(), 8);
     ILdfConfiguration* configuration = file.FindConfiguration("Cfg");
     ASSERT_NE(configuration, nullptr);
@@ -388,8 +349,7 @@ TEST(LdfReader, SignalGroupsCompositeAndDiagnosticAddresses) {
     EXPECT_EQ(MessagesOf(file), "");
 }
 
-TEST(LdfReader, DynamicFrameIdsMarkTheirFrames) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, DynamicFrameIdsMarkTheirFrames) {
     ASSERT_TRUE(
         LoadText(file, Header() + kNodes + "dynamic_frames {\n  2, 3;\n}\n" + kSignalsAndFrames));
     EXPECT_EQ(file.FindUnconditionalFrame("CemFrame")->IsDynamic(), 0);
@@ -486,25 +446,22 @@ INSTANTIATE_TEST_SUITE_P(
         return qmtest::TestName(info.param.name);
     });
 
-TEST(LdfReader, LoadThatStopsKeepsWhatWasReadBefore) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, LoadThatStopsKeepsWhatWasReadBefore) {
     EXPECT_FALSE(LoadText(file, Header() + kNodes + "Signals {\n  A: 8, 0, CEM, LSM;\n  B;\n}\n"));
-    EXPECT_EQ(file.GetNodeCount(), 3u);
-    EXPECT_EQ(file.GetStandardSignalCount(), 1u);
-    EXPECT_EQ(file.GetResultCode(), 20);
+    QM_EXPECT_FIELDS(file, (GetNodeCount(), 3u), (GetStandardSignalCount(), 1u),
+                     (GetResultCode(), 20));
 }
 
-TEST(LdfReader, BinaryGarbageStopsCleanly) {
+TEST_F(LdfReader, BinaryGarbageStopsCleanly) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
-    NetConfigLdfFile file;
     EXPECT_FALSE(LoadText(file, garbage));
     EXPECT_THAT(std::string(file.GetMessages()), HasSubstr("Line("));
 }
 
 // A file cut short reads like a whole one up to where it ends; a section that meets the end of
 // the file before its closing "}" is named, and so is a file with nothing in it.
-TEST(LdfReader, CutAndEmptyFilesAreNamed) {
+TEST_F(LdfReader, CutAndEmptyFilesAreNamed) {
     struct Case {
         std::string text;
         std::string messages;
@@ -532,8 +489,7 @@ TEST(LdfReader, CutAndEmptyFilesAreNamed) {
     }
 }
 
-TEST(LdfReader, AnEncodingTypeDefinedTwiceIsNamedAndTheFirstIsUsed) {
-    NetConfigLdfFile file;
+TEST_F(LdfReader, AnEncodingTypeDefinedTwiceIsNamedAndTheFirstIsUsed) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Signal_encoding_types {\n  Light {\n    bcd_value;\n  }\n"
                                    "  Light {\n    ascii_value;\n  }\n}\n"

@@ -1,6 +1,7 @@
 // Schedule tables: the nine command kinds, the table handling and the failures of the section.
 #include <gtest/gtest.h>
 
+#include "expect_fields.h"
 #include "ldf_test_support.h"
 
 namespace qm::ldf::test {
@@ -25,8 +26,13 @@ Command* CommandOf(NetConfigLdfFile& file, uint64_t table, uint64_t task) {
     return entry ? dynamic_cast<Command*>(entry->GetCommand()) : nullptr;
 }
 
-TEST(LdfSchedule, EveryCommandKind) {
+// Every test of the suite starts from a fresh, empty NetConfigLdfFile.
+class LdfSchedule : public ::testing::Test {
+  protected:
     NetConfigLdfFile file;
+};
+
+TEST_F(LdfSchedule, EveryCommandKind) {
     ASSERT_TRUE(
         LoadTables(file,
                    "  All {\n"
@@ -53,81 +59,60 @@ TEST(LdfSchedule, EveryCommandKind) {
     auto* assign = CommandOf<IAssignNadCommand>(file, 0, 1);
     ASSERT_NE(assign, nullptr);
     EXPECT_EQ(assign->GetNode(), file.FindSlaveNode("LSM"));
-    EXPECT_EQ(assign->GetInitialNad(), 0x01);
-    EXPECT_EQ(assign->GetNewNad(), 0x21);
-    EXPECT_EQ(assign->GetSupplierId(), 0x4A4F);
-    EXPECT_EQ(assign->GetFunctionId(), 0x4841);
+    QM_EXPECT_FIELDS(*assign, (GetInitialNad(), 0x01), (GetNewNad(), 0x21),
+                     (GetSupplierId(), 0x4A4F), (GetFunctionId(), 0x4841));
     auto* conditional = CommandOf<IConditionalChangeNadCommand>(file, 0, 2);
-    EXPECT_EQ(conditional->GetNad(), 0x7F);
-    EXPECT_EQ(conditional->GetId(), 1);
-    EXPECT_EQ(conditional->GetByte(), 3);
-    EXPECT_EQ(conditional->GetMask(), 1);
-    EXPECT_EQ(conditional->GetInv(), 0xFF);
-    EXPECT_EQ(conditional->GetNewNad(), 0x20);
+    QM_EXPECT_FIELDS(*conditional, (GetNad(), 0x7F), (GetId(), 1), (GetByte(), 3), (GetMask(), 1),
+                     (GetInv(), 0xFF), (GetNewNad(), 0x20));
     auto* dump = CommandOf<IDataDumpCommand>(file, 0, 3);
-    EXPECT_EQ(dump->GetDataByte(0), 0x10);
-    EXPECT_EQ(dump->GetDataByte(4), 0xFE);
-    EXPECT_EQ(dump->GetDataByte(5), 0);
+    QM_EXPECT_FIELDS(*dump, (GetDataByte(0), 0x10), (GetDataByte(4), 0xFE), (GetDataByte(5), 0));
     EXPECT_EQ(CommandOf<ISaveConfigurationCommand>(file, 0, 4)->GetNode(),
               file.FindSlaveNode("RSM"));
     auto* shortRange = CommandOf<IAssignFrameIdRangeCommand>(file, 0, 5);
-    EXPECT_EQ(shortRange->GetFrameIndex(), 1);
-    EXPECT_EQ(shortRange->HasPids(), 0);
+    QM_EXPECT_FIELDS(*shortRange, (GetFrameIndex(), 1), (HasPids(), 0));
     auto* longRange = CommandOf<IAssignFrameIdRangeCommand>(file, 0, 6);
-    EXPECT_EQ(longRange->HasPids(), 1);
-    EXPECT_EQ(longRange->GetPid(0), 0x40);
-    EXPECT_EQ(longRange->GetPid(3), 0xFE);
-    EXPECT_EQ(longRange->GetPid(4), 0);
+    QM_EXPECT_FIELDS(*longRange, (HasPids(), 1), (GetPid(0), 0x40), (GetPid(3), 0xFE),
+                     (GetPid(4), 0));
     auto* free = CommandOf<IFreeFormatCommand>(file, 0, 7);
-    EXPECT_EQ(free->GetDataByte(7), 0x3C);
-    EXPECT_EQ(free->GetDataByte(8), 0);
+    QM_EXPECT_FIELDS(*free, (GetDataByte(7), 0x3C), (GetDataByte(8), 0));
     EXPECT_EQ(CommandOf<IAssignFrameIdCommand>(file, 0, 8)->GetFrame(), file.FindFrame("RsmFrame"));
     EXPECT_EQ(CommandOf<IUnassignFrameIdCommand>(file, 0, 9)->GetNode(), file.FindSlaveNode("RSM"));
     EXPECT_EQ(file.GetTaskCount(), 10u);
     EXPECT_EQ(MessagesOf(file), "");
 }
 
-TEST(LdfSchedule, LongAssignNadNamesTheNodeByItsNad) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, LongAssignNadNamesTheNodeByItsNad) {
     ASSERT_TRUE(
         LoadTables(file, "  T {\n    AssignNAD { 0x01, 0x1234, 0x5678, 0x22 } delay 5 ms;\n  }\n"));
     auto* assign = CommandOf<IAssignNadCommand>(file, 0, 0);
     ASSERT_NE(assign, nullptr);
     EXPECT_EQ(assign->GetNode(), file.FindSlaveNode("RSM"));
-    EXPECT_EQ(assign->GetInitialNad(), 1);
-    EXPECT_EQ(assign->GetSupplierId(), 0x1234);
-    EXPECT_EQ(assign->GetFunctionId(), 0x5678);
-    EXPECT_EQ(assign->GetNewNad(), 0x22);
+    QM_EXPECT_FIELDS(*assign, (GetInitialNad(), 1), (GetSupplierId(), 0x1234),
+                     (GetFunctionId(), 0x5678), (GetNewNad(), 0x22));
 }
 
-TEST(LdfSchedule, AssignNadCopiesTheStoredInitialNadOfTheSlave) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, AssignNadCopiesTheStoredInitialNadOfTheSlave) {
     ASSERT_TRUE(LoadTables(file, "  T {\n    AssignNAD { RSM } delay 5 ms;\n  }\n"));
     auto* assign = CommandOf<IAssignNadCommand>(file, 0, 0);
     ASSERT_NE(assign, nullptr);
     EXPECT_EQ(file.FindSlaveNode("RSM")->HasInitialNad(), 0);
     EXPECT_EQ(assign->GetInitialNad(), file.FindSlaveNode("RSM")->GetInitialNad());
-    EXPECT_EQ(assign->GetInitialNad(), 0);
-    EXPECT_EQ(assign->GetNewNad(), 0x22);
-    EXPECT_EQ(assign->GetSupplierId(), 0);
-    EXPECT_EQ(assign->GetFunctionId(), 0);
+    QM_EXPECT_FIELDS(*assign, (GetInitialNad(), 0), (GetNewNad(), 0x22), (GetSupplierId(), 0),
+                     (GetFunctionId(), 0));
 }
 
-TEST(LdfSchedule, MasterRequestIsCreatedWhenMissing) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, MasterRequestIsCreatedWhenMissing) {
     ASSERT_TRUE(LoadTables(
         file, "  Diag {\n    MasterReq delay 10 ms;\n    SlaveResp delay 10 ms;\n  }\n"));
     ILdfDiagnosticFrame* request = file.FindDiagnosticFrame("MasterReq");
     ASSERT_NE(request, nullptr);
-    EXPECT_EQ(request->GetFrameId(), 0);
-    EXPECT_EQ(request->GetDiagnosticSignalCount(), 0u);
+    QM_EXPECT_FIELDS(*request, (GetFrameId(), 0), (GetDiagnosticSignalCount(), 0u));
     EXPECT_EQ(CommandOf<IFrameCommand>(file, 0, 0)->GetFrame(), file.FindFrame("MasterReq"));
     EXPECT_EQ(file.GetDiagnosticFrameCount(), 2u);
     EXPECT_EQ(file.IndexOfFrame(file.FindFrame("SlaveResp")), 4u);
 }
 
-TEST(LdfSchedule, TablesOfTheSameNameAreJoined) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, TablesOfTheSameNameAreJoined) {
     ASSERT_TRUE(LoadTables(file,
                            "  A {\n    CemFrame delay 1 ms;\n  }\n"
                            "  B {\n    LsmFrame delay 2 ms;\n  }\n"
@@ -135,15 +120,13 @@ TEST(LdfSchedule, TablesOfTheSameNameAreJoined) {
     ASSERT_EQ(file.GetScheduleTableCount(), 2u);
     EXPECT_STREQ(file.GetScheduleTable(0)->GetName(), "B");
     ILdfScheduleTable* joined = file.GetScheduleTable(1);
-    EXPECT_STREQ(joined->GetName(), "A");
-    EXPECT_EQ(joined->GetTaskCount(), 2u);
+    QM_EXPECT_FIELDS(*joined, (GetName(), "A"), (GetTaskCount(), 2u));
     EXPECT_EQ(
         MessagesOf(file),
         "WARNING. Schedule table with name of A already exists. Warning for line(46)   A {;\r\n");
 }
 
-TEST(LdfSchedule, TablesNamedAgainInALaterSectionMoveToTheEnd) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, TablesNamedAgainInALaterSectionMoveToTheEnd) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Schedule_tables {\n  A {\n    CemFrame delay 1 ms;\n  }\n"
                                    "  B {\n    CemFrame delay 1 ms;\n  }\n"
@@ -158,8 +141,7 @@ TEST(LdfSchedule, TablesNamedAgainInALaterSectionMoveToTheEnd) {
     EXPECT_EQ(file.FindScheduleTable("B")->GetTaskCount(), 2u);
 }
 
-TEST(LdfSchedule, UnknownFirstTokenStopsTheLoad) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, UnknownFirstTokenStopsTheLoad) {
     EXPECT_FALSE(LoadTables(file, "  T {\n    CemFrame delay 1 ms;\n    Ghost delay 1 ms;\n  }\n"));
     EXPECT_EQ(MessagesOf(file),
               "Missing frame definition: Ghost. Line(42)     Ghost delay 1 ms;.\r\n");
@@ -167,7 +149,7 @@ TEST(LdfSchedule, UnknownFirstTokenStopsTheLoad) {
     EXPECT_EQ(file.GetScheduleTable(0)->GetTaskCount(), 1u);
 }
 
-TEST(LdfSchedule, CommandsThatCannotBeBuiltStopTheLoad) {
+TEST_F(LdfSchedule, CommandsThatCannotBeBuiltStopTheLoad) {
     const char* entries[] = {
         "    AssignNAD { Nobody } delay 1 ms;\n",
         "    DataDump { LSM, 1, 2 } delay 1 ms;\n",
@@ -185,8 +167,7 @@ TEST(LdfSchedule, CommandsThatCannotBeBuiltStopTheLoad) {
     }
 }
 
-TEST(LdfSchedule, AssignFrameIdToLin13NodeUnderLin22) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, AssignFrameIdToLin13NodeUnderLin22) {
     ASSERT_TRUE(
         LoadTables(file, "  T {\n    AssignFrameId { RSM, RsmFrame } delay 1 ms;\n  }\n", "2.2"));
     EXPECT_NE(MessagesOf(file).find("WARNING. AssignFrameId, which is handled in schedule table, "
@@ -195,8 +176,7 @@ TEST(LdfSchedule, AssignFrameIdToLin13NodeUnderLin22) {
               std::string::npos);
 }
 
-TEST(LdfSchedule, CollisionTableIsBoundAfterTheSection) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, CollisionTableIsBoundAfterTheSection) {
     ASSERT_TRUE(
         LoadText(file, Header() + kNodes + kSignalsAndFrames +
                            "Event_triggered_frames {\n  E: Resolver, 0x10, LsmFrame;\n}\n"
@@ -205,16 +185,14 @@ TEST(LdfSchedule, CollisionTableIsBoundAfterTheSection) {
               file.FindScheduleTable("Resolver"));
 }
 
-TEST(LdfSchedule, UnclosedSectionEndsAtTheNextKeyword) {
-    NetConfigLdfFile file;
+TEST_F(LdfSchedule, UnclosedSectionEndsAtTheNextKeyword) {
     EXPECT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Schedule_tables {\n  T {\n    CemFrame delay 5 ms;\n"
                                    "Signal_encoding_types {\n  E {\n    bcd_value;\n  }\n}\n"));
     EXPECT_EQ(MessagesOf(file),
               "Schedule tables section not closed but new section started. Line(30) "
               "Signal_encoding_types {.\r\n");
-    EXPECT_EQ(file.GetEncodingTypeCount(), 1u);
-    EXPECT_EQ(file.GetTaskCount(), 1u);
+    QM_EXPECT_FIELDS(file, (GetEncodingTypeCount(), 1u), (GetTaskCount(), 1u));
 }
 
 }  // namespace

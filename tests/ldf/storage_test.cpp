@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "expect_fields.h"
 #include "ldf/ldf_collections.h"
 #include "ldf/ldf_signal.h"
 #include "ldf_test_support.h"
@@ -105,8 +106,7 @@ TEST(LdfStorage, NamesSurviveReloadRenameAndClear) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames));
     ILdfStandardSignal* signal = file.FindStandardSignal("LeftSwitch");
     ASSERT_NE(signal, nullptr);
-    EXPECT_STREQ(signal->GetName(), "LeftSwitch");
-    EXPECT_STREQ(signal->GetByteOrder(), "littleEndian");
+    QM_EXPECT_FIELDS(*signal, (GetName(), "LeftSwitch"), (GetByteOrder(), "littleEndian"));
     // A rename after the load stores the new name outside the file's arena.
     EXPECT_EQ(file.RenameSignal("LeftSwitch", "LeftSwitchRenamed"), 1);
     EXPECT_STREQ(signal->GetName(), "LeftSwitchRenamed");

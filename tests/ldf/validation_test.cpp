@@ -17,7 +17,13 @@ std::string SignalWarnings(const std::string& protocol, const std::string& signa
     return MessagesOf(file);
 }
 
-TEST(LdfValidation, ScalarSignalSizeLimits) {
+// Every test of the suite starts from a fresh, empty NetConfigLdfFile.
+class LdfValidation : public ::testing::Test {
+  protected:
+    NetConfigLdfFile file;
+};
+
+TEST_F(LdfValidation, ScalarSignalSizeLimits) {
     EXPECT_EQ(SignalWarnings("2.0", "  S: 16, 0, CEM, LSM;"), "");
     EXPECT_EQ(SignalWarnings("2.0", "  S: 17, 0, CEM, LSM;"),
               "WARNING. Scalar signal with size bigger than 16 bits. Warning for line(10)   S: 17, "
@@ -30,7 +36,7 @@ TEST(LdfValidation, ScalarSignalSizeLimits) {
     EXPECT_EQ(SignalWarnings("1.3", "  S: 0, 0, CEM, LSM;"), "");
 }
 
-TEST(LdfValidation, ByteArraySizeLimits) {
+TEST_F(LdfValidation, ByteArraySizeLimits) {
     EXPECT_EQ(SignalWarnings("2.0", "  S: 64, {0,0,0,0,0,0,0,0}, CEM, LSM;"), "");
     EXPECT_EQ(
         SignalWarnings("2.2", "  S: 72, {0}, CEM, LSM;"),
@@ -42,7 +48,7 @@ TEST(LdfValidation, ByteArraySizeLimits) {
     EXPECT_EQ(SignalWarnings("2.1", "  S: 72, {0}, CEM, LSM;"), "");
 }
 
-TEST(LdfValidation, DiagnosticSignalsMustHave8Bits) {
+TEST_F(LdfValidation, DiagnosticSignalsMustHave8Bits) {
     auto warnings = [](const std::string& size) {
         NetConfigLdfFile file;
         LoadText(file, Header("2.1") + "Diagnostic_signals {\n  D: " + size + ", 0;\n}\n");
@@ -55,7 +61,7 @@ TEST(LdfValidation, DiagnosticSignalsMustHave8Bits) {
     EXPECT_NE(warnings("9"), "");
 }
 
-TEST(LdfValidation, DuplicateFrameIdUnderLin20UnlessDynamic) {
+TEST_F(LdfValidation, DuplicateFrameIdUnderLin20UnlessDynamic) {
     const std::string frames =
         "Signals {\n  A: 8, 0, CEM, LSM;\n  B: 8, 0, CEM, LSM;\n}\n"
         "Frames {\n  F1: 5, CEM, 1 {\n    A, 0;\n  }\n  F2: 5, CEM, 1 {\n    B, 0;\n  }\n}\n";
@@ -73,8 +79,7 @@ TEST(LdfValidation, DuplicateFrameIdUnderLin20UnlessDynamic) {
     EXPECT_EQ(lin21.FindUnconditionalFrameById(5), lin21.FindUnconditionalFrame("F1"));
 }
 
-TEST(LdfValidation, SporadicFrameChecks) {
-    NetConfigLdfFile file;
+TEST_F(LdfValidation, SporadicFrameChecks) {
     LoadText(file, Header("2.0") + kNodes + kSignalsAndFrames +
                        "Sporadic_frames {\n  S: CemFrame, CemFrame;\n  S: LsmFrame;\n}\n");
     EXPECT_EQ(MessagesOf(file),
@@ -83,7 +88,7 @@ TEST(LdfValidation, SporadicFrameChecks) {
     EXPECT_EQ(file.GetSporadicFrameCount(), 2u);
 }
 
-TEST(LdfValidation, EventTriggeredFrameWithoutKnownFrames) {
+TEST_F(LdfValidation, EventTriggeredFrameWithoutKnownFrames) {
     const std::string body =
         kSignalsAndFrames + std::string("Event_triggered_frames {\n  E: 0x10, Ghost;\n}\n");
     NetConfigLdfFile lin21;
@@ -99,31 +104,24 @@ TEST(LdfValidation, EventTriggeredFrameWithoutKnownFrames) {
     EXPECT_EQ(lin20.GetEventTriggeredFrameCount(), 1u);
 }
 
-TEST(LdfValidation, EventTriggeredFrameChecksAfterTheSection) {
-    NetConfigLdfFile file;
+TEST_F(LdfValidation, EventTriggeredFrameChecksAfterTheSection) {
     LoadText(file, Header("2.2") + kNodes + kSignalsAndFrames +
                        "Event_triggered_frames {\n  CemFrame: 0x10, LsmFrame, RsmFrame;\n"
                        "  E: T, 0x11, CemFrame, LsmFrame;\n  E: T, 0x12, LsmFrame;\n}\n");
-    const std::string messages = MessagesOf(file);
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. At least two of event triggered frames have the same name but "
-                          "different IDs: E.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. An event triggered frame has same name as an unconditional "
-                          "frame: CemFrame.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. An event triggered frame E uses two frames with different "
-                          "size. Warning for line(29)   E: T, 0x11, CemFrame, LsmFrame;.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. An event triggered frame CemFrame do not refers to any "
-                          "schedule table. Warning for line(28)"));
-    EXPECT_THAT(messages,
-                HasSubstr("has not reserved data in the first byte of signal - it must be "
-                          "reserved! CemFrame: Request. Warning for line(29)"));
+    ExpectTexts(MessagesOf(file),
+                {"WARNING. At least two of event triggered frames have the same name but "
+                 "different IDs: E.\r\n",
+                 "WARNING. An event triggered frame has same name as an unconditional frame: "
+                 "CemFrame.\r\n",
+                 "WARNING. An event triggered frame E uses two frames with different size. "
+                 "Warning for line(29)   E: T, 0x11, CemFrame, LsmFrame;.\r\n",
+                 "WARNING. An event triggered frame CemFrame do not refers to any schedule table. "
+                 "Warning for line(28)",
+                 "has not reserved data in the first byte of signal - it must be reserved! "
+                 "CemFrame: Request. Warning for line(29)"});
 }
 
-TEST(LdfValidation, DiagnosticAddressChecks) {
-    NetConfigLdfFile file;
+TEST_F(LdfValidation, DiagnosticAddressChecks) {
     LoadText(file, Header("1.3") + kNodes +
                        "Diagnostic_addresses {\n  LSM: 0;\n  RSM: 5;\n  RSM: 6;\n  CEM: 0;\n}\n");
     EXPECT_EQ(MessagesOf(file),
@@ -151,7 +149,7 @@ std::string EncodingWarnings(const std::string& entries) {
     return MessagesOf(file);
 }
 
-TEST(LdfValidation, EncodingValueLimits) {
+TEST_F(LdfValidation, EncodingValueLimits) {
     EXPECT_EQ(EncodingWarnings("    logical_value, 65535, \"max\";\n"), "");
     EXPECT_EQ(EncodingWarnings("    logical_value, 65536, \"over\";\n"),
               "WARNING. Signal values of encoding are bigger than 65535. Warning for line(7)     "
@@ -169,7 +167,7 @@ TEST(LdfValidation, EncodingValueLimits) {
     EXPECT_EQ(EncodingWarnings("    physical_value, 0x00, 0xFF, 1, 0;\n"), "");
 }
 
-TEST(LdfValidation, EncodingEntriesThatContradictEachOther) {
+TEST_F(LdfValidation, EncodingEntriesThatContradictEachOther) {
     EXPECT_EQ(EncodingWarnings("    logical_value, 1, \"a\";\n    logical_value, 1, \"a\";\n"), "");
     EXPECT_EQ(EncodingWarnings("    logical_value, 1, \"a\";\n    logical_value, 1, \"b\";\n"),
               "WARNING. Two logic encoding parts have equal values but different info texts. "
@@ -183,8 +181,7 @@ TEST(LdfValidation, EncodingEntriesThatContradictEachOther) {
               "for line(9)     physical_value, 9, 10, 1, 0;.\r\n");
 }
 
-TEST(LdfValidation, RepresentationReferences) {
-    NetConfigLdfFile file;
+TEST_F(LdfValidation, RepresentationReferences) {
     LoadText(file, Header() + kNodes + kSignalsAndFrames +
                        "Signal_encoding_types {\n  E {\n    logical_value, 0, \"zero\";\n  }\n}\n"
                        "Signal_representation {\n  Ghost: Request;\n  E: Request, Nothing;\n}\n");
@@ -202,7 +199,7 @@ std::string ScheduleWarnings(const std::string& protocol, const std::string& bef
     return MessagesOf(file);
 }
 
-TEST(LdfValidation, ScheduledFrameLengthLimits) {
+TEST_F(LdfValidation, ScheduledFrameLengthLimits) {
     const std::string frames =
         "Signals {\n  A: 8, 0, CEM, LSM;\n}\n"
         "Frames {\n  Eight: 1, CEM, 8 {\n    A, 0;\n  }\n  Nine: 2, CEM, 9 {\n  }\n"
@@ -218,20 +215,17 @@ TEST(LdfValidation, ScheduledFrameLengthLimits) {
               "with size of 0.\n");
 }
 
-TEST(LdfValidation, ScheduledFrameSignalChecks) {
+TEST_F(LdfValidation, ScheduledFrameSignalChecks) {
     const std::string frames =
         "Signals {\n  Wide: 20, 0, CEM, LSM;\n  Zero: 0, 0, CEM, LSM;\n}\n"
         "Frames {\n  F: 1, CEM, 4 {\n    Wide, 0;\n    Zero, 20;\n    Ghost, 21;\n  }\n}\n";
-    const std::string messages = ScheduleWarnings("2.1", frames, "    F delay 10 ms;\n");
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Frame, handled by schedule table, contains signal with size "
-                          "bigger than 16 bits: Wide.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Frame, handled by schedule table, contains signal with size "
-                          "lower than 1 bits. Warning for line(22)"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. The frame F, which is handled by schedule table, contains not "
-                          "existing signal. Warning for line(22)"));
+    ExpectTexts(ScheduleWarnings("2.1", frames, "    F delay 10 ms;\n"),
+                {"WARNING. Frame, handled by schedule table, contains signal with size bigger "
+                 "than 16 bits: Wide.\r\n",
+                 "WARNING. Frame, handled by schedule table, contains signal with size lower "
+                 "than 1 bits. Warning for line(22)",
+                 "WARNING. The frame F, which is handled by schedule table, contains not "
+                 "existing signal. Warning for line(22)"});
 }
 
 size_t Occurrences(const std::string& text, const std::string& piece) {
@@ -242,7 +236,7 @@ size_t Occurrences(const std::string& text, const std::string& piece) {
     return count;
 }
 
-TEST(LdfValidation, EveryEntryThatSendsAFrameGetsItsWarnings) {
+TEST_F(LdfValidation, EveryEntryThatSendsAFrameGetsItsWarnings) {
     const std::string frames =
         "Signals {\n  Wide: 20, 0, CEM, LSM;\n  Zero: 0, 0, CEM, LSM;\n  A: 8, 0, CEM, LSM;\n"
         "  A: 8, 0, CEM, LSM;\n}\n"
@@ -265,8 +259,7 @@ TEST(LdfValidation, EveryEntryThatSendsAFrameGetsItsWarnings) {
     EXPECT_EQ(Occurrences(messages, "has not defined diagnostic signals: MasterReq.\r\n"), 2u);
 }
 
-TEST(LdfValidation, FirstByteIsCheckedForEveryEventTriggeredFrame) {
-    NetConfigLdfFile file;
+TEST_F(LdfValidation, FirstByteIsCheckedForEveryEventTriggeredFrame) {
     LoadText(file, Header("2.1") + kNodes + kSignalsAndFrames +
                        "Event_triggered_frames {\n  E1: 0x10, CemFrame;\n  E2: 0x11, CemFrame;\n"
                        "}\n");
@@ -281,24 +274,22 @@ TEST(LdfValidation, FirstByteIsCheckedForEveryEventTriggeredFrame) {
               1u);
 }
 
-TEST(LdfValidation, ScheduledFramesSharingNamesOrIds) {
+TEST_F(LdfValidation, ScheduledFramesSharingNamesOrIds) {
     const std::string frames =
         "Signals {\n  A: 8, 0, CEM, LSM;\n  A: 8, 0, CEM, LSM;\n}\n"
         "Frames {\n  F: 1, CEM, 1 {\n    A, 0;\n  }\n  G: 1, CEM, 1 {\n  }\n}\n";
-    const std::string messages = ScheduleWarnings(
-        "2.1", frames, "    F delay 10 ms;\n    G delay 10 ms;\n    F delay 5 ms;\n");
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. At least two signals have the same name: A. This signal is "
-                          "used by frame, handled by schedule table: F.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. At least two different frames with the same ID, which are "
-                          "handled by schedule table: F, G.\r\n"));
-    // Sending the same frame again is no second frame.
-    EXPECT_THAT(messages,
-                Not(HasSubstr("which are handled by schedule table, have the same name")));
+    ExpectTexts(
+        ScheduleWarnings("2.1", frames,
+                         "    F delay 10 ms;\n    G delay 10 ms;\n    F delay 5 ms;\n"),
+        {"WARNING. At least two signals have the same name: A. This signal is used by frame, "
+         "handled by schedule table: F.\r\n",
+         "WARNING. At least two different frames with the same ID, which are handled by schedule "
+         "table: F, G.\r\n",
+         // Sending the same frame again is no second frame.
+         "!which are handled by schedule table, have the same name"});
 }
 
-TEST(LdfValidation, DiagnosticFramesSentByTables) {
+TEST_F(LdfValidation, DiagnosticFramesSentByTables) {
     const std::string messages =
         ScheduleWarnings("2.1",
                          "Diagnostic_signals {\n  B0: 8, 0;\n  B1: 7, 0;\n}\n"
@@ -315,7 +306,7 @@ TEST(LdfValidation, DiagnosticFramesSentByTables) {
         HasSubstr("WARNING. Diagnostic frame has not defined diagnostic signals: MasterReq.\r\n"));
 }
 
-TEST(LdfValidation, MissingDiagnosticAddressesBeforeTables) {
+TEST_F(LdfValidation, MissingDiagnosticAddressesBeforeTables) {
     EXPECT_EQ(
         ScheduleWarnings("2.2", "", ""),
         "WARNING. No NAD applied to slave node. Master request and slave response are handled "
@@ -324,19 +315,16 @@ TEST(LdfValidation, MissingDiagnosticAddressesBeforeTables) {
     EXPECT_EQ(ScheduleWarnings("1.3", "Diagnostic_addresses {\n  LSM: 1;\n}\n", ""), "");
 }
 
-TEST(LdfValidation, EventTriggeredFramesSentByTables) {
+TEST_F(LdfValidation, EventTriggeredFramesSentByTables) {
     const std::string frames = std::string(kSignalsAndFrames) +
                                "Event_triggered_frames {\n  E: Missing, 0x10, LsmFrame, RsmFrame;\n"
                                "  F: 0x11, LsmFrame;\n}\n"
                                "Sporadic_frames {\n  S: CemFrame;\n}\n";
-    const std::string messages =
-        ScheduleWarnings("2.1", frames, "    E delay 10 ms;\n    CemFrame delay 10 ms;\n");
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. An event triggered frame uses not defined resolved schedule "
-                          "table: Missing.\r\n"));
-    EXPECT_THAT(messages,
-                HasSubstr("WARNING. Unconditional frame, CemFrame, is already handled by schedule "
-                          "table but it is also used in sporadic frame: S.\r\n"));
+    ExpectTexts(ScheduleWarnings("2.1", frames, "    E delay 10 ms;\n    CemFrame delay 10 ms;\n"),
+                {"WARNING. An event triggered frame uses not defined resolved schedule table: "
+                 "Missing.\r\n",
+                 "WARNING. Unconditional frame, CemFrame, is already handled by schedule table "
+                 "but it is also used in sporadic frame: S.\r\n"});
 }
 
 }  // namespace

@@ -82,13 +82,18 @@ const std::string kExpected =
     "\t}\r\n}\r\n"
     "Signal_representation {\r\n\tEnc: Request, Alone;\r\n}\r\n";
 
-// Save writes every section in its layout; the file reads back to the same text.
-TEST(LdfWriter, WritesEverySectionInItsLayoutAndReadsBackToTheSameText) {
+// Every test of the suite starts from a fresh, empty NetConfigLdfFile.
+class LdfWriter : public ::testing::Test {
+  protected:
     NetConfigLdfFile file;
+};
+
+// Save writes every section in its layout; the file reads back to the same text.
+TEST_F(LdfWriter, WritesEverySectionInItsLayoutAndReadsBackToTheSameText) {
     ASSERT_TRUE(LoadText(file, kFull));
     const std::string path = (TempDir() / "round.ldf").string();
     ASSERT_TRUE(file.Save(path.c_str()));
-    EXPECT_EQ(ReadText(path), kExpected);
+    EXPECT_EQ(ReadFile(path), kExpected);
     NetConfigLdfFile again;
     ASSERT_TRUE(again.Load(path.c_str()));
     EXPECT_EQ(again.GetResultCode(), 0);
@@ -102,8 +107,7 @@ TEST(LdfWriter, WritesEverySectionInItsLayoutAndReadsBackToTheSameText) {
               again.FindScheduleTable("Resolver"));
 }
 
-TEST(LdfWriter, GivenFaultStateSignalsAreWrittenEvenWhenNoneWasFound) {
-    NetConfigLdfFile file;
+TEST_F(LdfWriter, GivenFaultStateSignalsAreWrittenEvenWhenNoneWasFound) {
     ASSERT_TRUE(
         LoadText(file, Header() + kNodes +
                            "Node_attributes {\n  LSM {\n    LIN_protocol = \"2.1\";\n"
@@ -115,8 +119,7 @@ TEST(LdfWriter, GivenFaultStateSignalsAreWrittenEvenWhenNoneWasFound) {
               std::string::npos);
 }
 
-TEST(LdfWriter, NumberFormats) {
-    NetConfigLdfFile file;
+TEST_F(LdfWriter, NumberFormats) {
     ASSERT_TRUE(LoadText(file, Header()));
     EXPECT_NE(Written(file).find("LIN_speed = 19.2 kbps;\r\n"), std::string::npos);
     file.Model().speed = 20.0;
@@ -126,8 +129,7 @@ TEST(LdfWriter, NumberFormats) {
     EXPECT_EQ(Written(file).find("LDF_file_revision"), std::string::npos);
 }
 
-TEST(LdfWriter, EmptyModelStillWritesTheMandatorySections) {
-    NetConfigLdfFile file;
+TEST_F(LdfWriter, EmptyModelStillWritesTheMandatorySections) {
     EXPECT_EQ(Written(file),
               "LIN_description_file ;\r\nLIN_protocol_version = \"\";\r\n"
               "LIN_language_version = \"\";\r\nLIN_speed = 0 kbps;\r\nChannel_name = \"\";\r\n"
@@ -138,8 +140,7 @@ TEST(LdfWriter, EmptyModelStillWritesTheMandatorySections) {
     EXPECT_TRUE(again.Load(path.c_str()));
 }
 
-TEST(LdfWriter, CommentLinesAreWrittenAsReadBeforeTheHeader) {
-    NetConfigLdfFile file;
+TEST_F(LdfWriter, CommentLinesAreWrittenAsReadBeforeTheHeader) {
     // Only lines that begin with "/*" or "*" are comment lines; the blank-led ones are not kept.
     ASSERT_TRUE(LoadText(file, "/*******\n * banner\n*******/\n// note\n" + Header()));
     ASSERT_EQ(file.GetCommentCount(), 2u);
@@ -151,8 +152,7 @@ TEST(LdfWriter, CommentLinesAreWrittenAsReadBeforeTheHeader) {
     EXPECT_EQ(Written(open).substr(0, 34), "/*******\r\nLIN_description_file ;\r\n");
 }
 
-TEST(LdfWriter, PublisherThatNamesNoNodeIsWrittenEmpty) {
-    NetConfigLdfFile file;
+TEST_F(LdfWriter, PublisherThatNamesNoNodeIsWrittenEmpty) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
                                    "Signals {\n  S: 4, 0, Ghost, LSM;\n  T: 4, 0, Ghost;\n}\n"
                                    "Frames {\n  F: 1, Ghost, 1 {\n    S, 0;\n  }\n}\n"));
@@ -162,8 +162,7 @@ TEST(LdfWriter, PublisherThatNamesNoNodeIsWrittenEmpty) {
     EXPECT_NE(text.find("\tF: 1, , 1 {\r\n"), std::string::npos);
 }
 
-TEST(LdfWriter, SaveToAnUnwritablePathFails) {
-    NetConfigLdfFile file;
+TEST_F(LdfWriter, SaveToAnUnwritablePathFails) {
     ASSERT_TRUE(LoadText(file, Header()));
     EXPECT_FALSE(file.Save((TempDir() / "no" / "such" / "dir.ldf").string().c_str()));
 }
@@ -189,38 +188,38 @@ TEST_F(LdfEdits, EachEditChangesModelAndFileTogether) {
     EXPECT_EQ(file_.RenameSignal("Request", "Order"), 1);
     EXPECT_EQ(file_.FindStandardSignal("Request"), nullptr);
     ASSERT_NE(file_.FindStandardSignal("Order"), nullptr);
-    EXPECT_NE(ReadText(path_).find("\tOrder: 2, 0, CEM, LSM, RSM;"), std::string::npos);
+    EXPECT_NE(ReadFile(path_).find("\tOrder: 2, 0, CEM, LSM, RSM;"), std::string::npos);
     EXPECT_EQ(file_.SetSignalSize("Order", 3), 1);
     EXPECT_EQ(file_.FindStandardSignal("Order")->GetSize(), 3);
     const uint16_t values[] = {1, 2};
     EXPECT_EQ(file_.SetSignalInitialValues("Order", values, 2), 1);
-    EXPECT_NE(ReadText(path_).find("\tOrder: 3, {1,2}, CEM"), std::string::npos);
+    EXPECT_NE(ReadFile(path_).find("\tOrder: 3, {1,2}, CEM"), std::string::npos);
     EXPECT_EQ(file_.SetSignalInitialValue("Order", 9, 1), 1);
     EXPECT_EQ(file_.FindStandardSignal("Order")->GetInitialValue(1), 9);
     EXPECT_EQ(file_.SetSignalBitOffset("Order", 4), 1);
-    EXPECT_NE(ReadText(path_).find("\t\tOrder, 4;"), std::string::npos);
+    EXPECT_NE(ReadFile(path_).find("\t\tOrder, 4;"), std::string::npos);
     EXPECT_EQ(file_.RenameFrame("CemFrame", "Command"), 1);
     EXPECT_NE(file_.FindFrame("Command"), nullptr);
     EXPECT_EQ(file_.SetFrameLength("Command", 8), 1);
     EXPECT_EQ(file_.SetFrameId("Command", 0x30), 1);
     EXPECT_EQ(file_.FindUnconditionalFrameById(0x30), file_.FindUnconditionalFrame("Command"));
     EXPECT_EQ(file_.FindUnconditionalFrameById(0x01), nullptr);
-    EXPECT_NE(ReadText(path_).find("\tCommand: 48, CEM, 8 {"), std::string::npos);
+    EXPECT_NE(ReadFile(path_).find("\tCommand: 48, CEM, 8 {"), std::string::npos);
 }
 
 TEST_F(LdfEdits, RefusedEditsChangeNothing) {
-    const std::string before = ReadText(path_);
+    const std::string before = ReadFile(path_);
     EXPECT_EQ(file_.RenameSignal("Nobody", "X"), 0);
     EXPECT_EQ(file_.RenameSignal(nullptr, "X"), 0);
     EXPECT_EQ(file_.RenameSignal("Request", nullptr), 0);
     EXPECT_EQ(file_.SetSignalInitialValue("Request", 1, 1), 0);  // one value only
     EXPECT_EQ(file_.SetFrameId("request", 5), 0);                // names are case-sensitive
     EXPECT_EQ(file_.SetSignalInitialValues("Request", nullptr, 2), 0);
-    EXPECT_EQ(ReadText(path_), before);
+    EXPECT_EQ(ReadFile(path_), before);
 }
 
 TEST_F(LdfEdits, FailedSaveRestoresTheOldValue) {
-    const std::string before = ReadText(path_);
+    const std::string before = ReadFile(path_);
     BreakSaving();
     EXPECT_EQ(file_.RenameSignal("Request", "Order"), 0);
     EXPECT_NE(file_.FindStandardSignal("Request"), nullptr);
@@ -238,7 +237,7 @@ TEST_F(LdfEdits, FailedSaveRestoresTheOldValue) {
     EXPECT_EQ(file_.FindUnconditionalFrame("CemFrame")->GetLength(), 1);
     EXPECT_EQ(file_.SetFrameId("CemFrame", 9), 0);
     EXPECT_EQ(file_.FindUnconditionalFrameById(1), file_.FindUnconditionalFrame("CemFrame"));
-    EXPECT_EQ(ReadText(path_), before);
+    EXPECT_EQ(ReadFile(path_), before);
 }
 
 }  // namespace

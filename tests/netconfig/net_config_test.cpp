@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dbc/netconfig_dbc_file.h"
+#include "expect_fields.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "netconfig/net_config.h"
 #include "platform/paths.h"
@@ -61,8 +62,7 @@ TEST(NetConfigDbc, ConvertsNodesMessagesSignalsAndProperties) {
     ASSERT_NE(engine, nullptr);
     ASSERT_NE(gateway, nullptr);
     EXPECT_EQ(Property(engine->FindProperty("Description text")), "Engine controller");
-    EXPECT_EQ(engine->IsMaster(), 0);
-    EXPECT_EQ(engine->IsSlave(), 0);
+    QM_EXPECT_FIELDS(*engine, (IsMaster(), 0), (IsSlave(), 0));
 
     // Two messages share identifier 100: the first one is found.
     INetMessage* engineData = db->FindMessage(100u);
@@ -79,25 +79,18 @@ TEST(NetConfigDbc, ConvertsNodesMessagesSignalsAndProperties) {
     INetMessage* ext = db->FindMessage("ExtFrame");
     ASSERT_NE(ext, nullptr);
     EXPECT_EQ(ext->GetId(), 352u);  // the extended flag is not part of the identifier
-    EXPECT_EQ(ext->GetTransmitter(), gateway);
-    EXPECT_EQ(ext->FindReceiver("Engine"), engine);
+    QM_EXPECT_FIELDS(*ext, (GetTransmitter(), gateway), (FindReceiver("Engine"), engine));
     EXPECT_EQ(engine->FindRxMessage(352u), ext);
     EXPECT_EQ(db->FindMessage("SameId")->GetTransmitter(), nullptr);
 
     INetSignal* temp = engineData->FindSignal("Temp");
     ASSERT_NE(temp, nullptr);
-    EXPECT_EQ(temp->GetMessage(), engineData);
-    EXPECT_EQ(temp->GetStartBit(), 23);
-    EXPECT_EQ(temp->GetBitSize(), 8);
-    EXPECT_EQ(temp->GetByteOrder(), 1u);
-    EXPECT_STREQ(temp->GetByteOrderName(), "Big Endian");
-    EXPECT_EQ(temp->GetSignedness(), 2u);
-    EXPECT_STREQ(temp->GetValueTypeName(), "float64");
+    QM_EXPECT_FIELDS(*temp, (GetMessage(), engineData), (GetStartBit(), 23), (GetBitSize(), 8),
+                     (GetByteOrder(), 1u), (GetByteOrderName(), "Big Endian"),
+                     (GetSignedness(), 2u), (GetValueTypeName(), "float64"));
     EXPECT_EQ(temp->GetOffset(), -40.0);
-    EXPECT_EQ(temp->GetMinimumInt(), -40);
-    EXPECT_EQ(temp->GetMaximumInt(), 215);
-    EXPECT_STREQ(temp->GetUnit(), "degC");
-    EXPECT_STREQ(temp->GetQualifiedName(), "EngineData.Temp");
+    QM_EXPECT_FIELDS(*temp, (GetMinimumInt(), -40), (GetMaximumInt(), 215), (GetUnit(), "degC"),
+                     (GetQualifiedName(), "EngineData.Temp"));
     EXPECT_EQ(Property(temp->FindProperty("Minimum")), "-40.000000");
     EXPECT_EQ(Property(temp->FindProperty("Start bit")), "23");
     EXPECT_EQ(Property(temp->FindProperty("Byte order")), "bigEndian");
@@ -107,11 +100,9 @@ TEST(NetConfigDbc, ConvertsNodesMessagesSignalsAndProperties) {
 
     INetSignal* speed = db->FindSignal("Speed");
     EXPECT_EQ(speed, engineData->GetSignal(0));
-    EXPECT_STREQ(speed->GetComment(), "Vehicle speed");
-    EXPECT_EQ(speed->GetByteOrder(), 2u);
+    QM_EXPECT_FIELDS(*speed, (GetComment(), "Vehicle speed"), (GetByteOrder(), 2u));
     EXPECT_EQ(speed->GetFactor(), 0.1);
-    EXPECT_EQ(gateway->FindRxSignal("Speed"), speed);
-    EXPECT_EQ(gateway->GetRxSignalCount(), 2u);
+    QM_EXPECT_FIELDS(*gateway, (FindRxSignal("Speed"), speed), (GetRxSignalCount(), 2u));
 
     INetSignal* gear = engineData->FindSignal("Gear");
     ASSERT_EQ(gear->GetVTabValueCount(), 3u);
@@ -136,8 +127,7 @@ TEST(NetConfigDbc, LoadResultsFollowTheFileStatus) {
     NetConfig config;
     EXPECT_EQ(config.LoadDbc(TempPath("missing.dbc").c_str()), kNetLoadFileNotOpened);
     EXPECT_EQ(config.LoadDbc(static_cast<const char*>(nullptr)), kNetLoadFileNotOpened);
-    EXPECT_EQ(config.GetDataBaseCount(), 0u);
-    EXPECT_EQ(config.GetDbcFileCount(), 2u);
+    QM_EXPECT_FIELDS(config, (GetDataBaseCount(), 0u), (GetDbcFileCount(), 2u));
     EXPECT_EQ(config.GetFile(0)->GetFileType(), kNetFileDbc);
 
     // A missing receiver in the last statement read fails the load although the status is
@@ -146,9 +136,8 @@ TEST(NetConfigDbc, LoadResultsFollowTheFileStatus) {
                                            "BU_: A\n\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|0] "
                                            "\"\" Nobody\n");
     EXPECT_EQ(config.LoadDbc(warnLast.c_str()), kNetLoadFailed);
-    EXPECT_EQ(config.GetDataBaseCount(), 0u);
-    EXPECT_EQ(config.GetDbcFileCount(), 3u);
-    EXPECT_EQ(config.GetLdfFileCount(), 0u);
+    QM_EXPECT_FIELDS(config, (GetDataBaseCount(), 0u), (GetDbcFileCount(), 3u),
+                     (GetLdfFileCount(), 0u));
 
     // The wide form narrows the path.
     EXPECT_EQ(config.LoadDbc(qm::platform::Widen(DataPath("small.dbc")).c_str()), kNetLoadOk);
@@ -180,12 +169,10 @@ TEST(NetConfigDbc, ReceiversFollowNodeOrderAndOnlyTheSenderTransmits) {
 
     // Receivers are listed in node order, whatever order a signal names them in.
     ASSERT_EQ(m->GetReceiverCount(), 2u);
-    EXPECT_EQ(m->GetReceiver(0), b);
-    EXPECT_EQ(m->GetReceiver(1), c);
+    QM_EXPECT_FIELDS(*m, (GetReceiver(0), b), (GetReceiver(1), c));
     INetSignal* s1 = m->FindSignal("S1");
     ASSERT_EQ(s1->GetReceiverCount(), 2u);
-    EXPECT_EQ(s1->GetReceiver(0), b);
-    EXPECT_EQ(s1->GetReceiver(1), c);
+    QM_EXPECT_FIELDS(*s1, (GetReceiver(0), b), (GetReceiver(1), c));
     EXPECT_EQ(b->GetRxSignalCount(), 1u);
     EXPECT_EQ(c->GetRxSignalCount(), 2u);
     EXPECT_EQ(b->FindRxMessage(5u), m);
@@ -211,10 +198,8 @@ TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
     ASSERT_EQ(db->GetEcuCount(), 3u);
     INetEcu* bcm = db->FindEcu("BCM");
     INetEcu* door = db->FindEcu("Door");
-    EXPECT_EQ(bcm->IsMaster(), 1);
-    EXPECT_EQ(bcm->IsSlave(), 0);
-    EXPECT_EQ(door->IsMaster(), 0);
-    EXPECT_EQ(door->IsSlave(), 1);
+    QM_EXPECT_FIELDS(*bcm, (IsMaster(), 1), (IsSlave(), 0));
+    QM_EXPECT_FIELDS(*door, (IsMaster(), 0), (IsSlave(), 1));
     EXPECT_EQ(Property(bcm->FindProperty("Time base")), "5.000000");
     EXPECT_EQ(Property(bcm->FindProperty("Jitter")), "0.100000");
     EXPECT_NE(bcm->FindProperty("Diagnostic address"), nullptr);
@@ -225,8 +210,7 @@ TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
     ASSERT_EQ(db->GetSignalCount(), 7u);
     INetMessage* seat = db->FindMessage(0x12u);
     ASSERT_NE(seat, nullptr);
-    EXPECT_STREQ(seat->GetName(), "SeatStatus");
-    EXPECT_EQ(seat->GetSize(), 2);
+    QM_EXPECT_FIELDS(*seat, (GetName(), "SeatStatus"), (GetSize(), 2));
     EXPECT_EQ(Property(seat->FindProperty("ID")), "18");
     EXPECT_EQ(seat->GetTransmitter(), db->FindEcu("Seat"));
     EXPECT_EQ(seat->FindReceiver("BCM"), bcm);
@@ -234,35 +218,27 @@ TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
     INetSignal* lock = db->FindSignal("Lock");
     EXPECT_EQ(lock->GetReceiverCount(), 2u);
     EXPECT_EQ(door->FindRxSignal("Lock"), lock);
-    EXPECT_EQ(lock->GetByteOrder(), 2u);
-    EXPECT_STREQ(lock->GetValueTypeName(), "uint8_t");
-    EXPECT_STREQ(lock->GetSignednessName(), "unsignedType");
+    QM_EXPECT_FIELDS(*lock, (GetByteOrder(), 2u), (GetValueTypeName(), "uint8_t"),
+                     (GetSignednessName(), "unsignedType"));
 
     INetSignal* window = db->FindSignal("WindowPos");
     ASSERT_EQ(window->GetVTabValueCount(), 3u);
     INetVTabValue* range = window->GetVTabValue(1);
-    EXPECT_EQ(range->GetRawMin(), 1u);
-    EXPECT_EQ(range->GetRawMax(), 200u);
-    EXPECT_DOUBLE_EQ(range->GetPhysicalMin(), 0.5);
-    EXPECT_DOUBLE_EQ(range->GetPhysicalMax(), 100.0);
-    EXPECT_STREQ(range->GetText(), "percent");
+    QM_EXPECT_FIELDS(*range, (GetRawMin(), 1u), (GetRawMax(), 200u), (GetPhysicalMin(), 0.5),
+                     (GetPhysicalMax(), 100.0), (GetText(), "percent"));
     EXPECT_STREQ(window->GetVTabValue(2)->GetText(), "error");
-    EXPECT_EQ(window->GetMinimumInt(), 0);
-    EXPECT_EQ(window->GetMaximumInt(), 255);
+    QM_EXPECT_FIELDS(*window, (GetMinimumInt(), 0), (GetMaximumInt(), 255));
 
     INetSignal* seatTemp = db->FindSignal("SeatTemp");
-    EXPECT_EQ(seatTemp->GetStartBit(), 4);
-    EXPECT_STREQ(seatTemp->GetValueTypeName(), "uint16_t");
-    EXPECT_DOUBLE_EQ(seatTemp->GetFactor(), 0.1);
-    EXPECT_DOUBLE_EQ(seatTemp->GetOffset(), -40.0);
+    QM_EXPECT_FIELDS(*seatTemp, (GetStartBit(), 4), (GetValueTypeName(), "uint16_t"),
+                     (GetFactor(), 0.1), (GetOffset(), -40.0));
     ASSERT_EQ(seatTemp->GetVTabValueCount(), 2u);
     EXPECT_STREQ(seatTemp->GetVTabValue(1)->GetText(), "bcd value");
     EXPECT_EQ(Property(seatTemp->FindProperty("Bit size")), "10");
 
     INetMessage* request = db->FindMessage("MasterReq");
     ASSERT_NE(request, nullptr);
-    EXPECT_EQ(request->GetId(), 0x3Cu);
-    EXPECT_EQ(request->GetTransmitter(), bcm);
+    QM_EXPECT_FIELDS(*request, (GetId(), 0x3Cu), (GetTransmitter(), bcm));
     ASSERT_EQ(request->GetSignalCount(), 2u);
     EXPECT_EQ(request->GetSignal(1)->GetStartBit(), 8);
 }
@@ -273,8 +249,7 @@ TEST(NetConfigLdf, FailuresKeepTheFileAndAddNoDatabase) {
     const std::string broken =
         WriteTemp("broken.ldf", "LIN_description_file;\nNodes {\n  Master\n");
     EXPECT_EQ(config.LoadLdf(broken.c_str()), kNetLoadFailed);
-    EXPECT_EQ(config.GetDataBaseCount(), 0u);
-    EXPECT_EQ(config.GetLdfFileCount(), 2u);
+    QM_EXPECT_FIELDS(config, (GetDataBaseCount(), 0u), (GetLdfFileCount(), 2u));
     EXPECT_EQ(config.GetFile(1)->GetFileType(), kNetFileLdf);
     fs::remove(broken);
 }
@@ -331,15 +306,12 @@ TEST(NetConfig, ClearDetachesTheElementAndEmptiesEverything) {
 
         config.Clear();
         EXPECT_TRUE(info.children.empty());
-        EXPECT_EQ(node->parent, nullptr);
-        EXPECT_EQ(node->name, "NetConfig");
+        QM_EXPECT_FIELDS(*node, (parent, nullptr), (name, "NetConfig"));
         EXPECT_TRUE(node->attributes.empty());
         EXPECT_TRUE(node->children.empty());
         EXPECT_EQ(NanoXML::MessageLog(), "");
-        EXPECT_EQ(config.GetDataBaseCount(), 0u);
-        EXPECT_EQ(config.GetFile(0), nullptr);
-        EXPECT_STREQ(config.GetLastMessages(), "");
-        EXPECT_EQ(config.FileFlag(), 1);
+        QM_EXPECT_FIELDS(config, (GetDataBaseCount(), 0u), (GetFile(0), nullptr),
+                         (GetLastMessages(), ""), (FileFlag(), 1));
 
         // Destruction detaches the element as well.
         info.AddChild(node);
@@ -350,8 +322,7 @@ TEST(NetConfig, ClearDetachesTheElementAndEmptiesEverything) {
 TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
     NetConfig config;
     EXPECT_EQ(config.LoadArxml(TempPath("missing.arxml").c_str()), kNetLoadFailed);
-    EXPECT_EQ(config.GetDataBaseCount(), 0u);
-    EXPECT_EQ(config.GetFile(0), nullptr);
+    QM_EXPECT_FIELDS(config, (GetDataBaseCount(), 0u), (GetFile(0), nullptr));
 
     const std::string example = std::string(QM_SOURCE_DIR) + "/examples/bus_system.arxml";
     if (!fs::exists(example)) GTEST_SKIP() << "no example system";
@@ -379,8 +350,7 @@ TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
     EXPECT_FALSE(config.GetDataBase(2)->SaveAs(TempPath("never.dbc").c_str()));
 
     INetDataBase* can = config.GetDataBase(0);
-    EXPECT_TRUE(can->IsFromArxml());
-    EXPECT_STREQ(can->GetName(), "PowertrainCan");
+    QM_EXPECT_FIELDS(*can, (IsFromArxml(), true), (GetName(), "PowertrainCan"));
     EXPECT_EQ(Property(can->FindProperty("Baudrate")), "500000");
     EXPECT_EQ(Property(can->FindProperty("CAN FD baudrate")), "2000000");
     EXPECT_EQ(Property(can->FindProperty("Protocol name")), "CAN");
@@ -394,8 +364,7 @@ TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
 
     INetMessage* data = can->FindMessage(256u);
     ASSERT_NE(data, nullptr);
-    EXPECT_STREQ(data->GetName(), "EngineData");
-    EXPECT_EQ(data->GetTransmitter(), engine);
+    QM_EXPECT_FIELDS(*data, (GetName(), "EngineData"), (GetTransmitter(), engine));
     EXPECT_EQ(Property(data->FindProperty("Repeating time value")), "0.010000");
     EXPECT_EQ(Property(data->FindProperty("Starting time value")), "0.002000");
     EXPECT_EQ(Property(data->FindProperty("Minimum delay")), "0.005000");
@@ -412,8 +381,7 @@ TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
     for (uint64_t i = 0; i < 7; ++i) EXPECT_STREQ(data->GetProperty(i)->GetName(), names[i]);
     INetSignal* speed = data->FindSignal("EngineSpeed");
     ASSERT_NE(speed, nullptr);
-    EXPECT_DOUBLE_EQ(speed->GetFactor(), 0.25);
-    EXPECT_STREQ(speed->GetUnit(), "1/min");
+    QM_EXPECT_FIELDS(*speed, (GetFactor(), 0.25), (GetUnit(), "1/min"));
     EXPECT_EQ(Property(speed->FindProperty("Bit size")), "16");
     EXPECT_STREQ(speed->GetQualifiedName(), "EngineData.EngineSpeed");
     INetSignal* gear = data->FindSignal("GearPosition");

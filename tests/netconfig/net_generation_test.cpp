@@ -13,6 +13,7 @@
 #include "arxml_com/netconfig_arxml_file.h"
 #include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"
+#include "expect_fields.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "netconfig/arxml_conversion.h"
 #include "netconfig/dbc_generation.h"
@@ -201,19 +202,16 @@ TEST(NetGeneration, CanDatabaseGeneratesAKeptDbcFile) {
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(db.GetDbcFile(), file);
     EXPECT_EQ(file->GetStatus(), 1u) << file->GetMessages();
-    EXPECT_STREQ(file->GetDatabaseName(), "Chassis");
-    EXPECT_EQ(file->GetBaudrate(), 500000u);
-    EXPECT_EQ(file->GetNodeCount(), 2u);
+    QM_EXPECT_FIELDS(*file, (GetDatabaseName(), "Chassis"), (GetBaudrate(), 500000u),
+                     (GetNodeCount(), 2u));
     ASSERT_EQ(file->GetMessageCount(), 2u);
     IDbcMessage* wheels = file->GetMessage(0);
-    EXPECT_STREQ(wheels->GetComment(), "Wheel speeds");
-    EXPECT_EQ(wheels->GetCycleTime(), 10u);
+    QM_EXPECT_FIELDS(*wheels, (GetComment(), "Wheel speeds"), (GetCycleTime(), 10u));
     EXPECT_STREQ(wheels->FindSignal("FrontLeft")->GetUnit(), "km/h");
     EXPECT_STREQ(wheels->FindSignal("FrontLeft")->GetComment(), "Front left wheel");
     EXPECT_STREQ(wheels->FindSignal("State")->GetValueDescription(2), "Fault");
     EXPECT_EQ(wheels->FindSignal("State")->GetValueType(), 2u);  // signed
-    EXPECT_TRUE(file->GetMessage(1)->IsExtended());
-    EXPECT_EQ(file->GetMessage(1)->GetId(), 0x18FF0010u);
+    QM_EXPECT_FIELDS(*file->GetMessage(1), (IsExtended(), true), (GetId(), 0x18FF0010u));
     EXPECT_STREQ(file->GetNode(0)->GetComment(), "Brake controller");
 }
 
@@ -225,12 +223,10 @@ TEST(NetGeneration, SaveAsWritesADbcFileThatLoadsBackEquivalent) {
     NetConfig config;
     ASSERT_EQ(config.LoadDbc(path.c_str()), kNetLoadOk) << config.GetLastMessages();
     INetDataBase* reloaded = config.GetDataBase(0);
-    EXPECT_STREQ(reloaded->GetName(), "Chassis");
-    EXPECT_FALSE(reloaded->IsFromArxml());
+    QM_EXPECT_FIELDS(*reloaded, (GetName(), "Chassis"), (IsFromArxml(), false));
     ExpectEquivalent(db, *reloaded, Generated::kDbc);
     INetSignal* state = reloaded->FindSignal("State");
-    EXPECT_EQ(state->GetSignedness(), 2u);
-    EXPECT_EQ(state->GetMinimumInt(), -8);
+    QM_EXPECT_FIELDS(*state, (GetSignedness(), 2u), (GetMinimumInt(), -8));
     EXPECT_DOUBLE_EQ(reloaded->FindSignal("FrontLeft")->GetMaximum(), 649.85);
     fs::remove(path);
 
@@ -287,11 +283,9 @@ TEST(NetGeneration, LinDatabaseGeneratesAnLdfThatLoadsBackEquivalent) {
     ASSERT_NE(file, nullptr) << qm::net::RenderLdfText(db);
     EXPECT_EQ(db.GetLdfFile(), file);
     EXPECT_EQ(file->GetResultCode(), 0) << file->GetMessages();
-    EXPECT_STREQ(file->GetName(), "Seats");
-    EXPECT_DOUBLE_EQ(file->GetSpeed(), 19.2);
+    QM_EXPECT_FIELDS(*file, (GetName(), "Seats"), (GetSpeed(), 19.2));
     ASSERT_NE(file->GetMasterNode(), nullptr);
-    EXPECT_STREQ(file->GetMasterNode()->GetName(), "Gateway");
-    EXPECT_DOUBLE_EQ(file->GetMasterNode()->GetTimeBase(), 10.0);
+    QM_EXPECT_FIELDS(*file->GetMasterNode(), (GetName(), "Gateway"), (GetTimeBase(), 10.0));
 
     const std::string path = TempPath("seats.ldf");
     ASSERT_TRUE(db.SaveAs(path.c_str()));
@@ -348,8 +342,7 @@ TEST(NetGenerationCorpus, EveryArxmlBusOfBothReadingsConvertsToTextOurReadersLoa
                 if (mode == kArxmlReadWholeDocument) wholeMessages += db->GetMessageCount();
                 const bool can = db->GetBusType() == kNetBusCan;
                 if (!can && db->GetBusType() != kNetBusLin) {
-                    EXPECT_EQ(db->GetDbcFile(), nullptr);
-                    EXPECT_EQ(db->GetLdfFile(), nullptr);
+                    QM_EXPECT_FIELDS(*db, (GetDbcFile(), nullptr), (GetLdfFile(), nullptr));
                     continue;
                 }
                 ++buses;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "expect_fields.h"
 #include "netconfig/net_database.h"
 #include "netconfig/net_frame_diagnostic.h"
 
@@ -42,9 +43,8 @@ std::string WordBits(const NetSignal& signal) {
 
 TEST(NetNames, CodeTablesAndUnknownCodes) {
     NetSignal signal;
-    EXPECT_STREQ(signal.GetValueTypeName(), "other");
-    EXPECT_STREQ(signal.GetByteOrderName(), "Default");
-    EXPECT_STREQ(signal.GetSignednessName(), "undefinedType");
+    QM_EXPECT_FIELDS(signal, (GetValueTypeName(), "other"), (GetByteOrderName(), "Default"),
+                     (GetSignednessName(), "undefinedType"));
 
     const char* valueTypes[] = {"other",   "uint8_t", "uint16_t", "uint32_t", "uint64_t", "int8_t",
                                 "int16_t", "int32_t", "int64_t",  "float32",  "float64",  "array"};
@@ -54,8 +54,7 @@ TEST(NetNames, CodeTablesAndUnknownCodes) {
         EXPECT_STREQ(signal.GetValueTypeName(), valueTypes[code]);
     }
     signal.SetValueType(12);
-    EXPECT_EQ(signal.GetValueType(), 12u);
-    EXPECT_STREQ(signal.GetValueTypeName(), "");
+    QM_EXPECT_FIELDS(signal, (GetValueType(), 12u), (GetValueTypeName(), ""));
 
     signal.SetByteOrder(1);
     EXPECT_STREQ(signal.GetByteOrderName(), "Big Endian");
@@ -112,8 +111,7 @@ TEST(NetSignalRawValue, OtherOrdersWalkEachByteFromBitSeven) {
 TEST(NetSignalRawValue, EdgesOfTheData) {
     const uint8_t data[] = {0xFF, 0xFF};
     auto signal = MakeSignal("s", 12, 8, qm::net::kByteOrderBig);
-    EXPECT_EQ(signal->GetRawValue(data, 0), 0u);
-    EXPECT_EQ(signal->GetRawValue(nullptr, 2), 0u);
+    QM_EXPECT_FIELDS(*signal, (GetRawValue(data, 0), 0u), (GetRawValue(nullptr, 2), 0u));
     // Only the bits that exist are collected.
     EXPECT_EQ(signal->GetRawValue(data, 2), 0xFu);
     signal->SetStartBit(0);
@@ -165,8 +163,7 @@ TEST(NetMessageSetData, DistributesIntoWordsByByteOrder) {
     // Little endian: bit i goes to bit i.
     EXPECT_EQ(little->RawWords()[0], 0b100000010101u);
     EXPECT_EQ(neither->RawWords()[0], 0u);
-    EXPECT_TRUE(message->IsPayload(payload));
-    EXPECT_FALSE(message->IsPayload(nullptr));
+    QM_EXPECT_FIELDS(*message, (IsPayload(payload), true), (IsPayload(nullptr), false));
 }
 
 TEST(NetMessageSetData, SplitsLongSignalsOverWordsAndOverwritesOldBits) {
@@ -216,19 +213,15 @@ TEST(NetDataBaseFinds, FirstMatchWinsForDuplicateNamesAndIds) {
     NetMessage* first = db.AddMessage(MakeMessage("Dup", 0x100));
     NetMessage* second = db.AddMessage(MakeMessage("Dup", 0x100));
     NetMessage* other = db.AddMessage(MakeMessage("Other", 0x200));
-    EXPECT_EQ(db.FindMessage("Dup"), first);
-    EXPECT_EQ(db.FindMessage(0x100u), first);
-    EXPECT_EQ(db.FindMessage(0x200u), other);
-    EXPECT_EQ(db.FindMessage(0x300u), nullptr);
-    EXPECT_EQ(db.FindMessage("dup"), nullptr);
-    EXPECT_EQ(db.FindMessage(static_cast<const char*>(nullptr)), nullptr);
-    EXPECT_EQ(db.GetMessage(1), second);
-    EXPECT_EQ(db.GetMessage(3), nullptr);
+    QM_EXPECT_FIELDS(db, (FindMessage("Dup"), first), (FindMessage(0x100u), first),
+                     (FindMessage(0x200u), other), (FindMessage(0x300u), nullptr),
+                     (FindMessage("dup"), nullptr),
+                     (FindMessage(static_cast<const char*>(nullptr)), nullptr),
+                     (GetMessage(1), second), (GetMessage(3), nullptr));
 
     // Entries added after a find are found too, without displacing the first match.
     NetMessage* late = db.AddMessage(MakeMessage("Late", 0x100));
-    EXPECT_EQ(db.FindMessage("Late"), late);
-    EXPECT_EQ(db.FindMessage(0x100u), first);
+    QM_EXPECT_FIELDS(db, (FindMessage("Late"), late), (FindMessage(0x100u), first));
 
     auto ecu = std::make_unique<NetEcu>();
     ecu->SetName("ECU");
@@ -236,18 +229,15 @@ TEST(NetDataBaseFinds, FirstMatchWinsForDuplicateNamesAndIds) {
     ecu = std::make_unique<NetEcu>();
     ecu->SetName("ECU");
     db.AddEcu(std::move(ecu));
-    EXPECT_EQ(db.FindEcu("ECU"), firstEcu);
-    EXPECT_EQ(db.FindEcu("ECU2"), nullptr);
+    QM_EXPECT_FIELDS(db, (FindEcu("ECU"), firstEcu), (FindEcu("ECU2"), nullptr));
 
     NetSignal* s1 = db.AddSignal(MakeSignal("Sig", 0, 1, 1));
     db.AddSignal(MakeSignal("Sig", 1, 1, 1));
-    EXPECT_EQ(db.FindSignal("Sig"), s1);
-    EXPECT_EQ(db.GetSignalCount(), 2u);
+    QM_EXPECT_FIELDS(db, (FindSignal("Sig"), s1), (GetSignalCount(), 2u));
 
     db.Clear();
-    EXPECT_EQ(db.GetMessageCount(), 0u);
-    EXPECT_EQ(db.FindMessage("Dup"), nullptr);
-    EXPECT_EQ(db.FindMessage(0x100u), nullptr);
+    QM_EXPECT_FIELDS(db, (GetMessageCount(), 0u), (FindMessage("Dup"), nullptr),
+                     (FindMessage(0x100u), nullptr));
     db.AddMessage(MakeMessage("Dup", 0x100));
     EXPECT_NE(db.FindMessage(0x100u), nullptr);
 }
@@ -283,11 +273,9 @@ TEST(NetEcu, SetsAreOrderedByAddressAndFindTheFirstInThatOrder) {
     EXPECT_EQ(ecu.FindRxMessage(7u), nullptr);
 
     ecu.SetLinRole(1, 0);
-    EXPECT_EQ(ecu.IsMaster(), 1);
-    EXPECT_EQ(ecu.IsSlave(), 0);
+    QM_EXPECT_FIELDS(ecu, (IsMaster(), 1), (IsSlave(), 0));
     ecu.Clear();
-    EXPECT_EQ(ecu.GetTxMessageCount(), 0u);
-    EXPECT_EQ(ecu.IsMaster(), 0);
+    QM_EXPECT_FIELDS(ecu, (GetTxMessageCount(), 0u), (IsMaster(), 0));
 }
 
 TEST(NetFrameDiagnostic, TwoSetsFilledByTheHost) {
@@ -301,13 +289,10 @@ TEST(NetFrameDiagnostic, TwoSetsFilledByTheHost) {
     diagnostic.AddFrame(a);
     diagnostic.AddMessage(nullptr);
     diagnostic.AddSignal(s);
-    EXPECT_EQ(diagnostic.GetMessageCount(), 2u);
-    EXPECT_EQ(diagnostic.FindMessage("B"), b);
+    QM_EXPECT_FIELDS(diagnostic, (GetMessageCount(), 2u), (FindMessage("B"), b));
     EXPECT_EQ(diagnostic.GetMessage(0), std::min<INetMessage*>(a, b));
-    EXPECT_EQ(diagnostic.GetSignalCount(), 1u);
-    EXPECT_EQ(diagnostic.FindSignal("S"), s);
-    EXPECT_EQ(diagnostic.GetSignal(1), nullptr);
+    QM_EXPECT_FIELDS(diagnostic, (GetSignalCount(), 1u), (FindSignal("S"), s),
+                     (GetSignal(1), nullptr));
     diagnostic.Clear();
-    EXPECT_EQ(diagnostic.GetMessageCount(), 0u);
-    EXPECT_EQ(diagnostic.GetSignalCount(), 0u);
+    QM_EXPECT_FIELDS(diagnostic, (GetMessageCount(), 0u), (GetSignalCount(), 0u));
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../dbc/multiplexing_cases.h"
+#include "expect_fields.h"
 #include "netconfig/net_config.h"
 #include "netconfig/net_message.h"
 #include "netconfig/net_signal.h"
@@ -90,10 +91,8 @@ TEST_F(NetMultiplexing, ExactReadingKeepsTheSwitchRule) {
     EXPECT_EQ(Carried(db, 5, {{{0, 4, 2}}}), (Names{"Mux", "High", "Plain"}));
     EXPECT_EQ(Carried(db, 5, {{{0, 4, 3}}}), (Names{"Mux", "Plain"}));
     auto* low = dynamic_cast<INetSignalMultiplexing*>(db->FindMessage(5)->GetSignal(1));
-    EXPECT_EQ(low->GetMultiplexingKind(), 2u);
-    EXPECT_EQ(low->GetMultiplexValue(), 1);
-    EXPECT_EQ(low->GetExtendedMultiplexer(), nullptr);
-    EXPECT_EQ(low->GetMultiplexRangeCount(), 0u);
+    QM_EXPECT_FIELDS(*low, (GetMultiplexingKind(), 2u), (GetMultiplexValue(), 1),
+                     (GetExtendedMultiplexer(), nullptr), (GetMultiplexRangeCount(), 0u));
     fs::remove(path);
 }
 

@@ -6,6 +6,7 @@
 #include <regex>
 #include <thread>
 
+#include "expect_fields.h"
 #include "platform/clock.h"
 #include "platform/dirsearch.h"
 #include "platform/files.h"
@@ -21,10 +22,6 @@ namespace {
 class TempDir : public ::testing::Test {
   protected:
     std::string PathOf(const std::string& name) const { return folder_.File(name); }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     qmtest::TempFolder folder_;
     const fs::path& dir_ = folder_.Path();
 };
@@ -73,8 +70,7 @@ TEST_F(TempDir, ReadFailureCarriesErrnoAndText) {
     FileStatus status = ReadWholeFile(PathOf("missing"), read);
     EXPECT_FALSE(status.ok);
     EXPECT_EQ(status.errorNumber, ENOENT);
-    EXPECT_EQ(status.errorText, "No such file or directory");
-    EXPECT_FALSE(status.opened);
+    QM_EXPECT_FIELDS(status, (errorText, "No such file or directory"), (opened, false));
     EXPECT_TRUE(read.empty());
     EXPECT_EQ(ReadWholeFile(dir_.string(), read).errorNumber, EISDIR);
 }
@@ -83,7 +79,7 @@ TEST_F(TempDir, AtomicWriteReplacesAndLeavesNoTemporary) {
     const std::string target = PathOf("out.txt");
     ASSERT_TRUE(WriteFileAtomic(target, "old").ok);
     ASSERT_TRUE(WriteFileAtomic(Widen(target), "new content").ok);
-    EXPECT_EQ(Slurp(target), "new content");
+    EXPECT_EQ(qmtest::ReadFile(target), "new content");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
@@ -95,7 +91,7 @@ TEST_F(TempDir, FailedAtomicWriteKeepsThePreviousFile) {
     FileStatus status = WriteFileAtomic(target, "data");
     EXPECT_FALSE(status.ok);
     EXPECT_NE(status.errorNumber, 0);
-    EXPECT_EQ(Slurp(target + "/keep"), "kept");
+    EXPECT_EQ(qmtest::ReadFile(target + "/keep"), "kept");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 
     EXPECT_FALSE(WriteFileAtomic(PathOf("no/such/dir/file"), "x").ok);
@@ -104,8 +100,7 @@ TEST_F(TempDir, FailedAtomicWriteKeepsThePreviousFile) {
     // A device that refuses the data is opened, then fails.
     if (FileExists("/dev/full")) {
         FileStatus full = WriteFile("/dev/full", "data");
-        EXPECT_FALSE(full.ok);
-        EXPECT_TRUE(full.opened);
+        QM_EXPECT_FIELDS(full, (ok, false), (opened, true));
         EXPECT_EQ(full.errorNumber, ENOSPC);
     }
 }
@@ -118,8 +113,7 @@ TEST_F(TempDir, DirectorySearchMatchesPatternsWithEitherSeparator) {
     ASSERT_EQ(all.size(), 4u);
     EXPECT_EQ(all[0].name, "a.odx-d");
     EXPECT_EQ(all[0].path, dir_.string() + "/a.odx-d");
-    EXPECT_TRUE(all[3].isDirectory);
-    EXPECT_EQ(all[3].name, "sub");
+    QM_EXPECT_FIELDS(all[3], (isDirectory, true), (name, "sub"));
 
     auto odx = FindFiles(dir_.string() + "/*.odx*");
     ASSERT_EQ(odx.size(), 2u);
@@ -171,10 +165,8 @@ TEST_F(TempDir, ZipReaderListsStatsAndExtractsMembers) {
     ASSERT_EQ(zip.MemberCount(), 3u);
     ZipReader::MemberStat stat;
     ASSERT_TRUE(zip.Stat(0, stat));
-    EXPECT_EQ(stat.name, "index.odx");
-    EXPECT_EQ(stat.size, 6u);
-    EXPECT_FALSE(zip.IsDirectory(0));
-    EXPECT_TRUE(zip.IsDirectory(1));
+    QM_EXPECT_FIELDS(stat, (name, "index.odx"), (size, 6u));
+    QM_EXPECT_FIELDS(zip, (IsDirectory(0), false), (IsDirectory(1), true));
 
     std::string out;
     ASSERT_TRUE(zip.Extract(0, out, 1 << 20));
@@ -198,6 +190,5 @@ TEST_F(TempDir, ZipReaderRefusesWhatIsNoArchive) {
     EXPECT_FALSE(zip.Open(PathOf("not.pdx")));
     EXPECT_FALSE(zip.LastError().empty());
     EXPECT_FALSE(zip.Open(PathOf("missing.pdx")));
-    EXPECT_FALSE(zip.IsOpen());
-    EXPECT_EQ(zip.MemberCount(), 0u);
+    QM_EXPECT_FIELDS(zip, (IsOpen(), false), (MemberCount(), 0u));
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "expect_fields.h"
 #include "platform/text_arena.h"
 
 namespace {
@@ -52,8 +53,7 @@ TYPED_TEST(CompactTextTest, EveryLengthKeepsItsBytesAndOnlyLongTextsUseTheArena)
         EXPECT_EQ(arena.BytesReserved() > 0, length > Text::kInlineCapacity);
     }
     Text empty;
-    EXPECT_TRUE(empty.empty());
-    EXPECT_STREQ(empty.c_str(), "");
+    QM_EXPECT_FIELDS(empty, (empty(), true), (c_str(), ""));
 }
 
 TYPED_TEST(CompactTextTest, AssigningAPieceOfItselfInEveryForm) {
@@ -70,8 +70,7 @@ TYPED_TEST(CompactTextTest, AssigningAPieceOfItselfInEveryForm) {
     text = text.substr(2, 30);
     EXPECT_EQ(text, std::string(30, 'x'));
     text = "";
-    EXPECT_TRUE(text.empty());
-    EXPECT_STREQ(text.c_str(), "");
+    QM_EXPECT_FIELDS(text, (empty(), true), (c_str(), ""));
     text = std::string("again");
     text.clear();
     EXPECT_TRUE(text.empty());
@@ -120,12 +119,9 @@ TYPED_TEST(CompactTextTest, CopiesOutliveTheArenaAndMovesLeaveEmpty) {
 TYPED_TEST(CompactTextTest, ReadsComparesAndJoinsLikeAString) {
     using Text = typename TestFixture::Text;
     const Text text("Vehicle.Speed");
-    EXPECT_EQ(text.find('.'), 7u);
-    EXPECT_EQ(text.find("Speed"), 8u);
+    QM_EXPECT_FIELDS(text, (find('.'), 7u), (find("Speed"), 8u));
     EXPECT_EQ(text.find('x'), std::string_view::npos);
-    EXPECT_EQ(text.substr(8), "Speed");
-    EXPECT_EQ(text.front(), 'V');
-    EXPECT_EQ(text.back(), 'd');
+    QM_EXPECT_FIELDS(text, (substr(8), "Speed"), (front(), 'V'), (back(), 'd'));
     EXPECT_EQ(text[3], 'i');
     EXPECT_EQ(std::string(text.begin(), text.end()), "Vehicle.Speed");
     EXPECT_EQ(static_cast<std::string>(text), "Vehicle.Speed");

@@ -11,6 +11,7 @@
 
 #include "arxml_com/arxml_nodes.h"
 #include "corpus_files.h"
+#include "expect_fields.h"
 #include "someip/document_header.h"
 #include "someip_test_support.h"
 
@@ -240,8 +241,7 @@ TEST(SomeIpCorpusSets, TheHelloWorldFilesJoinIntoOneServiceThatCompiles) {
     EXPECT_STREQ(service->GetInterfacePath(), "/HelloWorldServiceInterfaces/ServiceHelloWorld");
     EXPECT_EQ(service->GetServiceId(), 101);
     ASSERT_EQ(service->GetMethodCount(), 1u);
-    EXPECT_EQ(service->GetMethod(0)->GetId(), 32000);
-    EXPECT_STREQ(service->GetMethod(0)->GetArgumentDirection(1), "out");
+    QM_EXPECT_FIELDS(*service->GetMethod(0), (GetId(), 32000), (GetArgumentDirection(1), "out"));
     ASSERT_EQ(service->GetEventCount(), 1u);
     EXPECT_EQ(service->GetEvent(0)->GetId(), 1);
     ASSERT_EQ(service->GetInstanceCount(), 2u);
@@ -261,11 +261,9 @@ TEST(SomeIpCorpusSets, InstancesReadTheirTimingFromTheTimingFile) {
     ISomeIpService* server = db->FindSomeIpService("DiagnosticResetServer");
     ASSERT_NE(server, nullptr);
     ISomeIpInstance* instance = server->GetInstance(0);
-    EXPECT_TRUE(instance->HasDiscoveryTiming());
-    EXPECT_EQ(instance->GetInstanceId(), 100);
-    EXPECT_EQ(instance->GetTimeToLive(), 8u);
-    EXPECT_DOUBLE_EQ(instance->GetCyclicDelay(), 2.0);
-    EXPECT_EQ(instance->GetInitialRepetitionsMax(), 3);
+    QM_EXPECT_FIELDS(*instance, (HasDiscoveryTiming(), true), (GetInstanceId(), 100),
+                     (GetTimeToLive(), 8u), (GetCyclicDelay(), 2.0),
+                     (GetInitialRepetitionsMax(), 3));
     // "ANY" is the SOME/IP wildcard id; the deployments are not part of the corpus.
     ISomeIpService* client = db->FindSomeIpService("DiagnosticResetClient");
     ASSERT_NE(client, nullptr);
@@ -433,12 +431,10 @@ TEST(SomeIpWholeDocument, JoinsInterfaceDeploymentInstanceAndMachineAcrossFiles)
     EXPECT_EQ(ReadCounts(*db), ElementCounts(db->Root()));
     ASSERT_EQ(db->GetSomeIpServiceCount(), 1u) << db->GetMessages();
     ISomeIpService* brake = db->GetSomeIpService(0);
-    EXPECT_STREQ(brake->GetName(), "Brake");
-    EXPECT_EQ(brake->GetServiceId(), 0x1234);
-    EXPECT_EQ(brake->GetMajorVersion(), 2);
+    QM_EXPECT_FIELDS(*brake, (GetName(), "Brake"), (GetServiceId(), 0x1234),
+                     (GetMajorVersion(), 2));
     ISomeIpMethod* apply = brake->GetMethod(0);
-    EXPECT_EQ(apply->GetId(), 7);
-    EXPECT_TRUE(apply->IsFireAndForget());
+    QM_EXPECT_FIELDS(*apply, (GetId(), 7), (IsFireAndForget(), true));
     // Torque's base type names no primitive: its encoding and size give one.
     EXPECT_STREQ(apply->GetArgumentType(0)->GetElementType()->GetCppType(), "std::int32_t");
     ISomeIpEvent* status = brake->GetEvent(0);
@@ -451,24 +447,19 @@ TEST(SomeIpWholeDocument, JoinsInterfaceDeploymentInstanceAndMachineAcrossFiles)
     EXPECT_STREQ(alias->GetElementType()->GetElementType()->GetCppType(), "std::uint16_t");
     ISomeIpType* mode = type->GetMemberType(1);
     ASSERT_EQ(mode->GetKind(), kSomeIpTypeEnumeration);
-    EXPECT_STREQ(mode->GetEnumeratorName(1), "class");
-    EXPECT_EQ(mode->GetEnumeratorValue(1), 16);
+    QM_EXPECT_FIELDS(*mode, (GetEnumeratorName(1), "class"), (GetEnumeratorValue(1), 16));
     ISomeIpType* history = type->GetMemberType(2);
     EXPECT_EQ(history->GetKind(), kSomeIpTypeArray);
     EXPECT_EQ(history->GetArraySize(), 4u);
     ISomeIpField* wheels = brake->GetField(0);
-    EXPECT_EQ(wheels->GetGetterId(), 8);
-    EXPECT_EQ(wheels->GetSetterId(), -1);
-    EXPECT_EQ(wheels->GetNotifierId(), 0x8002);
+    QM_EXPECT_FIELDS(*wheels, (GetGetterId(), 8), (GetSetterId(), -1), (GetNotifierId(), 0x8002));
     EXPECT_EQ(wheels->GetType()->GetKind(), kSomeIpTypeArray);
     EXPECT_STREQ(brake->GetEventGroup(0)->GetEventName(0), "status");
     ISomeIpInstance* server = brake->GetInstance(0);
-    EXPECT_EQ(server->GetInstanceId(), 3);
-    EXPECT_DOUBLE_EQ(server->GetInitialDelayMax(), 0.2);
-    EXPECT_EQ(server->GetTimeToLive(), 5u);
+    QM_EXPECT_FIELDS(*server, (GetInstanceId(), 3), (GetInitialDelayMax(), 0.2),
+                     (GetTimeToLive(), 5u));
     ASSERT_EQ(server->GetProviderCount(), 1u);
-    EXPECT_STREQ(server->GetProviderName(0), "BrakeEcu");
-    EXPECT_STREQ(server->GetProviderKind(0), "machine");
+    QM_EXPECT_FIELDS(*server, (GetProviderName(0), "BrakeEcu"), (GetProviderKind(0), "machine"));
     EXPECT_EQ(db->GetReadCount(kSomeIpCountDataTypes), 8u);
     EXPECT_EQ(CompileErrors(db->GenerateServicesHeader(nullptr)), "");
 }
@@ -520,14 +511,12 @@ TEST(SomeIpWholeDocument, ReadsClassicInstancesOfEthernetClusters) {
     EXPECT_EQ(ReadCounts(*db).values[kSomeIpCountServiceInstances], 2u);
     ASSERT_EQ(db->GetSomeIpServiceCount(), 1u);
     ISomeIpService* lights = db->GetSomeIpService(0);
-    EXPECT_STREQ(lights->GetPlatform(), "classic");
-    EXPECT_EQ(lights->GetServiceId(), 300);
+    QM_EXPECT_FIELDS(*lights, (GetPlatform(), "classic"), (GetServiceId(), 300));
     ASSERT_EQ(lights->GetEventGroupCount(), 1u);  // the handler and the consumer share id 5
     EXPECT_EQ(lights->GetEventGroup(0)->GetId(), 5);
     ASSERT_EQ(lights->GetInstanceCount(), 2u);
-    EXPECT_STREQ(lights->GetInstance(0)->GetProviderName(0), "Body");
-    EXPECT_STREQ(lights->GetInstance(0)->GetProviderKind(0), "ecu");
-    EXPECT_DOUBLE_EQ(lights->GetInstance(0)->GetCyclicDelay(), 1.5);
+    QM_EXPECT_FIELDS(*lights->GetInstance(0), (GetProviderName(0), "Body"),
+                     (GetProviderKind(0), "ecu"), (GetCyclicDelay(), 1.5));
     EXPECT_STREQ(lights->GetInstance(1)->GetProviderName(0), "Dash");
     EXPECT_STREQ(lights->GetInstance(1)->GetRoleText(), "required");
 }

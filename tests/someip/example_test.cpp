@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "expect_fields.h"
 #include "someip_test_support.h"
 
 namespace {
@@ -22,83 +23,75 @@ class ExampleTest : public ::testing::Test {
     CArxmlDatabase db;
 };
 
+// The VehicleSpeed PDU's triggering, reached from its PDU group and from its socket connection.
+void ExpectSpeedTriggering(IPduTriggering* triggering) {
+    ASSERT_NE(triggering, nullptr);
+    QM_EXPECT_FIELDS(*triggering, (GetName(), "VehicleSpeedTriggering"),
+                     (GetPduName(), "VehicleSpeed"), (GetPduKind(), "I-SIGNAL-I-PDU"));
+    ASSERT_EQ(triggering->GetSignalCount(), 1u);
+    QM_EXPECT_FIELDS(*triggering, (GetSignalName(0), "Speed_CAN_Value"),
+                     (GetSystemSignalName(0), "VehicleSpeedSignal"));
+}
+
 TEST_F(ExampleTest, EcusAndServicesOnTheFirstEcu) {
     ASSERT_EQ(db.GetEcuCount(), 2u);
     EXPECT_STREQ(db.GetEcu(0)->GetName(), "Gateway");
     EXPECT_STREQ(db.GetEcu(1)->GetName(), "HeadUnit");
     EXPECT_EQ(db.FindEcu("HeadUnit"), db.GetEcu(1));
-    EXPECT_EQ(db.FindEcu("headunit"), nullptr);
-    EXPECT_EQ(db.GetEcu(2), nullptr);
+    QM_EXPECT_FIELDS(db, (FindEcu("headunit"), nullptr), (GetEcu(2), nullptr));
     EXPECT_EQ(db.GetEcu(0)->GetServiceCount(), 2u);
     EXPECT_EQ(db.GetEcu(1)->GetServiceCount(), 0u);
     EXPECT_EQ(db.GetLoadedFileCount(), 1u);
     EXPECT_EQ(kExample, db.GetLoadedFileName(0));
-    EXPECT_EQ(db.GetLoadedFileName(1), nullptr);
-    EXPECT_STREQ(db.GetVersion(), "1.50");
-    EXPECT_STREQ(db.GetBuildDate(), "Apr 25 2022");
+    QM_EXPECT_FIELDS(db, (GetLoadedFileName(1), nullptr), (GetVersion(), "1.50"),
+                     (GetBuildDate(), "Apr 25 2022"));
 }
 
 TEST_F(ExampleTest, ProvidedServiceWithDeploymentAndOfferTiming) {
     ISomeIpServiceCfg* radio = Service("Radio");
     ASSERT_NE(radio, nullptr);
-    EXPECT_EQ(radio->GetRole(), 2u);
-    EXPECT_STREQ(radio->GetRoleText(), "provided");
-    EXPECT_TRUE(radio->IsProvided());
-    EXPECT_FALSE(radio->IsRequired());
-    EXPECT_EQ(radio->GetInstanceId(), 1);
-    EXPECT_EQ(radio->GetServiceInterfaceId(), 4660);
+    QM_EXPECT_FIELDS(*radio, (GetRole(), 2u), (GetRoleText(), "provided"), (IsProvided(), true),
+                     (IsRequired(), false), (GetInstanceId(), 1), (GetServiceInterfaceId(), 4660));
     EXPECT_EQ(radio->GetMajorVersion(), 2);   // "0x2"
     EXPECT_EQ(radio->GetMinorVersion(), 8u);  // "010" is octal
     EXPECT_EQ(radio->GetTimeToLive(), 3u);    // "0x3"
-    EXPECT_DOUBLE_EQ(radio->GetCyclicDelay(), 2.0);
-    EXPECT_DOUBLE_EQ(radio->GetInitialDelayMax(), 0.2);
-    EXPECT_DOUBLE_EQ(radio->GetInitialDelayMin(), 0.1);
-    EXPECT_DOUBLE_EQ(radio->GetInitialRepetitionsBaseDelay(), 0.05);
-    EXPECT_EQ(radio->GetInitialRepetitionsMax(), 3);
-    EXPECT_DOUBLE_EQ(radio->GetRequestResponseDelayMin(), 0.5);
-    EXPECT_DOUBLE_EQ(radio->GetRequestResponseDelayMax(), 1.5);
+    QM_EXPECT_FIELDS(*radio, (GetCyclicDelay(), 2.0), (GetInitialDelayMax(), 0.2),
+                     (GetInitialDelayMin(), 0.1), (GetInitialRepetitionsBaseDelay(), 0.05),
+                     (GetInitialRepetitionsMax(), 3), (GetRequestResponseDelayMin(), 0.5),
+                     (GetRequestResponseDelayMax(), 1.5));
 }
 
 TEST_F(ExampleTest, RequiredServiceTakesClientTimingAndRequiredInstanceId) {
     ISomeIpServiceCfg* nav = Service("Navigation");
     ASSERT_NE(nav, nullptr);
-    EXPECT_EQ(nav->GetRole(), 1u);
-    EXPECT_STREQ(nav->GetRoleText(), "required");
+    QM_EXPECT_FIELDS(*nav, (GetRole(), 1u), (GetRoleText(), "required"));
     EXPECT_EQ(nav->GetInstanceId(), 3);          // not the SERVICE-INSTANCE-ID 99 beside it
     EXPECT_EQ(nav->GetServiceInterfaceId(), 0);  // "0x10" read as decimal stops at the x
-    EXPECT_EQ(nav->GetTimeToLive(), 10u);
-    EXPECT_DOUBLE_EQ(nav->GetCyclicDelay(), 1.25);
-    EXPECT_DOUBLE_EQ(nav->GetInitialDelayMax(), 0.4);
-    EXPECT_DOUBLE_EQ(nav->GetInitialDelayMin(), 0.3);
-    EXPECT_EQ(nav->GetInitialRepetitionsMax(), 5);
-    EXPECT_DOUBLE_EQ(nav->GetRequestResponseDelayMin(), 0.0);
-    EXPECT_DOUBLE_EQ(nav->GetRequestResponseDelayMax(), 0.0);
+    QM_EXPECT_FIELDS(*nav, (GetTimeToLive(), 10u), (GetCyclicDelay(), 1.25),
+                     (GetInitialDelayMax(), 0.4), (GetInitialDelayMin(), 0.3),
+                     (GetInitialRepetitionsMax(), 5), (GetRequestResponseDelayMin(), 0.0),
+                     (GetRequestResponseDelayMax(), 0.0));
 }
 
 TEST_F(ExampleTest, FieldsWithAccessorsAndTheirUsers) {
     ISomeIpServiceCfg* radio = Service("Radio");
     ASSERT_EQ(radio->GetFieldDeploymentCount(), 2u);
     IFieldDeployment* volume = radio->GetFieldDeployment(0);
-    EXPECT_STREQ(volume->GetDeploymentName(), "RadioDeployment");
-    EXPECT_STREQ(volume->GetFieldName(), "Volume");
+    QM_EXPECT_FIELDS(*volume, (GetDeploymentName(), "RadioDeployment"), (GetFieldName(), "Volume"));
     ASSERT_NE(volume->GetGetter(), nullptr);
-    EXPECT_STREQ(volume->GetGetter()->GetName(), "GetVolume");
-    EXPECT_EQ(volume->GetGetter()->GetId(), 1);
-    EXPECT_STREQ(volume->GetGetter()->GetTransportProtocol(), "UDP");
+    QM_EXPECT_FIELDS(*volume->GetGetter(), (GetName(), "GetVolume"), (GetId(), 1),
+                     (GetTransportProtocol(), "UDP"));
     ASSERT_NE(volume->GetNotifier(), nullptr);
     EXPECT_EQ(volume->GetNotifier()->GetId(), 32770);
     ASSERT_NE(volume->GetSetter(), nullptr);
-    EXPECT_STREQ(volume->GetSetter()->GetName(), "SetVolume");
-    EXPECT_EQ(volume->GetSetter()->GetId(), 2);
+    QM_EXPECT_FIELDS(*volume->GetSetter(), (GetName(), "SetVolume"), (GetId(), 2));
     ASSERT_EQ(volume->GetUserCount(), 1u);
-    EXPECT_EQ(volume->GetUser(0), radio);
-    EXPECT_EQ(volume->FindUser("Radio"), radio);
-    EXPECT_EQ(volume->FindUser("Navigation"), nullptr);
+    QM_EXPECT_FIELDS(*volume, (GetUser(0), radio), (FindUser("Radio"), radio),
+                     (FindUser("Navigation"), nullptr));
 
     IFieldDeployment* station = radio->FindFieldDeployment("Station");
     ASSERT_NE(station, nullptr);
-    EXPECT_EQ(station->GetGetter(), nullptr);
-    EXPECT_EQ(station->GetSetter(), nullptr);
+    QM_EXPECT_FIELDS(*station, (GetGetter(), nullptr), (GetSetter(), nullptr));
     ASSERT_NE(station->GetNotifier(), nullptr);
     EXPECT_STREQ(station->GetNotifier()->GetTransportProtocol(), "UDP");
     EXPECT_EQ(radio->FindFieldDeployment("Missing"), nullptr);
@@ -108,16 +101,13 @@ TEST_F(ExampleTest, EventGroupsAndEvents) {
     ISomeIpServiceCfg* radio = Service("Radio");
     ASSERT_EQ(radio->GetEventGroupCount(), 1u);
     IEventGroup* group = radio->GetEventGroup(0);
-    EXPECT_STREQ(group->GetName(), "RadioEvents");
-    EXPECT_EQ(group->GetEventGroupId(), 1);
+    QM_EXPECT_FIELDS(*group, (GetName(), "RadioEvents"), (GetEventGroupId(), 1));
     ASSERT_EQ(group->GetEventRefCount(), 2u);
-    EXPECT_STREQ(group->GetEventRef(0), "/riz/deployments/RadioDeployment/StationChanged");
-    EXPECT_EQ(group->GetEventRef(2), nullptr);
-    EXPECT_EQ(group->FindUser("Radio"), radio);
+    QM_EXPECT_FIELDS(*group, (GetEventRef(0), "/riz/deployments/RadioDeployment/StationChanged"),
+                     (GetEventRef(2), nullptr), (FindUser("Radio"), radio));
     ASSERT_EQ(radio->GetEventCount(), 1u);
-    EXPECT_STREQ(radio->GetEvent(0)->GetName(), "StationChanged");
-    EXPECT_EQ(radio->GetEvent(0)->GetEventId(), 32769);
-    EXPECT_STREQ(radio->GetEvent(0)->GetTransportProtocol(), "UDP");
+    QM_EXPECT_FIELDS(*radio->GetEvent(0), (GetName(), "StationChanged"), (GetEventId(), 32769),
+                     (GetTransportProtocol(), "UDP"));
     EXPECT_EQ(Service("Navigation")->GetEventGroup(0)->GetEventRefCount(), 0u);
 }
 
@@ -125,52 +115,31 @@ TEST_F(ExampleTest, PduGroupsPdusSignalsAndValueTables) {
     IEcu* gateway = db.GetEcu(0);
     ASSERT_EQ(gateway->GetNodeCount(), 1u);
     INode* group = gateway->GetNode(0);
-    EXPECT_STREQ(group->GetName(), "GatewayTx");
-    EXPECT_EQ(group->GetDirection(), 0u);
-    EXPECT_STREQ(group->GetDirectionText(), "out");
-    EXPECT_EQ(group->GetMode(), 0u);
-    EXPECT_STREQ(group->GetModeText(), "canTransmitAll");
+    QM_EXPECT_FIELDS(*group, (GetName(), "GatewayTx"), (GetDirection(), 0u),
+                     (GetDirectionText(), "out"), (GetMode(), 0u),
+                     (GetModeText(), "canTransmitAll"));
     INode* rx = db.GetEcu(1)->FindNode("HeadUnitRx");
     ASSERT_NE(rx, nullptr);
-    EXPECT_STREQ(rx->GetDirectionText(), "in");
-    EXPECT_STREQ(rx->GetModeText(), "canReceiveAll");
+    QM_EXPECT_FIELDS(*rx, (GetDirectionText(), "in"), (GetModeText(), "canReceiveAll"));
 
     ASSERT_EQ(group->GetPduCount(), 1u);
     IPdu* pdu = group->GetPdu(0);
     EXPECT_EQ(gateway->FindPdu("VehicleSpeed"), pdu);
-    EXPECT_STREQ(pdu->GetKindText(), "I-SIGNAL-I-PDU");
-    EXPECT_EQ(pdu->GetKind(), 0);
-    EXPECT_EQ(pdu->GetLength(), 8);
-    EXPECT_EQ(pdu->GetUnusedBitPattern(), 0xFF);
-    EXPECT_DOUBLE_EQ(pdu->GetTimeOffset(), 0.005);
-    EXPECT_DOUBLE_EQ(pdu->GetTimePeriod(), 0.1);
+    QM_EXPECT_FIELDS(*pdu, (GetKindText(), "I-SIGNAL-I-PDU"), (GetKind(), 0), (GetLength(), 8),
+                     (GetUnusedBitPattern(), 0xFF), (GetTimeOffset(), 0.005),
+                     (GetTimePeriod(), 0.1));
     // The channel's PDU-TRIGGERING whose I-PDU-REF names this PDU.
-    IPduTriggering* triggering = pdu->GetPduTriggering();
-    ASSERT_NE(triggering, nullptr);
-    EXPECT_STREQ(triggering->GetName(), "VehicleSpeedTriggering");
-    EXPECT_STREQ(triggering->GetPduName(), "VehicleSpeed");
-    EXPECT_STREQ(triggering->GetPduKind(), "I-SIGNAL-I-PDU");
-    ASSERT_EQ(triggering->GetSignalCount(), 1u);
-    EXPECT_STREQ(triggering->GetSignalName(0), "Speed_CAN_Value");
-    EXPECT_STREQ(triggering->GetSystemSignalName(0), "VehicleSpeedSignal");
+    ExpectSpeedTriggering(pdu->GetPduTriggering());
 
     ISignal* speed = gateway->FindSignal("Speed_CAN_Value");
     ASSERT_NE(speed, nullptr);
     EXPECT_EQ(pdu->FindSignal("Speed_CAN_Value"), speed);
-    EXPECT_STREQ(speed->GetSystemSignalName(), "VehicleSpeedSignal");
-    EXPECT_EQ(speed->GetBus(), 0u);
-    EXPECT_STREQ(speed->GetBusText(), "can");
-    EXPECT_STREQ(speed->GetDataTypePolicy(), "LEGACY");
-    EXPECT_EQ(speed->GetInitValue(), 16);
-    EXPECT_EQ(speed->GetLength(), 16);
-    EXPECT_EQ(speed->GetStartPosition(), 8);
-    EXPECT_STREQ(speed->GetBaseTypeName(), "uint16");
-    EXPECT_EQ(speed->GetLengthKind(), 0u);
-    EXPECT_STREQ(speed->GetLengthKindText(), "fixedLength");
-    EXPECT_STREQ(speed->GetBaseTypeEncoding(), "NONE");
-    EXPECT_EQ(speed->GetByteOrder(), 0u);
-    EXPECT_STREQ(speed->GetByteOrderText(), "msb");
-    EXPECT_EQ(speed->HasUpdateBit(), 1);
+    QM_EXPECT_FIELDS(*speed, (GetSystemSignalName(), "VehicleSpeedSignal"), (GetBus(), 0u),
+                     (GetBusText(), "can"), (GetDataTypePolicy(), "LEGACY"), (GetInitValue(), 16),
+                     (GetLength(), 16), (GetStartPosition(), 8), (GetBaseTypeName(), "uint16"),
+                     (GetLengthKind(), 0u), (GetLengthKindText(), "fixedLength"),
+                     (GetBaseTypeEncoding(), "NONE"), (GetByteOrder(), 0u),
+                     (GetByteOrderText(), "msb"), (HasUpdateBit(), 1));
     ASSERT_EQ(speed->GetUpdateBitPositionCount(), 1u);
     EXPECT_EQ(speed->GetUpdateBitPosition(0), 7);
 
@@ -179,18 +148,15 @@ TEST_F(ExampleTest, PduGroupsPdusSignalsAndValueTables) {
     EXPECT_EQ(table->GetLowerLimit(), 0u);
     EXPECT_EQ(table->GetUpperLimit(), 300u);  // the physical limits replace the internal ones
     ASSERT_EQ(table->GetEntryCount(), 2u);
-    EXPECT_STREQ(table->GetEntry(0)->GetName(), "Error");
-    EXPECT_EQ(table->GetEntry(0)->GetLowerLimit(), 0xFFFEu);
+    QM_EXPECT_FIELDS(*table->GetEntry(0), (GetName(), "Error"), (GetLowerLimit(), 0xFFFEu));
     EXPECT_EQ(table->FindEntry("NotAvailable")->GetUpperLimit(), 65535u);
 
     ISignal* gear = pdu->FindSignal("Infotainment_Gear");
     ASSERT_NE(gear, nullptr);
-    EXPECT_EQ(gear->GetBus(), 1u);
-    EXPECT_STREQ(gear->GetBusText(), "ethernet");
+    QM_EXPECT_FIELDS(*gear, (GetBus(), 1u), (GetBusText(), "ethernet"));
     EXPECT_EQ(gear->GetStartPosition(), 24);  // "0x18"
-    EXPECT_EQ(gear->GetValueTable(), nullptr);
-    EXPECT_EQ(gear->HasUpdateBit(), 0);
-    EXPECT_EQ(gear->GetUpdateBitPositionCount(), 0u);
+    QM_EXPECT_FIELDS(*gear, (GetValueTable(), nullptr), (HasUpdateBit(), 0),
+                     (GetUpdateBitPositionCount(), 0u));
 }
 
 TEST_F(ExampleTest, EthernetTopology) {
@@ -199,14 +165,12 @@ TEST_F(ExampleTest, EthernetTopology) {
     ASSERT_EQ(container->GetEthernetClusterCount(), 1u);
     IEthernetCluster* cluster = container->FindEthernetCluster("Infotainment");
     ASSERT_NE(cluster, nullptr);
-    EXPECT_STREQ(cluster->GetProtocolName(), "SOME/IP");
-    EXPECT_STREQ(cluster->GetProtocolVersion(), "1");
+    QM_EXPECT_FIELDS(*cluster, (GetProtocolName(), "SOME/IP"), (GetProtocolVersion(), "1"));
     IEthernetPhysicalChannel* channel = cluster->GetPhysicalChannel();
     ASSERT_NE(channel, nullptr);
     EXPECT_STREQ(channel->GetName(), "InfotainmentChannel");
     ASSERT_NE(channel->GetVlan(), nullptr);
-    EXPECT_STREQ(channel->GetVlan()->GetName(), "InfotainmentVlan");
-    EXPECT_EQ(channel->GetVlan()->GetVlanId(), 10);
+    QM_EXPECT_FIELDS(*channel->GetVlan(), (GetName(), "InfotainmentVlan"), (GetVlanId(), 10));
     ISoAdConfig* soAd = channel->GetSoAdConfig();
     ASSERT_NE(soAd, nullptr);
     ASSERT_EQ(soAd->GetBundleCount(), 1u);
@@ -219,52 +183,39 @@ TEST_F(ExampleTest, EthernetTopology) {
     EXPECT_STREQ(server->GetName(), "GatewayServer");
     IApplicationEndpoint* endpoint = server->GetApplicationEndpoint();
     ASSERT_NE(endpoint, nullptr);
-    EXPECT_EQ(endpoint->GetProtocol(), 1u);
-    EXPECT_STREQ(endpoint->GetProtocolText(), "udp");
-    EXPECT_EQ(endpoint->GetPortNumber(), 30501u);
-    EXPECT_FALSE(endpoint->IsDynamicallyAssigned());
-    EXPECT_EQ(endpoint->GetPriority(), 3);
+    QM_EXPECT_FIELDS(*endpoint, (GetProtocol(), 1u), (GetProtocolText(), "udp"),
+                     (GetPortNumber(), 30501u), (IsDynamicallyAssigned(), false),
+                     (GetPriority(), 3));
     ASSERT_NE(endpoint->GetNetworkEndpoint(), nullptr);
-    EXPECT_STREQ(endpoint->GetNetworkEndpoint()->GetIpv6Address(), "fd00::10");
-    EXPECT_STREQ(endpoint->GetNetworkEndpoint()->GetDefaultRouter(), "fe80::1");
-    EXPECT_STREQ(endpoint->GetNetworkEndpoint()->GetIpv6AddressSource(), "FIXED");
+    QM_EXPECT_FIELDS(*endpoint->GetNetworkEndpoint(), (GetIpv6Address(), "fd00::10"),
+                     (GetDefaultRouter(), "fe80::1"), (GetIpv6AddressSource(), "FIXED"));
     IEthCommConn* multicast = server->GetMulticastConnector();
     ASSERT_NE(multicast, nullptr);
-    EXPECT_STREQ(multicast->GetName(), "GatewayConnector");
-    EXPECT_EQ(multicast->GetMtu(), 1500u);
-    EXPECT_STREQ(multicast->GetPncGatewayType(), "ACTIVE");
+    QM_EXPECT_FIELDS(*multicast, (GetName(), "GatewayConnector"), (GetMtu(), 1500u),
+                     (GetPncGatewayType(), "ACTIVE"));
     ASSERT_EQ(multicast->GetNetworkEndpointCount(), 1u);
     EXPECT_STREQ(multicast->GetNetworkEndpoint(0)->GetName(), "GatewayEndpoint");
 
     ASSERT_EQ(bundle->GetConnectionCount(), 1u);
     ISocketConnection* connection = bundle->GetConnection(0);
-    EXPECT_TRUE(connection->IsClientIpFromConnectionRequest());
-    EXPECT_FALSE(connection->IsClientPortFromConnectionRequest());
-    EXPECT_EQ(connection->GetPduCollectionMaxBufferSize(), 0x40);
-    EXPECT_STREQ(connection->GetRuntimeIpAddressConfiguration(), "NONE");
-    EXPECT_STREQ(connection->GetRuntimePortConfiguration(), "NONE");
-    EXPECT_STREQ(connection->GetShortLabel(), "RadioToHeadUnit");
+    QM_EXPECT_FIELDS(*connection, (IsClientIpFromConnectionRequest(), true),
+                     (IsClientPortFromConnectionRequest(), false),
+                     (GetPduCollectionMaxBufferSize(), 0x40),
+                     (GetRuntimeIpAddressConfiguration(), "NONE"),
+                     (GetRuntimePortConfiguration(), "NONE"), (GetShortLabel(), "RadioToHeadUnit"));
     ISocketAddress* client = connection->GetClientPort();
     ASSERT_NE(client, nullptr);
     IApplicationEndpoint* clientEndpoint = client->GetApplicationEndpoint();
-    EXPECT_STREQ(clientEndpoint->GetProtocolText(), "tcp");
-    EXPECT_EQ(clientEndpoint->GetPortNumber(), 0x7531u);
+    QM_EXPECT_FIELDS(*clientEndpoint, (GetProtocolText(), "tcp"), (GetPortNumber(), 0x7531u));
     EXPECT_TRUE(clientEndpoint->IsDynamicallyAssigned());  // "FALSE" is not "false"
     EXPECT_EQ(client->GetMulticastConnector(), nullptr);
 
     ASSERT_EQ(connection->GetPduCount(), 1u);
     IPduIdentifier* pdu = connection->GetPdu(0);
-    EXPECT_EQ(pdu->GetHeaderId(), 0x12348001u);
-    EXPECT_STREQ(pdu->GetPduCollectionSemantics(), "LAST-IS-BEST");
-    EXPECT_STREQ(pdu->GetPduCollectionTrigger(), "ALWAYS");
-    IPduTriggering* triggering = pdu->GetPduTriggering();
-    ASSERT_NE(triggering, nullptr);
-    EXPECT_STREQ(triggering->GetName(), "VehicleSpeedTriggering");
-    EXPECT_STREQ(triggering->GetPduName(), "VehicleSpeed");
-    EXPECT_STREQ(triggering->GetPduKind(), "I-SIGNAL-I-PDU");
-    ASSERT_EQ(triggering->GetSignalCount(), 1u);
-    EXPECT_STREQ(triggering->GetSignalName(0), "Speed_CAN_Value");
-    EXPECT_STREQ(triggering->GetSystemSignalName(0), "VehicleSpeedSignal");
+    QM_EXPECT_FIELDS(*pdu, (GetHeaderId(), 0x12348001u),
+                     (GetPduCollectionSemantics(), "LAST-IS-BEST"),
+                     (GetPduCollectionTrigger(), "ALWAYS"));
+    ExpectSpeedTriggering(pdu->GetPduTriggering());
 }
 
 TEST_F(ExampleTest, AraAndStandardDataTypes) {
@@ -277,11 +228,9 @@ TEST_F(ExampleTest, AraAndStandardDataTypes) {
 
     auto* u16 = dynamic_cast<ITrivialDataType*>(ara->FindDataType("uint16_t"));
     ASSERT_NE(u16, nullptr);
-    EXPECT_EQ(u16->GetKind(), 3u);
-    EXPECT_EQ(u16->GetConfiguration(), ara);
-    EXPECT_STREQ(u16->GetBaseTypeName(), "uint16");
-    EXPECT_EQ(u16->GetNativeTypeCode(), 1u);
-    EXPECT_EQ(u16->GetBaseTypeSize(), 16);
+    QM_EXPECT_FIELDS(*u16, (GetKind(), 3u), (GetConfiguration(), ara),
+                     (GetBaseTypeName(), "uint16"), (GetNativeTypeCode(), 1u),
+                     (GetBaseTypeSize(), 16));
     EXPECT_EQ(u16->GetByteOrder(), 0u);  // "MOST..." keeps 0
     auto* u32 = dynamic_cast<ITrivialDataType*>(ara->FindDataType("uint32_t"));
     ASSERT_NE(u32, nullptr);
@@ -289,8 +238,7 @@ TEST_F(ExampleTest, AraAndStandardDataTypes) {
     EXPECT_EQ(u32->GetByteOrder(), 1u);        // "LEAS..."
     auto* text = dynamic_cast<IStringDataType*>(ara->FindDataType("string"));
     ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text->GetCppType(), "std::string");
-    EXPECT_STREQ(text->GetCharacterType(), "utf8");
+    QM_EXPECT_FIELDS(*text, (GetCppType(), "std::string"), (GetCharacterType(), "utf8"));
     auto* bytes = dynamic_cast<IVectorDataType*>(ara->FindDataType("ByteVector"));
     ASSERT_NE(bytes, nullptr);
     EXPECT_STREQ(bytes->GetCppType(), "std::vector<UInt8>");
@@ -309,15 +257,13 @@ TEST_F(ExampleTest, ServiceConfigurationsOfTheServicePackages) {
     EXPECT_EQ(radio->GetDataTypeCount(), 6u);
     auto* band = dynamic_cast<IEnumDataType*>(radio->FindDataType("Band"));
     ASSERT_NE(band, nullptr);
-    EXPECT_EQ(band->GetKind(), 2u);
-    EXPECT_STREQ(band->GetBaseTypeName(), "UInt8");
+    QM_EXPECT_FIELDS(*band, (GetKind(), 2u), (GetBaseTypeName(), "UInt8"));
     ASSERT_EQ(band->GetEnumeratorCount(), 3u);
     EXPECT_STREQ(band->GetEnumerator(2)->GetName(), "Digital");
     EXPECT_EQ(band->FindEnumerator("FM")->GetLowerLimit(), 1u);
     auto* presets = dynamic_cast<IArrayDataType*>(radio->FindDataType("Presets"));
     ASSERT_NE(presets, nullptr);
-    EXPECT_EQ(presets->GetArraySize(), 4u);
-    EXPECT_STREQ(presets->GetElementTypeName(), "UInt16");
+    QM_EXPECT_FIELDS(*presets, (GetArraySize(), 4u), (GetElementTypeName(), "UInt16"));
     auto* tuner = dynamic_cast<IStructureDataType*>(radio->FindDataType("DT_tuner_struct"));
     ASSERT_NE(tuner, nullptr);
     ASSERT_EQ(tuner->GetMemberCount(), 6u);
@@ -339,11 +285,8 @@ TEST_F(ExampleTest, MessagesNameWhatWasNotRead) {
 
 TEST_F(ExampleTest, ClearEmptiesAndTheDatabaseLoadsAgain) {
     db.Clear();
-    EXPECT_EQ(db.GetEcuCount(), 0u);
-    EXPECT_EQ(db.GetLoadedFileCount(), 0u);
-    EXPECT_EQ(db.GetClusters(), nullptr);
-    EXPECT_EQ(db.GetRizConfig(), nullptr);
-    EXPECT_STREQ(db.GetMessages(), "");
+    QM_EXPECT_FIELDS(db, (GetEcuCount(), 0u), (GetLoadedFileCount(), 0u), (GetClusters(), nullptr),
+                     (GetRizConfig(), nullptr), (GetMessages(), ""));
     // The further list of configurations outlives Clear.
     EXPECT_EQ(db.GetServiceConfigurationCount(), 2u);
     ASSERT_TRUE(LoadPaths(db, {kExample}));
@@ -355,8 +298,7 @@ TEST_F(ExampleTest, ASecondLoadAppendsTheDeploymentsAgain) {
     ASSERT_TRUE(LoadPaths(db, {}));
     ISomeIpServiceCfg* radio = Service("Radio");
     EXPECT_EQ(db.GetEcu(0)->GetServiceCount(), 2u);
-    EXPECT_EQ(radio->GetFieldDeploymentCount(), 4u);
-    EXPECT_EQ(radio->GetEventGroupCount(), 2u);
+    QM_EXPECT_FIELDS(*radio, (GetFieldDeploymentCount(), 4u), (GetEventGroupCount(), 2u));
     EXPECT_EQ(db.GetClusters()->GetEthernetClusterCount(), 1u);  // rebuilt, not doubled
 }
 

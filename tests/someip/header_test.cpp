@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "expect_fields.h"
+#include "expect_texts.h"
 #include "someip/header_generator.h"
 #include "someip/service_cfg.h"
 #include "someip_test_support.h"
@@ -111,10 +113,8 @@ TEST(HeaderText, CompatibilityBlockIsFixedAndUsesCrLf) {
                           "#endif\r\n",
                           0),
               0u);
-    EXPECT_NE(block.find("#ifndef sint16\r\n#define sint16 int16_t\r\n#endif\r\n"),
-              std::string::npos);
-    EXPECT_EQ(block.find("#define int16"), std::string::npos);
-    EXPECT_NE(block.find("#define String std::string\r\n"), std::string::npos);
+    qmtest::ExpectTexts(block, {"#ifndef sint16\r\n#define sint16 int16_t\r\n#endif\r\n",
+                                "!#define int16", "#define String std::string\r\n"});
     const std::string tail = "#ifndef uuid\r\nusing uuid = char[17];\r\n#endif\r\n\r\n";
     EXPECT_EQ(block.substr(block.size() - tail.size()), tail);
     EXPECT_EQ(block.find('\n', 0), 1u);  // every line end is "\r\n"
@@ -160,9 +160,8 @@ TEST(HeaderFromReader, ExampleRadioService) {
     EXPECT_STREQ(nav->GetStructDatatype(0)->GetName(), "Point");
     IVariable* waypoints = nav->FindStructDatatype("Route")->FindVariable("waypoints");
     ASSERT_NE(waypoints, nullptr);
-    EXPECT_TRUE(waypoints->IsArray());
-    EXPECT_EQ(waypoints->GetArraySize(), 3u);
-    EXPECT_STREQ(waypoints->GetElementType(), "Service_Navigation_Point");
+    QM_EXPECT_FIELDS(*waypoints, (IsArray(), true), (GetArraySize(), 3u),
+                     (GetElementType(), "Service_Navigation_Point"));
 }
 
 // Every service of the example compiles as the tool writes it.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "expect_fields.h"
 #include "someip/sparse_text.h"
 #include "someip/tree_text.h"
 
@@ -14,11 +15,9 @@ using qm::someip::TreeText;
 
 TEST(SparseText, EmptyUntilSetAndEmptyAgainWhenSetToNothing) {
     SparseText text;
-    EXPECT_TRUE(text.empty());
-    EXPECT_STREQ(text.c_str(), "");
+    QM_EXPECT_FIELDS(text, (empty(), true), (c_str(), ""));
     text = "uint8";
-    EXPECT_FALSE(text.empty());
-    EXPECT_STREQ(text.c_str(), "uint8");
+    QM_EXPECT_FIELDS(text, (empty(), false), (c_str(), "uint8"));
     text = std::string("Service_A_Point");
     EXPECT_EQ(text.str(), "Service_A_Point");
     text = "";
@@ -41,8 +40,7 @@ TEST(SparseText, CopiesAreIndependent) {
 TEST(TreeText, ReferringCostsNoCopyAndAssigningCopies) {
     const std::string tree = "DT_Position";
     TreeText text;
-    EXPECT_TRUE(text.empty());
-    EXPECT_STREQ(text.c_str(), "");
+    QM_EXPECT_FIELDS(text, (empty(), true), (c_str(), ""));
     text.Refer(tree);
     EXPECT_EQ(text.c_str(), tree.c_str());
     EXPECT_EQ(text.view(), "DT_Position");
@@ -71,8 +69,7 @@ TEST(TreeText, SelfAssignmentAndCopiesOfAView) {
     tree.assign("gone");
     EXPECT_STREQ(copy.c_str(), "Shared");
     view.clear();
-    EXPECT_TRUE(view.empty());
-    EXPECT_STREQ(view.c_str(), "");
+    QM_EXPECT_FIELDS(view, (empty(), true), (c_str(), ""));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "expect_fields.h"
+#include "expect_texts.h"
 #include "someip_test_support.h"
 
 namespace {
@@ -26,6 +28,16 @@ std::string Deployment(const std::string& name, const std::string& body) {
 std::string DeploymentRef(const std::string& path) {
     return "<SERVICE-INTERFACE-DEPLOYMENT-REF DEST=\"SOMEIP-SERVICE-INTERFACE-DEPLOYMENT\">" +
            path + "</SERVICE-INTERFACE-DEPLOYMENT-REF>";
+}
+
+// The package "ECU" with the ECU "E", associated with the PDU group at `path`.
+std::string EcuWithGroup(const std::string& path) {
+    return Package("ECU",
+                   "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS>"
+                   "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">" +
+                       path +
+                       "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS>"
+                       "</ECU-INSTANCE>");
 }
 
 TEST(ServiceReader, MissingSecondFileStillReadsTheFirst) {
@@ -51,15 +63,12 @@ TEST(ServiceReader, InstancesOfOneServiceMergeByNamePrefix) {
     IEcu* ecu = db->GetEcu(0);
     ASSERT_EQ(ecu->GetServiceCount(), 2u);
     ISomeIpServiceCfg* brake = ecu->GetService(0);
-    EXPECT_STREQ(brake->GetName(), "Brake");
-    EXPECT_EQ(brake->GetRole(), 2u);
-    EXPECT_STREQ(brake->GetRoleText(), "provided");
-    EXPECT_EQ(brake->GetInstanceId(), 7);
+    QM_EXPECT_FIELDS(*brake, (GetName(), "Brake"), (GetRole(), 2u), (GetRoleText(), "provided"),
+                     (GetInstanceId(), 7));
     // Every sibling of the instances is read; one that is neither provided nor required has
     // no role.
-    EXPECT_STREQ(ecu->GetService(1)->GetName(), "Plain");
-    EXPECT_EQ(ecu->GetService(1)->GetRole(), 0u);
-    EXPECT_STREQ(ecu->GetService(1)->GetRoleText(), "undefined");
+    QM_EXPECT_FIELDS(*ecu->GetService(1), (GetName(), "Plain"), (GetRole(), 0u),
+                     (GetRoleText(), "undefined"));
 }
 
 TEST(ServiceReader, InlineDeploymentWithNotifierOnly) {
@@ -76,11 +85,9 @@ TEST(ServiceReader, InlineDeploymentWithNotifierOnly) {
     ASSERT_NE(s, nullptr);
     ASSERT_EQ(s->GetFieldDeploymentCount(), 1u);
     IFieldDeployment* field = s->GetFieldDeployment(0);
-    EXPECT_EQ(field->GetGetter(), nullptr);
-    EXPECT_EQ(field->GetSetter(), nullptr);
+    QM_EXPECT_FIELDS(*field, (GetGetter(), nullptr), (GetSetter(), nullptr));
     ASSERT_NE(field->GetNotifier(), nullptr);
-    EXPECT_EQ(field->GetNotifier()->GetId(), 5);
-    EXPECT_STREQ(field->GetNotifier()->GetTransportProtocol(), "UDP");
+    QM_EXPECT_FIELDS(*field->GetNotifier(), (GetId(), 5), (GetTransportProtocol(), "UDP"));
     EXPECT_EQ(s->GetRole(), 1u);
 }
 
@@ -157,11 +164,7 @@ TEST(ServiceReader, ReferenceCyclesEnd) {
                 "<CONTAINED-I-PDU-GROUP-REF "
                 "DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/A</CONTAINED-I-PDU-GROUP-REF>"
                 "</CONTAINED-I-PDU-GROUP-REFS></I-SIGNAL-I-PDU-GROUP>");
-    const std::string ecu = Package(
-        "ECU",
-        "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS>"
-        "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/A"
-        "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS></ECU-INSTANCE>");
+    const std::string ecu = EcuWithGroup("/Com/A");
     auto db = LoadText(Document(ecu + com));
     ASSERT_EQ(db->GetEcuCount(), 1u);
     // Both groups, each once.
@@ -185,24 +188,18 @@ TEST(PduReader, ExactTextsKindsAndBuses) {
         "<I-SIGNAL-TO-PDU-MAPPINGS><I-SIGNAL-TO-I-PDU-MAPPING><I-SIGNAL-REF DEST=\"I-SIGNAL\">"
         "/Com/Light</I-SIGNAL-REF></I-SIGNAL-TO-I-PDU-MAPPING></I-SIGNAL-TO-PDU-MAPPINGS>"
         "</SECURED-I-PDU><I-SIGNAL><SHORT-NAME>Light</SHORT-NAME></I-SIGNAL>");
-    const std::string ecu = Package(
-        "ECU",
-        "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS>"
-        "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/G"
-        "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS></ECU-INSTANCE>");
+    const std::string ecu = EcuWithGroup("/Com/G");
     auto db = LoadText(Document(ecu + com));
     INode* group = db->GetEcu(0)->GetNode(0);
     ASSERT_NE(group, nullptr);
     EXPECT_STREQ(group->GetDirectionText(), "");  // "out" is not "OUT"
     EXPECT_STREQ(group->GetModeText(), "");
     ASSERT_EQ(group->GetPduCount(), 2u);
-    EXPECT_EQ(group->GetPdu(0)->GetKind(), 12);
-    EXPECT_EQ(group->GetPdu(0)->GetLength(), 16);
+    QM_EXPECT_FIELDS(*group->GetPdu(0), (GetKind(), 12), (GetLength(), 16));
     EXPECT_EQ(group->GetPdu(1)->GetKind(), -1);  // a group met as a PDU
     ISignal* light = db->GetEcu(0)->FindSignal("Light");
     ASSERT_NE(light, nullptr);
-    EXPECT_STREQ(light->GetBusText(), "");
-    EXPECT_EQ(light->GetValueTable(), nullptr);
+    QM_EXPECT_FIELDS(*light, (GetBusText(), ""), (GetValueTable(), nullptr));
 }
 
 // A PDU gets the first PDU-TRIGGERING (document order, any channel) whose I-PDU-REF leads to
@@ -249,23 +246,17 @@ TEST(PduReader, TriggeringOfAPduIsTheFirstThatNamesIt) {
             channel("Ch2", "<PDU-TRIGGERINGS>" + triggering("SecondA", "/Com/A", "") +
                                "</PDU-TRIGGERINGS>") +
             "</PHYSICAL-CHANNELS></CAN-CLUSTER-CONDITIONAL></CAN-CLUSTER-VARIANTS></CAN-CLUSTER>");
-    const std::string ecu = Package(
-        "ECU",
-        "<ECU-INSTANCE><SHORT-NAME>E</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS>"
-        "<ASSOCIATED-COM-I-PDU-GROUP-REF DEST=\"I-SIGNAL-I-PDU-GROUP\">/Com/G"
-        "</ASSOCIATED-COM-I-PDU-GROUP-REF></ASSOCIATED-COM-I-PDU-GROUP-REFS></ECU-INSTANCE>");
+    const std::string ecu = EcuWithGroup("/Com/G");
     auto db = LoadText(Document(ecu + com + net));
     INode* group = db->GetEcu(0)->GetNode(0);
     ASSERT_NE(group, nullptr);
     ASSERT_EQ(group->GetPduCount(), 2u);
     IPduTriggering* a = group->GetPdu(0)->GetPduTriggering();
     ASSERT_NE(a, nullptr);
-    EXPECT_STREQ(a->GetName(), "FirstA");
-    EXPECT_STREQ(a->GetPduName(), "A");
-    EXPECT_STREQ(a->GetPduKind(), "I-SIGNAL-I-PDU");
+    QM_EXPECT_FIELDS(*a, (GetName(), "FirstA"), (GetPduName(), "A"),
+                     (GetPduKind(), "I-SIGNAL-I-PDU"));
     ASSERT_EQ(a->GetSignalCount(), 1u);
-    EXPECT_STREQ(a->GetSignalName(0), "S");
-    EXPECT_STREQ(a->GetSystemSignalName(0), "Sys");
+    QM_EXPECT_FIELDS(*a, (GetSignalName(0), "S"), (GetSystemSignalName(0), "Sys"));
     EXPECT_EQ(group->GetPdu(1)->GetPduTriggering(), nullptr);
     group->GetPdu(0)->Clear();
     EXPECT_EQ(group->GetPdu(0)->GetPduTriggering(), nullptr);
@@ -321,17 +312,13 @@ TEST(StructureReader, SelfContainingStructureAndUnknownArrayElement) {
     ASSERT_NE(node, nullptr);
     ASSERT_EQ(node->GetVariableCount(), 2u);
     EXPECT_EQ(node->GetVariable(0)->GetBaseType(), 1u);
-    EXPECT_FALSE(node->GetVariable(1)->HasStruct());
-    EXPECT_EQ(node->GetVariable(1)->GetBaseType(), 14u);
+    QM_EXPECT_FIELDS(*node->GetVariable(1), (HasStruct(), false), (GetBaseType(), 14u));
     IVariable* broken = s->FindStructDatatype("Holder")->FindVariable("broken");
     ASSERT_NE(broken, nullptr);
-    EXPECT_TRUE(broken->IsArray());
-    EXPECT_EQ(broken->GetArraySize(), 2u);
-    const std::string messages = db->GetMessages();
-    EXPECT_NE(messages.find("Structure: DT_Node_struct contains itself through member: next.\r\n"),
-              std::string::npos);
-    EXPECT_NE(messages.find("Sub element of array was not found Broken.\r\n"), std::string::npos);
-    EXPECT_NE(messages.find("Unresolved") == std::string::npos, false);
+    QM_EXPECT_FIELDS(*broken, (IsArray(), true), (GetArraySize(), 2u));
+    qmtest::ExpectTexts(db->GetMessages(),
+                        {"Structure: DT_Node_struct contains itself through member: next.\r\n",
+                         "Sub element of array was not found Broken.\r\n", "!Unresolved"});
     // The header of such a service is still produced.
     EXPECT_NE(std::string(s->GenerateHeader()).find("struct Service_S_Node\n"), std::string::npos);
 }

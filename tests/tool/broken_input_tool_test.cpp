@@ -15,14 +15,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using tooltest::kCorpus;
-using tooltest::kExamples;
-using tooltest::Quote;
-using tooltest::ReadBytes;
-using tooltest::RunQuillmere;
-using tooltest::RunTool;
-
 std::string RandomBytes(size_t size) {
     std::mt19937 random(24);
     std::string bytes(size, '\0');
@@ -39,7 +31,7 @@ class BrokenInput : public ::testing::Test {
     }
     // The first percent of a file's bytes, written under a new name.
     fs::path Cut(const fs::path& source, unsigned percent, const std::string& name) {
-        const std::string text = ReadBytes(source);
+        const std::string text = ReadFile(source);
         return Write(name, text.substr(0, text.size() * percent / 100));
     }
 
@@ -115,7 +107,7 @@ TEST_F(BrokenInput, EmptyFilesAreWarnings) {
 }
 
 TEST_F(BrokenInput, ACutLdfIsNotClean) {
-    const std::string ldf = ReadBytes(kExamples / "body.ldf");
+    const std::string ldf = ReadFile(kExamples / "body.ldf");
     const size_t block = ldf.find('{', ldf.find('{', ldf.find("Node_attributes")) + 1);
     ASSERT_NE(block, std::string::npos);
     ExpectCheck(Write("cut.ldf", ldf.substr(0, block + 1)), "",
@@ -138,16 +130,18 @@ TEST_F(BrokenInput, ValueDescriptionsKeepTheirValuesInTheDump) {
 TEST_F(BrokenInput, TheXmlCommandWarnsOnCutAndRefusesGarbage) {
     std::string deep;
     for (int i = 0; i < 20000; ++i) deep += "<a>\n";
-    const auto cut = RunQuillmere("xml --stats " + Write("deep.xml", deep).string());
-    EXPECT_EQ(cut.exitCode, 1) << cut.text.substr(0, 400);
-    EXPECT_NE(cut.text.find("document ends inside <a> at line 20000"), std::string::npos);
-    const auto garbage = RunQuillmere("xml " + Write("noise.xml", "no markup here").string());
-    EXPECT_EQ(garbage.exitCode, 2);
-    EXPECT_NE(garbage.text.find("not an XML file: no XML element found"), std::string::npos);
-    const auto empty = RunQuillmere("xml " + Write("empty.xml", "").string());
-    EXPECT_EQ(empty.exitCode, 1);
-    EXPECT_NE(empty.text.find("the file is empty"), std::string::npos);
-    EXPECT_EQ(RunQuillmere("xml " + (kExamples / "bus_system.arxml").string()).exitCode, 0);
+    ExpectRuns({
+        {"xml --stats " + Write("deep.xml", deep).string(),
+         1,
+         {},
+         {"document ends inside <a> at line 20000"}},
+        {"xml " + Write("noise.xml", "no markup here").string(),
+         2,
+         {},
+         {"not an XML file: no XML element found"}},
+        {"xml " + Write("empty.xml", "").string(), 1, {}, {"the file is empty"}},
+        {"xml " + (kExamples / "bus_system.arxml").string(), 0},
+    });
 }
 
 }  // namespace

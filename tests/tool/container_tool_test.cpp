@@ -48,13 +48,14 @@ TEST(ToolContainer, BadContainersAndInputsFailCleanly) {
     const tooltest::ScratchFolder scratch("tool_container");
     const std::string container = (scratch / "bad.xml").string();
     std::ofstream(container) << "<KOVR><Other/></KOVR>";
-    std::string out;
-    EXPECT_EQ(RunQuillmere("check " + container, &out), 2) << out;
-    EXPECT_NE(RunQuillmere("info " + container, &out), 0);
-    EXPECT_NE(
-        RunQuillmere("convert " + kExamples + "missing.dbc " + (scratch / "x.xml").string(), &out),
-        0);
-    EXPECT_NE(out.find("quillmere: "), std::string::npos);
+    ExpectRuns({
+        {"check " + container, 2},
+        {"info " + container, -1},
+        {"convert " + kExamples + "missing.dbc " + (scratch / "x.xml").string(),
+         -1,
+         {},
+         {"quillmere: "}},
+    });
 }
 
 nlohmann::json WithoutByteOrder(nlohmann::json json) {
@@ -94,9 +95,10 @@ TEST(ToolContainer, DiagnosticFilesGoIntoOneLibrary) {
     // A stored library with a stray element and no ECU.
     std::ofstream(container)
         << "<KOVR><Quillmere><DiagnoseLib><Ecu shortName=\"x\"/></DiagnoseLib></Quillmere></KOVR>";
-    EXPECT_EQ(RunQuillmere("check " + container, &out), 1) << out;
-    EXPECT_NE(out.find("element \"Ecu\" in \"DiagnoseLib\" skipped"), std::string::npos) << out;
-    EXPECT_NE(out.find("the diagnostic library holds no ECU"), std::string::npos) << out;
+    ExpectRuns(
+        {{"check " + container,
+          1,
+          {"element \"Ecu\" in \"DiagnoseLib\" skipped", "the diagnostic library holds no ECU"}}});
 }
 
 }  // namespace container_tool

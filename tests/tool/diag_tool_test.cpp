@@ -3,11 +3,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "expect_fields.h"
 #include "tool_support.h"
 
 namespace {
-
-using tooltest::RunQuillmere;
 
 const std::string kExample = std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
 
@@ -30,38 +29,29 @@ TEST(DiagTool, InfoAndDumpAsJson) {
 }
 
 TEST(DiagTool, EncodeRequestWithParameterValues) {
-    auto plain = RunQuillmere("encode-request " + kExample + " DoorFrontLeft VIN_Read");
-    EXPECT_EQ(plain.exitCode, 0);
-    EXPECT_EQ(plain.text, "22 F1 90\n");
+    const std::string encode = "encode-request " + kExample;
     auto set = RunQuillmere("encode-request --json " + kExample +
                             " DoorCommon ExtendedSession_Start Session=0x01");
     ASSERT_EQ(set.exitCode, 0) << set.text;
     EXPECT_EQ(nlohmann::json::parse(set.text)["bytes"], "1001");
-    EXPECT_NE(RunQuillmere("encode-request " + kExample + " DoorCommon NoSuchService").exitCode, 0);
-    EXPECT_NE(RunQuillmere("encode-request " + kExample + " DoorCommon VIN_Read Nope=1").exitCode,
-              0);
-}
-
-TEST(DiagTool, EncodeRequestRefusesWhatTheParameterCannotHold) {
-    const std::string session =
-        "encode-request " + kExample + " DoorFrontLeft ExtendedSession_Start ";
-    const std::vector<std::pair<std::string, std::string>> refused = {
-        {"Session=256", "quillmere: parameter 'Session': 256 is outside its valid range 0..255\n"},
-        {"Session=-1", "quillmere: parameter 'Session': -1 is outside its valid range 0..255\n"},
-        {"Session=1e3", "quillmere: parameter 'Session': 1e3 is outside its valid range 0..255\n"},
-        {"Session=Fast",
-         "quillmere: parameter 'Session': 'Fast' is no number; valid range 0..255\n"},
-    };
-    for (const auto& [assignment, message] : refused) {
-        const auto out = RunQuillmere(session + assignment);
-        EXPECT_EQ(out.exitCode, 2) << assignment;
-        EXPECT_EQ(out.text, message);
-    }
-    // The described encoder takes the text as it is.
-    EXPECT_EQ(RunQuillmere("encode-request --exact " + kExample +
-                           " DoorFrontLeft ExtendedSession_Start Session=256")
-                  .exitCode,
-              0);
+    const std::string session = encode + " DoorFrontLeft ExtendedSession_Start Session=";
+    const std::string range = " is outside its valid range 0..255\n";
+    ExpectRuns({
+        {encode + " DoorFrontLeft VIN_Read", 0, {"=22 F1 90\n"}, {"="}},
+        {encode + " DoorCommon NoSuchService", -1},
+        {encode + " DoorCommon VIN_Read Nope=1", -1},
+        // What the parameter cannot hold is refused, naming it.
+        {session + "256", 2, {"="}, {"=quillmere: parameter 'Session': 256" + range}},
+        {session + "-1", 2, {"="}, {"=quillmere: parameter 'Session': -1" + range}},
+        {session + "1e3", 2, {"="}, {"=quillmere: parameter 'Session': 1e3" + range}},
+        {session + "Fast",
+         2,
+         {"="},
+         {"=quillmere: parameter 'Session': 'Fast' is no number; valid range 0..255\n"}},
+        // The described encoder takes the text as it is.
+        {"encode-request --exact " + kExample + " DoorFrontLeft ExtendedSession_Start Session=256",
+         0},
+    });
 }
 
 TEST(DiagTool, DecodeDiagFindsTheMessageAndItsParameters) {
@@ -84,11 +74,10 @@ TEST(DiagTool, DecodeDiagFindsTheMessageAndItsParameters) {
     EXPECT_EQ(negative["kind"], "negativeResponse");
     EXPECT_EQ(negative["parameters"][2]["text"], "requestOutOfRange");
 
-    const auto none = RunQuillmere("decode-diag " + kExample + " DoorFrontLeft 221000");
-    EXPECT_EQ(none.exitCode, 1);
-    EXPECT_NE(none.text.find("closest: Vehicle Identification Number Read (request 22 F1 90)"),
-              std::string::npos)
-        << none.text;
+    ExpectRuns({{"decode-diag " + kExample + " DoorFrontLeft 221000",
+                 1,
+                 {},
+                 {"closest: Vehicle Identification Number Read (request 22 F1 90)"}}});
 
     // ODX: the global negative response of the base variant; the variant does not inherit it
     // (NOT-INHERITED-GLOBAL-NEG-RESPONSES) and gets the UDS form. A message that breaks its

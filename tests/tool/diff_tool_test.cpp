@@ -15,15 +15,7 @@
 #include "ldf/netconfig_ldf_file.h"
 #include "tool_support.h"
 
-namespace fs = std::filesystem;
-using nlohmann::json;
-using tooltest::Quote;
-using tooltest::RunTool;
-
 namespace {
-
-using tooltest::kCorpus;
-using tooltest::kExamples;
 
 void AddKinds(const json& set, const std::string& owner, std::vector<std::string>& kinds) {
     for (const char* list : {"added", "removed", "renamed"}) {
@@ -189,19 +181,21 @@ TEST(Diff, EqualFilesExitZeroAndErrorsExitTwo) {
         EXPECT_EQ(same.exitCode, 0) << name;
         EXPECT_TRUE(same.report["equal"].get<bool>()) << name;
     }
-    EXPECT_EQ(RunDiff(kExamples / "powertrain.dbc", "/nonexistent/x.dbc").exitCode, 2);
-    EXPECT_EQ(RunDiff(kExamples / "powertrain.dbc", kExamples / "door_ecu.cdd").exitCode, 2);
-    const auto text = RunTool("diff " + Quote((kExamples / "powertrain.dbc").string()) + " " +
-                              Quote((kExamples / "body.ldf").string()));
-    EXPECT_EQ(text.exitCode, 1);
-    EXPECT_NE(text.out.find("- frame 0x100 EngineData"), std::string::npos) << text.out;
+    const std::string powertrain = Quote((kExamples / "powertrain.dbc").string()) + " ";
+    ExpectRuns({
+        {"diff --json " + powertrain + "/nonexistent/x.dbc", 2},
+        {"diff --json " + powertrain + Quote((kExamples / "door_ecu.cdd").string()), 2},
+        {"diff " + powertrain + Quote((kExamples / "body.ldf").string()),
+         1,
+         {"- frame 0x100 EngineData"}},
+    });
 }
 
 // Diagnostic files: a renamed qualifier is a service removed and one added; a renamed service
 // a changed field.
 TEST(Diff, DiagnosticServicesByQualifier) {
     tooltest::ScratchFolder folder("diff_diag");
-    const std::string original = tooltest::ReadBytes(kExamples / "door_ecu.cdd");
+    const std::string original = tooltest::ReadFile(kExamples / "door_ecu.cdd");
     const auto variant = [&](const std::string& from, const std::string& to) {
         std::string text = original;
         for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
@@ -233,14 +227,11 @@ TEST(Diff, DemoShowsALayoutAnEditedCopyAndAConvertedCluster) {
     ASSERT_EQ(demo.exitCode, 0);
     const size_t at = demo.out.find("Frame layouts and comparisons");
     ASSERT_NE(at, std::string::npos);
-    const std::string tail = demo.out.substr(at);
-    EXPECT_NE(tail.find("Byte   0 |------------------------------x|  EngineSpeed"),
-              std::string::npos);
-    EXPECT_NE(tail.find("3 difference(s)"), std::string::npos) << tail;
-    EXPECT_NE(tail.find("signal CoolantTemp renamed to WaterTemp"), std::string::npos);
-    EXPECT_NE(tail.find("PowertrainCan (dbc): 0 difference(s)"), std::string::npos);
-    // The payload that decode reads back as the values given.
-    EXPECT_NE(tail.find("CoolantTemp=90:\n    7017820000000000\n"), std::string::npos) << tail;
+    ExpectTexts(demo.out.substr(at),
+                {"Byte   0 |------------------------------x|  EngineSpeed", "3 difference(s)",
+                 "signal CoolantTemp renamed to WaterTemp", "PowertrainCan (dbc): 0 difference(s)",
+                 // The payload that decode reads back as the values given.
+                 "CoolantTemp=90:\n    7017820000000000\n"});
 }
 
 // Checks a --layout --json drawing: one row per byte at least, every bit of every signal in the
@@ -318,18 +309,13 @@ TEST(Layout, MarksEveryBitOfEverySignal) {
 }
 
 TEST(Layout, DrawsMotorolaSignalsFromMostToLeastSignificantBit) {
-    const auto out =
-        RunTool("dump --layout EngineData " + Quote((kExamples / "powertrain.dbc").string()));
-    ASSERT_EQ(out.exitCode, 0);
-    // OilPressure: 55|8@0+, bits 55..48 of byte 6: a whole row from < to x.
-    EXPECT_NE(out.out.find("      6 |<-----------------------------x|  OilPressure"),
-              std::string::npos)
-        << out.out;
-    // EngineSpeed: 0|16@1+: x at bit 0 of byte 0, < at bit 7 of byte 1.
-    EXPECT_NE(out.out.find("Byte   0 |------------------------------x|  EngineSpeed"),
-              std::string::npos)
-        << out.out;
-    EXPECT_NE(out.out.find("      1 |<------------------------------|"), std::string::npos);
+    ExpectRuns({{"dump --layout EngineData " + Quote((kExamples / "powertrain.dbc").string()),
+                 0,
+                 {// OilPressure: 55|8@0+, bits 55..48 of byte 6: a whole row from < to x.
+                  "      6 |<-----------------------------x|  OilPressure",
+                  // EngineSpeed: 0|16@1+: x at bit 0 of byte 0, < at bit 7 of byte 1.
+                  "Byte   0 |------------------------------x|  EngineSpeed",
+                  "      1 |<------------------------------|"}}});
 }
 
 // A multiplexed frame is drawn once per selector value, each with its own signals.

@@ -26,10 +26,10 @@
 #include "codec_models/model_codecs.h"
 #include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"
+#include "expect_fields.h"
 #include "ldf/netconfig_ldf_file.h"
 #include "tool_support.h"
 
-namespace fs = std::filesystem;
 using qm::codec::BitLayout;
 using qm::codec::FrameCatalog;
 using qm::codec::FrameCodec;
@@ -38,8 +38,6 @@ using qmtool::ccode::ByteSegment;
 using qmtool::ccode::CDatabase;
 using qmtool::ccode::CFrame;
 using qmtool::ccode::CSignal;
-using tooltest::Quote;
-using tooltest::RunTool;
 
 namespace generate_c {
 namespace {
@@ -156,33 +154,29 @@ TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
     const fs::path examples = fs::path(QM_SOURCE_DIR) / "examples";
     std::string sources;
     for (const char* file : {"powertrain.dbc", "body.ldf", "bus_system.arxml"}) {
-        const auto run = RunTool("generate-c " + Quote((examples / file).string()) + " -o " +
-                                 Quote((folder / "out").string()) + " --json");
-        ASSERT_EQ(run.exitCode, 0) << file << run.err;
-        const auto json = nlohmann::json::parse(run.out);
+        const auto json = RunJson("generate-c " + Quote((examples / file).string()) + " -o " +
+                                  Quote((folder / "out").string()) + " --json");
         EXPECT_GT(json["frames"].get<int>(), 1) << file;
         sources += " " + Quote(json["source"].get<std::string>());
     }
-    const std::string header = tooltest::ReadBytes(folder / "out" / "powertrain.h");
-    for (const char* piece :
-         {"#define POWERTRAIN_ENGINE_DATA_FRAME_ID (0x100u)",
-          "#define POWERTRAIN_ENGINE_DATA_LENGTH (8u)",
-          "#define POWERTRAIN_ENGINE_DATA_CYCLE_TIME_MS (10u)",
-          "#define POWERTRAIN_ENGINE_DATA_ENGINE_STATE_RUNNING_CHOICE (2u)", "    int16_t torque;",
-          "double powertrain_engine_data_torque_decode(int16_t value);"}) {
-        EXPECT_NE(header.find(piece), std::string::npos) << piece;
-    }
+    ExpectTexts(
+        ReadFile(folder / "out" / "powertrain.h"),
+        {"#define POWERTRAIN_ENGINE_DATA_FRAME_ID (0x100u)",
+         "#define POWERTRAIN_ENGINE_DATA_LENGTH (8u)",
+         "#define POWERTRAIN_ENGINE_DATA_CYCLE_TIME_MS (10u)",
+         "#define POWERTRAIN_ENGINE_DATA_ENGINE_STATE_RUNNING_CHOICE (2u)", "    int16_t torque;",
+         "double powertrain_engine_data_torque_decode(int16_t value);"});
     // Strict and optimised, and no libm: the program links without -lm.
     const std::string program = (folder / "program").string();
     std::ofstream(folder / "main.c") << "#include \"powertrain.h\"\nint main(void) { return 0; }\n";
     EXPECT_EQ(Shell(kStrictC + " -O2 -I" + Quote((folder / "out").string()) + " " +
                     Quote((folder / "main.c").string()) + sources + " -o " + Quote(program)),
               0);
-    const auto wrongFormat = RunTool("generate-c " + Quote((examples / "door_ecu.cdd").string()) +
-                                     " -o " + Quote((folder / "cdd").string()));
-    EXPECT_EQ(wrongFormat.exitCode, 2);
-    EXPECT_NE(wrongFormat.err.find("generate-c takes a DBC, LDF or ARXML file"), std::string::npos)
-        << wrongFormat.err;
+    ExpectRuns({{"generate-c " + Quote((examples / "door_ecu.cdd").string()) + " -o " +
+                     Quote((folder / "cdd").string()),
+                 2,
+                 {},
+                 {"generate-c takes a DBC, LDF or ARXML file"}}});
 }
 
 // --- The corpus: generated code against the codec. ---
@@ -401,7 +395,7 @@ void BuildAndRun(const std::vector<Subject*>& batch, const fs::path& folder) {
                            (haveClang ? "clang" : "gcc") + kStrictFlags + " -O0 " + unitPath +
                            " -o " + Quote(program.string()) + " >> " + log + " 2>&1 && " +
                            Quote(program.string()) + " > " + Quote(output.string()));
-    const std::string text = tooltest::ReadBytes(exit == 0 ? output : folder / "gcc.txt");
+    const std::string text = tooltest::ReadFile(exit == 0 ? output : folder / "gcc.txt");
     Subject* current = nullptr;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
@@ -622,10 +616,8 @@ TEST(GenerateCCorpus, GeneratedCodeAgreesWithTheCodec) {
     const Tally& dbc = tallies["dbc"];
     EXPECT_EQ(dbc.files, WholeCorpus() ? 34u : 24u);
     EXPECT_EQ(dbc.frames, WholeCorpus() ? 3198u : 765u);
-    EXPECT_EQ(tallies["ldf"].files, 25u);
-    EXPECT_EQ(tallies["ldf"].frames, 134u);
-    EXPECT_EQ(tallies["arxml"].files, 10u);
-    EXPECT_EQ(tallies["arxml"].frames, 50u);
+    QM_EXPECT_FIELDS(tallies["ldf"], (files, 25u), (frames, 134u));
+    QM_EXPECT_FIELDS(tallies["arxml"], (files, 10u), (frames, 50u));
     EXPECT_GT(dbc.roundTrips, WholeCorpus() ? 100000u : 20000u);
     EXPECT_GT(dbc.decoded, WholeCorpus() ? 130000u : 20000u);
     EXPECT_GT(dbc.encoded, WholeCorpus() ? 125000u : 20000u);

@@ -16,13 +16,6 @@
 #include "decode_output.h"
 #include "tool_support.h"
 
-namespace fs = std::filesystem;
-using tooltest::Output;
-using tooltest::Quote;
-using tooltest::ReadBytes;
-using tooltest::RunTool;
-using tooltest::ScratchFolder;
-
 namespace {
 
 // Standard, extended (multiplexed), CAN FD frames; a value table; a name a CSV must quote.
@@ -128,7 +121,7 @@ class LogJobsTest : public ::testing::TestWithParam<LogCase> {
         for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
         std::sort(files.begin(), files.end());
         std::string all;
-        for (const auto& file : files) all += file.filename().string() + ":\n" + ReadBytes(file);
+        for (const auto& file : files) all += file.filename().string() + ":\n" + ReadFile(file);
         return all;
     }
 
@@ -177,7 +170,7 @@ TEST_P(LogJobsTest, SeveralLogsComeOutInArgumentOrder) {
         Decode("--json -j 3 --log " + a + " " + b + " " + a + " -o " + Quote(file.string()));
     ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
     EXPECT_TRUE(toFile.out.empty());
-    EXPECT_EQ(ReadBytes(file), both.out);
+    EXPECT_EQ(ReadFile(file), both.out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Logs, LogJobsTest,
@@ -198,7 +191,7 @@ TEST_F(LogCsvTest, OneTablePerFrameWithAColumnPerSignal) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // Timestamps as written; a short payload leaves the signals it lacks empty; value texts are
     // not written (the number is).
-    EXPECT_EQ(ReadBytes(folder / "Engine.csv"),
+    EXPECT_EQ(ReadFile(folder / "Engine.csv"),
               "timestamp,channel,Speed,Gear,Temp\n"
               "1436509052.249713,can0,100,1,-39\n"
               "1436509053.3,can0,100,,\n"
@@ -206,11 +199,11 @@ TEST_F(LogCsvTest, OneTablePerFrameWithAColumnPerSignal) {
               ",can0,1000,0,0\n"
               ".5,can0,6553.5,15,23.5\n");
     // Multiplexed signals: the cell of a signal that the multiplexer does not select is empty.
-    EXPECT_EQ(ReadBytes(folder / "Body.csv"),
+    EXPECT_EQ(ReadFile(folder / "Body.csv"),
               "timestamp,channel,Mode,Door,Lamp\n"
               "1436509052.25,can1,1,7,\n"
               "1436509052.3,can1,2,,63.75\n");
-    EXPECT_EQ(ReadBytes(folder / "Fd.csv"),
+    EXPECT_EQ(ReadFile(folder / "Fd.csv"),
               "timestamp,channel,Big,Tail\n1436509053.2,vcan0,2863311.53,170\n");
     // No table for a frame the log does not hold; --csv needs a folder.
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
@@ -219,10 +212,10 @@ TEST_F(LogCsvTest, OneTablePerFrameWithAColumnPerSignal) {
 
 TEST_F(LogCsvTest, AMissingLogIsReportedAfterTheOthers) {
     const std::string log = Quote(Write("in.log", MakeLog({"lf", false, Ending::Lf}, 1)).string());
-    const Output run = Decode("--jsonl -j 2 --log " + log + " /nonexistent/x.log " + log);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("cannot open log '/nonexistent/x.log'"), std::string::npos) << run.err;
-    EXPECT_EQ(run.out, Decode("--jsonl -j 1 --log " + log + " " + log).out);
+    ExpectRuns({{"decode " + db_ + " --jsonl -j 2 --log " + log + " /nonexistent/x.log " + log,
+                 2,
+                 {"=" + Decode("--jsonl -j 1 --log " + log + " " + log).out},
+                 {"cannot open log '/nonexistent/x.log'"}}});
 }
 
 // The fast path of physical doubles (a decimal written from its integer digits) must give what

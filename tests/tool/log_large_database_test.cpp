@@ -14,13 +14,6 @@
 
 #include "tool_support.h"
 
-namespace fs = std::filesystem;
-using tooltest::Output;
-using tooltest::Quote;
-using tooltest::ReadBytes;
-using tooltest::RunTool;
-using tooltest::ScratchFolder;
-
 namespace {
 
 // The same identifier as a standard and as an extended frame; identifiers below and above
@@ -125,9 +118,9 @@ TEST(LogCsvBudgetTest, EveryRowOnceInLogOrder) {
                                    jobs + " --log " + Quote((scratch / "in.log").string()) +
                                    " -o " + Quote(folder.string()));
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(ReadBytes(folder / "Std.csv"), join(expectedStd)) << jobs;
-        EXPECT_EQ(ReadBytes(folder / "Rare.csv"), join(expectedRare)) << jobs;
-        const std::string edge = ReadBytes(folder / "Edge.csv");
+        EXPECT_EQ(ReadFile(folder / "Std.csv"), join(expectedStd)) << jobs;
+        EXPECT_EQ(ReadFile(folder / "Rare.csv"), join(expectedRare)) << jobs;
+        const std::string edge = ReadFile(folder / "Edge.csv");
         EXPECT_EQ(std::count(edge.begin(), edge.end(), '\n'), 1 + edgeRows) << jobs;
     }
 }

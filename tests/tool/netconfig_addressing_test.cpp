@@ -9,14 +9,7 @@
 
 #include "tool_support.h"
 
-namespace fs = std::filesystem;
-using nlohmann::json;
-using tooltest::Quote;
-using tooltest::RunTool;
-
 namespace {
-
-using tooltest::kExamples;
 
 struct AddressingCase {
     const char* file;
@@ -39,18 +32,14 @@ const json* FindMessage(const json& dump, const std::string& name) {
 TEST_P(NetconfigAddressing, DumpAndDecodeReportTheAddressing) {
     const AddressingCase& c = GetParam();
     const std::string path = Quote((kExamples / c.file).string());
-    const auto dump = RunTool("dump --format netconfig --json " + path);
-    ASSERT_EQ(dump.exitCode, 0) << dump.err;
-    const json model = json::parse(dump.out);
+    const json model = RunJson("dump --format netconfig --json " + path);
     const json* message = FindMessage(model, c.frame);
     ASSERT_NE(message, nullptr) << c.frame;
     EXPECT_EQ((*message)["id"], c.id);
     EXPECT_EQ((*message)["extended"], c.extended);
 
-    const auto decoded = RunTool("decode --format netconfig --json " + path + " " +
-                                 std::to_string(c.id) + " 0000000000000000");
-    ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
-    const json frame = json::parse(decoded.out);
+    const json frame = RunJson("decode --format netconfig --json " + path + " " +
+                               std::to_string(c.id) + " 0000000000000000");
     EXPECT_EQ(frame["name"], c.frame);
     EXPECT_EQ(frame["extended"], c.extended);
 }

@@ -11,17 +11,12 @@
 namespace odx_tool {
 namespace {
 
-using tooltest::Quote;
-using tooltest::RunTool;
-
 const std::string kExamples = std::string(QM_SOURCE_DIR) + "/examples";
 const std::string kPdx = kExamples + "/door_ecu.pdx";
 const std::string kOdxFolder = kExamples + "/door_ecu_odx";
 
 TEST(OdxTool, PdxInfoCountsDocumentsAndLayers) {
-    const auto info = RunTool("info --json " + Quote(kPdx));
-    ASSERT_EQ(info.exitCode, 0) << info.err;
-    const auto json = nlohmann::json::parse(info.out);
+    const auto json = RunJson("info --json " + Quote(kPdx));
     EXPECT_EQ(json["kind"], "PDX");
     EXPECT_EQ(json["format"], "ODX_2.2.0");
     EXPECT_EQ(json["documents"], 2);
@@ -35,43 +30,29 @@ TEST(OdxTool, PdxInfoCountsDocumentsAndLayers) {
 }
 
 TEST(OdxTool, AFolderAndItsArchiveGiveTheSameModel) {
-    const auto fromFolder = RunTool("dump --json " + Quote(kOdxFolder));
-    const auto fromArchive = RunTool("dump --json " + Quote(kPdx));
-    ASSERT_EQ(fromFolder.exitCode, 0) << fromFolder.err;
-    ASSERT_EQ(fromArchive.exitCode, 0) << fromArchive.err;
-    auto folder = nlohmann::json::parse(fromFolder.out);
-    auto archive = nlohmann::json::parse(fromArchive.out);
+    const json folder = RunJson("dump --json " + Quote(kOdxFolder));
+    const json archive = RunJson("dump --json " + Quote(kPdx));
     EXPECT_EQ(folder["kind"], "ODX folder");
     EXPECT_EQ(folder["ecus"], archive["ecus"]);
 }
 
 TEST(OdxTool, GroupingAndEncodeRequest) {
-    const auto dump = RunTool("dump --json --grouping " + Quote(kPdx));
-    ASSERT_EQ(dump.exitCode, 0) << dump.err;
-    const auto json = nlohmann::json::parse(dump.out);
+    const auto json = RunJson("dump --json --grouping " + Quote(kPdx));
     ASSERT_TRUE(json["ecus"][1].contains("groups"));
     EXPECT_EQ(json["ecus"][1]["groups"][0]["name"], "10  Diagnostic Session Control");
 
-    // The front door's own reset overrides the inherited one.
-    const auto own = RunTool("encode-request " + Quote(kPdx) + " DoorFront HardReset");
-    EXPECT_EQ(own.exitCode, 0) << own.err;
-    EXPECT_EQ(own.out, "11 03\n");
-    const auto inherited = RunTool("encode-request " + Quote(kPdx) + " Door HardReset");
-    EXPECT_EQ(inherited.out, "11 01\n");
-    const auto single = RunTool("encode-request " + Quote(kOdxFolder + "/door_ecu.odx-d") +
-                                " Door ReadWindowPosition");
-    EXPECT_EQ(single.out, "22 12 34\n");
-    // --exact places the identifier after the service byte by the predecessor rule: byte 2.
-    const auto exact = RunTool("encode-request --exact " + Quote(kOdxFolder + "/door_ecu.odx-d") +
-                               " Door ReadWindowPosition");
-    EXPECT_EQ(exact.out, "22 12 34 00\n") << exact.err;
+    const std::string odx = Quote(kOdxFolder + "/door_ecu.odx-d");
+    ExpectRuns({
+        // The front door's own reset overrides the inherited one.
+        {"encode-request " + Quote(kPdx) + " DoorFront HardReset", 0, {"=11 03\n"}},
+        {"encode-request " + Quote(kPdx) + " Door HardReset", 0, {"=11 01\n"}},
+        {"encode-request " + odx + " Door ReadWindowPosition", 0, {"=22 12 34\n"}},
+        // --exact places the identifier after the service byte by the predecessor rule: byte 2.
+        {"encode-request --exact " + odx + " Door ReadWindowPosition", 0, {"=22 12 34 00\n"}},
+    });
 }
 
-TEST(OdxTool, CheckPrintsTheArchiveLinesAndTheBuildWarnings) {
-    const auto clean = RunTool("check " + Quote(kPdx));
-    EXPECT_EQ(clean.exitCode, 0) << clean.out;
-    EXPECT_NE(clean.out.find("ODX count in PDX file: 2"), std::string::npos);
-
+TEST(OdxTool, CheckAndDemoPrintTheArchiveLinesAndCheckTheBuildWarnings) {
     tooltest::ScratchFolder scratch("odx_tool_check");
     const auto broken = scratch / "broken.odx";
     std::ofstream(broken)
@@ -80,28 +61,21 @@ TEST(OdxTool, CheckPrintsTheArchiveLinesAndTheBuildWarnings) {
            "ID='B'><SHORT-NAME>B</SHORT-NAME>"
            "<PARENT-REFS><PARENT-REF ID-REF='missing'/></PARENT-REFS></BASE-VARIANT>"
            "</BASE-VARIANTS></DIAG-LAYER-CONTAINER></ODX>";
-    const auto warned = RunTool("check --json " + Quote(broken.string()));
-    EXPECT_EQ(warned.exitCode, 1) << warned.out;
-    EXPECT_NE(warned.out.find("Unresolved REF: \\\"PARENT-REF\\\" ID=\\\"missing\\\""),
-              std::string::npos)
-        << warned.out;
-
     const auto notZip = scratch / "not.pdx";
     std::ofstream(notZip) << "plain text";
-    const auto failed = RunTool("check " + Quote(notZip.string()));
-    EXPECT_EQ(failed.exitCode, 2);
-    EXPECT_NE(failed.out.find("cannot be read as a PDX file"), std::string::npos) << failed.out;
-    const auto info = RunTool("info " + Quote(notZip.string()));
-    EXPECT_EQ(info.exitCode, 2);
-    EXPECT_NE(info.err.find("cannot read"), std::string::npos);
-}
-
-TEST(OdxTool, DemoShowsTheArchive) {
-    const auto demo = RunTool("demo");
-    ASSERT_EQ(demo.exitCode, 0) << demo.err;
-    EXPECT_NE(demo.out.find("Diagnostics (door_ecu.pdx)"), std::string::npos);
-    EXPECT_NE(demo.out.find("0x11 HardReset: request 11 03"), std::string::npos);
-    EXPECT_NE(demo.out.find("ODX count in PDX file: 2"), std::string::npos);
+    ExpectRuns({
+        {"check " + Quote(kPdx), 0, {"ODX count in PDX file: 2"}},
+        {"check --json " + Quote(broken.string()),
+         1,
+         {"Unresolved REF: \\\"PARENT-REF\\\" ID=\\\"missing\\\""}},
+        {"check " + Quote(notZip.string()), 2, {"cannot be read as a PDX file"}},
+        {"info " + Quote(notZip.string()), 2, {}, {"cannot read"}},
+        // The demo shows the archive.
+        {"demo",
+         0,
+         {"Diagnostics (door_ecu.pdx)", "0x11 HardReset: request 11 03",
+          "ODX count in PDX file: 2"}},
+    });
 }
 
 }  // namespace

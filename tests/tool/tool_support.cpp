@@ -3,12 +3,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-
-namespace fs = std::filesystem;
+#include <stdexcept>
 
 namespace tooltest {
 
@@ -22,11 +23,6 @@ std::string Quote(const std::string& text) {
         }
     }
     return quoted + "'";
-}
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 Output RunTool(const std::string& arguments) {
@@ -45,7 +41,7 @@ Output RunTool(const std::string& arguments) {
         result.out.append(buffer.data(), got);
     const int status = ::pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.err = ReadBytes(errPath);
+    result.err = ReadFile(errPath);
     std::error_code ignored;
     fs::remove(errPath, ignored);
     return result;
@@ -54,6 +50,29 @@ Output RunTool(const std::string& arguments) {
 Merged RunQuillmere(const std::string& arguments) {
     const Output output = RunTool(arguments);
     return {output.exitCode, output.out + output.err};
+}
+
+nlohmann::json RunJson(const std::string& arguments) {
+    const Output output = RunTool(arguments);
+    if (output.exitCode != 0) {
+        throw std::runtime_error(arguments + ": exit code " + std::to_string(output.exitCode) +
+                                 "\n" + output.err);
+    }
+    return nlohmann::json::parse(output.out);
+}
+
+void ExpectRuns(const std::vector<Run>& runs) {
+    for (const Run& run : runs) {
+        SCOPED_TRACE(run.arguments);
+        const Output output = RunTool(run.arguments);
+        if (run.exitCode < 0) {
+            EXPECT_NE(output.exitCode, 0) << output.err;
+        } else {
+            EXPECT_EQ(output.exitCode, run.exitCode) << output.out << output.err;
+        }
+        ExpectTexts(output.out, run.out);
+        ExpectTexts(output.err, run.err);
+    }
 }
 
 ScratchFolder::ScratchFolder(const std::string& name)

@@ -1,7 +1,12 @@
 #pragma once
 // Running the quillmere binary from tests, with stdout and stderr kept apart.
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
+
+#include "expect_texts.h"
+#include "temp_files.h"
 
 namespace tooltest {
 
@@ -25,6 +30,20 @@ struct Merged {
 };
 Merged RunQuillmere(const std::string& arguments);
 
+// The JSON a run of the tool prints; a run that fails or prints no JSON throws, which fails the
+// test with the tool's standard error.
+nlohmann::json RunJson(const std::string& arguments);
+
+// One run of the tool: its arguments, its exit code (-1: any but 0) and texts of its standard
+// output and standard error, as qmtest::ExpectTexts takes them.
+struct Run {
+    std::string arguments;
+    int exitCode;
+    std::vector<std::string> out = {};
+    std::vector<std::string> err = {};
+};
+void ExpectRuns(const std::vector<Run>& runs);
+
 // A path quoted for the shell.
 std::string Quote(const std::string& text);
 
@@ -41,6 +60,21 @@ class ScratchFolder {
     std::filesystem::path path_;
 };
 
-std::string ReadBytes(const std::filesystem::path& path);
+using qmtest::ReadFile;
 
 }  // namespace tooltest
+
+// The names every test of the folder uses, declared once for the folder.
+namespace fs = std::filesystem;
+using nlohmann::json;
+using qmtest::ExpectTexts;
+using tooltest::ExpectRuns;
+using tooltest::kCorpus;
+using tooltest::kExamples;
+using tooltest::Output;
+using tooltest::Quote;
+using tooltest::ReadFile;
+using tooltest::RunJson;
+using tooltest::RunQuillmere;
+using tooltest::RunTool;
+using tooltest::ScratchFolder;

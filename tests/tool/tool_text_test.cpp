@@ -17,22 +17,12 @@
 #include "text_encoding.h"
 #include "tool_support.h"
 
-namespace fs = std::filesystem;
-using nlohmann::json;
-using tooltest::Output;
-using tooltest::Quote;
-using tooltest::RunTool;
-
 namespace {
-
-fs::path Corpus() {
-    return tooltest::kCorpus;
-}
 
 std::vector<fs::path> CorpusFiles() {
     std::vector<fs::path> files;
     std::error_code error;
-    for (const auto& folder : fs::directory_iterator(Corpus(), error)) {
+    for (const auto& folder : fs::directory_iterator(kCorpus, error)) {
         if (!folder.is_directory()) continue;
         for (const auto& entry : fs::directory_iterator(folder.path(), error)) {
             if (entry.path().filename() != "MANIFEST.md") files.push_back(entry.path());
@@ -80,7 +70,7 @@ json ParseJson(const Output& output, const std::string& what) {
 class ToolOnCorpus : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!fs::is_directory(Corpus())) GTEST_SKIP() << "no corpus at " << Corpus();
+        if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
     }
 };
 
@@ -151,25 +141,21 @@ TEST_F(ToolOnCorpus, EveryFrameDecodesAsTextAndEveryFileConvertsToItsOwnFormat) 
 
 // The texts of files in other encodings come out as the characters they are.
 TEST_F(ToolOnCorpus, CodePageTextsBecomeTheirCharacters) {
-    const std::string dbc = (Corpus() / "dbc").string() + "/";
+    const std::string dbc = (kCorpus / "dbc").string() + "/";
 
-    const Output vehicle = RunTool("dump --json " + Quote(dbc + "cantools__vehicle.dbc"));
-    ASSERT_EQ(vehicle.exitCode, 0) << vehicle.err;
-    EXPECT_NE(vehicle.out.find("range 0 - 360\xC2\xB0, the direction"), std::string::npos);
-
-    const Output cp1252 = RunTool("dump --json " + Quote(dbc + "cantools__cp1252.dbc"));
-    ASSERT_EQ(cp1252.exitCode, 0) << cp1252.err;
-    const json nodes = json::parse(cp1252.out)["nodes"];
+    ExpectRuns({
+        {"dump --json " + Quote(dbc + "cantools__vehicle.dbc"),
+         0,
+         {"range 0 - 360\xC2\xB0, the direction"}},
+        {"dump --json --encoding gbk " + Quote(dbc + "ecubus__gbk.dbc"),
+         0,
+         {"\xE8\xB5\xB7\xE5\xA7\x8B\xE6\x9E\x81\xE6\x9F\xB1"}},  // 起始极柱
+    });
+    const json nodes = RunJson("dump --json " + Quote(dbc + "cantools__cp1252.dbc"))["nodes"];
     ASSERT_FALSE(nodes.empty());
-    const std::string comment = nodes[0]["comment"];
-    // 0x80 is the euro sign, 0x82 the low quote (the file leaves out the holes of cp1252).
-    EXPECT_NE(comment.find("~\x7F\xE2\x82\xAC\xE2\x80\x9A"), std::string::npos);
-    EXPECT_NE(comment.find("\xC3\xBF"), std::string::npos);  // ÿ, the last byte
-
-    const Output gbk = RunTool("dump --json --encoding gbk " + Quote(dbc + "ecubus__gbk.dbc"));
-    ASSERT_EQ(gbk.exitCode, 0) << gbk.err;
-    EXPECT_NE(gbk.out.find("\xE8\xB5\xB7\xE5\xA7\x8B\xE6\x9E\x81\xE6\x9F\xB1"),  // 起始极柱
-              std::string::npos);
+    // 0x80 is the euro sign, 0x82 the low quote (the file leaves out the holes of cp1252); ÿ is
+    // the last byte.
+    ExpectTexts(nodes[0]["comment"], {"~\x7F\xE2\x82\xAC\xE2\x80\x9A", "\xC3\xBF"});
     // Without the option the same file is read as cp1252: well-formed, but not Chinese.
     const Output guessed = RunTool("dump --json " + Quote(dbc + "ecubus__gbk.dbc"));
     EXPECT_EQ(guessed.out.find("\xE8\xB5\xB7\xE5\xA7\x8B"), std::string::npos);
@@ -177,7 +163,7 @@ TEST_F(ToolOnCorpus, CodePageTextsBecomeTheirCharacters) {
 }
 
 TEST_F(ToolOnCorpus, InfoNamesTheEncodingItDecided) {
-    const std::string dbc = (Corpus() / "dbc").string() + "/";
+    const std::string dbc = (kCorpus / "dbc").string() + "/";
     const auto encodingOf = [](const std::string& arguments) {
         const Output output = RunTool("info --json " + arguments);
         EXPECT_EQ(output.exitCode, 0) << output.err;
@@ -187,22 +173,21 @@ TEST_F(ToolOnCorpus, InfoNamesTheEncodingItDecided) {
     EXPECT_EQ(encodingOf(Quote(dbc + "cantools__abs.dbc")), "CP1252");
     EXPECT_EQ(encodingOf(Quote(dbc + "cantools__empty_ns.dbc")), "UTF-8");
     EXPECT_EQ(encodingOf("--encoding gbk " + Quote(dbc + "ecubus__gbk.dbc")), "gbk");
-
-    const Output unknown =
-        RunTool("info --encoding no-such-code-page " + Quote(dbc + "cantools__abs.dbc"));
-    EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_NE(unknown.err.find("unknown encoding 'no-such-code-page'"), std::string::npos);
+    ExpectRuns({{"info --encoding no-such-code-page " + Quote(dbc + "cantools__abs.dbc"),
+                 2,
+                 {},
+                 {"unknown encoding 'no-such-code-page'"}}});
 }
 
 // A DBC rewritten by convert keeps its code page: the bytes of the texts are the ones read.
 TEST_F(ToolOnCorpus, ConvertKeepsTheBytesOfTheCodePage) {
     tooltest::ScratchFolder scratch("tool_cp");
-    const fs::path in = Corpus() / "dbc" / "cantools__cp1252.dbc";
+    const fs::path in = kCorpus / "dbc" / "cantools__cp1252.dbc";
     const fs::path out = scratch / "again.dbc";
     const Output converted = RunTool("convert " + Quote(in.string()) + " " + Quote(out.string()));
     ASSERT_EQ(converted.exitCode, 0) << converted.err;
-    const std::string original = tooltest::ReadBytes(in);
-    const std::string written = tooltest::ReadBytes(out);
+    const std::string original = tooltest::ReadFile(in);
+    const std::string written = tooltest::ReadFile(out);
     const size_t start = original.find("~\x7F\x80");
     ASSERT_NE(start, std::string::npos);
     const std::string high = original.substr(start, 120);
@@ -219,9 +204,7 @@ class LongNames : public ::testing::Test {
 };
 
 TEST_F(LongNames, DumpShowsTheLongNamesWithTheWrittenOnesBeside) {
-    const Output output = RunTool("dump --json " + fixture_);
-    ASSERT_EQ(output.exitCode, 0) << output.err;
-    const json dump = json::parse(output.out);
+    const json dump = RunJson("dump --json " + fixture_);
     EXPECT_EQ(dump["nodes"][0]["name"], "Powertrain_Control_Module_Front_Axle_Left");
     EXPECT_EQ(dump["nodes"][0]["shortName"], "Powertrain_Control_Module_Front_");
     EXPECT_FALSE(dump["nodes"][1].contains("shortName"));  // no long name given
@@ -259,17 +242,17 @@ TEST_F(LongNames, DecodeAcceptsEitherNameAndShowsTheLongOne) {
     EXPECT_EQ(frame["signals"][0]["physical"], 5.0);
     EXPECT_EQ(frame["signals"][1]["physical"], 1000.0);
 
-    const Output text = RunTool("decode --short-names " + fixture_ + " 291" + payload);
-    EXPECT_NE(text.out.find("Requested_Engine_Torque_Limit_Ma = 5"), std::string::npos);
-
-    const Output unknown = RunTool("decode " + fixture_ + " No_Such_Frame" + payload);
-    EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_NE(unknown.err.find("no frame 'No_Such_Frame'"), std::string::npos);
+    ExpectRuns({
+        {"decode --short-names " + fixture_ + " 291" + payload,
+         0,
+         {"Requested_Engine_Torque_Limit_Ma = 5"}},
+        {"decode " + fixture_ + " No_Such_Frame" + payload, 2, {}, {"no frame 'No_Such_Frame'"}},
+    });
 }
 
 // The tool reads DBC files tolerantly; --exact gives the reader that stops.
 TEST_F(ToolOnCorpus, DbcFilesAreReadTolerantlyUnlessExactIsAsked) {
-    const std::string tesla = Quote((Corpus() / "dbc" / "opendbc__tesla_can.dbc").string());
+    const std::string tesla = Quote((kCorpus / "dbc" / "opendbc__tesla_can.dbc").string());
     const json tolerant = json::parse(RunTool("info --json " + tesla).out);
     EXPECT_EQ(tolerant["reader"], "tolerant");
     EXPECT_EQ(tolerant["status"], 2);
@@ -280,21 +263,18 @@ TEST_F(ToolOnCorpus, DbcFilesAreReadTolerantlyUnlessExactIsAsked) {
     EXPECT_EQ(exact["status"], 4);
     EXPECT_EQ(exact["messages"], 0);
 
-    const Output check = RunTool("check " + tesla);
-    EXPECT_EQ(check.exitCode, 1);
-    EXPECT_NE(check.out.find("WARNING. Node names on a line after an empty BU_:"),
-              std::string::npos);
-    EXPECT_EQ(RunTool("check --exact " + tesla).exitCode, 2);
-
     // A file with extended multiplexing: the exact reader refuses to convert it. (What the
     // tolerant reader writes and decodes of it is checked on the library: TolerantLines,
     // ExtendedMultiplexingOnFiles and NetMultiplexing.)
     tooltest::ScratchFolder scratch("tool_tolerant");
-    const std::string multiplexed =
-        Quote((Corpus() / "dbc" / "cantools__multiplex_2.dbc").string());
-    const std::string out = Quote((scratch / "again.dbc").string());
-    EXPECT_EQ(RunTool("convert --exact " + multiplexed + " " + out).exitCode, 2);
-    EXPECT_EQ(RunTool("convert " + multiplexed + " " + out).exitCode, 0);
+    const std::string convert = Quote((kCorpus / "dbc" / "cantools__multiplex_2.dbc").string()) +
+                                " " + Quote((scratch / "again.dbc").string());
+    ExpectRuns({
+        {"check " + tesla, 1, {"WARNING. Node names on a line after an empty BU_:"}},
+        {"check --exact " + tesla, 2},
+        {"convert --exact " + convert, 2},
+        {"convert " + convert, 0},
+    });
 }
 
 }  // namespace

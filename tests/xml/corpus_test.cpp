@@ -13,6 +13,7 @@
 #include "corpus_files.h"
 #include "platform/zip.h"
 #include "quillmere/xml.h"
+#include "temp_files.h"
 #include "tree_dump.h"
 
 namespace {
@@ -21,12 +22,7 @@ namespace fs = std::filesystem;
 
 const fs::path kCorpus = qmtest::CorpusFolder("arxml").parent_path();
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using qmtest::ReadFile;
 
 bool LooksLikeXml(const std::string& name) {
     for (const char* extension : {".odx", ".odx-d", ".odx-c", ".odx-cs", ".odx-v", ".odx-f",

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "expect_fields.h"
 #include "quillmere/xml.h"
 
 namespace {
@@ -32,17 +33,12 @@ TEST(IdTable, FirstHolderWinsAcrossGrowth) {
     EXPECT_TRUE(table.HasRepeats());
     EXPECT_EQ(table.Size(), elements.size());
     for (size_t i = 0; i < elements.size(); ++i) ASSERT_EQ(table.Find(ids[i]), &elements[i]) << i;
-    EXPECT_EQ(table.Find("dt5000"), nullptr);
-    EXPECT_EQ(table.Find("dt"), nullptr);
-    EXPECT_EQ(table.Find(""), nullptr);
-    EXPECT_EQ(table.Find("x"), nullptr);
+    QM_EXPECT_FIELDS(table, (Find("dt5000"), nullptr), (Find("dt"), nullptr), (Find(""), nullptr),
+                     (Find("x"), nullptr));
     EXPECT_EQ(table.Find("dt10000000"), nullptr);  // longer than any stored id
-    EXPECT_EQ(table.Find(std::string_view("a\0b", 3)), nullptr);
-    EXPECT_EQ(table.Find("a"), nullptr);
+    QM_EXPECT_FIELDS(table, (Find(std::string_view("a\0b", 3)), nullptr), (Find("a"), nullptr));
     table.Clear();
-    EXPECT_EQ(table.Size(), 0u);
-    EXPECT_FALSE(table.HasRepeats());
-    EXPECT_EQ(table.Find("dt1"), nullptr);
+    QM_EXPECT_FIELDS(table, (Size(), 0u), (HasRepeats(), false), (Find("dt1"), nullptr));
 }
 
 }  // namespace

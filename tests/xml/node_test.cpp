@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "expect_fields.h"
 #include "quillmere/xml.h"
 
 namespace {
@@ -24,8 +25,7 @@ TEST(NodeModel, ChildCreationAndLookup) {
     EXPECT_EQ(first->parent, &root);
     EXPECT_EQ(root.GetChild("c", true), first);
     EXPECT_EQ(root.children.size(), 1u);
-    EXPECT_EQ(root.GetChild("d", false), nullptr);
-    EXPECT_EQ(root.GetChild(std::string("c")), first);
+    QM_EXPECT_FIELDS(root, (GetChild("d", false), nullptr), (GetChild(std::string("c")), first));
 
     EXPECT_EQ(root.AddChild(nullptr), nullptr);
     root.onChildParsed = std::make_shared<const NanoXML::ChildCallback>([](NanoXML*) {});
@@ -47,11 +47,9 @@ TEST(NodeModel, LinksAreFollowedToTheEndOfTheChain) {
     NanoXML* target = root.AddChild("TARGET", "", 0);
     ref->link = middle;
     middle->link = target;
-    EXPECT_EQ(root.GetChildAt(0, true), target);
-    EXPECT_EQ(root.GetChildAt(0, false), ref);
-    EXPECT_EQ(root.GetLinkedChild("TARGET"), target);
-    EXPECT_EQ(root.GetLinkedChild("REF"), nullptr);
-    EXPECT_EQ(root.FindByLinkedPath({"TARGET"}), target);
+    QM_EXPECT_FIELDS(root, (GetChildAt(0, true), target), (GetChildAt(0, false), ref),
+                     (GetLinkedChild("TARGET"), target), (GetLinkedChild("REF"), nullptr),
+                     (FindByLinkedPath({"TARGET"}), target));
     // A cycle of links ends after the step limit instead of hanging.
     target->link = ref;
     EXPECT_NE(root.GetChildAt(0, true), nullptr);
@@ -61,16 +59,14 @@ TEST(NodeModel, LinksAreFollowedToTheEndOfTheChain) {
 TEST(NodeModel, AncestorsAndPaths) {
     auto root = Parse("<A><B/><C><D k='v'><E/></D></C><B><F/></B></A>");
     NanoXML* secondB = root->children[2];
-    EXPECT_EQ(secondB->GetPath(""), "/A/B[1]");
-    EXPECT_EQ(secondB->SiblingIndex(), 1);
+    QM_EXPECT_FIELDS(*secondB, (GetPath(""), "/A/B[1]"), (SiblingIndex(), 1));
     EXPECT_EQ(root->children[0]->SiblingIndex(), 0);
     EXPECT_EQ(root->children[1]->SiblingIndex(), -1);
     EXPECT_EQ(root->SiblingIndex(), -1);
     NanoXML* e = root->FindByPath({"C", "D", "E"});
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(root->FindByPath({"C", "X"}), nullptr);
-    EXPECT_EQ(e->GetPath("k"), "/A/C/D[k='v']/E");
-    EXPECT_EQ(e->GetPath(""), "/A/C/D/E");
+    QM_EXPECT_FIELDS(*e, (GetPath("k"), "/A/C/D[k='v']/E"), (GetPath(""), "/A/C/D/E"));
     EXPECT_EQ(NanoXML::FindAncestor(e, "C"), root->children[1]);
     EXPECT_EQ(NanoXML::FindAncestor(e, "E"), e);
     EXPECT_EQ(NanoXML::FindAncestor(e, "Z"), nullptr);
@@ -93,11 +89,9 @@ TEST(NodeModel, AttributeRules) {
     EXPECT_EQ(node.attributes.size(), 4u);
     node.SetAttribute("b", "changed");
     node.SetAttribute("c", "new");
-    EXPECT_EQ(node.GetAttribute("b"), "changed");
-    EXPECT_EQ(node.GetAttributeNameAt(4), "c");
-    EXPECT_EQ(node.GetAttributeValueAt(4), "new");
-    EXPECT_EQ(node.GetAttributeNameAt(5), "");
-    EXPECT_EQ(node.GetAttribute("missing"), "");
+    QM_EXPECT_FIELDS(node, (GetAttribute("b"), "changed"), (GetAttributeNameAt(4), "c"),
+                     (GetAttributeValueAt(4), "new"), (GetAttributeNameAt(5), ""),
+                     (GetAttribute("missing"), ""));
     node.DeleteAttributes();
     EXPECT_TRUE(node.attributes.empty());
 }
@@ -130,8 +124,7 @@ TEST(NodeModel, ClearKeepsTheCallback) {
     EXPECT_TRUE(root->name.empty());
     EXPECT_TRUE(root->children.empty());
     EXPECT_TRUE(root->attributes.empty());
-    EXPECT_EQ(root->flags, 0);
-    EXPECT_EQ(root->link, nullptr);
+    QM_EXPECT_FIELDS(*root, (flags, 0), (link, nullptr));
     EXPECT_EQ(root->onChildParsed, callback);
 }
 
@@ -159,8 +152,7 @@ TEST(NodeModel, CallbackIsSharedByEveryChildAndReleasedWithTheLast) {
 TEST(NodeModel, CountsAndSorting) {
     auto root =
         Parse("<r a='1'><z/><b name='2'><y/><x/></b><b name='1'><q/><p k='1'/></b><b/></r>");
-    EXPECT_EQ(root->CountNodes(), 8u);
-    EXPECT_EQ(root->CountAttributes(), 4u);
+    QM_EXPECT_FIELDS(*root, (CountNodes(), 8u), (CountAttributes(), 4u));
     auto names = [](const NanoXML* node) {
         std::string out;
         for (const NanoXML* child : node->children) {
@@ -190,8 +182,7 @@ TEST(NodeModel, SourceFilesStaySortedAndUnique) {
     files.Insert(3);
     files.Insert(7);
     EXPECT_EQ(files.Values(), (std::vector<uint16_t>{3, 7, 65535}));
-    EXPECT_TRUE(files.Contains(65535));
-    EXPECT_FALSE(files.Contains(4));
+    QM_EXPECT_FIELDS(files, (Contains(65535), true), (Contains(4), false));
     EXPECT_LE(sizeof(NanoXML), 144u);
 
     // Many sets of several files, made and destroyed in turn, each keep their own values.
@@ -278,10 +269,10 @@ TEST_F(SearchTest, FindAllAndFindWithChild) {
     found.clear();
     EXPECT_EQ(root_->FindAll(found, "item", "2", "kind", "", "", 255), 1u);
     found.clear();
-    EXPECT_EQ(root_->FindAll(found, "item", "", "", "", "", 2), 1u);
-    EXPECT_EQ(root_->FindWithChild("pkg", "SHORT-NAME", "B"), p2_);
-    EXPECT_EQ(root_->FindWithChild("pkg", "SHORT-NAME", "C"), nullptr);
-    EXPECT_EQ(root_->FindWithChildIn("pkg", {"X", "SHORT-NAME"}, "A"), p1_);
+    QM_EXPECT_FIELDS(*root_, (FindAll(found, "item", "", "", "", "", 2), 1u),
+                     (FindWithChild("pkg", "SHORT-NAME", "B"), p2_),
+                     (FindWithChild("pkg", "SHORT-NAME", "C"), nullptr),
+                     (FindWithChildIn("pkg", {"X", "SHORT-NAME"}, "A"), p1_));
 }
 
 TEST_F(SearchTest, MatchesStopAtTheTopmostHit) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "expect_fields.h"
 #include "quillmere/xml.h"
 #include "temp_files.h"
 #include "xml/xml_state.h"
@@ -35,8 +36,7 @@ TEST(Reader, ContentOfAConstructedNode) {
     NanoXML empty;
     EXPECT_EQ(empty.Parse(nullptr, false, 10, 3, 0), 3u);
     NanoXML content("c", "  text <i>x</i> more", 1);
-    EXPECT_EQ(content.name, "c");
-    EXPECT_EQ(content.text, "text more");
+    QM_EXPECT_FIELDS(content, (name, "c"), (text, "text more"));
     ASSERT_EQ(content.children.size(), 1u);
     NanoXML stored("c", "<i>x</i>", false);
     EXPECT_EQ(stored.text, "<i>x</i>");
@@ -245,9 +245,8 @@ TEST(ReaderLists, ParseAddsToWhatTheNodeAlreadyHolds) {
     const std::string tag = " x='2' y='3' z='4'/>";
     tagged.Parse(tag.data(), false, tag.size(), 0, 2);
     ASSERT_EQ(tagged.attributes.size(), 4u);
-    EXPECT_EQ(tagged.GetAttribute("x"), "1");
-    EXPECT_EQ(tagged.GetAttributeValueAt(2), "3");
-    EXPECT_EQ(tagged.GetAttributeValueAt(3), "4");
+    QM_EXPECT_FIELDS(tagged, (GetAttribute("x"), "1"), (GetAttributeValueAt(2), "3"),
+                     (GetAttributeValueAt(3), "4"));
 
     // The same with so many attributes that names are indexed.
     NanoXML wide;
@@ -260,9 +259,8 @@ TEST(ReaderLists, ParseAddsToWhatTheNodeAlreadyHolds) {
     wide.Parse(many.data(), false, many.size(), 0, 2);
     // Each empty k gets a second entry; k3 a third, as its first is still empty.
     ASSERT_EQ(wide.attributes.size(), 21u + 20u + 2u);
-    EXPECT_EQ(wide.GetAttribute("set"), "first");
-    EXPECT_EQ(wide.GetAttributeValueAt(21), "v");
-    EXPECT_EQ(wide.GetAttributeValueAt(41), "again");
+    QM_EXPECT_FIELDS(wide, (GetAttribute("set"), "first"), (GetAttributeValueAt(21), "v"),
+                     (GetAttributeValueAt(41), "again"));
     EXPECT_EQ(wide.attributes.back().name, "new");
 }
 

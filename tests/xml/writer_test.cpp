@@ -6,16 +6,12 @@
 #include <string>
 
 #include "quillmere/xml.h"
+#include "temp_files.h"
 
 namespace writer {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using qmtest::ReadFile;
 
 TEST(Writer, ElementLayout) {
     NanoXML root("KOVR", "", 0);
