@@ -90,14 +90,6 @@ inline bool NeedsCsvQuotes(std::string_view text) {
     return false;
 }
 
-// std::nearbyint in the default rounding mode (to nearest, ties to even) for |x| < 2^52,
-// without the library call that it is on a processor level without SSE4.1: adding and taking
-// away 2^52 leaves no bits below the units.
-inline double NearestInteger(double x) {
-    constexpr double kTwoTo52 = 4503599627370496.0;
-    return std::copysign((std::fabs(x) + kTwoTo52) - kTwoTo52, x);
-}
-
 // Copies a short text with fixed-size moves (timestamps, channels, digits), not a call.
 [[gnu::always_inline]] inline char* CopyText(char* at, const char* text, size_t size) {
     if (size >= 8 && size <= 16) {
@@ -173,7 +165,7 @@ char* WritePhysicalDouble(char* at, double value, double roundScale, int decimal
     }
     const double product = value * roundScale;
     if (roundScale > 0.0 && std::fabs(value) < 1e15 && std::fabs(product) < 1e15) {
-        const double scaled = NearestInteger(product);
+        const double scaled = qm::codec::NearestInteger(product);
         const auto integer = static_cast<int64_t>(scaled);
         if (integer != 0 && integer > -kShortDecimalLimit && integer < kShortDecimalLimit &&
             scaled / roundScale == value) {
