@@ -43,6 +43,11 @@ class FrameCodec {
     // frame is truncated), else true.
     template <class Visit>
     bool Decode(const uint8_t* payload, size_t size, Visit&& visit) const;
+    // Decode of a payload in a buffer of `readable` bytes (bytes past `size` are read but do
+    // not matter): a log line's buffer is decoded where it lies, without a padded copy, when
+    // the fields the payload holds leave room for a 64-bit load.
+    template <class Visit>
+    bool Decode(const uint8_t* payload, size_t size, size_t readable, Visit&& visit) const;
 
     // Whether a frame carries signals[index]: selected is the switch's raw value (-1 without
     // a switch); rawOf(i) gives the raw value of signals[i] (for extended multiplexing).
@@ -100,6 +105,10 @@ class FrameCodec {
     // Visits the carried fields of the first `count` steps, whose indexes are out of signal
     // order, sorted back into it.
     void OrderSteps();
+    // Decode of the fields a payload of `size` bytes holds from `bytes`, which has room for a
+    // 64-bit load past the first min(size, FieldEnd()) bytes (simple multiplexing only).
+    template <class Visit>
+    bool DecodeOrdered(const uint8_t* bytes, size_t size, Visit& visit) const;
     template <class Visit>
     void VisitSorted(const uint8_t* bytes, size_t count, int64_t selected, Visit& visit) const;
     std::vector<Step> steps_;
@@ -202,7 +211,18 @@ bool FrameCodec::Decode(const uint8_t* payload, size_t size, Visit&& visit) cons
         return complete;
     }
     const PaddedPayload padded(payload, size, complete ? fieldEnd_ : size);
-    const uint8_t* bytes = padded.data();
+    return DecodeOrdered(padded.data(), size, visit);
+}
+
+template <class Visit>
+bool FrameCodec::Decode(const uint8_t* payload, size_t size, size_t readable, Visit&& visit) const {
+    if (bySignals_ || std::min(size, fieldEnd_) + 8 > readable) return Decode(payload, size, visit);
+    return DecodeOrdered(payload, size, visit);
+}
+
+template <class Visit>
+bool FrameCodec::DecodeOrdered(const uint8_t* bytes, size_t size, Visit& visit) const {
+    const bool complete = size >= fieldEnd_;
     const Step* steps = steps_.data();
     int64_t selected = -1;
     if (switchIndex_ >= 0) {

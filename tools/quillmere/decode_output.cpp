@@ -130,6 +130,12 @@ char* WriteText(char* at, std::string_view text) {
     return CopyText(at, text.data(), text.size());
 }
 
+// The bytes that may be read at a payload: all of a log line's buffer when the payload is in
+// it, else only the payload (FrameCodec::Decode then pads a copy).
+size_t ReadableBytes(const uint8_t* payload, const qm::codec::LogFrame* line) {
+    return line && payload == line->data ? sizeof(line->data) : 0;
+}
+
 // Physical::AppendTo's text written at `at`.
 char* WritePhysical(char* at, const SignalCodec& signal, uint64_t raw) {
     const qm::codec::Physical physical = signal.PhysicalOf(raw);
@@ -387,18 +393,19 @@ char* DecodeWriter::WriteCsvRow(char* at, const FrameCodec& frame, const uint8_t
         *at++ = ',';
     }
     size_t next = 0;
-    complete = frame.Decode(payload, size, [&](size_t index, uint64_t raw) {
-        // The commas of the cells left empty before this one, and its own.
-        const size_t commas = index + 1 - next;
-        if (commas == 1) {
-            *at++ = ',';
-        } else {
-            std::memset(at, ',', commas);
-            at += commas;
-        }
-        next = index + 1;
-        at = WritePhysical(at, frame.signals[index], raw);
-    });
+    complete =
+        frame.Decode(payload, size, ReadableBytes(payload, line), [&](size_t index, uint64_t raw) {
+            // The commas of the cells left empty before this one, and its own.
+            const size_t commas = index + 1 - next;
+            if (commas == 1) {
+                *at++ = ',';
+            } else {
+                std::memset(at, ',', commas);
+                at += commas;
+            }
+            next = index + 1;
+            at = WritePhysical(at, frame.signals[index], raw);
+        });
     const size_t rest = frame.signals.size() - next;
     std::memset(at, ',', rest);
     at += rest;
@@ -460,10 +467,11 @@ bool DecodeWriter::Append(std::string& out, const FrameCodec& frame, const uint8
         out += '\n';
     }
     bool first = true;
-    const bool complete = frame.Decode(payload, size, [&](size_t index, uint64_t raw) {
-        AppendSignal(out, frame.signals[index], texts, texts.signals[index], raw, first);
-        first = false;
-    });
+    const bool complete =
+        frame.Decode(payload, size, ReadableBytes(payload, line), [&](size_t index, uint64_t raw) {
+            AppendSignal(out, frame.signals[index], texts, texts.signals[index], raw, first);
+            first = false;
+        });
     if (json_) {
         out += ']';
         if (!complete) out.append(",\"truncated\":true", 17);
