@@ -48,6 +48,7 @@ void FrameCodec::OrderSteps() {
     std::stable_sort(steps_.begin(), steps_.end(), [](const Step& a, const Step& b) {
         return a.layout.EndByte() < b.layout.EndByte();
     });
+    classicSteps_ = FittingSteps(8);
     switchStep_ = 0;
     for (size_t i = 0; i < steps_.size(); ++i) {
         if (static_cast<int>(steps_[i].index) == switchIndex_) switchStep_ = i;

@@ -71,9 +71,12 @@ class FrameCodec {
     // then for the signals a payload of `size` bytes holds (what a caller's visit reads of
     // them): called for a batch of frames ahead of their Decode, it overlaps the cache misses
     // of a database larger than the caches.
+    // The fields a payload of `size` bytes holds: of a classic frame (8 bytes or fewer) the
+    // steps that fit 8 bytes, counted ahead (counting here would wait for the very lines asked
+    // for).
     void PrefetchFields(size_t size = ~size_t{0}) const {
         const char* data = reinterpret_cast<const char*>(steps_.data());
-        const size_t bytes = FittingSteps(size) * sizeof(Step);
+        const size_t bytes = (size <= 8 ? classicSteps_ : steps_.size()) * sizeof(Step);
         for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(data + at);
     }
     void PrefetchSignals(size_t size) const {
@@ -112,6 +115,7 @@ class FrameCodec {
     template <class Visit>
     void VisitSorted(const uint8_t* bytes, size_t count, int64_t selected, Visit& visit) const;
     std::vector<Step> steps_;
+    size_t classicSteps_ = 0;  // the steps a payload of 8 bytes holds
     // Payloads of fewer bytes than this hold steps in signal order (no sorting back).
     size_t inOrderBelow_ = 0;
     size_t switchStep_ = 0;  // the switch's place in steps_
