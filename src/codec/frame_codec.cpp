@@ -5,16 +5,16 @@
 
 namespace qm::codec {
 
-PaddedPayload::PaddedPayload(const uint8_t* payload, size_t size, size_t fieldEnd) {
-    const size_t need = fieldEnd + 8;
+PaddedPayload::PaddedPayload(const uint8_t* payload, size_t size, size_t reads) {
+    const size_t need = reads + 8;
     uint8_t* bytes = inline_;
     if (need > sizeof(inline_)) {
         heap_ = std::make_unique<uint8_t[]>(need);
         bytes = heap_.get();
     }
-    const size_t copied = std::min(size, need);
+    const size_t copied = std::min(size, reads);
     if (copied) std::memcpy(bytes, payload, copied);
-    if (copied < need) std::memset(bytes + copied, 0, need - copied);
+    std::memset(bytes + copied, 0, need - copied);
     bytes_ = bytes;
 }
 
@@ -37,9 +37,30 @@ void FrameCodec::Prepare() {
         }
         const bool multiplexed = signal.mux == MuxRole::Multiplexed;
         if (multiplexed && signal.muxValue == kAlways) bySignals_ = true;
-        steps_.push_back({signal.layout, multiplexed ? signal.muxValue : kAlways});
+        steps_.push_back(
+            {signal.layout, multiplexed ? signal.muxValue : kAlways, static_cast<uint32_t>(i)});
     }
     bySignals_ = bySignals_ || extendedMux_;
+    OrderSteps();
+}
+
+void FrameCodec::OrderSteps() {
+    std::stable_sort(steps_.begin(), steps_.end(), [](const Step& a, const Step& b) {
+        return a.layout.EndByte() < b.layout.EndByte();
+    });
+    classicSteps_ = FittingSteps(8);
+    switchStep_ = 0;
+    for (size_t i = 0; i < steps_.size(); ++i) {
+        if (static_cast<int>(steps_[i].index) == switchIndex_) switchStep_ = i;
+    }
+    // The first step out of signal order: payloads that end before its field do not reach it.
+    inOrderBelow_ = ~size_t{0};
+    for (size_t i = 1; i < steps_.size(); ++i) {
+        if (steps_[i].index < steps_[i - 1].index) {
+            inOrderBelow_ = steps_[i].layout.EndByte();
+            break;
+        }
+    }
 }
 
 int FrameCodec::IndexOf(std::string_view signalName) const {

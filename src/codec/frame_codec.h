@@ -3,8 +3,10 @@
 // them, decoding of payloads and encoding of values. Every decode and encode path of the
 // project (the tool's decode and logs, the Python package, encode) uses these; builders in
 // src/codec_models/ make them from the DBC, LDF, ARXML and network models.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +43,11 @@ class FrameCodec {
     // frame is truncated), else true.
     template <class Visit>
     bool Decode(const uint8_t* payload, size_t size, Visit&& visit) const;
+    // Decode of a payload in a buffer of `readable` bytes (bytes past `size` are read but do
+    // not matter): a log line's buffer is decoded where it lies, without a padded copy, when
+    // the fields the payload holds leave room for a 64-bit load.
+    template <class Visit>
+    bool Decode(const uint8_t* payload, size_t size, size_t readable, Visit&& visit) const;
 
     // Whether a frame carries signals[index]: selected is the switch's raw value (-1 without
     // a switch); rawOf(i) gives the raw value of signals[i] (for extended multiplexing).
@@ -64,27 +71,54 @@ class FrameCodec {
     // then for the signals a payload of `size` bytes holds (what a caller's visit reads of
     // them): called for a batch of frames ahead of their Decode, it overlaps the cache misses
     // of a database larger than the caches.
-    void PrefetchFields() const {
+    // The fields a payload of `size` bytes holds: of a classic frame (8 bytes or fewer) the
+    // steps that fit 8 bytes, counted ahead (counting here would wait for the very lines asked
+    // for).
+    void PrefetchFields(size_t size = ~size_t{0}) const {
         const char* data = reinterpret_cast<const char*>(steps_.data());
-        const size_t bytes = steps_.size() * sizeof(Step);
+        const size_t bytes = (size <= 8 ? classicSteps_ : steps_.size()) * sizeof(Step);
         for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(data + at);
     }
     void PrefetchSignals(size_t size) const {
-        for (size_t i = 0; i < steps_.size(); ++i) {
-            if (steps_[i].layout.FitsIn(size)) __builtin_prefetch(&signals[i]);
+        for (size_t i = 0; i < steps_.size() && steps_[i].layout.FitsIn(size); ++i) {
+            __builtin_prefetch(&signals[steps_[i].index]);
         }
     }
 
   private:
     friend class FrameCatalog;
-    // What Decode reads of each signal, side by side: its field, and the switch value that
-    // selects it (kAlways when every frame carries it, as far as simple multiplexing goes).
+    // What Decode reads of each signal, side by side: its field, the switch value that selects
+    // it (kAlways when every frame carries it, as far as simple multiplexing goes) and its
+    // index in signals. Steps are ordered by the byte their field ends at (signal order among
+    // equals), so that a short payload reads the fields it holds and stops at the first it
+    // does not: the fields of most frames of a bus are a few cache lines.
     struct Step {
         BitLayout layout;
         int64_t selectedBy;
+        uint32_t index;
     };
     static constexpr int64_t kAlways = INT64_MIN;
+    // The steps a payload of `size` bytes holds (a prefix of steps_).
+    size_t FittingSteps(size_t size) const {
+        if (size >= fieldEnd_) return steps_.size();
+        size_t count = 0;
+        while (steps_[count].layout.FitsIn(size)) ++count;
+        return count;
+    }
+    // Visits the carried fields of the first `count` steps, whose indexes are out of signal
+    // order, sorted back into it.
+    void OrderSteps();
+    // Decode of the fields a payload of `size` bytes holds from `bytes`, which has room for a
+    // 64-bit load past the first min(size, FieldEnd()) bytes (simple multiplexing only).
+    template <class Visit>
+    bool DecodeOrdered(const uint8_t* bytes, size_t size, Visit& visit) const;
+    template <class Visit>
+    void VisitSorted(const uint8_t* bytes, size_t count, int64_t selected, Visit& visit) const;
     std::vector<Step> steps_;
+    size_t classicSteps_ = 0;  // the steps a payload of 8 bytes holds
+    // Payloads of fewer bytes than this hold steps in signal order (no sorting back).
+    size_t inOrderBelow_ = 0;
+    size_t switchStep_ = 0;  // the switch's place in steps_
     int switchIndex_ = -1;
     bool extendedMux_ = false;
     bool bySignals_ = false;  // Carries() decides (extended multiplexing, or a kAlways value)
@@ -121,11 +155,12 @@ bool FrameCodec::Carries(size_t index, int64_t selected, const RawOf& rawOf) con
     return IsCarried(CodecMuxAccess<RawOf>{*this, rawOf}, static_cast<int>(index), selected);
 }
 
-// A payload copied into a zeroed buffer with room for one 64-bit load past every field, so that
-// each field is one load, shift and mask whatever the payload's length.
+// A payload copied into a buffer with room for one 64-bit load past the `reads` bytes that a
+// decode reads (bytes beyond the payload read as zero), so that each field is one load, shift
+// and mask whatever the payload's length.
 class PaddedPayload {
   public:
-    PaddedPayload(const uint8_t* payload, size_t size, size_t fieldEnd);
+    PaddedPayload(const uint8_t* payload, size_t size, size_t reads);
     const uint8_t* data() const { return bytes_; }
 
   private:
@@ -135,29 +170,77 @@ class PaddedPayload {
 };
 
 template <class Visit>
+void FrameCodec::VisitSorted(const uint8_t* bytes, size_t count, int64_t selected,
+                             Visit& visit) const {
+    struct Field {
+        uint32_t index;
+        uint64_t raw;
+    };
+    Field onStack[256];
+    std::unique_ptr<Field[]> onHeap;
+    Field* fields = onStack;
+    if (count > std::size(onStack)) {
+        onHeap = std::make_unique<Field[]>(count);
+        fields = onHeap.get();
+    }
+    size_t carried = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const Step& step = steps_[i];
+        if (step.selectedBy != kAlways && step.selectedBy != selected) continue;
+        // Insertion into signal order: the steps are nearly in it.
+        const Field field{step.index, step.layout.ExtractPadded(bytes)};
+        size_t at = carried++;
+        for (; at > 0 && fields[at - 1].index > field.index; --at) fields[at] = fields[at - 1];
+        fields[at] = field;
+    }
+    for (size_t i = 0; i < carried; ++i) visit(size_t{fields[i].index}, fields[i].raw);
+}
+
+template <class Visit>
 bool FrameCodec::Decode(const uint8_t* payload, size_t size, Visit&& visit) const {
-    const PaddedPayload padded(payload, size, fieldEnd_);
-    const uint8_t* bytes = padded.data();
+    const bool complete = size >= fieldEnd_;
+    if (bySignals_) {
+        // Extended multiplexing reads multiplexers the payload may not hold (as zero bits).
+        const PaddedPayload padded(payload, size, fieldEnd_);
+        const uint8_t* bytes = padded.data();
+        const auto rawOf = [&](size_t index) { return signals[index].layout.ExtractPadded(bytes); };
+        int64_t selected = -1;
+        if (switchIndex_ >= 0 && signals[static_cast<size_t>(switchIndex_)].layout.FitsIn(size))
+            selected = static_cast<int64_t>(rawOf(static_cast<size_t>(switchIndex_)));
+        for (size_t i = 0; i < signals.size(); ++i) {
+            const BitLayout& field = signals[i].layout;
+            if (field.FitsIn(size) && Carries(i, selected, rawOf))
+                visit(i, field.ExtractPadded(bytes));
+        }
+        return complete;
+    }
+    const PaddedPayload padded(payload, size, complete ? fieldEnd_ : size);
+    return DecodeOrdered(padded.data(), size, visit);
+}
+
+template <class Visit>
+bool FrameCodec::Decode(const uint8_t* payload, size_t size, size_t readable, Visit&& visit) const {
+    if (bySignals_ || std::min(size, fieldEnd_) + 8 > readable) return Decode(payload, size, visit);
+    return DecodeOrdered(payload, size, visit);
+}
+
+template <class Visit>
+bool FrameCodec::DecodeOrdered(const uint8_t* bytes, size_t size, Visit& visit) const {
+    const bool complete = size >= fieldEnd_;
     const Step* steps = steps_.data();
-    bool complete = true;
     int64_t selected = -1;
     if (switchIndex_ >= 0) {
-        const BitLayout& field = steps[switchIndex_].layout;
+        const BitLayout& field = steps[switchStep_].layout;
         if (field.FitsIn(size)) selected = static_cast<int64_t>(field.ExtractPadded(bytes));
     }
-    const auto rawOf = [&](size_t index) { return steps[index].layout.ExtractPadded(bytes); };
-    for (size_t i = 0; i < steps_.size(); ++i) {
-        const Step& step = steps[i];
-        if (!step.layout.FitsIn(size)) {
-            complete = false;
-            continue;
-        }
-        if (bySignals_) {
-            if (!Carries(i, selected, rawOf)) continue;
-        } else if (step.selectedBy != kAlways && step.selectedBy != selected) {
-            continue;
-        }
-        visit(i, step.layout.ExtractPadded(bytes));
+    if (size >= inOrderBelow_) {
+        VisitSorted(bytes, FittingSteps(size), selected, visit);
+        return complete;
+    }
+    const Step* const end = steps + (complete ? steps_.size() : FittingSteps(size));
+    for (const Step* step = steps; step != end; ++step) {
+        if (step->selectedBy != kAlways && step->selectedBy != selected) continue;
+        visit(size_t{step->index}, step->layout.ExtractPadded(bytes));
     }
     return complete;
 }

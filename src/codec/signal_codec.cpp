@@ -279,7 +279,7 @@ Physical SignalCodec::Scale(uint64_t raw, double withFactor, double withOffset, 
         // Back to the decimals the file wrote: 613 * 0.1 is 61.300000000000004 in binary, the
         // nearest double to 61.3 is what was meant.
         if (Roundable(term, withOffset, roundScale)) {
-            result.real = std::nearbyint(physical * roundScale) / roundScale;
+            result.real = NearestInteger(physical * roundScale) / roundScale;
             return result;
         }
     }
@@ -307,7 +307,7 @@ double SignalCodec::PhysicalDouble(uint64_t raw) const {
     const double physical = term + offset;
     if (roundScale_ == 0.0) return decimal_.usable ? PhysicalOf(raw).real : physical;
     if (Roundable(term, offset, roundScale_)) {
-        return std::nearbyint(physical * roundScale_) / roundScale_;
+        return NearestInteger(physical * roundScale_) / roundScale_;
     }
     return PhysicalOf(raw).real;
 }

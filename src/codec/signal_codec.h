@@ -3,6 +3,7 @@
 // how that number becomes a physical value (factor and offset, or the scaled range that covers
 // it), which texts name which values, and which multiplexer value selects it. Every format's
 // model becomes signal codecs (src/codec_models/); decoding and encoding know only these.
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -19,6 +20,15 @@ namespace qm::codec {
 enum class ValueKind : uint8_t { Unsigned, Signed, Float32, Float64 };
 
 const char* ValueKindName(ValueKind kind);  // "unsigned", "signed", "float32", "float64"
+
+// std::nearbyint in the default rounding mode (to nearest, ties to even) for |x| < 2^52,
+// without the library call that it is on a processor level without SSE4.1: adding and taking
+// away 2^52 leaves no bits below the units. Scaling rounds each physical value back to its
+// decimals with it, and the decode output its digits.
+inline double NearestInteger(double x) {
+    constexpr double kTwoTo52 = 4503599627370496.0;
+    return std::copysign((std::fabs(x) + kTwoTo52) - kTwoTo52, x);
+}
 
 // The raw value as a signed number, sign-extended from its `length` bits (64 and 0: as is).
 inline int64_t SignExtend(uint64_t raw, uint32_t length) {

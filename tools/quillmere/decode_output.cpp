@@ -90,14 +90,6 @@ inline bool NeedsCsvQuotes(std::string_view text) {
     return false;
 }
 
-// std::nearbyint in the default rounding mode (to nearest, ties to even) for |x| < 2^52,
-// without the library call that it is on a processor level without SSE4.1: adding and taking
-// away 2^52 leaves no bits below the units.
-inline double NearestInteger(double x) {
-    constexpr double kTwoTo52 = 4503599627370496.0;
-    return std::copysign((std::fabs(x) + kTwoTo52) - kTwoTo52, x);
-}
-
 // Copies a short text with fixed-size moves (timestamps, channels, digits), not a call.
 [[gnu::always_inline]] inline char* CopyText(char* at, const char* text, size_t size) {
     if (size >= 8 && size <= 16) {
@@ -138,6 +130,12 @@ char* WriteText(char* at, std::string_view text) {
     return CopyText(at, text.data(), text.size());
 }
 
+// The bytes that may be read at a payload: all of a log line's buffer when the payload is in
+// it, else only the payload (FrameCodec::Decode then pads a copy).
+size_t ReadableBytes(const uint8_t* payload, const qm::codec::LogFrame* line) {
+    return line && payload == line->data ? sizeof(line->data) : 0;
+}
+
 // Physical::AppendTo's text written at `at`.
 char* WritePhysical(char* at, const SignalCodec& signal, uint64_t raw) {
     const qm::codec::Physical physical = signal.PhysicalOf(raw);
@@ -173,7 +171,7 @@ char* WritePhysicalDouble(char* at, double value, double roundScale, int decimal
     }
     const double product = value * roundScale;
     if (roundScale > 0.0 && std::fabs(value) < 1e15 && std::fabs(product) < 1e15) {
-        const double scaled = NearestInteger(product);
+        const double scaled = qm::codec::NearestInteger(product);
         const auto integer = static_cast<int64_t>(scaled);
         if (integer != 0 && integer > -kShortDecimalLimit && integer < kShortDecimalLimit &&
             scaled / roundScale == value) {
@@ -395,18 +393,19 @@ char* DecodeWriter::WriteCsvRow(char* at, const FrameCodec& frame, const uint8_t
         *at++ = ',';
     }
     size_t next = 0;
-    complete = frame.Decode(payload, size, [&](size_t index, uint64_t raw) {
-        // The commas of the cells left empty before this one, and its own.
-        const size_t commas = index + 1 - next;
-        if (commas == 1) {
-            *at++ = ',';
-        } else {
-            std::memset(at, ',', commas);
-            at += commas;
-        }
-        next = index + 1;
-        at = WritePhysical(at, frame.signals[index], raw);
-    });
+    complete =
+        frame.Decode(payload, size, ReadableBytes(payload, line), [&](size_t index, uint64_t raw) {
+            // The commas of the cells left empty before this one, and its own.
+            const size_t commas = index + 1 - next;
+            if (commas == 1) {
+                *at++ = ',';
+            } else {
+                std::memset(at, ',', commas);
+                at += commas;
+            }
+            next = index + 1;
+            at = WritePhysical(at, frame.signals[index], raw);
+        });
     const size_t rest = frame.signals.size() - next;
     std::memset(at, ',', rest);
     at += rest;
@@ -468,10 +467,11 @@ bool DecodeWriter::Append(std::string& out, const FrameCodec& frame, const uint8
         out += '\n';
     }
     bool first = true;
-    const bool complete = frame.Decode(payload, size, [&](size_t index, uint64_t raw) {
-        AppendSignal(out, frame.signals[index], texts, texts.signals[index], raw, first);
-        first = false;
-    });
+    const bool complete =
+        frame.Decode(payload, size, ReadableBytes(payload, line), [&](size_t index, uint64_t raw) {
+            AppendSignal(out, frame.signals[index], texts, texts.signals[index], raw, first);
+            first = false;
+        });
     if (json_) {
         out += ']';
         if (!complete) out.append(",\"truncated\":true", 17);

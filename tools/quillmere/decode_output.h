@@ -43,8 +43,8 @@ class DecodeWriter {
 
     // Asks the processor to fetch what Append(frame) reads first: called for a batch of
     // frames ahead of their Append, it overlaps the cache misses of a large database.
-    // Level 0 fetches the frame's fields and the entry of its texts, level 1 the signals a
-    // payload of `size` bytes holds and the texts.
+    // Level 0 fetches the fields a payload of `size` bytes holds and the entry of the frame's
+    // texts, level 1 the signals that payload holds and the texts.
     void Prefetch(const qm::codec::FrameCodec& frame, size_t size, int level) const {
         const size_t index = frame.CatalogIndex();
         // A CSV row has no texts (its table's header has them).
@@ -52,7 +52,7 @@ class DecodeWriter {
                                 ? byIndex_[index].load(std::memory_order_acquire)
                                 : nullptr;
         if (level == 0) {
-            frame.PrefetchFields();
+            frame.PrefetchFields(size);
             if (texts) __builtin_prefetch(texts);
         } else {
             frame.PrefetchSignals(size);

@@ -153,7 +153,7 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
         parsed.size = known;
         const Batch& fields = batchAt(1);
         for (size_t i = 0; i < fields.size; ++i) {
-            writer.Prefetch(*fields.entries[i].codec, 0, 0);
+            writer.Prefetch(*fields.entries[i].codec, fields.entries[i].frame.size, 0);
             out.Prefetch(*fields.entries[i].codec, 0);
         }
         const Batch& signals = batchAt(2);
