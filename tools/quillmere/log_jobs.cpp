@@ -389,7 +389,7 @@ class TableFolderSink : public Sink {
     }
 
   private:
-    static constexpr size_t kFlushBytes = size_t{16} << 20;
+    static constexpr size_t kFlushBytes = size_t{8} << 20;
     // A table's file, made when the frame first appears.
     struct Table {
         std::string path;
