@@ -127,7 +127,9 @@ def canmatrix_slice(dbc, log, lines, folder):
     with open(piece) as f:
         for line in f:
             _, _, frame = line.split()
-            ident, data = frame.split("#")
+            ident, _, data = frame.partition("#")
+            if data.startswith("#"):  # CAN FD: "##" and one flags digit before the payload
+                data = data[2:]
             key = (int(ident, 16), len(ident) == 8)
             found = by_id.get(key)
             if found is None:
