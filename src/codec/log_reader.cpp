@@ -166,7 +166,7 @@ const char* ParseCandumpLine(const char* begin, const char* end, LogFrame& frame
     frame.timestamp = std::string_view(stamp, static_cast<size_t>(at - stamp));
     at += 2;
     const char* const channel = at;
-    while (at<end&& static_cast<unsigned char>(*at)> ' ' && *at != '#') ++at;
+    while (at < end && *at != '#' && static_cast<unsigned char>(*at) > ' ') ++at;
     if (at == end || at == channel || *at != ' ') return nullptr;
     frame.channel = std::string_view(channel, static_cast<size_t>(at - channel));
     const char* const idText = ++at;

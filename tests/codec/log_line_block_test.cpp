@@ -1,5 +1,7 @@
-// LogLineParser::ParseFirst reads candump -L lines in one pass from a block of lines; every
-// line must read as Parse reads it after ForEachLine split it off, whatever its ending.
+// LogLineParser reads candump -L lines in one pass (Parse, and ParseFirst from a block of lines)
+// and falls back to reading word by word for every other form. Each line must read as the word
+// by word reader read it (the expected texts below were taken from it), and ParseFirst must read
+// a block as Parse reads its lines after ForEachLine split them, whatever their endings.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,13 +16,18 @@ using qm::codec::LogFrame;
 using qm::codec::LogLineKind;
 using qm::codec::LogLineParser;
 
-// What a line read as, in one comparable text.
+// What a line read as, in one comparable text: the kind's number, then for a frame its
+// timestamp, channel, identifier ("x" extended, "fd" CAN FD) and payload in hex.
 std::string Describe(LogLineKind kind, const LogFrame& frame) {
     std::string text = std::to_string(static_cast<int>(kind));
     if (kind != LogLineKind::Frame && kind != LogLineKind::Remote) return text;
     text += "|" + std::string(frame.timestamp) + "|" + std::string(frame.channel) + "|" +
             std::to_string(frame.id) + (frame.extended ? "x" : "") + (frame.fd ? "fd" : "") + "|";
-    for (size_t i = 0; i < frame.size; ++i) text += std::to_string(frame.data[i]) + ".";
+    static const char kHex[] = "0123456789ABCDEF";
+    for (size_t i = 0; i < frame.size; ++i) {
+        text += kHex[frame.data[i] >> 4];
+        text += kHex[frame.data[i] & 15];
+    }
     return text;
 }
 
@@ -46,53 +53,71 @@ std::vector<std::string> ByBlock(std::string_view block) {
     return out;
 }
 
-TEST(LogLineBlock, ReadsEveryLineAsTheLineByLineParse) {
+struct CandumpLineCase {
+    std::string line;
+    std::string reads;  // Describe() of the word by word reading
+};
+
+TEST(LogLineBlock, ReadsEveryLineAsTheWordByWordReader) {
     const std::string data64(128, 'a');
-    const std::vector<std::string> lines = {
-        "(1436509052.249713) can0 123#DEADBEEF",
-        "(1436509052.249713) can0 123#",                     // no data
-        "(1.5) vcan10 1FFFFFFF#00",                          // largest extended identifier
-        "(7) can1 12345678#00",                              // above 29 bits: unreadable
-        "(1.0) can0 20000080#0000000000000000",              // error frame
-        "(.5) can0 7FF##1" + data64,                         // CAN FD, 64 bytes
-        "(0.5) can0 7FF##1" + data64 + "00",                 // 65 bytes: unreadable
-        "(0.5) can0 123##",                                  // no flags nibble
-        "(0.5) can0 123#ABC",                                // odd digits
-        "(0.5) can0 123#DE.AD",                              // dotted payload, word by word
-        "(0.5) can0 123#R",                                  // remote
-        "(0.5) can0 123#DEAD trailing",                      // text after the data
-        "(0.5) can0 123#DEAD ",                              // a blank after the data
-        "(0.5)  can0 123#11",                                // two blanks
-        "(0.5)\tcan0 123#11",                                // a tab
-        "(1.2.3) can0 123#11",                               // no decimal number
-        "(.) can0 123#11",                                   // no digit
-        "() can0 123#11",                                    // empty timestamp
-        "(0.5) 123#11",                                      // no channel
-        "(0.5) ca#n0 123#11",                                // "#" in the first word
-        "(0.5) can0 123456789#11",                           // nine digits
-        "(0.5) can0 12G#11",                                 // no hex identifier
-        "(1436509052.249713) can0  123   [4]  DE AD BE EF",  // screen form after a timestamp
-        "(0.5",                                              // cut short
-        "(",
-        "123#11",
-        "",
-        "   ",
-        "# comment",
+    const std::string fd64 = "0|.5|can0|2047fd|" + std::string(128, 'A');
+    const std::vector<CandumpLineCase> cases = {
+        {"(1436509052.249713) can0 123#DEADBEEF", "0|1436509052.249713|can0|291|DEADBEEF"},
+        {"(1436509052.249713) can0 123#", "0|1436509052.249713|can0|291|"},  // no data
+        {"(1.5) vcan10 1FFFFFFF#00", "0|1.5|vcan10|536870911x|00"},  // largest extended identifier
+        {"(7) can1 12345678#00", "0|7|can1|305419896x|00"},          // eight digits: extended
+        {"(0.5) can0 00000123#11", "0|0.5|can0|291x|11"},            // extended by its length
+        {"(0.5) can0 800#11", "0|0.5|can0|2048x|11"},                // extended by its value
+        {"(1.0) can0 20000080#0000000000000000", "2"},               // error frame
+        {"(.5) can0 7FF##1" + data64, fd64},                         // CAN FD, 64 bytes
+        {"(0.5) can0 7ff##0abcd", "0|0.5|can0|2047fd|ABCD"},         // lower case digits
+        {"(0.5) can0 7FF##1" + data64 + "00", "4"},                  // 65 bytes
+        {"(0.5) can0 123##", "4"},                                   // no flags nibble
+        {"(0.5) can0 123#ABC", "4"},                                 // odd digits
+        {"(0.5) can0 123#DE.AD", "0|0.5|can0|291|DEAD"},             // dotted payload
+        {"(0.5) can0 123#R", "1|0.5|can0|291|"},                     // remote
+        {"(0.5) can0 123#DEAD trailing", "0|0.5|can0|291|DEAD"},     // text after the data
+        {"(0.5) can0 123#DEAD ", "0|0.5|can0|291|DEAD"},             // a blank after the data
+        {"(0.5)  can0 123#11", "0|0.5|can0|291|11"},                 // two blanks
+        {"(0.5)\tcan0 123#11", "0|0.5|can0|291|11"},                 // a tab
+        {"(1.2.3) can0 123#11", "4"},                                // no decimal number
+        {"(.) can0 123#11", "4"},                                    // no digit
+        {"() can0 123#11", "4"},                                     // empty timestamp
+        {"(0.5) 123#11", "0|0.5||291|11"},                           // no channel
+        {"(0.5) ca#n0 123#11", "4"},                                 // "#" in the first word
+        {"(0.5) can0 123456789#11", "4"},                            // nine digits
+        {"(0.5) can0 12G#11", "4"},                                  // no hex identifier
+        {"(1436509052.249713) can0  123   [4]  DE AD BE EF",         // screen form
+         "0|1436509052.249713|can0|291|DEADBEEF"},
+        {"(0.5", "4"},  // cut short
+        {"(", "4"},
+        {"123#11", "0|||291|11"},
+        {"", "3"},
+        {"   ", "3"},
+        {"# comment", "3"},
     };
-    // Each line alone, then all of them in one block with each line end, with and without an
-    // end after the last line (a "\r" alone ends the last line too).
-    for (const std::string& line : lines) {
+    for (const CandumpLineCase& c : cases) {
         for (const char* end : {"", "\n", "\r\n", "\r"}) {
-            const std::string block = line + end;
-            EXPECT_EQ(ByBlock(block), ByLines(block)) << '"' << block << '"';
+            const std::string block = c.line + end;
+            SCOPED_TRACE('"' + block + '"');
+            // An empty block holds no line at all.
+            const std::vector<std::string> reads =
+                block.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.reads};
+            EXPECT_EQ(ByLines(block), reads);
+            EXPECT_EQ(ByBlock(block), reads);
         }
     }
+    // All of them in one block with each line end, with and without an end after the last line.
     for (const char* end : {"\n", "\r\n"}) {
         std::string block;
-        for (const std::string& line : lines) block += line + end;
-        EXPECT_EQ(ByBlock(block), ByLines(block)) << end;
+        std::vector<std::string> reads;
+        for (const CandumpLineCase& c : cases) {
+            block += c.line + end;
+            reads.push_back(c.reads);
+        }
+        EXPECT_EQ(ByBlock(block), reads) << end;
         block.resize(block.size() - std::string(end).size());
-        EXPECT_EQ(ByBlock(block), ByLines(block)) << end;
+        EXPECT_EQ(ByBlock(block), reads) << end;
     }
 }
 
