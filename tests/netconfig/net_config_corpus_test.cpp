@@ -32,6 +32,16 @@ uint8_t ExpectedDbcResult(bool loaded, uint32_t status) {
     }
 }
 
+// The one database a load made, or null (and no database at all) when the file did not load.
+INetDataBase* OnlyDataBase(NetConfig& config, bool loaded) {
+    if (!loaded) {
+        EXPECT_EQ(config.GetDataBaseCount(), 0u);
+        return nullptr;
+    }
+    EXPECT_EQ(config.GetDataBaseCount(), 1u);
+    return config.GetDataBaseCount() == 1 ? config.GetDataBase(0) : nullptr;
+}
+
 }  // namespace
 
 // Both DBC readers: the configuration's switch gives the tolerant file object's results.
@@ -54,12 +64,8 @@ TEST(NetConfigCorpus, DbcFilesConvertWholeInBothReadings) {
             EXPECT_EQ(config.GetDbcFileCount(), 1u);
             EXPECT_EQ(std::string(config.GetLastMessages()).find("WARNING. ") != std::string::npos,
                       reference.GetToleratedLineCount() > 0);
-            if (!loaded) {
-                EXPECT_EQ(config.GetDataBaseCount(), 0u);
-                continue;
-            }
-            ASSERT_EQ(config.GetDataBaseCount(), 1u);
-            INetDataBase* db = config.GetDataBase(0);
+            INetDataBase* db = OnlyDataBase(config, loaded);
+            if (db == nullptr) continue;
             EXPECT_EQ(db->GetEcuCount(), reference.GetNodeCount());
             EXPECT_EQ(db->GetMessageCount(), reference.GetMessageCount());
             EXPECT_EQ(db->GetSignalCount(), reference.GetTotalSignalCount());
@@ -81,12 +87,8 @@ TEST(NetConfigCorpus, LdfFilesConvertWhole) {
                                                                     : kNetLoadFailed;
         EXPECT_EQ(config.LoadLdf(path.c_str()), expected);
         EXPECT_EQ(config.GetLdfFileCount(), 1u);
-        if (!loaded) {
-            EXPECT_EQ(config.GetDataBaseCount(), 0u);
-            continue;
-        }
-        ASSERT_EQ(config.GetDataBaseCount(), 1u);
-        INetDataBase* db = config.GetDataBase(0);
+        INetDataBase* db = OnlyDataBase(config, loaded);
+        if (db == nullptr) continue;
         EXPECT_EQ(db->GetEcuCount(), reference.GetNodeCount());
         EXPECT_EQ(db->GetMessageCount(),
                   reference.GetUnconditionalFrameCount() + reference.GetDiagnosticFrameCount());
