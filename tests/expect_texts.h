@@ -1,7 +1,8 @@
 #pragma once
 // ExpectTexts(text, {...}): one expectation per entry on a text (a reader's messages, a tool's
 // output, a written file): "piece" must be in the text, "!piece" must not, "=whole" is all of it.
-// A failure shows the entry and the whole text.
+// A failure shows the entry and the whole text. Occurrences(text, piece) counts a piece that
+// must stand a given number of times.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -22,6 +23,13 @@ inline void ExpectTexts(const std::string& text, const std::vector<std::string>&
                                                            << text;
         }
     }
+}
+
+inline size_t Occurrences(const std::string& text, const std::string& piece) {
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++count;
+    return count;
 }
 
 }  // namespace qmtest

@@ -1,6 +1,6 @@
 """Real DBC, LDF and ARXML files load through Python with the status, counts and log the
-library's own tests pin, and files saved from Python read back to the same model. The library's
-corpus tests cover every file; these cover what the binding shows of each kind of result."""
+library's own tests pin. The library's corpus tests cover every file (and that a saved copy
+reads back to the same model); these cover what the binding shows of each kind of result."""
 import pytest
 
 from conftest import CORPUS, quillmere, require_corpus
@@ -41,25 +41,6 @@ def test_dbc_corpus_file_loads_with_its_status_and_counts(name):
     assert db.log[-1].startswith("Dbc parser measured time: ")
 
 
-def test_dbc_corpus_round_trip_through_python(tmp_path):
-    """A file saved and read back: one with NaN factors."""
-    require_corpus("dbc")
-    original = quillmere.load(CORPUS / "dbc" / "opendbc__RAM_Cummins_2019.dbc")
-    copy = tmp_path / "copy.dbc"
-    original.save(copy)
-    reread = quillmere.load(copy)
-    assert reread.status <= original.status, reread.log  # writing adds no finding
-    assert [(m.raw_id, m.name, m.size) for m in reread] == [(m.raw_id, m.name, m.size) for m in original]
-    for a, b in zip(original, reread):
-        # Compared as text: a NaN factor read from the file must read back as NaN.
-        assert repr([signal_fields(s) for s in a]) == repr([signal_fields(s) for s in b])
-
-
-def signal_fields(s):
-    return (s.name, s.start_bit, s.length, s.byte_order, s.is_signed, s.factor, s.offset,
-            s.minimum, s.maximum, s.unit, s.choices, s.multiplexer_value)
-
-
 @pytest.mark.parametrize("name", sorted(LDF_EXPECTED))
 def test_ldf_corpus_file_loads_with_its_result(name):
     require_corpus("ldf")
@@ -73,16 +54,6 @@ def test_ldf_corpus_file_loads_with_its_result(name):
     names = {s.name for s in ldf.signals}
     for frame in ldf.frames:
         assert {s.name for s in frame} <= names
-
-
-def test_ldf_corpus_save_reads_back(tmp_path):
-    require_corpus("ldf")
-    first = quillmere.load(CORPUS / "ldf" / "ldfparser__lin22.ldf")
-    copy = tmp_path / "copy.ldf"
-    first.save(copy)
-    second = quillmere.load(copy)
-    assert second.ok, second.log
-    assert [(f.name, f.frame_id, f.length) for f in second.frames] == [(f.name, f.frame_id, f.length) for f in first.frames]
 
 
 @pytest.mark.parametrize("name", sorted(ARXML_EXPECTED))

@@ -1,4 +1,5 @@
-"""Edits rewrite the file at once; a failed write leaves the model as it was."""
+"""Edits rewrite the file at once; a failed write leaves the model as it was; save writes a
+copy where it is told."""
 import shutil
 
 import pytest
@@ -24,6 +25,9 @@ def test_dbc_edits_reach_the_file_and_the_codec(mux_dbc):
         db.set_signal_start_bit(0x123, "NoSuchSignal", 4)
     with pytest.raises(ValueError):
         db.set_signal_byte_order(0x123, "Small", "middle")
+    # Saved elsewhere, the edited model reads back from the copy.
+    db.save(mux_dbc.parent / "copy.dbc")
+    assert quillmere.load(mux_dbc.parent / "copy.dbc").message_by_id(0x123)["Small"].factor == 0.25
 
 
 def test_a_failed_write_keeps_the_old_model(tmp_path):
@@ -55,3 +59,5 @@ def test_ldf_edits(tmp_path):
     assert ldf.decode(0x20, ldf.encode(0x20, {"LightRequest": "on"})) == {"LightRequest": "on", "Brightness": 25.0}
     with pytest.raises(KeyError):
         ldf.rename_frame("NoSuchFrame", "X")
+    ldf.save(str(tmp_path / "copy.ldf"))
+    assert quillmere.load(tmp_path / "copy.ldf").frame_by_id(0x20).name == "LightCommand"

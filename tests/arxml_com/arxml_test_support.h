@@ -16,14 +16,6 @@ namespace arxml_test {
 // The real ARXML files of the shared corpus.
 inline const std::filesystem::path kCorpus = QM_SHARED_DIR "/corpus/arxml";
 
-inline size_t CountOccurrences(const std::string& text, const std::string& what) {
-    size_t count = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
 // A file in the temporary folder that is removed again.
 class TempFile : public qmtest::TempFile {
   public:

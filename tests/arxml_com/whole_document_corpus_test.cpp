@@ -20,13 +20,14 @@
 #include "arxml_test_support.h"
 #include "corpus_files.h"
 #include "expect_fields.h"
+#include "expect_texts.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using arxml_test::CountOccurrences;
 using arxml_test::kCorpus;
+using qmtest::Occurrences;
 
 bool IsPduKind(const std::string& name) {
     static const std::set<std::string> kinds = {"I-SIGNAL-I-PDU",
@@ -327,12 +328,11 @@ TEST_F(WholeDocumentCorpus, EveryFileYieldsItsPinnedCountsAndEveryElementOnce) {
         for (auto* pdu : exact.Pdus()) groups += pdu->GetSignalGroupCount();
         EXPECT_EQ(ecus, expected.ecus);
         EXPECT_EQ(groups, expected.signalGroups);
-        EXPECT_EQ(CountOccurrences(log, "Unresolved reference of: "),
-                  expected.unresolvedReferences);
+        EXPECT_EQ(Occurrences(log, "Unresolved reference of: "), expected.unresolvedReferences);
         if (expected.messages != nullptr) {
             EXPECT_EQ(exact.GetMessages(), std::string(expected.messages));
         } else {
-            EXPECT_EQ(CountOccurrences(exact.GetMessages(), "Pdu: "), 28u);
+            EXPECT_EQ(Occurrences(exact.GetMessages(), "Pdu: "), 28u);
         }
         const Document document(path);
         auto file = Load(path, kArxmlReadWholeDocument);
@@ -377,10 +377,10 @@ TEST_F(WholeDocumentCorpus, EveryFileYieldsItsPinnedCountsAndEveryElementOnce) {
                       static_cast<int32_t>(Number(ChildOf(triggering, "IDENTIFIER"))))
                 << pdu->GetName();
         }
-        EXPECT_EQ(CountOccurrences(messages, "No pdu ref for frame triggering: "),
+        EXPECT_EQ(Occurrences(messages, "No pdu ref for frame triggering: "),
                   triggeringsWithoutPdu);
         EXPECT_EQ(file->GetFrameCount() + framesWithoutPdu.size() +
-                      CountOccurrences(messages, "FRAME not read: "),
+                      Occurrences(messages, "FRAME not read: "),
                   document.frames.size())
             << messages;
     }

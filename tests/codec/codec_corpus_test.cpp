@@ -1,9 +1,10 @@
 // Every frame of every corpus DBC, LDF and ARXML file, decoded from seeded random payloads by
 // the frame codec and by the tool ("decode --json --log", one JSON line a frame), against a
 // reference written here bit by bit from the model's own fields: the start bit, length and byte
-// order of each signal, two's complement, IEEE floats and factor/offset. What the codec decodes
-// encodes back: the raw values to the same bits, the physical values to raw values of the same
-// physical value.
+// order of each signal, two's complement, IEEE floats and factor/offset, and the signals the
+// (extended) multiplexing of a DBC message selects (payloads whose multiplexer holds each value
+// the message names too). What the codec decodes encodes back: the raw values to the same bits,
+// the physical values to raw values of the same physical value.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,7 +59,13 @@ struct ReferenceSignal {
     Kind kind = Kind::Unsigned;
     double factor = 1.0;
     double offset = 0.0;
-    bool plain = true;  // not multiplexed: always carried
+    // DBC multiplexing: a multiplexed signal is carried when the message's switch holds its
+    // value; a signal of extended multiplexing when its multiplexer is carried and holds a
+    // value of its ranges; any other signal always.
+    bool multiplexed = false;
+    int64_t muxValue = -1;
+    int selector = -1;
+    std::vector<std::pair<uint64_t, uint64_t>> muxRanges;
     // LIN physical ranges: [minimum, maximum] scaled by their own factor and offset.
     struct Range {
         uint64_t minimum, maximum;
@@ -91,7 +99,63 @@ struct ReferenceFrame {
     std::string name;
     size_t size = 0;
     std::vector<ReferenceSignal> signals;
+    int multiplexer = -1;  // the message's first switch
 };
+
+uint64_t ReferenceRaw(const ReferenceFrame& frame, const Payload& payload, int index) {
+    const ReferenceSignal& signal = frame.signals[static_cast<size_t>(index)];
+    return ReadField(payload, signal.start, signal.length, signal.bigEndian);
+}
+
+// The signals a payload carries, grown to a fixed point from the signals that are always carried.
+std::vector<bool> ReferenceCarried(const ReferenceFrame& frame, const Payload& payload) {
+    std::vector<bool> carried(frame.signals.size(), false);
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (size_t i = 0; i < frame.signals.size(); ++i) {
+            const ReferenceSignal& signal = frame.signals[i];
+            bool in = !signal.multiplexed;
+            if (signal.selector >= 0) {
+                in = false;
+                const uint64_t value = ReferenceRaw(frame, payload, signal.selector);
+                for (const auto& [minimum, maximum] : signal.muxRanges) {
+                    in = in || (carried[static_cast<size_t>(signal.selector)] && value >= minimum &&
+                                value <= maximum);
+                }
+            } else if (signal.multiplexed) {
+                in = frame.multiplexer >= 0 && ReferenceRaw(frame, payload, frame.multiplexer) ==
+                                                   static_cast<uint64_t>(signal.muxValue);
+            }
+            if (in && !carried[i]) carried[i] = grew = true;
+        }
+    }
+    return carried;
+}
+
+// Payloads that random bits would rarely give: the switch holding each multiplex value the
+// message names, and each range bound of extended multiplexing in its multiplexer (the switch
+// holding 0), as (signal, raw value) writes into a random payload.
+std::vector<std::vector<std::pair<int, uint64_t>>> SelectingWrites(const ReferenceFrame& frame) {
+    std::vector<std::vector<std::pair<int, uint64_t>>> writes;
+    std::set<int64_t> values;
+    for (const ReferenceSignal& signal : frame.signals) {
+        if (signal.multiplexed && signal.selector < 0) values.insert(signal.muxValue);
+    }
+    for (int64_t value : values) {
+        if (frame.multiplexer >= 0)
+            writes.push_back({{frame.multiplexer, static_cast<uint64_t>(value)}});
+    }
+    for (const ReferenceSignal& signal : frame.signals) {
+        for (const auto& [minimum, maximum] : signal.muxRanges) {
+            for (const uint64_t bound : {minimum, maximum}) {
+                writes.push_back({{signal.selector, bound}});
+                if (frame.multiplexer >= 0)
+                    writes.back().insert(writes.back().begin(), {frame.multiplexer, 0});
+            }
+        }
+    }
+    return writes;
+}
 
 struct Tally {
     uint64_t frames = 0;
@@ -161,14 +225,24 @@ void ExpectEncodesBack(const qm::codec::FrameCodec& codec,
     }
 }
 
-// Checks one frame codec against the reference over random payloads (and short ones).
+// Checks one frame codec against the reference over random payloads (and short ones, and
+// payloads that select each multiplexed signal).
 void CheckCodec(const qm::codec::FrameCodec& codec, const ReferenceFrame& reference,
                 std::mt19937_64& random, Tally& tally, const std::string& where) {
     ASSERT_EQ(codec.signals.size(), reference.signals.size()) << where;
     ++tally.frames;
-    for (int round = 0; round < 8; ++round) {
+    const auto selecting = SelectingWrites(reference);
+    for (size_t round = 0; round < 8 + selecting.size(); ++round) {
         Payload payload(round == 7 ? reference.size / 2 : reference.size);
         for (auto& byte : payload) byte = static_cast<uint8_t>(random());
+        for (const auto& [index, value] :
+             round < 8 ? std::vector<std::pair<int, uint64_t>>{} : selecting[round - 8]) {
+            const ReferenceSignal& signal = reference.signals[static_cast<size_t>(index)];
+            dbctest::WriteField(payload, signal.start, signal.length, signal.bigEndian, value);
+        }
+        // A short payload may not hold the multiplexer the reference reads as zero bits.
+        const std::vector<bool> carried = ReferenceCarried(reference, payload);
+        const bool whole = payload.size() == reference.size;
         std::vector<bool> seen(codec.signals.size(), false);
         std::vector<std::optional<uint64_t>> raws(codec.signals.size());
         const bool complete =
@@ -192,8 +266,8 @@ void CheckCodec(const qm::codec::FrameCodec& codec, const ReferenceFrame& refere
             const bool fits =
                 ReferenceEndByte(signal.start, signal.length, signal.bigEndian) <= payload.size();
             allFit = allFit && fits;
-            if (signal.plain) {
-                EXPECT_EQ(seen[i], fits) << where << " " << signal.name;
+            if (whole || (!signal.multiplexed && signal.selector < 0)) {
+                EXPECT_EQ(seen[i], fits && carried[i]) << where << " " << signal.name;
             }
         }
         EXPECT_EQ(complete, allFit) << where;
@@ -316,9 +390,21 @@ TEST(CodecCorpus, DbcFramesDecodeAsTheReference) {
                     signal.kind = Kind::Float64;
                 signal.factor = source->GetFactor();
                 signal.offset = source->GetOffset();
+                signal.multiplexed = source->IsMultiplexedSignal();
+                signal.muxValue = source->GetMultiplexValue();
+                if (source->IsMultiplexerSwitch() && frame.multiplexer < 0)
+                    frame.multiplexer = static_cast<int>(s);
                 auto* extended = dynamic_cast<IDbcExtendedMultiplexing*>(source);
-                signal.plain = !source->IsMultiplexedSignal() &&
-                               !(extended && extended->GetExtendedMultiplexer());
+                if (extended != nullptr && extended->GetExtendedMultiplexer() != nullptr) {
+                    for (uint64_t k = 0; k < message->GetSignalCount(); ++k) {
+                        if (message->GetSignal(k) == extended->GetExtendedMultiplexer())
+                            signal.selector = static_cast<int>(k);
+                    }
+                    for (uint64_t r = 0; r < extended->GetMultiplexRangeCount(); ++r) {
+                        signal.muxRanges.emplace_back(extended->GetMultiplexRangeMinimum(r),
+                                                      extended->GetMultiplexRangeMaximum(r));
+                    }
+                }
                 frame.signals.push_back(signal);
             }
             CheckCodec(*qm::codec::BuildDbcFrame(*message), frame, random, tally,

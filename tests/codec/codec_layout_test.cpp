@@ -1,8 +1,9 @@
 // The frame codec's compact decode tables against the plain rules they stand for: Decode visits
-// exactly the signals that fit the payload and that the multiplexing selects, with the raw value
-// BitLayout::Extract reads; value texts and scaled ranges are found as a first-match scan of the
-// builder's lists finds them, whatever table the codec keeps for them, also in copies and after
-// the lists change and the codec is prepared again.
+// exactly the signals that fit the payload and that the multiplexing selects, in signal order
+// whatever the order of their fields, with the raw value BitLayout::Extract reads, also when it
+// decodes the payload in place in a longer buffer; value texts and scaled ranges are found as a
+// first-match scan of the builder's lists finds them, whatever table the codec keeps for them,
+// also in copies and after the lists change and the codec is prepared again.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -62,7 +63,8 @@ FrameCodec RandomFrame(const FrameCase& kind, std::mt19937_64& random) {
         signal.layout =
             random() % 2 ? BitLayout::Little(start, length) : BitLayout::BigFromMsb(start, length);
         if (i == 0 && kind.shape != Shape::Plain) {
-            signal.layout = BitLayout::Little(0, 2);
+            // A switch in any byte: payloads may hold signals it selects but not itself.
+            signal.layout = BitLayout::Little(8 * static_cast<uint32_t>(random() % kind.size), 2);
             signal.mux = MuxRole::Switch;
         } else if (kind.shape != Shape::Plain && i % 2 == 1) {
             signal.mux = MuxRole::Multiplexed;
@@ -87,17 +89,27 @@ TEST_P(FrameDecodeTest, VisitsWhatTheRulesSelect) {
         const FrameCodec frame = RandomFrame(GetParam(), random);
         // Every payload length from empty to the whole frame, and one past it.
         for (size_t size = 0; size <= frame.size + 1; ++size) {
-            std::vector<uint8_t> payload(size);
-            for (uint8_t& byte : payload) byte = static_cast<uint8_t>(random());
-            if (size > 0 && random() % 2) payload[0] &= 0xFC;  // switch value 0 now and then
-            Visits visits;
+            // The payload lies at the start of a longer buffer, as in a log line: the bytes
+            // past it are noise that neither decode may see.
+            std::vector<uint8_t> buffer(frame.size + 9);
+            for (uint8_t& byte : buffer) byte = static_cast<uint8_t>(random());
+            // The switch (signal 0) holds 0 now and then.
+            buffer[frame.signals[0].layout.StartBit() / 8] &= random() % 2 ? 0xFC : 0xFF;
+            const std::vector<uint8_t> payload(buffer.begin(), buffer.begin() + size);
+            const Visits expected = Expected(frame, payload);
+            Visits visits, inPlace;
             const bool complete =
                 frame.Decode(payload.data(), payload.size(),
                              [&](size_t i, uint64_t raw) { visits.emplace_back(i, raw); });
-            ASSERT_EQ(visits, Expected(frame, payload)) << "round " << round << " size " << size;
+            ASSERT_EQ(visits, expected) << "round " << round << " size " << size;
+            EXPECT_EQ(frame.Decode(buffer.data(), size, buffer.size(),
+                                   [&](size_t i, uint64_t raw) { inPlace.emplace_back(i, raw); }),
+                      complete);
+            ASSERT_EQ(inPlace, expected) << "in place, round " << round << " size " << size;
             bool allFit = true;
             for (const SignalCodec& signal : frame.signals) allFit &= signal.layout.FitsIn(size);
             EXPECT_EQ(complete, allFit);
+            EXPECT_EQ(complete, size >= frame.FieldEnd());
         }
     }
 }

@@ -1,5 +1,6 @@
 // LogLineParser reads candump -L lines in one pass (Parse, and ParseFirst from a block of lines)
-// and falls back to reading word by word for every other form. Each line must read as the word
+// and falls back to reading word by word for every other form (other candump forms, Vector
+// ASCII). Each line must read as the word
 // by word reader read it (the expected texts below were taken from it), and ParseFirst must read
 // a block as Parse reads its lines after ForEachLine split them, whatever their endings.
 #include <gtest/gtest.h>
@@ -92,6 +93,20 @@ TEST(LogLineBlock, ReadsEveryLineAsTheWordByWordReader) {
         {"(0.5", "4"},  // cut short
         {"(", "4"},
         {"123#11", "0|||291|11"},
+        {"can0 1ABCDEF0#01", "0||can0|448585456x|01"},  // no timestamp
+        {"vcan1 00000123#", "0||vcan1|291x|"},
+        {"(0.5) can0 123##1DE.AD", "0|0.5|can0|291fd|DEAD"},  // CAN FD, dotted
+        {"  can0  123   [2]  DE AD", "0||can0|291|DEAD"},     // screen form, no timestamp
+        // Vector ASCII: frames (hex identifiers, "x" extended), remote, error and CAN FD lines.
+        {"   0.010000 1  45             Rx   d 2 01 02  Length = 0", "0|0.010000|1|69|0102"},
+        {"   0.010000 2  1ABx           Tx   d 1 FF", "0|0.010000|2|427x|FF"},
+        {"   0.020000 1  100            Rx   r", "1|0.020000|1|256|"},
+        {"   0.030000 1  ErrorFrame", "2"},
+        {"   0.040000 CANFD   1 Rx        45  Name  1 0 2  2 0A 0B   0 0",
+         "0|0.040000|1|69fd|0A0B"},
+        {"   0.040000 CANFD   1 Rx        45  1 0 2  2 0A 0B   0 0", "0|0.040000|1|69fd|0A0B"},
+        {"Begin Triggerblock Mon Jan 1 10:00:00.000 am 2024", "3"},
+        {"   0.000000 Start of measurement", "3"},
         {"", "3"},
         {"   ", "3"},
         {"# comment", "3"},

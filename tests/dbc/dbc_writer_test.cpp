@@ -212,11 +212,7 @@ TEST(DbcInfoText, ListsNodesMessagesSignalsAndVariables) {
           "\t\t\tBit length: ", "\t\t\tStart bit: ", "\t\t\tMin value: ", "\t\t\tMax value: ",
           "\t\t\tFactor: ", "\t\t\tOffset: ", "\t\t\tByte order: ", "\t\t\tExtended value type: ",
           "\t\t\tEncoding: "}) {
-        uint64_t count = 0;
-        for (size_t at = info.find(label); at != std::string::npos; at = info.find(label, at + 1)) {
-            ++count;
-        }
-        EXPECT_EQ(count, file.GetSignalCount()) << label;
+        EXPECT_EQ(qmtest::Occurrences(info, label), file.GetSignalCount()) << label;
     }
     EXPECT_NE(info.find("\t\t\tMultiplex value: -1\n"), std::string::npos);
 }

@@ -44,13 +44,6 @@ inline uint8_t LoadDiagFile(IDiagnoseLib& library, const std::filesystem::path& 
     return library.LoadOdxFile(path.string().c_str(), 1);
 }
 
-inline size_t Occurrences(const std::string& text, const std::string& what) {
-    size_t count = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++count;
-    return count;
-}
-
 // The stored ECUs of a saved container, without the statistics and date of its frame.
 inline std::string StoredEcus(const std::string& container) {
     const size_t first = container.find("<ECU ");
@@ -79,6 +72,7 @@ inline std::string ExamplePath() {
 }
 
 using qmtest::ExpectTexts;
+using qmtest::Occurrences;
 using qmtest::TempFile;
 
 // What the container form carries must read back the same: compares every such getter of

@@ -127,13 +127,8 @@ TEST(LdfStorage, BigFileLogHoldsEveryWarning) {
     text += "}\n";
     NetConfigLdfFile file;
     ASSERT_TRUE(LoadText(file, text, "big.ldf"));
-    const std::string messages = MessagesOf(file);
-    size_t warnings = 0;
-    for (size_t at = messages.find("Scalar signal"); at != std::string::npos;
-         at = messages.find("Scalar signal", at + 1)) {
-        ++warnings;
-    }
-    EXPECT_EQ(warnings, file.GetStandardSignalCount());
+    EXPECT_EQ(qmtest::Occurrences(MessagesOf(file), "Scalar signal"),
+              file.GetStandardSignalCount());
 }
 
 }  // namespace

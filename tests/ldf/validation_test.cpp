@@ -215,47 +215,35 @@ TEST_F(LdfValidation, ScheduledFrameLengthLimits) {
               "with size of 0.\n");
 }
 
-TEST_F(LdfValidation, ScheduledFrameSignalChecks) {
-    const std::string frames =
-        "Signals {\n  Wide: 20, 0, CEM, LSM;\n  Zero: 0, 0, CEM, LSM;\n}\n"
-        "Frames {\n  F: 1, CEM, 4 {\n    Wide, 0;\n    Zero, 20;\n    Ghost, 21;\n  }\n}\n";
-    ExpectTexts(ScheduleWarnings("2.1", frames, "    F delay 10 ms;\n"),
-                {"WARNING. Frame, handled by schedule table, contains signal with size bigger "
-                 "than 16 bits: Wide.\r\n",
-                 "WARNING. Frame, handled by schedule table, contains signal with size lower "
-                 "than 1 bits. Warning for line(22)",
-                 "WARNING. The frame F, which is handled by schedule table, contains not "
-                 "existing signal. Warning for line(22)"});
-}
-
-size_t Occurrences(const std::string& text, const std::string& piece) {
-    size_t count = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
-        ++count;
-    }
-    return count;
-}
+using qmtest::Occurrences;
 
 TEST_F(LdfValidation, EveryEntryThatSendsAFrameGetsItsWarnings) {
     const std::string frames =
         "Signals {\n  Wide: 20, 0, CEM, LSM;\n  Zero: 0, 0, CEM, LSM;\n  A: 8, 0, CEM, LSM;\n"
         "  A: 8, 0, CEM, LSM;\n}\n"
-        "Frames {\n  F: 1, CEM, 4 {\n    Wide, 0;\n    Zero, 20;\n    A, 24;\n  }\n}\n";
+        "Frames {\n  F: 1, CEM, 4 {\n    Wide, 0;\n    Zero, 20;\n    A, 24;\n    Ghost, 32;\n  "
+        "}\n}\n";
     const std::string messages =
         ScheduleWarnings("2.1", frames,
                          "    F delay 10 ms;\n    F delay 10 ms;\n    MasterReq delay 10 ms;\n"
                          "    MasterReq delay 10 ms;\n");
-    EXPECT_EQ(Occurrences(messages, "contains signal with size bigger than 16 bits: Wide.\r\n"),
-              2u);
     EXPECT_EQ(Occurrences(messages,
-                          "contains signal with size lower than 1 bits. Warning for "
-                          "line(24)     F delay 10 ms;.\r\n"),
-              1u);
+                          "WARNING. Frame, handled by schedule table, contains signal "
+                          "with size bigger than 16 bits: Wide.\r\n"),
+              2u);
     EXPECT_EQ(Occurrences(messages,
                           "contains signal with size lower than 1 bits. Warning for "
                           "line(25)     F delay 10 ms;.\r\n"),
               1u);
+    EXPECT_EQ(Occurrences(messages,
+                          "contains signal with size lower than 1 bits. Warning for "
+                          "line(26)     F delay 10 ms;.\r\n"),
+              1u);
     EXPECT_EQ(Occurrences(messages, "WARNING. At least two signals have the same name: A."), 2u);
+    EXPECT_EQ(Occurrences(messages,
+                          "WARNING. The frame F, which is handled by schedule table, "
+                          "contains not existing signal. Warning for line("),
+              2u);
     EXPECT_EQ(Occurrences(messages, "has not defined diagnostic signals: MasterReq.\r\n"), 2u);
 }
 

@@ -118,9 +118,7 @@ TEST(HeaderText, CompatibilityBlockIsFixedAndUsesCrLf) {
     const std::string tail = "#ifndef uuid\r\nusing uuid = char[17];\r\n#endif\r\n\r\n";
     EXPECT_EQ(block.substr(block.size() - tail.size()), tail);
     EXPECT_EQ(block.find('\n', 0), 1u);  // every line end is "\r\n"
-    size_t lines = 0;
-    for (size_t at = 0; (at = block.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
-    EXPECT_EQ(lines, 2u + 12u * 3u + 3u + 1u);
+    EXPECT_EQ(qmtest::Occurrences(block, "\r\n"), 2u + 12u * 3u + 3u + 1u);
 }
 
 TEST(HeaderText, EachCallReplacesTheStoredText) {

@@ -13,35 +13,26 @@ namespace {
 
 const std::string kExamples = std::string(QM_SOURCE_DIR) + "/examples/";
 
-// The exit code; the tool's output (stdout, then stderr) into *out when given.
-int RunQuillmere(const std::string& arguments, std::string* out = nullptr) {
-    const tooltest::Merged run = tooltest::RunQuillmere(arguments);
-    if (out) *out = run.text;
-    return run.exitCode;
-}
-
 }  // namespace
 
 TEST(ToolContainer, ConvertGathersFilesAndTheContainerReadsBack) {
     const tooltest::ScratchFolder scratch("tool_container");
     const std::string container = (scratch / "all.xml").string();
     ASSERT_EQ(RunQuillmere("convert " + kExamples + "powertrain.dbc " + kExamples + "body.ldf " +
-                           kExamples + "bus_system.arxml " + container),
+                           kExamples + "bus_system.arxml " + container)
+                  .exitCode,
               0);
-    std::string out;
-    ASSERT_EQ(RunQuillmere("info --json " + container, &out), 0) << out;
-    const auto info = nlohmann::json::parse(out);
+    const auto info = RunJson("info --json " + container);
     EXPECT_EQ(info["kind"], "container");
     // LIN buses first: the example LDF and the ARXML LIN cluster, then both CAN buses; the
     // ARXML Ethernet cluster is not stored.
     ASSERT_EQ(info["databases"].size(), 4u);
     EXPECT_EQ(info["databases"][0]["busType"], "LIN");
     EXPECT_EQ(info["databases"][3]["busType"], "CAN");
-    EXPECT_EQ(RunQuillmere("check " + container, &out), 0) << out;
-
     const std::string dbc = (scratch / "back.dbc").string();
-    EXPECT_EQ(RunQuillmere("convert " + container + " " + dbc + " --cluster Powertrain"), 0);
-    EXPECT_EQ(RunQuillmere("check " + dbc, &out), 0) << out;
+    ExpectRuns({{"check " + container, 0},
+                {"convert " + container + " " + dbc + " --cluster Powertrain", 0},
+                {"check " + dbc, 0}});
 }
 
 TEST(ToolContainer, BadContainersAndInputsFailCleanly) {
@@ -74,23 +65,21 @@ TEST(ToolContainer, DiagnosticFilesGoIntoOneLibrary) {
     const tooltest::ScratchFolder scratch("tool_container");
     const std::string container = (scratch / "diag.xml").string();
     ASSERT_EQ(RunQuillmere("convert " + kExamples + "door_ecu.cdd " + kExamples +
-                           "powertrain.dbc " + container),
+                           "powertrain.dbc " + container)
+                  .exitCode,
               0);
-    std::string out;
-    ASSERT_EQ(RunQuillmere("info --json " + container, &out), 0) << out;
-    auto info = nlohmann::json::parse(out);
+    const auto info = RunJson("info --json " + container);
     ASSERT_EQ(info["databases"].size(), 1u);
     ASSERT_EQ(info["diagnostics"]["ecus"].size(), 1u);
     EXPECT_EQ(info["diagnostics"]["ecus"][0]["shortName"], "DoorFrontLeft");
     EXPECT_EQ(info["diagnostics"]["ecus"][0]["services"], 3);
     // The same ECU as the CDD file shows, but for the byte order, which the stored form does
     // not hold.
-    ASSERT_EQ(RunQuillmere("dump --json " + container, &out), 0) << out;
-    const auto dumped = WithoutByteOrder(nlohmann::json::parse(out)["diagnostics"]["ecus"][0]);
-    ASSERT_EQ(RunQuillmere("dump --json " + kExamples + "door_ecu.cdd", &out), 0) << out;
-    EXPECT_EQ(dumped["classes"],
-              WithoutByteOrder(nlohmann::json::parse(out)["ecus"][0])["classes"]);
-    EXPECT_EQ(RunQuillmere("check " + container, &out), 0) << out;
+    const auto dumped =
+        WithoutByteOrder(RunJson("dump --json " + container)["diagnostics"]["ecus"][0]);
+    EXPECT_EQ(dumped["classes"], WithoutByteOrder(RunJson("dump --json " + kExamples +
+                                                          "door_ecu.cdd")["ecus"][0])["classes"]);
+    ExpectRuns({{"check " + container, 0}});
 
     // A stored library with a stray element and no ECU.
     std::ofstream(container)

@@ -11,16 +11,12 @@ namespace {
 const std::string kExample = std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
 
 TEST(DiagTool, InfoAndDumpAsJson) {
-    auto info = RunQuillmere("info --json " + kExample);
-    ASSERT_EQ(info.exitCode, 0) << info.text;
-    const auto json = nlohmann::json::parse(info.text);
+    const auto json = RunJson("info --json " + kExample);
     EXPECT_EQ(json["format"], "CANDELA_7.0");
     EXPECT_EQ(json["ecus"][0]["services"], 3);
     EXPECT_EQ(json["ecus"][0]["base"], true);
 
-    auto dump = RunQuillmere("dump --json --grouping " + kExample);
-    ASSERT_EQ(dump.exitCode, 0) << dump.text;
-    const auto grouped = nlohmann::json::parse(dump.text);
+    const auto grouped = RunJson("dump --json --grouping " + kExample);
     const auto& groups = grouped["ecus"][0]["groups"];
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_EQ(groups[1]["name"], "22  Read Data By Identifier");
@@ -30,19 +26,17 @@ TEST(DiagTool, InfoAndDumpAsJson) {
 
 TEST(DiagTool, EncodeRequestWithParameterValues) {
     const std::string encode = "encode-request " + kExample;
-    auto set = RunQuillmere("encode-request --json " + kExample +
-                            " DoorCommon ExtendedSession_Start Session=0x01");
-    ASSERT_EQ(set.exitCode, 0) << set.text;
-    EXPECT_EQ(nlohmann::json::parse(set.text)["bytes"], "1001");
+    EXPECT_EQ(RunJson("encode-request --json " + kExample +
+                      " DoorCommon ExtendedSession_Start Session=0x01")["bytes"],
+              "1001");
     const std::string session = encode + " DoorFrontLeft ExtendedSession_Start Session=";
     const std::string range = " is outside its valid range 0..255\n";
     ExpectRuns({
         {encode + " DoorFrontLeft VIN_Read", 0, {"=22 F1 90\n"}, {"="}},
         {encode + " DoorCommon NoSuchService", -1},
         {encode + " DoorCommon VIN_Read Nope=1", -1},
-        // What the parameter cannot hold is refused, naming it.
-        {session + "256", 2, {"="}, {"=quillmere: parameter 'Session': 256" + range}},
-        {session + "-1", 2, {"="}, {"=quillmere: parameter 'Session': -1" + range}},
+        // What the parameter cannot hold is refused, naming it (every refusal of the encoder:
+        // the diagnostic tests).
         {session + "1e3", 2, {"="}, {"=quillmere: parameter 'Session': 1e3" + range}},
         {session + "Fast",
          2,
@@ -56,9 +50,7 @@ TEST(DiagTool, EncodeRequestWithParameterValues) {
 
 TEST(DiagTool, DecodeDiagFindsTheMessageAndItsParameters) {
     const std::string decode = "decode-diag --json " + kExample + " DoorFrontLeft ";
-    const auto vin = RunQuillmere(decode + "62F1905756575A5A5A314B5A3644313233343536");
-    ASSERT_EQ(vin.exitCode, 0) << vin.text;
-    const auto json = nlohmann::json::parse(vin.text);
+    const auto json = RunJson(decode + "62F1905756575A5A5A314B5A3644313233343536");
     EXPECT_EQ(json["service"], "Vehicle Identification Number Read");
     EXPECT_EQ(json["kind"], "positiveResponse");
     ASSERT_EQ(json["parameters"].size(), 3u);
