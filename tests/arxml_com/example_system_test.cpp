@@ -116,19 +116,16 @@ TEST_F(ExampleSystem, PduGroupsFollowContainedGroups) {
     ASSERT_EQ(gateway->GetPduGroupCount(), 2u);
     IArxmlPduGroup* rx = gateway->FindPduGroup("Gateway_Rx");
     ASSERT_NE(rx, nullptr);
-    EXPECT_EQ(rx->GetDirection(), kArxmlDirectionIn);
-    EXPECT_STREQ(rx->GetDirectionText(), "in");
-    EXPECT_EQ(rx->GetMode(), kArxmlModeNormal);
-    EXPECT_STREQ(rx->GetModeText(), "normal");
+    QM_EXPECT_FIELDS(*rx, (GetDirection(), kArxmlDirectionIn), (GetDirectionText(), "in"),
+                     (GetMode(), kArxmlModeNormal), (GetModeText(), "normal"));
     ASSERT_EQ(rx->GetPduCount(), 2u);
     EXPECT_STREQ(rx->GetPdu(0)->GetName(), "EngineData");
     EXPECT_STREQ(rx->GetPdu(1)->GetName(), "DoorStatus");  // from the contained group
 
     IArxmlPduGroup* measurement =
         Cluster("Backbone")->FindEcu("Infotainment")->FindPduGroup("Infotainment_Rx");
-    EXPECT_EQ(measurement->GetMode(), kArxmlModeMeasurement);
-    EXPECT_STREQ(measurement->GetModeText(), "");
-    EXPECT_EQ(measurement->GetPdu(0), file_->FindPdu("InfotainmentState"));
+    QM_EXPECT_FIELDS(*measurement, (GetMode(), kArxmlModeMeasurement), (GetModeText(), ""),
+                     (GetPdu(0), file_->FindPdu("InfotainmentState")));
 }
 
 TEST_F(ExampleSystem, FramePortsDecideTransmittedAndReceivedPdus) {

@@ -74,10 +74,9 @@ TEST_F(DbcReader, EveryReceivedSignalListsItsMessageWithTheNode) {
     ASSERT_NE(node, nullptr);
     ASSERT_EQ(node->GetRxSignalCount(), 3u);
     ASSERT_EQ(node->GetRxMessageCount(), 3u);
-    EXPECT_EQ(node->GetRxMessage(0), file_.GetMessage(0));
-    EXPECT_EQ(node->GetRxMessage(1), file_.GetMessage(0));
-    EXPECT_EQ(node->GetRxMessage(2), file_.GetMessage(1));
-    EXPECT_EQ(node->FindRxMessage("B"), file_.GetMessage(1));
+    QM_EXPECT_FIELDS(*node, (GetRxMessage(0), file_.GetMessage(0)),
+                     (GetRxMessage(1), file_.GetMessage(0)), (GetRxMessage(2), file_.GetMessage(1)),
+                     (FindRxMessage("B"), file_.GetMessage(1)));
 }
 
 TEST_F(DbcReader, FactorWithoutOffsetIsABadNumber) {

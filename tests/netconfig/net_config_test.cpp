@@ -44,12 +44,9 @@ TEST(NetConfigDbc, ConvertsNodesMessagesSignalsAndProperties) {
               std::string::npos);
     ASSERT_EQ(config.GetDataBaseCount(), 1u);
     INetDataBase* db = config.GetDataBase(0);
-    EXPECT_STREQ(db->GetName(), "small");
-    EXPECT_EQ(db->GetBusType(), kNetBusCan);
-    EXPECT_TRUE(db->IsFromFile());
-    EXPECT_EQ(db->GetDbcFile(), config.GetDbcFile());
+    QM_EXPECT_FIELDS(*db, (GetName(), "small"), (GetBusType(), kNetBusCan), (IsFromFile(), true),
+                     (GetDbcFile(), config.GetDbcFile()), (GetLdfFile(), nullptr));
     EXPECT_EQ(static_cast<INetFile*>(db->GetDbcFile()), config.GetFile(0));
-    EXPECT_EQ(db->GetLdfFile(), nullptr);
     EXPECT_EQ(config.FindDataBase("small"), db);
     EXPECT_EQ(Property(db->FindProperty("Description text")), "Small test network");
     EXPECT_EQ(Property(db->FindFileAttribute("BusType")), "CAN");
@@ -187,10 +184,8 @@ TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
     EXPECT_STREQ(config.GetLastMessages(), config.GetLdfFile()->GetMessages());
     ASSERT_EQ(config.GetDataBaseCount(), 1u);
     INetDataBase* db = config.GetFirstDataBase();
-    EXPECT_EQ(db->GetBusType(), kNetBusLin);
-    EXPECT_STREQ(db->GetName(), "small");
-    EXPECT_EQ(db->GetLdfFile(), config.GetLdfFile());
-    EXPECT_EQ(db->GetDbcFile(), nullptr);
+    QM_EXPECT_FIELDS(*db, (GetBusType(), kNetBusLin), (GetName(), "small"),
+                     (GetLdfFile(), config.GetLdfFile()), (GetDbcFile(), nullptr));
     EXPECT_EQ(Property(db->FindProperty("Protocol version")), "2.1");
     EXPECT_EQ(Property(db->FindProperty("Speed")), "19.200000");
     EXPECT_EQ(Property(db->FindProperty("Channel name")), "Body");

@@ -56,21 +56,16 @@ TEST(NetNames, CodeTablesAndUnknownCodes) {
     signal.SetValueType(12);
     QM_EXPECT_FIELDS(signal, (GetValueType(), 12u), (GetValueTypeName(), ""));
 
-    signal.SetByteOrder(1);
-    EXPECT_STREQ(signal.GetByteOrderName(), "Big Endian");
-    signal.SetByteOrder(2);
-    EXPECT_STREQ(signal.GetByteOrderName(), "Little endian");
-    signal.SetByteOrder(0);
-    EXPECT_STREQ(signal.GetByteOrderName(), "Default");
-    signal.SetByteOrder(3);
-    EXPECT_STREQ(signal.GetByteOrderName(), "");
-
-    signal.SetSignedness(1);
-    EXPECT_STREQ(signal.GetSignednessName(), "unsignedType");
-    signal.SetSignedness(2);
-    EXPECT_STREQ(signal.GetSignednessName(), "signedType");
-    signal.SetSignedness(7);
-    EXPECT_STREQ(signal.GetSignednessName(), "");
+    const char* byteOrders[] = {"Default", "Big Endian", "Little endian", ""};
+    for (uint32_t code = 0; code < 4; ++code) {
+        signal.SetByteOrder(code);
+        EXPECT_STREQ(signal.GetByteOrderName(), byteOrders[code]);
+    }
+    const char* signedness[] = {"unsignedType", "signedType", ""};
+    for (uint32_t code = 1; code < 4; ++code) {
+        signal.SetSignedness(code);
+        EXPECT_STREQ(signal.GetSignednessName(), signedness[code - 1]);
+    }
 
     EXPECT_EQ(qm::net::IntegerValueType(1, false), qm::net::kValueUint8);
     EXPECT_EQ(qm::net::IntegerValueType(9, true), qm::net::kValueInt16);

@@ -195,9 +195,8 @@ TEST_P(SomeIpCorpusFile, BothReadersGiveTheirPinnedYieldAndTheHeaderCompiles) {
     CArxmlDatabase exact;
     ASSERT_TRUE(someip_test::LoadPaths(exact, {path.string()}));
     NanoXML::ClearMessageLog();
-    EXPECT_EQ(exact.GetSomeIpServiceCount(), 0u);
-    EXPECT_EQ(exact.GetEcuCount(), db->GetEcuCount());
-    EXPECT_EQ(exact.GetEcuCount(), pinned.ecus);
+    QM_EXPECT_FIELDS(exact, (GetSomeIpServiceCount(), 0u), (GetEcuCount(), db->GetEcuCount()),
+                     (GetEcuCount(), pinned.ecus));
     EXPECT_EQ(PduGroups(exact), pinned.pduGroups);
     ASSERT_NE(exact.GetClusters(), nullptr);
     EXPECT_EQ(exact.GetClusters()->GetEthernetClusterCount(), pinned.ethernetClusters);

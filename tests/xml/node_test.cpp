@@ -316,10 +316,10 @@ TEST_F(SearchTest, CollectUniqueAndCollectAll) {
 
 TEST_F(SearchTest, FindNearestSearchesOutwards) {
     NanoXML* item2 = p2_->children[1]->children[0];
-    EXPECT_EQ(item2->FindNearest("SHORT-NAME", "", "", nullptr), p2_->children[0]);
-    EXPECT_EQ(item2->FindNearest("SHORT-NAME", "A", "", nullptr), p1_->children[0]);
-    EXPECT_EQ(item2->FindNearest("item", "", "pkg", nullptr), p1_->children[1]);
-    EXPECT_EQ(item2->FindNearest("", "", "", nullptr), item2);
+    QM_EXPECT_FIELDS(*item2, (FindNearest("SHORT-NAME", "", "", nullptr), p2_->children[0]),
+                     (FindNearest("SHORT-NAME", "A", "", nullptr), p1_->children[0]),
+                     (FindNearest("item", "", "pkg", nullptr), p1_->children[1]),
+                     (FindNearest("", "", "", nullptr), item2));
     EXPECT_EQ(p2_->FindNearest("SHORT-NAME", "A", "", root_.get()), nullptr);
 }
 

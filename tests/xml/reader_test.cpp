@@ -157,11 +157,9 @@ TEST(Reader, TheEndOfEachDocumentIsRecorded) {
         NanoXML root;
         root.Parse(c.text.data(), false, c.text.size(), 0, 0);
         const qm::xml::DocumentEnd& end = qm::xml::LastDocumentEnd();
-        EXPECT_EQ(end.empty, c.empty);
-        EXPECT_EQ(end.rootFound, c.rootFound);
-        EXPECT_EQ(end.openElement, c.openElement);
-        EXPECT_EQ(end.openLine, c.openLine);
-        EXPECT_EQ(end.Truncated(), !c.openElement.empty());
+        QM_EXPECT_FIELDS(end, (empty, c.empty), (rootFound, c.rootFound),
+                         (openElement, c.openElement), (openLine, c.openLine),
+                         (Truncated(), !c.openElement.empty()));
     }
     qm::xml::TakeTruncatedDocuments();
     std::string deep;
