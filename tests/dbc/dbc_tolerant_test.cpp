@@ -197,17 +197,17 @@ TEST_P(TolerantCorpus, BothModesGiveTheirPinnedCountsAndRoundTrip) {
     NetConfigDbcFile exact;
     EXPECT_EQ(exact.Load(Path().c_str()), pin.exact.status <= 2);
     EXPECT_EQ(exact.GetStatus(), pin.exact.status) << exact.GetMessages();
-    EXPECT_EQ(exact.GetMessageCount(), pin.exact.messages);
-    EXPECT_EQ(exact.GetSignalCount(), pin.exact.signals);
-    EXPECT_EQ(exact.GetTotalSignalCount(), pin.exact.signals);
+    QM_EXPECT_FIELDS(exact, (GetMessageCount(), pin.exact.messages),
+                     (GetSignalCount(), pin.exact.signals),
+                     (GetTotalSignalCount(), pin.exact.signals));
     EXPECT_EQ(WarningLines(exact.GetMessages()).size(), 0u);
 
     NetConfigDbcFile tolerant;
     tolerant.SetTolerantReading(true);
     EXPECT_TRUE(tolerant.Load(Path().c_str()));
     EXPECT_EQ(tolerant.GetStatus(), pin.tolerant.status) << tolerant.GetMessages();
-    EXPECT_EQ(tolerant.GetMessageCount(), pin.tolerant.messages);
-    EXPECT_EQ(tolerant.GetSignalCount(), pin.tolerant.signals);
+    QM_EXPECT_FIELDS(tolerant, (GetMessageCount(), pin.tolerant.messages),
+                     (GetSignalCount(), pin.tolerant.signals));
     EXPECT_EQ(WarningLines(tolerant.GetMessages()), pin.toleratedLines);
     EXPECT_EQ(tolerant.GetToleratedLineCount(), pin.toleratedLines.size());
     // Read to the end: every message line of the text is a message of the model.

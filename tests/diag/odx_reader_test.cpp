@@ -136,10 +136,10 @@ TEST_F(OdxBuild, FunctionalClassesFromReferencesWithOthersLast) {
             "</BASE-VARIANTS>"));
     IECU* ecu = library.GetEcu(0);
     ASSERT_EQ(ecu->GetFunctionalClassCount(), 3u);
-    EXPECT_STREQ(ecu->GetFunctionalClass(0)->GetName(), "Identification");  // the long name
-    EXPECT_STREQ(ecu->GetFunctionalClass(0)->GetXmlLocation(), "FC1");
-    EXPECT_EQ(ecu->GetFunctionalClass(0)->GetServiceCount(), 2u);
-    EXPECT_STREQ(ecu->GetFunctionalClass(1)->GetName(), "Mem");  // no long name: the short name
+    // The long name, else the short name.
+    QM_EXPECT_FIELDS(*ecu->GetFunctionalClass(0), (GetName(), "Identification"),
+                     (GetXmlLocation(), "FC1"), (GetServiceCount(), 2u));
+    EXPECT_STREQ(ecu->GetFunctionalClass(1)->GetName(), "Mem");
     EXPECT_STREQ(ecu->GetFunctionalClass(2)->GetName(), "Others");
     EXPECT_STREQ(ecu->GetFunctionalClass(2)->GetService(0)->GetName(), "Loose");
 }
@@ -316,9 +316,8 @@ TEST_F(OdxBuild, TextTableDataObjectByReferenceAndByShortName) {
     for (int index : {1, 2}) {
         IParam* param = RequestParam("T", index);
         ASSERT_EQ(param->GetValueCount(), 2u) << index;
-        EXPECT_STREQ(param->GetValue(uint64_t{1})->GetText(), "Programming");
-        EXPECT_EQ(param->GetValue(uint64_t{1})->GetRangeStart(), 2u);
-        EXPECT_EQ(param->GetValue(uint64_t{1})->GetRangeEnd(), 3u);
+        QM_EXPECT_FIELDS(*param->GetValue(uint64_t{1}), (GetText(), "Programming"),
+                         (GetRangeStart(), 2u), (GetRangeEnd(), 3u));
         EXPECT_EQ(param->GetBitLength(), 8);
     }
     EXPECT_EQ(static_cast<CParam*>(RequestParam("T", 1))->dtrefId, "DT");
@@ -417,8 +416,8 @@ TEST_F(OdxBuild, DtcDataObjectTextsAndVariantDtcs) {
     IParam* code = RequestParam("T", 1);
     EXPECT_EQ(code->GetBitLength(), 24);
     ASSERT_EQ(code->GetValueCount(), 2u);
-    EXPECT_STREQ(code->GetValue(uint64_t{0})->GetText(), "DTC1 - 4660 : Sensor open");
-    EXPECT_EQ(code->GetValue(uint64_t{0})->GetRangeStart(), 4660u);
+    QM_EXPECT_FIELDS(*code->GetValue(uint64_t{0}), (GetText(), "DTC1 - 4660 : Sensor open"),
+                     (GetRangeStart(), 4660u));
     EXPECT_STREQ(code->GetValue(uint64_t{1})->GetText(), "DTC2 - 17");
     // The variant's DTCs: every DTC element of every DTCS list below it.
     IECU* ecu = library.GetEcu(0);
@@ -495,8 +494,7 @@ TEST_F(OdxBuild, TableKeyAndTableStruct) {
     IParam* key = RequestParam("T", 1);
     QM_EXPECT_FIELDS(*key, (IsKey(), 1), (GetBitLength(), 16));
     ASSERT_EQ(key->GetValueCount(), 2u);
-    EXPECT_STREQ(key->GetValue(uint64_t{0})->GetText(), "Row1");
-    EXPECT_EQ(key->GetValue(uint64_t{0})->GetRangeStart(), 258u);
+    QM_EXPECT_FIELDS(*key->GetValue(uint64_t{0}), (GetText(), "Row1"), (GetRangeStart(), 258u));
     // A physical key text goes through the key's text table.
     EXPECT_EQ(key->GetValue(uint64_t{1})->GetRangeStart(), 2u);
     EXPECT_THAT(Log(), HasSubstr("Warning: Non-numerical key value: not a key")) << Log();
