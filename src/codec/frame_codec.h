@@ -101,8 +101,8 @@ class FrameCodec {
       public:
         // The physical value of a raw value as mantissa x 10^-Decimals(), when the signal's
         // scaling has that form and PhysicalOf(raw) is exactly it: an Integer (Decimals() 0),
-        // or the double nearest to a nonzero decimal of at most 15 digits, whose shortest text
-        // is that decimal's. False: PhysicalOf(raw) has the value.
+        // +0, or the double nearest to a decimal of at most 15 digits, whose shortest text is
+        // that decimal's. False: PhysicalOf(raw) has the value.
         bool Decimal(uint64_t raw, int64_t& mantissa) const {
             if (!decimal) return false;
             int64_t value;
@@ -117,8 +117,11 @@ class FrameCodec {
                 return false;
             }
             if (decimals == 0) return true;
+            // Zero only when the double computation meets no rounding (a zero value or
+            // factor, so a zero offset): it is then +0, where rounding might leave a -0.
+            if (mantissa == 0) return value == 0 || factor == 0;
             constexpr int64_t kMost = 999'999'999'999'999;  // 15 digits
-            return mantissa != 0 && mantissa >= -kMost && mantissa <= kMost;
+            return mantissa >= -kMost && mantissa <= kMost;
         }
         int Decimals() const { return decimals; }
 

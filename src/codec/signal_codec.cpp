@@ -311,6 +311,7 @@ bool SignalCodec::ExactScaling(int64_t& factorOut, int64_t& offsetOut, int& deci
     }
     // The decimals that scaling rounds back to must be those the exact form has.
     if (roundScale_ <= 0.0 || !decimal_.usable || decimal_.decimals != roundDecimals_) return false;
+    if (offset == 0.0 && std::signbit(offset)) return false;  // -0 would keep a sign
     const __int128 scaledFactor = __int128{decimal_.factor} * Pow10(decimal_.factorShift);
     const __int128 scaledOffset = __int128{decimal_.offset} * Pow10(decimal_.offsetShift);
     constexpr __int128 kLow = std::numeric_limits<int64_t>::min();

@@ -207,6 +207,10 @@ char* WriteStepValue(char* at, const FrameCodec& frame, size_t index, uint64_t r
     int64_t mantissa;
     if (!step.Decimal(raw, mantissa)) return WritePhysical(at, frame.signals[index], raw);
     if (step.Decimals() == 0) return WriteInteger(at, mantissa);
+    if (mantissa == 0) {
+        *at++ = '0';
+        return at;
+    }
     const uint64_t digits = mantissa < 0 ? uint64_t{0} - static_cast<uint64_t>(mantissa)
                                          : static_cast<uint64_t>(mantissa);
     return WriteShortDecimal(at, mantissa < 0, digits, step.Decimals());
