@@ -23,6 +23,37 @@ inline uint64_t LowMask(uint32_t length) {
 
 enum class ByteOrder : uint8_t { LittleEndian, BigEndian };
 
+// What extracting a field from a padded payload reads, in 8 bytes: the load, shift and mask of
+// a field that one unaligned 64-bit load covers. BitLayout extracts through it, and a frame
+// codec keeps one per signal in its compact decode steps, so that a frame of a large database
+// reads a few bytes per signal.
+class FieldLoad {
+  public:
+    // Whether one 64-bit load holds the field (and its bytes lie in the first 64 KiB): only
+    // such fields may be read with ExtractFast.
+    bool Fast() const { return fast_; }
+    // The end of the field's bytes, saturated at 65535 (BitLayout::EndByte has it in full).
+    size_t EndByte() const { return endByte_; }
+    bool FitsIn(size_t size) const { return endByte_ <= size; }
+    uint32_t Length() const { return length_; }
+    // The field's bits from a payload with EndByte() + 8 readable bytes; Fast() fields only.
+    uint64_t ExtractFast(const uint8_t* padded) const {
+        uint64_t word;
+        std::memcpy(&word, padded + loadByte_, sizeof(word));
+        word = bigEndian_ ? be64toh(word) : le64toh(word);
+        return (word >> shift_) & (~uint64_t{0} >> (64 - length_));
+    }
+
+  private:
+    friend class BitLayout;
+    uint16_t loadByte_ = 0;  // byte of the 64-bit load
+    uint16_t endByte_ = 0;
+    uint8_t shift_ = 0;   // right shift after the load
+    uint8_t length_ = 0;  // bits, 1-64 for a fast field (saturated at 255)
+    bool bigEndian_ = false;
+    bool fast_ = false;
+};
+
 class BitLayout {
   public:
     BitLayout() = default;
@@ -38,7 +69,9 @@ class BitLayout {
     }
 
     uint32_t Length() const { return length_; }
-    ByteOrder Order() const { return bigEndian_ ? ByteOrder::BigEndian : ByteOrder::LittleEndian; }
+    ByteOrder Order() const {
+        return load_.bigEndian_ ? ByteOrder::BigEndian : ByteOrder::LittleEndian;
+    }
     // The start bit as named: least significant bit (little-endian) or most significant bit
     // (big-endian), both in the payload numbering above.
     uint32_t StartBit() const { return startBit_; }
@@ -55,27 +88,26 @@ class BitLayout {
     uint64_t Extract(const uint8_t* payload, size_t size) const;
     // Extract() on a payload that holds at least EndByte() + 8 readable bytes.
     uint64_t ExtractPadded(const uint8_t* padded) const {
-        if (!fast_) return ExtractSlow(padded, endByte_);
-        uint64_t word;
-        std::memcpy(&word, padded + loadByte_, sizeof(word));
-        word = bigEndian_ ? be64toh(word) : le64toh(word);
-        return (word >> shift_) & mask_;
+        if (!load_.fast_) return ExtractSlow(padded, endByte_);
+        return load_.ExtractFast(padded);
     }
+    // The load, shift and mask of the field (FieldLoad::Fast() when one load covers it).
+    const FieldLoad& Load() const { return load_; }
     // Writes the low Length() bits of `raw` into the field (of a field longer than 64 bits, its
     // low 64 bits; the rest is cleared); bytes beyond `size` are not written.
     void Insert(uint8_t* payload, size_t size, uint64_t raw) const;
 
   private:
     uint64_t ExtractSlow(const uint8_t* payload, size_t size) const;
+    // Fills load_ once loadByte_, endByte_ and length_ are set; fast: one 64-bit load holds
+    // the field, shifted right by `shift`.
+    void SetLoad(bool bigEndian, bool fast, uint32_t shift);
 
-    // 32 bytes, what an extraction reads first: a frame of a large database reads the layouts
+    // 28 bytes, what an extraction reads first: a frame of a large database reads the layouts
     // of all its signals.
-    uint64_t mask_ = 0;
+    FieldLoad load_;
     uint32_t loadByte_ = 0;  // byte of the 64-bit load; also the first byte the field touches
     uint32_t endByte_ = 0;
-    uint8_t shift_ = 0;  // right shift after the load
-    bool bigEndian_ = false;
-    bool fast_ = false;  // the field fits one unaligned 64-bit load
     uint32_t length_ = 0;
     uint32_t startBit_ = 0;
     // The "linear" number (bit 0 = most significant bit of byte 0) of a big-endian field's most

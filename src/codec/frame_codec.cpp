@@ -18,6 +18,29 @@ PaddedPayload::PaddedPayload(const uint8_t* payload, size_t size, size_t reads) 
     bytes_ = bytes;
 }
 
+const FrameCodec::Step FrameCodec::kNoStep{};
+
+FrameCodec::Step FrameCodec::MakeStep(size_t index) const {
+    const SignalCodec& signal = signals[index];
+    Step step;
+    step.field = signal.layout.Load();
+    step.selectedBy =
+        signal.mux == MuxRole::Multiplexed ? static_cast<int32_t>(signal.muxValue) : kAlways;
+    step.index = static_cast<uint16_t>(index);
+    step.signedField = signal.kind == ValueKind::Signed;
+    int64_t factor = 0;
+    int64_t offset = 0;
+    int decimals = 0;
+    if (step.field.Fast() && signal.ExactScaling(factor, offset, decimals) && factor >= INT32_MIN &&
+        factor <= INT32_MAX) {
+        step.decimal = true;
+        step.factor = static_cast<int32_t>(factor);
+        step.offset = offset;
+        step.decimals = static_cast<int8_t>(decimals);
+    }
+    return step;
+}
+
 void FrameCodec::Prepare() {
     switchIndex_ = -1;
     extendedMux_ = false;
@@ -35,18 +58,20 @@ void FrameCodec::Prepare() {
         } else {
             signal.extendedMux = -1;
         }
+        // What the compact steps cannot stand for is decoded signal by signal.
         const bool multiplexed = signal.mux == MuxRole::Multiplexed;
-        if (multiplexed && signal.muxValue == kAlways) bySignals_ = true;
-        steps_.push_back(
-            {signal.layout, multiplexed ? signal.muxValue : kAlways, static_cast<uint32_t>(i)});
+        if (multiplexed && (signal.muxValue <= kAlways || signal.muxValue > INT32_MAX))
+            bySignals_ = true;
+        if (signal.layout.EndByte() > signal.layout.Load().EndByte()) bySignals_ = true;
     }
-    bySignals_ = bySignals_ || extendedMux_;
+    bySignals_ = bySignals_ || extendedMux_ || signals.size() > UINT16_MAX;
+    for (size_t i = 0; i < signals.size(); ++i) steps_.push_back(MakeStep(i));
     OrderSteps();
 }
 
 void FrameCodec::OrderSteps() {
     std::stable_sort(steps_.begin(), steps_.end(), [](const Step& a, const Step& b) {
-        return a.layout.EndByte() < b.layout.EndByte();
+        return a.field.EndByte() < b.field.EndByte();
     });
     classicSteps_ = FittingSteps(8);
     switchStep_ = 0;
@@ -57,7 +82,7 @@ void FrameCodec::OrderSteps() {
     inOrderBelow_ = ~size_t{0};
     for (size_t i = 1; i < steps_.size(); ++i) {
         if (steps_[i].index < steps_[i - 1].index) {
-            inOrderBelow_ = steps_[i].layout.EndByte();
+            inOrderBelow_ = steps_[i].field.EndByte();
             break;
         }
     }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -24,6 +25,8 @@ constexpr uint32_t kExtendedFlag = 0x80000000u;
 
 class FrameCodec {
   public:
+    class Step;
+
     std::string name;
     uint32_t id = 0;        // without the extended flag
     bool extended = false;  // a 29-bit CAN identifier
@@ -40,7 +43,9 @@ class FrameCodec {
 
     // Calls visit(index, raw) for every signal the payload carries, in signal order. A signal
     // that lies (partly) beyond a short payload is left out; the result is then false (the
-    // frame is truncated), else true.
+    // frame is truncated), else true. A visit that takes a third argument gets the signal's
+    // decode step (const Step&), whose Decimal() gives its physical value without reading the
+    // signal: a writer of decimal text then reads a few bytes per signal.
     template <class Visit>
     bool Decode(const uint8_t* payload, size_t size, Visit&& visit) const;
     // Decode of a payload in a buffer of `readable` bytes (bytes past `size` are read but do
@@ -79,30 +84,83 @@ class FrameCodec {
         const size_t bytes = (size <= 8 ? classicSteps_ : steps_.size()) * sizeof(Step);
         for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(data + at);
     }
-    void PrefetchSignals(size_t size) const {
-        for (size_t i = 0; i < steps_.size() && steps_[i].layout.FitsIn(size); ++i) {
-            __builtin_prefetch(&signals[steps_[i].index]);
+    // withDecimal: also those whose step's Decimal() stands for them.
+    void PrefetchSignals(size_t size, bool withDecimal = true) const {
+        for (size_t i = 0; i < steps_.size() && steps_[i].field.FitsIn(size); ++i) {
+            if (withDecimal || !steps_[i].decimal) __builtin_prefetch(&signals[steps_[i].index]);
         }
     }
 
+    // What Decode reads of each signal, side by side in 32 bytes: its field, the switch value
+    // that selects it (kAlways when every frame carries it, as far as simple multiplexing goes),
+    // its index in signals and its scaling in integers (SignalCodec::ExactScaling). Steps are
+    // ordered by the byte their field ends at (signal order among equals), so that a short
+    // payload reads the fields it holds and stops at the first it does not: the steps of most
+    // frames of a bus are a few cache lines.
+    class Step {
+      public:
+        // The physical value of a raw value as mantissa x 10^-Decimals(), when the signal's
+        // scaling has that form and PhysicalOf(raw) is exactly it: an Integer (Decimals() 0),
+        // +0, or the double nearest to a decimal of at most 15 digits, whose shortest text is
+        // that decimal's. False: PhysicalOf(raw) has the value.
+        bool Decimal(uint64_t raw, int64_t& mantissa) const {
+            if (!decimal) return false;
+            int64_t value;
+            if (signedField) {
+                value = SignExtend(raw, field.Length());
+            } else {
+                if (raw > uint64_t{INT64_MAX}) return false;
+                value = static_cast<int64_t>(raw);
+            }
+            if (__builtin_mul_overflow(value, int64_t{factor}, &mantissa) ||
+                __builtin_add_overflow(mantissa, offset, &mantissa)) {
+                return false;
+            }
+            if (decimals == 0) return true;
+            // Zero only when the double computation meets no rounding (a zero value or
+            // factor, so a zero offset): it is then +0, where rounding might leave a -0.
+            if (mantissa == 0) return value == 0 || factor == 0;
+            constexpr int64_t kMost = 999'999'999'999'999;  // 15 digits
+            return mantissa >= -kMost && mantissa <= kMost;
+        }
+        int Decimals() const { return decimals; }
+
+      private:
+        friend class FrameCodec;
+        FieldLoad field;
+        int64_t offset = 0;  // the scaling's offset over 10^decimals
+        int32_t factor = 0;  // the scaling's factor over 10^decimals
+        int32_t selectedBy = 0;
+        uint16_t index = 0;
+        int8_t decimals = 0;
+        bool decimal = false;  // the scaling has the integer form above
+        bool signedField = false;
+    };
+
   private:
     friend class FrameCatalog;
-    // What Decode reads of each signal, side by side: its field, the switch value that selects
-    // it (kAlways when every frame carries it, as far as simple multiplexing goes) and its
-    // index in signals. Steps are ordered by the byte their field ends at (signal order among
-    // equals), so that a short payload reads the fields it holds and stops at the first it
-    // does not: the fields of most frames of a bus are a few cache lines.
-    struct Step {
-        BitLayout layout;
-        int64_t selectedBy;
-        uint32_t index;
-    };
-    static constexpr int64_t kAlways = INT64_MIN;
+    static constexpr int32_t kAlways = INT32_MIN;
+    // A step that has no decimal form (the visits of the signal-by-signal decode).
+    static const Step kNoStep;
+    Step MakeStep(size_t index) const;
+    // The raw value of a step's field from a padded payload.
+    uint64_t StepRaw(const Step& step, const uint8_t* bytes) const {
+        return step.field.Fast() ? step.field.ExtractFast(bytes)
+                                 : signals[step.index].layout.ExtractPadded(bytes);
+    }
+    template <class Visit>
+    static void VisitWith(Visit& visit, const Step& step, uint64_t raw) {
+        if constexpr (std::is_invocable_v<Visit&, size_t, uint64_t, const Step&>) {
+            visit(size_t{step.index}, raw, step);
+        } else {
+            visit(size_t{step.index}, raw);
+        }
+    }
     // The steps a payload of `size` bytes holds (a prefix of steps_).
     size_t FittingSteps(size_t size) const {
         if (size >= fieldEnd_) return steps_.size();
         size_t count = 0;
-        while (steps_[count].layout.FitsIn(size)) ++count;
+        while (steps_[count].field.FitsIn(size)) ++count;
         return count;
     }
     // Visits the carried fields of the first `count` steps, whose indexes are out of signal
@@ -173,7 +231,7 @@ template <class Visit>
 void FrameCodec::VisitSorted(const uint8_t* bytes, size_t count, int64_t selected,
                              Visit& visit) const {
     struct Field {
-        uint32_t index;
+        const Step* step;
         uint64_t raw;
     };
     Field onStack[256];
@@ -188,12 +246,12 @@ void FrameCodec::VisitSorted(const uint8_t* bytes, size_t count, int64_t selecte
         const Step& step = steps_[i];
         if (step.selectedBy != kAlways && step.selectedBy != selected) continue;
         // Insertion into signal order: the steps are nearly in it.
-        const Field field{step.index, step.layout.ExtractPadded(bytes)};
+        const Field field{&step, StepRaw(step, bytes)};
         size_t at = carried++;
-        for (; at > 0 && fields[at - 1].index > field.index; --at) fields[at] = fields[at - 1];
+        for (; at > 0 && fields[at - 1].step->index > step.index; --at) fields[at] = fields[at - 1];
         fields[at] = field;
     }
-    for (size_t i = 0; i < carried; ++i) visit(size_t{fields[i].index}, fields[i].raw);
+    for (size_t i = 0; i < carried; ++i) VisitWith(visit, *fields[i].step, fields[i].raw);
 }
 
 template <class Visit>
@@ -209,8 +267,12 @@ bool FrameCodec::Decode(const uint8_t* payload, size_t size, Visit&& visit) cons
             selected = static_cast<int64_t>(rawOf(static_cast<size_t>(switchIndex_)));
         for (size_t i = 0; i < signals.size(); ++i) {
             const BitLayout& field = signals[i].layout;
-            if (field.FitsIn(size) && Carries(i, selected, rawOf))
+            if (!field.FitsIn(size) || !Carries(i, selected, rawOf)) continue;
+            if constexpr (std::is_invocable_v<Visit&, size_t, uint64_t, const Step&>) {
+                visit(i, field.ExtractPadded(bytes), kNoStep);
+            } else {
                 visit(i, field.ExtractPadded(bytes));
+            }
         }
         return complete;
     }
@@ -230,8 +292,8 @@ bool FrameCodec::DecodeOrdered(const uint8_t* bytes, size_t size, Visit& visit) 
     const Step* steps = steps_.data();
     int64_t selected = -1;
     if (switchIndex_ >= 0) {
-        const BitLayout& field = steps[switchStep_].layout;
-        if (field.FitsIn(size)) selected = static_cast<int64_t>(field.ExtractPadded(bytes));
+        const Step& step = steps[switchStep_];
+        if (step.field.FitsIn(size)) selected = static_cast<int64_t>(StepRaw(step, bytes));
     }
     if (size >= inOrderBelow_) {
         VisitSorted(bytes, FittingSteps(size), selected, visit);
@@ -240,7 +302,7 @@ bool FrameCodec::DecodeOrdered(const uint8_t* bytes, size_t size, Visit& visit) 
     const Step* const end = steps + (complete ? steps_.size() : FittingSteps(size));
     for (const Step* step = steps; step != end; ++step) {
         if (step->selectedBy != kAlways && step->selectedBy != selected) continue;
-        visit(size_t{step->index}, step->layout.ExtractPadded(bytes));
+        VisitWith(visit, *step, StepRaw(*step, bytes));
     }
     return complete;
 }

@@ -301,6 +301,29 @@ Physical SignalCodec::PhysicalOf(uint64_t raw) const {
     return Scale(raw, factor, offset, integerScaling_, roundScale_, decimal_);
 }
 
+bool SignalCodec::ExactScaling(int64_t& factorOut, int64_t& offsetOut, int& decimals) const {
+    if ((kind != ValueKind::Unsigned && kind != ValueKind::Signed) || ranged_) return false;
+    if (integerScaling_) {
+        factorOut = static_cast<int64_t>(factor);
+        offsetOut = static_cast<int64_t>(offset);
+        decimals = 0;
+        return true;
+    }
+    // The decimals that scaling rounds back to must be those the exact form has.
+    if (roundScale_ <= 0.0 || !decimal_.usable || decimal_.decimals != roundDecimals_) return false;
+    if (offset == 0.0 && std::signbit(offset)) return false;  // -0 would keep a sign
+    const __int128 scaledFactor = __int128{decimal_.factor} * Pow10(decimal_.factorShift);
+    const __int128 scaledOffset = __int128{decimal_.offset} * Pow10(decimal_.offsetShift);
+    constexpr __int128 kLow = std::numeric_limits<int64_t>::min();
+    constexpr __int128 kHigh = std::numeric_limits<int64_t>::max();
+    if (scaledFactor < kLow || scaledFactor > kHigh || scaledOffset < kLow || scaledOffset > kHigh)
+        return false;
+    factorOut = static_cast<int64_t>(scaledFactor);
+    offsetOut = static_cast<int64_t>(scaledOffset);
+    decimals = decimal_.decimals;
+    return true;
+}
+
 double SignalCodec::PhysicalDouble(uint64_t raw) const {
     if (ranged_ || integerScaling_) return PhysicalOf(raw).AsDouble();
     const double term = Value(raw) * factor;

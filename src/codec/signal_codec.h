@@ -171,6 +171,12 @@ class alignas(64) SignalCodec {
     int RoundDecimals() const { return roundDecimals_; }
     // Whether the physical value is always an integer (no float kind, integer scaling everywhere).
     bool IntegerPhysical() const { return integerEverywhere_; }
+    // The scaling in integers, for writers of decimal text: an integer field whose factor and
+    // offset are short decimals (no scaled ranges) has value x factor + offset = M, where
+    // PhysicalOf(raw) is M itself as an Integer (decimals 0, when M fits 64 bits) or the double
+    // nearest to M x 10^-decimals (decimals 1-15). False when the signal has no such form or its
+    // factor and offset do not fit 64 bits so.
+    bool ExactScaling(int64_t& factor, int64_t& offset, int& decimals) const;
 
     // Encoding. Each throws CodecError naming the signal and what is wrong.
     // The raw value of a value text (the first text of that name; its lowest value).

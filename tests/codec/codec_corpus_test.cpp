@@ -163,7 +163,29 @@ struct Tally {
     uint64_t values = 0;
     uint64_t physical = 0;   // physical values encoded back
     uint64_t reencoded = 0;  // payloads encoded again from their raw values
+    uint64_t decimal = 0;    // physical values a decode step gave as a decimal
 };
+
+// A decode step's decimal form of a value is the physical value exactly: the Integer itself,
+// or the double nearest to the decimal (+0 for zero), whose shortest text the writers print.
+void ExpectDecimalForm(const qm::codec::FrameCodec::Step& step, uint64_t raw,
+                       const qm::codec::Physical& physical, Tally& tally,
+                       const std::string& where) {
+    int64_t mantissa = 0;
+    if (!step.Decimal(raw, mantissa)) return;
+    ++tally.decimal;
+    if (step.Decimals() == 0) {
+        EXPECT_TRUE(physical.type == qm::codec::Physical::Type::Integer &&
+                    physical.integer == mantissa)
+            << where << ": " << mantissa << " vs " << physical.AsDouble();
+        return;
+    }
+    ASSERT_EQ(physical.type, qm::codec::Physical::Type::Double) << where;
+    // Both exact in a double, so the quotient is the correctly rounded decimal.
+    const double nearest = static_cast<double>(mantissa) / std::pow(10.0, step.Decimals());
+    EXPECT_EQ(physical.real, nearest) << where << ": " << mantissa << "e-" << step.Decimals();
+    EXPECT_EQ(std::signbit(physical.real), mantissa < 0) << where;
+}
 
 bool InRange(const qm::codec::SignalCodec& signal, double value) {
     if ((signal.minimum == 0.0 && signal.maximum == 0.0) || signal.minimum > signal.maximum) {
@@ -245,8 +267,9 @@ void CheckCodec(const qm::codec::FrameCodec& codec, const ReferenceFrame& refere
         const bool whole = payload.size() == reference.size;
         std::vector<bool> seen(codec.signals.size(), false);
         std::vector<std::optional<uint64_t>> raws(codec.signals.size());
-        const bool complete =
-            codec.Decode(payload.data(), payload.size(), [&](size_t i, uint64_t raw) {
+        const bool complete = codec.Decode(
+            payload.data(), payload.size(),
+            [&](size_t i, uint64_t raw, const qm::codec::FrameCodec::Step& step) {
                 const ReferenceSignal& signal = reference.signals[i];
                 seen[i] = true;
                 raws[i] = raw;
@@ -258,6 +281,7 @@ void CheckCodec(const qm::codec::FrameCodec& codec, const ReferenceFrame& refere
                 EXPECT_TRUE(Close(physical.AsDouble(), expected))
                     << where << " " << signal.name << ": " << physical.AsDouble() << " vs "
                     << expected;
+                ExpectDecimalForm(step, raw, physical, tally, where + " " + signal.name);
             });
         ++tally.payloads;
         bool allFit = true;
@@ -416,6 +440,7 @@ TEST(CodecCorpus, DbcFramesDecodeAsTheReference) {
     EXPECT_EQ(tally.frames, 3198u);
     EXPECT_GT(tally.values, 100000u);
     EXPECT_GT(tally.physical, 50000u);
+    EXPECT_GT(tally.decimal, 50000u);
     EXPECT_EQ(tally.reencoded, 3 * 3182u);  // 16 frames hold fields beyond their payload
 }
 

@@ -107,6 +107,51 @@ inline bool NeedsCsvQuotes(std::string_view text) {
     return at + size;
 }
 
+// The text of the double nearest to a decimal of at most 15 significant digits, +-digits x
+// 10^-places (digits nonzero): that decimal is its shortest text (two such decimals never share
+// a double). std::to_chars writes the shorter of fixed and scientific notation (fixed on a
+// tie): the fixed text when it is not longer, else "d.ddde-XX" as std::to_chars writes it.
+char* WriteShortDecimal(char* at, bool negative, uint64_t digits, int places) {
+    while (places > 0 && digits % 10 == 0) {
+        digits /= 10;
+        --places;
+    }
+    char buffer[24];
+    char* const end = buffer + sizeof(buffer);
+    const char* const first = DigitsBefore(end, digits);
+    const auto count = static_cast<int>(end - first);
+    const int exponent = count - 1 - places;  // of the leading digit
+    const int fixed = places == 0 ? count : exponent >= 0 ? count + 1 : 2 + places;
+    const int absExponent = exponent < 0 ? -exponent : exponent;
+    const int scientific = count + (count > 1 ? 1 : 0) + 2 + (absExponent >= 100 ? 3 : 2);
+    if (negative) *at++ = '-';
+    if (fixed > scientific) {
+        *at++ = *first;
+        if (count > 1) {
+            *at++ = '.';
+            at = CopyText(at, first + 1, static_cast<size_t>(count - 1));
+        }
+        *at++ = 'e';
+        *at++ = exponent < 0 ? '-' : '+';
+        if (absExponent >= 100) *at++ = static_cast<char>('0' + absExponent / 100);
+        std::memcpy(at, kDigitPairs + 2 * (absExponent % 100), 2);
+        return at + 2;
+    }
+    if (places == 0) return CopyText(at, first, static_cast<size_t>(count));
+    if (places < count) {
+        // Whole digits, the point, the decimals.
+        const int whole = count - places;
+        at = CopyText(at, first, static_cast<size_t>(whole));
+        *at++ = '.';
+        return CopyText(at, first + whole, static_cast<size_t>(places));
+    }
+    // Below 1: "0.", the leading zeros of the decimals, the digits.
+    *at++ = '0';
+    *at++ = '.';
+    for (int zeros = places - count; zeros > 0; --zeros) *at++ = '0';
+    return CopyText(at, first, static_cast<size_t>(count));
+}
+
 // The text of an integer: std::to_chars's digits, a pair at a time.
 char* WriteInteger(char* at, int64_t value) {
     if (value < 0) *at++ = '-';
@@ -155,13 +200,25 @@ char* WritePhysical(char* at, const SignalCodec& signal, uint64_t raw) {
     return WriteText(at, text);
 }
 
+// The text of a decoded value whose step has its decimal form: what WritePhysical writes, from
+// integers only. Else WritePhysical.
+char* WriteStepValue(char* at, const FrameCodec& frame, size_t index, uint64_t raw,
+                     const FrameCodec::Step& step) {
+    int64_t mantissa;
+    if (!step.Decimal(raw, mantissa)) return WritePhysical(at, frame.signals[index], raw);
+    if (step.Decimals() == 0) return WriteInteger(at, mantissa);
+    if (mantissa == 0) {
+        *at++ = '0';
+        return at;
+    }
+    const uint64_t digits = mantissa < 0 ? uint64_t{0} - static_cast<uint64_t>(mantissa)
+                                         : static_cast<uint64_t>(mantissa);
+    return WriteShortDecimal(at, mantissa < 0, digits, step.Decimals());
+}
+
 }  // namespace
 
-// A double that is the nearest one to a decimal of at most 15 significant digits has that
-// decimal as its shortest text (two such decimals never share a double). The decimal is
-// value * 10^decimals rounded; dividing back must give the very same double. std::to_chars
-// writes the shorter of fixed and scientific notation (fixed on a tie), so the fixed text is
-// only written when it is not longer.
+// The decimal is value * 10^decimals rounded; dividing back must give the very same double.
 char* WritePhysicalDouble(char* at, double value, double roundScale, int decimals) {
     if (value == 0.0) {
         // "0" or "-0", as std::to_chars writes them.
@@ -175,37 +232,8 @@ char* WritePhysicalDouble(char* at, double value, double roundScale, int decimal
         const auto integer = static_cast<int64_t>(scaled);
         if (integer != 0 && integer > -kShortDecimalLimit && integer < kShortDecimalLimit &&
             scaled / roundScale == value) {
-            uint64_t digits = static_cast<uint64_t>(integer < 0 ? -integer : integer);
-            int places = decimals;  // value = digits * 10^-places
-            while (places > 0 && digits % 10 == 0) {
-                digits /= 10;
-                --places;
-            }
-            char buffer[24];
-            char* const end = buffer + sizeof(buffer);
-            const char* const first = DigitsBefore(end, digits);
-            const auto count = static_cast<int>(end - first);
-            const int exponent = count - 1 - places;  // of the leading digit
-            const int fixed = places == 0 ? count : exponent >= 0 ? count + 1 : 2 + places;
-            const int absExponent = exponent < 0 ? -exponent : exponent;
-            const int scientific = count + (count > 1 ? 1 : 0) + 2 + (absExponent >= 100 ? 3 : 2);
-            if (fixed <= scientific) {
-                if (integer < 0) *at++ = '-';
-                if (places == 0) return CopyText(at, first, static_cast<size_t>(count));
-                if (places < count) {
-                    // Whole digits, the point, the decimals.
-                    const int whole = count - places;
-                    at = CopyText(at, first, static_cast<size_t>(whole));
-                    *at++ = '.';
-                    return CopyText(at, first + whole, static_cast<size_t>(places));
-                }
-                // Below 1: "0.", the leading zeros of the decimals (at most three here), the
-                // digits.
-                *at++ = '0';
-                *at++ = '.';
-                for (int zeros = places - count; zeros > 0; --zeros) *at++ = '0';
-                return CopyText(at, first, static_cast<size_t>(count));
-            }
+            return WriteShortDecimal(
+                at, integer < 0, static_cast<uint64_t>(integer < 0 ? -integer : integer), decimals);
         }
     }
     return WriteShortestDouble(at, value);
@@ -393,19 +421,19 @@ char* DecodeWriter::WriteCsvRow(char* at, const FrameCodec& frame, const uint8_t
         *at++ = ',';
     }
     size_t next = 0;
-    complete =
-        frame.Decode(payload, size, ReadableBytes(payload, line), [&](size_t index, uint64_t raw) {
-            // The commas of the cells left empty before this one, and its own.
-            const size_t commas = index + 1 - next;
-            if (commas == 1) {
-                *at++ = ',';
-            } else {
-                std::memset(at, ',', commas);
-                at += commas;
-            }
-            next = index + 1;
-            at = WritePhysical(at, frame.signals[index], raw);
-        });
+    complete = frame.Decode(payload, size, ReadableBytes(payload, line),
+                            [&](size_t index, uint64_t raw, const FrameCodec::Step& step) {
+                                // The commas of the cells left empty before this one, and its own.
+                                const size_t commas = index + 1 - next;
+                                if (commas == 1) {
+                                    *at++ = ',';
+                                } else {
+                                    std::memset(at, ',', commas);
+                                    at += commas;
+                                }
+                                next = index + 1;
+                                at = WriteStepValue(at, frame, index, raw, step);
+                            });
     const size_t rest = frame.signals.size() - next;
     std::memset(at, ',', rest);
     at += rest;

@@ -55,7 +55,8 @@ class DecodeWriter {
             frame.PrefetchFields(size);
             if (texts) __builtin_prefetch(texts);
         } else {
-            frame.PrefetchSignals(size);
+            // A CSV row reads a signal only when its step has no decimal form.
+            frame.PrefetchSignals(size, style_ != DecodeStyle::Csv);
             if (texts) {
                 __builtin_prefetch(texts->blob.data());
                 __builtin_prefetch(texts->signals.data());

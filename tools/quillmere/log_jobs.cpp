@@ -353,9 +353,10 @@ class TableFolderSink : public Sink {
     }
 
     // One thread decodes straight into the tables (DecodePiece's out): a frame's row goes into
-    // its table's buffer without the piece's buffer of rows between. The row is written into
-    // a scratch buffer first (room for the longest row in every table would add megabytes), and
-    // the table's rows and their end are fetched ahead, as they are cold in a large database.
+    // its table's buffer without the piece's buffer of rows between, in place when the buffer
+    // has room for the longest row, else through a scratch buffer (growing every table by the
+    // longest row would add megabytes). The table's rows and their end are fetched ahead, as
+    // they are cold in a large database.
     void Prefetch(const FrameCodec& codec, int level) const {
         const Rows& rows = rows_[codec.CatalogIndex()];
         if (level == 0) {
@@ -365,13 +366,19 @@ class TableFolderSink : public Sink {
         }
     }
     bool Put(const FrameCodec& codec, const LogFrame& frame) {
-        Rows& table = DirtyRows(static_cast<uint32_t>(codec.CatalogIndex()));
+        TextBuffer& pending = DirtyRows(static_cast<uint32_t>(codec.CatalogIndex())).pending;
+        const size_t bound = DecodeWriter::CsvRowBound(codec, &frame);
+        const bool inPlace = pending.capacity() - pending.size() >= bound;
         scratch_.clear();
-        char* at = scratch_.Room(DecodeWriter::CsvRowBound(codec, &frame));
+        char* at = inPlace ? pending.Room(bound) : scratch_.Room(bound);
         bool complete = true;
         char* end = writer_.WriteCsvRow(at, codec, frame.data, frame.size, &frame, complete);
         const auto bytes = static_cast<size_t>(end - at);
-        table.pending.Append(at, bytes);
+        if (inPlace) {
+            pending.SetEnd(end);
+        } else {
+            pending.Append(at, bytes);
+        }
         pendingBytes_ += bytes;
         return complete;
     }
