@@ -82,7 +82,16 @@ def _decode_piece(db_path, load_options, log_path, start, stop, frames):
 
 
 def _decode_with(database, log_path, start, stop, frames):
-    return database.decode_log(log_path, columns=True, start=start, stop=stop, frames=frames)
+    """The piece's columns; of named messages, their DataFrames and the piece's channels. These
+    are made here, in the task that decoded the piece, so that the tasks picking one message's
+    DataFrame out cost next to nothing: the scheduler then does not move them to an idle
+    worker, which would carry the whole piece over (hundreds of MB for a 1 GB log of 200
+    messages). Without named messages each becomes a DataFrame only when it is asked for."""
+    piece = database.decode_log(log_path, columns=True, start=start, stop=stop, frames=frames)
+    if frames is None:
+        return piece
+    return {name: frame_to_pandas(columns, piece.channels) for name, columns in piece.items()}, \
+        piece.channels
 
 
 def _ships_codecs(database, frames, ship_codecs):
@@ -94,9 +103,12 @@ def _ships_codecs(database, frames, ship_codecs):
 
 
 def _frame_of(piece, name, types):
-    # A message becomes a DataFrame only when it is asked for.
-    frame = piece.get(name)
-    return frame_to_pandas(frame or {}, piece.channels, types)
+    if isinstance(piece, tuple):
+        frames, channels = piece
+        if name in frames:
+            return frames[name]
+        return frame_to_pandas({}, channels, types)
+    return frame_to_pandas(piece.get(name) or {}, piece.channels, types)
 
 
 def _frame_names(database, frames):
@@ -169,8 +181,8 @@ def decode_logs(db_path, log_paths, *, partition_size=DEFAULT_PARTITION_SIZE, fr
     token = tokenize(db_path, stat.st_size, stat.st_mtime_ns, load_options, pieces, wanted,
                      shipped)
 
-    # One task a piece decodes every wanted message; one small task a message a piece picks
-    # that message's DataFrame out of it. The graph is written directly: thousands of
+    # One task a piece decodes every wanted message into DataFrames; one small task a message
+    # a piece picks that message's DataFrame out of it. The graph is written directly: thousands of
     # messages would make a delayed object each far slower to set up. Shipped codecs are one
     # key of the graph, so that each worker receives them once (and pickles or parses nothing
     # more for its following pieces).
@@ -190,7 +202,9 @@ def decode_logs(db_path, log_paths, *, partition_size=DEFAULT_PARTITION_SIZE, fr
     for name in names:
         meta = empty_frame(database, name)
         types = database.column_types(name)
-        picked = f"quillmere-{name}-{token}"
+        # The name after the token: every message's picks share one task prefix, whose
+        # (short) duration the scheduler learns from the first.
+        picked = f"quillmere-pick-{token}-{name}"
         layer = {(picked, i): (_frame_of, (decoded, i), name, types) for i in range(len(pieces))}
         graph = HighLevelGraph({**layers, picked: layer}, {**dependencies, picked: {decoded}})
         result[name] = new_dd_object(graph, picked, meta, divisions)
