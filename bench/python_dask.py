@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """quillmere.dask.decode_logs on a LocalCluster of N worker processes (one thread each): wall
-time, CPU seconds and peak memory of the workers (measured in the workers; the cluster starts
-before this process loads anything, so that no worker starts from its memory).
+time, CPU seconds of the workers (in all, and for the job: less their own start) and their
+peak memory (measured in the workers; the cluster starts before this process loads anything,
+so that no worker starts from its memory).
 
     PYTHONPATH=build/python python3 bench/python_dask.py DB.dbc LOG --workers 1 2 --messages 4
 
 --messages N decodes the N most frequent messages of the log's first 4 MB (0: all).
+--ship-codecs yes|no sets decode_logs' ship_codecs (default: its own default, on when messages
+are named); "no" has every worker load the database from its path.
 """
 import argparse
 import json
@@ -25,7 +28,10 @@ def cpu_seconds():
     return times.user + times.system
 
 
-def run(db, log, workers, partition_size, messages):
+SHIP = {"auto": None, "yes": True, "no": False}
+
+
+def run(db, log, workers, partition_size, messages, ship):
     import dask
     from distributed import Client, LocalCluster
 
@@ -35,20 +41,25 @@ def run(db, log, workers, partition_size, messages):
         import quillmere.dask as qdask
 
         base = client.run(peak_mb)
+        started = client.run(cpu_seconds)
         wanted = None
         if messages:
             sample = quillmere.load_frames(db).decode_log(log, columns=True, stop=4_000_000)
             wanted = sorted(sample, key=lambda name: -len(sample[name]["timestamp"]))[:messages]
             del sample
-        frames = qdask.decode_logs(db, [log], partition_size=partition_size, frames=wanted)
+        frames = qdask.decode_logs(db, [log], partition_size=partition_size, frames=wanted,
+                                   ship_codecs=SHIP[ship])
         counts = [dask.delayed(len)(part) for frame in frames.values() for part in frame.to_delayed()]
         wall = time.perf_counter()
         rows = sum(dask.compute(*counts))
         wall = time.perf_counter() - wall
         cpu = client.run(cpu_seconds)
         peak = client.run(peak_mb)
-    return {"workers": workers, "messages": len(wanted) if wanted else "all", "rows": rows,
+    return {"workers": workers, "messages": len(wanted) if wanted else "all", "ship": ship,
+            "rows": rows,
             "wall_s": round(wall, 2), "worker_cpu_s": sorted(round(v, 2) for v in cpu.values()),
+            # What the workers spent on the job: their CPU less what their start took.
+            "job_cpu_s": sorted(round(cpu[w] - started[w], 2) for w in cpu),
             "worker_start_mb": sorted(round(v) for v in base.values()),
             "worker_peak_mb": sorted(round(v) for v in peak.values())}
 
@@ -60,10 +71,11 @@ def main():
     parser.add_argument("--workers", type=int, nargs="+", default=[1, 2])
     parser.add_argument("--partition-mb", type=float, default=32)
     parser.add_argument("--messages", type=int, default=4)
+    parser.add_argument("--ship-codecs", choices=sorted(SHIP), default="auto")
     args = parser.parse_args()
     if len(args.workers) == 1:
         print(json.dumps(run(args.db, args.log, args.workers[0], int(args.partition_mb * 1e6),
-                             args.messages)), flush=True)
+                             args.messages, args.ship_codecs)), flush=True)
         return
     # Each cluster from a fresh process: workers would otherwise start from the memory peak
     # this process reached in the run before (they count it as their own).
@@ -71,7 +83,8 @@ def main():
     for n in args.workers:
         out = subprocess.run([sys.executable, __file__, args.db, args.log, "--workers", str(n),
                               "--partition-mb", str(args.partition_mb), "--messages",
-                              str(args.messages)], capture_output=True, text=True, check=True)
+                              str(args.messages), "--ship-codecs", args.ship_codecs],
+                             capture_output=True, text=True, check=True)
         results.append(json.loads(out.stdout.strip().splitlines()[-1]))
     for result in results:
         print(json.dumps(result), flush=True)

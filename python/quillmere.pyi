@@ -122,12 +122,15 @@ class LogColumnChunks(Iterator[LogColumns]):
     def __next__(self) -> LogColumns: ...
 
 class FrameDatabase(FrameCodec):
-    """load_frames(path): the frame codecs of a DBC file without its model."""
+    """load_frames(path): the frame codecs of a DBC file without its model. Pickles as its
+    codecs: unpickling parses no file."""
     status: int
     log: str
     frame_names: List[str]
     frame_ids: List[int]
     def __len__(self) -> int: ...
+    def __getstate__(self) -> tuple: ...
+    def __setstate__(self, state: tuple) -> None: ...
 
 def load_frames(path: _Path, encoding: Optional[str] = None, *, exact: bool = False,
                 tolerant: Optional[bool] = None,

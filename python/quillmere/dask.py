@@ -2,13 +2,16 @@
 
 Every log is cut into pieces of about ``partition_size`` bytes at line boundaries; each piece
 is one task that a worker decodes with ``decode_log(path, columns=True, start=, stop=)`` into
-one pandas DataFrame per message. The database is loaded once per worker process (kept by path,
-size and modification time) and the result's columns and dtypes come from the database, so that
-nothing is decoded before ``compute()``.
+one pandas DataFrame per message. The client loads the database (the result's columns and
+dtypes come from it, so that nothing is decoded before ``compute()``). When messages are named
+and the database is a DBC, the client's frame codecs of those messages go to the workers in
+the graph (a few kB): the workers parse nothing. Otherwise each worker process loads the
+database itself, once (kept by path, size and modification time).
 
 Needs ``dask[dataframe]`` and pandas (Debian: ``apt-get install python3-dask python3-pandas``,
-and ``python3-distributed`` for a cluster). Database and logs are read by path on the workers:
-on a real cluster they lie on storage every worker sees (see docs/cluster.md).
+and ``python3-distributed`` for a cluster). Logs (and a database the workers load) are read by
+path on the workers: on a real cluster they lie on storage every worker sees (see
+docs/cluster.md).
 """
 import os
 
@@ -75,14 +78,37 @@ def log_pieces(log_paths, partition_size=DEFAULT_PARTITION_SIZE):
 
 
 def _decode_piece(db_path, load_options, log_path, start, stop, frames):
-    database = _database(db_path, load_options, frames)
-    return database.decode_log(log_path, columns=True, start=start, stop=stop, frames=frames)
+    return _decode_with(_database(db_path, load_options, frames), log_path, start, stop, frames)
+
+
+def _decode_with(database, log_path, start, stop, frames):
+    """The piece's columns; of named messages, their DataFrames and the piece's channels. These
+    are made here, in the task that decoded the piece, so that the tasks picking one message's
+    DataFrame out cost next to nothing: the scheduler then does not move them to an idle
+    worker, which would carry the whole piece over (hundreds of MB for a 1 GB log of 200
+    messages). Without named messages each becomes a DataFrame only when it is asked for."""
+    piece = database.decode_log(log_path, columns=True, start=start, stop=stop, frames=frames)
+    if frames is None:
+        return piece
+    return {name: frame_to_pandas(columns, piece.channels) for name, columns in piece.items()}, \
+        piece.channels
+
+
+def _ships_codecs(database, frames, ship_codecs):
+    """Whether the workers get the client's codecs instead of loading the database: by default
+    when messages are named (their codecs are small, the whole database may be large)."""
+    if ship_codecs is None:
+        ship_codecs = frames is not None
+    return bool(ship_codecs) and isinstance(database, quillmere.FrameDatabase)
 
 
 def _frame_of(piece, name, types):
-    # A message becomes a DataFrame only when it is asked for.
-    frame = piece.get(name)
-    return frame_to_pandas(frame or {}, piece.channels, types)
+    if isinstance(piece, tuple):
+        frames, channels = piece
+        if name in frames:
+            return frames[name]
+        return frame_to_pandas({}, channels, types)
+    return frame_to_pandas(piece.get(name) or {}, piece.channels, types)
 
 
 def _frame_names(database, frames):
@@ -130,14 +156,16 @@ def empty_frame(database, name):
 
 
 def decode_logs(db_path, log_paths, *, partition_size=DEFAULT_PARTITION_SIZE, frames=None,
-                **load_options):
+                ship_codecs=None, **load_options):
     """Decodes candump / .asc logs on the current Dask scheduler (a distributed Client when one
     is active): a dict of message name to ``dask.dataframe.DataFrame``, one partition per log
     piece in log order (columns: ``timestamp``, ``channel`` (categorical), one per signal, as
     ``to_pandas`` gives them). ``frames`` limits the messages (names or identifiers);
     ``load_options`` go to ``quillmere.load`` (here and on the workers). The messages' frames
     share their tasks: compute several at once (``dask.compute(*frames.values())``) to read
-    each piece once."""
+    each piece once. ``ship_codecs``: whether the workers get the frame codecs the client
+    loaded (a DBC) in the graph instead of loading the database from ``db_path`` themselves;
+    by default when ``frames`` is given."""
     dask, _ = _dask_modules()
     from dask.base import tokenize
     from dask.dataframe.core import new_dd_object
@@ -148,23 +176,36 @@ def decode_logs(db_path, log_paths, *, partition_size=DEFAULT_PARTITION_SIZE, fr
     names = _frame_names(database, frames)
     pieces = log_pieces(log_paths, partition_size)
     wanted = list(names) if frames is not None else None
+    shipped = _ships_codecs(database, frames, ship_codecs)
     stat = os.stat(db_path)
-    token = tokenize(db_path, stat.st_size, stat.st_mtime_ns, load_options, pieces, wanted)
+    token = tokenize(db_path, stat.st_size, stat.st_mtime_ns, load_options, pieces, wanted,
+                     shipped)
 
-    # One task a piece decodes every wanted message; one small task a message a piece picks
-    # that message's DataFrame out of it. The graph is written directly: thousands of
-    # messages would make a delayed object each far slower to set up.
+    # One task a piece decodes every wanted message into DataFrames; one small task a message
+    # a piece picks that message's DataFrame out of it. The graph is written directly: thousands of
+    # messages would make a delayed object each far slower to set up. Shipped codecs are one
+    # key of the graph, so that each worker receives them once (and pickles or parses nothing
+    # more for its following pieces).
     decoded = f"quillmere-decode-{token}"
-    decode_layer = {(decoded, i): (_decode_piece, db_path, load_options, path, start, stop, wanted)
-                    for i, (path, start, stop) in enumerate(pieces)}
+    layers, dependencies = {}, {}
+    if shipped:
+        codecs = f"quillmere-codecs-{token}"
+        layers[codecs], dependencies[codecs] = {codecs: database}, set()
+        decode_layer = {(decoded, i): (_decode_with, codecs, path, start, stop, wanted)
+                        for i, (path, start, stop) in enumerate(pieces)}
+    else:
+        decode_layer = {(decoded, i): (_decode_piece, db_path, load_options, path, start, stop,
+                                       wanted) for i, (path, start, stop) in enumerate(pieces)}
+    layers[decoded], dependencies[decoded] = decode_layer, set(layers)
     divisions = [None] * (len(pieces) + 1)
     result = {}
     for name in names:
         meta = empty_frame(database, name)
         types = database.column_types(name)
-        picked = f"quillmere-{name}-{token}"
+        # The name after the token: every message's picks share one task prefix, whose
+        # (short) duration the scheduler learns from the first.
+        picked = f"quillmere-pick-{token}-{name}"
         layer = {(picked, i): (_frame_of, (decoded, i), name, types) for i in range(len(pieces))}
-        graph = HighLevelGraph({decoded: decode_layer, picked: layer},
-                               {decoded: set(), picked: {decoded}})
+        graph = HighLevelGraph({**layers, picked: layer}, {**dependencies, picked: {decoded}})
         result[name] = new_dd_object(graph, picked, meta, divisions)
     return result

@@ -13,13 +13,16 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "bind_common.h"
+#include "codec/frame_codec_bytes.h"
 #include "codec_models/model_codecs.h"
 #include "plan_source.h"
 
@@ -109,6 +112,50 @@ class FrameDatabase : public PlanSource {
         if (missing_) throw py::key_error(py::str(wantedKeys_[missingKey_]).cast<std::string>());
     }
 
+    // The database of State() from another process: the codecs come made, nothing is parsed.
+    FrameDatabase(const TextRule& rule, uint32_t status, std::string log,
+                  std::vector<std::unique_ptr<qm::codec::FrameCodec>> codecs)
+        : status_(status), log_(std::move(log)) {
+        text = rule;
+        for (auto& codec : codecs) Keep(std::move(codec));
+        plans_.resize(codecs_.size());
+    }
+
+    // What a copy in another process needs (see the pickle support below): the text rule, the
+    // load's status and messages, the codecs as bytes.
+    py::tuple State() const {
+        std::vector<const qm::codec::FrameCodec*> frames;
+        frames.reserve(plans_.size());
+        for (size_t i = 0; i < plans_.size(); ++i)
+            frames.push_back(plans_[i] ? plans_[i]->codec.get() : codecs_[i].get());
+        std::string bytes;
+        {
+            py::gil_scoped_release released;
+            bytes = qm::codec::FramesToBytes(frames);
+        }
+        return py::make_tuple(kStateVersion, text.Codec(), text.Windows1252(), status_,
+                              py::bytes(log_), py::bytes(bytes));
+    }
+
+    static std::shared_ptr<FrameDatabase> FromState(const py::tuple& state) {
+        if (state.size() != 6 || state[0].cast<int>() != kStateVersion)
+            throw py::value_error("not the state of a FrameDatabase of this quillmere version");
+        const TextRule rule =
+            TextRule::Restore(state[1].cast<std::string>(), state[2].cast<bool>());
+        const auto frames = state[5].cast<py::bytes>();
+        const std::string_view bytes(PyBytes_AS_STRING(frames.ptr()),
+                                     static_cast<size_t>(PyBytes_GET_SIZE(frames.ptr())));
+        std::vector<std::unique_ptr<qm::codec::FrameCodec>> codecs;
+        try {
+            py::gil_scoped_release released;
+            codecs = qm::codec::FramesFromBytes(bytes);
+        } catch (const qm::codec::FrameBytesError& error) {
+            throw py::value_error(error.what());
+        }
+        return std::make_shared<FrameDatabase>(rule, state[3].cast<uint32_t>(),
+                                               state[4].cast<std::string>(), std::move(codecs));
+    }
+
     const FramePlan& PlanForKey(const py::handle& key) override {
         int index = -1;
         if (PyUnicode_Check(key.ptr())) {
@@ -150,6 +197,8 @@ class FrameDatabase : public PlanSource {
     }
 
   private:
+    static constexpr int kStateVersion = 1;
+
     // The frames asked for, by the byte forms of their names and by identifier.
     void Want(const py::object& frames) {
         for (const py::handle frame : frames) {
@@ -219,12 +268,7 @@ class FrameDatabase : public PlanSource {
             auto codec = qm::codec::BuildDbcFrame(*message);
             message->Clear();
             if (filtered && !Wanted(*codec)) continue;
-            const int index = static_cast<int>(codecs_.size());
-            byKey_.emplace(codec->Key(), index);  // the first of a key or name stays
-            byName_.emplace(codec->name, index);
-            names_.push_back(codec->name);
-            keys_.push_back(codec->Key());
-            codecs_.push_back(std::move(codec));
+            Keep(std::move(codec));
         }
         plans_.resize(codecs_.size());
         for (size_t i = 0; filtered && i < wantedKeys_.size(); ++i) {
@@ -234,6 +278,15 @@ class FrameDatabase : public PlanSource {
                 break;
             }
         }
+    }
+
+    void Keep(std::unique_ptr<qm::codec::FrameCodec> codec) {
+        const int index = static_cast<int>(codecs_.size());
+        byKey_.emplace(codec->Key(), index);  // the first of a key or name stays
+        byName_.emplace(codec->name, index);
+        names_.push_back(codec->name);
+        keys_.push_back(codec->Key());
+        codecs_.push_back(std::move(codec));
     }
 
     // A frame by key; an identifier without the extended flag also finds the extended frame
@@ -281,7 +334,11 @@ void BindFrameDatabase(py::module_& m) {
                                "The frame names in file order.")
         .def_property_readonly("frame_ids", &FrameDatabase::Ids,
                                "The raw identifiers in file order (bit 31: extended).")
-        .def("__len__", &FrameDatabase::Count);
+        .def("__len__", &FrameDatabase::Count)
+        // Pickled as its codecs (a few hundred bytes a signal): a Dask worker that receives the
+        // database of the client parses no file.
+        .def(py::pickle([](const FrameDatabase& self) { return self.State(); },
+                        [](const py::tuple& state) { return FrameDatabase::FromState(state); }));
     m.def(
         "load_frames",
         [](const py::object& pathArgument, const py::object& encoding, bool exact,

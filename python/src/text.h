@@ -3,6 +3,7 @@
 #include <pybind11/pybind11.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qmpy {
@@ -20,6 +21,14 @@ class TextRule {
     static TextRule ForFile(const std::string& path);
 
     const std::string& Codec() const { return codec_; }
+    // Whether every text is read as Windows-1252 (a file that is not UTF-8, by ForFile).
+    bool Windows1252() const { return windows1252_; }
+    // The rule of Codec() and Windows1252() of another process (a pickled document).
+    static TextRule Restore(std::string codec, bool windows1252) {
+        TextRule rule(std::move(codec));
+        rule.windows1252_ = windows1252;
+        return rule;
+    }
 
     // A new reference to the text of the bytes (an empty string for null).
     PyObject* Decode(const char* bytes) const;
