@@ -278,13 +278,10 @@ int UsageError(const CLI::App& app, int argc, char** argv, const CLI::ParseError
     return 2;
 }
 
-bool IsCommandName(std::string_view word) {
-    static constexpr std::string_view kCommands[] = {
-        "version", "info",    "dump",       "check",  "decode",         "encode",
-        "convert", "xml",     "someip",     "header", "encode-request", "decode-diag",
-        "diff",    "monitor", "generate-c", "demo"};
-    for (std::string_view command : kCommands) {
-        if (word == command) return true;
+// Whether the word names one of the app's commands, as its subcommands define them.
+bool IsCommandName(const CLI::App& app, std::string_view word) {
+    for (const CLI::App* command : app.get_subcommands({})) {
+        if (command->get_name() == word) return true;
     }
     return false;
 }
@@ -361,12 +358,12 @@ int main(int argc, char** argv) {
 
     // The options most commands share are given only to the command the line names (when its
     // first word is one): a command line holds one command, and building the options of every
-    // other one cost about half a millisecond of each start.
-    const auto named = [&](const CLI::App* command) {
-        return argc < 2 || command->get_name() == argv[1] || !IsCommandName(argv[1]);
-    };
-    auto addCommon = [&](CLI::App* command) {
-        if (!named(command)) return;
+    // other one cost about half a millisecond of each start. They come last in each command's
+    // options, so they are added once every command is defined and the first word can be
+    // checked against them.
+    std::vector<CLI::App*> sharing;
+    auto addCommon = [&](CLI::App* command) { sharing.push_back(command); };
+    auto addSharedOptions = [&](CLI::App* command) {
         command->add_flag("--json", options.json, "machine-readable output");
         command->add_option("--format", options.format,
                             "override the format the extension gives: " + FormatNames());
@@ -485,6 +482,10 @@ int main(int argc, char** argv) {
     addCommon(generateC);
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
+    const bool namesCommand = argc >= 2 && IsCommandName(app, argv[1]);
+    for (CLI::App* command : sharing) {
+        if (!namesCommand || command->get_name() == argv[1]) addSharedOptions(command);
+    }
 
     try {
         app.parse(argc, argv);
