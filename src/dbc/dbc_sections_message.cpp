@@ -359,6 +359,17 @@ bool IsHeadBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+// Whether a layout piece has its "@" and no blank (which a quoted run inside it could hold):
+// one pass over its few bytes.
+bool IsJoinedLayout(std::string_view layout) {
+    bool at = false;
+    for (char c : layout) {
+        if (IsHeadBlank(c)) return false;
+        at |= c == '@';
+    }
+    return at;
+}
+
 // Reads a signal line written the common way in one pass: one ":" in the whole line, a head of
 // "SG_", a name and at most an indicator, a body of exactly five pieces whose layout has its
 // "@". The pieces are those that splitting the line as below would give. False for any other
@@ -385,11 +396,7 @@ bool ScanCommonSignalLine(std::string_view line, SignalHead& head, SignalBody& b
     } else if (!CutBodyByteByByte(p, end, pieces)) {
         return false;
     }
-    if (FindByte(pieces[0], '@') == std::string_view::npos ||
-        FindByte(pieces[0], ' ') != std::string_view::npos ||
-        FindByte(pieces[0], '\t') != std::string_view::npos) {
-        return false;
-    }
+    if (!IsJoinedLayout(pieces[0])) return false;
     body.layout = pieces[0];
     body.scaling = pieces[1];
     body.limits = pieces[2];
