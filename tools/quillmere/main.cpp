@@ -33,10 +33,11 @@ void PrintJson(const Json& value) {
     std::cout << value.dump(2) << '\n';
 }
 
-// The encoding of one input file, decided once for everything the tool prints of it.
-TextDecoder DecoderFor(const std::string& path, const Options& options) {
+// The encoding of one input file, decided once for everything the tool prints of it. A DBC
+// file's reader comes next and reads the bytes the check mapped.
+TextDecoder DecoderFor(const std::string& path, const Options& options, const FileFormat& format) {
     try {
-        return TextDecoder::ForFile(path, options.encoding);
+        return TextDecoder::ForFile(path, options.encoding, format.Name() == "dbc");
     } catch (const UnknownEncoding& e) {
         throw ToolError(e.what());
     }
@@ -112,7 +113,7 @@ int RunInfo(const std::vector<std::string>& paths, const Options& options) {
             {
                 LoadProgress progress(path);
                 FileFormat& format = FormatFor(path, options);
-                const TextDecoder decoder = DecoderFor(path, options);
+                const TextDecoder decoder = DecoderFor(path, options, format);
                 info = ToUtf8(format.Info(path, options), decoder);
                 info["encoding"] = decoder.Name();
             }
@@ -138,7 +139,7 @@ int RunDump(const std::vector<std::string>& paths, const Options& options) {
     for (const auto& path : paths) {
         try {
             FileFormat& format = FormatFor(path, options);
-            const TextDecoder decoder = DecoderFor(path, options);
+            const TextDecoder decoder = DecoderFor(path, options, format);
             if (options.json) {
                 all.push_back(ToUtf8(format.Dump(path, options), decoder));
             } else {
@@ -164,7 +165,7 @@ int RunCheck(const std::vector<std::string>& paths, const Options& options) {
         try {
             LoadProgress progress(path);
             FileFormat& format = FormatFor(path, options);
-            const TextDecoder decoder = DecoderFor(path, options);
+            const TextDecoder decoder = DecoderFor(path, options, format);
             result = format.Check(path, options);
             for (std::string& line : result.messages) line = decoder.ToUtf8(line);
             result.status = decoder.ToUtf8(result.status);
