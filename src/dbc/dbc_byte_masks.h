@@ -21,22 +21,28 @@ struct ByteMasks {
 };
 
 // The masks of the first bytes of text, at most kMaxBytes of them. Only the bytes of the text
-// are read: whole blocks of sixteen with vector compares, the rest one by one.
+// are read: whole blocks of sixteen with vector compares, a rest after them as the last sixteen
+// bytes (its bits from the overlap are the same again), a text shorter than that one by one.
 inline ByteMasks MasksOf(const char* text, size_t bytes) {
     ByteMasks masks;
     size_t i = 0;
 #if defined(__SSE2__)
-    for (; i + 16 <= bytes; i += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const auto addBlock = [text, &masks](size_t at) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
         const auto equal = [block](char c) { return _mm_cmpeq_epi8(block, _mm_set1_epi8(c)); };
         const auto bits = [](__m128i matches) {
             return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(matches)));
         };
         const __m128i white = _mm_or_si128(_mm_or_si128(equal(' '), equal('\t')),
                                            _mm_or_si128(equal('\r'), equal('\n')));
-        masks.white |= bits(white) << i;
-        masks.quote |= bits(equal('"')) << i;
-        masks.colon |= bits(equal(':')) << i;
+        masks.white |= bits(white) << at;
+        masks.quote |= bits(equal('"')) << at;
+        masks.colon |= bits(equal(':')) << at;
+    };
+    for (; i + 16 <= bytes; i += 16) addBlock(i);
+    if (i < bytes && i >= 16) {
+        addBlock(bytes - 16);
+        i = bytes;
     }
 #endif
     for (; i < bytes; ++i) {

@@ -56,6 +56,9 @@ bool StartsWith(std::string_view line, std::string_view keyword) {
 }
 
 SectionHandler HandlerFor(std::string_view line) {
+    // Most lines of a file are signal lines, and no keyword tried before "SG_ " begins with "S":
+    // they are dispatched first, with the same result as the walk through the table.
+    if (StartsWith(line, "SG_ ")) return ReadSignal;
     for (const Section& section : kSections) {
         if (StartsWith(line, section.keyword)) {
             return section.handler;

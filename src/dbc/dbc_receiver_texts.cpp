@@ -12,22 +12,42 @@ bool IsUsed(uint32_t hash) {
     return hash != 0;
 }
 
+template <typename Word>
+Word LoadWord(const char* p) {
+    Word word;
+    std::memcpy(&word, p, sizeof(word));
+    return word;
+}
+
+// The last 1 to 8 bytes of a text as one word, byte i of them at bit 8 * i and zeros above:
+// made from whole-word loads within the text (overlapping where it is short). A tail copied
+// byte by byte and read back as one word stalled each lookup on the forwarding of its stores.
+uint64_t TailWord(const char* p, size_t size, size_t tail) {
+    if (size >= sizeof(uint64_t)) {
+        return LoadWord<uint64_t>(p + size - sizeof(uint64_t)) >> (8 * (sizeof(uint64_t) - tail));
+    }
+    if (size >= sizeof(uint32_t)) {
+        return uint64_t{LoadWord<uint32_t>(p)} |
+               uint64_t{LoadWord<uint32_t>(p + size - sizeof(uint32_t))} << (8 * (size - 4));
+    }
+    const auto byte = [p](size_t i) { return uint64_t{static_cast<unsigned char>(p[i])}; };
+    return byte(0) | byte(size / 2) << (8 * (size / 2)) | byte(size - 1) << (8 * (size - 1));
+}
+
 }  // namespace
 
 // A quick mix of the bytes, eight at a time, folded to 32 bits.
 DbcReceiverTexts::Key DbcReceiverTexts::KeyOf(std::string_view text) {
     uint64_t hash = 0x9E3779B97F4A7C15ull ^ text.size();
-    const char* p = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        uint64_t chunk = 0;
-        const size_t bytes = left < sizeof(chunk) ? left : sizeof(chunk);
-        std::memcpy(&chunk, p, bytes);
+    const auto mix = [&hash](uint64_t chunk) {
         hash = (hash ^ chunk) * 0xBF58476D1CE4E5B9ull;
         hash ^= hash >> 31;
-        p += bytes;
-        left -= bytes;
-    }
+    };
+    const char* p = text.data();
+    const size_t size = text.size();
+    size_t i = 0;
+    for (; i + sizeof(uint64_t) < size; i += sizeof(uint64_t)) mix(LoadWord<uint64_t>(p + i));
+    if (size > 0) mix(TailWord(p, size, size - i));
     const auto folded = static_cast<uint32_t>(hash ^ (hash >> 32));
     return Key{text, folded != 0 ? folded : 1};
 }

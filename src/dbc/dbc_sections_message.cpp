@@ -65,17 +65,28 @@ bool ReadClampedPair(DbcReadContext& context, std::string_view token, char separ
     return true;
 }
 
-// Reads "start|length@orderType"; false when the text has no "@".
-bool ReadLayout(std::string_view layout, DbcSignal& signal) {
-    const size_t at = FindByte(layout, '@');
-    if (at == std::string_view::npos) return false;
-    const size_t pipe = FindByte(layout, '|');
-    const bool pipeFirst = pipe != std::string_view::npos && pipe < at;
-    signal.SetStartBit(static_cast<uint16_t>(ToUnsigned(layout.substr(0, pipeFirst ? pipe : at))));
-    signal.SetBitLength(
-        static_cast<uint16_t>(pipeFirst ? ToUnsigned(layout.substr(pipe + 1, at - pipe - 1)) : 0));
-    signal.SetByteOrderChar(at + 1 < layout.size() ? layout[at + 1] : '\0');
-    signal.SetValueTypeChar(at + 2 < layout.size() ? layout[at + 2] : '\0');
+// The pieces of "start|length@orderType", cut in one pass up to the "@". Without a "|" before
+// it the length reads as "0".
+struct LayoutPieces {
+    std::string_view start;
+    std::string_view length;
+    char byteOrder = '\0';
+    char valueType = '\0';
+};
+
+// False when the text has no "@".
+bool CutLayout(std::string_view layout, LayoutPieces& pieces) {
+    size_t pipe = std::string_view::npos;
+    size_t at = 0;
+    for (; at < layout.size() && layout[at] != '@'; ++at) {
+        if (layout[at] == '|' && pipe == std::string_view::npos) pipe = at;
+    }
+    if (at == layout.size()) return false;
+    const bool withLength = pipe != std::string_view::npos;
+    pieces.start = layout.substr(0, withLength ? pipe : at);
+    pieces.length = withLength ? layout.substr(pipe + 1, at - pipe - 1) : std::string_view("0");
+    pieces.byteOrder = at + 1 < layout.size() ? layout[at + 1] : '\0';
+    pieces.valueType = at + 2 < layout.size() ? layout[at + 2] : '\0';
     return true;
 }
 
@@ -125,9 +136,9 @@ void CheckFieldNumber(DbcReadContext& context, std::string_view what, std::strin
 
 // Whether a number of the layout is a few plain digits in [low, high]: nearly every start bit
 // and length is, and such a number holds as written without a check.
-bool PlainFieldNumber(std::string_view text, uint32_t low, uint32_t high) {
+bool PlainFieldNumber(std::string_view text, uint32_t low, uint32_t high, uint32_t& value) {
     if (text.empty() || text.size() > 5 || (text[0] == '0' && text.size() > 1)) return false;
-    uint32_t value = 0;
+    value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return false;
         value = value * 10 + static_cast<uint32_t>(c - '0');
@@ -135,24 +146,27 @@ bool PlainFieldNumber(std::string_view text, uint32_t low, uint32_t high) {
     return value >= low && value <= high;
 }
 
-// Start bit and length of "start|length@orderType" as the 16-bit fields hold them. A length of
-// 0 holds nothing; lengths above 64 are kept without a word (J1939 files give text signals of
-// hundreds of bits).
-void CheckLayoutNumbers(DbcReadContext& context, std::string_view layout) {
-    const size_t at = FindByte(layout, '@');
-    const size_t pipe = FindByte(layout, '|');
-    const bool pipeFirst = pipe != std::string_view::npos && pipe < at;
-    const std::string_view start = layout.substr(0, pipeFirst ? pipe : at);
-    const std::string_view length =
-        pipeFirst ? layout.substr(pipe + 1, at - pipe - 1) : std::string_view("0");
-    if (!PlainFieldNumber(start, 0, 65535)) {
-        CheckFieldNumber(context, "Start bit", start, 0, 65535,
-                         static_cast<uint16_t>(ToUnsigned(start)));
-    }
-    if (!PlainFieldNumber(length, 1, 65535)) {
-        CheckFieldNumber(context, "Bit length", length, 1, 65535,
-                         static_cast<uint16_t>(ToUnsigned(length)));
-    }
+// A start bit or length as its 16-bit field holds it. A length of 0 holds nothing; lengths above
+// 64 are kept without a word (J1939 files give text signals of hundreds of bits). Tolerant
+// reading warns of a number the field cannot hold as written.
+uint16_t LayoutNumber(DbcReadContext& context, std::string_view what, std::string_view text,
+                      uint32_t low) {
+    uint32_t value;
+    if (PlainFieldNumber(text, low, 65535, value)) return static_cast<uint16_t>(value);
+    const auto stored = static_cast<uint16_t>(ToUnsigned(text));
+    if (context.Tolerant()) CheckFieldNumber(context, what, text, low, 65535, stored);
+    return stored;
+}
+
+// Reads "start|length@orderType" into the signal; false when the text has no "@".
+bool ReadLayout(DbcReadContext& context, std::string_view layout, DbcSignal& signal) {
+    LayoutPieces pieces;
+    if (!CutLayout(layout, pieces)) return false;
+    signal.SetStartBit(LayoutNumber(context, "Start bit", pieces.start, 0));
+    signal.SetBitLength(LayoutNumber(context, "Bit length", pieces.length, 1));
+    signal.SetByteOrderChar(pieces.byteOrder);
+    signal.SetValueTypeChar(pieces.valueType);
+    return true;
 }
 
 // indicator is the third piece of the head, empty when the head has only two.
@@ -243,10 +257,9 @@ DbcReceiverTexts::Key ReceiverKeyOf(DbcReadContext& context, const SignalBody& b
 // receiver that names no node.
 int ReadSignalPieces(DbcReadContext& context, SignalBody& body, DbcReceiverTexts::Key receiverKey,
                      DbcSignal& signal) {
-    if (!ReadLayout(body.layout, signal)) {
+    if (!ReadLayout(context, body.layout, signal)) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }
-    if (context.Tolerant()) CheckLayoutNumbers(context, body.layout);
     if (!ReadNumberPair(body.scaling, ',', ')', signal.Factor(), signal.Offset()) &&
         !ReadClampedPair(context, body.scaling, ',', ')', signal.Factor(), signal.Offset())) {
         signal.Factor().value = 0.0;
@@ -359,6 +372,17 @@ bool IsHeadBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+// Whether a layout piece has its "@" and no blank (which a quoted run inside it could hold):
+// one pass over its few bytes.
+bool IsJoinedLayout(std::string_view layout) {
+    bool at = false;
+    for (char c : layout) {
+        if (IsHeadBlank(c)) return false;
+        at |= c == '@';
+    }
+    return at;
+}
+
 // Reads a signal line written the common way in one pass: one ":" in the whole line, a head of
 // "SG_", a name and at most an indicator, a body of exactly five pieces whose layout has its
 // "@". The pieces are those that splitting the line as below would give. False for any other
@@ -385,11 +409,7 @@ bool ScanCommonSignalLine(std::string_view line, SignalHead& head, SignalBody& b
     } else if (!CutBodyByteByByte(p, end, pieces)) {
         return false;
     }
-    if (FindByte(pieces[0], '@') == std::string_view::npos ||
-        FindByte(pieces[0], ' ') != std::string_view::npos ||
-        FindByte(pieces[0], '\t') != std::string_view::npos) {
-        return false;
-    }
+    if (!IsJoinedLayout(pieces[0])) return false;
     body.layout = pieces[0];
     body.scaling = pieces[1];
     body.limits = pieces[2];

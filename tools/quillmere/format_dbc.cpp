@@ -12,6 +12,9 @@
 #include "exit_owned.h"
 #include "format.h"
 #include "netmodel_json.h"
+#include "platform/input_file.h"
+#include "platform/paths.h"
+#include "text_encoding.h"
 
 namespace qmtool {
 namespace {
@@ -43,7 +46,12 @@ const char* StatusText(uint32_t status) {
 ExitOwned<NetConfigDbcFile> LoadDbc(const std::string& path, const Options& options) {
     auto file = MakeExitOwned<NetConfigDbcFile>();
     file->SetTolerantReading(!options.exact);
-    file->Load(path.c_str());
+    // The bytes the encoding check has just mapped are read where they are.
+    if (const auto input = TakeCheckedInput(path)) {
+        file->LoadText(input->Text(), qm::platform::Widen(path), input.get());
+    } else {
+        file->Load(path.c_str());
+    }
     if (file->GetStatus() == kDbcFileNotOpened) throw ToolError("cannot open '" + path + "'");
     return file;
 }

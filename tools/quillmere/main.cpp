@@ -33,10 +33,11 @@ void PrintJson(const Json& value) {
     std::cout << value.dump(2) << '\n';
 }
 
-// The encoding of one input file, decided once for everything the tool prints of it.
-TextDecoder DecoderFor(const std::string& path, const Options& options) {
+// The encoding of one input file, decided once for everything the tool prints of it. A DBC
+// file's reader comes next and reads the bytes the check mapped.
+TextDecoder DecoderFor(const std::string& path, const Options& options, const FileFormat& format) {
     try {
-        return TextDecoder::ForFile(path, options.encoding);
+        return TextDecoder::ForFile(path, options.encoding, format.Name() == "dbc");
     } catch (const UnknownEncoding& e) {
         throw ToolError(e.what());
     }
@@ -112,7 +113,7 @@ int RunInfo(const std::vector<std::string>& paths, const Options& options) {
             {
                 LoadProgress progress(path);
                 FileFormat& format = FormatFor(path, options);
-                const TextDecoder decoder = DecoderFor(path, options);
+                const TextDecoder decoder = DecoderFor(path, options, format);
                 info = ToUtf8(format.Info(path, options), decoder);
                 info["encoding"] = decoder.Name();
             }
@@ -138,7 +139,7 @@ int RunDump(const std::vector<std::string>& paths, const Options& options) {
     for (const auto& path : paths) {
         try {
             FileFormat& format = FormatFor(path, options);
-            const TextDecoder decoder = DecoderFor(path, options);
+            const TextDecoder decoder = DecoderFor(path, options, format);
             if (options.json) {
                 all.push_back(ToUtf8(format.Dump(path, options), decoder));
             } else {
@@ -164,7 +165,7 @@ int RunCheck(const std::vector<std::string>& paths, const Options& options) {
         try {
             LoadProgress progress(path);
             FileFormat& format = FormatFor(path, options);
-            const TextDecoder decoder = DecoderFor(path, options);
+            const TextDecoder decoder = DecoderFor(path, options, format);
             result = format.Check(path, options);
             for (std::string& line : result.messages) line = decoder.ToUtf8(line);
             result.status = decoder.ToUtf8(result.status);
@@ -278,13 +279,10 @@ int UsageError(const CLI::App& app, int argc, char** argv, const CLI::ParseError
     return 2;
 }
 
-bool IsCommandName(std::string_view word) {
-    static constexpr std::string_view kCommands[] = {
-        "version", "info",    "dump",       "check",  "decode",         "encode",
-        "convert", "xml",     "someip",     "header", "encode-request", "decode-diag",
-        "diff",    "monitor", "generate-c", "demo"};
-    for (std::string_view command : kCommands) {
-        if (word == command) return true;
+// Whether the word names one of the app's commands, as its subcommands define them.
+bool IsCommandName(const CLI::App& app, std::string_view word) {
+    for (const CLI::App* command : app.get_subcommands({})) {
+        if (command->get_name() == word) return true;
     }
     return false;
 }
@@ -361,12 +359,12 @@ int main(int argc, char** argv) {
 
     // The options most commands share are given only to the command the line names (when its
     // first word is one): a command line holds one command, and building the options of every
-    // other one cost about half a millisecond of each start.
-    const auto named = [&](const CLI::App* command) {
-        return argc < 2 || command->get_name() == argv[1] || !IsCommandName(argv[1]);
-    };
-    auto addCommon = [&](CLI::App* command) {
-        if (!named(command)) return;
+    // other one cost about half a millisecond of each start. They come last in each command's
+    // options, so they are added once every command is defined and the first word can be
+    // checked against them.
+    std::vector<CLI::App*> sharing;
+    auto addCommon = [&](CLI::App* command) { sharing.push_back(command); };
+    auto addSharedOptions = [&](CLI::App* command) {
         command->add_flag("--json", options.json, "machine-readable output");
         command->add_option("--format", options.format,
                             "override the format the extension gives: " + FormatNames());
@@ -485,6 +483,10 @@ int main(int argc, char** argv) {
     addCommon(generateC);
     auto* demo = app.add_subcommand("demo", "a tour of the bundled examples");
     demo->add_option("--examples", examples, "folder of the examples");
+    const bool namesCommand = argc >= 2 && IsCommandName(app, argv[1]);
+    for (CLI::App* command : sharing) {
+        if (!namesCommand || command->get_name() == argv[1]) addSharedOptions(command);
+    }
 
     try {
         app.parse(argc, argv);

@@ -73,6 +73,21 @@ bool IsAsciiBlock(const char* p) {
     return (any & 0x8080808080808080ull) == 0;
 }
 
+// Inputs kept mapped for their load are those mapped whole at once (populated): a larger one
+// would stay resident while its reader is meant to drop the pages it has passed.
+constexpr size_t kKeptInputBytes = size_t{8} << 20;
+
+// The input the last ForFile call of a thread kept mapped, and its path.
+struct CheckedInput {
+    std::string path;
+    std::unique_ptr<qm::platform::InputFile> file;
+};
+
+CheckedInput& LastCheckedInput() {
+    thread_local CheckedInput input;
+    return input;
+}
+
 }  // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -188,7 +203,11 @@ TextDecoder TextDecoder::ForBytes(std::string_view bytes, const std::string& for
     return TextDecoder(IsValidUtf8(bytes) ? kUtf8 : kCp1252);
 }
 
-TextDecoder TextDecoder::ForFile(const std::string& path, const std::string& forcedName) {
+TextDecoder TextDecoder::ForFile(const std::string& path, const std::string& forcedName,
+                                 bool keepMapped) {
+    CheckedInput& last = LastCheckedInput();
+    last.path.clear();
+    last.file.reset();
     if (!forcedName.empty()) return TextDecoder(forcedName);
     // A folder or a PDX archive holds XML documents, whose texts are UTF-8 unless declared
     // otherwise: the container's own bytes say nothing about them.
@@ -200,9 +219,21 @@ TextDecoder TextDecoder::ForFile(const std::string& path, const std::string& for
     }
     // Mapped, not copied: the file is about to be read again by its reader, and a copy of a big
     // file would cost as much as the load's own pages.
-    qm::platform::InputFile file;
-    if (!file.Open(path).ok) return TextDecoder(kUtf8);
-    return ForBytes(file.Text(), forcedName);
+    auto file = std::make_unique<qm::platform::InputFile>();
+    if (!file->Open(path).ok) return TextDecoder(kUtf8);
+    TextDecoder decoder = ForBytes(file->Text(), forcedName);
+    if (keepMapped && file->Text().size() <= kKeptInputBytes) {
+        last.path = path;
+        last.file = std::move(file);
+    }
+    return decoder;
+}
+
+std::unique_ptr<qm::platform::InputFile> TakeCheckedInput(const std::string& path) {
+    CheckedInput& last = LastCheckedInput();
+    if (last.file == nullptr || last.path != path) return nullptr;
+    last.path.clear();
+    return std::move(last.file);
 }
 
 std::string TextDecoder::ToUtf8(std::string_view text) const {

@@ -12,6 +12,10 @@
 #include <string>
 #include <string_view>
 
+namespace qm::platform {
+class InputFile;
+}
+
 namespace qmtool {
 
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
@@ -36,7 +40,9 @@ class TextDecoder {
     // The decoder for a file's bytes: the forced name when not empty, else UTF-8 or cp1252.
     static TextDecoder ForBytes(std::string_view bytes, const std::string& forcedName);
     // Reads the file to decide; a file that cannot be read (or a folder) counts as UTF-8.
-    static TextDecoder ForFile(const std::string& path, const std::string& forcedName);
+    // keepMapped: the file is about to be loaded; its mapping stays for TakeCheckedInput.
+    static TextDecoder ForFile(const std::string& path, const std::string& forcedName,
+                               bool keepMapped = false);
 
     // The encoding's name: "UTF-8", "CP1252" or the name the user gave.
     const std::string& Name() const { return name_; }
@@ -54,5 +60,10 @@ class TextDecoder {
     std::shared_ptr<Converter> toUtf8_;
     std::shared_ptr<Converter> fromUtf8_;
 };
+
+// The mapped bytes of the file the last ForFile call of this thread kept mapped, when that was
+// path: a reader loading the file right after its check reads them instead of mapping (and
+// populating) the file a second time. Null for any other path; the mapping goes with the result.
+std::unique_ptr<qm::platform::InputFile> TakeCheckedInput(const std::string& path);
 
 }  // namespace qmtool
