@@ -148,12 +148,13 @@ class FrameCodec {
         return step.field.Fast() ? step.field.ExtractFast(bytes)
                                  : signals[step.index].layout.ExtractPadded(bytes);
     }
+    // Calls visit with the step when it takes one (kNoStep where the signal has none).
     template <class Visit>
-    static void VisitWith(Visit& visit, const Step& step, uint64_t raw) {
+    static void VisitWith(Visit& visit, size_t index, uint64_t raw, const Step& step) {
         if constexpr (std::is_invocable_v<Visit&, size_t, uint64_t, const Step&>) {
-            visit(size_t{step.index}, raw, step);
+            visit(index, raw, step);
         } else {
-            visit(size_t{step.index}, raw);
+            visit(index, raw);
         }
     }
     // The steps a payload of `size` bytes holds (a prefix of steps_).
@@ -251,7 +252,8 @@ void FrameCodec::VisitSorted(const uint8_t* bytes, size_t count, int64_t selecte
         for (; at > 0 && fields[at - 1].step->index > step.index; --at) fields[at] = fields[at - 1];
         fields[at] = field;
     }
-    for (size_t i = 0; i < carried; ++i) VisitWith(visit, *fields[i].step, fields[i].raw);
+    for (size_t i = 0; i < carried; ++i)
+        VisitWith(visit, fields[i].step->index, fields[i].raw, *fields[i].step);
 }
 
 template <class Visit>
@@ -268,11 +270,7 @@ bool FrameCodec::Decode(const uint8_t* payload, size_t size, Visit&& visit) cons
         for (size_t i = 0; i < signals.size(); ++i) {
             const BitLayout& field = signals[i].layout;
             if (!field.FitsIn(size) || !Carries(i, selected, rawOf)) continue;
-            if constexpr (std::is_invocable_v<Visit&, size_t, uint64_t, const Step&>) {
-                visit(i, field.ExtractPadded(bytes), kNoStep);
-            } else {
-                visit(i, field.ExtractPadded(bytes));
-            }
+            VisitWith(visit, i, field.ExtractPadded(bytes), kNoStep);
         }
         return complete;
     }
@@ -302,7 +300,7 @@ bool FrameCodec::DecodeOrdered(const uint8_t* bytes, size_t size, Visit& visit) 
     const Step* const end = steps + (complete ? steps_.size() : FittingSteps(size));
     for (const Step* step = steps; step != end; ++step) {
         if (step->selectedBy != kAlways && step->selectedBy != selected) continue;
-        VisitWith(visit, *step, StepRaw(*step, bytes));
+        VisitWith(visit, step->index, StepRaw(*step, bytes), *step);
     }
     return complete;
 }

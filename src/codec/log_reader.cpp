@@ -26,20 +26,29 @@ std::string_view NextWord(std::string_view& rest) {
     return word;
 }
 
-inline int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+// The value of each hex digit character; 0xFF for every other character.
+constexpr std::array<uint8_t, 256> kHexValue = [] {
+    std::array<uint8_t, 256> table{};
+    for (auto& value : table) value = 0xFF;
+    for (int c = 0; c < 10; ++c) table['0' + c] = static_cast<uint8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+        table['a' + c] = static_cast<uint8_t>(10 + c);
+        table['A' + c] = static_cast<uint8_t>(10 + c);
+    }
+    return table;
+}();
+
+inline uint8_t HexValue(char c) {
+    return kHexValue[static_cast<unsigned char>(c)];
 }
 
 bool ParseHexNumber(std::string_view text, uint32_t& value) {
     if (text.empty() || text.size() > 8) return false;
     value = 0;
     for (char c : text) {
-        const int digit = HexDigit(c);
-        if (digit < 0) return false;
-        value = value << 4 | static_cast<uint32_t>(digit);
+        const uint8_t digit = HexValue(c);
+        if (digit > 15) return false;
+        value = value << 4 | digit;
     }
     return true;
 }
@@ -75,9 +84,9 @@ bool IsDecimal(std::string_view text) {
 
 bool AppendByte(std::string_view text, LogFrame& frame) {
     if (text.size() != 2 || frame.size >= sizeof(frame.data)) return false;
-    const int high = HexDigit(text[0]);
-    const int low = HexDigit(text[1]);
-    if (high < 0 || low < 0) return false;
+    const uint8_t high = HexValue(text[0]);
+    const uint8_t low = HexValue(text[1]);
+    if ((high | low) > 15) return false;
     frame.data[frame.size++] = static_cast<uint8_t>(high << 4 | low);
     return true;
 }
@@ -91,9 +100,9 @@ bool ParseCompactData(std::string_view text, LogFrame& frame) {
             continue;
         }
         if (i + 1 >= text.size() || frame.size >= sizeof(frame.data)) return false;
-        const int high = HexDigit(text[i]);
-        const int low = HexDigit(text[i + 1]);
-        if ((high | low) < 0) return false;
+        const uint8_t high = HexValue(text[i]);
+        const uint8_t low = HexValue(text[i + 1]);
+        if ((high | low) > 15) return false;
         frame.data[frame.size++] = static_cast<uint8_t>(high << 4 | low);
         i += 2;
     }
@@ -119,29 +128,13 @@ LogLineKind ParseCompact(std::string_view word, LogFrame& frame) {
     if (kind != LogLineKind::Frame) return kind;
     std::string_view data = word.substr(hash + 1);
     if (!data.empty() && data[0] == '#') {
-        if (data.size() < 2 || HexDigit(data[1]) < 0) return LogLineKind::Unreadable;
+        if (data.size() < 2 || HexValue(data[1]) > 15) return LogLineKind::Unreadable;
         frame.fd = true;
         data.remove_prefix(2);
     } else if (!data.empty() && (data[0] == 'R' || data[0] == 'r')) {
         return LogLineKind::Remote;
     }
     return ParseCompactData(data, frame) ? LogLineKind::Frame : LogLineKind::Unreadable;
-}
-
-// The value of each hex digit character; 0xFF for every other character.
-constexpr std::array<uint8_t, 256> kHexValue = [] {
-    std::array<uint8_t, 256> table{};
-    for (auto& value : table) value = 0xFF;
-    for (int c = 0; c < 10; ++c) table['0' + c] = static_cast<uint8_t>(c);
-    for (int c = 0; c < 6; ++c) {
-        table['a' + c] = static_cast<uint8_t>(10 + c);
-        table['A' + c] = static_cast<uint8_t>(10 + c);
-    }
-    return table;
-}();
-
-inline uint8_t HexValue(char c) {
-    return kHexValue[static_cast<unsigned char>(c)];
 }
 
 // The line candump -L writes, "(1436509052.249713) can0 123#DEADBEEF" or "... 123##1DEAD...",
