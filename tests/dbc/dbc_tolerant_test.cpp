@@ -12,8 +12,8 @@
 #include <regex>
 #include <set>
 
+#include "codec_models/model_codecs.h"
 #include "corpus_files.h"
-#include "dbc/dbc_decode.h"
 #include "dbc/dbc_enums.h"
 #include "dbc_model_compare.h"
 #include "dbc_test_support.h"
@@ -26,6 +26,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace qm::dbc;
+
+// The signals the frame codec of the message finds in an 8-byte payload.
+size_t CarriedSignals(DbcMessage& message, const uint8_t (&frame)[8]) {
+    size_t carried = 0;
+    qm::codec::BuildDbcFrame(message)->Decode(frame, 8, [&](size_t, uint64_t) { ++carried; });
+    return carried;
+}
 
 struct Counts {
     uint32_t status;
@@ -372,8 +379,7 @@ TEST_F(TolerantLines, BadExtendedMultiplexingWarnsAndKeepsAModel) {
     EXPECT_EQ(tolerant_.SignalOf(1, "Leaf")->ExtendedMultiplexer(), nullptr);
     // Decoding the model stays finite and follows what was kept: Sub for 4 to 9.
     const uint8_t frame[8] = {7, 2, 0, 0, 0, 0, 0, 0};
-    const auto decoded = DecodeFrame(*tolerant_.MessageByRawId(1), frame, 8);
-    EXPECT_EQ(decoded.size(), 2u);  // Mux and Sub; Leaf is m2 and the switch holds 7
+    EXPECT_EQ(CarriedSignals(*tolerant_.MessageByRawId(1), frame), 2u);  // Leaf is m2, switch 7
 }
 
 TEST_F(TolerantLines, ThousandsOfLinesForOneSignalStayLinear) {
@@ -393,7 +399,7 @@ TEST_F(TolerantLines, ThousandsOfLinesForOneSignalStayLinear) {
     EXPECT_EQ(tolerant_.SignalOf(1, "Leaf")->MultiplexRanges().size(), kLines + 1u);
     EXPECT_EQ(tolerant_.GetToleratedLineCount(), 1u);  // the one overlap
     uint8_t frame[8] = {1, 2 * 777 % 256, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(DecodeFrame(*tolerant_.MessageByRawId(1), frame, 8).size(), 3u);
+    EXPECT_EQ(CarriedSignals(*tolerant_.MessageByRawId(1), frame), 3u);
 }
 
 TEST(TolerantSwitch, IsReachedFromTheFileInterfaceAndSurvivesClear) {
