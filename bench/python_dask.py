@@ -9,6 +9,11 @@ so that no worker starts from its memory).
 --messages N decodes the N most frequent messages of the log's first 4 MB (0: all).
 --ship-codecs yes|no sets decode_logs' ship_codecs (default: its own default, on when messages
 are named); "no" has every worker load the database from its path.
+--partition-mb gives decode_logs a piece size (default: it chooses).
+--count len counts the rows of every message as len(frame) does (a task a partition that
+picks and counts, one sum a message); --count partitions makes a delayed len of every
+partition (the picks then stay tasks of their own). client_cpu_s is this process's CPU during
+the compute: the scheduler's and the client's.
 """
 import argparse
 import json
