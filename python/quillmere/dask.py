@@ -178,6 +178,8 @@ def plan(database, log_path, frames, partition_size=None):
     than the reading; down to ``MIN_PARTITION_SIZE`` when a single message would make more than
     ``TASK_COLUMNS``. The decoded bytes per byte of log of each message come from the first
     ``SAMPLE_SIZE`` bytes of ``log_path``."""
+    if not frames:
+        return partition_size or DEFAULT_PARTITION_SIZE, []
     sampled = min(SAMPLE_SIZE, os.path.getsize(log_path))
     sample = {}
     if sampled:
@@ -245,7 +247,7 @@ def decode_logs(db_path, log_paths, *, partition_size=None, frames=None, ship_co
     else:
         # Every message: each becomes a DataFrame only when asked for, from one decode a piece.
         groups = [None]
-        partition_size = partition_size or DEFAULT_PARTITION_SIZE
+        partition_size = DEFAULT_PARTITION_SIZE if partition_size is None else partition_size
     pieces = log_pieces(logs, partition_size)
     shipped = _ships_codecs(database, frames, ship_codecs)
     stat = os.stat(db_path)
