@@ -58,7 +58,7 @@ def test_meta_comes_from_the_database(tmp_path):
             assert str(frame.dtypes[column]) == expected, (name, column)
 
 
-def test_a_two_worker_cluster_decodes_as_one_process_does(tmp_path):
+def test_a_two_worker_cluster_decodes_as_one_process_does(tmp_path, monkeypatch):
     require_corpus("dbc")
     dbc = CORPUS / "dbc" / "cantools__abs.dbc"
     logs = generated_logs(tmp_path, dbc, [0.3, 0.1])
@@ -82,6 +82,15 @@ def test_a_two_worker_cluster_decodes_as_one_process_does(tmp_path):
         assert any(key.startswith("quillmere-codecs-")
                    for key in shipped[busiest[0]].dask.layers)
         shipped = dict(zip(busiest, dask.compute(*shipped.values())))
+        # A decode task a message (and the workers loading the database): the same frames.
+        monkeypatch.setattr(qdask, "TASK_COLUMNS", 1)
+        size, groups = qdask.plan(db, logs[0], busiest)
+        assert groups == [[name] for name in busiest] and size == qdask.MIN_PARTITION_SIZE
+        grouped = qdask.decode_logs(dbc, logs, partition_size=40_000, frames=busiest,
+                                    ship_codecs=False)
+        assert len({key for frame in grouped.values() for key in frame.dask.layers
+                    if key.startswith("quillmere-decode-")}) == 2
+        grouped = dict(zip(busiest, dask.compute(*grouped.values())))
     decoded = 0
     for name in names:
         got = computed[name].reset_index(drop=True)
@@ -91,7 +100,8 @@ def test_a_two_worker_cluster_decodes_as_one_process_does(tmp_path):
         expected = pandas.concat(local[name], ignore_index=True)
         # Channel categories differ from piece to piece; the values are what counts.
         expected["channel"] = expected["channel"].astype(str)
-        for result in [got] + ([shipped[name].reset_index(drop=True)] if name in busiest else []):
+        others = [shipped[name], grouped[name]] if name in busiest else []
+        for result in [got] + [frame.reset_index(drop=True) for frame in others]:
             result["channel"] = result["channel"].astype(str)
             pandas.testing.assert_frame_equal(result, expected, check_exact=True)
         decoded += len(got)
