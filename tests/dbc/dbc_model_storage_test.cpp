@@ -124,8 +124,8 @@ TEST_F(DbcSharedStorage, ReloadAndWriteKeepSharedListsAndNames) {
     EXPECT_STREQ(Signal(1, "Beta").GetAttribute(0)->GetName(), "GenSigStartValue");
 }
 
-std::unique_ptr<DbcSignal> Named(const std::string& name) {
-    auto signal = std::make_unique<DbcSignal>();
+qm::dbc::DbcSignalPtr Named(const std::string& name) {
+    qm::dbc::DbcSignalPtr signal(new DbcSignal());
     signal->SetName(name);
     return signal;
 }
