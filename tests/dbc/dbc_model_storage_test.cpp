@@ -30,7 +30,10 @@ TEST(DbcModelTexts, ReloadAndEditKeepEveryTextOfTheModel) {
     dbctest::TempFolder folder;
     NetConfigDbcFile file;
     ASSERT_TRUE(dbctest::LoadText(file, folder, kSmallDbc));
-    // A second load clears the model and the arena of the first.
+    // Signals read from the file are destroyed in place by a cleared message; a second load
+    // clears the model, the arena and the signal storage of the first.
+    file.GetMessage(0)->Clear();
+    EXPECT_EQ(file.GetMessage(0)->GetSignalCount(), 0u);
     ASSERT_TRUE(dbctest::LoadText(file, folder, kSmallDbc));
     IDbcSignal* signal = file.GetMessage(0)->GetSignal(0);
     QM_EXPECT_FIELDS(*signal, (GetName(), "Speed"), (GetUnit(), "km/h"),
