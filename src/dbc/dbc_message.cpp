@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include "dbc/dbc_lists.h"
 #include "dbc/dbc_node.h"
@@ -97,7 +98,13 @@ void DbcMessage::AddSignals(std::vector<DbcSignalPtr>& signals) {
     if (wanted > signals_.capacity()) {
         signals_.reserve(signals_.empty() ? wanted : std::max(wanted, signals_.capacity() * 2));
     }
-    for (DbcSignalPtr& signal : signals) AddSignal(std::move(signal));
+    if (signalSlots_.empty()) {
+        // No name index to keep up (reading never asks for one): moved as a whole.
+        signals_.insert(signals_.end(), std::make_move_iterator(signals.begin()),
+                        std::make_move_iterator(signals.end()));
+    } else {
+        for (DbcSignalPtr& signal : signals) AddSignal(std::move(signal));
+    }
     signals.clear();
 }
 
