@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "dbc/dbc_line_source.h"
 #include "dbc/dbc_message.h"
@@ -136,10 +137,12 @@ qm::dbc::DbcSignalPtr Named(const std::string& name) {
 TEST(DbcSignalIndex, FirstMatchAcrossGrowthDuplicatesAndRenames) {
     DbcMessage message;
     for (int i = 0; i < 20; ++i) message.AddSignal(Named("S" + std::to_string(i)));
-    // The first look-up builds the index; later signals are entered as they are added, and
-    // the table grows past three quarters full.
+    // The first look-up builds the index; later signals, one by one or in a batch, are entered
+    // as they are added, and the table grows past three quarters full.
     EXPECT_EQ(message.SignalByName("S19"), message.Signals()[19].get());
-    for (int i = 20; i < 100; ++i) message.AddSignal(Named("S" + std::to_string(i)));
+    std::vector<qm::dbc::DbcSignalPtr> batch;
+    for (int i = 20; i < 100; ++i) batch.push_back(Named("S" + std::to_string(i)));
+    message.AddSignals(batch);
     for (int i = 99; i >= 0; i -= 7) {
         EXPECT_EQ(message.SignalByName("S" + std::to_string(i)), message.Signals()[i].get()) << i;
     }
