@@ -37,6 +37,8 @@ void DbcSignalDeleter::operator()(DbcSignal* signal) const noexcept {
 DbcSignalPtr DbcSignalPool::Make() {
     if (static_cast<size_t>(end_ - next_) < sizeof(DbcSignal)) {
         const size_t bytes = blockSignals_ * sizeof(DbcSignal);
+        // Room for the block's entry first: no block is left unlisted if that throws.
+        if (blocks_.size() == blocks_.capacity()) blocks_.reserve(blocks_.size() * 2 + 8);
         void* block = ::operator new(bytes);
         blocks_.push_back(block);
         next_ = static_cast<std::byte*>(block);
