@@ -78,30 +78,59 @@ void DbcNodeEnvVarRelAttribute::Clear() {
     variableName_.clear();
 }
 
+DbcAttributeList::~DbcAttributeList() {
+    DeleteAll(false);
+    ::operator delete(block_);
+}
+
 DbcAttribute* DbcAttributeList::At(uint64_t index) const {
-    return ItemAt(items_, index);
+    return index < Count() ? Entries()[index] : nullptr;
 }
 
 DbcAttribute* DbcAttributeList::Find(const char* name) const {
-    return FindByName(items_, name);
+    return FindByName(Items(), name);
+}
+
+void DbcAttributeList::Add(DbcAttribute* attribute) {
+    if (!block_ || block_->count == block_->capacity) {
+        const uint32_t count = block_ ? block_->count : 0;
+        const uint32_t capacity = count == 0 ? 2 : count * 2;
+        auto* grown =
+            static_cast<Block*>(::operator new(sizeof(Block) + capacity * sizeof(DbcAttribute*)));
+        grown->count = count;
+        grown->capacity = capacity;
+        if (count > 0) {
+            std::copy_n(Entries(), count, reinterpret_cast<DbcAttribute**>(grown + 1));
+        }
+        ::operator delete(block_);
+        block_ = grown;
+    }
+    Entries()[block_->count++] = attribute;
+}
+
+template <class Keep>
+void DbcAttributeList::KeepOnly(Keep keep) {
+    if (!block_) return;
+    DbcAttribute** entries = Entries();
+    DbcAttribute** end =
+        std::remove_if(entries, entries + block_->count,
+                       [&keep](const DbcAttribute* entry) { return !keep(entry); });
+    block_->count = static_cast<uint32_t>(end - entries);
 }
 
 void DbcAttributeList::Remove(const DbcAttribute* attribute) {
-    items_.erase(std::remove(items_.begin(), items_.end(), attribute), items_.end());
+    KeepOnly([attribute](const DbcAttribute* entry) { return entry != attribute; });
 }
 
 void DbcAttributeList::RemoveRelations() {
-    items_.erase(std::remove_if(
-                     items_.begin(), items_.end(),
-                     [](const DbcAttribute* attribute) { return attribute->RelationKind() >= 0; }),
-                 items_.end());
+    KeepOnly([](const DbcAttribute* entry) { return entry->RelationKind() < 0; });
 }
 
 void DbcAttributeList::DeleteAll(bool ownsRelations) {
-    for (DbcAttribute* attribute : items_) {
+    for (DbcAttribute* attribute : Items()) {
         if (ownsRelations || attribute->RelationKind() < 0) delete attribute;
     }
-    items_.clear();
+    if (block_) block_->count = 0;
 }
 
 }  // namespace qm::dbc

@@ -1,6 +1,8 @@
 #pragma once
 // Attribute values: plain ones owned by the object they describe, and the three relation kinds
 // that belong to a node together with a message, a signal or an environment variable.
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -116,18 +118,20 @@ class DbcNodeEnvVarRelAttribute : public CDbcRelAttributeImpl<IDbcNodeEnvVarRelA
 };
 
 // The attribute list of a model object. Plain attributes are owned; relation attributes are
-// owned by their node and only listed by the message, signal or variable they name.
+// owned by their node and only listed by the message, signal or variable they name. Most
+// objects of a large file have no attribute: an empty list is one null pointer, and a list
+// with entries is one block (its count, its room and the entries).
 class DbcAttributeList {
   public:
     DbcAttributeList() = default;
     DbcAttributeList(const DbcAttributeList&) = delete;
     DbcAttributeList& operator=(const DbcAttributeList&) = delete;
-    ~DbcAttributeList() { DeleteAll(false); }
+    ~DbcAttributeList();
 
-    uint64_t Count() const { return items_.size(); }
+    uint64_t Count() const { return block_ ? block_->count : 0; }
     DbcAttribute* At(uint64_t index) const;
     DbcAttribute* Find(const char* name) const;
-    void Add(DbcAttribute* attribute) { items_.push_back(attribute); }
+    void Add(DbcAttribute* attribute);
     // Removes every occurrence of the pointer (without destroying it).
     void Remove(const DbcAttribute* attribute);
     // Removes the relation attributes, which this list only shows.
@@ -135,10 +139,23 @@ class DbcAttributeList {
     // Destroys the owned entries and empties the list; relation entries are destroyed only when
     // ownsRelations is set (the node's list).
     void DeleteAll(bool ownsRelations);
-    const std::vector<DbcAttribute*>& Items() const { return items_; }
+    std::span<DbcAttribute* const> Items() const {
+        return block_ ? std::span<DbcAttribute* const>(Entries(), block_->count)
+                      : std::span<DbcAttribute* const>();
+    }
 
   private:
-    std::vector<DbcAttribute*> items_;
+    struct Block {
+        uint32_t count;
+        uint32_t capacity;
+    };
+    // The entries follow the block's two counts.
+    DbcAttribute** Entries() const { return reinterpret_cast<DbcAttribute**>(block_ + 1); }
+    // Keeps the entries for which keep is true, in their order.
+    template <class Keep>
+    void KeepOnly(Keep keep);
+
+    Block* block_ = nullptr;
 };
 
 }  // namespace qm::dbc

@@ -137,7 +137,7 @@ char ValueTypeCharOf(const std::string& text) {
 
 void ImportSignal(NetConfigDbcFile& file, DbcMessage& message, const NanoXML& element,
                   ImportLog& log) {
-    auto owned = std::make_unique<DbcSignal>();
+    DbcSignalPtr owned = file.MakeSignal();
     DbcSignal& signal = *owned;
     signal.SetName(ChildText(&element, "Name"));
     // Plain signals carry a single blank as their indicator, as the reader gives them.

@@ -15,8 +15,8 @@ T* ItemAt(const std::vector<T*>& items, uint64_t index) {
     return index < items.size() ? items[index] : nullptr;
 }
 
-template <class T>
-T* ItemAt(const std::vector<std::unique_ptr<T>>& items, uint64_t index) {
+template <class T, class Deleter>
+T* ItemAt(const std::vector<std::unique_ptr<T, Deleter>>& items, uint64_t index) {
     return index < items.size() ? items[index].get() : nullptr;
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include "dbc/dbc_lists.h"
 #include "dbc/dbc_node.h"
@@ -90,7 +91,24 @@ size_t HashOfName(std::string_view name) {
 
 }  // namespace
 
-DbcSignal* DbcMessage::AddSignal(std::unique_ptr<DbcSignal> signal) {
+void DbcMessage::AddSignals(std::vector<DbcSignalPtr>& signals) {
+    if (signals.empty()) return;
+    // Exact for the usual single batch of a message; doubling when batches keep coming.
+    const size_t wanted = signals_.size() + signals.size();
+    if (wanted > signals_.capacity()) {
+        signals_.reserve(signals_.empty() ? wanted : std::max(wanted, signals_.capacity() * 2));
+    }
+    if (signalSlots_.empty()) {
+        // No name index to keep up (reading never asks for one): moved as a whole.
+        signals_.insert(signals_.end(), std::make_move_iterator(signals.begin()),
+                        std::make_move_iterator(signals.end()));
+    } else {
+        for (DbcSignalPtr& signal : signals) AddSignal(std::move(signal));
+    }
+    signals.clear();
+}
+
+DbcSignal* DbcMessage::AddSignal(DbcSignalPtr signal) {
     DbcSignal* added = signal.get();
     signals_.push_back(std::move(signal));
     if (!signalSlots_.empty()) {

@@ -59,11 +59,14 @@ class DbcMessage : public IDbcMessage {
     void SetTransmitter(DbcNode* node) { transmitter_ = node; }
     const std::string& Comment() const { return comment_; }
     void SetComment(std::string comment) { comment_ = std::move(comment); }
-    const std::vector<std::unique_ptr<DbcSignal>>& Signals() const { return signals_; }
+    const std::vector<DbcSignalPtr>& Signals() const { return signals_; }
     // Gives back the room the signal list grew into while a file was read.
     void TrimLists() { signals_.shrink_to_fit(); }
     // Takes the signal and lists it last.
-    DbcSignal* AddSignal(std::unique_ptr<DbcSignal> signal);
+    DbcSignal* AddSignal(DbcSignalPtr signal);
+    // Takes the signals, in their order, and lists them last; signals is left empty. The list
+    // grows once for all of them.
+    void AddSignals(std::vector<DbcSignalPtr>& signals);
     // The first signal of that name; backed by an index once the message has many signals.
     DbcSignal* SignalByName(std::string_view name) const;
     // Call after a signal was renamed: the name index is rebuilt on the next look-up.
@@ -97,7 +100,7 @@ class DbcMessage : public IDbcMessage {
     uint8_t size_ = 0;
     DbcNode* transmitter_ = nullptr;
     std::string comment_;
-    std::vector<std::unique_ptr<DbcSignal>> signals_;
+    std::vector<DbcSignalPtr> signals_;
     DbcAttributeList attributes_;
     std::vector<DbcNode*> transmitters_;
     std::vector<std::unique_ptr<DbcSignalGroup>> signalGroups_;

@@ -1,6 +1,7 @@
 #include "dbc/dbc_read_context.h"
 
 #include "dbc/dbc_attribute_definition.h"
+#include "dbc/dbc_message.h"
 #include "dbc/dbc_number.h"
 #include "dbc/netconfig_dbc_file.h"
 
@@ -18,6 +19,28 @@ void DbcReadContext::AppendMessage(std::string_view text, std::string_view endin
 
 DbcReadContext::DbcReadContext(NetConfigDbcFile& file, DbcLineSource& lines)
     : file_(file), lines_(lines), tolerant_(file.Tolerant()) {}
+
+DbcReadContext::~DbcReadContext() {
+    // A read cut short by an exception still leaves every signal it listed in its message.
+    try {
+        ListPendingSignals();
+    } catch (...) {
+    }
+}
+
+DbcSignal& DbcReadContext::PendSignal(DbcMessage& message, DbcSignalPtr signal) {
+    if (pendingMessage_ != &message) {
+        ListPendingSignals();
+        pendingMessage_ = &message;
+    }
+    pendingSignals_.push_back(std::move(signal));
+    return *pendingSignals_.back();
+}
+
+void DbcReadContext::ListPendingSignals() {
+    if (pendingMessage_ != nullptr) pendingMessage_->AddSignals(pendingSignals_);
+    pendingMessage_ = nullptr;
+}
 
 const DbcText& DbcReadContext::AttributeName(const DbcAttributeDefinition& definition) {
     DbcText& name = attributeNames_[&definition];

@@ -10,18 +10,23 @@
 
 #include "dbc/dbc_line_source.h"
 #include "dbc/dbc_receiver_texts.h"
+#include "dbc/dbc_signal.h"
 #include "dbc/dbc_text.h"
 #include "dbc/dbc_tokens.h"
 
 namespace qm::dbc {
 
 class DbcAttributeDefinition;
+class DbcMessage;
 class DbcNode;
 class NetConfigDbcFile;
 
 class DbcReadContext {
   public:
     DbcReadContext(NetConfigDbcFile& file, DbcLineSource& lines);
+    ~DbcReadContext();
+    DbcReadContext(const DbcReadContext&) = delete;
+    DbcReadContext& operator=(const DbcReadContext&) = delete;
 
     NetConfigDbcFile& File() { return file_; }
     DbcLineSource& Lines() { return lines_; }
@@ -31,6 +36,12 @@ class DbcReadContext {
     Tokens& SecondScratch() { return moreTokens_; }
     std::vector<DbcNode*>& ScratchNodes() { return nodes_; }
     DbcReceiverTexts& ReceiverTexts() { return receiverTexts_; }
+
+    // The signals of consecutive signal lines wait here and go to their message in one step
+    // when another statement comes (or the text ends): its list then grows once.
+    DbcSignal& PendSignal(DbcMessage& message, DbcSignalPtr signal);
+    // Lists the waiting signals in their message. Called before any other statement is read.
+    void ListPendingSignals();
 
     // A failure: text, then the line number, ") ", the statement and ending; the status is set
     // and reading stops after the handler. Returns 0 for the handler to pass on. In tolerant
@@ -70,6 +81,8 @@ class DbcReadContext {
     Tokens moreTokens_;
     std::vector<DbcNode*> nodes_;
     DbcReceiverTexts receiverTexts_;
+    DbcMessage* pendingMessage_ = nullptr;
+    std::vector<DbcSignalPtr> pendingSignals_;
     std::string statement_;
     std::unordered_map<const void*, std::map<uint64_t, uint64_t>> rangesSeen_;
     std::unordered_map<const void*, DbcText> attributeNames_;

@@ -102,7 +102,10 @@ int DbcReader::Run() {
         if (line.empty()) continue;
         anyStatement = true;
         context.SetLine(line);
-        if (SectionHandler handler = HandlerFor(line)) {
+        SectionHandler handler = HandlerFor(line);
+        // Every other statement sees the signals read so far in their messages.
+        if (handler != ReadSignal) context.ListPendingSignals();
+        if (handler) {
             result = handler(context);
             if (file_.Status() > kDbcLoadedWithWarnings) break;
             continue;
@@ -119,6 +122,7 @@ int DbcReader::Run() {
         result = 0;
         break;
     }
+    context.ListPendingSignals();
     // Tolerant reading always reads to the end: the load succeeded, and the status (2 when
     // anything was tolerated or referred to nothing) says how cleanly. An empty file is no
     // database at all, which a clean status would hide.

@@ -224,11 +224,6 @@ bool LinkReceivers(DbcReadContext& context, const DbcReceiverTexts::Key& key, Db
     return allFound;
 }
 
-void AttachSignal(NetConfigDbcFile& file, DbcMessage& message, std::unique_ptr<DbcSignal> signal) {
-    signal->SetMessage(&message);
-    file.ListSignal(message.AddSignal(std::move(signal)));
-}
-
 // The pieces of a signal line: the head before the ":" and the five pieces after it.
 struct SignalHead {
     std::string_view name;
@@ -419,14 +414,15 @@ bool ScanCommonSignalLine(std::string_view line, SignalHead& head, SignalBody& b
     return true;
 }
 
-// A new signal named by the head, attached to the message.
+// A new signal named by the head, attached to the message (listed in it when the message's
+// signal lines end).
 DbcSignal& AttachNewSignal(DbcReadContext& context, DbcMessage& message, const SignalHead& head) {
-    auto signal = std::make_unique<DbcSignal>();
+    DbcSignalPtr signal = context.File().MakeSignal();
     signal->SetName(head.name);
     ReadMultiplexing(context, head.indicator, *signal);
-    DbcSignal& read = *signal;
-    AttachSignal(context.File(), message, std::move(signal));
-    return read;
+    signal->SetMessage(&message);
+    context.File().ListSignal(signal.get());
+    return context.PendSignal(message, std::move(signal));
 }
 
 // Tolerant reading: an identifier or size the fields cannot hold as written, and an identifier

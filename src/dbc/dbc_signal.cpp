@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "dbc/dbc_enums.h"
 #include "dbc/dbc_lists.h"
@@ -22,6 +24,39 @@ const std::vector<DbcSignal::MultiplexRange> kNoMultiplexRanges;
 const std::vector<DbcNode*> kNoReceivers;
 
 }  // namespace
+
+void DbcSignalDeleter::operator()(DbcSignal* signal) const noexcept {
+    if (signal == nullptr) return;
+    if (signal->pooled_) {
+        std::destroy_at(signal);
+    } else {
+        delete signal;
+    }
+}
+
+DbcSignalPtr DbcSignalPool::Make() {
+    if (static_cast<size_t>(end_ - next_) < sizeof(DbcSignal)) {
+        const size_t bytes = blockSignals_ * sizeof(DbcSignal);
+        // Room for the block's entry first: no block is left unlisted if that throws.
+        if (blocks_.size() == blocks_.capacity()) blocks_.reserve(blocks_.size() * 2 + 8);
+        void* block = ::operator new(bytes);
+        blocks_.push_back(block);
+        next_ = static_cast<std::byte*>(block);
+        end_ = next_ + bytes;
+        if ((blockSignals_ * 2) * sizeof(DbcSignal) <= kLargestBlockBytes) blockSignals_ *= 2;
+    }
+    auto* signal = new (next_) DbcSignal();
+    next_ += sizeof(DbcSignal);
+    signal->pooled_ = true;
+    return DbcSignalPtr(signal);
+}
+
+void DbcSignalPool::Reset() {
+    for (void* block : blocks_) ::operator delete(block);
+    blocks_.clear();
+    next_ = end_ = nullptr;
+    blockSignals_ = kFirstBlockSignals;
+}
 
 DbcSignal::~DbcSignal() {
     attributes_.DeleteAll(false);

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,6 +15,15 @@ namespace qm::dbc {
 
 class DbcMessage;
 class DbcNode;
+class DbcSignal;
+class DbcSignalPool;
+
+// Destroys a signal: one made by a file's pool leaves its storage to the pool, any other is
+// deleted.
+struct DbcSignalDeleter {
+    void operator()(DbcSignal* signal) const noexcept;
+};
+using DbcSignalPtr = std::unique_ptr<DbcSignal, DbcSignalDeleter>;
 
 // One signal of a message: its position in the payload, scaling, limits, unit, receivers,
 // value descriptions and attributes. A large file holds hundreds of thousands of signals, so the
@@ -177,6 +187,8 @@ class DbcSignal : public IDbcSignal,
     std::vector<MultiplexRange>& MutableMultiplexRanges() { return Rare().multiplexRanges; }
 
   private:
+    friend class DbcSignalPool;
+    friend struct DbcSignalDeleter;
     static constexpr int32_t kNoExtendedValueType = -1;
 
     // What few signals have: value descriptions, the ranges of extended multiplexing, an
@@ -212,6 +224,7 @@ class DbcSignal : public IDbcSignal,
     bool byteOrderSet_ = false;  // until a layout is read the byte order text is "undefined"
     bool receiversShared_ = false;
     [[no_unique_address]] DbcNumber maximum_;
+    bool pooled_ = false;  // the storage belongs to a DbcSignalPool
     DbcText name_;
     DbcText multiplexIndicator_;
     DbcText unit_;
@@ -220,6 +233,35 @@ class DbcSignal : public IDbcSignal,
     DbcAttributeList attributes_;
     DbcMessage* message_ = nullptr;
     std::unique_ptr<RareParts> rare_;
+};
+
+// Storage for the signals a file reads: a large file has hundreds of thousands, and one heap
+// block each made most of the cost of reading them. Signals are placed one after the other in
+// a few large blocks; destroying one leaves its room unused until Reset, which releases every
+// block at once and may only run when no signal of the pool is left (the file's model is
+// cleared). An edit that replaces a signal's texts or lists still gives those their own
+// storage, as for any signal.
+class DbcSignalPool {
+  public:
+    DbcSignalPool() = default;
+    DbcSignalPool(const DbcSignalPool&) = delete;
+    DbcSignalPool& operator=(const DbcSignalPool&) = delete;
+    ~DbcSignalPool() { Reset(); }
+
+    // A new default signal in the pool.
+    DbcSignalPtr Make();
+    void Reset();
+
+  private:
+    // The first block holds a few signals (a small file has a few dozen); each next one twice
+    // as many, up to blocks that stay below the size the C library maps on its own.
+    static constexpr size_t kFirstBlockSignals = 16;
+    static constexpr size_t kLargestBlockBytes = 96 * 1024;
+
+    std::vector<void*> blocks_;
+    std::byte* next_ = nullptr;
+    std::byte* end_ = nullptr;
+    size_t blockSignals_ = kFirstBlockSignals;
 };
 
 // The raw value of a field of the payload in DBC bit numbering: little-endian ('1') counts the

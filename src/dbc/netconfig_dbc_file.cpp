@@ -60,6 +60,7 @@ void NetConfigDbcFile::Clear() {
     // Every object that pointed into the arena or at a shared receiver list is gone.
     ForgetReceiverListIndex();
     receiverLists_.clear();
+    signalPool_.Reset();
     textArena_.Reset();
 }
 
@@ -147,12 +148,12 @@ std::vector<DbcNode*>* NetConfigDbcFile::SharedReceiverList(
             }
         }
     }
-    receiverLists_.push_back(std::make_unique<std::vector<DbcNode*>>(receivers));
+    receiverLists_.push_back(receivers);
     ReceiverListSlot entry;
     entry.hash = hash;
     entry.keys = static_cast<uint32_t>(receiverListKeys_.size());
     entry.count = static_cast<uint32_t>(receivers.size());
-    entry.list = receiverLists_.back().get();
+    entry.list = &receiverLists_.back();
     receiverListKeys_.insert(receiverListKeys_.end(), receivers.begin(), receivers.end());
     if ((receiverLists_.size() + 1) * 4 > receiverListSlots_.size() * 3) {
         platform::GrowTable(receiverListSlots_, 64, isUsed);

@@ -1,6 +1,7 @@
 #pragma once
 // The DBC file object: the root of the DBC model, its reader, writer and edit operations.
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -165,6 +166,8 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcToler
     DbcMessage* AddMessage(std::unique_ptr<DbcMessage> message);
     DbcEnvironmentVariable* AddVariable(std::unique_ptr<DbcEnvironmentVariable> variable);
     DbcAttributeDefinition* AddDefinition(std::unique_ptr<DbcAttributeDefinition> definition);
+    // A new signal in the file's storage, freed with the model (see DbcSignalPool).
+    DbcSignalPtr MakeSignal() { return signalPool_.Make(); }
     // Lists a signal of a message in the all-signals list.
     void ListSignal(DbcSignal* signal) { allSignals_.push_back(signal); }
     // The file's one copy of a receiver list equal to receivers, kept until the model is
@@ -196,8 +199,11 @@ class NetConfigDbcFile : public NetFileBase<INetConfigDbcFile>, public IDbcToler
 
     // Texts read from the file; declared first so that it outlives every object of the model.
     DbcTextArena textArena_;
-    // The receiver lists signals share; like the texts, they outlive every signal.
-    std::vector<std::unique_ptr<std::vector<DbcNode*>>> receiverLists_;
+    // The signals read from the file, released after every message.
+    DbcSignalPool signalPool_;
+    // The receiver lists signals share; like the texts, they outlive every signal. A deque
+    // keeps each in place, a few hundred to a block.
+    std::deque<std::vector<DbcNode*>> receiverLists_;
     // Finds them again during a read: an open-addressed table of (hash, list), a free slot
     // without a list, at most three quarters full. A slot also says where a copy of the list's
     // nodes lies in receiverListKeys_: comparing there stays within a few cache lines, where

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "dbc/dbc_line_source.h"
 #include "dbc/dbc_message.h"
@@ -30,7 +31,10 @@ TEST(DbcModelTexts, ReloadAndEditKeepEveryTextOfTheModel) {
     dbctest::TempFolder folder;
     NetConfigDbcFile file;
     ASSERT_TRUE(dbctest::LoadText(file, folder, kSmallDbc));
-    // A second load clears the model and the arena of the first.
+    // Signals read from the file are destroyed in place by a cleared message; a second load
+    // clears the model, the arena and the signal storage of the first.
+    file.GetMessage(0)->Clear();
+    EXPECT_EQ(file.GetMessage(0)->GetSignalCount(), 0u);
     ASSERT_TRUE(dbctest::LoadText(file, folder, kSmallDbc));
     IDbcSignal* signal = file.GetMessage(0)->GetSignal(0);
     QM_EXPECT_FIELDS(*signal, (GetName(), "Speed"), (GetUnit(), "km/h"),
@@ -124,8 +128,8 @@ TEST_F(DbcSharedStorage, ReloadAndWriteKeepSharedListsAndNames) {
     EXPECT_STREQ(Signal(1, "Beta").GetAttribute(0)->GetName(), "GenSigStartValue");
 }
 
-std::unique_ptr<DbcSignal> Named(const std::string& name) {
-    auto signal = std::make_unique<DbcSignal>();
+qm::dbc::DbcSignalPtr Named(const std::string& name) {
+    qm::dbc::DbcSignalPtr signal(new DbcSignal());
     signal->SetName(name);
     return signal;
 }
@@ -133,10 +137,12 @@ std::unique_ptr<DbcSignal> Named(const std::string& name) {
 TEST(DbcSignalIndex, FirstMatchAcrossGrowthDuplicatesAndRenames) {
     DbcMessage message;
     for (int i = 0; i < 20; ++i) message.AddSignal(Named("S" + std::to_string(i)));
-    // The first look-up builds the index; later signals are entered as they are added, and
-    // the table grows past three quarters full.
+    // The first look-up builds the index; later signals, one by one or in a batch, are entered
+    // as they are added, and the table grows past three quarters full.
     EXPECT_EQ(message.SignalByName("S19"), message.Signals()[19].get());
-    for (int i = 20; i < 100; ++i) message.AddSignal(Named("S" + std::to_string(i)));
+    std::vector<qm::dbc::DbcSignalPtr> batch;
+    for (int i = 20; i < 100; ++i) batch.push_back(Named("S" + std::to_string(i)));
+    message.AddSignals(batch);
     for (int i = 99; i >= 0; i -= 7) {
         EXPECT_EQ(message.SignalByName("S" + std::to_string(i)), message.Signals()[i].get()) << i;
     }

@@ -246,8 +246,13 @@ TEST_F(DbcReader, TransmittersAndSignalGroupsAndValueTypes) {
     ASSERT_TRUE(
         Load("BU_: A B C\nBO_ 9 M: 8 A\n SG_ X : 0|32@1- (1,0) [0|0] \"\" B\n"
              " SG_ Y : 32|32@1+ (1,0) [0|0] \"\" B\nBO_TX_BU_ 9 : A,B,Ghost;\n"
-             "SIG_VALTYPE_ 9 X : 1;\nSIG_GROUP_ 9 G 2 : X Y Nope;\n"));
+             // A signal line after another statement still belongs to the last message.
+             " SG_ Z : 40|8@1+ (1,0) [0|0] \"\" C\n"
+             "SIG_VALTYPE_ 9 X : 1;\nSIG_GROUP_ 9 G 2 : X Z Nope;\n"));
     IDbcMessage* message = file_.FindMessage("M");
+    ASSERT_EQ(message->GetSignalCount(), 3u);
+    EXPECT_STREQ(message->GetSignal(2)->GetName(), "Z");
+    EXPECT_EQ(file_.GetSignal(2), message->GetSignal(2));
     ASSERT_EQ(message->GetTransmitterCount(), 2u);
     EXPECT_STREQ(message->GetTransmitterAt(1)->GetName(), "B");
     IDbcSignal* x = message->FindSignal("X");
@@ -256,12 +261,12 @@ TEST_F(DbcReader, TransmittersAndSignalGroupsAndValueTypes) {
     IDbcSignalGroup* group = message->FindSignalGroup("G");
     ASSERT_NE(group, nullptr);
     QM_EXPECT_FIELDS(*group, (GetRepetitions(), 2u), (GetSignalCount(), 2u));
-    EXPECT_EQ(group->FindSignal("Y"), message->FindSignal("Y"));
+    EXPECT_EQ(group->FindSignal("Z"), message->FindSignal("Z"));
     EXPECT_EQ(group->GetMessage(), message);
     EXPECT_EQ(file_.GetStatus(), 2u);
     EXPECT_EQ(Messages(),
               "Missing node definition: Ghost. Line(5) BO_TX_BU_ 9 : A,B,Ghost;.\n"
-              "Missing signal definition: Nope. Line(7) SIG_GROUP_ 9 G 2 : X Y Nope;.\n");
+              "Missing signal definition: Nope. Line(8) SIG_GROUP_ 9 G 2 : X Z Nope;.\n");
 }
 
 TEST_F(DbcReader, AWarningDoesNotHideALaterFailure) {

@@ -79,16 +79,54 @@ void PreferHugePages(int argc, char** argv) {
 
 // The heap a load grows, measured with `info` on 2 MB files: 2.1 times the input for DBC, 2.6
 // for LDF, 1.2 for ARXML (whose elements come from their own pool); a DBC file dense with
-// signals (one per 66 bytes) takes 5.3 times. Populating more than is used costs the zeroing of
-// the spare pages, which on a virtual machine is not cheap either: with 4 KiB pages the pad
-// covers the usual files; with huge pages, whose population costs a few hundredths of a
-// millisecond per megabyte once the host backs them, it covers the dense ones too.
+// signals (one per 66 bytes) takes 5.3 times (5.1 with its signals in a pool). Populating more
+// than is used costs the zeroing of the spare pages, which on a virtual machine is not cheap
+// either: with 4 KiB pages the pad covers the usual files; with huge pages, which come in only
+// when first touched, it covers the dense ones too.
 constexpr uintmax_t kHeapPerInputByte = 3;
 constexpr uintmax_t kHeapPerInputByteOnHugePages = 6;
 constexpr uintptr_t kHugePageBytes = uintptr_t{2} << 20;
 // What the tool itself takes before and beside a load (the command line's parser, streams,
 // JSON): `info` of a 2 KB file grows the heap to about 240 KB, one page fault per page.
 constexpr uintmax_t kToolHeapBytes = 256 * 1024;
+
+namespace {
+
+// Kept, and reachable, until the process ends. Volatile: the block is never read, and a
+// compiler may otherwise leave out a block that nothing reads.
+void* volatile skippedRoom = nullptr;
+
+// The room between the heap's next block and the first whole huge page above it is taken by
+// one block that is never touched nor freed: every block of the load then lies in huge pages,
+// where the room below would have been faulted in (or populated) 4 KiB at a time, up to 2 MiB
+// of it depending on where the heap happened to start. False when there is no whole huge page
+// to give (the caller then populates the pad as without huge pages).
+bool SkipToHugePages(uintptr_t heapBegin, uintptr_t padEnd) {
+    // A block of this size comes from the top of the heap (the free lists hold none as large
+    // this early): where it lies is where the next block would.
+    constexpr size_t kProbe = 120 * 1024;
+    void* probe = std::malloc(kProbe);
+    if (probe == nullptr) return false;
+    // The block's header lies just before it; the header of the block after the skip lands on
+    // the huge page boundary, in a page the load touches first anyway.
+    constexpr uintptr_t kHeader = 2 * sizeof(size_t);
+    const uintptr_t next = reinterpret_cast<uintptr_t>(probe) - kHeader;
+    std::free(probe);
+    // Not so under an allocator other than the C library's (a memory checker's).
+    if (next < heapBegin || next >= padEnd) return false;
+    const uintptr_t hugeBegin = (next + kHugePageBytes) & ~(kHugePageBytes - 1);
+    const uintptr_t hugeEnd = padEnd & ~(kHugePageBytes - 1);
+    if (hugeEnd <= hugeBegin) return false;
+    ::madvise(reinterpret_cast<void*>(hugeBegin), hugeEnd - hugeBegin, MADV_HUGEPAGE);
+    // The skip is larger than the mmap threshold: it must come from the heap all the same.
+    constexpr int kDefaultMmapMax = 65536;
+    if (::mallopt(M_MMAP_MAX, 0) == 0) return true;
+    skippedRoom = std::malloc(hugeBegin - next - sizeof(size_t));
+    ::mallopt(M_MMAP_MAX, kDefaultMmapMax);
+    return true;
+}
+
+}  // namespace
 
 void PrefaultHeap(int argc, char** argv) {
     const uintmax_t input = InputBytes(argc, argv);
@@ -122,17 +160,14 @@ void PrefaultHeap(int argc, char** argv) {
     const uintptr_t begin =
         std::min((end - pad) & ~(page - 1), (heapStart + page - 1) & ~(page - 1));
     // The whole huge pages of the pad are backed by huge pages: one zeroing of 2 MiB instead of
-    // 512 page faults, which on a virtual machine made most of the cost of a small load. The
-    // part above the last whole one is left to fault in if the load gets there.
-    const uintptr_t hugeBegin = (begin + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
-    const uintptr_t hugeEnd = end & ~(kHugePageBytes - 1);
-    uintptr_t populateEnd = end;
-    if (huge && hugeEnd > hugeBegin) {
-        ::madvise(reinterpret_cast<void*>(hugeBegin), hugeEnd - hugeBegin, MADV_HUGEPAGE);
-        populateEnd = hugeEnd;
-    }
-    // Fails harmlessly on kernels before 5.14: the pages then fault in one by one as before.
-    ::madvise(reinterpret_cast<void*>(begin), populateEnd - begin, MADV_POPULATE_WRITE);
+    // 512 page faults, which on a virtual machine made most of the cost of a small load. They
+    // are not populated: each comes in (and is zeroed) when the load first touches it, so that
+    // the part of the pad a load does not reach costs nothing. The part above the last whole
+    // one is left to fault in if the load gets there.
+    if (huge && SkipToHugePages(begin, end)) return;
+    // Without huge pages the pad is populated, the start-up heap below it with it. Fails
+    // harmlessly on kernels before 5.14: the pages then fault in one by one as before.
+    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
 }
 
 // glibc raises its mmap threshold to the size of each large block freed (up to 32 MiB) and its
