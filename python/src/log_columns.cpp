@@ -266,9 +266,18 @@ class LayoutIndex {
 class ChannelNames {
   public:
     uint16_t IndexOf(std::string_view channel) {
-        if (last_ < names_.size() && names_[last_] == channel) return static_cast<uint16_t>(last_);
-        const auto found = index_.find(std::string(channel));
-        if (found != index_.end()) return static_cast<uint16_t>(last_ = found->second);
+        if (last_ < names_.size() && Same(names_[last_], channel))
+            return static_cast<uint16_t>(last_);
+        // Logs interleave their channels frame by frame: the first few names are compared in
+        // turn, which costs less than hashing the name (and making a string of it) per frame.
+        const size_t few = std::min(names_.size(), kFew);
+        for (size_t i = 0; i < few; ++i) {
+            if (Same(names_[i], channel)) return static_cast<uint16_t>(last_ = i);
+        }
+        if (names_.size() > kFew) {
+            const auto found = index_.find(std::string(channel));
+            if (found != index_.end()) return static_cast<uint16_t>(last_ = found->second);
+        }
         if (names_.size() == kMost) return static_cast<uint16_t>(kMost - 1);
         names_.emplace_back(channel);
         index_.emplace(names_.back(), names_.size() - 1);
@@ -277,9 +286,18 @@ class ChannelNames {
     const std::vector<std::string>& Names() const { return names_; }
 
   private:
+    // A byte loop: names are a few bytes (a call to memcmp costs more than the compare).
+    static bool Same(std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (a[i] != b[i]) return false;
+        }
+        return true;
+    }
+    static constexpr size_t kFew = 8;
     static constexpr size_t kMost = size_t{std::numeric_limits<uint16_t>::max()} + 1;
     std::vector<std::string> names_;
-    std::unordered_map<std::string, size_t> index_;
+    std::unordered_map<std::string, size_t> index_;  // every name
     size_t last_ = 0;
 };
 
@@ -445,8 +463,8 @@ void SwitchValues(const Collected& slot, const uint8_t* rows, size_t count,
 // Fills a slot's columns (timestamp, channel, signals) chunk by chunk; runs without the GIL.
 // With keepRows the rows' memory stays for the next chunk of the log, else each chunk of rows
 // is freed once read, so that the columns grow into its memory.
-void FillColumns(Collected& slot, std::vector<Column>& columns, bool keepRows,
-                 std::vector<int64_t>& selected, std::vector<uint8_t>& sizes) {
+void FillColumns(Collected& slot, Column* columns, bool keepRows, std::vector<int64_t>& selected,
+                 std::vector<uint8_t>& sizes) {
     auto* timestamps = static_cast<double*>(columns[0].view.buf);
     auto* channels = static_cast<uint16_t*>(columns[1].view.buf);
     size_t done = 0;
@@ -487,49 +505,63 @@ void FillColumns(Collected& slot, std::vector<Column>& columns, bool keepRows,
     }
 }
 
-// Arrays of `count` items of a type code, each one slice of a zeroed array kept for the call
-// (one copy of bytes; no Python object per item, and no per-item work in Python).
+// Arrays of `count` items of a type code. A short one (the common case: a message met a few
+// times in a chunk) repeats a one-item array; a long one is a slice of a zeroed array kept for
+// the call (one copy of bytes; no Python object per item, and no per-item work in Python).
+// An array refers to nothing but its type, so it can be part of no reference cycle: the
+// arrays are taken off the cyclic collector's lists, and so are the dicts that hold only them
+// (CPython tracks a dict once it holds a tracked object), so that no collection visits the
+// hundreds of thousands of objects of a chunk.
 class ArrayMaker {
   public:
     ArrayMaker() {
         py::object array = py::module_::import("array").attr("array");
         for (size_t at = 0; at < kCodes.size(); ++at) {
             const char code = kCodes[at];
-            zeros_[at].array =
+            one_[at] =
                 array(std::string(1, code), py::make_tuple(code == 'd' ? py::object(py::float_(0.0))
                                                                        : py::object(py::int_(0))));
+            zeros_[at].array = one_[at];
             zeros_[at].size = 1;
         }
     }
     Column Make(char code, size_t count) {
-        Zeros& zeros = zeros_[kCodes.find(code)];
-        if (zeros.size < count) {
-            // Grown by repeating its one-item start: a few times per call at most.
-            const size_t size = std::max<size_t>({count, zeros.size * 2, 1024});
-            const auto one =
-                py::reinterpret_steal<py::object>(PySequence_GetSlice(zeros.array.ptr(), 0, 1));
-            if (!one) throw py::error_already_set();
-            zeros.array = py::reinterpret_steal<py::object>(
-                PySequence_Repeat(one.ptr(), static_cast<Py_ssize_t>(size)));
-            if (!zeros.array) throw py::error_already_set();
-            zeros.size = size;
-        }
+        const size_t at = code == 'd' ? 0 : code == 'q' ? 1 : code == 'Q' ? 2 : 3;
         Column column;
         column.code = code;
-        column.array = py::reinterpret_steal<py::object>(
-            PySequence_GetSlice(zeros.array.ptr(), 0, static_cast<Py_ssize_t>(count)));
+        if (count <= kRepeatMost) {
+            column.array = py::reinterpret_steal<py::object>(
+                PySequence_Repeat(one_[at].ptr(), static_cast<Py_ssize_t>(count)));
+        } else {
+            Zeros& zeros = zeros_[at];
+            if (zeros.size < count) {
+                // Grown by repeating its one-item start: a few times per call at most.
+                const size_t size = std::max<size_t>({count, zeros.size * 2, 1024});
+                zeros.array = py::reinterpret_steal<py::object>(
+                    PySequence_Repeat(one_[at].ptr(), static_cast<Py_ssize_t>(size)));
+                if (!zeros.array) throw py::error_already_set();
+                zeros.size = size;
+            }
+            column.array = py::reinterpret_steal<py::object>(
+                PySequence_GetSlice(zeros.array.ptr(), 0, static_cast<Py_ssize_t>(count)));
+        }
         if (!column.array) throw py::error_already_set();
+        PyObject_GC_UnTrack(column.array.ptr());
         if (PyObject_GetBuffer(column.array.ptr(), &column.view, PyBUF_WRITABLE) != 0)
             throw py::error_already_set();
         return column;
     }
 
   private:
-    static constexpr std::string_view kCodes = "dqQH";
+    static constexpr std::string_view kCodes = "dqQH";  // the order Make indexes them in
+    // Up to this many items an array is made by repeating one item (no slice object, no
+    // zeroed source to keep); longer ones copy a zeroed array in one go.
+    static constexpr size_t kRepeatMost = 64;
     struct Zeros {
         py::object array;
         size_t size = 0;
     };
+    std::array<py::object, 4> one_;
     std::array<Zeros, 4> zeros_;
 };
 
@@ -592,19 +624,22 @@ py::object TakeColumns(LayoutIndex& index, const ChannelNames& channels, LogCoun
     // Slots a batch of about kBatchBytes of columns at a time: arrays made with the GIL,
     // filled without it (each slot's rows freed as they are read, unless kept for the next
     // chunk), handed over with it. The columns of the whole log thus grow into the memory of
-    // its rows instead of coming on top of all of them.
-    constexpr size_t kBatchBytes = size_t{8} << 20;
-    std::vector<std::vector<Column>> columns;
-    std::vector<int64_t> selected;  // scratch of FillColumns
+    // its rows instead of coming on top of all of them. A batch is small enough to stay in the
+    // processor's cache from the making of its arrays to their dicts: a chunk of thousands of
+    // messages is otherwise three trips to memory for every array.
+    constexpr size_t kBatchBytes = size_t{256} << 10;
+    std::vector<Column> made;         // the batch's columns, slot after slot
+    std::vector<size_t> firstColumn;  // of each slot of the batch, and the end
+    std::vector<int64_t> selected;    // scratch of FillColumns
     std::vector<uint8_t> sizes;
     for (size_t first = 0; first < slots.size();) {
         size_t end = first;
         size_t bytes = 0;
-        columns.clear();
+        made.clear();
+        firstColumn.clear();
         while (end < slots.size() && (end == first || bytes < kBatchBytes)) {
             const Collected& slot = *slots[end++];
-            std::vector<Column>& made = columns.emplace_back();
-            made.reserve(slot.columns->codes.size() + 2);
+            firstColumn.push_back(made.size());
             made.push_back(maker.Make('d', slot.count));
             made.push_back(maker.Make('H', slot.count));
             for (const char code : slot.columns->codes)
@@ -612,19 +647,27 @@ py::object TakeColumns(LayoutIndex& index, const ChannelNames& channels, LogCoun
             bytes += slot.count * (8 * slot.columns->codes.size() + 10);
             counts.truncated += slot.truncated;
         }
+        firstColumn.push_back(made.size());
         {
             py::gil_scoped_release release;
-            for (size_t s = first; s < end; ++s)
-                FillColumns(*slots[s], columns[s - first], keepRows, selected, sizes);
+            for (size_t s = first; s < end; ++s) {
+                FillColumns(*slots[s], made.data() + firstColumn[s - first], keepRows, selected,
+                            sizes);
+            }
         }
         for (size_t s = first; s < end; ++s) {
+            const std::vector<py::object>& names = slots[s]->columns->names;
+            const size_t from = firstColumn[s - first];
             py::dict frame;
-            std::vector<Column>& made = columns[s - first];
-            for (size_t c = 0; c < made.size(); ++c) {
-                made[c].Release();
-                frame[slots[s]->columns->names[c]] = made[c].array;
+            for (size_t c = 0; c < names.size(); ++c) {
+                Column& column = made[from + c];
+                column.Release();
+                if (PyDict_SetItem(frame.ptr(), names[c].ptr(), column.array.ptr()) != 0)
+                    throw py::error_already_set();
             }
-            result[slots[s]->name] = frame;
+            PyObject_GC_UnTrack(frame.ptr());  // it holds arrays alone (see ArrayMaker)
+            if (PyDict_SetItem(result.ptr(), slots[s]->name.ptr(), frame.ptr()) != 0)
+                throw py::error_already_set();
         }
         first = end;
     }
