@@ -35,7 +35,12 @@ constexpr const char* kChannel = "channel";
 // The column names of a frame: the timestamp, the channel, then the signals keyed as decode()
 // keys them; a signal whose key is one of the first two is keyed "<key>#signal".
 std::vector<py::object> ColumnNames(const FramePlan& plan) {
-    std::vector<py::object> names{py::str(kTimestamp), py::str(kChannel)};
+    // One "timestamp" and one "channel" for every frame (interned: thousands of frames
+    // would otherwise hold a copy each).
+    std::vector<py::object> names{
+        py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kTimestamp)),
+        py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kChannel))};
+    if (!names[0] || !names[1]) throw py::error_already_set();
     for (const py::object& key : plan.keys) {
         if (key.equal(names[0]) || key.equal(names[1])) {
             names.push_back(py::str(key) + py::str("#signal"));
