@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -74,6 +75,13 @@ struct Chunk {
     std::unique_ptr<uint8_t[]> rows;
 };
 
+// The mask of a word's first `count` bytes in memory (count below 8).
+inline uint64_t LowBytes(size_t count) {
+    const uint64_t low = (uint64_t{1} << (8 * count)) - 1;
+    if constexpr (std::endian::native == std::endian::little) return low;
+    return ~(~uint64_t{0} >> (8 * count));
+}
+
 // The frames of one layout met in the log. What every frame touches comes first.
 struct Collected {
     explicit Collected(const FramePlan& plan)
@@ -106,9 +114,18 @@ struct Collected {
         std::memcpy(row + kChannelAt, &channel, sizeof channel);
         row[kSizeAt] = frame.size;
         uint8_t* record = row + kRowHead;
+        // Word by word (a classic frame's record is two words; no call per frame): the bytes
+        // of the payload up to the last field, zeros after them. A word read from the payload
+        // starts below `copied` (at most 64), so it stays within LogFrame::data.
         const size_t copied = std::min<size_t>(frame.size, fieldEnd);
-        if (copied) std::memcpy(record, frame.data, copied);
-        std::memset(record + copied, 0, stride - copied);
+        for (size_t at = 0; at < stride; at += 8) {
+            uint64_t word = 0;
+            if (at < copied) {
+                std::memcpy(&word, frame.data + at, sizeof word);
+                if (const size_t kept = copied - at; kept < 8) word &= LowBytes(kept);
+            }
+            std::memcpy(record + at, &word, sizeof word);
+        }
         truncated += frame.size < fieldEnd;
         ++count;
     }
@@ -306,7 +323,32 @@ class ChannelNames {
     size_t last_ = 0;
 };
 
+// A timestamp as from_chars reads it (NaN when it is no number). The common form, digits with
+// one point ("1436509052.249713"), is a whole number up to 2^53 over a power of ten up to
+// 10^16: both are exact doubles, and one division rounds once to the same double as the
+// decimal text. Every other form (a sign, an exponent, more digits) goes to from_chars.
 double ParseTimestamp(std::string_view text) {
+    static constexpr double kTens[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 1e8,
+                                       1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
+    constexpr size_t kMostDigits = 16;
+    uint64_t whole = 0;
+    size_t digits = 0;
+    size_t decimals = 0;
+    bool point = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            whole = whole * 10 + static_cast<uint64_t>(c - '0');
+            decimals += point;
+            if (++digits > kMostDigits) break;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            digits = kMostDigits + 1;  // not the common form
+            break;
+        }
+    }
+    if (digits > 0 && digits <= kMostDigits && whole <= (uint64_t{1} << 53))
+        return static_cast<double>(whole) / kTens[decimals];
     if (text.empty()) return std::numeric_limits<double>::quiet_NaN();
     double value = 0.0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -35,7 +35,9 @@ def write_log(path, count=400, seed=3):
             data[0] = rng.choice([0, 1, 2])  # pages 0 and 1 carry signals, 2 carries none
         if rng.random() < 0.05:
             data = data[:rng.randint(0, size - 1)]  # a payload too short for some signal
-        stamp = f"({1436509052 + i * 0.000137:.6f}) "
+        # Timestamps of 10 to 19 digits, some beyond 2^53 as whole numbers.
+        start, decimals = rng.choice([1436509052, 9436509052]), rng.choice([6, 6, 0, 3, 7, 9])
+        stamp = f"({start + i * 0.000137:.{decimals}f}) "
         # Two busy channels and a dozen rare ones: more names than a short list holds.
         channel = rng.choice(["can0", "can1"]) if rng.random() < 0.85 else f"vcan{rng.randrange(12)}"
         kind = rng.random()
