@@ -61,13 +61,19 @@ def columns_in_pieces(db, log, piece_bytes):
     return frames, values, time.perf_counter() - wall, time.process_time() - cpu
 
 
-def columns_in_chunks(db, log, chunk_frames):
+def columns_in_chunks(db, log, chunk_frames, every_array=False):
+    """With every_array, every array of every chunk is taken (as to_pandas and Dask take
+    them), else the timestamps alone."""
     frames = values = 0
     wall, cpu = time.perf_counter(), time.process_time()
     for columns in db.decode_log(log, columns=True, chunk_frames=chunk_frames):
         for table in columns.values():
             frames += len(table["timestamp"])
-            values += len(table["timestamp"]) * (len(table) - 2)
+            if every_array:
+                values += sum(len(memoryview(column)) for column in table.values()) - \
+                    2 * len(table["timestamp"])
+            else:
+                values += len(table["timestamp"]) * (len(table) - 2)
         del columns
     return frames, values, time.perf_counter() - wall, time.process_time() - cpu
 
@@ -159,6 +165,9 @@ def main():
                         help="quillmere.load_frames instead of quillmere.load (DBC)")
     parser.add_argument("--chunk-frames", type=int, default=0,
                         help="decode the log as decode_log(chunk_frames=N) chunks instead of pieces")
+    parser.add_argument("--every-array", action="store_true",
+                        help="with --chunk-frames: take every array of every chunk (as to_pandas "
+                             "does), not the timestamps alone")
     parser.add_argument("--whole", action="store_true",
                         help="decode the log in one call (peak, result size, peak less result)")
     parser.add_argument("--no-dask", action="store_true")
@@ -184,7 +193,7 @@ def main():
     if args.whole:
         frames, values, wall, cpu, result_mb = columns_whole(db, log)
     elif args.chunk_frames:
-        frames, values, wall, cpu = columns_in_chunks(db, log, args.chunk_frames)
+        frames, values, wall, cpu = columns_in_chunks(db, log, args.chunk_frames, args.every_array)
     else:
         db.decode_log(log, columns=True, start=0, stop=1_000_000)  # the log's frame plans, once
         frames, values, wall, cpu = columns_in_pieces(db, log, piece)
@@ -201,7 +210,8 @@ def main():
                     "values_per_second_cpu": round(values / cpu), "seconds_cpu": round(cpu, 3),
                     "seconds_wall": round(wall, 3), "peak_mb_after_load": round(after_load),
                     "peak_mb": round(columns_peak),
-                    "form": "whole" if args.whole else f"chunks of {args.chunk_frames} frames"
+                    "form": "whole" if args.whole else f"chunks of {args.chunk_frames} frames" +
+                    (", every array taken" if args.every_array else "")
                     if args.chunk_frames else f"pieces of {args.piece_mb} MB",
                     "database": "load_frames" if args.frames_only else "load"},
     }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -35,7 +36,12 @@ constexpr const char* kChannel = "channel";
 // The column names of a frame: the timestamp, the channel, then the signals keyed as decode()
 // keys them; a signal whose key is one of the first two is keyed "<key>#signal".
 std::vector<py::object> ColumnNames(const FramePlan& plan) {
-    std::vector<py::object> names{py::str(kTimestamp), py::str(kChannel)};
+    // One "timestamp" and one "channel" for every frame (interned: thousands of frames
+    // would otherwise hold a copy each).
+    std::vector<py::object> names{
+        py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kTimestamp)),
+        py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kChannel))};
+    if (!names[0] || !names[1]) throw py::error_already_set();
     for (const py::object& key : plan.keys) {
         if (key.equal(names[0]) || key.equal(names[1])) {
             names.push_back(py::str(key) + py::str("#signal"));
@@ -69,6 +75,13 @@ struct Chunk {
     std::unique_ptr<uint8_t[]> rows;
 };
 
+// The mask of a word's first `count` bytes in memory (count below 8).
+inline uint64_t LowBytes(size_t count) {
+    const uint64_t low = (uint64_t{1} << (8 * count)) - 1;
+    if constexpr (std::endian::native == std::endian::little) return low;
+    return ~(~uint64_t{0} >> (8 * count));
+}
+
 // The frames of one layout met in the log. What every frame touches comes first.
 struct Collected {
     explicit Collected(const FramePlan& plan)
@@ -101,9 +114,18 @@ struct Collected {
         std::memcpy(row + kChannelAt, &channel, sizeof channel);
         row[kSizeAt] = frame.size;
         uint8_t* record = row + kRowHead;
+        // Word by word (a classic frame's record is two words; no call per frame): the bytes
+        // of the payload up to the last field, zeros after them. A word read from the payload
+        // starts below `copied` (at most 64), so it stays within LogFrame::data.
         const size_t copied = std::min<size_t>(frame.size, fieldEnd);
-        if (copied) std::memcpy(record, frame.data, copied);
-        std::memset(record + copied, 0, stride - copied);
+        for (size_t at = 0; at < stride; at += 8) {
+            uint64_t word = 0;
+            if (at < copied) {
+                std::memcpy(&word, frame.data + at, sizeof word);
+                if (const size_t kept = copied - at; kept < 8) word &= LowBytes(kept);
+            }
+            std::memcpy(record + at, &word, sizeof word);
+        }
         truncated += frame.size < fieldEnd;
         ++count;
     }
@@ -266,9 +288,18 @@ class LayoutIndex {
 class ChannelNames {
   public:
     uint16_t IndexOf(std::string_view channel) {
-        if (last_ < names_.size() && names_[last_] == channel) return static_cast<uint16_t>(last_);
-        const auto found = index_.find(std::string(channel));
-        if (found != index_.end()) return static_cast<uint16_t>(last_ = found->second);
+        if (last_ < names_.size() && Same(names_[last_], channel))
+            return static_cast<uint16_t>(last_);
+        // Logs interleave their channels frame by frame: the first few names are compared in
+        // turn, which costs less than hashing the name (and making a string of it) per frame.
+        const size_t few = std::min(names_.size(), kFew);
+        for (size_t i = 0; i < few; ++i) {
+            if (Same(names_[i], channel)) return static_cast<uint16_t>(last_ = i);
+        }
+        if (names_.size() > kFew) {
+            const auto found = index_.find(std::string(channel));
+            if (found != index_.end()) return static_cast<uint16_t>(last_ = found->second);
+        }
         if (names_.size() == kMost) return static_cast<uint16_t>(kMost - 1);
         names_.emplace_back(channel);
         index_.emplace(names_.back(), names_.size() - 1);
@@ -277,13 +308,47 @@ class ChannelNames {
     const std::vector<std::string>& Names() const { return names_; }
 
   private:
+    // A byte loop: names are a few bytes (a call to memcmp costs more than the compare).
+    static bool Same(std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (a[i] != b[i]) return false;
+        }
+        return true;
+    }
+    static constexpr size_t kFew = 8;
     static constexpr size_t kMost = size_t{std::numeric_limits<uint16_t>::max()} + 1;
     std::vector<std::string> names_;
-    std::unordered_map<std::string, size_t> index_;
+    std::unordered_map<std::string, size_t> index_;  // every name
     size_t last_ = 0;
 };
 
+// A timestamp as from_chars reads it (NaN when it is no number). The common form, digits with
+// one point ("1436509052.249713"), is a whole number up to 2^53 over a power of ten up to
+// 10^16: both are exact doubles, and one division rounds once to the same double as the
+// decimal text. Every other form (a sign, an exponent, more digits) goes to from_chars.
 double ParseTimestamp(std::string_view text) {
+    static constexpr double kTens[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 1e8,
+                                       1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
+    constexpr size_t kMostDigits = 16;
+    uint64_t whole = 0;
+    size_t digits = 0;
+    size_t decimals = 0;
+    bool point = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            whole = whole * 10 + static_cast<uint64_t>(c - '0');
+            decimals += point;
+            if (++digits > kMostDigits) break;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            digits = kMostDigits + 1;  // not the common form
+            break;
+        }
+    }
+    if (digits > 0 && digits <= kMostDigits && whole <= (uint64_t{1} << 53))
+        return static_cast<double>(whole) / kTens[decimals];
     if (text.empty()) return std::numeric_limits<double>::quiet_NaN();
     double value = 0.0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -445,8 +510,8 @@ void SwitchValues(const Collected& slot, const uint8_t* rows, size_t count,
 // Fills a slot's columns (timestamp, channel, signals) chunk by chunk; runs without the GIL.
 // With keepRows the rows' memory stays for the next chunk of the log, else each chunk of rows
 // is freed once read, so that the columns grow into its memory.
-void FillColumns(Collected& slot, std::vector<Column>& columns, bool keepRows,
-                 std::vector<int64_t>& selected, std::vector<uint8_t>& sizes) {
+void FillColumns(Collected& slot, Column* columns, bool keepRows, std::vector<int64_t>& selected,
+                 std::vector<uint8_t>& sizes) {
     auto* timestamps = static_cast<double*>(columns[0].view.buf);
     auto* channels = static_cast<uint16_t*>(columns[1].view.buf);
     size_t done = 0;
@@ -487,49 +552,63 @@ void FillColumns(Collected& slot, std::vector<Column>& columns, bool keepRows,
     }
 }
 
-// Arrays of `count` items of a type code, each one slice of a zeroed array kept for the call
-// (one copy of bytes; no Python object per item, and no per-item work in Python).
+// Arrays of `count` items of a type code. A short one (the common case: a message met a few
+// times in a chunk) repeats a one-item array; a long one is a slice of a zeroed array kept for
+// the call (one copy of bytes; no Python object per item, and no per-item work in Python).
+// An array refers to nothing but its type, so it can be part of no reference cycle: the
+// arrays are taken off the cyclic collector's lists, and so are the dicts that hold only them
+// (CPython tracks a dict once it holds a tracked object), so that no collection visits the
+// hundreds of thousands of objects of a chunk.
 class ArrayMaker {
   public:
     ArrayMaker() {
         py::object array = py::module_::import("array").attr("array");
         for (size_t at = 0; at < kCodes.size(); ++at) {
             const char code = kCodes[at];
-            zeros_[at].array =
+            one_[at] =
                 array(std::string(1, code), py::make_tuple(code == 'd' ? py::object(py::float_(0.0))
                                                                        : py::object(py::int_(0))));
+            zeros_[at].array = one_[at];
             zeros_[at].size = 1;
         }
     }
     Column Make(char code, size_t count) {
-        Zeros& zeros = zeros_[kCodes.find(code)];
-        if (zeros.size < count) {
-            // Grown by repeating its one-item start: a few times per call at most.
-            const size_t size = std::max<size_t>({count, zeros.size * 2, 1024});
-            const auto one =
-                py::reinterpret_steal<py::object>(PySequence_GetSlice(zeros.array.ptr(), 0, 1));
-            if (!one) throw py::error_already_set();
-            zeros.array = py::reinterpret_steal<py::object>(
-                PySequence_Repeat(one.ptr(), static_cast<Py_ssize_t>(size)));
-            if (!zeros.array) throw py::error_already_set();
-            zeros.size = size;
-        }
+        const size_t at = code == 'd' ? 0 : code == 'q' ? 1 : code == 'Q' ? 2 : 3;
         Column column;
         column.code = code;
-        column.array = py::reinterpret_steal<py::object>(
-            PySequence_GetSlice(zeros.array.ptr(), 0, static_cast<Py_ssize_t>(count)));
+        if (count <= kRepeatMost) {
+            column.array = py::reinterpret_steal<py::object>(
+                PySequence_Repeat(one_[at].ptr(), static_cast<Py_ssize_t>(count)));
+        } else {
+            Zeros& zeros = zeros_[at];
+            if (zeros.size < count) {
+                // Grown by repeating its one-item start: a few times per call at most.
+                const size_t size = std::max<size_t>({count, zeros.size * 2, 1024});
+                zeros.array = py::reinterpret_steal<py::object>(
+                    PySequence_Repeat(one_[at].ptr(), static_cast<Py_ssize_t>(size)));
+                if (!zeros.array) throw py::error_already_set();
+                zeros.size = size;
+            }
+            column.array = py::reinterpret_steal<py::object>(
+                PySequence_GetSlice(zeros.array.ptr(), 0, static_cast<Py_ssize_t>(count)));
+        }
         if (!column.array) throw py::error_already_set();
+        PyObject_GC_UnTrack(column.array.ptr());
         if (PyObject_GetBuffer(column.array.ptr(), &column.view, PyBUF_WRITABLE) != 0)
             throw py::error_already_set();
         return column;
     }
 
   private:
-    static constexpr std::string_view kCodes = "dqQH";
+    static constexpr std::string_view kCodes = "dqQH";  // the order Make indexes them in
+    // Up to this many items an array is made by repeating one item (no slice object, no
+    // zeroed source to keep); longer ones copy a zeroed array in one go.
+    static constexpr size_t kRepeatMost = 64;
     struct Zeros {
         py::object array;
         size_t size = 0;
     };
+    std::array<py::object, 4> one_;
     std::array<Zeros, 4> zeros_;
 };
 
@@ -592,19 +671,22 @@ py::object TakeColumns(LayoutIndex& index, const ChannelNames& channels, LogCoun
     // Slots a batch of about kBatchBytes of columns at a time: arrays made with the GIL,
     // filled without it (each slot's rows freed as they are read, unless kept for the next
     // chunk), handed over with it. The columns of the whole log thus grow into the memory of
-    // its rows instead of coming on top of all of them.
-    constexpr size_t kBatchBytes = size_t{8} << 20;
-    std::vector<std::vector<Column>> columns;
-    std::vector<int64_t> selected;  // scratch of FillColumns
+    // its rows instead of coming on top of all of them. A batch is small enough to stay in the
+    // processor's cache from the making of its arrays to their dicts: a chunk of thousands of
+    // messages is otherwise three trips to memory for every array.
+    constexpr size_t kBatchBytes = size_t{256} << 10;
+    std::vector<Column> made;         // the batch's columns, slot after slot
+    std::vector<size_t> firstColumn;  // of each slot of the batch, and the end
+    std::vector<int64_t> selected;    // scratch of FillColumns
     std::vector<uint8_t> sizes;
     for (size_t first = 0; first < slots.size();) {
         size_t end = first;
         size_t bytes = 0;
-        columns.clear();
+        made.clear();
+        firstColumn.clear();
         while (end < slots.size() && (end == first || bytes < kBatchBytes)) {
             const Collected& slot = *slots[end++];
-            std::vector<Column>& made = columns.emplace_back();
-            made.reserve(slot.columns->codes.size() + 2);
+            firstColumn.push_back(made.size());
             made.push_back(maker.Make('d', slot.count));
             made.push_back(maker.Make('H', slot.count));
             for (const char code : slot.columns->codes)
@@ -612,19 +694,27 @@ py::object TakeColumns(LayoutIndex& index, const ChannelNames& channels, LogCoun
             bytes += slot.count * (8 * slot.columns->codes.size() + 10);
             counts.truncated += slot.truncated;
         }
+        firstColumn.push_back(made.size());
         {
             py::gil_scoped_release release;
-            for (size_t s = first; s < end; ++s)
-                FillColumns(*slots[s], columns[s - first], keepRows, selected, sizes);
+            for (size_t s = first; s < end; ++s) {
+                FillColumns(*slots[s], made.data() + firstColumn[s - first], keepRows, selected,
+                            sizes);
+            }
         }
         for (size_t s = first; s < end; ++s) {
+            const std::vector<py::object>& names = slots[s]->columns->names;
+            const size_t from = firstColumn[s - first];
             py::dict frame;
-            std::vector<Column>& made = columns[s - first];
-            for (size_t c = 0; c < made.size(); ++c) {
-                made[c].Release();
-                frame[slots[s]->columns->names[c]] = made[c].array;
+            for (size_t c = 0; c < names.size(); ++c) {
+                Column& column = made[from + c];
+                column.Release();
+                if (PyDict_SetItem(frame.ptr(), names[c].ptr(), column.array.ptr()) != 0)
+                    throw py::error_already_set();
             }
-            result[slots[s]->name] = frame;
+            PyObject_GC_UnTrack(frame.ptr());  // it holds arrays alone (see ArrayMaker)
+            if (PyDict_SetItem(result.ptr(), slots[s]->name.ptr(), frame.ptr()) != 0)
+                throw py::error_already_set();
         }
         first = end;
     }

@@ -1,8 +1,10 @@
 """load_frames (the frame codecs of a DBC without its model) and decode_log in chunks of a
 bounded number of frames: both give exactly what the whole-model, whole-log decode gives."""
+import gc
 import os
 import pickle
 import random
+import weakref
 
 import pytest
 
@@ -76,6 +78,21 @@ def test_chunks_join_to_the_whole_log(paths, chunk, frames):
     expected_chunks = max(1, -(-whole.counts["decoded"] // chunk))
     assert len(parts) == expected_chunks
     assert repr(joined(parts)) == repr(as_lists(whole))
+
+
+def test_column_dicts_take_part_in_collection_once_the_caller_fills_them(paths):
+    """The arrays and their dicts are left out of the cyclic collector; a dict that the caller
+    puts an object into is collected with it again."""
+    dbc, log = paths
+    chunk = next(quillmere.load_frames(dbc).decode_log(log, columns=True, chunk_frames=50))
+    assert not any(gc.is_tracked(a) for table in chunk.values() for a in table.values())
+    table = chunk["Mixed"]
+    holder = type("Holder", (), {})()
+    holder.table, table["holder"] = table, holder
+    gone = weakref.ref(holder)
+    del chunk, table, holder
+    gc.collect()
+    assert gone() is None
 
 
 def test_chunks_of_a_byte_range_and_misuse(paths):
