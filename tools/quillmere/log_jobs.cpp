@@ -304,21 +304,17 @@ std::string FileNameOf(const std::string& name) {
 }
 
 // The files of a folder's tables, written by a thread of their own: the thread that fills the
-// tables hands over whole buffers of rows and goes on decoding while they are written, so the
-// system time of thousands of files (making them, block allocation, copies into the page
-// cache) overlaps the decode. Buffers are written in the order they are handed over, so the
-// rows of each table stay in the order of the input; at most kWaitingBytes wait, which bounds
-// the memory when the disk is slower than the decode. A table's file is made on its first
-// write; files stay open up to a budget of descriptors.
+// tables copies the rows of the largest into a batch, hands it over and goes on decoding while
+// it is written, so the system time of thousands of files (making them, block allocation,
+// copies into the page cache) overlaps the decode. One batch is written at a time; it belongs
+// to the filling thread again when WaitIdle returns. A table's file is made on its first write;
+// files stay open up to a budget of descriptors.
 class TableFiles {
   public:
-    struct Rows {
-        uint32_t table;  // catalog index
-        TextBuffer text;
-    };
+    // Rows of several tables one after the other, each table's ending at its mark.
     struct Batch {
-        std::vector<Rows> rows;
-        size_t bytes = 0;
+        TextBuffer rows;
+        std::vector<RowMark> ends;
     };
 
     explicit TableFiles(size_t tables) : tables_(tables) {
@@ -333,12 +329,12 @@ class TableFiles {
         }
         thread_ = std::thread([this] { Run(); });
     }
-    // Drops what still waits (the output is incomplete only when something failed).
+    // Drops a batch that still waits (the output is incomplete only when something failed).
     ~TableFiles() {
         if (thread_.joinable()) {
             {
                 const std::lock_guard lock(mutex_);
-                dropping_ = true;
+                batch_ = nullptr;
                 ending_ = true;
             }
             changed_.notify_all();
@@ -354,17 +350,21 @@ class TableFiles {
     // Where a table goes; set before its first rows are handed over.
     void SetPath(uint32_t table, std::string path) { tables_[table].path = std::move(path); }
 
-    // Queues a batch; waits while too much is waiting. Throws the first error of a write.
-    void Hand(Batch&& batch) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] {
-            return waitingBytes_ == 0 || waitingBytes_ + batch.bytes <= kWaitingBytes || failure_;
-        });
-        if (failure_) std::rethrow_exception(failure_);
-        waitingBytes_ += batch.bytes;
-        queue_.push_back(std::move(batch));
-        lock.unlock();
+    // Has the batch written; call WaitIdle first. Throws the first error of a write.
+    void Hand(const Batch& batch) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (failure_) std::rethrow_exception(failure_);
+            batch_ = &batch;
+        }
         changed_.notify_all();
+    }
+
+    // Waits until the batch handed over is written; throws the first error of a write.
+    void WaitIdle() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return batch_ == nullptr; });
+        if (failure_) std::rethrow_exception(failure_);
     }
 
     // Throws the first error of a write, if one failed (so that the decode stops soon).
@@ -393,7 +393,6 @@ class TableFiles {
     }
 
   private:
-    static constexpr size_t kWaitingBytes = size_t{8} << 20;
     struct Table {
         std::string path;
         int fd = -1;
@@ -403,33 +402,32 @@ class TableFiles {
     void Run() {
         std::unique_lock lock(mutex_);
         while (true) {
-            changed_.wait(lock, [&] { return !queue_.empty() || ending_; });
-            if (queue_.empty() || dropping_) return;
-            Batch batch = std::move(queue_.front());
-            queue_.pop_front();
-            const bool write = !failure_;
+            changed_.wait(lock, [&] { return batch_ != nullptr || ending_; });
+            if (batch_ == nullptr) return;
+            const Batch& batch = *batch_;
             lock.unlock();
             std::exception_ptr failure;
             try {
-                if (write) {
-                    for (Rows& rows : batch.rows) Write(rows);
+                uint32_t begin = 0;
+                for (const RowMark& end : batch.ends) {
+                    Write(end.frame, batch.rows.data() + begin, end.end - begin);
+                    begin = end.end;
                 }
             } catch (...) {
                 failure = std::current_exception();
             }
-            batch.rows.clear();
             lock.lock();
-            if (failure && !failure_) {
+            if (failure) {
                 failure_ = failure;
                 failed_.store(true, std::memory_order_relaxed);
             }
-            waitingBytes_ -= batch.bytes;
+            batch_ = nullptr;
             changed_.notify_all();
         }
     }
 
-    void Write(const Rows& rows) {
-        Table& table = tables_[rows.table];
+    void Write(uint32_t index, const char* rows, size_t size) {
+        Table& table = tables_[index];
         if (table.fd < 0) {
             const int mode = table.made ? O_APPEND : O_TRUNC;
             table.fd = ::open(table.path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | mode, 0666);
@@ -439,7 +437,7 @@ class TableFiles {
             table.made = true;
             ++open_;
         }
-        WriteFully(table.fd, rows.text.data(), rows.text.size(), table.path);
+        WriteFully(table.fd, rows, size, table.path);
         if (open_ > openBudget_) {
             ::close(table.fd);
             table.fd = -1;
@@ -454,11 +452,9 @@ class TableFiles {
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<Batch> queue_;
-    size_t waitingBytes_ = 0;
+    const Batch* batch_ = nullptr;  // handed over, not written yet
     bool ending_ = false;
-    bool dropping_ = false;
-    std::exception_ptr failure_;
+    std::exception_ptr failure_;  // the first (a batch is not handed over after one)
     std::atomic<bool> failed_{false};
 };
 
@@ -548,13 +544,11 @@ class TableFolderSink : public Sink {
 
   private:
     static constexpr size_t kFlushBytes = size_t{8} << 20;
-    // A buffer handed over is not grown again from nothing: its table starts its next rows
-    // with room for this much of what it held (as many bytes as the buffer had, up to a limit).
+    // A table's buffer that grew beyond this is given back to the heap once handed over.
     static constexpr size_t kMostKeptRoom = size_t{1} << 20;
     // The rows a table has waiting: what every row touches is 32 bytes a table, side by side.
     struct Rows {
         TextBuffer pending;
-        uint32_t room = 0;   // bytes to reserve when rows come after a hand-over
         bool made = false;   // the table's path is set and its header is in pending
         bool dirty = false;  // listed in dirty_
     };
@@ -566,7 +560,6 @@ class TableFolderSink : public Sink {
         if (!rows.dirty) {
             rows.dirty = true;
             dirty_.push_back(index);
-            if (rows.pending.capacity() == 0) rows.pending.Reserve(rows.room);
         }
         return rows;
     }
@@ -582,21 +575,24 @@ class TableFolderSink : public Sink {
         rows_[index].made = true;
     }
 
-    // The first `count` tables of dirty_ handed to the writing thread.
+    // The rows of the first `count` tables of dirty_ handed to the writing thread, once the
+    // batch before is written.
     void HandOver(size_t count) {
-        TableFiles::Batch batch;
-        batch.rows.reserve(count);
+        files_->WaitIdle();
+        batch_.rows.clear();
+        batch_.ends.clear();
         for (size_t i = 0; i < count; ++i) {
             const uint32_t index = dirty_[i];
             Rows& rows = rows_[index];
-            rows.room = static_cast<uint32_t>(std::min(rows.pending.capacity(), kMostKeptRoom));
+            batch_.rows.Append(rows.pending.data(), rows.pending.size());
+            batch_.ends.push_back({index, static_cast<uint32_t>(batch_.rows.size())});
+            pendingBytes_ -= rows.pending.size();
+            rows.pending.clear();
             rows.dirty = false;
-            batch.bytes += rows.pending.size();
-            batch.rows.push_back({index, std::move(rows.pending)});
+            if (rows.pending.capacity() > kMostKeptRoom) rows.pending = TextBuffer();
         }
         dirty_.erase(dirty_.begin(), dirty_.begin() + static_cast<std::ptrdiff_t>(count));
-        pendingBytes_ -= batch.bytes;
-        if (!batch.rows.empty()) files_->Hand(std::move(batch));
+        if (!batch_.ends.empty()) files_->Hand(batch_);
     }
 
     // The tables that hold the most are handed over until half the budget is left: a log of
@@ -622,7 +618,8 @@ class TableFolderSink : public Sink {
     std::vector<uint32_t> dirty_;
     TextBuffer scratch_;
     size_t pendingBytes_ = 0;
-    std::unique_ptr<TableFiles> files_;  // last: its thread ends before the rows go
+    TableFiles::Batch batch_;
+    std::unique_ptr<TableFiles> files_;  // last: its thread ends before the batch goes
 };
 
 // ---------------------------------------------------------------------------------------------
