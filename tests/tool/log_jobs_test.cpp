@@ -210,6 +210,37 @@ TEST_F(LogCsvTest, OneTablePerFrameWithAColumnPerSignal) {
     EXPECT_NE(Decode("--csv --log " + log).exitCode, 0);
 }
 
+// A table whose file cannot be made or written fails the run with the system's reason, when its
+// rows are written at the end and when they are written while the log is decoding (60,000
+// repeats give 11 MB of rows, beyond the 8 MB that wait): the decode then stops soon (before
+// the log's counts).
+TEST_F(LogCsvTest, ATableThatCannotBeWrittenFailsTheRun) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const fs::path folder = scratch_ / "tables";
+    const std::string table = (folder / "Engine.csv").string();
+    for (const int repeats : {1, 60000}) {
+        const std::string log =
+            Quote(Write("in.log", MakeLog({"lf", false, Ending::Lf}, repeats)).string());
+        const bool early = repeats > 1;
+        for (const char* jobs : {"1", "2"}) {
+            fs::remove_all(folder);
+            fs::create_directories(folder);
+            if (early) {
+                fs::create_symlink("/dev/full", table);
+            } else {
+                fs::create_directories(table);
+            }
+            const Output run = Decode("--csv -j " + std::string(jobs) + " --log " + log + " -o " +
+                                      Quote(folder.string()));
+            EXPECT_EQ(run.exitCode, 2) << jobs << " " << repeats;
+            const std::string reason = early ? "cannot write " + table + ": No space left on device"
+                                             : "cannot create " + table + ": Is a directory";
+            EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+            EXPECT_EQ(run.err.find(" lines, ") == std::string::npos, early) << run.err;
+        }
+    }
+}
+
 TEST_F(LogCsvTest, AMissingLogIsReportedAfterTheOthers) {
     const std::string log = Quote(Write("in.log", MakeLog({"lf", false, Ending::Lf}, 1)).string());
     ExpectRuns({{"decode " + db_ + " --jsonl -j 2 --log " + log + " /nonexistent/x.log " + log,

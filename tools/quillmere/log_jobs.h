@@ -2,9 +2,11 @@
 // "quillmere decode DB --log LOG... [--jobs N] [--csv|--jsonl] [-o OUT]": logs decoded by
 // several threads at once. Each log is read in blocks of whole lines and cut at line ends into
 // pieces of a few hundred kilobytes; workers decode pieces side by side (pieces of the next log
-// start while the last ones of the previous log are still decoding) and one writer puts their
-// output out in the order of the input, so the output is the same byte for byte whatever the
-// number of workers. A fixed pool of pieces bounds the memory at any log size.
+// start while the last ones of the previous log are still decoding) and their output is put
+// out in the order of the input (by one worker at a time), so the output is the same byte for
+// byte whatever the number of workers. A fixed pool of pieces bounds the memory at any log
+// size. CSV tables are written to their files by a thread of their own, with any number of
+// workers.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,7 +22,7 @@ class DecodeWriter;
 
 struct LogJobOptions {
     std::vector<std::string> logs;  // paths, "-" for standard input
-    unsigned jobs = 0;              // worker threads; 0: one per core
+    unsigned jobs = 0;              // decoding threads; 0: one per core
     bool csv = false;               // one CSV table per frame layout in the folder `output`
     std::string output;             // "" for standard output
     size_t pieceBytes = size_t{256} << 10;
