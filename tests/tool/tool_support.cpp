@@ -75,15 +75,4 @@ void ExpectRuns(const std::vector<Run>& runs) {
     }
 }
 
-ScratchFolder::ScratchFolder(const std::string& name)
-    : path_(fs::temp_directory_path() / ("qm_" + name + "_" + std::to_string(::getpid()))) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
 }  // namespace tooltest
