@@ -218,16 +218,6 @@ TEST(ArxmlFileObject, IsReadOnly) {
     EXPECT_FALSE(file.IsLoaded());
 }
 
-TEST(ArxmlFileObject, NarrowAndWidePathsLoadTheSame) {
-    NetConfigArxmlFile narrow;
-    NetConfigArxmlFile wide;
-    ASSERT_TRUE(narrow.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
-    const std::string path = QM_SOURCE_DIR "/examples/bus_system.arxml";
-    ASSERT_TRUE(wide.Load(std::wstring(path.begin(), path.end()).c_str()));
-    EXPECT_EQ(narrow.GetPduCount(), wide.GetPduCount());
-    EXPECT_EQ(std::wstring(narrow.GetPath()), std::wstring(wide.GetPath()));
-}
-
 TEST(ArxmlFileObject, ClearForgetsTheModelAndReloadReplacesIt) {
     NetConfigArxmlFile file;
     ASSERT_TRUE(file.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));

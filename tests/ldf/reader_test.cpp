@@ -111,16 +111,6 @@ TEST_F(LdfReader, MissingFileGivesResultCode254) {
     EXPECT_STREQ(file.GetName(), "does_not_exist");
 }
 
-TEST_F(LdfReader, NarrowAndWidePathLoadsAgree) {
-    const std::string path = WriteTemp("wide.ldf", Header() + kNodes);
-    NetConfigLdfFile narrow;
-    NetConfigLdfFile wide;
-    ASSERT_TRUE(narrow.Load(path.c_str()));
-    ASSERT_TRUE(wide.Load(std::wstring(path.begin(), path.end()).c_str()));
-    EXPECT_EQ(narrow.GetNodeCount(), wide.GetNodeCount());
-    EXPECT_EQ(std::wstring(narrow.GetPath()), std::wstring(wide.GetPath()));
-}
-
 TEST_F(LdfReader, NodesWithOptionalMasterFields) {
     ASSERT_TRUE(LoadText(file, Header() + "Nodes {\n  Master: CEM, 5 ms, 0.1 ms, 24 bits, 30 %;\n"
                                           "  Slaves: A, B, C;\n}\n"));
