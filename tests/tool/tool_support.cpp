@@ -7,8 +7,6 @@
 
 #include <array>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace tooltest {
