@@ -84,7 +84,7 @@ TEST(Facade, ObjectsBelongToTheFacadeThatMadeThem) {
     INetConfigLdfFile* ldf = a->CreateLdfFile();
     INetConfigArxmlFile* arxml = a->CreateArxmlFile();
     // Another facade neither deletes them nor destroys them when it goes. (Every kind of object
-    // is listed alike: what a second or a null delete gives is checked on the DBC file.)
+    // is listed alike: what a null delete gives is checked on the DBC file.)
     EXPECT_FALSE(b->DeleteNetConfig(config));
     EXPECT_FALSE(b->DeleteDbcFile(dbc));
     EXPECT_FALSE(b->DeleteLdfFile(ldf));
@@ -169,6 +169,7 @@ TEST(Facade, CreatesAndDeletesDatabases) {
     facade->Clear();  // databases survive Clear
     EXPECT_STREQ(db->GetVersion(), "1.50");
     EXPECT_TRUE(facade->DeleteArxmlDatabase(db));
+    EXPECT_FALSE(facade->DeleteArxmlDatabase(db));
     facade->CreateArxmlDatabase();  // destroyed with the facade
     EXPECT_TRUE(DeleteQuillmereInstance(facade));
 }
