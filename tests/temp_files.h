@@ -46,11 +46,13 @@ class TempFile {
     std::filesystem::path path_;
 };
 
+// A fresh folder of this process under the temporary directory, its name starting with `name`.
 class TempFolder {
   public:
-    TempFolder() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("qm_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+    explicit TempFolder(const std::string& name = "test") {
+        path_ =
+            std::filesystem::temp_directory_path() /
+            ("qm_" + name + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
         std::filesystem::create_directories(path_);
     }
     ~TempFolder() {
@@ -71,6 +73,7 @@ class TempFolder {
         return file;
     }
     const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
   private:
     static inline int counter_ = 0;

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 #include <string>
 
 #include "arxml_com/netconfig_arxml_file.h"
@@ -216,16 +215,6 @@ TEST(ArxmlFileObject, IsReadOnly) {
     EXPECT_FALSE(file.Save("/tmp/never_written.arxml"));
     EXPECT_FALSE(std::filesystem::exists("/tmp/never_written.arxml"));
     EXPECT_FALSE(file.IsLoaded());
-}
-
-TEST(ArxmlFileObject, NarrowAndWidePathsLoadTheSame) {
-    NetConfigArxmlFile narrow;
-    NetConfigArxmlFile wide;
-    ASSERT_TRUE(narrow.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));
-    const std::string path = QM_SOURCE_DIR "/examples/bus_system.arxml";
-    ASSERT_TRUE(wide.Load(std::wstring(path.begin(), path.end()).c_str()));
-    EXPECT_EQ(narrow.GetPduCount(), wide.GetPduCount());
-    EXPECT_EQ(std::wstring(narrow.GetPath()), std::wstring(wide.GetPath()));
 }
 
 TEST(ArxmlFileObject, ClearForgetsTheModelAndReloadReplacesIt) {

@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -33,6 +32,7 @@
 #include "dbc/dbc_frame_reference.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "ldf/netconfig_ldf_file.h"
+#include "tool/tool_support.h"
 
 namespace {
 
@@ -319,18 +319,6 @@ std::string Hex(const Payload& payload) {
     return text;
 }
 
-std::string RunTool(const std::string& arguments) {
-    const std::string command = std::string(QM_TOOL_PATH) + " " + arguments + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return {};
-    std::string out;
-    char buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) out.append(buffer, got);
-    ::pclose(pipe);
-    return out;
-}
-
 // Writes a candump log of random payloads for every frame (first of each key), runs the tool on
 // it and compares every JSON line with the reference.
 void CheckTool(const fs::path& file, const std::vector<ReferenceFrame>& frames,
@@ -353,8 +341,9 @@ void CheckTool(const fs::path& file, const std::vector<ReferenceFrame>& frames,
             sent.emplace_back(frame, std::move(payload));
         }
     }
-    const std::string output = RunTool("decode --json " + extraOptions + " '" + file.string() +
-                                       "' --log '" + log.string() + "'");
+    const std::string output = tooltest::RunTool("decode --json " + extraOptions + " '" +
+                                                 file.string() + "' --log '" + log.string() + "'")
+                                   .out;
     fs::remove(log);
     std::vector<Json> lines;
     size_t at = 0;

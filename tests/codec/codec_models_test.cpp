@@ -15,7 +15,6 @@ namespace {
 using qm::arxml::ArxmlPdu;
 using qm::arxml::ArxmlSignal;
 using qm::arxml::CompuScale;
-using qm::codec::Physical;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 

@@ -3,7 +3,6 @@
 // open-addressed signal name index.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>

@@ -5,12 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <regex>
-#include <set>
 
 #include "codec_models/model_codecs.h"
 #include "corpus_files.h"

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 
@@ -84,7 +83,8 @@ TEST(Facade, ObjectsBelongToTheFacadeThatMadeThem) {
     INetConfigDbcFile* dbc = a->CreateDbcFile();
     INetConfigLdfFile* ldf = a->CreateLdfFile();
     INetConfigArxmlFile* arxml = a->CreateArxmlFile();
-    // Another facade neither deletes them nor destroys them when it goes.
+    // Another facade neither deletes them nor destroys them when it goes. (Every kind of object
+    // is listed alike: what a null delete gives is checked on the DBC file.)
     EXPECT_FALSE(b->DeleteNetConfig(config));
     EXPECT_FALSE(b->DeleteDbcFile(dbc));
     EXPECT_FALSE(b->DeleteLdfFile(ldf));
@@ -152,8 +152,6 @@ TEST(Facade, NetworkConfigurationsHangTheirElementsUnderTheInfoElement) {
 
     EXPECT_TRUE(facade->DeleteNetConfig(first));
     ASSERT_EQ(info->children.size(), 1u);
-    EXPECT_FALSE(facade->DeleteNetConfig(first));
-    EXPECT_FALSE(facade->DeleteNetConfig(nullptr));
 
     // Clear destroys the remaining configuration and leaves the bare info element.
     facade->Clear();
@@ -172,7 +170,6 @@ TEST(Facade, CreatesAndDeletesDatabases) {
     EXPECT_STREQ(db->GetVersion(), "1.50");
     EXPECT_TRUE(facade->DeleteArxmlDatabase(db));
     EXPECT_FALSE(facade->DeleteArxmlDatabase(db));
-    EXPECT_FALSE(facade->DeleteArxmlDatabase(nullptr));
     facade->CreateArxmlDatabase();  // destroyed with the facade
     EXPECT_TRUE(DeleteQuillmereInstance(facade));
 }
@@ -195,8 +192,6 @@ TEST(FacadeDiagnostics, LibrariesHangTheirTreesUnderTheInfoElement) {
     EXPECT_TRUE(info->children[0]->children.empty());
 
     EXPECT_TRUE(facade->DeleteDiagnoseLib(first));
-    EXPECT_FALSE(facade->DeleteDiagnoseLib(first));
-    EXPECT_FALSE(facade->DeleteDiagnoseLib(nullptr));
     ASSERT_EQ(info->children.size(), 1u);
     EXPECT_EQ(second->GetEcuCount(), 0u);
 

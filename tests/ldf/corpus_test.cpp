@@ -2,7 +2,6 @@
 // deserves, and a written copy reads back to the same text.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 #include <set>
 

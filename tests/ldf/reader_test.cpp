@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -109,16 +108,6 @@ TEST_F(LdfReader, MissingFileGivesResultCode254) {
     EXPECT_EQ(file.GetResultCode(), 254);
     EXPECT_EQ(MessagesOf(file), "");
     EXPECT_STREQ(file.GetName(), "does_not_exist");
-}
-
-TEST_F(LdfReader, NarrowAndWidePathLoadsAgree) {
-    const std::string path = WriteTemp("wide.ldf", Header() + kNodes);
-    NetConfigLdfFile narrow;
-    NetConfigLdfFile wide;
-    ASSERT_TRUE(narrow.Load(path.c_str()));
-    ASSERT_TRUE(wide.Load(std::wstring(path.begin(), path.end()).c_str()));
-    EXPECT_EQ(narrow.GetNodeCount(), wide.GetNodeCount());
-    EXPECT_EQ(std::wstring(narrow.GetPath()), std::wstring(wide.GetPath()));
 }
 
 TEST_F(LdfReader, NodesWithOptionalMasterFields) {

@@ -51,7 +51,8 @@ TEST(SmallList, SubscriberListsAnswerByIndex) {
 }
 
 // The frames section first tries the signal defined after the one found last; whatever the
-// order, a name resolves to the first signal of that name.
+// order, a name resolves to the first signal of that name, also where the signal tried is a
+// later one of the name looked up.
 TEST(LdfStorage, FrameSignalsResolveToTheFirstOfANameInAnyOrder) {
     NetConfigLdfFile file;
     ASSERT_TRUE(LoadText(file, Header() + kNodes +
@@ -61,13 +62,14 @@ TEST(LdfStorage, FrameSignalsResolveToTheFirstOfANameInAnyOrder) {
                                    "  B: 2, 0, CEM, RSM;\n"
                                    "  C: 1, 0, CEM, LSM;\n"
                                    "  D: 1, 0, CEM, LSM;\n"
+                                   "  A: 2, 0, CEM, RSM;\n"
                                    "}\n"
                                    "Frames {\n"
                                    "  F1: 0x01, CEM, 1 {\n    A, 0;\n    B, 1;\n    C, 2;\n  }\n"
                                    "  F2: 0x02, CEM, 1 {\n    D, 0;\n    A, 1;\n  }\n"
                                    "}\n"));
     const LdfModel& model = file.Model();
-    ASSERT_EQ(model.standardSignals.size(), 5u);
+    ASSERT_EQ(model.standardSignals.size(), 6u);
     const auto& f1 = *model.unconditionalFrames[0];
     ASSERT_EQ(f1.signals.size(), 3u);
     // B after A: the guess would be the first B, which is right; the second B stays unplaced.
@@ -77,28 +79,10 @@ TEST(LdfStorage, FrameSignalsResolveToTheFirstOfANameInAnyOrder) {
     const auto& f2 = *model.unconditionalFrames[1];
     ASSERT_EQ(f2.signals.size(), 2u);
     EXPECT_EQ(f2.signals[0], model.standardSignals[4].get());
+    // A after D: the signal tried is the second A; the index's first A wins.
     EXPECT_EQ(f2.signals[1], model.standardSignals[0].get());
     EXPECT_EQ(model.standardSignals[0]->bitOffset, 1);
-}
-
-TEST(LdfStorage, DuplicateNameAfterTheGuessStillResolvesToTheFirst) {
-    NetConfigLdfFile file;
-    ASSERT_TRUE(LoadText(file, Header() + kNodes +
-                                   "Signals {\n"
-                                   "  A: 1, 0, CEM, LSM;\n"
-                                   "  B: 1, 0, CEM, LSM;\n"
-                                   "  A: 2, 0, CEM, RSM;\n"
-                                   "}\n"
-                                   "Frames {\n"
-                                   "  F1: 0x01, CEM, 1 {\n    B, 0;\n    A, 3;\n  }\n"
-                                   "}\n"));
-    const LdfModel& model = file.Model();
-    // After B the next signal in the list is the second A: the index's first A wins.
-    const auto& frame = *model.unconditionalFrames[0];
-    ASSERT_EQ(frame.signals.size(), 2u);
-    EXPECT_EQ(frame.signals[1], model.standardSignals[0].get());
-    EXPECT_EQ(model.standardSignals[0]->bitOffset, 3);
-    EXPECT_EQ(model.standardSignals[2]->frame, nullptr);
+    EXPECT_EQ(model.standardSignals[5]->frame, nullptr);
 }
 
 TEST(LdfStorage, NamesSurviveReloadRenameAndClear) {

@@ -6,7 +6,6 @@
 #include "ldf_test_support.h"
 
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace qm::ldf::test {
 namespace {

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "corpus_files.h"
 #include "dbc/netconfig_dbc_file.h"

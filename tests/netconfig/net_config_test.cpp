@@ -3,7 +3,6 @@
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
 
 #include "dbc/netconfig_dbc_file.h"

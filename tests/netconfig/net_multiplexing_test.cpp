@@ -3,13 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <array>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <string>
-#include <vector>
 
 #include "../dbc/multiplexing_cases.h"
 #include "expect_fields.h"

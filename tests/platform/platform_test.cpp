@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <thread>
 
+#include "diag/pdx_test_support.h"
 #include "expect_fields.h"
 #include "platform/clock.h"
 #include "platform/dirsearch.h"
@@ -138,27 +138,12 @@ TEST_F(TempDir, DirectorySearchSucceedsLikeAFirstFileSearch) {
     EXPECT_EQ(entries[0].name, "a.odx");
 }
 
-namespace {
-
-void BuildArchive(const std::string& path, const std::string& bigMember) {
-    int error = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    ASSERT_NE(archive, nullptr);
-    static const char kText[] = "<ODX/>";
-    zip_source_t* small = zip_source_buffer(archive, kText, sizeof kText - 1, 0);
-    ASSERT_GE(zip_file_add(archive, "index.odx", small, 0), 0);
-    ASSERT_GE(zip_dir_add(archive, "folder", 0), 0);
-    zip_source_t* big = zip_source_buffer(archive, bigMember.data(), bigMember.size(), 0);
-    ASSERT_GE(zip_file_add(archive, "folder/big.odx-d", big, 0), 0);
-    ASSERT_EQ(zip_close(archive), 0);
-}
-
-}  // namespace
-
 TEST_F(TempDir, ZipReaderListsStatsAndExtractsMembers) {
     const std::string archivePath = PathOf("test.pdx");
     const std::string big(100000, 'z');
-    BuildArchive(archivePath, big);
+    ASSERT_TRUE(qm::diag::test::WriteZip(
+        archivePath,
+        {{"index.odx", "<ODX/>"}, {"folder", "", true, true}, {"folder/big.odx-d", big, false}}));
 
     ZipReader zip;
     ASSERT_TRUE(zip.Open(archivePath));

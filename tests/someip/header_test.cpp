@@ -2,7 +2,6 @@
 // compatibility block, and a header of every fixture service that a compiler accepts.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>

@@ -2,7 +2,6 @@
 // encode-request, and the PDX of the demo.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 

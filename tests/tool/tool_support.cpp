@@ -7,8 +7,6 @@
 
 #include <array>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace tooltest {
@@ -73,17 +71,6 @@ void ExpectRuns(const std::vector<Run>& runs) {
         ExpectTexts(output.out, run.out);
         ExpectTexts(output.err, run.err);
     }
-}
-
-ScratchFolder::ScratchFolder(const std::string& name)
-    : path_(fs::temp_directory_path() / ("qm_" + name + "_" + std::to_string(::getpid()))) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
 }
 
 }  // namespace tooltest

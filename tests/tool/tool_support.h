@@ -48,17 +48,7 @@ void ExpectRuns(const std::vector<Run>& runs);
 std::string Quote(const std::string& text);
 
 // A fresh folder under the temporary directory, removed with its content at the end of scope.
-class ScratchFolder {
-  public:
-    explicit ScratchFolder(const std::string& name);
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-  private:
-    std::filesystem::path path_;
-};
+using ScratchFolder = qmtest::TempFolder;
 
 using qmtest::ReadFile;
 

@@ -2,13 +2,9 @@
 // it and reading it back gives the same tree.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "corpus_files.h"
 #include "platform/zip.h"

@@ -8,7 +8,6 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "quillmere/xml.h"
 #include "tree_dump.h"

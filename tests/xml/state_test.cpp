@@ -2,7 +2,6 @@
 
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "quillmere/xml.h"
 
