@@ -101,7 +101,7 @@ inline bool NeedsCsvQuotes(std::string_view text) {
     } else if (size >= 4 && size < 8) {
         std::memcpy(at, text, 4);
         std::memcpy(at + size - 4, text + size - 4, 4);
-    } else {
+    } else if (size != 0) {  // an empty view may have no data at all
         std::memcpy(at, text, size);
     }
     return at + size;
