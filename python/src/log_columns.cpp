@@ -573,7 +573,7 @@ class ArrayMaker {
         }
     }
     Column Make(char code, size_t count) {
-        const size_t at = code == 'd' ? 0 : code == 'q' ? 1 : code == 'Q' ? 2 : 3;
+        const size_t at = kCodes.find(code);
         Column column;
         column.code = code;
         if (count <= kRepeatMost) {
@@ -600,7 +600,7 @@ class ArrayMaker {
     }
 
   private:
-    static constexpr std::string_view kCodes = "dqQH";  // the order Make indexes them in
+    static constexpr std::string_view kCodes = "dqQH";
     // Up to this many items an array is made by repeating one item (no slice object, no
     // zeroed source to keep); longer ones copy a zeroed array in one go.
     static constexpr size_t kRepeatMost = 64;
