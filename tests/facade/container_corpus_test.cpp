@@ -59,8 +59,7 @@ void ExpectSameBus(INetDataBase& stored, INetDataBase& restored) {
         auto* ldf = dynamic_cast<NetConfigLdfFile*>(stored.GetLdfFile());
         auto* copy = dynamic_cast<NetConfigLdfFile*>(restored.GetLdfFile());
         ASSERT_TRUE(ldf != nullptr && copy != nullptr);
-        qm::ldf::test::ExpectSameLdfModel(ldf->Model(), copy->Model(),
-                                          qm::ldf::test::LdfRebuild::kContainer);
+        qm::ldf::test::ExpectSameLdfModel(ldf->Model(), copy->Model());
     }
 }
 

@@ -166,7 +166,7 @@ TEST(LdfContainer, FillRebuildsTheModel) {
     reread.Parse(text.c_str(), false, text.size(), 0, 0);
     NetConfigLdfFile restored;
     EXPECT_EQ(FillLdfFromContainer(restored, &reread), 1);
-    ExpectSameLdfModel(source.file.Model(), restored.Model(), LdfRebuild::kContainer);
+    ExpectSameLdfModel(source.file.Model(), restored.Model());
     EXPECT_STREQ(restored.GetMessages(), "");
     const LdfModel& model = restored.Model();
     ASSERT_EQ(model.sporadicFrames.size(), 1u);
