@@ -128,6 +128,14 @@ inline void ExpectSameForm(const qm::dbc::DbcNumber& a, const qm::dbc::DbcNumber
     QM_EXPECT_SAME(a, b, decimals, exponent);
 }
 
+// The extended multiplexing ranges of a signal as (minimum, maximum) pairs.
+inline std::vector<std::pair<uint64_t, uint64_t>> Ranges(const qm::dbc::DbcSignal& signal) {
+    std::vector<std::pair<uint64_t, uint64_t>> ranges;
+    for (const auto& range : signal.MultiplexRanges())
+        ranges.emplace_back(range.minimum, range.maximum);
+    return ranges;
+}
+
 inline void ExpectSameSignal(const qm::dbc::DbcSignal& a, const qm::dbc::DbcSignal& b,
                              DbcRebuild mode) {
     SCOPED_TRACE("signal " + a.Name());
@@ -146,6 +154,9 @@ inline void ExpectSameSignal(const qm::dbc::DbcSignal& a, const qm::dbc::DbcSign
         // as "%f" texts (the decimals come from that text), so these hold for the text only.
         QM_EXPECT_SAME(a, b, MultiplexingKind(), MultiplexValue(), ExtendedValueTypeGiven(),
                        ExtendedValueType(), Described());
+        EXPECT_EQ(a.ExtendedMultiplexer() ? a.ExtendedMultiplexer()->Name().view() : "",
+                  b.ExtendedMultiplexer() ? b.ExtendedMultiplexer()->Name().view() : "");
+        EXPECT_EQ(Ranges(a), Ranges(b));
         ExpectSameForm(a.Factor(), b.Factor(), "factor");
         ExpectSameForm(a.Offset(), b.Offset(), "offset");
         ExpectSameForm(a.Minimum(), b.Minimum(), "minimum");
