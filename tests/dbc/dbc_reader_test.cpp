@@ -146,16 +146,15 @@ TEST_F(DbcReader, ExtendedMultiplexingStopsAndKeepsWhatCameBefore) {
     QM_EXPECT_FIELDS(file_, (GetMessageCount(), 1u), (GetSignalCount(), 1u));
 }
 
-TEST_F(DbcReader, MultiLineCommentIsJoinedWithCrLf) {
-    ASSERT_TRUE(Load("BO_ 5 M: 8 Vector__XXX\nCM_ BO_ 5 \"first line\r\nsecond; line\";\n"));
+// Text after a comment is the next statement; a comment over several lines is joined with
+// CR LF.
+TEST_F(DbcReader, CommentsEndAtTheirSemicolonAndSpanLines) {
+    ASSERT_TRUE(
+        Load("BU_: A\nBO_ 5 M: 8 A\nCM_ BU_ A \"node\"; CM_ BO_ 5 \"first line\r\n"
+             "second; line\";\n"));
+    EXPECT_STREQ(file_.FindNode("A")->GetComment(), "node");
     EXPECT_STREQ(file_.GetMessage(0)->GetComment(), "first line\r\nsecond; line");
     EXPECT_EQ(file_.GetStatus(), 1u);
-}
-
-TEST_F(DbcReader, TextAfterACommentIsReadAsTheNextStatement) {
-    ASSERT_TRUE(Load("BU_: A\nBO_ 5 M: 8 A\nCM_ BU_ A \"node\"; CM_ BO_ 5 \"message\";\n"));
-    EXPECT_STREQ(file_.FindNode("A")->GetComment(), "node");
-    EXPECT_STREQ(file_.GetMessage(0)->GetComment(), "message");
 }
 
 TEST_F(DbcReader, CommentFormsAndTheirWarnings) {

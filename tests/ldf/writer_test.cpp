@@ -162,11 +162,6 @@ TEST_F(LdfWriter, PublisherThatNamesNoNodeIsWrittenEmpty) {
     EXPECT_NE(text.find("\tF: 1, , 1 {\r\n"), std::string::npos);
 }
 
-TEST_F(LdfWriter, SaveToAnUnwritablePathFails) {
-    ASSERT_TRUE(LoadText(file, Header()));
-    EXPECT_FALSE(file.Save((TempDir() / "no" / "such" / "dir.ldf").string().c_str()));
-}
-
 class LdfEdits : public ::testing::Test {
   protected:
     void SetUp() override {
