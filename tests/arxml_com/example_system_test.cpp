@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "expect_fields.h"

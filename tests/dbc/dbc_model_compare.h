@@ -5,7 +5,6 @@
 // its reason.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <string>
 #include <tuple>

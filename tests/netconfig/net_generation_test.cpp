@@ -2,7 +2,6 @@
 // file objects whose text our readers load back into an equivalent database.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
