@@ -128,13 +128,6 @@ TEST_F(DbcReader, PlainSignalKeepsABlankIndicatorAndUnitSetsDescribed) {
                      (GetExtendedValueType(), -1), (HasExtendedValueType(), false));
 }
 
-TEST_F(DbcReader, LayoutWrittenWithABlankIsJoined) {
-    ASSERT_TRUE(Load("BO_ 1 M: 8 Vector__XXX\n SG_ S : 0|8 @1+ (1,0) [0|255] \"\" Vector__XXX\n"));
-    IDbcSignal* signal = file_.FindSignal(1, "S");
-    ASSERT_NE(signal, nullptr);
-    QM_EXPECT_FIELDS(*signal, (GetBitLength(), 8), (GetByteOrderChar(), '1'));
-}
-
 TEST_F(DbcReader, ExtendedMultiplexingStopsAndKeepsWhatCameBefore) {
     EXPECT_FALSE(
         Load("BO_ 1 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\n\n"
