@@ -26,12 +26,8 @@ enum class DbcRebuild {
 
 // The XML reader trims the character data of every element (blanks, tabs, CR, LF at both ends):
 // texts rebuilt from the container form come back trimmed.
-inline std::string Stored(std::string text, DbcRebuild mode) {
-    if (mode == DbcRebuild::kText) return text;
-    const char* blanks = " \t\r\n";
-    const size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+inline std::string Stored(const std::string& text, DbcRebuild mode) {
+    return mode == DbcRebuild::kText ? text : qmtest::Trimmed(text);
 }
 
 template <class Entries>

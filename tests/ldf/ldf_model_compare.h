@@ -28,11 +28,7 @@ std::vector<std::string> NamesOf(const List& list) {
 }
 
 // The XML reader trims the character data of every element: texts come back trimmed.
-inline std::string Stored(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
+using qmtest::Trimmed;
 
 inline void ExpectSameReal(double a, double b, const char* what) {
     if (!std::isfinite(a)) {
@@ -220,14 +216,14 @@ inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b) {
                 const auto& la = static_cast<const LdfLogicalValue&>(*ea.values[j]);
                 const auto& lb = static_cast<const LdfLogicalValue&>(*eb.values[j]);
                 EXPECT_EQ(la.signalValue, lb.signalValue);
-                EXPECT_EQ(Stored(la.textInfo), lb.textInfo);
+                EXPECT_EQ(Trimmed(la.textInfo), lb.textInfo);
             } else if (ea.values[j]->valueKind == kLdfValuePhysical) {
                 const auto& pa = static_cast<const LdfPhysicalValue&>(*ea.values[j]);
                 const auto& pb = static_cast<const LdfPhysicalValue&>(*eb.values[j]);
                 QM_EXPECT_SAME(pa, pb, minimum, maximum);
                 ExpectSameReal(pa.scale, pb.scale, "scale");
                 ExpectSameReal(pa.offset, pb.offset, "offset");
-                EXPECT_EQ(Stored(pa.textInfo), pb.textInfo);
+                EXPECT_EQ(Trimmed(pa.textInfo), pb.textInfo);
             }
         }
     });
