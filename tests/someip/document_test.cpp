@@ -188,17 +188,13 @@ TEST(SomeIpCorpusSets, TheHelloWorldFilesJoinIntoOneServiceThatCompiles) {
     EXPECT_EQ(NanoXML::MessageLog().find("ServiceHelloWorld\""), std::string::npos);
     auto db = LoadWhole(set);
     EXPECT_EQ(ReadCounts(*db), (Counts{{1, 1, 2, 1, 1, 0, 1, 0}}));
+    // (Its interface path, identifiers, method arguments and instances, as the binding shows
+    // them: python/tests/test_someip.py.)
     ASSERT_EQ(db->GetSomeIpServiceCount(), 1u);
     ISomeIpService* service = db->GetSomeIpService(0);
-    EXPECT_STREQ(service->GetInterfacePath(), "/HelloWorldServiceInterfaces/ServiceHelloWorld");
-    EXPECT_EQ(service->GetServiceId(), 101);
-    ASSERT_EQ(service->GetMethodCount(), 1u);
-    QM_EXPECT_FIELDS(*service->GetMethod(0), (GetId(), 32000), (GetArgumentDirection(1), "out"));
     ASSERT_EQ(service->GetEventCount(), 1u);
     EXPECT_EQ(service->GetEvent(0)->GetId(), 1);
     ASSERT_EQ(service->GetInstanceCount(), 2u);
-    EXPECT_EQ(service->GetInstance(0)->GetInstanceId(), 29);
-    EXPECT_STREQ(service->GetInstance(1)->GetRoleText(), "required");
     EXPECT_STREQ(service->GetInstance(1)->GetEventGroupName(0), "Eventgroup1");
     // Every reference between the three resolves; only the shared types live elsewhere.
     EXPECT_EQ(std::string(db->GetMessages()).find("REF of "), std::string::npos);
