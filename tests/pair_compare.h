@@ -9,6 +9,13 @@
 
 namespace qmtest {
 
+// The text without blanks, tabs, CR and LF at both ends, as the XML reader stores character data.
+inline std::string Trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 // EXPECT_EQ of two values; C strings by their text, a null pointer as "(null)".
 template <class A, class B>
 void ExpectSame(const A& a, const B& b, const char* what) {

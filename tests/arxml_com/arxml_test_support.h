@@ -1,12 +1,8 @@
 #pragma once
 // Helpers of the ARXML tests: documents written to temporary files and loaded.
-#include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
-
-#include <unistd.h>
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "temp_files.h"

@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -217,8 +216,6 @@ TEST(WorkerPlan, HardwareThreadsLessOneAndAtLeastOne) {
     EXPECT_EQ(qm::xml::WorkerCountFor(1), 1u);
     EXPECT_EQ(qm::xml::WorkerCountFor(2), 1u);
     EXPECT_EQ(qm::xml::WorkerCountFor(16), 15u);
-    EXPECT_EQ(qm::xml::DefaultWorkerCount(),
-              qm::xml::WorkerCountFor(std::thread::hardware_concurrency()));
 }
 
 }  // namespace

@@ -31,8 +31,11 @@ TEST_F(DbcAttributes, DefinitionsOfEveryTypeAndObject) {
              "BA_DEF_ SG_ \"Scale\" FLOAT -1.5 1.5;\n"
              "BA_DEF_ BU_ \"Label\" STRING;\n"
              "BA_DEF_ EV_ \"Mode\" ENUM \"Off\",\"On\",\"Not used\";\n"
-             "BA_DEF_REL_ BU_SG_REL_ \"Rx\" INT 0 10;\n"));
-    ASSERT_EQ(file_.GetAttributeDefinitionCount(), 6u);
+             "BA_DEF_REL_ BU_SG_REL_ \"Rx\" INT 0 10;\n"
+             "BA_DEF_ SG_ \"Label\" INT 0 1;\n"));
+    // A second definition of a name is kept; the first is found.
+    ASSERT_EQ(file_.GetAttributeDefinitionCount(), 7u);
+    EXPECT_EQ(file_.FindAttributeDefinition("Label"), file_.GetAttributeDefinition(3));
     IDbcAttributeDefinition* cycle = file_.FindAttributeDefinition("GenMsgCycleTime");
     QM_EXPECT_FIELDS(*cycle, (GetObjectType(), 2), (GetObjectTypeText(), "message"),
                      (GetValueTypeText(), "integer"), (GetValue(1), "65535"),
@@ -105,13 +108,6 @@ TEST_F(DbcAttributes, NumbersBeyondThirtyTwoBitsSaturate) {
     EXPECT_EQ(file_.GetMessage(2)->GetSignal(0)->GetMultiplexValue(), INT32_MAX);
 }
 
-TEST_F(DbcAttributes, ValueBeforeItsDefinitionIsDropped) {
-    ASSERT_TRUE(Load("BA_ \"Late\" BO_ 100 1;\nBA_DEF_ BO_ \"Late\" INT 0 1;\n"));
-    EXPECT_EQ(file_.GetStatus(), 2u);
-    EXPECT_EQ(Messages(), "Missing attribute definition: Late. Line(5) BA_ \"Late\" BO_ 100 1;.\n");
-    EXPECT_EQ(file_.GetMessage(0)->GetAttributeCount(), 0u);
-}
-
 TEST_F(DbcAttributes, ObjectKeywordWithoutValueIsANetworkAttribute) {
     ASSERT_TRUE(Load("BA_DEF_ BU_ \"Label\" STRING;\nBA_ \"Label\" BU_ ECU;\n"));
     ASSERT_EQ(file_.GetAttributeCount(), 1u);
@@ -119,14 +115,19 @@ TEST_F(DbcAttributes, ObjectKeywordWithoutValueIsANetworkAttribute) {
     EXPECT_EQ(file_.FindNode("ECU")->GetAttributeCount(), 0u);
 }
 
+// Values for unknown objects, and a value before its definition, are dropped with a warning.
 TEST_F(DbcAttributes, ValuesForUnknownObjectsWarn) {
     ASSERT_TRUE(
-        Load("BA_DEF_ BO_ \"A\" INT 0 1;\nBA_ \"A\" BO_ 7 1;\nBA_ \"A\" SG_ 100 Nope 1;\n"
+        Load("BA_ \"Late\" BO_ 100 1;\nBA_DEF_ BO_ \"Late\" INT 0 1;\n"
+             "BA_DEF_ BO_ \"A\" INT 0 1;\nBA_ \"A\" BO_ 7 1;\nBA_ \"A\" SG_ 100 Nope 1;\n"
              "BA_DEF_DEF_ \"Nope\" 1;\n"));
+    EXPECT_EQ(file_.GetStatus(), 2u);
     EXPECT_EQ(Messages(),
-              "Missing message definition: 7. Line(6) BA_ \"A\" BO_ 7 1;.\n"
-              "Missing signal definition: Nope. Line(7) BA_ \"A\" SG_ 100 Nope 1;.\n"
-              "Missing attribute definition: Nope. Line(8) BA_DEF_DEF_ \"Nope\" 1;.\n");
+              "Missing attribute definition: Late. Line(5) BA_ \"Late\" BO_ 100 1;.\n"
+              "Missing message definition: 7. Line(8) BA_ \"A\" BO_ 7 1;.\n"
+              "Missing signal definition: Nope. Line(9) BA_ \"A\" SG_ 100 Nope 1;.\n"
+              "Missing attribute definition: Nope. Line(10) BA_DEF_DEF_ \"Nope\" 1;.\n");
+    EXPECT_EQ(file_.GetMessage(0)->GetAttributeCount(), 0u);
 }
 
 TEST_F(DbcAttributes, RelationValuesBelongToTheNodeAndAreListedByTheObject) {
@@ -179,12 +180,6 @@ TEST_F(DbcAttributes, RelationValueWithUnknownNodeAndObjectNamesBoth) {
         "Missing signal: Nope definition. Line(9) BA_REL_ \"Rx\" BU_SG_REL_ GW SG_ 100 Nope 1;.\n"
         "Missing attribute definition: Missing. Line(10) BA_REL_ \"Missing\" BU_SG_REL_ GW SG_ 100 "
         "S 1;.\n");
-}
-
-TEST_F(DbcAttributes, DefinitionsWithTheSameNameAreKeptAndTheFirstIsFound) {
-    ASSERT_TRUE(Load("BA_DEF_ BO_ \"Twice\" INT 0 1;\nBA_DEF_ SG_ \"Twice\" STRING;\n"));
-    EXPECT_EQ(file_.GetAttributeDefinitionCount(), 2u);
-    EXPECT_EQ(file_.FindAttributeDefinition("Twice"), file_.GetAttributeDefinition(0));
 }
 
 TEST(DbcModel, LookupsAndIndexes) {

@@ -2,7 +2,6 @@
 // Helpers shared by the DBC tests: files in a private temporary folder, loading inline texts,
 // and a deep comparison of two models.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>

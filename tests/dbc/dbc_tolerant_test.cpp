@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
 
 #include "codec_models/model_codecs.h"
@@ -44,8 +43,8 @@ struct CorpusPin {
     std::vector<uint64_t> toleratedLines;
 };
 
-// Status, message and signal counts in both modes, and the line numbers tolerant reading
-// reported with "WARNING. ".
+// Status, message and signal counts in both modes (tolerant reading reaches every "BO_ " line),
+// and the line numbers tolerant reading reported with "WARNING. ".
 const std::vector<CorpusPin> kPins = {
     {"busmaster__vw360e_acan.dbc", {1, 220, 1979}, {1, 220, 1979}, {}},
     {"candbc__sample.dbc", {2, 2, 8}, {2, 2, 8}, {}},
@@ -121,21 +120,6 @@ std::vector<uint64_t> WarningLines(const std::string& messages) {
     return lines;
 }
 
-// Lines that begin with "BO_ " after their indentation, counted in the raw text: what a reader
-// that reads to the end must find.
-uint64_t MessageLinesOf(const std::string& text) {
-    uint64_t count = 0;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const size_t first = text.find_first_not_of(" \t", start);
-        if (first < end && text.compare(first, 4, "BO_ ") == 0) ++count;
-        start = end + 1;
-    }
-    return count;
-}
-
 class TolerantCorpus : public ::testing::TestWithParam<CorpusPin> {
   protected:
     void SetUp() override {
@@ -144,56 +128,24 @@ class TolerantCorpus : public ::testing::TestWithParam<CorpusPin> {
     std::string Path() const { return (CorpusFolder() / GetParam().file).string(); }
 };
 
-// Saved and read again, the model of a file read to its end is the same, and a second save
-// writes the same text.
-void ExpectExactRoundTrip(NetConfigDbcFile& original, const TempFolder& folder) {
-    const std::string copy = folder.File("copy.dbc");
-    ASSERT_TRUE(original.Save(copy.c_str()));
-    NetConfigDbcFile reread;
-    ASSERT_TRUE(reread.Load(copy.c_str())) << reread.GetMessages();
-    // Warnings of the original are about references that were dropped; the rewritten text
-    // only holds what was kept, so it reads back clean.
-    EXPECT_EQ(reread.GetStatus(), 1u) << reread.GetMessages();
-    dbctest::ExpectSameDbcModel(original, reread, dbctest::DbcRebuild::kText);
-    // A second save of the reread model gives the same text.
-    const std::string again = folder.File("again.dbc");
-    ASSERT_TRUE(reread.Save(again.c_str()));
-    EXPECT_EQ(dbctest::ReadFile(copy), dbctest::ReadFile(again));
-}
-
-// Saved and read again tolerantly, a tolerant model keeps its messages, signals, multiplexing,
-// value descriptions and limits.
-void ExpectTolerantRoundTrip(NetConfigDbcFile& first, const TempFolder& folder) {
-    const std::string copy = folder.File("tolerant.dbc");
+// Saved and read again in its own mode, a model is the same model and a second save writes the
+// same text. An exact model reads back clean: its warnings are about references that were
+// dropped, which the text no longer holds. What tolerant reading tolerated is written in a form
+// read without loss (escaped quotes and a bare "m" are written as they were and tolerated
+// again); nothing new appears.
+void ExpectRoundTrip(NetConfigDbcFile& first, const TempFolder& folder, bool tolerant) {
+    const std::string copy = folder.File(tolerant ? "tolerant.dbc" : "copy.dbc");
     ASSERT_TRUE(first.Save(copy.c_str()));
     NetConfigDbcFile second;
-    second.SetTolerantReading(true);
-    second.Load(copy.c_str());
-    EXPECT_LE(second.GetStatus(), 2u) << second.GetMessages();
-    // What was tolerated is written in a form read without loss (escaped quotes and a bare "m"
-    // are written as they were and tolerated again); nothing new appears.
+    second.SetTolerantReading(tolerant);
+    ASSERT_TRUE(second.Load(copy.c_str())) << second.GetMessages();
+    EXPECT_LE(second.GetStatus(), tolerant ? 2u : 1u) << second.GetMessages();
     EXPECT_LE(second.GetToleratedLineCount(), first.GetToleratedLineCount())
         << MessagesWithoutTiming(second);
-    EXPECT_EQ(second.GetMessageCount(), first.GetMessageCount());
-    EXPECT_EQ(second.GetSignalCount(), first.GetSignalCount());
-    for (uint64_t i = 0; i < first.AllSignals().size() && i < second.AllSignals().size(); ++i) {
-        const DbcSignal& a = *first.AllSignals()[i];
-        const DbcSignal& b = *second.AllSignals()[i];
-        ASSERT_EQ(a.Name(), b.Name());
-        EXPECT_EQ(a.MultiplexingKind(), b.MultiplexingKind()) << a.Name();
-        EXPECT_EQ(a.ExtendedMultiplexer() != nullptr, b.ExtendedMultiplexer() != nullptr);
-        if (a.ExtendedMultiplexer() && b.ExtendedMultiplexer()) {
-            EXPECT_EQ(a.ExtendedMultiplexer()->Name(), b.ExtendedMultiplexer()->Name());
-            ASSERT_EQ(a.MultiplexRanges().size(), b.MultiplexRanges().size());
-            for (size_t r = 0; r < a.MultiplexRanges().size(); ++r) {
-                EXPECT_EQ(a.MultiplexRanges()[r].minimum, b.MultiplexRanges()[r].minimum);
-                EXPECT_EQ(a.MultiplexRanges()[r].maximum, b.MultiplexRanges()[r].maximum);
-            }
-        }
-        EXPECT_EQ(a.ValueDescriptions().Entries(), b.ValueDescriptions().Entries()) << a.Name();
-        const double maxA = a.Maximum().value, maxB = b.Maximum().value;
-        EXPECT_TRUE(maxA == maxB || (std::isnan(maxA) && std::isnan(maxB))) << a.Name();
-    }
+    dbctest::ExpectSameDbcModel(first, second, dbctest::DbcRebuild::kText);
+    const std::string again = folder.File("again.dbc");
+    ASSERT_TRUE(second.Save(again.c_str()));
+    EXPECT_EQ(dbctest::ReadFile(copy), dbctest::ReadFile(again));
 }
 
 TEST_P(TolerantCorpus, BothModesGiveTheirPinnedCountsAndRoundTrip) {
@@ -214,13 +166,10 @@ TEST_P(TolerantCorpus, BothModesGiveTheirPinnedCountsAndRoundTrip) {
                      (GetSignalCount(), pin.tolerant.signals));
     EXPECT_EQ(WarningLines(tolerant.GetMessages()), pin.toleratedLines);
     EXPECT_EQ(tolerant.GetToleratedLineCount(), pin.toleratedLines.size());
-    // Read to the end: every message line of the text is a message of the model.
-    EXPECT_EQ(tolerant.GetMessageCount(), MessageLinesOf(dbctest::ReadFile(Path())));
-    EXPECT_LE(tolerant.GetStatus(), 2u);
     TempFolder folder;
     // A file that stops early promises no exact round trip.
-    if (exact.GetStatus() <= 2) ExpectExactRoundTrip(exact, folder);
-    ExpectTolerantRoundTrip(tolerant, folder);
+    if (exact.GetStatus() <= 2) ExpectRoundTrip(exact, folder, false);
+    ExpectRoundTrip(tolerant, folder, true);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFiles, TolerantCorpus, ::testing::ValuesIn(kPins),

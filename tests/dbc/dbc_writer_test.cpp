@@ -59,8 +59,6 @@ TEST(DbcWriter, WritesEverySectionInItsLayoutAndReadsBackIntoTheSameModel) {
     ASSERT_TRUE(reread.Load(folder.File("out.dbc").c_str()));
     EXPECT_EQ(reread.GetStatus(), 1u) << reread.GetMessages();
     dbctest::ExpectSameDbcModel(file, reread, dbctest::DbcRebuild::kText);
-    EXPECT_STREQ(reread.FindAttribute("Label")->GetValue(), "a b");
-    EXPECT_STREQ(reread.GetMessage(0)->GetComment(), "msg\r\non two lines");
 }
 
 TEST(DbcWriter, NumbersKeepTheirForm) {
@@ -222,7 +220,6 @@ TEST(DbcNetFile, NarrowAndWidePathsLoadAlikeAndSaveToTheStoredPath) {
     ASSERT_TRUE(wide.Load(qm::platform::Widen(path).c_str()));
     dbctest::ExpectSameDbcModel(narrow, wide, dbctest::DbcRebuild::kText);
     EXPECT_EQ(std::wstring(narrow.GetPath()), qm::platform::Widen(path));
-    EXPECT_EQ(narrow.GetFileType(), 1);
 
     // Save() writes to the stored path; what it wrote reads back into the same model.
     ASSERT_TRUE(narrow.SetMessageSize(7, 2));

@@ -89,16 +89,18 @@ TEST_F(OdxBuild, BaseVariantsComeFirstAndOwnServicesOverrideInheritedOnes) {
     EXPECT_STREQ(others->GetName(), "Others");
     QM_EXPECT_FIELDS(*others->GetService(0), (GetName(), "B"), (GetServiceId(), 0x31));
     QM_EXPECT_FIELDS(*others->GetService(1), (GetName(), "A"), (GetServiceId(), 0x10));
-}
-
-TEST_F(OdxBuild, ReferenceStatisticsAndTimingLines) {
-    Build(InheritanceDocument());
+    // The reference statistics after the timing line.
     const std::string messages = library.GetMessages();
     EXPECT_EQ(messages.rfind("ODX Refs multicore: ", 0), 0u) << messages;
     EXPECT_THAT(messages, HasSubstr("ms\r\nNEW: Resolved REFS:4 Unresolved REFS:0\r\n"))
         << messages;
     // One collection line per ECU in the XML log.
     EXPECT_EQ(Occurrences(Log(), "Services collection time: "), 2u);
+    // A CDD file built with the document comes after it.
+    const std::string cdd = std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
+    ASSERT_EQ(library.LoadCddFile(cdd.c_str(), 1), 1);
+    EXPECT_EQ(library.GetEcuCount(), 3u);
+    EXPECT_STREQ(library.GetEcu(0)->GetShortName(), "Base");
 }
 
 TEST_F(OdxBuild, UnresolvedReferencesAreCountedAndTheBuildGoesOn) {
@@ -306,13 +308,18 @@ TEST_F(OdxBuild, StatedPositionsKeptWhenAsked) {
               (std::vector<uint8_t>{0x22, 0xF1, 0x90, 0x00}));
 }
 
-TEST_F(OdxBuild, TextTableDataObjectByReferenceAndByShortName) {
+// Data objects by reference and by short name; references to none, and to a kind of data
+// object the build does not handle, are reported.
+TEST_F(OdxBuild, DataObjectsByReferenceAndByShortName) {
     Build(ParamDocument(
-        "<DATA-OBJECT-PROPS>" + Dop("DT", "Mode", 8, TextTable()) + "</DATA-OBJECT-PROPS>",
+        "<DATA-OBJECT-PROPS>" + Dop("DT", "Mode", 8, TextTable()) +
+            "</DATA-OBJECT-PROPS><ENV-DATA-DESCS><ENV-DATA-DESC ID='ENV'><SHORT-NAME>Env"
+            "</SHORT-NAME></ENV-DATA-DESC></ENV-DATA-DESCS>",
         ValueParam("ByRef", 1, "<DOP-REF ID-REF='DT'/>") +
             ValueParam("ByName", 2, "<DOP-SNREF SHORT-NAME='Mode'/>") +
             ValueParam("Nameless", 3, "<DOP-SNREF SHORT-NAME='Nothing'/>") +
-            ValueParam("Lost", 4, "<DOP-REF ID-REF='GONE'/>")));
+            ValueParam("Lost", 4, "<DOP-REF ID-REF='GONE'/>") +
+            ValueParam("Env", 5, "<DOP-REF ID-REF='ENV'/>")));
     for (int index : {1, 2}) {
         IParam* param = RequestParam("T", index);
         ASSERT_EQ(param->GetValueCount(), 2u) << index;
@@ -323,17 +330,9 @@ TEST_F(OdxBuild, TextTableDataObjectByReferenceAndByShortName) {
     EXPECT_EQ(static_cast<CParam*>(RequestParam("T", 1))->dtrefId, "DT");
     ExpectTexts(Log(), {"ODX Warning: unresolved DOP-SNREF of \"Nameless\" : with "
                         "SHORT-NAME=\"Nothing\" \r\n",
-                        "ODX Warning: unresolved DOP-REF of \"Lost\" : with ID=\"GONE\" \r\n"});
-}
-
-TEST_F(OdxBuild, UnhandledDataObjectKindIsReported) {
-    Build(
-        ParamDocument("<ENV-DATA-DESCS><ENV-DATA-DESC ID='ENV'><SHORT-NAME>Env</SHORT-NAME>"
-                      "</ENV-DATA-DESC></ENV-DATA-DESCS>",
-                      ValueParam("Env", 1, "<DOP-REF ID-REF='ENV'/>")));
-    EXPECT_THAT(Log(), HasSubstr("ODX Warning: unhandled DOP-REF type: \"ENV-DATA-DESC\" : with "
-                                 "ID=\"ENV\" \r\n"))
-        << Log();
+                        "ODX Warning: unresolved DOP-REF of \"Lost\" : with ID=\"GONE\" \r\n",
+                        "ODX Warning: unhandled DOP-REF type: \"ENV-DATA-DESC\" : with "
+                        "ID=\"ENV\" \r\n"});
 }
 
 std::string Structure(const std::string& id, const std::string& name, const std::string& params) {
@@ -560,14 +559,6 @@ TEST_F(OdxBuild, ResponsesAndDescription) {
     ASSERT_EQ(service->GetNegativeResponseCount(), 1u);
     EXPECT_STREQ(service->GetPositiveResponse(0)->GetName(), "PR");
     EXPECT_EQ(EncodedBytes(service->GetNegativeResponse(0)), (std::vector<uint8_t>{0x7F}));
-}
-
-TEST_F(OdxBuild, OdxAndCddTogetherInOneBuild) {
-    Build(InheritanceDocument());
-    const std::string cdd = std::string(QM_SOURCE_DIR) + "/examples/door_ecu.cdd";
-    ASSERT_EQ(library.LoadCddFile(cdd.c_str(), 1), 1);
-    EXPECT_EQ(library.GetEcuCount(), 3u);  // ODX first, then CDD
-    EXPECT_STREQ(library.GetEcu(0)->GetShortName(), "Base");
 }
 
 }  // namespace

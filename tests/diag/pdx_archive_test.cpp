@@ -60,9 +60,7 @@ TEST_F(PdxArchive, CountsOnlyOdxMembersAndLogsEachExactly) {
     EXPECT_EQ(Roots()[0]->children.size(), 1u);
     EXPECT_EQ(Roots()[1]->GetAttribute("DiagnoseLibSrc"), path + "/b.odx-c");
     for (NanoXML* root : Roots()) EXPECT_EQ(root->name, "ODX");
-}
-
-TEST_F(PdxArchive, UpperCaseExtensionsQualify) {
+    // Upper-case extensions qualify as well.
     EXPECT_EQ(Load({{"x.ODX", kOdxD}, {"y.Odx-D", kOdxD}, {"z.XODX", kOdxD}}), 1);
     EXPECT_THAT(Messages(), HasSubstr("ODX count in PDX file: 2\r\n"));
 }

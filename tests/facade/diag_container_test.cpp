@@ -2,7 +2,6 @@
 // with the stored children, and bad input. (Every corpus file goes through the container form
 // in the diagnostic corpus test.)
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>

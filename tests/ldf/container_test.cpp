@@ -166,16 +166,11 @@ TEST(LdfContainer, FillRebuildsTheModel) {
     reread.Parse(text.c_str(), false, text.size(), 0, 0);
     NetConfigLdfFile restored;
     EXPECT_EQ(FillLdfFromContainer(restored, &reread), 1);
-    ExpectSameLdfModel(source.file.Model(), restored.Model(), LdfRebuild::kContainer);
+    ExpectSameLdfModel(source.file.Model(), restored.Model());
     EXPECT_STREQ(restored.GetMessages(), "");
+    // The collision table is the restored table, not a placeholder of its name.
     const LdfModel& model = restored.Model();
-    ASSERT_EQ(model.sporadicFrames.size(), 1u);
-    EXPECT_EQ(model.sporadicFrames[0]->associated.frames[0]->name, "CemFrm");
     EXPECT_EQ(model.eventTriggeredFrames[0]->collisionTable, model.scheduleTables[1].get());
-    EXPECT_EQ(model.slaveNodes[0]->configurableFrames[1]->frame->name, "CemFrm");
-    const auto& dump =
-        static_cast<const DataDumpCommand&>(*model.scheduleTables[0]->tasks[1]->command);
-    EXPECT_EQ(dump.data[4], 5);
     EXPECT_EQ(restored.GetResultCode(), 0);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// One comparison of two LDF models, object by object (names, numbers, references), used
-// wherever a model is rebuilt: an LDF text written and read again, or a container element built
-// and filled back. The differences the container form forces are relaxed in that mode only.
+// One comparison of two LDF models, object by object (names, numbers, references), used where
+// a model is rebuilt from its container element. The differences the container form forces
+// are relaxed, each with its reason.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,8 +14,6 @@
 namespace qm::ldf::test {
 
 using qmtest::ForEachPair;
-
-enum class LdfRebuild { kText, kContainer };
 
 template <class T>
 std::string NameOrEmpty(const T* object) {
@@ -30,22 +28,17 @@ std::vector<std::string> NamesOf(const List& list) {
 }
 
 // The XML reader trims the character data of every element: texts come back trimmed.
-inline std::string Stored(const std::string& text, LdfRebuild mode) {
-    if (mode == LdfRebuild::kText) return text;
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
+using qmtest::Trimmed;
 
-inline void ExpectSameReal(double a, double b, LdfRebuild mode, const char* what) {
-    if (mode == LdfRebuild::kText || !std::isfinite(a)) {
+inline void ExpectSameReal(double a, double b, const char* what) {
+    if (!std::isfinite(a)) {
         EXPECT_DOUBLE_EQ(a, b) << what;
     } else {
         EXPECT_NEAR(a, b, 5.1e-7 + std::fabs(a) * 1e-15) << what;  // "%f" keeps six decimals
     }
 }
 
-inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
+inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b) {
     EXPECT_EQ(NamesOf(a.nodes), NamesOf(b.nodes));
     ForEachPair(a.nodes, b.nodes, [&](const auto& na, const auto& nb) {
         SCOPED_TRACE("node " + na.name);
@@ -56,8 +49,8 @@ inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b, LdfRebuild mod
     });
     ASSERT_EQ(a.masterNode != nullptr, b.masterNode != nullptr);
     if (a.masterNode) {
-        ExpectSameReal(a.masterNode->timeBase, b.masterNode->timeBase, mode, "time base");
-        ExpectSameReal(a.masterNode->jitter, b.masterNode->jitter, mode, "jitter");
+        ExpectSameReal(a.masterNode->timeBase, b.masterNode->timeBase, "time base");
+        ExpectSameReal(a.masterNode->jitter, b.masterNode->jitter, "jitter");
         QM_EXPECT_SAME(*a.masterNode, *b.masterNode, bitLength, tolerant);
     }
     ForEachPair(a.slaveNodes, b.slaveNodes, [&](const auto& sa, const auto& sb) {
@@ -72,8 +65,8 @@ inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b, LdfRebuild mod
         }
         EXPECT_EQ(NameOrEmpty(sa.responseErrorSignal), NameOrEmpty(sb.responseErrorSignal));
         EXPECT_EQ(NamesOf(sa.faultStateSignals), NamesOf(sb.faultStateSignals));
-        ExpectSameReal(sa.p2Min, sb.p2Min, mode, "P2_min");
-        ExpectSameReal(sa.stMin, sb.stMin, mode, "ST_min");
+        ExpectSameReal(sa.p2Min, sb.p2Min, "P2_min");
+        ExpectSameReal(sa.stMin, sb.stMin, "ST_min");
         ForEachPair(sa.configurableFrames, sb.configurableFrames,
                     [&](const auto& ca, const auto& cb) {
                         EXPECT_EQ(ca.frame ? ca.frame->name : ca.frameName,
@@ -93,13 +86,13 @@ inline void ExpectSameNodes(const LdfModel& a, const LdfModel& b, LdfRebuild mod
     });
 }
 
-inline void ExpectSameSignals(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
+inline void ExpectSameSignals(const LdfModel& a, const LdfModel& b) {
     EXPECT_EQ(NamesOf(a.allSignals), NamesOf(b.allSignals));
     ForEachPair(a.standardSignals, b.standardSignals, [&](const auto& sa, const auto& sb) {
         SCOPED_TRACE("signal " + sa.name);
         QM_EXPECT_SAME(sa, sb, size, initialValues, publisherName, bitOffset, groupOffset);
         // The container form keeps no braces: a single braced value is no longer an array.
-        if (mode == LdfRebuild::kText || sa.initialValues.size() != 1) {
+        if (sa.initialValues.size() != 1) {
             EXPECT_EQ(sa.byteArray, sb.byteArray);
         }
         EXPECT_EQ(NameOrEmpty(sa.publisher), NameOrEmpty(sb.publisher));
@@ -110,7 +103,7 @@ inline void ExpectSameSignals(const LdfModel& a, const LdfModel& b, LdfRebuild m
     ForEachPair(a.diagnosticSignals, b.diagnosticSignals, [&](const auto& sa, const auto& sb) {
         QM_EXPECT_SAME(sa, sb, name, size);
         // The container form has one "Initial-value" per diagnostic signal.
-        if (mode == LdfRebuild::kText || sa.initialValues.size() == 1) {
+        if (sa.initialValues.size() == 1) {
             EXPECT_EQ(sa.initialValues, sb.initialValues) << sa.name;
         }
         EXPECT_EQ(NameOrEmpty(sa.frame), NameOrEmpty(sb.frame));
@@ -144,7 +137,7 @@ inline void ExpectSameFrames(const LdfModel& a, const LdfModel& b) {
 }
 
 // The command's kind and every field, references by name.
-inline std::string CommandText(const ScheduleTableCommand* command, LdfRebuild mode) {
+inline std::string CommandText(const ScheduleTableCommand* command) {
     if (!command) return "none";
     std::string text = std::to_string(command->commandKind);
     auto bytes = [&](const auto& list) {
@@ -155,13 +148,8 @@ inline std::string CommandText(const ScheduleTableCommand* command, LdfRebuild m
             return text + " " + NameOrEmpty(static_cast<const FrameCommand*>(command)->frame);
         case kLdfCommandAssignNad: {
             const auto* assign = static_cast<const AssignNadCommand*>(command);
-            text += " " + NameOrEmpty(assign->node);
             // The container form names the node only; the NADs and ids come from the slave.
-            if (mode == LdfRebuild::kText) {
-                bytes(std::vector<uint16_t>{assign->initialNad, assign->newNad, assign->supplierId,
-                                            assign->functionId});
-            }
-            return text;
+            return text + " " + NameOrEmpty(assign->node);
         }
         case kLdfCommandConditionalChangeNad:
             bytes(static_cast<const ConditionalChangeNadCommand*>(command)->bytes);
@@ -198,20 +186,20 @@ inline std::string CommandText(const ScheduleTableCommand* command, LdfRebuild m
     }
 }
 
-inline void ExpectSameSchedules(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
+inline void ExpectSameSchedules(const LdfModel& a, const LdfModel& b) {
     ForEachPair(a.scheduleTables, b.scheduleTables, [&](const auto& ta, const auto& tb) {
         SCOPED_TRACE("schedule table " + ta.name);
         EXPECT_EQ(ta.name, tb.name);
         ASSERT_EQ(ta.tasks.size(), tb.tasks.size());
         for (size_t j = 0; j < ta.tasks.size(); ++j) {
-            EXPECT_EQ(CommandText(ta.tasks[j]->command.get(), mode),
-                      CommandText(tb.tasks[j]->command.get(), mode));
+            EXPECT_EQ(CommandText(ta.tasks[j]->command.get()),
+                      CommandText(tb.tasks[j]->command.get()));
             EXPECT_EQ(ta.tasks[j]->delay, tb.tasks[j]->delay);
         }
     });
 }
 
-inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
+inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b) {
     ASSERT_EQ(a.signalGroups.size(), b.signalGroups.size());
     for (size_t i = 0; i < a.signalGroups.size(); ++i) {
         QM_EXPECT_SAME(*a.signalGroups[i], *b.signalGroups[i], name, size);
@@ -228,14 +216,14 @@ inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b, LdfRebuild
                 const auto& la = static_cast<const LdfLogicalValue&>(*ea.values[j]);
                 const auto& lb = static_cast<const LdfLogicalValue&>(*eb.values[j]);
                 EXPECT_EQ(la.signalValue, lb.signalValue);
-                EXPECT_EQ(Stored(la.textInfo, mode), lb.textInfo);
+                EXPECT_EQ(Trimmed(la.textInfo), lb.textInfo);
             } else if (ea.values[j]->valueKind == kLdfValuePhysical) {
                 const auto& pa = static_cast<const LdfPhysicalValue&>(*ea.values[j]);
                 const auto& pb = static_cast<const LdfPhysicalValue&>(*eb.values[j]);
                 QM_EXPECT_SAME(pa, pb, minimum, maximum);
-                ExpectSameReal(pa.scale, pb.scale, mode, "scale");
-                ExpectSameReal(pa.offset, pb.offset, mode, "offset");
-                EXPECT_EQ(Stored(pa.textInfo, mode), pb.textInfo);
+                ExpectSameReal(pa.scale, pb.scale, "scale");
+                ExpectSameReal(pa.offset, pb.offset, "offset");
+                EXPECT_EQ(Trimmed(pa.textInfo), pb.textInfo);
             }
         }
     });
@@ -249,14 +237,14 @@ inline void ExpectSameEncodings(const LdfModel& a, const LdfModel& b, LdfRebuild
 
 // Compares the model b rebuilt from a. Comments, the file revision and the big-endian flag are
 // not part of the container form and are not compared.
-inline void ExpectSameLdfModel(const LdfModel& a, const LdfModel& b, LdfRebuild mode) {
+inline void ExpectSameLdfModel(const LdfModel& a, const LdfModel& b) {
     QM_EXPECT_SAME(a, b, networkName, protocolVersion, languageVersion, channelName);
-    ExpectSameReal(a.speed, b.speed, mode, "speed");
-    ExpectSameNodes(a, b, mode);
-    ExpectSameSignals(a, b, mode);
+    ExpectSameReal(a.speed, b.speed, "speed");
+    ExpectSameNodes(a, b);
+    ExpectSameSignals(a, b);
     ExpectSameFrames(a, b);
-    ExpectSameSchedules(a, b, mode);
-    ExpectSameEncodings(a, b, mode);
+    ExpectSameSchedules(a, b);
+    ExpectSameEncodings(a, b);
 }
 
 }  // namespace qm::ldf::test

@@ -22,12 +22,16 @@ class LdfModelTest : public ::testing::Test {
     NetConfigLdfFile file_;
 };
 
-TEST_F(LdfModelTest, FindsCompareWholeNamesCaseSensitively) {
+// Finds compare whole names, case-sensitively; signals are counted by their frame use.
+TEST_F(LdfModelTest, FindsAndCounts) {
     EXPECT_NE(file_.FindStandardSignal("Request"), nullptr);
     QM_EXPECT_FIELDS(file_, (FindStandardSignal("request"), nullptr),
                      (FindStandardSignal("Reques"), nullptr), (FindFrame("cemframe"), nullptr),
                      (FindNode(nullptr), nullptr), (GetStandardSignal(4), nullptr),
                      (GetComment(0), nullptr));
+    QM_EXPECT_FIELDS(file_, (GetSignalCount(), 4u), (GetFrameStandardSignalCount(), 4u),
+                     (GetUnusedStandardSignalCount(), 0u), (GetFrameSignalCount(), 4u),
+                     (GetUnusedSignalCount(), 0u));
 }
 
 TEST_F(LdfModelTest, IndexOfAcceptsBothSidesOfAnObject) {
@@ -45,12 +49,6 @@ TEST_F(LdfModelTest, IndexOfAcceptsBothSidesOfAnObject) {
     QM_EXPECT_FIELDS(file_, (IndexOfNode(asMaster), 0u), (IndexOfNode(file_.GetSlaveNode(1)), 2u),
                      (IndexOfUnconditionalFrame(file_.FindUnconditionalFrame("RsmFrame")), 2u),
                      (IndexOfFrame(file_.FindFrame("RsmFrame")), 2u));
-}
-
-TEST_F(LdfModelTest, SignalCountsByFrameUse) {
-    QM_EXPECT_FIELDS(file_, (GetSignalCount(), 4u), (GetFrameStandardSignalCount(), 4u),
-                     (GetUnusedStandardSignalCount(), 0u), (GetFrameSignalCount(), 4u),
-                     (GetUnusedSignalCount(), 0u));
 }
 
 TEST(LdfRawValue, BitNumberingFollowsTheBitOrderFlag) {

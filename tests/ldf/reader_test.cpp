@@ -50,25 +50,22 @@ TEST_F(LdfReader, NetworkNameComesFromTheBannerOrTheFileName) {
     EXPECT_STREQ(plain.GetName(), "door_bus");
 }
 
-TEST_F(LdfReader, EmptyOneLineSectionIsAcceptedAndReadingGoesOn) {
-    ASSERT_TRUE(LoadText(file, Header() + "Signal_groups { }\n" + kNodes));
-    EXPECT_EQ(file.GetNodeCount(), 3u);
-}
-
-TEST_F(LdfReader, FirstStatementOnTheKeywordLine) {
-    ASSERT_TRUE(
-        LoadText(file, Header() + "Nodes { Master: CEM, 5 ms, 0.1 ms;\n  Slaves: LSM;\n}\n"));
-    ASSERT_NE(file.GetMasterNode(), nullptr);
-    EXPECT_EQ(file.GetSlaveNodeCount(), 1u);
-}
-
-TEST_F(LdfReader, StatementsSpreadOverLinesAreJoined) {
-    ASSERT_TRUE(LoadText(file, Header() + "Nodes\n{\n  Master:\n    CEM, /* name */\n    5 ms,\n"
-                                          "    0.1 ms; // jitter\n  Slaves:\n    LSM;\n}\n"));
-    ASSERT_NE(file.GetMasterNode(), nullptr);
-    QM_EXPECT_FIELDS(*file.GetMasterNode(), (GetName(), "CEM"), (GetTimeBase(), 5.0),
-                     (GetJitter(), 0.1));
-    EXPECT_EQ(file.GetSlaveNodeCount(), 1u);
+// A statement may share the keyword's line or spread over several lines with comments; an
+// empty section on one line before it does not stop the reading.
+TEST_F(LdfReader, StatementsAreReadWhateverTheirLayout) {
+    for (const std::string nodes :
+         {"Signal_groups { }\nNodes {\n  Master: CEM, 5 ms, 0.1 ms;\n  Slaves: LSM;\n}\n",
+          "Nodes { Master: CEM, 5 ms, 0.1 ms;\n  Slaves: LSM;\n}\n",
+          "Nodes\n{\n  Master:\n    CEM, /* name */\n    5 ms,\n    0.1 ms; // jitter\n"
+          "  Slaves:\n    LSM;\n}\n"}) {
+        SCOPED_TRACE(nodes);
+        NetConfigLdfFile file;
+        ASSERT_TRUE(LoadText(file, Header() + nodes));
+        ASSERT_NE(file.GetMasterNode(), nullptr);
+        QM_EXPECT_FIELDS(*file.GetMasterNode(), (GetName(), "CEM"), (GetTimeBase(), 5.0),
+                         (GetJitter(), 0.1));
+        EXPECT_EQ(file.GetSlaveNodeCount(), 1u);
+    }
 }
 
 // Lines the dispatcher reports: each text loads (or stops) with exactly these messages.

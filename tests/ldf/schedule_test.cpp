@@ -176,15 +176,6 @@ TEST_F(LdfSchedule, AssignFrameIdToLin13NodeUnderLin22) {
               std::string::npos);
 }
 
-TEST_F(LdfSchedule, CollisionTableIsBoundAfterTheSection) {
-    ASSERT_TRUE(
-        LoadText(file, Header() + kNodes + kSignalsAndFrames +
-                           "Event_triggered_frames {\n  E: Resolver, 0x10, LsmFrame;\n}\n"
-                           "Schedule_tables {\n  Resolver {\n    LsmFrame delay 5 ms;\n  }\n}\n"));
-    EXPECT_EQ(file.FindEventTriggeredFrame("E")->GetCollisionResolvingScheduleTable(),
-              file.FindScheduleTable("Resolver"));
-}
-
 TEST_F(LdfSchedule, UnclosedSectionEndsAtTheNextKeyword) {
     EXPECT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Schedule_tables {\n  T {\n    CemFrame delay 5 ms;\n"

@@ -2,7 +2,6 @@
 // file objects whose text our readers load back into an equivalent database.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -20,6 +19,7 @@
 #include "netconfig/generated_file.h"
 #include "netconfig/ldf_generation.h"
 #include "netconfig/net_config.h"
+#include "pair_compare.h"
 #include "temp_files.h"
 
 namespace fs = std::filesystem;
@@ -124,6 +124,8 @@ void ExpectEquivalent(INetDataBase& expected, INetDataBase& actual, Generated ki
     ASSERT_EQ(actual.GetEcuCount(), expected.GetEcuCount());
     for (uint64_t i = 0; i < expected.GetEcuCount(); ++i) {
         EXPECT_EQ(actual.GetEcu(i)->GetName(), Name(expected.GetEcu(i)->GetName()));
+        QM_EXPECT_SAME(*actual.GetEcu(i), *expected.GetEcu(i), GetTxMessageCount(),
+                       GetRxMessageCount(), GetRxSignalCount());
     }
     ASSERT_EQ(actual.GetMessageCount(), expected.GetMessageCount());
     ASSERT_EQ(actual.GetSignalCount(), expected.GetSignalCount());
@@ -137,7 +139,7 @@ void ExpectEquivalent(INetDataBase& expected, INetDataBase& actual, Generated ki
         } else if (kind == Generated::kDbc) {
             EXPECT_EQ(got->GetId(), 0x7FFFFFFFu);
         }
-        EXPECT_EQ(got->GetSize(), want->GetSize());
+        QM_EXPECT_SAME(*got, *want, GetSize(), GetReceiverCount());
         if (want->GetTransmitter() != nullptr) {
             ASSERT_NE(got->GetTransmitter(), nullptr);
             EXPECT_EQ(got->GetTransmitter()->GetName(), Name(want->GetTransmitter()->GetName()));
@@ -154,8 +156,14 @@ void ExpectEquivalent(INetDataBase& expected, INetDataBase& actual, Generated ki
             EXPECT_EQ(b->GetBitSize(), a->GetBitSize());
             EXPECT_EQ(b->GetByteOrder() == qm::net::kByteOrderBig,
                       a->GetByteOrder() == qm::net::kByteOrderBig);
+            EXPECT_EQ(b->GetSignedness(), a->GetSignedness());
             EXPECT_DOUBLE_EQ(b->GetFactor(), a->GetFactor());
             EXPECT_DOUBLE_EQ(b->GetOffset(), a->GetOffset());
+            // A given range is kept; an LDF file gives one of its own to a signal without.
+            if (kind == Generated::kDbc || a->GetMinimum() != 0.0 || a->GetMaximum() != 0.0) {
+                EXPECT_DOUBLE_EQ(b->GetMinimum(), a->GetMinimum());
+                EXPECT_DOUBLE_EQ(b->GetMaximum(), a->GetMaximum());
+            }
             EXPECT_EQ(b->GetReceiverCount(), a->GetReceiverCount());
             for (uint64_t r = 0; r < a->GetReceiverCount(); ++r) {
                 EXPECT_NE(b->FindReceiver(Name(a->GetReceiver(r)->GetName()).c_str()), nullptr);

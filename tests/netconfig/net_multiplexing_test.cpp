@@ -62,13 +62,10 @@ class NetMultiplexing : public ::testing::Test {
     NetConfig config_;
 };
 
-TEST_F(NetMultiplexing, Multiplex2SelectsByRangesChainsAndSwitches) {
+// Ranges, chains and switches of multiplex_2; the motor and brake variants of vw_pq.
+TEST_F(NetMultiplexing, CorpusFilesSelectByTheirMultiplexers) {
     if (!fs::is_directory(CorpusFolder())) GTEST_SKIP() << "no corpus at " << CorpusFolder();
     dbctest::ExpectMultiplex2(CarriedFrom("cantools__multiplex_2.dbc"));
-}
-
-TEST_F(NetMultiplexing, VwPqSelectsTheMotorAndBrakeVariants) {
-    if (!fs::is_directory(CorpusFolder())) GTEST_SKIP() << "no corpus at " << CorpusFolder();
     dbctest::ExpectVwPqVariants(CarriedFrom("opendbc__vw_pq.dbc"));
 }
 

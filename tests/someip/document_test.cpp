@@ -1,6 +1,6 @@
-// Whole-document SOME/IP reading: every real ARXML file of the shared corpus (element counts
-// taken directly from the tree against what was read, pinned per file, headers compiled),
-// services joined across files, the Classic Platform layout, and bad input.
+// Whole-document SOME/IP reading: every real ARXML file of the shared corpus (what was read
+// pinned per file, headers compiled), services joined across files, the Classic Platform layout,
+// and bad input.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "arxml_com/arxml_nodes.h"
 #include "corpus_files.h"
 #include "expect_fields.h"
 #include "someip/document_header.h"
@@ -55,51 +54,6 @@ std::ostream& operator<<(std::ostream& out, const Counts& c) {
 Counts ReadCounts(CArxmlDatabase& db) {
     Counts counts;
     for (int32_t i = 0; i < 8; ++i) counts.values[i] = db.GetReadCount(i);
-    return counts;
-}
-
-bool Named(const NanoXML* node, const char* name) {
-    return node != nullptr && node->name == name;
-}
-
-// The same counts taken straight from the element tree: every element of each kind, and the
-// deployment entries whose interface element is not loaded (they stand for themselves).
-Counts ElementCounts(const NanoXML* root) {
-    Counts counts;
-    auto targetIs = [](const NanoXML* entry, const char* reference, const char* kind) {
-        return Named(qm::arxml::ChildTarget(entry, reference), kind);
-    };
-    std::vector<const NanoXML*> stack{root};
-    while (!stack.empty()) {
-        const NanoXML* node = stack.back();
-        stack.pop_back();
-        for (const NanoXML* child : node->children) stack.push_back(child);
-        const std::string& n = node->name;
-        const NanoXML* parent = node->parent;
-        const bool inInterface = parent != nullptr && Named(parent->parent, "SERVICE-INTERFACE");
-        if (n == "SERVICE-INTERFACE") ++counts.values[kSomeIpCountServiceInterfaces];
-        if (n == "SOMEIP-SERVICE-INTERFACE-DEPLOYMENT" || n == "SERVICE-INTERFACE-DEPLOYMENT")
-            ++counts.values[kSomeIpCountServiceDeployments];
-        if (n == "PROVIDED-SOMEIP-SERVICE-INSTANCE" || n == "REQUIRED-SOMEIP-SERVICE-INSTANCE" ||
-            n == "PROVIDED-SERVICE-INSTANCE" || n == "CONSUMED-SERVICE-INSTANCE")
-            ++counts.values[kSomeIpCountServiceInstances];
-        if ((n == "CLIENT-SERVER-OPERATION" && inInterface && Named(parent, "METHODS")) ||
-            (n == "SOMEIP-METHOD-DEPLOYMENT" &&
-             !targetIs(node, "METHOD-REF", "CLIENT-SERVER-OPERATION")))
-            ++counts.values[kSomeIpCountMethods];
-        if ((n == "VARIABLE-DATA-PROTOTYPE" && inInterface && Named(parent, "EVENTS")) ||
-            (n == "SOMEIP-EVENT-DEPLOYMENT" &&
-             !targetIs(node, "EVENT-REF", "VARIABLE-DATA-PROTOTYPE")))
-            ++counts.values[kSomeIpCountEvents];
-        if ((n == "FIELD" && inInterface && Named(parent, "FIELDS")) ||
-            (n == "SOMEIP-FIELD-DEPLOYMENT" && !targetIs(node, "FIELD-REF", "FIELD")))
-            ++counts.values[kSomeIpCountFields];
-        if (n == "SOMEIP-EVENT-GROUP") ++counts.values[kSomeIpCountEventGroups];
-        if (n == "IMPLEMENTATION-DATA-TYPE" || n == "STD-CPP-IMPLEMENTATION-DATA-TYPE" ||
-            n == "APPLICATION-PRIMITIVE-DATA-TYPE" || n == "APPLICATION-RECORD-DATA-TYPE" ||
-            n == "APPLICATION-ARRAY-DATA-TYPE")
-            ++counts.values[kSomeIpCountDataTypes];
-    }
     return counts;
 }
 
@@ -183,7 +137,6 @@ TEST_P(SomeIpCorpusFile, BothReadersGiveTheirPinnedYieldAndTheHeaderCompiles) {
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "no shared corpus";
     auto db = LoadWhole({path.string()});
     const CorpusYield& pinned = kCorpus.at(GetParam());
-    EXPECT_EQ(ReadCounts(*db), ElementCounts(db->Root()));
     EXPECT_EQ(ReadCounts(*db), pinned.counts);
     EXPECT_EQ(db->GetSomeIpServiceCount(), pinned.services);
     // The header of a file without services or types is the same skeleton for every file.
@@ -234,18 +187,14 @@ TEST(SomeIpCorpusSets, TheHelloWorldFilesJoinIntoOneServiceThatCompiles) {
     EXPECT_EQ(exact.GetEcuCount(), 0u);
     EXPECT_EQ(NanoXML::MessageLog().find("ServiceHelloWorld\""), std::string::npos);
     auto db = LoadWhole(set);
-    EXPECT_EQ(ReadCounts(*db), ElementCounts(db->Root()));
+    EXPECT_EQ(ReadCounts(*db), (Counts{{1, 1, 2, 1, 1, 0, 1, 0}}));
+    // (Its interface path, identifiers, method arguments and instances, as the binding shows
+    // them: python/tests/test_someip.py.)
     ASSERT_EQ(db->GetSomeIpServiceCount(), 1u);
     ISomeIpService* service = db->GetSomeIpService(0);
-    EXPECT_STREQ(service->GetInterfacePath(), "/HelloWorldServiceInterfaces/ServiceHelloWorld");
-    EXPECT_EQ(service->GetServiceId(), 101);
-    ASSERT_EQ(service->GetMethodCount(), 1u);
-    QM_EXPECT_FIELDS(*service->GetMethod(0), (GetId(), 32000), (GetArgumentDirection(1), "out"));
     ASSERT_EQ(service->GetEventCount(), 1u);
     EXPECT_EQ(service->GetEvent(0)->GetId(), 1);
     ASSERT_EQ(service->GetInstanceCount(), 2u);
-    EXPECT_EQ(service->GetInstance(0)->GetInstanceId(), 29);
-    EXPECT_STREQ(service->GetInstance(1)->GetRoleText(), "required");
     EXPECT_STREQ(service->GetInstance(1)->GetEventGroupName(0), "Eventgroup1");
     // Every reference between the three resolves; only the shared types live elsewhere.
     EXPECT_EQ(std::string(db->GetMessages()).find("REF of "), std::string::npos);
@@ -427,7 +376,7 @@ const std::string kBrakeDeployment = Document(Package(
 
 TEST(SomeIpWholeDocument, JoinsInterfaceDeploymentInstanceAndMachineAcrossFiles) {
     auto db = LoadWholeTexts({kBrakeDeployment, kBrakeInterface});
-    EXPECT_EQ(ReadCounts(*db), ElementCounts(db->Root()));
+    EXPECT_EQ(ReadCounts(*db), (Counts{{1, 1, 1, 1, 1, 1, 1, 8}}));
     ASSERT_EQ(db->GetSomeIpServiceCount(), 1u) << db->GetMessages();
     ISomeIpService* brake = db->GetSomeIpService(0);
     QM_EXPECT_FIELDS(*brake, (GetName(), "Brake"), (GetServiceId(), 0x1234),
@@ -459,7 +408,6 @@ TEST(SomeIpWholeDocument, JoinsInterfaceDeploymentInstanceAndMachineAcrossFiles)
                      (GetTimeToLive(), 5u));
     ASSERT_EQ(server->GetProviderCount(), 1u);
     QM_EXPECT_FIELDS(*server, (GetProviderName(0), "BrakeEcu"), (GetProviderKind(0), "machine"));
-    EXPECT_EQ(db->GetReadCount(kSomeIpCountDataTypes), 8u);
     EXPECT_EQ(CompileErrors(db->GenerateServicesHeader(nullptr)), "");
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 // Helpers of the SOME/IP tests: documents written to temporary files and loaded into a
 // database, and the small package layouts the reader looks for.
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>

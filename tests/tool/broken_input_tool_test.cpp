@@ -106,14 +106,6 @@ TEST_F(BrokenInput, EmptyFilesAreWarnings) {
     ExpectCheck(Write("empty_services.arxml", ""), "--format someip", {1, "the file is empty"});
 }
 
-TEST_F(BrokenInput, ACutLdfIsNotClean) {
-    const std::string ldf = ReadFile(kExamples / "body.ldf");
-    const size_t block = ldf.find('{', ldf.find('{', ldf.find("Node_attributes")) + 1);
-    ASSERT_NE(block, std::string::npos);
-    ExpectCheck(Write("cut.ldf", ldf.substr(0, block + 1)), "",
-                {1, "WARNING. The file ends inside the section that begins at Line("});
-}
-
 // Value descriptions keep negative and wide values in the dump (the DBC tests check how they
 // are written back).
 TEST_F(BrokenInput, ValueDescriptionsKeepTheirValuesInTheDump) {

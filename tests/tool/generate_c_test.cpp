@@ -109,30 +109,23 @@ struct SegmentCase {
 };
 
 TEST(GenerateCSegments, FollowTheCodecLayout) {
-    const std::vector<SegmentCase> cases = {
+    std::vector<SegmentCase> cases = {
         {BitLayout::Little(0, 8), 8, {{0, 0, 0, 8}}},
         {BitLayout::Little(4, 12), 8, {{0, 4, 0, 4}, {1, 0, 4, 8}}},
         // Big-endian, most significant bit 7 of byte 0: the low byte lies in byte 1.
         {BitLayout::BigFromMsb(7, 16), 8, {{1, 0, 0, 8}, {0, 0, 8, 8}}},
         {BitLayout::BigFromMsb(3, 6), 8, {{1, 6, 0, 2}, {0, 0, 2, 4}}},
-        // Bytes beyond the frame are neither read nor written; bits above 64 are cleared.
+        // Bytes beyond the frame are neither read nor written.
         {BitLayout::Little(4, 12), 1, {{0, 4, 0, 4}}},
-        {BitLayout::Little(0, 72),
-         9,
-         {{0, 0, 0, 8},
-          {1, 0, 8, 8},
-          {2, 0, 16, 8},
-          {3, 0, 24, 8},
-          {4, 0, 32, 8},
-          {5, 0, 40, 8},
-          {6, 0, 48, 8},
-          {7, 0, 56, 8},
-          {8, 0, 64, 8}}},
         // A field that claims 4 billion bits costs what the frame holds.
         {BitLayout::BigFromMsb(7, 0xFFFFFFF0u),
          2,
          {{1, 0, 0xFFFFFFE0u, 8}, {0, 0, 0xFFFFFFE8u, 8}}},
     };
+    // Nine whole bytes, one piece each: bits above 64 are cleared.
+    SegmentCase wide{BitLayout::Little(0, 72), 9, {}};
+    for (uint32_t byte = 0; byte < 9; ++byte) wide.pieces.push_back({byte, 0, 8 * byte, 8});
+    cases.push_back(wide);
     for (const SegmentCase& c : cases) {
         std::vector<std::vector<uint32_t>> pieces;
         for (const ByteSegment& s : qmtool::ccode::SegmentsOf(c.layout, c.frameSize)) {

@@ -47,6 +47,9 @@ TEST(SomeIpTool, ReadableOutputAMissingFileAndTheGenericCommands) {
         {"check --format someip " + kExample, 1, {"Unsupported native declaration uint32."}},
         {"dump --format someip --json " + kExample, 0},
     });
+    const auto info = RunJson("info --format someip --json " + kExample);
+    EXPECT_EQ(info["kind"], "SOME/IP");
+    EXPECT_EQ(info["services"], 2);
 }
 
 TEST(SomeIpTool, HeaderOfOneServiceToAFile) {
@@ -66,12 +69,6 @@ TEST(SomeIpTool, WholeDocumentHeaderByDefault) {
         {"header " + kExample + " --service Nothing", -1},
         {"header --exact " + kExample + " --service Nothing", -1},
     });
-}
-
-TEST(SomeIpTool, GenericCommandsWithTheFormat) {
-    const auto json = RunJson("info --format someip --json " + kExample);
-    EXPECT_EQ(json["kind"], "SOME/IP");
-    EXPECT_EQ(json["services"], 2);
 }
 
 // What a newcomer runs first: the bundled example passes its own checks in every reading.
