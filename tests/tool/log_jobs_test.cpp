@@ -4,6 +4,7 @@
 // -o. And the fast text of physical doubles equals the shortest text of std::to_chars.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -250,8 +251,25 @@ TEST_F(LogCsvTest, AMissingLogIsReportedAfterTheOthers) {
 }
 
 // The fast path of physical doubles (a decimal written from its integer digits) must give what
-// the shortest form of std::to_chars gives, notation included.
+// the shortest form of std::to_chars gives, notation included: values at the edges of a digit
+// count, of trailing zeros, of the switch between fixed and scientific notation, then random.
 TEST(PhysicalDoubleText, EqualsTheShortestText) {
+    // Each with the decimals it needs and with up to three more (trailing zeros).
+    const double edges[] = {9.9,     10.0,     99.99,     100.0,        37.0,        -37.5,
+                            0.5,     0.05,     -0.25,     0.0001,       0.00012,     0.00001,
+                            0.00123, 1.5e-10,  5e-7,      10000.0,      100000.0,    -200000.0,
+                            2500000, 25000000, 120000000, 1e14,         1.000001,    -0.1,
+                            1e13,    -3e12,    12345e7,   999999999.99, 123456789.5, 1234.5678};
+    for (const double value : edges) {
+        const int needs = std::max(1, qm::codec::DecimalPlaces(value));
+        for (int decimals = needs; decimals <= std::min(15, needs + 3); ++decimals) {
+            std::string fast;
+            qmtool::AppendPhysicalDouble(fast, value, std::pow(10.0, decimals), decimals);
+            std::string shortest;
+            qm::codec::AppendDouble(shortest, value);
+            EXPECT_EQ(fast, shortest) << decimals;
+        }
+    }
     std::mt19937_64 random(7);
     for (int decimals = 0; decimals <= 15; ++decimals) {
         const double scale = std::pow(10.0, decimals);

@@ -81,6 +81,45 @@ inline char* DigitsBefore(char* end, uint64_t value) {
     return end;
 }
 
+// The number of decimal digits of a nonzero value: from its bit width (times log10(2), as
+// 1233 / 4096), one more when it reaches the next power of ten.
+inline int DigitCount(uint64_t value) {
+    static constexpr uint64_t kPowers[] = {1,
+                                           10,
+                                           100,
+                                           1000,
+                                           10000,
+                                           100000,
+                                           1000000,
+                                           10000000,
+                                           100000000,
+                                           1000000000,
+                                           10000000000,
+                                           100000000000,
+                                           1000000000000,
+                                           10000000000000,
+                                           100000000000000,
+                                           1000000000000000,
+                                           10000000000000000,
+                                           100000000000000000,
+                                           1000000000000000000,
+                                           10000000000000000000u};
+    const int estimate = (64 - __builtin_clzll(value)) * 1233 >> 12;
+    return estimate + (value >= kPowers[estimate] ? 1 : 0);
+}
+
+// The digits of a value written at `at` where they end up (no buffer between: a copy would
+// read the digits back before their stores have landed).
+[[gnu::always_inline]] inline char* WriteDigits(char* at, uint64_t value) {
+    if (value < 10) {
+        *at = static_cast<char>('0' + value);
+        return at + 1;
+    }
+    char* const end = at + DigitCount(value);
+    DigitsBefore(end, value);
+    return end;
+}
+
 // Whether a CSV field must be quoted: a loop over a few bytes (a channel name), where
 // find_first_of would search the set once per byte.
 inline bool NeedsCsvQuotes(std::string_view text) {
@@ -107,59 +146,102 @@ inline bool NeedsCsvQuotes(std::string_view text) {
     return at + size;
 }
 
+// An integer of at most 15 digits written at [at, end) rewritten as std::to_chars writes it: in
+// scientific notation when that is shorter, as for five trailing zeros or more ("1e+05",
+// "2.5e+07"). Returns its end.
+[[gnu::noinline]] char* ShorterRoundInteger(char* at, char* end) {
+    const auto length = static_cast<int>(end - at);
+    if (end[-1] != '0') return end;
+    int significant = length;
+    while (at[significant - 1] == '0') --significant;
+    if (significant + (significant > 1 ? 1 : 0) + 4 >= length) return end;  // "e+XX"
+    if (significant > 1) {
+        std::memmove(at + 2, at + 1, static_cast<size_t>(significant - 1));
+        at[1] = '.';
+        at += significant + 1;
+    } else {
+        ++at;
+    }
+    *at++ = 'e';
+    *at++ = '+';
+    std::memcpy(at, kDigitPairs + 2 * (length - 1), 2);
+    return at + 2;
+}
+
 // The text of the double nearest to a decimal of at most 15 significant digits, +-digits x
 // 10^-places (digits nonzero): that decimal is its shortest text (two such decimals never share
 // a double). std::to_chars writes the shorter of fixed and scientific notation (fixed on a
 // tie): the fixed text when it is not longer, else "d.ddde-XX" as std::to_chars writes it.
+// From 1 on the fixed text is always the shorter; it is written in place, its trailing zeros
+// dropped afterwards.
 char* WriteShortDecimal(char* at, bool negative, uint64_t digits, int places) {
-    while (places > 0 && digits % 10 == 0) {
+    *at = '-';
+    at += negative ? 1 : 0;
+    int count = DigitCount(digits);
+    if (places == 0) {
+        DigitsBefore(at + count, digits);
+        return count > 5 ? ShorterRoundInteger(at, at + count) : at + count;
+    }
+    if (places < count) {
+        // The decimals from the back, two at a time, the point, the whole digits.
+        char* end = at + count + 1;
+        char* next = end;
+        int left = places;
+        for (; left >= 2; left -= 2) {
+            const uint64_t pair = digits % 100;
+            digits /= 100;
+            next -= 2;
+            std::memcpy(next, kDigitPairs + 2 * pair, 2);
+        }
+        if (left != 0) {
+            *--next = static_cast<char>('0' + digits % 10);
+            digits /= 10;
+        }
+        *--next = '.';
+        DigitsBefore(next, digits);
+        while (end[-1] == '0') --end;
+        if (end[-1] != '.') return end;
+        --end;
+        return end - at > 5 ? ShorterRoundInteger(at, end) : end;
+    }
+    // Below 1: the notation depends on the digits left without trailing zeros.
+    while (digits % 10 == 0) {
         digits /= 10;
         --places;
+        --count;
+    }
+    const int exponent = count - 1 - places;  // of the leading digit, negative
+    const int fixed = 2 + places;
+    const int scientific = count + (count > 1 ? 1 : 0) + 2 + (exponent <= -100 ? 3 : 2);
+    if (fixed <= scientific) {
+        // "0.", the leading zeros of the decimals (at most three here), the digits.
+        std::memcpy(at, "0.000000", 8);
+        char* const end = at + fixed;
+        DigitsBefore(end, digits);
+        return end;
     }
     char buffer[24];
-    char* const end = buffer + sizeof(buffer);
-    const char* const first = DigitsBefore(end, digits);
-    const auto count = static_cast<int>(end - first);
-    const int exponent = count - 1 - places;  // of the leading digit
-    const int fixed = places == 0 ? count : exponent >= 0 ? count + 1 : 2 + places;
-    const int absExponent = exponent < 0 ? -exponent : exponent;
-    const int scientific = count + (count > 1 ? 1 : 0) + 2 + (absExponent >= 100 ? 3 : 2);
-    if (negative) *at++ = '-';
-    if (fixed > scientific) {
-        *at++ = *first;
-        if (count > 1) {
-            *at++ = '.';
-            at = CopyText(at, first + 1, static_cast<size_t>(count - 1));
-        }
-        *at++ = 'e';
-        *at++ = exponent < 0 ? '-' : '+';
-        if (absExponent >= 100) *at++ = static_cast<char>('0' + absExponent / 100);
-        std::memcpy(at, kDigitPairs + 2 * (absExponent % 100), 2);
-        return at + 2;
-    }
-    if (places == 0) return CopyText(at, first, static_cast<size_t>(count));
-    if (places < count) {
-        // Whole digits, the point, the decimals.
-        const int whole = count - places;
-        at = CopyText(at, first, static_cast<size_t>(whole));
+    char* const bufferEnd = buffer + sizeof(buffer);
+    const char* const first = DigitsBefore(bufferEnd, digits);
+    *at++ = *first;
+    if (count > 1) {
         *at++ = '.';
-        return CopyText(at, first + whole, static_cast<size_t>(places));
+        at = CopyText(at, first + 1, static_cast<size_t>(count - 1));
     }
-    // Below 1: "0.", the leading zeros of the decimals, the digits.
-    *at++ = '0';
-    *at++ = '.';
-    for (int zeros = places - count; zeros > 0; --zeros) *at++ = '0';
-    return CopyText(at, first, static_cast<size_t>(count));
+    *at++ = 'e';
+    *at++ = '-';
+    const int absExponent = -exponent;
+    if (absExponent >= 100) *at++ = static_cast<char>('0' + absExponent / 100);
+    std::memcpy(at, kDigitPairs + 2 * (absExponent % 100), 2);
+    return at + 2;
 }
 
 // The text of an integer: std::to_chars's digits, a pair at a time.
 char* WriteInteger(char* at, int64_t value) {
-    if (value < 0) *at++ = '-';
-    char digits[24];
-    char* const end = digits + sizeof(digits);
-    const char* first = DigitsBefore(
-        end, value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
-    return CopyText(at, first, static_cast<size_t>(end - first));
+    *at = '-';
+    at += value < 0 ? 1 : 0;
+    return WriteDigits(
+        at, value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
 }
 
 // AppendDouble's text written at `at`.
