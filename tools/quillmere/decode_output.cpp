@@ -146,6 +146,42 @@ inline bool NeedsCsvQuotes(std::string_view text) {
     return at + size;
 }
 
+constexpr uint64_t kSixteenDigits = 10000000000000000;  // 10^16
+
+// The eight decimal digits of a value below 10^8, leading zeros included, as text in a 64-bit
+// word (the first digit in the lowest byte): split into lanes of four, two and one digit, each
+// lane divided by a multiplication.
+inline uint64_t EightDigits(uint64_t value) {
+    const uint64_t high = value / 10000;
+    uint64_t lanes = high | (value - high * 10000) << 32;
+    const uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007Full;
+    lanes = hundreds | (lanes - hundreds * 100) << 16;
+    const uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000Full;
+    lanes = tens | (lanes - tens * 10) << 8;
+    return lanes | 0x3030303030303030ull;
+}
+
+// The sixteen decimal digits of a value below 10^16, leading zeros included.
+inline unsigned __int128 SixteenDigits(uint64_t value) {
+    const uint64_t high = value / 100000000;
+    return EightDigits(high) | static_cast<unsigned __int128>(EightDigits(value - high * 100000000))
+                                   << 64;
+}
+
+// How many of the `places` decimal characters (the first in the lowest byte of a word of
+// characters) remain once their trailing zeros are dropped: the highest byte that is not "0".
+inline int KeptDecimals(uint64_t decimals, int places) {
+    const uint64_t digits = decimals ^ (0x3030303030303030ull >> (8 * (8 - places)));
+    return digits != 0 ? 8 - __builtin_clzll(digits) / 8 : 0;
+}
+inline int KeptDecimals(unsigned __int128 decimals, int places) {
+    if (places <= 8) return KeptDecimals(static_cast<uint64_t>(decimals), places);
+    const auto high = static_cast<uint64_t>(decimals >> 64);
+    const uint64_t digits = high ^ (0x3030303030303030ull >> (8 * (16 - places)));
+    if (digits != 0) return 16 - __builtin_clzll(digits) / 8;
+    return KeptDecimals(static_cast<uint64_t>(decimals), 8);
+}
+
 // An integer of at most 15 digits written at [at, end) rewritten as std::to_chars writes it: in
 // scientific notation when that is shorter, as for five trailing zeros or more ("1e+05",
 // "2.5e+07"). Returns its end.
@@ -168,15 +204,10 @@ inline bool NeedsCsvQuotes(std::string_view text) {
     return at + 2;
 }
 
-// The text of the double nearest to a decimal of at most 15 significant digits, +-digits x
-// 10^-places (digits nonzero): that decimal is its shortest text (two such decimals never share
-// a double). std::to_chars writes the shorter of fixed and scientific notation (fixed on a
-// tie): the fixed text when it is not longer, else "d.ddde-XX" as std::to_chars writes it.
-// From 1 on the fixed text is always the shorter; it is written in place, its trailing zeros
-// dropped afterwards.
-char* WriteShortDecimal(char* at, bool negative, uint64_t digits, int places) {
-    *at = '-';
-    at += negative ? 1 : 0;
+// The text of a decimal digits x 10^-places (digits nonzero, the sign written), digit by digit:
+// the general form of WriteShortDecimal. From 1 on the fixed text is always the shorter (but
+// for round integers); it is written in place, its trailing zeros dropped afterwards.
+[[gnu::noinline]] char* WriteDecimalByDigits(char* at, uint64_t digits, int places) {
     int count = DigitCount(digits);
     if (places == 0) {
         DigitsBefore(at + count, digits);
@@ -234,6 +265,58 @@ char* WriteShortDecimal(char* at, bool negative, uint64_t digits, int places) {
     if (absExponent >= 100) *at++ = static_cast<char>('0' + absExponent / 100);
     std::memcpy(at, kDigitPairs + 2 * (absExponent % 100), 2);
     return at + 2;
+}
+
+// The text of the double nearest to a decimal of at most 15 significant digits, +-digits x
+// 10^-places (digits nonzero): that decimal is its shortest text (two such decimals never share
+// a double). std::to_chars writes the shorter of fixed and scientific notation (fixed on a
+// tie): the fixed text when it is not longer, else "d.ddde-XX" as std::to_chars writes it.
+// The text of WriteShortDecimal from the digits as a word of characters (Text: 8 or 16 of
+// them, leading zeros included, the first in the lowest byte): the fixed text is put together
+// with shifts, its point inserted, its trailing zeros found by a bit count. digits has `count`
+// digits; count + 1 and places are at most the characters of Text.
+template <class Text>
+char* WriteDecimalText(char* at, Text text, uint64_t digits, int count, int places) {
+    constexpr int kChars = sizeof(Text);
+    if (places < count) {
+        // The digits moved to the start, the point put after the whole ones.
+        const Text number = text >> (8 * (kChars - count));
+        const int whole = count - places;
+        const Text decimals = number >> (8 * whole);
+        const Text fixed = (number & ((Text{1} << (8 * whole)) - 1)) | (Text{'.'} << (8 * whole)) |
+                           (decimals << (8 * (whole + 1)));
+        std::memcpy(at, &fixed, sizeof(fixed));
+        const int kept = KeptDecimals(decimals, places);
+        if (kept > 0) return at + whole + 1 + kept;
+        return whole > 5 ? ShorterRoundInteger(at, at + whole) : at + whole;
+    }
+    // Below 1: "0.", the zeros and digits of the decimals but their trailing zeros, unless the
+    // scientific text is shorter (then the general way).
+    const Text decimals = text >> (8 * (kChars - places));
+    const int kept = KeptDecimals(decimals, places);
+    const int significant = count - (places - kept);
+    if (2 + kept > significant + (significant > 1 ? 1 : 0) + 4) {
+        return WriteDecimalByDigits(at, digits, places);
+    }
+    std::memcpy(at, "0.", 2);
+    std::memcpy(at + 2, &decimals, sizeof(decimals));
+    return at + 2 + kept;
+}
+
+// Digits of up to 7 and 15 digits with up to 8 and 15 places (every decimal of a decode step
+// and of a signal's rounding) are made as 8 or 16 characters at once, without a branch per
+// digit; others digit by digit.
+char* WriteShortDecimal(char* at, bool negative, uint64_t digits, int places) {
+    *at = '-';
+    at += negative ? 1 : 0;
+    const auto placesLess1 = static_cast<unsigned>(places - 1);
+    if (digits < 10000000 && placesLess1 < 8) {
+        return WriteDecimalText(at, EightDigits(digits), digits, DigitCount(digits), places);
+    }
+    if (digits < kSixteenDigits / 10 && placesLess1 < 15) {
+        return WriteDecimalText(at, SixteenDigits(digits), digits, DigitCount(digits), places);
+    }
+    return WriteDecimalByDigits(at, digits, places);
 }
 
 // The text of an integer: std::to_chars's digits, a pair at a time.
