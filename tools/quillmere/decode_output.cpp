@@ -567,6 +567,20 @@ size_t DecodeWriter::CsvRowBound(const FrameCodec& frame, const qm::codec::LogFr
     return head + frame.signals.size() * (kMostNumberBytes + 1) + 1;
 }
 
+// `count` commas (one at least) written at `at`, before a cell of a row's bound: a fixed store
+// of 32 bytes (the room of a cell) for up to 32, not a call.
+[[gnu::always_inline]] inline char* WriteCommas(char* at, size_t count) {
+    static constexpr char kCommas[] = ",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,";
+    if (count == 1) {
+        *at = ',';
+    } else if (count <= 32) {
+        std::memcpy(at, kCommas, 32);
+    } else {
+        std::memset(at, ',', count);
+    }
+    return at + count;
+}
+
 // timestamp,channel then one cell per signal: the physical value, empty for a signal the frame
 // does not carry (another multiplexer value, a short payload).
 char* DecodeWriter::WriteCsvRow(char* at, const FrameCodec& frame, const uint8_t* payload,
@@ -589,19 +603,12 @@ char* DecodeWriter::WriteCsvRow(char* at, const FrameCodec& frame, const uint8_t
     complete = frame.Decode(payload, size, ReadableBytes(payload, line),
                             [&](size_t index, uint64_t raw, const FrameCodec::Step& step) {
                                 // The commas of the cells left empty before this one, and its own.
-                                const size_t commas = index + 1 - next;
-                                if (commas == 1) {
-                                    *at++ = ',';
-                                } else {
-                                    std::memset(at, ',', commas);
-                                    at += commas;
-                                }
+                                at = WriteCommas(at, index + 1 - next);
                                 next = index + 1;
                                 at = WriteStepValue(at, frame, index, raw, step);
                             });
     const size_t rest = frame.signals.size() - next;
-    std::memset(at, ',', rest);
-    at += rest;
+    if (rest != 0) at = WriteCommas(at, rest);
     *at++ = '\n';
     return at;
 }
