@@ -1,5 +1,6 @@
 #include "decode_output.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -84,28 +85,17 @@ inline char* DigitsBefore(char* end, uint64_t value) {
 // The number of decimal digits of a nonzero value: from its bit width (times log10(2), as
 // 1233 / 4096), one more when it reaches the next power of ten.
 inline int DigitCount(uint64_t value) {
-    static constexpr uint64_t kPowers[] = {1,
-                                           10,
-                                           100,
-                                           1000,
-                                           10000,
-                                           100000,
-                                           1000000,
-                                           10000000,
-                                           100000000,
-                                           1000000000,
-                                           10000000000,
-                                           100000000000,
-                                           1000000000000,
-                                           10000000000000,
-                                           100000000000000,
-                                           1000000000000000,
-                                           10000000000000000,
-                                           100000000000000000,
-                                           1000000000000000000,
-                                           10000000000000000000u};
+    static constexpr auto kPowers = [] {
+        std::array<uint64_t, 20> powers{};
+        uint64_t power = 1;
+        for (uint64_t& p : powers) {
+            p = power;
+            power *= 10;  // wraps after 10^19, which is not kept
+        }
+        return powers;
+    }();
     const int estimate = (64 - __builtin_clzll(value)) * 1233 >> 12;
-    return estimate + (value >= kPowers[estimate] ? 1 : 0);
+    return estimate + (value >= kPowers[static_cast<size_t>(estimate)] ? 1 : 0);
 }
 
 // The digits of a value written at `at` where they end up (no buffer between: a copy would
@@ -267,10 +257,6 @@ inline int KeptDecimals(unsigned __int128 decimals, int places) {
     return at + 2;
 }
 
-// The text of the double nearest to a decimal of at most 15 significant digits, +-digits x
-// 10^-places (digits nonzero): that decimal is its shortest text (two such decimals never share
-// a double). std::to_chars writes the shorter of fixed and scientific notation (fixed on a
-// tie): the fixed text when it is not longer, else "d.ddde-XX" as std::to_chars writes it.
 // The text of WriteShortDecimal from the digits as a word of characters (Text: 8 or 16 of
 // them, leading zeros included, the first in the lowest byte): the fixed text is put together
 // with shifts, its point inserted, its trailing zeros found by a bit count. digits has `count`
@@ -303,9 +289,13 @@ char* WriteDecimalText(char* at, Text text, uint64_t digits, int count, int plac
     return at + 2 + kept;
 }
 
-// Digits of up to 7 and 15 digits with up to 8 and 15 places (every decimal of a decode step
-// and of a signal's rounding) are made as 8 or 16 characters at once, without a branch per
-// digit; others digit by digit.
+// The text of the double nearest to a decimal of at most 15 significant digits, +-digits x
+// 10^-places (digits nonzero): that decimal is its shortest text (two such decimals never share
+// a double). std::to_chars writes the shorter of fixed and scientific notation (fixed on a
+// tie): the fixed text when it is not longer, else "d.ddde-XX" as std::to_chars writes it.
+// Up to 7 (15) digits with up to 8 (15) places, every decimal of a decode step and of a
+// signal's rounding, are made as 8 (16) characters at once, without a branch per digit; others
+// digit by digit. Writes up to 19 bytes.
 char* WriteShortDecimal(char* at, bool negative, uint64_t digits, int places) {
     *at = '-';
     at += negative ? 1 : 0;
