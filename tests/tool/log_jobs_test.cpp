@@ -212,14 +212,14 @@ TEST_F(LogCsvTest, OneTablePerFrameWithAColumnPerSignal) {
 }
 
 // A table whose file cannot be made or written fails the run with the system's reason, when its
-// rows are written at the end and when they are written while the log is decoding (60,000
-// repeats give 11 MB of rows, beyond the 8 MB that wait): the decode then stops soon (before
+// rows are written at the end and when they are written while the log is decoding (80,000
+// repeats give 15 MB of rows, beyond the 10 MB that wait): the decode then stops soon (before
 // the log's counts).
 TEST_F(LogCsvTest, ATableThatCannotBeWrittenFailsTheRun) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     const fs::path folder = scratch_ / "tables";
     const std::string table = (folder / "Engine.csv").string();
-    for (const int repeats : {1, 60000}) {
+    for (const int repeats : {1, 80000}) {
         const std::string log =
             Quote(Write("in.log", MakeLog({"lf", false, Ending::Lf}, repeats)).string());
         const bool early = repeats > 1;

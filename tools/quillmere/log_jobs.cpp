@@ -84,8 +84,11 @@ class TextBuffer {
     }
 
   private:
+    // By a quarter: thousands of tables' buffers keep the room they grew to, and the slack of
+    // doubling would hold as much memory as their rows.
     void Grow(size_t bytes) {
-        const size_t capacity = std::max({capacity_ * 2, size_ + bytes, size_t{256}});
+        const size_t capacity =
+            std::max({capacity_ + std::max(capacity_ / 4, size_t{256}), size_ + bytes});
         char* grown = static_cast<char*>(std::realloc(data_, capacity));
         if (grown == nullptr) throw std::bad_alloc();
         data_ = grown;
@@ -543,7 +546,10 @@ class TableFolderSink : public Sink {
     }
 
   private:
-    static constexpr size_t kFlushBytes = size_t{8} << 20;
+    // With buffers grown by a quarter, 10 MB of rows take the memory that 8 MB took with
+    // doubling: a fourth more per write (ext4 takes less system time per byte for larger
+    // writes: larger page-cache folios, fewer calls).
+    static constexpr size_t kFlushBytes = size_t{10} << 20;
     // A table's buffer that grew beyond this is given back to the heap once handed over.
     static constexpr size_t kMostKeptRoom = size_t{1} << 20;
     // The rows a table has waiting: what every row touches is 32 bytes a table, side by side.
