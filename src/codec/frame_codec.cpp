@@ -73,7 +73,8 @@ void FrameCodec::OrderSteps() {
     std::stable_sort(steps_.begin(), steps_.end(), [](const Step& a, const Step& b) {
         return a.field.EndByte() < b.field.EndByte();
     });
-    classicSteps_ = FittingSteps(8);
+    classicSteps_ = 0;
+    while (classicSteps_ < steps_.size() && steps_[classicSteps_].field.FitsIn(8)) ++classicSteps_;
     switchStep_ = 0;
     for (size_t i = 0; i < steps_.size(); ++i) {
         if (static_cast<int>(steps_[i].index) == switchIndex_) switchStep_ = i;

@@ -97,6 +97,17 @@ TEST(LogLineBlock, ReadsEveryLineAsTheWordByWordReader) {
         {"vcan1 00000123#", "0||vcan1|291x|"},
         {"(0.5) can0 123##1DE.AD", "0|0.5|can0|291fd|DEAD"},  // CAN FD, dotted
         {"  can0  123   [2]  DE AD", "0||can0|291|DEAD"},     // screen form, no timestamp
+        // Every digit in both cases; a character next to the digits and letters, anywhere in a
+        // group of eight.
+        {"(0.5) can0 123#0123456789abcdefABCDEF01", "0|0.5|can0|291|0123456789ABCDEFABCDEF01"},
+        {"(0.5) can0 123#DEADBEG0", "4"},
+        {"(0.5) can0 123#DEAD:EEF", "4"},
+        {"(0.5) can0 123#/EADBEEF", "4"},
+        {"(0.5) can0 123#DEADBE`F", "4"},
+        {"(0.5) can0 123#DE@DBEEF", "4"},
+        {"(0.5) can0 123#DEADBEE\xC6", "4"},
+        {"(1436509052.24971:) can0 123#11", "4"},
+        {"(143650905/.249713) can0 123#11", "4"},
         // Vector ASCII: frames (hex identifiers, "x" extended), remote, error and CAN FD lines.
         {"   0.010000 1  45             Rx   d 2 01 02  Length = 0", "0|0.010000|1|69|0102"},
         {"   0.010000 2  1ABx           Tx   d 1 FF", "0|0.010000|2|427x|FF"},

@@ -4,6 +4,7 @@
 // -o. And the fast text of physical doubles equals the shortest text of std::to_chars.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -211,14 +212,14 @@ TEST_F(LogCsvTest, OneTablePerFrameWithAColumnPerSignal) {
 }
 
 // A table whose file cannot be made or written fails the run with the system's reason, when its
-// rows are written at the end and when they are written while the log is decoding (60,000
-// repeats give 11 MB of rows, beyond the 8 MB that wait): the decode then stops soon (before
+// rows are written at the end and when they are written while the log is decoding (80,000
+// repeats give 15 MB of rows, beyond the 10 MB that wait): the decode then stops soon (before
 // the log's counts).
 TEST_F(LogCsvTest, ATableThatCannotBeWrittenFailsTheRun) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     const fs::path folder = scratch_ / "tables";
     const std::string table = (folder / "Engine.csv").string();
-    for (const int repeats : {1, 60000}) {
+    for (const int repeats : {1, 80000}) {
         const std::string log =
             Quote(Write("in.log", MakeLog({"lf", false, Ending::Lf}, repeats)).string());
         const bool early = repeats > 1;
@@ -250,8 +251,25 @@ TEST_F(LogCsvTest, AMissingLogIsReportedAfterTheOthers) {
 }
 
 // The fast path of physical doubles (a decimal written from its integer digits) must give what
-// the shortest form of std::to_chars gives, notation included.
+// the shortest form of std::to_chars gives, notation included: values at the edges of a digit
+// count, of trailing zeros, of the switch between fixed and scientific notation, then random.
 TEST(PhysicalDoubleText, EqualsTheShortestText) {
+    // Each with the decimals it needs and with up to three more (trailing zeros).
+    const double edges[] = {9.9,     10.0,     99.99,     100.0,        37.0,        -37.5,
+                            0.5,     0.05,     -0.25,     0.0001,       0.00012,     0.00001,
+                            0.00123, 1.5e-10,  5e-7,      10000.0,      100000.0,    -200000.0,
+                            2500000, 25000000, 120000000, 1e14,         1.000001,    -0.1,
+                            1e13,    -3e12,    12345e7,   999999999.99, 123456789.5, 1234.5678};
+    for (const double value : edges) {
+        const int needs = std::max(1, qm::codec::DecimalPlaces(value));
+        for (int decimals = needs; decimals <= std::min(15, needs + 3); ++decimals) {
+            std::string fast;
+            qmtool::AppendPhysicalDouble(fast, value, std::pow(10.0, decimals), decimals);
+            std::string shortest;
+            qm::codec::AppendDouble(shortest, value);
+            EXPECT_EQ(fast, shortest) << decimals;
+        }
+    }
     std::mt19937_64 random(7);
     for (int decimals = 0; decimals <= 15; ++decimals) {
         const double scale = std::pow(10.0, decimals);

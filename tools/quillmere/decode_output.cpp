@@ -1,5 +1,6 @@
 #include "decode_output.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -81,6 +82,34 @@ inline char* DigitsBefore(char* end, uint64_t value) {
     return end;
 }
 
+// The number of decimal digits of a nonzero value: from its bit width (times log10(2), as
+// 1233 / 4096), one more when it reaches the next power of ten.
+inline int DigitCount(uint64_t value) {
+    static constexpr auto kPowers = [] {
+        std::array<uint64_t, 20> powers{};
+        uint64_t power = 1;
+        for (uint64_t& p : powers) {
+            p = power;
+            power *= 10;  // wraps after 10^19, which is not kept
+        }
+        return powers;
+    }();
+    const int estimate = (64 - __builtin_clzll(value)) * 1233 >> 12;
+    return estimate + (value >= kPowers[static_cast<size_t>(estimate)] ? 1 : 0);
+}
+
+// The digits of a value written at `at` where they end up (no buffer between: a copy would
+// read the digits back before their stores have landed).
+[[gnu::always_inline]] inline char* WriteDigits(char* at, uint64_t value) {
+    if (value < 10) {
+        *at = static_cast<char>('0' + value);
+        return at + 1;
+    }
+    char* const end = at + DigitCount(value);
+    DigitsBefore(end, value);
+    return end;
+}
+
 // Whether a CSV field must be quoted: a loop over a few bytes (a channel name), where
 // find_first_of would search the set once per byte.
 inline bool NeedsCsvQuotes(std::string_view text) {
@@ -107,59 +136,185 @@ inline bool NeedsCsvQuotes(std::string_view text) {
     return at + size;
 }
 
+constexpr uint64_t kSixteenDigits = 10000000000000000;  // 10^16
+
+// The eight decimal digits of a value below 10^8, leading zeros included, as text in a 64-bit
+// word (the first digit in the lowest byte): split into lanes of four, two and one digit, each
+// lane divided by a multiplication.
+inline uint64_t EightDigits(uint64_t value) {
+    const uint64_t high = value / 10000;
+    uint64_t lanes = high | (value - high * 10000) << 32;
+    const uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007Full;
+    lanes = hundreds | (lanes - hundreds * 100) << 16;
+    const uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000Full;
+    lanes = tens | (lanes - tens * 10) << 8;
+    return lanes | 0x3030303030303030ull;
+}
+
+// The sixteen decimal digits of a value below 10^16, leading zeros included.
+inline unsigned __int128 SixteenDigits(uint64_t value) {
+    const uint64_t high = value / 100000000;
+    return EightDigits(high) | static_cast<unsigned __int128>(EightDigits(value - high * 100000000))
+                                   << 64;
+}
+
+// How many of the `places` decimal characters (the first in the lowest byte of a word of
+// characters) remain once their trailing zeros are dropped: the highest byte that is not "0".
+inline int KeptDecimals(uint64_t decimals, int places) {
+    const uint64_t digits = decimals ^ (0x3030303030303030ull >> (8 * (8 - places)));
+    return digits != 0 ? 8 - __builtin_clzll(digits) / 8 : 0;
+}
+inline int KeptDecimals(unsigned __int128 decimals, int places) {
+    if (places <= 8) return KeptDecimals(static_cast<uint64_t>(decimals), places);
+    const auto high = static_cast<uint64_t>(decimals >> 64);
+    const uint64_t digits = high ^ (0x3030303030303030ull >> (8 * (16 - places)));
+    if (digits != 0) return 16 - __builtin_clzll(digits) / 8;
+    return KeptDecimals(static_cast<uint64_t>(decimals), 8);
+}
+
+// An integer of at most 15 digits written at [at, end) rewritten as std::to_chars writes it: in
+// scientific notation when that is shorter, as for five trailing zeros or more ("1e+05",
+// "2.5e+07"). Returns its end.
+[[gnu::noinline]] char* ShorterRoundInteger(char* at, char* end) {
+    const auto length = static_cast<int>(end - at);
+    if (end[-1] != '0') return end;
+    int significant = length;
+    while (at[significant - 1] == '0') --significant;
+    if (significant + (significant > 1 ? 1 : 0) + 4 >= length) return end;  // "e+XX"
+    if (significant > 1) {
+        std::memmove(at + 2, at + 1, static_cast<size_t>(significant - 1));
+        at[1] = '.';
+        at += significant + 1;
+    } else {
+        ++at;
+    }
+    *at++ = 'e';
+    *at++ = '+';
+    std::memcpy(at, kDigitPairs + 2 * (length - 1), 2);
+    return at + 2;
+}
+
+// The text of a decimal digits x 10^-places (digits nonzero, the sign written), digit by digit:
+// the general form of WriteShortDecimal. From 1 on the fixed text is always the shorter (but
+// for round integers); it is written in place, its trailing zeros dropped afterwards.
+[[gnu::noinline]] char* WriteDecimalByDigits(char* at, uint64_t digits, int places) {
+    int count = DigitCount(digits);
+    if (places == 0) {
+        DigitsBefore(at + count, digits);
+        return count > 5 ? ShorterRoundInteger(at, at + count) : at + count;
+    }
+    if (places < count) {
+        // The decimals from the back, two at a time, the point, the whole digits.
+        char* end = at + count + 1;
+        char* next = end;
+        int left = places;
+        for (; left >= 2; left -= 2) {
+            const uint64_t pair = digits % 100;
+            digits /= 100;
+            next -= 2;
+            std::memcpy(next, kDigitPairs + 2 * pair, 2);
+        }
+        if (left != 0) {
+            *--next = static_cast<char>('0' + digits % 10);
+            digits /= 10;
+        }
+        *--next = '.';
+        DigitsBefore(next, digits);
+        while (end[-1] == '0') --end;
+        if (end[-1] != '.') return end;
+        --end;
+        return end - at > 5 ? ShorterRoundInteger(at, end) : end;
+    }
+    // Below 1: the notation depends on the digits left without trailing zeros.
+    while (digits % 10 == 0) {
+        digits /= 10;
+        --places;
+        --count;
+    }
+    const int exponent = count - 1 - places;  // of the leading digit, negative
+    const int fixed = 2 + places;
+    const int scientific = count + (count > 1 ? 1 : 0) + 2 + (exponent <= -100 ? 3 : 2);
+    if (fixed <= scientific) {
+        // "0.", the leading zeros of the decimals (at most three here), the digits.
+        std::memcpy(at, "0.000000", 8);
+        char* const end = at + fixed;
+        DigitsBefore(end, digits);
+        return end;
+    }
+    char buffer[24];
+    char* const bufferEnd = buffer + sizeof(buffer);
+    const char* const first = DigitsBefore(bufferEnd, digits);
+    *at++ = *first;
+    if (count > 1) {
+        *at++ = '.';
+        at = CopyText(at, first + 1, static_cast<size_t>(count - 1));
+    }
+    *at++ = 'e';
+    *at++ = '-';
+    const int absExponent = -exponent;
+    if (absExponent >= 100) *at++ = static_cast<char>('0' + absExponent / 100);
+    std::memcpy(at, kDigitPairs + 2 * (absExponent % 100), 2);
+    return at + 2;
+}
+
+// The text of WriteShortDecimal from the digits as a word of characters (Text: 8 or 16 of
+// them, leading zeros included, the first in the lowest byte): the fixed text is put together
+// with shifts, its point inserted, its trailing zeros found by a bit count. digits has `count`
+// digits; count + 1 and places are at most the characters of Text.
+template <class Text>
+char* WriteDecimalText(char* at, Text text, uint64_t digits, int count, int places) {
+    constexpr int kChars = sizeof(Text);
+    if (places < count) {
+        // The digits moved to the start, the point put after the whole ones.
+        const Text number = text >> (8 * (kChars - count));
+        const int whole = count - places;
+        const Text decimals = number >> (8 * whole);
+        const Text fixed = (number & ((Text{1} << (8 * whole)) - 1)) | (Text{'.'} << (8 * whole)) |
+                           (decimals << (8 * (whole + 1)));
+        std::memcpy(at, &fixed, sizeof(fixed));
+        const int kept = KeptDecimals(decimals, places);
+        if (kept > 0) return at + whole + 1 + kept;
+        return whole > 5 ? ShorterRoundInteger(at, at + whole) : at + whole;
+    }
+    // Below 1: "0.", the zeros and digits of the decimals but their trailing zeros, unless the
+    // scientific text is shorter (then the general way).
+    const Text decimals = text >> (8 * (kChars - places));
+    const int kept = KeptDecimals(decimals, places);
+    const int significant = count - (places - kept);
+    if (2 + kept > significant + (significant > 1 ? 1 : 0) + 4) {
+        return WriteDecimalByDigits(at, digits, places);
+    }
+    std::memcpy(at, "0.", 2);
+    std::memcpy(at + 2, &decimals, sizeof(decimals));
+    return at + 2 + kept;
+}
+
 // The text of the double nearest to a decimal of at most 15 significant digits, +-digits x
 // 10^-places (digits nonzero): that decimal is its shortest text (two such decimals never share
 // a double). std::to_chars writes the shorter of fixed and scientific notation (fixed on a
 // tie): the fixed text when it is not longer, else "d.ddde-XX" as std::to_chars writes it.
+// Up to 7 (15) digits with up to 8 (15) places, every decimal of a decode step and of a
+// signal's rounding, are made as 8 (16) characters at once, without a branch per digit; others
+// digit by digit. Writes up to 19 bytes.
 char* WriteShortDecimal(char* at, bool negative, uint64_t digits, int places) {
-    while (places > 0 && digits % 10 == 0) {
-        digits /= 10;
-        --places;
+    *at = '-';
+    at += negative ? 1 : 0;
+    const auto placesLess1 = static_cast<unsigned>(places - 1);
+    if (digits < 10000000 && placesLess1 < 8) {
+        return WriteDecimalText(at, EightDigits(digits), digits, DigitCount(digits), places);
     }
-    char buffer[24];
-    char* const end = buffer + sizeof(buffer);
-    const char* const first = DigitsBefore(end, digits);
-    const auto count = static_cast<int>(end - first);
-    const int exponent = count - 1 - places;  // of the leading digit
-    const int fixed = places == 0 ? count : exponent >= 0 ? count + 1 : 2 + places;
-    const int absExponent = exponent < 0 ? -exponent : exponent;
-    const int scientific = count + (count > 1 ? 1 : 0) + 2 + (absExponent >= 100 ? 3 : 2);
-    if (negative) *at++ = '-';
-    if (fixed > scientific) {
-        *at++ = *first;
-        if (count > 1) {
-            *at++ = '.';
-            at = CopyText(at, first + 1, static_cast<size_t>(count - 1));
-        }
-        *at++ = 'e';
-        *at++ = exponent < 0 ? '-' : '+';
-        if (absExponent >= 100) *at++ = static_cast<char>('0' + absExponent / 100);
-        std::memcpy(at, kDigitPairs + 2 * (absExponent % 100), 2);
-        return at + 2;
+    if (digits < kSixteenDigits / 10 && placesLess1 < 15) {
+        return WriteDecimalText(at, SixteenDigits(digits), digits, DigitCount(digits), places);
     }
-    if (places == 0) return CopyText(at, first, static_cast<size_t>(count));
-    if (places < count) {
-        // Whole digits, the point, the decimals.
-        const int whole = count - places;
-        at = CopyText(at, first, static_cast<size_t>(whole));
-        *at++ = '.';
-        return CopyText(at, first + whole, static_cast<size_t>(places));
-    }
-    // Below 1: "0.", the leading zeros of the decimals, the digits.
-    *at++ = '0';
-    *at++ = '.';
-    for (int zeros = places - count; zeros > 0; --zeros) *at++ = '0';
-    return CopyText(at, first, static_cast<size_t>(count));
+    return WriteDecimalByDigits(at, digits, places);
 }
 
 // The text of an integer: std::to_chars's digits, a pair at a time.
 char* WriteInteger(char* at, int64_t value) {
-    if (value < 0) *at++ = '-';
-    char digits[24];
-    char* const end = digits + sizeof(digits);
-    const char* first = DigitsBefore(
-        end, value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
-    return CopyText(at, first, static_cast<size_t>(end - first));
+    *at = '-';
+    at += value < 0 ? 1 : 0;
+    return WriteDigits(
+        at, value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
 }
 
 // AppendDouble's text written at `at`.
@@ -402,6 +557,20 @@ size_t DecodeWriter::CsvRowBound(const FrameCodec& frame, const qm::codec::LogFr
     return head + frame.signals.size() * (kMostNumberBytes + 1) + 1;
 }
 
+// `count` commas (one at least) written at `at`, before a cell of a row's bound: a fixed store
+// of 32 bytes (the room of a cell) for up to 32, not a call.
+[[gnu::always_inline]] inline char* WriteCommas(char* at, size_t count) {
+    static constexpr char kCommas[] = ",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,";
+    if (count == 1) {
+        *at = ',';
+    } else if (count <= 32) {
+        std::memcpy(at, kCommas, 32);
+    } else {
+        std::memset(at, ',', count);
+    }
+    return at + count;
+}
+
 // timestamp,channel then one cell per signal: the physical value, empty for a signal the frame
 // does not carry (another multiplexer value, a short payload).
 char* DecodeWriter::WriteCsvRow(char* at, const FrameCodec& frame, const uint8_t* payload,
@@ -424,19 +593,12 @@ char* DecodeWriter::WriteCsvRow(char* at, const FrameCodec& frame, const uint8_t
     complete = frame.Decode(payload, size, ReadableBytes(payload, line),
                             [&](size_t index, uint64_t raw, const FrameCodec::Step& step) {
                                 // The commas of the cells left empty before this one, and its own.
-                                const size_t commas = index + 1 - next;
-                                if (commas == 1) {
-                                    *at++ = ',';
-                                } else {
-                                    std::memset(at, ',', commas);
-                                    at += commas;
-                                }
+                                at = WriteCommas(at, index + 1 - next);
                                 next = index + 1;
                                 at = WriteStepValue(at, frame, index, raw, step);
                             });
     const size_t rest = frame.signals.size() - next;
-    std::memset(at, ',', rest);
-    at += rest;
+    if (rest != 0) at = WriteCommas(at, rest);
     *at++ = '\n';
     return at;
 }

@@ -66,7 +66,15 @@ class TextBuffer {
     }
     void SetEnd(const char* end) { size_ = static_cast<size_t>(end - data_); }
     void Append(const char* text, size_t bytes) {
-        std::memcpy(Room(bytes), text, bytes);
+        char* const at = Room(bytes);
+        if (bytes >= 16 && bytes <= 256) {
+            // A row: moves of 16 bytes, the last one ending at its end, not a call.
+            for (size_t done = 0; done + 16 < bytes; done += 16)
+                std::memcpy(at + done, text + done, 16);
+            std::memcpy(at + bytes - 16, text + bytes - 16, 16);
+        } else {
+            std::memcpy(at, text, bytes);
+        }
         size_ += bytes;
     }
     void Release() {
@@ -76,8 +84,11 @@ class TextBuffer {
     }
 
   private:
+    // By a quarter: thousands of tables' buffers keep the room they grew to, and the slack of
+    // doubling would hold as much memory as their rows.
     void Grow(size_t bytes) {
-        const size_t capacity = std::max({capacity_ * 2, size_ + bytes, size_t{256}});
+        const size_t capacity =
+            std::max({capacity_ + std::max(capacity_ / 4, size_t{256}), size_ + bytes});
         char* grown = static_cast<char*>(std::realloc(data_, capacity));
         if (grown == nullptr) throw std::bad_alloc();
         data_ = grown;
@@ -147,7 +158,10 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
                 continue;
             }
             ++counts.decoded;
-            __builtin_prefetch(entry.codec);
+            // Every line of the codec: the steps, sizes and catalog index lie past the first.
+            const char* codec = reinterpret_cast<const char*>(entry.codec);
+            for (size_t at = 0; at < sizeof(FrameCodec); at += 64) __builtin_prefetch(codec + at);
+            __builtin_prefetch(codec + sizeof(FrameCodec) - 1);
             if (known != i) parsed.entries[known] = entry;
             ++known;
         }
@@ -532,7 +546,10 @@ class TableFolderSink : public Sink {
     }
 
   private:
-    static constexpr size_t kFlushBytes = size_t{8} << 20;
+    // With buffers grown by a quarter, 10 MB of rows take the memory that 8 MB took with
+    // doubling: a fourth more per write (ext4 takes less system time per byte for larger
+    // writes: larger page-cache folios, fewer calls).
+    static constexpr size_t kFlushBytes = size_t{10} << 20;
     // A table's buffer that grew beyond this is given back to the heap once handed over.
     static constexpr size_t kMostKeptRoom = size_t{1} << 20;
     // The rows a table has waiting: what every row touches is 32 bytes a table, side by side.
