@@ -38,9 +38,10 @@ constexpr const char* kChannel = "channel";
 std::vector<py::object> ColumnNames(const FramePlan& plan) {
     // One "timestamp" and one "channel" for every frame (interned: thousands of frames
     // would otherwise hold a copy each).
-    std::vector<py::object> names{
-        py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kTimestamp)),
-        py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kChannel))};
+    std::vector<py::object> names;
+    names.reserve(plan.keys.size() + 2);  // kept per frame: no room to spare
+    names.push_back(py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kTimestamp)));
+    names.push_back(py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kChannel)));
     if (!names[0] || !names[1]) throw py::error_already_set();
     for (const py::object& key : plan.keys) {
         if (key.equal(names[0]) || key.equal(names[1])) {
@@ -57,6 +58,7 @@ const std::shared_ptr<const LogColumnLayout>& ColumnsOf(const FramePlan& plan) {
         auto layout = std::make_shared<LogColumnLayout>();
         layout->names = ColumnNames(plan);
         const FrameCodec& codec = *plan.codec;
+        layout->fills.reserve(codec.signals.size());
         for (size_t i = 0; i < codec.signals.size(); ++i) {
             layout->fills.push_back(ColumnFillOf(codec, i, ColumnCode(codec.signals[i])));
         }
