@@ -484,8 +484,7 @@ std::optional<uint64_t> Scan(int fd, const LogPiece& piece, LayoutIndex& index,
 // One column: its array and the writable view of it (released when the column goes).
 struct Column {
     Column() = default;
-    Column(Column&& other) noexcept
-        : array(std::move(other.array)), view(other.view), code(other.code) {
+    Column(Column&& other) noexcept : array(std::move(other.array)), view(other.view) {
         other.view.obj = nullptr;
     }
     Column& operator=(Column&&) = delete;
@@ -497,7 +496,6 @@ struct Column {
 
     py::object array;
     Py_buffer view{};
-    char code = 'd';
 };
 
 // The switch value of every row of a chunk (-1 where the payload does not hold the switch).
@@ -602,7 +600,6 @@ class ArrayMaker {
     Column Make(char code, size_t count) {
         const size_t at = kCodes.find(code);
         Column column;
-        column.code = code;
         if (count <= kRepeatMost) {
             column.array = py::reinterpret_steal<py::object>(
                 PySequence_Repeat(one_[at].ptr(), static_cast<Py_ssize_t>(count)));
