@@ -50,8 +50,11 @@ char ColumnCode(const SignalCodec& signal) {
     return 'd';
 }
 
-void FillDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
-                 double* out) {
+namespace {
+
+// The codec's own loops (Way::Codec): PhysicalDouble, PhysicalOf and extended multiplexing.
+void CodecDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
+                  double* out) {
     const auto& signals = codec.signals;
     const SignalCodec& signal = signals[index];
     const qm::codec::BitLayout field = signal.layout;
@@ -75,44 +78,14 @@ void FillDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedR
                          ? signal.PhysicalDouble(field.ExtractPadded(at))
                          : nan;
         }
-    } else if (signal.ranges.empty() && signal.kind == qm::codec::ValueKind::Unsigned &&
-               (!signal.IntegerPhysical() ||
-                (field.Length() <= 32 && std::fabs(signal.factor) <= 1048576.0 &&
-                 std::fabs(signal.offset) <= 4503599627370496.0))) {
-        // (Integer scaling takes this path only where doubles hold every step exactly.)
-        // The common case in one tight loop: scale, and round back to the decimals of factor
-        // and offset as PhysicalDouble does.
-        const double factor = signal.factor;
-        const double offset = signal.offset;
-        const double round = signal.RoundScale();
-        if (round == 0.0) {
-            for (size_t f = 0; f < count; ++f, at += stride) {
-                out[f] = static_cast<double>(field.ExtractPadded(at)) * factor + offset;
-            }
-        } else {
-            for (size_t f = 0; f < count; ++f, at += stride) {
-                const double physical =
-                    static_cast<double>(field.ExtractPadded(at)) * factor + offset;
-                const double scaled = physical * round;
-                out[f] = std::fabs(scaled) < 9007199254740992.0 ? std::nearbyint(scaled) / round
-                                                                : physical;
-            }
-        }
     } else {
         for (size_t f = 0; f < count; ++f, at += stride) {
             out[f] = signal.PhysicalDouble(field.ExtractPadded(at));
         }
     }
-    if (records.sizes) {
-        for (size_t f = 0; f < count; ++f) {
-            if (!field.FitsIn(records.sizes[f])) out[f] = nan;
-        }
-    }
 }
 
-void FillIntegers(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
-                  uint64_t* out) {
-    const SignalCodec& signal = codec.signals[index];
+void CodecIntegers(const SignalCodec& signal, const PaddedRecords& records, uint64_t* out) {
     const qm::codec::BitLayout field = signal.layout;
     const size_t count = records.count;
     const uint8_t* at = records.data;
@@ -140,11 +113,136 @@ void FillIntegers(const qm::codec::FrameCodec& codec, size_t index, const Padded
                          : static_cast<uint64_t>(physical.integer);
         }
     }
+}
+
+static_assert(sizeof(ColumnFill) == 32, "a column fill is half a cache line");
+
+// 10^decimals, as SignalCodec::RoundScale() has them.
+constexpr double kTens[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+}  // namespace
+
+ColumnFill ColumnFillOf(const qm::codec::FrameCodec& codec, size_t index, char code) {
+    const SignalCodec& signal = codec.signals[index];
+    ColumnFill fill;
+    fill.code = code;
+    if (codec.HasExtendedMultiplexing() || !signal.layout.Load().Fast()) return fill;
+    fill.load = signal.layout.Load();
+    fill.factor = signal.factor;
+    fill.offset = signal.offset;
+    fill.decimals = static_cast<uint8_t>(std::clamp(signal.RoundDecimals(), 0, 15));
+    fill.isSigned = signal.kind == qm::codec::ValueKind::Signed;
+    fill.multiplexed = signal.mux == qm::codec::MuxRole::Multiplexed;
+    const bool integerKind = fill.isSigned || signal.kind == qm::codec::ValueKind::Unsigned;
+    if (!signal.ranges.empty() || !integerKind) return fill;
+    if (fill.multiplexed && (signal.muxValue < INT32_MIN || signal.muxValue > INT32_MAX))
+        return fill;
+    fill.muxValue = static_cast<int32_t>(signal.muxValue);
+    if (code != 'd') {
+        fill.way = signal.byteArray ? ColumnFill::Way::Raw : ColumnFill::Way::Integer;
+    } else if (signal.byteArray) {
+        // (a byte array too long for an integer column: the codec's physical value)
+    } else if (signal.RoundScale() != 0.0 && signal.RoundScale() == kTens[fill.decimals]) {
+        fill.way = ColumnFill::Way::Decimal;
+    } else if (!fill.multiplexed && !fill.isSigned && signal.IntegerPhysical() &&
+               signal.layout.Length() <= 32 && std::fabs(signal.factor) <= 1048576.0 &&
+               std::fabs(signal.offset) <= 4503599627370496.0) {
+        // (Integer scaling takes this way only where doubles hold every step exactly.)
+        fill.way = ColumnFill::Way::Linear;
+    }
+    return fill;
+}
+
+void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFill& fill,
+                const PaddedRecords& records, void* target) {
+    const size_t count = records.count;
+    const uint8_t* at = records.data;
+    const size_t stride = records.stride;
+    const qm::codec::FieldLoad load = fill.load;
+    auto* doubles = static_cast<double*>(target);
+    auto* integers = static_cast<uint64_t*>(target);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    switch (fill.way) {
+        case ColumnFill::Way::Codec:
+            if (fill.code == 'd') {
+                CodecDoubles(codec, index, records, doubles);
+            } else {
+                CodecIntegers(codec.signals[index], records, integers);
+            }
+            break;
+        case ColumnFill::Way::Decimal: {
+            // As PhysicalDouble works it out: scale, and round back to the decimals of factor
+            // and offset where the double product keeps them; PhysicalDouble for the rest.
+            const double factor = fill.factor;
+            const double offset = fill.offset;
+            const double round = kTens[fill.decimals];
+            const bool isSigned = fill.isSigned;
+            const uint32_t length = load.Length();
+            const int64_t* selected = fill.multiplexed ? records.selected : nullptr;
+            if (fill.multiplexed && !selected) {
+                std::fill(doubles, doubles + count, nan);
+                break;
+            }
+            constexpr double kRoundable = 1125899906842624.0;  // 2^50, as PhysicalDouble
+            for (size_t f = 0; f < count; ++f, at += stride) {
+                const uint64_t raw = load.ExtractFast(at);
+                const double term =
+                    (isSigned ? static_cast<double>(qm::codec::SignExtend(raw, length))
+                              : static_cast<double>(raw)) *
+                    factor;
+                double value = std::max(std::fabs(term), std::fabs(offset)) * round < kRoundable
+                                   ? qm::codec::NearestInteger((term + offset) * round) / round
+                                   : codec.signals[index].PhysicalDouble(raw);
+                if (selected && selected[f] != fill.muxValue) value = nan;
+                doubles[f] = value;
+            }
+            break;
+        }
+        case ColumnFill::Way::Linear:
+            for (size_t f = 0; f < count; ++f, at += stride) {
+                doubles[f] = static_cast<double>(load.ExtractFast(at)) * fill.factor + fill.offset;
+            }
+            break;
+        case ColumnFill::Way::Integer: {
+            // Integer scaling in 64-bit unsigned arithmetic: the bits are right whenever the
+            // value fits the column, which ColumnCode made sure of.
+            const uint64_t factor = static_cast<uint64_t>(static_cast<int64_t>(fill.factor));
+            const uint64_t offset = static_cast<uint64_t>(static_cast<int64_t>(fill.offset));
+            const uint32_t length = load.Length();
+            if (fill.isSigned) {
+                for (size_t f = 0; f < count; ++f, at += stride) {
+                    const int64_t value = qm::codec::SignExtend(load.ExtractFast(at), length);
+                    integers[f] = static_cast<uint64_t>(value) * factor + offset;
+                }
+            } else {
+                for (size_t f = 0; f < count; ++f, at += stride) {
+                    integers[f] = load.ExtractFast(at) * factor + offset;
+                }
+            }
+            break;
+        }
+        case ColumnFill::Way::Raw:
+            for (size_t f = 0; f < count; ++f, at += stride) integers[f] = load.ExtractFast(at);
+            break;
+    }
     if (records.sizes) {
+        // A payload too short for the field: NaN, or 0 in an integer column.
+        const qm::codec::BitLayout& field = codec.signals[index].layout;
         for (size_t f = 0; f < count; ++f) {
-            if (!field.FitsIn(records.sizes[f])) out[f] = 0;
+            if (field.FitsIn(records.sizes[f])) continue;
+            if (fill.code == 'd') {
+                doubles[f] = nan;
+            } else {
+                integers[f] = 0;
+            }
         }
     }
+}
+
+void FillDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
+                 double* out) {
+    FillColumn(codec, index, ColumnFillOf(codec, index, 'd'), records, out);
 }
 
 ByteView::ByteView(const py::handle& object) {

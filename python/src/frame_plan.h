@@ -17,11 +17,37 @@ namespace qmpy {
 
 namespace py = pybind11;
 
+// How one signal's column is filled, worked out once: what the loop of its common form reads,
+// side by side in 32 bytes (a chunk of a log meets thousands of frames, whose signal codecs are
+// no longer in the processor's caches; these are a few lines a frame). Way::Codec: the signal
+// codec's own loop (scaled ranges, floats, extended multiplexing, wide fields).
+struct ColumnFill {
+    enum class Way : uint8_t {
+        Codec,
+        Decimal,  // 'd': an integer field times a decimal factor, rounded back as PhysicalDouble
+        Linear,   // 'd': an unsigned field whose integer scaling doubles hold exactly
+        Integer,  // 'q'/'Q': integer scaling in 64-bit arithmetic
+        Raw,      // 'Q': the bits (LIN byte arrays)
+    };
+    qm::codec::FieldLoad load;
+    double factor = 1.0;
+    double offset = 0.0;
+    int32_t muxValue = -1;     // multiplexed: the switch value that selects the signal
+    uint8_t decimals : 4 = 0;  // SignalCodec::RoundDecimals()
+    bool isSigned : 1 = false;
+    bool multiplexed : 1 = false;
+    Way way = Way::Codec;
+    char code = 'd';  // ColumnCode, or 'd'
+};
+
 // The columns decode_log(columns=True) gives a frame: their names (timestamp, channel, then the
-// signals) and the array type code of each signal's column.
+// signals) and how each signal's column is filled (its array type code among it).
 struct LogColumnLayout {
     std::vector<py::object> names;
-    std::vector<char> codes;
+    std::vector<ColumnFill> fills;
+    // The switch of simple multiplexing (switchIndex -1: none), read by its load when Fast().
+    int switchIndex = -1;
+    qm::codec::FieldLoad switchLoad;
 };
 
 struct FramePlan {
@@ -80,13 +106,16 @@ bool AlwaysCarried(const qm::codec::SignalCodec& signal);
 // The array type code of a signal's column: 'q' or 'Q' for a signal that every frame carries and
 // whose physical values are integers that fit it, 'd' for every other.
 char ColumnCode(const qm::codec::SignalCodec& signal);
-// The physical values of signals[index] down the records: NaN where a frame does not carry it.
+// How signals[index] of a codec fills a column of type `code` (ColumnCode of the signal, or 'd').
+ColumnFill ColumnFillOf(const qm::codec::FrameCodec& codec, size_t index, char code);
+// The column of signals[index] down the records as `fill` says: physical values ('d': NaN
+// where a frame does not carry the signal or its payload is too short), or the bits of int64 /
+// uint64 ('q'/'Q': 0 where the payload is too short). `out` holds records.count items.
+void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFill& fill,
+                const PaddedRecords& records, void* out);
+// FillColumn of a 'd' column.
 void FillDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
                  double* out);
-// The same for a signal whose ColumnCode is 'q' or 'Q' (the bits of int64 or uint64); 0 where a
-// payload was too short to hold it.
-void FillIntegers(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
-                  uint64_t* out);
 
 // The bytes of a bytes-like Python object, kept alive by the view.
 class ByteView {

@@ -38,9 +38,10 @@ constexpr const char* kChannel = "channel";
 std::vector<py::object> ColumnNames(const FramePlan& plan) {
     // One "timestamp" and one "channel" for every frame (interned: thousands of frames
     // would otherwise hold a copy each).
-    std::vector<py::object> names{
-        py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kTimestamp)),
-        py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kChannel))};
+    std::vector<py::object> names;
+    names.reserve(plan.keys.size() + 2);  // kept per frame: no room to spare
+    names.push_back(py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kTimestamp)));
+    names.push_back(py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kChannel)));
     if (!names[0] || !names[1]) throw py::error_already_set();
     for (const py::object& key : plan.keys) {
         if (key.equal(names[0]) || key.equal(names[1])) {
@@ -56,7 +57,15 @@ const std::shared_ptr<const LogColumnLayout>& ColumnsOf(const FramePlan& plan) {
     if (!plan.logColumns) {
         auto layout = std::make_shared<LogColumnLayout>();
         layout->names = ColumnNames(plan);
-        for (const auto& signal : plan.codec->signals) layout->codes.push_back(ColumnCode(signal));
+        const FrameCodec& codec = *plan.codec;
+        layout->fills.reserve(codec.signals.size());
+        for (size_t i = 0; i < codec.signals.size(); ++i) {
+            layout->fills.push_back(ColumnFillOf(codec, i, ColumnCode(codec.signals[i])));
+        }
+        layout->switchIndex = codec.SwitchIndex();
+        if (layout->switchIndex >= 0)
+            layout->switchLoad =
+                codec.signals[static_cast<size_t>(layout->switchIndex)].layout.Load();
         plan.logColumns = std::move(layout);
     }
     return plan.logColumns;
@@ -475,8 +484,7 @@ std::optional<uint64_t> Scan(int fd, const LogPiece& piece, LayoutIndex& index,
 // One column: its array and the writable view of it (released when the column goes).
 struct Column {
     Column() = default;
-    Column(Column&& other) noexcept
-        : array(std::move(other.array)), view(other.view), code(other.code) {
+    Column(Column&& other) noexcept : array(std::move(other.array)), view(other.view) {
         other.view.obj = nullptr;
     }
     Column& operator=(Column&&) = delete;
@@ -488,18 +496,26 @@ struct Column {
 
     py::object array;
     Py_buffer view{};
-    char code = 'd';
 };
 
 // The switch value of every row of a chunk (-1 where the payload does not hold the switch).
 void SwitchValues(const Collected& slot, const uint8_t* rows, size_t count,
                   std::vector<int64_t>& selected) {
     selected.clear();
-    const int switchIndex = slot.codec->SwitchIndex();
-    if (switchIndex < 0) return;
-    const qm::codec::BitLayout& field =
-        slot.codec->signals[static_cast<size_t>(switchIndex)].layout;
+    const LogColumnLayout& columns = *slot.columns;
+    if (columns.switchIndex < 0) return;
     selected.resize(count);
+    const qm::codec::FieldLoad load = columns.switchLoad;
+    if (load.Fast()) {
+        for (size_t f = 0; f < count; ++f, rows += slot.rowSize) {
+            selected[f] = load.FitsIn(rows[kSizeAt])
+                              ? static_cast<int64_t>(load.ExtractFast(rows + kRowHead))
+                              : -1;
+        }
+        return;
+    }
+    const qm::codec::BitLayout& field =
+        slot.codec->signals[static_cast<size_t>(columns.switchIndex)].layout;
     for (size_t f = 0; f < count; ++f, rows += slot.rowSize) {
         selected[f] = field.FitsIn(rows[kSizeAt])
                           ? static_cast<int64_t>(field.ExtractPadded(rows + kRowHead))
@@ -529,15 +545,11 @@ void FillColumns(Collected& slot, Column* columns, bool keepRows, std::vector<in
         const PaddedRecords records{rows + kRowHead, slot.rowSize, count,
                                     selected.empty() ? nullptr : selected.data(),
                                     slot.truncated ? sizes.data() : nullptr};
-        for (size_t index = 0; index < slot.codec->signals.size(); ++index) {
-            Column& column = columns[index + 2];
-            if (column.code == 'd') {
-                FillDoubles(*slot.codec, index, records,
-                            static_cast<double*>(column.view.buf) + done);
-            } else {
-                FillIntegers(*slot.codec, index, records,
-                             static_cast<uint64_t*>(column.view.buf) + done);
-            }
+        const std::vector<ColumnFill>& fills = slot.columns->fills;
+        for (size_t index = 0; index < fills.size(); ++index) {
+            // Every column's items are 8 bytes.
+            FillColumn(*slot.codec, index, fills[index], records,
+                       static_cast<uint64_t*>(columns[index + 2].view.buf) + done);
         }
         done += count;
         if (!keepRows) slot.chunks[c].rows.reset();
@@ -550,6 +562,19 @@ void FillColumns(Collected& slot, Column* columns, bool keepRows, std::vector<in
     } else {
         slot.Release();
     }
+}
+
+// What FillColumns reads of a slot, asked of the memory a slot ahead: a chunk meets thousands
+// of messages, whose column fills and rows are no longer in the processor's caches.
+void PrefetchFills(const Collected& slot) {
+    const std::vector<ColumnFill>& fills = slot.columns->fills;
+    const auto* data = reinterpret_cast<const char*>(fills.data());
+    for (size_t at = 0; at < fills.size() * sizeof(ColumnFill); at += 64)
+        __builtin_prefetch(data + at);
+    if (slot.chunks.empty()) return;
+    const uint8_t* rows = slot.chunks[0].rows.get();
+    const size_t bytes = std::min<size_t>(slot.CountOf(0) * slot.rowSize, 1024);
+    for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(rows + at);
 }
 
 // Arrays of `count` items of a type code. A short one (the common case: a message met a few
@@ -575,7 +600,6 @@ class ArrayMaker {
     Column Make(char code, size_t count) {
         const size_t at = kCodes.find(code);
         Column column;
-        column.code = code;
         if (count <= kRepeatMost) {
             column.array = py::reinterpret_steal<py::object>(
                 PySequence_Repeat(one_[at].ptr(), static_cast<Py_ssize_t>(count)));
@@ -647,8 +671,8 @@ py::dict ColumnTypes(const FramePlan& plan) {
     const LogColumnLayout& columns = *ColumnsOf(plan);
     types[columns.names[0]] = py::str("d");
     types[columns.names[1]] = py::str("H");
-    for (size_t i = 0; i < columns.codes.size(); ++i) {
-        types[columns.names[i + 2]] = py::str(std::string(1, columns.codes[i]));
+    for (size_t i = 0; i < columns.fills.size(); ++i) {
+        types[columns.names[i + 2]] = py::str(std::string(1, columns.fills[i].code));
     }
     return types;
 }
@@ -689,15 +713,16 @@ py::object TakeColumns(LayoutIndex& index, const ChannelNames& channels, LogCoun
             firstColumn.push_back(made.size());
             made.push_back(maker.Make('d', slot.count));
             made.push_back(maker.Make('H', slot.count));
-            for (const char code : slot.columns->codes)
-                made.push_back(maker.Make(code, slot.count));
-            bytes += slot.count * (8 * slot.columns->codes.size() + 10);
+            for (const ColumnFill& fill : slot.columns->fills)
+                made.push_back(maker.Make(fill.code, slot.count));
+            bytes += slot.count * (8 * slot.columns->fills.size() + 10);
             counts.truncated += slot.truncated;
         }
         firstColumn.push_back(made.size());
         {
             py::gil_scoped_release release;
             for (size_t s = first; s < end; ++s) {
+                if (s + 1 < end) PrefetchFills(*slots[s + 1]);
                 FillColumns(*slots[s], made.data() + firstColumn[s - first], keepRows, selected,
                             sizes);
             }
@@ -705,7 +730,9 @@ py::object TakeColumns(LayoutIndex& index, const ChannelNames& channels, LogCoun
         for (size_t s = first; s < end; ++s) {
             const std::vector<py::object>& names = slots[s]->columns->names;
             const size_t from = firstColumn[s - first];
-            py::dict frame;
+            auto frame = py::reinterpret_steal<py::dict>(
+                _PyDict_NewPresized(static_cast<Py_ssize_t>(names.size())));
+            if (!frame) throw py::error_already_set();
             for (size_t c = 0; c < names.size(); ++c) {
                 Column& column = made[from + c];
                 column.Release();

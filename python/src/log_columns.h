@@ -2,7 +2,7 @@
 // decode_log(path, columns=True): a log file (or a byte range of it) decoded into columns, one
 // array.array per signal per frame, without a Python object per value. The lines are read,
 // parsed and laid out with the GIL released; the values are computed column by column by the
-// frame codec (FillDoubles / FillIntegers) straight into the arrays' buffers.
+// codec's fields (FillColumn, the loops of decode_many) straight into the arrays' buffers.
 #include <pybind11/pybind11.h>
 
 #include <cstdint>

@@ -9,14 +9,19 @@ import pytest
 
 from conftest import MUX_DBC, quillmere
 
-# Beside the mixed frames: a 64-bit counter (beyond int64), a signal named like a fixed column
-# and a signed integer signal with integer scaling.
+# Beside the mixed frames: a 64-bit counter (beyond int64), a signal named like a fixed column,
+# a signed integer signal with integer scaling, and decimal scalings of fields so wide that the
+# double product no longer rounds back to the decimals (the exact decimal decode).
 LOG_DBC = MUX_DBC.replace(b"BA_DEF_ SG_", b"""BO_ 768 Wide: 8 A
  SG_ Counter : 0|64@1+ (1,0) [0|0] "" B
 
 BO_ 769 Named: 2 A
  SG_ timestamp : 0|8@1+ (1,0) [0|255] "" B
  SG_ Level : 8|8@1- (2,-3) [0|0] "" B
+
+BO_ 770 Fine: 8 A
+ SG_ Energy : 0|53@1+ (0.001,0.5) [0|0] "" B
+ SG_ Drift : 53|11@1- (0.25,-1) [0|0] "" B
 
 BA_DEF_ SG_""", 1)
 
@@ -26,7 +31,7 @@ def write_log(path, count=400, seed=3):
     payloads), unknown identifiers, remote and error frames, comments, CRLF line ends."""
     rng = random.Random(seed)
     lines = ["# a comment", ""]
-    ids = ["100", "200", "18FF0000", "300", "301", "7FF"]
+    ids = ["100", "200", "18FF0000", "300", "301", "302", "7FF"]
     for i in range(count):
         ident = rng.choice(ids)
         size = 2 if ident == "301" else 8
@@ -92,7 +97,7 @@ def test_columns_equal_the_per_frame_decode(log_db, tmp_path):
     log = write_log(tmp_path / "mixed.log")
     columns = log_db.decode_log(log, columns=True)
     assert isinstance(columns, quillmere.LogColumns)
-    assert set(columns) == {"Mixed", "Muxed", "Extended", "Wide", "Named"}
+    assert set(columns) == {"Mixed", "Muxed", "Extended", "Wide", "Named", "Fine"}
     assert len(columns.channels) == len(set(columns.channels)) > 8
     assert set(columns.channels) <= {"can0", "can1"} | {f"vcan{i}" for i in range(12)}
     frames = list(log_db.decode_log(log, decode_choices=False))

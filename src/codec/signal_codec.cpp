@@ -108,7 +108,6 @@ void Physical::AppendTo(std::string& out) const {
 }
 
 void SignalCodec::Prepare() {
-    mask_ = LowMask(layout.Length());
     const bool integerKind = kind == ValueKind::Unsigned || kind == ValueKind::Signed;
     integerScaling_ = integerKind && IsSmallInteger(factor) && IsSmallInteger(offset);
     roundScale_ = integerKind ? RoundScaleOf(factor, offset) : 0.0;
@@ -378,19 +377,19 @@ std::string SignalCodec::RangeText() const {
 
 uint64_t SignalCodec::RawForText(std::string_view text) const {
     for (const ValueText& entry : texts) {
-        if (entry.text == text) return entry.low & mask_;
+        if (entry.text == text) return entry.low & Mask();
     }
     Fail("no value is named '" + std::string(text) + "'");
 }
 
 uint64_t SignalCodec::CheckedRaw(uint64_t raw) const {
     const uint32_t length = layout.Length();
-    if (length >= 64 || (raw & ~mask_) == 0) return raw;
+    if (length >= 64 || (raw & ~Mask()) == 0) return raw;
     // A negative raw value of a signed field, given sign-extended.
     if (kind == ValueKind::Signed) {
         const auto value = static_cast<int64_t>(raw);
         const int64_t low = -(int64_t{1} << (length - 1));
-        if (value < 0 && value >= low) return raw & mask_;
+        if (value < 0 && value >= low) return raw & Mask();
     }
     Fail("the raw value " + std::to_string(raw) + " does not fit " + std::to_string(length) +
          " bits");
@@ -410,7 +409,7 @@ uint64_t SignalCodec::RawForPhysical(double value) const {
         if (range.factor == 0.0 || !Within(value, low, high)) continue;
         const double raw = std::clamp(std::nearbyint((value - range.offset) / range.factor),
                                       asBound(range.low), asBound(range.high));
-        return raw < 0 ? static_cast<uint64_t>(static_cast<int64_t>(raw)) & mask_
+        return raw < 0 ? static_cast<uint64_t>(static_cast<int64_t>(raw)) & Mask()
                        : static_cast<uint64_t>(raw);
     }
     if (!ranges.empty()) {
@@ -418,7 +417,7 @@ uint64_t SignalCodec::RawForPhysical(double value) const {
         for (const ValueText& text : texts) {
             if (value == std::floor(value) && value >= 0 &&
                 Within(value, static_cast<double>(text.low), static_cast<double>(text.high))) {
-                return static_cast<uint64_t>(value) & mask_;
+                return static_cast<uint64_t>(value) & Mask();
             }
         }
         Fail(DoubleText(value) + " lies in none of its encoding's ranges");
@@ -452,8 +451,8 @@ uint64_t SignalCodec::RawForPhysical(double value) const {
         Fail(DoubleText(value) + " needs the raw value " + DoubleText(raw) +
              ", which does not fit " + std::to_string(layout.Length()) + " bits");
     }
-    if (raw < 0) return static_cast<uint64_t>(static_cast<int64_t>(raw)) & mask_;
-    if (raw >= 18446744073709551615.0) return ~uint64_t{0} & mask_;
+    if (raw < 0) return static_cast<uint64_t>(static_cast<int64_t>(raw)) & Mask();
+    if (raw >= 18446744073709551615.0) return ~uint64_t{0} & Mask();
     return static_cast<uint64_t>(raw);
 }
 
@@ -480,7 +479,7 @@ uint64_t SignalCodec::RawForInteger(__int128 value) const {
         Fail(DoubleText(static_cast<double>(value)) + " needs a raw value that does not fit " +
              std::to_string(layout.Length()) + " bits");
     }
-    return static_cast<uint64_t>(raw) & mask_;
+    return static_cast<uint64_t>(raw) & Mask();
 }
 
 }  // namespace qm::codec

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "codec/bit_layout.h"
+#include "codec/compact_vector.h"
 
 namespace qm::codec {
 
@@ -132,9 +133,10 @@ class alignas(64) SignalCodec {
     ValueKind kind = ValueKind::Unsigned;
     MuxRole mux = MuxRole::Plain;
     bool byteArray = false;  // LIN byte arrays: the value is the bytes, least significant first
-    std::vector<ScaledRange>
-        ranges;                    // first match wins; a raw value none covers uses factor/offset
-    std::vector<ValueText> texts;  // first match wins
+    // The lists are CompactVectors (one pointer each, no block when empty): 256 bytes a signal.
+    // First match wins; a raw value no range covers uses factor/offset.
+    CompactVector<ScaledRange> ranges;
+    CompactVector<ValueText> texts;  // first match wins
     std::string name;
     std::string unit;
     // Physical range checked by encode; not checked when both are 0 or they are crossed.
@@ -143,7 +145,7 @@ class alignas(64) SignalCodec {
     int64_t muxValue = -1;
     // Extended multiplexing: the raw values that select this signal and (below) the index (in
     // the frame) of the signal whose value selects it, -1 without.
-    std::vector<MuxRange> muxRanges;
+    CompactVector<MuxRange> muxRanges;
     uint64_t defaultRaw = 0;  // what an encode writes for a signal the caller leaves out
     int extendedMux = -1;
 
@@ -234,11 +236,12 @@ class alignas(64) SignalCodec {
 
     // The texts as a table from key - denseBase_ to text index (-1: none), when all are single
     // values, few and close together (the common case of value descriptions).
-    std::vector<int32_t> denseTexts_;
+    CompactVector<int32_t> denseTexts_;
     uint64_t denseBase_ = 0;
     std::shared_ptr<const Lookups> lookups_;  // null when neither is needed
     DecimalScaling decimal_;
-    uint64_t mask_ = 0;
+    // The field's bits (for encoding).
+    uint64_t Mask() const { return LowMask(layout.Length()); }
 };
 
 }  // namespace qm::codec

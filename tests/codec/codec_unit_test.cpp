@@ -1,12 +1,13 @@
 // The pieces of the frame codec that the corpus cannot reach: the ASCII log header that changes
 // how identifiers read (every line form: log_line_block_test.cpp), streaming over chunk
-// boundaries, exact number texts, encode errors and short payloads.
+// boundaries, exact number texts, encode errors and short payloads, the signal codec's lists.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "codec/compact_vector.h"
 #include "codec/frame_codec.h"
 #include "codec/log_reader.h"
 #include "codec/number_text.h"
@@ -101,6 +102,35 @@ TEST(FrameCodecTest, EncodeChecksRangesAndNamesTheSignal) {
     const std::vector<uint8_t> payload = frame.Encode(
         {frame.signals[0].RawForPhysical(61.3), frame.signals[1].RawForText("SNA")}, true);
     EXPECT_EQ(payload, (std::vector<uint8_t>{0x65, 0x02, 0xFF, 0xFF}));
+}
+
+// The signal codecs' lists: items that own memory survive growth, an item of the list itself
+// appended while the list grows, inserts at the front, copies that stay apart and shrinking.
+TEST(CompactVectorTest, KeepsItemsThroughGrowthCopiesAndInserts) {
+    CompactVector<std::string> list;
+    EXPECT_TRUE(list.empty());
+    for (int i = 0; list.size() < 40 || list.size() < list.capacity(); ++i)
+        list.push_back("a text longer than inline storage " + std::to_string(i));
+    const size_t full = list.size();
+    list.push_back(list.front());  // read from the block that growing replaces
+    list.insert(list.begin(), "first");
+    ASSERT_EQ(list.size(), full + 2);
+    EXPECT_EQ(list[0], "first");
+    EXPECT_EQ(list[1], list.back());
+    EXPECT_EQ(list[1], "a text longer than inline storage 0");
+    EXPECT_EQ(list[full], "a text longer than inline storage " + std::to_string(full - 1));
+
+    CompactVector<std::string> copy = list;
+    copy[0] = "changed";
+    EXPECT_EQ(list[0], "first");
+    copy.resize(2);
+    EXPECT_EQ(copy.size(), 2u);
+    copy = std::vector<std::string>{"x", "y", "z"};
+    EXPECT_EQ(std::vector<std::string>(copy.begin(), copy.end()),
+              (std::vector<std::string>{"x", "y", "z"}));
+    CompactVector<std::string> moved = std::move(copy);
+    EXPECT_EQ(moved.size(), 3u);
+    EXPECT_TRUE(copy.empty());  // NOLINT(bugprone-use-after-move): a moved-from list is empty
 }
 
 }  // namespace

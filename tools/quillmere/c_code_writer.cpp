@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <set>
+#include <span>
 
 #include "c_code_names.h"
 #include "codec/multiplex_selection.h"
@@ -75,8 +76,7 @@ std::string Raw(size_t index) {
     return "r" + std::to_string(index);
 }
 
-std::string InRangesCondition(const std::vector<qm::codec::MuxRange>& ranges,
-                              const std::string& raw) {
+std::string InRangesCondition(std::span<const qm::codec::MuxRange> ranges, const std::string& raw) {
     std::vector<std::string> terms;
     for (const qm::codec::MuxRange& range : ranges) {
         if (range.minimum > range.maximum) continue;
