@@ -184,16 +184,16 @@ void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFi
                 std::fill(doubles, doubles + count, nan);
                 break;
             }
-            constexpr double kRoundable = 1125899906842624.0;  // 2^50, as PhysicalDouble
             for (size_t f = 0; f < count; ++f, at += stride) {
                 const uint64_t raw = load.ExtractFast(at);
                 const double term =
                     (isSigned ? static_cast<double>(qm::codec::SignExtend(raw, length))
                               : static_cast<double>(raw)) *
                     factor;
-                double value = std::max(std::fabs(term), std::fabs(offset)) * round < kRoundable
-                                   ? qm::codec::NearestInteger((term + offset) * round) / round
-                                   : codec.signals[index].PhysicalDouble(raw);
+                double value;
+                if (!qm::codec::RoundedBack(term, offset, round, value)) {
+                    value = codec.signals[index].PhysicalDouble(raw);
+                }
                 if (selected && selected[f] != fill.muxValue) value = nan;
                 doubles[f] = value;
             }

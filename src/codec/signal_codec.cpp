@@ -12,17 +12,6 @@ namespace qm::codec {
 namespace {
 
 constexpr uint64_t kSignBit = uint64_t{1} << 63;
-// While raw x factor and offset, times 10^decimals, stay below this, the double computation of
-// physical x 10^decimals is within 0.375 of the integer it stands for, so rounding finds that
-// integer. The error follows the terms, not the result: 203 x 0.78740157480315 - 100 scaled by
-// 10^14 is 5.98e15, and 127 x 0.78740157480315 - 100 is 5e-14 but its terms are 100.
-constexpr double kRoundableLimit = 1125899906842624.0;  // 2^50
-
-// Whether physical x roundScale, worked out in doubles, rounds to the exact decimal result.
-bool Roundable(double term, double offset, double roundScale) {
-    return std::max(std::fabs(term), std::fabs(offset)) * roundScale < kRoundableLimit;
-}
-
 // An integer that a double holds exactly and that fits 64 bits.
 bool IsSmallInteger(double value) {
     return std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 9.2e18;
@@ -273,17 +262,9 @@ Physical SignalCodec::Scale(uint64_t raw, double withFactor, double withOffset, 
     }
     result.type = Physical::Type::Double;
     const double term = Value(raw) * withFactor;
-    double physical = term + withOffset;
-    if (roundScale > 0.0) {
-        // Back to the decimals the file wrote: 613 * 0.1 is 61.300000000000004 in binary, the
-        // nearest double to 61.3 is what was meant.
-        if (Roundable(term, withOffset, roundScale)) {
-            result.real = NearestInteger(physical * roundScale) / roundScale;
-            return result;
-        }
-    }
+    if (roundScale > 0.0 && RoundedBack(term, withOffset, roundScale, result.real)) return result;
     // More decimals than a double product keeps: exactly, in decimal.
-    if (!ScaleDecimal(raw, decimal, result.real)) result.real = physical;
+    if (!ScaleDecimal(raw, decimal, result.real)) result.real = term + withOffset;
     return result;
 }
 
@@ -326,12 +307,9 @@ bool SignalCodec::ExactScaling(int64_t& factorOut, int64_t& offsetOut, int& deci
 double SignalCodec::PhysicalDouble(uint64_t raw) const {
     if (ranged_ || integerScaling_) return PhysicalOf(raw).AsDouble();
     const double term = Value(raw) * factor;
-    const double physical = term + offset;
-    if (roundScale_ == 0.0) return decimal_.usable ? PhysicalOf(raw).real : physical;
-    if (Roundable(term, offset, roundScale_)) {
-        return NearestInteger(physical * roundScale_) / roundScale_;
-    }
-    return PhysicalOf(raw).real;
+    if (roundScale_ == 0.0) return decimal_.usable ? PhysicalOf(raw).real : term + offset;
+    double physical;
+    return RoundedBack(term, offset, roundScale_, physical) ? physical : PhysicalOf(raw).real;
 }
 
 int SignalCodec::TextIndex(uint64_t raw) const {

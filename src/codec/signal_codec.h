@@ -3,6 +3,7 @@
 // how that number becomes a physical value (factor and offset, or the scaled range that covers
 // it), which texts name which values, and which multiplexer value selects it. Every format's
 // model becomes signal codecs (src/codec_models/); decoding and encoding know only these.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -29,6 +30,23 @@ const char* ValueKindName(ValueKind kind);  // "unsigned", "signed", "float32", 
 inline double NearestInteger(double x) {
     constexpr double kTwoTo52 = 4503599627370496.0;
     return std::copysign((std::fabs(x) + kTwoTo52) - kTwoTo52, x);
+}
+
+// A physical value term + offset (term: the raw value times the factor) rounded back to the
+// decimals of factor and offset (roundScale: 10^decimals), as the file wrote it: 613 x 0.1 is
+// 61.300000000000004 in binary, the nearest double to 61.3 is what was meant. While the terms
+// times roundScale stay below 2^50, the double computation of physical x roundScale is within
+// 0.375 of the integer it stands for, so rounding finds that integer. The error follows the
+// terms, not the result: 203 x 0.78740157480315 - 100 scaled by 10^14 is 5.98e15, and
+// 127 x 0.78740157480315 - 100 is 5e-14 but its terms are 100. False beyond that (more decimals
+// than a double product keeps: the exact decimal value is needed).
+inline bool RoundedBack(double term, double offset, double roundScale, double& physical) {
+    constexpr double kRoundableLimit = 1125899906842624.0;  // 2^50
+    if (!(std::max(std::fabs(term), std::fabs(offset)) * roundScale < kRoundableLimit)) {
+        return false;
+    }
+    physical = NearestInteger((term + offset) * roundScale) / roundScale;
+    return true;
 }
 
 // The raw value as a signed number, sign-extended from its `length` bits (64 and 0: as is).
