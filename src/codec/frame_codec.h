@@ -160,9 +160,9 @@ class FrameCodec {
     // The steps a payload of `size` bytes holds (a prefix of steps_).
     size_t FittingSteps(size_t size) const {
         if (size >= fieldEnd_) return steps_.size();
-        // A classic payload in a larger frame (the most frequent short payload) is counted.
-        if (size == 8) return classicSteps_;
-        size_t count = size > 8 ? classicSteps_ : 0;
+        // The steps of a classic payload are counted once (an 8-byte payload of a larger frame is
+        // the most frequent short payload); a step past them ends beyond 8 bytes.
+        size_t count = size >= 8 ? classicSteps_ : 0;
         while (steps_[count].field.FitsIn(size)) ++count;
         return count;
     }
