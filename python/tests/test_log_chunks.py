@@ -87,17 +87,19 @@ def test_chunks_join_to_the_whole_log(paths, chunk, frames, by_message):
 
 
 def test_chunks_by_message_take_the_busiest_first(tmp_path):
-    """A message sent a hundred times as often as another comes in long runs; the rare one
-    waits, and comes out last; a run longer than a chunk is split."""
+    """A message sent a hundred times as often as another comes in long runs, split at the
+    chunk's size; the rare one waits, and comes out last. The lines are read a bounded number
+    of frames ahead, not all at once."""
     dbc = tmp_path / "log.dbc"
     dbc.write_bytes(LOG_DBC)
     lines = [f"({i:.3f}) can0 {'300' if i % 100 else '100'}#{i % 256:016X}" for i in range(1000)]
     log = tmp_path / "rates.log"
     log.write_text("\n".join(lines) + "\n")
     db = quillmere.load_frames(dbc)
-    parts = list(db.decode_log(log, columns=True, chunk_frames=200, by_message=True))
+    parts = list(db.decode_log(log, columns=True, chunk_frames=50, by_message=True))
     assert [{name: len(t["timestamp"]) for name, t in p.items()} for p in parts] == \
-        [{"Wide": 200}] * 4 + [{"Wide": 190, "Mixed": 10}]
+        [{"Wide": 50}] * 19 + [{"Wide": 40, "Mixed": 10}]
+    assert 50 <= parts[0].counts["decoded"] < 1000 and parts[-1].counts["decoded"] == 0
     assert repr(joined(parts)) == repr(as_lists(db.decode_log(log, columns=True)))
 
 
