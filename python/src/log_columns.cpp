@@ -106,7 +106,7 @@ struct Collected {
     size_t stride = 0;
     size_t fieldEnd = 0;
     size_t count = 0;
-    size_t truncated = 0;  // frames whose payload ends before the last field
+    size_t truncated = 0;  // frames whose payload ends before the last field (some may be taken)
     std::vector<Chunk> chunks;
     size_t current = 0;  // the chunk being filled
     size_t skipped = 0;  // rows of the first chunk already taken
@@ -875,7 +875,13 @@ class LogColumnChunks {
           waitingMost_(byMessage ? WaitingFrames(chunkFrames) : 0) {}
 
     py::object Next() {
-        if (!next_ && !waiting_) throw py::stop_iteration();
+        // The frames that wait, counted again each time (a chunk that failed half made leaves
+        // no count behind that its slots do not hold).
+        size_t waiting = 0;
+        if (waitingMost_) {
+            for (const auto& slot : index_.Slots()) waiting += slot->count;
+        }
+        if (!next_ && !waiting) throw py::stop_iteration();
         // The scan runs without the GIL: a second thread must not enter the same iterator.
         if (busy_) throw std::runtime_error("these log chunks are being read by another thread");
         busy_ = true;
@@ -896,16 +902,16 @@ class LogColumnChunks {
         // By message: the lines are read until the bound of waiting frames (or the end), then
         // the slots that hold the most give the chunk. A scan stops only at the bound, above
         // one chunk, so frames still wait after it: no lines are read for no chunk.
-        if (next_ && waiting_ < waitingMost_) {
+        if (next_ && waiting < waitingMost_) {
             const LogPiece piece = *next_;
-            next_ = ScanPiece(path_, piece, index_, channels_, counts, waitingMost_ - waiting_);
-            waiting_ += counts.decoded;
+            next_ = ScanPiece(path_, piece, index_, channels_, counts, waitingMost_ - waiting);
+            waiting += counts.decoded;
         }
-        if (!waiting_ && !first_) throw py::stop_iteration();
+        if (!waiting && !first_) throw py::stop_iteration();
         first_ = false;
         const std::vector<Taken> taken = MostFrames(index_, chunkFrames_);
-        for (const Taken& part : taken) waiting_ -= part.frames;
-        return TakeColumns(taken, channels_, counts, next_ || waiting_);
+        for (const Taken& part : taken) waiting -= part.frames;
+        return TakeColumns(taken, channels_, counts, next_ || waiting);
     }
 
   private:
@@ -916,7 +922,6 @@ class LogColumnChunks {
     ChannelNames channels_;
     size_t chunkFrames_;
     size_t waitingMost_;  // frames that wait at most (by message), else 0
-    size_t waiting_ = 0;  // frames that wait (by message)
     bool first_ = true;
     bool busy_ = false;
 };
