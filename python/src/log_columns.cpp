@@ -1,6 +1,7 @@
 #include "log_columns.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -809,8 +810,9 @@ py::object TakeColumns(const std::vector<Taken>& slots, const ChannelNames& chan
             py::gil_scoped_release release;
             for (size_t s = first; s < end; ++s) {
                 if (s + 1 < end) PrefetchFills(*slots[s + 1].slot);
+                // A slot that gives part of its frames keeps its rows in any case.
                 FillColumns(*slots[s].slot, slots[s].frames, made.data() + firstColumn[s - first],
-                            keepRows, selected, sizes);
+                            keepRows || slots[s].frames < slots[s].slot->count, selected, sizes);
             }
         }
         for (size_t s = first; s < end; ++s) {
@@ -910,8 +912,18 @@ class LogColumnChunks {
         if (!waiting && !first_) throw py::stop_iteration();
         first_ = false;
         const std::vector<Taken> taken = MostFrames(index_, chunkFrames_);
-        for (const Taken& part : taken) waiting -= part.frames;
-        return TakeColumns(taken, channels_, counts, next_ || waiting);
+        // Once the lines are read the rows of a message taken whole are freed (none come
+        // again), and the pages they free are handed back every few megabytes: the last chunks
+        // hold the rare messages, thousands of small arrays, which the freed rows cannot hold.
+        if (!next_) {
+            for (const Taken& part : taken) freedRows_ += part.frames * part.slot->rowSize;
+        }
+        py::object chunk = TakeColumns(taken, channels_, counts, next_.has_value());
+        if (freedRows_ >= kTrimRows) {
+            ::malloc_trim(0);
+            freedRows_ = 0;
+        }
+        return chunk;
     }
 
   private:
@@ -922,6 +934,8 @@ class LogColumnChunks {
     ChannelNames channels_;
     size_t chunkFrames_;
     size_t waitingMost_;  // frames that wait at most (by message), else 0
+    static constexpr size_t kTrimRows = size_t{4} << 20;
+    size_t freedRows_ = 0;  // bytes of rows freed since the last trim (by message)
     bool first_ = true;
     bool busy_ = false;
 };
