@@ -61,12 +61,14 @@ def columns_in_pieces(db, log, piece_bytes):
     return frames, values, time.perf_counter() - wall, time.process_time() - cpu
 
 
-def columns_in_chunks(db, log, chunk_frames, every_array=False):
+def columns_in_chunks(db, log, chunk_frames, every_array=False, by_message=False):
     """With every_array, every array of every chunk is taken (as to_pandas and Dask take
-    them), else the timestamps alone."""
+    them), else the timestamps alone. With by_message, the chunks of the busiest messages."""
     frames = values = 0
     wall, cpu = time.perf_counter(), time.process_time()
-    for columns in db.decode_log(log, columns=True, chunk_frames=chunk_frames):
+    # by_message only when asked for, so that builds without it can be timed too.
+    for columns in db.decode_log(log, columns=True, chunk_frames=chunk_frames,
+                                 **({"by_message": True} if by_message else {})):
         for table in columns.values():
             frames += len(table["timestamp"])
             if every_array:
@@ -168,6 +170,9 @@ def main():
     parser.add_argument("--every-array", action="store_true",
                         help="with --chunk-frames: take every array of every chunk (as to_pandas "
                              "does), not the timestamps alone")
+    parser.add_argument("--by-message", action="store_true",
+                        help="with --chunk-frames: decode_log(by_message=True), chunks of the "
+                             "messages with the most frames waiting")
     parser.add_argument("--whole", action="store_true",
                         help="decode the log in one call (peak, result size, peak less result)")
     parser.add_argument("--no-dask", action="store_true")
@@ -193,7 +198,8 @@ def main():
     if args.whole:
         frames, values, wall, cpu, result_mb = columns_whole(db, log)
     elif args.chunk_frames:
-        frames, values, wall, cpu = columns_in_chunks(db, log, args.chunk_frames, args.every_array)
+        frames, values, wall, cpu = columns_in_chunks(db, log, args.chunk_frames, args.every_array,
+                                                      args.by_message)
     else:
         db.decode_log(log, columns=True, start=0, stop=1_000_000)  # the log's frame plans, once
         frames, values, wall, cpu = columns_in_pieces(db, log, piece)
@@ -211,6 +217,7 @@ def main():
                     "seconds_wall": round(wall, 3), "peak_mb_after_load": round(after_load),
                     "peak_mb": round(columns_peak),
                     "form": "whole" if args.whole else f"chunks of {args.chunk_frames} frames" +
+                    (", by message" if args.by_message else "") +
                     (", every array taken" if args.every_array else "")
                     if args.chunk_frames else f"pieces of {args.piece_mb} MB",
                     "database": "load_frames" if args.frames_only else "load"},

@@ -32,10 +32,12 @@ py::object DecodeLogColumns(const std::shared_ptr<PlanSource>& source, const py:
 
 // The same in chunks: an iterator of LogColumns of at most `chunkFrames` decoded frames each,
 // in log order, so that memory stays bounded whatever the size of the log. Channel indexes
-// are kept across chunks (each chunk's `channels` lists every channel seen so far).
+// are kept across chunks (each chunk's `channels` lists every channel seen so far). With
+// byMessage, frames wait per message and a chunk takes the messages that have the most waiting
+// (each message's frames still in log order across chunks).
 py::object DecodeLogColumnChunks(const std::shared_ptr<PlanSource>& source, const py::object& path,
                                  const LogPiece& piece, const py::object& frames,
-                                 size_t chunkFrames);
+                                 size_t chunkFrames, bool byMessage);
 void BindLogColumns(py::module_& m);
 
 // The columns decode_log(columns=True) gives a frame, in order, as a dict of column name to

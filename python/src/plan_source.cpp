@@ -219,11 +219,13 @@ void BindCodec(py::module_& m) {
             [](std::shared_ptr<PlanSource> self, const py::object& path_or_lines,
                bool decode_choices, bool skip_unknown, bool columns, uint64_t start,
                std::optional<uint64_t> stop, const py::object& frames,
-               std::optional<size_t> chunk_frames) -> py::object {
+               std::optional<size_t> chunk_frames, bool by_message) -> py::object {
                 if (columns && chunk_frames) {
                     return DecodeLogColumnChunks(self, path_or_lines, {start, stop}, frames,
-                                                 *chunk_frames);
+                                                 *chunk_frames, by_message);
                 }
+                if (by_message)
+                    throw py::value_error("by_message needs columns=True and chunk_frames");
                 if (columns) return DecodeLogColumns(self, path_or_lines, {start, stop}, frames);
                 if (start != 0 || stop || !frames.is_none() || chunk_frames)
                     throw py::value_error("start, stop, frames and chunk_frames need columns=True");
@@ -232,7 +234,7 @@ void BindCodec(py::module_& m) {
             py::arg("path_or_lines"), py::arg("decode_choices") = true,
             py::arg("skip_unknown") = true, py::kw_only(), py::arg("columns") = false,
             py::arg("start") = 0, py::arg("stop") = py::none(), py::arg("frames") = py::none(),
-            py::arg("chunk_frames") = py::none(),
+            py::arg("chunk_frames") = py::none(), py::arg("by_message") = false,
             "Lazily decodes a candump log (a path, or any iterable of str or bytes lines) into "
             "DecodedFrame tuples. Lines that are no frame are passed over; frames of unknown "
             "identifiers too, unless skip_unknown is False.\n\n"
@@ -241,7 +243,10 @@ void BindCodec(py::module_& m) {
             "of column name to array.array ('timestamp', 'channel', then one column per "
             "signal); frames limits the frames decoded (names or identifiers). With "
             "chunk_frames=N it returns an iterator of LogColumns of at most N frames each, in "
-            "log order, so that memory does not grow with the log.")
+            "log order, so that memory does not grow with the log. With by_message=True as "
+            "well, frames wait per message and each chunk takes the messages with the most "
+            "frames waiting: a frequent message comes in long runs, a rare one seldom (each "
+            "message's frames in log order across chunks).")
         .def(
             "column_types",
             [](PlanSource& self, const py::handle& frame) {

@@ -1,5 +1,6 @@
 """load_frames (the frame codecs of a DBC without its model) and decode_log in chunks of a
-bounded number of frames: both give exactly what the whole-model, whole-log decode gives."""
+bounded number of frames, in log order or by message: both give exactly what the whole-model,
+whole-log decode gives."""
 import gc
 import os
 import pickle
@@ -20,14 +21,14 @@ def paths(tmp_path):
 
 
 def joined(parts):
-    """The chunks' columns joined per frame and column; channels as names."""
+    """The chunks' columns joined per frame (by name) and column; channels as names."""
     out = {}
     for part in parts:
         for name, table in part.items():
             for key, column in table.items():
                 values = [part.channels[c] for c in column] if key == "channel" else list(column)
                 out.setdefault(name, {}).setdefault(key, []).extend(values)
-    return out
+    return dict(sorted(out.items()))
 
 
 def as_lists(columns):
@@ -67,17 +68,39 @@ def test_frames_only_database_decodes_as_the_model(paths):
 
 @pytest.mark.parametrize("chunk", [1, 3, 50, 10 ** 6])
 @pytest.mark.parametrize("frames", [None, ["Mixed", 0x200]])
-def test_chunks_join_to_the_whole_log(paths, chunk, frames):
+@pytest.mark.parametrize("by_message", [False, True])
+def test_chunks_join_to_the_whole_log(paths, chunk, frames, by_message):
     dbc, log = paths
     db = quillmere.load_frames(dbc)
     whole = db.decode_log(log, columns=True, frames=frames)
-    parts = list(db.decode_log(log, columns=True, frames=frames, chunk_frames=chunk))
+    parts = list(db.decode_log(log, columns=True, frames=frames, chunk_frames=chunk,
+                               by_message=by_message))
     assert all(sum(len(t["timestamp"]) for t in p.values()) <= chunk for p in parts)
-    assert sum(p.counts["decoded"] for p in parts) == whole.counts["decoded"]
-    assert sum(p.counts["truncated"] for p in parts) == whole.counts["truncated"]
+    if by_message:  # every line's counts come with the chunk read up to it
+        assert {k: sum(p.counts[k] for p in parts) for k in whole.counts} == whole.counts
+    else:
+        assert sum(p.counts["decoded"] for p in parts) == whole.counts["decoded"]
+        assert sum(p.counts["truncated"] for p in parts) == whole.counts["truncated"]
     expected_chunks = max(1, -(-whole.counts["decoded"] // chunk))
     assert len(parts) == expected_chunks
     assert repr(joined(parts)) == repr(as_lists(whole))
+
+
+def test_chunks_by_message_take_the_busiest_first(tmp_path):
+    """A message sent a hundred times as often as another comes in long runs, split at the
+    chunk's size; the rare one waits, and comes out last. The lines are read a bounded number
+    of frames ahead, not all at once."""
+    dbc = tmp_path / "log.dbc"
+    dbc.write_bytes(LOG_DBC)
+    lines = [f"({i:.3f}) can0 {'300' if i % 100 else '100'}#{i % 256:016X}" for i in range(1000)]
+    log = tmp_path / "rates.log"
+    log.write_text("\n".join(lines) + "\n")
+    db = quillmere.load_frames(dbc)
+    parts = list(db.decode_log(log, columns=True, chunk_frames=50, by_message=True))
+    assert [{name: len(t["timestamp"]) for name, t in p.items()} for p in parts] == \
+        [{"Wide": 50}] * 19 + [{"Wide": 40, "Mixed": 10}]
+    assert 50 <= parts[0].counts["decoded"] < 1000 and parts[-1].counts["decoded"] == 0
+    assert repr(joined(parts)) == repr(as_lists(db.decode_log(log, columns=True)))
 
 
 def test_column_dicts_take_part_in_collection_once_the_caller_fills_them(paths):
@@ -101,13 +124,21 @@ def test_chunks_of_a_byte_range_and_misuse(paths):
     size = os.path.getsize(log)
     half = size // 2
     ranges = [(0, half), (half, size)]
-    wholes = [db.decode_log(log, columns=True, start=a, stop=b) for a, b in ranges]
-    chunked = [list(db.decode_log(log, columns=True, start=a, stop=b, chunk_frames=7))
-               for a, b in ranges]
-    for whole, parts in zip(wholes, chunked):
-        assert repr(joined(parts)) == repr(as_lists(whole))
+    for by_message in (False, True):
+        for a, b in ranges:
+            parts = db.decode_log(log, columns=True, start=a, stop=b, chunk_frames=7,
+                                  by_message=by_message)
+            whole = db.decode_log(log, columns=True, start=a, stop=b)
+            assert repr(joined(parts)) == repr(as_lists(whole))
+        empty = dbc.parent / "empty.log"
+        empty.write_bytes(b"# nothing\n")
+        parts = list(db.decode_log(empty, columns=True, chunk_frames=7, by_message=by_message))
+        assert len(parts) == 1 and not parts[0] and parts[0].counts["lines"] == 1
     with pytest.raises(ValueError, match="columns=True"):
         db.decode_log(log, chunk_frames=5)
+    for misuse in ({}, {"columns": True}):
+        with pytest.raises(ValueError, match="by_message needs"):
+            db.decode_log(log, by_message=True, **misuse)
     with pytest.raises(ValueError, match="positive"):
         db.decode_log(log, columns=True, chunk_frames=0)
     with pytest.raises(FileNotFoundError):
