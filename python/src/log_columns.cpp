@@ -444,8 +444,10 @@ int OpenForReading(const py::object& path, uint64_t start) {
 }
 
 // Reads the lines of the piece into the slots of the index; runs without the GIL. With
-// maxFrames, stops once that many frames are decoded and returns where the next line starts
-// (nullopt: the piece is done).
+// maxFrames, stops once that many frames are decoded and the lines after them that hold no
+// frame of the index are counted, and returns where the next such frame's line starts
+// (nullopt: the piece is done). The lines after a chunk's last frame are thus the chunk's: a
+// log that ends in lines of no frame ends with a full chunk, their counts in it.
 std::optional<uint64_t> Scan(int fd, const LogPiece& piece, LayoutIndex& index,
                              ChannelNames& channels, LogCounts& counts, size_t maxFrames = 0) {
     // Lines are parsed a batch ahead of their rows, and what their rows need is asked of the
@@ -460,7 +462,8 @@ std::optional<uint64_t> Scan(int fd, const LogPiece& piece, LayoutIndex& index,
     };
     Pending batch[kBatch];
     size_t pending = 0;
-    const auto putOut = [&]() -> std::optional<uint64_t> {
+    bool full = false;  // maxFrames are decoded
+    const auto putOut = [&] {
         size_t known = 0;
         for (size_t i = 0; i < pending; ++i) {
             const int slot = index.SlotOf(batch[i].frame.id, batch[i].frame.extended);
@@ -482,9 +485,8 @@ std::optional<uint64_t> Scan(int fd, const LogPiece& piece, LayoutIndex& index,
                                                    channels.IndexOf(frame.channel));
             // The batch never holds more frames than the chunk has room for, so this is its
             // last line: nothing after it was parsed (or counted) yet.
-            if (maxFrames && counts.decoded == maxFrames) return batch[i].after;
+            full = maxFrames && counts.decoded == maxFrames;
         }
-        return std::nullopt;
     };
     qm::codec::LineReader reader(fd);
     qm::codec::LogLineParser parser;
@@ -506,10 +508,19 @@ std::optional<uint64_t> Scan(int fd, const LogPiece& piece, LayoutIndex& index,
                 continue;
             }
             if (piece.stop && lineStart > *piece.stop) {
-                if (const auto resume = putOut()) return resume;
+                putOut();
                 return std::nullopt;
             }
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            if (full) {
+                LogFrame frame;
+                const LogLineKind kind = parser.Parse(line, frame);
+                if (kind == LogLineKind::Frame && index.SlotOf(frame.id, frame.extended) >= 0)
+                    return lineStart;
+                counts.Count(kind);
+                counts.unknown += kind == LogLineKind::Frame;
+                continue;
+            }
             Pending& entry = batch[pending];
             const LogLineKind kind = parser.Parse(line, entry.frame);
             counts.Count(kind);
@@ -517,12 +528,11 @@ std::optional<uint64_t> Scan(int fd, const LogPiece& piece, LayoutIndex& index,
             entry.after = position + at;
             index.Prefetch(entry.frame.id, entry.frame.extended);
             // A chunk may end within the batch: it never holds more than the frames left.
-            if (++pending == kBatch || (maxFrames && counts.decoded + pending >= maxFrames)) {
-                if (const auto resume = putOut()) return resume;
-            }
+            if (++pending == kBatch || (maxFrames && counts.decoded + pending >= maxFrames))
+                putOut();
         }
         // The batch's frames point into the block: out before the next block is read.
-        if (const auto resume = putOut()) return resume;
+        putOut();
         position += block.size();
     }
     if (reader.Failed()) throw std::runtime_error("reading the log failed");
@@ -894,10 +904,10 @@ class LogColumnChunks {
         LogCounts counts;
         if (!waitingMost_) {
             const LogPiece piece = *next_;
+            // A scan that fills its chunk goes on to the next line of a frame to decode, so a
+            // scan after a full chunk decodes at least one frame: no empty chunk follows a full
+            // one, and an empty log gives one chunk.
             next_ = ScanPiece(path_, piece, index_, channels_, counts, chunkFrames_);
-            // A chunk that ends exactly at the end of the piece is the last one, so that no
-            // empty chunk follows a full one; an empty log still gives one chunk.
-            if (!counts.decoded && !first_ && !next_) throw py::stop_iteration();
             first_ = false;
             return TakeColumns(AllFrames(index_), channels_, counts, next_.has_value());
         }
