@@ -6,6 +6,7 @@
 #endif
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,6 +47,17 @@ constexpr uint64_t kProgressFrom = 100'000'000;  // bytes of input that earn a p
 // ---------------------------------------------------------------------------------------------
 // Decoding one piece.
 
+// Copies a row: moves of 16 bytes (the last one ending at its end) where a call would cost more.
+void CopyRow(char* at, const char* text, size_t bytes) {
+    if (bytes >= 16 && bytes <= 256) {
+        for (size_t done = 0; done + 16 < bytes; done += 16)
+            std::memcpy(at + done, text + done, 16);
+        std::memcpy(at + bytes - 16, text + bytes - 16, 16);
+    } else {
+        std::memcpy(at, text, bytes);
+    }
+}
+
 // Text that CSV rows are written into through a pointer (DecodeWriter::WriteCsvRow): room is
 // made once per row, and nothing is zeroed or checked cell by cell as std::string appends would.
 class TextBuffer {
@@ -66,15 +78,7 @@ class TextBuffer {
     }
     void SetEnd(const char* end) { size_ = static_cast<size_t>(end - data_); }
     void Append(const char* text, size_t bytes) {
-        char* const at = Room(bytes);
-        if (bytes >= 16 && bytes <= 256) {
-            // A row: moves of 16 bytes, the last one ending at its end, not a call.
-            for (size_t done = 0; done + 16 < bytes; done += 16)
-                std::memcpy(at + done, text + done, 16);
-            std::memcpy(at + bytes - 16, text + bytes - 16, 16);
-        } else {
-            std::memcpy(at, text, bytes);
-        }
+        CopyRow(Room(bytes), text, bytes);
         size_ += bytes;
     }
     void Release() {
@@ -305,19 +309,98 @@ std::string FileNameOf(const std::string& name) {
     return out;
 }
 
+// A piece of a table's waiting rows. A table's rows fill a chain of chunks, each full but the
+// last, so that they take their bytes and the unfilled end of one chunk, however the tables'
+// shares of a log change (buffers of their own would each keep the room of their largest
+// share: 2.6 times the rows with thousands of tables).
+struct RowChunk {
+    static constexpr size_t kBytes = 1024 - sizeof(RowChunk*);
+    RowChunk* next;
+    char data[kBytes];
+};
+
+// The chunks of every table, taken and given back by the thread that fills the tables. Chunks
+// come in slabs that stay until the end: the pool holds what the most rows waiting at once
+// took.
+class ChunkPool {
+  public:
+    RowChunk* Take() {
+        RowChunk* chunk = free_;
+        if (chunk != nullptr) {
+            free_ = chunk->next;
+        } else {
+            if (fresh_ == freshEnd_) {
+                slabs_.push_back(std::make_unique_for_overwrite<RowChunk[]>(kSlabChunks));
+                fresh_ = slabs_.back().get();
+                freshEnd_ = fresh_ + kSlabChunks;
+            }
+            chunk = fresh_++;
+        }
+        chunk->next = nullptr;
+        return chunk;
+    }
+    // A chain back, from its first chunk to its last.
+    void Give(RowChunk* first, RowChunk* last) {
+        last->next = free_;
+        free_ = first;
+    }
+
+  private:
+    static constexpr size_t kSlabChunks = 256;
+    std::vector<std::unique_ptr<RowChunk[]>> slabs_;
+    RowChunk* free_ = nullptr;
+    RowChunk* fresh_ = nullptr;  // never taken yet, up to freshEnd_
+    RowChunk* freshEnd_ = nullptr;
+};
+
+// Writes a table's chain (its last chunk filled up to `end`): one call per 256 chunks.
+void WriteChain(int fd, const RowChunk* chunk, const char* end, const std::string& path) {
+    iovec parts[256];
+    while (chunk != nullptr) {
+        size_t count = 0;
+        for (; chunk != nullptr && count < std::size(parts); chunk = chunk->next) {
+            const char* stop = chunk->next != nullptr ? chunk->data + RowChunk::kBytes : end;
+            parts[count++] = {const_cast<char*>(chunk->data),
+                              static_cast<size_t>(stop - chunk->data)};
+        }
+        iovec* part = parts;
+        while (count > 0) {
+            const ssize_t wrote = ::writev(fd, part, static_cast<int>(count));
+            if (wrote < 0) {
+                if (errno == EINTR) continue;
+                throw ToolError("cannot write " + path + ": " + std::strerror(errno));
+            }
+            // Past what was written; a part written in part is written on from where it stopped.
+            auto left = static_cast<size_t>(wrote);
+            while (count > 0 && left >= part->iov_len) {
+                left -= part->iov_len;
+                ++part;
+                --count;
+            }
+            if (count > 0) {
+                part->iov_base = static_cast<char*>(part->iov_base) + left;
+                part->iov_len -= left;
+            }
+        }
+    }
+}
+
 // The files of a folder's tables, written by a thread of their own: the thread that fills the
-// tables copies the rows of the largest into a batch, hands it over and goes on decoding while
-// it is written, so the system time of thousands of files (making them, block allocation,
-// copies into the page cache) overlaps the decode. One batch is written at a time; it belongs
-// to the filling thread again when WaitIdle returns. A table's file is made on its first write;
-// files stay open up to a budget of descriptors.
+// tables hands the chains of the largest over and goes on decoding while they are written, so
+// the system time of thousands of files (making them, block allocation, copies into the page
+// cache) overlaps the decode. One batch is written at a time; it and its chunks belong to the
+// filling thread again when WaitIdle returns. A table's file is made on its first write; files
+// stay open up to a budget of descriptors.
 class TableFiles {
   public:
-    // Rows of several tables one after the other, each table's ending at its mark.
-    struct Batch {
-        TextBuffer rows;
-        std::vector<RowMark> ends;
+    // A table's rows: its chain, the last chunk filled up to `end`.
+    struct Chain {
+        uint32_t table;
+        RowChunk* first;
+        RowChunk* last;
+        const char* end;
     };
+    using Batch = std::vector<Chain>;
 
     explicit TableFiles(size_t tables) : tables_(tables) {
         rlimit limit{};
@@ -358,6 +441,7 @@ class TableFiles {
             const std::lock_guard lock(mutex_);
             if (failure_) std::rethrow_exception(failure_);
             batch_ = &batch;
+            busy_.store(true, std::memory_order_relaxed);
         }
         changed_.notify_all();
     }
@@ -368,6 +452,10 @@ class TableFiles {
         changed_.wait(lock, [&] { return batch_ == nullptr; });
         if (failure_) std::rethrow_exception(failure_);
     }
+
+    // Whether the batch handed over is written (it is then the filling thread's again), without
+    // waiting.
+    bool Idle() const { return !busy_.load(std::memory_order_acquire); }
 
     // Throws the first error of a write, if one failed (so that the decode stops soon).
     void ThrowIfFailed() {
@@ -410,11 +498,7 @@ class TableFiles {
             lock.unlock();
             std::exception_ptr failure;
             try {
-                uint32_t begin = 0;
-                for (const RowMark& end : batch.ends) {
-                    Write(end.frame, batch.rows.data() + begin, end.end - begin);
-                    begin = end.end;
-                }
+                for (const Chain& chain : batch) Write(chain);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -424,12 +508,13 @@ class TableFiles {
                 failed_.store(true, std::memory_order_relaxed);
             }
             batch_ = nullptr;
+            busy_.store(false, std::memory_order_release);
             changed_.notify_all();
         }
     }
 
-    void Write(uint32_t index, const char* rows, size_t size) {
-        Table& table = tables_[index];
+    void Write(const Chain& chain) {
+        Table& table = tables_[chain.table];
         if (table.fd < 0) {
             const int mode = table.made ? O_APPEND : O_TRUNC;
             table.fd = ::open(table.path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | mode, 0666);
@@ -439,7 +524,7 @@ class TableFiles {
             table.made = true;
             ++open_;
         }
-        WriteFully(table.fd, rows, size, table.path);
+        WriteChain(table.fd, chain.first, chain.end, table.path);
         if (open_ > openBudget_) {
             ::close(table.fd);
             table.fd = -1;
@@ -458,18 +543,23 @@ class TableFiles {
     bool ending_ = false;
     std::exception_ptr failure_;  // the first (a batch is not handed over after one)
     std::atomic<bool> failed_{false};
+    std::atomic<bool> busy_{false};  // a batch is handed over and not written yet
 };
 
 // One CSV table per frame layout in a folder: FOLDER/NAME.csv, made when the frame first
-// appears. Rows wait in per-table buffers; when they hold kFlushBytes together, the rows of the
-// largest tables are copied into a batch for the writing thread (TableFiles), so a log of many
-// frames costs few writes and the decode does not wait for them. (Handing the tables' buffers
-// over instead, and taking the written ones back, saves the copy but costs 9 MB more peak.)
+// appears. Rows wait in their tables' chains of chunks; when they hold the budget together, the
+// chains of the largest tables are handed to the writing thread (TableFiles), so a log of many
+// frames costs few writes and the decode does not wait for them. The chains are written where
+// they lie (no copy into a batch), and their chunks serve other tables' rows once written.
 class TableFolderSink : public Sink {
   public:
     TableFolderSink(const std::string& folder, const FrameCatalog& frames,
-                    const DecodeWriter& writer)
-        : folder_(folder), frames_(frames), writer_(writer), rows_(frames.Count()) {
+                    const DecodeWriter& writer, size_t budget)
+        : folder_(folder),
+          frames_(frames),
+          writer_(writer),
+          budget_(std::max(budget, RowChunk::kBytes)),
+          rows_(frames.Count()) {
         std::error_code error;
         std::filesystem::create_directories(folder_, error);
         if (!std::filesystem::is_directory(folder_)) {
@@ -494,70 +584,107 @@ class TableFolderSink : public Sink {
                 __builtin_prefetch(&rows_[ends[i + 2 * kAhead].frame]);
             if (i + kAhead < ends.size()) {
                 const Rows& ahead = rows_[ends[i + kAhead].frame];
-                if (ahead.pending.data() != nullptr) {
-                    __builtin_prefetch(ahead.pending.data() + ahead.pending.size(), 1);
-                }
+                if (ahead.at != nullptr) __builtin_prefetch(ahead.at, 1);
             }
             const RowMark& row = ends[i];
-            DirtyRows(row.frame).pending.Append(piece.rows.data() + begin, row.end - begin);
-            pendingBytes_ += row.end - begin;
+            Append(DirtyRows(row.frame), piece.rows.data() + begin, row.end - begin);
             begin = row.end;
         }
         EndPiece();
     }
 
     // One thread decodes straight into the tables (DecodePiece's out): a frame's row goes into
-    // its table's buffer without the piece's buffer of rows between, in place when the buffer
-    // has room for the longest row, else through a scratch buffer (growing every table by the
-    // longest row would add megabytes). The table's rows and their end are fetched ahead, as
-    // they are cold in a large database.
+    // its table's last chunk when that has room for the longest row, else through a scratch
+    // buffer into as many chunks as it needs. The table's rows and their end are fetched ahead,
+    // as they are cold in a large database.
     void Prefetch(const FrameCodec& codec, int level) const {
         const Rows& rows = rows_[codec.CatalogIndex()];
         if (level == 0) {
             __builtin_prefetch(&rows);
-        } else if (rows.pending.data() != nullptr) {
-            __builtin_prefetch(rows.pending.data() + rows.pending.size(), 1);
+        } else if (rows.at != nullptr) {
+            __builtin_prefetch(rows.at, 1);
         }
     }
     bool Put(const FrameCodec& codec, const LogFrame& frame) {
-        TextBuffer& pending = DirtyRows(static_cast<uint32_t>(codec.CatalogIndex())).pending;
+        Rows& rows = DirtyRows(static_cast<uint32_t>(codec.CatalogIndex()));
+        if (rows.last == nullptr) NewChunk(rows);
         const size_t bound = DecodeWriter::CsvRowBound(codec, &frame);
-        const bool inPlace = pending.capacity() - pending.size() >= bound;
-        scratch_.clear();
-        char* at = inPlace ? pending.Room(bound) : scratch_.Room(bound);
         bool complete = true;
-        char* end = writer_.WriteCsvRow(at, codec, frame.data, frame.size, &frame, complete);
-        const auto bytes = static_cast<size_t>(end - at);
-        if (inPlace) {
-            pending.SetEnd(end);
+        if (Room(rows) >= bound) {
+            char* end =
+                writer_.WriteCsvRow(rows.at, codec, frame.data, frame.size, &frame, complete);
+            const auto bytes = static_cast<size_t>(end - rows.at);
+            rows.at = end;
+            rows.bytes += static_cast<uint32_t>(bytes);
+            pendingBytes_ += bytes;
         } else {
-            pending.Append(at, bytes);
+            scratch_.clear();
+            char* at = scratch_.Room(bound);
+            char* end = writer_.WriteCsvRow(at, codec, frame.data, frame.size, &frame, complete);
+            Append(rows, at, static_cast<size_t>(end - at));
         }
-        pendingBytes_ += bytes;
         return complete;
     }
     void EndPiece() {
-        if (pendingBytes_ >= kFlushBytes) FlushLargest();
+        // The chunks of a written batch serve the next rows at once.
+        if (!batch_.empty() && files_->Idle()) GiveBack();
+        if (pendingBytes_ >= budget_) FlushLargest();
         files_->ThrowIfFailed();
     }
     void Finish() override {
         HandOver(dirty_.size());
         files_->Finish();
+        GiveBack();
     }
 
   private:
-    // With buffers grown by a quarter, 10 MB of rows take the memory that 8 MB took with
-    // doubling: a fourth more per write (ext4 takes less system time per byte for larger
-    // writes: larger page-cache folios, fewer calls).
-    static constexpr size_t kFlushBytes = size_t{10} << 20;
-    // A table's buffer that grew beyond this is given back to the heap once handed over.
-    static constexpr size_t kMostKeptRoom = size_t{1} << 20;
     // The rows a table has waiting: what every row touches is 32 bytes a table, side by side.
     struct Rows {
-        TextBuffer pending;
-        bool made = false;   // the table's path is set and its header is in pending
+        RowChunk* first = nullptr;
+        RowChunk* last = nullptr;
+        char* at = nullptr;  // where the next row goes in last
+        uint32_t bytes = 0;  // waiting (less than the budget and a piece's rows)
+        bool made = false;   // the table's path is set and its header is waiting or written
         bool dirty = false;  // listed in dirty_
     };
+
+    static size_t Room(const Rows& rows) {
+        return rows.last == nullptr
+                   ? 0
+                   : static_cast<size_t>(rows.last->data + RowChunk::kBytes - rows.at);
+    }
+    void NewChunk(Rows& rows) {
+        RowChunk* chunk = pool_.Take();
+        if (rows.last == nullptr) {
+            rows.first = chunk;
+        } else {
+            rows.last->next = chunk;
+        }
+        rows.last = chunk;
+        rows.at = chunk->data;
+    }
+    void Append(Rows& rows, const char* text, size_t size) {
+        rows.bytes += static_cast<uint32_t>(size);
+        pendingBytes_ += size;
+        size_t room = Room(rows);
+        if (room >= size) {
+            CopyRow(rows.at, text, size);
+            rows.at += size;
+            return;
+        }
+        while (size > 0) {
+            if (room == 0) {
+                NewChunk(rows);
+                room = RowChunk::kBytes;
+            }
+            const size_t part = std::min(room, size);
+            std::memcpy(rows.at, text, part);
+            rows.at += part;
+            text += part;
+            size -= part;
+            room -= part;
+        }
+    }
 
     // The rows of a frame's table, listed for the next flush.
     Rows& DirtyRows(uint32_t index) {
@@ -577,53 +704,54 @@ class TableFolderSink : public Sink {
         names_.insert(name);
         files_->SetPath(index, (std::filesystem::path(folder_) / (name + ".csv")).string());
         const std::string header = writer_.CsvHeader(frame);
-        rows_[index].pending.Append(header.data(), header.size());
+        Append(rows_[index], header.data(), header.size());
         rows_[index].made = true;
     }
 
-    // The rows of the first `count` tables of dirty_ handed to the writing thread, once the
+    // The chunks of the batch written last back to the pool (once the writer is idle).
+    void GiveBack() {
+        for (const TableFiles::Chain& chain : batch_) pool_.Give(chain.first, chain.last);
+        batch_.clear();
+    }
+
+    // The chains of the first `count` tables of dirty_ handed to the writing thread, once the
     // batch before is written.
     void HandOver(size_t count) {
         files_->WaitIdle();
-        batch_.rows.clear();
-        batch_.ends.clear();
+        GiveBack();
         for (size_t i = 0; i < count; ++i) {
             const uint32_t index = dirty_[i];
             Rows& rows = rows_[index];
-            batch_.rows.Append(rows.pending.data(), rows.pending.size());
-            batch_.ends.push_back({index, static_cast<uint32_t>(batch_.rows.size())});
-            pendingBytes_ -= rows.pending.size();
-            rows.pending.clear();
-            rows.dirty = false;
-            if (rows.pending.capacity() > kMostKeptRoom) rows.pending.Release();
+            if (rows.first != nullptr) batch_.push_back({index, rows.first, rows.last, rows.at});
+            pendingBytes_ -= rows.bytes;
+            rows = Rows{nullptr, nullptr, nullptr, 0, true, false};
         }
         dirty_.erase(dirty_.begin(), dirty_.begin() + static_cast<std::ptrdiff_t>(count));
-        if (!batch_.ends.empty()) files_->Hand(batch_);
+        if (!batch_.empty()) files_->Hand(batch_);
     }
 
     // The tables that hold the most are handed over until half the budget is left: a log of
     // thousands of frames then costs few, large writes, and the tables of rare frames gather
     // rows for several rounds instead of one small write each round.
     void FlushLargest() {
-        std::sort(dirty_.begin(), dirty_.end(), [&](uint32_t a, uint32_t b) {
-            return rows_[a].pending.size() > rows_[b].pending.size();
-        });
+        std::sort(dirty_.begin(), dirty_.end(),
+                  [&](uint32_t a, uint32_t b) { return rows_[a].bytes > rows_[b].bytes; });
         size_t count = 0;
         size_t left = pendingBytes_;
-        while (count < dirty_.size() && left > kFlushBytes / 2) {
-            left -= rows_[dirty_[count++]].pending.size();
-        }
+        while (count < dirty_.size() && left > budget_ / 2) left -= rows_[dirty_[count++]].bytes;
         HandOver(count);
     }
 
     std::string folder_;
     const FrameCatalog& frames_;
     const DecodeWriter& writer_;
+    size_t budget_;  // bytes of rows that wait before the largest tables are handed over
     std::vector<Rows> rows_;
     std::set<std::string> names_;
     std::vector<uint32_t> dirty_;
     TextBuffer scratch_;
     size_t pendingBytes_ = 0;
+    ChunkPool pool_;
     TableFiles::Batch batch_;
     std::unique_ptr<TableFiles> files_;  // last: its thread ends before the batch goes
 };
@@ -962,7 +1090,8 @@ void DecodeLogs(const FrameCatalog& frames, DecodeWriter& writer, const LogJobOp
         if (options.output.empty()) {
             throw ToolError("--csv writes one table per frame into a folder: give -o FOLDER");
         }
-        auto folder = std::make_unique<TableFolderSink>(options.output, frames, writer);
+        auto folder =
+            std::make_unique<TableFolderSink>(options.output, frames, writer, options.tableBytes);
         tables = folder.get();
         sink = std::move(folder);
     } else {
