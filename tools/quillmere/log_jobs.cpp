@@ -321,13 +321,16 @@ struct RowChunk {
 
 // The chunks of every table, taken and given back by the thread that fills the tables. Chunks
 // come in slabs that stay until the end: the pool holds what the most rows waiting at once
-// took.
+// took. Free chunks are listed apart from them, so that taking one reads none (a written chunk
+// went cold), and the last given back (warmest) is taken first.
 class ChunkPool {
   public:
     RowChunk* Take() {
-        RowChunk* chunk = free_;
-        if (chunk != nullptr) {
-            free_ = chunk->next;
+        RowChunk* chunk;
+        if (!free_.empty()) {
+            chunk = free_.back();
+            free_.pop_back();
+            if (!free_.empty()) __builtin_prefetch(free_.back(), 1);
         } else {
             if (fresh_ == freshEnd_) {
                 slabs_.push_back(std::make_unique_for_overwrite<RowChunk[]>(kSlabChunks));
@@ -339,26 +342,27 @@ class ChunkPool {
         chunk->next = nullptr;
         return chunk;
     }
-    // A chain back, from its first chunk to its last.
-    void Give(RowChunk* first, RowChunk* last) {
-        last->next = free_;
-        free_ = first;
+    void Give(const std::vector<RowChunk*>& chunks) {
+        free_.insert(free_.end(), chunks.begin(), chunks.end());
     }
 
   private:
     static constexpr size_t kSlabChunks = 256;
     std::vector<std::unique_ptr<RowChunk[]>> slabs_;
-    RowChunk* free_ = nullptr;
+    std::vector<RowChunk*> free_;
     RowChunk* fresh_ = nullptr;  // never taken yet, up to freshEnd_
     RowChunk* freshEnd_ = nullptr;
 };
 
-// Writes a table's chain (its last chunk filled up to `end`): one call per 256 chunks.
-void WriteChain(int fd, const RowChunk* chunk, const char* end, const std::string& path) {
+// Writes a table's chain (its last chunk filled up to `end`), one call per 256 chunks, and lists
+// its chunks in `written`.
+void WriteChain(int fd, RowChunk* chunk, const char* end, const std::string& path,
+                std::vector<RowChunk*>& written) {
     iovec parts[256];
     while (chunk != nullptr) {
         size_t count = 0;
         for (; chunk != nullptr && count < std::size(parts); chunk = chunk->next) {
+            written.push_back(chunk);
             const char* stop = chunk->next != nullptr ? chunk->data + RowChunk::kBytes : end;
             parts[count++] = {const_cast<char*>(chunk->data),
                               static_cast<size_t>(stop - chunk->data)};
@@ -397,10 +401,13 @@ class TableFiles {
     struct Chain {
         uint32_t table;
         RowChunk* first;
-        RowChunk* last;
         const char* end;
     };
-    using Batch = std::vector<Chain>;
+    // The writer lists the chunks it wrote, for the pool.
+    struct Batch {
+        std::vector<Chain> chains;
+        std::vector<RowChunk*> written;
+    };
 
     explicit TableFiles(size_t tables) : tables_(tables) {
         rlimit limit{};
@@ -436,7 +443,7 @@ class TableFiles {
     void SetPath(uint32_t table, std::string path) { tables_[table].path = std::move(path); }
 
     // Has the batch written; call WaitIdle first. Throws the first error of a write.
-    void Hand(const Batch& batch) {
+    void Hand(Batch& batch) {
         {
             const std::lock_guard lock(mutex_);
             if (failure_) std::rethrow_exception(failure_);
@@ -494,11 +501,11 @@ class TableFiles {
         while (true) {
             changed_.wait(lock, [&] { return batch_ != nullptr || ending_; });
             if (batch_ == nullptr) return;
-            const Batch& batch = *batch_;
+            Batch& batch = *batch_;
             lock.unlock();
             std::exception_ptr failure;
             try {
-                for (const Chain& chain : batch) Write(chain);
+                for (const Chain& chain : batch.chains) Write(chain, batch.written);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -513,7 +520,7 @@ class TableFiles {
         }
     }
 
-    void Write(const Chain& chain) {
+    void Write(const Chain& chain, std::vector<RowChunk*>& written) {
         Table& table = tables_[chain.table];
         if (table.fd < 0) {
             const int mode = table.made ? O_APPEND : O_TRUNC;
@@ -524,7 +531,7 @@ class TableFiles {
             table.made = true;
             ++open_;
         }
-        WriteChain(table.fd, chain.first, chain.end, table.path);
+        WriteChain(table.fd, chain.first, chain.end, table.path, written);
         if (open_ > openBudget_) {
             ::close(table.fd);
             table.fd = -1;
@@ -539,7 +546,7 @@ class TableFiles {
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    const Batch* batch_ = nullptr;  // handed over, not written yet
+    Batch* batch_ = nullptr;  // handed over, not written yet
     bool ending_ = false;
     std::exception_ptr failure_;  // the first (a batch is not handed over after one)
     std::atomic<bool> failed_{false};
@@ -627,7 +634,7 @@ class TableFolderSink : public Sink {
     }
     void EndPiece() {
         // The chunks of a written batch serve the next rows at once.
-        if (!batch_.empty() && files_->Idle()) GiveBack();
+        if (!batch_.chains.empty() && files_->Idle()) GiveBack();
         if (pendingBytes_ >= budget_) FlushLargest();
         files_->ThrowIfFailed();
     }
@@ -710,8 +717,9 @@ class TableFolderSink : public Sink {
 
     // The chunks of the batch written last back to the pool (once the writer is idle).
     void GiveBack() {
-        for (const TableFiles::Chain& chain : batch_) pool_.Give(chain.first, chain.last);
-        batch_.clear();
+        pool_.Give(batch_.written);
+        batch_.written.clear();
+        batch_.chains.clear();
     }
 
     // The chains of the first `count` tables of dirty_ handed to the writing thread, once the
@@ -722,12 +730,12 @@ class TableFolderSink : public Sink {
         for (size_t i = 0; i < count; ++i) {
             const uint32_t index = dirty_[i];
             Rows& rows = rows_[index];
-            if (rows.first != nullptr) batch_.push_back({index, rows.first, rows.last, rows.at});
+            if (rows.first != nullptr) batch_.chains.push_back({index, rows.first, rows.at});
             pendingBytes_ -= rows.bytes;
             rows = Rows{nullptr, nullptr, nullptr, 0, true, false};
         }
         dirty_.erase(dirty_.begin(), dirty_.begin() + static_cast<std::ptrdiff_t>(count));
-        if (!batch_.empty()) files_->Hand(batch_);
+        if (!batch_.chains.empty()) files_->Hand(batch_);
     }
 
     // The tables that hold the most are handed over until half the budget is left: a log of
