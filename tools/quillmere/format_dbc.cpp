@@ -12,6 +12,7 @@
 #include "dbc/netconfig_dbc_file.h"
 #include "exit_owned.h"
 #include "format.h"
+#include "huge_pages.h"
 #include "netmodel_json.h"
 #include "platform/input_file.h"
 #include "platform/paths.h"
@@ -374,6 +375,7 @@ class DbcFormat : public FileFormat {
         const auto cached = cache_.find(path);
         delete cached->second.release();  // now, even when models are otherwise left to exit
         cache_.erase(cached);
+        const ThreadHeapsInHugePages hugePages;
         qm::codec::MoveApart(*slot);
         return slot.get();
     }
