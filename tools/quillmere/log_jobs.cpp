@@ -4,6 +4,7 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -333,9 +334,9 @@ class ChunkPool {
             if (!free_.empty()) __builtin_prefetch(free_.back(), 1);
         } else {
             if (fresh_ == freshEnd_) {
-                slabs_.push_back(std::make_unique_for_overwrite<RowChunk[]>(kSlabChunks));
+                slabs_.emplace_back(NewSlab());
                 fresh_ = slabs_.back().get();
-                freshEnd_ = fresh_ + kSlabChunks;
+                freshEnd_ = fresh_ + kSlabBytes / sizeof(RowChunk);
             }
             chunk = fresh_++;
         }
@@ -347,8 +348,28 @@ class ChunkPool {
     }
 
   private:
-    static constexpr size_t kSlabChunks = 256;
-    std::vector<std::unique_ptr<RowChunk[]>> slabs_;
+    // A huge page each (where the kernel offers them): rows go to thousands of tables at random,
+    // and 4 KiB pages would cost a TLB miss for most rows. Mapped apart, on a boundary of their
+    // size (a heap block's header would bring in the huge page before it).
+    static constexpr size_t kSlabBytes = size_t{2} << 20;
+    static RowChunk* NewSlab() {
+        constexpr size_t kSpan = 2 * kSlabBytes;
+        void* area =
+            ::mmap(nullptr, kSpan, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (area == MAP_FAILED) throw std::bad_alloc();
+        const auto begin = reinterpret_cast<uintptr_t>(area);
+        const uintptr_t slab = (begin + kSlabBytes - 1) & ~(kSlabBytes - 1);
+        if (slab > begin) ::munmap(area, slab - begin);
+        if (begin + kSpan > slab + kSlabBytes) {
+            ::munmap(reinterpret_cast<void*>(slab + kSlabBytes), begin + kSpan - slab - kSlabBytes);
+        }
+        ::madvise(reinterpret_cast<void*>(slab), kSlabBytes, MADV_HUGEPAGE);
+        return reinterpret_cast<RowChunk*>(slab);
+    }
+    struct Free {
+        void operator()(RowChunk* slab) const { ::munmap(slab, kSlabBytes); }
+    };
+    std::vector<std::unique_ptr<RowChunk[], Free>> slabs_;
     std::vector<RowChunk*> free_;
     RowChunk* fresh_ = nullptr;  // never taken yet, up to freshEnd_
     RowChunk* freshEnd_ = nullptr;
