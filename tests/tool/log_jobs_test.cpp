@@ -223,8 +223,8 @@ TEST_F(LogCsvTest, OneTablePerFrameWithAColumnPerSignal) {
 
 // A table whose file cannot be made or written fails the run with the system's reason, when its
 // rows are written at the end and when they are written while the log is decoding (2,000
-// repeats give 350 KB of rows, beyond the 16 KB let wait): the decode then stops soon (before
-// the log's counts).
+// repeats give hundreds of KB of rows, far beyond the 16 KB let wait): the decode then stops
+// soon (before the log's counts).
 TEST_F(LogCsvTest, ATableThatCannotBeWrittenFailsTheRun) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     const fs::path folder = scratch_ / "tables";
