@@ -315,7 +315,7 @@ std::string FileNameOf(const std::string& name) {
 // shares of a log change (buffers of their own would each keep the room of their largest
 // share: 2.6 times the rows with thousands of tables).
 struct RowChunk {
-    static constexpr size_t kBytes = 1024 - sizeof(RowChunk*);
+    static constexpr size_t kBytes = 2048 - sizeof(RowChunk*);
     RowChunk* next;
     char data[kBytes];
 };
