@@ -326,6 +326,9 @@ struct RowChunk {
 // went cold), and the last given back (warmest) is taken first.
 class ChunkPool {
   public:
+    // Whether Take must make a new slab (no chunk is free and the last slab is used up).
+    bool Full() const { return free_.empty() && fresh_ == freshEnd_; }
+    size_t Bytes() const { return slabs_.size() * kSlabBytes; }
     RowChunk* Take() {
         RowChunk* chunk;
         if (!free_.empty()) {
@@ -682,6 +685,14 @@ class TableFolderSink : public Sink {
                    : static_cast<size_t>(rows.last->data + RowChunk::kBytes - rows.at);
     }
     void NewChunk(Rows& rows) {
+        // Beyond the budget, an eighth more and the unfilled half of a chunk per table, the pool
+        // waits for the batch being written (a slow writer would otherwise have the pool hold
+        // the budget and half of it again).
+        if (pool_.Full() && !batch_.chains.empty() &&
+            pool_.Bytes() >= budget_ + budget_ / 8 + rows_.size() * RowChunk::kBytes / 2) {
+            files_->WaitIdle();
+            GiveBack();
+        }
         RowChunk* chunk = pool_.Take();
         if (rows.last == nullptr) {
             rows.first = chunk;
