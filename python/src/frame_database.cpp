@@ -2,26 +2,20 @@
 // is cleared once its codec is made (its signals' memory serves the codecs) and the model goes
 // before the call returns, so a process that only decodes (log columns, Dask workers) holds
 // the codecs (about the size of the model's signals) instead of the model and its plans. The
-// codecs are then moved beside each other (MoveApart), so that the model's holes among them go
-// back to the system.
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
+// codecs are then moved beside each other (codec/codec_compaction.h), so that the model's holes
+// among them go back to the system.
 #include <pybind11/stl.h>
 
-#include <algorithm>
-#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "bind_common.h"
+#include "codec/codec_compaction.h"
 #include "codec/frame_codec_bytes.h"
 #include "codec_models/model_codecs.h"
 #include "plan_source.h"
@@ -31,56 +25,6 @@ namespace qmpy {
 std::string FormatOf(const std::string& path);  // module.cpp: by extension, else by content
 
 namespace {
-
-// Hands the free pages of every heap back to the system.
-void TrimHeaps() {
-#ifdef __GLIBC__
-    ::malloc_trim(0);
-#endif
-}
-
-// Runs `work` on a thread of its own and waits for it: the C library gives a new thread a heap
-// of its own, so what `work` allocates lies apart from the caller's blocks. Its exception is
-// the caller's; where no thread can be started, `work` runs here (same result, shared heap).
-template <class Work>
-void OnOwnHeap(Work&& work) {
-    std::exception_ptr failure;
-    std::thread worker;
-    try {
-        worker = std::thread([&] {
-            try {
-                work();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        });
-    } catch (const std::system_error&) {
-        work();
-        return;
-    }
-    worker.join();
-    if (failure) std::rethrow_exception(failure);
-}
-
-// The codecs are made while the model is read, so they lie among its freed blocks: a third of
-// the pages they touch would stay resident for holes. Copied on a thread of their own (which
-// the C library gives a heap of its own), they lie side by side. A batch at a time: the thread
-// copies, the caller frees the originals (the thread would take its own freed blocks back for
-// the next copies) and hands the pages that hold nothing any more back to the system, so that
-// the copies never come on top of all the originals.
-void MoveApart(std::vector<std::unique_ptr<qm::codec::FrameCodec>>& codecs) {
-    constexpr size_t kBatch = 512;
-    std::vector<std::unique_ptr<qm::codec::FrameCodec>> copies(kBatch);
-    for (size_t first = 0; first < codecs.size(); first += kBatch) {
-        const size_t end = std::min(codecs.size(), first + kBatch);
-        OnOwnHeap([&] {
-            for (size_t i = first; i < end; ++i)
-                copies[i - first] = std::make_unique<qm::codec::FrameCodec>(*codecs[i]);
-        });
-        for (size_t i = first; i < end; ++i) codecs[i] = std::move(copies[i - first]);
-        TrimHeaps();
-    }
-}
 
 class FrameDatabase : public PlanSource {
   public:
@@ -106,7 +50,7 @@ class FrameDatabase : public PlanSource {
         facade.Get()->DeleteDbcFile(file);
         {
             py::gil_scoped_release released;
-            MoveApart(codecs_);
+            qm::codec::MoveApart(codecs_);
             MoveIndexesApart();
         }
         if (missing_) throw py::key_error(py::str(wantedKeys_[missingKey_]).cast<std::string>());
@@ -218,13 +162,14 @@ class FrameDatabase : public PlanSource {
         }
     }
 
-    // The look-up tables were filled among the codecs too: copied beside them (see MoveApart),
-    // so that their small blocks do not keep the old pages resident.
+    // The look-up tables were filled among the codecs too: copied beside them on a heap of their
+    // own (as MoveApart does for a FrameCatalog), so that their small blocks do not keep the old
+    // pages resident.
     void MoveIndexesApart() {
         decltype(byKey_) byKey;
         decltype(byName_) byName;
         decltype(names_) names;
-        OnOwnHeap([&] {
+        qm::codec::OnOwnHeap([&] {
             byKey = byKey_;
             byName = byName_;
             names = names_;
@@ -235,7 +180,7 @@ class FrameDatabase : public PlanSource {
         byKey = {};
         byName = {};
         names = {};
-        TrimHeaps();
+        qm::codec::TrimHeaps();
     }
 
     // Whether a frame is asked for; marks what asked for it as found.

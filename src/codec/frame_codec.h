@@ -322,6 +322,7 @@ class FrameCatalog {
     const FrameCodec* ByName(std::string_view name) const;
 
   private:
+    friend void MoveApart(FrameCatalog& catalog);  // codec_compaction.h
     std::vector<std::unique_ptr<FrameCodec>> frames_;
     // Standard identifiers (the most frequent on a bus) in a table, the others in a map.
     std::vector<const FrameCodec*> standard_ = std::vector<const FrameCodec*>(0x800, nullptr);

@@ -1,12 +1,15 @@
 // The pieces of the frame codec that the corpus cannot reach: the ASCII log header that changes
 // how identifiers read (every line form: log_line_block_test.cpp), streaming over chunk
-// boundaries, exact number texts, encode errors and short payloads, the signal codec's lists.
+// boundaries, exact number texts, encode errors and short payloads, a catalog moved apart, the
+// signal codec's lists.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "codec/codec_compaction.h"
 #include "codec/compact_vector.h"
 #include "codec/frame_codec.h"
 #include "codec/log_reader.h"
@@ -88,6 +91,34 @@ TEST(FrameCodecTest, DecodesExactlyAndMarksShortPayloads) {
     EXPECT_FALSE(
         frame.Decode(payload, 3, [&](size_t i, uint64_t raw) { seen.emplace_back(i, raw); }));
     EXPECT_EQ(seen.size(), 1u);
+}
+
+// Moved apart (more frames than one batch), the catalog's codecs keep their places and what
+// they decode, and every look-up finds the moved codec, not the freed original.
+TEST(FrameCodecTest, CatalogMovedApartFindsTheMovedCodecs) {
+    FrameCatalog catalog;
+    std::vector<const FrameCodec*> originals;
+    for (uint32_t i = 0; i < 600; ++i) {
+        auto frame = std::make_unique<FrameCodec>(TwoSignalFrame());
+        frame->name = "F" + std::to_string(i);
+        frame->id = i % 2 == 0 ? i : 0x18FE0000u + i;
+        frame->extended = i % 2 != 0;
+        originals.push_back(frame.get());
+        catalog.Add(std::move(frame));
+    }
+    MoveApart(catalog);
+    ASSERT_EQ(catalog.Count(), 600u);
+    const uint8_t payload[4] = {0x65, 0x02, 0xFF, 0xFF};
+    for (uint32_t i = 0; i < 600; ++i) {
+        const FrameCodec& frame = catalog.At(i);
+        EXPECT_NE(&frame, originals[i]);
+        EXPECT_EQ(frame.CatalogIndex(), i);
+        EXPECT_EQ(catalog.ByName("F" + std::to_string(i)), &frame);
+        EXPECT_EQ(catalog.ForId(frame.id, frame.extended), &frame);
+        std::vector<uint64_t> raws;
+        EXPECT_TRUE(frame.Decode(payload, 4, [&](size_t, uint64_t raw) { raws.push_back(raw); }));
+        EXPECT_EQ(raws, (std::vector<uint64_t>{0x265, 0xFFFF})) << i;
+    }
 }
 
 TEST(FrameCodecTest, EncodeChecksRangesAndNamesTheSignal) {

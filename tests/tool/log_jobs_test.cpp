@@ -140,12 +140,22 @@ TEST_P(LogJobsTest, AnyJobsAndPiecesGiveTheOutputOfOneJob) {
         ASSERT_EQ(single.exitCode, 0) << single.err;
         const std::string expected = csv ? Tables(scratch_ / "one") : single.out;
         ASSERT_GT(expected.size(), 1000u) << style;
-        // Pieces of a line each, of a few lines, of many lines.
-        for (const auto& [jobs, piece] : {std::pair{"2", "1"}, {"3", "97"}, {"7", "4096"}}) {
+        // Pieces of a line each, of a few lines, of many lines; CSV tables written while the
+        // log decodes (rows of a chunk let wait, of a few chunks) and at the end.
+        struct Run {
+            const char* jobs;
+            const char* piece;
+            const char* tableBytes;  // "": the default
+        };
+        for (const auto& [jobs, piece, tableBytes] :
+             {Run{"2", "1", "1"}, {"3", "97", "3000"}, {"1", "97", "2000"}, {"7", "4096", ""}}) {
             {
                 const std::string many = Quote((scratch_ / "many").string());
-                const Output multi = Decode("--log " + log + " --jobs " + jobs + " --piece-size " +
-                                            piece + " " + style + (csv ? " -o " + many : ""));
+                const std::string budget =
+                    *tableBytes != '\0' ? std::string(" --table-bytes ") + tableBytes : "";
+                const Output multi =
+                    Decode("--log " + log + " --jobs " + jobs + " --piece-size " + piece + " " +
+                           style + (csv ? " -o " + many + budget : ""));
                 ASSERT_EQ(multi.exitCode, 0) << multi.err;
                 EXPECT_EQ(csv ? Tables(scratch_ / "many") : multi.out, expected)
                     << style << " jobs " << jobs << " piece " << piece;
@@ -212,14 +222,14 @@ TEST_F(LogCsvTest, OneTablePerFrameWithAColumnPerSignal) {
 }
 
 // A table whose file cannot be made or written fails the run with the system's reason, when its
-// rows are written at the end and when they are written while the log is decoding (80,000
-// repeats give 15 MB of rows, beyond the 10 MB that wait): the decode then stops soon (before
-// the log's counts).
+// rows are written at the end and when they are written while the log is decoding (2,000
+// repeats give hundreds of KB of rows, far beyond the 16 KB let wait): the decode then stops
+// soon (before the log's counts).
 TEST_F(LogCsvTest, ATableThatCannotBeWrittenFailsTheRun) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     const fs::path folder = scratch_ / "tables";
     const std::string table = (folder / "Engine.csv").string();
-    for (const int repeats : {1, 80000}) {
+    for (const int repeats : {1, 2000}) {
         const std::string log =
             Quote(Write("in.log", MakeLog({"lf", false, Ending::Lf}, repeats)).string());
         const bool early = repeats > 1;
@@ -231,8 +241,9 @@ TEST_F(LogCsvTest, ATableThatCannotBeWrittenFailsTheRun) {
             } else {
                 fs::create_directories(table);
             }
-            const Output run = Decode("--csv -j " + std::string(jobs) + " --log " + log + " -o " +
-                                      Quote(folder.string()));
+            const Output run =
+                Decode("--csv -j " + std::string(jobs) + " --log " + log + " -o " +
+                       Quote(folder.string()) + " --piece-size 4096 --table-bytes 16384");
             EXPECT_EQ(run.exitCode, 2) << jobs << " " << repeats;
             const std::string reason = early ? "cannot write " + table + ": No space left on device"
                                              : "cannot create " + table + ": Is a directory";

@@ -79,6 +79,11 @@ void AddDecodeLogOptions(CLI::App& decode, LogJobOptions& logs, Options& options
     // Pieces far smaller than the default put many piece boundaries into a small log (tests).
     decode.add_option("--piece-size", logs.pieceBytes, "bytes of log a worker takes at once")
         ->group("");
+    // A small budget has small logs write their tables while they decode (tests).
+    decode
+        .add_option("--table-bytes", logs.tableBytes,
+                    "--csv: bytes of rows that wait before the largest tables are written")
+        ->group("");
 }
 
 int RunDecode(const std::string& db, const std::string& frameText, const std::string& hex,

@@ -6,11 +6,13 @@
 #include <sstream>
 #include <string>
 
+#include "codec/codec_compaction.h"
 #include "codec_models/model_codecs.h"
 #include "dbc/dbc_enums.h"
 #include "dbc/netconfig_dbc_file.h"
 #include "exit_owned.h"
 #include "format.h"
+#include "huge_pages.h"
 #include "netmodel_json.h"
 #include "platform/input_file.h"
 #include "platform/paths.h"
@@ -361,7 +363,8 @@ class DbcFormat : public FileFormat {
     }
 
     // Each message's signals are cleared once its codec is made, so that the memory of the
-    // model's signals serves the codecs; the rest of the model goes at the end.
+    // model's signals serves the codecs; the rest of the model goes at the end. The codecs are
+    // then moved apart from the model's holes, which go back to the system.
     const qm::codec::FrameCatalog* FramesOnly(const std::string& path,
                                               const Options& options) override {
         auto& slot = frames_[path];
@@ -372,6 +375,8 @@ class DbcFormat : public FileFormat {
         const auto cached = cache_.find(path);
         delete cached->second.release();  // now, even when models are otherwise left to exit
         cache_.erase(cached);
+        const ThreadHeapsInHugePages hugePages;
+        qm::codec::MoveApart(*slot);
         return slot.get();
     }
 

@@ -92,6 +92,10 @@ constexpr uintmax_t kToolHeapBytes = 256 * 1024;
 
 namespace {
 
+// What glibc leaves room for at the top of a heap when it grows (M_TOP_PAD): its default until
+// PrefaultHeap sets a pad.
+size_t topPad = 128 * 1024;
+
 // Kept, and reachable, until the process ends. Volatile: the block is never read, and a
 // compiler may otherwise leave out a block that nothing reads.
 void* volatile skippedRoom = nullptr;
@@ -144,6 +148,7 @@ void PrefaultHeap(int argc, char** argv) {
     // down to the pad, not below). Blocks just below the mmap threshold make the heap grow: two
     // are more than the start-up heap holds.
     if (::mallopt(M_TOP_PAD, static_cast<int>(pad)) == 0) return;
+    topPad = pad;
     constexpr size_t kProbe = 120 * 1024;
     const char* before = static_cast<char*>(::sbrk(0));
     // The heap so far (static initialisers, streams) lies below: it is populated with the pad.
@@ -168,6 +173,18 @@ void PrefaultHeap(int argc, char** argv) {
     // Without huge pages the pad is populated, the start-up heap below it with it. Fails
     // harmlessly on kernels before 5.14: the pages then fault in one by one as before.
     ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+}
+
+// A thread's heap is made with the pad as its first room, and only that first room is advised
+// for huge pages (later growth is not): with the whole 64 MiB of a thread's heap as pad, the
+// blocks of a thread started now lie in huge pages under the restart above.
+ThreadHeapsInHugePages::ThreadHeapsInHugePages() {
+    constexpr int kThreadHeapBytes = 64 << 20;
+    set_ = ::mallopt(M_TOP_PAD, kThreadHeapBytes) != 0;
+}
+
+ThreadHeapsInHugePages::~ThreadHeapsInHugePages() {
+    if (set_) ::mallopt(M_TOP_PAD, static_cast<int>(topPad));
 }
 
 // glibc raises its mmap threshold to the size of each large block freed (up to 32 MiB) and its

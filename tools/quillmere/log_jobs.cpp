@@ -4,8 +4,10 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,6 +48,17 @@ constexpr uint64_t kProgressFrom = 100'000'000;  // bytes of input that earn a p
 // ---------------------------------------------------------------------------------------------
 // Decoding one piece.
 
+// Copies a row: moves of 16 bytes (the last one ending at its end) where a call would cost more.
+void CopyRow(char* at, const char* text, size_t bytes) {
+    if (bytes >= 16 && bytes <= 256) {
+        for (size_t done = 0; done + 16 < bytes; done += 16)
+            std::memcpy(at + done, text + done, 16);
+        std::memcpy(at + bytes - 16, text + bytes - 16, 16);
+    } else {
+        std::memcpy(at, text, bytes);
+    }
+}
+
 // Text that CSV rows are written into through a pointer (DecodeWriter::WriteCsvRow): room is
 // made once per row, and nothing is zeroed or checked cell by cell as std::string appends would.
 class TextBuffer {
@@ -66,15 +79,7 @@ class TextBuffer {
     }
     void SetEnd(const char* end) { size_ = static_cast<size_t>(end - data_); }
     void Append(const char* text, size_t bytes) {
-        char* const at = Room(bytes);
-        if (bytes >= 16 && bytes <= 256) {
-            // A row: moves of 16 bytes, the last one ending at its end, not a call.
-            for (size_t done = 0; done + 16 < bytes; done += 16)
-                std::memcpy(at + done, text + done, 16);
-            std::memcpy(at + bytes - 16, text + bytes - 16, 16);
-        } else {
-            std::memcpy(at, text, bytes);
-        }
+        CopyRow(Room(bytes), text, bytes);
         size_ += bytes;
     }
     void Release() {
@@ -305,18 +310,129 @@ std::string FileNameOf(const std::string& name) {
     return out;
 }
 
+// A piece of a table's waiting rows. A table's rows fill a chain of chunks, each full but the
+// last, so that they take their bytes and the unfilled end of one chunk, however the tables'
+// shares of a log change (buffers of their own would each keep the room of their largest
+// share: 2.6 times the rows with thousands of tables). 2 KiB: a row goes in place when the last
+// chunk has room for its bound (about 1 KB for a frame of 20 signals); smaller chunks send most
+// rows through the scratch buffer, larger ones leave more unfilled ends.
+struct RowChunk {
+    static constexpr size_t kBytes = 2048 - sizeof(RowChunk*);
+    RowChunk* next;
+    char data[kBytes];
+};
+
+// The chunks of every table, taken and given back by the thread that fills the tables. Chunks
+// come in slabs that stay until the end: the pool holds what the most rows waiting at once
+// took. Free chunks are listed apart from them, so that taking one reads none (a written chunk
+// went cold), and the last given back (warmest) is taken first.
+class ChunkPool {
+  public:
+    // Whether Take must make a new slab (no chunk is free and the last slab is used up).
+    bool Full() const { return free_.empty() && fresh_ == freshEnd_; }
+    size_t Bytes() const { return slabs_.size() * kSlabBytes; }
+    RowChunk* Take() {
+        RowChunk* chunk;
+        if (!free_.empty()) {
+            chunk = free_.back();
+            free_.pop_back();
+            if (!free_.empty()) __builtin_prefetch(free_.back(), 1);
+        } else {
+            if (fresh_ == freshEnd_) {
+                slabs_.emplace_back(NewSlab());
+                fresh_ = slabs_.back().get();
+                freshEnd_ = fresh_ + kSlabBytes / sizeof(RowChunk);
+            }
+            chunk = fresh_++;
+        }
+        chunk->next = nullptr;
+        return chunk;
+    }
+    void Give(const std::vector<RowChunk*>& chunks) {
+        free_.insert(free_.end(), chunks.begin(), chunks.end());
+    }
+
+  private:
+    // A huge page each (where the kernel offers them): rows go to thousands of tables at random,
+    // and 4 KiB pages would cost a TLB miss for most rows. Mapped apart, on a boundary of their
+    // size (a heap block's header would bring in the huge page before it).
+    static constexpr size_t kSlabBytes = size_t{2} << 20;
+    static RowChunk* NewSlab() {
+        constexpr size_t kSpan = 2 * kSlabBytes;
+        void* area =
+            ::mmap(nullptr, kSpan, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (area == MAP_FAILED) throw std::bad_alloc();
+        const auto begin = reinterpret_cast<uintptr_t>(area);
+        const uintptr_t slab = (begin + kSlabBytes - 1) & ~(kSlabBytes - 1);
+        if (slab > begin) ::munmap(area, slab - begin);
+        if (begin + kSpan > slab + kSlabBytes) {
+            ::munmap(reinterpret_cast<void*>(slab + kSlabBytes), begin + kSpan - slab - kSlabBytes);
+        }
+        ::madvise(reinterpret_cast<void*>(slab), kSlabBytes, MADV_HUGEPAGE);
+        return reinterpret_cast<RowChunk*>(slab);
+    }
+    struct Free {
+        void operator()(RowChunk* slab) const { ::munmap(slab, kSlabBytes); }
+    };
+    std::vector<std::unique_ptr<RowChunk[], Free>> slabs_;
+    std::vector<RowChunk*> free_;
+    RowChunk* fresh_ = nullptr;  // never taken yet, up to freshEnd_
+    RowChunk* freshEnd_ = nullptr;
+};
+
+// Writes a table's chain (its last chunk filled up to `end`), one call per 256 chunks, and lists
+// its chunks in `written`.
+void WriteChain(int fd, RowChunk* chunk, const char* end, const std::string& path,
+                std::vector<RowChunk*>& written) {
+    iovec parts[256];
+    while (chunk != nullptr) {
+        size_t count = 0;
+        for (; chunk != nullptr && count < std::size(parts); chunk = chunk->next) {
+            written.push_back(chunk);
+            const char* stop = chunk->next != nullptr ? chunk->data + RowChunk::kBytes : end;
+            parts[count++] = {const_cast<char*>(chunk->data),
+                              static_cast<size_t>(stop - chunk->data)};
+        }
+        iovec* part = parts;
+        while (count > 0) {
+            const ssize_t wrote = ::writev(fd, part, static_cast<int>(count));
+            if (wrote < 0) {
+                if (errno == EINTR) continue;
+                throw ToolError("cannot write " + path + ": " + std::strerror(errno));
+            }
+            // Past what was written; a part written in part is written on from where it stopped.
+            auto left = static_cast<size_t>(wrote);
+            while (count > 0 && left >= part->iov_len) {
+                left -= part->iov_len;
+                ++part;
+                --count;
+            }
+            if (count > 0) {
+                part->iov_base = static_cast<char*>(part->iov_base) + left;
+                part->iov_len -= left;
+            }
+        }
+    }
+}
+
 // The files of a folder's tables, written by a thread of their own: the thread that fills the
-// tables copies the rows of the largest into a batch, hands it over and goes on decoding while
-// it is written, so the system time of thousands of files (making them, block allocation,
-// copies into the page cache) overlaps the decode. One batch is written at a time; it belongs
-// to the filling thread again when WaitIdle returns. A table's file is made on its first write;
-// files stay open up to a budget of descriptors.
+// tables hands the chains of the largest over and goes on decoding while they are written, so
+// the system time of thousands of files (making them, block allocation, copies into the page
+// cache) overlaps the decode. One batch is written at a time; it and its chunks belong to the
+// filling thread again when WaitIdle returns. A table's file is made on its first write; files
+// stay open up to a budget of descriptors.
 class TableFiles {
   public:
-    // Rows of several tables one after the other, each table's ending at its mark.
+    // A table's rows: its chain, the last chunk filled up to `end`.
+    struct Chain {
+        uint32_t table;
+        RowChunk* first;
+        const char* end;
+    };
+    // The writer lists the chunks it wrote, for the pool.
     struct Batch {
-        TextBuffer rows;
-        std::vector<RowMark> ends;
+        std::vector<Chain> chains;
+        std::vector<RowChunk*> written;
     };
 
     explicit TableFiles(size_t tables) : tables_(tables) {
@@ -353,11 +469,12 @@ class TableFiles {
     void SetPath(uint32_t table, std::string path) { tables_[table].path = std::move(path); }
 
     // Has the batch written; call WaitIdle first. Throws the first error of a write.
-    void Hand(const Batch& batch) {
+    void Hand(Batch& batch) {
         {
             const std::lock_guard lock(mutex_);
             if (failure_) std::rethrow_exception(failure_);
             batch_ = &batch;
+            busy_.store(true, std::memory_order_relaxed);
         }
         changed_.notify_all();
     }
@@ -368,6 +485,10 @@ class TableFiles {
         changed_.wait(lock, [&] { return batch_ == nullptr; });
         if (failure_) std::rethrow_exception(failure_);
     }
+
+    // Whether the batch handed over is written (it is then the filling thread's again), without
+    // waiting.
+    bool Idle() const { return !busy_.load(std::memory_order_acquire); }
 
     // Throws the first error of a write, if one failed (so that the decode stops soon).
     void ThrowIfFailed() {
@@ -406,15 +527,11 @@ class TableFiles {
         while (true) {
             changed_.wait(lock, [&] { return batch_ != nullptr || ending_; });
             if (batch_ == nullptr) return;
-            const Batch& batch = *batch_;
+            Batch& batch = *batch_;
             lock.unlock();
             std::exception_ptr failure;
             try {
-                uint32_t begin = 0;
-                for (const RowMark& end : batch.ends) {
-                    Write(end.frame, batch.rows.data() + begin, end.end - begin);
-                    begin = end.end;
-                }
+                for (const Chain& chain : batch.chains) Write(chain, batch.written);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -424,12 +541,13 @@ class TableFiles {
                 failed_.store(true, std::memory_order_relaxed);
             }
             batch_ = nullptr;
+            busy_.store(false, std::memory_order_release);
             changed_.notify_all();
         }
     }
 
-    void Write(uint32_t index, const char* rows, size_t size) {
-        Table& table = tables_[index];
+    void Write(const Chain& chain, std::vector<RowChunk*>& written) {
+        Table& table = tables_[chain.table];
         if (table.fd < 0) {
             const int mode = table.made ? O_APPEND : O_TRUNC;
             table.fd = ::open(table.path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | mode, 0666);
@@ -439,7 +557,7 @@ class TableFiles {
             table.made = true;
             ++open_;
         }
-        WriteFully(table.fd, rows, size, table.path);
+        WriteChain(table.fd, chain.first, chain.end, table.path, written);
         if (open_ > openBudget_) {
             ::close(table.fd);
             table.fd = -1;
@@ -454,22 +572,27 @@ class TableFiles {
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    const Batch* batch_ = nullptr;  // handed over, not written yet
+    Batch* batch_ = nullptr;  // handed over, not written yet
     bool ending_ = false;
     std::exception_ptr failure_;  // the first (a batch is not handed over after one)
     std::atomic<bool> failed_{false};
+    std::atomic<bool> busy_{false};  // a batch is handed over and not written yet
 };
 
 // One CSV table per frame layout in a folder: FOLDER/NAME.csv, made when the frame first
-// appears. Rows wait in per-table buffers; when they hold kFlushBytes together, the rows of the
-// largest tables are copied into a batch for the writing thread (TableFiles), so a log of many
-// frames costs few writes and the decode does not wait for them. (Handing the tables' buffers
-// over instead, and taking the written ones back, saves the copy but costs 9 MB more peak.)
+// appears. Rows wait in their tables' chains of chunks; when they hold the budget together, the
+// chains of the largest tables are handed to the writing thread (TableFiles), so a log of many
+// frames costs few writes and the decode does not wait for them. The chains are written where
+// they lie (no copy into a batch), and their chunks serve other tables' rows once written.
 class TableFolderSink : public Sink {
   public:
     TableFolderSink(const std::string& folder, const FrameCatalog& frames,
-                    const DecodeWriter& writer)
-        : folder_(folder), frames_(frames), writer_(writer), rows_(frames.Count()) {
+                    const DecodeWriter& writer, size_t budget)
+        : folder_(folder),
+          frames_(frames),
+          writer_(writer),
+          budget_(std::max(budget, RowChunk::kBytes)),
+          rows_(frames.Count()) {
         std::error_code error;
         std::filesystem::create_directories(folder_, error);
         if (!std::filesystem::is_directory(folder_)) {
@@ -494,70 +617,115 @@ class TableFolderSink : public Sink {
                 __builtin_prefetch(&rows_[ends[i + 2 * kAhead].frame]);
             if (i + kAhead < ends.size()) {
                 const Rows& ahead = rows_[ends[i + kAhead].frame];
-                if (ahead.pending.data() != nullptr) {
-                    __builtin_prefetch(ahead.pending.data() + ahead.pending.size(), 1);
-                }
+                if (ahead.at != nullptr) __builtin_prefetch(ahead.at, 1);
             }
             const RowMark& row = ends[i];
-            DirtyRows(row.frame).pending.Append(piece.rows.data() + begin, row.end - begin);
-            pendingBytes_ += row.end - begin;
+            Append(DirtyRows(row.frame), piece.rows.data() + begin, row.end - begin);
             begin = row.end;
         }
         EndPiece();
     }
 
     // One thread decodes straight into the tables (DecodePiece's out): a frame's row goes into
-    // its table's buffer without the piece's buffer of rows between, in place when the buffer
-    // has room for the longest row, else through a scratch buffer (growing every table by the
-    // longest row would add megabytes). The table's rows and their end are fetched ahead, as
-    // they are cold in a large database.
+    // its table's last chunk when that has room for the longest row, else through a scratch
+    // buffer into as many chunks as it needs. The table's rows and their end are fetched ahead,
+    // as they are cold in a large database.
     void Prefetch(const FrameCodec& codec, int level) const {
         const Rows& rows = rows_[codec.CatalogIndex()];
         if (level == 0) {
             __builtin_prefetch(&rows);
-        } else if (rows.pending.data() != nullptr) {
-            __builtin_prefetch(rows.pending.data() + rows.pending.size(), 1);
+        } else if (rows.at != nullptr) {
+            __builtin_prefetch(rows.at, 1);
         }
     }
     bool Put(const FrameCodec& codec, const LogFrame& frame) {
-        TextBuffer& pending = DirtyRows(static_cast<uint32_t>(codec.CatalogIndex())).pending;
+        Rows& rows = DirtyRows(static_cast<uint32_t>(codec.CatalogIndex()));
+        if (rows.last == nullptr) NewChunk(rows);
         const size_t bound = DecodeWriter::CsvRowBound(codec, &frame);
-        const bool inPlace = pending.capacity() - pending.size() >= bound;
-        scratch_.clear();
-        char* at = inPlace ? pending.Room(bound) : scratch_.Room(bound);
         bool complete = true;
-        char* end = writer_.WriteCsvRow(at, codec, frame.data, frame.size, &frame, complete);
-        const auto bytes = static_cast<size_t>(end - at);
-        if (inPlace) {
-            pending.SetEnd(end);
+        if (Room(rows) >= bound) {
+            char* end =
+                writer_.WriteCsvRow(rows.at, codec, frame.data, frame.size, &frame, complete);
+            const auto bytes = static_cast<size_t>(end - rows.at);
+            rows.at = end;
+            rows.bytes += static_cast<uint32_t>(bytes);
+            pendingBytes_ += bytes;
         } else {
-            pending.Append(at, bytes);
+            scratch_.clear();
+            char* at = scratch_.Room(bound);
+            char* end = writer_.WriteCsvRow(at, codec, frame.data, frame.size, &frame, complete);
+            Append(rows, at, static_cast<size_t>(end - at));
         }
-        pendingBytes_ += bytes;
         return complete;
     }
     void EndPiece() {
-        if (pendingBytes_ >= kFlushBytes) FlushLargest();
+        // The chunks of a written batch serve the next rows at once.
+        if (!batch_.chains.empty() && files_->Idle()) GiveBack();
+        if (pendingBytes_ >= budget_) FlushLargest();
         files_->ThrowIfFailed();
     }
     void Finish() override {
         HandOver(dirty_.size());
         files_->Finish();
+        GiveBack();
     }
 
   private:
-    // With buffers grown by a quarter, 10 MB of rows take the memory that 8 MB took with
-    // doubling: a fourth more per write (ext4 takes less system time per byte for larger
-    // writes: larger page-cache folios, fewer calls).
-    static constexpr size_t kFlushBytes = size_t{10} << 20;
-    // A table's buffer that grew beyond this is given back to the heap once handed over.
-    static constexpr size_t kMostKeptRoom = size_t{1} << 20;
     // The rows a table has waiting: what every row touches is 32 bytes a table, side by side.
     struct Rows {
-        TextBuffer pending;
-        bool made = false;   // the table's path is set and its header is in pending
+        RowChunk* first = nullptr;
+        RowChunk* last = nullptr;
+        char* at = nullptr;  // where the next row goes in last
+        uint32_t bytes = 0;  // waiting (less than the budget and a piece's rows)
+        bool made = false;   // the table's path is set and its header is waiting or written
         bool dirty = false;  // listed in dirty_
     };
+
+    static size_t Room(const Rows& rows) {
+        return rows.last == nullptr
+                   ? 0
+                   : static_cast<size_t>(rows.last->data + RowChunk::kBytes - rows.at);
+    }
+    void NewChunk(Rows& rows) {
+        // Beyond the budget, an eighth more and the unfilled half of a chunk per table, the pool
+        // waits for the batch being written (a slow writer would otherwise have the pool hold
+        // the budget and half of it again).
+        if (pool_.Full() && !batch_.chains.empty() &&
+            pool_.Bytes() >= budget_ + budget_ / 8 + rows_.size() * RowChunk::kBytes / 2) {
+            files_->WaitIdle();
+            GiveBack();
+        }
+        RowChunk* chunk = pool_.Take();
+        if (rows.last == nullptr) {
+            rows.first = chunk;
+        } else {
+            rows.last->next = chunk;
+        }
+        rows.last = chunk;
+        rows.at = chunk->data;
+    }
+    void Append(Rows& rows, const char* text, size_t size) {
+        rows.bytes += static_cast<uint32_t>(size);
+        pendingBytes_ += size;
+        size_t room = Room(rows);
+        if (room >= size) {
+            CopyRow(rows.at, text, size);
+            rows.at += size;
+            return;
+        }
+        while (size > 0) {
+            if (room == 0) {
+                NewChunk(rows);
+                room = RowChunk::kBytes;
+            }
+            const size_t part = std::min(room, size);
+            std::memcpy(rows.at, text, part);
+            rows.at += part;
+            text += part;
+            size -= part;
+            room -= part;
+        }
+    }
 
     // The rows of a frame's table, listed for the next flush.
     Rows& DirtyRows(uint32_t index) {
@@ -577,53 +745,55 @@ class TableFolderSink : public Sink {
         names_.insert(name);
         files_->SetPath(index, (std::filesystem::path(folder_) / (name + ".csv")).string());
         const std::string header = writer_.CsvHeader(frame);
-        rows_[index].pending.Append(header.data(), header.size());
+        Append(rows_[index], header.data(), header.size());
         rows_[index].made = true;
     }
 
-    // The rows of the first `count` tables of dirty_ handed to the writing thread, once the
+    // The chunks of the batch written last back to the pool (once the writer is idle).
+    void GiveBack() {
+        pool_.Give(batch_.written);
+        batch_.written.clear();
+        batch_.chains.clear();
+    }
+
+    // The chains of the first `count` tables of dirty_ handed to the writing thread, once the
     // batch before is written.
     void HandOver(size_t count) {
         files_->WaitIdle();
-        batch_.rows.clear();
-        batch_.ends.clear();
+        GiveBack();
         for (size_t i = 0; i < count; ++i) {
             const uint32_t index = dirty_[i];
             Rows& rows = rows_[index];
-            batch_.rows.Append(rows.pending.data(), rows.pending.size());
-            batch_.ends.push_back({index, static_cast<uint32_t>(batch_.rows.size())});
-            pendingBytes_ -= rows.pending.size();
-            rows.pending.clear();
-            rows.dirty = false;
-            if (rows.pending.capacity() > kMostKeptRoom) rows.pending.Release();
+            if (rows.first != nullptr) batch_.chains.push_back({index, rows.first, rows.at});
+            pendingBytes_ -= rows.bytes;
+            rows = Rows{nullptr, nullptr, nullptr, 0, true, false};
         }
         dirty_.erase(dirty_.begin(), dirty_.begin() + static_cast<std::ptrdiff_t>(count));
-        if (!batch_.ends.empty()) files_->Hand(batch_);
+        if (!batch_.chains.empty()) files_->Hand(batch_);
     }
 
     // The tables that hold the most are handed over until half the budget is left: a log of
     // thousands of frames then costs few, large writes, and the tables of rare frames gather
     // rows for several rounds instead of one small write each round.
     void FlushLargest() {
-        std::sort(dirty_.begin(), dirty_.end(), [&](uint32_t a, uint32_t b) {
-            return rows_[a].pending.size() > rows_[b].pending.size();
-        });
+        std::sort(dirty_.begin(), dirty_.end(),
+                  [&](uint32_t a, uint32_t b) { return rows_[a].bytes > rows_[b].bytes; });
         size_t count = 0;
         size_t left = pendingBytes_;
-        while (count < dirty_.size() && left > kFlushBytes / 2) {
-            left -= rows_[dirty_[count++]].pending.size();
-        }
+        while (count < dirty_.size() && left > budget_ / 2) left -= rows_[dirty_[count++]].bytes;
         HandOver(count);
     }
 
     std::string folder_;
     const FrameCatalog& frames_;
     const DecodeWriter& writer_;
+    size_t budget_;  // bytes of rows that wait before the largest tables are handed over
     std::vector<Rows> rows_;
     std::set<std::string> names_;
     std::vector<uint32_t> dirty_;
     TextBuffer scratch_;
     size_t pendingBytes_ = 0;
+    ChunkPool pool_;
     TableFiles::Batch batch_;
     std::unique_ptr<TableFiles> files_;  // last: its thread ends before the batch goes
 };
@@ -962,7 +1132,8 @@ void DecodeLogs(const FrameCatalog& frames, DecodeWriter& writer, const LogJobOp
         if (options.output.empty()) {
             throw ToolError("--csv writes one table per frame into a folder: give -o FOLDER");
         }
-        auto folder = std::make_unique<TableFolderSink>(options.output, frames, writer);
+        auto folder =
+            std::make_unique<TableFolderSink>(options.output, frames, writer, options.tableBytes);
         tables = folder.get();
         sink = std::move(folder);
     } else {
