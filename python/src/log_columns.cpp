@@ -1,7 +1,6 @@
 #include "log_columns.h"
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "codec/codec_compaction.h"
 #include "codec/log_reader.h"
 
 namespace qmpy {
@@ -908,19 +908,16 @@ class LogColumnChunks {
             // scan after a full chunk decodes at least one frame: no empty chunk follows a full
             // one, and an empty log gives one chunk.
             next_ = ScanPiece(path_, piece, index_, channels_, counts, chunkFrames_);
-            first_ = false;
             return TakeColumns(AllFrames(index_), channels_, counts, next_.has_value());
         }
         // By message: the lines are read until the bound of waiting frames (or the end), then
         // the slots that hold the most give the chunk. A scan stops only at the bound, above
-        // one chunk, so frames still wait after it: no lines are read for no chunk.
+        // one chunk, so frames still wait after it, and a scan resumed decodes at least one
+        // frame (see the log order above): only an empty log gives a chunk of no frames.
         if (next_ && waiting < waitingMost_) {
             const LogPiece piece = *next_;
             next_ = ScanPiece(path_, piece, index_, channels_, counts, waitingMost_ - waiting);
-            waiting += counts.decoded;
         }
-        if (!waiting && !first_) throw py::stop_iteration();
-        first_ = false;
         const std::vector<Taken> taken = MostFrames(index_, chunkFrames_);
         // Once the lines are read the rows of a message taken whole are freed (none come
         // again), and the pages they free are handed back every few megabytes: the last chunks
@@ -930,7 +927,7 @@ class LogColumnChunks {
         }
         py::object chunk = TakeColumns(taken, channels_, counts, next_.has_value());
         if (freedRows_ >= kTrimRows) {
-            ::malloc_trim(0);
+            qm::codec::TrimHeaps();
             freedRows_ = 0;
         }
         return chunk;
@@ -946,7 +943,6 @@ class LogColumnChunks {
     size_t waitingMost_;  // frames that wait at most (by message), else 0
     static constexpr size_t kTrimRows = size_t{4} << 20;
     size_t freedRows_ = 0;  // bytes of rows freed since the last trim (by message)
-    bool first_ = true;
     bool busy_ = false;
 };
 

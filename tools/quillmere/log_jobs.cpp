@@ -70,7 +70,6 @@ class TextBuffer {
 
     const char* data() const { return data_; }
     size_t size() const { return size_; }
-    size_t capacity() const { return capacity_; }
     void clear() { size_ = 0; }
     // Where the next `bytes` (at most) go; SetEnd then says where they ended.
     char* Room(size_t bytes) {
@@ -82,15 +81,10 @@ class TextBuffer {
         CopyRow(Room(bytes), text, bytes);
         size_ += bytes;
     }
-    void Release() {
-        std::free(data_);
-        data_ = nullptr;
-        size_ = capacity_ = 0;
-    }
 
   private:
-    // By a quarter: thousands of tables' buffers keep the room they grew to, and the slack of
-    // doubling would hold as much memory as their rows.
+    // By a quarter: each worker keeps its buffer of rows from piece to piece, and the slack of
+    // doubling would stay with it.
     void Grow(size_t bytes) {
         const size_t capacity =
             std::max({capacity_ + std::max(capacity_ / 4, size_t{256}), size_ + bytes});
