@@ -590,13 +590,15 @@ char* DecodeWriter::WriteCsvRow(char* at, const FrameCodec& frame, const uint8_t
         *at++ = ',';
     }
     size_t next = 0;
-    complete = frame.Decode(payload, size, ReadableBytes(payload, line),
-                            [&](size_t index, uint64_t raw, const FrameCodec::Step& step) {
-                                // The commas of the cells left empty before this one, and its own.
-                                at = WriteCommas(at, index + 1 - next);
-                                next = index + 1;
-                                at = WriteStepValue(at, frame, index, raw, step);
-                            });
+    complete = frame.Decode(
+        payload, size, ReadableBytes(payload, line),
+        [&](size_t index, uint64_t raw, const FrameCodec::Step& step)
+            __attribute__((always_inline)) {
+                // The commas of the cells left empty before this one, and its own.
+                at = WriteCommas(at, index + 1 - next);
+                next = index + 1;
+                at = WriteStepValue(at, frame, index, raw, step);
+            });
     const size_t rest = frame.signals.size() - next;
     if (rest != 0) at = WriteCommas(at, rest);
     *at++ = '\n';

@@ -157,10 +157,7 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
                 continue;
             }
             ++counts.decoded;
-            // Every line of the codec: the steps, sizes and catalog index lie past the first.
-            const char* codec = reinterpret_cast<const char*>(entry.codec);
-            for (size_t at = 0; at < sizeof(FrameCodec); at += 64) __builtin_prefetch(codec + at);
-            __builtin_prefetch(codec + sizeof(FrameCodec) - 1);
+            entry.codec->PrefetchCodec();
             if (known != i) parsed.entries[known] = entry;
             ++known;
         }
