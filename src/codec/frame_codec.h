@@ -96,7 +96,8 @@ class alignas(64) FrameCodec {
     }
     // withDecimal: also those whose step's Decimal() stands for them.
     void PrefetchSignals(size_t size, bool withDecimal = true) const {
-        for (size_t i = 0; i < steps_.size() && steps_[i].field.FitsIn(size); ++i) {
+        const size_t count = FittingSteps(size);  // reads no step PrefetchFields left out
+        for (size_t i = 0; i < count; ++i) {
             if (withDecimal || !steps_[i].decimal) __builtin_prefetch(&signals[steps_[i].index]);
         }
     }
@@ -329,7 +330,8 @@ bool FrameCodec::Decode(const uint8_t* payload, size_t size, Visit&& visit) cons
 
 template <class Visit>
 bool FrameCodec::Decode(const uint8_t* payload, size_t size, size_t readable, Visit&& visit) const {
-    if (bySignals_ || std::min<size_t>(size, fieldEnd_) + 8 > readable) return Decode(payload, size, visit);
+    if (bySignals_ || std::min<size_t>(size, fieldEnd_) + 8 > readable)
+        return Decode(payload, size, visit);
     return DecodeOrdered(payload, size, visit);
 }
 

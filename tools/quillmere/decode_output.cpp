@@ -357,8 +357,8 @@ char* WritePhysical(char* at, const SignalCodec& signal, uint64_t raw) {
 
 // The text of a decoded value whose step has its decimal form: what WritePhysical writes, from
 // integers only. Else WritePhysical.
-char* WriteStepValue(char* at, const FrameCodec& frame, size_t index, uint64_t raw,
-                     const FrameCodec::Step& step) {
+[[gnu::always_inline]] inline char* WriteStepValue(char* at, const FrameCodec& frame, size_t index,
+                                                   uint64_t raw, const FrameCodec::Step& step) {
     int64_t mantissa;
     if (!step.Decimal(raw, mantissa)) return WritePhysical(at, frame.signals[index], raw);
     if (step.Decimals() == 0) return WriteInteger(at, mantissa);
