@@ -130,7 +130,10 @@ struct PieceOutput {
 template <class Out>
 void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
                  const DecodeWriter& writer, LogCounts& counts, Out& out) {
-    constexpr size_t kBatch = 32;
+    // 16 frames a batch: a fetch is asked for 32-48 frames before the decode that reads it, more
+    // than the memory's latency, and the lines of the frames in flight (codecs, steps, tables)
+    // stay in the first-level cache, which those of batches of 32 overran.
+    constexpr size_t kBatch = 16;
     constexpr size_t kStages = 4;  // parsed and looked up, fields, signals, decoded
     struct Pending {
         LogFrame frame;
