@@ -164,7 +164,7 @@ class alignas(64) FrameCodec {
     static const Step kNoStep;
     Step MakeStep(size_t index) const;
     // The raw value of a step's field from a padded payload.
-    uint64_t StepRaw(const Step& step, const uint8_t* bytes) const {
+    [[gnu::always_inline]] uint64_t StepRaw(const Step& step, const uint8_t* bytes) const {
         return step.field.Fast() ? step.field.ExtractFast(bytes)
                                  : signals[step.index].layout.ExtractPadded(bytes);
     }

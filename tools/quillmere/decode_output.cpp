@@ -326,7 +326,7 @@ char* WriteShortestDouble(char* at, double value) {
     return std::to_chars(at, at + kMostNumberBytes, value).ptr;
 }
 
-char* WriteText(char* at, std::string_view text) {
+[[gnu::always_inline]] inline char* WriteText(char* at, std::string_view text) {
     return CopyText(at, text.data(), text.size());
 }
 
