@@ -124,7 +124,8 @@ struct PieceOutput {
 // memory once per level. The steps of one batch are a batch apart (the batches in between are
 // decoded meanwhile), so that each fetch has landed when the next level reads it: a batch is
 // parsed and looked up, the one before it has its codecs' fields fetched, the one before that
-// its signals, and the fourth from the newest is decoded. out.Put(codec, frame) writes a frame
+// its signals, and the fourth from the newest is decoded (its codecs and steps fetched once more
+// first, from the second-level cache). out.Put(codec, frame) writes a frame
 // out and returns whether its payload held every signal; out.Prefetch(codec, level) asks for
 // what Put writes into, in the same steps.
 template <class Out>
@@ -177,6 +178,12 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
             out.Prefetch(*entry.codec, 1);
         }
         Batch& decoded = batchAt(3);
+        // The codecs and steps once more, from the second-level cache where the lines of the
+        // frames decoded since their fetch have pushed them.
+        for (size_t i = 0; i < decoded.size; ++i) {
+            decoded.entries[i].codec->PrefetchCodec();
+            decoded.entries[i].codec->PrefetchFields(decoded.entries[i].frame.size);
+        }
         for (size_t i = 0; i < decoded.size; ++i) {
             if (!out.Put(*decoded.entries[i].codec, decoded.entries[i].frame)) ++counts.truncated;
         }
