@@ -419,9 +419,10 @@ void WriteChain(int fd, RowChunk* chunk, const char* end, const std::string& pat
 // The files of a folder's tables, written by a thread of their own: the thread that fills the
 // tables hands the chains of the largest over and goes on decoding while they are written, so
 // the system time of thousands of files (making them, block allocation, copies into the page
-// cache) overlaps the decode. One batch is written at a time; it and its chunks belong to the
-// filling thread again when WaitIdle returns. A table's file is made on its first write; files
-// stay open up to a budget of descriptors.
+// cache) overlaps the decode. One batch is written at a time; it belongs to the filling thread
+// again when WaitIdle returns. Its chunks come back as they are written, a few tables at a
+// time, so that a filling thread short of chunks waits for a part of a batch, not all of it.
+// A table's file is made on its first write; files stay open up to a budget of descriptors.
 class TableFiles {
   public:
     // A table's rows: its chain, the last chunk filled up to `end`.
@@ -430,10 +431,8 @@ class TableFiles {
         RowChunk* first;
         const char* end;
     };
-    // The writer lists the chunks it wrote, for the pool.
     struct Batch {
         std::vector<Chain> chains;
-        std::vector<RowChunk*> written;
     };
 
     explicit TableFiles(size_t tables) : tables_(tables) {
@@ -491,6 +490,17 @@ class TableFiles {
     // waiting.
     bool Idle() const { return !busy_.load(std::memory_order_acquire); }
 
+    // Moves the chunks written since the last call into `chunks`; with wait, waits for some
+    // first unless the batch is written.
+    void TakeWritten(std::vector<RowChunk*>& chunks, bool wait) {
+        std::unique_lock lock(mutex_);
+        if (wait) {
+            changed_.wait(lock, [&] { return !written_.empty() || batch_ == nullptr; });
+        }
+        chunks.insert(chunks.end(), written_.begin(), written_.end());
+        written_.clear();
+    }
+
     // Throws the first error of a write, if one failed (so that the decode stops soon).
     void ThrowIfFailed() {
         if (!failed_.load(std::memory_order_relaxed)) return;
@@ -531,12 +541,17 @@ class TableFiles {
             Batch& batch = *batch_;
             lock.unlock();
             std::exception_ptr failure;
+            std::vector<RowChunk*> written;
             try {
-                for (const Chain& chain : batch.chains) Write(chain, batch.written);
+                for (const Chain& chain : batch.chains) {
+                    Write(chain, written);
+                    if (written.size() >= kChunksBack) GiveBack(written);
+                }
             } catch (...) {
                 failure = std::current_exception();
             }
             lock.lock();
+            written_.insert(written_.end(), written.begin(), written.end());
             if (failure) {
                 failure_ = failure;
                 failed_.store(true, std::memory_order_relaxed);
@@ -545,6 +560,17 @@ class TableFiles {
             busy_.store(false, std::memory_order_release);
             changed_.notify_all();
         }
+    }
+
+    // Chunks go back in groups of this many (a lock each time).
+    static constexpr size_t kChunksBack = 64;
+    void GiveBack(std::vector<RowChunk*>& written) {
+        {
+            const std::lock_guard lock(mutex_);
+            written_.insert(written_.end(), written.begin(), written.end());
+        }
+        written.clear();
+        changed_.notify_all();
     }
 
     void Write(const Chain& chain, std::vector<RowChunk*>& written) {
@@ -573,7 +599,8 @@ class TableFiles {
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    Batch* batch_ = nullptr;  // handed over, not written yet
+    Batch* batch_ = nullptr;          // handed over, not written yet
+    std::vector<RowChunk*> written_;  // written, not taken back yet
     bool ending_ = false;
     std::exception_ptr failure_;  // the first (a batch is not handed over after one)
     std::atomic<bool> failed_{false};
@@ -660,15 +687,18 @@ class TableFolderSink : public Sink {
         return complete;
     }
     void EndPiece() {
-        // The chunks of a written batch serve the next rows at once.
-        if (!batch_.chains.empty() && files_->Idle()) GiveBack();
-        if (pendingBytes_ >= budget_) FlushLargest();
+        // Written chunks serve the next rows at once. A writer still busy is waited for only
+        // when twice the budget waits (rows go on into the pool meanwhile, up to what it may
+        // hold), so that a failed write stops the decode within that many rows.
+        TakeWritten(false);
+        if (pendingBytes_ >= budget_ && (files_->Idle() || pendingBytes_ >= 2 * budget_)) {
+            FlushLargest();
+        }
         files_->ThrowIfFailed();
     }
     void Finish() override {
         HandOver(dirty_.size());
         files_->Finish();
-        GiveBack();
     }
 
   private:
@@ -689,12 +719,12 @@ class TableFolderSink : public Sink {
     }
     void NewChunk(Rows& rows) {
         // Beyond the budget, an eighth more and the unfilled half of a chunk per table, the pool
-        // waits for the batch being written (a slow writer would otherwise have the pool hold
-        // the budget and half of it again).
-        if (pool_.Full() && !batch_.chains.empty() &&
+        // waits for chunks of the batch being written (a slow writer would otherwise have the
+        // pool hold the budget and half of it again).
+        if (pool_.Full()) TakeWritten(false);
+        if (pool_.Full() && !files_->Idle() &&
             pool_.Bytes() >= budget_ + budget_ / 8 + rows_.size() * RowChunk::kBytes / 2) {
-            files_->WaitIdle();
-            GiveBack();
+            TakeWritten(true);
         }
         RowChunk* chunk = pool_.Take();
         if (rows.last == nullptr) {
@@ -750,18 +780,20 @@ class TableFolderSink : public Sink {
         rows_[index].made = true;
     }
 
-    // The chunks of the batch written last back to the pool (once the writer is idle).
-    void GiveBack() {
-        pool_.Give(batch_.written);
-        batch_.written.clear();
-        batch_.chains.clear();
+    // The chunks written since the last call back to the pool; with wait, waits for some
+    // unless the writer is idle.
+    void TakeWritten(bool wait) {
+        files_->TakeWritten(written_, wait);
+        pool_.Give(written_);
+        written_.clear();
     }
 
     // The chains of the first `count` tables of dirty_ handed to the writing thread, once the
     // batch before is written.
     void HandOver(size_t count) {
         files_->WaitIdle();
-        GiveBack();
+        TakeWritten(false);
+        batch_.chains.clear();
         for (size_t i = 0; i < count; ++i) {
             const uint32_t index = dirty_[i];
             Rows& rows = rows_[index];
@@ -796,6 +828,7 @@ class TableFolderSink : public Sink {
     size_t pendingBytes_ = 0;
     ChunkPool pool_;
     TableFiles::Batch batch_;
+    std::vector<RowChunk*> written_;     // taken back from the writer, for the pool
     std::unique_ptr<TableFiles> files_;  // last: its thread ends before the batch goes
 };
 

@@ -27,7 +27,7 @@ struct LogJobOptions {
     std::string output;             // "" for standard output
     size_t pieceBytes = size_t{256} << 10;
     // With --csv: bytes of rows that wait in their tables before the largest are written.
-    size_t tableBytes = size_t{24} << 20;
+    size_t tableBytes = size_t{40} * 1000 * 1000;
 };
 
 // Decodes the logs through the writer; prints one line of counts per log on stderr (and a
