@@ -44,14 +44,14 @@ FrameCodec::Step FrameCodec::MakeStep(size_t index) const {
 void FrameCodec::Prepare() {
     switchIndex_ = -1;
     extendedMux_ = false;
-    fieldEnd_ = 0;
+    size_t fieldEnd = 0;
     bySignals_ = false;
     steps_.clear();
     steps_.reserve(signals.size());
     for (size_t i = 0; i < signals.size(); ++i) {
         SignalCodec& signal = signals[i];
         signal.Prepare();
-        fieldEnd_ = std::max(fieldEnd_, signal.layout.EndByte());
+        fieldEnd = std::max(fieldEnd, signal.layout.EndByte());
         if (switchIndex_ < 0 && signal.mux == MuxRole::Switch) switchIndex_ = static_cast<int>(i);
         if (signal.extendedMux >= 0 && static_cast<size_t>(signal.extendedMux) < signals.size()) {
             extendedMux_ = true;
@@ -64,7 +64,9 @@ void FrameCodec::Prepare() {
             bySignals_ = true;
         if (signal.layout.EndByte() > signal.layout.Load().EndByte()) bySignals_ = true;
     }
-    bySignals_ = bySignals_ || extendedMux_ || signals.size() > UINT16_MAX;
+    // A field end past 4 GiB (not a frame any bus carries) is decoded signal by signal.
+    bySignals_ = bySignals_ || extendedMux_ || signals.size() > UINT16_MAX || fieldEnd > UINT32_MAX;
+    fieldEnd_ = static_cast<uint32_t>(std::min<size_t>(fieldEnd, UINT32_MAX));
     for (size_t i = 0; i < signals.size(); ++i) steps_.push_back(MakeStep(i));
     OrderSteps();
 }
@@ -77,14 +79,35 @@ void FrameCodec::OrderSteps() {
     while (classicSteps_ < steps_.size() && steps_[classicSteps_].field.FitsIn(8)) ++classicSteps_;
     switchStep_ = 0;
     for (size_t i = 0; i < steps_.size(); ++i) {
-        if (static_cast<int>(steps_[i].index) == switchIndex_) switchStep_ = i;
+        if (static_cast<int>(steps_[i].index) == switchIndex_)
+            switchStep_ = static_cast<uint32_t>(i);
     }
+    classicEnd_ = classicSteps_ < steps_.size()
+                      ? static_cast<uint32_t>(steps_[classicSteps_].field.EndByte())
+                      : UINT32_MAX;
     // The first step out of signal order: payloads that end before its field do not reach it.
-    inOrderBelow_ = ~size_t{0};
+    inOrderBelow_ = UINT32_MAX;
     for (size_t i = 1; i < steps_.size(); ++i) {
         if (steps_[i].index < steps_[i - 1].index) {
-            inOrderBelow_ = steps_[i].field.EndByte();
+            inOrderBelow_ = static_cast<uint32_t>(steps_[i].field.EndByte());
             break;
+        }
+    }
+    // The chains in signal order: the places of the steps by signal, linked (all steps, then
+    // the classic ones where their places fit a byte).
+    firstInOrder_ = kLastInOrder;
+    firstClassic_ = kLastClassic;
+    if (steps_.size() >= kLastInOrder) return;  // decoded signal by signal (bySignals_)
+    std::vector<size_t> placeOf(steps_.size());
+    for (size_t i = 0; i < steps_.size(); ++i) placeOf[steps_[i].index] = i;
+    for (size_t index = steps_.size(); index-- > 0;) {
+        const size_t place = placeOf[index];
+        Step& step = steps_[place];
+        step.nextInOrder = firstInOrder_;
+        firstInOrder_ = static_cast<uint16_t>(place);
+        if (classicSteps_ < kLastClassic && place < classicSteps_) {
+            step.nextClassic = firstClassic_;
+            firstClassic_ = static_cast<uint8_t>(place);
         }
     }
 }
@@ -127,7 +150,7 @@ std::vector<uint8_t> FrameCodec::Encode(const std::vector<std::optional<uint64_t
 }
 
 void FrameCatalog::Add(std::unique_ptr<FrameCodec> frame) {
-    frame->catalogIndex_ = frames_.size();
+    frame->catalogIndex_ = static_cast<uint32_t>(frames_.size());
     const uint32_t key = frame->Key();
     if (key < standard_.size()) {
         if (standard_[key] == nullptr) standard_[key] = frame.get();

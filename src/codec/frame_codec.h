@@ -23,7 +23,7 @@ namespace qm::codec {
 // Bit 31 of a frame key marks an extended (29-bit) CAN identifier.
 constexpr uint32_t kExtendedFlag = 0x80000000u;
 
-class FrameCodec {
+class alignas(64) FrameCodec {
   public:
     class Step;
 
@@ -70,8 +70,16 @@ class FrameCodec {
     // The frame's place in the catalog that holds it (for tables kept beside a catalog), or
     // kNotCataloged.
     static constexpr size_t kNotCataloged = ~size_t{0};
-    size_t CatalogIndex() const { return catalogIndex_; }
+    size_t CatalogIndex() const {
+        return catalogIndex_ == kUncataloged ? kNotCataloged : catalogIndex_;
+    }
 
+    // Asks the processor for what Decode reads of the codec itself (its first two cache lines,
+    // see the members): the first level of a batch's fetches ahead of their Decode.
+    void PrefetchCodec() const {
+        __builtin_prefetch(this);
+        __builtin_prefetch(reinterpret_cast<const char*>(this) + 64);
+    }
     // Asks the processor for what Decode reads of this frame (the fields of its signals), and
     // then for the signals a payload of `size` bytes holds (what a caller's visit reads of
     // them): called for a batch of frames ahead of their Decode, it overlaps the cache misses
@@ -80,13 +88,16 @@ class FrameCodec {
     // steps that fit 8 bytes, counted ahead (counting here would wait for the very lines asked
     // for).
     void PrefetchFields(size_t size = ~size_t{0}) const {
-        const char* data = reinterpret_cast<const char*>(steps_.data());
-        const size_t bytes = (size <= 8 ? classicSteps_ : steps_.size()) * sizeof(Step);
-        for (size_t at = 0; at < bytes; at += 64) __builtin_prefetch(data + at);
+        const auto data = reinterpret_cast<uintptr_t>(steps_.data());
+        const uintptr_t end = data + (size <= 8 ? classicSteps_ : steps_.size()) * sizeof(Step);
+        // Every line the steps touch (they need not start on one).
+        for (uintptr_t line = data & ~uintptr_t{63}; line < end; line += 64)
+            __builtin_prefetch(reinterpret_cast<const void*>(line));
     }
     // withDecimal: also those whose step's Decimal() stands for them.
     void PrefetchSignals(size_t size, bool withDecimal = true) const {
-        for (size_t i = 0; i < steps_.size() && steps_[i].field.FitsIn(size); ++i) {
+        const size_t count = FittingSteps(size);  // reads no step PrefetchFields left out
+        for (size_t i = 0; i < count; ++i) {
             if (withDecimal || !steps_[i].decimal) __builtin_prefetch(&signals[steps_[i].index]);
         }
     }
@@ -96,8 +107,10 @@ class FrameCodec {
     // its index in signals and its scaling in integers (SignalCodec::ExactScaling). Steps are
     // ordered by the byte their field ends at (signal order among equals), so that a short
     // payload reads the fields it holds and stops at the first it does not: the steps of most
-    // frames of a bus are a few cache lines.
-    class Step {
+    // frames of a bus are a few cache lines. Each step also names the step of the next signal
+    // it is carried with (of all steps, and of the steps an 8-byte payload holds), so that the
+    // payloads whose fields end out of signal order are visited in it without sorting.
+    class alignas(32) Step {
       public:
         // The physical value of a raw value as mantissa x 10^-Decimals(), when the signal's
         // scaling has that form and PhysicalOf(raw) is exactly it: an Integer (Decimals() 0),
@@ -135,22 +148,30 @@ class FrameCodec {
         int8_t decimals = 0;
         bool decimal = false;  // the scaling has the integer form above
         bool signedField = false;
+        uint8_t nextClassic = kLastClassic;   // among the classic steps (OrderSteps)
+        uint16_t nextInOrder = kLastInOrder;  // among all steps
     };
+    static_assert(sizeof(Step) == 32, "a step is half a cache line");
 
   private:
     friend class FrameCatalog;
     static constexpr int32_t kAlways = INT32_MIN;
+    static constexpr uint32_t kUncataloged = UINT32_MAX;
+    // The ends of the chains of Step::nextClassic and Step::nextInOrder.
+    static constexpr uint8_t kLastClassic = UINT8_MAX;
+    static constexpr uint16_t kLastInOrder = UINT16_MAX;
     // A step that has no decimal form (the visits of the signal-by-signal decode).
     static const Step kNoStep;
     Step MakeStep(size_t index) const;
     // The raw value of a step's field from a padded payload.
-    uint64_t StepRaw(const Step& step, const uint8_t* bytes) const {
+    [[gnu::always_inline]] uint64_t StepRaw(const Step& step, const uint8_t* bytes) const {
         return step.field.Fast() ? step.field.ExtractFast(bytes)
                                  : signals[step.index].layout.ExtractPadded(bytes);
     }
     // Calls visit with the step when it takes one (kNoStep where the signal has none).
     template <class Visit>
-    static void VisitWith(Visit& visit, size_t index, uint64_t raw, const Step& step) {
+    [[gnu::always_inline]] static void VisitWith(Visit& visit, size_t index, uint64_t raw,
+                                                 const Step& step) {
         if constexpr (std::is_invocable_v<Visit&, size_t, uint64_t, const Step&>) {
             visit(index, raw, step);
         } else {
@@ -161,8 +182,15 @@ class FrameCodec {
     size_t FittingSteps(size_t size) const {
         if (size >= fieldEnd_) return steps_.size();
         // The steps of a classic payload are counted once (an 8-byte payload of a larger frame is
-        // the most frequent short payload); a step past them ends beyond 8 bytes.
-        size_t count = size >= 8 ? classicSteps_ : 0;
+        // the most frequent short payload), and the end of the step after them is kept here: a
+        // payload that ends before it reads no step past them (nor waits for one).
+        if (size < classicEnd_) {
+            if (size >= 8) return classicSteps_;
+            size_t count = 0;
+            while (count < classicSteps_ && steps_[count].field.FitsIn(size)) ++count;
+            return count;
+        }
+        size_t count = classicSteps_;
         while (steps_[count].field.FitsIn(size)) ++count;
         return count;
     }
@@ -175,16 +203,24 @@ class FrameCodec {
     bool DecodeOrdered(const uint8_t* bytes, size_t size, Visit& visit) const;
     template <class Visit>
     void VisitSorted(const uint8_t* bytes, size_t count, int64_t selected, Visit& visit) const;
+    // Visits the carried fields along a chain of steps in signal order, from steps_[first].
+    template <class Next, Next Step::*kNext, class Visit>
+    void VisitChain(const uint8_t* bytes, size_t first, int64_t selected, Visit& visit) const;
+    // What a decode reads of the codec (signals' size and the members below but extendedMux_)
+    // lies in its first two cache lines.
     std::vector<Step> steps_;
-    size_t classicSteps_ = 0;  // the steps a payload of 8 bytes holds
+    uint32_t fieldEnd_ = 0;
+    uint32_t catalogIndex_ = kUncataloged;
     // Payloads of fewer bytes than this hold steps in signal order (no sorting back).
-    size_t inOrderBelow_ = 0;
-    size_t switchStep_ = 0;  // the switch's place in steps_
+    uint32_t inOrderBelow_ = 0;
+    uint32_t classicSteps_ = 0;         // the steps a payload of 8 bytes holds
+    uint32_t classicEnd_ = UINT32_MAX;  // the end byte of steps_[classicSteps_], if any
+    uint32_t switchStep_ = 0;           // the switch's place in steps_
     int switchIndex_ = -1;
-    bool extendedMux_ = false;
+    uint16_t firstInOrder_ = kLastInOrder;  // the step of signal 0
+    uint8_t firstClassic_ = kLastClassic;   // the classic step of the lowest signal
     bool bySignals_ = false;  // Carries() decides (extended multiplexing, or a kAlways value)
-    size_t fieldEnd_ = 0;
-    size_t catalogIndex_ = kNotCataloged;
+    bool extendedMux_ = false;
 };
 
 // The signals of a frame codec as the multiplexing rule walks them.
@@ -258,6 +294,18 @@ void FrameCodec::VisitSorted(const uint8_t* bytes, size_t count, int64_t selecte
         VisitWith(visit, fields[i].step->index, fields[i].raw, *fields[i].step);
 }
 
+template <class Next, Next FrameCodec::Step::*kNext, class Visit>
+void FrameCodec::VisitChain(const uint8_t* bytes, size_t first, int64_t selected,
+                            Visit& visit) const {
+    const Step* const steps = steps_.data();
+    for (size_t at = first; at != size_t{Next(~Next{0})};) {
+        const Step& step = steps[at];
+        at = step.*kNext;
+        if (step.selectedBy != kAlways && step.selectedBy != selected) continue;
+        VisitWith(visit, step.index, StepRaw(step, bytes), step);
+    }
+}
+
 template <class Visit>
 bool FrameCodec::Decode(const uint8_t* payload, size_t size, Visit&& visit) const {
     const bool complete = size >= fieldEnd_;
@@ -282,7 +330,8 @@ bool FrameCodec::Decode(const uint8_t* payload, size_t size, Visit&& visit) cons
 
 template <class Visit>
 bool FrameCodec::Decode(const uint8_t* payload, size_t size, size_t readable, Visit&& visit) const {
-    if (bySignals_ || std::min(size, fieldEnd_) + 8 > readable) return Decode(payload, size, visit);
+    if (bySignals_ || std::min<size_t>(size, fieldEnd_) + 8 > readable)
+        return Decode(payload, size, visit);
     return DecodeOrdered(payload, size, visit);
 }
 
@@ -296,7 +345,15 @@ bool FrameCodec::DecodeOrdered(const uint8_t* bytes, size_t size, Visit& visit) 
         if (step.field.FitsIn(size)) selected = static_cast<int64_t>(StepRaw(step, bytes));
     }
     if (size >= inOrderBelow_) {
-        VisitSorted(bytes, FittingSteps(size), selected, visit);
+        // Whole payloads and 8-byte ones follow the chains made once, others are sorted.
+        const size_t count = FittingSteps(size);
+        if (count == steps_.size()) {
+            VisitChain<uint16_t, &Step::nextInOrder>(bytes, firstInOrder_, selected, visit);
+        } else if (count == classicSteps_ && classicSteps_ < kLastClassic) {
+            VisitChain<uint8_t, &Step::nextClassic>(bytes, firstClassic_, selected, visit);
+        } else {
+            VisitSorted(bytes, count, selected, visit);
+        }
         return complete;
     }
     const Step* const end = steps + (complete ? steps_.size() : FittingSteps(size));

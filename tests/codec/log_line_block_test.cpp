@@ -62,7 +62,7 @@ struct CandumpLineCase {
 TEST(LogLineBlock, ReadsEveryLineAsTheWordByWordReader) {
     const std::string data64(128, 'a');
     const std::string fd64 = "0|.5|can0|2047fd|" + std::string(128, 'A');
-    const std::vector<CandumpLineCase> cases = {
+    std::vector<CandumpLineCase> cases = {
         {"(1436509052.249713) can0 123#DEADBEEF", "0|1436509052.249713|can0|291|DEADBEEF"},
         {"(1436509052.249713) can0 123#", "0|1436509052.249713|can0|291|"},  // no data
         {"(1.5) vcan10 1FFFFFFF#00", "0|1.5|vcan10|536870911x|00"},  // largest extended identifier
@@ -122,6 +122,18 @@ TEST(LogLineBlock, ReadsEveryLineAsTheWordByWordReader) {
         {"   ", "3"},
         {"# comment", "3"},
     };
+    // Payloads long enough to be read sixteen digits at a time: every digit in both cases over
+    // such groups, and a character next to the digits and letters anywhere in and after them.
+    const std::string digits = "0123456789abcdefABCDEF0123456789ABCDEFab";
+    cases.push_back({"(0.5) can0 123##1" + digits,
+                     "0|0.5|can0|291fd|0123456789ABCDEFABCDEF0123456789ABCDEFAB"});
+    for (size_t at = 0; at < digits.size(); at += 3) {
+        for (const char other : {'G', '/', ':', '`', '@', '\xC6'}) {
+            std::string line = "(0.5) can0 123##1" + digits;
+            line[line.size() - digits.size() + at] = other;
+            cases.push_back({line, "4"});
+        }
+    }
     for (const CandumpLineCase& c : cases) {
         for (const char* end : {"", "\n", "\r\n", "\r"}) {
             const std::string block = c.line + end;

@@ -326,7 +326,7 @@ char* WriteShortestDouble(char* at, double value) {
     return std::to_chars(at, at + kMostNumberBytes, value).ptr;
 }
 
-char* WriteText(char* at, std::string_view text) {
+[[gnu::always_inline]] inline char* WriteText(char* at, std::string_view text) {
     return CopyText(at, text.data(), text.size());
 }
 
@@ -357,8 +357,8 @@ char* WritePhysical(char* at, const SignalCodec& signal, uint64_t raw) {
 
 // The text of a decoded value whose step has its decimal form: what WritePhysical writes, from
 // integers only. Else WritePhysical.
-char* WriteStepValue(char* at, const FrameCodec& frame, size_t index, uint64_t raw,
-                     const FrameCodec::Step& step) {
+[[gnu::always_inline]] inline char* WriteStepValue(char* at, const FrameCodec& frame, size_t index,
+                                                   uint64_t raw, const FrameCodec::Step& step) {
     int64_t mantissa;
     if (!step.Decimal(raw, mantissa)) return WritePhysical(at, frame.signals[index], raw);
     if (step.Decimals() == 0) return WriteInteger(at, mantissa);
@@ -590,13 +590,15 @@ char* DecodeWriter::WriteCsvRow(char* at, const FrameCodec& frame, const uint8_t
         *at++ = ',';
     }
     size_t next = 0;
-    complete = frame.Decode(payload, size, ReadableBytes(payload, line),
-                            [&](size_t index, uint64_t raw, const FrameCodec::Step& step) {
-                                // The commas of the cells left empty before this one, and its own.
-                                at = WriteCommas(at, index + 1 - next);
-                                next = index + 1;
-                                at = WriteStepValue(at, frame, index, raw, step);
-                            });
+    complete = frame.Decode(
+        payload, size, ReadableBytes(payload, line),
+        [&](size_t index, uint64_t raw, const FrameCodec::Step& step)
+            __attribute__((always_inline)) {
+                // The commas of the cells left empty before this one, and its own.
+                at = WriteCommas(at, index + 1 - next);
+                next = index + 1;
+                at = WriteStepValue(at, frame, index, raw, step);
+            });
     const size_t rest = frame.signals.size() - next;
     if (rest != 0) at = WriteCommas(at, rest);
     *at++ = '\n';

@@ -124,13 +124,17 @@ struct PieceOutput {
 // memory once per level. The steps of one batch are a batch apart (the batches in between are
 // decoded meanwhile), so that each fetch has landed when the next level reads it: a batch is
 // parsed and looked up, the one before it has its codecs' fields fetched, the one before that
-// its signals, and the fourth from the newest is decoded. out.Put(codec, frame) writes a frame
+// its signals, and the fourth from the newest is decoded (its codecs and steps fetched once more
+// first, from the second-level cache). out.Put(codec, frame) writes a frame
 // out and returns whether its payload held every signal; out.Prefetch(codec, level) asks for
 // what Put writes into, in the same steps.
 template <class Out>
 void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
                  const DecodeWriter& writer, LogCounts& counts, Out& out) {
-    constexpr size_t kBatch = 32;
+    // 16 frames a batch: a fetch is asked for 32-48 frames before the decode that reads it, more
+    // than the memory's latency, and the lines of the frames in flight (codecs, steps, tables)
+    // stay in the first-level cache, which those of batches of 32 overran.
+    constexpr size_t kBatch = 16;
     constexpr size_t kStages = 4;  // parsed and looked up, fields, signals, decoded
     struct Pending {
         LogFrame frame;
@@ -157,10 +161,7 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
                 continue;
             }
             ++counts.decoded;
-            // Every line of the codec: the steps, sizes and catalog index lie past the first.
-            const char* codec = reinterpret_cast<const char*>(entry.codec);
-            for (size_t at = 0; at < sizeof(FrameCodec); at += 64) __builtin_prefetch(codec + at);
-            __builtin_prefetch(codec + sizeof(FrameCodec) - 1);
+            entry.codec->PrefetchCodec();
             if (known != i) parsed.entries[known] = entry;
             ++known;
         }
@@ -177,6 +178,12 @@ void DecodePiece(std::string_view piece, LogLineParser& parser, FrameLookup& loo
             out.Prefetch(*entry.codec, 1);
         }
         Batch& decoded = batchAt(3);
+        // The codecs and steps once more, from the second-level cache where the lines of the
+        // frames decoded since their fetch have pushed them.
+        for (size_t i = 0; i < decoded.size; ++i) {
+            decoded.entries[i].codec->PrefetchCodec();
+            decoded.entries[i].codec->PrefetchFields(decoded.entries[i].frame.size);
+        }
         for (size_t i = 0; i < decoded.size; ++i) {
             if (!out.Put(*decoded.entries[i].codec, decoded.entries[i].frame)) ++counts.truncated;
         }
