@@ -65,7 +65,10 @@ void FrameCodec::Prepare() {
         if (signal.layout.EndByte() > signal.layout.Load().EndByte()) bySignals_ = true;
     }
     // A field end past 4 GiB (not a frame any bus carries) is decoded signal by signal.
-    bySignals_ = bySignals_ || extendedMux_ || signals.size() > UINT16_MAX || fieldEnd > UINT32_MAX;
+    // So is a frame of more signals than the chains of steps in signal order can number (their
+    // end mark is UINT16_MAX).
+    bySignals_ =
+        bySignals_ || extendedMux_ || signals.size() >= UINT16_MAX || fieldEnd > UINT32_MAX;
     fieldEnd_ = static_cast<uint32_t>(std::min<size_t>(fieldEnd, UINT32_MAX));
     for (size_t i = 0; i < signals.size(); ++i) steps_.push_back(MakeStep(i));
     OrderSteps();

@@ -122,6 +122,29 @@ INSTANTIATE_TEST_SUITE_P(Shapes, FrameDecodeTest,
                                            FrameCase{"ExtremeValue", Shape::ExtremeMuxValue, 8}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Frames of more signals than an 8-byte payload's steps or all steps can chain in signal order
+// (fields in reverse order, several on each bit) are visited in it all the same.
+TEST(FrameDecodeLimits, ManySignalsAreVisitedInSignalOrder) {
+    for (const size_t count : {300, 65534, 65535, 65536}) {
+        FrameCodec frame;
+        frame.size = 16;
+        frame.signals.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            frame.signals[i].layout = BitLayout::Little(static_cast<uint32_t>(127 - i % 128), 1);
+        }
+        frame.Prepare();
+        std::vector<uint8_t> payload(16);
+        for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 37 + 5);
+        for (const size_t size : {8, 16}) {
+            const std::vector<uint8_t> part(payload.begin(), payload.begin() + size);
+            Visits visits;
+            frame.Decode(part.data(), size,
+                         [&](size_t i, uint64_t raw) { visits.emplace_back(i, raw); });
+            ASSERT_EQ(visits, Expected(frame, part)) << count << " signals, " << size << " bytes";
+        }
+    }
+}
+
 // The first text and range whose bounds hold the key, as the builder listed them.
 int FirstText(const SignalCodec& signal, uint64_t raw) {
     const auto key = [&](uint64_t value) {
