@@ -375,6 +375,7 @@ class DbcFormat : public FileFormat {
         const auto cached = cache_.find(path);
         delete cached->second.release();  // now, even when models are otherwise left to exit
         cache_.erase(cached);
+        KeepFreedHeapInSmallPages();  // before the moves below hand its pages back
         const ThreadHeapsInHugePages hugePages;
         qm::codec::MoveApart(*slot);
         return slot.get();

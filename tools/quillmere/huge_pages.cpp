@@ -192,6 +192,24 @@ ThreadHeapsInHugePages::~ThreadHeapsInHugePages() {
 // stay resident once freed. A load grows its indexes by doubling, and every outgrown copy then
 // stays: 95 MB more peak for a 105 MB ARXML system under huge pages (413 MB against 318 MB),
 // at the same speed. Setting the threshold once turns the adjustment off.
+void KeepFreedHeapInSmallPages() {
+    // The heap may be listed in several parts (its start was not advised for huge pages).
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    uintptr_t begin = UINTPTR_MAX;
+    uintptr_t end = 0;
+    while (std::getline(maps, line)) {
+        if (line.size() < 6 || line.compare(line.size() - 6, 6, "[heap]") != 0) continue;
+        const size_t dash = line.find('-');
+        const size_t space = line.find(' ', dash);
+        if (dash == std::string::npos || space == std::string::npos) continue;
+        begin = std::min<uintptr_t>(begin, std::stoull(line.substr(0, dash), nullptr, 16));
+        end = std::max<uintptr_t>(
+            end, std::stoull(line.substr(dash + 1, space - dash - 1), nullptr, 16));
+    }
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_NOHUGEPAGE);
+}
+
 void KeepLargeBlocksMapped() {
     constexpr int kDefaultMmapThreshold = 128 * 1024;
     ::mallopt(M_MMAP_THRESHOLD, kDefaultMmapThreshold);
