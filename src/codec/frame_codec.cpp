@@ -75,8 +75,12 @@ void FrameCodec::Prepare() {
 }
 
 void FrameCodec::OrderSteps() {
-    std::stable_sort(steps_.begin(), steps_.end(), [](const Step& a, const Step& b) {
-        return a.field.EndByte() < b.field.EndByte();
+    // Signal order among equal ends, as a stable sort would keep it; a stable sort's buffer
+    // would not be aligned as steps are.
+    std::sort(steps_.begin(), steps_.end(), [](const Step& a, const Step& b) {
+        const size_t endA = a.field.EndByte();
+        const size_t endB = b.field.EndByte();
+        return endA != endB ? endA < endB : a.index < b.index;
     });
     classicSteps_ = 0;
     while (classicSteps_ < steps_.size() && steps_[classicSteps_].field.FitsIn(8)) ++classicSteps_;

@@ -194,13 +194,16 @@ class alignas(64) FrameCodec {
         while (steps_[count].field.FitsIn(size)) ++count;
         return count;
     }
-    // Visits the carried fields of the first `count` steps, whose indexes are out of signal
-    // order, sorted back into it.
+    // Orders the steps by the byte their fields end at (signal order among equals) and works
+    // out what the decode keeps of that order: the classic steps, the switch's step, where
+    // payloads leave signal order, the chains in it.
     void OrderSteps();
     // Decode of the fields a payload of `size` bytes holds from `bytes`, which has room for a
     // 64-bit load past the first min(size, FieldEnd()) bytes (simple multiplexing only).
     template <class Visit>
     bool DecodeOrdered(const uint8_t* bytes, size_t size, Visit& visit) const;
+    // Visits the carried fields of the first `count` steps, whose indexes are out of signal
+    // order, sorted back into it.
     template <class Visit>
     void VisitSorted(const uint8_t* bytes, size_t count, int64_t selected, Visit& visit) const;
     // Visits the carried fields along a chain of steps in signal order, from steps_[first].
