@@ -1,12 +1,16 @@
 #include "exit_owned.h"
 
+#include <atomic>
+#include <mutex>
 #include <vector>
 
 namespace qmtool {
 
 namespace {
 
-bool leaving = false;
+std::atomic<bool> leaving{false};
+// Commands load several files at once (diff loads both sides on threads of their own).
+std::mutex keptMutex;
 
 std::vector<void*>& Kept() {
     // Never destroyed, and reachable from here to the end: leak checkers see kept models as
@@ -26,6 +30,7 @@ bool LeavingModelsToExit() {
 }
 
 void KeepUntilExit(void* object) {
+    const std::lock_guard lock(keptMutex);
     Kept().push_back(object);
 }
 
