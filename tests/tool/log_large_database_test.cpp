@@ -124,4 +124,47 @@ TEST(LogCsvBudgetTest, EveryRowOnceInLogOrder) {
     }
 }
 
+// Rows four times as long as their lines, so that one piece of log fills the pool's first slab
+// before the first write: the other table is then handed over from within a row's append.
+TEST(LogCsvBudgetTest, APoolFilledWithinOnePieceHandsTheOtherTablesOver) {
+    ScratchFolder scratch("log_pool");
+    std::string dbc = "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: ECU\n\n";
+    for (const char* frame : {"BO_ 256 Left: 8 ECU\n", "BO_ 257 Right: 8 ECU\n"}) {
+        dbc += frame;
+        for (int bit = 0; bit < 64; ++bit) {
+            dbc += " SG_ S" + std::to_string(bit) + " : " + std::to_string(bit) +
+                   "|1@1+ (1,0) [0|1] \"\" ECU\n";
+        }
+    }
+    std::ofstream(scratch / "db.dbc") << dbc;
+    std::string ones;
+    for (int bit = 0; bit < 64; ++bit) ones += ",1";
+    std::string left = "timestamp,channel";
+    std::string right = left;
+    for (int bit = 0; bit < 64; ++bit) {
+        left += ",S" + std::to_string(bit);
+        right += ",S" + std::to_string(bit);
+    }
+    left += '\n';
+    right += '\n';
+    {
+        std::ofstream log(scratch / "in.log");
+        for (int i = 0; i < 40000; ++i) {
+            const bool isLeft = i % 3 != 0;
+            log << "(" << i << ") can0 " << (isLeft ? "100" : "101") << "#FFFFFFFFFFFFFFFF\n";
+            (isLeft ? left : right) += std::to_string(i) + ",can0" + ones + '\n';
+        }
+    }
+    for (const char* jobs : {"1", "2"}) {
+        const fs::path folder = scratch / (std::string("tables") + jobs);
+        const Output run =
+            RunTool("decode " + Quote((scratch / "db.dbc").string()) + " --csv -j " + jobs +
+                    " --log " + Quote((scratch / "in.log").string()) + " -o " +
+                    Quote(folder.string()) + " --piece-size 1048576 --table-bytes 65536");
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(ReadFile(folder / "Left.csv"), left) << jobs;
+        EXPECT_EQ(ReadFile(folder / "Right.csv"), right) << jobs;
+    }
+}
+
 }  // namespace

@@ -719,12 +719,15 @@ class TableFolderSink : public Sink {
     }
     void NewChunk(Rows& rows) {
         // Beyond the budget, an eighth more and the unfilled half of a chunk per table, the pool
-        // waits for chunks of the batch being written (a slow writer would otherwise have the
-        // pool hold the budget and half of it again).
+        // takes chunks back from the writer instead of growing: it waits for those of the batch
+        // being written, or hands the largest other tables over first when the writer is idle
+        // (growing then, as a slow writer left the rows past the budget, would keep a slab more
+        // after every batch).
         if (pool_.Full()) TakeWritten(false);
-        if (pool_.Full() && !files_->Idle() &&
+        if (pool_.Full() &&
             pool_.Bytes() >= budget_ + budget_ / 8 + rows_.size() * RowChunk::kBytes / 2) {
-            TakeWritten(true);
+            if (files_->Idle()) FlushLargest(&rows);
+            if (!files_->Idle()) TakeWritten(true);
         }
         RowChunk* chunk = pool_.Take();
         if (rows.last == nullptr) {
@@ -808,12 +811,17 @@ class TableFolderSink : public Sink {
     // The tables that hold the most are handed over until half the budget is left: a log of
     // thousands of frames then costs few, large writes, and the tables of rare frames gather
     // rows for several rounds instead of one small write each round.
-    void FlushLargest() {
+    // keep: a table whose rows are being appended, which stays.
+    void FlushLargest(const Rows* keep = nullptr) {
         std::sort(dirty_.begin(), dirty_.end(),
                   [&](uint32_t a, uint32_t b) { return rows_[a].bytes > rows_[b].bytes; });
         size_t count = 0;
         size_t left = pendingBytes_;
-        while (count < dirty_.size() && left > budget_ / 2) left -= rows_[dirty_[count++]].bytes;
+        for (size_t i = 0; i < dirty_.size() && left > budget_ / 2; ++i) {
+            if (&rows_[dirty_[i]] == keep) continue;
+            left -= rows_[dirty_[i]].bytes;
+            std::swap(dirty_[count++], dirty_[i]);
+        }
         HandOver(count);
     }
 
