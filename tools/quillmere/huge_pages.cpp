@@ -192,6 +192,11 @@ ThreadHeapsInHugePages::~ThreadHeapsInHugePages() {
 // stay resident once freed. A load grows its indexes by doubling, and every outgrown copy then
 // stays: 95 MB more peak for a 105 MB ARXML system under huge pages (413 MB against 318 MB),
 // at the same speed. Setting the threshold once turns the adjustment off.
+void KeepLargeBlocksMapped() {
+    constexpr int kDefaultMmapThreshold = 128 * 1024;
+    ::mallopt(M_MMAP_THRESHOLD, kDefaultMmapThreshold);
+}
+
 void KeepFreedHeapInSmallPages() {
     // The heap may be listed in several parts (its start was not advised for huge pages).
     std::ifstream maps("/proc/self/maps");
@@ -208,11 +213,6 @@ void KeepFreedHeapInSmallPages() {
             end, std::stoull(line.substr(dash + 1, space - dash - 1), nullptr, 16));
     }
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_NOHUGEPAGE);
-}
-
-void KeepLargeBlocksMapped() {
-    constexpr int kDefaultMmapThreshold = 128 * 1024;
-    ::mallopt(M_MMAP_THRESHOLD, kDefaultMmapThreshold);
 }
 
 }  // namespace qmtool
