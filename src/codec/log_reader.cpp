@@ -520,8 +520,19 @@ bool LineReader::Fill() {
 
 bool LineReader::NextBlock(std::string_view& block) {
     while (true) {
-        // The last line end of what is buffered closes the block.
         const char* data = buffer_.get();
+        if (dropping_) {
+            const void* lineEnd = std::memchr(data + begin_, '\n', end_ - begin_);
+            if (lineEnd == nullptr) {
+                begin_ = end_;
+                if (eof_) return false;
+                Fill();
+                continue;
+            }
+            begin_ = static_cast<size_t>(static_cast<const char*>(lineEnd) - data) + 1;
+            dropping_ = false;
+        }
+        // The last line end of what is buffered closes the block.
         size_t last = end_;
         while (last > begin_ && data[last - 1] != '\n') --last;
         if (last > begin_) {
@@ -538,9 +549,10 @@ bool LineReader::NextBlock(std::string_view& block) {
             return false;
         }
         if (begin_ == 0 && end_ == capacity_) {
-            // A line longer than the chunk: hand it out in pieces.
+            // A line longer than the chunk: its first chunk stands for it.
             block = std::string_view(data, end_);
             begin_ = end_;
+            dropping_ = true;
             return true;
         }
         Fill();

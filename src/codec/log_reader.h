@@ -71,8 +71,9 @@ struct LogCounts {
 };
 
 // Whole lines from a file descriptor, read in chunks. Lines end in "\n" (a "\r" before it is
-// dropped); the last line may lack its end. A line longer than the chunk is cut into pieces of
-// the chunk's size (each then reads as unreadable), so memory never grows with the input.
+// dropped); the last line may lack its end. Of a line longer than the chunk, only its first
+// chunk is handed out (as one line, which then reads as unreadable) and the rest is dropped, so
+// that memory never grows with the input and the line is counted once.
 class LineReader {
   public:
     explicit LineReader(int fd, size_t chunkBytes = size_t{1} << 20);
@@ -97,6 +98,7 @@ class LineReader {
     size_t end_ = 0;    // end of the bytes read
     bool eof_ = false;
     bool failed_ = false;
+    bool dropping_ = false;   // the rest of a line longer than the chunk is read and dropped
     std::string_view block_;  // NextLine's current block
 };
 

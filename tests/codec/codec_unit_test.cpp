@@ -27,11 +27,14 @@ TEST(LogLines, AsciiLogsCanCountIdentifiersInDecimal) {
     EXPECT_EQ(frame.id, 291u);
 }
 
-// Lines are whole whatever the chunk size; a line longer than the chunk comes in pieces.
+// Lines are whole whatever the chunk size; of a line longer than the chunk only its first chunk
+// comes, once.
 TEST(LineReaderTest, LinesCrossChunksAndPipesStream) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
-    const std::string text = "first line\r\nsecond\n\nthe last line has no end";
+    const std::string longLine(200, 'x');
+    const std::string text =
+        "first line\r\nsecond\n\n" + longLine + "\nafter\nthe last line has no end";
     ASSERT_EQ(::write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
     ::close(fds[1]);
     LineReader reader(fds[0], 64);
@@ -39,8 +42,8 @@ TEST(LineReaderTest, LinesCrossChunksAndPipesStream) {
     std::string_view line;
     while (reader.NextLine(line)) lines.emplace_back(line);
     ::close(fds[0]);
-    EXPECT_EQ(lines,
-              (std::vector<std::string>{"first line", "second", "", "the last line has no end"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"first line", "second", "", longLine.substr(0, 64),
+                                               "after", "the last line has no end"}));
 }
 
 TEST(NumberText, ShortestExactForms) {
