@@ -490,10 +490,10 @@ std::optional<uint64_t> Scan(int fd, const LogPiece& piece, LayoutIndex& index,
     };
     qm::codec::LineReader reader(fd);
     qm::codec::LogLineParser parser;
-    uint64_t position = piece.start;  // of the block's first byte
     bool skipPartial = piece.start > 0 && !piece.atLineStart;
     std::string_view block;
     while (reader.NextBlock(block)) {
+        const uint64_t position = piece.start + reader.BlockOffset();  // of the block's first byte
         size_t at = 0;
         while (at < block.size()) {
             const size_t end = block.find('\n', at);
@@ -533,7 +533,6 @@ std::optional<uint64_t> Scan(int fd, const LogPiece& piece, LayoutIndex& index,
         }
         // The batch's frames point into the block: out before the next block is read.
         putOut();
-        position += block.size();
     }
     if (reader.Failed()) throw std::runtime_error("reading the log failed");
     return std::nullopt;

@@ -2,6 +2,7 @@
 split a log without losing or doubling a line, and to_pandas turns them into DataFrames."""
 import math
 import os
+import pathlib
 import random
 import sys
 
@@ -126,7 +127,24 @@ def test_column_types_come_from_the_database_alone(log_db):
 
 @pytest.mark.parametrize("piece", [1, 7, 40, 333, 4096, 10 ** 9])
 def test_byte_ranges_split_a_log_into_its_lines(log_db, tmp_path, piece):
-    log = write_log(tmp_path / "split.log", count=150)
+    assert_pieces_join(log_db, write_log(tmp_path / "split.log", count=150), piece)
+
+
+def test_byte_ranges_keep_their_offsets_past_a_line_longer_than_the_read_chunk(log_db, tmp_path):
+    # The reader drops what a line holds beyond 1 MiB; the lines after it stay where they are.
+    log = write_log(tmp_path / "long.log", count=30000)
+    text = pathlib.Path(log).read_bytes()
+    early = text.index(b"\n", len(text) // 10) + 1
+    pathlib.Path(log).write_bytes(text[:early] + b"(1.0) can0 123#" + b"7" * 1_500_000 +
+                                  b"\n" + text[early:])
+    whole = log_db.decode_log(log, columns=True)
+    assert whole.counts["lines"] == text.count(b"\n") + 1
+    # A piece that holds all of the long line and lines after it, and pieces that cut it.
+    for piece in (1_800_000, 400_000):
+        assert_pieces_join(log_db, log, piece)
+
+
+def assert_pieces_join(log_db, log, piece):
     whole = log_db.decode_log(log, columns=True)
     size = os.path.getsize(log)
     parts = [log_db.decode_log(log, columns=True, start=start, stop=min(start + piece, size))

@@ -498,6 +498,7 @@ bool LineReader::Fill() {
     if (begin_ > 0) {
         std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
         end_ -= begin_;
+        base_ += begin_;
         begin_ = 0;
     }
     while (end_ < capacity_) {
@@ -537,12 +538,14 @@ bool LineReader::NextBlock(std::string_view& block) {
         while (last > begin_ && data[last - 1] != '\n') --last;
         if (last > begin_) {
             block = std::string_view(data + begin_, last - begin_);
+            blockOffset_ = base_ + begin_;
             begin_ = last;
             return true;
         }
         if (eof_) {
             if (end_ > begin_) {
                 block = std::string_view(data + begin_, end_ - begin_);
+                blockOffset_ = base_ + begin_;
                 begin_ = end_;
                 return true;
             }
@@ -551,6 +554,7 @@ bool LineReader::NextBlock(std::string_view& block) {
         if (begin_ == 0 && end_ == capacity_) {
             // A line longer than the chunk: its first chunk stands for it.
             block = std::string_view(data, end_);
+            blockOffset_ = base_;
             begin_ = end_;
             dropping_ = true;
             return true;

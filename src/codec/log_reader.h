@@ -87,6 +87,9 @@ class LineReader {
     // The next line of the input, without its line end.
     bool NextLine(std::string_view& line);
     bool Failed() const { return failed_; }
+    // Where the block NextBlock handed out last begins, in bytes from where reading started
+    // (dropped bytes count: offsets stay those of the input).
+    uint64_t BlockOffset() const { return blockOffset_; }
 
   private:
     bool Fill();
@@ -98,8 +101,10 @@ class LineReader {
     size_t end_ = 0;    // end of the bytes read
     bool eof_ = false;
     bool failed_ = false;
-    bool dropping_ = false;   // the rest of a line longer than the chunk is read and dropped
-    std::string_view block_;  // NextLine's current block
+    bool dropping_ = false;     // the rest of a line longer than the chunk is read and dropped
+    uint64_t base_ = 0;         // input offset of the buffer's first byte
+    uint64_t blockOffset_ = 0;  // input offset of the last block handed out
+    std::string_view block_;    // NextLine's current block
 };
 
 // Calls onLine(line) for every line of a block (without line ends).

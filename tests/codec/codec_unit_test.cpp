@@ -28,22 +28,36 @@ TEST(LogLines, AsciiLogsCanCountIdentifiersInDecimal) {
 }
 
 // Lines are whole whatever the chunk size; of a line longer than the chunk only its first chunk
-// comes, once.
+// comes, once, and blocks keep their offsets in the input.
 TEST(LineReaderTest, LinesCrossChunksAndPipesStream) {
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
     const std::string longLine(200, 'x');
     const std::string text =
         "first line\r\nsecond\n\n" + longLine + "\nafter\nthe last line has no end";
-    ASSERT_EQ(::write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    ::close(fds[1]);
-    LineReader reader(fds[0], 64);
+    const auto readerOf = [&](int fds[2]) {
+        EXPECT_EQ(::write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        ::close(fds[1]);
+        return std::make_unique<LineReader>(fds[0], 64);
+    };
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    auto reader = readerOf(fds);
     std::vector<std::string> lines;
     std::string_view line;
-    while (reader.NextLine(line)) lines.emplace_back(line);
+    while (reader->NextLine(line)) lines.emplace_back(line);
     ::close(fds[0]);
     EXPECT_EQ(lines, (std::vector<std::string>{"first line", "second", "", longLine.substr(0, 64),
                                                "after", "the last line has no end"}));
+
+    ASSERT_EQ(::pipe(fds), 0);
+    reader = readerOf(fds);
+    std::string_view block;
+    size_t blocks = 0;
+    while (reader->NextBlock(block)) {
+        ++blocks;
+        EXPECT_EQ(block, std::string_view(text).substr(reader->BlockOffset(), block.size()));
+    }
+    ::close(fds[0]);
+    EXPECT_GE(blocks, 4u);
 }
 
 TEST(NumberText, ShortestExactForms) {
