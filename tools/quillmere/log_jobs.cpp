@@ -30,8 +30,6 @@ namespace qmtool {
 using qm::codec::FrameCatalog;
 using qm::codec::FrameCodec;
 using qm::codec::LogCounts;
-using qm::codec::LogFrame;
-using qm::codec::LogLineKind;
 using qm::codec::LogLineParser;
 
 namespace {
