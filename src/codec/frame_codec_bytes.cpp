@@ -10,7 +10,7 @@ namespace {
 
 // The first bytes: the form's name and version. A process of another build that reads them
 // refuses the bytes instead of misreading them.
-constexpr char kTag[] = "QMFC1";
+constexpr char kTag[] = "QMFC2";
 constexpr size_t kTagSize = sizeof(kTag) - 1;
 
 // Bounds of what the builders make: the formats number bits and bytes in 16 bits.
@@ -22,7 +22,7 @@ constexpr uint32_t kMaxFrameSize = 0xFFFF;
 constexpr size_t kMinFrameBytes = 4 + 4 + 1 + 4 + 4;    // name, id, extended, size, signal count
 constexpr size_t kMinSignalBytes = 1 + 4 + 4            // byte order, start bit, length
                                    + 8 + 8 + 1 + 1 + 1  // factor, offset, kind, mux, byte array
-                                   + 4 + 4 + 4 + 4      // range and text counts, name, unit
+                                   + 4 + 4 + 4 + 4 + 4  // range and text counts, name, unit
                                    + 8 + 8 + 8 + 4      // minimum, maximum, mux value, mux ranges
                                    + 8 + 4;             // default raw, extended multiplexer
 constexpr size_t kMinRangeBytes = 8 + 8 + 8 + 8 + 4;
@@ -133,6 +133,7 @@ void WriteSignal(BytesWriter& out, const SignalCodec& signal) {
         out.Put(text.high);
         out.PutText(text.text);
     }
+    out.Put(signal.encodeOnlyTexts);
     out.PutText(signal.name);
     out.PutText(signal.unit);
     out.Put(signal.minimum);
@@ -173,6 +174,8 @@ SignalCodec ReadSignal(BytesReader& in) {
         text.high = in.Get<uint64_t>("value text");
         text.text = in.GetText("value text");
     }
+    signal.encodeOnlyTexts = in.GetBounded(static_cast<uint32_t>(signal.texts.size()),
+                                           "texts for encoding only");
     signal.name = in.GetText("signal name");
     signal.unit = in.GetText("unit");
     signal.minimum = in.Get<double>("minimum");

@@ -123,15 +123,16 @@ void SignalCodec::Prepare() {
 // Keys of the texts; they stay in `lookups` only when the dense table cannot stand for them.
 void SignalCodec::PrepareTexts(Lookups& lookups) {
     std::vector<Prepared>& keys = lookups.textKeys;
-    for (const ValueText& text : texts)
-        keys.push_back({KeyOfBound(text.low), KeyOfBound(text.high)});
-    sortedExact_ = !texts.empty();
+    const size_t decoded = texts.size() - std::min<size_t>(encodeOnlyTexts, texts.size());
+    for (size_t i = 0; i < decoded; ++i)
+        keys.push_back({KeyOfBound(texts[i].low), KeyOfBound(texts[i].high)});
+    sortedExact_ = !keys.empty();
     for (const Prepared& key : keys) {
         if (key.low != key.high) sortedExact_ = false;
     }
     std::vector<uint32_t>& sorted = lookups.sortedTexts;
     if (sortedExact_) {
-        for (uint32_t i = 0; i < texts.size(); ++i) sorted.push_back(i);
+        for (uint32_t i = 0; i < keys.size(); ++i) sorted.push_back(i);
         std::stable_sort(sorted.begin(), sorted.end(),
                          [&](uint32_t a, uint32_t b) { return keys[a].low < keys[b].low; });
     }

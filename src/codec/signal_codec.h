@@ -166,6 +166,10 @@ class alignas(64) SignalCodec {
     CompactVector<MuxRange> muxRanges;
     uint64_t defaultRaw = 0;  // what an encode writes for a signal the caller leaves out
     int extendedMux = -1;
+    // The last encodeOnlyTexts of `texts` name values that a decode never gives them: an LDF
+    // logical value written after a physical range that covers it (the entry written first
+    // decides). Encoding by such a text still finds its value.
+    uint32_t encodeOnlyTexts = 0;
 
     // Works out what decoding needs; call once the fields above are set.
     void Prepare();
@@ -177,7 +181,7 @@ class alignas(64) SignalCodec {
     Physical PhysicalOf(uint64_t raw) const;
     // PhysicalOf(raw).AsDouble(), faster.
     double PhysicalDouble(uint64_t raw) const;
-    // The index in `texts` of the text that names the raw value, -1 when none.
+    // The index in `texts` of the text that names the raw value in a decode, -1 when none.
     int TextIndex(uint64_t raw) const;
     const std::string* TextOf(uint64_t raw) const {
         const int index = TextIndex(raw);

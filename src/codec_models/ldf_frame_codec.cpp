@@ -2,20 +2,38 @@
 // its bit offset on.
 #include "codec_models/model_codecs.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace qm::codec {
 
 namespace {
 
-// Logical values name raw values; physical ranges scale them (their text is a unit). BCD and
-// ASCII encodings leave the raw value as it is.
+// Whether a physical range of the signal covers a raw value.
+bool Covered(const SignalCodec& signal, uint64_t raw) {
+    return std::any_of(signal.ranges.begin(), signal.ranges.end(), [raw](const ScaledRange& range) {
+        return raw >= range.low && raw <= range.high;
+    });
+}
+
+// Logical values name raw values; physical ranges scale them (their text is a unit). The entry
+// written first decides a raw value that several cover, as the LDF tools read an encoding: a
+// logical value after a physical range that covers it names its value only for encoding. BCD
+// and ASCII encodings leave the raw value as it is.
 void AddEncoding(ILdfSignalEncodingType* encoding, SignalCodec& signal) {
     if (encoding == nullptr) return;
+    std::vector<ValueText> shadowed;
     for (uint64_t i = 0; i < encoding->GetValueCount(); ++i) {
         ILdfValue* value = encoding->GetValue(i);
         if (auto* logical = dynamic_cast<ILdfLogicalValue*>(value)) {
             const char* text = logical->GetTextInfo();
-            signal.texts.push_back(
-                {logical->GetSignalValue(), logical->GetSignalValue(), text ? text : ""});
+            const uint64_t raw = logical->GetSignalValue();
+            ValueText entry{raw, raw, text ? text : ""};
+            if (Covered(signal, raw)) {
+                shadowed.push_back(std::move(entry));
+            } else {
+                signal.texts.push_back(std::move(entry));
+            }
         } else if (auto* physical = dynamic_cast<ILdfPhysicalValue*>(value)) {
             const char* text = physical->GetTextInfo();
             signal.ranges.push_back({physical->GetMinimum(), physical->GetMaximum(),
@@ -23,6 +41,8 @@ void AddEncoding(ILdfSignalEncodingType* encoding, SignalCodec& signal) {
                                      text ? text : ""});
         }
     }
+    for (ValueText& entry : shadowed) signal.texts.push_back(std::move(entry));
+    signal.encodeOnlyTexts = static_cast<uint32_t>(shadowed.size());
 }
 
 SignalCodec SignalOf(ILdfStandardSignal& source) {

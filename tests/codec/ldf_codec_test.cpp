@@ -1,0 +1,99 @@
+// The LDF builder's reading of signal encodings: which entry names or scales a raw value when
+// several cover it, for decoding and for encoding, also after the codec went through bytes.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../temp_files.h"
+#include "codec/frame_codec_bytes.h"
+#include "codec_models/model_codecs.h"
+#include "ldf/netconfig_ldf_file.h"
+
+namespace {
+
+using qm::codec::FrameCodec;
+using qm::codec::SignalCodec;
+
+// A LIN 2.1 file with one frame of one 8-bit signal "Level" of the encoding `entries`.
+std::string LdfWithEncoding(const std::string& entries) {
+    return "LIN_description_file;\nLIN_protocol_version = \"2.1\";\n"
+           "LIN_language_version = \"2.1\";\nLIN_speed = 19.2 kbps;\n"
+           "Nodes {\n  Master: M, 5 ms, 0.1 ms;\n  Slaves: S;\n}\n"
+           "Signals {\n  Level: 8, 0, S, M;\n}\n"
+           "Frames {\n  Status: 0x11, S, 1 {\n    Level, 0;\n  }\n}\n"
+           "Node_attributes {\n  S {\n    LIN_protocol = \"2.1\";\n    configured_NAD = 0x2;\n"
+           "  }\n}\n"
+           "Signal_encoding_types {\n  LevelEncoding {\n" +
+           entries +
+           "  }\n}\n"
+           "Signal_representation {\n  LevelEncoding: Level;\n}\n";
+}
+
+std::unique_ptr<FrameCodec> BuildStatus(const std::string& entries) {
+    qmtest::TempFile file("encoding.ldf", LdfWithEncoding(entries));
+    qm::ldf::NetConfigLdfFile ldf;
+    EXPECT_TRUE(ldf.Load(file.CPath())) << ldf.GetMessages();
+    EXPECT_EQ(ldf.GetUnconditionalFrameCount(), 1u);
+    return qm::codec::BuildLdfFrame(*ldf.GetUnconditionalFrame(0));
+}
+
+std::unique_ptr<FrameCodec> ReadBackFromBytes(const FrameCodec& frame) {
+    auto frames = qm::codec::FramesFromBytes(qm::codec::FramesToBytes({&frame}));
+    EXPECT_EQ(frames.size(), 1u);
+    return std::move(frames.front());
+}
+
+// What a decode gives for a raw value: its text, else its physical value as text.
+std::string DecodedText(const SignalCodec& signal, uint64_t raw) {
+    if (const std::string* text = signal.TextOf(raw)) return '"' + *text + '"';
+    std::string number;
+    signal.PhysicalOf(raw).AppendTo(number);
+    return number;
+}
+
+struct EncodingCase {
+    const char* what;
+    const char* entries;
+    std::vector<std::pair<uint64_t, const char*>> decoded;  // raw value, what it decodes to
+    std::vector<std::pair<const char*, uint64_t>> encoded;  // text, raw value it encodes to
+};
+
+class LdfEncoding : public testing::TestWithParam<EncodingCase> {};
+
+TEST_P(LdfEncoding, TheEntryWrittenFirstDecidesAndEveryTextEncodes) {
+    const EncodingCase& c = GetParam();
+    const auto built = BuildStatus(c.entries);
+    const auto readBack = ReadBackFromBytes(*built);
+    for (const FrameCodec* frame : {built.get(), readBack.get()}) {
+        const SignalCodec& level = frame->signals.at(0);
+        for (const auto& [raw, expected] : c.decoded) {
+            EXPECT_EQ(DecodedText(level, raw), expected) << c.what << ", raw " << raw;
+        }
+        for (const auto& [text, raw] : c.encoded) {
+            EXPECT_EQ(level.RawForText(text), raw) << c.what << ", '" << text << "'";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, LdfEncoding,
+    testing::Values(
+        EncodingCase{"a physical range before logical values it covers scales them",
+             "    physical_value, 0, 80, 0.5, -20, \"deg\";\n"
+             "    logical_value, 0, \"Initial\";\n    logical_value, 81, \"Invalid\";\n",
+             {{0, "-20"}, {3, "-18.5"}, {81, "\"Invalid\""}, {90, "90"}},
+             {{"Initial", 0}, {"Invalid", 81}}},
+        EncodingCase{"a logical value before a range that covers it names its value",
+             "    logical_value, 0, \"Off\";\n    physical_value, 0, 254, 1, 100, \"lux\";\n"
+             "    logical_value, 255, \"error\";\n",
+             {{0, "\"Off\""}, {1, "101"}, {255, "\"error\""}},
+             {{"Off", 0}, {"error", 255}}},
+        EncodingCase{"the first of overlapping ranges scales",
+             "    physical_value, 0, 10, 2, 0, \"\";\n    physical_value, 5, 20, 3, 0, \"\";\n",
+             {{5, "10"}, {11, "33"}},
+             {}}),
+    [](const testing::TestParamInfo<EncodingCase>& info) { return "Case" + std::to_string(info.index); });
+
+}  // namespace
