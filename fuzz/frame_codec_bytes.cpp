@@ -17,7 +17,8 @@ namespace {
 // values it gave.
 void DecodeAndEncode(const qm::codec::FrameCodec& frame, const uint8_t* data, size_t size) {
     std::vector<uint8_t> payload(frame.size, 0);
-    std::memcpy(payload.data(), data, std::min(size, payload.size()));
+    // A frame of no bytes has no buffer to copy into (memcpy takes no null pointer).
+    if (!payload.empty()) std::memcpy(payload.data(), data, std::min(size, payload.size()));
     std::vector<uint64_t> raws(frame.signals.size(), 0);
     frame.Decode(payload.data(), payload.size(), [&](size_t index, uint64_t raw) {
         raws[index] = raw;
