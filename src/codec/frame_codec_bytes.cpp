@@ -174,8 +174,8 @@ SignalCodec ReadSignal(BytesReader& in) {
         text.high = in.Get<uint64_t>("value text");
         text.text = in.GetText("value text");
     }
-    signal.encodeOnlyTexts = in.GetBounded(static_cast<uint32_t>(signal.texts.size()),
-                                           "texts for encoding only");
+    signal.encodeOnlyTexts =
+        in.GetBounded(static_cast<uint32_t>(signal.texts.size()), "texts for encoding only");
     signal.name = in.GetText("signal name");
     signal.unit = in.GetText("unit");
     signal.minimum = in.Get<double>("minimum");

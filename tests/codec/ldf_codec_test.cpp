@@ -81,19 +81,23 @@ INSTANTIATE_TEST_SUITE_P(
     Entries, LdfEncoding,
     testing::Values(
         EncodingCase{"a physical range before logical values it covers scales them",
-             "    physical_value, 0, 80, 0.5, -20, \"deg\";\n"
-             "    logical_value, 0, \"Initial\";\n    logical_value, 81, \"Invalid\";\n",
-             {{0, "-20"}, {3, "-18.5"}, {81, "\"Invalid\""}, {90, "90"}},
-             {{"Initial", 0}, {"Invalid", 81}}},
-        EncodingCase{"a logical value before a range that covers it names its value",
-             "    logical_value, 0, \"Off\";\n    physical_value, 0, 254, 1, 100, \"lux\";\n"
-             "    logical_value, 255, \"error\";\n",
-             {{0, "\"Off\""}, {1, "101"}, {255, "\"error\""}},
-             {{"Off", 0}, {"error", 255}}},
-        EncodingCase{"the first of overlapping ranges scales",
-             "    physical_value, 0, 10, 2, 0, \"\";\n    physical_value, 5, 20, 3, 0, \"\";\n",
-             {{5, "10"}, {11, "33"}},
-             {}}),
-    [](const testing::TestParamInfo<EncodingCase>& info) { return "Case" + std::to_string(info.index); });
+                     "    physical_value, 0, 80, 0.5, -20, \"deg\";\n"
+                     "    logical_value, 0, \"Initial\";\n    logical_value, 81, \"Invalid\";\n",
+                     {{0, "-20"}, {3, "-18.5"}, {81, "\"Invalid\""}, {90, "90"}},
+                     {{"Initial", 0}, {"Invalid", 81}}},
+        EncodingCase{
+            "a logical value before a range that covers it names its value",
+            "    logical_value, 0, \"Off\";\n    physical_value, 0, 254, 1, 100, \"lux\";\n"
+            "    logical_value, 255, \"error\";\n",
+            {{0, "\"Off\""}, {1, "101"}, {255, "\"error\""}},
+            {{"Off", 0}, {"error", 255}}},
+        EncodingCase{
+            "the first of overlapping ranges scales",
+            "    physical_value, 0, 10, 2, 0, \"\";\n    physical_value, 5, 20, 3, 0, \"\";\n",
+            {{5, "10"}, {11, "33"}},
+            {}}),
+    [](const testing::TestParamInfo<EncodingCase>& info) {
+        return "Case" + std::to_string(info.index);
+    });
 
 }  // namespace
