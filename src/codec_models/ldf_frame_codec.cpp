@@ -9,31 +9,18 @@ namespace qm::codec {
 
 namespace {
 
-// Whether a physical range of the signal covers a raw value.
-bool Covered(const SignalCodec& signal, uint64_t raw) {
-    return std::any_of(signal.ranges.begin(), signal.ranges.end(), [raw](const ScaledRange& range) {
-        return raw >= range.low && raw <= range.high;
-    });
-}
-
-// Logical values name raw values; physical ranges scale them (their text is a unit). The entry
-// written first decides a raw value that several cover, as the LDF tools read an encoding: a
-// logical value after a physical range that covers it names its value only for encoding. BCD
-// and ASCII encodings leave the raw value as it is.
+// Logical values name raw values; physical ranges scale them (their text is a unit), the entry
+// written first deciding a raw value that several cover. BCD and ASCII encodings leave the raw
+// value as it is.
 void AddEncoding(ILdfSignalEncodingType* encoding, SignalCodec& signal) {
     if (encoding == nullptr) return;
-    std::vector<ValueText> shadowed;
+    WrittenOrderTexts texts(signal);
     for (uint64_t i = 0; i < encoding->GetValueCount(); ++i) {
         ILdfValue* value = encoding->GetValue(i);
         if (auto* logical = dynamic_cast<ILdfLogicalValue*>(value)) {
             const char* text = logical->GetTextInfo();
             const uint64_t raw = logical->GetSignalValue();
-            ValueText entry{raw, raw, text ? text : ""};
-            if (Covered(signal, raw)) {
-                shadowed.push_back(std::move(entry));
-            } else {
-                signal.texts.push_back(std::move(entry));
-            }
+            texts.Add({raw, raw, text ? text : ""});
         } else if (auto* physical = dynamic_cast<ILdfPhysicalValue*>(value)) {
             const char* text = physical->GetTextInfo();
             signal.ranges.push_back({physical->GetMinimum(), physical->GetMaximum(),
@@ -41,8 +28,7 @@ void AddEncoding(ILdfSignalEncodingType* encoding, SignalCodec& signal) {
                                      text ? text : ""});
         }
     }
-    for (ValueText& entry : shadowed) signal.texts.push_back(std::move(entry));
-    signal.encodeOnlyTexts = static_cast<uint32_t>(shadowed.size());
+    texts.Finish();
 }
 
 SignalCodec SignalOf(ILdfStandardSignal& source) {
@@ -64,6 +50,23 @@ SignalCodec SignalOf(ILdfStandardSignal& source) {
 }
 
 }  // namespace
+
+void WrittenOrderTexts::Add(ValueText text) {
+    const auto covers = [&text](const ScaledRange& range) {
+        return text.low >= range.low && text.low <= range.high;
+    };
+    if (std::any_of(signal_.ranges.begin(), signal_.ranges.end(), covers)) {
+        encodeOnly_.push_back(std::move(text));
+    } else {
+        signal_.texts.push_back(std::move(text));
+    }
+}
+
+void WrittenOrderTexts::Finish() {
+    for (ValueText& text : encodeOnly_) signal_.texts.push_back(std::move(text));
+    signal_.encodeOnlyTexts = static_cast<uint32_t>(encodeOnly_.size());
+    encodeOnly_.clear();
+}
 
 std::unique_ptr<FrameCodec> BuildLdfFrame(ILdfUnconditionalFrame& source) {
     auto frame = std::make_unique<FrameCodec>();

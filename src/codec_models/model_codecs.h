@@ -8,6 +8,7 @@
 //   compu methods: linear, scale-linear, text table, both, rational coefficients),
 //   network-model messages (any of the above after conversion).
 #include <memory>
+#include <vector>
 
 #include "codec/frame_codec.h"
 #include "quillmere/arxml_com.h"
@@ -33,5 +34,20 @@ FrameCatalog BuildNetCatalog(INetDataBase& database);
 // signal a number that fits the field is its bit pattern (255 of an 8-bit field is -1), a larger
 // one a negative number written in the file (-1 kept as 4294967295).
 uint64_t DescribedValue(uint64_t value, const SignalCodec& signal);
+
+// The texts of an encoding that mixes them with scaled ranges, as LIN tools read one: the entry
+// written first decides a raw value that several cover. Add each text once the ranges written
+// before it are in signal.ranges; a text whose raw value one of them covers names that value for
+// encoding only (SignalCodec::encodeOnlyTexts). Finish() puts those after the others.
+class WrittenOrderTexts {
+  public:
+    explicit WrittenOrderTexts(SignalCodec& signal) : signal_(signal) {}
+    void Add(ValueText text);
+    void Finish();
+
+  private:
+    SignalCodec& signal_;
+    std::vector<ValueText> encodeOnly_;
+};
 
 }  // namespace qm::codec

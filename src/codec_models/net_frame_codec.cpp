@@ -2,7 +2,8 @@
 // named by its most significant bit (DBC numbering), any other a little-endian one; signedness
 // 2 is signed; value types 9 and 10 are IEEE floats. Value-table entries of one raw value are
 // value texts; entries of a raw range scale it when their physical range differs from the raw
-// one. Signals converted from DBC keep their multiplexing (INetSignalMultiplexing).
+// one, and an entry written before them decides a raw value that several cover (LIN encodings).
+// Signals converted from DBC keep their multiplexing (INetSignalMultiplexing).
 #include <unordered_map>
 
 #include "codec_models/model_codecs.h"
@@ -17,6 +18,7 @@ constexpr uint32_t kNetFloat32 = 9;
 constexpr uint32_t kNetFloat64 = 10;
 
 void AddValueTable(INetSignal& source, SignalCodec& signal) {
+    WrittenOrderTexts texts(signal);
     for (uint64_t v = 0; v < source.GetVTabValueCount(); ++v) {
         INetVTabValue* value = source.GetVTabValue(v);
         if (value == nullptr) continue;
@@ -33,7 +35,7 @@ void AddValueTable(INetSignal& source, SignalCodec& signal) {
             if (text == nullptr || text[0] == '\0') continue;
             const uint64_t low = rawMin == rawMax ? DescribedValue(rawMin, signal) : rawMin;
             const uint64_t high = rawMin == rawMax ? low : rawMax;
-            signal.texts.push_back({low, high, text});
+            texts.Add({low, high, text});
             continue;
         }
         const double factor = (physicalMax - physicalMin) / static_cast<double>(rawMax - rawMin);
@@ -41,6 +43,7 @@ void AddValueTable(INetSignal& source, SignalCodec& signal) {
                                  physicalMin - factor * static_cast<double>(rawMin),
                                  text ? text : ""});
     }
+    texts.Finish();
 }
 
 SignalCodec SignalOf(INetSignal& source) {

