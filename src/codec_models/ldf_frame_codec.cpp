@@ -3,7 +3,6 @@
 #include "codec_models/model_codecs.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace qm::codec {
 
