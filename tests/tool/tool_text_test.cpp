@@ -264,16 +264,21 @@ TEST_F(ToolOnCorpus, DbcFilesAreReadTolerantlyUnlessExactIsAsked) {
 
     // A file with extended multiplexing: the exact reader refuses to convert it. (What the
     // tolerant reader writes and decodes of it is checked on the library: TolerantLines,
-    // ExtendedMultiplexingOnFiles and NetMultiplexing.)
+    // ExtendedMultiplexingOnFiles and NetMultiplexing.) Into a container the same: the file
+    // goes in as the other commands read it.
     tooltest::ScratchFolder scratch("tool_tolerant");
     const std::string convert = Quote((kCorpus / "dbc" / "cantools__multiplex_2.dbc").string()) +
                                 " " + Quote((scratch / "again.dbc").string());
+    const std::string container = Quote((scratch / "tesla.xml").string());
     ExpectRuns({
         {"check " + tesla, 1, {"WARNING. Node names on a line after an empty BU_:"}},
         {"check --exact " + tesla, 2},
         {"convert --exact " + convert, 2},
         {"convert " + convert, 0},
+        {"convert --exact " + tesla + " " + container, 2, {}, {"did not load; not converted"}},
+        {"convert " + tesla + " " + container, 0},
     });
+    EXPECT_EQ(RunJson("info --json " + container)["databases"][0]["messages"], 44);
 }
 
 }  // namespace

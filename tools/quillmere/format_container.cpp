@@ -29,6 +29,14 @@ struct Holder {
     Holder()
         : config(static_cast<NetConfig*>(facade.CreateNetConfig())),
           library(static_cast<CDiagnoseLib*>(facade.CreateDiagnoseLib())) {}
+    // The readers the files go through: as the tool reads them (tolerant DBC, whole ARXML
+    // documents, diagnostics as written) unless --exact asks for the described ones.
+    explicit Holder(const Options& options) : Holder() {
+        config->SetTolerantDbcReading(!options.exact);
+        config->SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
+        library->SetReadingAsWritten(options.exact ? 0 : 1);
+        if (!options.language.empty()) library->SetCddLanguage(options.language.c_str());
+    }
 
     Quillmere facade;
     NetConfig* config;
@@ -58,7 +66,6 @@ bool IsDiagnosticInput(const std::string& path) {
 void LoadDiagnosticInput(Holder& holder, const std::string& path) {
     const std::string extension = LowerExtension(path);
     uint8_t loaded = 0;
-    holder.library->SetReadingAsWritten(1);  // as the tool reads diagnostic files
     if (fs::is_directory(path)) {
         RequireOdxFolder(path, false);
         loaded = holder.library->LoadOdxFolder((path + "/*.*").c_str(), 1, 0);
@@ -190,7 +197,7 @@ class ContainerFormat : public FileFormat {
     bool Convert(const std::string& in, const std::string& out, const Options& options) override {
         const std::string extension = LowerExtension(out);
         if (extension == ".xml") {
-            ConvertToContainer({in}, out);
+            ConvertToContainer({in}, out, options);
             return true;
         }
         const uint32_t busType = extension == ".dbc"   ? kNetBusCan
@@ -225,7 +232,7 @@ class ContainerFormat : public FileFormat {
         std::sort(inputs.begin(), inputs.end());
         const fs::path target = fs::temp_directory_path(error) /
                                 ("quillmere-demo-" + std::to_string(::getpid()) + ".xml");
-        Holder saved;
+        Holder saved{Options{}};
         for (const std::string& input : inputs) {
             try {
                 LoadInput(saved, input);
@@ -295,8 +302,9 @@ bool IsContainerFile(const std::string& path) {
     return false;
 }
 
-int ConvertToContainer(const std::vector<std::string>& inputs, const std::string& out) {
-    Holder holder;
+int ConvertToContainer(const std::vector<std::string>& inputs, const std::string& out,
+                       const Options& options) {
+    Holder holder(options);
     for (const std::string& input : inputs) LoadInput(holder, input);
     holder.library->BuildModel();
     if (!holder.facade.SaveToFile(out.c_str())) throw WriteFailure(out);

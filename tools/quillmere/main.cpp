@@ -197,7 +197,7 @@ int RunConvert(const std::vector<std::string>& paths, const Options& options) {
     if (std::filesystem::path(out).extension() == ".xml" && options.format.empty() &&
         (inputs.size() > 1 || !IsContainerFile(inputs.front()))) {
         LoadProgress progress(inputs.front());
-        return ConvertToContainer(inputs, out);
+        return ConvertToContainer(inputs, out, options);
     }
     if (inputs.size() > 1) throw ToolError("only a container file takes several inputs");
     const std::string& in = inputs.front();
