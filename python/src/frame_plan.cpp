@@ -417,7 +417,7 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
     return result;
 }
 
-uint64_t FramePlan::RawFor(size_t index, const py::handle& value) const {
+uint64_t FramePlan::RawFor(size_t index, const py::handle& value, bool checkRange) const {
     const SignalCodec& signal = codec->signals[index];
     if (PyUnicode_Check(value.ptr())) {
         const std::vector<py::object>& texts = TextsOf(index);
@@ -443,14 +443,14 @@ uint64_t FramePlan::RawFor(size_t index, const py::handle& value) const {
         const long long small = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
         if (overflow == 0) {
             if (small == -1 && PyErr_Occurred()) throw py::error_already_set();
-            return signal.RawForInteger(small);
+            return signal.RawForInteger(small, checkRange);
         }
         const unsigned long long big = PyLong_AsUnsignedLongLong(value.ptr());
         if (PyErr_Occurred()) {
             PyErr_Clear();
             throw CodecError("signal '" + signal.name + "': the number is too large");
         }
-        return signal.RawForInteger(static_cast<__int128>(big));
+        return signal.RawForInteger(static_cast<__int128>(big), checkRange);
     }
     PyObject* number = PyNumber_Float(value.ptr());
     if (!number) {
@@ -460,7 +460,7 @@ uint64_t FramePlan::RawFor(size_t index, const py::handle& value) const {
     }
     const double converted = PyFloat_AS_DOUBLE(number);
     Py_DECREF(number);
-    return signal.RawForPhysical(converted);
+    return signal.RawForPhysical(converted, checkRange);
 }
 
 py::bytes FramePlan::Encode(const py::dict& values, bool strict) const {
@@ -474,7 +474,8 @@ py::bytes FramePlan::Encode(const py::dict& values, bool strict) const {
                                       "' is no signal of '" + py::str(name).cast<std::string>() +
                                       "'");
             }
-            raws[static_cast<size_t>(index)] = RawFor(static_cast<size_t>(index), item.second);
+            raws[static_cast<size_t>(index)] =
+                RawFor(static_cast<size_t>(index), item.second, strict);
         }
         const std::vector<uint8_t> payload = codec->Encode(raws, strict);
         return py::bytes(reinterpret_cast<const char*>(payload.data()), payload.size());

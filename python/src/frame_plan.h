@@ -79,7 +79,9 @@ struct FramePlan {
 
   private:
     PyObject* Value(size_t index, uint64_t raw, bool choices) const;
-    uint64_t RawFor(size_t index, const py::handle& value) const;
+    // The raw value of a Python value for a signal; with checkRange numbers are checked against
+    // the signal's [minimum, maximum] (encode's strict).
+    uint64_t RawFor(size_t index, const py::handle& value, bool checkRange) const;
     int IndexOfKey(const py::handle& key) const;
     TextRule rule_;
     mutable std::vector<std::vector<py::object>> texts_;       // empty until TextsOf

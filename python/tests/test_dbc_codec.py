@@ -25,6 +25,8 @@ def test_both_byte_orders_signs_and_floats(mux_dbc):
     frame = db.encode(0x18FF0000, {"Temperature": -40, "Pressure": 1013.25})
     assert struct.unpack("<if", frame) == (-40, 1013.25)
     assert db.decode(0x18FF0000, frame) == {"Temperature": -40.0, "Pressure": 1013.25}
+    # A float field carries NaN, so a decoded NaN encodes back.
+    assert math.isnan(db.decode(0x18FF0000, db.encode(0x18FF0000, {"Pressure": math.nan}))["Pressure"])
 
 
 def test_multiplexed_signals_follow_the_multiplexer(mux_dbc):
@@ -46,6 +48,7 @@ def test_encode_refuses_what_the_signal_cannot_carry(mux_dbc):
             (256, {"Gear": "Fly"}, ValueError, "'Gear'.*Fly"),
             # No range given, but 32 signed bits cannot hold it.
             (256, {"Ratio": 1e12}, ValueError, "'Ratio'.*does not fit"),
+            (256, {"Little": math.nan}, ValueError, "'Little'.*NaN"),
             (256, {"Nonsense": 1}, ValueError, "Nonsense"),
             (256, {"Flag": "x"}, ValueError, "'Flag'"),
             (0x7FF, {}, KeyError, None)]:
@@ -59,6 +62,25 @@ def test_encode_refuses_what_the_signal_cannot_carry(mux_dbc):
         db.decode(1.5, bytes(8))
     # Signals left out take their start value: Gear starts at 2, "Neutral".
     assert db.decode(256, db.encode(256, {}))["Gear"] == "Neutral"
+
+
+def test_range_checks_follow_strict_and_spare_named_values(tmp_path):
+    # A value text beyond the range names a value that encodes all the same; strict=False
+    # leaves the range unchecked, never the bits (as cantools encodes).
+    path = tmp_path / "ranges.dbc"
+    path.write_text('VERSION ""\n\nBU_: A\n\nBO_ 1 Speeds: 2 A\n'
+                    ' SG_ Speed : 0|8@1+ (1,0) [0|200] "km/h" A\n'
+                    ' SG_ Scaled : 8|8@1+ (0.5,0) [0|100] "" A\n\n'
+                    'VAL_ 1 Speed 255 "Invalid" ;\nVAL_ 1 Scaled 254 "Error" ;\n')
+    db = quillmere.load(path)
+    assert db.encode(1, {"Speed": 255, "Scaled": 127.0}) == bytes([255, 254])
+    assert db.encode(1, {"Speed": "Invalid"}) == bytes([255, 0])
+    for values in ({"Speed": 250}, {"Scaled": 120.0}):
+        with pytest.raises(ValueError, match="outside its range"):
+            db.encode(1, values)
+    assert db.encode(1, {"Speed": 250, "Scaled": 120.0}, strict=False) == bytes([250, 240])
+    with pytest.raises(ValueError, match="does not fit"):
+        db.encode(1, {"Speed": 300}, strict=False)
 
 
 def test_decode_many_matches_decode(mux_dbc):

@@ -374,8 +374,28 @@ uint64_t SignalCodec::CheckedRaw(uint64_t raw) const {
          " bits");
 }
 
-uint64_t SignalCodec::RawForPhysical(double value) const {
-    if (std::isnan(value)) Fail("NaN cannot be encoded");
+bool SignalCodec::OutOfRange(double value, bool checkRange) const {
+    if (!checkRange || (minimum == 0.0 && maximum == 0.0) || minimum > maximum ||
+        std::isnan(value) || Within(value, minimum, maximum))
+        return false;
+    if (texts.empty() || factor == 0.0 || kind == ValueKind::Float32 || kind == ValueKind::Float64)
+        return true;
+    const double raw = std::nearbyint((value - offset) / factor);
+    const int length = static_cast<int>(std::min<uint32_t>(layout.Length(), 64));
+    const bool isSigned = kind == ValueKind::Signed && length > 0;
+    const double low = isSigned ? -std::ldexp(1.0, length - 1) : 0.0;
+    const double high = std::ldexp(1.0, isSigned ? length - 1 : length) - 1.0;
+    if (!(raw >= low && raw <= high) || raw >= 18446744073709551615.0) return true;
+    const uint64_t bits = raw < 0 ? static_cast<uint64_t>(static_cast<int64_t>(raw)) & Mask()
+                                  : static_cast<uint64_t>(raw);
+    return TextIndex(bits) < 0;
+}
+
+uint64_t SignalCodec::RawForPhysical(double value, bool checkRange) const {
+    const bool isFloat = kind == ValueKind::Float32 || kind == ValueKind::Float64;
+    // A float field carries NaN (a decoded NaN encodes back); an integer field has no raw value
+    // for it.
+    if (std::isnan(value) && !(isFloat && ranges.empty())) Fail("NaN cannot be encoded");
     // Scaled ranges choose the range by the physical value.
     for (const ScaledRange& range : ranges) {
         const auto asBound = [&](uint64_t bound) {
@@ -401,10 +421,8 @@ uint64_t SignalCodec::RawForPhysical(double value) const {
         }
         Fail(DoubleText(value) + " lies in none of its encoding's ranges");
     }
-    if (!(minimum == 0.0 && maximum == 0.0) && minimum <= maximum &&
-        !Within(value, minimum, maximum)) {
+    if (OutOfRange(value, checkRange))
         Fail(DoubleText(value) + " is outside its range " + RangeText());
-    }
     if (factor == 0.0) Fail("a factor of 0 cannot be inverted");
     const double scaled = (value - offset) / factor;
     if (kind == ValueKind::Float32) {
@@ -435,15 +453,14 @@ uint64_t SignalCodec::RawForPhysical(double value) const {
     return static_cast<uint64_t>(raw);
 }
 
-uint64_t SignalCodec::RawForInteger(__int128 value) const {
+uint64_t SignalCodec::RawForInteger(__int128 value, bool checkRange) const {
     if (!integerScaling_ || !ranges.empty() || factor == 0.0) {
-        return RawForPhysical(static_cast<double>(value));
+        return RawForPhysical(static_cast<double>(value), checkRange);
     }
     const auto scaledFactor = static_cast<__int128>(static_cast<int64_t>(factor));
     const __int128 shifted = value - static_cast<__int128>(static_cast<int64_t>(offset));
-    if (shifted % scaledFactor != 0) return RawForPhysical(static_cast<double>(value));
-    if (!(minimum == 0.0 && maximum == 0.0) && minimum <= maximum &&
-        !Within(static_cast<double>(value), minimum, maximum)) {
+    if (shifted % scaledFactor != 0) return RawForPhysical(static_cast<double>(value), checkRange);
+    if (OutOfRange(static_cast<double>(value), checkRange)) {
         Fail(DoubleText(static_cast<double>(value)) + " is outside its range " + RangeText());
     }
     const __int128 raw = shifted / scaledFactor;

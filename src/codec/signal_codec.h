@@ -205,11 +205,13 @@ class alignas(64) SignalCodec {
     // Encoding. Each throws CodecError naming the signal and what is wrong.
     // The raw value of a value text (the first text of that name; its lowest value).
     uint64_t RawForText(std::string_view text) const;
-    // The raw value of a physical value, checked against [minimum, maximum] and the field.
-    uint64_t RawForPhysical(double value) const;
+    // The raw value of a physical value, checked against the field and, with checkRange,
+    // against [minimum, maximum] unless a value text names the raw value (a text for "invalid"
+    // or "not available" often lies beyond the range).
+    uint64_t RawForPhysical(double value, bool checkRange = true) const;
     // The raw value of an integer physical value, exact for 64-bit fields when the scaling keeps
     // integers (falls back to RawForPhysical otherwise).
-    uint64_t RawForInteger(__int128 value) const;
+    uint64_t RawForInteger(__int128 value, bool checkRange = true) const;
     // Checks that a raw value fits the field (signed raw values may be given sign-extended).
     uint64_t CheckedRaw(uint64_t raw) const;
     // "[minimum, maximum]" as text, for messages.
@@ -253,6 +255,9 @@ class alignas(64) SignalCodec {
     Physical Scale(uint64_t raw, double withFactor, double withOffset, bool integer,
                    double roundScale, const DecimalScaling& decimal) const;
     [[noreturn]] void Fail(const std::string& what) const;
+    // Whether a value outside [minimum, maximum] fails: range checks asked for, a range stated,
+    // and no value text naming the raw value the physical value gives.
+    bool OutOfRange(double value, bool checkRange) const;
     void PrepareTexts(Lookups& lookups);
     void PrepareRanges(Lookups& lookups, bool integerKind);
 
