@@ -135,7 +135,7 @@ class FrameDatabase(FrameCodec):
     def __setstate__(self, state: tuple) -> None: ...
 
 def load_frames(path: _Path, encoding: Optional[str] = None, *, exact: bool = False,
-                tolerant: Optional[bool] = None,
+                tolerant: Optional[bool] = None, short_names: bool = False,
                 frames: Optional[Iterable[_FrameKey]] = None) -> FrameDatabase:
     """Reads a DBC file for decoding only: its frame codecs (those of `frames` when given)."""
 
@@ -572,7 +572,7 @@ class DiagDatabase:
 
 __version__: str
 
-def load(path: _Path, format: Optional[str] = None, encoding: Optional[str] = None, *, exact: bool = False, tolerant: Optional[bool] = None, language: Optional[str] = None) -> Union[DbcFile, LdfFile, ArxmlFile, DiagDatabase]:
+def load(path: _Path, format: Optional[str] = None, encoding: Optional[str] = None, *, exact: bool = False, tolerant: Optional[bool] = None, language: Optional[str] = None, short_names: bool = False) -> Union[DbcFile, LdfFile, ArxmlFile, DiagDatabase]:
     """Reads a network or diagnostic description file as the tool does (DBC tolerantly, ARXML
     whole, diagnostics as written; exact=True: the described readers) and returns its model."""
 

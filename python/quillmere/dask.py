@@ -53,7 +53,7 @@ def _load_for_decoding(path, load_options, frames):
     options = dict(load_options)
     kind = options.pop("format", None)
     if (kind or os.path.splitext(path)[1].lstrip(".")).lower() == "dbc" and set(options) <= {
-            "encoding", "exact", "tolerant"}:
+            "encoding", "exact", "tolerant", "short_names"}:
         return quillmere.load_frames(path, frames=frames, **options)
     return quillmere.load(path, **load_options)
 

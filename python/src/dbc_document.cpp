@@ -30,6 +30,24 @@ IDbcMessage* DbcDocument::MessageByName(const py::handle& name) {
     for (const std::string& form : text.Candidates(name)) {
         if (IDbcMessage* message = file->FindMessage(form.c_str())) return message;
     }
+    return longNames ? MessageByLongName(name) : nullptr;
+}
+
+IDbcMessage* DbcDocument::MessageByLongName(const py::handle& name) {
+    if (!longNamesIndexed_) {
+        longNamesIndexed_ = true;
+        for (uint64_t i = 0; i < file->GetMessageCount(); ++i) {
+            IDbcMessage* message = file->GetMessage(i);
+            IDbcAttribute* attribute =
+                message ? message->FindAttribute("SystemMessageLongSymbol") : nullptr;
+            const char* value = attribute ? attribute->GetValue() : nullptr;
+            if (value && *value) byLongName_.emplace(value, message);  // the first stays
+        }
+    }
+    for (const std::string& form : text.Candidates(name)) {
+        const auto found = byLongName_.find(form);
+        if (found != byLongName_.end()) return found->second;
+    }
     return nullptr;
 }
 
@@ -42,7 +60,11 @@ IDbcSignal* DbcDocument::SignalByName(IDbcMessage* message, const py::handle& na
 
 const FramePlan& DbcDocument::PlanFor(IDbcMessage* message) {
     auto& slot = plans_[message];
-    if (!slot) slot = std::make_unique<FramePlan>(qm::codec::BuildDbcFrame(*message), text);
+    if (!slot) {
+        auto frame = qm::codec::BuildDbcFrame(*message);
+        if (longNames) qm::codec::UseDbcLongNames(*message, *frame);
+        slot = std::make_unique<FramePlan>(std::move(frame), text);
+    }
     return *slot;
 }
 
@@ -67,6 +89,8 @@ const FramePlan* DbcDocument::PlanForFrame(uint32_t id, bool extended) {
 void DbcDocument::Invalidate() {
     indexed_ = false;
     byId_.clear();
+    longNamesIndexed_ = false;
+    byLongName_.clear();
     plans_.clear();
 }
 

@@ -2,6 +2,7 @@
 // A DBC file seen from Python: the file object, its text rule, and the frame plans and the
 // identifier index built on first use and dropped by every edit.
 #include <memory>
+#include <string>
 #include <unordered_map>
 
 #include "plan_source.h"
@@ -11,6 +12,9 @@ namespace qmpy {
 class DbcDocument : public PlanSource {
   public:
     INetConfigDbcFile* file = nullptr;
+    // Decoding and encoding name frames and signals by their DBC long names where the file
+    // gives them (cantools' names); the model keeps the names as written.
+    bool longNames = true;
 
     const FramePlan& PlanForKey(const py::handle& key) override;
     const FramePlan* PlanForFrame(uint32_t id, bool extended) override;
@@ -25,8 +29,13 @@ class DbcDocument : public PlanSource {
     void Invalidate();
 
   private:
+    // A message by the long name its attribute gives (a name the file does not write).
+    IDbcMessage* MessageByLongName(const py::handle& name);
+
     std::unordered_map<uint32_t, IDbcMessage*> byId_;
     bool indexed_ = false;
+    std::unordered_map<std::string, IDbcMessage*> byLongName_;  // filled on first use
+    bool longNamesIndexed_ = false;
     std::unordered_map<IDbcMessage*, std::unique_ptr<FramePlan>> plans_;
 };
 

@@ -28,8 +28,9 @@ namespace {
 
 class FrameDatabase : public PlanSource {
   public:
-    FrameDatabase(const std::string& path, const TextRule& rule, bool tolerant,
-                  const py::object& frames) {
+    FrameDatabase(const std::string& path, const TextRule& rule, bool tolerant, bool longNames,
+                  const py::object& frames)
+        : longNames_(longNames) {
         text = rule;
         const bool filtered = !frames.is_none();
         if (filtered) Want(frames);
@@ -183,12 +184,13 @@ class FrameDatabase : public PlanSource {
         qm::codec::TrimHeaps();
     }
 
-    // Whether a frame is asked for; marks what asked for it as found.
-    bool Wanted(const qm::codec::FrameCodec& codec) {
+    // Whether a frame is asked for (by its name, the written one too, or its identifier);
+    // marks what asked for it as found.
+    bool Wanted(const qm::codec::FrameCodec& codec, const std::string& writtenName) {
         bool wanted = false;
         for (size_t i = 0; i < wantedNames_.size(); ++i) {
             for (const std::string& form : wantedNames_[i]) {
-                if (form == codec.name) {
+                if (form == codec.name || form == writtenName) {
                     found_.insert(i);
                     wanted = true;
                 }
@@ -211,8 +213,13 @@ class FrameDatabase : public PlanSource {
         for (uint64_t i = 0; i < count; ++i) {
             IDbcMessage* message = file.GetMessage(i);
             auto codec = qm::codec::BuildDbcFrame(*message);
+            std::string writtenName;
+            if (longNames_) {
+                if (filtered) writtenName = codec->name;
+                qm::codec::UseDbcLongNames(*message, *codec);
+            }
             message->Clear();
-            if (filtered && !Wanted(*codec)) continue;
+            if (filtered && !Wanted(*codec, writtenName)) continue;
             Keep(std::move(codec));
         }
         plans_.resize(codecs_.size());
@@ -258,6 +265,8 @@ class FrameDatabase : public PlanSource {
     size_t missingKey_ = 0;
     uint32_t status_ = 0;
     std::string log_;
+    // Frames and signals take the DBC long names (cantools' names) unless short_names=True.
+    bool longNames_ = true;
     std::vector<std::unique_ptr<qm::codec::FrameCodec>> codecs_;
     std::vector<std::unique_ptr<FramePlan>> plans_;
     std::unordered_map<uint32_t, int> byKey_;
@@ -287,7 +296,7 @@ void BindFrameDatabase(py::module_& m) {
     m.def(
         "load_frames",
         [](const py::object& pathArgument, const py::object& encoding, bool exact,
-           const py::object& tolerantArgument, const py::object& frames) {
+           const py::object& tolerantArgument, bool shortNames, const py::object& frames) {
             const bool tolerant =
                 tolerantArgument.is_none() ? !exact : tolerantArgument.cast<bool>();
             const std::string path = PathOf(pathArgument);
@@ -298,10 +307,11 @@ void BindFrameDatabase(py::module_& m) {
             }
             const TextRule rule = encoding.is_none() ? TextRule::ForFile(path)
                                                      : TextRule(encoding.cast<std::string>());
-            return std::make_shared<FrameDatabase>(path, rule, tolerant, frames);
+            return std::make_shared<FrameDatabase>(path, rule, tolerant, !shortNames, frames);
         },
         py::arg("path"), py::arg("encoding") = py::none(), py::kw_only(), py::arg("exact") = false,
-        py::arg("tolerant") = py::none(), py::arg("frames") = py::none(),
+        py::arg("tolerant") = py::none(), py::arg("short_names") = false,
+        py::arg("frames") = py::none(),
         R"(Reads a DBC file for decoding only and returns a FrameDatabase: the frame codecs,
 without the model (which goes before the call returns). Options as for load(). Decodes,
 encodes and log columns are those of the DbcFile that load() gives. frames (names or

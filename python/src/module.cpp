@@ -130,8 +130,9 @@ std::string FormatOf(const std::string& path) {
 
 namespace {
 
-py::object LoadDbc(const std::string& path, const TextRule& text, bool tolerant) {
+py::object LoadDbc(const std::string& path, const TextRule& text, bool tolerant, bool shortNames) {
     auto doc = std::make_shared<DbcDocument>();
+    doc->longNames = !shortNames;
     doc->facade = std::make_shared<Facade>();
     doc->text = text;
     doc->file = doc->facade->Get()->CreateDbcFile();
@@ -150,7 +151,7 @@ py::object LoadDbc(const std::string& path, const TextRule& text, bool tolerant)
 
 py::object Load(const py::object& pathArgument, const py::object& format,
                 const py::object& encoding, bool exact, const py::object& tolerantArgument,
-                const py::object& language) {
+                const py::object& language, bool shortNames) {
     // Real files are read as the tool reads them: DBC tolerantly, ARXML whole, diagnostics as
     // written; exact=True gives the described readers. tolerant= still chooses the DBC reader.
     const bool tolerant = tolerantArgument.is_none() ? !exact : tolerantArgument.cast<bool>();
@@ -161,7 +162,7 @@ py::object Load(const py::object& pathArgument, const py::object& format,
     const TextRule text =
         encoding.is_none() ? TextRule::ForFile(path) : TextRule(encoding.cast<std::string>());
     const std::string kind = format.is_none() ? FormatOf(path) : Lower(format.cast<std::string>());
-    if (kind == "dbc") return LoadDbc(path, text, tolerant);
+    if (kind == "dbc") return LoadDbc(path, text, tolerant, shortNames);
     if (kind == "ldf") return LoadLdf(path, text);
     if (kind == "arxml") return LoadArxml(path, text, exact);
     throw py::value_error("unknown format '" + kind + "'; use 'dbc', 'ldf' or 'arxml'");
@@ -187,6 +188,7 @@ PYBIND11_MODULE(quillmere, m) {
     m.def("load", &Load, py::arg("path"), py::arg("format") = py::none(),
           py::arg("encoding") = py::none(), py::kw_only(), py::arg("exact") = false,
           py::arg("tolerant") = py::none(), py::arg("language") = py::none(),
+          py::arg("short_names") = false,
           R"(Reads a network description file and returns its model.
 
 path      a str or os.PathLike.
@@ -200,6 +202,11 @@ exact     the described readers: DBC stops at the first line it does not know, A
           which decode, decode_many and encode follow), ARXML whole (every PDU and cluster of
           every package).
 tolerant  DBC only: overrides the choice of exact for the DBC reader.
+short_names  DBC only: decode, encode and log columns name frames and signals as written
+          instead of by the long names of "SystemMessageLongSymbol" and
+          "SystemSignalLongSymbol" (the names cantools and canmatrix show; editors cut names
+          at 32 characters). Frames are found by either name; the model keeps the written
+          names.
 
 CDD, ODX (.odx*), PDX files and folders give a DiagDatabase, read as written unless
 exact=True (the described build); language picks the CDD text language.

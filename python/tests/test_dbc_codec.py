@@ -135,3 +135,42 @@ def test_decode_log_reads_lazily_and_knows_both_forms(mux_dbc, tmp_path):
     assert everything[1].signals is None and everything[1].data == b"\x00"
     with pytest.raises(FileNotFoundError):
         db.decode_log(tmp_path / "missing.log")
+
+
+LONG_NAMES_DBC = '''VERSION ""
+
+BU_: A
+
+BO_ 5 Short_Frame_Name_Cut_At_32_Chars: 2 A
+ SG_ Short_Signal_Name_Cut_At_32_Ch : 0|8@1+ (1,0) [0|255] "" A
+ SG_ Plain : 8|8@1+ (1,0) [0|255] "" A
+
+BA_DEF_ BO_ "SystemMessageLongSymbol" STRING ;
+BA_DEF_ SG_ "SystemSignalLongSymbol" STRING ;
+BA_DEF_DEF_ "SystemMessageLongSymbol" "";
+BA_DEF_DEF_ "SystemSignalLongSymbol" "";
+BA_ "SystemMessageLongSymbol" BO_ 5 "Short_Frame_Name_Cut_At_32_Chars_And_The_Rest";
+BA_ "SystemSignalLongSymbol" SG_ 5 Short_Signal_Name_Cut_At_32_Ch "Short_Signal_Name_Cut_At_32_Chars_Whole";
+'''
+
+
+def test_long_names_name_frames_and_signals_as_cantools_does(tmp_path):
+    path = tmp_path / "long.dbc"
+    path.write_text(LONG_NAMES_DBC)
+    long_frame = "Short_Frame_Name_Cut_At_32_Chars_And_The_Rest"
+    long_signal = "Short_Signal_Name_Cut_At_32_Chars_Whole"
+    expected = {long_signal: 1, "Plain": 2}
+    for db in (quillmere.load(path), quillmere.load_frames(path)):
+        assert db.decode(5, b"\x01\x02") == expected
+        assert db.decode(long_frame, b"\x01\x02") == expected
+        assert db.encode(long_frame, expected) == b"\x01\x02"
+    assert quillmere.load_frames(path).frame_names == [long_frame]
+    assert quillmere.load_frames(path, frames=["Short_Frame_Name_Cut_At_32_Chars"]).frame_names == [long_frame]
+    model = quillmere.load(path)
+    assert model.decode("Short_Frame_Name_Cut_At_32_Chars", b"\x01\x02") == expected
+    log = tmp_path / "long.log"
+    log.write_text("(0.5) can0 005#0102\n")
+    columns = model.decode_log(log, columns=True)
+    assert list(columns) == [long_frame] and list(columns[long_frame]["Plain"]) == [2]
+    for db in (quillmere.load(path, short_names=True), quillmere.load_frames(path, short_names=True)):
+        assert db.decode(5, b"\x01\x02") == {"Short_Signal_Name_Cut_At_32_Ch": 1, "Plain": 2}

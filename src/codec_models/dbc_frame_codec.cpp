@@ -1,4 +1,5 @@
 // DBC messages as frame codecs.
+#include <algorithm>
 #include <unordered_map>
 
 #include "codec_models/model_codecs.h"
@@ -111,6 +112,28 @@ std::unique_ptr<FrameCodec> BuildDbcFrame(IDbcMessage& message) {
     AddExtendedMultiplexing(message, *frame);
     frame->Prepare();
     return frame;
+}
+
+namespace {
+
+// The name an attribute holds, null when there is none (an empty value counts as none).
+const char* LongNameIn(IDbcAttribute* attribute) {
+    const char* value = attribute ? attribute->GetValue() : nullptr;
+    return value && *value ? value : nullptr;
+}
+
+}  // namespace
+
+void UseDbcLongNames(IDbcMessage& message, FrameCodec& frame) {
+    if (const char* name = LongNameIn(message.FindAttribute("SystemMessageLongSymbol")))
+        frame.name = name;
+    const uint64_t count = std::min<uint64_t>(message.GetSignalCount(), frame.signals.size());
+    for (uint64_t i = 0; i < count; ++i) {
+        IDbcSignal* signal = message.GetSignal(i);
+        if (signal == nullptr) continue;
+        if (const char* name = LongNameIn(signal->FindAttribute("SystemSignalLongSymbol")))
+            frame.signals[i].name = name;
+    }
 }
 
 FrameCatalog BuildDbcCatalog(INetConfigDbcFile& file) {

@@ -23,6 +23,11 @@ std::unique_ptr<FrameCodec> BuildLdfFrame(ILdfUnconditionalFrame& frame);
 std::unique_ptr<FrameCodec> BuildArxmlFrame(IArxmlPdu& pdu);
 std::unique_ptr<FrameCodec> BuildNetFrame(INetMessage& message);
 
+// Editors cut DBC names at 32 characters and keep the whole name in the attributes
+// "SystemMessageLongSymbol" and "SystemSignalLongSymbol", which cantools and canmatrix show as
+// the names. Gives a frame built from the message (BuildDbcFrame) those names where they are.
+void UseDbcLongNames(IDbcMessage& message, FrameCodec& frame);
+
 // Every frame of a file or database, in model order (the first of a key or name wins).
 FrameCatalog BuildDbcCatalog(INetConfigDbcFile& file);
 FrameCatalog BuildLdfCatalog(INetConfigLdfFile& file);

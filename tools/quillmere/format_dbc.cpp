@@ -265,10 +265,7 @@ qm::codec::FrameCatalog FramesOf(NetConfigDbcFile& file, const Naming& naming,
     qm::codec::FrameCatalog catalog;
     for (const auto& message : file.Messages()) {
         auto frame = qm::codec::BuildDbcFrame(*message);
-        frame->name = naming.Of(*message);
-        for (size_t i = 0; i < message->Signals().size() && i < frame->signals.size(); ++i) {
-            frame->signals[i].name = naming.Of(*message->Signals()[i]);
-        }
+        if (!naming.shortNames) qm::codec::UseDbcLongNames(*message, *frame);
         catalog.Add(std::move(frame));
         if (clearMessages) message->Clear();
     }
