@@ -549,8 +549,10 @@ def compare_file(fmt, path, peer_name, peer_frames, args, tally, quillmere, rng)
                 tally.differ(key, "frame not found by quillmere",
                              f"{path.name}:{frame.name} id 0x{frame.frame_id:X}")
                 continue
+            # Python keys DBC signals by their long names, as the peer does; the tool runs
+            # with --short-names, so the peer's names are rekeyed to the written ones.
             compare_frame(tally, key, f"{path.name}:{frame.name}", frame, ours, theirs,
-                          peer_name, names_of(frame))
+                          peer_name, names_of(frame) if entry == "tool" else None)
 
 
 # Numbers the corpus hardly holds: 64-bit raw values (unsigned and signed), a value text of a
