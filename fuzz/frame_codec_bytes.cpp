@@ -22,7 +22,16 @@ void DecodeAndEncode(const qm::codec::FrameCodec& frame, const uint8_t* data, si
     std::vector<uint64_t> raws(frame.signals.size(), 0);
     frame.Decode(payload.data(), payload.size(), [&](size_t index, uint64_t raw) {
         raws[index] = raw;
-        (void)frame.signals[index].PhysicalOf(raw);
+        const qm::codec::SignalCodec& signal = frame.signals[index];
+        (void)signal.PhysicalOf(raw);
+        // The physical value back to raw, with and without the range check (value texts,
+        // scaled ranges and NaN included); a refusal is a CodecError.
+        for (const bool checkRange : {true, false}) {
+            try {
+                (void)signal.RawForPhysical(signal.PhysicalDouble(raw), checkRange);
+            } catch (const qm::codec::CodecError&) {
+            }
+        }
     });
     std::vector<uint8_t> encoded(frame.size, 0);
     for (size_t i = 0; i < frame.signals.size(); ++i) {
