@@ -462,6 +462,15 @@ def compare_frame(tally, key, where, frame, ours, theirs, peer_name, names):
     if names and len(names) == len(frame.names) and not frame.duplicates:
         rename = dict(zip(frame.names, names))
         theirs = {rename.get(n, n): v for n, v in theirs.items()}
+    # A UTF-8 long name the peer read as ISO-8859-1 pairs with ours as that misreading; the
+    # signal is then compared, and its name counted as the peer's text reading.
+    misread = {read_as_latin1(n): n for n in ours if read_as_latin1(n) != n}
+    renamed = [n for n in theirs if n not in ours and n in misread]
+    if renamed:
+        theirs = {misread.get(n, n) if n in renamed else n: v for n, v in theirs.items()}
+        for _ in renamed:
+            tally.differ(key, f"{peer_name}: reads the UTF-8 file as ISO-8859-1",
+                         f"{where}: a signal name")
     file_reason = KNOWN_FILES.get(where.split(":")[0])
     for name in sorted(set(ours) | set(theirs)):
         base = name.split("#")[0]
