@@ -375,6 +375,18 @@ class QM_API ILdfScheduleTable {
     virtual ITask* GetTask(uint64_t index) = 0;  // slot 4
 };
 
+// Tolerant reading of an LDF file object, reached from INetConfigLdfFile by dynamic_cast. Off by
+// default: the reader then stops where the described reader stops. On, a schedule-table delay
+// written with its unit glued to the number ("delay 10ms;", as LIN tools accept it) is read as
+// "delay 10 ms", with a "WARNING. " line of the messages for each such entry. The switch stays
+// set across Clear and loads.
+class QM_API ILdfTolerantReading {
+  public:
+    virtual ~ILdfTolerantReading() = default;
+    virtual void SetTolerantReading(bool tolerant) = 0;
+    virtual bool IsTolerantReading() = 0;
+};
+
 class QM_API INetConfigLdfFile : public INetFile {
   public:
     virtual const char* GetName() = 0;                                                 // slot 13

@@ -246,6 +246,16 @@ class QM_API INetConfigDbcReading {
     virtual bool IsTolerantDbcReading() = 0;
 };
 
+// Extension of the network configuration, reached by dynamic_cast from INetConfig: LDF files
+// loaded by LoadLdf are read tolerantly when set (see ILdfTolerantReading in
+// quillmere/ldf.h); off by default.
+class QM_API INetConfigLdfReading {
+  public:
+    virtual ~INetConfigLdfReading() = default;
+    virtual void SetTolerantLdfReading(bool tolerant) = 0;
+    virtual bool IsTolerantLdfReading() = 0;
+};
+
 // Multiplexing of a network-model signal, reached by dynamic_cast from INetSignal (the slot
 // layout above does not change). Signals converted from DBC keep their multiplexing, simple
 // (switch and multiplex value) and extended ("SG_MUL_VAL_" of tolerant reading: a multiplexer

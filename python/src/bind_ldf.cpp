@@ -457,11 +457,14 @@ void BindNodesAndTables(py::module_& m) {
 
 }  // namespace
 
-py::object LoadLdf(const std::string& path, const TextRule& text) {
+py::object LoadLdf(const std::string& path, const TextRule& text, bool tolerant) {
     auto doc = std::make_shared<LdfDocument>();
     doc->facade = std::make_shared<Facade>();
     doc->text = text;
     doc->file = doc->facade->Get()->CreateLdfFile();
+    if (auto* reading = dynamic_cast<ILdfTolerantReading*>(doc->file)) {
+        reading->SetTolerantReading(tolerant);
+    }
     {
         py::gil_scoped_release released;
         doc->file->Load(path.c_str());

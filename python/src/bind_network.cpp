@@ -411,6 +411,9 @@ void BindNetwork(py::module_& m) {
                 if (auto* reading = dynamic_cast<INetConfigDbcReading*>(doc->config)) {
                     reading->SetTolerantDbcReading(tolerantDbc);
                 }
+                if (auto* reading = dynamic_cast<INetConfigLdfReading*>(doc->config)) {
+                    reading->SetTolerantLdfReading(!exact);
+                }
                 if (auto* options = dynamic_cast<INetConfigOptions*>(doc->config)) {
                     options->SetArxmlReadingMode(exact ? kArxmlReadExact : kArxmlReadWholeDocument);
                 }

@@ -12,7 +12,7 @@
 
 namespace qmpy {
 void BindLdf(py::module_& m);
-py::object LoadLdf(const std::string& path, const TextRule& text);
+py::object LoadLdf(const std::string& path, const TextRule& text, bool tolerant);
 void BindArxml(py::module_& m);
 py::object LoadArxml(const std::string& path, const TextRule& text, bool exact);
 void BindNetwork(py::module_& m);
@@ -163,7 +163,7 @@ py::object Load(const py::object& pathArgument, const py::object& format,
         encoding.is_none() ? TextRule::ForFile(path) : TextRule(encoding.cast<std::string>());
     const std::string kind = format.is_none() ? FormatOf(path) : Lower(format.cast<std::string>());
     if (kind == "dbc") return LoadDbc(path, text, tolerant, shortNames);
-    if (kind == "ldf") return LoadLdf(path, text);
+    if (kind == "ldf") return LoadLdf(path, text, !exact);
     if (kind == "arxml") return LoadArxml(path, text, exact);
     throw py::value_error("unknown format '" + kind + "'; use 'dbc', 'ldf' or 'arxml'");
 }
@@ -199,8 +199,9 @@ exact     the described readers: DBC stops at the first line it does not know, A
           only the packages of the described names. By default files are read as the
           command-line tool reads them: DBC tolerantly (every line the exact reader stops at
           becomes a "WARNING. " line of `log`; "SG_MUL_VAL_" lines give extended multiplexing,
-          which decode, decode_many and encode follow), ARXML whole (every PDU and cluster of
-          every package).
+          which decode, decode_many and encode follow), LDF with a delay's unit glued to its
+          number ("delay 10ms", with a warning), ARXML whole (every PDU and cluster of every
+          package).
 tolerant  DBC only: overrides the choice of exact for the DBC reader.
 short_names  DBC only: decode, encode and log columns name frames and signals as written
           instead of by the long names of "SystemMessageLongSymbol" and

@@ -68,3 +68,19 @@ def test_network_messages_decode_like_their_dbc():
         assert config.decode(message.frame_id, payload) == config[0].decode(message.frame_id, payload)
     values = {"EngineSpeed": 1500.0, "CoolantTemp": 90.0, "OilPressure": 4.0}
     assert config.encode(0x100, values) == dbc.encode(0x100, values)
+
+
+def test_glued_delay_unit_reads_unless_exact(tmp_path):
+    # "delay 10ms" stops the described reader (result 28); as written it reads as "10 ms".
+    text = (EXAMPLES / "body.ldf").read_text()
+    glued = text.replace(" ms;", "ms;")
+    assert glued != text
+    path = tmp_path / "glued.ldf"
+    path.write_text(glued)
+    exact = quillmere.load(path, exact=True)
+    assert not exact.ok and exact.status == 28
+    tolerant = quillmere.load(path)
+    assert tolerant.ok and any("read as \"20 ms\"" in line for line in tolerant.log)
+    assert [len(t.entries) for t in tolerant.schedule_tables] == \
+        [len(t.entries) for t in quillmere.load(EXAMPLES / "body.ldf").schedule_tables]
+    assert quillmere.NetworkConfig(path).databases and not quillmere.NetworkConfig(path, exact=True).databases

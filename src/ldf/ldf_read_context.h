@@ -69,6 +69,7 @@ class LdfReadContext {
     LdfModel& model;
     LdfLineSource lines;
     std::string& messages;
+    bool tolerant = false;  // see ILdfTolerantReading
     Tokens tokens;
     Tokens innerTokens;
 

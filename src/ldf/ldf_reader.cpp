@@ -110,8 +110,9 @@ bool IsTopLevelKeyword(std::string_view raw) {
 }
 
 uint8_t ReadLdfText(LdfModel& model, std::string& messages, std::string_view text,
-                    platform::InputFile* input) {
+                    platform::InputFile* input, bool tolerant) {
     LdfReadContext ctx(model, messages, text, input);
+    ctx.tolerant = tolerant;
     LdfLine line;
     bool anyContent = false;
     while (ctx.lines.ReadLine(line)) {

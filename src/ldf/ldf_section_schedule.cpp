@@ -61,6 +61,29 @@ LdfScheduleTable& TableFor(LdfReadContext& ctx, TableOrder& order, std::string_v
     return *added;
 }
 
+// Tolerant reading: a delay written with its unit glued on ("delay 10ms") is read as
+// "delay 10 ms", as LIN tools read it, with a warning for the entry.
+void SeparateGluedDelayUnit(LdfReadContext& ctx, Tokens& tokens) {
+    constexpr std::string_view kUnit = "ms";
+    for (size_t i = 0; i + 1 < tokens.size(); ++i) {
+        if (tokens[i] != "delay") continue;
+        const std::string_view delay = tokens[i + 1];
+        if (delay.size() <= kUnit.size() || delay.substr(delay.size() - kUnit.size()) != kUnit)
+            return;
+        const std::string_view number = delay.substr(0, delay.size() - kUnit.size());
+        const bool decimal =
+            std::all_of(number.begin(), number.end(),
+                        [](char c) { return (c >= '0' && c <= '9') || c == '.'; }) &&
+            number.find_first_of("0123456789") != std::string_view::npos;
+        if (!decimal) return;
+        tokens[i + 1] = number;
+        tokens.insert(tokens.begin() + static_cast<std::ptrdiff_t>(i) + 2, kUnit);
+        ctx.AddLineMessage({"WARNING. Delay written without a blank before its unit, read as \"",
+                            number, " ms\". Line("});
+        return;
+    }
+}
+
 bool ScheduleFailed(LdfReadContext& ctx, std::string_view first) {
     return ctx.Fail({"Check Schedule Table Command: ", first, " Line("}, kResultScheduleTables);
 }
@@ -69,6 +92,7 @@ bool HandleEntry(LdfReadContext& ctx, LdfScheduleTable& table, std::string_view 
     Tokens& tokens = ctx.tokens;
     Split(statement, kScheduleEntryDelimiters, tokens);
     if (tokens.size() < 2) return true;
+    if (ctx.tolerant) SeparateGluedDelayUnit(ctx, tokens);
     const int kind = CommandKindOf(ctx.model, tokens[0]);
     if (kind < 0) {
         return ctx.Fail({"Missing frame definition: ", tokens[0], ". Line("},

@@ -63,7 +63,7 @@ bool NetConfigLdfFile::Load(const wchar_t* path) {
     const platform::FileStatus status = input.Open(path_);
     if (status.ok) {
         const LdfTextArena::Scope texts(textArena_);
-        result = ReadLdfText(model_, messages_, input.Text(), &input);
+        result = ReadLdfText(model_, messages_, input.Text(), &input, tolerant_);
     } else {
         model_.resultCode = 254;
     }

@@ -91,7 +91,7 @@ struct LdfModel {
     uint64_t TaskCount() const;
 };
 
-class NetConfigLdfFile : public NetFileBase<INetConfigLdfFile> {
+class NetConfigLdfFile : public NetFileBase<INetConfigLdfFile>, public ILdfTolerantReading {
   public:
     using NetFileBase::Load;
     using NetFileBase::Save;
@@ -206,6 +206,9 @@ class NetConfigLdfFile : public NetFileBase<INetConfigLdfFile> {
     // The message log that GetMessages returns.
     std::string& Log() { return messages_; }
 
+    void SetTolerantReading(bool tolerant) override { tolerant_ = tolerant; }
+    bool IsTolerantReading() override { return tolerant_; }
+
   private:
     // Applies change, saves in place and undoes the change when the save fails.
     template <class Apply, class Undo>
@@ -215,6 +218,7 @@ class NetConfigLdfFile : public NetFileBase<INetConfigLdfFile> {
     // text that points into it.
     LdfTextArena textArena_;
     LdfModel model_;
+    bool tolerant_ = false;
 };
 
 }  // namespace qm::ldf

@@ -44,6 +44,7 @@ void NetConfig::ResetXmlNode() {
 uint8_t NetConfig::LoadLdf(const wchar_t* path) {
     auto* file = new NetConfigLdfFile();
     files_.emplace_back(file);
+    file->SetTolerantReading(tolerantLdf_);
     const bool loaded = file->Load(path);
     lastMessages_ = file->GetMessages();
     if (!loaded) return file->GetResultCode() == 254 ? kNetLoadFileNotOpened : kNetLoadFailed;

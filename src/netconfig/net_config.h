@@ -12,9 +12,13 @@
 
 class NanoXML;
 
-// Besides its interface the configuration offers two extensions: INetConfigOptions (the reading
-// mode of the ARXML files it loads) and INetConfigDbcReading (tolerant DBC reading).
-class NetConfig : public INetConfig, public INetConfigOptions, public INetConfigDbcReading {
+// Besides its interface the configuration offers three extensions: INetConfigOptions (the
+// reading mode of the ARXML files it loads), INetConfigDbcReading and INetConfigLdfReading
+// (tolerant DBC and LDF reading).
+class NetConfig : public INetConfig,
+                  public INetConfigOptions,
+                  public INetConfigDbcReading,
+                  public INetConfigLdfReading {
   public:
     static constexpr const char* kVersion = "1.61";
 
@@ -31,6 +35,8 @@ class NetConfig : public INetConfig, public INetConfigOptions, public INetConfig
     uint8_t LoadDbc(const char* path) override;
     void SetTolerantDbcReading(bool tolerant) override { tolerantDbc_ = tolerant; }
     bool IsTolerantDbcReading() override { return tolerantDbc_; }
+    void SetTolerantLdfReading(bool tolerant) override { tolerantLdf_ = tolerant; }
+    bool IsTolerantLdfReading() override { return tolerantLdf_; }
     uint8_t LoadArxml(const wchar_t* path) override;
     uint8_t LoadArxml(const char* path) override;
     uint8_t LoadFibex(const wchar_t* path) override;
@@ -77,6 +83,7 @@ class NetConfig : public INetConfig, public INetConfigOptions, public INetConfig
     std::vector<std::unique_ptr<NetDataBase>> databases_;
     int fileFlag_ = 1;
     bool tolerantDbc_ = false;
+    bool tolerantLdf_ = false;
     std::string lastMessages_;
     std::string infoText_;
     std::string fibexInfoText_;

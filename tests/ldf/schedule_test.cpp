@@ -186,5 +186,22 @@ TEST_F(LdfSchedule, UnclosedSectionEndsAtTheNextKeyword) {
     QM_EXPECT_FIELDS(file, (GetEncodingTypeCount(), 1u), (GetTaskCount(), 1u));
 }
 
+// A delay with its unit glued on stops the described reader (the entry is a token short);
+// tolerant reading takes it as "delay 10 ms" and says so. Other glued words still stop it.
+TEST_F(LdfSchedule, GluedDelayUnitIsReadOnlyWhenTolerant) {
+    const std::string tables = "  T {\n    AssignFrameId { RSM, RsmFrame } delay 10ms;\n  }\n";
+    EXPECT_FALSE(LoadTables(file, tables));
+    EXPECT_EQ(file.GetResultCode(), 28);
+    file.SetTolerantReading(true);
+    ASSERT_TRUE(LoadTables(file, tables));
+    QM_EXPECT_FIELDS(file, (GetResultCode(), 0), (GetTaskCount(), 1u));
+    EXPECT_EQ(file.GetScheduleTable(0)->GetTask(0)->GetDelay(), 10);
+    EXPECT_NE(MessagesOf(file).find("WARNING. Delay written without a blank before its unit, "
+                                    "read as \"10 ms\". Line("),
+              std::string::npos);
+    EXPECT_FALSE(LoadTables(file, "  T {\n    AssignFrameId { RSM, RsmFrame } delay 10s;\n  }\n"));
+    EXPECT_EQ(file.GetResultCode(), 28);
+}
+
 }  // namespace
 }  // namespace qm::ldf::test

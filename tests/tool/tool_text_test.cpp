@@ -281,4 +281,14 @@ TEST_F(ToolOnCorpus, DbcFilesAreReadTolerantlyUnlessExactIsAsked) {
     EXPECT_EQ(RunJson("info --json " + container)["databases"][0]["messages"], 44);
 }
 
+// LDF: a delay written "10ms" stops the described reader; the tool reads it with a warning.
+TEST_F(ToolOnCorpus, LdfFilesAreReadTolerantlyUnlessExactIsAsked) {
+    const std::string ldf = Quote((kCorpus / "ldf" / "ldfparser__lin_schedules.ldf").string());
+    ExpectRuns({
+        {"check " + ldf, 1, {"WARNING. Delay written without a blank before its unit"}},
+        {"check --exact " + ldf, 2, {"Check Schedule Table Command: AssignFrameId"}},
+        {"decode " + ldf + " LeftLightStatus 00", 0},
+    });
+}
+
 }  // namespace

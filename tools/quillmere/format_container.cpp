@@ -29,10 +29,11 @@ struct Holder {
     Holder()
         : config(static_cast<NetConfig*>(facade.CreateNetConfig())),
           library(static_cast<CDiagnoseLib*>(facade.CreateDiagnoseLib())) {}
-    // The readers the files go through: as the tool reads them (tolerant DBC, whole ARXML
-    // documents, diagnostics as written) unless --exact asks for the described ones.
+    // The readers the files go through: as the tool reads them (tolerant DBC and LDF, whole
+    // ARXML documents, diagnostics as written) unless --exact asks for the described ones.
     explicit Holder(const Options& options) : Holder() {
         config->SetTolerantDbcReading(!options.exact);
+        config->SetTolerantLdfReading(!options.exact);
         config->SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
         library->SetReadingAsWritten(options.exact ? 0 : 1);
         if (!options.language.empty()) library->SetCddLanguage(options.language.c_str());

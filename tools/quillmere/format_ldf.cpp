@@ -51,8 +51,11 @@ std::string StatusText(const NetConfigLdfFile& file, uint8_t resultCode) {
     return "loaded";
 }
 
-ExitOwned<NetConfigLdfFile> LoadLdf(const std::string& path) {
+// Read tolerantly (a delay's unit glued to its number) unless --exact asks for the described
+// reader.
+ExitOwned<NetConfigLdfFile> LoadLdf(const std::string& path, const Options& options) {
     auto file = MakeExitOwned<NetConfigLdfFile>();
+    file->SetTolerantReading(!options.exact);
     file->Load(path.c_str());
     if (file->GetResultCode() == 254) throw ToolError("cannot open '" + path + "'");
     return file;
@@ -343,8 +346,8 @@ class LdfFormat : public FileFormat {
         return extension == ".ldf";
     }
 
-    Json Info(const std::string& path, const Options&) override {
-        auto file = LoadLdf(path);
+    Json Info(const std::string& path, const Options& options) override {
+        auto file = LoadLdf(path, options);
         return Json{{"path", path},
                     {"kind", "ldf"},
                     {"resultCode", file->GetResultCode()},
@@ -361,13 +364,13 @@ class LdfFormat : public FileFormat {
                     {"readerMessages", CountReaderLines(file->GetMessages())}};
     }
 
-    Json Dump(const std::string& path, const Options&) override {
-        auto file = LoadLdf(path);
+    Json Dump(const std::string& path, const Options& options) override {
+        auto file = LoadLdf(path, options);
         return DumpJson(path, *file);
     }
 
-    CheckResult Check(const std::string& path, const Options&) override {
-        auto file = LoadLdf(path);
+    CheckResult Check(const std::string& path, const Options& options) override {
+        auto file = LoadLdf(path, options);
         CheckResult result;
         result.messages = ReaderLines(file->GetMessages());
         result.status =
@@ -378,18 +381,19 @@ class LdfFormat : public FileFormat {
         return result;
     }
 
-    const qm::codec::FrameCatalog* Frames(const std::string& path, const Options&) override {
+    const qm::codec::FrameCatalog* Frames(const std::string& path,
+                                          const Options& options) override {
         auto& slot = frames_[path];
         if (!slot) {
-            slot =
-                std::make_unique<qm::codec::FrameCatalog>(qm::codec::BuildLdfCatalog(Cached(path)));
+            slot = std::make_unique<qm::codec::FrameCatalog>(
+                qm::codec::BuildLdfCatalog(Cached(path, options)));
         }
         return slot.get();
     }
 
     bool Convert(const std::string& in, const std::string& out, const Options& options) override {
         if (!Accepts(out) && options.format.empty()) return false;
-        auto file = LoadLdf(in);
+        auto file = LoadLdf(in, options);
         if (file->GetLastLoadResult() == 0) {
             throw ToolError("'" + in + "' " + StatusText(*file, file->GetResultCode()) +
                             "; not converted");
@@ -438,9 +442,9 @@ class LdfFormat : public FileFormat {
     }
 
   private:
-    NetConfigLdfFile& Cached(const std::string& path) {
+    NetConfigLdfFile& Cached(const std::string& path, const Options& options) {
         auto& slot = cache_[path];
-        if (!slot) slot = LoadLdf(path);
+        if (!slot) slot = LoadLdf(path, options);
         return *slot;
     }
 

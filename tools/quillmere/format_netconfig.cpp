@@ -172,10 +172,11 @@ class NetConfigFormat : public FileFormat {
         throw ToolError("'" + path + "' is no DBC, LDF or ARXML file");
     }
 
-    // Every file of one run goes into the same configuration, one database per bus. DBC is read
-    // tolerantly and ARXML whole unless --exact asks for the described readers.
+    // Every file of one run goes into the same configuration, one database per bus. DBC and LDF
+    // are read tolerantly and ARXML whole unless --exact asks for the described readers.
     Loaded Load(const std::string& path, const Options& options) {
         Config().SetTolerantDbcReading(!options.exact);
+        Config().SetTolerantLdfReading(!options.exact);
         Config().SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
         Loaded loaded;
         loaded.first = Config().GetDataBaseCount();

@@ -80,6 +80,7 @@ std::vector<NetworkView> LoadThroughNetConfig(const std::string& path, SourceFor
                                               const Options& options) {
     std::shared_ptr<NetConfig> config(new NetConfig, ExitDeleter<NetConfig>());
     config->SetTolerantDbcReading(!options.exact);
+    config->SetTolerantLdfReading(!options.exact);
     config->SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
     const uint8_t code = LoadInto(*config, path, format);
     if (code > kNetLoadWithWarnings) throw ToolError(LoadFailure(path, code));
