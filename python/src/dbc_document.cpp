@@ -38,10 +38,8 @@ IDbcMessage* DbcDocument::MessageByLongName(const py::handle& name) {
         longNamesIndexed_ = true;
         for (uint64_t i = 0; i < file->GetMessageCount(); ++i) {
             IDbcMessage* message = file->GetMessage(i);
-            IDbcAttribute* attribute =
-                message ? message->FindAttribute("SystemMessageLongSymbol") : nullptr;
-            const char* value = attribute ? attribute->GetValue() : nullptr;
-            if (value && *value) byLongName_.emplace(value, message);  // the first stays
+            const char* name = message ? qm::codec::DbcLongName(*message) : nullptr;
+            if (name) byLongName_.emplace(name, message);  // the first stays
         }
     }
     for (const std::string& form : text.Candidates(name)) {

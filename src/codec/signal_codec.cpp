@@ -380,15 +380,27 @@ bool SignalCodec::OutOfRange(double value, bool checkRange) const {
         return false;
     if (texts.empty() || factor == 0.0 || kind == ValueKind::Float32 || kind == ValueKind::Float64)
         return true;
-    const double raw = std::nearbyint((value - offset) / factor);
-    const int length = static_cast<int>(std::min<uint32_t>(layout.Length(), 64));
-    const bool isSigned = kind == ValueKind::Signed && length > 0;
-    const double low = isSigned ? -std::ldexp(1.0, length - 1) : 0.0;
-    const double high = std::ldexp(1.0, isSigned ? length - 1 : length) - 1.0;
-    if (!(raw >= low && raw <= high) || raw >= 18446744073709551615.0) return true;
-    const uint64_t bits = raw < 0 ? static_cast<uint64_t>(static_cast<int64_t>(raw)) & Mask()
-                                  : static_cast<uint64_t>(raw);
-    return TextIndex(bits) < 0;
+    uint64_t bits = 0;
+    return !FieldBits(std::nearbyint((value - offset) / factor), bits) || TextIndex(bits) < 0;
+}
+
+bool SignalCodec::FieldBits(double raw, uint64_t& bits) const {
+    const uint32_t length = std::min<uint32_t>(layout.Length(), 64);
+    double low = 0.0;
+    double high = std::ldexp(1.0, static_cast<int>(length)) - 1.0;
+    if (kind == ValueKind::Signed && length > 0) {
+        low = -std::ldexp(1.0, static_cast<int>(length) - 1);
+        high = std::ldexp(1.0, static_cast<int>(length) - 1) - 1.0;
+    }
+    if (!(raw >= low && raw <= high)) return false;
+    if (raw < 0) {
+        bits = static_cast<uint64_t>(static_cast<int64_t>(raw)) & Mask();
+    } else if (raw >= 18446744073709551615.0) {
+        bits = ~uint64_t{0} & Mask();
+    } else {
+        bits = static_cast<uint64_t>(raw);
+    }
+    return true;
 }
 
 uint64_t SignalCodec::RawForPhysical(double value, bool checkRange) const {
@@ -437,20 +449,12 @@ uint64_t SignalCodec::RawForPhysical(double value, bool checkRange) const {
         return bits;
     }
     const double raw = std::nearbyint(scaled);
-    const uint32_t length = std::min<uint32_t>(layout.Length(), 64);
-    double low = 0.0;
-    double high = std::ldexp(1.0, static_cast<int>(length)) - 1.0;
-    if (kind == ValueKind::Signed && length > 0) {
-        low = -std::ldexp(1.0, static_cast<int>(length) - 1);
-        high = std::ldexp(1.0, static_cast<int>(length) - 1) - 1.0;
-    }
-    if (!(raw >= low && raw <= high)) {
+    uint64_t bits = 0;
+    if (!FieldBits(raw, bits)) {
         Fail(DoubleText(value) + " needs the raw value " + DoubleText(raw) +
              ", which does not fit " + std::to_string(layout.Length()) + " bits");
     }
-    if (raw < 0) return static_cast<uint64_t>(static_cast<int64_t>(raw)) & Mask();
-    if (raw >= 18446744073709551615.0) return ~uint64_t{0} & Mask();
-    return static_cast<uint64_t>(raw);
+    return bits;
 }
 
 uint64_t SignalCodec::RawForInteger(__int128 value, bool checkRange) const {

@@ -258,6 +258,9 @@ class alignas(64) SignalCodec {
     // Whether a value outside [minimum, maximum] fails: range checks asked for, a range stated,
     // and no value text naming the raw value the physical value gives.
     bool OutOfRange(double value, bool checkRange) const;
+    // The field's bits of a whole raw value (two's complement for signed fields); false when
+    // the field cannot hold it.
+    bool FieldBits(double raw, uint64_t& bits) const;
     void PrepareTexts(Lookups& lookups);
     void PrepareRanges(Lookups& lookups, bool integerKind);
 

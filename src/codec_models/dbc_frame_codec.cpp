@@ -124,15 +124,21 @@ const char* LongNameIn(IDbcAttribute* attribute) {
 
 }  // namespace
 
+const char* DbcLongName(IDbcMessage& message) {
+    return LongNameIn(message.FindAttribute("SystemMessageLongSymbol"));
+}
+
+const char* DbcLongName(IDbcSignal& signal) {
+    return LongNameIn(signal.FindAttribute("SystemSignalLongSymbol"));
+}
+
 void UseDbcLongNames(IDbcMessage& message, FrameCodec& frame) {
-    if (const char* name = LongNameIn(message.FindAttribute("SystemMessageLongSymbol")))
-        frame.name = name;
+    if (const char* name = DbcLongName(message)) frame.name = name;
     const uint64_t count = std::min<uint64_t>(message.GetSignalCount(), frame.signals.size());
     for (uint64_t i = 0; i < count; ++i) {
         IDbcSignal* signal = message.GetSignal(i);
         if (signal == nullptr) continue;
-        if (const char* name = LongNameIn(signal->FindAttribute("SystemSignalLongSymbol")))
-            frame.signals[i].name = name;
+        if (const char* name = DbcLongName(*signal)) frame.signals[i].name = name;
     }
 }
 

@@ -25,7 +25,11 @@ std::unique_ptr<FrameCodec> BuildNetFrame(INetMessage& message);
 
 // Editors cut DBC names at 32 characters and keep the whole name in the attributes
 // "SystemMessageLongSymbol" and "SystemSignalLongSymbol", which cantools and canmatrix show as
-// the names. Gives a frame built from the message (BuildDbcFrame) those names where they are.
+// the names. The long name of a message or signal, null when it has none (an empty value counts
+// as none):
+const char* DbcLongName(IDbcMessage& message);
+const char* DbcLongName(IDbcSignal& signal);
+// Gives a frame built from the message (BuildDbcFrame) those names where they are.
 void UseDbcLongNames(IDbcMessage& message, FrameCodec& frame);
 
 // Every frame of a file or database, in model order (the first of a key or name wins).

@@ -17,6 +17,7 @@
 #include "document_checks.h"
 #include "facade/quillmere.h"
 #include "netmodel_json.h"
+#include "network_load.h"
 
 namespace qmtool {
 namespace {
@@ -32,9 +33,7 @@ struct Holder {
     // The readers the files go through: as the tool reads them (tolerant DBC and LDF, whole
     // ARXML documents, diagnostics as written) unless --exact asks for the described ones.
     explicit Holder(const Options& options) : Holder() {
-        config->SetTolerantDbcReading(!options.exact);
-        config->SetTolerantLdfReading(!options.exact);
-        config->SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
+        UseNetworkReaders(*config, options);
         library->SetReadingAsWritten(options.exact ? 0 : 1);
         if (!options.language.empty()) library->SetCddLanguage(options.language.c_str());
     }

@@ -16,6 +16,7 @@
 #include "format.h"
 #include "netconfig/net_config.h"
 #include "netmodel_json.h"
+#include "network_load.h"
 
 namespace qmtool {
 namespace {
@@ -175,9 +176,7 @@ class NetConfigFormat : public FileFormat {
     // Every file of one run goes into the same configuration, one database per bus. DBC and LDF
     // are read tolerantly and ARXML whole unless --exact asks for the described readers.
     Loaded Load(const std::string& path, const Options& options) {
-        Config().SetTolerantDbcReading(!options.exact);
-        Config().SetTolerantLdfReading(!options.exact);
-        Config().SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
+        UseNetworkReaders(Config(), options);
         Loaded loaded;
         loaded.first = Config().GetDataBaseCount();
         loaded.code = LoadInto(Config(), path);

@@ -79,9 +79,7 @@ std::vector<NetworkView> LoadDbcView(const std::string& path, const Options& opt
 std::vector<NetworkView> LoadThroughNetConfig(const std::string& path, SourceFormat format,
                                               const Options& options) {
     std::shared_ptr<NetConfig> config(new NetConfig, ExitDeleter<NetConfig>());
-    config->SetTolerantDbcReading(!options.exact);
-    config->SetTolerantLdfReading(!options.exact);
-    config->SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
+    UseNetworkReaders(*config, options);
     const uint8_t code = LoadInto(*config, path, format);
     if (code > kNetLoadWithWarnings) throw ToolError(LoadFailure(path, code));
     std::vector<NetworkView> views;
@@ -95,6 +93,12 @@ std::vector<NetworkView> LoadThroughNetConfig(const std::string& path, SourceFor
 }
 
 }  // namespace
+
+void UseNetworkReaders(NetConfig& config, const Options& options) {
+    config.SetTolerantDbcReading(!options.exact);
+    config.SetTolerantLdfReading(!options.exact);
+    config.SetArxmlReadingMode(options.exact ? kArxmlReadExact : kArxmlReadWholeDocument);
+}
 
 std::optional<SourceFormat> NetworkFormatOf(const std::string& path) {
     std::string extension = fs::path(path).extension().string();

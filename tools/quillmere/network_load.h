@@ -8,7 +8,13 @@
 #include "format.h"
 #include "network_view.h"
 
+class NetConfig;
+
 namespace qmtool {
+
+// The readers a network configuration loads with: DBC and LDF tolerantly and ARXML whole, or
+// the described readers under --exact.
+void UseNetworkReaders(NetConfig& config, const Options& options);
 
 // The network format of a path by its extension; nullopt for any other file.
 std::optional<SourceFormat> NetworkFormatOf(const std::string& path);
