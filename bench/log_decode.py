@@ -6,8 +6,12 @@ peak resident memory (from wait4, as /usr/bin/time -v reports it). See bench/REA
     bench/log_decode.py --tool build/tools/quillmere/quillmere DB.dbc LOG [--jobs 1 2]
                         [--formats jsonl csv] [--runs 3] [--out DIR]
 
-JSON Lines go to /dev/null; CSV tables to a scratch folder (--out, removed after each run), so
-the CSV figures include writing the files into the page cache.
+JSON Lines go to /dev/null; CSV tables to a new folder per run under a scratch folder (--out,
+removed at the end), so the CSV figures include writing the files into the page cache. The
+folders are not removed between runs: an ext4 file system without a journal (this machine's
+root) skips inodes deleted in the last minute or more when it makes a file, one by one from
+the start of the group, so thousands of files made right after thousands were deleted cost
+seconds of system time, and the run after a removal would pay for the one before it.
 
 --peers LINES compares one core's work on the first LINES lines of the log: python-can
 (Debian python3-can) reading the log with canmatrix (python3-canmatrix) decoding each frame
@@ -45,8 +49,6 @@ def run_once(tool, db, log, jobs, fmt, out_dir):
         raise SystemExit(f"failed: {' '.join(command)}\n{err}")
     match = _COUNTS.search(err)
     decoded = int(match.group(3)) if match else 0
-    if fmt == "csv":
-        shutil.rmtree(out_dir, ignore_errors=True)
     return {"wall": wall, "cpu": usage.ru_utime + usage.ru_stime, "user": usage.ru_utime,
             "sys": usage.ru_stime, "peak_mb": usage.ru_maxrss * 1024 / 1e6, "frames": decoded}
 
@@ -174,21 +176,29 @@ def main():
                         help="compare with python-can + canmatrix on the first LINES lines")
     parser.add_argument("--peer-db", help="the DBC canmatrix loads (default: DB)")
     args = parser.parse_args()
-    out_dir = args.out or os.path.join(tempfile.gettempdir(), f"qm_log_decode_{os.getpid()}")
+    scratch = args.out or os.path.join(tempfile.gettempdir(), f"qm_log_decode_{os.getpid()}")
+    try:
+        run(args, scratch)
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def run(args, scratch):
     size_mb = os.path.getsize(args.log) / 1e6
     db_mb = os.path.getsize(args.db) / 1e6
     print(f"log {args.log}: {size_mb:.0f} MB; database {args.db}: {db_mb:.1f} MB; "
           f"load average {os.getloadavg()[0]:.1f}")
     if args.peers:
-        compare_peers(args, out_dir)
+        compare_peers(args, os.path.join(scratch, "peers"))
         return
     print("| output | jobs | frames | wall s | frames/s (wall) | CPU s (user+sys) | "
           "CPU µs/frame | frames/s per CPU s | peak MB |")
     print("|---|---|---|---|---|---|---|---|---|")
     for fmt in args.formats:
         for jobs in args.jobs:
-            runs = [run_once(args.tool, args.db, args.log, jobs, fmt, out_dir)
-                    for _ in range(args.runs)]
+            runs = [run_once(args.tool, args.db, args.log, jobs, fmt,
+                             os.path.join(scratch, f"{fmt}_{jobs}_{run}"))
+                    for run in range(args.runs)]
             best = min(runs, key=lambda r: r["wall"])
             frames = best["frames"]
             print(f"| {fmt} | {jobs} | {frames:,} | {best['wall']:.2f} | "

@@ -376,10 +376,11 @@ class QM_API ILdfScheduleTable {
 };
 
 // Tolerant reading of an LDF file object, reached from INetConfigLdfFile by dynamic_cast. Off by
-// default: the reader then stops where the described reader stops. On, a schedule-table delay
-// written with its unit glued to the number ("delay 10ms;", as LIN tools accept it) is read as
-// "delay 10 ms", with a "WARNING. " line of the messages for each such entry. The switch stays
-// set across Clear and loads.
+// default: the reader then reads as described. On, it reads what LIN tools accept: a
+// schedule-table delay with its unit glued to the number ("delay 10ms;") as "delay 10 ms", a
+// statement after the "{" of a section's keyword line, node attribute lists split at commas; and
+// it names a cut or empty file and an encoding type defined twice. Each such reading adds a
+// "WARNING. " line to the messages (see docs/API.md). The switch stays set across Clear and loads.
 class QM_API ILdfTolerantReading {
   public:
     virtual ~ILdfTolerantReading() = default;

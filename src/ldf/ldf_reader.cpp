@@ -123,12 +123,13 @@ uint8_t ReadLdfText(LdfModel& model, std::string& messages, std::string_view tex
         const uint64_t sectionLine = ctx.lines.LineNumber();
         const std::string sectionStart(line.raw.substr(0, 4096));
         if (!HandleTopLevelLine(ctx, line)) return 0;
-        if (ctx.lines.EndsMet() != endsBefore) {
+        if (ctx.tolerant && ctx.lines.EndsMet() != endsBefore) {
             ctx.AddText({"WARNING. The file ends inside the section that begins at Line(",
                          std::to_string(sectionLine), ") ", sectionStart, ".\r\n"});
         }
     }
-    if (!anyContent) ctx.AddText({"WARNING. The file is empty: no LDF statement read.\r\n"});
+    if (ctx.tolerant && !anyContent)
+        ctx.AddText({"WARNING. The file is empty: no LDF statement read.\r\n"});
     return 1;
 }
 

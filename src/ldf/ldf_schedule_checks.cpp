@@ -205,8 +205,8 @@ void CheckAgainstSentFrames(LdfReadContext& ctx, const LdfFrame& frame) {
                  frame.name, kEnd});
         }
     }
-    // MasterReq and SlaveResp have their ids by definition (and 0 when a table created them).
-    const int frameId = frame.frameKind == kLdfFrameDiagnostic ? -1 : FrameIdOf(frame);
+    // Diagnostic frames count too: MasterReq and SlaveResp that tables created both have id 0.
+    const int frameId = FrameIdOf(frame);
     if (frameId < 0) return;
     const LdfFrame*& first = ctx.sentFramesById[static_cast<size_t>(frameId) & 0xFF];
     if (!first) {

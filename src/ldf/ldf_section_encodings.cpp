@@ -149,8 +149,9 @@ bool HandleEncodingType(LdfReadContext& ctx, std::string_view statement) {
     owned->name.assign(ctx.tokens[0]);
     LdfSignalEncodingType& encoding = *owned;
     ctx.model.encodingTypes.push_back(std::move(owned));
-    // Both are kept, as written; a look-up by name finds the first.
-    if (!ctx.model.encodingTypeIndex.Add(&encoding)) {
+    // Both are kept, as written; a look-up by name finds the first (read tolerantly, with a
+    // warning).
+    if (!ctx.model.encodingTypeIndex.Add(&encoding) && ctx.tolerant) {
         ctx.AddLineMessage({"WARNING. Signal encoding type ", encoding.name,
                             " defined twice, the first definition is used. Line("});
     }

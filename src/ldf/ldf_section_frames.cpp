@@ -245,8 +245,9 @@ bool ParseDynamicFramesSection(LdfReadContext& ctx) {
                                          "Malformed dynamic frames section. Line(",
                                          kResultDynamicFrames};
     const std::string_view content = ctx.Line().content;
-    // The ids may stand on the keyword line itself: "dynamic_frames { 10, 11 }".
-    if (StartsWith(content, kTexts.keyword) && content.back() == '}') {
+    // Read tolerantly, the ids may stand on the keyword line itself: "dynamic_frames { 10, 11 }"
+    // (the described reader takes such a line for an empty section).
+    if (ctx.tolerant && StartsWith(content, kTexts.keyword) && content.back() == '}') {
         const size_t open = content.find('{');
         if (open == std::string_view::npos) return true;
         return HandleDynamicFrames(ctx, content.substr(open));

@@ -9,7 +9,13 @@ namespace qm::ldf {
 namespace {
 
 constexpr Delimiters kBlockHeaderDelimiters(" {\t\r\n");
-constexpr Delimiters kAttributeDelimiters(" =;{,\t\r\n");
+constexpr Delimiters kAttributeDelimiters(" =;{\t\r\n");
+// Read tolerantly, lists are split at their commas too ("fault_state_signals = A,B;").
+constexpr Delimiters kTolerantAttributeDelimiters(" =;{,\t\r\n");
+
+const Delimiters& AttributeDelimiters(const LdfReadContext& ctx) {
+    return ctx.tolerant ? kTolerantAttributeDelimiters : kAttributeDelimiters;
+}
 constexpr Delimiters kConfigurableEntryDelimiters(" =\t\r\n");
 
 enum class Attribute {
@@ -160,7 +166,7 @@ bool ReadConfigurableFrames(LdfReadContext& ctx, LdfSlaveNode& node, std::string
     std::string_view line;
     bool complete = true;
     while (NextBlockLine(ctx, line, complete) == BlockLine::kStatement) {
-        Split(line, kAttributeDelimiters, ctx.tokens);
+        Split(line, AttributeDelimiters(ctx), ctx.tokens);
         if (!ctx.tokens.empty() && AttributeOf(ctx.tokens[0]) != Attribute::kUnknown) {
             ctx.AddLineMessage({"WARNING. Missing right parenthesis in line "});
             next.assign(line);
@@ -177,7 +183,7 @@ bool ReadConfigurableFrames(LdfReadContext& ctx, LdfSlaveNode& node, std::string
 // is left in next.
 bool HandleAttribute(LdfReadContext& ctx, LdfSlaveNode& node, std::string_view statement,
                      std::string& next) {
-    Split(statement, kAttributeDelimiters, ctx.tokens);
+    Split(statement, AttributeDelimiters(ctx), ctx.tokens);
     if (ctx.tokens.empty()) return true;
     const size_t count = ctx.tokens.size();
     switch (AttributeOf(ctx.tokens[0])) {

@@ -98,12 +98,17 @@ bool HandleEntry(LdfReadContext& ctx, LdfScheduleTable& table, std::string_view 
         return ctx.Fail({"Missing frame definition: ", tokens[0], ". Line("},
                         kResultScheduleTables);
     }
+    // The frame an entry sends is checked before its command is built: a MasterReq or SlaveResp
+    // that the command will create has nothing to check yet, and an entry whose command fails
+    // still gets the warnings of its frame.
+    if (kind == kLdfCommandFrame) {
+        if (const LdfFrame* frame = ctx.model.frameIndex.Find(tokens[0])) {
+            CheckScheduledFrame(ctx, *frame);
+        }
+    }
     auto task = std::make_unique<Task>();
     if (!BuildScheduleCommand(ctx, static_cast<uint8_t>(kind), *task, tokens)) {
         return ScheduleFailed(ctx, tokens[0]);
-    }
-    if (kind == kLdfCommandFrame) {
-        CheckScheduledFrame(ctx, *static_cast<FrameCommand&>(*task->command).frame);
     }
     table.tasks.push_back(std::move(task));
     return true;

@@ -53,8 +53,9 @@ bool RunSection(LdfReadContext& ctx, const SectionTexts& texts, Handle handle) {
     if (!content.empty() && content.back() == '}') return true;
     std::string_view statement;
     bool complete = true;
-    // A first statement may follow the opening brace on the keyword line itself.
-    const size_t open = content.find('{');
+    // Read tolerantly, a first statement may follow the opening brace on the keyword line
+    // itself (the described reader goes on with the next line).
+    const size_t open = ctx.tolerant ? content.find('{') : std::string_view::npos;
     const std::string_view rest =
         open == std::string_view::npos ? std::string_view() : TrimView(content.substr(open + 1));
     if (!rest.empty()) {

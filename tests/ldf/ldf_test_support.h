@@ -39,6 +39,12 @@ inline bool LoadText(NetConfigLdfFile& file, const std::string& text,
     return file.Load(WriteTemp(name, text).c_str());
 }
 
+// Loads text as an LDF file read tolerantly (ILdfTolerantReading); returns the load result.
+inline bool LoadTolerantText(NetConfigLdfFile& file, const std::string& text) {
+    file.SetTolerantReading(true);
+    return LoadText(file, text);
+}
+
 // The messages without the closing timing line.
 inline std::string MessagesOf(NetConfigLdfFile& file) {
     std::string messages = file.GetMessages();

@@ -50,8 +50,8 @@ TEST_F(LdfReader, NetworkNameComesFromTheBannerOrTheFileName) {
     EXPECT_STREQ(plain.GetName(), "door_bus");
 }
 
-// A statement may share the keyword's line or spread over several lines with comments; an
-// empty section on one line before it does not stop the reading.
+// A statement may spread over several lines with comments, and read tolerantly, share the
+// keyword's line; an empty section on one line before it does not stop the reading.
 TEST_F(LdfReader, StatementsAreReadWhateverTheirLayout) {
     for (const std::string nodes :
          {"Signal_groups { }\nNodes {\n  Master: CEM, 5 ms, 0.1 ms;\n  Slaves: LSM;\n}\n",
@@ -60,11 +60,21 @@ TEST_F(LdfReader, StatementsAreReadWhateverTheirLayout) {
           "  Slaves:\n    LSM;\n}\n"}) {
         SCOPED_TRACE(nodes);
         NetConfigLdfFile file;
-        ASSERT_TRUE(LoadText(file, Header() + nodes));
+        ASSERT_TRUE(LoadTolerantText(file, Header() + nodes));
         ASSERT_NE(file.GetMasterNode(), nullptr);
         QM_EXPECT_FIELDS(*file.GetMasterNode(), (GetName(), "CEM"), (GetTimeBase(), 5.0),
                          (GetJitter(), 0.1));
         EXPECT_EQ(file.GetSlaveNodeCount(), 1u);
+    }
+    // The described reader goes on with the line after the keyword's: a statement there is not
+    // read, and a keyword line that ends in "}" is an empty section.
+    const std::string text = Header() + "Nodes { Master: CEM, 5 ms, 0.1 ms;\n  Slaves: LSM;\n}\n" +
+                             kSignalsAndFrames + "dynamic_frames { 2 }\n";
+    for (const bool tolerant : {false, true}) {
+        NetConfigLdfFile file;
+        ASSERT_TRUE(tolerant ? LoadTolerantText(file, text) : LoadText(file, text));
+        EXPECT_EQ(file.GetMasterNode() != nullptr, tolerant);
+        EXPECT_EQ(file.FindUnconditionalFrame("LsmFrame")->IsDynamic(), tolerant ? 1 : 0);
     }
 }
 
@@ -247,7 +257,7 @@ TEST_F(LdfReader, NodeAttributesOfASlave) {
     QM_EXPECT_FIELDS(*lsm->GetProductId(), (GetSupplierId(), 0x4A4F), (GetFunctionId(), 0x4841),
                      (HasVariant(), 1), (GetVariant(), 2));
     EXPECT_STREQ(lsm->GetResponseErrorSignal()->GetName(), "LsmError");
-    QM_EXPECT_FIELDS(*lsm, (GetFaultStateSignalCount(), 2u), (GetP2Min(), 150.0),
+    QM_EXPECT_FIELDS(*lsm, (GetFaultStateSignalCount(), 1u), (GetP2Min(), 150.0),
                      (GetStMin(), 20.0));
     // A timeout followed by its unit is not taken; without it, it is.
     QM_EXPECT_FIELDS(*lsm, (HasNAsTimeout(), 0), (GetNAsTimeout(), 1000.0), (HasNCrTimeout(), 1),
@@ -258,7 +268,18 @@ TEST_F(LdfReader, NodeAttributesOfASlave) {
     QM_EXPECT_FIELDS(*lsm, (GetConfigurableMessageIdByFrameName("CemFrame"), 0x10),
                      (GetConfigurableMessageIdByFrameId(1), 0x10),
                      (GetConfigurableMessageIdByFrameName("LsmFrame"), 65535));
-    EXPECT_EQ(MessagesOf(file), "");
+    // The list is split at blanks, not commas: "LeftSwitch," names no signal.
+    EXPECT_EQ(MessagesOf(file),
+              "Missing fault state signal definition. Line(34)     fault_state_signals = "
+              "LeftSwitch, LsmError;.\r\n");
+    NetConfigLdfFile tolerant;
+    ASSERT_TRUE(LoadTolerantText(tolerant, Header() + kNodes + kSignalsAndFrames +
+                                               "Node_attributes {\n  LSM {\n"
+                                               "    fault_state_signals = LeftSwitch,LsmError;\n"
+                                               "    product_id = 0x4A4F,0x4841;\n  }\n}\n"));
+    QM_EXPECT_FIELDS(*tolerant.FindSlaveNode("LSM"), (GetFaultStateSignalCount(), 2u),
+                     (GetProductId()->GetFunctionId(), 0x4841));
+    EXPECT_EQ(MessagesOf(tolerant), "");
 }
 
 TEST_F(LdfReader, UnclosedConfigurableFramesListEndsAtTheNextAttribute) {
@@ -469,23 +490,33 @@ TEST_F(LdfReader, CutAndEmptyFilesAreNamed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         NetConfigLdfFile file;
-        EXPECT_TRUE(LoadText(file, c.text));
+        EXPECT_TRUE(LoadTolerantText(file, c.text));
         EXPECT_EQ(file.GetResultCode(), 0);
         EXPECT_EQ(MessagesOf(file), c.messages);
+        // The described reader reads such a file without a word.
+        NetConfigLdfFile described;
+        EXPECT_TRUE(LoadText(described, c.text));
+        EXPECT_EQ(MessagesOf(described), "");
     }
 }
 
 TEST_F(LdfReader, AnEncodingTypeDefinedTwiceIsNamedAndTheFirstIsUsed) {
-    ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
-                                   "Signal_encoding_types {\n  Light {\n    bcd_value;\n  }\n"
-                                   "  Light {\n    ascii_value;\n  }\n}\n"
-                                   "Signal_representation {\n  Light: LeftSwitch;\n}\n"));
-    EXPECT_EQ(MessagesOf(file),
-              "WARNING. Signal encoding type Light defined twice, the first definition is used. "
-              "Line(31)   Light {.\r\n");
-    ASSERT_EQ(file.GetEncodingTypeCount(), 2u);
-    EXPECT_EQ(file.FindEncodingType("Light"), file.GetEncodingType(0));
-    EXPECT_EQ(file.FindStandardSignal("LeftSwitch")->GetEncodingType(), file.GetEncodingType(0));
+    const std::string text = Header() + kNodes + kSignalsAndFrames +
+                             "Signal_encoding_types {\n  Light {\n    bcd_value;\n  }\n"
+                             "  Light {\n    ascii_value;\n  }\n}\n"
+                             "Signal_representation {\n  Light: LeftSwitch;\n}\n";
+    for (const bool tolerant : {false, true}) {
+        NetConfigLdfFile file;
+        ASSERT_TRUE(tolerant ? LoadTolerantText(file, text) : LoadText(file, text));
+        EXPECT_EQ(MessagesOf(file),
+                  tolerant ? "WARNING. Signal encoding type Light defined twice, the first "
+                             "definition is used. Line(31)   Light {.\r\n"
+                           : "");
+        ASSERT_EQ(file.GetEncodingTypeCount(), 2u);
+        EXPECT_EQ(file.FindEncodingType("Light"), file.GetEncodingType(0));
+        EXPECT_EQ(file.FindStandardSignal("LeftSwitch")->GetEncodingType(),
+                  file.GetEncodingType(0));
+    }
 }
 
 }  // namespace

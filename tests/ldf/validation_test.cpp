@@ -243,7 +243,17 @@ TEST_F(LdfValidation, EveryEntryThatSendsAFrameGetsItsWarnings) {
                           "WARNING. The frame F, which is handled by schedule table, "
                           "contains not existing signal. Warning for line("),
               2u);
-    EXPECT_EQ(Occurrences(messages, "has not defined diagnostic signals: MasterReq.\r\n"), 2u);
+    // The first MasterReq entry creates the frame after its checks: only the second is checked.
+    EXPECT_EQ(Occurrences(messages, "has not defined diagnostic signals: MasterReq.\r\n"), 1u);
+}
+
+TEST_F(LdfValidation, AnEntryIsCheckedBeforeItsCommandIsBuilt) {
+    const std::string frames =
+        "Signals {\n  A: 8, 0, CEM, LSM;\n}\nFrames {\n  Nine: 2, CEM, 9 {\n    A, 0;\n  }\n}\n";
+    EXPECT_EQ(ScheduleWarnings("2.1", frames, "    Nine delay;\n"),
+              "WARNING. Frame, which is handled by schedule table, has length bigger than 8. Nine "
+              "with size of 9.\n"
+              "Check Schedule Table Command: Nine Line(19)     Nine delay;.\r\n");
 }
 
 TEST_F(LdfValidation, FirstByteIsCheckedForEveryEventTriggeredFrame) {
@@ -288,9 +298,14 @@ TEST_F(LdfValidation, DiagnosticFramesSentByTables) {
         HasSubstr("WARNING. Master request and slave response are handled by schedule "
                   "table but not all Master request and Slave response signals are "
                   "defined as 8 bit. Warning for line(24)     SlaveResp delay 10 ms;.\r\n"));
-    EXPECT_THAT(
-        ScheduleWarnings("2.1", "", "    MasterReq delay 10 ms;\n"),
-        HasSubstr("WARNING. Diagnostic frame has not defined diagnostic signals: MasterReq.\r\n"));
+    // Frames the table creates are checked from their second entry on, and share id 0.
+    EXPECT_EQ(ScheduleWarnings("2.1", "",
+                               "    MasterReq delay 10 ms;\n    SlaveResp delay 10 ms;\n"
+                               "    MasterReq delay 10 ms;\n    SlaveResp delay 10 ms;\n"),
+              "WARNING. Diagnostic frame has not defined diagnostic signals: MasterReq.\r\n"
+              "WARNING. Diagnostic frame has not defined diagnostic signals: SlaveResp.\r\n"
+              "WARNING. At least two different frames with the same ID, which are handled by "
+              "schedule table: MasterReq, SlaveResp.\r\n");
 }
 
 TEST_F(LdfValidation, MissingDiagnosticAddressesBeforeTables) {
