@@ -230,7 +230,7 @@ class DbcTextWriter {
     }
 
     void WriteComments() {
-        if (!file_.NetworkComment().empty()) CommentLine("CM_ ", file_.NetworkComment());
+        CommentLine("CM_ ", file_.NetworkComment());
         EndLine();
         for (const auto& node : file_.Nodes()) {
             if (node->Comment().empty()) continue;
@@ -432,19 +432,26 @@ class DbcTextWriter {
         }
     }
 
-    // The values as read (a "-1" stays "-1"); a model whose values all fit their 32-bit form
-    // writes the described list unchanged.
+    // The described writer writes each value's 32-bit form ("-1" as 4294967295); a file read
+    // tolerantly writes the values as read (a "-1" stays "-1"), which for values that all fit
+    // their 32-bit form is the same text.
     void DescriptionPairs(const DbcValueDescriptions& descriptions) {
+        if (!file_.Tolerant()) {
+            for (const auto& [value, description] : descriptions.Entries()) {
+                out_ += ' ';
+                Number(value);
+                out_ += ' ';
+                Quoted(description);
+            }
+            Line(";");
+            return;
+        }
         for (uint64_t i = 0; i < descriptions.ExactCount(); ++i) {
             const std::string_view text = descriptions.ExactDescriptionAt(i);
             out_ += ' ';
             AppendExactValue(out_, descriptions.ExactValueAt(i));
             out_ += ' ';
-            if (file_.Tolerant()) {
-                EscapedQuoted(text);
-            } else {
-                Quoted(text);
-            }
+            EscapedQuoted(text);
         }
         Line(";");
     }

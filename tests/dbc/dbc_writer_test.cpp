@@ -150,7 +150,7 @@ TEST_F(DbcEdits, ASuccessfulEditRewritesTheFile) {
               "VERSION \"\"\r\n\r\nNS_ : \r\n\r\nBS_:\r\n\r\nBU_: A \r\n\r\n"
               "BO_ 2147483939 Renamed: 4 A\r\n"
               " SG_ Speed : 0|8@1+ (0.25,0) [0|127.5] \"km/h\" "
-              "A\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
+              "A\r\n\r\n\r\n\r\n\r\nCM_ \"\";\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
 }
 
 TEST_F(DbcEdits, RejectedArgumentsChangeNothing) {
