@@ -109,14 +109,16 @@ void CArxmlDatabase::Extract() {
     const bool wholeDocument = mode_ == kSomeIpReadWholeDocument;
     Timed(times_.services, [&] {
         const std::string lines = ReadServices(root, survey, firstEcu);
-        // The "Missing …" lines say why the described layout gave no service; whole-document
-        // reading does not depend on that layout and reports what it reads itself.
-        if (!wholeDocument || lines.rfind("Missing ", 0) != 0) messages_ += lines;
+        // The described step reports nothing. Whole-document reading keeps its notes on the
+        // values it read (out of range, unnamed instances), but not the "Missing …" lines of
+        // the described layout, which it does not depend on: it reports what it reads itself.
+        if (wholeDocument && lines.rfind("Missing ", 0) != 0) messages_ += lines;
     });
     if (!riz_) riz_ = std::make_unique<CRizConfig>();
     Timed(times_.araTypes, [&] { messages_ += ReadAraTypes(root, *riz_); });
     Timed(times_.rizTypes, [&] { messages_ += ReadRizStandardTypes(survey, *riz_); });
-    Timed(times_.structures, [&] { messages_ += ReadServiceStructures(survey, firstEcu); });
+    Timed(times_.structures,
+          [&] { messages_ += ReadServiceStructures(survey, firstEcu, wholeDocument); });
     Timed(times_.configurations,
           [&] { messages_ += ReadServiceConfigurations(survey, configurations_); });
     Timed(times_.clusterPackage, [&] { ReadEthernetClusters(survey, *clusters_, true); });

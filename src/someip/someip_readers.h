@@ -66,7 +66,8 @@ std::string ReadServices(NanoXML* root, const TreeSurvey& survey, CEcu* firstEcu
 // The data type steps; each returns its warning lines.
 std::string ReadAraTypes(NanoXML* root, CRizConfig& riz);
 std::string ReadRizStandardTypes(const TreeSurvey& survey, CRizConfig& riz);
-std::string ReadServiceStructures(const TreeSurvey& survey, CEcu* firstEcu);
+std::string ReadServiceStructures(const TreeSurvey& survey, CEcu* firstEcu,
+                                  bool nameUnmatchedPackages);
 std::string ReadServiceConfigurations(const TreeSurvey& survey,
                                       std::vector<std::unique_ptr<CGlobalConfigDataType>>& out);
 

@@ -315,7 +315,8 @@ void ReadServiceStructuresOf(const NanoXML* servicePackage, CSomeIpServiceCfg& s
 
 }  // namespace
 
-std::string ReadServiceStructures(const TreeSurvey& survey, CEcu* firstEcu) {
+std::string ReadServiceStructures(const TreeSurvey& survey, CEcu* firstEcu,
+                                  bool nameUnmatchedPackages) {
     const std::vector<NanoXML*>& riz = survey.rizPackages;
     if (riz.size() != 1) return {};
     const NanoXML* services = SubPackage(riz.front(), "services");
@@ -327,7 +328,9 @@ std::string ReadServiceStructures(const TreeSurvey& survey, CEcu* firstEcu) {
             firstEcu ? static_cast<CSomeIpServiceCfg*>(firstEcu->FindService(name.c_str()))
                      : nullptr;
         if (service == nullptr) {
-            warnings += "Missing service instance of service package: " + name + ".\r\n";
+            if (nameUnmatchedPackages) {
+                warnings += "Missing service instance of service package: " + name + ".\r\n";
+            }
             continue;
         }
         ReadServiceStructuresOf(package, *service, warnings, budget);
