@@ -75,8 +75,14 @@ void ReadTiming(CPdu& pdu, const NanoXML* element) {
         element, {"I-PDU-TIMING-SPECIFICATIONS", "I-PDU-TIMING", "TRANSMISSION-MODE-DECLARATION",
                   "TRANSMISSION-MODE-TRUE-TIMING", "CYCLIC-TIMING"});
     if (cyclic == nullptr) return;
-    pdu.timeOffset = ParseReal(Text(Path(cyclic, {"TIME-OFFSET", "VALUE"})));
-    pdu.timePeriod = ParseReal(Text(Path(cyclic, {"TIME-PERIOD", "VALUE"})));
+    // The offset and then the period: a missing step ends the reading, so a timing without an
+    // offset keeps its period at 0 too.
+    const NanoXML* offset = Path(cyclic, {"TIME-OFFSET", "VALUE"});
+    if (offset == nullptr) return;
+    pdu.timeOffset = ParseReal(Text(offset));
+    const NanoXML* period = Path(cyclic, {"TIME-PERIOD", "VALUE"});
+    if (period == nullptr) return;
+    pdu.timePeriod = ParseReal(Text(period));
 }
 
 void ReadPdu(CPdu& pdu, const NanoXML* element) {

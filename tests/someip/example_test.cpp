@@ -7,6 +7,7 @@
 
 #include "expect_fields.h"
 #include "someip_test_support.h"
+#include "temp_files.h"
 
 namespace {
 
@@ -128,6 +129,14 @@ TEST_F(ExampleTest, PduGroupsPdusSignalsAndValueTables) {
     QM_EXPECT_FIELDS(*pdu, (GetKindText(), "I-SIGNAL-I-PDU"), (GetKind(), 0), (GetLength(), 8),
                      (GetUnusedBitPattern(), 0xFF), (GetTimeOffset(), 0.005),
                      (GetTimePeriod(), 0.1));
+    // A timing without its offset ends there: the period is not read either.
+    std::string text = qmtest::ReadFile(kExample);
+    const size_t offset = text.find("<TIME-OFFSET>");
+    ASSERT_NE(offset, std::string::npos);
+    text.erase(offset, text.find("</TIME-OFFSET>") + 14 - offset);
+    auto withoutOffset = someip_test::LoadText(text);
+    QM_EXPECT_FIELDS(*withoutOffset->GetEcu(0)->FindPdu("VehicleSpeed"), (GetTimeOffset(), 0.0),
+                     (GetTimePeriod(), 0.0));
     // The channel's PDU-TRIGGERING whose I-PDU-REF names this PDU.
     ExpectSpeedTriggering(pdu->GetPduTriggering());
 
