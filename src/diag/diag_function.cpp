@@ -57,7 +57,7 @@ uint64_t CUDSFunction::Encode(uint8_t* buffer, uint64_t size) {
         if (!param->isKey || param->valueTable.empty()) continue;
         const uint64_t value = param->GetValue();
         for (size_t i = 0; i < param->valueTable.size(); ++i) {
-            if (param->valueTable[i]->Contains(value)) {
+            if (param->valueTable[i]->Names(value)) {
                 chosen = true;
                 choice = i;
                 break;

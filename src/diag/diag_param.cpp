@@ -224,7 +224,7 @@ bool CParam::GetRange(uint32_t* first, uint32_t* second) {
 const char* CParam::FindValueText(uint64_t value, bool* found) {
     const CVTabValue* match = nullptr;
     for (const auto& entry : valueTable) {
-        if (entry->Contains(value)) match = entry.get();
+        if (entry->Names(value)) match = entry.get();
     }
     if (found) *found = match != nullptr;
     return match ? match->text.c_str() : "";

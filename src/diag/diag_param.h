@@ -28,6 +28,10 @@ class CVTabValue : public IVTabValue {
     NanoXML* ToXml() override;
 
     bool Contains(uint64_t value) const { return rangeStart <= value && value <= rangeEnd; }
+    // The model's own look-ups (FindValueText, the choice of Encode) take an entry whose start
+    // is at least the value and whose end is at most it: an entry of that one value (or one
+    // written the wrong way round). Decoding as written looks values up with Contains.
+    bool Names(uint64_t value) const { return rangeStart >= value && rangeEnd <= value; }
 
     // Entries of one data type repeat across its parameters: copies share the text.
     qm::diag::SharedText text;

@@ -108,11 +108,15 @@ TEST(DiagValues, ValueTextAndValueTableLookup) {
     AddEntry(*param, "low", 1, 3);
     AddEntry(*param, "single", 7, 7);
     AddEntry(*param, "wide", 0, 10);
+    AddEntry(*param, "reversed", 9, 2);
+    AddEntry(*param, "again", 7, 7);
     EXPECT_STREQ(param->GetValueText(), "1");  // empty text takes the first entry's start
-    bool found = false;
-    EXPECT_STREQ(param->FindValueText(2, &found), "wide");  // the last entry that holds it
+    // The last entry whose start is at least the value and whose end at most it: entries of
+    // that one value, or ranges written the wrong way round.
+    bool found = true;
+    EXPECT_STREQ(param->FindValueText(5, &found), "reversed");
     EXPECT_TRUE(found);
-    QM_EXPECT_FIELDS(*param, (FindValueText(7, &found), "wide"), (FindValueText(11, &found), ""));
+    QM_EXPECT_FIELDS(*param, (FindValueText(7, &found), "again"), (FindValueText(1, &found), ""));
     EXPECT_FALSE(found);
 
     auto outer = Param("o", 8);
