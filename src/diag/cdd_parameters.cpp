@@ -500,6 +500,8 @@ std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, i
         ReadBitLength(context, element, *param, "bl");
         param->valueStr = FindStaticValue(context, element);
         ReadSubComponents(context, element, *param, depth);
+        // With children it is a structure: its length is theirs, whatever "bl" says.
+        if (!param->subParams.empty()) param->CompleteStructType();
     } else if (kind == "GAPDATAOBJ") {
         ReadBitLength(context, element, *param, "bl");
         if (param->bitLength == 0) ReadBitLength(context, element, *param, "minbl");

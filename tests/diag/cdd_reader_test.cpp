@@ -157,6 +157,16 @@ TEST_F(CddReader, PositionsFollowThePredecessor) {
                      (IsArray(), 1));
 }
 
+TEST_F(CddReader, AStaticComponentWithChildrenIsAStructure) {
+    ASSERT_EQ(LoadCddText(library, Cdd(OneService("<SERVICE id='s' tmplref='st'/>",
+                                                  "<REQ><STATICCOMP bl='8'><GAPDATAOBJ bl='8'/>"
+                                                  "<GAPDATAOBJ bl='16'/></STATICCOMP></REQ>"))),
+              1);
+    IParam* structure =
+        library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetRequest(0)->GetParam(0);
+    QM_EXPECT_FIELDS(*structure, (GetSubParamCount(), 2u), (GetBitLength(), 24));
+}
+
 TEST_F(CddReader, MultiplexerCasesFromItsDataType) {
     ASSERT_EQ(
         LoadCddText(library,
