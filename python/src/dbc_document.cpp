@@ -38,8 +38,8 @@ IDbcMessage* DbcDocument::MessageByLongName(const py::handle& name) {
         longNamesIndexed_ = true;
         for (uint64_t i = 0; i < file->GetMessageCount(); ++i) {
             IDbcMessage* message = file->GetMessage(i);
-            const char* name = message ? qm::codec::DbcLongName(*message) : nullptr;
-            if (name) byLongName_.emplace(name, message);  // the first stays
+            const char* longName = message ? qm::codec::DbcLongName(*message) : nullptr;
+            if (longName) byLongName_.emplace(longName, message);  // the first stays
         }
     }
     for (const std::string& form : text.Candidates(name)) {

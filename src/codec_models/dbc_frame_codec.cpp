@@ -125,11 +125,11 @@ const char* LongNameIn(IDbcAttribute* attribute) {
 }  // namespace
 
 const char* DbcLongName(IDbcMessage& message) {
-    return LongNameIn(message.FindAttribute("SystemMessageLongSymbol"));
+    return LongNameIn(message.FindAttribute(kDbcMessageLongName));
 }
 
 const char* DbcLongName(IDbcSignal& signal) {
-    return LongNameIn(signal.FindAttribute("SystemSignalLongSymbol"));
+    return LongNameIn(signal.FindAttribute(kDbcSignalLongName));
 }
 
 void UseDbcLongNames(IDbcMessage& message, FrameCodec& frame) {

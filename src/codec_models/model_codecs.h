@@ -23,10 +23,11 @@ std::unique_ptr<FrameCodec> BuildLdfFrame(ILdfUnconditionalFrame& frame);
 std::unique_ptr<FrameCodec> BuildArxmlFrame(IArxmlPdu& pdu);
 std::unique_ptr<FrameCodec> BuildNetFrame(INetMessage& message);
 
-// Editors cut DBC names at 32 characters and keep the whole name in the attributes
-// "SystemMessageLongSymbol" and "SystemSignalLongSymbol", which cantools and canmatrix show as
-// the names. The long name of a message or signal, null when it has none (an empty value counts
-// as none):
+// Editors cut DBC names at 32 characters and keep the whole name in these attributes, which
+// cantools and canmatrix show as the names.
+inline constexpr const char* kDbcMessageLongName = "SystemMessageLongSymbol";
+inline constexpr const char* kDbcSignalLongName = "SystemSignalLongSymbol";
+// The long name of a message or signal, null when it has none (an empty value counts as none):
 const char* DbcLongName(IDbcMessage& message);
 const char* DbcLongName(IDbcSignal& signal);
 // Gives a frame built from the message (BuildDbcFrame) those names where they are.

@@ -121,7 +121,7 @@ uint8_t ReadLdfText(LdfModel& model, std::string& messages, std::string_view tex
         // instead belongs to a file cut short, which reads like a whole one up to there.
         const uint64_t endsBefore = ctx.lines.EndsMet();
         const uint64_t sectionLine = ctx.lines.LineNumber();
-        const std::string sectionStart(line.raw.substr(0, 4096));
+        const std::string sectionStart(ctx.tolerant ? line.raw.substr(0, 4096) : "");
         if (!HandleTopLevelLine(ctx, line)) return 0;
         if (ctx.tolerant && ctx.lines.EndsMet() != endsBefore) {
             ctx.AddText({"WARNING. The file ends inside the section that begins at Line(",

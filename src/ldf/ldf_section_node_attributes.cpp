@@ -12,11 +12,11 @@ constexpr Delimiters kBlockHeaderDelimiters(" {\t\r\n");
 constexpr Delimiters kAttributeDelimiters(" =;{\t\r\n");
 // Read tolerantly, lists are split at their commas too ("fault_state_signals = A,B;").
 constexpr Delimiters kTolerantAttributeDelimiters(" =;{,\t\r\n");
+constexpr Delimiters kConfigurableEntryDelimiters(" =\t\r\n");
 
 const Delimiters& AttributeDelimiters(const LdfReadContext& ctx) {
     return ctx.tolerant ? kTolerantAttributeDelimiters : kAttributeDelimiters;
 }
-constexpr Delimiters kConfigurableEntryDelimiters(" =\t\r\n");
 
 enum class Attribute {
     kLinProtocol,

@@ -79,20 +79,19 @@ Json Descriptions(const DbcValueDescriptions& descriptions) {
     return values;
 }
 
-// Editors cut names at 32 characters and keep the full name in an attribute of the object.
+// Editors cut names at 32 characters and keep the full name in an attribute of the object (those
+// of messages and signals are the codec's).
 constexpr const char* kNodeLongName = "SystemNodeLongSymbol";
-constexpr const char* kMessageLongName = "SystemMessageLongSymbol";
-constexpr const char* kSignalLongName = "SystemSignalLongSymbol";
 constexpr const char* kVariableLongName = "SystemEnvVarLongSymbol";
 
 const char* LongNameAttribute(const DbcNode&) {
     return kNodeLongName;
 }
 const char* LongNameAttribute(const DbcMessage&) {
-    return kMessageLongName;
+    return qm::codec::kDbcMessageLongName;
 }
 const char* LongNameAttribute(const DbcSignal&) {
-    return kSignalLongName;
+    return qm::codec::kDbcSignalLongName;
 }
 const char* LongNameAttribute(const DbcEnvironmentVariable&) {
     return kVariableLongName;
@@ -283,8 +282,8 @@ uint64_t CountLongNames(const NetConfigDbcFile& file) {
     if (defined(kNodeLongName)) {
         for (const auto& node : file.Nodes()) count += LongName(*node) != nullptr;
     }
-    const bool messageNames = defined(kMessageLongName);
-    const bool signalNames = defined(kSignalLongName);
+    const bool messageNames = defined(qm::codec::kDbcMessageLongName);
+    const bool signalNames = defined(qm::codec::kDbcSignalLongName);
     for (const auto& message : file.Messages()) {
         if (messageNames) count += LongName(*message) != nullptr;
         if (!signalNames) continue;
