@@ -39,7 +39,7 @@ class ArxmlCluster : public IArxmlCluster {
     void SetProtocolName(std::string text) { protocolName_ = std::move(text); }
     void SetProtocolVersion(std::string text) { protocolVersion_ = std::move(text); }
     ArxmlEcu* AddEcu(std::unique_ptr<ArxmlEcu> ecu) { return ecus_.Add(std::move(ecu)); }
-    void AddPdu(ArxmlPdu* pdu) { pdus_.AddUnique(pdu); }
+    void AddPdu(ArxmlPdu* pdu, bool once) { pdus_.Add(pdu, once); }
     const std::vector<ArxmlEcu*>& Ecus() const { return ecus_.Items(); }
     const std::vector<ArxmlPdu*>& Pdus() const { return pdus_.Items(); }
 

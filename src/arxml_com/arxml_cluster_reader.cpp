@@ -51,16 +51,20 @@ class ClusterReader {
         return nullptr;
     }
 
-    // The element of this generation's spelling, or else of the other one.
+    // The element of this generation's spelling; whole-document reading also takes the other
+    // generation's, which converted documents mix.
     const NanoXML* EitherChild(const NanoXML* node, std::string_view name4,
                                std::string_view name3) const {
         const NanoXML* found = Child(node, context_.autosar4 ? name4 : name3);
-        return found ? found : Child(node, context_.autosar4 ? name3 : name4);
+        if (found != nullptr || !context_.wholeDocument) return found;
+        return Child(node, context_.autosar4 ? name3 : name4);
     }
 
     void ReadProperties() {
         const NanoXML* baudrate = Property(context_.autosar4 ? "BAUDRATE" : "SPEED");
-        if (baudrate == nullptr) baudrate = Property(context_.autosar4 ? "SPEED" : "BAUDRATE");
+        if (baudrate == nullptr && context_.wholeDocument) {
+            baudrate = Property(context_.autosar4 ? "SPEED" : "BAUDRATE");
+        }
         if (baudrate) cluster_.SetBaudrate(ParseUnsigned(baudrate->GetText()));
         if (const NanoXML* fd = Property("CAN-FD-BAUDRATE")) {
             cluster_.SetCanFdBaudrate(ParseUnsigned(fd->GetText()));
@@ -79,13 +83,15 @@ class ClusterReader {
         }
     }
 
-    // Each connector leads through its controller to the ECU instance that holds it.
+    // Each connector leads through its controller to the ECU instance that holds it; whole-
+    // document reading also takes the instance of a connector that names no controller.
     void ReadConnectors(const NanoXML* list) {
         if (list == nullptr) return;
         for (const NanoXML* entry : list->children) {
             const NanoXML* connector = Target(ReferenceOf(entry));
             if (connector == nullptr) continue;
             const NanoXML* controller = ChildTarget(connector, "COMM-CONTROLLER-REF");
+            if (controller == nullptr && !context_.wholeDocument) continue;
             const NanoXML* instance = Ancestor(controller ? controller : connector, "ECU-INSTANCE");
             if (instance == nullptr) continue;
             ArxmlEcu& ecu = EcuFor(instance);
@@ -93,10 +99,13 @@ class ClusterReader {
         }
     }
 
-    // The cluster's ECU read from instance; read and appended on first sight.
+    // The cluster's ECU read from instance. Each connector appends one; whole-document reading
+    // keeps one ECU per instance (an ECU with two controllers on the cluster is one ECU).
     ArxmlEcu& EcuFor(const NanoXML* instance) {
-        const auto it = ecus_.find(instance);
-        if (it != ecus_.end()) return *it->second;
+        if (context_.wholeDocument) {
+            const auto it = ecus_.find(instance);
+            if (it != ecus_.end()) return *it->second;
+        }
         auto ecu = std::make_unique<ArxmlEcu>();
         ecu->SetNumber(static_cast<int32_t>(cluster_.GetEcuCount()));
         ReadEcuInstance(context_, instance, *ecu);
@@ -108,7 +117,9 @@ class ClusterReader {
     void ReadPduTriggering(const NanoXML* triggering) {
         const NanoXML* element = ChildTarget(triggering, "I-PDU-REF");
         if (element == nullptr) return;
-        if (ArxmlPdu* pdu = context_.PduOf(element, ShortName(element))) cluster_.AddPdu(pdu);
+        if (ArxmlPdu* pdu = context_.PduOf(element, ShortName(element))) {
+            cluster_.AddPdu(pdu, context_.OnceEach());
+        }
     }
 
     // Resolves one PDU reference of a frame triggering; reports a PDU the file does not hold.
@@ -160,8 +171,8 @@ class ClusterReader {
             if (ecu == nullptr) continue;
             const std::string direction = ChildText(port, "COMMUNICATION-DIRECTION");
             for (ArxmlPdu* pdu : pdus) {
-                if (direction == "IN") ecu->AddRxPdu(pdu);
-                if (direction == "OUT") ecu->AddTxPdu(pdu);
+                if (direction == "IN") ecu->AddRxPdu(pdu, context_.OnceEach());
+                if (direction == "OUT") ecu->AddTxPdu(pdu, context_.OnceEach());
             }
         }
     }

@@ -110,8 +110,8 @@ class ArxmlEcu : public IArxmlEcu {
     ArxmlPduGroup* AddPduGroup(std::unique_ptr<ArxmlPduGroup> group) {
         return pduGroups_.Add(std::move(group));
     }
-    void AddTxPdu(ArxmlPdu* pdu) { txPdus_.AddUnique(pdu); }
-    void AddRxPdu(ArxmlPdu* pdu) { rxPdus_.AddUnique(pdu); }
+    void AddTxPdu(ArxmlPdu* pdu, bool once) { txPdus_.Add(pdu, once); }
+    void AddRxPdu(ArxmlPdu* pdu, bool once) { rxPdus_.Add(pdu, once); }
     const std::vector<ArxmlPduGroup*>& PduGroups() const { return pduGroups_.Items(); }
     const std::vector<ArxmlPdu*>& TxPdus() const { return txPdus_.Items(); }
     const std::vector<ArxmlPdu*>& RxPdus() const { return rxPdus_.Items(); }

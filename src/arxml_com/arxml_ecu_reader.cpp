@@ -119,7 +119,9 @@ void SetMode(ArxmlReadContext& context, const NanoXML* group, ArxmlPduGroup& res
 
 void AddPduOf(ArxmlReadContext& context, const NanoXML* pduElement, ArxmlPduGroup& result) {
     if (pduElement == nullptr) return;
-    if (ArxmlPdu* pdu = context.PduOf(pduElement, ShortName(pduElement))) result.AddPdu(pdu);
+    if (ArxmlPdu* pdu = context.PduOf(pduElement, ShortName(pduElement))) {
+        result.AddPdu(pdu, context.OnceEach());
+    }
 }
 
 // The PDUs of the group and of the groups it contains; a group met twice (contained twice, or

@@ -35,7 +35,7 @@ class ArxmlPduGroup : public IArxmlPduGroup {
         mode_ = mode;
         modeText_ = std::move(text);
     }
-    void AddPdu(ArxmlPdu* pdu) { pdus_.AddUnique(pdu); }
+    void AddPdu(ArxmlPdu* pdu, bool once) { pdus_.Add(pdu, once); }
     const std::vector<ArxmlPdu*>& Pdus() const { return pdus_.Items(); }
 
   private:

@@ -69,7 +69,7 @@ ArxmlSignal* AddMappedSignal(ArxmlReadContext& context, ArxmlPdu& pdu, const Nan
         context.Message("Missing bit size of signal: " + name);
     }
     if (systemSignal != nullptr) {
-        ReadSystemSignalData(systemSignal, iSignal, *signal);
+        ReadSystemSignalData(systemSignal, iSignal, context.wholeDocument, *signal);
     } else {
         context.Message("No system signal for signal: " + name);
     }
@@ -135,7 +135,13 @@ void ReadSignals3(ArxmlReadContext& context, const NanoXML* element, ArxmlPdu& p
     for (const NanoXML* mapping : mappings->children) {
         const NanoXML* target = ChildTarget(mapping, "SIGNAL-REF");
         const NanoXML* iSignal = target && target->name == "I-SIGNAL" ? target : nullptr;
+        // An entry names an I-signal (with its system signal) or a system signal group; whole-
+        // document reading also takes a system signal named directly, as older tools wrote.
         const NanoXML* system = iSignal ? ChildTarget(iSignal, "SYSTEM-SIGNAL-REF") : target;
+        if (iSignal == nullptr && system != nullptr && system->name == "SYSTEM-SIGNAL" &&
+            !context.wholeDocument) {
+            system = nullptr;
+        }
         if (system != nullptr && system->name == "SYSTEM-SIGNAL") {
             ArxmlSignal* signal =
                 AddMappedSignal(context, pdu, mapping, iSignal ? iSignal : system, system);

@@ -29,6 +29,10 @@ struct ArxmlReadContext {
     std::unordered_set<const NanoXML*> framesTriggered;
     std::unordered_set<const NanoXML*> framesRead;
 
+    // Whether a list of PDUs (of a cluster, an ECU's sent or received PDUs, a group) holds a PDU
+    // once however often it is named: whole-document reading; exact reading appends each time.
+    bool OnceEach() const { return wholeDocument; }
+
     // Appends one message line; every ARXML message ends in ".\r\n".
     void Message(const std::string& text) { messages.append(text).append(".\r\n"); }
 

@@ -133,19 +133,26 @@ void ReadCompuScales(const NanoXML* compuMethod, ArxmlSignal& signal) {
     }
 }
 
-void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal,
+void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal, bool wholeDocument,
                           ArxmlSignal& signal) {
+    // Exact reading takes the description, constraints and compu method of the system signal
+    // (and of the AUTOSAR 3 data type it refers to); whole-document reading also those of the
+    // I-signal's network representation, where AUTOSAR 4 tools often put them.
+    const SignalSources sources = SourcesOf(systemSignal, iSignal);
+    SignalSources described = sources;
+    if (!wholeDocument) described.nodes[1] = nullptr;
+
     std::string description = MultilingualText(Child(systemSignal, "DESC"));
-    if (description.empty()) description = MultilingualText(Child(iSignal, "DESC"));
+    if (description.empty()) description = MultilingualText(Child(described.nodes[1], "DESC"));
     signal.SetDescription(std::move(description));
 
-    const SignalSources sources = SourcesOf(systemSignal, iSignal);
-    const NanoXML* constraint = sources.FirstTarget("DATA-CONSTR-REF");
-    const NanoXML* compuMethod = sources.FirstTarget("COMPU-METHOD-REF");
-    ReadLimits(sources, constraint, signal);
-    ReadUnit(sources, constraint, compuMethod, signal);
+    const NanoXML* constraint = described.FirstTarget("DATA-CONSTR-REF");
+    const NanoXML* compuMethod = described.FirstTarget("COMPU-METHOD-REF");
+    ReadLimits(described, constraint, signal);
+    ReadUnit(described, constraint, compuMethod, signal);
     ReadCompuScales(compuMethod, signal);
     signal.SetCompuCategory(ChildText(compuMethod, "CATEGORY"));
+    // The coding of the bits is no described field: every reading takes it where it is found.
     ReadBaseType(sources, signal);
 }
 

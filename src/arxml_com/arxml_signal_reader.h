@@ -5,9 +5,11 @@
 
 namespace qm::arxml {
 
-// Looks through the system signal first, then the I-signal (whose network representation may
-// name the compu method and constraints), then an AUTOSAR 3 data type; either may be null.
-void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal, ArxmlSignal& signal);
+// Looks through the system signal first, then (whole-document reading) the I-signal, whose
+// network representation may name the compu method and constraints, then an AUTOSAR 3 data
+// type; either may be null.
+void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal, bool wholeDocument,
+                          ArxmlSignal& signal);
 
 // The scales of a COMPU-METHOD's internal-to-physical conversion, in document order.
 void ReadCompuScales(const NanoXML* compuMethod, ArxmlSignal& signal);

@@ -20,12 +20,14 @@ class NamedList {
         items_.push_back(item);
         names_.try_emplace(item->Name(), item);
     }
-    // Appends item unless the list already holds it; returns whether it was added.
-    bool AddUnique(T* item) {
-        if (!members_.insert(item).second) return false;
+    // Appends item; with once, only when the list does not hold it yet. Returns whether it was
+    // added.
+    bool Add(T* item, bool once) {
+        if (!members_.insert(item).second && once) return false;
         Add(item);
         return true;
     }
+    bool AddUnique(T* item) { return Add(item, true); }
     bool Contains(const T* item) const { return members_.count(const_cast<T*>(item)) != 0; }
 
     uint64_t Count() const { return items_.size(); }

@@ -158,7 +158,11 @@ TEST(ArxmlReaderMessages, PduGroupDirectionAndModeTexts) {
 TEST(ArxmlReaderMessages, Autosar4GroupTagInAnAutosar3Document) {
     const std::string ecu =
         "<ECU-INSTANCE><SHORT-NAME>Old</SHORT-NAME><ASSOCIATED-COM-I-PDU-GROUP-REFS/>"
+        "<COMM-CONTROLLERS><CAN-COMMUNICATION-CONTROLLER><SHORT-NAME>Ctrl</SHORT-NAME>"
+        "</CAN-COMMUNICATION-CONTROLLER></COMM-CONTROLLERS>"
         "<CONNECTORS><COMMUNICATION-CONNECTOR><SHORT-NAME>Conn</SHORT-NAME>"
+        "<COMM-CONTROLLER-REF DEST=\"CAN-COMMUNICATION-CONTROLLER\">/ECU/Old/Ctrl"
+        "</COMM-CONTROLLER-REF>"
         "<ECU-COMM-PORT-INSTANCES><FRAME-PORT><SHORT-NAME>Out</SHORT-NAME>"
         "<COMMUNICATION-DIRECTION>OUT</COMMUNICATION-DIRECTION></FRAME-PORT>"
         "</ECU-COMM-PORT-INSTANCES></COMMUNICATION-CONNECTOR></CONNECTORS></ECU-INSTANCE>";
@@ -185,7 +189,8 @@ TEST(ArxmlReaderMessages, Autosar4GroupTagInAnAutosar3Document) {
     EXPECT_EQ(file->AutosarVersion(), (qm::arxml::AutosarVersion{3, 2, 3}));
     IArxmlCluster* bus = file->GetCluster(0);
     EXPECT_EQ(bus->GetBaudrate(), 125000u);
-    // The ECU is connected to the cluster through its TP node; its frame port gives it the PDU.
+    // The ECU is connected to the cluster through its TP node's controller; its frame port gives
+    // it the PDU.
     ASSERT_EQ(bus->GetEcuCount(), 1u);
     EXPECT_EQ(bus->GetEcu(0)->FindTxPdu("P"), file->FindPdu("P"));
     EXPECT_EQ(file->FindPdu("P")->GetIdentifier(), 5);
@@ -207,6 +212,8 @@ TEST(ArxmlReaderMessages, Autosar3SignalGroupsAndTiming) {
         "<SIGNAL-REF DEST=\"I-SIGNAL\">/ISignals/G</SIGNAL-REF></I-SIGNAL-TO-I-PDU-MAPPING>"
         "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>EmptyMap</SHORT-NAME>"
         "<SIGNAL-REF DEST=\"I-SIGNAL\">/ISignals/E</SIGNAL-REF></I-SIGNAL-TO-I-PDU-MAPPING>"
+        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>Direct</SHORT-NAME>"
+        "<SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/Sys/A</SIGNAL-REF></I-SIGNAL-TO-I-PDU-MAPPING>"
         "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>Dangling</SHORT-NAME>"
         "<SIGNAL-REF DEST=\"I-SIGNAL\">/ISignals/Nothing</SIGNAL-REF>"
         "</I-SIGNAL-TO-I-PDU-MAPPING></SIGNAL-TO-PDU-MAPPINGS></SIGNAL-I-PDU>";
@@ -226,6 +233,7 @@ TEST(ArxmlReaderMessages, Autosar3SignalGroupsAndTiming) {
     auto file = LoadText(
         Autosar3(Package("PDUS", pdu) + Package("ISignals", iSignals) + Package("Sys", system)));
     EXPECT_STREQ(file->GetMessages(),
+                 "No system signal or system signal group for: Direct.\r\n"
                  "No system signal or system signal group for: Dangling.\r\n"
                  "0 system signals for system signal group: Empty.\r\n");
     IArxmlPdu* status = file->FindPdu("Status");

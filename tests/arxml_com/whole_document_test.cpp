@@ -439,4 +439,80 @@ TEST(ArxmlWholeDocument, StartPositionsBeyondTheModelAreReported) {
     EXPECT_EQ(file->FindPdu("Big")->GetSignalCount(), 0u);
 }
 
+// One document read both ways: exact reading keeps to the connectors' controllers, appends a PDU
+// or ECU each time it is named, reads only its generation's element names and takes limits
+// from the system signal alone; whole-document reading keeps one of each, also takes the other
+// generation's names and the I-signal's constraints.
+TEST(ArxmlWholeDocument, ExactReadingAppendsAndKeepsToItsGeneration) {
+    const auto connector = [](const std::string& name, const std::string& controller) {
+        return "<CAN-COMMUNICATION-CONNECTOR><SHORT-NAME>" + name + "</SHORT-NAME>" +
+               (controller.empty() ? ""
+                                   : "<COMM-CONTROLLER-REF DEST=\"CAN-COMMUNICATION-CONTROLLER\">" +
+                                         controller + "</COMM-CONTROLLER-REF>") +
+               "</CAN-COMMUNICATION-CONNECTOR>";
+    };
+    const auto ecu = [](const std::string& name, const std::string& connectors) {
+        return "<ECU-INSTANCE><SHORT-NAME>" + name +
+               "</SHORT-NAME><COMM-CONTROLLERS><CAN-COMMUNICATION-CONTROLLER><SHORT-NAME>Ctrl"
+               "</SHORT-NAME></CAN-COMMUNICATION-CONTROLLER></COMM-CONTROLLERS><CONNECTORS>" +
+               connectors + "</CONNECTORS></ECU-INSTANCE>";
+    };
+    const auto connectorRef = [](const std::string& path) {
+        return "<CAN-COMMUNICATION-CONNECTOR-REF-CONDITIONAL><COMMUNICATION-CONNECTOR-REF "
+               "DEST=\"CAN-COMMUNICATION-CONNECTOR\">" +
+               path +
+               "</COMMUNICATION-CONNECTOR-REF></CAN-COMMUNICATION-CONNECTOR-REF-CONDITIONAL>";
+    };
+    const std::string cluster =
+        "<CAN-CLUSTER><SHORT-NAME>Bus</SHORT-NAME><CAN-CLUSTER-VARIANTS><CAN-CLUSTER-CONDITIONAL>"
+        "<SPEED>125000</SPEED><PHYSICAL-CHANNELS><CAN-PHYSICAL-CHANNEL><SHORT-NAME>Ch</SHORT-NAME>"
+        "<COMM-CONNECTORS>" +
+        connectorRef("/E/Twice/A") + connectorRef("/E/Twice/B") + connectorRef("/E/Loose/C") +
+        "</COMM-CONNECTORS><PDU-TRIGGERINGS>" + PduTriggering("T1", "/PDU/P") +
+        PduTriggering("T2", "/PDU/P") +
+        "</PDU-TRIGGERINGS></CAN-PHYSICAL-CHANNEL></PHYSICAL-CHANNELS>"
+        "</CAN-CLUSTER-CONDITIONAL></CAN-CLUSTER-VARIANTS></CAN-CLUSTER>";
+    // The I-signal's network representation names a constraint; the system signal none.
+    const std::string constrained =
+        "<I-SIGNAL><SHORT-NAME>Speed</SHORT-NAME><LENGTH>8</LENGTH><NETWORK-REPRESENTATION-PROPS>"
+        "<SW-DATA-DEF-PROPS-VARIANTS><SW-DATA-DEF-PROPS-CONDITIONAL><DATA-CONSTR-REF "
+        "DEST=\"DATA-CONSTR\">/S/Range</DATA-CONSTR-REF></SW-DATA-DEF-PROPS-CONDITIONAL>"
+        "</SW-DATA-DEF-PROPS-VARIANTS></NETWORK-REPRESENTATION-PROPS><SYSTEM-SIGNAL-REF "
+        "DEST=\"SYSTEM-SIGNAL\">/S/Sys</SYSTEM-SIGNAL-REF></I-SIGNAL>"
+        "<DATA-CONSTR><SHORT-NAME>Range</SHORT-NAME><DATA-CONSTR-RULES><DATA-CONSTR-RULE>"
+        "<PHYS-CONSTRS><LOWER-LIMIT>-5</LOWER-LIMIT><UPPER-LIMIT>9</UPPER-LIMIT></PHYS-CONSTRS>"
+        "</DATA-CONSTR-RULE></DATA-CONSTR-RULES></DATA-CONSTR>";
+    const std::string document =
+        Autosar4(Signals(constrained) + Package("PDU", SignalPdu("P", 8, Mapping("/S/Speed", 0))) +
+                 Package("E", ecu("Twice", connector("A", "/E/Twice/Ctrl") +
+                                               connector("B", "/E/Twice/Ctrl")) +
+                                  ecu("Loose", connector("C", ""))) +
+                 Package("Cluster", cluster));
+
+    auto exact = arxml_test::LoadText(document);
+    IArxmlCluster* bus = exact->GetCluster(0);
+    ASSERT_NE(bus, nullptr);
+    EXPECT_EQ(bus->GetBaudrate(), 0u);
+    ASSERT_EQ(bus->GetEcuCount(), 2u);
+    EXPECT_STREQ(bus->GetEcu(1)->GetName(), "Twice");
+    EXPECT_EQ(bus->GetPduCount(), 2u);
+    EXPECT_EQ(bus->GetPdu(1), exact->FindPdu("P"));
+    IArxmlSignal* speed = exact->FindPdu("P")->FindSignal("Speed");
+    ASSERT_NE(speed, nullptr);
+    EXPECT_EQ(speed->GetMinimum(), 0.0);
+    EXPECT_EQ(speed->GetMaximum(), 0.0);
+
+    auto whole = LoadWhole(document);
+    bus = whole->GetCluster(0);
+    ASSERT_NE(bus, nullptr);
+    EXPECT_EQ(bus->GetBaudrate(), 125000u);
+    ASSERT_EQ(bus->GetEcuCount(), 2u);
+    EXPECT_STREQ(bus->GetEcu(1)->GetName(), "Loose");
+    EXPECT_EQ(bus->GetPduCount(), 1u);
+    speed = whole->FindPdu("P")->FindSignal("Speed");
+    ASSERT_NE(speed, nullptr);
+    EXPECT_EQ(speed->GetMinimum(), -5.0);
+    EXPECT_EQ(speed->GetMaximum(), 9.0);
+}
+
 }  // namespace
