@@ -21,11 +21,12 @@ const char* Flag(bool value) {
     return value ? "true" : "false";
 }
 
-// A list of signals with their offsets: children "Signal" with the attributes "name", "offset".
+// A list of signals with their offsets: children "Signal" holding "Name" and "Offset" (every
+// value of the subtree is the text of an element).
 NanoXML* AddPlacedSignal(NanoXML* list, std::string_view name, uint64_t offset) {
     NanoXML* element = list->AddChild("Signal", "", 0);
-    element->attributes.push_back({"name", xml::EscapeStoredText(name)});
-    element->attributes.push_back({"offset", std::to_string(offset)});
+    AddTextChild(element, "Name", name);
+    AddNumberChild(element, "Offset", offset);
     return element;
 }
 

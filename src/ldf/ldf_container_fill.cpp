@@ -29,6 +29,18 @@ void ForEachChild(const NanoXML* parent, std::string_view section, std::string_v
     ForEachNamed(FirstChild(parent, section), item, visit);
 }
 
+// A placed signal's name and offset: its "Name" and "Offset" children (containers written by
+// earlier versions carry them as the attributes "name" and "offset").
+std::string PlacedName(const NanoXML& placed) {
+    if (FirstChild(&placed, "Name") != nullptr) return ChildText(&placed, "Name");
+    return placed.GetAttribute("name");
+}
+
+std::string PlacedOffset(const NanoXML& placed) {
+    if (FirstChild(&placed, "Offset") != nullptr) return ChildText(&placed, "Offset");
+    return placed.GetAttribute("offset");
+}
+
 // A slave attribute that names a signal or frame rebuilt later.
 struct PendingSignals {
     LdfSlaveNode* node;
@@ -289,14 +301,14 @@ class LdfFill {
 
     void ReadFrameSignals(LdfUnconditionalFrame& frame, const NanoXML& element) {
         ForEachChild(&element, "Signals", "Signal", [&](const NanoXML& placed) {
-            const std::string name = placed.GetAttribute("name");
+            const std::string name = PlacedName(placed);
             LdfStandardSignal* signal = model_.standardSignalIndex.Find(name);
             if (signal == nullptr) {
                 Line("Missing signal definition: ", name);
                 return;
             }
             signal->bitOffset =
-                static_cast<uint16_t>(Number(placed.GetAttribute("offset"), "offset", UINT16_MAX));
+                static_cast<uint16_t>(Number(PlacedOffset(placed), "offset", UINT16_MAX));
             signal->frame = &frame;
             frame.signals.push_back(signal);
             AddFrameToSubscribers(frame, *signal);
@@ -355,7 +367,7 @@ class LdfFill {
         owned->frameId = static_cast<uint8_t>(Unsigned(element, "ID", 255));
         LdfDiagnosticFrame& frame = *model_.AddDiagnosticFrame(std::move(owned));
         ForEachChild(&element, "Diagnostic-signals", "Signal", [&](const NanoXML& placed) {
-            const std::string name = placed.GetAttribute("name");
+            const std::string name = PlacedName(placed);
             LdfDiagnosticSignal* signal = model_.diagnosticSignalIndex.Find(name);
             if (signal == nullptr) {
                 Line("Missing diagnostic signal definition: ", name);
@@ -530,14 +542,14 @@ class LdfFill {
             group->name = ChildText(&element, "Name");
             group->size = static_cast<uint8_t>(Unsigned(element, "Size", 255));
             ForEachChild(&element, "Signals", "Signal", [&](const NanoXML& placed) {
-                const std::string name = placed.GetAttribute("name");
+                const std::string name = PlacedName(placed);
                 LdfStandardSignal* signal = model_.standardSignalIndex.Find(name);
                 if (signal == nullptr) {
                     Line("Missing signal definition: ", name);
                     return;
                 }
-                signal->groupOffset = static_cast<uint16_t>(
-                    Number(placed.GetAttribute("offset"), "offset", UINT16_MAX));
+                signal->groupOffset =
+                    static_cast<uint16_t>(Number(PlacedOffset(placed), "offset", UINT16_MAX));
                 group->signals.push_back(signal);
             });
             model_.signalGroups.push_back(std::move(group));

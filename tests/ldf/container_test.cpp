@@ -123,12 +123,15 @@ TEST(LdfContainer, SectionsFollowTheFixedLayout) {
               (std::vector<std::string>{"Name", "ID", "Publisher", "Size", "Signals", "Dynamic"}));
     NanoXML* placed = ldf->FindByPath({"Frames"})->children[1]->FindByPath({"Signals"});
     ASSERT_EQ(placed->children.size(), 2u);
-    EXPECT_EQ(placed->children[1]->GetAttribute("name"), "Error");
-    EXPECT_EQ(placed->children[1]->GetAttribute("offset"), "16");
+    // Values are element texts, never attributes.
+    EXPECT_TRUE(placed->children[1]->attributes.empty());
+    EXPECT_EQ(ChildNames(placed->children[1]), (std::vector<std::string>{"Name", "Offset"}));
+    EXPECT_EQ(placed->children[1]->GetChild(std::string("Name"))->text, "Error");
+    EXPECT_EQ(placed->children[1]->GetChild(std::string("Offset"))->text, "16");
     // Diagnostic signals follow each other in their frame.
     NanoXML* diagnostic =
         ldf->FindByPath({"Diagnostic-frames", "Diagnostic-frame", "Diagnostic-signals"});
-    EXPECT_EQ(diagnostic->children[1]->GetAttribute("offset"), "8");
+    EXPECT_EQ(diagnostic->children[1]->GetChild(std::string("Offset"))->text, "8");
     NanoXML* attributes = ldf->FindByPath({"Nodes", "Slaves", "Slave", "Attributes"});
     EXPECT_EQ(attributes->GetChild(std::string("P2_min"))->text, "50.000000 ms");
     NanoXML* tasks = ldf->FindByPath({"Schedule-tables", "Schedule-table", "Tasks"});
