@@ -235,8 +235,9 @@ void AddCommand(NanoXML* task, const ScheduleTableCommand& command) {
             NanoXML* element = task->AddChild("AssignFrameIdRange", "", 0);
             AddTextChild(element, "Node", NameOf(range.node));
             AddNumberChild(element, "Frame_index", range.frameIndex);
+            // Always there; empty when the command gives no PIDs.
+            NanoXML* pids = element->AddChild("Frame_PIDS", "", 0);
             if (range.pidsGiven) {
-                NanoXML* pids = element->AddChild("Frame_PIDS", "", 0);
                 for (uint8_t pid : range.pids) AddNumberChild(pids, "Frame_PID", pid);
             }
             return;

@@ -476,7 +476,8 @@ class LdfFill {
             auto command = std::make_unique<AssignFrameIdRangeCommand>();
             command->node = slave;
             command->frameIndex = static_cast<uint8_t>(Unsigned(element, "Frame_index", 255));
-            if (const NanoXML* pids = FirstChild(&element, "Frame_PIDS")) {
+            const NanoXML* pids = FirstChild(&element, "Frame_PIDS");
+            if (pids != nullptr && FirstChild(pids, "Frame_PID") != nullptr) {
                 command->pidsGiven = 1;
                 size_t index = 0;
                 ForEachNamed(pids, "Frame_PID", [&](const NanoXML& pid) {

@@ -75,6 +75,7 @@ Schedule_tables {
   }
   Collide {
     LsmFrm delay 10 ms;
+    AssignFrameIdRange { LSM, 0 } delay 20 ms;
   }
 }
 Signal_groups {
@@ -141,6 +142,15 @@ TEST(LdfContainer, SectionsFollowTheFixedLayout) {
     EXPECT_EQ(ChildNames(tasks->children[1]->children[0]),
               (std::vector<std::string>{"Node", "Byte", "Byte", "Byte", "Byte", "Byte"}));
     EXPECT_EQ(tasks->children[2]->children[0]->children.size(), 8u);
+    // A range without PIDs has its list, empty.
+    NanoXML* shortRange = ldf->FindByPath({"Schedule-tables"})
+                              ->children[1]
+                              ->FindByPath({"Tasks"})
+                              ->children[1]
+                              ->children[0];
+    EXPECT_EQ(ChildNames(shortRange),
+              (std::vector<std::string>{"Node", "Frame_index", "Frame_PIDS"}));
+    EXPECT_TRUE(shortRange->children[2]->children.empty());
 }
 
 TEST(LdfContainer, OptionalSectionsAreLeftOutWhenEmpty) {
