@@ -126,8 +126,7 @@ NetSignal* ConvertSignal(IArxmlSignal& source, NetMessage& message, NetDataBase&
     }
     signal->SetMessage(&message);
     NetAttributeList& properties = signal->Properties();
-    properties.Reserve(3);
-    properties.Add("Name", signal->GetName());
+    properties.Reserve(2);
     properties.Add("Start bit", DecimalText(uint64_t{signal->GetStartBit()}));
     properties.Add("Bit size", DecimalText(uint64_t{signal->GetBitSize()}));
     return database.AddSignal(std::move(signal));

@@ -1,9 +1,11 @@
 #include "netconfig/net_ecu.h"
 
+#include "netconfig/net_lookup.h"
 #include "netconfig/net_message.h"
 #include "netconfig/net_signal.h"
 
 void NetEcu::Clear() {
+    qm::net::KeysChanged();
     name_.clear();
     txMessages_.Clear();
     rxMessages_.Clear();

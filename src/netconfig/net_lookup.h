@@ -2,6 +2,7 @@
 // The collection operations every network object offers: get by index (null beyond the end),
 // first match by exact name, and an ordered pointer set that can also be walked by index.
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -79,15 +80,30 @@ class PointerSet {
     mutable bool sorted_ = true;
 };
 
+// Counts the times a host cleared an ECU, message or signal, which empties its name and
+// identifier: every first-match index is built anew on its next find after that.
+inline std::atomic<uint64_t>& KeyEpoch() {
+    static std::atomic<uint64_t> epoch{0};
+    return epoch;
+}
+inline void KeysChanged() {
+    KeyEpoch().fetch_add(1, std::memory_order_relaxed);
+}
+
 // A first-match index over an owning list that only grows: a find indexes the entries added
 // since the last one, keeping the first entry of every key, so that building a large database
-// and looking things up in it both stay linear.
+// and looking things up in it both stay linear. Keys are taken once; a cleared element (see
+// KeysChanged) makes the next find index the list again.
 template <class Key, class T>
 class FirstMatchIndex {
   public:
     template <class KeyOf>
     T* Find(const std::vector<std::unique_ptr<T>>& items, const Key& key, KeyOf keyOf) {
-        if (items.size() < indexed_) Reset();
+        const uint64_t epoch = KeyEpoch().load(std::memory_order_relaxed);
+        if (items.size() < indexed_ || epoch != epoch_) {
+            Reset();
+            epoch_ = epoch;
+        }
         for (; indexed_ < items.size(); ++indexed_) {
             map_.try_emplace(keyOf(*items[indexed_]), items[indexed_].get());
         }
@@ -102,6 +118,7 @@ class FirstMatchIndex {
   private:
     std::unordered_map<Key, T*> map_;
     size_t indexed_ = 0;
+    uint64_t epoch_ = 0;
 };
 
 }  // namespace qm::net

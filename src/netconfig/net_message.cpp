@@ -7,6 +7,7 @@
 #include "netconfig/net_signal.h"
 
 void NetMessage::Clear() {
+    qm::net::KeysChanged();
     transmitter_ = nullptr;
     receivers_.clear();
     signals_.clear();

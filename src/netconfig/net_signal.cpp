@@ -55,6 +55,7 @@ NetSignal::NetSignal() {
 }
 
 void NetSignal::Clear() {
+    qm::net::KeysChanged();
     bitSize_ = 0;
     startBit_ = 0;
     name_.clear();

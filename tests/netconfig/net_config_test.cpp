@@ -174,6 +174,31 @@ TEST(NetConfigDbc, ReceiversFollowNodeOrderAndOnlyTheSenderTransmits) {
     EXPECT_EQ(a->GetRxMessageCount(), 0u);
 }
 
+// Finds answer for the names and identifiers elements have now: a host that clears an ECU,
+// message or signal (name "" and identifier 0 after that) is seen by the next find.
+TEST(NetConfigDbc, FindsFollowClearedElements) {
+    NetConfig config;
+    ASSERT_EQ(config.LoadDbc(DataPath("small.dbc").c_str()), kNetLoadOk);
+    INetDataBase* db = config.GetDataBase(0);
+    INetEcu* engine = db->FindEcu("Engine");
+    INetMessage* engineData = db->FindMessage("EngineData");
+    INetSignal* speed = db->FindSignal("Speed");  // EngineData's, the first of that name
+    ASSERT_TRUE(engine && engineData && speed);
+    EXPECT_EQ(db->FindMessage(100u), engineData);
+    engine->Clear();
+    engineData->Clear();
+    speed->Clear();
+    EXPECT_EQ(db->FindEcu("Engine"), nullptr);
+    EXPECT_EQ(db->FindEcu(""), engine);
+    EXPECT_EQ(db->FindMessage("EngineData"), nullptr);
+    EXPECT_EQ(db->FindMessage(100u), db->FindMessage("SameId"));
+    EXPECT_EQ(db->FindMessage(0u), engineData);
+    INetSignal* other = db->FindSignal("Speed");
+    ASSERT_NE(other, nullptr);
+    EXPECT_NE(other, speed);
+    EXPECT_STREQ(other->GetQualifiedName(), "SameId.Speed");
+}
+
 TEST(NetConfigLdf, ConvertsNodesFramesSignalsAndEncodings) {
     NetConfig config;
     ASSERT_EQ(config.LoadLdf(DataPath("small.ldf").c_str()), kNetLoadOk)
@@ -375,6 +400,8 @@ TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
     INetSignal* speed = data->FindSignal("EngineSpeed");
     ASSERT_NE(speed, nullptr);
     QM_EXPECT_FIELDS(*speed, (GetFactor(), 0.25), (GetUnit(), "1/min"));
+    ASSERT_EQ(speed->GetPropertyCount(), 2u);
+    EXPECT_STREQ(speed->GetProperty(0)->GetName(), "Start bit");
     EXPECT_EQ(Property(speed->FindProperty("Bit size")), "16");
     EXPECT_STREQ(speed->GetQualifiedName(), "EngineData.EngineSpeed");
     INetSignal* gear = data->FindSignal("GearPosition");
