@@ -1,5 +1,6 @@
 #include "decode_output.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -433,6 +434,32 @@ std::string DecodeWriter::NameOf(const FrameCodec& frame) const {
     return decoder_.ToUtf8(frame.name);
 }
 
+namespace {
+
+// Bytes of a JSON object around its head and signals: "{", ",\"signals\":[", "]",
+// ",\"truncated\":true" and "}\n".
+constexpr size_t kJsonObjectFrame = 1 + 12 + 1 + 17 + 2;
+
+// The most bytes a signal (the last one made) adds to a JSON object: a comma, its name text, the
+// raw value, ",\"physical\":" and the value (with ".0"), the longest unit, ",\"valueText\":" and
+// the longest value text, "}".
+template <class FrameTexts, class SignalTexts>
+size_t JsonSignalBound(const FrameTexts& texts, const SignalTexts& entry) {
+    size_t unit = entry.unit.size;
+    size_t text = 0;
+    for (size_t i = entry.firstText; i < texts.values.size(); ++i) {
+        if (i < entry.firstRange) {
+            text = std::max<size_t>(text, texts.values[i].size);
+        } else {
+            unit = std::max<size_t>(unit, texts.values[i].size);
+        }
+    }
+    return 1 + entry.name.size + kMostNumberBytes + 12 + kMostNumberBytes + 2 + unit + 13 + text +
+           1;
+}
+
+}  // namespace
+
 std::unique_ptr<DecodeWriter::FrameTexts> DecodeWriter::MakeTexts(const FrameCodec& frame) const {
     auto texts = std::make_unique<FrameTexts>();
     std::string head;
@@ -456,6 +483,8 @@ std::unique_ptr<DecodeWriter::FrameTexts> DecodeWriter::MakeTexts(const FrameCod
             entry.name = texts->Keep("  " + Quoted(signal.name) + " = ");
             if (!signal.unit.empty()) entry.unit = texts->Keep(" " + Quoted(signal.unit));
         }
+        entry.hasTexts = !signal.texts.empty();
+        entry.hasRanges = !signal.ranges.empty();
         entry.firstText = static_cast<uint32_t>(texts->values.size());
         if (style_ != DecodeStyle::Csv) {
             for (const auto& text : signal.texts)
@@ -470,7 +499,9 @@ std::unique_ptr<DecodeWriter::FrameTexts> DecodeWriter::MakeTexts(const FrameCod
             }
         }
         texts->signals.push_back(entry);
+        if (json_) texts->jsonBound += JsonSignalBound(*texts, entry);
     }
+    if (json_) texts->jsonBound += texts->head.size + kJsonObjectFrame;
     texts->blob.shrink_to_fit();
     return texts;
 }
@@ -501,54 +532,83 @@ std::string DecodeWriter::CsvHeader(const FrameCodec& frame) const {
     return std::string(texts.View(texts.head)) + '\n';
 }
 
-void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
-                                const FrameTexts& frameTexts, const SignalTexts& texts,
-                                uint64_t raw, bool first) const {
-    Span unit = texts.unit;
-    if (unit.size == 0 && !signal.ranges.empty()) {
+namespace {
+
+// What a signal's value adds to its name: the unit (of its scaled range when the signal has no
+// unit of its own) and the index of its value text (-1 for none).
+struct ValueWords {
+    uint32_t unitAt;
+    uint32_t unitSize;
+    int text;
+};
+
+template <class FrameTexts, class SignalTexts>
+ValueWords WordsOf(const SignalCodec& signal, const FrameTexts& frameTexts,
+                   const SignalTexts& texts, uint64_t raw) {
+    auto unit = texts.unit;
+    if (unit.size == 0 && texts.hasRanges) {
         const int range = signal.RangeIndex(raw);
         if (range >= 0) unit = frameTexts.values[texts.firstRange + static_cast<uint32_t>(range)];
     }
-    const int textIndex = signal.texts.empty() ? -1 : signal.TextIndex(raw);
-    // JSON gives a double as a double ("2.0"); the text and CSV forms write it as it reads.
-    const auto appendPhysical = [&](bool json) {
-        const qm::codec::Physical physical = signal.PhysicalOf(raw);
-        if (physical.type != qm::codec::Physical::Type::Double) {
-            physical.AppendTo(out);
-            return;
-        }
-        const size_t start = out.size();
-        AppendPhysicalDouble(out, physical.real, signal.RoundScale(), signal.RoundDecimals());
-        if (json) qm::codec::MarkJsonDouble(out, start, physical.real);
-    };
-    if (json_) {
-        if (!first) out += ',';
-        out += frameTexts.View(texts.name);
-        qm::codec::AppendUnsigned(out, raw);
-        out.append(",\"physical\":", 12);
-        appendPhysical(true);
-        out += frameTexts.View(unit);
-        if (textIndex >= 0) {
-            out.append(",\"valueText\":", 13);
-            out += frameTexts.View(
-                frameTexts.values[texts.firstText + static_cast<uint32_t>(textIndex)]);
-        }
-        out += '}';
-        return;
+    return {unit.at, unit.size, texts.hasTexts ? signal.TextIndex(raw) : -1};
+}
+
+// JSON gives a double as a double ("2.0"); the text and CSV forms write it as it reads.
+char* WriteJsonPhysical(char* at, const SignalCodec& signal, uint64_t raw) {
+    const qm::codec::Physical physical = signal.PhysicalOf(raw);
+    if (physical.type != qm::codec::Physical::Type::Double) return WritePhysical(at, signal, raw);
+    char* start = at;
+    at = WritePhysicalDouble(at, physical.real, signal.RoundScale(), signal.RoundDecimals());
+    for (const char* c = start; c < at; ++c) {
+        if (*c == '.' || *c == 'e' || *c == 'n') return at;
     }
+    // An integral double: "2.0"; a large one in its shortest scientific form, which is
+    // shorter than its digits in full.
+    if (std::fabs(physical.real) < 1e16) return WriteText(at, ".0");
+    return std::to_chars(start, start + kMostNumberBytes, physical.real,
+                         std::chars_format::scientific)
+        .ptr;
+}
+
+}  // namespace
+
+void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
+                                const FrameTexts& frameTexts, const SignalTexts& texts,
+                                uint64_t raw) const {
+    const ValueWords words = WordsOf(signal, frameTexts, texts, raw);
     out += frameTexts.View(texts.name);
-    appendPhysical(false);
-    out += frameTexts.View(unit);
+    char number[kMostNumberBytes];
+    out.append(number, WritePhysical(number, signal, raw));
+    out += frameTexts.View({words.unitAt, words.unitSize});
     out += "  (raw ";
     qm::codec::AppendUnsigned(out, raw);
     out += ')';
-    if (textIndex >= 0) {
+    if (words.text >= 0) {
         out += "  \"";
         out +=
-            frameTexts.View(frameTexts.values[texts.firstText + static_cast<uint32_t>(textIndex)]);
+            frameTexts.View(frameTexts.values[texts.firstText + static_cast<uint32_t>(words.text)]);
         out += '"';
     }
     out += '\n';
+}
+
+char* DecodeWriter::WriteJsonSignal(char* at, const SignalCodec& signal,
+                                    const FrameTexts& frameTexts, const SignalTexts& texts,
+                                    uint64_t raw) const {
+    const ValueWords words = WordsOf(signal, frameTexts, texts, raw);
+    at = WriteText(at, frameTexts.View(texts.name));
+    at = std::to_chars(at, at + kMostNumberBytes, raw).ptr;
+    at = WriteText(at, ",\"physical\":");
+    at = WriteJsonPhysical(at, signal, raw);
+    at = WriteText(at, frameTexts.View({words.unitAt, words.unitSize}));
+    if (words.text >= 0) {
+        at = WriteText(at, ",\"valueText\":");
+        at = WriteText(at,
+                       frameTexts.View(
+                           frameTexts.values[texts.firstText + static_cast<uint32_t>(words.text)]));
+    }
+    *at++ = '}';
+    return at;
 }
 
 size_t DecodeWriter::CsvRowBound(const FrameCodec& frame, const qm::codec::LogFrame* line) {
@@ -621,54 +681,106 @@ bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const
     return complete;
 }
 
+namespace {
+
+// The inside of a JSON string written at `at` (AppendJsonEscaped's text): at most six bytes a
+// byte of text.
+char* WriteJsonEscaped(char* at, std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            *at++ = '\\';
+            *at++ = c;
+        } else if (byte >= 0x20) {
+            *at++ = c;
+        } else if (c == '\n') {
+            at = WriteText(at, "\\n");
+        } else if (c == '\r') {
+            at = WriteText(at, "\\r");
+        } else if (c == '\t') {
+            at = WriteText(at, "\\t");
+        } else {
+            at = WriteText(at, "\\u00");
+            *at++ = kHex[byte >> 4];
+            *at++ = kHex[byte & 15];
+        }
+    }
+    return at;
+}
+
+}  // namespace
+
+size_t DecodeWriter::JsonBound(const FrameCodec& frame, const qm::codec::LogFrame* line) const {
+    size_t bound = TextsOf(frame).jsonBound;
+    // "\"timestamp\":" with a 0 before or after the digits and a comma; the channel escaped.
+    if (line) bound += 12 + line->timestamp.size() + 3 + 11 + 6 * line->channel.size() + 2;
+    return bound;
+}
+
+char* DecodeWriter::WriteJson(char* at, const FrameCodec& frame, const uint8_t* payload,
+                              size_t size, const qm::codec::LogFrame* line, bool& complete) const {
+    const FrameTexts& texts = TextsOf(frame);
+    *at++ = '{';
+    if (line && !line->timestamp.empty()) {
+        at = WriteText(at, "\"timestamp\":");
+        // Written as the log wrote it: a decimal number, exact.
+        if (line->timestamp.front() == '.') *at++ = '0';
+        at = WriteText(at, line->timestamp);
+        if (line->timestamp.back() == '.') *at++ = '0';
+        *at++ = ',';
+    }
+    if (line && !line->channel.empty()) {
+        at = WriteText(at, "\"channel\":\"");
+        at = WriteJsonEscaped(at, line->channel);
+        at = WriteText(at, "\",");
+    }
+    at = WriteText(at, texts.View(texts.head));
+    at = WriteText(at, ",\"signals\":[");
+    bool first = true;
+    complete =
+        frame.Decode(payload, size, ReadableBytes(payload, line), [&](size_t index, uint64_t raw) {
+            if (!first) *at++ = ',';
+            first = false;
+            at = WriteJsonSignal(at, frame.signals[index], texts, texts.signals[index], raw);
+        });
+    *at++ = ']';
+    if (!complete) at = WriteText(at, ",\"truncated\":true");
+    return WriteText(at, "}\n");
+}
+
+bool DecodeWriter::AppendJson(std::string& out, const FrameCodec& frame, const uint8_t* payload,
+                              size_t size, const qm::codec::LogFrame* line) const {
+    const size_t start = out.size();
+    out.resize(start + JsonBound(frame, line));
+    bool complete = true;
+    const char* end = WriteJson(out.data() + start, frame, payload, size, line, complete);
+    out.resize(static_cast<size_t>(end - out.data()));
+    return complete;
+}
+
 bool DecodeWriter::Append(std::string& out, const FrameCodec& frame, const uint8_t* payload,
                           size_t size, const qm::codec::LogFrame* line) const {
     // A row holds numbers only (its table's header has the names).
     if (style_ == DecodeStyle::Csv) return AppendCsvRow(out, frame, payload, size, line);
+    if (json_) return AppendJson(out, frame, payload, size, line);
     const FrameTexts& texts = TextsOf(frame);
-    if (json_) {
-        out += '{';
-        if (line) {
-            if (!line->timestamp.empty()) {
-                out.append("\"timestamp\":", 12);
-                // Written as the log wrote it: a decimal number, exact.
-                if (line->timestamp.front() == '.') out += '0';
-                out += line->timestamp;
-                if (line->timestamp.back() == '.') out += '0';
-                out += ',';
-            }
-            if (!line->channel.empty()) {
-                out.append("\"channel\":\"", 11);
-                AppendJsonEscaped(out, line->channel);
-                out.append("\",", 2);
-            }
-        }
-        out += texts.View(texts.head);
-        out.append(",\"signals\":[", 12);
-    } else {
-        if (line && !line->timestamp.empty()) {
-            out += '(';
-            out += line->timestamp;
-            out += ") ";
-        }
-        if (line && !line->channel.empty()) {
-            out += line->channel;
-            out += ' ';
-        }
-        out += texts.View(texts.head);
-        out += '\n';
+    if (line && !line->timestamp.empty()) {
+        out += '(';
+        out += line->timestamp;
+        out += ") ";
     }
-    bool first = true;
+    if (line && !line->channel.empty()) {
+        out += line->channel;
+        out += ' ';
+    }
+    out += texts.View(texts.head);
+    out += '\n';
     const bool complete =
         frame.Decode(payload, size, ReadableBytes(payload, line), [&](size_t index, uint64_t raw) {
-            AppendSignal(out, frame.signals[index], texts, texts.signals[index], raw, first);
-            first = false;
+            AppendSignal(out, frame.signals[index], texts, texts.signals[index], raw);
         });
-    if (json_) {
-        out += ']';
-        if (!complete) out.append(",\"truncated\":true", 17);
-        out.append("}\n", 2);
-    } else if (!complete) {
+    if (!complete) {
         out += "  (truncated: " + std::to_string(size) + " of " + std::to_string(frame.size) +
                " bytes)\n";
     }

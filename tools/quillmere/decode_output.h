@@ -28,6 +28,7 @@ class DecodeWriter {
         : DecodeWriter(decoder, json ? DecodeStyle::Json : DecodeStyle::Text) {}
     DecodeWriter(const TextDecoder& decoder, DecodeStyle style);
     ~DecodeWriter();
+    DecodeStyle Style() const { return style_; }
     DecodeWriter(const DecodeWriter&) = delete;
     DecodeWriter& operator=(const DecodeWriter&) = delete;
 
@@ -72,6 +73,13 @@ class DecodeWriter {
     char* WriteCsvRow(char* at, const qm::codec::FrameCodec& frame, const uint8_t* payload,
                       size_t size, const qm::codec::LogFrame* line, bool& complete) const;
 
+    // JSON Lines written the same way: JsonBound is the most bytes WriteJson writes for the
+    // frame and line (its texts are made first when needed); WriteJson writes the object and
+    // line end Append would append and returns its end.
+    size_t JsonBound(const qm::codec::FrameCodec& frame, const qm::codec::LogFrame* line) const;
+    char* WriteJson(char* at, const qm::codec::FrameCodec& frame, const uint8_t* payload,
+                    size_t size, const qm::codec::LogFrame* line, bool& complete) const;
+
     // CSV: the header line of a frame's table ("timestamp,channel,signal,...").
     std::string CsvHeader(const qm::codec::FrameCodec& frame) const;
     // The frame's name in UTF-8.
@@ -88,6 +96,10 @@ class DecodeWriter {
         Span unit;  // JSON: ",\"unit\":\"...\""; text: " unit"; empty without a unit
         uint32_t firstText = 0;   // in FrameTexts::values: per value text, rendered
         uint32_t firstRange = 0;  // in FrameTexts::values: per scaled range's text, rendered
+        // Whether the signal has value texts and scaled ranges: known here, a value needs the
+        // signal's own lists (cold in a large database) only when it has them.
+        bool hasTexts = false;
+        bool hasRanges = false;
     };
     // Every text of a frame in one blob, so that a frame of a large database costs a few
     // cache misses, not one per signal and text.
@@ -96,6 +108,7 @@ class DecodeWriter {
         Span head;  // JSON: "\"id\":..,\"extended\":..,\"name\":\"..\""; text: "name (id N)"
         std::vector<SignalTexts> signals;
         std::vector<Span> values;
+        size_t jsonBound = 0;  // JSON: the most bytes of an object, without the line's parts
         std::string_view View(Span span) const { return {blob.data() + span.at, span.size}; }
         Span Keep(std::string_view text) {
             const Span span{static_cast<uint32_t>(blob.size()), static_cast<uint32_t>(text.size())};
@@ -108,8 +121,12 @@ class DecodeWriter {
     std::unique_ptr<FrameTexts> MakeTexts(const qm::codec::FrameCodec& frame) const;
     std::string Quoted(std::string_view text) const;
     void AppendSignal(std::string& out, const qm::codec::SignalCodec& signal,
-                      const FrameTexts& frameTexts, const SignalTexts& texts, uint64_t raw,
-                      bool first) const;
+                      const FrameTexts& frameTexts, const SignalTexts& texts, uint64_t raw) const;
+    char* WriteJsonSignal(char* at, const qm::codec::SignalCodec& signal,
+                          const FrameTexts& frameTexts, const SignalTexts& texts,
+                          uint64_t raw) const;
+    bool AppendJson(std::string& out, const qm::codec::FrameCodec& frame, const uint8_t* payload,
+                    size_t size, const qm::codec::LogFrame* line) const;
     bool AppendCsvRow(std::string& out, const qm::codec::FrameCodec& frame, const uint8_t* payload,
                       size_t size, const qm::codec::LogFrame* line) const;
 

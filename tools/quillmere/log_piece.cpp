@@ -10,12 +10,23 @@ using qm::codec::LogLineParser;
 void DecodePieceInto(std::string_view piece, LogLineParser& parser, FrameLookup& lookup,
                      const DecodeWriter& writer, bool csvRows, PieceOutput& out,
                      LogCounts& counts) {
+    // JSON Lines straight into the piece's buffer; text lines through a scratch string.
     struct TextOut {
         const DecodeWriter& writer;
-        std::string& text;
+        TextBuffer& text;
+        std::string scratch;
         void Prefetch(const FrameCodec&, int) const {}
-        bool Put(const FrameCodec& codec, const LogFrame& frame) const {
-            return writer.Append(text, codec, frame.data, frame.size, &frame);
+        bool Put(const FrameCodec& codec, const LogFrame& frame) {
+            if (writer.Style() == DecodeStyle::Json) {
+                char* at = text.Room(writer.JsonBound(codec, &frame));
+                bool complete = true;
+                text.SetEnd(writer.WriteJson(at, codec, frame.data, frame.size, &frame, complete));
+                return complete;
+            }
+            scratch.clear();
+            const bool complete = writer.Append(scratch, codec, frame.data, frame.size, &frame);
+            text.Append(scratch.data(), scratch.size());
+            return complete;
         }
     };
     struct RowsOut {
@@ -36,7 +47,7 @@ void DecodePieceInto(std::string_view piece, LogLineParser& parser, FrameLookup&
         RowsOut rows{writer, out};
         DecodePiece(piece, parser, lookup, writer, counts, rows);
     } else {
-        TextOut text{writer, out.text};
+        TextOut text{writer, out.text, {}};
         DecodePiece(piece, parser, lookup, writer, counts, text);
     }
 }

@@ -77,7 +77,7 @@ struct RowMark {
 };
 
 struct PieceOutput {
-    std::string text;           // JSON Lines or text
+    TextBuffer text;            // JSON Lines or text
     TextBuffer rows;            // CSV rows of every table, in the order of the input
     std::vector<RowMark> ends;  // where each CSV row ends
 
