@@ -118,8 +118,10 @@ void DbcAttributeList::KeepOnly(Keep keep) {
     block_->count = static_cast<uint32_t>(end - entries);
 }
 
-void DbcAttributeList::Remove(const DbcAttribute* attribute) {
+bool DbcAttributeList::Remove(const DbcAttribute* attribute) {
+    const size_t before = block_ ? block_->count : 0;
     KeepOnly([attribute](const DbcAttribute* entry) { return entry != attribute; });
+    return (block_ ? block_->count : 0) != before;
 }
 
 void DbcAttributeList::RemoveRelations() {

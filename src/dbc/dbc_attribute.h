@@ -133,7 +133,8 @@ class DbcAttributeList {
     DbcAttribute* Find(const char* name) const;
     void Add(DbcAttribute* attribute);
     // Removes every occurrence of the pointer (without destroying it).
-    void Remove(const DbcAttribute* attribute);
+    // Takes attribute out of the list; returns whether the list held it.
+    bool Remove(const DbcAttribute* attribute);
     // Removes the relation attributes, which this list only shows.
     void RemoveRelations();
     // Destroys the owned entries and empties the list; relation entries are destroyed only when

@@ -21,6 +21,12 @@ void DbcMessage::Clear() {
     transmitter_ = nullptr;
     comment_.clear();
     SignalNamesChanged();
+    // The file's list of all signals and the nodes' received signals still name the signals:
+    // they are emptied and kept (their storage is the file's pool anyway), not destroyed.
+    for (DbcSignalPtr& signal : signals_) {
+        signal->Clear();
+        cleared_.push_back(std::move(signal));
+    }
     signals_.clear();
     attributes_.DeleteAll(false);
     transmitters_.clear();

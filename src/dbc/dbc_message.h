@@ -101,6 +101,7 @@ class DbcMessage : public IDbcMessage {
     DbcNode* transmitter_ = nullptr;
     std::string comment_;
     std::vector<DbcSignalPtr> signals_;
+    std::vector<DbcSignalPtr> cleared_;  // signals of an earlier Clear, emptied
     DbcAttributeList attributes_;
     std::vector<DbcNode*> transmitters_;
     std::vector<std::unique_ptr<DbcSignalGroup>> signalGroups_;

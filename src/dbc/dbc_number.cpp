@@ -1,5 +1,6 @@
 #include "dbc/dbc_number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -16,22 +17,39 @@ bool HasExponentLetter(std::string_view text) {
 
 }  // namespace
 
+namespace {
+
+// The digits after the point of the scientific form that gives an exponent-form number back
+// as read: its mantissa's digits from the first that is not zero (trailing zeros kept, as
+// written) less the one before the point. "1.50E-2" keeps 2, "12E-3" (1.2E-2) needs 1,
+// "1234E2" (1.234E+5) 3; the digits of the mantissa alone would turn "12E-3" into 1E-2.
+uint8_t ExponentFormDecimals(std::string_view mantissa) {
+    size_t digits = 0;
+    for (char c : mantissa) {
+        if (c < '0' || c > '9' || (digits == 0 && c == '0')) continue;
+        ++digits;
+    }
+    return static_cast<uint8_t>(std::min<size_t>(digits > 0 ? digits - 1 : 0, 255));
+}
+
+}  // namespace
+
 uint8_t DecimalsOfText(std::string_view text, bool exponent, bool isZero) {
     const size_t point = FindByte(text, '.');
     if (!exponent) {
         return point == std::string_view::npos ? 0 : static_cast<uint8_t>(text.size() - point - 1);
     }
     const size_t letter = text.find_first_of("Ee");
+    if (!isZero) return ExponentFormDecimals(text.substr(0, letter));
+    // A zero is written "0E-" and its decimals: those of its mantissa, else its negative
+    // exponent.
     if (point != std::string_view::npos && point < letter) {
         return static_cast<uint8_t>(letter - point - 1);
     }
-    if (isZero) {
-        const size_t minus = text.find('-');
-        return minus == std::string_view::npos
-                   ? 0
-                   : static_cast<uint8_t>(ToUnsigned(text.substr(minus + 1)));
-    }
-    return 0;
+    const size_t minus = text.find('-');
+    return minus == std::string_view::npos
+               ? 0
+               : static_cast<uint8_t>(ToUnsigned(text.substr(minus + 1)));
 }
 
 bool ParseDbcNumber(std::string_view text, DbcNumber& number) {
@@ -45,8 +63,6 @@ bool ParseDbcNumber(std::string_view text, DbcNumber& number) {
             number.decimals = plain.point == std::string_view::npos
                                   ? 0
                                   : static_cast<uint8_t>(text.size() - plain.point - 1);
-        } else if (plain.point != std::string_view::npos) {
-            number.decimals = static_cast<uint8_t>(plain.letter - plain.point - 1);
         } else {
             number.decimals = DecimalsOfText(text, true, plain.value == 0.0);
         }

@@ -416,26 +416,30 @@ void NetConfigDbcFile::DropRelationViews() {
 
 void NetConfigDbcFile::UnregisterAttribute(DbcAttribute* attribute) {
     if (clearingAll_) return;
+    // The object the relation names lists it. An edit may have given that object another
+    // identifier since (the relation keeps the one it was read with), or another object may
+    // now answer to it: then every object of the kind is searched, so that no list keeps a
+    // relation that is about to be deleted.
+    const auto removeFrom = [attribute](auto* found, const auto& all) {
+        if (found != nullptr && found->Attributes().Remove(attribute)) return;
+        for (const auto& object : all) {
+            if (object->Attributes().Remove(attribute)) return;
+        }
+    };
     switch (attribute->RelationKind()) {
         case kObjectNodeTxMessage: {
             auto* relation = static_cast<DbcNodeTxMsgRelAttribute*>(attribute);
-            if (DbcMessage* message = MessageByRawId(relation->MessageId())) {
-                message->Attributes().Remove(attribute);
-            }
+            removeFrom(MessageByRawId(relation->MessageId()), dbcMessages_);
             break;
         }
         case kObjectNodeRxSignal: {
             auto* relation = static_cast<DbcNodeRxSigRelAttribute*>(attribute);
-            if (DbcSignal* signal = SignalOf(relation->MessageId(), relation->SignalName())) {
-                signal->Attributes().Remove(attribute);
-            }
+            removeFrom(SignalOf(relation->MessageId(), relation->SignalName()), allSignals_);
             break;
         }
         case kObjectNodeEnvironmentVariable: {
             auto* relation = static_cast<DbcNodeEnvVarRelAttribute*>(attribute);
-            if (DbcEnvironmentVariable* variable = VariableByName(relation->VariableName())) {
-                variable->Attributes().Remove(attribute);
-            }
+            removeFrom(VariableByName(relation->VariableName()), variables_);
             break;
         }
         default:

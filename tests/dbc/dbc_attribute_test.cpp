@@ -164,6 +164,31 @@ TEST_F(DbcAttributes, RelationValuesBelongToTheNodeAndAreListedByTheObject) {
     QM_EXPECT_FIELDS(file_, (GetMessageCount(), 0u), (GetStatus(), 0u));
 }
 
+// A relation keeps the identifier it was read with; after an edit of that identifier, or a
+// Clear of the message, the node's Clear still takes its relations out of every list.
+TEST_F(DbcAttributes, RelationsLeaveTheirListsAfterEditsAndClears) {
+    ASSERT_TRUE(
+        Load("BA_DEF_REL_ BU_SG_REL_ \"Rx\" INT 0 10;\n"
+             "BA_DEF_REL_ BU_BO_REL_ \"Tx\" INT 0 1;\n"
+             "BA_REL_ \"Rx\" BU_SG_REL_ GW SG_ 100 S 5;\n"
+             "BA_REL_ \"Tx\" BU_BO_REL_ GW 100 1;\n"));
+    IDbcMessage* message = file_.GetMessage(0);
+    IDbcSignal* signal = message->GetSignal(0);
+    ASSERT_TRUE(file_.SetMessageId(100, 5));
+    ASSERT_EQ(message->GetAttributeCount(), 1u);
+    ASSERT_EQ(signal->GetAttributeCount(), 1u);
+    file_.FindNode("GW")->Clear();
+    EXPECT_EQ(message->GetAttributeCount(), 0u);
+    EXPECT_EQ(signal->GetAttributeCount(), 0u);
+
+    // A cleared message empties its signals but leaves them to the lists that name them.
+    message->Clear();
+    EXPECT_EQ(message->GetSignalCount(), 0u);
+    ASSERT_EQ(file_.GetSignalCount(), 1u);
+    EXPECT_STREQ(file_.GetSignal(0)->GetName(), "");
+    EXPECT_EQ(file_.GetSignal(0)->GetAttributeCount(), 0u);
+}
+
 TEST_F(DbcAttributes, RelationValueWithUnknownNodeAndObjectNamesBoth) {
     ASSERT_TRUE(
         Load("BA_DEF_REL_ BU_BO_REL_ \"Tx\" INT 0 1;\nBA_DEF_REL_ BU_SG_REL_ \"Rx\" INT 0 1;\n"

@@ -79,6 +79,13 @@ TEST(DbcWriter, NumbersKeepTheirForm) {
         {"0E-5", "0E-5"},
         {"0.0E+00", "0E-1"},
         {"-2.5E3", "-2.5E+3"},
+        // Mantissas with more than one digit before the point keep their value.
+        {"12E-3", "1.2E-2"},
+        {"15E1", "1.5E+2"},
+        {"-25E-1", "-2.5E+0"},
+        {"1234E2", "1.234E+5"},
+        {"12.5E-3", "1.25E-2"},
+        {"0.0125E1", "1.25E-1"},
         {"123456789012", "123456789012"},
     };
     for (const Case& c : cases) {
