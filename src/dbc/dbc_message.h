@@ -62,6 +62,13 @@ class DbcMessage : public IDbcMessage {
     const std::vector<DbcSignalPtr>& Signals() const { return signals_; }
     // Gives back the room the signal list grew into while a file was read.
     void TrimLists() { signals_.shrink_to_fit(); }
+    // Destroys the signals at once (Clear empties and keeps them): for a model that is discarded
+    // right after, whose lists of signals are not read again.
+    void DiscardSignals() {
+        SignalNamesChanged();
+        signals_.clear();
+        cleared_.clear();
+    }
     // Takes the signal and lists it last.
     DbcSignal* AddSignal(DbcSignalPtr signal);
     // Takes the signals, in their order, and lists them last; signals is left empty. The list

@@ -266,7 +266,10 @@ qm::codec::FrameCatalog FramesOf(NetConfigDbcFile& file, const Naming& naming,
         auto frame = qm::codec::BuildDbcFrame(*message);
         if (!naming.shortNames) qm::codec::UseDbcLongNames(*message, *frame);
         catalog.Add(std::move(frame));
-        if (clearMessages) message->Clear();
+        if (clearMessages) {
+            message->DiscardSignals();
+            message->Clear();
+        }
     }
     return catalog;
 }
