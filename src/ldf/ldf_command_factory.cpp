@@ -128,9 +128,12 @@ std::unique_ptr<ScheduleTableCommand> BuildAssignFrameIdRange(LdfReadContext& ct
     return command;
 }
 
+// FreeFormat has no least count of bytes: those written before "delay" are read, the others
+// are 0.
 std::unique_ptr<ScheduleTableCommand> BuildFreeFormat(const Tokens& tokens) {
     auto command = std::make_unique<FreeFormatCommand>();
     for (size_t i = 0; i < command->data.size(); ++i) {
+        if (i + 1 >= tokens.size() || tokens[i + 1] == "delay") break;
         if (!ByteAt(tokens, i + 1, command->data[i])) return nullptr;
     }
     return command;
@@ -154,7 +157,7 @@ std::unique_ptr<ScheduleTableCommand> BuildNodeFrame(LdfReadContext& ctx, const 
 }
 
 // Tokens an entry of each kind needs at least, keyword and delay included.
-constexpr size_t kMinimumTokens[] = {3, 5, 10, 10, 5, 6, 9, 6, 6};
+constexpr size_t kMinimumTokens[] = {3, 5, 10, 10, 5, 6, 1, 6, 6};
 
 std::unique_ptr<ScheduleTableCommand> BuildCommand(LdfReadContext& ctx, uint8_t kind,
                                                    const Tokens& tokens) {

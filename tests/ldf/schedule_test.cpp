@@ -156,7 +156,6 @@ TEST_F(LdfSchedule, CommandsThatCannotBeBuiltStopTheLoad) {
         "    AssignFrameId { LSM, Ghost } delay 1 ms;\n",
         "    AssignFrameId { LSM, CemFrame } delay 10ms;\n",  // too few tokens
         "    CemFrame 10 ms;\n",                              // no delay
-        "    FreeFormat { 1, 2, 3 } delay 1 ms;\n",
     };
     for (const char* entry : entries) {
         NetConfigLdfFile file;
@@ -165,6 +164,16 @@ TEST_F(LdfSchedule, CommandsThatCannotBeBuiltStopTheLoad) {
         EXPECT_EQ(MessagesOf(file).rfind("Check Schedule Table Command: ", 0), 0u) << entry;
         EXPECT_EQ(file.GetScheduleTable(0)->GetTaskCount(), 0u) << entry;
     }
+}
+
+// FreeFormat needs no count of bytes: the missing ones are 0.
+TEST_F(LdfSchedule, ShortFreeFormatFillsWithZeros) {
+    ASSERT_TRUE(LoadTables(file, "  T {\n    FreeFormat { 1, 2, 3 } delay 4 ms;\n  }\n"));
+    auto* free = CommandOf<IFreeFormatCommand>(file, 0, 0);
+    ASSERT_NE(free, nullptr);
+    QM_EXPECT_FIELDS(*free, (GetDataByte(0), 1u), (GetDataByte(2), 3u), (GetDataByte(3), 0u),
+                     (GetDataByte(7), 0u));
+    EXPECT_EQ(file.GetScheduleTable(0)->GetTask(0)->GetDelay(), 4u);
 }
 
 TEST_F(LdfSchedule, AssignFrameIdToLin13NodeUnderLin22) {
