@@ -66,8 +66,10 @@ std::string ReadServices(NanoXML* root, const TreeSurvey& survey, CEcu* firstEcu
 // The data type steps; each returns its warning lines.
 std::string ReadAraTypes(NanoXML* root, CRizConfig& riz);
 std::string ReadRizStandardTypes(const TreeSurvey& survey, CRizConfig& riz);
-std::string ReadServiceStructures(const TreeSurvey& survey, CEcu* firstEcu,
-                                  bool nameUnmatchedPackages);
+// wholeDocument: a service package without a service is named in a warning, and a structure
+// used as an array element comes before its user (so that the header compiles); else reading
+// order and no such warning, as described.
+std::string ReadServiceStructures(const TreeSurvey& survey, CEcu* firstEcu, bool wholeDocument);
 std::string ReadServiceConfigurations(const TreeSurvey& survey,
                                       std::vector<std::unique_ptr<CGlobalConfigDataType>>& out);
 

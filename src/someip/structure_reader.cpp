@@ -290,8 +290,10 @@ void PlaceInDependencyOrder(std::vector<PendingStructure>& pending, CSomeIpServi
     }
 }
 
+// dependencyOrder: a structure used as an array element comes before its user, so that the
+// header compiles (whole-document reading); else reading order, as described.
 void ReadServiceStructuresOf(const NanoXML* servicePackage, CSomeIpServiceCfg& service,
-                             std::string& warnings, size_t& budget) {
+                             std::string& warnings, size_t& budget, bool dependencyOrder) {
     const NanoXML* elements = Child(SubPackage(servicePackage, "datatypes"), "ELEMENTS");
     if (elements == nullptr) return;
     std::unordered_map<const NanoXML*, std::string> topLevel;
@@ -310,13 +312,16 @@ void ReadServiceStructuresOf(const NanoXML* servicePackage, CSomeIpServiceCfg& s
         entry.structure = builder.Build(element, topLevel[element], entry.dependencies);
         pending.push_back(std::move(entry));
     }
-    PlaceInDependencyOrder(pending, service);
+    if (dependencyOrder) {
+        PlaceInDependencyOrder(pending, service);
+        return;
+    }
+    for (PendingStructure& entry : pending) service.AddStructure(std::move(entry.structure));
 }
 
 }  // namespace
 
-std::string ReadServiceStructures(const TreeSurvey& survey, CEcu* firstEcu,
-                                  bool nameUnmatchedPackages) {
+std::string ReadServiceStructures(const TreeSurvey& survey, CEcu* firstEcu, bool wholeDocument) {
     const std::vector<NanoXML*>& riz = survey.rizPackages;
     if (riz.size() != 1) return {};
     const NanoXML* services = SubPackage(riz.front(), "services");
@@ -328,12 +333,12 @@ std::string ReadServiceStructures(const TreeSurvey& survey, CEcu* firstEcu,
             firstEcu ? static_cast<CSomeIpServiceCfg*>(firstEcu->FindService(name.c_str()))
                      : nullptr;
         if (service == nullptr) {
-            if (nameUnmatchedPackages) {
+            if (wholeDocument) {
                 warnings += "Missing service instance of service package: " + name + ".\r\n";
             }
             continue;
         }
-        ReadServiceStructuresOf(package, *service, warnings, budget);
+        ReadServiceStructuresOf(package, *service, warnings, budget, wholeDocument);
     }
     return warnings;
 }

@@ -300,6 +300,33 @@ TEST(EthernetReader, AnEndpointWithBothProtocolsIsTcp) {
     EXPECT_EQ(db->GetClusters()->GetEthernetCluster(0)->GetPhysicalChannel()->GetVlan(), nullptr);
 }
 
+// A structure used as an array element by one read before it: exact reading lists the service's
+// structures in reading order; whole-document reading puts the element first (the header then
+// compiles).
+TEST(StructureReader, StructuresInReadingOrderOrElementsFirst) {
+    const std::string datatypes =
+        DataType("DT_Route_struct", "STRUCTURE",
+                 "<SUB-ELEMENTS><IMPLEMENTATION-DATA-TYPE-ELEMENT><SHORT-NAME>points</SHORT-NAME>"
+                 "<CATEGORY>ARRAY</CATEGORY><SUB-ELEMENTS><IMPLEMENTATION-DATA-TYPE-ELEMENT>"
+                 "<SHORT-NAME>point</SHORT-NAME><CATEGORY>TYPE_REFERENCE</CATEGORY>"
+                 "<ARRAY-SIZE>2</ARRAY-SIZE>" +
+                     TypeRef("/riz/services/S/datatypes/DT_Point_struct") +
+                     "</IMPLEMENTATION-DATA-TYPE-ELEMENT></SUB-ELEMENTS>"
+                     "</IMPLEMENTATION-DATA-TYPE-ELEMENT></SUB-ELEMENTS>") +
+        DataType("DT_Point_struct", "STRUCTURE",
+                 "<SUB-ELEMENTS>" + Member("x", "/riz/stdtypes/UInt8") + "</SUB-ELEMENTS>");
+    const std::string text =
+        Document(EcuPackage() + RizWithService("S", datatypes, DataType("UInt8", "VALUE")));
+    for (const int32_t mode : {kSomeIpReadExact, kSomeIpReadWholeDocument}) {
+        auto db = someip_test::LoadTexts({text}, nullptr, mode);
+        ISomeIpServiceCfg* s = db->GetEcu(0)->FindService("S");
+        ASSERT_NE(s, nullptr);
+        ASSERT_EQ(s->GetStructDatatypeCount(), 2u);
+        EXPECT_STREQ(s->GetStructDatatype(0)->GetName(),
+                     mode == kSomeIpReadExact ? "Route" : "Point");
+    }
+}
+
 // Service structures with a structure that contains itself and an array of an unknown type.
 TEST(StructureReader, SelfContainingStructureAndUnknownArrayElement) {
     const std::string datatypes =
