@@ -336,11 +336,9 @@ void CParam::EncodeOccurrence(uint8_t* buffer, uint64_t& cursor, uint64_t limit)
 
 bool CParam::EncodeInto(uint8_t* buffer, uint64_t* cursor, uint64_t size) {
     if (buffer == nullptr || cursor == nullptr) return false;
-    if (subParams.empty()) {
-        // A leaf without a value is written as zeros: its whole bytes are skipped.
-        *cursor += static_cast<uint64_t>(std::max(bitLength, 0) / 8);
-        return true;
-    }
+    // A leaf without a value writes nothing and leaves the cursor where it is: the parameters
+    // after it move up (the checked encoder, the message codec, lays every parameter at its
+    // place instead).
     for (auto& sub : subParams) {
         for (uint32_t i = 0; i < sub->RepeatCount() && *cursor < size; ++i) {
             sub->EncodeOccurrence(buffer, *cursor, size);

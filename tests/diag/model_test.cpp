@@ -185,6 +185,23 @@ TEST(DiagEncode, BytesOfARequest) {
     EXPECT_EQ(shortBuffer[1], 0xF1);
 }
 
+// A parameter without a value writes nothing, and the cursor stays: the next one takes its place
+// (the message codec lays every parameter at its own place instead).
+TEST(DiagEncode, AParameterWithoutValueLeavesTheCursor) {
+    CUDSFunction request;
+    request.AddParam(Param("sid", 8, "34"));
+    auto empty = Param("empty", 8);
+    empty->bytePosition = 1;
+    request.AddParam(std::move(empty));
+    auto last = Param("last", 8, "5");
+    last->bytePosition = 2;
+    request.AddParam(std::move(last));
+    std::vector<uint8_t> bytes(request.Encode(nullptr, 0));
+    ASSERT_EQ(bytes.size(), 3u);
+    request.Encode(bytes.data(), bytes.size());
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{0x22, 5, 0}));
+}
+
 TEST(DiagEncode, BitFieldsShareAByte) {
     CUDSFunction request;
     auto low = Param("low", 4, "5");
