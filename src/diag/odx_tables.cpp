@@ -90,19 +90,23 @@ NanoXML* KeyDataObject(NanoXML* table) {
 }
 
 // The numeric key of a row. A key written as a physical text is turned into its number by the
-// text table of the key's data object; false (reported when asked) for a key that stays no
-// number.
+// text table of the key's data object; false for a key that stays no number. Every key that is
+// not a number is reported when asked (as written, only one the text table cannot turn).
 bool RowKey(OdxContext& context, NanoXML* row, const CParam& keyCoding, uint32_t& key,
             bool report) {
     std::string text = TextOf(row, "KEY");
     if (ParseLimit(text, key)) return true;
+    const auto warn = [&] {
+        if (report) context.Log("Warning: Non-numerical key value: " + text + "\r\n");
+    };
     for (const auto& entry : keyCoding.valueTable) {
         if (entry->text == text) {
+            if (!context.asWritten) warn();
             key = entry->rangeStart;
             return true;
         }
     }
-    if (report) context.Log("Warning: Non-numerical key value: " + text + "\r\n");
+    warn();
     return false;
 }
 

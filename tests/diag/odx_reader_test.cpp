@@ -494,8 +494,10 @@ TEST_F(OdxBuild, TableKeyAndTableStruct) {
     QM_EXPECT_FIELDS(*key, (IsKey(), 1), (GetBitLength(), 16));
     ASSERT_EQ(key->GetValueCount(), 2u);
     QM_EXPECT_FIELDS(*key->GetValue(uint64_t{0}), (GetText(), "Row1"), (GetRangeStart(), 258u));
-    // A physical key text goes through the key's text table.
+    // A physical key text goes through the key's text table; being no number, it is reported
+    // too.
     EXPECT_EQ(key->GetValue(uint64_t{1})->GetRangeStart(), 2u);
+    EXPECT_THAT(Log(), HasSubstr("Warning: Non-numerical key value: Programming\r\n")) << Log();
     EXPECT_THAT(Log(), HasSubstr("Warning: Non-numerical key value: not a key")) << Log();
     IParam* data = RequestParam("T", 2);
     EXPECT_EQ(data->IsConditional(), 1);
