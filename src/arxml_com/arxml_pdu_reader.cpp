@@ -24,21 +24,22 @@ constexpr TimingNames kTiming4 = {"I-PDU-TIMING", "TIME-PERIOD", "TIME-OFFSET",
 constexpr TimingNames kTiming3 = {"I-PDU-TIMING-SPECIFICATION", "REPEATING-TIME", "STARTING-TIME",
                                   "NUMBER-OF-REPEATS"};
 
-// A time value: its VALUE child where the schema wraps it, else the element's own text.
-const NanoXML* TimeValue(const NanoXML* element) {
+// A time value: its VALUE child where the schema wraps it; whole-document reading also takes
+// the element's own text (older tools wrote the number bare).
+const NanoXML* TimeValue(const NanoXML* element, bool bare) {
     if (element == nullptr) return nullptr;
     const NanoXML* value = Child(element, "VALUE");
-    return value ? value : element;
+    return value != nullptr || !bare ? value : element;
 }
 
-void ReadTiming(const NanoXML* element, const TimingNames& names, ArxmlPdu& pdu) {
+void ReadTiming(const NanoXML* element, const TimingNames& names, bool bare, ArxmlPdu& pdu) {
     const NanoXML* timing = Descendant(element, names.timing);
     if (timing == nullptr) return;
     if (const NanoXML* cyclic = Descendant(timing, "CYCLIC-TIMING")) {
-        if (const NanoXML* period = TimeValue(Child(cyclic, names.period))) {
+        if (const NanoXML* period = TimeValue(Child(cyclic, names.period), bare)) {
             pdu.SetCyclicTimePeriod(ParseDouble(period->GetText()));
         }
-        if (const NanoXML* offset = TimeValue(Child(cyclic, names.offset))) {
+        if (const NanoXML* offset = TimeValue(Child(cyclic, names.offset), bare)) {
             pdu.SetTimeOffset(ParseDouble(offset->GetText()));
         }
     }
@@ -47,7 +48,8 @@ void ReadTiming(const NanoXML* element, const TimingNames& names, ArxmlPdu& pdu)
             pdu.SetNumberOfRepetitions(static_cast<uint8_t>(ParseUnsigned(repetitions->GetText())));
         }
     }
-    if (const NanoXML* delay = TimeValue(Descendant(timing, "MINIMUM-DELAY"))) {
+    // The minimum delay is a bare number in every schema.
+    if (const NanoXML* delay = TimeValue(Descendant(timing, "MINIMUM-DELAY"), true)) {
         pdu.SetMinimumDelay(ParseDouble(delay->GetText()));
     }
 }
@@ -175,7 +177,7 @@ ArxmlPdu* ReadPdu(ArxmlReadContext& context, const NanoXML* element) {
     if (const NanoXML* pattern = Child(element, "UNUSED-BIT-PATTERN")) {
         created->SetUnusedBitPattern(static_cast<uint16_t>(ParseUnsigned(pattern->GetText())));
     }
-    ReadTiming(element, context.autosar4 ? kTiming4 : kTiming3, *created);
+    ReadTiming(element, context.autosar4 ? kTiming4 : kTiming3, context.wholeDocument, *created);
 
     ArxmlPdu* pdu = context.pdus.Add(std::move(created));
     if (context.wholeDocument) context.pduByElement.emplace(element, pdu);

@@ -515,4 +515,21 @@ TEST(ArxmlWholeDocument, ExactReadingAppendsAndKeepsToItsGeneration) {
     EXPECT_EQ(speed->GetMaximum(), 9.0);
 }
 
+// A time without its VALUE (as older tools wrote it): whole-document reading takes the bare
+// number; exact reading follows TIME-PERIOD / VALUE and leaves the time not given.
+TEST(ArxmlWholeDocument, BareTimesAreWholeDocumentReading) {
+    const std::string document = Autosar4(Package(
+        "PDU",
+        "<I-SIGNAL-I-PDU><SHORT-NAME>P</SHORT-NAME><LENGTH>1</LENGTH>"
+        "<I-PDU-TIMING-SPECIFICATIONS><I-PDU-TIMING><CYCLIC-TIMING><TIME-PERIOD>0.25</TIME-PERIOD>"
+        "<TIME-OFFSET><TOLERANCE/></TIME-OFFSET></CYCLIC-TIMING><MINIMUM-DELAY>0.01</MINIMUM-DELAY>"
+        "</I-PDU-TIMING></I-PDU-TIMING-SPECIFICATIONS></I-SIGNAL-I-PDU>"));
+    auto exact = arxml_test::LoadText(document);
+    QM_EXPECT_FIELDS(*exact->FindPdu("P"), (HasCyclicTimePeriod(), false), (HasTimeOffset(), false),
+                     (HasMinimumDelay(), true));
+    auto whole = LoadWhole(document);
+    QM_EXPECT_FIELDS(*whole->FindPdu("P"), (HasCyclicTimePeriod(), true),
+                     (GetCyclicTimePeriod(), 0.25), (HasMinimumDelay(), true));
+}
+
 }  // namespace
