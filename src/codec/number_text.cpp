@@ -1,5 +1,7 @@
 #include "codec/number_text.h"
 
+#include <algorithm>
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -165,19 +167,25 @@ double NearestDouble(__int128 mantissa, int decimals) {
     return value;
 }
 
-void MarkJsonDouble(std::string& out, size_t start, double value) {
-    if (out.find_first_of(".en", start) != std::string::npos) return;
+char* MarkJsonDouble(char* start, char* end, double value) {
+    for (const char* c = start; c < end; ++c) {
+        if (*c == '.' || *c == 'e' || *c == 'n') return end;
+    }
     // An integral double: "2.0"; a large one in its shortest scientific form, which is
     // shorter than its digits in full.
     if (std::fabs(value) < 1e16) {
-        out += ".0";
-        return;
+        *end++ = '.';
+        *end++ = '0';
+        return end;
     }
-    out.resize(start);
-    char buffer[32];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::scientific);
-    out.append(buffer, result.ptr);
+    return std::to_chars(start, start + 32, value, std::chars_format::scientific).ptr;
+}
+
+void MarkJsonDouble(std::string& out, size_t start, double value) {
+    const size_t end = out.size();
+    out.resize(std::max(end + 2, start + 32));
+    char* marked = MarkJsonDouble(out.data() + start, out.data() + end, value);
+    out.resize(static_cast<size_t>(marked - out.data()));
 }
 
 }  // namespace qm::codec

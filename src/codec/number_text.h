@@ -14,6 +14,9 @@ void AppendUnsigned(std::string& out, uint64_t value);
 // The double written into out from start on, made to read as a JSON double: "2" becomes "2.0",
 // digits beyond 1e16 their shortest scientific form.
 void MarkJsonDouble(std::string& out, size_t start, double value);
+// The same on the text from start to end in a caller's buffer (room for 24 bytes from start, or
+// 2 past end); returns the new end.
+char* MarkJsonDouble(char* start, char* end, double value);
 
 std::string DoubleText(double value);
 

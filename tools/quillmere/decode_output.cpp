@@ -14,33 +14,37 @@ namespace qmtool {
 using qm::codec::FrameCodec;
 using qm::codec::SignalCodec;
 
-void AppendJsonEscaped(std::string& out, std::string_view text) {
+namespace {
+
+// The inside of a JSON string written at `at`: at most six bytes a byte of text.
+char* WriteJsonEscaped(char* at, std::string_view text) {
     static const char kHex[] = "0123456789abcdef";
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            switch (c) {
-                case '\n':
-                    out += "\\n";
-                    break;
-                case '\r':
-                    out += "\\r";
-                    break;
-                case '\t':
-                    out += "\\t";
-                    break;
-                default:
-                    out += "\\u00";
-                    out += kHex[byte >> 4];
-                    out += kHex[byte & 15];
-            }
+            *at++ = '\\';
+            *at++ = c;
+        } else if (byte >= 0x20) {
+            *at++ = c;
+        } else if (c == '\n' || c == '\r' || c == '\t') {
+            *at++ = '\\';
+            *at++ = c == '\n' ? 'n' : c == '\r' ? 'r' : 't';
         } else {
-            out += c;
+            std::memcpy(at, "\\u00", 4);
+            at[4] = kHex[byte >> 4];
+            at[5] = kHex[byte & 15];
+            at += 6;
         }
     }
+    return at;
+}
+
+}  // namespace
+
+void AppendJsonEscaped(std::string& out, std::string_view text) {
+    const size_t start = out.size();
+    out.resize(start + 6 * text.size());
+    out.resize(static_cast<size_t>(WriteJsonEscaped(out.data() + start, text) - out.data()));
 }
 
 void AppendCsvField(std::string& out, std::string_view text) {
@@ -559,15 +563,7 @@ char* WriteJsonPhysical(char* at, const SignalCodec& signal, uint64_t raw) {
     if (physical.type != qm::codec::Physical::Type::Double) return WritePhysical(at, signal, raw);
     char* start = at;
     at = WritePhysicalDouble(at, physical.real, signal.RoundScale(), signal.RoundDecimals());
-    for (const char* c = start; c < at; ++c) {
-        if (*c == '.' || *c == 'e' || *c == 'n') return at;
-    }
-    // An integral double: "2.0"; a large one in its shortest scientific form, which is
-    // shorter than its digits in full.
-    if (std::fabs(physical.real) < 1e16) return WriteText(at, ".0");
-    return std::to_chars(start, start + kMostNumberBytes, physical.real,
-                         std::chars_format::scientific)
-        .ptr;
+    return qm::codec::MarkJsonDouble(start, at, physical.real);
 }
 
 }  // namespace
@@ -680,36 +676,6 @@ bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const
     out.append(buffer, end);
     return complete;
 }
-
-namespace {
-
-// The inside of a JSON string written at `at` (AppendJsonEscaped's text): at most six bytes a
-// byte of text.
-char* WriteJsonEscaped(char* at, std::string_view text) {
-    static const char kHex[] = "0123456789abcdef";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            *at++ = '\\';
-            *at++ = c;
-        } else if (byte >= 0x20) {
-            *at++ = c;
-        } else if (c == '\n') {
-            at = WriteText(at, "\\n");
-        } else if (c == '\r') {
-            at = WriteText(at, "\\r");
-        } else if (c == '\t') {
-            at = WriteText(at, "\\t");
-        } else {
-            at = WriteText(at, "\\u00");
-            *at++ = kHex[byte >> 4];
-            *at++ = kHex[byte & 15];
-        }
-    }
-    return at;
-}
-
-}  // namespace
 
 size_t DecodeWriter::JsonBound(const FrameCodec& frame, const qm::codec::LogFrame* line) const {
     size_t bound = TextsOf(frame).jsonBound;
