@@ -3,6 +3,7 @@
 // from its start (ParseFirst) must read as its lines one by one.
 #include <unistd.h>
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -75,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (parser.Parse(line, frame) != qm::codec::LogLineKind::Frame) return;
             if (const auto* codec = catalog.ForId(frame.id, frame.extended)) {
                 codec->Decode(frame.data, frame.size, [&](size_t index, uint64_t raw) {
-                    sum += raw + static_cast<uint64_t>(codec->signals[index].PhysicalDouble(raw));
+                    // The double's bits: a value out of the integers' range has no conversion.
+                    sum += raw + std::bit_cast<uint64_t>(codec->signals[index].PhysicalDouble(raw));
                     (void)codec->signals[index].PhysicalOf(raw);
                     (void)codec->signals[index].TextOf(raw);
                 });
