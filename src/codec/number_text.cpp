@@ -1,7 +1,6 @@
 #include "codec/number_text.h"
 
 #include <algorithm>
-
 #include <array>
 #include <charconv>
 #include <cmath>

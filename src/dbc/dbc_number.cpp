@@ -15,10 +15,6 @@ bool HasExponentLetter(std::string_view text) {
            FindByte(text, 'e') != std::string_view::npos;
 }
 
-}  // namespace
-
-namespace {
-
 // The digits after the point of the scientific form that gives an exponent-form number back
 // as read: its mantissa's digits from the first that is not zero (trailing zeros kept, as
 // written) less the one before the point. "1.50E-2" keeps 2, "12E-3" (1.2E-2) needs 1,

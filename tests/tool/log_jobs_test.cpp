@@ -264,6 +264,11 @@ TEST_F(LogCsvTest, AMissingLogIsReportedAfterTheOthers) {
 // The fast path of physical doubles (a decimal written from its integer digits) must give what
 // the shortest form of std::to_chars gives, notation included: values at the edges of a digit
 // count, of trailing zeros, of the switch between fixed and scientific notation, then random.
+std::string Physical(double value, double roundScale, int decimals) {
+    char text[qmtool::kMostNumberBytes];
+    return {text, qmtool::WritePhysicalDouble(text, value, roundScale, decimals)};
+}
+
 TEST(PhysicalDoubleText, EqualsTheShortestText) {
     // Each with the decimals it needs and with up to three more (trailing zeros).
     const double edges[] = {9.9,     10.0,     99.99,     100.0,        37.0,        -37.5,
@@ -274,8 +279,7 @@ TEST(PhysicalDoubleText, EqualsTheShortestText) {
     for (const double value : edges) {
         const int needs = std::max(1, qm::codec::DecimalPlaces(value));
         for (int decimals = needs; decimals <= std::min(15, needs + 3); ++decimals) {
-            std::string fast;
-            qmtool::AppendPhysicalDouble(fast, value, std::pow(10.0, decimals), decimals);
+            const std::string fast = Physical(value, std::pow(10.0, decimals), decimals);
             std::string shortest;
             qm::codec::AppendDouble(shortest, value);
             EXPECT_EQ(fast, shortest) << decimals;
@@ -294,8 +298,7 @@ TEST(PhysicalDoubleText, EqualsTheShortestText) {
                                      static_cast<double>(integer) * 0.1 / scale,
                                      std::ldexp(static_cast<double>(random() >> 11), -40)};
             for (const double value : values) {
-                std::string fast;
-                qmtool::AppendPhysicalDouble(fast, value, decimals ? scale : 0.0, decimals);
+                const std::string fast = Physical(value, decimals ? scale : 0.0, decimals);
                 std::string shortest;
                 qm::codec::AppendDouble(shortest, value);
                 ASSERT_EQ(fast, shortest) << decimals << " " << integer;

@@ -399,11 +399,6 @@ char* WritePhysicalDouble(char* at, double value, double roundScale, int decimal
     return WriteShortestDouble(at, value);
 }
 
-void AppendPhysicalDouble(std::string& out, double value, double roundScale, int decimals) {
-    char buffer[kMostNumberBytes];
-    out.append(buffer, WritePhysicalDouble(buffer, value, roundScale, decimals));
-}
-
 DecodeWriter::DecodeWriter(const TextDecoder& decoder, DecodeStyle style)
     : decoder_(decoder), style_(style), json_(style == DecodeStyle::Json) {}
 
@@ -677,16 +672,16 @@ bool DecodeWriter::AppendCsvRow(std::string& out, const FrameCodec& frame, const
     return complete;
 }
 
-size_t DecodeWriter::JsonBound(const FrameCodec& frame, const qm::codec::LogFrame* line) const {
-    size_t bound = TextsOf(frame).jsonBound;
+size_t DecodeWriter::JsonBound(const FrameTexts& texts, const qm::codec::LogFrame* line) {
+    size_t bound = texts.jsonBound;
     // "\"timestamp\":" with a 0 before or after the digits and a comma; the channel escaped.
     if (line) bound += 12 + line->timestamp.size() + 3 + 11 + 6 * line->channel.size() + 2;
     return bound;
 }
 
-char* DecodeWriter::WriteJson(char* at, const FrameCodec& frame, const uint8_t* payload,
-                              size_t size, const qm::codec::LogFrame* line, bool& complete) const {
-    const FrameTexts& texts = TextsOf(frame);
+char* DecodeWriter::WriteJson(char* at, const FrameTexts& texts, const FrameCodec& frame,
+                              const uint8_t* payload, size_t size, const qm::codec::LogFrame* line,
+                              bool& complete) const {
     *at++ = '{';
     if (line && !line->timestamp.empty()) {
         at = WriteText(at, "\"timestamp\":");
@@ -717,12 +712,17 @@ char* DecodeWriter::WriteJson(char* at, const FrameCodec& frame, const uint8_t* 
 
 bool DecodeWriter::AppendJson(std::string& out, const FrameCodec& frame, const uint8_t* payload,
                               size_t size, const qm::codec::LogFrame* line) const {
-    const size_t start = out.size();
-    out.resize(start + JsonBound(frame, line));
-    bool complete = true;
-    const char* end = WriteJson(out.data() + start, frame, payload, size, line, complete);
-    out.resize(static_cast<size_t>(end - out.data()));
-    return complete;
+    // The string grows by the bound and is cut back to what was written.
+    struct StringRoom {
+        std::string& out;
+        char* Room(size_t bytes) {
+            const size_t at = out.size();
+            out.resize(at + bytes);
+            return out.data() + at;
+        }
+        void SetEnd(const char* end) { out.resize(static_cast<size_t>(end - out.data())); }
+    } room{out};
+    return AppendJsonTo(room, frame, payload, size, line);
 }
 
 bool DecodeWriter::Append(std::string& out, const FrameCodec& frame, const uint8_t* payload,

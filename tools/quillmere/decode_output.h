@@ -73,12 +73,18 @@ class DecodeWriter {
     char* WriteCsvRow(char* at, const qm::codec::FrameCodec& frame, const uint8_t* payload,
                       size_t size, const qm::codec::LogFrame* line, bool& complete) const;
 
-    // JSON Lines written the same way: JsonBound is the most bytes WriteJson writes for the
-    // frame and line (its texts are made first when needed); WriteJson writes the object and
-    // line end Append would append and returns its end.
-    size_t JsonBound(const qm::codec::FrameCodec& frame, const qm::codec::LogFrame* line) const;
-    char* WriteJson(char* at, const qm::codec::FrameCodec& frame, const uint8_t* payload,
-                    size_t size, const qm::codec::LogFrame* line, bool& complete) const;
+    // JSON Lines written the same way, into a buffer that gives room for a bound (Room(bytes))
+    // and takes the end written (SetEnd(end)), such as a piece's TextBuffer: the object and line
+    // end Append would append, the frame's texts looked up once. Returns Append's result.
+    template <class Buffer>
+    bool AppendJsonTo(Buffer& buffer, const qm::codec::FrameCodec& frame, const uint8_t* payload,
+                      size_t size, const qm::codec::LogFrame* line) const {
+        const FrameTexts& texts = TextsOf(frame);
+        bool complete = true;
+        char* at = buffer.Room(JsonBound(texts, line));
+        buffer.SetEnd(WriteJson(at, texts, frame, payload, size, line, complete));
+        return complete;
+    }
 
     // CSV: the header line of a frame's table ("timestamp,channel,signal,...").
     std::string CsvHeader(const qm::codec::FrameCodec& frame) const;
@@ -122,6 +128,11 @@ class DecodeWriter {
     std::string Quoted(std::string_view text) const;
     void AppendSignal(std::string& out, const qm::codec::SignalCodec& signal,
                       const FrameTexts& frameTexts, const SignalTexts& texts, uint64_t raw) const;
+    // The most bytes WriteJson writes for a frame of these texts and the line.
+    static size_t JsonBound(const FrameTexts& texts, const qm::codec::LogFrame* line);
+    char* WriteJson(char* at, const FrameTexts& texts, const qm::codec::FrameCodec& frame,
+                    const uint8_t* payload, size_t size, const qm::codec::LogFrame* line,
+                    bool& complete) const;
     char* WriteJsonSignal(char* at, const qm::codec::SignalCodec& signal,
                           const FrameTexts& frameTexts, const SignalTexts& texts,
                           uint64_t raw) const;
@@ -149,11 +160,10 @@ void AppendJsonEscaped(std::string& out, std::string_view text);
 // comma, a quote or a line end.
 void AppendCsvField(std::string& out, std::string_view text);
 
-// Appends a physical double as AppendDouble does (the shortest text that reads back the same),
-// faster when the value is a decimal of at most `decimals` places (10^decimals = roundScale):
-// such values are written from their integer digits without the general shortest-form search.
-void AppendPhysicalDouble(std::string& out, double value, double roundScale, int decimals);
-// The same text written at `at` (room for kMostNumberBytes); returns its end.
+// Writes a physical double at `at` (room for kMostNumberBytes) as AppendDouble appends it (the
+// shortest text that reads back the same), faster when the value is a decimal of at most
+// `decimals` places (10^decimals = roundScale): such values are written from their integer
+// digits without the general shortest-form search. Returns its end.
 char* WritePhysicalDouble(char* at, double value, double roundScale, int decimals);
 // The longest text of a physical value: an integer of 128 bits with its sign.
 constexpr size_t kMostNumberBytes = 48;

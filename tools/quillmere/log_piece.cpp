@@ -18,10 +18,7 @@ void DecodePieceInto(std::string_view piece, LogLineParser& parser, FrameLookup&
         void Prefetch(const FrameCodec&, int) const {}
         bool Put(const FrameCodec& codec, const LogFrame& frame) {
             if (writer.Style() == DecodeStyle::Json) {
-                char* at = text.Room(writer.JsonBound(codec, &frame));
-                bool complete = true;
-                text.SetEnd(writer.WriteJson(at, codec, frame.data, frame.size, &frame, complete));
-                return complete;
+                return writer.AppendJsonTo(text, codec, frame.data, frame.size, &frame);
             }
             scratch.clear();
             const bool complete = writer.Append(scratch, codec, frame.data, frame.size, &frame);
