@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "codec_models/extended_multiplexing.h"
 #include "codec_models/model_codecs.h"
 
 namespace qm::codec {
@@ -71,20 +72,8 @@ void AddExtendedMultiplexing(IDbcMessage& message, FrameCodec& frame) {
     for (size_t i = 0; i < frame.signals.size(); ++i) {
         auto* extended = dynamic_cast<IDbcExtendedMultiplexing*>(message.GetSignal(i));
         IDbcSignal* multiplexer = extended ? extended->GetExtendedMultiplexer() : nullptr;
-        if (multiplexer == nullptr) continue;
-        if (indexOf.empty()) {
-            for (size_t k = 0; k < frame.signals.size(); ++k)
-                indexOf.emplace(message.GetSignal(k), static_cast<int>(k));
-        }
-        const auto found = indexOf.find(multiplexer);
-        if (found == indexOf.end()) continue;
-        SignalCodec& signal = frame.signals[i];
-        signal.extendedMux = found->second;
-        signal.muxRanges.resize(extended->GetMultiplexRangeCount());
-        for (uint64_t r = 0; r < signal.muxRanges.size(); ++r) {
-            signal.muxRanges[r] = {extended->GetMultiplexRangeMinimum(r),
-                                   extended->GetMultiplexRangeMaximum(r)};
-        }
+        if (multiplexer != nullptr)
+            LinkExtendedMultiplexer(message, frame, i, multiplexer, *extended, indexOf);
     }
 }
 

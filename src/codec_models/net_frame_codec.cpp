@@ -6,6 +6,7 @@
 // Signals converted from DBC keep their multiplexing (INetSignalMultiplexing).
 #include <unordered_map>
 
+#include "codec_models/extended_multiplexing.h"
 #include "codec_models/model_codecs.h"
 
 namespace qm::codec {
@@ -78,19 +79,8 @@ void AddMultiplexing(INetMessage& message, FrameCodec& frame) {
                                  : MuxRole::Plain;
         signal.muxValue = multiplexing->GetMultiplexValue();
         INetSignal* multiplexer = multiplexing->GetExtendedMultiplexer();
-        if (multiplexer == nullptr) continue;
-        if (indexOf.empty()) {
-            for (size_t k = 0; k < frame.signals.size(); ++k)
-                indexOf.emplace(message.GetSignal(k), static_cast<int>(k));
-        }
-        const auto found = indexOf.find(multiplexer);
-        if (found == indexOf.end()) continue;
-        signal.extendedMux = found->second;
-        signal.muxRanges.resize(multiplexing->GetMultiplexRangeCount());
-        for (uint64_t r = 0; r < signal.muxRanges.size(); ++r) {
-            signal.muxRanges[r] = {multiplexing->GetMultiplexRangeMinimum(r),
-                                   multiplexing->GetMultiplexRangeMaximum(r)};
-        }
+        if (multiplexer != nullptr)
+            LinkExtendedMultiplexer(message, frame, i, multiplexer, *multiplexing, indexOf);
     }
 }
 

@@ -177,8 +177,8 @@ ToolError WriteFailure(const std::string& path) {
                      (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
 }
 
-std::string LowerExtension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
+std::string LowerExtension(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return extension;
 }

@@ -108,7 +108,7 @@ void PrintReadable(const Json& value, std::ostream& out, int indent = 0);
 std::vector<std::string> SplitLines(const std::string& text);
 
 // The extension of a path with its dot, in lower case ("" when it has none).
-std::string LowerExtension(const std::string& path);
+std::string LowerExtension(const std::filesystem::path& path);
 
 // Parses "DEADBEEF", "de ad be ef" or "0xDEADBEEF" into bytes; throws ToolError.
 std::vector<uint8_t> ParseHexPayload(const std::string& hex);

@@ -248,10 +248,7 @@ class ArxmlFormat : public FileFormat {
     std::string Name() const override { return "arxml"; }
     std::string ClassVersion() const override { return NetConfigArxmlFile::kVersion; }
     bool Accepts(const std::filesystem::path& path) const override {
-        std::string extension = path.extension().string();
-        for (char& c : extension)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return extension == ".arxml";
+        return LowerExtension(path) == ".arxml";
     }
 
     Json Info(const std::string& path, const Options& options) override {

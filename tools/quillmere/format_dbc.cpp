@@ -304,10 +304,7 @@ class DbcFormat : public FileFormat {
     std::string ClassVersion() const override { return "1.55"; }
 
     bool Accepts(const std::filesystem::path& path) const override {
-        std::string extension = path.extension().string();
-        for (char& c : extension)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return extension == ".dbc";
+        return LowerExtension(path) == ".dbc";
     }
 
     Json Info(const std::string& path, const Options& options) override {

@@ -45,12 +45,6 @@ std::string Utf8(const char* text) {
     return Utf8(std::string(text ? text : ""));
 }
 
-std::string LowerExtension(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
-}
-
 DiagKind KindOf(const std::string& path) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) return DiagKind::kFolder;

@@ -340,10 +340,7 @@ class LdfFormat : public FileFormat {
     std::string ClassVersion() const override { return "1.42"; }
 
     bool Accepts(const std::filesystem::path& path) const override {
-        std::string extension = path.extension().string();
-        for (char& c : extension)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return extension == ".ldf";
+        return LowerExtension(path) == ".ldf";
     }
 
     Json Info(const std::string& path, const Options& options) override {

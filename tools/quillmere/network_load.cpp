@@ -1,6 +1,5 @@
 #include "network_load.h"
 
-#include <cctype>
 #include <filesystem>
 
 #include "dbc/netconfig_dbc_file.h"
@@ -101,8 +100,7 @@ void UseNetworkReaders(NetConfig& config, const Options& options) {
 }
 
 std::optional<SourceFormat> NetworkFormatOf(const std::string& path) {
-    std::string extension = fs::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string extension = LowerExtension(path);
     if (extension == ".dbc") return SourceFormat::kDbc;
     if (extension == ".ldf") return SourceFormat::kLdf;
     if (extension == ".arxml") return SourceFormat::kArxml;
