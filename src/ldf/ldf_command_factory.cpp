@@ -35,6 +35,8 @@ LdfFrame* FrameOrDiagnosticPlaceholder(LdfReadContext& ctx, std::string_view nam
     if (name != "MasterReq" && name != "SlaveResp") return nullptr;
     auto frame = std::make_unique<LdfDiagnosticFrame>();
     frame->name.assign(name);
+    // The described reader leaves the id 0; read tolerantly, the frame gets the id LIN gives it.
+    if (ctx.tolerant) frame->frameId = name == "MasterReq" ? 0x3C : 0x3D;
     return ctx.model.AddDiagnosticFrame(std::move(frame));
 }
 

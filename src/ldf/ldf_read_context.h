@@ -106,6 +106,17 @@ class LdfReadContext {
     std::unordered_map<std::string_view, const LdfFrame*> sentFramesByName;
     std::array<const LdfFrame*, 256> sentFramesById{};
     PointerSet sentFrames;
+    // Read tolerantly, a response_error or fault_state_signals attribute may name signals that
+    // the file defines further down (a Node_attributes section before Signals); its names are
+    // bound once the whole file is read (BindDeferredNodeSignals).
+    struct DeferredNodeSignals {
+        LdfSlaveNode* node;
+        bool responseError;  // else fault state signals
+        std::vector<std::string> names;
+        uint64_t lineNumber;
+        std::string rawLine;
+    };
+    std::vector<DeferredNodeSignals> deferredNodeSignals;
     bool masterRequestSent = false;
     bool slaveResponseSent = false;
     bool diagnosticSizeChecked = false;

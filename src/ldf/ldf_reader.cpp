@@ -122,7 +122,10 @@ uint8_t ReadLdfText(LdfModel& model, std::string& messages, std::string_view tex
         const uint64_t endsBefore = ctx.lines.EndsMet();
         const uint64_t sectionLine = ctx.lines.LineNumber();
         const std::string sectionStart(ctx.tolerant ? line.raw.substr(0, 4096) : "");
-        if (!HandleTopLevelLine(ctx, line)) return 0;
+        if (!HandleTopLevelLine(ctx, line)) {
+            BindDeferredNodeSignals(ctx);
+            return 0;
+        }
         if (ctx.tolerant && ctx.lines.EndsMet() != endsBefore) {
             ctx.AddText({"WARNING. The file ends inside the section that begins at Line(",
                          std::to_string(sectionLine), ") ", sectionStart, ".\r\n"});
@@ -130,6 +133,7 @@ uint8_t ReadLdfText(LdfModel& model, std::string& messages, std::string_view tex
     }
     if (ctx.tolerant && !anyContent)
         ctx.AddText({"WARNING. The file is empty: no LDF statement read.\r\n"});
+    BindDeferredNodeSignals(ctx);
     return 1;
 }
 

@@ -18,17 +18,26 @@ struct EventFrameOrigin {
     std::string rawLine;
 };
 
-// The frame id is the first token after the name that is wholly a base-16 number from 1 to 59.
-size_t FindFrameIdToken(const Tokens& tokens) {
+// The frame id is the first token after the name that is wholly a number from 1 to 59 in
+// `base` (0: base detection, as the id is then read).
+size_t FindFrameIdToken(const Tokens& tokens, int base) {
     for (size_t i = 1; i < tokens.size(); ++i) {
         uint64_t value = 0;
         size_t used = 0;
-        if (ParseUnsigned(tokens[i], value, 16, &used) && used == tokens[i].size() && value >= 1 &&
-            value <= 59) {
+        if (ParseUnsigned(tokens[i], value, base, &used) && used == tokens[i].size() &&
+            value >= 1 && value <= 59) {
             return i;
         }
     }
     return 0;
+}
+
+// The described reader picks the id token as a base-16 number, so a decimal id from 40 up
+// ("ETF : 58, ...") is no id and the frame keeps id 0. Read tolerantly, the token is picked as
+// it is read (decimal, or base 16 after "0x"); a token that only base 16 reads still counts.
+size_t FrameIdToken(const LdfReadContext& ctx, const Tokens& tokens) {
+    const size_t asRead = ctx.tolerant ? FindFrameIdToken(tokens, 0) : 0;
+    return asRead != 0 ? asRead : FindFrameIdToken(tokens, 16);
 }
 
 LdfScheduleTable* CollisionPlaceholder(LdfModel& model, std::string_view name) {
@@ -69,7 +78,7 @@ bool HandleEventFrame(LdfReadContext& ctx, std::string_view statement,
     auto owned = std::make_unique<LdfEventTriggeredFrame>();
     LdfEventTriggeredFrame& frame = *owned;
     frame.name.assign(tokens[0]);
-    const size_t idToken = FindFrameIdToken(tokens);
+    const size_t idToken = FrameIdToken(ctx, tokens);
     if (idToken != 0) {
         uint64_t frameId = 0;
         ParseUnsigned(tokens[idToken], frameId);

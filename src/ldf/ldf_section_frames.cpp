@@ -1,5 +1,6 @@
 // The frame sections: Frames, dynamic_frames, Sporadic_frames and Diagnostic_frames.
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <unordered_set>
 
@@ -108,6 +109,26 @@ uint8_t LengthFromLastSignal(const LdfUnconditionalFrame& frame) {
     return static_cast<uint8_t>((uint32_t(last.bitOffset) + last.size + 7) / 8);
 }
 
+// Whether the file's language is LIN 2.0 or earlier (or a J2602 version, which builds on 2.0):
+// a version that reads as a number above 2.0 is later.
+bool LanguageUpTo20(const LdfModel& model) {
+    const std::string& version = model.languageVersion;
+    char* end = nullptr;
+    const double number = std::strtod(version.c_str(), &end);
+    return version.empty() || end != version.c_str() + version.size() || number <= 2.0;
+}
+
+// The length of a frame whose header gives none. The described reader takes it from the frame's
+// last signal. Up to LIN 2.0 the length is the identifier's (2 bytes for ids 0-31, 4 for 32-47,
+// 8 for 48-63), as ldfparser reads it; read tolerantly, such a frame gets that length, or the
+// signals' when they reach beyond it.
+uint8_t UnwrittenLength(const LdfReadContext& ctx, const LdfUnconditionalFrame& frame) {
+    const uint8_t fromSignals = LengthFromLastSignal(frame);
+    if (!ctx.tolerant || frame.frameId > 63 || !LanguageUpTo20(ctx.model)) return fromSignals;
+    const uint8_t fromId = frame.frameId < 32 ? 2 : frame.frameId < 48 ? 4 : 8;
+    return std::max(fromId, fromSignals);
+}
+
 bool HandleFrame(LdfReadContext& ctx, std::string_view statement) {
     Tokens& tokens = ctx.tokens;
     Split(statement, kFrameHeaderDelimiters, tokens);
@@ -146,7 +167,7 @@ bool HandleFrame(LdfReadContext& ctx, std::string_view statement) {
             }
         }
     }
-    if (!lengthGiven) frame.length = LengthFromLastSignal(frame);
+    if (!lengthGiven) frame.length = UnwrittenLength(ctx, frame);
     return true;
 }
 

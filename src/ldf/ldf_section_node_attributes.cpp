@@ -71,6 +71,13 @@ bool ReadTime(LdfReadContext& ctx, const LdfSlaveNode& node, std::string_view wh
     return true;
 }
 
+// The most tokens of an N_As_timeout, N_Cr_timeout or response_tolerance statement that is
+// taken: the described reader takes the value alone ("N_As_timeout = 1000;"), so the common
+// "N_As_timeout = 1000 ms;" keeps the default; read tolerantly, the unit word may follow.
+size_t UnitTimeTokens(const LdfReadContext& ctx) {
+    return ctx.tolerant ? 3 : 2;
+}
+
 bool ReadNad(LdfReadContext& ctx, const LdfSlaveNode& node, std::string_view what, uint8_t& value) {
     uint64_t number = 0;
     if (!ParseUnsigned(ctx.tokens[1], number)) return NodeAttributesMalformed(ctx, what, node.name);
@@ -99,7 +106,24 @@ bool ReadProductId(LdfReadContext& ctx, LdfSlaveNode& node) {
     return true;
 }
 
+// Read tolerantly, an attribute that names a signal not defined yet is bound after the file:
+// returns true when it was put off so.
+bool DeferUnknownSignals(LdfReadContext& ctx, LdfSlaveNode& node, bool responseError,
+                         size_t lastToken) {
+    if (!ctx.tolerant) return false;
+    bool unknown = false;
+    for (size_t i = 1; i <= lastToken && !unknown; ++i)
+        unknown = ctx.model.standardSignalIndex.Find(ctx.tokens[i]) == nullptr;
+    if (!unknown) return false;
+    LdfReadContext::DeferredNodeSignals deferred{
+        &node, responseError, {}, ctx.LineNumber(), std::string(ctx.Line().raw.substr(0, 4096))};
+    for (size_t i = 1; i <= lastToken; ++i) deferred.names.emplace_back(ctx.tokens[i]);
+    ctx.deferredNodeSignals.push_back(std::move(deferred));
+    return true;
+}
+
 void ReadResponseError(LdfReadContext& ctx, LdfSlaveNode& node) {
+    if (DeferUnknownSignals(ctx, node, true, 1)) return;
     LdfStandardSignal* signal = ctx.model.standardSignalIndex.Find(ctx.tokens[1]);
     if (!signal) {
         ctx.AddLineMessage({"Missing response error definition. Line("});
@@ -110,6 +134,7 @@ void ReadResponseError(LdfReadContext& ctx, LdfSlaveNode& node) {
 
 void ReadFaultStateSignals(LdfReadContext& ctx, LdfSlaveNode& node) {
     node.faultStateSignalsGiven = 1;
+    if (DeferUnknownSignals(ctx, node, false, ctx.tokens.size() - 1)) return;
     for (size_t i = 1; i < ctx.tokens.size(); ++i) {
         LdfStandardSignal* signal = ctx.model.standardSignalIndex.Find(ctx.tokens[i]);
         if (!signal) {
@@ -210,11 +235,13 @@ bool HandleAttribute(LdfReadContext& ctx, LdfSlaveNode& node, std::string_view s
         case Attribute::kStMin:
             return ReadTime(ctx, node, "ST_min", 3, node.stMin, node.stMinGiven);
         case Attribute::kNAsTimeout:
-            return ReadTime(ctx, node, "N_As_timeout", 2, node.nAsTimeout, node.nAsTimeoutGiven);
+            return ReadTime(ctx, node, "N_As_timeout", UnitTimeTokens(ctx), node.nAsTimeout,
+                            node.nAsTimeoutGiven);
         case Attribute::kNCrTimeout:
-            return ReadTime(ctx, node, "N_Cr_timeout", 2, node.nCrTimeout, node.nCrTimeoutGiven);
+            return ReadTime(ctx, node, "N_Cr_timeout", UnitTimeTokens(ctx), node.nCrTimeout,
+                            node.nCrTimeoutGiven);
         case Attribute::kResponseTolerance:
-            if (count != 2) return true;
+            if (count < 2 || count > UnitTimeTokens(ctx)) return true;
             if (!ReadNad(ctx, node, "response_tolerance", node.responseTolerance)) return false;
             node.responseToleranceGiven = 1;
             return true;
@@ -275,6 +302,27 @@ bool HandleNodeBlock(LdfReadContext& ctx, std::string_view statement) {
 }
 
 }  // namespace
+
+void BindDeferredNodeSignals(LdfReadContext& ctx) {
+    for (const LdfReadContext::DeferredNodeSignals& deferred : ctx.deferredNodeSignals) {
+        for (const std::string& name : deferred.names) {
+            LdfStandardSignal* signal = ctx.model.standardSignalIndex.Find(name);
+            if (signal == nullptr) {
+                std::string line;
+                AppendDecimal(line, deferred.lineNumber);
+                ctx.AddText({deferred.responseError
+                                 ? "Missing response error definition. Line("
+                                 : "Missing fault state signal definition. Line(",
+                             line, ") ", deferred.rawLine, ".\r\n"});
+            } else if (deferred.responseError) {
+                deferred.node->responseErrorSignal = signal;
+            } else {
+                deferred.node->faultStateSignals.push_back(signal);
+            }
+        }
+    }
+    ctx.deferredNodeSignals.clear();
+}
 
 bool ParseNodeAttributesSection(LdfReadContext& ctx) {
     static constexpr SectionTexts kTexts{"Node_attributes", "Check node attributes section. Line(",

@@ -24,6 +24,8 @@ bool ParseSporadicFramesSection(LdfReadContext& ctx);
 bool ParseEventTriggeredFramesSection(LdfReadContext& ctx);
 bool ParseDiagnosticFramesSection(LdfReadContext& ctx);
 bool ParseNodeAttributesSection(LdfReadContext& ctx);
+// Binds the signals that node attributes named before the file defined them (tolerant reading).
+void BindDeferredNodeSignals(LdfReadContext& ctx);
 bool ParseScheduleTablesSection(LdfReadContext& ctx);
 bool ParseSignalGroupsSection(LdfReadContext& ctx);
 bool ParseEncodingTypesSection(LdfReadContext& ctx);

@@ -282,6 +282,71 @@ TEST_F(LdfReader, NodeAttributesOfASlave) {
     EXPECT_EQ(MessagesOf(tolerant), "");
 }
 
+// What ldfparser and the LIN texts read where the described reader reads less: timeouts with
+// their unit, signals named before their section, decimal event-triggered ids from 40 up, the
+// LIN 2.0 length of a frame that gives none, and the ids of the diagnostic frames that schedule
+// tables make. Each row: the text, then what each mode gives.
+TEST(LdfTolerantReading, ReadsWhatTheDescribedReaderLeaves) {
+    const std::string attributesFirst =
+        Header() + kNodes +
+        "Node_attributes {\n  LSM {\n    N_As_timeout = 900 ms;\n    N_Cr_timeout = 700 ms;\n"
+        "    response_tolerance = 40 %;\n    response_error = LsmError;\n"
+        "    fault_state_signals = LeftSwitch, Nowhere, LsmError;\n  }\n}\n" +
+        kSignalsAndFrames;
+    for (const bool tolerant : {false, true}) {
+        NetConfigLdfFile file;
+        ASSERT_TRUE(tolerant ? LoadTolerantText(file, attributesFirst)
+                             : LoadText(file, attributesFirst));
+        ILdfSlaveNode* lsm = file.FindSlaveNode("LSM");
+        QM_EXPECT_FIELDS(*lsm, (HasNAsTimeout(), tolerant),
+                         (GetNAsTimeout(), tolerant ? 900.0 : 1000.0), (HasNCrTimeout(), tolerant),
+                         (HasResponseTolerance(), tolerant),
+                         (GetResponseTolerance(), tolerant ? 40 : 0),
+                         (GetFaultStateSignalCount(), tolerant ? 2u : 0u));
+        EXPECT_EQ(lsm->GetResponseErrorSignal() != nullptr, tolerant);
+        // Every name is looked up once the file is read; one the file never defines is
+        // reported with the line that names it.
+        const std::string faultLine =
+            "Missing fault state signal definition. Line(15)     fault_state_signals = "
+            "LeftSwitch, Nowhere, LsmError;.\r\n";
+        EXPECT_EQ(MessagesOf(file),
+                  tolerant ? faultLine
+                           : "Missing response error definition. Line(14)     response_error = "
+                             "LsmError;.\r\n" +
+                                 faultLine + faultLine + faultLine);
+        if (tolerant) {
+            EXPECT_STREQ(lsm->GetFaultStateSignal(1)->GetName(), "LsmError");
+        }
+    }
+    const std::string lin20 =
+        Header("2.0") + kNodes +
+        "Signals {\n  Request: 2, 0, CEM, LSM;\n  Wide: 8, 0, CEM, LSM;\n}\n"
+        "Frames {\n  Short: 0x01, CEM {\n    Request, 0;\n  }\n"
+        "  Long: 0x21, CEM {\n    Request, 0;\n    Wide, 40;\n  }\n}\n"
+        "Event_triggered_frames {\n  Event58: 58, Short;\n  Event39: 39, Short;\n}\n"
+        "Schedule_tables {\n  Diag {\n    MasterReq delay 10 ms;\n    SlaveResp delay 10 ms;\n"
+        "  }\n}\n";
+    for (const bool tolerant : {false, true}) {
+        NetConfigLdfFile file;
+        ASSERT_TRUE(tolerant ? LoadTolerantText(file, lin20) : LoadText(file, lin20));
+        // Up to LIN 2.0 a frame without a length has the one of its id (2 bytes below 32, 4
+        // below 48), unless its signals reach further.
+        EXPECT_EQ(file.FindUnconditionalFrame("Short")->GetLength(), tolerant ? 2 : 1);
+        EXPECT_EQ(file.FindUnconditionalFrame("Long")->GetLength(), 6);
+        EXPECT_EQ(file.FindEventTriggeredFrame("Event58")->GetFrameId(), tolerant ? 58 : 0);
+        EXPECT_EQ(file.FindEventTriggeredFrame("Event39")->GetFrameId(), 39);
+        EXPECT_EQ(file.FindDiagnosticFrame("MasterReq")->GetFrameId(), tolerant ? 0x3C : 0);
+        EXPECT_EQ(file.FindDiagnosticFrame("SlaveResp")->GetFrameId(), tolerant ? 0x3D : 0);
+    }
+    // From LIN 2.1 on the length comes from the signals in both modes.
+    NetConfigLdfFile lin21;
+    ASSERT_TRUE(
+        LoadTolerantText(lin21, Header() + kNodes +
+                                    "Signals {\n  Request: 2, 0, CEM, LSM;\n}\n"
+                                    "Frames {\n  Short: 0x01, CEM {\n    Request, 0;\n  }\n}\n"));
+    EXPECT_EQ(lin21.FindUnconditionalFrame("Short")->GetLength(), 1);
+}
+
 TEST_F(LdfReader, UnclosedConfigurableFramesListEndsAtTheNextAttribute) {
     ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Node_attributes {\n  LSM {\n    configurable_frames {\n"

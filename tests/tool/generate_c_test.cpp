@@ -348,6 +348,7 @@ bool LoadAsTheTool(Subject& subject) {
         subject.model = file;
     } else if (subject.format == "ldf") {
         auto file = std::make_shared<qm::ldf::NetConfigLdfFile>();
+        file->SetTolerantReading(true);
         file->Load(path.c_str());
         subject.catalog = qm::codec::BuildLdfCatalog(*file);
         subject.model = file;
