@@ -2,6 +2,7 @@
 // The section parsers of the LDF reader. Each is called with the keyword line as the current
 // line of the context, reads the lines of its section itself and returns false when reading
 // must stop (its message and result code are then set).
+#include <string>
 #include <string_view>
 
 #include "ldf/ldf_read_context.h"
@@ -48,6 +49,9 @@ struct SectionTexts {
     uint8_t resultCode;
 };
 
+// "WARNING. Section without its opening brace. Line(" n ") " L ".\r\n" for its keyword line.
+void WarnMissingBrace(LdfReadContext& ctx, uint64_t line, std::string_view raw);
+
 template <class Handle>
 bool RunSection(LdfReadContext& ctx, const SectionTexts& texts, Handle handle) {
     const std::string_view content = ctx.Line().content;
@@ -60,6 +64,11 @@ bool RunSection(LdfReadContext& ctx, const SectionTexts& texts, Handle handle) {
     const size_t open = ctx.tolerant ? content.find('{') : std::string_view::npos;
     const std::string_view rest =
         open == std::string_view::npos ? std::string_view() : TrimView(content.substr(open + 1));
+    // Read tolerantly, a section whose "{" is missing (its first statement comes straight after
+    // the keyword line) is said so; it is read all the same.
+    bool awaitingBrace = ctx.tolerant && content.find('{') == std::string_view::npos;
+    const uint64_t keywordLine = ctx.LineNumber();
+    const std::string keywordRaw(awaitingBrace ? ctx.Line().raw.substr(0, 4096) : "");
     if (!rest.empty()) {
         if (!ctx.lines.AssembleStatement(rest, statement)) {
             return ctx.Fail({texts.malformed}, texts.resultCode);
@@ -75,6 +84,9 @@ bool RunSection(LdfReadContext& ctx, const SectionTexts& texts, Handle handle) {
                 break;
         }
         if (!complete) return ctx.Fail({texts.malformed}, texts.resultCode);
+        if (awaitingBrace && statement.front() != '{')
+            WarnMissingBrace(ctx, keywordLine, keywordRaw);
+        awaitingBrace = false;
         if (statement == "{") continue;
         if (!handle(statement)) return false;
     }

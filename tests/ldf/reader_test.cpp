@@ -338,6 +338,16 @@ TEST(LdfTolerantReading, ReadsWhatTheDescribedReaderLeaves) {
         EXPECT_EQ(file.FindDiagnosticFrame("MasterReq")->GetFrameId(), tolerant ? 0x3C : 0);
         EXPECT_EQ(file.FindDiagnosticFrame("SlaveResp")->GetFrameId(), tolerant ? 0x3D : 0);
     }
+    // A section without its "{" is read in both modes; read tolerantly, it is said.
+    for (const bool tolerant : {false, true}) {
+        NetConfigLdfFile file;
+        const std::string text =
+            Header() + "Nodes\n  Master: CEM, 5 ms, 0.1 ms;\n  Slaves: LSM;\n}\n";
+        ASSERT_TRUE(tolerant ? LoadTolerantText(file, text) : LoadText(file, text));
+        EXPECT_NE(file.FindSlaveNode("LSM"), nullptr);
+        EXPECT_EQ(MessagesOf(file),
+                  tolerant ? "WARNING. Section without its opening brace. Line(5) Nodes.\r\n" : "");
+    }
     // From LIN 2.1 on the length comes from the signals in both modes.
     NetConfigLdfFile lin21;
     ASSERT_TRUE(
