@@ -98,14 +98,18 @@ std::string_view DbcReadContext::AssembleUntilSemicolon() {
 
 namespace {
 
-// Scans for a ";" outside double quotes; quoted carries the state across lines.
-size_t FindStatementEnd(std::string_view text, bool& quoted) {
+// Scans for a ";" outside double quotes; quoted carries the state across lines. With escapes
+// (tolerant reading), a backslash inside a quoted run escapes the next character, so that a
+// lone escaped quote ("a 5\" screen") does not end the run.
+size_t FindStatementEnd(std::string_view text, bool& quoted, bool escapes) {
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '"') {
             quoted = !quoted;
         } else if (c == ';' && !quoted) {
             return i;
+        } else if (c == '\\' && quoted && escapes) {
+            ++i;
         }
     }
     return std::string_view::npos;
@@ -116,7 +120,7 @@ size_t FindStatementEnd(std::string_view text, bool& quoted) {
 std::string_view DbcReadContext::AssembleQuotedStatement() {
     bool quoted = false;
     std::string_view current = line_;
-    size_t end = FindStatementEnd(current, quoted);
+    size_t end = FindStatementEnd(current, quoted, tolerant_);
     bool joined = false;
     while (end == std::string_view::npos) {
         std::string_view next;
@@ -127,7 +131,7 @@ std::string_view DbcReadContext::AssembleQuotedStatement() {
         }
         statement_ += "\r\n";
         current = next;
-        end = FindStatementEnd(current, quoted);
+        end = FindStatementEnd(current, quoted, tolerant_);
         statement_.append(
             current.substr(0, end == std::string_view::npos ? current.size() : end + 1));
     }

@@ -85,7 +85,13 @@ void ReadNodeComment(DbcReadContext& context, const Tokens& tokens) {
 int ReadComment(DbcReadContext& context) {
     const std::string_view statement = context.AssembleQuotedStatement();
     Tokens& tokens = context.Scratch();
-    SplitQuoted(statement, kCommentSeparators, tokens);
+    // Tolerant reading keeps an escaped quote inside the text ("the \"ARS\" function"), as the
+    // statement's end was found; the described split pairs every quote.
+    if (context.Tolerant() && statement.find("\\\"") != std::string_view::npos) {
+        SplitQuotedEscaped(statement, kCommentSeparators, tokens);
+    } else {
+        SplitQuoted(statement, kCommentSeparators, tokens);
+    }
     const std::string_view kind = tokens.size() > 1 ? tokens[1] : std::string_view();
     if (kind == "SG_") {
         ReadSignalComment(context, tokens);

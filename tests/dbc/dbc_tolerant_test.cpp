@@ -256,6 +256,25 @@ TEST_F(TolerantLines, EscapedQuotesAreKeptAndWrittenBackEscaped) {
     EXPECT_STREQ(again.FindSignal(1, "S")->GetValueDescription(0), "say \"hi\"");
 }
 
+// Comments keep escaped quotes as written (backslash and all, so that a save writes them back):
+// the described split pairs every quote and loses a comment whose quoted words hold a blank,
+// and a lone escaped quote would run the statement on into the next lines.
+TEST_F(TolerantLines, EscapedQuotesInCommentsKeepTheComment) {
+    LoadBoth(std::string(kHead) + "BO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" B\n\n" +
+             "CM_ BO_ 1 \"the \\\"ARS\\\" function,\r\nsee \\\"Active roll\\\".\";\n" +
+             "CM_ SG_ 1 S \"a 5\\\" screen\";\nCM_ BU_ A \"after them\";\n");
+    EXPECT_EQ(exact_.Messages()[0]->Comment(), "");
+    EXPECT_STREQ(exact_.GetNode(0)->GetComment(), "");
+    ASSERT_EQ(tolerant_.GetStatus(), kDbcLoaded) << tolerant_.GetMessages();
+    EXPECT_EQ(tolerant_.Messages()[0]->Comment(),
+              "the \\\"ARS\\\" function,\r\nsee \\\"Active roll\\\".");
+    EXPECT_STREQ(tolerant_.FindSignal(1, "S")->GetComment(), "a 5\\\" screen");
+    EXPECT_STREQ(tolerant_.GetNode(0)->GetComment(), "after them");
+    const std::string copy = folder_.File("comments.dbc");
+    ASSERT_TRUE(tolerant_.Save(copy.c_str()));
+    EXPECT_THAT(dbctest::ReadFile(copy), HasSubstr("CM_ SG_ 1 S \"a 5\\\" screen\";"));
+}
+
 TEST_F(TolerantLines, NumbersBeyondTheDoubleRangeAreClamped) {
     LoadBoth(std::string(kHead) +
              "BO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [-1E+400|4.5E+481] \"\" B\n"
