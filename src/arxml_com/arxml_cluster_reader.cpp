@@ -179,10 +179,10 @@ class ClusterReader {
 
     void SetFrameData(const NanoXML* triggering, const NanoXML* frame, ArxmlPdu& pdu) {
         const NanoXML* identifier = Child(triggering, "IDENTIFIER");
-        pdu.SetIdentifier(identifier ? static_cast<int32_t>(ParseUnsigned(identifier->GetText()))
-                                     : -1);
+        pdu.SetIdentifier(
+            identifier ? static_cast<int32_t>(context_.Unsigned(identifier->GetText())) : -1);
         if (const NanoXML* length = Child(frame, "FRAME-LENGTH")) {
-            pdu.SetLength(static_cast<uint16_t>(ParseUnsigned(length->GetText())));
+            pdu.SetLength(static_cast<uint16_t>(context_.Unsigned(length->GetText())));
         }
         const std::string addressing = ChildText(triggering, "CAN-ADDRESSING-MODE");
         if (addressing == "STANDARD") pdu.SetAddressing(true, false);

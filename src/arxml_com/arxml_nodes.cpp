@@ -105,6 +105,15 @@ unsigned long ParseUnsigned(const std::string& text) {
     return std::strtoul(text.c_str(), nullptr, 0);
 }
 
+unsigned long ParseAutosarUnsigned(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first != std::string::npos && text.size() - first > 2 && text[first] == '0' &&
+        (text[first + 1] == 'b' || text[first + 1] == 'B')) {
+        return std::strtoul(text.c_str() + first + 2, nullptr, 2);
+    }
+    return ParseUnsigned(text);
+}
+
 long ParseSigned(const std::string& text) {
     return std::strtol(text.c_str(), nullptr, 0);
 }

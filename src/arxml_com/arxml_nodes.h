@@ -37,6 +37,9 @@ std::string LastPathComponent(const std::string& path);
 // Numbers as C's strtoul / strtol (base 0) and strtod read them: leading numbers count, the
 // rest of the text is ignored, no number at all gives 0.
 unsigned long ParseUnsigned(const std::string& text);
+// An AUTOSAR integer (its Integer and PositiveInteger forms): decimal, "0x" hexadecimal, "0b"
+// binary or "0" octal, blanks around it allowed; read otherwise as ParseUnsigned reads it.
+unsigned long ParseAutosarUnsigned(const std::string& text);
 long ParseSigned(const std::string& text);
 double ParseDouble(const std::string& text);
 

@@ -66,19 +66,18 @@ ArxmlSignal* AddMappedSignal(ArxmlReadContext& context, ArxmlPdu& pdu, const Nan
     const NanoXML* length = Child(iSignal, "LENGTH");
     if (length == nullptr) length = Child(systemSignal, "LENGTH");
     if (length != nullptr) {
-        signal->SetBitLength(static_cast<uint16_t>(ParseUnsigned(length->GetText())));
+        signal->SetBitLength(static_cast<uint16_t>(context.Unsigned(length->GetText())));
     } else {
         context.Message("Missing bit size of signal: " + name);
     }
-    if (systemSignal != nullptr) {
-        ReadSystemSignalData(systemSignal, iSignal, context.wholeDocument, *signal);
-    } else {
-        context.Message("No system signal for signal: " + name);
-    }
+    // Without a system signal the I-signal still tells how its bits are coded (its base type)
+    // and, read as a whole document, its network representation's scaling and limits.
+    ReadSystemSignalData(systemSignal, iSignal, context.wholeDocument, *signal);
+    if (systemSignal == nullptr) context.Message("No system signal for signal: " + name);
     const bool msbFirst = ChildText(mapping, "PACKING-BYTE-ORDER") == "MOST-SIGNIFICANT-BYTE-FIRST";
     signal->SetByteOrder(msbFirst ? '0' : '1');
     if (const NanoXML* start = Child(mapping, "START-POSITION")) {
-        signal->SetStartPosition(static_cast<uint16_t>(ParseUnsigned(start->GetText())));
+        signal->SetStartPosition(static_cast<uint16_t>(context.Unsigned(start->GetText())));
     } else {
         context.Message("Missing start bit of signal: " + name);
     }
@@ -170,7 +169,7 @@ ArxmlPdu* ReadPdu(ArxmlReadContext& context, const NanoXML* element) {
     const std::string name = ShortName(element);
     created->SetName(name);
     if (const NanoXML* length = Child(element, "LENGTH")) {
-        created->SetLength(static_cast<uint16_t>(ParseUnsigned(length->GetText())));
+        created->SetLength(static_cast<uint16_t>(context.Unsigned(length->GetText())));
     } else {
         context.Message("Missing length of pdu: " + name);
     }

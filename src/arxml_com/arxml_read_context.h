@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "arxml_com/arxml_cluster.h"
+#include "arxml_com/arxml_nodes.h"
 #include "arxml_com/arxml_pdu.h"
 #include "arxml_com/named_list.h"
 #include "quillmere/xml.h"
@@ -32,6 +33,12 @@ struct ArxmlReadContext {
     // Whether a list of PDUs (of a cluster, an ECU's sent or received PDUs, a group) holds a PDU
     // once however often it is named: whole-document reading; exact reading appends each time.
     bool OnceEach() const { return wholeDocument; }
+
+    // A count or position (a length, a start bit, an identifier): read with strtoul (base 0);
+    // whole-document reading also takes AUTOSAR's binary form ("0b11").
+    unsigned long Unsigned(const std::string& text) const {
+        return wholeDocument ? ParseAutosarUnsigned(text) : ParseUnsigned(text);
+    }
 
     // Appends one message line; every ARXML message ends in ".\r\n".
     void Message(const std::string& text) { messages.append(text).append(".\r\n"); }

@@ -67,9 +67,12 @@ std::string TextOf(const NanoXML* node) {
     return node ? node->GetText() : std::string();
 }
 
-// A number as the documents write it (decimal or 0x...); 0 for no number.
+// A number as the documents write it (decimal, 0x... or 0b...); 0 for no number.
 unsigned Number(const NanoXML* node) {
-    return static_cast<unsigned>(std::strtoul(TextOf(node).c_str(), nullptr, 0));
+    const std::string text = TextOf(node);
+    if (text.rfind("0b", 0) == 0)
+        return static_cast<unsigned>(std::stoul(text.substr(2), nullptr, 2));
+    return static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 0));
 }
 
 // A signal as the comparison sees it: name, start position, bit length, byte order.

@@ -215,6 +215,34 @@ TEST(ArxmlWholeDocument, EveryPduKindIsAPdu) {
     EXPECT_STREQ(file->GetMessages(), "FLEXRAY-CLUSTER not read: Fr.\r\n");
 }
 
+// Numbers in AUTOSAR's binary form ("0b101") and an I-signal without a system signal, whose
+// network representation still says how its bits are coded.
+TEST(ArxmlWholeDocument, BinaryNumbersAndSignalsWithoutSystemSignal) {
+    const std::string floatSignal =
+        "<I-SIGNAL><SHORT-NAME>Ratio</SHORT-NAME><LENGTH>32</LENGTH>"
+        "<NETWORK-REPRESENTATION-PROPS><SW-DATA-DEF-PROPS-VARIANTS>"
+        "<SW-DATA-DEF-PROPS-CONDITIONAL><BASE-TYPE-REF DEST=\"SW-BASE-TYPE\">/S/Float"
+        "</BASE-TYPE-REF></SW-DATA-DEF-PROPS-CONDITIONAL></SW-DATA-DEF-PROPS-VARIANTS>"
+        "</NETWORK-REPRESENTATION-PROPS></I-SIGNAL>"
+        "<SW-BASE-TYPE><SHORT-NAME>Float</SHORT-NAME><BASE-TYPE-SIZE>32</BASE-TYPE-SIZE>"
+        "<BASE-TYPE-ENCODING>IEEE754</BASE-TYPE-ENCODING></SW-BASE-TYPE>";
+    std::string binary = ISignal("Mode", 0);
+    binary.replace(binary.find("<LENGTH>0<"), 10, "<LENGTH>0b101<");
+    std::string mappings = Mapping("/S/Mode", 0) + Mapping("/S/Ratio", 8);
+    mappings.replace(mappings.find("<START-POSITION>8<"), 18, "<START-POSITION>0b1000<");
+    auto file = LoadWhole(
+        Autosar4(Signals(binary + floatSignal) + Package("P", SignalPdu("Pdu", 8, mappings))));
+    ASSERT_EQ(file->GetPduCount(), 1u);
+    IArxmlPdu* pdu = file->GetPdu(0);
+    ASSERT_EQ(pdu->GetSignalCount(), 2u);
+    EXPECT_EQ(pdu->GetSignal(0)->GetBitLength(), 5u);
+    EXPECT_EQ(pdu->GetSignal(1)->GetStartPosition(), 8u);
+    auto* encoding = dynamic_cast<IArxmlSignalEncoding*>(pdu->GetSignal(1));
+    ASSERT_NE(encoding, nullptr);
+    EXPECT_STREQ(encoding->GetBaseTypeEncoding(), "IEEE754");
+    EXPECT_EQ(encoding->GetBaseTypeSize(), 32u);
+}
+
 // Reading a document whole tells a foreign, empty or cut document from an ARXML one; the exact
 // reader keeps its described results for all three.
 TEST(ArxmlWholeDocument, ForeignEmptyAndCutDocumentsAreToldApart) {
