@@ -32,10 +32,23 @@ const NanoXML* TimeValue(const NanoXML* element, bool bare) {
     return value != nullptr || !bare ? value : element;
 }
 
-void ReadTiming(const NanoXML* element, const TimingNames& names, bool bare, ArxmlPdu& pdu) {
+// The timing of the transmission mode a PDU is sent in by default: AUTOSAR 4 writes a
+// TRANSMISSION-MODE-FALSE-TIMING (the mode's condition false) beside the TRUE one, often first.
+// Whole-document reading takes the TRUE one's, as the common tools do; the exact reader the
+// first timing it meets.
+const NanoXML* DefaultModeTiming(const NanoXML* timing, bool wholeDocument) {
+    if (!wholeDocument) return timing;
+    const NanoXML* trueTiming = Descendant(timing, "TRANSMISSION-MODE-TRUE-TIMING");
+    return trueTiming != nullptr ? trueTiming : timing;
+}
+
+void ReadTiming(const NanoXML* element, const TimingNames& names, bool wholeDocument,
+                ArxmlPdu& pdu) {
+    const bool bare = wholeDocument;
     const NanoXML* timing = Descendant(element, names.timing);
     if (timing == nullptr) return;
-    if (const NanoXML* cyclic = Descendant(timing, "CYCLIC-TIMING")) {
+    const NanoXML* mode = DefaultModeTiming(timing, wholeDocument);
+    if (const NanoXML* cyclic = Descendant(mode, "CYCLIC-TIMING")) {
         if (const NanoXML* period = TimeValue(Child(cyclic, names.period), bare)) {
             pdu.SetCyclicTimePeriod(ParseDouble(period->GetText()));
         }
@@ -43,7 +56,7 @@ void ReadTiming(const NanoXML* element, const TimingNames& names, bool bare, Arx
             pdu.SetTimeOffset(ParseDouble(offset->GetText()));
         }
     }
-    if (const NanoXML* event = Descendant(timing, "EVENT-CONTROLLED-TIMING")) {
+    if (const NanoXML* event = Descendant(mode, "EVENT-CONTROLLED-TIMING")) {
         if (const NanoXML* repetitions = Child(event, names.repetitions)) {
             pdu.SetNumberOfRepetitions(static_cast<uint8_t>(ParseUnsigned(repetitions->GetText())));
         }

@@ -560,4 +560,24 @@ TEST(ArxmlWholeDocument, BareTimesAreWholeDocumentReading) {
                      (GetCyclicTimePeriod(), 0.25), (HasMinimumDelay(), true));
 }
 
+// A transmission mode declaration written with its FALSE timing first: whole-document reading
+// takes the TRUE timing (the mode a PDU is sent in by default), the exact reader the first.
+TEST(ArxmlWholeDocument, TheTrueTransmissionModeGivesTheTiming) {
+    const auto cyclic = [](const char* seconds) {
+        return std::string("<CYCLIC-TIMING><TIME-PERIOD><VALUE>") + seconds +
+               "</VALUE></TIME-PERIOD></CYCLIC-TIMING>";
+    };
+    const std::string document = Autosar4(Package(
+        "PDU",
+        "<I-SIGNAL-I-PDU><SHORT-NAME>P</SHORT-NAME><LENGTH>1</LENGTH>"
+        "<I-PDU-TIMING-SPECIFICATIONS><I-PDU-TIMING><TRANSMISSION-MODE-DECLARATION>"
+        "<TRANSMISSION-MODE-FALSE-TIMING>" +
+            cyclic("0.1") + "</TRANSMISSION-MODE-FALSE-TIMING><TRANSMISSION-MODE-TRUE-TIMING>" +
+            cyclic("0.2") +
+            "</TRANSMISSION-MODE-TRUE-TIMING></TRANSMISSION-MODE-DECLARATION>"
+            "</I-PDU-TIMING></I-PDU-TIMING-SPECIFICATIONS></I-SIGNAL-I-PDU>"));
+    EXPECT_EQ(arxml_test::LoadText(document)->FindPdu("P")->GetCyclicTimePeriod(), 0.1);
+    EXPECT_EQ(LoadWhole(document)->FindPdu("P")->GetCyclicTimePeriod(), 0.2);
+}
+
 }  // namespace
