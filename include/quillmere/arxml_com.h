@@ -207,3 +207,20 @@ class QM_API IArxmlSignalEncoding {
     // "SCALE_LINEAR_AND_TEXTTABLE", "RAT_FUNC", "IDENTICAL", ...); "" without one.
     virtual const char* GetCompuCategory() = 0;  // slot 3
 };
+
+// Extension of an ARXML signal beyond IArxmlSignal, reached with
+// dynamic_cast<IArxmlSignalMultiplexing*>(signal): which dynamic part of a MULTIPLEXED-I-PDU a
+// signal belongs to. Whole-document reading lays a multiplexed PDU's parts into it (and into the
+// containers that carry it); a signal of a dynamic part is on the bus only while the PDU's
+// selector field holds the part's SELECTOR-FIELD-CODE.
+class QM_API IArxmlSignalMultiplexing {
+  public:
+    virtual ~IArxmlSignalMultiplexing() = default;  // slot 0
+    // The selector field of the signal's PDU that chooses it; null for a signal of a static part
+    // or of a PDU that is not multiplexed.
+    virtual IArxmlSignal* GetSelector() = 0;  // slot 1
+    // The SELECTOR-FIELD-CODE that chooses the signal; -1 without a selector.
+    virtual int64_t GetSelectorCode() = 0;  // slot 2
+    // Whether the signal is the selector field of a multiplexed PDU.
+    virtual bool IsSelector() = 0;  // slot 3
+};

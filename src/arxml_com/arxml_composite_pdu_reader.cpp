@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -54,7 +55,15 @@ struct Part {
     const NanoXML* element = nullptr;
     std::string name;
     uint64_t offset = 0;  // bytes
+    int64_t code = -1;    // a multiplexed PDU's dynamic part: its SELECTOR-FIELD-CODE
     std::string problem;  // why the part is not laid in; empty when it is
+};
+
+// The codes of the dynamic parts that laid a signal into a multiplexed PDU; a signal that a
+// static part lays, or several dynamic parts, is always sent.
+struct LaidCodes {
+    int64_t code = -1;
+    bool always = false;
 };
 
 class CompositeReader {
@@ -175,8 +184,51 @@ class CompositeReader {
         }
         std::vector<Part> parts;
         for (const NanoXML* reference : staticRefs) parts.push_back(Resolve(reference));
-        for (const NanoXML* reference : dynamicRefs) parts.push_back(Resolve(reference));
+        for (const NanoXML* reference : dynamicRefs) {
+            Part part = Resolve(reference);
+            const NanoXML* alternative = Ancestor(reference, "DYNAMIC-PART-ALTERNATIVE");
+            const NanoXML* code = Child(alternative, "SELECTOR-FIELD-CODE");
+            if (code != nullptr)
+                part.code = static_cast<int64_t>(context_.Unsigned(code->GetText()));
+            parts.push_back(std::move(part));
+        }
         return parts;
+    }
+
+    // The selector field of a multiplexed PDU: the signal that a part lays on the field's bits,
+    // else one made for it ("<pdu>_selector"). Every signal that one dynamic part alone laid is
+    // chosen by it with that part's code.
+    void LinkSelector(const NanoXML* element, ArxmlPdu& pdu) {
+        const NanoXML* startText = Child(element, "SELECTOR-FIELD-START-POSITION");
+        const NanoXML* lengthText = Child(element, "SELECTOR-FIELD-LENGTH");
+        auto& codes = codes_[&pdu];
+        if (startText == nullptr || lengthText == nullptr || codes.empty()) return;
+        const unsigned long start = context_.Unsigned(startText->GetText());
+        const unsigned long length = context_.Unsigned(lengthText->GetText());
+        if (start > kMaxStartPosition || length == 0 || length > 64) return;
+        ArxmlSignal* selector = nullptr;
+        for (ArxmlSignal* signal : pdu.Signals()) {
+            if (signal->StartPosition() == start && signal->BitLength() == length) {
+                selector = signal;
+                break;
+            }
+        }
+        if (selector == nullptr) {
+            auto made = std::make_unique<ArxmlSignal>();
+            made->SetName(pdu.Name() + "_selector");
+            made->SetStartPosition(static_cast<uint16_t>(start));
+            made->SetBitLength(static_cast<uint16_t>(length));
+            const bool msbFirst =
+                ChildText(element, "SELECTOR-FIELD-BYTE-ORDER") == "MOST-SIGNIFICANT-BYTE-FIRST";
+            made->SetByteOrder(msbFirst ? '0' : '1');
+            selector = pdu.AddSignal(std::move(made));
+        }
+        selector->MarkSelector();
+        for (ArxmlSignal* signal : pdu.Signals()) {
+            const auto it = codes.find(signal);
+            if (signal == selector || it == codes.end() || it->second.always) continue;
+            if (it->second.code >= 0) signal->SetSelector(selector, it->second.code);
+        }
     }
 
     std::vector<Part> PartsOf(const NanoXML* element) {
@@ -195,6 +247,7 @@ class CompositeReader {
         ArxmlPdu* pdu = PduOf(element);
         if (pdu != nullptr) {
             for (Part& part : PartsOf(element)) LayIn(*pdu, part, depth);
+            if (element->name == "MULTIPLEXED-I-PDU") LinkSelector(element, *pdu);
         }
         states_[element] = State::kDone;
     }
@@ -231,12 +284,27 @@ class CompositeReader {
         }
         if (carried.Signals().size() > budget_) return "too many signals";
         budget_ -= carried.Signals().size();
+        auto& laid = laid_[&carrier];
+        auto& codes = codes_[&carrier];
+        std::unordered_map<const ArxmlSignal*, ArxmlSignal*> copies;
         for (const ArxmlSignal* signal : carried.Signals()) {
             const auto start = static_cast<uint16_t>(signal->StartPosition() + shift);
             // A signal that several parts lay at the same place (the selector of every
             // dynamic part of a multiplexed PDU) is one signal of the carrier.
-            if (laid_[&carrier].insert(SignalKey(*signal, start)).second) {
-                carrier.AddSignal(signal->CopyAt(start));
+            auto [it, added] = laid.try_emplace(SignalKey(*signal, start), nullptr);
+            if (added) it->second = carrier.AddSignal(signal->CopyAt(start));
+            copies.emplace(signal, it->second);
+            LaidCodes& laidCodes = codes[it->second];
+            laidCodes.always =
+                laidCodes.always || part.code < 0 || (!added && laidCodes.code != part.code);
+            laidCodes.code = part.code;
+        }
+        // A multiplexed PDU carried here keeps choosing its signals by its own selector.
+        for (const ArxmlSignal* signal : carried.Signals()) {
+            if (signal->Selector() == nullptr) continue;
+            const auto selector = copies.find(signal->Selector());
+            if (selector != copies.end()) {
+                copies[signal]->SetSelector(selector->second, signal->SelectorCode());
             }
         }
         return {};
@@ -248,7 +316,10 @@ class CompositeReader {
     std::unordered_map<std::string, const NanoXML*> allByName_;
     bool allIndexed_ = false;
     std::unordered_map<const NanoXML*, State> states_;
-    std::unordered_map<const ArxmlPdu*, std::unordered_set<std::string>> laid_;
+    // Per carrier, its signals by what makes two laid signals the same (SignalKey), and the
+    // parts that laid each.
+    std::unordered_map<const ArxmlPdu*, std::unordered_map<std::string, ArxmlSignal*>> laid_;
+    std::unordered_map<const ArxmlPdu*, std::unordered_map<const ArxmlSignal*, LaidCodes>> codes_;
     size_t budget_ = 0;
 };
 

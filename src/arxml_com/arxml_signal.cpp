@@ -15,6 +15,9 @@ void ArxmlSignal::Clear() {
     startPosition_ = 0;
     byteOrder_ = '1';
     pdu_ = nullptr;
+    selector_ = nullptr;
+    selectorCode_ = -1;
+    isSelector_ = false;
 }
 
 IArxmlPdu* ArxmlSignal::GetPdu() {
@@ -58,6 +61,8 @@ std::unique_ptr<ArxmlSignal> ArxmlSignal::CopyAt(uint16_t startPosition) const {
     copy->baseTypeEncoding_ = baseTypeEncoding_;
     copy->baseTypeSize_ = baseTypeSize_;
     copy->compuCategory_ = compuCategory_;
+    // The selector is a signal of this signal's PDU: the carrier links the copies.
+    copy->isSelector_ = isSelector_;
     return copy;
 }
 

@@ -23,7 +23,9 @@ struct CompuScale {
     double offset = 0.0;
 };
 
-class ArxmlSignal : public IArxmlSignal, public IArxmlSignalEncoding {
+class ArxmlSignal : public IArxmlSignal,
+                    public IArxmlSignalEncoding,
+                    public IArxmlSignalMultiplexing {
   public:
     ArxmlSignal() = default;
     ArxmlSignal(const ArxmlSignal&) = delete;
@@ -50,6 +52,19 @@ class ArxmlSignal : public IArxmlSignal, public IArxmlSignalEncoding {
         baseTypeSize_ = size;
     }
     void SetCompuCategory(std::string category) { compuCategory_ = std::move(category); }
+    IArxmlSignal* GetSelector() override { return selector_; }
+    int64_t GetSelectorCode() override { return selectorCode_; }
+    bool IsSelector() override { return isSelector_; }
+    // The selector field of the signal's PDU and the code that chooses the signal (null and -1
+    // for a signal that is always sent).
+    void SetSelector(ArxmlSignal* selector, int64_t code) {
+        selector_ = selector;
+        selectorCode_ = selector != nullptr ? code : -1;
+    }
+    void MarkSelector() { isSelector_ = true; }
+    ArxmlSignal* Selector() const { return selector_; }
+    int64_t SelectorCode() const { return selectorCode_; }
+    bool Selects() const { return isSelector_; }
 
     const std::string& Name() const { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
@@ -92,6 +107,9 @@ class ArxmlSignal : public IArxmlSignal, public IArxmlSignalEncoding {
     std::string baseTypeEncoding_;
     uint32_t baseTypeSize_ = 0;
     std::string compuCategory_;
+    ArxmlSignal* selector_ = nullptr;  // of the same PDU
+    int64_t selectorCode_ = -1;
+    bool isSelector_ = false;
 };
 
 }  // namespace qm::arxml

@@ -13,6 +13,9 @@
 #include <cstring>
 #include <limits>
 
+#include <unordered_map>
+#include <vector>
+
 #include "codec_models/model_codecs.h"
 
 namespace qm::codec {
@@ -99,6 +102,32 @@ SignalCodec SignalOf(IArxmlSignal& source) {
     return signal;
 }
 
+// The dynamic parts of a multiplexed PDU: the selector field is the switch, each signal of a
+// dynamic part is multiplexed by it (as extended multiplexing, so that a container carrying
+// several multiplexed PDUs keeps each selector to its own signals).
+void AddSelectors(const std::vector<IArxmlSignal*>& sources, FrameCodec& frame) {
+    std::unordered_map<const IArxmlSignal*, int> indexOf;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        auto* multiplexing = dynamic_cast<IArxmlSignalMultiplexing*>(sources[i]);
+        if (multiplexing == nullptr) continue;
+        if (multiplexing->IsSelector()) frame.signals[i].mux = MuxRole::Switch;
+        IArxmlSignal* selector = multiplexing->GetSelector();
+        const int64_t code = multiplexing->GetSelectorCode();
+        if (selector == nullptr || code < 0) continue;
+        if (indexOf.empty()) {
+            for (size_t k = 0; k < sources.size(); ++k)
+                indexOf.emplace(sources[k], static_cast<int>(k));
+        }
+        const auto found = indexOf.find(selector);
+        if (found == indexOf.end()) continue;
+        SignalCodec& signal = frame.signals[i];
+        signal.mux = MuxRole::Multiplexed;
+        signal.muxValue = code;
+        signal.extendedMux = found->second;
+        signal.muxRanges = {MuxRange{static_cast<uint64_t>(code), static_cast<uint64_t>(code)}};
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<FrameCodec> BuildArxmlFrame(IArxmlPdu& pdu) {
@@ -107,9 +136,14 @@ std::unique_ptr<FrameCodec> BuildArxmlFrame(IArxmlPdu& pdu) {
     frame->id = static_cast<uint32_t>(pdu.GetIdentifier()) & ~kExtendedFlag;
     frame->extended = pdu.IsExtendedAddressing();
     frame->size = pdu.GetLength();
+    std::vector<IArxmlSignal*> sources;
     for (uint64_t i = 0; i < pdu.GetSignalCount(); ++i) {
-        if (IArxmlSignal* signal = pdu.GetSignal(i)) frame->signals.push_back(SignalOf(*signal));
+        if (IArxmlSignal* signal = pdu.GetSignal(i)) {
+            frame->signals.push_back(SignalOf(*signal));
+            sources.push_back(signal);
+        }
     }
+    AddSelectors(sources, *frame);
     frame->Prepare();
     return frame;
 }

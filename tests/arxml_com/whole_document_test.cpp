@@ -377,14 +377,22 @@ TEST(ArxmlWholeDocument, SecuredAndMultiplexedPdusCarryTheirParts) {
         "<MULTIPLEXED-I-PDU><SHORT-NAME>Mux</SHORT-NAME><LENGTH>8</LENGTH><DYNAMIC-PARTS>"
         "<DYNAMIC-PART><DYNAMIC-PART-ALTERNATIVES>"
         "<DYNAMIC-PART-ALTERNATIVE><I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/P/Alt0</I-PDU-REF>"
-        "</DYNAMIC-PART-ALTERNATIVE>"
+        "<SELECTOR-FIELD-CODE>0</SELECTOR-FIELD-CODE></DYNAMIC-PART-ALTERNATIVE>"
         "<DYNAMIC-PART-ALTERNATIVE><I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/P/Alt1</I-PDU-REF>"
+        "<SELECTOR-FIELD-CODE>0x1</SELECTOR-FIELD-CODE>"
         "</DYNAMIC-PART-ALTERNATIVE></DYNAMIC-PART-ALTERNATIVES></DYNAMIC-PART></DYNAMIC-PARTS>"
+        "<SELECTOR-FIELD-LENGTH>2</SELECTOR-FIELD-LENGTH>"
+        "<SELECTOR-FIELD-START-POSITION>0</SELECTOR-FIELD-START-POSITION>"
         "<STATIC-PARTS><STATIC-PART><I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/P/Static</I-PDU-REF>"
         "</STATIC-PART></STATIC-PARTS></MULTIPLEXED-I-PDU>";
+    // The same parts with a selector field no part lays a signal on, carried by a container.
+    std::string bare = multiplexed;
+    bare.replace(bare.find("<SHORT-NAME>Mux<"), 16, "<SHORT-NAME>Bare<");
+    bare.replace(bare.find("START-POSITION>0<"), 17, "START-POSITION>56<");
+    const std::string container = Container("Box", "NO-HEADER", "/X/Bare");
     auto file = LoadWhole(Autosar4(
         Signals(ISignal("Sel", 2) + ISignal("A", 4) + ISignal("B", 4) + ISignal("St", 8)) +
-        Package("X", secured + multiplexed) +
+        Package("X", secured + multiplexed + bare + container) +
         Package("P", SignalPdu("Payload", 4, Mapping("/S/A", 3)) +
                          SignalPdu("Alt0", 8, Mapping("/S/Sel", 0) + Mapping("/S/A", 8)) +
                          SignalPdu("Alt1", 8, Mapping("/S/Sel", 0) + Mapping("/S/B", 8)) +
@@ -401,6 +409,29 @@ TEST(ArxmlWholeDocument, SecuredAndMultiplexedPdusCarryTheirParts) {
     EXPECT_STREQ(mux->GetSignal(0)->GetName(), "St");
     EXPECT_STREQ(mux->GetSignal(1)->GetName(), "Sel");
     EXPECT_EQ(mux->FindSignal("B")->GetStartPosition(), 8u);
+    // The selector field chooses the alternatives' signals by their codes; the static part's
+    // signal is always sent.
+    const auto multiplexing = [](IArxmlPdu* pdu, const char* name) {
+        return dynamic_cast<IArxmlSignalMultiplexing*>(pdu->FindSignal(name));
+    };
+    EXPECT_TRUE(multiplexing(mux, "Sel")->IsSelector());
+    EXPECT_EQ(multiplexing(mux, "St")->GetSelector(), nullptr);
+    QM_EXPECT_FIELDS(*multiplexing(mux, "A"), (GetSelector(), mux->FindSignal("Sel")),
+                     (GetSelectorCode(), 0));
+    QM_EXPECT_FIELDS(*multiplexing(mux, "B"), (GetSelector(), mux->FindSignal("Sel")),
+                     (GetSelectorCode(), 1));
+    // Without a signal on the field, one is made for it; a container keeps the links between
+    // its copies.
+    for (IArxmlPdu* pdu : {file->FindPdu("Bare"), file->FindPdu("Box")}) {
+        SCOPED_TRACE(pdu->GetName());
+        IArxmlSignal* selector = pdu->FindSignal("Bare_selector");
+        ASSERT_NE(selector, nullptr);
+        QM_EXPECT_FIELDS(*selector, (GetStartPosition(), 56u), (GetBitLength(), 2u));
+        EXPECT_TRUE(dynamic_cast<IArxmlSignalMultiplexing*>(selector)->IsSelector());
+        EXPECT_EQ(multiplexing(pdu, "Sel")->GetSelectorCode(), -1);
+        QM_EXPECT_FIELDS(*multiplexing(pdu, "B"), (GetSelector(), selector),
+                         (GetSelectorCode(), 1));
+    }
 }
 
 TEST(ArxmlWholeDocument, APduReachableTwiceIsOnePdu) {

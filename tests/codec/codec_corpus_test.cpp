@@ -521,6 +521,16 @@ TEST(CodecCorpus, ArxmlFramesDecodeAsTheReference) {
                 // The scaling is the compu method's, as the codec reads it.
                 signal.factor = codec->signals[s].factor;
                 signal.offset = codec->signals[s].offset;
+                // A signal of a multiplexed PDU's dynamic part: sent while the selector field
+                // holds its code.
+                auto* multiplexing = dynamic_cast<IArxmlSignalMultiplexing*>(source);
+                for (uint64_t k = 0; k < pdu->GetSignalCount(); ++k) {
+                    if (multiplexing->GetSelector() == pdu->GetSignal(k)) {
+                        const auto code = static_cast<uint64_t>(multiplexing->GetSelectorCode());
+                        signal.selector = static_cast<int>(k);
+                        signal.muxRanges = {{code, code}};
+                    }
+                }
                 frame.signals.push_back(signal);
             }
             CheckCodec(*codec, frame, random, tally, path.filename().string() + " " + frame.name);
