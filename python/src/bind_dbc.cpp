@@ -1,6 +1,7 @@
 // DbcFile and its model: messages, signals, nodes, value tables, environment variables,
 // attribute definitions and signal groups.
 #include <pybind11/stl.h>
+#include <cstdlib>
 
 #include "bind_common.h"
 #include "dbc_document.h"
@@ -55,6 +56,18 @@ py::dict ChoicesOf(const TextRule& text, Object* object) {
 py::object OptionalMs(uint32_t value) {
     if (value == 0xFFFFFFFFu) return py::none();
     return py::int_(static_cast<int32_t>(value));
+}
+
+// GenMsgCycleTime of a message; a message without the attribute takes the default of its
+// definition (BA_DEF_DEF_), as cantools and canmatrix read it. None when neither gives one (a
+// default of 0 names no cycle).
+py::object CycleTimeOf(IDbcMessage& message, INetConfigDbcFile& file) {
+    const uint32_t own = message.GetCycleTime();
+    if (own != 0xFFFFFFFFu) return OptionalMs(own);
+    IDbcAttributeDefinition* definition = file.FindAttributeDefinition("GenMsgCycleTime");
+    const char* text = definition != nullptr ? definition->GetDefaultValue() : nullptr;
+    const long value = text != nullptr ? std::strtol(text, nullptr, 0) : 0;
+    return value > 0 && value <= INT32_MAX ? py::object(py::int_(value)) : py::object(py::none());
 }
 
 const char* ByteOrderName(uint32_t code) {
@@ -118,8 +131,9 @@ void BindMessage(py::module_& m) {
         .def_property_readonly("size", [](const DbcMessageRef& r) { return r.object->GetSize(); })
         .def_property_readonly(
             "cycle_time",
-            [](const DbcMessageRef& r) { return OptionalMs(r.object->GetCycleTime()); },
-            "GenMsgCycleTime in ms, None when the message has none.")
+            [](const DbcMessageRef& r) { return CycleTimeOf(*r.object, *r.doc->file); },
+            "GenMsgCycleTime in ms, else the attribute's default (BA_DEF_DEF_); None when "
+            "neither gives one.")
         .def_property_readonly(
             "delay_time",
             [](const DbcMessageRef& r) { return OptionalMs(r.object->GetDelayTime()); })

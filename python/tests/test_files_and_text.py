@@ -80,3 +80,18 @@ def test_an_encoding_argument_decodes_every_text(tmp_path):
     assert quillmere.load(path, encoding="latin-1").messages[0].signals[0].unit == "Â°C"
     with pytest.raises(LookupError):
         quillmere.load(path, encoding="no-such-codec")
+
+
+@pytest.mark.parametrize("definitions, expected", [
+    # A message's own GenMsgCycleTime, else the definition's default; 0 names no cycle.
+    ('BA_DEF_ BO_ "GenMsgCycleTime" INT 0 1000;\nBA_DEF_DEF_ "GenMsgCycleTime" 50;\n', [20, 50]),
+    ('BA_DEF_ BO_ "GenMsgCycleTime" INT 0 1000;\nBA_DEF_DEF_ "GenMsgCycleTime" 0;\n', [20, None]),
+    ("", [None, None]),
+])
+def test_cycle_time_falls_back_to_the_attribute_default(tmp_path, definitions, expected):
+    path = tmp_path / "cycles.dbc"
+    own = 'BA_ "GenMsgCycleTime" BO_ 1 20;\n' if definitions else ""
+    path.write_text('VERSION ""\n\nNS_ :\n\nBS_:\n\nBU_: A\n\nBO_ 1 Own: 8 A\n\nBO_ 2 Other: 8 A\n\n'
+                    + definitions + own)
+    db = quillmere.load(path)
+    assert [message.cycle_time for message in db.messages] == expected
