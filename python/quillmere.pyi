@@ -296,6 +296,15 @@ class LdfNode:
     protocol: Optional[str]
     configured_nad: Optional[int]
     product_id: Optional[tuple[int, int, Optional[int]]]
+    initial_nad: Optional[int]
+    p2_min: Optional[float]
+    st_min: Optional[float]
+    n_as_timeout: Optional[float]
+    n_cr_timeout: Optional[float]
+    response_tolerance: Optional[int]
+    response_error: Optional[LdfSignal]
+    fault_state_signals: Optional[list[LdfSignal]]
+    configurable_frames: Optional[list[tuple[str, Optional[int]]]]
 
 class LdfEncodingType:
     name: str

@@ -251,6 +251,98 @@ void BindFrameAndSignal(py::module_& m) {
         });
 }
 
+// A slave's value, or None for the master.
+template <class Value>
+py::object OfSlave(const LdfNodeRef& r, Value&& value) {
+    auto* slave = dynamic_cast<ILdfSlaveNode*>(r.object);
+    return slave ? py::object(value(*slave)) : py::object(py::none());
+}
+
+// The node attributes of a slave that ldfparser users read: NADs, timing in ms (the reader's
+// defaults where the file gives none), response error and fault state signals, configurable
+// frames.
+void AddSlaveAttributes(py::class_<LdfNodeRef>& node) {
+    node.def_property_readonly(
+            "initial_nad",
+            [](const LdfNodeRef& r) {
+                return OfSlave(r, [](ILdfSlaveNode& s) {
+                    return s.HasInitialNad() ? py::object(py::int_(s.GetInitialNad()))
+                                             : py::object(py::none());
+                });
+            },
+            "Slave only: initial_NAD, None when not given.")
+        .def_property_readonly(
+            "p2_min",
+            [](const LdfNodeRef& r) {
+                return OfSlave(r, [](ILdfSlaveNode& s) { return py::float_(s.GetP2Min()); });
+            },
+            "Slave only: P2_min in ms.")
+        .def_property_readonly(
+            "st_min",
+            [](const LdfNodeRef& r) {
+                return OfSlave(r, [](ILdfSlaveNode& s) { return py::float_(s.GetStMin()); });
+            },
+            "Slave only: ST_min in ms.")
+        .def_property_readonly(
+            "n_as_timeout",
+            [](const LdfNodeRef& r) {
+                return OfSlave(r, [](ILdfSlaveNode& s) { return py::float_(s.GetNAsTimeout()); });
+            },
+            "Slave only: N_As_timeout in ms.")
+        .def_property_readonly(
+            "n_cr_timeout",
+            [](const LdfNodeRef& r) {
+                return OfSlave(r, [](ILdfSlaveNode& s) { return py::float_(s.GetNCrTimeout()); });
+            },
+            "Slave only: N_Cr_timeout in ms.")
+        .def_property_readonly(
+            "response_tolerance",
+            [](const LdfNodeRef& r) {
+                return OfSlave(r, [](ILdfSlaveNode& s) {
+                    return s.HasResponseTolerance() ? py::object(py::int_(s.GetResponseTolerance()))
+                                                    : py::object(py::none());
+                });
+            },
+            "Slave only: response_tolerance in %, None when not given.")
+        .def_property_readonly(
+            "response_error",
+            [](const LdfNodeRef& r) {
+                return OfSlave(r, [&](ILdfSlaveNode& s) {
+                    return WrapOrNone<LdfSignalRef>(r.doc, s.GetResponseErrorSignal());
+                });
+            },
+            "Slave only: the response error signal, None when not given.")
+        .def_property_readonly(
+            "fault_state_signals",
+            [](const LdfNodeRef& r) {
+                return OfSlave(r, [&](ILdfSlaveNode& s) {
+                    return ListOf<LdfSignalRef>(
+                        r.doc, s.GetFaultStateSignalCount(),
+                        [&](uint64_t i) { return s.GetFaultStateSignal(i); });
+                });
+            },
+            "Slave only: the fault state signals.")
+        .def_property_readonly(
+            "configurable_frames",
+            [](const LdfNodeRef& r) {
+                return OfSlave(r, [&](ILdfSlaveNode& s) {
+                    py::list frames;
+                    for (uint64_t i = 0; i < s.GetConfigurableFrameCount(); ++i) {
+                        IConfigurableFrame* entry = s.GetConfigurableFrame(i);
+                        ILdfFrame* frame = entry ? entry->GetFrame() : nullptr;
+                        if (frame == nullptr) continue;
+                        frames.append(py::make_tuple(
+                            r.doc->text(frame->GetName()),
+                            entry->HasMessageId() ? py::object(py::int_(entry->GetMessageId()))
+                                                  : py::object(py::none())));
+                    }
+                    return frames;
+                });
+            },
+            "Slave only: (frame name, message id or None) per configurable frame the file "
+            "defines, in order.");
+}
+
 void BindNodesAndTables(py::module_& m) {
     py::class_<LdfNodeRef> node(m, "LdfNode", "A LIN node: the master or a slave.");
     AddIdentity(node);
@@ -320,12 +412,12 @@ void BindNodesAndTables(py::module_& m) {
                                                      ? py::object(py::int_(id->GetVariant()))
                                                      : py::object(py::none())));
             },
-            "Slave only: (supplier id, function id, variant or None).")
-        .def("__repr__", [](const LdfNodeRef& r) {
-            return py::str("<LdfNode {!r} {}>")
-                .format(r.doc->text(r.object->GetName()),
-                        r.object->IsMaster() ? "master" : "slave");
-        });
+            "Slave only: (supplier id, function id, variant or None).");
+    AddSlaveAttributes(node);
+    node.def("__repr__", [](const LdfNodeRef& r) {
+        return py::str("<LdfNode {!r} {}>")
+            .format(r.doc->text(r.object->GetName()), r.object->IsMaster() ? "master" : "slave");
+    });
 
     py::class_<LdfEncodingRef> encoding(m, "LdfEncodingType", "A signal encoding type.");
     AddIdentity(encoding);

@@ -17,6 +17,10 @@ def test_ldf_model_reads_as_python(body):
     assert body.master.name == "BodyController" and body.master.time_base == 5.0
     left = body.node("LeftDoor")
     assert left.configured_nad == 0x21 and left.product_id == (0x1E2F, 0x0101, 1)
+    assert (left.initial_nad, left.p2_min, left.st_min, left.n_as_timeout) == (1, 50.0, 0.0, 1000.0)
+    assert left.response_error.name == "LeftError" and left.response_tolerance is None
+    assert [name for name, _ in left.configurable_frames] == ["LeftStatus", "LeftSerial", "DoorEvent"]
+    assert body.node("RightDoor").initial_nad is None and body.master.configurable_frames is None
     assert body["LeftStatus"].publisher == left
     assert body.signal("Dimming").choices == {255: "invalid"}
     assert body.event_triggered_frames[0].collision_schedule.name == "DoorCollisions"
