@@ -45,7 +45,9 @@ inline bool RoundedBack(double term, double offset, double roundScale, double& p
     if (!(std::max(std::fabs(term), std::fabs(offset)) * roundScale < kRoundableLimit)) {
         return false;
     }
-    physical = NearestInteger((term + offset) * roundScale) / roundScale;
+    // A sum that rounds to zero is zero: "+ 0.0" turns the -0.0 of a tiny negative sum
+    // (63 x 0.35 - 22.05 = -3.6e-15) into 0, the exact result.
+    physical = NearestInteger((term + offset) * roundScale) / roundScale + 0.0;
     return true;
 }
 

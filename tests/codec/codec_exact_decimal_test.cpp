@@ -4,6 +4,7 @@
 // bit. And the tool's JSON tells doubles from the integers of integer scaling.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -35,6 +36,7 @@ const DecimalCase kCases[] = {
     {0.39215686274509803, -100, 255, false, "-0.00000000000000235"},  // the product gives 0
     {0.39215686274509803, 0.5, 0xFF, true, "0.10784313725490197"},    // raw -1
     {1e-18, 0, 123456789, false, "0.000000000123456789"},
+    {0.35, -22.05, 63, false, "0"},  // the double sum is -3.6e-15: zero, not -0 (Model3CAN)
 };
 
 class ExactDecimal : public testing::TestWithParam<DecimalCase> {};
@@ -51,7 +53,9 @@ TEST_P(ExactDecimal, PhysicalIsTheNearestDoubleOfTheDecimalResult) {
     const Physical physical = signal.PhysicalOf(c.raw);
     ASSERT_EQ(physical.type, Physical::Type::Double);
     EXPECT_EQ(physical.real, expected) << c.exact;
+    EXPECT_EQ(std::signbit(physical.real), std::signbit(expected)) << c.exact;
     EXPECT_EQ(signal.PhysicalDouble(c.raw), expected) << c.exact;
+    EXPECT_EQ(std::signbit(signal.PhysicalDouble(c.raw)), std::signbit(expected)) << c.exact;
 }
 
 INSTANTIATE_TEST_SUITE_P(Factors, ExactDecimal, testing::ValuesIn(kCases));

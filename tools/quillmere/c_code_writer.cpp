@@ -426,7 +426,8 @@ void AppendSupport(std::string& out, const std::string& functions, const std::st
         out += "static double " + prefix + "_round_to(double physical, double scale)\n{\n";
         out += "    const double scaled = physical * scale;\n\n";
         out += "    if (scaled < 9007199254740992.0 && scaled > -9007199254740992.0) {\n";
-        out += "        return " + prefix + "_round(scaled) / scale;\n    }\n";
+        // "+ 0.0": a value that rounds to zero is 0, not -0 (as the codec gives it).
+        out += "        return " + prefix + "_round(scaled) / scale + 0.0;\n    }\n";
         out += "    return physical;\n}\n\n";
     }
     if (calls("_unsigned_raw")) {
