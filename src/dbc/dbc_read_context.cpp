@@ -70,6 +70,15 @@ void DbcReadContext::Tolerate(std::string_view text) {
     MarkWarning();
 }
 
+DbcNode* DbcReadContext::NodeNamed(std::string_view name) {
+    if (DbcNode* node = file_.NodeByName(name)) return node;
+    if (!tolerant_ || name.empty() || name == "Vector__XXX") return nullptr;
+    std::string text = "Node ";
+    text.append(name).append(" is not declared in BU_, added as a node. ");
+    Tolerate(text);
+    return file_.AddNode(std::string(name));
+}
+
 void DbcReadContext::MarkWarning() {
     if (file_.Status() <= kDbcLoadedWithWarnings) file_.SetStatus(kDbcLoadedWithWarnings);
 }

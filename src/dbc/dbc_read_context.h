@@ -51,6 +51,11 @@ class DbcReadContext {
     // Tolerant reading only: "WARNING. " text "Line(" n ") " L ".\n", status 2; one line
     // tolerated.
     void Tolerate(std::string_view text);
+    // The node a transmitter or receiver name names. Read tolerantly, a name that no BU_ line
+    // declares becomes a node of its own, said once (files that declare "XXX" and send from
+    // "Motor"): cantools and canmatrix keep such names as senders and receivers, and canmatrix
+    // lists them as ECUs. Null for an unknown name in exact reading and for "Vector__XXX".
+    DbcNode* NodeNamed(std::string_view name);
     bool Tolerant() const { return tolerant_; }
     // The extended-multiplexing ranges read so far for a signal, by minimum, to find overlaps
     // without scanning every earlier range.

@@ -206,7 +206,7 @@ bool LinkReceivers(DbcReadContext& context, const DbcReceiverTexts::Key& key, Db
     // now (Vector__XXX too) could name a node of a later BU_ line.
     bool allNodes = true;
     for (std::string_view name : names) {
-        if (DbcNode* node = context.File().NodeByName(name)) {
+        if (DbcNode* node = context.NodeNamed(name)) {
             receivers.push_back(node);
             node->AddRxSignal(&signal);
             continue;
@@ -454,7 +454,7 @@ int ReadMessage(DbcReadContext& context) {
     if (context.Tolerant()) CheckMessageNumbers(context, tokens, *message);
     const std::string_view transmitter = withoutTransmitter ? kNoNode : tokens[4];
     if (withoutTransmitter) context.Tolerate("Message without transmitter, Vector__XXX taken. ");
-    if (DbcNode* node = file.NodeByName(transmitter)) {
+    if (DbcNode* node = context.NodeNamed(transmitter)) {
         message->SetTransmitter(node);
         message->Transmitters().push_back(node);
         node->TxMessages().push_back(message.get());
@@ -509,7 +509,7 @@ int ReadMessageTransmitters(DbcReadContext& context) {
                                      : std::string_view();
     for (size_t i = 2; i < tokens.size(); ++i) {
         if (message->Transmitter() && tokens[i] == own) continue;
-        if (DbcNode* node = file.NodeByName(tokens[i])) {
+        if (DbcNode* node = context.NodeNamed(tokens[i])) {
             message->Transmitters().push_back(node);
         } else {
             context.Warn("Missing node definition: ", tokens[i]);

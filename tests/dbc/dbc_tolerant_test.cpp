@@ -67,7 +67,7 @@ const std::vector<CorpusPin> kPins = {
     {"cantools__vehicle.dbc", {1, 217, 462}, {1, 217, 462}, {}},
     // A message of 1940 bytes: its size does not fit the byte the model keeps.
     {"dbcppp__Core_Objects_protocol.dbc", {1, 1, 3038}, {2, 1, 3038}, {40}},
-    {"dbcppp__Test.dbc", {2, 2, 64}, {2, 2, 64}, {}},
+    {"dbcppp__Test.dbc", {2, 2, 64}, {2, 2, 64}, {44}},
     {"ecubus__Model3CAN.dbc", {1, 159, 2752}, {1, 159, 2752}, {}},
     {"ecubus__SCU.dbc", {1, 28, 151}, {1, 28, 151}, {}},
     {"ecubus__TestDbc1.dbc", {1, 1, 15}, {1, 1, 15}, {}},
@@ -89,19 +89,28 @@ const std::vector<CorpusPin> kPins = {
      {15213, 15214, 15298, 15370, 15458, 15459, 15499, 15503, 15504, 15510, 15604, 15638, 15788,
       15789, 15792, 15799, 15984, 15993, 16023, 16025, 16027, 16029, 16030, 16031, 16032, 16033,
       16034, 16041, 16043, 16046, 16047, 16156, 16171, 16172, 16336, 16346, 16348, 16372, 16373}},
-    {"opendbc__ford_lincoln_base_pt.dbc", {2, 331, 2150}, {2, 331, 2150}, {}},
+    {"opendbc__ford_lincoln_base_pt.dbc", {2, 331, 2150}, {2, 331, 2150}, {1129, 3620}},
     {"opendbc__generator_acura_ilx_2016_can.dbc", {1, 0, 0}, {1, 0, 0}, {}},
-    {"opendbc__generator_gm_global_a_powertrain.dbc", {2, 49, 122}, {2, 49, 122}, {}},
+    {"opendbc__generator_gm_global_a_powertrain.dbc", {2, 49, 122}, {2, 49, 122}, {78}},
     {"opendbc__gm_global_a_lowspeed_1818125.dbc", {1, 367, 3210}, {1, 367, 3210}, {}},
-    {"opendbc__gm_global_a_object.dbc", {2, 60, 520}, {2, 60, 520}, {}},
-    {"opendbc__psa_aee2010_r3.dbc", {2, 108, 536}, {2, 108, 536}, {}},
-    {"opendbc__rivian_primary_actuator.dbc", {2, 67, 392}, {2, 67, 392}, {}},
+    {"opendbc__gm_global_a_object.dbc", {2, 60, 520}, {2, 60, 520}, {87}},
+    {"opendbc__psa_aee2010_r3.dbc",
+     {2, 108, 536},
+     {2, 108, 536},
+     {66, 100, 101, 101, 101, 101, 101, 117, 117, 259, 259, 408, 409, 438}},
+    {"opendbc__rivian_primary_actuator.dbc", {2, 67, 392}, {2, 67, 392}, {50, 53, 341}},
     {"opendbc__tesla_can.dbc",
      {4, 0, 0},
      {2, 44, 572},
-     {37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47}},
-    {"opendbc__vw_mlb.dbc", {2, 145, 1442}, {2, 145, 1442}, {}},
-    {"opendbc__vw_pq.dbc", {3, 86, 1331}, {2, 86, 1331}, {394}}};
+     {37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 220, 436, 517, 615}},
+    {"opendbc__vw_mlb.dbc",
+     {2, 145, 1442},
+     {2, 145, 1442},
+     {37, 38, 38, 38, 38, 46, 51, 51, 66, 637, 642, 850, 860}},
+    {"opendbc__vw_pq.dbc",
+     {3, 86, 1331},
+     {2, 86, 1331},
+     {334, 335, 345, 375, 379, 394, 406, 406, 491, 1225, 1225, 1225, 1226, 1386}}};
 
 fs::path CorpusFolder() {
     return qmtest::CorpusFolder("dbc");
@@ -273,6 +282,29 @@ TEST_F(TolerantLines, EscapedQuotesInCommentsKeepTheComment) {
     const std::string copy = folder_.File("comments.dbc");
     ASSERT_TRUE(tolerant_.Save(copy.c_str()));
     EXPECT_THAT(dbctest::ReadFile(copy), HasSubstr("CM_ SG_ 1 S \"a 5\\\" screen\";"));
+}
+
+// Senders and receivers that no BU_ line declares become nodes, one warning each, so that the
+// file keeps them (the exact reader drops them with "Missing node definition: ").
+TEST_F(TolerantLines, UndeclaredSendersAndReceiversBecomeNodes) {
+    LoadBoth(std::string(kHead) + "BO_ 1 M: 8 Motor\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" " +
+             "Gateway,B,ESP\n SG_ T : 8|8@1+ (1,0) [0|255] \"\" Gateway\n\nBO_TX_BU_ 1 : ESP;\n");
+    EXPECT_EQ(exact_.GetNodeCount(), 2u);
+    EXPECT_EQ(exact_.FindSignal(1, "S")->GetReceiverCount(), 1u);
+    ASSERT_EQ(tolerant_.GetNodeCount(), 5u);
+    EXPECT_STREQ(tolerant_.Messages()[0]->GetTransmitter()->GetName(), "Motor");
+    IDbcSignal* s = tolerant_.FindSignal(1, "S");
+    ASSERT_EQ(s->GetReceiverCount(), 3u);
+    EXPECT_STREQ(s->GetReceiver(0)->GetName(), "Gateway");
+    EXPECT_STREQ(s->GetReceiver(2)->GetName(), "ESP");
+    EXPECT_EQ(tolerant_.Messages()[0]->GetTransmitterCount(), 2u);
+    EXPECT_EQ(WarningLines(tolerant_.GetMessages()), (std::vector<uint64_t>{9, 10, 10}));
+    ExpectTexts(MessagesWithoutTiming(tolerant_),
+                {"WARNING. Node Motor is not declared in BU_, added as a node. Line(9) BO_ 1"});
+    // Saved, the file declares them.
+    const std::string copy = folder_.File("nodes.dbc");
+    ASSERT_TRUE(tolerant_.Save(copy.c_str()));
+    EXPECT_THAT(dbctest::ReadFile(copy), HasSubstr("BU_: A B Motor Gateway ESP"));
 }
 
 TEST_F(TolerantLines, NumbersBeyondTheDoubleRangeAreClamped) {
