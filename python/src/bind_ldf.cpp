@@ -258,10 +258,27 @@ py::object OfSlave(const LdfNodeRef& r, Value&& value) {
     return slave ? py::object(value(*slave)) : py::object(py::none());
 }
 
+// A slave's time in ms (the reader's default where the file gives none).
+void AddSlaveTime(py::class_<LdfNodeRef>& node, const char* name, double (ILdfSlaveNode::*time)(),
+                  const char* doc) {
+    node.def_property_readonly(
+        name,
+        [time](const LdfNodeRef& r) {
+            return OfSlave(r, [time](ILdfSlaveNode& s) { return py::float_((s.*time)()); });
+        },
+        doc);
+}
+
 // The node attributes of a slave that ldfparser users read: NADs, timing in ms (the reader's
 // defaults where the file gives none), response error and fault state signals, configurable
 // frames.
 void AddSlaveAttributes(py::class_<LdfNodeRef>& node) {
+    AddSlaveTime(node, "p2_min", &ILdfSlaveNode::GetP2Min, "Slave only: P2_min in ms.");
+    AddSlaveTime(node, "st_min", &ILdfSlaveNode::GetStMin, "Slave only: ST_min in ms.");
+    AddSlaveTime(node, "n_as_timeout", &ILdfSlaveNode::GetNAsTimeout,
+                 "Slave only: N_As_timeout in ms.");
+    AddSlaveTime(node, "n_cr_timeout", &ILdfSlaveNode::GetNCrTimeout,
+                 "Slave only: N_Cr_timeout in ms.");
     node.def_property_readonly(
             "initial_nad",
             [](const LdfNodeRef& r) {
@@ -271,30 +288,6 @@ void AddSlaveAttributes(py::class_<LdfNodeRef>& node) {
                 });
             },
             "Slave only: initial_NAD, None when not given.")
-        .def_property_readonly(
-            "p2_min",
-            [](const LdfNodeRef& r) {
-                return OfSlave(r, [](ILdfSlaveNode& s) { return py::float_(s.GetP2Min()); });
-            },
-            "Slave only: P2_min in ms.")
-        .def_property_readonly(
-            "st_min",
-            [](const LdfNodeRef& r) {
-                return OfSlave(r, [](ILdfSlaveNode& s) { return py::float_(s.GetStMin()); });
-            },
-            "Slave only: ST_min in ms.")
-        .def_property_readonly(
-            "n_as_timeout",
-            [](const LdfNodeRef& r) {
-                return OfSlave(r, [](ILdfSlaveNode& s) { return py::float_(s.GetNAsTimeout()); });
-            },
-            "Slave only: N_As_timeout in ms.")
-        .def_property_readonly(
-            "n_cr_timeout",
-            [](const LdfNodeRef& r) {
-                return OfSlave(r, [](ILdfSlaveNode& s) { return py::float_(s.GetNCrTimeout()); });
-            },
-            "Slave only: N_Cr_timeout in ms.")
         .def_property_readonly(
             "response_tolerance",
             [](const LdfNodeRef& r) {
