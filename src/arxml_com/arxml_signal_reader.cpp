@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "arxml_com/arxml_nodes.h"
 
@@ -45,19 +46,57 @@ std::string UnitName(const NanoXML* unit) {
     return display.empty() ? ShortName(unit) : display;
 }
 
+// A signal's limits and whether they are raw values: internal constraints and the limits of an
+// AUTOSAR 3 data type bound the raw value, physical constraints the physical one.
+struct SignalLimits {
+    std::optional<double> minimum;
+    std::optional<double> maximum;
+    bool rawMinimum = false;
+    bool rawMaximum = false;
+};
+
 // Physical constraints describe the limits a user sees; internal ones and the limits of an
 // AUTOSAR 3 data type stand in for them when they are missing.
-void ReadLimits(const SignalSources& sources, const NanoXML* constraint, ArxmlSignal& signal) {
+SignalLimits ReadLimits(const SignalSources& sources, const NanoXML* constraint,
+                        ArxmlSignal& signal) {
     const NanoXML* physical = Descendant(constraint, "PHYS-CONSTRS");
     const NanoXML* internal = Descendant(constraint, "INTERNAL-CONSTRS");
     const std::array<const NanoXML*, 3> holders = {physical, internal, sources.nodes[2]};
-    std::optional<double> minimum;
-    std::optional<double> maximum;
+    SignalLimits limits;
     for (const NanoXML* holder : holders) {
-        if (!minimum) minimum = Limit(holder, "LOWER-LIMIT");
-        if (!maximum) maximum = Limit(holder, "UPPER-LIMIT");
+        if (!limits.minimum) {
+            limits.minimum = Limit(holder, "LOWER-LIMIT");
+            limits.rawMinimum = limits.minimum && holder != physical;
+        }
+        if (!limits.maximum) {
+            limits.maximum = Limit(holder, "UPPER-LIMIT");
+            limits.rawMaximum = limits.maximum && holder != physical;
+        }
     }
-    signal.SetLimits(minimum.value_or(0.0), maximum.value_or(0.0));
+    signal.SetLimits(limits.minimum.value_or(0.0), limits.maximum.value_or(0.0));
+    return limits;
+}
+
+// Whole-document reading gives raw limits as the physical values they stand for when the
+// compu method has one linear scale (an AUTOSAR 3 data type of 0..3 with factor 2.5 and
+// offset 10 bounds the physical value to 10..17.5, as cantools reads it), so that a value a
+// user encodes is checked against what it means.
+void ScaleRawLimits(const SignalLimits& limits, ArxmlSignal& signal) {
+    if (!limits.rawMinimum && !limits.rawMaximum) return;
+    const ArxmlCompuEntry* linear = nullptr;
+    for (uint64_t i = 0; i < signal.GetCompuEntryCount(); ++i) {
+        const ArxmlCompuEntry* entry = signal.GetCompuEntry(i);
+        if (!entry->rational) continue;
+        if (linear != nullptr) return;  // several scales: no one scaling
+        linear = entry;
+    }
+    if (linear == nullptr) return;
+    double minimum = signal.GetMinimum();
+    double maximum = signal.GetMaximum();
+    if (limits.rawMinimum) minimum = minimum * linear->factor + linear->offset;
+    if (limits.rawMaximum) maximum = maximum * linear->factor + linear->offset;
+    if (linear->factor < 0 && limits.rawMinimum && limits.rawMaximum) std::swap(minimum, maximum);
+    signal.SetLimits(minimum, maximum);
 }
 
 void ReadUnit(const SignalSources& sources, const NanoXML* constraint, const NanoXML* compuMethod,
@@ -148,9 +187,10 @@ void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal, b
 
     const NanoXML* constraint = described.FirstTarget("DATA-CONSTR-REF");
     const NanoXML* compuMethod = described.FirstTarget("COMPU-METHOD-REF");
-    ReadLimits(described, constraint, signal);
+    const SignalLimits limits = ReadLimits(described, constraint, signal);
     ReadUnit(described, constraint, compuMethod, signal);
     ReadCompuScales(compuMethod, signal);
+    if (wholeDocument) ScaleRawLimits(limits, signal);
     signal.SetCompuCategory(ChildText(compuMethod, "CATEGORY"));
     // The coding of the bits is no described field: every reading takes it where it is found.
     ReadBaseType(sources, signal);

@@ -591,6 +591,47 @@ TEST(ArxmlWholeDocument, BareTimesAreWholeDocumentReading) {
                      (GetCyclicTimePeriod(), 0.25), (HasMinimumDelay(), true));
 }
 
+// Limits that bound the raw value (internal constraints) are given as the physical values they
+// stand for when the compu method has one linear scale; physical constraints stay as written.
+TEST(ArxmlWholeDocument, RawLimitsAreScaledToPhysical) {
+    const auto system = [](const std::string& name, const std::string& constraint) {
+        return "<SYSTEM-SIGNAL><SHORT-NAME>" + name +
+               "</SHORT-NAME><PHYSICAL-PROPS><SW-DATA-DEF-PROPS-VARIANTS>"
+               "<SW-DATA-DEF-PROPS-CONDITIONAL><COMPU-METHOD-REF DEST=\"COMPU-METHOD\">/S/Lin"
+               "</COMPU-METHOD-REF><DATA-CONSTR-REF DEST=\"DATA-CONSTR\">/S/" +
+               constraint +
+               "</DATA-CONSTR-REF></SW-DATA-DEF-PROPS-CONDITIONAL></SW-DATA-DEF-PROPS-VARIANTS>"
+               "</PHYSICAL-PROPS></SYSTEM-SIGNAL>";
+    };
+    const auto constraint = [](const std::string& name, const std::string& kind) {
+        return "<DATA-CONSTR><SHORT-NAME>" + name +
+               "</SHORT-NAME><DATA-CONSTR-RULES><DATA-CONSTR-RULE><" + kind +
+               "><LOWER-LIMIT>0</LOWER-LIMIT><UPPER-LIMIT>3</UPPER-LIMIT></" + kind +
+               "></DATA-CONSTR-RULE></DATA-CONSTR-RULES></DATA-CONSTR>";
+    };
+    const std::string linear =
+        "<COMPU-METHOD><SHORT-NAME>Lin</SHORT-NAME><CATEGORY>LINEAR</CATEGORY>"
+        "<COMPU-INTERNAL-TO-PHYS><COMPU-SCALES><COMPU-SCALE><COMPU-RATIONAL-COEFFS>"
+        "<COMPU-NUMERATOR><V>10</V><V>2.5</V></COMPU-NUMERATOR><COMPU-DENOMINATOR><V>1</V>"
+        "</COMPU-DENOMINATOR></COMPU-RATIONAL-COEFFS></COMPU-SCALE></COMPU-SCALES>"
+        "</COMPU-INTERNAL-TO-PHYS></COMPU-METHOD>";
+    const auto iSignal = [](const std::string& name, const std::string& systemName) {
+        return "<I-SIGNAL><SHORT-NAME>" + name +
+               "</SHORT-NAME><LENGTH>2</LENGTH><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/S/" +
+               systemName + "</SYSTEM-SIGNAL-REF></I-SIGNAL>";
+    };
+    auto file = LoadWhole(
+        Autosar4(Package("S", linear + constraint("Raw", "INTERNAL-CONSTRS") +
+                                  constraint("Phys", "PHYS-CONSTRS") + system("RawSys", "Raw") +
+                                  system("PhysSys", "Phys") + iSignal("Raw", "RawSys") +
+                                  iSignal("Phys", "PhysSys")) +
+                 Package("P", SignalPdu("Pdu", 1, Mapping("/S/Raw", 0) + Mapping("/S/Phys", 2)))));
+    IArxmlPdu* pdu = file->FindPdu("Pdu");
+    ASSERT_NE(pdu, nullptr);
+    QM_EXPECT_FIELDS(*pdu->FindSignal("Raw"), (GetMinimum(), 10.0), (GetMaximum(), 17.5));
+    QM_EXPECT_FIELDS(*pdu->FindSignal("Phys"), (GetMinimum(), 0.0), (GetMaximum(), 3.0));
+}
+
 // A transmission mode declaration written with its FALSE timing first: whole-document reading
 // takes the TRUE timing (the mode a PDU is sent in by default), the exact reader the first.
 TEST(ArxmlWholeDocument, TheTrueTransmissionModeGivesTheTiming) {
