@@ -74,6 +74,7 @@ class ArxmlSignal : public IArxmlSignal,
         maximum_ = maximum;
     }
     void SetUnit(std::string unit) { unit_ = std::move(unit); }
+    const std::string& Unit() const { return unit_; }
     void AddCompuScale(const CompuScale& scale);
     void SetBitLength(uint16_t bits) { bitLength_ = bits; }
     void SetStartPosition(uint16_t position) { startPosition_ = position; }

@@ -189,6 +189,9 @@ void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal, b
     const NanoXML* compuMethod = described.FirstTarget("COMPU-METHOD-REF");
     const SignalLimits limits = ReadLimits(described, constraint, signal);
     ReadUnit(described, constraint, compuMethod, signal);
+    // AUTOSAR tools name the unit of a dimensionless value "NoUnit"; read as a whole document it
+    // is no unit, as cantools reads it (decodes would print "5 NoUnit").
+    if (wholeDocument && signal.Unit() == "NoUnit") signal.SetUnit({});
     ReadCompuScales(compuMethod, signal);
     if (wholeDocument) ScaleRawLimits(limits, signal);
     signal.SetCompuCategory(ChildText(compuMethod, "CATEGORY"));

@@ -593,6 +593,7 @@ TEST(ArxmlWholeDocument, BareTimesAreWholeDocumentReading) {
 
 // Limits that bound the raw value (internal constraints) are given as the physical values they
 // stand for when the compu method has one linear scale; physical constraints stay as written.
+// "NoUnit" is no unit.
 TEST(ArxmlWholeDocument, RawLimitsAreScaledToPhysical) {
     const auto system = [](const std::string& name, const std::string& constraint) {
         return "<SYSTEM-SIGNAL><SHORT-NAME>" + name +
@@ -610,7 +611,9 @@ TEST(ArxmlWholeDocument, RawLimitsAreScaledToPhysical) {
                "></DATA-CONSTR-RULE></DATA-CONSTR-RULES></DATA-CONSTR>";
     };
     const std::string linear =
+        "<UNIT><SHORT-NAME>NoUnit</SHORT-NAME><DISPLAY-NAME>NoUnit</DISPLAY-NAME></UNIT>"
         "<COMPU-METHOD><SHORT-NAME>Lin</SHORT-NAME><CATEGORY>LINEAR</CATEGORY>"
+        "<UNIT-REF DEST=\"UNIT\">/S/NoUnit</UNIT-REF>"
         "<COMPU-INTERNAL-TO-PHYS><COMPU-SCALES><COMPU-SCALE><COMPU-RATIONAL-COEFFS>"
         "<COMPU-NUMERATOR><V>10</V><V>2.5</V></COMPU-NUMERATOR><COMPU-DENOMINATOR><V>1</V>"
         "</COMPU-DENOMINATOR></COMPU-RATIONAL-COEFFS></COMPU-SCALE></COMPU-SCALES>"
@@ -630,6 +633,8 @@ TEST(ArxmlWholeDocument, RawLimitsAreScaledToPhysical) {
     ASSERT_NE(pdu, nullptr);
     QM_EXPECT_FIELDS(*pdu->FindSignal("Raw"), (GetMinimum(), 10.0), (GetMaximum(), 17.5));
     QM_EXPECT_FIELDS(*pdu->FindSignal("Phys"), (GetMinimum(), 0.0), (GetMaximum(), 3.0));
+    // The unit of dimensionless values, "NoUnit", is no unit.
+    EXPECT_STREQ(pdu->FindSignal("Raw")->GetUnit(), "");
 }
 
 // A transmission mode declaration written with its FALSE timing first: whole-document reading
