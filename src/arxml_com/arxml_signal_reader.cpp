@@ -1,6 +1,7 @@
 #include "arxml_com/arxml_signal_reader.h"
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -77,11 +78,35 @@ SignalLimits ReadLimits(const SignalSources& sources, const NanoXML* constraint,
     return limits;
 }
 
+// A signal without constraints whose compu method has one scale without a text takes that
+// scale's limits, as physical values (the raw limits through its coefficients, when rational),
+// as cantools reads it: "RANGE" -128..127 bounds the values an encode takes.
+void LimitsFromTheScale(ArxmlSignal& signal) {
+    if (signal.GetCompuEntryCount() != 1) return;
+    const ArxmlCompuEntry* scale = signal.GetCompuEntry(0);
+    if ((scale->text != nullptr && scale->text[0] != '\0') || !std::isfinite(scale->lowerLimit) ||
+        !std::isfinite(scale->upperLimit)) {
+        return;
+    }
+    double minimum = scale->lowerLimit;
+    double maximum = scale->upperLimit;
+    if (scale->rational) {
+        minimum = minimum * scale->factor + scale->offset;
+        maximum = maximum * scale->factor + scale->offset;
+        if (scale->factor < 0) std::swap(minimum, maximum);
+    }
+    signal.SetLimits(minimum, maximum);
+}
+
 // Whole-document reading gives raw limits as the physical values they stand for when the
 // compu method has one linear scale (an AUTOSAR 3 data type of 0..3 with factor 2.5 and
 // offset 10 bounds the physical value to 10..17.5, as cantools reads it), so that a value a
 // user encodes is checked against what it means.
 void ScaleRawLimits(const SignalLimits& limits, ArxmlSignal& signal) {
+    if (!limits.minimum && !limits.maximum) {
+        LimitsFromTheScale(signal);
+        return;
+    }
     if (!limits.rawMinimum && !limits.rawMaximum) return;
     const ArxmlCompuEntry* linear = nullptr;
     for (uint64_t i = 0; i < signal.GetCompuEntryCount(); ++i) {

@@ -635,6 +635,22 @@ TEST(ArxmlWholeDocument, RawLimitsAreScaledToPhysical) {
     QM_EXPECT_FIELDS(*pdu->FindSignal("Phys"), (GetMinimum(), 0.0), (GetMaximum(), 3.0));
     // The unit of dimensionless values, "NoUnit", is no unit.
     EXPECT_STREQ(pdu->FindSignal("Raw")->GetUnit(), "");
+    // Without constraints, the limits of the compu method's one scale stand for them.
+    std::string scaled = linear;
+    scaled.replace(
+        scaled.find("<COMPU-RATIONAL-COEFFS>"), 23,
+        "<LOWER-LIMIT>-4</LOWER-LIMIT><UPPER-LIMIT>4</UPPER-LIMIT><COMPU-RATIONAL-COEFFS>");
+    auto unconstrained = LoadWhole(Autosar4(
+        Package("S", scaled +
+                         "<SYSTEM-SIGNAL><SHORT-NAME>Free</SHORT-NAME><PHYSICAL-PROPS>"
+                         "<SW-DATA-DEF-PROPS-VARIANTS><SW-DATA-DEF-PROPS-CONDITIONAL>"
+                         "<COMPU-METHOD-REF DEST=\"COMPU-METHOD\">/S/Lin</COMPU-METHOD-REF>"
+                         "</SW-DATA-DEF-PROPS-CONDITIONAL></SW-DATA-DEF-PROPS-VARIANTS>"
+                         "</PHYSICAL-PROPS></SYSTEM-SIGNAL>" +
+                         iSignal("Free", "Free")) +
+        Package("P", SignalPdu("Pdu", 1, Mapping("/S/Free", 0)))));
+    QM_EXPECT_FIELDS(*unconstrained->FindPdu("Pdu")->FindSignal("Free"), (GetMinimum(), 0.0),
+                     (GetMaximum(), 20.0));
 }
 
 // A transmission mode declaration written with its FALSE timing first: whole-document reading
