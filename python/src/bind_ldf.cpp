@@ -384,10 +384,16 @@ void BindNodesAndTables(py::module_& m) {
             "protocol",
             [](const LdfNodeRef& r) {
                 auto* slave = dynamic_cast<ILdfSlaveNode*>(r.object);
-                return slave ? py::object(r.doc->text(slave->GetLinProtocol()))
-                             : py::object(py::none());
+                if (slave == nullptr) return py::object(py::none());
+                // The model keeps the version as the statement's token, quotes and all
+                // ("\"2.1\""); the quotes are the file's syntax, not the version.
+                std::string_view version = slave->GetLinProtocol();
+                if (version.size() >= 2 && version.front() == '"' && version.back() == '"') {
+                    version = version.substr(1, version.size() - 2);
+                }
+                return py::object(r.doc->text(std::string(version).c_str()));
             },
-            "Slave only: LIN protocol of the node attributes.")
+            "Slave only: LIN protocol of the node attributes (\"2.1\").")
         .def_property_readonly("configured_nad",
                                [](const LdfNodeRef& r) {
                                    auto* slave = dynamic_cast<ILdfSlaveNode*>(r.object);

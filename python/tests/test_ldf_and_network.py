@@ -21,6 +21,7 @@ def test_ldf_model_reads_as_python(body):
     assert left.response_error.name == "LeftError" and left.response_tolerance is None
     assert [name for name, _ in left.configurable_frames] == ["LeftStatus", "LeftSerial", "DoorEvent"]
     assert body.node("RightDoor").initial_nad is None and body.master.configurable_frames is None
+    assert left.protocol == "2.1"  # the version, without the quotes of its statement
     assert body["LeftStatus"].publisher == left
     assert body.signal("Dimming").choices == {255: "invalid"}
     assert body.event_triggered_frames[0].collision_schedule.name == "DoorCollisions"
