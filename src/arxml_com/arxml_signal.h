@@ -64,7 +64,6 @@ class ArxmlSignal : public IArxmlSignal,
     void MarkSelector() { isSelector_ = true; }
     ArxmlSignal* Selector() const { return selector_; }
     int64_t SelectorCode() const { return selectorCode_; }
-    bool Selects() const { return isSelector_; }
 
     const std::string& Name() const { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }

@@ -78,6 +78,15 @@ SignalLimits ReadLimits(const SignalSources& sources, const NanoXML* constraint,
     return limits;
 }
 
+// Raw limits as the physical values a rational scale makes of them (swapped for a negative
+// factor when both are raw); a limit that is physical already stays.
+void ScaleLimits(const ArxmlCompuEntry& scale, bool rawMinimum, bool rawMaximum, double& minimum,
+                 double& maximum) {
+    if (rawMinimum) minimum = minimum * scale.factor + scale.offset;
+    if (rawMaximum) maximum = maximum * scale.factor + scale.offset;
+    if (scale.factor < 0 && rawMinimum && rawMaximum) std::swap(minimum, maximum);
+}
+
 // A signal without constraints whose compu method has one scale without a text takes that
 // scale's limits, as physical values (the raw limits through its coefficients, when rational),
 // as cantools reads it: "RANGE" -128..127 bounds the values an encode takes.
@@ -90,11 +99,7 @@ void LimitsFromTheScale(ArxmlSignal& signal) {
     }
     double minimum = scale->lowerLimit;
     double maximum = scale->upperLimit;
-    if (scale->rational) {
-        minimum = minimum * scale->factor + scale->offset;
-        maximum = maximum * scale->factor + scale->offset;
-        if (scale->factor < 0) std::swap(minimum, maximum);
-    }
+    if (scale->rational) ScaleLimits(*scale, true, true, minimum, maximum);
     signal.SetLimits(minimum, maximum);
 }
 
@@ -118,9 +123,7 @@ void ScaleRawLimits(const SignalLimits& limits, ArxmlSignal& signal) {
     if (linear == nullptr) return;
     double minimum = signal.GetMinimum();
     double maximum = signal.GetMaximum();
-    if (limits.rawMinimum) minimum = minimum * linear->factor + linear->offset;
-    if (limits.rawMaximum) maximum = maximum * linear->factor + linear->offset;
-    if (linear->factor < 0 && limits.rawMinimum && limits.rawMaximum) std::swap(minimum, maximum);
+    ScaleLimits(*linear, limits.rawMinimum, limits.rawMaximum, minimum, maximum);
     signal.SetLimits(minimum, maximum);
 }
 

@@ -15,11 +15,21 @@ void LdfReadContext::ReserveLog(size_t inputSize) {
 }
 
 void LdfReadContext::AppendRawLine() {
-    AppendDecimal(messages, lines.LineNumber());
+    AppendLine(lines.LineNumber(), lines.Current().raw);
+}
+
+void LdfReadContext::AppendLine(uint64_t lineNumber, std::string_view raw) {
+    AppendDecimal(messages, lineNumber);
     messages.append(") ");
-    const std::string_view raw = lines.Current().raw;
     messages.append(raw.substr(0, kRawLineLimit));
     messages.append(".\r\n");
+}
+
+void LdfReadContext::AddMessageAt(std::initializer_list<std::string_view> pieces,
+                                  uint64_t lineNumber, std::string_view raw) {
+    if (!HasRoom()) return;
+    for (std::string_view piece : pieces) messages.append(piece);
+    AppendLine(lineNumber, raw);
 }
 
 void LdfReadContext::AddLineMessage(std::initializer_list<std::string_view> pieces) {

@@ -55,6 +55,9 @@ class LdfReadContext {
 
     // pieces, then the line number, ") ", the raw line and ".\r\n".
     void AddLineMessage(std::initializer_list<std::string_view> pieces);
+    // The same for a line read earlier: pieces, then lineNumber, ") ", raw and ".\r\n".
+    void AddMessageAt(std::initializer_list<std::string_view> pieces, uint64_t lineNumber,
+                      std::string_view raw);
     // pieces as they are.
     void AddText(std::initializer_list<std::string_view> pieces);
     // A message that stops the load: AddLineMessage, the result code set, false returned.
@@ -124,6 +127,7 @@ class LdfReadContext {
   private:
     void ReserveLog(size_t inputSize);
     void AppendRawLine();
+    void AppendLine(uint64_t lineNumber, std::string_view raw);
     bool HasRoom() const { return messages.size() < kMessageLimit; }
 
     // A log beyond this size takes only the messages that stop the load: a hostile input must not

@@ -4,7 +4,6 @@
 
 #include <unordered_set>
 
-#include "ldf/ldf_numbers.h"
 #include "ldf/ldf_sections.h"
 
 namespace qm::ldf {
@@ -105,12 +104,6 @@ bool HandleTopLevelLine(LdfReadContext& ctx, const LdfLine& line) {
 }
 
 }  // namespace
-
-void WarnMissingBrace(LdfReadContext& ctx, uint64_t line, std::string_view raw) {
-    std::string number;
-    AppendDecimal(number, line);
-    ctx.AddText({"WARNING. Section without its opening brace. Line(", number, ") ", raw, ".\r\n"});
-}
 
 bool IsTopLevelKeyword(std::string_view raw) {
     return KeywordOf(raw) != nullptr;

@@ -110,9 +110,7 @@ bool HandleEventFrame(LdfReadContext& ctx, std::string_view statement,
 
 void AddOriginWarning(LdfReadContext& ctx, const EventFrameOrigin& origin, std::string_view before,
                       std::string_view after) {
-    std::string line;
-    AppendDecimal(line, origin.lineNumber);
-    ctx.AddText({before, origin.frame->name, after, line, ") ", origin.rawLine, ".\r\n"});
+    ctx.AddMessageAt({before, origin.frame->name, after}, origin.lineNumber, origin.rawLine);
 }
 
 bool AssociatedLengthsDiffer(const LdfEventTriggeredFrame& frame) {

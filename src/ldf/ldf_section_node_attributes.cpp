@@ -308,12 +308,10 @@ void BindDeferredNodeSignals(LdfReadContext& ctx) {
         for (const std::string& name : deferred.names) {
             LdfStandardSignal* signal = ctx.model.standardSignalIndex.Find(name);
             if (signal == nullptr) {
-                std::string line;
-                AppendDecimal(line, deferred.lineNumber);
-                ctx.AddText({deferred.responseError
-                                 ? "Missing response error definition. Line("
-                                 : "Missing fault state signal definition. Line(",
-                             line, ") ", deferred.rawLine, ".\r\n"});
+                ctx.AddMessageAt(
+                    {deferred.responseError ? "Missing response error definition. Line("
+                                            : "Missing fault state signal definition. Line("},
+                    deferred.lineNumber, deferred.rawLine);
             } else if (deferred.responseError) {
                 deferred.node->responseErrorSignal = signal;
             } else {

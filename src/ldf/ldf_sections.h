@@ -49,9 +49,6 @@ struct SectionTexts {
     uint8_t resultCode;
 };
 
-// "WARNING. Section without its opening brace. Line(" n ") " L ".\r\n" for its keyword line.
-void WarnMissingBrace(LdfReadContext& ctx, uint64_t line, std::string_view raw);
-
 template <class Handle>
 bool RunSection(LdfReadContext& ctx, const SectionTexts& texts, Handle handle) {
     const std::string_view content = ctx.Line().content;
@@ -85,7 +82,8 @@ bool RunSection(LdfReadContext& ctx, const SectionTexts& texts, Handle handle) {
         }
         if (!complete) return ctx.Fail({texts.malformed}, texts.resultCode);
         if (awaitingBrace && statement.front() != '{')
-            WarnMissingBrace(ctx, keywordLine, keywordRaw);
+            ctx.AddMessageAt({"WARNING. Section without its opening brace. Line("}, keywordLine,
+                             keywordRaw);
         awaitingBrace = false;
         if (statement == "{") continue;
         if (!handle(statement)) return false;
