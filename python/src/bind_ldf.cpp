@@ -269,6 +269,19 @@ void AddSlaveTime(py::class_<LdfNodeRef>& node, const char* name, double (ILdfSl
         doc);
 }
 
+// A slave's number that the file may leave out: None when not given.
+void AddSlaveNumber(py::class_<LdfNodeRef>& node, const char* name, uint8_t (ILdfSlaveNode::*has)(),
+                    uint8_t (ILdfSlaveNode::*get)(), const char* doc) {
+    node.def_property_readonly(
+        name,
+        [has, get](const LdfNodeRef& r) {
+            return OfSlave(r, [has, get](ILdfSlaveNode& s) {
+                return (s.*has)() ? py::object(py::int_((s.*get)())) : py::object(py::none());
+            });
+        },
+        doc);
+}
+
 // The node attributes of a slave that ldfparser users read: NADs, timing in ms (the reader's
 // defaults where the file gives none), response error and fault state signals, configurable
 // frames.
@@ -279,25 +292,12 @@ void AddSlaveAttributes(py::class_<LdfNodeRef>& node) {
                  "Slave only: N_As_timeout in ms.");
     AddSlaveTime(node, "n_cr_timeout", &ILdfSlaveNode::GetNCrTimeout,
                  "Slave only: N_Cr_timeout in ms.");
+    AddSlaveNumber(node, "initial_nad", &ILdfSlaveNode::HasInitialNad,
+                   &ILdfSlaveNode::GetInitialNad, "Slave only: initial_NAD, None when not given.");
+    AddSlaveNumber(node, "response_tolerance", &ILdfSlaveNode::HasResponseTolerance,
+                   &ILdfSlaveNode::GetResponseTolerance,
+                   "Slave only: response_tolerance in %, None when not given.");
     node.def_property_readonly(
-            "initial_nad",
-            [](const LdfNodeRef& r) {
-                return OfSlave(r, [](ILdfSlaveNode& s) {
-                    return s.HasInitialNad() ? py::object(py::int_(s.GetInitialNad()))
-                                             : py::object(py::none());
-                });
-            },
-            "Slave only: initial_NAD, None when not given.")
-        .def_property_readonly(
-            "response_tolerance",
-            [](const LdfNodeRef& r) {
-                return OfSlave(r, [](ILdfSlaveNode& s) {
-                    return s.HasResponseTolerance() ? py::object(py::int_(s.GetResponseTolerance()))
-                                                    : py::object(py::none());
-                });
-            },
-            "Slave only: response_tolerance in %, None when not given.")
-        .def_property_readonly(
             "response_error",
             [](const LdfNodeRef& r) {
                 return OfSlave(r, [&](ILdfSlaveNode& s) {
