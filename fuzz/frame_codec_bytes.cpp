@@ -37,6 +37,13 @@ void DecodeAndEncode(const qm::codec::FrameCodec& frame, const uint8_t* data, si
     for (size_t i = 0; i < frame.signals.size(); ++i) {
         frame.signals[i].layout.Insert(encoded.data(), encoded.size(), raws[i]);
     }
+    // A container lays its contained PDUs behind headers again.
+    if (frame.container) {
+        try {
+            (void)frame.Encode({raws.begin(), raws.end()}, false);
+        } catch (const qm::codec::CodecError&) {
+        }
+    }
 }
 
 }  // namespace

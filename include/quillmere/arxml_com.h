@@ -224,3 +224,29 @@ class QM_API IArxmlSignalMultiplexing {
     // Whether the signal is the selector field of a multiplexed PDU.
     virtual bool IsSelector() = 0;  // slot 3
 };
+
+// Extension of an ARXML PDU beyond IArxmlPdu, reached with dynamic_cast<IArxmlContainerPdu*>(pdu):
+// the contained PDUs of a CONTAINER-I-PDU that sends each behind a header (its identifier and
+// length), so that a frame carries any of them in any order. Whole-document reading lays their
+// signals into the container one after the other (each behind its header); a decode finds the
+// contained PDUs of a payload by their headers and reads each one's signals where it lies.
+class QM_API IArxmlContainerPdu {
+  public:
+    virtual ~IArxmlContainerPdu() = default;  // slot 0
+    // Bytes of each header: 4 for "SHORT-HEADER" (3 of identifier, 1 of length), 8 for
+    // "LONG-HEADER" (4 and 4); 0 when the PDU sends no headers (or is no container).
+    virtual uint32_t GetHeaderSize() = 0;  // slot 1
+    // Whether header fields are sent most significant byte first (the system's
+    // CONTAINER-I-PDU-HEADER-BYTE-ORDER; so when it says nothing).
+    virtual bool IsHeaderBigEndian() = 0;                         // slot 2
+    virtual uint64_t GetContainedPduCount() = 0;                  // slot 3
+    virtual const char* GetContainedPduName(uint64_t index) = 0;  // slot 4
+    virtual uint32_t GetContainedHeaderId(uint64_t index) = 0;    // slot 5
+    // Where the contained PDU's bytes start in the container's laid-out signals (after its
+    // header), and how many bytes it has.
+    virtual uint32_t GetContainedOffset(uint64_t index) = 0;  // slot 6
+    virtual uint32_t GetContainedLength(uint64_t index) = 0;  // slot 7
+    // Its signals: GetSignal(first) to GetSignal(first + count - 1) of the container.
+    virtual uint64_t GetContainedFirstSignal(uint64_t index) = 0;  // slot 8
+    virtual uint64_t GetContainedSignalCount(uint64_t index) = 0;  // slot 9
+};

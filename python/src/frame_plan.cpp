@@ -13,15 +13,23 @@ using qm::codec::Physical;
 using qm::codec::SignalCodec;
 
 size_t PaddedStride(const qm::codec::FrameCodec& codec) {
-    return (codec.FieldEnd() + 8 + 7) / 8 * 8;
+    // A container's record holds the payload as sent (its contained PDUs are laid out when read).
+    const size_t bytes =
+        codec.container ? std::max<size_t>(codec.FieldEnd(), codec.size) : codec.FieldEnd();
+    return (bytes + 8 + 7) / 8 * 8;
+}
+
+size_t RecordPayloadBytes(const qm::codec::FrameCodec& codec) {
+    return codec.container ? PaddedStride(codec) - 8 : codec.FieldEnd();
 }
 
 bool AlwaysCarried(const SignalCodec& signal) {
     return signal.mux != qm::codec::MuxRole::Multiplexed && signal.extendedMux < 0;
 }
 
-char ColumnCode(const SignalCodec& signal) {
-    if (!AlwaysCarried(signal)) return 'd';
+char ColumnCode(const qm::codec::FrameCodec& codec, size_t index) {
+    const SignalCodec& signal = codec.signals[index];
+    if (!AlwaysCarried(signal) || codec.container) return 'd';
     const uint32_t length = signal.layout.Length();
     if (signal.byteArray) return length <= 64 ? 'Q' : 'd';
     if (!signal.IntegerPhysical() || length == 0 || length > 64) return 'd';
@@ -51,6 +59,33 @@ char ColumnCode(const SignalCodec& signal) {
 }
 
 namespace {
+
+// A container's records hold payloads as sent: each is laid out (its contained PDUs found by
+// their headers) and the signal read where its PDU lies, NaN where the frame does not send it.
+void ContainerDoubles(const qm::codec::FrameCodec& codec, size_t index,
+                      const PaddedRecords& records, double* out) {
+    const auto& signals = codec.signals;
+    const qm::codec::BitLayout field = signals[index].layout;
+    const size_t payloadBytes = RecordPayloadBytes(codec);
+    const uint8_t* at = records.data;
+    for (size_t f = 0; f < records.count; ++f, at += records.stride) {
+        const size_t size = records.sizes ? records.sizes[f] : payloadBytes;
+        const qm::codec::LaidContainer laid(*codec.container, at, std::min(size, payloadBytes),
+                                            codec.FieldEnd());
+        const auto rawOf = [&](size_t other) {
+            return signals[other].layout.ExtractPadded(laid.data());
+        };
+        const int switchIndex = codec.SwitchIndex();
+        int64_t selected = -1;
+        if (switchIndex >= 0 &&
+            laid.Holds(static_cast<size_t>(switchIndex),
+                       signals[static_cast<size_t>(switchIndex)].layout.EndByte()))
+            selected = static_cast<int64_t>(rawOf(static_cast<size_t>(switchIndex)));
+        out[f] = laid.Holds(index, field.EndByte()) && codec.Carries(index, selected, rawOf)
+                     ? signals[index].PhysicalDouble(rawOf(index))
+                     : std::numeric_limits<double>::quiet_NaN();
+    }
+}
 
 // The codec's own loops (Way::Codec): PhysicalDouble, PhysicalOf and extended multiplexing.
 void CodecDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
@@ -127,7 +162,8 @@ ColumnFill ColumnFillOf(const qm::codec::FrameCodec& codec, size_t index, char c
     const SignalCodec& signal = codec.signals[index];
     ColumnFill fill;
     fill.code = code;
-    if (codec.HasExtendedMultiplexing() || !signal.layout.Load().Fast()) return fill;
+    if (codec.HasExtendedMultiplexing() || codec.container || !signal.layout.Load().Fast())
+        return fill;
     fill.load = signal.layout.Load();
     fill.factor = signal.factor;
     fill.offset = signal.offset;
@@ -163,6 +199,10 @@ void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFi
     auto* doubles = static_cast<double*>(target);
     auto* integers = static_cast<uint64_t*>(target);
     const double nan = std::numeric_limits<double>::quiet_NaN();
+    if (codec.container) {  // its columns are all 'd' (ColumnCode)
+        ContainerDoubles(codec, index, records, doubles);
+        return;
+    }
     switch (fill.way) {
         case ColumnFill::Way::Codec:
             if (fill.code == 'd') {
@@ -347,10 +387,16 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
     // then each signal runs down all records in one tight loop. The records live in a scratch
     // buffer kept by the thread, so that repeated calls do not fault in fresh memory.
     thread_local std::vector<uint8_t> records;
-    const size_t fieldEnd = codec->FieldEnd();
+    const size_t fieldEnd = RecordPayloadBytes(*codec);
     const size_t record = PaddedStride(*codec);
     size_t count = 0;
+    // A container's payloads are read by their lengths (its records hold them as sent).
+    std::vector<uint8_t> sizes;
     auto place = [&](size_t index, const uint8_t* bytes, size_t length) {
+        if (codec->container) {
+            if (sizes.size() <= index) sizes.resize(index + 1);
+            sizes[index] = static_cast<uint8_t>(std::min<size_t>({length, fieldEnd, 255}));
+        }
         uint8_t* target = records.data() + index * record;
         const size_t copied = std::min(length, fieldEnd);
         if (copied) std::memcpy(target, bytes, copied);
@@ -404,7 +450,8 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
     py::object one = array("d", py::make_tuple(0.0));
     py::dict result;
     const PaddedRecords padded{records.data(), record, count,
-                               selected.empty() ? nullptr : selected.data(), nullptr};
+                               selected.empty() ? nullptr : selected.data(),
+                               sizes.empty() ? nullptr : sizes.data()};
     for (size_t index = 0; index < signals.size(); ++index) {
         py::object column = one * py::int_(count);
         Py_buffer view{};

@@ -103,11 +103,13 @@ struct PaddedRecords {
 
 // The record size for a frame codec.
 size_t PaddedStride(const qm::codec::FrameCodec& codec);
+// The payload bytes a record keeps: up to the last field, or a container's payload as sent.
+size_t RecordPayloadBytes(const qm::codec::FrameCodec& codec);
 // Whether every frame carries a signal (it is not multiplexed).
 bool AlwaysCarried(const qm::codec::SignalCodec& signal);
-// The array type code of a signal's column: 'q' or 'Q' for a signal that every frame carries and
-// whose physical values are integers that fit it, 'd' for every other.
-char ColumnCode(const qm::codec::SignalCodec& signal);
+// The array type code of signals[index]'s column: 'q' or 'Q' for a signal that every frame
+// carries and whose physical values are integers that fit it, 'd' for every other.
+char ColumnCode(const qm::codec::FrameCodec& codec, size_t index);
 // How signals[index] of a codec fills a column of type `code` (ColumnCode of the signal, or 'd').
 ColumnFill ColumnFillOf(const qm::codec::FrameCodec& codec, size_t index, char code);
 // The column of signals[index] down the records as `fill` says: physical values ('d': NaN

@@ -84,7 +84,7 @@ void FillColumns(Collected& slot, size_t taken, Column* columns, bool keepRows,
         SwitchValues(slot, rows, count, selected);
         const PaddedRecords records{rows + kRowHead, slot.rowSize, count,
                                     selected.empty() ? nullptr : selected.data(),
-                                    slot.truncated ? sizes.data() : nullptr};
+                                    slot.truncated || slot.container ? sizes.data() : nullptr};
         const std::vector<ColumnFill>& fills = slot.columns->fills;
         for (size_t index = 0; index < fills.size(); ++index) {
             // Every column's items are 8 bytes.

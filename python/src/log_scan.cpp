@@ -49,7 +49,7 @@ const std::shared_ptr<const LogColumnLayout>& ColumnsOf(const FramePlan& plan) {
         const FrameCodec& codec = *plan.codec;
         layout->fills.reserve(codec.signals.size());
         for (size_t i = 0; i < codec.signals.size(); ++i) {
-            layout->fills.push_back(ColumnFillOf(codec, i, ColumnCode(codec.signals[i])));
+            layout->fills.push_back(ColumnFillOf(codec, i, ColumnCode(codec, i)));
         }
         layout->switchIndex = codec.SwitchIndex();
         if (layout->switchIndex >= 0)

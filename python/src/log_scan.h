@@ -53,7 +53,8 @@ struct Collected {
     explicit Collected(const FramePlan& plan)
         : codec(plan.codec), name(plan.name), columns(ColumnsOf(plan)) {
         stride = PaddedStride(*codec);
-        fieldEnd = codec->FieldEnd();
+        fieldEnd = RecordPayloadBytes(*codec);
+        container = codec->container != nullptr;
         rowSize = kRowHead + stride;
     }
 
@@ -61,7 +62,8 @@ struct Collected {
     size_t room = 0;          // rows left in the last chunk
     size_t rowSize = 0;
     size_t stride = 0;
-    size_t fieldEnd = 0;
+    size_t fieldEnd = 0;     // payload bytes a row keeps
+    bool container = false;  // rows hold payloads as sent, read by their sizes
     size_t count = 0;
     size_t truncated = 0;  // frames whose payload ends before the last field (some may be taken)
     std::vector<Chunk> chunks;
@@ -94,7 +96,7 @@ struct Collected {
             }
             std::memcpy(record + at, &word, sizeof word);
         }
-        const bool cut = frame.size < fieldEnd;
+        const bool cut = !container && frame.size < fieldEnd;
         truncated += cut;
         ++count;
         return cut;

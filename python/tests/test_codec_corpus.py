@@ -91,3 +91,34 @@ def test_arxml_file_decodes_like_the_tool():
     assert compared > 0
     with pytest.raises(KeyError):
         arxml.decode(0x7FF, b"\0" * 8)
+
+
+def test_container_frames_decode_their_pdus_alike_everywhere(tmp_path):
+    """A container that sends PDUs behind headers: an encode sends the PDUs given values, and
+    decode, decode_many and log columns read each PDU where its header puts it."""
+    require_corpus("arxml")
+    db = quillmere.load(CORPUS / "arxml" / "ct_system-4.2.arxml")
+    name = "OneToContainThemAll"
+    both = db.encode(name, {"signal1": 10, "signal2": 5, "signal3": 1})
+    assert both[:4] == bytes.fromhex("0a0b0c09") and len(both) == 4 + 9 + 4 + 7
+    # The same PDUs the other way round, and one PDU alone.
+    swapped = both[13:] + both[:13]
+    alone = bytes.fromhex("0102030401020000")
+    payloads = [both, swapped, alone]
+    decoded = [db.decode(name, p) for p in payloads]
+    assert decoded[0] == decoded[1]
+    assert decoded[0]["signal1"] == 10 and decoded[0]["signal2"] == 5
+    assert decoded[2] == {"message3_CRC": 1, "message3_SeqCounter": 2}
+    log = tmp_path / "container.log"
+    log.write_text("".join(f"({i}.0) can0 066##0{p.hex()}\n" for i, p in enumerate(payloads)))
+    for columns in (db.decode_many(name, payloads),
+                    db.decode_log(log, columns=True)[name]):
+        for row, values in enumerate(decoded):
+            for key, column in columns.items():
+                if key in ("timestamp", "channel"):
+                    continue
+                if key in values:
+                    assert column[row] == db.decode(name, payloads[row],
+                                                    decode_choices=False)[key], key
+                else:
+                    assert column[row] != column[row], key  # NaN: not sent

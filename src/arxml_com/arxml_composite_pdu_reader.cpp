@@ -54,9 +54,10 @@ std::string SignalKey(const ArxmlSignal& signal, uint16_t start) {
 struct Part {
     const NanoXML* element = nullptr;
     std::string name;
-    uint64_t offset = 0;  // bytes
-    int64_t code = -1;    // a multiplexed PDU's dynamic part: its SELECTOR-FIELD-CODE
-    std::string problem;  // why the part is not laid in; empty when it is
+    uint64_t offset = 0;    // bytes
+    int64_t code = -1;      // a multiplexed PDU's dynamic part: its SELECTOR-FIELD-CODE
+    int64_t headerId = -1;  // a contained PDU sent behind a header: the header's identifier
+    std::string problem;    // why the part is not laid in; empty when it is
 };
 
 // The codes of the dynamic parts that laid a signal into a multiplexed PDU; a signal that a
@@ -156,6 +157,8 @@ class CompositeReader {
                 const NanoXML* id = header != 0 ? Child(props, idName) : nullptr;
                 if (id != nullptr && !FitsHeader(id->GetText(), idMaximum)) {
                     part.problem = "header id " + id->GetText() + " out of range";
+                } else if (id != nullptr) {
+                    part.headerId = static_cast<int64_t>(context_.Unsigned(id->GetText()));
                 }
                 // Every part that names a PDU takes its room, laid in or not.
                 const NanoXML* offset = Child(props, "OFFSET");
@@ -231,6 +234,21 @@ class CompositeReader {
         }
     }
 
+    // The system's CONTAINER-I-PDU-HEADER-BYTE-ORDER: most significant byte first unless it says
+    // MOST-SIGNIFICANT-BYTE-LAST (looked up once).
+    bool HeadersBigEndian() {
+        if (headerOrder_ == 0) {
+            headerOrder_ = 1;
+            ForEachPackageElement(root_, [this](const NanoXML* element) {
+                if (element->name != "SYSTEM") return;
+                const NanoXML* order = Child(element, "CONTAINER-I-PDU-HEADER-BYTE-ORDER");
+                if (order != nullptr && headerOrder_ == 1)
+                    headerOrder_ = order->GetText() == "MOST-SIGNIFICANT-BYTE-LAST" ? 2 : 3;
+            });
+        }
+        return headerOrder_ != 2;
+    }
+
     std::vector<Part> PartsOf(const NanoXML* element) {
         if (element->name == "CONTAINER-I-PDU") return ContainerParts(element);
         if (element->name == "MULTIPLEXED-I-PDU") return MultiplexedParts(element);
@@ -246,6 +264,11 @@ class CompositeReader {
         state = State::kActive;
         ArxmlPdu* pdu = PduOf(element);
         if (pdu != nullptr) {
+            if (element->name == "CONTAINER-I-PDU") {
+                const auto header =
+                    static_cast<uint32_t>(HeaderBytes(ChildText(element, "HEADER-TYPE")));
+                if (header != 0) pdu->SetContainerHeader(header, HeadersBigEndian());
+            }
             for (Part& part : PartsOf(element)) LayIn(*pdu, part, depth);
             if (element->name == "MULTIPLEXED-I-PDU") LinkSelector(element, *pdu);
         }
@@ -266,7 +289,14 @@ class CompositeReader {
                 }
             }
         }
+        const size_t signalsBefore = pdu.Signals().size();
         if (part.problem.empty()) part.problem = CopySignals(pdu, *PduOf(part.element), part);
+        if (part.problem.empty() && part.headerId >= 0 && pdu.GetHeaderSize() != 0) {
+            pdu.AddContainedPdu({part.name, static_cast<uint32_t>(part.headerId),
+                                 static_cast<uint32_t>(part.offset),
+                                 PduOf(part.element)->GetLength(), signalsBefore,
+                                 pdu.Signals().size() - signalsBefore});
+        }
         if (!part.problem.empty()) {
             context_.Message("Pdu part not read: " + part.name + " of pdu: " + pdu.Name() + " (" +
                              part.problem + ")");
@@ -315,6 +345,7 @@ class CompositeReader {
     std::unordered_map<std::string, const NanoXML*> byName_;
     std::unordered_map<std::string, const NanoXML*> allByName_;
     bool allIndexed_ = false;
+    int headerOrder_ = 0;  // 0 not looked up, 1 not given, 2 little-endian, 3 big-endian
     std::unordered_map<const NanoXML*, State> states_;
     // Per carrier, its signals by what makes two laid signals the same (SignalKey), and the
     // parts that laid each.

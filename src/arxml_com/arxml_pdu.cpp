@@ -22,6 +22,9 @@ void ArxmlPdu::Clear() {
     minimumDelay_ = 0.0;
     hasMinimumDelay_ = false;
     unusedBitPattern_ = 0;
+    headerSize_ = 0;
+    headerBigEndian_ = true;
+    contained_.clear();
 }
 
 ArxmlSignal* ArxmlPdu::AddSignal(std::unique_ptr<ArxmlSignal> signal) {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "arxml_com/arxml_signal.h"
 #include "arxml_com/arxml_signal_group.h"
@@ -10,8 +11,18 @@
 
 namespace qm::arxml {
 
+// One PDU that a container sends behind a header, as IArxmlContainerPdu gives it.
+struct ContainedPdu {
+    std::string name;
+    uint32_t headerId = 0;
+    uint32_t offset = 0;  // bytes, after the header
+    uint32_t length = 0;
+    uint64_t firstSignal = 0;
+    uint64_t signalCount = 0;
+};
+
 // A PDU with its frame data (when a frame triggering carries it), timing, signals and groups.
-class ArxmlPdu : public IArxmlPdu {
+class ArxmlPdu : public IArxmlPdu, public IArxmlContainerPdu {
   public:
     ArxmlPdu() = default;
     ArxmlPdu(const ArxmlPdu&) = delete;
@@ -41,6 +52,28 @@ class ArxmlPdu : public IArxmlPdu {
     bool HasMinimumDelay() override { return hasMinimumDelay_; }
     uint16_t GetUnusedBitPattern() override { return unusedBitPattern_; }
 
+    uint32_t GetHeaderSize() override { return headerSize_; }
+    bool IsHeaderBigEndian() override { return headerBigEndian_; }
+    uint64_t GetContainedPduCount() override { return contained_.size(); }
+    const char* GetContainedPduName(uint64_t index) override {
+        return index < contained_.size() ? contained_[index].name.c_str() : "";
+    }
+    uint32_t GetContainedHeaderId(uint64_t index) override {
+        return index < contained_.size() ? contained_[index].headerId : 0;
+    }
+    uint32_t GetContainedOffset(uint64_t index) override {
+        return index < contained_.size() ? contained_[index].offset : 0;
+    }
+    uint32_t GetContainedLength(uint64_t index) override {
+        return index < contained_.size() ? contained_[index].length : 0;
+    }
+    uint64_t GetContainedFirstSignal(uint64_t index) override {
+        return index < contained_.size() ? contained_[index].firstSignal : 0;
+    }
+    uint64_t GetContainedSignalCount(uint64_t index) override {
+        return index < contained_.size() ? contained_[index].signalCount : 0;
+    }
+
     const std::string& Name() const { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
     void SetIdentifier(int32_t identifier) { identifier_ = identifier; }
@@ -68,6 +101,11 @@ class ArxmlPdu : public IArxmlPdu {
         hasMinimumDelay_ = true;
     }
     void SetUnusedBitPattern(uint16_t pattern) { unusedBitPattern_ = pattern; }
+    void SetContainerHeader(uint32_t size, bool bigEndian) {
+        headerSize_ = size;
+        headerBigEndian_ = bigEndian;
+    }
+    void AddContainedPdu(ContainedPdu part) { contained_.push_back(std::move(part)); }
 
     ArxmlSignal* AddSignal(std::unique_ptr<ArxmlSignal> signal);
     ArxmlSignalGroup* AddSignalGroup(std::unique_ptr<ArxmlSignalGroup> group);
@@ -93,6 +131,9 @@ class ArxmlPdu : public IArxmlPdu {
     double minimumDelay_ = 0.0;
     bool hasMinimumDelay_ = false;
     uint16_t unusedBitPattern_ = 0;
+    uint32_t headerSize_ = 0;
+    bool headerBigEndian_ = true;
+    std::vector<ContainedPdu> contained_;
 };
 
 }  // namespace qm::arxml

@@ -67,8 +67,9 @@ void FrameCodec::Prepare() {
     // A field end past 4 GiB (not a frame any bus carries) is decoded signal by signal.
     // So is a frame of more signals than the chains of steps in signal order can number (their
     // end mark is UINT16_MAX).
-    bySignals_ =
-        bySignals_ || extendedMux_ || signals.size() >= UINT16_MAX || fieldEnd > UINT32_MAX;
+    // A container's payload is laid out before its signals are read (DecodeContainer).
+    bySignals_ = bySignals_ || extendedMux_ || container != nullptr ||
+                 signals.size() >= UINT16_MAX || fieldEnd > UINT32_MAX;
     fieldEnd_ = static_cast<uint32_t>(std::min<size_t>(fieldEnd, UINT32_MAX));
     for (size_t i = 0; i < signals.size(); ++i) steps_.push_back(MakeStep(i));
     OrderSteps();
@@ -128,7 +129,40 @@ int FrameCodec::IndexOf(std::string_view signalName) const {
 
 std::vector<uint8_t> FrameCodec::Encode(const std::vector<std::optional<uint64_t>>& raws,
                                         bool strict) const {
+    if (container) return EncodeContainer(raws, strict);
     std::vector<uint8_t> payload(size, 0);
+    EncodeInto(raws, strict, payload);
+    return payload;
+}
+
+std::vector<uint8_t> FrameCodec::EncodeContainer(const std::vector<std::optional<uint64_t>>& raws,
+                                                 bool strict) const {
+    std::vector<uint8_t> laid(fieldEnd_, 0);
+    EncodeInto(raws, strict, laid);
+    const auto given = [&](const ContainedLayout& part) {
+        const size_t end =
+            std::min<size_t>(raws.size(), size_t{part.firstSignal} + part.signalCount);
+        for (size_t i = part.firstSignal; i < end; ++i) {
+            if (raws[i]) return true;
+        }
+        return false;
+    };
+    const bool all =
+        std::none_of(raws.begin(), raws.end(), [](const auto& raw) { return raw.has_value(); });
+    std::vector<uint8_t> payload;
+    for (const ContainedLayout& part : container->parts) {
+        if (!all && !given(part)) continue;
+        // Without values, the PDUs that fit the frame's length one after the other.
+        if (all && size != 0 && payload.size() + container->headerSize + part.length > size) break;
+        container->AppendHeader(payload, part.headerId, part.length);
+        for (size_t at = part.offset; at < size_t{part.offset} + part.length; ++at)
+            payload.push_back(at < laid.size() ? laid[at] : 0);
+    }
+    return payload;
+}
+
+void FrameCodec::EncodeInto(const std::vector<std::optional<uint64_t>>& raws, bool strict,
+                            std::vector<uint8_t>& payload) const {
     const auto rawOf = [&](size_t index) {
         return index < raws.size() && raws[index] ? *raws[index] : signals[index].defaultRaw;
     };
@@ -153,7 +187,6 @@ std::vector<uint8_t> FrameCodec::Encode(const std::vector<std::optional<uint64_t
         }
         signal.layout.Insert(payload.data(), payload.size(), signal.CheckedRaw(rawOf(i)));
     }
-    return payload;
 }
 
 void FrameCatalog::Add(std::unique_ptr<FrameCodec> frame) {

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "codec/container_layout.h"
 #include "codec/multiplex_selection.h"
 #include "codec/signal_codec.h"
 
@@ -32,6 +33,9 @@ class alignas(64) FrameCodec {
     bool extended = false;  // a 29-bit CAN identifier
     size_t size = 0;        // bytes the frame has (and an encode produces)
     std::vector<SignalCodec> signals;
+    // A frame that sends PDUs behind headers: where their signals lie (null for other frames).
+    // Set (and prepared) before Prepare().
+    std::shared_ptr<const ContainerLayout> container;
 
     // Works out the multiplexer and the bytes the signals reach; call once signals are set.
     void Prepare();
@@ -62,6 +66,9 @@ class alignas(64) FrameCodec {
     // The payload for raw values by signal index (nullopt: the signal's default raw value).
     // Signals the multiplexers do not select are not written; with strict, a value given for
     // one of them throws CodecError.
+    // A container frame's payload holds the contained PDUs that a value is given for (when
+    // none is, those that fit the frame's size one after the other), each behind its header,
+    // in the order of the layout.
     std::vector<uint8_t> Encode(const std::vector<std::optional<uint64_t>>& raws,
                                 bool strict) const;
 
@@ -198,6 +205,16 @@ class alignas(64) FrameCodec {
     // out what the decode keeps of that order: the classic steps, the switch's step, where
     // payloads leave signal order, the chains in it.
     void OrderSteps();
+    // Decode of a container frame's payload: the signals of the contained PDUs it sends.
+    template <class Visit>
+    bool DecodeContainer(const uint8_t* payload, size_t size, Visit& visit) const;
+
+    // Encode of the signals into `payload` as laid out (the frame's bytes, or a container's
+    // laid-out contained PDUs).
+    void EncodeInto(const std::vector<std::optional<uint64_t>>& raws, bool strict,
+                    std::vector<uint8_t>& payload) const;
+    std::vector<uint8_t> EncodeContainer(const std::vector<std::optional<uint64_t>>& raws,
+                                         bool strict) const;
     // Decode of the fields a payload of `size` bytes holds from `bytes`, which has room for a
     // 64-bit load past the first min(size, FieldEnd()) bytes (simple multiplexing only).
     template <class Visit>
@@ -310,7 +327,25 @@ void FrameCodec::VisitChain(const uint8_t* bytes, size_t first, int64_t selected
 }
 
 template <class Visit>
+bool FrameCodec::DecodeContainer(const uint8_t* payload, size_t size, Visit& visit) const {
+    const LaidContainer laid(*container, payload, size, fieldEnd_);
+    const uint8_t* bytes = laid.data();
+    const auto rawOf = [&](size_t index) { return signals[index].layout.ExtractPadded(bytes); };
+    int64_t selected = -1;
+    const auto switchAt = static_cast<size_t>(switchIndex_);
+    if (switchIndex_ >= 0 && laid.Holds(switchAt, signals[switchAt].layout.EndByte()))
+        selected = static_cast<int64_t>(rawOf(switchAt));
+    for (size_t i = 0; i < signals.size(); ++i) {
+        const BitLayout& field = signals[i].layout;
+        if (!laid.Holds(i, field.EndByte()) || !Carries(i, selected, rawOf)) continue;
+        VisitWith(visit, i, field.ExtractPadded(bytes), kNoStep);
+    }
+    return laid.Complete();
+}
+
+template <class Visit>
 bool FrameCodec::Decode(const uint8_t* payload, size_t size, Visit&& visit) const {
+    if (container) return DecodeContainer(payload, size, visit);
     const bool complete = size >= fieldEnd_;
     if (bySignals_) {
         // Extended multiplexing reads multiplexers the payload may not hold (as zero bits).

@@ -10,7 +10,7 @@ namespace {
 
 // The first bytes: the form's name and version. A process of another build that reads them
 // refuses the bytes instead of misreading them.
-constexpr char kTag[] = "QMFC2";
+constexpr char kTag[] = "QMFC3";
 constexpr size_t kTagSize = sizeof(kTag) - 1;
 
 // Bounds of what the builders make: the formats number bits and bytes in 16 bits.
@@ -19,7 +19,8 @@ constexpr uint32_t kMaxFrameSize = 0xFFFF;
 
 // The fewest bytes an item of each list takes (every text empty, every list empty), so that a
 // count is checked against the bytes left before anything is allocated for it.
-constexpr size_t kMinFrameBytes = 4 + 4 + 1 + 4 + 4;    // name, id, extended, size, signal count
+// name, id, extended, size, signal count, container flag
+constexpr size_t kMinFrameBytes = 4 + 4 + 1 + 4 + 4 + 1;
 constexpr size_t kMinSignalBytes = 1 + 4 + 4            // byte order, start bit, length
                                    + 8 + 8 + 1 + 1 + 1  // factor, offset, kind, mux, byte array
                                    + 4 + 4 + 4 + 4 + 4  // range and text counts, name, unit
@@ -28,6 +29,7 @@ constexpr size_t kMinSignalBytes = 1 + 4 + 4            // byte order, start bit
 constexpr size_t kMinRangeBytes = 8 + 8 + 8 + 8 + 4;
 constexpr size_t kMinTextBytes = 8 + 8 + 4;
 constexpr size_t kMinMuxRangeBytes = 8 + 8;
+constexpr size_t kMinContainedBytes = 4 + 4 + 4 + 4 + 4 + 4;  // name, id, offset, length, signals
 
 class BytesWriter {
   public:
@@ -191,6 +193,43 @@ SignalCodec ReadSignal(BytesReader& in) {
     return signal;
 }
 
+// After a frame's signals: 0, or 1 and its container layout.
+void WriteContainer(BytesWriter& out, const ContainerLayout* layout) {
+    out.Put(static_cast<uint8_t>(layout != nullptr));
+    if (layout == nullptr) return;
+    out.Put(layout->headerSize);
+    out.Put(static_cast<uint8_t>(layout->headerBigEndian));
+    out.PutCount(layout->parts.size());
+    for (const ContainedLayout& part : layout->parts) {
+        out.PutText(part.name);
+        out.Put(part.headerId);
+        out.Put(part.offset);
+        out.Put(part.length);
+        out.Put(part.firstSignal);
+        out.Put(part.signalCount);
+    }
+}
+
+std::shared_ptr<const ContainerLayout> ReadContainer(BytesReader& in, size_t signalCount) {
+    if (in.GetEnum(uint8_t{1}, "container flag") == 0) return nullptr;
+    auto layout = std::make_shared<ContainerLayout>();
+    layout->headerSize = in.GetBounded(8, "header size");
+    if (layout->headerSize != 4 && layout->headerSize != 8) in.Fail("header size is not 4 or 8");
+    layout->headerBigEndian = in.GetEnum(uint8_t{1}, "header byte order") != 0;
+    layout->parts.resize(in.GetCount(kMinContainedBytes, "contained PDU"));
+    const auto signals = static_cast<uint32_t>(signalCount);
+    for (ContainedLayout& part : layout->parts) {
+        part.name = in.GetText("contained PDU name");
+        part.headerId = in.Get<uint32_t>("header identifier");
+        part.offset = in.GetBounded(kMaxFrameSize, "contained PDU offset");
+        part.length = in.GetBounded(kMaxFrameSize, "contained PDU length");
+        part.firstSignal = in.GetBounded(signals, "contained PDU signal");
+        part.signalCount = in.GetBounded(signals - part.firstSignal, "contained PDU signals");
+    }
+    layout->Prepare(signalCount);
+    return layout;
+}
+
 }  // namespace
 
 std::string FramesToBytes(const std::vector<const FrameCodec*>& frames) {
@@ -204,6 +243,7 @@ std::string FramesToBytes(const std::vector<const FrameCodec*>& frames) {
         out.Put(static_cast<uint32_t>(frame->size));
         out.PutCount(frame->signals.size());
         for (const SignalCodec& signal : frame->signals) WriteSignal(out, signal);
+        WriteContainer(out, frame->container.get());
     }
     return bytes;
 }
@@ -220,6 +260,7 @@ std::vector<std::unique_ptr<FrameCodec>> FramesFromBytes(std::string_view bytes)
         frame->size = in.GetBounded(kMaxFrameSize, "frame size");
         frame->signals.resize(in.GetCount(kMinSignalBytes, "signal"));
         for (SignalCodec& signal : frame->signals) signal = ReadSignal(in);
+        frame->container = ReadContainer(in, frame->signals.size());
         frame->Prepare();
     }
     if (in.Left() != 0) in.Fail(std::to_string(in.Left()) + " bytes left over");

@@ -128,6 +128,24 @@ void AddSelectors(const std::vector<IArxmlSignal*>& sources, FrameCodec& frame) 
     }
 }
 
+// A container that sends its contained PDUs behind headers: where each one's signals lie.
+void AddContainer(IArxmlPdu& pdu, FrameCodec& frame) {
+    auto* source = dynamic_cast<IArxmlContainerPdu*>(&pdu);
+    if (source == nullptr || source->GetHeaderSize() == 0 || source->GetContainedPduCount() == 0)
+        return;
+    auto layout = std::make_shared<ContainerLayout>();
+    layout->headerSize = source->GetHeaderSize();
+    layout->headerBigEndian = source->IsHeaderBigEndian();
+    for (uint64_t i = 0; i < source->GetContainedPduCount(); ++i) {
+        layout->parts.push_back({source->GetContainedPduName(i), source->GetContainedHeaderId(i),
+                                 source->GetContainedOffset(i), source->GetContainedLength(i),
+                                 static_cast<uint32_t>(source->GetContainedFirstSignal(i)),
+                                 static_cast<uint32_t>(source->GetContainedSignalCount(i))});
+    }
+    layout->Prepare(frame.signals.size());
+    frame.container = std::move(layout);
+}
+
 }  // namespace
 
 std::unique_ptr<FrameCodec> BuildArxmlFrame(IArxmlPdu& pdu) {
@@ -144,6 +162,7 @@ std::unique_ptr<FrameCodec> BuildArxmlFrame(IArxmlPdu& pdu) {
         }
     }
     AddSelectors(sources, *frame);
+    AddContainer(pdu, *frame);
     frame->Prepare();
     return frame;
 }

@@ -318,6 +318,21 @@ TEST(ArxmlWholeDocument, ContainersLayTheirPdusBehindTheirHeaders) {
     EXPECT_EQ(bare->GetSignal(1)->GetStartPosition(), 80u);
     // The contained PDUs keep their own signals where they were.
     EXPECT_EQ(file->FindPdu("Second")->GetSignal(0)->GetStartPosition(), 0u);
+    // Containers with headers tell where each contained PDU and its signals lie; the system
+    // says nothing of the header byte order, so it is most significant byte first.
+    auto* contained = dynamic_cast<IArxmlContainerPdu*>(shortHeader);
+    ASSERT_NE(contained, nullptr);
+    QM_EXPECT_FIELDS(*contained, (GetHeaderSize(), 4u), (IsHeaderBigEndian(), true),
+                     (GetContainedPduCount(), 2u));
+    QM_EXPECT_FIELDS(*contained, (GetContainedPduName(1), std::string("Second")),
+                     (GetContainedHeaderId(1), 0x11u), (GetContainedOffset(1), 11u),
+                     (GetContainedLength(1), 2u), (GetContainedFirstSignal(1), 1u),
+                     (GetContainedSignalCount(1), 1u));
+    EXPECT_EQ(dynamic_cast<IArxmlContainerPdu*>(file->FindPdu("Long"))->GetContainedOffset(1), 19u);
+    for (const char* name : {"Bare", "First"}) {
+        auto* other = dynamic_cast<IArxmlContainerPdu*>(file->FindPdu(name));
+        QM_EXPECT_FIELDS(*other, (GetHeaderSize(), 0u), (GetContainedPduCount(), 0u));
+    }
 }
 
 TEST(ArxmlWholeDocument, HeaderIdentifiersOutOfRangeLeaveThePartOut) {

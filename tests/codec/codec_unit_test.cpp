@@ -152,6 +152,85 @@ TEST(FrameCodecTest, EncodeChecksRangesAndNamesTheSignal) {
     EXPECT_EQ(payload, (std::vector<uint8_t>{0x65, 0x02, 0xFF, 0xFF}));
 }
 
+// A container of two PDUs sent behind headers: A (id 0x10, 2 bytes: one 16-bit signal) and
+// B (id 0x20, 1 byte: two nibbles), laid one after the other as the reader lays them.
+FrameCodec ContainerFrame(uint32_t headerSize, bool bigEndian) {
+    FrameCodec frame;
+    frame.name = "Box";
+    frame.size = 16;
+    const uint32_t a = headerSize;
+    const uint32_t b = a + 2 + headerSize;
+    SignalCodec word;
+    word.name = "Word";
+    word.layout = BitLayout::Little(a * 8, 16);
+    SignalCodec low;
+    low.name = "Low";
+    low.layout = BitLayout::Little(b * 8, 4);
+    SignalCodec high = low;
+    high.name = "High";
+    high.layout = BitLayout::Little(b * 8 + 4, 4);
+    frame.signals = {word, low, high};
+    auto layout = std::make_shared<ContainerLayout>();
+    layout->headerSize = headerSize;
+    layout->headerBigEndian = bigEndian;
+    layout->parts = {{"A", 0x10, a, 2, 0, 1}, {"B", 0x20, b, 1, 1, 2}};
+    layout->Prepare(frame.signals.size());
+    frame.container = std::move(layout);
+    frame.Prepare();
+    return frame;
+}
+
+std::vector<std::pair<size_t, uint64_t>> DecodedOf(const FrameCodec& frame,
+                                                   const std::vector<uint8_t>& payload,
+                                                   bool* complete = nullptr) {
+    std::vector<std::pair<size_t, uint64_t>> seen;
+    const bool whole = frame.Decode(payload.data(), payload.size(),
+                                    [&](size_t i, uint64_t raw) { seen.emplace_back(i, raw); });
+    if (complete) *complete = whole;
+    return seen;
+}
+
+using Decoded = std::vector<std::pair<size_t, uint64_t>>;
+
+// A payload names its PDUs by their headers: any order, unknown ones skipped, the first of a
+// PDU sent twice counts, a PDU cut short gives the signals it holds and marks the frame.
+TEST(FrameCodecTest, ContainersAreReadByTheirHeaders) {
+    const FrameCodec frame = ContainerFrame(4, true);
+    bool complete = false;
+    EXPECT_EQ(DecodedOf(frame, {0x00, 0x00, 0x20, 0x01, 0xA5, 0x00, 0x00, 0x10, 0x02, 0x34, 0x12},
+                        &complete),
+              (Decoded{{0, 0x1234}, {1, 0x5}, {2, 0xA}}));
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(DecodedOf(frame, {0x00, 0x00, 0x99, 0x02, 0xFF, 0xFF, 0x00, 0x00, 0x20, 0x01, 0x0F,
+                                0x00, 0x00, 0x20, 0x01, 0xF0}),
+              (Decoded{{1, 0xF}, {2, 0x0}}));
+    EXPECT_EQ(DecodedOf(frame, {0x00, 0x00, 0x10, 0x02, 0x34}, &complete), Decoded{});
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(DecodedOf(frame, {}, &complete), Decoded{});
+    EXPECT_TRUE(complete);
+    // Long headers, least significant byte first.
+    const FrameCodec little = ContainerFrame(8, false);
+    EXPECT_EQ(DecodedOf(little, {0x20, 0, 0, 0, 0x01, 0, 0, 0, 0x21}),
+              (Decoded{{1, 0x1}, {2, 0x2}}));
+}
+
+// An encode sends the PDUs a value is given for, each behind its header, and those that fit the
+// frame when none is; what it sends decodes back.
+TEST(FrameCodecTest, ContainersEncodeThePdusGivenBehindHeaders) {
+    const FrameCodec frame = ContainerFrame(4, true);
+    EXPECT_EQ(frame.Encode({std::nullopt, std::nullopt, 0x3}, true),
+              (std::vector<uint8_t>{0x00, 0x00, 0x20, 0x01, 0x30}));
+    const std::vector<uint8_t> all = frame.Encode({}, true);
+    EXPECT_EQ(all, (std::vector<uint8_t>{0x00, 0x00, 0x10, 0x02, 0x00, 0x00, 0x00, 0x00, 0x20, 0x01,
+                                         0x00}));
+    // Long headers: without values only A fits the 16 bytes; given values send both.
+    const FrameCodec little = ContainerFrame(8, false);
+    EXPECT_EQ(little.Encode({}, true).size(), 8u + 2);
+    const std::vector<uint8_t> sent = little.Encode({0xBEEF, 0x1, 0x2}, true);
+    EXPECT_EQ(sent.size(), 8u + 2 + 8 + 1);
+    EXPECT_EQ(DecodedOf(little, sent), (Decoded{{0, 0xBEEF}, {1, 0x1}, {2, 0x2}}));
+}
+
 // The signal codecs' lists: items that own memory survive growth, an item of the list itself
 // appended while the list grows, inserts at the front, copies that stay apart and shrinking.
 TEST(CompactVectorTest, KeepsItemsThroughGrowthCopiesAndInserts) {

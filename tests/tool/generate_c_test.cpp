@@ -613,18 +613,19 @@ TEST(GenerateCCorpus, GeneratedCodeAgreesWithTheCodec) {
                                          << subject->output.substr(0, 4000);
         if (subject->buildExit == 0) Verify(*subject, tallies[subject->format]);
     }
-    // Every corpus file with frames (four DBC files have none), every frame; most signals of
+    // Every corpus file with frames (four DBC files have none), every frame but the six
+    // containers that send PDUs behind headers (no fixed layout); most signals of
     // the random payloads decode, and most of those encode back.
     const Tally& dbc = tallies["dbc"];
     EXPECT_EQ(dbc.files, WholeCorpus() ? 34u : 24u);
     EXPECT_EQ(dbc.frames, WholeCorpus() ? 3198u : 765u);
     QM_EXPECT_FIELDS(tallies["ldf"], (files, 25u), (frames, 134u));
-    QM_EXPECT_FIELDS(tallies["arxml"], (files, 10u), (frames, 50u));
+    QM_EXPECT_FIELDS(tallies["arxml"], (files, 10u), (frames, 44u));
     EXPECT_GT(dbc.roundTrips, WholeCorpus() ? 100000u : 20000u);
     EXPECT_GT(dbc.decoded, WholeCorpus() ? 130000u : 20000u);
     EXPECT_GT(dbc.encoded, WholeCorpus() ? 125000u : 20000u);
     EXPECT_GT(tallies["ldf"].encoded, 3500u);
-    EXPECT_GT(tallies["arxml"].encoded, 1300u);
+    EXPECT_GT(tallies["arxml"].encoded, 1100u);
     for (const auto& [format, tally] : tallies) {
         std::cout << format << ": " << tally.files << " files, " << tally.frames << " frames, "
                   << tally.packed << " packed, " << tally.roundTrips << " round trips, "

@@ -201,6 +201,10 @@ CDatabase PlanCDatabase(const qm::codec::FrameCatalog& catalog, const std::strin
     names.Take(database.prefix + "_signed_raw");
     for (size_t i = 0; i < catalog.Count(); ++i) {
         const FrameCodec& codec = catalog.At(i);
+        if (codec.container) {
+            database.containers.push_back(codec.name);
+            continue;
+        }
         CFrame frame = PlanFrame(codec, database.prefix, names);
         if (cycleTimeOf) frame.cycleTimeMs = cycleTimeOf(codec);
         database.frames.push_back(std::move(frame));

@@ -65,13 +65,16 @@ struct CDatabase {
     std::string macroPrefix;
     std::string sourceName;  // the description file, for the header comment
     std::vector<CFrame> frames;
+    // Frames that send PDUs behind headers: their payloads have no fixed layout for a struct.
+    std::vector<std::string> containers;
     size_t SignalCount() const;
 };
 
 // The cycle time of a frame in milliseconds, nullopt when not sent cyclically.
 using CycleTimeOf = std::function<std::optional<double>(const qm::codec::FrameCodec&)>;
 
-// Plans every frame of a catalog, in catalog order. prefix is made an identifier first.
+// Plans every frame of a catalog but containers, in catalog order. prefix is made an identifier
+// first.
 CDatabase PlanCDatabase(const qm::codec::FrameCatalog& catalog, const std::string& prefix,
                         const std::string& sourceName, const CycleTimeOf& cycleTimeOf);
 

@@ -68,6 +68,10 @@ int RunGenerateC(const std::string& db, const std::string& directory, const std:
     const ccode::CDatabase database = ccode::PlanCDatabase(
         *frames, stem, fs::path(db).filename().string(),
         [&](const qm::codec::FrameCodec& frame) { return cycleTimes.Of(frame); });
+    for (const std::string& name : database.containers) {
+        std::cerr << "quillmere: warning: " << name
+                  << " sends PDUs behind headers (no fixed layout); not generated\n";
+    }
     std::error_code error;
     fs::create_directories(directory, error);
     if (error) throw ToolError("cannot create '" + directory + "': " + error.message());
