@@ -1,11 +1,15 @@
 // Fuzz target of the ARXML communication reader: any bytes are parsed, their references
 // resolved and the document read into the model by the exact reader and by whole-document
-// reading; each model is then walked through its interfaces.
+// reading; each model is then walked through its interfaces, and each PDU made a frame codec
+// that decodes the input's first bytes and encodes its defaults (containers lay their PDUs
+// out by the headers of a payload).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "arxml_com/arxml_reader.h"
+#include "codec_models/model_codecs.h"
 #include "xml/reference_resolver.h"
 
 namespace {
@@ -37,6 +41,21 @@ size_t WalkModel(qm::arxml::OwnedNamedList<qm::arxml::ArxmlCluster>& clusters,
     return seen;
 }
 
+// Decodes the input's first bytes (up to the frame's size) with every PDU's codec.
+size_t DecodeWithCodecs(qm::arxml::OwnedNamedList<qm::arxml::ArxmlPdu>& pdus, const uint8_t* data,
+                        size_t size) {
+    size_t seen = 0;
+    for (auto* pdu : pdus.Items()) {
+        const auto codec = qm::codec::BuildArxmlFrame(*pdu);
+        codec->Decode(data, std::min(size, codec->size), [&](size_t, uint64_t) { ++seen; });
+        try {
+            seen += codec->Encode({}, false).size();
+        } catch (const qm::codec::CodecError&) {
+        }
+    }
+    return seen;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -56,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         reader.SetReadingMode(mode);
         reader.ReadDocument(&root);
         WalkModel(clusters, pdus);
+        DecodeWithCodecs(pdus, data, size);
         // Clusters list PDUs: they go first.
         clusters.Clear();
         pdus.Clear();

@@ -60,33 +60,6 @@ char ColumnCode(const qm::codec::FrameCodec& codec, size_t index) {
 
 namespace {
 
-// A container's records hold payloads as sent: each is laid out (its contained PDUs found by
-// their headers) and the signal read where its PDU lies, NaN where the frame does not send it.
-void ContainerDoubles(const qm::codec::FrameCodec& codec, size_t index,
-                      const PaddedRecords& records, double* out) {
-    const auto& signals = codec.signals;
-    const qm::codec::BitLayout field = signals[index].layout;
-    const size_t payloadBytes = RecordPayloadBytes(codec);
-    const uint8_t* at = records.data;
-    for (size_t f = 0; f < records.count; ++f, at += records.stride) {
-        const size_t size = records.sizes ? records.sizes[f] : payloadBytes;
-        const qm::codec::LaidContainer laid(*codec.container, at, std::min(size, payloadBytes),
-                                            codec.FieldEnd());
-        const auto rawOf = [&](size_t other) {
-            return signals[other].layout.ExtractPadded(laid.data());
-        };
-        const int switchIndex = codec.SwitchIndex();
-        int64_t selected = -1;
-        if (switchIndex >= 0 &&
-            laid.Holds(static_cast<size_t>(switchIndex),
-                       signals[static_cast<size_t>(switchIndex)].layout.EndByte()))
-            selected = static_cast<int64_t>(rawOf(static_cast<size_t>(switchIndex)));
-        out[f] = laid.Holds(index, field.EndByte()) && codec.Carries(index, selected, rawOf)
-                     ? signals[index].PhysicalDouble(rawOf(index))
-                     : std::numeric_limits<double>::quiet_NaN();
-    }
-}
-
 // The codec's own loops (Way::Codec): PhysicalDouble, PhysicalOf and extended multiplexing.
 void CodecDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
                   double* out) {
@@ -199,10 +172,6 @@ void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFi
     auto* doubles = static_cast<double*>(target);
     auto* integers = static_cast<uint64_t*>(target);
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    if (codec.container) {  // its columns are all 'd' (ColumnCode)
-        ContainerDoubles(codec, index, records, doubles);
-        return;
-    }
     switch (fill.way) {
         case ColumnFill::Way::Codec:
             if (fill.code == 'd') {
@@ -283,6 +252,21 @@ void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFi
 void FillDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
                  double* out) {
     FillColumn(codec, index, ColumnFillOf(codec, index, 'd'), records, out);
+}
+
+void FillContainerColumns(const qm::codec::FrameCodec& codec, const PaddedRecords& records,
+                          double* const* columns) {
+    const auto& signals = codec.signals;
+    const size_t payloadBytes = RecordPayloadBytes(codec);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const uint8_t* at = records.data;
+    for (size_t f = 0; f < records.count; ++f, at += records.stride) {
+        for (size_t i = 0; i < signals.size(); ++i) columns[i][f] = nan;
+        const size_t size = records.sizes ? records.sizes[f] : payloadBytes;
+        codec.Decode(at, std::min(size, payloadBytes), [&](size_t i, uint64_t raw) {
+            columns[i][f] = signals[i].PhysicalDouble(raw);
+        });
+    }
 }
 
 ByteView::ByteView(const py::handle& object) {
@@ -452,15 +436,23 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
     const PaddedRecords padded{records.data(), record, count,
                                selected.empty() ? nullptr : selected.data(),
                                sizes.empty() ? nullptr : sizes.data()};
+    std::vector<double*> containerColumns;
     for (size_t index = 0; index < signals.size(); ++index) {
         py::object column = one * py::int_(count);
         Py_buffer view{};
         if (PyObject_GetBuffer(column.ptr(), &view, PyBUF_WRITABLE) != 0)
             throw py::error_already_set();
-        FillDoubles(*codec, index, padded, static_cast<double*>(view.buf));
+        // The array keeps its buffer while the result holds it (array('d') never moves it
+        // unless resized).
+        if (codec->container) {
+            containerColumns.push_back(static_cast<double*>(view.buf));
+        } else {
+            FillDoubles(*codec, index, padded, static_cast<double*>(view.buf));
+        }
         PyBuffer_Release(&view);
         result[keys[index]] = column;
     }
+    if (codec->container) FillContainerColumns(*codec, padded, containerColumns.data());
     return result;
 }
 

@@ -117,6 +117,11 @@ ColumnFill ColumnFillOf(const qm::codec::FrameCodec& codec, size_t index, char c
 // uint64 ('q'/'Q': 0 where the payload is too short). `out` holds records.count items.
 void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFill& fill,
                 const PaddedRecords& records, void* out);
+// A container's columns ('d', all of them at once): each record decoded by the codec, which
+// finds the contained PDUs by their headers; NaN where the frame does not send a signal.
+// `columns[i]` holds records.count items for signals[i]. FillColumn is not for containers.
+void FillContainerColumns(const qm::codec::FrameCodec& codec, const PaddedRecords& records,
+                          double* const* columns);
 // FillColumn of a 'd' column.
 void FillDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
                  double* out);

@@ -86,10 +86,17 @@ void FillColumns(Collected& slot, size_t taken, Column* columns, bool keepRows,
                                     selected.empty() ? nullptr : selected.data(),
                                     slot.truncated || slot.container ? sizes.data() : nullptr};
         const std::vector<ColumnFill>& fills = slot.columns->fills;
-        for (size_t index = 0; index < fills.size(); ++index) {
-            // Every column's items are 8 bytes.
-            FillColumn(*slot.codec, index, fills[index], records,
-                       static_cast<uint64_t*>(columns[index + 2].view.buf) + done);
+        if (slot.container) {
+            std::vector<double*> signalColumns;
+            for (size_t index = 0; index < fills.size(); ++index)
+                signalColumns.push_back(static_cast<double*>(columns[index + 2].view.buf) + done);
+            FillContainerColumns(*slot.codec, records, signalColumns.data());
+        } else {
+            for (size_t index = 0; index < fills.size(); ++index) {
+                // Every column's items are 8 bytes.
+                FillColumn(*slot.codec, index, fills[index], records,
+                           static_cast<uint64_t*>(columns[index + 2].view.buf) + done);
+            }
         }
         done += count;
         if (!keepRows) slot.chunks[c].rows.reset();
