@@ -69,8 +69,11 @@ LaidContainer::LaidContainer(const ContainerLayout& layout, const uint8_t* paylo
             ReadHeaderField(payload + at + idBytes, header - idBytes, layout.headerBigEndian);
         at += header;
         const size_t sent = std::min<size_t>(length, size - at);
-        if (sent < length) complete_ = false;
         const int part = layout.PartById(id);
+        // Bytes of an unknown identifier that run past the end are padding (a frame's unused
+        // bytes, 0xFF as often as 0), not a PDU cut short.
+        if (sent < length && part < 0) break;
+        if (sent < length) complete_ = false;
         if (part >= 0 && received_[static_cast<size_t>(part)] < 0) {
             const ContainedLayout& place = layout.parts[static_cast<size_t>(part)];
             const size_t kept = std::min<size_t>(sent, place.length);

@@ -193,7 +193,8 @@ std::vector<std::pair<size_t, uint64_t>> DecodedOf(const FrameCodec& frame,
 using Decoded = std::vector<std::pair<size_t, uint64_t>>;
 
 // A payload names its PDUs by their headers: any order, unknown ones skipped, the first of a
-// PDU sent twice counts, a PDU cut short gives the signals it holds and marks the frame.
+// PDU sent twice counts, a PDU cut short gives the signals it holds and marks the frame, and
+// padding ends it.
 TEST(FrameCodecTest, ContainersAreReadByTheirHeaders) {
     const FrameCodec frame = ContainerFrame(4, true);
     bool complete = false;
@@ -206,6 +207,11 @@ TEST(FrameCodecTest, ContainersAreReadByTheirHeaders) {
               (Decoded{{1, 0xF}, {2, 0x0}}));
     EXPECT_EQ(DecodedOf(frame, {0x00, 0x00, 0x10, 0x02, 0x34}, &complete), Decoded{});
     EXPECT_FALSE(complete);
+    // Padding after the last PDU, whatever its bytes.
+    EXPECT_EQ(DecodedOf(frame, {0x00, 0x00, 0x20, 0x01, 0x21, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+                        &complete),
+              (Decoded{{1, 0x1}, {2, 0x2}}));
+    EXPECT_TRUE(complete);
     EXPECT_EQ(DecodedOf(frame, {}, &complete), Decoded{});
     EXPECT_TRUE(complete);
     // Long headers, least significant byte first.
