@@ -420,6 +420,7 @@ class ArxmlSignal:
     unit: str
     description: str
     pdu: Optional[ArxmlPdu]
+    init_value: Optional[float]
     compu_scales: list[dict[str, Any]]
 
 class ArxmlSignalGroup:

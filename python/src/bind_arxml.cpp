@@ -122,6 +122,14 @@ void BindSignals(py::module_& m) {
         .def_property_readonly(
             "pdu", [](const SignalRef& r) { return WrapOrNone<PduRef>(r.doc, r.object->GetPdu()); })
         .def_property_readonly(
+            "init_value",
+            [](const SignalRef& r) -> py::object {
+                auto* encoding = dynamic_cast<IArxmlSignalEncoding*>(r.object);
+                if (encoding == nullptr || !encoding->HasInitValue()) return py::none();
+                return py::float_(encoding->GetInitValue());
+            },
+            "The raw initial value (INIT-VALUE), None without one.")
+        .def_property_readonly(
             "compu_scales",
             [](const SignalRef& r) {
                 py::list scales;

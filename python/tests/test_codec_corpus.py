@@ -122,3 +122,11 @@ def test_container_frames_decode_their_pdus_alike_everywhere(tmp_path):
                                                     decode_choices=False)[key], key
                 else:
                     assert column[row] != column[row], key  # NaN: not sent
+
+
+def test_arxml_initial_values_are_read_as_written_only():
+    require_corpus("arxml")
+    path = CORPUS / "arxml" / "ct_system-3.2.3.arxml"
+    initial = {s.name: s.init_value for s in quillmere.load(path).signals}
+    assert initial["Hello"] == 7.0 and initial["Sleeps"] == 1.0  # an integer and a boolean
+    assert all(s.init_value is None for s in quillmere.load(path, exact=True).signals)

@@ -15,6 +15,10 @@ void ArxmlSignal::Clear() {
     startPosition_ = 0;
     byteOrder_ = '1';
     pdu_ = nullptr;
+    baseTypeEncoding_.clear();
+    baseTypeSize_ = 0;
+    compuCategory_.clear();
+    initValue_.reset();
     selector_ = nullptr;
     selectorCode_ = -1;
     isSelector_ = false;
@@ -61,6 +65,7 @@ std::unique_ptr<ArxmlSignal> ArxmlSignal::CopyAt(uint16_t startPosition) const {
     copy->baseTypeEncoding_ = baseTypeEncoding_;
     copy->baseTypeSize_ = baseTypeSize_;
     copy->compuCategory_ = compuCategory_;
+    copy->initValue_ = initValue_;
     // The selector is a signal of this signal's PDU: the carrier links the copies.
     copy->isSelector_ = isSelector_;
     return copy;

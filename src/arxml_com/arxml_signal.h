@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ class ArxmlSignal : public IArxmlSignal,
         baseTypeSize_ = size;
     }
     void SetCompuCategory(std::string category) { compuCategory_ = std::move(category); }
+    bool HasInitValue() override { return initValue_.has_value(); }
+    double GetInitValue() override { return initValue_.value_or(0.0); }
+    void SetInitValue(double value) { initValue_ = value; }
     IArxmlSignal* GetSelector() override { return selector_; }
     int64_t GetSelectorCode() override { return selectorCode_; }
     bool IsSelector() override { return isSelector_; }
@@ -107,6 +111,7 @@ class ArxmlSignal : public IArxmlSignal,
     std::string baseTypeEncoding_;
     uint32_t baseTypeSize_ = 0;
     std::string compuCategory_;
+    std::optional<double> initValue_;
     ArxmlSignal* selector_ = nullptr;  // of the same PDU
     int64_t selectorCode_ = -1;
     bool isSelector_ = false;

@@ -190,6 +190,46 @@ void ReadBaseType(const SignalSources& sources, ArxmlSignal& signal) {
     }
 }
 
+// The number a value specification holds: a NUMERICAL-VALUE-SPECIFICATION (AUTOSAR 4) or a
+// literal (AUTOSAR 3) of the holder, or of the constant it refers to; none for texts and
+// records of several values.
+// The node itself when it has the name (an AUTOSAR 3 reference leads to the literal), else its
+// first descendant of the name.
+const NanoXML* SelfOrDescendant(const NanoXML* node, std::string_view name) {
+    return node != nullptr && node->name == name ? node : Descendant(node, name);
+}
+
+std::optional<double> InitNumber(const NanoXML* holder) {
+    if (const NanoXML* constant = Target(Descendant(holder, "CONSTANT-REF"))) holder = constant;
+    if (holder == nullptr) return std::nullopt;
+    if (const NanoXML* literal = SelfOrDescendant(holder, "BOOLEAN-LITERAL")) {
+        const std::string text = ChildText(literal, "VALUE");
+        if (text == "true" || text == "1") return 1.0;
+        if (text == "false" || text == "0") return 0.0;
+        return std::nullopt;
+    }
+    const NanoXML* number = SelfOrDescendant(holder, "NUMERICAL-VALUE-SPECIFICATION");
+    if (number == nullptr) number = SelfOrDescendant(holder, "INTEGER-LITERAL");
+    if (number == nullptr) number = SelfOrDescendant(holder, "REAL-LITERAL");
+    const std::string text = ChildText(number, "VALUE");
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return std::nullopt;
+    const char* begin = text.c_str() + first;
+    char* end = nullptr;
+    const bool hex = begin[0] == '0' && (begin[1] == 'x' || begin[1] == 'X');
+    const double value =
+        hex ? static_cast<double>(std::strtoull(begin, &end, 16)) : std::strtod(begin, &end);
+    if (end == begin || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// The I-signal's INIT-VALUE, else the AUTOSAR 3 system signal's INIT-VALUE-REF.
+void ReadInitValue(const NanoXML* systemSignal, const NanoXML* iSignal, ArxmlSignal& signal) {
+    std::optional<double> number = InitNumber(Child(iSignal, "INIT-VALUE"));
+    if (!number) number = InitNumber(ChildTarget(systemSignal, "INIT-VALUE-REF"));
+    if (number) signal.SetInitValue(*number);
+}
+
 }  // namespace
 
 void ReadCompuScales(const NanoXML* compuMethod, ArxmlSignal& signal) {
@@ -225,6 +265,7 @@ void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal, b
     signal.SetCompuCategory(ChildText(compuMethod, "CATEGORY"));
     // The coding of the bits is no described field: every reading takes it where it is found.
     ReadBaseType(sources, signal);
+    if (wholeDocument) ReadInitValue(systemSignal, iSignal, signal);
 }
 
 }  // namespace qm::arxml

@@ -88,6 +88,33 @@ void AddCompuMethod(IArxmlSignal& source, SignalCodec& signal) {
     }
 }
 
+// The signal's initial value as the raw value an encode writes for a signal left out: the
+// value's bits for floats, the integer for other kinds; kept only when the field holds it.
+void AddInitValue(IArxmlSignal& source, SignalCodec& signal) {
+    auto* encoding = dynamic_cast<IArxmlSignalEncoding*>(&source);
+    if (encoding == nullptr || !encoding->HasInitValue()) return;
+    const double value = encoding->GetInitValue();
+    uint64_t raw = 0;
+    if (signal.kind == ValueKind::Float32) {
+        const auto single = static_cast<float>(value);
+        uint32_t bits;
+        std::memcpy(&bits, &single, sizeof bits);
+        raw = bits;
+    } else if (signal.kind == ValueKind::Float64) {
+        std::memcpy(&raw, &value, sizeof raw);
+    } else if (value != std::floor(value) || value < -9223372036854775808.0 ||
+               value >= 18446744073709551616.0) {
+        return;
+    } else {
+        raw = value < 0 ? static_cast<uint64_t>(static_cast<int64_t>(value))
+                        : static_cast<uint64_t>(value);
+    }
+    try {
+        signal.defaultRaw = signal.CheckedRaw(raw);
+    } catch (const CodecError&) {
+    }
+}
+
 SignalCodec SignalOf(IArxmlSignal& source) {
     SignalCodec signal;
     signal.name = source.GetName();
@@ -99,6 +126,7 @@ SignalCodec SignalOf(IArxmlSignal& source) {
     signal.minimum = source.GetMinimum();
     signal.maximum = source.GetMaximum();
     AddCompuMethod(source, signal);
+    AddInitValue(source, signal);
     return signal;
 }
 

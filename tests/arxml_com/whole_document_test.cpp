@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -241,6 +242,45 @@ TEST(ArxmlWholeDocument, BinaryNumbersAndSignalsWithoutSystemSignal) {
     ASSERT_NE(encoding, nullptr);
     EXPECT_STREQ(encoding->GetBaseTypeEncoding(), "IEEE754");
     EXPECT_EQ(encoding->GetBaseTypeSize(), 32u);
+}
+
+// The initial value: a number of the I-signal's INIT-VALUE, hex included, or of the constant
+// it refers to; a text value gives none. Exact reading leaves it unread.
+TEST(ArxmlWholeDocument, InitialValuesAreReadFromNumbersAndConstants) {
+    const auto withInit = [](const std::string& name, const std::string& init) {
+        std::string signal = ISignal(name, 8);
+        signal.insert(signal.find("<LENGTH>"), "<INIT-VALUE>" + init + "</INIT-VALUE>");
+        return signal;
+    };
+    const std::string constant =
+        "<CONSTANT-SPECIFICATION><SHORT-NAME>Seven</SHORT-NAME><VALUE-SPEC>"
+        "<NUMERICAL-VALUE-SPECIFICATION><VALUE>7</VALUE></NUMERICAL-VALUE-SPECIFICATION>"
+        "</VALUE-SPEC></CONSTANT-SPECIFICATION>";
+    const std::string document = Autosar4(
+        Signals(withInit("Hex",
+                         "<NUMERICAL-VALUE-SPECIFICATION><VALUE>0x1F</VALUE>"
+                         "</NUMERICAL-VALUE-SPECIFICATION>") +
+                withInit("Ref",
+                         "<CONSTANT-REFERENCE><CONSTANT-REF DEST=\"CONSTANT-SPECIFICATION\">"
+                         "/C/Seven</CONSTANT-REF></CONSTANT-REFERENCE>") +
+                withInit("Text",
+                         "<TEXT-VALUE-SPECIFICATION><VALUE>Off</VALUE>"
+                         "</TEXT-VALUE-SPECIFICATION>")) +
+        Package("C", constant) +
+        Package("P",
+                SignalPdu("Pdu", 8,
+                          Mapping("/S/Hex", 0) + Mapping("/S/Ref", 8) + Mapping("/S/Text", 16))));
+    auto file = LoadWhole(document);
+    IArxmlPdu* pdu = file->FindPdu("Pdu");
+    ASSERT_NE(pdu, nullptr);
+    const auto init = [&](const char* name) -> std::optional<double> {
+        auto* encoding = dynamic_cast<IArxmlSignalEncoding*>(pdu->FindSignal(name));
+        if (!encoding->HasInitValue()) return std::nullopt;
+        return encoding->GetInitValue();
+    };
+    EXPECT_EQ(init("Hex"), 31.0);
+    EXPECT_EQ(init("Ref"), 7.0);
+    EXPECT_EQ(init("Text"), std::nullopt);
 }
 
 // Reading a document whole tells a foreign, empty or cut document from an ARXML one; the exact

@@ -99,4 +99,29 @@ TEST(ArxmlCodec, PackingCodingAndCompuMethods) {
     }
 }
 
+// A signal left out of an encode takes its initial value where the field holds it: the integer,
+// a float's bits; one that does not fit is left at 0.
+TEST(ArxmlCodec, InitialValuesAreTheDefaultsOfAnEncode) {
+    ArxmlPdu pdu;
+    pdu.SetName("P");
+    pdu.SetLength(8);
+    const auto add = [&](const char* name, uint16_t start, uint16_t length, const char* encoding,
+                         double init) {
+        auto signal = std::make_unique<ArxmlSignal>();
+        signal->SetName(name);
+        signal->SetStartPosition(start);
+        signal->SetBitLength(length);
+        signal->SetBaseType(encoding, 0);
+        signal->SetInitValue(init);
+        pdu.AddSignal(std::move(signal));
+    };
+    add("Small", 0, 8, "", 7);
+    add("Negative", 8, 8, "2C", -2);
+    add("Float", 16, 32, "IEEE754", 1.5);
+    add("TooBig", 48, 4, "", 300);
+    const auto frame = qm::codec::BuildArxmlFrame(pdu);
+    EXPECT_EQ(frame->Encode({}, true),
+              (std::vector<uint8_t>{0x07, 0xFE, 0x00, 0x00, 0xC0, 0x3F, 0x00, 0x00}));
+}
+
 }  // namespace
