@@ -141,6 +141,9 @@ def _frames_of(database):
         items = getattr(database, attribute, None)
         if items is not None:
             return items
+    if isinstance(database, quillmere.ArxmlFile):  # the PDUs a frame gives an identifier
+        return [_Frame(pdu.name, pdu.identifier | (0x80000000 if pdu.is_extended else 0))
+                for pdu in database.pdus if pdu.identifier >= 0]
     raise TypeError(f"cannot list the frames of {type(database).__name__}; give frames=")
 
 

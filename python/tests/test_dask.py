@@ -58,6 +58,18 @@ def test_meta_comes_from_the_database(tmp_path):
             assert str(frame.dtypes[column]) == expected, (name, column)
 
 
+def test_arxml_frames_are_the_pdus_frames_carry(tmp_path):
+    require_corpus("arxml")
+    path = CORPUS / "arxml" / "ct_system-4.2.arxml"
+    log = tmp_path / "empty.log"
+    log.write_bytes(b"")
+    frames = qdask.decode_logs(path, [log])
+    db = quillmere.load(path)
+    assert set(frames) == {p.name for p in db.pdus if p.identifier >= 0}
+    assert list(frames["OneToContainThemAll"].columns) == list(
+        db.column_types("OneToContainThemAll"))
+
+
 def test_a_two_worker_cluster_decodes_as_one_process_does(tmp_path, monkeypatch):
     require_corpus("dbc")
     dbc = CORPUS / "dbc" / "cantools__abs.dbc"
