@@ -56,22 +56,16 @@ class ArxmlPdu : public IArxmlPdu, public IArxmlContainerPdu {
     bool IsHeaderBigEndian() override { return headerBigEndian_; }
     uint64_t GetContainedPduCount() override { return contained_.size(); }
     const char* GetContainedPduName(uint64_t index) override {
-        return index < contained_.size() ? contained_[index].name.c_str() : "";
+        return ContainedAt(index).name.c_str();
     }
-    uint32_t GetContainedHeaderId(uint64_t index) override {
-        return index < contained_.size() ? contained_[index].headerId : 0;
-    }
-    uint32_t GetContainedOffset(uint64_t index) override {
-        return index < contained_.size() ? contained_[index].offset : 0;
-    }
-    uint32_t GetContainedLength(uint64_t index) override {
-        return index < contained_.size() ? contained_[index].length : 0;
-    }
+    uint32_t GetContainedHeaderId(uint64_t index) override { return ContainedAt(index).headerId; }
+    uint32_t GetContainedOffset(uint64_t index) override { return ContainedAt(index).offset; }
+    uint32_t GetContainedLength(uint64_t index) override { return ContainedAt(index).length; }
     uint64_t GetContainedFirstSignal(uint64_t index) override {
-        return index < contained_.size() ? contained_[index].firstSignal : 0;
+        return ContainedAt(index).firstSignal;
     }
     uint64_t GetContainedSignalCount(uint64_t index) override {
-        return index < contained_.size() ? contained_[index].signalCount : 0;
+        return ContainedAt(index).signalCount;
     }
 
     const std::string& Name() const { return name_; }
@@ -113,6 +107,12 @@ class ArxmlPdu : public IArxmlPdu, public IArxmlContainerPdu {
     const std::vector<ArxmlSignalGroup*>& SignalGroups() const { return groups_.Items(); }
 
   private:
+    // The contained PDU of an index; an empty one past the end.
+    const ContainedPdu& ContainedAt(uint64_t index) const {
+        static const ContainedPdu kNone;
+        return index < contained_.size() ? contained_[index] : kNone;
+    }
+
     std::string name_;
     int32_t identifier_ = -1;
     uint16_t length_ = 0;
