@@ -281,6 +281,35 @@ TEST_F(ToolOnCorpus, DbcFilesAreReadTolerantlyUnlessExactIsAsked) {
     EXPECT_EQ(RunJson("info --json " + container)["databases"][0]["messages"], 44);
 }
 
+// An ARXML container that sends PDUs behind headers: dump shows where each lies (read as a whole
+// document only), encode sends the PDUs given behind headers, decode finds them there, and
+// generate-c leaves the container out.
+TEST_F(ToolOnCorpus, ArxmlContainersWithHeadersEncodeDecodeAndDump) {
+    const std::string file = Quote((kCorpus / "arxml" / "ct_system-4.2.arxml").string());
+    const auto containerOf = [&](const std::string& options) {
+        const json dump = RunJson("dump --json " + options + file);
+        for (const json& pdu : dump["pdus"]) {
+            if (pdu["name"] == "OneToContainThemAll") return pdu.value("container", json());
+        }
+        return json();
+    };
+    const json container = containerOf("");
+    ASSERT_EQ(container["pdus"].size(), 5u);
+    EXPECT_EQ(container["pdus"][1], json::parse(R"({"name": "message2", "headerId": 1912383,
+                                                    "offset": 17, "length": 7})"));
+    EXPECT_TRUE(containerOf("--exact ").is_null());
+    const std::string payload = RunTool("encode " + file + " OneToContainThemAll signal3=1").out;
+    EXPECT_EQ(payload.substr(0, 8), "1D2E3F07");  // message2 alone, behind its header
+    const json decoded = RunJson("decode --json " + file + " OneToContainThemAll " + payload);
+    EXPECT_EQ(decoded["signals"].size(), 3u);  // signal2, signal3, signal4
+    EXPECT_EQ(decoded["signals"][1]["physical"], 1);
+    tooltest::ScratchFolder scratch("tool_container_c");
+    ExpectRuns({{"generate-c " + file + " -o " + Quote(scratch.Path().string()),
+                 0,
+                 {},
+                 {"OneToContainThemAll sends PDUs behind headers"}}});
+}
+
 // LDF: a delay written "10ms" stops the described reader; the tool reads it with a warning.
 TEST_F(ToolOnCorpus, LdfFilesAreReadTolerantlyUnlessExactIsAsked) {
     const std::string ldf = Quote((kCorpus / "ldf" / "ldfparser__lin_schedules.ldf").string());

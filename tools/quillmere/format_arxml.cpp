@@ -124,6 +124,27 @@ Json SignalJson(ArxmlSignal& signal) {
             {"compuScales", CompuJson(signal)}};
 }
 
+// What reading a document whole adds to a signal: its initial value, when it has one.
+void AddInitValue(ArxmlSignal& signal, Json& json) {
+    if (signal.HasInitValue()) json["initValue"] = Number(signal.GetInitValue());
+}
+
+// A container that sends its PDUs behind headers: the header and where each PDU lies.
+void AddContainer(ArxmlPdu& pdu, Json& json) {
+    if (pdu.GetHeaderSize() == 0) return;
+    Json parts = Json::array();
+    for (uint64_t i = 0; i < pdu.GetContainedPduCount(); ++i) {
+        parts.push_back({{"name", pdu.GetContainedPduName(i)},
+                         {"headerId", pdu.GetContainedHeaderId(i)},
+                         {"offset", pdu.GetContainedOffset(i)},
+                         {"length", pdu.GetContainedLength(i)}});
+    }
+    json["container"] = {
+        {"headerSize", pdu.GetHeaderSize()},
+        {"headerByteOrder", pdu.IsHeaderBigEndian() ? "bigEndian" : "littleEndian"},
+        {"pdus", parts}};
+}
+
 Json TimingJson(ArxmlPdu& pdu) {
     Json timing = Json::object();
     if (pdu.HasCyclicTimePeriod()) timing["cyclicTimePeriod"] = pdu.GetCyclicTimePeriod();
@@ -135,7 +156,11 @@ Json TimingJson(ArxmlPdu& pdu) {
 
 Json PduJson(ArxmlPdu& pdu) {
     Json signals = Json::array();
-    for (ArxmlSignal* signal : pdu.Signals()) signals.push_back(SignalJson(*signal));
+    for (ArxmlSignal* signal : pdu.Signals()) {
+        Json json = SignalJson(*signal);
+        AddInitValue(*signal, json);
+        signals.push_back(std::move(json));
+    }
     Json groups = Json::array();
     for (auto* group : pdu.SignalGroups()) {
         groups.push_back({{"name", group->Name()}, {"signals", Names(group->Signals())}});
@@ -143,16 +168,18 @@ Json PduJson(ArxmlPdu& pdu) {
     const char* addressing = pdu.IsExtendedAddressing()   ? "extended"
                              : pdu.IsStandardAddressing() ? "standard"
                                                           : "";
-    return {{"name", pdu.Name()},
-            {"identifier", pdu.GetIdentifier()},
-            {"length", pdu.GetLength()},
-            {"addressing", addressing},
-            {"rxBehavior", pdu.GetRxBehavior()},
-            {"txBehavior", pdu.GetTxBehavior()},
-            {"timing", TimingJson(pdu)},
-            {"unusedBitPattern", pdu.GetUnusedBitPattern()},
-            {"signals", signals},
-            {"signalGroups", groups}};
+    Json json = {{"name", pdu.Name()},
+                 {"identifier", pdu.GetIdentifier()},
+                 {"length", pdu.GetLength()},
+                 {"addressing", addressing},
+                 {"rxBehavior", pdu.GetRxBehavior()},
+                 {"txBehavior", pdu.GetTxBehavior()},
+                 {"timing", TimingJson(pdu)},
+                 {"unusedBitPattern", pdu.GetUnusedBitPattern()},
+                 {"signals", signals},
+                 {"signalGroups", groups}};
+    AddContainer(pdu, json);
+    return json;
 }
 
 Json RequirementsJson(ArxmlEcu& ecu) {
