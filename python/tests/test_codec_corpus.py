@@ -109,6 +109,10 @@ def test_container_frames_decode_their_pdus_alike_everywhere(tmp_path):
     assert decoded[0] == decoded[1]
     assert decoded[0]["signal1"] == 10 and decoded[0]["signal2"] == 5
     assert decoded[2] == {"message3_CRC": 1, "message3_SeqCounter": 2}
+    # A secured PDU's trailer: 6 bits of freshness value, 10 of authenticator.
+    secured = db.decode(name, bytes.fromhex("040506069b4ae3fd78a5"))
+    assert secured["message3_secured_Freshness"] == 30
+    assert secured["message3_secured_Authenticator"] == 165
     log = tmp_path / "container.log"
     log.write_text("".join(f"({i}.0) can0 066##0{p.hex()}\n" for i, p in enumerate(payloads)))
     for columns in (db.decode_many(name, payloads),
@@ -129,4 +133,6 @@ def test_arxml_initial_values_are_read_as_written_only():
     path = CORPUS / "arxml" / "ct_system-3.2.3.arxml"
     initial = {s.name: s.init_value for s in quillmere.load(path).signals}
     assert initial["Hello"] == 7.0 and initial["Sleeps"] == 1.0  # an integer and a boolean
+    # The code of the dynamic part marked initial.
+    assert quillmere.load(path).pdu("Multiplexed").signal("Selector").init_value == 0.0
     assert all(s.init_value is None for s in quillmere.load(path, exact=True).signals)

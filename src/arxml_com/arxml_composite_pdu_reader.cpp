@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -227,6 +228,11 @@ class CompositeReader {
             selector = pdu.AddSignal(std::move(made));
         }
         selector->MarkSelector();
+        // A sender starts with the dynamic part marked initial: its code is the selector's
+        // initial value, unless the selector's signal has one of its own.
+        if (!selector->HasInitValue()) {
+            if (const auto initial = InitialCode(element)) selector->SetInitValue(*initial);
+        }
         for (ArxmlSignal* signal : pdu.Signals()) {
             const auto it = codes.find(signal);
             if (signal == selector || it == codes.end() || it->second.always) continue;
@@ -249,6 +255,55 @@ class CompositeReader {
         return headerOrder_ != 2;
     }
 
+    // The SELECTOR-FIELD-CODE of the dynamic part alternative marked INITIAL-DYNAMIC-PART.
+    std::optional<double> InitialCode(const NanoXML* element) const {
+        std::optional<double> code;
+        std::vector<const NanoXML*> stack{element};
+        while (!stack.empty() && !code) {
+            const NanoXML* node = stack.back();
+            stack.pop_back();
+            if (node->name == "DYNAMIC-PART-ALTERNATIVE") {
+                const NanoXML* text = Child(node, "SELECTOR-FIELD-CODE");
+                if (ChildText(node, "INITIAL-DYNAMIC-PART") == "true" && text != nullptr)
+                    code = static_cast<double>(context_.Unsigned(text->GetText()));
+                continue;
+            }
+            stack.insert(stack.end(), node->children.rbegin(), node->children.rend());
+        }
+        return code;
+    }
+
+    // A secured PDU's trailer after its payload, as signals of their own: the truncated
+    // freshness value ("<pdu>_Freshness", FRESHNESS-VALUE-TX-LENGTH bits) and after it the
+    // truncated authenticator ("<pdu>_Authenticator", AUTH-INFO-TX-LENGTH bits), most
+    // significant bit first, from the props the PDU refers to (or holds, in older schemas).
+    void AddSecuredTrailer(const NanoXML* element, ArxmlPdu& pdu, const NanoXML* payload) {
+        const auto lengthIn = [&](const char* reference, const char* name) -> uint64_t {
+            const NanoXML* props = Target(Child(element, reference));
+            if (props == nullptr) props = Child(element, "SECURE-COMMUNICATION-PROPS");
+            const NanoXML* text = Child(props, name);
+            return text ? context_.Unsigned(text->GetText()) : 0;
+        };
+        const uint64_t freshness = lengthIn("FRESHNESS-PROPS-REF", "FRESHNESS-VALUE-TX-LENGTH");
+        const uint64_t authenticator = lengthIn("AUTHENTICATION-PROPS-REF", "AUTH-INFO-TX-LENGTH");
+        const NanoXML* lengthText = Child(payload, "LENGTH");
+        if (freshness == 0 || lengthText == nullptr) return;
+        const uint64_t payloadBits = context_.Unsigned(lengthText->GetText()) * 8;
+        const auto add = [&](const std::string& suffix, uint64_t msb, uint64_t bits) {
+            if (bits == 0 || bits > 64 || msb > kMaxStartPosition) return;
+            auto made = std::make_unique<ArxmlSignal>();
+            made->SetName(pdu.Name() + suffix);
+            made->SetStartPosition(static_cast<uint16_t>(msb));
+            made->SetBitLength(static_cast<uint16_t>(bits));
+            made->SetByteOrder('0');
+            pdu.AddSignal(std::move(made));
+        };
+        add("_Freshness", payloadBits + 7, freshness);
+        // The bit after the freshness value's last, in the numbering of most significant bit
+        // first (7 is a byte's first bit).
+        add("_Authenticator", payloadBits + freshness / 8 * 8 + (7 - freshness % 8), authenticator);
+    }
+
     std::vector<Part> PartsOf(const NanoXML* element) {
         if (element->name == "CONTAINER-I-PDU") return ContainerParts(element);
         if (element->name == "MULTIPLEXED-I-PDU") return MultiplexedParts(element);
@@ -269,8 +324,11 @@ class CompositeReader {
                     static_cast<uint32_t>(HeaderBytes(ChildText(element, "HEADER-TYPE")));
                 if (header != 0) pdu->SetContainerHeader(header, HeadersBigEndian());
             }
-            for (Part& part : PartsOf(element)) LayIn(*pdu, part, depth);
+            std::vector<Part> parts = PartsOf(element);
+            for (Part& part : parts) LayIn(*pdu, part, depth);
             if (element->name == "MULTIPLEXED-I-PDU") LinkSelector(element, *pdu);
+            if (element->name == "SECURED-I-PDU" && !parts.empty() && parts[0].problem.empty())
+                AddSecuredTrailer(element, *pdu, parts[0].element);
         }
         states_[element] = State::kDone;
     }

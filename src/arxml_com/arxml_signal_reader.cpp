@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -215,11 +216,22 @@ std::optional<double> InitNumber(const NanoXML* holder) {
     const size_t first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) return std::nullopt;
     const char* begin = text.c_str() + first;
+    // Numbers as AUTOSAR writes them (0x..., 0b..., decimals); tools write booleans too.
+    if (std::strncmp(begin, "true", 4) == 0) return 1.0;
+    if (std::strncmp(begin, "false", 5) == 0) return 0.0;
     char* end = nullptr;
-    const bool hex = begin[0] == '0' && (begin[1] == 'x' || begin[1] == 'X');
-    const double value =
-        hex ? static_cast<double>(std::strtoull(begin, &end, 16)) : std::strtod(begin, &end);
-    if (end == begin || !std::isfinite(value)) return std::nullopt;
+    const bool prefixed = begin[0] == '0' && begin[1] != '\0';
+    const char base = prefixed ? static_cast<char>(begin[1] | 0x20) : '\0';
+    double value;
+    if (base == 'x' || base == 'b') {
+        const char* digits = begin + 2;
+        value = static_cast<double>(std::strtoull(digits, &end, base == 'x' ? 16 : 2));
+        if (end == digits) return std::nullopt;
+    } else {
+        value = std::strtod(begin, &end);
+        if (end == begin) return std::nullopt;
+    }
+    if (!std::isfinite(value)) return std::nullopt;
     return value;
 }
 

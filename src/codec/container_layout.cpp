@@ -74,7 +74,7 @@ LaidContainer::LaidContainer(const ContainerLayout& layout, const uint8_t* paylo
         // bytes, 0xFF as often as 0), not a PDU cut short.
         if (sent < length && part < 0) break;
         if (sent < length) complete_ = false;
-        if (part >= 0 && received_[static_cast<size_t>(part)] < 0) {
+        if (part >= 0) {  // a PDU sent again: its latest value
             const ContainedLayout& place = layout.parts[static_cast<size_t>(part)];
             const size_t kept = std::min<size_t>(sent, place.length);
             const size_t room = place.offset < laidBytes ? laidBytes - place.offset : 0;

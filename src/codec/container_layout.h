@@ -46,10 +46,10 @@ class ContainerLayout {
 
 // A payload of a container frame laid out as its codec lays it: `laidBytes` bytes (and 8 more,
 // for a 64-bit load past the last field), the bytes of each contained PDU the payload holds at
-// its place, zero elsewhere. The first of a PDU sent twice counts. A known PDU that the payload
-// cuts short makes the frame incomplete; a PDU of an unknown identifier is skipped. What follows
-// the last whole PDU is padding when it is shorter than a header, or a header of an unknown
-// identifier whose length runs past the end (unused bytes, 0xFF as often as 0).
+// its place, zero elsewhere. The last of a PDU sent twice counts (its latest value). A known PDU
+// that the payload cuts short makes the frame incomplete; a PDU of an unknown identifier is
+// skipped. What follows the last whole PDU is padding when it is shorter than a header, or a header
+// of an unknown identifier whose length runs past the end (unused bytes, 0xFF as often as 0).
 class LaidContainer {
   public:
     LaidContainer(const ContainerLayout& layout, const uint8_t* payload, size_t size,

@@ -161,6 +161,23 @@ struct Document {
         }
     }
 
+    // A secured PDU's freshness value and authenticator after its payload, most significant
+    // bit first, one after the other.
+    void AddTrailer(std::vector<SignalTuple>& into, const NanoXML* pdu,
+                    unsigned payloadBits) const {
+        const std::string name = TextOf(ChildOf(pdu, "SHORT-NAME"));
+        const unsigned freshness = Number(
+            ChildOf(Follow(ChildOf(pdu, "FRESHNESS-PROPS-REF")), "FRESHNESS-VALUE-TX-LENGTH"));
+        const unsigned authenticator = Number(
+            ChildOf(Follow(ChildOf(pdu, "AUTHENTICATION-PROPS-REF")), "AUTH-INFO-TX-LENGTH"));
+        if (freshness == 0) return;
+        into.emplace_back(name + "_Freshness", payloadBits + 7, freshness, '0');
+        const unsigned next = payloadBits + freshness;  // the next bit, counted from the MSB on
+        if (authenticator != 0)
+            into.emplace_back(name + "_Authenticator", next / 8 * 8 + 7 - next % 8, authenticator,
+                              '0');
+    }
+
     // What a PDU element holds: its mapped signals, or those of the PDUs it carries, each at
     // the place where it lies (contained PDUs one after the other behind their headers).
     std::vector<SignalTuple> Signals(const NanoXML* pdu) const {
@@ -168,6 +185,7 @@ struct Document {
         if (pdu->name == "SECURED-I-PDU") {
             if (const NanoXML* payload = PartPdu(ChildOf(pdu, "PAYLOAD-REF"))) {
                 AddShifted(signals, Signals(payload), 0);
+                AddTrailer(signals, pdu, Number(ChildOf(payload, "LENGTH")) * 8);
             }
         } else if (pdu->name == "MULTIPLEXED-I-PDU") {
             const NanoXML* statics = ChildOf(pdu, "STATIC-PARTS");
@@ -289,7 +307,7 @@ const std::map<std::string, Pinned> kPinned = {
     {"cm_test_ar323.arxml",                                   {{1, 0, 0, 0}, 0, 0, 0, nullptr, {1, 28, 28, 158}}},
     {"cp_Linexample_ecuc.arxml",                              {{0, 0, 0, 0}, 0, 0, 584, "", {0, 0, 0, 0}}},
     {"ct_system-3.2.3.arxml",                                 {{1, 0, 0, 0}, 0, 0, 0, kSystem323Messages, {1, 5, 2, 19}}},
-    {"ct_system-4.2.arxml",                                   {{1, 0, 0, 0}, 0, 0, 0, kSystem42Messages, {1, 11, 7, 47}}},
+    {"ct_system-4.2.arxml",                                   {{1, 0, 0, 0}, 0, 0, 0, kSystem42Messages, {1, 11, 7, 51}}},
     {"ct_system-DAI-3.1.2.arxml",                             {{0, 0, 0, 0}, 0, 0, 0, "", {0, 0, 0, 0}}},
     {"ct_system-dangling-reference-4.2.arxml",                {{1, 0, 0, 0}, 0, 0, 1, "No pdu ref for frame triggering: message1.\r\n", {1, 0, 0, 0}}},
     // "Communication/PDUs" and "Topology/Clusters" are not the packages exact reading reads.

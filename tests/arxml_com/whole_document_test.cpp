@@ -244,8 +244,8 @@ TEST(ArxmlWholeDocument, BinaryNumbersAndSignalsWithoutSystemSignal) {
     EXPECT_EQ(encoding->GetBaseTypeSize(), 32u);
 }
 
-// The initial value: a number of the I-signal's INIT-VALUE, hex included, or of the constant
-// it refers to; a text value gives none. Exact reading leaves it unread.
+// The initial value: a number of the I-signal's INIT-VALUE, hex and binary included, or of the
+// constant it refers to; a text value gives none. Exact reading leaves it unread.
 TEST(ArxmlWholeDocument, InitialValuesAreReadFromNumbersAndConstants) {
     const auto withInit = [](const std::string& name, const std::string& init) {
         std::string signal = ISignal(name, 8);
@@ -265,11 +265,14 @@ TEST(ArxmlWholeDocument, InitialValuesAreReadFromNumbersAndConstants) {
                          "/C/Seven</CONSTANT-REF></CONSTANT-REFERENCE>") +
                 withInit("Text",
                          "<TEXT-VALUE-SPECIFICATION><VALUE>Off</VALUE>"
-                         "</TEXT-VALUE-SPECIFICATION>")) +
+                         "</TEXT-VALUE-SPECIFICATION>") +
+                withInit("Binary",
+                         "<NUMERICAL-VALUE-SPECIFICATION><VALUE>0b101</VALUE>"
+                         "</NUMERICAL-VALUE-SPECIFICATION>")) +
         Package("C", constant) +
-        Package("P",
-                SignalPdu("Pdu", 8,
-                          Mapping("/S/Hex", 0) + Mapping("/S/Ref", 8) + Mapping("/S/Text", 16))));
+        Package("P", SignalPdu("Pdu", 8,
+                               Mapping("/S/Hex", 0) + Mapping("/S/Ref", 8) +
+                                   Mapping("/S/Text", 16) + Mapping("/S/Binary", 24))));
     auto file = LoadWhole(document);
     IArxmlPdu* pdu = file->FindPdu("Pdu");
     ASSERT_NE(pdu, nullptr);
@@ -281,6 +284,7 @@ TEST(ArxmlWholeDocument, InitialValuesAreReadFromNumbersAndConstants) {
     EXPECT_EQ(init("Hex"), 31.0);
     EXPECT_EQ(init("Ref"), 7.0);
     EXPECT_EQ(init("Text"), std::nullopt);
+    EXPECT_EQ(init("Binary"), 5.0);
 }
 
 // Reading a document whole tells a foreign, empty or cut document from an ARXML one; the exact
@@ -427,6 +431,8 @@ TEST(ArxmlWholeDocument, SecuredAndMultiplexedPdusCarryTheirParts) {
     const std::string secured =
         "<SECURED-I-PDU><SHORT-NAME>Sec</SHORT-NAME><LENGTH>8</LENGTH>"
         "<PAYLOAD-REF DEST=\"PDU-TRIGGERING\">/K/Can/Ch/PayloadTriggering</PAYLOAD-REF>"
+        "<SECURE-COMMUNICATION-PROPS><AUTH-INFO-TX-LENGTH>10</AUTH-INFO-TX-LENGTH>"
+        "<FRESHNESS-VALUE-TX-LENGTH>6</FRESHNESS-VALUE-TX-LENGTH></SECURE-COMMUNICATION-PROPS>"
         "</SECURED-I-PDU>";
     const std::string multiplexed =
         "<MULTIPLEXED-I-PDU><SHORT-NAME>Mux</SHORT-NAME><LENGTH>8</LENGTH><DYNAMIC-PARTS>"
@@ -434,7 +440,8 @@ TEST(ArxmlWholeDocument, SecuredAndMultiplexedPdusCarryTheirParts) {
         "<DYNAMIC-PART-ALTERNATIVE><I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/P/Alt0</I-PDU-REF>"
         "<SELECTOR-FIELD-CODE>0</SELECTOR-FIELD-CODE></DYNAMIC-PART-ALTERNATIVE>"
         "<DYNAMIC-PART-ALTERNATIVE><I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/P/Alt1</I-PDU-REF>"
-        "<SELECTOR-FIELD-CODE>0x1</SELECTOR-FIELD-CODE>"
+        "<SELECTOR-FIELD-CODE>0x1</SELECTOR-FIELD-CODE><INITIAL-DYNAMIC-PART>true"
+        "</INITIAL-DYNAMIC-PART>"
         "</DYNAMIC-PART-ALTERNATIVE></DYNAMIC-PART-ALTERNATIVES></DYNAMIC-PART></DYNAMIC-PARTS>"
         "<SELECTOR-FIELD-LENGTH>2</SELECTOR-FIELD-LENGTH>"
         "<SELECTOR-FIELD-START-POSITION>0</SELECTOR-FIELD-START-POSITION>"
@@ -454,9 +461,15 @@ TEST(ArxmlWholeDocument, SecuredAndMultiplexedPdusCarryTheirParts) {
                          SignalPdu("Static", 8, Mapping("/S/St", 32))) +
         Package("K", CanCluster("Can", "", PduTriggering("PayloadTriggering", "/P/Payload")))));
     EXPECT_STREQ(file->GetMessages(), "");
+    // The secured PDU's trailer follows its 4-byte payload: 6 bits of freshness value from the
+    // most significant bit of byte 4, then 10 of authenticator.
     IArxmlPdu* sec = file->FindPdu("Sec");
-    ASSERT_EQ(sec->GetSignalCount(), 1u);
+    ASSERT_EQ(sec->GetSignalCount(), 3u);
     EXPECT_EQ(sec->GetSignal(0)->GetStartPosition(), 3u);
+    QM_EXPECT_FIELDS(*sec->FindSignal("Sec_Freshness"), (GetStartPosition(), 39u),
+                     (GetBitLength(), 6u), (GetByteOrder(), '0'));
+    QM_EXPECT_FIELDS(*sec->FindSignal("Sec_Authenticator"), (GetStartPosition(), 33u),
+                     (GetBitLength(), 10u), (GetByteOrder(), '0'));
     // Static part first, then the alternatives; the selector both lay at bit 0 is one signal,
     // A and B share bit 8 as alternatives do.
     IArxmlPdu* mux = file->FindPdu("Mux");
@@ -470,6 +483,8 @@ TEST(ArxmlWholeDocument, SecuredAndMultiplexedPdusCarryTheirParts) {
         return dynamic_cast<IArxmlSignalMultiplexing*>(pdu->FindSignal(name));
     };
     EXPECT_TRUE(multiplexing(mux, "Sel")->IsSelector());
+    // A sender starts with the part marked initial.
+    EXPECT_EQ(dynamic_cast<IArxmlSignalEncoding*>(mux->FindSignal("Sel"))->GetInitValue(), 1.0);
     EXPECT_EQ(multiplexing(mux, "St")->GetSelector(), nullptr);
     QM_EXPECT_FIELDS(*multiplexing(mux, "A"), (GetSelector(), mux->FindSignal("Sel")),
                      (GetSelectorCode(), 0));

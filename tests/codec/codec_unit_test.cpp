@@ -192,7 +192,7 @@ std::vector<std::pair<size_t, uint64_t>> DecodedOf(const FrameCodec& frame,
 
 using Decoded = std::vector<std::pair<size_t, uint64_t>>;
 
-// A payload names its PDUs by their headers: any order, unknown ones skipped, the first of a
+// A payload names its PDUs by their headers: any order, unknown ones skipped, the last of a
 // PDU sent twice counts, a PDU cut short gives the signals it holds and marks the frame, and
 // padding ends it.
 TEST(FrameCodecTest, ContainersAreReadByTheirHeaders) {
@@ -204,7 +204,7 @@ TEST(FrameCodecTest, ContainersAreReadByTheirHeaders) {
     EXPECT_TRUE(complete);
     EXPECT_EQ(DecodedOf(frame, {0x00, 0x00, 0x99, 0x02, 0xFF, 0xFF, 0x00, 0x00, 0x20, 0x01, 0x0F,
                                 0x00, 0x00, 0x20, 0x01, 0xF0}),
-              (Decoded{{1, 0xF}, {2, 0x0}}));
+              (Decoded{{1, 0x0}, {2, 0xF}}));
     EXPECT_EQ(DecodedOf(frame, {0x00, 0x00, 0x10, 0x02, 0x34}, &complete), Decoded{});
     EXPECT_FALSE(complete);
     // Padding after the last PDU, whatever its bytes.
