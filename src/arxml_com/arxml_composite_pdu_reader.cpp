@@ -164,7 +164,7 @@ class CompositeReader {
                 // Every part that names a PDU takes its room, laid in or not.
                 const NanoXML* offset = Child(props, "OFFSET");
                 part.offset = offset ? ParseUnsigned(offset->GetText()) : end + header;
-                end = part.offset + PduOf(part.element)->GetLength();
+                end = part.offset + OwnLength(part.element);
             }
             parts.push_back(std::move(part));
         }
@@ -238,6 +238,15 @@ class CompositeReader {
             if (signal == selector || it == codes.end() || it->second.always) continue;
             if (it->second.code >= 0) signal->SetSelector(selector, it->second.code);
         }
+    }
+
+    // A carried PDU's own LENGTH (the PDU read from it takes the length of a frame that also
+    // carries it directly).
+    uint64_t OwnLength(const NanoXML* element) const {
+        const NanoXML* length = Child(element, "LENGTH");
+        // At most what a PDU's length holds (the model's lengths are 16 bits).
+        return length ? std::min<uint64_t>(context_.Unsigned(length->GetText()), 0xFFFF)
+                      : PduOf(element)->GetLength();
     }
 
     // The system's CONTAINER-I-PDU-HEADER-BYTE-ORDER: most significant byte first unless it says
@@ -352,7 +361,7 @@ class CompositeReader {
         if (part.problem.empty() && part.headerId >= 0 && pdu.GetHeaderSize() != 0) {
             pdu.AddContainedPdu({part.name, static_cast<uint32_t>(part.headerId),
                                  static_cast<uint32_t>(part.offset),
-                                 PduOf(part.element)->GetLength(), signalsBefore,
+                                 static_cast<uint32_t>(OwnLength(part.element)), signalsBefore,
                                  pdu.Signals().size() - signalsBefore});
         }
         if (!part.problem.empty()) {

@@ -153,7 +153,7 @@ std::vector<uint8_t> FrameCodec::EncodeContainer(const std::vector<std::optional
     for (const ContainedLayout& part : container->parts) {
         if (!all && !given(part)) continue;
         // Without values, the PDUs that fit the frame's length one after the other.
-        if (all && size != 0 && payload.size() + container->headerSize + part.length > size) break;
+        if (all && payload.size() + container->headerSize + part.length > size) break;
         container->AppendHeader(payload, part.headerId, part.length);
         for (size_t at = part.offset; at < size_t{part.offset} + part.length; ++at)
             payload.push_back(at < laid.size() ? laid[at] : 0);
