@@ -207,8 +207,8 @@ class QM_API IArxmlSignalEncoding {
     // "SCALE_LINEAR_AND_TEXTTABLE", "RAT_FUNC", "IDENTICAL", ...); "" without one.
     virtual const char* GetCompuCategory() = 0;  // slot 3
     // The raw value a sender puts on the bus before it has one of its own: the I-signal's
-    // INIT-VALUE (a number or the constant it refers to), else the AUTOSAR 3 system signal's
-    // INIT-VALUE-REF constant. Read as a whole document only.
+    // INIT-VALUE (a number or the constant it refers to), else the constant of the system
+    // signal's INIT-VALUE-REF (older schemas). Read as a whole document only.
     virtual bool HasInitValue() = 0;    // slot 4
     virtual double GetInitValue() = 0;  // slot 5; 0 without one
 };

@@ -49,7 +49,7 @@ std::string UnitName(const NanoXML* unit) {
 }
 
 // A signal's limits and whether they are raw values: internal constraints and the limits of an
-// AUTOSAR 3 data type bound the raw value, physical constraints the physical one.
+// older schema's data type bound the raw value, physical constraints the physical one.
 struct SignalLimits {
     std::optional<double> minimum;
     std::optional<double> maximum;
@@ -105,7 +105,7 @@ void LimitsFromTheScale(ArxmlSignal& signal) {
 }
 
 // Whole-document reading gives raw limits as the physical values they stand for when the
-// compu method has one linear scale (an AUTOSAR 3 data type of 0..3 with factor 2.5 and
+// compu method has one linear scale (an older schema's data type of 0..3 with factor 2.5 and
 // offset 10 bounds the physical value to 10..17.5, as cantools reads it), so that a value a
 // user encodes is checked against what it means.
 void ScaleRawLimits(const SignalLimits& limits, ArxmlSignal& signal) {
@@ -191,15 +191,15 @@ void ReadBaseType(const SignalSources& sources, ArxmlSignal& signal) {
     }
 }
 
-// The number a value specification holds: a NUMERICAL-VALUE-SPECIFICATION (AUTOSAR 4) or a
-// literal (AUTOSAR 3) of the holder, or of the constant it refers to; none for texts and
-// records of several values.
-// The node itself when it has the name (an AUTOSAR 3 reference leads to the literal), else its
-// first descendant of the name.
+// The node itself when it has the name (an older schema's reference leads to the literal),
+// else its first descendant of the name.
 const NanoXML* SelfOrDescendant(const NanoXML* node, std::string_view name) {
     return node != nullptr && node->name == name ? node : Descendant(node, name);
 }
 
+// The number a value holder gives: its numerical value specification or integer, real or
+// boolean literal, or that of the constant it refers to; none for texts and records of
+// several values.
 std::optional<double> InitNumber(const NanoXML* holder) {
     if (const NanoXML* constant = Target(Descendant(holder, "CONSTANT-REF"))) holder = constant;
     if (holder == nullptr) return std::nullopt;
@@ -235,7 +235,7 @@ std::optional<double> InitNumber(const NanoXML* holder) {
     return value;
 }
 
-// The I-signal's INIT-VALUE, else the AUTOSAR 3 system signal's INIT-VALUE-REF.
+// The I-signal's INIT-VALUE, else the system signal's INIT-VALUE-REF (older schemas).
 void ReadInitValue(const NanoXML* systemSignal, const NanoXML* iSignal, ArxmlSignal& signal) {
     std::optional<double> number = InitNumber(Child(iSignal, "INIT-VALUE"));
     if (!number) number = InitNumber(ChildTarget(systemSignal, "INIT-VALUE-REF"));
