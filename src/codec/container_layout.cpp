@@ -43,25 +43,15 @@ int ContainerLayout::PartById(uint32_t id) const {
 }
 
 void ContainerLayout::AppendHeader(std::vector<uint8_t>& out, uint32_t id, uint32_t length) const {
-    const size_t half = headerSize / 2;
-    // A short header's identifier takes 3 of its 4 bytes, its length 1.
-    const size_t idBytes = headerSize == 4 ? 3 : half;
-    AppendHeaderField(out, id, idBytes, headerBigEndian);
-    AppendHeaderField(out, length, headerSize - idBytes, headerBigEndian);
+    AppendHeaderField(out, id, IdBytes(), headerBigEndian);
+    AppendHeaderField(out, length, headerSize - IdBytes(), headerBigEndian);
 }
 
 LaidContainer::LaidContainer(const ContainerLayout& layout, const uint8_t* payload, size_t size,
                              size_t laidBytes)
-    : layout_(layout), received_(layout.parts.size(), -1) {
-    const size_t need = laidBytes + 8;
-    bytes_ = inline_;
-    if (need > sizeof(inline_)) {
-        heap_ = std::make_unique<uint8_t[]>(need);
-        bytes_ = heap_.get();
-    }
-    std::memset(bytes_, 0, need);
+    : layout_(layout), bytes_(nullptr, 0, laidBytes), received_(layout.parts.size(), -1) {
     const size_t header = layout.headerSize;
-    const size_t idBytes = header == 4 ? 3 : header / 2;
+    const size_t idBytes = layout.IdBytes();
     size_t at = 0;
     while (header != 0 && size - at >= header) {
         const uint32_t id = ReadHeaderField(payload + at, idBytes, layout.headerBigEndian);
@@ -78,7 +68,7 @@ LaidContainer::LaidContainer(const ContainerLayout& layout, const uint8_t* paylo
             const ContainedLayout& place = layout.parts[static_cast<size_t>(part)];
             const size_t kept = std::min<size_t>(sent, place.length);
             const size_t room = place.offset < laidBytes ? laidBytes - place.offset : 0;
-            std::memcpy(bytes_ + std::min<size_t>(place.offset, laidBytes), payload + at,
+            std::memcpy(bytes_.data() + std::min<size_t>(place.offset, laidBytes), payload + at,
                         std::min(kept, room));
             received_[static_cast<size_t>(part)] = static_cast<int64_t>(kept);
         }

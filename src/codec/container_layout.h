@@ -7,9 +7,10 @@
 // in any frame. Encoding writes the layout's bytes back behind headers.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "codec/padded_payload.h"
 
 namespace qm::codec {
 
@@ -37,6 +38,9 @@ class ContainerLayout {
     // The first contained PDU of a header identifier, -1 when none.
     int PartById(uint32_t id) const;
 
+    // Header bytes of the identifier: a short header's 3 of 4, a long one's 4 of 8 (the rest
+    // hold the length).
+    size_t IdBytes() const { return headerSize == 4 ? 3 : headerSize / 2; }
     // The header of a contained PDU, as a frame sends it.
     void AppendHeader(std::vector<uint8_t>& out, uint32_t id, uint32_t length) const;
 
@@ -54,16 +58,14 @@ class LaidContainer {
   public:
     LaidContainer(const ContainerLayout& layout, const uint8_t* payload, size_t size,
                   size_t laidBytes);
-    const uint8_t* data() const { return bytes_; }
+    const uint8_t* data() const { return bytes_.data(); }
     bool Complete() const { return complete_; }
     // Whether the payload holds the field that ends at `endByte` of signals[index].
     bool Holds(size_t index, size_t endByte) const;
 
   private:
     const ContainerLayout& layout_;
-    uint8_t inline_[136];
-    std::unique_ptr<uint8_t[]> heap_;
-    uint8_t* bytes_;
+    PaddedPayload bytes_;            // zeroed, then each part's bytes laid in
     std::vector<int64_t> received_;  // bytes of each part the payload held, -1: not sent
     bool complete_ = true;
 };

@@ -5,19 +5,6 @@
 
 namespace qm::codec {
 
-PaddedPayload::PaddedPayload(const uint8_t* payload, size_t size, size_t reads) {
-    const size_t need = reads + 8;
-    uint8_t* bytes = inline_;
-    if (need > sizeof(inline_)) {
-        heap_ = std::make_unique<uint8_t[]>(need);
-        bytes = heap_.get();
-    }
-    const size_t copied = std::min(size, reads);
-    if (copied) std::memcpy(bytes, payload, copied);
-    std::memset(bytes + copied, 0, need - copied);
-    bytes_ = bytes;
-}
-
 const FrameCodec::Step FrameCodec::kNoStep{};
 
 FrameCodec::Step FrameCodec::MakeStep(size_t index) const {

@@ -272,20 +272,6 @@ bool FrameCodec::Carries(size_t index, int64_t selected, const RawOf& rawOf) con
     return IsCarried(CodecMuxAccess<RawOf>{*this, rawOf}, static_cast<int>(index), selected);
 }
 
-// A payload copied into a buffer with room for one 64-bit load past the `reads` bytes that a
-// decode reads (bytes beyond the payload read as zero), so that each field is one load, shift
-// and mask whatever the payload's length.
-class PaddedPayload {
-  public:
-    PaddedPayload(const uint8_t* payload, size_t size, size_t reads);
-    const uint8_t* data() const { return bytes_; }
-
-  private:
-    uint8_t inline_[136];
-    std::unique_ptr<uint8_t[]> heap_;
-    const uint8_t* bytes_;
-};
-
 template <class Visit>
 void FrameCodec::VisitSorted(const uint8_t* bytes, size_t count, int64_t selected,
                              Visit& visit) const {
