@@ -4,6 +4,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -112,8 +113,14 @@ py::object FieldValue(const DiagDecodedField& field) {
             return py::float_(field.physical);
         case 2:
             return py::bytes(reinterpret_cast<const char*>(field.bytes), field.byteCount);
-        case 3:
-            return py::str(field.string);
+        case 3: {
+            // A text parameter holds what the ECU sent: bytes that are no UTF-8 read as U+FFFD
+            // (as the tool's JSON shows them) instead of failing the whole decode.
+            PyObject* text = PyUnicode_DecodeUTF8(
+                field.string, static_cast<Py_ssize_t>(std::strlen(field.string)), "replace");
+            if (text == nullptr) throw py::error_already_set();
+            return py::reinterpret_steal<py::object>(text);
+        }
         default:
             return py::none();
     }

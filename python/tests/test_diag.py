@@ -32,6 +32,10 @@ def test_cdd_requests_are_checked_and_responses_decoded():
     assert [p["name"] for p in decoded["parameters"]] == ["SID-PR", "Identifier", "Data"]
     assert decoded["parameters"][1]["raw"] == 0xF190
     assert decoded["parameters"][2]["value"] == "WVWZZZ1KZ6D123456"
+    # What an ECU sends need not be UTF-8: such bytes read as U+FFFD, the raw value keeps them.
+    odd = door.decode(bytes.fromhex("62F190") + b"WVW\xffZZ1KZ6D12345\xe9")["parameters"][2]
+    assert odd["value"] == "WVW\ufffdZZ1KZ6D12345\ufffd"
+    assert odd["raw"] == b"WVW\xffZZ1KZ6D12345\xe9"
     assert door.decode(b"\xAA\xBB")["service"] is None
 
 

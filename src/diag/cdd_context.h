@@ -58,6 +58,8 @@ class DataTypeMemos {
 struct CddContext {
     CDiagnoseLib* library = nullptr;
     NanoXML* root = nullptr;  // the "CANDELA" element
+    // Reading as CANdela tools read it (byte order, signedness, unions); else as described.
+    bool asWritten = false;
 
     // The seven element references of one ECU variant.
     NanoXML* ecu = nullptr;

@@ -1,5 +1,7 @@
 #include "diag/cdd_parameters.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
@@ -72,9 +74,12 @@ bool TakeBudget(CddContext& context) {
     return false;
 }
 
-void AppendSubParam(CParam& owner, std::unique_ptr<CParam> sub) {
+void AppendSubParam(CParam& owner, std::unique_ptr<CParam> sub, bool overlaid = false) {
     if (!sub) return;
-    PlaceAfter(*sub, owner.subParams.empty() ? nullptr : owner.subParams.back().get());
+    const CParam* previous =
+        overlaid || owner.subParams.empty() ? nullptr : owner.subParams.back().get();
+    PlaceAfter(*sub, previous);
+    if (overlaid) sub->positionStated = 1;
     sub->CompleteType();
     sub->owner = reinterpret_cast<uint64_t>(&owner);
     owner.subParams.push_back(std::move(sub));
@@ -90,23 +95,50 @@ size_t CountNestedComponents(const NanoXML* element) {
     return count;
 }
 
-// Every nested component below element becomes a sub-parameter of owner.
-void ReadSubComponents(CddContext& context, NanoXML* element, CParam& owner, int depth) {
+// Every nested component below element becomes a sub-parameter of owner: one after the
+// other, or (overlaid) each from the owner's start.
+void ReadSubComponents(CddContext& context, NanoXML* element, CParam& owner, int depth,
+                       bool overlaid = false) {
     const size_t count = CountNestedComponents(element);
     if (count == 0) return;
     owner.subParams.reserve(owner.subParams.size() + count);
     for (NanoXML* child : element->children) {
         if (!IsNestedComponent(child)) continue;
-        AppendSubParam(owner, ReadComponent(context, child, depth + 1));
+        AppendSubParam(owner, ReadComponent(context, child, depth + 1), overlaid);
     }
+}
+
+// The DID a DIDREF or DIDDATAREF names: CANdela writes "didRef", older documents "idref".
+NanoXML* DidOf(const CddContext& context, const NanoXML& reference) {
+    const std::string& didRef = AttributeText(reference, "didRef");
+    return context.ById(didRef.empty() ? AttributeText(reference, "idref") : didRef);
+}
+
+// A union's members are views of the same bytes (a coding string as one number and as its
+// fields): each starts where the union starts, and the union is as long as its longest.
+void ReadUnion(CddContext& context, NanoXML* element, CParam& param, int depth) {
+    ReadSubComponents(context, element, param, depth, true);
+    param.overlaid = 1;
+    int64_t longest = 0;
+    for (const auto& member : param.subParams) {
+        const int64_t items =
+            member->arraySizeMin != 0 && member->arraySizeMax != 0 ? member->arraySizeMin : 1;
+        longest = std::max(longest, int64_t{member->bitLength} * items);
+    }
+    param.bitLength = static_cast<int32_t>(std::min<int64_t>(longest, INT32_MAX));
+    param.CompleteType();
 }
 
 void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, const std::string& id) {
     const std::string& order = AttributeText(*coded, "bo");
+    // CANdela names the bytes by significance in the order they are sent: "21" sends the more
+    // significant byte first (a data identifier 0xF18C goes out as F1 8C), "12" the less
+    // significant. Read as written, byte order 2 (high byte first) is "21"; the described
+    // build takes the digits the other way round.
     if (order == "21") {
-        param.byteOrder = 1;
+        param.byteOrder = context.asWritten ? 2 : 1;
     } else if (order == "12") {
-        param.byteOrder = 2;
+        param.byteOrder = context.asWritten ? 1 : 2;
     } else if (!order.empty()) {
         context.Warn("Unknown byte order \"" + order + "\" in data type " + id);
     }
@@ -119,7 +151,12 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
     } else if (bits > 0) {
         param.bitLength = static_cast<int32_t>(bits);
     }
-    param.typeSigned = AttributeText(*coded, "sig") == "1" ? 1 : 0;
+    // Read as written, "sig" is what it is in CANdela files, the significant digits shown
+    // (0 to 3); signed numbers are the encoding "sgn".
+    if (context.asWritten)
+        param.typeSigned = encoding == "sgn" ? 1 : 0;
+    else
+        param.typeSigned = AttributeText(*coded, "sig") == "1" ? 1 : 0;
     if (encoding == "asc") {
         param.baseTypeCode = kTypeAscii;
         param.baseDataType = context.texts.Intern("ASCII");
@@ -357,6 +394,7 @@ void MergeContent(CParam& proxy, std::unique_ptr<CParam> content) {
     proxy.arraySizeMax = content->arraySizeMax;
     if (proxy.valueStr.empty()) proxy.valueStr = std::move(content->valueStr);
     proxy.isConditional = content->isConditional;
+    proxy.overlaid = content->overlaid;
     const uint64_t self = reinterpret_cast<uint64_t>(&proxy);
     for (auto& sub : content->subParams) sub->owner = self;
     for (auto& sub : content->conditionalParams) sub->owner = self;
@@ -516,15 +554,18 @@ std::unique_ptr<CParam> ReadParameterOf(CddContext& context, NanoXML* element, i
         if (NanoXML* content = element->GetChild("SIMPLECOMPCONT", false)) {
             ReadContent(context, content, *param, depth);
         }
+    } else if (kind == "UNION" && context.asWritten) {
+        ReadUnion(context, element, *param, depth);
     } else if (kind == "STRUCT" || kind == "UNION" || kind == "STRUCTURE") {
         ReadSubComponents(context, element, *param, depth);
         param->CompleteStructType();
     } else if (kind == "DIDREF" || kind == "DIDDATAREF") {
-        NanoXML* did =
-            element->link ? element->link : context.ById(AttributeText(*element, "idref"));
+        NanoXML* did = element->link ? element->link : DidOf(context, *element);
         if (did != nullptr) {
             if (param->name.empty()) param->name = ChildLanguageText(did, "NAME");
-            param->valueStr = AttributeText(*did, "n");
+            // A DIDREF stands for the identifier; a DIDDATAREF for the data record behind it,
+            // whose value is its fields'.
+            if (kind == "DIDREF") param->valueStr = AttributeText(*did, "n");
             if (NanoXML* structure = did->GetChild("STRUCTURE", false)) {
                 ReadSubComponents(context, structure, *param, depth);
             }

@@ -286,6 +286,7 @@ uint32_t BuildCdd(CDiagnoseLib& library) {
     std::lock_guard<std::mutex> lock(BuildMutex());
     CddContext& context = ProcessContext();
     context.library = &library;
+    context.asWritten = library.AsWritten();
     const uint32_t start = platform::TickCount();
     NanoXML* tree = library.SourceTree();
     uint32_t processed = 0;

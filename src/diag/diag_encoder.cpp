@@ -137,35 +137,7 @@ class Encoder {
                 return false;
             }
             size_t next = static_cast<size_t>(staticEnd);
-            const Shape shape = ShapeOf(param);
-            switch (shape) {
-                case Shape::kStruct:
-                    if (!List(param.subParams, at, bytes, depth + 1, &next)) return false;
-                    next = std::max(next, at + static_cast<size_t>(FieldBytes(param)));
-                    break;
-                case Shape::kNumber: {
-                    uint64_t coded = 0;
-                    if (!Number(param, at, bytes, &coded)) return false;
-                    if (param.isKey != 0) lastKey_ = coded;
-                    if (param.type == "LENGTH-KEY" && !param.xmlLocation.empty())
-                        lengthKeys_.emplace_back(&param, at);
-                    break;
-                }
-                case Shape::kChoice:
-                    if (!Choice(param, at, bytes, depth)) return false;
-                    break;
-                case Shape::kEndMarker:
-                    // No items unless given as bytes: the termination value alone.
-                    if (Given(param) != nullptr) {
-                        if (!Other(param, at, bytes, next)) return false;
-                    } else if (!Number(*param.subParams[1], at, bytes, nullptr)) {
-                        return false;
-                    }
-                    break;
-                default:
-                    if (!Other(param, at, bytes, next)) return false;
-                    break;
-            }
+            if (!One(param, at, bytes, depth, next)) return false;
             staticMax = std::max(staticMax, staticAt + staticEnd - static_cast<int64_t>(at));
             actualMax = std::max(actualMax, static_cast<int64_t>(next));
             end = std::max(end, next);
@@ -177,6 +149,76 @@ class Encoder {
     std::string error;
 
   private:
+    // One parameter at `at`; `next` holds the byte after its stated length and gets the byte
+    // after what was written when that is further.
+    bool One(const CParam& param, size_t at, std::vector<uint8_t>& bytes, int depth, size_t& next) {
+        switch (ShapeOf(param)) {
+            case Shape::kStruct:
+                if (param.overlaid != 0) return Union(param, at, bytes, depth, next);
+                if (!List(param.subParams, at, bytes, depth + 1, &next)) return false;
+                next = std::max(next, at + static_cast<size_t>(FieldBytes(param)));
+                return true;
+            case Shape::kNumber: {
+                uint64_t coded = 0;
+                if (!Number(param, at, bytes, &coded)) return false;
+                if (param.isKey != 0) lastKey_ = coded;
+                if (param.type == "LENGTH-KEY" && !param.xmlLocation.empty())
+                    lengthKeys_.emplace_back(&param, at);
+                return true;
+            }
+            case Shape::kChoice:
+                return Choice(param, at, bytes, depth);
+            case Shape::kEndMarker:
+                // No items unless given as bytes: the termination value alone.
+                if (Given(param) != nullptr) return Other(param, at, bytes, next);
+                return Number(*param.subParams[1], at, bytes, nullptr);
+            default:
+                return Other(param, at, bytes, next);
+        }
+    }
+
+    // A union's members are views of the same bytes, so one of them is written: the first that
+    // values are given for (it or any of its fields), else the first that its own values fill.
+    bool Union(const CParam& param, size_t at, std::vector<uint8_t>& bytes, int depth,
+               size_t& next) {
+        next = std::max(next, at + static_cast<size_t>(FieldBytes(param)));
+        if (depth > kMaxDepth || param.subParams.empty()) return true;
+        for (const auto& member : param.subParams) {
+            if (GivesAny(*member, depth)) return Member(*member, at, bytes, depth, next);
+        }
+        std::string firstError;
+        for (const auto& member : param.subParams) {
+            std::vector<uint8_t> trial = bytes;
+            if (Member(*member, at, trial, depth, next)) {
+                bytes.swap(trial);
+                error.clear();
+                return true;
+            }
+            if (firstError.empty()) firstError = error;
+        }
+        error = firstError;
+        return false;
+    }
+
+    bool Member(const CParam& member, size_t at, std::vector<uint8_t>& bytes, int depth,
+                size_t& next) {
+        const size_t from = at + static_cast<size_t>(std::max(member.bytePosition, 0));
+        size_t end = from + static_cast<size_t>(FieldBytes(member));
+        if (!One(member, from, bytes, depth + 1, end)) return false;
+        next = std::max(next, end);
+        return true;
+    }
+
+    // Whether a value is given for the parameter or any parameter below it.
+    bool GivesAny(const CParam& param, int depth) const {
+        if (Given(param) != nullptr) return true;
+        if (depth > kMaxDepth) return false;
+        for (const auto& sub : param.subParams) {
+            if (GivesAny(*sub, depth + 1)) return true;
+        }
+        return false;
+    }
+
     const std::string* Given(const CParam& param) const {
         if (values_ == nullptr) return nullptr;
         const auto found = values_->find(param.name);

@@ -135,6 +135,7 @@ CParam::CParam(const CParam& other)
       lengthKind(other.lengthKind),
       termination(other.termination),
       positionStated(other.positionStated),
+      overlaid(other.overlaid),
       requestBytePosition(other.requestBytePosition),
       lengthKeyId(other.lengthKeyId) {
     const uint64_t self = reinterpret_cast<uint64_t>(this);

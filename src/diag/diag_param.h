@@ -167,6 +167,8 @@ class CParam : public IParam {
     uint8_t lengthKind = kLengthFixed;
     uint8_t termination = kEndOfPdu;
     uint8_t positionStated = 0;
+    // A union (CDD read as written): the sub-parameters are views of the same bytes.
+    uint8_t overlaid = 0;
     int32_t requestBytePosition = 0;
     qm::diag::SharedText lengthKeyId;
     std::vector<std::unique_ptr<CParam>> subParams;

@@ -220,6 +220,63 @@ TEST_F(AsWrittenDocument, EncodingChecksEveryValue) {
     }
 }
 
+// A response of every kind of field whose reading CANdela tools settle: byte orders "21" and
+// "12", a signed encoding beside significant digits, a union (a coding word and its bytes) and
+// a data record behind a DIDDATAREF.
+std::string CandelaFields() {
+    auto type = [](const std::string& id, const std::string& coded) {
+        return "<IDENT id='" + id + "'><CVALUETYPE " + coded + "/><PVALUETYPE df='dec'/></IDENT>";
+    };
+    auto field = [](const std::string& name, const std::string& type) {
+        return "<DATAOBJ dtref='" + type + "'><NAME><TUV>" + name + "</TUV></NAME></DATAOBJ>";
+    };
+    return Cdd("<DATATYPES>" + type("be", "bl='16' bo='21' enc='uns' sig='0'") +
+               type("le", "bl='16' bo='12' enc='uns' sig='0'") +
+               type("s8", "bl='8' bo='21' enc='sgn' sig='2'") +
+               type("u8", "bl='8' bo='21' enc='uns' sig='1'") +
+               "</DATATYPES><DIDS><DID id='did' n='768'><NAME><TUV>Rec</TUV></NAME><STRUCTURE>" +
+               field("State", "u8") + field("Pin", "u8") + "</STRUCTURE></DID></DIDS>" +
+               OneService("<SERVICE id='s' tmplref='st'/>",
+                          "<POS><CONSTCOMP bl='8' v='98'/><STATICCOMP><NAME><TUV>All</TUV></NAME>" +
+                              field("Be", "be") + field("Le", "le") + field("S", "s8") +
+                              field("U", "u8") + "<UNION><NAME><TUV>Coding</TUV></NAME>" +
+                              field("Word", "be") + "<STRUCT><NAME><TUV>Bytes</TUV></NAME>" +
+                              field("Hi", "u8") + field("Lo", "u8") +
+                              "</STRUCT></UNION><DIDDATAREF didRef='did'/></STATICCOMP></POS>"));
+}
+
+TEST(AsWrittenCdd, FieldsReadAsCandelaToolsReadThem) {
+    const std::vector<uint8_t> bytes = BytesOfHex("62 1234 1234 FE 81 ABCD 0506");
+    for (const bool asWritten : {true, false}) {
+        SCOPED_TRACE(asWritten);
+        CDiagnoseLib library;
+        library.SetReadingAsWritten(asWritten ? 1 : 0);
+        ASSERT_EQ(LoadCddText(library, CandelaFields()), 1);
+        auto* service =
+            dynamic_cast<CUDSService*>(library.GetEcu(0)->GetFunctionalClass(0)->GetService(0));
+        const CUDSFunction& response = *service->positiveResponses.front();
+        const auto decoded = DecodeFunction(response, bytes.data(), bytes.size());
+        ASSERT_EQ(decoded.size(), 2u);
+        const auto& fields = decoded[1].parameters;
+        if (asWritten) {
+            // "21" is high byte first, "12" low byte first; "sig" is no sign; the union's views
+            // share their bytes; the record behind the identifier follows.
+            EXPECT_EQ(Render(decoded),
+                      "=62 All{Be=1234 Le=3412 S=FE U=81 Coding{Word=ABCD Bytes{Hi=AB Lo=CD}} "
+                      "Rec{State=5 Pin=6}}");
+            ASSERT_EQ(fields.size(), 6u);
+            EXPECT_EQ(fields[2].raw, -2);
+            EXPECT_EQ(fields[3].raw, 0x81);
+        } else {
+            // The described build: "21" is byte order 1 (low byte first), "sig" 1 signs.
+            EXPECT_THAT(Render(decoded), testing::StartsWith("=62 All{Be=3412 Le=1234 S=FE U=81"));
+            ASSERT_GE(fields.size(), 4u);
+            EXPECT_EQ(fields[2].raw, 0xFE);
+            EXPECT_EQ(fields[3].raw, -127);
+        }
+    }
+}
+
 TEST(AsWrittenCdd, LanguageFollowsTheFileOrTheChoice) {
     const auto path = CorpusDir() / "example.cdd";
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "no corpus";

@@ -155,11 +155,17 @@ const std::map<std::string, CorpusRow>& Rows() {
         {"UDSOnCAN_CPS.odx-c", {.format = ""}},
         {"example-diddatarefs.cdd",
          {.format = "CANDELA_10.0.108",
-          .counts = {1, 6, 12, 36, 94, 102},
-          .cddRequests = {{"Control_Digital_IO_Control", "2F03000300"},
+          .counts = {1, 6, 12, 36, 94, 108},
+          .cddRequests = {{"Control_Digital_IO_Control", "2F030003000000"},
                           {"TesterPresent_Send", "3E00"}},
           .index = {1, 7, 7, 0, 12, 12, 0},
-          .generated = {12, 12}}},
+          // The control record behind its DIDDATAREF and the enable mask both hold an "IO
+          // State", with other value texts: the generated values are by name.
+          .generated = {11,
+                        11,
+                        {{"request: parameter 'IO State': unknown text 'DIO_LOW'; valid texts: "
+                          "'off', 'on'",
+                          1}}}}},
         {"example.cdd",
          {.format = "CANDELA_2.0.5",
           .counts = {1, 10, 32, 96, 247, 352},

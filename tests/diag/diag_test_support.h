@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <set>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "corpus_files.h"
+#include "diag/diag_codec.h"
 #include "expect_texts.h"
 #include "quillmere/diag.h"
 #include "temp_files.h"
@@ -174,6 +176,46 @@ inline std::string OneService(const std::string& serviceElement, const std::stri
            serviceElement +
            "</DIAGINST><DIAGINSTREF idref='i'/><DIAGINSTREF idref='nowhere'/>"
            "</VAR></ECU>";
+}
+
+// A decoded tree in one line: numbers as raw hex (with their text), strings quoted, bytes in
+// hex, groups in braces and repeated items in brackets.
+inline std::string Render(const std::vector<DecodedParam>& params) {
+    std::string out;
+    for (const DecodedParam& param : params) {
+        if (!out.empty()) out += ' ';
+        out += param.name;
+        char buffer[32];
+        switch (param.kind) {
+            case DecodedParam::Kind::kNumber:
+            case DecodedParam::Kind::kFloat:
+                std::snprintf(buffer, sizeof buffer, "=%llX",
+                              static_cast<unsigned long long>(param.rawUnsigned));
+                out += buffer;
+                if (!param.text.empty()) out += "'" + param.text + "'";
+                break;
+            case DecodedParam::Kind::kText:
+                out += "=\"" + param.string + "\"";
+                break;
+            case DecodedParam::Kind::kBytes:
+                out += '=';
+                for (uint8_t byte : param.bytes) {
+                    std::snprintf(buffer, sizeof buffer, "%02X", byte);
+                    out += buffer;
+                }
+                break;
+            case DecodedParam::Kind::kGroup:
+                if (!param.parameters.empty()) out += "{" + Render(param.parameters) + "}";
+                if (!param.items.empty()) {
+                    out += '[';
+                    for (size_t i = 0; i < param.items.size(); ++i)
+                        out += (i ? "|" : "") + Render(param.items[i]);
+                    out += ']';
+                }
+                break;
+        }
+    }
+    return out;
 }
 
 // Loads a CDD text through a temporary file and builds the model.
