@@ -151,6 +151,23 @@ class ValueInheritance {
         return std::move(result.comms);
     }
 
+    // The DTC-DOPs a layer has after value inheritance: its own (anywhere below it) and its
+    // parents' that "NOT-INHERITED-DOPS" does not name.
+    std::vector<NanoXML*> DtcDops(NanoXML* layer, int depth) {
+        if (depth > kMaxInheritanceDepth || onPath_.count(layer) != 0) return {};
+        onPath_.insert(layer);
+        Ordered result = Merge(
+            layer, "NOT-INHERITED-DOPS",
+            [&](NanoXML* parent) { return DtcDops(parent, depth + 1); },
+            [&](Ordered& merged) {
+                std::vector<NanoXML*> own;
+                layer->FindAll(own, "DTC-DOP", "", "", "", "", static_cast<uint8_t>(-1));
+                for (NanoXML* dop : own) merged.Own(ShortNameOf(dop), dop);
+            });
+        onPath_.erase(layer);
+        return std::move(result.comms);
+    }
+
   private:
     struct Ordered {
         std::vector<NanoXML*> comms;
@@ -269,12 +286,29 @@ void AddServices(OdxContext& context, NanoXML* variant, CECU& ecu) {
     if (others != list.end()) std::rotate(others, others + 1, list.end());
 }
 
-void AddDtcs(NanoXML* variant, CECU& ecu) {
+// The DTCs of every "DTCS" list below the variant. Read as written, a list's "DTC-REF"s count
+// as the DTCs they name (fault memory shared by several layers lists its DTCs once), and the
+// DTC-DOPs the variant inherits bring theirs; each DTC once.
+void AddDtcs(OdxContext& context, NanoXML* variant, CECU& ecu) {
     std::vector<NanoXML*> lists;
     variant->FindAll(lists, "DTCS", "", "", "", "", static_cast<uint8_t>(-1));
+    if (!context.asWritten) {
+        for (NanoXML* list : lists) {
+            for (NanoXML* child : list->children) {
+                if (child->name == "DTC") ecu.dtcs.push_back(BuildOdxDtc(child));
+            }
+        }
+        return;
+    }
+    for (NanoXML* dop : ValueInheritance(context).DtcDops(variant, 0)) {
+        if (NanoXML* list = Child(dop, "DTCS")) lists.push_back(list);
+    }
+    std::unordered_set<const NanoXML*> taken;
     for (NanoXML* list : lists) {
         for (NanoXML* child : list->children) {
-            if (child->name == "DTC") ecu.dtcs.push_back(BuildOdxDtc(child));
+            NanoXML* dtc = child->name == "DTC-REF" ? LinkEnd(child) : child;
+            if (dtc != nullptr && dtc->name == "DTC" && taken.insert(dtc).second)
+                ecu.dtcs.push_back(BuildOdxDtc(dtc));
         }
     }
 }
@@ -329,7 +363,7 @@ std::unique_ptr<CECU> BuildOdxEcu(OdxContext& context, NanoXML* variant) {
     AddServices(context, variant, *ecu);
     context.Log("Services collection time: " + FormatMilliseconds(start, platform::TickCount()) +
                 "\r\n");
-    AddDtcs(variant, *ecu);
+    AddDtcs(context, variant, *ecu);
     if (context.asWritten) {
         for (NanoXML* response : ValueInheritance(context).GlobalNegativeResponses(variant, 0))
             ecu->globalNegativeResponses.push_back(BuildOdxFunction(context, response, "NEG"));

@@ -54,6 +54,11 @@ std::string At(int byte, int bit = -1) {
     return text;
 }
 
+// A DTC-DOP listing a DTC of its own and one of the protocol's through a DTC-REF.
+const char* kDtcDops = R"(<DTC-DOPS><DTC-DOP ID="dop.dtc.base"><SHORT-NAME>baseDtcs</SHORT-NAME>
+<DTCS><DTC ID="dtc.own"><SHORT-NAME>Own</SHORT-NAME><TROUBLE-CODE>4660</TROUBLE-CODE></DTC>
+<DTC-REF ID-REF="dtc.shared"/></DTCS></DTC-DOP></DTC-DOPS>)";
+
 const char* kDops = R"(<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>
   <DATA-OBJECT-PROP ID="dop.session"><SHORT-NAME>session</SHORT-NAME>
     <COMPU-METHOD><CATEGORY>TEXTTABLE</CATEGORY><COMPU-INTERNAL-TO-PHYS><COMPU-SCALES>
@@ -72,7 +77,7 @@ const char* kDops = R"(<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>
     <DIAG-CODED-TYPE BASE-DATA-TYPE="A_UINT32" xsi:type="STANDARD-LENGTH-TYPE"><BIT-LENGTH>16</BIT-LENGTH></DIAG-CODED-TYPE>
     <PHYSICAL-TYPE BASE-DATA-TYPE="A_FLOAT64"/><UNIT-REF ID-REF="unit.c"/></DATA-OBJECT-PROP>
 </DATA-OBJECT-PROPS><UNIT-SPEC><UNITS><UNIT ID="unit.c"><SHORT-NAME>degC</SHORT-NAME>
-  <DISPLAY-NAME>°C</DISPLAY-NAME></UNIT></UNITS></UNIT-SPEC></DIAG-DATA-DICTIONARY-SPEC>)";
+  <DISPLAY-NAME>°C</DISPLAY-NAME></UNIT></UNITS></UNIT-SPEC>)";
 
 std::string Document() {
     const std::string protocolComms =
@@ -98,13 +103,17 @@ std::string Document() {
     return std::string(R"(<?xml version="1.0" encoding="UTF-8"?>
 <ODX MODEL-VERSION="2.2.0" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
 <DIAG-LAYER-CONTAINER ID="dlc"><SHORT-NAME>Doc</SHORT-NAME>
-<PROTOCOLS><PROTOCOL ID="proto"><SHORT-NAME>Proto</SHORT-NAME><DIAG-COMMS>)") +
+<PROTOCOLS><PROTOCOL ID="proto"><SHORT-NAME>Proto</SHORT-NAME>
+<DIAG-DATA-DICTIONARY-SPEC><DTC-DOPS><DTC-DOP ID="dop.dtc.proto"><SHORT-NAME>protoDtcs</SHORT-NAME>
+<DTCS><DTC ID="dtc.shared"><SHORT-NAME>Shared</SHORT-NAME><TROUBLE-CODE>1</TROUBLE-CODE></DTC>
+<DTC ID="dtc.proto"><SHORT-NAME>ProtoOnly</SHORT-NAME><TROUBLE-CODE>2</TROUBLE-CODE></DTC></DTCS>
+</DTC-DOP></DTC-DOPS></DIAG-DATA-DICTIONARY-SPEC><DIAG-COMMS>)") +
            protocolComms + "</DIAG-COMMS><REQUESTS>" +
            Request("rq.p", Const("sid", 0x31, 8, At(0))) +
            R"(</REQUESTS></PROTOCOL></PROTOCOLS>
 <BASE-VARIANTS><BASE-VARIANT ID="base"><SHORT-NAME>Base</SHORT-NAME><LONG-NAME>Horn &#38; Hazard</LONG-NAME>)" +
-           kDops + "<DIAG-COMMS>" + baseComms + "</DIAG-COMMS><REQUESTS>" + requests +
-           "</REQUESTS>" + responses +
+           kDops + kDtcDops + "</DIAG-DATA-DICTIONARY-SPEC><DIAG-COMMS>" + baseComms +
+           "</DIAG-COMMS><REQUESTS>" + requests + "</REQUESTS>" + responses +
            R"(<PARENT-REFS><PARENT-REF ID-REF="proto" xsi:type="PROTOCOL-REF"/></PARENT-REFS>
 </BASE-VARIANT></BASE-VARIANTS>
 <ECU-VARIANTS><ECU-VARIANT ID="variant"><SHORT-NAME>Variant</SHORT-NAME>
@@ -152,6 +161,23 @@ TEST_F(AsWrittenDocument, InheritanceFollowsOdxWithinTheDocument) {
     auto exact = LoadAsWritten(again.Path(), false);
     EXPECT_EQ(ServiceNames(EcuNamed(*exact, "Variant")), (std::set<std::string>{"Own"}));
     EXPECT_EQ(ServiceNames(EcuNamed(*exact, "Base")).count("ResponseOnly"), 0u);
+}
+
+TEST_F(AsWrittenDocument, DtcsFollowTheirReferencesAndInheritance) {
+    auto names = [](IECU* ecu) {
+        std::set<std::string> found;
+        for (uint64_t i = 0; i < ecu->GetDtcCount(); ++i) found.insert(ecu->GetDtc(i)->GetName());
+        return found;
+    };
+    // The base lists its own DTC and one of the protocol's by reference, and inherits the
+    // protocol's DTC-DOP; the variant inherits both DTC-DOPs. Each DTC once.
+    const std::set<std::string> all{"Own", "Shared", "ProtoOnly"};
+    EXPECT_EQ(names(EcuNamed(*library_, "Base")), all);
+    EXPECT_EQ(names(EcuNamed(*library_, "Variant")), all);
+    // The described build: the DTC elements below each variant, references skipped.
+    auto exact = LoadAsWritten(file_.Path(), false);
+    EXPECT_EQ(names(EcuNamed(*exact, "Base")), std::set<std::string>{"Own"});
+    EXPECT_TRUE(names(EcuNamed(*exact, "Variant")).empty());
 }
 
 TEST_F(AsWrittenDocument, ParametersTakeTheirOwnLengthsAndPositions) {

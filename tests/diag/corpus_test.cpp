@@ -61,6 +61,7 @@ struct CorpusRow {
     // Read as written.
     IndexTrips index = {};
     GeneratedTrips generated = {};
+    std::map<std::string, uint64_t> dtcs = {};      // ECU -> DTCs, where not as described
     std::map<std::string, uint64_t> services = {};  // ECU -> services
     std::vector<std::tuple<const char*, const char*, const char*>> requests =
         {};  // ECU, service, hex
@@ -114,6 +115,8 @@ const std::map<std::string, CorpusRow>& Rows() {
                           "'stopResponseOnEvent', 'reportActivatedEvents', "
                           "'startResponseOnEvent', 'clearResponseOnEvent'",
                           6}}},
+          // Each ECU variant inherits the DTC-DOPs of its base variant.
+          .dtcs = {{"EV_ACM_001", 12}, {"EV_ECM_001", 10}, {"EV_RCM_001", 5}},
           .services = {{"BV_ACM", 54},
                        {"EV_ACM_001", 54},
                        {"BV_ECM", 63},
@@ -138,6 +141,8 @@ const std::map<std::string, CorpusRow>& Rows() {
           .ecus = {{"Hardi_ECU", 1, 192, 0}},
           .index = {1, 153, 153, 0, 169, 169, 0},
           .generated = {192, 169},
+          // As written, the base variant's DTC-DOP lists them through DTC-REFs.
+          .dtcs = {{"Hardi_ECU", 862}},
           .services = {{"Hardi_ECU", 192}}}},
         // Communication parameters only: no variant, no ECU, no format.
         {"ISO_15765_3_CPSS.odx-cs", {.format = ""}},
@@ -148,6 +153,7 @@ const std::map<std::string, CorpusRow>& Rows() {
           .odxMembers = 11,
           .index = {2, 136, 132, 4, 190, 190, 0},
           .generated = {172, 190},
+          .dtcs = {{"DevSample", 6}},
           .services = {{"Door", 86}, {"DevSample", 86}},
           .requests = {{"Door", "DefaultSession_Start", "1001"},
                        {"Door", "KeyLevel_0x01_Send", "27020000"},
@@ -201,6 +207,7 @@ const std::map<std::string, CorpusRow>& Rows() {
                            {{"response: parameter 'ParamLenData': its length key was not decoded "
                              "before it",
                              2}}},
+             .dtcs = {{"SynthVariantA", 2}},
              .services = {{"SynthECU", 5}, {"SynthVariantA", 5}},
              .requests = {{"SynthECU", "ReadWithAllParams", "312A6400000001000000"}}}},
         {"odx_min_example.odx",
@@ -505,6 +512,11 @@ void ExpectAsWritten(CDiagnoseLib& library, const CorpusRow& row) {
         IECU* ecu = EcuNamed(library, ecuName);
         ASSERT_NE(ecu, nullptr) << ecuName;
         EXPECT_EQ(ServiceNames(ecu).size(), count) << ecuName;
+    }
+    for (const auto& [ecuName, count] : row.dtcs) {
+        IECU* ecu = EcuNamed(library, ecuName);
+        ASSERT_NE(ecu, nullptr) << ecuName;
+        EXPECT_EQ(ecu->GetDtcCount(), count) << ecuName;
     }
     for (const auto& [ecuName, serviceName, hex] : row.requests) {
         auto* service =
