@@ -294,6 +294,13 @@ class Encoder {
     // Fields that are no plain number: zero-filled to their stated length unless given as hex.
     bool Other(const CParam& param, size_t at, std::vector<uint8_t>& bytes, size_t& end) {
         const std::string* given = Given(param);
+        std::string fallback;
+        if (given == nullptr && !param.defaultText.empty()) {
+            // The description's default stands for a value left out: for a byte field the
+            // bytes in hex, as ODX writes byte values ("00" is one byte).
+            fallback = param.defaultText.c_str();
+            given = &fallback;
+        }
         std::vector<uint8_t> content;
         if (given != nullptr) {
             const std::string& text = *given;

@@ -103,7 +103,11 @@ std::string Document() {
         Message("REQUEST", "rq.Lengths",
                 Const("SID", 0, 0x2E) +
                     Param("LENGTH-KEY", "Len", 1, "<DOP-REF ID-REF=\"u8\"/>", " ID=\"p.len\"") +
-                    Value("Text", -1, "text") + Value("Blob", -1, "blob") +
+                    Value("Text", -1, "text") +
+                    // A byte field's default is its bytes in hex.
+                    Param("VALUE", "Blob", -1,
+                          "<DOP-REF ID-REF=\"blob\"/>"
+                          "<PHYSICAL-DEFAULT-VALUE>00</PHYSICAL-DEFAULT-VALUE>") +
                     Value("Keyed", -1, "keyed"));
     const std::string positives =
         Message("POS-RESPONSE", "pr.fields",
@@ -173,8 +177,8 @@ TEST_F(OdxFields, VariableLengthsEncodeAsTheyDecode) {
     const std::vector<Case> cases = {
         {{{"Text", "AB"}, {"Blob", "0xC0FFEE"}, {"Keyed", "0x1234"}},
          "2E 10 41 42 00 03 C0 FF EE 12 34"},
-        // At its maximum the text has no terminator.
-        {{{"Text", "ABCDEF"}, {"Keyed", "0x12"}}, "2E 08 41 42 43 44 45 46 00 12"},
+        // At its maximum the text has no terminator; the blob left out is its default.
+        {{{"Text", "ABCDEF"}, {"Keyed", "0x12"}}, "2E 08 41 42 43 44 45 46 01 00 12"},
         {{{"Text", "A"}}, "parameter 'Text': 1 bytes, at least 2"},
         {{{"Text", "ABCDEFG"}}, "parameter 'Text': 7 bytes, at most 6"},
         {{}, "missing parameter 'Text' (at least 2 bytes)"},
