@@ -36,6 +36,10 @@ struct DecodedParam {
 std::vector<DecodedParam> DecodeFunction(const CUDSFunction& function, const uint8_t* data,
                                          size_t size, std::string* problem = nullptr);
 
+// Whether the bytes are the function's message to their last byte: they decode without a
+// problem and leave no byte over.
+bool DecodesWhole(const CUDSFunction& function, const uint8_t* data, size_t size);
+
 // How well the bytes fit the function: the number of constant bits that match (service id,
 // sub-function, identifiers, and matching-request parameters against `requestBytes`), or -1
 // when a constant differs or the message is too short for a constant.

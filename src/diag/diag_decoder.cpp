@@ -445,6 +445,13 @@ std::vector<DecodedParam> DecodeFunction(const CUDSFunction& function, const uin
     return out;
 }
 
+bool DecodesWhole(const CUDSFunction& function, const uint8_t* data, size_t size) {
+    std::vector<DecodedParam> out;
+    Decoder decoder(data, size);
+    const size_t end = decoder.List(function.params, 0, size, 0, out);
+    return decoder.problem.empty() && end == size;
+}
+
 int64_t MatchFunction(const CUDSFunction& function, const uint8_t* data, size_t size,
                       const std::vector<uint8_t>& requestBytes) {
     int64_t score = 0;

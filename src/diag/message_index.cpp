@@ -119,6 +119,7 @@ const IndexedMessage* MessageIndex::Best(const uint8_t* data, size_t size, int64
     int64_t bestScore = 0;
     const CUDSFunction* madeFor = nullptr;
     std::vector<uint8_t> requestBytes;
+    std::vector<const IndexedMessage*> tied;
     for (size_t i = 0; i < candidates.size(); ++i) {
         PrefetchAhead(i, candidates.size(),
                       [&](size_t at) { return messages_[candidates[at]].function; });
@@ -137,6 +138,18 @@ const IndexedMessage* MessageIndex::Best(const uint8_t* data, size_t size, int64
         if (own > bestScore) {
             bestScore = own;
             best = &message;
+            tied.clear();
+        }
+        if (own == bestScore && own > 0) tied.push_back(&message);
+    }
+    // Messages whose constants fit as well (a sub-function that is a value with texts, not a
+    // constant; a request and its longer twin): the first that the bytes are to their end.
+    if (tied.size() > 1) {
+        for (const IndexedMessage* message : tied) {
+            if (DecodesWhole(*message->function, data, size)) {
+                best = message;
+                break;
+            }
         }
     }
     if (score != nullptr) *score = bestScore;
