@@ -36,9 +36,10 @@ struct DecodedParam {
 std::vector<DecodedParam> DecodeFunction(const CUDSFunction& function, const uint8_t* data,
                                          size_t size, std::string* problem = nullptr);
 
-// Whether the bytes are the function's message to their last byte: they decode without a
-// problem and leave no byte over.
-bool DecodesWhole(const CUDSFunction& function, const uint8_t* data, size_t size);
+// How well the bytes are the function's message: 0 when they break it or leave bytes over, 1
+// when they decode to their last byte without a problem, 2 when moreover every number coded
+// by a text table holds a value the table names.
+int DecodeFit(const CUDSFunction& function, const uint8_t* data, size_t size);
 
 // How well the bytes fit the function: the number of constant bits that match (service id,
 // sub-function, identifiers, and matching-request parameters against `requestBytes`), or -1

@@ -431,6 +431,19 @@ class Decoder {
     std::vector<std::pair<const CParam*, uint64_t>> numbers_;
 
   public:
+    // Whether every number decoded whose coding is a text table (texts, no scaling) has a text.
+    bool EveryValueNamed() const {
+        for (const auto& [param, value] : numbers_) {
+            if (param->valueTable.empty() || HasLinearScaling(*param)) continue;
+            const auto& table = param->valueTable;
+            if (std::none_of(table.begin(), table.end(),
+                             [value](const auto& entry) { return entry->Contains(value); }))
+                return false;
+        }
+        return true;
+    }
+
+  public:
     std::string problem;  // the first way the message breaks its description
 };
 
@@ -445,11 +458,12 @@ std::vector<DecodedParam> DecodeFunction(const CUDSFunction& function, const uin
     return out;
 }
 
-bool DecodesWhole(const CUDSFunction& function, const uint8_t* data, size_t size) {
+int DecodeFit(const CUDSFunction& function, const uint8_t* data, size_t size) {
     std::vector<DecodedParam> out;
     Decoder decoder(data, size);
     const size_t end = decoder.List(function.params, 0, size, 0, out);
-    return decoder.problem.empty() && end == size;
+    if (!decoder.problem.empty() || end != size) return 0;
+    return decoder.EveryValueNamed() ? 2 : 1;
 }
 
 int64_t MatchFunction(const CUDSFunction& function, const uint8_t* data, size_t size,

@@ -143,13 +143,16 @@ const IndexedMessage* MessageIndex::Best(const uint8_t* data, size_t size, int64
         if (own == bestScore && own > 0) tied.push_back(&message);
     }
     // Messages whose constants fit as well (a sub-function that is a value with texts, not a
-    // constant; a request and its longer twin): the first that the bytes are to their end.
+    // constant; a request and its longer twin): the first that the bytes fit best.
     if (tied.size() > 1) {
+        int bestFit = 0;
         for (const IndexedMessage* message : tied) {
-            if (DecodesWhole(*message->function, data, size)) {
+            const int fit = DecodeFit(*message->function, data, size);
+            if (fit > bestFit) {
+                bestFit = fit;
                 best = message;
-                break;
             }
+            if (fit == 2) break;
         }
     }
     if (score != nullptr) *score = bestScore;

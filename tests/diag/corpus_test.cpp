@@ -97,9 +97,10 @@ const std::map<std::string, CorpusRow>& Rows() {
         // inherits every service of it. As written, ECU-SHARED-DATA parents are followed
         // whatever came before them. Services whose requests differ only in values
         // (CommunicationControl and its _NIN form, the periodic identifier's send and stop, ...)
-        // share their constant bytes: of those, the first that the bytes fill to their end takes
-        // them (18 twins left). Two response parameters named ETC with different text tables: the
-        // generated values are by name, so the second gets the first's text.
+        // share their constant bytes: of those, the first that the bytes fit best takes them (to
+        // their end, with every text-table value named; 12 twins left). Two response parameters
+        // named ETC with different text tables: the generated values are by name, so the second
+        // gets the first's text.
         {"DTS_Example.pdx",
          {.ecus = {{"BV_ACM", 1, 31, 12},
                    {"EV_ACM_001", 0, 31, 0},
@@ -108,7 +109,7 @@ const std::map<std::string, CorpusRow>& Rows() {
                    {"BV_RCM", 1, 32, 5},
                    {"EV_RCM_001", 0, 32, 0}},
           .odxMembers = 25,
-          .index = {6, 324, 306, 18, 348, 348, 0},
+          .index = {6, 324, 312, 12, 348, 348, 0},
           .generated = {348,
                         342,
                         {{"response: parameter 'ETC': unknown text 'ET_00'; valid texts: "
