@@ -15,7 +15,7 @@ namespace {
 
 class Decoder {
   public:
-    Decoder(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    Decoder(const uint8_t* data, size_t /*size*/) : data_(data) {}
 
     // Decodes a list of parameters that starts at `base`; returns the byte after the last.
     size_t List(const std::vector<std::unique_ptr<CParam>>& params, size_t base, size_t limit,
@@ -427,15 +427,16 @@ class Decoder {
     }
 
     const uint8_t* data_;
-    size_t size_;
     std::vector<std::pair<const CParam*, uint64_t>> numbers_;
 
   public:
     // Whether every number decoded whose coding is a text table (texts, no scaling) has a text.
     bool EveryValueNamed() const {
-        for (const auto& [param, value] : numbers_) {
-            if (param->valueTable.empty() || HasLinearScaling(*param)) continue;
-            const auto& table = param->valueTable;
+        for (const auto& number : numbers_) {
+            const CParam& param = *number.first;
+            const uint64_t value = number.second;
+            if (param.valueTable.empty() || HasLinearScaling(param)) continue;
+            const auto& table = param.valueTable;
             if (std::none_of(table.begin(), table.end(),
                              [value](const auto& entry) { return entry->Contains(value); }))
                 return false;
