@@ -197,9 +197,9 @@ const NanoXML* SelfOrDescendant(const NanoXML* node, std::string_view name) {
     return node != nullptr && node->name == name ? node : Descendant(node, name);
 }
 
-// The number a value holder gives: its numerical value specification or integer, real or
-// boolean literal, or that of the constant it refers to; none for texts and records of
-// several values.
+// The number a value holder gives: the VALUE of its NUMERICAL-VALUE-SPECIFICATION,
+// INTEGER-LITERAL, REAL-LITERAL or BOOLEAN-LITERAL, or that of the constant it refers to; none
+// for texts and records of several values.
 std::optional<double> InitNumber(const NanoXML* holder) {
     if (const NanoXML* constant = Target(Descendant(holder, "CONSTANT-REF"))) holder = constant;
     if (holder == nullptr) return std::nullopt;

@@ -120,12 +120,8 @@ void ReadUnion(CddContext& context, NanoXML* element, CParam& param, int depth) 
     ReadSubComponents(context, element, param, depth, true);
     param.overlaid = 1;
     int64_t longest = 0;
-    for (const auto& member : param.subParams) {
-        const int64_t items =
-            member->arraySizeMin != 0 && member->arraySizeMax != 0 ? member->arraySizeMin : 1;
-        longest = std::max(longest, int64_t{member->bitLength} * items);
-    }
-    param.bitLength = static_cast<int32_t>(std::min<int64_t>(longest, INT32_MAX));
+    for (const auto& member : param.subParams) longest = std::max(longest, member->BitsInAll());
+    param.bitLength = static_cast<int32_t>(std::clamp<int64_t>(longest, 0, INT32_MAX));
     param.CompleteType();
 }
 

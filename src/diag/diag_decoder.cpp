@@ -15,7 +15,7 @@ namespace {
 
 class Decoder {
   public:
-    Decoder(const uint8_t* data, size_t /*size*/) : data_(data) {}
+    explicit Decoder(const uint8_t* data) : data_(data) {}
 
     // Decodes a list of parameters that starts at `base`; returns the byte after the last.
     size_t List(const std::vector<std::unique_ptr<CParam>>& params, size_t base, size_t limit,
@@ -444,7 +444,6 @@ class Decoder {
         return true;
     }
 
-  public:
     std::string problem;  // the first way the message breaks its description
 };
 
@@ -453,7 +452,7 @@ class Decoder {
 std::vector<DecodedParam> DecodeFunction(const CUDSFunction& function, const uint8_t* data,
                                          size_t size, std::string* problem) {
     std::vector<DecodedParam> out;
-    Decoder decoder(data, size);
+    Decoder decoder(data);
     decoder.List(function.params, 0, size, 0, out);
     if (problem != nullptr) *problem = std::move(decoder.problem);
     return out;
@@ -461,7 +460,7 @@ std::vector<DecodedParam> DecodeFunction(const CUDSFunction& function, const uin
 
 int DecodeFit(const CUDSFunction& function, const uint8_t* data, size_t size) {
     std::vector<DecodedParam> out;
-    Decoder decoder(data, size);
+    Decoder decoder(data);
     const size_t end = decoder.List(function.params, 0, size, 0, out);
     if (!decoder.problem.empty() || end != size) return 0;
     return decoder.EveryValueNamed() ? 2 : 1;

@@ -261,11 +261,7 @@ void CParam::CompleteType() {
 
 void CParam::CompleteStructType() {
     int64_t sum = 0;
-    for (const auto& sub : subParams) {
-        const int64_t factorOfSub =
-            (sub->arraySizeMin != 0 && sub->arraySizeMax != 0) ? sub->arraySizeMin : 1;
-        sum += int64_t{sub->bitLength} * factorOfSub;
-    }
+    for (const auto& sub : subParams) sum += sub->BitsInAll();
     bitLength = static_cast<int32_t>(std::clamp<int64_t>(sum, 0, INT32_MAX));
     CompleteType();
 }

@@ -101,9 +101,13 @@ class CParam : public IParam {
     void CompleteType();
     // Marks proxies and structures once the model is built (recursive).
     void FinishPresentationType();
-    // bitLength = sum over the sub-parameters of bitLength x arraySizeMin (when both array
-    // sizes are given), then CompleteType().
+    // bitLength = sum over the sub-parameters of their BitsInAll(), then CompleteType().
     void CompleteStructType();
+    // The bits the parameter takes with its repetitions: bitLength x arraySizeMin when both
+    // array sizes are given, else bitLength.
+    int64_t BitsInAll() const {
+        return int64_t{bitLength} * (arraySizeMin != 0 && arraySizeMax != 0 ? arraySizeMin : 1);
+    }
     // Sorts sub-parameters and conditional parameters by position, recursively.
     void SortByPosition();
     // Gives this parameter and everything below it the byte order.
