@@ -125,12 +125,16 @@ const IndexedMessage* MessageIndex::Best(const uint8_t* data, size_t size, int64
                       [&](size_t at) { return messages_[candidates[at]].function; });
         const IndexedMessage& message = messages_[candidates[i]];
         int64_t own = MatchFunction(*message.function, data, size, {});
-        // Matching-request parameters compare against the request's constant form, made only
-        // for responses whose constants fit.
+        // Matching-request parameters compare against the bytes the request's leading
+        // constants fix, made only for responses whose constants fit: what follows them in a
+        // request is a value that the response echoes, unknown without the request sent.
         if (own >= 0 && HasMatchingRequestParam(*message.function)) {
             auto* request = dynamic_cast<CUDSFunction*>(message.service->GetRequest(0));
             if (request != nullptr && request != message.function) {
-                if (madeFor != request) requestBytes = EncodeDefaults(*request);
+                if (madeFor != request) {
+                    uint8_t key[kMaxKeyBytes];
+                    requestBytes.assign(key, key + LeadingConstantBytes(*request, key));
+                }
                 madeFor = request;
                 own = MatchFunction(*message.function, data, size, requestBytes);
             }

@@ -269,12 +269,13 @@ std::string Document() {
                               Service("Mux", PositiveResponseRef("pr.Mux")) +
                               Service("Read", PositiveResponseRef("pr.Read")) +
                               Service("ReadOther", PositiveResponseRef("pr.ReadOther")) +
-                              Service("Any");
+                              Service("Echo", PositiveResponseRef("pr.Echo")) + Service("Any");
     const std::string requests =
         Message("REQUEST", "rq.List", Const("SID", 0, 0x31)) +
         Message("REQUEST", "rq.Mux", Const("SID", 0, 0x32)) +
         Message("REQUEST", "rq.Read", Const("SID", 0, 0x22) + Const("DID", 1, 0xF190, 16)) +
         Message("REQUEST", "rq.ReadOther", Const("SID", 0, 0x22) + Const("DID", 1, 0xF191, 16)) +
+        Message("REQUEST", "rq.Echo", Const("SID", 0, 0x2F) + Value("N", 1, "u8")) +
         Message("REQUEST", "rq.Any", Value("Free", 0, "u8"));
     const std::string positives =
         Message("POS-RESPONSE", "pr.List",
@@ -285,7 +286,13 @@ std::string Document() {
         Message("POS-RESPONSE", "pr.Read",
                 Const("SID", 0, 0x62) + Const("DID", 1, 0xF190, 16) + Value("Data", 3, "u8")) +
         Message("POS-RESPONSE", "pr.ReadOther",
-                Const("SID", 0, 0x62) + Const("DID", 1, 0xF191, 16) + Value("Data", 3, "u16"));
+                Const("SID", 0, 0x62) + Const("DID", 1, 0xF191, 16) + Value("Data", 3, "u16")) +
+        // Echoes the request's value, which no request template knows.
+        Message("POS-RESPONSE", "pr.Echo",
+                Const("SID", 0, 0x6F) +
+                    Param("MATCHING-REQUEST-PARAM", "N", 1,
+                          "<REQUEST-BYTE-POS>1</REQUEST-BYTE-POS><BYTE-LENGTH>1</BYTE-LENGTH>") +
+                    Value("Data", 2, "u8"));
     return BaseVariantDocument(
         "Items", dictionary + "<DIAG-COMMS>" + comms + "</DIAG-COMMS><REQUESTS>" + requests +
                      "</REQUESTS><POS-RESPONSES>" + positives + "</POS-RESPONSES>");
@@ -338,7 +345,7 @@ TEST_F(OdxItemFields, EndMarkerFieldEncodesItsMarkAndWarnsWhenUnresolved) {
 // The index must choose what trying every message chooses.
 TEST_F(OdxItemFields, IndexFindsWhatEveryMessageTriedFinds) {
     const MessageIndex index(Ecu());
-    EXPECT_EQ(index.Messages().size(), 9u);
+    EXPECT_EQ(index.Messages().size(), 11u);
     struct Case {
         const char* hex;
         const char* service;  // "" for no match
@@ -349,6 +356,7 @@ TEST_F(OdxItemFields, IndexFindsWhatEveryMessageTriedFinds) {
                                            {"62 F1 91 00 01", "ReadOther", "positiveResponse"},
                                            {"62 F1 90 05", "Read", "positiveResponse"},
                                            {"71 FF 00 00 01", "List", "positiveResponse"},
+                                           {"6F 05 AA", "Echo", "positiveResponse"},
                                            {"22 F1", "", ""},
                                            {"62 F1 92 00", "", ""}}) {
         SCOPED_TRACE(c.hex);
