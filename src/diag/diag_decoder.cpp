@@ -174,11 +174,11 @@ class Decoder {
 
     bool Number(const CParam& param, size_t at, size_t limit, DecodedParam& out, size_t& next) {
         uint64_t value = 0;
-        if (!ReadBits(data_, limit, at, param, value)) return false;
+        if (!ReadValue(data_, limit, at, param, value)) return false;
         out.kind = DecodedParam::Kind::kNumber;
         out.rawUnsigned = value;
         out.raw = static_cast<int64_t>(value);
-        if (IsSignedCode(param.baseTypeCode) && param.bitLength > 0 && param.bitLength < 64 &&
+        if (WholeRangeOf(param).mostNegative != 0 && param.bitLength > 0 && param.bitLength < 64 &&
             (value >> (param.bitLength - 1)) != 0)
             out.raw = static_cast<int64_t>(value | ~MaskBits(param.bitLength));
         for (const auto& entry : param.valueTable) {
@@ -474,7 +474,7 @@ int64_t MatchFunction(const CUDSFunction& function, const uint8_t* data, size_t 
         const size_t at = static_cast<size_t>(std::max(param.bytePosition, 0));
         if (ComparableConstant(param)) {
             uint64_t value = 0;
-            if (!ReadBits(data, size, at, param, value)) return -1;
+            if (!ReadValue(data, size, at, param, value)) return -1;
             if (value != (NumberOfText(param.valueStr) & MaskBits(param.bitLength))) return -1;
             score += param.bitLength;
         } else if (param.type == "NRC-CONST" && !param.valueTable.empty()) {
@@ -514,7 +514,7 @@ size_t LeadingConstantBytes(const CUDSFunction& function, uint8_t* key) {
         const size_t count = static_cast<size_t>(param.bitLength / 8);
         if (at + count > kMax || !ComparableConstant(param)) continue;
         if (bytes.empty()) bytes.reserve(kMax + 1);
-        WriteBits(bytes, at, param, NumberOfText(param.valueStr) & MaskBits(param.bitLength));
+        WriteValue(bytes, at, param, NumberOfText(param.valueStr) & MaskBits(param.bitLength));
         fixed |= ((1u << count) - 1) << at;
     }
     size_t length = 0;

@@ -17,18 +17,12 @@ namespace qm::diag {
 namespace {
 
 std::string RangeText(const CParam& param) {
-    const bool isSigned = IsSignedCode(param.baseTypeCode);
-    const int32_t bits = std::clamp<int32_t>(param.bitLength, 1, 64);
-    std::string text;
-    if (isSigned) {
-        const int64_t high = bits >= 64 ? INT64_MAX : (int64_t{1} << (bits - 1)) - 1;
-        text = std::to_string(-high - 1) + ".." + std::to_string(high);
-    } else {
-        text = "0.." + std::to_string(MaskBits(bits));
-    }
+    const WholeRange range = WholeRangeOf(param);
+    std::string text = range.mostNegative == 0 ? "0" : "-" + std::to_string(range.mostNegative);
+    text += ".." + std::to_string(range.highest);
     if (HasLinearScaling(param)) {
         const double low = Physical(param, 0.0);
-        const double high = Physical(param, static_cast<double>(MaskBits(bits)));
+        const double high = Physical(param, static_cast<double>(range.highest));
         char buffer[96];
         std::snprintf(buffer, sizeof buffer, " (physical %g..%g)", std::min(low, high),
                       std::max(low, high));
@@ -60,22 +54,22 @@ bool CodedValueOf(const CParam& param, const std::string& text, uint64_t& coded,
     uint64_t whole = 0;
     const bool isHex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const int32_t bits = std::clamp<int32_t>(param.bitLength, 1, 64);
-    const bool isSigned = IsSignedCode(param.baseTypeCode);
+    const WholeRange range = WholeRangeOf(param);
+    const bool isSigned = range.mostNegative != 0;
     if (ParseWhole(text, negative, whole) && (isHex || !HasLinearScaling(param))) {
         if (negative && !isSigned) {
             error = name + ": " + text + " is outside its valid range " + RangeText(param);
             return false;
         }
         if (isSigned && !isHex) {
-            const uint64_t limit = uint64_t{1} << (bits - 1);
-            if ((negative && whole > limit) || (!negative && whole >= limit)) {
+            if ((negative && whole > range.mostNegative) || (!negative && whole > range.highest)) {
                 error = name + ": " + text + " is outside its valid range " + RangeText(param);
                 return false;
             }
             coded = (negative ? ~whole + 1 : whole) & MaskBits(bits);
             return true;
         }
-        if (whole > MaskBits(bits)) {
+        if (whole > (isSigned ? MaskBits(bits) : range.highest)) {
             error = name + ": " + text + " is outside its valid range " + RangeText(param);
             return false;
         }
@@ -90,8 +84,8 @@ bool CodedValueOf(const CParam& param, const std::string& text, uint64_t& coded,
                          ? (physical * param.divisor - param.offset) / param.factor
                          : physical;
         raw = std::nearbyint(raw);
-        const double low = isSigned ? -std::ldexp(1.0, bits - 1) : 0.0;
-        const double high = isSigned ? std::ldexp(1.0, bits - 1) - 1 : std::ldexp(1.0, bits) - 1;
+        const double low = -static_cast<double>(range.mostNegative);
+        const double high = static_cast<double>(range.highest);
         if (raw < low || raw > high ||
             (!HasLinearScaling(param) && physical != std::nearbyint(physical))) {
             error = name + ": " + text + " is outside its valid range " + RangeText(param);
@@ -286,7 +280,7 @@ class Encoder {
                     ")";
             return false;
         }
-        WriteBits(bytes, at, param, coded);
+        WriteValue(bytes, at, param, coded);
         if (out != nullptr) *out = coded;
         return true;
     }

@@ -87,6 +87,97 @@ void WriteBits(std::vector<uint8_t>& bytes, size_t at, const CParam& param, uint
     }
 }
 
+namespace {
+
+// The decimal digits a binary-coded field holds: a nibble or a byte each.
+int DecimalDigits(const CParam& param) {
+    const int32_t bits = std::clamp<int32_t>(param.bitLength, 0, 64);
+    return param.codedForm == CParam::kCodedBcdPacked ? bits / 4 : bits / 8;
+}
+
+uint64_t DecimalOfBcd(uint64_t bits, int digitBits) {
+    uint64_t value = 0;
+    uint64_t weight = 1;
+    for (; bits != 0; bits >>= digitBits) {
+        value += (bits & 0xF) * weight;  // a nibble above 9 counts as that many, unchecked
+        weight *= 10;
+    }
+    return value;
+}
+
+uint64_t BcdOfDecimal(uint64_t value, int digits, int digitBits) {
+    uint64_t bits = 0;
+    for (int digit = 0; digit < digits && value != 0; ++digit, value /= 10)
+        bits |= (value % 10) << (digit * digitBits);
+    return bits;
+}
+
+}  // namespace
+
+uint64_t ValueOfCoded(const CParam& param, uint64_t bits) {
+    const uint64_t mask = MaskBits(param.bitLength);
+    const uint64_t sign =
+        param.bitLength > 0 ? uint64_t{1} << (std::min(param.bitLength, 64) - 1) : 0;
+    switch (param.codedForm) {
+        case CParam::kCodedBcdPacked:
+            return DecimalOfBcd(bits, 4);
+        case CParam::kCodedBcdUnpacked:
+            return DecimalOfBcd(bits, 8);
+        case CParam::kCodedOnesComplement:
+            return (bits & sign) != 0 ? (bits + 1) & mask : bits;  // all ones: minus zero, 0
+        case CParam::kCodedSignMagnitude:
+            return (bits & sign) != 0 ? (0 - (bits & ~sign)) & mask : bits;
+        default:
+            return bits;
+    }
+}
+
+uint64_t CodedOfValue(const CParam& param, uint64_t value) {
+    const uint64_t mask = MaskBits(param.bitLength);
+    const uint64_t sign =
+        param.bitLength > 0 ? uint64_t{1} << (std::min(param.bitLength, 64) - 1) : 0;
+    value &= mask;
+    switch (param.codedForm) {
+        case CParam::kCodedBcdPacked:
+            return BcdOfDecimal(value, DecimalDigits(param), 4);
+        case CParam::kCodedBcdUnpacked:
+            return BcdOfDecimal(value, DecimalDigits(param), 8);
+        case CParam::kCodedOnesComplement:
+            return (value & sign) != 0 ? (value - 1) & mask : value;
+        case CParam::kCodedSignMagnitude:
+            return (value & sign) != 0 ? sign | ((0 - value) & (mask >> 1)) : value;
+        default:
+            return value;
+    }
+}
+
+bool ReadValue(const uint8_t* data, size_t size, size_t at, const CParam& param, uint64_t& value) {
+    if (!ReadBits(data, size, at, param, value)) return false;
+    value = ValueOfCoded(param, value);
+    return true;
+}
+
+void WriteValue(std::vector<uint8_t>& bytes, size_t at, const CParam& param, uint64_t value) {
+    WriteBits(bytes, at, param, CodedOfValue(param, value));
+}
+
+WholeRange WholeRangeOf(const CParam& param) {
+    const int32_t bits = std::clamp<int32_t>(param.bitLength, 1, 64);
+    if (param.codedForm == CParam::kCodedBcdPacked ||
+        param.codedForm == CParam::kCodedBcdUnpacked) {
+        uint64_t highest = 0;
+        for (int digit = 0; digit < std::min(DecimalDigits(param), 19); ++digit)
+            highest = highest * 10 + 9;
+        return {0, highest};
+    }
+    if (!IsSignedCode(param.baseTypeCode)) return {0, MaskBits(bits)};
+    const uint64_t half = uint64_t{1} << (bits - 1);
+    // The complements spend a pattern on minus zero: their range is symmetric.
+    const bool symmetric = param.codedForm == CParam::kCodedOnesComplement ||
+                           param.codedForm == CParam::kCodedSignMagnitude;
+    return {symmetric ? half - 1 : half, half - 1};
+}
+
 bool ParseWhole(std::string_view text, bool& negative, uint64_t& value) {
     negative = false;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {

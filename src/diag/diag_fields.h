@@ -44,6 +44,21 @@ int64_t FieldBytes(const CParam& param);
 // Reads a field of up to 64 bits at byte `at`; false when the message ends before it.
 bool ReadBits(const uint8_t* data, size_t size, size_t at, const CParam& param, uint64_t& value);
 void WriteBits(std::vector<uint8_t>& bytes, size_t at, const CParam& param, uint64_t value);
+// A whole number's value from the bits of its coded form (CParam::CodedForm) and back. Values
+// are plain bits, two's complement for signed types; a value the form cannot hold is written
+// as the form's nearest (the encoder checks ranges first, with WholeRangeOf).
+uint64_t ValueOfCoded(const CParam& param, uint64_t bits);
+uint64_t CodedOfValue(const CParam& param, uint64_t value);
+// ReadBits and WriteBits of a whole number's value.
+bool ReadValue(const uint8_t* data, size_t size, size_t at, const CParam& param, uint64_t& value);
+void WriteValue(std::vector<uint8_t>& bytes, size_t at, const CParam& param, uint64_t value);
+// The whole numbers a number parameter holds: -mostNegative .. highest (mostNegative is the
+// magnitude of the lowest, 0 for unsigned types).
+struct WholeRange {
+    uint64_t mostNegative = 0;
+    uint64_t highest = 0;
+};
+WholeRange WholeRangeOf(const CParam& param);
 // The value a text gives (decimal or 0x hex); false when it is no whole number.
 bool ParseWhole(std::string_view text, bool& negative, uint64_t& value);
 bool HasLinearScaling(const CParam& param);

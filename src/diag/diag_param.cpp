@@ -136,6 +136,7 @@ CParam::CParam(const CParam& other)
       termination(other.termination),
       positionStated(other.positionStated),
       overlaid(other.overlaid),
+      codedForm(other.codedForm),
       requestBytePosition(other.requestBytePosition),
       lengthKeyId(other.lengthKeyId) {
     const uint64_t self = reinterpret_cast<uint64_t>(this);

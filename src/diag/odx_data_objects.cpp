@@ -137,7 +137,7 @@ void ApplyMux(OdxContext& context, NanoXML* mux, CParam& param, int depth) {
         NanoXML* keyDop = LinkEnd(Child(switchKey, "DATA-OBJECT-PROP-REF"));
         if (keyDop == nullptr) keyDop = LinkEnd(Child(switchKey, "DOP-REF"));
         if (keyDop != nullptr && keyDop->name == "DATA-OBJECT-PROP") {
-            ApplyCodedType(Child(keyDop, "DIAG-CODED-TYPE"), *key);
+            ApplyCodedType(Child(keyDop, "DIAG-CODED-TYPE"), *key, context.asWritten);
         }
     }
     auto cases = std::make_unique<CParam>();
@@ -252,7 +252,7 @@ void ApplyDynamicLengthField(OdxContext& context, NanoXML* field, CParam& param,
     NanoXML* countDop = LinkEnd(Child(determine, "DATA-OBJECT-PROP-REF"));
     if (countDop == nullptr) countDop = LinkEnd(Child(determine, "DOP-REF"));
     if (countDop != nullptr && countDop->name == "DATA-OBJECT-PROP")
-        ApplyCodedType(Child(countDop, "DIAG-CODED-TYPE"), *count);
+        ApplyCodedType(Child(countDop, "DIAG-CODED-TYPE"), *count, context.asWritten);
     FinishOdxParam(*count);
     auto items = std::make_unique<CParam>();
     items->name = "Items";
@@ -296,7 +296,7 @@ void ApplyDynamicEndmarkerField(OdxContext& context, NanoXML* field, CParam& par
     auto termination = std::make_unique<CParam>();
     termination->name = "Termination";
     termination->type = RecentText("CODED-CONST");
-    ApplyCodedType(Child(endDop, "DIAG-CODED-TYPE"), *termination);
+    ApplyCodedType(Child(endDop, "DIAG-CODED-TYPE"), *termination, context.asWritten);
     termination->valueStr = std::to_string(value);
     FinishOdxParam(*termination);
     // Without items the field is its termination.
@@ -368,8 +368,8 @@ void ApplyEnvDataDesc(OdxContext& context, NanoXML* desc, CParam& param, int dep
 
 // Each DTC of the DTC data object (inline or referenced) becomes a value-table entry whose
 // text reads "short name - trouble code : text".
-void ApplyDtcDop(NanoXML* dop, CParam& param) {
-    ApplyCodedType(Child(dop, "DIAG-CODED-TYPE"), param);
+void ApplyDtcDop(NanoXML* dop, CParam& param, bool asWritten) {
+    ApplyCodedType(Child(dop, "DIAG-CODED-TYPE"), param, asWritten);
     NanoXML* dtcs = Child(dop, "DTCS");
     if (dtcs == nullptr) return;
     for (NanoXML* child : dtcs->children) {
@@ -389,12 +389,12 @@ void ApplyDtcDop(NanoXML* dop, CParam& param) {
 
 }  // namespace
 
-void ApplyDataObjectProp(NanoXML* dop, CParam& param, bool decodeTexts) {
-    ApplyCodedType(Child(dop, "DIAG-CODED-TYPE"), param);
+void ApplyDataObjectProp(NanoXML* dop, CParam& param, bool asWritten) {
+    ApplyCodedType(Child(dop, "DIAG-CODED-TYPE"), param, asWritten);
     NanoXML* compu = Child(dop, "COMPU-METHOD");
     const std::string category = TextOf(compu, "CATEGORY");
     if (category == "TEXTTABLE") {
-        ReadTextTable(compu, param, decodeTexts);
+        ReadTextTable(compu, param, asWritten);
     } else if (category == "LINEAR" || category == "SCALE-LINEAR") {
         ReadLinear(compu, param);
     }
@@ -430,7 +430,7 @@ bool ApplyDataObject(OdxContext& context, NanoXML* target, CParam& param, int de
         return true;
     }
     if (kind == "DTC-DOP") {
-        ApplyDtcDop(target, param);
+        ApplyDtcDop(target, param, context.asWritten);
         return true;
     }
     const bool asWrittenKind =

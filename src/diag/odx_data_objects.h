@@ -14,8 +14,9 @@ void ApplyParamDataObject(OdxContext& context, NanoXML* element, CParam& param, 
 bool ApplyDataObject(OdxContext& context, NanoXML* target, CParam& param, int depth);
 
 // The coded type, computation method, unit and display of a "DATA-OBJECT-PROP".
-// Reading as written decodes character references in its value-table texts.
-void ApplyDataObjectProp(NanoXML* dop, CParam& param, bool decodeTexts = false);
+// Reading as written decodes character references in its value-table texts and takes the
+// coded type's encoding of whole numbers.
+void ApplyDataObjectProp(NanoXML* dop, CParam& param, bool asWritten = false);
 
 // Every "PARAM" of a structure becomes a sub-parameter of param; the bit length follows.
 void ApplyStructure(OdxContext& context, NanoXML* structure, CParam& param, int depth);

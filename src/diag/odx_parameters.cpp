@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "diag/cdd_parameters.h"
+#include "diag/diag_fields.h"
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
 #include "diag/odx_data_objects.h"
@@ -84,12 +85,33 @@ uint32_t OdxBaseTypeCode(std::string_view baseDataType) {
     return code;
 }
 
-void ApplyCodedType(NanoXML* coded, CParam& param) {
+namespace {
+
+// The coded form of a whole number's BASE-TYPE-ENCODING. Binary-coded decimals are read for
+// any integer type; the complements only mean something for signed types. Other encodings
+// (of texts, or "NONE", "2C") leave the plain bits.
+uint8_t CodedFormOf(std::string_view encoding, uint32_t baseTypeCode) {
+    const bool integer = baseTypeCode >= kTypeUint8 && baseTypeCode <= kTypeInt64;
+    if (!integer) return CParam::kCodedPlain;
+    if (encoding == "BCD-P") return CParam::kCodedBcdPacked;
+    if (encoding == "BCD-UP") return CParam::kCodedBcdUnpacked;
+    if (!IsSignedCode(baseTypeCode)) return CParam::kCodedPlain;
+    if (encoding == "1C" || encoding == "ONEC") return CParam::kCodedOnesComplement;
+    if (encoding == "SM") return CParam::kCodedSignMagnitude;
+    return CParam::kCodedPlain;
+}
+
+}  // namespace
+
+void ApplyCodedType(NanoXML* coded, CParam& param, bool asWritten) {
     if (coded == nullptr) return;
     const std::string baseType = coded->GetAttribute("BASE-DATA-TYPE");
     if (!baseType.empty()) {
         param.baseDataType = RecentText(baseType);
         param.baseTypeCode = OdxBaseTypeCode(baseType);
+    }
+    if (asWritten) {
+        param.codedForm = CodedFormOf(AttributeOf(coded, "BASE-TYPE-ENCODING"), param.baseTypeCode);
     }
     const std::string_view order = AttributeOf(coded, "IS-HIGHLOW-BYTE-ORDER");
     if (order == "true" || order == "1") {
@@ -243,7 +265,7 @@ std::unique_ptr<CParam> ReadOdxParam(OdxContext& context, NanoXML* element, int 
     param->semantic = RecentText(element->GetAttribute("SEMANTIC"));
     if (param->semantic.empty()) param->semantic = RecentText(TextOf(element, "SEMANTIC"));
     ReadCodedValues(element, *param);
-    ApplyCodedType(Child(element, "DIAG-CODED-TYPE"), *param);
+    ApplyCodedType(Child(element, "DIAG-CODED-TYPE"), *param, context.asWritten);
     ApplyParamDataObject(context, element, *param, depth);
     ApplyTableParts(context, element, *param, depth);
     if (context.asWritten) {

@@ -24,8 +24,9 @@ void ReadOdxParams(OdxContext& context, NanoXML* element,
                    std::vector<std::unique_ptr<CParam>>& into, uint64_t owner, int depth,
                    OdxPlacement placement);
 
-// The coding of a "DIAG-CODED-TYPE": base data type, byte order, lengths and mask.
-void ApplyCodedType(NanoXML* coded, CParam& param);
+// The coding of a "DIAG-CODED-TYPE": base data type, byte order, lengths and mask; read as
+// written also how the bits hold a whole number (its BASE-TYPE-ENCODING).
+void ApplyCodedType(NanoXML* coded, CParam& param, bool asWritten);
 
 // The base type code of an ODX base data type; names that the model's table does not know
 // map to the nearest base type ("A_UNICODE2STRING" to UTF16STRING, for example).

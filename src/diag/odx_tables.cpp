@@ -122,7 +122,7 @@ void ApplyTableKey(OdxContext& context, NanoXML* element, CParam& param) {
     const TableChoice choice = SelectTable(context, element, true);
     if (choice.table == nullptr) return;
     if (NanoXML* keyDop = KeyDataObject(choice.table)) {
-        ApplyCodedType(Child(keyDop, "DIAG-CODED-TYPE"), param);
+        ApplyCodedType(Child(keyDop, "DIAG-CODED-TYPE"), param, context.asWritten);
     }
     const CParam keyCoding = KeyCodingOf(choice.table);
     for (NanoXML* row : RowsOf(context, choice.table, true)) {

@@ -2,7 +2,8 @@
 // and dynamic length fields, end-of-PDU repetition, environment data of DTCs, variable lengths
 // (min-max with termination, leading length, a length key), negative response codes with
 // several admissible values and the global negative responses a layer gives or inherits; end-marker
-// fields and multiplexers; and the index of messages by their constant leading bytes.
+// fields and multiplexers; the index of messages by their constant leading bytes; and the coded
+// forms of whole numbers (binary-coded decimals, one's complement, sign and magnitude).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -412,4 +413,88 @@ TEST(LeadingConstantBytes, StopAtTheFirstByteNoConstantOwns) {
 
 }  // namespace
 }  // namespace odx_item_fields
+
+namespace odx_coded_forms {
+namespace {
+
+using namespace odx;
+
+std::string Encoded(const std::string& type, int bits, const std::string& encoding) {
+    std::string coded = Coded(type, bits);
+    return coded.insert(std::string("<DIAG-CODED-TYPE").size(),
+                        " BASE-TYPE-ENCODING=\"" + encoding + "\"");
+}
+
+std::string Document() {
+    const std::string dops =
+        Dop("bcd", Encoded("A_UINT32", 16, "BCD-P")) +
+        Dop("bcdu", Encoded("A_UINT32", 16, "BCD-UP")) + Dop("ones", Encoded("A_INT32", 8, "1C")) +
+        Dop("sm", Encoded("A_INT32", 8, "SM")) + Dop("twos", Encoded("A_INT32", 8, "2C"));
+    // A constant's coded value is a number the coded type writes: 1234 is "12 34" in BCD.
+    const std::string id =
+        Param("CODED-CONST", "Id", 1,
+              "<CODED-VALUE>1234</CODED-VALUE>" + Encoded("A_UINT32", 16, "BCD-P"));
+    const std::string requests =
+        Message("REQUEST", "rq.Forms",
+                Const("SID", 0, 0x2E) + id + Value("Bcd", 3, "bcd") + Value("Unpacked", 5, "bcdu") +
+                    Value("Ones", 7, "ones") + Value("Sm", 8, "sm") + Value("Twos", 9, "twos"));
+    return BaseVariantDocument("Forms", "<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>" + dops +
+                                            "</DATA-OBJECT-PROPS></DIAG-DATA-DICTIONARY-SPEC>"
+                                            "<DIAG-COMMS>" +
+                                            Service("Forms") + "</DIAG-COMMS><REQUESTS>" +
+                                            requests + "</REQUESTS>");
+}
+
+using OdxCodedForms = AsWrittenSuite<Document>;
+
+TEST_F(OdxCodedForms, NumbersDecodeAndEncodeInTheirCodedForm) {
+    const CUDSFunction& forms = *Service("Forms").requests.front();
+    // Values print in hex, signed ones as their two's complement: 921 (399) and -1 (FF) here.
+    ExpectDecodes({
+        {&forms, "2E 1234 0921 0305 FE 81 FF",
+         "SID=2E Id=4D2 Bcd=399 Unpacked=23 Ones=FF Sm=FF Twos=FF", ""},
+        // Minus zero of the complements is zero; a nibble above 9 counts as its value.
+        {&forms, "2E 1234 9999 0909 FF 80 80",
+         "SID=2E Id=4D2 Bcd=270F Unpacked=63 Ones=0 Sm=0 Twos=80", ""},
+        {&forms, "2E 1234 00A0 0000 7F 7F 7F",
+         "SID=2E Id=4D2 Bcd=64 Unpacked=0 Ones=7F Sm=7F Twos=7F", ""},
+    });
+    struct Case {
+        std::map<std::string, std::string> values;
+        const char* bytesOrError;
+    };
+    const std::vector<Case> cases = {
+        {{{"Bcd", "921"}, {"Unpacked", "35"}, {"Ones", "-1"}, {"Sm", "-1"}, {"Twos", "-1"}},
+         "2E 12 34 09 21 03 05 FE 81 FF"},
+        {{{"Bcd", "9999"}, {"Unpacked", "0"}, {"Ones", "-127"}, {"Sm", "-127"}, {"Twos", "-128"}},
+         "2E 12 34 99 99 00 00 80 FF 80"},
+        {{{"Bcd", "10000"}}, "parameter 'Bcd': 10000 is outside its valid range 0..9999"},
+        {{{"Bcd", "1"}, {"Unpacked", "100"}},
+         "parameter 'Unpacked': 100 is outside its valid range 0..99"},
+        {{{"Bcd", "1"}, {"Unpacked", "1"}, {"Ones", "-128"}},
+         "parameter 'Ones': -128 is outside its valid range -127..127"},
+        {{{"Bcd", "1"}, {"Unpacked", "1"}, {"Ones", "1"}, {"Sm", "-128"}},
+         "parameter 'Sm': -128 is outside its valid range -127..127"},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes;
+        std::string error;
+        std::map<std::string, std::string> values = c.values;
+        values.emplace("Ones", "0");
+        values.emplace("Sm", "0");
+        values.emplace("Twos", "0");
+        values.emplace("Unpacked", "0");
+        const bool ok = EncodeFunction(forms, values, bytes, error);
+        EXPECT_EQ(ok ? Hex(bytes, " ") : error, c.bytesOrError);
+    }
+    // The constant is found by its coded bytes.
+    uint8_t key[MessageIndex::kMaxKeyBytes];
+    ASSERT_EQ(LeadingConstantBytes(forms, key), 3u);
+    EXPECT_EQ(Hex(std::vector<uint8_t>(key, key + 3), " "), "2E 12 34");
+    const std::vector<uint8_t> bytes = BytesOfHex("2E 1234 0921 0305 FE 81 FF");
+    EXPECT_GT(MatchFunction(forms, bytes.data(), bytes.size(), {}), 0);
+}
+
+}  // namespace
+}  // namespace odx_coded_forms
 }  // namespace qm::diag::test
