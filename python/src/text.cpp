@@ -9,15 +9,11 @@
 
 #include <string_view>
 
+#include "platform/code_pages.h"
+
 namespace qmpy {
 
 namespace {
-
-// Code points of the bytes 0x80 to 0x9F in Windows-1252; the rest of the page is Latin-1.
-constexpr uint16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 bool IsAscii(const char* bytes, size_t size) {
     for (size_t i = 0; i < size; ++i) {
@@ -32,7 +28,7 @@ PyObject* DecodeWindows1252(const char* bytes, size_t size) {
     std::u16string wide(size, u'\0');
     for (size_t i = 0; i < size; ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        wide[i] = byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte;
+        wide[i] = static_cast<char16_t>(qm::platform::Windows1252CodePoint(byte));
     }
     return PyUnicode_FromKindAndData(PyUnicode_2BYTE_KIND, wide.data(),
                                      static_cast<Py_ssize_t>(wide.size()));

@@ -304,26 +304,7 @@ class Decoder {
         out.bytes.assign(data_ + start, data_ + start + length);
         if (IsStringCode(param.baseTypeCode)) {
             out.kind = DecodedParam::Kind::kText;
-            if (param.baseTypeCode == kTypeUtf16) {
-                for (size_t i = 0; i + 1 < out.bytes.size(); i += 2) {
-                    const uint32_t code = param.byteOrder == 1
-                                              ? out.bytes[i] | (out.bytes[i + 1] << 8)
-                                              : (out.bytes[i] << 8) | out.bytes[i + 1];
-                    if (code < 0x80) {
-                        out.string += static_cast<char>(code);
-                    } else if (code < 0x800) {
-                        out.string += static_cast<char>(0xC0 | (code >> 6));
-                        out.string += static_cast<char>(0x80 | (code & 0x3F));
-                    } else {
-                        out.string += static_cast<char>(0xE0 | (code >> 12));
-                        out.string += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-                        out.string += static_cast<char>(0x80 | (code & 0x3F));
-                    }
-                }
-            } else {
-                out.string.assign(out.bytes.begin(), out.bytes.end());
-                while (!out.string.empty() && out.string.back() == '\0') out.string.pop_back();
-            }
+            out.string = TextOfField(param, out.bytes);
         } else {
             out.kind = DecodedParam::Kind::kBytes;
         }

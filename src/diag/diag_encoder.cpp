@@ -299,7 +299,7 @@ class Encoder {
         if (given != nullptr) {
             const std::string& text = *given;
             if (IsStringCode(param.baseTypeCode)) {
-                content.assign(text.begin(), text.end());
+                if (!FieldBytesOfText(param, text, content, error)) return false;
             } else {
                 std::string hex = text;
                 if (hex.rfind("0x", 0) == 0 || hex.rfind("0X", 0) == 0) hex = hex.substr(2);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "diag/diag_tables.h"
+#include "platform/code_pages.h"
 
 namespace qm::diag {
 
@@ -159,6 +160,93 @@ bool ReadValue(const uint8_t* data, size_t size, size_t at, const CParam& param,
 
 void WriteValue(std::vector<uint8_t>& bytes, size_t at, const CParam& param, uint64_t value) {
     WriteBits(bytes, at, param, CodedOfValue(param, value));
+}
+
+namespace {
+
+uint8_t TextForm(const CParam& param) {
+    if (param.codedForm >= CParam::kTextLatin1) return param.codedForm;
+    return param.baseTypeCode == kTypeUtf16 ? CParam::kTextUtf16 : CParam::kCodedPlain;
+}
+
+std::string TextOfUtf16(const std::vector<uint8_t>& bytes, bool lowFirst) {
+    std::string text;
+    const auto unitAt = [&](size_t i) -> uint32_t {
+        return lowFirst ? bytes[i] | (bytes[i + 1] << 8) : (bytes[i] << 8) | bytes[i + 1];
+    };
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        uint32_t code = unitAt(i);
+        if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size()) {
+            const uint32_t low = unitAt(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        platform::AppendUtf8(text, code);  // a lone surrogate becomes U+FFFD
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string TextOfField(const CParam& param, const std::vector<uint8_t>& bytes) {
+    const uint8_t form = TextForm(param);
+    if (form == CParam::kTextUtf16) return TextOfUtf16(bytes, param.byteOrder == 1);
+    size_t end = bytes.size();
+    while (end > 0 && bytes[end - 1] == 0) --end;
+    if (form != CParam::kTextLatin1 && form != CParam::kTextWindows1252)
+        return std::string(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(end));
+    std::string text;
+    text.reserve(end);
+    for (size_t i = 0; i < end; ++i) {
+        platform::AppendUtf8(text, form == CParam::kTextLatin1
+                                       ? bytes[i]
+                                       : platform::Windows1252CodePoint(bytes[i]));
+    }
+    return text;
+}
+
+bool FieldBytesOfText(const CParam& param, std::string_view text, std::vector<uint8_t>& bytes,
+                      std::string& error) {
+    const uint8_t form = TextForm(param);
+    bytes.clear();
+    if (form != CParam::kTextLatin1 && form != CParam::kTextWindows1252 &&
+        form != CParam::kTextUtf16) {
+        bytes.assign(text.begin(), text.end());
+        return true;
+    }
+    for (size_t at = 0; at < text.size();) {
+        const uint32_t code = platform::NextCodePoint(text, at);
+        if (form == CParam::kTextUtf16) {
+            const auto put = [&](uint32_t unit) {
+                const auto high = static_cast<uint8_t>(unit >> 8);
+                const auto low = static_cast<uint8_t>(unit);
+                bytes.push_back(param.byteOrder == 1 ? low : high);
+                bytes.push_back(param.byteOrder == 1 ? high : low);
+            };
+            if (code < 0x10000) {
+                put(code);
+            } else {
+                put(0xD800 + ((code - 0x10000) >> 10));
+                put(0xDC00 + ((code - 0x10000) & 0x3FF));
+            }
+            continue;
+        }
+        uint8_t byte = 0;
+        const bool held = form == CParam::kTextLatin1
+                              ? (code <= 0xFF && (byte = static_cast<uint8_t>(code), true))
+                              : platform::Windows1252Byte(code, byte);
+        if (!held) {
+            std::string character;
+            platform::AppendUtf8(character, code);
+            error = "parameter '" + param.name + "': '" + character + "' is no character of " +
+                    (form == CParam::kTextLatin1 ? "ISO-8859-1" : "Windows-1252");
+            return false;
+        }
+        bytes.push_back(byte);
+    }
+    return true;
 }
 
 WholeRange WholeRangeOf(const CParam& param) {

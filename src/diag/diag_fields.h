@@ -4,6 +4,7 @@
 // and writing of a field's bits at its byte and bit position.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -52,6 +53,14 @@ uint64_t CodedOfValue(const CParam& param, uint64_t value);
 // ReadBits and WriteBits of a whole number's value.
 bool ReadValue(const uint8_t* data, size_t size, size_t at, const CParam& param, uint64_t& value);
 void WriteValue(std::vector<uint8_t>& bytes, size_t at, const CParam& param, uint64_t value);
+// The UTF-8 text of a text field's bytes, in its characters (CParam::kTextLatin1 ...; a field
+// of the UTF-16 base type is UTF-16 in any reading, others plain bytes). Trailing zero bytes of
+// a single-byte text end it; a character that does not convert reads as U+FFFD.
+std::string TextOfField(const CParam& param, const std::vector<uint8_t>& bytes);
+// The bytes of UTF-8 text in a text field's characters; false, with the reason in `error`, for
+// a character they cannot hold.
+bool FieldBytesOfText(const CParam& param, std::string_view text, std::vector<uint8_t>& bytes,
+                      std::string& error);
 // The whole numbers a number parameter holds: -mostNegative .. highest (mostNegative is the
 // magnitude of the lowest, 0 for unsigned types).
 struct WholeRange {

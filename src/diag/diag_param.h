@@ -173,15 +173,21 @@ class CParam : public IParam {
     uint8_t positionStated = 0;
     // A union (CDD read as written): the sub-parameters are views of the same bytes.
     uint8_t overlaid = 0;
-    // How the bits of a whole number hold its value (ODX read as written: the coded type's
-    // BASE-TYPE-ENCODING). Everywhere else the value is kept as plain or two's complement
-    // bits; the codec converts where it reads and writes the message (ReadValue, WriteValue).
+    // How the bits of a whole number hold its value, and which characters a text's bytes are
+    // (ODX read as written: the coded type's BASE-TYPE-ENCODING, else its base type). Everywhere
+    // else a number is kept as plain or two's complement bits and a text as UTF-8; the codec
+    // converts where it reads and writes the message (ReadValue, WriteValue, TextOfField,
+    // FieldBytesOfText).
     enum CodedForm : uint8_t {
         kCodedPlain = 0,
         kCodedBcdPacked = 1,       // a decimal digit a nibble, the most significant first
         kCodedBcdUnpacked = 2,     // a decimal digit a byte (its low nibble)
         kCodedOnesComplement = 3,  // a negative number is its magnitude with every bit inverted
         kCodedSignMagnitude = 4,   // the top bit is the sign, the others the magnitude
+        kTextLatin1 = 5,           // ISO-8859-1: a byte a character
+        kTextWindows1252 = 6,
+        kTextUtf8 = 7,
+        kTextUtf16 = 8,  // in the field's byte order
     };
     uint8_t codedForm = kCodedPlain;
     int32_t requestBytePosition = 0;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/code_pages.h"
 #include "quillmere/xml.h"
 
 namespace qm::diag {
@@ -297,24 +298,6 @@ bool ParseLimit(std::string_view text, uint32_t& value) {
 
 namespace {
 
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // The code point of an entity body (between "&" and ";"), or -1 when it is none we know.
 int64_t EntityCode(std::string_view body) {
     if (body == "amp") return '&';
@@ -350,7 +333,7 @@ std::string DecodeCharacterReferences(std::string text) {
         const int64_t code = EntityCode(std::string_view(text).substr(amp + 1, semi - amp - 1));
         if (code >= 0) {
             out.append(text, done, amp - done);
-            AppendUtf8(out, static_cast<uint32_t>(code));
+            qm::platform::AppendUtf8(out, static_cast<uint32_t>(code));
             done = semi + 1;
         }
         amp = text.find('&', code >= 0 ? semi + 1 : amp + 1);

@@ -87,10 +87,24 @@ uint32_t OdxBaseTypeCode(std::string_view baseDataType) {
 
 namespace {
 
-// The coded form of a whole number's BASE-TYPE-ENCODING. Binary-coded decimals are read for
-// any integer type; the complements only mean something for signed types. Other encodings
-// (of texts, or "NONE", "2C") leave the plain bits.
+// The characters of a text's BASE-TYPE-ENCODING, else of its base type. ISO-8859-2 is kept as
+// its bytes.
+uint8_t TextFormOf(std::string_view encoding, uint32_t baseTypeCode) {
+    if (encoding == "ISO-8859-1") return CParam::kTextLatin1;
+    if (encoding == "WINDOWS-1252") return CParam::kTextWindows1252;
+    if (encoding == "UTF-8") return CParam::kTextUtf8;
+    if (encoding == "UCS-2") return CParam::kTextUtf16;
+    if (!encoding.empty() && encoding != "NONE") return CParam::kCodedPlain;
+    if (baseTypeCode == kTypeUtf16) return CParam::kTextUtf16;
+    // What real tools take an "ASCII" string for: a byte a character, all 256 of them.
+    return baseTypeCode == kTypeAscii ? CParam::kTextLatin1 : CParam::kTextUtf8;
+}
+
+// The coded form of a BASE-TYPE-ENCODING. Binary-coded decimals are read for any integer
+// type; the complements only mean something for signed types. Other encodings ("NONE", "2C")
+// leave the plain bits.
 uint8_t CodedFormOf(std::string_view encoding, uint32_t baseTypeCode) {
+    if (IsStringCode(baseTypeCode)) return TextFormOf(encoding, baseTypeCode);
     const bool integer = baseTypeCode >= kTypeUint8 && baseTypeCode <= kTypeInt64;
     if (!integer) return CParam::kCodedPlain;
     if (encoding == "BCD-P") return CParam::kCodedBcdPacked;

@@ -429,7 +429,10 @@ std::string Document() {
     const std::string dops =
         Dop("bcd", Encoded("A_UINT32", 16, "BCD-P")) +
         Dop("bcdu", Encoded("A_UINT32", 16, "BCD-UP")) + Dop("ones", Encoded("A_INT32", 8, "1C")) +
-        Dop("sm", Encoded("A_INT32", 8, "SM")) + Dop("twos", Encoded("A_INT32", 8, "2C"));
+        Dop("sm", Encoded("A_INT32", 8, "SM")) + Dop("twos", Encoded("A_INT32", 8, "2C")) +
+        Dop("latin", Coded("A_ASCIISTRING", 24)) +
+        Dop("cp1252", Encoded("A_ASCIISTRING", 16, "WINDOWS-1252")) +
+        Dop("wide", Coded("A_UNICODE2STRING", 32));
     // A constant's coded value is a number the coded type writes: 1234 is "12 34" in BCD.
     const std::string id =
         Param("CODED-CONST", "Id", 1,
@@ -437,12 +440,15 @@ std::string Document() {
     const std::string requests =
         Message("REQUEST", "rq.Forms",
                 Const("SID", 0, 0x2E) + id + Value("Bcd", 3, "bcd") + Value("Unpacked", 5, "bcdu") +
-                    Value("Ones", 7, "ones") + Value("Sm", 8, "sm") + Value("Twos", 9, "twos"));
-    return BaseVariantDocument("Forms", "<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>" + dops +
-                                            "</DATA-OBJECT-PROPS></DIAG-DATA-DICTIONARY-SPEC>"
-                                            "<DIAG-COMMS>" +
-                                            Service("Forms") + "</DIAG-COMMS><REQUESTS>" +
-                                            requests + "</REQUESTS>");
+                    Value("Ones", 7, "ones") + Value("Sm", 8, "sm") + Value("Twos", 9, "twos")) +
+        Message("REQUEST", "rq.Texts",
+                Const("SID", 0, 0x2F) + Value("Latin", 1, "latin") + Value("Cp", 4, "cp1252") +
+                    Value("Wide", 6, "wide"));
+    return BaseVariantDocument(
+        "Forms", "<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>" + dops +
+                     "</DATA-OBJECT-PROPS></DIAG-DATA-DICTIONARY-SPEC><DIAG-COMMS>" +
+                     Service("Forms") + Service("Texts") + "</DIAG-COMMS><REQUESTS>" + requests +
+                     "</REQUESTS>");
 }
 
 using OdxCodedForms = AsWrittenSuite<Document>;
@@ -493,6 +499,44 @@ TEST_F(OdxCodedForms, NumbersDecodeAndEncodeInTheirCodedForm) {
     EXPECT_EQ(Hex(std::vector<uint8_t>(key, key + 3), " "), "2E 12 34");
     const std::vector<uint8_t> bytes = BytesOfHex("2E 1234 0921 0305 FE 81 FF");
     EXPECT_GT(MatchFunction(forms, bytes.data(), bytes.size(), {}), 0);
+}
+
+// Texts are UTF-8 in the model and the codec's results; the message holds them in the field's
+// characters: an "ASCII" string a byte a character (ISO-8859-1), Windows-1252 where the coded
+// type says so, UTF-16 in the field's byte order with surrogate pairs.
+TEST_F(OdxCodedForms, TextsConvertToAndFromTheirCharacters) {
+    const CUDSFunction& texts = *Service("Texts").requests.front();
+    const std::string euro = "\xE2\x82\xAC", aUmlaut = "\xC3\xA4", smiley = "\xF0\x9F\x98\x80";
+    const std::string wrong = "\xEF\xBF\xBD";
+    const std::string decoded[] = {
+        "SID=2F Latin=\"A" + aUmlaut + "\" Cp=\"" + euro + "A\" Wide=\"" + aUmlaut + "A\"",
+        "SID=2F Latin=\"ABC\" Cp=\"A\" Wide=\"" + smiley + "\"",
+        "SID=2F Latin=\"\" Cp=\"\" Wide=\"" + wrong + "A\"",
+    };
+    ExpectDecodes({
+        {&texts, "2F 41E400 8041 00E4 0041", decoded[0].c_str(), ""},
+        {&texts, "2F 414243 4100 D83D DE00", decoded[1].c_str(), ""},
+        {&texts, "2F 000000 0000 D83D 0041", decoded[2].c_str(), ""},  // a lone surrogate
+    });
+    struct Case {
+        std::map<std::string, std::string> values;
+        std::string bytesOrError;
+    };
+    const std::vector<Case> cases = {
+        {{{"Latin", "A" + aUmlaut}, {"Cp", euro + "A"}, {"Wide", aUmlaut + "A"}},
+         "2F 41 E4 00 80 41 00 E4 00 41"},
+        {{{"Latin", "ABC"}, {"Cp", "A"}, {"Wide", smiley}}, "2F 41 42 43 41 00 D8 3D DE 00"},
+        {{{"Latin", euro}, {"Cp", "A"}, {"Wide", "A"}},
+         "parameter 'Latin': '" + euro + "' is no character of ISO-8859-1"},
+        {{{"Latin", "A"}, {"Cp", "\xC4\x81"}, {"Wide", "A"}},
+         "parameter 'Cp': '\xC4\x81' is no character of Windows-1252"},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes;
+        std::string error;
+        const bool ok = EncodeFunction(texts, c.values, bytes, error);
+        EXPECT_EQ(ok ? Hex(bytes, " ") : error, c.bytesOrError);
+    }
 }
 
 }  // namespace
