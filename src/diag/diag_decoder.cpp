@@ -188,8 +188,9 @@ class Decoder {
             }
         }
         if (HasLinearScaling(param)) {
-            out.scaled = true;
-            out.physical = Physical(param, static_cast<double>(out.raw));
+            out.scaled = PhysicalOf(param, static_cast<double>(out.raw), out.physical);
+            if (!out.scaled)
+                Problem(param, "no scale of its computation covers " + std::to_string(out.raw));
         }
         next = at + static_cast<size_t>(FieldBytes(param));
         return true;

@@ -20,15 +20,35 @@ std::string RangeText(const CParam& param) {
     const WholeRange range = WholeRangeOf(param);
     std::string text = range.mostNegative == 0 ? "0" : "-" + std::to_string(range.mostNegative);
     text += ".." + std::to_string(range.highest);
-    if (HasLinearScaling(param)) {
-        const double low = Physical(param, 0.0);
-        const double high = Physical(param, static_cast<double>(range.highest));
-        char buffer[96];
-        std::snprintf(buffer, sizeof buffer, " (physical %g..%g)", std::min(low, high),
-                      std::max(low, high));
-        text += buffer;
+    if (!HasLinearScaling(param)) return text;
+    const auto physicalRange = [](double factor, double offset, double divisor, double from,
+                                  double to) {
+        const double low = (offset + factor * from) / divisor;
+        const double high = (offset + factor * to) / divisor;
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%g..%g", std::min(low, high), std::max(low, high));
+        return std::string(buffer);
+    };
+    const double highest = static_cast<double>(range.highest);
+    if (param.scales == nullptr) {
+        return text + " (physical " +
+               physicalRange(param.factor, param.offset, param.divisor, 0.0, highest) + ")";
     }
-    return text;
+    // A piecewise computation: each piece over the part of the coded range it covers.
+    const double lowest = -static_cast<double>(range.mostNegative);
+    std::string pieces;
+    for (const CLinearScale& scale : *param.scales) {
+        // Coded values are whole numbers: an open limit's nearest is one step inside.
+        const double from =
+            scale.hasLower ? std::max(scale.lower + (scale.lowerExcluded ? 1 : 0), lowest) : lowest;
+        const double to = scale.hasUpper
+                              ? std::min(scale.upper - (scale.upperExcluded ? 1 : 0), highest)
+                              : highest;
+        if (from > to) continue;
+        pieces += (pieces.empty() ? "" : ", ") +
+                  physicalRange(scale.factor, scale.offset, scale.divisor, from, to);
+    }
+    return text + " (physical " + pieces + ")";
 }
 
 std::string TextsOf(const CParam& param) {
@@ -80,9 +100,11 @@ bool CodedValueOf(const CParam& param, const std::string& text, uint64_t& coded,
     const double physical = std::strtod(text.c_str(), &end);
     if (end != text.c_str() && *end == '\0' && std::isfinite(physical) &&
         (HasLinearScaling(param) || param.valueTable.empty())) {
-        double raw = HasLinearScaling(param)
-                         ? (physical * param.divisor - param.offset) / param.factor
-                         : physical;
+        double raw = physical;
+        if (HasLinearScaling(param) && !CodedOfPhysical(param, physical, raw)) {
+            error = name + ": " + text + " is outside its valid range " + RangeText(param);
+            return false;
+        }
         raw = std::nearbyint(raw);
         const double low = -static_cast<double>(range.mostNegative);
         const double high = static_cast<double>(range.highest);

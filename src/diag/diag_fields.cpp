@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "diag/diag_tables.h"
@@ -283,12 +284,41 @@ bool ParseWhole(std::string_view text, bool& negative, uint64_t& value) {
 }
 
 bool HasLinearScaling(const CParam& param) {
+    if (param.scales != nullptr) return true;
     return param.hasScaling != 0 && param.factor != 0.0 && param.divisor != 0.0 &&
            !(param.factor == 1.0 && param.divisor == 1.0 && param.offset == 0.0);
 }
 
 double Physical(const CParam& param, double raw) {
     return (param.offset + param.factor * raw) / param.divisor;
+}
+
+bool PhysicalOf(const CParam& param, double coded, double& physical) {
+    if (param.scales == nullptr) {
+        physical = Physical(param, coded);
+        return true;
+    }
+    for (const CLinearScale& scale : *param.scales) {
+        if (!scale.Covers(coded)) continue;
+        physical = (scale.offset + scale.factor * coded) / scale.divisor;
+        return true;
+    }
+    return false;
+}
+
+bool CodedOfPhysical(const CParam& param, double physical, double& coded) {
+    if (param.scales == nullptr) {
+        coded = (physical * param.divisor - param.offset) / param.factor;
+        return true;
+    }
+    for (const CLinearScale& scale : *param.scales) {
+        if (scale.factor == 0.0) continue;  // a constant piece has no inverse
+        const double candidate = (physical * scale.divisor - scale.offset) / scale.factor;
+        if (!scale.Covers(std::nearbyint(candidate))) continue;
+        coded = candidate;
+        return true;
+    }
+    return false;
 }
 
 bool IsConstantKind(const CParam& param) {

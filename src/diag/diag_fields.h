@@ -72,6 +72,12 @@ WholeRange WholeRangeOf(const CParam& param);
 bool ParseWhole(std::string_view text, bool& negative, uint64_t& value);
 bool HasLinearScaling(const CParam& param);
 double Physical(const CParam& param, double raw);
+// The physical value of a coded one by the piece of the computation that covers it (by the one
+// scaling when it has no pieces); false when no piece does.
+bool PhysicalOf(const CParam& param, double coded, double& physical);
+// The coded value (not rounded) of a physical one, by the first piece whose physical range
+// holds it; false when none does.
+bool CodedOfPhysical(const CParam& param, double physical, double& coded);
 bool IsConstantKind(const CParam& param);
 // Constants compared when matching: the coded value must be known.
 bool ComparableConstant(const CParam& param);

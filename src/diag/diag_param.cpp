@@ -137,6 +137,7 @@ CParam::CParam(const CParam& other)
       positionStated(other.positionStated),
       overlaid(other.overlaid),
       codedForm(other.codedForm),
+      scales(other.scales),
       requestBytePosition(other.requestBytePosition),
       lengthKeyId(other.lengthKeyId) {
     const uint64_t self = reinterpret_cast<uint64_t>(this);

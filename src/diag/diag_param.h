@@ -40,6 +40,26 @@ class CVTabValue : public IVTabValue {
     qm::diag::SharedText xmlLocation;
 };
 
+// One piece of a computation that scales parts of the coded range differently (ODX
+// SCALE-LINEAR read as written): a coded value within its limits (an absent limit leaves that
+// side open) is (offset + factor x coded) / divisor.
+struct CLinearScale {
+    double lower = 0.0;
+    double upper = 0.0;
+    bool hasLower = false;
+    bool hasUpper = false;
+    bool lowerExcluded = false;  // an OPEN interval
+    bool upperExcluded = false;
+    double factor = 1.0;
+    double offset = 0.0;
+    double divisor = 1.0;
+
+    bool Covers(double coded) const {
+        return (!hasLower || (lowerExcluded ? coded > lower : coded >= lower)) &&
+               (!hasUpper || (upperExcluded ? coded < upper : coded <= upper));
+    }
+};
+
 class CParam : public IParam {
   public:
     CParam() = default;
@@ -190,6 +210,9 @@ class CParam : public IParam {
         kTextUtf16 = 8,  // in the field's byte order
     };
     uint8_t codedForm = kCodedPlain;
+    // The pieces of a piecewise computation, the first covering a value applying (null: factor,
+    // offset and divisor for every value). Copies share them.
+    std::shared_ptr<const std::vector<CLinearScale>> scales;
     int32_t requestBytePosition = 0;
     qm::diag::SharedText lengthKeyId;
     std::vector<std::unique_ptr<CParam>> subParams;

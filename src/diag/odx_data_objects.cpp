@@ -63,21 +63,47 @@ std::vector<NanoXML*> ValuesOf(NanoXML* list) {
     return values;
 }
 
-// Linear computation: physical = (offset + factor x coded) / divisor, from the first scale.
-void ReadLinear(NanoXML* compu, CParam& param) {
-    NanoXML* scales = Child(Child(compu, "COMPU-INTERNAL-TO-PHYS"), "COMPU-SCALES");
-    NanoXML* scale = Child(scales, "COMPU-SCALE");
+// The scaling of one COMPU-SCALE: physical = (offset + factor x coded) / divisor; false when it
+// has no coefficients.
+bool ReadScaling(NanoXML* scale, double& factor, double& offset, double& divisor) {
     NanoXML* coefficients = Child(scale, "COMPU-RATIONAL-COEFFS");
-    if (coefficients == nullptr) return;
+    if (coefficients == nullptr) return false;
     const std::vector<NanoXML*> numerator = ValuesOf(Child(coefficients, "COMPU-NUMERATOR"));
     const std::vector<NanoXML*> denominator = ValuesOf(Child(coefficients, "COMPU-DENOMINATOR"));
-    if (numerator.empty()) return;
-    param.offset = NumberOf(numerator[0]);
-    if (numerator.size() > 1) param.factor = NumberOf(numerator[1]);
-    if (!denominator.empty() && NumberOf(denominator[0]) != 0.0) {
-        param.divisor = NumberOf(denominator[0]);
-    }
+    if (numerator.empty()) return false;
+    offset = NumberOf(numerator[0]);
+    if (numerator.size() > 1) factor = NumberOf(numerator[1]);
+    if (!denominator.empty() && NumberOf(denominator[0]) != 0.0) divisor = NumberOf(denominator[0]);
+    return true;
+}
+
+// A limit of a COMPU-SCALE: absent or "INFINITE" leaves that side open.
+void ReadLimit(NanoXML* limit, double& value, bool& present, bool& excluded) {
+    if (limit == nullptr || AttributeOf(limit, "INTERVAL-TYPE") == "INFINITE") return;
+    present = true;
+    value = NumberOf(limit);
+    excluded = AttributeOf(limit, "INTERVAL-TYPE") == "OPEN";
+}
+
+// Linear computation from the first scale; a scale-linear one read as written keeps every
+// scale with its limits as the pieces of the computation.
+void ReadLinear(NanoXML* compu, CParam& param, bool piecewise) {
+    NanoXML* scales = Child(Child(compu, "COMPU-INTERNAL-TO-PHYS"), "COMPU-SCALES");
+    if (!ReadScaling(Child(scales, "COMPU-SCALE"), param.factor, param.offset, param.divisor))
+        return;
     param.hasScaling = 1;
+    if (!piecewise) return;
+    auto pieces = std::make_shared<std::vector<CLinearScale>>();
+    for (NanoXML* scale : scales->children) {
+        CLinearScale piece;
+        if (scale->name != "COMPU-SCALE" ||
+            !ReadScaling(scale, piece.factor, piece.offset, piece.divisor))
+            continue;
+        ReadLimit(Child(scale, "LOWER-LIMIT"), piece.lower, piece.hasLower, piece.lowerExcluded);
+        ReadLimit(Child(scale, "UPPER-LIMIT"), piece.upper, piece.hasUpper, piece.upperExcluded);
+        pieces->push_back(piece);
+    }
+    param.scales = std::move(pieces);
 }
 
 void ReadPhysicalType(NanoXML* physical, CParam& param) {
@@ -396,7 +422,7 @@ void ApplyDataObjectProp(NanoXML* dop, CParam& param, bool asWritten) {
     if (category == "TEXTTABLE") {
         ReadTextTable(compu, param, asWritten);
     } else if (category == "LINEAR" || category == "SCALE-LINEAR") {
-        ReadLinear(compu, param);
+        ReadLinear(compu, param, asWritten && category == "SCALE-LINEAR");
     }
     ReadPhysicalType(Child(dop, "PHYSICAL-TYPE"), param);
     ReadUnit(dop, param);

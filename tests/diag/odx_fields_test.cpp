@@ -425,9 +425,26 @@ std::string Encoded(const std::string& type, int bits, const std::string& encodi
                         " BASE-TYPE-ENCODING=\"" + encoding + "\"");
 }
 
+std::string Scale(const char* lower, const char* upper, int offset, int factor) {
+    return std::string("<COMPU-SCALE>") + lower + upper +
+           "<COMPU-RATIONAL-COEFFS><COMPU-NUMERATOR><V>" + std::to_string(offset) + "</V><V>" +
+           std::to_string(factor) + "</V></COMPU-NUMERATOR></COMPU-RATIONAL-COEFFS></COMPU-SCALE>";
+}
+
+// A separation time as UDS codes it: 0-127 ms (in microseconds here), 100-900 us at F1-F9.
+std::string PiecewiseDop() {
+    return "<DATA-OBJECT-PROP ID=\"stmin\"><SHORT-NAME>stmin</SHORT-NAME><COMPU-METHOD>"
+           "<CATEGORY>SCALE-LINEAR</CATEGORY><COMPU-INTERNAL-TO-PHYS><COMPU-SCALES>" +
+           Scale("<LOWER-LIMIT>0</LOWER-LIMIT>", "<UPPER-LIMIT>127</UPPER-LIMIT>", 0, 1000) +
+           Scale("<LOWER-LIMIT INTERVAL-TYPE=\"OPEN\">240</LOWER-LIMIT>",
+                 "<UPPER-LIMIT>249</UPPER-LIMIT>", -24000, 100) +
+           "</COMPU-SCALES></COMPU-INTERNAL-TO-PHYS></COMPU-METHOD>" + Coded("A_UINT32", 8) +
+           "</DATA-OBJECT-PROP>";
+}
+
 std::string Document() {
     const std::string dops =
-        Dop("bcd", Encoded("A_UINT32", 16, "BCD-P")) +
+        PiecewiseDop() + Dop("bcd", Encoded("A_UINT32", 16, "BCD-P")) +
         Dop("bcdu", Encoded("A_UINT32", 16, "BCD-UP")) + Dop("ones", Encoded("A_INT32", 8, "1C")) +
         Dop("sm", Encoded("A_INT32", 8, "SM")) + Dop("twos", Encoded("A_INT32", 8, "2C")) +
         Dop("latin", Coded("A_ASCIISTRING", 24)) +
@@ -443,12 +460,13 @@ std::string Document() {
                     Value("Ones", 7, "ones") + Value("Sm", 8, "sm") + Value("Twos", 9, "twos")) +
         Message("REQUEST", "rq.Texts",
                 Const("SID", 0, 0x2F) + Value("Latin", 1, "latin") + Value("Cp", 4, "cp1252") +
-                    Value("Wide", 6, "wide"));
-    return BaseVariantDocument(
-        "Forms", "<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>" + dops +
-                     "</DATA-OBJECT-PROPS></DIAG-DATA-DICTIONARY-SPEC><DIAG-COMMS>" +
-                     Service("Forms") + Service("Texts") + "</DIAG-COMMS><REQUESTS>" + requests +
-                     "</REQUESTS>");
+                    Value("Wide", 6, "wide")) +
+        Message("REQUEST", "rq.Pieces", Const("SID", 0, 0x30) + Value("StMin", 1, "stmin"));
+    return BaseVariantDocument("Forms",
+                               "<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>" + dops +
+                                   "</DATA-OBJECT-PROPS></DIAG-DATA-DICTIONARY-SPEC><DIAG-COMMS>" +
+                                   Service("Forms") + Service("Texts") + Service("Pieces") +
+                                   "</DIAG-COMMS><REQUESTS>" + requests + "</REQUESTS>");
 }
 
 using OdxCodedForms = AsWrittenSuite<Document>;
@@ -536,6 +554,38 @@ TEST_F(OdxCodedForms, TextsConvertToAndFromTheirCharacters) {
         std::string error;
         const bool ok = EncodeFunction(texts, c.values, bytes, error);
         EXPECT_EQ(ok ? Hex(bytes, " ") : error, c.bytesOrError);
+    }
+}
+
+// A scale-linear computation applies the scale whose limits hold the coded value; a value none
+// holds is a problem, and a physical value encodes by the first scale that reaches it (here
+// the first, whose range holds the second's).
+TEST_F(OdxCodedForms, PiecewiseComputationsScaleEachPiece) {
+    const CUDSFunction& pieces = *Service("Pieces").requests.front();
+    const auto physical = [&](const char* hex, std::string* problem) {
+        const std::vector<uint8_t> bytes = BytesOfHex(hex);
+        const std::vector<DecodedParam> decoded =
+            DecodeFunction(pieces, bytes.data(), bytes.size(), problem);
+        return decoded.size() == 2 && decoded[1].scaled ? decoded[1].physical : -1.0;
+    };
+    std::string problem;
+    EXPECT_EQ(physical("30 7F", &problem), 127000.0);
+    EXPECT_EQ(physical("30 F1", &problem), 100.0);
+    EXPECT_EQ(physical("30 F9", &problem), 900.0);
+    EXPECT_EQ(problem, "");
+    EXPECT_EQ(physical("30 F0", &problem), -1.0);  // the open limit leaves F0 out
+    EXPECT_EQ(problem, "parameter 'StMin': no scale of its computation covers 240");
+    for (const auto& [value, bytesOrError] : std::vector<std::pair<const char*, const char*>>{
+             {"5000", "30 05"},
+             {"127000", "30 7F"},
+             {"130000",
+              "parameter 'StMin': 130000 is outside its valid range 0..255 (physical "
+              "0..127000, 100..900)"},
+         }) {
+        std::vector<uint8_t> bytes;
+        std::string error;
+        const bool ok = EncodeFunction(pieces, {{"StMin", value}}, bytes, error);
+        EXPECT_EQ(ok ? Hex(bytes, " ") : error, bytesOrError);
     }
 }
 
