@@ -412,12 +412,14 @@ class Decoder {
     std::vector<std::pair<const CParam*, uint64_t>> numbers_;
 
   public:
-    // Whether every number decoded whose coding is a text table (texts, no scaling) has a text.
+    // Whether every number decoded whose coding is a text table (texts, no scaling, not a list
+    // of trouble codes) has a text.
     bool EveryValueNamed() const {
         for (const auto& number : numbers_) {
             const CParam& param = *number.first;
             const uint64_t value = number.second;
-            if (param.valueTable.empty() || HasLinearScaling(param)) continue;
+            if (param.valueTable.empty() || HasLinearScaling(param) || param.troubleCodes != 0)
+                continue;
             const auto& table = param.valueTable;
             if (std::none_of(table.begin(), table.end(),
                              [value](const auto& entry) { return entry->Contains(value); }))

@@ -137,6 +137,7 @@ CParam::CParam(const CParam& other)
       positionStated(other.positionStated),
       overlaid(other.overlaid),
       codedForm(other.codedForm),
+      troubleCodes(other.troubleCodes),
       scales(other.scales),
       requestBytePosition(other.requestBytePosition),
       lengthKeyId(other.lengthKeyId) {

@@ -210,6 +210,9 @@ class CParam : public IParam {
         kTextUtf16 = 8,  // in the field's byte order
     };
     uint8_t codedForm = kCodedPlain;
+    // The value table lists trouble codes (an ODX DTC-DOP read as written): a code it does not
+    // list is still a trouble code, where a text table names every value it accepts.
+    uint8_t troubleCodes = 0;
     // The pieces of a piecewise computation, the first covering a value applying (null: factor,
     // offset and divisor for every value). Copies share them.
     std::shared_ptr<const std::vector<CLinearScale>> scales;

@@ -396,6 +396,7 @@ void ApplyEnvDataDesc(OdxContext& context, NanoXML* desc, CParam& param, int dep
 // text reads "short name - trouble code : text".
 void ApplyDtcDop(NanoXML* dop, CParam& param, bool asWritten) {
     ApplyCodedType(Child(dop, "DIAG-CODED-TYPE"), param, asWritten);
+    param.troubleCodes = asWritten ? 1 : 0;
     NanoXML* dtcs = Child(dop, "DTCS");
     if (dtcs == nullptr) return;
     for (NanoXML* child : dtcs->children) {

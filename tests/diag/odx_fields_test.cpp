@@ -196,6 +196,16 @@ TEST_F(OdxFields, VariableLengthsEncodeAsTheyDecode) {
     }
 }
 
+// A trouble code its DTC-DOP does not list is still a trouble code: the message fits whole,
+// as one whose text-table values are all named does.
+TEST_F(OdxFields, AnUnlistedTroubleCodeStillFitsWhole) {
+    const CUDSFunction& dtc = *Service("Dtc").positiveResponses.front();
+    for (const char* hex : {"59 123456 0102 07", "59 000001 0102"}) {
+        const std::vector<uint8_t> bytes = BytesOfHex(hex);
+        EXPECT_EQ(DecodeFit(dtc, bytes.data(), bytes.size()), 2) << hex;
+    }
+}
+
 TEST_F(OdxFields, NegativeResponsesAcceptEveryListedCode) {
     const CUDSFunction& negative = *Service("Fields").negativeResponses.front();
     for (const auto& [hex, score] : std::vector<std::pair<const char*, int64_t>>{
