@@ -187,6 +187,7 @@ class Decoder {
                 break;
             }
         }
+        if (out.text.empty()) out.text = param.otherValuesText.c_str();
         if (HasLinearScaling(param)) {
             out.scaled = PhysicalOf(param, static_cast<double>(out.raw), out.physical);
             if (!out.scaled)
@@ -418,7 +419,8 @@ class Decoder {
         for (const auto& number : numbers_) {
             const CParam& param = *number.first;
             const uint64_t value = number.second;
-            if (param.valueTable.empty() || HasLinearScaling(param) || param.troubleCodes != 0)
+            if (param.valueTable.empty() || HasLinearScaling(param) || param.troubleCodes != 0 ||
+                !param.otherValuesText.empty())
                 continue;
             const auto& table = param.valueTable;
             if (std::none_of(table.begin(), table.end(),

@@ -139,6 +139,7 @@ CParam::CParam(const CParam& other)
       codedForm(other.codedForm),
       troubleCodes(other.troubleCodes),
       scales(other.scales),
+      otherValuesText(other.otherValuesText),
       requestBytePosition(other.requestBytePosition),
       lengthKeyId(other.lengthKeyId) {
     const uint64_t self = reinterpret_cast<uint64_t>(this);

@@ -216,6 +216,9 @@ class CParam : public IParam {
     // The pieces of a piecewise computation, the first covering a value applying (null: factor,
     // offset and divisor for every value). Copies share them.
     std::shared_ptr<const std::vector<CLinearScale>> scales;
+    // The text of the values no value-table entry names (an ODX text table's
+    // COMPU-DEFAULT-VALUE read as written); empty when they have none.
+    qm::diag::SharedText otherValuesText;
     int32_t requestBytePosition = 0;
     qm::diag::SharedText lengthKeyId;
     std::vector<std::unique_ptr<CParam>> subParams;

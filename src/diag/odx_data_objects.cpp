@@ -26,7 +26,8 @@ std::string ReferenceTail(bool byShortName, std::string_view value) {
     return tail;
 }
 
-// Text table: every "COMPU-SCALE" becomes a value-table entry.
+// Text table: every "COMPU-SCALE" becomes a value-table entry; read as written, the
+// "COMPU-DEFAULT-VALUE" text names the values no entry holds.
 void ReadTextTable(NanoXML* compu, CParam& param, bool decode) {
     NanoXML* scales = Child(Child(compu, "COMPU-INTERNAL-TO-PHYS"), "COMPU-SCALES");
     if (scales == nullptr) scales = Child(compu, "COMPU-SCALES");
@@ -43,6 +44,10 @@ void ReadTextTable(NanoXML* compu, CParam& param, bool decode) {
         entry->xmlLocation = scale->GetAttribute("ID");
         param.valueTable.push_back(std::move(entry));
     }
+    if (!decode) return;
+    NanoXML* fallback = Child(Child(compu, "COMPU-INTERNAL-TO-PHYS"), "COMPU-DEFAULT-VALUE");
+    std::string text = DecodeCharacterReferences(TextOf(fallback, "VT"));
+    if (!text.empty()) param.otherValuesText = RecentText(text);
 }
 
 double NumberOf(NanoXML* element) {

@@ -452,9 +452,23 @@ std::string PiecewiseDop() {
            "</DATA-OBJECT-PROP>";
 }
 
+// A text table that names the values it does not list.
+std::string StateDop() {
+    const auto entry = [](int value, const char* text) {
+        return "<COMPU-SCALE><LOWER-LIMIT>" + std::to_string(value) +
+               "</LOWER-LIMIT><COMPU-CONST><VT>" + text + "</VT></COMPU-CONST></COMPU-SCALE>";
+    };
+    return "<DATA-OBJECT-PROP ID=\"state\"><SHORT-NAME>state</SHORT-NAME><COMPU-METHOD>"
+           "<CATEGORY>TEXTTABLE</CATEGORY><COMPU-INTERNAL-TO-PHYS><COMPU-SCALES>" +
+           entry(0, "OFF") + entry(1, "ON") +
+           "</COMPU-SCALES><COMPU-DEFAULT-VALUE><VT>UNKNOWN</VT></COMPU-DEFAULT-VALUE>"
+           "</COMPU-INTERNAL-TO-PHYS></COMPU-METHOD>" +
+           Coded("A_UINT32", 8) + "</DATA-OBJECT-PROP>";
+}
+
 std::string Document() {
     const std::string dops =
-        PiecewiseDop() + Dop("bcd", Encoded("A_UINT32", 16, "BCD-P")) +
+        StateDop() + PiecewiseDop() + Dop("bcd", Encoded("A_UINT32", 16, "BCD-P")) +
         Dop("bcdu", Encoded("A_UINT32", 16, "BCD-UP")) + Dop("ones", Encoded("A_INT32", 8, "1C")) +
         Dop("sm", Encoded("A_INT32", 8, "SM")) + Dop("twos", Encoded("A_INT32", 8, "2C")) +
         Dop("latin", Coded("A_ASCIISTRING", 24)) +
@@ -471,7 +485,8 @@ std::string Document() {
         Message("REQUEST", "rq.Texts",
                 Const("SID", 0, 0x2F) + Value("Latin", 1, "latin") + Value("Cp", 4, "cp1252") +
                     Value("Wide", 6, "wide")) +
-        Message("REQUEST", "rq.Pieces", Const("SID", 0, 0x30) + Value("StMin", 1, "stmin"));
+        Message("REQUEST", "rq.Pieces",
+                Const("SID", 0, 0x30) + Value("StMin", 1, "stmin") + Value("State", 2, "state"));
     return BaseVariantDocument("Forms",
                                "<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>" + dops +
                                    "</DATA-OBJECT-PROPS></DIAG-DATA-DICTIONARY-SPEC><DIAG-COMMS>" +
@@ -576,26 +591,40 @@ TEST_F(OdxCodedForms, PiecewiseComputationsScaleEachPiece) {
         const std::vector<uint8_t> bytes = BytesOfHex(hex);
         const std::vector<DecodedParam> decoded =
             DecodeFunction(pieces, bytes.data(), bytes.size(), problem);
-        return decoded.size() == 2 && decoded[1].scaled ? decoded[1].physical : -1.0;
+        return decoded.size() == 3 && decoded[1].scaled ? decoded[1].physical : -1.0;
     };
     std::string problem;
-    EXPECT_EQ(physical("30 7F", &problem), 127000.0);
-    EXPECT_EQ(physical("30 F1", &problem), 100.0);
-    EXPECT_EQ(physical("30 F9", &problem), 900.0);
+    EXPECT_EQ(physical("30 7F 00", &problem), 127000.0);
+    EXPECT_EQ(physical("30 F1 00", &problem), 100.0);
+    EXPECT_EQ(physical("30 F9 00", &problem), 900.0);
     EXPECT_EQ(problem, "");
-    EXPECT_EQ(physical("30 F0", &problem), -1.0);  // the open limit leaves F0 out
+    EXPECT_EQ(physical("30 F0 00", &problem), -1.0);  // the open limit leaves F0 out
     EXPECT_EQ(problem, "parameter 'StMin': no scale of its computation covers 240");
     for (const auto& [value, bytesOrError] : std::vector<std::pair<const char*, const char*>>{
-             {"5000", "30 05"},
-             {"127000", "30 7F"},
+             {"5000", "30 05 01"},
+             {"127000", "30 7F 01"},
              {"130000",
               "parameter 'StMin': 130000 is outside its valid range 0..255 (physical "
               "0..127000, 100..900)"},
          }) {
         std::vector<uint8_t> bytes;
         std::string error;
-        const bool ok = EncodeFunction(pieces, {{"StMin", value}}, bytes, error);
+        const bool ok = EncodeFunction(pieces, {{"StMin", value}, {"State", "ON"}}, bytes, error);
         EXPECT_EQ(ok ? Hex(bytes, " ") : error, bytesOrError);
+    }
+}
+
+// A text table's default text names what its entries do not, and such a value fits whole.
+TEST_F(OdxCodedForms, ATextTableDefaultNamesTheOtherValues) {
+    const CUDSFunction& pieces = *Service("Pieces").requests.front();
+    for (const auto& [hex, text] : std::vector<std::pair<const char*, const char*>>{
+             {"30 00 01", "ON"}, {"30 00 07", "UNKNOWN"}}) {
+        const std::vector<uint8_t> bytes = BytesOfHex(hex);
+        const std::vector<DecodedParam> decoded =
+            DecodeFunction(pieces, bytes.data(), bytes.size());
+        ASSERT_EQ(decoded.size(), 3u);
+        EXPECT_EQ(decoded[2].text, text);
+        EXPECT_EQ(DecodeFit(pieces, bytes.data(), bytes.size()), 2) << hex;
     }
 }
 
