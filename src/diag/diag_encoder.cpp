@@ -21,18 +21,20 @@ std::string RangeText(const CParam& param) {
     std::string text = range.mostNegative == 0 ? "0" : "-" + std::to_string(range.mostNegative);
     text += ".." + std::to_string(range.highest);
     if (!HasLinearScaling(param)) return text;
-    const auto physicalRange = [](double factor, double offset, double divisor, double from,
-                                  double to) {
-        const double low = (offset + factor * from) / divisor;
-        const double high = (offset + factor * to) / divisor;
+    const auto physicalRange = [](const CLinearScale& scale, double from, double to) {
+        const double low = scale.Physical(from);
+        const double high = scale.Physical(to);
         char buffer[64];
         std::snprintf(buffer, sizeof buffer, "%g..%g", std::min(low, high), std::max(low, high));
         return std::string(buffer);
     };
     const double highest = static_cast<double>(range.highest);
     if (param.scales == nullptr) {
-        return text + " (physical " +
-               physicalRange(param.factor, param.offset, param.divisor, 0.0, highest) + ")";
+        CLinearScale whole;
+        whole.factor = param.factor;
+        whole.offset = param.offset;
+        whole.divisor = param.divisor;
+        return text + " (physical " + physicalRange(whole, 0.0, highest) + ")";
     }
     // A piecewise computation: each piece over the part of the coded range it covers.
     const double lowest = -static_cast<double>(range.mostNegative);
@@ -45,8 +47,7 @@ std::string RangeText(const CParam& param) {
                               ? std::min(scale.upper - (scale.upperExcluded ? 1 : 0), highest)
                               : highest;
         if (from > to) continue;
-        pieces += (pieces.empty() ? "" : ", ") +
-                  physicalRange(scale.factor, scale.offset, scale.divisor, from, to);
+        pieces += (pieces.empty() ? "" : ", ") + physicalRange(scale, from, to);
     }
     return text + " (physical " + pieces + ")";
 }

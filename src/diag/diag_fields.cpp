@@ -300,7 +300,7 @@ bool PhysicalOf(const CParam& param, double coded, double& physical) {
     }
     for (const CLinearScale& scale : *param.scales) {
         if (!scale.Covers(coded)) continue;
-        physical = (scale.offset + scale.factor * coded) / scale.divisor;
+        physical = scale.Physical(coded);
         return true;
     }
     return false;
@@ -313,7 +313,7 @@ bool CodedOfPhysical(const CParam& param, double physical, double& coded) {
     }
     for (const CLinearScale& scale : *param.scales) {
         if (scale.factor == 0.0) continue;  // a constant piece has no inverse
-        const double candidate = (physical * scale.divisor - scale.offset) / scale.factor;
+        const double candidate = scale.Coded(physical);
         if (!scale.Covers(std::nearbyint(candidate))) continue;
         coded = candidate;
         return true;

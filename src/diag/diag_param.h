@@ -41,8 +41,10 @@ class CVTabValue : public IVTabValue {
 };
 
 // One piece of a computation that scales parts of the coded range differently (ODX
-// SCALE-LINEAR read as written): a coded value within its limits (an absent limit leaves that
-// side open) is (offset + factor x coded) / divisor.
+// SCALE-LINEAR and TAB-INTP read as written): a coded value within its limits (an absent limit
+// leaves that side open) is base + (offset + factor x (coded - origin)) / divisor. A scale has
+// origin and base 0; an interpolation between the points (x0, y0) and (x1, y1) is y0 +
+// (y1 - y0) x (coded - x0) / (x1 - x0).
 struct CLinearScale {
     double lower = 0.0;
     double upper = 0.0;
@@ -53,7 +55,16 @@ struct CLinearScale {
     double factor = 1.0;
     double offset = 0.0;
     double divisor = 1.0;
+    double origin = 0.0;
+    double base = 0.0;
 
+    double Physical(double coded) const {
+        return base + (offset + factor * (coded - origin)) / divisor;
+    }
+    // The coded value (not rounded) of a physical one; a constant piece (factor 0) has none.
+    double Coded(double physical) const {
+        return ((physical - base) * divisor - offset) / factor + origin;
+    }
     bool Covers(double coded) const {
         return (!hasLower || (lowerExcluded ? coded > lower : coded >= lower)) &&
                (!hasUpper || (upperExcluded ? coded < upper : coded <= upper));

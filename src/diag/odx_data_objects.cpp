@@ -111,6 +111,38 @@ void ReadLinear(NanoXML* compu, CParam& param, bool piecewise) {
     param.scales = std::move(pieces);
 }
 
+// An interpolation table read as written: its points (coded LOWER-LIMIT, physical constant)
+// joined by straight pieces, in document order; a coded value outside them has no physical
+// value. Read as described it has no scaling.
+void ReadInterpolation(NanoXML* compu, CParam& param) {
+    NanoXML* scales = Child(Child(compu, "COMPU-INTERNAL-TO-PHYS"), "COMPU-SCALES");
+    if (scales == nullptr) return;
+    std::vector<std::pair<double, double>> points;
+    for (NanoXML* scale : scales->children) {
+        NanoXML* limit = Child(scale, "LOWER-LIMIT");
+        NanoXML* value = Child(Child(scale, "COMPU-CONST"), "V");
+        if (scale->name == "COMPU-SCALE" && limit != nullptr && value != nullptr)
+            points.emplace_back(NumberOf(limit), NumberOf(value));
+    }
+    auto pieces = std::make_shared<std::vector<CLinearScale>>();
+    for (size_t i = 0; i + 1 < points.size(); ++i) {
+        const auto [x0, y0] = points[i];
+        const auto [x1, y1] = points[i + 1];
+        if (!(x1 > x0)) continue;  // no piece between points out of order
+        CLinearScale piece;
+        piece.hasLower = piece.hasUpper = true;
+        piece.lower = piece.origin = x0;
+        piece.upper = x1;
+        piece.base = y0;
+        piece.offset = 0.0;
+        piece.factor = y1 - y0;
+        piece.divisor = x1 - x0;
+        pieces->push_back(piece);
+    }
+    // The interface's one scaling stays unset: no factor and offset stand for the table.
+    if (!pieces->empty()) param.scales = std::move(pieces);
+}
+
 void ReadPhysicalType(NanoXML* physical, CParam& param) {
     if (physical == nullptr) return;
     const std::string_view radix = AttributeOf(physical, "DISPLAY-RADIX");
@@ -429,6 +461,8 @@ void ApplyDataObjectProp(NanoXML* dop, CParam& param, bool asWritten) {
         ReadTextTable(compu, param, asWritten);
     } else if (category == "LINEAR" || category == "SCALE-LINEAR") {
         ReadLinear(compu, param, asWritten && category == "SCALE-LINEAR");
+    } else if (category == "TAB-INTP" && asWritten) {
+        ReadInterpolation(compu, param);
     }
     ReadPhysicalType(Child(dop, "PHYSICAL-TYPE"), param);
     ReadUnit(dop, param);

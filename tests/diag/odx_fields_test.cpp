@@ -452,6 +452,20 @@ std::string PiecewiseDop() {
            "</DATA-OBJECT-PROP>";
 }
 
+// A characteristic curve: the square root, interpolated between its points.
+std::string CurveDop() {
+    std::string points;
+    for (int y = 0; y <= 3; ++y) {
+        points += "<COMPU-SCALE><LOWER-LIMIT>" + std::to_string(y * y) +
+                  "</LOWER-LIMIT><COMPU-CONST><V>" + std::to_string(y) +
+                  "</V></COMPU-CONST></COMPU-SCALE>";
+    }
+    return "<DATA-OBJECT-PROP ID=\"curve\"><SHORT-NAME>curve</SHORT-NAME><COMPU-METHOD>"
+           "<CATEGORY>TAB-INTP</CATEGORY><COMPU-INTERNAL-TO-PHYS><COMPU-SCALES>" +
+           points + "</COMPU-SCALES></COMPU-INTERNAL-TO-PHYS></COMPU-METHOD>" +
+           Coded("A_UINT32", 8) + "</DATA-OBJECT-PROP>";
+}
+
 // A text table that names the values it does not list.
 std::string StateDop() {
     const auto entry = [](int value, const char* text) {
@@ -468,7 +482,7 @@ std::string StateDop() {
 
 std::string Document() {
     const std::string dops =
-        StateDop() + PiecewiseDop() + Dop("bcd", Encoded("A_UINT32", 16, "BCD-P")) +
+        StateDop() + CurveDop() + PiecewiseDop() + Dop("bcd", Encoded("A_UINT32", 16, "BCD-P")) +
         Dop("bcdu", Encoded("A_UINT32", 16, "BCD-UP")) + Dop("ones", Encoded("A_INT32", 8, "1C")) +
         Dop("sm", Encoded("A_INT32", 8, "SM")) + Dop("twos", Encoded("A_INT32", 8, "2C")) +
         Dop("latin", Coded("A_ASCIISTRING", 24)) +
@@ -486,7 +500,8 @@ std::string Document() {
                 Const("SID", 0, 0x2F) + Value("Latin", 1, "latin") + Value("Cp", 4, "cp1252") +
                     Value("Wide", 6, "wide")) +
         Message("REQUEST", "rq.Pieces",
-                Const("SID", 0, 0x30) + Value("StMin", 1, "stmin") + Value("State", 2, "state"));
+                Const("SID", 0, 0x30) + Value("StMin", 1, "stmin") + Value("State", 2, "state") +
+                    Value("Curve", 3, "curve"));
     return BaseVariantDocument("Forms",
                                "<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>" + dops +
                                    "</DATA-OBJECT-PROPS></DIAG-DATA-DICTIONARY-SPEC><DIAG-COMMS>" +
@@ -582,34 +597,42 @@ TEST_F(OdxCodedForms, TextsConvertToAndFromTheirCharacters) {
     }
 }
 
-// A scale-linear computation applies the scale whose limits hold the coded value; a value none
-// holds is a problem, and a physical value encodes by the first scale that reaches it (here
-// the first, whose range holds the second's).
+// A scale-linear computation applies the scale whose limits hold the coded value, an
+// interpolation table the piece between the points around it; a value none holds is a problem,
+// and a physical value encodes by the first piece that reaches it (here the first scale, whose
+// range holds the second's).
 TEST_F(OdxCodedForms, PiecewiseComputationsScaleEachPiece) {
     const CUDSFunction& pieces = *Service("Pieces").requests.front();
-    const auto physical = [&](const char* hex, std::string* problem) {
+    const auto physical = [&](const char* hex, size_t index, std::string* problem) {
         const std::vector<uint8_t> bytes = BytesOfHex(hex);
         const std::vector<DecodedParam> decoded =
             DecodeFunction(pieces, bytes.data(), bytes.size(), problem);
-        return decoded.size() == 3 && decoded[1].scaled ? decoded[1].physical : -1.0;
+        return decoded.size() == 4 && decoded[index].scaled ? decoded[index].physical : -1.0;
     };
     std::string problem;
-    EXPECT_EQ(physical("30 7F 00", &problem), 127000.0);
-    EXPECT_EQ(physical("30 F1 00", &problem), 100.0);
-    EXPECT_EQ(physical("30 F9 00", &problem), 900.0);
+    EXPECT_EQ(physical("30 7F 00 00", 1, &problem), 127000.0);
+    EXPECT_EQ(physical("30 F1 00 00", 1, &problem), 100.0);
+    EXPECT_EQ(physical("30 F9 00 00", 1, &problem), 900.0);
+    // The curve interpolates between its points: 6 lies 2/5 of the way from 4 to 9.
+    EXPECT_EQ(physical("30 00 00 04", 3, &problem), 2.0);
+    EXPECT_DOUBLE_EQ(physical("30 00 00 06", 3, &problem), 2.4);
     EXPECT_EQ(problem, "");
-    EXPECT_EQ(physical("30 F0 00", &problem), -1.0);  // the open limit leaves F0 out
+    EXPECT_EQ(physical("30 F0 00 00", 1, &problem), -1.0);  // the open limit leaves F0 out
     EXPECT_EQ(problem, "parameter 'StMin': no scale of its computation covers 240");
+    problem.clear();
+    EXPECT_EQ(physical("30 00 00 0A", 3, &problem), -1.0);  // beyond the last point
+    EXPECT_EQ(problem, "parameter 'Curve': no scale of its computation covers 10");
     for (const auto& [value, bytesOrError] : std::vector<std::pair<const char*, const char*>>{
-             {"5000", "30 05 01"},
-             {"127000", "30 7F 01"},
+             {"5000", "30 05 01 06"},
+             {"127000", "30 7F 01 06"},
              {"130000",
               "parameter 'StMin': 130000 is outside its valid range 0..255 (physical "
               "0..127000, 100..900)"},
          }) {
         std::vector<uint8_t> bytes;
         std::string error;
-        const bool ok = EncodeFunction(pieces, {{"StMin", value}, {"State", "ON"}}, bytes, error);
+        const bool ok = EncodeFunction(
+            pieces, {{"StMin", value}, {"State", "ON"}, {"Curve", "2.4"}}, bytes, error);
         EXPECT_EQ(ok ? Hex(bytes, " ") : error, bytesOrError);
     }
 }
@@ -618,11 +641,11 @@ TEST_F(OdxCodedForms, PiecewiseComputationsScaleEachPiece) {
 TEST_F(OdxCodedForms, ATextTableDefaultNamesTheOtherValues) {
     const CUDSFunction& pieces = *Service("Pieces").requests.front();
     for (const auto& [hex, text] : std::vector<std::pair<const char*, const char*>>{
-             {"30 00 01", "ON"}, {"30 00 07", "UNKNOWN"}}) {
+             {"30 00 01 00", "ON"}, {"30 00 07 00", "UNKNOWN"}}) {
         const std::vector<uint8_t> bytes = BytesOfHex(hex);
         const std::vector<DecodedParam> decoded =
             DecodeFunction(pieces, bytes.data(), bytes.size());
-        ASSERT_EQ(decoded.size(), 3u);
+        ASSERT_EQ(decoded.size(), 4u);
         EXPECT_EQ(decoded[2].text, text);
         EXPECT_EQ(DecodeFit(pieces, bytes.data(), bytes.size()), 2) << hex;
     }
