@@ -294,16 +294,19 @@ double Physical(const CParam& param, double raw) {
 }
 
 bool PhysicalOf(const CParam& param, double coded, double& physical) {
-    if (param.scales == nullptr) {
+    bool covered = param.scales == nullptr;
+    if (covered) {
         physical = Physical(param, coded);
-        return true;
+    } else {
+        for (const CLinearScale& scale : *param.scales) {
+            if (!scale.Covers(coded)) continue;
+            physical = scale.Physical(coded);
+            covered = true;
+            break;
+        }
     }
-    for (const CLinearScale& scale : *param.scales) {
-        if (!scale.Covers(coded)) continue;
-        physical = scale.Physical(coded);
-        return true;
-    }
-    return false;
+    if (covered && param.wholePhysical != 0) physical = std::nearbyint(physical);
+    return covered;
 }
 
 bool CodedOfPhysical(const CParam& param, double physical, double& coded) {

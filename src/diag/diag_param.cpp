@@ -138,6 +138,7 @@ CParam::CParam(const CParam& other)
       overlaid(other.overlaid),
       codedForm(other.codedForm),
       troubleCodes(other.troubleCodes),
+      wholePhysical(other.wholePhysical),
       scales(other.scales),
       otherValuesText(other.otherValuesText),
       requestBytePosition(other.requestBytePosition),

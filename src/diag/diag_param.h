@@ -224,6 +224,9 @@ class CParam : public IParam {
     // The value table lists trouble codes (an ODX DTC-DOP read as written): a code it does not
     // list is still a trouble code, where a text table names every value it accepts.
     uint8_t troubleCodes = 0;
+    // The physical value is a whole number (an ODX integer PHYSICAL-TYPE read as written): a
+    // computation's result is rounded to the nearest, ties to even.
+    uint8_t wholePhysical = 0;
     // The pieces of a piecewise computation, the first covering a value applying (null: factor,
     // offset and divisor for every value). Copies share them.
     std::shared_ptr<const std::vector<CLinearScale>> scales;

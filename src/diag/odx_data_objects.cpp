@@ -464,7 +464,12 @@ void ApplyDataObjectProp(NanoXML* dop, CParam& param, bool asWritten) {
     } else if (category == "TAB-INTP" && asWritten) {
         ReadInterpolation(compu, param);
     }
-    ReadPhysicalType(Child(dop, "PHYSICAL-TYPE"), param);
+    NanoXML* physical = Child(dop, "PHYSICAL-TYPE");
+    ReadPhysicalType(physical, param);
+    if (asWritten) {
+        const std::string_view type = AttributeOf(physical, "BASE-DATA-TYPE");
+        param.wholePhysical = type == "A_INT32" || type == "A_UINT32" ? 1 : 0;
+    }
     ReadUnit(dop, param);
 }
 

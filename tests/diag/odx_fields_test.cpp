@@ -435,10 +435,14 @@ std::string Encoded(const std::string& type, int bits, const std::string& encodi
                         " BASE-TYPE-ENCODING=\"" + encoding + "\"");
 }
 
-std::string Scale(const char* lower, const char* upper, int offset, int factor) {
+std::string Scale(const char* lower, const char* upper, int offset, int factor, int divisor = 1) {
     return std::string("<COMPU-SCALE>") + lower + upper +
            "<COMPU-RATIONAL-COEFFS><COMPU-NUMERATOR><V>" + std::to_string(offset) + "</V><V>" +
-           std::to_string(factor) + "</V></COMPU-NUMERATOR></COMPU-RATIONAL-COEFFS></COMPU-SCALE>";
+           std::to_string(factor) + "</V></COMPU-NUMERATOR>" +
+           (divisor == 1
+                ? ""
+                : "<COMPU-DENOMINATOR><V>" + std::to_string(divisor) + "</V></COMPU-DENOMINATOR>") +
+           "</COMPU-RATIONAL-COEFFS></COMPU-SCALE>";
 }
 
 // A separation time as UDS codes it: 0-127 ms (in microseconds here), 100-900 us at F1-F9.
@@ -466,6 +470,14 @@ std::string CurveDop() {
            Coded("A_UINT32", 8) + "</DATA-OBJECT-PROP>";
 }
 
+// A speed in whole km/h from tenths.
+std::string SpeedDop() {
+    return "<DATA-OBJECT-PROP ID=\"speed\"><SHORT-NAME>speed</SHORT-NAME><COMPU-METHOD>"
+           "<CATEGORY>LINEAR</CATEGORY><COMPU-INTERNAL-TO-PHYS><COMPU-SCALES>" +
+           Scale("", "", 0, 1, 10) + "</COMPU-SCALES></COMPU-INTERNAL-TO-PHYS></COMPU-METHOD>" +
+           Coded("A_UINT32", 8) + "<PHYSICAL-TYPE BASE-DATA-TYPE=\"A_INT32\"/></DATA-OBJECT-PROP>";
+}
+
 // A text table that names the values it does not list.
 std::string StateDop() {
     const auto entry = [](int value, const char* text) {
@@ -482,7 +494,8 @@ std::string StateDop() {
 
 std::string Document() {
     const std::string dops =
-        StateDop() + CurveDop() + PiecewiseDop() + Dop("bcd", Encoded("A_UINT32", 16, "BCD-P")) +
+        SpeedDop() + StateDop() + CurveDop() + PiecewiseDop() +
+        Dop("bcd", Encoded("A_UINT32", 16, "BCD-P")) +
         Dop("bcdu", Encoded("A_UINT32", 16, "BCD-UP")) + Dop("ones", Encoded("A_INT32", 8, "1C")) +
         Dop("sm", Encoded("A_INT32", 8, "SM")) + Dop("twos", Encoded("A_INT32", 8, "2C")) +
         Dop("latin", Coded("A_ASCIISTRING", 24)) +
@@ -501,12 +514,13 @@ std::string Document() {
                     Value("Wide", 6, "wide")) +
         Message("REQUEST", "rq.Pieces",
                 Const("SID", 0, 0x30) + Value("StMin", 1, "stmin") + Value("State", 2, "state") +
-                    Value("Curve", 3, "curve"));
-    return BaseVariantDocument("Forms",
-                               "<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>" + dops +
-                                   "</DATA-OBJECT-PROPS></DIAG-DATA-DICTIONARY-SPEC><DIAG-COMMS>" +
-                                   Service("Forms") + Service("Texts") + Service("Pieces") +
-                                   "</DIAG-COMMS><REQUESTS>" + requests + "</REQUESTS>");
+                    Value("Curve", 3, "curve")) +
+        Message("REQUEST", "rq.Whole", Const("SID", 0, 0x31) + Value("Speed", 1, "speed"));
+    return BaseVariantDocument(
+        "Forms", "<DIAG-DATA-DICTIONARY-SPEC><DATA-OBJECT-PROPS>" + dops +
+                     "</DATA-OBJECT-PROPS></DIAG-DATA-DICTIONARY-SPEC><DIAG-COMMS>" +
+                     Service("Forms") + Service("Texts") + Service("Pieces") + Service("Whole") +
+                     "</DIAG-COMMS><REQUESTS>" + requests + "</REQUESTS>");
 }
 
 using OdxCodedForms = AsWrittenSuite<Document>;
@@ -648,6 +662,18 @@ TEST_F(OdxCodedForms, ATextTableDefaultNamesTheOtherValues) {
         ASSERT_EQ(decoded.size(), 4u);
         EXPECT_EQ(decoded[2].text, text);
         EXPECT_EQ(DecodeFit(pieces, bytes.data(), bytes.size()), 2) << hex;
+    }
+}
+
+// An integer physical type makes the computation's result whole: rounded, ties to even.
+TEST_F(OdxCodedForms, AnIntegerPhysicalTypeRoundsTheResult) {
+    const CUDSFunction& whole = *Service("Whole").requests.front();
+    for (const auto& [hex, speed] : std::vector<std::pair<const char*, double>>{
+             {"31 7B", 12.0}, {"31 7D", 12.0}, {"31 87", 14.0}, {"31 7F", 13.0}}) {
+        const std::vector<uint8_t> bytes = BytesOfHex(hex);
+        const std::vector<DecodedParam> decoded = DecodeFunction(whole, bytes.data(), bytes.size());
+        ASSERT_EQ(decoded.size(), 2u);
+        EXPECT_EQ(decoded[1].physical, speed) << hex;
     }
 }
 
