@@ -187,7 +187,7 @@ class Decoder {
                 break;
             }
         }
-        if (out.text.empty()) out.text = param.otherValuesText.c_str();
+        if (out.text.empty()) out.text = OtherValuesText(param);
         if (HasLinearScaling(param)) {
             out.scaled = PhysicalOf(param, static_cast<double>(out.raw), out.physical);
             if (!out.scaled)
@@ -420,7 +420,7 @@ class Decoder {
             const CParam& param = *number.first;
             const uint64_t value = number.second;
             if (param.valueTable.empty() || HasLinearScaling(param) || param.troubleCodes != 0 ||
-                !param.otherValuesText.empty())
+                *OtherValuesText(param) != '\0')
                 continue;
             const auto& table = param.valueTable;
             if (std::none_of(table.begin(), table.end(),

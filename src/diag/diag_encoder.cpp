@@ -29,7 +29,7 @@ std::string RangeText(const CParam& param) {
         return std::string(buffer);
     };
     const double highest = static_cast<double>(range.highest);
-    if (param.scales == nullptr) {
+    if (!HasPieces(param)) {
         CLinearScale whole;
         whole.factor = param.factor;
         whole.offset = param.offset;
@@ -39,7 +39,7 @@ std::string RangeText(const CParam& param) {
     // A piecewise computation: each piece over the part of the coded range it covers.
     const double lowest = -static_cast<double>(range.mostNegative);
     std::string pieces;
-    for (const CLinearScale& scale : *param.scales) {
+    for (const CLinearScale& scale : param.computation->pieces) {
         // Coded values are whole numbers: an open limit's nearest is one step inside.
         const double from =
             scale.hasLower ? std::max(scale.lower + (scale.lowerExcluded ? 1 : 0), lowest) : lowest;
@@ -65,12 +65,7 @@ std::string TextsOf(const CParam& param) {
 bool CodedValueOf(const CParam& param, const std::string& text, uint64_t& coded,
                   std::string& error) {
     const std::string name = "parameter '" + param.name + "'";
-    for (const auto& entry : param.valueTable) {
-        if (text == entry->text.c_str()) {
-            coded = entry->rangeStart;
-            return true;
-        }
-    }
+    if (CodedValueOfText(param, text, coded)) return true;
     bool negative = false;
     uint64_t whole = 0;
     const bool isHex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');

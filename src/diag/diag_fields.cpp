@@ -283,8 +283,40 @@ bool ParseWhole(std::string_view text, bool& negative, uint64_t& value) {
     return result.ec == std::errc() && result.ptr == text.data() + text.size();
 }
 
+bool HasPieces(const CParam& param) {
+    return param.computation != nullptr && !param.computation->pieces.empty();
+}
+
+const char* OtherValuesText(const CParam& param) {
+    return param.computation != nullptr ? param.computation->otherValuesText.c_str() : "";
+}
+
+bool CodedValueOfText(const CParam& param, std::string_view text, uint64_t& coded) {
+    const CComputation* computation = param.computation.get();
+    if (computation != nullptr) {
+        for (const auto& [inverseText, value] : computation->inverses) {
+            if (text == inverseText.c_str()) {
+                coded = value;
+                return true;
+            }
+        }
+    }
+    for (const auto& entry : param.valueTable) {
+        if (text == entry->text.c_str()) {
+            coded = entry->rangeStart;
+            return true;
+        }
+    }
+    if (computation != nullptr && computation->otherValuesEncode &&
+        text == computation->otherValuesText.c_str()) {
+        coded = computation->otherValuesCoded;
+        return true;
+    }
+    return false;
+}
+
 bool HasLinearScaling(const CParam& param) {
-    if (param.scales != nullptr) return true;
+    if (HasPieces(param)) return true;
     return param.hasScaling != 0 && param.factor != 0.0 && param.divisor != 0.0 &&
            !(param.factor == 1.0 && param.divisor == 1.0 && param.offset == 0.0);
 }
@@ -294,11 +326,11 @@ double Physical(const CParam& param, double raw) {
 }
 
 bool PhysicalOf(const CParam& param, double coded, double& physical) {
-    bool covered = param.scales == nullptr;
+    bool covered = !HasPieces(param);
     if (covered) {
         physical = Physical(param, coded);
     } else {
-        for (const CLinearScale& scale : *param.scales) {
+        for (const CLinearScale& scale : param.computation->pieces) {
             if (!scale.Covers(coded)) continue;
             physical = scale.Physical(coded);
             covered = true;
@@ -310,11 +342,11 @@ bool PhysicalOf(const CParam& param, double coded, double& physical) {
 }
 
 bool CodedOfPhysical(const CParam& param, double physical, double& coded) {
-    if (param.scales == nullptr) {
+    if (!HasPieces(param)) {
         coded = (physical * param.divisor - param.offset) / param.factor;
         return true;
     }
-    for (const CLinearScale& scale : *param.scales) {
+    for (const CLinearScale& scale : param.computation->pieces) {
         if (scale.factor == 0.0) continue;  // a constant piece has no inverse
         const double candidate = scale.Coded(physical);
         if (!scale.Covers(std::nearbyint(candidate))) continue;

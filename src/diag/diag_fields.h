@@ -71,6 +71,14 @@ WholeRange WholeRangeOf(const CParam& param);
 // The value a text gives (decimal or 0x hex); false when it is no whole number.
 bool ParseWhole(std::string_view text, bool& negative, uint64_t& value);
 bool HasLinearScaling(const CParam& param);
+// Whether the computation has pieces (CComputation::pieces).
+bool HasPieces(const CParam& param);
+// The text of the values no value-table entry names ("" when none).
+const char* OtherValuesText(const CParam& param);
+// The coded value a value-table text encodes as: its inverse value where the computation gives
+// one, else the lower limit of its first entry, else the inverse of the text of other values;
+// false for no text of the parameter.
+bool CodedValueOfText(const CParam& param, std::string_view text, uint64_t& coded);
 double Physical(const CParam& param, double raw);
 // The physical value of a coded one by the piece of the computation that covers it (by the one
 // scaling when it has no pieces); false when no piece does.

@@ -139,8 +139,7 @@ CParam::CParam(const CParam& other)
       codedForm(other.codedForm),
       troubleCodes(other.troubleCodes),
       wholePhysical(other.wholePhysical),
-      scales(other.scales),
-      otherValuesText(other.otherValuesText),
+      computation(other.computation),
       requestBytePosition(other.requestBytePosition),
       lengthKeyId(other.lengthKeyId) {
     const uint64_t self = reinterpret_cast<uint64_t>(this);

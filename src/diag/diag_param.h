@@ -71,6 +71,20 @@ struct CLinearScale {
     }
 };
 
+// What a computation read as written adds to the one scaling and the value table of the
+// interface (ODX): its pieces, the text of the values no entry names, and the coded values
+// that texts encode as where they are not their entry's lower limit.
+struct CComputation {
+    // The first piece covering a value applies; empty: factor, offset and divisor for every value.
+    std::vector<CLinearScale> pieces;
+    // A text table's COMPU-DEFAULT-VALUE text, and the coded value it encodes as when it has one.
+    qm::diag::SharedText otherValuesText;
+    bool otherValuesEncode = false;
+    uint32_t otherValuesCoded = 0;
+    // COMPU-INVERSE-VALUEs: a text and the coded value it encodes as (the first of a text wins).
+    std::vector<std::pair<qm::diag::SharedText, uint32_t>> inverses;
+};
+
 class CParam : public IParam {
   public:
     CParam() = default;
@@ -227,12 +241,8 @@ class CParam : public IParam {
     // The physical value is a whole number (an ODX integer PHYSICAL-TYPE read as written): a
     // computation's result is rounded to the nearest, ties to even.
     uint8_t wholePhysical = 0;
-    // The pieces of a piecewise computation, the first covering a value applying (null: factor,
-    // offset and divisor for every value). Copies share them.
-    std::shared_ptr<const std::vector<CLinearScale>> scales;
-    // The text of the values no value-table entry names (an ODX text table's
-    // COMPU-DEFAULT-VALUE read as written); empty when they have none.
-    qm::diag::SharedText otherValuesText;
+    // What the computation adds read as written; null for most parameters. Copies share it.
+    std::shared_ptr<const CComputation> computation;
     int32_t requestBytePosition = 0;
     qm::diag::SharedText lengthKeyId;
     std::vector<std::unique_ptr<CParam>> subParams;

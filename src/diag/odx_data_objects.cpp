@@ -26,12 +26,22 @@ std::string ReferenceTail(bool byShortName, std::string_view value) {
     return tail;
 }
 
-// Text table: every "COMPU-SCALE" becomes a value-table entry; read as written, the
-// "COMPU-DEFAULT-VALUE" text names the values no entry holds.
+// The whole number of a "COMPU-INVERSE-VALUE" ("V", else "VT"); false when it has none.
+bool InverseValueOf(NanoXML* holder, uint32_t& value) {
+    NanoXML* inverse = Child(holder, "COMPU-INVERSE-VALUE");
+    if (inverse == nullptr) return false;
+    const std::string number = TextOf(inverse, "V");
+    return ParseLimit(number.empty() ? TextOf(inverse, "VT") : number, value);
+}
+
+// Text table: every "COMPU-SCALE" becomes a value-table entry. Read as written, the
+// "COMPU-DEFAULT-VALUE" text names the values no entry holds, and a text encodes as its
+// "COMPU-INVERSE-VALUE" where it has one.
 void ReadTextTable(NanoXML* compu, CParam& param, bool decode) {
     NanoXML* scales = Child(Child(compu, "COMPU-INTERNAL-TO-PHYS"), "COMPU-SCALES");
     if (scales == nullptr) scales = Child(compu, "COMPU-SCALES");
     if (scales == nullptr) return;
+    std::vector<std::pair<SharedText, uint32_t>> inverses;
     for (NanoXML* scale : scales->children) {
         if (scale->name != "COMPU-SCALE") continue;
         auto entry = std::make_unique<CVTabValue>();
@@ -42,12 +52,21 @@ void ReadTextTable(NanoXML* compu, CParam& param, bool decode) {
         entry->rangeEnd = entry->rangeStart;
         ParseLimit(TextOf(scale, "UPPER-LIMIT"), entry->rangeEnd);
         entry->xmlLocation = scale->GetAttribute("ID");
+        uint32_t inverse = 0;
+        if (decode && InverseValueOf(scale, inverse) && inverse != entry->rangeStart)
+            inverses.emplace_back(entry->text, inverse);
         param.valueTable.push_back(std::move(entry));
     }
     if (!decode) return;
+    auto computation = std::make_shared<CComputation>();
+    computation->inverses = std::move(inverses);
     NanoXML* fallback = Child(Child(compu, "COMPU-INTERNAL-TO-PHYS"), "COMPU-DEFAULT-VALUE");
-    std::string text = DecodeCharacterReferences(TextOf(fallback, "VT"));
-    if (!text.empty()) param.otherValuesText = RecentText(text);
+    const std::string text = DecodeCharacterReferences(TextOf(fallback, "VT"));
+    if (!text.empty()) {
+        computation->otherValuesText = RecentText(text);
+        computation->otherValuesEncode = InverseValueOf(fallback, computation->otherValuesCoded);
+    }
+    if (!computation->inverses.empty() || !text.empty()) param.computation = std::move(computation);
 }
 
 double NumberOf(NanoXML* element) {
@@ -98,7 +117,7 @@ void ReadLinear(NanoXML* compu, CParam& param, bool piecewise) {
         return;
     param.hasScaling = 1;
     if (!piecewise) return;
-    auto pieces = std::make_shared<std::vector<CLinearScale>>();
+    auto computation = std::make_shared<CComputation>();
     for (NanoXML* scale : scales->children) {
         CLinearScale piece;
         if (scale->name != "COMPU-SCALE" ||
@@ -106,9 +125,9 @@ void ReadLinear(NanoXML* compu, CParam& param, bool piecewise) {
             continue;
         ReadLimit(Child(scale, "LOWER-LIMIT"), piece.lower, piece.hasLower, piece.lowerExcluded);
         ReadLimit(Child(scale, "UPPER-LIMIT"), piece.upper, piece.hasUpper, piece.upperExcluded);
-        pieces->push_back(piece);
+        computation->pieces.push_back(piece);
     }
-    param.scales = std::move(pieces);
+    param.computation = std::move(computation);
 }
 
 // An interpolation table read as written: its points (coded LOWER-LIMIT, physical constant)
@@ -124,7 +143,7 @@ void ReadInterpolation(NanoXML* compu, CParam& param) {
         if (scale->name == "COMPU-SCALE" && limit != nullptr && value != nullptr)
             points.emplace_back(NumberOf(limit), NumberOf(value));
     }
-    auto pieces = std::make_shared<std::vector<CLinearScale>>();
+    auto computation = std::make_shared<CComputation>();
     for (size_t i = 0; i + 1 < points.size(); ++i) {
         const auto [x0, y0] = points[i];
         const auto [x1, y1] = points[i + 1];
@@ -137,10 +156,10 @@ void ReadInterpolation(NanoXML* compu, CParam& param) {
         piece.offset = 0.0;
         piece.factor = y1 - y0;
         piece.divisor = x1 - x0;
-        pieces->push_back(piece);
+        computation->pieces.push_back(piece);
     }
     // The interface's one scaling stays unset: no factor and offset stand for the table.
-    if (!pieces->empty()) param.scales = std::move(pieces);
+    if (!computation->pieces.empty()) param.computation = std::move(computation);
 }
 
 void ReadPhysicalType(NanoXML* physical, CParam& param) {

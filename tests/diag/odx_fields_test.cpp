@@ -478,17 +478,20 @@ std::string SpeedDop() {
            Coded("A_UINT32", 8) + "<PHYSICAL-TYPE BASE-DATA-TYPE=\"A_INT32\"/></DATA-OBJECT-PROP>";
 }
 
-// A text table that names the values it does not list.
+// A text table that names the values it does not list; ON covers 1-3 and encodes as 2, the
+// other values' text as FF.
 std::string StateDop() {
-    const auto entry = [](int value, const char* text) {
-        return "<COMPU-SCALE><LOWER-LIMIT>" + std::to_string(value) +
-               "</LOWER-LIMIT><COMPU-CONST><VT>" + text + "</VT></COMPU-CONST></COMPU-SCALE>";
+    const auto entry = [](const char* limits, const char* text, const char* inverse) {
+        return std::string("<COMPU-SCALE>") + limits + "<COMPU-INVERSE-VALUE><V>" + inverse +
+               "</V></COMPU-INVERSE-VALUE><COMPU-CONST><VT>" + text + "</VT></COMPU-CONST>" +
+               "</COMPU-SCALE>";
     };
     return "<DATA-OBJECT-PROP ID=\"state\"><SHORT-NAME>state</SHORT-NAME><COMPU-METHOD>"
            "<CATEGORY>TEXTTABLE</CATEGORY><COMPU-INTERNAL-TO-PHYS><COMPU-SCALES>" +
-           entry(0, "OFF") + entry(1, "ON") +
-           "</COMPU-SCALES><COMPU-DEFAULT-VALUE><VT>UNKNOWN</VT></COMPU-DEFAULT-VALUE>"
-           "</COMPU-INTERNAL-TO-PHYS></COMPU-METHOD>" +
+           entry("<LOWER-LIMIT>0</LOWER-LIMIT>", "OFF", "0") +
+           entry("<LOWER-LIMIT>1</LOWER-LIMIT><UPPER-LIMIT>3</UPPER-LIMIT>", "ON", "2") +
+           "</COMPU-SCALES><COMPU-DEFAULT-VALUE><VT>UNKNOWN</VT><COMPU-INVERSE-VALUE><V>255</V>"
+           "</COMPU-INVERSE-VALUE></COMPU-DEFAULT-VALUE></COMPU-INTERNAL-TO-PHYS></COMPU-METHOD>" +
            Coded("A_UINT32", 8) + "</DATA-OBJECT-PROP>";
 }
 
@@ -637,8 +640,8 @@ TEST_F(OdxCodedForms, PiecewiseComputationsScaleEachPiece) {
     EXPECT_EQ(physical("30 00 00 0A", 3, &problem), -1.0);  // beyond the last point
     EXPECT_EQ(problem, "parameter 'Curve': no scale of its computation covers 10");
     for (const auto& [value, bytesOrError] : std::vector<std::pair<const char*, const char*>>{
-             {"5000", "30 05 01 06"},
-             {"127000", "30 7F 01 06"},
+             {"5000", "30 05 02 06"},
+             {"127000", "30 7F 02 06"},
              {"130000",
               "parameter 'StMin': 130000 is outside its valid range 0..255 (physical "
               "0..127000, 100..900)"},
@@ -651,17 +654,27 @@ TEST_F(OdxCodedForms, PiecewiseComputationsScaleEachPiece) {
     }
 }
 
-// A text table's default text names what its entries do not, and such a value fits whole.
+// A text table's default text names what its entries do not, and such a value fits whole; a
+// text encodes as its inverse value.
 TEST_F(OdxCodedForms, ATextTableDefaultNamesTheOtherValues) {
     const CUDSFunction& pieces = *Service("Pieces").requests.front();
     for (const auto& [hex, text] : std::vector<std::pair<const char*, const char*>>{
-             {"30 00 01 00", "ON"}, {"30 00 07 00", "UNKNOWN"}}) {
+             {"30 00 03 00", "ON"}, {"30 00 07 00", "UNKNOWN"}}) {
         const std::vector<uint8_t> bytes = BytesOfHex(hex);
         const std::vector<DecodedParam> decoded =
             DecodeFunction(pieces, bytes.data(), bytes.size());
         ASSERT_EQ(decoded.size(), 4u);
         EXPECT_EQ(decoded[2].text, text);
         EXPECT_EQ(DecodeFit(pieces, bytes.data(), bytes.size()), 2) << hex;
+    }
+    for (const auto& [text, hex] : std::vector<std::pair<const char*, const char*>>{
+             {"OFF", "30 00 00 00"}, {"ON", "30 00 02 00"}, {"UNKNOWN", "30 00 FF 00"}}) {
+        std::vector<uint8_t> bytes;
+        std::string error;
+        EXPECT_TRUE(
+            EncodeFunction(pieces, {{"StMin", "0"}, {"State", text}, {"Curve", "0"}}, bytes, error))
+            << error;
+        EXPECT_EQ(Hex(bytes, " "), hex);
     }
 }
 
