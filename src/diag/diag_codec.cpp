@@ -2,7 +2,7 @@
 // and the encoder (diag_encoder.cpp) with the results kept in the function until the next call.
 #include "diag/diag_codec.h"
 
-#include "diag/diag_fields.h"
+#include "diag/diag_conversions.h"
 
 namespace qm::diag {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "diag/diag_fields.h"
+#include "diag/diag_conversions.h"
 #include "diag/diag_tables.h"
 #include "diag/message_index.h"
 

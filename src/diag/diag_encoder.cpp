@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "diag/diag_fields.h"
+#include "diag/diag_conversions.h"
 #include "diag/diag_tables.h"
 
 namespace qm::diag {
