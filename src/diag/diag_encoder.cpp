@@ -104,12 +104,18 @@ bool CodedValueOf(const CParam& param, const std::string& text, uint64_t& coded,
         raw = std::nearbyint(raw);
         const double low = -static_cast<double>(range.mostNegative);
         const double high = static_cast<double>(range.highest);
-        if (raw < low || raw > high ||
+        // Not a number either: a hostile computation (infinite coefficients) can make one.
+        if (!(raw >= low && raw <= high) ||
             (!HasLinearScaling(param) && physical != std::nearbyint(physical))) {
             error = name + ": " + text + " is outside its valid range " + RangeText(param);
             return false;
         }
-        coded = static_cast<uint64_t>(static_cast<int64_t>(raw)) & MaskBits(bits);
+        // A double at the top of a 64-bit range rounds to 2^64, which no integer holds.
+        constexpr double kTwoTo64 = 18446744073709551616.0;
+        coded = (raw < 0.0         ? static_cast<uint64_t>(static_cast<int64_t>(raw))
+                 : raw >= kTwoTo64 ? ~uint64_t{0}
+                                   : static_cast<uint64_t>(raw)) &
+                MaskBits(bits);
         return true;
     }
     if (!param.valueTable.empty()) {
