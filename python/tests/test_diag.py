@@ -50,7 +50,8 @@ def test_cdd_language_follows_the_file_or_the_choice():
 def test_odx_inheritance_and_codec_as_written():
     db = quillmere.load(SOMERSAULT)
     assert {e.name: len(e.services) for e in db.ecus} == {
-        "somersault_base_variant": 8, "somersault_lazy": 6, "somersault_assiduous": 9}
+        "somersault_base_variant": 8, "somersault_lazy": 6, "somersault_assiduous": 9,
+        "somersault_protocol": 0}
     exact = quillmere.load(SOMERSAULT, exact=True)
     assert {e.name: len(e.services) for e in exact.ecus}["somersault_lazy"] == 0
     lazy = ecu_named(db, "somersault_lazy")

@@ -1,6 +1,7 @@
 #include "diag/odx_reader.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 #include "diag/diagnose_lib.h"
@@ -27,21 +28,22 @@ std::vector<NanoXML*> ContainersOf(NanoXML* odx) {
     return containers;
 }
 
-// The base variants of every container of the document, then its ECU variants.
-std::vector<NanoXML*> VariantsOf(const std::vector<NanoXML*>& containers) {
-    std::vector<NanoXML*> variants;
-    for (const char* kind : {"BASE-VARIANT", "ECU-VARIANT"}) {
+// The layers of the given kinds in every container of a document, kind by kind.
+std::vector<NanoXML*> LayersOf(const std::vector<NanoXML*>& containers,
+                               std::initializer_list<const char*> kinds) {
+    std::vector<NanoXML*> layers;
+    for (const char* kind : kinds) {
         const std::string list = std::string(kind) + "S";
         for (NanoXML* container : containers) {
             for (NanoXML* section : container->children) {
                 if (section->name != list) continue;
-                for (NanoXML* variant : section->children) {
-                    if (variant->name == kind) variants.push_back(variant);
+                for (NanoXML* layer : section->children) {
+                    if (layer->name == kind) layers.push_back(layer);
                 }
             }
         }
     }
-    return variants;
+    return layers;
 }
 
 // Resolves every reference of the attached documents; gives the resolved count, the
@@ -92,8 +94,19 @@ bool BuildOdx(CDiagnoseLib& library) {
 
     for (const auto& [document, containers] : odxDocuments) {
         library.SetFormat("ODX_" + document->GetAttribute("MODEL-VERSION"));
-        for (NanoXML* variant : VariantsOf(containers)) {
+        for (NanoXML* variant : LayersOf(containers, {"BASE-VARIANT", "ECU-VARIANT"})) {
             library.Ecus().push_back(BuildOdxEcu(context, variant));
+        }
+    }
+    // Read as written, the other layers follow the variants of every document, as the field's
+    // tools list every diagnostic layer: a functional group's services are the functionally
+    // addressed requests, a protocol's and shared data's those its variants inherit.
+    if (context.asWritten) {
+        for (const auto& [document, containers] : odxDocuments) {
+            for (NanoXML* layer :
+                 LayersOf(containers, {"PROTOCOL", "FUNCTIONAL-GROUP", "ECU-SHARED-DATA"})) {
+                library.Ecus().push_back(BuildOdxEcu(context, layer));
+            }
         }
     }
     library.AppendMessage("NEW: Resolved REFS:" + std::to_string(resolved) +

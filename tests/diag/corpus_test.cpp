@@ -77,7 +77,8 @@ struct CorpusRow {
 // - Parents of equal priority offering different services of one name: the peer refuses the
 //   layer (an inheritance conflict), we keep the first parent's.
 // Services are counted after inheritance and duplicate removal; DTCs are those below each
-// variant element.
+// variant element. Read as written, the protocols, functional groups and shared data follow the
+// variants as ECUs of their own (the index counts them).
 const std::map<std::string, CorpusRow>& Rows() {
     static const std::map<std::string, CorpusRow> rows = {
         {"Bootloader.cdd",
@@ -90,7 +91,7 @@ const std::map<std::string, CorpusRow>& Rows() {
         {"Bootloader.odx",
          {.format = "ODX_2.1.0",
           .ecus = {{"Bootloader", 1, 73, 0}},
-          .index = {1, 55, 55, 0, 55, 55, 0},
+          .index = {3, 55, 55, 0, 55, 55, 0},
           .generated = {73, 55},
           .services = {{"Bootloader", 73}}}},
         // Three base variants, each with one ECU variant naming its base through a DOCREF, which
@@ -109,41 +110,45 @@ const std::map<std::string, CorpusRow>& Rows() {
                    {"BV_RCM", 1, 32, 5},
                    {"EV_RCM_001", 0, 32, 0}},
           .odxMembers = 25,
-          .index = {6, 324, 312, 12, 348, 348, 0},
-          .generated = {348,
-                        342,
+          .index = {15, 511, 489, 22, 550, 550, 0},
+          .generated = {550,
+                        539,
                         {{"response: parameter 'ETC': unknown text 'ET_00'; valid texts: "
                           "'stopResponseOnEvent', 'reportActivatedEvents', "
                           "'startResponseOnEvent', 'clearResponseOnEvent'",
-                          6}}},
+                          11}}},
           // Each ECU variant inherits the DTC-DOPs of its base variant.
           .dtcs = {{"EV_ACM_001", 12}, {"EV_ECM_001", 10}, {"EV_RCM_001", 5}},
+          // The functional groups, protocols and shared data have services of their own.
           .services = {{"BV_ACM", 54},
                        {"EV_ACM_001", 54},
                        {"BV_ECM", 63},
                        {"EV_ECM_001", 63},
                        {"BV_RCM", 57},
-                       {"EV_RCM_001", 57}}}},
+                       {"EV_RCM_001", 57},
+                       {"FG_UDSonCAN", 42},
+                       {"PR_UDSOnCAN", 40},
+                       {"SD_15765_3_Services", 40}}}},
         {"Diagnostics.odx-d",
          {.format = "ODX_2.2.0",
           .ecus = {{"E400_UDS_Demo", 1, 73, 0}},
-          .index = {1, 57, 57, 0, 53, 53, 0},
+          .index = {2, 57, 57, 0, 53, 53, 0},
           .generated = {73, 53},
           .services = {{"E400_UDS_Demo", 73}}}},
         {"EBC-Diagnostics_old.odx",
          {.format = "ODX_2.2.0",
           .ecus = {{"Bootloader", 1, 256, 34}},
-          .index = {1, 180, 180, 0, 238, 238, 0},
+          .index = {2, 180, 180, 0, 238, 238, 0},
           .generated = {256, 238},
           .services = {{"Bootloader", 256}}}},
         // The 862 DTCs live in the shared fault-memory data, not below the base variant.
         {"Hardi_v2-r15153.odx",
          {.format = "ODX_2.0.1",
           .ecus = {{"Hardi_ECU", 1, 192, 0}},
-          .index = {1, 153, 153, 0, 169, 169, 0},
+          .index = {3, 153, 153, 0, 169, 169, 0},
           .generated = {192, 169},
           // As written, the base variant's DTC-DOP lists them through DTC-REFs.
-          .dtcs = {{"Hardi_ECU", 862}},
+          .dtcs = {{"Hardi_ECU", 862}, {"ESD_Hardi_ECU_faultMemory", 862}},
           .services = {{"Hardi_ECU", 192}}}},
         // Communication parameters only: no variant, no ECU, no format.
         {"ISO_15765_3_CPSS.odx-cs", {.format = ""}},
@@ -152,7 +157,7 @@ const std::map<std::string, CorpusRow>& Rows() {
         {"UDS-ExampleEcu-5.2.1.pdx",
          {.ecus = {{"Door", 1, 86, 6}, {"DevSample", 0, 0, 0}},
           .odxMembers = 11,
-          .index = {2, 136, 132, 4, 190, 190, 0},
+          .index = {6, 136, 132, 4, 190, 190, 0},
           .generated = {172, 190},
           .dtcs = {{"DevSample", 6}},
           .services = {{"Door", 86}, {"DevSample", 86}},
@@ -198,27 +203,27 @@ const std::map<std::string, CorpusRow>& Rows() {
         // response puts its length key after the field it measures, and its PARAM-LENGTH-INFO
         // field names the LENGTH-KEY of the request, which the response does not hold (the peer
         // fails to decode it too).
-        {
-            "odx-converter_synthetic.pdx",
-            {.ecus = {{"SynthECU", 1, 5, 2}, {"SynthVariantA", 0, 6, 0}},
-             .odxMembers = 6,
-             .index = {2, 2, 2, 0, 10, 10, 2},
-             .generated = {10,
-                           8,
-                           {{"response: parameter 'ParamLenData': its length key was not decoded "
-                             "before it",
-                             2}}},
-             .dtcs = {{"SynthVariantA", 2}},
-             .services = {{"SynthECU", 5}, {"SynthVariantA", 5}},
-             .requests = {{"SynthECU", "ReadWithAllParams", "312A6400000001000000"}}}},
+        {"odx-converter_synthetic.pdx",
+         {.ecus = {{"SynthECU", 1, 5, 2}, {"SynthVariantA", 0, 6, 0}},
+          .odxMembers = 6,
+          .index = {6, 4, 4, 0, 16, 16, 3},
+          .generated = {16,
+                        13,
+                        {{"response: parameter 'ParamLenData': its length key was not decoded "
+                          "before it",
+                          3}}},
+          .dtcs = {{"SynthVariantA", 2}},
+          .services = {{"SynthECU", 5}, {"SynthVariantA", 5}},
+          .requests = {{"SynthECU", "ReadWithAllParams", "312A6400000001000000"}}}},
         {"odx_min_example.odx",
          {.format = "ODX_2.1.0",
           .ecus = {{"ECUxxx", 1, 2, 0}},
-          .index = {1, 2, 2, 0, 2, 2, 0},
+          .index = {2, 2, 2, 0, 2, 2, 0},
           .generated = {2, 2},
           .services = {{"ECUxxx", 2}}}},
-        // Communication parameters and protocols only: no ECU variant.
-        {"opensovd-cda_doip_base.pdx", {.odxMembers = 6}},
+        // Communication parameters and protocols only: no ECU variant; as written its three
+        // protocols, without services.
+        {"opensovd-cda_doip_base.pdx", {.odxMembers = 6, .index = {3, 0, 0, 0, 0, 0, 0}}},
         // The variants' PARENT-REFs carry no DOCREF. As described they are looked up in the
         // variant's own layer and stay unresolved: lazy keeps no service, assiduous only its own
         // headstand. As written they inherit from the base variant of their own container; lazy
@@ -228,7 +233,7 @@ const std::map<std::string, CorpusRow>& Rows() {
                    {"somersault_lazy", 0, 0, 0},
                    {"somersault_assiduous", 0, 1, 0}},
           .odxMembers = 7,
-          .index = {3, 12, 12, 0, 20, 20, 0},
+          .index = {4, 12, 12, 0, 20, 20, 0},
           .generated = {23, 20},
           .services = {{"somersault_base_variant", 8},
                        {"somersault_lazy", 6},
