@@ -101,12 +101,29 @@ bool ReadScaling(NanoXML* scale, double& factor, double& offset, double& divisor
     return true;
 }
 
-// A limit of a COMPU-SCALE: absent or "INFINITE" leaves that side open.
+// A limit of a COMPU-SCALE: "INFINITE" leaves that side open.
 void ReadLimit(NanoXML* limit, double& value, bool& present, bool& excluded) {
-    if (limit == nullptr || AttributeOf(limit, "INTERVAL-TYPE") == "INFINITE") return;
+    if (AttributeOf(limit, "INTERVAL-TYPE") == "INFINITE") return;
     present = true;
     value = NumberOf(limit);
     excluded = AttributeOf(limit, "INTERVAL-TYPE") == "OPEN";
+}
+
+// The limits of a piece. A scale that gives one limit only holds that one value (a lone
+// LOWER-LIMIT 0 before a scale for 1 to 127 is the value 0, not everything from 0 on); one
+// that gives neither holds every value.
+void ReadLimits(NanoXML* scale, CLinearScale& piece) {
+    NanoXML* lower = Child(scale, "LOWER-LIMIT");
+    NanoXML* upper = Child(scale, "UPPER-LIMIT");
+    if (lower != nullptr) ReadLimit(lower, piece.lower, piece.hasLower, piece.lowerExcluded);
+    if (upper != nullptr) ReadLimit(upper, piece.upper, piece.hasUpper, piece.upperExcluded);
+    if (lower != nullptr && upper == nullptr && piece.hasLower) {
+        piece.hasUpper = true;
+        piece.upper = piece.lower;
+    } else if (upper != nullptr && lower == nullptr && piece.hasUpper) {
+        piece.hasLower = true;
+        piece.lower = piece.upper;
+    }
 }
 
 // Linear computation from the first scale; a scale-linear one read as written keeps every
@@ -123,8 +140,7 @@ void ReadLinear(NanoXML* compu, CParam& param, bool piecewise) {
         if (scale->name != "COMPU-SCALE" ||
             !ReadScaling(scale, piece.factor, piece.offset, piece.divisor))
             continue;
-        ReadLimit(Child(scale, "LOWER-LIMIT"), piece.lower, piece.hasLower, piece.lowerExcluded);
-        ReadLimit(Child(scale, "UPPER-LIMIT"), piece.upper, piece.hasUpper, piece.upperExcluded);
+        ReadLimits(scale, piece);
         computation->pieces.push_back(piece);
     }
     param.computation = std::move(computation);

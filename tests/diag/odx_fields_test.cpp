@@ -450,6 +450,8 @@ std::string PiecewiseDop() {
     return "<DATA-OBJECT-PROP ID=\"stmin\"><SHORT-NAME>stmin</SHORT-NAME><COMPU-METHOD>"
            "<CATEGORY>SCALE-LINEAR</CATEGORY><COMPU-INTERNAL-TO-PHYS><COMPU-SCALES>" +
            Scale("<LOWER-LIMIT>0</LOWER-LIMIT>", "<UPPER-LIMIT>127</UPPER-LIMIT>", 0, 1000) +
+           // A lone limit holds its one value: 128 only, not everything from 128 on.
+           Scale("<LOWER-LIMIT>128</LOWER-LIMIT>", "", -127, 1) +
            Scale("<LOWER-LIMIT INTERVAL-TYPE=\"OPEN\">240</LOWER-LIMIT>",
                  "<UPPER-LIMIT>249</UPPER-LIMIT>", -24000, 100) +
            "</COMPU-SCALES></COMPU-INTERNAL-TO-PHYS></COMPU-METHOD>" + Coded("A_UINT32", 8) +
@@ -634,8 +636,13 @@ TEST_F(OdxCodedForms, PiecewiseComputationsScaleEachPiece) {
     EXPECT_EQ(physical("30 00 00 04", 3, &problem), 2.0);
     EXPECT_DOUBLE_EQ(physical("30 00 00 06", 3, &problem), 2.4);
     EXPECT_EQ(problem, "");
+    EXPECT_EQ(physical("30 80 00 00", 1, &problem), 1.0);
+    EXPECT_EQ(problem, "");
     EXPECT_EQ(physical("30 F0 00 00", 1, &problem), -1.0);  // the open limit leaves F0 out
     EXPECT_EQ(problem, "parameter 'StMin': no scale of its computation covers 240");
+    problem.clear();
+    EXPECT_EQ(physical("30 81 00 00", 1, &problem), -1.0);
+    EXPECT_EQ(problem, "parameter 'StMin': no scale of its computation covers 129");
     problem.clear();
     EXPECT_EQ(physical("30 00 00 0A", 3, &problem), -1.0);  // beyond the last point
     EXPECT_EQ(problem, "parameter 'Curve': no scale of its computation covers 10");
@@ -644,7 +651,7 @@ TEST_F(OdxCodedForms, PiecewiseComputationsScaleEachPiece) {
              {"127000", "30 7F 02 06"},
              {"130000",
               "parameter 'StMin': 130000 is outside its valid range 0..255 (physical "
-              "0..127000, 100..900)"},
+              "0..127000, 1..1, 100..900)"},
          }) {
         std::vector<uint8_t> bytes;
         std::string error;
