@@ -571,6 +571,7 @@ class DiagEcu:
     name: str
     long_name: str
     is_base: bool
+    layer: Optional[str]
     services: List[DiagService]
     def decode(self, message: bytes) -> Dict[str, Any]: ...
 

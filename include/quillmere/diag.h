@@ -293,6 +293,15 @@ class IECUGlobalResponses {
     virtual IUDSFunction* GetGlobalNegativeResponse(uint64_t index) = 0;
 };
 
+// The kind of diagnostic layer an ODX ECU read as written is: "BASE-VARIANT", "ECU-VARIANT",
+// "PROTOCOL", "FUNCTIONAL-GROUP" or "ECU-SHARED-DATA"; empty otherwise (CDD ECUs, the described
+// build). Reached by dynamic_cast from IECU.
+class IECULayer {
+  public:
+    virtual ~IECULayer() = default;
+    virtual const char* GetLayerKind() = 0;
+};
+
 // Which request or response of an ECU's services some bytes are, through an index of the
 // messages' constant leading bytes (see docs/API.md, "Message index").
 class IMessageFinder {

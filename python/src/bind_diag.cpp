@@ -343,6 +343,15 @@ void BindDiag(py::module_& m) {
         .def_property_readonly("long_name",
                                [](DiagEcu& e) { return e.doc->text(e.ecu->GetLongName()); })
         .def_property_readonly("is_base", [](DiagEcu& e) { return e.ecu->IsJobFile() != 0; })
+        .def_property_readonly(
+            "layer",
+            [](DiagEcu& e) -> py::object {
+                auto* layer = dynamic_cast<IECULayer*>(e.ecu);
+                if (layer == nullptr || *layer->GetLayerKind() == '\0') return py::none();
+                return py::str(layer->GetLayerKind());
+            },
+            "The ODX diagnostic layer kind read as written ('BASE-VARIANT', 'ECU-VARIANT', "
+            "'PROTOCOL', 'FUNCTIONAL-GROUP', 'ECU-SHARED-DATA'); None for CDD and exact reads.")
         .def_property_readonly("services",
                                [](DiagEcu& e) {
                                    py::list services;

@@ -52,8 +52,10 @@ def test_odx_inheritance_and_codec_as_written():
     assert {e.name: len(e.services) for e in db.ecus} == {
         "somersault_base_variant": 8, "somersault_lazy": 6, "somersault_assiduous": 9,
         "somersault_protocol": 0}
+    assert [e.layer for e in db.ecus] == ["BASE-VARIANT", "ECU-VARIANT", "ECU-VARIANT", "PROTOCOL"]
     exact = quillmere.load(SOMERSAULT, exact=True)
     assert {e.name: len(e.services) for e in exact.ecus}["somersault_lazy"] == 0
+    assert {e.layer for e in exact.ecus} == {None}
     lazy = ecu_named(db, "somersault_lazy")
     flips = service_named(lazy, "do_forward_flips")
     request = flips.encode_request(forward_soberness_check=0x12, num_flips=3)

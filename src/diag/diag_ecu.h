@@ -35,7 +35,7 @@ class CDTC : public IDTC {
     uint32_t level = 0;
 };
 
-class CECU : public IECU, public IECUGlobalResponses, public IECUMessageFinders {
+class CECU : public IECU, public IECUGlobalResponses, public IECUMessageFinders, public IECULayer {
   public:
     ~CECU() override;
 
@@ -44,6 +44,7 @@ class CECU : public IECU, public IECUGlobalResponses, public IECUMessageFinders 
     const char* GetVariantName() override { return variantName.c_str(); }
     const char* GetQual() override { return qual.c_str(); }
     uint8_t IsJobFile() override { return isJobFile; }
+    const char* GetLayerKind() override { return layerKind.c_str(); }
     uint64_t GetFunctionalClassCount() override { return VisibleClasses().size(); }
     IFunctionalClass* GetFunctionalClass(uint64_t index) override;
     uint64_t GetDtcCount() override { return dtcs.size(); }
@@ -75,6 +76,8 @@ class CECU : public IECU, public IECUGlobalResponses, public IECUMessageFinders 
     }
 
     std::string shortName, longName, variantName, qual, xmlLocation;
+    // The ODX layer element's name, read as written (IECULayer).
+    std::string layerKind;
     uint8_t isJobFile = 0;
     std::vector<std::unique_ptr<CFunctionalClass>> functionalClasses;
     std::vector<std::unique_ptr<CFunctionalClass>> serviceGroups;

@@ -356,6 +356,7 @@ std::unique_ptr<CDTC> BuildOdxDtc(NanoXML* element) {
 std::unique_ptr<CECU> BuildOdxEcu(OdxContext& context, NanoXML* variant) {
     auto ecu = std::make_unique<CECU>();
     ecu->isJobFile = variant->name == "BASE-VARIANT" ? 1 : 0;
+    if (context.asWritten) ecu->layerKind = variant->name;
     ecu->xmlLocation = variant->GetAttribute("ID");
     ecu->shortName = NameText(context, variant, "SHORT-NAME");
     ecu->longName = NameText(context, variant, "LONG-NAME");

@@ -135,13 +135,27 @@ uint64_t ServiceCount(IECU* ecu) {
     return count;
 }
 
+// The ODX layer kind read as written ("FUNCTIONAL-GROUP", ...), empty otherwise.
+std::string LayerKind(IECU* ecu) {
+    auto* layer = dynamic_cast<IECULayer*>(ecu);
+    return layer != nullptr ? layer->GetLayerKind() : "";
+}
+
+// Adds "layer" where the ECU is an ODX layer read as written.
+Json WithLayer(Json ecu, IECU* source) {
+    const std::string kind = LayerKind(source);
+    if (!kind.empty()) ecu["layer"] = kind;
+    return ecu;
+}
+
 Json EcuSummary(IECU* ecu, bool grouping) {
-    return {{"shortName", Utf8(ecu->GetShortName())},
-            {"variant", Utf8(ecu->GetLongName())},
-            {"base", ecu->IsJobFile() != 0},
-            {grouping ? "groups" : "classes", ecu->GetFunctionalClassCount()},
-            {"services", ServiceCount(ecu)},
-            {"dtcs", ecu->GetDtcCount()}};
+    return WithLayer({{"shortName", Utf8(ecu->GetShortName())},
+                      {"variant", Utf8(ecu->GetLongName())},
+                      {"base", ecu->IsJobFile() != 0},
+                      {grouping ? "groups" : "classes", ecu->GetFunctionalClassCount()},
+                      {"services", ServiceCount(ecu)},
+                      {"dtcs", ecu->GetDtcCount()}},
+                     ecu);
 }
 
 Json EcuJson(IECU* ecu, bool grouping) {
@@ -163,12 +177,13 @@ Json EcuJson(IECU* ecu, bool grouping) {
                         {"value", dtc->GetValue()},
                         {"text", Utf8(dtc->GetText())}});
     }
-    return {{"shortName", Utf8(ecu->GetShortName())},
-            {"variant", Utf8(ecu->GetLongName())},
-            {"qual", Utf8(ecu->GetQual())},
-            {"base", ecu->IsJobFile() != 0},
-            {grouping ? "groups" : "classes", classes},
-            {"dtcs", dtcs}};
+    return WithLayer({{"shortName", Utf8(ecu->GetShortName())},
+                      {"variant", Utf8(ecu->GetLongName())},
+                      {"qual", Utf8(ecu->GetQual())},
+                      {"base", ecu->IsJobFile() != 0},
+                      {grouping ? "groups" : "classes", classes},
+                      {"dtcs", dtcs}},
+                     ecu);
 }
 
 Json EcuSummaries(IDiagnoseLib& library, bool grouping) {
