@@ -33,12 +33,16 @@ uint64_t BcdOfDecimal(uint64_t value, int digits, int digitBits) {
     return bits;
 }
 
+// The top bit of the field (0 for a field of no bits).
+uint64_t SignBit(const CParam& param) {
+    return param.bitLength > 0 ? uint64_t{1} << (std::min(param.bitLength, 64) - 1) : 0;
+}
+
 }  // namespace
 
 uint64_t ValueOfCoded(const CParam& param, uint64_t bits) {
     const uint64_t mask = MaskBits(param.bitLength);
-    const uint64_t sign =
-        param.bitLength > 0 ? uint64_t{1} << (std::min(param.bitLength, 64) - 1) : 0;
+    const uint64_t sign = SignBit(param);
     switch (param.codedForm) {
         case CParam::kCodedBcdPacked:
             return DecimalOfBcd(bits, 4);
@@ -55,8 +59,7 @@ uint64_t ValueOfCoded(const CParam& param, uint64_t bits) {
 
 uint64_t CodedOfValue(const CParam& param, uint64_t value) {
     const uint64_t mask = MaskBits(param.bitLength);
-    const uint64_t sign =
-        param.bitLength > 0 ? uint64_t{1} << (std::min(param.bitLength, 64) - 1) : 0;
+    const uint64_t sign = SignBit(param);
     value &= mask;
     switch (param.codedForm) {
         case CParam::kCodedBcdPacked:
@@ -153,10 +156,9 @@ bool FieldBytesOfText(const CParam& param, std::string_view text, std::vector<ui
             }
             continue;
         }
-        uint8_t byte = 0;
-        const bool held = form == CParam::kTextLatin1
-                              ? (code <= 0xFF && (byte = static_cast<uint8_t>(code), true))
-                              : platform::Windows1252Byte(code, byte);
+        auto byte = static_cast<uint8_t>(code);
+        const bool held =
+            form == CParam::kTextLatin1 ? code <= 0xFF : platform::Windows1252Byte(code, byte);
         if (!held) {
             std::string character;
             platform::AppendUtf8(character, code);
@@ -210,9 +212,9 @@ bool CodedValueOfText(const CParam& param, std::string_view text, uint64_t& code
             return true;
         }
     }
-    if (computation != nullptr && computation->otherValuesEncode &&
+    if (computation != nullptr && computation->otherValuesCoded &&
         text == computation->otherValuesText.c_str()) {
-        coded = computation->otherValuesCoded;
+        coded = *computation->otherValuesCoded;
         return true;
     }
     return false;
@@ -224,14 +226,18 @@ bool HasLinearScaling(const CParam& param) {
            !(param.factor == 1.0 && param.divisor == 1.0 && param.offset == 0.0);
 }
 
-double Physical(const CParam& param, double raw) {
-    return (param.offset + param.factor * raw) / param.divisor;
+CLinearScale OneScaleOf(const CParam& param) {
+    CLinearScale scale;
+    scale.factor = param.factor;
+    scale.offset = param.offset;
+    scale.divisor = param.divisor;
+    return scale;
 }
 
 bool PhysicalOf(const CParam& param, double coded, double& physical) {
     bool covered = !HasPieces(param);
     if (covered) {
-        physical = Physical(param, coded);
+        physical = OneScaleOf(param).Physical(coded);
     } else {
         for (const CLinearScale& scale : param.computation->pieces) {
             if (!scale.Covers(coded)) continue;
@@ -246,7 +252,7 @@ bool PhysicalOf(const CParam& param, double coded, double& physical) {
 
 bool CodedOfPhysical(const CParam& param, double physical, double& coded) {
     if (!HasPieces(param)) {
-        coded = (physical * param.divisor - param.offset) / param.factor;
+        coded = OneScaleOf(param).Coded(physical);
         return true;
     }
     for (const CLinearScale& scale : param.computation->pieces) {

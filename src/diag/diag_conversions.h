@@ -45,7 +45,8 @@ const char* OtherValuesText(const CParam& param);
 // one, else the lower limit of its first entry, else the inverse of the text of other values;
 // false for no text of the parameter.
 bool CodedValueOfText(const CParam& param, std::string_view text, uint64_t& coded);
-double Physical(const CParam& param, double raw);
+// The parameter's one scaling (factor, offset, divisor) as a piece that covers every value.
+CLinearScale OneScaleOf(const CParam& param);
 // The physical value of a coded one by the piece of the computation that covers it (by the one
 // scaling when it has no pieces); false when no piece does.
 bool PhysicalOf(const CParam& param, double coded, double& physical);

@@ -30,11 +30,7 @@ std::string RangeText(const CParam& param) {
     };
     const double highest = static_cast<double>(range.highest);
     if (!HasPieces(param)) {
-        CLinearScale whole;
-        whole.factor = param.factor;
-        whole.offset = param.offset;
-        whole.divisor = param.divisor;
-        return text + " (physical " + physicalRange(whole, 0.0, highest) + ")";
+        return text + " (physical " + physicalRange(OneScaleOf(param), 0.0, highest) + ")";
     }
     // A piecewise computation: each piece over the part of the coded range it covers.
     const double lowest = -static_cast<double>(range.mostNegative);

@@ -2,6 +2,7 @@
 // Parameters of diagnostic messages and their value-table entries.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,7 +60,8 @@ struct CLinearScale {
     double base = 0.0;
 
     double Physical(double coded) const {
-        return base + (offset + factor * (coded - origin)) / divisor;
+        const double scaled = (offset + factor * (coded - origin)) / divisor;
+        return base == 0.0 ? scaled : base + scaled;  // a scale keeps the sign of a zero result
     }
     // The coded value (not rounded) of a physical one; a constant piece (factor 0) has none.
     double Coded(double physical) const {
@@ -79,8 +81,7 @@ struct CComputation {
     std::vector<CLinearScale> pieces;
     // A text table's COMPU-DEFAULT-VALUE text, and the coded value it encodes as when it has one.
     qm::diag::SharedText otherValuesText;
-    bool otherValuesEncode = false;
-    uint32_t otherValuesCoded = 0;
+    std::optional<uint32_t> otherValuesCoded;
     // COMPU-INVERSE-VALUEs: a text and the coded value it encodes as (the first of a text wins).
     std::vector<std::pair<qm::diag::SharedText, uint32_t>> inverses;
 };

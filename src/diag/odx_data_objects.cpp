@@ -64,7 +64,8 @@ void ReadTextTable(NanoXML* compu, CParam& param, bool decode) {
     const std::string text = DecodeCharacterReferences(TextOf(fallback, "VT"));
     if (!text.empty()) {
         computation->otherValuesText = RecentText(text);
-        computation->otherValuesEncode = InverseValueOf(fallback, computation->otherValuesCoded);
+        uint32_t inverse = 0;
+        if (InverseValueOf(fallback, inverse)) computation->otherValuesCoded = inverse;
     }
     if (!computation->inverses.empty() || !text.empty()) param.computation = std::move(computation);
 }
