@@ -116,8 +116,12 @@ std::string TextOfUtf16(const std::vector<uint8_t>& bytes, bool lowFirst) {
 std::string TextOfField(const CParam& param, const std::vector<uint8_t>& bytes) {
     const uint8_t form = TextForm(param);
     if (form == CParam::kTextUtf16) return TextOfUtf16(bytes, param.byteOrder == 1);
+    // A text as written keeps the zeros that fill its field, as odxtools reads it (a NUL is
+    // a character of each of these pages); the plain reading ends the text at them.
     size_t end = bytes.size();
-    while (end > 0 && bytes[end - 1] == 0) --end;
+    if (param.codedForm < CParam::kTextLatin1) {
+        while (end > 0 && bytes[end - 1] == 0) --end;
+    }
     if (form != CParam::kTextLatin1 && form != CParam::kTextWindows1252)
         return std::string(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(end));
     std::string text;

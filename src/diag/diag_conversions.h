@@ -23,7 +23,8 @@ bool ReadValue(const uint8_t* data, size_t size, size_t at, const CParam& param,
 void WriteValue(std::vector<uint8_t>& bytes, size_t at, const CParam& param, uint64_t value);
 // The UTF-8 text of a text field's bytes, in its characters (CParam::kTextLatin1 ...; a field
 // of the UTF-16 base type is UTF-16 in any reading, others plain bytes). Trailing zero bytes of
-// a single-byte text end it; a character that does not convert reads as U+FFFD.
+// a plain single-byte text end it (a text as written keeps them); a character that does not
+// convert reads as U+FFFD.
 std::string TextOfField(const CParam& param, const std::vector<uint8_t>& bytes);
 // The bytes of UTF-8 text in a text field's characters; false, with the reason in `error`, for
 // a character they cannot hold.

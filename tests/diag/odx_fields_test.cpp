@@ -19,7 +19,7 @@ namespace qm::diag::test {
 struct DecodeCase {
     const CUDSFunction* function;
     const char* hex;
-    const char* decoded;
+    std::string_view decoded;
     const char* problem;
 };
 
@@ -585,15 +585,17 @@ TEST_F(OdxCodedForms, TextsConvertToAndFromTheirCharacters) {
     const CUDSFunction& texts = *Service("Texts").requests.front();
     const std::string euro = "\xE2\x82\xAC", aUmlaut = "\xC3\xA4", smiley = "\xF0\x9F\x98\x80";
     const std::string wrong = "\xEF\xBF\xBD";
+    // The zeros that fill a field are characters of its text.
+    const std::string nul(1, '\0');
     const std::string decoded[] = {
-        "SID=2F Latin=\"A" + aUmlaut + "\" Cp=\"" + euro + "A\" Wide=\"" + aUmlaut + "A\"",
-        "SID=2F Latin=\"ABC\" Cp=\"A\" Wide=\"" + smiley + "\"",
-        "SID=2F Latin=\"\" Cp=\"\" Wide=\"" + wrong + "A\"",
+        "SID=2F Latin=\"A" + aUmlaut + nul + "\" Cp=\"" + euro + "A\" Wide=\"" + aUmlaut + "A\"",
+        "SID=2F Latin=\"ABC\" Cp=\"A" + nul + "\" Wide=\"" + smiley + "\"",
+        "SID=2F Latin=\"" + nul + nul + nul + "\" Cp=\"" + nul + nul + "\" Wide=\"" + wrong + "A\"",
     };
     ExpectDecodes({
-        {&texts, "2F 41E400 8041 00E4 0041", decoded[0].c_str(), ""},
-        {&texts, "2F 414243 4100 D83D DE00", decoded[1].c_str(), ""},
-        {&texts, "2F 000000 0000 D83D 0041", decoded[2].c_str(), ""},  // a lone surrogate
+        {&texts, "2F 41E400 8041 00E4 0041", decoded[0], ""},
+        {&texts, "2F 414243 4100 D83D DE00", decoded[1], ""},
+        {&texts, "2F 000000 0000 D83D 0041", decoded[2], ""},  // a lone surrogate
     });
     struct Case {
         std::map<std::string, std::string> values;

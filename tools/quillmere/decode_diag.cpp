@@ -157,12 +157,28 @@ Json ParamJson(const DecodedParam& param, const TextDecoder& decoder, bool negat
     return out;
 }
 
+// A text value in double quotes; the control characters a field may hold (the zeros that fill
+// it) are shown as escapes rather than sent to the terminal.
+void PrintQuoted(const std::string& text, std::ostream& out) {
+    out << '"';
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x20) {
+            out << c;
+            continue;
+        }
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(c));
+        out << escape;
+    }
+    out << '"';
+}
+
 void PrintParam(const Json& param, const std::string& indent, std::ostream& out) {
     out << indent << param["name"].get<std::string>();
     if (!param["value"].is_null()) {
         out << " = ";
         if (param["value"].is_string()) {
-            out << '"' << param["value"].get<std::string>() << '"';
+            PrintQuoted(param["value"].get<std::string>(), out);
         } else {
             out << param["value"].dump();
         }
