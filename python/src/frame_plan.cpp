@@ -102,9 +102,10 @@ void CodecIntegers(const SignalCodec& signal, const PaddedRecords& records, uint
     // fits the column, which ColumnCode made sure of.
     const uint64_t factor = static_cast<uint64_t>(static_cast<int64_t>(signal.factor));
     const uint64_t offset = static_cast<uint64_t>(static_cast<int64_t>(signal.offset));
-    if (signal.byteArray) {
+    const bool bcd = signal.byteArray && signal.arrayReading == qm::codec::ArrayReading::Bcd;
+    if (signal.byteArray && !bcd) {
         for (size_t f = 0; f < count; ++f, at += stride) out[f] = field.ExtractPadded(at);
-    } else if (signal.ranges.empty() && signal.kind == qm::codec::ValueKind::Unsigned) {
+    } else if (!bcd && signal.ranges.empty() && signal.kind == qm::codec::ValueKind::Unsigned) {
         for (size_t f = 0; f < count; ++f, at += stride) {
             out[f] = field.ExtractPadded(at) * factor + offset;
         }
@@ -148,7 +149,9 @@ ColumnFill ColumnFillOf(const qm::codec::FrameCodec& codec, size_t index, char c
     if (fill.multiplexed && (signal.muxValue < INT32_MIN || signal.muxValue > INT32_MAX))
         return fill;
     fill.muxValue = static_cast<int32_t>(signal.muxValue);
-    if (code != 'd') {
+    if (signal.byteArray && signal.arrayReading == qm::codec::ArrayReading::Bcd) {
+        // (decimals of BCD digits: the codec's physical value)
+    } else if (code != 'd') {
         fill.way = signal.byteArray ? ColumnFill::Way::Raw : ColumnFill::Way::Integer;
     } else if (signal.byteArray) {
         // (a byte array too long for an integer column: the codec's physical value)
@@ -324,6 +327,16 @@ int FramePlan::IndexOfKey(const py::handle& key) const {
 
 PyObject* FramePlan::Value(size_t index, uint64_t raw, bool choices) const {
     const SignalCodec& signal = codec->signals[index];
+    // An ASCII array's text stands where a value's name would (bytes without choices).
+    if (choices && signal.ReadsAsText()) {
+        const std::string text = signal.ArrayText(raw);
+        return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+    }
+    uint64_t digits = 0;
+    if (signal.byteArray && signal.arrayReading == qm::codec::ArrayReading::Bcd &&
+        signal.BcdValue(raw, digits)) {
+        return PyLong_FromUnsignedLongLong(digits);
+    }
     if (signal.byteArray) {
         const size_t count = std::min<size_t>((signal.layout.Length() + 7) / 8, 8);
         uint8_t bytes[8] = {};
@@ -458,6 +471,8 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
 
 uint64_t FramePlan::RawFor(size_t index, const py::handle& value, bool checkRange) const {
     const SignalCodec& signal = codec->signals[index];
+    if (PyUnicode_Check(value.ptr()) && signal.ReadsAsText())
+        return signal.RawForText(value.cast<std::string>());
     if (PyUnicode_Check(value.ptr())) {
         const std::vector<py::object>& texts = TextsOf(index);
         for (size_t t = 0; t < texts.size(); ++t) {

@@ -89,3 +89,25 @@ def test_glued_delay_unit_reads_unless_exact(tmp_path):
     assert [len(t.entries) for t in tolerant.schedule_tables] == \
         [len(t.entries) for t in quillmere.load(EXAMPLES / "body.ldf").schedule_tables]
     assert quillmere.NetworkConfig(path).databases and not quillmere.NetworkConfig(path, exact=True).databases
+
+
+@pytest.mark.parametrize("entry, payload, value", [
+    ("bcd_value", bytes([1, 2, 3, 4]), 1234),
+    ("ascii_value", b"AB\x00\x00", "AB\x00\x00"),
+])
+def test_byte_arrays_read_as_digits_or_text(tmp_path, entry, payload, value):
+    # The serial's encoding reads its bytes as a decimal (a digit a byte) or as text.
+    text = (EXAMPLES / "body.ldf").read_text()
+    text = text.replace("Signal_encoding_types {", "Signal_encoding_types {\n    Serial {\n        %s;\n    }" % entry)
+    text = text.replace("Signal_representation {", "Signal_representation {\n    Serial: DoorSerial;")
+    path = tmp_path / "serial.ldf"
+    path.write_text(text)
+    db = quillmere.load(path)
+    assert db.ok
+    assert db.decode("LeftSerial", payload) == {"DoorSerial": value}
+    assert db.encode("LeftSerial", {"DoorSerial": value}) == payload
+    log = tmp_path / "serial.log"
+    log.write_text(f"(1.0) lin0 013#{payload.hex()}\n")
+    columns = db.decode_log(log, columns=True)
+    expected = value if entry == "bcd_value" else int.from_bytes(payload, "little")
+    assert list(columns["LeftSerial"]["DoorSerial"]) == [expected]

@@ -120,7 +120,9 @@ void WriteSignal(BytesWriter& out, const SignalCodec& signal) {
     out.Put(signal.offset);
     out.Put(static_cast<uint8_t>(signal.kind));
     out.Put(static_cast<uint8_t>(signal.mux));
-    out.Put(static_cast<uint8_t>(signal.byteArray));
+    // 0: no byte array; else 1 + how its bytes read.
+    out.Put(static_cast<uint8_t>(signal.byteArray ? 1 + static_cast<unsigned>(signal.arrayReading)
+                                                  : 0));
     out.PutCount(signal.ranges.size());
     for (const ScaledRange& range : signal.ranges) {
         out.Put(range.low);
@@ -161,7 +163,10 @@ SignalCodec ReadSignal(BytesReader& in) {
     signal.offset = in.Get<double>("offset");
     signal.kind = in.GetEnum(ValueKind::Float64, "value kind");
     signal.mux = in.GetEnum(MuxRole::Multiplexed, "multiplex role");
-    signal.byteArray = in.GetEnum(uint8_t{1}, "byte array flag") != 0;
+    const uint8_t array =
+        in.GetEnum(uint8_t{1 + static_cast<unsigned>(ArrayReading::Ascii)}, "byte array flag");
+    signal.byteArray = array != 0;
+    if (array != 0) signal.arrayReading = static_cast<ArrayReading>(array - 1);
     signal.ranges.resize(in.GetCount(kMinRangeBytes, "scaled range"));
     for (ScaledRange& range : signal.ranges) {
         range.low = in.Get<uint64_t>("range");

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "codec/number_text.h"
+#include "platform/code_pages.h"
 
 namespace qm::codec {
 
@@ -270,6 +271,13 @@ Physical SignalCodec::Scale(uint64_t raw, double withFactor, double withOffset, 
 }
 
 Physical SignalCodec::PhysicalOf(uint64_t raw) const {
+    uint64_t digits = 0;
+    if (byteArray && arrayReading == ArrayReading::Bcd && BcdValue(raw, digits)) {
+        Physical result;
+        result.integer = static_cast<int64_t>(digits);  // at most 8 digits
+        result.real = static_cast<double>(digits);
+        return result;
+    }
     if (ranged_) {
         const int index = RangeIndex(raw);
         if (index >= 0) {
@@ -284,6 +292,7 @@ Physical SignalCodec::PhysicalOf(uint64_t raw) const {
 
 bool SignalCodec::ExactScaling(int64_t& factorOut, int64_t& offsetOut, int& decimals) const {
     if ((kind != ValueKind::Unsigned && kind != ValueKind::Signed) || ranged_) return false;
+    if (byteArray && arrayReading == ArrayReading::Bcd) return false;
     if (integerScaling_) {
         factorOut = static_cast<int64_t>(factor);
         offsetOut = static_cast<int64_t>(offset);
@@ -336,6 +345,39 @@ int SignalCodec::TextIndex(uint64_t raw) const {
     return -1;
 }
 
+bool SignalCodec::BcdValue(uint64_t raw, uint64_t& value) const {
+    value = 0;
+    for (size_t i = 0; i < ArrayBytes(); ++i) {
+        const uint64_t digit = (raw >> (8 * i)) & 0xFF;
+        if (digit > 9) return false;
+        value = value * 10 + digit;
+    }
+    return true;
+}
+
+std::string SignalCodec::ArrayText(uint64_t raw) const {
+    std::string bytes;
+    for (size_t i = 0; i < ArrayBytes(); ++i) bytes += static_cast<char>(raw >> (8 * i));
+    std::string text;
+    for (size_t at = 0; at < bytes.size();)
+        platform::AppendUtf8(text, platform::NextCodePoint(bytes, at));
+    return text;
+}
+
+uint64_t SignalCodec::RawForBcd(double value) const {
+    const size_t digits = ArrayBytes();
+    double largest = 1.0;
+    for (size_t i = 0; i < digits; ++i) largest *= 10.0;
+    if (!(value >= 0.0 && value < largest) || value != std::floor(value)) {
+        Fail(DoubleText(value) + " is no whole number of at most " + std::to_string(digits) +
+             " digits");
+    }
+    auto number = static_cast<uint64_t>(value);
+    uint64_t raw = 0;
+    for (size_t i = digits; i-- > 0; number /= 10) raw |= (number % 10) << (8 * i);
+    return raw;
+}
+
 int SignalCodec::RangeIndex(uint64_t raw) const {
     if (!lookups_) return -1;
     const uint64_t key = KeyOf(raw);
@@ -355,6 +397,17 @@ std::string SignalCodec::RangeText() const {
 }
 
 uint64_t SignalCodec::RawForText(std::string_view text) const {
+    if (ReadsAsText()) {
+        // The text's bytes, the rest of the array zeros.
+        if (text.size() > ArrayBytes()) {
+            Fail("'" + std::string(text) + "' takes " + std::to_string(text.size()) +
+                 " bytes; the array holds " + std::to_string(ArrayBytes()));
+        }
+        uint64_t raw = 0;
+        for (size_t i = 0; i < text.size(); ++i)
+            raw |= uint64_t{static_cast<uint8_t>(text[i])} << (8 * i);
+        return raw;
+    }
     for (const ValueText& entry : texts) {
         if (entry.text == text) return entry.low & Mask();
     }
@@ -408,6 +461,7 @@ uint64_t SignalCodec::RawForPhysical(double value, bool checkRange) const {
     // A float field carries NaN (a decoded NaN encodes back); an integer field has no raw value
     // for it.
     if (std::isnan(value) && !(isFloat && ranges.empty())) Fail("NaN cannot be encoded");
+    if (byteArray && arrayReading == ArrayReading::Bcd) return RawForBcd(value);
     // Scaled ranges choose the range by the physical value.
     for (const ScaledRange& range : ranges) {
         const auto asBound = [&](uint64_t bound) {
@@ -458,7 +512,8 @@ uint64_t SignalCodec::RawForPhysical(double value, bool checkRange) const {
 }
 
 uint64_t SignalCodec::RawForInteger(__int128 value, bool checkRange) const {
-    if (!integerScaling_ || !ranges.empty() || factor == 0.0) {
+    if (!integerScaling_ || !ranges.empty() || factor == 0.0 ||
+        (byteArray && arrayReading == ArrayReading::Bcd)) {
         return RawForPhysical(static_cast<double>(value), checkRange);
     }
     const auto scaledFactor = static_cast<__int128>(static_cast<int64_t>(factor));

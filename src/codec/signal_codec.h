@@ -21,6 +21,10 @@ namespace qm::codec {
 // How the raw bits read as a number.
 enum class ValueKind : uint8_t { Unsigned, Signed, Float32, Float64 };
 
+// How the bytes of a LIN byte array read: as they are, as a decimal of a digit a byte (the
+// first byte the most significant: 01 02 is 12), or as text (41 42 is "AB").
+enum class ArrayReading : uint8_t { Bytes, Bcd, Ascii };
+
 const char* ValueKindName(ValueKind kind);  // "unsigned", "signed", "float32", "float64"
 
 // std::nearbyint in the default rounding mode (to nearest, ties to even) for |x| < 2^52,
@@ -153,6 +157,7 @@ class alignas(64) SignalCodec {
     ValueKind kind = ValueKind::Unsigned;
     MuxRole mux = MuxRole::Plain;
     bool byteArray = false;  // LIN byte arrays: the value is the bytes, least significant first
+    ArrayReading arrayReading = ArrayReading::Bytes;  // of a byte array
     // The lists are CompactVectors (one pointer each, no block when empty): 256 bytes a signal.
     // First match wins; a raw value no range covers uses factor/offset.
     CompactVector<ScaledRange> ranges;
@@ -189,6 +194,15 @@ class alignas(64) SignalCodec {
         const int index = TextIndex(raw);
         return index < 0 ? nullptr : &texts[static_cast<size_t>(index)].text;
     }
+    // Byte arrays read as a decimal or as text (ArrayReading). The decimal of a BCD array's
+    // digits; false when a byte is no digit (the value then reads as its bytes).
+    bool BcdValue(uint64_t raw, uint64_t& value) const;
+    bool ReadsAsText() const { return byteArray && arrayReading == ArrayReading::Ascii; }
+    // The bytes a byte array holds (at most 8).
+    size_t ArrayBytes() const { return std::min<size_t>((layout.Length() + 7) / 8, 8); }
+    // The text of an ASCII array: its bytes, zeros too, as UTF-8 (a byte that is no part of a
+    // UTF-8 character reads as U+FFFD).
+    std::string ArrayText(uint64_t raw) const;
     // The index in `ranges` of the scaled range that covers a raw value, -1 when none.
     int RangeIndex(uint64_t raw) const;
     // 10^decimals to which a physical double is rounded back (0: not rounded); see PhysicalOf.
@@ -214,6 +228,8 @@ class alignas(64) SignalCodec {
     // The raw value of an integer physical value, exact for 64-bit fields when the scaling keeps
     // integers (falls back to RawForPhysical otherwise).
     uint64_t RawForInteger(__int128 value, bool checkRange = true) const;
+    // The raw value of a BCD array of a whole number's digits.
+    uint64_t RawForBcd(double value) const;
     // Checks that a raw value fits the field (signed raw values may be given sign-extended).
     uint64_t CheckedRaw(uint64_t raw) const;
     // "[minimum, maximum]" as text, for messages.

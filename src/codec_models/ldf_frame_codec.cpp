@@ -9,14 +9,22 @@ namespace qm::codec {
 namespace {
 
 // Logical values name raw values; physical ranges scale them (their text is a unit), the entry
-// written first deciding a raw value that several cover. BCD and ASCII encodings leave the raw
-// value as it is.
+// written first deciding a raw value that several cover. A BCD or ASCII entry says how a byte
+// array reads (the first such entry; a scalar signal keeps its raw value).
 void AddEncoding(ILdfSignalEncodingType* encoding, SignalCodec& signal) {
     if (encoding == nullptr) return;
     WrittenOrderTexts texts(signal);
+    bool arrayRead = false;
     for (uint64_t i = 0; i < encoding->GetValueCount(); ++i) {
         ILdfValue* value = encoding->GetValue(i);
-        if (auto* logical = dynamic_cast<ILdfLogicalValue*>(value)) {
+        const uint8_t kind = value->GetValueKind();
+        if (kind == kLdfValueBcd || kind == kLdfValueAscii) {
+            if (signal.byteArray && !arrayRead) {
+                signal.arrayReading =
+                    kind == kLdfValueBcd ? ArrayReading::Bcd : ArrayReading::Ascii;
+            }
+            arrayRead = true;
+        } else if (auto* logical = dynamic_cast<ILdfLogicalValue*>(value)) {
             const char* text = logical->GetTextInfo();
             const uint64_t raw = logical->GetSignalValue();
             texts.Add({raw, raw, text ? text : ""});

@@ -119,4 +119,51 @@ INSTANTIATE_TEST_SUITE_P(
         return "Case" + std::to_string(info.index);
     });
 
+// A byte array read by its encoding's bcd_value or ascii_value entry: the digits of a byte
+// each, the first the most significant, or the bytes as text (zeros kept); a byte that is no
+// digit leaves the bytes' own value. Both survive the codec's bytes.
+TEST(LdfByteArrays, ReadAsDecimalsOrTextAndEncodeBack) {
+    const auto codeOf = [](const char* entry) {
+        std::string text = LdfWithEncoding(entry);
+        const auto replace = [&text](const std::string& from, const std::string& to) {
+            text.replace(text.find(from), from.size(), to);
+        };
+        replace("Level: 8, 0, S, M;", "Level: 16, {0, 0}, S, M;");
+        replace("Status: 0x11, S, 1", "Status: 0x11, S, 2");
+        qmtest::TempFile file("arrays.ldf", text);
+        qm::ldf::NetConfigLdfFile ldf;
+        EXPECT_TRUE(ldf.Load(file.CPath())) << ldf.GetMessages();
+        return ReadBackFromBytes(*qm::codec::BuildLdfFrame(*ldf.GetUnconditionalFrame(0)));
+    };
+    const auto bcd = codeOf("    bcd_value;\n");
+    const SignalCodec& digits = bcd->signals.at(0);
+    EXPECT_EQ(DecodedText(digits, 0x0201), "12");
+    EXPECT_EQ(DecodedText(digits, 0x0900), "9");
+    EXPECT_EQ(DecodedText(digits, 0x0A01), "2561");  // 0x0A is no digit
+    EXPECT_EQ(digits.PhysicalDouble(0x0201), 12.0);
+    EXPECT_EQ(digits.RawForInteger(12), 0x0201u);
+    EXPECT_EQ(digits.RawForPhysical(7.0), 0x0700u);
+    EXPECT_THROW(digits.RawForInteger(100), qm::codec::CodecError);
+    EXPECT_THROW(digits.RawForPhysical(1.5), qm::codec::CodecError);
+    int64_t factor = 0, offset = 0;
+    int decimals = 0;
+    EXPECT_FALSE(digits.ExactScaling(factor, offset, decimals));  // no raw x 1 + 0 shortcut
+
+    const auto ascii = codeOf("    ascii_value;\n");
+    const SignalCodec& text = ascii->signals.at(0);
+    ASSERT_TRUE(text.ReadsAsText());
+    EXPECT_EQ(text.ArrayText(0x4241), "AB");
+    EXPECT_EQ(text.ArrayText(0x0041), std::string("A\0", 2));
+    EXPECT_EQ(text.ArrayText(0x41FF),
+              "\xEF\xBF\xBD"
+              "A");
+    EXPECT_EQ(text.RawForText("AB"), 0x4241u);
+    EXPECT_EQ(text.RawForText("A"), 0x0041u);
+    EXPECT_THROW(text.RawForText("ABC"), qm::codec::CodecError);
+
+    // A scalar signal keeps its raw value whatever the encoding says.
+    const auto scalar = BuildStatus("    bcd_value;\n");
+    EXPECT_EQ(DecodedText(scalar.front()->signals.at(0), 0x12), "18");
+}
+
 }  // namespace

@@ -124,4 +124,34 @@ TEST(EncodeCorpus, AGivenSignalSelectsItsChainOfMultiplexers) {
                  {"signal 'S10'"}}});
 }
 
+// A byte array of an ASCII encoding takes any text as its bytes (digits too) and decodes to
+// it; one of a BCD encoding takes a whole number, a digit a byte.
+TEST(EncodeByteArrays, TakeTextOrDigits) {
+    std::string text = ReadFile(kExamples / "body.ldf");
+    const auto insert = [&text](const std::string& after, const std::string& what) {
+        text.insert(text.find(after) + after.size(), what);
+    };
+    insert("Signal_encoding_types {", "\n    Serial {\n        ascii_value;\n    }");
+    insert("Signal_representation {", "\n    Serial: DoorSerial;");
+    qmtest::TempFile ascii("ascii.ldf", text);
+    const json decoded =
+        RunJson("encode " + Quote(ascii.Path()) + " LeftSerial DoorSerial=12 --json");
+    EXPECT_EQ(decoded["payload"], "31320000");
+    EXPECT_EQ(DecodedSignal(decoded, "DoorSerial")["valueText"], std::string("12\0\0", 4));
+    ExpectRuns({{"decode " + Quote(ascii.Path()) + " LeftSerial 41424344",
+                 0,
+                 {"DoorSerial = 1145258561  (raw 1145258561)  \"ABCD\""},
+                 {}},
+                {"encode " + Quote(ascii.Path()) + " LeftSerial DoorSerial=ABCDE",
+                 2,
+                 {},
+                 {"'ABCDE' takes 5 bytes; the array holds 4"}}});
+    text.replace(text.find("ascii_value"), 11, "bcd_value");
+    qmtest::TempFile bcd("bcd.ldf", text);
+    const json digits =
+        RunJson("encode " + Quote(bcd.Path()) + " LeftSerial DoorSerial=1234 --json");
+    EXPECT_EQ(digits["payload"], "01020304");
+    EXPECT_EQ(DecodedSignal(digits, "DoorSerial")["physical"], 1234);
+}
+
 }  // namespace

@@ -221,6 +221,17 @@ std::string NumberText(double value) {
     return text;
 }
 
+bool IsBcd(const SignalCodec& codec) {
+    return codec.byteArray && codec.arrayReading == qm::codec::ArrayReading::Bcd;
+}
+
+std::string BcdComment(const SignalCodec& codec) {
+    return codec.name + ": start bit " + std::to_string(codec.layout.StartBit()) + ", " +
+           std::to_string(codec.layout.Length()) +
+           " bits; physical = the decimal of its bytes, a digit a byte, the first byte the most "
+           "significant (the bytes as they are when one is no digit)";
+}
+
 std::string MemberComment(const CFrame& frame, const CSignal& signal) {
     const SignalCodec& codec = *signal.codec;
     std::string text = codec.name + ": start bit " + std::to_string(codec.layout.StartBit()) +
@@ -228,6 +239,8 @@ std::string MemberComment(const CFrame& frame, const CSignal& signal) {
                        ByteOrderText(codec) + ", " + qm::codec::ValueKindName(codec.kind) +
                        "; physical = raw * " + NumberText(codec.factor) + " + " +
                        NumberText(codec.offset);
+    if (IsBcd(codec)) text = BcdComment(codec);
+    if (codec.ReadsAsText()) text += "; the bytes of a text";
     if (!codec.ranges.empty())
         text += " (or one of " + std::to_string(codec.ranges.size()) + " scaled ranges)";
     if (!(codec.minimum == 0.0 && codec.maximum == 0.0)) {
@@ -298,12 +311,43 @@ std::string ScaledReturn(const CSignal& signal, const Scaling& scaling, const st
     return indent + "return " + physical + ";\n";
 }
 
+// A BCD array: the digits of the value rounded to the nearest and held to [0, 10^bytes), the
+// last digit in the last byte.
+void AppendBcdEncode(std::string& out, const CSignal& signal, const std::string& prefix) {
+    const size_t bytes = signal.codec->ArrayBytes();
+    double largest = 1.0;
+    for (size_t i = 0; i < bytes; ++i) largest *= 10.0;
+    out += "    uint64_t number;\n    uint64_t raw = 0;\n    int i;\n\n";
+    out += "    value = " + prefix + "_round(value);\n";
+    out += "    if (!(value >= 0.0)) {\n        value = 0.0;\n    }\n";
+    out += "    if (value > " + DoubleLiteral(largest - 1.0) +
+           ") {\n        value = " + DoubleLiteral(largest - 1.0) + ";\n    }\n";
+    out += "    number = (uint64_t)value;\n";
+    out += "    for (i = " + std::to_string(bytes - 1) + "; i >= 0; i--) {\n";
+    out += "        raw |= (number % 10u) << (8 * i);\n        number /= 10u;\n    }\n";
+    out += "    return (" + signal.type + ")raw;\n}\n\n";
+}
+
+// A BCD array: the decimal of its digits; the bytes as they are when one is no digit.
+void AppendBcdDecode(std::string& out, const CSignal& signal) {
+    out += "    uint64_t digits = 0;\n    int i;\n\n";
+    out += "    for (i = 0; i < " + std::to_string(signal.codec->ArrayBytes()) + "; i++) {\n";
+    out += "        const uint64_t digit = ((uint64_t)value >> (8 * i)) & 0xFFu;\n\n";
+    out += "        if (digit > 9u) {\n            return (double)value;\n        }\n";
+    out += "        digits = digits * 10u + digit;\n    }\n";
+    out += "    return (double)digits;\n}\n\n";
+}
+
 // encode: the raw value of a physical value, rounded to the nearest and held to the field; a
 // value in one of the scaled ranges takes that range's scaling, as in the codec.
 void AppendEncode(std::string& out, const CSignal& signal, const std::string& prefix) {
     const SignalCodec& codec = *signal.codec;
     const std::string& type = signal.type;
     out += type + " " + signal.function + "_encode(double value)\n{\n";
+    if (IsBcd(codec)) {
+        AppendBcdEncode(out, signal, prefix);
+        return;
+    }
     if (signal.isFloat) {
         if (codec.factor == 0.0) {
             out += "    (void)value;\n    return 0;\n}\n\n";
@@ -365,6 +409,10 @@ void AppendEncode(std::string& out, const CSignal& signal, const std::string& pr
 void AppendDecode(std::string& out, const CSignal& signal, const std::string& prefix) {
     const SignalCodec& codec = *signal.codec;
     out += "double " + signal.function + "_decode(" + signal.type + " value)\n{\n";
+    if (IsBcd(codec)) {
+        AppendBcdDecode(out, signal);
+        return;
+    }
     std::string key = "value";
     if (signal.isFloat && !codec.ranges.empty()) {
         const std::string bitsType = signal.typeBits == 32 ? "uint32_t" : "uint64_t";

@@ -498,7 +498,11 @@ std::unique_ptr<DecodeWriter::FrameTexts> DecodeWriter::MakeTexts(const FrameCod
             }
         }
         texts->signals.push_back(entry);
-        if (json_) texts->jsonBound += JsonSignalBound(*texts, entry);
+        // The text of an ASCII array: ",\"valueText\":", its quotes and 8 bytes escaped.
+        if (json_) {
+            texts->jsonBound +=
+                JsonSignalBound(*texts, entry) + (signal.ReadsAsText() ? 13 + 2 + 6 * 8 : 0);
+        }
     }
     if (json_) texts->jsonBound += texts->head.size + kJsonObjectFrame;
     texts->blob.shrink_to_fit();
@@ -579,6 +583,10 @@ void DecodeWriter::AppendSignal(std::string& out, const SignalCodec& signal,
         out +=
             frameTexts.View(frameTexts.values[texts.firstText + static_cast<uint32_t>(words.text)]);
         out += '"';
+    } else if (signal.ReadsAsText()) {
+        out += "  \"";
+        AppendJsonEscaped(out, signal.ArrayText(raw));
+        out += '"';
     }
     out += '\n';
 }
@@ -597,6 +605,10 @@ char* DecodeWriter::WriteJsonSignal(char* at, const SignalCodec& signal,
         at = WriteText(at,
                        frameTexts.View(
                            frameTexts.values[texts.firstText + static_cast<uint32_t>(words.text)]));
+    } else if (signal.ReadsAsText()) {
+        at = WriteText(at, ",\"valueText\":\"");
+        at = WriteJsonEscaped(at, signal.ArrayText(raw));
+        *at++ = '"';
     }
     *at++ = '}';
     return at;

@@ -50,6 +50,8 @@ uint64_t RawFromText(const SignalCodec& signal, const std::string& text) {
 // A physical value as typed (integers exactly, then any decimal number), else a value text.
 uint64_t RawFromValue(const SignalCodec& signal, const std::string& text,
                       const TextDecoder& decoder) {
+    // An ASCII array takes any text as its bytes, digits too.
+    if (signal.ReadsAsText()) return signal.RawForText(text);
     if (auto value = WholeNumber<int64_t>(text)) return signal.RawForInteger(*value);
     if (auto value = WholeNumber<uint64_t>(text)) return signal.RawForInteger(*value);
     if (auto value = WholeNumber<double>(text)) return signal.RawForPhysical(*value);
