@@ -265,6 +265,15 @@ class QM_API INetConfigLdfReading {
 // otherwise a multiplexed signal when the first multiplexer switch of its message holds its
 // multiplex value; every other signal always. Multiplexer values are read from the payload in
 // the DBC numbering of start bits (GetRawValue keeps its own counting).
+// The kind of a value-table or encoding entry, reached from INetVTabValue by dynamic_cast: 255
+// a plain value-table entry, 0 a logical value, 1 a physical range, 2 a BCD encoding, 3 an
+// ASCII encoding (an LDF encoding's entries).
+class QM_API INetVTabValueKind {
+  public:
+    virtual ~INetVTabValueKind() = default;
+    virtual uint8_t GetKind() = 0;
+};
+
 class QM_API INetSignalMultiplexing {
   public:
     virtual ~INetSignalMultiplexing() = default;

@@ -4,7 +4,7 @@
 
 #include "quillmere/netconfig.h"
 
-class NetVTabValue : public INetVTabValue {
+class NetVTabValue : public INetVTabValue, public INetVTabValueKind {
   public:
     // Kinds of entry.
     static constexpr uint8_t kValueTable = 255;
@@ -25,6 +25,7 @@ class NetVTabValue : public INetVTabValue {
     const char* GetText() override { return text_.c_str(); }
 
     uint8_t Kind() const { return kind_; }
+    uint8_t GetKind() override { return kind_; }
 
   private:
     double physicalMin_ = 0.0;

@@ -33,9 +33,9 @@ std::string LdfWithEncoding(const std::string& entries) {
            "Signal_representation {\n  LevelEncoding: Level;\n}\n";
 }
 
-// The frame "Status" as the LDF file gives it and as its network model does.
-std::vector<std::unique_ptr<FrameCodec>> BuildStatus(const std::string& entries) {
-    qmtest::TempFile file("encoding.ldf", LdfWithEncoding(entries));
+// The frame "Status" of an LDF text as the file gives it and as its network model does.
+std::vector<std::unique_ptr<FrameCodec>> BuildStatusOf(const std::string& text) {
+    qmtest::TempFile file("encoding.ldf", text);
     std::vector<std::unique_ptr<FrameCodec>> frames;
     qm::ldf::NetConfigLdfFile ldf;
     EXPECT_TRUE(ldf.Load(file.CPath())) << ldf.GetMessages();
@@ -53,6 +53,10 @@ std::vector<std::unique_ptr<FrameCodec>> BuildStatus(const std::string& entries)
     }
     EXPECT_EQ(frames.size(), 2u);
     return frames;
+}
+
+std::vector<std::unique_ptr<FrameCodec>> BuildStatus(const std::string& entries) {
+    return BuildStatusOf(LdfWithEncoding(entries));
 }
 
 std::unique_ptr<FrameCodec> ReadBackFromBytes(const FrameCodec& frame) {
@@ -123,47 +127,48 @@ INSTANTIATE_TEST_SUITE_P(
 // each, the first the most significant, or the bytes as text (zeros kept); a byte that is no
 // digit leaves the bytes' own value. Both survive the codec's bytes.
 TEST(LdfByteArrays, ReadAsDecimalsOrTextAndEncodeBack) {
-    const auto codeOf = [](const char* entry) {
+    // The file's frame, its codec through bytes and its network model's frame.
+    const auto framesOf = [](const char* entry) {
         std::string text = LdfWithEncoding(entry);
         const auto replace = [&text](const std::string& from, const std::string& to) {
             text.replace(text.find(from), from.size(), to);
         };
         replace("Level: 8, 0, S, M;", "Level: 16, {0, 0}, S, M;");
         replace("Status: 0x11, S, 1", "Status: 0x11, S, 2");
-        qmtest::TempFile file("arrays.ldf", text);
-        qm::ldf::NetConfigLdfFile ldf;
-        EXPECT_TRUE(ldf.Load(file.CPath())) << ldf.GetMessages();
-        return ReadBackFromBytes(*qm::codec::BuildLdfFrame(*ldf.GetUnconditionalFrame(0)));
+        auto frames = BuildStatusOf(text);
+        if (!frames.empty()) frames.push_back(ReadBackFromBytes(*frames.front()));
+        return frames;
     };
-    const auto bcd = codeOf("    bcd_value;\n");
-    const SignalCodec& digits = bcd->signals.at(0);
-    EXPECT_EQ(DecodedText(digits, 0x0201), "12");
-    EXPECT_EQ(DecodedText(digits, 0x0900), "9");
-    EXPECT_EQ(DecodedText(digits, 0x0A01), "2561");  // 0x0A is no digit
-    EXPECT_EQ(digits.PhysicalDouble(0x0201), 12.0);
-    EXPECT_EQ(digits.RawForInteger(12), 0x0201u);
-    EXPECT_EQ(digits.RawForPhysical(7.0), 0x0700u);
-    EXPECT_THROW(digits.RawForInteger(100), qm::codec::CodecError);
-    EXPECT_THROW(digits.RawForPhysical(1.5), qm::codec::CodecError);
-    int64_t factor = 0, offset = 0;
-    int decimals = 0;
-    EXPECT_FALSE(digits.ExactScaling(factor, offset, decimals));  // no raw x 1 + 0 shortcut
-
-    const auto ascii = codeOf("    ascii_value;\n");
-    const SignalCodec& text = ascii->signals.at(0);
-    ASSERT_TRUE(text.ReadsAsText());
-    EXPECT_EQ(text.ArrayText(0x4241), "AB");
-    EXPECT_EQ(text.ArrayText(0x0041), std::string("A\0", 2));
-    EXPECT_EQ(text.ArrayText(0x41FF),
-              "\xEF\xBF\xBD"
-              "A");
-    EXPECT_EQ(text.RawForText("AB"), 0x4241u);
-    EXPECT_EQ(text.RawForText("A"), 0x0041u);
-    EXPECT_THROW(text.RawForText("ABC"), qm::codec::CodecError);
-
+    for (const auto& frame : framesOf("    bcd_value;\n")) {
+        const SignalCodec& digits = frame->signals.at(0);
+        EXPECT_EQ(DecodedText(digits, 0x0201), "12");
+        EXPECT_EQ(DecodedText(digits, 0x0900), "9");
+        EXPECT_EQ(DecodedText(digits, 0x0A01), "2561");  // 0x0A is no digit
+        EXPECT_EQ(DecodedText(digits, 0), "0");          // the entry names no value
+        EXPECT_EQ(digits.PhysicalDouble(0x0201), 12.0);
+        EXPECT_EQ(digits.RawForInteger(12), 0x0201u);
+        EXPECT_EQ(digits.RawForPhysical(7.0), 0x0700u);
+        EXPECT_THROW(digits.RawForInteger(100), qm::codec::CodecError);
+        EXPECT_THROW(digits.RawForPhysical(1.5), qm::codec::CodecError);
+        int64_t factor = 0, offset = 0;
+        int decimals = 0;
+        EXPECT_FALSE(digits.ExactScaling(factor, offset, decimals));  // no raw x 1 + 0 shortcut
+    }
+    for (const auto& frame : framesOf("    ascii_value;\n")) {
+        const SignalCodec& text = frame->signals.at(0);
+        ASSERT_TRUE(text.ReadsAsText());
+        EXPECT_EQ(text.ArrayText(0x4241), "AB");
+        EXPECT_EQ(text.ArrayText(0x0041), std::string("A\0", 2));
+        EXPECT_EQ(text.ArrayText(0x41FF),
+                  "\xEF\xBF\xBD"
+                  "A");
+        EXPECT_EQ(text.RawForText("AB"), 0x4241u);
+        EXPECT_EQ(text.RawForText("A"), 0x0041u);
+        EXPECT_THROW(text.RawForText("ABC"), qm::codec::CodecError);
+    }
     // A scalar signal keeps its raw value whatever the encoding says.
-    const auto scalar = BuildStatus("    bcd_value;\n");
-    EXPECT_EQ(DecodedText(scalar.front()->signals.at(0), 0x12), "18");
+    for (const auto& frame : BuildStatus("    bcd_value;\n"))
+        EXPECT_EQ(DecodedText(frame->signals.at(0), 0x12), "18");
 }
 
 }  // namespace
