@@ -256,15 +256,6 @@ class QM_API INetConfigLdfReading {
     virtual bool IsTolerantLdfReading() = 0;
 };
 
-// Multiplexing of a network-model signal, reached by dynamic_cast from INetSignal (the slot
-// layout above does not change). Signals converted from DBC keep their multiplexing, simple
-// (switch and multiplex value) and extended ("SG_MUL_VAL_" of tolerant reading: a multiplexer
-// per signal and its value ranges, chains of multiplexers included); signals of other buses are
-// not multiplexed. IsCarried decides with the rule of the DBC decoder: a signal of extended
-// multiplexing is carried when its multiplexer is carried and holds a value of its ranges;
-// otherwise a multiplexed signal when the first multiplexer switch of its message holds its
-// multiplex value; every other signal always. Multiplexer values are read from the payload in
-// the DBC numbering of start bits (GetRawValue keeps its own counting).
 // The kind of a value-table or encoding entry, reached from INetVTabValue by dynamic_cast: 255
 // a plain value-table entry, 0 a logical value, 1 a physical range, 2 a BCD encoding, 3 an
 // ASCII encoding (an LDF encoding's entries).
@@ -274,6 +265,15 @@ class QM_API INetVTabValueKind {
     virtual uint8_t GetKind() = 0;
 };
 
+// Multiplexing of a network-model signal, reached by dynamic_cast from INetSignal (the slot
+// layout above does not change). Signals converted from DBC keep their multiplexing, simple
+// (switch and multiplex value) and extended ("SG_MUL_VAL_" of tolerant reading: a multiplexer
+// per signal and its value ranges, chains of multiplexers included); signals of other buses are
+// not multiplexed. IsCarried decides with the rule of the DBC decoder: a signal of extended
+// multiplexing is carried when its multiplexer is carried and holds a value of its ranges;
+// otherwise a multiplexed signal when the first multiplexer switch of its message holds its
+// multiplex value; every other signal always. Multiplexer values are read from the payload in
+// the DBC numbering of start bits (GetRawValue keeps its own counting).
 class QM_API INetSignalMultiplexing {
   public:
     virtual ~INetSignalMultiplexing() = default;

@@ -102,7 +102,7 @@ void CodecIntegers(const SignalCodec& signal, const PaddedRecords& records, uint
     // fits the column, which ColumnCode made sure of.
     const uint64_t factor = static_cast<uint64_t>(static_cast<int64_t>(signal.factor));
     const uint64_t offset = static_cast<uint64_t>(static_cast<int64_t>(signal.offset));
-    const bool bcd = signal.byteArray && signal.arrayReading == qm::codec::ArrayReading::Bcd;
+    const bool bcd = signal.ReadsAsDecimal();
     if (signal.byteArray && !bcd) {
         for (size_t f = 0; f < count; ++f, at += stride) out[f] = field.ExtractPadded(at);
     } else if (!bcd && signal.ranges.empty() && signal.kind == qm::codec::ValueKind::Unsigned) {
@@ -149,7 +149,7 @@ ColumnFill ColumnFillOf(const qm::codec::FrameCodec& codec, size_t index, char c
     if (fill.multiplexed && (signal.muxValue < INT32_MIN || signal.muxValue > INT32_MAX))
         return fill;
     fill.muxValue = static_cast<int32_t>(signal.muxValue);
-    if (signal.byteArray && signal.arrayReading == qm::codec::ArrayReading::Bcd) {
+    if (signal.ReadsAsDecimal()) {
         // (decimals of BCD digits: the codec's physical value)
     } else if (code != 'd') {
         fill.way = signal.byteArray ? ColumnFill::Way::Raw : ColumnFill::Way::Integer;
@@ -333,8 +333,7 @@ PyObject* FramePlan::Value(size_t index, uint64_t raw, bool choices) const {
         return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
     }
     uint64_t digits = 0;
-    if (signal.byteArray && signal.arrayReading == qm::codec::ArrayReading::Bcd &&
-        signal.BcdValue(raw, digits)) {
+    if (signal.ReadsAsDecimal() && signal.BcdValue(raw, digits)) {
         return PyLong_FromUnsignedLongLong(digits);
     }
     if (signal.byteArray) {

@@ -272,7 +272,7 @@ Physical SignalCodec::Scale(uint64_t raw, double withFactor, double withOffset, 
 
 Physical SignalCodec::PhysicalOf(uint64_t raw) const {
     uint64_t digits = 0;
-    if (byteArray && arrayReading == ArrayReading::Bcd && BcdValue(raw, digits)) {
+    if (ReadsAsDecimal() && BcdValue(raw, digits)) {
         Physical result;
         result.integer = static_cast<int64_t>(digits);  // at most 8 digits
         result.real = static_cast<double>(digits);
@@ -292,7 +292,7 @@ Physical SignalCodec::PhysicalOf(uint64_t raw) const {
 
 bool SignalCodec::ExactScaling(int64_t& factorOut, int64_t& offsetOut, int& decimals) const {
     if ((kind != ValueKind::Unsigned && kind != ValueKind::Signed) || ranged_) return false;
-    if (byteArray && arrayReading == ArrayReading::Bcd) return false;
+    if (ReadsAsDecimal()) return false;
     if (integerScaling_) {
         factorOut = static_cast<int64_t>(factor);
         offsetOut = static_cast<int64_t>(offset);
@@ -461,7 +461,7 @@ uint64_t SignalCodec::RawForPhysical(double value, bool checkRange) const {
     // A float field carries NaN (a decoded NaN encodes back); an integer field has no raw value
     // for it.
     if (std::isnan(value) && !(isFloat && ranges.empty())) Fail("NaN cannot be encoded");
-    if (byteArray && arrayReading == ArrayReading::Bcd) return RawForBcd(value);
+    if (ReadsAsDecimal()) return RawForBcd(value);
     // Scaled ranges choose the range by the physical value.
     for (const ScaledRange& range : ranges) {
         const auto asBound = [&](uint64_t bound) {
@@ -512,8 +512,7 @@ uint64_t SignalCodec::RawForPhysical(double value, bool checkRange) const {
 }
 
 uint64_t SignalCodec::RawForInteger(__int128 value, bool checkRange) const {
-    if (!integerScaling_ || !ranges.empty() || factor == 0.0 ||
-        (byteArray && arrayReading == ArrayReading::Bcd)) {
+    if (!integerScaling_ || !ranges.empty() || factor == 0.0 || ReadsAsDecimal()) {
         return RawForPhysical(static_cast<double>(value), checkRange);
     }
     const auto scaledFactor = static_cast<__int128>(static_cast<int64_t>(factor));

@@ -197,6 +197,7 @@ class alignas(64) SignalCodec {
     // Byte arrays read as a decimal or as text (ArrayReading). The decimal of a BCD array's
     // digits; false when a byte is no digit (the value then reads as its bytes).
     bool BcdValue(uint64_t raw, uint64_t& value) const;
+    bool ReadsAsDecimal() const { return byteArray && arrayReading == ArrayReading::Bcd; }
     bool ReadsAsText() const { return byteArray && arrayReading == ArrayReading::Ascii; }
     // The bytes a byte array holds (at most 8).
     size_t ArrayBytes() const { return std::min<size_t>((layout.Length() + 7) / 8, 8); }
@@ -228,8 +229,6 @@ class alignas(64) SignalCodec {
     // The raw value of an integer physical value, exact for 64-bit fields when the scaling keeps
     // integers (falls back to RawForPhysical otherwise).
     uint64_t RawForInteger(__int128 value, bool checkRange = true) const;
-    // The raw value of a BCD array of a whole number's digits.
-    uint64_t RawForBcd(double value) const;
     // Checks that a raw value fits the field (signed raw values may be given sign-extended).
     uint64_t CheckedRaw(uint64_t raw) const;
     // "[minimum, maximum]" as text, for messages.
@@ -273,6 +272,8 @@ class alignas(64) SignalCodec {
     Physical Scale(uint64_t raw, double withFactor, double withOffset, bool integer,
                    double roundScale, const DecimalScaling& decimal) const;
     [[noreturn]] void Fail(const std::string& what) const;
+    // The raw value of a BCD array of a whole number's digits.
+    uint64_t RawForBcd(double value) const;
     // Whether a value outside [minimum, maximum] fails: range checks asked for, a range stated,
     // and no value text naming the raw value the physical value gives.
     bool OutOfRange(double value, bool checkRange) const;

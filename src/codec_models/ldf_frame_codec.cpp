@@ -14,17 +14,10 @@ namespace {
 void AddEncoding(ILdfSignalEncodingType* encoding, SignalCodec& signal) {
     if (encoding == nullptr) return;
     WrittenOrderTexts texts(signal);
-    bool arrayRead = false;
     for (uint64_t i = 0; i < encoding->GetValueCount(); ++i) {
         ILdfValue* value = encoding->GetValue(i);
-        const uint8_t kind = value->GetValueKind();
-        if (kind == kLdfValueBcd || kind == kLdfValueAscii) {
-            if (signal.byteArray && !arrayRead) {
-                signal.arrayReading =
-                    kind == kLdfValueBcd ? ArrayReading::Bcd : ArrayReading::Ascii;
-            }
-            arrayRead = true;
-        } else if (auto* logical = dynamic_cast<ILdfLogicalValue*>(value)) {
+        if (TakeArrayReading(value->GetValueKind(), signal.byteArray, signal)) continue;
+        if (auto* logical = dynamic_cast<ILdfLogicalValue*>(value)) {
             const char* text = logical->GetTextInfo();
             const uint64_t raw = logical->GetSignalValue();
             texts.Add({raw, raw, text ? text : ""});
@@ -57,6 +50,15 @@ SignalCodec SignalOf(ILdfStandardSignal& source) {
 }
 
 }  // namespace
+
+bool TakeArrayReading(uint8_t kind, bool array, SignalCodec& signal) {
+    if (kind != kLdfValueBcd && kind != kLdfValueAscii) return false;
+    if (array && signal.arrayReading == ArrayReading::Bytes) {
+        signal.byteArray = true;
+        signal.arrayReading = kind == kLdfValueBcd ? ArrayReading::Bcd : ArrayReading::Ascii;
+    }
+    return true;
+}
 
 void WrittenOrderTexts::Add(ValueText text) {
     const auto covers = [&text](const ScaledRange& range) {

@@ -49,6 +49,11 @@ uint64_t DescribedValue(uint64_t value, const SignalCodec& signal);
 // written first decides a raw value that several cover. Add each text once the ranges written
 // before it are in signal.ranges; a text whose raw value one of them covers names that value for
 // encoding only (SignalCodec::encodeOnlyTexts). Finish() puts those after the others.
+// An encoding's BCD or ASCII entry (LDF value kinds 2 and 3, as the network model keeps them):
+// how the signal reads when it is a byte array (`array`), the first such entry deciding; a
+// scalar signal keeps its raw value. False for the other kinds of entry.
+bool TakeArrayReading(uint8_t kind, bool array, SignalCodec& signal);
+
 class WrittenOrderTexts {
   public:
     explicit WrittenOrderTexts(SignalCodec& signal) : signal_(signal) {}

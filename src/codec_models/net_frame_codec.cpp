@@ -19,28 +19,18 @@ constexpr uint32_t kNetFloat32 = 9;
 constexpr uint32_t kNetFloat64 = 10;
 constexpr uint32_t kNetArray = 11;
 
-// An LDF encoding's bcd or ascii entry: how a byte array reads (the first such entry), never a
-// text of a value.
-bool ReadsArray(INetVTabValue& value, INetSignal& source, SignalCodec& signal, bool& read) {
-    constexpr uint8_t kBcd = 2;
-    constexpr uint8_t kAscii = 3;
-    auto* entry = dynamic_cast<INetVTabValueKind*>(&value);
-    const uint8_t kind = entry != nullptr ? entry->GetKind() : 0;
-    if (kind != kBcd && kind != kAscii) return false;
-    if (source.GetValueType() == kNetArray && !read) {
-        signal.byteArray = true;
-        signal.arrayReading = kind == kBcd ? ArrayReading::Bcd : ArrayReading::Ascii;
-    }
-    read = true;
-    return true;
+// The kind of an entry (a plain value-table entry when the model does not say).
+uint8_t KindOf(INetVTabValue& value) {
+    auto* kind = dynamic_cast<INetVTabValueKind*>(&value);
+    return kind != nullptr ? kind->GetKind() : 255;
 }
 
 void AddValueTable(INetSignal& source, SignalCodec& signal) {
     WrittenOrderTexts texts(signal);
-    bool arrayRead = false;
+    const bool array = source.GetValueType() == kNetArray;
     for (uint64_t v = 0; v < source.GetVTabValueCount(); ++v) {
         INetVTabValue* value = source.GetVTabValue(v);
-        if (value == nullptr || ReadsArray(*value, source, signal, arrayRead)) continue;
+        if (value == nullptr || TakeArrayReading(KindOf(*value), array, signal)) continue;
         const uint64_t rawMin = value->GetRawMin();
         const uint64_t rawMax = value->GetRawMax();
         const char* text = value->GetText();

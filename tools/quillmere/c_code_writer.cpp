@@ -221,25 +221,18 @@ std::string NumberText(double value) {
     return text;
 }
 
-bool IsBcd(const SignalCodec& codec) {
-    return codec.byteArray && codec.arrayReading == qm::codec::ArrayReading::Bcd;
-}
-
-std::string BcdComment(const SignalCodec& codec) {
-    return codec.name + ": start bit " + std::to_string(codec.layout.StartBit()) + ", " +
-           std::to_string(codec.layout.Length()) +
-           " bits; physical = the decimal of its bytes, a digit a byte, the first byte the most "
-           "significant (the bytes as they are when one is no digit)";
-}
-
 std::string MemberComment(const CFrame& frame, const CSignal& signal) {
     const SignalCodec& codec = *signal.codec;
     std::string text = codec.name + ": start bit " + std::to_string(codec.layout.StartBit()) +
-                       ", " + std::to_string(codec.layout.Length()) + " bits " +
-                       ByteOrderText(codec) + ", " + qm::codec::ValueKindName(codec.kind) +
-                       "; physical = raw * " + NumberText(codec.factor) + " + " +
-                       NumberText(codec.offset);
-    if (IsBcd(codec)) text = BcdComment(codec);
+                       ", " + std::to_string(codec.layout.Length()) + " bits";
+    if (codec.ReadsAsDecimal()) {
+        text +=
+            "; physical = the decimal of its bytes, a digit a byte, the first byte the most "
+            "significant (the bytes as they are when one is no digit)";
+    } else {
+        text += " " + ByteOrderText(codec) + ", " + qm::codec::ValueKindName(codec.kind) +
+                "; physical = raw * " + NumberText(codec.factor) + " + " + NumberText(codec.offset);
+    }
     if (codec.ReadsAsText()) text += "; the bytes of a text";
     if (!codec.ranges.empty())
         text += " (or one of " + std::to_string(codec.ranges.size()) + " scaled ranges)";
@@ -344,7 +337,7 @@ void AppendEncode(std::string& out, const CSignal& signal, const std::string& pr
     const SignalCodec& codec = *signal.codec;
     const std::string& type = signal.type;
     out += type + " " + signal.function + "_encode(double value)\n{\n";
-    if (IsBcd(codec)) {
+    if (codec.ReadsAsDecimal()) {
         AppendBcdEncode(out, signal, prefix);
         return;
     }
@@ -409,7 +402,7 @@ void AppendEncode(std::string& out, const CSignal& signal, const std::string& pr
 void AppendDecode(std::string& out, const CSignal& signal, const std::string& prefix) {
     const SignalCodec& codec = *signal.codec;
     out += "double " + signal.function + "_decode(" + signal.type + " value)\n{\n";
-    if (IsBcd(codec)) {
+    if (codec.ReadsAsDecimal()) {
         AppendBcdDecode(out, signal);
         return;
     }
