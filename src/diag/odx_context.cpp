@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "diag/diag_service.h"
 #include "platform/code_pages.h"
 #include "quillmere/xml.h"
 
@@ -61,6 +62,9 @@ Slot* FindBuiltSlot(std::vector<Slot>& slots, const NanoXML* message) {
 }
 
 }  // namespace
+
+OdxContext::OdxContext() = default;
+OdxContext::~OdxContext() = default;
 
 void OdxContext::Log(const std::string& line) {
     if (recordedLines != nullptr) recordedLines->push_back(line);

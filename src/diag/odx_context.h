@@ -4,6 +4,7 @@
 // cycles, and the small element helpers the handlers share.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -12,6 +13,7 @@
 
 class CDiagnoseLib;
 class CUDSFunction;
+class CUDSService;
 class NanoXML;
 
 namespace qm::diag {
@@ -57,6 +59,12 @@ struct OdxContext {
     BuiltFunction& BuiltFunctionOf(const NanoXML* message);
     // Where Log also records its lines while a function is built (null: nowhere).
     std::vector<std::string>* recordedLines = nullptr;
+    // Services read but left out of the model: kept until the build ends, since the functions
+    // built for them stand as the models of later copies.
+    std::vector<std::unique_ptr<CUDSService>> droppedServices;
+
+    OdxContext();
+    ~OdxContext();
 
     // Appends a line (ending in "\r\n") to the process-wide XML message log.
     void Log(const std::string& line);

@@ -512,8 +512,10 @@ void ApplyDataObjectProp(NanoXML* dop, CParam& param, bool asWritten) {
 void ApplyStructure(OdxContext& context, NanoXML* structure, CParam& param, int depth) {
     ReadOdxParams(context, structure, param.subParams, reinterpret_cast<uint64_t>(&param),
                   depth + 1, OdxPlacement::kAsStated);
+    // The size a structure states is taken only as written; as described its length is the
+    // sum of its parameters.
     int64_t bytes = 0;
-    if (ParseInteger(TextOf(structure, "BYTE-SIZE"), bytes) && bytes > 0) {
+    if (context.asWritten && ParseInteger(TextOf(structure, "BYTE-SIZE"), bytes) && bytes > 0) {
         param.bitLength = static_cast<int32_t>(std::min<int64_t>(bytes * 8, INT32_MAX));
     } else if (context.asWritten && !param.subParams.empty()) {
         // As written the parts stand where they say: the structure ends after the last one.

@@ -119,8 +119,6 @@ std::unique_ptr<CUDSFunction> BuildOdxFunction(OdxContext& context, NanoXML* mes
 
 std::unique_ptr<CUDSService> BuildOdxService(OdxContext& context, NanoXML* element) {
     NanoXML* requestRef = Child(element, "REQUEST-REF");
-    // Read as written, a service that only describes responses stays: users decode them.
-    if (requestRef == nullptr && !context.asWritten) return nullptr;
     auto service = std::make_unique<CUDSService>();
     service->name = NameText(context, element, "SHORT-NAME");
     service->longName = NameText(context, element, "LONG-NAME");
@@ -138,6 +136,13 @@ std::unique_ptr<CUDSService> BuildOdxService(OdxContext& context, NanoXML* eleme
     AddResponses(context, element, "NEG-RESPONSE-REFS", "NEG-RESPONSE-REF", "NEG",
                  service->negativeResponses);
     ReadSessions(context, element, *service);
+    // The whole service is read (its responses log what they lack) before it is judged: as
+    // described, one without a request is then dropped; read as written it stays, since users
+    // decode what it describes of its responses.
+    if (requestRef == nullptr && !context.asWritten) {
+        context.droppedServices.push_back(std::move(service));
+        return nullptr;
+    }
     return service;
 }
 

@@ -8,8 +8,8 @@
 
 namespace qm::diag {
 
-// A service from a "DIAG-SERVICE"; null when it has no "REQUEST-REF" (such a service is not
-// part of the model).
+// A service from a "DIAG-SERVICE"; null when it has no "REQUEST-REF" and is read as described
+// (such a service is read, then kept aside in the context: it is not part of the model).
 std::unique_ptr<CUDSService> BuildOdxService(OdxContext& context, NanoXML* element);
 
 // A function from a request or response element, of the given type ("REQ", "POS", "NEG").

@@ -8,6 +8,7 @@
 
 #include "someip/someip_nodes.h"
 #include "someip/someip_readers.h"
+#include "xml/text.h"
 
 namespace qm::someip {
 
@@ -21,12 +22,11 @@ constexpr int kMaxNesting = 32;
 constexpr size_t kMemberAllowance = 100000;
 constexpr size_t kMembersPerElement = 4;
 
+// Each "DT_" and then each "_struct" of the name is removed in one left-to-right pass, so that
+// what two removals join together stays ("DDT_T_X" gives "DT_X").
 std::string StrippedName(std::string name) {
-    for (const char* part : {"DT_", "_struct"}) {
-        size_t at;
-        while ((at = name.find(part)) != std::string::npos)
-            name.erase(at, std::char_traits<char>::length(part));
-    }
+    ReplaceAll(name, "DT_", "");
+    ReplaceAll(name, "_struct", "");
     return name;
 }
 

@@ -118,6 +118,36 @@ TEST_F(OdxBuild, UnresolvedReferencesAreCountedAndTheBuildGoesOn) {
     EXPECT_EQ(lost->GetRequestCount(), 0u);
 }
 
+// A service without a request is read like any other (its responses report what they lack)
+// and then left out of the model; a service that shares its response still has all of it.
+TEST_F(OdxBuild, AServiceWithoutRequestIsReadAndDropped) {
+    const std::string response =
+        "<POS-RESPONSES><POS-RESPONSE ID='P'><SHORT-NAME>PR</SHORT-NAME><PARAMS>"
+        "<PARAM xsi:type='VALUE'><SHORT-NAME>Echo</SHORT-NAME><BYTE-POSITION>1</BYTE-POSITION>"
+        "<DOP-REF ID-REF='GONE'/></PARAM></PARAMS></POS-RESPONSE></POS-RESPONSES>";
+    Build(Odx("<BASE-VARIANTS>" +
+              Layer("BASE-VARIANT", "BV", "Base",
+                    "<DIAG-COMMS>" + Service("S0", "NoRequest", "", odx::PositiveResponseRef("P")) +
+                        Service("S1", "Kept", "R", odx::PositiveResponseRef("P")) +
+                        "</DIAG-COMMS><REQUESTS>" + Request("R", Sid(0x3E)) + "</REQUESTS>" +
+                        response) +
+              "</BASE-VARIANTS>"));
+    ASSERT_EQ(library.GetEcuCount(), 1u);
+    EXPECT_EQ(ServiceOf(library.GetEcu(0), "NoRequest"), nullptr);
+    EXPECT_EQ(ServiceCount(library.GetEcu(0)), 1u);
+    IUDSService* kept = ServiceOf(library.GetEcu(0), "Kept");
+    ASSERT_NE(kept, nullptr);
+    ASSERT_EQ(kept->GetPositiveResponseCount(), 1u);
+    QM_EXPECT_FIELDS(*kept->GetPositiveResponse(0), (GetName(), "PR"), (GetParamCount(), 1u));
+    EXPECT_STREQ(kept->GetPositiveResponse(0)->GetParam(0)->GetName(), "Echo");
+    // Once for each service that reads the response.
+    EXPECT_EQ(Occurrences(Log(),
+                          "ODX Warning: unresolved DOP-REF of \"Echo\" : with "
+                          "ID=\"GONE\" \r\n"),
+              2u)
+        << Log();
+}
+
 TEST_F(OdxBuild, FunctionalClassesFromReferencesWithOthersLast) {
     const std::string classes =
         "<FUNCT-CLASSS><FUNCT-CLASS ID='FC1'><SHORT-NAME>Ident</SHORT-NAME><LONG-NAME>"
@@ -364,6 +394,21 @@ TEST_F(OdxBuild, StructuresAndEndOfPduFields) {
                      (GetSubParamCount(), 2u), (GetBitLength(), 24));
     EXPECT_THAT(Log(), HasSubstr("ODX Warning: unresolved END-OF-PDU-FIELD entry: \"Broken\"\r\n"))
         << Log();
+}
+
+// A structure's length is the sum of its parameters, whatever size it states for itself.
+TEST_F(OdxBuild, StructureLengthIsTheSumOfItsParametersNotItsByteSize) {
+    const std::string dictionary =
+        "<DATA-OBJECT-PROPS>" + Dop("D8", "Byte", 8) + Dop("D16", "Word", 16) +
+        "</DATA-OBJECT-PROPS><STRUCTURES><STRUCTURE ID='ST'><SHORT-NAME>Sized</SHORT-NAME>"
+        "<BYTE-SIZE>5</BYTE-SIZE><PARAMS>" +
+        ValueParam("First", 0, "<DOP-REF ID-REF='D8'/>") +
+        ValueParam("Second", 1, "<DOP-REF ID-REF='D16'/>") + "</PARAMS></STRUCTURE></STRUCTURES>";
+    Build(ParamDocument(dictionary, ValueParam("Record", 1, "<DOP-REF ID-REF='ST'/>")));
+    IParam* record = RequestParam("T", 1);
+    ASSERT_NE(record, nullptr);
+    QM_EXPECT_FIELDS(*record, (GetSubParamCount(), 2u), (GetBitLength(), 24),
+                     (GetBaseDataType(), "STRUCT"), (GetDataType(), "STRUCT"));
 }
 
 TEST_F(OdxBuild, SelfReferencingStructuresDoNotHang) {

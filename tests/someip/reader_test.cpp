@@ -327,6 +327,22 @@ TEST(StructureReader, StructuresInReadingOrderOrElementsFirst) {
     }
 }
 
+// A structure's name loses every "DT_" and every "_struct" its SHORT-NAME holds; what the
+// removals join together stays.
+TEST(StructureReader, NamesLoseEachPrefixAndSuffixOfTheShortNameOnce) {
+    const std::string member =
+        "<SUB-ELEMENTS>" + Member("x", "/riz/stdtypes/UInt8") + "</SUB-ELEMENTS>";
+    const std::string datatypes = DataType("DT_Position_struct", "STRUCTURE", member) +
+                                  DataType("DDT_T_Pos_st_structruct", "STRUCTURE", member);
+    auto db = LoadText(
+        Document(EcuPackage() + RizWithService("S", datatypes, DataType("UInt8", "VALUE"))));
+    ISomeIpServiceCfg* s = db->GetEcu(0)->FindService("S");
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->GetStructDatatypeCount(), 2u);
+    EXPECT_STREQ(s->GetStructDatatype(0)->GetName(), "Position");
+    EXPECT_STREQ(s->GetStructDatatype(1)->GetName(), "DT_Pos_struct");
+}
+
 // Service structures with a structure that contains itself and an array of an unknown type.
 TEST(StructureReader, SelfContainingStructureAndUnknownArrayElement) {
     const std::string datatypes =
