@@ -189,9 +189,9 @@ IParam* CParam::SelectChoice(uint64_t index) {
 }
 
 const char* CParam::GetValueText() {
-    if (subParams.size() == 1) {
-        valueStr = subParams.front()->valueStr;
-    } else if (valueStr.empty() && !valueTable.empty()) {
+    if (subParams.size() == 1) valueStr = subParams.front()->valueStr;
+    // Also after a single sub-parameter gave an empty text.
+    if (valueStr.empty() && !valueTable.empty()) {
         valueStr = std::to_string(valueTable.front()->rangeStart);
     }
     return valueStr.c_str();
@@ -237,12 +237,7 @@ const char* CParam::FindValueText(uint64_t value, bool* found) {
 
 void CParam::CompleteType() {
     if (bitLength == 0) {
-        int64_t sum = 0;
-        for (const auto& sub : subParams) {
-            if (sub->bitLength == 0) sub->CompleteType();
-            sum += sub->bitLength;
-        }
-        bitLength = static_cast<int32_t>(std::clamp<int64_t>(sum, 0, INT32_MAX));
+        bitLength = static_cast<int32_t>(std::clamp<int64_t>(SubParamBits(), 0, INT32_MAX));
     }
     if (bitLength > 0 && baseDataType.empty()) {
         if (byteOrder == 0 && subParams.size() > 1) {
@@ -261,6 +256,14 @@ void CParam::CompleteType() {
     }
     dataType =
         arraySizeMax > 1 ? qm::diag::ArrayTypeName(baseDataType, arraySizeMax) : baseDataType;
+}
+
+int64_t CParam::SubParamBits() const {
+    // Only reads: a sub-parameter without a length is counted, not completed.
+    int64_t sum = 0;
+    for (const auto& sub : subParams)
+        sum += sub->bitLength != 0 ? sub->bitLength : sub->SubParamBits();
+    return sum;
 }
 
 void CParam::CompleteStructType() {

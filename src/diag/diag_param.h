@@ -147,6 +147,9 @@ class CParam : public IParam {
     void CompleteType();
     // Marks proxies and structures once the model is built (recursive).
     void FinishPresentationType();
+    // The sum of the sub-parameters' bitLengths, each one without a length counting with the
+    // sum of its own sub-parameters.
+    int64_t SubParamBits() const;
     // bitLength = sum over the sub-parameters of their BitsInAll(), then CompleteType().
     void CompleteStructType();
     // The bits the parameter takes with its repetitions: bitLength x arraySizeMin when both

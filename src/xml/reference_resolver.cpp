@@ -503,7 +503,10 @@ void OdxReferenceResolver::Index::Build() {
         const uint32_t number = static_cast<uint32_t>(i + 1);
         const uint64_t key = KeyHash(entry.valueHash, entry.document);
         Slot& exact = exact_[ExactSlot(key, entry.value, entry.document)];
-        if (exact.entry == 0) exact = Slot{key, number, 0};  // the first of a key wins
+        if (exact.entry == 0) {  // the first of a key wins
+            exact = Slot{key, number, 0};
+            entry.kept = true;
+        }
         Slot& chain = values_[ValueSlot(entry.valueHash, entry.value)];
         if (chain.entry == 0) {
             chain = Slot{entry.valueHash, number, number};
@@ -521,19 +524,23 @@ NanoXML* OdxReferenceResolver::Index::Find(std::string_view value,
     const Slot& exact = exact_[ExactSlot(KeyHash(valueHash, document), value, document)];
     if (exact.entry != 0) return entries_[exact.entry - 1].node;
     // Otherwise the value may live in another layer of the container that the document names.
+    // The index is a map ordered by (value, document) with one entry per key, so its first
+    // entry of the value that qualifies is the kept one of the least document name.
     const Slot& chain = values_[ValueSlot(valueHash, value)];
+    const Entry* best = nullptr;
     for (uint32_t at = chain.entry; at != 0; at = entries_[at - 1].nextOfValue) {
-        NanoXML* node = entries_[at - 1].node;
-        const NanoXML* container = NanoXML::FindAncestor(node, "DIAG-LAYER-CONTAINER");
+        const Entry& entry = entries_[at - 1];
+        if (!entry.kept || (best != nullptr && entry.document >= best->document)) continue;
+        const NanoXML* container = NanoXML::FindAncestor(entry.node, "DIAG-LAYER-CONTAINER");
         if (container == nullptr) continue;
         for (const NanoXML* child : container->children) {
             if (child->name == "SHORT-NAME") {
-                if (child->text == document) return node;
+                if (child->text == document) best = &entry;
                 break;
             }
         }
     }
-    return nullptr;
+    return best != nullptr ? best->node : nullptr;
 }
 
 NanoXML* OdxReferenceResolver::Index::FindExact(std::string_view value,

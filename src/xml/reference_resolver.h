@@ -195,7 +195,8 @@ class OdxReferenceResolver : public ReferenceResolver {
       public:
         void Add(std::string_view value, std::string_view document, NanoXML* node);
         void Build();
-        // The exact entry, else the first entry of the value whose container is the document.
+        // The exact entry, else, among the kept entries of the value whose container is the
+        // document, the one of the least document name (the order of a map by key).
         NanoXML* Find(std::string_view value, std::string_view document) const;
         // The exact entry only.
         NanoXML* FindExact(std::string_view value, std::string_view document) const;
@@ -211,6 +212,7 @@ class OdxReferenceResolver : public ReferenceResolver {
             NanoXML* node = nullptr;
             uint64_t valueHash = 0;
             uint32_t nextOfValue = 0;  // index + 1 of the next entry of the same value
+            bool kept = false;         // the entry its exact key finds (the first of the key)
         };
         struct Slot {
             uint64_t hash = 0;

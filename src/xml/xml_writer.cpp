@@ -110,6 +110,14 @@ void CloseElement(std::string& out, const SerializeFrame& frame) {
     AppendEndTag(out, frame.node->name);
 }
 
+// The display text indents 4 spaces a level, and stops growing at the same depth as the file
+// text, so that every level up to that depth is shown in full.
+constexpr size_t kMaxDisplayPad = 4 * qm::xml::kMaxIndentLevels;
+
+void AppendDisplayPad(std::string& out, size_t level) {
+    out.append(std::min(4 * level, kMaxDisplayPad), ' ');
+}
+
 // One element of ToString whose children are being rendered.
 struct DisplayFrame {
     const NanoXML* node;
@@ -118,7 +126,7 @@ struct DisplayFrame {
 };
 
 void OpenDisplay(std::string& out, const NanoXML& node, size_t level) {
-    AppendPad(out, 4 * level);
+    AppendDisplayPad(out, level);
     AppendStartTag(out, node, false);
     if (!node.children.empty()) out += "\r\n";
 }
@@ -127,7 +135,7 @@ void CloseDisplay(std::string& out, const NanoXML& node, size_t level) {
     if (node.children.empty()) {
         out += node.GetText();
     } else {
-        AppendPad(out, 4 * level);
+        AppendDisplayPad(out, level);
     }
     AppendEndTag(out, node.name);
     out += "\r\n";
@@ -189,7 +197,7 @@ std::string NanoXML::ToString() const {
             const NanoXML* child = qm::xml::EndOfLinkChain(frame.node->children[frame.nextChild++]);
             const size_t level = frame.level + 1;
             if (!onPath.insert(child).second) {
-                AppendPad(out, 4 * level);
+                AppendDisplayPad(out, level);
                 AppendStartTag(out, *child, false);
                 AppendEndTag(out, child->name);
                 out += "\r\n";

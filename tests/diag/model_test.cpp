@@ -59,6 +59,22 @@ TEST(DiagTypes, CompletionFromBitLengthAndArraySize) {
     QM_EXPECT_FIELDS(*named, (bitLength, 16), (typeSigned, 1));
 }
 
+TEST(DiagTypes, LengthFromSubParametersLeavesThemAsTheyAre) {
+    // A sub-parameter without a length counts with the sum of its own sub-parameters, even when
+    // its type name has a default length: the sum only reads the sub-parameters.
+    auto parent = Param("s", 0);
+    parent->subParams.push_back(Param("a", 8));
+    parent->subParams.push_back(Param("named", 0));
+    parent->subParams.back()->baseDataType = "A_UINT16";
+    parent->subParams.push_back(Param("nested", 0));
+    parent->subParams.back()->subParams.push_back(Param("x", 3));
+    parent->subParams.back()->subParams.push_back(Param("y", 5));
+    parent->CompleteType();
+    EXPECT_EQ(parent->bitLength, 8 + 0 + 8);
+    QM_EXPECT_FIELDS(*parent->subParams[1], (bitLength, 0), (baseTypeCode, 0u), (dataType, ""));
+    QM_EXPECT_FIELDS(*parent->subParams[2], (bitLength, 0), (baseDataType, ""));
+}
+
 TEST(DiagTypes, StructureLengthSumsSubParametersTimesArraySize) {
     auto parent = Param("s", 0);
     parent->subParams.push_back(Param("a", 8));
@@ -122,6 +138,12 @@ TEST(DiagValues, ValueTextAndValueTableLookup) {
     auto outer = Param("o", 8);
     outer->subParams.push_back(Param("inner", 8, "42"));
     EXPECT_STREQ(outer->GetValueText(), "42");
+
+    // The value of a single sub-parameter comes first; still empty, the table's first entry.
+    auto wrapped = Param("w", 8);
+    wrapped->subParams.push_back(Param("inner", 8));
+    AddEntry(*wrapped, "first", 4, 6);
+    EXPECT_STREQ(wrapped->GetValueText(), "4");
 
     double f = 0, d = 0, o = 0;
     EXPECT_EQ(param->GetScaling(&f, &d, &o), 0);

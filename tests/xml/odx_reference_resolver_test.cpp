@@ -63,6 +63,28 @@ TEST(OdxResolution, LayersToldApartByDocumentAndFallbackThroughTheContainer) {
     EXPECT_EQ(r.Nth("S-SNREF")->link, r.Nth("S"));
 }
 
+// A reference that names the container instead of a layer is looked up among the entries of its
+// value ordered by document name, as the index keeps them: layer "AB" comes before layer "ZB"
+// even though "ZB" is read first. Only the kept entry of a key (the first "ZB" one) takes part.
+TEST(OdxResolution, ContainerFallbackTakesTheEntriesInDocumentNameOrder) {
+    Resolved r(
+        "<ODX><DIAG-LAYER-CONTAINER><SHORT-NAME>C</SHORT-NAME>"
+        "<BASE-VARIANT><SHORT-NAME>ZB</SHORT-NAME><A ID='X'/><S><SHORT-NAME>Svc</SHORT-NAME></S>"
+        "<R-REF ID-REF='X' DOCREF='C'/><S-SNREF SHORT-NAME='Svc' DOCREF='C'/></BASE-VARIANT>"
+        "<BASE-VARIANT><SHORT-NAME>AB</SHORT-NAME><A ID='X'/><S><SHORT-NAME>Svc</SHORT-NAME></S>"
+        "</BASE-VARIANT></DIAG-LAYER-CONTAINER>"
+        "<DIAG-LAYER-CONTAINER><SHORT-NAME>D</SHORT-NAME><BASE-VARIANT><SHORT-NAME>ZB</SHORT-NAME>"
+        "<A ID='Y'/></BASE-VARIANT></DIAG-LAYER-CONTAINER>"
+        "<DIAG-LAYER-CONTAINER><SHORT-NAME>C</SHORT-NAME><BASE-VARIANT><SHORT-NAME>ZB</SHORT-NAME>"
+        "<A ID='Y'/></BASE-VARIANT></DIAG-LAYER-CONTAINER>"
+        "<R-REF ID-REF='Y' DOCREF='C'/></ODX>");
+    EXPECT_EQ(r.Nth("R-REF", 0)->link, r.Nth("A", 1));
+    EXPECT_EQ(r.Nth("S-SNREF")->link, r.Nth("S", 1));
+    // (Y, "ZB") is held by container D's element; the one in the second "C" is not indexed.
+    EXPECT_EQ(r.Nth("R-REF", 1)->link, nullptr);
+    EXPECT_EQ(NanoXML::MessageLog(), "Unresolved REF: \"R-REF\" ID=\"Y\"\r\n");
+}
+
 TEST(OdxResolution, OneWorkerAndManyGiveTheSameLinks) {
     std::string text =
         "<ODX><DIAG-LAYER-CONTAINER><SHORT-NAME>C</SHORT-NAME><BASE-VARIANT>"

@@ -71,6 +71,22 @@ TEST(Writer, ToStringShowsReferencesThroughTheirTargets) {
               "</r>\r\n");
 }
 
+// 3 spaces a level in the file text and 4 in the display text, for every one of 64 levels.
+TEST(Writer, SixtyFourLevelsAreIndentedInFull) {
+    NanoXML root("n", "", 0);
+    NanoXML* node = &root;
+    for (int level = 1; level <= 64; ++level) node = node->AddChild("n", "", 0);
+    node->text = "x";
+    const std::string file = root.Serialize(0, false);
+    EXPECT_NE(file.find("\r\n" + std::string(3 * 64, ' ') + "<n>x</n>\r\n"), std::string::npos);
+    const std::string display = root.ToString();
+    for (size_t level : {48, 49, 63}) {
+        const std::string line = "\r\n" + std::string(4 * level, ' ') + "<n>\r\n";
+        EXPECT_NE(display.find(line), std::string::npos) << level;
+    }
+    EXPECT_NE(display.find("\r\n" + std::string(4 * 64, ' ') + "<n>x</n>\r\n"), std::string::npos);
+}
+
 TEST(Writer, SaveFileWritesTheDeclarationAndTheTree) {
     const auto dir = std::filesystem::temp_directory_path() / "qm_xml_writer_test";
     std::filesystem::create_directories(dir);
