@@ -161,17 +161,19 @@ void ReadSignals3(ArxmlReadContext& context, const NanoXML* element, ArxmlPdu& p
                 AddMappedSignal(context, pdu, mapping, iSignal ? iSignal : system, system);
             signals.emplace(system, signal);
         } else if (system != nullptr && system->name == "SYSTEM-SIGNAL-GROUP") {
+            // A group without members is reported at its entry, like every other entry.
+            const NanoXML* members = Child(system, "SYSTEM-SIGNAL-REFS");
+            if (members == nullptr || members->children.empty()) {
+                context.Message("0 system signals for system signal group: " + ShortName(system));
+            }
             groups.push_back(system);
         } else {
             context.Message("No system signal or system signal group for: " + ShortName(mapping));
         }
     }
+    // Groups are made last, when every signal they may list exists.
     for (const NanoXML* group : groups) {
-        const NanoXML* members = Child(group, "SYSTEM-SIGNAL-REFS");
-        if (members == nullptr || members->children.empty()) {
-            context.Message("0 system signals for system signal group: " + ShortName(group));
-        }
-        AddGroup(pdu, group, members, signals);
+        AddGroup(pdu, group, Child(group, "SYSTEM-SIGNAL-REFS"), signals);
     }
 }
 

@@ -159,7 +159,9 @@ void ReadCodedValueType(CddContext& context, NanoXML* coded, CParam& param, cons
     } else if (encoding == "utf") {
         param.baseTypeCode = kTypeUtf8;
         param.baseDataType = context.texts.Intern("UTF8STRING");
-    } else if (encoding == "flt" || encoding == "dbl") {
+    } else if (context.asWritten && (encoding == "flt" || encoding == "dbl")) {
+        // The described coding names only the text encodings; read as written, floating-point
+        // encodings name their type instead of leaving the integer of their length.
         param.baseDataType =
             context.texts.Intern(param.bitLength > 32 || encoding == "dbl" ? "FLOAT64" : "FLOAT32");
     }
@@ -232,6 +234,22 @@ void ReadRecord(CddContext& context, NanoXML* record, CParam& param) {
     param.valueTable.push_back(std::move(entry));
 }
 
+// A DTC data type of a fault memory: the texts of its records name the trouble codes.
+bool IsFaultMemoryType(const NanoXML& type) {
+    return !AttributeText(type, "dtc").empty() && !AttributeText(type, "faultMemory").empty() &&
+           !AttributeText(type, "rtSpec").empty();
+}
+
+// The records listed by the record types of a record data object become value-table entries.
+void ReadRecordTexts(CddContext& context, NanoXML* recordObject, CParam& param) {
+    for (NanoXML* recordType : recordObject->children) {
+        if (recordType->name != "RECORDDT") continue;
+        for (NanoXML* record : recordType->children) {
+            if (record->name == "RECORD") ReadRecord(context, record, param);
+        }
+    }
+}
+
 void ReadCases(CddContext& context, NanoXML* mux, CParam& param, int depth) {
     for (NanoXML* child : mux->children) {
         if (child->name != "CASE" && child->name != "SIMPLECOMPCONT") continue;
@@ -281,6 +299,8 @@ void ApplyDataType(CddContext& context, NanoXML* type, CParam& param, int depth)
             ReadRecord(context, child, param);
         else if (name == "RECORDDT")
             ApplyDataType(context, child, param, depth + 1);
+        else if (name == "RECORDDATAOBJ" && IsFaultMemoryType(*type))
+            ReadRecordTexts(context, child, param);
         else if (name == "CASE")
             continue;
         else if (name == "STRUCTURE")

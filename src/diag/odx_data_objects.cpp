@@ -465,10 +465,25 @@ void ApplyEnvDataDesc(OdxContext& context, NanoXML* desc, CParam& param, int dep
     param.bitLength = static_cast<int32_t>(std::clamp<int64_t>(bits, 8, INT32_MAX));
 }
 
+// The computation method of a data object: a text table's entries, a linear scaling or, read
+// as written, an interpolation table.
+void ApplyComputation(NanoXML* compu, CParam& param, bool asWritten) {
+    const std::string category = TextOf(compu, "CATEGORY");
+    if (category == "TEXTTABLE") {
+        ReadTextTable(compu, param, asWritten);
+    } else if (category == "LINEAR" || category == "SCALE-LINEAR") {
+        ReadLinear(compu, param, asWritten && category == "SCALE-LINEAR");
+    } else if (category == "TAB-INTP" && asWritten) {
+        ReadInterpolation(compu, param);
+    }
+}
+
 // Each DTC of the DTC data object (inline or referenced) becomes a value-table entry whose
-// text reads "short name - trouble code : text".
+// text reads "short name - trouble code : text". Its coded type and computation method code
+// the trouble code as those of any data object would.
 void ApplyDtcDop(NanoXML* dop, CParam& param, bool asWritten) {
     ApplyCodedType(Child(dop, "DIAG-CODED-TYPE"), param, asWritten);
+    ApplyComputation(Child(dop, "COMPU-METHOD"), param, asWritten);
     param.troubleCodes = asWritten ? 1 : 0;
     NanoXML* dtcs = Child(dop, "DTCS");
     if (dtcs == nullptr) return;
@@ -491,15 +506,7 @@ void ApplyDtcDop(NanoXML* dop, CParam& param, bool asWritten) {
 
 void ApplyDataObjectProp(NanoXML* dop, CParam& param, bool asWritten) {
     ApplyCodedType(Child(dop, "DIAG-CODED-TYPE"), param, asWritten);
-    NanoXML* compu = Child(dop, "COMPU-METHOD");
-    const std::string category = TextOf(compu, "CATEGORY");
-    if (category == "TEXTTABLE") {
-        ReadTextTable(compu, param, asWritten);
-    } else if (category == "LINEAR" || category == "SCALE-LINEAR") {
-        ReadLinear(compu, param, asWritten && category == "SCALE-LINEAR");
-    } else if (category == "TAB-INTP" && asWritten) {
-        ReadInterpolation(compu, param);
-    }
+    ApplyComputation(Child(dop, "COMPU-METHOD"), param, asWritten);
     NanoXML* physical = Child(dop, "PHYSICAL-TYPE");
     ReadPhysicalType(physical, param);
     if (asWritten) {

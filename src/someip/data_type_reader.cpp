@@ -142,6 +142,8 @@ void ReadStructure(CStructureDataType& type, const NanoXML* element, std::string
         return;
     }
     for (const NanoXML* member : list->children) {
+        // Only elements are members (a variation point or the like among them is not).
+        if (member->name != "IMPLEMENTATION-DATA-TYPE-ELEMENT") continue;
         const std::string memberName = ShortName(member);
         const std::string category = ChildText(member, "CATEGORY");
         const NanoXML* memberType = ReferencedType(member);
@@ -217,8 +219,13 @@ std::string ReadAraTypes(NanoXML* root, CRizConfig& riz) {
     CGlobalConfigDataType* global = riz.EnsureGlobal();
     const NanoXML* ara = FindPackage(root, "ara");
     if (ara == nullptr) return {};
+    // The recursive child search looks at the package's own children before it goes below any
+    // of them, so the package's own ELEMENTS win over those of its sub-packages wherever they
+    // stand (a merged package gets its ELEMENTS after its AR-PACKAGES). The search changes
+    // nothing.
+    const NanoXML* elements = const_cast<NanoXML*>(ara)->FindChild("ELEMENTS", "", "", true);
     std::string warnings;
-    ReadTypeList(Descendant(ara, "ELEMENTS"), *global, Flavour::kAra, warnings);
+    ReadTypeList(elements, *global, Flavour::kAra, warnings);
     return warnings;
 }
 

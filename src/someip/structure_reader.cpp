@@ -199,16 +199,21 @@ class StructureBuilder {
 
     void FillArray(CVariable& v, const NanoXML* type, bool vector) {
         v.array = true;
-        const NanoXML* element = Path(type, {"SUB-ELEMENTS", "IMPLEMENTATION-DATA-TYPE-ELEMENT"});
+        const NanoXML* subElements = Child(type, "SUB-ELEMENTS");
+        const NanoXML* element = Child(subElements, "IMPLEMENTATION-DATA-TYPE-ELEMENT");
         std::string size = ChildText(type, "ARRAY-SIZE");
         if (size.empty()) size = ChildText(element, "ARRAY-SIZE");
         v.arraySize = vector ? 0 : static_cast<uint32_t>(ParseAnyBase(size));
         const NanoXML* elementType = element ? TypeOfMember(element) : nullptr;
         if (elementType == nullptr) {
             v.elementType = element ? ShortName(element) + " /* TODO unresolved */" : "uint8";
-            warnings_ += std::string(vector ? "Sub element of vector was not found "
-                                            : "Sub element of array was not found ") +
-                         ShortName(type) + ".\r\n";
+            const std::string kind = vector ? "vector" : "array";
+            // As the array and vector types say it: SUB-ELEMENTS present but without an element
+            // is told apart from no SUB-ELEMENTS (or an element of no known type).
+            warnings_ += subElements != nullptr && element == nullptr
+                             ? "Doesn't exist sub element for " + kind + " "
+                             : "Sub element of " + kind + " was not found ";
+            warnings_ += ShortName(type) + ".\r\n";
             return;
         }
         ReferShortName(v.declaredType, elementType);

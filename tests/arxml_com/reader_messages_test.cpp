@@ -233,9 +233,9 @@ TEST(ArxmlReaderMessages, Autosar3SignalGroupsAndTiming) {
     auto file = LoadText(
         Autosar3(Package("PDUS", pdu) + Package("ISignals", iSignals) + Package("Sys", system)));
     EXPECT_STREQ(file->GetMessages(),
+                 "0 system signals for system signal group: Empty.\r\n"
                  "No system signal or system signal group for: Direct.\r\n"
-                 "No system signal or system signal group for: Dangling.\r\n"
-                 "0 system signals for system signal group: Empty.\r\n");
+                 "No system signal or system signal group for: Dangling.\r\n");
     IArxmlPdu* status = file->FindPdu("Status");
     ASSERT_NE(status, nullptr);
     QM_EXPECT_FIELDS(*status, (GetCyclicTimePeriod(), 0.5), (GetTimeOffset(), 0.1),
@@ -248,6 +248,47 @@ TEST(ArxmlReaderMessages, Autosar3SignalGroupsAndTiming) {
     ASSERT_EQ(status->GetSignalGroupCount(), 2u);
     QM_EXPECT_FIELDS(*status->GetSignalGroup(0), (GetName(), "G"), (GetSignal(0), a));
     EXPECT_EQ(status->GetSignalGroup(1)->GetSignalCount(), 0u);
+}
+
+// Each mapping entry reports its problems when it is read: a group without members before a
+// signal that comes after it, though the group lists the PDU's signals of all entries.
+TEST(ArxmlReaderMessages, Autosar3MappingMessagesFollowTheEntryOrder) {
+    const std::string pdu =
+        "<SIGNAL-I-PDU><SHORT-NAME>P</SHORT-NAME><LENGTH>2</LENGTH><SIGNAL-TO-PDU-MAPPINGS>"
+        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>EmptyMap</SHORT-NAME>"
+        "<SIGNAL-REF DEST=\"SYSTEM-SIGNAL-GROUP\">/Sys/Empty</SIGNAL-REF>"
+        "</I-SIGNAL-TO-I-PDU-MAPPING>"
+        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>GroupMap</SHORT-NAME>"
+        "<SIGNAL-REF DEST=\"SYSTEM-SIGNAL-GROUP\">/Sys/G</SIGNAL-REF></I-SIGNAL-TO-I-PDU-MAPPING>"
+        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>AMap</SHORT-NAME>"
+        "<SIGNAL-REF DEST=\"I-SIGNAL\">/ISignals/A</SIGNAL-REF></I-SIGNAL-TO-I-PDU-MAPPING>"
+        "<I-SIGNAL-TO-I-PDU-MAPPING><SHORT-NAME>Dangling</SHORT-NAME>"
+        "<SIGNAL-REF DEST=\"I-SIGNAL\">/ISignals/Nothing</SIGNAL-REF>"
+        "</I-SIGNAL-TO-I-PDU-MAPPING></SIGNAL-TO-PDU-MAPPINGS></SIGNAL-I-PDU>";
+    const std::string iSignals =
+        "<I-SIGNAL><SHORT-NAME>A</SHORT-NAME><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">"
+        "/Sys/A</SYSTEM-SIGNAL-REF></I-SIGNAL>";
+    const std::string system =
+        "<SYSTEM-SIGNAL-GROUP><SHORT-NAME>Empty</SHORT-NAME></SYSTEM-SIGNAL-GROUP>"
+        "<SYSTEM-SIGNAL-GROUP><SHORT-NAME>G</SHORT-NAME><SYSTEM-SIGNAL-REFS>"
+        "<SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/Sys/A</SYSTEM-SIGNAL-REF>"
+        "</SYSTEM-SIGNAL-REFS></SYSTEM-SIGNAL-GROUP>"
+        "<SYSTEM-SIGNAL><SHORT-NAME>A</SHORT-NAME></SYSTEM-SIGNAL>";
+    auto file = LoadText(
+        Autosar3(Package("PDUS", pdu) + Package("ISignals", iSignals) + Package("Sys", system)));
+    EXPECT_STREQ(file->GetMessages(),
+                 "0 system signals for system signal group: Empty.\r\n"
+                 "Missing bit size of signal: A.\r\n"
+                 "Missing start bit of signal: A.\r\n"
+                 "No system signal or system signal group for: Dangling.\r\n");
+    IArxmlPdu* p = file->FindPdu("P");
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(p->GetSignalGroupCount(), 2u);
+    EXPECT_STREQ(p->GetSignalGroup(0)->GetName(), "Empty");
+    IArxmlSignalGroup* g = p->GetSignalGroup(1);
+    EXPECT_STREQ(g->GetName(), "G");
+    ASSERT_EQ(g->GetSignalCount(), 1u);
+    EXPECT_EQ(g->GetSignal(0), p->FindSignal("A"));
 }
 
 TEST(ArxmlReaderMessages, AmbiguousNamesFollowTheReferencedPackage) {

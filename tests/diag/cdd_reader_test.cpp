@@ -188,6 +188,83 @@ TEST_F(CddReader, MultiplexerCasesFromItsDataType) {
     EXPECT_EQ(mux->GetBitLength(), 16);
 }
 
+// The coded type's encoding: the text encodings give their base type, any other leaves the
+// integer of the coded length; read as written, floating-point encodings name their type.
+TEST_F(CddReader, CodedEncodingGivesTheBaseType) {
+    struct Case {
+        const char* coding;
+        bool asWritten;
+        const char* baseDataType;
+        uint32_t code;
+    };
+    const Case cases[] = {
+        {"bl='8' enc='asc'", false, "ASCII", 11},
+        {"bl='8' enc='utf'", false, "UTF8STRING", 12},
+        {"bl='32' enc='flt'", false, "UINT32", 5},
+        {"bl='64' enc='dbl'", false, "UINT64", 7},
+        {"bl='16' enc='sgn' sig='1'", false, "INT16", 4},
+        {"bl='32' enc='flt'", true, "FLOAT32", 9},
+        {"bl='64' enc='dbl'", true, "FLOAT64", 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.coding) + (c.asWritten ? " as written" : ""));
+        CDiagnoseLib library;
+        library.SetReadingAsWritten(c.asWritten ? 1 : 0);
+        ASSERT_EQ(LoadCddText(library, Cdd("<DATATYPES><IDENT id='d'><CVALUETYPE " +
+                                           std::string(c.coding) + "/></IDENT></DATATYPES>" +
+                                           OneService("<SERVICE id='s' tmplref='st'/>",
+                                                      "<POS><SIMPLEPROXYCOMP id='p' "
+                                                      "dtref='d'/></POS>"))),
+                  1);
+        IParam* param = library.GetEcu(0)
+                            ->GetFunctionalClass(0)
+                            ->GetService(0)
+                            ->GetPositiveResponse(0)
+                            ->GetParam(0);
+        QM_EXPECT_FIELDS(*param, (GetBaseDataType(), std::string(c.baseDataType)),
+                         (GetDataType(), std::string(c.baseDataType)), (GetBaseTypeCode(), c.code));
+    }
+}
+
+// A DTC type of a fault memory lists its trouble codes as records of its record data object.
+TEST_F(CddReader, FaultMemoryRecordsBecomeTheValueTable) {
+    const std::string records =
+        "<CVALUETYPE bl='24'/><RECORDDATAOBJ id='r'><RECORDDT id='rt'>"
+        "<RECORD v='4660'><TEXT><TUV xml:lang='en-US'>Open</TUV>"
+        "<TUV xml:lang='de-DE'>Offen</TUV></TEXT></RECORD>"
+        "<RECORD v='17'><TEXT><TUV xml:lang='en-US'>Short</TUV></TEXT></RECORD>"
+        "</RECORDDT></RECORDDATAOBJ>";
+    const std::string types[] = {
+        "<IDENT id='d' dtc='1' faultMemory='primary' rtSpec='faultMemory'>" + records + "</IDENT>",
+        // Without the fault memory attributes the records name nothing.
+        "<IDENT id='d' dtc='1'>" + records + "</IDENT>",
+    };
+    for (const std::string& type : types) {
+        SCOPED_TRACE(type);
+        CDiagnoseLib library;
+        ASSERT_EQ(LoadCddText(library, Cdd("<DATATYPES>" + type + "</DATATYPES>" +
+                                           OneService("<SERVICE id='s' tmplref='st'/>",
+                                                      "<POS><GROUPOFDTCPROXYCOMP id='g' "
+                                                      "dtref='d'/></POS>"))),
+                  1);
+        IParam* param = library.GetEcu(0)
+                            ->GetFunctionalClass(0)
+                            ->GetService(0)
+                            ->GetPositiveResponse(0)
+                            ->GetParam(0);
+        EXPECT_EQ(param->GetBitLength(), 24);
+        if (type.find("faultMemory=") == std::string::npos) {
+            EXPECT_EQ(param->GetValueCount(), 0u);
+            continue;
+        }
+        ASSERT_EQ(param->GetValueCount(), 2u);
+        QM_EXPECT_FIELDS(*param->GetValue(0), (GetText(), "Offen"), (GetRangeStart(), 4660u),
+                         (GetRangeEnd(), 4660u));
+        QM_EXPECT_FIELDS(*param->GetValue(1), (GetText(), "Short"), (GetRangeStart(), 17u),
+                         (GetRangeEnd(), 17u));
+    }
+}
+
 TEST_F(CddReader, DocumentsWithoutCandelaContributeNothing) {
     TempFile other("other.cdd", "<?xml version='1.0'?><ODX><X/></ODX>");
     EXPECT_EQ(library.LoadCddFile(other.Path().c_str(), 1), 0);

@@ -474,6 +474,28 @@ TEST_F(OdxBuild, DtcDataObjectTextsAndVariantDtcs) {
     EXPECT_STREQ(ecu->GetDtc(1)->GetName(), "DTC2");
 }
 
+// A DTC data object codes its trouble codes through its computation method as well.
+TEST_F(OdxBuild, DtcDataObjectScalesThroughItsComputation) {
+    const std::string dtcs =
+        "<DTC-DOPS><DTC-DOP ID='DD'><SHORT-NAME>Faults</SHORT-NAME><DIAG-CODED-TYPE "
+        "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UINT32'><BIT-LENGTH>16</BIT-LENGTH>"
+        "</DIAG-CODED-TYPE><COMPU-METHOD><CATEGORY>LINEAR</CATEGORY><COMPU-INTERNAL-TO-PHYS>"
+        "<COMPU-SCALES><COMPU-SCALE><COMPU-RATIONAL-COEFFS><COMPU-NUMERATOR><V>1</V><V>2</V>"
+        "</COMPU-NUMERATOR><COMPU-DENOMINATOR><V>4</V></COMPU-DENOMINATOR>"
+        "</COMPU-RATIONAL-COEFFS></COMPU-SCALE></COMPU-SCALES></COMPU-INTERNAL-TO-PHYS>"
+        "</COMPU-METHOD><DTCS><DTC ID='D1'><SHORT-NAME>DTC1</SHORT-NAME><TROUBLE-CODE>7"
+        "</TROUBLE-CODE></DTC></DTCS></DTC-DOP></DTC-DOPS>";
+    Build(ParamDocument(dtcs, ValueParam("Code", 1, "<DOP-REF ID-REF='DD'/>")));
+    IParam* code = RequestParam("T", 1);
+    ASSERT_NE(code, nullptr);
+    double factor = 0.0, divisor = 0.0, offset = 0.0;
+    ASSERT_TRUE(code->GetScaling(&factor, &divisor, &offset));
+    EXPECT_EQ(factor, 2.0);
+    EXPECT_EQ(divisor, 4.0);
+    EXPECT_EQ(offset, 1.0);
+    QM_EXPECT_FIELDS(*code, (GetBitLength(), 16), (GetValueCount(), 1u));
+}
+
 TEST_F(OdxBuild, MultiplexerCasesAndDefault) {
     const std::string dictionary =
         "<DATA-OBJECT-PROPS>" + Dop("D8", "Byte", 8) + Dop("D16", "Word", 16) +

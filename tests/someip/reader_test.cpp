@@ -378,6 +378,45 @@ TEST(StructureReader, SelfContainingStructureAndUnknownArrayElement) {
     EXPECT_NE(std::string(s->GenerateHeader()).find("struct Service_S_Node\n"), std::string::npos);
 }
 
+// An array or vector member reads its element as the array and vector types do: a type without
+// SUB-ELEMENTS has no sub element, one whose SUB-ELEMENTS hold no element has none to take.
+struct MissingElementCase {
+    const char* category;
+    const char* subElements;
+    const char* message;
+};
+
+class StructureElementMessages : public ::testing::TestWithParam<MissingElementCase> {};
+
+TEST_P(StructureElementMessages, NameTheMissingPart) {
+    const MissingElementCase& c = GetParam();
+    const std::string datatypes =
+        DataType("Seq", c.category, c.subElements) +
+        DataType(
+            "DT_Holder_struct", "STRUCTURE",
+            "<SUB-ELEMENTS>" + Member("seq", "/riz/services/S/datatypes/Seq") + "</SUB-ELEMENTS>");
+    auto db = LoadText(Document(EcuPackage() + RizWithService("S", datatypes)));
+    ISomeIpServiceCfg* s = db->GetEcu(0)->FindService("S");
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->GetStructDatatypeCount(), 1u);
+    EXPECT_EQ(s->GetStructDatatype(0)->GetVariable(0)->IsArray(), true);
+    // The service structure step, then the service's data type configuration: the same line.
+    const std::string line = std::string(c.message) + "Seq.\r\n";
+    EXPECT_EQ(std::string(db->GetMessages()), line + line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StructureReader, StructureElementMessages,
+    ::testing::Values(
+        MissingElementCase{"VECTOR", "", "Sub element of vector was not found "},
+        MissingElementCase{"VECTOR", "<SUB-ELEMENTS/>", "Doesn't exist sub element for vector "},
+        MissingElementCase{"ARRAY", "", "Sub element of array was not found "},
+        MissingElementCase{"ARRAY", "<SUB-ELEMENTS/>", "Doesn't exist sub element for array "}),
+    [](const ::testing::TestParamInfo<MissingElementCase>& info) {
+        return std::string(info.param.category) +
+               (info.param.subElements[0] == '\0' ? "WithoutSubElements" : "WithoutElement");
+    });
+
 // A type graph in which every level names the next one ten times would write out 10^7
 // members: the reader stops at its bound and says so, instead of exhausting memory.
 TEST(StructureReader, SelfMultiplyingTypesAreBounded) {
@@ -426,6 +465,43 @@ TEST(DataTypeReader, CategoryMessagesOfEachStep) {
               "Base of enum: E was not found.\r\n"
               "Enumarators of enum: E not extracted.\r\n"
               "Doesn't exist sub element for vector Vec.\r\n");
+}
+
+// The "ara" types come from the first ELEMENTS below the package, its own before those of its
+// sub-packages, wherever they stand among its children.
+TEST(DataTypeReader, AraTypesComeFromThePackagesOwnElementsFirst) {
+    const std::string ara = "<AR-PACKAGE><SHORT-NAME>ara</SHORT-NAME><AR-PACKAGES>" +
+                            Package("inner", DataType("Inner", "STRING")) +
+                            "</AR-PACKAGES><ELEMENTS>" + DataType("Own", "STRING") +
+                            "</ELEMENTS></AR-PACKAGE>";
+    auto db = LoadText(Document(EcuPackage() + ara));
+    IGlobalConfigDataType* global = db->GetRizConfig()->GetGlobalConfiguration();
+    ASSERT_NE(global, nullptr);
+    ASSERT_EQ(global->GetDataTypeCount(), 1u);
+    EXPECT_STREQ(global->GetDataType(0)->GetName(), "Own");
+    EXPECT_EQ(std::string(db->GetMessages()), "Character type of string was not found Own.\r\n");
+}
+
+// A structure type's members are its IMPLEMENTATION-DATA-TYPE-ELEMENTs; other children of its
+// SUB-ELEMENTS are not members.
+TEST(DataTypeReader, StructureMembersAreItsElementsOnly) {
+    const std::string datatypes =
+        DataType("DT_Pair_struct", "STRUCTURE",
+                 "<SUB-ELEMENTS>" + Member("first", "/riz/stdtypes/UInt8") +
+                     "<VARIATION-POINT><SHORT-NAME>odd</SHORT-NAME></VARIATION-POINT>" +
+                     Member("second", "/riz/stdtypes/UInt8") + "</SUB-ELEMENTS>");
+    auto db = LoadText(
+        Document(EcuPackage() + RizWithService("S", datatypes, DataType("UInt8", "VALUE"))));
+    ASSERT_EQ(db->GetServiceConfigurationCount(), 1u);
+    IGlobalConfigDataType* config = db->GetServiceConfiguration(0);
+    EXPECT_STREQ(config->GetName(), "Global data type configuration for S service");
+    ASSERT_EQ(config->GetDataTypeCount(), 1u);
+    auto* pair = dynamic_cast<IStructureDataType*>(config->GetDataType(0));
+    ASSERT_NE(pair, nullptr);
+    ASSERT_EQ(pair->GetMemberCount(), 2u);
+    QM_EXPECT_FIELDS(*pair->GetMember(1), (GetName(), "second"), (GetTypeName(), "UInt8"));
+    EXPECT_EQ(std::string(db->GetMessages()).find("belong to structure: DT_Pair_struct"),
+              std::string::npos);
 }
 
 }  // namespace
