@@ -141,9 +141,14 @@ std::unique_ptr<ScheduleTableCommand> BuildFreeFormat(const Tokens& tokens) {
     return command;
 }
 
+// The slave's LIN_protocol is kept as written; the described reader compares that text as a
+// whole, so only an unquoted 1.3 matches. Read tolerantly, the quoted "1.3" matches too.
+bool IsLin13Slave(const LdfReadContext& ctx, const LdfSlaveNode& slave) {
+    return slave.linProtocol == "1.3" || (ctx.tolerant && slave.linProtocol == "\"1.3\"");
+}
+
 void WarnAssignFrameIdToLin13(LdfReadContext& ctx, const LdfSlaveNode& slave) {
-    if (!ctx.ProtocolIs("2.2")) return;
-    if (slave.linProtocol != "1.3" && slave.linProtocol != "\"1.3\"") return;
+    if (!ctx.ProtocolIs("2.2") || !IsLin13Slave(ctx, slave)) return;
     ctx.AddText(
         {"WARNING. AssignFrameId, which is handled in schedule table, applies node from LIN "
          "1.3 protocol. That request cannot be used for such nodes.\r\n"});

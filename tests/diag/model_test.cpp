@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
@@ -256,6 +257,60 @@ TEST(DiagEncode, KeyValueSelectsTheMultiplexerCase) {
     EXPECT_EQ(bytes, (std::vector<uint8_t>{2, 0x12, 0x34}));
 }
 
+// One parameter alone in a request: its bytes for widths that are not whole bytes, wider than
+// the 32-bit mask, wider than 64 bits, and at odd bit positions.
+struct EncodeCase {
+    const char* label;
+    int bits;
+    int bitPosition;
+    int bytePosition;
+    const char* value;
+    std::vector<uint8_t> bytes;  // the parameter's bytes followed by a second one of value 0x5A
+};
+
+class DiagEncodeWidths : public ::testing::TestWithParam<EncodeCase> {};
+
+TEST_P(DiagEncodeWidths, WritesTheMaskedValueFromTheTop) {
+    const EncodeCase& c = GetParam();
+    CUDSFunction request;
+    auto param = Param("p", c.bits, c.value);
+    param->bitPosition = c.bitPosition;
+    param->bytePosition = c.bytePosition;
+    request.AddParam(std::move(param));
+    auto next = Param("next", 8, "90");
+    next->bytePosition = 20;  // far enough: only the length counts it there
+    request.AddParam(std::move(next));
+    std::vector<uint8_t> bytes(request.Encode(nullptr, 0), 0xEE);
+    ASSERT_EQ(bytes.size(), 21u);
+    EXPECT_EQ(request.Encode(bytes.data(), bytes.size()), 21u);
+    bytes.resize(c.bytes.size());
+    EXPECT_EQ(bytes, c.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Widths, DiagEncodeWidths,
+    ::testing::Values(
+        // The whole byte from the top first, then the low bits at the bit position in the next
+        // byte; a position that ends that byte moves the cursor past it.
+        EncodeCase{"TwelveBits", 12, 7, 0, "2737", {0xAB, 0x80, 0x5A}},
+        EncodeCase{"TwelveBitsInsideAByte", 12, 0, 0, "2748", {0xAB, 0x5A, 0}},
+        // The mask holds 32 bits: the upper half of a 64-bit value is lost.
+        EncodeCase{"SixtyFourBits",
+                   64,
+                   0,
+                   0,
+                   "0x1122334455667788",
+                   {0, 0, 0, 0, 0x55, 0x66, 0x77, 0x88, 0x5A}},
+        EncodeCase{"SeventyTwoBits", 72, 0, 0, "5", {0, 0, 0, 0, 0, 0, 0, 0, 5, 0x5A}},
+        // Bits that end a byte move the cursor; bits that do not leave it for the next value.
+        EncodeCase{"LastBitOfAByte", 1, 7, 0, "1", {0x80, 0x5A}},
+        EncodeCase{"BitsInsideAByte", 3, 2, 0, "7", {0x5A, 0}},
+        // A text that is no number writes a zero byte and still takes its place.
+        EncodeCase{"NegativeText", 8, 0, 0, "-1", {0, 0x5A}},
+        // A byte position is only a length: the next value follows at the cursor.
+        EncodeCase{"LaterBytePosition", 8, 0, 3, "1", {1, 0x5A, 0}}),
+    [](const ::testing::TestParamInfo<EncodeCase>& info) { return info.param.label; });
+
 // A library with one ECU whose class holds the given services.
 struct Fixture {
     CDiagnoseLib library;
@@ -332,6 +387,40 @@ TEST(DiagGrouping, IdentifierServicesAreSplitNarrowedOrRenamed) {
     IParam* narrowed = group->GetService(3)->GetRequest(0)->GetParam(1);
     ASSERT_EQ(narrowed->GetValueCount(), 1u);
     EXPECT_STREQ(narrowed->GetValue(0)->GetText(), "Part");
+}
+
+// A service of an identifier ID whose request lacks the identifier parameter stays as it is;
+// an identifier above four hex digits is written in full, and an entry with an empty text is
+// named by every description.
+TEST(DiagGrouping, IdentifierEdgesKeepOrNameServices) {
+    Fixture f;
+    f.AddService("Bare", 0x2E)->desc = "no identifier";
+    CUDSService* wide = f.AddService("Wide", 0x31);
+    for (int i = 1; i < 3; ++i) wide->requests.front()->AddParam(Param("pad", 8, "1"));
+    wide->requests.front()->AddParam(Param("Routine Identifier", 32, "74565"));
+    CUDSService* blank = f.AddService("Blank", 0x22);
+    blank->desc = "anything";
+    auto did = Param("did", 16);
+    AddEntry(*did, "Named", 0x10, 0x10);
+    AddEntry(*did, "", 0x20, 0x20);
+    AddEntry(*did, "Other", 0x30, 0x30);
+    blank->requests.front()->AddParam(std::move(did));
+
+    f.library.SetGrouping(1);
+    ASSERT_EQ(f.ecu->GetFunctionalClassCount(), 3u);
+    const auto names = [&](uint64_t g) {
+        IFunctionalClass* group = f.ecu->GetFunctionalClass(g);
+        std::vector<std::string> list;
+        for (uint64_t s = 0; s < group->GetServiceCount(); ++s)
+            list.push_back(group->GetService(s)->GetName());
+        return list;
+    };
+    EXPECT_EQ(names(0), (std::vector<std::string>{"0020 "}));
+    EXPECT_EQ(names(1), (std::vector<std::string>{"Bare"}));
+    EXPECT_EQ(names(2), (std::vector<std::string>{"12345 Wide"}));
+    IParam* narrowed = f.ecu->GetFunctionalClass(0)->GetService(0)->GetRequest(0)->GetParam(1);
+    ASSERT_EQ(narrowed->GetValueCount(), 1u);
+    EXPECT_EQ(narrowed->GetValue(0)->GetRangeStart(), 0x20u);
 }
 
 // Thousands of identifiers in one service: every copy keeps exactly its own entry (request and

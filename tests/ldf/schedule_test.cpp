@@ -185,6 +185,23 @@ TEST_F(LdfSchedule, AssignFrameIdToLin13NodeUnderLin22) {
               std::string::npos);
 }
 
+// The slave's LIN_protocol is kept as written, quotes included: the described reader compares
+// that text with 1.3 as a whole, so a quoted "1.3" is no match; read tolerantly, it is.
+TEST_F(LdfSchedule, AssignFrameIdComparesTheLinProtocolAsWritten) {
+    const std::string quoted =
+        Header("2.2") + kNodes + kSignalsAndFrames +
+        "Node_attributes {\n  RSM {\n    LIN_protocol = \"1.3\";\n  }\n}\n"
+        "Diagnostic_addresses {\n}\n"
+        "Schedule_tables {\n  T {\n    AssignFrameId { RSM, RsmFrame } delay 1 ms;\n  }\n}\n";
+    const std::string warning = "WARNING. AssignFrameId, which is handled in schedule table";
+    ASSERT_TRUE(LoadText(file, quoted));
+    EXPECT_STREQ(file.FindSlaveNode("RSM")->GetLinProtocol(), "\"1.3\"");
+    EXPECT_EQ(MessagesOf(file), "");
+    NetConfigLdfFile tolerant;
+    ASSERT_TRUE(LoadTolerantText(tolerant, quoted));
+    EXPECT_NE(MessagesOf(tolerant).find(warning), std::string::npos);
+}
+
 TEST_F(LdfSchedule, UnclosedSectionEndsAtTheNextKeyword) {
     EXPECT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
                                    "Schedule_tables {\n  T {\n    CemFrame delay 5 ms;\n"
