@@ -207,6 +207,68 @@ TEST_F(DbcAttributes, RelationValueWithUnknownNodeAndObjectNamesBoth) {
         "S 1;.\n");
 }
 
+TEST_F(DbcAttributes, RelationValueOnEnvironmentVariableWarnsLikeTheOthers) {
+    ASSERT_TRUE(
+        Load("BA_DEF_REL_ BU_EV_REL_ \"Ev\" STRING;\n"
+             "BA_REL_ \"Ev\" BU_EV_REL_ Ghost Nope \"v\";\n"
+             "BA_REL_ \"Ev\" BU_EV_REL_ ECU Nope \"v\";\n"
+             "BA_REL_ \"Ev\" BU_EV_REL_ Ghost Var \"v\";\n"
+             "BA_REL_ \"Ev\" BU_EV_REL_ ECU Var \"v\";\n"));
+    EXPECT_EQ(file_.GetStatus(), 2u);
+    EXPECT_EQ(Messages(),
+              "Missing node: Ghost and environment variable: Nope definition. Line(6) BA_REL_ "
+              "\"Ev\" BU_EV_REL_ Ghost Nope \"v\";.\n"
+              "Missing environment variable: Nope definition. Line(7) BA_REL_ \"Ev\" BU_EV_REL_ "
+              "ECU Nope \"v\";.\n"
+              "Missing node: Ghost definition. Line(8) BA_REL_ \"Ev\" BU_EV_REL_ Ghost Var "
+              "\"v\";.\n");
+    IDbcEnvironmentVariable* variable = file_.FindEnvironmentVariable("Var");
+    ASSERT_EQ(variable->GetAttributeCount(), 1u);
+    auto* relation = dynamic_cast<IDbcNodeEnvVarRelAttribute*>(variable->GetAttribute(0));
+    ASSERT_NE(relation, nullptr);
+    QM_EXPECT_FIELDS(*relation, (GetNodeName(), "ECU"), (GetEnvironmentVariableName(), "Var"),
+                     (GetValue(), "v"), (GetObjectType(), 7));
+    EXPECT_EQ(file_.FindNode("ECU")->GetAttribute(0), variable->GetAttribute(0));
+}
+
+// Attribute statements whose token count or form does not fit: reading stops with the
+// statement's status; fitting ones load cleanly.
+struct StatementForm {
+    const char* line;
+    uint32_t status;
+};
+
+class DbcAttributeStatementForm : public ::testing::TestWithParam<StatementForm> {};
+
+TEST_P(DbcAttributeStatementForm, StopsOrLoadsByItsForm) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    LoadText(file, folder, std::string(kHead) + GetParam().line + "\nBO_ 2 Later: 8 ECU\n");
+    EXPECT_EQ(file.GetStatus(), GetParam().status) << GetParam().line;
+    EXPECT_EQ(file.GetMessageCount(), GetParam().status == 1 ? 2u : 1u) << GetParam().line;
+}
+
+const StatementForm kStatementForms[] = {
+    {"BA_DEF_ BO_ \"x\" INT 0;", 17},
+    {"BA_DEF_ \"x\" HEX 0;", 17},
+    {"BA_DEF_ BO_ \"x\";", 17},
+    {"BA_DEF_ \"x\" STRING;", 1},
+    {"BA_DEF_ BU_EV_REL_ \"x\" INT 0 1;", 17},
+    {"BA_DEF_REL_ BU_BO_REL_ \"x\" INT 0 1 2;", 18},
+    {"BA_DEF_REL_ BU_EV_REL_ \"x\" FLOAT 0;", 18},
+    {"BA_DEF_REL_ BU_BO_REL_ \"x\" STRING 1;", 18},
+    {"BA_DEF_REL_ BO_ \"x\" INT 0 1;", 18},
+    {"BA_DEF_REL_ BU_SG_REL_ \"x\" FOO;", 18},
+    {"BA_DEF_REL_ BU_SG_REL_ \"x\" ENUM;", 1},
+    {"BA_DEF_DEF_REL_ \"x\";", 20},
+    {"BA_REL_ \"x\" BU_BO_REL_ ECU 100;", 22},
+    {"BA_REL_ \"x\" BU_EV_REL_ ECU Var 1 2;", 22},
+    {"BA_REL_ \"x\" BU_SG_REL_ ECU BO_ 100 S 1;", 22},
+    {"BA_REL_ \"x\" BU_SG_REL_ ECU SG_ 100 S;", 22},
+};
+
+INSTANTIATE_TEST_SUITE_P(Lines, DbcAttributeStatementForm, ::testing::ValuesIn(kStatementForms));
+
 TEST(DbcModel, LookupsAndIndexes) {
     TempFolder folder;
     NetConfigDbcFile file;
