@@ -117,6 +117,47 @@ TEST(DbcWriter, MessageAndSignalWithoutNodesWriteNoNode) {
     EXPECT_NE(text.find(" SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\r\n"), std::string::npos);
 }
 
+// An enumeration value stays bare only when it reads as an index (a number of at least 1, or
+// "0" itself); anything else is quoted so that it reads back as text.
+TEST(DbcWriter, EnumerationValuesStayBareOnlyWhenTheyReadAsAnIndex) {
+    struct Case {
+        const char* value;
+        const char* written;
+    };
+    const Case cases[] = {{"0", "0"},       {"2", "2"},         {"3abc", "3abc"}, {"00", "\"00\""},
+                          {"-1", "\"-1\""}, {"0x2", "\"0x2\""}, {"On", "\"On\""}, {"\"\"", "\"\""}};
+    for (const Case& c : cases) {
+        TempFolder folder;
+        NetConfigDbcFile file;
+        ASSERT_TRUE(LoadText(file, folder,
+                             std::string("BU_: N\nBO_ 1 M: 8 N\n"
+                                         "BA_DEF_ BU_ \"E\" ENUM \"a\",\"b\",\"c\";\n"
+                                         "BA_ \"E\" BU_ N ") +
+                                 c.value + ";\n"))
+            << c.value;
+        ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
+        EXPECT_NE(ReadFile(folder.File("out.dbc"))
+                      .find(std::string("BA_ \"E\" BU_ N ") + c.written + ";\r\n"),
+                  std::string::npos)
+            << c.value;
+    }
+}
+
+// The numbers of an environment variable are written as "%f" prints them, whatever their text.
+TEST(DbcWriter, EnvironmentVariableNumbersHaveSixDecimals) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    ASSERT_TRUE(LoadText(file, folder,
+                         "BU_: A B\nEV_ V: 1 [1e20|-0] \"m s\" -0.1234567 4294967295 "
+                         "DUMMY_NODE_VECTOR8000 A,B;\n"));
+    ASSERT_EQ(file.GetStatus(), 1u) << file.GetMessages();
+    ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
+    EXPECT_NE(ReadFile(folder.File("out.dbc"))
+                  .find("\r\n\r\nEV_ V: 1 [100000000000000000000.000000|-0.000000] \"m s\" "
+                        "-0.123457 4294967295 DUMMY_NODE_VECTOR8000 A, B;\r\n\r\n"),
+              std::string::npos);
+}
+
 class DbcEdits : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -128,6 +128,27 @@ TEST_F(LdfWriter, NumberFormats) {
     EXPECT_EQ(Written(file).find("LDF_file_revision"), std::string::npos);
 }
 
+// Hex numbers keep only their lowest digits of the width; reals lose trailing zeros and point.
+TEST_F(LdfWriter, HexIsCutToItsWidthAndRealsLoseTrailingZeros) {
+    ASSERT_TRUE(LoadText(
+        file, Header("2.2") +
+                  "Nodes {\n  Master: CEM, 1.250, 0.0000001 ms;\n  Slaves: LSM;\n}\n"
+                  "Diagnostic_addresses {\n  LSM: 0x10;\n}\n"
+                  "Signals {\n  S: 8, 0, LSM, CEM;\n}\n"
+                  "Frames {\n  F: 2, LSM, 1 {\n    S, 0;\n  }\n}\n"
+                  "Event_triggered_frames {\n  E: 0x3A, F;\n}\n"
+                  "Node_attributes {\n  LSM {\n    LIN_protocol = \"2.2\";\n"
+                  "    configured_NAD = 0x1FF;\n    product_id = 0x12345, 0xABCDE, 0x101;\n"
+                  "    P2_min = -2.50 ms;\n  }\n}\n"));
+    const std::string text = Written(file);
+    ExpectTexts(
+        text, {"\tMaster: CEM, 1.25 ms, 0 ms;\r\n", "Diagnostic_addresses {\r\n\tLSM:16;\r\n}\r\n",
+               "\tE: 0x3A, F;\r\n", "\t\tconfigured_NAD=0xFF;\r\n",
+               "\t\tproduct_id=0x2345, 0xBCDE, 0x01;\r\n", "\t\tP2_min = -2.5 ms;\r\n"});
+    file.Model().speed = -0.0000001;
+    EXPECT_NE(Written(file).find("LIN_speed = -0 kbps;\r\n"), std::string::npos);
+}
+
 TEST_F(LdfWriter, EmptyModelStillWritesTheMandatorySections) {
     EXPECT_EQ(Written(file),
               "LIN_description_file ;\r\nLIN_protocol_version = \"\";\r\n"
