@@ -118,20 +118,23 @@ const DbcEdit kDbcEdits[] = {
     {"MessageSize", [](auto& f) { return f.SetMessageSize(512, 6); }, "frame.length"},
 };
 
+// The two sides differ by one edit: it is reported once, as `kind`.
+void ExpectOneDifference(const fs::path& before, const fs::path& after, const std::string& kind) {
+    const Diff diff = RunDiff(before, after);
+    ASSERT_EQ(diff.exitCode, 1);
+    EXPECT_EQ(DifferenceKinds(diff.report), std::vector<std::string>{kind}) << diff.report.dump(1);
+    EXPECT_EQ(diff.report["differences"], 1);
+    EXPECT_FALSE(diff.report["equal"].get<bool>());
+}
+
 class DbcEditDiff : public ::testing::TestWithParam<DbcEdit> {};
 
-// Both sides are written by the DBC writer, so only the edit tells them apart.
 TEST_P(DbcEditDiff, IsReportedOnceAsTheFieldItChanged) {
     tooltest::ScratchFolder folder("diff_dbc");
     const fs::path before = folder / "before.dbc", after = folder / "after.dbc";
     WriteBeforeAndAfter<NetConfigDbcFile>(kExamples / "powertrain.dbc", before, after,
                                           GetParam().edit);
-    const Diff diff = RunDiff(before, after);
-    ASSERT_EQ(diff.exitCode, 1);
-    EXPECT_EQ(DifferenceKinds(diff.report), std::vector<std::string>{GetParam().kind})
-        << diff.report.dump(1);
-    EXPECT_EQ(diff.report["differences"], 1);
-    EXPECT_FALSE(diff.report["equal"].get<bool>());
+    ExpectOneDifference(before, after, GetParam().kind);
 }
 
 INSTANTIATE_TEST_SUITE_P(Edits, DbcEditDiff, ::testing::ValuesIn(kDbcEdits),
@@ -166,10 +169,7 @@ TEST_P(LdfEditDiff, IsReportedOnceAsTheFieldItChanged) {
     WriteBeforeAndAfter<NetConfigLdfFile>(
         kExamples / "body.ldf", before, after,
         [this](NetConfigLdfFile& file) { return GetParam().edit(file) != 0; });
-    const Diff diff = RunDiff(before, after);
-    ASSERT_EQ(diff.exitCode, 1);
-    EXPECT_EQ(DifferenceKinds(diff.report), std::vector<std::string>{GetParam().kind})
-        << diff.report.dump(1);
+    ExpectOneDifference(before, after, GetParam().kind);
 }
 
 INSTANTIATE_TEST_SUITE_P(Edits, LdfEditDiff, ::testing::ValuesIn(kLdfEdits),

@@ -149,18 +149,15 @@ TEST_P(LogJobsTest, AnyJobsAndPiecesGiveTheOutputOfOneJob) {
         };
         for (const auto& [jobs, piece, tableBytes] :
              {Run{"2", "1", "1"}, {"3", "97", "3000"}, {"1", "97", "2000"}, {"7", "4096", ""}}) {
-            {
-                const std::string many = Quote((scratch_ / "many").string());
-                const std::string budget =
-                    *tableBytes != '\0' ? std::string(" --table-bytes ") + tableBytes : "";
-                const Output multi =
-                    Decode("--log " + log + " --jobs " + jobs + " --piece-size " + piece + " " +
-                           style + (csv ? " -o " + many + budget : ""));
-                ASSERT_EQ(multi.exitCode, 0) << multi.err;
-                EXPECT_EQ(csv ? Tables(scratch_ / "many") : multi.out, expected)
-                    << style << " jobs " << jobs << " piece " << piece;
-                EXPECT_EQ(multi.err, single.err) << style << " jobs " << jobs;
-            }
+            const std::string many = Quote((scratch_ / "many").string());
+            const std::string budget =
+                *tableBytes != '\0' ? std::string(" --table-bytes ") + tableBytes : "";
+            const Output multi = Decode("--log " + log + " --jobs " + jobs + " --piece-size " +
+                                        piece + " " + style + (csv ? " -o " + many + budget : ""));
+            ASSERT_EQ(multi.exitCode, 0) << multi.err;
+            EXPECT_EQ(csv ? Tables(scratch_ / "many") : multi.out, expected)
+                << style << " jobs " << jobs << " piece " << piece;
+            EXPECT_EQ(multi.err, single.err) << style << " jobs " << jobs;
         }
     }
 }
