@@ -91,6 +91,57 @@ TEST(ServiceReader, InlineDeploymentWithNotifierOnly) {
     EXPECT_EQ(s->GetRole(), 1u);
 }
 
+// Each role reads its own instance id and discovery configuration, even when the instance also
+// carries the other role's elements; identifiers are decimal, versions and time to live any base.
+TEST(ServiceReader, EachRoleTakesItsOwnInstanceIdAndTiming) {
+    const std::string ids =
+        "<SERVICE-INSTANCE-ID>3</SERVICE-INSTANCE-ID>"
+        "<REQUIRED-SERVICE-INSTANCE-ID>44</REQUIRED-SERVICE-INSTANCE-ID>";
+    const std::string server =
+        "<SD-SERVER-CONFIG><INITIAL-OFFER-BEHAVIOR><INITIAL-DELAY-MAX-VALUE>0.5"
+        "</INITIAL-DELAY-MAX-VALUE><INITIAL-DELAY-MIN-VALUE>0.25</INITIAL-DELAY-MIN-VALUE>"
+        "<INITIAL-REPETITIONS-BASE-DELAY>1e-1</INITIAL-REPETITIONS-BASE-DELAY>"
+        "<INITIAL-REPETITIONS-MAX>0x3</INITIAL-REPETITIONS-MAX></INITIAL-OFFER-BEHAVIOR>"
+        "<SERVICE-OFFER-TIME-TO-LIVE>0x10</SERVICE-OFFER-TIME-TO-LIVE>"
+        "<OFFER-CYCLIC-DELAY>2.5</OFFER-CYCLIC-DELAY><REQUEST-RESPONSE-DELAY><MIN-VALUE>0.01"
+        "</MIN-VALUE><MAX-VALUE>0.02</MAX-VALUE></REQUEST-RESPONSE-DELAY></SD-SERVER-CONFIG>";
+    const std::string client =
+        "<SD-CLIENT-CONFIG><INITIAL-FIND-BEHAVIOR><INITIAL-REPETITIONS-MAX>-2"
+        "</INITIAL-REPETITIONS-MAX></INITIAL-FIND-BEHAVIOR>"
+        "<SERVICE-FIND-TIME-TO-LIVE>010</SERVICE-FIND-TIME-TO-LIVE>"
+        "<FIND-CYCLIC-DELAY>3</FIND-CYCLIC-DELAY><REQUEST-RESPONSE-DELAY><MIN-VALUE>0.01"
+        "</MIN-VALUE></REQUEST-RESPONSE-DELAY></SD-CLIENT-CONFIG>";
+    const std::string deployment =
+        Deployment("D",
+                   "<SERVICE-INTERFACE-ID>0x10</SERVICE-INTERFACE-ID><SERVICE-INTERFACE-VERSION>"
+                   "<MAJOR-VERSION>010</MAJOR-VERSION><MINOR-VERSION>0x20</MINOR-VERSION>"
+                   "</SERVICE-INTERFACE-VERSION>");
+    auto db = LoadText(
+        Document(EcuPackage() +
+                 Riz(Instance("PROVIDED-SOMEIP-SERVICE-INSTANCE", "Brake_P",
+                              deployment + ids + server + client) +
+                     Instance("REQUIRED-SOMEIP-SERVICE-INSTANCE", "Horn_R", ids + server + client) +
+                     Instance("SOMEIP-SERVICE-INSTANCE", "Plain", ids + server + client))));
+    IEcu* ecu = db->GetEcu(0);
+    ASSERT_EQ(ecu->GetServiceCount(), 3u);
+    QM_EXPECT_FIELDS(*ecu->GetService(0), (GetName(), "Brake"), (IsProvided(), true),
+                     (IsRequired(), false), (GetInstanceId(), 3), (GetServiceInterfaceId(), 0),
+                     (GetMajorVersion(), 8), (GetMinorVersion(), 32u), (GetTimeToLive(), 16u),
+                     (GetInitialDelayMax(), 0.5), (GetInitialDelayMin(), 0.25),
+                     (GetInitialRepetitionsBaseDelay(), 0.1), (GetInitialRepetitionsMax(), 0),
+                     (GetCyclicDelay(), 2.5), (GetRequestResponseDelayMin(), 0.01),
+                     (GetRequestResponseDelayMax(), 0.02));
+    QM_EXPECT_FIELDS(*ecu->GetService(1), (GetName(), "Horn"), (GetRoleText(), "required"),
+                     (IsRequired(), true), (GetInstanceId(), 44), (GetTimeToLive(), 8u),
+                     (GetInitialDelayMax(), 0.0), (GetInitialRepetitionsMax(), -2),
+                     (GetCyclicDelay(), 3.0), (GetRequestResponseDelayMin(), 0.0));
+    // Without a role: the provided side's instance id and no discovery timing at all.
+    QM_EXPECT_FIELDS(*ecu->GetService(2), (GetRoleText(), "undefined"), (GetInstanceId(), 3),
+                     (GetTimeToLive(), 0u), (GetCyclicDelay(), 0.0),
+                     (GetInitialRepetitionsMax(), 0));
+    EXPECT_STREQ(db->GetMessages(), "");
+}
+
 // The described reader says nothing of what it does not find; whole-document reading names what
 // it read in a form the model cannot take as it stands.
 std::string WholeDocumentMessages(const std::string& text) {
@@ -298,6 +349,106 @@ TEST(EthernetReader, AnEndpointWithBothProtocolsIsTcp) {
     EXPECT_STREQ(address->GetApplicationEndpoint()->GetProtocolText(), "tcp");
     EXPECT_EQ(address->GetApplicationEndpoint()->GetPortNumber(), 2u);
     EXPECT_EQ(db->GetClusters()->GetEthernetCluster(0)->GetPhysicalChannel()->GetVlan(), nullptr);
+}
+
+// Endpoints as written: port and priority in any base, the VLAN identifier decimal, a
+// DYNAMICALLY-ASSIGNED other than exactly "false" keeps the port dynamic, a connection flag
+// counts by its presence, and the multicast connector brings its network endpoints.
+TEST(EthernetReader, EndpointsConnectorsAndNumberBases) {
+    auto address = [](const std::string& name, const std::string& tp, const std::string& more) {
+        return Instance(
+            "SOCKET-ADDRESS", name,
+            Instance("APPLICATION-ENDPOINT", name + "E",
+                     "<NETWORK-ENDPOINT-REF DEST=\"NETWORK-ENDPOINT\">/Net/NE"
+                     "</NETWORK-ENDPOINT-REF><PRIORITY>0x7</PRIORITY><TP-CONFIGURATION>" +
+                         tp + "</TP-CONFIGURATION>") +
+                more);
+    };
+    const std::string endpoint = Instance(
+        "NETWORK-ENDPOINT", "NE",
+        "<NETWORK-ENDPOINT-ADDRESSES><IPV-6-CONFIGURATION><DEFAULT-ROUTER>fe80::1"
+        "</DEFAULT-ROUTER><IPV-6-ADDRESS>FD00::5</IPV-6-ADDRESS><IPV-6-ADDRESS-SOURCE>FIXED"
+        "</IPV-6-ADDRESS-SOURCE></IPV-6-CONFIGURATION></NETWORK-ENDPOINT-ADDRESSES>");
+    const std::string connector = Instance(
+        "ETHERNET-COMMUNICATION-CONNECTOR", "Conn",
+        "<PNC-GATEWAY-TYPE>NONE</PNC-GATEWAY-TYPE><MAXIMUM-TRANSMISSION-UNIT>0x5DC"
+        "</MAXIMUM-TRANSMISSION-UNIT><NETWORK-ENDPOINT-REFS><NETWORK-ENDPOINT-REF "
+        "DEST=\"NETWORK-ENDPOINT\">/Net/NE</NETWORK-ENDPOINT-REF></NETWORK-ENDPOINT-REFS>");
+    const std::string server =
+        address("Srv",
+                "<UDP-TP><UDP-TP-PORT><DYNAMICALLY-ASSIGNED>FALSE</DYNAMICALLY-ASSIGNED>"
+                "<PORT-NUMBER>0x10</PORT-NUMBER></UDP-TP-PORT></UDP-TP>",
+                "<MULTICAST-CONNECTOR-REFS><MULTICAST-CONNECTOR-REF "
+                "DEST=\"ETHERNET-COMMUNICATION-CONNECTOR\">/Net/Conn</MULTICAST-CONNECTOR-REF>"
+                "</MULTICAST-CONNECTOR-REFS>");
+    const std::string client =
+        address("Cli",
+                "<TCP-TP><TCP-TP-PORT><DYNAMICALLY-ASSIGNED>false</DYNAMICALLY-ASSIGNED>"
+                "<PORT-NUMBER>010</PORT-NUMBER></TCP-TP-PORT></TCP-TP>",
+                "");
+    const std::string bundle = Instance(
+        "SOCKET-CONNECTION-BUNDLE", "B",
+        "<SERVER-PORT-REF DEST=\"SOCKET-ADDRESS\">/Net/Srv</SERVER-PORT-REF>"
+        "<BUNDLED-CONNECTIONS><SOCKET-CONNECTION><CLIENT-IP-ADDR-FROM-CONNECTION-REQUEST>false"
+        "</CLIENT-IP-ADDR-FROM-CONNECTION-REQUEST>"
+        "<CLIENT-PORT-REF DEST=\"SOCKET-ADDRESS\">/Net/Cli</CLIENT-PORT-REF>"
+        "<PDU-COLLECTION-MAX-BUFFER-SIZE>0x20</PDU-COLLECTION-MAX-BUFFER-SIZE>"
+        "<RUNTIME-IP-ADDRESS-CONFIGURATION>NONE</RUNTIME-IP-ADDRESS-CONFIGURATION>"
+        "<RUNTIME-PORT-CONFIGURATION>R</RUNTIME-PORT-CONFIGURATION><SHORT-LABEL>L</SHORT-LABEL>"
+        "</SOCKET-CONNECTION></BUNDLED-CONNECTIONS>");
+    const std::string cluster = Instance(
+        "ETHERNET-CLUSTER", "Eth",
+        "<ETHERNET-CLUSTER-VARIANTS><ETHERNET-CLUSTER-CONDITIONAL><PROTOCOL-NAME>SOME/IP"
+        "</PROTOCOL-NAME><PROTOCOL-VERSION>1</PROTOCOL-VERSION><PHYSICAL-CHANNELS>" +
+            Instance("ETHERNET-PHYSICAL-CHANNEL", "Ch",
+                     Instance("VLAN", "V", "<VLAN-IDENTIFIER>0x10</VLAN-IDENTIFIER>") +
+                         "<SO-AD-CONFIG><CONNECTION-BUNDLES>" + bundle +
+                         "</CONNECTION-BUNDLES></SO-AD-CONFIG>") +
+            "</PHYSICAL-CHANNELS></ETHERNET-CLUSTER-CONDITIONAL></ETHERNET-CLUSTER-VARIANTS>");
+    auto db = LoadText(Document(Package("Net", endpoint + connector + server + client + cluster)));
+    ASSERT_EQ(db->GetClusters()->GetEthernetClusterCount(), 1u);
+    IEthernetCluster* eth = db->GetClusters()->GetEthernetCluster(0);
+    QM_EXPECT_FIELDS(*eth, (GetName(), "Eth"), (GetProtocolName(), "SOME/IP"),
+                     (GetProtocolVersion(), "1"));
+    IEthernetPhysicalChannel* channel = eth->GetPhysicalChannel();
+    ASSERT_NE(channel, nullptr);
+    ASSERT_NE(channel->GetVlan(), nullptr);
+    QM_EXPECT_FIELDS(*channel->GetVlan(), (GetName(), "V"), (GetVlanId(), 0));
+    ISocketConnectionBundle* read = channel->GetSoAdConfig()->GetBundle(0);
+    ASSERT_NE(read, nullptr);
+    ISocketAddress* serverPort = read->GetServerPort();
+    ASSERT_NE(serverPort, nullptr);
+    IApplicationEndpoint* udp = serverPort->GetApplicationEndpoint();
+    QM_EXPECT_FIELDS(*udp, (GetName(), "SrvE"), (GetPriority(), 7), (GetProtocol(), 1u),
+                     (GetProtocolText(), "udp"), (IsDynamicallyAssigned(), true),
+                     (GetPortNumber(), 16u));
+    ASSERT_NE(udp->GetNetworkEndpoint(), nullptr);
+    QM_EXPECT_FIELDS(*udp->GetNetworkEndpoint(), (GetName(), "NE"), (GetDefaultRouter(), "fe80::1"),
+                     (GetIpv6Address(), "FD00::5"), (GetIpv6AddressSource(), "FIXED"));
+    IEthCommConn* multicast = serverPort->GetMulticastConnector();
+    ASSERT_NE(multicast, nullptr);
+    QM_EXPECT_FIELDS(*multicast, (GetName(), "Conn"), (GetPncGatewayType(), "NONE"),
+                     (GetMtu(), 1500u), (GetNetworkEndpointCount(), 1u),
+                     (GetNetworkEndpoint(1), nullptr));
+    EXPECT_STREQ(multicast->GetNetworkEndpoint(0)->GetIpv6Address(), "FD00::5");
+    ASSERT_EQ(read->GetConnectionCount(), 1u);
+    ISocketConnection* connection = read->GetConnection(0);
+    QM_EXPECT_FIELDS(
+        *connection, (IsClientIpFromConnectionRequest(), true),
+        (IsClientPortFromConnectionRequest(), false), (GetPduCollectionMaxBufferSize(), 32),
+        (GetRuntimeIpAddressConfiguration(), "NONE"), (GetRuntimePortConfiguration(), "R"),
+        (GetShortLabel(), "L"), (GetPduCount(), 0u));
+    ASSERT_NE(connection->GetClientPort(), nullptr);
+    IApplicationEndpoint* tcp = connection->GetClientPort()->GetApplicationEndpoint();
+    QM_EXPECT_FIELDS(*tcp, (GetProtocol(), 0u), (GetProtocolText(), "tcp"),
+                     (IsDynamicallyAssigned(), false), (GetPortNumber(), 8u));
+    EXPECT_EQ(connection->GetClientPort()->GetMulticastConnector(), nullptr);
+    // Reset: the endpoint is back at its defaults, its network endpoint gone.
+    udp->Clear();
+    QM_EXPECT_FIELDS(*udp, (GetName(), ""), (GetNetworkEndpoint(), nullptr), (GetPriority(), 0),
+                     (GetProtocol(), 2u), (GetProtocolText(), ""), (IsDynamicallyAssigned(), true),
+                     (GetPortNumber(), 0u));
+    EXPECT_STREQ(db->GetMessages(), "");
 }
 
 // A structure used as an array element by one read before it: exact reading lists the service's
