@@ -35,28 +35,16 @@ bool HasNoText(const NanoXML& node) {
     return true;
 }
 
-// Indentation stops growing at kMaxIndentLevels levels: deeper elements are written at that
-// column, so the text of a deep tree stays linear in its size.
-constexpr size_t kMaxPad = 3 * qm::xml::kMaxIndentLevels;
-
-// A line end followed by the deepest indentation: every new line is one copy out of it.
-constexpr std::string_view kNewlineAndPad =
-    "\r\n                                                                "
-    "                                                                "
-    "                                                                ";
-static_assert(kNewlineAndPad.size() == 2 + kMaxPad);
-
-void AppendPad(std::string& out, size_t width) {
-    out.append(kNewlineAndPad.data() + 2, std::min(width, kMaxPad));
+// Indentation stops growing kMaxIndentLevels levels below the node written: deeper elements are
+// written at that column, so the text of a deep tree stays linear in its size. The column a
+// caller starts from is kept whatever its width.
+void AppendPad(std::string& out, int width) {
+    if (width > 0) out.append(static_cast<size_t>(width), ' ');
 }
 
 void AppendNewlineAndPad(std::string& out, int width) {
-    const size_t pad = width > 0 ? std::min(static_cast<size_t>(width), kMaxPad) : 0;
-    out.append(kNewlineAndPad.data(), 2 + pad);
-}
-
-void AppendPad(std::string& out, int width) {
-    if (width > 0) AppendPad(out, static_cast<size_t>(width));
+    out += "\r\n";
+    AppendPad(out, width);
 }
 
 void AppendStartTag(std::string& out, const NanoXML& node, bool selfClosing) {
@@ -160,9 +148,10 @@ void SerializeTo(const NanoXML& node, int indent, bool newlineBefore,
         SerializeFrame& frame = open.back();
         if (frame.nextChild < frame.node->children.size()) {
             const NanoXML* child = frame.node->children[frame.nextChild++];
-            const int indentOfChild = frame.indent > std::numeric_limits<int>::max() - 3
-                                          ? frame.indent
-                                          : frame.indent + 3;
+            // open holds the levels down to this frame: the child's level below the node.
+            const bool deepest = open.size() > kMaxIndentLevels ||
+                                 frame.indent > std::numeric_limits<int>::max() - 3;
+            const int indentOfChild = deepest ? frame.indent : frame.indent + 3;
             const bool newline = frame.namedChildren;
             open.push_back(OpenElement(out, *child, indentOfChild, newline));
             continue;

@@ -8,8 +8,8 @@
 
 namespace qm::xml {
 
-// Indentation grows by 3 spaces a level up to this many levels; deeper elements are written at
-// that column.
+// Indentation grows by 3 spaces a level up to this many levels below the node written; deeper
+// elements are written at that column.
 constexpr size_t kMaxIndentLevels = 64;
 
 // The text NanoXML::Serialize(indent, newlineBefore) returns, in pieces of about 64 KiB.

@@ -16,6 +16,17 @@ class CddReader : public ::testing::Test {
     CDiagnoseLib library;
 };
 
+// Loads a document of the given data types and one service whose positive response holds the
+// given component; returns that component's parameter (null when the load fails).
+IParam* ResponseParamOf(CDiagnoseLib& lib, const std::string& dataTypes,
+                        const std::string& component) {
+    const std::string text =
+        Cdd("<DATATYPES>" + dataTypes + "</DATATYPES>" +
+            OneService("<SERVICE id='s' tmplref='st'/>", "<POS>" + component + "</POS>"));
+    if (LoadCddText(lib, text) != 1) return nullptr;
+    return lib.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetPositiveResponse(0)->GetParam(0);
+}
+
 TEST_F(CddReader, TwoPhasesParseThenBuild) {
     ASSERT_EQ(library.LoadCddFile(ExamplePath().c_str(), 0), 1);
     QM_EXPECT_FIELDS(library, (GetEcuCount(), 0u), (GetFormat(), ""));
@@ -168,19 +179,14 @@ TEST_F(CddReader, AStaticComponentWithChildrenIsAStructure) {
 }
 
 TEST_F(CddReader, MultiplexerCasesFromItsDataType) {
-    ASSERT_EQ(
-        LoadCddText(library,
-                    Cdd("<DATATYPES><MUXDT id='mx'><CASE s='1' e='1'><NAME><TUV>one</TUV></NAME>"
+    IParam* mux =
+        ResponseParamOf(library,
+                        "<MUXDT id='mx'><CASE s='1' e='1'><NAME><TUV>one</TUV></NAME>"
                         "<STRUCTURE><GAPDATAOBJ bl='8'/></STRUCTURE></CASE>"
                         "<CASE s='2' e='2'><NAME><TUV>two</TUV></NAME><STRUCTURE>"
-                        "<GAPDATAOBJ bl='8'/><GAPDATAOBJ bl='8'/></STRUCTURE></CASE></MUXDT>"
-                        "</DATATYPES>" +
-                        OneService("<SERVICE id='s' tmplref='st'/>",
-                                   "<POS><MUXCOMP id='m' dtref='mx' minbl='8'/></POS>"))),
-        1);
-    IParam* mux =
-        library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetPositiveResponse(0)->GetParam(
-            0);
+                        "<GAPDATAOBJ bl='8'/><GAPDATAOBJ bl='8'/></STRUCTURE></CASE></MUXDT>",
+                        "<MUXCOMP id='m' dtref='mx' minbl='8'/>");
+    ASSERT_NE(mux, nullptr);
     EXPECT_EQ(mux->IsConditional(), 1);
     ASSERT_EQ(mux->GetChoiceCount(), 2u);
     IParam* two = mux->SelectChoice(1);
@@ -210,17 +216,10 @@ TEST_F(CddReader, CodedEncodingGivesTheBaseType) {
         SCOPED_TRACE(std::string(c.coding) + (c.asWritten ? " as written" : ""));
         CDiagnoseLib library;
         library.SetReadingAsWritten(c.asWritten ? 1 : 0);
-        ASSERT_EQ(LoadCddText(library, Cdd("<DATATYPES><IDENT id='d'><CVALUETYPE " +
-                                           std::string(c.coding) + "/></IDENT></DATATYPES>" +
-                                           OneService("<SERVICE id='s' tmplref='st'/>",
-                                                      "<POS><SIMPLEPROXYCOMP id='p' "
-                                                      "dtref='d'/></POS>"))),
-                  1);
-        IParam* param = library.GetEcu(0)
-                            ->GetFunctionalClass(0)
-                            ->GetService(0)
-                            ->GetPositiveResponse(0)
-                            ->GetParam(0);
+        IParam* param = ResponseParamOf(
+            library, "<IDENT id='d'><CVALUETYPE " + std::string(c.coding) + "/></IDENT>",
+            "<SIMPLEPROXYCOMP id='p' dtref='d'/>");
+        ASSERT_NE(param, nullptr);
         QM_EXPECT_FIELDS(*param, (GetBaseDataType(), std::string(c.baseDataType)),
                          (GetDataType(), std::string(c.baseDataType)), (GetBaseTypeCode(), c.code));
     }
@@ -242,16 +241,8 @@ TEST_F(CddReader, FaultMemoryRecordsBecomeTheValueTable) {
     for (const std::string& type : types) {
         SCOPED_TRACE(type);
         CDiagnoseLib library;
-        ASSERT_EQ(LoadCddText(library, Cdd("<DATATYPES>" + type + "</DATATYPES>" +
-                                           OneService("<SERVICE id='s' tmplref='st'/>",
-                                                      "<POS><GROUPOFDTCPROXYCOMP id='g' "
-                                                      "dtref='d'/></POS>"))),
-                  1);
-        IParam* param = library.GetEcu(0)
-                            ->GetFunctionalClass(0)
-                            ->GetService(0)
-                            ->GetPositiveResponse(0)
-                            ->GetParam(0);
+        IParam* param = ResponseParamOf(library, type, "<GROUPOFDTCPROXYCOMP id='g' dtref='d'/>");
+        ASSERT_NE(param, nullptr);
         EXPECT_EQ(param->GetBitLength(), 24);
         if (type.find("faultMemory=") == std::string::npos) {
             EXPECT_EQ(param->GetValueCount(), 0u);

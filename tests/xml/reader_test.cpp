@@ -10,6 +10,7 @@
 #include "expect_fields.h"
 #include "quillmere/xml.h"
 #include "temp_files.h"
+#include "tree_dump.h"
 #include "xml/xml_state.h"
 
 namespace {
@@ -19,6 +20,46 @@ std::unique_ptr<NanoXML> ParseDocument(const std::string& text) {
     root->Parse(text.data(), false, text.size(), 0, 0);
     return root;
 }
+
+// Whole documents with the tree and stopping position they must give (depth|name|flags|
+// attributes|text per node). The tokens decide: a ">" completes only with the byte after it.
+struct DocumentCase {
+    const char* input;
+    bool mixed;
+    const char* tree;
+    size_t position;
+};
+
+class ReaderDocument : public ::testing::TestWithParam<DocumentCase> {};
+
+TEST_P(ReaderDocument, GivesTheTreeAsWritten) {
+    const DocumentCase& c = GetParam();
+    const std::string input = c.input;
+    NanoXML root;
+    const size_t position = root.Parse(input.data(), c.mixed, input.size(), 0, 0);
+    EXPECT_EQ(qm::testing::DumpTree(root, false), c.tree) << input;
+    EXPECT_EQ(position, c.position) << input;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Constructs, ReaderDocument,
+    ::testing::Values(
+        DocumentCase{"\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY e 'v'>]>\r\n"
+                     "<!-- c -->\r\n<r a='1'/>\r\n",
+                     false, "0|r|0|@a=1|\n", 79},
+        DocumentCase{"<a x='1' y = \"2\"\r\n z='it\\'s'>t</a>\n", false,
+                     "0|a|0|@x=1|@y=2|@z=it\\x5C's|t\n", 33},
+        DocumentCase{"<a>1 &lt; 2 &#60; &amp;</a>\n", false, "0|a|0|1 &lt; 2 &#60; &amp;\n", 26},
+        DocumentCase{"<a>x > y</a>\n", false, "0|a|0|x  y\n", 11},
+        DocumentCase{"<a><b>x</c></a>\n", false, "0|a|0|\n1|b|0|x\n", 14},
+        DocumentCase{"<a><b>x</c>y</b>z</a>\n", false, "0|a|0|y\n1|b|0|x\n", 15},
+        DocumentCase{"<a><![CDATA[<b>]]></a>\n", false, "0|a|4|<b>\n", 21},
+        DocumentCase{"<a>\r\n <!-- <c/> -->\r\n <?p x?>\r\n <b/>\r\n</a><s/>\n", false,
+                     "0|a|0|\n1|b|0|\n", 41},
+        DocumentCase{"<p>one<b/>two</p>\n", true, "0|p|0|\n1||0|one\n1|b|0|\n1||0|two\n", 16},
+        DocumentCase{"<p> <![CDATA[c]]>d </p>\n", true, "0|p|0|\n1||4|c\n1||0|d\n", 22},
+        DocumentCase{"<a b c='1'/>\n", false, "0|a|0|@bc=1|\n", 11},
+        DocumentCase{"<a><b>t", false, "0|a|0|\n1|b|0|t\n", 7}));
 
 TEST(Reader, ManyAttributesOnOneElement) {
     std::string input = "<a";

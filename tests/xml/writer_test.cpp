@@ -87,6 +87,27 @@ TEST(Writer, SixtyFourLevelsAreIndentedInFull) {
     EXPECT_NE(display.find("\r\n" + std::string(4 * 64, ' ') + "<n>x</n>\r\n"), std::string::npos);
 }
 
+// The indentation a caller starts from is kept whatever its width; the levels below it step in
+// by 3 each, the 64 levels below the node written in full.
+TEST(Writer, EveryStartIndentIsKeptInFull) {
+    for (int start : {7, 200, 1000}) {
+        NanoXML root("a", "", 0);
+        root.AddChild("b", "", 0);
+        const std::string pad(static_cast<size_t>(start), ' ');
+        EXPECT_EQ(root.Serialize(start, true),
+                  "\r\n" + pad + "<a>\r\n" + pad + "   <b/>\r\n" + pad + "</a>")
+            << start;
+    }
+    NanoXML root("n", "", 0);
+    NanoXML* node = &root;
+    for (int level = 1; level <= 64; ++level) node = node->AddChild("n", "", 0);
+    node->text = "x";
+    const std::string file = root.Serialize(30, false);
+    EXPECT_NE(file.find("\r\n" + std::string(30 + 3 * 64, ' ') + "<n>x</n>\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(file.ends_with("\r\n" + std::string(30, ' ') + "</n>"));
+}
+
 TEST(Writer, SaveFileWritesTheDeclarationAndTheTree) {
     const auto dir = std::filesystem::temp_directory_path() / "qm_xml_writer_test";
     std::filesystem::create_directories(dir);
