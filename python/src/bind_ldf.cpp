@@ -451,18 +451,27 @@ void BindNodesAndTables(py::module_& m) {
                 for (uint64_t i = 0; i < r.object->GetTaskCount(); ++i) {
                     ITask* task = r.object->GetTask(i);
                     IScheduleTableCommand* command = task->GetCommand();
-                    py::object frameName = py::none();
+                    // The frame an entry names: a frame entry's, or the one an
+                    // AssignFrameId / UnassignFrameId command (re)assigns, as ldfparser
+                    // gives it.
+                    ILdfFrame* frame = nullptr;
                     if (auto* frameCommand = dynamic_cast<IFrameCommand*>(command)) {
-                        if (ILdfFrame* frame = frameCommand->GetFrame())
-                            frameName = r.doc->text(frame->GetName());
+                        frame = frameCommand->GetFrame();
+                    } else if (auto* assign = dynamic_cast<IAssignFrameIdCommand*>(command)) {
+                        frame = assign->GetFrame();
+                    } else if (auto* unassign = dynamic_cast<IUnassignFrameIdCommand*>(command)) {
+                        frame = unassign->GetFrame();
                     }
+                    py::object frameName = py::none();
+                    if (frame) frameName = r.doc->text(frame->GetName());
                     entries.append(
                         py::make_tuple(command ? CommandName(command->GetCommandKind()) : "unknown",
                                        frameName, task->GetDelay()));
                 }
                 return entries;
             },
-            "(command kind, frame name or None, delay in ms) per entry.")
+            "(command kind, frame name or None, delay in ms) per entry; the frame name of an "
+            "assign_frame_id or unassign_frame_id entry is the frame it names.")
         .def("__len__", [](const LdfScheduleRef& r) { return r.object->GetTaskCount(); })
         .def("__repr__", [](const LdfScheduleRef& r) {
             return py::str("<LdfScheduleTable {!r} entries={}>")
