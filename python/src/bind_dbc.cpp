@@ -2,6 +2,7 @@
 // attribute definitions and signal groups.
 #include <pybind11/stl.h>
 #include <cstdlib>
+#include <string_view>
 
 #include "bind_common.h"
 #include "dbc_document.h"
@@ -68,6 +69,27 @@ py::object CycleTimeOf(IDbcMessage& message, INetConfigDbcFile& file) {
     const char* text = definition != nullptr ? definition->GetDefaultValue() : nullptr;
     const long value = text != nullptr ? std::strtol(text, nullptr, 0) : 0;
     return value > 0 && value <= INT32_MAX ? py::object(py::int_(value)) : py::object(py::none());
+}
+
+IDbcSignal* ExtendedMultiplexerOf(IDbcSignal* signal) {
+    auto* extended = dynamic_cast<IDbcExtendedMultiplexing*>(signal);
+    return extended ? extended->GetExtendedMultiplexer() : nullptr;
+}
+
+// The signal that selects a signal: its SG_MUL_VAL_ multiplexer when it has one, else the
+// message's multiplexer (the model's own answer, which knows one switch a message).
+IDbcSignal* SelectingMultiplexer(IDbcSignal* signal) {
+    IDbcSignal* multiplexer = ExtendedMultiplexerOf(signal);
+    return multiplexer ? multiplexer : signal->GetMultiplexer();
+}
+
+// A switch ("M"), or a signal of extended multiplexing that selects others in turn ("m0M";
+// the exact reader reads no SG_MUL_VAL_, so its signals keep the model's answer).
+bool SelectsSignals(IDbcSignal* signal) {
+    if (signal->IsMultiplexerSwitch()) return true;
+    const std::string_view indicator = signal->GetMultiplexIndicator();
+    return indicator.size() > 1 && indicator.front() == 'm' && indicator.back() == 'M' &&
+           ExtendedMultiplexerOf(signal) != nullptr;
 }
 
 const char* ByteOrderName(uint32_t code) {
@@ -260,7 +282,9 @@ void BindSignal(py::module_& m) {
             },
             "'none', 'switch' (the multiplexer) or 'multiplexed'.")
         .def_property_readonly(
-            "is_multiplexer", [](const DbcSignalRef& r) { return r.object->IsMultiplexerSwitch(); })
+            "is_multiplexer", [](const DbcSignalRef& r) { return SelectsSignals(r.object); },
+            "True for a switch (\"M\") and for a multiplexed signal that is a multiplexer too "
+            "(\"m0M\").")
         .def_property_readonly(
             "multiplexer_value",
             [](const DbcSignalRef& r) {
@@ -269,11 +293,12 @@ void BindSignal(py::module_& m) {
                            : py::object(py::none());
             },
             "The multiplexer value that selects this signal, None when it is not multiplexed.")
-        .def_property_readonly("multiplexer",
-                               [](const DbcSignalRef& r) {
-                                   return WrapOrNone<DbcSignalRef>(r.doc,
-                                                                   r.object->GetMultiplexer());
-                               })
+        .def_property_readonly(
+            "multiplexer",
+            [](const DbcSignalRef& r) {
+                return WrapOrNone<DbcSignalRef>(r.doc, SelectingMultiplexer(r.object));
+            },
+            "The signal that selects this one: its SG_MUL_VAL_ multiplexer, else the message's.")
         .def_property_readonly(
             "start_value", [](const DbcSignalRef& r) { return r.object->GetStartValue(); },
             "GenSigStartValue (raw), 0 when not given.")
