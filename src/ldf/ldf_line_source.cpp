@@ -18,6 +18,11 @@ bool LdfLineSource::ReadLine(LdfLine& line) {
         line = current_;
         return true;
     }
+    if (nextPiece_ < pieces_.size()) {
+        current_.raw = current_.content = pieces_[nextPiece_++];
+        line = current_;
+        return true;
+    }
     if (next_ >= end_) {
         ++endsMet_;
         return false;
@@ -39,8 +44,73 @@ bool LdfLineSource::ReadLine(LdfLine& line) {
     } else {
         StripComments(raw, current_);
     }
+    pieces_.clear();
+    nextPiece_ = 0;
+    if (splitStatements_ && SplitStatements(current_.content)) {
+        current_.raw = current_.content = pieces_[nextPiece_++];
+    }
     line = current_;
     return true;
+}
+
+namespace {
+
+// Whether the "{" at `at` opens a block: a ";" comes before its "}", or the line ends first.
+bool OpensBlock(std::string_view content, size_t at) {
+    int depth = 0;
+    bool inQuotes = false;
+    for (size_t i = at; i < content.size(); ++i) {
+        const char c = content[i];
+        if (c == '"') inQuotes = !inQuotes;
+        if (inQuotes) continue;
+        if (c == '{') ++depth;
+        if (c == '}' && --depth == 0) return false;
+        if (c == ';') return true;
+    }
+    return true;
+}
+
+// Most lines hold one statement at most, ending the line: they need no split.
+bool MayHoldSeveral(std::string_view content) {
+    const size_t first = content.find_first_of("{};");
+    return first != std::string_view::npos && first + 1 < content.size();
+}
+
+}  // namespace
+
+bool LdfLineSource::SplitStatements(std::string_view content) {
+    if (!MayHoldSeveral(content)) return false;
+    std::string piece;
+    const auto endPiece = [&] {
+        const std::string_view text = TrimView(piece);
+        if (!text.empty()) pieces_.emplace_back(text);
+        piece.clear();
+    };
+    std::vector<bool> blocks;  // per open "{": whether it opens a block
+    bool inQuotes = false;
+    for (size_t i = 0; i < content.size(); ++i) {
+        const char c = content[i];
+        if (c == '"') inQuotes = !inQuotes;
+        if (!inQuotes && c == '{') {
+            blocks.push_back(OpensBlock(content, i));
+            piece.push_back(c);
+            if (blocks.back()) endPiece();
+        } else if (!inQuotes && c == '}' && !blocks.empty() && blocks.back()) {
+            blocks.pop_back();
+            endPiece();
+            pieces_.emplace_back("}");
+        } else if (!inQuotes && c == '}') {
+            if (!blocks.empty()) blocks.pop_back();
+            piece.push_back(c);
+        } else {
+            piece.push_back(c);
+            if (!inQuotes && c == ';' && (blocks.empty() || blocks.back())) endPiece();
+        }
+    }
+    endPiece();
+    if (pieces_.size() > 1) return true;
+    pieces_.clear();  // one statement: the line stands as read
+    return false;
 }
 
 void LdfLineSource::StripComments(std::string_view raw, LdfLine& line) {

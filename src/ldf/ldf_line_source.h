@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/input_file.h"
 
@@ -37,8 +38,17 @@ class LdfLineSource {
     // ";", "{" or "}". False when the text ends first (statement then holds what was joined).
     bool AssembleStatement(std::string_view first, std::string_view& statement);
 
+    // With split, a line that holds several statements or a block written on one line
+    // ("F: 0x20, S, 3 { A, 0; B, 8; }") comes as the lines it would take written out: the head
+    // with its "{", one statement a line, the "}" (a piece is its own raw text, under the
+    // line's number). Braces that hold no ";" stay within their statement ("{0, 0}",
+    // "AssignNAD { S }").
+    void SplitStatementsOfALine(bool split) { splitStatements_ = split; }
+
   private:
     void StripComments(std::string_view raw, LdfLine& line);
+    // Fills pieces_ with the statements of content; true when there are several.
+    bool SplitStatements(std::string_view content);
 
     const char* next_;
     const char* end_;
@@ -47,6 +57,9 @@ class LdfLineSource {
     uint64_t endsMet_ = 0;
     bool inBlockComment_ = false;
     bool pushedBack_ = false;
+    bool splitStatements_ = false;
+    std::vector<std::string> pieces_;  // of the line read last, when it held several
+    size_t nextPiece_ = 0;
     LdfLine current_;
     std::string contentScratch_;
     std::string commentScratch_;

@@ -113,6 +113,7 @@ uint8_t ReadLdfText(LdfModel& model, std::string& messages, std::string_view tex
                     platform::InputFile* input, bool tolerant) {
     LdfReadContext ctx(model, messages, text, input);
     ctx.tolerant = tolerant;
+    ctx.lines.SplitStatementsOfALine(tolerant);
     LdfLine line;
     bool anyContent = false;
     while (ctx.lines.ReadLine(line)) {

@@ -9,6 +9,7 @@
 #include "corpus_files.h"
 #include "expect_fields.h"
 #include "ldf/ldf_read_context.h"
+#include "ldf/ldf_writer.h"
 #include "ldf_test_support.h"
 
 using ::testing::HasSubstr;
@@ -76,6 +77,42 @@ TEST_F(LdfReader, StatementsAreReadWhateverTheirLayout) {
         EXPECT_EQ(file.GetMasterNode() != nullptr, tolerant);
         EXPECT_EQ(file.FindUnconditionalFrame("LsmFrame")->IsDynamic(), tolerant ? 1 : 0);
     }
+}
+
+// Read tolerantly, blocks and statements written on one line read as if written out, braces
+// that hold no ";" staying within their statement; the described reader reads a line at a
+// time, so a section written on one line is empty there.
+TEST_F(LdfReader, BlocksOnOneLineReadAsWrittenOut) {
+    const std::string signals = "Signals {\n  A: 8, 0, S, M;\n  B: 16, {0, 2}, S, M;\n}\n";
+    const std::string compact =
+        Header("2.2") + "Nodes { Master: M, 5 ms, 0.1 ms; Slaves: S; }\n" + signals +
+        "Frames { F: 0x20, S, 3 { A, 0; B, 8; } }\n"
+        "Node_attributes { S { LIN_protocol = \"2.1\"; configured_NAD = 0x0A; "
+        "configurable_frames { F; } } }\n"
+        "Schedule_tables { T { F delay 10 ms; AssignNAD { S } delay 5 ms; } }\n"
+        "Signal_encoding_types { E { logical_value, 0, \"off\"; logical_value, 1, \"on\"; } }\n"
+        "Signal_representation { E: A; }\n";
+    const std::string writtenOut =
+        Header("2.2") + "Nodes {\n  Master: M, 5 ms, 0.1 ms;\n  Slaves: S;\n}\n" + signals +
+        "Frames {\n  F: 0x20, S, 3 {\n    A, 0;\n    B, 8;\n  }\n}\n"
+        "Node_attributes {\n  S {\n    LIN_protocol = \"2.1\";\n    configured_NAD = 0x0A;\n"
+        "    configurable_frames {\n      F;\n    }\n  }\n}\n"
+        "Schedule_tables {\n  T {\n    F delay 10 ms;\n    AssignNAD { S } delay 5 ms;\n  }\n}\n"
+        "Signal_encoding_types {\n  E {\n    logical_value, 0, \"off\";\n"
+        "    logical_value, 1, \"on\";\n  }\n}\n"
+        "Signal_representation {\n  E: A;\n}\n";
+    NetConfigLdfFile expected;
+    ASSERT_TRUE(LoadTolerantText(expected, writtenOut));
+    NetConfigLdfFile file;
+    ASSERT_TRUE(LoadTolerantText(file, compact));
+    EXPECT_EQ(MessagesOf(file), MessagesOf(expected));
+    EXPECT_EQ(WriteLdfText(file.Model()), WriteLdfText(expected.Model()));
+    ASSERT_NE(file.FindUnconditionalFrame("F"), nullptr);
+    EXPECT_EQ(file.FindUnconditionalFrame("F")->GetSignalCount(), 2u);
+
+    NetConfigLdfFile described;
+    ASSERT_TRUE(LoadText(described, compact));
+    EXPECT_EQ(described.FindUnconditionalFrame("F"), nullptr);
 }
 
 // Lines the dispatcher reports: each text loads (or stops) with exactly these messages.
