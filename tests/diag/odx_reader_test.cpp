@@ -171,8 +171,9 @@ TEST_F(OdxBuild, FunctionalClassesFromReferencesWithOthersLast) {
     // The long name, else the short name.
     QM_EXPECT_FIELDS(*ecu->GetFunctionalClass(0), (GetName(), "Identification"),
                      (GetXmlLocation(), "FC1"), (GetServiceCount(), 2u));
-    EXPECT_STREQ(ecu->GetFunctionalClass(1)->GetName(), "Mem");
-    EXPECT_STREQ(ecu->GetFunctionalClass(2)->GetName(), "Others");
+    // Named by its short name, located by its identifier; "Others" has no element.
+    QM_EXPECT_FIELDS(*ecu->GetFunctionalClass(1), (GetName(), "Mem"), (GetXmlLocation(), "FC2"));
+    QM_EXPECT_FIELDS(*ecu->GetFunctionalClass(2), (GetName(), "Others"), (GetXmlLocation(), ""));
     EXPECT_STREQ(ecu->GetFunctionalClass(2)->GetService(0)->GetName(), "Loose");
 }
 
@@ -207,6 +208,109 @@ TEST_F(OdxBuild, SharedDataIsFollowedOnlyWhileNothingWasCollected) {
     EXPECT_EQ(ServiceCount(second.GetEcu(0)), 1u);
     EXPECT_EQ(ServiceOf(second.GetEcu(0), "S"), nullptr);
     EXPECT_NE(ServiceOf(second.GetEcu(0), "Own"), nullptr);
+}
+
+// A parent reference of the given kind, optionally with a NOT-INHERITED-DIAG-COMMS list.
+std::string ParentRef(const std::string& id, const std::string& kind,
+                      const std::string& notInherited = "") {
+    return "<PARENT-REF ID-REF='" + id + "' DOCREF='Container' xsi:type='" + kind + "'>" +
+           (notInherited.empty()
+                ? ""
+                : "<NOT-INHERITED-DIAG-COMMS><NOT-INHERITED-DIAG-COMM>"
+                  "<DIAG-COMM-SNREF SHORT-NAME='" +
+                      notInherited + "'/></NOT-INHERITED-DIAG-COMM></NOT-INHERITED-DIAG-COMMS>") +
+           "</PARENT-REF>";
+}
+
+// Services of the layer `prefix`, each named and coded by one entry of `names`.
+std::string OwnServices(const std::string& prefix,
+                        const std::vector<std::pair<std::string, int>>& names) {
+    std::string comms = "<DIAG-COMMS>";
+    std::string requests = "<REQUESTS>";
+    for (const auto& [name, sid] : names) {
+        comms += Service(prefix + ".S" + name, name, prefix + ".R" + name);
+        requests += Request(prefix + ".R" + name, Sid(sid));
+    }
+    return comms + "</DIAG-COMMS>" + requests + "</REQUESTS>";
+}
+
+// Every layer kind as a parent: own services first, then each parent depth first in the order
+// listed; the first of namesakes stays; shared data only while nothing was collected; the
+// not-inherited lists are not consulted.
+TEST_F(OdxBuild, InheritanceThroughEveryLayerKind) {
+    const std::string protocol =
+        Layer("PROTOCOL", "PR", "Proto", OwnServices("PR", {{"W", 0x01}, {"X", 0x02}}));
+    const std::string group =
+        Layer("FUNCTIONAL-GROUP", "FG", "Group",
+              OwnServices("FG", {{"Y", 0x03}, {"Z", 0x04}}) + "<PARENT-REFS>" +
+                  ParentRef("PR", "PROTOCOL-REF") + "</PARENT-REFS>");
+    const std::string shared =
+        Layer("ECU-SHARED-DATA", "ESD", "Shared", OwnServices("ESD", {{"V", 0x05}}));
+    const std::string base = Layer("BASE-VARIANT", "BV", "Base",
+                                   OwnServices("BV", {{"X", 0x12}, {"Y", 0x13}}) + "<PARENT-REFS>" +
+                                       ParentRef("PR", "PROTOCOL-REF") +
+                                       ParentRef("ESD", "ECU-SHARED-DATA-REF") + "</PARENT-REFS>");
+    const std::string variant =
+        Layer("ECU-VARIANT", "EV", "Variant",
+              "<PARENT-REFS>" + ParentRef("ESD", "ECU-SHARED-DATA-REF") +
+                  ParentRef("BV", "BASE-VARIANT-REF", "X") +
+                  ParentRef("FG", "FUNCTIONAL-GROUP-REF") + "</PARENT-REFS>");
+    Build(Odx("<PROTOCOLS>" + protocol + "</PROTOCOLS><FUNCTIONAL-GROUPS>" + group +
+              "</FUNCTIONAL-GROUPS><ECU-SHARED-DATAS>" + shared +
+              "</ECU-SHARED-DATAS><ECU-VARIANTS>" + variant + "</ECU-VARIANTS><BASE-VARIANTS>" +
+              base + "</BASE-VARIANTS>"));
+    ASSERT_EQ(library.GetEcuCount(), 2u);  // only the variants become ECUs
+    const auto expect = [](IECU* ecu, const std::vector<std::pair<std::string, int>>& services) {
+        ASSERT_EQ(ecu->GetFunctionalClassCount(), 1u);
+        IFunctionalClass* others = ecu->GetFunctionalClass(0);
+        ASSERT_EQ(others->GetServiceCount(), services.size());
+        for (size_t i = 0; i < services.size(); ++i) {
+            QM_EXPECT_FIELDS(*others->GetService(i), (GetName(), services[i].first),
+                             (GetServiceId(), services[i].second));
+        }
+    };
+    // The base variant's shared data comes after its own services: skipped.
+    expect(library.GetEcu(0), {{"X", 0x12}, {"Y", 0x13}, {"W", 0x01}});
+    // The variant's shared data comes first and is followed; the base variant's X and Y win
+    // over the protocol's and the group's namesakes.
+    expect(library.GetEcu(1), {{"V", 0x05}, {"X", 0x12}, {"Y", 0x13}, {"W", 0x01}, {"Z", 0x04}});
+}
+
+// Layers of several documents: each document's base variants, then its ECU variants; a parent
+// in another document is found through DOCREF; the last document names the format.
+TEST_F(OdxBuild, LayersInSeveralDocuments) {
+    TempFile first("odx_first.odx-d",
+                   Odx("<BASE-VARIANTS>" +
+                           Layer("BASE-VARIANT", "BV", "Base", OwnServices("BV", {{"A", 0x10}})) +
+                           "</BASE-VARIANTS>",
+                       "2.2.0"));
+    const std::string second =
+        "<?xml version='1.0' encoding='UTF-8'?>\n<ODX MODEL-VERSION='2.0.1' "
+        "xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance'><DIAG-LAYER-CONTAINER "
+        "ID='DLC2'><SHORT-NAME>Other</SHORT-NAME><ECU-VARIANTS>" +
+        Layer("ECU-VARIANT", "EV", "Var",
+              OwnServices("EV", {{"B", 0x11}}) +
+                  "<PARENT-REFS><PARENT-REF ID-REF='BV' DOCREF='Base' DOCTYPE='LAYER' "
+                  "xsi:type='BASE-VARIANT-REF'/></PARENT-REFS>") +
+        "</ECU-VARIANTS><BASE-VARIANTS>" +
+        Layer("BASE-VARIANT", "BV2", "Base2", OwnServices("BV2", {{"C", 0x12}})) +
+        "</BASE-VARIANTS></DIAG-LAYER-CONTAINER></ODX>\n";
+    TempFile other("odx_second.odx-d", second);
+    NanoXML::ClearMessageLog();
+    ASSERT_EQ(library.LoadOdxFile(first.Path().c_str(), 0), 1);
+    ASSERT_EQ(library.LoadOdxFile(other.Path().c_str(), 1), 1);
+    EXPECT_STREQ(library.GetFormat(), "ODX_2.0.1");
+    ASSERT_EQ(library.GetEcuCount(), 3u);
+    EXPECT_STREQ(library.GetEcu(0)->GetShortName(), "Base");
+    EXPECT_STREQ(library.GetEcu(1)->GetShortName(), "Base2");
+    IECU* variant = library.GetEcu(2);
+    EXPECT_STREQ(variant->GetShortName(), "Var");
+    ASSERT_EQ(ServiceCount(variant), 2u);
+    EXPECT_STREQ(variant->GetFunctionalClass(0)->GetService(0)->GetName(), "B");
+    EXPECT_STREQ(variant->GetFunctionalClass(0)->GetService(1)->GetName(), "A");
+    EXPECT_THAT(std::string(library.GetMessages()),
+                HasSubstr("NEW: Resolved REFS:4 Unresolved REFS:0\r\n"));
+    EXPECT_EQ(Occurrences(Log(), "Services collection time: "), 3u);
 }
 
 TEST_F(OdxBuild, ParentRefsThatLoopEndWithALine) {
