@@ -327,5 +327,59 @@ TEST_F(CddReader, TwoLibrariesBuildOnTwoThreads) {
     for (uint64_t count : services) EXPECT_EQ(count, 5u * 3u);
 }
 
+// Instances right under the variant make their classes before the variant's diagnostic classes,
+// whatever the document order; names prefer the German text among several languages.
+TEST_F(CddReader, InstancesBeforeDiagnosticClasses) {
+    const std::string variant =
+        "<DIAGCLASS id='dc'><NAME><TUV xml:lang='en-US'>Class</TUV><TUV xml:lang='de'>Klasse</TUV>"
+        "</NAME><QUAL>DCQ</QUAL><DIAGINSTREF idref='i'/></DIAGCLASS>"
+        "<DIAGINST id='i'><NAME><TUV xml:lang='en-US'>Inst</TUV><TUV xml:lang='de-AT'>InstDe</TUV>"
+        "</NAME><SERVICE tmplref='st'><NAME><TUV>Own</TUV></NAME></SERVICE></DIAGINST>";
+    const std::string document =
+        "<PROTOCOLSERVICES><PROTOCOLSERVICE id='ps'><QUAL>PS</QUAL><REQ><CONSTCOMP bl='8' "
+        "v='16'/></REQ></PROTOCOLSERVICE></PROTOCOLSERVICES><DCLTMPLS><DCLTMPL id='t'><X>"
+        "<DCLSRVTMPL id='st' tmplref='ps'/></X></DCLTMPL></DCLTMPLS><ECU><NAME><TUV>E</TUV>"
+        "</NAME><VAR id='v'>" +
+        variant + "</VAR></ECU>";
+    ASSERT_EQ(LoadCddText(library, Cdd(document)), 1);
+    IECU* ecu = library.GetEcu(0);
+    ASSERT_EQ(ecu->GetFunctionalClassCount(), 2u);
+    QM_EXPECT_FIELDS(*ecu->GetFunctionalClass(0), (GetName(), "InstDe"), (GetXmlLocation(), "i"),
+                     (GetQual(), ""));
+    QM_EXPECT_FIELDS(*ecu->GetFunctionalClass(1), (GetName(), "Klasse"), (GetXmlLocation(), "dc"),
+                     (GetQual(), "DCQ"));
+    for (size_t c = 0; c < 2; ++c) {
+        SCOPED_TRACE(c);
+        IUDSService* service = ecu->GetFunctionalClass(c)->GetService(0);
+        ASSERT_NE(service, nullptr);
+        // The template is found anywhere below the template list.
+        QM_EXPECT_FIELDS(*service, (GetName(), "InstDe Own"), (GetQual(), "PS"),
+                         (GetRequestCount(), 1u));
+    }
+}
+
+// Shared documents come from the first ECUSHAREDDATA only, job files from every JOBFILE.
+TEST_F(CddReader, ExternalDocumentsOfSharedDataAndJobFiles) {
+    ASSERT_EQ(
+        LoadCddText(library,
+                    Cdd("<ECUSHAREDDATA><EXTDOC id='x1'><FILENAME>a.txt</FILENAME>"
+                        "<FILECONTENTS len='5'>aGVs\n bG8=</FILECONTENTS></EXTDOC></ECUSHAREDDATA>"
+                        "<ECUSHAREDDATA><EXTDOC id='x2'/></ECUSHAREDDATA><JOBFILES><JOBFILE>"
+                        "<EXTDOC id='j1'/><EXTDOC id='j2'/></JOBFILE><JOBFILE><EXTDOC id='j3'/>"
+                        "</JOBFILE></JOBFILES>")),
+        1);
+    const std::pair<const char*, uint8_t> expected[] = {{"x1", 0}, {"j1", 1}, {"j2", 1}, {"j3", 1}};
+    ASSERT_EQ(library.GetExtDocumentCount(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        QM_EXPECT_FIELDS(*library.GetExtDocument(i), (GetId(), std::string(expected[i].first)),
+                         (IsJobFile(), expected[i].second));
+    }
+    ASSERT_EQ(library.GetExtDocument(0)->GetContentLength(), 5u);
+    EXPECT_EQ(
+        std::string(reinterpret_cast<const char*>(library.GetExtDocument(0)->GetContent()), 5),
+        "hello");
+}
+
 }  // namespace
 }  // namespace qm::diag::test
