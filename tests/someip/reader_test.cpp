@@ -655,4 +655,86 @@ TEST(DataTypeReader, StructureMembersAreItsElementsOnly) {
               std::string::npos);
 }
 
+// A trivial "ara" type reads its base type: the native code by the exact declaration, the size
+// in decimal, and byte order 1 only for a text beginning with "LEAS".
+struct TrivialCase {
+    const char* declaration;
+    const char* size;
+    const char* order;
+    uint32_t code;
+    uint8_t sizeRead;
+    uint32_t orderRead;
+};
+
+class TrivialBaseTypes : public ::testing::TestWithParam<TrivialCase> {};
+
+TEST_P(TrivialBaseTypes, ReadCodeSizeAndOrder) {
+    const TrivialCase& c = GetParam();
+    const std::string ara = Package(
+        "ara", DataType("T", "VALUE",
+                        "<SW-DATA-DEF-PROPS><SW-DATA-DEF-PROPS-VARIANTS>"
+                        "<SW-DATA-DEF-PROPS-CONDITIONAL><BASE-TYPE-REF DEST=\"SW-BASE-TYPE\">"
+                        "/ara/b</BASE-TYPE-REF></SW-DATA-DEF-PROPS-CONDITIONAL>"
+                        "</SW-DATA-DEF-PROPS-VARIANTS></SW-DATA-DEF-PROPS>") +
+                   "<SW-BASE-TYPE><SHORT-NAME>b</SHORT-NAME><BASE-TYPE-SIZE>" + c.size +
+                   "</BASE-TYPE-SIZE><BYTE-ORDER>" + c.order + "</BYTE-ORDER><NATIVE-DECLARATION>" +
+                   c.declaration + "</NATIVE-DECLARATION></SW-BASE-TYPE>");
+    auto db = LoadText(Document(EcuPackage() + ara));
+    IGlobalConfigDataType* global = db->GetRizConfig()->GetGlobalConfiguration();
+    ASSERT_EQ(global->GetDataTypeCount(), 1u);
+    auto* type = dynamic_cast<ITrivialDataType*>(global->GetDataType(0));
+    ASSERT_NE(type, nullptr);
+    QM_EXPECT_FIELDS(*type, (GetKind(), 3u), (GetBaseTypeName(), "b"),
+                     (GetNativeTypeCode(), c.code), (GetBaseTypeSize(), c.sizeRead),
+                     (GetByteOrder(), c.orderRead),
+                     (GetNativeDeclaration(), std::string(c.declaration)));
+    EXPECT_EQ(std::string(db->GetMessages()),
+              c.code == 11
+                  ? "Unsupported native declaration " + std::string(c.declaration) + ".\r\n"
+                  : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DataTypeReader, TrivialBaseTypes,
+    ::testing::Values(TrivialCase{"std::uint8_t", "8", "MOST-SIGNIFICANT-BYTE-LAST", 0, 8, 0},
+                      TrivialCase{"std::uint16_t", "16", "LEAST-SIGNIFICANT-BYTE-FIRST", 1, 16, 1},
+                      TrivialCase{"std::int64_t", "64", "LEAS", 7, 64, 1},
+                      TrivialCase{"double", "0x40", "least-significant", 9, 0, 0},
+                      TrivialCase{"bool", "8", "OPAQUE", 10, 8, 0},
+                      TrivialCase{"uint16", "16", "", 11, 16, 0}),
+    [](const ::testing::TestParamInfo<TrivialCase>& info) {
+        return "Case" + std::to_string(info.index);
+    });
+
+// An enumeration of a service package takes each scale's text and both limits in any base.
+TEST(DataTypeReader, EnumeratorsTakeTextAndLimits) {
+    const std::string datatypes =
+        DataType("Mode", "TYPE_REFERENCE",
+                 TypeRef("/riz/stdtypes/UInt8") +
+                     "<SW-DATA-DEF-PROPS><SW-DATA-DEF-PROPS-VARIANTS>"
+                     "<SW-DATA-DEF-PROPS-CONDITIONAL><COMPU-METHOD-REF DEST=\"COMPU-METHOD\">"
+                     "/riz/services/S/datatypes/M</COMPU-METHOD-REF>"
+                     "</SW-DATA-DEF-PROPS-CONDITIONAL></SW-DATA-DEF-PROPS-VARIANTS>"
+                     "</SW-DATA-DEF-PROPS>") +
+        "<COMPU-METHOD><SHORT-NAME>M</SHORT-NAME><COMPU-INTERNAL-TO-PHYS><COMPU-SCALES>"
+        "<COMPU-SCALE><LOWER-LIMIT INTERVAL-TYPE=\"CLOSED\">0</LOWER-LIMIT>"
+        "<UPPER-LIMIT INTERVAL-TYPE=\"CLOSED\">0</UPPER-LIMIT>"
+        "<COMPU-CONST><VT>OFF</VT></COMPU-CONST></COMPU-SCALE>"
+        "<COMPU-SCALE><LOWER-LIMIT>0x10</LOWER-LIMIT><UPPER-LIMIT>20</UPPER-LIMIT>"
+        "<COMPU-CONST><VT>ON</VT></COMPU-CONST></COMPU-SCALE>"
+        "</COMPU-SCALES></COMPU-INTERNAL-TO-PHYS></COMPU-METHOD>";
+    auto db = LoadText(
+        Document(EcuPackage() + RizWithService("S", datatypes, DataType("UInt8", "VALUE"))));
+    ASSERT_EQ(db->GetServiceConfigurationCount(), 1u);
+    auto* mode = dynamic_cast<IEnumDataType*>(db->GetServiceConfiguration(0)->GetDataType(0));
+    ASSERT_NE(mode, nullptr);
+    QM_EXPECT_FIELDS(*mode, (GetKind(), 2u), (GetBaseTypeName(), "UInt8"),
+                     (GetEnumeratorCount(), 2u));
+    QM_EXPECT_FIELDS(*mode->GetEnumerator(0), (GetName(), "OFF"), (GetLowerLimit(), 0u),
+                     (GetUpperLimit(), 0u));
+    QM_EXPECT_FIELDS(*mode->GetEnumerator(1), (GetName(), "ON"), (GetLowerLimit(), 16u),
+                     (GetUpperLimit(), 20u));
+    EXPECT_EQ(std::string(db->GetMessages()), "Unsupported native declaration .\r\n");
+}
+
 }  // namespace
