@@ -230,6 +230,15 @@ class QM_API IArxmlSignalMultiplexing {
     virtual bool IsSelector() = 0;  // slot 3
 };
 
+// Extension of an ARXML PDU beyond IArxmlPdu, reached with dynamic_cast<IArxmlPduFrame*>(pdu):
+// the frame that carries it, as tools that name a bus's messages after their frames know it.
+class QM_API IArxmlPduFrame {
+  public:
+    virtual ~IArxmlPduFrame() = default;  // slot 0
+    // The SHORT-NAME of the first frame whose triggering carries the PDU; "" when none does.
+    virtual const char* GetFrameName() = 0;  // slot 1
+};
+
 // Extension of an ARXML PDU beyond IArxmlPdu, reached with dynamic_cast<IArxmlContainerPdu*>(pdu):
 // the contained PDUs of a CONTAINER-I-PDU that sends each behind a header (its identifier and
 // length), so that a frame carries any of them in any order. Whole-document reading lays their

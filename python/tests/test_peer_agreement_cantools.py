@@ -60,6 +60,10 @@ def test_arxml_message1_and_container():
              "signal6": "zero"}
     assert db.encode(5, mixed) == b"{\x00\xc8\x01\x00\x00P\xc3G"
     assert db.encode("message1", mixed) == b"{\x00\xc8\x01\x00\x00P\xc3G"
+    # cantools names the message after its frame: that name finds the PDU too.
+    assert db.encode("Message1", mixed) == db.encode("message1", mixed)
+    packed = b"{\x00\xc8\x01\x00\x00P\xc3G"
+    assert db.decode("Message1", packed) == db.decode(5, packed)
     container = b"\n\x0b\x0c\t{\x00\xc8\x01\x04V\x0eI@"
     given = {"message1_SeqCounter": 123, "message1_CRC": 456, "signal6": "zero", "signal1": 5.2,
              "signal5": 3.1415}

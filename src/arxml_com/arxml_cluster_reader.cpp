@@ -200,7 +200,10 @@ class ClusterReader {
         }
         AssignToPorts(triggering, pdus);
         // The cluster's PDUs are those of its PDU triggerings; a frame only gives its data.
-        for (ArxmlPdu* pdu : pdus) SetFrameData(triggering, frame, *pdu);
+        for (ArxmlPdu* pdu : pdus) {
+            SetFrameData(triggering, frame, *pdu);
+            if (frame != nullptr) pdu->NoteFrame(ShortName(frame));
+        }
         if (frame != nullptr) {
             context_.framesTriggered.insert(frame);
             if (!pdus.empty()) context_.framesRead.insert(frame);

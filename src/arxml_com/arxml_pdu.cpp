@@ -25,6 +25,7 @@ void ArxmlPdu::Clear() {
     headerSize_ = 0;
     headerBigEndian_ = true;
     contained_.clear();
+    frameName_.clear();
 }
 
 ArxmlSignal* ArxmlPdu::AddSignal(std::unique_ptr<ArxmlSignal> signal) {

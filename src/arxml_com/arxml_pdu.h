@@ -22,7 +22,7 @@ struct ContainedPdu {
 };
 
 // A PDU with its frame data (when a frame triggering carries it), timing, signals and groups.
-class ArxmlPdu : public IArxmlPdu, public IArxmlContainerPdu {
+class ArxmlPdu : public IArxmlPdu, public IArxmlContainerPdu, public IArxmlPduFrame {
   public:
     ArxmlPdu() = default;
     ArxmlPdu(const ArxmlPdu&) = delete;
@@ -52,6 +52,7 @@ class ArxmlPdu : public IArxmlPdu, public IArxmlContainerPdu {
     bool HasMinimumDelay() override { return hasMinimumDelay_; }
     uint16_t GetUnusedBitPattern() override { return unusedBitPattern_; }
 
+    const char* GetFrameName() override { return frameName_.c_str(); }
     uint32_t GetHeaderSize() override { return headerSize_; }
     bool IsHeaderBigEndian() override { return headerBigEndian_; }
     uint64_t GetContainedPduCount() override { return contained_.size(); }
@@ -100,6 +101,10 @@ class ArxmlPdu : public IArxmlPdu, public IArxmlContainerPdu {
         headerBigEndian_ = bigEndian;
     }
     void AddContainedPdu(ContainedPdu part) { contained_.push_back(std::move(part)); }
+    // The first frame that carries the PDU names it; later ones do not.
+    void NoteFrame(const std::string& frame) {
+        if (frameName_.empty()) frameName_ = frame;
+    }
 
     ArxmlSignal* AddSignal(std::unique_ptr<ArxmlSignal> signal);
     ArxmlSignalGroup* AddSignalGroup(std::unique_ptr<ArxmlSignalGroup> group);
@@ -134,6 +139,7 @@ class ArxmlPdu : public IArxmlPdu, public IArxmlContainerPdu {
     uint32_t headerSize_ = 0;
     bool headerBigEndian_ = true;
     std::vector<ContainedPdu> contained_;
+    std::string frameName_;
 };
 
 }  // namespace qm::arxml

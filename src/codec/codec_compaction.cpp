@@ -31,6 +31,7 @@ void MoveApart(std::vector<std::unique_ptr<FrameCodec>>& codecs) {
 
 void MoveApart(FrameCatalog& catalog) {
     std::vector<std::unique_ptr<FrameCodec>> frames = std::move(catalog.frames_);
+    std::vector<std::pair<std::string, size_t>> aliases = std::move(catalog.aliases_);
     catalog = FrameCatalog();  // its tables named the codecs about to move
     MoveApart(frames);
     std::optional<FrameCatalog> rebuilt;
@@ -38,6 +39,7 @@ void MoveApart(FrameCatalog& catalog) {
         rebuilt.emplace();
         rebuilt->frames_.reserve(frames.size());
         for (auto& frame : frames) rebuilt->Add(std::move(frame));
+        for (auto& [name, index] : aliases) rebuilt->AddAlias(std::move(name), index);
     });
     frames = std::vector<std::unique_ptr<FrameCodec>>();
     catalog = std::move(*rebuilt);

@@ -205,6 +205,12 @@ const FrameCodec* FrameCatalog::ForId(uint64_t id, bool extended) const {
     return ByKey(second);
 }
 
+void FrameCatalog::AddAlias(std::string name, size_t index) {
+    if (index >= frames_.size()) return;
+    byName_.try_emplace(name, frames_[index].get());
+    aliases_.emplace_back(std::move(name), index);
+}
+
 const FrameCodec* FrameCatalog::ByName(std::string_view name) const {
     const auto found = byName_.find(std::string(name));
     return found == byName_.end() ? nullptr : found->second;

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "codec/container_layout.h"
@@ -401,6 +402,9 @@ class FrameCatalog {
     // an identifier does not either). `extended` says which to try first.
     const FrameCodec* ForId(uint64_t id, bool extended = false) const;
     const FrameCodec* ByName(std::string_view name) const;
+    // Another name the frame at index answers to (ByName), after the frames' own names: an
+    // ARXML PDU's is its frame's.
+    void AddAlias(std::string name, size_t index);
 
   private:
     friend void MoveApart(FrameCatalog& catalog);  // codec_compaction.h
@@ -409,6 +413,7 @@ class FrameCatalog {
     std::vector<const FrameCodec*> standard_ = std::vector<const FrameCodec*>(0x800, nullptr);
     std::unordered_map<uint32_t, const FrameCodec*> byKey_;
     std::unordered_map<std::string, const FrameCodec*> byName_;
+    std::vector<std::pair<std::string, size_t>> aliases_;  // as added, for a rebuilt catalog
 };
 
 }  // namespace qm::codec

@@ -199,7 +199,13 @@ FrameCatalog BuildArxmlCatalog(INetConfigArxmlFile& file) {
     FrameCatalog catalog;
     for (uint64_t i = 0; i < file.GetPduCount(); ++i) {
         IArxmlPdu* pdu = file.GetPdu(i);
-        if (pdu != nullptr && pdu->GetIdentifier() >= 0) catalog.Add(BuildArxmlFrame(*pdu));
+        if (pdu == nullptr || pdu->GetIdentifier() < 0) continue;
+        catalog.Add(BuildArxmlFrame(*pdu));
+        // Tools that name a bus's messages after their frames find them by that name too.
+        if (auto* carried = dynamic_cast<IArxmlPduFrame*>(pdu)) {
+            const std::string frame = carried->GetFrameName();
+            if (!frame.empty()) catalog.AddAlias(frame, catalog.Count() - 1);
+        }
     }
     return catalog;
 }

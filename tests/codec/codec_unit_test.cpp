@@ -111,7 +111,7 @@ TEST(FrameCodecTest, DecodesExactlyAndMarksShortPayloads) {
 }
 
 // Moved apart (more frames than one batch), the catalog's codecs keep their places and what
-// they decode, and every look-up finds the moved codec, not the freed original.
+// they decode, and every look-up (other names too) finds the moved codec, not the freed original.
 TEST(FrameCodecTest, CatalogMovedApartFindsTheMovedCodecs) {
     FrameCatalog catalog;
     std::vector<const FrameCodec*> originals;
@@ -123,7 +123,12 @@ TEST(FrameCodecTest, CatalogMovedApartFindsTheMovedCodecs) {
         originals.push_back(frame.get());
         catalog.Add(std::move(frame));
     }
+    // Another name of a frame: a frame's own name wins over it.
+    catalog.AddAlias("Frame7", 7);
+    catalog.AddAlias("F1", 3);
     MoveApart(catalog);
+    EXPECT_EQ(catalog.ByName("Frame7"), &catalog.At(7));
+    EXPECT_EQ(catalog.ByName("F1"), &catalog.At(1));
     ASSERT_EQ(catalog.Count(), 600u);
     const uint8_t payload[4] = {0x65, 0x02, 0xFF, 0xFF};
     for (uint32_t i = 0; i < 600; ++i) {
