@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "arxml_com/arxml_nodes.h"
+#include "xml/text.h"
 
 namespace qm::arxml {
 
@@ -145,15 +146,21 @@ std::vector<double> CoefficientValues(const NanoXML* coefficients) {
     return values;
 }
 
-CompuScale ReadScale(const NanoXML* scale) {
+// Text as the file writes it; with decode (whole-document reading), its character references
+// ("&#228;", "&amp;") become the characters they stand for, as XML tools read them.
+std::string TextAsRead(std::string text, bool decode) {
+    return decode ? DecodeCharacterReferences(std::move(text)) : text;
+}
+
+CompuScale ReadScale(const NanoXML* scale, bool decode) {
     CompuScale result;
     if (auto lower = Limit(scale, "LOWER-LIMIT")) result.lowerLimit = *lower;
     if (auto upper = Limit(scale, "UPPER-LIMIT")) result.upperLimit = *upper;
     result.label = ChildText(scale, "SHORT-LABEL");
-    result.description = MultilingualText(Child(scale, "DESC"));
+    result.description = TextAsRead(MultilingualText(Child(scale, "DESC")), decode);
     if (const NanoXML* constant = Child(scale, "COMPU-CONST")) {
         const NanoXML* value = Child(constant, "VT");
-        result.text = Text(value ? value : Child(constant, "V"));
+        result.text = TextAsRead(Text(value ? value : Child(constant, "V")), decode);
     }
     if (const NanoXML* coefficients = Child(scale, "COMPU-RATIONAL-COEFFS")) {
         const std::vector<double> numerator =
@@ -244,11 +251,11 @@ void ReadInitValue(const NanoXML* systemSignal, const NanoXML* iSignal, ArxmlSig
 
 }  // namespace
 
-void ReadCompuScales(const NanoXML* compuMethod, ArxmlSignal& signal) {
+void ReadCompuScales(const NanoXML* compuMethod, bool decode, ArxmlSignal& signal) {
     const NanoXML* scales = Child(Child(compuMethod, "COMPU-INTERNAL-TO-PHYS"), "COMPU-SCALES");
     if (scales == nullptr) return;
     for (const NanoXML* scale : scales->children) {
-        if (scale->name == "COMPU-SCALE") signal.AddCompuScale(ReadScale(scale));
+        if (scale->name == "COMPU-SCALE") signal.AddCompuScale(ReadScale(scale, decode));
     }
 }
 
@@ -263,7 +270,7 @@ void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal, b
 
     std::string description = MultilingualText(Child(systemSignal, "DESC"));
     if (description.empty()) description = MultilingualText(Child(described.nodes[1], "DESC"));
-    signal.SetDescription(std::move(description));
+    signal.SetDescription(TextAsRead(std::move(description), wholeDocument));
 
     const NanoXML* constraint = described.FirstTarget("DATA-CONSTR-REF");
     const NanoXML* compuMethod = described.FirstTarget("COMPU-METHOD-REF");
@@ -272,7 +279,7 @@ void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal, b
     // AUTOSAR tools name the unit of a dimensionless value "NoUnit"; read as a whole document it
     // is no unit, as cantools reads it (decodes would print "5 NoUnit").
     if (wholeDocument && signal.Unit() == "NoUnit") signal.SetUnit({});
-    ReadCompuScales(compuMethod, signal);
+    ReadCompuScales(compuMethod, wholeDocument, signal);
     if (wholeDocument) ScaleRawLimits(limits, signal);
     signal.SetCompuCategory(ChildText(compuMethod, "CATEGORY"));
     // The coding of the bits is no described field: every reading takes it where it is found.

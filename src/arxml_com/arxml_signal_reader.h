@@ -11,7 +11,8 @@ namespace qm::arxml {
 void ReadSystemSignalData(const NanoXML* systemSignal, const NanoXML* iSignal, bool wholeDocument,
                           ArxmlSignal& signal);
 
-// The scales of a COMPU-METHOD's internal-to-physical conversion, in document order.
-void ReadCompuScales(const NanoXML* compuMethod, ArxmlSignal& signal);
+// The scales of a COMPU-METHOD's internal-to-physical conversion, in document order; with
+// decode, their texts' character references are decoded.
+void ReadCompuScales(const NanoXML* compuMethod, bool decode, ArxmlSignal& signal);
 
 }  // namespace qm::arxml

@@ -300,52 +300,6 @@ bool ParseLimit(std::string_view text, uint32_t& value) {
     return true;
 }
 
-namespace {
-
-// The code point of an entity body (between "&" and ";"), or -1 when it is none we know.
-int64_t EntityCode(std::string_view body) {
-    if (body == "amp") return '&';
-    if (body == "lt") return '<';
-    if (body == "gt") return '>';
-    if (body == "quot") return '"';
-    if (body == "apos") return '\'';
-    if (body.size() < 2 || body.front() != '#') return -1;
-    body.remove_prefix(1);
-    int base = 10;
-    if (body.front() == 'x' || body.front() == 'X') {
-        base = 16;
-        body.remove_prefix(1);
-    }
-    uint32_t code = 0;
-    const auto result = std::from_chars(body.data(), body.data() + body.size(), code, base);
-    if (result.ec != std::errc() || result.ptr != body.data() + body.size()) return -1;
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return -1;
-    return code;
-}
-
-}  // namespace
-
-std::string DecodeCharacterReferences(std::string text) {
-    size_t amp = text.find('&');
-    if (amp == std::string::npos) return text;
-    std::string out;
-    out.reserve(text.size());
-    size_t done = 0;
-    while (amp != std::string::npos) {
-        const size_t semi = text.find(';', amp + 1);
-        if (semi == std::string::npos || semi - amp > 12) break;
-        const int64_t code = EntityCode(std::string_view(text).substr(amp + 1, semi - amp - 1));
-        if (code >= 0) {
-            out.append(text, done, amp - done);
-            qm::platform::AppendUtf8(out, static_cast<uint32_t>(code));
-            done = semi + 1;
-        }
-        amp = text.find('&', code >= 0 ? semi + 1 : amp + 1);
-    }
-    out.append(text, done, std::string::npos);
-    return out;
-}
-
 std::string NameText(const OdxContext& context, NanoXML* element, std::string_view name) {
     std::string text = TextOf(element, name);
     return context.asWritten ? DecodeCharacterReferences(std::move(text)) : text;

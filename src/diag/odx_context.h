@@ -11,6 +11,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "xml/text.h"
+
 class CDiagnoseLib;
 class CUDSFunction;
 class CUDSService;
@@ -120,9 +122,6 @@ bool ParseInteger(std::string_view text, int64_t& value);
 bool ParseLimit(std::string_view text, uint32_t& value);
 // Ends an ODX warning text: a quotation mark, the value, a quotation mark.
 std::string Quoted(std::string_view text);
-// Decodes XML character references ("&#38;", "&#x26;") and the five predefined entities left
-// in a text, writing UTF-8; other text is left as it is.
-std::string DecodeCharacterReferences(std::string text);
 // The named child's text, with character references decoded when reading as written.
 std::string NameText(const OdxContext& context, NanoXML* element, std::string_view name);
 

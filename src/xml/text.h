@@ -39,4 +39,8 @@ std::string Base64Decode(const std::string& text);
 // "4.2.2"-style version from the root's xsi:schemaLocation, or "" when none is found.
 std::string GetAutosarSchemaVersion(const NanoXML& root);
 
+// Decodes XML character references ("&#38;", "&#x26;") and the five predefined entities left
+// in a text (the reader keeps them as written), writing UTF-8; other text is left as it is.
+std::string DecodeCharacterReferences(std::string text);
+
 }  // namespace qm

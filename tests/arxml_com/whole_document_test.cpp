@@ -244,6 +244,26 @@ TEST(ArxmlWholeDocument, BinaryNumbersAndSignalsWithoutSystemSignal) {
     EXPECT_EQ(encoding->GetBaseTypeSize(), 32u);
 }
 
+// A description's character references are the characters they stand for, as XML tools read
+// them; exact reading keeps the text as the file writes it.
+TEST(ArxmlWholeDocument, CharacterReferencesOfDescriptionsAreDecoded) {
+    const std::string system =
+        "<SYSTEM-SIGNAL><SHORT-NAME>Sys</SHORT-NAME><DESC><L-2 L=\"EN\">a-umlaut: &#228;, "
+        "&#x3A9; &amp; &unknown;</L-2></DESC></SYSTEM-SIGNAL>";
+    const std::string text = Autosar4(Package("S", system + ISignal("A", 8)) +
+                                      Package("PDU", SignalPdu("Pdu", 1, Mapping("/S/A", 0))));
+    auto whole = LoadWhole(text);
+    ASSERT_EQ(whole->GetPduCount(), 1u);
+    ASSERT_EQ(whole->GetPdu(0)->GetSignalCount(), 1u);
+    EXPECT_STREQ(whole->GetPdu(0)->GetSignal(0)->GetDescription(),
+                 "a-umlaut: \xC3\xA4, \xCE\xA9 & &unknown;");
+    auto exact = LoadText(text);
+    ASSERT_EQ(exact->GetPduCount(), 1u);
+    ASSERT_EQ(exact->GetPdu(0)->GetSignalCount(), 1u);
+    EXPECT_STREQ(exact->GetPdu(0)->GetSignal(0)->GetDescription(),
+                 "a-umlaut: &#228;, &#x3A9; &amp; &unknown;");
+}
+
 // The initial value: a number of the I-signal's INIT-VALUE, hex and binary included, or of the
 // constant it refers to; a text value gives none. Exact reading leaves it unread.
 TEST(ArxmlWholeDocument, InitialValuesAreReadFromNumbersAndConstants) {
