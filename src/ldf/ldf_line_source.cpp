@@ -80,34 +80,35 @@ bool MayHoldSeveral(std::string_view content) {
 
 bool LdfLineSource::SplitStatements(std::string_view content) {
     if (!MayHoldSeveral(content)) return false;
-    std::string piece;
-    const auto endPiece = [&] {
-        const std::string_view text = TrimView(piece);
-        if (!text.empty()) pieces_.emplace_back(text);
-        piece.clear();
+    // Pieces are views of the line's content, which stays until the next line is read.
+    pieces_.clear();
+    size_t begin = 0;
+    const auto cut = [&](size_t end) {
+        const std::string_view text = TrimView(content.substr(begin, end - begin));
+        if (!text.empty()) pieces_.push_back(text);
+        begin = end;
     };
-    std::vector<bool> blocks;  // per open "{": whether it opens a block
+    blocks_.clear();  // per open "{": whether it opens a block
     bool inQuotes = false;
     for (size_t i = 0; i < content.size(); ++i) {
         const char c = content[i];
         if (c == '"') inQuotes = !inQuotes;
-        if (!inQuotes && c == '{') {
-            blocks.push_back(OpensBlock(content, i));
-            piece.push_back(c);
-            if (blocks.back()) endPiece();
-        } else if (!inQuotes && c == '}' && !blocks.empty() && blocks.back()) {
-            blocks.pop_back();
-            endPiece();
-            pieces_.emplace_back("}");
-        } else if (!inQuotes && c == '}') {
-            if (!blocks.empty()) blocks.pop_back();
-            piece.push_back(c);
-        } else {
-            piece.push_back(c);
-            if (!inQuotes && c == ';' && (blocks.empty() || blocks.back())) endPiece();
+        if (inQuotes) continue;
+        if (c == '{') {
+            blocks_.push_back(OpensBlock(content, i));
+            if (blocks_.back()) cut(i + 1);
+        } else if (c == '}') {
+            const bool block = !blocks_.empty() && blocks_.back();
+            if (!blocks_.empty()) blocks_.pop_back();
+            if (block) {
+                cut(i);
+                cut(i + 1);
+            }
+        } else if (c == ';' && (blocks_.empty() || blocks_.back())) {
+            cut(i + 1);
         }
     }
-    endPiece();
+    cut(content.size());
     if (pieces_.size() > 1) return true;
     pieces_.clear();  // one statement: the line stands as read
     return false;

@@ -58,7 +58,8 @@ class LdfLineSource {
     bool inBlockComment_ = false;
     bool pushedBack_ = false;
     bool splitStatements_ = false;
-    std::vector<std::string> pieces_;  // of the line read last, when it held several
+    std::vector<std::string_view> pieces_;  // of the line read last, when it held several
+    std::vector<bool> blocks_;
     size_t nextPiece_ = 0;
     LdfLine current_;
     std::string contentScratch_;
