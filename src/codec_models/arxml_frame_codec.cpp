@@ -197,14 +197,19 @@ std::unique_ptr<FrameCodec> BuildArxmlFrame(IArxmlPdu& pdu) {
 
 FrameCatalog BuildArxmlCatalog(INetConfigArxmlFile& file) {
     FrameCatalog catalog;
+    std::vector<IArxmlPdu*> cataloged;
     for (uint64_t i = 0; i < file.GetPduCount(); ++i) {
         IArxmlPdu* pdu = file.GetPdu(i);
         if (pdu == nullptr || pdu->GetIdentifier() < 0) continue;
         catalog.Add(BuildArxmlFrame(*pdu));
-        // Tools that name a bus's messages after their frames find them by that name too.
-        if (auto* carried = dynamic_cast<IArxmlPduFrame*>(pdu)) {
+        cataloged.push_back(pdu);
+    }
+    // Tools that name a bus's messages after their frames find them by that name too; added
+    // once every PDU has its own name, which wins (as in a catalog rebuilt by MoveApart).
+    for (size_t index = 0; index < cataloged.size(); ++index) {
+        if (auto* carried = dynamic_cast<IArxmlPduFrame*>(cataloged[index])) {
             const std::string frame = carried->GetFrameName();
-            if (!frame.empty()) catalog.AddAlias(frame, catalog.Count() - 1);
+            if (!frame.empty()) catalog.AddAlias(frame, index);
         }
     }
     return catalog;

@@ -81,7 +81,6 @@ bool MayHoldSeveral(std::string_view content) {
 bool LdfLineSource::SplitStatements(std::string_view content) {
     if (!MayHoldSeveral(content)) return false;
     // Pieces are views of the line's content, which stays until the next line is read.
-    pieces_.clear();
     size_t begin = 0;
     const auto cut = [&](size_t end) {
         const std::string_view text = TrimView(content.substr(begin, end - begin));

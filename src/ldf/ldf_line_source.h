@@ -47,7 +47,7 @@ class LdfLineSource {
 
   private:
     void StripComments(std::string_view raw, LdfLine& line);
-    // Fills pieces_ with the statements of content; true when there are several.
+    // Fills pieces_ (empty before) with the statements of content; true when there are several.
     bool SplitStatements(std::string_view content);
 
     const char* next_;

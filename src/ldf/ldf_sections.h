@@ -56,22 +56,13 @@ bool RunSection(LdfReadContext& ctx, const SectionTexts& texts, Handle handle) {
     if (!content.empty() && content.back() == '}') return true;
     std::string_view statement;
     bool complete = true;
-    // Read tolerantly, a first statement may follow the opening brace on the keyword line
-    // itself (the described reader goes on with the next line).
-    const size_t open = ctx.tolerant ? content.find('{') : std::string_view::npos;
-    const std::string_view rest =
-        open == std::string_view::npos ? std::string_view() : TrimView(content.substr(open + 1));
+    // Read tolerantly, statements on the keyword line after its "{" come as lines of their own
+    // (LdfLineSource::SplitStatementsOfALine); the described reader goes on with the next line.
     // Read tolerantly, a section whose "{" is missing (its first statement comes straight after
     // the keyword line) is said so; it is read all the same.
     bool awaitingBrace = ctx.tolerant && content.find('{') == std::string_view::npos;
     const uint64_t keywordLine = ctx.LineNumber();
     const std::string keywordRaw(awaitingBrace ? ctx.Line().raw.substr(0, 4096) : "");
-    if (!rest.empty()) {
-        if (!ctx.lines.AssembleStatement(rest, statement)) {
-            return ctx.Fail({texts.malformed}, texts.resultCode);
-        }
-        if (!handle(statement)) return false;
-    }
     for (;;) {
         switch (NextBlockLine(ctx, statement, complete)) {
             case BlockLine::kEnd:

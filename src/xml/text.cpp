@@ -82,6 +82,27 @@ std::array<int8_t, 256> MakeBase64DecodeTable() {
 
 const std::array<int8_t, 256> kBase64DecodeTable = MakeBase64DecodeTable();
 
+// The code point of an entity body (between "&" and ";"), or -1 when it is none we know.
+int64_t EntityCode(std::string_view body) {
+    if (body == "amp") return '&';
+    if (body == "lt") return '<';
+    if (body == "gt") return '>';
+    if (body == "quot") return '"';
+    if (body == "apos") return '\'';
+    if (body.size() < 2 || body.front() != '#') return -1;
+    body.remove_prefix(1);
+    int base = 10;
+    if (body.front() == 'x' || body.front() == 'X') {
+        base = 16;
+        body.remove_prefix(1);
+    }
+    uint32_t code = 0;
+    const auto result = std::from_chars(body.data(), body.data() + body.size(), code, base);
+    if (result.ec != std::errc() || result.ptr != body.data() + body.size()) return -1;
+    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return -1;
+    return code;
+}
+
 }  // namespace
 
 void TrimLeft(std::string& s) {
@@ -304,31 +325,6 @@ std::string Base64Decode(const std::string& text) {
     }
     return out;
 }
-
-namespace {
-
-// The code point of an entity body (between "&" and ";"), or -1 when it is none we know.
-int64_t EntityCode(std::string_view body) {
-    if (body == "amp") return '&';
-    if (body == "lt") return '<';
-    if (body == "gt") return '>';
-    if (body == "quot") return '"';
-    if (body == "apos") return '\'';
-    if (body.size() < 2 || body.front() != '#') return -1;
-    body.remove_prefix(1);
-    int base = 10;
-    if (body.front() == 'x' || body.front() == 'X') {
-        base = 16;
-        body.remove_prefix(1);
-    }
-    uint32_t code = 0;
-    const auto result = std::from_chars(body.data(), body.data() + body.size(), code, base);
-    if (result.ec != std::errc() || result.ptr != body.data() + body.size()) return -1;
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return -1;
-    return code;
-}
-
-}  // namespace
 
 std::string DecodeCharacterReferences(std::string text) {
     size_t amp = text.find('&');

@@ -42,7 +42,21 @@ void AppendPad(std::string& out, int width) {
     if (width > 0) out.append(static_cast<size_t>(width), ' ');
 }
 
+// A line end followed by the indentation of the usual depths: most new lines are one copy out of
+// it.
+constexpr size_t kCommonPad = 3 * qm::xml::kMaxIndentLevels;
+constexpr std::string_view kNewlineAndPad =
+    "\r\n                                                                "
+    "                                                                "
+    "                                                                ";
+static_assert(kNewlineAndPad.size() == 2 + kCommonPad);
+
 void AppendNewlineAndPad(std::string& out, int width) {
+    const size_t pad = width > 0 ? static_cast<size_t>(width) : 0;
+    if (pad <= kCommonPad) {
+        out.append(kNewlineAndPad.data(), 2 + pad);
+        return;
+    }
     out += "\r\n";
     AppendPad(out, width);
 }

@@ -10,6 +10,7 @@
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "arxml_test_support.h"
+#include "codec_models/model_codecs.h"
 #include "expect_fields.h"
 
 namespace {
@@ -242,6 +243,26 @@ TEST(ArxmlWholeDocument, BinaryNumbersAndSignalsWithoutSystemSignal) {
     ASSERT_NE(encoding, nullptr);
     EXPECT_STREQ(encoding->GetBaseTypeEncoding(), "IEEE754");
     EXPECT_EQ(encoding->GetBaseTypeSize(), 32u);
+}
+
+// A PDU knows the first frame that carries it, and the frame catalog finds it by that name as
+// well; a PDU's own name wins over another PDU's frame name, whatever their order.
+TEST(ArxmlWholeDocument, PdusAnswerToTheNamesOfTheirFrames) {
+    auto file = LoadWhole(Autosar4(
+        Package("P", SignalPdu("A", 1, "") + SignalPdu("B", 1, "")) +
+        Package("F", Frame("B", 1, "/P/A") + Frame("C", 1, "/P/B")) +
+        Package("K", CanCluster("Can",
+                                FrameTriggering("TB", "/F/B", 1) + FrameTriggering("TC", "/F/C", 2),
+                                PduTriggering("PA", "/P/A") + PduTriggering("PB", "/P/B")))));
+    ASSERT_EQ(file->GetPduCount(), 2u);
+    auto* carriedA = dynamic_cast<IArxmlPduFrame*>(file->FindPdu("A"));
+    ASSERT_NE(carriedA, nullptr);
+    EXPECT_STREQ(carriedA->GetFrameName(), "B");
+    const qm::codec::FrameCatalog catalog = qm::codec::BuildArxmlCatalog(*file);
+    ASSERT_NE(catalog.ByName("B"), nullptr);
+    EXPECT_EQ(catalog.ByName("B")->name, "B");
+    EXPECT_EQ(catalog.ByName("C"), catalog.ByName("B"));
+    EXPECT_EQ(catalog.ByName("A")->id, 1u);
 }
 
 // A description's character references are the characters they stand for, as XML tools read
