@@ -174,6 +174,14 @@ void BindSignals(py::module_& m) {
     AddIdentity(pdu);
     pdu.def_property_readonly("name",
                               [](const PduRef& r) { return r.doc->text(r.object->GetName()); })
+        .def_property_readonly(
+            "frame_name",
+            [](const PduRef& r) {
+                auto* carried = dynamic_cast<IArxmlPduFrame*>(r.object);
+                return r.doc->text(carried != nullptr ? carried->GetFrameName() : "");
+            },
+            "Name of the frame that carries the PDU (the name cantools and canmatrix give the "
+            "message), \"\" when no frame does.")
         .def_property_readonly("identifier",
                                [](const PduRef& r) { return r.object->GetIdentifier(); })
         .def_property_readonly("length", [](const PduRef& r) { return r.object->GetLength(); })

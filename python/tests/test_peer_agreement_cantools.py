@@ -62,6 +62,7 @@ def test_arxml_message1_and_container():
     assert db.encode("message1", mixed) == b"{\x00\xc8\x01\x00\x00P\xc3G"
     # cantools names the message after its frame: that name finds the PDU too.
     assert db.encode("Message1", mixed) == db.encode("message1", mixed)
+    assert {p.name: p.frame_name for p in db.pdus}["message1"] == "Message1"
     packed = b"{\x00\xc8\x01\x00\x00P\xc3G"
     assert db.decode("Message1", packed) == db.decode(5, packed)
     container = b"\n\x0b\x0c\t{\x00\xc8\x01\x04V\x0eI@"

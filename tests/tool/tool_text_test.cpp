@@ -282,16 +282,20 @@ TEST_F(ToolOnCorpus, DbcFilesAreReadTolerantlyUnlessExactIsAsked) {
 }
 
 // An ARXML container that sends PDUs behind headers: dump shows where each lies (read as a whole
-// document only), encode sends the PDUs given behind headers, decode finds them there, and
-// generate-c leaves the container out.
+// document only) and the frame that carries each PDU, encode sends the PDUs given behind headers,
+// decode finds them there, and generate-c leaves the container out.
 TEST_F(ToolOnCorpus, ArxmlContainersWithHeadersEncodeDecodeAndDump) {
     const std::string file = Quote((kCorpus / "arxml" / "ct_system-4.2.arxml").string());
     const auto containerOf = [&](const std::string& options) {
         const json dump = RunJson("dump --json " + options + file);
+        json container;
         for (const json& pdu : dump["pdus"]) {
-            if (pdu["name"] == "OneToContainThemAll") return pdu.value("container", json());
+            if (pdu["name"] == "OneToContainThemAll") container = pdu.value("container", json());
+            if (pdu["name"] == "message1") {
+                EXPECT_EQ(pdu["frame"], "Message1") << options;
+            }
         }
-        return json();
+        return container;
     };
     const json container = containerOf("");
     ASSERT_EQ(container["pdus"].size(), 5u);

@@ -169,6 +169,7 @@ Json PduJson(ArxmlPdu& pdu) {
                              : pdu.IsStandardAddressing() ? "standard"
                                                           : "";
     Json json = {{"name", pdu.Name()},
+                 {"frame", pdu.GetFrameName()},
                  {"identifier", pdu.GetIdentifier()},
                  {"length", pdu.GetLength()},
                  {"addressing", addressing},
