@@ -429,6 +429,7 @@ class ArxmlSignalGroup:
 
 class ArxmlPdu:
     name: str
+    frame_name: str
     identifier: int
     length: int
     is_extended: bool
