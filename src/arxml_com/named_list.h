@@ -34,8 +34,10 @@ class NamedList {
     T* At(uint64_t index) const { return index < items_.size() ? items_[index] : nullptr; }
     T* Find(const char* name) const {
         if (name == nullptr) return nullptr;
-        const auto it = names_.find(name);
-        // An item renamed since (the host may Clear one) makes the index stale: scan instead.
+        // A host's Clear renames an item to "" without the index knowing, so an earlier item
+        // may have become the first one named "": that name is always scanned for.
+        const auto it = name[0] == '\0' ? names_.end() : names_.find(name);
+        // An item renamed since makes the index stale: scan instead.
         if (it != names_.end() && it->second->Name() == name) return it->second;
         for (T* item : items_) {
             if (item->Name() == name) return item;

@@ -404,6 +404,18 @@ TEST(ArxmlReaderPackages, PduElementsNameTheFirstPduOfTheirName) {
     EXPECT_EQ(file->GetPdu(1)->GetIdentifier(), -1);
 }
 
+// A host's Clear names an item ""; find by name still gives the first item of that name, ahead
+// of a later one read without a name.
+TEST(ArxmlReaderPackages, ClearedItemsAreFoundInListOrder) {
+    auto file = LoadText(
+        Autosar4(Package("PDU", Pdu("A", "<LENGTH>1</LENGTH>") +
+                                    "<I-SIGNAL-I-PDU><LENGTH>1</LENGTH></I-SIGNAL-I-PDU>")));
+    ASSERT_EQ(file->GetPduCount(), 2u);
+    EXPECT_EQ(file->FindPdu(""), file->GetPdu(1));
+    file->GetPdu(0)->Clear();
+    EXPECT_EQ(file->FindPdu(""), file->GetPdu(0));
+}
+
 TEST(ArxmlReaderHostileInput, ReferenceCyclesDoNotHang) {
     // A frame reference that names itself, and two PDU groups that contain each other.
     const std::string triggering =
