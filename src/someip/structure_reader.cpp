@@ -140,12 +140,12 @@ class StructureBuilder {
         }
     }
 
-    // The code of a plain type: its own name, else its base type's name; strings are strings.
+    // The code of a plain type: its own name, else its base type's name. Only names count: a
+    // string type of another name stays unresolved and the header writes that name.
     uint32_t ScalarCode(const NanoXML* type) {
-        uint32_t code = BaseTypeCodeOf(ShortName(type));
-        if (code == kBaseUnresolved) code = BaseTypeCodeOf(ShortName(ReferencedBaseType(type)));
-        if (code == kBaseUnresolved && ChildText(type, "CATEGORY") == "STRING") code = kBaseString;
-        return code;
+        const uint32_t code = BaseTypeCodeOf(ShortName(type));
+        if (code != kBaseUnresolved) return code;
+        return BaseTypeCodeOf(ShortName(ReferencedBaseType(type)));
     }
 
     // The code behind a chain of type references (an enumeration's underlying type).
