@@ -115,12 +115,23 @@ std::unique_ptr<ScheduleTableCommand> BuildSaveConfiguration(LdfReadContext& ctx
     return command->node ? std::move(command) : nullptr;
 }
 
+// Whether count tokens are written from position from on, all of them before the word "delay".
+bool WrittenBeforeDelay(const Tokens& tokens, size_t from, size_t count) {
+    if (from + count > tokens.size()) return false;
+    for (size_t i = from; i < from + count; ++i) {
+        if (tokens[i] == "delay") return false;
+    }
+    return true;
+}
+
+// AssignFrameIdRange { node, frame index [, PID, PID, PID, PID] }: the PIDs count only when all
+// four are written; an entry with fewer is read as one without them.
 std::unique_ptr<ScheduleTableCommand> BuildAssignFrameIdRange(LdfReadContext& ctx,
                                                               const Tokens& tokens) {
     auto command = std::make_unique<AssignFrameIdRangeCommand>();
     command->node = SlaveAt(ctx, tokens, 1);
     if (!command->node || !ByteAt(tokens, 2, command->frameIndex)) return nullptr;
-    const bool pidsGiven = tokens.size() >= 7 && tokens[3] != "delay";
+    const bool pidsGiven = WrittenBeforeDelay(tokens, 3, command->pids.size());
     if (pidsGiven) {
         for (size_t i = 0; i < command->pids.size(); ++i) {
             if (!ByteAt(tokens, i + 3, command->pids[i])) return nullptr;

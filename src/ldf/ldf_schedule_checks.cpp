@@ -236,19 +236,19 @@ void CheckScheduledFrame(LdfReadContext& ctx, const LdfFrame& frame) {
 
 namespace {
 
-// Binds the collision tables named by event-triggered frames; a name that no table has is
-// reported once.
+// Binds the collision tables named by event-triggered frames; a name that no table has yet is
+// reported, and stays for the next schedule tables section to bind.
 void BindCollisionTables(LdfReadContext& ctx) {
-    for (LdfEventTriggeredFrame* frame : ctx.unboundCollisionTables) {
+    std::erase_if(ctx.unboundCollisionTables, [&](LdfEventTriggeredFrame* frame) {
         if (LdfScheduleTable* table =
                 ctx.model.scheduleTableIndex.Find(frame->collisionTable->name)) {
             frame->collisionTable = table;
-            continue;
+            return true;
         }
         ctx.AddText({"WARNING. An event triggered frame uses not defined resolved schedule table: ",
                      frame->collisionTable->name, kEnd});
-    }
-    ctx.unboundCollisionTables.clear();
+        return false;
+    });
 }
 
 // Indexes, by unconditional frame, the places in sporadic frames not indexed before.

@@ -141,6 +141,19 @@ TEST_F(LdfSchedule, TablesNamedAgainInALaterSectionMoveToTheEnd) {
     EXPECT_EQ(file.FindScheduleTable("B")->GetTaskCount(), 2u);
 }
 
+// Each section binds the collision tables still unbound, so a table of a later section is found.
+TEST_F(LdfSchedule, CollisionTableOfALaterSectionIsBound) {
+    ASSERT_TRUE(LoadText(file, Header() + kNodes + kSignalsAndFrames +
+                                   "Event_triggered_frames {\n  E: Late, 0x10, LsmFrame;\n}\n"
+                                   "Schedule_tables {\n  A {\n    CemFrame delay 1 ms;\n  }\n}\n"
+                                   "Schedule_tables {\n  Late {\n    E delay 1 ms;\n  }\n}\n"));
+    EXPECT_EQ(file.FindEventTriggeredFrame("E")->GetCollisionResolvingScheduleTable(),
+              file.FindScheduleTable("Late"));
+    EXPECT_EQ(MessagesOf(file),
+              "WARNING. An event triggered frame uses not defined resolved schedule table: "
+              "Late.\r\n");
+}
+
 TEST_F(LdfSchedule, UnknownFirstTokenStopsTheLoad) {
     EXPECT_FALSE(LoadTables(file, "  T {\n    CemFrame delay 1 ms;\n    Ghost delay 1 ms;\n  }\n"));
     EXPECT_EQ(MessagesOf(file),
@@ -163,6 +176,20 @@ TEST_F(LdfSchedule, CommandsThatCannotBeBuiltStopTheLoad) {
         EXPECT_EQ(file.GetResultCode(), 28) << entry;
         EXPECT_EQ(MessagesOf(file).rfind("Check Schedule Table Command: ", 0), 0u) << entry;
         EXPECT_EQ(file.GetScheduleTable(0)->GetTaskCount(), 0u) << entry;
+    }
+}
+
+// The PIDs are read only when all four are written; fewer leave the command without them.
+TEST_F(LdfSchedule, AssignFrameIdRangeTakesThePidsOnlyWhenAllFourAreWritten) {
+    ASSERT_TRUE(
+        LoadTables(file,
+                   "  T {\n    AssignFrameIdRange { LSM, 1, 0x40 } delay 5 ms;\n"
+                   "    AssignFrameIdRange { LSM, 2, 0x40, 0x41, 0x42 } delay 6 ms;\n  }\n"));
+    for (uint64_t task = 0; task < 2; ++task) {
+        auto* range = CommandOf<IAssignFrameIdRangeCommand>(file, 0, task);
+        ASSERT_NE(range, nullptr);
+        QM_EXPECT_FIELDS(*range, (GetFrameIndex(), task + 1), (HasPids(), 0), (GetPid(0), 0));
+        EXPECT_EQ(file.GetScheduleTable(0)->GetTask(task)->GetDelay(), task + 5);
     }
 }
 
