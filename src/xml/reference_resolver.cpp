@@ -602,11 +602,15 @@ NanoXML* OdxReferenceResolver::Lookup(const Index& index, std::string_view value
 
 std::string_view OdxReferenceResolver::CachedDocumentName(const NanoXML* node) {
     if (IsOdxLayerContainer(node->name) || node->parent == nullptr) return DocumentName(node);
-    if (node->parent != lastParent_) {
+    if (node->parent == lastParent_) return lastDocument_;
+    const std::string_view document = DocumentName(node->parent);
+    // While a document is read, a layer without a name yet may get its SHORT-NAME after some of
+    // its children: only a name, which can no longer change, is kept for the siblings.
+    if (!document.empty()) {
         lastParent_ = node->parent;
-        lastDocument_ = DocumentName(node->parent);
+        lastDocument_ = document;
     }
-    return lastDocument_;
+    return document;
 }
 
 void OdxReferenceResolver::Collect(NanoXML* node) {

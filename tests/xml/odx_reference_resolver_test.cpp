@@ -85,6 +85,28 @@ TEST(OdxResolution, ContainerFallbackTakesTheEntriesInDocumentNameOrder) {
     EXPECT_EQ(NanoXML::MessageLog(), "Unresolved REF: \"R-REF\" ID=\"Y\"\r\n");
 }
 
+// Collected while the document is read, an element takes the document name its layer has at
+// that moment: a layer whose SHORT-NAME follows an element with an ID names every element from
+// its SHORT-NAME on.
+TEST(OdxResolution, CollectedWhileReadingALayerIsNamedOnceItsShortNameIsRead) {
+    const std::string text =
+        "<ODX><DIAG-LAYER-CONTAINER><SHORT-NAME>C</SHORT-NAME><BASE-VARIANT><A ID='X'/>"
+        "<SHORT-NAME>L</SHORT-NAME><A ID='Y'/><S><SHORT-NAME>Svc</SHORT-NAME></S>"
+        "</BASE-VARIANT><R-REF ID-REF='Y' DOCREF='L'/><R-REF ID-REF='X' DOCREF='L'/>"
+        "<T-SNREF SHORT-NAME='L' DOCREF='L'/></DIAG-LAYER-CONTAINER></ODX>";
+    NanoXML::ClearMessageLog();
+    NanoXML root;
+    OdxReferenceResolver resolver;
+    root.onChildParsed = resolver.MakeCallback();
+    root.Parse(text.data(), false, text.size(), 0, 0);
+    resolver.Resolve(&root, 1);
+    const NanoXML* variant = root.children[0]->children[1];
+    EXPECT_EQ(root.children[0]->children[2]->link, variant->children[2]);
+    EXPECT_EQ(root.children[0]->children[4]->link, variant);
+    // X was read before its layer had a name.
+    EXPECT_EQ(NanoXML::MessageLog(), "Unresolved REF: \"R-REF\" ID=\"X\"\r\n");
+}
+
 TEST(OdxResolution, OneWorkerAndManyGiveTheSameLinks) {
     std::string text =
         "<ODX><DIAG-LAYER-CONTAINER><SHORT-NAME>C</SHORT-NAME><BASE-VARIANT>"
