@@ -57,7 +57,7 @@ void AddSignal(NanoXML* signals, const DbcSignal& signal) {
     AddTextChild(element, "Name", signal.Name());
     AddNumberChild(element, "Start_bit", signal.StartBit());
     AddNumberChild(element, "Size", signal.BitLength());
-    AddTextChild(element, "Byte_order", ByteOrderText(signal.ByteOrder()));
+    AddTextChild(element, "Byte_order", signal.ByteOrderShownText());
     AddTextChild(element, "Value_type", ValueTypeText(signal.ValueType()));
     AddRealChild(element, "Factor", signal.Factor().value);
     AddRealChild(element, "Offset", signal.Offset().value);

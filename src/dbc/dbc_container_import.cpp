@@ -216,12 +216,15 @@ int32_t EnvironmentTypeOfText(const std::string& text) {
     return -1;
 }
 
-// The token the reader would have read for an access-type text.
+// The token the reader would have read for an access-type text. The container keeps no token,
+// so an access type of none of the four texts gets the token files give their data variables:
+// it reads back as that same undefined type, where an empty token would make the saved line
+// unreadable.
 std::string AccessTokenOfText(const std::string& text) {
     for (int32_t type = 0; type < 4; ++type) {
         if (text == AccessTypeText(type)) return "DUMMY_NODE_VECTOR" + std::to_string(type);
     }
-    return std::string();
+    return "DUMMY_NODE_VECTOR8000";
 }
 
 void ImportVariables(NetConfigDbcFile& file, const NanoXML& dbc, ImportLog& log) {

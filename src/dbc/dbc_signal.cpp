@@ -129,8 +129,12 @@ const char* DbcSignal::GetMultiplexingKindText() {
     return MultiplexingKindText(multiplexingKind_);
 }
 
-const char* DbcSignal::GetByteOrderText() {
+const char* DbcSignal::ByteOrderShownText() const {
     return byteOrderSet_ ? ByteOrderText(byteOrder_) : "undefined";
+}
+
+const char* DbcSignal::GetByteOrderText() {
+    return ByteOrderShownText();
 }
 
 const char* DbcSignal::GetValueTypeText() {

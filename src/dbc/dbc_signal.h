@@ -134,6 +134,8 @@ class DbcSignal : public IDbcSignal,
     void SetBitLength(uint16_t length) { bitLength_ = length; }
     char ByteOrderChar() const { return static_cast<char>(byteOrderChar_); }
     uint32_t ByteOrder() const { return byteOrder_; }
+    // "undefined" until a byte-order character is set; empty for an unknown character.
+    const char* ByteOrderShownText() const;
     void SetByteOrderChar(char c);
     char ValueTypeChar() const { return static_cast<char>(valueTypeChar_); }
     uint32_t ValueType() const { return valueType_; }

@@ -100,6 +100,21 @@ TEST_F(DbcContainer, ElementsFollowTheFixedLayout) {
     EXPECT_EQ(variable->GetChild(std::string("Type"))->text, "integer");
 }
 
+// The enumerated texts are those the model shows: a signal a host cleared has an undefined byte
+// order, not an empty one.
+TEST_F(DbcContainer, EnumeratedTextsAreTheOnesTheModelShows) {
+    IDbcSignal* mode = source.FindSignal(100, "Mode");
+    ASSERT_NE(mode, nullptr);
+    mode->Clear();
+    std::unique_ptr<NanoXML> stored(qm::dbc::ExportDbcContainer(source));
+    NanoXML* signals = stored->FindByPath({"Messages", "Message", "Signals"});
+    ASSERT_EQ(signals->children.size(), 2u);
+    NanoXML* cleared = signals->children[1];
+    EXPECT_EQ(cleared->GetChild(std::string("Byte_order"))->text, mode->GetByteOrderText());
+    EXPECT_EQ(cleared->GetChild(std::string("Value_type"))->text, mode->GetValueTypeText());
+    EXPECT_EQ(signals->children[0]->GetChild(std::string("Byte_order"))->text, "littleEndian");
+}
+
 TEST_F(DbcContainer, RelationAttributesAreWrittenOnceWithTheirNode) {
     NanoXML* attributes = dbc->GetChild(std::string("Attributes"));
     EXPECT_EQ(ChildNames(attributes),
@@ -155,6 +170,33 @@ TEST_F(DbcContainer, RestoredNumbersTakeTheirFormFromTheStoredText) {
     NetConfigDbcFile reread;
     ASSERT_TRUE(reread.Load(path.c_str()));
     EXPECT_DOUBLE_EQ(reread.FindSignal(100, "Speed")->GetOffset(), -10.0);
+}
+
+// A variable whose access token names none of the four access types (as the data variables of
+// many files do) still gives a readable line when the restored model is saved.
+TEST(DbcContainerVariables, RestoredAccessTypesWriteReadableLines) {
+    TempFolder folder;
+    NetConfigDbcFile source;
+    ASSERT_TRUE(dbctest::LoadText(source, folder,
+                                  "BU_: A\n\n"
+                                  "EV_ Data: 0 [0|0] \"\" 0 2 DUMMY_NODE_VECTOR8000 A;\n"
+                                  "EV_ Level: 1 [0|9] \"\" 1 3 DUMMY_NODE_VECTOR2 A;\n"));
+    std::unique_ptr<NanoXML> stored(qm::dbc::ExportDbcContainer(source));
+    NetConfigDbcFile restored;
+    ASSERT_TRUE(qm::dbc::ImportDbcContainer(restored, Reread(*stored).get()));
+    const std::string path = folder.File("restored.dbc");
+    ASSERT_TRUE(restored.Save(path.c_str()));
+    NetConfigDbcFile reread;
+    ASSERT_TRUE(reread.Load(path.c_str()));
+    EXPECT_EQ(reread.GetStatus(), 1u) << reread.GetMessages();
+    ASSERT_EQ(reread.GetEnvironmentVariableCount(), 2u);
+    for (uint64_t i = 0; i < 2; ++i) {
+        IDbcEnvironmentVariable* expected = source.GetEnvironmentVariable(i);
+        IDbcEnvironmentVariable* variable = reread.GetEnvironmentVariable(i);
+        QM_EXPECT_FIELDS(*variable, (GetName(), std::string(expected->GetName())),
+                         (GetAccessType(), expected->GetAccessType()), (GetAccessNodeCount(), 1u),
+                         (GetAccessNode(0), "A"));
+    }
 }
 
 TEST_F(DbcContainer, OnlyADbcElementIsImported) {

@@ -106,6 +106,19 @@ TEST(DbcWriter, NumbersKeepTheirForm) {
     EXPECT_FALSE(qm::dbc::ParseDbcNumber("", bad));
 }
 
+// An empty model still writes every section's frame: the fixed lines and their empty lines, and
+// the network comment.
+TEST(DbcWriter, EmptyModelWritesTheFixedLines) {
+    TempFolder folder;
+    NetConfigDbcFile file;
+    ASSERT_TRUE(file.Save(folder.File("empty.dbc").c_str()));
+    EXPECT_EQ(ReadFile(folder.File("empty.dbc")),
+              "VERSION \"\"\r\n\r\nNS_ : \r\n\r\nBS_:\r\n\r\nBU_: \r\n\r\n"
+              "\r\n\r\n\r\n"                       // transmitters, variables, data
+              "CM_ \"\";\r\n\r\n\r\n\r\n\r\n\r\n"  // comment groups
+              "\r\n\r\n\r\n");                     // definitions, defaults, value descriptions
+}
+
 TEST(DbcWriter, MessageAndSignalWithoutNodesWriteNoNode) {
     TempFolder folder;
     NetConfigDbcFile file;

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "dbc/netconfig_dbc_file.h"
@@ -410,4 +411,47 @@ TEST(NetConfigArxml, ConvertsEveryClusterAndKeepsNoFile) {
     EXPECT_EQ(gear->GetVTabValue(2)->GetRawMax(), 6u);
     EXPECT_EQ(gear->FindReceiver("Gateway"), can->FindEcu("Gateway"));
     EXPECT_EQ(can->FindEcu("Gateway")->FindRxSignal("GearPosition"), gear);
+}
+
+// The container form holds one element per CAN or LIN bus, in database order; on import the LIN
+// buses are rebuilt first, and every bus comes back as a file-derived database.
+TEST(NetConfigContainer, StoresBusesInOrderAndRebuildsLinFirst) {
+    NetConfig config;
+    ASSERT_EQ(config.LoadDbc(DataPath("small.dbc").c_str()), kNetLoadOk);
+    ASSERT_EQ(config.LoadLdf(DataPath("small.ldf").c_str()), kNetLoadOk);
+    std::unique_ptr<NanoXML> stored(config.ExportContainer());
+    ASSERT_EQ(stored->children.size(), 2u);
+    QM_EXPECT_FIELDS(*stored, (name, "NetConfig"), (text, ""), (children[0]->name, "DBC"),
+                     (children[1]->name, "LDF"));
+
+    NetConfig again;
+    ASSERT_TRUE(again.ImportContainer(stored.get()));
+    ASSERT_EQ(again.GetDataBaseCount(), 2u);
+    EXPECT_EQ(again.GetDataBase(0)->GetBusType(), kNetBusLin);
+    EXPECT_EQ(again.GetDataBase(1)->GetBusType(), kNetBusCan);
+    EXPECT_EQ(again.GetDataBase(1)->GetSignalCount(), config.GetDataBase(0)->GetSignalCount());
+
+    NanoXML other("Other", "", 0);
+    other.AddChild("DBC", "", 0);
+    EXPECT_TRUE(again.ImportContainer(&other));
+    EXPECT_TRUE(again.ImportContainer(nullptr));
+    EXPECT_EQ(again.GetDataBaseCount(), 2u);
+}
+
+TEST(NetConfigContainer, ArxmlBusesAreStoredAsGeneratedFiles) {
+    const std::string example = std::string(QM_SOURCE_DIR) + "/examples/bus_system.arxml";
+    if (!fs::exists(example)) GTEST_SKIP() << "no example system";
+    NetConfig config;
+    ASSERT_EQ(config.LoadArxml(example.c_str()), kNetLoadOk);
+    std::unique_ptr<NanoXML> stored(config.ExportContainer());
+    // The Ethernet cluster is not stored.
+    ASSERT_EQ(stored->children.size(), 2u);
+    QM_EXPECT_FIELDS(*stored, (children[0]->name, "DBC"), (children[1]->name, "LDF"));
+    NetConfig again;
+    ASSERT_TRUE(again.ImportContainer(stored.get()));
+    ASSERT_EQ(again.GetDataBaseCount(), 2u);
+    INetDataBase* can = again.GetDataBase(1);
+    QM_EXPECT_FIELDS(*can, (GetBusType(), kNetBusCan), (IsFromArxml(), false));
+    ASSERT_NE(can->FindMessage(256u), nullptr);
+    EXPECT_NE(can->FindMessage(256u)->FindSignal("EngineSpeed"), nullptr);
 }
