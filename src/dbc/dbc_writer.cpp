@@ -33,9 +33,10 @@ class DbcTextWriter {
         WriteAttributeValues();
         WriteRelationValues();
         WriteValueDescriptions();
-        WriteExtendedMultiplexing();
         WriteValueTypes();
         WriteSignalGroups();
+        // Last, as editors write them: a reader that stops at them has read everything else.
+        WriteExtendedMultiplexing();
         return std::move(out_);
     }
 
