@@ -327,7 +327,8 @@ const char* const kMultiplexed =
 TEST_F(TolerantLines, ExtendedMultiplexingIsReadOnlyWhenTolerant) {
     LoadBoth(std::string(kHead) + kMultiplexed + "VAL_ 1 Mux 1 \"one\";\n" +
              "SG_MUL_VAL_ 1 Sub Mux 1-1, 4-6;\n" +
-             "SG_MUL_VAL_ 1 Leaf Sub 2-2;\nSG_MUL_VAL_ 1 Leaf Sub 9-9;\n");
+             "SG_MUL_VAL_ 1 Leaf Sub 2-2;\nSG_MUL_VAL_ 1 Leaf Sub 9-9;\n" +
+             "SIG_GROUP_ 1 G 1 : Mux Sub;\n");
     EXPECT_EQ(exact_.GetStatus(), kDbcNotSupportedKeyword);
     EXPECT_EQ(tolerant_.GetStatus(), kDbcLoaded) << tolerant_.GetMessages();
     auto* leaf = dynamic_cast<IDbcExtendedMultiplexing*>(tolerant_.FindSignal(1, "Leaf"));
@@ -338,13 +339,14 @@ TEST_F(TolerantLines, ExtendedMultiplexingIsReadOnlyWhenTolerant) {
     auto* sub = dynamic_cast<IDbcExtendedMultiplexing*>(tolerant_.FindSignal(1, "Sub"));
     QM_EXPECT_FIELDS(*sub, (GetMultiplexRangeCount(), 2u), (GetMultiplexRangeMaximum(1), 6u));
 
-    // Written after the value descriptions, one line per signal, and read back the same.
+    // Written last, one line per signal, and read back the same.
     const std::string copy = folder_.File("copy.dbc");
     ASSERT_TRUE(tolerant_.Save(copy.c_str()));
     const std::string text = dbctest::ReadFile(copy);
     EXPECT_THAT(text,
                 HasSubstr("SG_MUL_VAL_ 1 Sub Mux 1-1, 4-6;\r\nSG_MUL_VAL_ 1 Leaf Sub 2-2, 9-9;"));
     EXPECT_LT(text.find("\nVAL_ 1 Mux"), text.find("SG_MUL_VAL_"));
+    EXPECT_LT(text.find("SIG_GROUP_ 1 G"), text.find("SG_MUL_VAL_"));
     // A model of the exact reader writes no such line.
     const std::string exactCopy = folder_.File("exact.dbc");
     ASSERT_TRUE(exact_.Save(exactCopy.c_str()));
