@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <vector>
 
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
@@ -57,6 +58,36 @@ void CddContext::ClearVariant() {
 
 NanoXML* CddContext::ById(const std::string& id) const {
     return ids != nullptr ? ids->Find(id) : nullptr;
+}
+
+namespace {
+
+bool IsBelow(const NanoXML* node, const NanoXML* ancestor) {
+    for (const NanoXML* up = node ? node->parent : nullptr; up != nullptr; up = up->parent) {
+        if (up == ancestor) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// The index answers; a scan settles ids that the document uses twice.
+NanoXML* CddContext::FindIn(NanoXML* container, const std::string& id, bool direct) const {
+    if (container == nullptr || id.empty()) return nullptr;
+    NanoXML* found = ById(id);
+    if (found != nullptr && (direct ? found->parent == container : IsBelow(found, container))) {
+        return found;
+    }
+    if (found == nullptr) return nullptr;
+    // The id is used more than once, or elsewhere: the first holder inside the container wins.
+    std::vector<NanoXML*> pending(container->children.rbegin(), container->children.rend());
+    while (!pending.empty()) {
+        NanoXML* node = pending.back();
+        pending.pop_back();
+        if (AttributeText(*node, "id") == id) return node;
+        if (!direct) pending.insert(pending.end(), node->children.rbegin(), node->children.rend());
+    }
+    return nullptr;
 }
 
 void CddContext::Warn(const std::string& text) const {

@@ -88,6 +88,10 @@ struct CddContext {
     void ClearVariant();
     // The element with that id, or null.
     NanoXML* ById(const std::string& id) const;
+    // The element with that id below (or, for direct, right under) the container, or null.
+    NanoXML* FindIn(NanoXML* container, const std::string& id, bool direct) const;
+    // The data type a "dtref" names: an element of the data types, never one elsewhere.
+    NanoXML* DataType(const std::string& id) const { return FindIn(dataTypes, id, false); }
     void Warn(const std::string& text) const;
 };
 

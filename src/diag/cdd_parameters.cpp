@@ -359,7 +359,7 @@ void ReadDataObject(CddContext& context, NanoXML* element, CParam& param, int de
     if (!reference.empty()) {
         bool created = false;
         DataTypeMemos::Memo& known = context.dataTypeMemos.Find(reference, created);
-        if (created) known.type = context.ById(reference);
+        if (created) known.type = context.DataType(reference);
         NanoXML* type = known.type;
         if (type == nullptr) {
             context.Warn("Data type " + reference + " of " + element->name + " not found");
@@ -507,7 +507,7 @@ void ReadProxy(CddContext& context, NanoXML* element, CParam& param, int depth) 
 void ReadMultiplexer(CddContext& context, NanoXML* element, CParam& param, int depth) {
     if (NanoXML* content = FindProxyContent(context, element, "MUXCOMPCONT")) {
         ReadCases(context, content, param, depth);
-    } else if (NanoXML* type = context.ById(AttributeText(*element, "dtref"))) {
+    } else if (NanoXML* type = context.DataType(AttributeText(*element, "dtref"))) {
         param.dtrefId = context.texts.Intern(AttributeText(*type, "id"));
         ReadCases(context, type, param, depth);
     }

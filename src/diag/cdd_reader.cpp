@@ -62,37 +62,10 @@ NanoXML* Path(NanoXML* root, const char* first, const char* second) {
     return step ? step->GetChild(second, false) : nullptr;
 }
 
-bool IsBelow(const NanoXML* node, const NanoXML* ancestor) {
-    for (const NanoXML* up = node ? node->parent : nullptr; up != nullptr; up = up->parent) {
-        if (up == ancestor) return true;
-    }
-    return false;
-}
-
-// The element with that "id" below (or, for direct, right under) the container; the index
-// answers, a scan settles ids that the document uses twice.
-NanoXML* FindIn(const CddContext& context, NanoXML* container, const std::string& id, bool direct) {
-    if (container == nullptr || id.empty()) return nullptr;
-    NanoXML* found = context.ById(id);
-    if (found != nullptr && (direct ? found->parent == container : IsBelow(found, container))) {
-        return found;
-    }
-    if (found == nullptr) return nullptr;
-    // The id is used more than once: the first holder inside the container wins.
-    std::vector<NanoXML*> pending(container->children.rbegin(), container->children.rend());
-    while (!pending.empty()) {
-        NanoXML* node = pending.back();
-        pending.pop_back();
-        if (AttributeText(*node, "id") == id) return node;
-        if (!direct) pending.insert(pending.end(), node->children.rbegin(), node->children.rend());
-    }
-    return nullptr;
-}
-
 NanoXML* ResolveInstance(CddContext& context, NanoXML* element) {
     if (element->name == "DIAGINST") return element;
     const std::string& idref = AttributeText(*element, "idref");
-    NanoXML* target = FindIn(context, context.ecu, idref, false);
+    NanoXML* target = context.FindIn(context.ecu, idref, false);
     return target != nullptr && target->name == "DIAGINST" ? target : nullptr;
 }
 
@@ -153,9 +126,9 @@ std::unique_ptr<CUDSService> BuildService(CddContext& context, NanoXML* element,
     service->desc = ChildLanguageText(instance, "DESC");
     if (AttributeText(*element, "act") == "0") service->isActive = 0;
 
-    NanoXML* tmpl = FindIn(context, context.templates, AttributeText(*element, "tmplref"), false);
+    NanoXML* tmpl = context.FindIn(context.templates, AttributeText(*element, "tmplref"), false);
     NanoXML* protocol =
-        tmpl ? FindIn(context, context.protocolServices, AttributeText(*tmpl, "tmplref"), true)
+        tmpl ? context.FindIn(context.protocolServices, AttributeText(*tmpl, "tmplref"), true)
              : nullptr;
     if (protocol == nullptr) return service;
     if (service->qual.empty()) service->qual = protocol->GetChild("QUAL", true)->GetText();

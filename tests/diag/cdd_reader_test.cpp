@@ -256,6 +256,35 @@ TEST_F(CddReader, FaultMemoryRecordsBecomeTheValueTable) {
     }
 }
 
+// A "dtref" names an element of the data types: an element elsewhere in the document that
+// holds the id is no data type, whether or not a data type holds the id as well.
+TEST_F(CddReader, DataTypesAreFoundAmongTheDataTypesOnly) {
+    const std::string elsewhere =
+        "<NEGRESCODES><X id='d'><CVALUETYPE bl='24'/></X><MUXDT id='m'><CASE><STRUCTURE>"
+        "<GAPDATAOBJ bl='8'/></STRUCTURE></CASE></MUXDT></NEGRESCODES>";
+    const std::pair<std::string, int> cases[] = {
+        {"", 0},
+        {"<IDENT id='d'><CVALUETYPE bl='16'/></IDENT>", 16},
+    };
+    for (const auto& [dataTypes, bits] : cases) {
+        SCOPED_TRACE(dataTypes);
+        CDiagnoseLib library;
+        ASSERT_EQ(LoadCddText(library, Cdd(elsewhere + "<DATATYPES>" + dataTypes + "</DATATYPES>" +
+                                           OneService("<SERVICE id='s' tmplref='st'/>",
+                                                      "<POS><SIMPLEPROXYCOMP id='p' dtref='d'/>"
+                                                      "<MUXCOMP id='x' dtref='m'/></POS>"))),
+                  1);
+        IUDSFunction* response =
+            library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetPositiveResponse(0);
+        EXPECT_EQ(response->GetParam(0)->GetBitLength(), bits);
+        EXPECT_EQ(response->GetParam(1)->GetChoiceCount(), 0u);
+        if (bits == 0) {
+            EXPECT_THAT(std::string(library.GetMessages()),
+                        HasSubstr("WARNING. Data type d of SIMPLEPROXYCOMP not found.\r\n"));
+        }
+    }
+}
+
 TEST_F(CddReader, DocumentsWithoutCandelaContributeNothing) {
     TempFile other("other.cdd", "<?xml version='1.0'?><ODX><X/></ODX>");
     EXPECT_EQ(library.LoadCddFile(other.Path().c_str(), 1), 0);
