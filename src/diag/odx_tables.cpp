@@ -96,8 +96,12 @@ bool RowKey(OdxContext& context, NanoXML* row, const CParam& keyCoding, uint32_t
             bool report) {
     std::string text = TextOf(row, "KEY");
     if (ParseLimit(text, key)) return true;
+    // The described line is the text and the key alone: unlike the other warnings it has no
+    // line end of its own. As written it ends in "\r\n" like every other line.
     const auto warn = [&] {
-        if (report) context.Log("Warning: Non-numerical key value: " + text + "\r\n");
+        if (!report) return;
+        context.Log("Warning: Non-numerical key value: " + text +
+                    (context.asWritten ? "\r\n" : ""));
     };
     for (const auto& entry : keyCoding.valueTable) {
         if (entry->text == text) {
