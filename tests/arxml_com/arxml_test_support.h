@@ -50,4 +50,42 @@ inline std::string Package(const std::string& name, const std::string& elements)
            "</ELEMENTS></AR-PACKAGE>";
 }
 
+// A CAN cluster of 500000 baud whose one physical channel "Ch" holds channelContent.
+inline std::string CanCluster(const std::string& name, const std::string& channelContent) {
+    return "<CAN-CLUSTER><SHORT-NAME>" + name +
+           "</SHORT-NAME><CAN-CLUSTER-VARIANTS><CAN-CLUSTER-CONDITIONAL>"
+           "<BAUDRATE>500000</BAUDRATE><PHYSICAL-CHANNELS><CAN-PHYSICAL-CHANNEL>"
+           "<SHORT-NAME>Ch</SHORT-NAME>" +
+           channelContent +
+           "</CAN-PHYSICAL-CHANNEL></PHYSICAL-CHANNELS></CAN-CLUSTER-CONDITIONAL>"
+           "</CAN-CLUSTER-VARIANTS></CAN-CLUSTER>";
+}
+
+inline std::string FrameTriggering(const std::string& name, const std::string& framePath,
+                                   int id = 17) {
+    return "<CAN-FRAME-TRIGGERING><SHORT-NAME>" + name +
+           "</SHORT-NAME><FRAME-REF DEST=\"CAN-FRAME\">" + framePath +
+           "</FRAME-REF><CAN-ADDRESSING-MODE>STANDARD</CAN-ADDRESSING-MODE><IDENTIFIER>" +
+           std::to_string(id) + "</IDENTIFIER></CAN-FRAME-TRIGGERING>";
+}
+
+inline std::string PduTriggering(const std::string& name, const std::string& pduPath,
+                                 const std::string& kind = "I-SIGNAL-I-PDU") {
+    return "<PDU-TRIGGERING><SHORT-NAME>" + name + "</SHORT-NAME><I-PDU-REF DEST=\"" + kind +
+           "\">" + pduPath + "</I-PDU-REF></PDU-TRIGGERING>";
+}
+
+// A CAN frame carrying the PDU at pduPath (none for an empty path).
+inline std::string Frame(const std::string& name, const std::string& pduPath, int length = 8,
+                         const std::string& kind = "I-SIGNAL-I-PDU") {
+    return "<CAN-FRAME><SHORT-NAME>" + name + "</SHORT-NAME><FRAME-LENGTH>" +
+           std::to_string(length) + "</FRAME-LENGTH>" +
+           (pduPath.empty() ? std::string()
+                            : "<PDU-TO-FRAME-MAPPINGS><PDU-TO-FRAME-MAPPING><SHORT-NAME>x"
+                              "</SHORT-NAME><PDU-REF DEST=\"" +
+                                  kind + "\">" + pduPath +
+                                  "</PDU-REF></PDU-TO-FRAME-MAPPING></PDU-TO-FRAME-MAPPINGS>") +
+           "</CAN-FRAME>";
+}
+
 }  // namespace arxml_test

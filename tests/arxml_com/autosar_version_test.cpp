@@ -36,30 +36,24 @@ std::string TimedPdu(const std::string& package = "PDU") {
 TEST(AutosarVersion, OnlyTheSchemaLocationNamesTheGeneration) {
     // Without a schema location the version stays 0.0.0, whatever the namespace says, and the
     // document is read in its AUTOSAR 3 form: the PDUs of "PDUS" with AUTOSAR 3 timing.
-    const std::string packages = TimedPdu("PDU") + TimedPdu("PDUS");
-    auto release4 =
-        arxml_test::LoadText("<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\"><AR-PACKAGES>" +
-                             packages + "</AR-PACKAGES></AUTOSAR>");
-    EXPECT_EQ(release4->AutosarVersion(), (AutosarVersion{0, 0, 0}));
-    ASSERT_EQ(release4->GetPduCount(), 1u);
-    EXPECT_DOUBLE_EQ(release4->GetPdu(0)->GetCyclicTimePeriod(), 0.5);
-
-    auto located = arxml_test::LoadText(
-        "<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\" "
-        "xsi:schemaLocation=\"http://autosar.org/schema/r4.0 AUTOSAR_00046.xsd\"><AR-PACKAGES>" +
-        packages + "</AR-PACKAGES></AUTOSAR>");
-    EXPECT_EQ(located->AutosarVersion(), (AutosarVersion{4, 6, 0}));
-    ASSERT_EQ(located->GetPduCount(), 1u);
-    EXPECT_DOUBLE_EQ(located->GetPdu(0)->GetCyclicTimePeriod(), 0.02);
-
-    auto release3 = arxml_test::LoadText(
-        "<AUTOSAR xmlns=\"http://autosar.org/3.2.3\" "
-        "xsi:schemaLocation=\"http://autosar.org/3.2.3 AUTOSAR_323.xsd\"><TOP-LEVEL-PACKAGES>" +
-        packages + "</TOP-LEVEL-PACKAGES></AUTOSAR>");
+    const auto expect = [](const std::string& root, const std::string& list, AutosarVersion version,
+                           double period) {
+        auto file = arxml_test::LoadText(root + "<" + list + ">" + TimedPdu("PDU") +
+                                         TimedPdu("PDUS") + "</" + list + "></AUTOSAR>");
+        EXPECT_EQ(file->AutosarVersion(), version) << root;
+        ASSERT_EQ(file->GetPduCount(), 1u) << root;
+        EXPECT_DOUBLE_EQ(file->GetPdu(0)->GetCyclicTimePeriod(), period) << root;
+    };
+    expect("<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\">", "AR-PACKAGES", {0, 0, 0}, 0.5);
+    expect(
+        "<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\" xsi:schemaLocation=\""
+        "http://autosar.org/schema/r4.0 AUTOSAR_00046.xsd\">",
+        "AR-PACKAGES", {4, 6, 0}, 0.02);
     // "3.2.3" of the namespace part of the schema location is the first version it names.
-    EXPECT_EQ(release3->AutosarVersion(), (AutosarVersion{3, 2, 3}));
-    ASSERT_EQ(release3->GetPduCount(), 1u);
-    EXPECT_DOUBLE_EQ(release3->GetPdu(0)->GetCyclicTimePeriod(), 0.5);
+    expect(
+        "<AUTOSAR xmlns=\"http://autosar.org/3.2.3\" "
+        "xsi:schemaLocation=\"http://autosar.org/3.2.3 AUTOSAR_323.xsd\">",
+        "TOP-LEVEL-PACKAGES", {3, 2, 3}, 0.5);
 }
 
 TEST(AutosarVersion, AutosarElementBelowAnotherRootIsFound) {

@@ -1,6 +1,4 @@
-// ARXML files of the shared corpus read exactly, some with a package renamed so that the reader
-// takes its elements: what they hold, checked by hand against the files (the per-file counts
-// of both reading modes are pinned in whole_document_corpus_test.cpp).
+// Corpus files read exactly (some with a package renamed for the reader), checked by hand.
 #include <gtest/gtest.h>
 
 #include <cmath>

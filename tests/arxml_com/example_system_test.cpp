@@ -40,20 +40,19 @@ TEST_F(ExampleSystem, LoadsCleanlyAsAnAutosar4Document) {
 
 TEST_F(ExampleSystem, ClustersCarryKindBaudRatesAndProtocol) {
     IArxmlCluster* can = file_->GetCluster(0);
-    EXPECT_STREQ(can->GetName(), "PowertrainCan");
-    EXPECT_EQ(can->GetClusterKind(), kArxmlClusterCan);
-    QM_EXPECT_FIELDS(*can, (GetBaudrate(), 500000u), (GetCanFdBaudrate(), 2000000u),
+    QM_EXPECT_FIELDS(*can, (GetName(), "PowertrainCan"), (GetClusterKind(), kArxmlClusterCan),
+                     (GetBaudrate(), 500000u), (GetCanFdBaudrate(), 2000000u),
                      (GetProtocolName(), "CAN"), (GetProtocolVersion(), "2.0B"));
 
     IArxmlCluster* lin = Cluster("BodyLin");
     ASSERT_NE(lin, nullptr);
-    EXPECT_EQ(lin->GetClusterKind(), kArxmlClusterLin);
-    QM_EXPECT_FIELDS(*lin, (GetBaudrate(), 19200u), (GetCanFdBaudrate(), 0u));
+    QM_EXPECT_FIELDS(*lin, (GetClusterKind(), kArxmlClusterLin), (GetBaudrate(), 19200u),
+                     (GetCanFdBaudrate(), 0u));
 
     IArxmlCluster* ethernet = Cluster("Backbone");
     ASSERT_NE(ethernet, nullptr);
-    EXPECT_EQ(ethernet->GetClusterKind(), kArxmlClusterEthernet);
-    EXPECT_EQ(ethernet->GetBaudrate(), 100000000u);
+    QM_EXPECT_FIELDS(*ethernet, (GetClusterKind(), kArxmlClusterEthernet),
+                     (GetBaudrate(), 100000000u));
     ASSERT_EQ(ethernet->GetPduCount(), 1u);
     EXPECT_STREQ(ethernet->GetPdu(0)->GetName(), "InfotainmentState");
     EXPECT_EQ(ethernet->FindPdu("InfotainmentState"), ethernet->GetPdu(0));
@@ -78,22 +77,18 @@ TEST_F(ExampleSystem, EcusAreReadPerClusterInConnectorOrder) {
 
 TEST_F(ExampleSystem, CanControllerRequirementsFillTheEcu) {
     IArxmlEcu* engine = Cluster("PowertrainCan")->FindEcu("Engine");
-    QM_EXPECT_FIELDS(*engine, (HasCanFdRequirements(), true), (GetFdMaxTimeQuantaPerBit(), 40u));
-    EXPECT_FLOAT_EQ(engine->GetFdMaxSamplePoint(), 0.8f);
-    EXPECT_FLOAT_EQ(engine->GetFdMaxSyncJumpWidth(), 0.25f);
-    EXPECT_FLOAT_EQ(engine->GetFdMaxTrcvDelayCompensationOffset(), 2e-7f);
-    EXPECT_EQ(engine->GetFdMinTimeQuantaPerBit(), 10u);
-    EXPECT_FLOAT_EQ(engine->GetFdMinSamplePoint(), 0.7f);
-    EXPECT_FLOAT_EQ(engine->GetFdMinSyncJumpWidth(), 0.1f);
-    EXPECT_FLOAT_EQ(engine->GetFdMinTrcvDelayCompensationOffset(), 1e-7f);
+    QM_EXPECT_FIELDS(*engine, (HasCanFdRequirements(), true), (GetFdMaxTimeQuantaPerBit(), 40u),
+                     (GetFdMaxSamplePoint(), 0.8f), (GetFdMaxSyncJumpWidth(), 0.25f),
+                     (GetFdMaxTrcvDelayCompensationOffset(), 2e-7f),
+                     (GetFdMinTimeQuantaPerBit(), 10u), (GetFdMinSamplePoint(), 0.7f),
+                     (GetFdMinSyncJumpWidth(), 0.1f),
+                     (GetFdMinTrcvDelayCompensationOffset(), 1e-7f));
+    // The minimum time quanta are written 0x8.
     QM_EXPECT_FIELDS(*engine, (IsTxBitRateSwitch(), true),
-                     (IsWakeUpOverControllerSupported(), true), (GetMaxTimeQuantaPerBit(), 25u));
-    EXPECT_FLOAT_EQ(engine->GetMaxSamplePoint(), 0.875f);
-    EXPECT_FLOAT_EQ(engine->GetMaxSyncJumpWidth(), 0.2f);
-    EXPECT_EQ(engine->GetMinTimeQuantaPerBit(), 8u);  // written 0x8
-    EXPECT_FLOAT_EQ(engine->GetMinSamplePoint(), 0.75f);
-    EXPECT_FLOAT_EQ(engine->GetMinSyncJumpWidth(), 0.05f);
-    EXPECT_FALSE(engine->IsLinMaster());
+                     (IsWakeUpOverControllerSupported(), true), (GetMaxTimeQuantaPerBit(), 25u),
+                     (GetMaxSamplePoint(), 0.875f), (GetMaxSyncJumpWidth(), 0.2f),
+                     (GetMinTimeQuantaPerBit(), 8u), (GetMinSamplePoint(), 0.75f),
+                     (GetMinSyncJumpWidth(), 0.05f), (IsLinMaster(), false));
 
     IArxmlEcu* gateway = Cluster("PowertrainCan")->FindEcu("Gateway");
     QM_EXPECT_FIELDS(*gateway, (HasCanFdRequirements(), false), (GetMaxTimeQuantaPerBit(), 0u));
@@ -102,9 +97,8 @@ TEST_F(ExampleSystem, CanControllerRequirementsFillTheEcu) {
 TEST_F(ExampleSystem, LinMasterTimingComesFromTheMasterController) {
     IArxmlCluster* lin = Cluster("BodyLin");
     IArxmlEcu* gateway = lin->FindEcu("Gateway");
-    QM_EXPECT_FIELDS(*gateway, (IsLinMaster(), true), (GetLinProtocolVersion(), "2.1"));
-    EXPECT_FLOAT_EQ(gateway->GetTimeBase(), 0.005f);
-    EXPECT_FLOAT_EQ(gateway->GetTimeBaseJitter(), 0.0001f);
+    QM_EXPECT_FIELDS(*gateway, (IsLinMaster(), true), (GetLinProtocolVersion(), "2.1"),
+                     (GetTimeBase(), 0.005f), (GetTimeBaseJitter(), 0.0001f));
     IArxmlEcu* door = lin->FindEcu("DoorLeft");
     QM_EXPECT_FIELDS(*door, (IsLinMaster(), false), (GetLinProtocolVersion(), ""));
 }
@@ -208,16 +202,14 @@ TEST_F(ExampleSystem, SignalGroupsListTheirPdusSignals) {
 
 TEST(ArxmlFileObject, IsReadOnly) {
     NetConfigArxmlFile file;
-    EXPECT_EQ(file.GetInfoText(), nullptr);
-    EXPECT_FALSE(file.Save());
-    EXPECT_FALSE(file.Save(L"/tmp/never_written.arxml"));
-    EXPECT_FALSE(file.Save("/tmp/never_written.arxml"));
+    QM_EXPECT_FIELDS(file, (GetInfoText(), nullptr), (Save(), false),
+                     (Save(L"/tmp/never_written.arxml"), false),
+                     (Save("/tmp/never_written.arxml"), false));
     EXPECT_FALSE(std::filesystem::exists("/tmp/never_written.arxml"));
     EXPECT_FALSE(file.IsLoaded());
 }
 
-// A second load replaces the model; a cleared PDU leaves the look-ups consistent; Clear forgets
-// the model.
+// A reload replaces the model, a cleared PDU keeps look-ups consistent, Clear forgets it.
 TEST(ArxmlFileObject, ReloadAndClearReplaceAndForgetTheModel) {
     NetConfigArxmlFile file;
     ASSERT_TRUE(file.Load(QM_SOURCE_DIR "/examples/bus_system.arxml"));

@@ -10,37 +10,14 @@ namespace {
 
 using arxml_test::Autosar3;
 using arxml_test::Autosar4;
+using arxml_test::CanCluster;
+using arxml_test::Frame;
+using arxml_test::FrameTriggering;
 using arxml_test::LoadText;
 using arxml_test::Package;
 
 std::string Pdu(const std::string& name, const std::string& body) {
     return "<I-SIGNAL-I-PDU><SHORT-NAME>" + name + "</SHORT-NAME>" + body + "</I-SIGNAL-I-PDU>";
-}
-
-std::string CanCluster(const std::string& name, const std::string& channelContent) {
-    return "<CAN-CLUSTER><SHORT-NAME>" + name +
-           "</SHORT-NAME><CAN-CLUSTER-VARIANTS><CAN-CLUSTER-CONDITIONAL>"
-           "<BAUDRATE>250000</BAUDRATE><PHYSICAL-CHANNELS><CAN-PHYSICAL-CHANNEL>"
-           "<SHORT-NAME>Channel</SHORT-NAME>" +
-           channelContent +
-           "</CAN-PHYSICAL-CHANNEL></PHYSICAL-CHANNELS></CAN-CLUSTER-CONDITIONAL>"
-           "</CAN-CLUSTER-VARIANTS></CAN-CLUSTER>";
-}
-
-std::string FrameTriggering(const std::string& name, const std::string& frameRef) {
-    return "<CAN-FRAME-TRIGGERING><SHORT-NAME>" + name +
-           "</SHORT-NAME><FRAME-REF DEST=\"CAN-FRAME\">" + frameRef +
-           "</FRAME-REF><IDENTIFIER>17</IDENTIFIER></CAN-FRAME-TRIGGERING>";
-}
-
-std::string Frame(const std::string& name, const std::string& pduRef) {
-    return "<CAN-FRAME><SHORT-NAME>" + name + "</SHORT-NAME><FRAME-LENGTH>8</FRAME-LENGTH>" +
-           (pduRef.empty()
-                ? std::string()
-                : "<PDU-TO-FRAME-MAPPINGS><PDU-TO-FRAME-MAPPING><SHORT-NAME>M</SHORT-NAME>"
-                  "<PDU-REF DEST=\"I-SIGNAL-I-PDU\">" +
-                      pduRef + "</PDU-REF></PDU-TO-FRAME-MAPPING></PDU-TO-FRAME-MAPPINGS>") +
-           "</CAN-FRAME>";
 }
 
 // An ECU instance connected to a CAN cluster through a connector and controller.
@@ -65,8 +42,7 @@ std::string ConnectorRef(const std::string& ecu) {
 
 TEST(ArxmlReaderMessages, MissingOrEmptyFileFailsTheLoad) {
     NetConfigArxmlFile file;
-    EXPECT_FALSE(file.Load("/nonexistent/folder/system.arxml"));
-    EXPECT_FALSE(file.IsLoaded());
+    QM_EXPECT_FIELDS(file, (Load("/nonexistent/folder/system.arxml"), false), (IsLoaded(), false));
 }
 
 TEST(ArxmlReaderMessages, FrameTriggeringsWithoutAPduOfTheFile) {
@@ -250,8 +226,7 @@ TEST(ArxmlReaderMessages, Autosar3SignalGroupsAndTiming) {
     EXPECT_EQ(status->GetSignalGroup(1)->GetSignalCount(), 0u);
 }
 
-// Each mapping entry reports its problems when it is read: a group without members before a
-// signal that comes after it, though the group lists the PDU's signals of all entries.
+// Each mapping entry reports its problems in entry order; groups list the signals of all.
 TEST(ArxmlReaderMessages, Autosar3MappingMessagesFollowTheEntryOrder) {
     const std::string pdu =
         "<SIGNAL-I-PDU><SHORT-NAME>P</SHORT-NAME><LENGTH>2</LENGTH><SIGNAL-TO-PDU-MAPPINGS>"
@@ -386,11 +361,9 @@ TEST(ArxmlReaderPackages, FramePortsOfUnconnectedEcusAddNoEcu) {
 
 TEST(ArxmlReaderPackages, PduElementsNameTheFirstPduOfTheirName) {
     // Two PDUs "Dup"; the triggerings reference the second one's element, which names the first.
-    const std::string channel =
-        "<PDU-TRIGGERINGS><PDU-TRIGGERING><SHORT-NAME>PT</SHORT-NAME>"
-        "<I-PDU-REF DEST=\"I-SIGNAL-I-PDU\">/Pdus/Dup</I-PDU-REF></PDU-TRIGGERING>"
-        "</PDU-TRIGGERINGS><FRAME-TRIGGERINGS>" +
-        FrameTriggering("T", "/Frames/F") + "</FRAME-TRIGGERINGS>";
+    const std::string channel = "<PDU-TRIGGERINGS>" + arxml_test::PduTriggering("PT", "/Pdus/Dup") +
+                                "</PDU-TRIGGERINGS><FRAME-TRIGGERINGS>" +
+                                FrameTriggering("T", "/Frames/F") + "</FRAME-TRIGGERINGS>";
     auto file = LoadText(Autosar4(Package("PDU", Pdu("Dup", "<LENGTH>1</LENGTH>")) +
                                   Package("Pdus", Pdu("Dup", "<LENGTH>2</LENGTH>")) +
                                   Package("Frames", Frame("F", "/Pdus/Dup")) +
@@ -404,8 +377,7 @@ TEST(ArxmlReaderPackages, PduElementsNameTheFirstPduOfTheirName) {
     EXPECT_EQ(file->GetPdu(1)->GetIdentifier(), -1);
 }
 
-// A host's Clear names an item ""; find by name still gives the first item of that name, ahead
-// of a later one read without a name.
+// Find by name gives the first item named "", a cleared one ahead of one read without a name.
 TEST(ArxmlReaderPackages, ClearedItemsAreFoundInListOrder) {
     auto file = LoadText(
         Autosar4(Package("PDU", Pdu("A", "<LENGTH>1</LENGTH>") +

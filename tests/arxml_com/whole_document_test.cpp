@@ -1,6 +1,4 @@
-// Whole-document reading on documents written here: the switch, packages of any name and
-// depth, the PDU kinds a frame carries, and hostile documents (deep nesting, PDUs reachable
-// twice, carriers that carry themselves, header identifiers out of range).
+// Whole-document reading of documents written here, hostile ones included.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -16,7 +14,10 @@
 namespace {
 
 using arxml_test::Autosar4;
+using arxml_test::Frame;
+using arxml_test::FrameTriggering;
 using arxml_test::Package;
+using arxml_test::PduTriggering;
 
 std::unique_ptr<NetConfigArxmlFile> LoadWhole(const std::string& text) {
     arxml_test::TempFile temp(text);
@@ -76,39 +77,12 @@ std::string Container(const std::string& name, const std::string& header,
            "</HEADER-TYPE></CONTAINER-I-PDU>";
 }
 
-// A CAN cluster with one frame triggering per (frame path, identifier) and PDU triggerings.
+// A CAN cluster with frame and PDU triggerings.
 std::string CanCluster(const std::string& name, const std::string& frameTriggerings,
                        const std::string& pduTriggerings) {
-    return "<CAN-CLUSTER><SHORT-NAME>" + name +
-           "</SHORT-NAME><CAN-CLUSTER-VARIANTS><CAN-CLUSTER-CONDITIONAL>"
-           "<BAUDRATE>500000</BAUDRATE><PHYSICAL-CHANNELS><CAN-PHYSICAL-CHANNEL>"
-           "<SHORT-NAME>Ch</SHORT-NAME><FRAME-TRIGGERINGS>" +
-           frameTriggerings + "</FRAME-TRIGGERINGS><PDU-TRIGGERINGS>" + pduTriggerings +
-           "</PDU-TRIGGERINGS></CAN-PHYSICAL-CHANNEL></PHYSICAL-CHANNELS>"
-           "</CAN-CLUSTER-CONDITIONAL></CAN-CLUSTER-VARIANTS></CAN-CLUSTER>";
-}
-
-std::string FrameTriggering(const std::string& name, const std::string& framePath, int id) {
-    return "<CAN-FRAME-TRIGGERING><SHORT-NAME>" + name +
-           "</SHORT-NAME><FRAME-REF DEST=\"CAN-FRAME\">" + framePath +
-           "</FRAME-REF><CAN-ADDRESSING-MODE>STANDARD</CAN-ADDRESSING-MODE><IDENTIFIER>" +
-           std::to_string(id) + "</IDENTIFIER></CAN-FRAME-TRIGGERING>";
-}
-
-std::string PduTriggering(const std::string& name, const std::string& pduPath,
-                          const std::string& kind = "I-SIGNAL-I-PDU") {
-    return "<PDU-TRIGGERING><SHORT-NAME>" + name + "</SHORT-NAME><I-PDU-REF DEST=\"" + kind +
-           "\">" + pduPath + "</I-PDU-REF></PDU-TRIGGERING>";
-}
-
-std::string Frame(const std::string& name, int length, const std::string& pduPath,
-                  const std::string& kind = "I-SIGNAL-I-PDU") {
-    return "<CAN-FRAME><SHORT-NAME>" + name + "</SHORT-NAME><FRAME-LENGTH>" +
-           std::to_string(length) +
-           "</FRAME-LENGTH><PDU-TO-FRAME-MAPPINGS><PDU-TO-FRAME-MAPPING><SHORT-NAME>x</SHORT-NAME>"
-           "<PDU-REF DEST=\"" +
-           kind + "\">" + pduPath +
-           "</PDU-REF></PDU-TO-FRAME-MAPPING></PDU-TO-FRAME-MAPPINGS></CAN-FRAME>";
+    return arxml_test::CanCluster(name, "<FRAME-TRIGGERINGS>" + frameTriggerings +
+                                            "</FRAME-TRIGGERINGS><PDU-TRIGGERINGS>" +
+                                            pduTriggerings + "</PDU-TRIGGERINGS>");
 }
 
 // Packages nested inside one another, the innermost holding elements.
@@ -122,8 +96,7 @@ std::string Nested(const std::vector<std::string>& names, const std::string& ele
     return text;
 }
 
-// A small system laid out as real tools do: vendor packages, nested, none of the names the
-// exact reader looks for.
+// A small system in nested vendor packages, none named as the exact reader expects.
 std::string VendorSystem() {
     return Autosar4(
         Nested({"Vendor", "Signals"}, kSystemSignal + ISignal("Speed", 16) + ISignal("Gear", 4)) +
@@ -132,7 +105,7 @@ std::string VendorSystem() {
             SignalPdu("Motion", 4,
                       Mapping("/Vendor/Signals/Speed", 0) + Mapping("/Vendor/Signals/Gear", 16))) +
         Nested({"Vendor", "Communication", "Frames"},
-               Frame("MotionFrame", 8, "/Vendor/Communication/IPdus/Motion")) +
+               Frame("MotionFrame", "/Vendor/Communication/IPdus/Motion")) +
         Nested({"Vendor", "Topology"},
                CanCluster("Body",
                           FrameTriggering("MotionTriggering",
@@ -145,10 +118,9 @@ TEST(ArxmlWholeDocument, TheModeIsAnExtensionOfTheFileAndDefaultsToExact) {
     INetConfigArxmlFile* file = &concrete;
     auto* options = dynamic_cast<INetConfigArxmlFileOptions*>(file);
     ASSERT_NE(options, nullptr);
-    EXPECT_EQ(options->GetReadingMode(), kArxmlReadExact);
-    EXPECT_FALSE(options->SetReadingMode(7));
-    EXPECT_EQ(options->GetReadingMode(), kArxmlReadExact);
-    EXPECT_TRUE(options->SetReadingMode(kArxmlReadWholeDocument));
+    QM_EXPECT_FIELDS(*options, (GetReadingMode(), kArxmlReadExact), (SetReadingMode(7), false),
+                     (GetReadingMode(), kArxmlReadExact),
+                     (SetReadingMode(kArxmlReadWholeDocument), true));
     file->Clear();  // a setting, not content
     EXPECT_EQ(options->GetReadingMode(), kArxmlReadWholeDocument);
 }
@@ -173,20 +145,15 @@ TEST(ArxmlWholeDocument, PackagesOfAnyNameAndDepthAreRead) {
     EXPECT_EQ(file->GetFrameCount(), 1u);
 }
 
-// Every PDU kind of a package is a PDU: those that carry signals and those that carry other
-// data (XCP, diagnostics, transport, user-defined), kinds of newer schemas included.
+// Every PDU kind of a package is a PDU, kinds of newer schemas included.
 TEST(ArxmlWholeDocument, EveryPduKindIsAPdu) {
     const std::string nm =
         "<NM-PDU><SHORT-NAME>Nm</SHORT-NAME><LENGTH>8</LENGTH><I-SIGNAL-TO-I-PDU-MAPPINGS>" +
         Mapping("/S/Speed", 8) + "</I-SIGNAL-TO-I-PDU-MAPPINGS></NM-PDU>";
-    const std::vector<std::string> kinds = {"N-PDU",
-                                            "DCM-I-PDU",
-                                            "GENERAL-PURPOSE-I-PDU",
-                                            "XCP-PDU",
-                                            "GENERAL-PURPOSE-PDU",
-                                            "USER-DEFINED-PDU",
-                                            "USER-DEFINED-I-PDU",
-                                            "J-1939-DCM-I-PDU",
+    const std::vector<std::string> kinds = {"N-PDU", "DCM-I-PDU", "GENERAL-PURPOSE-I-PDU",
+                                            "XCP-PDU", "GENERAL-PURPOSE-PDU", "USER-DEFINED-PDU",
+                                            "USER-DEFINED-I-PDU", "J-1939-DCM-I-PDU",
+                                            // a kind of a newer schema
                                             "FUTURE-KIND-PDU"};
     std::string others;
     for (size_t i = 0; i < kinds.size(); ++i) {
@@ -209,16 +176,14 @@ TEST(ArxmlWholeDocument, EveryPduKindIsAPdu) {
         SCOPED_TRACE(kinds[i]);
         IArxmlPdu* pdu = file->GetPdu(i + 1);
         EXPECT_EQ(pdu->GetName(), "P" + std::to_string(i));
-        EXPECT_EQ(pdu->GetLength(), i + 1);
-        EXPECT_EQ(pdu->GetSignalCount(), 0u);
+        QM_EXPECT_FIELDS(*pdu, (GetLength(), i + 1), (GetSignalCount(), 0u));
     }
     EXPECT_EQ(file->GetClusterCount(), 0u);
     // One line per element the model cannot hold; PDU groups are no communication elements.
     EXPECT_STREQ(file->GetMessages(), "FLEXRAY-CLUSTER not read: Fr.\r\n");
 }
 
-// Numbers in AUTOSAR's binary form ("0b101") and an I-signal without a system signal, whose
-// network representation still says how its bits are coded.
+// Binary numbers ("0b101"), and an I-signal without system signal coded by its representation.
 TEST(ArxmlWholeDocument, BinaryNumbersAndSignalsWithoutSystemSignal) {
     const std::string floatSignal =
         "<I-SIGNAL><SHORT-NAME>Ratio</SHORT-NAME><LENGTH>32</LENGTH>"
@@ -241,16 +206,14 @@ TEST(ArxmlWholeDocument, BinaryNumbersAndSignalsWithoutSystemSignal) {
     EXPECT_EQ(pdu->GetSignal(1)->GetStartPosition(), 8u);
     auto* encoding = dynamic_cast<IArxmlSignalEncoding*>(pdu->GetSignal(1));
     ASSERT_NE(encoding, nullptr);
-    EXPECT_STREQ(encoding->GetBaseTypeEncoding(), "IEEE754");
-    EXPECT_EQ(encoding->GetBaseTypeSize(), 32u);
+    QM_EXPECT_FIELDS(*encoding, (GetBaseTypeEncoding(), "IEEE754"), (GetBaseTypeSize(), 32u));
 }
 
-// A PDU knows the first frame that carries it, and the frame catalog finds it by that name as
-// well; a PDU's own name wins over another PDU's frame name, whatever their order.
+// PDUs are found by their first frame's name too; a PDU's own name wins over a frame name.
 TEST(ArxmlWholeDocument, PdusAnswerToTheNamesOfTheirFrames) {
     auto file = LoadWhole(Autosar4(
         Package("P", SignalPdu("A", 1, "") + SignalPdu("B", 1, "")) +
-        Package("F", Frame("B", 1, "/P/A") + Frame("C", 1, "/P/B")) +
+        Package("F", Frame("B", "/P/A", 1) + Frame("C", "/P/B", 1)) +
         Package("K", CanCluster("Can",
                                 FrameTriggering("TB", "/F/B", 1) + FrameTriggering("TC", "/F/C", 2),
                                 PduTriggering("PA", "/P/A") + PduTriggering("PB", "/P/B")))));
@@ -265,8 +228,7 @@ TEST(ArxmlWholeDocument, PdusAnswerToTheNamesOfTheirFrames) {
     EXPECT_EQ(catalog.ByName("A")->id, 1u);
 }
 
-// A description's character references are the characters they stand for, as XML tools read
-// them; exact reading keeps the text as the file writes it.
+// Character references of descriptions are decoded; exact reading keeps them as written.
 TEST(ArxmlWholeDocument, CharacterReferencesOfDescriptionsAreDecoded) {
     const std::string system =
         "<SYSTEM-SIGNAL><SHORT-NAME>Sys</SHORT-NAME><DESC><L-2 L=\"EN\">a-umlaut: &#228;, "
@@ -285,8 +247,7 @@ TEST(ArxmlWholeDocument, CharacterReferencesOfDescriptionsAreDecoded) {
                  "a-umlaut: &#228;, &#x3A9; &amp; &unknown;");
 }
 
-// The initial value: a number of the I-signal's INIT-VALUE, hex and binary included, or of the
-// constant it refers to; a text value gives none. Exact reading leaves it unread.
+// Initial values from numbers (hex, binary) or referenced constants; a text value gives none.
 TEST(ArxmlWholeDocument, InitialValuesAreReadFromNumbersAndConstants) {
     const auto withInit = [](const std::string& name, const std::string& init) {
         std::string signal = ISignal(name, 8);
@@ -328,8 +289,7 @@ TEST(ArxmlWholeDocument, InitialValuesAreReadFromNumbersAndConstants) {
     EXPECT_EQ(init("Binary"), 5.0);
 }
 
-// Reading a document whole tells a foreign, empty or cut document from an ARXML one; the exact
-// reader keeps its described results for all three.
+// Foreign, empty and cut documents are distinguished; the exact reader's results stay.
 TEST(ArxmlWholeDocument, ForeignEmptyAndCutDocumentsAreToldApart) {
     struct Case {
         std::string text;
@@ -355,12 +315,11 @@ TEST(ArxmlWholeDocument, ForeignEmptyAndCutDocumentsAreToldApart) {
         arxml_test::TempFile temp(c.text);
         NetConfigArxmlFile whole;
         whole.SetReadingMode(kArxmlReadWholeDocument);
-        EXPECT_EQ(whole.Load(temp.Path().c_str()), c.wholeLoads);
-        EXPECT_EQ(whole.GetMessages(), c.wholeMessages);
+        QM_EXPECT_FIELDS(whole, (Load(temp.Path().c_str()), c.wholeLoads),
+                         (GetMessages(), c.wholeMessages));
         NetConfigArxmlFile exact;
-        EXPECT_EQ(exact.Load(temp.Path().c_str()), c.exactLoads);
-        EXPECT_EQ(exact.IsLoaded(), c.exactLoads);
-        EXPECT_STREQ(exact.GetMessages(), "");
+        QM_EXPECT_FIELDS(exact, (Load(temp.Path().c_str()), c.exactLoads),
+                         (IsLoaded(), c.exactLoads), (GetMessages(), ""));
         NanoXML::ClearMessageLog();
     }
 }
@@ -368,7 +327,7 @@ TEST(ArxmlWholeDocument, ForeignEmptyAndCutDocumentsAreToldApart) {
 TEST(ArxmlWholeDocument, FramesNoTriggeringReachesAreReported) {
     auto file = LoadWhole(
         Autosar4(Package("P", SignalPdu("A", 8, "")) +
-                 Package("F", Frame("Used", 8, "/P/A") + Frame("Spare", 8, "/P/A")) +
+                 Package("F", Frame("Used", "/P/A") + Frame("Spare", "/P/A")) +
                  Package("C", CanCluster("Can", FrameTriggering("T", "/F/Used", 5), ""))));
     EXPECT_EQ(file->GetFrameCount(), 1u);
     EXPECT_EQ(file->GetPdu(0)->GetIdentifier(), 5);
@@ -393,8 +352,8 @@ TEST(ArxmlWholeDocument, ContainersLayTheirPdusBehindTheirHeaders) {
     IArxmlPdu* shortHeader = file->FindPdu("Short");
     ASSERT_EQ(shortHeader->GetSignalCount(), 2u);
     EXPECT_EQ(shortHeader->GetSignal(0)->GetStartPosition(), 4u * 8 + 4);
-    EXPECT_EQ(shortHeader->GetSignal(1)->GetStartPosition(), 11u * 8);
-    EXPECT_EQ(shortHeader->GetSignal(1)->GetPdu(), shortHeader);
+    QM_EXPECT_FIELDS(*shortHeader->GetSignal(1), (GetStartPosition(), 11u * 8),
+                     (GetPdu(), shortHeader));
     // Long header: 8 bytes; Second at 8 + 3 + 8 = 19.
     EXPECT_EQ(file->FindPdu("Long")->GetSignal(1)->GetStartPosition(), 19u * 8);
     // No header: First at 0; Placed where its OFFSET says.
@@ -551,7 +510,7 @@ TEST(ArxmlWholeDocument, APduReachableTwiceIsOnePdu) {
     // element they name, not to the first PDU of that name.
     auto file = LoadWhole(Autosar4(
         Package("A", SignalPdu("Shared", 2, "")) + Package("B", SignalPdu("Shared", 6, "")) +
-        Package("F", Frame("F1", 8, "/B/Shared") + Frame("F2", 8, "/B/Shared")) +
+        Package("F", Frame("F1", "/B/Shared") + Frame("F2", "/B/Shared")) +
         Package(
             "C",
             CanCluster("One", FrameTriggering("T1", "/F/F1", 1), PduTriggering("P1", "/B/Shared")) +
@@ -609,10 +568,8 @@ TEST(ArxmlWholeDocument, StartPositionsBeyondTheModelAreReported) {
     EXPECT_EQ(file->FindPdu("Big")->GetSignalCount(), 0u);
 }
 
-// One document read both ways: exact reading keeps to the connectors' controllers, appends a PDU
-// or ECU each time it is named, reads only its generation's element names and takes limits
-// from the system signal alone; whole-document reading keeps one of each, also takes the other
-// generation's names and the I-signal's constraints.
+// Exact reading appends a PDU or ECU per mention and keeps to its generation's names; whole-
+// document reading keeps one of each and also takes the I-signal's constraints.
 TEST(ArxmlWholeDocument, ExactReadingAppendsAndKeepsToItsGeneration) {
     const auto connector = [](const std::string& name, const std::string& controller) {
         return "<CAN-COMMUNICATION-CONNECTOR><SHORT-NAME>" + name + "</SHORT-NAME>" +
@@ -685,8 +642,7 @@ TEST(ArxmlWholeDocument, ExactReadingAppendsAndKeepsToItsGeneration) {
     EXPECT_EQ(speed->GetMaximum(), 9.0);
 }
 
-// A time without its VALUE (as older tools wrote it): whole-document reading takes the bare
-// number; exact reading follows TIME-PERIOD / VALUE and leaves the time not given.
+// A time without VALUE: whole-document reading takes the bare number, exact reading none.
 TEST(ArxmlWholeDocument, BareTimesAreWholeDocumentReading) {
     const std::string document = Autosar4(Package(
         "PDU",
@@ -702,17 +658,18 @@ TEST(ArxmlWholeDocument, BareTimesAreWholeDocumentReading) {
                      (GetCyclicTimePeriod(), 0.25), (HasMinimumDelay(), true));
 }
 
-// Limits that bound the raw value (internal constraints) are given as the physical values they
-// stand for when the compu method has one linear scale; physical constraints stay as written.
-// "NoUnit" is no unit.
+// Internal constraints are scaled to physical limits by one linear scale; physical ones stay.
 TEST(ArxmlWholeDocument, RawLimitsAreScaledToPhysical) {
+    // A system signal of the compu method /S/Lin and the constraint named (none for "").
     const auto system = [](const std::string& name, const std::string& constraint) {
         return "<SYSTEM-SIGNAL><SHORT-NAME>" + name +
                "</SHORT-NAME><PHYSICAL-PROPS><SW-DATA-DEF-PROPS-VARIANTS>"
                "<SW-DATA-DEF-PROPS-CONDITIONAL><COMPU-METHOD-REF DEST=\"COMPU-METHOD\">/S/Lin"
-               "</COMPU-METHOD-REF><DATA-CONSTR-REF DEST=\"DATA-CONSTR\">/S/" +
-               constraint +
-               "</DATA-CONSTR-REF></SW-DATA-DEF-PROPS-CONDITIONAL></SW-DATA-DEF-PROPS-VARIANTS>"
+               "</COMPU-METHOD-REF>" +
+               (constraint.empty() ? std::string()
+                                   : "<DATA-CONSTR-REF DEST=\"DATA-CONSTR\">/S/" + constraint +
+                                         "</DATA-CONSTR-REF>") +
+               "</SW-DATA-DEF-PROPS-CONDITIONAL></SW-DATA-DEF-PROPS-VARIANTS>"
                "</PHYSICAL-PROPS></SYSTEM-SIGNAL>";
     };
     const auto constraint = [](const std::string& name, const std::string& kind) {
@@ -742,30 +699,23 @@ TEST(ArxmlWholeDocument, RawLimitsAreScaledToPhysical) {
                  Package("P", SignalPdu("Pdu", 1, Mapping("/S/Raw", 0) + Mapping("/S/Phys", 2)))));
     IArxmlPdu* pdu = file->FindPdu("Pdu");
     ASSERT_NE(pdu, nullptr);
-    QM_EXPECT_FIELDS(*pdu->FindSignal("Raw"), (GetMinimum(), 10.0), (GetMaximum(), 17.5));
-    QM_EXPECT_FIELDS(*pdu->FindSignal("Phys"), (GetMinimum(), 0.0), (GetMaximum(), 3.0));
     // The unit of dimensionless values, "NoUnit", is no unit.
-    EXPECT_STREQ(pdu->FindSignal("Raw")->GetUnit(), "");
+    QM_EXPECT_FIELDS(*pdu->FindSignal("Raw"), (GetMinimum(), 10.0), (GetMaximum(), 17.5),
+                     (GetUnit(), ""));
+    QM_EXPECT_FIELDS(*pdu->FindSignal("Phys"), (GetMinimum(), 0.0), (GetMaximum(), 3.0));
     // Without constraints, the limits of the compu method's one scale stand for them.
     std::string scaled = linear;
     scaled.replace(
         scaled.find("<COMPU-RATIONAL-COEFFS>"), 23,
         "<LOWER-LIMIT>-4</LOWER-LIMIT><UPPER-LIMIT>4</UPPER-LIMIT><COMPU-RATIONAL-COEFFS>");
-    auto unconstrained = LoadWhole(Autosar4(
-        Package("S", scaled +
-                         "<SYSTEM-SIGNAL><SHORT-NAME>Free</SHORT-NAME><PHYSICAL-PROPS>"
-                         "<SW-DATA-DEF-PROPS-VARIANTS><SW-DATA-DEF-PROPS-CONDITIONAL>"
-                         "<COMPU-METHOD-REF DEST=\"COMPU-METHOD\">/S/Lin</COMPU-METHOD-REF>"
-                         "</SW-DATA-DEF-PROPS-CONDITIONAL></SW-DATA-DEF-PROPS-VARIANTS>"
-                         "</PHYSICAL-PROPS></SYSTEM-SIGNAL>" +
-                         iSignal("Free", "Free")) +
-        Package("P", SignalPdu("Pdu", 1, Mapping("/S/Free", 0)))));
+    auto unconstrained =
+        LoadWhole(Autosar4(Package("S", scaled + system("Free", "") + iSignal("Free", "Free")) +
+                           Package("P", SignalPdu("Pdu", 1, Mapping("/S/Free", 0)))));
     QM_EXPECT_FIELDS(*unconstrained->FindPdu("Pdu")->FindSignal("Free"), (GetMinimum(), 0.0),
                      (GetMaximum(), 20.0));
 }
 
-// A transmission mode declaration written with its FALSE timing first: whole-document reading
-// takes the TRUE timing (the mode a PDU is sent in by default), the exact reader the first.
+// With the FALSE timing first, whole-document reading takes the TRUE one, exact reading the first.
 TEST(ArxmlWholeDocument, TheTrueTransmissionModeGivesTheTiming) {
     const auto cyclic = [](const char* seconds) {
         return std::string("<CYCLIC-TIMING><TIME-PERIOD><VALUE>") + seconds +

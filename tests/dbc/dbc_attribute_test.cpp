@@ -40,8 +40,8 @@ TEST_F(DbcAttributes, DefinitionsOfEveryTypeAndObject) {
     QM_EXPECT_FIELDS(*cycle, (GetObjectType(), 2), (GetObjectTypeText(), "message"),
                      (GetValueTypeText(), "integer"), (GetValue(1), "65535"),
                      (GetValue(2), nullptr));
-    EXPECT_STREQ(file_.FindAttributeDefinition("Baudrate")->GetObjectTypeText(), "network");
-    EXPECT_STREQ(file_.FindAttributeDefinition("Baudrate")->GetValueTypeText(), "hex");
+    QM_EXPECT_FIELDS(*file_.FindAttributeDefinition("Baudrate"), (GetObjectTypeText(), "network"),
+                     (GetValueTypeText(), "hex"));
     EXPECT_STREQ(file_.FindAttributeDefinition("Scale")->GetValueTypeText(), "floating_point");
     EXPECT_EQ(file_.FindAttributeDefinition("Label")->GetValueCount(), 0u);
     IDbcAttributeDefinition* mode = file_.FindAttributeDefinition("Mode");
@@ -164,8 +164,7 @@ TEST_F(DbcAttributes, RelationValuesBelongToTheNodeAndAreListedByTheObject) {
     QM_EXPECT_FIELDS(file_, (GetMessageCount(), 0u), (GetStatus(), 0u));
 }
 
-// A relation keeps the identifier it was read with; after an edit of that identifier, or a
-// Clear of the message, the node's Clear still takes its relations out of every list.
+// After an edit of the identifier a relation was read with, Clear still finds its relations.
 TEST_F(DbcAttributes, RelationsLeaveTheirListsAfterEditsAndClears) {
     ASSERT_TRUE(
         Load("BA_DEF_REL_ BU_SG_REL_ \"Rx\" INT 0 10;\n"
@@ -185,8 +184,7 @@ TEST_F(DbcAttributes, RelationsLeaveTheirListsAfterEditsAndClears) {
     message->Clear();
     EXPECT_EQ(message->GetSignalCount(), 0u);
     ASSERT_EQ(file_.GetSignalCount(), 1u);
-    EXPECT_STREQ(file_.GetSignal(0)->GetName(), "");
-    EXPECT_EQ(file_.GetSignal(0)->GetAttributeCount(), 0u);
+    QM_EXPECT_FIELDS(*file_.GetSignal(0), (GetName(), ""), (GetAttributeCount(), 0u));
 }
 
 TEST_F(DbcAttributes, RelationValueWithUnknownNodeAndObjectNamesBoth) {
@@ -231,8 +229,7 @@ TEST_F(DbcAttributes, RelationValueOnEnvironmentVariableWarnsLikeTheOthers) {
     EXPECT_EQ(file_.FindNode("ECU")->GetAttribute(0), variable->GetAttribute(0));
 }
 
-// Attribute statements whose token count or form does not fit: reading stops with the
-// statement's status; fitting ones load cleanly.
+// Attribute statements of a wrong form stop reading with their status; fitting ones load.
 struct StatementForm {
     const char* line;
     uint32_t status;
@@ -276,8 +273,7 @@ TEST(DbcModel, LookupsAndIndexes) {
     ASSERT_TRUE(LoadText(file, folder,
                          "BU_: A B A\nVAL_TABLE_ T 0 \"x\" ;\nBO_ 1 First: 8 A\nBO_ 2 Second: 8 B\n"
                          "BO_ 1 Again: 8 A\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" B\n"));
-    EXPECT_EQ(file.GetNodeCount(), 3u);
-    EXPECT_EQ(file.FindNode("A"), file.GetNode(0));
+    QM_EXPECT_FIELDS(file, (GetNodeCount(), 3u), (FindNode("A"), file.GetNode(0)));
     QM_EXPECT_FIELDS(file, (IndexOfNode(file.GetNode(2)), 2u),
                      (IndexOfNode(reinterpret_cast<IDbcNode*>(file.GetMessage(0))), 0xFFFFFFFFu),
                      (IndexOfNode(nullptr), 0xFFFFFFFFu), (GetNode(3), nullptr),
@@ -285,8 +281,8 @@ TEST(DbcModel, LookupsAndIndexes) {
     EXPECT_STREQ(file.GetFirstMessage()->GetName(), "First");
     EXPECT_STREQ(file.GetLastMessage()->GetName(), "Again");
     EXPECT_STREQ(file.FindMessage(1u)->GetName(), "First");
-    EXPECT_EQ(file.FindMessage("Again"), file.GetMessage(2));
-    EXPECT_EQ(file.IndexOfMessage(file.FindMessage("Second")), 1u);
+    QM_EXPECT_FIELDS(file, (FindMessage("Again"), file.GetMessage(2)),
+                     (IndexOfMessage(file.FindMessage("Second")), 1u));
     // The signal belongs to the last message read; a look-up by identifier finds the first one.
     QM_EXPECT_FIELDS(file, (FindSignal(1, "S"), nullptr), (GetSignalCount(), 1u),
                      (IndexOfSignal(file.GetSignal(0)), 0u));

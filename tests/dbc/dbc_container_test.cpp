@@ -100,8 +100,7 @@ TEST_F(DbcContainer, ElementsFollowTheFixedLayout) {
     EXPECT_EQ(variable->GetChild(std::string("Type"))->text, "integer");
 }
 
-// The enumerated texts are those the model shows: a signal a host cleared has an undefined byte
-// order, not an empty one.
+// Enumerated texts are the model's: a cleared signal has an undefined byte order, not "".
 TEST_F(DbcContainer, EnumeratedTextsAreTheOnesTheModelShows) {
     IDbcSignal* mode = source.FindSignal(100, "Mode");
     ASSERT_NE(mode, nullptr);
@@ -155,8 +154,7 @@ TEST_F(DbcContainer, AttributesComeBackAsNetworkAttributes) {
     EXPECT_EQ(restored.GetAttributeCount(), 0u);
 }
 
-// The decimals come from the stored "%f" text, so a DBC saved from the restored model writes
-// the numbers with six decimals, and reads back to the same values.
+// Decimals come from the stored "%f" text: a saved restored model writes six, read back alike.
 TEST_F(DbcContainer, RestoredNumbersTakeTheirFormFromTheStoredText) {
     ASSERT_TRUE(qm::dbc::ImportDbcContainer(restored, dbc.get()));
     IDbcSignal* speed = restored.FindSignal(100, "Speed");
@@ -172,8 +170,7 @@ TEST_F(DbcContainer, RestoredNumbersTakeTheirFormFromTheStoredText) {
     EXPECT_DOUBLE_EQ(reread.FindSignal(100, "Speed")->GetOffset(), -10.0);
 }
 
-// A variable whose access token names none of the four access types (as the data variables of
-// many files do) still gives a readable line when the restored model is saved.
+// A restored variable whose token names no access type still writes a readable line.
 TEST(DbcContainerVariables, RestoredAccessTypesWriteReadableLines) {
     TempFolder folder;
     NetConfigDbcFile source;

@@ -10,9 +10,7 @@ namespace {
 
 using qm::dbc::ExtractBits;
 
-// Against the reference walk, one bit at a time, straight from the DBC numbering: every length
-// (beyond 64 bits the low bits are kept) from every third start bit, fields inside, across and
-// beyond the payload.
+// Every length (low 64 bits kept) from every third start bit agrees with the bit-by-bit walk.
 TEST(DbcExtract, EveryLengthAndStartAgreesWithTheBitWalk) {
     std::mt19937 random(7);
     dbctest::Payload frame(64);

@@ -1,6 +1,5 @@
-// The compact storage of the DBC model: texts that survive a reload and an edit, texts shared
-// within one read, receiver lists shared between signals until one is changed, and the
-// open-addressed signal name index.
+// Compact model storage: texts across reloads and edits, shared texts and receiver lists, and
+// the open-addressed signal name index.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -43,8 +42,8 @@ TEST(DbcModelTexts, ReloadAndEditKeepEveryTextOfTheModel) {
     EXPECT_STREQ(file.GetMessage(0)->GetSignal(0)->GetName(), "VehicleSpeed");
     NetConfigDbcFile again;
     ASSERT_TRUE(again.Load(file.GetPath()));
-    EXPECT_STREQ(again.GetMessage(0)->GetSignal(0)->GetName(), "VehicleSpeed");
-    EXPECT_STREQ(again.GetMessage(0)->GetSignal(0)->GetComment(), "vehicle speed");
+    QM_EXPECT_FIELDS(*again.GetMessage(0)->GetSignal(0), (GetName(), "VehicleSpeed"),
+                     (GetComment(), "vehicle speed"));
 }
 
 constexpr const char* kSharedDbc =
@@ -78,17 +77,15 @@ class DbcSharedStorage : public ::testing::Test {
 TEST_F(DbcSharedStorage, ValuesOfOneDefinitionShareItsName) {
     IDbcAttribute* alpha = Signal(1, "Alpha").GetAttribute(0);
     IDbcAttribute* beta = Signal(1, "Beta").GetAttribute(0);
-    EXPECT_STREQ(alpha->GetName(), "GenSigStartValue");
-    EXPECT_EQ(alpha->GetName(), beta->GetName());
-    EXPECT_STREQ(alpha->GetValue(), "5");
+    QM_EXPECT_FIELDS(*alpha, (GetName(), "GenSigStartValue"), (GetName(), beta->GetName()),
+                     (GetValue(), "5"));
     EXPECT_STREQ(beta->GetValue(), "7");
     auto* gamma = dynamic_cast<IDbcNodeRxSigRelAttribute*>(Signal(1, "Gamma").GetAttribute(0));
     auto* delta = dynamic_cast<IDbcNodeRxSigRelAttribute*>(Signal(2, "Delta").GetAttribute(0));
     ASSERT_NE(gamma, nullptr);
     ASSERT_NE(delta, nullptr);
-    EXPECT_STREQ(gamma->GetName(), "GenSigTimeoutTime");
-    EXPECT_EQ(gamma->GetName(), delta->GetName());
-    EXPECT_STREQ(gamma->GetSignalName(), "Gamma");
+    QM_EXPECT_FIELDS(*gamma, (GetName(), "GenSigTimeoutTime"), (GetName(), delta->GetName()),
+                     (GetSignalName(), "Gamma"));
     EXPECT_STREQ(delta->GetNodeName(), "C");
 }
 
@@ -149,15 +146,15 @@ TEST(DbcSignalIndex, FirstMatchAcrossGrowthDuplicatesAndRenames) {
 
     // A repeated name: the first signal of that name, even right after its twin was found.
     message.AddSignal(Named("S42"));
-    EXPECT_EQ(message.SignalByName("S41"), message.Signals()[41].get());
-    EXPECT_EQ(message.SignalByName("S42"), message.Signals()[42].get());
-    EXPECT_EQ(message.FindSignal("S42"), message.Signals()[42].get());
+    QM_EXPECT_FIELDS(message, (SignalByName("S41"), message.Signals()[41].get()),
+                     (SignalByName("S42"), message.Signals()[42].get()),
+                     (FindSignal("S42"), message.Signals()[42].get()));
 
     // A rename is seen after SignalNamesChanged.
     message.Signals()[42]->SetName("Renamed");
     message.SignalNamesChanged();
-    EXPECT_EQ(message.SignalByName("Renamed"), message.Signals()[42].get());
-    EXPECT_EQ(message.SignalByName("S42"), message.Signals()[100].get());
+    QM_EXPECT_FIELDS(message, (SignalByName("Renamed"), message.Signals()[42].get()),
+                     (SignalByName("S42"), message.Signals()[100].get()));
 }
 
 TEST(DbcSignalIndex, SortingKeepsLookUpsRight) {
@@ -169,8 +166,8 @@ TEST(DbcSignalIndex, SortingKeepsLookUpsRight) {
     }
     EXPECT_EQ(message.SignalByName("N30"), message.Signals()[0].get());
     message.SortSignalsByStartBit(true);
-    EXPECT_EQ(message.SignalByName("N30"), message.Signals()[29].get());
-    EXPECT_EQ(message.SignalByName("N1"), message.Signals()[0].get());
+    QM_EXPECT_FIELDS(message, (SignalByName("N30"), message.Signals()[29].get()),
+                     (SignalByName("N1"), message.Signals()[0].get()));
     message.SortSignalsByName(true);
     EXPECT_EQ(message.SignalByName("N1"), message.Signals()[0].get());
     EXPECT_STREQ(message.GetSignal(1)->GetName(), "N10");
@@ -207,8 +204,8 @@ TEST(DbcInputRelease, SmallStepsKeepEarlierViewsAndALargeFileReadsWhole) {
 
     NetConfigDbcFile file;
     ASSERT_TRUE(file.Load(path.c_str()));
-    EXPECT_EQ(file.GetMessageCount(), static_cast<uint64_t>(messages));
-    EXPECT_EQ(file.GetSignalCount(), static_cast<uint64_t>(messages) * 64);
+    QM_EXPECT_FIELDS(file, (GetMessageCount(), static_cast<uint64_t>(messages)),
+                     (GetSignalCount(), static_cast<uint64_t>(messages) * 64));
     EXPECT_STREQ(file.GetMessage(0)->GetSignal(0)->GetComment(), "first signal");
     EXPECT_STREQ(file.GetMessage(messages - 1)->GetSignal(63)->GetName(), "Sig63");
 }

@@ -1,6 +1,4 @@
-// The numbers of a DBC file are read as the C conversions read them (strtod; strtoul and strtol
-// with base 0). Plain decimals take faster paths; they must give the very same results, and
-// leave every other text and every failure to the C library.
+// Numbers read exactly as strtod, strtoul and strtol (base 0) read them, fast paths included.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -79,8 +77,7 @@ TEST(DbcRealReading, RandomDecimalsReadAsStrtodReadsThem) {
     }
 }
 
-// A number of a signal line keeps its text, its exponent form and its decimals beside the value:
-// the form is what the text shows, whichever way the value was read.
+// A number keeps its text, exponent form and decimals as the text shows them.
 TEST(DbcRealReading, NumberFormFollowsTheText) {
     const char* texts[] = {"0.0625", "1E-05",   "1e-5", "-40",  "0",     "0E-3",
                            "-0e-12", "1.50E+2", "2.",   "0x10", "12.5e", "1.7976931348623159e308",
@@ -101,29 +98,12 @@ TEST(DbcRealReading, NumberFormFollowsTheText) {
 }
 
 TEST(DbcIntegerReading, TextsReadAsTheCConversionsReadThem) {
-    const char* texts[] = {"0",
-                           "7",
-                           "-0",
-                           "-12",
-                           "123456789",
-                           "-123456789",
-                           "1234567890",
-                           "4294967295",
-                           "4294967296",
-                           "2147483648",
-                           "-2147483649",
-                           "007",
-                           "08",
-                           "0x1F",
-                           "0X7fffffff",
-                           "12a",
-                           "a12",
-                           "",
-                           "-",
-                           " 5",
-                           "+5",
-                           "1.5",
-                           "99999999999999999999"};
+    const char* texts[] = {// decimal, the limits of 32 bits and beyond, octal, hex
+                           "0", "7", "-0", "-12", "123456789", "-123456789", "1234567890",
+                           "4294967295", "4294967296", "2147483648", "-2147483649", "007", "08",
+                           "0x1F", "0X7fffffff",
+                           // read up to a stray character, or not at all
+                           "12a", "a12", "", "-", " 5", "+5", "1.5", "99999999999999999999"};
     for (const char* text : texts) {
         SCOPED_TRACE(std::string("text \"") + text + "\"");
         EXPECT_EQ(ToUnsigned(text), StrToU32(text));

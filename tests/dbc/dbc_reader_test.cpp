@@ -20,8 +20,7 @@ TEST_F(DbcReader, EmptyFileLoadsCleanWithOnlyTheTimingLine) {
     EXPECT_EQ(file_.GetStatus(), 1u);
     EXPECT_EQ(Messages(), "");
     const std::string messages = file_.GetMessages();
-    EXPECT_EQ(messages.rfind("Dbc parser measured time: ", 0), 0u);
-    EXPECT_EQ(messages.back(), '\n');
+    QM_EXPECT_FIELDS(messages, (rfind("Dbc parser measured time: ", 0), 0u), (back(), '\n'));
     EXPECT_EQ(messages.substr(messages.size() - 3), "ms\n");
     EXPECT_STREQ(file_.GetDatabaseName(), "test");
 }
@@ -130,15 +129,13 @@ TEST_F(DbcReader, ExtendedMultiplexingStopsAndKeepsWhatCameBefore) {
     EXPECT_FALSE(
         Load("BO_ 1 M: 8 Vector__XXX\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\n\n"
              "SG_MUL_VAL_ 1 S M 0-0;\nBO_ 2 N: 8 Vector__XXX\n"));
-    EXPECT_EQ(file_.GetStatus(), 3u);
-    EXPECT_EQ(file_.StopCode(), 15u);
+    QM_EXPECT_FIELDS(file_, (GetStatus(), 3u), (StopCode(), 15u));
     EXPECT_EQ(Messages(),
               "Not supported DBC keyword, check this line: Line(4) SG_MUL_VAL_ 1 S M 0-0;.\n");
     QM_EXPECT_FIELDS(file_, (GetMessageCount(), 1u), (GetSignalCount(), 1u));
 }
 
-// Text after a comment is the next statement; a comment over several lines is joined with
-// CR LF.
+// Text after a comment is the next statement; a comment's lines are joined with CR LF.
 TEST_F(DbcReader, CommentsEndAtTheirSemicolonAndSpanLines) {
     ASSERT_TRUE(
         Load("BU_: A\nBO_ 5 M: 8 A\nCM_ BU_ A \"node\"; CM_ BO_ 5 \"first line\r\n"
@@ -303,10 +300,12 @@ const Outcome kOutcomes[] = {
 
 INSTANTIATE_TEST_SUITE_P(Texts, DbcReadOutcome, ::testing::ValuesIn(kOutcomes));
 
+// The message is `what`, " Line(4) ", the line and `end`.
 struct Malformed {
     const char* text;
     uint32_t status;
-    const char* message;
+    const char* what;
+    const char* end = ".\n";
 };
 
 class DbcMalformedSection : public ::testing::TestWithParam<Malformed> {};
@@ -317,56 +316,41 @@ TEST_P(DbcMalformedSection, StopsWithItsStatusAndMessage) {
     const std::string prefix = "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" A\n";
     EXPECT_FALSE(LoadText(file, folder, prefix + GetParam().text + "\nBO_ 2 Later: 8 A\n"));
     EXPECT_EQ(file.GetStatus(), GetParam().status);
-    EXPECT_EQ(MessagesWithoutTiming(file), GetParam().message);
+    EXPECT_EQ(MessagesWithoutTiming(file),
+              std::string(GetParam().what) + " Line(4) " + GetParam().text + GetParam().end);
     EXPECT_EQ(file.LastHandlerResult(), 0u);
     EXPECT_EQ(file.GetMessageCount(), 1u) << "reading stops at the failing line";
 }
 
 const Malformed kMalformed[] = {
-    {"VERSION", 6, "Check Dbc Version. Line(4) VERSION.\n"},
-    {"VAL_TABLE_X 1 \"a\";", 10, "Malformed val table section. Line(4) VAL_TABLE_X 1 \"a\";.\n"},
-    {"VAL_TABLE_ T 1;", 10, "Malformed val table section. Line(4) VAL_TABLE_ T 1;.\n"},
-    {"BO_ 2 N 8", 11, "Malformed message section. Line(4) BO_ 2 N 8.\n"},
-    {"SG_ T : 0|8@1+ (1,0) [0|255]", 12,
-     "Malformed signal section. Line(4) SG_ T : 0|8@1+ (1,0) [0|255]\n"},
-    {"SG_ T 0|8@1+ (1,0) [0|255] \"\" A", 12,
-     "Malformed signal section. Line(4) SG_ T 0|8@1+ (1,0) [0|255] \"\" A\n"},
-    {"SG_ T : 0|8@1+ (x,0) [0|255] \"\" A", 11,
-     "Check Factor or Offset inside signal section. Line(4) SG_ T : 0|8@1+ (x,0) [0|255] \"\" "
-     "A.\n"},
-    {"SG_ T : 0|8@1+ (1,0) [0|1e999] \"\" A", 11,
-     "Check Min or Max inside signal section. Line(4) SG_ T : 0|8@1+ (1,0) [0|1e999] \"\" A.\n"},
-    {"BO_TX_BU_ 1;", 13, "Check Dbc Message Transmitters. Line(4) BO_TX_BU_ 1;.\n"},
-    {"EV_ V: 0 [0|1] \"\" 0 1;", 14,
-     "Check Dbc Environment Variable. Line(4) EV_ V: 0 [0|1] \"\" 0 1;.\n"},
+    {"VERSION", 6, "Check Dbc Version."},
+    {"VAL_TABLE_X 1 \"a\";", 10, "Malformed val table section."},
+    {"VAL_TABLE_ T 1;", 10, "Malformed val table section."},
+    {"BO_ 2 N 8", 11, "Malformed message section."},
+    {"SG_ T : 0|8@1+ (1,0) [0|255]", 12, "Malformed signal section.", "\n"},
+    {"SG_ T 0|8@1+ (1,0) [0|255] \"\" A", 12, "Malformed signal section.", "\n"},
+    {"SG_ T : 0|8@1+ (x,0) [0|255] \"\" A", 11, "Check Factor or Offset inside signal section."},
+    {"SG_ T : 0|8@1+ (1,0) [0|1e999] \"\" A", 11, "Check Min or Max inside signal section."},
+    {"BO_TX_BU_ 1;", 13, "Check Dbc Message Transmitters."},
+    {"EV_ V: 0 [0|1] \"\" 0 1;", 14, "Check Dbc Environment Variable."},
     {"EV_ V: 0 [a|1] \"\" 0 1 DUMMY_NODE_VECTOR0 A;", 14,
-     "Check Min or Max inside Dbc Environment Variable. Line(4) EV_ V: 0 [a|1] \"\" 0 1 "
-     "DUMMY_NODE_VECTOR0 A;.\n"},
+     "Check Min or Max inside Dbc Environment Variable."},
     {"EV_ V: 0 [0|1] \"\" z 1 DUMMY_NODE_VECTOR0 A;", 14,
-     "Check Initial value inside Dbc Environment Variable. Line(4) EV_ V: 0 [0|1] \"\" z 1 "
-     "DUMMY_NODE_VECTOR0 A;.\n"},
-    {"ENVVAR_DATA_ V;", 15,
-     "Malformed environment variable data section. Line(4) ENVVAR_DATA_ V;.\n"},
-    {"BA_DEF_ BO_ \"X\" INT 0;", 17,
-     "Check Dbc Attribute Definition. Line(4) BA_DEF_ BO_ \"X\" INT 0;.\n"},
-    {"BA_DEF_ \"X\" BOOL;", 17, "Check Dbc Attribute Definition. Line(4) BA_DEF_ \"X\" BOOL;.\n"},
-    {"BA_DEF_REL_ BU_XX_REL_ \"X\" STRING;", 18,
-     "Check Dbc Attribute Definition Rel. Line(4) BA_DEF_REL_ BU_XX_REL_ \"X\" STRING;.\n"},
-    {"BA_DEF_REL_ BU_SG_REL_ \"X\" INT 0;", 18,
-     "Check Dbc Attribute Definition Rel. Line(4) BA_DEF_REL_ BU_SG_REL_ \"X\" INT 0;.\n"},
-    {"BA_DEF_DEF_ \"X\";", 19, "Check Dbc Attribute Default Value. Line(4) BA_DEF_DEF_ \"X\";.\n"},
-    {"BA_DEF_DEF_REL_ \"X\" 1 2;", 20,
-     "Check Dbc Attribute Default Value Rel. Line(4) BA_DEF_DEF_REL_ \"X\" 1 2;.\n"},
-    {"BA_ \"X\";", 21, "Check Dbc Attribute. Line(4) BA_ \"X\";.\n"},
-    {"BA_REL_ \"X\" BU_SG_REL_ A XX_ 1 S 3;", 22,
-     "Check Dbc Attribute Rel. Line(4) BA_REL_ \"X\" BU_SG_REL_ A XX_ 1 S 3;.\n"},
-    {"VAL_ 1 S;", 23, "Malformed value section. Line(4) VAL_ 1 S;.\n"},
-    {"SIG_VALTYPE_ 1 S : 1 2;", 24,
-     "Check Dbc Signal Extended Value Type. Line(4) SIG_VALTYPE_ 1 S : 1 2;.\n"},
-    {"SIG_GROUP_ 1 G 1;", 25, "Check Dbc Signal Group Type. Line(4) SIG_GROUP_ 1 G 1;.\n"},
-    {"CAT_DEF_ 1 x;", 3, "Not supported DBC keyword, check this line: Line(4) CAT_DEF_ 1 x;.\n"},
-    {"\x01\x02\xff garbage", 4,
-     "Possible undefined tag, check this line: Line(4) \x01\x02\xff garbage.\n"},
+     "Check Initial value inside Dbc Environment Variable."},
+    {"ENVVAR_DATA_ V;", 15, "Malformed environment variable data section."},
+    {"BA_DEF_ BO_ \"X\" INT 0;", 17, "Check Dbc Attribute Definition."},
+    {"BA_DEF_ \"X\" BOOL;", 17, "Check Dbc Attribute Definition."},
+    {"BA_DEF_REL_ BU_XX_REL_ \"X\" STRING;", 18, "Check Dbc Attribute Definition Rel."},
+    {"BA_DEF_REL_ BU_SG_REL_ \"X\" INT 0;", 18, "Check Dbc Attribute Definition Rel."},
+    {"BA_DEF_DEF_ \"X\";", 19, "Check Dbc Attribute Default Value."},
+    {"BA_DEF_DEF_REL_ \"X\" 1 2;", 20, "Check Dbc Attribute Default Value Rel."},
+    {"BA_ \"X\";", 21, "Check Dbc Attribute."},
+    {"BA_REL_ \"X\" BU_SG_REL_ A XX_ 1 S 3;", 22, "Check Dbc Attribute Rel."},
+    {"VAL_ 1 S;", 23, "Malformed value section."},
+    {"SIG_VALTYPE_ 1 S : 1 2;", 24, "Check Dbc Signal Extended Value Type."},
+    {"SIG_GROUP_ 1 G 1;", 25, "Check Dbc Signal Group Type."},
+    {"CAT_DEF_ 1 x;", 3, "Not supported DBC keyword, check this line:"},
+    {"\x01\x02\xff garbage", 4, "Possible undefined tag, check this line:"},
 };
 
 INSTANTIATE_TEST_SUITE_P(EverySection, DbcMalformedSection, ::testing::ValuesIn(kMalformed));

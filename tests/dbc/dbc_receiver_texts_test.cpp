@@ -1,6 +1,5 @@
-// Receiver lists of signals read again from a text an earlier signal had: the same nodes are
-// linked as the first reading of the text linked them, and a name that named no node is looked
-// up again each time.
+// A receiver text read again links what its first reading linked; unknown names are looked up
+// again each time.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,6 +1,5 @@
-// Signal lines in every form they are written in: the common form is cut in one pass, any other
-// by the general split; both must read the same pieces. Messages are found by identifier and by
-// name through their indexes.
+// Signal lines in every form (one-pass cut or general split read the same pieces), and the
+// message indexes by identifier and name.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -90,33 +89,25 @@ TEST_P(DbcSignalLine, ReadsThePiecesAsWritten) {
 // A body over 64 bytes is cut byte by byte.
 const std::string kLongBody = " SG_ S : 0|8@1+ (1,0) [0|255] \"" + std::string(60, 'u') + "\" A,B";
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, DbcSignalLine,
-    ::testing::Values(
-        SignalLineCase{" SG_ S : 0|8@1+ (1,0) [0|255] \"km/h\" A,B", false, 1, "S", " ", 0, "1",
-                       "km/h", 2},
-        SignalLineCase{"\tSG_ S\tm2\t:\t8|4@0-\t(0.5,-1)\t[0|7]\t\"u\"\tA", false, 1, "S", "m2", 8,
-                       "0.5", "u", 1},
-        SignalLineCase{"SG_ S M : 1|8@1+ (2,0)\r[0|255] \"deg C\" B", false, 1, "S", "M", 1, "2",
-                       "deg C", 1},
-        // A fourth piece before the ":" is passed over; a sixth after it too.
-        SignalLineCase{"SG_ S m1 x : 3|8@1+ (1,0) [0|255] \"\" A extra", false, 1, "S", "m1", 3,
-                       "1", "", 1},
-        SignalLineCase{kLongBody.c_str(), false, 1, "S", " ", 0, "1",
-                       "uuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuu", 2},
-        SignalLineCase{"SG_ S : 0|8 @1+ (1,0) [0|255] \"\" A", false, 1, "S", " ", 0, "1", "", 1},
-        // A second ":" makes three parts of the line: malformed, no signal.
-        SignalLineCase{"SG_ S : 0|8@1+ (1,0) [0|255] \"m:s\" A", false, 12, nullptr, "", 0, "", "",
-                       0},
-        SignalLineCase{"SG_ S : 0|8@1+ (1,0) [0|255] \"m:s\" A", true, 2, nullptr, "", 0, "", "",
-                       0},
-        // A quote left open takes the rest of the line into the unit: four pieces.
-        SignalLineCase{"SG_ S : 0|8@1+ (1,0) [0|255] \"km/h A", false, 12, "S", " ", 0, "", "", 0},
-        SignalLineCase{"SG_ S : 0|8@1+ (1,0) [0|255] \"km/h A", true, 2, "S", " ", 0, "1",
-                       "\"km/h A", 0},
-        SignalLineCase{"SG_ S : 0|8 @1+ (1,0) [0|255] \"\"", true, 2, "S", " ", 0, "1", "", 0},
-        SignalLineCase{"SG_ S : 0|8@1+ (1E-05,0) [0|255] \"\" \"A\"", false, 2, "S", " ", 0,
-                       "1E-05", "", 0}));
+const SignalLineCase kForms[] = {
+    {" SG_ S : 0|8@1+ (1,0) [0|255] \"km/h\" A,B", false, 1, "S", " ", 0, "1", "km/h", 2},
+    {"\tSG_ S\tm2\t:\t8|4@0-\t(0.5,-1)\t[0|7]\t\"u\"\tA", false, 1, "S", "m2", 8, "0.5", "u", 1},
+    {"SG_ S M : 1|8@1+ (2,0)\r[0|255] \"deg C\" B", false, 1, "S", "M", 1, "2", "deg C", 1},
+    // A fourth piece before the ":" is passed over; a sixth after it too.
+    {"SG_ S m1 x : 3|8@1+ (1,0) [0|255] \"\" A extra", false, 1, "S", "m1", 3, "1", "", 1},
+    {kLongBody.c_str(), false, 1, "S", " ", 0, "1",
+     "uuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuu", 2},
+    {"SG_ S : 0|8 @1+ (1,0) [0|255] \"\" A", false, 1, "S", " ", 0, "1", "", 1},
+    // A second ":" cuts the line in three: malformed, no signal.
+    {"SG_ S : 0|8@1+ (1,0) [0|255] \"m:s\" A", false, 12, nullptr, "", 0, "", "", 0},
+    {"SG_ S : 0|8@1+ (1,0) [0|255] \"m:s\" A", true, 2, nullptr, "", 0, "", "", 0},
+    // A quote left open takes the rest of the line into the unit: four pieces.
+    {"SG_ S : 0|8@1+ (1,0) [0|255] \"km/h A", false, 12, "S", " ", 0, "", "", 0},
+    {"SG_ S : 0|8@1+ (1,0) [0|255] \"km/h A", true, 2, "S", " ", 0, "1", "\"km/h A", 0},
+    {"SG_ S : 0|8 @1+ (1,0) [0|255] \"\"", true, 2, "S", " ", 0, "1", "", 0},
+    {"SG_ S : 0|8@1+ (1E-05,0) [0|255] \"\" \"A\"", false, 2, "S", " ", 0, "1E-05", "", 0}};
+
+INSTANTIATE_TEST_SUITE_P(Forms, DbcSignalLine, ::testing::ValuesIn(kForms));
 
 TEST(DbcMessageIndex, FirstMessageOfAnIdentifierOrNameAcrossGrowthAndRenames) {
     TempFolder folder;
@@ -134,14 +125,12 @@ TEST(DbcMessageIndex, FirstMessageOfAnIdentifierOrNameAcrossGrowthAndRenames) {
         EXPECT_EQ(file.FindMessage(("M" + std::to_string(i)).c_str()), byId);
     }
     EXPECT_STREQ(file.FindMessage(7919u)->GetName(), "M1");
-    EXPECT_EQ(file.FindMessage("M3"), file.GetMessage(3));
-    EXPECT_EQ(file.FindMessage("Twin"), file.GetMessage(200));
-    EXPECT_EQ(file.FindMessage(1u), nullptr);
-    EXPECT_EQ(file.FindMessage("M200"), nullptr);
+    QM_EXPECT_FIELDS(file, (FindMessage("M3"), file.GetMessage(3)),
+                     (FindMessage("Twin"), file.GetMessage(200)), (FindMessage(1u), nullptr),
+                     (FindMessage("M200"), nullptr));
     ASSERT_TRUE(file.SetMessageName(14u * 7919, "Renamed"));
-    EXPECT_EQ(file.FindMessage("Renamed"), file.GetMessage(14));
-    EXPECT_EQ(file.FindMessage("M14"), nullptr);
-    EXPECT_EQ(file.FindMessage(14u * 7919), file.GetMessage(14));
+    QM_EXPECT_FIELDS(file, (FindMessage("Renamed"), file.GetMessage(14)),
+                     (FindMessage("M14"), nullptr), (FindMessage(14u * 7919), file.GetMessage(14)));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #pragma once
-// Helpers shared by the DBC tests: files in a private temporary folder, loading inline texts,
-// and a deep comparison of two models.
+// Helpers shared by the DBC tests: temporary files, loading and saving texts.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,6 +31,14 @@ inline bool LoadText(NetConfigDbcFile& file, const TempFolder& folder, const std
     return file.Load(path.c_str());
 }
 
+// Saves the model as folder's file name and returns the text written.
+inline std::string SavedText(NetConfigDbcFile& file, const TempFolder& folder,
+                             const std::string& name = "out.dbc") {
+    const std::string path = folder.File(name);
+    EXPECT_TRUE(file.Save(path.c_str())) << path;
+    return ReadFile(path);
+}
+
 // The messages without the timing line at the end.
 inline std::string MessagesWithoutTiming(NetConfigDbcFile& file) {
     std::string messages = file.GetMessages();
@@ -45,5 +52,6 @@ inline std::string MessagesWithoutTiming(NetConfigDbcFile& file) {
 using dbctest::LoadText;
 using dbctest::MessagesWithoutTiming;
 using dbctest::ReadFile;
+using dbctest::SavedText;
 using dbctest::TempFolder;
 using qmtest::ExpectTexts;

@@ -53,8 +53,7 @@ TEST(DbcWriter, WritesEverySectionInItsLayoutAndReadsBackIntoTheSameModel) {
     NetConfigDbcFile file;
     ASSERT_TRUE(LoadText(file, folder, LayoutInput()));
     ASSERT_EQ(file.GetStatus(), 1u) << file.GetMessages();
-    ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
-    EXPECT_EQ(ReadFile(folder.File("out.dbc")), kLayoutExpected);
+    EXPECT_EQ(SavedText(file, folder), kLayoutExpected);
     NetConfigDbcFile reread;
     ASSERT_TRUE(reread.Load(folder.File("out.dbc").c_str()));
     EXPECT_EQ(reread.GetStatus(), 1u) << reread.GetMessages();
@@ -62,43 +61,26 @@ TEST(DbcWriter, WritesEverySectionInItsLayoutAndReadsBackIntoTheSameModel) {
 }
 
 TEST(DbcWriter, NumbersKeepTheirForm) {
-    struct Case {
-        const char* text;
-        const char* written;
-    };
-    const Case cases[] = {
-        {"0.5", "0.5"},
-        {"-10", "-10"},
-        {"0.100", "0.100"},
-        {"1.", "1"},
-        {"1E-05", "1E-5"},
-        {"1e-05", "1E-5"},
-        {"1.50E-005", "1.50E-5"},
-        {"5.96e-8", "5.96E-8"},
-        {"1.84467440737096E+019", "1.84467440737096E+19"},
-        {"0E-5", "0E-5"},
-        {"0.0E+00", "0E-1"},
-        {"-2.5E3", "-2.5E+3"},
+    // Pairs: a text, then the form it is written in.
+    const char* const cases[] = {
+        "0.5", "0.5", "-10", "-10", "0.100", "0.100", "1.", "1", "1E-05", "1E-5", "1e-05", "1E-5",
+        "1.50E-005", "1.50E-5", "5.96e-8", "5.96E-8", "1.84467440737096E+019",
+        "1.84467440737096E+19", "0E-5", "0E-5", "0.0E+00", "0E-1", "-2.5E3", "-2.5E+3",
         // Mantissas with more than one digit before the point keep their value.
-        {"12E-3", "1.2E-2"},
-        {"15E1", "1.5E+2"},
-        {"-25E-1", "-2.5E+0"},
-        {"1234E2", "1.234E+5"},
-        {"12.5E-3", "1.25E-2"},
-        {"0.0125E1", "1.25E-1"},
-        {"123456789012", "123456789012"},
-    };
-    for (const Case& c : cases) {
+        "12E-3", "1.2E-2", "15E1", "1.5E+2", "-25E-1", "-2.5E+0", "1234E2", "1.234E+5", "12.5E-3",
+        "1.25E-2", "0.0125E1", "1.25E-1", "123456789012", "123456789012"};
+    for (size_t i = 0; i < std::size(cases); i += 2) {
+        SCOPED_TRACE(cases[i]);
         qm::dbc::DbcNumber number;
-        ASSERT_TRUE(qm::dbc::ParseDbcNumber(c.text, number)) << c.text;
+        ASSERT_TRUE(qm::dbc::ParseDbcNumber(cases[i], number));
         std::string written;
         qm::dbc::AppendDbcNumber(written, number.value, number.decimals, number.exponent);
-        EXPECT_EQ(written, c.written) << c.text;
+        EXPECT_EQ(written, cases[i + 1]);
         qm::dbc::DbcNumber again;
         ASSERT_TRUE(qm::dbc::ParseDbcNumber(written, again));
-        EXPECT_EQ(again.value, number.value) << c.text;
-        EXPECT_EQ(again.decimals, number.decimals) << c.text;
-        EXPECT_EQ(again.exponent, number.exponent) << c.text;
+        EXPECT_EQ(again.value, number.value);
+        EXPECT_EQ(again.decimals, number.decimals);
+        EXPECT_EQ(again.exponent, number.exponent);
     }
     qm::dbc::DbcNumber bad;
     EXPECT_FALSE(qm::dbc::ParseDbcNumber("abc", bad));
@@ -106,13 +88,11 @@ TEST(DbcWriter, NumbersKeepTheirForm) {
     EXPECT_FALSE(qm::dbc::ParseDbcNumber("", bad));
 }
 
-// An empty model still writes every section's frame: the fixed lines and their empty lines, and
-// the network comment.
+// An empty model still writes the fixed lines, their empty lines and the network comment.
 TEST(DbcWriter, EmptyModelWritesTheFixedLines) {
     TempFolder folder;
     NetConfigDbcFile file;
-    ASSERT_TRUE(file.Save(folder.File("empty.dbc").c_str()));
-    EXPECT_EQ(ReadFile(folder.File("empty.dbc")),
+    EXPECT_EQ(SavedText(file, folder),
               "VERSION \"\"\r\n\r\nNS_ : \r\n\r\nBS_:\r\n\r\nBU_: \r\n\r\n"
               "\r\n\r\n\r\n"                       // transmitters, variables, data
               "CM_ \"\";\r\n\r\n\r\n\r\n\r\n\r\n"  // comment groups
@@ -124,14 +104,11 @@ TEST(DbcWriter, MessageAndSignalWithoutNodesWriteNoNode) {
     NetConfigDbcFile file;
     LoadText(file, folder, "BO_ 1 M: 8 Ghost\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" Ghost\n");
     ASSERT_EQ(file.GetStatus(), 2u);
-    ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
-    const std::string text = ReadFile(folder.File("out.dbc"));
-    EXPECT_NE(text.find("BO_ 1 M: 8 Vector__XXX\r\n"), std::string::npos);
-    EXPECT_NE(text.find(" SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\r\n"), std::string::npos);
+    ExpectTexts(SavedText(file, folder), {"BO_ 1 M: 8 Vector__XXX\r\n",
+                                          " SG_ S : 0|8@1+ (1,0) [0|255] \"\" Vector__XXX\r\n"});
 }
 
-// An enumeration value stays bare only when it reads as an index (a number of at least 1, or
-// "0" itself); anything else is quoted so that it reads back as text.
+// An enumeration value stays bare only when it reads as an index ("0" or from 1); else quoted.
 TEST(DbcWriter, EnumerationValuesStayBareOnlyWhenTheyReadAsAnIndex) {
     struct Case {
         const char* value;
@@ -148,11 +125,8 @@ TEST(DbcWriter, EnumerationValuesStayBareOnlyWhenTheyReadAsAnIndex) {
                                          "BA_ \"E\" BU_ N ") +
                                  c.value + ";\n"))
             << c.value;
-        ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
-        EXPECT_NE(ReadFile(folder.File("out.dbc"))
-                      .find(std::string("BA_ \"E\" BU_ N ") + c.written + ";\r\n"),
-                  std::string::npos)
-            << c.value;
+        ExpectTexts(SavedText(file, folder),
+                    {std::string("BA_ \"E\" BU_ N ") + c.written + ";\r\n"});
     }
 }
 
@@ -164,11 +138,9 @@ TEST(DbcWriter, EnvironmentVariableNumbersHaveSixDecimals) {
                          "BU_: A B\nEV_ V: 1 [1e20|-0] \"m s\" -0.1234567 4294967295 "
                          "DUMMY_NODE_VECTOR8000 A,B;\n"));
     ASSERT_EQ(file.GetStatus(), 1u) << file.GetMessages();
-    ASSERT_TRUE(file.Save(folder.File("out.dbc").c_str()));
-    EXPECT_NE(ReadFile(folder.File("out.dbc"))
-                  .find("\r\n\r\nEV_ V: 1 [100000000000000000000.000000|-0.000000] \"m s\" "
-                        "-0.123457 4294967295 DUMMY_NODE_VECTOR8000 A, B;\r\n\r\n"),
-              std::string::npos);
+    ExpectTexts(SavedText(file, folder),
+                {"\r\n\r\nEV_ V: 1 [100000000000000000000.000000|-0.000000] \"m s\" "
+                 "-0.123457 4294967295 DUMMY_NODE_VECTOR8000 A, B;\r\n\r\n"});
 }
 
 class DbcEdits : public ::testing::Test {
@@ -197,15 +169,13 @@ TEST_F(DbcEdits, ASuccessfulEditRewritesTheFile) {
     EXPECT_EQ(Signal()->GetByteOrder(), 1u);
     EXPECT_TRUE(file_.SetSignalByteOrder(100, "S", '1'));
     QM_EXPECT_FIELDS(*Signal(), (GetByteOrder(), 2u), (GetByteOrderText(), "littleEndian"));
-    EXPECT_TRUE(file_.SetSignalFactor(100, "S", 0.25, 2));
-    EXPECT_TRUE(file_.SetSignalUnit(100, "S", "km/h"));
-    EXPECT_TRUE(file_.SetSignalName(100, "S", "Speed"));
+    QM_EXPECT_FIELDS(file_, (SetSignalFactor(100, "S", 0.25, 2), true),
+                     (SetSignalUnit(100, "S", "km/h"), true),
+                     (SetSignalName(100, "S", "Speed"), true));
     EXPECT_EQ(Signal(), nullptr);
     ASSERT_NE(Signal("Speed"), nullptr);
-    EXPECT_TRUE(file_.SetMessageName(100, "Renamed"));
-    EXPECT_TRUE(file_.SetMessageSize(100, 4));
-    EXPECT_TRUE(file_.SetMessageId(100, 0x80000123));
-    EXPECT_EQ(file_.FindMessage(100u), nullptr);
+    QM_EXPECT_FIELDS(file_, (SetMessageName(100, "Renamed"), true), (SetMessageSize(100, 4), true),
+                     (SetMessageId(100, 0x80000123), true), (FindMessage(100u), nullptr));
     EXPECT_STREQ(file_.FindMessage(0x80000123u)->GetName(), "Renamed");
     EXPECT_EQ(dbctest::ReadFile(path_),
               "VERSION \"\"\r\n\r\nNS_ : \r\n\r\nBS_:\r\n\r\nBU_: A \r\n\r\n"
@@ -216,11 +186,10 @@ TEST_F(DbcEdits, ASuccessfulEditRewritesTheFile) {
 
 TEST_F(DbcEdits, RejectedArgumentsChangeNothing) {
     const std::string before = dbctest::ReadFile(path_);
-    EXPECT_FALSE(file_.SetSignalByteOrder(100, "S", 'x'));
-    EXPECT_FALSE(file_.SetSignalValueType(100, "S", '*'));
-    EXPECT_FALSE(file_.SetSignalName(100, "Nope", "X"));
-    EXPECT_FALSE(file_.SetSignalName(100, nullptr, "X"));
-    EXPECT_FALSE(file_.SetMessageSize(7, 1));
+    QM_EXPECT_FIELDS(file_, (SetSignalByteOrder(100, "S", 'x'), false),
+                     (SetSignalValueType(100, "S", '*'), false),
+                     (SetSignalName(100, "Nope", "X"), false),
+                     (SetSignalName(100, nullptr, "X"), false), (SetMessageSize(7, 1), false));
     EXPECT_EQ(Signal()->GetByteOrder(), 2u);
     EXPECT_EQ(dbctest::ReadFile(path_), before);
 }

@@ -1,6 +1,5 @@
-// "quillmere diff" and "dump --layout": every edit of the DBC and LDF models is reported once,
-// as the field it changed; a DBC converted from an ARXML cluster compares equal to it; layouts
-// mark every bit of every signal.
+// "quillmere diff" and "dump --layout": each DBC or LDF edit is reported once as the field it
+// changed; a DBC converted from an ARXML cluster equals it; layouts mark every bit of a signal.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,41 +16,29 @@
 
 namespace {
 
-void AddKinds(const json& set, const std::string& owner, std::vector<std::string>& kinds) {
-    for (const char* list : {"added", "removed", "renamed"}) {
-        if (set.contains(list)) {
-            for (size_t i = 0; i < set[list].size(); ++i) kinds.push_back(owner + "." + list);
-        }
-    }
-}
-
-void AddFieldKinds(const json& change, const std::string& owner, std::vector<std::string>& kinds) {
-    for (const json& field : change.value("fields", json::array())) {
+// The differences below `change` as "owner.kind", e.g. "frame.length" or "signal.renamed": its
+// changed fields and attributes, then what its lists added, removed, renamed and changed.
+void AddKinds(const json& change, const std::string& owner, std::vector<std::string>& kinds) {
+    for (const json& field : change.value("fields", json::array()))
         kinds.push_back(owner + "." + field["field"].get<std::string>());
-    }
-    for (size_t i = 0; i < change.value("attributes", json::array()).size(); ++i) {
+    for (size_t i = 0; i < change.value("attributes", json::array()).size(); ++i)
         kinds.push_back(owner + ".attribute");
+    const std::pair<const char*, std::string> lists[] = {
+        {"nodes", "node"}, {"frames", "frame"}, {"signals", "signal"}};
+    for (const auto& [list, member] : lists) {
+        const json set = change.value(list, json::object());
+        for (const char* kind : {"added", "removed", "renamed"}) {
+            for (size_t i = 0; i < set.value(kind, json::array()).size(); ++i)
+                kinds.push_back(member + "." + kind);
+        }
+        for (const json& child : set.value("changed", json::array()))
+            AddKinds(child, member, kinds);
     }
 }
 
-// Every difference of a report as "owner.kind", e.g. "frame.length" or "signal.renamed".
 std::vector<std::string> DifferenceKinds(const json& report) {
     std::vector<std::string> kinds;
-    for (const json& database : report["databases"]) {
-        AddFieldKinds(database, "database", kinds);
-        for (size_t i = 0; i < database["attributes"].size(); ++i)
-            kinds.push_back("database.attribute");
-        AddKinds(database["nodes"], "node", kinds);
-        for (const json& node : database["nodes"]["changed"]) AddFieldKinds(node, "node", kinds);
-        AddKinds(database["frames"], "frame", kinds);
-        for (const json& frame : database["frames"]["changed"]) {
-            AddFieldKinds(frame, "frame", kinds);
-            AddKinds(frame["signals"], "signal", kinds);
-            for (const json& signal : frame["signals"]["changed"]) {
-                AddFieldKinds(signal, "signal", kinds);
-            }
-        }
-    }
+    for (const json& database : report["databases"]) AddKinds(database, "database", kinds);
     return kinds;
 }
 

@@ -1,6 +1,5 @@
-// "quillmere encode": payloads of the bundled examples decode back to the values given, values
-// out of range and unknown texts exit 2 naming the signal; a signal selects its corpus chain of
-// multiplexers. (The codec's encoding of every corpus frame: tests/codec/codec_corpus_test.cpp.)
+// "quillmere encode": payloads decode back to the values given, values out of range and unknown
+// texts exit 2 naming the signal, a signal selects its chain of multiplexers.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,8 +1,6 @@
-// "quillmere generate-c": the C names it makes, the byte pieces it reads off the codec's bit
-// layout, and, for every frame of every corpus DBC, LDF and ARXML file, generated code judged
-// strictly by gcc and run with a generated harness: pack must give the codec's encoding, unpack
-// the codec's decoding (of packed and of random payloads), and decode, encode and is_in_range
-// per signal the codec's physical values.
+// "quillmere generate-c": C names, byte pieces of the codec's bit layout, and for every corpus
+// frame strict gcc and a generated harness: pack, unpack, decode, encode and is_in_range must
+// agree with the codec.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -144,10 +142,9 @@ int Shell(const std::string& command) {
 
 TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
     tooltest::ScratchFolder folder("generate_c_examples");
-    const fs::path examples = fs::path(QM_SOURCE_DIR) / "examples";
     std::string sources;
     for (const char* file : {"powertrain.dbc", "body.ldf", "bus_system.arxml"}) {
-        const auto json = RunJson("generate-c " + Quote((examples / file).string()) + " -o " +
+        const auto json = RunJson("generate-c " + Quote((kExamples / file).string()) + " -o " +
                                   Quote((folder / "out").string()) + " --json");
         EXPECT_GT(json["frames"].get<int>(), 1) << file;
         sources += " " + Quote(json["source"].get<std::string>());
@@ -165,7 +162,7 @@ TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
     EXPECT_EQ(Shell(kStrictC + " -O2 -I" + Quote((folder / "out").string()) + " " +
                     Quote((folder / "main.c").string()) + sources + " -o " + Quote(program)),
               0);
-    ExpectRuns({{"generate-c " + Quote((examples / "door_ecu.cdd").string()) + " -o " +
+    ExpectRuns({{"generate-c " + Quote((kExamples / "door_ecu.cdd").string()) + " -o " +
                      Quote((folder / "cdd").string()),
                  2,
                  {},
@@ -174,10 +171,8 @@ TEST(GenerateCTool, ExamplesCompileStrictlyAtO2) {
 
 // --- The corpus: generated code against the codec. ---
 
-// Building unoptimised code costs about a second of CPU for every 20,000 generated lines (gcc
-// takes three times that), and the ten largest corpus DBC files make 800k of the million
-// lines: by default the files up to 100 KB are compiled
-// (every LDF and ARXML file and 24 of the DBC files); QM_CORPUS_FULL=1 compiles them all.
+// The ten largest DBC files make 800k of the million generated lines: by default the files up
+// to 100 KB are compiled (24 DBC files); QM_CORPUS_FULL=1 compiles them all.
 bool WholeCorpus() {
     return std::getenv("QM_CORPUS_FULL") != nullptr;
 }
@@ -201,11 +196,14 @@ std::string MaskText(const CSignal& signal) {
     return "UINT64_C(" + std::to_string(mask) + ")";
 }
 
+std::string BitsType(const CSignal& signal) {
+    return signal.typeBits == 32 ? "uint32_t" : "uint64_t";
+}
+
 // C statements: put(the raw bits of `value`), and `target` = the member of raw bits `raw`.
 std::string PutRaw(const CSignal& signal, const std::string& value) {
     if (signal.isFloat) {
-        const std::string type = signal.typeBits == 32 ? "uint32_t" : "uint64_t";
-        return "{ " + type + " bits; memcpy(&bits, &" + value +
+        return "{ " + BitsType(signal) + " bits; memcpy(&bits, &" + value +
                ", sizeof(bits)); put((uint64_t)bits & " + MaskText(signal) + "); }";
     }
     return "put((uint64_t)(int64_t)" + value + " & " + MaskText(signal) + ");";
@@ -213,7 +211,7 @@ std::string PutRaw(const CSignal& signal, const std::string& value) {
 
 std::string SetRaw(const CSignal& signal, const std::string& target, const std::string& raw) {
     if (signal.isFloat) {
-        const std::string type = signal.typeBits == 32 ? "uint32_t" : "uint64_t";
+        const std::string type = BitsType(signal);
         return "{ " + type + " bits = (" + type + ")(" + raw + "); memcpy(&" + target +
                ", &bits, sizeof(bits)); }";
     }
@@ -261,10 +259,9 @@ std::string HarnessPreamble(size_t longest) {
     return out;
 }
 
-// The checks of one subject's generated code: run_<prefix>() prints "S subject", then per frame
-// and round "P f payload a... b..." (random raw values a packed, and unpacked again as b) and
-// "D f payload raw phys in-range encoded ..." (a random payload unpacked, each signal decoded,
-// checked and encoded back).
+// The checks of one subject: run_<prefix>() prints "S subject", then per frame and round
+// "P f payload a... b..." (random raws a packed, unpacked as b) and "D f payload raw phys
+// in-range encoded ..." (a random payload unpacked, each signal decoded and encoded back).
 std::string HarnessText(const CDatabase& database, size_t subject, uint64_t seed) {
     std::string out;
     for (size_t f = 0; f < database.frames.size(); ++f) {
@@ -338,20 +335,22 @@ struct Subject {
     std::string output;
 };
 
+// A DBC or LDF file, read tolerantly.
+template <class File, class Build>
+void LoadTolerantly(Subject& subject, const Build& build) {
+    auto file = std::make_shared<File>();
+    file->SetTolerantReading(true);
+    file->Load(subject.path.string().c_str());
+    subject.catalog = build(*file);
+    subject.model = file;
+}
+
 bool LoadAsTheTool(Subject& subject) {
     const std::string path = subject.path.string();
     if (subject.format == "dbc") {
-        auto file = std::make_shared<qm::dbc::NetConfigDbcFile>();
-        file->SetTolerantReading(true);
-        file->Load(path.c_str());
-        subject.catalog = qm::codec::BuildDbcCatalog(*file);
-        subject.model = file;
+        LoadTolerantly<qm::dbc::NetConfigDbcFile>(subject, qm::codec::BuildDbcCatalog);
     } else if (subject.format == "ldf") {
-        auto file = std::make_shared<qm::ldf::NetConfigLdfFile>();
-        file->SetTolerantReading(true);
-        file->Load(path.c_str());
-        subject.catalog = qm::codec::BuildLdfCatalog(*file);
-        subject.model = file;
+        LoadTolerantly<qm::ldf::NetConfigLdfFile>(subject, qm::codec::BuildLdfCatalog);
     } else {
         auto file = std::make_shared<NetConfigArxmlFile>();
         file->SetReadingMode(kArxmlReadWholeDocument);
@@ -362,8 +361,7 @@ bool LoadAsTheTool(Subject& subject) {
     return true;
 }
 
-// Compiles the generated code of several subjects with their checks as one translation unit
-// (every C name carries its subject's prefix) and runs it; each subject gets the part of the
+// Compiles several subjects with their checks as one unit and runs it; each subject gets the
 // output after its "S" line, or the compiler's complaints.
 void BuildAndRun(const std::vector<Subject*>& batch, const fs::path& folder) {
     size_t longest = 1;
@@ -382,8 +380,7 @@ void BuildAndRun(const std::vector<Subject*>& batch, const fs::path& folder) {
     const fs::path output = folder / "output.txt";
     const std::string unitPath = Quote((folder / "unit.c").string());
     const std::string log = Quote((folder / "gcc.txt").string());
-    // gcc judges the code (its warnings come from the front end); the program is built by
-    // clang where there is one, which makes unoptimised code in a third of gcc's time.
+    // gcc judges the code; clang, where there is one, builds it in a third of gcc's time.
     static const bool haveClang = Shell("command -v clang > /dev/null 2>&1") == 0;
     const int exit = Shell(kStrictC + " -fsyntax-only " + unitPath + " > " + log + " 2>&1 && " +
                            (haveClang ? "clang" : "gcc") + kStrictFlags + " -O0 " + unitPath +
@@ -447,20 +444,17 @@ struct Tally {
 // Signals that share no payload bit with another signal the payload carries.
 std::vector<bool> Alone(const CFrame& frame, const std::vector<bool>& carried) {
     std::vector<int> users(frame.codec->size * 8, 0);
-    for (size_t i = 0; i < frame.signals.size(); ++i) {
-        if (!carried[i]) continue;
+    const auto eachBit = [&](size_t i, const auto& visit) {
         for (const ByteSegment& s : frame.signals[i].segments) {
-            for (uint32_t b = 0; b < s.width; ++b) ++users[s.byte * 8 + s.byteShift + b];
+            for (uint32_t b = 0; b < s.width; ++b) visit(users[s.byte * 8 + s.byteShift + b]);
         }
+    };
+    for (size_t i = 0; i < frame.signals.size(); ++i) {
+        if (carried[i]) eachBit(i, [](int& n) { ++n; });
     }
-    std::vector<bool> alone(frame.signals.size(), false);
+    std::vector<bool> alone = carried;
     for (size_t i = 0; i < frame.signals.size(); ++i) {
-        alone[i] = carried[i];
-        for (const ByteSegment& s : frame.signals[i].segments) {
-            for (uint32_t b = 0; b < s.width; ++b) {
-                if (users[s.byte * 8 + s.byteShift + b] > 1) alone[i] = false;
-            }
-        }
+        eachBit(i, [&](int n) { alone[i] = alone[i] && n <= 1; });
     }
     return alone;
 }
@@ -613,9 +607,8 @@ TEST(GenerateCCorpus, GeneratedCodeAgreesWithTheCodec) {
                                          << subject->output.substr(0, 4000);
         if (subject->buildExit == 0) Verify(*subject, tallies[subject->format]);
     }
-    // Every corpus file with frames (four DBC files have none), every frame but the six
-    // containers that send PDUs behind headers (no fixed layout); most signals of
-    // the random payloads decode, and most of those encode back.
+    // Every file with frames, every frame but the six containers that send PDUs behind headers;
+    // most signals of the random payloads decode, and most of those encode back.
     const Tally& dbc = tallies["dbc"];
     EXPECT_EQ(dbc.files, WholeCorpus() ? 34u : 24u);
     EXPECT_EQ(dbc.frames, WholeCorpus() ? 3198u : 765u);
@@ -626,11 +619,6 @@ TEST(GenerateCCorpus, GeneratedCodeAgreesWithTheCodec) {
     EXPECT_GT(dbc.encoded, WholeCorpus() ? 125000u : 20000u);
     EXPECT_GT(tallies["ldf"].encoded, 3500u);
     EXPECT_GT(tallies["arxml"].encoded, 1100u);
-    for (const auto& [format, tally] : tallies) {
-        std::cout << format << ": " << tally.files << " files, " << tally.frames << " frames, "
-                  << tally.packed << " packed, " << tally.roundTrips << " round trips, "
-                  << tally.decoded << " signals decoded, " << tally.encoded << " encoded\n";
-    }
 }
 
 }  // namespace

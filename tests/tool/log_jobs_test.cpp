@@ -1,7 +1,5 @@
-// Logs decoded by several workers: the output of any number of jobs and any piece size equals
-// the output of one job byte for byte (line ends, CAN FD, remote and error frames, comments,
-// Vector ASCII headers that change how later lines read); CSV tables per frame; several logs;
-// -o. And the fast text of physical doubles equals the shortest text of std::to_chars.
+// Logs decoded by several workers give the output of one job byte for byte; CSV tables per
+// frame; several logs; -o. And the fast text of physical doubles equals the shortest text.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -84,19 +83,12 @@ struct LogCase {
 };
 
 std::string MakeLog(const LogCase& kind, int repeats) {
+    using Lines = std::span<const std::string>;
+    const Lines table = kind.asc ? Lines(kAsc) : Lines(kCandump);
     std::string log;
-    const auto lines = [&](auto& table) {
-        for (int r = 0; r < repeats; ++r) {
-            for (const auto& line : table) {
-                log += line;
-                log += kind.ending == Ending::CrLf ? "\r\n" : "\n";
-            }
-        }
-    };
-    if (kind.asc) {
-        lines(kAsc);
-    } else {
-        lines(kCandump);
+    for (int r = 0; r < repeats; ++r) {
+        for (const std::string& line : table)
+            log += line + (kind.ending == Ending::CrLf ? "\r\n" : "\n");
     }
     if (kind.ending == Ending::NoFinalNewline) log.pop_back();
     return log;
@@ -190,10 +182,16 @@ INSTANTIATE_TEST_SUITE_P(Logs, LogJobsTest,
                                            LogCase{"asc_crlf_open_end", true, Ending::CrLf}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class LogCsvTest : public LogJobsTest {};
+class LogCsvTest : public LogJobsTest {
+  protected:
+    // A candump log of `repeats` rounds, LF line ends, quoted.
+    std::string PlainLog(int repeats) {
+        return Quote(Write("in.log", MakeLog({"lf", false, Ending::Lf}, repeats)).string());
+    }
+};
 
 TEST_F(LogCsvTest, OneTablePerFrameWithAColumnPerSignal) {
-    const std::string log = Quote(Write("in.log", MakeLog({"lf", false, Ending::Lf}, 1)).string());
+    const std::string log = PlainLog(1);
     const fs::path folder = scratch_ / "tables";
     const Output run = Decode("--csv -j 2 --log " + log + " -o " + Quote(folder.string()));
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -218,17 +216,14 @@ TEST_F(LogCsvTest, OneTablePerFrameWithAColumnPerSignal) {
     EXPECT_NE(Decode("--csv --log " + log).exitCode, 0);
 }
 
-// A table whose file cannot be made or written fails the run with the system's reason, when its
-// rows are written at the end and when they are written while the log is decoding (2,000
-// repeats give hundreds of KB of rows, far beyond the 16 KB let wait): the decode then stops
-// soon (before the log's counts).
+// A table that cannot be made or written fails the run with the system's reason, written at the
+// end or (2,000 repeats, far beyond the 16 KB let wait) while decoding, which then stops soon.
 TEST_F(LogCsvTest, ATableThatCannotBeWrittenFailsTheRun) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     const fs::path folder = scratch_ / "tables";
     const std::string table = (folder / "Engine.csv").string();
     for (const int repeats : {1, 2000}) {
-        const std::string log =
-            Quote(Write("in.log", MakeLog({"lf", false, Ending::Lf}, repeats)).string());
+        const std::string log = PlainLog(repeats);
         const bool early = repeats > 1;
         for (const char* jobs : {"1", "2"}) {
             fs::remove_all(folder);
@@ -251,20 +246,25 @@ TEST_F(LogCsvTest, ATableThatCannotBeWrittenFailsTheRun) {
 }
 
 TEST_F(LogCsvTest, AMissingLogIsReportedAfterTheOthers) {
-    const std::string log = Quote(Write("in.log", MakeLog({"lf", false, Ending::Lf}, 1)).string());
+    const std::string log = PlainLog(1);
     ExpectRuns({{"decode " + db_ + " --jsonl -j 2 --log " + log + " /nonexistent/x.log " + log,
                  2,
                  {"=" + Decode("--jsonl -j 1 --log " + log + " " + log).out},
                  {"cannot open log '/nonexistent/x.log'"}}});
 }
 
-// The fast path of physical doubles (a decimal written from its integer digits) must give what
-// the shortest form of std::to_chars gives, notation included: values at the edges of a digit
-// count, of trailing zeros, of the switch between fixed and scientific notation, then random.
-std::string Physical(double value, double roundScale, int decimals) {
+// The fast text of a physical double (from its integer digits) is the shortest text of
+// std::to_chars, notation included.
+bool FastTextIsShortest(double value, double roundScale, int decimals) {
     char text[qmtool::kMostNumberBytes];
-    return {text, qmtool::WritePhysicalDouble(text, value, roundScale, decimals)};
+    const std::string fast(text, qmtool::WritePhysicalDouble(text, value, roundScale, decimals));
+    std::string shortest;
+    qm::codec::AppendDouble(shortest, value);
+    EXPECT_EQ(fast, shortest) << decimals;
+    return fast == shortest;
 }
+
+// Values at the edges of a digit count, of trailing zeros, of fixed and scientific notation.
 
 TEST(PhysicalDoubleText, EqualsTheShortestText) {
     // Each with the decimals it needs and with up to three more (trailing zeros).
@@ -275,12 +275,8 @@ TEST(PhysicalDoubleText, EqualsTheShortestText) {
                             1e13,    -3e12,    12345e7,   999999999.99, 123456789.5, 1234.5678};
     for (const double value : edges) {
         const int needs = std::max(1, qm::codec::DecimalPlaces(value));
-        for (int decimals = needs; decimals <= std::min(15, needs + 3); ++decimals) {
-            const std::string fast = Physical(value, std::pow(10.0, decimals), decimals);
-            std::string shortest;
-            qm::codec::AppendDouble(shortest, value);
-            EXPECT_EQ(fast, shortest) << decimals;
-        }
+        for (int decimals = needs; decimals <= std::min(15, needs + 3); ++decimals)
+            FastTextIsShortest(value, std::pow(10.0, decimals), decimals);
     }
     std::mt19937_64 random(7);
     for (int decimals = 0; decimals <= 15; ++decimals) {
@@ -295,10 +291,7 @@ TEST(PhysicalDoubleText, EqualsTheShortestText) {
                                      static_cast<double>(integer) * 0.1 / scale,
                                      std::ldexp(static_cast<double>(random() >> 11), -40)};
             for (const double value : values) {
-                const std::string fast = Physical(value, decimals ? scale : 0.0, decimals);
-                std::string shortest;
-                qm::codec::AppendDouble(shortest, value);
-                ASSERT_EQ(fast, shortest) << decimals << " " << integer;
+                ASSERT_TRUE(FastTextIsShortest(value, decimals ? scale : 0.0, decimals)) << integer;
             }
         }
     }

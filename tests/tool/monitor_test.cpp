@@ -1,8 +1,5 @@
-// "quillmere monitor": frames fed through a socket pair (SOCK_SEQPACKET keeps each struct
-// can_frame/canfd_frame one message, as a CAN socket delivers them) are decoded as "decode
-// --log" decodes them, the table keeps the latest value of each frame, the run stops at the end
-// of the source, after --count frames and on SIGTERM. A vcan interface is used when the kernel
-// lets the test create one.
+// "quillmere monitor" on frames from a socket pair (SOCK_SEQPACKET: one frame a message) or a
+// vcan interface: decoding as "decode --log", the table, and stopping at end, --count, SIGTERM.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/can.h>
@@ -28,7 +25,8 @@
 namespace monitor {
 namespace {
 
-const std::string kDbc = Quote((fs::path(QM_SOURCE_DIR) / "examples" / "powertrain.dbc").string());
+const std::string kDbcPath = (kExamples / "powertrain.dbc").string();
+const std::string kDbc = Quote(kDbcPath);
 
 // EngineData: EngineSpeed 1500 rpm (raw 6000), CoolantTemp 90 degC (raw 130).
 const std::vector<uint8_t> kEngine1500 = {0x70, 0x17, 0x82, 0, 0, 0, 0, 0};
@@ -81,6 +79,17 @@ std::vector<json> JsonLines(const std::string& text) {
     return lines;
 }
 
+// The monitor's run on the frames sent, the writer closed after them unless `keepOpen`.
+template <class... Frames>
+Output Monitor(const std::string& options, bool keepOpen, const Frames&... frames) {
+    FramePipe pipe;
+    (pipe.Send(frames), ...);
+    if (!keepOpen) pipe.CloseWriter();
+    const Output result = RunTool("monitor " + kDbc + options + pipe.FdOption());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    return result;
+}
+
 double Physical(const json& frame, const std::string& signal) {
     for (const json& entry : frame["signals"]) {
         if (entry["name"] == signal) return entry["physical"].get<double>();
@@ -90,24 +99,17 @@ double Physical(const json& frame, const std::string& signal) {
 }
 
 TEST(MonitorSocketPair, DecodesEveryKnownFrameAndCountsTheRest) {
-    FramePipe pipe;
-    pipe.Send(Classic(0x100, kEngine1500));
-    pipe.Send(Classic(0x18FEF000 | CAN_EFF_FLAG, kAmbientMinus5));
-    pipe.Send(Classic(0x100 | CAN_RTR_FLAG, {}));
-    pipe.Send(Classic(0x7AB, {1, 2}));
-    pipe.Send(Classic<canfd_frame>(0x100, kEngine2000));
-    pipe.Send(Classic(0x100, {0x70}));  // too short for all but nothing
-    pipe.CloseWriter();
-    const auto result = RunTool("monitor " + kDbc + " --json" + pipe.FdOption());
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    // The last frame is too short for all but nothing.
+    const auto result = Monitor(" --json", false, Classic(0x100, kEngine1500),
+                                Classic(0x18FEF000 | CAN_EFF_FLAG, kAmbientMinus5),
+                                Classic(0x100 | CAN_RTR_FLAG, {}), Classic(0x7AB, {1, 2}),
+                                Classic<canfd_frame>(0x100, kEngine2000), Classic(0x100, {0x70}));
     const auto lines = JsonLines(result.out);
     ASSERT_EQ(lines.size(), 4u) << result.out;
-    EXPECT_EQ(lines[0]["name"], "EngineData");
-    EXPECT_EQ(lines[0]["extended"], false);
+    ExpectJsonHas(lines[0], R"({"name": "EngineData", "extended": false})");
     EXPECT_DOUBLE_EQ(Physical(lines[0], "EngineSpeed"), 1500.0);
     EXPECT_DOUBLE_EQ(Physical(lines[0], "CoolantTemp"), 90.0);
-    EXPECT_EQ(lines[1]["name"], "DashboardStatus");
-    EXPECT_EQ(lines[1]["extended"], true);
+    ExpectJsonHas(lines[1], R"({"name": "DashboardStatus", "extended": true})");
     EXPECT_DOUBLE_EQ(Physical(lines[1], "AmbientTemp"), -5.0);
     EXPECT_DOUBLE_EQ(Physical(lines[2], "EngineSpeed"), 2000.0);  // the CAN FD frame
     EXPECT_EQ(lines[3].value("truncated", false), true);
@@ -118,11 +120,7 @@ TEST(MonitorSocketPair, DecodesEveryKnownFrameAndCountsTheRest) {
 
 // The text lines are those of "decode --log" for the same frame.
 TEST(MonitorSocketPair, TextLinesAreThoseOfDecode) {
-    FramePipe pipe;
-    pipe.Send(Classic(0x100, kEngine1500));
-    pipe.CloseWriter();
-    const auto monitored = RunTool("monitor " + kDbc + " --view lines" + pipe.FdOption());
-    ASSERT_EQ(monitored.exitCode, 0) << monitored.err;
+    const auto monitored = Monitor(" --view lines", false, Classic(0x100, kEngine1500));
     const auto decoded = RunTool("decode " + kDbc + " 0x100 7017820000000000");
     ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
     const size_t head = monitored.out.find(") fd");
@@ -132,25 +130,18 @@ TEST(MonitorSocketPair, TextLinesAreThoseOfDecode) {
 }
 
 TEST(MonitorSocketPair, StopsAfterCount) {
-    FramePipe pipe;
-    for (int i = 0; i < 5; ++i) pipe.Send(Classic(0x100, kEngine1500));
-    const auto result = RunTool("monitor " + kDbc + " --json --count 2" + pipe.FdOption());
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto frame = Classic(0x100, kEngine1500);
+    const auto result = Monitor(" --json --count 2", true, frame, frame, frame, frame, frame);
     EXPECT_EQ(JsonLines(result.out).size(), 2u);
 }
 
 TEST(MonitorSocketPair, TableShowsTheLatestValuesOfEachFrame) {
-    FramePipe pipe;
-    pipe.Send(Classic(0x18FEF000 | CAN_EFF_FLAG, kAmbientMinus5));
-    pipe.Send(Classic(0x100, kEngine1500));
-    pipe.Send(Classic(0x100, kEngine2000));
-    pipe.Send(Classic(0x123, {0xDE, 0xAD}));
-    pipe.CloseWriter();
-    const auto result = RunTool("monitor " + kDbc + " --view table" + pipe.FdOption());
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    // The last drawing, after the last "cursor home".
-    const std::string& out = result.out;
-    const std::string last = out.substr(out.rfind("\x1b[H"));
+    const std::string out =
+        Monitor(" --view table", false, Classic(0x18FEF000 | CAN_EFF_FLAG, kAmbientMinus5),
+                Classic(0x100, kEngine1500), Classic(0x100, kEngine2000),
+                Classic(0x123, {0xDE, 0xAD}))
+            .out;
+    const std::string last = out.substr(out.rfind("\x1b[H"));  // the last drawing
     const size_t engine = last.find("0x100  EngineData (id 256)  count 2  period ");
     const size_t unknown = last.find("0x123  (not in the database)  count 1  [2] DE AD");
     const size_t dashboard = last.find("0x18FEF000  DashboardStatus");
@@ -163,8 +154,7 @@ TEST(MonitorSocketPair, TableShowsTheLatestValuesOfEachFrame) {
                        "4 frames (3 decoded, 1 unknown)"});
 }
 
-// The tool waits on a source that stays open; SIGTERM ends it with exit 0. The signal is sent
-// once the first frame is out, so that it finds the monitor listening.
+// On a source that stays open, SIGTERM (sent once the first frame is out) ends it with exit 0.
 TEST(MonitorSocketPair, StopsCleanlyOnSigterm) {
     FramePipe pipe;
     pipe.Send(Classic(0x100, kEngine1500));
@@ -177,9 +167,8 @@ TEST(MonitorSocketPair, StopsCleanlyOnSigterm) {
         ::dup2(output[1], STDOUT_FILENO);
         const int devnull = ::open("/dev/null", O_WRONLY);
         ::dup2(devnull, STDERR_FILENO);
-        const std::string db = (fs::path(QM_SOURCE_DIR) / "examples" / "powertrain.dbc").string();
-        ::execl(QM_TOOL_PATH, QM_TOOL_PATH, "monitor", db.c_str(), "--json", "--fd", fd.c_str(),
-                static_cast<char*>(nullptr));
+        ::execl(QM_TOOL_PATH, QM_TOOL_PATH, "monitor", kDbcPath.c_str(), "--json", "--fd",
+                fd.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(output[1]);
@@ -206,21 +195,15 @@ TEST(MonitorOptions, RefusesWhatItCannotDo) {
 }
 
 // A virtual CAN interface, created for the test and removed after it.
-class VirtualCan {
-  public:
-    VirtualCan() : name_("qmvcan" + std::to_string(::getpid() % 100000)) {
-        created_ = Run("ip link add dev " + name_ + " type vcan 2>&1", reason_) &&
-                   Run("ip link set up " + name_ + " 2>&1", reason_);
+struct VirtualCan {
+    VirtualCan() {
+        created = Run("ip link add dev " + name + " type vcan 2>&1", reason) &&
+                  Run("ip link set up " + name + " 2>&1", reason);
     }
     ~VirtualCan() {
         std::string ignored;
-        Run("ip link del dev " + name_ + " 2>&1", ignored);
+        Run("ip link del dev " + name + " 2>&1", ignored);
     }
-    bool Created() const { return created_; }
-    const std::string& Reason() const { return reason_; }
-    const std::string& Name() const { return name_; }
-
-  private:
     static bool Run(const std::string& command, std::string& output) {
         FILE* pipe = ::popen(command.c_str(), "r");
         if (pipe == nullptr) return false;
@@ -228,9 +211,9 @@ class VirtualCan {
         while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
         return ::pclose(pipe) == 0;
     }
-    std::string name_;
-    std::string reason_;
-    bool created_ = false;
+    const std::string name = "qmvcan" + std::to_string(::getpid() % 100000);
+    std::string reason;
+    bool created = false;
 };
 
 int OpenRawSocket(const std::string& interface) {
@@ -250,16 +233,16 @@ int OpenRawSocket(const std::string& interface) {
 
 TEST(MonitorVcan, DecodesFramesFromAVirtualInterface) {
     const VirtualCan vcan;
-    if (!vcan.Created()) {
+    if (!vcan.created) {
         GTEST_SKIP() << "the kernel refused a vcan interface (needs root and the vcan module: "
                         "modprobe vcan): "
-                     << vcan.Reason();
+                     << vcan.reason;
     }
-    const int sender = OpenRawSocket(vcan.Name());
+    const int sender = OpenRawSocket(vcan.name);
     ASSERT_GE(sender, 0) << std::strerror(errno);
     auto monitored = std::async(std::launch::async, [&] {
         return RunTool("monitor " + kDbc + " --json --count 2 --duration 10 --interface " +
-                       vcan.Name());
+                       vcan.name);
     });
     // The monitor binds its socket after loading the database: send until it has seen both.
     for (int i = 0;
@@ -276,7 +259,7 @@ TEST(MonitorVcan, DecodesFramesFromAVirtualInterface) {
     const auto lines = JsonLines(result.out);
     ASSERT_EQ(lines.size(), 2u) << result.out;
     for (const json& line : lines) {
-        EXPECT_EQ(line["channel"], vcan.Name());
+        EXPECT_EQ(line["channel"], vcan.name);
         if (line["name"] == "EngineData") {
             EXPECT_DOUBLE_EQ(Physical(line, "EngineSpeed"), 1500.0);
         } else {

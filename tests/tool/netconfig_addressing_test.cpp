@@ -1,6 +1,5 @@
-// The network model keeps a CAN frame's addressing: "--format netconfig" reports a 29-bit
-// identifier as extended in "dump" and "decode", whether it came from a DBC file (identifier
-// bit 31) or from ARXML (CAN-ADDRESSING-MODE EXTENDED).
+// "--format netconfig" reports a 29-bit identifier as extended in "dump" and "decode", from a
+// DBC file (identifier bit 31) and from ARXML (CAN-ADDRESSING-MODE EXTENDED).
 #include <gtest/gtest.h>
 
 #include <filesystem>

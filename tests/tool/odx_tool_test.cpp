@@ -16,16 +16,11 @@ const std::string kOdxFolder = kExamples + "/door_ecu_odx";
 
 TEST(OdxTool, PdxInfoCountsDocumentsAndLayers) {
     const auto json = RunJson("info --json " + Quote(kPdx));
-    EXPECT_EQ(json["kind"], "PDX");
-    EXPECT_EQ(json["format"], "ODX_2.2.0");
-    EXPECT_EQ(json["documents"], 2);
-    ASSERT_EQ(json["ecus"].size(), 2u);
-    EXPECT_EQ(json["ecus"][0]["shortName"], "Door");
-    EXPECT_EQ(json["ecus"][0]["services"], 4);
-    EXPECT_EQ(json["ecus"][0]["dtcs"], 2);  // the DTC-DOP below the base variant
-    EXPECT_EQ(json["ecus"][1]["shortName"], "DoorFront");
-    EXPECT_EQ(json["ecus"][1]["base"], false);
-    EXPECT_EQ(json["warnings"], 0);
+    EXPECT_EQ(json["ecus"].size(), 2u);
+    // Door's DTCs: the DTC-DOP below the base variant.
+    ExpectJsonHas(json, R"({"kind": "PDX", "format": "ODX_2.2.0", "documents": 2, "warnings": 0,
+        "ecus": [{"shortName": "Door", "services": 4, "dtcs": 2},
+                 {"shortName": "DoorFront", "base": false}]})");
 }
 
 TEST(OdxTool, AFolderAndItsArchiveGiveTheSameModel) {

@@ -16,19 +16,16 @@ using qmtool::TextDecoder;
 const std::string kReplacement = "\xEF\xBF\xBD";
 
 TEST(Utf8, ValidationFollowsTheWellFormedTable) {
-    EXPECT_TRUE(IsValidUtf8(""));
-    EXPECT_TRUE(IsValidUtf8("plain"));
-    EXPECT_TRUE(IsValidUtf8("\xC2\xB0"));           // °
-    EXPECT_TRUE(IsValidUtf8("\xE2\x82\xAC"));       // €
-    EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80"));   // an emoji
-    EXPECT_TRUE(IsValidUtf8("\xF4\x8F\xBF\xBF"));   // U+10FFFF
-    EXPECT_FALSE(IsValidUtf8("\xB0"));              // lone continuation
-    EXPECT_FALSE(IsValidUtf8("\xC0\x80"));          // overlong NUL
-    EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));      // overlong
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // surrogate
-    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
-    EXPECT_FALSE(IsValidUtf8("\xE2\x82"));          // cut at the end
-    EXPECT_FALSE(IsValidUtf8("\xFF"));
+    // Empty, ASCII, the degree sign, the euro sign, an emoji, U+10FFFF.
+    for (const char* text :
+         {"", "plain", "\xC2\xB0", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"}) {
+        EXPECT_TRUE(IsValidUtf8(text)) << text;
+    }
+    // A lone continuation, overlong NUL and '/', a surrogate, beyond U+10FFFF, cut at the end.
+    for (const char* text : {"\xB0", "\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                             "\xE2\x82", "\xFF"}) {
+        EXPECT_FALSE(IsValidUtf8(text)) << text;
+    }
 }
 
 // ASCII is passed eight bytes at a time: a bad byte is found wherever it stands in or after
@@ -66,16 +63,12 @@ TEST(TextDecoder, DecidesByTheBytesUnlessTold) {
 // A file's bytes decide, the whole file read: a cp1252 byte far from the start counts.
 TEST(TextDecoder, FilesAreJudgedByAllTheirBytes) {
     const auto path = std::filesystem::temp_directory_path() / "qm_text_encoding_sniff.ldf";
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << std::string(100000, 'a') << "360\xB0";
-    }
-    EXPECT_EQ(TextDecoder::ForFile(path.string(), "").Name(), "CP1252");
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << std::string(100000, 'a') << "360\xC2\xB0";
-    }
-    EXPECT_EQ(TextDecoder::ForFile(path.string(), "").Name(), "UTF-8");
+    const auto judged = [&](const std::string& end) {
+        std::ofstream(path, std::ios::binary) << std::string(100000, 'a') << end;
+        return TextDecoder::ForFile(path.string(), "").Name();
+    };
+    EXPECT_EQ(judged("360\xB0"), "CP1252");
+    EXPECT_EQ(judged("360\xC2\xB0"), "UTF-8");
     std::filesystem::remove(path);
     EXPECT_EQ(TextDecoder::ForFile(path.string(), "").Name(), "UTF-8");  // unreadable: the default
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <stdexcept>
@@ -57,6 +58,28 @@ nlohmann::json RunJson(const std::string& arguments) {
                                  "\n" + output.err);
     }
     return nlohmann::json::parse(output.out);
+}
+
+static void ExpectHas(const nlohmann::json& actual, const nlohmann::json& expected,
+                      const std::string& at) {
+    if (expected.is_object() && actual.is_object()) {
+        for (const auto& [key, value] : expected.items()) {
+            if (value.is_null() && !actual.contains(key)) continue;
+            EXPECT_TRUE(actual.contains(key)) << "no " << at << "/" << key << " in " << actual;
+            if (actual.contains(key)) ExpectHas(actual[key], value, at + "/" + key);
+        }
+    } else if (expected.is_array() && actual.is_array()) {
+        EXPECT_LE(expected.size(), actual.size()) << at << ": " << actual;
+        for (size_t i = 0; i < std::min(expected.size(), actual.size()); ++i)
+            ExpectHas(actual[i], expected[i], at + "/" + std::to_string(i));
+    } else {
+        EXPECT_EQ(actual, expected) << at;
+    }
+}
+
+void ExpectJsonHas(const nlohmann::json& actual, const std::string& expected) {
+    SCOPED_TRACE(expected);
+    ExpectHas(actual, nlohmann::json::parse(expected), "");
 }
 
 void ExpectRuns(const std::vector<Run>& runs) {

@@ -34,6 +34,10 @@ Merged RunQuillmere(const std::string& arguments);
 // test with the tool's standard error.
 nlohmann::json RunJson(const std::string& arguments);
 
+// Every value of `expected` (JSON text) stands at its place in `actual`: members by key, array
+// items by index ({} leaves an item out), null also by its absence; other members are free.
+void ExpectJsonHas(const nlohmann::json& actual, const std::string& expected);
+
 // One run of the tool: its arguments, its exit code (-1: any but 0) and texts of its standard
 // output and standard error, as qmtest::ExpectTexts takes them.
 struct Run {
@@ -58,6 +62,7 @@ using qmtest::ReadFile;
 namespace fs = std::filesystem;
 using nlohmann::json;
 using qmtest::ExpectTexts;
+using tooltest::ExpectJsonHas;
 using tooltest::ExpectRuns;
 using tooltest::kCorpus;
 using tooltest::kExamples;
