@@ -1,7 +1,5 @@
-// Reading diagnostics as written: ODX references within their document, ODX 2.2 value
-// inheritance with NOT-INHERITED lists, parameters with their own length rules and positions,
-// response-only services, character references, the CDD language, and the message codec
-// (checked encoding, matching, decoding).
+// Reading as written: references within a document, inheritance with NOT-INHERITED lists,
+// own lengths and positions, the CDD language, and the message codec.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -28,8 +26,7 @@ CUDSService* ServiceNamed(IECU* ecu, const std::string& name) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// A small document written here: a protocol, a base variant and an ECU variant in one
-// container, referring to each other without DOCREF.
+// A protocol, a base variant and an ECU variant in one container, without DOCREF.
 
 using odx::Request;
 using odx::Service;
@@ -144,8 +141,7 @@ class AsWrittenDocument : public ::testing::Test {
 TEST_F(AsWrittenDocument, InheritanceFollowsOdxWithinTheDocument) {
     IECU* variant = EcuNamed(*library_, "Variant");
     ASSERT_NE(variant, nullptr);
-    // Own, then the base variant's without the one not inherited, then the protocol's; the
-    // response-only service stays.
+    // Own, the base's but the one not inherited, the protocol's; response-only stays.
     EXPECT_EQ(ServiceNames(variant), (std::set<std::string>{"Own", "Shared", "Session", "Layout",
                                                             "ResponseOnly", "ProtocolOnly"}));
     // The base variant (priority 3) overrides the protocol's namesake.
@@ -155,8 +151,7 @@ TEST_F(AsWrittenDocument, InheritanceFollowsOdxWithinTheDocument) {
     EXPECT_TRUE(ServiceNamed(variant, "ResponseOnly")->requests.empty());
     EXPECT_STREQ(EcuNamed(*library_, "Base")->GetLongName(), "Horn & Hazard");
 
-    // The described build: the parent reference stays unresolved within the variant, which
-    // keeps its own service only; the response-only service is dropped.
+    // Described: the parent reference stays unresolved; response-only services are dropped.
     TempFile again("as_written_exact.odx-d", Document());
     auto exact = LoadAsWritten(again.Path(), false);
     EXPECT_EQ(ServiceNames(EcuNamed(*exact, "Variant")), (std::set<std::string>{"Own"}));
@@ -169,8 +164,7 @@ TEST_F(AsWrittenDocument, DtcsFollowTheirReferencesAndInheritance) {
         for (uint64_t i = 0; i < ecu->GetDtcCount(); ++i) found.insert(ecu->GetDtc(i)->GetName());
         return found;
     };
-    // The base lists its own DTC and one of the protocol's by reference, and inherits the
-    // protocol's DTC-DOP; the variant inherits both DTC-DOPs. Each DTC once.
+    // Own DTC, one by reference and the protocol's DTC-DOP by inheritance: each DTC once.
     const std::set<std::string> all{"Own", "Shared", "ProtoOnly"};
     EXPECT_EQ(names(EcuNamed(*library_, "Base")), all);
     EXPECT_EQ(names(EcuNamed(*library_, "Variant")), all);
@@ -195,8 +189,7 @@ TEST_F(AsWrittenDocument, ParametersTakeTheirOwnLengthsAndPositions) {
 }
 
 TEST_F(AsWrittenDocument, ShortNameReferencesFindTheLayersDataObjects) {
-    // The variant's own "temp" (8 bits) hides the base's (16 bits); "session" is not inherited,
-    // so the container's first data object of that name stands in (the described rule).
+    // The variant's "temp" (8 bits) hides the base's; the not-inherited "session" falls back.
     const CUDSFunction& own =
         *ServiceNamed(EcuNamed(*library_, "Variant"), "Own")->requests.front();
     ASSERT_EQ(own.params.size(), 3u);
@@ -210,45 +203,29 @@ TEST_F(AsWrittenDocument, EncodingChecksEveryValue) {
     IECU* base = EcuNamed(*library_, "Base");
     const CUDSFunction& session = *ServiceNamed(base, "Session")->requests.front();
     const CUDSFunction& layout = *ServiceNamed(base, "Layout")->requests.front();
-    struct Case {
-        const CUDSFunction* function;
-        std::map<std::string, std::string> values;
-        const char* bytesOrError;
-    };
-    const std::vector<Case> cases = {
-        {&session, {{"Session", "Default"}}, "1001"},
-        {&session, {{"Session", "Extended & more"}}, "1003"},
-        {&session, {{"Session", "0x03"}}, "1003"},
-        {&session, {{"Session", "3"}}, "1003"},
-        {&session,
-         {{"Session", "256"}},
-         "parameter 'Session': 256 is outside its valid range 0..255"},
-        {&session,
-         {{"Session", "-1"}},
-         "parameter 'Session': -1 is outside its valid range 0..255"},
-        {&session,
-         {{"Session", "Fast"}},
-         "parameter 'Session': unknown text 'Fast'; valid texts: 'Default', 'Extended & more'"},
-        {&session, {}, "missing parameter 'Session' (valid texts: 'Default', 'Extended & more')"},
-        {&session, {{"Nope", "1"}}, "the request has no parameter 'Nope'"},
-        {&layout,
-         {{"Temp", "1e6"}},
-         "parameter 'Temp': 1e6 is outside its valid range 0..65535 (physical -40..32727.5)"},
-        {&layout, {{"Temp", "1e3"}}, "2E0200000820"},
-        {&layout, {{"Temp", "0x0102"}}, "2E0200000102"},
-        {&layout, {{"Temp", "-40"}}, "2E0200000000"},
-    };
-    for (const Case& c : cases) {
-        std::vector<uint8_t> bytes;
-        std::string error;
-        const bool ok = EncodeFunction(*c.function, c.values, bytes, error);
-        EXPECT_EQ(ok ? Hex(bytes) : error, c.bytesOrError);
-    }
+    ExpectEncodes(
+        session,
+        {{{{"Session", "Default"}}, "10 01"},
+         {{{"Session", "Extended & more"}}, "10 03"},
+         {{{"Session", "0x03"}}, "10 03"},
+         {{{"Session", "3"}}, "10 03"},
+         {{{"Session", "256"}}, "parameter 'Session': 256 is outside its valid range 0..255"},
+         {{{"Session", "-1"}}, "parameter 'Session': -1 is outside its valid range 0..255"},
+         {{{"Session", "Fast"}},
+          "parameter 'Session': unknown text 'Fast'; valid texts: 'Default', 'Extended & more'"},
+         {{}, "missing parameter 'Session' (valid texts: 'Default', 'Extended & more')"},
+         {{{"Nope", "1"}}, "the request has no parameter 'Nope'"}});
+    ExpectEncodes(
+        layout,
+        {{{{"Temp", "1e6"}},
+          "parameter 'Temp': 1e6 is outside its valid range 0..65535 (physical -40..32727.5)"},
+         {{{"Temp", "1e3"}}, "2E 02 00 00 08 20"},
+         {{{"Temp", "0x0102"}}, "2E 02 00 00 01 02"},
+         {{{"Temp", "-40"}}, "2E 02 00 00 00 00"}});
 }
 
-// A response of every kind of field whose reading CANdela tools settle: byte orders "21" and
-// "12", a signed encoding beside significant digits, a union (a coding word and its bytes) and
-// a data record behind a DIDDATAREF.
+// A response with byte orders "21" and "12", signed and significant-digit encodings, a union
+// and a record behind a DIDDATAREF.
 std::string CandelaFields() {
     auto type = [](const std::string& id, const std::string& coded) {
         return "<IDENT id='" + id + "'><CVALUETYPE " + coded + "/><PVALUETYPE df='dec'/></IDENT>";
@@ -272,21 +249,18 @@ std::string CandelaFields() {
 }
 
 TEST(AsWrittenCdd, FieldsReadAsCandelaToolsReadThem) {
-    const std::vector<uint8_t> bytes = BytesOfHex("62 1234 1234 FE 81 ABCD 0506");
     for (const bool asWritten : {true, false}) {
         SCOPED_TRACE(asWritten);
         CDiagnoseLib library;
         library.SetReadingAsWritten(asWritten ? 1 : 0);
         ASSERT_EQ(LoadCddText(library, CandelaFields()), 1);
-        auto* service =
-            dynamic_cast<CUDSService*>(library.GetEcu(0)->GetFunctionalClass(0)->GetService(0));
-        const CUDSFunction& response = *service->positiveResponses.front();
-        const auto decoded = DecodeFunction(response, bytes.data(), bytes.size());
+        const auto decoded =
+            DecodeHex(*dynamic_cast<CUDSService&>(*FirstService(library)).positiveResponses.front(),
+                      "62 1234 1234 FE 81 ABCD 0506");
         ASSERT_EQ(decoded.size(), 2u);
         const auto& fields = decoded[1].parameters;
         if (asWritten) {
-            // "21" is high byte first, "12" low byte first; "sig" is no sign; the union's views
-            // share their bytes; the record behind the identifier follows.
+            // "21" is high byte first, "12" low; "sig" is no sign; union views share bytes.
             EXPECT_EQ(Render(decoded),
                       "=62 All{Be=1234 Le=3412 S=FE U=81 Coding{Word=ABCD Bytes{Hi=AB Lo=CD}} "
                       "Rec{State=5 Pin=6}}");

@@ -16,15 +16,11 @@ class CddReader : public ::testing::Test {
     CDiagnoseLib library;
 };
 
-// Loads a document of the given data types and one service whose positive response holds the
-// given component; returns that component's parameter (null when the load fails).
+// The first parameter of the positive response holding the component (null if the load fails).
 IParam* ResponseParamOf(CDiagnoseLib& lib, const std::string& dataTypes,
                         const std::string& component) {
-    const std::string text =
-        Cdd("<DATATYPES>" + dataTypes + "</DATATYPES>" +
-            OneService("<SERVICE id='s' tmplref='st'/>", "<POS>" + component + "</POS>"));
-    if (LoadCddText(lib, text) != 1) return nullptr;
-    return lib.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetPositiveResponse(0)->GetParam(0);
+    IUDSService* service = LoadOneService(lib, dataTypes, "<POS>" + component + "</POS>");
+    return service ? service->GetPositiveResponse(0)->GetParam(0) : nullptr;
 }
 
 TEST_F(CddReader, TwoPhasesParseThenBuild) {
@@ -113,15 +109,12 @@ TEST_F(CddReader, LanguageTextRule) {
 }
 
 TEST_F(CddReader, ServiceAttributesAndMissingMessages) {
-    ASSERT_EQ(LoadCddText(library,
-                          Cdd(OneService("<SERVICE id='s' tmplref='st' act='0' mayBeExec='(1,3)'/>",
-                                         "<REQ><CONSTCOMP bl='8' v='49'/></REQ>"))),
-              1);
-    IECU* ecu = library.GetEcu(0);
-    // The instance directly under the variant and the reference to it make two classes; the
-    // dangling reference makes none.
-    ASSERT_EQ(ecu->GetFunctionalClassCount(), 2u);
-    IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
+    IUDSService* service =
+        LoadOneService(library, "", "<REQ><CONSTCOMP bl='8' v='49'/></REQ>",
+                       "<SERVICE id='s' tmplref='st' act='0' mayBeExec='(1,3)'/>");
+    ASSERT_NE(service, nullptr);
+    // The instance under the variant and its reference make two classes; a dangling one none.
+    ASSERT_EQ(library.GetEcu(0)->GetFunctionalClassCount(), 2u);
     QM_EXPECT_FIELDS(*service, (GetName(), "Inst"), (IsActive(), 0),
                      (GetSecurityExecLevels(), "1,3"));
     EXPECT_STREQ(service->GetQual(), "PS");  // no SHORTCUTQUAL: the protocol service's
@@ -138,25 +131,22 @@ TEST_F(CddReader, ServiceAttributesAndMissingMessages) {
 }
 
 TEST_F(CddReader, ServiceWithoutTemplateHasNoMessages) {
-    ASSERT_EQ(LoadCddText(library, Cdd(OneService("<SERVICE id='s' tmplref='missing'/>", ""))), 1);
-    IUDSService* service = library.GetEcu(0)->GetFunctionalClass(0)->GetService(0);
+    IUDSService* service = LoadOneService(library, "", "", "<SERVICE id='s' tmplref='missing'/>");
+    ASSERT_NE(service, nullptr);
     QM_EXPECT_FIELDS(*service, (GetRequestCount(), 0u), (GetServiceId(), 0));
     EXPECT_STREQ(service->GetSecurityExecLevels(), "2");  // from the instance
 }
 
 TEST_F(CddReader, PositionsFollowThePredecessor) {
-    ASSERT_EQ(LoadCddText(
-                  library,
-                  Cdd(OneService("<SERVICE id='s' tmplref='st'/>",
-                                 "<REQ><CONSTCOMP bl='8' v='1'/><CONSTCOMP bl='4' v='2'/>"
-                                 "<CONSTCOMP bl='4' v='3'/><CONSTCOMP bl='12' v='4'/>"
-                                 "<EOSITERCOMP minNumOfItems='2'><GAPDATAOBJ bl='8'/></EOSITERCOMP>"
-                                 "<CONSTCOMP bl='8' v='5'/></REQ>"))),
-              1);
-    IUDSFunction* request = library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetRequest(0);
+    IUDSService* service =
+        LoadOneService(library, "",
+                       "<REQ><CONSTCOMP bl='8' v='1'/><CONSTCOMP bl='4' v='2'/><CONSTCOMP bl='4' "
+                       "v='3'/><CONSTCOMP bl='12' v='4'/><EOSITERCOMP minNumOfItems='2'>"
+                       "<GAPDATAOBJ bl='8'/></EOSITERCOMP><CONSTCOMP bl='8' v='5'/></REQ>");
+    ASSERT_NE(service, nullptr);
+    IUDSFunction* request = service->GetRequest(0);
     ASSERT_EQ(request->GetParamCount(), 6u);
-    // A predecessor at a later byte wins over the bits counted from it: the repetitions of the
-    // iteration do not move the last constant.
+    // A predecessor at a later byte wins: the iteration's repetitions do not move the constant.
     const int expected[][2] = {{0, 0}, {1, 0}, {1, 4}, {2, 0}, {3, 4}, {4, 4}};
     for (size_t i = 0; i < 6; ++i) {
         SCOPED_TRACE(i);
@@ -169,12 +159,11 @@ TEST_F(CddReader, PositionsFollowThePredecessor) {
 }
 
 TEST_F(CddReader, AStaticComponentWithChildrenIsAStructure) {
-    ASSERT_EQ(LoadCddText(library, Cdd(OneService("<SERVICE id='s' tmplref='st'/>",
-                                                  "<REQ><STATICCOMP bl='8'><GAPDATAOBJ bl='8'/>"
-                                                  "<GAPDATAOBJ bl='16'/></STATICCOMP></REQ>"))),
-              1);
-    IParam* structure =
-        library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetRequest(0)->GetParam(0);
+    IUDSService* service = LoadOneService(
+        library, "",
+        "<REQ><STATICCOMP bl='8'><GAPDATAOBJ bl='8'/><GAPDATAOBJ bl='16'/></STATICCOMP></REQ>");
+    ASSERT_NE(service, nullptr);
+    IParam* structure = service->GetRequest(0)->GetParam(0);
     QM_EXPECT_FIELDS(*structure, (GetSubParamCount(), 2u), (GetBitLength(), 24));
 }
 
@@ -194,8 +183,8 @@ TEST_F(CddReader, MultiplexerCasesFromItsDataType) {
     EXPECT_EQ(mux->GetBitLength(), 16);
 }
 
-// The coded type's encoding: the text encodings give their base type, any other leaves the
-// integer of the coded length; read as written, floating-point encodings name their type.
+// Text encodings give their base type, others the integer of the coded length; as written,
+// floating-point encodings name their type.
 TEST_F(CddReader, CodedEncodingGivesTheBaseType) {
     struct Case {
         const char* coding;
@@ -256,8 +245,7 @@ TEST_F(CddReader, FaultMemoryRecordsBecomeTheValueTable) {
     }
 }
 
-// A "dtref" names an element of the data types: an element elsewhere in the document that
-// holds the id is no data type, whether or not a data type holds the id as well.
+// A "dtref" finds data types only, never another element holding the id.
 TEST_F(CddReader, DataTypesAreFoundAmongTheDataTypesOnly) {
     const std::string elsewhere =
         "<NEGRESCODES><X id='d'><CVALUETYPE bl='24'/></X><MUXDT id='m'><CASE><STRUCTURE>"
@@ -274,8 +262,7 @@ TEST_F(CddReader, DataTypesAreFoundAmongTheDataTypesOnly) {
                                                       "<POS><SIMPLEPROXYCOMP id='p' dtref='d'/>"
                                                       "<MUXCOMP id='x' dtref='m'/></POS>"))),
                   1);
-        IUDSFunction* response =
-            library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetPositiveResponse(0);
+        IUDSFunction* response = FirstService(library)->GetPositiveResponse(0);
         EXPECT_EQ(response->GetParam(0)->GetBitLength(), bits);
         EXPECT_EQ(response->GetParam(1)->GetChoiceCount(), 0u);
         if (bits == 0) {
@@ -356,8 +343,7 @@ TEST_F(CddReader, TwoLibrariesBuildOnTwoThreads) {
     for (uint64_t count : services) EXPECT_EQ(count, 5u * 3u);
 }
 
-// Instances right under the variant make their classes before the variant's diagnostic classes,
-// whatever the document order; names prefer the German text among several languages.
+// Instances under the variant make classes before diagnostic classes; German text preferred.
 TEST_F(CddReader, InstancesBeforeDiagnosticClasses) {
     const std::string variant =
         "<DIAGCLASS id='dc'><NAME><TUV xml:lang='en-US'>Class</TUV><TUV xml:lang='de'>Klasse</TUV>"

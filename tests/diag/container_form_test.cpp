@@ -1,5 +1,4 @@
-// The model's XML form: elements and attributes as written, statistics, saving through the
-// atomic replace, and reading a written model back.
+// The model's XML form: elements, attributes, statistics, saving and reading back.
 #include <gtest/gtest.h>
 
 #include "diag/diag_xml.h"
@@ -67,8 +66,7 @@ TEST_F(DiagContainerForm, StatisticsCountEveryElementBelow) {
     for (auto& ecu : library.Ecus()) node->AddChild(EcuToElement(*ecu));
     ASSERT_TRUE(library.AddStatistics(node.get()));
     EXPECT_FALSE(library.AddStatistics(nullptr));
-    // Per ECU: ECU, FunctionalClass, Service, Requests, Function, Param, ValueTable,
-    // PositiveResponses, NegativeResponses, SessionsAllowed.
+    // Per ECU: ECU, class, service, 3 lists, function, param, value table, sessions.
     EXPECT_EQ(node->GetAttribute("totalSubCount"), "20");
     EXPECT_EQ(AttributeNames(node.get()),
               (std::vector<std::string>{"version", "dateCreated", "totalSubCount",
@@ -158,12 +156,6 @@ TEST_F(DiagContainerForm, ExampleRoundTrip) {
     EXPECT_THAT(saved.Read(), HasSubstr("<ExtDocument fileName=\"readme.txt\""));
 }
 
-}  // namespace
-}  // namespace qm::diag::test
-
-namespace qm::diag::test {
-namespace {
-
 TEST_F(DiagContainerForm, HostileContainersStayBounded) {
     // Parameters nested far deeper than any model: cut, never a stack overflow.
     std::string nested;
@@ -176,8 +168,7 @@ TEST_F(DiagContainerForm, HostileContainersStayBounded) {
         "</Function></Requests></Service></FunctionalClass></ECU>"
         "</DiagnoseLib></KOVR>";
     ASSERT_EQ(library.LoadContainerText(text.c_str(), 1), 1);
-    IParam* param =
-        library.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetRequest(0)->GetParam(0);
+    IParam* param = FirstService(library)->GetRequest(0)->GetParam(0);
     int depth = 1;
     while (param->GetSubParamCount() > 0) {
         param = param->GetSubParam(0);
@@ -185,8 +176,7 @@ TEST_F(DiagContainerForm, HostileContainersStayBounded) {
     }
     EXPECT_EQ(depth, 64);
 
-    // A parameter that claims a huge repeated length encodes in bounded time and writes only
-    // what fits.
+    // A huge repeated length encodes in bounded time and writes only what fits.
     CDiagnoseLib huge;
     ASSERT_EQ(
         huge.LoadContainerText(
@@ -196,7 +186,7 @@ TEST_F(DiagContainerForm, HostileContainersStayBounded) {
             "</DiagnoseLib></KOVR>",
             1),
         1);
-    IUDSFunction* request = huge.GetEcu(0)->GetFunctionalClass(0)->GetService(0)->GetRequest(0);
+    IUDSFunction* request = FirstService(huge)->GetRequest(0);
     EXPECT_EQ(request->Encode(nullptr, 0), 65535ull * 2000000ull);
     uint8_t bytes[4] = {9, 9, 9, 9};
     request->Encode(bytes, 4);

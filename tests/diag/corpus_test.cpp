@@ -1,10 +1,5 @@
-// Every diagnostic file of the shared corpus, read both ways. As described: the format, the ECUs
-// with their services and DTCs (CDD: the model's counts and messages), the members of an archive,
-// and the model's way through the container form. As written: the requests that need no values
-// and the positive responses made from their constants decode back through the message index,
-// the requests and responses encoded from generated values decode back to those values, and the
-// services of every ECU with requests worked out by hand from the files. A few files are
-// checked by hand against what they hold.
+// Every diagnostic file of the shared corpus, read as described (format, ECUs, counts, archive
+// members, container form) and as written (message index, generated values, requests by hand).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -30,8 +25,7 @@ struct EcuPin {
 };
 
 // Through the message index: ECUs; requests without values, back to their service, to a twin;
-// positive responses made from their constants, decoded as positive responses; decodes that
-// found the bytes breaking the description.
+// positive responses from their constants, decoded as positive; decodes with a problem.
 struct IndexTrips {
     uint64_t ecus = 0, requests = 0, sameService = 0, twin = 0, responses = 0, asPositive = 0,
              problems = 0;
@@ -43,8 +37,7 @@ std::ostream& operator<<(std::ostream& out, const IndexTrips& r) {
                << ", " << r.responses << ", " << r.asPositive << ", " << r.problems << "}";
 }
 
-// From generated values: requests and positive responses that round-trip, and every failure
-// with its reason.
+// From generated values: requests and positive responses that round-trip; failures by reason.
 struct GeneratedTrips {
     size_t requests = 0, responses = 0;
     std::map<std::string, size_t> failures = {};  // reason -> count
@@ -67,18 +60,8 @@ struct CorpusRow {
         {};  // ECU, service, hex
 };
 
-// Known differences from odxtools (scripts/compare_odx_peer.py compares where it is installed),
-// each where ODX 2.2 or the file leaves the choice open or the model holds less:
-// - DYNAMIC-ENDMARKER-FIELD data objects stay unhandled (the described warning).
-// - A structure repeated by a field ends after its last parameter, not at its BYTE-SIZE.
-// - A LENGTH-KEY holds the length in bits, as the peer reads PARAM-LENGTH-INFO-TYPE.
-// - A message the description does not fit still decodes what it can, with the first problem
-//   named; the peer raises a DecodeError.
-// - Parents of equal priority offering different services of one name: the peer refuses the
-//   layer (an inheritance conflict), we keep the first parent's.
 // Services are counted after inheritance and duplicate removal; DTCs are those below each
-// variant element. Read as written, the protocols, functional groups and shared data follow the
-// variants as ECUs of their own (the index counts them).
+// variant element. As written, protocols, functional groups and shared data are ECUs too.
 const std::map<std::string, CorpusRow>& Rows() {
     static const std::map<std::string, CorpusRow> rows = {
         {"Bootloader.cdd",
@@ -94,14 +77,8 @@ const std::map<std::string, CorpusRow>& Rows() {
           .index = {3, 55, 55, 0, 55, 55, 0},
           .generated = {73, 55},
           .services = {{"Bootloader", 73}}}},
-        // Three base variants, each with one ECU variant naming its base through a DOCREF, which
-        // inherits every service of it. As written, ECU-SHARED-DATA parents are followed
-        // whatever came before them. Services whose requests differ only in values
-        // (CommunicationControl and its _NIN form, the periodic identifier's send and stop, ...)
-        // share their constant bytes: of those, the first that the bytes fit best takes them (to
-        // their end, with every text-table value named; 12 twins left). Two response parameters
-        // named ETC with different text tables: the generated values are by name, so the second
-        // gets the first's text.
+        // Three base variants with an inheriting ECU variant each; 12 requests twin an earlier
+        // one's bytes; two response parameters ETC have other text tables (values are by name).
         {"DTS_Example.pdx",
          {.ecus = {{"BV_ACM", 1, 31, 12},
                    {"EV_ACM_001", 0, 31, 0},
@@ -152,8 +129,8 @@ const std::map<std::string, CorpusRow>& Rows() {
           .services = {{"Hardi_ECU", 192}}}},
         // Communication parameters only: no variant, no ECU, no format.
         {"ISO_15765_3_CPSS.odx-cs", {.format = ""}},
-        // The variant inherits all 86 services of Door as written; the suppress-bit
-        // sub-functions are one byte with the bit, the 16-bit key follows the sub-function.
+        // As written, the variant inherits Door's 86 services; suppress-bit sub-functions are one
+        // byte, and the 16-bit key follows the sub-function.
         {"UDS-ExampleEcu-5.2.1.pdx",
          {.ecus = {{"Door", 1, 86, 6}, {"DevSample", 0, 0, 0}},
           .odxMembers = 11,
@@ -171,8 +148,7 @@ const std::map<std::string, CorpusRow>& Rows() {
           .cddRequests = {{"Control_Digital_IO_Control", "2F030003000000"},
                           {"TesterPresent_Send", "3E00"}},
           .index = {1, 7, 7, 0, 12, 12, 0},
-          // The control record behind its DIDDATAREF and the enable mask both hold an "IO
-          // State", with other value texts: the generated values are by name.
+          // Two parameters "IO State" with other value texts: the generated values are by name.
           .generated = {11,
                         11,
                         {{"request: parameter 'IO State': unknown text 'DIO_LOW'; valid texts: "
@@ -197,12 +173,8 @@ const std::map<std::string, CorpusRow>& Rows() {
           .index = {1, 0, 0, 0, 1, 1, 0},
           .generated = {1, 1},
           .services = {{"LenientECU", 1}}}},
-        // NOT-INHERITED-DIAG-COMM DiagnosticSessionControl leaves the variant 4 + its own one.
-        // The request of all parameter kinds: default 42, physical constant 100, reserved byte,
-        // dynamic, length key, table key row 1, its row's value, the system parameter. The
-        // response puts its length key after the field it measures, and its PARAM-LENGTH-INFO
-        // field names the LENGTH-KEY of the request, which the response does not hold (the peer
-        // fails to decode it too).
+        // A variant without one inherited service; the response's length field names the request's
+        // key.
         {"odx-converter_synthetic.pdx",
          {.ecus = {{"SynthECU", 1, 5, 2}, {"SynthVariantA", 0, 6, 0}},
           .odxMembers = 6,
@@ -221,13 +193,10 @@ const std::map<std::string, CorpusRow>& Rows() {
           .index = {2, 2, 2, 0, 2, 2, 0},
           .generated = {2, 2},
           .services = {{"ECUxxx", 2}}}},
-        // Communication parameters and protocols only: no ECU variant; as written its three
-        // protocols, without services.
+        // Communication parameters and protocols only: as written three protocols, no services.
         {"opensovd-cda_doip_base.pdx", {.odxMembers = 6, .index = {3, 0, 0, 0, 0, 0, 0}}},
-        // The variants' PARENT-REFs carry no DOCREF. As described they are looked up in the
-        // variant's own layer and stay unresolved: lazy keeps no service, assiduous only its own
-        // headstand. As written they inherit from the base variant of their own container; lazy
-        // does not inherit do_backward_flips and set_operation_params, assiduous adds headstand.
+        // PARENT-REFs without DOCREF: as described unresolved (lazy keeps nothing, assiduous its
+        // headstand); as written inherited from the base variant of their own container.
         {"somersault.pdx",
          {.ecus = {{"somersault_base_variant", 1, 8, 0},
                    {"somersault_lazy", 0, 0, 0},
@@ -286,10 +255,9 @@ void ExpectEcus(CDiagnoseLib& file, const std::vector<EcuPin>& pins) {
     for (size_t e = 0; e < pins.size(); ++e) {
         IECU* ecu = file.GetEcu(e);
         SCOPED_TRACE(pins[e].name);
-        EXPECT_STREQ(ecu->GetShortName(), pins[e].name);
-        EXPECT_EQ(ecu->IsJobFile(), pins[e].base);
+        QM_EXPECT_FIELDS(*ecu, (GetShortName(), std::string(pins[e].name)),
+                         (IsJobFile(), pins[e].base), (GetDtcCount(), pins[e].dtcs));
         EXPECT_EQ(ServiceCount(ecu), pins[e].services);
-        EXPECT_EQ(ecu->GetDtcCount(), pins[e].dtcs);
     }
 }
 
@@ -324,8 +292,7 @@ void ExpectPdxAsDescribed(CDiagnoseLib& file, const std::filesystem::path& path,
 // ---------------------------------------------------------------------------------------------
 // Read as written: through the message index
 
-// A positive response from its constants, with what it repeats of the request taken from the
-// request's constant form.
+// A positive response from its constants, with what it repeats taken from the request's.
 std::vector<uint8_t> ResponseBytes(const IndexedMessage& response) {
     std::vector<uint8_t> bytes = EncodeDefaults(*response.function);
     auto* request = dynamic_cast<CUDSFunction*>(response.service->GetRequest(0));
@@ -389,9 +356,8 @@ IndexTrips IndexTripsOf(CDiagnoseLib& library) {
 // ---------------------------------------------------------------------------------------------
 // Read as written: from generated values
 
-// A value for a parameter without one of its own: the first value-table text, else 0; the
-// minimum length of a variable byte field or string; the request's bytes where a response
-// parameter repeats them. Repeated fields are encoded without items and get none.
+// A value for a parameter without one: the first value-table text, else 0; the minimum length
+// of a variable field; the request's bytes where a response repeats them; no repeated items.
 void GenerateValues(const std::vector<std::unique_ptr<CParam>>& params,
                     std::map<std::string, std::string>& values,
                     const std::vector<uint8_t>& request = {}) {
@@ -428,8 +394,7 @@ void GenerateValues(const std::vector<std::unique_ptr<CParam>>& params,
     }
 }
 
-// Whether every generated value comes back from the decoded message: value-table texts as
-// texts, numbers as raw values (nested parameters too).
+// Whether every generated value comes back from the decoded message (texts or raw numbers).
 bool ValuesComeBack(const std::vector<DecodedParam>& decoded,
                     const std::map<std::string, std::string>& values, std::string& differs) {
     for (const DecodedParam& param : decoded) {
@@ -613,8 +578,7 @@ TEST_F(DiagCorpusFile, CddServicesByHand) {
 TEST_F(DiagCorpusFile, OdxOldModelVersionFile) {
     Load("Hardi_v2-r15153.odx");
     IECU* ecu = library.GetEcu(0);
-    // Every service of this file names one of its 11 functional classes: there is no "Others"
-    // (which would be the last class).
+    // Every service names one of the 11 functional classes: there is no "Others" last.
     EXPECT_EQ(ecu->GetFunctionalClassCount(), 11u);
     EXPECT_STRNE(ecu->GetFunctionalClass(10)->GetName(), "Others");
     // Every request starts with its service identifier.

@@ -116,8 +116,7 @@ void ExpectSameThroughTheContainerForm(CDiagnoseLib& original, const std::string
         "<KOVR>" + saved.Read().substr(saved.Read().find("<DiagnoseLib")) + "</KOVR>";
     CDiagnoseLib copy;
     ASSERT_EQ(copy.LoadContainerText(text.c_str(), 1), 1);
-    // Saved again before the comparison, whose getters fill in derived values (a value text
-    // taken from the value table).
+    // Saved again before the comparison, whose getters fill in derived values.
     TempFile again(name + ".again.xml");
     ASSERT_TRUE(copy.SaveXml(again.Path().c_str()));
     EXPECT_EQ(FirstDifference(StoredEcus(saved.Read()), StoredEcus(again.Read())), "");

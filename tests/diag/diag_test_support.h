@@ -1,12 +1,12 @@
 #pragma once
-// Helpers shared by the diagnostic tests: corpus paths, temporary files, and one comparison
-// of two models through their interfaces.
+// Helpers shared by the diagnostic tests: corpus, files, look-ups, codec and model comparison.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <ostream>
 #include <set>
 #include <string>
@@ -53,8 +53,7 @@ inline std::string StoredEcus(const std::string& container) {
     return container.substr(first, last - first);
 }
 
-// Empty when both texts are equal, else the first line where they differ (containers are too
-// long to print whole).
+// Empty when both texts are equal, else the first line where they differ.
 inline std::string FirstDifference(const std::string& a, const std::string& b) {
     size_t at = 0;
     while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
@@ -76,19 +75,15 @@ using qmtest::ExpectTexts;
 using qmtest::Occurrences;
 using qmtest::TempFile;
 
-// What the container form carries must read back the same: compares every such getter of
-// two models, ECU by ECU. Byte order, display format, scaling, range and default text are not
-// part of the form and are left out.
+// Compares every getter the container form carries of two models (not byte order, display
+// format, scaling, range or default text).
 void ExpectSameModel(IDiagnoseLib& expected, IDiagnoseLib& actual);
 
-// The model saved in the container form and read into a fresh library answers as the
-// original; saved again, the stored ECUs are the same text. What the form leaves out by design
-// (external documents, xmlLocation, byte order, display format, scaling, default texts) is left
-// out of the comparison.
+// Saved in the container form and read back, the model answers as the original and saves to
+// the same stored ECUs (what the form leaves out by design is not compared).
 void ExpectSameThroughTheContainerForm(CDiagnoseLib& original, const std::string& name);
 
-// Look-ups the tests share: the first service of the ECU the predicate accepts, by name, by
-// qualifier over all ECUs, the ECU of a short name, the services of an ECU, a function's bytes.
+// The first service of the ECU the predicate accepts, and look-ups built on it.
 template <typename Accept>
 IUDSService* FindService(IECU* ecu, Accept accept) {
     for (uint64_t c = 0; ecu != nullptr && c < ecu->GetFunctionalClassCount(); ++c) {
@@ -127,6 +122,10 @@ inline std::set<std::string> ServiceNames(IECU* ecu) {
     }
     return names;
 }
+// The first service of the first class of the first ECU.
+inline IUDSService* FirstService(IDiagnoseLib& library) {
+    return library.GetEcu(0)->GetFunctionalClass(0)->GetService(0);
+}
 inline uint64_t ServiceCount(IECU* ecu) {
     uint64_t count = 0;
     for (uint64_t c = 0; c < ecu->GetFunctionalClassCount(); ++c)
@@ -159,6 +158,43 @@ inline std::vector<uint8_t> BytesOfHex(const std::string& hex) {
     return bytes;
 }
 
+// The codec on bytes given as hex: decoded tree (and problem), fit, match without request.
+inline std::vector<DecodedParam> DecodeHex(const CUDSFunction& function, const std::string& hex,
+                                           std::string* problem = nullptr) {
+    const std::vector<uint8_t> bytes = BytesOfHex(hex);
+    return DecodeFunction(function, bytes.data(), bytes.size(), problem);
+}
+inline int DecodeFitHex(const CUDSFunction& function, const std::string& hex) {
+    const std::vector<uint8_t> bytes = BytesOfHex(hex);
+    return DecodeFit(function, bytes.data(), bytes.size());
+}
+inline int64_t MatchHex(const CUDSFunction& function, const std::string& hex) {
+    const std::vector<uint8_t> bytes = BytesOfHex(hex);
+    return MatchFunction(function, bytes.data(), bytes.size(), {});
+}
+// The bytes the values encode to (hex with the separator), or the error the encoding names.
+inline std::string EncodedOrError(const CUDSFunction& function,
+                                  const std::map<std::string, std::string>& values,
+                                  const char* separator = " ") {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    return EncodeFunction(function, values, bytes, error) ? Hex(bytes, separator) : error;
+}
+
+// Values to encode (with the defaults where a case gives none) and the bytes or the error.
+struct EncodeValuesCase {
+    std::map<std::string, std::string> values;
+    std::string bytesOrError;
+};
+inline void ExpectEncodes(const CUDSFunction& function, const std::vector<EncodeValuesCase>& cases,
+                          const std::map<std::string, std::string>& defaults = {}) {
+    for (const EncodeValuesCase& c : cases) {
+        std::map<std::string, std::string> values = c.values;
+        values.insert(defaults.begin(), defaults.end());
+        EXPECT_EQ(EncodedOrError(function, values), c.bytesOrError);
+    }
+}
+
 // A CDD document around the ECUDOC content.
 inline std::string Cdd(const std::string& ecuDoc,
                        const std::string& rootAttributes = "dtdvers='7.0'") {
@@ -178,8 +214,7 @@ inline std::string OneService(const std::string& serviceElement, const std::stri
            "</VAR></ECU>";
 }
 
-// A decoded tree in one line: numbers as raw hex (with their text), strings quoted, bytes in
-// hex, groups in braces and repeated items in brackets.
+// A decoded tree in one line: numbers raw hex ('text'), strings quoted, {groups}, [items].
 inline std::string Render(const std::vector<DecodedParam>& params) {
     std::string out;
     for (const DecodedParam& param : params) {
@@ -222,6 +257,18 @@ inline std::string Render(const std::vector<DecodedParam>& params) {
 inline uint8_t LoadCddText(IDiagnoseLib& library, const std::string& text) {
     const TempFile file("text.cdd", text);
     return library.LoadCddFile(file.Path().c_str(), 1);
+}
+
+// Loads the data types (none when empty) and one service whose protocol service has `body`;
+// that service, null when the load or the build fails.
+inline IUDSService* LoadOneService(IDiagnoseLib& library, const std::string& dataTypes,
+                                   const std::string& body,
+                                   const std::string& instance = "<SERVICE id='s' tmplref='st'/>") {
+    const std::string types = dataTypes.empty() ? "" : "<DATATYPES>" + dataTypes + "</DATATYPES>";
+    if (LoadCddText(library, Cdd(types + OneService(instance, body))) != 1 ||
+        library.GetEcuCount() == 0 || library.GetEcu(0)->GetFunctionalClassCount() == 0)
+        return nullptr;
+    return FirstService(library);
 }
 
 // Total counts over a model, for pinning corpus files.

@@ -1,5 +1,4 @@
-// How the model keeps its memory small: shared texts, pooled objects, and CDD data types worked
-// out once for every parameter that names them.
+// Memory: shared texts, pooled objects, CDD data types worked out once for every use.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -132,28 +131,15 @@ TEST(DiagTypes, DerivedTypeNamesAreSharedAndExact) {
     EXPECT_TRUE(ArrayTypeName(SharedText("ASCII"), 20).SharesWith(ArrayTypeName("ASCII", 20)));
 }
 
-// One service whose request holds the given components, with the given data types.
-std::string CddWithRequest(const std::string& dataTypes, const std::string& request) {
-    return Cdd("<DATATYPES>" + dataTypes + "</DATATYPES>" +
-               OneService("<SERVICE id='s' tmplref='st'/>", "<REQ>" + request + "</REQ>"));
-}
-
-// Loads and builds the CDD text and gives its only request, which must have that many
-// parameters.
-::testing::AssertionResult BuildRequest(CDiagnoseLib& library, const std::string& name,
-                                        const std::string& cdd, uint64_t params,
+// The only request of a service holding the components, which must have `params` parameters.
+::testing::AssertionResult BuildRequest(CDiagnoseLib& library, const std::string& dataTypes,
+                                        const std::string& components, uint64_t params,
                                         IUDSFunction** request) {
-    if (LoadCddText(library, cdd) != 1)
-        return ::testing::AssertionFailure() << name << " did not load";
-    IECU* ecu = library.GetEcu(0);
-    if (ecu == nullptr || ecu->GetFunctionalClassCount() == 0)
-        return ::testing::AssertionFailure() << name << " has no functional class";
-    IUDSService* service = ecu->GetFunctionalClass(0)->GetService(0);
+    IUDSService* service = LoadOneService(library, dataTypes, "<REQ>" + components + "</REQ>");
     *request = service ? service->GetRequest(0) : nullptr;
-    if (*request == nullptr) return ::testing::AssertionFailure() << name << " has no request";
+    if (*request == nullptr) return ::testing::AssertionFailure() << "no request";
     if ((*request)->GetParamCount() != params)
-        return ::testing::AssertionFailure()
-               << name << " has " << (*request)->GetParamCount() << " parameters";
+        return ::testing::AssertionFailure() << (*request)->GetParamCount() << " parameters";
     return ::testing::AssertionSuccess();
 }
 
@@ -165,11 +151,9 @@ TEST(CddDataTypes, EveryUseOfATypeGetsItsWholeDescription) {
         "<TEXTMAP s='2' e='7'><TEXT><TUV>High</TUV></TEXT></TEXTMAP></TEXTTBL>";
     CDiagnoseLib library;
     IUDSFunction* request = nullptr;
-    ASSERT_TRUE(BuildRequest(library, "types_twice.cdd",
-                             CddWithRequest(table,
-                                            "<CONSTCOMP id='a' dtref='dt' v='1'/>"
-                                            "<CONSTCOMP id='b' dtref='dt' v='2'/>"
-                                            "<CONSTCOMP id='c' dtref='dt' v='3'/>"),
+    ASSERT_TRUE(BuildRequest(library, table,
+                             "<CONSTCOMP id='a' dtref='dt' v='1'/><CONSTCOMP id='b' dtref='dt' "
+                             "v='2'/><CONSTCOMP id='c' dtref='dt' v='3'/>",
                              3, &request));
     for (uint64_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
@@ -203,12 +187,10 @@ TEST(CddDataTypes, StructuresExpandAtEveryUseAndMissingTypesWarnOnce) {
         "<IDENT id='byte'><CVALUETYPE bl='8' enc='uns'/></IDENT>";
     CDiagnoseLib library;
     IUDSFunction* request = nullptr;
-    ASSERT_TRUE(BuildRequest(library, "types_struct.cdd",
-                             CddWithRequest(types,
-                                            "<CONSTCOMP id='a' dtref='st1'/>"
-                                            "<CONSTCOMP id='b' dtref='st1'/>"
-                                            "<CONSTCOMP id='c' dtref='gone' bl='8'/>"
-                                            "<CONSTCOMP id='d' dtref='gone' bl='8'/>"),
+    ASSERT_TRUE(BuildRequest(library, types,
+                             "<CONSTCOMP id='a' dtref='st1'/><CONSTCOMP id='b' dtref='st1'/>"
+                             "<CONSTCOMP id='c' dtref='gone' bl='8'/>"
+                             "<CONSTCOMP id='d' dtref='gone' bl='8'/>",
                              4, &request));
     for (uint64_t i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
@@ -225,23 +207,20 @@ TEST(CddDataTypes, StructuresExpandAtEveryUseAndMissingTypesWarnOnce) {
 }
 
 TEST(CddDataTypes, ReferencesFindTheFirstHolderInDocumentOrder) {
-    // "dt" is held twice: by the type and, inside it, by an element that the reader completes
-    // first. Long references differ only in their last character.
+    // "dt" is also held by an inner element completed first; long references differ at the end.
     const std::string types =
         "<IDENT id='dt'><CVALUETYPE bl='16' enc='uns'/><QUAL id='dt'>inner</QUAL></IDENT>"
         "<IDENT id='a_data_type_with_a_long_name_1'><CVALUETYPE bl='12' enc='uns'/></IDENT>"
         "<IDENT id='a_data_type_with_a_long_name_2'><CVALUETYPE bl='4' enc='uns'/></IDENT>";
     CDiagnoseLib library;
     IUDSFunction* request = nullptr;
-    ASSERT_TRUE(
-        BuildRequest(library, "types_repeated.cdd",
-                     CddWithRequest(types,
-                                    "<CONSTCOMP id='a' dtref='dt'/>"
-                                    "<CONSTCOMP id='b' dtref='a_data_type_with_a_long_name_1'/>"
-                                    "<CONSTCOMP id='c' dtref='a_data_type_with_a_long_name_2'/>"
-                                    "<CONSTCOMP id='d' dtref='a_data_type_with_a_long_name_1'/>"
-                                    "<CONSTCOMP id='e' dtref='dt'/>"),
-                     5, &request));
+    ASSERT_TRUE(BuildRequest(library, types,
+                             "<CONSTCOMP id='a' dtref='dt'/>"
+                             "<CONSTCOMP id='b' dtref='a_data_type_with_a_long_name_1'/>"
+                             "<CONSTCOMP id='c' dtref='a_data_type_with_a_long_name_2'/>"
+                             "<CONSTCOMP id='d' dtref='a_data_type_with_a_long_name_1'/>"
+                             "<CONSTCOMP id='e' dtref='dt'/>",
+                             5, &request));
     const int32_t expected[] = {16, 12, 4, 12, 16};
     for (uint64_t i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
@@ -260,8 +239,7 @@ TEST(CddDataTypes, ManyTypesKeepTheirOwnFacts) {
     }
     CDiagnoseLib library;
     IUDSFunction* built = nullptr;
-    ASSERT_TRUE(
-        BuildRequest(library, "types_many.cdd", CddWithRequest(types, request), 1500, &built));
+    ASSERT_TRUE(BuildRequest(library, types, request, 1500, &built));
     for (uint64_t i = 0; i < 1500; ++i) {
         ASSERT_EQ(built->GetParam(i)->GetBitLength(), static_cast<int32_t>(1 + i % 32)) << i;
     }

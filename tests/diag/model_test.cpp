@@ -1,5 +1,4 @@
-// The diagnostic model on its own: type completion, masks and numbers, choices, encoding,
-// grouping with identifier splitting, and the edit operations of the library.
+// The model on its own: types, masks, choices, encoding, grouping and edit operations.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +8,7 @@
 
 #include "diag/diag_tables.h"
 #include "diag/diagnose_lib.h"
+#include "diag_test_support.h"
 #include "expect_fields.h"
 
 namespace qm::diag::test {
@@ -27,8 +27,7 @@ void AddEntry(CParam& param, const char* text, uint32_t start, uint32_t end) {
 }
 
 TEST(DiagTypes, BaseTypeCodeFromNameTakesTheFirstHit) {
-    // Case is ignored, "UINT" alone is a byte field, and "UINT8" is searched before "ASCII": a
-    // name holding both is UINT8.
+    // Case is ignored; "UINT" alone is a byte field; "UINT8" is searched before "ASCII".
     const std::pair<const char*, uint32_t> cases[] = {
         {"A_UINT16", 3u},    {"a_uint16", 3u},    {"UINT", 16u},      {"uint", 16u},
         {"Uint", 16u},       {"UINTX", 0u},       {"", 0u},           {"STRING", 0u},
@@ -61,8 +60,7 @@ TEST(DiagTypes, CompletionFromBitLengthAndArraySize) {
 }
 
 TEST(DiagTypes, LengthFromSubParametersLeavesThemAsTheyAre) {
-    // A sub-parameter without a length counts with the sum of its own sub-parameters, even when
-    // its type name has a default length: the sum only reads the sub-parameters.
+    // A length-less sub-parameter counts its own sub-parameters' sum, not its type's default.
     auto parent = Param("s", 0);
     parent->subParams.push_back(Param("a", 8));
     parent->subParams.push_back(Param("named", 0));
@@ -108,12 +106,10 @@ TEST(DiagValues, MasksAndNumbersInText) {
     EXPECT_EQ(param->GetBitMask(), 31u);
     EXPECT_EQ(param->bitMask, 31u);  // stored once derived
     EXPECT_EQ(param->GetValue(), 31u);
-    param->SetValueText("1A");
-    EXPECT_EQ(param->GetValue(), 0x1Au);
-    param->SetValueText("0x1B");
-    EXPECT_EQ(param->GetValue(), 0x1Bu);
-    param->SetValueText("-3");
-    EXPECT_EQ(param->GetValue(), 0u);
+    for (const auto& [text, value] : {std::pair{"1A", 0x1Au}, {"0x1B", 0x1Bu}, {"-3", 0u}}) {
+        param->SetValueText(text);
+        EXPECT_EQ(param->GetValue(), value) << text;
+    }
     param->defaultText = "zz";
     EXPECT_EQ(param->GetDefaultValue(), 0u);
     EXPECT_EQ(Param("w", 40)->GetBitMask(), 0xFFFFFFFFu);
@@ -128,8 +124,7 @@ TEST(DiagValues, ValueTextAndValueTableLookup) {
     AddEntry(*param, "reversed", 9, 2);
     AddEntry(*param, "again", 7, 7);
     EXPECT_STREQ(param->GetValueText(), "1");  // empty text takes the first entry's start
-    // The last entry whose start is at least the value and whose end at most it: entries of
-    // that one value, or ranges written the wrong way round.
+    // The last entry with start >= value >= end: single values or reversed ranges.
     bool found = true;
     EXPECT_STREQ(param->FindValueText(5, &found), "reversed");
     EXPECT_TRUE(found);
@@ -208,8 +203,7 @@ TEST(DiagEncode, BytesOfARequest) {
     EXPECT_EQ(shortBuffer[1], 0xF1);
 }
 
-// A parameter without a value writes nothing, and the cursor stays: the next one takes its place
-// (the message codec lays every parameter at its own place instead).
+// A parameter without a value writes nothing and leaves the cursor for the next one.
 TEST(DiagEncode, AParameterWithoutValueLeavesTheCursor) {
     CUDSFunction request;
     request.AddParam(Param("sid", 8, "34"));
@@ -219,22 +213,16 @@ TEST(DiagEncode, AParameterWithoutValueLeavesTheCursor) {
     auto last = Param("last", 8, "5");
     last->bytePosition = 2;
     request.AddParam(std::move(last));
-    std::vector<uint8_t> bytes(request.Encode(nullptr, 0));
-    ASSERT_EQ(bytes.size(), 3u);
-    request.Encode(bytes.data(), bytes.size());
-    EXPECT_EQ(bytes, (std::vector<uint8_t>{0x22, 5, 0}));
+    EXPECT_EQ(EncodedBytes(&request), (std::vector<uint8_t>{0x22, 5, 0}));
 }
 
 TEST(DiagEncode, BitFieldsShareAByte) {
     CUDSFunction request;
-    auto low = Param("low", 4, "5");
-    request.AddParam(std::move(low));
+    request.AddParam(Param("low", 4, "5"));
     auto high = Param("high", 4, "3");
     high->bitPosition = 4;
     request.AddParam(std::move(high));
-    uint8_t byte = 0;
-    ASSERT_EQ(request.Encode(&byte, 1), 1u);
-    EXPECT_EQ(byte, 0x35);
+    EXPECT_EQ(EncodedBytes(&request), (std::vector<uint8_t>{0x35}));
 }
 
 TEST(DiagEncode, KeyValueSelectsTheMultiplexerCase) {
@@ -251,14 +239,10 @@ TEST(DiagEncode, KeyValueSelectsTheMultiplexerCase) {
     mux->conditionalParams.push_back(Param("case two", 16, "4660"));
     mux->conditionalParams.back()->bytePosition = 1;
     request.AddParam(std::move(mux));
-    std::vector<uint8_t> bytes(request.Encode(nullptr, 0));
-    ASSERT_EQ(bytes.size(), 3u);
-    request.Encode(bytes.data(), bytes.size());
-    EXPECT_EQ(bytes, (std::vector<uint8_t>{2, 0x12, 0x34}));
+    EXPECT_EQ(EncodedBytes(&request), (std::vector<uint8_t>{2, 0x12, 0x34}));
 }
 
-// One parameter alone in a request: its bytes for widths that are not whole bytes, wider than
-// the 32-bit mask, wider than 64 bits, and at odd bit positions.
+// One parameter's bytes: partial bytes, wider than the mask or 64 bits, odd bit positions.
 struct EncodeCase {
     const char* label;
     int bits;
@@ -290,8 +274,7 @@ TEST_P(DiagEncodeWidths, WritesTheMaskedValueFromTheTop) {
 INSTANTIATE_TEST_SUITE_P(
     Widths, DiagEncodeWidths,
     ::testing::Values(
-        // The whole byte from the top first, then the low bits at the bit position in the next
-        // byte; a position that ends that byte moves the cursor past it.
+        // The top byte first, the low bits at the bit position in the next; ending a byte moves on.
         EncodeCase{"TwelveBits", 12, 7, 0, "2737", {0xAB, 0x80, 0x5A}},
         EncodeCase{"TwelveBitsInsideAByte", 12, 0, 0, "2748", {0xAB, 0x5A, 0}},
         // The mask holds 32 bits: the upper half of a 64-bit value is lost.
@@ -331,6 +314,14 @@ struct Fixture {
     }
 };
 
+// The service names of a class, in order.
+std::vector<std::string> ClassServiceNames(IFunctionalClass* cls) {
+    std::vector<std::string> names;
+    for (uint64_t s = 0; s < cls->GetServiceCount(); ++s)
+        names.push_back(cls->GetService(s)->GetName());
+    return names;
+}
+
 TEST(DiagGrouping, ServicesGroupedByIdentifierWithUnclassifiedLast) {
     Fixture f;
     f.AddService("reset", 0x11);
@@ -352,8 +343,7 @@ TEST(DiagGrouping, ServicesGroupedByIdentifierWithUnclassifiedLast) {
     EXPECT_EQ(f.ecu->GetFunctionalClass(0)->GetServiceCount(), 4u);
 }
 
-// Identifier services: split per value-table entry in identifier order, reduced to the entry
-// their description names, or renamed after a fixed identifier (zero keeps the name).
+// Identifier services: split per entry in identifier order, narrowed or renamed.
 TEST(DiagGrouping, IdentifierServicesAreSplitNarrowedOrRenamed) {
     Fixture f;
     CUDSService* read = f.AddService("Read", 0x22);
@@ -378,20 +368,16 @@ TEST(DiagGrouping, IdentifierServicesAreSplitNarrowedOrRenamed) {
     ASSERT_EQ(f.ecu->GetFunctionalClassCount(), 1u);
     IFunctionalClass* group = f.ecu->GetFunctionalClass(0);
     EXPECT_STREQ(group->GetName(), "22  Read Data By Identifier");
-    std::vector<std::string> names;
-    for (uint64_t s = 0; s < group->GetServiceCount(); ++s)
-        names.push_back(group->GetService(s)->GetName());
     // The copies in identifier order; "Zero" keeps its name and its place.
-    EXPECT_EQ(names, (std::vector<std::string>{"Zero", "0002 Part", "0100 Boot", "F187 Part",
-                                               "F18C Serial", "F190 VIN Read"}));
+    EXPECT_EQ(ClassServiceNames(group),
+              (std::vector<std::string>{"Zero", "0002 Part", "0100 Boot", "F187 Part",
+                                        "F18C Serial", "F190 VIN Read"}));
     IParam* narrowed = group->GetService(3)->GetRequest(0)->GetParam(1);
     ASSERT_EQ(narrowed->GetValueCount(), 1u);
     EXPECT_STREQ(narrowed->GetValue(0)->GetText(), "Part");
 }
 
-// A service of an identifier ID whose request lacks the identifier parameter stays as it is;
-// an identifier above four hex digits is written in full, and an entry with an empty text is
-// named by every description.
+// No identifier parameter: kept; above four hex digits: written in full; empty text: named.
 TEST(DiagGrouping, IdentifierEdgesKeepOrNameServices) {
     Fixture f;
     f.AddService("Bare", 0x2E)->desc = "no identifier";
@@ -408,13 +394,7 @@ TEST(DiagGrouping, IdentifierEdgesKeepOrNameServices) {
 
     f.library.SetGrouping(1);
     ASSERT_EQ(f.ecu->GetFunctionalClassCount(), 3u);
-    const auto names = [&](uint64_t g) {
-        IFunctionalClass* group = f.ecu->GetFunctionalClass(g);
-        std::vector<std::string> list;
-        for (uint64_t s = 0; s < group->GetServiceCount(); ++s)
-            list.push_back(group->GetService(s)->GetName());
-        return list;
-    };
+    const auto names = [&](uint64_t g) { return ClassServiceNames(f.ecu->GetFunctionalClass(g)); };
     EXPECT_EQ(names(0), (std::vector<std::string>{"0020 "}));
     EXPECT_EQ(names(1), (std::vector<std::string>{"Bare"}));
     EXPECT_EQ(names(2), (std::vector<std::string>{"12345 Wide"}));
@@ -423,9 +403,7 @@ TEST(DiagGrouping, IdentifierEdgesKeepOrNameServices) {
     EXPECT_EQ(narrowed->GetValue(0)->GetRangeStart(), 0x20u);
 }
 
-// Thousands of identifiers in one service: every copy keeps exactly its own entry (request and
-// response) and its own data record, and the split stays linear (each copy used to copy every
-// entry and erase all but one).
+// 20000 identifiers: each copy keeps only its own entries and record; the split stays linear.
 TEST(DiagGrouping, ThousandsOfIdentifiersSplitLinearlyAndKeepTheirOwnParts) {
     Fixture f;
     CUDSService* read = f.AddService("Read", 0x22);

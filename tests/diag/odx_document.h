@@ -1,7 +1,5 @@
 #pragma once
-// Small ODX documents written by the tests: data objects, parameters, messages, services and the
-// container around one base variant; and a suite fixture that reads one such document as
-// written.
+// Small ODX documents for the tests, and a suite fixture reading one as written.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -51,8 +49,7 @@ inline std::string Service(const std::string& name, const std::string& extra = "
     return "<DIAG-SERVICE ID=\"s." + name + "\"><SHORT-NAME>" + name +
            "</SHORT-NAME><REQUEST-REF ID-REF=\"rq." + name + "\"/>" + extra + "</DIAG-SERVICE>";
 }
-// A service of its own id whose request is `request` (none when empty), with what `extra` adds
-// (long name, description, references).
+// A service of its own id, request (none when empty) and `extra` (names, references).
 inline std::string Service(const std::string& id, const std::string& name,
                            const std::string& request, const std::string& extra = "") {
     return "<DIAG-SERVICE ID=\"" + id + "\"><SHORT-NAME>" + name + "</SHORT-NAME>" + extra +

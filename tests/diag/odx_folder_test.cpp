@@ -1,5 +1,4 @@
-// Folder scans on temporary folders: which files qualify, the log, recursion, rescans and the
-// pending list.
+// Folder scans: qualifying files, the log, recursion, rescans and the pending list.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,6 +16,8 @@ const std::string kOdx = "<?xml version=\"1.0\"?><ODX MODEL-VERSION=\"2.2.0\"/>"
 // A library and a fresh folder to scan.
 class OdxFolder : public ::testing::Test {
   protected:
+    std::string Folder() const { return dir.Path() + "/"; }
+    std::string All() const { return dir.Path() + "/*.*"; }
     TempDir dir;
     CDiagnoseLib library;
 };
@@ -60,11 +61,10 @@ TEST_F(OdxFolder, ScanLogsAndLoadsTheQualifyingFiles) {
 TEST_F(OdxFolder, RecursionScansSubfoldersWithTheirOwnPattern) {
     dir.Write("a.odx", kOdx);
     dir.Write("sub/deeper/e.odx", kOdx);
-    const std::string pattern = dir.Path() + "/*.*";
-    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 1, 0), 1);
-    const std::string folder = dir.Path() + "/";
+    EXPECT_EQ(library.LoadOdxFolder(All().c_str(), 1, 0), 1);
+    const std::string folder = Folder();
     EXPECT_EQ(std::string(library.GetMessages()),
-              "Analysing folder: " + pattern + "\r\nAdded file: " + folder +
+              "Analysing folder: " + All() + "\r\nAdded file: " + folder +
                   "a.odx\r\nAnalysing folder: " + folder + "sub/*.*\r\nAnalysing folder: " +
                   folder + "sub/deeper/*.*\r\nAdded file: " + folder + "sub/deeper/e.odx\r\n");
     EXPECT_EQ(library.PendingFiles().size(), 2u);
@@ -98,7 +98,7 @@ TEST_F(OdxFolder, APatternThatMatchesNothingFailsButLoadsThePendingList) {
     EXPECT_EQ(library.LoadOdxFolder((empty.Path() + "/*.*").c_str(), 0, 0), 1);
 
     // After one good scan, a failed search still loads what is pending, but reports 0.
-    EXPECT_EQ(library.LoadOdxFolder((dir.Path() + "/*.*").c_str(), 0, 0), 1);
+    EXPECT_EQ(library.LoadOdxFolder(All().c_str(), 0, 0), 1);
     EXPECT_EQ(library.LoadOdxFolder(none.c_str(), 0, 0), 0);
     EXPECT_EQ(library.SourceTree()->children.size(), 2u);
 }
@@ -106,11 +106,10 @@ TEST_F(OdxFolder, APatternThatMatchesNothingFailsButLoadsThePendingList) {
 TEST_F(OdxFolder, AFileThatDoesNotParseMakesTheResultZero) {
     dir.Write("a.odx", kOdx);
     dir.Write("b.odx", "<?xml");  // opens, but no element: still read, so still 1
-    const std::string pattern = dir.Path() + "/*.*";
-    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
-    std::filesystem::remove(dir.Path() + "/b.odx");
+    EXPECT_EQ(library.LoadOdxFolder(All().c_str(), 0, 0), 1);
+    std::filesystem::remove(Folder() + "b.odx");
     // The pending path no longer opens: the load of the list fails.
-    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 0);
+    EXPECT_EQ(library.LoadOdxFolder(All().c_str(), 0, 0), 0);
 }
 
 TEST_F(OdxFolder, LinkLoopsEnd) {
@@ -119,7 +118,7 @@ TEST_F(OdxFolder, LinkLoopsEnd) {
     std::filesystem::create_directory_symlink(dir.Path(), dir.Path() + "/a/up", error);
     std::filesystem::create_directory_symlink(dir.Path() + "/a", dir.Path() + "/a/self", error);
     if (error) GTEST_SKIP() << "no symbolic links here";
-    EXPECT_EQ(library.LoadOdxFolder((dir.Path() + "/*.*").c_str(), 1, 0), 1);
+    EXPECT_EQ(library.LoadOdxFolder(All().c_str(), 1, 0), 1);
     EXPECT_EQ(library.PendingFiles().size(), 1u);
 }
 
@@ -130,9 +129,8 @@ TEST_F(OdxFolder, ThousandsOfFilesKeepTheirOrderAndStayFast) {
         std::snprintf(name, sizeof name, "f%05d.odx", i);
         dir.Write(name, kOdx);
     }
-    const std::string pattern = dir.Path() + "/*.*";
-    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
-    EXPECT_EQ(library.LoadOdxFolder(pattern.c_str(), 0, 0), 1);
+    EXPECT_EQ(library.LoadOdxFolder(All().c_str(), 0, 0), 1);
+    EXPECT_EQ(library.LoadOdxFolder(All().c_str(), 0, 0), 1);
     ASSERT_EQ(library.PendingFiles().size(), static_cast<size_t>(kFiles));
     EXPECT_EQ(library.PendingFiles().front(), dir.Path() + "/f00000.odx");
     EXPECT_EQ(library.PendingFiles().back(), dir.Path() + "/f02999.odx");

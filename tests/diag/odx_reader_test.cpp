@@ -1,6 +1,5 @@
-// The ODX build on small documents written for the tests: inheritance and duplicate removal,
-// functional classes, sessions, every data-object kind, tables, DTCs, the messages and the
-// reference cycles that must not hang.
+// The ODX build on small documents: inheritance, classes, sessions, data objects, tables, DTCs,
+// messages and reference cycles.
 #include <gtest/gtest.h>
 
 #include "diag/diagnose_lib.h"
@@ -34,6 +33,17 @@ std::string Layer(const std::string& kind, const std::string& id, const std::str
            kind + ">";
 }
 
+// The base variant "Base" with the content, alone in its document.
+std::string BaseOdx(const std::string& content) {
+    return Odx("<BASE-VARIANTS>" + Layer("BASE-VARIANT", "BV", "Base", content) +
+               "</BASE-VARIANTS>");
+}
+
+// A layer's services and requests.
+std::string Comms(const std::string& services, const std::string& requests) {
+    return "<DIAG-COMMS>" + services + "</DIAG-COMMS><REQUESTS>" + requests + "</REQUESTS>";
+}
+
 // Loads the text as an ODX file and builds the model; the XML log is emptied first.
 class OdxBuild : public ::testing::Test {
   protected:
@@ -56,8 +66,7 @@ class OdxBuild : public ::testing::Test {
     std::unique_ptr<TempFile> file_;
 };
 
-// A base variant "Base" with services A (0x10) and B (0x11) and an ECU variant "Lazy" that
-// inherits them and overrides B by its own (0x31).
+// "Base" with A (0x10) and B (0x11); "Lazy" inherits them and overrides B (0x31).
 std::string InheritanceDocument() {
     const std::string base =
         Layer("BASE-VARIANT", "BV", "Base",
@@ -104,10 +113,7 @@ TEST_F(OdxBuild, BaseVariantsComeFirstAndOwnServicesOverrideInheritedOnes) {
 }
 
 TEST_F(OdxBuild, UnresolvedReferencesAreCountedAndTheBuildGoesOn) {
-    Build(Odx("<BASE-VARIANTS>" +
-              Layer("BASE-VARIANT", "BV", "Base",
-                    "<DIAG-COMMS>" + Service("S1", "Lost", "NOWHERE") + "</DIAG-COMMS>") +
-              "</BASE-VARIANTS>"));
+    Build(BaseOdx("<DIAG-COMMS>" + Service("S1", "Lost", "NOWHERE") + "</DIAG-COMMS>"));
     ASSERT_EQ(library.GetEcuCount(), 1u);
     EXPECT_THAT(std::string(library.GetMessages()),
                 HasSubstr("NEW: Resolved REFS:0 Unresolved REFS:1\r\n"));
@@ -118,20 +124,16 @@ TEST_F(OdxBuild, UnresolvedReferencesAreCountedAndTheBuildGoesOn) {
     EXPECT_EQ(lost->GetRequestCount(), 0u);
 }
 
-// A service without a request is read like any other (its responses report what they lack)
-// and then left out of the model; a service that shares its response still has all of it.
+// A service without a request is read, then dropped; one sharing its response keeps all of it.
 TEST_F(OdxBuild, AServiceWithoutRequestIsReadAndDropped) {
     const std::string response =
         "<POS-RESPONSES><POS-RESPONSE ID='P'><SHORT-NAME>PR</SHORT-NAME><PARAMS>"
         "<PARAM xsi:type='VALUE'><SHORT-NAME>Echo</SHORT-NAME><BYTE-POSITION>1</BYTE-POSITION>"
         "<DOP-REF ID-REF='GONE'/></PARAM></PARAMS></POS-RESPONSE></POS-RESPONSES>";
-    Build(Odx("<BASE-VARIANTS>" +
-              Layer("BASE-VARIANT", "BV", "Base",
-                    "<DIAG-COMMS>" + Service("S0", "NoRequest", "", odx::PositiveResponseRef("P")) +
-                        Service("S1", "Kept", "R", odx::PositiveResponseRef("P")) +
-                        "</DIAG-COMMS><REQUESTS>" + Request("R", Sid(0x3E)) + "</REQUESTS>" +
-                        response) +
-              "</BASE-VARIANTS>"));
+    Build(BaseOdx(Comms(Service("S0", "NoRequest", "", odx::PositiveResponseRef("P")) +
+                            Service("S1", "Kept", "R", odx::PositiveResponseRef("P")),
+                        Request("R", Sid(0x3E))) +
+                  response));
     ASSERT_EQ(library.GetEcuCount(), 1u);
     EXPECT_EQ(ServiceOf(library.GetEcu(0), "NoRequest"), nullptr);
     EXPECT_EQ(ServiceCount(library.GetEcu(0)), 1u);
@@ -158,14 +160,11 @@ TEST_F(OdxBuild, FunctionalClassesFromReferencesWithOthersLast) {
     const std::string refs2 =
         "<FUNCT-CLASS-REFS><FUNCT-CLASS-REF ID-REF='FC2'/><FUNCT-CLASS-REF "
         "ID-REF='FC1'/></FUNCT-CLASS-REFS>";
-    Build(
-        Odx("<BASE-VARIANTS>" +
-            Layer("BASE-VARIANT", "BV", "Base",
-                  classes + "<DIAG-COMMS>" + Service("S0", "Loose", "R", "") +
-                      Service("S1", "ReadIdent", "R", refs1) + Service("S2", "Memory", "R", refs2) +
-                      Service("S3", "ReadMore", "R", refs1) + "</DIAG-COMMS><REQUESTS>" +
-                      Request("R", Sid(0x22)) + "</REQUESTS>") +
-            "</BASE-VARIANTS>"));
+    Build(BaseOdx(classes +
+                  Comms(Service("S0", "Loose", "R", "") + Service("S1", "ReadIdent", "R", refs1) +
+                            Service("S2", "Memory", "R", refs2) +
+                            Service("S3", "ReadMore", "R", refs1),
+                        Request("R", Sid(0x22)))));
     IECU* ecu = library.GetEcu(0);
     ASSERT_EQ(ecu->GetFunctionalClassCount(), 3u);
     // The long name, else the short name.
@@ -177,17 +176,13 @@ TEST_F(OdxBuild, FunctionalClassesFromReferencesWithOthersLast) {
     EXPECT_STREQ(ecu->GetFunctionalClass(2)->GetService(0)->GetName(), "Loose");
 }
 
-// Shared data "Shared" (service S), base "Base" whose parents are the shared data and,
-// optionally, its own service.
+// Shared data "Shared" (service S) as parent of "Base", optionally with a service of its own.
 std::string SharedDataDocument(bool ownService) {
     const std::string shared =
         Layer("ECU-SHARED-DATA", "ESD", "Shared",
-              "<DIAG-COMMS>" + Service("ESD.S", "S", "ESD.R") + "</DIAG-COMMS><REQUESTS>" +
-                  Request("ESD.R", Sid(0x19)) + "</REQUESTS>");
-    const std::string own = ownService ? "<DIAG-COMMS>" + Service("BV.O", "Own", "BV.R") +
-                                             "</DIAG-COMMS><REQUESTS>" +
-                                             Request("BV.R", Sid(0x14)) + "</REQUESTS>"
-                                       : "";
+              Comms(Service("ESD.S", "S", "ESD.R"), Request("ESD.R", Sid(0x19))));
+    const std::string own =
+        ownService ? Comms(Service("BV.O", "Own", "BV.R"), Request("BV.R", Sid(0x14))) : "";
     const std::string base = Layer("BASE-VARIANT", "BV", "Base",
                                    own +
                                        "<PARENT-REFS><PARENT-REF ID-REF='ESD' DOCREF='Container' "
@@ -225,18 +220,16 @@ std::string ParentRef(const std::string& id, const std::string& kind,
 // Services of the layer `prefix`, each named and coded by one entry of `names`.
 std::string OwnServices(const std::string& prefix,
                         const std::vector<std::pair<std::string, int>>& names) {
-    std::string comms = "<DIAG-COMMS>";
-    std::string requests = "<REQUESTS>";
+    std::string comms, requests;
     for (const auto& [name, sid] : names) {
         comms += Service(prefix + ".S" + name, name, prefix + ".R" + name);
         requests += Request(prefix + ".R" + name, Sid(sid));
     }
-    return comms + "</DIAG-COMMS>" + requests + "</REQUESTS>";
+    return Comms(comms, requests);
 }
 
-// Every layer kind as a parent: own services first, then each parent depth first in the order
-// listed; the first of namesakes stays; shared data only while nothing was collected; the
-// not-inherited lists are not consulted.
+// Every layer kind as a parent: own services, then parents depth first; first namesake stays;
+// shared data only while nothing was collected; not-inherited lists are not consulted.
 TEST_F(OdxBuild, InheritanceThroughEveryLayerKind) {
     const std::string protocol =
         Layer("PROTOCOL", "PR", "Proto", OwnServices("PR", {{"W", 0x01}, {"X", 0x02}}));
@@ -271,13 +264,11 @@ TEST_F(OdxBuild, InheritanceThroughEveryLayerKind) {
     };
     // The base variant's shared data comes after its own services: skipped.
     expect(library.GetEcu(0), {{"X", 0x12}, {"Y", 0x13}, {"W", 0x01}});
-    // The variant's shared data comes first and is followed; the base variant's X and Y win
-    // over the protocol's and the group's namesakes.
+    // The variant's shared data comes first; the base's X and Y win over the namesakes.
     expect(library.GetEcu(1), {{"V", 0x05}, {"X", 0x12}, {"Y", 0x13}, {"W", 0x01}, {"Z", 0x04}});
 }
 
-// Layers of several documents: each document's base variants, then its ECU variants; a parent
-// in another document is found through DOCREF; the last document names the format.
+// Several documents: base variants, then ECU variants each; DOCREF finds a parent elsewhere.
 TEST_F(OdxBuild, LayersInSeveralDocuments) {
     TempFile first("odx_first.odx-d",
                    Odx("<BASE-VARIANTS>" +
@@ -324,8 +315,7 @@ TEST_F(OdxBuild, ParentRefsThatLoopEndWithALine) {
     };
     Build(Odx("<BASE-VARIANTS>" +
               Layer("BASE-VARIANT", "B1", "One",
-                    "<DIAG-COMMS>" + Service("S1", "S1", "R") + "</DIAG-COMMS><REQUESTS>" +
-                        Request("R", Sid(0x10)) + "</REQUESTS>" + parents("B2")) +
+                    Comms(Service("S1", "S1", "R"), Request("R", Sid(0x10))) + parents("B2")) +
               Layer("BASE-VARIANT", "B2", "Two",
                     "<DIAG-COMMS>" + Service("S2", "S2", "R") + "</DIAG-COMMS>" + parents("B1")) +
               Layer("BASE-VARIANT", "B3", "Self", parents("B3")) + "</BASE-VARIANTS>"));
@@ -381,16 +371,11 @@ std::string ValueParam(const std::string& name, int byte, const std::string& dop
            std::to_string(byte) + "</BYTE-POSITION>" + dopRef + "</PARAM>";
 }
 
-// One base variant with the dictionary and one service "T" whose request holds the SID 0x22
-// and the given parameters.
+// "Base" with the dictionary and service "T" whose request holds SID 0x22 and the params.
 std::string ParamDocument(const std::string& dictionary, const std::string& params,
                           const std::string& extraLayer = "") {
-    return Odx("<BASE-VARIANTS>" +
-               Layer("BASE-VARIANT", "BV", "Base",
-                     Dictionary(dictionary) + "<DIAG-COMMS>" + Service("S", "T", "R") +
-                         "</DIAG-COMMS><REQUESTS>" + Request("R", Sid(0x22) + params) +
-                         "</REQUESTS>" + extraLayer) +
-               "</BASE-VARIANTS>");
+    return BaseOdx(Dictionary(dictionary) +
+                   Comms(Service("S", "T", "R"), Request("R", Sid(0x22) + params)) + extraLayer);
 }
 
 TEST_F(OdxBuild, CodedConstantsPositionsAndFinishing) {
@@ -409,9 +394,7 @@ TEST_F(OdxBuild, CodedConstantsPositionsAndFinishing) {
     EXPECT_STREQ(sid->GetType(), "CONSTCOMP");  // SERVICE-ID semantic
     QM_EXPECT_FIELDS(*sid, (GetBaseDataType(), "A_UINT32"), (GetBaseTypeCode(), 5u),
                      (GetBitLength(), 8));
-    // Every parameter of a message takes its position from its predecessor: the identifier
-    // stated at byte 1 (no bit position) moves to byte 2; "Masked" follows it at byte 7; "Gap",
-    // stated below its predecessor, moves behind it.
+    // Positions follow the predecessor: the identifier moves to byte 2, "Masked" to 7, "Gap" to 8.
     IParam* did = RequestParam("T", 1);
     QM_EXPECT_FIELDS(*did, (GetType(), "CODED-CONST"), (GetBytePosition(), 2),
                      (GetBitPosition(), 0), (GetValue(), 61840u));
@@ -442,18 +425,15 @@ TEST_F(OdxBuild, StatedPositionsKeptWhenAsked) {
               (std::vector<uint8_t>{0x22, 0xF1, 0x90, 0x00}));
 }
 
-// Data objects by reference and by short name; references to none, and to a kind of data
-// object the build does not handle, are reported.
+// Data objects by reference and by short name; missing and unhandled ones are reported.
 TEST_F(OdxBuild, DataObjectsByReferenceAndByShortName) {
     Build(ParamDocument(
         "<DATA-OBJECT-PROPS>" + Dop("DT", "Mode", 8, TextTable()) +
             "</DATA-OBJECT-PROPS><ENV-DATA-DESCS><ENV-DATA-DESC ID='ENV'><SHORT-NAME>Env"
             "</SHORT-NAME></ENV-DATA-DESC></ENV-DATA-DESCS>",
-        ValueParam("ByRef", 1, "<DOP-REF ID-REF='DT'/>") +
-            ValueParam("ByName", 2, "<DOP-SNREF SHORT-NAME='Mode'/>") +
+        odx::Value("ByRef", 1, "DT") + ValueParam("ByName", 2, "<DOP-SNREF SHORT-NAME='Mode'/>") +
             ValueParam("Nameless", 3, "<DOP-SNREF SHORT-NAME='Nothing'/>") +
-            ValueParam("Lost", 4, "<DOP-REF ID-REF='GONE'/>") +
-            ValueParam("Env", 5, "<DOP-REF ID-REF='ENV'/>")));
+            odx::Value("Lost", 4, "GONE") + odx::Value("Env", 5, "ENV")));
     for (int index : {1, 2}) {
         IParam* param = RequestParam("T", index);
         ASSERT_EQ(param->GetValueCount(), 2u) << index;
@@ -474,55 +454,42 @@ std::string Structure(const std::string& id, const std::string& name, const std:
            "</PARAMS></STRUCTURE>";
 }
 
+// A structure's length is the sum of its parameters, whatever size it states for itself.
 TEST_F(OdxBuild, StructuresAndEndOfPduFields) {
+    const std::string pair = odx::Value("First", 0, "D8") + odx::Value("Second", 1, "D16");
     const std::string dictionary =
         "<DATA-OBJECT-PROPS>" + Dop("D8", "Byte", 8) + Dop("D16", "Word", 16) +
-        "</DATA-OBJECT-PROPS><STRUCTURES>" +
-        Structure("ST", "Pair",
-                  ValueParam("First", 0, "<DOP-REF ID-REF='D8'/>") +
-                      ValueParam("Second", 1, "<DOP-REF ID-REF='D16'/>")) +
-        "</STRUCTURES><END-OF-PDU-FIELDS><END-OF-PDU-FIELD ID='EF'><SHORT-NAME>Pairs"
+        "</DATA-OBJECT-PROPS><STRUCTURES>" + Structure("ST", "Pair", pair) +
+        "<STRUCTURE ID='SZ'><SHORT-NAME>Sized</SHORT-NAME><BYTE-SIZE>5</BYTE-SIZE><PARAMS>" + pair +
+        "</PARAMS></STRUCTURE></STRUCTURES><END-OF-PDU-FIELDS><END-OF-PDU-FIELD "
+        "ID='EF'><SHORT-NAME>Pairs"
         "</SHORT-NAME><BASIC-STRUCTURE-REF ID-REF='ST'/><MIN-NUMBER-OF-ITEMS>1"
         "</MIN-NUMBER-OF-ITEMS><MAX-NUMBER-OF-ITEMS>4</MAX-NUMBER-OF-ITEMS></END-OF-PDU-FIELD>"
         "<END-OF-PDU-FIELD ID='EB'><SHORT-NAME>Broken</SHORT-NAME><BASIC-STRUCTURE-SNREF "
         "SHORT-NAME='Missing'/></END-OF-PDU-FIELD></END-OF-PDU-FIELDS>";
-    Build(ParamDocument(dictionary, ValueParam("Record", 1, "<DOP-REF ID-REF='ST'/>") +
-                                        ValueParam("Items", 4, "<DOP-REF ID-REF='EF'/>") +
-                                        ValueParam("Bad", 10, "<DOP-REF ID-REF='EB'/>")));
+    Build(ParamDocument(dictionary, odx::Value("Record", 1, "ST") + odx::Value("Sized", 4, "SZ") +
+                                        odx::Value("Items", 7, "EF") +
+                                        odx::Value("Bad", 10, "EB")));
     IParam* record = RequestParam("T", 1);
     ASSERT_EQ(record->GetSubParamCount(), 2u);
     QM_EXPECT_FIELDS(*record->GetSubParam(1), (GetName(), "Second"), (GetBitLength(), 16));
     QM_EXPECT_FIELDS(*record, (GetBitLength(), 24), (GetBaseDataType(), "STRUCT"));
-    IParam* items = RequestParam("T", 2);
+    ASSERT_NE(RequestParam("T", 2), nullptr);
+    QM_EXPECT_FIELDS(*RequestParam("T", 2), (GetSubParamCount(), 2u), (GetBitLength(), 24),
+                     (GetBaseDataType(), "STRUCT"), (GetDataType(), "STRUCT"));
+    IParam* items = RequestParam("T", 3);
     QM_EXPECT_FIELDS(*items, (GetArraySizeMin(), 1u), (GetArraySizeMax(), 4u), (IsArray(), 1),
                      (GetSubParamCount(), 2u), (GetBitLength(), 24));
     EXPECT_THAT(Log(), HasSubstr("ODX Warning: unresolved END-OF-PDU-FIELD entry: \"Broken\"\r\n"))
         << Log();
 }
 
-// A structure's length is the sum of its parameters, whatever size it states for itself.
-TEST_F(OdxBuild, StructureLengthIsTheSumOfItsParametersNotItsByteSize) {
-    const std::string dictionary =
-        "<DATA-OBJECT-PROPS>" + Dop("D8", "Byte", 8) + Dop("D16", "Word", 16) +
-        "</DATA-OBJECT-PROPS><STRUCTURES><STRUCTURE ID='ST'><SHORT-NAME>Sized</SHORT-NAME>"
-        "<BYTE-SIZE>5</BYTE-SIZE><PARAMS>" +
-        ValueParam("First", 0, "<DOP-REF ID-REF='D8'/>") +
-        ValueParam("Second", 1, "<DOP-REF ID-REF='D16'/>") + "</PARAMS></STRUCTURE></STRUCTURES>";
-    Build(ParamDocument(dictionary, ValueParam("Record", 1, "<DOP-REF ID-REF='ST'/>")));
-    IParam* record = RequestParam("T", 1);
-    ASSERT_NE(record, nullptr);
-    QM_EXPECT_FIELDS(*record, (GetSubParamCount(), 2u), (GetBitLength(), 24),
-                     (GetBaseDataType(), "STRUCT"), (GetDataType(), "STRUCT"));
-}
-
 TEST_F(OdxBuild, SelfReferencingStructuresDoNotHang) {
-    const std::string dictionary =
-        "<STRUCTURES>" +
-        Structure("LOOP", "Loop", ValueParam("Again", 0, "<DOP-REF ID-REF='LOOP'/>")) +
-        Structure("A", "A", ValueParam("ToB", 0, "<DOP-REF ID-REF='B'/>")) +
-        Structure("B", "B", ValueParam("ToA", 0, "<DOP-REF ID-REF='A'/>")) + "</STRUCTURES>";
-    Build(ParamDocument(dictionary, ValueParam("L", 1, "<DOP-REF ID-REF='LOOP'/>") +
-                                        ValueParam("X", 2, "<DOP-REF ID-REF='A'/>")));
+    const std::string dictionary = "<STRUCTURES>" +
+                                   Structure("LOOP", "Loop", odx::Value("Again", 0, "LOOP")) +
+                                   Structure("A", "A", odx::Value("ToB", 0, "B")) +
+                                   Structure("B", "B", odx::Value("ToA", 0, "A")) + "</STRUCTURES>";
+    Build(ParamDocument(dictionary, odx::Value("L", 1, "LOOP") + odx::Value("X", 2, "A")));
     IParam* loop = RequestParam("T", 1);
     ASSERT_EQ(loop->GetSubParamCount(), 1u);
     EXPECT_EQ(loop->GetSubParam(0)->GetSubParamCount(), 0u);
@@ -539,7 +506,7 @@ TEST_F(OdxBuild, StructuresThatDoubleAtEveryLevelStopAtTheBudget) {
                                 ValueParam("L", 0, next) + ValueParam("R", 1, next));
     }
     structures += "</STRUCTURES>";
-    Build(ParamDocument(structures, ValueParam("Tree", 1, "<DOP-REF ID-REF='S0'/>")));
+    Build(ParamDocument(structures, odx::Value("Tree", 1, "S0")));
     ASSERT_EQ(library.GetEcuCount(), 1u);
     EXPECT_THAT(Log(),
                 HasSubstr("ODX Warning: parameter expansion limit reached, further parameters "
@@ -556,56 +523,53 @@ TEST_F(OdxBuild, DtcDataObjectTextsAndVariantDtcs) {
         "</LEVEL><SDGS><SDG><SDG-CAPTION ID='C'><SHORT-NAME>Action</SHORT-NAME></SDG-CAPTION>"
         "<SD>Replace sensor</SD></SDG></SDGS></DTC><DTC-REF ID-REF='D2'/><NOT-A-DTC/></DTCS>"
         "</DTC-DOP></DTC-DOPS>";
+    // A DTC data object codes its trouble codes through its computation method as well.
+    const std::string scaled =
+        "<DTC-DOPS><DTC-DOP ID='DL'><SHORT-NAME>Scaled</SHORT-NAME><DIAG-CODED-TYPE "
+        "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UINT32'><BIT-LENGTH>16</BIT-LENGTH>"
+        "</DIAG-CODED-TYPE><COMPU-METHOD><CATEGORY>LINEAR</CATEGORY><COMPU-INTERNAL-TO-PHYS>"
+        "<COMPU-SCALES><COMPU-SCALE><COMPU-RATIONAL-COEFFS><COMPU-NUMERATOR><V>1</V><V>2</V>"
+        "</COMPU-NUMERATOR><COMPU-DENOMINATOR><V>4</V></COMPU-DENOMINATOR>"
+        "</COMPU-RATIONAL-COEFFS></COMPU-SCALE></COMPU-SCALES></COMPU-INTERNAL-TO-PHYS>"
+        "</COMPU-METHOD><DTCS><DTC ID='D3'><SHORT-NAME>DTC3</SHORT-NAME><TROUBLE-CODE>7"
+        "</TROUBLE-CODE></DTC></DTCS></DTC-DOP></DTC-DOPS>";
     const std::string shared =
         "<DTC-DOPS><DTC-DOP ID='OTHER'><SHORT-NAME>Other</SHORT-NAME><DTCS><DTC ID='D2'>"
         "<SHORT-NAME>DTC2</SHORT-NAME><TROUBLE-CODE>17</TROUBLE-CODE></DTC></DTCS></DTC-DOP>"
         "</DTC-DOPS>";
-    Build(ParamDocument(dtcs + shared, ValueParam("Code", 1, "<DOP-REF ID-REF='DD'/>")));
+    Build(ParamDocument(dtcs + shared + scaled,
+                        odx::Value("Code", 1, "DD") + odx::Value("Scaled", 4, "DL")));
     IParam* code = RequestParam("T", 1);
     EXPECT_EQ(code->GetBitLength(), 24);
     ASSERT_EQ(code->GetValueCount(), 2u);
     QM_EXPECT_FIELDS(*code->GetValue(uint64_t{0}), (GetText(), "DTC1 - 4660 : Sensor open"),
                      (GetRangeStart(), 4660u));
     EXPECT_STREQ(code->GetValue(uint64_t{1})->GetText(), "DTC2 - 17");
+    IParam* scaledCode = RequestParam("T", 2);
+    ASSERT_NE(scaledCode, nullptr);
+    double factor = 0.0, divisor = 0.0, offset = 0.0;
+    ASSERT_TRUE(scaledCode->GetScaling(&factor, &divisor, &offset));
+    EXPECT_EQ(factor, 2.0);
+    EXPECT_EQ(divisor, 4.0);
+    EXPECT_EQ(offset, 1.0);
+    QM_EXPECT_FIELDS(*scaledCode, (GetBitLength(), 16), (GetValueCount(), 1u));
     // The variant's DTCs: every DTC element of every DTCS list below it.
     IECU* ecu = library.GetEcu(0);
-    ASSERT_EQ(ecu->GetDtcCount(), 2u);
+    ASSERT_EQ(ecu->GetDtcCount(), 3u);
     IDTC* first = ecu->GetDtc(0);
     QM_EXPECT_FIELDS(*first, (GetName(), "DTC1"), (GetValue(), 4660u), (GetDisp(), "P1234"),
                      (GetText(), "Sensor open"), (GetLevel(), 2u));
     ASSERT_EQ(first->GetSdCount(), 1u);
     QM_EXPECT_FIELDS(*first->GetSd(0), (GetName(), "Action"), (GetDescr(), "Replace sensor"));
     EXPECT_STREQ(ecu->GetDtc(1)->GetName(), "DTC2");
-}
-
-// A DTC data object codes its trouble codes through its computation method as well.
-TEST_F(OdxBuild, DtcDataObjectScalesThroughItsComputation) {
-    const std::string dtcs =
-        "<DTC-DOPS><DTC-DOP ID='DD'><SHORT-NAME>Faults</SHORT-NAME><DIAG-CODED-TYPE "
-        "xsi:type='STANDARD-LENGTH-TYPE' BASE-DATA-TYPE='A_UINT32'><BIT-LENGTH>16</BIT-LENGTH>"
-        "</DIAG-CODED-TYPE><COMPU-METHOD><CATEGORY>LINEAR</CATEGORY><COMPU-INTERNAL-TO-PHYS>"
-        "<COMPU-SCALES><COMPU-SCALE><COMPU-RATIONAL-COEFFS><COMPU-NUMERATOR><V>1</V><V>2</V>"
-        "</COMPU-NUMERATOR><COMPU-DENOMINATOR><V>4</V></COMPU-DENOMINATOR>"
-        "</COMPU-RATIONAL-COEFFS></COMPU-SCALE></COMPU-SCALES></COMPU-INTERNAL-TO-PHYS>"
-        "</COMPU-METHOD><DTCS><DTC ID='D1'><SHORT-NAME>DTC1</SHORT-NAME><TROUBLE-CODE>7"
-        "</TROUBLE-CODE></DTC></DTCS></DTC-DOP></DTC-DOPS>";
-    Build(ParamDocument(dtcs, ValueParam("Code", 1, "<DOP-REF ID-REF='DD'/>")));
-    IParam* code = RequestParam("T", 1);
-    ASSERT_NE(code, nullptr);
-    double factor = 0.0, divisor = 0.0, offset = 0.0;
-    ASSERT_TRUE(code->GetScaling(&factor, &divisor, &offset));
-    EXPECT_EQ(factor, 2.0);
-    EXPECT_EQ(divisor, 4.0);
-    EXPECT_EQ(offset, 1.0);
-    QM_EXPECT_FIELDS(*code, (GetBitLength(), 16), (GetValueCount(), 1u));
+    EXPECT_STREQ(ecu->GetDtc(2)->GetName(), "DTC3");
 }
 
 TEST_F(OdxBuild, MultiplexerCasesAndDefault) {
     const std::string dictionary =
         "<DATA-OBJECT-PROPS>" + Dop("D8", "Byte", 8) + Dop("D16", "Word", 16) +
-        "</DATA-OBJECT-PROPS><STRUCTURES>" +
-        Structure("S1", "One", ValueParam("V1", 0, "<DOP-REF ID-REF='D8'/>")) +
-        Structure("S2", "Two", ValueParam("V2", 0, "<DOP-REF ID-REF='D16'/>")) +
+        "</DATA-OBJECT-PROPS><STRUCTURES>" + Structure("S1", "One", odx::Value("V1", 0, "D8")) +
+        Structure("S2", "Two", odx::Value("V2", 0, "D16")) +
         "</STRUCTURES><MUXS><MUX ID='M'><SHORT-NAME>Mux</SHORT-NAME><BYTE-POSITION>1"
         "</BYTE-POSITION><SWITCH-KEY><BYTE-POSITION>0</BYTE-POSITION><DATA-OBJECT-PROP-REF "
         "ID-REF='D8'/></SWITCH-KEY><DEFAULT-CASE><SHORT-NAME>Fallback</SHORT-NAME>"
@@ -613,7 +577,7 @@ TEST_F(OdxBuild, MultiplexerCasesAndDefault) {
         "<STRUCTURE-REF ID-REF='S1'/><LOWER-LIMIT>1</LOWER-LIMIT><UPPER-LIMIT>1</UPPER-LIMIT>"
         "</CASE><CASE><SHORT-NAME>Second</SHORT-NAME><STRUCTURE-REF ID-REF='S2'/><LOWER-LIMIT>2"
         "</LOWER-LIMIT><UPPER-LIMIT>5</UPPER-LIMIT></CASE></CASES></MUX></MUXS>";
-    Build(ParamDocument(dictionary, ValueParam("Data", 1, "<DOP-REF ID-REF='M'/>")));
+    Build(ParamDocument(dictionary, odx::Value("Data", 1, "M")));
     IParam* mux = RequestParam("T", 1);
     ASSERT_EQ(mux->GetSubParamCount(), 2u);
     IParam* key = mux->GetSubParam(0);
@@ -643,8 +607,8 @@ std::string Table(const std::string& rows) {
 TEST_F(OdxBuild, TableKeyAndTableStruct) {
     const std::string dictionary =
         "<DATA-OBJECT-PROPS>" + Dop("KD", "Key", 16, TextTable()) + Dop("D8", "Byte", 8) +
-        "</DATA-OBJECT-PROPS><STRUCTURES>" +
-        Structure("S1", "One", ValueParam("V1", 0, "<DOP-REF ID-REF='D8'/>")) + "</STRUCTURES>" +
+        "</DATA-OBJECT-PROPS><STRUCTURES>" + Structure("S1", "One", odx::Value("V1", 0, "D8")) +
+        "</STRUCTURES>" +
         Table(
             "<TABLE-ROW ID='R1'><SHORT-NAME>Row1</SHORT-NAME><KEY>258</KEY><STRUCTURE-REF "
             "ID-REF='S1'/></TABLE-ROW><TABLE-ROW ID='R2'><SHORT-NAME>Row2</SHORT-NAME><KEY>"
@@ -665,8 +629,7 @@ TEST_F(OdxBuild, TableKeyAndTableStruct) {
     QM_EXPECT_FIELDS(*key, (IsKey(), 1), (GetBitLength(), 16));
     ASSERT_EQ(key->GetValueCount(), 2u);
     QM_EXPECT_FIELDS(*key->GetValue(uint64_t{0}), (GetText(), "Row1"), (GetRangeStart(), 258u));
-    // A physical key text goes through the key's text table; being no number, it is reported
-    // too.
+    // A physical key text goes through the key's text table, and is reported as no number.
     EXPECT_EQ(key->GetValue(uint64_t{1})->GetRangeStart(), 2u);
     // The key-value lines have no line end: the next line follows at once.
     EXPECT_THAT(Log(), HasSubstr("Warning: Non-numerical key value: ProgrammingWarning: "
@@ -698,12 +661,9 @@ TEST_F(OdxBuild, SessionsFromRelatedSessionServices) {
         "<RELATED-DIAG-COMM-REFS><RELATED-DIAG-COMM-REF ID-REF='SP'><RELATION-TYPE>SESSION"
         "</RELATION-TYPE></RELATED-DIAG-COMM-REF><RELATED-DIAG-COMM-REF ID-REF='SP'>"
         "<RELATION-TYPE>OTHER</RELATION-TYPE></RELATED-DIAG-COMM-REF></RELATED-DIAG-COMM-REFS>";
-    Build(Odx("<BASE-VARIANTS>" +
-              Layer("BASE-VARIANT", "BV", "Base",
-                    Dictionary(dictionary) + "<DIAG-COMMS>" + Service("SP", "Prog", "RS") +
-                        Service("W", "Write", "RW", related) + "</DIAG-COMMS><REQUESTS>" +
-                        sessionRequest + Request("RW", Sid(0x2E)) + "</REQUESTS>") +
-              "</BASE-VARIANTS>"));
+    Build(BaseOdx(Dictionary(dictionary) +
+                  Comms(Service("SP", "Prog", "RS") + Service("W", "Write", "RW", related),
+                        sessionRequest + Request("RW", Sid(0x2E)))));
     IUDSService* write = ServiceOf(library.GetEcu(0), "Write");
     ASSERT_EQ(write->GetSessionCount(), 1u);
     QM_EXPECT_FIELDS(*write, (GetSession(0), 2), (HasSession(2), true));
@@ -712,22 +672,15 @@ TEST_F(OdxBuild, SessionsFromRelatedSessionServices) {
 }
 
 TEST_F(OdxBuild, ResponsesAndDescription) {
-    Build(Odx("<BASE-VARIANTS>" +
-              Layer("BASE-VARIANT", "BV", "Base",
-                    "<DIAG-COMMS>" +
-                        Service("S", "T", "R",
-                                "<LONG-NAME>Tester</LONG-NAME><DESC><p>one</p><p>two</p></DESC>"
-                                "<POS-RESPONSE-REFS><POS-RESPONSE-REF ID-REF='P'/>"
-                                "</POS-RESPONSE-REFS><NEG-RESPONSE-REFS><NEG-RESPONSE-REF "
-                                "ID-REF='N'/></NEG-RESPONSE-REFS>") +
-                        "</DIAG-COMMS><REQUESTS>" + Request("R", Sid(0x3E)) +
-                        "</REQUESTS><POS-RESPONSES><POS-RESPONSE ID='P'><SHORT-NAME>PR"
-                        "</SHORT-NAME><PARAMS>" +
-                        Sid(0x7E) +
-                        "</PARAMS></POS-RESPONSE></POS-RESPONSES><NEG-RESPONSES><NEG-RESPONSE "
-                        "ID='N'><SHORT-NAME>NR</SHORT-NAME><PARAMS>" +
-                        Sid(0x7F) + "</PARAMS></NEG-RESPONSE></NEG-RESPONSES>") +
-              "</BASE-VARIANTS>"));
+    Build(BaseOdx(Comms(Service("S", "T", "R",
+                                "<LONG-NAME>Tester</LONG-NAME><DESC><p>one</p><p>two</p></DESC>" +
+                                    odx::PositiveResponseRef("PR") +
+                                    "<NEG-RESPONSE-REFS><NEG-RESPONSE-REF ID-REF='NR'/>"
+                                    "</NEG-RESPONSE-REFS>"),
+                        Request("R", Sid(0x3E))) +
+                  "<POS-RESPONSES>" + odx::Message("POS-RESPONSE", "PR", Sid(0x7E)) +
+                  "</POS-RESPONSES><NEG-RESPONSES>" +
+                  odx::Message("NEG-RESPONSE", "NR", Sid(0x7F)) + "</NEG-RESPONSES>"));
     IUDSService* service = ServiceOf(library.GetEcu(0), "T");
     QM_EXPECT_FIELDS(*service, (GetLongName(), "Tester"), (GetDesc(), "\r\none\r\ntwo"),
                      (GetXmlLocation(), "S"));

@@ -1,5 +1,4 @@
-// PDX archives written at test time: which members count, the exact log, attached roots, and
-// archives that lie, explode or break.
+// PDX archives written at test time: members, the exact log, roots, hostile archives.
 #include <gtest/gtest.h>
 
 #include <cstdio>

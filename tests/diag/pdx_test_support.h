@@ -1,6 +1,5 @@
 #pragma once
-// Archives and folders written at test time for the PDX and folder tests: well-formed archives
-// through libzip (hostile ones are built byte by byte in the hostile tests).
+// Folders and well-formed archives (through libzip) written at test time.
 #include <zip.h>
 
 #include <cstdint>
