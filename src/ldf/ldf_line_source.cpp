@@ -55,19 +55,28 @@ bool LdfLineSource::ReadLine(LdfLine& line) {
 
 namespace {
 
-// Whether the "{" at `at` opens a block: a ";" comes before its "}", or the line ends first.
-bool OpensBlock(std::string_view content, size_t at) {
-    int depth = 0;
+// Whether each "{" of content, in the order they open, opens a block: a ";" comes before its
+// "}" (within the braces it holds too), or the line ends first. One pass, so that a line of many
+// braces costs its length.
+void MarkBlocks(std::string_view content, std::vector<bool>& opens, std::vector<size_t>& open) {
+    opens.clear();
+    open.clear();
     bool inQuotes = false;
-    for (size_t i = at; i < content.size(); ++i) {
-        const char c = content[i];
+    for (const char c : content) {
         if (c == '"') inQuotes = !inQuotes;
         if (inQuotes) continue;
-        if (c == '{') ++depth;
-        if (c == '}' && --depth == 0) return false;
-        if (c == ';') return true;
+        if (c == '{') {
+            open.push_back(opens.size());
+            opens.push_back(false);
+        } else if (c == '}' && !open.empty()) {
+            const bool block = opens[open.back()];
+            open.pop_back();
+            if (block && !open.empty()) opens[open.back()] = true;
+        } else if (c == ';' && !open.empty()) {
+            opens[open.back()] = true;
+        }
     }
-    return true;
+    for (const size_t unclosed : open) opens[unclosed] = true;
 }
 
 // Most lines hold one statement at most, ending the line: they need no split.
@@ -87,6 +96,8 @@ bool LdfLineSource::SplitStatements(std::string_view content) {
         if (!text.empty()) pieces_.push_back(text);
         begin = end;
     };
+    MarkBlocks(content, opensBlock_, openBraces_);
+    size_t nextBrace = 0;
     blocks_.clear();  // per open "{": whether it opens a block
     bool inQuotes = false;
     for (size_t i = 0; i < content.size(); ++i) {
@@ -94,7 +105,7 @@ bool LdfLineSource::SplitStatements(std::string_view content) {
         if (c == '"') inQuotes = !inQuotes;
         if (inQuotes) continue;
         if (c == '{') {
-            blocks_.push_back(OpensBlock(content, i));
+            blocks_.push_back(opensBlock_[nextBrace++]);
             if (blocks_.back()) cut(i + 1);
         } else if (c == '}') {
             const bool block = !blocks_.empty() && blocks_.back();

@@ -60,6 +60,8 @@ class LdfLineSource {
     bool splitStatements_ = false;
     std::vector<std::string_view> pieces_;  // of the line read last, when it held several
     std::vector<bool> blocks_;
+    std::vector<bool> opensBlock_;    // per "{" of the line, in order: MarkBlocks
+    std::vector<size_t> openBraces_;  // MarkBlocks' scratch
     size_t nextPiece_ = 0;
     LdfLine current_;
     std::string contentScratch_;
