@@ -54,7 +54,7 @@ def test_round_trip(name, frame, values, payload):
 # Message1 of system-4.2: encodes as cantools' test_encode_mixed_signal expects, and the
 # payload cantools packs into the container OneToContainThemAll (behind the header 0a0b0c and
 # the length 9) decodes to what its test_encode_decode_containers reads back.
-def test_arxml_message1_and_container():
+def test_arxml_message1_and_container(tmp_path):
     db = load("arxml/ct_system-4.2.arxml")
     mixed = {"message1_SeqCounter": 123, "message1_CRC": 456, "signal1": 0.0, "signal5": 1e5,
              "signal6": "zero"}
@@ -65,6 +65,10 @@ def test_arxml_message1_and_container():
     assert {p.name: p.frame_name for p in db.pdus}["message1"] == "Message1"
     packed = b"{\x00\xc8\x01\x00\x00P\xc3G"
     assert db.decode("Message1", packed) == db.decode(5, packed)
+    # Decoded logs name the messages as cantools does too.
+    log = tmp_path / "two.log"
+    log.write_text("(0.5) can0 005#7B00C801000050C347\n(0.6) can0 004#0102\n")
+    assert sorted(db.decode_log(str(log), columns=True)) == ["Message1", "MultiplexedMessage"]
     container = b"\n\x0b\x0c\t{\x00\xc8\x01\x04V\x0eI@"
     given = {"message1_SeqCounter": 123, "message1_CRC": 456, "signal6": "zero", "signal1": 5.2,
              "signal5": 3.1415}

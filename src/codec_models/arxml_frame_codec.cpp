@@ -13,7 +13,10 @@
 #include <cstring>
 #include <limits>
 
+#include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "codec_models/model_codecs.h"
@@ -195,21 +198,67 @@ std::unique_ptr<FrameCodec> BuildArxmlFrame(IArxmlPdu& pdu) {
     return frame;
 }
 
+namespace {
+
+std::string FrameNameOf(IArxmlPdu& pdu) {
+    auto* carried = dynamic_cast<IArxmlPduFrame*>(&pdu);
+    return carried == nullptr ? std::string() : std::string(carried->GetFrameName());
+}
+
+bool ReadsWholeDocument(INetConfigArxmlFile& file) {
+    auto* options = dynamic_cast<INetConfigArxmlFileOptions*>(&file);
+    return options != nullptr && options->GetReadingMode() == kArxmlReadWholeDocument;
+}
+
+// The names a whole document's PDUs go by: cantools and canmatrix name a bus's messages after
+// their frames, so a PDU that a frame carries takes the frame's name, unless another PDU has
+// that name or an earlier PDU already took it (two PDUs of one frame). The PDU's own name
+// stays an alias.
+std::vector<std::string> FrameNamesToUse(const std::vector<IArxmlPdu*>& cataloged,
+                                         INetConfigArxmlFile& file) {
+    std::unordered_set<std::string> taken;
+    for (uint64_t i = 0; i < file.GetPduCount(); ++i) {
+        if (IArxmlPdu* pdu = file.GetPdu(i)) taken.insert(pdu->GetName());
+    }
+    std::vector<std::string> names;
+    names.reserve(cataloged.size());
+    for (IArxmlPdu* pdu : cataloged) {
+        std::string frame = FrameNameOf(*pdu);
+        if (frame.empty() || !taken.insert(frame).second) frame.clear();
+        names.push_back(std::move(frame));
+    }
+    return names;
+}
+
+}  // namespace
+
 FrameCatalog BuildArxmlCatalog(INetConfigArxmlFile& file) {
-    FrameCatalog catalog;
     std::vector<IArxmlPdu*> cataloged;
     for (uint64_t i = 0; i < file.GetPduCount(); ++i) {
         IArxmlPdu* pdu = file.GetPdu(i);
-        if (pdu == nullptr || pdu->GetIdentifier() < 0) continue;
-        catalog.Add(BuildArxmlFrame(*pdu));
-        cataloged.push_back(pdu);
+        if (pdu != nullptr && pdu->GetIdentifier() >= 0) cataloged.push_back(pdu);
     }
-    // Tools that name a bus's messages after their frames find them by that name too; added
-    // once every PDU has its own name, which wins (as in a catalog rebuilt by MoveApart).
+    const bool frameNames = ReadsWholeDocument(file);
+    const std::vector<std::string> renamed =
+        frameNames ? FrameNamesToUse(cataloged, file) : std::vector<std::string>(cataloged.size());
+    FrameCatalog catalog;
+    // The other name of each codec: first the PDUs' own names where a codec took its frame's,
+    // then the frames' names where it kept its PDU's. Both come after every codec's own name,
+    // which wins (as in a catalog rebuilt by MoveApart), and a PDU's name over a frame's.
+    std::vector<std::pair<std::string, size_t>> pduNames;
+    std::vector<std::pair<std::string, size_t>> frameAliases;
     for (size_t index = 0; index < cataloged.size(); ++index) {
-        if (auto* carried = dynamic_cast<IArxmlPduFrame*>(cataloged[index])) {
-            const std::string frame = carried->GetFrameName();
-            if (!frame.empty()) catalog.AddAlias(frame, index);
+        std::unique_ptr<FrameCodec> frame = BuildArxmlFrame(*cataloged[index]);
+        if (renamed[index].empty()) {
+            frameAliases.emplace_back(FrameNameOf(*cataloged[index]), index);
+        } else {
+            pduNames.emplace_back(std::exchange(frame->name, renamed[index]), index);
+        }
+        catalog.Add(std::move(frame));
+    }
+    for (auto* aliases : {&pduNames, &frameAliases}) {
+        for (auto& [name, index] : *aliases) {
+            if (!name.empty()) catalog.AddAlias(std::move(name), index);
         }
     }
     return catalog;

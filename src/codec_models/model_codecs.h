@@ -36,7 +36,9 @@ void UseDbcLongNames(IDbcMessage& message, FrameCodec& frame);
 // Every frame of a file or database, in model order (the first of a key or name wins).
 FrameCatalog BuildDbcCatalog(INetConfigDbcFile& file);
 FrameCatalog BuildLdfCatalog(INetConfigLdfFile& file);
-// The PDUs that a frame gives an identifier (GetIdentifier() >= 0).
+// The PDUs that a frame gives an identifier (GetIdentifier() >= 0). Read as a whole document,
+// each is named after the frame that carries it where that name is free (the PDU's own name
+// then finds it too); read exactly, by its own name (the frame's finds it too).
 FrameCatalog BuildArxmlCatalog(INetConfigArxmlFile& file);
 FrameCatalog BuildNetCatalog(INetDataBase& database);
 

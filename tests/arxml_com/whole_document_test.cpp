@@ -209,23 +209,38 @@ TEST(ArxmlWholeDocument, BinaryNumbersAndSignalsWithoutSystemSignal) {
     QM_EXPECT_FIELDS(*encoding, (GetBaseTypeEncoding(), "IEEE754"), (GetBaseTypeSize(), 32u));
 }
 
-// PDUs are found by their first frame's name too; a PDU's own name wins over a frame name.
-TEST(ArxmlWholeDocument, PdusAnswerToTheNamesOfTheirFrames) {
+// Read as a whole document, a PDU's codec takes its frame's name where no PDU has that name and
+// no earlier PDU took it; the other name finds it too. Read exactly, codecs keep the PDU names.
+TEST(ArxmlWholeDocument, PdusAreNamedAfterTheirFrames) {
     auto file = LoadWhole(Autosar4(
-        Package("P", SignalPdu("A", 1, "") + SignalPdu("B", 1, "")) +
-        Package("F", Frame("B", "/P/A", 1) + Frame("C", "/P/B", 1)) +
+        Package("P", SignalPdu("A", 1, "") + SignalPdu("B", 1, "") + SignalPdu("D", 1, "") +
+                         SignalPdu("X", 1, "")) +
+        Package("F", Frame("B", "/P/A", 1) + Frame("C", "/P/B", 1) + Frame("E", "/P/D", 1)) +
+        Package("G", Frame("E", "/P/X", 1)) +
         Package("K", CanCluster("Can",
-                                FrameTriggering("TB", "/F/B", 1) + FrameTriggering("TC", "/F/C", 2),
-                                PduTriggering("PA", "/P/A") + PduTriggering("PB", "/P/B")))));
-    ASSERT_EQ(file->GetPduCount(), 2u);
+                                FrameTriggering("TB", "/F/B", 1) + FrameTriggering("TC", "/F/C", 2) +
+                                    FrameTriggering("TE", "/F/E", 3) +
+                                    FrameTriggering("TX", "/G/E", 4),
+                                PduTriggering("PA", "/P/A") + PduTriggering("PB", "/P/B") +
+                                    PduTriggering("PD", "/P/D") + PduTriggering("PX", "/P/X")))));
+    ASSERT_EQ(file->GetPduCount(), 4u);
     auto* carriedA = dynamic_cast<IArxmlPduFrame*>(file->FindPdu("A"));
     ASSERT_NE(carriedA, nullptr);
     EXPECT_STREQ(carriedA->GetFrameName(), "B");
     const qm::codec::FrameCatalog catalog = qm::codec::BuildArxmlCatalog(*file);
+    ASSERT_EQ(catalog.Count(), 4u);
+    std::vector<std::string> names;
+    for (size_t i = 0; i < catalog.Count(); ++i) names.push_back(catalog.At(i).name);
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "C", "E", "X"}));
     ASSERT_NE(catalog.ByName("B"), nullptr);
-    EXPECT_EQ(catalog.ByName("B")->name, "B");
-    EXPECT_EQ(catalog.ByName("C"), catalog.ByName("B"));
+    EXPECT_EQ(catalog.ByName("B")->id, 2u);  // the PDU's own name wins over frame B
+    EXPECT_EQ(catalog.ByName("D"), catalog.ByName("E"));
     EXPECT_EQ(catalog.ByName("A")->id, 1u);
+
+    dynamic_cast<INetConfigArxmlFileOptions&>(*file).SetReadingMode(kArxmlReadExact);
+    const qm::codec::FrameCatalog exact = qm::codec::BuildArxmlCatalog(*file);
+    EXPECT_EQ(exact.At(1).name, "B");
+    EXPECT_EQ(exact.ByName("C"), exact.ByName("B"));
 }
 
 // Character references of descriptions are decoded; exact reading keeps them as written.
