@@ -217,12 +217,12 @@ TEST(ArxmlWholeDocument, PdusAreNamedAfterTheirFrames) {
                          SignalPdu("X", 1, "")) +
         Package("F", Frame("B", "/P/A", 1) + Frame("C", "/P/B", 1) + Frame("E", "/P/D", 1)) +
         Package("G", Frame("E", "/P/X", 1)) +
-        Package("K", CanCluster("Can",
-                                FrameTriggering("TB", "/F/B", 1) + FrameTriggering("TC", "/F/C", 2) +
-                                    FrameTriggering("TE", "/F/E", 3) +
-                                    FrameTriggering("TX", "/G/E", 4),
-                                PduTriggering("PA", "/P/A") + PduTriggering("PB", "/P/B") +
-                                    PduTriggering("PD", "/P/D") + PduTriggering("PX", "/P/X")))));
+        Package("K",
+                CanCluster("Can",
+                           FrameTriggering("TB", "/F/B", 1) + FrameTriggering("TC", "/F/C", 2) +
+                               FrameTriggering("TE", "/F/E", 3) + FrameTriggering("TX", "/G/E", 4),
+                           PduTriggering("PA", "/P/A") + PduTriggering("PB", "/P/B") +
+                               PduTriggering("PD", "/P/D") + PduTriggering("PX", "/P/X")))));
     ASSERT_EQ(file->GetPduCount(), 4u);
     auto* carriedA = dynamic_cast<IArxmlPduFrame*>(file->FindPdu("A"));
     ASSERT_NE(carriedA, nullptr);
