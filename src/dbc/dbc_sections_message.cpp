@@ -285,11 +285,28 @@ int ReadSignalPieces(DbcReadContext& context, SignalBody& body, DbcReceiverTexts
     return LinkReceivers(context, receiverKey, signal) ? 1 : 0;
 }
 
+bool HasEscapedQuote(const DbcReadContext& context, std::string_view text) {
+    if (!context.Tolerant()) return false;
+    // A byte search first: almost no line has a backslash at all.
+    for (size_t at = FindByte(text, '\\'); at != std::string_view::npos;
+         at = FindByte(text, '\\', at + 1)) {
+        if (at + 1 < text.size() && text[at + 1] == '"') return true;
+    }
+    return false;
+}
+
 // The part after the ":" of a signal line, split as any line may be written: quoted pieces,
 // a layout written with blanks inside, four pieces in tolerant reading.
 int ReadSignalBody(DbcReadContext& context, std::string_view text, DbcSignal& signal) {
     Tokens& tokens = context.Scratch();
-    SplitQuoted(text, kWhite, tokens);
+    // Tolerant reading keeps an escaped quote inside the unit ("deg\"C") as written, backslash
+    // and all, as in comments; the described split pairs every quote (and the unit would
+    // swallow the receivers).
+    if (HasEscapedQuote(context, text)) {
+        SplitQuotedEscaped(text, kWhite, tokens);
+    } else {
+        SplitQuoted(text, kWhite, tokens);
+    }
     // Tolerant reading also takes a line without receivers (or without unit): four pieces.
     const size_t fewest = context.Tolerant() ? 4 : 5;
     if (tokens.size() < fewest) {
@@ -473,7 +490,8 @@ int ReadSignal(DbcReadContext& context) {
     DbcMessage& message = *file.Messages().back();
     SignalHead head;
     SignalBody body;
-    if (ScanCommonSignalLine(context.Line(), head, body)) {
+    if (!HasEscapedQuote(context, context.Line()) &&
+        ScanCommonSignalLine(context.Line(), head, body)) {
         const DbcReceiverTexts::Key receiverKey = ReceiverKeyOf(context, body);
         DbcSignal& signal = AttachNewSignal(context, message, head);
         return ReadSignalPieces(context, body, receiverKey, signal);

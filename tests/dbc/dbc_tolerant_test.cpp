@@ -255,9 +255,10 @@ TEST_F(TolerantLines, EscapedQuotesAreKeptAndWrittenBackEscaped) {
     EXPECT_STREQ(again.FindSignal(1, "S")->GetValueDescription(0), "say \"hi\"");
 }
 
-// Comments keep escaped quotes as written, backslash and all, and are written back so.
-TEST_F(TolerantLines, EscapedQuotesInCommentsKeepTheComment) {
-    LoadBoth(kOneSignal + "CM_ BO_ 1 \"the \\\"ARS\\\" function,\r\nsee \\\"Active roll\\\".\";\n" +
+// Comments and units keep escaped quotes as written, backslash and all, and are written back so.
+TEST_F(TolerantLines, EscapedQuotesInCommentsAndUnitsKeepThem) {
+    LoadBoth(kOneSignal + " SG_ U : 8|8@1+ (1,0) [0|255] \"deg\\\"C\" B\n" +
+             "CM_ BO_ 1 \"the \\\"ARS\\\" function,\r\nsee \\\"Active roll\\\".\";\n" +
              "CM_ SG_ 1 S \"a 5\\\" screen\";\nCM_ BU_ A \"after them\";\n");
     EXPECT_EQ(exact_.Messages()[0]->Comment(), "");
     EXPECT_STREQ(exact_.GetNode(0)->GetComment(), "");
@@ -266,7 +267,12 @@ TEST_F(TolerantLines, EscapedQuotesInCommentsKeepTheComment) {
               "the \\\"ARS\\\" function,\r\nsee \\\"Active roll\\\".");
     EXPECT_STREQ(tolerant_.FindSignal(1, "S")->GetComment(), "a 5\\\" screen");
     EXPECT_STREQ(tolerant_.GetNode(0)->GetComment(), "after them");
-    ExpectTexts(SavedText(tolerant_, folder_), {"CM_ SG_ 1 S \"a 5\\\" screen\";"});
+    auto* unit = tolerant_.FindSignal(1, "U");
+    ASSERT_NE(unit, nullptr);
+    EXPECT_STREQ(unit->GetUnit(), "deg\\\"C");
+    EXPECT_EQ(unit->GetReceiverCount(), 1u);
+    ExpectTexts(SavedText(tolerant_, folder_),
+                {"CM_ SG_ 1 S \"a 5\\\" screen\";", "[0|255] \"deg\\\"C\" B"});
 }
 
 // Undeclared senders and receivers become nodes with a warning each (the exact reader drops them).
