@@ -600,10 +600,93 @@ def compare_numbers_fixture(peer_name, load, args, tally, quillmere):
                      random.Random(f"{args.seed}:numbers"))
 
 
+# Random databases (--random-dbcs): layouts, codings and scalings drawn at random, so that
+# combinations that no corpus file holds are compared too.
+FACTORS = ["1", "0.1", "0.01", "0.5", "0.25", "3", "0.001", "1E-005", "0.0625",
+           "0.392156862745098", "-1", "2.5", "100"]
+OFFSETS = ["0", "0", "-40", "-100", "0.5", "-273.15", "1000", "-0.01"]
+CAN_FD_SIZES = [12, 16, 20, 24, 32, 48, 64]
+
+
+def random_field(rng, size, length):
+    """(start bit as DBC writes it, byte order char) of a field of `length` bits in `size`
+    bytes: a little-endian field from its least significant bit, a big-endian one from its
+    most significant bit in the sawtooth numbering."""
+    if rng.random() < 0.5:
+        return rng.randrange(size * 8 - length + 1), "1"
+    first = rng.randrange(size * 8 - length + 1)  # bits counted from byte 0's top bit down
+    return first // 8 * 8 + 7 - first % 8, "0"
+
+
+def random_signal(rng, name, size, receivers):
+    """One SG_ line body (after the name and indicator) and its SIG_VALTYPE_ code, if any."""
+    kind = rng.random()
+    if kind < 0.08 and size * 8 >= 32:
+        length, valtype, sign = 32, 1, "-"
+    elif kind < 0.12 and size * 8 >= 64:
+        length, valtype, sign = 64, 2, "-"
+    else:
+        length = rng.choice([1, 2, 3, 4, 7, 8, 10, 12, 13, 16, 20, 24, 31, 32, 33, 48, 63, 64])
+        length = min(length, size * 8)
+        valtype, sign = None, rng.choice("+-")
+    start, order = random_field(rng, size, length)
+    factor = "1" if valtype else rng.choice(FACTORS)
+    offset = "0" if valtype else rng.choice(OFFSETS)
+    body = f"{start}|{length}@{order}{sign} ({factor},{offset}) [0|0] \"u\" {receivers}"
+    return body, valtype, length
+
+
+def random_dbc(rng):
+    lines = ['VERSION ""', "", "BU_: A B", ""]
+    tails = []
+    used = set()
+    for number in range(rng.randrange(3, 9)):
+        extended = rng.random() < 0.3
+        ident = rng.randrange(1 << 29 if extended else 1 << 11)
+        while ident in used:
+            ident = rng.randrange(1 << 29 if extended else 1 << 11)
+        used.add(ident)
+        size = rng.randrange(1, 9) if rng.random() < 0.7 else rng.choice(CAN_FD_SIZES)
+        name = f"M{number}"
+        lines.append(f"BO_ {ident | (0x80000000 if extended else 0)} {name}: {size} A")
+        multiplexed = size >= 2 and rng.random() < 0.3
+        if multiplexed:
+            lines.append(" SG_ Mux M : 0|4@1+ (1,0) [0|0] \"\" B")
+        for index in range(rng.randrange(1, 7)):
+            signal = f"S{number}_{index}"
+            body, valtype, length = random_signal(rng, signal, size, "B")
+            indicator = f" m{rng.randrange(3)}" if multiplexed and rng.random() < 0.5 else ""
+            lines.append(f" SG_ {signal}{indicator} : {body}")
+            if valtype:
+                tails.append(f"SIG_VALTYPE_ {ident | (0x80000000 if extended else 0)} "
+                             f"{signal} : {valtype};")
+            elif rng.random() < 0.3:
+                values = sorted(rng.sample(range(min(1 << min(length, 8), 256)),
+                                           min(3, 1 << min(length, 8))))
+                texts = " ".join(f'{v} "V{v}"' for v in reversed(values))
+                tails.append(f"VAL_ {ident | (0x80000000 if extended else 0)} {signal} {texts} ;")
+        lines.append("")
+    return "\n".join(lines + tails) + "\n"
+
+
+def compare_random_dbcs(peer_name, load, args, tally, quillmere):
+    rng = random.Random(f"{args.seed}:random")
+    with tempfile.TemporaryDirectory() as folder:
+        for number in range(args.random_dbcs):
+            path = pathlib.Path(folder) / f"random{number}.dbc"
+            path.write_text(random_dbc(rng))
+            compare_file("random", path, peer_name, load, args, tally, quillmere,
+                         random.Random(f"{args.seed}:random:{number}"))
+            if args.keep_random:
+                kept = pathlib.Path(args.keep_random)
+                kept.mkdir(parents=True, exist_ok=True)
+                (kept / path.name).write_text(path.read_text())
+
+
 def written_names(db, fmt):
     """frame -> our decode keys of its signals in file order (DBC: the names as written)."""
     def names(frame):
-        if fmt not in ("dbc", "numbers") or db is None:
+        if fmt not in ("dbc", "numbers", "random") or db is None:
             return None
         try:
             message = db.message_by_id(frame.frame_id | (0x80000000 if frame.extended else 0))
@@ -632,6 +715,10 @@ def main():
                         help="canmatrix, cantools, ldfparser (default: all)")
     parser.add_argument("--only", help="compare only files whose name contains this")
     parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--random-dbcs", type=int, default=0,
+                        help="also compare this many random databases (layouts, codings, "
+                        "scalings drawn from --seed)")
+    parser.add_argument("--keep-random", help="folder to keep the random databases in")
     args = parser.parse_args()
     sys.path.insert(0, args.python_path)
     try:
@@ -660,6 +747,7 @@ def main():
                 compare_file(fmt, path, peer_name, load, args, tally, quillmere, rng)
         if not args.only:
             compare_numbers_fixture(peer_name, load, args, tally, quillmere)
+        compare_random_dbcs(peer_name, load, args, tally, quillmere)
     try:
         if "ldfparser" not in wanted:
             raise ImportError

@@ -468,6 +468,27 @@ py::dict FramePlan::DecodeMany(const py::handle& payloads, size_t stride) const 
     return result;
 }
 
+namespace {
+
+// A Python int of up to 128 bits: a decode gives the physical values of 64-bit fields scaled
+// by integers in full (2^64 - 1 times 3), and an encode takes them back. False beyond.
+bool WideIntegerOf(const py::handle& value, __int128& wide) {
+    const auto number = py::reinterpret_borrow<py::int_>(value);
+    const py::object high = number >> py::int_(64);
+    int overflow = 0;
+    const long long top = PyLong_AsLongLongAndOverflow(high.ptr(), &overflow);
+    if (overflow != 0) return false;
+    if (top == -1 && PyErr_Occurred()) throw py::error_already_set();
+    const py::object low = number & py::int_(~0ull);
+    const unsigned long long bottom = PyLong_AsUnsignedLongLong(low.ptr());
+    if (PyErr_Occurred()) throw py::error_already_set();
+    wide = static_cast<__int128>(static_cast<unsigned __int128>(static_cast<__int128>(top)) << 64 |
+                                 bottom);
+    return true;
+}
+
+}  // namespace
+
 uint64_t FramePlan::RawFor(size_t index, const py::handle& value, bool checkRange) const {
     const SignalCodec& signal = codec->signals[index];
     if (PyUnicode_Check(value.ptr()) && signal.ReadsAsText())
@@ -498,12 +519,11 @@ uint64_t FramePlan::RawFor(size_t index, const py::handle& value, bool checkRang
             if (small == -1 && PyErr_Occurred()) throw py::error_already_set();
             return signal.RawForInteger(small, checkRange);
         }
-        const unsigned long long big = PyLong_AsUnsignedLongLong(value.ptr());
-        if (PyErr_Occurred()) {
-            PyErr_Clear();
+        __int128 wide = 0;
+        if (!WideIntegerOf(value, wide)) {
             throw CodecError("signal '" + signal.name + "': the number is too large");
         }
-        return signal.RawForInteger(static_cast<__int128>(big), checkRange);
+        return signal.RawForInteger(wide, checkRange);
     }
     PyObject* number = PyNumber_Float(value.ptr());
     if (!number) {

@@ -64,6 +64,10 @@ BO_ 258 Signed64: 8 A
     db = quillmere.load(path)
     payload = (10699022913388659168).to_bytes(8, "big")
     assert db.decode(258, payload) == {"Wide": -23243163480962677351}
+    # Encoding takes such a value back (up to 128 bits; beyond, the number is too large).
+    assert db.encode(258, {"Wide": -23243163480962677351}) == payload
+    with pytest.raises(ValueError, match="too large"):
+        db.encode(258, {"Wide": 2**130})
 
 
 def test_arxml_file_decodes_like_the_tool():
