@@ -395,6 +395,22 @@ bool IsJoinedLayout(std::string_view layout) {
     return at;
 }
 
+// A line cut at its one ":" outside quoted runs; false when there are none or several.
+bool CutOutsideQuotes(std::string_view line, std::string_view& head, std::string_view& body) {
+    size_t colon = std::string_view::npos;
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"') quoted = !quoted;
+        if (line[i] != ':' || quoted) continue;
+        if (colon != std::string_view::npos) return false;
+        colon = i;
+    }
+    if (colon == std::string_view::npos || colon + 1 == line.size()) return false;
+    head = line.substr(0, colon);
+    body = line.substr(colon + 1);
+    return true;
+}
+
 // Reads a signal line written the common way in one pass: one ":" in the whole line, a head of
 // "SG_", a name and at most an indicator, a body of exactly five pieces whose layout has its
 // "@". The pieces are those that splitting the line as below would give. False for any other
@@ -482,6 +498,21 @@ int ReadMessage(DbcReadContext& context) {
     return 1;
 }
 
+// A signal line cut at its ":" into head and body; false unless there is exactly one. Tolerant
+// reading also takes a line whose other ":" lie inside quoted runs (a unit "h:min", as editors
+// write it).
+bool CutSignalLine(DbcReadContext& context, std::string_view& head, std::string_view& body) {
+    const std::string_view line = context.Line();
+    Tokens& parts = context.SecondScratch();
+    Split(line, kColon, parts);
+    if (parts.size() == 2) {
+        head = parts[0];
+        body = parts[1];
+        return true;
+    }
+    return context.Tolerant() && CutOutsideQuotes(line, head, body);
+}
+
 int ReadSignal(DbcReadContext& context) {
     NetConfigDbcFile& file = context.File();
     if (file.Messages().empty()) {
@@ -496,14 +527,13 @@ int ReadSignal(DbcReadContext& context) {
         DbcSignal& signal = AttachNewSignal(context, message, head);
         return ReadSignalPieces(context, body, receiverKey, signal);
     }
-    Tokens& parts = context.SecondScratch();
-    Split(context.Line(), kColon, parts);
-    if (parts.size() != 2) {
+    std::string_view headText;
+    std::string_view bodyText;
+    if (!CutSignalLine(context, headText, bodyText)) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }
-    const std::string_view bodyText = parts[1];
     Tokens& headTokens = context.Scratch();
-    Split(parts[0], kBlankTab, headTokens);
+    Split(headText, kBlankTab, headTokens);
     if (headTokens.size() < 2) {
         return context.Fail(kMalformedSignal, 12, "\n");
     }

@@ -98,9 +98,11 @@ const SignalLineCase kForms[] = {
     {kLongBody.c_str(), false, 1, "S", " ", 0, "1",
      "uuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuu", 2},
     {"SG_ S : 0|8 @1+ (1,0) [0|255] \"\" A", false, 1, "S", " ", 0, "1", "", 1},
-    // A second ":" cuts the line in three: malformed, no signal.
+    // A second ":" cuts the line in three: malformed, no signal. Tolerant reading passes over
+    // one inside quotes (one outside still fails).
     {"SG_ S : 0|8@1+ (1,0) [0|255] \"m:s\" A", false, 12, nullptr, "", 0, "", "", 0},
-    {"SG_ S : 0|8@1+ (1,0) [0|255] \"m:s\" A", true, 2, nullptr, "", 0, "", "", 0},
+    {"SG_ S : 0|8@1+ (1,0) [0|255] \"m:s\" A", true, 1, "S", " ", 0, "1", "m:s", 1},
+    {"SG_ S : 0|8@1+ (1,0) [0|255] \"m:s\" A:", true, 2, nullptr, "", 0, "", "", 0},
     // A quote left open takes the rest of the line into the unit: four pieces.
     {"SG_ S : 0|8@1+ (1,0) [0|255] \"km/h A", false, 12, "S", " ", 0, "", "", 0},
     {"SG_ S : 0|8@1+ (1,0) [0|255] \"km/h A", true, 2, "S", " ", 0, "1", "\"km/h A", 0},
