@@ -295,9 +295,68 @@ bool HasEscapedQuote(const DbcReadContext& context, std::string_view text) {
     return false;
 }
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// The first byte after `at` that is no blank, or 0.
+char NextNonBlank(std::string_view text, size_t at) {
+    while (++at < text.size()) {
+        if (!IsBlank(text[at])) return text[at];
+    }
+    return 0;
+}
+
+// A signal body with blanks where the grammar allows them and the split does not: none inside
+// the scaling and the limits ("(1, 0)", "[0 | 255]"), one before them and before the unit where
+// none was written ("+(1,0)[0|255]"), one after the unit ("\"x\"B"), none around the commas of
+// the receivers ("B, C"). A body written the common way comes out as it was.
+std::string SpacedSignalBody(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 4);
+    const auto separate = [&out]() {
+        if (!out.empty() && !IsBlank(out.back())) out += ' ';
+    };
+    int depth = 0;  // inside the scaling or the limits
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            // A quoted run as it was written, escaped quotes and all.
+            separate();
+            size_t end = i + 1;
+            while (end < text.size() && text[end] != '"') end += text[end] == '\\' ? 2 : 1;
+            end = std::min(end + 1, text.size());
+            out.append(text.substr(i, end - i));
+            i = end - 1;
+            if (end < text.size() && !IsBlank(text[end])) out += ' ';
+        } else if (c == '(' || c == '[') {
+            separate();
+            ++depth;
+            out += c;
+        } else if (c == ')' || c == ']') {
+            depth = std::max(depth - 1, 0);
+            out += c;
+        } else if (IsBlank(c)) {
+            const bool nearComma =
+                (!out.empty() && out.back() == ',') || NextNonBlank(text, i) == ',';
+            if (depth == 0 && !nearComma) out += c;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // The part after the ":" of a signal line, split as any line may be written: quoted pieces,
 // a layout written with blanks inside, four pieces in tolerant reading.
 int ReadSignalBody(DbcReadContext& context, std::string_view text, DbcSignal& signal) {
+    // Tolerant reading takes blanks where the grammar allows them (the pieces below refer to
+    // this text until the signal is read).
+    std::string spaced;
+    if (context.Tolerant()) {
+        spaced = SpacedSignalBody(text);
+        text = spaced;
+    }
     Tokens& tokens = context.Scratch();
     // Tolerant reading keeps an escaped quote inside the unit ("deg\"C") as written, backslash
     // and all, as in comments; the described split pairs every quote (and the unit would
@@ -447,6 +506,16 @@ bool ScanCommonSignalLine(std::string_view line, SignalHead& head, SignalBody& b
     return true;
 }
 
+// Whether the scaling, limits and unit of a body cut at its blanks are bracketed and quoted
+// as they should be. Tolerant reading spaces a body that is not so out before it splits it.
+bool HasTheFormOfItsPieces(const SignalBody& body) {
+    const auto enclosed = [](std::string_view piece, char open, char close) {
+        return piece.size() >= 2 && piece.front() == open && piece.back() == close;
+    };
+    return enclosed(body.scaling, '(', ')') && enclosed(body.limits, '[', ']') &&
+           enclosed(body.unit, '"', '"');
+}
+
 // A new signal named by the head, attached to the message (listed in it when the message's
 // signal lines end).
 DbcSignal& AttachNewSignal(DbcReadContext& context, DbcMessage& message, const SignalHead& head) {
@@ -522,7 +591,8 @@ int ReadSignal(DbcReadContext& context) {
     SignalHead head;
     SignalBody body;
     if (!HasEscapedQuote(context, context.Line()) &&
-        ScanCommonSignalLine(context.Line(), head, body)) {
+        ScanCommonSignalLine(context.Line(), head, body) &&
+        (!context.Tolerant() || HasTheFormOfItsPieces(body))) {
         const DbcReceiverTexts::Key receiverKey = ReceiverKeyOf(context, body);
         DbcSignal& signal = AttachNewSignal(context, message, head);
         return ReadSignalPieces(context, body, receiverKey, signal);

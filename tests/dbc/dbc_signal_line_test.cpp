@@ -107,7 +107,13 @@ const SignalLineCase kForms[] = {
     {"SG_ S : 0|8@1+ (1,0) [0|255] \"km/h A", false, 12, "S", " ", 0, "", "", 0},
     {"SG_ S : 0|8@1+ (1,0) [0|255] \"km/h A", true, 2, "S", " ", 0, "1", "\"km/h A", 0},
     {"SG_ S : 0|8 @1+ (1,0) [0|255] \"\"", true, 2, "S", " ", 0, "1", "", 0},
-    {"SG_ S : 0|8@1+ (1E-05,0) [0|255] \"\" \"A\"", false, 2, "S", " ", 0, "1E-05", "", 0}};
+    {"SG_ S : 0|8@1+ (1E-05,0) [0|255] \"\" \"A\"", false, 2, "S", " ", 0, "1E-05", "", 0},
+    // Blanks where the grammar allows them and the split does not: the exact reader fails the
+    // scaling or limits, tolerant reading takes them (and "B, A" as two receivers).
+    {"SG_ S : 0|8@1+(0.5, 0)[0 | 255]\"u\"B, A", false, 11, "S", " ", 0, "", "", 0},
+    {"SG_ S : 0|8@1+(0.5, 0)[0 | 255]\"u\"B, A", true, 1, "S", " ", 0, "0.5", "u", 2},
+    {"SG_ S : 0|8@1+ ( 2 ,1 ) [ 0|255 ] \"(a) [b]\" B ,A", true, 1, "S", " ", 0, "2", "(a) [b]",
+     2}};
 
 INSTANTIATE_TEST_SUITE_P(Forms, DbcSignalLine, ::testing::ValuesIn(kForms));
 
