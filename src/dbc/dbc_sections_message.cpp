@@ -2,6 +2,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "dbc/dbc_byte_masks.h"
@@ -287,10 +288,12 @@ int ReadSignalPieces(DbcReadContext& context, SignalBody& body, DbcReceiverTexts
 
 bool HasEscapedQuote(const DbcReadContext& context, std::string_view text) {
     if (!context.Tolerant()) return false;
-    // A byte search first: almost no line has a backslash at all.
-    for (size_t at = FindByte(text, '\\'); at != std::string_view::npos;
-         at = FindByte(text, '\\', at + 1)) {
-        if (at + 1 < text.size() && text[at + 1] == '"') return true;
+    // A search for the backslash first (memchr: almost no line has one at all).
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (const void* found = std::memchr(p, '\\', static_cast<size_t>(end - p))) {
+        p = static_cast<const char*>(found) + 1;
+        if (p < end && *p == '"') return true;
     }
     return false;
 }

@@ -33,6 +33,17 @@ bool StorePairs(const Tokens& tokens, size_t first, DbcValueDescriptions& descri
     return anyClamped;
 }
 
+// Whether a statement's pieces hold a description glued to a value ("a"1, 2"b"): a piece that
+// starts or ends with a quote, but not both.
+bool GluesAQuotedRun(const Tokens& tokens) {
+    for (size_t i = 2; i < tokens.size(); ++i) {
+        const std::string_view piece = tokens[i];
+        const bool opens = piece.front() == '"';
+        if (opens != (piece.back() == '"') || (opens && piece.size() == 1)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int ReadValueDescriptions(DbcReadContext& context) {
@@ -41,10 +52,19 @@ int ReadValueDescriptions(DbcReadContext& context) {
     // Tolerant reading keeps an escaped quote inside a description as a quote.
     const bool escapedQuotes =
         context.Tolerant() && statement.find("\\\"") != std::string_view::npos;
-    if (escapedQuotes) {
-        SplitQuotedEscaped(statement, kDescriptionSeparators, tokens);
-    } else {
-        SplitQuoted(statement, kDescriptionSeparators, tokens);
+    const auto split = [&tokens, escapedQuotes](std::string_view text) {
+        if (escapedQuotes) {
+            SplitQuotedEscaped(text, kDescriptionSeparators, tokens);
+        } else {
+            SplitQuoted(text, kDescriptionSeparators, tokens);
+        }
+    };
+    split(statement);
+    // Tolerant reading cuts a description glued to its value ("a"1) apart, as editors read it.
+    std::string spaced;
+    if (context.Tolerant() && GluesAQuotedRun(tokens)) {
+        spaced = SpacedAroundQuotedRuns(statement, escapedQuotes);
+        split(spaced);
     }
     if (tokens.size() < 4) return context.Fail("Malformed value section. ", 23);
     NetConfigDbcFile& file = context.File();

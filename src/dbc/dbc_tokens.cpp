@@ -70,6 +70,26 @@ std::string UnescapeQuotes(std::string_view text) {
     return result;
 }
 
+std::string SpacedAroundQuotedRuns(std::string_view text, bool escapes) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '"') {
+            out += text[i];
+            continue;
+        }
+        if (!out.empty() && !blank(out.back())) out += ' ';
+        size_t end = i + 1;
+        while (end < text.size() && text[end] != '"') end += escapes && text[end] == '\\' ? 2 : 1;
+        end = std::min(end + 1, text.size());
+        out.append(text.substr(i, end - i));
+        if (end < text.size() && !blank(text[end])) out += ' ';
+        i = end - 1;
+    }
+    return out;
+}
+
 std::string_view Unquoted(std::string_view text) {
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
         return text.substr(1, text.size() - 2);

@@ -43,6 +43,9 @@ void SplitQuoted(std::string_view text, const SeparatorSet& separators, Tokens& 
 void SplitQuotedEscaped(std::string_view text, const SeparatorSet& separators, Tokens& out);
 // The text with every backslash-quote pair made a plain quote.
 std::string UnescapeQuotes(std::string_view text);
+// The text with a blank between each quoted run and text glued to it, so that the split cuts
+// them apart (escapes: a backslash escapes a quote inside a run, as SplitQuotedEscaped reads).
+std::string SpacedAroundQuotedRuns(std::string_view text, bool escapes);
 // Reads a real as ToReal does, but a number beyond the double range is clamped to the largest
 // finite value of its sign (and one too small to be held to what strtod gives) and clamped is
 // set. False only for a text that is no number.

@@ -244,15 +244,25 @@ TEST_F(TolerantLines, NodesAfterAnEmptyNodeLineAndMessagesWithoutTransmitter) {
 }
 
 TEST_F(TolerantLines, EscapedQuotesAreKeptAndWrittenBackEscaped) {
-    LoadBoth(kOneSignal + "VAL_ 1 S 0 \"say \\\"hi\\\"\" 1 \"plain\" ;\n");
+    // The last description is glued to its value, as editors also write it.
+    LoadBoth(kOneSignal + "VAL_ 1 S 0 \"say \\\"hi\\\"\" 1 \"plain\" 2\"x\";\n");
     ASSERT_EQ(tolerant_.GetStatus(), kDbcLoadedWithWarnings);
     QM_EXPECT_FIELDS(*tolerant_.FindSignal(1, "S"), (GetValueDescription(0), "say \"hi\""),
-                     (GetValueDescription(1), "plain"));
-    ExpectTexts(SavedText(tolerant_, folder_), {"VAL_ 1 S 0 \"say \\\"hi\\\"\" 1 \"plain\";"});
+                     (GetValueDescription(1), "plain"), (GetValueDescription(2), "x"));
+    ExpectTexts(SavedText(tolerant_, folder_),
+                {"VAL_ 1 S 0 \"say \\\"hi\\\"\" 1 \"plain\" 2 \"x\";"});
     NetConfigDbcFile again;
     again.SetTolerantReading(true);
     again.Load(folder_.File("out.dbc").c_str());
     EXPECT_STREQ(again.FindSignal(1, "S")->GetValueDescription(0), "say \"hi\"");
+}
+
+TEST_F(TolerantLines, DescriptionsGluedToTheirValuesAreCutApart) {
+    LoadBoth(kOneSignal + "VAL_ 1 S 0 \"a\"1 \"b\" ;\n");
+    EXPECT_EQ(exact_.GetStatus(), 23u);
+    ASSERT_EQ(tolerant_.GetStatus(), kDbcLoaded) << tolerant_.GetMessages();
+    QM_EXPECT_FIELDS(*tolerant_.FindSignal(1, "S"), (GetValueDescription(0), "a"),
+                     (GetValueDescription(1), "b"));
 }
 
 // Comments and units keep escaped quotes as written, backslash and all, and are written back so.
