@@ -80,6 +80,15 @@ void ReadNodeComment(DbcReadContext& context, const Tokens& tokens) {
     }
 }
 
+// The pieces of a comment statement (escapes: tolerant reading's escaped quotes).
+void SplitComment(std::string_view statement, bool escapes, Tokens& tokens) {
+    if (escapes) {
+        SplitQuotedEscaped(statement, kCommentSeparators, tokens);
+    } else {
+        SplitQuoted(statement, kCommentSeparators, tokens);
+    }
+}
+
 }  // namespace
 
 int ReadComment(DbcReadContext& context) {
@@ -87,10 +96,14 @@ int ReadComment(DbcReadContext& context) {
     Tokens& tokens = context.Scratch();
     // Tolerant reading keeps an escaped quote inside the text ("the \"ARS\" function"), as the
     // statement's end was found; the described split pairs every quote.
-    if (context.Tolerant() && statement.find("\\\"") != std::string_view::npos) {
-        SplitQuotedEscaped(statement, kCommentSeparators, tokens);
-    } else {
-        SplitQuoted(statement, kCommentSeparators, tokens);
+    const bool escapes = context.Tolerant() && statement.find("\\\"") != std::string_view::npos;
+    SplitComment(statement, escapes, tokens);
+    // Tolerant reading also cuts a text glued to the name before it apart (S1"text"), which
+    // leaves the last piece half quoted.
+    std::string spaced;
+    if (context.Tolerant() && !tokens.empty() && GluesAQuotedRun(tokens, tokens.size() - 1)) {
+        spaced = SpacedAroundQuotedRuns(statement, escapes);
+        SplitComment(spaced, escapes, tokens);
     }
     const std::string_view kind = tokens.size() > 1 ? tokens[1] : std::string_view();
     if (kind == "SG_") {

@@ -33,17 +33,6 @@ bool StorePairs(const Tokens& tokens, size_t first, DbcValueDescriptions& descri
     return anyClamped;
 }
 
-// Whether a statement's pieces hold a description glued to a value ("a"1, 2"b"): a piece that
-// starts or ends with a quote, but not both.
-bool GluesAQuotedRun(const Tokens& tokens) {
-    for (size_t i = 2; i < tokens.size(); ++i) {
-        const std::string_view piece = tokens[i];
-        const bool opens = piece.front() == '"';
-        if (opens != (piece.back() == '"') || (opens && piece.size() == 1)) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 int ReadValueDescriptions(DbcReadContext& context) {
@@ -62,7 +51,7 @@ int ReadValueDescriptions(DbcReadContext& context) {
     split(statement);
     // Tolerant reading cuts a description glued to its value ("a"1) apart, as editors read it.
     std::string spaced;
-    if (context.Tolerant() && GluesAQuotedRun(tokens)) {
+    if (context.Tolerant() && GluesAQuotedRun(tokens, 2)) {
         spaced = SpacedAroundQuotedRuns(statement, escapedQuotes);
         split(spaced);
     }

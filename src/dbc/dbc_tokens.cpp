@@ -70,6 +70,15 @@ std::string UnescapeQuotes(std::string_view text) {
     return result;
 }
 
+bool GluesAQuotedRun(const Tokens& tokens, size_t first) {
+    for (size_t i = first; i < tokens.size(); ++i) {
+        const std::string_view piece = tokens[i];
+        const bool opens = piece.front() == '"';
+        if (opens != (piece.back() == '"') || (opens && piece.size() == 1)) return true;
+    }
+    return false;
+}
+
 std::string SpacedAroundQuotedRuns(std::string_view text, bool escapes) {
     std::string out;
     out.reserve(text.size() + 8);

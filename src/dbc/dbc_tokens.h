@@ -43,6 +43,9 @@ void SplitQuoted(std::string_view text, const SeparatorSet& separators, Tokens& 
 void SplitQuotedEscaped(std::string_view text, const SeparatorSet& separators, Tokens& out);
 // The text with every backslash-quote pair made a plain quote.
 std::string UnescapeQuotes(std::string_view text);
+// Whether a piece from `first` on starts or ends with a quote, but not both: a quoted run
+// glued to other text ("a"1, 2"b"), which editors write and the split keeps as one piece.
+bool GluesAQuotedRun(const Tokens& tokens, size_t first);
 // The text with a blank between each quoted run and text glued to it, so that the split cuts
 // them apart (escapes: a backslash escapes a quote inside a run, as SplitQuotedEscaped reads).
 std::string SpacedAroundQuotedRuns(std::string_view text, bool escapes);

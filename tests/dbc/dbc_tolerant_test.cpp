@@ -265,11 +265,12 @@ TEST_F(TolerantLines, DescriptionsGluedToTheirValuesAreCutApart) {
                      (GetValueDescription(1), "b"));
 }
 
-// Comments and units keep escaped quotes as written, backslash and all, and are written back so.
+// Comments and units keep escaped quotes as written, backslash and all, and are written back so;
+// a comment glued to the name before it is read too.
 TEST_F(TolerantLines, EscapedQuotesInCommentsAndUnitsKeepThem) {
     LoadBoth(kOneSignal + " SG_ U : 8|8@1+ (1,0) [0|255] \"deg\\\"C\" B\n" +
              "CM_ BO_ 1 \"the \\\"ARS\\\" function,\r\nsee \\\"Active roll\\\".\";\n" +
-             "CM_ SG_ 1 S \"a 5\\\" screen\";\nCM_ BU_ A \"after them\";\n");
+             "CM_ SG_ 1 S \"a 5\\\" screen\";\nCM_ BU_ A\"after them\";\n");
     EXPECT_EQ(exact_.Messages()[0]->Comment(), "");
     EXPECT_STREQ(exact_.GetNode(0)->GetComment(), "");
     ASSERT_EQ(tolerant_.GetStatus(), kDbcLoaded) << tolerant_.GetMessages();
