@@ -286,8 +286,8 @@ int ReadSignalPieces(DbcReadContext& context, SignalBody& body, DbcReceiverTexts
     return LinkReceivers(context, receiverKey, signal) ? 1 : 0;
 }
 
-bool HasEscapedQuote(const DbcReadContext& context, std::string_view text) {
-    if (!context.Tolerant()) return false;
+// Whether a text holds a backslash before a quote.
+bool EscapesAQuote(std::string_view text) {
     // A search for the backslash first (memchr: almost no line has one at all).
     const char* p = text.data();
     const char* const end = p + text.size();
@@ -296,6 +296,10 @@ bool HasEscapedQuote(const DbcReadContext& context, std::string_view text) {
         if (p < end && *p == '"') return true;
     }
     return false;
+}
+
+bool HasEscapedQuote(const DbcReadContext& context, std::string_view text) {
+    return context.Tolerant() && EscapesAQuote(text);
 }
 
 bool IsBlank(char c) {
@@ -509,14 +513,20 @@ bool ScanCommonSignalLine(std::string_view line, SignalHead& head, SignalBody& b
     return true;
 }
 
-// Whether the scaling, limits and unit of a body cut at its blanks are bracketed and quoted
-// as they should be. Tolerant reading spaces a body that is not so out before it splits it.
-bool HasTheFormOfItsPieces(const SignalBody& body) {
+// Whether tolerant reading takes the pieces of a body cut at its blanks as they are: the
+// scaling, limits and unit bracketed and quoted as they should be, and no escaped quote in the
+// unit (where a quoted run may hide a blank) or after it. Otherwise the body is spaced out and
+// split again (ReadSignalBody).
+bool TakesTheCutAsItIs(const SignalBody& body) {
     const auto enclosed = [](std::string_view piece, char open, char close) {
         return piece.size() >= 2 && piece.front() == open && piece.back() == close;
     };
+    // The unit and the receivers lie one after the other in the line.
+    const char* const from = body.unit.data();
+    const char* const end = body.receivers.data() + body.receivers.size();
     return enclosed(body.scaling, '(', ')') && enclosed(body.limits, '[', ']') &&
-           enclosed(body.unit, '"', '"');
+           enclosed(body.unit, '"', '"') &&
+           !EscapesAQuote(std::string_view(from, static_cast<size_t>(end - from)));
 }
 
 // A new signal named by the head, attached to the message (listed in it when the message's
@@ -593,9 +603,8 @@ int ReadSignal(DbcReadContext& context) {
     DbcMessage& message = *file.Messages().back();
     SignalHead head;
     SignalBody body;
-    if (!HasEscapedQuote(context, context.Line()) &&
-        ScanCommonSignalLine(context.Line(), head, body) &&
-        (!context.Tolerant() || HasTheFormOfItsPieces(body))) {
+    if (ScanCommonSignalLine(context.Line(), head, body) &&
+        (!context.Tolerant() || TakesTheCutAsItIs(body))) {
         const DbcReceiverTexts::Key receiverKey = ReceiverKeyOf(context, body);
         DbcSignal& signal = AttachNewSignal(context, message, head);
         return ReadSignalPieces(context, body, receiverKey, signal);
