@@ -73,6 +73,7 @@ std::string UnescapeQuotes(std::string_view text) {
 bool GluesAQuotedRun(const Tokens& tokens, size_t first) {
     for (size_t i = first; i < tokens.size(); ++i) {
         const std::string_view piece = tokens[i];
+        if (piece.empty()) continue;
         const bool opens = piece.front() == '"';
         if (opens != (piece.back() == '"') || (opens && piece.size() == 1)) return true;
     }
