@@ -226,6 +226,7 @@ std::optional<LogPiece> ScanPiece(const py::object& path, const LogPiece& piece,
                                   ChannelNames& channels, LogCounts& counts, size_t maxFrames) {
     const int fd = OpenForReading(path, piece.start);
     FileCloser closer(fd);
+    const HeapInHugePages hugePages;
     py::gil_scoped_release release;
     const std::optional<uint64_t> resume = Scan(fd, piece, index, channels, counts, maxFrames);
     if (!resume) return std::nullopt;

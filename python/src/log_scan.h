@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "codec/log_reader.h"
+#include "heap_pages.h"
 #include "log_columns.h"
 #include "plan_source.h"
 
@@ -279,6 +280,7 @@ class LayoutIndex {
             return -1;
         py::gil_scoped_acquire gil;
         const FramePlan* plan = source_.PlanForFrame(id, extended);
+        HeapInHugePages::Grown();
         if (!plan || (filtered_ && !wanted_.count(plan))) return -1;
         const auto [at, added] = slotOfPlan_.emplace(plan, static_cast<int>(slots_.size()));
         if (added) slots_.push_back(std::make_unique<Collected>(*plan));

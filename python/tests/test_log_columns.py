@@ -4,6 +4,7 @@ import math
 import os
 import pathlib
 import random
+import subprocess
 import sys
 
 import pytest
@@ -215,3 +216,43 @@ def test_threads_decode_side_by_side(log_db, tmp_path):
         for name, table in expected.items():
             assert all(result[name][key].tobytes() == column.tobytes()
                        for key, column in table.items()), name
+
+
+HEAP_FLAGS = """
+import sys
+import quillmere
+db = quillmere.load(sys.argv[1])
+db.decode_log(sys.argv[2], columns=True)
+flags = ""
+with open("/proc/self/smaps") as smaps:
+    in_heap = False
+    for line in smaps:
+        if "-" in line.split(" ")[0] and len(line.split()) >= 5:
+            in_heap = line.rstrip().endswith("[heap]")
+        elif in_heap and line.startswith("VmFlags:"):
+            flags += line
+print("hg" in flags.split())
+"""
+
+
+@pytest.mark.skipif(not os.path.exists("/proc/self/smaps"), reason="no /proc")
+def test_a_log_scan_advises_the_heap_for_huge_pages(tmp_path):
+    """Plans and rows are read in the log's order: the heap they lie in is advised for huge
+    pages (fewer address-cache misses), unless QUILLMERE_HUGEPAGES=0 says otherwise."""
+    try:
+        enabled = pathlib.Path("/sys/kernel/mm/transparent_hugepage/enabled").read_text()
+    except OSError:
+        pytest.skip("the kernel offers no transparent huge pages")
+    if "[never]" in enabled:
+        pytest.skip("transparent huge pages are off")
+    dbc = tmp_path / "log.dbc"
+    dbc.write_bytes(LOG_DBC)
+    log = write_log(tmp_path / "mixed.log")
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    advised = {}
+    for switch in ("1", "0"):
+        env["QUILLMERE_HUGEPAGES"] = switch
+        run = subprocess.run([sys.executable, "-c", HEAP_FLAGS, str(dbc), str(log)], env=env,
+                             capture_output=True, text=True, check=True)
+        advised[switch] = run.stdout.strip()
+    assert advised == {"1": "True", "0": "False"}
