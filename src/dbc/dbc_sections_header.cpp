@@ -1,6 +1,7 @@
 // The sections at the head of a DBC file: version, new symbols, bus timing, nodes and the
 // global value tables.
 #include <cctype>
+#include <string>
 
 #include "dbc/dbc_read_context.h"
 #include "dbc/dbc_sections.h"
@@ -133,6 +134,12 @@ int ReadValueTable(DbcReadContext& context) {
     const std::string_view statement = context.AssembleUntilSemicolon();
     Tokens& tokens = context.Scratch();
     SplitQuoted(statement, kValueTableSeparators, tokens);
+    // Tolerant reading cuts a description glued to its value ("one"0) apart, as in VAL_.
+    std::string spaced;
+    if (context.Tolerant() && GluesAQuotedRun(tokens, 2)) {
+        spaced = SpacedAroundQuotedRuns(statement, false);
+        SplitQuoted(spaced, kValueTableSeparators, tokens);
+    }
     if (tokens.size() < 2 || tokens.size() % 2 != 0) {
         return context.Fail("Malformed val table section. ", 10);
     }

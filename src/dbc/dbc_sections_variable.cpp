@@ -1,4 +1,6 @@
 // Environment variables and their data sizes.
+#include <string>
+
 #include "dbc/dbc_enums.h"
 #include "dbc/dbc_read_context.h"
 #include "dbc/dbc_sections.h"
@@ -27,6 +29,12 @@ bool ReadLimits(std::string_view token, double& minimum, double& maximum) {
 int ReadEnvironmentVariable(DbcReadContext& context) {
     Tokens& tokens = context.Scratch();
     SplitQuoted(context.Line(), kVariableSeparators, tokens);
+    // Tolerant reading cuts the unit apart from what is glued to it ("unit"0).
+    std::string spaced;
+    if (context.Tolerant() && GluesAQuotedRun(tokens, 1)) {
+        spaced = SpacedAroundQuotedRuns(context.Line(), false);
+        SplitQuoted(spaced, kVariableSeparators, tokens);
+    }
     if (tokens.size() < 9) return context.Fail("Check Dbc Environment Variable. ", 14);
     auto variable = std::make_unique<DbcEnvironmentVariable>();
     variable->SetName(std::string(tokens[1]));

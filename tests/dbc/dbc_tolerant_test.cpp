@@ -257,12 +257,19 @@ TEST_F(TolerantLines, EscapedQuotesAreKeptAndWrittenBackEscaped) {
     EXPECT_STREQ(again.FindSignal(1, "S")->GetValueDescription(0), "say \"hi\"");
 }
 
-TEST_F(TolerantLines, DescriptionsGluedToTheirValuesAreCutApart) {
-    LoadBoth(kOneSignal + "VAL_ 1 S 0 \"a\"1 \"b\" ;\n");
+// Quoted texts glued to the value after them: value descriptions, value tables, the unit of an
+// environment variable.
+TEST_F(TolerantLines, TextsGluedToTheirValuesAreCutApart) {
+    LoadBoth(kOneSignal + "VAL_ 1 S 0 \"a\"1 \"b\" ;\nVAL_TABLE_ T 1 \"one\"0 \"zero\" ;\n" +
+             "EV_ V: 0 [0|100] \"u\"0 1 DUMMY_NODE_VECTOR0 Vector__XXX;\n");
     EXPECT_EQ(exact_.GetStatus(), 23u);
     ASSERT_EQ(tolerant_.GetStatus(), kDbcLoaded) << tolerant_.GetMessages();
     QM_EXPECT_FIELDS(*tolerant_.FindSignal(1, "S"), (GetValueDescription(0), "a"),
                      (GetValueDescription(1), "b"));
+    ASSERT_EQ(tolerant_.GetValueTableCount(), 1u);
+    EXPECT_STREQ(tolerant_.GetValueTable(0)->GetValueDescription(0), "zero");
+    ASSERT_EQ(tolerant_.GetEnvironmentVariableCount(), 1u);
+    EXPECT_STREQ(tolerant_.GetEnvironmentVariable(0)->GetUnit(), "u");
 }
 
 // Comments and units keep escaped quotes as written, backslash and all, and are written back so;
