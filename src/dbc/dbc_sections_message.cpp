@@ -321,23 +321,14 @@ char NextNonBlank(std::string_view text, size_t at) {
 std::string SpacedSignalBody(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 4);
-    const auto separate = [&out]() {
-        if (!out.empty() && !IsBlank(out.back())) out += ' ';
-    };
     int depth = 0;  // inside the scaling or the limits
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '"') {
             // A quoted run as it was written, escaped quotes and all.
-            separate();
-            size_t end = i + 1;
-            while (end < text.size() && text[end] != '"') end += text[end] == '\\' ? 2 : 1;
-            end = std::min(end + 1, text.size());
-            out.append(text.substr(i, end - i));
-            i = end - 1;
-            if (end < text.size() && !IsBlank(text[end])) out += ' ';
+            i = AppendQuotedRunApart(text, i, true, out) - 1;
         } else if (c == '(' || c == '[') {
-            separate();
+            if (!out.empty() && !IsBlank(out.back())) out += ' ';
             ++depth;
             out += c;
         } else if (c == ')' || c == ']') {

@@ -80,22 +80,28 @@ bool GluesAQuotedRun(const Tokens& tokens, size_t first) {
     return false;
 }
 
+size_t AppendQuotedRunApart(std::string_view text, size_t open, bool escapes, std::string& out) {
+    const auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    };
+    if (!out.empty() && !blank(out.back())) out += ' ';
+    size_t end = open + 1;
+    while (end < text.size() && text[end] != '"') end += escapes && text[end] == '\\' ? 2 : 1;
+    end = std::min(end + 1, text.size());
+    out.append(text.substr(open, end - open));
+    if (end < text.size() && !blank(text[end])) out += ' ';
+    return end;
+}
+
 std::string SpacedAroundQuotedRuns(std::string_view text, bool escapes) {
     std::string out;
     out.reserve(text.size() + 8);
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '"') {
-            out += text[i];
-            continue;
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] == '"') {
+            i = AppendQuotedRunApart(text, i, escapes, out);
+        } else {
+            out += text[i++];
         }
-        if (!out.empty() && !blank(out.back())) out += ' ';
-        size_t end = i + 1;
-        while (end < text.size() && text[end] != '"') end += escapes && text[end] == '\\' ? 2 : 1;
-        end = std::min(end + 1, text.size());
-        out.append(text.substr(i, end - i));
-        if (end < text.size() && !blank(text[end])) out += ' ';
-        i = end - 1;
     }
     return out;
 }

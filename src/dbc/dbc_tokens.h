@@ -46,6 +46,10 @@ std::string UnescapeQuotes(std::string_view text);
 // Whether a piece from `first` on starts or ends with a quote, but not both: a quoted run
 // glued to other text ("a"1, 2"b"), which editors write and the split keeps as one piece.
 bool GluesAQuotedRun(const Tokens& tokens, size_t first);
+// Appends the quoted run that opens at text[open] (escapes: a backslash escapes the next byte
+// inside it) to out, with a blank before and after it where other text was glued to it;
+// returns where the text goes on.
+size_t AppendQuotedRunApart(std::string_view text, size_t open, bool escapes, std::string& out);
 // The text with a blank between each quoted run and text glued to it, so that the split cuts
 // them apart (escapes: a backslash escapes a quote inside a run, as SplitQuotedEscaped reads).
 std::string SpacedAroundQuotedRuns(std::string_view text, bool escapes);
