@@ -80,15 +80,6 @@ void ReadNodeComment(DbcReadContext& context, const Tokens& tokens) {
     }
 }
 
-// The pieces of a comment statement (escapes: tolerant reading's escaped quotes).
-void SplitComment(std::string_view statement, bool escapes, Tokens& tokens) {
-    if (escapes) {
-        SplitQuotedEscaped(statement, kCommentSeparators, tokens);
-    } else {
-        SplitQuoted(statement, kCommentSeparators, tokens);
-    }
-}
-
 }  // namespace
 
 int ReadComment(DbcReadContext& context) {
@@ -97,13 +88,13 @@ int ReadComment(DbcReadContext& context) {
     // Tolerant reading keeps an escaped quote inside the text ("the \"ARS\" function"), as the
     // statement's end was found; the described split pairs every quote.
     const bool escapes = context.Tolerant() && statement.find("\\\"") != std::string_view::npos;
-    SplitComment(statement, escapes, tokens);
+    SplitQuoted(statement, kCommentSeparators, escapes, tokens);
     // Tolerant reading also cuts a text glued to the name before it apart (S1"text"), which
     // leaves the last piece half quoted.
     std::string spaced;
     if (context.Tolerant() && !tokens.empty() && GluesAQuotedRun(tokens, tokens.size() - 1)) {
         spaced = SpacedAroundQuotedRuns(statement, escapes);
-        SplitComment(spaced, escapes, tokens);
+        SplitQuoted(spaced, kCommentSeparators, escapes, tokens);
     }
     const std::string_view kind = tokens.size() > 1 ? tokens[1] : std::string_view();
     if (kind == "SG_") {

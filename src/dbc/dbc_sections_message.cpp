@@ -359,11 +359,7 @@ int ReadSignalBody(DbcReadContext& context, std::string_view text, DbcSignal& si
     // Tolerant reading keeps an escaped quote inside the unit ("deg\"C") as written, backslash
     // and all, as in comments; the described split pairs every quote (and the unit would
     // swallow the receivers).
-    if (HasEscapedQuote(context, text)) {
-        SplitQuotedEscaped(text, kWhite, tokens);
-    } else {
-        SplitQuoted(text, kWhite, tokens);
-    }
+    SplitQuoted(text, kWhite, HasEscapedQuote(context, text), tokens);
     // Tolerant reading also takes a line without receivers (or without unit): four pieces.
     const size_t fewest = context.Tolerant() ? 4 : 5;
     if (tokens.size() < fewest) {

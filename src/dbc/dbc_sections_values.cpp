@@ -41,19 +41,12 @@ int ReadValueDescriptions(DbcReadContext& context) {
     // Tolerant reading keeps an escaped quote inside a description as a quote.
     const bool escapedQuotes =
         context.Tolerant() && statement.find("\\\"") != std::string_view::npos;
-    const auto split = [&tokens, escapedQuotes](std::string_view text) {
-        if (escapedQuotes) {
-            SplitQuotedEscaped(text, kDescriptionSeparators, tokens);
-        } else {
-            SplitQuoted(text, kDescriptionSeparators, tokens);
-        }
-    };
-    split(statement);
+    SplitQuoted(statement, kDescriptionSeparators, escapedQuotes, tokens);
     // Tolerant reading cuts a description glued to its value ("a"1) apart, as editors read it.
     std::string spaced;
     if (context.Tolerant() && GluesAQuotedRun(tokens, 2)) {
         spaced = SpacedAroundQuotedRuns(statement, escapedQuotes);
-        split(spaced);
+        SplitQuoted(spaced, kDescriptionSeparators, escapedQuotes, tokens);
     }
     if (tokens.size() < 4) return context.Fail("Malformed value section. ", 23);
     NetConfigDbcFile& file = context.File();

@@ -60,6 +60,14 @@ void SplitQuotedEscaped(std::string_view text, const SeparatorSet& separators, T
     });
 }
 
+void SplitQuoted(std::string_view text, const SeparatorSet& separators, bool escapes, Tokens& out) {
+    if (escapes) {
+        SplitQuotedEscaped(text, separators, out);
+    } else {
+        SplitQuoted(text, separators, out);
+    }
+}
+
 std::string UnescapeQuotes(std::string_view text) {
     std::string result;
     result.reserve(text.size());

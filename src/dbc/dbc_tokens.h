@@ -41,6 +41,8 @@ void SplitQuoted(std::string_view text, const SeparatorSet& separators, Tokens& 
 // As SplitQuoted, but inside a quoted run a backslash escapes the next character, so that
 // "a \"b\"" stays one token (tolerant reading).
 void SplitQuotedEscaped(std::string_view text, const SeparatorSet& separators, Tokens& out);
+// SplitQuotedEscaped with escapes, else SplitQuoted.
+void SplitQuoted(std::string_view text, const SeparatorSet& separators, bool escapes, Tokens& out);
 // The text with every backslash-quote pair made a plain quote.
 std::string UnescapeQuotes(std::string_view text);
 // Whether a piece from `first` on starts or ends with a quote, but not both: a quoted run
