@@ -1,5 +1,7 @@
 """Opening files, telling formats apart, status instead of exceptions, and the one rule that
 turns the bytes of a model into text."""
+import random
+import re
 import shutil
 
 import pytest
@@ -95,3 +97,40 @@ def test_cycle_time_falls_back_to_the_attribute_default(tmp_path, definitions, e
                     + definitions + own)
     db = quillmere.load(path)
     assert [message.cycle_time for message in db.messages] == expected
+
+
+SIGNAL_LINE = re.compile(rb' SG_ (\S+)( \S+)? : (\S+) \(([^,]+),([^)]+)\) \[([^|]+)\|([^\]]+)\] '
+                         rb'"([^"]*)" (\S+)')
+
+
+def test_signal_lines_spaced_anyhow_read_as_written(tmp_path):
+    """Blanks where the grammar allows them, or none, around the scaling, the limits, the unit and
+    the receivers' commas: the tolerant reading gives the same signals."""
+    rng = random.Random(11)
+
+    def blank():
+        return rng.choice([b"", b" ", b"  ", b"\t"])
+
+    def spaced(line):
+        found = SIGNAL_LINE.fullmatch(line)
+        if not found:
+            return line
+        name, indicator, layout, factor, offset, low, high, unit, receivers = found.groups()
+        return (b" SG_ " + name + (indicator or b"") + b" :" + blank() + layout + blank() + b"(" +
+                blank() + factor + blank() + b"," + blank() + offset + blank() + b")" + blank() +
+                b"[" + blank() + low + blank() + b"|" + blank() + high + blank() + b"]" +
+                blank() + b'"' + unit + b'"' + blank() + receivers.replace(b",", blank() + b","))
+
+    def signals(path):
+        return [(m.name, s.name, s.start_bit, s.length, s.factor, s.offset, s.minimum, s.maximum,
+                 s.unit, [r.name for r in s.receivers])
+                for m in quillmere.load(path).messages for s in m.signals]
+
+    written = tmp_path / "written.dbc"
+    written.write_bytes(MUX_DBC.replace(b"[0|7] \"\" B", b"[0|7] \"\" B,A"))
+    expected = signals(written)
+    assert any(len(signal[-1]) == 2 for signal in expected)
+    for attempt in range(20):
+        other = tmp_path / f"spaced{attempt}.dbc"
+        other.write_bytes(b"\n".join(spaced(line) for line in written.read_bytes().split(b"\n")))
+        assert signals(other) == expected, other.read_text()
