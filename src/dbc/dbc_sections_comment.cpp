@@ -92,9 +92,9 @@ int ReadComment(DbcReadContext& context) {
     // Tolerant reading also cuts a text glued to the name before it apart (S1"text"), which
     // leaves the last piece half quoted.
     std::string spaced;
-    if (context.Tolerant() && !tokens.empty() && GluesAQuotedRun(tokens, tokens.size() - 1)) {
-        spaced = SpacedAroundQuotedRuns(statement, escapes);
-        SplitQuoted(spaced, kCommentSeparators, escapes, tokens);
+    if (context.Tolerant() && !tokens.empty()) {
+        SplitGluedRunsApart(statement, kCommentSeparators, escapes, tokens.size() - 1, spaced,
+                            tokens);
     }
     const std::string_view kind = tokens.size() > 1 ? tokens[1] : std::string_view();
     if (kind == "SG_") {

@@ -136,9 +136,8 @@ int ReadValueTable(DbcReadContext& context) {
     SplitQuoted(statement, kValueTableSeparators, tokens);
     // Tolerant reading cuts a description glued to its value ("one"0) apart, as in VAL_.
     std::string spaced;
-    if (context.Tolerant() && GluesAQuotedRun(tokens, 2)) {
-        spaced = SpacedAroundQuotedRuns(statement, false);
-        SplitQuoted(spaced, kValueTableSeparators, tokens);
+    if (context.Tolerant()) {
+        SplitGluedRunsApart(statement, kValueTableSeparators, false, 2, spaced, tokens);
     }
     if (tokens.size() < 2 || tokens.size() % 2 != 0) {
         return context.Fail("Malformed val table section. ", 10);

@@ -44,9 +44,8 @@ int ReadValueDescriptions(DbcReadContext& context) {
     SplitQuoted(statement, kDescriptionSeparators, escapedQuotes, tokens);
     // Tolerant reading cuts a description glued to its value ("a"1) apart, as editors read it.
     std::string spaced;
-    if (context.Tolerant() && GluesAQuotedRun(tokens, 2)) {
-        spaced = SpacedAroundQuotedRuns(statement, escapedQuotes);
-        SplitQuoted(spaced, kDescriptionSeparators, escapedQuotes, tokens);
+    if (context.Tolerant()) {
+        SplitGluedRunsApart(statement, kDescriptionSeparators, escapedQuotes, 2, spaced, tokens);
     }
     if (tokens.size() < 4) return context.Fail("Malformed value section. ", 23);
     NetConfigDbcFile& file = context.File();

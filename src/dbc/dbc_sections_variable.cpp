@@ -31,9 +31,8 @@ int ReadEnvironmentVariable(DbcReadContext& context) {
     SplitQuoted(context.Line(), kVariableSeparators, tokens);
     // Tolerant reading cuts the unit apart from what is glued to it ("unit"0).
     std::string spaced;
-    if (context.Tolerant() && GluesAQuotedRun(tokens, 1)) {
-        spaced = SpacedAroundQuotedRuns(context.Line(), false);
-        SplitQuoted(spaced, kVariableSeparators, tokens);
+    if (context.Tolerant()) {
+        SplitGluedRunsApart(context.Line(), kVariableSeparators, false, 1, spaced, tokens);
     }
     if (tokens.size() < 9) return context.Fail("Check Dbc Environment Variable. ", 14);
     auto variable = std::make_unique<DbcEnvironmentVariable>();

@@ -78,16 +78,6 @@ std::string UnescapeQuotes(std::string_view text) {
     return result;
 }
 
-bool GluesAQuotedRun(const Tokens& tokens, size_t first) {
-    for (size_t i = first; i < tokens.size(); ++i) {
-        const std::string_view piece = tokens[i];
-        if (piece.empty()) continue;
-        const bool opens = piece.front() == '"';
-        if (opens != (piece.back() == '"') || (opens && piece.size() == 1)) return true;
-    }
-    return false;
-}
-
 size_t AppendQuotedRunApart(std::string_view text, size_t open, bool escapes, std::string& out) {
     const auto blank = [](char c) {
         return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
@@ -101,6 +91,20 @@ size_t AppendQuotedRunApart(std::string_view text, size_t open, bool escapes, st
     return end;
 }
 
+namespace {
+
+// Whether a piece from `first` on starts or ends with a quote, but not both.
+bool GluesAQuotedRun(const Tokens& tokens, size_t first) {
+    for (size_t i = first; i < tokens.size(); ++i) {
+        const std::string_view piece = tokens[i];
+        if (piece.empty()) continue;
+        const bool opens = piece.front() == '"';
+        if (opens != (piece.back() == '"') || (opens && piece.size() == 1)) return true;
+    }
+    return false;
+}
+
+// The text with a blank on each side of every quoted run.
 std::string SpacedAroundQuotedRuns(std::string_view text, bool escapes) {
     std::string out;
     out.reserve(text.size() + 8);
@@ -112,6 +116,15 @@ std::string SpacedAroundQuotedRuns(std::string_view text, bool escapes) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+void SplitGluedRunsApart(std::string_view text, const SeparatorSet& separators, bool escapes,
+                         size_t first, std::string& spaced, Tokens& out) {
+    if (!GluesAQuotedRun(out, first)) return;
+    spaced = SpacedAroundQuotedRuns(text, escapes);
+    SplitQuoted(spaced, separators, escapes, out);
 }
 
 std::string_view Unquoted(std::string_view text) {

@@ -45,16 +45,16 @@ void SplitQuotedEscaped(std::string_view text, const SeparatorSet& separators, T
 void SplitQuoted(std::string_view text, const SeparatorSet& separators, bool escapes, Tokens& out);
 // The text with every backslash-quote pair made a plain quote.
 std::string UnescapeQuotes(std::string_view text);
-// Whether a piece from `first` on starts or ends with a quote, but not both: a quoted run
-// glued to other text ("a"1, 2"b"), which editors write and the split keeps as one piece.
-bool GluesAQuotedRun(const Tokens& tokens, size_t first);
 // Appends the quoted run that opens at text[open] (escapes: a backslash escapes the next byte
 // inside it) to out, with a blank before and after it where other text was glued to it;
 // returns where the text goes on.
 size_t AppendQuotedRunApart(std::string_view text, size_t open, bool escapes, std::string& out);
-// The text with a blank between each quoted run and text glued to it, so that the split cuts
-// them apart (escapes: a backslash escapes a quote inside a run, as SplitQuotedEscaped reads).
-std::string SpacedAroundQuotedRuns(std::string_view text, bool escapes);
+// For tolerant reading, after SplitQuoted(text, separators, escapes, out): when a piece from
+// `first` on holds a quoted run glued to other text ("a"1, S1"text"), which editors write and
+// the split keeps as one piece, splits the text again with a blank on each side of every
+// quoted run. The new pieces refer to `spaced`, which holds that text.
+void SplitGluedRunsApart(std::string_view text, const SeparatorSet& separators, bool escapes,
+                         size_t first, std::string& spaced, Tokens& out);
 // Reads a real as ToReal does, but a number beyond the double range is clamped to the largest
 // finite value of its sign (and one too small to be held to what strtod gives) and clamped is
 // set. False only for a text that is no number.
