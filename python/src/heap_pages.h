@@ -3,9 +3,9 @@
 // plans of a large database spread over 4 KiB pages, most of those reads miss the processor's
 // address cache (TLB). The tool restarts itself with glibc's heap on transparent huge pages;
 // Python starts without that, so while a log is scanned the heap the plans and rows are made
-// in is advised for huge pages as it grows: 3.3 -> 3.9-4.0 M frames/s for the benchmarks'
-// 50 MB database, the same peak. Nothing happens where the kernel offers no huge pages, or with
-// QUILLMERE_HUGEPAGES=0.
+// in is advised for huge pages as it grows: 2.9-3.1 -> 3.5-3.6 M frames/s for the
+// benchmarks' 50 MB database, the same peak. Nothing happens where the kernel offers no huge pages,
+// or with QUILLMERE_HUGEPAGES=0.
 
 namespace qmpy {
 

@@ -210,24 +210,20 @@ bool ReadsWholeDocument(INetConfigArxmlFile& file) {
     return options != nullptr && options->GetReadingMode() == kArxmlReadWholeDocument;
 }
 
-// The names a whole document's PDUs go by: cantools and canmatrix name a bus's messages after
-// their frames, so a PDU that a frame carries takes the frame's name, unless another PDU has
-// that name or an earlier PDU already took it (two PDUs of one frame). The PDU's own name
-// stays an alias.
-std::vector<std::string> FrameNamesToUse(const std::vector<IArxmlPdu*>& cataloged,
-                                         INetConfigArxmlFile& file) {
+// Which PDUs take the name of the frame that carries them: cantools and canmatrix name a bus's
+// messages after their frames, so a PDU does unless it has no frame, another PDU has that name,
+// or an earlier PDU already took it (two PDUs of one frame). The PDU's own name stays an alias.
+std::vector<bool> TakeFrameNames(const std::vector<std::string>& frames,
+                                 INetConfigArxmlFile& file) {
     std::unordered_set<std::string> taken;
     for (uint64_t i = 0; i < file.GetPduCount(); ++i) {
         if (IArxmlPdu* pdu = file.GetPdu(i)) taken.insert(pdu->GetName());
     }
-    std::vector<std::string> names;
-    names.reserve(cataloged.size());
-    for (IArxmlPdu* pdu : cataloged) {
-        std::string frame = FrameNameOf(*pdu);
-        if (frame.empty() || !taken.insert(frame).second) frame.clear();
-        names.push_back(std::move(frame));
-    }
-    return names;
+    std::vector<bool> takes;
+    takes.reserve(frames.size());
+    for (const std::string& frame : frames)
+        takes.push_back(!frame.empty() && taken.insert(frame).second);
+    return takes;
 }
 
 }  // namespace
@@ -238,9 +234,12 @@ FrameCatalog BuildArxmlCatalog(INetConfigArxmlFile& file) {
         IArxmlPdu* pdu = file.GetPdu(i);
         if (pdu != nullptr && pdu->GetIdentifier() >= 0) cataloged.push_back(pdu);
     }
-    const bool frameNames = ReadsWholeDocument(file);
-    const std::vector<std::string> renamed =
-        frameNames ? FrameNamesToUse(cataloged, file) : std::vector<std::string>(cataloged.size());
+    std::vector<std::string> frames;
+    frames.reserve(cataloged.size());
+    for (IArxmlPdu* pdu : cataloged) frames.push_back(FrameNameOf(*pdu));
+    const std::vector<bool> takesFrameName = ReadsWholeDocument(file)
+                                                 ? TakeFrameNames(frames, file)
+                                                 : std::vector<bool>(cataloged.size(), false);
     FrameCatalog catalog;
     // The other name of each codec: first the PDUs' own names where a codec took its frame's,
     // then the frames' names where it kept its PDU's. Both come after every codec's own name,
@@ -249,10 +248,10 @@ FrameCatalog BuildArxmlCatalog(INetConfigArxmlFile& file) {
     std::vector<std::pair<std::string, size_t>> frameAliases;
     for (size_t index = 0; index < cataloged.size(); ++index) {
         std::unique_ptr<FrameCodec> frame = BuildArxmlFrame(*cataloged[index]);
-        if (renamed[index].empty()) {
-            frameAliases.emplace_back(FrameNameOf(*cataloged[index]), index);
+        if (takesFrameName[index]) {
+            pduNames.emplace_back(std::exchange(frame->name, std::move(frames[index])), index);
         } else {
-            pduNames.emplace_back(std::exchange(frame->name, renamed[index]), index);
+            frameAliases.emplace_back(std::move(frames[index]), index);
         }
         catalog.Add(std::move(frame));
     }
