@@ -1,6 +1,7 @@
 #include "dbc_document.h"
 
 #include "codec_models/model_codecs.h"
+#include "log_scan.h"
 
 #include <unordered_map>
 
@@ -56,13 +57,15 @@ IDbcSignal* DbcDocument::SignalByName(IDbcMessage* message, const py::handle& na
     return nullptr;
 }
 
+std::unique_ptr<qm::codec::FrameCodec> DbcDocument::CodecOf(IDbcMessage* message) const {
+    auto frame = qm::codec::BuildDbcFrame(*message);
+    if (longNames) qm::codec::UseDbcLongNames(*message, *frame);
+    return frame;
+}
+
 const FramePlan& DbcDocument::PlanFor(IDbcMessage* message) {
     auto& slot = plans_[message];
-    if (!slot) {
-        auto frame = qm::codec::BuildDbcFrame(*message);
-        if (longNames) qm::codec::UseDbcLongNames(*message, *frame);
-        slot = std::make_unique<FramePlan>(std::move(frame), text);
-    }
+    if (!slot) slot = std::make_unique<FramePlan>(CodecOf(message), text);
     return *slot;
 }
 
@@ -84,12 +87,25 @@ const FramePlan* DbcDocument::PlanForFrame(uint32_t id, bool extended) {
     return message ? &PlanFor(message) : nullptr;
 }
 
+std::shared_ptr<const LogColumnLayout> DbcDocument::ColumnsForFrame(uint32_t id, bool extended) {
+    IDbcMessage* message =
+        FindEitherAddressing(id, extended, [this](uint32_t key) { return MessageById(key); });
+    if (!message) return nullptr;
+    // A message keeps the layout it was first given (a scan tells frames apart by it).
+    const auto lean = columns_.find(message);
+    if (lean != columns_.end()) return lean->second;
+    const auto plan = plans_.find(message);
+    if (plan != plans_.end()) return ColumnsOf(*plan->second);
+    return columns_[message] = LeanColumns(CodecOf(message), text);
+}
+
 void DbcDocument::Invalidate() {
     indexed_ = false;
     byId_.clear();
     longNamesIndexed_ = false;
     byLongName_.clear();
     plans_.clear();
+    columns_.clear();
 }
 
 }  // namespace qmpy

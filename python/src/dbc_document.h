@@ -18,6 +18,7 @@ class DbcDocument : public PlanSource {
 
     const FramePlan& PlanForKey(const py::handle& key) override;
     const FramePlan* PlanForFrame(uint32_t id, bool extended) override;
+    std::shared_ptr<const LogColumnLayout> ColumnsForFrame(uint32_t id, bool extended) override;
 
     // The first message of a raw identifier; an identifier without the extended flag also
     // finds the extended message of the same number, as candump writes it.
@@ -29,6 +30,7 @@ class DbcDocument : public PlanSource {
     void Invalidate();
 
   private:
+    std::unique_ptr<qm::codec::FrameCodec> CodecOf(IDbcMessage* message) const;
     // A message by the long name its attribute gives (a name the file does not write).
     IDbcMessage* MessageByLongName(const py::handle& name);
 
@@ -37,6 +39,8 @@ class DbcDocument : public PlanSource {
     std::unordered_map<std::string, IDbcMessage*> byLongName_;  // filled on first use
     bool longNamesIndexed_ = false;
     std::unordered_map<IDbcMessage*, std::unique_ptr<FramePlan>> plans_;
+    // Column layouts of messages a log met that have no plan (LeanColumns).
+    std::unordered_map<IDbcMessage*, std::shared_ptr<const LogColumnLayout>> columns_;
 };
 
 void BindDbc(py::module_& m);

@@ -145,10 +145,16 @@ ColumnFill ColumnFillOf(const qm::codec::FrameCodec& codec, size_t index, char c
     fill.isSigned = signal.kind == qm::codec::ValueKind::Signed;
     fill.multiplexed = signal.mux == qm::codec::MuxRole::Multiplexed;
     const bool integerKind = fill.isSigned || signal.kind == qm::codec::ValueKind::Unsigned;
-    if (!signal.ranges.empty() || !integerKind) return fill;
+    if (!signal.ranges.empty()) return fill;
     if (fill.multiplexed && (signal.muxValue < INT32_MIN || signal.muxValue > INT32_MAX))
         return fill;
     fill.muxValue = static_cast<int32_t>(signal.muxValue);
+    if (code == 'd' && !signal.byteArray && signal.PlainScaling()) {
+        fill.kind = static_cast<uint8_t>(signal.kind);
+        fill.way = ColumnFill::Way::Plain;
+        return fill;
+    }
+    if (!integerKind) return fill;
     if (signal.ReadsAsDecimal()) {
         // (decimals of BCD digits: the codec's physical value)
     } else if (code != 'd') {
@@ -156,6 +162,11 @@ ColumnFill ColumnFillOf(const qm::codec::FrameCodec& codec, size_t index, char c
     } else if (signal.byteArray) {
         // (a byte array too long for an integer column: the codec's physical value)
     } else if (signal.RoundScale() != 0.0 && signal.RoundScale() == kTens[fill.decimals]) {
+        fill.way = ColumnFill::Way::Decimal;
+    } else if (signal.IntegerPhysical() && (fill.multiplexed || fill.isSigned)) {
+        // Integer scaling of a signed or multiplexed field: the decimal loop with no decimals
+        // (its sums are integers below 2^51, exact doubles, as PhysicalDouble gives them).
+        fill.decimals = 0;
         fill.way = ColumnFill::Way::Decimal;
     } else if (!fill.multiplexed && !fill.isSigned && signal.IntegerPhysical() &&
                signal.layout.Length() <= 32 && std::fabs(signal.factor) <= 1048576.0 &&
@@ -166,7 +177,19 @@ ColumnFill ColumnFillOf(const qm::codec::FrameCodec& codec, size_t index, char c
     return fill;
 }
 
-void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFill& fill,
+bool ReadsCodec(const LogColumnLayout& layout) {
+    if (layout.container || (layout.switchIndex >= 0 && !layout.switchLoad.Fast())) return true;
+    return std::any_of(layout.fills.begin(), layout.fills.end(), [](const ColumnFill& fill) {
+        if (fill.way == ColumnFill::Way::Codec) return true;
+        // The largest term of the field is 2^length x |factor| (exact in doubles).
+        const double largest =
+            std::ldexp(std::fabs(fill.factor), static_cast<int>(fill.load.Length()));
+        return fill.way == ColumnFill::Way::Decimal &&
+               !qm::codec::RoundsBack(largest, fill.offset, kTens[fill.decimals]);
+    });
+}
+
+void FillColumn(const qm::codec::FrameCodec* codec, size_t index, const ColumnFill& fill,
                 const PaddedRecords& records, void* target) {
     const size_t count = records.count;
     const uint8_t* at = records.data;
@@ -178,9 +201,9 @@ void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFi
     switch (fill.way) {
         case ColumnFill::Way::Codec:
             if (fill.code == 'd') {
-                CodecDoubles(codec, index, records, doubles);
+                CodecDoubles(*codec, index, records, doubles);
             } else {
-                CodecIntegers(codec.signals[index], records, integers);
+                CodecIntegers(codec->signals[index], records, integers);
             }
             break;
         case ColumnFill::Way::Decimal: {
@@ -204,10 +227,26 @@ void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFi
                     factor;
                 double value;
                 if (!qm::codec::RoundedBack(term, offset, round, value)) {
-                    value = codec.signals[index].PhysicalDouble(raw);
+                    value = codec->signals[index].PhysicalDouble(raw);
                 }
                 if (selected && selected[f] != fill.muxValue) value = nan;
                 doubles[f] = value;
+            }
+            break;
+        }
+        case ColumnFill::Way::Plain: {
+            const auto kind = static_cast<qm::codec::ValueKind>(fill.kind);
+            const uint32_t length = load.Length();
+            const int64_t* selected = fill.multiplexed ? records.selected : nullptr;
+            if (fill.multiplexed && !selected) {
+                std::fill(doubles, doubles + count, nan);
+                break;
+            }
+            for (size_t f = 0; f < count; ++f, at += stride) {
+                const double value =
+                    qm::codec::ValueOfKind(kind, load.ExtractFast(at), length) * fill.factor +
+                    fill.offset;
+                doubles[f] = selected && selected[f] != fill.muxValue ? nan : value;
             }
             break;
         }
@@ -240,9 +279,12 @@ void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFi
     }
     if (records.sizes) {
         // A payload too short for the field: NaN, or 0 in an integer column.
-        const qm::codec::BitLayout& field = codec.signals[index].layout;
+        // Every way but the codec's own loads the field in one go (its end as the layout's).
+        const bool fitsByLoad = fill.way != ColumnFill::Way::Codec;
         for (size_t f = 0; f < count; ++f) {
-            if (field.FitsIn(records.sizes[f])) continue;
+            if (fitsByLoad ? load.FitsIn(records.sizes[f])
+                           : codec->signals[index].layout.FitsIn(records.sizes[f]))
+                continue;
             if (fill.code == 'd') {
                 doubles[f] = nan;
             } else {
@@ -254,7 +296,7 @@ void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFi
 
 void FillDoubles(const qm::codec::FrameCodec& codec, size_t index, const PaddedRecords& records,
                  double* out) {
-    FillColumn(codec, index, ColumnFillOf(codec, index, 'd'), records, out);
+    FillColumn(&codec, index, ColumnFillOf(codec, index, 'd'), records, out);
 }
 
 void FillContainerColumns(const qm::codec::FrameCodec& codec, const PaddedRecords& records,
@@ -283,19 +325,25 @@ ByteView::~ByteView() {
     PyBuffer_Release(&view_);
 }
 
-FramePlan::FramePlan(std::unique_ptr<qm::codec::FrameCodec> frame, const TextRule& text)
-    : codec(std::move(frame)), rule_(text) {
-    name = text(codec->name.c_str());
-    id = codec->Key();
-    size = codec->size;
+std::vector<py::object> SignalKeys(const qm::codec::FrameCodec& codec, const TextRule& text) {
+    std::vector<py::object> keys;
     std::unordered_map<std::string, int> seen;
-    keys.reserve(codec->signals.size());
-    for (const SignalCodec& signal : codec->signals) {
+    keys.reserve(codec.signals.size());
+    for (const SignalCodec& signal : codec.signals) {
         const int count = ++seen[signal.name];
         std::string key = signal.name;
         if (count > 1) key += "#" + std::to_string(count);
         keys.push_back(text(key.c_str()));
     }
+    return keys;
+}
+
+FramePlan::FramePlan(std::unique_ptr<qm::codec::FrameCodec> frame, const TextRule& text)
+    : codec(std::move(frame)), rule_(text) {
+    name = text(codec->name.c_str());
+    id = codec->Key();
+    size = codec->size;
+    keys = SignalKeys(*codec, text);
 }
 
 const std::vector<py::object>& FramePlan::TextsOf(size_t index) const {

@@ -24,8 +24,9 @@ namespace py = pybind11;
 struct ColumnFill {
     enum class Way : uint8_t {
         Codec,
-        Decimal,  // 'd': an integer field times a decimal factor, rounded back as PhysicalDouble
+        Decimal,  // 'd': an integer field times a decimal (or integer) factor, rounded back
         Linear,   // 'd': an unsigned field whose integer scaling doubles hold exactly
+        Plain,    // 'd': the field's value as its kind reads it (SignalCodec::PlainScaling)
         Integer,  // 'q'/'Q': integer scaling in 64-bit arithmetic
         Raw,      // 'Q': the bits (LIN byte arrays)
     };
@@ -36,19 +37,35 @@ struct ColumnFill {
     uint8_t decimals : 4 = 0;  // SignalCodec::RoundDecimals()
     bool isSigned : 1 = false;
     bool multiplexed : 1 = false;
+    uint8_t kind : 2 = 0;  // qm::codec::ValueKind, of Way::Plain
     Way way = Way::Codec;
     char code = 'd';  // ColumnCode, or 'd'
 };
 
 // The columns decode_log(columns=True) gives a frame: their names (timestamp, channel, then the
-// signals) and how each signal's column is filled (its array type code among it).
+// signals), how each signal's column is filled (its array type code among it) and what a row
+// of the frame holds.
 struct LogColumnLayout {
     std::vector<py::object> names;
     std::vector<ColumnFill> fills;
     // The switch of simple multiplexing (switchIndex -1: none), read by its load when Fast().
     int switchIndex = -1;
     qm::codec::FieldLoad switchLoad;
+    py::object frameName;
+    size_t stride = 0;    // PaddedStride
+    size_t fieldEnd = 0;  // RecordPayloadBytes
+    bool container = false;
+    // The codec, where the columns read it (ReadsCodec); a layout made apart from a plan holds
+    // it only then, so that a whole model's log keeps 32 bytes a signal, not a signal codec.
+    std::shared_ptr<const qm::codec::FrameCodec> codec;
 };
+
+// Whether filling a layout's columns reads its codec: a fill of the codec's own loop, a
+// decimal product that the doubles may not round back, a switch that one load does not hold,
+// or a container.
+bool ReadsCodec(const LogColumnLayout& layout);
+// The keys of a codec's signals as decode() gives them (see FramePlan).
+std::vector<py::object> SignalKeys(const qm::codec::FrameCodec& codec, const TextRule& text);
 
 struct FramePlan {
     // Takes the codec and renders its texts by the document's rule. Two signals of one frame
@@ -115,7 +132,8 @@ ColumnFill ColumnFillOf(const qm::codec::FrameCodec& codec, size_t index, char c
 // The column of signals[index] down the records as `fill` says: physical values ('d': NaN
 // where a frame does not carry the signal or its payload is too short), or the bits of int64 /
 // uint64 ('q'/'Q': 0 where the payload is too short). `out` holds records.count items.
-void FillColumn(const qm::codec::FrameCodec& codec, size_t index, const ColumnFill& fill,
+// `codec` may be null where the fill does not read it (ReadsCodec).
+void FillColumn(const qm::codec::FrameCodec* codec, size_t index, const ColumnFill& fill,
                 const PaddedRecords& records, void* out);
 // A container's columns ('d', all of them at once): each record decoded by the codec, which
 // finds the contained PDUs by their headers; NaN where the frame does not send a signal.

@@ -54,7 +54,7 @@ void SwitchValues(const Collected& slot, const uint8_t* rows, size_t count,
         return;
     }
     const qm::codec::BitLayout& field =
-        slot.codec->signals[static_cast<size_t>(columns.switchIndex)].layout;
+        slot.codec->signals[static_cast<size_t>(columns.switchIndex)].layout;  // ReadsCodec
     for (size_t f = 0; f < count; ++f, rows += slot.rowSize) {
         selected[f] = field.FitsIn(rows[kSizeAt])
                           ? static_cast<int64_t>(field.ExtractPadded(rows + kRowHead))
@@ -94,7 +94,7 @@ void FillColumns(Collected& slot, size_t taken, Column* columns, bool keepRows,
         } else {
             for (size_t index = 0; index < fills.size(); ++index) {
                 // Every column's items are 8 bytes.
-                FillColumn(*slot.codec, index, fills[index], records,
+                FillColumn(slot.codec, index, fills[index], records,
                            static_cast<uint64_t*>(columns[index + 2].view.buf) + done);
             }
         }
@@ -338,14 +338,14 @@ py::object TakeColumns(const std::vector<Taken>& slots, const ChannelNames& chan
     return result;
 }
 
-// With by_message, frames wait in their slots until twelve times the chunk's frames wait. A
+// With by_message, frames wait in their slots until ten times the chunk's frames wait. A
 // waiting frame costs a row (24 to 88 bytes, 48 on average for the benchmarks' database), a
 // fraction of its columns; the more frames wait, the longer the runs a chunk takes and the fewer
 // the messages it holds (each costs a dict and an array per column). Measured over a log of
-// 7,500 messages with chunks of 50,000 frames: 12 times about a tenth faster than 8 times; 16
-// times no faster within the machine's noise, for 14 MiB more.
+// 7,500 messages with chunks of 50,000 frames: 12 times about a tenth faster than 8 times, 16
+// times no faster; 10 times within the noise of 12, for 5 MiB less.
 size_t WaitingFrames(size_t chunkFrames) {
-    constexpr size_t kTimes = 12;
+    constexpr size_t kTimes = 10;
     return chunkFrames > std::numeric_limits<size_t>::max() / kTimes
                ? std::numeric_limits<size_t>::max()
                : chunkFrames * kTimes;

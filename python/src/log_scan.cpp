@@ -22,15 +22,15 @@ constexpr const char* kChannel = "channel";
 
 // The column names of a frame: the timestamp, the channel, then the signals keyed as decode()
 // keys them; a signal whose key is one of the first two is keyed "<key>#signal".
-std::vector<py::object> ColumnNames(const FramePlan& plan) {
+std::vector<py::object> ColumnNames(const std::vector<py::object>& keys) {
     // One "timestamp" and one "channel" for every frame (interned: thousands of frames
     // would otherwise hold a copy each).
     std::vector<py::object> names;
-    names.reserve(plan.keys.size() + 2);  // kept per frame: no room to spare
+    names.reserve(keys.size() + 2);  // kept per frame: no room to spare
     names.push_back(py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kTimestamp)));
     names.push_back(py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kChannel)));
     if (!names[0] || !names[1]) throw py::error_already_set();
-    for (const py::object& key : plan.keys) {
+    for (const py::object& key : keys) {
         if (key.equal(names[0]) || key.equal(names[1])) {
             names.push_back(py::str(key) + py::str("#signal"));
         } else {
@@ -40,24 +40,48 @@ std::vector<py::object> ColumnNames(const FramePlan& plan) {
     return names;
 }
 
+// The layout of a codec's columns, holding the codec.
+std::shared_ptr<LogColumnLayout> LayoutOf(std::shared_ptr<const FrameCodec> codec,
+                                          py::object frameName,
+                                          const std::vector<py::object>& keys) {
+    auto layout = std::make_shared<LogColumnLayout>();
+    layout->names = ColumnNames(keys);
+    layout->fills.reserve(codec->signals.size());
+    for (size_t i = 0; i < codec->signals.size(); ++i) {
+        layout->fills.push_back(ColumnFillOf(*codec, i, ColumnCode(*codec, i)));
+    }
+    layout->switchIndex = codec->SwitchIndex();
+    if (layout->switchIndex >= 0)
+        layout->switchLoad = codec->signals[static_cast<size_t>(layout->switchIndex)].layout.Load();
+    layout->frameName = std::move(frameName);
+    layout->stride = PaddedStride(*codec);
+    layout->fieldEnd = RecordPayloadBytes(*codec);
+    layout->container = codec->container != nullptr;
+    layout->codec = std::move(codec);
+    return layout;
+}
+
 }  // namespace
 
 const std::shared_ptr<const LogColumnLayout>& ColumnsOf(const FramePlan& plan) {
-    if (!plan.logColumns) {
-        auto layout = std::make_shared<LogColumnLayout>();
-        layout->names = ColumnNames(plan);
-        const FrameCodec& codec = *plan.codec;
-        layout->fills.reserve(codec.signals.size());
-        for (size_t i = 0; i < codec.signals.size(); ++i) {
-            layout->fills.push_back(ColumnFillOf(codec, i, ColumnCode(codec, i)));
-        }
-        layout->switchIndex = codec.SwitchIndex();
-        if (layout->switchIndex >= 0)
-            layout->switchLoad =
-                codec.signals[static_cast<size_t>(layout->switchIndex)].layout.Load();
-        plan.logColumns = std::move(layout);
-    }
+    // The plan holds its codec anyway: the layout shares it.
+    if (!plan.logColumns) plan.logColumns = LayoutOf(plan.codec, plan.name, plan.keys);
     return plan.logColumns;
+}
+
+std::shared_ptr<const LogColumnLayout> LeanColumns(std::unique_ptr<FrameCodec> frame,
+                                                   const TextRule& text) {
+    std::shared_ptr<const FrameCodec> codec(std::move(frame));
+    py::object name = text(codec->name.c_str());
+    const std::vector<py::object> keys = SignalKeys(*codec, text);
+    std::shared_ptr<LogColumnLayout> layout = LayoutOf(std::move(codec), std::move(name), keys);
+    if (!ReadsCodec(*layout)) layout->codec.reset();
+    return layout;
+}
+
+std::shared_ptr<const LogColumnLayout> PlanSource::ColumnsForFrame(uint32_t id, bool extended) {
+    const FramePlan* plan = PlanForFrame(id, extended);
+    return plan ? ColumnsOf(*plan) : nullptr;
 }
 
 namespace {

@@ -28,6 +28,10 @@ namespace py = pybind11;
 
 // The column layout of a frame (its names and fills), made once per plan.
 const std::shared_ptr<const LogColumnLayout>& ColumnsOf(const FramePlan& plan);
+// The column layout of a codec made for the columns alone: it keeps the codec only where the
+// columns read it (ReadsCodec). Names and keys as a FramePlan of the codec gives them.
+std::shared_ptr<const LogColumnLayout> LeanColumns(std::unique_ptr<qm::codec::FrameCodec> codec,
+                                                   const TextRule& text);
 
 // Frames of one layout in arrival order, one row each: the timestamp, the channel index and
 // the payload size in a 16-byte head, then the padded record of the payload; one frame touches
@@ -51,11 +55,13 @@ inline uint64_t LowBytes(size_t count) {
 
 // The frames of one layout met in the log. What every frame touches comes first.
 struct Collected {
-    explicit Collected(const FramePlan& plan)
-        : codec(plan.codec), name(plan.name), columns(ColumnsOf(plan)) {
-        stride = PaddedStride(*codec);
-        fieldEnd = RecordPayloadBytes(*codec);
-        container = codec->container != nullptr;
+    explicit Collected(std::shared_ptr<const LogColumnLayout> layout)
+        : stride(layout->stride),
+          fieldEnd(layout->fieldEnd),
+          container(layout->container),
+          codec(layout->codec.get()),
+          name(layout->frameName),
+          columns(std::move(layout)) {
         rowSize = kRowHead + stride;
     }
 
@@ -70,8 +76,9 @@ struct Collected {
     std::vector<Chunk> chunks;
     size_t current = 0;  // the chunk being filled
     size_t skipped = 0;  // rows of the first chunk already taken
-    // Shared with the plan: the scan runs without the GIL, while Python may edit the model.
-    std::shared_ptr<const qm::codec::FrameCodec> codec;
+    // The layout's codec (null where the columns do not read it). The layout is shared with
+    // the document: the scan runs without the GIL, while Python may edit the model.
+    const qm::codec::FrameCodec* codec = nullptr;
     py::object name;
     std::shared_ptr<const LogColumnLayout> columns;
 
@@ -279,11 +286,19 @@ class LayoutIndex {
             !(id <= 0x1FFFFFFFu && wantedKeys_.count(id | qm::codec::kExtendedFlag)))
             return -1;
         py::gil_scoped_acquire gil;
-        const FramePlan* plan = source_.PlanForFrame(id, extended);
+        std::shared_ptr<const LogColumnLayout> layout;
+        if (filtered_) {
+            const FramePlan* plan = source_.PlanForFrame(id, extended);
+            if (!plan || !wanted_.count(plan)) return -1;
+            layout = ColumnsOf(*plan);
+        } else {
+            layout = source_.ColumnsForFrame(id, extended);
+        }
         HeapInHugePages::Grown();
-        if (!plan || (filtered_ && !wanted_.count(plan))) return -1;
-        const auto [at, added] = slotOfPlan_.emplace(plan, static_cast<int>(slots_.size()));
-        if (added) slots_.push_back(std::make_unique<Collected>(*plan));
+        if (!layout) return -1;
+        const auto [at, added] =
+            slotOfLayout_.emplace(layout.get(), static_cast<int>(slots_.size()));
+        if (added) slots_.push_back(std::make_unique<Collected>(std::move(layout)));
         return at->second;
     }
 
@@ -296,7 +311,7 @@ class LayoutIndex {
     static constexpr uint32_t kDirect = 1u << 14;
     std::vector<int> direct_ = std::vector<int>(size_t{kDirect} * 2, kUnresolved);
     SlotTable others_;
-    std::unordered_map<const FramePlan*, int> slotOfPlan_;
+    std::unordered_map<const LogColumnLayout*, int> slotOfLayout_;
     std::vector<std::unique_ptr<Collected>> slots_;
 };
 

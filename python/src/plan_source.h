@@ -45,6 +45,10 @@ class PlanSource : public DocumentBase {
     virtual const FramePlan& PlanForKey(const py::handle& key) = 0;
     // The plan for a frame seen on the bus (a log line), or null.
     virtual const FramePlan* PlanForFrame(uint32_t id, bool extended) = 0;
+    // The column layout of a frame seen on the bus, or null: by default its plan's. A document
+    // that makes codecs from a model it keeps gives layouts made apart from the plans
+    // (LeanColumns), which keep no codec that the columns do not read.
+    virtual std::shared_ptr<const LogColumnLayout> ColumnsForFrame(uint32_t id, bool extended);
 };
 
 // The Python base class FrameCodec (decode, decode_many, encode, decode_log), LogReader and

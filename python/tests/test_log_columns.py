@@ -12,8 +12,9 @@ import pytest
 from conftest import MUX_DBC, quillmere
 
 # Beside the mixed frames: a 64-bit counter (beyond int64), a signal named like a fixed column,
-# a signed integer signal with integer scaling, and decimal scalings of fields so wide that the
-# double product no longer rounds back to the decimals (the exact decimal decode).
+# a signed integer signal with integer scaling, decimal scalings of fields so wide that the
+# double product no longer rounds back to the decimals (the exact decimal decode), and pages of
+# integer scalings, a float as it is and a scaled float.
 LOG_DBC = MUX_DBC.replace(b"BA_DEF_ SG_", b"""BO_ 768 Wide: 8 A
  SG_ Counter : 0|64@1+ (1,0) [0|0] "" B
 
@@ -25,7 +26,14 @@ BO_ 770 Fine: 8 A
  SG_ Energy : 0|53@1+ (0.001,0.5) [0|0] "" B
  SG_ Drift : 53|11@1- (0.25,-1) [0|0] "" B
 
-BA_DEF_ SG_""", 1)
+BO_ 771 Paged: 8 A
+ SG_ Sel M : 0|2@1+ (1,0) [0|3] "" B
+ SG_ Steps m0 : 8|8@1+ (2,-40) [0|0] "" B
+ SG_ Shift m1 : 8|12@1- (3,7) [0|0] "" B
+ SG_ Plain m2 : 16|32@1+ (1,0) [0|0] "" B
+ SG_ Scaled m1 : 32|32@1+ (0.5,1) [0|0] "" B
+
+BA_DEF_ SG_""", 1).replace(b"SIG_VALTYPE_ ", b"SIG_VALTYPE_ 771 Plain : 1;\nSIG_VALTYPE_ 771 Scaled : 1;\nSIG_VALTYPE_ ", 1)
 
 
 def write_log(path, count=400, seed=3):
@@ -33,7 +41,7 @@ def write_log(path, count=400, seed=3):
     payloads), unknown identifiers, remote and error frames, comments, CRLF line ends."""
     rng = random.Random(seed)
     lines = ["# a comment", ""]
-    ids = ["100", "200", "18FF0000", "300", "301", "302", "7FF"]
+    ids = ["100", "200", "18FF0000", "300", "301", "302", "303", "7FF"]
     for i in range(count):
         ident = rng.choice(ids)
         size = 2 if ident == "301" else 8
@@ -99,7 +107,7 @@ def test_columns_equal_the_per_frame_decode(log_db, tmp_path):
     log = write_log(tmp_path / "mixed.log")
     columns = log_db.decode_log(log, columns=True)
     assert isinstance(columns, quillmere.LogColumns)
-    assert set(columns) == {"Mixed", "Muxed", "Extended", "Wide", "Named", "Fine"}
+    assert set(columns) == {"Mixed", "Muxed", "Extended", "Wide", "Named", "Fine", "Paged"}
     assert len(columns.channels) == len(set(columns.channels)) > 8
     assert set(columns.channels) <= {"can0", "can1"} | {f"vcan{i}" for i in range(12)}
     frames = list(log_db.decode_log(log, decode_choices=False))
@@ -113,6 +121,16 @@ def test_columns_equal_the_per_frame_decode(log_db, tmp_path):
     assert columns["Wide"]["Counter"].typecode == "Q"
     assert max(columns["Wide"]["Counter"]) > 2 ** 63
     assert list(columns["Named"])[:4] == ["timestamp", "channel", "timestamp#signal", "Level"]
+
+
+def test_columns_follow_an_edit_of_the_database(log_db, tmp_path):
+    log = write_log(tmp_path / "mixed.log")
+    before = log_db.decode_log(log, columns=True)["Paged"]["Steps"]
+    log_db.set_signal_factor("Paged", "Steps", 4)  # raw x 4 - 40: twice the old value + 40
+    after = log_db.decode_log(log, columns=True)
+    assert [a for a in after["Paged"]["Steps"] if a == a] == [2 * b + 40 for b in before if b == b]
+    assert len(before) > 0
+    assert_columns_match_frames(after, list(log_db.decode_log(log, decode_choices=False)))
 
 
 def test_column_types_come_from_the_database_alone(log_db):

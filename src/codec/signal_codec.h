@@ -44,11 +44,14 @@ inline double NearestInteger(double x) {
 // terms, not the result: 203 x 0.78740157480315 - 100 scaled by 10^14 is 5.98e15, and
 // 127 x 0.78740157480315 - 100 is 5e-14 but its terms are 100. False beyond that (more decimals
 // than a double product keeps: the exact decimal value is needed).
-inline bool RoundedBack(double term, double offset, double roundScale, double& physical) {
+// Whether RoundedBack rounds a term of up to |term| with this offset and scale.
+inline bool RoundsBack(double term, double offset, double roundScale) {
     constexpr double kRoundableLimit = 1125899906842624.0;  // 2^50
-    if (!(std::max(std::fabs(term), std::fabs(offset)) * roundScale < kRoundableLimit)) {
-        return false;
-    }
+    return std::max(std::fabs(term), std::fabs(offset)) * roundScale < kRoundableLimit;
+}
+
+inline bool RoundedBack(double term, double offset, double roundScale, double& physical) {
+    if (!RoundsBack(term, offset, roundScale)) return false;
     // A sum that rounds to zero is zero: "+ 0.0" turns the -0.0 of a tiny negative sum
     // (63 x 0.35 - 22.05 = -3.6e-15) into 0, the exact result.
     physical = NearestInteger((term + offset) * roundScale) / roundScale + 0.0;
@@ -212,6 +215,11 @@ class alignas(64) SignalCodec {
     int RoundDecimals() const { return roundDecimals_; }
     // Whether the physical value is always an integer (no float kind, integer scaling everywhere).
     bool IntegerPhysical() const { return integerEverywhere_; }
+    // Whether PhysicalDouble(raw) is Value(raw) x factor + offset in doubles as it stands: no
+    // scaled ranges, no integer scaling, no decimals to round back to (floats, mostly).
+    bool PlainScaling() const {
+        return !ranged_ && !integerScaling_ && roundScale_ == 0.0 && !decimal_.usable;
+    }
     // The scaling in integers, for writers of decimal text: an integer field whose factor and
     // offset are short decimals (no scaled ranges) has value x factor + offset = M, where
     // PhysicalOf(raw) is M itself as an Integer (decimals 0, when M fits 64 bits) or the double
