@@ -106,7 +106,8 @@ struct FramePlan {
 };
 
 // Payloads of one frame laid out as decode_many and log columns lay them out: each copied into a
-// zeroed record of `stride` bytes with room for a 64-bit load past every field.
+// zeroed record `stride` bytes after the one before, with room for a 64-bit load past every
+// field (in the record, or in readable bytes after it).
 struct PaddedRecords {
     const uint8_t* data = nullptr;
     size_t stride = 0;

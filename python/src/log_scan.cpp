@@ -54,7 +54,12 @@ std::shared_ptr<LogColumnLayout> LayoutOf(std::shared_ptr<const FrameCodec> code
     if (layout->switchIndex >= 0)
         layout->switchLoad = codec->signals[static_cast<size_t>(layout->switchIndex)].layout.Load();
     layout->frameName = std::move(frameName);
-    layout->stride = PaddedStride(*codec);
+    // Rows lie back to back, each block of them followed by kLoadSlack bytes: a 64-bit load past
+    // a record's last field reads into the next row's head (bits the load masks off), so that a
+    // record holds its payload's words alone. A container's record is read by its sizes,
+    // padded as decode_many pads it.
+    layout->stride =
+        codec->container ? PaddedStride(*codec) : (RecordPayloadBytes(*codec) + 7) / 8 * 8;
     layout->fieldEnd = RecordPayloadBytes(*codec);
     layout->container = codec->container != nullptr;
     layout->codec = std::move(codec);

@@ -34,12 +34,15 @@ std::shared_ptr<const LogColumnLayout> LeanColumns(std::unique_ptr<qm::codec::Fr
                                                    const TextRule& text);
 
 // Frames of one layout in arrival order, one row each: the timestamp, the channel index and
-// the payload size in a 16-byte head, then the padded record of the payload; one frame touches
-// one place in memory. Rows are kept in chunks that grow from small (a log may hold a frame
-// once) to large, so that nothing is ever copied to grow.
+// the payload size in a 16-byte head, then the record of the payload (its words up to the last
+// field, zeros after a short payload); one frame touches one place in memory. Rows are kept in
+// chunks that grow from small (a log may hold a frame once) to large, so that nothing is ever
+// copied to grow.
 constexpr size_t kRowHead = 16;
 constexpr size_t kChannelAt = 8;
 constexpr size_t kSizeAt = 10;
+// Zeroed bytes after a block of rows, for the 64-bit loads of the last row's last fields.
+constexpr size_t kLoadSlack = 8;
 
 struct Chunk {
     size_t capacity = 0;
@@ -191,8 +194,10 @@ struct Collected {
         size_t largest = 0;
         for (const Chunk& chunk : chunks) largest = std::max(largest, chunk.capacity);
         const size_t capacity = std::clamp<size_t>((largest * 3 / 2 + 7) / 8 * 8, 16, 8192);
-        // Not zeroed: Add writes every byte that is read later.
-        chunks.push_back({capacity, std::unique_ptr<uint8_t[]>(new uint8_t[capacity * rowSize])});
+        // Not zeroed (Add writes every byte of a row), but for the slack after the last row.
+        const size_t bytes = capacity * rowSize;
+        chunks.push_back({capacity, std::unique_ptr<uint8_t[]>(new uint8_t[bytes + kLoadSlack])});
+        std::memset(chunks.back().rows.get() + bytes, 0, kLoadSlack);
         current = chunks.size() - 1;
         next = chunks.back().rows.get();
         room = capacity;
