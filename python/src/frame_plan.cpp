@@ -126,6 +126,29 @@ void CodecIntegers(const SignalCodec& signal, const PaddedRecords& records, uint
 
 static_assert(sizeof(ColumnFill) == 32, "a column fill is half a cache line");
 
+// A 'd' column of a field one load holds: valueOf(raw) down the records, NaN where the switch
+// of a multiplexed signal selects another value (everywhere when the records have no switch).
+template <class ValueOf>
+void FieldDoubles(const ColumnFill& fill, const PaddedRecords& records, double* out,
+                  ValueOf&& valueOf) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const int64_t* selected = fill.multiplexed ? records.selected : nullptr;
+    if (fill.multiplexed && !selected) {
+        std::fill(out, out + records.count, nan);
+        return;
+    }
+    // Copies: the stores into `out` could otherwise alias the fill, read again every frame.
+    const qm::codec::FieldLoad load = fill.load;
+    const int32_t muxValue = fill.muxValue;
+    const size_t count = records.count;
+    const size_t stride = records.stride;
+    const uint8_t* at = records.data;
+    for (size_t f = 0; f < count; ++f, at += stride) {
+        const double value = valueOf(load.ExtractFast(at));
+        out[f] = selected && selected[f] != muxValue ? nan : value;
+    }
+}
+
 // 10^decimals, as SignalCodec::RoundScale() has them.
 constexpr double kTens[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -214,13 +237,7 @@ void FillColumn(const qm::codec::FrameCodec* codec, size_t index, const ColumnFi
             const double round = kTens[fill.decimals];
             const bool isSigned = fill.isSigned;
             const uint32_t length = load.Length();
-            const int64_t* selected = fill.multiplexed ? records.selected : nullptr;
-            if (fill.multiplexed && !selected) {
-                std::fill(doubles, doubles + count, nan);
-                break;
-            }
-            for (size_t f = 0; f < count; ++f, at += stride) {
-                const uint64_t raw = load.ExtractFast(at);
+            FieldDoubles(fill, records, doubles, [&](uint64_t raw) {
                 const double term =
                     (isSigned ? static_cast<double>(qm::codec::SignExtend(raw, length))
                               : static_cast<double>(raw)) *
@@ -229,25 +246,18 @@ void FillColumn(const qm::codec::FrameCodec* codec, size_t index, const ColumnFi
                 if (!qm::codec::RoundedBack(term, offset, round, value)) {
                     value = codec->signals[index].PhysicalDouble(raw);
                 }
-                if (selected && selected[f] != fill.muxValue) value = nan;
-                doubles[f] = value;
-            }
+                return value;
+            });
             break;
         }
         case ColumnFill::Way::Plain: {
             const auto kind = static_cast<qm::codec::ValueKind>(fill.kind);
             const uint32_t length = load.Length();
-            const int64_t* selected = fill.multiplexed ? records.selected : nullptr;
-            if (fill.multiplexed && !selected) {
-                std::fill(doubles, doubles + count, nan);
-                break;
-            }
-            for (size_t f = 0; f < count; ++f, at += stride) {
-                const double value =
-                    qm::codec::ValueOfKind(kind, load.ExtractFast(at), length) * fill.factor +
-                    fill.offset;
-                doubles[f] = selected && selected[f] != fill.muxValue ? nan : value;
-            }
+            const double factor = fill.factor;
+            const double offset = fill.offset;
+            FieldDoubles(fill, records, doubles, [&](uint64_t raw) {
+                return qm::codec::ValueOfKind(kind, raw, length) * factor + offset;
+            });
             break;
         }
         case ColumnFill::Way::Linear:
