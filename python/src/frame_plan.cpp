@@ -357,14 +357,15 @@ FramePlan::FramePlan(std::unique_ptr<qm::codec::FrameCodec> frame, const TextRul
 }
 
 const std::vector<py::object>& FramePlan::TextsOf(size_t index) const {
-    if (texts_.empty()) {
-        texts_.resize(codec->signals.size());
-        for (size_t i = 0; i < codec->signals.size(); ++i) {
-            for (const auto& entry : codec->signals[i].texts)
-                texts_[i].push_back(rule_(entry.text.c_str()));
-        }
+    // Signal by signal: a log's values meet the texts of few of a frame's signals.
+    if (texts_.empty()) texts_.resize(codec->signals.size());
+    std::vector<py::object>& texts = texts_[index];
+    const auto& entries = codec->signals[index].texts;
+    if (texts.size() != entries.size()) {
+        texts.reserve(entries.size());
+        for (const auto& entry : entries) texts.push_back(rule_(entry.text.c_str()));
     }
-    return texts_[index];
+    return texts;
 }
 
 int FramePlan::IndexOfKey(const py::handle& key) const {

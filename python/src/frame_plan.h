@@ -79,8 +79,8 @@ struct FramePlan {
     uint32_t id = 0;  // with bit 31 for an extended identifier
     size_t size = 0;
     std::vector<py::object> keys;  // str per signal
-    // The value texts of a signal as str. Made on first use (with the GIL): log columns of
-    // thousands of frames need none of them.
+    // The value texts of a signal as str, made on the signal's first use (with the GIL): log
+    // columns need none of them, a log's values meet the texts of few signals.
     const std::vector<py::object>& TextsOf(size_t index) const;
 
     py::dict Decode(const uint8_t* payload, size_t size, bool choices) const;
