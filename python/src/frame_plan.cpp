@@ -358,7 +358,6 @@ FramePlan::FramePlan(std::unique_ptr<qm::codec::FrameCodec> frame, const TextRul
 
 const std::vector<py::object>& FramePlan::TextsOf(size_t index) const {
     // Signal by signal: a log's values meet the texts of few of a frame's signals.
-    if (texts_.empty()) texts_.resize(codec->signals.size());
     std::vector<py::object>& texts = texts_[index];
     const auto& entries = codec->signals[index].texts;
     if (texts.size() != entries.size()) {

@@ -101,8 +101,8 @@ struct FramePlan {
     uint64_t RawFor(size_t index, const py::handle& value, bool checkRange) const;
     int IndexOfKey(const py::handle& key) const;
     TextRule rule_;
-    mutable std::vector<std::vector<py::object>> texts_;       // empty until TextsOf
-    mutable std::unordered_map<std::string, int> indexOfKey_;  // empty until IndexOfKey
+    mutable std::unordered_map<size_t, std::vector<py::object>> texts_;  // filled by TextsOf
+    mutable std::unordered_map<std::string, int> indexOfKey_;            // empty until IndexOfKey
 };
 
 // Payloads of one frame laid out as decode_many and log columns lay them out: each copied into a
