@@ -110,7 +110,11 @@ bool ArxmlReader::Load(const std::wstring& path) {
     root->onChildParsed = resolver->MakeCallback();
 
     uint32_t start = platform::TickCount();
-    const bool parsed = root->LoadFile(path.c_str()) != 0;
+    const bool parsed = [&] {
+        // A whole document is read as its tools write it, a prefix on the AUTOSAR namespace too.
+        const xml::LocalElementNamesScope names(mode_ == kArxmlReadWholeDocument);
+        return root->LoadFile(path.c_str()) != 0;
+    }();
     times_.parse = platform::TickCount() - start;
     if (mode_ == kArxmlReadWholeDocument) {
         // Reading a document whole also tells an empty, foreign or cut document apart.

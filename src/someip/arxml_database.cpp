@@ -5,6 +5,7 @@
 #include "someip/document_reader.h"
 #include "someip/someip_readers.h"
 #include "xml/reference_resolver.h"
+#include "xml/xml_state.h"
 
 namespace qm::someip {
 
@@ -75,6 +76,8 @@ bool CArxmlDatabase::Load(const char* const* files, uint64_t count) {
             context_->hasRoot = true;
         }
         bool read = false;
+        // A whole document is read as its tools write it, a prefix on the AUTOSAR namespace too.
+        const qm::xml::LocalElementNamesScope names(mode_ == kSomeIpReadWholeDocument);
         Timed(times_.parse, [&] { read = context_->root->LoadFile(path) != 0; });
         if (read) {
             context_->files.emplace_back(path);

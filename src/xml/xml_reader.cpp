@@ -69,7 +69,18 @@ void NotifyParent(NanoXML* parent, NanoXML* child) {
 }  // namespace
 
 XmlReader::XmlReader(const char* buffer, size_t end, bool mixed, uint16_t sourceFileIndex)
-    : buffer_(buffer), end_(end), mixed_(mixed), sourceFileIndex_(sourceFileIndex) {}
+    : buffer_(buffer),
+      end_(end),
+      mixed_(mixed),
+      localNames_(LocalElementNames()),
+      sourceFileIndex_(sourceFileIndex) {}
+
+std::string_view XmlReader::ElementName(std::string_view name) const {
+    if (!localNames_) return name;
+    const size_t colon = name.find(':');
+    if (colon == 0 || colon == std::string_view::npos || colon + 1 == name.size()) return name;
+    return name.substr(colon + 1);
+}
 
 XmlReader::~XmlReader() {
     DiscardGatheredChildren();
@@ -337,7 +348,7 @@ XmlReader::Step XmlReader::HandleToken(Frame& frame) {
                 if (text[0] == '!' || text[0] == '?') {
                     frame.state = kSkipTopLevel;
                 } else {
-                    node->name.assign(text);
+                    node->name.assign(ElementName(text));
                     frame.state = kStartTag;
                     frame.openedAt = token.begin;
                     rootBegun_ = true;
@@ -376,7 +387,7 @@ XmlReader::Step XmlReader::HandleToken(Frame& frame) {
                 step = HandleContentMarkup(frame, token, text);
                 break;
             case kClosingTag:
-                if (text == node->name) {
+                if (ElementName(text) == node->name) {
                     TrimText(frame);
                     if (mixed_) MoveTextToFragment(frame);
                     frame.state = kAfterClosingName;
@@ -433,11 +444,13 @@ void XmlReader::StartChild(Frame& frame, const Token& token, std::string_view na
     if (!token.quoted) FollowTagMarks(buffer_[token.deliveredAt], frame.inTag);
     frame.state = kContent;
     auto* child = new NanoXML();
-    AssignExact(child->name, name);
+    const std::string_view local = ElementName(name);
+    AssignExact(child->name, local);
     AppendChild(frame.node, child);
     child->sourceFiles.Insert(sourceFileIndex_);
     const size_t start = token.deliveredAt;
-    const bool plainName = !token.quoted && IsPlainName(name);
+    // "</name>" is matched byte-wise only where the tag writes the name as the node keeps it.
+    const bool plainName = !token.quoted && local.size() == name.size() && IsPlainName(name);
     // A start tag without attributes: its ">" completes with the next character.
     if (buffer_[start] == '>' && start + 1 < end_) {
         position_ = start + 1;

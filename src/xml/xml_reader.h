@@ -104,6 +104,8 @@ class XmlReader {
     Step HandleToken(Frame& frame);
     Step HandleContentMarkup(Frame& frame, const Token& token, std::string_view text);
     void StartChild(Frame& frame, const Token& token, std::string_view name);
+    // An element's name as the node keeps it: without its namespace prefix with localNames_.
+    std::string_view ElementName(std::string_view name) const;
     bool TryCloseElement(Frame& frame, size_t open);
     bool TryOpenChild(Frame& frame, size_t nameStart);
     void ReadCData(Frame& frame, const Token& token);
@@ -124,6 +126,7 @@ class XmlReader {
     const char* buffer_;
     size_t end_;
     bool mixed_;
+    bool localNames_;  // LocalElementNames() when the reader was made
     uint16_t sourceFileIndex_;
     platform::InputFile* input_ = nullptr;
     size_t position_ = 0;

@@ -1,6 +1,7 @@
 #include "xml/xml_state.h"
 
 #include <mutex>
+#include <utility>
 
 #include "quillmere/xml.h"
 
@@ -24,6 +25,7 @@ ProcessState& State() {
 struct ThreadState {
     DocumentEnd lastEnd;
     std::vector<std::string> truncated;
+    bool localElementNames = false;
 };
 
 ThreadState& ThisThread() {
@@ -50,6 +52,17 @@ std::vector<std::string> TakeTruncatedDocuments() {
     std::vector<std::string> taken;
     taken.swap(ThisThread().truncated);
     return taken;
+}
+
+bool LocalElementNames() {
+    return ThisThread().localElementNames;
+}
+
+LocalElementNamesScope::LocalElementNamesScope(bool on)
+    : previous_(std::exchange(ThisThread().localElementNames, on)) {}
+
+LocalElementNamesScope::~LocalElementNamesScope() {
+    ThisThread().localElementNames = previous_;
 }
 
 void NoteTruncatedDocument(std::string line) {

@@ -50,4 +50,20 @@ void RecordDocumentEnd(DocumentEnd end);
 std::vector<std::string> TakeTruncatedDocuments();
 void NoteTruncatedDocument(std::string line);
 
+// Whether documents read on this thread keep their element names without a namespace prefix
+// ("ar:AUTOSAR" read as "AUTOSAR"), for readers that take a document as its tools write it:
+// some bind the AUTOSAR namespace to a prefix instead of making it the default one. Off unless
+// a scope turns it on; attributes keep their names.
+bool LocalElementNames();
+class LocalElementNamesScope {
+  public:
+    explicit LocalElementNamesScope(bool on);
+    ~LocalElementNamesScope();
+    LocalElementNamesScope(const LocalElementNamesScope&) = delete;
+    LocalElementNamesScope& operator=(const LocalElementNamesScope&) = delete;
+
+  private:
+    bool previous_;
+};
+
 }  // namespace qm::xml

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,33 @@ TEST(ArxmlWholeDocument, PackagesOfAnyNameAndDepthAreRead) {
     ASSERT_EQ(file->GetClusterCount(), 1u);
     QM_EXPECT_FIELDS(*file->GetCluster(0), (GetBaudrate(), 500000u), (FindPdu("Motion"), motion));
     EXPECT_EQ(file->GetFrameCount(), 1u);
+}
+
+// Some tools bind the AUTOSAR namespace to a prefix ("<ar:AUTOSAR xmlns:ar=...>"): the whole
+// document reads as without it; the exact reader finds no AUTOSAR element.
+TEST(ArxmlWholeDocument, ElementsWithANamespacePrefixReadAsWithout) {
+    const std::string plain = VendorSystem();
+    std::string prefixed = std::regex_replace(plain, std::regex("<(/?)([A-Z])"), "<$1ar:$2");
+    prefixed = std::regex_replace(prefixed, std::regex("xmlns="), "xmlns:ar=");
+    ASSERT_NE(prefixed.find("</ar:AUTOSAR>"), std::string::npos);
+    auto expected = LoadWhole(plain);
+    auto file = LoadWhole(prefixed);
+    EXPECT_STREQ(file->GetMessages(), "");
+    ASSERT_EQ(file->GetPduCount(), 1u);
+    IArxmlPdu* motion = file->GetPdu(0);
+    QM_EXPECT_FIELDS(*motion, (GetName(), "Motion"), (GetIdentifier(), 0x123),
+                     (GetSignalCount(), 2u));
+    EXPECT_EQ(motion->FindSignal("Gear")->GetStartPosition(), 16u);
+    ASSERT_EQ(file->GetClusterCount(), 1u);
+    EXPECT_EQ(file->GetCluster(0)->FindPdu("Motion"), motion);
+    EXPECT_EQ(qm::codec::BuildArxmlCatalog(*file).Count(),
+              qm::codec::BuildArxmlCatalog(*expected).Count());
+
+    arxml_test::TempFile temp(prefixed);
+    NetConfigArxmlFile exact;
+    exact.Load(temp.Path().c_str());
+    EXPECT_EQ(exact.GetPduCount(), 0u);
+    NanoXML::ClearMessageLog();
 }
 
 // Every PDU kind of a package is a PDU, kinds of newer schemas included.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -404,6 +405,22 @@ TEST(SomeIpWholeDocument, JoinsInterfaceDeploymentInstanceAndMachineAcrossFiles)
     ASSERT_EQ(server->GetProviderCount(), 1u);
     QM_EXPECT_FIELDS(*server, (GetProviderName(0), "BrakeEcu"), (GetProviderKind(0), "machine"));
     EXPECT_EQ(CompileErrors(db->GenerateServicesHeader(nullptr)), "");
+}
+
+// Element names with a prefix bound to the AUTOSAR namespace read as without it.
+TEST(SomeIpWholeDocument, ElementsWithANamespacePrefixReadAsWithout) {
+    const auto prefixed = [](const std::string& text) {
+        const std::string named = std::regex_replace(text, std::regex("<(/?)([A-Z])"), "<$1ar:$2");
+        return std::regex_replace(named, std::regex("<ar:AUTOSAR>"),
+                                  "<ar:AUTOSAR xmlns:ar=\"http://autosar.org/schema/r4.0\">");
+    };
+    auto expected = LoadWholeTexts({kBrakeDeployment, kBrakeInterface});
+    auto db = LoadWholeTexts({prefixed(kBrakeDeployment), prefixed(kBrakeInterface)});
+    EXPECT_EQ(ReadCounts(*db), ReadCounts(*expected));
+    ASSERT_EQ(db->GetSomeIpServiceCount(), 1u) << db->GetMessages();
+    EXPECT_STREQ(db->GetSomeIpService(0)->GetName(), "Brake");
+    const std::string header = db->GenerateServicesHeader(nullptr);
+    EXPECT_EQ(header, expected->GenerateServicesHeader(nullptr));
 }
 
 TEST(SomeIpWholeDocument, ReadsClassicInstancesOfEthernetClusters) {
