@@ -9,6 +9,7 @@
 #include "../tests/xml/literal_reader.cpp"
 #include "../tests/xml/tree_dump.h"
 #include "quillmere/xml.h"
+#include "xml/xml_state.h"
 
 namespace {
 
@@ -44,6 +45,23 @@ void ReadWriteRead(const std::string& input, bool mixed, int state) {
     again.CollectUnique(found, "a", "", "", 64);
 }
 
+// Element names read without their namespace prefix (as whole-document ARXML reads them): the
+// same bounds, every element announced once, and the tree written back reads again.
+void ReadLocalNames(const std::string& input, bool mixed) {
+    const qm::xml::LocalElementNamesScope names(true);
+    NanoXML root;
+    size_t announced = 0;
+    root.onChildParsed =
+        std::make_shared<const NanoXML::ChildCallback>([&announced](NanoXML*) { ++announced; });
+    const size_t stop = root.Parse(input.data(), mixed, input.size(), 0, 0);
+    if (stop > input.size()) __builtin_trap();
+    if (!mixed && announced != root.CountNodes()) __builtin_trap();
+    const std::string written = root.Serialize(0, false);
+    NanoXML again;
+    again.Parse(written.data(), mixed, written.size(), 0, 0);
+    (void)again.ToString();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -53,5 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadWriteRead(input, true, 0);
     ReadWriteRead(input, false, 10);
     ReadWriteRead(input, true, 2);
+    ReadLocalNames(input, false);
+    ReadLocalNames(input, true);
     return 0;
 }
