@@ -294,8 +294,7 @@ class LayoutIndex {
         std::shared_ptr<const LogColumnLayout> layout;
         if (filtered_) {
             const FramePlan* plan = source_.PlanForFrame(id, extended);
-            if (!plan || !wanted_.count(plan)) return -1;
-            layout = ColumnsOf(*plan);
+            if (plan && wanted_.count(plan)) layout = ColumnsOf(*plan);
         } else {
             layout = source_.ColumnsForFrame(id, extended);
         }
