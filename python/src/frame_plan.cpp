@@ -204,11 +204,11 @@ bool ReadsCodec(const LogColumnLayout& layout) {
     if (layout.container || (layout.switchIndex >= 0 && !layout.switchLoad.Fast())) return true;
     return std::any_of(layout.fills.begin(), layout.fills.end(), [](const ColumnFill& fill) {
         if (fill.way == ColumnFill::Way::Codec) return true;
+        if (fill.way != ColumnFill::Way::Decimal) return false;
         // The largest term of the field is 2^length x |factor| (exact in doubles).
         const double largest =
             std::ldexp(std::fabs(fill.factor), static_cast<int>(fill.load.Length()));
-        return fill.way == ColumnFill::Way::Decimal &&
-               !qm::codec::RoundsBack(largest, fill.offset, kTens[fill.decimals]);
+        return !qm::codec::RoundsBack(largest, fill.offset, kTens[fill.decimals]);
     });
 }
 

@@ -3,12 +3,12 @@
 
 #include <memory>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "arxml_com/netconfig_arxml_file.h"
 #include "arxml_test_support.h"
+#include "autosar_prefix.h"
 #include "codec_models/model_codecs.h"
 #include "expect_fields.h"
 
@@ -150,8 +150,7 @@ TEST(ArxmlWholeDocument, PackagesOfAnyNameAndDepthAreRead) {
 // document reads as without it; the exact reader finds no AUTOSAR element.
 TEST(ArxmlWholeDocument, ElementsWithANamespacePrefixReadAsWithout) {
     const std::string plain = VendorSystem();
-    std::string prefixed = std::regex_replace(plain, std::regex("<(/?)([A-Z])"), "<$1ar:$2");
-    prefixed = std::regex_replace(prefixed, std::regex("xmlns="), "xmlns:ar=");
+    const std::string prefixed = qmtest::WithAutosarPrefix(plain);
     ASSERT_NE(prefixed.find("</ar:AUTOSAR>"), std::string::npos);
     auto expected = LoadWhole(plain);
     auto file = LoadWhole(prefixed);

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
+#include "autosar_prefix.h"
 #include "corpus_files.h"
 #include "expect_fields.h"
 #include "someip/document_header.h"
@@ -409,13 +409,10 @@ TEST(SomeIpWholeDocument, JoinsInterfaceDeploymentInstanceAndMachineAcrossFiles)
 
 // Element names with a prefix bound to the AUTOSAR namespace read as without it.
 TEST(SomeIpWholeDocument, ElementsWithANamespacePrefixReadAsWithout) {
-    const auto prefixed = [](const std::string& text) {
-        const std::string named = std::regex_replace(text, std::regex("<(/?)([A-Z])"), "<$1ar:$2");
-        return std::regex_replace(named, std::regex("<ar:AUTOSAR>"),
-                                  "<ar:AUTOSAR xmlns:ar=\"http://autosar.org/schema/r4.0\">");
-    };
+    using qmtest::WithAutosarPrefix;
     auto expected = LoadWholeTexts({kBrakeDeployment, kBrakeInterface});
-    auto db = LoadWholeTexts({prefixed(kBrakeDeployment), prefixed(kBrakeInterface)});
+    auto db =
+        LoadWholeTexts({WithAutosarPrefix(kBrakeDeployment), WithAutosarPrefix(kBrakeInterface)});
     EXPECT_EQ(ReadCounts(*db), ReadCounts(*expected));
     ASSERT_EQ(db->GetSomeIpServiceCount(), 1u) << db->GetMessages();
     EXPECT_STREQ(db->GetSomeIpService(0)->GetName(), "Brake");
